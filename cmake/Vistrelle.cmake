@@ -1,0 +1,33 @@
+# Shared build rules: one library per source folder, one test executable per library.
+
+set(VISTRELLE_WARNINGS -Wall -Wextra)
+
+# vistrelle_library(<name> <folder> [DEPS ...])
+# Builds every .cpp under <folder> into the static library vistrelle_<name>.
+function(vistrelle_library name folder)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
+    add_library(vistrelle_${name} STATIC ${sources})
+    target_include_directories(vistrelle_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_compile_options(vistrelle_${name} PRIVATE ${VISTRELLE_WARNINGS})
+    target_link_libraries(vistrelle_${name} PUBLIC ${ARG_DEPS})
+    set_target_properties(vistrelle_${name} PROPERTIES AUTOMOC ON)
+endfunction()
+
+# vistrelle_tests(<name> <folder> [DEPS ...])
+# Builds every .cpp under <folder> into vistrelle_<name>_tests and registers its cases with ctest.
+function(vistrelle_tests name folder)
+    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(vistrelle_${name}_tests ${sources})
+    target_compile_options(vistrelle_${name}_tests PRIVATE ${VISTRELLE_WARNINGS})
+    target_include_directories(vistrelle_${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(vistrelle_${name}_tests PRIVATE ${ARG_DEPS} vistrelle_test_support GTest::gtest)
+    set_target_properties(vistrelle_${name}_tests PROPERTIES AUTOMOC ON)
+    gtest_discover_tests(vistrelle_${name}_tests
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VISTRELLE_RESOURCES=${VISTRELLE_RESOURCE_DIR}")
+endfunction()
