@@ -1,10 +1,10 @@
 #include "platform/foundation/KeyedArchive.h"
+#include "platform/foundation/FileUtils.h"
 
 #include "platform/foundation/KeyedArchiveFormat.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <QHash>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QSet>
 
@@ -332,17 +332,9 @@ bool KeyedArchiver::archiveRootObject(const ArchivableRef& root, const QString& 
     } catch (const std::exception& e) {
         return fail(QString::fromUtf8(e.what()));
     }
-    // QSaveFile writes a temporary file beside the target, syncs it and renames it over the target.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    if (file.write(data) != data.size()) {
-        const QString message = file.errorString();
-        file.cancelWriting();
+    QString message;
+    if (!writeFileAtomically(path, data, &message))
         return fail(message);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
     if (error)
         error->clear();
     return true;
