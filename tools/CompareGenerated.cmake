@@ -1,0 +1,27 @@
+# Runs the resource generator into SCRATCH and compares every file it makes with the one in REFERENCE:
+# the generator must make the same bytes on every run, or builds would differ.
+#   cmake -DGENERATOR=<tool> -DREFERENCE=<resource folder> -DSCRATCH=<empty folder> -P CompareGenerated.cmake
+file(REMOVE_RECURSE ${SCRATCH})
+file(MAKE_DIRECTORY ${SCRATCH})
+execute_process(COMMAND ${GENERATOR} ${SCRATCH} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the generator failed: ${status}")
+endif()
+file(GLOB generated RELATIVE ${SCRATCH} ${SCRATCH}/*)
+list(LENGTH generated count)
+if(count LESS 100)
+    message(FATAL_ERROR "the generator made only ${count} files")
+endif()
+set(differing "")
+foreach(name IN LISTS generated)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${SCRATCH}/${name} ${REFERENCE}/${name}
+        RESULT_VARIABLE same)
+    if(NOT same EQUAL 0)
+        list(APPEND differing ${name})
+    endif()
+endforeach()
+file(REMOVE_RECURSE ${SCRATCH})
+if(differing)
+    message(FATAL_ERROR "generated differently on a second run: ${differing}")
+endif()
+message(STATUS "${count} generated files are the same on a second run")
