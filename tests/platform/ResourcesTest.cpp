@@ -46,6 +46,14 @@ std::vector<Picture> expectedPictures() {
     list.push_back({"black", "png", {64, 64}});
     for (int n = 1; n <= 28; ++n)
         list.push_back({QStringLiteral("vector_%1").arg(n, 3, 10, QLatin1Char('0')), "jpg", {1280, 720}});
+    for (const char* name : {"photo_bk", "photo_bk_normal", "video_bk", "video_bk_normal", "drag3"})
+        list.push_back({name, "png", {100, 100}});
+    list.push_back({"transition_bk_normal", "png", {60, 60}});
+    list.push_back({"wavefrom-1-1", "png", {4096, 40}});
+    list.push_back({"wavefrom-22-1", "png", {4096, 40}});
+    list.push_back({"indicator-1", "png", {15, 120}});
+    list.push_back({"btn_stop", "png", {20, 20}});
+    list.push_back({"btn_stop_click", "png", {20, 20}});
     return list;
 }
 
@@ -104,7 +112,7 @@ double standardDeviation(const QImage& gray) {
 
 TEST(GeneratedPictures, EveryNameExistsAndDecodesAtItsSizeInTheFormatItsTypeSays) {
     const auto pictures = expectedPictures();
-    ASSERT_EQ(pictures.size(), 100u + 9 + 11 + 4 + 4 + 1 + 28);
+    ASSERT_EQ(pictures.size(), 100u + 9 + 11 + 4 + 4 + 1 + 28 + 11);
     for (const Picture& picture : pictures) {
         SCOPED_TRACE(picture.name.toStdString());
         const QString path = paths::pathForResource(picture.name, picture.type);

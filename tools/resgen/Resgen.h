@@ -27,6 +27,7 @@ bool makeThemeIcons(const QDir& out);
 bool makeFramePatterns(const QDir& out);
 bool makeBackdrops(const QDir& out);
 bool makeStockPictures(const QDir& out);
+bool makeTimelinePictures(const QDir& out);
 bool makeSounds(const QDir& out);
 
 // --- transition masks ---

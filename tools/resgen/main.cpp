@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
         resgen::makeFramePatterns,
         resgen::makeBackdrops,
         resgen::makeStockPictures,
+        resgen::makeTimelinePictures,
         resgen::makeSounds,
     };
     for (Maker make : makers)
