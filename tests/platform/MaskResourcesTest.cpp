@@ -1,4 +1,5 @@
-// The transition masks "01" ... "50": each a grey picture of when each pixel changes over, and its picker icon.
+// The transition masks "01" ... "50": each a grey picture of when each pixel changes over, and its picker
+// icon.
 #include "platform/foundation/StandardPaths.h"
 
 #include <QImage>
@@ -15,7 +16,9 @@ namespace {
 
 constexpr int kMasks = 50;
 
-QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 class MaskResources : public ::testing::Test {
 protected:
@@ -63,8 +66,10 @@ MaskDifference difference(const QImage& a, const QImage& b) {
             timing += std::abs(value(a, x, y) - value(b, x, y));
             if (x == 0 || y == 0 || x + 1 == a.width() || y + 1 == a.height())
                 continue;
-            const double ax = value(a, x + 1, y) - value(a, x - 1, y), ay = value(a, x, y + 1) - value(a, x, y - 1);
-            const double bx = value(b, x + 1, y) - value(b, x - 1, y), by = value(b, x, y + 1) - value(b, x, y - 1);
+            const double ax = value(a, x + 1, y) - value(a, x - 1, y),
+                         ay = value(a, x, y + 1) - value(a, x, y - 1);
+            const double bx = value(b, x + 1, y) - value(b, x - 1, y),
+                         by = value(b, x, y + 1) - value(b, x, y - 1);
             const double la = std::hypot(ax, ay), lb = std::hypot(bx, by);
             if (la < 1 || lb < 1)
                 continue; // no front passes here in one of them
@@ -84,7 +89,8 @@ std::vector<double> values(const QImage& gray) {
 
 } // namespace
 
-// The mask loader takes monochrome pictures of 8 bits per pixel: a JPEG that came out in colour would not load.
+// The mask loader takes monochrome pictures of 8 bits per pixel: a JPEG that came out in colour would not
+// load.
 TEST_F(MaskResources, AreSingleChannelGreyPictures) {
     for (int n = 1; n <= kMasks; ++n)
         EXPECT_EQ(mask(n).format(), QImage::Format_Grayscale8) << "mask " << n;
@@ -162,9 +168,10 @@ TEST_F(MaskResources, PickerIconsPreviewTheirOwnMask) {
     std::vector<std::vector<double>> maskValues;
     for (int n = 1; n <= kMasks; ++n) {
         const QImage& m = mask(n);
-        const QRect crop(int(middle.x() * m.width()), int(middle.y() * m.height()), int(middle.width() * m.width()),
-                         int(middle.height() * m.height()));
-        maskValues.push_back(values(m.copy(crop).scaled(kSide, kSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
+        const QRect crop(int(middle.x() * m.width()), int(middle.y() * m.height()),
+                         int(middle.width() * m.width()), int(middle.height() * m.height()));
+        maskValues.push_back(
+            values(m.copy(crop).scaled(kSide, kSide, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
         small.push_back(m.scaled(64, 36, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
     for (int n = 1; n <= kMasks; ++n) {
@@ -172,13 +179,15 @@ TEST_F(MaskResources, PickerIconsPreviewTheirOwnMask) {
         QImageReader reader(paths::pathForResource("icon48-" + twoDigits(n), "png"));
         const QImage icon = reader.read();
         ASSERT_EQ(icon.size(), QSize(48, 48));
-        const std::vector<double> iconValues = values(icon.copy(6, 6, kSide, kSide).convertToFormat(QImage::Format_Grayscale8));
+        const std::vector<double> iconValues =
+            values(icon.copy(6, 6, kSide, kSide).convertToFormat(QImage::Format_Grayscale8));
         const double own = correlation(iconValues, maskValues[std::size_t(n - 1)]);
         EXPECT_LT(own, -0.6);
         for (int m = 1; m <= kMasks; ++m) {
             if (m == n || difference(small[std::size_t(n - 1)], small[std::size_t(m - 1)]).timing <= 12.0)
                 continue;
-            EXPECT_LT(own, correlation(iconValues, maskValues[std::size_t(m - 1)])) << "looks more like mask " << m;
+            EXPECT_LT(own, correlation(iconValues, maskValues[std::size_t(m - 1)]))
+                << "looks more like mask " << m;
         }
     }
 }

@@ -22,7 +22,9 @@ struct Picture {
     QSize size;
 };
 
-QString twoDigits(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString twoDigits(int n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 std::vector<Picture> expectedPictures() {
     std::vector<Picture> list;
@@ -35,7 +37,8 @@ std::vector<Picture> expectedPictures() {
         list.push_back({name, "png", {48, 48}});
     for (int n = 1; n <= 7; ++n)
         list.push_back({QStringLiteral("theme_%1").arg(n, 3, 10, QLatin1Char('0')), "png", {96, 72}});
-    for (const char* name : {"theme_blur_frame", "theme_gray_frame", "theme-static-frame", "theme_grayphoto_frame"})
+    for (const char* name :
+         {"theme_blur_frame", "theme_gray_frame", "theme-static-frame", "theme_grayphoto_frame"})
         list.push_back({name, "png", {96, 72}});
     list.push_back({"wood017", "gif", {128, 128}});
     list.push_back({"paper005", "gif", {128, 128}});
@@ -208,14 +211,15 @@ TEST(GeneratedPictures, GifPatternsDecodeIdenticallyInQtAndFfmpeg) {
         const QImage qt = load(name, "gif").convertToFormat(QImage::Format_RGB888);
         platform::ChildProcess::Options options;
         options.program = ffmpeg;
-        options.arguments = {"-v", "error", "-i", paths::pathForResource(name, "gif"), "-f", "rawvideo",
+        options.arguments = {"-v",       "error", "-i", paths::pathForResource(name, "gif"), "-f", "rawvideo",
                              "-pix_fmt", "rgb24", "-"};
         QByteArray raw;
         ASSERT_TRUE(platform::ChildProcess::run(options, &raw));
         ASSERT_EQ(raw.size(), qsizetype(qt.width()) * qt.height() * 3);
         for (int y = 0; y < qt.height(); ++y)
-            ASSERT_EQ(QByteArray::fromRawData(reinterpret_cast<const char*>(qt.constScanLine(y)), qt.width() * 3),
-                      raw.mid(qsizetype(y) * qt.width() * 3, qt.width() * 3))
+            ASSERT_EQ(
+                QByteArray::fromRawData(reinterpret_cast<const char*>(qt.constScanLine(y)), qt.width() * 3),
+                raw.mid(qsizetype(y) * qt.width() * 3, qt.width() * 3))
                 << "row " << y;
     }
 }

@@ -1,5 +1,5 @@
-// The songs that the build generates: "silence1s" (the filler of a mix without songs) and "default" (the music
-// of a new project), both MP3, decoded here by ffmpeg into 16-bit stereo at 44.1 kHz.
+// The songs that the build generates: "silence1s" (the filler of a mix without songs) and "default" (the
+// music of a new project), both MP3, decoded here by ffmpeg into 16-bit stereo at 44.1 kHz.
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/StandardPaths.h"
 
@@ -61,8 +61,8 @@ Decoded decode(const QString& name) {
         else if (pair[0] == "channels")
             result.channels = pair[1].toInt();
     }
-    const QByteArray raw = runTool("ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-acodec", "pcm_s16le",
-                                              "-ac", "2", "-ar", QString::number(kRate), "-"});
+    const QByteArray raw = runTool("ffmpeg", {"-v", "error", "-i", path, "-f", "s16le", "-acodec",
+                                              "pcm_s16le", "-ac", "2", "-ar", QString::number(kRate), "-"});
     result.samples.resize(std::size_t(raw.size()) / sizeof(std::int16_t));
     std::memcpy(result.samples.data(), raw.constData(), result.samples.size() * sizeof(std::int16_t));
     return result;

@@ -29,8 +29,8 @@ QRgb scaled(const QColor& color, double light) {
 QImage cloth(QSize size) {
     const PeriodicNoise bend(0xc1077, 4);
     const PeriodicNoise nap(0xc1078, 96);
-    const ColorStops tones = {{0, QColor(0x060b1c)}, {0.45, QColor(0x17315f)}, {0.8, QColor(0x3d6aa8)},
-                              {1, QColor(0x9cc0ea)}};
+    const ColorStops tones = {
+        {0, QColor(0x060b1c)}, {0.45, QColor(0x17315f)}, {0.8, QColor(0x3d6aa8)}, {1, QColor(0x9cc0ea)}};
     const QList<QRgb> table = rampTable(tones);
     const double aspect = double(size.width()) / size.height();
     auto height = [&](double u, double v) {
@@ -64,7 +64,8 @@ QImage clouds(QSize size) {
     for (int y = 0; y < size.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         const double v = (y + 0.5) / size.height();
-        const QColor sky = rampColor({{0, QColor(0x1f5aa6)}, {0.6, QColor(0x6aa6dd)}, {1, QColor(0xd4e9f7)}}, v);
+        const QColor sky =
+            rampColor({{0, QColor(0x1f5aa6)}, {0.6, QColor(0x6aa6dd)}, {1, QColor(0xd4e9f7)}}, v);
         for (int x = 0; x < size.width(); ++x) {
             const double u = (x + 0.5) / size.width();
             const double px = u * aspect * 1.6, py = v * 2.2;
@@ -88,7 +89,8 @@ QImage table(QSize size) {
     QImage image(size, QImage::Format_RGB32);
     const int plankHeight = (size.height() + kPlanks - 1) / kPlanks;
     for (int plank = 0; plank < kPlanks; ++plank) {
-        const std::vector<double> grain = woodGrain(size.width(), plankHeight, 0x7ab1e + std::uint64_t(plank), 3);
+        const std::vector<double> grain =
+            woodGrain(size.width(), plankHeight, 0x7ab1e + std::uint64_t(plank), 3);
         for (int row = 0; row < plankHeight; ++row) {
             const int y = plank * plankHeight + row;
             if (y >= size.height())
@@ -101,7 +103,10 @@ QImage table(QSize size) {
             for (int x = 0; x < size.width(); ++x) {
                 const double u = (x + 0.5) / size.width();
                 const double light = bevel * (0.75 + 0.35 * vignette(u, v, 0.6));
-                line[x] = scaled(QColor(tones[int(grain[std::size_t(row) * std::size_t(size.width()) + std::size_t(x)] * 255)]), light);
+                line[x] =
+                    scaled(QColor(tones[int(
+                               grain[std::size_t(row) * std::size_t(size.width()) + std::size_t(x)] * 255)]),
+                           light);
             }
         }
     }

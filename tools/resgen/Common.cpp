@@ -89,11 +89,17 @@ std::uint64_t Random::next() {
     return z ^ (z >> 31);
 }
 
-double Random::uniform() { return double(next() >> 11) * (1.0 / 9007199254740992.0); }
+double Random::uniform() {
+    return double(next() >> 11) * (1.0 / 9007199254740992.0);
+}
 
-double Random::range(double low, double high) { return low + (high - low) * uniform(); }
+double Random::range(double low, double high) {
+    return low + (high - low) * uniform();
+}
 
-int Random::below(int n) { return n <= 0 ? 0 : int(next() % std::uint64_t(n)); }
+int Random::below(int n) {
+    return n <= 0 ? 0 : int(next() % std::uint64_t(n));
+}
 
 PeriodicNoise::PeriodicNoise(std::uint64_t seed, int periodX, int periodY)
     : sizeX(std::max(1, periodX)), sizeY(periodY > 0 ? periodY : sizeX) {
@@ -140,10 +146,9 @@ double PeriodicNoise::fbm(double x, double y, int octaves, double gain) const {
 
 QColor mix(const QColor& a, const QColor& b, double t) {
     t = std::clamp(t, 0.0, 1.0);
-    return QColor::fromRgbF(float(a.redF() + (b.redF() - a.redF()) * t),
-                            float(a.greenF() + (b.greenF() - a.greenF()) * t),
-                            float(a.blueF() + (b.blueF() - a.blueF()) * t),
-                            float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
+    return QColor::fromRgbF(
+        float(a.redF() + (b.redF() - a.redF()) * t), float(a.greenF() + (b.greenF() - a.greenF()) * t),
+        float(a.blueF() + (b.blueF() - a.blueF()) * t), float(a.alphaF() + (b.alphaF() - a.alphaF()) * t));
 }
 
 QColor rampColor(const ColorStops& stops, double t) {
@@ -172,7 +177,8 @@ QImage tableImage(const std::vector<double>& field, int width, int height, const
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < width; ++x) {
-            const double v = std::clamp(field[std::size_t(y) * std::size_t(width) + std::size_t(x)], 0.0, 1.0);
+            const double v =
+                std::clamp(field[std::size_t(y) * std::size_t(width) + std::size_t(x)], 0.0, 1.0);
             line[x] = table[int(std::lround(v * 255))];
         }
     }
@@ -185,7 +191,8 @@ double smoothstep(double edge0, double edge1, double x) {
 }
 
 QImage grayscaled(const QImage& image) {
-    return image.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image.convertToFormat(QImage::Format_Grayscale8)
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
 void paintSamplePhoto(QPainter& painter, const QRectF& rect, int variant) {

@@ -70,12 +70,13 @@ void arrow(QPainter& painter, const QPainterPath& path, const QColor& color) {
     const double percent = path.percentAtLength(path.length() - 4);
     const QPointF tip = path.pointAtPercent(1.0);
     const QPointF back = path.pointAtPercent(percent);
-    const QPointF direction = (tip - back) / std::max(0.001, std::hypot(tip.x() - back.x(), tip.y() - back.y()));
+    const QPointF direction =
+        (tip - back) / std::max(0.001, std::hypot(tip.x() - back.x(), tip.y() - back.y()));
     const QPointF normal(-direction.y(), direction.x());
     painter.setPen(Qt::NoPen);
     painter.setBrush(color);
-    painter.drawPolygon(QPolygonF({tip + direction * 2.5, tip - direction * 3.5 + normal * 3.5,
-                                   tip - direction * 3.5 - normal * 3.5}));
+    painter.drawPolygon(QPolygonF(
+        {tip + direction * 2.5, tip - direction * 3.5 + normal * 3.5, tip - direction * 3.5 - normal * 3.5}));
     painter.restore();
 }
 
@@ -304,15 +305,16 @@ QImage maskIcon(int number) {
 
 bool makeMaskIcons(const QDir& out) {
     return parallelFor(kMaskCount, [&](int index) {
-        return savePng(maskIcon(index + 1), out, QStringLiteral("icon48-%1.png").arg(index + 1, 2, 10, QLatin1Char('0')));
+        return savePng(maskIcon(index + 1), out,
+                       QStringLiteral("icon48-%1.png").arg(index + 1, 2, 10, QLatin1Char('0')));
     });
 }
 
 bool makeTransitionIcons(const QDir& out) {
     const std::vector<std::pair<const char*, QImage (*)()>> icons = {
-        {"open_door.png", openDoor},   {"flip_over.png", flipOver},     {"exchange_3d.png", exchange3d},
-        {"move_3d.png", move3d},       {"grayscale.png", colorBlend},   {"alpha_blend.png", alphaBlend},
-        {"slices.png", slices},        {"box1.png", boxes},             {"dice.png", dice},
+        {"open_door.png", openDoor}, {"flip_over.png", flipOver},   {"exchange_3d.png", exchange3d},
+        {"move_3d.png", move3d},     {"grayscale.png", colorBlend}, {"alpha_blend.png", alphaBlend},
+        {"slices.png", slices},      {"box1.png", boxes},           {"dice.png", dice},
     };
     return parallelFor(int(icons.size()), [&](int i) {
         return savePng(icons[std::size_t(i)].second(), out, QString::fromLatin1(icons[std::size_t(i)].first));

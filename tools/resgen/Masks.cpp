@@ -28,10 +28,16 @@ struct Spot {
 
 using Field = std::function<double(const Spot&)>;
 
-double fract(double t) { return t - std::floor(t); }
+double fract(double t) {
+    return t - std::floor(t);
+}
 // A triangle wave: 0 at whole numbers, 1 halfway between; continuous, so stripes open without seams.
-double tri(double t) { return 1 - std::abs(2 * fract(t) - 1); }
-double clockwise(double angle) { return angle < 0 ? angle + 2 * kPi : angle; }
+double tri(double t) {
+    return 1 - std::abs(2 * fract(t) - 1);
+}
+double clockwise(double angle) {
+    return angle < 0 ? angle + 2 * kPi : angle;
+}
 
 // Cells that first open from their centres in one colour of a checkerboard, then close in on the other:
 // both meet at 0.5 on every cell border, so the field has no seam.
@@ -162,7 +168,10 @@ std::vector<Field> designs() {
         /* 27 */ [](const Spot& s) { return checkerCell(s.u * 8, s.v * 5); },
         /* 28 */ [](const Spot& s) { return checkerCell((s.x + s.y) * 3.2, (s.x - s.y) * 3.2); },
         /* 29 */ spiralOut,
-        /* 30 */ [](const Spot& s) { return -spiral({s.u, s.v, -s.x, s.y, s.r, -s.angle, s.aspect}, 3, 1.02); },
+        /* 30 */
+        [](const Spot& s) {
+            return -spiral({s.u, s.v, -s.x, s.y, s.r, -s.angle, s.aspect}, 3, 1.02);
+        },
         /* 31 */ noise(0x5eed31, 3, 4, 0.5),
         /* 32 */ noise(0x5eed32, 6, 3, 0.45),
         /* 33 */ ragged([](const Spot& s) { return s.u; }, 0x5eed33, 0.45),
@@ -172,7 +181,10 @@ std::vector<Field> designs() {
         /* 37 */ heartIris(),
         /* 38 */ [](const Spot& s) { return std::hypot(s.u * s.aspect, s.v); },
         /* 39 */ [](const Spot& s) { return std::hypot(s.x, s.v - 1.0); },
-        /* 40 */ [](const Spot& s) { return std::min(std::hypot(s.u * s.aspect, s.y), std::hypot((1 - s.u) * s.aspect, s.y)); },
+        /* 40 */
+        [](const Spot& s) {
+            return std::min(std::hypot(s.u * s.aspect, s.y), std::hypot((1 - s.u) * s.aspect, s.y));
+        },
         /* 41 */ bubbleField,
         /* 42 */ bubbles(0xb0bb1e6, 9, 5, 0.35),
         /* 43 */ [](const Spot& s) { return s.u + 0.1 * std::sin(s.v * 2 * kPi * 2); },
@@ -180,12 +192,16 @@ std::vector<Field> designs() {
         /* 45 */ [](const Spot& s) { return std::min(std::abs(s.x), std::abs(s.y)); },
         /* 46 */ [](const Spot& s) { return std::min(std::abs(s.x + s.y), std::abs(s.x - s.y)); },
         /* 47 */ [](const Spot& s) { return tri(3 * s.angle / (2 * kPi) + 1.6 * s.r) + 0.3 * s.r; },
-        /* 48 */ [](const Spot& s) {
-                     const double band = s.v * 4;
-                     const double step = std::floor(band) + smoothstep(0.85, 1.0, band - std::floor(band));
-                     return 0.45 * s.u + 0.55 * step / 4;
-                 },
-        /* 49 */ [](const Spot& s) { return 0.5 * s.r + 0.5 * tri(12 * s.angle / (2 * kPi)) * std::min(1.0, s.r * 8); },
+        /* 48 */
+        [](const Spot& s) {
+            const double band = s.v * 4;
+            const double step = std::floor(band) + smoothstep(0.85, 1.0, band - std::floor(band));
+            return 0.45 * s.u + 0.55 * step / 4;
+        },
+        /* 49 */
+        [](const Spot& s) {
+            return 0.5 * s.r + 0.5 * tri(12 * s.angle / (2 * kPi)) * std::min(1.0, s.r * 8);
+        },
         /* 50 */ [](const Spot& s) { return 0.6 * tri((s.x + s.y) * 5) + 0.4 * s.u; },
     };
 }
@@ -231,7 +247,8 @@ QImage maskPicture(int number, int width, int height) {
     for (int row = 0; row < height; ++row) {
         uchar* line = image.scanLine(row);
         for (int column = 0; column < width; ++column)
-            line[column] = uchar(std::lround(values[std::size_t(row) * std::size_t(width) + std::size_t(column)] * 255));
+            line[column] =
+                uchar(std::lround(values[std::size_t(row) * std::size_t(width) + std::size_t(column)] * 255));
     }
     return image;
 }

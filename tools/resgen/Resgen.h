@@ -53,9 +53,9 @@ class Random {
 public:
     explicit Random(std::uint64_t seed) : state(seed) {}
     std::uint64_t next();
-    double uniform();                   // [0, 1)
+    double uniform(); // [0, 1)
     double range(double low, double high);
-    int below(int n);                   // [0, n)
+    int below(int n); // [0, n)
 
 private:
     std::uint64_t state;
@@ -92,7 +92,8 @@ std::vector<double> woodGrain(int width, int height, std::uint64_t seed, int rin
 std::vector<double> paperGrain(int width, int height, std::uint64_t seed);
 // Plain weave of two thread colours, `thread` pixels per thread; tiles when the size is a multiple of
 // twice the thread.
-QImage clothWeave(int width, int height, const QColor& warp, const QColor& weft, int thread, std::uint64_t seed);
+QImage clothWeave(int width, int height, const QColor& warp, const QColor& weft, int thread,
+                  std::uint64_t seed);
 // A picture blurred by three box passes (close to a Gaussian of the given radius).
 QImage blurred(const QImage& image, int radius);
 

@@ -83,7 +83,8 @@ void fillFrame(AVFrame* frame, const Pcm& pcm, std::size_t offset) {
             if (frame->format == AV_SAMPLE_FMT_FLTP)
                 reinterpret_cast<float*>(frame->data[channel])[i] = sample;
             else
-                reinterpret_cast<std::int16_t*>(frame->data[channel])[i] = std::int16_t(std::lround(sample * 32767));
+                reinterpret_cast<std::int16_t*>(frame->data[channel])[i] =
+                    std::int16_t(std::lround(sample * 32767));
         }
     }
 }
@@ -98,7 +99,8 @@ bool encodeFrames(const Pcm& pcm, AVCodecContext* codec, AVFormatContext* format
         frame->nb_samples = int(std::min<std::size_t>(std::size_t(frameSize), pcm.frames() - offset));
         frame->format = codec->sample_fmt;
         frame->sample_rate = codec->sample_rate;
-        if (av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout) < 0 || av_frame_get_buffer(frame.get(), 0) < 0)
+        if (av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout) < 0 ||
+            av_frame_get_buffer(frame.get(), 0) < 0)
             return false;
         fillFrame(frame.get(), pcm, offset);
         frame->pts = std::int64_t(offset);
@@ -136,8 +138,8 @@ bool encodeMp3(const Pcm& pcm, const QString& path, int bitRate) {
     stream->time_base = codec->time_base;
     if (avio_open(&format->pb, file.constData(), AVIO_FLAG_WRITE) < 0)
         return fail("cannot write " + path);
-    if (avformat_write_header(format.get(), nullptr) < 0 || !encodeFrames(pcm, codec.get(), format.get(), stream) ||
-        av_write_trailer(format.get()) < 0)
+    if (avformat_write_header(format.get(), nullptr) < 0 ||
+        !encodeFrames(pcm, codec.get(), format.get(), stream) || av_write_trailer(format.get()) < 0)
         return fail("cannot encode " + path);
     return true;
 }
@@ -156,7 +158,9 @@ bool writeMp3(const Pcm& pcm, const QDir& out, const QString& name, int bitRate)
 
 // --- the tune ---
 
-double frequency(int midiNote) { return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0); }
+double frequency(int midiNote) {
+    return 440.0 * std::pow(2.0, (midiNote - 69) / 12.0);
+}
 
 // Adds one note: `partials` are (harmonic, weight); the envelope rises over `attack` seconds and falls
 // exponentially with time constant `decay`; `release` fades the note out after `length` seconds.
@@ -171,7 +175,8 @@ void addNote(Pcm& pcm, const Voice& voice, double start, double length, int note
     const std::size_t first = std::size_t(std::max(0.0, start) * kRate);
     const double end = start + length + voice.release * 8;
     const std::size_t last = std::min(pcm.frames(), std::size_t(end * kRate));
-    const double leftGain = gain * std::cos((pan + 1) * kPi / 4), rightGain = gain * std::sin((pan + 1) * kPi / 4);
+    const double leftGain = gain * std::cos((pan + 1) * kPi / 4),
+                 rightGain = gain * std::sin((pan + 1) * kPi / 4);
     // Each partial turns a phasor by a fixed step per sample: far cheaper than a sine per sample.
     struct Phasor {
         double re, im, stepRe, stepIm, weight;
@@ -226,9 +231,9 @@ struct MelodyNote {
 };
 
 const std::vector<MelodyNote> kMelody = {
-    {0, 2, 78},  {2, 1, 76},    {3, 1, 74},  {4, 1.5, 74}, {5.5, 0.5, 73}, {6, 2, 71},  {8, 1, 74},
-    {9, 1, 76},  {10, 2, 78},   {12, 3, 76}, {16, 2, 78},  {18, 1, 81},    {19, 1, 78}, {20, 1.5, 76},
-    {21.5, 0.5, 74}, {22, 2, 71}, {24, 1, 74}, {25, 1, 76}, {26, 1, 78},  {27, 1, 76}, {28, 4, 74},
+    {0, 2, 78},      {2, 1, 76},  {3, 1, 74},  {4, 1.5, 74}, {5.5, 0.5, 73}, {6, 2, 71},  {8, 1, 74},
+    {9, 1, 76},      {10, 2, 78}, {12, 3, 76}, {16, 2, 78},  {18, 1, 81},    {19, 1, 78}, {20, 1.5, 76},
+    {21.5, 0.5, 74}, {22, 2, 71}, {24, 1, 74}, {25, 1, 76},  {26, 1, 78},    {27, 1, 76}, {28, 4, 74},
 };
 
 void addPadAndBass(Pcm& pcm) {
@@ -254,7 +259,8 @@ void addArpeggio(Pcm& pcm) {
         for (int step = 0; step < 8; ++step) {
             const double start = double(bar) * kBar + step * kBeat / 2;
             const int note = kChords[bar].tones[std::size_t(pattern[step])] + 12;
-            addNote(pcm, pluck, start, kBeat / 2, note, step % 4 == 0 ? 0.075 : 0.055, step % 2 ? 0.35 : -0.35);
+            addNote(pcm, pluck, start, kBeat / 2, note, step % 4 == 0 ? 0.075 : 0.055,
+                    step % 2 ? 0.35 : -0.35);
         }
 }
 

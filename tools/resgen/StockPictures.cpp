@@ -91,7 +91,8 @@ void lowPoly(QPainter& painter, const Palette& p, Random& random) {
     for (int row = 0; row <= kRows; ++row)
         for (int column = 0; column <= kColumns; ++column) {
             const bool inner = row > 0 && row < kRows && column > 0 && column < kColumns;
-            const double jx = inner ? random.range(-0.35, 0.35) : 0, jy = inner ? random.range(-0.35, 0.35) : 0;
+            const double jx = inner ? random.range(-0.35, 0.35) : 0,
+                         jy = inner ? random.range(-0.35, 0.35) : 0;
             points.emplace_back((column + jx) * w / kColumns, (row + jy) * h / kRows);
         }
     auto point = [&](int column, int row) { return points[std::size_t(row * (kColumns + 1) + column)]; };
@@ -103,7 +104,8 @@ void lowPoly(QPainter& painter, const Palette& p, Random& random) {
             for (const QPolygonF& triangle : {QPolygonF({a, b, c}), QPolygonF({a, c, d})}) {
                 const QPointF centre = (triangle[0] + triangle[1] + triangle[2]) / 3;
                 const double t = 0.65 * centre.x() / w + 0.35 * centre.y() / h;
-                const QColor color = rampColor({{0, p[3]}, {0.45, p[2]}, {1, p[0]}}, t + random.range(-0.06, 0.06));
+                const QColor color =
+                    rampColor({{0, p[3]}, {0.45, p[2]}, {1, p[0]}}, t + random.range(-0.06, 0.06));
                 painter.setBrush(color);
                 painter.setPen(QPen(color, 0.8)); // closes the hairline gaps between neighbours
                 painter.drawPolygon(triangle);
@@ -148,12 +150,14 @@ void hills(QPainter& painter, const Palette& p, Random& random) {
         QPainterPath path(QPointF(0, h));
         for (int i = 0; i <= 48; ++i) {
             const double x = w * i / 48.0, s = double(i) / 48;
-            path.lineTo(x, base - h * (0.06 * std::sin(phase + 2 * kPi * 1.1 * s) + 0.03 * std::sin(phase * 2 + 2 * kPi * 2.7 * s)));
+            path.lineTo(x, base - h * (0.06 * std::sin(phase + 2 * kPi * 1.1 * s) +
+                                       0.03 * std::sin(phase * 2 + 2 * kPi * 2.7 * s)));
         }
         path.lineTo(w, h);
         path.closeSubpath();
         // Far ridges take the sky's haze; near ones the deep colour.
-        painter.setBrush(rampColor({{0, mix(p[3], p[4], 0.3)}, {0.5, p[2]}, {1, p[0]}}, double(ridge) / (kRidges - 1)));
+        painter.setBrush(
+            rampColor({{0, mix(p[3], p[4], 0.3)}, {0.5, p[2]}, {1, p[0]}}, double(ridge) / (kRidges - 1)));
         painter.drawPath(path);
     }
 }
@@ -164,8 +168,8 @@ void ribbons(QPainter& painter, const Palette& p, Random& random) {
     for (int i = 0; i < 7; ++i) {
         const double y0 = h * random.range(0.1, 0.9), y1 = h * random.range(0.1, 0.9);
         QPainterPath path(QPointF(-40, y0));
-        path.cubicTo(QPointF(w * 0.35, y0 + h * random.range(-0.5, 0.5)), QPointF(w * 0.65, y1 + h * random.range(-0.5, 0.5)),
-                     QPointF(w + 40, y1));
+        path.cubicTo(QPointF(w * 0.35, y0 + h * random.range(-0.5, 0.5)),
+                     QPointF(w * 0.65, y1 + h * random.range(-0.5, 0.5)), QPointF(w + 40, y1));
         QLinearGradient stroke(0, 0, w, 0);
         stroke.setColorAt(0, withAlpha(p[3], 0));
         stroke.setColorAt(0.5, withAlpha(p[std::size_t(2 + i % 3)], 120));
@@ -230,7 +234,8 @@ QImage stockPicture(int number) {
 bool makeStockPictures(const QDir& out) {
     return parallelFor(kStockCount, [&](int index) {
         const int number = index + 1;
-        return saveJpeg(stockPicture(number), out, QStringLiteral("vector_%1.jpg").arg(number, 3, 10, QLatin1Char('0')), 88);
+        return saveJpeg(stockPicture(number), out,
+                        QStringLiteral("vector_%1.jpg").arg(number, 3, 10, QLatin1Char('0')), 88);
     });
 }
 

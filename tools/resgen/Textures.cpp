@@ -10,10 +10,16 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-double fract(double t) { return t - std::floor(t); }
-double tri(double t) { return 1 - std::abs(2 * fract(t) - 1); }
+double fract(double t) {
+    return t - std::floor(t);
+}
+double tri(double t) {
+    return 1 - std::abs(2 * fract(t) - 1);
+}
 
-std::size_t at(int x, int y, int width) { return std::size_t(y) * std::size_t(width) + std::size_t(x); }
+std::size_t at(int x, int y, int width) {
+    return std::size_t(y) * std::size_t(width) + std::size_t(x);
+}
 
 } // namespace
 
@@ -57,7 +63,8 @@ std::vector<double> paperGrain(int width, int height, std::uint64_t seed) {
     return field;
 }
 
-QImage clothWeave(int width, int height, const QColor& warp, const QColor& weft, int thread, std::uint64_t seed) {
+QImage clothWeave(int width, int height, const QColor& warp, const QColor& weft, int thread,
+                  std::uint64_t seed) {
     const int threadsAcross = std::max(1, width / thread), threadsDown = std::max(1, height / thread);
     // Slubs: each thread is a little thicker or lighter along its length.
     const PeriodicNoise slubs(seed, threadsAcross, 8);
@@ -82,7 +89,8 @@ QImage clothWeave(int width, int height, const QColor& warp, const QColor& weft,
                 color = weft;
             }
             const double light = std::clamp(0.45 + 0.7 * shade, 0.0, 1.4);
-            line[x] = qRgb(std::clamp(int(color.red() * light), 0, 255), std::clamp(int(color.green() * light), 0, 255),
+            line[x] = qRgb(std::clamp(int(color.red() * light), 0, 255),
+                           std::clamp(int(color.green() * light), 0, 255),
                            std::clamp(int(color.blue() * light), 0, 255));
         }
     }
@@ -106,7 +114,8 @@ void boxPass(QImage& image, int radius, bool vertical) {
         int sum[4] = {0, 0, 0, 0};
         auto add = [&](int k, int sign) {
             const QRgb c = source[std::size_t(std::clamp(k, 0, length - 1))];
-            sum[0] += sign * qRed(c), sum[1] += sign * qGreen(c), sum[2] += sign * qBlue(c), sum[3] += sign * qAlpha(c);
+            sum[0] += sign * qRed(c), sum[1] += sign * qGreen(c), sum[2] += sign * qBlue(c),
+                sum[3] += sign * qAlpha(c);
         };
         for (int k = -radius; k <= radius; ++k)
             add(k, 1);

@@ -69,7 +69,8 @@ void doubleArrow(QPainter& painter, QPointF from, QPointF to) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(color);
         for (const auto& [tip, dir] : {std::pair{to, d}, std::pair{from, -d}})
-            painter.drawPolygon(QPolygonF({tip + shift, tip - dir * 6 + n * 4 + shift, tip - dir * 6 - n * 4 + shift}));
+            painter.drawPolygon(
+                QPolygonF({tip + shift, tip - dir * 6 + n * 4 + shift, tip - dir * 6 - n * 4 + shift}));
     }
     painter.restore();
 }
@@ -97,8 +98,8 @@ void drawMotion(QPainter& painter, const QRectF& photo, ThemeLook::Motion motion
         doubleArrow(painter, QPointF(c.x(), photo.top() + 4), QPointF(c.x(), photo.bottom() - 4));
         break;
     case ThemeLook::Motion::Zoom:
-        zoomBrackets(painter, photo.adjusted(photo.width() * 0.18, photo.height() * 0.18, -photo.width() * 0.18,
-                                             -photo.height() * 0.18));
+        zoomBrackets(painter, photo.adjusted(photo.width() * 0.18, photo.height() * 0.18,
+                                             -photo.width() * 0.18, -photo.height() * 0.18));
         break;
     case ThemeLook::Motion::None:
         break;
@@ -153,7 +154,8 @@ std::vector<ThemeLook> themeLooks() {
         {"theme_005.png", backdrop(Backdrop::Cloth), 0.6, Border::White, true, false, M::Horizontal, 0},
         {"theme_006.png", backdrop(Backdrop::Table), 0.6, Border::White, true, false, M::Vertical, 2},
         {"theme_007.png", plain(Qt::black), 1.0, Border::None, false, false, M::Zoom, 0},
-        {"theme_blur_frame.png", blurredPhoto(2, false), 0.66, Border::RoundedWhite, false, false, M::None, 2},
+        {"theme_blur_frame.png", blurredPhoto(2, false), 0.66, Border::RoundedWhite, false, false, M::None,
+         2},
         {"theme_gray_frame.png", blurredPhoto(1, true), 0.66, Border::White, true, false, M::None, 1},
         {"theme-static-frame.png", plain(Qt::black), 0.76, Border::White, false, false, M::None, 0},
         {"theme_grayphoto_frame.png", blurredPhoto(0, false), 0.66, Border::White, false, true, M::None, 0},
@@ -166,21 +168,26 @@ QImage indexedFrom(const std::vector<double>& field, int width, int height, cons
     for (int y = 0; y < height; ++y) {
         uchar* line = image.scanLine(y);
         for (int x = 0; x < width; ++x)
-            line[x] = uchar(std::lround(std::clamp(field[std::size_t(y) * std::size_t(width) + std::size_t(x)], 0.0, 1.0) * 255));
+            line[x] = uchar(std::lround(
+                std::clamp(field[std::size_t(y) * std::size_t(width) + std::size_t(x)], 0.0, 1.0) * 255));
     }
     return image;
 }
 
-const ColorStops kWalnut = {{0, QColor(0x3b1f0e)}, {0.4, QColor(0x6b3e1f)}, {0.75, QColor(0x9a6333)}, {1, QColor(0xc18a52)}};
-const ColorStops kOak = {{0, QColor(0x8a5a2b)}, {0.4, QColor(0xb98149)}, {0.75, QColor(0xd6a468)}, {1, QColor(0xeac08a)}};
-const ColorStops kPaper = {{0, QColor(0xcdbd9c)}, {0.45, QColor(0xe9dfc8)}, {0.8, QColor(0xf6efe0)}, {1, QColor(0xfffbf2)}};
+const ColorStops kWalnut = {
+    {0, QColor(0x3b1f0e)}, {0.4, QColor(0x6b3e1f)}, {0.75, QColor(0x9a6333)}, {1, QColor(0xc18a52)}};
+const ColorStops kOak = {
+    {0, QColor(0x8a5a2b)}, {0.4, QColor(0xb98149)}, {0.75, QColor(0xd6a468)}, {1, QColor(0xeac08a)}};
+const ColorStops kPaper = {
+    {0, QColor(0xcdbd9c)}, {0.45, QColor(0xe9dfc8)}, {0.8, QColor(0xf6efe0)}, {1, QColor(0xfffbf2)}};
 
 } // namespace
 
 bool makeThemeIcons(const QDir& out) {
     const std::vector<ThemeLook> looks = themeLooks();
     return parallelFor(int(looks.size()), [&](int i) {
-        return savePng(themeIcon(looks[std::size_t(i)]), out, QString::fromLatin1(looks[std::size_t(i)].fileName));
+        return savePng(themeIcon(looks[std::size_t(i)]), out,
+                       QString::fromLatin1(looks[std::size_t(i)].fileName));
     });
 }
 

@@ -72,7 +72,8 @@ QImage insertMarker() {
     painter.drawRoundedRect(QRectF(kCell / 2.0 - 2, 22, 4, kCell - 44), 2, 2);
     const double c = kCell / 2.0;
     painter.drawPolygon(QPolygonF({QPointF(c - 9, 12), QPointF(c + 9, 12), QPointF(c, 22)}));
-    painter.drawPolygon(QPolygonF({QPointF(c - 9, kCell - 12), QPointF(c + 9, kCell - 12), QPointF(c, kCell - 22)}));
+    painter.drawPolygon(
+        QPolygonF({QPointF(c - 9, kCell - 12), QPointF(c + 9, kCell - 12), QPointF(c, kCell - 22)}));
     return image;
 }
 
@@ -100,8 +101,8 @@ QImage playHead() {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0xff453a));
     painter.drawRect(QRectF(6.5, 8, 2, 112));
-    painter.drawPolygon(QPolygonF({QPointF(0.5, 0.5), QPointF(14.5, 0.5), QPointF(14.5, 6), QPointF(7.5, 13),
-                                   QPointF(0.5, 6)}));
+    painter.drawPolygon(QPolygonF(
+        {QPointF(0.5, 0.5), QPointF(14.5, 0.5), QPointF(14.5, 6), QPointF(7.5, 13), QPointF(0.5, 6)}));
     return image;
 }
 

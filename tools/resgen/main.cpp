@@ -24,15 +24,15 @@ int main(int argc, char** argv) {
     }
     using Maker = bool (*)(const QDir&);
     const std::vector<Maker> makers = {
-        resgen::makeMasks,
-        resgen::makeMaskIcons,
-        resgen::makeTransitionIcons,
-        resgen::makeThemeIcons,
-        resgen::makeFramePatterns,
-        resgen::makeBackdrops,
-        resgen::makeStockPictures,
-        resgen::makeTimelinePictures,
-        resgen::makeSounds,
+        resgen::makeMasks,            // transition masks "01" ... "50"
+        resgen::makeMaskIcons,        // their picker icons "icon48-01" ... "icon48-50"
+        resgen::makeTransitionIcons,  // icons of the other transitions and the Random die
+        resgen::makeThemeIcons,       // theme list icons
+        resgen::makeFramePatterns,    // wood, paper and cloth frame patterns
+        resgen::makeBackdrops,        // stage backdrops and the blank slide's background
+        resgen::makeStockPictures,    // "vector_001" ... "vector_028"
+        resgen::makeTimelinePictures, // timeline cells, markers, waveforms, Stop button
+        resgen::makeSounds,           // "silence1s" and "default"
     };
     for (Maker make : makers)
         if (!make(out))
