@@ -1,0 +1,64 @@
+#pragma once
+
+// Shared ground of the DVD tests: slide pictures drawn by the test, small MPEG-2 streams made with the
+// real ffmpeg, the menu templates of our resources, and stand-in tools put first in the tool search.
+
+#include "dvd/DVDProjectSettings.h"
+#include "support/TempDir.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace dvd_test {
+
+// The colour of slide `index` in the pictures drawTestSlides() makes: far apart from each other and from
+// the templates' colours, so a pixel tells which slide it came from.
+QColor slideColour(int index);
+
+// Draws `count` plain 640 x 480 slide pictures into `folder`; answers their paths in order.
+QStringList drawTestSlides(const QString& folder, int count);
+
+// A project of `slides` drawn slides, with its own contents and temporary folders inside `root`.
+DVDProjectSettings testProject(const QString& root, int slides, bool pal = false);
+
+// Entry `index` of our "dvdmenu" resource.
+QVariantMap menuTemplate(int index);
+QVariantList menuTemplates();
+
+// Runs a program to its end; its standard output, or a failed test with its complaint.
+bool runProgram(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+                QString* error = nullptr);
+
+// A DVD-ready MPEG-2 program stream of `seconds` made by ffmpeg from a test pattern.
+bool makeDvdStream(const QString& path, double seconds, bool pal, bool wide = false);
+// The menu stream as the encoder makes it: the 960 x 540 menu frames in turn, then DVD MPEG-2.
+bool makeMenuStream(const QString& path, const QStringList& framePaths, bool pal, bool wide);
+
+// Distinct RGBA values of a picture.
+int distinctColours(const QImage& image);
+
+// Puts a folder of stand-in tools first in the tool search for its lifetime.
+class FakeTools {
+public:
+    FakeTools();
+    ~FakeTools();
+    FakeTools(const FakeTools&) = delete;
+    FakeTools& operator=(const FakeTools&) = delete;
+
+    // Writes an executable shell script named `name` with `body` after the "#!/bin/sh" line.
+    void add(const QString& name, const QByteArray& body);
+    // A stand-in that runs the real program found on PATH after `prelude`.
+    void wrap(const QString& name, const QByteArray& prelude);
+    QString file(const QString& name) const { return dir.file(name); }
+
+private:
+    TempDir dir;
+    QByteArray saved;
+    bool wasSet;
+};
+
+} // namespace dvd_test
