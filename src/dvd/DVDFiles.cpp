@@ -1,6 +1,7 @@
 #include "dvd/DVDFiles.h"
 
 #include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/UniqueFd.h"
 
 #include <QDir>
@@ -59,4 +60,39 @@ bool isNonEmptyFile(const QString& path) {
 
 QString pathIn(const QString& folder, const QString& name) {
     return folder + QLatin1Char('/') + name;
+}
+
+QString substitutePlaceholders(const QString& text, const QList<std::pair<QString, QString>>& replacements) {
+    QString result;
+    qsizetype position = 0;
+    for (;;) {
+        qsizetype nearest = -1;
+        const std::pair<QString, QString>* found = nullptr;
+        for (const auto& pair : replacements) {
+            const qsizetype at = pair.first.isEmpty() ? -1 : text.indexOf(pair.first, position);
+            if (at >= 0 && (nearest < 0 || at < nearest)) {
+                nearest = at;
+                found = &pair;
+            }
+        }
+        if (!found)
+            break;
+        result += QStringView(text).mid(position, nearest - position);
+        result += found->second;
+        position = nearest + found->first.size();
+    }
+    result += QStringView(text).mid(position);
+    return result;
+}
+
+bool readTextResource(const QString& name, const QString& type, QString* text, QString* error) {
+    const QString path = platform::paths::pathForResource(name, type);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("The resource \"%1.%2\" is missing.").arg(name, type);
+        return false;
+    }
+    *text = QString::fromUtf8(file.readAll());
+    return true;
 }

@@ -3,7 +3,10 @@
 // File chores of the DVD steps, all inside the private temporary folder.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <utility>
 
 // Text made safe for an XML attribute value or element content.
 QString xmlEscaped(const QString& text);
@@ -20,3 +23,10 @@ bool isNonEmptyFile(const QString& path);
 
 // "<folder>/<name>".
 QString pathIn(const QString& folder, const QString& name);
+
+// Replaces every placeholder of the pairs (placeholder, value) in one pass, so that a value holding the
+// text of a later placeholder is kept as it is.
+QString substitutePlaceholders(const QString& text, const QList<std::pair<QString, QString>>& replacements);
+
+// The UTF-8 text of a resource of ours ("spumux_template", "xml"); false with a message when missing.
+bool readTextResource(const QString& name, const QString& type, QString* text, QString* error);
