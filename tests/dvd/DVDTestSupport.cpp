@@ -70,38 +70,25 @@ bool runProgram(const QString& program, const QStringList& arguments, QByteArray
     return ok;
 }
 
-bool makeDvdStream(const QString& path, double seconds, bool pal, bool wide) {
+bool makeDvdStream(const QString& path, double seconds, bool pal, bool wide, int videoKbits) {
     const QString size = pal ? QStringLiteral("720x576") : QStringLiteral("720x480");
     const QString rate = pal ? QStringLiteral("25") : QStringLiteral("30000/1001");
     const QString duration = QString::number(seconds);
+    QString source = QStringLiteral("testsrc=s=%1:r=%2:d=%3").arg(size, rate, duration);
+    QStringList bitrate;
+    if (videoKbits > 0) {
+        source += QStringLiteral(",noise=alls=60:allf=t");
+        bitrate = {"-b:v", QStringLiteral("%1k").arg(videoKbits)};
+    }
     QString error;
-    const bool ok = runProgram(QStringLiteral("ffmpeg"),
-                               {"-hide_banner",
-                                "-loglevel",
-                                "error",
-                                "-y",
-                                "-f",
-                                "lavfi",
-                                "-i",
-                                QStringLiteral("testsrc=s=%1:r=%2:d=%3").arg(size, rate, duration),
-                                "-f",
-                                "lavfi",
-                                "-i",
-                                "anullsrc=r=48000:cl=stereo",
-                                "-t",
-                                duration,
-                                "-target",
-                                pal ? "pal-dvd" : "ntsc-dvd",
-                                "-acodec",
-                                "mp2",
-                                "-ac",
-                                "2",
-                                "-ab",
-                                "224k",
-                                "-aspect",
-                                wide ? "16:9" : "4:3",
-                                path},
-                               nullptr, &error);
+    const bool ok = runProgram(
+        QStringLiteral("ffmpeg"),
+        QStringList{"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, "-f", "lavfi",
+                    "-i", "anullsrc=r=48000:cl=stereo", "-t", duration, "-target",
+                    pal ? "pal-dvd" : "ntsc-dvd"} +
+            bitrate +
+            QStringList{"-acodec", "mp2", "-ac", "2", "-ab", "224k", "-aspect", wide ? "16:9" : "4:3", path},
+        nullptr, &error);
     EXPECT_TRUE(ok) << qPrintable(error);
     return ok;
 }

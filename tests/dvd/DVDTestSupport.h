@@ -33,8 +33,9 @@ QVariantList menuTemplates();
 bool runProgram(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
                 QString* error = nullptr);
 
-// A DVD-ready MPEG-2 program stream of `seconds` made by ffmpeg from a test pattern.
-bool makeDvdStream(const QString& path, double seconds, bool pal, bool wide = false);
+// A DVD-ready MPEG-2 program stream of `seconds` made by ffmpeg from a test pattern; a video bit rate in
+// kbit/s (with noise, so the encoder spends it) makes it larger.
+bool makeDvdStream(const QString& path, double seconds, bool pal, bool wide = false, int videoKbits = 0);
 // The menu stream as the encoder makes it: the 960 x 540 menu frames in turn, then DVD MPEG-2.
 bool makeMenuStream(const QString& path, const QStringList& framePaths, bool pal, bool wide);
 
