@@ -148,16 +148,25 @@ struct AudioReader::Impl {
         produced += frames;
     }
 
+    // MP4 files mark the padding of the last AAC frame only by that packet's shorter duration.
+    int usableSamples(const AVFrame* source) const {
+        if (source->pkt_duration <= 0 || source->sample_rate <= 0)
+            return source->nb_samples;
+        const int64_t declared = av_rescale_q(source->pkt_duration, stream->time_base, AVRational{1, source->sample_rate});
+        return declared > 0 && declared < source->nb_samples ? static_cast<int>(declared) : source->nb_samples;
+    }
+
     bool convert(const AVFrame* source) {
         if (!configureResampler(source))
             return false;
         if (nextIndex == kNone && source->best_effort_timestamp != AV_NOPTS_VALUE)
             nextIndex = std::llround(streamSeconds(stream, source->best_effort_timestamp) * kSampleRate);
-        const int capacity = swr_get_out_samples(resampler.get(), source->nb_samples);
+        const int usable = usableSamples(source);
+        const int capacity = swr_get_out_samples(resampler.get(), usable);
         std::vector<float> converted(static_cast<size_t>(std::max(capacity, 0)) * kChannels);
         auto* out = reinterpret_cast<uint8_t*>(converted.data());
         const int frames = swr_convert(resampler.get(), &out, capacity,
-                                       const_cast<const uint8_t**>(source->extended_data), source->nb_samples);
+                                       const_cast<const uint8_t**>(source->extended_data), usable);
         if (frames < 0)
             return fail(avFailure(QStringLiteral("Cannot convert the sound of \"%1\"").arg(path), frames));
         append(converted.data(), frames);
