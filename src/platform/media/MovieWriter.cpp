@@ -127,8 +127,7 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
             (!audio.open("aac", settings.audioBitRate, muxer.wantsGlobalHeader(), &message) ||
              !(audioStream = muxer.addStream(audio.context(), &message))))
             return fail(message);
-        for (auto it = metadata.cbegin(); it != metadata.cend(); ++it)
-            muxer.setMetadata(it.key(), it.value().toString());
+        writeMetadata();
         if (!muxer.writeHeader(&message))
             return fail(message);
         video.setPacketSink([this](AVPacket* packet, QString* sinkError) {
@@ -139,6 +138,21 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
         });
         status = Status::Writing;
         return true;
+    }
+
+    // MPEG-4 files keep the tags in their iTunes-style list, where "title" and "description" have atoms.
+    // The QuickTime list of the "mov" muxer has no description; its metadata-key list takes any key, so
+    // each tag goes there under its own name and, for players, under the QuickTime key space's name.
+    void writeMetadata() {
+        const bool quickTime = settings.container == MovieContainer::QuickTime;
+        if (quickTime && !metadata.isEmpty())
+            muxer.setOption(QStringLiteral("movflags"), QStringLiteral("use_metadata_tags"));
+        const QString quickTimeSpace = QStringLiteral("com.apple.quicktime.");
+        for (auto it = metadata.cbegin(); it != metadata.cend(); ++it) {
+            muxer.setMetadata(it.key(), it.value().toString());
+            if (quickTime && !it.key().startsWith(quickTimeSpace))
+                muxer.setMetadata(quickTimeSpace + it.key(), it.value().toString());
+        }
     }
 
     bool setRotation() {

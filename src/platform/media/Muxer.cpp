@@ -4,6 +4,10 @@
 
 #include <QFile>
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 namespace platform::media {
 
 using namespace detail;
@@ -57,8 +61,20 @@ void Muxer::setMetadata(const QString& key, const QString& value) {
         av_dict_set(&context->metadata, key.toUtf8().constData(), value.toUtf8().constData(), 0);
 }
 
+void Muxer::setOption(const QString& key, const QString& value) {
+    options.insert(key, value);
+}
+
 bool Muxer::writeHeader(QString* error) {
-    const int err = avformat_write_header(context, nullptr);
+    // Edit lists are kept in the movie's timescale; at the default 1000 a start at 1/30 s would be
+    // stored as 33 ms. 600 holds every multiple of 1/30 s exactly.
+    AVDictionary* dictionary = nullptr;
+    if (av_opt_find(context->priv_data, "movie_timescale", nullptr, 0, 0))
+        av_dict_set(&dictionary, "movie_timescale", "600", 0);
+    for (auto it = options.cbegin(); it != options.cend(); ++it)
+        av_dict_set(&dictionary, it.key().toUtf8().constData(), it.value().toString().toUtf8().constData(), 0);
+    const int err = avformat_write_header(context, &dictionary);
+    av_dict_free(&dictionary);
     if (err < 0) {
         *error = avFailure(QStringLiteral("Cannot start writing \"%1\"").arg(filePath), err);
         return false;

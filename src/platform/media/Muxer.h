@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
 
 struct AVCodecContext;
 struct AVFormatContext;
@@ -25,6 +26,8 @@ public:
     // A stream taking its parameters from an open encoder.
     AVStream* addStream(const AVCodecContext* encoder, QString* error);
     void setMetadata(const QString& key, const QString& value);
+    // A private option of the muxer, applied when the header is written.
+    void setOption(const QString& key, const QString& value);
     bool writeHeader(QString* error);
     // Stamps are in the encoder's time base; the packet is consumed.
     bool writePacket(AVPacket* packet, AVRational encoderTimeBase, const AVStream* stream, QString* error);
@@ -39,6 +42,7 @@ private:
 
     AVFormatContext* context = nullptr;
     QString filePath;
+    QVariantMap options;
     bool headerWritten = false;
 };
 
