@@ -102,7 +102,10 @@ public:
         double audioSeconds = audio ? declaredSeconds(input, audio) : 0.0;
         double videoSeconds = video ? declaredSeconds(input, video) : 0.0;
         const bool estimated = input->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
-        if (audio && (preciseDuration || estimated || audioSeconds < 0)) {
+        // MPEG-4 and QuickTime files index every sample: their lengths are exact without a pass over a
+        // file that may be a long film.
+        const bool indexed = asset.format.startsWith(QLatin1String("mov,"));
+        if (audio && ((preciseDuration && !indexed) || estimated || audioSeconds < 0)) {
             PacketSpan span = measure(input, audio->index);
             if (span.firstTimestamp != AV_NOPTS_VALUE || span.durationSum > 0)
                 audioSeconds = span.seconds(audio);

@@ -246,16 +246,19 @@ bool MovieWriter::appendVideoFrame(const uchar* bgra, int bytesPerLine, const Me
 }
 
 bool MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time) {
-    if (image.size() != d->settings.frameSize) {
-        std::lock_guard lock(d->mutex);
-        return d->fail(QStringLiteral("A frame of %1x%2 does not fit a movie of %3x%4")
-                           .arg(image.width()).arg(image.height())
-                           .arg(d->settings.frameSize.width()).arg(d->settings.frameSize.height()));
-    }
     const bool bgraInMemory = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32 ||
                               image.format() == QImage::Format_ARGB32_Premultiplied;
     const QImage frame = bgraInMemory ? image : image.convertToFormat(QImage::Format_ARGB32);
-    return appendVideoFrame(frame.constBits(), static_cast<int>(frame.bytesPerLine()), time);
+    std::lock_guard lock(d->mutex);
+    if (!d->canAppend(MediaKind::Video))
+        return false;
+    if (image.size() != d->settings.frameSize)
+        return d->fail(QStringLiteral("A frame of %1x%2 does not fit a movie of %3x%4")
+                           .arg(image.width())
+                           .arg(image.height())
+                           .arg(d->settings.frameSize.width())
+                           .arg(d->settings.frameSize.height()));
+    return d->appendFrame(frame.constBits(), static_cast<int>(frame.bytesPerLine()), time);
 }
 
 bool MovieWriter::appendAudioSamples(const int16_t* interleaved, int frames) {
