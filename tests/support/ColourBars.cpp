@@ -20,7 +20,8 @@ QImage ColourBars::frame(QSize size, int frameIndex) {
     const int width = size.width() / kBars;
     for (int bar = 0; bar < kBars; ++bar) {
         const int right = bar == kBars - 1 ? size.width() : (bar + 1) * width;
-        painter.fillRect(QRect(bar * width, 0, right - bar * width, size.height()), barColour(frameIndex, bar));
+        painter.fillRect(QRect(bar * width, 0, right - bar * width, size.height()),
+                         barColour(frameIndex, bar));
     }
     return image;
 }

@@ -54,7 +54,8 @@ MediaProbe MediaProbe::probe(const QString& path) {
         const auto index = static_cast<size_t>(packet->stream_index);
         Stream& stream = result.streams[index];
         if (!seen[index] && packet->pts != AV_NOPTS_VALUE) {
-            stream.firstPtsSeconds = static_cast<double>(packet->pts) * av_q2d(context->streams[index]->time_base);
+            stream.firstPtsSeconds =
+                static_cast<double>(packet->pts) * av_q2d(context->streams[index]->time_base);
             seen[index] = true;
         }
         if (packet->flags & AV_PKT_FLAG_KEY)

@@ -7,12 +7,13 @@
 #include <cmath>
 #include <numbers>
 
-std::vector<float> ToneMaker::sine(double frequency, double seconds, float amplitude, int channels, int sampleRate) {
+std::vector<float> ToneMaker::sine(double frequency, double seconds, float amplitude, int channels,
+                                   int sampleRate) {
     const size_t frames = static_cast<size_t>(std::llround(seconds * sampleRate));
     std::vector<float> samples(frames * static_cast<size_t>(channels));
     for (size_t i = 0; i < frames; ++i) {
-        const float value =
-            amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * frequency * static_cast<double>(i) / sampleRate));
+        const float value = amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * frequency *
+                                                                    static_cast<double>(i) / sampleRate));
         for (int c = 0; c < channels; ++c)
             samples[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] = value;
     }
@@ -33,8 +34,9 @@ bool ToneMaker::writeWav(const QString& path, double frequency, double seconds, 
                           sampleRate);
 }
 
-bool ToneMaker::writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
-                             double seconds, float amplitude, const QVariantMap& metadata, QString* error) {
+bool ToneMaker::writeEncoded(const QString& path, const QString& container, const QString& codec,
+                             double frequency, double seconds, float amplitude, const QVariantMap& metadata,
+                             QString* error) {
     platform::media::AudioFileWriter::Settings settings;
     settings.path = path;
     settings.container = container;
@@ -49,7 +51,8 @@ bool ToneMaker::writeEncoded(const QString& path, const QString& container, cons
     return ok;
 }
 
-double ToneMaker::rms(const std::vector<float>& interleaved, int channels, int channel, size_t from, size_t count) {
+double ToneMaker::rms(const std::vector<float>& interleaved, int channels, int channel, size_t from,
+                      size_t count) {
     const size_t frames = interleaved.size() / static_cast<size_t>(channels);
     const size_t end = count == SIZE_MAX ? frames : std::min(frames, from + count);
     double sum = 0.0;

@@ -19,7 +19,8 @@ void putU16(QByteArray& out, quint16 value) {
 
 } // namespace
 
-bool WavFile::write(const QString& path, const std::vector<int16_t>& interleaved, int channels, int sampleRate) {
+bool WavFile::write(const QString& path, const std::vector<int16_t>& interleaved, int channels,
+                    int sampleRate) {
     const quint32 dataBytes = static_cast<quint32>(interleaved.size() * sizeof(int16_t));
     QByteArray out;
     out.append("RIFF");

@@ -21,8 +21,8 @@ struct AudioEncoder::Impl {
     ResamplerPtr makeResampler(AVSampleFormat from, QString* error) {
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         SwrContext* raw = nullptr;
-        int err = swr_alloc_set_opts2(&raw, &stereo, encoder->sample_fmt, kSampleRate, &stereo, from, kSampleRate,
-                                      0, nullptr);
+        int err = swr_alloc_set_opts2(&raw, &stereo, encoder->sample_fmt, kSampleRate, &stereo, from,
+                                      kSampleRate, 0, nullptr);
         ResamplerPtr resampler(raw);
         if (err >= 0)
             err = swr_init(resampler.get());
@@ -38,14 +38,16 @@ struct AudioEncoder::Impl {
         if (!resampler && !(resampler = makeResampler(format, error)))
             return false;
         uint8_t** planes = nullptr;
-        int err = av_samples_alloc_array_and_samples(&planes, nullptr, kChannels, frames, encoder->sample_fmt, 0);
+        int err =
+            av_samples_alloc_array_and_samples(&planes, nullptr, kChannels, frames, encoder->sample_fmt, 0);
         if (err < 0) {
             *error = avFailure(QStringLiteral("Cannot hold the sound"), err);
             return false;
         }
         const auto* input = static_cast<const uint8_t*>(interleaved);
         const int converted = swr_convert(resampler.get(), planes, frames, &input, frames);
-        err = converted < 0 ? converted : av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(planes), converted);
+        err = converted < 0 ? converted
+                            : av_audio_fifo_write(fifo.get(), reinterpret_cast<void**>(planes), converted);
         av_freep(&planes[0]);
         av_freep(&planes);
         if (err < 0) {
@@ -66,9 +68,11 @@ struct AudioEncoder::Impl {
             av_channel_layout_copy(&frame->ch_layout, &encoder->ch_layout);
             int err = av_frame_get_buffer(frame.get(), 0);
             if (err >= 0 && padLastFrame)
-                err = av_samples_set_silence(frame->extended_data, 0, frameSize, kChannels, encoder->sample_fmt);
+                err = av_samples_set_silence(frame->extended_data, 0, frameSize, kChannels,
+                                             encoder->sample_fmt);
             if (err >= 0)
-                err = av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->extended_data), available);
+                err =
+                    av_audio_fifo_read(fifo.get(), reinterpret_cast<void**>(frame->extended_data), available);
             if (err < 0) {
                 *error = avFailure(QStringLiteral("Cannot prepare the sound for the encoder"), err);
                 return false;
@@ -109,7 +113,8 @@ bool AudioEncoder::open(const char* codecName, int64_t bitRate, bool globalHeade
     initLibav();
     const AVCodec* codec = avcodec_find_encoder_by_name(codecName);
     if (!codec) {
-        *error = QStringLiteral("The audio encoder \"%1\" is not available").arg(QString::fromUtf8(codecName));
+        *error =
+            QStringLiteral("The audio encoder \"%1\" is not available").arg(QString::fromUtf8(codecName));
         return false;
     }
     d->encoder.reset(avcodec_alloc_context3(codec));
@@ -125,7 +130,8 @@ bool AudioEncoder::open(const char* codecName, int64_t bitRate, bool globalHeade
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     int err = avcodec_open2(context, codec, nullptr);
     if (err < 0) {
-        *error = avFailure(QStringLiteral("Cannot open the audio encoder \"%1\"").arg(QString::fromUtf8(codecName)), err);
+        *error = avFailure(
+            QStringLiteral("Cannot open the audio encoder \"%1\"").arg(QString::fromUtf8(codecName)), err);
         return false;
     }
     const bool variable = codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE;

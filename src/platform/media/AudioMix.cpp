@@ -5,8 +5,9 @@
 namespace platform::media {
 
 const MixInputParameters* AudioMix::parametersForTrack(int32_t trackID) const {
-    const auto found = std::find_if(inputs.begin(), inputs.end(),
-                                    [trackID](const MixInputParameters& p) { return p.trackID() == trackID; });
+    const auto found = std::find_if(inputs.begin(), inputs.end(), [trackID](const MixInputParameters& p) {
+        return p.trackID() == trackID;
+    });
     return found == inputs.end() ? nullptr : &*found;
 }
 

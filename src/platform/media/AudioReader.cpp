@@ -34,8 +34,8 @@ struct AudioReader::Impl {
     std::vector<float> pending; // converted frames not yet handed out
     size_t pendingOffset = 0;   // in samples
     int64_t position = 0;       // output index of the next frame handed out
-    int64_t nextIndex = 0;      // output index of the next frame the resampler yields; kNone: from a timestamp
-    int64_t dropUntil = kNone;  // frames before this index are discarded (after a seek)
+    int64_t nextIndex = 0;     // output index of the next frame the resampler yields; kNone: from a timestamp
+    int64_t dropUntil = kNone; // frames before this index are discarded (after a seek)
     int64_t produced = 0;
     bool inputEnded = false;
     bool ended = false;
@@ -99,7 +99,8 @@ struct AudioReader::Impl {
     }
 
     bool configureResampler(const AVFrame* source) {
-        const bool same = resampler && resamplerFormat == source->format && resamplerRate == source->sample_rate &&
+        const bool same = resampler && resamplerFormat == source->format &&
+                          resamplerRate == source->sample_rate &&
                           av_channel_layout_compare(&resamplerLayout, &source->ch_layout) == 0;
         if (same)
             return true;
@@ -110,8 +111,9 @@ struct AudioReader::Impl {
             av_channel_layout_copy(&inLayout, &source->ch_layout);
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
         SwrContext* raw = nullptr;
-        int err = swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, kSampleRate, &inLayout,
-                                      static_cast<AVSampleFormat>(source->format), source->sample_rate, 0, nullptr);
+        int err =
+            swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, kSampleRate, &inLayout,
+                                static_cast<AVSampleFormat>(source->format), source->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
         ResamplerPtr created(raw);
         if (err >= 0)
@@ -152,8 +154,10 @@ struct AudioReader::Impl {
     int usableSamples(const AVFrame* source) const {
         if (source->pkt_duration <= 0 || source->sample_rate <= 0)
             return source->nb_samples;
-        const int64_t declared = av_rescale_q(source->pkt_duration, stream->time_base, AVRational{1, source->sample_rate});
-        return declared > 0 && declared < source->nb_samples ? static_cast<int>(declared) : source->nb_samples;
+        const int64_t declared =
+            av_rescale_q(source->pkt_duration, stream->time_base, AVRational{1, source->sample_rate});
+        return declared > 0 && declared < source->nb_samples ? static_cast<int>(declared)
+                                                             : source->nb_samples;
     }
 
     bool convert(const AVFrame* source) {
@@ -222,7 +226,8 @@ struct AudioReader::Impl {
                 flushResampler();
                 ended = true;
                 if (produced == 0 && readError < 0 && readError != AVERROR_EOF)
-                    return fail(avFailure(QStringLiteral("Cannot read the sound of \"%1\"").arg(path), readError));
+                    return fail(
+                        avFailure(QStringLiteral("Cannot read the sound of \"%1\"").arg(path), readError));
                 return false;
             }
             if (err != AVERROR(EAGAIN))

@@ -93,13 +93,15 @@ struct AudioRenderer::Impl {
             std::fill_n(volumes.begin(), count, 1.0f);
         for (int i = 0; i < count; ++i)
             for (int c = 0; c < kChannels; ++c)
-                out[i * kChannels + c] += trackBuffer[static_cast<size_t>(i * kChannels + c)] * volumes[static_cast<size_t>(i)];
+                out[i * kChannels + c] +=
+                    trackBuffer[static_cast<size_t>(i * kChannels + c)] * volumes[static_cast<size_t>(i)];
     }
 
     // Sources whose segments end before the next window are closed.
     void dropFinishedSources(int64_t windowEnd) {
         std::erase_if(cursors, [&](const auto& entry) {
-            const CompositionSegment& segment = composition.tracks()[entry.first.first].segments()[entry.first.second];
+            const CompositionSegment& segment =
+                composition.tracks()[entry.first.first].segments()[entry.first.second];
             return frameAt(segment.target.end()) <= windowEnd;
         });
     }

@@ -6,8 +6,8 @@
 
 namespace platform::media {
 
-bool CompositionTrack::insertTimeRange(const TimeRange& sourceRange, const MediaAsset& asset, const MediaTime& at,
-                                       QString* error) {
+bool CompositionTrack::insertTimeRange(const TimeRange& sourceRange, const MediaAsset& asset,
+                                       const MediaTime& at, QString* error) {
     auto refuse = [error](const QString& reason) {
         if (error)
             *error = reason;

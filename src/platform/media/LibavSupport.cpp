@@ -78,8 +78,8 @@ CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
     }
     if (err < 0) {
         if (error)
-            *error = avFailure(QStringLiteral("Cannot open the %1 decoder").arg(QString::fromUtf8(codec->name)),
-                               err);
+            *error = avFailure(
+                QStringLiteral("Cannot open the %1 decoder").arg(QString::fromUtf8(codec->name)), err);
         return nullptr;
     }
     return context;

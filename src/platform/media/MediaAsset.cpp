@@ -75,13 +75,14 @@ QVariantMap readTags(const AVFormatContext* input, std::initializer_list<const A
     while ((entry = av_dict_get(input->metadata, "", entry, AV_DICT_IGNORE_SUFFIX)))
         tags.insert(QString::fromUtf8(entry->key).toLower(), QString::fromUtf8(entry->value));
     // Some containers keep the song's tags on the stream; technical stream tags are not wanted.
-    static const QStringList common = {"title", "artist", "album", "album_artist", "genre",    "date",
-                                       "comment", "track", "composer", "copyright", "description"};
+    static const QStringList common = {"title",   "artist", "album",    "album_artist", "genre",      "date",
+                                       "comment", "track",  "composer", "copyright",    "description"};
     for (const AVStream* stream : streams) {
         if (!stream)
             continue;
         for (const QString& key : common) {
-            const AVDictionaryEntry* tag = av_dict_get(stream->metadata, key.toUtf8().constData(), nullptr, 0);
+            const AVDictionaryEntry* tag =
+                av_dict_get(stream->metadata, key.toUtf8().constData(), nullptr, 0);
             if (tag && !tags.contains(key))
                 tags.insert(key, QString::fromUtf8(tag->value));
         }
@@ -114,8 +115,8 @@ public:
             describeAudio(asset, audio, std::max(audioSeconds, 0.0));
         if (video)
             describeVideo(asset, video, std::max(videoSeconds, 0.0));
-        asset.totalDuration = MediaTime::fromSeconds(std::max(asset.audioRange.duration.seconds(),
-                                                              asset.videoRange.duration.seconds()));
+        asset.totalDuration = MediaTime::fromSeconds(
+            std::max(asset.audioRange.duration.seconds(), asset.videoRange.duration.seconds()));
         asset.valid = audio || video;
         if (!asset.valid)
             asset.error = QStringLiteral("\"%1\" holds no sound and no picture").arg(asset.filePath);

@@ -64,7 +64,8 @@ void MixInputParameters::fillVolumes(int64_t firstSample, int count, int sampleR
     }
     // Walk the events forward instead of searching for every sample.
     const double firstSeconds = static_cast<double>(firstSample) / sampleRate;
-    size_t next = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), firstSeconds) - starts.begin());
+    size_t next =
+        static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), firstSeconds) - starts.begin());
     for (int i = 0; i < count; ++i) {
         const double seconds = static_cast<double>(firstSample + i) / sampleRate;
         while (next < starts.size() && starts[next] <= seconds)

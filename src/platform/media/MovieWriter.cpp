@@ -114,12 +114,18 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     bool open() {
         QString message;
         const char* format = settings.container == MovieContainer::QuickTime ? "mov" : "mp4";
-        VideoEncoder::Settings videoSettings{settings.frameSize, settings.videoBitRate, settings.gopSize,
-                                             settings.timescale, settings.frameRate, settings.preset, false};
+        VideoEncoder::Settings videoSettings{settings.frameSize,
+                                             settings.videoBitRate,
+                                             settings.gopSize,
+                                             settings.timescale,
+                                             settings.frameRate,
+                                             settings.preset,
+                                             false};
         if (!muxer.open(settings.path, format, &message))
             return fail(message);
         videoSettings.globalHeader = muxer.wantsGlobalHeader();
-        if (!video.open(videoSettings, &message) || !(videoStream = muxer.addStream(video.context(), &message)))
+        if (!video.open(videoSettings, &message) ||
+            !(videoStream = muxer.addStream(video.context(), &message)))
             return fail(message);
         if (settings.rotation % 360 != 0 && !setRotation())
             return fail(QStringLiteral("Cannot record the rotation of the pictures"));
@@ -156,11 +162,12 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     }
 
     bool setRotation() {
-        auto* matrix = reinterpret_cast<int32_t*>(
-            av_stream_new_side_data(const_cast<AVStream*>(videoStream), AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+        auto* matrix = reinterpret_cast<int32_t*>(av_stream_new_side_data(
+            const_cast<AVStream*>(videoStream), AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
         if (!matrix)
             return false;
-        av_display_rotation_set(matrix, settings.rotation); // clockwise here, though it reads back counterclockwise
+        av_display_rotation_set(matrix,
+                                settings.rotation); // clockwise here, though it reads back counterclockwise
         return true;
     }
 
@@ -178,8 +185,7 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
         return true;
     }
 
-    template <typename Sample>
-    bool appendSamples(const Sample* interleaved, int frames) {
+    template <typename Sample> bool appendSamples(const Sample* interleaved, int frames) {
         if (!canAppend(MediaKind::Audio))
             return false;
         QString message;
@@ -246,7 +252,8 @@ bool MovieWriter::appendVideoFrame(const uchar* bgra, int bytesPerLine, const Me
 }
 
 bool MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time) {
-    const bool bgraInMemory = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32 ||
+    const bool bgraInMemory = image.format() == QImage::Format_ARGB32 ||
+                              image.format() == QImage::Format_RGB32 ||
                               image.format() == QImage::Format_ARGB32_Premultiplied;
     const QImage frame = bgraInMemory ? image : image.convertToFormat(QImage::Format_ARGB32);
     std::lock_guard lock(d->mutex);

@@ -29,7 +29,7 @@ public:
     struct Settings {
         QString path;
         MovieContainer container = MovieContainer::MPEG4;
-        QSize frameSize;                  // even width and height
+        QSize frameSize;                   // even width and height
         int64_t videoBitRate = 10'800'000; // average, bits per second
         int gopSize = 30;                  // the longest distance between two key frames, in frames
         int timescale = 30;                // frame times are stored in units of 1/timescale s

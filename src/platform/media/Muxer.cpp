@@ -23,7 +23,8 @@ bool Muxer::open(const QString& path, const char* formatName, QString* error) {
     const QByteArray name = QFile::encodeName(path);
     int err = avformat_alloc_output_context2(&context, nullptr, formatName, name.constData());
     if (err < 0 || !context) {
-        *error = avFailure(QStringLiteral("Cannot make a \"%1\" file").arg(QString::fromUtf8(formatName)), err);
+        *error =
+            avFailure(QStringLiteral("Cannot make a \"%1\" file").arg(QString::fromUtf8(formatName)), err);
         context = nullptr;
         return false;
     }
@@ -72,7 +73,8 @@ bool Muxer::writeHeader(QString* error) {
     if (av_opt_find(context->priv_data, "movie_timescale", nullptr, 0, 0))
         av_dict_set(&dictionary, "movie_timescale", "600", 0);
     for (auto it = options.cbegin(); it != options.cend(); ++it)
-        av_dict_set(&dictionary, it.key().toUtf8().constData(), it.value().toString().toUtf8().constData(), 0);
+        av_dict_set(&dictionary, it.key().toUtf8().constData(), it.value().toString().toUtf8().constData(),
+                    0);
     const int err = avformat_write_header(context, &dictionary);
     av_dict_free(&dictionary);
     if (err < 0) {
@@ -83,7 +85,8 @@ bool Muxer::writeHeader(QString* error) {
     return true;
 }
 
-bool Muxer::writePacket(AVPacket* packet, AVRational encoderTimeBase, const AVStream* stream, QString* error) {
+bool Muxer::writePacket(AVPacket* packet, AVRational encoderTimeBase, const AVStream* stream,
+                        QString* error) {
     av_packet_rescale_ts(packet, encoderTimeBase, stream->time_base);
     packet->stream_index = stream->index;
     const int err = av_interleaved_write_frame(context, packet);

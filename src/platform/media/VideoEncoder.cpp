@@ -82,11 +82,15 @@ bool VideoEncoder::open(const Settings& settings, QString* error) {
     initLibav();
     const QSize size = settings.frameSize;
     if (size.width() <= 0 || size.height() <= 0 || size.width() % 2 || size.height() % 2) {
-        *error = QStringLiteral("The frame size %1x%2 is not a positive even size").arg(size.width()).arg(size.height());
+        *error = QStringLiteral("The frame size %1x%2 is not a positive even size")
+                     .arg(size.width())
+                     .arg(size.height());
         return false;
     }
-    if (settings.timescale <= 0 || settings.frameRate <= 0 || settings.gopSize <= 0 || settings.bitRate <= 0) {
-        *error = QStringLiteral("The time scale, frame rate, key frame distance and bit rate must be positive");
+    if (settings.timescale <= 0 || settings.frameRate <= 0 || settings.gopSize <= 0 ||
+        settings.bitRate <= 0) {
+        *error =
+            QStringLiteral("The time scale, frame rate, key frame distance and bit rate must be positive");
         return false;
     }
     if (!d->openCodec(settings, error))
@@ -100,7 +104,8 @@ bool VideoEncoder::open(const Settings& settings, QString* error) {
     d->picture->height = size.height();
     const int err = av_frame_get_buffer(d->picture.get(), 0);
     if (!d->scaler || err < 0) {
-        *error = avFailure(QStringLiteral("Cannot prepare the picture conversion"), err < 0 ? err : AVERROR(ENOMEM));
+        *error = avFailure(QStringLiteral("Cannot prepare the picture conversion"),
+                           err < 0 ? err : AVERROR(ENOMEM));
         return false;
     }
     d->packet = makePacket();
@@ -117,7 +122,9 @@ void VideoEncoder::setPacketSink(PacketSink sink) {
 
 bool VideoEncoder::encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QString* error) {
     if (pts <= d->previousPts) {
-        *error = QStringLiteral("A frame's time (%1) is not after the previous frame's (%2)").arg(pts).arg(d->previousPts);
+        *error = QStringLiteral("A frame's time (%1) is not after the previous frame's (%2)")
+                     .arg(pts)
+                     .arg(d->previousPts);
         return false;
     }
     if (bytesPerLine < d->encoder->width * 4) {
@@ -132,7 +139,8 @@ bool VideoEncoder::encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QS
     }
     const uint8_t* planes[4] = {bgra, nullptr, nullptr, nullptr};
     const int strides[4] = {bytesPerLine, 0, 0, 0};
-    sws_scale(d->scaler.get(), planes, strides, 0, d->encoder->height, d->picture->data, d->picture->linesize);
+    sws_scale(d->scaler.get(), planes, strides, 0, d->encoder->height, d->picture->data,
+              d->picture->linesize);
     d->picture->pts = pts;
     d->previousPts = pts;
     ++d->frames;

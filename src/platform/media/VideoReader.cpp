@@ -83,7 +83,8 @@ struct VideoReader::Impl {
             badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
             if (badPackets > kMaxConsecutiveBadPackets) {
                 av_packet_unref(packet.get());
-                return fail(avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), sent));
+                return fail(
+                    avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), sent));
             }
         }
         av_packet_unref(packet.get());
@@ -136,7 +137,8 @@ struct VideoReader::Impl {
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
         uint8_t* planes[4] = {bgra, nullptr, nullptr, nullptr};
         const int strides[4] = {bytesPerLine, 0, 0, 0};
-        const int rows = sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
+        const int rows =
+            sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
         if (rows <= 0)
             return fail(QStringLiteral("Cannot convert the pictures of \"%1\"").arg(path));
         return true;
@@ -147,8 +149,8 @@ struct VideoReader::Impl {
             return false;
         const double seconds = time.isValid() ? std::max(time.seconds(), 0.0) : 0.0;
         // Frame times are those of the file's own timeline, so the target needs no shift by the start.
-        const int64_t stamp = av_rescale_q(std::llround(seconds * 1000000.0), AVRational{1, 1000000},
-                                           stream->time_base);
+        const int64_t stamp =
+            av_rescale_q(std::llround(seconds * 1000000.0), AVRational{1, 1000000}, stream->time_base);
         ready.clear();
         if (av_seek_frame(input.get(), stream->index, stamp, AVSEEK_FLAG_BACKWARD) >= 0) {
             avcodec_flush_buffers(decoder.get());
@@ -210,7 +212,8 @@ int VideoReader::rotation() const {
 double VideoReader::frameRate() const {
     if (!d->stream)
         return 0.0;
-    const AVRational rate = d->stream->avg_frame_rate.num > 0 ? d->stream->avg_frame_rate : d->stream->r_frame_rate;
+    const AVRational rate =
+        d->stream->avg_frame_rate.num > 0 ? d->stream->avg_frame_rate : d->stream->r_frame_rate;
     return rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
 }
 
@@ -218,7 +221,8 @@ MediaTime VideoReader::duration() const {
     if (!d->stream)
         return MediaTime::invalid();
     if (d->stream->duration != AV_NOPTS_VALUE && d->stream->duration > 0)
-        return MediaTime::fromSeconds(static_cast<double>(d->stream->duration) * av_q2d(d->stream->time_base));
+        return MediaTime::fromSeconds(static_cast<double>(d->stream->duration) *
+                                      av_q2d(d->stream->time_base));
     if (d->input->duration != AV_NOPTS_VALUE)
         return MediaTime::fromSeconds(static_cast<double>(d->input->duration) / AV_TIME_BASE);
     return MediaTime::invalid();
@@ -277,8 +281,9 @@ QImage VideoReader::thumbnailAt(const QString& path, double seconds, QString* er
         picture = reader.frameAt(seconds);
     if (picture.isNull()) {
         if (error)
-            *error = reader.errorString().isEmpty() ? QStringLiteral("\"%1\" has no picture at %2 s").arg(path).arg(seconds)
-                                                    : reader.errorString();
+            *error = reader.errorString().isEmpty()
+                         ? QStringLiteral("\"%1\" has no picture at %2 s").arg(path).arg(seconds)
+                         : reader.errorString();
         return {};
     }
     if (reader.rotation() != 0)

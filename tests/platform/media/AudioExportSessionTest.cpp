@@ -97,9 +97,9 @@ TEST_F(AudioExportSessionTest, ExportsTheMixWithItsFadeAndATimeRange) {
     const std::vector<float> samples = decode(out);
     EXPECT_NEAR(samples.size() / 2.0, 1.5 * 44100, 50.0);
     const double full = 0.5 / std::sqrt(2.0);
-    EXPECT_NEAR(ToneMaker::rms(samples, 2, -1, 4410, 4410), full, 0.02);          // 0.6-0.7 s: level 1
-    EXPECT_NEAR(ToneMaker::rms(samples, 2, -1, 44100, 4410), full * 0.45, 0.02);  // 1.5-1.6 s: ~0.45
-    EXPECT_LT(ToneMaker::rms(samples, 2, -1, 61740), 0.03);                       // 1.9-2.0 s: almost gone
+    EXPECT_NEAR(ToneMaker::rms(samples, 2, -1, 4410, 4410), full, 0.02);         // 0.6-0.7 s: level 1
+    EXPECT_NEAR(ToneMaker::rms(samples, 2, -1, 44100, 4410), full * 0.45, 0.02); // 1.5-1.6 s: ~0.45
+    EXPECT_LT(ToneMaker::rms(samples, 2, -1, 61740), 0.03);                      // 1.9-2.0 s: almost gone
 }
 
 TEST_F(AudioExportSessionTest, CancelStopsTheExportAndRemovesTheFile) {
@@ -149,8 +149,8 @@ TEST_F(AudioExportSessionTest, FailuresAreReportedAndLeaveNoFile) {
     {
         ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, 1.0, 0.5f));
         Composition composition;
-        ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 1), MediaAsset::open(dir.file("gone.wav")),
-                                                           MediaTime::zero()));
+        ASSERT_TRUE(composition.addTrack().insertTimeRange(
+            seconds(0, 1), MediaAsset::open(dir.file("gone.wav")), MediaTime::zero()));
         ASSERT_TRUE(QFile::remove(dir.file("gone.wav")));
         AudioExportSession broken(composition, AudioMix(), dir.file("broken.m4a"));
         broken.exportAsynchronously();

@@ -127,7 +127,8 @@ TEST(AudioReader, StartsAtAGivenTimeAndSeeksToTheExactFrame) {
 
 TEST(AudioReader, DecodesM4AAndMp3WithoutPrimingOrPadding) {
     TempDir dir;
-    for (const auto& [name, container, codec] : {std::tuple{"t.m4a", "ipod", "aac"}, std::tuple{"t.mp3", "mp3", "libmp3lame"}}) {
+    for (const auto& [name, container, codec] :
+         {std::tuple{"t.m4a", "ipod", "aac"}, std::tuple{"t.mp3", "mp3", "libmp3lame"}}) {
         QString error;
         ASSERT_TRUE(ToneMaker::writeEncoded(dir.file(name), container, codec, 440.0, 1.0, 0.5f, {}, &error))
             << error.toStdString();

@@ -57,8 +57,8 @@ TEST_F(AudioRendererTest, ATrackWithoutParametersPlaysItsSourceUnchanged) {
 }
 
 TEST_F(AudioRendererTest, TwoTracksMixWithTheirEnvelopes) {
-    writeConstant(dir.file("quarter.wav"), 2.0, 8192);  // 0.25
-    writeConstant(dir.file("eighth.wav"), 2.0, 4096);   // 0.125
+    writeConstant(dir.file("quarter.wav"), 2.0, 8192); // 0.25
+    writeConstant(dir.file("eighth.wav"), 2.0, 4096);  // 0.125
     Composition composition;
     CompositionTrack& a = composition.addTrack();
     CompositionTrack& b = composition.addTrack();

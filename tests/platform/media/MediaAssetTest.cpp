@@ -25,7 +25,8 @@ TEST(MediaAsset, DescribesAWavFile) {
 TEST(MediaAsset, PreciseDurationsOfEncodedSongsLeaveOutPrimingAndPadding) {
     TempDir dir;
     const QVariantMap tags{{"title", "Évening tone"}, {"artist", "Test Bench"}, {"album", "Sines"}};
-    for (const auto& [name, container, codec] : {std::tuple{"t.m4a", "ipod", "aac"}, std::tuple{"t.mp3", "mp3", "libmp3lame"}}) {
+    for (const auto& [name, container, codec] :
+         {std::tuple{"t.m4a", "ipod", "aac"}, std::tuple{"t.mp3", "mp3", "libmp3lame"}}) {
         ASSERT_TRUE(ToneMaker::writeEncoded(dir.file(name), container, codec, 440.0, 1.0, 0.5f, tags));
         const MediaAsset asset = MediaAsset::open(dir.file(name));
         ASSERT_TRUE(asset.isValid()) << asset.errorString().toStdString();

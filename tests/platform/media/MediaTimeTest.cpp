@@ -8,8 +8,8 @@
 using namespace platform::media;
 
 TEST(MediaTime, FromSecondsRoundsToTheNearestTick) {
-    EXPECT_EQ(MediaTime::fromSeconds(0.0016).value, 1);  // 0.96 ticks
-    EXPECT_EQ(MediaTime::fromSeconds(0.0007).value, 0);  // 0.42 ticks
+    EXPECT_EQ(MediaTime::fromSeconds(0.0016).value, 1); // 0.96 ticks
+    EXPECT_EQ(MediaTime::fromSeconds(0.0007).value, 0); // 0.42 ticks
     EXPECT_EQ(MediaTime::fromSeconds(-0.0016).value, -1);
     EXPECT_EQ(MediaTime::fromSeconds(2.5).value, 1500);
     EXPECT_EQ(MediaTime::fromSeconds(2.5).timescale, 600);

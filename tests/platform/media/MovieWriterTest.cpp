@@ -1,6 +1,6 @@
+#include "platform/media/MovieWriter.h"
 #include "platform/media/AudioReader.h"
 #include "platform/media/MediaAsset.h"
-#include "platform/media/MovieWriter.h"
 #include "platform/media/SerialQueue.h"
 #include "platform/media/VideoReader.h"
 #include "support/ClipMaker.h"
@@ -117,7 +117,9 @@ TEST_P(MovieWriterContainers, WritesATwoSecondMovieWithSound) {
 
 INSTANTIATE_TEST_SUITE_P(Containers, MovieWriterContainers,
                          ::testing::Values(MovieContainer::MPEG4, MovieContainer::QuickTime),
-                         [](const auto& info) { return info.param == MovieContainer::QuickTime ? "QuickTime" : "MPEG4"; });
+                         [](const auto& info) {
+                             return info.param == MovieContainer::QuickTime ? "QuickTime" : "MPEG4";
+                         });
 
 TEST(MovieWriter, FrameTimesAreKeptAsGiven) {
     TempDir dir;
@@ -275,7 +277,8 @@ TEST(MovieWriter, ReadyBlocksOnASerialQueueKeepTheKindsInterleaved) {
                 return;
             }
             worstLead = std::max(worstLead, videoEnd - audioEnd);
-            ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), nextFrame), MediaTime(nextFrame, 30)));
+            ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), nextFrame),
+                                                MediaTime(nextFrame, 30)));
             videoEnd = ++nextFrame / 30.0;
         }
     });

@@ -61,7 +61,8 @@ TEST_F(VideoReaderTest, ReadsEveryFrameInOrderWithItsTime) {
 TEST_F(VideoReaderTest, SeeksToTheFrameShownAtATimeAndGoesOnFromThere) {
     VideoReader reader;
     ASSERT_TRUE(reader.open(dir.file("clip.mp4")));
-    for (const auto& [seconds, expected] : {std::pair{1.0, 30}, {0.51, 15}, {0.0, 0}, {1.3, 39}, {5.0, 39}, {0.99, 29}}) {
+    for (const auto& [seconds, expected] :
+         {std::pair{1.0, 30}, {0.51, 15}, {0.0, 0}, {1.3, 39}, {5.0, 39}, {0.99, 29}}) {
         ASSERT_TRUE(reader.seek(MediaTime::fromSeconds(seconds, 90000)));
         VideoFrame frame;
         ASSERT_TRUE(reader.readFrame(frame)) << seconds;
