@@ -20,7 +20,8 @@ struct Notification {
 // Named notifications between parts of the program. A post runs the matching observers synchronously
 // on the posting thread, in the order they were added. Observers may be added or removed from any
 // thread, and from inside an observer: a post works on the list as it stood when the post began,
-// but never calls an observer that has been removed meanwhile.
+// but never calls an observer that has been removed meanwhile. A call already running on another
+// thread is not waited for: it may still finish after removeObserver returns.
 class NotificationCenter {
 public:
     using Observer = std::function<void(const Notification&)>;
@@ -33,7 +34,7 @@ public:
     void removeObserver(Token token);
 
     void post(const QString& name, const QVariant& object = QVariant(), const QVariantMap& userInfo = {});
-    // Posts on the main thread: at once when called there, else queued to it.
+    // Posts on the main thread: at once when called there, else queued to it (the center must outlive it).
     void postOnMainThread(const QString& name, const QVariant& object = QVariant(), const QVariantMap& userInfo = {});
 
 private:

@@ -11,7 +11,9 @@ class QSettings;
 namespace platform {
 
 // The user's settings, kept in the user's config folder under "Vistrelle". There are no registered
-// defaults: each reader passes its own. A set is written to disk at once.
+// defaults: each reader passes its own. A set is written to disk at once. The typed readers accept
+// what the file holds as text ("12", "2.5", "YES", "true"); a value that cannot be read as the type
+// gives the fallback.
 class UserDefaults {
 public:
     static UserDefaults& standard();

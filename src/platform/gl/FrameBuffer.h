@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/gl/GlApi.h"
+#include "platform/gl/ShareGroup.h"
+
+#include <QImage>
+
+namespace platform::gl {
+
+// A framebuffer object of a fixed size with an RGBA8 colour attachment (a texture, or a renderbuffer) and a
+// 24-bit depth renderbuffer. Made and used with a context current; its names go through the share group, so
+// it may be destroyed on any thread.
+class FrameBuffer {
+public:
+    enum class ColourAttachment { Texture, Renderbuffer };
+
+    // Throws GlError with no current context, a size outside 1..GL_MAX_RENDERBUFFER_SIZE or an incomplete
+    // framebuffer. Leaves the caller's framebuffer, texture and renderbuffer bindings as they were.
+    FrameBuffer(int width, int height, ColourAttachment colour = ColourAttachment::Texture);
+
+    GLuint name() const { return framebuffer.get(); }
+    // The colour texture; 0 for a renderbuffer attachment.
+    GLuint colourTexture() const { return colourKind == ColourAttachment::Texture ? colour.get() : 0; }
+    int width() const { return frameWidth; }
+    int height() const { return frameHeight; }
+
+    // Binds the framebuffer for drawing and reading and sets the viewport to all of it.
+    void bind() const;
+    // Reads a rectangle (GL coordinates, origin bottom left) without disturbing the caller's bindings.
+    QImage readPixelsBGRA(int x, int y, int w, int h) const;
+    QImage readPixelsBGRA() const { return readPixelsBGRA(0, 0, frameWidth, frameHeight); }
+
+private:
+    ObjectName framebuffer;
+    ObjectName colour;
+    ObjectName depth;
+    ColourAttachment colourKind;
+    int frameWidth;
+    int frameHeight;
+};
+
+// Reads a rectangle of the bound read framebuffer (GL coordinates, origin bottom left) into a QImage of
+// Format_ARGB32, whose pixels are B, G, R, A bytes in memory on little-endian machines. Row 0 of the image is
+// the top row of the rectangle. Honours the caller's GL_PACK_ALIGNMENT. Answers a null image for an empty
+// rectangle and throws GlError when GL reports an error on the read.
+QImage readPixelsBGRA(int x, int y, int w, int h);
+
+} // namespace platform::gl

@@ -1,0 +1,80 @@
+#include "platform/foundation/MainThread.h"
+
+#include "FoundationTestSupport.h"
+
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace platform;
+
+namespace {
+
+TEST(MainThreadTest, KnowsWhichThreadIsMain) {
+    EXPECT_TRUE(isMainThread());
+    std::atomic<bool> workerIsMain = true;
+    std::thread([&] { workerIsMain = isMainThread(); }).join();
+    EXPECT_FALSE(workerIsMain);
+}
+
+TEST(MainThreadTest, OnTheMainThreadWorkRunsAtOnce) {
+    bool ran = false;
+    runOnMainThread([&] { ran = true; });
+    EXPECT_TRUE(ran);
+    ran = false;
+    runOnMainThreadAndWait([&] { ran = true; });
+    EXPECT_TRUE(ran);
+    // Nested: "and wait" inside work already on the main thread must not wait for itself.
+    int depth = 0;
+    runOnMainThreadAndWait([&] { runOnMainThreadAndWait([&] { runOnMainThread([&] { depth = 3; }); }); });
+    EXPECT_EQ(depth, 3);
+}
+
+TEST(MainThreadTest, WorkFromAWorkerIsQueuedToTheMainLoopInOrder) {
+    std::mutex mutex;
+    std::vector<int> order;
+    std::atomic<bool> allOnMain = true;
+    std::thread worker([&] {
+        for (int i = 0; i < 20; ++i)
+            runOnMainThread([&, i] {
+                allOnMain = allOnMain && QThread::currentThread() == QCoreApplication::instance()->thread();
+                std::lock_guard lock(mutex);
+                order.push_back(i);
+            });
+    });
+    worker.join();
+    {
+        std::lock_guard lock(mutex);
+        EXPECT_TRUE(order.empty()) << "nothing runs before the main loop turns";
+    }
+    ASSERT_TRUE(foundation_test::spinUntil([&] {
+        std::lock_guard lock(mutex);
+        return order.size() == 20;
+    }));
+    EXPECT_TRUE(allOnMain);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(order[i], i);
+}
+
+TEST(MainThreadTest, AndWaitFromAWorkerReturnsAfterTheWorkRanOnMain) {
+    std::atomic<bool> ranOnMain = false, workerDone = false, sawResult = false;
+    int result = 0; // written on main, read by the worker after the wait: the wait orders the two
+    std::thread worker([&] {
+        runOnMainThreadAndWait([&] {
+            ranOnMain = isMainThread();
+            result = 42;
+        });
+        sawResult = result == 42;
+        workerDone = true;
+    });
+    EXPECT_TRUE(foundation_test::spinUntil([&] { return workerDone.load(); }));
+    worker.join();
+    EXPECT_TRUE(ranOnMain);
+    EXPECT_TRUE(sawResult);
+}
+
+} // namespace
