@@ -7,6 +7,7 @@
 #include "platform/foundation/Clock.h"
 
 #include <QColor>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -39,6 +40,20 @@ SlideshowProjectRef startupProject() {
         return project;
     }
     return std::make_shared<SlideshowProject>();
+}
+
+// The open project's manager comes from its folder; a folder without one gets the defaults written
+// at once, so both archives are there from the start. An unreadable one is left for the user.
+void loadOrWriteProjectManager() {
+    const QString path = SlideshowProjectManager::strSlideshowProjectManagerFileFullPath();
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path)) {
+        SlideshowProjectManager::defaultSlideshowProjectManager()->loadFromFile(path);
+        return;
+    }
+    SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
+    SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile(path);
 }
 
 } // namespace
@@ -91,9 +106,7 @@ SlideshowProjectRef SlideshowProject::mainProject() {
         std::lock_guard lock(singletonMutex);
         singleton = project;
     }
-    auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
-    if (!project->strMacProjectBundleFullPath().isEmpty() && !manager->loadFromFile())
-        manager->saveToFile();
+    loadOrWriteProjectManager();
     project->checkItemVaild();
     return project;
 }
@@ -141,11 +154,11 @@ int SlideshowProject::nMonitorIndex() { return SlideshowProjectManager::nMonitor
 void SlideshowProject::setNMonitorIndex(int index) { SlideshowProjectManager::setNMonitorIndex(index); }
 QStringList SlideshowProject::monitorDesc() { return SlideshowProjectManager::monitorDesc(); }
 
-platform::Clock& SlideshowProject::clock() {
+std::shared_ptr<platform::Clock> SlideshowProject::clock() {
     std::lock_guard lock(clockMutex);
     if (!installedClock)
         installedClock = platform::Clock::system();
-    return *installedClock;
+    return installedClock;
 }
 
 void SlideshowProject::setClock(std::shared_ptr<platform::Clock> value) {

@@ -59,7 +59,7 @@ public:
     static void setNMonitorIndex(int index);
     static QStringList monitorDesc();
     // The clock that names copied files (tests set a manual one).
-    static platform::Clock& clock();
+    static std::shared_ptr<platform::Clock> clock();
     static void setClock(std::shared_ptr<platform::Clock> clock);
 
     // ---- slides, songs and layers (snapshots; edits on the main thread)

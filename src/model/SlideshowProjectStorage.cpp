@@ -43,7 +43,7 @@ int wholePixels(double value) {
 // Seconds since 1 January 2001 (UTC), the reference date of the copy names of songs.
 double secondsSinceReferenceDate() {
     static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-    return double(reference.msecsTo(SlideshowProject::clock().now())) / 1000.0;
+    return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
 }
 
 // Makes a new folder that did not exist before: "<parent>/<name>.<ext>", else "<name>-1.<ext>", ...

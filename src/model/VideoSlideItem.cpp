@@ -38,7 +38,9 @@ void VideoSlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
 void VideoSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
     SlideItem::encodeWithCoder(coder);
     coder.encodeFloat(fltOutputVolume(), "fltOutputVolume");
-    coder.encodeFloat(fltBKMusicVolume(), "fltBKMusicVolume");
+    // The clip's own level, or -1 when it follows the project: storing the project's level here would
+    // turn it into the clip's own level at the next load, and later project changes would pass it by.
+    coder.encodeFloat(isCustomizedBKMusicVolume() ? bkMusicVolume.load() : -1.0f, "fltBKMusicVolume");
     coder.encodeObject(archive::objectOrNil(strVideoFilePath()), "strVideoFilePath");
 }
 

@@ -113,9 +113,11 @@ TEST_F(MainProjectTest, ConcurrentFirstCallsMakeOneProject) {
     for (auto& thread : threads)
         thread.join();
     EXPECT_GE(made.load(), 1);
-    for (const auto& answer : answers)
-        if (answer)
+    for (const auto& answer : answers) {
+        if (answer) {
             EXPECT_EQ(answer, SlideshowProject::currentMainProject());
+        }
+    }
     EXPECT_EQ(projectFolders().size(), 1);
 }
 

@@ -292,3 +292,20 @@ TEST_F(ProjectArchiveTest, ABrokenArchiveFailsToOpenWithAMessage) {
     EXPECT_FALSE(song) << "a root of another class is not a project";
     EXPECT_FALSE(error.isEmpty());
 }
+
+TEST_F(ProjectArchiveTest, AClipFollowingTheProjectsMusicLevelStillFollowsItAfterALoad) {
+    auto project = openNewProject("Levels");
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->setFileName("frame.jpg");
+    project->setSlideshowArray({clip});
+    project->setFltBackgroundMusicVolumeWhenVideos(0.2f);
+    ASSERT_TRUE(project->saveProjectToFile());
+    auto loaded = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath());
+    ASSERT_TRUE(loaded);
+    SlideshowProject::retainProject(loaded);
+    auto loadedClip = std::dynamic_pointer_cast<VideoSlideItem>(loaded->slideItemAtIndex(0));
+    ASSERT_TRUE(loadedClip);
+    EXPECT_FALSE(loadedClip->isCustomizedBKMusicVolume());
+    loaded->setFltBackgroundMusicVolumeWhenVideos(0.05f);
+    EXPECT_FLOAT_EQ(loadedClip->fltBKMusicVolume(), 0.05f);
+}
