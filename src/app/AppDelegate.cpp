@@ -50,8 +50,10 @@ void AppDelegate::awakeFromNib() {
         startupHooks.deleteTempFiles();
     auto& center = platform::NotificationCenter::defaultCenter();
     addPhotoFailedObserver = platform::ObserverHandle(
-        center, center.addObserver(kAddPhotoFailed, [this](const platform::Notification& n) { notifyAddPhotoFailed(n); }));
-    autosaveTimer = std::make_unique<platform::RepeatingTimer>(kAutosaveSeconds, [this] { timerIdleHandleCallBack(); });
+        center, center.addObserver(kAddPhotoFailed,
+                                   [this](const platform::Notification& n) { notifyAddPhotoFailed(n); }));
+    autosaveTimer =
+        std::make_unique<platform::RepeatingTimer>(kAutosaveSeconds, [this] { timerIdleHandleCallBack(); });
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -148,7 +150,8 @@ void AppDelegate::loadDeferredProject(const QString& path) {
 // ---- commands
 
 void AppDelegate::openProjectFile() {
-    const QUrl url = dialogs.runOpenPanel(SlideshowProject::appDocFullPath(), SlideshowProject::docExtenstionName());
+    const QUrl url =
+        dialogs.runOpenPanel(SlideshowProject::appDocFullPath(), SlideshowProject::docExtenstionName());
     if (url.isEmpty() || !url.isLocalFile())
         return;
     openProject(url.toLocalFile());
@@ -209,7 +212,7 @@ bool AppDelegate::saveOpenProjectIfDirty(QString* error) {
     if (!project->saveProjectToFile(error))
         return false;
     if (!SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile(error)) {
-        project->setBIsDirty(true);   // so that the next tick writes both again
+        project->setBIsDirty(true); // so that the next tick writes both again
         return false;
     }
     return true;
@@ -234,6 +237,7 @@ void AppDelegate::notifyAddPhotoFailed(const platform::Notification& notificatio
         return;
     platform::runOnMainThread([self = QPointer<AppDelegate>(this), message] {
         if (self)
-            self->dialogs.showAlertSheet(tr_("The following photos can not be added to project:"), message, tr_("OK"));
+            self->dialogs.showAlertSheet(tr_("The following photos can not be added to project:"), message,
+                                         tr_("OK"));
     });
 }

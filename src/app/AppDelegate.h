@@ -12,7 +12,6 @@
 #include <functional>
 #include <memory>
 
-
 class MainWindowServices;
 namespace platform {
 class RepeatingTimer;
@@ -29,8 +28,8 @@ public:
 
     // What start-up runs of parts built elsewhere; each may be left empty.
     struct StartupHooks {
-        std::function<void()> deleteTempFiles;           // leftovers of an earlier DVD run
-        std::function<void()> moveToApplicationsOffer;   // may relaunch the application and end it
+        std::function<void()> deleteTempFiles;         // leftovers of an earlier DVD run
+        std::function<void()> moveToApplicationsOffer; // may relaunch the application and end it
     };
 
     explicit AppDelegate(AppDialogs& dialogs, QObject* parent = nullptr);

@@ -7,7 +7,7 @@
 
 // The answers of the project-property dialog made for a new project.
 struct NewProjectChoice {
-    QString strProjectName;   // as typed; may be empty
+    QString strProjectName; // as typed; may be empty
     bool bMusicVideo = false;
 };
 

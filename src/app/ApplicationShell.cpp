@@ -57,10 +57,11 @@ int runApplication(int argc, char** argv) {
         }
     }
     if (!displayAvailable()) {
-        std::fprintf(stderr,
-                     "Vistrelle needs a graphical display, and none was found (DISPLAY and WAYLAND_DISPLAY are "
-                     "unset).\nRun it from a desktop session, or on a headless machine under a virtual display:\n"
-                     "  xvfb-run -a ./scripts/run\n");
+        std::fprintf(
+            stderr,
+            "Vistrelle needs a graphical display, and none was found (DISPLAY and WAYLAND_DISPLAY are "
+            "unset).\nRun it from a desktop session, or on a headless machine under a virtual display:\n"
+            "  xvfb-run -a ./scripts/run\n");
         return 1;
     }
     platform::ignoreSigpipe();

@@ -47,7 +47,8 @@ template <class T> std::shared_ptr<T> decodeObjectOf(platform::KeyedUnarchiver& 
 
 // The objects of class T in the array under key, skipping anything else; empty when the key is
 // missing or not an array.
-template <class T> std::vector<std::shared_ptr<T>> decodeArrayOf(platform::KeyedUnarchiver& coder, const QString& key) {
+template <class T>
+std::vector<std::shared_ptr<T>> decodeArrayOf(platform::KeyedUnarchiver& coder, const QString& key) {
     std::vector<std::shared_ptr<T>> result;
     const QVariant value = coder.decodeObject(key);
     if (value.typeId() != QMetaType::QVariantList)

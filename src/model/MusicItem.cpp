@@ -155,12 +155,14 @@ bool MusicItem::addEntriesFromDictionary(const QVariantMap& entries) {
 
 float MusicItem::fltOutputVolumeWhenPhotos() const {
     const auto project = SlideshowProject::currentMainProject();
-    return project ? project->fltBackgroundMusicVolumeWhenPhotos() : SlideshowProject::kDefaultVolumeWhenPhotos;
+    return project ? project->fltBackgroundMusicVolumeWhenPhotos()
+                   : SlideshowProject::kDefaultVolumeWhenPhotos;
 }
 
 float MusicItem::fltOutputVolumeWhenVideos() const {
     const auto project = SlideshowProject::currentMainProject();
-    return project ? project->fltBackgroundMusicVolumeWhenVideos() : SlideshowProject::kDefaultVolumeWhenVideos;
+    return project ? project->fltBackgroundMusicVolumeWhenVideos()
+                   : SlideshowProject::kDefaultVolumeWhenVideos;
 }
 
 QVariantMap MusicItem::dictFileMediaItem() const {

@@ -57,7 +57,7 @@ public:
     void setBSelectedState(bool value) { selected = value; }
 
 private:
-    mutable std::mutex mutex;   // the dictionary is filled in by whichever thread measures first
+    mutable std::mutex mutex; // the dictionary is filled in by whichever thread measures first
     QVariantMap dictionary;
     float startPosition = 0.0f;
     QRectF rect;

@@ -18,7 +18,7 @@ constexpr double kZoomOut = double(0.8f);
 constexpr double kPan = 0.1;
 constexpr float kDurationTolerance = 0.0001f;
 
-const char* const kRotateKeys[6] = {"rotate_x_start", "rotate_x_end", "rotate_y_start",
+const char* const kRotateKeys[6] = {"rotate_x_start", "rotate_x_end",   "rotate_y_start",
                                     "rotate_y_end",   "rotate_z_start", "rotate_z_end"};
 
 QString lastComponent(const QString& name) {
@@ -52,9 +52,8 @@ QVariantMap SlideItem::defaultSubtitleFontInfo() {
 }
 
 QVariantMap SlideItem::defaultTextInfo() {
-    return {{"FontName", "Vandera"},           {"FontColor", QColor(Qt::green)},
-            {"FontSize", 80},                  {"FontPositionOffsetX", 0},
-            {"FontPositionOffsetY", 0},        {"FontAngle", 0}};
+    return {{"FontName", "Vandera"},    {"FontColor", QColor(Qt::green)}, {"FontSize", 80},
+            {"FontPositionOffsetX", 0}, {"FontPositionOffsetY", 0},       {"FontAngle", 0}};
 }
 
 void SlideItem::SetRandomPanzoom() {
@@ -65,14 +64,38 @@ void SlideItem::SetRandomPanzoom() {
     static const bool zoomingOut[8] = {true, true, false, false, false, false, true, true};
     std::lock_guard lock(mutex);
     switch (k) {
-    case 0: panStart = horizontal; panEnd = none; break;
-    case 1: panStart = vertical; panEnd = none; break;
-    case 2: panStart = horizontal; panEnd = none; break;
-    case 3: panStart = vertical; panEnd = none; break;
-    case 4: panStart = none; panEnd = horizontal; break;
-    case 5: panStart = none; panEnd = vertical; break;
-    case 6: panStart = none; panEnd = horizontal; break;
-    default: panStart = none; panEnd = vertical; break;
+    case 0:
+        panStart = horizontal;
+        panEnd = none;
+        break;
+    case 1:
+        panStart = vertical;
+        panEnd = none;
+        break;
+    case 2:
+        panStart = horizontal;
+        panEnd = none;
+        break;
+    case 3:
+        panStart = vertical;
+        panEnd = none;
+        break;
+    case 4:
+        panStart = none;
+        panEnd = horizontal;
+        break;
+    case 5:
+        panStart = none;
+        panEnd = vertical;
+        break;
+    case 6:
+        panStart = none;
+        panEnd = horizontal;
+        break;
+    default:
+        panStart = none;
+        panEnd = vertical;
+        break;
     }
     zoomFrom = zoomingOut[k] ? kZoomIn : kZoomOut;
     zoomTo = zoomingOut[k] ? kZoomOut : kZoomIn;
@@ -141,7 +164,8 @@ void SlideItem::deleteFilesForDeletingItem() {
     const auto project = SlideshowProject::currentMainProject();
     const QString folder = project ? project->strMacProjectBundleFullPath() : QString();
     const QString sound = QFileInfo(strSoundFileName()).absoluteFilePath();
-    if (!folder.isEmpty() && !strSoundFileName().isEmpty() && sound.startsWith(folder + "/") && !sound.contains("/../"))
+    if (!folder.isEmpty() && !strSoundFileName().isEmpty() && sound.startsWith(folder + "/") &&
+        !sound.contains("/../"))
         deleteFile(sound);
 }
 
@@ -180,28 +204,94 @@ bool SlideItem::framesComputed() const {
 
 // ---- guarded fields
 
-QPointF SlideItem::panStartPoint() const { std::lock_guard lock(mutex); return panStart; }
-void SlideItem::setPanStartPoint(const QPointF& point) { std::lock_guard lock(mutex); panStart = point; }
-QPointF SlideItem::panEndPoint() const { std::lock_guard lock(mutex); return panEnd; }
-void SlideItem::setPanEndPoint(const QPointF& point) { std::lock_guard lock(mutex); panEnd = point; }
-double SlideItem::zoomStart() const { std::lock_guard lock(mutex); return zoomFrom; }
-void SlideItem::setZoomStart(double value) { std::lock_guard lock(mutex); zoomFrom = value; }
-double SlideItem::zoomEnd() const { std::lock_guard lock(mutex); return zoomTo; }
-void SlideItem::setZoomEnd(double value) { std::lock_guard lock(mutex); zoomTo = value; }
-QString SlideItem::strPhotoDescription() const { std::lock_guard lock(mutex); return photoDescription; }
-void SlideItem::setStrPhotoDescription(const QString& value) { std::lock_guard lock(mutex); photoDescription = value; }
-QVariantMap SlideItem::transitionInfo() const { std::lock_guard lock(mutex); return transition; }
-void SlideItem::setTransitionInfo(const QVariantMap& info) { std::lock_guard lock(mutex); transition = info; }
-QVariantMap SlideItem::subtitleFontInfo() const { std::lock_guard lock(mutex); return subtitleFont; }
-void SlideItem::setSubtitleFontInfo(const QVariantMap& info) { std::lock_guard lock(mutex); subtitleFont = info; }
-QVariantMap SlideItem::textInfo() const { std::lock_guard lock(mutex); return text; }
-void SlideItem::setTextInfo(const QVariantMap& info) { std::lock_guard lock(mutex); text = info; }
-QString SlideItem::strSoundFileName() const { std::lock_guard lock(mutex); return soundFileName; }
-void SlideItem::setStrSoundFileName(const QString& name) { std::lock_guard lock(mutex); soundFileName = name; }
-QString SlideItem::strOriginalFileName() const { std::lock_guard lock(mutex); return originalFileName; }
-void SlideItem::setStrOriginalFileName(const QString& path) { std::lock_guard lock(mutex); originalFileName = path; }
-QRectF SlideItem::rect(TimelineArea which) const { std::lock_guard lock(mutex); return rects[which]; }
-void SlideItem::setRect(TimelineArea which, const QRectF& value) { std::lock_guard lock(mutex); rects[which] = value; }
+QPointF SlideItem::panStartPoint() const {
+    std::lock_guard lock(mutex);
+    return panStart;
+}
+void SlideItem::setPanStartPoint(const QPointF& point) {
+    std::lock_guard lock(mutex);
+    panStart = point;
+}
+QPointF SlideItem::panEndPoint() const {
+    std::lock_guard lock(mutex);
+    return panEnd;
+}
+void SlideItem::setPanEndPoint(const QPointF& point) {
+    std::lock_guard lock(mutex);
+    panEnd = point;
+}
+double SlideItem::zoomStart() const {
+    std::lock_guard lock(mutex);
+    return zoomFrom;
+}
+void SlideItem::setZoomStart(double value) {
+    std::lock_guard lock(mutex);
+    zoomFrom = value;
+}
+double SlideItem::zoomEnd() const {
+    std::lock_guard lock(mutex);
+    return zoomTo;
+}
+void SlideItem::setZoomEnd(double value) {
+    std::lock_guard lock(mutex);
+    zoomTo = value;
+}
+QString SlideItem::strPhotoDescription() const {
+    std::lock_guard lock(mutex);
+    return photoDescription;
+}
+void SlideItem::setStrPhotoDescription(const QString& value) {
+    std::lock_guard lock(mutex);
+    photoDescription = value;
+}
+QVariantMap SlideItem::transitionInfo() const {
+    std::lock_guard lock(mutex);
+    return transition;
+}
+void SlideItem::setTransitionInfo(const QVariantMap& info) {
+    std::lock_guard lock(mutex);
+    transition = info;
+}
+QVariantMap SlideItem::subtitleFontInfo() const {
+    std::lock_guard lock(mutex);
+    return subtitleFont;
+}
+void SlideItem::setSubtitleFontInfo(const QVariantMap& info) {
+    std::lock_guard lock(mutex);
+    subtitleFont = info;
+}
+QVariantMap SlideItem::textInfo() const {
+    std::lock_guard lock(mutex);
+    return text;
+}
+void SlideItem::setTextInfo(const QVariantMap& info) {
+    std::lock_guard lock(mutex);
+    text = info;
+}
+QString SlideItem::strSoundFileName() const {
+    std::lock_guard lock(mutex);
+    return soundFileName;
+}
+void SlideItem::setStrSoundFileName(const QString& name) {
+    std::lock_guard lock(mutex);
+    soundFileName = name;
+}
+QString SlideItem::strOriginalFileName() const {
+    std::lock_guard lock(mutex);
+    return originalFileName;
+}
+void SlideItem::setStrOriginalFileName(const QString& path) {
+    std::lock_guard lock(mutex);
+    originalFileName = path;
+}
+QRectF SlideItem::rect(TimelineArea which) const {
+    std::lock_guard lock(mutex);
+    return rects[which];
+}
+void SlideItem::setRect(TimelineArea which, const QRectF& value) {
+    std::lock_guard lock(mutex);
+    rects[which] = value;
+}
 
 // ---- copying and archiving
 
@@ -291,9 +381,11 @@ void SlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     setBPanZoomCustomized(coder.decodeBool("bPanZoomCustomized"));
     for (int i = 0; i < 6; ++i)
         setRotateAngle(RotationAngle(i), coder.decodeFloat(kRotateKeys[i]));
-    const float photo = coder.containsValueForKey("fSecPhotoDuration") ? coder.decodeFloat("fSecPhotoDuration") : 4.0f;
-    const float transitionSecs =
-        coder.containsValueForKey("fSecTransitionDuration") ? coder.decodeFloat("fSecTransitionDuration") : 2.0f;
+    const float photo =
+        coder.containsValueForKey("fSecPhotoDuration") ? coder.decodeFloat("fSecPhotoDuration") : 4.0f;
+    const float transitionSecs = coder.containsValueForKey("fSecTransitionDuration")
+                                     ? coder.decodeFloat("fSecTransitionDuration")
+                                     : 2.0f;
     customSetDurations(photo, transitionSecs);
     setStrSoundFileName(archive::decodeString(coder, "strSoundFileName"));
     if (coder.containsValueForKey("itemType"))

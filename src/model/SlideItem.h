@@ -112,7 +112,7 @@ public:
     // Texts, dictionaries and sound.
     QString strPhotoDescription() const;
     void setStrPhotoDescription(const QString& text);
-    QVariantMap transitionInfo() const;   // empty: a random transition
+    QVariantMap transitionInfo() const; // empty: a random transition
     void setTransitionInfo(const QVariantMap& info);
     QVariantMap subtitleFontInfo() const;
     void setSubtitleFontInfo(const QVariantMap& info);
@@ -126,7 +126,13 @@ public:
     static QVariantMap defaultTextInfo();
 
     // Where the timeline draws the slide.
-    enum TimelineArea { kTimelineRect, kRectPhotoDuration, kRectTransitionDuration, kRectThumbnailIcon, kRectTransitionIcon };
+    enum TimelineArea {
+        kTimelineRect,
+        kRectPhotoDuration,
+        kRectTransitionDuration,
+        kRectThumbnailIcon,
+        kRectTransitionIcon
+    };
     QRectF rect(TimelineArea which) const;
     void setRect(TimelineArea which, const QRectF& rect);
     QRectF timelineRect() const { return rect(kTimelineRect); }
@@ -143,7 +149,7 @@ private:
     static QString pathInOpenProject(const QString& name);
     void durationChanged();
 
-    mutable std::mutex mutex;   // guards the fields that other threads read while the main thread edits
+    mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits
     QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;
     QString photoDescription, soundFileName, originalFileName;
     QVariantMap transition, subtitleFont, text;

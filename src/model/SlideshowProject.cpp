@@ -60,12 +60,9 @@ void loadOrWriteProjectManager() {
 
 SlideshowProject::SlideshowProject() : themeManager(std::make_shared<SlideshowThemeManager>()) {
     initVar();
-    blankImageFont = {{"FontSize", 90},
-                      {"FontName", "SnellRoundhand-Black"},
-                      {"Text", QString("")},
-                      {"FontColor", QColor(Qt::yellow)},
-                      {"Usage", "BlankImage"},
-                      {"BackgroundImage", "bk_008.jpg"}};
+    blankImageFont = {{"FontSize", 90},        {"FontName", "SnellRoundhand-Black"},
+                      {"Text", QString("")},   {"FontColor", QColor(Qt::yellow)},
+                      {"Usage", "BlankImage"}, {"BackgroundImage", "bk_008.jpg"}};
     subTitleFont = {{"FontSize", 40},
                     {"FontName", "Georgia-Bold"},
                     {"Text", QString("")},
@@ -139,20 +136,40 @@ void SlideshowProject::resetMainProjectForTesting() {
 
 // ---- class-level settings
 
-QSizeF SlideshowProject::sizeVideoOutput() { return QSizeF(outputWidth.load(), outputHeight.load()); }
+QSizeF SlideshowProject::sizeVideoOutput() {
+    return QSizeF(outputWidth.load(), outputHeight.load());
+}
 void SlideshowProject::setSizeVideoOutput(const QSizeF& size) {
     outputWidth = size.width();
     outputHeight = size.height();
 }
-unsigned long SlideshowProject::ulFrameRate() { return frameRate.load(); }
-void SlideshowProject::setULFrameRate(unsigned long rate) { frameRate = rate; }
-bool SlideshowProject::bRepeatPlayFlagBak() { return repeatPlayFlagBak.load(); }
-void SlideshowProject::setBRepeatPlayFlagBak(bool value) { repeatPlayFlagBak = value; }
-unsigned long SlideshowProject::ulEncodeVideoBitrate() { return encodeBitrate.load(); }
-void SlideshowProject::setULEncodeVideoBitrate(unsigned long value) { encodeBitrate = value; }
-int SlideshowProject::nMonitorIndex() { return SlideshowProjectManager::nMonitorIndex(); }
-void SlideshowProject::setNMonitorIndex(int index) { SlideshowProjectManager::setNMonitorIndex(index); }
-QStringList SlideshowProject::monitorDesc() { return SlideshowProjectManager::monitorDesc(); }
+unsigned long SlideshowProject::ulFrameRate() {
+    return frameRate.load();
+}
+void SlideshowProject::setULFrameRate(unsigned long rate) {
+    frameRate = rate;
+}
+bool SlideshowProject::bRepeatPlayFlagBak() {
+    return repeatPlayFlagBak.load();
+}
+void SlideshowProject::setBRepeatPlayFlagBak(bool value) {
+    repeatPlayFlagBak = value;
+}
+unsigned long SlideshowProject::ulEncodeVideoBitrate() {
+    return encodeBitrate.load();
+}
+void SlideshowProject::setULEncodeVideoBitrate(unsigned long value) {
+    encodeBitrate = value;
+}
+int SlideshowProject::nMonitorIndex() {
+    return SlideshowProjectManager::nMonitorIndex();
+}
+void SlideshowProject::setNMonitorIndex(int index) {
+    SlideshowProjectManager::setNMonitorIndex(index);
+}
+QStringList SlideshowProject::monitorDesc() {
+    return SlideshowProjectManager::monitorDesc();
+}
 
 std::shared_ptr<platform::Clock> SlideshowProject::clock() {
     std::lock_guard lock(clockMutex);
@@ -168,15 +185,42 @@ void SlideshowProject::setClock(std::shared_ptr<platform::Clock> value) {
 
 // ---- slides, songs and layers
 
-std::vector<SlideItemRef> SlideshowProject::slideshowArray() const { std::lock_guard lock(mutex); return slides; }
-void SlideshowProject::setSlideshowArray(std::vector<SlideItemRef> value) { std::lock_guard lock(mutex); slides = std::move(value); }
-std::size_t SlideshowProject::slideCount() const { std::lock_guard lock(mutex); return slides.size(); }
-std::vector<MusicItemRef> SlideshowProject::musicArray() const { std::lock_guard lock(mutex); return songs; }
-void SlideshowProject::setMusicArray(std::vector<MusicItemRef> value) { std::lock_guard lock(mutex); songs = std::move(value); }
-std::vector<MusicItemRef> SlideshowProject::audioLayerArray() const { std::lock_guard lock(mutex); return audioLayers; }
-void SlideshowProject::setAudioLayerArray(std::vector<MusicItemRef> value) { std::lock_guard lock(mutex); audioLayers = std::move(value); }
-std::vector<SlideItemRef> SlideshowProject::textLayerArray() const { std::lock_guard lock(mutex); return textLayers; }
-void SlideshowProject::setTextLayerArray(std::vector<SlideItemRef> value) { std::lock_guard lock(mutex); textLayers = std::move(value); }
+std::vector<SlideItemRef> SlideshowProject::slideshowArray() const {
+    std::lock_guard lock(mutex);
+    return slides;
+}
+void SlideshowProject::setSlideshowArray(std::vector<SlideItemRef> value) {
+    std::lock_guard lock(mutex);
+    slides = std::move(value);
+}
+std::size_t SlideshowProject::slideCount() const {
+    std::lock_guard lock(mutex);
+    return slides.size();
+}
+std::vector<MusicItemRef> SlideshowProject::musicArray() const {
+    std::lock_guard lock(mutex);
+    return songs;
+}
+void SlideshowProject::setMusicArray(std::vector<MusicItemRef> value) {
+    std::lock_guard lock(mutex);
+    songs = std::move(value);
+}
+std::vector<MusicItemRef> SlideshowProject::audioLayerArray() const {
+    std::lock_guard lock(mutex);
+    return audioLayers;
+}
+void SlideshowProject::setAudioLayerArray(std::vector<MusicItemRef> value) {
+    std::lock_guard lock(mutex);
+    audioLayers = std::move(value);
+}
+std::vector<SlideItemRef> SlideshowProject::textLayerArray() const {
+    std::lock_guard lock(mutex);
+    return textLayers;
+}
+void SlideshowProject::setTextLayerArray(std::vector<SlideItemRef> value) {
+    std::lock_guard lock(mutex);
+    textLayers = std::move(value);
+}
 
 void SlideshowProject::addSlideItem(SlideItemRef slide) {
     if (!slide)
@@ -205,7 +249,8 @@ SlideItemRef SlideshowProject::slideItemAtIndex(std::size_t index) const {
 
 bool SlideshowProject::containsSlideItem(const SlideItem* slide) const {
     std::lock_guard lock(mutex);
-    return std::any_of(slides.begin(), slides.end(), [slide](const SlideItemRef& s) { return s.get() == slide; });
+    return std::any_of(slides.begin(), slides.end(),
+                       [slide](const SlideItemRef& s) { return s.get() == slide; });
 }
 
 void SlideshowProject::addMusicItem(MusicItemRef song) {
@@ -217,19 +262,58 @@ void SlideshowProject::addMusicItem(MusicItemRef song) {
 
 // ---- guarded fields
 
-QString SlideshowProject::strMacProjectBundleFullPath() const { std::lock_guard lock(mutex); return bundlePath; }
-void SlideshowProject::setStrMacProjectBundleFullPath(const QString& path) { std::lock_guard lock(mutex); bundlePath = path; }
-QString SlideshowProject::strMacProjectBundleContentsPath() const { std::lock_guard lock(mutex); return contentsPath; }
-void SlideshowProject::setStrMacProjectBundleContentsPath(const QString& path) { std::lock_guard lock(mutex); contentsPath = path; }
-QString SlideshowProject::strProjectTitle() const { std::lock_guard lock(mutex); return title; }
-void SlideshowProject::setStrProjectTitle(const QString& value) { std::lock_guard lock(mutex); title = value; }
-QVariantMap SlideshowProject::shareOptionsDict() const { std::lock_guard lock(mutex); return shareOptions; }
-void SlideshowProject::setShareOptionsDict(const QVariantMap& options) { std::lock_guard lock(mutex); shareOptions = options; }
-void SlideshowProject::setShareOption(const QString& key, const QVariant& value) { std::lock_guard lock(mutex); shareOptions.insert(key, value); }
-std::shared_ptr<ProjectAudioMixer> SlideshowProject::audioMixer() const { std::lock_guard lock(mutex); return mixer; }
-void SlideshowProject::setAudioMixer(std::shared_ptr<ProjectAudioMixer> value) { std::lock_guard lock(mutex); mixer = std::move(value); }
-std::shared_ptr<ProjectDirector> SlideshowProject::director() const { std::lock_guard lock(mutex); return player; }
-void SlideshowProject::setDirector(std::shared_ptr<ProjectDirector> value) { std::lock_guard lock(mutex); player = std::move(value); }
+QString SlideshowProject::strMacProjectBundleFullPath() const {
+    std::lock_guard lock(mutex);
+    return bundlePath;
+}
+void SlideshowProject::setStrMacProjectBundleFullPath(const QString& path) {
+    std::lock_guard lock(mutex);
+    bundlePath = path;
+}
+QString SlideshowProject::strMacProjectBundleContentsPath() const {
+    std::lock_guard lock(mutex);
+    return contentsPath;
+}
+void SlideshowProject::setStrMacProjectBundleContentsPath(const QString& path) {
+    std::lock_guard lock(mutex);
+    contentsPath = path;
+}
+QString SlideshowProject::strProjectTitle() const {
+    std::lock_guard lock(mutex);
+    return title;
+}
+void SlideshowProject::setStrProjectTitle(const QString& value) {
+    std::lock_guard lock(mutex);
+    title = value;
+}
+QVariantMap SlideshowProject::shareOptionsDict() const {
+    std::lock_guard lock(mutex);
+    return shareOptions;
+}
+void SlideshowProject::setShareOptionsDict(const QVariantMap& options) {
+    std::lock_guard lock(mutex);
+    shareOptions = options;
+}
+void SlideshowProject::setShareOption(const QString& key, const QVariant& value) {
+    std::lock_guard lock(mutex);
+    shareOptions.insert(key, value);
+}
+std::shared_ptr<ProjectAudioMixer> SlideshowProject::audioMixer() const {
+    std::lock_guard lock(mutex);
+    return mixer;
+}
+void SlideshowProject::setAudioMixer(std::shared_ptr<ProjectAudioMixer> value) {
+    std::lock_guard lock(mutex);
+    mixer = std::move(value);
+}
+std::shared_ptr<ProjectDirector> SlideshowProject::director() const {
+    std::lock_guard lock(mutex);
+    return player;
+}
+void SlideshowProject::setDirector(std::shared_ptr<ProjectDirector> value) {
+    std::lock_guard lock(mutex);
+    player = std::move(value);
+}
 
 void SlideshowProject::setThemeManger(std::shared_ptr<SlideshowThemeManager> manager) {
     themeManager = manager ? std::move(manager) : std::make_shared<SlideshowThemeManager>();

@@ -28,7 +28,7 @@ public:
     static constexpr float kDefaultVolumeWhenPhotos = 0.9f;
     static constexpr float kDefaultVolumeWhenVideos = 0.1f;
 
-    SlideshowProject();   // init, with initVar
+    SlideshowProject(); // init, with initVar
     ~SlideshowProject() override;
     SlideshowProject(const SlideshowProject&) = delete;
     SlideshowProject& operator=(const SlideshowProject&) = delete;
@@ -120,7 +120,8 @@ public:
     // Makes "<Movies>/Vistrelle/<title>.VistrelleProject" (or "<title>-N...") with its "Contents"
     // folder and the default song, and writes its archive at once so the folder is valid from the
     // start. Null, with a message in *error, when any of it fails.
-    static std::shared_ptr<SlideshowProject> createNewBundleProject(const QString& title, QString* error = nullptr);
+    static std::shared_ptr<SlideshowProject> createNewBundleProject(const QString& title,
+                                                                    QString* error = nullptr);
     static bool isValidProjectBundle(const QString& path);
     // Null, with a message in *error, for an invalid folder or an archive that does not read.
     static std::shared_ptr<SlideshowProject> loadBundleProject(const QString& path, QString* error = nullptr);
@@ -239,9 +240,10 @@ private:
     struct ArchiveSnapshot;
     void assignFolder(const QString& folder);
     bool writeArchive(QString* error);
-    void fitFreeSlides(const std::vector<SlideItemRef>& slides, float music, float fixed, int freeCount, bool lastIsFree);
+    void fitFreeSlides(const std::vector<SlideItemRef>& slides, float music, float fixed, int freeCount,
+                       bool lastIsFree);
 
-    mutable std::mutex mutex;   // the arrays, paths, title and share options
+    mutable std::mutex mutex; // the arrays, paths, title and share options
     std::vector<SlideItemRef> slides;
     std::vector<MusicItemRef> songs;
     std::vector<MusicItemRef> audioLayers;

@@ -91,7 +91,8 @@ void SlideshowProjectManager::encodeWithCoder(platform::KeyedArchiver& coder) co
     coder.encodeBool(useMenu, "bUseDVDMenu");
 }
 
-std::shared_ptr<SlideshowProjectManager> SlideshowProjectManager::initWithCoder(platform::KeyedUnarchiver& coder) {
+std::shared_ptr<SlideshowProjectManager>
+SlideshowProjectManager::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto manager = std::make_shared<SlideshowProjectManager>();
     const QString version = archive::decodeString(coder, "strFileVersion");
     if (!version.isEmpty())
@@ -117,12 +118,30 @@ std::shared_ptr<SlideshowProjectManager> SlideshowProjectManager::initWithCoder(
     return manager;
 }
 
-QSizeF SlideshowProjectManager::sizeVideoOutput() { return SlideshowProject::sizeVideoOutput(); }
-void SlideshowProjectManager::setSizeVideoOutput(const QSizeF& size) { SlideshowProject::setSizeVideoOutput(size); }
-unsigned long SlideshowProjectManager::ulFrameRate() { return SlideshowProject::ulFrameRate(); }
-void SlideshowProjectManager::setULFrameRate(unsigned long rate) { SlideshowProject::setULFrameRate(rate); }
-bool SlideshowProjectManager::bRepeatPlayFlagBak() { return SlideshowProject::bRepeatPlayFlagBak(); }
-void SlideshowProjectManager::setBRepeatPlayFlagBak(bool value) { SlideshowProject::setBRepeatPlayFlagBak(value); }
-int SlideshowProjectManager::nMonitorIndex() { return monitorIndex.load(); }
-void SlideshowProjectManager::setNMonitorIndex(int index) { monitorIndex = index % 3; }
-QStringList SlideshowProjectManager::monitorDesc() { return {tr_("iPad"), tr_("HDTV - HDMI")}; }
+QSizeF SlideshowProjectManager::sizeVideoOutput() {
+    return SlideshowProject::sizeVideoOutput();
+}
+void SlideshowProjectManager::setSizeVideoOutput(const QSizeF& size) {
+    SlideshowProject::setSizeVideoOutput(size);
+}
+unsigned long SlideshowProjectManager::ulFrameRate() {
+    return SlideshowProject::ulFrameRate();
+}
+void SlideshowProjectManager::setULFrameRate(unsigned long rate) {
+    SlideshowProject::setULFrameRate(rate);
+}
+bool SlideshowProjectManager::bRepeatPlayFlagBak() {
+    return SlideshowProject::bRepeatPlayFlagBak();
+}
+void SlideshowProjectManager::setBRepeatPlayFlagBak(bool value) {
+    SlideshowProject::setBRepeatPlayFlagBak(value);
+}
+int SlideshowProjectManager::nMonitorIndex() {
+    return monitorIndex.load();
+}
+void SlideshowProjectManager::setNMonitorIndex(int index) {
+    monitorIndex = index % 3;
+}
+QStringList SlideshowProjectManager::monitorDesc() {
+    return {tr_("iPad"), tr_("HDTV - HDMI")};
+}

@@ -55,7 +55,7 @@ QString makeFreshFolder(const QString& parent, const QString& name, const QStrin
         if (QDir().mkdir(candidate))
             return candidate;
         if (!QFileInfo::exists(candidate))
-            return QString();   // not a race with another maker: the parent is not writable
+            return QString(); // not a race with another maker: the parent is not writable
     }
     return QString();
 }
@@ -80,8 +80,9 @@ void SlideshowProject::assignFolder(const QString& folder) {
 
 SlideshowProjectRef SlideshowProject::createNewBundleProject(const QString& title, QString* error) {
     const QString parent = appDocFullPath();
-    const QString folder =
-        isFolder(parent) ? makeFreshFolder(parent, fileNameForTitle(title), "." + docExtenstionName()) : QString();
+    const QString folder = isFolder(parent)
+                               ? makeFreshFolder(parent, fileNameForTitle(title), "." + docExtenstionName())
+                               : QString();
     if (folder.isEmpty() || !QDir().mkpath(folder + "/" + contentFolderName())) {
         setError(error, tr_("The project folder could not be created in %1.").arg(parent));
         return nullptr;
@@ -173,7 +174,8 @@ void SlideshowProject::copyDefaultMP3FileToPackage(const SlideshowProjectRef& pr
         source = platform::paths::resourceFolder() + "/default.mp3";
     const QFileInfo info(source);
     const QString name = info.completeBaseName();
-    const QString copyName = name + "-" + QString::number(secondsSinceReferenceDate(), 'f', 2) + "." + info.suffix();
+    const QString copyName =
+        name + "-" + QString::number(secondsSinceReferenceDate(), 'f', 2) + "." + info.suffix();
     QFile::copy(source, project->strMacProjectBundleContentsPath() + "/" + copyName);
     auto song = std::make_shared<MusicItem>();
     song->addEntriesFromDictionary({{"filePath", source},
@@ -254,9 +256,15 @@ void storeDefault(const QString& key, const QString& value) {
 }
 } // namespace
 
-void SlideshowProject::setStrLastProjectBundlePath(const QString& path) { storeDefault(kLastProjectBundlePath, path); }
-void SlideshowProject::setStrOutputVideoPath(const QString& path) { storeDefault(kOutputVideoPath, path); }
-void SlideshowProject::setStrVideoOutputFormat(const QString& format) { storeDefault(kOutputVideoFormat, format); }
+void SlideshowProject::setStrLastProjectBundlePath(const QString& path) {
+    storeDefault(kLastProjectBundlePath, path);
+}
+void SlideshowProject::setStrOutputVideoPath(const QString& path) {
+    storeDefault(kOutputVideoPath, path);
+}
+void SlideshowProject::setStrVideoOutputFormat(const QString& format) {
+    storeDefault(kOutputVideoFormat, format);
+}
 
 QString SlideshowProject::strOutputVideoPath() {
     const QString path = platform::UserDefaults::standard().string(kOutputVideoPath);
@@ -302,7 +310,8 @@ QString SlideshowProject::copyEncodedMovieFileForExport(QString* error) {
     const QString folder = strOutputVideoPath();
     QDir().mkpath(folder);
     const QString extension = platform::sanitizedFileName(strVideoOutputFormat().toLower(), "mp4");
-    const QString target = platform::firstFreePath(folder, fileNameForTitle(project->strProjectTitle()), "." + extension);
+    const QString target =
+        platform::firstFreePath(folder, fileNameForTitle(project->strProjectTitle()), "." + extension);
     QString message;
     if (source.isEmpty() || target.isEmpty() || !platform::moveItem(source, target, &message)) {
         setError(error, tr_("The movie could not be moved to %1: %2").arg(folder, message));

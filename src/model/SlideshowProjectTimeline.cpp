@@ -194,8 +194,8 @@ QVariantMap SlideshowProject::syncMusicAndSlideshowDuration() {
     return answer("Success", "The slideshow duration was synchronized successfully with music duration!");
 }
 
-void SlideshowProject::fitFreeSlides(const std::vector<SlideItemRef>& items, float music, float fixed, int freeCount,
-                                     bool lastIsFree) {
+void SlideshowProject::fitFreeSlides(const std::vector<SlideItemRef>& items, float music, float fixed,
+                                     int freeCount, bool lastIsFree) {
     const float per = (music - fixed) / float(freeCount);
     // The fitting counts in frames of 30 per second whatever the output frame rate.
     const qint64 frames = qint64(truncatedFrames(per * 30.0f));
@@ -231,7 +231,8 @@ void SlideshowProject::fitFreeSlides(const std::vector<SlideItemRef>& items, flo
     if (leftover <= 0)
         return;
     auto grow = [](SlideItem* slide, qint64 extraFrames) {
-        slide->customSetDurations(slide->fSecPhotoDuration() + float(extraFrames) / 30.0f, slide->fSecTransitionDuration());
+        slide->customSetDurations(slide->fSecPhotoDuration() + float(extraFrames) / 30.0f,
+                                  slide->fSecTransitionDuration());
     };
     if (share >= 1) {
         for (SlideItem* slide : freeSlides)
@@ -272,7 +273,8 @@ void SlideshowProject::updateTimelineItemsPosition() {
     auto xOf = [&](float seconds) {
         const quint64 frame = truncatedFrames(double(seconds * rate));
         MainWindowServices* services = MainWindowServices::current();
-        return services ? services->getTimelineXPositionFromFrame(frame) : timelineXPositionFromFrame(items, frame);
+        return services ? services->getTimelineXPositionFromFrame(frame)
+                        : timelineXPositionFromFrame(items, frame);
     };
     auto layerRect = [&](float start, float end, double y, double cellHeight) {
         if (style == 1)
@@ -327,8 +329,10 @@ void SlideshowProject::checkItemVaild() {
     {
         std::lock_guard lock(mutex);
         const std::size_t slideCountBefore = slides.size(), songCountBefore = songs.size();
-        std::erase_if(slides, [&](const SlideItemRef& slide) { return missing(slide->fileNameIn(contents)); });
-        std::erase_if(songs, [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
+        std::erase_if(slides,
+                      [&](const SlideItemRef& slide) { return missing(slide->fileNameIn(contents)); });
+        std::erase_if(songs,
+                      [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
         removed = slides.size() != slideCountBefore || songs.size() != songCountBefore;
     }
     if (removed)

@@ -15,7 +15,7 @@ class SlideItem;
 // "maxPanX", "PhotoFrame", ...) and the current choice, the only theme datum a project stores.
 class SlideshowThemeManager : public platform::Archivable {
 public:
-    SlideshowThemeManager();   // the listed themes, theme 0 current
+    SlideshowThemeManager(); // the listed themes, theme 0 current
 
     static std::shared_ptr<SlideshowThemeManager> initWithCoder(platform::KeyedUnarchiver& coder);
     QStringList archiveClassNames() const override { return {QStringLiteral("SlideshowThemeManager")}; }

@@ -25,9 +25,11 @@ std::shared_ptr<VideoSlideItem> VideoSlideItem::initWithCoder(platform::KeyedUna
 void VideoSlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     SlideItem::decodeFields(coder);
     applyClipSettings();
-    const float level = coder.containsValueForKey("fltOutputVolume") ? coder.decodeFloat("fltOutputVolume") : 0.9f;
+    const float level =
+        coder.containsValueForKey("fltOutputVolume") ? coder.decodeFloat("fltOutputVolume") : 0.9f;
     outputVolume = (level >= 0.0f && level <= 1.0f) ? level : 0.9f;
-    const float music = coder.containsValueForKey("fltBKMusicVolume") ? coder.decodeFloat("fltBKMusicVolume") : -1.0f;
+    const float music =
+        coder.containsValueForKey("fltBKMusicVolume") ? coder.decodeFloat("fltBKMusicVolume") : -1.0f;
     bkMusicVolume = (music >= 0.0f && music <= 0.9f) ? music : -1.0f;
     const QString path = archive::decodeString(coder, "strVideoFilePath");
     setStrVideoFilePath(path);
@@ -63,8 +65,7 @@ void VideoSlideItem::deleteFilesForDeletingItem() {
     const auto project = SlideshowProject::currentMainProject();
     const QString path = strVideoFilePath();
     const QString folder = project ? project->strMacProjectBundleFullPath() : QString();
-    if (!folder.isEmpty() && !path.isEmpty() && !path.contains("/../") &&
-        path.startsWith(folder + "/"))
+    if (!folder.isEmpty() && !path.isEmpty() && !path.contains("/../") && path.startsWith(folder + "/"))
         deleteFile(path);
     SlideItem::deleteFilesForDeletingItem();
 }
@@ -88,7 +89,8 @@ float VideoSlideItem::fltBKMusicVolume() const {
     const float level = bkMusicVolume.load();
     if (level < -0.00001f) {
         const auto project = SlideshowProject::currentMainProject();
-        return project ? project->fltBackgroundMusicVolumeWhenVideos() : SlideshowProject::kDefaultVolumeWhenVideos;
+        return project ? project->fltBackgroundMusicVolumeWhenVideos()
+                       : SlideshowProject::kDefaultVolumeWhenVideos;
     }
     return (level >= 0.0f && level <= 1.0f) ? level : 0.0f;
 }

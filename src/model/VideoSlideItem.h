@@ -9,7 +9,9 @@ public:
     VideoSlideItem();
 
     static std::shared_ptr<VideoSlideItem> initWithCoder(platform::KeyedUnarchiver& coder);
-    QStringList archiveClassNames() const override { return {QStringLiteral("VideoSlideItem"), QStringLiteral("SlideItem")}; }
+    QStringList archiveClassNames() const override {
+        return {QStringLiteral("VideoSlideItem"), QStringLiteral("SlideItem")};
+    }
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     std::shared_ptr<SlideItem> copy() const override;
 

@@ -136,8 +136,9 @@ TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndArmsTheAutosaveTimer) {
     std::vector<std::string> steps;
     delegate = std::make_unique<AppDelegate>(dialogs);
     delegate->setMainObject(&mainWindow);
-    delegate->setStartupHooks({[&] { steps.push_back("deleteTempFiles"); },
-                               [&] { steps.push_back(delegate->bLaunchFinished() ? "late offer" : "offer"); }});
+    delegate->setStartupHooks(
+        {[&] { steps.push_back("deleteTempFiles"); },
+         [&] { steps.push_back(delegate->bLaunchFinished() ? "late offer" : "offer"); }});
     EXPECT_FALSE(delegate->bLaunchFinished());
     EXPECT_FALSE(delegate->timerIdleHandle());
     delegate->awakeFromNib();
@@ -196,7 +197,8 @@ TEST_F(AppDelegateTest, OpenAndNewWaitWhileAnExportHoldsTheProject) {
     EXPECT_EQ(delegate->pendingWorkCount(), 2u);
     mainWindow.exporting = false;
     ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
-    EXPECT_EQ(SlideshowProject::currentMainProject()->strProjectTitle(), "Made later") << "in the order asked";
+    EXPECT_EQ(SlideshowProject::currentMainProject()->strProjectTitle(), "Made later")
+        << "in the order asked";
     EXPECT_TRUE(QFileInfo::exists(other));
 }
 
@@ -239,7 +241,8 @@ TEST_F(AppDelegateTest, TheAutosaveTickWritesOnlyDirtyProjectsAndRetriesFailures
     project->setBIsDirty(true);
     delegate->timerIdleHandleCallBack();
     EXPECT_FALSE(project->bIsDirty());
-    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(), "Ticked");
+    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(),
+              "Ticked");
 
     const QString folder = project->strMacProjectBundleFullPath();
     ASSERT_TRUE(QDir(folder).removeRecursively());
@@ -279,7 +282,8 @@ TEST_F(AppDelegateTest, NewMakesANamedProjectAfterSavingTheOldOne) {
     ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
     auto made = SlideshowProject::currentMainProject();
     ASSERT_NE(made, old);
-    EXPECT_EQ(made->strMacProjectBundleFullPath(), SlideshowProject::appDocFullPath() + "/Holiday.VistrelleProject");
+    EXPECT_EQ(made->strMacProjectBundleFullPath(),
+              SlideshowProject::appDocFullPath() + "/Holiday.VistrelleProject");
     EXPECT_EQ(made->strProjectTitle(), "Holiday");
     EXPECT_TRUE(made->bIsMusicSideshow());
     EXPECT_EQ(SlideshowProject::strLastProjectBundlePath(), made->strMacProjectBundleFullPath());
@@ -289,7 +293,8 @@ TEST_F(AppDelegateTest, NewMakesANamedProjectAfterSavingTheOldOne) {
     ASSERT_TRUE(reread);
     EXPECT_TRUE(reread->bIsMusicSideshow()) << "the new folder holds the dialog's choices at once";
     EXPECT_TRUE(QFileInfo::exists(made->strMacProjectBundleFullPath() + "/SlideshowProjectManager.dat"));
-    EXPECT_EQ(SlideshowProject::loadBundleProject(old->strMacProjectBundleFullPath())->strProjectTitle(), "Old, edited");
+    EXPECT_EQ(SlideshowProject::loadBundleProject(old->strMacProjectBundleFullPath())->strProjectTitle(),
+              "Old, edited");
 }
 
 TEST_F(AppDelegateTest, ClosingTheNewDialogChangesNothingAndAnEmptyNameKeepsAnEmptyTitle) {
@@ -312,11 +317,13 @@ TEST_F(AppDelegateTest, QuittingSavesTheDirtyProject) {
     project->setBIsDirty(true);
     delegate->applicationWillTerminate();
     EXPECT_FALSE(project->bIsDirty());
-    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(), "Last words");
+    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(),
+              "Last words");
     project->setStrProjectTitle("At teardown");
     project->setBIsDirty(true);
     delegate.reset();
-    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(), "At teardown");
+    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(),
+              "At teardown");
 }
 
 TEST_F(AppDelegateTest, PhotosThatCouldNotBeAddedAreListedByName) {

@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
 #include "app/ApplicationShell.h"
 #include <QByteArray>
 #include <QtGlobal>
+#include <gtest/gtest.h>
 TEST(ApplicationShell, OffscreenPlatformCountsAsDisplay) {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     EXPECT_TRUE(displayAvailable());

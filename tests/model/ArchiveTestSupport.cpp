@@ -11,8 +11,9 @@ namespace model_test {
 namespace {
 
 template <class T> void restore(const QString& name) {
-    platform::KeyedUnarchiver::registerClass(
-        name, [](platform::KeyedUnarchiver& coder) { return platform::ArchivableRef(T::initWithCoder(coder)); });
+    platform::KeyedUnarchiver::registerClass(name, [](platform::KeyedUnarchiver& coder) {
+        return platform::ArchivableRef(T::initWithCoder(coder));
+    });
 }
 
 void restoreFactory(const QString& className) {

@@ -54,22 +54,22 @@ TEST_F(FrameLayoutTest, BoundariesAreTheRunningTimeRoundedSoErrorsDoNotAddUp) {
     // Every duration is 7.5 frames: rounding each alone would give 8 + 8 + 8 + 8 = 32 frames.
     auto project = projectWith({slideOf(0.25f, 0.25f), slideOf(0.25f, 0.25f)});
     const auto first = project->slideItemAtIndex(0), second = project->slideItemAtIndex(1);
-    EXPECT_EQ(first->nPhotoDuration(), 8u);        // 7.5 rounds half up
-    EXPECT_EQ(first->nTransitionDuration(), 7u);   // 15 - 8
+    EXPECT_EQ(first->nPhotoDuration(), 8u);      // 7.5 rounds half up
+    EXPECT_EQ(first->nTransitionDuration(), 7u); // 15 - 8
     EXPECT_EQ(second->nItemStartFrameIndex(), 15u);
-    EXPECT_EQ(second->nPhotoDuration(), 8u);       // 23 - 15
-    EXPECT_EQ(second->nTransitionDuration(), 7u);  // 30 - 23
+    EXPECT_EQ(second->nPhotoDuration(), 8u);      // 23 - 15
+    EXPECT_EQ(second->nTransitionDuration(), 7u); // 30 - 23
 }
 
 TEST_F(FrameLayoutTest, FadesShiftTheSlidesAndCountInTheTotal) {
     auto project = projectWith({slideOf(4, 2), slideOf(4, 2)});
-    project->setFltSlideshowFadeIn(1.25f);   // 37.5 frames, rounded half up
+    project->setFltSlideshowFadeIn(1.25f); // 37.5 frames, rounded half up
     project->setFltSlideshowFadeOut(0.5f);
     project->calcSlideItemsPhotoTransitionDuration();
     EXPECT_EQ(project->nFrameSlideshowFadeIn(), 38u);
     EXPECT_EQ(project->nFrameSlideshowFadeOut(), 15u);
     EXPECT_EQ(project->slideItemAtIndex(0)->nItemStartFrameIndex(), 38u);
-    EXPECT_EQ(project->slideItemAtIndex(0)->nPhotoDuration(), 158u - 38u);   // nearest(5.25 x 30) = 158
+    EXPECT_EQ(project->slideItemAtIndex(0)->nPhotoDuration(), 158u - 38u); // nearest(5.25 x 30) = 158
     EXPECT_EQ(project->slideItemAtIndex(1)->nItemStartFrameIndex(), 218u);
     EXPECT_EQ(project->totalFrameCount(), 38u + 120u + 60u + 120u + 15u);
     EXPECT_DOUBLE_EQ(project->slideshowTotalDuration(), 1.25 + 4 + 2 + 4 + 0.5);
@@ -79,7 +79,7 @@ TEST_F(FrameLayoutTest, FadesShiftTheSlidesAndCountInTheTotal) {
 
 TEST_F(FrameLayoutTest, ProjectDefaultsInFramesTruncateAndFollowTheFrameRate) {
     SlideshowProject project;
-    project.setFltPhotoDuration(4.99f);   // 149.7 frames
+    project.setFltPhotoDuration(4.99f); // 149.7 frames
     EXPECT_EQ(project.nPhotoDurationFrameCount(), 149);
     EXPECT_EQ(project.nTransitionDurationFrameCount(), 60);
     SlideshowProject::setULFrameRate(25);
@@ -117,7 +117,7 @@ TEST_F(FrameLayoutTest, ADurationSetterLaysOutTheOpenProjectOnlyForItsOwnSlidesA
     auto member = slideOf(4, 2);
     project->setSlideshowArray({member});
     project->calcSlideItemsPhotoTransitionDuration();
-    member->customSetnPhotoDuration(7);   // a marker that only a new layout overwrites
+    member->customSetnPhotoDuration(7); // a marker that only a new layout overwrites
     member->setFSecPhotoDuration(4.00005f);
     EXPECT_EQ(member->nPhotoDuration(), 7u) << "a change within 0.0001 s is ignored";
     EXPECT_FLOAT_EQ(member->fSecPhotoDuration(), 4.0f);
@@ -135,7 +135,7 @@ TEST_F(FrameLayoutTest, ADurationSetterLaysOutTheOpenProjectOnlyForItsOwnSlidesA
 class MusicDurationTest : public ModelTest {};
 
 TEST_F(MusicDurationTest, SongsAddUpAndSyncMeansWithinTwoPointOneSeconds) {
-    auto project = projectWith({slideOf(4, 2), slideOf(4, 2)});   // 10 s
+    auto project = projectWith({slideOf(4, 2), slideOf(4, 2)}); // 10 s
     EXPECT_DOUBLE_EQ(project->musicTotalDuration(), 0.0);
     project->setMusicArray({songOf(5.0), songOf(7.0)});
     EXPECT_DOUBLE_EQ(project->musicTotalDuration(), 12.0);
@@ -168,6 +168,6 @@ TEST(TimeToString, MinutesWhenTrimmedUnderAnHourElseHours) {
 
 TEST(TimeToString, OutOfRangeValuesDoNotMisbehave) {
     EXPECT_EQ(MusicItem::timeToString(std::numeric_limits<double>::quiet_NaN(), false, true), "00:00");
-    EXPECT_EQ(MusicItem::timeToString(1e300, false, true), "596523:14:07");   // 2^31 - 1 seconds
+    EXPECT_EQ(MusicItem::timeToString(1e300, false, true), "596523:14:07"); // 2^31 - 1 seconds
     EXPECT_EQ(MusicItem::timeToString(-1e300, false, false), "-596523:-14:-8");
 }

@@ -162,11 +162,15 @@ TEST_F(ProjectManagerStorageTest, MenuFlagsFollowTheArchiveVersion) {
         EXPECT_TRUE(SlideshowProjectManager::defaultSlideshowProjectManager()->loadFromFile());
         return SlideshowProjectManager::defaultSlideshowProjectManager();
     };
-    auto current = load([](auto& r) { r.int32("nProjectVersion", 120).boolean("bUseDVDMenu", true).int32("nCurrentDVDMenuSelected", 0); });
+    auto current = load([](auto& r) {
+        r.int32("nProjectVersion", 120).boolean("bUseDVDMenu", true).int32("nCurrentDVDMenuSelected", 0);
+    });
     EXPECT_FALSE(current->bUseDVDMenu()) << "template 0 is the no-menu choice";
     auto older = load([](auto& r) { r.int32("nCurrentDVDMenuSelected", 2); });
     EXPECT_EQ(older->nCurrentDVDMenuSelected(), 3);
     EXPECT_TRUE(older->bUseDVDMenu());
-    auto entries = load([](auto& r) { r.int32("nNextProjectID", 1).object("slideshowProjectArray", QVariantList{1, 2, 3, 4}); });
+    auto entries = load([](auto& r) {
+        r.int32("nNextProjectID", 1).object("slideshowProjectArray", QVariantList{1, 2, 3, 4});
+    });
     EXPECT_EQ(entries->nNextProjectID(), 5);
 }

@@ -87,7 +87,8 @@ inline void writeFile(const QString& path, const QByteArray& data = "data") {
 // The project folders in the application folder, by name.
 inline QStringList projectFolders() {
     return QDir(SlideshowProject::appDocFullPath())
-        .entryList({"*." + SlideshowProject::docExtenstionName()}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        .entryList({"*." + SlideshowProject::docExtenstionName()}, QDir::Dirs | QDir::NoDotAndDotDot,
+                   QDir::Name);
 }
 
 class ModelTest : public ::testing::Test {

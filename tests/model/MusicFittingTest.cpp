@@ -58,7 +58,8 @@ TEST_F(MusicFittingTest, TenFreePhotosFillSixtySecondsExactly) {
 }
 
 TEST_F(MusicFittingTest, RefusalsChangeNoSlideAndLeaveTheProjectClean) {
-    expectAnswer(project->syncMusicAndSlideshowDuration(), "NoPhotos", "Please add at least 3 photos to get started!");
+    expectAnswer(project->syncMusicAndSlideshowDuration(), "NoPhotos",
+                 "Please add at least 3 photos to get started!");
     project->setSlideshowArray(freeSlides(5));
     expectAnswer(project->syncMusicAndSlideshowDuration(), "NoMusic", "Please add 1 song to get started!");
     project->setMusicArray({songOf(4.0)});
@@ -73,7 +74,8 @@ TEST_F(MusicFittingTest, RefusalsChangeNoSlideAndLeaveTheProjectClean) {
 TEST_F(MusicFittingTest, OnlyClipsAndLockedSlidesAnswerLockedDuration) {
     project->setSlideshowArray({std::make_shared<VideoSlideItem>(), fixedSlide(3, 1)});
     project->setMusicArray({songOf(600.0)});
-    expectAnswer(project->syncMusicAndSlideshowDuration(), "LockedDuration", "The duration of all photos are locked!");
+    expectAnswer(project->syncMusicAndSlideshowDuration(), "LockedDuration",
+                 "The duration of all photos are locked!");
     EXPECT_FLOAT_EQ(project->slideItemAtIndex(1)->fSecPhotoDuration(), 3.0f);
 }
 

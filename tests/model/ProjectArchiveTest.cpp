@@ -11,7 +11,8 @@ using model_test::record;
 namespace {
 
 // Writes root as the folder's project archive and loads the folder.
-SlideshowProjectRef loadArchived(const QString& folder, const platform::ArchivableRef& root, QString* error = nullptr) {
+SlideshowProjectRef loadArchived(const QString& folder, const platform::ArchivableRef& root,
+                                 QString* error = nullptr) {
     QDir().mkpath(folder + "/Contents");
     EXPECT_TRUE(platform::KeyedArchiver::archiveRootObject(root, folder + "/SlideshowProject.dat"));
     return SlideshowProject::loadBundleProject(folder, error);
@@ -28,7 +29,8 @@ std::shared_ptr<SlideItem> richPhoto() {
     slide->setZoomEnd(0.75);
     slide->setRz(12.5);
     slide->setNSlideEffect(3);
-    slide->setTransitionInfo({{"category", "Blend"}, {"index", 1}, {"name", "Alpha Blend"}, {"image_name", "alpha_blend.png"}});
+    slide->setTransitionInfo(
+        {{"category", "Blend"}, {"index", 1}, {"name", "Alpha Blend"}, {"image_name", "alpha_blend.png"}});
     slide->setBPanZoomCustomized(true);
     slide->setRotateAngle(SlideItem::kRotateZEnd, 90.0);
     QVariantMap text = slide->textInfo();
@@ -56,7 +58,8 @@ TEST_F(ProjectArchiveTest, AProjectWithPhotosAClipAndSongsComesBackWhole) {
     clip->customizeBKMusicVolume(0.3f);
     project->setSlideshowArray({richPhoto(), clip, std::make_shared<SlideItem>()});
     auto song = songOf(42.0, "Tune");
-    song->addEntriesFromDictionary({{"pureFileName", "tune-1.00.mp3"}, {"arrayAuthors", QVariantList{"A", "B"}}});
+    song->addEntriesFromDictionary(
+        {{"pureFileName", "tune-1.00.mp3"}, {"arrayAuthors", QVariantList{"A", "B"}}});
     project->setMusicArray({song});
     project->setStrProjectTitle("Summer");
     project->setBPlayLoop(false);
@@ -68,7 +71,8 @@ TEST_F(ProjectArchiveTest, AProjectWithPhotosAClipAndSongsComesBackWhole) {
     project->setFltBackgroundMusicVolumeWhenPhotos(0.7f);
     project->setFltBackgroundMusicVolumeWhenVideos(0.2f);
     project->setStrThemeBackground("stage_3.jpg");
-    project->setDictFileRefreshDate({{"video_1280x720_mp4", QDateTime::fromSecsSinceEpoch(1'600'000'000, Qt::UTC)}});
+    project->setDictFileRefreshDate(
+        {{"video_1280x720_mp4", QDateTime::fromSecsSinceEpoch(1'600'000'000, Qt::UTC)}});
     project->themeManger()->setCurrentThemeID(5);
     ASSERT_TRUE(project->saveProjectToFile());
 
@@ -132,19 +136,35 @@ TEST_F(ProjectArchiveTest, TheArchiveUsesTheFormatsKeysAndClassNames) {
     project->setSlideshowArray({richPhoto(), std::make_shared<VideoSlideItem>()});
     project->setMusicArray({songOf(3.0)});
     const QByteArray data = platform::KeyedArchiver::archivedData(project);
-    const QStringList projectKeys{"strFileVersion", "projectFolderBase", "projectTitle", "bPlayLoop", "themeManger",
-                                  "slideshowArray", "musicArray", "fltPhotoDuration", "fltTransitionDuration",
-                                  "bIsMusicSideshow", "dictFileRefreshDate", "bTVSystemPAL", "bDVDVideoAspect16_9",
-                                  "fltBackgroundMusicVolumeWhenPhotos", "fltBackgroundMusicVolumeWhenVideos"};
-    EXPECT_EQ(model_test::keysPresent(data, "SlideshowProject", projectKeys + QStringList{"strThemeBackground", "fltSlideshowFadeIn"}),
+    const QStringList projectKeys{"strFileVersion",
+                                  "projectFolderBase",
+                                  "projectTitle",
+                                  "bPlayLoop",
+                                  "themeManger",
+                                  "slideshowArray",
+                                  "musicArray",
+                                  "fltPhotoDuration",
+                                  "fltTransitionDuration",
+                                  "bIsMusicSideshow",
+                                  "dictFileRefreshDate",
+                                  "bTVSystemPAL",
+                                  "bDVDVideoAspect16_9",
+                                  "fltBackgroundMusicVolumeWhenPhotos",
+                                  "fltBackgroundMusicVolumeWhenVideos"};
+    EXPECT_EQ(model_test::keysPresent(data, "SlideshowProject",
+                                      projectKeys + QStringList{"strThemeBackground", "fltSlideshowFadeIn"}),
               projectKeys)
         << "an unset stage background and the fades are not stored";
-    EXPECT_EQ(model_test::keysPresent(data, "SlideshowThemeManager", {"nThemeID", "themeArray"}), QStringList{"nThemeID"});
-    EXPECT_EQ(model_test::keysPresent(data, "MusicItem", {"fileMediaItem", "fStartPosition"}), QStringList{"fileMediaItem"});
-    const QStringList clipKeys{"fltOutputVolume", "fltBKMusicVolume", "strVideoFilePath", "fSecPhotoDuration", "itemType"};
+    EXPECT_EQ(model_test::keysPresent(data, "SlideshowThemeManager", {"nThemeID", "themeArray"}),
+              QStringList{"nThemeID"});
+    EXPECT_EQ(model_test::keysPresent(data, "MusicItem", {"fileMediaItem", "fStartPosition"}),
+              QStringList{"fileMediaItem"});
+    const QStringList clipKeys{"fltOutputVolume", "fltBKMusicVolume", "strVideoFilePath", "fSecPhotoDuration",
+                               "itemType"};
     EXPECT_EQ(model_test::keysPresent(data, "VideoSlideItem", clipKeys), clipKeys);
-    EXPECT_EQ(model_test::keysPresent(data, "SlideItem", {"fileName", "thumbFileName", "photoDescription", "zoomStart",
-                                                          "panStartPoint", "nPhotoDuration", "timelineRect"}),
+    EXPECT_EQ(model_test::keysPresent(data, "SlideItem",
+                                      {"fileName", "thumbFileName", "photoDescription", "zoomStart",
+                                       "panStartPoint", "nPhotoDuration", "timelineRect"}),
               (QStringList{"fileName", "thumbFileName", "photoDescription", "zoomStart"}))
         << "pan points, frame counts and rectangles are not stored";
 }
@@ -155,7 +175,8 @@ TEST_F(ProjectArchiveTest, OlderDurationKeysCountSixtiethsOfASecond) {
         fill(*root);
         return loadArchived(home + "/" + name + ".VistrelleProject", root);
     };
-    auto fiveSeconds = loadWith("a", [](auto& r) { r.int32("nPhotoDuration", 300).int32("nTransitionDuration", 90); });
+    auto fiveSeconds =
+        loadWith("a", [](auto& r) { r.int32("nPhotoDuration", 300).int32("nTransitionDuration", 90); });
     ASSERT_TRUE(fiveSeconds);
     EXPECT_FLOAT_EQ(fiveSeconds->fltPhotoDuration(), 5.0f);
     EXPECT_FLOAT_EQ(fiveSeconds->fltTransitionDuration(), 1.0f);
@@ -165,7 +186,8 @@ TEST_F(ProjectArchiveTest, OlderDurationKeysCountSixtiethsOfASecond) {
     auto neither = loadWith("c", [](auto&) {});
     EXPECT_FLOAT_EQ(neither->fltPhotoDuration(), 4.0f);
     EXPECT_FLOAT_EQ(neither->fltTransitionDuration(), 2.0f);
-    auto newer = loadWith("d", [](auto& r) { r.int32("nPhotoDuration", 300).real("fltPhotoDuration", 2.5f); });
+    auto newer =
+        loadWith("d", [](auto& r) { r.int32("nPhotoDuration", 300).real("fltPhotoDuration", 2.5f); });
     EXPECT_FLOAT_EQ(newer->fltPhotoDuration(), 2.5f) << "the float key wins";
 }
 
@@ -186,7 +208,8 @@ TEST_F(ProjectArchiveTest, MissingOrForeignPartsReadAsEmptyNeverAsNothing) {
     EXPECT_EQ(project->slideCount(), 1u);
 
     auto mixed = record("SlideshowProject");
-    mixed->object("slideshowArray", QVariantList{QString("junk"), QVariant::fromValue(platform::ArchivableRef(richPhoto()))});
+    mixed->object("slideshowArray",
+                  QVariantList{QString("junk"), QVariant::fromValue(platform::ArchivableRef(richPhoto()))});
     auto withJunk = loadArchived(home + "/mixed.VistrelleProject", mixed);
     ASSERT_TRUE(withJunk);
     EXPECT_EQ(withJunk->slideCount(), 1u) << "entries that are not slides are skipped";
@@ -231,10 +254,12 @@ TEST_F(ProjectArchiveTest, ClipLevelsOutOfRangeFallBack) {
         return QVariant::fromValue(platform::ArchivableRef(r));
     };
     auto root = record("SlideshowProject");
-    root->object("slideshowArray",
-                 QVariantList{clipRecord([](auto&) {}),
-                              clipRecord([](auto& r) { r.real("fltOutputVolume", 1.5f).real("fltBKMusicVolume", 0.95f); }),
-                              clipRecord([](auto& r) { r.real("fltOutputVolume", 0.25f).real("fltBKMusicVolume", 0.5f); })});
+    root->object(
+        "slideshowArray",
+        QVariantList{
+            clipRecord([](auto&) {}),
+            clipRecord([](auto& r) { r.real("fltOutputVolume", 1.5f).real("fltBKMusicVolume", 0.95f); }),
+            clipRecord([](auto& r) { r.real("fltOutputVolume", 0.25f).real("fltBKMusicVolume", 0.5f); })});
     auto project = loadArchived(home + "/clips.VistrelleProject", root);
     ASSERT_TRUE(project);
     const auto slides = project->slideshowArray();
@@ -265,7 +290,8 @@ TEST_F(ProjectArchiveTest, AStoredThemeNumberOutsideTheListReadsAsThemeZero) {
 
 TEST_F(ProjectArchiveTest, ASongStoredWithoutItsDictionaryHasAnEmptyOne) {
     auto root = record("SlideshowProject");
-    root->object("musicArray", QVariantList{QVariant::fromValue(platform::ArchivableRef(record("MusicItem")))});
+    root->object("musicArray",
+                 QVariantList{QVariant::fromValue(platform::ArchivableRef(record("MusicItem")))});
     auto project = loadArchived(home + "/song.VistrelleProject", root);
     ASSERT_TRUE(project);
     ASSERT_EQ(project->musicArray().size(), 1u);
@@ -279,7 +305,8 @@ TEST_F(ProjectArchiveTest, ABrokenArchiveFailsToOpenWithAMessage) {
     good->setSlideshowArray({richPhoto(), richPhoto()});
     const QByteArray data = platform::KeyedArchiver::archivedData(good);
     const std::vector<QByteArray> broken{data.left(data.size() / 2), QByteArray("bplist00"), QByteArray(),
-                                         QByteArray(2000, '\xff'), QByteArray("<?xml version=\"1.0\"?><plist>")};
+                                         QByteArray(2000, '\xff'),
+                                         QByteArray("<?xml version=\"1.0\"?><plist>")};
     for (const QByteArray& bytes : broken) {
         model_test::writeFile(folder + "/SlideshowProject.dat", bytes);
         ASSERT_TRUE(SlideshowProject::isValidProjectBundle(folder));

@@ -36,12 +36,14 @@ TEST_F(ProjectFolderTest, ANewFolderIsAValidProjectAtOnce) {
 }
 
 TEST_F(ProjectFolderTest, TitlesBecomeFileNamesOnlyThroughTheSanitiser) {
-    const QStringList titles{"", "a/b", "..", ".", ".hidden", QString("nul") + QChar(0) + "x", "../../escape"};
+    const QStringList titles{
+        "", "a/b", "..", ".", ".hidden", QString("nul") + QChar(0) + "x", "../../escape"};
     for (const QString& title : titles) {
         auto project = SlideshowProject::createNewBundleProject(title);
         ASSERT_TRUE(project) << title.toStdString();
         const QFileInfo folder(project->strMacProjectBundleFullPath());
-        EXPECT_EQ(folder.absolutePath(), appFolder()) << "stays in the application folder: " << title.toStdString();
+        EXPECT_EQ(folder.absolutePath(), appFolder())
+            << "stays in the application folder: " << title.toStdString();
         EXPECT_FALSE(folder.fileName().startsWith('.')) << title.toStdString();
         EXPECT_FALSE(folder.fileName().contains(QChar(0)));
     }
@@ -76,7 +78,7 @@ TEST_F(ProjectFolderTest, TheDefaultSongIsCopiedUnderACLocaleTimeStamp) {
     const QString resources = home + "/resources";
     writeFile(resources + "/default.mp3", "ID3 not really");
     model_test::ScopedEnv resourcesEnv("VISTRELLE_RESOURCES", resources);
-    clock->set(0.0);   // the manual clock starts at 2023-11-14 22:13:20 UTC
+    clock->set(0.0); // the manual clock starts at 2023-11-14 22:13:20 UTC
     clock->advance(0.125);
     QLocale::setDefault(QLocale(QLocale::German));
     const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
@@ -86,7 +88,7 @@ TEST_F(ProjectFolderTest, TheDefaultSongIsCopiedUnderACLocaleTimeStamp) {
     ASSERT_TRUE(project);
     ASSERT_EQ(project->musicArray().size(), 1u);
     const QVariantMap song = project->musicArray()[0]->dictFileMediaItem();
-    const double seconds = 1'700'000'000.0 - 978'307'200.0 + 0.125;   // since 2001-01-01
+    const double seconds = 1'700'000'000.0 - 978'307'200.0 + 0.125; // since 2001-01-01
     const QString copyName = "default-" + QString::number(seconds, 'f', 2) + ".mp3";
     EXPECT_TRUE(copyName.contains('.'));
     EXPECT_EQ(song.value("pureFileName").toString(), copyName);
@@ -95,7 +97,8 @@ TEST_F(ProjectFolderTest, TheDefaultSongIsCopiedUnderACLocaleTimeStamp) {
     EXPECT_EQ(song.value("musicSource").toString(), "bundleDefaultMusic");
     EXPECT_TRUE(QFileInfo::exists(project->strMacProjectBundleContentsPath() + "/" + copyName));
     EXPECT_EQ(project->musicArray()[0]->strFilePathIn(project->strMacProjectBundleContentsPath()),
-              resources + "/default.mp3") << "the default song plays from the resource";
+              resources + "/default.mp3")
+        << "the default song plays from the resource";
 }
 
 TEST_F(ProjectFolderTest, ClipsImportedTwiceGetNumberedNames) {
@@ -195,8 +198,9 @@ TEST_F(ProjectFolderTest, PathsConvertAgainstTheDocumentsFolder) {
     EXPECT_EQ(SlideshowProject::getShortFilePathRelativeRootFolder("/u/Documents/a/b.jpg"), "a/b.jpg");
     EXPECT_EQ(SlideshowProject::getShortFilePathRelativeRootFolder("/a/b.jpg"), "a/b.jpg");
     EXPECT_EQ(SlideshowProject::getShortFilePathRelativeRootFolder("a/b.jpg"), "a/b.jpg");
-    EXPECT_EQ(SlideshowProject::getShortFilePathRelativeProjectBundleFolder("/m/P.VistrelleProject/Contents/x.jpg"),
-              "Contents/x.jpg");
+    EXPECT_EQ(
+        SlideshowProject::getShortFilePathRelativeProjectBundleFolder("/m/P.VistrelleProject/Contents/x.jpg"),
+        "Contents/x.jpg");
 }
 
 class ProjectSaveTest : public ModelTest {};
@@ -240,7 +244,8 @@ TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
     auto missingSong = std::make_shared<MusicItem>();
     missingSong->addEntriesFromDictionary({{"pureFileName", "lost.mp3"}});
     auto missingDefault = std::make_shared<MusicItem>();
-    missingDefault->addEntriesFromDictionary({{"musicSource", "bundleDefaultMusic"}, {"filePath", home + "/no.mp3"}});
+    missingDefault->addEntriesFromDictionary(
+        {{"musicSource", "bundleDefaultMusic"}, {"filePath", home + "/no.mp3"}});
     project->setMusicArray({missingSong, presentSong, missingDefault});
     project->setBIsDirty(false);
     project->checkItemVaild();
@@ -260,7 +265,7 @@ TEST_F(ProjectSaveTest, LoadingDealsTheStoredThemeToTheSlides) {
     customised->setBPanZoomCustomized(true);
     customised->setZoomStart(2.0);
     project->setSlideshowArray({free, customised});
-    project->themeManger()->setCurrentThemeID(4);   // "Horizontal Move": pan 0.4 across, zoom 0.8
+    project->themeManger()->setCurrentThemeID(4); // "Horizontal Move": pan 0.4 across, zoom 0.8
     ASSERT_TRUE(project->saveProjectToFile());
     auto loaded = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath());
     ASSERT_TRUE(loaded);

@@ -46,11 +46,12 @@ TEST_F(SaveInterruptionTest, AProcessKilledWhileSavingLeavesTheLastGoodProject) 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(kLoopFolder, folder);
         child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--gtest_also_run_disabled_tests", "--gtest_filter=DISABLED_SaveLoopChild.SavesUntilKilled"});
+        child.start(
+            QCoreApplication::applicationFilePath(),
+            {"--gtest_also_run_disabled_tests", "--gtest_filter=DISABLED_SaveLoopChild.SavesUntilKilled"});
         ASSERT_TRUE(child.waitForStarted());
         ASSERT_TRUE(model_test::spinUntil([&] { return QFileInfo::exists(started); }, 60000));
-        QThread::msleep(3 + 11 * kill);   // land in different places of the save cycle
+        QThread::msleep(3 + 11 * kill); // land in different places of the save cycle
         ::kill(pid_t(child.processId()), SIGKILL);
         child.waitForFinished();
 

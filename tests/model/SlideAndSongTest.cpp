@@ -33,14 +33,15 @@ TEST_F(SlideItemTest, ANewSlideHasTheDocumentedDefaults) {
 }
 
 TEST_F(SlideItemTest, TheRandomLookFollowsTheEightCases) {
-    platform::RandomSource::setShared(std::make_shared<ScriptedRandom>(std::vector<std::uint32_t>{1, 2, 3, 7}));
-    SlideItem zoomingIn;   // effect 1, case 2
+    platform::RandomSource::setShared(
+        std::make_shared<ScriptedRandom>(std::vector<std::uint32_t>{1, 2, 3, 7}));
+    SlideItem zoomingIn; // effect 1, case 2
     EXPECT_EQ(zoomingIn.nSlideEffect(), 1);
     EXPECT_EQ(zoomingIn.panStartPoint(), QPointF(0.1, 0));
     EXPECT_EQ(zoomingIn.panEndPoint(), QPointF(0, 0));
     EXPECT_DOUBLE_EQ(zoomingIn.zoomStart(), 0.800000011920929);
     EXPECT_DOUBLE_EQ(zoomingIn.zoomEnd(), 1.2000000476837158);
-    SlideItem zoomingOut;   // effect 3, case 7
+    SlideItem zoomingOut; // effect 3, case 7
     EXPECT_EQ(zoomingOut.nSlideEffect(), 3);
     EXPECT_EQ(zoomingOut.panStartPoint(), QPointF(0, 0));
     EXPECT_EQ(zoomingOut.panEndPoint(), QPointF(0, 0.1));

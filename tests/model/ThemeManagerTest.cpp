@@ -43,7 +43,8 @@ TEST_F(ThemeManagerTest, TheDictionariesCarryFramesShadowsAndFilters) {
     EXPECT_EQ(wood.value("PhotoFrame").toMap().value("PatternName").toString(), "wood017.gif");
     EXPECT_EQ(wood.value("PhotoFrame").toMap().value("bottomPaddingSize").toInt(), 65);
     EXPECT_EQ(SlideshowThemeManager::themeNo(11).value("PhotoFilter").toString(), "Grayscale");
-    EXPECT_EQ(SlideshowThemeManager::themeNo(9).value("PhotoShadow").toMap().value("ShadowOffset").toInt(), 8);
+    EXPECT_EQ(SlideshowThemeManager::themeNo(9).value("PhotoShadow").toMap().value("ShadowOffset").toInt(),
+              8);
     for (int id : {0, 1, 2, 3, 6})
         EXPECT_FALSE(SlideshowThemeManager::bNeedApplyTheme(SlideshowThemeManager::themeNo(id + 1))) << id;
     EXPECT_TRUE(SlideshowThemeManager::bNeedApplyTheme(SlideshowThemeManager::themeNo(5)));
@@ -68,7 +69,7 @@ TEST_F(ThemeManagerTest, DynamicChoosesAmongEightPansAndZoomsEitherWay) {
     manager.setCurrentThemeID(3);
     SlideItem slide;
     platform::RandomSource::setShared(std::make_shared<ScriptedRandom>(std::vector<std::uint32_t>{6, 1}));
-    manager.setSlideItemFromCurrentTheme(slide);   // case 6: vertical V(2), from (0,0) to (0, PY)
+    manager.setSlideItemFromCurrentTheme(slide); // case 6: vertical V(2), from (0,0) to (0, PY)
     EXPECT_EQ(slide.panStartPoint(), QPointF(0, 0));
     EXPECT_EQ(slide.panEndPoint(), QPointF(0, 0.1f));
     EXPECT_DOUBLE_EQ(slide.zoomStart(), double(0.8f)) << "odd: from the smaller zoom";

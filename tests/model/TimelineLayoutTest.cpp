@@ -111,7 +111,7 @@ TEST_F(TimelineLayoutTest, AnUnknownStyleLeavesEveryRectangleAsItWas) {
 }
 
 TEST_F(TimelineLayoutTest, WithoutAMainWindowFramesMapOntoTheCellsThemselves) {
-    const auto slides = project->slideshowArray();   // 120 photo and 60 transition frames each
+    const auto slides = project->slideshowArray(); // 120 photo and 60 transition frames each
     EXPECT_FLOAT_EQ(timelineXPositionFromFrame(slides, 0), 0.0f);
     EXPECT_FLOAT_EQ(timelineXPositionFromFrame(slides, 60), 50.0f);
     EXPECT_FLOAT_EQ(timelineXPositionFromFrame(slides, 150), 135.0f);
@@ -132,7 +132,7 @@ TEST_F(TimelineLayoutTest, ClearingSelectionsReachesBothLayers) {
 
 TEST_F(TimelineLayoutTest, RewindingReachesMixerClipsAndPlayerInThatOrder) {
     CallLog log;
-    project->resetPlayerToBegin();   // nothing attached: nothing to rewind, and no crash
+    project->resetPlayerToBegin(); // nothing attached: nothing to rewind, and no crash
     project->setAudioMixer(std::make_shared<LoggingMixer>(log));
     project->setDirector(std::make_shared<LoggingDirector>(log));
     project->insertSlideItem(1, std::make_shared<LoggingClip>(log));
