@@ -233,6 +233,7 @@ TEST_F(ProjectArchiveTest, SettingsThatAreNotStoredComeBackAsDefaults) {
 TEST_F(ProjectArchiveTest, SlideDurationsDefaultWhenTheirKeysAreMissing) {
     auto slideRecord = record("SlideItem");
     slideRecord->object("fileName", QString("../../../etc/passwd")).int32("itemType", 3);
+    slideRecord->boolean("bPanZoomCustomized", true); // so that no theme deals it a zoom
     auto root = record("SlideshowProject");
     root->object("slideshowArray", QVariantList{QVariant::fromValue(platform::ArchivableRef(slideRecord))});
     auto project = loadArchived(home + "/slides.VistrelleProject", root);

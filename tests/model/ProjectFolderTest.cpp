@@ -183,7 +183,8 @@ TEST_F(MovieMoveTest, AFailedMoveIsReportedAndKeepsTheMovie) {
     EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
     EXPECT_FALSE(error.isEmpty());
     writeFile(encoded, "movie");
-    writeFile(home + "/Out", "a file, not a folder");
+    writeFile(home + "/OutFile", "a file, not a folder");
+    SlideshowProject::setStrOutputVideoPath(home + "/OutFile");
     EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(encoded)) << "the encoded movie is kept for another try";
 }
