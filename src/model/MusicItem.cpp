@@ -2,6 +2,7 @@
 
 #include "model/ArchiveCoding.h"
 #include "model/SlideshowProject.h"
+#include "platform/media/MediaAsset.h"
 
 #include <QFileInfo>
 
@@ -18,9 +19,17 @@ const QString kNumberDuration = QStringLiteral("numberDuration");
 const QString kStrTitle = QStringLiteral("strTitle");
 const QString kBundleDefaultMusic = QStringLiteral("bundleDefaultMusic");
 
+// The length of the file's first audio stream, measured from its packets; 0 without sound.
+double firstAudioTrackSeconds(const QString& path) {
+    const auto asset = platform::media::MediaAsset::open(path, true);
+    if (!asset.isValid() || !asset.hasAudio())
+        return 0.0;
+    return asset.audioTimeRange().duration.seconds();
+}
+
 std::mutex measurerMutex;
 MusicItem::DurationMeasurer& measurerSlot() {
-    static MusicItem::DurationMeasurer measurer;
+    static MusicItem::DurationMeasurer measurer = firstAudioTrackSeconds;
     return measurer;
 }
 
@@ -73,7 +82,7 @@ QString MusicItem::timeToString(double seconds, bool wide, bool trim) {
 
 void MusicItem::setDurationMeasurer(DurationMeasurer measurer) {
     std::lock_guard lock(measurerMutex);
-    measurerSlot() = std::move(measurer);
+    measurerSlot() = measurer ? std::move(measurer) : DurationMeasurer(firstAudioTrackSeconds);
 }
 
 double MusicItem::songDuration(const QString& path) {

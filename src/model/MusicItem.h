@@ -14,7 +14,8 @@
 // duration, metadata), where it starts on the music strip and where the timeline draws it.
 class MusicItem : public platform::Archivable {
 public:
-    // Measures a song file's length in seconds (0 when it has no sound); the media layer installs one.
+    // Measures a song file's length in seconds (0 when it has no sound). The media layer's reader of the
+    // first audio stream is the default; tests may install another (null puts the default back).
     using DurationMeasurer = std::function<double(const QString& path)>;
 
     MusicItem();

@@ -1,6 +1,7 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/VideoSlideItem.h"
+#include "support/WavFile.h"
 
 #include <QColor>
 
@@ -235,4 +236,18 @@ TEST_F(MusicItemTest, PlayPathsAndLevelsComeFromTheOpenProject) {
     project->setFltBackgroundMusicVolumeWhenPhotos(0.5f);
     EXPECT_FLOAT_EQ(song->fltOutputVolumeWhenPhotos(), 0.5f);
     EXPECT_FLOAT_EQ(song->fltOutputVolumeWhenVideos(), 0.1f);
+}
+
+TEST(SongDuration, TheFirstAudioStreamOfARealFileIsMeasured) {
+    TempDir dir;
+    const QString wav = dir.file("tone.wav");
+    std::vector<int16_t> samples(2 * 44100 * 3 / 2); // 1.5 s of a stereo saw tooth
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = int16_t((i % 100) * 50);
+    ASSERT_TRUE(WavFile::write(wav, samples, 2, 44100));
+    EXPECT_NEAR(MusicItem::songDuration(wav), 1.5, 0.01);
+    model_test::writeFile(dir.file("words.mp3"), "no sound in here");
+    EXPECT_DOUBLE_EQ(MusicItem::songDuration(dir.file("words.mp3")), 0.0);
+    EXPECT_DOUBLE_EQ(MusicItem::songDuration(dir.file("absent.mp3")), 0.0);
+    EXPECT_DOUBLE_EQ(MusicItem::songDuration(""), 0.0);
 }
