@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+class SlideshowProject;
+class SlideshowProjectManager;
+
 // What the DVD steps need of the open project and its DVD-menu settings, gathered by the caller so that
 // each step can run (and be tested) without the project singletons.
 struct DVDProjectSettings {
@@ -15,6 +18,10 @@ struct DVDProjectSettings {
     double slideshowTotalDuration = 0; // seconds; places the chapters
     QString contentsFolder;            // where the menu frames "menu_bk_%d.png" go (the project's "Contents")
     QString temporaryFolder; // private folder of the fixed temporary names; empty: the program's own
+
+    // The settings of the open project and its DVD-menu settings; the temporary folder is the program's.
+    static DVDProjectSettings fromProject(const SlideshowProject& project,
+                                          const SlideshowProjectManager& manager);
 
     // The private temporary folder to use: temporaryFolder, else the program's; empty when there is none.
     QString resolvedTemporaryFolder() const;
