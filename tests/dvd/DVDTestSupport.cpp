@@ -1,5 +1,6 @@
 #include "DVDTestSupport.h"
 
+#include "dvd/DVDAuthorObject.h"
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/PropertyListValues.h"
 #include "platform/foundation/StandardPaths.h"
@@ -135,6 +136,47 @@ bool makeMenuStream(const QString& path, const QStringList& framePaths, bool pal
                                nullptr, &error);
     EXPECT_TRUE(ok) << qPrintable(error);
     return ok;
+}
+
+QString authorTestFolder(const QString& root, bool pal) {
+    DVDProjectSettings project = testProject(root, 3, pal);
+    project.bUseDVDMenu = false;
+    project.slideshowTotalDuration = 1;
+    const QString stream = root + QStringLiteral("/show.mpg");
+    if (!makeDvdStream(stream, 1, pal))
+        return {};
+    platform::NotificationCenter center;
+    DVDAuthorObject author(project, center);
+    author.setVideoFilePath(stream);
+    author.AuthorDVD();
+    const DVDAuthorOutcome outcome = author.wait();
+    EXPECT_EQ(outcome.kind, DVDAuthorOutcome::Finished) << qPrintable(outcome.error.message());
+    return outcome.kind == DVDAuthorOutcome::Finished ? author.strOutputDVDFolder() : QString();
+}
+
+IsoListing listIso(const QString& imagePath) {
+    IsoListing listing;
+    QByteArray output;
+    QString error;
+    EXPECT_TRUE(runProgram(QStringLiteral("isoinfo"), {"-d", "-i", imagePath}, &output, &error))
+        << qPrintable(error);
+    for (const QByteArray& line : output.split('\n'))
+        if (line.startsWith("Volume id:"))
+            listing.volumeId = QString::fromUtf8(line.mid(10).trimmed());
+    EXPECT_TRUE(runProgram(QStringLiteral("isoinfo"), {"-f", "-i", imagePath}, &output, &error))
+        << qPrintable(error);
+    for (const QByteArray& line : output.split('\n'))
+        if (!line.trimmed().isEmpty())
+            listing.files << QString::fromUtf8(line.trimmed());
+    return listing;
+}
+
+QByteArray extractFromIso(const QString& imagePath, const QString& isoPath) {
+    QByteArray output;
+    QString error;
+    EXPECT_TRUE(runProgram(QStringLiteral("isoinfo"), {"-i", imagePath, "-x", isoPath}, &output, &error))
+        << qPrintable(error);
+    return output;
 }
 
 int distinctColours(const QImage& image) {

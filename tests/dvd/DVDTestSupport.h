@@ -39,6 +39,18 @@ bool makeDvdStream(const QString& path, double seconds, bool pal, bool wide = fa
 // The menu stream as the encoder makes it: the 960 x 540 menu frames in turn, then DVD MPEG-2.
 bool makeMenuStream(const QString& path, const QStringList& framePaths, bool pal, bool wide);
 
+// A DVD folder authored by the real dvdauthor from a short stream, without menu, inside `root`; its path.
+QString authorTestFolder(const QString& root, bool pal = false);
+
+// What `isoinfo` lists of an image: the volume id and the full paths of its files.
+struct IsoListing {
+    QString volumeId;
+    QStringList files;
+};
+IsoListing listIso(const QString& imagePath);
+// One file of an image, as isoinfo extracts it ("/VIDEO_TS/VIDEO_TS.IFO;1").
+QByteArray extractFromIso(const QString& imagePath, const QString& isoPath);
+
 // Distinct RGBA values of a picture.
 int distinctColours(const QImage& image);
 
