@@ -358,3 +358,26 @@ TEST_F(DVDAuthorObjectTest, CancelDuringTheOverlayOrDvdauthorStopsIt) {
         EXPECT_EQ(listener.handlerCalls, 1);
     }
 }
+
+TEST_F(DVDAuthorObjectTest, CancelAfterTheEndSignalsNothing) {
+    FakeTools tools;
+    tools.add("dvdauthor", fakeAuthor(dir.file("format"), "echo $$ > " + quoted(dir.file("pid")), true));
+    DVDAuthorObject author(project(false, false), center);
+    Listener listener(center);
+    listener.attach(author);
+    author.setVideoFilePath(sizedFile("show.mpg", 4096));
+    ASSERT_TRUE(author.AuthorDVD());
+    ASSERT_EQ(author.wait().kind, DVDAuthorOutcome::Finished);
+    // The child is reaped; its number may already belong to another process, which must not be signalled.
+    platform::ChildProcess::Options sleeper;
+    sleeper.program = "sleep";
+    sleeper.arguments = {"30"};
+    platform::ChildProcess bystander(sleeper);
+    ASSERT_TRUE(bystander.start());
+    center.post(kNotifyCancelEncodingVideo);
+    author.DVDAuthorCancel();
+    EXPECT_EQ(author.outcome().kind, DVDAuthorOutcome::Finished);
+    EXPECT_TRUE(bystander.isRunning());
+    EXPECT_EQ(listener.finishedCount, 1);
+    bystander.kill();
+}
