@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/foundation/UniqueFd.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace platform {
+
+// Drains a child's standard output and error pipes on one thread, so that neither can fill up and stall
+// the child while the caller waits on the other one, on the exit, or on a pipe the child should read.
+// What arrives is kept until the caller takes it.
+class ChildOutput {
+public:
+    ChildOutput() = default;
+    ~ChildOutput();
+    ChildOutput(const ChildOutput&) = delete;
+    ChildOutput& operator=(const ChildOutput&) = delete;
+
+    // Takes the read ends (either may be invalid) and starts draining them.
+    bool start(UniqueFd out, UniqueFd err, QString* error);
+    // Stops draining at once, even if some other process still holds the pipes open.
+    void stop();
+
+    std::optional<QByteArray> readLine();
+    QByteArray readAll();
+    QByteArray readAllStderr();
+
+private:
+    struct Stream {
+        UniqueFd fd; // touched by the draining thread only
+        QByteArray data;
+        qsizetype offset = 0;  // start of what the caller has not taken yet
+        qsizetype scanned = 0; // no newline before this position
+        bool open = false;
+    };
+
+    void drain();
+    bool pump(Stream& stream, char* buffer, std::size_t size);
+    void close(Stream& stream);
+    QByteArray takeAll(Stream& stream);
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Stream m_streams[2];
+    UniqueFd m_wakeRead;
+    UniqueFd m_wakeWrite;
+    std::thread m_thread;
+};
+
+} // namespace platform

@@ -1,0 +1,178 @@
+#include "platform/foundation/FileTree.h"
+
+#include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/UniqueFd.h"
+
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+namespace platform::filetree {
+namespace {
+
+bool failErrno(QString* error, const char* what, const QByteArray& path, int code = errno) {
+    if (error)
+        *error = QStringLiteral("Cannot %1 \"%2\": %3")
+                     .arg(QLatin1String(what), QFile::decodeName(path), qt_error_string(code));
+    errno = code;
+    return false;
+}
+
+QByteArray child(const QByteArray& folder, const char* name) {
+    return folder + '/' + name;
+}
+
+// The entry names of a folder, without "." and "..".
+bool listFolder(const QByteArray& folder, std::vector<QByteArray>* names, QString* error) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.constData()), ::closedir);
+    if (!dir)
+        return failErrno(error, "read the folder", folder);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry)
+            return errno == 0 || failErrno(error, "read the folder", folder);
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names->push_back(name);
+    }
+}
+
+bool keepTimes(int fd, const struct stat& st) {
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    return ::futimens(fd, times) == 0;
+}
+
+bool copyContents(int in, int out, const QByteArray& from, const QByteArray& to, QString* error) {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0)
+            return true;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return failErrno(error, "read", from);
+        }
+        if (!writeFully(out, buffer.data(), std::size_t(got)))
+            return failErrno(error, "write", to);
+    }
+}
+
+bool copyFile(const QByteArray& from, const QByteArray& to, const struct stat& st, QString* error) {
+    UniqueFd in(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!in)
+        return failErrno(error, "read", from);
+    UniqueFd out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!out)
+        return failErrno(error, "create", to);
+    if (!copyContents(in.get(), out.get(), from, to, error))
+        return false;
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0 || !keepTimes(out.get(), st))
+        return failErrno(error, "set the attributes of", to);
+    if (::fsync(out.get()) != 0 || out.reset() != 0)
+        return failErrno(error, "write", to);
+    return true;
+}
+
+bool copyLink(const QByteArray& from, const QByteArray& to, const struct stat& st, QString* error) {
+    QByteArray target(qsizetype(st.st_size) + 1, '\0');
+    for (;;) {
+        const ssize_t length = ::readlink(from.constData(), target.data(), std::size_t(target.size()));
+        if (length < 0)
+            return failErrno(error, "read the link", from);
+        if (length < target.size()) {
+            target.truncate(length);
+            break;
+        }
+        target.resize(target.size() * 2); // the link changed under us; read it again
+    }
+    if (::symlink(target.constData(), to.constData()) != 0)
+        return failErrno(error, "create", to);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, to.constData(), times, AT_SYMLINK_NOFOLLOW);
+    return true;
+}
+
+bool copyFolder(const QByteArray& from, const QByteArray& to, const struct stat& st, QString* error) {
+    // Owner-only until it is complete; the source's own mode is put on last.
+    if (::mkdir(to.constData(), 0700) != 0)
+        return failErrno(error, "create", to);
+    std::vector<QByteArray> names;
+    if (!listFolder(from, &names, error))
+        return false;
+    for (const QByteArray& name : names) {
+        if (!copyTree(child(from, name.constData()), child(to, name.constData()), error))
+            return false;
+    }
+    if (!syncFolder(to, error))
+        return false;
+    UniqueFd folder(::open(to.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder || ::fchmod(folder.get(), st.st_mode & 07777) != 0 || !keepTimes(folder.get(), st))
+        return failErrno(error, "set the attributes of", to);
+    return true;
+}
+
+} // namespace
+
+bool copyTree(const QByteArray& from, const QByteArray& to, QString* error) {
+    struct stat st {};
+    if (::lstat(from.constData(), &st) != 0)
+        return failErrno(error, "read", from);
+    switch (st.st_mode & S_IFMT) {
+    case S_IFREG:
+        return copyFile(from, to, st, error);
+    case S_IFDIR:
+        return copyFolder(from, to, st, error);
+    case S_IFLNK:
+        return copyLink(from, to, st, error);
+    case S_IFIFO:
+        return ::mkfifo(to.constData(), st.st_mode & 07777) == 0 || failErrno(error, "create", to);
+    default:
+        // Sockets and devices belong to whatever made them; a copy would be a different thing.
+        if (error)
+            *error = QStringLiteral("Cannot move \"%1\": it is a special file").arg(QFile::decodeName(from));
+        return false;
+    }
+}
+
+bool removeTree(const QByteArray& path, bool makeWritable, QString* error) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return errno == ENOENT || failErrno(error, "remove", path);
+    if (!S_ISDIR(st.st_mode))
+        return ::unlink(path.constData()) == 0 || errno == ENOENT || failErrno(error, "remove", path);
+    if (makeWritable && (st.st_mode & S_IRWXU) != S_IRWXU)
+        ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
+    std::vector<QByteArray> names;
+    bool removed = listFolder(path, &names, error);
+    for (const QByteArray& name : names) {
+        QString failure;
+        if (!removeTree(child(path, name.constData()), makeWritable, &failure) && removed) {
+            removed = false;
+            if (error)
+                *error = failure;
+        }
+    }
+    if (!removed)
+        return false;
+    return ::rmdir(path.constData()) == 0 || failErrno(error, "remove", path);
+}
+
+bool syncFolder(const QByteArray& folder, QString* error) {
+    UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
+        return failErrno(error, "open the folder", folder);
+    // Some file systems cannot sync folders at all; that is no reason to fail a write.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS)
+        return failErrno(error, "flush the folder", folder);
+    return true;
+}
+
+} // namespace platform::filetree

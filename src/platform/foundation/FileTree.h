@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Whole-tree file operations under moveItem. Paths are in the file system's encoding (QFile::encodeName).
+namespace platform::filetree {
+
+// Copies a file, folder tree, symbolic link or FIFO to `to`, which must not exist yet. Permission bits
+// and times are kept, links are copied as links (never followed), and every copied file and folder is
+// flushed to disk. Stops at the first failure with a message; what was made so far stays for the caller
+// to remove.
+bool copyTree(const QByteArray& from, const QByteArray& to, QString* error);
+
+// Deletes a file or folder tree without following links. makeWritable first gives the owner full access
+// to folders whose mode would stop the removal; for trees that are to go entirely.
+bool removeTree(const QByteArray& path, bool makeWritable, QString* error);
+
+// Flushes a folder's entries (new names, renames) to disk.
+bool syncFolder(const QByteArray& folder, QString* error);
+
+} // namespace platform::filetree

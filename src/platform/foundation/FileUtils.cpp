@@ -1,0 +1,242 @@
+#include "platform/foundation/FileUtils.h"
+
+#include "platform/foundation/FileTree.h"
+#include "platform/foundation/MoveOptions.h"
+#include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/UniqueFd.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTextBoundaryFinder>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace platform {
+namespace {
+
+// Leaves room under the usual 255-byte name limit for suffixes such as "-12" and an extension.
+constexpr qsizetype maximumNameBytes = 200;
+
+bool fail(QString* error, const QString& message) {
+    if (error)
+        *error = message;
+    return false;
+}
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Anything at the path counts, a dangling link included: writing there would go through the link.
+bool occupied(const QString& path) {
+    struct stat st {};
+    return ::lstat(encoded(path).constData(), &st) == 0;
+}
+
+// A hidden name beside `name` that nobody else will pick by chance (64 random bits).
+QString temporarySibling(const QString& folder, const QString& name, QLatin1String purpose) {
+    const quint64 nonce = QRandomGenerator::system()->generate64();
+    return QDir(folder).filePath(QLatin1Char('.') + name.left(100) + QLatin1Char('.') + purpose +
+                                 QLatin1Char('-') + QString::number(nonce, 16));
+}
+
+// Links are written through, as editors do, so that a linked file stays linked.
+QString writeTarget(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return info.absoluteFilePath();
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+UniqueFd createTemporary(const QString& folder, const QString& name, QString* temp) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        *temp = temporarySibling(folder, name, QLatin1String("tmp"));
+        // 0644 less the umask, like any new file of ours.
+        UniqueFd fd(
+            ::open(encoded(*temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
+        if (fd || errno != EEXIST)
+            return fd;
+    }
+    return {};
+}
+
+// New contents must not change who may read the file.
+void adoptAttributes(int fd, const struct stat& old) {
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Only root may give files away; the file then stays ours, with the old mode.
+        }
+    }
+    ::fchmod(fd, old.st_mode & 07777);
+}
+
+bool fillTemporary(UniqueFd fd, const QString& target, const QByteArray& data, QString* reason) {
+    struct stat old {};
+    if (::stat(encoded(target).constData(), &old) == 0)
+        adoptAttributes(fd.get(), old);
+    if (!writeFully(fd.get(), data.constData(), std::size_t(data.size())) || ::fsync(fd.get()) != 0 ||
+        fd.reset() != 0) {
+        *reason = qt_error_string(errno);
+        return false;
+    }
+    return true;
+}
+
+// rename() that never replaces what is at `to`; the fallback check covers file systems without it.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    struct stat st {};
+    if (::lstat(to.constData(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.constData(), to.constData()) == 0;
+}
+
+// True when `to` would lie inside the folder `from`: copying a tree into itself never ends.
+bool movesIntoItself(const QString& from, const QString& to) {
+    const QFileInfo source(from);
+    if (source.isSymLink() || !source.isDir())
+        return false;
+    const QString folder = source.canonicalFilePath();
+    const QString targetFolder = QFileInfo(QFileInfo(to).absolutePath()).canonicalFilePath();
+    return !targetFolder.isEmpty() &&
+           (targetFolder == folder || targetFolder.startsWith(folder + QLatin1Char('/')));
+}
+
+bool copyThenRemove(const QString& from, const QString& to, QString* error) {
+    const QString folder = QFileInfo(to).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return fail(error,
+                    QStringLiteral("Cannot move \"%1\": the folder \"%2\" does not exist").arg(from, folder));
+    // Checked first: a copy whose original cannot be removed afterwards would leave the item twice.
+    if (::access(encoded(QFileInfo(from).absolutePath()).constData(), W_OK | X_OK) != 0)
+        return fail(
+            error,
+            QStringLiteral("Cannot move \"%1\" out of its folder: %2").arg(from, qt_error_string(errno)));
+
+    const QByteArray temp =
+        encoded(temporarySibling(folder, QFileInfo(to).fileName(), QLatin1String("moving")));
+    QString reason;
+    bool placed = filetree::copyTree(encoded(from), temp, &reason);
+    if (placed && !renameNoReplace(temp, encoded(to))) {
+        reason = qt_error_string(errno);
+        placed = false;
+    }
+    if (placed && !filetree::syncFolder(encoded(folder), &reason)) {
+        filetree::removeTree(encoded(to), true, nullptr);
+        placed = false;
+    }
+    if (!placed) {
+        filetree::removeTree(temp, true, nullptr);
+        return fail(error, QStringLiteral("Cannot move \"%1\" to \"%2\": %3").arg(from, to, reason));
+    }
+    // The copy is complete, so folders of the original that are read-only are opened up to go as well,
+    // just as a rename would have taken them along.
+    if (!filetree::removeTree(encoded(from), true, &reason))
+        return fail(error,
+                    QStringLiteral("\"%1\" was copied to \"%2\", but the original could not be removed "
+                                   "completely: %3")
+                        .arg(from, to, reason));
+    return true;
+}
+
+// Cuts text to at most limit UTF-8 bytes without splitting a character (or a character and its marks).
+QString truncatedToBytes(const QString& text, qsizetype limit) {
+    if (text.toUtf8().size() <= limit)
+        return text;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    qsizetype bytes = 0;
+    for (qsizetype next = graphemes.toNextBoundary(); next > 0; next = graphemes.toNextBoundary()) {
+        bytes += QStringView(text).mid(end, next - end).toUtf8().size();
+        if (bytes > limit)
+            break;
+        end = next;
+    }
+    return text.left(end);
+}
+
+} // namespace
+
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
+    const QString target = writeTarget(path);
+    const QFileInfo info(target);
+    const QString folder = info.absolutePath();
+    QString temp;
+    UniqueFd fd = createTemporary(folder, info.fileName(), &temp);
+    if (!fd)
+        return fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, qt_error_string(errno)));
+    QString reason;
+    bool written = fillTemporary(std::move(fd), target, data, &reason);
+    if (written && ::rename(encoded(temp).constData(), encoded(target).constData()) != 0) {
+        reason = qt_error_string(errno);
+        written = false;
+    }
+    if (!written) {
+        ::unlink(encoded(temp).constData());
+        return fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, reason));
+    }
+    if (!filetree::syncFolder(encoded(folder), &reason))
+        return fail(error,
+                    QStringLiteral("\"%1\" was written but may not survive a crash: %2").arg(path, reason));
+    return true;
+}
+
+QString firstFreePath(const QString& folder, const QString& base, const QString& ext) {
+    const QDir dir(folder);
+    QString candidate = dir.filePath(base + ext);
+    for (int n = 1; occupied(candidate); ++n)
+        candidate = dir.filePath(base + QLatin1Char('-') + QString::number(n) + ext);
+    return candidate;
+}
+
+bool moveItem(const QString& from, const QString& to, QString* error) {
+    return moveItem(from, to, MoveOptions{}, error);
+}
+
+bool moveItem(const QString& from, const QString& to, const MoveOptions& options, QString* error) {
+    struct stat st {};
+    if (::lstat(encoded(from).constData(), &st) != 0)
+        return fail(error, QStringLiteral("Cannot move \"%1\": %2").arg(from, qt_error_string(errno)));
+    if (occupied(to))
+        return fail(error,
+                    QStringLiteral("Cannot move \"%1\" to \"%2\": something is already there").arg(from, to));
+    if (movesIntoItself(from, to))
+        return fail(error, QStringLiteral("Cannot move \"%1\" into itself").arg(from));
+    if (!options.forceCopy) {
+        if (renameNoReplace(encoded(from), encoded(to)))
+            return true;
+        if (errno != EXDEV)
+            return fail(
+                error,
+                QStringLiteral("Cannot move \"%1\" to \"%2\": %3").arg(from, to, qt_error_string(errno)));
+    }
+    return copyThenRemove(from, to, error);
+}
+
+QString sanitizedFileName(const QString& title, const QString& fallback) {
+    QString name = title.trimmed(); // tabs and newlines at the ends go, rather than turning into "-"
+    for (QChar& c : name) {
+        if (c == QLatin1Char('/') || c.category() == QChar::Other_Control)
+            c = QLatin1Char('-');
+    }
+    // Dots and spaces in any mix at the front: ". .x" must not become ".x".
+    qsizetype start = 0;
+    while (start < name.size() && (name.at(start) == QLatin1Char('.') || name.at(start).isSpace()))
+        ++start;
+    name = truncatedToBytes(name.mid(start).trimmed(), maximumNameBytes).trimmed();
+    return name.isEmpty() ? fallback : name;
+}
+
+} // namespace platform

@@ -1,0 +1,223 @@
+#include "FileTestHelpers.h"
+
+#include "platform/foundation/FileUtils.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace filetest;
+using platform::firstFreePath;
+using platform::writeFileAtomically;
+
+namespace {
+
+// Restores the process umask when a test that changes it ends.
+class UmaskScope {
+public:
+    explicit UmaskScope(mode_t mask) : m_old(::umask(mask)) {}
+    ~UmaskScope() { ::umask(m_old); }
+
+private:
+    mode_t m_old;
+};
+
+} // namespace
+
+TEST(AtomicWrite, CreatesAndReplacesContentsLeavingNothingElse) {
+    TempDir dir;
+    const QString path = dir.file("settings.plist");
+    QString error;
+    ASSERT_TRUE(writeFileAtomically(path, "first", &error)) << error.toStdString();
+    EXPECT_EQ(readFile(path), "first");
+    ASSERT_TRUE(writeFileAtomically(path, "second, longer contents", &error)) << error.toStdString();
+    EXPECT_EQ(readFile(path), "second, longer contents");
+    ASSERT_TRUE(writeFileAtomically(path, QByteArray(), &error)) << error.toStdString();
+    EXPECT_EQ(readFile(path), QByteArray());
+    EXPECT_EQ(entries(dir.path()), QStringList{"settings.plist"});
+}
+
+TEST(AtomicWrite, NewFileTakesTheUmaskAndOldFileKeepsItsMode) {
+    TempDir dir;
+    const QString fresh = dir.file("fresh");
+    {
+        UmaskScope mask(027);
+        ASSERT_TRUE(writeFileAtomically(fresh, "x"));
+    }
+    EXPECT_EQ(modeOf(fresh), mode_t(0640));
+
+    const QString secret = dir.file("secret");
+    writeFile(secret, "old", 0600);
+    ASSERT_TRUE(writeFileAtomically(secret, "new"));
+    EXPECT_EQ(modeOf(secret), mode_t(0600));
+    writeFile(secret, "old", 0755);
+    ASSERT_TRUE(writeFileAtomically(secret, "new"));
+    EXPECT_EQ(modeOf(secret), mode_t(0755));
+}
+
+TEST(AtomicWrite, WritesThroughALinkAndKeepsTheLink) {
+    TempDir dir;
+    writeFile(dir.file("real"), "old");
+    ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("link")));
+    ASSERT_TRUE(writeFileAtomically(dir.file("link"), "new"));
+    EXPECT_TRUE(QFileInfo(dir.file("link")).isSymLink());
+    EXPECT_EQ(readFile(dir.file("real")), "new");
+}
+
+TEST(AtomicWrite, MissingFolderFailsWithAMessage) {
+    TempDir dir;
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(dir.file("absent/file"), "data", &error));
+    EXPECT_TRUE(error.contains("absent/file")) << error.toStdString();
+    EXPECT_FALSE(exists(dir.file("absent")));
+}
+
+TEST(AtomicWrite, FailureHalfwayKeepsTheOldFileAndRemovesTheTemporary) {
+    TempDir dir;
+    const QString path = dir.file("project.dat");
+    writeFile(path, "old contents");
+    QString error;
+    {
+        FileSizeLimit limit(64 * 1024);
+        EXPECT_FALSE(writeFileAtomically(path, QByteArray(1 << 20, 'n'), &error));
+    }
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readFile(path), "old contents");
+    EXPECT_EQ(entries(dir.path()), QStringList{"project.dat"});
+}
+
+TEST(AtomicWrite, FolderInTheWayFailsAndStaysAFolder) {
+    TempDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("taken"));
+    writeFile(dir.file("taken/inside"), "keep");
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(dir.file("taken"), "data", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(QFileInfo(dir.file("taken")).isDir());
+    EXPECT_EQ(readFile(dir.file("taken/inside")), "keep");
+    EXPECT_EQ(entries(dir.path()), QStringList{"taken"});
+}
+
+TEST(AtomicWrite, ReadOnlyFolderKeepsTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempDir dir;
+    const QString path = dir.file("locked/file");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("locked"));
+    writeFile(path, "old");
+    ::chmod(QFile::encodeName(dir.file("locked")).constData(), 0555);
+    QString error;
+    EXPECT_FALSE(writeFileAtomically(path, "new", &error));
+    ::chmod(QFile::encodeName(dir.file("locked")).constData(), 0755);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(entries(dir.file("locked")), QStringList{"file"});
+}
+
+TEST(AtomicWrite, ReadersNeverSeeAPartialFile) {
+    TempDir dir;
+    const QString path = dir.file("shared");
+    const QByteArray first(3 << 20, 'a');
+    const QByteArray second((1 << 20) + 17, 'b');
+    ASSERT_TRUE(writeFileAtomically(path, first));
+
+    std::atomic<bool> writing{true};
+    std::atomic<int> reads{0};
+    std::atomic<int> torn{0};
+    std::thread reader([&] {
+        while (writing || reads == 0) {
+            QFile file(path);
+            const QByteArray seen = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("missing");
+            if (seen != first && seen != second)
+                ++torn;
+            ++reads;
+        }
+    });
+    for (int round = 0; round < 24; ++round)
+        ASSERT_TRUE(writeFileAtomically(path, round % 2 ? first : second));
+    writing = false;
+    reader.join();
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    EXPECT_EQ(entries(dir.path()), QStringList{"shared"});
+}
+
+TEST(FirstFreePath, CountsUpPastEverythingThatExists) {
+    TempDir dir;
+    EXPECT_EQ(firstFreePath(dir.path(), "Movie", ".mp4"), dir.file("Movie.mp4"));
+    writeFile(dir.file("Movie.mp4"), "");
+    EXPECT_EQ(firstFreePath(dir.path(), "Movie", ".mp4"), dir.file("Movie-1.mp4"));
+    writeFile(dir.file("Movie-1.mp4"), "");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Movie-2.mp4"));
+    // A dangling link is taken too: writing to it would create a file elsewhere.
+    ASSERT_TRUE(QFile::link(dir.file("nowhere"), dir.file("Movie-3.mp4")));
+    EXPECT_EQ(firstFreePath(dir.path(), "Movie", ".mp4"), dir.file("Movie-4.mp4"));
+    // Only the name with the same extension counts.
+    EXPECT_EQ(firstFreePath(dir.path(), "Movie", ".m4v"), dir.file("Movie.m4v"));
+}
+
+TEST(FirstFreePath, WorksWithoutExtensionAndWithPercentSigns) {
+    TempDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Project"));
+    EXPECT_EQ(firstFreePath(dir.path(), "Project", ""), dir.file("Project-1"));
+    writeFile(dir.file("100%1 %2"), "");
+    EXPECT_EQ(firstFreePath(dir.path(), "100%1 %2", ""), dir.file("100%1 %2-1"));
+}
+
+TEST(SanitizedFileName, TurnsTitlesIntoOneSafeComponent) {
+    const QString fallback = "Untitled";
+    const struct {
+        QString title;
+        QString expected;
+    } cases[] = {
+        {"Summer 2024", "Summer 2024"},
+        {"a/b", "a-b"},
+        {"..", fallback},
+        {".", fallback},
+        {"....", fallback},
+        {"../../etc", "-..-etc"},
+        {".hidden", "hidden"},
+        {". .x", "x"},
+        {QString(QChar(0)), "-"},
+        {QString("a") + QChar(0) + "b", "a-b"},
+        {"tab\tinside\x7f", "tab-inside-"},
+        {"\n line \n", "line"},
+        {"  ", fallback},
+        {"", fallback},
+        {"  padded  ", "padded"},
+        {QString::fromUtf8("Été à Zürich 🎉"), QString::fromUtf8("Été à Zürich 🎉")},
+        {QString::fromUtf8("a\u0085b"), "a-b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::sanitizedFileName(c.title, fallback), c.expected) << c.title.toStdString();
+}
+
+TEST(SanitizedFileName, CapsLengthAtTwoHundredBytesOnCharacterBoundaries) {
+    const auto sanitized = [](const QString& title) { return platform::sanitizedFileName(title, "x"); };
+    EXPECT_EQ(sanitized(QString(250, 'a')), QString(200, 'a'));
+    EXPECT_EQ(sanitized(QString(199, 'a') + QString::fromUtf8("é")), QString(199, 'a'));
+    EXPECT_EQ(sanitized(QString(150, QChar(0xe9))), QString(100, QChar(0xe9)));
+
+    QString emoji;
+    for (int i = 0; i < 60; ++i)
+        emoji += QString::fromUtf8("🎉");
+    const QString cutEmoji = sanitized(emoji);
+    EXPECT_EQ(cutEmoji.toUtf8().size(), 200);
+    EXPECT_EQ(cutEmoji, emoji.left(100));
+
+    QString accented;
+    for (int i = 0; i < 80; ++i)
+        accented += QString::fromUtf8("e\u0301"); // e and a combining acute: one character, 3 bytes
+    const QString cutAccented = sanitized(accented);
+    EXPECT_EQ(cutAccented.toUtf8().size(), 198);
+    EXPECT_EQ(cutAccented.back(), QChar(0x301));
+
+    // Spaces at the cut are trimmed like spaces anywhere at the end.
+    EXPECT_EQ(sanitized(QString(199, 'a') + "  tail"), QString(199, 'a'));
+}
