@@ -6,3 +6,34 @@ TEST(ApplicationShell, OffscreenPlatformCountsAsDisplay) {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     EXPECT_TRUE(displayAvailable());
 }
+
+TEST(ApplicationShell, VersionIsPrintedWithoutStartingTheInterface) {
+    char program[] = "vistrelle";
+    char flag[] = "--version";
+    char* argv[] = {program, flag, nullptr};
+    testing::internal::CaptureStdout();
+    const int status = runApplication(2, argv);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out.rfind("Vistrelle ", 0), 0u) << out;
+}
+
+TEST(ApplicationShell, WithoutADisplayItSaysHowToGetOne) {
+    const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
+    qunsetenv("QT_QPA_PLATFORM");
+    const QByteArray display = qgetenv("DISPLAY"), wayland = qgetenv("WAYLAND_DISPLAY");
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    char program[] = "vistrelle";
+    char* argv[] = {program, nullptr};
+    testing::internal::CaptureStderr();
+    const int status = runApplication(1, argv);
+    const std::string err = testing::internal::GetCapturedStderr();
+    qputenv("QT_QPA_PLATFORM", saved);
+    if (!display.isEmpty())
+        qputenv("DISPLAY", display);
+    if (!wayland.isEmpty())
+        qputenv("WAYLAND_DISPLAY", wayland);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(err.find("xvfb-run"), std::string::npos) << err;
+}

@@ -9,6 +9,17 @@
 //   and ArchivableRef (a std::shared_ptr<Archivable>) for objects of our own classes.
 // An object of ours shared by several owners (the same shared_ptr) is stored once; on reading, every
 // record is decoded once, so sharing in the file survives as sharing in memory.
+//
+// Mapping details:
+//   - a null QString, an invalid QDateTime or QColor, and a null ArchivableRef are stored as nil; nil
+//     reads back as an invalid QVariant (decodeString gives a null QString);
+//   - integers read back as qint64, reals as double, arrays as QVariantList, dictionaries as QVariantMap;
+//   - arrays and dictionaries are written as NSMutableArray / NSMutableDictionary; the immutable forms,
+//     NSMutableString, NSSet and {"NS.data": ...} are read too;
+//   - colours are written as calibrated RGB ("NSRGB"); the white, CMYK, catalog and component forms are read;
+//   - keys beginning with '$' are stored with one more '$', so they cannot clash with "$class".
+// An object graph with a cycle cannot be archived (it could not be rebuilt: a factory returns its object
+// only after decoding its keys); the archiver reports it instead of writing an unreadable file.
 
 #include <QColor>
 #include <QDateTime>
@@ -64,6 +75,8 @@ public:
     void encodeObject(const ArchivableRef& object, const QString& key);
 
     // Archives a whole graph with `root` under "$top"/"root", as a binary property list.
+    // Throws ArchiveError for a null root, a cycle, a value type that cannot be archived, or nesting
+    // deeper than the unarchiver accepts.
     static QByteArray archivedData(const ArchivableRef& root);
     // Writes archivedData(root) to path atomically. False, with a message in *error, when it fails.
     static bool archiveRootObject(const ArchivableRef& root, const QString& path, QString* error = nullptr);
@@ -89,7 +102,9 @@ public:
     static ArchivableRef unarchiveObjectWithFile(const QString& path, QString* error = nullptr);
 
     // Decoding the current object's keys. A missing key reads as 0 / NO / nil; a value of the wrong
-    // type throws ArchiveError (numbers convert between integer, real and boolean forms).
+    // type throws ArchiveError (numbers convert between integer, real and boolean forms, inline or as a
+    // referenced number object). Reals become integers by truncation toward zero; values outside the
+    // target range saturate at its limits, and NaN becomes 0.
     bool containsValueForKey(const QString& key) const;
     bool decodeBool(const QString& key);
     qint32 decodeInt32(const QString& key);

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/disc/DiscLibrary.h"
+#include "platform/disc/MediaProfile.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace burn {
+struct burn_drive;
+struct burn_drive_info;
+} // namespace burn
+
+namespace platform::disc {
+
+// One recorder, held exclusively by this process from open() until the object goes.
+//
+// The address is a device ("/dev/sr0", as DiscLibrary::listDrives() reports it) or "stdio:<path>", the
+// library's pseudo-drive that records into a regular file as if it were an overwritable DVD (tests burn
+// without hardware through it). A drive is used from one thread at a time; while a DiscBurner has claimed
+// it, the burner's worker is the only thread that operates it.
+class DiscDrive {
+    struct Key {
+        explicit Key() = default;
+    };
+
+public:
+    static std::shared_ptr<DiscDrive> open(const QString& address, QString* error = nullptr);
+    static QString pseudoDriveAddress(const QString& filePath); // "stdio:" + the absolute path
+
+    DiscDrive(Key, std::shared_ptr<DiscLibrary> library, burn::burn_drive_info* grabbed,
+              const QString& address);
+    ~DiscDrive(); // releases the drive; never ejects
+    DiscDrive(const DiscDrive&) = delete;
+    DiscDrive& operator=(const DiscDrive&) = delete;
+
+    QString address() const { return driveAddress; }
+    DriveInfo info() const { return driveInfo; }
+    bool isPseudoDrive() const; // a file, not a recorder
+    bool canReadBack() const;   // false for write-only pseudo-drives (pipes, character devices)
+
+    // Asks the drive about the loaded medium now; during a burn the answers may be those of its start.
+    MediaInfo mediaInfo() const;
+
+    // Reads `count` blocks of 2048 bytes from block `firstBlock` on, handing them to `sink` in order in
+    // pieces of whole blocks. `sink` returns false to stop early (then the result is false, no message).
+    bool readBlocks(std::int64_t firstBlock, std::int64_t count,
+                    const std::function<bool(const std::uint8_t*, std::size_t)>& sink,
+                    QString* error = nullptr) const;
+
+    // For DiscBurner: one burn at a time per drive.
+    bool claim();
+    void unclaim();
+    bool isClaimed() const { return claimed.load(); }
+    burn::burn_drive* handle() const { return drive; }
+    const std::shared_ptr<DiscLibrary>& library() const { return session; }
+
+private:
+    std::shared_ptr<DiscLibrary> session;
+    burn::burn_drive_info* grabbed; // the library's one-element array from the grab, freed on release
+    burn::burn_drive* drive;
+    QString driveAddress;
+    DriveInfo driveInfo;
+    std::atomic<bool> claimed{false};
+};
+
+} // namespace platform::disc
