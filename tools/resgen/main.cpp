@@ -1,33 +1,17 @@
 // Draws the binary resources of the application into the folder given as the only argument.
-// Everything is made from code with fixed parameters, so every build makes the same files.
-#include <QDir>
+// Everything is made from code with fixed seeds, so every build makes the same files; README.md beside
+// this file lists what is made and where each name is used.
+#include "Resgen.h"
+
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 
 #include <cstdio>
-#include <functional>
 #include <vector>
 
-namespace {
-
-bool save(const QImage& image, const QString& path) {
-    if (image.save(path))
-        return true;
-    std::fprintf(stderr, "resgen: cannot write %s\n", qPrintable(path));
-    return false;
-}
-
-// A plain black frame, the empty stage.
-bool makeBlack(const QDir& out) {
-    QImage image(64, 64, QImage::Format_RGB32);
-    image.fill(Qt::black);
-    return save(image, out.filePath("black.png"));
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
+    // The generator only draws into images; it must run on build machines without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: vistrelle_resgen <resource folder>\n");
@@ -38,8 +22,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "resgen: cannot create %s\n", argv[1]);
         return 1;
     }
-    const std::vector<std::function<bool(const QDir&)>> makers = {makeBlack};
-    for (const auto& make : makers)
+    using Maker = bool (*)(const QDir&);
+    const std::vector<Maker> makers = {
+        resgen::makeMasks,            // transition masks "01" ... "50"
+        resgen::makeMaskIcons,        // their picker icons "icon48-01" ... "icon48-50"
+        resgen::makeTransitionIcons,  // icons of the other transitions and the Random die
+        resgen::makeThemeIcons,       // theme list icons
+        resgen::makeFramePatterns,    // wood, paper and cloth frame patterns
+        resgen::makeBackdrops,        // stage backdrops and the blank slide's background
+        resgen::makeStockPictures,    // "vector_001" ... "vector_028"
+        resgen::makeTimelinePictures, // timeline cells, markers, waveforms, Stop button
+        resgen::makeSounds,           // "silence1s" and "default"
+    };
+    for (Maker make : makers)
         if (!make(out))
             return 1;
     return 0;
