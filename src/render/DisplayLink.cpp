@@ -84,8 +84,9 @@ void DisplayLink::run(std::stop_token stop, double next) {
         const double now = source->now();
         callback(next + period, now);
         next += period;
-        const double after = source->now();
-        if (next <= after) // refreshes that passed during the callback are dropped
-            next = after + period - std::fmod(after - next, period);
+        // Refreshes missed before this one are dropped, not made up for; one that passes while the
+        // callback runs is served at once, and the count starts again from there.
+        if (next <= now)
+            next = now + period - std::fmod(now - next, period);
     }
 }

@@ -34,8 +34,8 @@ private:
 };
 
 // The preview's refresh clock: a thread of its own that calls the output callback once per display refresh
-// with the time the frame will be shown and the current time. Refreshes that pass while a callback runs are
-// skipped, not queued. The callback never runs on the thread that starts or stops the link.
+// with the time the frame will be shown and the current time. Refreshes that were missed are skipped, not
+// queued. The callback never runs on the thread that starts or stops the link.
 class DisplayLink {
 public:
     using OutputCallback = std::function<int(double outputTime, double currentTime)>;
