@@ -1,7 +1,18 @@
 #include "app/ApplicationShell.h"
 
+#include "app/AppDelegate.h"
+#include "app/BasicMainWindow.h"
+#include "app/WidgetDialogs.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QAction>
 #include <QApplication>
+#include <QKeySequence>
 #include <QMainWindow>
+#include <QMenuBar>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +23,32 @@ bool displayAvailable() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+QStringList documentArguments(const QStringList& arguments) {
+    QStringList documents;
+    for (qsizetype i = 1; i < arguments.size(); ++i)
+        if (!arguments[i].startsWith('-'))
+            documents.append(arguments[i]);
+    return documents;
+}
+
+namespace {
+
+void addFileMenu(QMainWindow& window, AppDelegate& delegate) {
+    QMenu* menu = window.menuBar()->addMenu(tr_("File"));
+    auto add = [&](const char* title, QKeySequence::StandardKey key, auto command) {
+        QAction* action = menu->addAction(tr_(title));
+        action->setShortcut(key);
+        QObject::connect(action, &QAction::triggered, &delegate, command);
+    };
+    add("New Project...", QKeySequence::New, [&delegate] { delegate.newProjectFile(); });
+    add("Open Project...", QKeySequence::Open, [&delegate] { delegate.openProjectFile(); });
+    add("Save Project", QKeySequence::Save, [&delegate] { delegate.saveProjectFile(); });
+    menu->addSeparator();
+    add("Quit", QKeySequence::Quit, [] { QApplication::quit(); });
+}
+
+} // namespace
+
 int runApplication(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
@@ -20,12 +57,14 @@ int runApplication(int argc, char** argv) {
         }
     }
     if (!displayAvailable()) {
-        std::fprintf(stderr,
-                     "Vistrelle needs a graphical display, and none was found (DISPLAY and WAYLAND_DISPLAY are "
-                     "unset).\nRun it from a desktop session, or on a headless machine under a virtual display:\n"
-                     "  xvfb-run -a ./scripts/run\n");
+        std::fprintf(
+            stderr,
+            "Vistrelle needs a graphical display, and none was found (DISPLAY and WAYLAND_DISPLAY are "
+            "unset).\nRun it from a desktop session, or on a headless machine under a virtual display:\n"
+            "  xvfb-run -a ./scripts/run\n");
         return 1;
     }
+    platform::ignoreSigpipe();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
@@ -34,6 +73,27 @@ int runApplication(int argc, char** argv) {
     window.setObjectName("window");
     window.setWindowTitle("Vistrelle");
     window.resize(1024, 680);
-    window.show();
-    return app.exec();
+
+    BasicMainWindow mainObject(&window);
+    MainWindowServices::setCurrent(&mainObject);
+    WidgetDialogs dialogs(&window);
+    int status = 0;
+    {
+        AppDelegate delegate(dialogs);
+        delegate.setMainObject(&mainObject);
+        addFileMenu(window, delegate);
+        delegate.awakeFromNib();
+        // The preview's set-up asks for the open project first; until it exists, the shell does.
+        SlideshowProject::mainProject();
+        window.show();
+        const QStringList documents = documentArguments(QApplication::arguments());
+        if (!documents.isEmpty())
+            delegate.openFiles(documents);
+        QTimer::singleShot(0, &delegate, [&delegate] { delegate.applicationDidFinishLaunching(); });
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                         [&delegate] { delegate.applicationWillTerminate(); });
+        status = app.exec();
+    }
+    MainWindowServices::setCurrent(nullptr);
+    return status;
 }

@@ -1,0 +1,243 @@
+#include "app/AppDelegate.h"
+
+#include "model/MainWindowServices.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/RepeatingTimer.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMimeDatabase>
+#include <QPointer>
+
+namespace {
+const QString kAddPhotoFailed = QStringLiteral("NOTIFY_ADD_PHOTO_FAILED");
+} // namespace
+
+AppDelegate::AppDelegate(AppDialogs& dialogs, QObject* parent) : QObject(parent), dialogs(dialogs) {
+    deferredTimer.setInterval(kDeferredPollMilliseconds);
+    connect(&deferredTimer, &QTimer::timeout, this, &AppDelegate::runDeferredWork);
+}
+
+AppDelegate::~AppDelegate() {
+    autosaveTimer.reset();
+    applicationWillTerminate();
+}
+
+bool AppDelegate::isImageFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return false;
+    const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(path);
+    if (!type.isValid() || type.isDefault())
+        return false;
+    for (const QByteArray& name : QImageReader::supportedMimeTypes()) {
+        const QMimeType candidate = database.mimeTypeForName(QString::fromLatin1(name));
+        if (!candidate.isValid() || !candidate.name().startsWith("image/"))
+            continue;
+        if (type.inherits(candidate.name()))
+            return true;
+    }
+    return false;
+}
+
+// ---- start-up
+
+void AppDelegate::awakeFromNib() {
+    if (startupHooks.deleteTempFiles)
+        startupHooks.deleteTempFiles();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    addPhotoFailedObserver = platform::ObserverHandle(
+        center, center.addObserver(kAddPhotoFailed,
+                                   [this](const platform::Notification& n) { notifyAddPhotoFailed(n); }));
+    autosaveTimer =
+        std::make_unique<platform::RepeatingTimer>(kAutosaveSeconds, [this] { timerIdleHandleCallBack(); });
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (startupHooks.moveToApplicationsOffer)
+        startupHooks.moveToApplicationsOffer();
+    launchFinished = true;
+    if (mainWindow)
+        mainWindow->updateProjectInfo();
+    if (!deferredWork.empty())
+        QTimer::singleShot(0, this, &AppDelegate::runDeferredWork);
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (!SlideshowProject::currentMainProject())
+        return;
+    QString error;
+    if (!saveOpenProjectIfDirty(&error))
+        qWarning("Vistrelle: the project could not be saved: %s", qPrintable(error));
+}
+
+// ---- documents and deferred work
+
+bool AppDelegate::openFile(const QString& path) {
+    return openProject(path);
+}
+
+void AppDelegate::openFiles(const QStringList& paths) {
+    if (!paths.isEmpty())
+        openFile(paths.first());
+}
+
+bool AppDelegate::openProject(const QString& path) {
+    platform::runOnMainThread([self = QPointer<AppDelegate>(this), path] {
+        if (self)
+            self->whenReady([self, path] {
+                if (self)
+                    self->loadDeferredProject(path);
+            });
+    });
+    return true;
+}
+
+// Work that replaces the open project waits until launching has finished and no export holds the
+// project; it then runs on the main thread, in the order it was asked for.
+void AppDelegate::whenReady(std::function<void()> work) {
+    deferredWork.push_back(std::move(work));
+    if (launchFinished && !(mainWindow && mainWindow->isExportRunning()))
+        QTimer::singleShot(0, this, &AppDelegate::runDeferredWork);
+    else if (!deferredTimer.isActive())
+        deferredTimer.start();
+}
+
+void AppDelegate::runDeferredWork() {
+    while (!deferredWork.empty()) {
+        if (!launchFinished || (mainWindow && mainWindow->isExportRunning())) {
+            if (!deferredTimer.isActive())
+                deferredTimer.start();
+            return;
+        }
+        auto work = std::move(deferredWork.front());
+        deferredWork.pop_front();
+        work();
+    }
+    deferredTimer.stop();
+}
+
+void AppDelegate::loadDeferredProject(const QString& path) {
+    // Saved first: if the folder to open is the open one, the load then sees the latest edits.
+    QString error;
+    if (!saveOpenProjectIfDirty(&error))
+        showError(error);
+    auto project = SlideshowProject::loadBundleProject(path, &error);
+    if (!project) {
+        showError(error);
+        return;
+    }
+    SlideshowProject::retainProject(project);
+    project->checkItemVaild();
+    if (mainWindow) {
+        mainWindow->refreshUIForOpenProject();
+        mainWindow->reshapeOpenGLView();
+    }
+    SlideshowProject::setStrLastProjectBundlePath(project->strMacProjectBundleFullPath());
+    SlideshowProjectManager::defaultSlideshowProjectManager()->loadFromFile();
+    if (mainWindow) {
+        mainWindow->updateProjectInfo();
+        if (project->slideCount() > 0) {
+            mainWindow->setNCurrentSlideshowItemIndex(0);
+            mainWindow->ensureCurrentSlideThumbnailVisible();
+        }
+    }
+}
+
+// ---- commands
+
+void AppDelegate::openProjectFile() {
+    const QUrl url =
+        dialogs.runOpenPanel(SlideshowProject::appDocFullPath(), SlideshowProject::docExtenstionName());
+    if (url.isEmpty() || !url.isLocalFile())
+        return;
+    openProject(url.toLocalFile());
+}
+
+void AppDelegate::newProjectFile() {
+    const auto choice = dialogs.runNewProjectDialog();
+    if (!choice)
+        return;
+    whenReady([this, choice = *choice] { makeNewProject(choice); });
+}
+
+void AppDelegate::makeNewProject(const NewProjectChoice& choice) {
+    if (mainWindow)
+        mainWindow->stop();
+    QString error;
+    if (!saveOpenProjectIfDirty(&error))
+        showError(error);
+    auto project = SlideshowProject::createNewBundleProject(choice.strProjectName, &error);
+    if (!project) {
+        showError(error);
+        return;
+    }
+    project->setBIsMusicSideshow(choice.bMusicVideo);
+    project->setStrProjectTitle(choice.strProjectName);
+    if (!project->saveProjectToFile(&error))
+        showError(error);
+    SlideshowProject::retainProject(project);
+    if (mainWindow) {
+        mainWindow->refreshUIForOpenProject();
+        mainWindow->reshapeOpenGLView();
+    }
+    SlideshowProject::setStrLastProjectBundlePath(project->strMacProjectBundleFullPath());
+    SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
+    if (!SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile(&error))
+        showError(error);
+    if (mainWindow)
+        mainWindow->updateProjectInfo();
+}
+
+bool AppDelegate::saveProjectFile() {
+    const auto project = SlideshowProject::mainProject();
+    QString error;
+    bool saved = project && project->saveProjectToFile(&error);
+    saved = saved && SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile(&error);
+    if (!saved) {
+        if (project)
+            project->setBIsDirty(true);
+        showError(error.isEmpty() ? tr_("The project could not be saved.") : error);
+    }
+    return saved;
+}
+
+bool AppDelegate::saveOpenProjectIfDirty(QString* error) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project || !project->bIsDirty())
+        return true;
+    if (!project->saveProjectToFile(error))
+        return false;
+    if (!SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile(error)) {
+        project->setBIsDirty(true); // so that the next tick writes both again
+        return false;
+    }
+    return true;
+}
+
+void AppDelegate::timerIdleHandleCallBack() {
+    // A failed save leaves the project dirty; the next tick tries again.
+    saveOpenProjectIfDirty(nullptr);
+}
+
+void AppDelegate::showError(const QString& message) {
+    dialogs.showAlertSheet(QStringLiteral("ERROR"), message, tr_("OK"));
+}
+
+// ---- photos the import could not add
+
+void AppDelegate::notifyAddPhotoFailed(const platform::Notification& notification) {
+    QString message;
+    for (const QVariant& entry : notification.object.toList())
+        message += QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName() + "\n";
+    if (message.isEmpty())
+        return;
+    platform::runOnMainThread([self = QPointer<AppDelegate>(this), message] {
+        if (self)
+            self->dialogs.showAlertSheet(tr_("The following photos can not be added to project:"), message,
+                                         tr_("OK"));
+    });
+}

@@ -1,0 +1,195 @@
+#include "model/MusicItem.h"
+
+#include "model/ArchiveCoding.h"
+#include "model/SlideshowProject.h"
+#include "platform/media/MediaAsset.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString kFilePath = QStringLiteral("filePath");
+const QString kPureFileName = QStringLiteral("pureFileName");
+const QString kTitleFromFileName = QStringLiteral("titleFromFileName");
+const QString kMusicSource = QStringLiteral("musicSource");
+const QString kNumberDuration = QStringLiteral("numberDuration");
+const QString kStrTitle = QStringLiteral("strTitle");
+const QString kBundleDefaultMusic = QStringLiteral("bundleDefaultMusic");
+
+// The length of the file's first audio stream, measured from its packets; 0 without sound.
+double firstAudioTrackSeconds(const QString& path) {
+    const auto asset = platform::media::MediaAsset::open(path, true);
+    if (!asset.isValid() || !asset.hasAudio())
+        return 0.0;
+    return asset.audioTimeRange().duration.seconds();
+}
+
+std::mutex measurerMutex;
+MusicItem::DurationMeasurer& measurerSlot() {
+    static MusicItem::DurationMeasurer measurer = firstAudioTrackSeconds;
+    return measurer;
+}
+
+// Truncation toward zero into 32 bits, without the undefined behaviour of out-of-range values.
+int truncatedSeconds(double seconds) {
+    if (std::isnan(seconds))
+        return 0;
+    if (seconds >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (seconds <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(seconds);
+}
+
+QString twoDigits(int value) {
+    return QString::asprintf("%02i", value);
+}
+
+QString contentsOfOpenProject() {
+    const auto project = SlideshowProject::currentMainProject();
+    return project ? project->strMacProjectBundleContentsPath() : QString();
+}
+
+} // namespace
+
+MusicItem::MusicItem() = default;
+
+std::shared_ptr<MusicItem> MusicItem::initWithCoder(platform::KeyedUnarchiver& coder) {
+    auto item = std::make_shared<MusicItem>();
+    // A song stored without its dictionary reads as an empty one, so later lookups see no entries
+    // rather than nothing at all.
+    item->dictionary = archive::decodeMap(coder, QStringLiteral("fileMediaItem")).value_or(QVariantMap());
+    return item;
+}
+
+void MusicItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    coder.encodeObject(QVariant(dictFileMediaItem()), QStringLiteral("fileMediaItem"));
+}
+
+QString MusicItem::timeToString(double seconds, bool wide, bool trim) {
+    const int s = truncatedSeconds(seconds);
+    const int hours = s / 3600;
+    const int minutes = (s - 3600 * hours) / 60;
+    const int rest = s - 3600 * hours - 60 * minutes;
+    if (trim && s >= -3599 && s <= 3599)
+        return twoDigits(minutes) + (wide ? " : " : ":") + twoDigits(rest);
+    const QString separator = wide ? QStringLiteral(" : ") : QStringLiteral(":");
+    return QString::number(hours) + separator + twoDigits(minutes) + separator + twoDigits(rest);
+}
+
+void MusicItem::setDurationMeasurer(DurationMeasurer measurer) {
+    std::lock_guard lock(measurerMutex);
+    measurerSlot() = measurer ? std::move(measurer) : DurationMeasurer(firstAudioTrackSeconds);
+}
+
+double MusicItem::songDuration(const QString& path) {
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return 0.0;
+    DurationMeasurer measurer;
+    {
+        std::lock_guard lock(measurerMutex);
+        measurer = measurerSlot();
+    }
+    if (!measurer)
+        return 0.0;
+    const double seconds = measurer(path);
+    return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
+}
+
+double MusicItem::musicItemDuration(MusicItem* item) {
+    if (!item)
+        return 0.0;
+    return item->durationIn(contentsOfOpenProject());
+}
+
+double MusicItem::durationIn(const QString& contentsFolder) {
+    std::lock_guard lock(mutex);
+    if (dictionary.contains(kNumberDuration))
+        return dictionary.value(kNumberDuration).toDouble();
+    const QString pure = dictionary.value(kPureFileName).toString();
+    const QString path = pure.isEmpty() || contentsFolder.isEmpty() ? QString() : contentsFolder + "/" + pure;
+    const double seconds = songDuration(path);
+    dictionary.insert(kNumberDuration, seconds);
+    return seconds;
+}
+
+QString MusicItem::musicItemTitleFromItemFileName(const MusicItem* item) {
+    return item ? item->titleFromFileName() : QString();
+}
+
+QString MusicItem::musicItemTitleFromFileName(const QString& path) {
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    const QString extension = info.suffix();
+    if (extension.isEmpty())
+        return name;
+    QString title = name;
+    title.remove("." + extension, Qt::CaseInsensitive);
+    return title;
+}
+
+QString MusicItem::strFilePath() const {
+    return strFilePathIn(contentsOfOpenProject());
+}
+
+QString MusicItem::strFilePathIn(const QString& contentsFolder) const {
+    std::lock_guard lock(mutex);
+    if (dictionary.value(kMusicSource).toString() == kBundleDefaultMusic)
+        return dictionary.value(kFilePath).toString();
+    const QString pure = dictionary.value(kPureFileName).toString();
+    if (contentsFolder.isEmpty() || pure.isEmpty())
+        return QString();
+    return contentsFolder + "/" + pure;
+}
+
+QString MusicItem::strTitle() const {
+    std::lock_guard lock(mutex);
+    const QString title = dictionary.value(kStrTitle).toString();
+    return title.isEmpty() ? dictionary.value(kTitleFromFileName).toString() : title;
+}
+
+QString MusicItem::titleFromFileName() const {
+    std::lock_guard lock(mutex);
+    return dictionary.value(kTitleFromFileName).toString();
+}
+
+bool MusicItem::addEntriesFromDictionary(const QVariantMap& entries) {
+    std::lock_guard lock(mutex);
+    dictionary.insert(entries);
+    return true;
+}
+
+float MusicItem::fltOutputVolumeWhenPhotos() const {
+    const auto project = SlideshowProject::currentMainProject();
+    return project ? project->fltBackgroundMusicVolumeWhenPhotos()
+                   : SlideshowProject::kDefaultVolumeWhenPhotos;
+}
+
+float MusicItem::fltOutputVolumeWhenVideos() const {
+    const auto project = SlideshowProject::currentMainProject();
+    return project ? project->fltBackgroundMusicVolumeWhenVideos()
+                   : SlideshowProject::kDefaultVolumeWhenVideos;
+}
+
+QVariantMap MusicItem::dictFileMediaItem() const {
+    std::lock_guard lock(mutex);
+    return dictionary;
+}
+
+void MusicItem::setDictFileMediaItem(const QVariantMap& value) {
+    std::lock_guard lock(mutex);
+    dictionary = value;
+}
+
+QRectF MusicItem::timelineRect() const {
+    std::lock_guard lock(mutex);
+    return rect;
+}
+
+void MusicItem::setTimelineRect(const QRectF& value) {
+    std::lock_guard lock(mutex);
+    rect = value;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "platform/foundation/KeyedArchive.h"
+
+#include <QRectF>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// One background song of a project: its song dictionary (file, copy in "Contents", title, cached
+// duration, metadata), where it starts on the music strip and where the timeline draws it.
+class MusicItem : public platform::Archivable {
+public:
+    // Measures a song file's length in seconds (0 when it has no sound). The media layer's reader of the
+    // first audio stream is the default; tests may install another (null puts the default back).
+    using DurationMeasurer = std::function<double(const QString& path)>;
+
+    MusicItem();
+
+    static std::shared_ptr<MusicItem> initWithCoder(platform::KeyedUnarchiver& coder);
+    QStringList archiveClassNames() const override { return {QStringLiteral("MusicItem")}; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+
+    static QString timeToString(double seconds, bool wide, bool trim);
+    static double songDuration(const QString& path);
+    static void setDurationMeasurer(DurationMeasurer measurer);
+    // The cached "numberDuration", else the copy in the open project's "Contents", measured and cached.
+    static double musicItemDuration(MusicItem* item);
+    static QString musicItemTitleFromItemFileName(const MusicItem* item);
+    static QString musicItemTitleFromFileName(const QString& path);
+
+    double duration() { return musicItemDuration(this); }
+    // The duration, measuring the copy in the given "Contents" folder when none is cached.
+    double durationIn(const QString& contentsFolder);
+    QString durationStr() { return timeToString(duration(), false, true); }
+    // The file to play, taking the "Contents" folder of the open project.
+    QString strFilePath() const;
+    // The same, for a project whose "Contents" folder is given.
+    QString strFilePathIn(const QString& contentsFolder) const;
+    QString strTitle() const;
+    QString titleFromFileName() const;
+    bool addEntriesFromDictionary(const QVariantMap& entries);
+
+    // The song has no level of its own: these are the open project's background-music levels.
+    float fltOutputVolumeWhenPhotos() const;
+    float fltOutputVolumeWhenVideos() const;
+
+    QVariantMap dictFileMediaItem() const;
+    void setDictFileMediaItem(const QVariantMap& dictionary);
+    float fStartPosition() const { return startPosition; }
+    void setFStartPosition(float seconds) { startPosition = seconds; }
+    QRectF timelineRect() const;
+    void setTimelineRect(const QRectF& rect);
+    bool bSelectedState() const { return selected; }
+    void setBSelectedState(bool value) { selected = value; }
+
+private:
+    mutable std::mutex mutex; // the dictionary is filled in by whichever thread measures first
+    QVariantMap dictionary;
+    float startPosition = 0.0f;
+    QRectF rect;
+    bool selected = false;
+};
+
+using MusicItemRef = std::shared_ptr<MusicItem>;

@@ -1,0 +1,180 @@
+#pragma once
+
+#include "platform/foundation/KeyedArchive.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QVariantMap>
+
+#include <atomic>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <mutex>
+
+// One slide of a project and the base of every kind of slide: its media file names (inside the
+// project's "Contents" folder), durations in seconds and frames, pan-and-zoom, rotation, text layer,
+// transition choice, recorded sound and timeline rectangles.
+class SlideItem : public platform::Archivable {
+public:
+    enum ItemType : int { kItemTypePhoto = 1, kItemTypeQuartz = 2, kItemTypeVideo = 3 };
+    // Frame counts that the project's duration pass has not computed yet.
+    static constexpr quint64 kFramesNotComputed = quint64(std::numeric_limits<qint64>::max());
+
+    SlideItem();
+    ~SlideItem() override;
+    SlideItem(const SlideItem&) = delete;
+    SlideItem& operator=(const SlideItem&) = delete;
+
+    // Decodes a slide (registered for "SlideItem"); subclasses extend decodeFields.
+    static std::shared_ptr<SlideItem> initWithCoder(platform::KeyedUnarchiver& coder);
+    QStringList archiveClassNames() const override { return {QStringLiteral("SlideItem")}; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    // copyWithZone: always a plain SlideItem carrying the look and the durations.
+    virtual std::shared_ptr<SlideItem> copy() const;
+
+    // File names: the getters answer "<Contents of the open project>/<name>", or null when unset or
+    // when no project is open; the setters keep only the last path component.
+    QString fileName() const { return pathInOpenProject(storedFileName); }
+    void setFileName(const QString& name);
+    QString backgroudImageFileName() const { return pathInOpenProject(storedBackgroundFileName); }
+    void setBackgroudImageFileName(const QString& name);
+    QString textImageFileName() const { return pathInOpenProject(storedTextImageFileName); }
+    void setTextImageFileName(const QString& name);
+    QString strThumbFileName() const { return pathInOpenProject(storedThumbFileName); }
+    void setStrThumbFileName(const QString& name);
+    // The picture's path in a project whose "Contents" folder is given; null when the name is unset.
+    QString fileNameIn(const QString& contentsFolder) const;
+    QString shortFileName() const;
+
+    virtual bool iSItemReady() const;
+    virtual void deleteFilesForDeletingItem();
+    static void deleteFile(const QString& path);
+
+    // Durations in seconds. A change of 0.0001 s or less is ignored; otherwise, when the slide is in
+    // the open project's slides, the project lays out its frames again.
+    float fSecPhotoDuration() const { return photoSeconds.load(); }
+    void setFSecPhotoDuration(float seconds);
+    float fSecTransitionDuration() const { return transitionSeconds.load(); }
+    void setFSecTransitionDuration(float seconds);
+    // Frame counts, written only by the project's duration pass.
+    quint64 nPhotoDuration() const { return photoFrames.load(); }
+    quint64 nTransitionDuration() const { return transitionFrames.load(); }
+    quint64 nItemStartFrameIndex() const { return startFrame.load(); }
+    void customSetnPhotoDuration(quint64 frames) { photoFrames = frames; }
+    void customSetnTransitionDuration(quint64 frames) { transitionFrames = frames; }
+    void customSetnItemStartFrameIndex(quint64 frame) { startFrame = frame; }
+    // Stores both durations without asking the project to lay out its frames again (the project's
+    // own passes lay them out once at their end).
+    void customSetDurations(float photo, float transition);
+    bool framesComputed() const;
+
+    void SetRandomPanzoom();
+
+    int itemType() const { return type.load(); }
+    void setItemType(int value) { type = value; }
+    bool bCustomDurationFlag() const { return customDuration.load(); }
+    void setBCustomDurationFlag(bool value) { customDuration = value; }
+    bool bPanZoomCustomized() const { return panZoomCustomized.load(); }
+    void setBPanZoomCustomized(bool value) { panZoomCustomized = value; }
+    bool bSelectedState() const { return selected.load(); }
+    void setBSelectedState(bool value) { selected = value; }
+    int nSlideEffect() const { return slideEffect.load(); }
+    void setNSlideEffect(int value) { slideEffect = value; }
+    float fSecStartTimePosition() const { return startTimePosition.load(); }
+    void setFSecStartTimePosition(float seconds) { startTimePosition = seconds; }
+    int width() const { return pixelWidth; }
+    void setWidth(int value) { pixelWidth = value; }
+    int height() const { return pixelHeight; }
+    void setHeight(int value) { pixelHeight = value; }
+
+    // Pan, zoom and rotation.
+    QPointF panStartPoint() const;
+    void setPanStartPoint(const QPointF& point);
+    QPointF panEndPoint() const;
+    void setPanEndPoint(const QPointF& point);
+    double zoomStart() const;
+    void setZoomStart(double value);
+    double zoomEnd() const;
+    void setZoomEnd(double value);
+    double rx() const { return rotation[0]; }
+    double ry() const { return rotation[1]; }
+    double rz() const { return rotation[2]; }
+    void setRx(double value) { rotation[0] = value; }
+    void setRy(double value) { rotation[1] = value; }
+    void setRz(double value) { rotation[2] = value; }
+    enum RotationAngle { kRotateXStart, kRotateXEnd, kRotateYStart, kRotateYEnd, kRotateZStart, kRotateZEnd };
+    double rotateAngle(RotationAngle which) const { return rotateAngles[which]; }
+    void setRotateAngle(RotationAngle which, double degrees) { rotateAngles[which] = degrees; }
+
+    // Texts, dictionaries and sound.
+    QString strPhotoDescription() const;
+    void setStrPhotoDescription(const QString& text);
+    QVariantMap transitionInfo() const; // empty: a random transition
+    void setTransitionInfo(const QVariantMap& info);
+    QVariantMap subtitleFontInfo() const;
+    void setSubtitleFontInfo(const QVariantMap& info);
+    QVariantMap textInfo() const;
+    void setTextInfo(const QVariantMap& info);
+    QString strSoundFileName() const;
+    void setStrSoundFileName(const QString& name);
+    QString strOriginalFileName() const;
+    void setStrOriginalFileName(const QString& path);
+    static QVariantMap defaultSubtitleFontInfo();
+    static QVariantMap defaultTextInfo();
+
+    // Where the timeline draws the slide.
+    enum TimelineArea {
+        kTimelineRect,
+        kRectPhotoDuration,
+        kRectTransitionDuration,
+        kRectThumbnailIcon,
+        kRectTransitionIcon
+    };
+    QRectF rect(TimelineArea which) const;
+    void setRect(TimelineArea which, const QRectF& rect);
+    QRectF timelineRect() const { return rect(kTimelineRect); }
+    void setTimelineRect(const QRectF& value) { setRect(kTimelineRect, value); }
+    void setRectPhotoDuration(const QRectF& value) { setRect(kRectPhotoDuration, value); }
+    void setRectTransitionDuration(const QRectF& value) { setRect(kRectTransitionDuration, value); }
+    void setRectTransitionIcon(const QRectF& value) { setRect(kRectTransitionIcon, value); }
+
+protected:
+    // Reads this class's keys into a slide made by the constructor; subclasses read theirs after.
+    virtual void decodeFields(platform::KeyedUnarchiver& coder);
+
+private:
+    static QString pathInOpenProject(const QString& name);
+    void durationChanged();
+
+    mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits
+    QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;
+    QString photoDescription, soundFileName, originalFileName;
+    QVariantMap transition, subtitleFont, text;
+    QPointF panStart, panEnd;
+    double zoomFrom = 1.0, zoomTo = 1.0;
+    QRectF rects[5];
+
+    std::atomic<float> photoSeconds{4.0f};
+    std::atomic<float> transitionSeconds{2.0f};
+    std::atomic<quint64> photoFrames{kFramesNotComputed};
+    std::atomic<quint64> transitionFrames{kFramesNotComputed};
+    std::atomic<quint64> startFrame{0};
+    std::atomic<float> startTimePosition{0.0f};
+    std::atomic<int> type{kItemTypePhoto};
+    std::atomic<int> slideEffect{0};
+    std::atomic<bool> customDuration{false};
+    std::atomic<bool> panZoomCustomized{false};
+    std::atomic<bool> selected{false};
+    std::atomic<double> rotation[3] = {0.0, 0.0, 0.0};
+    std::atomic<double> rotateAngles[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+    int pixelWidth = 0;
+    int pixelHeight = 0;
+};
+
+using SlideItemRef = std::shared_ptr<SlideItem>;
+
+// Seconds as stored in a slide or project: never negative and never NaN.
+float sanitizedSeconds(float seconds);

@@ -1,0 +1,287 @@
+#pragma once
+
+#include "model/MusicItem.h"
+#include "model/SlideItem.h"
+#include "model/SlideshowThemeManager.h"
+#include "platform/foundation/KeyedArchive.h"
+
+#include <QSizeF>
+#include <QString>
+#include <QVariantMap>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace platform {
+class Clock;
+}
+class ProjectAudioMixer;
+class ProjectDirector;
+
+// The open project: slides, songs, theme, durations and volumes, DVD flags, share options and export
+// flags, with the arithmetic that turns slide durations into frames, its folder and its archive
+// "SlideshowProject.dat". One project is open at a time: mainProject().
+class SlideshowProject : public platform::Archivable, public std::enable_shared_from_this<SlideshowProject> {
+public:
+    static constexpr float kDefaultVolumeWhenPhotos = 0.9f;
+    static constexpr float kDefaultVolumeWhenVideos = 0.1f;
+
+    SlideshowProject(); // init, with initVar
+    ~SlideshowProject() override;
+    SlideshowProject(const SlideshowProject&) = delete;
+    SlideshowProject& operator=(const SlideshowProject&) = delete;
+    void initVar();
+
+    // ---- the open project
+    // The singleton, made at the first call: the folder named by "LastProjectBundlePath" when it is a
+    // valid project, else a new project folder. Null while that first call is still running.
+    static std::shared_ptr<SlideshowProject> mainProject();
+    // The singleton as it is now, without making one.
+    static std::shared_ptr<SlideshowProject> currentMainProject();
+    // Makes project the open one; the previous one lives on only as long as others hold it.
+    static void retainProject(std::shared_ptr<SlideshowProject> project);
+    static std::shared_ptr<SlideshowProject> newProject();
+    // Forgets the singleton and the first-call guard (tests start each case afresh).
+    static void resetMainProjectForTesting();
+
+    // ---- class-level output settings
+    static QSizeF sizeVideoOutput();
+    static void setSizeVideoOutput(const QSizeF& size);
+    static unsigned long ulFrameRate();
+    static void setULFrameRate(unsigned long rate);
+    static bool bRepeatPlayFlagBak();
+    static void setBRepeatPlayFlagBak(bool value);
+    static unsigned long ulEncodeVideoBitrate();
+    static void setULEncodeVideoBitrate(unsigned long bitsPerSecond);
+    static int nMonitorIndex();
+    static void setNMonitorIndex(int index);
+    static QStringList monitorDesc();
+    // The clock that names copied files (tests set a manual one).
+    static std::shared_ptr<platform::Clock> clock();
+    static void setClock(std::shared_ptr<platform::Clock> clock);
+
+    // ---- slides, songs and layers (snapshots; edits on the main thread)
+    std::vector<SlideItemRef> slideshowArray() const;
+    void setSlideshowArray(std::vector<SlideItemRef> slides);
+    void addSlideItem(SlideItemRef slide);
+    void insertSlideItem(std::size_t index, SlideItemRef slide);
+    void removeSlideItemAtIndex(std::size_t index);
+    std::size_t slideCount() const;
+    SlideItemRef slideItemAtIndex(std::size_t index) const;
+    bool containsSlideItem(const SlideItem* slide) const;
+    std::vector<MusicItemRef> musicArray() const;
+    void setMusicArray(std::vector<MusicItemRef> songs);
+    void addMusicItem(MusicItemRef song);
+    std::vector<MusicItemRef> audioLayerArray() const;
+    void setAudioLayerArray(std::vector<MusicItemRef> layers);
+    std::vector<SlideItemRef> textLayerArray() const;
+    void setTextLayerArray(std::vector<SlideItemRef> layers);
+
+    // ---- durations and frames (frame rate: ulFrameRate())
+    int nPhotoDurationFrameCount() const;
+    int nTransitionDurationFrameCount() const;
+    quint64 nFrameSlideshowFadeIn() const;
+    quint64 nFrameSlideshowFadeOut() const;
+    bool calcSlideItemsPhotoTransitionDuration(const std::vector<SlideItemRef>& slides) const;
+    bool calcSlideItemsPhotoTransitionDuration() const;
+    quint64 totalFrameCountFromArray(const std::vector<SlideItemRef>& slides) const;
+    quint64 totalFrameCount() const;
+    double slideshowTotalDuration() const;
+    double musicTotalDuration() const;
+    bool doesSyncMusicAndSlideshowDuration() const;
+    // Fits the free photos' durations to the music: {"failType", "desc", "result"}.
+    QVariantMap syncMusicAndSlideshowDuration();
+    float getSlideStartTime(std::size_t index) const;
+    float getSlideAudioStartTime(std::size_t index) const;
+    QString getSongTitle(int index) const;
+    QString strShareServceType() const;
+    static QString timeToString(float seconds, bool wide, bool trim);
+
+    // ---- timeline and playback
+    void updateTimelineItemsPosition();
+    void ClearAllAudioLayerSelectedState();
+    void ClearAllTextLayerSelectedState();
+    void resetPlayerToBegin();
+    void resetAllSlidesCustimzedDurationFlag();
+    // Drops slides and songs whose files are missing, then lays the frames out again.
+    void checkItemVaild();
+    static QString stringWithUUID();
+    QString strProjectBundleName() const;
+
+    // ---- folder, archive and paths
+    static QString appDocFullPath();
+    static QString docExtenstionName() { return QStringLiteral("VistrelleProject"); }
+    static QString contentFolderName() { return QStringLiteral("Contents"); }
+    static QString shortFileName() { return QStringLiteral("SlideshowProject.dat"); }
+    // The title as a file name: sanitised, "New Project" from the string table when empty.
+    static QString fileNameForTitle(const QString& title);
+    // Makes "<Movies>/Vistrelle/<title>.VistrelleProject" (or "<title>-N...") with its "Contents"
+    // folder and the default song, and writes its archive at once so the folder is valid from the
+    // start. Null, with a message in *error, when any of it fails.
+    static std::shared_ptr<SlideshowProject> createNewBundleProject(const QString& title,
+                                                                    QString* error = nullptr);
+    static bool isValidProjectBundle(const QString& path);
+    // Null, with a message in *error, for an invalid folder or an archive that does not read.
+    static std::shared_ptr<SlideshowProject> loadBundleProject(const QString& path, QString* error = nullptr);
+    // Writes the archive atomically; clears the dirty flag only when that succeeded.
+    bool saveProjectToFile(QString* error = nullptr);
+    QString getProjectFullFileName() const;
+    bool loadProjectFromFile(QString* error = nullptr);
+    static void copyDefaultMP3FileToPackage(const std::shared_ptr<SlideshowProject>& project);
+    QString strProjectVideoFileDirectory() const;
+    QString createVideoFilePathInProjectFromSource(const QString& source) const;
+    static QString homeDirectory();
+    QString projectFullPath() const { return homeDirectory(); }
+    static QString convertFilePathToApp(const QString& path);
+    static QString getShortFilePathRelativeRootFolder(const QString& path);
+    static QString getShortFilePathRelativeProjectBundleFolder(const QString& path);
+
+    // ---- user defaults
+    static QString strLastProjectBundlePath();
+    static void setStrLastProjectBundlePath(const QString& path);
+    static QString strOutputVideoPath();
+    static void setStrOutputVideoPath(const QString& path);
+    static QString strVideoOutputFormat();
+    static void setStrVideoOutputFormat(const QString& format);
+
+    // ---- export paths
+    static QString strProjectTempDirectoryBase();
+    QString strEncodingVideoFilePath(const QSizeF& size) const;
+    static QString strTempM4AAudioFullPath();
+    // Moves the encoded movie into the output folder; the target path, or empty (with a message in
+    // *error, the temporary movie kept) when the move failed.
+    static QString copyEncodedMovieFileForExport(QString* error = nullptr);
+    static QString bundleIdentifierForApplication();
+
+    // ---- archive
+    static std::shared_ptr<SlideshowProject> initWithCoder(platform::KeyedUnarchiver& coder);
+    QStringList archiveClassNames() const override { return {QStringLiteral("SlideshowProject")}; }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+
+    // ---- fields
+    QString strMacProjectBundleFullPath() const;
+    void setStrMacProjectBundleFullPath(const QString& path);
+    QString strMacProjectBundleContentsPath() const;
+    void setStrMacProjectBundleContentsPath(const QString& path);
+    QString strFileVersion() const { return fileVersion; }
+    void setStrFileVersion(const QString& value) { fileVersion = value; }
+    QString strProjectFolderBase() const { return projectFolderBase; }
+    void setStrProjectFolderBase(const QString& value) { projectFolderBase = value; }
+    QString strProjectTitle() const;
+    void setStrProjectTitle(const QString& title);
+    std::shared_ptr<SlideshowThemeManager> themeManger() const { return themeManager; }
+    void setThemeManger(std::shared_ptr<SlideshowThemeManager> manager);
+    bool bPlayLoop() const { return playLoop; }
+    void setBPlayLoop(bool value) { playLoop = value; }
+    float fltPhotoDuration() const { return photoDuration; }
+    void setFltPhotoDuration(float seconds) { photoDuration = sanitizedSeconds(seconds); }
+    float fltTransitionDuration() const { return transitionDuration; }
+    void setFltTransitionDuration(float seconds) { transitionDuration = sanitizedSeconds(seconds); }
+    bool bApplyTransitionToAll() const { return applyTransitionToAll; }
+    void setBApplyTransitionToAll(bool value) { applyTransitionToAll = value; }
+    int nScreenWidth() const { return screenWidth; }
+    int nScreenHeight() const { return screenHeight; }
+    void setNScreenWidth(int value) { screenWidth = value; }
+    void setNScreenHeight(int value) { screenHeight = value; }
+    bool bIsDirty() const { return dirty.load(); }
+    void setBIsDirty(bool value) { dirty = value; }
+    QVariantMap blankImageFontInfo() const { return blankImageFont; }
+    void setBlankImageFontInfo(const QVariantMap& info) { blankImageFont = info; }
+    QVariantMap subTitleFontInfo() const { return subTitleFont; }
+    void setSubTitleFontInfo(const QVariantMap& info) { subTitleFont = info; }
+    bool bIsMusicSideshow() const { return musicSlideshow; }
+    void setBIsMusicSideshow(bool value) { musicSlideshow = value; }
+    int nWidthOpenGLView() const { return viewRect[0]; }
+    int nHeightOpenGLView() const { return viewRect[1]; }
+    int nXOpenGLView() const { return viewRect[2]; }
+    int nYOpenGLView() const { return viewRect[3]; }
+    void setOpenGLViewRect(int width, int height, int x, int y);
+    int nCurrentStatus() const { return currentStatus.load(); }
+    void setNCurrentStatus(int status) { currentStatus = status; }
+    QVariantMap dictFileRefreshDate() const { return fileRefreshDate; }
+    void setDictFileRefreshDate(const QVariantMap& value) { fileRefreshDate = value; }
+    QString strThemeBackground() const { return themeBackground; }
+    void setStrThemeBackground(const QString& name) { themeBackground = name; }
+    QVariantMap shareOptionsDict() const;
+    void setShareOptionsDict(const QVariantMap& options);
+    void setShareOption(const QString& key, const QVariant& value);
+    bool bBackgroundMusicLoopFlag() const { return backgroundMusicLoop; }
+    void setBBackgroundMusicLoopFlag(bool value) { backgroundMusicLoop = value; }
+    bool bExportProgressCancelButtonClicked() const { return exportCancelled.load(); }
+    void setBExportProgressCancelButtonClicked(bool value) { exportCancelled = value; }
+    bool bTVSystemPAL() const { return tvSystemPAL; }
+    void setBTVSystemPAL(bool value) { tvSystemPAL = value; }
+    bool bDVDVideoAspect16_9() const { return dvdAspect16_9; }
+    void setBDVDVideoAspect16_9(bool value) { dvdAspect16_9 = value; }
+    bool EncodingSlideshow() const { return encoding.load(); }
+    void setEncodingSlideshow(bool value) { encoding = value; }
+    float fltBackgroundMusicVolumeWhenPhotos() const { return volumeWhenPhotos; }
+    void setFltBackgroundMusicVolumeWhenPhotos(float value) { volumeWhenPhotos = value; }
+    float fltBackgroundMusicVolumeWhenVideos() const { return volumeWhenVideos; }
+    void setFltBackgroundMusicVolumeWhenVideos(float value) { volumeWhenVideos = value; }
+    float fltSlideshowFadeIn() const { return fadeIn; }
+    void setFltSlideshowFadeIn(float seconds) { fadeIn = sanitizedSeconds(seconds); }
+    float fltSlideshowFadeOut() const { return fadeOut; }
+    void setFltSlideshowFadeOut(float seconds) { fadeOut = sanitizedSeconds(seconds); }
+    int nTimelineStyle() const { return timelineStyle; }
+    void setNTimelineStyle(int style) { timelineStyle = style; }
+    int nTimelinePixelPerSecond() const { return pixelsPerSecond; }
+    void setNTimelinePixelPerSecond(int value) { pixelsPerSecond = value; }
+    quint64 nCurrentSlideItem() const { return currentSlideItem.load(); }
+    void setNCurrentSlideItem(quint64 index) { currentSlideItem = index; }
+    std::shared_ptr<ProjectAudioMixer> audioMixer() const;
+    void setAudioMixer(std::shared_ptr<ProjectAudioMixer> mixer);
+    std::shared_ptr<ProjectDirector> director() const;
+    void setDirector(std::shared_ptr<ProjectDirector> director);
+
+private:
+    struct ArchiveSnapshot;
+    void assignFolder(const QString& folder);
+    bool writeArchive(QString* error);
+    void fitFreeSlides(const std::vector<SlideItemRef>& slides, float music, float fixed, int freeCount,
+                       bool lastIsFree);
+
+    mutable std::mutex mutex; // the arrays, paths, title and share options
+    std::vector<SlideItemRef> slides;
+    std::vector<MusicItemRef> songs;
+    std::vector<MusicItemRef> audioLayers;
+    std::vector<SlideItemRef> textLayers;
+    QString bundlePath, contentsPath, title;
+    QVariantMap shareOptions;
+    std::shared_ptr<ProjectAudioMixer> mixer;
+    std::shared_ptr<ProjectDirector> player;
+
+    QString fileVersion = QStringLiteral("1.0.0");
+    QString projectFolderBase;
+    std::shared_ptr<SlideshowThemeManager> themeManager;
+    bool playLoop = true;
+    float photoDuration = 4.0f;
+    float transitionDuration = 2.0f;
+    bool applyTransitionToAll = false;
+    int screenWidth = 1920;
+    int screenHeight = 1080;
+    std::atomic<bool> dirty{false};
+    QVariantMap blankImageFont;
+    QVariantMap subTitleFont;
+    bool musicSlideshow = false;
+    int viewRect[4] = {1280, 720, 0, 0};
+    std::atomic<int> currentStatus{0};
+    QVariantMap fileRefreshDate;
+    QString themeBackground;
+    bool backgroundMusicLoop = true;
+    std::atomic<bool> exportCancelled{false};
+    bool tvSystemPAL = false;
+    bool dvdAspect16_9 = false;
+    std::atomic<bool> encoding{false};
+    float volumeWhenPhotos = kDefaultVolumeWhenPhotos;
+    float volumeWhenVideos = kDefaultVolumeWhenVideos;
+    float fadeIn = 0.0f;
+    float fadeOut = 0.0f;
+    int timelineStyle = 0;
+    int pixelsPerSecond = 28;
+    std::atomic<quint64> currentSlideItem{0};
+};
+
+using SlideshowProjectRef = std::shared_ptr<SlideshowProject>;

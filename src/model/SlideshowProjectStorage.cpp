@@ -1,0 +1,325 @@
+// The project on disk: its folder, its archive, the user defaults that remember it, and the fixed
+// paths the exports share.
+#include "model/ModelClasses.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/FileUtils.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
+#include "platform/foundation/UserDefaults.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace {
+
+const QString kLastProjectBundlePath = QStringLiteral("LastProjectBundlePath");
+const QString kOutputVideoPath = QStringLiteral("OutputVideoPath");
+const QString kOutputVideoFormat = QStringLiteral("OutputVideoFormat");
+const QString kTempPrefix = QStringLiteral("10468DAE-4D11-4C1B-893C-A7C0DF8AA810");
+const QString kVideosFolder = QStringLiteral("videos");
+
+void setError(QString* error, const QString& message) {
+    if (error)
+        *error = message;
+}
+
+bool isFolder(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && info.isDir();
+}
+
+// Sizes truncated to whole pixels for file names, never undefined for odd values.
+int wholePixels(double value) {
+    if (!(value > 0.0))
+        return 0;
+    return value >= 1e9 ? 1000000000 : int(value);
+}
+
+// Seconds since 1 January 2001 (UTC), the reference date of the copy names of songs.
+double secondsSinceReferenceDate() {
+    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
+}
+
+// Makes a new folder that did not exist before: "<parent>/<name>.<ext>", else "<name>-1.<ext>", ...
+QString makeFreshFolder(const QString& parent, const QString& name, const QString& extension) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = platform::firstFreePath(parent, name, extension);
+        if (candidate.isEmpty())
+            return QString();
+        if (QDir().mkdir(candidate))
+            return candidate;
+        if (!QFileInfo::exists(candidate))
+            return QString(); // not a race with another maker: the parent is not writable
+    }
+    return QString();
+}
+
+} // namespace
+
+QString SlideshowProject::appDocFullPath() {
+    const QString folder = platform::paths::applicationFolder();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString SlideshowProject::fileNameForTitle(const QString& title) {
+    return platform::sanitizedFileName(title, tr_("New Project"));
+}
+
+void SlideshowProject::assignFolder(const QString& folder) {
+    std::lock_guard lock(mutex);
+    bundlePath = folder;
+    contentsPath = folder + "/" + contentFolderName();
+}
+
+SlideshowProjectRef SlideshowProject::createNewBundleProject(const QString& title, QString* error) {
+    const QString parent = appDocFullPath();
+    const QString folder = isFolder(parent)
+                               ? makeFreshFolder(parent, fileNameForTitle(title), "." + docExtenstionName())
+                               : QString();
+    if (folder.isEmpty() || !QDir().mkpath(folder + "/" + contentFolderName())) {
+        setError(error, tr_("The project folder could not be created in %1.").arg(parent));
+        return nullptr;
+    }
+    auto project = std::make_shared<SlideshowProject>();
+    project->assignFolder(folder);
+    copyDefaultMP3FileToPackage(project);
+    // Written at once: a folder without its archive is not a project, and would be lost to the next start.
+    if (!project->saveProjectToFile(error)) {
+        QDir(folder).removeRecursively();
+        return nullptr;
+    }
+    return project;
+}
+
+bool SlideshowProject::isValidProjectBundle(const QString& path) {
+    if (path.isEmpty() || !isFolder(path))
+        return false;
+    const QFileInfo archive(path + "/" + shortFileName());
+    return archive.exists() && !archive.isDir() && isFolder(path + "/" + contentFolderName());
+}
+
+SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QString* error) {
+    if (!isValidProjectBundle(path)) {
+        setError(error, tr_("\"%1\" is not a Vistrelle project.").arg(path));
+        return nullptr;
+    }
+    registerModelClasses();
+    QString message;
+    const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(folder + "/" + shortFileName(), &message);
+    auto project = std::dynamic_pointer_cast<SlideshowProject>(root);
+    if (!project) {
+        setError(error, tr_("The project \"%1\" could not be read: %2")
+                            .arg(path, message.isEmpty() ? tr_("it holds no project.") : message));
+        return nullptr;
+    }
+    project->assignFolder(folder);
+    QDir().mkpath(project->strMacProjectBundleContentsPath());
+    for (const auto& slide : project->slideshowArray())
+        project->themeManger()->setSlideItemFromCurrentTheme(*slide);
+    project->calcSlideItemsPhotoTransitionDuration();
+    project->setBIsDirty(false);
+    return project;
+}
+
+bool SlideshowProject::saveProjectToFile(QString* error) {
+    // Cleared first, so that an edit made while the archive is written marks the project again.
+    setBIsDirty(false);
+    if (!writeArchive(error)) {
+        setBIsDirty(true);
+        return false;
+    }
+    return true;
+}
+
+bool SlideshowProject::writeArchive(QString* error) {
+    const QString path = getProjectFullFileName();
+    if (path.isEmpty()) {
+        setError(error, tr_("The project has no folder to be saved in."));
+        return false;
+    }
+    auto self = weak_from_this().lock();
+    if (!self) {
+        setError(error, tr_("The project cannot be saved."));
+        return false;
+    }
+    return platform::KeyedArchiver::archiveRootObject(self, path, error);
+}
+
+QString SlideshowProject::getProjectFullFileName() const {
+    const QString folder = strMacProjectBundleFullPath();
+    return folder.isEmpty() ? QString() : folder + "/" + shortFileName();
+}
+
+bool SlideshowProject::loadProjectFromFile(QString* error) {
+    auto project = loadBundleProject(strMacProjectBundleFullPath(), error);
+    if (!project)
+        return false;
+    retainProject(project);
+    return true;
+}
+
+void SlideshowProject::copyDefaultMP3FileToPackage(const SlideshowProjectRef& project) {
+    if (!project || !project->musicArray().empty())
+        return;
+    QString source = platform::paths::pathForResource("default", "mp3");
+    if (source.isEmpty())
+        source = platform::paths::resourceFolder() + "/default.mp3";
+    const QFileInfo info(source);
+    const QString name = info.completeBaseName();
+    const QString copyName =
+        name + "-" + QString::number(secondsSinceReferenceDate(), 'f', 2) + "." + info.suffix();
+    QFile::copy(source, project->strMacProjectBundleContentsPath() + "/" + copyName);
+    auto song = std::make_shared<MusicItem>();
+    song->addEntriesFromDictionary({{"filePath", source},
+                                    {"pureFileName", copyName},
+                                    {"titleFromFileName", name},
+                                    {"musicSource", "bundleDefaultMusic"}});
+    project->addMusicItem(song);
+}
+
+QString SlideshowProject::strProjectVideoFileDirectory() const {
+    const QString contents = strMacProjectBundleContentsPath();
+    if (contents.isEmpty())
+        return QString();
+    const QString folder = contents + "/" + kVideosFolder;
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QString SlideshowProject::createVideoFilePathInProjectFromSource(const QString& source) const {
+    const QString folder = strProjectVideoFileDirectory();
+    if (folder.isEmpty() || source.isEmpty())
+        return QString();
+    const QFileInfo info(source);
+    const QString name = platform::sanitizedFileName(info.completeBaseName(), tr_("Video"));
+    return platform::firstFreePath(folder, name, info.suffix().isEmpty() ? QString() : "." + info.suffix());
+}
+
+QString SlideshowProject::homeDirectory() {
+    return platform::paths::documentsFolder();
+}
+
+// ---- path conversions relative to the Documents folder
+
+QString SlideshowProject::convertFilePathToApp(const QString& path) {
+    if (path.contains(".app"))
+        return path;
+    const QString documents = homeDirectory();
+    const QString marker = QFileInfo(documents).fileName() + "/";
+    const int at = path.indexOf(marker);
+    if (at >= 0)
+        return documents + "/" + path.mid(at + marker.size());
+    return path.startsWith('/') ? documents + path : documents + "/" + path;
+}
+
+QString SlideshowProject::getShortFilePathRelativeRootFolder(const QString& path) {
+    if (path.contains(".app"))
+        return path;
+    const QString marker = QFileInfo(homeDirectory()).fileName() + "/";
+    const int at = path.indexOf(marker);
+    if (at >= 0)
+        return path.mid(at + marker.size());
+    return path.startsWith('/') ? path.mid(1) : path;
+}
+
+QString SlideshowProject::getShortFilePathRelativeProjectBundleFolder(const QString& path) {
+    if (path.contains(".app"))
+        return path;
+    const QString marker = "." + docExtenstionName() + "/";
+    const int at = path.indexOf(marker);
+    if (at >= 0)
+        return path.mid(at + marker.size());
+    return path.startsWith('/') ? path.mid(1) : path;
+}
+
+// ---- user defaults
+
+QString SlideshowProject::strLastProjectBundlePath() {
+    return platform::UserDefaults::standard().string(kLastProjectBundlePath);
+}
+
+namespace {
+void storeDefault(const QString& key, const QString& value) {
+    if (value.isEmpty())
+        return;
+    auto& defaults = platform::UserDefaults::standard();
+    defaults.setValue(key, value);
+    defaults.synchronize();
+}
+} // namespace
+
+void SlideshowProject::setStrLastProjectBundlePath(const QString& path) {
+    storeDefault(kLastProjectBundlePath, path);
+}
+void SlideshowProject::setStrOutputVideoPath(const QString& path) {
+    storeDefault(kOutputVideoPath, path);
+}
+void SlideshowProject::setStrVideoOutputFormat(const QString& format) {
+    storeDefault(kOutputVideoFormat, format);
+}
+
+QString SlideshowProject::strOutputVideoPath() {
+    const QString path = platform::UserDefaults::standard().string(kOutputVideoPath);
+    return path.isEmpty() ? appDocFullPath() : path;
+}
+
+QString SlideshowProject::strVideoOutputFormat() {
+    const QString format = platform::UserDefaults::standard().string(kOutputVideoFormat);
+    return format.isEmpty() ? QStringLiteral("MP4") : format;
+}
+
+// ---- export paths
+
+QString SlideshowProject::strProjectTempDirectoryBase() {
+    // The private per-user temporary folder: fixed names in a shared /tmp could be planted by others.
+    return platform::paths::temporaryFolder();
+}
+
+QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {
+    const QString base = strProjectTempDirectoryBase();
+    if (base.isEmpty())
+        return QString();
+    const QString extension = strVideoOutputFormat() == "MOV" ? QStringLiteral("mov") : QStringLiteral("mp4");
+    return QStringLiteral("%1/%2_video_%3x%4.%5")
+        .arg(base, kTempPrefix)
+        .arg(wholePixels(size.width()))
+        .arg(wholePixels(size.height()))
+        .arg(extension);
+}
+
+QString SlideshowProject::strTempM4AAudioFullPath() {
+    const QString base = strProjectTempDirectoryBase();
+    return base.isEmpty() ? QString() : base + "/" + kTempPrefix + "_temp_audio.m4a";
+}
+
+QString SlideshowProject::copyEncodedMovieFileForExport(QString* error) {
+    const auto project = currentMainProject();
+    if (!project) {
+        setError(error, tr_("No project is open."));
+        return QString();
+    }
+    const QString source = project->strEncodingVideoFilePath(sizeVideoOutput());
+    const QString folder = strOutputVideoPath();
+    QDir().mkpath(folder);
+    const QString extension = platform::sanitizedFileName(strVideoOutputFormat().toLower(), "mp4");
+    const QString target =
+        platform::firstFreePath(folder, fileNameForTitle(project->strProjectTitle()), "." + extension);
+    QString message;
+    if (source.isEmpty() || target.isEmpty() || !platform::moveItem(source, target, &message)) {
+        setError(error, tr_("The movie could not be moved to %1: %2").arg(folder, message));
+        return QString();
+    }
+    return target;
+}
+
+QString SlideshowProject::bundleIdentifierForApplication() {
+    return platform::paths::bundleIdentifier();
+}

@@ -1,0 +1,354 @@
+// The project's timeline arithmetic: frame layout, totals, start times, fitting to the music,
+// timeline rectangles and the removal of missing files.
+#include "model/MainWindowServices.h"
+#include "model/ProjectCollaborators.h"
+#include "model/SlideshowProject.h"
+#include "model/VideoSlideItem.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cmath>
+
+namespace {
+
+constexpr quint64 kMaxFrame = quint64(std::numeric_limits<qint64>::max());
+
+// x truncated into a frame count, without the undefined behaviour of negative or huge values.
+quint64 truncatedFrames(double x) {
+    if (!(x > 0.0))
+        return 0;
+    if (x >= double(kMaxFrame))
+        return kMaxFrame;
+    return quint64(x);
+}
+
+// The layout's rounding: the single-precision product plus one half, truncated.
+quint64 nearestFrame(float product) {
+    return truncatedFrames(double(product) + 0.5);
+}
+
+quint64 saturatingAdd(quint64 a, quint64 b) {
+    return (a > kMaxFrame - std::min(b, kMaxFrame)) ? kMaxFrame : a + b;
+}
+
+bool isFixedSlide(const SlideItem& slide) {
+    return slide.bCustomDurationFlag() || slide.itemType() == SlideItem::kItemTypeVideo;
+}
+
+QVariantMap fittingResult(const char* failType, const char* description) {
+    return {{"failType", QString::fromLatin1(failType)},
+            {"desc", tr_(description)},
+            {"result", qstrcmp(failType, "Success") == 0}};
+}
+
+} // namespace
+
+// ---- durations and frames
+
+int SlideshowProject::nPhotoDurationFrameCount() const {
+    return int(std::trunc(photoDuration * float(ulFrameRate())));
+}
+
+int SlideshowProject::nTransitionDurationFrameCount() const {
+    return int(std::trunc(transitionDuration * float(ulFrameRate())));
+}
+
+quint64 SlideshowProject::nFrameSlideshowFadeIn() const {
+    return nearestFrame(fadeIn * float(ulFrameRate()));
+}
+
+quint64 SlideshowProject::nFrameSlideshowFadeOut() const {
+    return nearestFrame(fadeOut * float(ulFrameRate()));
+}
+
+bool SlideshowProject::calcSlideItemsPhotoTransitionDuration(const std::vector<SlideItemRef>& items) const {
+    // Each boundary is the running time rounded, so the rounding of single durations never adds up.
+    const float rate = float(ulFrameRate());
+    float t = fadeIn;
+    quint64 start = nFrameSlideshowFadeIn();
+    for (const auto& slide : items) {
+        slide->customSetnItemStartFrameIndex(start);
+        t += slide->fSecPhotoDuration();
+        const quint64 photoEnd = std::max(start, nearestFrame(t * rate));
+        slide->customSetnPhotoDuration(photoEnd - start);
+        t += slide->fSecTransitionDuration();
+        const quint64 next = std::max(photoEnd, nearestFrame(t * rate));
+        slide->customSetnTransitionDuration(next - photoEnd);
+        start = next;
+    }
+    return true;
+}
+
+bool SlideshowProject::calcSlideItemsPhotoTransitionDuration() const {
+    return calcSlideItemsPhotoTransitionDuration(slideshowArray());
+}
+
+quint64 SlideshowProject::totalFrameCountFromArray(const std::vector<SlideItemRef>& items) const {
+    // Frame counts that were never laid out would read as huge numbers; lay them out first.
+    if (std::any_of(items.begin(), items.end(), [](const SlideItemRef& s) { return !s->framesComputed(); }))
+        calcSlideItemsPhotoTransitionDuration(items);
+    quint64 total = nFrameSlideshowFadeIn();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        total = saturatingAdd(total, items[i]->nPhotoDuration());
+        if (i + 1 < items.size())
+            total = saturatingAdd(total, items[i]->nTransitionDuration());
+    }
+    return saturatingAdd(total, nFrameSlideshowFadeOut());
+}
+
+quint64 SlideshowProject::totalFrameCount() const {
+    return totalFrameCountFromArray(slideshowArray());
+}
+
+double SlideshowProject::slideshowTotalDuration() const {
+    const auto items = slideshowArray();
+    double total = fadeIn;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        total += items[i]->fSecPhotoDuration();
+        if (i + 1 < items.size())
+            total += items[i]->fSecTransitionDuration();
+    }
+    return total + fadeOut;
+}
+
+double SlideshowProject::musicTotalDuration() const {
+    const QString contents = strMacProjectBundleContentsPath();
+    double total = 0.0;
+    for (const auto& song : musicArray())
+        total += song->durationIn(contents);
+    return total;
+}
+
+bool SlideshowProject::doesSyncMusicAndSlideshowDuration() const {
+    return std::fabs(musicTotalDuration() - slideshowTotalDuration()) < 2.1;
+}
+
+float SlideshowProject::getSlideStartTime(std::size_t index) const {
+    const auto items = slideshowArray();
+    if (index >= items.size())
+        return 0.0f;
+    float start = fadeIn;
+    for (std::size_t i = 0; i < index; ++i)
+        start += items[i]->fSecPhotoDuration() + items[i]->fSecTransitionDuration();
+    return start;
+}
+
+float SlideshowProject::getSlideAudioStartTime(std::size_t index) const {
+    const auto items = slideshowArray();
+    if (index >= items.size())
+        return 0.0f;
+    float start = fadeIn;
+    for (std::size_t i = 0; i < index; ++i) {
+        start += items[i]->fSecPhotoDuration();
+        if (i + 1 < index)
+            start += items[i]->fSecTransitionDuration();
+    }
+    return start;
+}
+
+QString SlideshowProject::getSongTitle(int index) const {
+    const auto items = musicArray();
+    if (index < 0 || std::size_t(index) >= items.size())
+        return QString();
+    return items[std::size_t(index)]->strTitle();
+}
+
+QString SlideshowProject::timeToString(float seconds, bool wide, bool trim) {
+    return MusicItem::timeToString(double(seconds), wide, trim);
+}
+
+// ---- fitting the photos to the music
+
+QVariantMap SlideshowProject::syncMusicAndSlideshowDuration() {
+    const auto items = slideshowArray();
+    auto answer = [&](const char* failType, const char* description) {
+        calcSlideItemsPhotoTransitionDuration(items);
+        return fittingResult(failType, description);
+    };
+    if (items.empty())
+        return answer("NoPhotos", "Please add at least 3 photos to get started!");
+    if (musicArray().empty())
+        return answer("NoMusic", "Please add 1 song to get started!");
+    const float music = float(musicTotalDuration());
+    int freeCount = 0;
+    std::size_t lastFree = 0;
+    float fixed = 0.0f;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (!isFixedSlide(*items[i])) {
+            ++freeCount;
+            lastFree = i;
+            continue;
+        }
+        fixed += items[i]->fSecPhotoDuration();
+        if (i + 1 < items.size())
+            fixed += items[i]->fSecTransitionDuration();
+    }
+    if (freeCount == 0)
+        return answer("LockedDuration", "The duration of all photos are locked!");
+    if (!(float(freeCount) <= music - fixed))
+        return answer("DurationBKMusicTooShort", "The duration of background music is too short!");
+    fitFreeSlides(items, music, fixed, freeCount, lastFree + 1 == items.size());
+    setBIsDirty(true);
+    return answer("Success", "The slideshow duration was synchronized successfully with music duration!");
+}
+
+void SlideshowProject::fitFreeSlides(const std::vector<SlideItemRef>& items, float music, float fixed,
+                                     int freeCount, bool lastIsFree) {
+    const float per = (music - fixed) / float(freeCount);
+    // The fitting counts in frames of 30 per second whatever the output frame rate.
+    const qint64 frames = qint64(truncatedFrames(per * 30.0f));
+    const qint64 transitionFrames = frames / 3;
+    const qint64 photoFrames = frames - transitionFrames;
+    const float transition = float(transitionFrames) / 30.0f;
+    const float photo = float(photoFrames) / 30.0f;
+    // The last slide's transition is not shown; when that slide is free its frames are handed out.
+    const qint64 leftover = lastIsFree ? transitionFrames : 0;
+    const qint64 share = lastIsFree ? leftover / freeCount : 0;
+
+    float ideal = 0.0f, laidOut = 0.0f;
+    std::vector<SlideItem*> freeSlides;
+    for (const auto& slide : items) {
+        const float length = slide->fSecPhotoDuration() + slide->fSecTransitionDuration();
+        if (isFixedSlide(*slide)) {
+            ideal += length;
+            laidOut += length;
+            continue;
+        }
+        freeSlides.push_back(slide.get());
+        ideal += per;
+        const float end = laidOut + photo + transition;
+        float photoSeconds = photo;
+        if (ideal > end) {
+            const qint64 behind = qint64(truncatedFrames((ideal - end) * 30.0f));
+            if (behind > 0)
+                photoSeconds = float(photoFrames + behind) / 30.0f;
+        }
+        slide->customSetDurations(photoSeconds, transition);
+        laidOut += photoSeconds + transition;
+    }
+    if (leftover <= 0)
+        return;
+    auto grow = [](SlideItem* slide, qint64 extraFrames) {
+        slide->customSetDurations(slide->fSecPhotoDuration() + float(extraFrames) / 30.0f,
+                                  slide->fSecTransitionDuration());
+    };
+    if (share >= 1) {
+        for (SlideItem* slide : freeSlides)
+            grow(slide, share);
+        grow(freeSlides.back(), leftover % freeCount);
+    } else {
+        for (qint64 i = 0; i < leftover && i < qint64(freeSlides.size()); ++i)
+            grow(freeSlides[std::size_t(i)], 1);
+    }
+}
+
+// ---- timeline and playback
+
+void SlideshowProject::updateTimelineItemsPosition() {
+    const int style = nTimelineStyle();
+    if (style != 0 && style != 1)
+        return;
+    const auto items = slideshowArray();
+    const float k = float(nTimelinePixelPerSecond());
+    float running = 0.0f;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        SlideItem& slide = *items[i];
+        const float length = slide.fSecPhotoDuration() + slide.fSecTransitionDuration();
+        const double x = 170.0 * double(i);
+        slide.setFSecStartTimePosition(running);
+        if (style == 0) {
+            slide.setTimelineRect(QRectF(x, 70, 170, 100));
+            slide.setRectPhotoDuration(QRectF(x, 64, 100, 15));
+            slide.setRectTransitionDuration(QRectF(x + 104, 85, 60, 15));
+            slide.setRectTransitionIcon(QRectF(x + 104, 100, 60, 60));
+        } else {
+            slide.setTimelineRect(QRectF(k * running, 70, k * length, 100));
+        }
+        running += length;
+    }
+
+    const float rate = float(ulFrameRate());
+    auto xOf = [&](float seconds) {
+        const quint64 frame = truncatedFrames(double(seconds * rate));
+        MainWindowServices* services = MainWindowServices::current();
+        return services ? services->getTimelineXPositionFromFrame(frame)
+                        : timelineXPositionFromFrame(items, frame);
+    };
+    auto layerRect = [&](float start, float end, double y, double cellHeight) {
+        if (style == 1)
+            return QRectF(k * start, y, k * end - k * start, 20);
+        const float x0 = xOf(start), x1 = xOf(end);
+        return QRectF(x0, y, x1 - x0, cellHeight);
+    };
+    for (const auto& layer : textLayerArray()) {
+        const float start = layer->fSecStartTimePosition();
+        const float end = start + layer->fSecPhotoDuration() + layer->fSecTransitionDuration();
+        layer->setTimelineRect(layerRect(start, end, 175, 20));
+    }
+    const QString contents = strMacProjectBundleContentsPath();
+    for (const auto& layer : audioLayerArray()) {
+        const float start = layer->fStartPosition();
+        const float end = start + float(layer->durationIn(contents));
+        layer->setTimelineRect(layerRect(start, end, 45, -5));
+    }
+}
+
+void SlideshowProject::ClearAllAudioLayerSelectedState() {
+    for (const auto& layer : audioLayerArray())
+        layer->setBSelectedState(false);
+    ClearAllTextLayerSelectedState();
+}
+
+void SlideshowProject::ClearAllTextLayerSelectedState() {
+    for (const auto& layer : textLayerArray())
+        layer->setBSelectedState(false);
+}
+
+void SlideshowProject::resetPlayerToBegin() {
+    if (auto audio = audioMixer())
+        audio->seekToBegin();
+    for (const auto& slide : slideshowArray())
+        if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
+            clip->resetVideoItem();
+    if (auto player = director())
+        player->resetDirector();
+}
+
+void SlideshowProject::resetAllSlidesCustimzedDurationFlag() {
+    for (const auto& slide : slideshowArray())
+        slide->setBCustomDurationFlag(false);
+    setBIsDirty(true);
+}
+
+void SlideshowProject::checkItemVaild() {
+    const QString contents = strMacProjectBundleContentsPath();
+    auto missing = [](const QString& path) { return path.isEmpty() || !QFileInfo::exists(path); };
+    bool removed = false;
+    {
+        std::lock_guard lock(mutex);
+        const std::size_t slideCountBefore = slides.size(), songCountBefore = songs.size();
+        std::erase_if(slides,
+                      [&](const SlideItemRef& slide) { return missing(slide->fileNameIn(contents)); });
+        std::erase_if(songs,
+                      [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
+        removed = slides.size() != slideCountBefore || songs.size() != songCountBefore;
+    }
+    if (removed)
+        setBIsDirty(true);
+    calcSlideItemsPhotoTransitionDuration();
+}
+
+QString SlideshowProject::stringWithUUID() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString SlideshowProject::strProjectBundleName() const {
+    const QString folder = strMacProjectBundleFullPath();
+    if (folder.isEmpty())
+        return QString();
+    QString name = QFileInfo(folder).fileName();
+    name.remove(docExtenstionName(), Qt::CaseInsensitive);
+    return name;
+}

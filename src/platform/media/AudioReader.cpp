@@ -1,0 +1,329 @@
+#include "platform/media/AudioReader.h"
+
+#include "platform/media/LibavSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace platform::media {
+
+using namespace detail;
+
+namespace {
+constexpr int64_t kNone = std::numeric_limits<int64_t>::min();
+// Decoding starts this far before a seek's target so that the decoder has settled when the target comes.
+constexpr double kSeekPreroll = 0.25;
+constexpr int kMaxConsecutiveBadPackets = 64;
+} // namespace
+
+struct AudioReader::Impl {
+    QString path;
+    QString error;
+    InputPtr input;
+    CodecContextPtr decoder;
+    ResamplerPtr resampler;
+    AVChannelLayout resamplerLayout{};
+    int resamplerFormat = -1;
+    int resamplerRate = 0;
+    PacketPtr packet;
+    FramePtr frame;
+    const AVStream* stream = nullptr;
+
+    std::vector<float> pending; // converted frames not yet handed out
+    size_t pendingOffset = 0;   // in samples
+    int64_t position = 0;       // output index of the next frame handed out
+    int64_t nextIndex = 0;     // output index of the next frame the resampler yields; kNone: from a timestamp
+    int64_t dropUntil = kNone; // frames before this index are discarded (after a seek)
+    int64_t produced = 0;
+    bool inputEnded = false;
+    bool ended = false;
+    bool failed = false;
+    int readError = 0;
+    int badPackets = 0;
+
+    ~Impl() { av_channel_layout_uninit(&resamplerLayout); }
+
+    bool fail(const QString& message) {
+        error = message;
+        failed = true;
+        return false;
+    }
+
+    bool openFile() {
+        error.clear();
+        failed = ended = inputEnded = false;
+        readError = badPackets = 0;
+        produced = 0;
+        pending.clear();
+        pendingOffset = 0;
+        resampler.reset();
+        input = openInput(path, &error);
+        if (!input)
+            return fail(error);
+        stream = nullptr;
+        for (unsigned i = 0; i < input->nb_streams && !stream; ++i)
+            if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+                stream = input->streams[i];
+        if (!stream)
+            return fail(QStringLiteral("\"%1\" holds no sound").arg(path));
+        decoder = openDecoder(stream, &error);
+        if (!decoder)
+            return fail(error);
+        packet = makePacket();
+        frame = makeFrame();
+        return true;
+    }
+
+    bool seekTo(const MediaTime& time) {
+        const double seconds = time.isValid() ? std::max(time.seconds(), 0.0) : 0.0;
+        if (!openFile())
+            return false;
+        const int64_t target = std::llround(seconds * kSampleRate);
+        position = target;
+        nextIndex = 0;
+        dropUntil = target > 0 ? target : kNone;
+        if (seconds - kSeekPreroll <= 0.0)
+            return true;
+        const int64_t origin = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+        const int64_t stamp = origin + av_rescale_q(std::llround((seconds - kSeekPreroll) * 1000000.0),
+                                                    AVRational{1, 1000000}, stream->time_base);
+        if (av_seek_frame(input.get(), stream->index, stamp, AVSEEK_FLAG_BACKWARD) >= 0) {
+            avcodec_flush_buffers(decoder.get());
+            nextIndex = kNone;
+        } else if (!openFile()) { // a file that cannot seek is decoded from its start and cut
+            return false;
+        }
+        return true;
+    }
+
+    bool configureResampler(const AVFrame* source) {
+        const bool same = resampler && resamplerFormat == source->format &&
+                          resamplerRate == source->sample_rate &&
+                          av_channel_layout_compare(&resamplerLayout, &source->ch_layout) == 0;
+        if (same)
+            return true;
+        AVChannelLayout inLayout{};
+        if (source->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || source->ch_layout.nb_channels <= 0)
+            av_channel_layout_default(&inLayout, std::max(source->ch_layout.nb_channels, 1));
+        else
+            av_channel_layout_copy(&inLayout, &source->ch_layout);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        SwrContext* raw = nullptr;
+        int err =
+            swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, kSampleRate, &inLayout,
+                                static_cast<AVSampleFormat>(source->format), source->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&inLayout);
+        ResamplerPtr created(raw);
+        if (err >= 0)
+            err = swr_init(created.get());
+        if (err < 0)
+            return fail(avFailure(QStringLiteral("Cannot convert the sound of \"%1\"").arg(path), err));
+        flushResampler(); // what the old one still holds belongs before the new frames
+        resampler = std::move(created);
+        resamplerFormat = source->format;
+        resamplerRate = source->sample_rate;
+        av_channel_layout_uninit(&resamplerLayout);
+        av_channel_layout_copy(&resamplerLayout, &source->ch_layout);
+        return true;
+    }
+
+    void append(const float* data, int frames) {
+        if (frames <= 0)
+            return;
+        if (nextIndex == kNone)
+            nextIndex = dropUntil == kNone ? 0 : dropUntil;
+        const int64_t start = nextIndex;
+        nextIndex += frames;
+        if (dropUntil != kNone) {
+            if (start > dropUntil) // the seek landed after the target: silence stands in for the gap
+                pending.insert(pending.end(), static_cast<size_t>(start - dropUntil) * kChannels, 0.0f);
+            const int64_t skip = std::clamp<int64_t>(dropUntil - start, 0, frames);
+            if (skip == frames)
+                return;
+            data += skip * kChannels;
+            frames -= static_cast<int>(skip);
+            dropUntil = kNone;
+        }
+        pending.insert(pending.end(), data, data + static_cast<size_t>(frames) * kChannels);
+        produced += frames;
+    }
+
+    // MP4 files mark the padding of the last AAC frame only by that packet's shorter duration.
+    int usableSamples(const AVFrame* source) const {
+        if (source->pkt_duration <= 0 || source->sample_rate <= 0)
+            return source->nb_samples;
+        const int64_t declared =
+            av_rescale_q(source->pkt_duration, stream->time_base, AVRational{1, source->sample_rate});
+        return declared > 0 && declared < source->nb_samples ? static_cast<int>(declared)
+                                                             : source->nb_samples;
+    }
+
+    bool convert(const AVFrame* source) {
+        if (!configureResampler(source))
+            return false;
+        if (nextIndex == kNone && source->best_effort_timestamp != AV_NOPTS_VALUE)
+            nextIndex = std::llround(streamSeconds(stream, source->best_effort_timestamp) * kSampleRate);
+        const int usable = usableSamples(source);
+        const int capacity = swr_get_out_samples(resampler.get(), usable);
+        std::vector<float> converted(static_cast<size_t>(std::max(capacity, 0)) * kChannels);
+        auto* out = reinterpret_cast<uint8_t*>(converted.data());
+        const int frames = swr_convert(resampler.get(), &out, capacity,
+                                       const_cast<const uint8_t**>(source->extended_data), usable);
+        if (frames < 0)
+            return fail(avFailure(QStringLiteral("Cannot convert the sound of \"%1\"").arg(path), frames));
+        append(converted.data(), frames);
+        return true;
+    }
+
+    void flushResampler() {
+        if (!resampler)
+            return;
+        const int capacity = swr_get_out_samples(resampler.get(), 0);
+        if (capacity <= 0)
+            return;
+        std::vector<float> converted(static_cast<size_t>(capacity) * kChannels);
+        auto* out = reinterpret_cast<uint8_t*>(converted.data());
+        const int frames = swr_convert(resampler.get(), &out, capacity, nullptr, 0);
+        append(converted.data(), frames);
+    }
+
+    // Feeds the decoder one packet of the stream, or the end of the input.
+    bool feedDecoder() {
+        if (inputEnded)
+            return true;
+        const int err = av_read_frame(input.get(), packet.get());
+        if (err < 0) {
+            // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
+            readError = err;
+            inputEnded = true;
+            avcodec_send_packet(decoder.get(), nullptr);
+            return true;
+        }
+        if (packet->stream_index == stream->index) {
+            const int sent = avcodec_send_packet(decoder.get(), packet.get());
+            badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
+            if (badPackets > kMaxConsecutiveBadPackets) {
+                av_packet_unref(packet.get());
+                return fail(avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), sent));
+            }
+        }
+        av_packet_unref(packet.get());
+        return true;
+    }
+
+    // Decodes until at least one more frame has been converted or the sound has ended.
+    bool decodeMore() {
+        while (!ended && !failed) {
+            const int err = avcodec_receive_frame(decoder.get(), frame.get());
+            if (err == 0) {
+                const bool ok = convert(frame.get());
+                av_frame_unref(frame.get());
+                return ok;
+            }
+            if (err == AVERROR_EOF) {
+                flushResampler();
+                ended = true;
+                if (produced == 0 && readError < 0 && readError != AVERROR_EOF)
+                    return fail(
+                        avFailure(QStringLiteral("Cannot read the sound of \"%1\"").arg(path), readError));
+                return false;
+            }
+            if (err != AVERROR(EAGAIN))
+                return fail(avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), err));
+            if (!feedDecoder())
+                return false;
+        }
+        return false;
+    }
+
+    size_t pendingFrames() const { return (pending.size() - pendingOffset) / kChannels; }
+
+    int readFloat(float* out, int maxFrames) {
+        if (!input || failed)
+            return -1;
+        while (pendingFrames() < static_cast<size_t>(maxFrames) && decodeMore()) {
+        }
+        if (failed)
+            return -1;
+        const int frames = static_cast<int>(std::min<size_t>(pendingFrames(), std::max(maxFrames, 0)));
+        std::copy_n(pending.begin() + static_cast<ptrdiff_t>(pendingOffset), frames * kChannels, out);
+        pendingOffset += static_cast<size_t>(frames) * kChannels;
+        if (pendingOffset > pending.size() / 2) {
+            pending.erase(pending.begin(), pending.begin() + static_cast<ptrdiff_t>(pendingOffset));
+            pendingOffset = 0;
+        }
+        position += frames;
+        return frames;
+    }
+};
+
+AudioReader::AudioReader() : d(std::make_unique<Impl>()) {}
+
+AudioReader::~AudioReader() = default;
+
+bool AudioReader::open(const QString& path, const MediaTime& start) {
+    close();
+    d->path = path;
+    if (d->seekTo(start))
+        return true;
+    const QString error = d->error;
+    close();
+    d->error = error;
+    return false;
+}
+
+void AudioReader::close() {
+    d = std::make_unique<Impl>();
+}
+
+bool AudioReader::isOpen() const {
+    return d->input != nullptr;
+}
+
+bool AudioReader::seek(const MediaTime& time) {
+    if (d->path.isEmpty()) {
+        d->error = QStringLiteral("No file is open");
+        return false;
+    }
+    return d->seekTo(time);
+}
+
+int64_t AudioReader::position() const {
+    return d->position;
+}
+
+int AudioReader::read(float* interleaved, int maxFrames) {
+    if (!d->input && d->error.isEmpty())
+        d->error = QStringLiteral("No file is open");
+    return d->readFloat(interleaved, maxFrames);
+}
+
+int AudioReader::read(int16_t* interleaved, int maxFrames) {
+    std::vector<float> buffer(static_cast<size_t>(std::max(maxFrames, 0)) * kChannels);
+    const int frames = read(buffer.data(), maxFrames);
+    for (int i = 0; i < frames * kChannels; ++i) {
+        const float scaled = std::nearbyint(buffer[static_cast<size_t>(i)] * 32768.0f);
+        interleaved[i] = static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
+    }
+    return frames;
+}
+
+bool AudioReader::atEnd() const {
+    return !d->input || d->failed || (d->ended && d->pendingFrames() == 0);
+}
+
+QString AudioReader::errorString() const {
+    return d->error;
+}
+
+int AudioReader::sourceSampleRate() const {
+    return d->stream ? d->stream->codecpar->sample_rate : 0;
+}
+
+int AudioReader::sourceChannels() const {
+    return d->stream ? d->stream->codecpar->ch_layout.nb_channels : 0;
+}
+
+} // namespace platform::media

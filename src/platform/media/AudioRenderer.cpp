@@ -1,0 +1,160 @@
+#include "platform/media/AudioRenderer.h"
+
+#include "platform/media/AudioReader.h"
+
+#include <algorithm>
+#include <map>
+
+namespace platform::media {
+
+namespace {
+
+// A source kept open between windows, and where its next read would continue.
+struct SourceCursor {
+    std::unique_ptr<AudioReader> reader;
+    int64_t nextSourceFrame = -1;
+};
+
+using SegmentKey = std::pair<size_t, size_t>; // track index, segment index
+
+} // namespace
+
+struct AudioRenderer::Impl {
+    Composition composition;
+    AudioMix mix;
+    QString error;
+    std::map<SegmentKey, SourceCursor> cursors;
+    std::vector<float> trackBuffer;
+    std::vector<float> volumes;
+
+    // Reads count frames of a segment's source from sourceFrame into out; past the sound's end stays silent.
+    bool readSource(const SegmentKey& key, const CompositionSegment& segment, int64_t sourceFrame, int count,
+                    float* out) {
+        SourceCursor& cursor = cursors[key];
+        if (cursor.reader && cursor.reader->atEnd() && sourceFrame >= cursor.reader->position()) {
+            cursor.nextSourceFrame = sourceFrame + count;
+            return true;
+        }
+        const MediaTime start(sourceFrame, kSampleRate);
+        if (!cursor.reader) {
+            cursor.reader = std::make_unique<AudioReader>();
+            if (!cursor.reader->open(segment.sourcePath, start))
+                return fail(segment, cursor.reader->errorString());
+        } else if (cursor.nextSourceFrame != sourceFrame && !cursor.reader->seek(start)) {
+            return fail(segment, cursor.reader->errorString());
+        }
+        int done = 0;
+        while (done < count) {
+            const int got = cursor.reader->read(out + static_cast<size_t>(done) * kChannels, count - done);
+            if (got < 0)
+                return fail(segment, cursor.reader->errorString());
+            if (got == 0)
+                break;
+            done += got;
+        }
+        cursor.nextSourceFrame = sourceFrame + count;
+        return true;
+    }
+
+    bool fail(const CompositionSegment& segment, const QString& reason) {
+        error = QStringLiteral("Cannot mix the sound of \"%1\": %2").arg(segment.sourcePath, reason);
+        return false;
+    }
+
+    // Mixes one track's segments over the window into trackBuffer; false on a read failure.
+    bool renderTrack(size_t trackIndex, int64_t first, int count, bool& audible) {
+        const CompositionTrack& track = composition.tracks()[trackIndex];
+        std::fill_n(trackBuffer.begin(), static_cast<size_t>(count) * kChannels, 0.0f);
+        audible = false;
+        const auto& segments = track.segments();
+        for (size_t i = 0; i < segments.size(); ++i) {
+            const CompositionSegment& segment = segments[i];
+            if (segment.isEmptyRange())
+                continue;
+            const int64_t segmentStart = frameAt(segment.target.start);
+            const int64_t from = std::max(segmentStart, first);
+            const int64_t to = std::min(frameAt(segment.target.end()), first + count);
+            if (from >= to)
+                continue;
+            const int64_t sourceFrame = frameAt(segment.source.start) + (from - segmentStart);
+            float* out = trackBuffer.data() + static_cast<size_t>(from - first) * kChannels;
+            if (!readSource({trackIndex, i}, segment, sourceFrame, static_cast<int>(to - from), out))
+                return false;
+            audible = true;
+        }
+        return true;
+    }
+
+    void addTrack(const CompositionTrack& track, int64_t first, int count, float* out) {
+        const MixInputParameters* parameters = mix.parametersForTrack(track.trackID());
+        if (parameters)
+            parameters->fillVolumes(first, count, kSampleRate, volumes.data());
+        else
+            std::fill_n(volumes.begin(), count, 1.0f);
+        for (int i = 0; i < count; ++i)
+            for (int c = 0; c < kChannels; ++c)
+                out[i * kChannels + c] +=
+                    trackBuffer[static_cast<size_t>(i * kChannels + c)] * volumes[static_cast<size_t>(i)];
+    }
+
+    // Sources whose segments end before the next window are closed.
+    void dropFinishedSources(int64_t windowEnd) {
+        std::erase_if(cursors, [&](const auto& entry) {
+            const CompositionSegment& segment =
+                composition.tracks()[entry.first.first].segments()[entry.first.second];
+            return frameAt(segment.target.end()) <= windowEnd;
+        });
+    }
+};
+
+AudioRenderer::AudioRenderer(Composition composition, AudioMix mix) : d(std::make_unique<Impl>()) {
+    d->composition = std::move(composition);
+    d->mix = std::move(mix);
+}
+
+AudioRenderer::~AudioRenderer() = default;
+
+MediaTime AudioRenderer::duration() const {
+    return d->composition.duration();
+}
+
+int64_t AudioRenderer::frameCount() const {
+    return frameAt(duration());
+}
+
+int64_t AudioRenderer::frameAt(const MediaTime& time) {
+    return time.isValid() ? time.convertScale(kSampleRate).value : 0;
+}
+
+bool AudioRenderer::render(int64_t firstFrame, int count, float* interleaved) {
+    if (count <= 0)
+        return true;
+    const size_t samples = static_cast<size_t>(count) * kChannels;
+    std::fill_n(interleaved, samples, 0.0f);
+    d->trackBuffer.resize(std::max(d->trackBuffer.size(), samples));
+    d->volumes.resize(std::max(d->volumes.size(), static_cast<size_t>(count)));
+    for (size_t t = 0; t < d->composition.tracks().size(); ++t) {
+        bool audible = false;
+        if (!d->renderTrack(t, firstFrame, count, audible))
+            return false;
+        if (audible)
+            d->addTrack(d->composition.tracks()[t], firstFrame, count, interleaved);
+    }
+    for (size_t i = 0; i < samples; ++i)
+        interleaved[i] = std::clamp(interleaved[i], -1.0f, 1.0f);
+    d->dropFinishedSources(firstFrame + count);
+    return true;
+}
+
+bool AudioRenderer::render(const TimeRange& range, std::vector<float>& interleaved) {
+    const int64_t first = frameAt(range.start);
+    const int64_t count = range.isValid() ? frameAt(range.end()) - first : 0;
+    interleaved.assign(static_cast<size_t>(std::max<int64_t>(count, 0)) * kChannels, 0.0f);
+    return count <= 0 || render(first, static_cast<int>(count), interleaved.data());
+}
+
+QString AudioRenderer::errorString() const {
+    return d->error;
+}
+
+} // namespace platform::media

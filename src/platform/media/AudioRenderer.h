@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/media/AudioMix.h"
+#include "platform/media/Composition.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace platform::media {
+
+// Renders a composition through its mix offline: every segment decoded to float stereo at 44.1 kHz, each
+// track scaled by its envelope, the tracks summed and clamped to [-1, 1]. Reading forward in successive
+// windows keeps the sources open and decodes each sample once. Not thread-safe; works on its own copies.
+class AudioRenderer {
+public:
+    static constexpr int kSampleRate = 44100;
+    static constexpr int kChannels = 2;
+
+    AudioRenderer(Composition composition, AudioMix mix);
+    ~AudioRenderer();
+    AudioRenderer(const AudioRenderer&) = delete;
+    AudioRenderer& operator=(const AudioRenderer&) = delete;
+
+    MediaTime duration() const;
+    // The composition's length in frames (a frame is a left and a right sample).
+    int64_t frameCount() const;
+    // The frame index of a time, rounded to the nearest.
+    static int64_t frameAt(const MediaTime& time);
+
+    // Frames [firstFrame, firstFrame + count) of the mix, interleaved, into out; silence outside the
+    // composition. False, with errorString(), when a source cannot be read.
+    bool render(int64_t firstFrame, int count, float* interleaved);
+    bool render(const TimeRange& range, std::vector<float>& interleaved);
+    QString errorString() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace platform::media

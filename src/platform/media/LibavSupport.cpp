@@ -1,0 +1,107 @@
+#include "platform/media/LibavSupport.h"
+
+#include <QFile>
+#include <cmath>
+#include <mutex>
+
+extern "C" {
+#include <libavutil/display.h>
+}
+
+namespace platform::media::detail {
+
+QString avErrorText(int err) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+QString avFailure(const QString& what, int err) {
+    return what + QStringLiteral(": ") + avErrorText(err);
+}
+
+void initLibav() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+}
+
+FramePtr makeFrame() {
+    FramePtr frame(av_frame_alloc());
+    if (!frame)
+        throw std::bad_alloc();
+    return frame;
+}
+
+PacketPtr makePacket() {
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw std::bad_alloc();
+    return packet;
+}
+
+InputPtr openInput(const QString& path, QString* error) {
+    initLibav();
+    AVFormatContext* raw = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    int err = avformat_open_input(&raw, name.constData(), nullptr, nullptr);
+    if (err < 0) {
+        if (error)
+            *error = avFailure(QStringLiteral("Cannot open \"%1\"").arg(path), err);
+        return nullptr;
+    }
+    InputPtr input(raw);
+    err = avformat_find_stream_info(input.get(), nullptr);
+    if (err < 0) {
+        if (error)
+            *error = avFailure(QStringLiteral("Cannot read the streams of \"%1\"").arg(path), err);
+        return nullptr;
+    }
+    return input;
+}
+
+CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) {
+        if (error)
+            *error = QStringLiteral("No decoder for the codec \"%1\"")
+                         .arg(QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id)));
+        return nullptr;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context)
+        throw std::bad_alloc();
+    int err = avcodec_parameters_to_context(context.get(), stream->codecpar);
+    if (err >= 0) {
+        context->pkt_timebase = stream->time_base;
+        context->thread_count = 0;
+        err = avcodec_open2(context.get(), codec, nullptr);
+    }
+    if (err < 0) {
+        if (error)
+            *error = avFailure(
+                QStringLiteral("Cannot open the %1 decoder").arg(QString::fromUtf8(codec->name)), err);
+        return nullptr;
+    }
+    return context;
+}
+
+double streamSeconds(const AVStream* stream, int64_t timestamp) {
+    const int64_t origin = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+    return static_cast<double>(timestamp - origin) * av_q2d(stream->time_base);
+}
+
+int streamRotation(const AVStream* stream) {
+    double counterClockwise = 0.0;
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (matrix) {
+        counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+        if (std::isnan(counterClockwise))
+            counterClockwise = 0.0;
+    } else if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
+        counterClockwise = -QString::fromUtf8(tag->value).toDouble();
+    }
+    const int clockwise = static_cast<int>(std::lround(-counterClockwise)) % 360;
+    return clockwise < 0 ? clockwise + 360 : clockwise;
+}
+
+} // namespace platform::media::detail

@@ -1,0 +1,67 @@
+#pragma once
+
+// Shared plumbing of the media classes over the FFmpeg libraries; not part of the public interface.
+
+#include <QString>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace platform::media::detail {
+
+// "what: the library's description of err".
+QString avFailure(const QString& what, int err);
+QString avErrorText(int err);
+
+// Quietens the libraries' own console chatter to real errors, once per process.
+void initLibav();
+
+struct InputCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecContextFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ResamplerFreer {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+struct ScalerFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+struct AudioFifoFreer {
+    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+};
+
+using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFreer>;
+
+FramePtr makeFrame();
+PacketPtr makePacket();
+
+// Opens a file for demuxing and reads its stream information.
+InputPtr openInput(const QString& path, QString* error);
+// Opens a decoder for one stream of an open input.
+CodecContextPtr openDecoder(const AVStream* stream, QString* error);
+// Seconds of a stream timestamp, measured from the stream's start.
+double streamSeconds(const AVStream* stream, int64_t timestamp);
+// The clockwise rotation in whole degrees (0..359) with which a video stream is meant to be shown.
+int streamRotation(const AVStream* stream);
+
+} // namespace platform::media::detail

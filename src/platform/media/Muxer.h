@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVPacket;
+struct AVStream;
+struct AVRational;
+
+namespace platform::media {
+
+// An output file being written by one of the libraries' muxers. A file that is not finished, whether
+// abandoned or failed, is removed: a half-written movie is never left behind. Not thread-safe.
+class Muxer {
+public:
+    Muxer() = default;
+    ~Muxer();
+    Muxer(const Muxer&) = delete;
+    Muxer& operator=(const Muxer&) = delete;
+
+    // Creates the file for the named muxer ("mp4", "mov", "ipod", "mp3", ...).
+    bool open(const QString& path, const char* formatName, QString* error);
+    bool wantsGlobalHeader() const;
+    // A stream taking its parameters from an open encoder.
+    AVStream* addStream(const AVCodecContext* encoder, QString* error);
+    void setMetadata(const QString& key, const QString& value);
+    // A private option of the muxer, applied when the header is written.
+    void setOption(const QString& key, const QString& value);
+    bool writeHeader(QString* error);
+    // Stamps are in the encoder's time base; the packet is consumed.
+    bool writePacket(AVPacket* packet, AVRational encoderTimeBase, const AVStream* stream, QString* error);
+    bool finish(QString* error);
+    // Closes and removes the file.
+    void abort();
+    bool isOpen() const { return context != nullptr; }
+    QString path() const { return filePath; }
+
+private:
+    void release();
+
+    AVFormatContext* context = nullptr;
+    QString filePath;
+    QVariantMap options;
+    bool headerWritten = false;
+};
+
+} // namespace platform::media

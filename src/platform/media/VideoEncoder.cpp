@@ -1,0 +1,162 @@
+#include "platform/media/VideoEncoder.h"
+
+#include "platform/media/LibavSupport.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include <limits>
+
+namespace platform::media {
+
+using namespace detail;
+
+struct VideoEncoder::Impl {
+    CodecContextPtr encoder;
+    ScalerPtr scaler;
+    FramePtr picture;
+    PacketPtr packet;
+    PacketSink sink;
+    int64_t frameDuration = 1; // in the encoder's time base
+    int64_t previousPts = std::numeric_limits<int64_t>::min();
+    int64_t frames = 0;
+
+    bool send(const AVFrame* frame, QString* error) {
+        int err = avcodec_send_frame(encoder.get(), frame);
+        if (err < 0) {
+            *error = avFailure(QStringLiteral("Cannot encode the pictures"), err);
+            return false;
+        }
+        while ((err = avcodec_receive_packet(encoder.get(), packet.get())) >= 0) {
+            // The muxer needs every sample's length, the last one's included.
+            if (packet->duration <= 0)
+                packet->duration = frameDuration;
+            const bool taken = !sink || sink(packet.get(), error);
+            av_packet_unref(packet.get());
+            if (!taken)
+                return false;
+        }
+        if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) {
+            *error = avFailure(QStringLiteral("Cannot encode the pictures"), err);
+            return false;
+        }
+        return true;
+    }
+
+    bool openCodec(const Settings& settings, QString* error) {
+        const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
+        if (!codec) {
+            *error = QStringLiteral("The H.264 encoder \"libx264\" is not available");
+            return false;
+        }
+        encoder.reset(avcodec_alloc_context3(codec));
+        if (!encoder)
+            throw std::bad_alloc();
+        AVCodecContext* context = encoder.get();
+        context->width = settings.frameSize.width();
+        context->height = settings.frameSize.height();
+        context->pix_fmt = AV_PIX_FMT_YUV420P;
+        context->time_base = AVRational{1, settings.timescale};
+        context->framerate = AVRational{settings.frameRate, 1};
+        context->bit_rate = settings.bitRate;
+        context->gop_size = settings.gopSize;
+        context->thread_count = 0;
+        if (settings.globalHeader)
+            context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        av_opt_set(context->priv_data, "preset", settings.preset.toUtf8().constData(), 0);
+        const int err = avcodec_open2(context, codec, nullptr);
+        if (err < 0) {
+            *error = avFailure(QStringLiteral("Cannot open the H.264 encoder"), err);
+            return false;
+        }
+        return true;
+    }
+};
+
+VideoEncoder::VideoEncoder() : d(std::make_unique<Impl>()) {}
+
+VideoEncoder::~VideoEncoder() = default;
+
+bool VideoEncoder::open(const Settings& settings, QString* error) {
+    initLibav();
+    const QSize size = settings.frameSize;
+    if (size.width() <= 0 || size.height() <= 0 || size.width() % 2 || size.height() % 2) {
+        *error = QStringLiteral("The frame size %1x%2 is not a positive even size")
+                     .arg(size.width())
+                     .arg(size.height());
+        return false;
+    }
+    if (settings.timescale <= 0 || settings.frameRate <= 0 || settings.gopSize <= 0 ||
+        settings.bitRate <= 0) {
+        *error =
+            QStringLiteral("The time scale, frame rate, key frame distance and bit rate must be positive");
+        return false;
+    }
+    if (!d->openCodec(settings, error))
+        return false;
+    d->frameDuration = std::max<int64_t>(1, settings.timescale / settings.frameRate);
+    d->scaler.reset(sws_getContext(size.width(), size.height(), AV_PIX_FMT_BGRA, size.width(), size.height(),
+                                   AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    d->picture = makeFrame();
+    d->picture->format = AV_PIX_FMT_YUV420P;
+    d->picture->width = size.width();
+    d->picture->height = size.height();
+    const int err = av_frame_get_buffer(d->picture.get(), 0);
+    if (!d->scaler || err < 0) {
+        *error = avFailure(QStringLiteral("Cannot prepare the picture conversion"),
+                           err < 0 ? err : AVERROR(ENOMEM));
+        return false;
+    }
+    d->packet = makePacket();
+    return true;
+}
+
+const AVCodecContext* VideoEncoder::context() const {
+    return d->encoder.get();
+}
+
+void VideoEncoder::setPacketSink(PacketSink sink) {
+    d->sink = std::move(sink);
+}
+
+bool VideoEncoder::encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QString* error) {
+    if (pts <= d->previousPts) {
+        *error = QStringLiteral("A frame's time (%1) is not after the previous frame's (%2)")
+                     .arg(pts)
+                     .arg(d->previousPts);
+        return false;
+    }
+    if (bytesPerLine < d->encoder->width * 4) {
+        *error = QStringLiteral("The frame's rows are shorter than its width");
+        return false;
+    }
+    // The encoder may still hold the last picture; a fresh buffer is taken then.
+    int err = av_frame_make_writable(d->picture.get());
+    if (err < 0) {
+        *error = avFailure(QStringLiteral("Cannot prepare a picture"), err);
+        return false;
+    }
+    const uint8_t* planes[4] = {bgra, nullptr, nullptr, nullptr};
+    const int strides[4] = {bytesPerLine, 0, 0, 0};
+    sws_scale(d->scaler.get(), planes, strides, 0, d->encoder->height, d->picture->data,
+              d->picture->linesize);
+    d->picture->pts = pts;
+    d->previousPts = pts;
+    ++d->frames;
+    return d->send(d->picture.get(), error);
+}
+
+bool VideoEncoder::finish(QString* error) {
+    return d->send(nullptr, error);
+}
+
+int64_t VideoEncoder::framesEncoded() const {
+    return d->frames;
+}
+
+int64_t VideoEncoder::lastPts() const {
+    return d->previousPts;
+}
+
+} // namespace platform::media

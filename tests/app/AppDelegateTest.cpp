@@ -1,0 +1,374 @@
+#include "model/ModelTestEnvironment.h"
+
+#include "app/AppDelegate.h"
+#include "app/BasicMainWindow.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RepeatingTimer.h"
+
+#include <QImage>
+
+#include <deque>
+#include <string>
+
+using model_test::ModelTest;
+using model_test::projectFolders;
+using model_test::spinFor;
+using model_test::spinUntil;
+using model_test::writeFile;
+
+namespace {
+
+struct Alert {
+    QString title, message, button;
+};
+
+class ScriptedDialogs : public AppDialogs {
+public:
+    std::deque<std::optional<NewProjectChoice>> newProjectAnswers;
+    QUrl openAnswer;
+    QString openStartFolder;
+    std::vector<Alert> alerts;
+
+    std::optional<NewProjectChoice> runNewProjectDialog() override {
+        if (newProjectAnswers.empty())
+            return std::nullopt;
+        auto answer = newProjectAnswers.front();
+        newProjectAnswers.pop_front();
+        return answer;
+    }
+    QUrl runOpenPanel(const QString& startFolder, const QString&) override {
+        openStartFolder = startFolder;
+        return openAnswer;
+    }
+    void showAlertSheet(const QString& title, const QString& message, const QString& button) override {
+        alerts.push_back({title, message, button});
+    }
+};
+
+// Records what the delegate asks of the main window, in order.
+class RecordingMainWindow : public BasicMainWindow {
+public:
+    std::vector<std::string> calls;
+    bool exporting = false;
+
+    void updateProjectInfo() override {
+        calls.push_back("updateProjectInfo");
+        BasicMainWindow::updateProjectInfo();
+    }
+    void refreshUIForOpenProject() override {
+        calls.push_back("refreshUIForOpenProject");
+        BasicMainWindow::refreshUIForOpenProject();
+    }
+    void stop() override { calls.push_back("stop"); }
+    void setNCurrentSlideshowItemIndex(int index) override {
+        calls.push_back("select " + std::to_string(index));
+        BasicMainWindow::setNCurrentSlideshowItemIndex(index);
+    }
+    void ensureCurrentSlideThumbnailVisible() override { calls.push_back("ensureVisible"); }
+    void reshapeOpenGLView() override { calls.push_back("reshape"); }
+    bool isExportRunning() const override { return exporting; }
+};
+
+} // namespace
+
+class AppDelegateTest : public ModelTest {
+protected:
+    ScriptedDialogs dialogs;
+    RecordingMainWindow mainWindow;
+    std::unique_ptr<AppDelegate> delegate;
+
+    void SetUp() override {
+        ModelTest::SetUp();
+        MainWindowServices::setCurrent(&mainWindow);
+    }
+    void TearDown() override {
+        delegate.reset();
+        ModelTest::TearDown();
+    }
+
+    // What the application does at start: the delegate, the first project, the end of launching.
+    SlideshowProjectRef launch(bool finish = true) {
+        delegate = std::make_unique<AppDelegate>(dialogs);
+        delegate->setMainObject(&mainWindow);
+        delegate->awakeFromNib();
+        auto project = SlideshowProject::mainProject();
+        if (finish)
+            delegate->applicationDidFinishLaunching();
+        return project;
+    }
+
+    // The end of the process: the delegate goes, and so do the singletons.
+    void quit() {
+        delegate.reset();
+        SlideshowProject::resetMainProjectForTesting();
+        SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
+    }
+
+    // Another project folder on disk, with n slides whose pictures exist.
+    QString otherProject(const QString& title, int slides = 0) {
+        auto project = SlideshowProject::createNewBundleProject(title);
+        std::vector<SlideItemRef> items;
+        for (int i = 0; i < slides; ++i)
+            items.push_back(photoIn(project, QString("s%1.jpg").arg(i)));
+        project->setSlideshowArray(items);
+        project->setStrProjectTitle(title);
+        EXPECT_TRUE(project->saveProjectToFile());
+        return project->strMacProjectBundleFullPath();
+    }
+
+    QString openFolder() const {
+        const auto project = SlideshowProject::currentMainProject();
+        return project ? project->strMacProjectBundleFullPath() : QString();
+    }
+};
+
+TEST_F(AppDelegateTest, StartedTwiceOnAFreshHomeItMakesOneFolderAndReopensIt) {
+    const QString first = launch()->strMacProjectBundleFullPath();
+    EXPECT_FALSE(first.isEmpty());
+    EXPECT_EQ(projectFolders(), QStringList{"New Project.VistrelleProject"});
+    EXPECT_EQ(mainWindow.windowTitle(), "Vistrelle - New Project [0 photos]");
+    quit();
+    EXPECT_EQ(launch()->strMacProjectBundleFullPath(), first);
+    EXPECT_EQ(projectFolders().size(), 1);
+}
+
+TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndArmsTheAutosaveTimer) {
+    std::vector<std::string> steps;
+    delegate = std::make_unique<AppDelegate>(dialogs);
+    delegate->setMainObject(&mainWindow);
+    delegate->setStartupHooks(
+        {[&] { steps.push_back("deleteTempFiles"); },
+         [&] { steps.push_back(delegate->bLaunchFinished() ? "late offer" : "offer"); }});
+    EXPECT_FALSE(delegate->bLaunchFinished());
+    EXPECT_FALSE(delegate->timerIdleHandle());
+    delegate->awakeFromNib();
+    ASSERT_TRUE(delegate->timerIdleHandle());
+    EXPECT_TRUE(delegate->timerIdleHandle()->isActive());
+    SlideshowProject::mainProject();
+    delegate->applicationDidFinishLaunching();
+    EXPECT_TRUE(delegate->bLaunchFinished());
+    EXPECT_EQ(steps, (std::vector<std::string>{"deleteTempFiles", "offer"}));
+    EXPECT_EQ(mainWindow.calls.back(), "updateProjectInfo");
+}
+
+TEST_F(AppDelegateTest, DocumentsOpenedDuringLaunchWaitForItAndOnlyTheFirstOpens) {
+    const QString wanted = otherProject("Wanted", 2);
+    const QString ignored = otherProject("Ignored");
+    const QString startup = launch(false)->strMacProjectBundleFullPath();
+    delegate->openFiles({wanted, ignored});
+    spinFor(300);
+    EXPECT_EQ(openFolder(), startup) << "nothing opens before launching has finished";
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(spinUntil([&] { return openFolder() == wanted; }));
+    spinFor(200);
+    EXPECT_EQ(openFolder(), wanted);
+    EXPECT_EQ(SlideshowProject::strLastProjectBundlePath(), wanted);
+    EXPECT_EQ(mainWindow.windowTitle(), "Vistrelle - Wanted [2 photos]");
+    ASSERT_GE(mainWindow.calls.size(), 4u);
+    const std::vector<std::string> tail(mainWindow.calls.end() - 4, mainWindow.calls.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"reshape", "updateProjectInfo", "select 0", "ensureVisible"}));
+    EXPECT_EQ(mainWindow.nCurrentSlideshowItemIndex(), 0);
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(AppDelegateTest, OpeningAFolderWithoutAnArchiveChangesNothingButSaysSo) {
+    const QString startup = launch()->strMacProjectBundleFullPath();
+    const QString notAProject = home + "/empty.VistrelleProject";
+    QDir().mkpath(notAProject + "/Contents");
+    const std::string titleBefore = mainWindow.windowTitle().toStdString();
+    delegate->openProject(notAProject);
+    ASSERT_TRUE(spinUntil([&] { return !dialogs.alerts.empty(); }));
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_FALSE(dialogs.alerts[0].message.isEmpty());
+    EXPECT_EQ(openFolder(), startup);
+    EXPECT_EQ(SlideshowProject::strLastProjectBundlePath(), startup);
+    EXPECT_EQ(mainWindow.windowTitle().toStdString(), titleBefore);
+}
+
+TEST_F(AppDelegateTest, OpenAndNewWaitWhileAnExportHoldsTheProject) {
+    auto exported = launch();
+    const QString other = otherProject("Later");
+    mainWindow.exporting = true;
+    delegate->openProject(other);
+    dialogs.newProjectAnswers.push_back(NewProjectChoice{"Made later", false});
+    delegate->newProjectFile();
+    spinFor(400);
+    EXPECT_EQ(SlideshowProject::currentMainProject(), exported);
+    EXPECT_EQ(delegate->pendingWorkCount(), 2u);
+    mainWindow.exporting = false;
+    ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
+    EXPECT_EQ(SlideshowProject::currentMainProject()->strProjectTitle(), "Made later")
+        << "in the order asked";
+    EXPECT_TRUE(QFileInfo::exists(other));
+}
+
+TEST_F(AppDelegateTest, OpenTheCommandUsesThePanelAndIgnoresCancelAndForeignUrls) {
+    launch();
+    const QString before = openFolder();
+    delegate->openProjectFile();
+    EXPECT_EQ(dialogs.openStartFolder, SlideshowProject::appDocFullPath());
+    dialogs.openAnswer = QUrl("https://example.invalid/x.VistrelleProject");
+    delegate->openProjectFile();
+    spinFor(200);
+    EXPECT_EQ(openFolder(), before);
+    const QString target = otherProject("Chosen");
+    dialogs.openAnswer = QUrl::fromLocalFile(target);
+    delegate->openProjectFile();
+    ASSERT_TRUE(spinUntil([&] { return openFolder() == target; }));
+}
+
+TEST_F(AppDelegateTest, AnOpenSavesTheDirtyProjectItReplaces) {
+    auto first = launch();
+    first->setStrProjectTitle("Unsaved edit");
+    first->setBIsDirty(true);
+    const QString target = otherProject("Next");
+    delegate->openProject(target);
+    ASSERT_TRUE(spinUntil([&] { return openFolder() == target; }));
+    auto reread = SlideshowProject::loadBundleProject(first->strMacProjectBundleFullPath());
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->strProjectTitle(), "Unsaved edit");
+    EXPECT_FALSE(first->bIsDirty());
+}
+
+TEST_F(AppDelegateTest, TheAutosaveTickWritesOnlyDirtyProjectsAndRetriesFailures) {
+    auto project = launch();
+    const QString archive = project->getProjectFullFileName();
+    QFile::remove(archive);
+    delegate->timerIdleHandleCallBack();
+    EXPECT_FALSE(QFileInfo::exists(archive)) << "a clean project causes no file access";
+
+    project->setStrProjectTitle("Ticked");
+    project->setBIsDirty(true);
+    delegate->timerIdleHandleCallBack();
+    EXPECT_FALSE(project->bIsDirty());
+    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(),
+              "Ticked");
+
+    const QString folder = project->strMacProjectBundleFullPath();
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    project->setBIsDirty(true);
+    delegate->timerIdleHandleCallBack();
+    EXPECT_TRUE(project->bIsDirty()) << "a failed save is tried again at the next tick";
+    EXPECT_TRUE(dialogs.alerts.empty()) << "the timer does not interrupt the user";
+    QDir().mkpath(folder + "/Contents");
+    delegate->timerIdleHandleCallBack();
+    EXPECT_FALSE(project->bIsDirty());
+    EXPECT_TRUE(QFileInfo::exists(folder + "/SlideshowProjectManager.dat"));
+}
+
+TEST_F(AppDelegateTest, SaveWritesBothArchivesEvenWhenCleanAndReportsFailure) {
+    auto project = launch();
+    const QString folder = project->strMacProjectBundleFullPath();
+    QFile::remove(folder + "/SlideshowProject.dat");
+    QFile::remove(folder + "/SlideshowProjectManager.dat");
+    EXPECT_TRUE(delegate->saveProjectFile());
+    EXPECT_TRUE(QFileInfo::exists(folder + "/SlideshowProject.dat"));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/SlideshowProjectManager.dat"));
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_FALSE(delegate->saveProjectFile());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_EQ(dialogs.alerts[0].button, "OK");
+    EXPECT_TRUE(project->bIsDirty());
+}
+
+TEST_F(AppDelegateTest, NewMakesANamedProjectAfterSavingTheOldOne) {
+    auto old = launch();
+    old->setStrProjectTitle("Old, edited");
+    old->setBIsDirty(true);
+    dialogs.newProjectAnswers.push_back(NewProjectChoice{"Holiday", true});
+    mainWindow.calls.clear();
+    delegate->newProjectFile();
+    ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
+    auto made = SlideshowProject::currentMainProject();
+    ASSERT_NE(made, old);
+    EXPECT_EQ(made->strMacProjectBundleFullPath(),
+              SlideshowProject::appDocFullPath() + "/Holiday.VistrelleProject");
+    EXPECT_EQ(made->strProjectTitle(), "Holiday");
+    EXPECT_TRUE(made->bIsMusicSideshow());
+    EXPECT_EQ(SlideshowProject::strLastProjectBundlePath(), made->strMacProjectBundleFullPath());
+    EXPECT_EQ(mainWindow.calls.front(), "stop");
+    EXPECT_EQ(mainWindow.calls.back(), "updateProjectInfo");
+    auto reread = SlideshowProject::loadBundleProject(made->strMacProjectBundleFullPath());
+    ASSERT_TRUE(reread);
+    EXPECT_TRUE(reread->bIsMusicSideshow()) << "the new folder holds the dialog's choices at once";
+    EXPECT_TRUE(QFileInfo::exists(made->strMacProjectBundleFullPath() + "/SlideshowProjectManager.dat"));
+    EXPECT_EQ(SlideshowProject::loadBundleProject(old->strMacProjectBundleFullPath())->strProjectTitle(),
+              "Old, edited");
+}
+
+TEST_F(AppDelegateTest, ClosingTheNewDialogChangesNothingAndAnEmptyNameKeepsAnEmptyTitle) {
+    auto old = launch();
+    dialogs.newProjectAnswers.push_back(std::nullopt);
+    delegate->newProjectFile();
+    spinFor(100);
+    EXPECT_EQ(SlideshowProject::currentMainProject(), old);
+    dialogs.newProjectAnswers.push_back(NewProjectChoice{"", false});
+    delegate->newProjectFile();
+    ASSERT_TRUE(spinUntil([&] { return SlideshowProject::currentMainProject() != old; }));
+    auto made = SlideshowProject::currentMainProject();
+    EXPECT_EQ(QFileInfo(made->strMacProjectBundleFullPath()).fileName(), "New Project-1.VistrelleProject");
+    EXPECT_TRUE(made->strProjectTitle().isEmpty());
+}
+
+TEST_F(AppDelegateTest, QuittingSavesTheDirtyProject) {
+    auto project = launch();
+    project->setStrProjectTitle("Last words");
+    project->setBIsDirty(true);
+    delegate->applicationWillTerminate();
+    EXPECT_FALSE(project->bIsDirty());
+    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(),
+              "Last words");
+    project->setStrProjectTitle("At teardown");
+    project->setBIsDirty(true);
+    delegate.reset();
+    EXPECT_EQ(SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath())->strProjectTitle(),
+              "At teardown");
+}
+
+TEST_F(AppDelegateTest, PhotosThatCouldNotBeAddedAreListedByName) {
+    launch();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.post("NOTIFY_ADD_PHOTO_FAILED", QVariantList());
+    spinFor(50);
+    EXPECT_TRUE(dialogs.alerts.empty()) << "an empty list shows nothing";
+    const QVariantList failed{QVariantMap{{"SLIDE_IMAGE_FILENAME", "/photos/x.jpg"}},
+                              QVariantMap{{"SLIDE_IMAGE_FILENAME", "/other/100%d y.png"}}};
+    center.post("NOTIFY_ADD_PHOTO_FAILED", failed);
+    ASSERT_TRUE(spinUntil([&] { return !dialogs.alerts.empty(); }));
+    EXPECT_EQ(dialogs.alerts[0].title, "The following photos can not be added to project:");
+    EXPECT_EQ(dialogs.alerts[0].message, "x.jpg\n100%d y.png\n");
+    EXPECT_EQ(dialogs.alerts[0].button, "OK");
+    delegate.reset();
+    center.post("NOTIFY_ADD_PHOTO_FAILED", failed);
+    spinFor(50);
+    EXPECT_EQ(dialogs.alerts.size(), 1u) << "a delegate that is gone observes nothing";
+}
+
+TEST_F(AppDelegateTest, ImageFilesAreRecognisedByTheirType) {
+    const QString png = home + "/picture.png";
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(png));
+    EXPECT_TRUE(AppDelegate::isImageFile(png));
+    writeFile(home + "/notes.txt", "plain words");
+    EXPECT_FALSE(AppDelegate::isImageFile(home + "/notes.txt"));
+    EXPECT_FALSE(AppDelegate::isImageFile(home + "/missing.jpg"));
+    EXPECT_FALSE(AppDelegate::isImageFile(home));
+    EXPECT_FALSE(AppDelegate::isImageFile(""));
+}
+
+TEST_F(AppDelegateTest, TheBasicMainWindowMapsFramesOntoCells) {
+    auto project = launch();
+    project->setSlideshowArray({photoIn(project, "a.jpg"), photoIn(project, "b.jpg")});
+    project->calcSlideItemsPhotoTransitionDuration();
+    BasicMainWindow basic;
+    EXPECT_FLOAT_EQ(basic.getTimelineXPositionFromFrame(180), 170.0f);
+    EXPECT_FLOAT_EQ(basic.getTimelineXPositionFromFrame(10000), -1.0f);
+    basic.updateProjectInfo();
+    EXPECT_EQ(basic.windowTitle(), "Vistrelle - New Project [2 photos]");
+    basic.setNCurrentSlideshowItemIndex(1);
+    EXPECT_EQ(project->nCurrentSlideItem(), 1u);
+    basic.refreshUIForOpenProject();
+    EXPECT_EQ(basic.nCurrentSlideshowItemIndex(), -1);
+}

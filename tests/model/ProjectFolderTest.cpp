@@ -1,0 +1,280 @@
+#include "ModelTestEnvironment.h"
+
+#include "platform/foundation/StandardPaths.h"
+
+#include <QLocale>
+
+#include <clocale>
+
+using model_test::ModelTest;
+using model_test::projectFolders;
+using model_test::writeFile;
+
+class ProjectFolderTest : public ModelTest {
+protected:
+    QString appFolder() const { return home + "/Videos/Vistrelle"; }
+};
+
+TEST_F(ProjectFolderTest, ATitleTakenTwiceGetsANumberedSecondFolder) {
+    auto first = SlideshowProject::createNewBundleProject("Trip");
+    auto second = SlideshowProject::createNewBundleProject("Trip");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->strMacProjectBundleFullPath(), appFolder() + "/Trip.VistrelleProject");
+    EXPECT_EQ(second->strMacProjectBundleFullPath(), appFolder() + "/Trip-1.VistrelleProject");
+    EXPECT_EQ(first->strMacProjectBundleContentsPath(), appFolder() + "/Trip.VistrelleProject/Contents");
+    EXPECT_EQ(first->strProjectTitle(), "New Project") << "the caller names the project";
+    EXPECT_FALSE(first->bIsDirty());
+}
+
+TEST_F(ProjectFolderTest, ANewFolderIsAValidProjectAtOnce) {
+    auto project = SlideshowProject::createNewBundleProject("Fresh");
+    ASSERT_TRUE(project);
+    EXPECT_TRUE(SlideshowProject::isValidProjectBundle(project->strMacProjectBundleFullPath()));
+    auto reopened = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath());
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->musicArray().size(), 1u) << "with its default song";
+}
+
+TEST_F(ProjectFolderTest, TitlesBecomeFileNamesOnlyThroughTheSanitiser) {
+    const QStringList titles{
+        "", "a/b", "..", ".", ".hidden", QString("nul") + QChar(0) + "x", "../../escape"};
+    for (const QString& title : titles) {
+        auto project = SlideshowProject::createNewBundleProject(title);
+        ASSERT_TRUE(project) << title.toStdString();
+        const QFileInfo folder(project->strMacProjectBundleFullPath());
+        EXPECT_EQ(folder.absolutePath(), appFolder())
+            << "stays in the application folder: " << title.toStdString();
+        EXPECT_FALSE(folder.fileName().startsWith('.')) << title.toStdString();
+        EXPECT_FALSE(folder.fileName().contains(QChar(0)));
+    }
+    EXPECT_TRUE(QFileInfo::exists(appFolder() + "/New Project.VistrelleProject")) << "an empty title";
+    EXPECT_EQ(SlideshowProject::fileNameForTitle(""), "New Project");
+    EXPECT_EQ(SlideshowProject::fileNameForTitle("Holiday"), "Holiday");
+}
+
+TEST_F(ProjectFolderTest, AFolderThatCannotBeMadeGivesNoProject) {
+    writeFile(home + "/Videos", "a file where the Movies folder should be");
+    QString error;
+    EXPECT_FALSE(SlideshowProject::createNewBundleProject("Nowhere", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(ProjectFolderTest, ValidFoldersHoldTheArchiveAndContents) {
+    const QString folder = home + "/p.VistrelleProject";
+    EXPECT_FALSE(SlideshowProject::isValidProjectBundle(""));
+    EXPECT_FALSE(SlideshowProject::isValidProjectBundle(folder));
+    writeFile(folder + "/SlideshowProject.dat");
+    EXPECT_FALSE(SlideshowProject::isValidProjectBundle(folder)) << "no Contents folder";
+    QDir().mkpath(folder + "/Contents");
+    EXPECT_TRUE(SlideshowProject::isValidProjectBundle(folder));
+    QFile::remove(folder + "/SlideshowProject.dat");
+    QDir().mkpath(folder + "/SlideshowProject.dat");
+    EXPECT_FALSE(SlideshowProject::isValidProjectBundle(folder)) << "the archive is a folder";
+    writeFile(home + "/plain-file");
+    EXPECT_FALSE(SlideshowProject::isValidProjectBundle(home + "/plain-file"));
+}
+
+TEST_F(ProjectFolderTest, TheDefaultSongIsCopiedUnderACLocaleTimeStamp) {
+    const QString resources = home + "/resources";
+    writeFile(resources + "/default.mp3", "ID3 not really");
+    model_test::ScopedEnv resourcesEnv("VISTRELLE_RESOURCES", resources);
+    clock->set(0.0); // the manual clock starts at 2023-11-14 22:13:20 UTC
+    clock->advance(0.125);
+    QLocale::setDefault(QLocale(QLocale::German));
+    const char* previous = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    auto project = SlideshowProject::createNewBundleProject("Music");
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_NUMERIC, previous ? previous : "C");
+    ASSERT_TRUE(project);
+    ASSERT_EQ(project->musicArray().size(), 1u);
+    const QVariantMap song = project->musicArray()[0]->dictFileMediaItem();
+    const double seconds = 1'700'000'000.0 - 978'307'200.0 + 0.125; // since 2001-01-01
+    const QString copyName = "default-" + QString::number(seconds, 'f', 2) + ".mp3";
+    EXPECT_TRUE(copyName.contains('.'));
+    EXPECT_EQ(song.value("pureFileName").toString(), copyName);
+    EXPECT_EQ(song.value("filePath").toString(), resources + "/default.mp3");
+    EXPECT_EQ(song.value("titleFromFileName").toString(), "default");
+    EXPECT_EQ(song.value("musicSource").toString(), "bundleDefaultMusic");
+    EXPECT_TRUE(QFileInfo::exists(project->strMacProjectBundleContentsPath() + "/" + copyName));
+    EXPECT_EQ(project->musicArray()[0]->strFilePathIn(project->strMacProjectBundleContentsPath()),
+              resources + "/default.mp3")
+        << "the default song plays from the resource";
+}
+
+TEST_F(ProjectFolderTest, ClipsImportedTwiceGetNumberedNames) {
+    auto project = SlideshowProject::createNewBundleProject("Clips");
+    const QString first = project->createVideoFilePathInProjectFromSource("/media/card/clip.mov");
+    EXPECT_EQ(first, project->strMacProjectBundleContentsPath() + "/videos/clip.mov");
+    EXPECT_TRUE(QFileInfo(project->strMacProjectBundleContentsPath() + "/videos").isDir());
+    writeFile(first);
+    EXPECT_EQ(project->createVideoFilePathInProjectFromSource("/elsewhere/clip.mov"),
+              project->strMacProjectBundleContentsPath() + "/videos/clip-1.mov");
+    SlideshowProject folderless;
+    EXPECT_TRUE(folderless.createVideoFilePathInProjectFromSource("/a/clip.mov").isEmpty());
+}
+
+TEST_F(ProjectFolderTest, TemporaryPathsLiveInThePrivateFolder) {
+    const QString base = SlideshowProject::strProjectTempDirectoryBase();
+    EXPECT_EQ(base, platform::paths::temporaryFolder());
+    EXPECT_TRUE(base.startsWith(home + "/tmp/"));
+    SlideshowProject project;
+    const QString prefix = base + "/10468DAE-4D11-4C1B-893C-A7C0DF8AA810";
+    EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(1280, 720)), prefix + "_video_1280x720.mp4");
+    SlideshowProject::setStrVideoOutputFormat("MOV");
+    EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(1280.9, 720.2)), prefix + "_video_1280x720.mov");
+    SlideshowProject::setStrVideoOutputFormat("mov");
+    EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(960, 540)), prefix + "_video_960x540.mp4");
+    EXPECT_EQ(SlideshowProject::strTempM4AAudioFullPath(), prefix + "_temp_audio.m4a");
+}
+
+TEST_F(ProjectFolderTest, OutputDefaultsFallBackAndIgnoreEmptyValues) {
+    EXPECT_TRUE(SlideshowProject::strLastProjectBundlePath().isNull());
+    EXPECT_EQ(SlideshowProject::strOutputVideoPath(), appFolder());
+    EXPECT_EQ(SlideshowProject::strVideoOutputFormat(), "MP4");
+    SlideshowProject::setStrOutputVideoPath("");
+    EXPECT_EQ(SlideshowProject::strOutputVideoPath(), appFolder());
+    SlideshowProject::setStrOutputVideoPath(home + "/Out");
+    SlideshowProject::setStrOutputVideoPath("");
+    EXPECT_EQ(SlideshowProject::strOutputVideoPath(), home + "/Out");
+    SlideshowProject::setStrVideoOutputFormat("MOV");
+    SlideshowProject::setStrVideoOutputFormat(QString());
+    EXPECT_EQ(SlideshowProject::strVideoOutputFormat(), "MOV");
+    SlideshowProject::setStrLastProjectBundlePath("/x/y.VistrelleProject");
+    EXPECT_EQ(SlideshowProject::strLastProjectBundlePath(), "/x/y.VistrelleProject");
+}
+
+class MovieMoveTest : public ProjectFolderTest {
+protected:
+    SlideshowProjectRef project;
+    QString encoded;
+    void SetUp() override {
+        ProjectFolderTest::SetUp();
+        project = openNewProject("Holiday");
+        project->setStrProjectTitle("Holiday");
+        SlideshowProject::setStrOutputVideoPath(home + "/Out");
+        encoded = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+        writeFile(encoded, "movie");
+    }
+};
+
+TEST_F(MovieMoveTest, ATakenNameGetsANumber) {
+    writeFile(home + "/Out/Holiday.mp4", "older movie");
+    QString error;
+    const QString target = SlideshowProject::copyEncodedMovieFileForExport(&error);
+    EXPECT_EQ(target, home + "/Out/Holiday-1.mp4") << error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(encoded));
+    QFile moved(target);
+    ASSERT_TRUE(moved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(moved.readAll(), "movie");
+}
+
+TEST_F(MovieMoveTest, AnEmptyOrPathLikeTitleStaysAVisibleFileInTheOutputFolder) {
+    project->setStrProjectTitle("");
+    EXPECT_EQ(SlideshowProject::copyEncodedMovieFileForExport(), home + "/Out/New Project.mp4");
+    writeFile(encoded, "movie");
+    project->setStrProjectTitle("../../etc/x");
+    const QString target = SlideshowProject::copyEncodedMovieFileForExport();
+    EXPECT_EQ(QFileInfo(target).absolutePath(), home + "/Out");
+}
+
+TEST_F(MovieMoveTest, AFailedMoveIsReportedAndKeepsTheMovie) {
+    QFile::remove(encoded);
+    QString error;
+    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+    writeFile(encoded, "movie");
+    writeFile(home + "/OutFile", "a file, not a folder");
+    SlideshowProject::setStrOutputVideoPath(home + "/OutFile");
+    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(encoded)) << "the encoded movie is kept for another try";
+}
+
+TEST_F(ProjectFolderTest, PathsConvertAgainstTheDocumentsFolder) {
+    const QString docs = home + "/Documents";
+    EXPECT_EQ(SlideshowProject::homeDirectory(), docs);
+    EXPECT_EQ(SlideshowProject::convertFilePathToApp("/old/home/Documents/a/b.jpg"), docs + "/a/b.jpg");
+    EXPECT_EQ(SlideshowProject::convertFilePathToApp("/a/b.jpg"), docs + "/a/b.jpg");
+    EXPECT_EQ(SlideshowProject::convertFilePathToApp("a/b.jpg"), docs + "/a/b.jpg");
+    EXPECT_EQ(SlideshowProject::convertFilePathToApp("/x/Tool.app/y"), "/x/Tool.app/y");
+    EXPECT_EQ(SlideshowProject::getShortFilePathRelativeRootFolder("/u/Documents/a/b.jpg"), "a/b.jpg");
+    EXPECT_EQ(SlideshowProject::getShortFilePathRelativeRootFolder("/a/b.jpg"), "a/b.jpg");
+    EXPECT_EQ(SlideshowProject::getShortFilePathRelativeRootFolder("a/b.jpg"), "a/b.jpg");
+    EXPECT_EQ(
+        SlideshowProject::getShortFilePathRelativeProjectBundleFolder("/m/P.VistrelleProject/Contents/x.jpg"),
+        "Contents/x.jpg");
+}
+
+class ProjectSaveTest : public ModelTest {};
+
+TEST_F(ProjectSaveTest, AProjectWithoutAFolderIsNeverSaved) {
+    auto project = std::make_shared<SlideshowProject>();
+    project->setBIsDirty(true);
+    QString error;
+    EXPECT_FALSE(project->saveProjectToFile(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_TRUE(project->getProjectFullFileName().isEmpty());
+}
+
+TEST_F(ProjectSaveTest, AFailedSaveKeepsTheProjectDirtyAndALaterOneSucceeds) {
+    auto project = openNewProject("Fragile");
+    const QString folder = project->strMacProjectBundleFullPath();
+    project->setStrProjectTitle("Edited");
+    project->setBIsDirty(true);
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QString error;
+    EXPECT_FALSE(project->saveProjectToFile(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_FALSE(QFileInfo::exists("/SlideshowProject.dat"));
+    QDir().mkpath(folder + "/Contents");
+    EXPECT_TRUE(project->saveProjectToFile());
+    EXPECT_FALSE(project->bIsDirty());
+    EXPECT_EQ(SlideshowProject::loadBundleProject(folder)->strProjectTitle(), "Edited");
+}
+
+TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
+    auto project = openNewProject("Check");
+    const auto a = photoIn(project, "a.jpg"), c = photoIn(project, "c.jpg");
+    auto gone = std::make_shared<SlideItem>();
+    gone->setFileName("gone.jpg");
+    project->setSlideshowArray({a, gone, c, std::make_shared<SlideItem>()});
+    auto presentSong = std::make_shared<MusicItem>();
+    presentSong->addEntriesFromDictionary({{"pureFileName", "song.mp3"}});
+    writeFile(project->strMacProjectBundleContentsPath() + "/song.mp3");
+    auto missingSong = std::make_shared<MusicItem>();
+    missingSong->addEntriesFromDictionary({{"pureFileName", "lost.mp3"}});
+    auto missingDefault = std::make_shared<MusicItem>();
+    missingDefault->addEntriesFromDictionary(
+        {{"musicSource", "bundleDefaultMusic"}, {"filePath", home + "/no.mp3"}});
+    project->setMusicArray({missingSong, presentSong, missingDefault});
+    project->setBIsDirty(false);
+    project->checkItemVaild();
+    EXPECT_EQ(project->slideshowArray(), (std::vector<SlideItemRef>{a, c}));
+    EXPECT_EQ(project->musicArray(), std::vector<MusicItemRef>{presentSong});
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_EQ(c->nItemStartFrameIndex(), 180u) << "the layout is recomputed";
+    project->setBIsDirty(false);
+    project->checkItemVaild();
+    EXPECT_FALSE(project->bIsDirty()) << "nothing removed, nothing changed";
+}
+
+TEST_F(ProjectSaveTest, LoadingDealsTheStoredThemeToTheSlides) {
+    auto project = openNewProject("Themed");
+    auto free = photoIn(project, "free.jpg");
+    auto customised = photoIn(project, "custom.jpg");
+    customised->setBPanZoomCustomized(true);
+    customised->setZoomStart(2.0);
+    project->setSlideshowArray({free, customised});
+    project->themeManger()->setCurrentThemeID(4); // "Horizontal Move": pan 0.4 across, zoom 0.8
+    ASSERT_TRUE(project->saveProjectToFile());
+    auto loaded = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath());
+    ASSERT_TRUE(loaded);
+    const auto slides = loaded->slideshowArray();
+    EXPECT_DOUBLE_EQ(slides[0]->zoomStart(), double(0.8f));
+    EXPECT_DOUBLE_EQ(slides[0]->zoomEnd(), double(0.8f));
+    const QPointF pan = slides[0]->panStartPoint() + slides[0]->panEndPoint();
+    EXPECT_FLOAT_EQ(float(std::abs(pan.x())), 0.4f);
+    EXPECT_EQ(pan.y(), 0.0);
+    EXPECT_DOUBLE_EQ(slides[1]->zoomStart(), 2.0) << "a customised slide keeps its zoom";
+}

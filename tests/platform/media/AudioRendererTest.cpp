@@ -1,0 +1,166 @@
+#include "platform/media/AudioRenderer.h"
+#include "platform/media/MediaAsset.h"
+#include "support/TempDir.h"
+#include "support/ToneMaker.h"
+#include "support/WavFile.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace platform::media;
+
+namespace {
+
+TimeRange seconds(double start, double duration) {
+    return TimeRange::fromSeconds(start, duration);
+}
+
+// A WAV whose every sample has the same value: the mix's gains can then be read off sample by sample.
+void writeConstant(const QString& path, double seconds, int16_t value) {
+    const std::vector<int16_t> samples(static_cast<size_t>(seconds * 44100) * 2, value);
+    ASSERT_TRUE(WavFile::write(path, samples, 2, 44100));
+}
+
+// A WAV whose left channel counts frames (value = frame index / 32768), to check positions.
+void writeCounting(const QString& path, int frames) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames) * 2);
+    for (int i = 0; i < frames; ++i)
+        samples[static_cast<size_t>(i) * 2] = static_cast<int16_t>(i);
+    ASSERT_TRUE(WavFile::write(path, samples, 2, 44100));
+}
+
+class AudioRendererTest : public ::testing::Test {
+protected:
+    MediaAsset asset(const QString& name) {
+        MediaAsset a = MediaAsset::open(dir.file(name));
+        EXPECT_TRUE(a.isValid()) << a.errorString().toStdString();
+        return a;
+    }
+
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(AudioRendererTest, ATrackWithoutParametersPlaysItsSourceUnchanged) {
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("tone.wav"), 440.0, 1.0, 0.5f));
+    Composition composition;
+    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 1), asset("tone.wav"), MediaTime::zero()));
+    AudioRenderer renderer(composition, AudioMix());
+    EXPECT_EQ(renderer.frameCount(), 44100);
+    std::vector<float> mixed;
+    ASSERT_TRUE(renderer.render(seconds(0, 1), mixed)) << renderer.errorString().toStdString();
+    const std::vector<float> expected = ToneMaker::sine(440.0, 1.0, 0.5f);
+    ASSERT_EQ(mixed.size(), expected.size());
+    for (size_t i = 0; i < mixed.size(); i += 997)
+        ASSERT_NEAR(mixed[i], expected[i], 1.0 / 16384) << i;
+}
+
+TEST_F(AudioRendererTest, TwoTracksMixWithTheirEnvelopes) {
+    writeConstant(dir.file("quarter.wav"), 2.0, 8192); // 0.25
+    writeConstant(dir.file("eighth.wav"), 2.0, 4096);  // 0.125
+    Composition composition;
+    CompositionTrack& a = composition.addTrack();
+    CompositionTrack& b = composition.addTrack();
+    ASSERT_TRUE(a.insertTimeRange(seconds(0, 2), asset("quarter.wav"), MediaTime::zero()));
+    ASSERT_TRUE(b.insertTimeRange(seconds(0, 2), asset("eighth.wav"), MediaTime::zero()));
+    MixInputParameters ramp(a.trackID());
+    ramp.setVolumeRamp(0.0f, 1.0f, seconds(0.5, 1.0));
+    MixInputParameters step(b.trackID());
+    step.setVolume(0.5f, MediaTime::fromSeconds(1.0));
+    AudioRenderer renderer(composition, AudioMix({ramp, step}));
+    std::vector<float> mixed;
+    ASSERT_TRUE(renderer.render(seconds(0, 2), mixed));
+    auto expected = [](double t) {
+        const double gainA = t < 0.5 ? 1.0 : t < 1.5 ? t - 0.5 : 1.0;
+        const double gainB = t < 1.0 ? 1.0 : 0.5;
+        return 0.25 * gainA + 0.125 * gainB;
+    };
+    for (double t : {0.1, 0.49, 0.5, 0.75, 0.999, 1.0, 1.25, 1.49, 1.5, 1.9}) {
+        const size_t frame = static_cast<size_t>(t * 44100);
+        EXPECT_NEAR(mixed[frame * 2], expected(frame / 44100.0), 1e-4) << t;
+        EXPECT_NEAR(mixed[frame * 2 + 1], expected(frame / 44100.0), 1e-4) << t;
+    }
+}
+
+TEST_F(AudioRendererTest, EmptyRangesAndGapsAreSilent) {
+    writeConstant(dir.file("half.wav"), 1.0, 16384);
+    Composition composition;
+    CompositionTrack& track = composition.addTrack();
+    const MediaAsset half = asset("half.wav");
+    ASSERT_TRUE(track.insertTimeRange(seconds(0, 0.5), half, MediaTime::zero()));
+    ASSERT_TRUE(track.insertEmptyTimeRange(seconds(0.5, 0.5)));
+    ASSERT_TRUE(track.insertTimeRange(seconds(0, 0.25), half, MediaTime::fromSeconds(1.5))); // gap 1.0-1.5
+    AudioRenderer renderer(composition, AudioMix());
+    std::vector<float> mixed;
+    ASSERT_TRUE(renderer.render(seconds(0, 2.0), mixed));
+    EXPECT_NEAR(ToneMaker::rms(mixed, 2, -1, 0, 22050), 0.5, 1e-4);
+    EXPECT_EQ(ToneMaker::rms(mixed, 2, -1, 22050, 44100), 0.0);
+    EXPECT_NEAR(ToneMaker::rms(mixed, 2, -1, 66150, 11025), 0.5, 1e-4);
+    EXPECT_EQ(ToneMaker::rms(mixed, 2, -1, 77175), 0.0); // after the composition's end
+}
+
+TEST_F(AudioRendererTest, SumsAreClampedToFullScale) {
+    writeConstant(dir.file("loud.wav"), 0.5, 24576); // 0.75
+    Composition composition;
+    const MediaAsset loud = asset("loud.wav");
+    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 0.5), loud, MediaTime::zero()));
+    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 0.5), loud, MediaTime::zero()));
+    AudioRenderer renderer(composition, AudioMix());
+    std::vector<float> mixed;
+    ASSERT_TRUE(renderer.render(seconds(0, 0.5), mixed));
+    EXPECT_FLOAT_EQ(*std::max_element(mixed.begin(), mixed.end()), 1.0f);
+    EXPECT_FLOAT_EQ(mixed[1000], 1.0f);
+}
+
+TEST_F(AudioRendererTest, SegmentsPlayTheirSourceRangeAtTheirPlace) {
+    writeCounting(dir.file("count.wav"), 20000);
+    Composition composition;
+    // 0.1 s of the source from frame 4410 on, placed at frame 8820.
+    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0.1, 0.1), asset("count.wav"),
+                                                       MediaTime::fromSeconds(0.2)));
+    AudioRenderer renderer(composition, AudioMix());
+    std::vector<float> mixed;
+    ASSERT_TRUE(renderer.render(seconds(0, 0.4), mixed));
+    EXPECT_EQ(mixed[8819 * 2], 0.0f);
+    EXPECT_NEAR(mixed[8820 * 2] * 32768.0f, 4410.0f, 0.01f);
+    EXPECT_NEAR(mixed[13229 * 2] * 32768.0f, 8819.0f, 0.01f);
+    EXPECT_EQ(mixed[13230 * 2], 0.0f);
+}
+
+TEST_F(AudioRendererTest, WindowsInAnyOrderGiveTheSameSamples) {
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("tone.wav"), 330.0, 1.0, 0.4f));
+    writeCounting(dir.file("count.wav"), 30000);
+    Composition composition;
+    CompositionTrack& track = composition.addTrack();
+    ASSERT_TRUE(track.insertTimeRange(seconds(0.2, 0.5), asset("count.wav"), MediaTime::zero()));
+    ASSERT_TRUE(track.insertTimeRange(seconds(0.0, 0.5), asset("tone.wav"), MediaTime::fromSeconds(0.5)));
+    MixInputParameters fade(track.trackID());
+    fade.setVolumeRamp(1.0f, 0.0f, seconds(0.6, 0.3));
+    const AudioMix mix({fade});
+    std::vector<float> whole;
+    AudioRenderer first(composition, mix);
+    ASSERT_TRUE(first.render(seconds(0, 1), whole));
+    AudioRenderer second(composition, mix);
+    std::vector<float> pieces(whole.size());
+    const int64_t total = 44100;
+    for (int64_t start : {30000, 0, 1000, 20000, 1001, 40000, 22050, 12345}) {
+        const int count = static_cast<int>(std::min<int64_t>(5000, total - start));
+        ASSERT_TRUE(second.render(start, count, pieces.data() + start * 2));
+    }
+    for (int64_t start : {6000, 11000, 17000, 25000, 35000})
+        ASSERT_TRUE(second.render(start, 5000, pieces.data() + start * 2));
+    for (size_t i = 0; i < whole.size(); ++i)
+        ASSERT_EQ(pieces[i], whole[i]) << "sample " << i;
+}
+
+TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, 1.0, 0.5f));
+    Composition composition;
+    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 1), asset("gone.wav"), MediaTime::zero()));
+    ASSERT_TRUE(QFile::remove(dir.file("gone.wav")));
+    AudioRenderer renderer(composition, AudioMix());
+    std::vector<float> mixed;
+    EXPECT_FALSE(renderer.render(seconds(0, 1), mixed));
+    EXPECT_TRUE(renderer.errorString().contains("gone.wav")) << renderer.errorString().toStdString();
+}

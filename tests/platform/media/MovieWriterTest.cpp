@@ -1,0 +1,305 @@
+#include "platform/media/MovieWriter.h"
+#include "platform/media/AudioReader.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/SerialQueue.h"
+#include "platform/media/VideoReader.h"
+#include "support/ClipMaker.h"
+#include "support/ColourBars.h"
+#include "support/MediaProbe.h"
+#include "support/TempDir.h"
+#include "support/ToneMaker.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+using namespace platform::media;
+
+namespace {
+
+void expectColoursOfFrame(const QImage& image, int frameIndex) {
+    ASSERT_FALSE(image.isNull());
+    for (int bar = 0; bar < ColourBars::kBars; ++bar) {
+        const QColor want = ColourBars::barColour(frameIndex, bar);
+        const QColor got = image.pixelColor(ColourBars::barCentre(image.size(), bar));
+        EXPECT_NEAR(got.red(), want.red(), 12) << "frame " << frameIndex << " bar " << bar;
+        EXPECT_NEAR(got.green(), want.green(), 12) << "frame " << frameIndex << " bar " << bar;
+        EXPECT_NEAR(got.blue(), want.blue(), 12) << "frame " << frameIndex << " bar " << bar;
+    }
+}
+
+int longestKeyFrameDistance(const MediaProbe::Stream& stream) {
+    int longest = 0;
+    int previous = 0;
+    for (int key : stream.keyFrames) {
+        longest = std::max(longest, key - previous);
+        previous = key;
+    }
+    return std::max(longest, stream.packets - previous);
+}
+
+MovieWriter::Settings settingsFor(const QString& path, QSize size = QSize(64, 48)) {
+    MovieWriter::Settings settings;
+    settings.path = path;
+    settings.frameSize = size;
+    settings.videoBitRate = 500'000;
+    return settings;
+}
+
+void checkTwoSecondMovie(const QString& path, const QString& formatName) {
+    const MediaProbe probe = MediaProbe::probe(path);
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    EXPECT_TRUE(probe.formatName.contains(formatName)) << probe.formatName.toStdString();
+    ASSERT_EQ(probe.streams.size(), 2u);
+    const MediaProbe::Stream* video = probe.firstOfType("video");
+    const MediaProbe::Stream* audio = probe.firstOfType("audio");
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(audio->codec, "aac");
+    EXPECT_EQ(video->width, 640);
+    EXPECT_EQ(video->height, 360);
+    EXPECT_EQ(audio->sampleRate, 44100);
+    EXPECT_EQ(audio->channels, 2);
+    EXPECT_EQ(video->packets, 60);
+    EXPECT_NEAR(probe.durationSeconds, 2.0, 0.05);
+    EXPECT_NEAR(video->durationSeconds, 2.0, 0.001);
+    ASSERT_FALSE(video->keyFrames.empty());
+    EXPECT_EQ(video->keyFrames.front(), 0);
+    EXPECT_LE(longestKeyFrameDistance(*video), 30);
+    const MediaAsset asset = MediaAsset::open(path);
+    EXPECT_EQ(asset.metadata().value("title").toString(), "Bars & Tone");
+    EXPECT_EQ(asset.metadata().value("description").toString(), "Sixty frames of colour bars");
+    if (formatName == "mov") { // players of QuickTime movies look for the QuickTime key space's title
+        EXPECT_EQ(probe.tags.value("com.apple.quicktime.title").toString(), "Bars & Tone");
+    }
+}
+
+} // namespace
+
+class MovieWriterContainers : public ::testing::TestWithParam<MovieContainer> {};
+
+TEST_P(MovieWriterContainers, WritesATwoSecondMovieWithSound) {
+    TempDir dir;
+    const bool quickTime = GetParam() == MovieContainer::QuickTime;
+    const QString path = dir.file(quickTime ? "bars.mov" : "bars.mp4");
+    ClipMaker::Options options;
+    options.size = QSize(640, 360);
+    options.frames = 60;
+    options.audio = true;
+    options.container = GetParam();
+    options.title = "Bars & Tone";
+    options.description = "Sixty frames of colour bars";
+    QString error;
+    ASSERT_TRUE(ClipMaker::make(path, options, &error)) << error.toStdString();
+    checkTwoSecondMovie(path, quickTime ? "mov" : "mp4");
+
+    VideoReader reader;
+    ASSERT_TRUE(reader.open(path)) << reader.errorString().toStdString();
+    for (int n : {0, 17, 45, 59}) {
+        ASSERT_TRUE(reader.seek(MediaTime(n, 30)));
+        VideoFrame frame;
+        ASSERT_TRUE(reader.readFrame(frame));
+        EXPECT_EQ(frame.time, MediaTime(n, 30));
+        expectColoursOfFrame(frame.image, n);
+    }
+    AudioReader sound;
+    ASSERT_TRUE(sound.open(path));
+    std::vector<float> samples(2 * 44100 * 2 + 4096);
+    int total = 0;
+    for (int got = 0; (got = sound.read(samples.data() + total * 2, 4096)) > 0;)
+        total += got;
+    EXPECT_NEAR(total, 88200, 50);
+    samples.resize(static_cast<size_t>(total) * 2);
+    EXPECT_NEAR(ToneMaker::rms(samples), 0.5 / std::sqrt(2.0), 0.02);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, MovieWriterContainers,
+                         ::testing::Values(MovieContainer::MPEG4, MovieContainer::QuickTime),
+                         [](const auto& info) {
+                             return info.param == MovieContainer::QuickTime ? "QuickTime" : "MPEG4";
+                         });
+
+TEST(MovieWriter, FrameTimesAreKeptAsGiven) {
+    TempDir dir;
+    MovieWriter writer(settingsFor(dir.file("late.mp4")));
+    ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+    for (int n = 1; n <= 10; ++n) // the first frame at 1/30 s, as the frame pump delivers them
+        ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), n), MediaTime(n, 30)));
+    ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
+    EXPECT_EQ(writer.status(), MovieWriter::Status::Completed);
+    EXPECT_EQ(writer.videoFramesWritten(), 10);
+    VideoReader reader;
+    ASSERT_TRUE(reader.open(dir.file("late.mp4")));
+    VideoFrame frame;
+    ASSERT_TRUE(reader.readFrame(frame));
+    EXPECT_EQ(frame.time, MediaTime(1, 30)); // exact: the movie's own timescale is 600
+}
+
+TEST(MovieWriter, TakesFramesWithPaddedRows) {
+    TempDir dir;
+    const QSize size(64, 48);
+    MovieWriter writer(settingsFor(dir.file("stride.mp4"), size));
+    ASSERT_TRUE(writer.start());
+    const int stride = size.width() * 4 + 96;
+    std::vector<uchar> buffer(static_cast<size_t>(stride) * size.height(), 0xEE);
+    const QImage bars = ColourBars::frame(size, 3);
+    for (int y = 0; y < size.height(); ++y)
+        std::memcpy(buffer.data() + y * stride, bars.constScanLine(y), static_cast<size_t>(size.width()) * 4);
+    ASSERT_TRUE(writer.appendVideoFrame(buffer.data(), stride, MediaTime::zero()));
+    ASSERT_TRUE(writer.finish());
+    VideoReader reader;
+    ASSERT_TRUE(reader.open(dir.file("stride.mp4")));
+    VideoFrame frame;
+    ASSERT_TRUE(reader.readFrame(frame));
+    expectColoursOfFrame(frame.image, 3);
+}
+
+TEST(MovieWriter, CancelRemovesThePartialFile) {
+    TempDir dir;
+    const QString path = dir.file("cancelled.mp4");
+    MovieWriter writer(settingsFor(path));
+    ASSERT_TRUE(writer.start());
+    ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), 0), MediaTime::zero()));
+    EXPECT_TRUE(QFile::exists(path));
+    writer.cancel();
+    EXPECT_EQ(writer.status(), MovieWriter::Status::Cancelled);
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), 1), MediaTime(1, 30)));
+    EXPECT_FALSE(writer.finish());
+    EXPECT_EQ(writer.status(), MovieWriter::Status::Cancelled);
+
+    const QString dropped = dir.file("dropped.mp4");
+    {
+        MovieWriter unfinished(settingsFor(dropped));
+        ASSERT_TRUE(unfinished.start());
+        ASSERT_TRUE(unfinished.appendVideoFrame(ColourBars::frame(QSize(64, 48), 0), MediaTime::zero()));
+    }
+    EXPECT_FALSE(QFile::exists(dropped));
+}
+
+TEST(MovieWriter, FailuresAreReportedAndLeaveNoFile) {
+    TempDir dir;
+    {
+        MovieWriter empty(settingsFor(dir.file("empty.mp4")));
+        ASSERT_TRUE(empty.start());
+        EXPECT_FALSE(empty.finish());
+        EXPECT_EQ(empty.status(), MovieWriter::Status::Failed);
+        EXPECT_FALSE(empty.errorString().isEmpty());
+        EXPECT_FALSE(QFile::exists(dir.file("empty.mp4")));
+    }
+    {
+        MovieWriter backwards(settingsFor(dir.file("backwards.mp4")));
+        ASSERT_TRUE(backwards.start());
+        ASSERT_TRUE(backwards.appendVideoFrame(ColourBars::frame(QSize(64, 48), 0), MediaTime(2, 30)));
+        EXPECT_FALSE(backwards.appendVideoFrame(ColourBars::frame(QSize(64, 48), 1), MediaTime(2, 30)));
+        EXPECT_EQ(backwards.status(), MovieWriter::Status::Failed);
+        EXPECT_FALSE(QFile::exists(dir.file("backwards.mp4")));
+        EXPECT_FALSE(backwards.finish());
+    }
+    {
+        MovieWriter wrongSize(settingsFor(dir.file("size.mp4")));
+        ASSERT_TRUE(wrongSize.start());
+        EXPECT_FALSE(wrongSize.appendVideoFrame(ColourBars::frame(QSize(32, 48), 0), MediaTime::zero()));
+        EXPECT_TRUE(wrongSize.errorString().contains("32x48")) << wrongSize.errorString().toStdString();
+    }
+    {
+        MovieWriter odd(settingsFor(dir.file("odd.mp4"), QSize(63, 48)));
+        EXPECT_FALSE(odd.start());
+        EXPECT_TRUE(odd.errorString().contains("63x48"));
+        EXPECT_FALSE(QFile::exists(dir.file("odd.mp4")));
+    }
+    {
+        MovieWriter nowhere(settingsFor(dir.file("no/such/folder/m.mp4")));
+        EXPECT_FALSE(nowhere.start());
+        EXPECT_TRUE(nowhere.errorString().contains("m.mp4")) << nowhere.errorString().toStdString();
+    }
+    {
+        MovieWriter silent(settingsFor(dir.file("silent.mp4")));
+        ASSERT_TRUE(silent.start());
+        const int16_t samples[4] = {};
+        EXPECT_FALSE(silent.appendAudioSamples(samples, 2)); // no sound track was asked for
+    }
+}
+
+TEST(MovieWriter, VideoAndSoundMayBeAppendedFromTwoThreads) {
+    TempDir dir;
+    MovieWriter::Settings settings = settingsFor(dir.file("threads.mp4"));
+    settings.audio = true;
+    MovieWriter writer(settings);
+    ASSERT_TRUE(writer.start());
+    std::promise<void> go;
+    std::shared_future<void> start = go.get_future().share();
+    std::thread video([&] {
+        start.wait();
+        for (int n = 0; n < 45; ++n)
+            ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), n), MediaTime(n, 30)));
+    });
+    std::thread sound([&] {
+        start.wait();
+        const std::vector<int16_t> tone = ToneMaker::toInt16(ToneMaker::sine(440.0, 1.5, 0.5f));
+        for (size_t done = 0; done < tone.size(); done += 2 * 441)
+            ASSERT_TRUE(writer.appendAudioSamples(tone.data() + done, 441));
+    });
+    go.set_value();
+    video.join();
+    sound.join();
+    ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
+    const MediaProbe probe = MediaProbe::probe(dir.file("threads.mp4"));
+    ASSERT_TRUE(probe.ok);
+    EXPECT_EQ(probe.firstOfType("video")->packets, 45);
+    EXPECT_NEAR(MediaAsset::open(dir.file("threads.mp4")).audioTimeRange().duration.seconds(), 1.5, 0.002);
+}
+
+TEST(MovieWriter, ReadyBlocksOnASerialQueueKeepTheKindsInterleaved) {
+    TempDir dir;
+    MovieWriter::Settings settings = settingsFor(dir.file("paced.mp4"));
+    settings.audio = true;
+    MovieWriter writer(settings);
+    ASSERT_TRUE(writer.start());
+    SerialQueue queue("mediaInputQueue");
+    const int frames = 60;
+    const std::vector<float> tone = ToneMaker::sine(440.0, 2.0, 0.5f);
+    int nextFrame = 0;
+    size_t nextSample = 0;
+    double videoEnd = 0.0;
+    double audioEnd = 0.0;
+    double worstLead = 0.0;
+    std::promise<void> videoDone;
+    std::promise<void> audioDone;
+    writer.requestMediaDataWhenReady(MediaKind::Video, queue, [&] {
+        EXPECT_TRUE(queue.isCurrentThread());
+        while (writer.isReadyForMoreMediaData(MediaKind::Video)) {
+            if (nextFrame == frames) {
+                writer.markAsFinished(MediaKind::Video);
+                videoDone.set_value();
+                return;
+            }
+            worstLead = std::max(worstLead, videoEnd - audioEnd);
+            ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), nextFrame),
+                                                MediaTime(nextFrame, 30)));
+            videoEnd = ++nextFrame / 30.0;
+        }
+    });
+    writer.requestMediaDataWhenReady(MediaKind::Audio, queue, [&] {
+        while (writer.isReadyForMoreMediaData(MediaKind::Audio)) {
+            if (nextSample == tone.size()) {
+                writer.markAsFinished(MediaKind::Audio);
+                audioDone.set_value();
+                return;
+            }
+            worstLead = std::max(worstLead, audioEnd - videoEnd);
+            const int count = static_cast<int>(std::min<size_t>(1024, (tone.size() - nextSample) / 2));
+            ASSERT_TRUE(writer.appendAudioSamples(tone.data() + nextSample, count));
+            nextSample += static_cast<size_t>(count) * 2;
+            audioEnd = static_cast<double>(nextSample / 2) / 44100.0;
+        }
+    });
+    videoDone.get_future().wait();
+    audioDone.get_future().wait();
+    queue.waitUntilIdle();
+    EXPECT_LE(worstLead, 0.5 + 1024.0 / 44100.0);
+    ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
+    EXPECT_EQ(MediaProbe::probe(dir.file("paced.mp4")).firstOfType("video")->packets, frames);
+}

@@ -1,0 +1,77 @@
+#include "support/MediaProbe.h"
+
+#include <QFile>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+QString errorText(int err) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(err, text, sizeof text);
+    return QString::fromUtf8(text);
+}
+
+MediaProbe::Stream describe(const AVStream* stream) {
+    MediaProbe::Stream info;
+    info.type = QString::fromUtf8(av_get_media_type_string(stream->codecpar->codec_type));
+    info.codec = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
+    info.width = stream->codecpar->width;
+    info.height = stream->codecpar->height;
+    info.sampleRate = stream->codecpar->sample_rate;
+    info.channels = stream->codecpar->ch_layout.nb_channels;
+    if (stream->duration != AV_NOPTS_VALUE)
+        info.durationSeconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+    return info;
+}
+
+} // namespace
+
+MediaProbe MediaProbe::probe(const QString& path) {
+    MediaProbe result;
+    AVFormatContext* context = nullptr;
+    int err = avformat_open_input(&context, QFile::encodeName(path).constData(), nullptr, nullptr);
+    if (err >= 0)
+        err = avformat_find_stream_info(context, nullptr);
+    if (err < 0) {
+        result.error = errorText(err);
+        avformat_close_input(&context);
+        return result;
+    }
+    result.formatName = QString::fromUtf8(context->iformat->name);
+    if (context->duration != AV_NOPTS_VALUE)
+        result.durationSeconds = static_cast<double>(context->duration) / AV_TIME_BASE;
+    const AVDictionaryEntry* tag = nullptr;
+    while ((tag = av_dict_get(context->metadata, "", tag, AV_DICT_IGNORE_SUFFIX)))
+        result.tags.insert(QString::fromUtf8(tag->key), QString::fromUtf8(tag->value));
+    for (unsigned i = 0; i < context->nb_streams; ++i)
+        result.streams.push_back(describe(context->streams[i]));
+    std::vector<bool> seen(context->nb_streams, false);
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(context, packet) >= 0) {
+        const auto index = static_cast<size_t>(packet->stream_index);
+        Stream& stream = result.streams[index];
+        if (!seen[index] && packet->pts != AV_NOPTS_VALUE) {
+            stream.firstPtsSeconds =
+                static_cast<double>(packet->pts) * av_q2d(context->streams[index]->time_base);
+            seen[index] = true;
+        }
+        if (packet->flags & AV_PKT_FLAG_KEY)
+            stream.keyFrames.push_back(stream.packets);
+        ++stream.packets;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&context);
+    result.ok = true;
+    return result;
+}
+
+const MediaProbe::Stream* MediaProbe::firstOfType(const QString& type) const {
+    for (const Stream& stream : streams)
+        if (stream.type == type)
+            return &stream;
+    return nullptr;
+}

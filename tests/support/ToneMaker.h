@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+#include <cstdint>
+#include <vector>
+
+// Synthesised test sounds and measurements of them.
+namespace ToneMaker {
+
+// A sine of the given frequency and peak amplitude, interleaved over channels (the same in each).
+std::vector<float> sine(double frequency, double seconds, float amplitude, int channels = 2,
+                        int sampleRate = 44100);
+std::vector<int16_t> toInt16(const std::vector<float>& samples);
+
+// A sine as a 16-bit WAV file of any rate and channel count.
+bool writeWav(const QString& path, double frequency, double seconds, float amplitude, int channels = 2,
+              int sampleRate = 44100);
+// A stereo 44.1 kHz sine encoded with our audio file writer: container "ipod" (M4A) with codec "aac", or
+// "mp3" with "libmp3lame".
+bool writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
+                  double seconds, float amplitude, const QVariantMap& metadata = {},
+                  QString* error = nullptr);
+
+// Root mean square of interleaved samples, over all channels or one of them, optionally from frame `from`
+// for `count` frames (all frames by default).
+double rms(const std::vector<float>& interleaved, int channels = 2, int channel = -1, size_t from = 0,
+           size_t count = SIZE_MAX);
+
+} // namespace ToneMaker
