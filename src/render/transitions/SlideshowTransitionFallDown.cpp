@@ -53,10 +53,12 @@ void SlideshowTransitionFallDown::advanceTiles() {
         if (falling == kColumns)
             continue;
         if (random.next(100) >= 51) {
-            int c = int(random.next(kColumns));
-            while (speed[std::size_t(c)][std::size_t(r)] > 0.0f)
-                c = int(random.next(kColumns));
-            speed[std::size_t(c)][std::size_t(r)] = 0.02f;
+            // One of the row's tiles still in place, at random (drawing among them rather than until one is
+            // hit cannot go on for ever).
+            int pick = int(random.next(std::uint32_t(kColumns - falling)));
+            for (int c = 0; c < kColumns; ++c)
+                if (speed[std::size_t(c)][std::size_t(r)] <= 0.0f && pick-- == 0)
+                    speed[std::size_t(c)][std::size_t(r)] = 0.02f;
         }
         return;
     }

@@ -26,19 +26,18 @@ void SlideshowTransitionFlipOver::initTransition() {
     mapTextures();
 }
 
-Matrix4 SlideshowTransitionFlipOver::turn(int ndirection, float degrees) {
-    Matrix4 rotation;
-    matrixLoadIdentity(rotation);
+void SlideshowTransitionFlipOver::turn(Matrix4& matrix, int ndirection, float degrees) {
     const bool aboutX = ndirection < 2;
     const float sign = ndirection % 2 == 0 ? 1.0f : -1.0f;
-    matrixRotate(rotation, sign * degrees, aboutX ? 1.0f : 0.0f, aboutX ? 0.0f : 1.0f, 0.0f);
-    return rotation;
+    matrixRotate(matrix, sign * degrees, aboutX ? 1.0f : 0.0f, aboutX ? 0.0f : 1.0f, 0.0f);
 }
 
 void SlideshowTransitionFlipOver::mapTextures() {
     // Each face is mapped as the view would see it at the end of the turn (the front face as it stands), so
     // the incoming image arrives upright whichever way the cube turns.
-    const Matrix4 end = turn(direction, 90.0f);
+    Matrix4 end;
+    matrixLoadIdentity(end);
+    turn(end, direction, 90.0f);
     const int vertexCount = int(cubeVertices.size() / 3);
     for (int v = 0; v < vertexCount; ++v) {
         const float* p = &cubeVertices[std::size_t(v) * 3];
@@ -63,8 +62,10 @@ void SlideshowTransitionFlipOver::transition(int n) {
         background->DrawOneFrame(true);
     const ShaderProgramObject& program = shaders->Shader_one_texture;
     program.useMe();
-    modelView = turn(direction, angle);
+    // Turned about its centre first, then set back (the transform added last applies first).
+    matrixLoadIdentity(modelView);
     matrixTranslate(modelView, 0.0f, 0.0f, -2.0f);
+    turn(modelView, direction, angle);
     projection = quad::slideProjection();
     mvp = quad::modelViewProjection(modelView, projection);
     quad::setMvp(program, mvp);

@@ -18,8 +18,8 @@ public:
     int ndirection() const { return direction; }
     // The angle of the frame drawn last, in degrees.
     float rCube() const { return angle; }
-    // The turn of the cube after `degrees` for a direction.
-    static Matrix4 turn(int ndirection, float degrees);
+    // Adds the turn of the cube after `degrees` in a direction to a matrix.
+    static void turn(Matrix4& matrix, int ndirection, float degrees);
 
 private:
     // Texture coordinates that show both images upright on the faces where they face the viewer.
