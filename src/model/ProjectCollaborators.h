@@ -9,8 +9,23 @@ public:
     virtual void seekToBegin() = 0;
 };
 
+// The mixer the preview plays the project's sound through: the music director installs a new one
+// as the project's audio mixer at every start of playback.
+class PlayableAudioMixer : public ProjectAudioMixer {
+public:
+    virtual void mixProjectAudioForPlaying() = 0;
+    virtual void PlayMixedAudioFrom(double seconds) = 0;
+    virtual void StopPlayingMixedAudio() = 0;
+};
+
 class ProjectDirector {
 public:
     virtual ~ProjectDirector() = default;
     virtual void resetDirector() = 0;
+};
+
+// The DVD menu's audio mix, kept by the project manager for the menu's encoder.
+class MenuAudioMixer {
+public:
+    virtual ~MenuAudioMixer() = default;
 };
