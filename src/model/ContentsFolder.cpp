@@ -41,6 +41,23 @@ QString ContentsFolder::freeName(const QString& folder, const QString& name) {
     return QFileInfo(platform::firstFreePath(folder, base, extension)).fileName();
 }
 
+QString ContentsFolder::reserveName(const QString& folder, const QString& name, QString* error) {
+    for (int attempt = 0; attempt < 1000 && !folder.isEmpty() && !name.isEmpty(); ++attempt) {
+        const QString candidate = freeName(folder, name);
+        QFile file(folder + "/" + candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return candidate;
+        if (!QFileInfo::exists(file.fileName())) {
+            if (error)
+                *error = tr_("\"%1\" could not be made: %2").arg(file.fileName(), file.errorString());
+            return QString();
+        }
+    }
+    if (error)
+        *error = tr_("No free name was found for \"%1\" in \"%2\".").arg(name, folder);
+    return QString();
+}
+
 QString ContentsFolder::copyUnderFreeName(const QString& source, const QString& folder, const QString& name,
                                           QString* error) {
     const QFileInfo from(source);

@@ -13,6 +13,10 @@ public:
     static QString timeStampedName(const QString& stem, const QString& extension);
     // The first of name, "<base>-1.<ext>", ... that is free in folder (the name alone, not the path).
     static QString freeName(const QString& folder, const QString& name);
+    // Claims the first free of name, "<base>-1.<ext>", ... by making it as an empty file, so that
+    // pictures made at once on several threads never share a name; the writer then replaces it. The
+    // name claimed, or empty with a message in *error when none could be made.
+    static QString reserveName(const QString& folder, const QString& name, QString* error = nullptr);
     // Copies source into folder under name, or the next free name when that is taken; the name used,
     // or empty with a message in *error when the copy failed.
     static QString copyUnderFreeName(const QString& source, const QString& folder, const QString& name,

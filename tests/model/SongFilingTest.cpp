@@ -10,7 +10,10 @@
 
 #include <QRegularExpression>
 
+#include <QSet>
+
 #include <cmath>
+#include <thread>
 
 using model_test::ModelTest;
 using model_test::writeFile;
@@ -142,6 +145,24 @@ TEST_F(SongFilingTest, NamesInContentsNeverOverwrite) {
     QString error;
     EXPECT_TRUE(ContentsFolder::copyUnderFreeName(music, contents, "folder", &error).isEmpty());
     EXPECT_FALSE(error.isEmpty()) << "a folder is not copied";
+}
+
+TEST_F(SongFilingTest, PicturesMadeAtOnceClaimDifferentNames) {
+    clock->set(3.0);
+    const QString name = ContentsFolder::timeStampedName("psd_", "jpg");
+    std::vector<QString> claimed(16);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < claimed.size(); ++i)
+        threads.emplace_back([&, i] { claimed[i] = ContentsFolder::reserveName(contents, name); });
+    for (auto& thread : threads)
+        thread.join();
+    QSet<QString> distinct(claimed.begin(), claimed.end());
+    EXPECT_EQ(distinct.size(), 16);
+    EXPECT_TRUE(distinct.contains(name));
+    EXPECT_TRUE(distinct.contains(QString(name).replace(".jpg", "-15.jpg")));
+    QString error;
+    EXPECT_TRUE(ContentsFolder::reserveName(contents + "/absent", name, &error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
 }
 
 TEST_F(SongFilingTest, DurationsAreMeasuredOnRealFilesAndFailuresAreNotCached) {
