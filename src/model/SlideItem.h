@@ -87,7 +87,9 @@ public:
     QSizeF frameSize() const;
     std::vector<QPointF> origins() const;
     double leftMost() const;
-    // The text block of the last layout, y axis down: (OX + leftMost, -OY, frameSize).
+    // The text block of the last layout, y axis down: (OX + leftMost, -OY, frameSize). On a picture
+    // less than 200 high the text stands higher than -OY (its layout rectangle is 200 high), and the
+    // block follows it so that the editing frame and the turn stay on the text.
     QRectF textBlockRect() const;
 
     // Seconds of the first video track of a movie (0 without one); sets width and height from its
@@ -208,7 +210,8 @@ private:
     QSizeF textFrameSize;
     std::vector<QPointF> lineOrigins;
     double leftMostX = 0.0;
-    int textOffsetX = 0, textOffsetY = 0;
+    int textOffsetX = 0;
+    double textTop = 0.0;
 
     std::atomic<float> photoSeconds{4.0f};
     std::atomic<float> transitionSeconds{2.0f};

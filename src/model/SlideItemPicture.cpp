@@ -204,7 +204,8 @@ QImage SlideItem::slideImageAfterTextInfo() {
         lineOrigins = laid.origins;
         leftMostX = laid.leftMost;
         textOffsetX = style.offsetX;
-        textOffsetY = style.offsetY;
+        // The top of the laid-out text, seen from above; -OY for pictures at least 200 high.
+        textTop = h - (layoutRect.y() + layoutRect.height());
     }
     const QRectF block = textBlockRect();
     const QPointF centre = block.center();
@@ -277,7 +278,7 @@ double SlideItem::leftMost() const {
 
 QRectF SlideItem::textBlockRect() const {
     std::lock_guard lock(mutex);
-    return QRectF(QPointF(textOffsetX + leftMostX, -textOffsetY), textFrameSize);
+    return QRectF(QPointF(textOffsetX + leftMostX, textTop), textFrameSize);
 }
 
 // ---- movies

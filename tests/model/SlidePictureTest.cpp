@@ -246,8 +246,15 @@ TEST_F(SlidePictureTest, TheLayoutRectangleIsAtLeast200High) {
     EXPECT_EQ(SlideItem::textLayoutRect(QSizeF(300, 480.7), 0, 0), QRectF(0, 0, 300, 480));
     auto slide = slideWith(plain(QColor(40, 40, 40), QSize(300, 100)));
     setText(*slide, {{"Text", "H"}, {"FontSize", 30}, {"FontPositionOffsetY", -100}});
-    EXPECT_FALSE(slide->slideImageAfterTextInfo().isNull());
-    EXPECT_EQ(slide->textBlockRect().top(), 100);
+    setText(*slide, {{"FontColor", QColor(Qt::red)}});
+    const QImage drawn = slide->slideImageAfterTextInfo();
+    ASSERT_FALSE(drawn.isNull());
+    // The 200-high rectangle runs from 100 below the picture up to its top edge, where the line stands.
+    EXPECT_EQ(slide->textBlockRect().top(), 0);
+    const QRect red = pixelsNear(drawn, Qt::red);
+    ASSERT_FALSE(red.isEmpty());
+    EXPECT_LT(red.top(), 15);
+    EXPECT_TRUE(slide->textBlockRect().contains(QRectF(red).center()));
 }
 
 TEST_F(SlidePictureTest, AMoviesLengthAndTurnedSize) {
