@@ -1,75 +1,10 @@
 #include "model/DVDMenuTemplate.h"
 
-#include "platform/foundation/PropertyList.h"
+#include "platform/foundation/PropertyListValues.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
-#include <QFile>
-
-#include <cstdlib>
-
 namespace {
-
-std::mutex factoryMutex;
-DVDMenuTemplate::Factory& factorySlot() {
-    static DVDMenuTemplate::Factory factory;
-    return factory;
-}
-
-QString plistString(plist_t node) {
-    char* text = nullptr;
-    plist_get_string_val(node, &text);
-    const QString value = text ? QString::fromUtf8(text) : QString();
-    std::free(text);
-    return value;
-}
-
-// A checked property list as Qt values; its depth was bounded by the check.
-QVariant variantOf(plist_t node) {
-    switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-        uint8_t value = 0;
-        plist_get_bool_val(node, &value);
-        return bool(value);
-    }
-    case PLIST_UINT: {
-        uint64_t value = 0;
-        plist_get_uint_val(node, &value);
-        return qint64(value);
-    }
-    case PLIST_REAL: {
-        double value = 0;
-        plist_get_real_val(node, &value);
-        return value;
-    }
-    case PLIST_STRING:
-        return plistString(node);
-    case PLIST_ARRAY: {
-        QVariantList list;
-        for (uint32_t i = 0; i < plist_array_get_size(node); ++i)
-            list.append(variantOf(plist_array_get_item(node, i)));
-        return list;
-    }
-    case PLIST_DICT: {
-        QVariantMap map;
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, it, &key, &value);
-            if (!key)
-                break;
-            map.insert(QString::fromUtf8(key), variantOf(value));
-            std::free(key);
-        }
-        std::free(it);
-        return map;
-    }
-    default:
-        return QVariant();
-    }
-}
 
 QString pictureIn(const QString& folder, const QVariant& name) {
     const QString file = name.toString();
@@ -80,46 +15,30 @@ QString pictureIn(const QString& folder, const QVariant& name) {
 
 } // namespace
 
-void DVDMenuTemplate::setFactory(Factory factory) {
-    std::lock_guard lock(factoryMutex);
-    factorySlot() = std::move(factory);
-}
-
-std::shared_ptr<DVDMenuTemplate> DVDMenuTemplate::make() {
-    Factory factory;
-    {
-        std::lock_guard lock(factoryMutex);
-        factory = factorySlot();
-    }
-    auto made = factory ? factory() : nullptr;
-    return made ? made : std::make_shared<DVDMenuTemplate>();
-}
-
 QVariantMap DVDMenuTemplate::noMenuDictionary() {
     return {{"Name", tr_("No Menu")}, {"Style", "nomenu"}, {"Folder", QString()}};
 }
 
 QVariantList DVDMenuTemplate::templateDictionaries(QString* error) {
     const QString path = platform::paths::pathForResource("dvdmenu", "plist");
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (path.isEmpty())
         return {noMenuDictionary()};
     QString problem;
-    const platform::PlistPtr root = platform::parsePropertyList(file.readAll(), &problem);
-    if (!root || plist_get_node_type(root.get()) != PLIST_ARRAY) {
+    const QVariant root = platform::readPropertyListFile(path, &problem);
+    if (root.typeId() != QMetaType::QVariantList) {
         if (error)
             *error = problem.isEmpty() ? tr_("The DVD-menu templates are not a list.") : problem;
         return {noMenuDictionary()};
     }
     QVariantList templates;
-    for (const QVariant& entry : variantOf(root.get()).toList())
+    for (const QVariant& entry : root.toList())
         if (entry.typeId() == QMetaType::QVariantMap)
             templates.append(entry);
     return templates;
 }
 
 std::shared_ptr<DVDMenuTemplate> DVDMenuTemplate::fromDictionary(const QVariantMap& dictionary) {
-    auto menu = make();
+    auto menu = std::make_shared<DVDMenuTemplate>();
     const QString folder = dictionary.value("Folder").toString();
     menu->setMenuDictionary(dictionary);
     menu->setMenuStyle(dictionary.value("Style").toString());

@@ -5,20 +5,15 @@
 #include <QVariantList>
 #include <QVariantMap>
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 // One DVD-menu template as the project manager loads it from the "dvdmenu" resource: the template
 // dictionary, its style, name and picture folder, its thumbnail and the path of its overlay picture.
-// The DVD layer draws menus from it; it installs a factory so that the manager makes its own kind.
+// The DVD layer draws the menu from its dictionary.
 class DVDMenuTemplate {
 public:
-    using Factory = std::function<std::shared_ptr<DVDMenuTemplate>()>;
-    static void setFactory(Factory factory);
-    static std::shared_ptr<DVDMenuTemplate> make();
-
     // The template dictionaries of the "dvdmenu" resource, in order; anything in it that is not a
     // dictionary is left out. Without the resource (or with one that does not read) the list holds
     // only the no-menu entry, with a message in *error for one that does not read.
@@ -27,8 +22,6 @@ public:
     static QVariantMap noMenuDictionary();
     // A template made from one dictionary, its pictures found in the resources' "DVDMenu/<Folder>".
     static std::shared_ptr<DVDMenuTemplate> fromDictionary(const QVariantMap& dictionary);
-
-    virtual ~DVDMenuTemplate() = default;
 
     QVariantMap menuDictionary() const;
     void setMenuDictionary(const QVariantMap& dictionary);

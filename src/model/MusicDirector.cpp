@@ -56,6 +56,6 @@ void MusicDirector::stop() {
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return;
-    if (auto mixer = std::dynamic_pointer_cast<PlayableAudioMixer>(project->audioMixer()))
+    if (const auto mixer = project->audioMixer())
         mixer->StopPlayingMixedAudio();
 }

@@ -17,7 +17,8 @@ class PlayableAudioMixer : public ProjectAudioMixer {
 public:
     virtual void mixProjectAudioForPlaying() = 0;
     virtual void PlayMixedAudioFrom(double seconds) = 0;
-    virtual void StopPlayingMixedAudio() = 0;
+    // A mixer that plays must be able to stop.
+    void StopPlayingMixedAudio() override = 0;
 };
 
 class ProjectDirector {

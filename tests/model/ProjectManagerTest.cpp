@@ -129,6 +129,20 @@ TEST_F(ProjectManagerTest, TemplatesLoadFromTheResourceWithTheirPictures) {
     EXPECT_FALSE(manager.currentDVDMenuTemplate());
 }
 
+TEST_F(ProjectManagerTest, OurOwnTemplatesLoadWithTheNoMenuChoiceFirst) {
+    SlideshowProjectManager manager;
+    manager.loadDVDMenuTemplate();
+    const auto templates = manager.dvdMenuTemplateArray();
+    ASSERT_GE(templates.size(), 2u);
+    EXPECT_EQ(templates[0]->menuStyle(), "nomenu");
+    ASSERT_EQ(manager.currentDVDMenuTemplate(), templates[1]);
+    for (const auto& menu : templates) {
+        EXPECT_FALSE(menu->menuName().isEmpty());
+        EXPECT_FALSE(menu->menuThumbnail().isNull()) << menu->menuName().toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(templates[1]->menuBackgroundImagePath()).isFile());
+}
+
 TEST_F(ProjectManagerTest, WithoutAReadableResourceOnlyTheNoMenuEntryIsOffered) {
     const QString resources = home + "/empty-resources";
     QDir().mkpath(resources);
