@@ -76,11 +76,12 @@ public:
     bool ApplyAdjustColor(const QVariantMap& adjustment);
     // The picture with the text layer of textInfo drawn in (and, while the project's text is being
     // edited, a dashed frame round the text block). Null when the picture cannot be read.
-    QImage slideImageAfterTextInfo();
+    // Safe on any thread; the layout results below are those of the last call.
+    QImage slideImageAfterTextInfo() const;
     // What the picture texture shows before the theme dresses it: the text layer when there is text,
     // then the theme's "PhotoFilter". The renderer applies the theme's frame and shadow when
     // SlideshowThemeManager::bNeedApplyTheme answers true.
-    QImage slideImageForTexture(const QVariantMap& theme);
+    QImage slideImageForTexture(const QVariantMap& theme) const;
     // The layout rectangle of the text in a picture, with the y axis up: (OX, OY, W, max(H, 200)).
     static QRectF textLayoutRect(const QSizeF& picture, int offsetX, int offsetY);
     // Results of the last text layout.
@@ -207,11 +208,12 @@ private:
     QPointF panStart, panEnd;
     double zoomFrom = 1.0, zoomTo = 1.0;
     QRectF rects[5];
-    QSizeF textFrameSize;
-    std::vector<QPointF> lineOrigins;
-    double leftMostX = 0.0;
-    int textOffsetX = 0;
-    double textTop = 0.0;
+    // Results of the last text layout, which drawing records on a slide that is otherwise read only.
+    mutable QSizeF textFrameSize;
+    mutable std::vector<QPointF> lineOrigins;
+    mutable double leftMostX = 0.0;
+    mutable int textOffsetX = 0;
+    mutable double textTop = 0.0;
 
     std::atomic<float> photoSeconds{4.0f};
     std::atomic<float> transitionSeconds{2.0f};

@@ -182,7 +182,7 @@ QRectF SlideItem::textLayoutRect(const QSizeF& picture, int offsetX, int offsetY
     return QRectF(offsetX, offsetY, picture.width(), height);
 }
 
-QImage SlideItem::slideImageAfterTextInfo() {
+QImage SlideItem::slideImageAfterTextInfo() const {
     const QImage picture = readPicture(fileName());
     if (picture.isNull())
         return QImage();
@@ -248,7 +248,7 @@ QImage SlideItem::slideImageAfterTextInfo() {
     return canvas;
 }
 
-QImage SlideItem::slideImageForTexture(const QVariantMap& theme) {
+QImage SlideItem::slideImageForTexture(const QVariantMap& theme) const {
     const QString text = textInfo().value("Text").toString();
     const QImage image = text.isEmpty() ? readPicture(fileName()) : slideImageAfterTextInfo();
     if (image.isNull())

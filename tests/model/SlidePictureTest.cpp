@@ -7,7 +7,9 @@
 #include <QColor>
 #include <QImage>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 using model_test::ModelTest;
 using model_test::writeFile;
@@ -239,6 +241,26 @@ TEST_F(SlidePictureTest, TheTextCastsAShadowDownAndRight) {
     const QColor right = drawn.pixelColor(red.right() + 5, red.center().y());
     const QColor left = drawn.pixelColor(red.left() - 5, red.center().y());
     EXPECT_LT(right.red(), left.red() - 10) << "darker on the side the shadow falls";
+}
+
+TEST_F(SlidePictureTest, ThePreloaderAndTheMainThreadDrawTheSameSlideAtOnce) {
+    auto slide = slideWith(plain(QColor(40, 40, 40), QSize(240, 200)));
+    setText(*slide,
+            {{"Text", "HH"}, {"FontColor", QColor(Qt::red)}, {"FontSize", 30}, {"FontPositionOffsetY", -60}});
+    std::atomic<int> withoutText{0};
+    std::vector<std::thread> drawers;
+    for (int t = 0; t < 3; ++t)
+        drawers.emplace_back([&] {
+            for (int i = 0; i < 5; ++i)
+                if (pixelsNear(slide->slideImageAfterTextInfo(), Qt::red).isEmpty())
+                    ++withoutText;
+        });
+    for (int i = 0; i < 20; ++i)
+        setText(*slide, {{"FontAngle", i * 10}, {"FontPositionOffsetX", i}});
+    for (auto& drawer : drawers)
+        drawer.join();
+    EXPECT_EQ(withoutText.load(), 0);
+    EXPECT_GT(slide->frameSize().width(), 0);
 }
 
 TEST_F(SlidePictureTest, TheLayoutRectangleIsAtLeast200High) {
