@@ -16,6 +16,8 @@
 #include <mutex>
 #include <vector>
 
+class QPainter;
+
 namespace platform::media {
 class MediaAsset;
 }
@@ -199,6 +201,7 @@ protected:
 private:
     static QString pathInOpenProject(const QString& name);
     void durationChanged();
+    void drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const;
     static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);
 
     mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits

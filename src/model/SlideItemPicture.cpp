@@ -143,6 +143,20 @@ TextLayoutResult layOutText(QTextLayout& layout, const QString& text, const QFon
     return result;
 }
 
+// The dashed frame round the text block while the text is edited: 16 on, 6 off, 6 wide, white.
+QImage editingFrame(const QSize& size, const QRectF& block, const QTransform& turn) {
+    QImage frame(size, QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::transparent);
+    QPainter painter(&frame);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(turn);
+    QPen pen(QBrush(Qt::white), kFrameLineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setDashPattern({16.0 / kFrameLineWidth, 6.0 / kFrameLineWidth});
+    painter.setPen(pen);
+    painter.drawRect(block);
+    return frame;
+}
+
 } // namespace
 
 // ---- quarter turns and colour
@@ -186,66 +200,61 @@ QImage SlideItem::slideImageAfterTextInfo() const {
     const QImage picture = readPicture(fileName());
     if (picture.isNull())
         return QImage();
-    const double w = picture.width(), h = picture.height();
     QImage canvas(picture.size(), QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::black);
     QPainter painter(&canvas);
-    painter.drawImage(QRectF(0, 0, w, h), picture);
-    const TextStyle style = textStyleOf(textInfo());
-    if (style.text.isEmpty())
-        return canvas;
+    painter.drawImage(QRectF(QPointF(0, 0), picture.size()), picture);
+    const QVariantMap info = textInfo();
+    if (!info.value("Text").toString().isEmpty())
+        drawTextLayer(painter, picture.size(), info);
+    painter.end();
+    return canvas;
+}
 
-    const QRectF layoutRect = textLayoutRect(picture.size(), style.offsetX, style.offsetY);
+void SlideItem::drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const {
+    const TextStyle style = textStyleOf(info);
+    const double h = size.height();
+    const QRectF layoutRect = textLayoutRect(size, style.offsetX, style.offsetY);
+    // The layout rectangle stands OY above the picture's bottom edge (y axis up); its top, seen from above.
+    const QPointF origin(layoutRect.x(), h - (layoutRect.y() + layoutRect.height()));
     QTextLayout layout;
-    TextLayoutResult laid = layOutText(layout, style.text, style.font, w, layoutRect.height(), h);
+    const TextLayoutResult laid =
+        layOutText(layout, style.text, style.font, size.width(), layoutRect.height(), h);
     {
         std::lock_guard lock(mutex);
         textFrameSize = laid.frameSize;
         lineOrigins = laid.origins;
         leftMostX = laid.leftMost;
         textOffsetX = style.offsetX;
-        // The top of the laid-out text, seen from above; -OY for pictures at least 200 high.
-        textTop = h - (layoutRect.y() + layoutRect.height());
+        textTop = origin.y();
     }
     const QRectF block = textBlockRect();
     const QPointF centre = block.center();
     QTransform turn;
     turn.translate(centre.x(), centre.y()).rotate(-style.angle).translate(-centre.x(), -centre.y());
+    const QRect canvas(QPoint(0, 0), size);
 
     const auto project = SlideshowProject::currentMainProject();
     if (project && project->nCurrentStatus() == kEditingTextStatus) {
-        QImage frame(canvas.size(), QImage::Format_ARGB32_Premultiplied);
-        frame.fill(Qt::transparent);
-        QPainter framePainter(&frame);
-        framePainter.setRenderHint(QPainter::Antialiasing);
-        framePainter.setTransform(turn);
-        QPen pen(QBrush(Qt::white), kFrameLineWidth, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-        pen.setDashPattern({16.0 / kFrameLineWidth, 6.0 / kFrameLineWidth});
-        framePainter.setPen(pen);
-        framePainter.drawRect(block);
-        framePainter.end();
         const int reach = int(std::ceil(kFrameLineWidth));
         const QRect area = turn.mapRect(block).toAlignedRect().adjusted(-reach, -reach, reach, reach);
-        drawWithShadow(painter, frame, area & canvas.rect(), QPoint(0, 0), Qt::white, kShadowBlur);
+        drawWithShadow(painter, editingFrame(size, block, turn), area & canvas, QPoint(0, 0), Qt::white,
+                       kShadowBlur);
     }
 
-    QImage textLayer(canvas.size(), QImage::Format_ARGB32_Premultiplied);
-    textLayer.fill(Qt::transparent);
-    QPainter textPainter(&textLayer);
+    QImage text(size, QImage::Format_ARGB32_Premultiplied);
+    text.fill(Qt::transparent);
+    QPainter textPainter(&text);
     textPainter.setRenderHint(QPainter::Antialiasing);
     textPainter.setRenderHint(QPainter::TextAntialiasing);
     textPainter.setTransform(turn);
     textPainter.setPen(style.colour);
-    // The layout rectangle stands on the picture's bottom edge, y axis up: its top, seen from above.
-    const double top = h - (layoutRect.y() + layoutRect.height());
-    const QPointF origin(layoutRect.x(), top);
     for (int i = 0; i < laid.lineCount; ++i)
         layout.lineAt(i).draw(&textPainter, origin);
     textPainter.end();
     const QRect area = turn.mapRect(laid.drawnRect.translated(origin)).toAlignedRect().adjusted(-2, -2, 2, 2);
     const int shadow = style.size / 20;
-    drawWithShadow(painter, textLayer, area & canvas.rect(), QPoint(shadow, shadow), Qt::black, kShadowBlur);
-    return canvas;
+    drawWithShadow(painter, text, area & canvas, QPoint(shadow, shadow), Qt::black, kShadowBlur);
 }
 
 QImage SlideItem::slideImageForTexture(const QVariantMap& theme) const {
