@@ -7,6 +7,8 @@ class ProjectAudioMixer {
 public:
     virtual ~ProjectAudioMixer() = default;
     virtual void seekToBegin() = 0;
+    // The player reached the end of a show that does not loop.
+    virtual void StopPlayingMixedAudio() {}
 };
 
 class ProjectDirector {

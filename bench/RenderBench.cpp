@@ -1,0 +1,123 @@
+// Frames per second of the player drawing a slideshow of large photos off screen and reading each frame
+// back as BGRA, at the three export sizes. Run: build/bench/RenderBench
+#include "model/ModelClasses.h"
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/FrameBuffer.h"
+#include "render/FrameConverterObject.h"
+#include "render/RenderGlobals.h"
+#include "render/SharedShaderPrograms.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <random>
+
+namespace {
+
+// A 4000 x 3000 photo-like picture: smooth gradients with fine noise, so that it compresses like a photo.
+QImage largePhoto(int index) {
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    std::mt19937 noise(unsigned(index) * 7919u);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grain = int(noise() % 24);
+            line[x] = qRgb((x / 16 + index * 40 + grain) & 255, (y / 12 + grain) & 255, ((x + y) / 28 + grain) & 255);
+        }
+    }
+    return image;
+}
+
+// The project, its photos and the GL context, made once for every benchmark of the run.
+struct Stage {
+    QTemporaryDir folder;
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SlideshowDirector> director;
+
+    Stage() {
+        const QString contents = folder.path() + "/Bench.VistrelleProject/Contents";
+        QDir().mkpath(contents);
+        registerModelClasses();
+        auto project = std::make_shared<SlideshowProject>();
+        project->setStrMacProjectBundleContentsPath(contents);
+        project->setBPlayLoop(true);
+        SlideshowProject::setULFrameRate(30);
+        SlideshowProject::retainProject(project);
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < 4; ++i) {
+            const QString name = QStringLiteral("photo_%1.jpg").arg(i);
+            largePhoto(i).save(contents + "/" + name, "JPEG", 90);
+            auto slide = std::make_shared<SlideItem>();
+            slide->setFileName(name);
+            slide->customSetDurations(2.0f, 1.0f);
+            slides.push_back(slide);
+        }
+        project->setSlideshowArray(slides);
+        context = platform::gl::Context::create();
+        const platform::gl::Context::Scope scope(*context);
+        SharedShaderPrograms::load();
+        director = std::make_shared<SlideshowDirector>();
+        director->setMainContext(context);
+        director->backgroundRender()->setTheme({{"backgroundID", 2}});
+    }
+};
+
+Stage& stage() {
+    static Stage instance;
+    return instance;
+}
+
+void renderAndReadBack(benchmark::State& state) {
+    const int width = int(state.range(0)), height = int(state.range(1));
+    Stage& s = stage();
+    const platform::gl::Context::Scope scope(*s.context);
+    auto converter = std::make_shared<FrameConverterObject>(width, height);
+    s.director->setRgbConverterObject(converter);
+    s.director->setSlideshowArray(SlideshowProject::currentMainProject()->slideshowArray());
+    // The first frames wait for the preloader's first photos; they are not what is measured.
+    for (int i = 0; i < 3; ++i) {
+        converter->switchOffScreenFBO();
+        s.director->playOneFrame();
+    }
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        converter->switchOffScreenFBO();
+        gRenderAspectRatio = float(width) / float(height);
+        s.director->playOneFrame();
+        const QImage frame = platform::gl::readPixelsBGRA(0, 0, width, height);
+        bytes += std::size_t(frame.sizeInBytes());
+        benchmark::DoNotOptimize(frame.constBits());
+    }
+    s.director->stop();
+    s.director->setRgbConverterObject(nullptr);
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(qint64(bytes));
+}
+
+} // namespace
+
+BENCHMARK(renderAndReadBack)
+    ->Args({640, 360})
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0)
+    ->UseRealTime();
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

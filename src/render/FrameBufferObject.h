@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/gl/GlApi.h"
+#include "platform/gl/ShareGroup.h"
+
+// An off-screen drawing target: a colour texture with a 24-bit depth renderbuffer. The player draws the two
+// slides of a transition into two of these and the transition draws their textures. Made with a context
+// current; its GL names go through their share group, so it may be destroyed on any thread.
+class FrameBufferObject {
+public:
+    FrameBufferObject() = default;
+    FrameBufferObject(const FrameBufferObject&) = delete;
+    FrameBufferObject& operator=(const FrameBufferObject&) = delete;
+
+    // Makes (or remakes) the GL objects at the given size. False, with nothing made, when GL's renderbuffer
+    // limit does not exceed both sides or a side is 0.
+    bool initFBOWithWidth(unsigned width, unsigned height);
+    // Binds the frame buffer, clears colour (opaque black) and depth and sets the viewport to all of it.
+    // False, with the frame buffer bound and nothing cleared, when it is not complete.
+    bool switchToFBO();
+    // Binds the given frame buffer (the caller's own target; 0 by default).
+    static bool switchbackToSystemFBO(GLuint framebuffer = 0);
+
+    bool isValid() const { return bool(framebuffer); }
+    GLuint framebufferName() const { return framebuffer.get(); }
+    GLuint texture() const { return colour.get(); }
+    int texWidth() const { return width; }
+    int texHeight() const { return height; }
+    int maxRenderbufferSize() const { return maxSize; }
+
+private:
+    platform::gl::ObjectName framebuffer;
+    platform::gl::ObjectName depthRenderbuffer;
+    platform::gl::ObjectName colour;
+    int width = 0;
+    int height = 0;
+    int maxSize = 0;
+};

@@ -1,0 +1,126 @@
+#include "render/NSGLView.h"
+
+#include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "render/PreviewController.h"
+#include "render/RenderGlobals.h"
+#include "render/SlideshowDirector.h"
+
+NSGLView::NSGLView(PreviewController* owner, QObject* parent, std::shared_ptr<DisplayLinkTimeSource> time,
+                   double refreshPeriod)
+    : QObject(parent), controller(owner), timeSource(std::move(time)), period(refreshPeriod) {}
+
+NSGLView::~NSGLView() {
+    // The link's thread must be gone before what it draws with.
+    link.reset();
+    if (context) {
+        const platform::gl::Context::Scope scope(*context);
+        target.reset();
+        renderObject.reset();
+    }
+}
+
+void NSGLView::prepareOpenGL(float backingScaleFactor) {
+    initGL(backingScaleFactor);
+    link = std::make_unique<DisplayLink>(
+        [this](double output, double now) { return getFrameForTime(output, now); }, period, timeSource);
+    link->start();
+    if (controller) {
+        controller->setDisplayLink(link.get());
+        controller->clearOpenGLWindow();
+    }
+}
+
+void NSGLView::initGL(float backingScaleFactor) {
+    context = platform::gl::Context::create();
+    {
+        const platform::gl::Context::Scope scope(*context);
+        renderObject = std::make_unique<OpenGLRenderObject>(0);
+        renderObject->setMainContext(context);
+        renderObject->setMainObj(controller);
+        renderObject->setDrawable(this);
+        renderObject->createTestProject();
+    }
+    if (controller) {
+        controller->setDirector(renderObject->director());
+        controller->setOpengGLView(this);
+    }
+    gBackingScaleFactor = backingScaleFactor;
+}
+
+void NSGLView::reshape(const QSize& pixels) {
+    if (!context || pixels.width() < 1 || pixels.height() < 1)
+        return;
+    const platform::gl::Context::Scope scope(*context);
+    if (!target || target->width() != pixels.width() || target->height() != pixels.height()) {
+        target = std::make_unique<platform::gl::FrameBuffer>(pixels.width(), pixels.height());
+        target->bind();
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    renderObject->resizeWithWidth(unsigned(pixels.width()), unsigned(pixels.height()));
+    const std::lock_guard lock(frameMutex);
+    size = pixels;
+}
+
+QSize NSGLView::pixelSize() const {
+    const std::lock_guard lock(frameMutex);
+    return size;
+}
+
+int NSGLView::getFrameForTime(double, double) {
+    if (!controller || !controller->m_bPlaying())
+        return 0;
+    drawView();
+    return 0;
+}
+
+void NSGLView::drawView() {
+    if (!renderObject)
+        return;
+    const auto director = renderObject->director();
+    if (director && director->directorStatus() == 1 && director->DropOrPaddingFrame())
+        return;
+    renderObject->render();
+}
+
+GLuint NSGLView::bindDrawable() {
+    if (!target)
+        return 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, target->name());
+    return target->name();
+}
+
+void NSGLView::flushBuffer() {
+    if (!target)
+        return;
+    glFlush();
+    QImage picture = target->readPixelsBGRA();
+    {
+        const std::lock_guard lock(frameMutex);
+        frame = picture;
+    }
+    emit frameReady(picture);
+}
+
+QImage NSGLView::lastFrame() const {
+    const std::lock_guard lock(frameMutex);
+    return frame;
+}
+
+void NSGLView::mouseDragged(double dx, double dy, const QSizeF& viewSize) {
+    if (viewSize.width() <= 0 || viewSize.height() <= 0)
+        return;
+    const float sx = float(dx) * 1920.0f / float(viewSize.width());
+    const float sy = float(dy) * 1080.0f / float(viewSize.height());
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    if (project->nCurrentStatus() == 3)
+        center.post(QStringLiteral("NOTIFY_PANZOOM_CHANGED"),
+                    QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
+    if (project->nCurrentStatus() == 2)
+        center.post(QStringLiteral("NOTIFY_TEXT_POSITION_CHANGED"),
+                    QVariantMap{{"NAME", "PAN"}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "platform/gl/Context.h"
+#include "platform/gl/FrameBuffer.h"
+#include "render/DisplayLink.h"
+#include "render/OpenGLRenderObject.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QSizeF>
+
+#include <memory>
+#include <mutex>
+
+class PreviewController;
+
+// The preview: the system's main GL context and an off-screen target of the view's pixel size on it. A
+// display link calls it once per display refresh on the link's own thread; while the controller plays, it
+// draws one frame of the timeline (unless the player's clock says to drop this tick) and hands the finished
+// frame as a picture through frameReady, which a plain widget (PreviewWidget) paints. Resizing and drawing
+// take the main context's lock, so a resize never lands in the middle of a frame.
+class NSGLView : public QObject, public PreviewDrawable {
+    Q_OBJECT
+public:
+    explicit NSGLView(PreviewController* controller, QObject* parent = nullptr,
+                      std::shared_ptr<DisplayLinkTimeSource> time = DisplayLinkTimeSource::steady(),
+                      double refreshPeriod = 1.0 / 60.0);
+    ~NSGLView() override;
+
+    // Makes the main context, the render object and the player, hands them to the controller, and starts
+    // the display link. Throws platform::gl::GlError when no GL can be had.
+    void prepareOpenGL(float backingScaleFactor = 1.0f);
+    // The view's new size in backing pixels.
+    void reshape(const QSize& pixelSize);
+
+    // The display link's callback; draws only while the controller plays. Answers 0.
+    int getFrameForTime(double outputTime, double currentTime);
+    void drawView();
+
+    // A drag over the view of (dx, dy) points on a view of `viewSize` points: pan and zoom or text moves,
+    // depending on what the project is editing.
+    void mouseDragged(double dx, double dy, const QSizeF& viewSize);
+
+    PreviewController* slideshowMainObj() const { return controller; }
+    OpenGLRenderObject* renderer() const { return renderObject.get(); }
+    std::shared_ptr<platform::gl::Context> mainContext() const { return context; }
+    DisplayLink* displayLink() const { return link.get(); }
+    QImage lastFrame() const;
+    QSize pixelSize() const;
+
+    // PreviewDrawable
+    GLuint bindDrawable() override;
+    void flushBuffer() override;
+
+signals:
+    // A finished frame, emitted on the display link's thread.
+    void frameReady(const QImage& frame);
+
+private:
+    void initGL(float backingScaleFactor);
+
+    PreviewController* controller;
+    std::shared_ptr<DisplayLinkTimeSource> timeSource;
+    double period;
+    std::shared_ptr<platform::gl::Context> context;
+    std::unique_ptr<OpenGLRenderObject> renderObject;
+    std::unique_ptr<platform::gl::FrameBuffer> target;
+    std::unique_ptr<DisplayLink> link;
+    mutable std::mutex frameMutex;
+    QImage frame;
+    QSize size;
+};

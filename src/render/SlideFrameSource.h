@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/gl/GlApi.h"
+
+#include <QSize>
+
+#include <functional>
+#include <memory>
+
+class SlideItem;
+
+// A slide whose picture changes over its motion (a video clip, a composition): the renderer asks it for the
+// texture of each frame it draws. The clip and composition players provide these through a factory per item
+// type; a slide of a type without a factory draws only the stage background.
+class SlideFrameSource {
+public:
+    virtual ~SlideFrameSource() = default;
+    // Brings the texture to the slide's picture at `frame` of its motion; called with the drawing context
+    // current. False when there is no picture for that frame.
+    virtual bool LoadOneFrameToOpenGLTexture(quint64 frame) = 0;
+    virtual GLuint texture() const = 0;
+    // The picture's size in pixels as stored.
+    virtual QSize dimensions() const = 0;
+    // How a clip's frames are turned (0 a quarter turn, 1 minus a quarter turn, 2 a half turn, 3 none);
+    // only clip slides (item type 3) are turned.
+    virtual int orientation() const { return 3; }
+};
+
+using SlideFrameSourceFactory = std::function<std::shared_ptr<SlideFrameSource>(const std::shared_ptr<SlideItem>&)>;
+
+// Installs the factory for slides of `itemType` (2 composition, 3 video clip); an empty function removes it.
+void setSlideFrameSourceFactory(int itemType, SlideFrameSourceFactory factory);
+std::shared_ptr<SlideFrameSource> makeSlideFrameSource(const std::shared_ptr<SlideItem>& slide);

@@ -1,0 +1,168 @@
+#include "render/SlideTextures.h"
+
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowThemeManager.h"
+#include "render/ThemeImageFilter.h"
+
+#include <map>
+
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::map<const SlideItem*, std::weak_ptr<SlideTextures>> sets;
+    std::map<int, SlideFrameSourceFactory> sourceFactories;
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+QVariantMap currentTheme() {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project || !project->themeManger())
+        return {};
+    return project->themeManger()->currentThemeDict();
+}
+
+bool isPhoto(const SlideItem& slide) {
+    return slide.itemType() != SlideItem::kItemTypeVideo && slide.itemType() != SlideItem::kItemTypeQuartz;
+}
+
+std::shared_ptr<TextureObject> loadedFromFile(const QString& path) {
+    if (path.isEmpty())
+        return nullptr;
+    auto texture = std::make_shared<TextureObject>();
+    texture->LoadImage(path);
+    return texture;
+}
+
+} // namespace
+
+void setSlideFrameSourceFactory(int itemType, SlideFrameSourceFactory factory) {
+    Registry& r = registry();
+    const std::lock_guard lock(r.mutex);
+    if (factory)
+        r.sourceFactories[itemType] = std::move(factory);
+    else
+        r.sourceFactories.erase(itemType);
+}
+
+std::shared_ptr<SlideFrameSource> makeSlideFrameSource(const std::shared_ptr<SlideItem>& slide) {
+    SlideFrameSourceFactory factory;
+    {
+        Registry& r = registry();
+        const std::lock_guard lock(r.mutex);
+        const auto found = r.sourceFactories.find(slide->itemType());
+        if (found != r.sourceFactories.end())
+            factory = found->second;
+    }
+    return factory ? factory(slide) : nullptr;
+}
+
+SlideTextures::SlideTextures(std::shared_ptr<SlideItem> slide) : item(std::move(slide)) {}
+
+std::shared_ptr<SlideTextures> SlideTextures::forSlide(const std::shared_ptr<SlideItem>& slide) {
+    if (!slide)
+        return nullptr;
+    Registry& r = registry();
+    const std::lock_guard lock(r.mutex);
+    for (auto it = r.sets.begin(); it != r.sets.end();)
+        it = it->second.expired() ? r.sets.erase(it) : std::next(it);
+    if (auto live = r.sets[slide.get()].lock())
+        return live;
+    auto made = std::make_shared<SlideTextures>(slide);
+    r.sets[slide.get()] = made;
+    return made;
+}
+
+QImage SlideTextures::slidePicture(const SlideItem& slide, const QVariantMap& theme) {
+    QImage image = TextureObject::readImage(slide.fileName());
+    if (image.isNull())
+        return image;
+    image = applyPhotoFilter(image, theme);
+    if (!theme.isEmpty() && SlideshowThemeManager::bNeedApplyTheme(theme))
+        image = applyTheme(image, theme);
+    return image;
+}
+
+void SlideTextures::ensureLoaded() {
+    bool needPicture, needCaption;
+    {
+        const std::lock_guard lock(mutex);
+        needPicture = !pictureLoaded;
+        needCaption = !captionLoaded;
+    }
+    if (needPicture)
+        loadTextureobj();
+    if (needCaption)
+        loadStringTextureObj();
+}
+
+void SlideTextures::loadTextureobj() {
+    std::shared_ptr<TextureObject> made;
+    std::shared_ptr<SlideFrameSource> madeSource;
+    if (isPhoto(*item)) {
+        made = std::make_shared<TextureObject>();
+        made->LoadCIImage(slidePicture(*item, currentTheme()));
+    } else {
+        madeSource = makeSlideFrameSource(item);
+    }
+    const std::lock_guard lock(mutex);
+    picture = std::move(made);
+    source = std::move(madeSource);
+    pictureLoaded = true;
+}
+
+void SlideTextures::loadStringTextureObj() {
+    auto made = isPhoto(*item) ? loadedFromFile(item->textImageFileName()) : nullptr;
+    const std::lock_guard lock(mutex);
+    caption = std::move(made);
+    captionLoaded = true;
+}
+
+void SlideTextures::loadBackgroundTextureObj() {
+    auto made = isPhoto(*item) ? loadedFromFile(item->backgroudImageFileName()) : nullptr;
+    const std::lock_guard lock(mutex);
+    background = std::move(made);
+}
+
+void SlideTextures::releaseTextureObj() {
+    const std::lock_guard lock(mutex);
+    picture.reset();
+    source.reset();
+    pictureLoaded = false;
+}
+
+void SlideTextures::releaseStringTextureObj() {
+    const std::lock_guard lock(mutex);
+    caption.reset();
+    captionLoaded = false;
+}
+
+void SlideTextures::releaseBackgroundTextureObj() {
+    const std::lock_guard lock(mutex);
+    background.reset();
+}
+
+std::shared_ptr<TextureObject> SlideTextures::textureObj() const {
+    const std::lock_guard lock(mutex);
+    return picture;
+}
+
+std::shared_ptr<TextureObject> SlideTextures::textTextureObj() const {
+    const std::lock_guard lock(mutex);
+    return caption;
+}
+
+std::shared_ptr<TextureObject> SlideTextures::backgroundTextureObj() const {
+    const std::lock_guard lock(mutex);
+    return background;
+}
+
+std::shared_ptr<SlideFrameSource> SlideTextures::frameSource() const {
+    const std::lock_guard lock(mutex);
+    return source;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "render/SlideFrameSource.h"
+#include "render/TextureObject.h"
+
+#include <QImage>
+#include <QVariantMap>
+
+#include <memory>
+#include <mutex>
+
+class SlideItem;
+
+// The GL textures of one slide: its picture, its caption picture and its background picture (the texture
+// fields and hooks of a slide). The model knows no GL, so the set lives here and is shared by reference:
+// every cache entry and every renderer that holds the slide holds the set, a slide that is queued again
+// while on screen reuses the textures already loaded, and the textures go (through the share group's
+// deferred deletes) only when the last holder lets go.
+class SlideTextures {
+public:
+    explicit SlideTextures(std::shared_ptr<SlideItem> slide);
+    SlideTextures(const SlideTextures&) = delete;
+    SlideTextures& operator=(const SlideTextures&) = delete;
+
+    // The live set of `slide`, or a new empty one; sets are found again while anything holds them.
+    static std::shared_ptr<SlideTextures> forSlide(const std::shared_ptr<SlideItem>& slide);
+
+    const std::shared_ptr<SlideItem>& slide() const { return item; }
+
+    // Loads the picture and caption textures unless they are loaded (the preloader's call). A context must
+    // be current.
+    void ensureLoaded();
+    // The slide's texture operations. Photo slides load their files; clip and composition slides make a
+    // frame source instead and have no picture textures of their own.
+    void loadTextureobj();
+    void loadStringTextureObj();
+    void loadBackgroundTextureObj();
+    void releaseTextureObj();
+    void releaseStringTextureObj();
+    void releaseBackgroundTextureObj();
+
+    std::shared_ptr<TextureObject> textureObj() const;
+    std::shared_ptr<TextureObject> textTextureObj() const;
+    std::shared_ptr<TextureObject> backgroundTextureObj() const;
+    std::shared_ptr<SlideFrameSource> frameSource() const;
+
+    // The picture a photo slide's texture shows: its file decoded at most 2048 on a side, through the
+    // theme's photo filter ("PhotoFilter") and, for themes that dress photos, the theme's frame and shadow.
+    // Null when the file does not decode.
+    static QImage slidePicture(const SlideItem& slide, const QVariantMap& theme);
+
+private:
+    std::shared_ptr<SlideItem> item;
+    mutable std::mutex mutex;
+    std::shared_ptr<TextureObject> picture;
+    std::shared_ptr<TextureObject> caption;
+    std::shared_ptr<TextureObject> background;
+    std::shared_ptr<SlideFrameSource> source;
+    bool pictureLoaded = false;
+    bool captionLoaded = false;
+};

@@ -1,0 +1,576 @@
+#include "render/SlideshowDirector.h"
+
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/Clock.h"
+#include "render/FrameConverterObject.h"
+#include "render/RenderGlobals.h"
+#include "render/SlideshowImageObject.h"
+#include "render/StageBackground.h"
+#include "render/transitions/SlideshowTransition.h"
+#include "render/transitions/TransitionManager.h"
+
+#include <chrono>
+
+using SlideList = std::vector<std::shared_ptr<SlideItem>>;
+
+namespace {
+
+constexpr std::size_t kCacheAhead = 3;
+constexpr auto kReadyPoll = std::chrono::milliseconds(100);
+
+std::optional<std::size_t> indexOf(const SlideList& slides, const SlideItem* slide) {
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        if (slides[i].get() == slide)
+            return i;
+    return std::nullopt;
+}
+
+} // namespace
+
+SlideshowDirector::SlideshowDirector()
+    : renderer1(std::make_shared<SlideshowImageObject>()), renderer2(std::make_shared<SlideshowImageObject>()),
+      transitions(std::make_shared<TransitionManager>()), background(std::make_shared<StageBackground>()),
+      clock(platform::Clock::system()) {
+    renderer1->setBackgrondRender(background);
+    renderer2->setBackgrondRender(background);
+    initDirector();
+}
+
+SlideshowDirector::~SlideshowDirector() {
+    stopPreloader();
+    background->stop();
+}
+
+std::shared_ptr<platform::gl::Context> SlideshowDirector::mainContext() const {
+    const std::lock_guard lock(fieldMutex);
+    return context;
+}
+
+void SlideshowDirector::setMainContext(std::shared_ptr<platform::gl::Context> main) {
+    const std::lock_guard lock(fieldMutex);
+    context = std::move(main);
+}
+
+std::shared_ptr<FrameConverterObject> SlideshowDirector::rgbConverterObject() const {
+    const std::lock_guard lock(fieldMutex);
+    return converter;
+}
+
+void SlideshowDirector::setRgbConverterObject(std::shared_ptr<FrameConverterObject> object) {
+    const std::lock_guard lock(fieldMutex);
+    converter = std::move(object);
+}
+
+std::shared_ptr<SlideshowTransition> SlideshowDirector::slideTransitionObj() const {
+    const std::lock_guard lock(fieldMutex);
+    return transitionObj;
+}
+
+platform::media::MediaTime SlideshowDirector::currentFrameTimeStamp() const {
+    const std::lock_guard lock(fieldMutex);
+    return timeStamp;
+}
+
+void SlideshowDirector::setCurrentFrameTimeStamp(const platform::media::MediaTime& time) {
+    const std::lock_guard lock(fieldMutex);
+    timeStamp = time;
+}
+
+void SlideshowDirector::setNCurrentFrame(quint64 frame) {
+    const std::lock_guard lock(mutex);
+    currentFrame = frame;
+}
+
+void SlideshowDirector::setClock(std::shared_ptr<platform::Clock> source) {
+    const std::lock_guard lock(mutex);
+    clock = std::move(source);
+}
+
+std::size_t SlideshowDirector::cacheCount() const {
+    const std::lock_guard lock(textCacheLock);
+    return textCacheArray.size();
+}
+
+std::unique_ptr<platform::gl::Context> SlideshowDirector::CreateShareOpenGLContext() const {
+    const auto main = mainContext();
+    return main ? platform::gl::Context::createShared(*main) : nullptr;
+}
+
+// ---- where a frame lies
+
+SlideFramePosition SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(quint64 f, const SlideList& slides) {
+    const auto project = SlideshowProject::currentMainProject();
+    const quint64 fadeIn = project ? project->nFrameSlideshowFadeIn() : 0;
+    const quint64 fadeOut = project ? project->nFrameSlideshowFadeOut() : 0;
+    SlideFramePosition r;
+    if (f < fadeIn) {
+        r.inFadeIn = true;
+        return r;
+    }
+    if (project && fadeOut > 0 && !slides.empty()) {
+        const quint64 total = project->totalFrameCountFromArray(slides);
+        if (f + fadeOut >= total) {
+            r.slideIndex = slides.size() - 1;
+            r.inFadeOut = true;
+            return r;
+        }
+    }
+    r.inPhoto = true;
+    quint64 c = fadeIn;
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        const quint64 photo = slides[i]->nPhotoDuration();
+        const quint64 transition = slides[i]->nTransitionDuration();
+        const quint64 leadIn = i == 0 ? fadeIn : slides[i - 1]->nTransitionDuration();
+        if (f - c < photo + transition) {
+            r.slideIndex = i;
+            r.frameInSlide = leadIn + (f - c);
+            r.inPhoto = f - c < photo;
+            r.photoFrames = photo;
+            r.transitionFrames = transition;
+            r.frameFromPhotoStart = f - c;
+            if (!r.inPhoto) {
+                r.frameInTransition = (f - c) - photo;
+                r.framesLeftInTransition = transition - r.frameInTransition;
+            }
+            return r;
+        }
+        c += photo + transition;
+    }
+    return SlideFramePosition{0, 0, true, false, false, 0, 0, 0, 0, 0};
+}
+
+qint64 SlideshowDirector::slideIndexOfPlaying() const {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return 0;
+    return qint64(CS_GetSlideIndexFromCurrentFrame(nCurrentFrame(), project->slideshowArray()).slideIndex);
+}
+
+// ---- starting and stopping
+
+void SlideshowDirector::initDirector() {
+    const std::lock_guard lock(mutex);
+    const auto project = SlideshowProject::currentMainProject();
+    showFrame = project ? project->nPhotoDurationFrameCount() : 0;
+    transitionFrame = project ? project->nTransitionDurationFrameCount() : 0;
+    currentFrame = 0;
+    nPreviousSlide = kNoSlide;
+    auto chosen = transitions->getRandomTransition();
+    if (chosen)
+        chosen->setNTotalTransitionFrame(transitionFrame / 2);
+    {
+        const std::lock_guard fields(fieldMutex);
+        transitionObj = std::move(chosen);
+    }
+    status = 0;
+    renderer1->initSlideshowParam();
+    renderer2->initSlideshowParam();
+    if (project)
+        if (auto self = weak_from_this().lock())
+            project->setDirector(self);
+    summaryDiff = 0.0f;
+    lastTimeStamp = -1.0;
+}
+
+void SlideshowDirector::setSlideshowArray(const SlideList& slides) {
+    startPlay(slides, StartPoint{});
+}
+
+void SlideshowDirector::setSlideshowArrayFromFrame(const SlideList& slides, quint64 startFrom) {
+    StartPoint start;
+    start.frame = startFrom;
+    start.fromProjectTotal = true;
+    start.preloadFromFrame = true;
+    startPlay(slides, start);
+}
+
+void SlideshowDirector::setSlideshowArrayFromIndex(const SlideList& slides, int startFrom) {
+    if (startFrom <= 0) {
+        setSlideshowArray(slides);
+        return;
+    }
+    StartPoint start;
+    start.fromIndex = startFrom;
+    start.fromProjectTotal = true;
+    startPlay(slides, start);
+}
+
+void SlideshowDirector::stopPreloader() {
+    {
+        const std::lock_guard lock(textCacheLock);
+        bStopped = true;
+    }
+    cacheChanged.notify_all();
+    const std::lock_guard lock(preloaderMutex);
+    if (preloader.joinable())
+        preloader.join();
+}
+
+void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
+    // Wake a frame waiting on the cache and end the previous preloader before taking the play.
+    stopPreloader();
+    const std::lock_guard lock(mutex);
+    stopPreloader(); // a start on another thread may have begun one meanwhile
+    const auto project = SlideshowProject::currentMainProject();
+    {
+        const std::lock_guard cache(textCacheLock);
+        textCacheArray.clear();
+    }
+    slideshowArray = slides;
+    if (project)
+        project->calcSlideItemsPhotoTransitionDuration(slideshowArray);
+    initDirector();
+    quint64 preloadIndex = 0;
+    if (start.fromIndex > 0) {
+        const std::size_t k = std::min(std::size_t(start.fromIndex), slideshowArray.size());
+        start.frame = project ? project->nFrameSlideshowFadeIn() : 0;
+        for (std::size_t i = 0; i < k; ++i)
+            start.frame += slideshowArray[i]->nPhotoDuration() + slideshowArray[i]->nTransitionDuration();
+        preloadIndex = quint64(start.fromIndex);
+    } else if (start.preloadFromFrame) {
+        preloadIndex = CS_GetSlideIndexFromCurrentFrame(start.frame, slideshowArray).slideIndex;
+    }
+    if (!slideshowArray.empty())
+        preloadIndex = std::min<quint64>(preloadIndex, slideshowArray.size() - 1);
+    const quint64 total = !project                ? 0
+                          : start.fromProjectTotal ? project->totalFrameCount()
+                                                   : project->totalFrameCountFromArray(slideshowArray);
+    currentFrame = start.frame;
+    nFrameStartFrom = start.frame;
+    if (start.fromIndex == 0) {
+        const int rate = int(SlideshowProject::ulFrameRate());
+        setCurrentFrameTimeStamp(platform::media::MediaTime(qint64(start.frame), rate > 0 ? rate : 30));
+    }
+    totalFrames = total;
+    {
+        const std::lock_guard cache(textCacheLock);
+        bStopped = false;
+    }
+    background->setMainContext(mainContext());
+    background->setSlideshowDuration(showFrame + transitionFrame);
+    background->SetProjectSlideshowArray(slideshowArray);
+    background->setTotalFrame(total);
+    renderer1->setSlideItemData(nullptr);
+    renderer2->setSlideItemData(nullptr);
+    if (std::shared_ptr<platform::gl::Context> shared = CreateShareOpenGLContext()) {
+        preloaderRunning = true;
+        const std::lock_guard threadLock(preloaderMutex);
+        preloader = std::thread(&SlideshowDirector::threadLoadTexture, this, std::move(shared), slideshowArray,
+                                preloadIndex, project ? project->bPlayLoop() : false);
+    }
+    status = 1;
+}
+
+void SlideshowDirector::stop() {
+    {
+        const std::lock_guard lock(textCacheLock);
+        bStopped = true;
+    }
+    cacheChanged.notify_all();
+    background->stop();
+    quint64 index = 0;
+    {
+        const std::lock_guard lock(mutex);
+        // Where the play stood, by the frame layout itself (the default durations would guess wrong after
+        // custom or music-fitted ones, and divide by zero when they are 0).
+        if (!slideshowArray.empty())
+            index = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray).slideIndex;
+        status = 0;
+        currentFrame = 0;
+    }
+    platform::NotificationCenter::defaultCenter().post(
+        QStringLiteral("NOTIFY_PLAY_SLIDE_INDEX_CHANGED"), QVariant(),
+        QVariantMap{{QStringLiteral("playingItemIndex"), int(index)}});
+}
+
+void SlideshowDirector::resetDirector() {
+    const std::lock_guard lock(mutex);
+    summaryDiff = 0.0f;
+    lastTimeStamp = -1.0;
+    currentFrame = 0;
+    setCurrentFrameTimeStamp(platform::media::MediaTime(0, 600));
+}
+
+void SlideshowDirector::SlideshowThemeChanged(const platform::Notification& notification) {
+    background->setTheme(notification.object.toMap());
+}
+
+void SlideshowDirector::initForNewProject() {
+    background->initForNewProject();
+}
+
+void SlideshowDirector::willBacktoProjectManagerView() {
+    const std::lock_guard lock(mutex);
+    background->willBacktoProjectManagerView();
+    slideshowArray.clear();
+}
+
+void SlideshowDirector::setAsTextLayer() {
+    textLayerDirector = true;
+    renderer1->setBTextLayer(true);
+    renderer2->setBTextLayer(true);
+}
+
+// ---- the preloader and the slide cache
+
+bool SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
+    // A slide still being imported is polled; a stop ends the wait, so a slide that never becomes ready
+    // cannot hold the preloader (and with it the next start) for good.
+    std::unique_lock lock(textCacheLock);
+    while (!bStopped) {
+        lock.unlock();
+        const bool ready = slide->iSItemReady();
+        lock.lock();
+        if (ready)
+            return !bStopped;
+        cacheChanged.wait_for(lock, kReadyPoll, [&] { return bStopped.load(); });
+    }
+    return false;
+}
+
+void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context> shared, SlideList slides,
+                                          quint64 startIndex, bool loop) {
+    {
+        const platform::gl::Context::Scope scope(*shared);
+        std::size_t i = std::size_t(startIndex);
+        while (!bStopped && !slides.empty()) {
+            {
+                std::unique_lock lock(textCacheLock);
+                cacheChanged.wait(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
+            }
+            if (bStopped || !waitForReadySlide(slides[i]))
+                break;
+            // A slide queued again while it is on screen (one- or two-slide loops) reuses its loaded set.
+            auto textures = SlideTextures::forSlide(slides[i]);
+            textures->ensureLoaded();
+            const bool passEnds = i + 1 >= slides.size();
+            {
+                const std::lock_guard lock(textCacheLock);
+                textCacheArray.push_back(CacheEntry{slides[i], std::move(textures)});
+                if (passEnds)
+                    textCacheArray.push_back(CacheEntry{});
+            }
+            cacheChanged.notify_all();
+            i = passEnds ? 0 : i + 1;
+            if (passEnds && !loop)
+                break;
+        }
+        if (bStopped) {
+            // Dropped here, with a context of their share group current, unless a renderer still holds them.
+            const std::lock_guard lock(textCacheLock);
+            textCacheArray.clear();
+        }
+    }
+    shared.reset();
+    {
+        const std::lock_guard lock(textCacheLock);
+        preloaderRunning = false;
+    }
+    cacheChanged.notify_all();
+}
+
+void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
+    CacheEntry entry;
+    {
+        std::unique_lock lock(textCacheLock);
+        cacheChanged.wait(lock, [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; });
+        if (!bStopped && !textCacheArray.empty())
+            entry = textCacheArray.front();
+    }
+    renderer.setSlideItemData(entry.slide, entry.textures);
+    renderer.initSlideshowParam();
+}
+
+void SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
+    CacheEntry entry;
+    {
+        std::unique_lock lock(textCacheLock);
+        cacheChanged.wait(lock, [&] { return bStopped || textCacheArray.size() >= 2 || !preloaderRunning; });
+        if (!bStopped && textCacheArray.size() >= 2) {
+            entry = textCacheArray[1];
+            textCacheArray.pop_front();
+        }
+    }
+    cacheChanged.notify_all();
+    renderer.setSlideItemData(entry.slide, entry.textures);
+    renderer.initSlideshowParam();
+}
+
+void SlideshowDirector::dropCacheThroughEndMarker() {
+    {
+        const std::lock_guard lock(textCacheLock);
+        while (!textCacheArray.empty()) {
+            const bool marker = !textCacheArray.front().slide;
+            textCacheArray.pop_front();
+            if (marker)
+                break;
+        }
+    }
+    cacheChanged.notify_all();
+}
+
+// ---- one frame
+
+bool SlideshowDirector::playOneFrame() {
+    const std::lock_guard lock(mutex);
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project) {
+        status = 0;
+        return false;
+    }
+    if (currentFrame == nFrameStartFrom && !project->EncodingSlideshow())
+        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NS_NOTIFY_START_MUSIC"),
+                                                           QVariant::fromValue<qulonglong>(nFrameStartFrom));
+    if (currentFrame >= totalFrames) {
+        if (!project->bPlayLoop()) {
+            if (const auto mixer = project->audioMixer())
+                mixer->StopPlayingMixedAudio();
+            status = 0;
+            return false;
+        }
+        dropCacheThroughEndMarker();
+        project->resetPlayerToBegin();
+        if (project->director().get() != this)
+            resetDirector();
+        currentFrame = 0;
+    }
+    const SlideFramePosition r = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray);
+    const unsigned long rate = SlideshowProject::ulFrameRate();
+    setCurrentFrameTimeStamp(
+        platform::media::MediaTime(qint64(double(currentFrame) * 600.0 / double(rate ? rate : 30)), 600));
+    if (r.slideIndex != nPreviousSlide)
+        enterSlide(r);
+    drawFrame(r);
+    currentFrame += 1;
+    return true;
+}
+
+void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
+    const auto project = SlideshowProject::currentMainProject();
+    nPreviousSlide = r.slideIndex;
+    getTextureNo1FromCache(*renderer1);
+    if (project->bPlayLoop() || r.slideIndex + 1 < slideshowArray.size())
+        getTextureNo2FromCache(*renderer2);
+    const auto item = renderer1->slideItemData();
+    if (!item)
+        return;
+    auto chosen = transitions->getTransitionByInfo(item->transitionInfo());
+    const SlideList own = project->slideshowArray();
+    const auto at = indexOf(own, item.get());
+    if (chosen && at && *at + 1 < own.size() && own[*at + 1]->itemType() == SlideItem::kItemTypeVideo &&
+        !chosen->bNeedFBO())
+        chosen = transitions->getAlphaBlendTransition();
+    if (chosen)
+        chosen->setNTotalTransitionFrame(int(std::min<quint64>(item->nTransitionDuration(), 1u << 30)));
+    const std::lock_guard fields(fieldMutex);
+    transitionObj = std::move(chosen);
+}
+
+void SlideshowDirector::drawFrame(const SlideFramePosition& r) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (r.inFadeIn) {
+        const float alpha = float(currentFrame) / float(project->nFrameSlideshowFadeIn());
+        renderer1->playSlideshowWithAlpha(qint64(currentFrame.load()), 0, alpha);
+        return;
+    }
+    if (r.inFadeOut) {
+        const quint64 fadeOut = project->nFrameSlideshowFadeOut();
+        const quint64 q = currentFrame - (totalFrames - fadeOut);
+        const auto& last = slideshowArray.back();
+        if (renderer1->slideItemData() != last) {
+            renderer1->setSlideItemData(last);
+            renderer1->initSlideshowParam();
+        }
+        // The fade-out goes on with the last slide's motion where its photo part left it.
+        const std::size_t n = slideshowArray.size();
+        const quint64 leadIn = n == 1 ? project->nFrameSlideshowFadeIn() : slideshowArray[n - 2]->nTransitionDuration();
+        renderer1->playSlideshowWithAlpha(qint64(leadIn + last->nPhotoDuration() + q), 0,
+                                          1.0f - float(q) / float(fadeOut));
+        return;
+    }
+    const auto transition = slideTransitionObj();
+    if (r.inPhoto || !transition) {
+        renderer1->playSlideshow(r.frameInSlide, 0, true, true);
+        return;
+    }
+    if (transition->bNeedFBO()) {
+        drawTransitionThroughFrameBuffers(r);
+        return;
+    }
+    transition->setTransitionBackground(background.get());
+    transition->setCurrentSlideshow(renderer1);
+    transition->setNextSlideshow(renderer2);
+    transition->setCurrentTextureID(fboOne.texture());
+    transition->setNextTextureID(fboTwo.texture());
+    transition->transition(int(r.frameInTransition), int(r.frameInSlide));
+}
+
+void SlideshowDirector::ensureTransitionFrameBuffers(int width, int height) {
+    // Sized to the target being drawn (the output in an export, the view's picture in the preview), and
+    // remade when the target changes, so transitions are never drawn at another size and stretched.
+    for (FrameBufferObject* fbo : {&fboOne, &fboTwo})
+        if (!fbo->isValid() || fbo->texWidth() != width || fbo->texHeight() != height)
+            fbo->initFBOWithWidth(unsigned(width), unsigned(height));
+}
+
+void SlideshowDirector::drawTransitionThroughFrameBuffers(const SlideFramePosition& r) {
+    GLint viewport[4] = {0, 0, 0, 0};
+    GLint target = 0;
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+    const auto exporter = rgbConverterObject();
+    const int width = exporter ? exporter->nWidth() : viewport[2];
+    const int height = exporter ? exporter->nHeight() : viewport[3];
+    if (width <= 0 || height <= 0)
+        return;
+    ensureTransitionFrameBuffers(width, height);
+
+    gRenderAspectRatio = float(fboOne.texWidth()) / float(fboOne.texHeight());
+    fboOne.switchToFBO();
+    renderer1->playSlideshow(r.frameInSlide, 0, false, true);
+    gRenderAspectRatio = float(fboTwo.texWidth()) / float(fboTwo.texHeight());
+    fboTwo.switchToFBO();
+    renderer2->playSlideshow(r.frameInTransition, 1, false, true);
+
+    if (exporter) {
+        exporter->switchOffScreenFBO();
+    } else {
+        glBindFramebuffer(GL_FRAMEBUFFER, GLuint(target));
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+    }
+    gRenderAspectRatio = float(width) / float(height);
+    const auto transition = slideTransitionObj();
+    transition->setTransitionBackground(background.get());
+    transition->setCurrentSlideshow(renderer1);
+    transition->setNextSlideshow(renderer2);
+    transition->setCurrentTextureID(fboOne.texture());
+    transition->setNextTextureID(fboTwo.texture());
+    transition->transition(int(r.frameInTransition));
+}
+
+// ---- the preview's clock
+
+bool SlideshowDirector::DropOrPaddingFrame() {
+    const std::lock_guard lock(mutex);
+    if (currentFrame < 5)
+        return false;
+    const double t = clock->secondsSinceStart();
+    if (lastTimeStamp == -1.0) {
+        lastTimeStamp = t;
+        return false;
+    }
+    const unsigned long rate = SlideshowProject::ulFrameRate();
+    const float d = 1.0f / float(rate ? rate : 30);
+    summaryDiff += float((t - lastTimeStamp) - double(d));
+    lastTimeStamp = t;
+    if (!(summaryDiff > d || -summaryDiff > d))
+        return false;
+    const qint64 k = qint64(summaryDiff / d); // toward zero
+    // Behind by k periods: skip them and this tick's own frame, which is not drawn (k + 1). Ahead: stand
+    // still or step back (k + 1 <= 0).
+    const qint64 moved = qint64(currentFrame) + k + 1;
+    currentFrame = quint64(std::max<qint64>(moved, 0));
+    summaryDiff -= d * float(k);
+    return true;
+}

@@ -1,0 +1,176 @@
+#pragma once
+
+#include "model/ProjectCollaborators.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/gl/Context.h"
+#include "platform/media/MediaTime.h"
+#include "render/FrameBufferObject.h"
+#include "render/SlideTextures.h"
+
+#include <QVariantMap>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace platform {
+class Clock;
+}
+class FrameConverterObject;
+class SlideItem;
+class SlideshowImageObject;
+class SlideshowTransition;
+class StageBackground;
+class TransitionManager;
+
+// Where one frame of a show lies: the answer of SlideshowDirector::CS_GetSlideIndexFromCurrentFrame.
+struct SlideFramePosition {
+    quint64 slideIndex = 0;
+    quint64 frameInSlide = 0; // within the slide's motion, which begins with what brings it on
+    bool inPhoto = false;
+    bool inFadeIn = false;
+    bool inFadeOut = false;
+    quint64 photoFrames = 0;
+    quint64 transitionFrames = 0;
+    quint64 frameInTransition = 0;
+    quint64 framesLeftInTransition = 0;
+    quint64 frameFromPhotoStart = 0;
+};
+
+// The timeline player: turns the project's slides into numbered frames at the project frame rate and draws
+// any one of them on request, for the preview (one frame per display refresh that the clock keeps) and for
+// every export (every frame in turn, off screen). It owns two slide renderers, the two frame buffers of
+// transitions, the transition registry, the stage background and a cache of slides whose textures a
+// preloader thread (on its own context sharing with the main context) loads up to three slides ahead.
+//
+// Calling order: a start (setSlideshowArray, ...FromFrame, ...FromIndex), then playOneFrame once per frame
+// with a context of the main share group current, the target bound and its viewport set, until it answers
+// false or the caller stops; stop() ends a play at any time. playOneFrame and the start and stop operations
+// exclude each other, so a preview and an export never draw at once; an export sets its converter before it
+// starts its play so that the preview's render draws nothing meanwhile.
+class SlideshowDirector : public ProjectDirector, public std::enable_shared_from_this<SlideshowDirector> {
+public:
+    static constexpr quint64 kNoSlide = ~quint64(0);
+
+    SlideshowDirector();
+    // Stops the preloader and the background's loader and waits for both.
+    ~SlideshowDirector() override;
+    SlideshowDirector(const SlideshowDirector&) = delete;
+    SlideshowDirector& operator=(const SlideshowDirector&) = delete;
+
+    void initDirector();
+    void setSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides);
+    void setSlideshowArrayFromFrame(const std::vector<std::shared_ptr<SlideItem>>& slides, quint64 startFrom);
+    void setSlideshowArrayFromIndex(const std::vector<std::shared_ptr<SlideItem>>& slides, int startFrom);
+    // Draws frame nCurrentFrame and moves on; false when the show has ended and does not loop.
+    bool playOneFrame();
+    void stop();
+    void resetDirector() override;
+    // The preview's clock correction; true tells the view to draw nothing on this tick.
+    bool DropOrPaddingFrame();
+
+    static SlideFramePosition CS_GetSlideIndexFromCurrentFrame(quint64 frame,
+                                                               const std::vector<std::shared_ptr<SlideItem>>& slides);
+    SlideFramePosition getSlideIndexFromCurrentFrame(quint64 frame,
+                                                     const std::vector<std::shared_ptr<SlideItem>>& slides) const {
+        return CS_GetSlideIndexFromCurrentFrame(frame, slides);
+    }
+    qint64 slideIndexOfPlaying() const;
+    // Observer body for a theme change: the notification's object is the theme dictionary.
+    void SlideshowThemeChanged(const platform::Notification& notification);
+    void initForNewProject();
+    void willBacktoProjectManagerView();
+    void setAsTextLayer();
+    std::unique_ptr<platform::gl::Context> CreateShareOpenGLContext() const;
+
+    std::shared_ptr<SlideshowImageObject> slide1() const { return renderer1; }
+    std::shared_ptr<SlideshowImageObject> slide2() const { return renderer2; }
+    std::shared_ptr<SlideshowTransition> slideTransitionObj() const;
+    std::shared_ptr<StageBackground> backgroundRender() const { return background; }
+    std::shared_ptr<TransitionManager> transitionMgr() const { return transitions; }
+    std::shared_ptr<platform::gl::Context> mainContext() const;
+    void setMainContext(std::shared_ptr<platform::gl::Context> context);
+    quint64 nTotalFrames() const { return totalFrames.load(); }
+    quint64 nCurrentFrame() const { return currentFrame.load(); }
+    void setNCurrentFrame(quint64 frame);
+    int directorStatus() const { return status.load(); }
+    void setDirectorStatus(int value) { status = value; }
+    std::shared_ptr<FrameConverterObject> rgbConverterObject() const;
+    void setRgbConverterObject(std::shared_ptr<FrameConverterObject> converter);
+    platform::media::MediaTime currentFrameTimeStamp() const;
+    void setCurrentFrameTimeStamp(const platform::media::MediaTime& time);
+    bool bTextLayerDirector() const { return textLayerDirector; }
+    int nShowFrame() const { return showFrame; }
+    int nTransitionFrame() const { return transitionFrame; }
+    // The frame buffers of transitions (sized to the target of the frame that first needs them).
+    const FrameBufferObject& fboSlideOne() const { return fboOne; }
+    const FrameBufferObject& fboSlideTwo() const { return fboTwo; }
+    // Slides in the cache, end markers included.
+    std::size_t cacheCount() const;
+    // The clock of the preview's drop-or-repeat test (seconds on a monotonic scale); tests script it.
+    void setClock(std::shared_ptr<platform::Clock> clock);
+
+private:
+    struct CacheEntry {
+        std::shared_ptr<SlideItem> slide;
+        std::shared_ptr<SlideTextures> textures;
+    };
+    struct StartPoint {
+        quint64 frame = 0;
+        int fromIndex = 0;             // a start at the first frame of this slide
+        bool fromProjectTotal = false; // the total of the project's own slides, as the position slider uses
+        bool preloadFromFrame = false; // the preloader begins with the slide of `frame`
+    };
+
+    void startPlay(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
+    void stopPreloader();
+    void threadLoadTexture(std::shared_ptr<platform::gl::Context> shared, std::vector<std::shared_ptr<SlideItem>> slides,
+                           quint64 startIndex, bool loop);
+    bool waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
+    void getTextureNo1FromCache(SlideshowImageObject& renderer);
+    void getTextureNo2FromCache(SlideshowImageObject& renderer);
+    void dropCacheThroughEndMarker();
+    void enterSlide(const SlideFramePosition& position);
+    void drawFrame(const SlideFramePosition& position);
+    void drawTransitionThroughFrameBuffers(const SlideFramePosition& position);
+    void ensureTransitionFrameBuffers(int width, int height);
+
+    std::vector<std::shared_ptr<SlideItem>> slideshowArray;
+    std::atomic<quint64> totalFrames{0};
+    std::atomic<quint64> currentFrame{0};
+    quint64 nFrameStartFrom = 0;
+    int showFrame = 0;
+    int transitionFrame = 0;
+    std::shared_ptr<SlideshowImageObject> renderer1, renderer2;
+    std::shared_ptr<TransitionManager> transitions;
+    std::shared_ptr<SlideshowTransition> transitionObj;
+    FrameBufferObject fboOne, fboTwo;
+    quint64 nPreviousSlide = kNoSlide;
+    std::shared_ptr<StageBackground> background;
+    std::atomic<int> status{0};
+    std::shared_ptr<FrameConverterObject> converter;
+    float summaryDiff = 0.0f;
+    double lastTimeStamp = -1.0;
+    bool textLayerDirector = false;
+    platform::media::MediaTime timeStamp{0, 600};
+    std::shared_ptr<platform::Clock> clock;
+
+    // Held by playOneFrame, the starts, stop, the clock correction and the rewind; recursive because the
+    // project's rewind calls back into resetDirector from inside playOneFrame.
+    mutable std::recursive_mutex mutex;
+    mutable std::mutex fieldMutex; // the context, converter, transition and time stamp read from other threads
+    std::shared_ptr<platform::gl::Context> context;
+
+    std::deque<CacheEntry> textCacheArray;
+    mutable std::mutex textCacheLock;
+    std::condition_variable cacheChanged;
+    std::atomic<bool> bStopped{true};
+    std::atomic<bool> preloaderRunning{false};
+    std::mutex preloaderMutex; // the thread handle, joined by whichever start or stop gets there
+    std::thread preloader;
+};

@@ -1,0 +1,360 @@
+#include "render/StageBackground.h"
+
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowThemeManager.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/image/ImageFilters.h"
+#include "render/QuadDrawing.h"
+#include "render/SharedShaderPrograms.h"
+
+#include <QFileInfo>
+
+namespace {
+
+constexpr std::size_t kCacheAhead = 3;
+
+QString fixedPictureName(int backgroundID) {
+    switch (backgroundID) {
+    case 3:
+        return QStringLiteral("bk_cloth");
+    case 4:
+        return QStringLiteral("bk_clouds");
+    case 5:
+        return QStringLiteral("table");
+    default:
+        return QString();
+    }
+}
+
+bool isFixed(int backgroundID) {
+    return backgroundID >= 3 && backgroundID <= 5;
+}
+
+// The frustum at depth -3 through which every backdrop is seen.
+void backdropMatrices(Matrix4& modelView, Matrix4& projection, Matrix4& mvp) {
+    matrixLoadIdentity(modelView);
+    matrixTranslate(modelView, 0.0f, 0.0f, -3.0f);
+    projection = quad::slideProjection();
+    mvp = quad::modelViewProjection(modelView, projection);
+}
+
+void positionsOfSize(float half, float positions[12]) {
+    const float corners[12] = {-half, half, 0, -half, -half, 0, half, -half, 0, half, half, 0};
+    std::copy(corners, corners + 12, positions);
+}
+
+} // namespace
+
+StageBackground::StageBackground() = default;
+
+StageBackground::~StageBackground() {
+    stopLoader();
+}
+
+void StageBackground::setMainContext(std::shared_ptr<platform::gl::Context> main) {
+    const std::lock_guard lock(contextMutex);
+    context = std::move(main);
+}
+
+std::shared_ptr<platform::gl::Context> StageBackground::mainContext() const {
+    const std::lock_guard lock(contextMutex);
+    return context;
+}
+
+void StageBackground::setTheme(const QVariantMap& theme) {
+    const int id = theme.value(QStringLiteral("backgroundID")).toInt();
+    themeBackgroundID = id;
+    userPictureStale = true;
+    if (isFixed(id))
+        fixedPictureStale = true;
+}
+
+void StageBackground::initForNewProject() {
+    textureNo1.reset();
+    textureNo2.reset();
+    siTextureNo1.reset();
+    const auto project = SlideshowProject::currentMainProject();
+    if (project && project->themeManger())
+        setTheme(project->themeManger()->currentThemeDict());
+}
+
+void StageBackground::setSlideshowDuration(int frames) {
+    nTotalFrame = float(frames);
+    frameInSlide = 0;
+}
+
+void StageBackground::setTotalFrame(quint64 frames) {
+    nSlideShowTotalFrame = frames;
+}
+
+QString StageBackground::userPicturePath() const {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return QString();
+    const QString name = project->strThemeBackground();
+    if (name.isEmpty())
+        return QString();
+    if (QFileInfo(name).isAbsolute())
+        return name;
+    return project->strMacProjectBundleContentsPath() + QLatin1Char('/') + name;
+}
+
+StageBackground::Kind StageBackground::kind() const {
+    if (!userPicturePath().isEmpty())
+        return Kind::UserPicture;
+    const int id = themeBackgroundID;
+    if (isFixed(id))
+        return Kind::FixedPicture;
+    return id == 2 ? Kind::Black : Kind::Moving;
+}
+
+std::size_t StageBackground::cacheCount() const {
+    const std::lock_guard lock(textCacheLock);
+    return textCacheArray.size();
+}
+
+void StageBackground::stop() {
+    {
+        const std::lock_guard lock(textCacheLock);
+        bStopped = true;
+    }
+    cacheChanged.notify_all();
+}
+
+void StageBackground::stopLoader() {
+    stop();
+    if (loader.joinable())
+        loader.join();
+}
+
+void StageBackground::willBacktoProjectManagerView() {
+    stopLoader();
+    slideshowArray.clear();
+}
+
+void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides) {
+    // A loader of the previous run must be gone before this run's cache starts filling.
+    stopLoader();
+    textureNo1.reset();
+    textureNo2.reset();
+    slideshowArray = slides;
+    {
+        const std::lock_guard lock(textCacheLock);
+        textCacheArray.clear();
+        bStopped = false;
+    }
+    const auto main = mainContext();
+    if (kind() != Kind::Moving || slideshowArray.empty() || !main)
+        return;
+    std::shared_ptr<platform::gl::Context> shared = platform::gl::Context::createShared(*main);
+    loaderRunning = true;
+    loader = std::thread(&StageBackground::threadLoadBackgroundTexture, this, std::move(shared),
+                         themeBackgroundID.load());
+}
+
+void StageBackground::initParam() {
+    bNeedChangeTexture = true;
+    bStopped = false;
+    nPlayedFrame = 0;
+    frameInSlide = 0;
+    userPictureStale = true;
+}
+
+StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<SlideItem>& slide,
+                                                          int themeID) const {
+    CacheEntry entry{slide, nullptr};
+    if (themeID == 1) {
+        const QImage picture = TextureObject::readImage(slide->backgroudImageFileName());
+        entry.texture = std::make_shared<TextureObject>();
+        entry.texture->LoadCIImage(picture.isNull() ? picture : platform::image::colorControls(picture, 0.0f));
+    } else if (slide->itemType() == SlideItem::kItemTypePhoto) {
+        entry.texture = std::make_shared<TextureObject>();
+        entry.texture->LoadImage(slide->backgroudImageFileName());
+    }
+    return entry;
+}
+
+void StageBackground::threadLoadBackgroundTexture(std::shared_ptr<platform::gl::Context> own, int themeID) {
+    {
+        const platform::gl::Context::Scope scope(*own);
+        const std::vector<std::shared_ptr<SlideItem>> slides = slideshowArray;
+        std::size_t i = 0;
+        while (!bStopped) {
+            {
+                std::unique_lock lock(textCacheLock);
+                cacheChanged.wait(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
+            }
+            if (bStopped)
+                break;
+            CacheEntry entry = loadBackdrop(slides[i], themeID);
+            {
+                const std::lock_guard lock(textCacheLock);
+                textCacheArray.push_back(std::move(entry));
+                if (i + 1 >= slides.size())
+                    textCacheArray.push_back(CacheEntry{});
+            }
+            cacheChanged.notify_all();
+            i = i + 1 >= slides.size() ? 0 : i + 1;
+        }
+        const std::lock_guard lock(textCacheLock);
+        textCacheArray.clear(); // the backdrops go with the run (deleted here, on a context of their group)
+    }
+    own.reset();
+    loaderRunning = false;
+    cacheChanged.notify_all();
+}
+
+std::optional<StageBackground::CacheEntry> StageBackground::getFirstTextureFromCache() {
+    std::unique_lock lock(textCacheLock);
+    cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || !textCacheArray.empty(); });
+    if (bStopped || textCacheArray.empty())
+        return std::nullopt;
+    return textCacheArray.front();
+}
+
+std::optional<StageBackground::CacheEntry> StageBackground::getSecondTextureFromCache() {
+    std::optional<CacheEntry> second;
+    {
+        std::unique_lock lock(textCacheLock);
+        cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.size() >= 2; });
+        if (bStopped || textCacheArray.size() < 2)
+            return std::nullopt;
+        second = textCacheArray[1];
+        textCacheArray.pop_front();
+    }
+    cacheChanged.notify_all();
+    return second;
+}
+
+void StageBackground::ensureFixedTextures() {
+    if (!textureBlackColor) {
+        textureBlackColor = std::make_unique<TextureObject>();
+        textureBlackColor->LoadImage(platform::paths::pathForResource(QStringLiteral("black"), QStringLiteral("png")));
+    }
+    if (fixedPictureStale.exchange(false)) {
+        text1 = std::make_unique<TextureObject>();
+        // A missing resource leaves the texture empty, which draws as black.
+        const QString path = platform::paths::pathForResource(fixedPictureName(themeBackgroundID), "jpg");
+        if (!path.isEmpty())
+            text1->LoadImage(path);
+    }
+    if (userPictureStale.exchange(false))
+        textureBackground.reset();
+}
+
+const TextureObject* StageBackground::textureOrBlack(const std::shared_ptr<TextureObject>& texture) {
+    if (texture && texture->textureID() != 0)
+        return texture.get();
+    return textureBlackColor.get();
+}
+
+void StageBackground::DrawOneFrame(bool flip) {
+    ensureFixedTextures();
+    switch (kind()) {
+    case Kind::UserPicture:
+        if (!textureBackground) {
+            textureBackground = std::make_unique<TextureObject>();
+            textureBackground->LoadImage(userPicturePath());
+        }
+        DrawOneFrameStaticBackground(textureBackground.get(), flip);
+        return;
+    case Kind::FixedPicture:
+        DrawOneFrameStaticBackground(text1.get(), flip);
+        return;
+    case Kind::Black:
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        return;
+    case Kind::Moving:
+        drawMoving(flip);
+        return;
+    }
+}
+
+void StageBackground::advanceMovingState() {
+    if (nPlayedFrame >= nSlideShowTotalFrame) {
+        // The show has wrapped: drop what is left of the pass that was playing.
+        {
+            const std::lock_guard lock(textCacheLock);
+            while (!textCacheArray.empty()) {
+                const bool marker = textCacheArray.front().isEndMarker();
+                textCacheArray.pop_front();
+                if (marker)
+                    break;
+            }
+        }
+        cacheChanged.notify_all();
+        nPlayedFrame = 0;
+        bNeedChangeTexture = true;
+    } else {
+        nPlayedFrame += 1;
+    }
+    if (bStopped)
+        return;
+    if (bNeedChangeTexture) {
+        bNeedChangeTexture = false;
+        blendFactor = 0.0f;
+        const auto first = getFirstTextureFromCache();
+        const auto second = getSecondTextureFromCache();
+        textureNo1 = first && !first->isEndMarker() ? first->texture : nullptr;
+        siTextureNo1 = first ? first->slide : nullptr;
+        textureNo2 = second && !second->isEndMarker() ? second->texture : nullptr;
+    }
+    if (frameInSlide >= int(0.6f * nTotalFrame))
+        blendFactor += 1.0f / (0.4f * nTotalFrame);
+    frameInSlide += 1;
+    if (blendFactor >= 1.0f) {
+        blendFactor = 1.0f;
+        bNeedChangeTexture = true;
+        frameInSlide = 0;
+    }
+}
+
+void StageBackground::drawMoving(bool flip) {
+    glEnable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_TEXTURE_2D);
+    advanceMovingState();
+    if (bStopped)
+        return;
+    const auto shaders = SharedShaderPrograms::current();
+    if (!shaders)
+        return;
+    backdropMatrices(modelView, projection, mvp);
+    const ShaderProgramObject& program = shaders->Shader_two_texture;
+    program.useMe();
+    quad::setMvp(program, mvp);
+    glUniform1f(program.uniformValue(QStringLiteral("blendRato")), blendFactor);
+    const TextureObject* first = textureOrBlack(textureNo1);
+    const TextureObject* second = textureOrBlack(textureNo2);
+    quad::bindTexture(6, first ? first->textureID() : 0);
+    glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
+    quad::bindTexture(5, second ? second->textureID() : 0);
+    glUniform1i(program.uniformValue(QStringLiteral("texture1")), 5);
+    float positions[12];
+    positionsOfSize(5.0f, positions);
+    const float* texCoords = flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords;
+    quad::drawFan(program, positions, texCoords, texCoords);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void StageBackground::DrawOneFrameStaticBackground(const TextureObject* texture, bool flip) {
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const auto shaders = SharedShaderPrograms::current();
+    if (!shaders || !texture || texture->textureID() == 0)
+        return;
+    backdropMatrices(modelView, projection, mvp);
+    const ShaderProgramObject& program = shaders->Shader_one_texture;
+    program.useMe();
+    quad::setMvp(program, mvp);
+    quad::bindTexture(6, texture->textureID());
+    glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
+    float positions[12];
+    positionsOfSize(3.0f, positions);
+    quad::drawFan(program, positions, flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords);
+    glActiveTexture(GL_TEXTURE0);
+}

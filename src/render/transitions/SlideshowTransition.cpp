@@ -1,0 +1,51 @@
+#include "render/transitions/SlideshowTransition.h"
+
+#include "model/SlideshowProject.h"
+#include "render/QuadDrawing.h"
+#include "render/SharedShaderPrograms.h"
+
+SlideshowTransition::SlideshowTransition() : totalFrames(int(SlideshowProject::ulFrameRate() * 4)) {}
+
+void SlideshowTransition::transition(int) {}
+
+void SlideshowTransition::transition(int, int) {}
+
+void SlideshowTransition::initTransition() {
+    glEnable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_TEXTURE_2D);
+}
+
+void SlideshowTransition::renderImageWithOneTextureShader(GLuint texture, unsigned dstTextureIndex) {
+    const auto shaders = SharedShaderPrograms::current();
+    if (!shaders)
+        return;
+    matrixLoadIdentity(modelView);
+    matrixTranslate(modelView, 0.0f, 0.0f, -1.0f);
+    matrixLoadIdentity(projection);
+    matrixOrtho(projection, -1.0f, 1.0f, -1.0f, 1.0f, 1.0f, 100.0f);
+    mvp = quad::modelViewProjection(modelView, projection);
+    const ShaderProgramObject& program = shaders->Shader_one_texture;
+    quad::setMvp(program, mvp);
+    quad::bindTexture(dstTextureIndex, texture);
+    glUniform1i(program.uniformValue(QStringLiteral("texture")), GLint(dstTextureIndex));
+    quad::drawFan(program, quad::kUnitPositions, quad::kMirroredTexCoords);
+}
+
+void SlideshowTransition::drawTexture(GLuint texture, unsigned onWhichTexture, const float verts[12],
+                                      const float textCoor[8]) {
+    const auto shaders = SharedShaderPrograms::current();
+    if (!shaders)
+        return;
+    const ShaderProgramObject& program = shaders->Shader_one_texture;
+    quad::bindTexture(onWhichTexture, texture);
+    glUniform1i(program.uniformValue(QStringLiteral("texture")), GLint(onWhichTexture));
+    quad::drawFan(program, verts, textCoor);
+}
+
+void SlideshowTransition::initMovement(float moveParam[9]) {
+    for (int i = 0; i < 9; ++i)
+        moveParam[i] = 0.0f;
+}

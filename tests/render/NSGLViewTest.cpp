@@ -1,0 +1,183 @@
+#include "PlayerTestSupport.h"
+
+#include "platform/foundation/NotificationCenter.h"
+#include "render/NSGLView.h"
+#include "render/OpenGLRenderObject.h"
+#include "render/PreviewController.h"
+#include "render/RenderGlobals.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
+
+#include <atomic>
+#include <condition_variable>
+
+using rendertest::colourNear;
+
+namespace {
+
+class TestController : public PreviewController {
+public:
+    bool m_bPlaying() const override { return playing; }
+    void setDisplayLink(DisplayLink* link) override { displayLink = link; }
+    void clearOpenGLWindow() override { ++clears; }
+    void setDirector(std::shared_ptr<SlideshowDirector> player) override { director = std::move(player); }
+    void setOpengGLView(NSGLView* glView) override { view = glView; }
+
+    std::atomic<bool> playing{false};
+    DisplayLink* displayLink = nullptr;
+    int clears = 0;
+    std::shared_ptr<SlideshowDirector> director;
+    NSGLView* view = nullptr;
+};
+
+// Counts the frames a view hands out and lets the test wait for them.
+class FrameCounter {
+public:
+    explicit FrameCounter(NSGLView& view) {
+        QObject::connect(&view, &NSGLView::frameReady, [this](const QImage& frame) {
+            const std::lock_guard lock(mutex);
+            frames.push_back(frame);
+            changed.notify_all();
+        });
+    }
+    bool waitFor(std::size_t count) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), [&] { return frames.size() >= count; });
+    }
+    std::size_t count() {
+        const std::lock_guard lock(mutex);
+        return frames.size();
+    }
+    QImage last() {
+        const std::lock_guard lock(mutex);
+        return frames.back();
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<QImage> frames;
+};
+
+} // namespace
+
+TEST(PreviewViewport, TheViewKeepsItsPictureAtSixteenByNine) {
+    EXPECT_EQ(OpenGLRenderObject::viewportForSize(1920, 1080), QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(OpenGLRenderObject::viewportForSize(1000, 1000), QRect(0, 219, 1000, 562));
+    EXPECT_EQ(OpenGLRenderObject::viewportForSize(2000, 1000), QRect(111, 0, 1777, 1000));
+    EXPECT_EQ(OpenGLRenderObject::viewportForSize(640, 480), QRect(0, 60, 640, 360));
+}
+
+// The preview on a display link ticked by hand. The test's own context is released so that the view's
+// thread can take the view's context.
+class PreviewTest : public PlayerTest {
+protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        scope.reset();
+        time = std::make_shared<ManualDisplayLinkTimeSource>();
+        view = std::make_unique<NSGLView>(&controller, nullptr, time, 1.0 / 30.0);
+        view->prepareOpenGL(2.0f);
+        controller.director->backgroundRender()->setTheme({{"backgroundID", 2}});
+    }
+    void TearDown() override {
+        view.reset();
+        controller.director.reset();
+        scope.emplace(*context);
+        PlayerTest::TearDown();
+    }
+    void tick() { time->advance(1.0 / 30.0); }
+
+    TestController controller;
+    std::shared_ptr<ManualDisplayLinkTimeSource> time;
+    std::unique_ptr<NSGLView> view;
+};
+
+TEST_F(PreviewTest, PreparingHandsTheLinkThePlayerAndTheViewToTheController) {
+    EXPECT_EQ(controller.displayLink, view->displayLink());
+    EXPECT_EQ(controller.view, view.get());
+    ASSERT_TRUE(controller.director);
+    EXPECT_EQ(controller.director, view->renderer()->director());
+    EXPECT_EQ(controller.director->mainContext(), view->mainContext());
+    EXPECT_EQ(controller.director->directorStatus(), 0);
+    EXPECT_EQ(controller.clears, 1);
+    EXPECT_FLOAT_EQ(gBackingScaleFactor, 2.0f);
+    EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+}
+
+TEST_F(PreviewTest, AResizeLetterBoxesTheViewAndTellsTheProject) {
+    view->reshape(QSize(320, 240));
+    EXPECT_EQ(view->renderer()->viewport(), QRect(0, 30, 320, 180));
+    EXPECT_EQ(project->nScreenWidth(), 320);
+    EXPECT_EQ(project->nScreenHeight(), 240);
+    EXPECT_EQ(project->nWidthOpenGLView(), 320);
+    EXPECT_EQ(project->nHeightOpenGLView(), 180);
+    EXPECT_EQ(project->nYOpenGLView(), 30);
+}
+
+TEST_F(PreviewTest, WhilePlayingEachTickDrawsAFrameInTheLetterBox) {
+    useSlides({photo("white.png", rendertest::solid(160, 90, Qt::white), 2.0f, 1.0f)});
+    view->reshape(QSize(160, 120)); // 4:3: bars of 15 pixels above and below
+    FrameCounter frames(*view);
+    controller.director->setSlideshowArray(project->slideshowArray());
+    view->getFrameForTime(0.0, 0.0); // the link's callback, while the link waits for its clock
+    EXPECT_EQ(frames.count(), 0u) << "not playing: nothing is drawn";
+    controller.playing = true;
+    tick();
+    ASSERT_TRUE(frames.waitFor(1));
+    const QImage frame = frames.last();
+    ASSERT_EQ(frame.size(), QSize(160, 120));
+    EXPECT_TRUE(colourNear(frame.pixel(80, 60), qRgb(255, 255, 255)));
+    EXPECT_TRUE(colourNear(frame.pixel(80, 5), qRgb(0, 0, 0)));
+    EXPECT_TRUE(colourNear(frame.pixel(80, 114), qRgb(0, 0, 0)));
+    EXPECT_TRUE(colourNear(frame.pixel(80, 16), qRgb(255, 255, 255)));
+    const QRect lit = rendertest::litBounds(frame);
+    EXPECT_EQ(lit, QRect(0, 15, 160, 90));
+    tick();
+    ASSERT_TRUE(frames.waitFor(2));
+    EXPECT_EQ(controller.director->nCurrentFrame(), 2u);
+    EXPECT_EQ(view->lastFrame().size(), QSize(160, 120));
+}
+
+TEST_F(PreviewTest, AStoppedPlayerDrawsNothingAndTheLastPictureStays) {
+    useSlides({photo("red.png", rendertest::solid(16, 9, Qt::red), 2.0f, 1.0f)});
+    view->reshape(QSize(64, 36));
+    FrameCounter frames(*view);
+    controller.playing = true;
+    controller.director->setSlideshowArray(project->slideshowArray());
+    tick();
+    ASSERT_TRUE(frames.waitFor(1));
+    controller.director->stop();
+    const std::size_t before = frames.count();
+    tick();
+    tick();
+    view->displayLink()->stop(); // waits for the ticks in flight
+    EXPECT_EQ(frames.count(), before);
+    EXPECT_TRUE(colourNear(view->lastFrame().pixel(32, 18), qRgb(255, 0, 0)));
+}
+
+TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
+    std::vector<platform::Notification> posted;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    platform::ObserverHandle pan(center, center.addObserver("NOTIFY_PANZOOM_CHANGED",
+                                                            [&](const platform::Notification& n) { posted.push_back(n); }));
+    platform::ObserverHandle text(center, center.addObserver("NOTIFY_TEXT_POSITION_CHANGED",
+                                                             [&](const platform::Notification& n) { posted.push_back(n); }));
+    view->mouseDragged(10, 5, QSizeF(960, 540));
+    EXPECT_TRUE(posted.empty());
+    project->setNCurrentStatus(3);
+    view->mouseDragged(10, 5, QSizeF(960, 540));
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(posted[0].name, "NOTIFY_PANZOOM_CHANGED");
+    const QVariantMap info = posted[0].object.toMap();
+    EXPECT_EQ(info.value("NAME").toString(), "PAN");
+    EXPECT_DOUBLE_EQ(info.value("deltaX").toDouble(), 20.0);
+    EXPECT_DOUBLE_EQ(info.value("deltaY").toDouble(), 10.0);
+    EXPECT_DOUBLE_EQ(info.value("VALUE").toDouble(), 0.0);
+    project->setNCurrentStatus(2);
+    view->mouseDragged(-4.8, 0, QSizeF(960, 540));
+    ASSERT_EQ(posted.size(), 2u);
+    EXPECT_EQ(posted[1].name, "NOTIFY_TEXT_POSITION_CHANGED");
+    EXPECT_NEAR(posted[1].object.toMap().value("deltaX").toDouble(), -9.6, 1e-5);
+    EXPECT_FALSE(posted[1].object.toMap().contains("VALUE"));
+}

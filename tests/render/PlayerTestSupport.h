@@ -1,0 +1,67 @@
+#pragma once
+
+#include "RenderTestSupport.h"
+
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "render/SlideshowDirector.h"
+#include "support/TempDir.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QPointF>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace playertest {
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QString& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name;
+    bool hadValue;
+    QByteArray old;
+};
+
+} // namespace playertest
+
+// A render test with an open project of its own (in a temporary folder, with a user of its own) and a
+// player on the test's main context. The stage is black unless a test picks another backdrop.
+class PlayerTest : public RenderTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A photo slide whose picture is written into the project's "Contents" folder. The slide stands still
+    // (no pan, zoom 1, no turn) unless the test moves it.
+    SlideItemRef photo(const QString& name, const QImage& picture, float photoSeconds = 1.0f,
+                       float transitionSeconds = 1.0f);
+    // Puts the slides into the project and lays out their frames.
+    void useSlides(const std::vector<SlideItemRef>& slides);
+    // The backdrop "backgroundID" of a theme.
+    void setBackdrop(int backgroundID);
+    // Plays frames until `frame` has been drawn (the player must be started) and reads the target.
+    QImage frameAt(quint64 frame);
+
+    TempDir folder;
+    std::optional<playertest::ScopedEnv> home, config, runtime, temporary;
+    QString contents;
+    std::shared_ptr<SlideshowProject> project;
+    std::shared_ptr<SlideshowDirector> director;
+};
+
+namespace playertest {
+
+// The centre of the lit pixels, in pixels.
+QPointF litCentre(const QImage& image, int threshold = 40);
+
+} // namespace playertest

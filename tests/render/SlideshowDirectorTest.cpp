@@ -1,0 +1,343 @@
+#include "PlayerTestSupport.h"
+
+#include "model/ProjectCollaborators.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "render/FrameConverterObject.h"
+#include "render/SlideshowImageObject.h"
+#include "render/transitions/SlideshowTransition.h"
+
+#include <atomic>
+#include <thread>
+
+using rendertest::colourNear;
+
+namespace {
+
+class CountingMixer : public ProjectAudioMixer {
+public:
+    void seekToBegin() override { ++seeks; }
+    void StopPlayingMixedAudio() override { ++stops; }
+    int seeks = 0;
+    int stops = 0;
+};
+
+// Collects the notifications of one name while it lives.
+class Catcher {
+public:
+    explicit Catcher(const QString& name)
+        : handle(platform::NotificationCenter::defaultCenter(),
+                 platform::NotificationCenter::defaultCenter().addObserver(
+                     name, [this](const platform::Notification& n) { caught.push_back(n); })) {}
+    std::vector<platform::Notification> caught;
+
+private:
+    platform::ObserverHandle handle;
+};
+
+int grey(QRgb pixel) {
+    return (qRed(pixel) + qGreen(pixel) + qBlue(pixel)) / 3;
+}
+
+} // namespace
+
+class DirectorTest : public PlayerTest {};
+
+TEST_F(DirectorTest, ASolidSlidePlaysItsColourAndTheShowEndsWithoutLooping) {
+    project->setBPlayLoop(false);
+    auto mixer = std::make_shared<CountingMixer>();
+    project->setAudioMixer(mixer);
+    useSlides({photo("red.png", rendertest::solid(32, 18, QColor(220, 20, 30)), 1.0f, 1.0f)});
+    director->setSlideshowArray(project->slideshowArray());
+    EXPECT_EQ(director->directorStatus(), 1);
+    EXPECT_EQ(director->nTotalFrames(), 30u);
+    makeTarget(32, 18);
+    int frames = 0;
+    while (director->playOneFrame()) {
+        ++frames;
+        EXPECT_TRUE(colourNear(readTarget().pixel(16, 9), qRgb(220, 20, 30))) << "frame " << frames;
+    }
+    EXPECT_EQ(frames, 30);
+    EXPECT_EQ(director->directorStatus(), 0);
+    EXPECT_EQ(mixer->stops, 1);
+    EXPECT_FALSE(director->playOneFrame());
+}
+
+TEST_F(DirectorTest, TheFadesRunTheirAlphaFromAndToTheStage) {
+    project->setFltSlideshowFadeIn(1.0f);
+    project->setFltSlideshowFadeOut(1.0f);
+    project->setBPlayLoop(false);
+    useSlides({photo("white.png", rendertest::solid(32, 18, Qt::white), 2.0f, 1.0f)});
+    director->setSlideshowArray(project->slideshowArray());
+    ASSERT_EQ(director->nTotalFrames(), 30u + 60u + 30u);
+    makeTarget(32, 18);
+    EXPECT_NEAR(grey(frameAt(0).pixel(16, 9)), 0, 2);
+    EXPECT_NEAR(grey(frameAt(15).pixel(16, 9)), 128, 3);
+    EXPECT_NEAR(grey(frameAt(29).pixel(16, 9)), 247, 3);
+    EXPECT_NEAR(grey(frameAt(30).pixel(16, 9)), 255, 1);
+    EXPECT_NEAR(grey(frameAt(90).pixel(16, 9)), 255, 2) << "q = 0: alpha 1";
+    EXPECT_NEAR(grey(frameAt(105).pixel(16, 9)), 128, 3) << "q = 15: alpha 1/2";
+    EXPECT_NEAR(grey(frameAt(119).pixel(16, 9)), 8, 3);
+}
+
+TEST_F(DirectorTest, TheFadeOutContinuesTheLastSlidesMotion) {
+    project->setFltSlideshowFadeOut(1.0f);
+    project->setBPlayLoop(false);
+    const auto slide = photo("white.png", rendertest::solid(32, 18, Qt::white), 2.0f, 1.0f);
+    slide->setZoomStart(0.5);
+    slide->setZoomEnd(0.5);
+    slide->setPanStartPoint(QPointF(-0.5, 0));
+    slide->setPanEndPoint(QPointF(0.5, 0));
+    useSlides({slide});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(160, 90);
+    // The motion (60 photo + 30 fade-out frames) moves the centre by 80 pixels: under a pixel a frame.
+    const QPointF lastPhoto = playertest::litCentre(frameAt(59), 20);
+    const QPointF firstFade = playertest::litCentre(frameAt(60), 20);
+    EXPECT_NEAR(firstFade.x() - lastPhoto.x(), 0.9, 1.0);
+    EXPECT_NEAR(lastPhoto.x(), 80 - 40 + 80.0 * 59 / 90, 1.5);
+}
+
+TEST_F(DirectorTest, TwoSlidesLoopWithoutEverDrawingAReleasedTexture) {
+    project->setBPlayLoop(true);
+    useSlides({photo("red.png", rendertest::solid(16, 9, Qt::red), 0.2f, 0.1f),
+               photo("blue.png", rendertest::solid(16, 9, Qt::blue), 0.2f, 0.1f)});
+    director->setSlideshowArray(project->slideshowArray());
+    const quint64 total = director->nTotalFrames(); // 6 + 3 + 6
+    ASSERT_EQ(total, 15u);
+    makeTarget(16, 9);
+    for (int i = 0; i < int(total) * 4; ++i) {
+        const quint64 frame = director->nCurrentFrame() >= total ? 0 : director->nCurrentFrame();
+        ASSERT_TRUE(director->playOneFrame());
+        const QRgb pixel = readTarget().pixel(8, 4);
+        // Photo frames show their slide; the cut shows one of the two; never the black of a lost texture.
+        if (frame < 6)
+            EXPECT_TRUE(colourNear(pixel, qRgb(255, 0, 0))) << "pass " << i / total << " frame " << frame;
+        else if (frame >= 9)
+            EXPECT_TRUE(colourNear(pixel, qRgb(0, 0, 255))) << "pass " << i / total << " frame " << frame;
+        else
+            EXPECT_TRUE(colourNear(pixel, qRgb(255, 0, 0)) || colourNear(pixel, qRgb(0, 0, 255)));
+    }
+    EXPECT_LE(director->cacheCount(), 4u);
+}
+
+TEST_F(DirectorTest, OneSlideLoopsAndKeepsItsPicture) {
+    project->setBPlayLoop(true);
+    useSlides({photo("green.png", rendertest::solid(16, 9, Qt::green), 0.1f, 0.1f)});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(16, 9);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(director->playOneFrame());
+        EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 255, 0))) << i;
+    }
+}
+
+TEST_F(DirectorTest, TheWrapOfALoopDrawsFrameZeroInTheSameCall) {
+    project->setBPlayLoop(true);
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 0.1f, 0.1f),
+               photo("b.png", rendertest::solid(8, 8, Qt::blue), 0.1f, 0.1f)});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(8, 8);
+    Catcher music("NS_NOTIFY_START_MUSIC");
+    const quint64 total = director->nTotalFrames();
+    frameAt(total - 1);
+    EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 255)));
+    EXPECT_TRUE(director->playOneFrame());
+    EXPECT_EQ(director->nCurrentFrame(), 1u);
+    EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(255, 0, 0)));
+    // The music is not started again: the project's rewind brings the mix back to its start.
+    EXPECT_EQ(music.caught.size(), 1u);
+}
+
+TEST_F(DirectorTest, StartMusicIsPostedAtTheStartFrameUnlessEncoding) {
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 1.0f, 1.0f),
+               photo("b.png", rendertest::solid(8, 8, Qt::blue), 1.0f, 1.0f)});
+    makeTarget(8, 8);
+    Catcher music("NS_NOTIFY_START_MUSIC");
+    director->setSlideshowArrayFromFrame(project->slideshowArray(), 40);
+    EXPECT_EQ(director->nCurrentFrame(), 40u);
+    EXPECT_EQ(director->currentFrameTimeStamp(), platform::media::MediaTime(40, 30));
+    director->playOneFrame();
+    director->playOneFrame();
+    ASSERT_EQ(music.caught.size(), 1u);
+    EXPECT_EQ(music.caught[0].object.toULongLong(), 40u);
+    EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(255, 0, 0)) ||
+                colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 255)));
+
+    project->setEncodingSlideshow(true);
+    director->setSlideshowArray(project->slideshowArray());
+    director->playOneFrame();
+    EXPECT_EQ(music.caught.size(), 1u);
+}
+
+TEST_F(DirectorTest, TheFrameTimeStampIsAtTimescale600) {
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 3.0f, 1.0f)});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(8, 8);
+    frameAt(45);
+    EXPECT_EQ(director->currentFrameTimeStamp().value, 900);
+    EXPECT_EQ(director->currentFrameTimeStamp().timescale, 600);
+}
+
+TEST_F(DirectorTest, StartingFromASlideBeginsAtItsFirstFrame) {
+    project->setFltSlideshowFadeIn(0.5f);
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 1.0f, 1.0f),
+               photo("b.png", rendertest::solid(8, 8, Qt::green), 1.0f, 1.0f),
+               photo("c.png", rendertest::solid(8, 8, Qt::blue), 1.0f, 1.0f)});
+    director->setSlideshowArrayFromIndex(project->slideshowArray(), 2);
+    EXPECT_EQ(director->nCurrentFrame(), 15u + 60u + 60u);
+    makeTarget(8, 8);
+    director->playOneFrame();
+    EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 255))) << "the preloader began at slide 2";
+    director->setSlideshowArrayFromIndex(project->slideshowArray(), 0);
+    EXPECT_EQ(director->nCurrentFrame(), 0u);
+    EXPECT_EQ(director->nTotalFrames(), project->totalFrameCount());
+}
+
+TEST_F(DirectorTest, StopReportsTheSlideAtThePlayHeadEvenWithZeroDefaultDurations) {
+    project->setFltPhotoDuration(0.0f);
+    project->setFltTransitionDuration(0.0f);
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 1.0f, 1.0f),
+               photo("b.png", rendertest::solid(8, 8, Qt::green), 1.0f, 1.0f)});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(8, 8);
+    frameAt(70);
+    Catcher changed("NOTIFY_PLAY_SLIDE_INDEX_CHANGED");
+    director->stop();
+    ASSERT_EQ(changed.caught.size(), 1u);
+    EXPECT_EQ(changed.caught[0].userInfo.value("playingItemIndex").toInt(), 1);
+    EXPECT_EQ(director->directorStatus(), 0);
+    EXPECT_EQ(director->nCurrentFrame(), 0u);
+}
+
+TEST_F(DirectorTest, AStopEndsThePreloadersWaitForASlideThatNeverBecomesReady) {
+    auto missing = std::make_shared<SlideItem>();
+    missing->setFileName("not-imported-yet.jpg");
+    missing->customSetDurations(1.0f, 1.0f);
+    useSlides({missing});
+    director->setSlideshowArray(project->slideshowArray());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the preloader is now waiting
+    director->stop();
+    // The next start joins the preloader: it must have ended.
+    const auto slide = photo("ok.png", rendertest::solid(8, 8, Qt::yellow), 1.0f, 1.0f);
+    useSlides({slide});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(8, 8);
+    ASSERT_TRUE(director->playOneFrame());
+    EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(255, 255, 0)));
+}
+
+TEST_F(DirectorTest, AStopWakesAFrameWaitingForTheCacheWhichThenDrawsTheStageOnly) {
+    auto missing = std::make_shared<SlideItem>();
+    missing->setFileName("late.jpg");
+    missing->customSetDurations(1.0f, 1.0f);
+    useSlides({missing});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(8, 8);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        director->stop();
+    });
+    director->playOneFrame(); // waits for the slide until the stop
+    stopper.join();
+    EXPECT_FALSE(director->slide1()->slideItemData());
+    EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 0)));
+}
+
+TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 0.1f, 0.2f),
+               photo("b.png", rendertest::solid(8, 8, Qt::blue), 0.1f, 0.2f)});
+    // An export at 96 x 54 through a converter.
+    auto converter = std::make_shared<FrameConverterObject>(96, 54);
+    director->setRgbConverterObject(converter);
+    director->setSlideshowArray(project->slideshowArray());
+    ASSERT_TRUE(converter->switchOffScreenFBO());
+    for (int i = 0; i < 5; ++i) {
+        converter->switchOffScreenFBO();
+        director->playOneFrame(); // frame 4 lies in the transition
+    }
+    EXPECT_EQ(director->fboSlideOne().texWidth(), 96);
+    EXPECT_EQ(director->fboSlideTwo().texHeight(), 54);
+    const QImage exported = platform::gl::readPixelsBGRA(0, 0, 96, 54);
+    EXPECT_TRUE(colourNear(exported.pixel(48, 27), qRgb(255, 0, 0)) ||
+                colourNear(exported.pixel(48, 27), qRgb(0, 0, 255)));
+    director->setRgbConverterObject(nullptr);
+
+    // The preview at 64 x 36 afterwards.
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(64, 36);
+    frameAt(4);
+    EXPECT_EQ(director->fboSlideOne().texWidth(), 64);
+    EXPECT_EQ(director->fboSlideOne().texHeight(), 36);
+}
+
+TEST_F(DirectorTest, ACutShowsTheOutgoingThenTheIncomingSlideUprightThroughTheFrameBuffers) {
+    useSlides({photo("q.png", rendertest::quarters(32, 18), 0.1f, 0.2f),
+               photo("b.png", rendertest::solid(8, 8, Qt::blue), 0.1f, 0.2f)});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(32, 18);
+    QImage frame = frameAt(3); // the first frame of the 6-frame transition
+    ASSERT_TRUE(director->slideTransitionObj()->bNeedFBO());
+    EXPECT_TRUE(colourNear(frame.pixel(4, 2), qRgb(255, 0, 0)));
+    EXPECT_TRUE(colourNear(frame.pixel(28, 2), qRgb(0, 255, 0)));
+    EXPECT_TRUE(colourNear(frame.pixel(4, 15), qRgb(0, 0, 255)));
+    frame = frameAt(8);
+    EXPECT_TRUE(colourNear(frame.pixel(16, 9), qRgb(0, 0, 255)));
+}
+
+TEST_F(DirectorTest, ClockCorrectionSkipsWhatAStallCostAndStandsStillWhenAhead) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    director->setClock(clock);
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 10.0f, 1.0f)});
+    director->setSlideshowArray(project->slideshowArray());
+    const double d = 1.0 / 30.0;
+    director->setNCurrentFrame(3);
+    EXPECT_FALSE(director->DropOrPaddingFrame()) << "the first five frames are never corrected";
+    director->setNCurrentFrame(10);
+    EXPECT_FALSE(director->DropOrPaddingFrame()) << "the first measurement only starts the clock";
+    for (int i = 0; i < 3; ++i) {
+        clock->advance(d);
+        EXPECT_FALSE(director->DropOrPaddingFrame());
+    }
+    EXPECT_EQ(director->nCurrentFrame(), 10u);
+    // A stall of 3.5 periods: 2.5 behind. The tick draws nothing and skips 2 + 1 frames.
+    clock->advance(3.5 * d);
+    EXPECT_TRUE(director->DropOrPaddingFrame());
+    EXPECT_EQ(director->nCurrentFrame(), 13u);
+    clock->advance(d);
+    EXPECT_FALSE(director->DropOrPaddingFrame()) << "half a period behind is within the tolerance";
+    // Ticks faster than the frame rate: those that run more than a period ahead draw nothing.
+    int dropped = 0;
+    for (int i = 0; i < 12; ++i) {
+        clock->advance(0.4 * d);
+        dropped += director->DropOrPaddingFrame() ? 1 : 0;
+    }
+    EXPECT_EQ(dropped, 6);
+    EXPECT_EQ(director->nCurrentFrame(), 13u);
+    director->resetDirector();
+    EXPECT_EQ(director->nCurrentFrame(), 0u);
+}
+
+TEST_F(DirectorTest, PlayAndStopFromTwoThreadsNeverOverlap) {
+    project->setBPlayLoop(true);
+    useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 0.1f, 0.1f),
+               photo("b.png", rendertest::solid(8, 8, Qt::blue), 0.1f, 0.1f)});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(8, 8);
+    std::atomic<bool> done{false};
+    std::thread controller([&] {
+        for (int i = 0; i < 20; ++i) {
+            director->stop();
+            director->setSlideshowArrayFromFrame(project->slideshowArray(), quint64(i % 7));
+        }
+        done = true;
+    });
+    int frames = 0;
+    while (!done) {
+        director->playOneFrame();
+        ++frames;
+    }
+    controller.join();
+    EXPECT_GT(frames, 0);
+    EXPECT_EQ(director->directorStatus(), 1);
+}
