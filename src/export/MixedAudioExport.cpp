@@ -1,6 +1,6 @@
 #include "export/MixedAudioExport.h"
 
-#include "model/SlideshowProject.h"
+#include "export/NSAudioMixerObject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioExportSession.h"
@@ -61,6 +61,22 @@ MixedAudioExport::exportToTemporaryFile(const platform::media::Composition& comp
                                         const platform::media::AudioMix& mix, const CancelCheck& cancelled,
                                         const ProgressHandler& progress) {
     return exportToFile(composition, mix, SlideshowProject::strTempM4AAudioFullPath(), cancelled, progress);
+}
+
+MixedAudioExport::Result MixedAudioExport::exportProjectMix(const SlideshowProjectRef& target,
+                                                            const CancelCheck& cancelled,
+                                                            const ProgressHandler& progress) {
+    const SlideshowProjectRef project = target ? target : SlideshowProject::mainProject();
+    if (!project)
+        return {Outcome::Failed, tr_("There is no project to mix the sound of.")};
+    const auto mixer = NSAudioMixerObject::installNewMixer(project);
+    mixer->mixProjectAudio();
+    const std::weak_ptr<SlideshowProject> weak = project;
+    const CancelCheck check = cancelled ? cancelled : CancelCheck([weak] {
+        const auto owner = weak.lock();
+        return owner && owner->bExportProgressCancelButtonClicked();
+    });
+    return exportToTemporaryFile(mixer->composition(), mixer->audioMix(), check, progress);
 }
 
 MixedAudioExport::ProgressHandler MixedAudioExport::progressNotifier(const QVariant& object,

@@ -3,6 +3,8 @@
 #include "platform/media/AudioMix.h"
 #include "platform/media/Composition.h"
 
+#include "model/SlideshowProject.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -36,6 +38,12 @@ public:
                                         const platform::media::AudioMix& mix,
                                         const CancelCheck& cancelled = {},
                                         const ProgressHandler& progress = {});
+
+    // The whole sound step of an export: a new mixer installed as the project's audioMixer (the open
+    // project when null) builds the export mix, which goes into the temporary file. Without a cancel check
+    // the project's cancel flag (bExportProgressCancelButtonClicked) is polled.
+    static Result exportProjectMix(const SlideshowProjectRef& project, const CancelCheck& cancelled = {},
+                                   const ProgressHandler& progress = {});
 
     // A progress handler that posts "NOTIFY_ENCODE_MPEGII_PROGRESS" with the object and the user info
     // {"progress": the progress, "baseinfo": the stage dictionary}, on the calling thread.

@@ -168,3 +168,20 @@ TEST_F(MixedAudioExportTest, TheMenusMixExportsToo) {
     // Songs at 0, 1 and 2 s: the third ends at 3.5 s, within 0.8 s of the menu's length.
     EXPECT_NEAR(MediaProbe::probe(file("menu.m4a")).durationSeconds, 3.5, 0.05);
 }
+
+TEST_F(MixedAudioExportTest, TheProjectsSoundStepInstallsAMixerAndExportsItsMix) {
+    toneMix();
+    project->setAudioMixer(nullptr);
+    const auto result = MixedAudioExport::exportProjectMix(project);
+    ASSERT_TRUE(result.completed()) << result.error.toStdString();
+    EXPECT_NE(std::dynamic_pointer_cast<NSAudioMixerObject>(project->audioMixer()), nullptr);
+    EXPECT_NEAR(MediaProbe::probe(SlideshowProject::strTempM4AAudioFullPath()).durationSeconds, 2.0, 0.05);
+}
+
+TEST_F(MixedAudioExportTest, TheProjectsCancelFlagCancelsItsSoundStep) {
+    toneMix(20.0);
+    project->setBExportProgressCancelButtonClicked(true);
+    const auto result = MixedAudioExport::exportProjectMix(project);
+    EXPECT_EQ(result.outcome, Outcome::Cancelled);
+    EXPECT_FALSE(QFileInfo::exists(SlideshowProject::strTempM4AAudioFullPath()));
+}
