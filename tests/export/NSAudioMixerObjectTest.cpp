@@ -208,7 +208,7 @@ TEST_F(AudioMixerTest, AClipsOwnSoundIsMixedOnlyDuringAnExport) {
     project->setEncodingSlideshow(true);
     const auto mixer = exportMix();
     ASSERT_EQ(mixer->allAudioParams().size(), 2u);
-    // From the clip's audio start, 4 s, at the clip's level with fades of 1.4 s.
+    // From 4 s (the clip's audio start) for 3 s, at the clip's level with fades of 1.4 s.
     EXPECT_NEAR(soundLevel(*mixer, 3.9), 0.0f, 1e-6);
     EXPECT_NEAR(soundLevel(*mixer, 5.5), 0.6f, kTolerance);
     EXPECT_NEAR(soundLevel(*mixer, 6.3), 0.3f, kTolerance);
