@@ -7,7 +7,6 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -121,12 +120,6 @@ double MusicItem::durationIn(const QString& contentsFolder) {
     if (seconds > 0.0)
         dictionary.insert(kNumberDuration, seconds);
     return seconds;
-}
-
-double soundFadeSeconds(double length) {
-    if (!std::isfinite(length))
-        return 0.0;
-    return std::clamp(length * 0.5 - 0.1, 0.0, 3.0);
 }
 
 QString MusicItem::musicItemTitleFromItemFileName(const MusicItem* item) {

@@ -78,7 +78,3 @@ private:
 };
 
 using MusicItemRef = std::shared_ptr<MusicItem>;
-
-// How long a sound fades in and out: min(0.5 L - 0.1, 3) seconds for a sound of L seconds, and never
-// less than 0, which a sound shorter than 0.2 s would otherwise give.
-double soundFadeSeconds(double length);

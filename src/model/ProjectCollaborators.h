@@ -12,11 +12,12 @@ public:
 };
 
 // The mixer the preview plays the project's sound through: the music director installs a new one
-// as the project's audio mixer at every start of playback.
+// as the project's audio mixer at every start of playback (the export layer's mixer implements it).
 class PlayableAudioMixer : public ProjectAudioMixer {
 public:
     virtual void mixProjectAudioForPlaying() = 0;
-    virtual void PlayMixedAudioFrom(double seconds) = 0;
+    // False when the mix could not be played.
+    virtual bool PlayMixedAudioFrom(double seconds) = 0;
     // A mixer that plays must be able to stop.
     void StopPlayingMixedAudio() override = 0;
 };

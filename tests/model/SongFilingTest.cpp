@@ -1,5 +1,5 @@
 // Songs filed into a project from real files: copies under names that never clash, titles, lengths and
-// tags read from the files, the default song, fades and the music director.
+// tags read from the files, the default song and the music director.
 #include "ModelTestEnvironment.h"
 
 #include "model/ContentsFolder.h"
@@ -204,17 +204,6 @@ TEST_F(SongFilingTest, TheDefaultSongIsMeasuredOnItsResourceWhenItHasNoCopy) {
     EXPECT_DOUBLE_EQ(projectSong->duration(), expected);
 }
 
-TEST(SoundFade, NeverNegativeAndAtMostThreeSeconds) {
-    EXPECT_DOUBLE_EQ(soundFadeSeconds(0.0), 0.0);
-    EXPECT_DOUBLE_EQ(soundFadeSeconds(0.1), 0.0) << "a sound shorter than 0.2 s";
-    EXPECT_DOUBLE_EQ(soundFadeSeconds(0.2), 0.0);
-    EXPECT_NEAR(soundFadeSeconds(1.0), 0.4, 1e-12);
-    EXPECT_NEAR(soundFadeSeconds(6.2), 3.0, 1e-12);
-    EXPECT_DOUBLE_EQ(soundFadeSeconds(100.0), 3.0);
-    EXPECT_DOUBLE_EQ(soundFadeSeconds(std::nan("")), 0.0);
-    EXPECT_DOUBLE_EQ(soundFadeSeconds(-4.0), 0.0);
-}
-
 TEST(SongTimes, TrimmedAndWide) {
     EXPECT_EQ(MusicItem::timeToString(3599.9, false, true), "59:59");
     EXPECT_EQ(MusicItem::timeToString(3600, false, true), "1:00:00");
@@ -229,7 +218,10 @@ public:
     explicit LoggingMixer(QStringList& log) : log(log) {}
     void seekToBegin() override { log << "seek"; }
     void mixProjectAudioForPlaying() override { log << "mix"; }
-    void PlayMixedAudioFrom(double seconds) override { log << QStringLiteral("play %1").arg(seconds); }
+    bool PlayMixedAudioFrom(double seconds) override {
+        log << QStringLiteral("play %1").arg(seconds);
+        return true;
+    }
     void StopPlayingMixedAudio() override { log << "stop"; }
 
 private:
