@@ -156,7 +156,9 @@ void SlideshowDirector::initDirector() {
     transitionFrame = project ? project->nTransitionDurationFrameCount() : 0;
     currentFrame = 0;
     nPreviousSlide = kNoSlide;
-    auto chosen = transitions->getRandomTransition();
+    // Only chosen here: a start may run on any thread with anything bound, and the transition is prepared
+    // again when its slide comes on.
+    auto chosen = transitions->getRandomTransition(false);
     if (chosen)
         chosen->setNTotalTransitionFrame(transitionFrame / 2);
     {
