@@ -1,6 +1,7 @@
 #include "app/ApplicationShell.h"
 
 #include "app/AppDelegate.h"
+#include "app/MoveToApplications.h"
 #include "app/BasicMainWindow.h"
 #include "app/WidgetDialogs.h"
 #include "model/SlideshowProject.h"
@@ -81,6 +82,7 @@ int runApplication(int argc, char** argv) {
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
+        delegate.setStartupHooks({.deleteTempFiles = {}, .moveToApplicationsOffer = offerMoveToApplicationsFolder});
         addFileMenu(window, delegate);
         delegate.awakeFromNib();
         // The preview's set-up asks for the open project first; until it exists, the shell does.

@@ -1,5 +1,7 @@
 #include "render/ThemeImageFilter.h"
 
+#include "model/SlideshowThemeManager.h"
+
 #include "platform/FoundationTestSupport.h"
 #include "render/RenderTestSupport.h"
 #include "render/ThemeTestData.h"
@@ -79,7 +81,7 @@ TEST(ThemeImageFilterSize, DeepPhotosStayDeep) {
 // --- frame and paddings
 
 TEST(ThemeImageFilterFrame, PaddingsInsetThePhotoInAWhiteFrame) {
-    const QImage dressed = applyTheme(solid(100, 80, kPhoto), builtInTheme(10)); // "Static Frame", 25
+    const QImage dressed = applyTheme(solid(100, 80, kPhoto), SlideshowThemeManager::themeNo(10)); // "Static Frame", 25
     ASSERT_EQ(dressed.size(), QSize(100, 80));
     for (QPoint p :
          {QPoint(0, 0), QPoint(24, 40), QPoint(75, 40), QPoint(50, 24), QPoint(50, 55), QPoint(99, 79)})
@@ -150,7 +152,7 @@ TEST(ThemeImageFilterFrame, WithoutColorFrameNoFrameIsPaintedAndThePhotoCastsThe
 // --- rounded corners
 
 TEST(ThemeImageFilterCorners, RoundedCornersAreClearAtTheVeryCorner) {
-    const QImage dressed = applyTheme(solid(160, 120, kPhoto), builtInTheme(8)); // radius 20, padding 30
+    const QImage dressed = applyTheme(solid(160, 120, kPhoto), SlideshowThemeManager::themeNo(8)); // radius 20, padding 30
     ASSERT_EQ(dressed.size(), QSize(160, 120));
     for (QPoint corner :
          {QPoint(0, 0), QPoint(159, 0), QPoint(0, 119), QPoint(159, 119), QPoint(3, 3), QPoint(156, 116)})
@@ -166,13 +168,13 @@ TEST(ThemeImageFilterCorners, RoundedCornersAreClearAtTheVeryCorner) {
 }
 
 TEST(ThemeImageFilterCorners, RadiusZeroKeepsSquareCornersAndLargeRadiiAreHeld) {
-    QVariantMap square = builtInTheme(8);
+    QVariantMap square = SlideshowThemeManager::themeNo(8);
     setFrameEntry(square, "RoundConnerSize", 0);
     const QImage plain = applyTheme(solid(60, 40, kPhoto), square);
     EXPECT_TRUE(hasColour(plain, 0, 0, kWhite));
     EXPECT_TRUE(hasColour(plain, 59, 39, kWhite));
 
-    QVariantMap huge = builtInTheme(8);
+    QVariantMap huge = SlideshowThemeManager::themeNo(8);
     setFrameEntry(huge, "RoundConnerSize", 1000);
     const QImage pill = applyTheme(solid(100, 40, kPhoto), huge);
     EXPECT_EQ(alphaAt(pill, 0, 0), 0);
@@ -181,7 +183,7 @@ TEST(ThemeImageFilterCorners, RadiusZeroKeepsSquareCornersAndLargeRadiiAreHeld) 
 }
 
 TEST(ThemeImageFilterCorners, APhotoWithoutPaddingIsRoundedWithItsFrame) {
-    QVariantMap theme = builtInTheme(8);
+    QVariantMap theme = SlideshowThemeManager::themeNo(8);
     setFrameEntry(theme, "needFrame", false);
     const QImage dressed = applyTheme(solid(80, 60, kPhoto), theme);
     EXPECT_EQ(alphaAt(dressed, 0, 0), 0);
@@ -284,7 +286,7 @@ TEST(ThemeImageFilterThemes, EveryBuiltInThemeDressesAPhotoToTheExpectedSize) {
     resources.add("cloth011.jpg", codedTile(9, 9), "JPEG");
     const QImage photo = solid(320, 240, kPhoto);
     for (int n = 1; n <= 14; ++n) {
-        const QVariantMap theme = builtInTheme(n);
+        const QVariantMap theme = SlideshowThemeManager::themeNo(n);
         const QVariantMap shadow = theme.value("PhotoShadow").toMap();
         const int s = shadow.value("needShadow").toBool() ? shadow.value("ShadowOffset").toInt() : 0;
         const QImage dressed = applyTheme(photo, theme);
@@ -299,15 +301,15 @@ TEST(ThemeImageFilterThemes, EveryBuiltInThemeDressesAPhotoToTheExpectedSize) {
         else
             EXPECT_FALSE(hasColour(dressed, 10, 120, kWhite)) << n; // a pattern, not plain white
     }
-    EXPECT_EQ(applyTheme(photo, builtInTheme(5)).size(), QSize(330, 250));
-    EXPECT_EQ(applyTheme(photo, builtInTheme(9)).size(), QSize(328, 248));
+    EXPECT_EQ(applyTheme(photo, SlideshowThemeManager::themeNo(5)).size(), QSize(330, 250));
+    EXPECT_EQ(applyTheme(photo, SlideshowThemeManager::themeNo(9)).size(), QSize(328, 248));
 }
 
 // --- colour filter
 
 TEST(ThemeImageFilterPhotoFilter, GrayscaleRemovesColourAndOtherThemesLeaveIt) {
     QImage photo = topAndBottom(20, 20, QColor(200, 40, 10), QColor(20, 180, 90, 128));
-    const QImage grey = applyPhotoFilter(photo, builtInTheme(11)); // "Grayscale Frame"
+    const QImage grey = applyPhotoFilter(photo, SlideshowThemeManager::themeNo(11)); // "Grayscale Frame"
     for (QPoint p : {QPoint(3, 3), QPoint(3, 15)}) {
         const QColor c = grey.pixelColor(p);
         EXPECT_EQ(c.red(), c.green());
@@ -315,10 +317,10 @@ TEST(ThemeImageFilterPhotoFilter, GrayscaleRemovesColourAndOtherThemesLeaveIt) {
     }
     EXPECT_EQ(grey.pixelColor(3, 15).alpha(), 128);
     EXPECT_NE(grey.pixelColor(3, 3).red(), grey.pixelColor(3, 15).red());
-    EXPECT_EQ(applyPhotoFilter(photo, builtInTheme(1)), photo);
-    EXPECT_EQ(applyPhotoFilter(photo, builtInTheme(12)), photo);
+    EXPECT_EQ(applyPhotoFilter(photo, SlideshowThemeManager::themeNo(1)), photo);
+    EXPECT_EQ(applyPhotoFilter(photo, SlideshowThemeManager::themeNo(12)), photo);
 
-    QVariantMap sepia = builtInTheme(1);
+    QVariantMap sepia = SlideshowThemeManager::themeNo(1);
     sepia.insert("PhotoFilter", "CISepiaTone");
     const QColor toned = applyPhotoFilter(solid(4, 4, QColor(128, 128, 128)), sepia).pixelColor(1, 1);
     EXPECT_GT(toned.red(), toned.green());

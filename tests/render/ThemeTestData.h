@@ -4,9 +4,6 @@
 
 namespace theme_test {
 
-// The built-in theme whose builder is numbered n (1 to 14); its "ThemeID" is n - 1.
-QVariantMap builtInTheme(int n);
-
 // A theme with just the entries the filter reads: a white frame with equal paddings and optional shadow.
 QVariantMap frameTheme(bool needFrame, int padding, bool needShadow = false, int shadowOffset = 10);
 

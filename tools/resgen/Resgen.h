@@ -29,6 +29,7 @@ bool makeBackdrops(const QDir& out);
 bool makeStockPictures(const QDir& out);
 bool makeTimelinePictures(const QDir& out);
 bool makeSounds(const QDir& out);
+bool makeDvdMenus(const QDir& out);
 
 // --- transition masks ---
 constexpr int kMaskCount = 50;

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
         resgen::makeStockPictures,    // "vector_001" ... "vector_028"
         resgen::makeTimelinePictures, // timeline cells, markers, waveforms, Stop button
         resgen::makeSounds,           // "silence1s" and "default"
+        resgen::makeDvdMenus,         // "DVDMenu/<Folder>/" pictures of the DVD-menu templates
     };
     for (Maker make : makers)
         if (!make(out))

@@ -1,0 +1,305 @@
+#include "dvd/DVDAuthorObject.h"
+
+#include "dvd/DVDFiles.h"
+#include "dvd/DVDNotifications.h"
+#include "dvd/RegexRoutines.h"
+#include "dvd/SpumuxObject.h"
+#include "dvd/StreamedChildProcess.h"
+#include "platform/foundation/ToolLocator.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+const QString kStep = QStringLiteral("dvdauthor");
+
+// A CR LF pair, or any single line break: LF, VT, FF, CR, NEL, or a Unicode line or paragraph separator.
+const QString kLineBreaks = QStringLiteral("(?:\r\n|[\n\x0B\f\r\u0085\\p{Zl}\\p{Zp}])");
+
+bool endsWithLineBreak(const QString& text) {
+    if (text.isEmpty())
+        return true;
+    const QChar last = text.back();
+    return last == u'\n' || last == u'\x0B' || last == u'\f' || last == u'\r' || last == QChar(0x85) ||
+           last == QChar(0x2028) || last == QChar(0x2029);
+}
+
+} // namespace
+
+// The part of the author that a cancel touches. The cancel observer keeps it alive, so a cancel still
+// running on another thread while the author goes away meets valid state.
+struct DVDAuthorObject::Shared {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool cancelled = false;
+    StreamedChildProcess* task = nullptr; // the running dvdauthor
+    SpumuxObject* overlay = nullptr;      // the running overlay step
+    DVDAuthorOutcome outcome;
+
+    void cancel() {
+        std::lock_guard lock(mutex);
+        cancelled = true;
+        if (overlay)
+            overlay->cancel();
+        if (task)
+            task->terminate(); // only ever a child not yet reaped
+    }
+};
+
+DVDAuthorObject::DVDAuthorObject(const DVDProjectSettings& settings,
+                                 platform::NotificationCenter& notifications)
+    : project(settings), center(notifications), temporary(settings.resolvedTemporaryFolder()),
+      shared(std::make_shared<Shared>()) {
+    std::weak_ptr<Shared> state = shared;
+    cancelObserver = platform::ObserverHandle(
+        center, center.addObserver(kNotifyCancelEncodingVideo, [state](const platform::Notification&) {
+            if (const auto alive = state.lock())
+                alive->cancel();
+        }));
+}
+
+DVDAuthorObject::~DVDAuthorObject() {
+    cancelObserver.reset();
+    if (runner.joinable()) {
+        shared->cancel();
+        runner.join();
+    }
+}
+
+bool DVDAuthorObject::bTaskCancelled() const {
+    std::lock_guard lock(shared->mutex);
+    return shared->cancelled;
+}
+
+void DVDAuthorObject::setCompletionHandler(std::function<void(const DVDAuthorOutcome&)> handler) {
+    completion = std::move(handler);
+}
+
+void DVDAuthorObject::DVDAuthorCancel() {
+    shared->cancel();
+}
+
+DVDAuthorOutcome DVDAuthorObject::outcome() const {
+    std::lock_guard lock(shared->mutex);
+    return shared->outcome;
+}
+
+DVDAuthorOutcome DVDAuthorObject::wait() {
+    std::unique_lock lock(shared->mutex);
+    shared->ended.wait(lock, [this] { return shared->outcome.kind != DVDAuthorOutcome::Running; });
+    return shared->outcome;
+}
+
+// --- the control file ---
+
+QString DVDAuthorObject::chapterList(double totalSeconds) {
+    QString list = QStringLiteral("00:00:00");
+    const double step = totalSeconds > 0 && std::isfinite(totalSeconds) ? totalSeconds / 10 : 0;
+    double sum = 0;
+    for (int chapter = 1; chapter < 10; ++chapter) {
+        sum += step;
+        const qint64 s = qint64(std::trunc(sum));
+        list += QStringLiteral(",%1:%2:%3")
+                    .arg(s / 3600, 2, 10, QLatin1Char('0'))
+                    .arg(s % 3600 / 60, 2, 10, QLatin1Char('0'))
+                    .arg(s % 60, 2, 10, QLatin1Char('0'));
+    }
+    return list;
+}
+
+QString DVDAuthorObject::titleFragment(const QString& path, const QString& chapters) {
+    return QStringLiteral("<vob file=\"%1\"  chapters=\"%2\"/>\n<post>\njump chapter 1;\n</post>")
+        .arg(xmlEscaped(path), chapters);
+}
+
+bool DVDAuthorObject::createXMLFile(const QString& menuSectionCode, DVDStepError* error) {
+    const QString name = project.bUseDVDMenu ? QStringLiteral("dvdAuthorTemplate")
+                                             : QStringLiteral("dvdAuthorTemplate_no_menu");
+    QString text, message;
+    if (!readTextResource(name, QStringLiteral("xml"), &text, &message))
+        return failStep(error, kStep, message);
+    xmlPath = pathIn(temporary, QStringLiteral("dvd.xml"));
+    text =
+        substitutePlaceholders(text, {{QStringLiteral("VOB_FILE_LIST"),
+                                       titleFragment(videoPath, chapterList(project.slideshowTotalDuration))},
+                                      {QStringLiteral("MENU_SECTION_DATA"), menuSectionCode}});
+    if (!writeNewFile(xmlPath, text.toUtf8(), &message))
+        return failStep(error, kStep, message);
+    return true;
+}
+
+// --- the status lines ---
+
+QStringList DVDAuthorObject::splitLines(const QString& text) {
+    RXError error;
+    return componentsSeparatedByRegex(text, kLineBreaks, RXMultiline, RXMakeRange(0, text.size()), &error);
+}
+
+QList<double> DVDAuthorObject::progressOfLine(const QString& line, qint64 sizeMB) {
+    QList<double> progress;
+    const QByteArray bytes = line.toUtf8();
+    if (const char* at = std::strstr(bytes.constData(), "STAT: VOBU")) {
+        int vobu = 0, written = 0, chains = 0, end = 0;
+        // %n is only reached when the whole line matched, so a line cut short reports nothing.
+        if (std::sscanf(at, "STAT: VOBU %d at %dMB, %d PGCs%n", &vobu, &written, &chains, &end) == 3 &&
+            end > 0)
+            // Streams under 1 MiB have a size of 0 MB, which must not be divided by.
+            progress << (sizeMB > 0 ? double(qint64(written) * 100 / sizeMB) * 0.5 : 0.0);
+    }
+    if (const char* at = std::strstr(bytes.constData(), "STAT: fixing VOBU at")) {
+        int written = 0, done = 0, total = 0, percent = 0, end = 0;
+        if (std::sscanf(at, "STAT: fixing VOBU at %dMB (%d/%d, %d%%)%n", &written, &done, &total, &percent,
+                        &end) == 4 &&
+            end > 0)
+            progress << percent * 0.5 + 50;
+    }
+    for (double& value : progress)
+        value = std::clamp(value, 0.0, 100.0);
+    return progress;
+}
+
+void DVDAuthorObject::parseOutput(const QStringList& lines) {
+    for (const QString& line : lines)
+        for (double value : progressOfLine(line, sizeMB))
+            center.post(kNotifyDVDAuthorProgress, QVariant(value));
+}
+
+// --- the run ---
+
+bool DVDAuthorObject::prepare(DVDStepError* error) {
+    if (temporary.isEmpty())
+        return failStep(error, kStep, QStringLiteral("There is no private temporary folder."));
+    dvdauthorPath = platform::locateTool(QStringLiteral("dvdauthor"));
+    if (dvdauthorPath.isEmpty())
+        return failStep(error, kStep, QStringLiteral("The program \"dvdauthor\" is not installed."));
+    if (!isNonEmptyFile(videoPath))
+        return failStep(error, kStep,
+                        QStringLiteral("The slideshow stream \"%1\" is missing or empty.").arg(videoPath));
+    sizeMB = QFileInfo(videoPath).size() >> 20;
+    outputFolder = pathIn(temporary, QStringLiteral("tttDVD1"));
+    // What an earlier run left must go, or its files could pass for this run's.
+    if (!removeItem(outputFolder))
+        return failStep(error, kStep,
+                        QStringLiteral("Cannot remove the old DVD folder \"%1\".").arg(outputFolder));
+    return true;
+}
+
+bool DVDAuthorObject::runOverlay(DVDStepError* error) {
+    {
+        std::lock_guard lock(shared->mutex);
+        if (shared->cancelled)
+            return false;
+        spumuxObj = std::make_unique<SpumuxObject>(project);
+        spumuxObj->setInputMpegFilePath(menuVideoPath);
+        shared->overlay = spumuxObj.get();
+    }
+    const bool overlaid = spumuxObj->image_spumux(buttonRects, error);
+    std::lock_guard lock(shared->mutex);
+    shared->overlay = nullptr;
+    return overlaid;
+}
+
+DVDAuthorOutcome DVDAuthorObject::endBeforeLaunch(const DVDStepError& error) const {
+    if (bTaskCancelled())
+        return {DVDAuthorOutcome::Cancelled, {}};
+    return {DVDAuthorOutcome::Failed, error};
+}
+
+bool DVDAuthorObject::AuthorDVD() {
+    if (std::exchange(started, true))
+        return false; // one run per object
+    DVDStepError error;
+    tvFormat = project.videoFormat(); // dvdauthor is told the project's TV system, as spumux is
+    // Without a menu there is no menu stream, and nothing to lay buttons over.
+    const bool ready = prepare(&error) && (!project.bUseDVDMenu || runOverlay(&error)) &&
+                       createXMLFile(spumuxObj ? spumuxObj->strMenuSectionCode() : QString(), &error) &&
+                       !bTaskCancelled();
+    if (!ready) {
+        threadExited(endBeforeLaunch(error));
+        return false;
+    }
+    runner = std::thread([this] { runScript(); });
+    return true;
+}
+
+void DVDAuthorObject::runScript() {
+    platform::ChildProcess::Options options;
+    options.program = dvdauthorPath;
+    options.arguments = {QStringLiteral("-x"), xmlPath, QStringLiteral("-o"), outputFolder};
+    options.environment.insert(QStringLiteral("VIDEO_FORMAT"), tvFormat);
+    options.mergeStderr = true; // its status lines come on the error output
+    StreamedChildProcess child(options, temporary);
+    DVDAuthorOutcome result;
+    {
+        // The flag is checked and the child launched under the lock that cancel() takes, so a cancel
+        // either comes first and nothing is launched, or comes after and terminates the child.
+        std::unique_lock lock(shared->mutex);
+        QString message;
+        if (shared->cancelled) {
+            result = {DVDAuthorOutcome::Cancelled, {}};
+        } else if (!child.start(&message)) {
+            result = {DVDAuthorOutcome::Failed, {kStep, message}};
+        } else {
+            shared->task = &child;
+            lock.unlock();
+            result = readUntilExit(child);
+        }
+    }
+    threadExited(result);
+}
+
+DVDAuthorOutcome DVDAuthorObject::readUntilExit(StreamedChildProcess& child) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString pending; // a line whose end has not come yet
+    char buffer[4096];
+    qint64 got;
+    while ((got = child.read(buffer, sizeof buffer)) > 0) {
+        QString text = pending + decoder.decode(QByteArrayView(buffer, got));
+        QStringList lines = splitLines(text);
+        pending = endsWithLineBreak(text) || lines.isEmpty() ? QString() : lines.takeLast();
+        for (const QString& line : std::as_const(lines))
+            if (line.contains(QLatin1String("ERR:")))
+                complaints << line.trimmed();
+        parseOutput(lines);
+    }
+    if (!pending.isEmpty())
+        parseOutput({pending});
+    child.waitForExit();
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->task = nullptr;
+        if (shared->cancelled)
+            return {DVDAuthorOutcome::Cancelled, {}};
+    }
+    if (!child.exitedNormally()) {
+        QString detail = child.exitDescription();
+        if (!complaints.isEmpty())
+            detail += QStringLiteral(": ") +
+                      complaints.mid(std::max<qsizetype>(0, complaints.size() - 5)).join(u' ');
+        return {DVDAuthorOutcome::Failed, {kStep, detail}};
+    }
+    const QString index = pathIn(outputFolder, QStringLiteral("VIDEO_TS/VIDEO_TS.IFO"));
+    if (!isNonEmptyFile(index))
+        return {DVDAuthorOutcome::Failed,
+                {kStep, QStringLiteral("dvdauthor did not write \"%1\".").arg(index)}};
+    return {DVDAuthorOutcome::Finished, {}};
+}
+
+void DVDAuthorObject::threadExited(const DVDAuthorOutcome& result) {
+    if (completion)
+        completion(result); // ends the progress session first, as the finished notification starts the burn
+    if (result.kind == DVDAuthorOutcome::Finished)
+        center.post(kNotifyDVDAuthorFinishedOK);
+    {
+        std::lock_guard lock(shared->mutex);
+        shared->outcome = result;
+    }
+    shared->ended.notify_all();
+}

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "dvd/DVDProjectSettings.h"
+#include "dvd/DVDStepError.h"
+#include "platform/foundation/NotificationCenter.h"
+
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class SpumuxObject;
+class StreamedChildProcess;
+
+// How an authoring ended.
+struct DVDAuthorOutcome {
+    enum Kind { Running, Finished, Cancelled, Failed };
+    Kind kind = Running;
+    DVDStepError error; // set when Failed
+};
+
+// Turns the slideshow's MPEG-2 stream (and the menu's, when the project has a menu) into a DVD-Video
+// folder "tttDVD1" in the private temporary folder: the button overlay, the control file "dvd.xml"
+// from "dvdAuthorTemplate" or "dvdAuthorTemplate_no_menu", then dvdauthor on a runner thread whose
+// status lines become "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When dvdauthor has authored the folder
+// and nobody cancelled, "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which the burn starts.
+//
+// The MPEG-2 creator's driver calls, once both streams are written:
+//     DVDAuthorObject author(project);
+//     author.setVideoFilePath(slideshowStream);
+//     author.setMenuVideoFilePath(menuStream);                       // when project.bUseDVDMenu
+//     author.setStateButtonRectArray(menu.stateButtonRectArray());  // of the current template
+//     author.setCompletionHandler(...);                             // ends the progress session
+//     author.AuthorDVD();
+//
+// "NOTIFY_CANCEL_ENCODING_VIDEO" cancels from the moment the object exists, so a cancel during the
+// overlay or before dvdauthor is launched is never lost. Every child's exit status and output is checked;
+// a failed step ends the run as Failed, naming the step, and posts no finished notification.
+class DVDAuthorObject {
+public:
+    explicit DVDAuthorObject(
+        const DVDProjectSettings& project,
+        platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    ~DVDAuthorObject(); // cancels a run still going and waits for its end
+    DVDAuthorObject(const DVDAuthorObject&) = delete;
+    DVDAuthorObject& operator=(const DVDAuthorObject&) = delete;
+
+    void setVideoFilePath(const QString& path) { videoPath = path; }
+    QString videoFilePath() const { return videoPath; }
+    void setMenuVideoFilePath(const QString& path) { menuVideoPath = path; }
+    QString menuVideoFilePath() const { return menuVideoPath; }
+    void setStateButtonRectArray(const QList<QRect>& rects) { buttonRects = rects; }
+
+    QString xmlFilePath() const { return xmlPath; }
+    QString strOutputDVDFolder() const { return outputFolder; }
+    QString TVFormat() const { return tvFormat; }
+    qint64 videoFileSizeMB() const { return sizeMB; }
+    bool bTaskCancelled() const;
+
+    // Runs on the runner thread as it ends (on the caller's thread when the run ends before it starts),
+    // exactly once per AuthorDVD, before the finished notification. It must not destroy this object.
+    void setCompletionHandler(std::function<void(const DVDAuthorOutcome&)> handler);
+
+    // The overlay and the control file on the caller's thread, then dvdauthor on the runner thread. False
+    // when the run ended before dvdauthor could start (failed or cancelled); the handler has run then.
+    // Once per object: a second call does nothing and answers false.
+    bool AuthorDVD();
+    DVDAuthorOutcome wait(); // the outcome once the run has ended
+    DVDAuthorOutcome outcome() const;
+
+    // Stops the overlay or dvdauthor, or keeps them from starting.
+    void DVDAuthorCancel();
+
+    bool createXMLFile(const QString& menuSectionCode, DVDStepError* error = nullptr);
+    // Posts the progress of each status line; sizeMB 0 reports 0 for the first phase.
+    void parseOutput(const QStringList& lines);
+
+    // "00:00:00" and nine more starts at each tenth of the slideshow, comma separated.
+    static QString chapterList(double totalSeconds);
+    static QString titleFragment(const QString& videoPath, const QString& chapters);
+    // The progress values (0 to 100) a status line reports: none, one or, with both markers, two.
+    static QList<double> progressOfLine(const QString& line, qint64 sizeMB);
+    // Splits output text into lines at every kind of line break.
+    static QStringList splitLines(const QString& text);
+
+private:
+    struct Shared;
+
+    bool prepare(DVDStepError* error);
+    bool runOverlay(DVDStepError* error);
+    void runScript();
+    DVDAuthorOutcome readUntilExit(StreamedChildProcess& child);
+    void threadExited(const DVDAuthorOutcome& outcome);
+    DVDAuthorOutcome endBeforeLaunch(const DVDStepError& error) const;
+
+    DVDProjectSettings project;
+    platform::NotificationCenter& center;
+    QString temporary;
+    QString dvdauthorPath;
+    QString videoPath, menuVideoPath, xmlPath, outputFolder, tvFormat;
+    QList<QRect> buttonRects;
+    qint64 sizeMB = 0;
+    bool started = false;
+    std::unique_ptr<SpumuxObject> spumuxObj;
+    std::function<void(const DVDAuthorOutcome&)> completion;
+    QStringList complaints; // dvdauthor's error lines, for the failure message
+
+    std::shared_ptr<Shared> shared; // what the cancel observer may touch, also after this object is gone
+    platform::ObserverHandle cancelObserver;
+    std::thread runner;
+};

@@ -1,0 +1,359 @@
+#include "dvd/DVDMenuItem.h"
+
+#include "dvd/DVDFiles.h"
+#include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/ToolLocator.h"
+#include "platform/image/ImageAdditions.h"
+#include "render/DropShadow.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+const QString kStepMenuImages = QStringLiteral("menu images");
+const QString kStepPngquant = QStringLiteral("pngquant");
+
+// Template numbers may be stored as integers, reals or strings; all are read as truncated integers.
+int intValue(const QVariant& value) {
+    const double number = value.toDouble();
+    return std::isfinite(number) ? int(std::trunc(number)) : 0;
+}
+
+int intValue(const QVariantMap& map, const char* key) {
+    return intValue(map.value(QLatin1String(key)));
+}
+
+QVariantMap subMap(const QVariantMap& map, const char* key) {
+    return map.value(QLatin1String(key)).toMap();
+}
+
+QImage imageAt(const QString& path) {
+    return path.isEmpty() ? QImage() : QImage(path);
+}
+
+QImage transparentFrame(QSize size) {
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+// The shadow the menu's texts cast, which stays on for the play button drawn after them.
+DropShadow textShadow() {
+    return DropShadow(QPoint(0, 0), 2.0, QColor::fromRgbF(104 / 255.0, 248 / 255.0, 0, 0.7));
+}
+
+const char* const kStateImageNames[] = {"spumux_normal", "spumux_highligh", "spumux_Selected"};
+const char* const kStateKeys[] = {"normal_image", "highlighted_image", "selected_image"};
+
+bool validState(int state) {
+    return state >= DVDMenuItem::Normal && state <= DVDMenuItem::Selected;
+}
+
+} // namespace
+
+DVDMenuItem::DVDMenuItem(const QVariantMap& menuDictionary)
+    : dictionary(menuDictionary), style(menuDictionary.value(QStringLiteral("Style")).toString()),
+      name(menuDictionary.value(QStringLiteral("Name")).toString()),
+      folderName(menuDictionary.value(QStringLiteral("Folder")).toString()) {
+    thumbnail = picture(menuDictionary.value(QStringLiteral("thumbnail")).toString());
+}
+
+QList<QRect> DVDMenuItem::stateButtonRectArray() const {
+    std::lock_guard lock(mutex);
+    return buttonRects;
+}
+
+QStringList DVDMenuItem::imagesArray() const {
+    std::lock_guard lock(mutex);
+    return frames;
+}
+
+int DVDMenuItem::menuFrameCount(qsizetype slideCount) {
+    if (slideCount >= 8)
+        return 8;
+    return slideCount >= 5 ? 5 : 3;
+}
+
+QString DVDMenuItem::resourcePath(const QString& pictureName) const {
+    if (pictureName.isEmpty() || folderName.isEmpty())
+        return {};
+    return platform::paths::pathForResource(pictureName, QString(), QStringLiteral("DVDMenu/") + folderName);
+}
+
+QImage DVDMenuItem::picture(const QString& pictureName) const {
+    return imageAt(resourcePath(pictureName));
+}
+
+QString DVDMenuItem::getStateImagePath(int state) const {
+    if (!validState(state))
+        return {};
+    return resourcePath(
+        subMap(dictionary, "PlayButtonState").value(QLatin1String(kStateKeys[state])).toString());
+}
+
+QString DVDMenuItem::getMaskImagePath() const {
+    return resourcePath(dictionary.value(QStringLiteral("background_image")).toString());
+}
+
+QColor DVDMenuItem::colorFromHexRGB(const QString& text) {
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1Char('#')))
+        digits.remove(0, 1);
+    if (digits.size() < 6)
+        return QColor(Qt::black);
+    auto channel = [&](int position) { return digits.mid(position, 2).toInt(nullptr, 16); };
+    return QColor(channel(0), channel(2), channel(4));
+}
+
+Qt::Alignment DVDMenuItem::textAlignment(const QVariant& alignment) {
+    if (!alignment.isValid())
+        return Qt::AlignHCenter;
+    const QString value = alignment.toString();
+    if (value == QLatin1String("left"))
+        return Qt::AlignLeft;
+    if (value == QLatin1String("right"))
+        return Qt::AlignRight;
+    if (value == QLatin1String("center"))
+        return Qt::AlignHCenter;
+    return Qt::AlignLeading; // the natural alignment of the writing direction
+}
+
+// --- frames ---
+
+bool DVDMenuItem::prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error) {
+    *temporary = project.resolvedTemporaryFolder();
+    if (temporary->isEmpty())
+        return failStep(error, kStepMenuImages, QStringLiteral("There is no private temporary folder."));
+    if (project.contentsFolder.isEmpty() || !QDir().mkpath(project.contentsFolder))
+        return failStep(error, kStepMenuImages,
+                        QStringLiteral("Cannot use the folder \"%1\" for the menu pictures.")
+                            .arg(project.contentsFolder));
+    return true;
+}
+
+bool DVDMenuItem::buildMenuImages(const DVDProjectSettings& project, DVDStepError* error) {
+    {
+        std::lock_guard lock(mutex);
+        frames.clear();
+    }
+    const qsizetype slides = project.slidePicturePaths.size();
+    if (slides < 3)
+        return failStep(
+            error, kStepMenuImages,
+            QStringLiteral("A DVD menu needs at least 3 slides; the project has %1.").arg(slides));
+    QString temporary;
+    if (!prepareFolders(project, &temporary, error) || !buildFrames(menuFrameCount(slides), project, error))
+        return false;
+    for (int state = Normal; state <= Selected; ++state)
+        if (!createStateImage(state, project, error))
+            return false;
+    createButtonRectArray(project.bTVSystemPAL);
+    return true;
+}
+
+bool DVDMenuItem::buildMenuImagesForPreview(const DVDProjectSettings& project, DVDStepError* error) {
+    {
+        std::lock_guard lock(mutex);
+        frames.clear();
+    }
+    if (project.slidePicturePaths.isEmpty())
+        return failStep(error, kStepMenuImages, QStringLiteral("The project has no slides."));
+    QString temporary;
+    return prepareFolders(project, &temporary, error) && buildFrames(1, project, error);
+}
+
+bool DVDMenuItem::buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error) {
+    for (int i = 0; i < count; ++i) {
+        const QString path = pathIn(project.contentsFolder, QStringLiteral("menu_bk_%1.png").arg(i + 1));
+        if (!BuildImage(i, path, project, error))
+            return false;
+        std::lock_guard lock(mutex);
+        frames.append(path);
+    }
+    return true;
+}
+
+bool DVDMenuItem::BuildImage(int frameIndex, const QString& path, const DVDProjectSettings& project,
+                             DVDStepError* error) {
+    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
+        return failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
+    if (!saveToPNGFile(renderFrame(frameIndex, project), path))
+        return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
+    return true;
+}
+
+QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& project) const {
+    const QVariantMap box = subMap(dictionary, "AlbumPhoto");
+    const QSize size(intValue(box, "width"), intValue(box, "height"));
+    if (size.isEmpty() || frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
+        return {};
+    // The whole photo is stretched into the box, so it is decoded straight at that size.
+    QImageReader reader(project.slidePicturePaths.at(frameIndex));
+    reader.setAutoTransform(true);
+    reader.setScaledSize(size);
+    QImage photo = reader.read();
+    if (!photo.isNull() && photo.size() != size)
+        photo = photo.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return photo;
+}
+
+QImage DVDMenuItem::renderFrame(int frameIndex, const DVDProjectSettings& project) const {
+    QImage frame = transparentFrame({kMenuWidth, kMenuHeight});
+    QPainter painter(&frame);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                           QPainter::SmoothPixmapTransform);
+    const QImage photo = photoOfSlide(frameIndex, project);
+    if (!photo.isNull()) {
+        const QVariantMap box = subMap(dictionary, "AlbumPhoto");
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(QPoint(intValue(box, "xPos"), intValue(box, "yPos")), photo);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
+    const QString overlayPath = getMaskImagePath();
+    if (!overlayPath.isEmpty()) {
+        const QImage overlay(overlayPath);
+        const QRect whole(0, 0, kMenuWidth, kMenuHeight);
+        painter.drawImage(whole, overlay, whole);
+    }
+    const DropShadow shadow = textShadow();
+    const bool titled = drawDVDTitle(painter, project, shadow);
+    const bool subtitled = drawDVDSubtitle(painter, project, shadow);
+    drawPlayButton(painter, titled || subtitled ? &shadow : nullptr);
+    return frame;
+}
+
+bool DVDMenuItem::drawText(QPainter& painter, const QString& key, const QString& text,
+                           const DropShadow& shadow) const {
+    if (!dictionary.contains(key) || text.isEmpty())
+        return false;
+    const QVariantMap box = dictionary.value(key).toMap();
+    const QRect rect(intValue(box, "xPos"), intValue(box, "yPos"), intValue(box, "width"),
+                     intValue(box, "height"));
+    QFont font(box.value(QStringLiteral("fontName")).toString());
+    font.setPixelSize(std::max(1, intValue(box, "size"))); // points are pixels in a 960 x 540 frame
+    QImage layer = transparentFrame({kMenuWidth, kMenuHeight});
+    {
+        QPainter textPainter(&layer);
+        textPainter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+        textPainter.setFont(font);
+        textPainter.setPen(colorFromHexRGB(box.value(QStringLiteral("fontColor")).toString()));
+        textPainter.drawText(rect,
+                             int(textAlignment(box.value(QStringLiteral("alignment")))) | Qt::AlignTop |
+                                 Qt::TextWordWrap,
+                             text);
+    }
+    // Whatever is drawn from now on in this frame casts the shadow, so every text does.
+    shadow.drawLayer(painter, layer);
+    return true;
+}
+
+bool DVDMenuItem::drawDVDTitle(QPainter& painter, const DVDProjectSettings& project,
+                               const DropShadow& shadow) const {
+    return drawText(painter, QStringLiteral("Title"), project.dvdTitle, shadow);
+}
+
+bool DVDMenuItem::drawDVDSubtitle(QPainter& painter, const DVDProjectSettings& project,
+                                  const DropShadow& shadow) const {
+    return drawText(painter, QStringLiteral("Subtitle"), project.dvdSubtitle, shadow);
+}
+
+void DVDMenuItem::drawPlayButton(QPainter& painter, const DropShadow* shadow) const {
+    const QVariantMap button = subMap(dictionary, "PlayButton");
+    const QImage image = picture(button.value(QStringLiteral("image_file")).toString());
+    if (image.isNull())
+        return;
+    const QPoint at(intValue(button, "xPos"), intValue(button, "yPos"));
+    if (shadow)
+        shadow->drawLayer(painter, image.convertToFormat(QImage::Format_ARGB32_Premultiplied), at);
+    else
+        painter.drawImage(at, image);
+}
+
+// --- the button subpicture ---
+
+QString DVDMenuItem::stateImagePath(const QString& temporaryFolder, int state) {
+    return validState(state)
+               ? pathIn(temporaryFolder, QLatin1String(kStateImageNames[state]) + QLatin1String(".png"))
+               : QString();
+}
+
+QString DVDMenuItem::reducedStateImagePath(const QString& temporaryFolder, int state) {
+    return validState(state)
+               ? pathIn(temporaryFolder, QLatin1String(kStateImageNames[state]) + QLatin1String("-fs8.png"))
+               : QString();
+}
+
+QImage DVDMenuItem::renderStateImage(int state, bool pal) const {
+    const int height = pal ? 576 : 480;
+    QImage image = transparentFrame({kDVDWidth, height});
+    const QImage statePicture = imageAt(getStateImagePath(state));
+    if (statePicture.isNull())
+        return image;
+    const QVariantMap place = subMap(dictionary, "PlayButtonState");
+    // The template's frame maps onto the DVD picture as the menu video does. Drawn at the DVD size
+    // directly and without smoothing, so no colour or partial alpha appears that the four-colour
+    // reduction would have to merge.
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.scale(double(kDVDWidth) / kMenuWidth, double(height) / kMenuHeight);
+    const int top = intValue(place, "yPos") + intValue(place, "height") - statePicture.height();
+    painter.drawImage(QPoint(intValue(place, "xPos"), top), statePicture);
+    return image;
+}
+
+bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project, DVDStepError* error) {
+    const QString temporary = project.resolvedTemporaryFolder();
+    if (!validState(state) || temporary.isEmpty())
+        return failStep(error, kStepMenuImages, QStringLiteral("There is no private temporary folder."));
+    const QString path = stateImagePath(temporary, state);
+    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL), path))
+        return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
+    return run_pngquant(path, error);
+}
+
+bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
+    QString reduced = path;
+    reduced.replace(QRegularExpression(QStringLiteral("\\.png$")), QStringLiteral("-fs8.png"));
+    // A copy left by an earlier run must not pass for this run's.
+    if (!removeItem(reduced))
+        return failStep(error, kStepPngquant, QStringLiteral("Cannot remove \"%1\".").arg(reduced));
+    platform::ChildProcess::Options options;
+    options.program = platform::locateTool(QStringLiteral("pngquant"));
+    if (options.program.isEmpty())
+        return failStep(error, kStepPngquant, QStringLiteral("The program \"pngquant\" is not installed."));
+    options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), path};
+    QString message;
+    if (!platform::ChildProcess::run(options, nullptr, &message))
+        return failStep(error, kStepPngquant, message);
+    if (!isNonEmptyFile(reduced))
+        return failStep(error, kStepPngquant, QStringLiteral("\"%1\" was not written.").arg(reduced));
+    return true;
+}
+
+QList<QRect> DVDMenuItem::buttonRectsFor(const QVariantList& rects, bool pal) {
+    const int height = pal ? 576 : 480;
+    QList<QRect> result;
+    for (const QVariant& entry : rects) {
+        const QVariantMap rect = entry.toMap();
+        const int x = intValue(rect, "xPos") * kDVDWidth / kMenuWidth;
+        const int width = intValue(rect, "width") * kDVDWidth / kMenuWidth;
+        // Subpicture rows come in field pairs, so the vertical values are made even.
+        const int y = 2 * (intValue(rect, "yPos") * height / kMenuHeight / 2);
+        const int h = 2 * (intValue(rect, "height") * height / kMenuHeight / 2);
+        result.append(QRect(x, y, width, h));
+    }
+    return result;
+}
+
+void DVDMenuItem::createButtonRectArray(bool pal) {
+    QList<QRect> rects = buttonRectsFor(dictionary.value(QStringLiteral("ButtonRectArray")).toList(), pal);
+    std::lock_guard lock(mutex);
+    buttonRects = std::move(rects);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "dvd/DVDProjectSettings.h"
+#include "dvd/DVDStepError.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <mutex>
+
+class QPainter;
+class DropShadow;
+
+// One DVD-menu template of the "dvdmenu" list, and what it renders for a project: the menu's background
+// frames, the three button-state pictures of the subpicture (reduced to four colours by pngquant) and the
+// button rectangles in DVD pixels. Positions in a template are integers in a 960 x 540 frame, origin top
+// left; pictures are resources in "DVDMenu/<Folder>". A template without some key or picture draws
+// nothing for it, so the no-menu entry renders too.
+//
+// The build methods run on the caller's thread and wait for pngquant; the properties may be read from
+// any thread.
+class DVDMenuItem {
+public:
+    static constexpr int kMenuWidth = 960;
+    static constexpr int kMenuHeight = 540;
+    static constexpr int kDVDWidth = 720;
+
+    enum State { Normal = 0, Highlighted = 1, Selected = 2 };
+
+    explicit DVDMenuItem(const QVariantMap& menuDictionary);
+
+    QVariantMap menuDictionary() const { return dictionary; }
+    QString menuStyle() const { return style; }
+    QString menuName() const { return name; }
+    QString folder() const { return folderName; }
+    QImage menuThumbnail() const { return thumbnail; }
+    QString menuBackgroundImagePath() const { return getMaskImagePath(); }
+    bool isNoMenu() const { return style == QLatin1String("nomenu"); }
+
+    QList<QRect> stateButtonRectArray() const;
+    QStringList imagesArray() const;
+
+    // 8 frames for 8 slides or more, 5 for 5 to 7, else 3.
+    static int menuFrameCount(qsizetype slideCount);
+
+    // Frames into "<contents>/menu_bk_%d.png" from 1, the state pictures into the temporary folder with
+    // their "-fs8" copies, then the button rectangles. Needs at least 3 slides: with fewer nothing is
+    // drawn and the answer is false, as for any failed step.
+    bool buildMenuImages(const DVDProjectSettings& project, DVDStepError* error = nullptr);
+    // The first frame only, for the DVD-menu page; nothing without slides.
+    bool buildMenuImagesForPreview(const DVDProjectSettings& project, DVDStepError* error = nullptr);
+
+    // One 960 x 540 frame drawn from slide `frameIndex`, written as PNG to path.
+    bool BuildImage(int frameIndex, const QString& path, const DVDProjectSettings& project,
+                    DVDStepError* error = nullptr);
+    QImage renderFrame(int frameIndex, const DVDProjectSettings& project) const;
+
+    // The state picture (720 x 576 PAL, 720 x 480 NTSC) written and reduced to four colours.
+    bool createStateImage(int state, const DVDProjectSettings& project, DVDStepError* error = nullptr);
+    QImage renderStateImage(int state, bool pal) const;
+    // "spumux_normal.png", "spumux_highligh.png", "spumux_Selected.png" and their "-fs8" copies.
+    static QString stateImagePath(const QString& temporaryFolder, int state);
+    static QString reducedStateImagePath(const QString& temporaryFolder, int state);
+
+    // Resource paths of the template's pictures; empty when missing.
+    QString getStateImagePath(int state) const;
+    QString getMaskImagePath() const;
+
+    void createButtonRectArray(bool pal);
+    static QList<QRect> buttonRectsFor(const QVariantList& rects, bool pal);
+
+    // Runs "pngquant -f 4 <png>" and checks for its "-fs8" file.
+    static bool run_pngquant(const QString& path, DVDStepError* error = nullptr);
+
+    // "#RRGGBB" or "RRGGBB"; black for anything shorter.
+    static QColor colorFromHexRGB(const QString& text);
+    static Qt::Alignment textAlignment(const QVariant& alignment);
+
+private:
+    QString resourcePath(const QString& pictureName) const;
+    QImage picture(const QString& pictureName) const;
+    QImage photoOfSlide(int frameIndex, const DVDProjectSettings& project) const;
+    bool drawText(QPainter& painter, const QString& key, const QString& text, const DropShadow& shadow) const;
+    bool drawDVDTitle(QPainter& painter, const DVDProjectSettings& project, const DropShadow& shadow) const;
+    bool drawDVDSubtitle(QPainter& painter, const DVDProjectSettings& project,
+                         const DropShadow& shadow) const;
+    void drawPlayButton(QPainter& painter, const DropShadow* shadow) const;
+    bool buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error);
+    static bool prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error);
+
+    QVariantMap dictionary;
+    QString style, name, folderName;
+    QImage thumbnail;
+
+    mutable std::mutex mutex; // guards the two results below
+    QList<QRect> buttonRects;
+    QStringList frames;
+};

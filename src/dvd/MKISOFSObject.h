@@ -1,0 +1,23 @@
+#pragma once
+
+#include "dvd/DVDStepError.h"
+
+#include <QString>
+
+// Writes the disc image of an authored DVD folder into an ISO file, for an image instead of a disc.
+class MKISOFSObject {
+public:
+    QString pathToMKISOFS() const { return program; }
+    void setStrInputDVDFolder(const QString& folder) { inputFolder = folder; }
+    QString strInputDVDFolder() const { return inputFolder; }
+    void setStrOutputISOPath(const QString& path) { outputPath = path; }
+    QString strOutputISOPath() const { return outputPath; }
+
+    // Runs "mkisofs -dvd-video -o <iso> <folder>"; false, naming the step, when it failed or wrote nothing.
+    bool BuildISO(DVDStepError* error = nullptr);
+
+private:
+    QString program;
+    QString inputFolder;
+    QString outputPath;
+};

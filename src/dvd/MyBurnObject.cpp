@@ -1,0 +1,81 @@
+#include "dvd/MyBurnObject.h"
+
+#include "dvd/DVDImageCreatorObject.h"
+
+using platform::disc::BurnOutcome;
+using platform::disc::BurnResult;
+
+MyBurnObject::MyBurnObject(QString temporaryFolder) : temporary(std::move(temporaryFolder)) {}
+
+MyBurnObject::~MyBurnObject() {
+    if (burner) {
+        burner->cancel();
+        burner->wait();
+    }
+}
+
+void MyBurnObject::setProgressHandler(std::function<void(const platform::disc::BurnProgress&)> handler) {
+    progressHandler = std::move(handler);
+}
+
+void MyBurnObject::setFinishedHandler(std::function<void(const BurnResult&)> handler) {
+    finishedHandler = std::move(handler);
+}
+
+bool MyBurnObject::BurnDisc(DVDStepError* error) {
+    if (burner)
+        return failStep(error, QStringLiteral("burn"), QStringLiteral("This burn has already been started."));
+    if (!burnDrive)
+        return failStep(error, QStringLiteral("burn"), QStringLiteral("No drive was chosen."));
+    imageCreator = std::make_shared<DVDImageCreatorObject>(temporary);
+    blocks = imageCreator->getTrackForFolder(inputFolder, discLabel, error);
+    if (blocks <= 0)
+        return false; // a size run without a size never becomes a track
+    platform::disc::BurnOptions options;
+    options.verify = burnDrive->canReadBack();
+    burner = std::make_unique<platform::disc::DiscBurner>(burnDrive, imageCreator, blocks, options);
+    burner->setProgressHandler(progressHandler);
+    // The producer's clean-up has run when the burner finishes, so the stream's check is known here.
+    burner->setFinishedHandler([this](const BurnResult& result) {
+        const BurnResult final = finalResult(result);
+        {
+            std::lock_guard lock(mutex);
+            outcome = final;
+            finished = true;
+        }
+        if (finishedHandler)
+            finishedHandler(final);
+    });
+    QString message;
+    if (!burner->start(&message)) {
+        burner.reset();
+        return failStep(error, QStringLiteral("burn"), message);
+    }
+    return true;
+}
+
+BurnResult MyBurnObject::finalResult(BurnResult result) const {
+    const DVDStepError stream = imageCreator->streamError();
+    if (result.outcome == BurnOutcome::Succeeded && stream.isSet()) {
+        result.outcome = BurnOutcome::Failed;
+        result.message = stream.message();
+    }
+    return result;
+}
+
+void MyBurnObject::cancel() {
+    if (burner)
+        burner->cancel();
+}
+
+BurnResult MyBurnObject::wait() {
+    if (!burner)
+        return {};
+    burner->wait();
+    std::lock_guard lock(mutex);
+    return outcome;
+}
+
+bool MyBurnObject::burning() const {
+    return burner && burner->isRunning();
+}

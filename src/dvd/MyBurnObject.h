@@ -1,0 +1,63 @@
+#pragma once
+
+#include "dvd/DVDStepError.h"
+#include "platform/disc/DiscBurner.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class DVDImageCreatorObject;
+
+// The burn of one DVD command: measures the disc image of the authored folder, then records it as one
+// data track, streamed from mkisofs, on the chosen drive, verified by reading it back where the drive can.
+// The main window controller makes it when "NSNOTIFY_DVDAUTHOR_FINISHED_OK" arrives:
+//     MyBurnObject burn;
+//     burn.setStrInputDVDFolder(author.strOutputDVDFolder());
+//     burn.setStrDVDLabel(QStringLiteral("Corvanta"));
+//     burn.setBurnObject(drive);                    // chosen in the burn set-up
+//     burn.setProgressHandler(...); burn.setFinishedHandler(...);
+//     burn.BurnDisc(&error);                        // false: nothing is burnt, error names the step
+// The handlers run on the burn's thread.
+class MyBurnObject {
+public:
+    explicit MyBurnObject(QString temporaryFolder = QString());
+    ~MyBurnObject(); // cancels a burn still running and waits for its end
+    MyBurnObject(const MyBurnObject&) = delete;
+    MyBurnObject& operator=(const MyBurnObject&) = delete;
+
+    void setStrInputDVDFolder(const QString& folder) { inputFolder = folder; }
+    QString strInputDVDFolder() const { return inputFolder; }
+    void setStrDVDLabel(const QString& label) { discLabel = label; }
+    QString strDVDLabel() const { return discLabel; }
+    void setBurnObject(std::shared_ptr<platform::disc::DiscDrive> drive) { burnDrive = std::move(drive); }
+    void setProgressHandler(std::function<void(const platform::disc::BurnProgress&)> handler);
+    // The outcome, with the image stream's own check folded in; once, after the burn has ended.
+    void setFinishedHandler(std::function<void(const platform::disc::BurnResult&)> handler);
+
+    // Measures the image (blocking), then starts recording. False, with the failed step, when the size
+    // run gave no size or the burn could not begin: then nothing has been written.
+    bool BurnDisc(DVDStepError* error = nullptr);
+    void cancel();
+    platform::disc::BurnResult wait();
+    bool burning() const;
+    std::int64_t trackBlocks() const { return blocks; }
+
+private:
+    platform::disc::BurnResult finalResult(platform::disc::BurnResult result) const;
+
+    QString temporary;
+    QString inputFolder;
+    QString discLabel;
+    std::shared_ptr<platform::disc::DiscDrive> burnDrive;
+    std::function<void(const platform::disc::BurnProgress&)> progressHandler;
+    std::function<void(const platform::disc::BurnResult&)> finishedHandler;
+    std::shared_ptr<DVDImageCreatorObject> imageCreator; // lives at least as long as the burn
+    std::unique_ptr<platform::disc::DiscBurner> burner;
+    std::int64_t blocks = 0;
+    mutable std::mutex mutex;
+    bool finished = false;
+    platform::disc::BurnResult outcome;
+};

@@ -1,0 +1,146 @@
+#include "dvd/SpumuxObject.h"
+
+#include "dvd/DVDFiles.h"
+#include "dvd/DVDMenuItem.h"
+#include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/ToolLocator.h"
+
+namespace {
+
+const QString kStep = QStringLiteral("spumux");
+
+} // namespace
+
+SpumuxObject::SpumuxObject(const DVDProjectSettings& settings)
+    : project(settings), temporary(settings.resolvedTemporaryFolder()) {
+    if (!temporary.isEmpty()) {
+        outputPath = pathIn(temporary, QStringLiteral("dvdmenu_out.mpg"));
+        xmlPath = pathIn(temporary, QStringLiteral("spumux.xml"));
+    }
+}
+
+QString SpumuxObject::buttonRows(const QList<QRect>& rects) {
+    QString rows;
+    const qsizetype count = rects.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const qsizetype k = i + 1;
+        const QRect& r = rects[i];
+        rows += QStringLiteral(
+                    "<button name=\"%1\" x0=\"%2\" y0=\"%3\" x1=\"%4\" y1=\"%5\" up=\"%6\" down=\"%7\" "
+                    "left=\"%8\" right=\"%9\" />\n")
+                    .arg(k)
+                    .arg(r.x())
+                    .arg(r.y())
+                    .arg(r.x() + r.width())
+                    .arg(r.y() + r.height())
+                    .arg(k == 1 ? 1 : k - 1)
+                    .arg(k == count ? 1 : k + 1)
+                    .arg(k == 1 ? 1 : k - 1)
+                    .arg(k == count ? 1 : k + 1);
+    }
+    return rows;
+}
+
+QString SpumuxObject::menuCode(qsizetype buttonCount, const QString& muxedMenuPath) {
+    QString code;
+    for (qsizetype k = 1; k <= buttonCount; ++k)
+        code += QStringLiteral("<button> jump title %1; </button>\n").arg(k);
+    code += QStringLiteral("<vob file=\"%1\" pause=\"0\"/>\n<post>jump cell 1;</post>")
+                .arg(xmlEscaped(muxedMenuPath));
+    return code;
+}
+
+bool SpumuxObject::image_spumux(const QList<QRect>& stateButtonRectArray, DVDStepError* error) {
+    buttons = stateButtonRectArray;
+    if (!createXMLFile(error) || !run_spumuxCommand(error))
+        return false;
+    createMenuCode();
+    return true;
+}
+
+bool SpumuxObject::createXMLFile(DVDStepError* error) {
+    if (temporary.isEmpty())
+        return failStep(error, kStep, QStringLiteral("There is no private temporary folder."));
+    QString text, message;
+    if (!readTextResource(QStringLiteral("spumux_template"), QStringLiteral("xml"), &text, &message))
+        return failStep(error, kStep, message);
+    auto picture = [this](int state) {
+        return xmlEscaped(DVDMenuItem::reducedStateImagePath(temporary, state));
+    };
+    text = substitutePlaceholders(
+        text, {{QStringLiteral("NORMAL_IMAGE_PATH"), picture(DVDMenuItem::Normal)},
+               {QStringLiteral("HIGHLIGHT_IMAGE_PATH"), picture(DVDMenuItem::Highlighted)},
+               {QStringLiteral("SELECTED_IMAGE_PATH"), picture(DVDMenuItem::Selected)},
+               {QStringLiteral("BUTTON_ARRAY"), buttonRows(buttons)}});
+    if (!writeNewFile(xmlPath, text.toUtf8(), &message))
+        return failStep(error, kStep, message);
+    return true;
+}
+
+bool SpumuxObject::run_spumuxCommand(DVDStepError* error) {
+    if (!isNonEmptyFile(inputPath))
+        return failStep(error, kStep,
+                        QStringLiteral("The menu stream \"%1\" is missing or empty.").arg(inputPath));
+    QString message;
+    // Made anew and exclusively, so that spumux writes into a file of ours and nothing older survives.
+    if (!writeNewFile(outputPath, QByteArray(), &message))
+        return failStep(error, kStep, message);
+    platform::ChildProcess::Options options;
+    options.program = platform::locateTool(QStringLiteral("spumux"));
+    if (options.program.isEmpty())
+        return failStep(error, kStep, QStringLiteral("The program \"spumux\" is not installed."));
+    options.arguments = {xmlPath};
+    options.stdinFile = inputPath;
+    options.stdoutFile = outputPath;
+    options.environment.insert(QStringLiteral("VIDEO_FORMAT"), project.videoFormat());
+    platform::ChildProcess child(options);
+    if (!startAndWait(child, error))
+        return false;
+    if (!isNonEmptyFile(outputPath))
+        return failStep(error, kStep, QStringLiteral("spumux wrote nothing into \"%1\".").arg(outputPath));
+    return true;
+}
+
+bool SpumuxObject::startAndWait(platform::ChildProcess& child, DVDStepError* error) {
+    QString message;
+    {
+        std::lock_guard lock(mutex);
+        if (cancelled)
+            return failStep(error, kStep, QStringLiteral("Cancelled."));
+        if (!child.start(&message))
+            return failStep(error, kStep, message);
+        running = &child;
+    }
+    child.waitForExit();
+    {
+        std::lock_guard lock(mutex);
+        running = nullptr;
+        if (cancelled)
+            return failStep(error, kStep, QStringLiteral("Cancelled."));
+    }
+    if (child.exitedNormally())
+        return true;
+    message = child.terminatingSignal() != 0
+                  ? QStringLiteral("spumux was stopped by signal %1").arg(child.terminatingSignal())
+                  : QStringLiteral("spumux exited with status %1").arg(child.exitStatus());
+    const QByteArray complaint = child.readAllStderr().trimmed().right(1000);
+    if (!complaint.isEmpty())
+        message += QStringLiteral(": ") + QString::fromUtf8(complaint);
+    return failStep(error, kStep, message);
+}
+
+void SpumuxObject::createMenuCode() {
+    menuSectionCode = menuCode(buttons.size(), outputPath);
+}
+
+void SpumuxObject::cancel() {
+    std::lock_guard lock(mutex);
+    cancelled = true;
+    if (running)
+        running->terminate();
+}
+
+bool SpumuxObject::wasCancelled() const {
+    std::lock_guard lock(mutex);
+    return cancelled;
+}

@@ -1,0 +1,113 @@
+#include "dvd/StreamedChildProcess.h"
+
+#include "dvd/DVDFiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+namespace {
+
+QString uniqueFifoName(const QString& program) {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("%1_%2_%3_output_fifo")
+        .arg(QFileInfo(program).fileName())
+        .arg(::getpid())
+        .arg(counter.fetch_add(1));
+}
+
+bool fail(QString* error, const QString& message) {
+    if (error)
+        *error = message;
+    return false;
+}
+
+} // namespace
+
+StreamedChildProcess::StreamedChildProcess(platform::ChildProcess::Options options, QString fifoFolder)
+    : options(std::move(options)), folder(std::move(fifoFolder)) {}
+
+StreamedChildProcess::~StreamedChildProcess() {
+    readEnd.reset(); // a child blocked on a full pipe gets EPIPE and ends
+    child.reset();   // kills and reaps it if it still runs
+}
+
+bool StreamedChildProcess::start(QString* error) {
+    if (child)
+        return fail(error, QStringLiteral("\"%1\" has already been started").arg(options.program));
+    if (folder.isEmpty())
+        return fail(error, QStringLiteral("There is no private temporary folder."));
+    const QString path = pathIn(folder, uniqueFifoName(options.program));
+    if (!fifo.create(path, error))
+        return false;
+    // Opening the reading end without waiting lets the child's open for writing succeed at once, and
+    // means no open blocks for ever when the program cannot be started.
+    readEnd.reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!readEnd) {
+        fifo.remove();
+        return fail(error, QStringLiteral("Cannot open \"%1\": %2").arg(path, qt_error_string(errno)));
+    }
+    options.stdoutFile = path;
+    child = std::make_unique<platform::ChildProcess>(options);
+    const bool started = child->start(error);
+    fifo.remove();
+    if (!started) {
+        readEnd.reset();
+        return false;
+    }
+    const int flags = ::fcntl(readEnd.get(), F_GETFL);
+    ::fcntl(readEnd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    return true;
+}
+
+qint64 StreamedChildProcess::read(char* buffer, qint64 size) {
+    if (!readEnd)
+        return 0;
+    for (;;) {
+        const ssize_t got = ::read(readEnd.get(), buffer, std::size_t(size));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+void StreamedChildProcess::terminate() {
+    if (child)
+        child->terminate();
+}
+
+void StreamedChildProcess::kill() {
+    if (child)
+        child->kill();
+}
+
+int StreamedChildProcess::waitForExit() {
+    return child ? child->waitForExit() : -1;
+}
+
+bool StreamedChildProcess::exitedNormally() const {
+    return child && child->exitedNormally();
+}
+
+QString StreamedChildProcess::exitDescription() {
+    if (!child)
+        return QStringLiteral("\"%1\" was not started").arg(options.program);
+    waitForExit();
+    const int signal = child->terminatingSignal();
+    QString text =
+        signal != 0
+            ? QStringLiteral("\"%1\" was stopped by signal %2").arg(options.program).arg(signal)
+            : QStringLiteral("\"%1\" exited with status %2").arg(options.program).arg(child->exitStatus());
+    if (!options.mergeStderr) {
+        const QByteArray complaint = child->readAllStderr().trimmed().right(1000);
+        if (!complaint.isEmpty())
+            text += QStringLiteral(": ") + QString::fromUtf8(complaint);
+    }
+    return text;
+}

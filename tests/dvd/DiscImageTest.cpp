@@ -1,0 +1,209 @@
+#include "DVDTestSupport.h"
+
+#include "dvd/DVDImageCreatorObject.h"
+#include "dvd/MKISOFSObject.h"
+#include "dvd/MyBurnObject.h"
+#include "platform/disc/DiscDrive.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+using namespace dvd_test;
+using platform::disc::BurnOutcome;
+using platform::disc::BurnResult;
+using platform::disc::DiscDrive;
+
+namespace {
+
+QByteArray quoted(const QString& path) {
+    return "\"" + QFile::encodeName(path) + "\"";
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One authored folder for the whole suite: authoring it takes a moment.
+class DiscImageTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        shared = std::make_unique<TempDir>();
+        folder = authorTestFolder(shared->file("authored"));
+    }
+    static void TearDownTestSuite() { shared.reset(); }
+
+    std::shared_ptr<DiscDrive> pseudoDrive(const QString& name = "disc.img") {
+        QString error;
+        auto drive = DiscDrive::open(DiscDrive::pseudoDriveAddress(dir.file(name)), &error);
+        EXPECT_TRUE(drive) << qPrintable(error);
+        return drive;
+    }
+
+    // Burns the folder into the pseudo-drive's file and answers the outcome.
+    BurnResult burn(const QString& source, DVDStepError* error = nullptr, bool* started = nullptr) {
+        MyBurnObject burner(dir.file("tmp"));
+        QDir().mkpath(dir.file("tmp"));
+        burner.setStrInputDVDFolder(source);
+        burner.setStrDVDLabel("Corvanta");
+        burner.setBurnObject(pseudoDrive());
+        const bool began = burner.BurnDisc(error);
+        if (started)
+            *started = began;
+        return began ? burner.wait() : BurnResult{};
+    }
+
+    static inline std::unique_ptr<TempDir> shared;
+    static inline QString folder;
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(DiscImageTest, SizeRunOutputIsReadAsAWholeNumberOfBlocks) {
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount("123456\n"), 123456);
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount("  663\n"), 663);
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount("12.9"), 12);
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount(""), 0);
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount("Total extents scheduled to be written = 663"), 0);
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount("-5"), 0);
+    EXPECT_EQ(DVDImageCreatorObject::parseBlockCount("99999999999999999999999"), 0);
+}
+
+TEST_F(DiscImageTest, RealSizeRunMeasuresTheImage) {
+    ASSERT_FALSE(folder.isEmpty());
+    DVDImageCreatorObject creator(dir.path());
+    DVDStepError error;
+    const std::int64_t blocks = creator.getTrackForFolder(folder, "Corvanta", &error);
+    ASSERT_GT(blocks, 0) << qPrintable(error.message());
+    MKISOFSObject iso;
+    iso.setStrInputDVDFolder(folder);
+    iso.setStrOutputISOPath(dir.file("image.iso"));
+    ASSERT_TRUE(iso.BuildISO(&error)) << qPrintable(error.message());
+    EXPECT_EQ(QFileInfo(dir.file("image.iso")).size(), blocks * 2048);
+}
+
+TEST_F(DiscImageTest, BothRunsGetTheirArgumentsAndLocale) {
+    FakeTools tools;
+    tools.add("mkisofs", "echo \"$LC_ALL|$*\" >> " + quoted(dir.file("calls")) +
+                             "\nif [ \"$1\" = -print-size ]; then echo 2; else head -c 4096 /dev/zero; fi");
+    ASSERT_EQ(burn("/some/folder").outcome, BurnOutcome::Succeeded);
+    EXPECT_EQ(fileBytes(dir.file("calls")), "en_US.UTF-8|-print-size -V Corvanta -f -dvd-video /some/folder\n"
+                                            "en_US.UTF-8|-V Corvanta -f -dvd-video /some/folder\n");
+}
+
+TEST_F(DiscImageTest, ImageIsStreamedIntoThePseudoDriveAndReadsBack) {
+    ASSERT_FALSE(folder.isEmpty());
+    MyBurnObject burner(dir.file("tmp"));
+    QDir().mkpath(dir.file("tmp"));
+    burner.setStrInputDVDFolder(folder);
+    burner.setStrDVDLabel("Corvanta");
+    burner.setBurnObject(pseudoDrive());
+    std::atomic<double> lastFraction{0};
+    std::atomic<int> finishedCalls{0};
+    burner.setProgressHandler([&](const platform::disc::BurnProgress& p) { lastFraction = p.fraction; });
+    burner.setFinishedHandler([&](const BurnResult&) { ++finishedCalls; });
+    DVDStepError error;
+    ASSERT_TRUE(burner.BurnDisc(&error)) << qPrintable(error.message());
+    const BurnResult result = burner.wait();
+    ASSERT_EQ(result.outcome, BurnOutcome::Succeeded) << qPrintable(result.message);
+    EXPECT_TRUE(result.verified);
+    EXPECT_EQ(finishedCalls, 1);
+    EXPECT_DOUBLE_EQ(lastFraction, 1.0);
+    const QString image = dir.file("disc.img");
+    EXPECT_EQ(QFileInfo(image).size(), burner.trackBlocks() * 2048);
+    const IsoListing listing = listIso(image);
+    EXPECT_EQ(listing.volumeId, "Corvanta");
+    for (const char* name :
+         {"/VIDEO_TS/VIDEO_TS.IFO;1", "/VIDEO_TS/VTS_01_0.IFO;1", "/VIDEO_TS/VTS_01_1.VOB;1"})
+        EXPECT_TRUE(listing.files.contains(name)) << name;
+    EXPECT_EQ(extractFromIso(image, "/VIDEO_TS/VTS_01_1.VOB;1"),
+              fileBytes(folder + "/VIDEO_TS/VTS_01_1.VOB"));
+    EXPECT_TRUE(QDir(dir.file("tmp")).isEmpty()); // the image's FIFO is gone
+}
+
+TEST_F(DiscImageTest, SizeRunWithoutASizeRefusesToBurn) {
+    struct Case {
+        QByteArray script;
+        const char* expected;
+    } cases[] = {
+        {"exit 0", "gave no size"},
+        {"echo 'Total extents: 12'", "gave no size"},
+        {"echo 0", "gave no size"},
+        {"echo 500; echo 'genisoimage: Invalid node' >&2; exit 1", "Invalid node"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        FakeTools tools;
+        tools.add("mkisofs", "if [ \"$1\" = -print-size ]; then " + c.script + "; else touch " +
+                                 quoted(dir.file("streamed")) + "; fi");
+        DVDStepError error;
+        bool started = true;
+        burn(folder, &error, &started);
+        EXPECT_FALSE(started);
+        EXPECT_EQ(error.step, "mkisofs");
+        EXPECT_TRUE(error.detail.contains(c.expected)) << qPrintable(error.detail);
+        EXPECT_FALSE(QFileInfo::exists(dir.file("streamed")));
+        EXPECT_LE(QFileInfo(dir.file("disc.img")).size(), 0);
+    }
+}
+
+TEST_F(DiscImageTest, StreamThatEndsEarlyFailsTheBurn) {
+    FakeTools tools;
+    // Measured 64 blocks, but the stream gives 10 and fails.
+    tools.add("mkisofs",
+              "if [ \"$1\" = -print-size ]; then echo 64; else head -c 20480 /dev/urandom; exit 1; fi");
+    const BurnResult result = burn(folder);
+    EXPECT_EQ(result.outcome, BurnOutcome::Failed);
+    EXPECT_TRUE(result.message.contains("10 of 64")) << qPrintable(result.message);
+    // The rest of the track is zeros, never stale memory.
+    const QByteArray image = fileBytes(dir.file("disc.img"));
+    if (image.size() > 20480) {
+        EXPECT_EQ(image.mid(20480).count('\0'), image.size() - 20480);
+    }
+}
+
+TEST_F(DiscImageTest, StreamLargerThanMeasuredOrFailingFailsTheBurn) {
+    struct Case {
+        QByteArray stream;
+        const char* expected;
+    } cases[] = {
+        {"head -c 16384 /dev/zero", "larger than measured"},
+        {"head -c 8192 /dev/zero; echo 'write error' >&2; exit 2", "write error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        FakeTools tools;
+        tools.add("mkisofs", "if [ \"$1\" = -print-size ]; then echo 4; else " + c.stream + "; fi");
+        const BurnResult result = burn(folder);
+        EXPECT_EQ(result.outcome, BurnOutcome::Failed);
+        EXPECT_TRUE(result.message.contains(c.expected)) << qPrintable(result.message);
+        EXPECT_TRUE(result.message.contains("mkisofs")) << qPrintable(result.message);
+    }
+}
+
+TEST_F(DiscImageTest, CancelStopsTheStreamingRun) {
+    FakeTools tools;
+    tools.add("mkisofs",
+              "if [ \"$1\" = -print-size ]; then echo 100000; else head -c 1048576 /dev/zero; touch " +
+                  quoted(dir.file("streaming")) + "; exec sleep 30; fi");
+    MyBurnObject burner(dir.file("tmp"));
+    QDir().mkpath(dir.file("tmp"));
+    burner.setStrInputDVDFolder(folder);
+    burner.setStrDVDLabel("Corvanta");
+    burner.setBurnObject(pseudoDrive());
+    ASSERT_TRUE(burner.BurnDisc());
+    for (int i = 0; i < 1000 && !QFileInfo::exists(dir.file("streaming")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto start = std::chrono::steady_clock::now();
+    burner.cancel();
+    const BurnResult result = burner.wait();
+    EXPECT_EQ(result.outcome, BurnOutcome::Cancelled) << qPrintable(result.message);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_FALSE(burner.burning());
+}

@@ -1,0 +1,209 @@
+#include "DVDTestSupport.h"
+
+#include "dvd/DVDMenuItem.h"
+#include "dvd/SpumuxObject.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace dvd_test;
+
+namespace {
+
+QString readText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The attribute values of every element named `element` in the XML text, in document order.
+QStringList attributeValues(const QString& xml, const QString& element, const QString& attribute) {
+    QXmlStreamReader reader(xml);
+    QStringList values;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == element)
+            values << reader.attributes().value(attribute).toString();
+    }
+    EXPECT_FALSE(reader.hasError()) << qPrintable(reader.errorString());
+    return values;
+}
+
+bool waitForFile(const QString& path) {
+    for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return QFileInfo::exists(path);
+}
+
+class SpumuxObjectTest : public ::testing::Test {
+protected:
+    // A project whose temporary folder has XML's special characters in its name.
+    DVDProjectSettings awkwardProject(bool pal) {
+        DVDProjectSettings project = testProject(dir.path(), 3, pal);
+        project.temporaryFolder = dir.file("tmp & <more> \"quoted\" 'too'");
+        EXPECT_TRUE(QDir().mkpath(project.temporaryFolder));
+        return project;
+    }
+
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(SpumuxObjectTest, ButtonRowsWrapAroundAtBothEnds) {
+    const QList<QRect> three{QRect(10, 20, 30, 40), QRect(100, 20, 30, 40), QRect(200, 20, 30, 40)};
+    EXPECT_EQ(SpumuxObject::buttonRows(three), "<button name=\"1\" x0=\"10\" y0=\"20\" x1=\"40\" y1=\"60\" "
+                                               "up=\"1\" down=\"2\" left=\"1\" right=\"2\" />\n"
+                                               "<button name=\"2\" x0=\"100\" y0=\"20\" x1=\"130\" y1=\"60\" "
+                                               "up=\"1\" down=\"3\" left=\"1\" right=\"3\" />\n"
+                                               "<button name=\"3\" x0=\"200\" y0=\"20\" x1=\"230\" y1=\"60\" "
+                                               "up=\"2\" down=\"1\" left=\"2\" right=\"1\" "
+                                               "/>\n");
+    EXPECT_EQ(SpumuxObject::buttonRows({QRect(360, 240, 150, 88)}),
+              "<button name=\"1\" x0=\"360\" y0=\"240\" x1=\"510\" y1=\"328\" up=\"1\" down=\"1\" left=\"1\" "
+              "right=\"1\" "
+              "/>\n");
+    EXPECT_EQ(SpumuxObject::buttonRows({}), "");
+}
+
+TEST_F(SpumuxObjectTest, MenuCodeJumpsToATitlePerButtonAndLoops) {
+    EXPECT_EQ(SpumuxObject::menuCode(2, "/tmp/x/dvdmenu_out.mpg"),
+              "<button> jump title 1; </button>\n<button> jump title 2; </button>\n"
+              "<vob file=\"/tmp/x/dvdmenu_out.mpg\" pause=\"0\"/>\n<post>jump cell 1;</post>");
+    EXPECT_EQ(SpumuxObject::menuCode(0, "/a&b/o.mpg"),
+              "<vob file=\"/a&amp;b/o.mpg\" pause=\"0\"/>\n<post>jump cell 1;</post>");
+}
+
+TEST_F(SpumuxObjectTest, ControlFileNamesTheReducedPicturesEscaped) {
+    const DVDProjectSettings project = awkwardProject(false);
+    SpumuxObject spumux(project);
+    spumux.image_spumux({QRect(360, 240, 150, 88)}); // spumux itself fails here: no menu stream
+    ASSERT_TRUE(QFileInfo::exists(spumux.xmlFilePath()));
+    EXPECT_EQ(QFileInfo(spumux.xmlFilePath()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
+    const QString xml = readText(spumux.xmlFilePath());
+    EXPECT_EQ(attributeValues(xml, "spu", "image"),
+              QStringList(DVDMenuItem::reducedStateImagePath(project.temporaryFolder, 0)));
+    EXPECT_EQ(attributeValues(xml, "spu", "highlight"),
+              QStringList(DVDMenuItem::reducedStateImagePath(project.temporaryFolder, 1)));
+    EXPECT_EQ(attributeValues(xml, "spu", "select"),
+              QStringList(DVDMenuItem::reducedStateImagePath(project.temporaryFolder, 2)));
+    EXPECT_EQ(attributeValues(xml, "button", "y1"), QStringList("328"));
+}
+
+TEST_F(SpumuxObjectTest, RealSpumuxAddsTheButtonsToTheMenuStream) {
+    for (bool pal : {false, true}) {
+        SCOPED_TRACE(pal ? "PAL" : "NTSC");
+        DVDProjectSettings project = awkwardProject(pal);
+        project.dvdTitle = "Menu";
+        DVDMenuItem menu(menuTemplate(1));
+        ASSERT_TRUE(menu.buildMenuImages(project));
+        const QString menuStream = project.temporaryFolder + "/menu.mpg";
+        ASSERT_TRUE(makeMenuStream(menuStream, menu.imagesArray(), pal, true));
+        SpumuxObject spumux(project);
+        spumux.setInputMpegFilePath(menuStream);
+        DVDStepError error;
+        ASSERT_TRUE(spumux.image_spumux(menu.stateButtonRectArray(), &error)) << qPrintable(error.message());
+        EXPECT_EQ(spumux.outputMpegFilePath(), project.temporaryFolder + "/dvdmenu_out.mpg");
+        EXPECT_GT(QFileInfo(spumux.outputMpegFilePath()).size(), QFileInfo(menuStream).size());
+        QByteArray probe;
+        ASSERT_TRUE(runProgram("ffprobe",
+                               {"-v", "error", "-show_entries", "stream=codec_name", "-of", "csv=p=0",
+                                spumux.outputMpegFilePath()},
+                               &probe));
+        EXPECT_TRUE(probe.contains("dvd_subtitle")) << probe.constData();
+        EXPECT_TRUE(probe.contains("mpeg2video")) << probe.constData();
+        EXPECT_EQ(spumux.strMenuSectionCode(), SpumuxObject::menuCode(1, spumux.outputMpegFilePath()));
+    }
+}
+
+TEST_F(SpumuxObjectTest, SpumuxIsToldTheProjectsTVSystem) {
+    FakeTools tools;
+    tools.add("spumux", "echo \"$VIDEO_FORMAT\" > \"" + QFile::encodeName(dir.file("format")) + "\"\ncat");
+    const QByteArray saved = qgetenv("VIDEO_FORMAT");
+    qputenv("VIDEO_FORMAT", "SECAM");
+    for (bool pal : {true, false}) {
+        DVDProjectSettings project = testProject(dir.path(), 3, pal);
+        const QString input = dir.file("in.mpg");
+        QFile file(input);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("menu stream bytes");
+        file.close();
+        SpumuxObject spumux(project);
+        spumux.setInputMpegFilePath(input);
+        ASSERT_TRUE(spumux.image_spumux({}));
+        EXPECT_EQ(readText(dir.file("format")).trimmed(), pal ? "PAL" : "NTSC");
+        // Standard input is the menu stream and standard output the muxed file.
+        EXPECT_EQ(readText(spumux.outputMpegFilePath()), "menu stream bytes");
+    }
+    qputenv("VIDEO_FORMAT", saved);
+}
+
+TEST_F(SpumuxObjectTest, FailuresStopTheStep) {
+    const DVDProjectSettings project = testProject(dir.path(), 3);
+    const QString input = dir.file("in.mpg");
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("menu");
+    file.close();
+    FakeTools tools;
+    const QByteArray marker = QFile::encodeName(dir.file("ran"));
+    struct Case {
+        const char* script;
+        QString input;
+        const char* expected;
+    } cases[] = {
+        {"echo 'ERR: bad button' >&2\nexit 2", input, "bad button"},
+        {"exit 0", input, "wrote nothing"},
+        {"kill -9 $$", input, "signal 9"},
+        {"cat", dir.file("missing.mpg"), "missing or empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        QFile::remove(dir.file("ran"));
+        tools.add("spumux", "touch \"" + marker + "\"\n" + c.script);
+        SpumuxObject spumux(project);
+        spumux.setInputMpegFilePath(c.input);
+        DVDStepError error;
+        EXPECT_FALSE(spumux.image_spumux({QRect(0, 0, 10, 10)}, &error));
+        EXPECT_EQ(error.step, "spumux");
+        EXPECT_TRUE(error.detail.contains(c.expected)) << qPrintable(error.detail);
+        EXPECT_TRUE(spumux.strMenuSectionCode().isEmpty());
+        EXPECT_EQ(QFileInfo::exists(dir.file("ran")), c.input == input);
+    }
+}
+
+TEST_F(SpumuxObjectTest, CancelStopsARunningSpumuxAndPreventsALaterOne) {
+    const DVDProjectSettings project = testProject(dir.path(), 3);
+    const QString input = dir.file("in.mpg");
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("menu");
+    file.close();
+    FakeTools tools;
+    tools.add("spumux", "touch \"" + QFile::encodeName(dir.file("started")) + "\"\nexec sleep 30");
+    SpumuxObject spumux(project);
+    spumux.setInputMpegFilePath(input);
+    std::thread canceller([&] {
+        if (waitForFile(dir.file("started")))
+            spumux.cancel();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    DVDStepError error;
+    EXPECT_FALSE(spumux.image_spumux({}, &error));
+    canceller.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_TRUE(spumux.wasCancelled());
+    EXPECT_EQ(error.step, "spumux");
+
+    QFile::remove(dir.file("started"));
+    SpumuxObject later(project);
+    later.setInputMpegFilePath(input);
+    later.cancel();
+    EXPECT_FALSE(later.image_spumux({}));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("started")));
+}
