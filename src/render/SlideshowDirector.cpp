@@ -437,6 +437,9 @@ bool SlideshowDirector::playOneFrame() {
             resetDirector();
         currentFrame = 0;
     }
+    // An export draws every frame at its output's shape, whatever the preview last set.
+    if (const auto exporter = rgbConverterObject(); exporter && exporter->nHeight() > 0)
+        gRenderAspectRatio = float(exporter->nWidth()) / float(exporter->nHeight());
     const SlideFramePosition r = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray);
     const unsigned long rate = SlideshowProject::ulFrameRate();
     setCurrentFrameTimeStamp(
