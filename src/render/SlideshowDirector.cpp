@@ -29,9 +29,9 @@ std::optional<std::size_t> indexOf(const SlideList& slides, const SlideItem* sli
 } // namespace
 
 SlideshowDirector::SlideshowDirector()
-    : renderer1(std::make_shared<SlideshowImageObject>()), renderer2(std::make_shared<SlideshowImageObject>()),
-      transitions(std::make_shared<TransitionManager>()), background(std::make_shared<StageBackground>()),
-      clock(platform::Clock::system()) {
+    : renderer1(std::make_shared<SlideshowImageObject>()),
+      renderer2(std::make_shared<SlideshowImageObject>()), transitions(std::make_shared<TransitionManager>()),
+      background(std::make_shared<StageBackground>()), clock(platform::Clock::system()) {
     renderer1->setBackgrondRender(background);
     renderer2->setBackgrondRender(background);
     initDirector();
@@ -235,7 +235,7 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     }
     if (!slideshowArray.empty())
         preloadIndex = std::min<quint64>(preloadIndex, slideshowArray.size() - 1);
-    const quint64 total = !project                ? 0
+    const quint64 total = !project                 ? 0
                           : start.fromProjectTotal ? project->totalFrameCount()
                                                    : project->totalFrameCountFromArray(slideshowArray);
     currentFrame = start.frame;
@@ -258,8 +258,8 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     if (std::shared_ptr<platform::gl::Context> shared = CreateShareOpenGLContext()) {
         preloaderRunning = true;
         const std::lock_guard threadLock(preloaderMutex);
-        preloader = std::thread(&SlideshowDirector::threadLoadTexture, this, std::move(shared), slideshowArray,
-                                preloadIndex, project ? project->bPlayLoop() : false);
+        preloader = std::thread(&SlideshowDirector::threadLoadTexture, this, std::move(shared),
+                                slideshowArray, preloadIndex, project ? project->bPlayLoop() : false);
     }
     status = 1;
 }
@@ -489,7 +489,8 @@ void SlideshowDirector::drawFrame(const SlideFramePosition& r) {
         }
         // The fade-out goes on with the last slide's motion where its photo part left it.
         const std::size_t n = slideshowArray.size();
-        const quint64 leadIn = n == 1 ? project->nFrameSlideshowFadeIn() : slideshowArray[n - 2]->nTransitionDuration();
+        const quint64 leadIn =
+            n == 1 ? project->nFrameSlideshowFadeIn() : slideshowArray[n - 2]->nTransitionDuration();
         renderer1->playSlideshowWithAlpha(qint64(leadIn + last->nPhotoDuration() + q), 0,
                                           1.0f - float(q) / float(fadeOut));
         return;
