@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/media/AudioSink.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+namespace platform::media {
+
+// The default sound output: Qt Multimedia's QAudioSink on the default device, fed on a thread of its own
+// with an event loop, so that a player works from any thread, also one without an event loop.
+class QtAudioSink : public AudioSink {
+public:
+    QtAudioSink();
+    ~QtAudioSink() override;
+    QtAudioSink(const QtAudioSink&) = delete;
+    QtAudioSink& operator=(const QtAudioSink&) = delete;
+
+    bool start(Pull pull) override;
+    void stop() override;
+    void setPaused(bool paused) override;
+    void flush() override;
+    int64_t bufferedFrames() const override;
+    QString errorString() const override;
+
+    class Feeder;
+    // What the caller's threads and the feeding thread share; kept outside the feeder, which comes and
+    // goes with start and stop.
+    struct Shared {
+        std::atomic<bool> paused{false};
+        std::atomic<bool> flushRequested{false};
+        std::atomic<int64_t> buffered{0};
+    };
+
+private:
+    QThread thread;
+    Shared shared;
+    std::unique_ptr<Feeder> feeder;
+    QString error;
+};
+
+} // namespace platform::media
