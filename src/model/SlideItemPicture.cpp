@@ -260,14 +260,7 @@ void SlideItem::drawTextLayer(QPainter& painter, const QSize& size, const QVaria
 QImage SlideItem::slideImageForTexture(const QVariantMap& theme) const {
     const QString text = textInfo().value("Text").toString();
     const QImage image = text.isEmpty() ? readPicture(fileName()) : slideImageAfterTextInfo();
-    if (image.isNull())
-        return image;
-    const QString filter = theme.value("PhotoFilter").toString();
-    if (filter == "Grayscale")
-        return platform::image::colorControls(image, 0.0f);
-    if (filter == "CISepiaTone")
-        return platform::image::sepiaTone(image);
-    return image;
+    return platform::image::applyPhotoFilter(image, theme);
 }
 
 QSizeF SlideItem::frameSize() const {
