@@ -2,6 +2,7 @@
 
 #include "export/MixSupport.h"
 #include "export/MixedAudioPreview.h"
+#include "model/ProjectCollaborators.h"
 #include "platform/media/AudioMix.h"
 #include "platform/media/Composition.h"
 
@@ -11,12 +12,12 @@
 // The sound of the DVD menu: its songs, each on a track of its own at 0.9 with fades at both ends, laid a
 // whole number of seconds apart and repeated until they cover the menu; one second of silence without
 // songs. The menu's songs and length are given at construction, as the project manager holds them.
-class DVDMenuAudioMixerObject {
+class DVDMenuAudioMixerObject : public MenuAudioMixer {
 public:
     static constexpr float kSongVolume = 0.9f;
 
     DVDMenuAudioMixerObject(QStringList songPaths, double menuTotalDuration);
-    ~DVDMenuAudioMixerObject();
+    ~DVDMenuAudioMixerObject() override;
     DVDMenuAudioMixerObject(const DVDMenuAudioMixerObject&) = delete;
     DVDMenuAudioMixerObject& operator=(const DVDMenuAudioMixerObject&) = delete;
 

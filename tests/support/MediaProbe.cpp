@@ -22,6 +22,17 @@ MediaProbe::Stream describe(const AVStream* stream) {
     info.height = stream->codecpar->height;
     info.sampleRate = stream->codecpar->sample_rate;
     info.channels = stream->codecpar->ch_layout.nb_channels;
+    if (stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0)
+        info.frameRate = av_q2d(stream->avg_frame_rate);
+    else if (stream->r_frame_rate.num > 0 && stream->r_frame_rate.den > 0)
+        info.frameRate = av_q2d(stream->r_frame_rate);
+    if (info.width > 0 && info.height > 0) {
+        AVRational pixel = stream->sample_aspect_ratio;
+        if (pixel.num <= 0 || pixel.den <= 0)
+            pixel = stream->codecpar->sample_aspect_ratio;
+        const double pixelAspect = pixel.num > 0 && pixel.den > 0 ? av_q2d(pixel) : 1.0;
+        info.displayAspect = pixelAspect * info.width / info.height;
+    }
     if (stream->duration != AV_NOPTS_VALUE)
         info.durationSeconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
     return info;

@@ -14,6 +14,8 @@ struct MediaProbe {
         int sampleRate = 0;
         int channels = 0;
         double durationSeconds = 0.0;
+        double frameRate = 0.0;     // frames per second the stream declares; 0 when it declares none
+        double displayAspect = 0.0; // width / height as shown, the pixels' own aspect applied
         int packets = 0;
         std::vector<int> keyFrames; // packet indices, in file order
         double firstPtsSeconds = 0.0;

@@ -1,0 +1,490 @@
+#include "dvd/DVDMPEGIICreateObject.h"
+
+#include "dvd/DVDFiles.h"
+#include "export/DVDMenuAudioMixerObject.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
+
+namespace {
+
+const QString kTempPrefix = QStringLiteral("10468DAE-4D11-4C1B-893C-A7C0DF8AA810");
+constexpr int kDrainPollMs = 100;
+
+QString temporaryFile(const QString& suffix) {
+    const QString folder = platform::paths::temporaryFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
+}
+
+// Only a FIFO goes: whatever else stands at a pipe's name is not ours to delete.
+void removeFifo(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (!path.isEmpty() && ::lstat(name.constData(), &st) == 0 && S_ISFIFO(st.st_mode))
+        ::unlink(name.constData());
+}
+
+QVariantMap stage(double start, double step, const QString& desc) {
+    return {{"start", start}, {"step", step}, {"desc", desc}};
+}
+
+QString streamName(DVDMPEGIICreateObject::Pass pass) {
+    return pass == DVDMPEGIICreateObject::Pass::Menu ? tr_("the menu stream") : tr_("the slideshow stream");
+}
+
+} // namespace
+
+DVDMPEGIICreateObject::DVDMPEGIICreateObject(DVDFramePumpHost* pumpHost, platform::NotificationCenter& centre)
+    : host(pumpHost), center(centre) {}
+
+DVDMPEGIICreateObject::~DVDMPEGIICreateObject() {
+    if (!driver.joinable())
+        return;
+    if (driver.get_id() == std::this_thread::get_id()) {
+        driver.detach(); // the driver let go of the last reference: it is returning
+        return;
+    }
+    cancel();
+    driver.join();
+}
+
+// ---- names and command line
+
+QString DVDMPEGIICreateObject::strVideoFIFOName() {
+    return temporaryFile(QStringLiteral("_video_fifo"));
+}
+
+QString DVDMPEGIICreateObject::strAudioFIFOName() {
+    return temporaryFile(QStringLiteral("_audio_fifo"));
+}
+
+QString DVDMPEGIICreateObject::strTempM4AAudioFullPath() {
+    return SlideshowProject::strTempM4AAudioFullPath();
+}
+
+QString DVDMPEGIICreateObject::strTempM2VVideoFullPath() {
+    return temporaryFile(QStringLiteral("_temp_video.m2v"));
+}
+
+void DVDMPEGIICreateObject::deleteTempFiles() {
+    for (const QString& file : {strTempM4AAudioFullPath(), strTempM2VVideoFullPath()})
+        if (!file.isEmpty())
+            QFile::remove(file);
+    removeFifo(strVideoFIFOName());
+    removeFifo(strAudioFIFOName());
+}
+
+QVariantMap DVDMPEGIICreateObject::dictEncodingProgressStep() {
+    return {{"tempbackgroundmusic", stage(0.0, 0.1, tr_("Creating background music ..."))},
+            {"ffmmpegiidvd", stage(0.1, 0.9, tr_("Creating MPEG-2 file of DVD ..."))}};
+}
+
+QString DVDMPEGIICreateObject::presetString(bool tvPal, bool wide) {
+    return QStringLiteral("-target %1 -acodec mp2 -ac 2 -ab 224k -aspect %2")
+        .arg(tvPal ? QStringLiteral("pal-dvd") : QStringLiteral("ntsc-dvd"),
+             wide ? QStringLiteral("16:9") : QStringLiteral("4:3"));
+}
+
+QStringList DVDMPEGIICreateObject::ffmpegArguments(const QSizeF& size, const QString& videoFIFO,
+                                                   const QString& m4aPath, bool tvPal, bool wide,
+                                                   const QString& output) {
+    QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "bgra", "-f", "rawvideo"};
+    arguments << "-s" << QString::asprintf("%0.fx%0.f", size.width(), size.height());
+    arguments << "-r"
+              << "30"
+              << "-i" << videoFIFO << "-i" << m4aPath;
+    arguments << presetString(tvPal, wide).split(QLatin1Char(' '));
+    arguments << output;
+    return arguments;
+}
+
+// ---- settings and state
+
+void DVDMPEGIICreateObject::setCompletionHandler(std::function<void(End, const DVDStepError&)> handler) {
+    completionHandler = std::move(handler);
+}
+
+void DVDMPEGIICreateObject::setAudioMixStep(MixStep step) {
+    mixStep = std::move(step);
+}
+
+void DVDMPEGIICreateObject::setCancelPolling(std::chrono::milliseconds interval, int polls) {
+    pollInterval = interval;
+    pollsBeforeKill = polls;
+}
+
+QString DVDMPEGIICreateObject::strOutputFullPath() const {
+    const std::lock_guard lock(stateMutex);
+    return outputPath;
+}
+
+void DVDMPEGIICreateObject::setStrOutputFullPath(const QString& path) {
+    const std::lock_guard lock(stateMutex);
+    outputPath = path;
+}
+
+bool DVDMPEGIICreateObject::isRunning() const {
+    const std::lock_guard lock(stateMutex);
+    return driverRunning;
+}
+
+DVDMPEGIICreateObject::End DVDMPEGIICreateObject::waitUntilFinished() {
+    std::unique_lock lock(stateMutex);
+    stateChanged.wait(lock, [this] { return !driverRunning; });
+    return ended;
+}
+
+DVDMPEGIICreateObject::End DVDMPEGIICreateObject::end() const {
+    const std::lock_guard lock(stateMutex);
+    return driverRunning ? End::Running : ended;
+}
+
+DVDStepError DVDMPEGIICreateObject::error() const {
+    const std::lock_guard lock(stateMutex);
+    return failure;
+}
+
+bool DVDMPEGIICreateObject::cancelled() const {
+    if (cancelRequest)
+        return true;
+    const std::lock_guard lock(projectMutex);
+    return project && project->bExportProgressCancelButtonClicked();
+}
+
+void DVDMPEGIICreateObject::cancelCreateTempM4A() {
+    cancelRequest = true; // the export's cancel test asks for it
+}
+
+void DVDMPEGIICreateObject::cancel() {
+    cancelRequest = true;
+    std::shared_ptr<FFmpegRunner> running;
+    {
+        const std::lock_guard lock(stateMutex);
+        running = runner;
+    }
+    if (running)
+        running->terminate();
+    stateChanged.notify_all();
+}
+
+bool DVDMPEGIICreateObject::shouldStopPump() const {
+    return cancelled() || bFFMMEncodeFinished();
+}
+
+void DVDMPEGIICreateObject::framePumpEnded(bool ok, const QString& message) {
+    {
+        const std::lock_guard lock(stateMutex);
+        pumpReported = true;
+        pumpOk = ok;
+        if (!ok)
+            pumpFailure = message.isEmpty() ? tr_("A frame of the DVD could not be written.") : message;
+    }
+    stateChanged.notify_all();
+}
+
+// ---- the drivers
+
+bool DVDMPEGIICreateObject::startRunDVDMenuAndSlideshow(const QVariantMap& params) {
+    return startDriver(Command::MenuAndSlideshow, params);
+}
+
+bool DVDMPEGIICreateObject::startRunDVDMenu(const QVariantMap& params) {
+    return startDriver(Command::MenuOnly, params);
+}
+
+bool DVDMPEGIICreateObject::startRun(const QVariantMap& params) {
+    return startDriver(Command::SlideshowOnly, params);
+}
+
+bool DVDMPEGIICreateObject::startDriver(Command command, const QVariantMap& params) {
+    {
+        const std::lock_guard lock(stateMutex);
+        if (driverRunning)
+            return false;
+        driverRunning = true;
+        failure = {};
+    }
+    if (driver.joinable())
+        driver.join(); // the previous driver has returned
+    deleteTempFiles();
+    needBothPasses = command == Command::MenuAndSlideshow;
+    cancelRequest = false;
+    SlideshowProject::setULFrameRate(30);
+    {
+        const std::lock_guard lock(projectMutex);
+        project = SlideshowProject::currentMainProject();
+        pal = project && project->bTVSystemPAL();
+        wide16_9 = project && project->bDVDVideoAspect16_9();
+    }
+    // The driver holds the creator, so that its owner may drop it while it runs.
+    std::shared_ptr<DVDMPEGIICreateObject> self = weak_from_this().lock();
+    driver = std::thread([this, self, command, params] { driverProc(command, params); });
+    return true;
+}
+
+void DVDMPEGIICreateObject::driverProc(Command command, const QVariantMap& params) {
+    finish(runCommand(command, params));
+}
+
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runCommand(Command command, const QVariantMap& params) {
+    const SlideshowProjectRef owner = [this] {
+        const std::lock_guard lock(projectMutex);
+        return project;
+    }();
+    if (!owner)
+        return {End::Failed, {kStepFrames(), tr_("No project is open.")}};
+    if (!host)
+        return {End::Failed, {kStepFrames(), tr_("Nothing renders the frames of the DVD.")}};
+    const QString output = params.value("strOutputFullPath").toString();
+    switch (command) {
+    case Command::MenuAndSlideshow: {
+        const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+        if (manager && manager->bUseDVDMenu()) {
+            const Outcome menu =
+                runPass(Pass::Menu, params.value("strDVDMenuOutputFullPath").toString(), false);
+            if (menu.end != End::Completed)
+                return menu;
+        }
+        return runPass(Pass::Slideshow, output, false);
+    }
+    case Command::MenuOnly:
+        return runPass(Pass::Menu, output, false);
+    case Command::SlideshowOnly:
+        return runPass(Pass::Slideshow, output, true);
+    }
+    return {};
+}
+
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const QString& output,
+                                                              bool keepSlideshowMixer) {
+    if (output.isEmpty())
+        return {End::Failed, {kStepFFmpeg(), tr_("There is no place to write %1.").arg(streamName(pass))}};
+    setStrOutputFullPath(output);
+    encodeFinished = false;
+    Outcome outcome = mixSound(pass, keepSlideshowMixer);
+    if (outcome.end == End::Completed)
+        outcome = makePipes();
+    if (outcome.end == End::Completed)
+        outcome = runPumpAndFFmpeg(pass);
+    audioPipe.remove();
+    videoPipe.remove();
+    deleteTempFiles();
+    if (outcome.end != End::Completed)
+        QFile::remove(output); // a stream cut short must not pass for a whole one
+    return outcome;
+}
+
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::mixSound(Pass pass, bool keepSlideshowMixer) {
+    const QVariantMap baseinfo = dictEncodingProgressStep().value("tempbackgroundmusic").toMap();
+    const MixedAudioExport::ProgressHandler progress = [this, baseinfo](float value) {
+        center.post(progressNotificationName(), QVariant(), {{"progress", value}, {"baseinfo", baseinfo}});
+    };
+    const MixedAudioExport::CancelCheck check = [this] { return cancelled(); };
+    const MixedAudioExport::Result mixed =
+        mixStep ? mixStep(pass, check, progress) : defaultMix(pass, check, progress, keepSlideshowMixer);
+    if (cancelled() || mixed.outcome == MixedAudioExport::Outcome::Cancelled)
+        return {End::Cancelled, {}};
+    // Without its sound ffmpeg could only fail, after every frame had been drawn for nothing.
+    if (!mixed.completed())
+        return {End::Failed,
+                {kStepBackgroundMusic(),
+                 mixed.error.isEmpty() ? tr_("The sound of %1 could not be mixed.").arg(streamName(pass))
+                                       : mixed.error}};
+    return {End::Completed, {}};
+}
+
+MixedAudioExport::Result DVDMPEGIICreateObject::defaultMix(Pass pass,
+                                                           const MixedAudioExport::CancelCheck& check,
+                                                           const MixedAudioExport::ProgressHandler& progress,
+                                                           bool keepSlideshowMixer) {
+    const SlideshowProjectRef owner = [this] {
+        const std::lock_guard lock(projectMutex);
+        return project;
+    }();
+    if (pass == Pass::Slideshow) {
+        const MixedAudioExport::Result result = MixedAudioExport::exportProjectMix(owner, check, progress);
+        if (!keepSlideshowMixer)
+            owner->setAudioMixer(nullptr);
+        return result;
+    }
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    if (!manager)
+        return {MixedAudioExport::Outcome::Failed, tr_("There are no DVD-menu settings.")};
+    QStringList songs;
+    const QString contents = owner->strMacProjectBundleContentsPath();
+    for (const MusicItemRef& song : manager->dvdMenuBackgroundMusicArray())
+        if (song)
+            songs << song->strFilePathIn(contents);
+    manager->setDvdMenuAudioMixer(nullptr);
+    auto mixer = std::make_shared<DVDMenuAudioMixerObject>(songs, manager->dvdMenuSlideTotalDuration());
+    manager->setDvdMenuAudioMixer(mixer);
+    mixer->mixProjectAudio();
+    const MixedAudioExport::Result result =
+        MixedAudioExport::exportToTemporaryFile(mixer->composition(), mixer->audioMix(), check, progress);
+    manager->setDvdMenuAudioMixer(nullptr);
+    return result;
+}
+
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::makePipes() {
+    QString message;
+    if (!audioPipe.create(strAudioFIFOName(), &message) || !videoPipe.create(strVideoFIFOName(), &message))
+        return {End::Failed, {kStepFFmpeg(), tr_("The pipes to ffmpeg could not be made: %1").arg(message)}};
+    return {End::Completed, {}};
+}
+
+// ---- one pump and one ffmpeg side by side
+
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass) {
+    const DVDFramePumpParam pipes{audioPipe.path(), videoPipe.path(), this};
+    {
+        const std::lock_guard lock(stateMutex);
+        ffmpegResult = {};
+        pumpReported = false;
+        pumpOk = true;
+        pumpFailure.clear();
+        stoppedForPump = false;
+        runner = std::make_shared<FFmpegRunner>();
+        pumpEnded = false;
+    }
+    std::thread pump([this, pipes, pass] {
+        if (pass == Pass::Menu)
+            host->dvdMenuMPEGIIReadRGBAThreadProc(pipes);
+        else
+            host->dvdMPEGIIReadRGBAThreadProc(pipes);
+        bool reported;
+        {
+            const std::lock_guard lock(stateMutex);
+            reported = pumpReported;
+        }
+        if (!reported)
+            framePumpEnded(false, tr_("The frame pump ended without saying how."));
+        {
+            const std::lock_guard lock(stateMutex);
+            pumpEnded = true;
+        }
+        stateChanged.notify_all();
+    });
+    std::thread ffmpeg([this, pipes] { startFFMMEncodeProc(pipes); });
+    waitForFFmpeg();
+    ffmpeg.join();
+    drainVideoPipe();
+    pump.join();
+    return verdict(pass);
+}
+
+void DVDMPEGIICreateObject::startFFMMEncodeProc(const DVDFramePumpParam& pipes) {
+    std::shared_ptr<FFmpegRunner> run;
+    {
+        const std::lock_guard lock(stateMutex);
+        run = runner;
+    }
+    const QStringList arguments =
+        ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO, strTempM4AAudioFullPath(),
+                        pal, wide16_9, strOutputFullPath());
+    FFmpegRunner::Result result = run->run(arguments);
+    {
+        const std::lock_guard lock(stateMutex);
+        ffmpegResult = std::move(result);
+        encodeFinished = true;
+    }
+    stateChanged.notify_all();
+}
+
+// A pump that failed may have failed because ffmpeg went away, or may leave ffmpeg waiting for frames (or
+// for the pipe to open) for ever: ffmpeg gets a few looks to end by itself; if it does not, it is stopped,
+// and the failure is the pump's.
+void DVDMPEGIICreateObject::waitForFFmpeg() {
+    bool terminated = false;
+    int pollsSinceTerminate = 0;
+    int pollsSincePumpFailed = 0;
+    std::unique_lock lock(stateMutex);
+    while (!encodeFinished) {
+        stateChanged.wait_for(lock, pollInterval, [this] { return encodeFinished.load(); });
+        if (encodeFinished)
+            break;
+        const bool stopRequested = cancelled();
+        if (!stopRequested && !stoppedForPump && pumpReported && !pumpOk &&
+            ++pollsSincePumpFailed >= pollsBeforeKill)
+            stoppedForPump = true;
+        if (!stopRequested && !stoppedForPump)
+            continue;
+        const std::shared_ptr<FFmpegRunner> run = runner;
+        lock.unlock();
+        if (!terminated)
+            run->terminate();
+        else if (++pollsSinceTerminate >= pollsBeforeKill)
+            run->kill(); // it did not stop when asked
+        terminated = true;
+        lock.lock();
+    }
+}
+
+// ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
+// through to a reader that throws the frames away, and stops at its next frame.
+void DVDMPEGIICreateObject::drainVideoPipe() {
+    if (pumpEnded)
+        return;
+    const platform::UniqueFd fd(
+        ::open(QFile::encodeName(videoPipe.path()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    std::vector<char> sink(1 << 16);
+    while (!pumpEnded) {
+        if (fd) {
+            pollfd readable{fd.get(), POLLIN, 0};
+            if (::poll(&readable, 1, kDrainPollMs) > 0 && ::read(fd.get(), sink.data(), sink.size()) > 0)
+                continue;
+        }
+        std::unique_lock lock(stateMutex);
+        stateChanged.wait_for(lock, std::chrono::milliseconds(kDrainPollMs),
+                              [this] { return pumpEnded.load(); });
+    }
+}
+
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
+    const QString output = strOutputFullPath();
+    const std::lock_guard lock(stateMutex);
+    const QString stream = streamName(pass);
+    if (cancelled())
+        return {End::Cancelled, {}};
+    if (!ffmpegResult.started)
+        return {End::Failed, {kStepFFmpeg(), tr_("While writing %1: %2").arg(stream, ffmpegResult.error)}};
+    if (stoppedForPump)
+        return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
+    if (!ffmpegResult.succeeded) {
+        QString detail = tr_("While writing %1: %2").arg(stream, ffmpegResult.error);
+        if (!pumpOk)
+            detail += QLatin1Char('\n') + tr_("The frames: %1").arg(pumpFailure);
+        return {End::Failed, {kStepFFmpeg(), detail}};
+    }
+    if (!isNonEmptyFile(output))
+        return {End::Failed, {kStepFFmpeg(), tr_("ffmpeg ended without writing %1.").arg(stream)}};
+    // ffmpeg took a stream cut short for a whole one.
+    if (!pumpOk)
+        return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
+    return {End::Completed, {}};
+}
+
+void DVDMPEGIICreateObject::finish(const Outcome& outcome) {
+    {
+        const std::lock_guard lock(stateMutex);
+        ended = outcome.end;
+        failure = outcome.error;
+    }
+    if (outcome.end == End::Completed)
+        center.post(movieFinishedNotificationName());
+    if (completionHandler)
+        completionHandler(outcome.end, outcome.error);
+    {
+        const std::lock_guard lock(stateMutex);
+        driverRunning = false;
+    }
+    stateChanged.notify_all();
+}

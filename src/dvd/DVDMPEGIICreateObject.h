@@ -1,0 +1,180 @@
+#pragma once
+
+#include "dvd/DVDFramePumpHost.h"
+#include "dvd/DVDStepError.h"
+#include "dvd/FFmpegRunner.h"
+#include "export/MixedAudioExport.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/NotificationCenter.h"
+
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Turns the open project into the MPEG-2 streams of a DVD. Each pass mixes its sound into the temporary
+// M4A file, then runs a frame pump of its host and an ffmpeg child side by side: the pump writes raw BGRA
+// frames into a named pipe, ffmpeg reads that pipe and the M4A file and writes DVD MPEG-2.
+//
+//     auto creator = std::make_shared<DVDMPEGIICreateObject>(&host);
+//     creator->setCompletionHandler(...);
+//     creator->startRunDVDMenuAndSlideshow({{"strOutputFullPath", slideshow},
+//                                           {"strDVDMenuOutputFullPath", menu}});
+//
+// The menu pass runs first, when the project manager's bUseDVDMenu is set, then the slideshow pass. When
+// every pass has written a non-empty stream and ffmpeg exited with status 0, "NOTIFY_ENCODE_MOVIE_FINISHED"
+// (no object, no user info) is posted once, on the driver's thread. A failed step ends the command at once,
+// with no notification but an error naming the step, and the stream it was writing is removed; a cancel
+// (the project's bExportProgressCancelButtonClicked, or cancel()) ends it without either. The temporary files
+// are gone after every pass.
+//
+// The driver's thread keeps the creator alive while it runs, so its owner may let it go at any time,
+// even from inside an observer of the finished notification.
+class DVDMPEGIICreateObject : public std::enable_shared_from_this<DVDMPEGIICreateObject> {
+public:
+    enum class Pass { Menu, Slideshow };
+    enum class End { Running, Completed, Failed, Cancelled };
+    // The sound step of a pass: the mix written into the temporary M4A file.
+    using MixStep =
+        std::function<MixedAudioExport::Result(Pass pass, const MixedAudioExport::CancelCheck& cancelled,
+                                               const MixedAudioExport::ProgressHandler& progress)>;
+
+    static constexpr std::chrono::milliseconds kPollInterval{300};
+    // How many looks a cancelled ffmpeg gets to end before it is killed.
+    static constexpr int kPollsBeforeKill = 20;
+
+    static QString movieFinishedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FINISHED"); }
+    static QString progressNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MPEGII_PROGRESS"); }
+    // Step names of the failures.
+    static QString kStepBackgroundMusic() { return QStringLiteral("background music"); }
+    static QString kStepFrames() { return QStringLiteral("frames"); }
+    static QString kStepFFmpeg() { return QStringLiteral("ffmpeg"); }
+
+    explicit DVDMPEGIICreateObject(DVDFramePumpHost* host, platform::NotificationCenter& center =
+                                                               platform::NotificationCenter::defaultCenter());
+    ~DVDMPEGIICreateObject();
+    DVDMPEGIICreateObject(const DVDMPEGIICreateObject&) = delete;
+    DVDMPEGIICreateObject& operator=(const DVDMPEGIICreateObject&) = delete;
+
+    // The fixed temporary files, in the private temporary folder (empty without one).
+    static QString strVideoFIFOName();
+    static QString strAudioFIFOName();
+    static QString strTempM4AAudioFullPath();
+    static QString strTempM2VVideoFullPath();
+    // Removes the M4A file, the M2V file and both pipes, in that order; errors are of no interest.
+    static void deleteTempFiles();
+    // The stages "tempbackgroundmusic" (0.0, 0.1) and "ffmmpegiidvd" (0.1, 0.9), each
+    // {"start", "step", "desc"}.
+    static QVariantMap dictEncodingProgressStep();
+    static QString presetString(bool pal, bool wide16_9);
+    // ffmpeg's arguments: frames of `size` from the video pipe, the sound of the M4A file, DVD MPEG-2 of the
+    // TV system and aspect into outputPath.
+    static QStringList ffmpegArguments(const QSizeF& size, const QString& videoFIFO, const QString& m4aPath,
+                                       bool pal, bool wide16_9, const QString& outputPath);
+
+    // Each starts its driver on a thread of its own and answers true; false while a driver still runs.
+    // The two-pass command of the DVD: {"strOutputFullPath", "strDVDMenuOutputFullPath"}.
+    bool startRunDVDMenuAndSlideshow(const QVariantMap& params);
+    // The menu alone, or the slideshow alone: {"strOutputFullPath"}.
+    bool startRunDVDMenu(const QVariantMap& params);
+    bool startRun(const QVariantMap& params);
+
+    void cancelCreateTempM4A();
+    // Stops whatever runs: the sound export, the pump, ffmpeg (terminated, then killed if it lingers).
+    void cancel();
+
+    // For the pumps: whether to stop drawing (a cancel, or ffmpeg has ended and reads no more).
+    bool shouldStopPump() const;
+    // For the pumps, once before they return: ok when every frame of the show went into the pipe.
+    void framePumpEnded(bool ok, const QString& error);
+
+    // Told on the driver's thread how the command ended (after the finished notification when it
+    // completed; the error is set when it failed), before the driver ends.
+    void setCompletionHandler(std::function<void(End end, const DVDStepError& error)> handler);
+    // The sound step; the menu mixer or the project mixer into the temporary M4A unless a test puts in
+    // another.
+    void setAudioMixStep(MixStep step);
+    // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks a cancelled
+    // ffmpeg gets before it is killed (tests shorten both).
+    void setCancelPolling(std::chrono::milliseconds interval, int pollsBeforeKill);
+
+    bool isRunning() const;
+    // Waits for the driver to end; its end.
+    End waitUntilFinished();
+    End end() const;
+    DVDStepError error() const;
+
+    QString strOutputFullPath() const;
+    bool bNeedCreateDVDMenuAndSlideshow() const { return needBothPasses.load(); }
+    bool bFFMMEncodeFinished() const { return encodeFinished.load(); }
+    bool bCancelRequest() const { return cancelRequest.load(); }
+
+private:
+    enum class Command { MenuAndSlideshow, MenuOnly, SlideshowOnly };
+    struct Outcome {
+        End end = End::Completed;
+        DVDStepError error;
+    };
+
+    bool startDriver(Command command, const QVariantMap& params);
+    void driverProc(Command command, const QVariantMap& params);
+    Outcome runCommand(Command command, const QVariantMap& params);
+    Outcome runPass(Pass pass, const QString& outputPath, bool keepSlideshowMixer);
+    Outcome mixSound(Pass pass, bool keepSlideshowMixer);
+    MixedAudioExport::Result defaultMix(Pass pass, const MixedAudioExport::CancelCheck& cancelled,
+                                        const MixedAudioExport::ProgressHandler& progress,
+                                        bool keepSlideshowMixer);
+    Outcome makePipes();
+    Outcome runPumpAndFFmpeg(Pass pass);
+    void startFFMMEncodeProc(const DVDFramePumpParam& pipes);
+    void waitForFFmpeg();
+    void drainVideoPipe();
+    Outcome verdict(Pass pass);
+    void finish(const Outcome& outcome);
+    bool cancelled() const;
+    void setStrOutputFullPath(const QString& path);
+
+    DVDFramePumpHost* host;
+    platform::NotificationCenter& center;
+    MixStep mixStep;
+    std::function<void(End, const DVDStepError&)> completionHandler;
+    std::chrono::milliseconds pollInterval = kPollInterval;
+    int pollsBeforeKill = kPollsBeforeKill;
+
+    std::atomic<bool> needBothPasses{false};
+    std::atomic<bool> encodeFinished{false};
+    std::atomic<bool> cancelRequest{false};
+    std::atomic<bool> pumpEnded{true};
+
+    // Taken at the start of a command: whose cancel flag stops it, and the stream's TV system and aspect.
+    mutable std::mutex projectMutex;
+    SlideshowProjectRef project;
+    bool pal = false;
+    bool wide16_9 = false;
+
+    platform::NamedPipe audioPipe;
+    platform::NamedPipe videoPipe;
+    std::shared_ptr<FFmpegRunner> runner; // the ffmpeg run under way
+
+    mutable std::mutex stateMutex;
+    std::condition_variable stateChanged;
+    QString outputPath;
+    FFmpegRunner::Result ffmpegResult;
+    bool pumpReported = false;
+    bool pumpOk = true;
+    QString pumpFailure;
+    bool stoppedForPump = false; // ffmpeg was terminated because the pump failed first
+    End ended = End::Completed;
+    DVDStepError failure;
+    bool driverRunning = false;
+    std::thread driver;
+};

@@ -1,0 +1,151 @@
+#pragma once
+
+// Ground of the tests of the MPEG-2 creator and the DVD command: an open project of our own (its own user,
+// temporary folder and defaults) with slides whose pictures the test draws, the DVD-menu settings, a
+// player on a surfaceless GL context, dialogs that record what they were asked, a recorder of
+// notifications, and a scripted frame pump.
+
+#include "dvd/DVDCommandDialogs.h"
+#include "dvd/DVDFramePumpHost.h"
+#include "dvd/DVDMPEGIICreateObject.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "support/TempDir.h"
+
+#include <QColor>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+class SharedShaderPrograms;
+class SlideshowDirector;
+namespace platform::gl {
+class Context;
+}
+
+namespace dvd_command_test {
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QString& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name;
+    bool had;
+    QByteArray old;
+};
+
+// Runs the main thread's queued work until the condition holds; false when it has not after `limit`
+// (which only stops a broken test from hanging; nothing is timed).
+bool spinUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds limit = std::chrono::minutes(3));
+
+struct Alert {
+    QString title;
+    QString message;
+};
+
+// Answers the command's dialogs at once and records them.
+class RecordingDialogs : public DVDCommandDialogs {
+public:
+    void showAlertSheet(const QString& title, const QString& message) override {
+        alerts.push_back({title, message});
+    }
+    void runExportProgressModal() override { ++modalRuns; }
+    void endExportProgressModal() override { ++modalEnds; }
+    QString alertText() const;
+
+    std::vector<Alert> alerts;
+    int modalRuns = 0;
+    int modalEnds = 0;
+};
+
+// Every post of the given names on a center, from any thread, in order.
+class NotificationLog {
+public:
+    NotificationLog(platform::NotificationCenter& center, const QStringList& names);
+    int count(const QString& name) const;
+    std::vector<platform::Notification> all() const;
+    QStringList names() const;
+
+private:
+    mutable std::mutex mutex;
+    std::vector<platform::Notification> seen;
+    std::vector<platform::ObserverHandle> handles;
+};
+
+// A pump that writes solid frames of the class-level output size into the video pipe, as the read-back
+// writes them, and remembers what it saw of the pipe.
+class ScriptedPumpHost : public DVDFramePumpHost {
+public:
+    struct Script {
+        int frames = 20;
+        // Fails before the pipe is ever opened, as a pump without GL would.
+        bool failBeforeOpening = false;
+        // Returns without telling the creator anything.
+        bool silent = false;
+    };
+    explicit ScriptedPumpHost(Script script) : script(script) {}
+
+    void dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+    void dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+
+    std::atomic<int> menuCalls{0};
+    std::atomic<int> slideshowCalls{0};
+    std::atomic<int> framesWritten{0};
+    std::atomic<int> pipeMode{-1}; // permission bits of the video pipe as the pump found it
+    // The pipe paths and outputs the passes had when their pumps started, in order.
+    std::vector<QString> outputsSeen;
+
+private:
+    void pump(const DVDFramePumpParam& param);
+    Script script;
+    std::mutex mutex;
+};
+
+// A sound step that writes `seconds` of a tone as the mixed M4A and records the passes asked for.
+DVDMPEGIICreateObject::MixStep toneMix(double seconds,
+                                       std::vector<DVDMPEGIICreateObject::Pass>* passes = nullptr);
+
+} // namespace dvd_command_test
+
+// An open project in a private folder, the default DVD-menu settings, nothing rendered.
+class DVDProjectTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString contents() const;
+    // `count` slides of plain colours drawn by the test, each `photo` seconds with `transition` after.
+    void useSlides(int count, float photo = 0.5f, float transition = 0.3f);
+    static QColor slideColour(int index);
+
+    TempDir folder;
+    std::optional<dvd_command_test::ScopedEnv> home, config, runtime, temporary;
+    SlideshowProjectRef project;
+    std::shared_ptr<SlideshowProjectManager> manager;
+    platform::NotificationCenter center;
+};
+
+// The same with a player on its own surfaceless GL context, as the frame pumps need.
+class DVDRenderTest : public DVDProjectTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SharedShaderPrograms> shaders;
+    std::shared_ptr<SlideshowDirector> director;
+};
