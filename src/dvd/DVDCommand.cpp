@@ -1,0 +1,462 @@
+#include "dvd/DVDCommand.h"
+
+#include "dvd/DVDAuthorObject.h"
+#include "dvd/DVDMPEGIICreateObject.h"
+#include "dvd/DVDMenuItem.h"
+#include "dvd/DVDNotifications.h"
+#include "dvd/DVDProjectSettings.h"
+#include "dvd/MyBurnObject.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/StringTable.h"
+#include "render/SlideshowDirector.h"
+#include "render/SlideshowFramePump.h"
+
+#include <QFileInfo>
+
+namespace {
+
+constexpr double kDVDFrameWidth = 960;
+constexpr double kDVDFrameHeight = 540;
+
+const char* const kTooFewForDisc = "Please add at least 3 photos to get started!";
+const char* const kTooFewForMenu = "Please add at least 1 photos to encocde dvd menu!";
+
+QString serviceName(const SlideshowProject& project) {
+    return project.shareOptionsDict().value("ServiceName").toString();
+}
+
+// "<base>.mpg" and "<base>_dvdmenu.mpg" of the project's encoding path at the DVD's frame size.
+QString withoutExtension(const QString& path) {
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    return dot > slash ? path.left(dot) : path;
+}
+
+QString menuStreamPathFor(const QString& slideshowStream) {
+    return withoutExtension(slideshowStream) + QStringLiteral("_dvdmenu.mpg");
+}
+
+} // namespace
+
+DVDCommand::DVDCommand(std::shared_ptr<SlideshowDirector> player, DVDCommandDialogs& userDialogs,
+                       platform::NotificationCenter& notifications)
+    : director(std::move(player)), dialogs(userDialogs), center(notifications) {
+    const auto observe = [this](const QString& name, std::function<void()> action) {
+        observers.emplace_back(
+            center, center.addObserver(name, [action](const platform::Notification&) { action(); }));
+    };
+    observe(videoInfoEditDoneNotificationName(), [this] {
+        bool answered;
+        {
+            const std::lock_guard lock(mutex);
+            answered = std::exchange(awaitingDiscEncode, false);
+        }
+        if (answered)
+            notifyVideoInfoEditDone();
+    });
+    observe(DVDMPEGIICreateObject::movieFinishedNotificationName(), [this] { encodeFinished(); });
+    observe(kNotifyDVDAuthorFinishedOK, [this] { DVDAuthorFinishedOK(); });
+    observe(kNotifyCancelEncodingVideo, [this] { cancelEncoding(); });
+}
+
+DVDCommand::~DVDCommand() {
+    std::shared_ptr<DVDMPEGIICreateObject> running;
+    std::unique_ptr<DVDAuthorObject> authoring;
+    std::unique_ptr<MyBurnObject> burning;
+    {
+        const std::lock_guard lock(mutex);
+        running = creator;
+    }
+    // The creator's driver calls back into this object until it has ended.
+    if (running) {
+        running->cancel();
+        running->waitUntilFinished();
+    }
+    {
+        const std::lock_guard lock(mutex);
+        authoring = std::move(author);
+        burning = std::move(burn);
+    }
+    authoring.reset(); // cancels dvdauthor and waits for its thread
+    burning.reset();   // cancels the burn and waits for it
+    observers.clear();
+    alive.reset(); // work still queued for the main thread finds nobody
+}
+
+// ---- the burn set-up
+
+bool DVDCommand::deviceCouldBeTarget(const platform::disc::DriveInfo&) {
+    return true;
+}
+
+bool DVDCommand::deviceContainsSuitableMedia(const platform::disc::MediaInfo& media, QString* prompt) {
+    if (platform::disc::isWritableDVD(media.profile))
+        return true;
+    if (prompt)
+        *prompt = tr_("That's not a writable DVD!");
+    return false;
+}
+
+void DVDCommand::BurnDVDButtonClicked(std::shared_ptr<platform::disc::DiscDrive> chosen) {
+    const auto project = SlideshowProject::mainProject();
+    if (!chosen || !project)
+        return;
+    {
+        const std::lock_guard lock(mutex);
+        drive = std::move(chosen);
+        awaitingDiscEncode = true;
+    }
+    project->setEncodingSlideshow(true);
+    project->setShareOption("ServiceName", "BurnDVD");
+    center.post(videoInfoEditDoneNotificationName());
+}
+
+std::shared_ptr<platform::disc::DiscDrive> DVDCommand::burnObject() const {
+    const std::lock_guard lock(mutex);
+    return drive;
+}
+
+void DVDCommand::setBurnObject(std::shared_ptr<platform::disc::DiscDrive> chosen) {
+    const std::lock_guard lock(mutex);
+    drive = std::move(chosen);
+}
+
+// ---- the menu slides
+
+bool DVDCommand::notifyVideoInfoEditDone() {
+    const auto project = SlideshowProject::mainProject();
+    if (!project || serviceName(*project) != QLatin1String("BurnDVD"))
+        return false;
+    if (!buildMenuSlides(tr_(kTooFewForDisc)) || !createDVDMenuAndSlideshowMPEGIIFile()) {
+        project->setEncodingSlideshow(false);
+        return false;
+    }
+    dialogs.runExportProgressModal();
+    return true;
+}
+
+bool DVDCommand::EncodeDVDMenu() {
+    if (!buildMenuSlides(tr_(kTooFewForMenu)))
+        return false;
+    if (const auto project = SlideshowProject::mainProject())
+        project->setShareOption("ServiceName", "PhotoLibrary");
+    if (!createDVDMenuMPEGIIFile())
+        return false;
+    dialogs.runExportProgressModal();
+    return true;
+}
+
+bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
+    const auto project = SlideshowProject::mainProject();
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    if (!project || !manager)
+        return false;
+    manager->setDvdMenuSlideArray({});
+    // The menu's frames are drawn from the first slides: with fewer than three there is nothing to draw.
+    if (project->slideCount() < 3) {
+        alert(tooFewSlidesText);
+        return false;
+    }
+    if (manager->dvdMenuTemplateArray().empty())
+        manager->loadDVDMenuTemplate();
+    const DVDMenuTemplateRef current = manager->currentDVDMenuTemplate();
+    auto item = std::make_shared<DVDMenuItem>(current ? current->menuDictionary()
+                                                      : DVDMenuTemplate::noMenuDictionary());
+    DVDStepError error;
+    if (!item->buildMenuImages(DVDProjectSettings::fromProject(*project, *manager), &error)) {
+        alert(error.message());
+        return false;
+    }
+    std::vector<SlideItemRef> slides;
+    for (const QString& picture : item->imagesArray())
+        slides.push_back(menuSlide(picture, *project));
+    manager->setDvdMenuSlideArray(std::move(slides));
+    const std::lock_guard lock(mutex);
+    menuItem = std::move(item);
+    return true;
+}
+
+SlideItemRef DVDCommand::menuSlide(const QString& picture, const SlideshowProject& project) const {
+    auto slide = std::make_shared<SlideItem>();
+    slide->setFileName(QFileInfo(picture).fileName()); // drawn into the project's "Contents"
+    slide->setStrOriginalFileName(picture);
+    slide->setWidth(DVDMenuItem::kMenuWidth);
+    slide->setHeight(DVDMenuItem::kMenuHeight);
+    slide->customSetDurations(project.fltPhotoDuration(), project.fltTransitionDuration());
+    project.themeManger()->setSlideItemForDVDMenu(*slide);
+    return slide;
+}
+
+// ---- the encode
+
+bool DVDCommand::createDVDMenuAndSlideshowMPEGIIFile() {
+    return startEncode(Encode::Disc);
+}
+
+bool DVDCommand::createDVDMenuMPEGIIFile() {
+    return startEncode(Encode::MenuOnly);
+}
+
+bool DVDCommand::startEncode(Encode kind) {
+    const auto project = SlideshowProject::mainProject();
+    if (!project || project->slideCount() <= 2) {
+        alert(tr_(kind == Encode::Disc ? kTooFewForDisc : kTooFewForMenu));
+        return false;
+    }
+    {
+        const std::lock_guard lock(mutex);
+        if (creator && creator->isRunning())
+            return false; // one encode at a time: the pumps share the player
+    }
+    const QSizeF size(kDVDFrameWidth, kDVDFrameHeight);
+    const QString encoded = project->strEncodingVideoFilePath(size);
+    if (encoded.isEmpty()) {
+        alert(tr_("There is no private temporary folder for the files of the DVD."));
+        return false;
+    }
+    SlideshowProject::setSizeVideoOutput(size);
+    SlideshowProject::setULFrameRate(30);
+    SlideshowProject::setBRepeatPlayFlagBak(project->bPlayLoop());
+    project->setBPlayLoop(false);
+    if (kind == Encode::Disc)
+        project->setEncodingSlideshow(true);
+    project->setNCurrentStatus(0);
+    project->setBExportProgressCancelButtonClicked(false); // a cancel of an earlier export is not this one's
+    const QString slideshowStream = withoutExtension(encoded) + QStringLiteral(".mpg");
+
+    auto next = std::make_shared<DVDMPEGIICreateObject>(this, center);
+    next->setCompletionHandler([this](DVDMPEGIICreateObject::End end, const DVDStepError& error) {
+        if (end == DVDMPEGIICreateObject::End::Failed)
+            encodeFailed(error);
+        else if (end == DVDMPEGIICreateObject::End::Cancelled)
+            encodeFailed({});
+    });
+    std::function<void(DVDMPEGIICreateObject&)> setup;
+    {
+        const std::lock_guard lock(mutex);
+        creator = next;
+        encoding = kind;
+        setup = creatorSetup;
+    }
+    if (setup)
+        setup(*next);
+    currentStage = Stage::Encoding;
+    if (kind == Encode::Disc)
+        return next->startRunDVDMenuAndSlideshow(
+            {{"strOutputFullPath", slideshowStream},
+             {"strDVDMenuOutputFullPath", menuStreamPathFor(slideshowStream)}});
+    return next->startRunDVDMenu({{"strOutputFullPath", menuStreamPathFor(slideshowStream)}});
+}
+
+void DVDCommand::dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
+    const auto project = SlideshowProject::currentMainProject();
+    pumpFrames(project ? project->slideshowArray() : std::vector<SlideItemRef>(), param);
+}
+
+void DVDCommand::dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
+    if (const auto project = SlideshowProject::currentMainProject())
+        project->setEncodingSlideshow(true);
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    pumpFrames(manager ? manager->dvdMenuSlideArray() : std::vector<SlideItemRef>(), param);
+}
+
+void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides, const DVDFramePumpParam& param) {
+    DVDMPEGIICreateObject* const stopper = param.creator;
+    const QVariantMap stage = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd").toMap();
+    const auto report = [this, stage](double progress) {
+        center.post(DVDMPEGIICreateObject::progressNotificationName(), QVariant(),
+                    {{"progress", progress}, {"baseinfo", stage}});
+    };
+    const QSizeF size = SlideshowProject::sizeVideoOutput();
+    SlideshowFramePump::Options options;
+    options.width = int(size.width());
+    options.height = int(size.height());
+    options.pipePath = param.strVideoFIFO;
+    options.cancelled = [stopper] { return stopper->shouldStopPump(); };
+    options.progress = [report](quint64 written, quint64 total) {
+        report(total > 0 ? double(written) / double(total) : 1.0);
+    };
+    SlideshowFramePump::Result result;
+    if (director)
+        result = SlideshowFramePump::run(*director, slides, options);
+    else
+        result.error = tr_("There is no player to render the frames of the DVD.");
+    report(1.0);
+    stopper->framePumpEnded(result.ok, result.error);
+}
+
+void DVDCommand::restoreProjectAfterEncode() const {
+    SlideshowProject::setULFrameRate(30);
+    if (const auto project = SlideshowProject::currentMainProject())
+        project->setBPlayLoop(SlideshowProject::bRepeatPlayFlagBak());
+}
+
+// On the creator's thread, after both passes.
+void DVDCommand::encodeFinished() {
+    Encode kind;
+    {
+        const std::lock_guard lock(mutex);
+        kind = std::exchange(encoding, Encode::None);
+    }
+    if (kind == Encode::None)
+        return; // an encode of someone else
+    restoreProjectAfterEncode();
+    const auto project = SlideshowProject::currentMainProject();
+    if (kind == Encode::MenuOnly || !project) {
+        onMainThread([this] { endCommand(); });
+        return;
+    }
+    currentStage = Stage::Authoring;
+    const QString encoded = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    StartDVDAuthorWithMPEGIIFile(withoutExtension(encoded) + QStringLiteral(".mpg"));
+}
+
+// On the creator's thread; an empty error is a cancel.
+void DVDCommand::encodeFailed(const DVDStepError& error) {
+    {
+        const std::lock_guard lock(mutex);
+        encoding = Encode::None;
+    }
+    restoreProjectAfterEncode();
+    const QString message = error.isSet() ? error.message() : QString();
+    onMainThread([this, message] {
+        dialogs.endExportProgressModal();
+        endCommand(message);
+    });
+}
+
+void DVDCommand::cancelEncoding() {
+    std::shared_ptr<DVDMPEGIICreateObject> running;
+    {
+        const std::lock_guard lock(mutex);
+        if (encoding != Encode::None)
+            running = creator;
+        if (currentStage == Stage::Burning && burn)
+            burn->cancel();
+    }
+    if (running)
+        running->cancel(); // its end comes back through encodeFailed
+}
+
+// ---- authoring and burn
+
+void DVDCommand::StartDVDAuthorWithMPEGIIFile(const QString& path) {
+    const auto project = SlideshowProject::currentMainProject();
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    if (path.isEmpty() || !project || !manager)
+        return;
+    const DVDProjectSettings settings = DVDProjectSettings::fromProject(*project, *manager);
+    auto next = std::make_unique<DVDAuthorObject>(settings, center);
+    next->setVideoFilePath(path);
+    if (settings.bUseDVDMenu) {
+        next->setMenuVideoFilePath(menuStreamPathFor(path));
+        const std::lock_guard lock(mutex);
+        if (menuItem)
+            next->setStateButtonRectArray(menuItem->stateButtonRectArray());
+    }
+    next->setCompletionHandler([this](const DVDAuthorOutcome& outcome) {
+        // The burn, if any, follows on the finished notification, after this has been queued.
+        const QString message =
+            outcome.kind == DVDAuthorOutcome::Failed ? outcome.error.message() : QString();
+        const bool finished = outcome.kind == DVDAuthorOutcome::Finished;
+        onMainThread([this, message, finished] {
+            dialogs.endExportProgressModal();
+            if (!finished)
+                endCommand(message);
+        });
+    });
+    std::unique_ptr<DVDAuthorObject> previous;
+    DVDAuthorObject* current;
+    {
+        const std::lock_guard lock(mutex);
+        previous = std::exchange(author, std::move(next));
+        current = author.get();
+    }
+    previous.reset();
+    currentStage = Stage::Authoring;
+    current->AuthorDVD();
+}
+
+// On dvdauthor's thread.
+void DVDCommand::DVDAuthorFinishedOK() {
+    if (currentStage != Stage::Authoring)
+        return; // an authoring of someone else
+    onMainThread([this] { StartBurnDVDDisc(); });
+}
+
+void DVDCommand::StartBurnDVDDisc() {
+    auto next = std::make_unique<MyBurnObject>();
+    {
+        const std::lock_guard lock(mutex);
+        next->setBurnObject(drive);
+        next->setStrInputDVDFolder(author ? author->strOutputDVDFolder() : QString());
+    }
+    next->setStrDVDLabel(discLabel());
+    next->setFinishedHandler([this](const platform::disc::BurnResult& result) {
+        const QString message = result.outcome == platform::disc::BurnOutcome::Failed
+                                    ? DVDStepError{QStringLiteral("burn"), result.message}.message()
+                                    : QString();
+        onMainThread([this, message] { endCommand(message); });
+    });
+    std::unique_ptr<MyBurnObject> previous;
+    MyBurnObject* current;
+    {
+        const std::lock_guard lock(mutex);
+        previous = std::exchange(burn, std::move(next));
+        current = burn.get();
+    }
+    previous.reset();
+    currentStage = Stage::Burning;
+    DVDStepError error;
+    if (!current->BurnDisc(&error))
+        endCommand(error.message());
+}
+
+void DVDCommand::endCommand(const QString& alertText) {
+    currentStage = Stage::Idle;
+    if (const auto project = SlideshowProject::currentMainProject())
+        project->setEncodingSlideshow(false);
+    if (!alertText.isEmpty())
+        alert(alertText);
+}
+
+// ---- helpers
+
+void DVDCommand::onMainThread(std::function<void()> work) {
+    const std::weak_ptr<bool> guard = alive;
+    platform::runOnMainThread([guard, work = std::move(work)] {
+        if (guard.lock())
+            work();
+    });
+}
+
+void DVDCommand::alert(const QString& message) {
+    dialogs.showAlertSheet(DVDStepError::alertTitle(), message);
+}
+
+std::shared_ptr<DVDMPEGIICreateObject> DVDCommand::dvdMpegIICreateObject() const {
+    const std::lock_guard lock(mutex);
+    return creator;
+}
+
+DVDAuthorObject* DVDCommand::dvdAuthorObj() const {
+    const std::lock_guard lock(mutex);
+    return author.get();
+}
+
+MyBurnObject* DVDCommand::myburnObj() const {
+    const std::lock_guard lock(mutex);
+    return burn.get();
+}
+
+std::shared_ptr<DVDMenuItem> DVDCommand::currentDVDMenuItem() const {
+    const std::lock_guard lock(mutex);
+    return menuItem;
+}
+
+void DVDCommand::setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup) {
+    const std::lock_guard lock(mutex);
+    creatorSetup = std::move(setup);
+}

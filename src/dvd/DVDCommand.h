@@ -1,0 +1,123 @@
+#pragma once
+
+#include "dvd/DVDCommandDialogs.h"
+#include "dvd/DVDFramePumpHost.h"
+#include "dvd/DVDStepError.h"
+#include "model/SlideItem.h"
+#include "platform/disc/DiscDrive.h"
+#include "platform/foundation/NotificationCenter.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class DVDAuthorObject;
+class DVDMenuItem;
+class DVDMPEGIICreateObject;
+class MyBurnObject;
+class SlideshowDirector;
+class SlideshowProject;
+
+// The DVD services of the main window controller, which owns one for the whole run: the burn set-up's
+// rule for media, the menu's frames turned into menu slides, the two-pass MPEG-2 encode with the frame
+// pumps that render the slides and the menu into the creator's pipe, the authoring, and the burn.
+//
+// The chain of a DVD command:
+//   BurnDVDButtonClicked(drive)            the set-up's choice; posts "NOTIFY_VIDEO_INFO_EDIT_DONE"
+//   -> notifyVideoInfoEditDone()           (observed here for "ServiceName" "BurnDVD") menu slides, then
+//   -> createDVDMenuAndSlideshowMPEGIIFile the creator's two passes, the export-progress window modal
+//   -> "NOTIFY_ENCODE_MOVIE_FINISHED"      (observed here while this command encodes, on the creator's
+//   -> StartDVDAuthorWithMPEGIIFile(path)   thread) the authoring
+//   -> "NSNOTIFY_DVDAUTHOR_FINISHED_OK"    (observed here) the burn, started on the main thread
+//   -> StartBurnDVDDisc()
+// The main window controller leaves these branches of its own observers to this object. A step that
+// fails ends the command with an alert titled "ERROR" naming the step, the progress window closed, and
+// nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is.
+//
+// Called on the main thread, except the pumps (on their own threads) and what the notifications run.
+class DVDCommand : public DVDFramePumpHost {
+public:
+    enum class Stage { Idle, Encoding, Authoring, Burning };
+    static QString discLabel() { return QStringLiteral("Corvanta"); }
+    static QString videoInfoEditDoneNotificationName() {
+        return QStringLiteral("NOTIFY_VIDEO_INFO_EDIT_DONE");
+    }
+
+    DVDCommand(std::shared_ptr<SlideshowDirector> director, DVDCommandDialogs& dialogs,
+               platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    // Stops a command under way and waits for its threads; call on the main thread.
+    ~DVDCommand() override;
+    DVDCommand(const DVDCommand&) = delete;
+    DVDCommand& operator=(const DVDCommand&) = delete;
+
+    // ---- the burn set-up
+    // Every drive may be the target.
+    static bool deviceCouldBeTarget(const platform::disc::DriveInfo& drive);
+    // Only DVD-R, DVD-RW, DVD+R and DVD+RW; otherwise *prompt is "That's not a writable DVD!".
+    static bool deviceContainsSuitableMedia(const platform::disc::MediaInfo& media, QString* prompt);
+    // The set-up's answer: the chosen drive, or null for a cancel (then nothing happens).
+    void BurnDVDButtonClicked(std::shared_ptr<platform::disc::DiscDrive> chosen);
+    std::shared_ptr<platform::disc::DiscDrive> burnObject() const;
+    void setBurnObject(std::shared_ptr<platform::disc::DiscDrive> drive);
+
+    // ---- the encode
+    // The "BurnDVD" branch: the menu slides, then the two passes. False when the command did not start.
+    bool notifyVideoInfoEditDone();
+    // The menu alone ("ServiceName" becomes "PhotoLibrary").
+    bool EncodeDVDMenu();
+    bool createDVDMenuAndSlideshowMPEGIIFile();
+    bool createDVDMenuMPEGIIFile();
+    void dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+    void dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+
+    // ---- authoring and burn
+    void StartDVDAuthorWithMPEGIIFile(const QString& path);
+    void DVDAuthorFinishedOK();
+    void StartBurnDVDDisc();
+
+    Stage stage() const { return currentStage.load(); }
+    std::shared_ptr<DVDMPEGIICreateObject> dvdMpegIICreateObject() const;
+    DVDAuthorObject* dvdAuthorObj() const;
+    MyBurnObject* myburnObj() const;
+    // The template that drew the last menu images, with its button rectangles.
+    std::shared_ptr<DVDMenuItem> currentDVDMenuItem() const;
+    // Runs on every new creator before it starts (tests shorten its waits or give it another sound step).
+    void setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup);
+
+private:
+    enum class Encode { None, Disc, MenuOnly };
+
+    bool buildMenuSlides(const QString& tooFewSlidesText);
+    SlideItemRef menuSlide(const QString& picture, const SlideshowProject& project) const;
+    bool startEncode(Encode kind);
+    void pumpFrames(const std::vector<SlideItemRef>& slides, const DVDFramePumpParam& param);
+    void encodeFinished();
+    void encodeFailed(const DVDStepError& error);
+    void cancelEncoding();
+    void restoreProjectAfterEncode() const;
+    void endCommand(const QString& alert = QString());
+    // Runs work on the main thread while this object lives.
+    void onMainThread(std::function<void()> work);
+    void alert(const QString& message);
+
+    std::shared_ptr<SlideshowDirector> director;
+    DVDCommandDialogs& dialogs;
+    platform::NotificationCenter& center;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
+    mutable std::mutex mutex; // the objects below, reached from the creator's and the author's threads
+    std::shared_ptr<platform::disc::DiscDrive> drive;
+    std::shared_ptr<DVDMPEGIICreateObject> creator;
+    std::unique_ptr<DVDAuthorObject> author;
+    std::unique_ptr<MyBurnObject> burn;
+    std::shared_ptr<DVDMenuItem> menuItem;
+    std::function<void(DVDMPEGIICreateObject&)> creatorSetup;
+    Encode encoding = Encode::None;
+    bool awaitingDiscEncode = false; // the set-up was answered; the edit-done notification starts the encode
+    std::atomic<Stage> currentStage{Stage::Idle};
+
+    std::vector<platform::ObserverHandle> observers;
+};

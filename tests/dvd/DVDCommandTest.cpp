@@ -1,0 +1,264 @@
+// The DVD command's own rules: the burn set-up's media, the slide count before any menu image is drawn, the
+// menu's slides, and a failed or cancelled step at each stage ending the command with nothing burnt.
+#include "DVDCommandTestSupport.h"
+#include "DVDTestSupport.h"
+
+#include "dvd/DVDAuthorObject.h"
+#include "dvd/DVDCommand.h"
+#include "dvd/DVDMPEGIICreateObject.h"
+#include "dvd/DVDMenuItem.h"
+#include "dvd/DVDNotifications.h"
+#include "dvd/MyBurnObject.h"
+#include "platform/disc/DiscDrive.h"
+#include "render/SlideshowDirector.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <signal.h>
+
+using namespace dvd_command_test;
+using platform::disc::MediaInfo;
+using platform::disc::MediaProfile;
+
+TEST(DVDCommandSetUp, OnlyTheFourWritableDVDsAreSuitable) {
+    EXPECT_TRUE(DVDCommand::deviceCouldBeTarget({}));
+    for (MediaProfile profile :
+         {MediaProfile::DVDR, MediaProfile::DVDRW, MediaProfile::DVDPlusR, MediaProfile::DVDPlusRW}) {
+        MediaInfo media;
+        media.profile = profile;
+        QString prompt = "unchanged";
+        EXPECT_TRUE(DVDCommand::deviceContainsSuitableMedia(media, &prompt));
+        EXPECT_EQ(prompt, "unchanged");
+    }
+    for (int code : {0x09 /* CD-R */, 0x10 /* DVD-ROM */, 0x2b /* DVD+R dual layer */, 0xffff /* a file */}) {
+        MediaInfo media;
+        media.profileCode = code;
+        media.profile = platform::disc::mediaProfileFromCode(code);
+        QString prompt;
+        EXPECT_FALSE(DVDCommand::deviceContainsSuitableMedia(media, &prompt)) << code;
+        EXPECT_EQ(prompt, "That's not a writable DVD!");
+    }
+    MediaInfo empty;
+    EXPECT_FALSE(DVDCommand::deviceContainsSuitableMedia(empty, nullptr));
+}
+
+class DVDCommandTest : public DVDRenderTest {
+protected:
+    void SetUp() override {
+        DVDRenderTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        project->setBPlayLoop(true);
+        QString error;
+        drive =
+            platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image()), &error);
+        ASSERT_TRUE(drive) << qPrintable(error);
+        command = std::make_unique<DVDCommand>(director, dialogs, center);
+        command->setCreatorSetup([](DVDMPEGIICreateObject& creator) {
+            creator.setCancelPolling(std::chrono::milliseconds(20), 5);
+        });
+    }
+    void TearDown() override {
+        command.reset();
+        drive.reset();
+        DVDRenderTest::TearDown();
+    }
+
+    QString image() const { return folder.file("disc.img"); }
+    QString marker() const { return folder.file("started"); }
+    QByteArray touchMarker() const { return "touch \"" + QFile::encodeName(marker()) + "\"\n"; }
+
+    bool commandEnds() {
+        return spinUntil([&] { return command->stage() == DVDCommand::Stage::Idle; });
+    }
+
+    QStringList menuFrames() const {
+        return QDir(contents()).entryList({"menu_bk_*.png"}, QDir::Files, QDir::Name);
+    }
+
+    // Nothing reached the disc, and the project is as it was before the command.
+    void expectNothingBurntAndProjectRestored() {
+        EXPECT_TRUE(command->myburnObj() == nullptr || command->myburnObj()->trackBlocks() == 0);
+        EXPECT_EQ(QFileInfo(image()).size(), 0) << "something was written to the disc";
+        EXPECT_TRUE(project->bPlayLoop());
+        EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+        EXPECT_FALSE(project->EncodingSlideshow());
+    }
+
+    // The one alert, titled "ERROR", names the failed step.
+    void expectStepAlert(const QString& step) {
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("\"" + step + "\""))
+            << qPrintable(dialogs.alertText());
+    }
+
+    RecordingDialogs dialogs;
+    std::shared_ptr<platform::disc::DiscDrive> drive;
+    std::unique_ptr<DVDCommand> command;
+};
+
+TEST_F(DVDCommandTest, ACancelledSetUpDoesNothing) {
+    useSlides(3);
+    NotificationLog log(center, {DVDCommand::videoInfoEditDoneNotificationName()});
+    command->BurnDVDButtonClicked(nullptr);
+    EXPECT_EQ(log.count(DVDCommand::videoInfoEditDoneNotificationName()), 0);
+    EXPECT_FALSE(project->shareOptionsDict().contains("ServiceName"));
+    EXPECT_FALSE(project->EncodingSlideshow());
+    EXPECT_EQ(dialogs.modalRuns, 0);
+    EXPECT_EQ(command->burnObject(), nullptr);
+}
+
+TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
+    for (int slides : {0, 1, 2}) {
+        useSlides(slides);
+        manager->setDvdMenuSlideArray({std::make_shared<SlideItem>()}); // left by an earlier command
+        dialogs.alerts.clear();
+        command->BurnDVDButtonClicked(drive);
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << slides;
+        EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+        EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
+        EXPECT_TRUE(menuFrames().isEmpty()) << slides;
+        EXPECT_TRUE(manager->dvdMenuSlideArray().empty());
+        EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
+        EXPECT_EQ(dialogs.modalRuns, 0);
+        EXPECT_FALSE(project->EncodingSlideshow());
+        EXPECT_EQ(command->stage(), DVDCommand::Stage::Idle);
+    }
+    useSlides(2);
+    dialogs.alerts.clear();
+    EXPECT_FALSE(command->EncodeDVDMenu());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 1 photos to encocde dvd menu!");
+    EXPECT_TRUE(menuFrames().isEmpty());
+}
+
+TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStartsAfresh) {
+    dvd_test::FakeTools tools;
+    tools.add("ffmpeg", "exit 1"); // the encode is not what this test is about
+    useSlides(5);
+    ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(project->shareOptionsDict().value("ServiceName").toString(), "PhotoLibrary");
+    const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
+    const QStringList images = command->currentDVDMenuItem()->imagesArray();
+    ASSERT_EQ(slides.size(), 5u);
+    ASSERT_EQ(images.size(), 5);
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        EXPECT_EQ(slides[i]->fileName(), images[int(i)]);
+        EXPECT_EQ(QFileInfo(slides[i]->fileName()).fileName(), QStringLiteral("menu_bk_%1.png").arg(i + 1));
+        EXPECT_FLOAT_EQ(slides[i]->fSecPhotoDuration(), project->fltPhotoDuration());
+        EXPECT_FLOAT_EQ(slides[i]->fSecTransitionDuration(), project->fltTransitionDuration());
+        EXPECT_DOUBLE_EQ(slides[i]->zoomStart(), 1.0);
+        EXPECT_EQ(slides[i]->panStartPoint(), QPointF(0, 0));
+        EXPECT_EQ(slides[i]->transitionInfo().value("name").toString(), "Alpha Blend");
+    }
+    ASSERT_TRUE(commandEnds());
+    expectStepAlert("ffmpeg");
+
+    useSlides(3);
+    dialogs.alerts.clear();
+    ASSERT_TRUE(command->EncodeDVDMenu());
+    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
+    ASSERT_TRUE(commandEnds());
+}
+
+TEST_F(DVDCommandTest, AFailedEncodeIsNamedAndNothingIsAuthoredOrBurnt) {
+    dvd_test::FakeTools tools;
+    tools.add("ffmpeg", "echo 'Conversion failed!' >&2\nexit 1");
+    useSlides(3);
+    NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});
+    command->BurnDVDButtonClicked(drive);
+    EXPECT_EQ(dialogs.modalRuns, 1);
+    ASSERT_TRUE(commandEnds());
+    expectStepAlert("ffmpeg");
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("Conversion failed!"));
+    EXPECT_EQ(dialogs.modalEnds, 1);
+    EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 0);
+    EXPECT_EQ(command->dvdAuthorObj(), nullptr);
+    EXPECT_EQ(command->myburnObj(), nullptr);
+    EXPECT_EQ(director->rgbConverterObject(), nullptr);
+    expectNothingBurntAndProjectRestored();
+}
+
+TEST_F(DVDCommandTest, AFailedAuthoringIsNamedAndNothingIsBurnt) {
+    dvd_test::FakeTools tools;
+    tools.add("dvdauthor", "echo 'ERR: no video stream' >&2\nexit 2");
+    useSlides(3);
+    manager->setBUseDVDMenu(false);
+    command->BurnDVDButtonClicked(drive);
+    ASSERT_TRUE(commandEnds());
+    expectStepAlert("dvdauthor");
+    EXPECT_NE(command->dvdAuthorObj(), nullptr);
+    EXPECT_EQ(command->myburnObj(), nullptr);
+    EXPECT_EQ(dialogs.modalEnds, 1);
+    expectNothingBurntAndProjectRestored();
+}
+
+TEST_F(DVDCommandTest, ADiscImageWithoutASizeIsNeverBurnt) {
+    dvd_test::FakeTools tools;
+    tools.add("mkisofs", "exit 1");
+    useSlides(3);
+    manager->setBUseDVDMenu(false);
+    command->BurnDVDButtonClicked(drive);
+    ASSERT_TRUE(commandEnds());
+    expectStepAlert("mkisofs");
+    ASSERT_NE(command->myburnObj(), nullptr);
+    expectNothingBurntAndProjectRestored();
+}
+
+TEST_F(DVDCommandTest, ACancelWhileEncodingEndsTheCommandQuietly) {
+    dvd_test::FakeTools tools;
+    tools.add("ffmpeg", touchMarker() + "exec sleep 60");
+    useSlides(3);
+    NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});
+    command->BurnDVDButtonClicked(drive);
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(marker()); }));
+    EXPECT_EQ(command->stage(), DVDCommand::Stage::Encoding);
+    project->setBExportProgressCancelButtonClicked(true); // what the progress window does
+    center.post(kNotifyCancelEncodingVideo);
+    ASSERT_TRUE(commandEnds());
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(command->dvdMpegIICreateObject()->end(), DVDMPEGIICreateObject::End::Cancelled);
+    EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 0);
+    EXPECT_EQ(command->dvdAuthorObj(), nullptr);
+    expectNothingBurntAndProjectRestored();
+}
+
+TEST_F(DVDCommandTest, ACancelWhileAuthoringEndsTheCommandQuietly) {
+    dvd_test::FakeTools tools;
+    tools.add("dvdauthor", touchMarker() + "exec sleep 60");
+    useSlides(3);
+    manager->setBUseDVDMenu(false);
+    command->BurnDVDButtonClicked(drive);
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(marker()); }));
+    EXPECT_EQ(command->stage(), DVDCommand::Stage::Authoring);
+    center.post(kNotifyCancelEncodingVideo);
+    ASSERT_TRUE(commandEnds());
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(command->myburnObj(), nullptr);
+    expectNothingBurntAndProjectRestored();
+}
+
+TEST_F(DVDCommandTest, DroppingTheCommandMidEncodeEndsItsThreadsAndItsFFmpeg) {
+    dvd_test::FakeTools tools;
+    const QByteArray pidFile = QFile::encodeName(folder.file("ffmpeg.pid"));
+    tools.add("ffmpeg", "echo $$ > \"" + pidFile + ".tmp\"\nmv \"" + pidFile + ".tmp\" \"" + pidFile +
+                            "\"\nexec sleep 60");
+    useSlides(3);
+    command->BurnDVDButtonClicked(drive);
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(folder.file("ffmpeg.pid")); }));
+    QFile file(folder.file("ffmpeg.pid"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(file.readAll().trimmed().toInt());
+    ASSERT_GT(pid, 0);
+    const std::weak_ptr<DVDMPEGIICreateObject> creator = command->dvdMpegIICreateObject();
+    command.reset();
+    EXPECT_TRUE(creator.expired()) << "the creator's driver still runs";
+    EXPECT_EQ(::kill(pid, 0), -1) << "ffmpeg still runs";
+    EXPECT_EQ(director->rgbConverterObject(), nullptr);
+    QCoreApplication::processEvents(); // what the command queued finds nobody
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+}

@@ -1,0 +1,180 @@
+// The whole DVD command on a project of three pictures the test draws: the menu's images and slides, the
+// menu's mix and the project's, the menu pass and the slideshow pass rendered by the real player and
+// encoded by the real ffmpeg, the buttons, the authoring, the disc image, and the burn into the disc
+// library's pseudo-drive file. Everything is read back with tools of our own choosing.
+#include "DVDCommandTestSupport.h"
+#include "DVDTestSupport.h"
+
+#include "dvd/DVDAuthorObject.h"
+#include "dvd/DVDCommand.h"
+#include "dvd/DVDMPEGIICreateObject.h"
+#include "dvd/DVDNotifications.h"
+#include "dvd/MyBurnObject.h"
+#include "platform/disc/DiscDrive.h"
+#include "platform/foundation/ChildProcess.h"
+#include "render/SlideshowDirector.h"
+#include "support/MediaProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <set>
+
+using namespace dvd_command_test;
+using platform::disc::BurnOutcome;
+
+namespace {
+
+struct DiscRun {
+    const char* name;
+    bool pal;
+    bool menu;
+    bool wide;
+};
+
+void PrintTo(const DiscRun& run, std::ostream* out) {
+    *out << run.name;
+}
+
+// The DVD folder as dvdauthor's own reader puts it back into a control file.
+QString unauthored(const QString& folder, const QString& work) {
+    QDir().mkpath(work);
+    platform::ChildProcess::Options options;
+    options.program = "dvdunauthor";
+    options.arguments = {folder};
+    options.workingFolder = work;
+    EXPECT_TRUE(platform::ChildProcess::run(options));
+    QFile file(work + "/dvdauthor.xml");
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString withoutExtension(const QString& path) {
+    return path.left(path.lastIndexOf('.'));
+}
+
+} // namespace
+
+class DVDEndToEndTest : public DVDRenderTest, public ::testing::WithParamInterface<DiscRun> {
+protected:
+    void expectDVDStream(const QString& path, quint64 frames) {
+        const DiscRun run = GetParam();
+        const MediaProbe probe = MediaProbe::probe(path);
+        ASSERT_TRUE(probe.ok) << qPrintable(path) << ": " << qPrintable(probe.error);
+        EXPECT_EQ(probe.formatName, "mpeg");
+        const MediaProbe::Stream* video = probe.firstOfType("video");
+        ASSERT_NE(video, nullptr);
+        EXPECT_EQ(video->codec, "mpeg2video");
+        EXPECT_EQ(video->width, 720);
+        EXPECT_EQ(video->height, run.pal ? 576 : 480);
+        const double rate = run.pal ? 25.0 : 30000.0 / 1001.0;
+        EXPECT_NEAR(video->frameRate, rate, 0.01);
+        EXPECT_NEAR(video->displayAspect, run.wide ? 16.0 / 9.0 : 4.0 / 3.0, 0.02);
+        // The rendered frames at 30 per second, converted to the TV system's rate.
+        EXPECT_NEAR(video->packets, double(frames) / 30.0 * rate, 2.0) << qPrintable(path);
+        const MediaProbe::Stream* audio = probe.firstOfType("audio");
+        ASSERT_NE(audio, nullptr);
+        EXPECT_EQ(audio->codec, "mp2");
+        EXPECT_EQ(audio->channels, 2);
+        EXPECT_EQ(audio->sampleRate, 48000);
+    }
+
+    void expectAuthoredFolder(const QString& dvdFolder) {
+        const bool menu = GetParam().menu;
+        const QString xml = unauthored(dvdFolder, folder.file("unauthored"));
+        EXPECT_EQ(xml.count("<titleset"), 1);
+        EXPECT_EQ(xml.count("<pgc>"), 1) << "one title";
+        // The ten chapter marks at each tenth of the show, in whole seconds, fall on few distinct seconds of
+        // a short show; each distinct one begins a chapter.
+        std::set<qint64> marks;
+        const double total = project->slideshowTotalDuration();
+        for (int k = 0; k < 10; ++k)
+            marks.insert(qint64(std::trunc(k * total / 10)));
+        const qsizetype expectedChapters = qsizetype(marks.size());
+        ASSERT_GE(expectedChapters, 2) << "the show is too short to tell chapters apart";
+        const qsizetype chapters = xml.count(QRegularExpression("chapter=\"1\""));
+        EXPECT_EQ(chapters, expectedChapters) << qPrintable(xml);
+        EXPECT_TRUE(xml.contains("jump chapter 1;"));
+        EXPECT_EQ(xml.contains("<menus"), menu);
+        EXPECT_EQ(xml.count("<button name="), menu ? 1 : 0);
+        // The first play shows the menu, or else starts the title.
+        EXPECT_EQ(xml.contains("jump vmgm menu entry title;"), menu);
+    }
+
+    void expectImage(const QString& image) {
+        const dvd_test::IsoListing listing = dvd_test::listIso(image);
+        EXPECT_EQ(listing.volumeId, "Corvanta");
+        for (const char* name :
+             {"/VIDEO_TS/VIDEO_TS.IFO;1", "/VIDEO_TS/VTS_01_0.IFO;1", "/VIDEO_TS/VTS_01_1.VOB;1"})
+            EXPECT_TRUE(listing.files.contains(name)) << name;
+        EXPECT_EQ(listing.files.contains("/VIDEO_TS/VIDEO_TS.VOB;1"), GetParam().menu);
+        // The long listing names the same files.
+        QByteArray longListing;
+        EXPECT_TRUE(dvd_test::runProgram("isoinfo", {"-l", "-i", image}, &longListing));
+        EXPECT_TRUE(longListing.contains("VIDEO_TS.IFO;1"));
+        EXPECT_TRUE(longListing.contains("VTS_01_1.VOB;1"));
+    }
+};
+
+TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
+    const DiscRun run = GetParam();
+    useSlides(3);
+    project->setBTVSystemPAL(run.pal);
+    project->setBDVDVideoAspect16_9(run.wide);
+    project->setBPlayLoop(true);
+    manager->setBUseDVDMenu(run.menu);
+    manager->setDvdTitle("Our summer");
+    manager->setDvdSubtitle("Three pictures");
+
+    const QString image = folder.file("disc.img");
+    QString error;
+    const auto drive =
+        platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error);
+    ASSERT_TRUE(drive) << qPrintable(error);
+    // The set-up's rule refuses a file for a medium, so the test chooses the drive itself.
+    QString prompt;
+    EXPECT_FALSE(DVDCommand::deviceContainsSuitableMedia(drive->mediaInfo(), &prompt));
+    EXPECT_EQ(prompt, "That's not a writable DVD!");
+
+    RecordingDialogs dialogs;
+    NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName(),
+                                 kNotifyDVDAuthorFinishedOK, kNotifyDVDAuthorProgress});
+    DVDCommand command(director, dialogs, center);
+    command.BurnDVDButtonClicked(drive);
+    ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
+    ASSERT_TRUE(spinUntil([&] { return command.stage() == DVDCommand::Stage::Idle; }));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.modalEnds, 1);
+    ASSERT_NE(command.myburnObj(), nullptr);
+    const platform::disc::BurnResult burnt = command.myburnObj()->wait();
+    EXPECT_EQ(burnt.outcome, BurnOutcome::Succeeded) << qPrintable(burnt.message);
+    EXPECT_TRUE(burnt.verified);
+    EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 1);
+    EXPECT_EQ(log.count(kNotifyDVDAuthorFinishedOK), 1);
+    EXPECT_GT(log.count(kNotifyDVDAuthorProgress), 0);
+
+    const QString stream = withoutExtension(project->strEncodingVideoFilePath(QSizeF(960, 540))) + ".mpg";
+    expectDVDStream(stream, project->totalFrameCount());
+    const QString menuStream = withoutExtension(stream) + "_dvdmenu.mpg";
+    if (run.menu)
+        expectDVDStream(menuStream, project->totalFrameCountFromArray(manager->dvdMenuSlideArray()));
+    else
+        EXPECT_FALSE(QFileInfo::exists(menuStream));
+    expectAuthoredFolder(command.dvdAuthorObj()->strOutputDVDFolder());
+    expectImage(image);
+
+    // What the command changed for the encode is put back.
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    EXPECT_FALSE(project->EncodingSlideshow());
+    EXPECT_EQ(director->rgbConverterObject(), nullptr) << "the player is back in preview mode";
+}
+
+INSTANTIATE_TEST_SUITE_P(Discs, DVDEndToEndTest,
+                         ::testing::Values(DiscRun{"NtscWithMenuWide", false, true, true},
+                                           DiscRun{"NtscWithoutMenu", false, false, false},
+                                           DiscRun{"PalWithMenu", true, true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
