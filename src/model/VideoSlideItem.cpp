@@ -181,16 +181,8 @@ void VideoSlideItem::applyClipDurations(float clipSeconds) {
 // ---- files
 
 void VideoSlideItem::deleteFilesForDeletingItem() {
-    // The clip is the copy inside the project's "videos" folder; a path from elsewhere is not ours, also
-    // when it only starts inside the project and leads out of it through ".." or a linked folder.
-    const auto project = SlideshowProject::currentMainProject();
-    const QString folder =
-        project ? QFileInfo(project->strMacProjectBundleFullPath()).canonicalFilePath() : QString();
-    const QFileInfo clip(strVideoFilePath());
-    const QString parent = QFileInfo(clip.absolutePath()).canonicalFilePath();
-    if (!folder.isEmpty() && !strVideoFilePath().isEmpty() && !parent.isEmpty() &&
-        (parent + "/").startsWith(folder + "/"))
-        deleteFile(parent + "/" + clip.fileName());
+    // The clip is the copy inside the project's "videos" folder; a path from elsewhere is left alone.
+    deleteFileInsideOpenProject(strVideoFilePath());
     SlideItem::deleteFilesForDeletingItem();
 }
 
