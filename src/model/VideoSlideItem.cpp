@@ -6,7 +6,6 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
