@@ -61,6 +61,18 @@ bool QuartzSlideItem::openComposition(std::shared_ptr<platform::gl::Context> sha
     return true;
 }
 
+QSize QuartzSlideItem::compositionSize() {
+    if (width() <= 0 || height() <= 0) {
+        if (bVideoItem())
+            getMovieDuration(strVideoFilePath());
+        if (width() <= 0 || height() <= 0) {
+            setWidth(1280);
+            setHeight(720);
+        }
+    }
+    return QSize(width(), height());
+}
+
 void QuartzSlideItem::stop() {
     stopped = true;
 }

@@ -2,6 +2,8 @@
 
 #include "model/SlideItem.h"
 
+#include <QSize>
+
 #include <memory>
 
 namespace platform::gl {
@@ -29,7 +31,10 @@ public:
     // clip's length (less the transition, or the whole clip with no transition when the clip is not longer
     // than it); on its own, 1280 x 720. The renderer the engine makes shares with `context`. Always true.
     bool openComposition(std::shared_ptr<platform::gl::Context> context);
-    // Ends the rendering for good: later frames of the slide draw nothing.
+    // The size the composition renders at: the slide's, or when it has none (a slide read back from a
+    // project, whose size is not stored) the clip's picture over a clip, else 1280 x 720.
+    QSize compositionSize();
+    // Ends the rendering for good: the composition is let go and the picture no longer changes.
     void stop();
     bool isStopped() const { return stopped.load(); }
     std::shared_ptr<platform::gl::Context> compositionContext() const;

@@ -71,6 +71,19 @@ TEST_F(QuartzSlideItemTest, ASavedCompositionSlideKeepsItsFiles) {
     EXPECT_FLOAT_EQ(copy->fSecPhotoDuration(), 4.0f);
 }
 
+TEST_F(QuartzSlideItemTest, AReloadedSlideRendersAtItsClipsSize) {
+    auto alone = std::make_shared<QuartzSlideItem>();
+    EXPECT_EQ(alone->compositionSize(), QSize(1280, 720));
+    auto slide = overClip(makeClip("clip.mp4", 10, false, 0, QSize(64, 32)), 1.0f);
+    EXPECT_EQ(slide->compositionSize(), QSize(64, 32));
+    EXPECT_FLOAT_EQ(slide->fSecPhotoDuration(), 4.0f) << "the durations are the saved ones";
+    slide->setWidth(100);
+    slide->setHeight(50);
+    EXPECT_EQ(slide->compositionSize(), QSize(100, 50));
+    auto lost = overClip(dir.file("gone.mp4"), 1.0f);
+    EXPECT_EQ(lost->compositionSize(), QSize(1280, 720));
+}
+
 TEST_F(QuartzSlideItemTest, AStoppedSlideStaysStopped) {
     QuartzSlideItem slide;
     EXPECT_FALSE(slide.isStopped());
