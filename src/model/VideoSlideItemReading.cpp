@@ -41,7 +41,14 @@ constexpr quint32 kBGRAFourCCReversed = quint32('A') << 24 | quint32('R') << 16 
 
 bool VideoSlideItem::StartReading() {
     QString error;
-    return setUpReaderReturningError(&error) && startReadingReturningError(&error);
+    if (!setUpReaderReturningError(&error) || !startReadingReturningError(&error))
+        return false;
+    // Each pass is timed afresh from its first frame. Timing carried over from an earlier pass that was
+    // not rewound belongs to another clock when an export follows a preview, and could hold the clip's
+    // first frame for the whole export.
+    const std::lock_guard lock(readerMutex);
+    reading->previousTimeStamp = MediaTime(0, 1);
+    return true;
 }
 
 bool VideoSlideItem::stopReading() {

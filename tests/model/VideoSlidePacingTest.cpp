@@ -181,3 +181,21 @@ TEST_F(VideoSlidePacingTest, RewindsFromAnotherThreadWhileFramesAreDrawn) {
     clip->resetVideoItem();
     EXPECT_EQ(draw(*clip, 0), 0);
 }
+
+TEST_F(VideoSlidePacingTest, AnExportAfterAPreviewThatWasNotRewoundStillPlaysTheClip) {
+    auto clip = clipSlide(makeClip("clip.mp4", 45));
+    for (quint64 n = 0; n < 8; ++n) // the preview's clock stalls: the clip ends up waiting for it
+        draw(*clip, n);
+    const std::size_t previewUploads = target.count();
+    auto director = std::make_shared<ScriptedDirector>();
+    project->setDirector(director);
+    project->setEncodingSlideshow(true);
+    // The export's frame times start far below the preview's clock; its first frame of the slide starts a
+    // pass whose timing owes nothing to the preview's.
+    for (quint64 n = 0; n < 10; ++n) {
+        director->setFrame(qint64(n));
+        draw(*clip, n);
+    }
+    EXPECT_EQ(target.count(), previewUploads + 10);
+    EXPECT_EQ(target.last(), 9);
+}
