@@ -125,7 +125,8 @@ void VideoSlideItem::playAudio() {
         state->player = std::make_unique<platform::media::AudioPlayer>(
             std::move(sounds), platform::media::AudioMix(std::move(parameters)));
         state->player->seek(MediaTime(0, MediaTime::kDefaultTimescale));
-        state->player->play();
+        if (!state->player->play()) // no sound output: the clip plays silent
+            state->player.reset();
     });
 }
 
