@@ -30,6 +30,7 @@ using SlideFrameSourceFactory =
     std::function<std::shared_ptr<SlideFrameSource>(const std::shared_ptr<SlideItem>&)>;
 
 // Installs the factory for slides of `itemType` (2 composition, 3 video clip); an empty function puts back
-// the engine's own: clip slides with a file read their frames, other slides get no source.
+// the engine's own: clip slides with a file read their frames, composition slides with a composition that
+// loads render it, other slides get no source.
 void setSlideFrameSourceFactory(int itemType, SlideFrameSourceFactory factory);
 std::shared_ptr<SlideFrameSource> makeSlideFrameSource(const std::shared_ptr<SlideItem>& slide);

@@ -3,6 +3,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowThemeManager.h"
+#include "render/QuartzSlideFrameSource.h"
 #include "render/ThemeImageFilter.h"
 #include "render/VideoSlideFrameSource.h"
 
@@ -17,10 +18,13 @@ struct Registry {
 };
 
 // The engine's own sources, used while no other factory is installed for the type: clip slides read their
-// frames wherever the engine draws (preview, exports, menus).
+// frames and composition slides render their compositions wherever the engine draws (preview, exports,
+// menus).
 SlideFrameSourceFactory builtInFactory(int itemType) {
     if (itemType == SlideItem::kItemTypeVideo)
         return &VideoSlideFrameSource::make;
+    if (itemType == SlideItem::kItemTypeQuartz)
+        return &QuartzSlideFrameSource::make;
     return nullptr;
 }
 
