@@ -5,6 +5,7 @@
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <memory>
 #include <mutex>
@@ -65,6 +66,10 @@ public:
     void setFltDVDMenuFadeIn(float seconds) { fadeIn = seconds; }
     float fltDVDMenuFadeOut() const { return fadeOut; }
     void setFltDVDMenuFadeOut(float seconds) { fadeOut = seconds; }
+    // Share parameters such as "title" and "description" for the exported movie's tags; held for the
+    // run only, not archived.
+    QVariantMap dictShareMovieParam() const { return shareMovieParam; }
+    void setDictShareMovieParam(const QVariantMap& value) { shareMovieParam = value; }
 
 private:
     QString fileVersion = QStringLiteral("1.0.0");
@@ -75,4 +80,5 @@ private:
     QString title, subtitle, musicPath;
     float fadeIn = 0.0f;
     float fadeOut = 0.0f;
+    QVariantMap shareMovieParam;
 };
