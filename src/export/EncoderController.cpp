@@ -431,7 +431,7 @@ void EncoderController::waitUntilFinished() {
     if (pump.joinable() && !writingEnded) {
         // The queue ended without running the end step (it cannot be asked for a block any more).
         writingEnded = true;
-        writer->cancel();
+        writer->cancel(); // removes the partial movie
         drain = std::thread([this] { readDiscardFIFOVideoData(platform::UniqueFd()); });
         setAllEndFlags();
     }
@@ -439,14 +439,15 @@ void EncoderController::waitUntilFinished() {
         pump.join();
     if (drain.joinable())
         drain.join();
+    // The writer's encoders keep threads of their own; nothing writes any more.
+    writer.reset();
+    audioReader.reset();
 }
 
 void EncoderController::deInitVar() {
     cancelRequest = true;
     waitUntilFinished();
     pipeReader.reset(); // closes the read end
-    audioReader.reset();
-    writer.reset(); // a movie still being written is removed
     pipe.remove();
     frameBuffer.clear();
     audioBuffer.clear();

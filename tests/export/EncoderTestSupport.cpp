@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <random>
 #include <thread>
 
 namespace encoder_test {
@@ -111,7 +112,12 @@ bool ScriptedRenderer::writeFrame(QString* error) {
             return false;
         pipeWasOpened = true;
     }
-    const auto bytes = solidFrame(script.size.width(), script.size.height(), frameColour(rendered - 1));
+    auto bytes = solidFrame(script.size.width(), script.size.height(), frameColour(rendered - 1));
+    if (script.noisy) {
+        std::mt19937 grain{unsigned(rendered)};
+        for (unsigned char& byte : bytes)
+            byte = static_cast<unsigned char>(grain());
+    }
     std::size_t length = bytes.size();
     if (script.dieAfter && written >= *script.dieAfter) {
         length /= 2;

@@ -80,6 +80,8 @@ public:
         // renderFrame answers false from this drawn frame on.
         std::optional<quint64> failRenderAt;
         bool failBegin = false;
+        // Grain over the colour, so that every frame costs the encoder many bytes.
+        bool noisy = false;
     };
 
     explicit ScriptedRenderer(Script script) : script(std::move(script)) {}
