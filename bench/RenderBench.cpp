@@ -31,7 +31,8 @@ QImage largePhoto(int index) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
             const int grain = int(noise() % 24);
-            line[x] = qRgb((x / 16 + index * 40 + grain) & 255, (y / 12 + grain) & 255, ((x + y) / 28 + grain) & 255);
+            line[x] = qRgb((x / 16 + index * 40 + grain) & 255, (y / 12 + grain) & 255,
+                           ((x + y) / 28 + grain) & 255);
         }
     }
     return image;

@@ -13,7 +13,8 @@ public:
     void waitUntil(double deadline, std::stop_token stop) override {
         std::unique_lock lock(mutex);
         const auto until = std::chrono::steady_clock::time_point(
-            std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(deadline)));
+            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                std::chrono::duration<double>(deadline)));
         wake.wait_until(lock, stop, until, [] { return false; });
     }
 
@@ -46,7 +47,8 @@ void ManualDisplayLinkTimeSource::advance(double by) {
     moved.notify_all();
 }
 
-DisplayLink::DisplayLink(OutputCallback output, double refreshPeriod, std::shared_ptr<DisplayLinkTimeSource> time)
+DisplayLink::DisplayLink(OutputCallback output, double refreshPeriod,
+                         std::shared_ptr<DisplayLinkTimeSource> time)
     : callback(std::move(output)), period(refreshPeriod), source(std::move(time)) {}
 
 DisplayLink::~DisplayLink() {

@@ -1,5 +1,7 @@
 #include "render/FrameBufferObject.h"
 
+#include "model/SlideshowProject.h"
+
 using platform::gl::ObjectName;
 
 bool FrameBufferObject::initFBOWithWidth(unsigned w, unsigned h) {
@@ -34,6 +36,13 @@ bool FrameBufferObject::initFBOWithWidth(unsigned w, unsigned h) {
     glBindTexture(GL_TEXTURE_2D, GLuint(previousTexture));
     glBindRenderbuffer(GL_RENDERBUFFER, GLuint(previousRenderbuffer));
     return true;
+}
+
+bool FrameBufferObject::initFBO() {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project || project->nScreenWidth() <= 0 || project->nScreenHeight() <= 0)
+        return false;
+    return initFBOWithWidth(unsigned(project->nScreenWidth()), unsigned(project->nScreenHeight()));
 }
 
 bool FrameBufferObject::switchToFBO() {

@@ -15,6 +15,8 @@ public:
     // Makes (or remakes) the GL objects at the given size. False, with nothing made, when GL's renderbuffer
     // limit does not exceed both sides or a side is 0.
     bool initFBOWithWidth(unsigned width, unsigned height);
+    // At the open project's screen size (nScreenWidth x nScreenHeight).
+    bool initFBO();
     // Binds the frame buffer, clears colour (opaque black) and depth and sets the viewport to all of it.
     // False, with the frame buffer bound and nothing cleared, when it is not complete.
     bool switchToFBO();

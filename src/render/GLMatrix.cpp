@@ -36,8 +36,7 @@ void matrixScale(Matrix4& matrix, float sx, float sy, float sz) {
 
 void matrixTranslate(Matrix4& matrix, float tx, float ty, float tz) {
     for (int column = 0; column < 4; ++column)
-        matrix.m[3][column] +=
-            tx * matrix.m[0][column] + ty * matrix.m[1][column] + tz * matrix.m[2][column];
+        matrix.m[3][column] += tx * matrix.m[0][column] + ty * matrix.m[1][column] + tz * matrix.m[2][column];
 }
 
 void matrixRotate(Matrix4& matrix, float degrees, float x, float y, float z) {
@@ -86,7 +85,8 @@ void matrixMultiply(Matrix4& result, const Matrix4& a, const Matrix4& b) {
     result = product;
 }
 
-void matrixFrustum(Matrix4& matrix, float left, float right, float bottom, float top, float nearZ, float farZ) {
+void matrixFrustum(Matrix4& matrix, float left, float right, float bottom, float top, float nearZ,
+                   float farZ) {
     const float width = right - left;
     const float height = top - bottom;
     const float depth = farZ - nearZ;

@@ -20,7 +20,8 @@ void matrixRotateZ(Matrix4& matrix, float degrees);
 // result = a x b; result may be a or b.
 void matrixMultiply(Matrix4& result, const Matrix4& a, const Matrix4& b);
 // Degenerate or inverted bounds, or a near or far plane at or behind the eye, leave the matrix unchanged.
-void matrixFrustum(Matrix4& matrix, float left, float right, float bottom, float top, float nearZ, float farZ);
+void matrixFrustum(Matrix4& matrix, float left, float right, float bottom, float top, float nearZ,
+                   float farZ);
 void matrixPerspective(Matrix4& matrix, float fovyDegrees, float aspect, float nearZ, float farZ);
 // Empty ranges leave the matrix unchanged.
 void matrixOrtho(Matrix4& matrix, float left, float right, float bottom, float top, float nearZ, float farZ);

@@ -118,8 +118,9 @@ void NSGLView::mouseDragged(double dx, double dy, const QSizeF& viewSize) {
         return;
     auto& center = platform::NotificationCenter::defaultCenter();
     if (project->nCurrentStatus() == 3)
-        center.post(QStringLiteral("NOTIFY_PANZOOM_CHANGED"),
-                    QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
+        center.post(
+            QStringLiteral("NOTIFY_PANZOOM_CHANGED"),
+            QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
     if (project->nCurrentStatus() == 2)
         center.post(QStringLiteral("NOTIFY_TEXT_POSITION_CHANGED"),
                     QVariantMap{{"NAME", "PAN"}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});

@@ -63,7 +63,8 @@ bool ShaderProgramObject::loadShaders() {
     glAttachShader(program.get(), guard.shaders[0]);
     glAttachShader(program.get(), guard.shaders[1]);
     for (int i = 0; i < attributes.size(); ++i)
-        glBindAttribLocation(program.get(), GLuint(attriDict.value(attributes[i])), attributes[i].toLatin1().constData());
+        glBindAttribLocation(program.get(), GLuint(attriDict.value(attributes[i])),
+                             attributes[i].toLatin1().constData());
     if (!linkProgram(program.get()))
         return false; // the guard and `program` delete what was made
     for (const QString& uniform : uniforms)

@@ -42,7 +42,8 @@ std::shared_ptr<SharedShaderPrograms> build() {
     describe(programs->Shader_one_gray_texture, "Shader_one_gray_texture", two,
              {"texture", "texture1", "mvp", "total", "current", "bGray", "colorBlend"});
     describe(programs->Shader_bk_gray_texture, "Shader_bk_gray_texture", one, {"texture", "mvp"});
-    describe(programs->Shader_two_texture, "Shader_two_texture", two, {"texture", "texture1", "blendRato", "mvp"});
+    describe(programs->Shader_two_texture, "Shader_two_texture", two,
+             {"texture", "texture1", "blendRato", "mvp"});
     describe(programs->Shader_transition_mask, "Shader_transition_mask", one,
              {"texture", "texture1", "texture2", "BlendFactor", "mvp"});
     describe(programs->Shader_alpha_texture, "Shader_alpha_texture", one, {"texture", "mvp", "alpha"});
@@ -85,9 +86,9 @@ std::shared_ptr<SharedShaderPrograms> SharedShaderPrograms::current() {
 }
 
 ShaderProgramObject* SharedShaderPrograms::byName(const QString& name) {
-    ShaderProgramObject* all[] = {&Shader_one_texture,     &Shader_one_texture_video, &Shader_one_gray_texture,
-                                  &Shader_bk_gray_texture, &Shader_two_texture,       &Shader_transition_mask,
-                                  &Shader_alpha_texture};
+    ShaderProgramObject* all[] = {
+        &Shader_one_texture, &Shader_one_texture_video, &Shader_one_gray_texture, &Shader_bk_gray_texture,
+        &Shader_two_texture, &Shader_transition_mask,   &Shader_alpha_texture};
     for (ShaderProgramObject* shader : all)
         if (shader->shaderFileName() == name)
             return shader;

@@ -26,7 +26,8 @@ public:
     virtual int orientation() const { return 3; }
 };
 
-using SlideFrameSourceFactory = std::function<std::shared_ptr<SlideFrameSource>(const std::shared_ptr<SlideItem>&)>;
+using SlideFrameSourceFactory =
+    std::function<std::shared_ptr<SlideFrameSource>(const std::shared_ptr<SlideItem>&)>;
 
 // Installs the factory for slides of `itemType` (2 composition, 3 video clip); an empty function removes it.
 void setSlideFrameSourceFactory(int itemType, SlideFrameSourceFactory factory);

@@ -29,9 +29,9 @@ std::optional<std::size_t> indexOf(const SlideList& slides, const SlideItem* sli
 } // namespace
 
 SlideshowDirector::SlideshowDirector()
-    : renderer1(std::make_shared<SlideshowImageObject>()), renderer2(std::make_shared<SlideshowImageObject>()),
-      transitions(std::make_shared<TransitionManager>()), background(std::make_shared<StageBackground>()),
-      clock(platform::Clock::system()) {
+    : renderer1(std::make_shared<SlideshowImageObject>()),
+      renderer2(std::make_shared<SlideshowImageObject>()), transitions(std::make_shared<TransitionManager>()),
+      background(std::make_shared<StageBackground>()), clock(platform::Clock::system()) {
     renderer1->setBackgrondRender(background);
     renderer2->setBackgrondRender(background);
     initDirector();
@@ -156,7 +156,9 @@ void SlideshowDirector::initDirector() {
     transitionFrame = project ? project->nTransitionDurationFrameCount() : 0;
     currentFrame = 0;
     nPreviousSlide = kNoSlide;
-    auto chosen = transitions->getRandomTransition();
+    // Only chosen here: a start may run on any thread with anything bound, and the transition is prepared
+    // again when its slide comes on.
+    auto chosen = transitions->getRandomTransition(false);
     if (chosen)
         chosen->setNTotalTransitionFrame(transitionFrame / 2);
     {
@@ -233,7 +235,7 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     }
     if (!slideshowArray.empty())
         preloadIndex = std::min<quint64>(preloadIndex, slideshowArray.size() - 1);
-    const quint64 total = !project                ? 0
+    const quint64 total = !project                 ? 0
                           : start.fromProjectTotal ? project->totalFrameCount()
                                                    : project->totalFrameCountFromArray(slideshowArray);
     currentFrame = start.frame;
@@ -256,8 +258,8 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     if (std::shared_ptr<platform::gl::Context> shared = CreateShareOpenGLContext()) {
         preloaderRunning = true;
         const std::lock_guard threadLock(preloaderMutex);
-        preloader = std::thread(&SlideshowDirector::threadLoadTexture, this, std::move(shared), slideshowArray,
-                                preloadIndex, project ? project->bPlayLoop() : false);
+        preloader = std::thread(&SlideshowDirector::threadLoadTexture, this, std::move(shared),
+                                slideshowArray, preloadIndex, project ? project->bPlayLoop() : false);
     }
     status = 1;
 }
@@ -435,6 +437,9 @@ bool SlideshowDirector::playOneFrame() {
             resetDirector();
         currentFrame = 0;
     }
+    // An export draws every frame at its output's shape, whatever the preview last set.
+    if (const auto exporter = rgbConverterObject(); exporter && exporter->nHeight() > 0)
+        gRenderAspectRatio = float(exporter->nWidth()) / float(exporter->nHeight());
     const SlideFramePosition r = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray);
     const unsigned long rate = SlideshowProject::ulFrameRate();
     setCurrentFrameTimeStamp(
@@ -484,7 +489,8 @@ void SlideshowDirector::drawFrame(const SlideFramePosition& r) {
         }
         // The fade-out goes on with the last slide's motion where its photo part left it.
         const std::size_t n = slideshowArray.size();
-        const quint64 leadIn = n == 1 ? project->nFrameSlideshowFadeIn() : slideshowArray[n - 2]->nTransitionDuration();
+        const quint64 leadIn =
+            n == 1 ? project->nFrameSlideshowFadeIn() : slideshowArray[n - 2]->nTransitionDuration();
         renderer1->playSlideshowWithAlpha(qint64(leadIn + last->nPhotoDuration() + q), 0,
                                           1.0f - float(q) / float(fadeOut));
         return;

@@ -74,10 +74,11 @@ public:
     // The preview's clock correction; true tells the view to draw nothing on this tick.
     bool DropOrPaddingFrame();
 
-    static SlideFramePosition CS_GetSlideIndexFromCurrentFrame(quint64 frame,
-                                                               const std::vector<std::shared_ptr<SlideItem>>& slides);
-    SlideFramePosition getSlideIndexFromCurrentFrame(quint64 frame,
-                                                     const std::vector<std::shared_ptr<SlideItem>>& slides) const {
+    static SlideFramePosition
+    CS_GetSlideIndexFromCurrentFrame(quint64 frame, const std::vector<std::shared_ptr<SlideItem>>& slides);
+    SlideFramePosition
+    getSlideIndexFromCurrentFrame(quint64 frame,
+                                  const std::vector<std::shared_ptr<SlideItem>>& slides) const {
         return CS_GetSlideIndexFromCurrentFrame(frame, slides);
     }
     qint64 slideIndexOfPlaying() const;
@@ -129,8 +130,8 @@ private:
 
     void startPlay(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
     void stopPreloader();
-    void threadLoadTexture(std::shared_ptr<platform::gl::Context> shared, std::vector<std::shared_ptr<SlideItem>> slides,
-                           quint64 startIndex, bool loop);
+    void threadLoadTexture(std::shared_ptr<platform::gl::Context> shared,
+                           std::vector<std::shared_ptr<SlideItem>> slides, quint64 startIndex, bool loop);
     bool waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
     void getTextureNo1FromCache(SlideshowImageObject& renderer);
     void getTextureNo2FromCache(SlideshowImageObject& renderer);
@@ -163,7 +164,8 @@ private:
     // Held by playOneFrame, the starts, stop, the clock correction and the rewind; recursive because the
     // project's rewind calls back into resetDirector from inside playOneFrame.
     mutable std::recursive_mutex mutex;
-    mutable std::mutex fieldMutex; // the context, converter, transition and time stamp read from other threads
+    mutable std::mutex
+        fieldMutex; // the context, converter, transition and time stamp read from other threads
     std::shared_ptr<platform::gl::Context> context;
 
     std::deque<CacheEntry> textCacheArray;

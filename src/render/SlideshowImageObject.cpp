@@ -31,7 +31,8 @@ SlideshowImageObject::SlideshowImageObject() {
     initSlideshowParam();
 }
 
-void SlideshowImageObject::setSlideItemData(std::shared_ptr<SlideItem> slide, std::shared_ptr<SlideTextures> set) {
+void SlideshowImageObject::setSlideItemData(std::shared_ptr<SlideItem> slide,
+                                            std::shared_ptr<SlideTextures> set) {
     if (slide && !set)
         set = SlideTextures::forSlide(slide);
     const std::lock_guard lock(itemMutex);
@@ -64,7 +65,8 @@ void SlideshowImageObject::initSlideshowParam() {
     const auto slide = slideItemData();
     totalFrames = 0;
     if (project) {
-        totalFrames = quint64(project->nPhotoDurationFrameCount() + project->nTransitionDurationFrameCount() / 2);
+        totalFrames =
+            quint64(project->nPhotoDurationFrameCount() + project->nTransitionDurationFrameCount() / 2);
         const auto slides = project->slideshowArray();
         for (std::size_t i = 0; slide && i < slides.size(); ++i) {
             if (slides[i] != slide)
@@ -72,7 +74,8 @@ void SlideshowImageObject::initSlideshowParam() {
             const bool last = i + 1 == slides.size();
             // The motion runs from the start of what brings the slide on to the end of what takes it off; the
             // last slide leaves through the fade-out, also when it is the only one.
-            const quint64 leadIn = i == 0 ? project->nFrameSlideshowFadeIn() : slides[i - 1]->nTransitionDuration();
+            const quint64 leadIn =
+                i == 0 ? project->nFrameSlideshowFadeIn() : slides[i - 1]->nTransitionDuration();
             const quint64 leadOut = last ? project->nFrameSlideshowFadeOut() : slide->nTransitionDuration();
             totalFrames = leadIn + slide->nPhotoDuration() + leadOut;
             break;
@@ -151,8 +154,8 @@ void SlideshowImageObject::placeWithAspect(int width, int height, double zoom) {
     matrixScale(modelView, float(sx), float(sy), 1.0f);
 }
 
-void SlideshowImageObject::drawPlaced(const ShaderProgramObject& program, GLuint texture, unsigned unit, int width,
-                                      int height, bool upright, bool clamp) {
+void SlideshowImageObject::drawPlaced(const ShaderProgramObject& program, GLuint texture, unsigned unit,
+                                      int width, int height, bool upright, bool clamp) {
     // The unit fan given the picture's shape; the aspect scaling in the model-view turns it into pixels.
     const double theta = std::atan(double(height) / double(width));
     const float cx = float(std::cos(theta)), cy = float(std::sin(theta));
@@ -218,7 +221,8 @@ void SlideshowImageObject::playSlideshow(quint64 frame, unsigned textureIndex, b
         if (turn != 0.0f)
             matrixRotate(modelView, turn, 0.0f, 0.0f, 1.0f);
     }
-    drawPlaced(*source.program, source.texture, textureIndex, source.width, source.height, source.upright, false);
+    drawPlaced(*source.program, source.texture, textureIndex, source.width, source.height, source.upright,
+               false);
     const quint64 quarter = totalFrames / 4;
     if (quarter <= frame && frame <= 3 * quarter)
         drawText(source.upright, unsigned(frame));
@@ -243,7 +247,8 @@ void SlideshowImageObject::playSlideshowWithAlpha(qint64 frame, unsigned texture
     placeWithAspect(picture->textWidth(), picture->textHeight(), zoomAt(double(frame)));
     rotateOperation(int(frame), true);
     glUniform1f(program.uniformValue(QStringLiteral("alpha")), alpha);
-    drawPlaced(program, picture->textureID(), textureIndex, picture->textWidth(), picture->textHeight(), true, true);
+    drawPlaced(program, picture->textureID(), textureIndex, picture->textWidth(), picture->textHeight(), true,
+               true);
     glActiveTexture(GL_TEXTURE0);
 }
 
@@ -258,10 +263,12 @@ void SlideshowImageObject::playSlideshowWithData(int frame, const float movePara
     program.useMe();
     const QPointF pan = panAt(double(frame));
     matrixLoadIdentity(modelView);
-    matrixTranslate(modelView, moveParam[0] + float(pan.x()), float(pan.y()) - moveParam[1], moveParam[2] - 1.0f);
+    matrixTranslate(modelView, moveParam[0] + float(pan.x()), float(pan.y()) - moveParam[1],
+                    moveParam[2] - 1.0f);
     placeWithAspect(picture->textWidth(), picture->textHeight(), zoomAt(double(frame)));
     rotateOperation(frame, true);
-    drawPlaced(program, picture->textureID(), textureIndex, picture->textWidth(), picture->textHeight(), true, true);
+    drawPlaced(program, picture->textureID(), textureIndex, picture->textWidth(), picture->textHeight(), true,
+               true);
     glActiveTexture(GL_TEXTURE0);
 }
 
@@ -293,5 +300,6 @@ void SlideshowImageObject::drawText(bool upright, unsigned frame) {
     quad::setMvp(program, mvp);
     quad::bindTexture(6, caption->textureID());
     glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
-    quad::drawFan(program, upright ? bottom : top, upright ? quad::kUprightTexCoords : quad::kMirroredTexCoords);
+    quad::drawFan(program, upright ? bottom : top,
+                  upright ? quad::kUprightTexCoords : quad::kMirroredTexCoords);
 }

@@ -28,7 +28,8 @@ public:
 
     // The slide to draw and its textures (found or made through SlideTextures::forSlide when not given); a
     // null slide draws only the background. Follow with initSlideshowParam.
-    void setSlideItemData(std::shared_ptr<SlideItem> slide, std::shared_ptr<SlideTextures> textures = nullptr);
+    void setSlideItemData(std::shared_ptr<SlideItem> slide,
+                          std::shared_ptr<SlideTextures> textures = nullptr);
     std::shared_ptr<SlideItem> slideItemData() const;
     std::shared_ptr<SlideTextures> slideTextures() const;
     void setBackgrondRender(std::shared_ptr<StageBackground> background);

@@ -167,7 +167,8 @@ StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<
     if (themeID == 1) {
         const QImage picture = TextureObject::readImage(slide->backgroudImageFileName());
         entry.texture = std::make_shared<TextureObject>();
-        entry.texture->LoadCIImage(picture.isNull() ? picture : platform::image::colorControls(picture, 0.0f));
+        entry.texture->LoadCIImage(picture.isNull() ? picture
+                                                    : platform::image::colorControls(picture, 0.0f));
     } else if (slide->itemType() == SlideItem::kItemTypePhoto) {
         entry.texture = std::make_shared<TextureObject>();
         entry.texture->LoadImage(slide->backgroudImageFileName());
@@ -230,7 +231,8 @@ std::optional<StageBackground::CacheEntry> StageBackground::getSecondTextureFrom
 void StageBackground::ensureFixedTextures() {
     if (!textureBlackColor) {
         textureBlackColor = std::make_unique<TextureObject>();
-        textureBlackColor->LoadImage(platform::paths::pathForResource(QStringLiteral("black"), QStringLiteral("png")));
+        textureBlackColor->LoadImage(
+            platform::paths::pathForResource(QStringLiteral("black"), QStringLiteral("png")));
     }
     if (fixedPictureStale.exchange(false)) {
         text1 = std::make_unique<TextureObject>();

@@ -107,8 +107,9 @@ bool TextureObject::LoadCIImage(const QImage& image) {
     if (image.isNull())
         return false;
     const QSize fitted = fittedSize(image.size(), limitWidth, limitHeight);
-    return upload(fitted == image.size() ? image
-                                         : image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return upload(fitted == image.size()
+                      ? image
+                      : image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 void TextureObject::setSize(int w, int h) {
@@ -148,8 +149,9 @@ bool TextureObject::LoadImage_mask(const QString& path) {
 }
 
 bool TextureObject::LoadImage_mask(const QImage& source) {
-    QImage image = source.format() == QImage::Format_Grayscale16 ? source.convertToFormat(QImage::Format_Grayscale8)
-                                                                 : source;
+    QImage image = source.format() == QImage::Format_Grayscale16
+                       ? source.convertToFormat(QImage::Format_Grayscale8)
+                       : source;
     MaskLayout layout{};
     if (image.isNull() || !maskLayout(image, layout))
         return false;

@@ -1,5 +1,5 @@
-#include "render/GLDrawingHelpers.h"
 #include "render/GLMatrix.h"
+#include "render/GLDrawingHelpers.h"
 
 #include <gtest/gtest.h>
 

@@ -159,10 +159,12 @@ TEST_F(PreviewTest, AStoppedPlayerDrawsNothingAndTheLastPictureStays) {
 TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
     std::vector<platform::Notification> posted;
     auto& center = platform::NotificationCenter::defaultCenter();
-    platform::ObserverHandle pan(center, center.addObserver("NOTIFY_PANZOOM_CHANGED",
-                                                            [&](const platform::Notification& n) { posted.push_back(n); }));
-    platform::ObserverHandle text(center, center.addObserver("NOTIFY_TEXT_POSITION_CHANGED",
-                                                             [&](const platform::Notification& n) { posted.push_back(n); }));
+    platform::ObserverHandle pan(
+        center, center.addObserver("NOTIFY_PANZOOM_CHANGED",
+                                   [&](const platform::Notification& n) { posted.push_back(n); }));
+    platform::ObserverHandle text(
+        center, center.addObserver("NOTIFY_TEXT_POSITION_CHANGED",
+                                   [&](const platform::Notification& n) { posted.push_back(n); }));
     view->mouseDragged(10, 5, QSizeF(960, 540));
     EXPECT_TRUE(posted.empty());
     project->setNCurrentStatus(3);

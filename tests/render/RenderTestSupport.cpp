@@ -48,8 +48,8 @@ bool near(QRgb a, QRgb b, int tolerance) {
 ::testing::AssertionResult colourNear(QRgb actual, QRgb expected, int tolerance) {
     if (near(actual, expected, tolerance))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "colour " << QColor(actual).name().toStdString() << " is not near "
-                                         << QColor(expected).name().toStdString();
+    return ::testing::AssertionFailure() << "colour " << QColor(actual).name().toStdString()
+                                         << " is not near " << QColor(expected).name().toStdString();
 }
 
 QImage quarters(int width, int height) {

@@ -122,8 +122,9 @@ TEST_F(ShaderPrograms, StandAloneBuildersPrintTheirLogsOnFailure) {
     const std::string compileOut = testing::internal::GetCapturedStdout();
     EXPECT_EQ(compileOut.rfind("Error compiling shader:\n", 0), 0u) << compileOut;
 
-    const GLuint program = linkShaderProgram(goodVertex, "#version 120\nvarying vec2 uv;\nuniform sampler2D t;\n"
-                                                         "void main() { gl_FragColor = texture2D(t, uv); }\n");
+    const GLuint program =
+        linkShaderProgram(goodVertex, "#version 120\nvarying vec2 uv;\nuniform sampler2D t;\n"
+                                      "void main() { gl_FragColor = texture2D(t, uv); }\n");
     EXPECT_NE(program, 0u);
     glDeleteProgram(program);
     testing::internal::CaptureStdout();

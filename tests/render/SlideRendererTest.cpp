@@ -1,5 +1,6 @@
 #include "PlayerTestSupport.h"
 
+#include "render/FrameBufferObject.h"
 #include "render/OpenGLRenderObject.h"
 #include "render/RenderGlobals.h"
 #include "render/SlideshowImageObject.h"
@@ -186,4 +187,15 @@ TEST_F(SlideRendererTest, MotionLengthsCoverWhatBringsTheSlideOnAndTakesItOff) {
     EXPECT_EQ(rendererFor(c)->nTotalFrames(), 15u + 30u + 30u); // leaves through the fade-out
     const auto stranger = photo("d.png", rendertest::solid(8, 8, Qt::red));
     EXPECT_EQ(rendererFor(stranger)->nTotalFrames(), 120u + 30u) << "the default photo + half a transition";
+}
+
+TEST_F(SlideRendererTest, AFrameBufferMadeForTheScreenTakesTheProjectsScreenSize) {
+    project->setNScreenWidth(200);
+    project->setNScreenHeight(150);
+    FrameBufferObject fbo;
+    ASSERT_TRUE(fbo.initFBO());
+    EXPECT_EQ(fbo.texWidth(), 200);
+    EXPECT_EQ(fbo.texHeight(), 150);
+    project->setNScreenWidth(0);
+    EXPECT_FALSE(FrameBufferObject().initFBO());
 }

@@ -64,7 +64,8 @@ TEST_F(StageBackgroundTest, TheUsersOwnPictureIsTheStageWhateverTheTheme) {
 
 TEST_F(StageBackgroundTest, AFixedThemePictureComesFromTheResources) {
     TempDir resources;
-    ASSERT_TRUE(rendertest::solid(64, 48, QColor(230, 120, 20)).save(resources.file("bk_clouds.jpg"), "JPEG", 95));
+    ASSERT_TRUE(
+        rendertest::solid(64, 48, QColor(230, 120, 20)).save(resources.file("bk_clouds.jpg"), "JPEG", 95));
     playertest::ScopedEnv override("VISTRELLE_RESOURCES", resources.path());
     setBackdrop(4);
     useSlides({smallSlide("a", QColor())});
@@ -163,8 +164,10 @@ TEST_F(StageBackgroundTest, ANewRunEndsThePreviousLoaderBeforeItsCacheFills) {
     auto layer = std::make_shared<StageBackground>();
     layer->setMainContext(context);
     layer->setTheme({{"backgroundID", 0}});
-    const auto old = std::vector<SlideItemRef>{smallSlide("o1", QColor(0, 0, 200)), smallSlide("o2", QColor(0, 0, 200))};
-    const auto fresh = std::vector<SlideItemRef>{smallSlide("n1", QColor(0, 200, 0)), smallSlide("n2", QColor(0, 200, 0))};
+    const auto old =
+        std::vector<SlideItemRef>{smallSlide("o1", QColor(0, 0, 200)), smallSlide("o2", QColor(0, 0, 200))};
+    const auto fresh =
+        std::vector<SlideItemRef>{smallSlide("n1", QColor(0, 200, 0)), smallSlide("n2", QColor(0, 200, 0))};
     for (int round = 0; round < 5; ++round) {
         layer->SetProjectSlideshowArray(old);
         layer->SetProjectSlideshowArray(fresh);

@@ -1,5 +1,6 @@
 #include "RenderTestSupport.h"
 
+#include "platform/foundation/StandardPaths.h"
 #include "render/QuadDrawing.h"
 #include "render/TextureObject.h"
 #include "support/TempDir.h"
@@ -85,7 +86,7 @@ TEST_F(Textures, ThePictureIsStoredBottomRowFirstSoTheUprightSetShowsItUpright) 
     EXPECT_TRUE(colourNear(frame.pixel(56, 56), qRgb(255, 255, 255)));
     // First texture row = the bottom row of the picture (blue, white).
     const auto pixels = texturePixels(texture.textureID(), GL_RGBA, 64, 64, 4);
-    EXPECT_EQ(pixels[2], 255);     // blue at the first texel
+    EXPECT_EQ(pixels[2], 255); // blue at the first texel
     EXPECT_EQ(pixels[0], 0);
     EXPECT_EQ(pixels[(64 * 64 - 1) * 4 + 0], 0); // the last texel is the picture's top-right green
     EXPECT_EQ(pixels[(64 * 64 - 1) * 4 + 1], 255);
@@ -148,8 +149,8 @@ TEST_F(Textures, AGreyMaskBecomesALuminanceTexture) {
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
     EXPECT_EQ(width, 8); // the row as stored: 5 pixels padded to 8 bytes
     const auto pixels = texturePixels(texture.textureID(), GL_LUMINANCE, 8, 3, 1);
-    EXPECT_EQ(pixels[8 + 2], 101);  // row 1, x 2: not turned upside down
-    EXPECT_EQ(pixels[8 + 5], 201);  // the padding repeats the row's last pixel twice
+    EXPECT_EQ(pixels[8 + 2], 101); // row 1, x 2: not turned upside down
+    EXPECT_EQ(pixels[8 + 5], 201); // the padding repeats the row's last pixel twice
     EXPECT_EQ(pixels[8 + 6], 201);
 }
 
@@ -199,4 +200,15 @@ TEST_F(Textures, ATextureLetGoOnAThreadWithoutContextIsDeletedAtTheNextScope) {
     scope.emplace(*context);
     EXPECT_EQ(context->shareGroup()->pendingCount(), 0u);
     EXPECT_FALSE(glIsTexture(name));
+}
+
+TEST_F(Textures, TheTransitionMasksOfTheResourcesLoadAsMasks) {
+    for (const char* name : {"01", "50"}) {
+        const QString path = platform::paths::pathForResource(name, "jpg");
+        ASSERT_FALSE(path.isEmpty()) << name;
+        TextureObject mask;
+        EXPECT_TRUE(mask.LoadImage_mask(path)) << name;
+        EXPECT_GT(mask.textWidth(), 0);
+        EXPECT_NE(mask.textureID(), 0u);
+    }
 }

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPainter>
@@ -95,9 +96,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({"theme-background", "Stage background id (0 moving, 1 grey moving, 2 black, 3-5 pictures).", "id", "0"});
+    parser.addOption({"theme-background",
+                      "Stage background id (0 moving, 1 grey moving, 2 black, 3-5 pictures).", "id", "0"});
     parser.addOption({"screenshot", "Save a picture of the window to this file and quit.", "file"});
     parser.addOption({"after", "Seconds to play before the screenshot.", "seconds", "3"});
+    parser.addOption({"restart-at", "Stop at this second and play again half a second later.", "seconds"});
     parser.addPositionalArgument("pictures", "Pictures to show (default: drawn ones).");
     parser.process(app);
 
@@ -122,7 +125,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "No OpenGL: %s\n", error.what());
         return 1;
     }
-    player.director->backgroundRender()->setTheme({{"backgroundID", parser.value("theme-background").toInt()}});
+    player.director->backgroundRender()->setTheme(
+        {{"backgroundID", parser.value("theme-background").toInt()}});
 
     QWidget window;
     window.setWindowTitle("Vistrelle preview");
@@ -147,10 +151,23 @@ int main(int argc, char** argv) {
     window.show();
     player.play();
 
+    QElapsedTimer clock;
+    clock.start();
+    if (parser.isSet("restart-at")) {
+        const int at = int(parser.value("restart-at").toDouble() * 1000);
+        QTimer::singleShot(at, [&] { playButton->click(); });
+        QTimer::singleShot(at + 500, [&] {
+            playButton->click();
+            clock.restart();
+        });
+    }
     if (parser.isSet("screenshot")) {
         const int after = int(parser.value("after").toDouble() * 1000);
         QTimer::singleShot(after, [&] {
             window.grab().save(parser.value("screenshot"));
+            std::printf("frame %llu after %.2f s of play\n",
+                        (unsigned long long)player.director->nCurrentFrame(),
+                        double(clock.elapsed()) / 1000.0);
             app.quit();
         });
     }

@@ -36,7 +36,9 @@ public:
     static void initMovement(float moveParam[9]);
 
     std::shared_ptr<SlideshowImageObject> currentSlideshow() const { return current; }
-    void setCurrentSlideshow(std::shared_ptr<SlideshowImageObject> renderer) { current = std::move(renderer); }
+    void setCurrentSlideshow(std::shared_ptr<SlideshowImageObject> renderer) {
+        current = std::move(renderer);
+    }
     std::shared_ptr<SlideshowImageObject> nextSlideshow() const { return next; }
     void setNextSlideshow(std::shared_ptr<SlideshowImageObject> renderer) { next = std::move(renderer); }
     GLuint currentTextureID() const { return currentTexture; }

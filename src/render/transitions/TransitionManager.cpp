@@ -14,14 +14,14 @@ void TransitionManager::createTransitioArray() {
     transitions.push_back(std::make_shared<SlideshowTransitionCut>());
 }
 
-std::shared_ptr<SlideshowTransition> TransitionManager::getRandomTransition() {
+std::shared_ptr<SlideshowTransition> TransitionManager::getRandomTransition(bool prepare) {
     if (transitions.empty())
         return nullptr;
     lastRandom = transitions[platform::RandomSource::shared().next(std::uint32_t(transitions.size()))];
     const auto project = SlideshowProject::currentMainProject();
     if (project)
         lastRandom->setNTotalTransitionFrame(project->nTransitionDurationFrameCount() / 2);
-    if (platform::gl::Context::current()) // a start on a thread without GL only chooses
+    if (prepare && platform::gl::Context::current())
         lastRandom->initTransition();
     return lastRandom;
 }

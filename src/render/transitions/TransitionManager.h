@@ -17,9 +17,9 @@ public:
 
     // Fills the registry. Today it holds the direct cut only; every choice falls back to it.
     virtual void createTransitioArray();
-    // A random entry, its length set to half the project's default transition and prepared; null when the
-    // registry is empty.
-    std::shared_ptr<SlideshowTransition> getRandomTransition();
+    // A random entry, its length set to half the project's default transition and, with `prepare`,
+    // prepared (which draws: only with a target bound); null when the registry is empty.
+    std::shared_ptr<SlideshowTransition> getRandomTransition(bool prepare = true);
     // The entry for a choice, prepared.
     virtual std::shared_ptr<SlideshowTransition> getTransitionByInfo(const QVariantMap& info);
     // The cross-fade used before video clips, not prepared again; the cut until the blends exist.
