@@ -136,9 +136,9 @@ TEST(FramePumpTest, AReaderThatDiesEndsThePumpWithAnErrorNotTheProcess) {
     ASSERT_TRUE(pipe.create(folder.file("frames")));
     ScriptedRenderer::Script script;
     script.frames = 50;
-    script.size = QSize(64, 36);
+    script.size = QSize(320, 180); // 50 frames are many times what the pipe holds
     ScriptedRenderer renderer(script);
-    const std::size_t frameBytes = 64 * 36 * 4;
+    const std::size_t frameBytes = 320 * 180 * 4;
     // The consumer takes two frames and goes away, as an ffmpeg child that failed would.
     std::thread consumer([&] {
         FramePipeReader reader(frameBytes);
