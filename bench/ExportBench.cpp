@@ -170,8 +170,8 @@ double memoryRate(const Size& size) {
 class PannedRenderer : public FrameRenderer {
 public:
     PannedRenderer(const Size& size, const QImage& picture) : size(size), picture(picture) {}
-    bool begin(const std::vector<SlideItemRef>&, const QString& pipePath, QString*) override {
-        path = pipePath;
+    bool begin(const Play& play, QString*) override {
+        path = play.pipePath;
         frame.resize(std::size_t(size.width) * std::size_t(size.height) * 4);
         return true;
     }

@@ -5,7 +5,11 @@
 FramePump::Outcome FramePump::run(FrameRenderer& renderer, const Options& options) {
     Outcome outcome;
     QString error;
-    if (renderer.begin(options.slides, options.pipePath, &error)) {
+    const FrameRenderer::Play play{options.slides, options.pipePath, [&options] {
+                                       return (options.stopBeforeRender && options.stopBeforeRender()) ||
+                                              (options.stopBeforeWrite && options.stopBeforeWrite());
+                                   }};
+    if (renderer.begin(play, &error)) {
         outcome.totalFrames = renderer.totalFrames();
         pumpFrames(renderer, options, outcome);
     } else {

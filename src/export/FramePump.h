@@ -13,10 +13,16 @@
 // row first). Used by one pump thread only.
 class FrameRenderer {
 public:
+    struct Play {
+        std::vector<SlideItemRef> slides;
+        QString pipePath; // opened at the first write
+        // True once the frames are no longer wanted: waits on the pipe give up then.
+        std::function<bool()> cancelled;
+    };
+
     virtual ~FrameRenderer() = default;
-    // Gets ready to play the slides into the pipe at pipePath (opened at the first write). False, with
-    // *error, when drawing cannot be set up.
-    virtual bool begin(const std::vector<SlideItemRef>& slides, const QString& pipePath, QString* error) = 0;
+    // Gets ready to play the slides into the pipe. False, with *error, when drawing cannot be set up.
+    virtual bool begin(const Play& play, QString* error) = 0;
     // The frames of the show, known after begin().
     virtual quint64 totalFrames() const = 0;
     // Draws the next frame; false when the show has none left (or it cannot be drawn).

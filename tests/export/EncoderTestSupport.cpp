@@ -88,8 +88,8 @@ std::optional<platform::Notification> NotificationRecorder::last(const QString& 
 
 // ---- scripted pumps
 
-bool ScriptedRenderer::begin(const std::vector<SlideItemRef>&, const QString& pipePath, QString* error) {
-    path = pipePath;
+bool ScriptedRenderer::begin(const Play& play, QString* error) {
+    path = play.pipePath;
     if (script.failBegin)
         *error = QStringLiteral("no drawing here");
     return !script.failBegin;

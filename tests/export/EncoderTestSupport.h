@@ -86,7 +86,7 @@ public:
 
     explicit ScriptedRenderer(Script script) : script(std::move(script)) {}
 
-    bool begin(const std::vector<SlideItemRef>& slides, const QString& pipePath, QString* error) override;
+    bool begin(const Play& play, QString* error) override;
     quint64 totalFrames() const override { return script.frames; }
     bool renderFrame() override;
     bool writeFrame(QString* error) override;

@@ -16,9 +16,10 @@ namespace {
 class CountingRenderer : public FrameRenderer {
 public:
     explicit CountingRenderer(quint64 frames) : frames(frames) {}
-    bool begin(const std::vector<SlideItemRef>& slides, const QString&, QString* error) override {
+    bool begin(const Play& play, QString* error) override {
         calls.push_back("begin");
-        slideCount = slides.size();
+        slideCount = play.slides.size();
+        cancelled = play.cancelled;
         if (failBegin)
             *error = "no context";
         return !failBegin;
@@ -45,6 +46,7 @@ public:
     bool failBegin = false;
     std::optional<quint64> failRenderAt, failWriteAt;
     std::vector<std::string> calls;
+    std::function<bool()> cancelled;
 };
 
 using End = FramePump::Outcome::End;
@@ -121,6 +123,22 @@ TEST(FramePumpTest, FailuresAreToldBeforeThePipeCloses) {
         EXPECT_EQ(renderer.calls.back(), "end");
         EXPECT_EQ(progress.back(), 1.0); // a pump that ends early still shows the end
     }
+}
+
+TEST(FramePumpTest, TheRenderersPipeWaitsGiveUpOnEitherStopCheck) {
+    CountingRenderer renderer(0);
+    bool beforeRender = false, beforeWrite = false;
+    FramePump::Options options;
+    options.stopBeforeRender = [&] { return beforeRender; };
+    options.stopBeforeWrite = [&] { return beforeWrite; };
+    FramePump::run(renderer, options);
+    ASSERT_TRUE(renderer.cancelled);
+    EXPECT_FALSE(renderer.cancelled());
+    beforeWrite = true;
+    EXPECT_TRUE(renderer.cancelled());
+    beforeWrite = false;
+    beforeRender = true;
+    EXPECT_TRUE(renderer.cancelled());
 }
 
 TEST(FramePumpTest, AShowOfNoFramesCompletesAndCloses) {
