@@ -16,6 +16,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <optional>
 
 using platform::media::AudioReader;
@@ -193,6 +194,10 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
         return;
     }
     songIndex = songIndexContinue = 0;
+    // The mix runs on past the last frame (it is padded); the movie's sound ends with its pictures.
+    const SlideshowProjectRef owner = project.lock();
+    if (const quint64 frames = owner ? owner->totalFrameCount() : 0)
+        audioFramesLeft = std::llround(double(frames) / kFrameRate * AudioReader::kSampleRate);
     if (!initAudioVar(0)) {
         const QVariantMap reason = dictEncodeResult();
         failAfterStart(reason.isEmpty() ? failureResult(tr_("The mixed sound of the slideshow is missing.")) : reason);
@@ -301,8 +306,10 @@ void EncoderController::audioBlock() {
 }
 
 bool EncoderController::appendAudioChunk() {
-    const int frames = audioReader->read(audioBuffer.data(), kAudioChunkFrames);
+    const int wanted = int(std::min<int64_t>(kAudioChunkFrames, audioFramesLeft));
+    const int frames = wanted > 0 ? audioReader->read(audioBuffer.data(), wanted) : 0;
     if (frames > 0) {
+        audioFramesLeft -= frames;
         if (writer->appendAudioSamples(audioBuffer.data(), frames))
             return true;
         setFailure(failureResult(writer->errorString()));

@@ -165,6 +165,7 @@ private:
     std::vector<unsigned char> frameBuffer;
     std::vector<int16_t> audioBuffer;
     int64_t videoFrameCounter = 0; // shared by the runs of the video block
+    int64_t audioFramesLeft = INT64_MAX; // sound frames the movie still takes
     bool audioInputFinished = false;
     bool writingEnded = false; // the finish step ran (on the queue)
 

@@ -225,6 +225,14 @@ std::unique_ptr<EncoderController> EncoderTest::makeEncoder(double toneSeconds) 
     return encoder;
 }
 
+void EncoderTest::useShowOfFrames(quint64 frames) {
+    auto slide = std::make_shared<SlideItem>();
+    slide->customSetDurations(float(frames) / 30.0f, 0.0f);
+    project->setSlideshowArray({slide});
+    project->calcSlideItemsPhotoTransitionDuration();
+    ASSERT_EQ(project->totalFrameCount(), frames);
+}
+
 bool EncoderTest::waitForEnd(const EncoderController& encoder) {
     return waitFor([&] {
         return encoder.bVideoReadThreadFinished() && encoder.bVideoWriteThreadFinished() &&

@@ -137,6 +137,8 @@ protected:
     EncoderController::MixStep toneMix(double seconds, std::function<void()> also = {});
     // An encoder for the project's temporary movie path at the class-level size, with the tone mix.
     std::unique_ptr<EncoderController> makeEncoder(double toneSeconds = 2.0);
+    // Makes the project's show `frames` frames long (one slide).
+    void useShowOfFrames(quint64 frames);
     // Waits for the three end flags.
     static bool waitForEnd(const EncoderController& encoder);
 
