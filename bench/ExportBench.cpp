@@ -75,7 +75,8 @@ const uchar* frameBits(const QImage& picture, int width, int height, int i) {
 std::vector<float> tone() {
     std::vector<float> samples(std::size_t(kSeconds * 44100) * 2);
     for (std::size_t i = 0; i < samples.size() / 2; ++i)
-        samples[2 * i] = samples[2 * i + 1] = 0.4f * float(std::sin(2.0 * 3.14159265 * 440.0 * double(i) / 44100.0));
+        samples[2 * i] = samples[2 * i + 1] =
+            0.4f * float(std::sin(2.0 * 3.14159265 * 440.0 * double(i) / 44100.0));
     return samples;
 }
 
@@ -179,8 +180,8 @@ public:
     bool renderFrame() override {
         const uchar* bits = frameBits(picture, size.width, size.height, drawn++);
         for (int y = 0; y < size.height; ++y)
-            std::memcpy(frame.data() + std::size_t(y) * size.width * 4, bits + std::size_t(y) * picture.bytesPerLine(),
-                        std::size_t(size.width) * 4);
+            std::memcpy(frame.data() + std::size_t(y) * size.width * 4,
+                        bits + std::size_t(y) * picture.bytesPerLine(), std::size_t(size.width) * 4);
         return true;
     }
     bool writeFrame(QString* error) override {
@@ -208,7 +209,9 @@ public:
         FramePump::Options options;
         options.slides = SlideshowProject::currentMainProject()->slideshowArray();
         options.pipePath = param.strVideoFIFO;
-        options.stopBeforeWrite = [&owner] { return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished(); };
+        options.stopBeforeWrite = [&owner] {
+            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+        };
         options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
             if (outcome.end == FramePump::Outcome::End::Failed)
                 owner.framePumpFailed(outcome.error);
@@ -228,13 +231,16 @@ double exportOnce(const Size& size, MovieFramePumpHost& host, double* startSecon
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
     std::atomic<bool> finished{false}, failed{false};
     auto& center = platform::NotificationCenter::defaultCenter();
-    platform::ObserverHandle done(center, center.addObserver(EncoderController::movieFinishedNotificationName(),
-                                                             [&](const platform::Notification&) { finished = true; }));
-    platform::ObserverHandle broken(center, center.addObserver(EncoderController::movieFailedNotificationName(),
-                                                               [&](const platform::Notification&) { failed = true; }));
+    platform::ObserverHandle done(
+        center, center.addObserver(EncoderController::movieFinishedNotificationName(),
+                                   [&](const platform::Notification&) { finished = true; }));
+    platform::ObserverHandle broken(
+        center, center.addObserver(EncoderController::movieFailedNotificationName(),
+                                   [&](const platform::Notification&) { failed = true; }));
     EncoderController encoder;
     encoder.setNEncodeVideoBitrate(uint64_t(size.bitrate));
-    encoder.setStrVideoOutputFullPath(s.project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
+    encoder.setStrVideoOutputFullPath(
+        s.project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
     const auto start = std::chrono::steady_clock::now();
     if (!encoder.encodeVideo_2_FIFO(&host))
         return 0.0;

@@ -151,8 +151,9 @@ bool EncoderController::createPipe() {
 bool EncoderController::createWriter(const QSize& size) {
     MovieWriter::Settings settings;
     settings.path = outputPath;
-    settings.container = SlideshowProject::strVideoOutputFormat() == QLatin1String("MOV") ? MovieContainer::QuickTime
-                                                                                          : MovieContainer::MPEG4;
+    settings.container = SlideshowProject::strVideoOutputFormat() == QLatin1String("MOV")
+                             ? MovieContainer::QuickTime
+                             : MovieContainer::MPEG4;
     settings.frameSize = size;
     settings.videoBitRate = int64_t(bitrate);
     settings.gopSize = kMaximumKeyFrameInterval;
@@ -161,7 +162,8 @@ bool EncoderController::createWriter(const QSize& size) {
     settings.audio = true;
     settings.audioBitRate = 128000;
     writer = std::make_unique<MovieWriter>(settings);
-    const QVariantMap share = SlideshowProjectManager::defaultSlideshowProjectManager()->dictShareMovieParam();
+    const QVariantMap share =
+        SlideshowProjectManager::defaultSlideshowProjectManager()->dictShareMovieParam();
     for (const char* key : {"title", "description"}) {
         const QString value = share.value(QLatin1String(key)).toString();
         if (!value.isEmpty())
@@ -178,10 +180,11 @@ bool EncoderController::createWriter(const QSize& size) {
 
 void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
     const auto cancelled = [this] { return bCancelRequest() || projectCancelled(); };
-    const QVariantMap stage =
-        EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(), EncodingProgressSteps::kBackgroundMusic());
-    const MixedAudioExport::Result mixed = mixStep(
-        project.lock(), cancelled, MixedAudioExport::progressNotifier(QVariant::fromValue(static_cast<void*>(this)), stage));
+    const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
+                                                           EncodingProgressSteps::kBackgroundMusic());
+    const MixedAudioExport::Result mixed =
+        mixStep(project.lock(), cancelled,
+                MixedAudioExport::progressNotifier(QVariant::fromValue(static_cast<void*>(this)), stage));
     if (mixed.outcome == MixedAudioExport::Outcome::Cancelled || cancelled()) {
         writer->cancel();
         setAllEndFlags();
@@ -189,8 +192,8 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
         return;
     }
     if (!mixed.completed()) {
-        failAfterStart(failureResult(mixed.error.isEmpty() ? tr_("The sound of the slideshow could not be mixed.")
-                                                           : mixed.error));
+        failAfterStart(failureResult(
+            mixed.error.isEmpty() ? tr_("The sound of the slideshow could not be mixed.") : mixed.error));
         return;
     }
     songIndex = songIndexContinue = 0;
@@ -200,7 +203,8 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
         audioFramesLeft = std::llround(double(frames) / kFrameRate * AudioReader::kSampleRate);
     if (!initAudioVar(0)) {
         const QVariantMap reason = dictEncodeResult();
-        failAfterStart(reason.isEmpty() ? failureResult(tr_("The mixed sound of the slideshow is missing.")) : reason);
+        failAfterStart(reason.isEmpty() ? failureResult(tr_("The mixed sound of the slideshow is missing."))
+                                        : reason);
         return;
     }
     startFeeding();
@@ -216,10 +220,11 @@ bool EncoderController::initAudioVar(int index) {
     if (!reader->open(path)) {
         const SlideshowProjectRef owner = project.lock();
         const QString title = owner ? owner->getSongTitle(index) : QString();
-        refuse(failureResult(reader->errorString().isEmpty()
-                                 ? tr_("Can't read %@ song's data correctly, please try to change the song to another one.")
-                                       .replace(QLatin1String("%@"), title)
-                                 : reader->errorString()));
+        refuse(failureResult(
+            reader->errorString().isEmpty()
+                ? tr_("Can't read %@ song's data correctly, please try to change the song to another one.")
+                      .replace(QLatin1String("%@"), title)
+                : reader->errorString()));
         return false;
     }
     audioReader = std::move(reader);
@@ -342,9 +347,10 @@ void EncoderController::videoBlockFinished_2() {
         return;
     // The pump may still be writing, or still waiting for a reader to open the pipe: keep reading until
     // it has ended.
-    drain = std::thread([this, fd = pipeReader ? pipeReader->takeDescriptor() : platform::UniqueFd()]() mutable {
-        readDiscardFIFOVideoData(std::move(fd));
-    });
+    drain =
+        std::thread([this, fd = pipeReader ? pipeReader->takeDescriptor() : platform::UniqueFd()]() mutable {
+            readDiscardFIFOVideoData(std::move(fd));
+        });
     const bool cancelled = bCancelRequest();
     if (!cancelled && !hasFailure() && appendRemainingAudio()) {
         writer->markAsFinished(MediaKind::Video);
@@ -360,8 +366,8 @@ void EncoderController::videoBlockFinished_2() {
     if (!cancelled && !failed.isEmpty()) {
         refuse(failed);
         QFile::remove(outputPath);
-        platform::NotificationCenter::defaultCenter().postOnMainThread(movieFailedNotificationName(), QVariant(),
-                                                                       failed);
+        platform::NotificationCenter::defaultCenter().postOnMainThread(movieFailedNotificationName(),
+                                                                       QVariant(), failed);
     } else if (!cancelled) {
         movieEncoderDidFinishEncoding();
     }

@@ -51,9 +51,9 @@ public:
 // them. It must not run on one of them.
 class EncoderController {
 public:
-    using MixStep = std::function<MixedAudioExport::Result(const SlideshowProjectRef& project,
-                                                            const MixedAudioExport::CancelCheck& cancelled,
-                                                            const MixedAudioExport::ProgressHandler& progress)>;
+    using MixStep = std::function<MixedAudioExport::Result(
+        const SlideshowProjectRef& project, const MixedAudioExport::CancelCheck& cancelled,
+        const MixedAudioExport::ProgressHandler& progress)>;
 
     static constexpr uint64_t kDefaultBitrate = 10'800'000;
     static constexpr int kFrameRate = 30;
@@ -155,7 +155,7 @@ private:
     int songIndexContinue = 0;
 
     mutable std::mutex resultMutex;
-    QVariantMap result;        // the last failure, shown to the user
+    QVariantMap result;         // the last failure, shown to the user
     QVariantMap pendingFailure; // a failure seen while writing, not yet acted upon
 
     platform::NamedPipe pipe;
@@ -164,7 +164,7 @@ private:
     std::unique_ptr<FramePipeReader> pipeReader;
     std::vector<unsigned char> frameBuffer;
     std::vector<int16_t> audioBuffer;
-    int64_t videoFrameCounter = 0; // shared by the runs of the video block
+    int64_t videoFrameCounter = 0;       // shared by the runs of the video block
     int64_t audioFramesLeft = INT64_MAX; // sound frames the movie still takes
     bool audioInputFinished = false;
     bool writingEnded = false; // the finish step ran (on the queue)

@@ -8,9 +8,15 @@
 // the frames fill the rest.
 namespace EncodingProgressSteps {
 
-inline QString kBackgroundMusic() { return QStringLiteral("tempbackgroundmusic"); }
-inline QString kDVDMPEGII() { return QStringLiteral("ffmmpegiidvd"); }
-inline QString kFFmpegMP4() { return QStringLiteral("ffmmp4"); }
+inline QString kBackgroundMusic() {
+    return QStringLiteral("tempbackgroundmusic");
+}
+inline QString kDVDMPEGII() {
+    return QStringLiteral("ffmmpegiidvd");
+}
+inline QString kFFmpegMP4() {
+    return QStringLiteral("ffmmp4");
+}
 
 // The MPEG-2 creator's table ("tempbackgroundmusic", "ffmmpegiidvd"), which the movie encoder and the
 // live movie pump use as well.

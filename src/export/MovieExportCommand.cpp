@@ -40,10 +40,9 @@ MovieExportCommand::MovieExportCommand(ExportDialogs& dialogs, RendererFactory r
                                                    [this](const platform::Notification& n) {
                                                        notifyEncodeMovieFinished(n);
                                                    })};
-    failedObserver = {center, center.addObserver(EncoderController::movieFailedNotificationName(),
-                                                 [this](const platform::Notification& n) {
-                                                     notifyEncodeMovieFailed(n);
-                                                 })};
+    failedObserver = {
+        center, center.addObserver(EncoderController::movieFailedNotificationName(),
+                                   [this](const platform::Notification& n) { notifyEncodeMovieFailed(n); })};
     progressObserver = {center, center.addObserver(MixedAudioExport::progressNotificationName(),
                                                    [this](const platform::Notification& n) {
                                                        notifyEncodeMpegiiProgress(n);
@@ -75,7 +74,8 @@ bool MovieExportCommand::startEncodingMovieFile() {
         showFailure(tr_("Encoding action does not be supported!"));
         return false;
     }
-    const OutputSettings output = outputSettingsForVideoSize(project->shareOptionsDict().value("VideoSize").toInt());
+    const OutputSettings output =
+        outputSettingsForVideoSize(project->shareOptionsDict().value("VideoSize").toInt());
     SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
     SlideshowProject::setSizeVideoOutput(output.size);
     SlideshowProject::setULFrameRate(30);
@@ -127,10 +127,14 @@ void MovieExportCommand::readRGBAFIFOThread(const EncoderFramePumpParam& param) 
         options.slides = project->slideshowArray();
     options.pipePath = param.strVideoFIFO;
     // Once the writer side has ended (finished, failed or cancelled) nothing will use more frames.
-    options.stopBeforeWrite = [&owner] { return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished(); };
-    const QVariantMap stage =
-        EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(), EncodingProgressSteps::kDVDMPEGII());
-    options.progress = [this, stage](double fraction) { reportProgress(EncodingProgressSteps::value(stage, fraction)); };
+    options.stopBeforeWrite = [&owner] {
+        return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+    };
+    const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
+                                                           EncodingProgressSteps::kDVDMPEGII());
+    options.progress = [this, stage](double fraction) {
+        reportProgress(EncodingProgressSteps::value(stage, fraction));
+    };
     options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
         if (outcome.end == FramePump::Outcome::End::Failed)
             owner.framePumpFailed(outcome.error);
@@ -218,6 +222,7 @@ void MovieExportCommand::endEncoding() {
 
 void MovieExportCommand::notifyEncodeMpegiiProgress(const platform::Notification& notification) {
     const QVariantMap stage = notification.userInfo.value("baseinfo").toMap();
-    const double value = EncodingProgressSteps::value(stage, notification.userInfo.value("progress").toDouble());
+    const double value =
+        EncodingProgressSteps::value(stage, notification.userInfo.value("progress").toDouble());
     reportProgress(value);
 }

@@ -25,7 +25,9 @@ public:
         unsigned long bitrate = 0;
     };
 
-    static QString createVideoFileEndNotificationName() { return QStringLiteral("NOTIFY_CREATE_VIDEO_FILE_END"); }
+    static QString createVideoFileEndNotificationName() {
+        return QStringLiteral("NOTIFY_CREATE_VIDEO_FILE_END");
+    }
     // The share option "VideoSize" as an output size and an average bit rate.
     static OutputSettings outputSettingsForVideoSize(int videoSize);
 
@@ -65,8 +67,10 @@ private:
     RendererFactory rendererFactory;
     std::function<void(EncoderController&)> encoderSetup;
     std::shared_ptr<EncoderController> encoder;
-    std::atomic<const EncoderController*> heldEncoder{nullptr}; // what the cancel wait may read off the main thread
-    std::shared_ptr<int> alive = std::make_shared<int>(0);     // main-thread work queued by other threads checks it
+    std::atomic<const EncoderController*> heldEncoder{
+        nullptr}; // what the cancel wait may read off the main thread
+    std::shared_ptr<int> alive =
+        std::make_shared<int>(0); // main-thread work queued by other threads checks it
     std::thread cancelWaiter;
     platform::ObserverHandle finishedObserver, failedObserver, progressObserver;
 };

@@ -22,7 +22,8 @@ const QString kFinished = EncoderController::movieFinishedNotificationName();
 const QString kFailed = EncoderController::movieFailedNotificationName();
 
 int distance(QColor a, QColor b) {
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
 }
 
 } // namespace
@@ -31,7 +32,9 @@ class EncoderControllerTest : public EncoderTest {
 protected:
     NotificationRecorder notes{{kFinished, kFailed, MixedAudioExport::progressNotificationName()}};
 
-    QString moviePath() const { return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()); }
+    QString moviePath() const {
+        return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    }
 };
 
 TEST_F(EncoderControllerTest, AnswersWhatTheWriterOffersOnce) {
@@ -49,7 +52,8 @@ TEST_F(EncoderControllerTest, RefusesProtectedSongsNamingThemInSongOrder) {
     std::vector<MusicItemRef> songs;
     for (const auto& [file, title] : {std::pair{"first.M4P", "A"}, {"plain.mp3", "C"}, {"second.m4p", "B"}}) {
         auto song = std::make_shared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", file}, {"strTitle", title}, {"titleFromFileName", title}});
+        song->addEntriesFromDictionary(
+            {{"pureFileName", file}, {"strTitle", title}, {"titleFromFileName", title}});
         songs.push_back(song);
     }
     project->setMusicArray(songs);
@@ -67,7 +71,8 @@ TEST_F(EncoderControllerTest, RefusesProtectedSongsNamingThemInSongOrder) {
 
 TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAtTheEnd) {
     std::atomic<bool> release{false};
-    struct stat pipeInfo {}, folderInfo {};
+    struct stat pipeInfo {
+    }, folderInfo{};
     int statResult = -1;
     ScriptedPumpHost host([&](const EncoderFramePumpParam& param) {
         const QByteArray path = QFile::encodeName(param.strVideoFIFO);
@@ -118,7 +123,8 @@ TEST_F(EncoderControllerTest, WritesEachPipedFrameAtItsTimeWithTheMixedSoundCutT
     for (std::size_t i = 0; i < movie.frameTimes.size(); ++i)
         EXPECT_NEAR(movie.frameTimes[i], double(i + 1) / 30.0, 1e-3) << "frame " << i;
     for (int i : {0, 5, 10})
-        EXPECT_LE(distance(movie.frames.at(i).pixelColor(64, 36), frameColour(quint64(i) + 1)), 12) << "frame " << i;
+        EXPECT_LE(distance(movie.frames.at(i).pixelColor(64, 36), frameColour(quint64(i) + 1)), 12)
+            << "frame " << i;
     EXPECT_GT(movie.audioLevel(0.1, 0.2), 0.2);
     EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, 12 / 30.0, 1 / 30.0);
 }
@@ -169,7 +175,8 @@ TEST_F(EncoderControllerTest, APumpThatStopsEarlyIsAFailureNotAShortMovie) {
     ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
     encoder->waitUntilFinished();
     EXPECT_EQ(notes.count(kFinished), 0);
-    EXPECT_EQ(notes.last(kFailed)->userInfo.value("desc").toString(), QStringLiteral("The slideshow could not be drawn."));
+    EXPECT_EQ(notes.last(kFailed)->userInfo.value("desc").toString(),
+              QStringLiteral("The slideshow could not be drawn."));
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
 }
 

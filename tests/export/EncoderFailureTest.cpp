@@ -58,11 +58,14 @@ protected:
     NotificationRecorder notes{{kFinished, kFailed}};
     std::unique_ptr<EncoderController> encoder = nullptr;
 
-    QString moviePath() const { return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()); }
+    QString moviePath() const {
+        return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    }
 
     // Starts an export whose pump is the scripted one, and waits for its end.
     void runExport(ScriptedPumpHost& host) {
-        ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host)) << encoder->dictEncodeResult().value("desc").toString().toStdString();
+        ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host))
+            << encoder->dictEncodeResult().value("desc").toString().toStdString();
         ASSERT_TRUE(waitForEnd(*encoder));
         encoder->waitUntilFinished();
         waitFor([] { return true; }); // deliver what was posted to the main thread
@@ -114,7 +117,8 @@ TEST_F(EncoderFailureTest, AMixedSoundThatCannotBeReadEndsTheExport) {
 
 TEST_F(EncoderFailureTest, AMixedSoundThatVanishedEndsTheExport) {
     encoder = makeEncoder();
-    encoder->setAudioMixStep(toneMix(1.0, [] { QFile::remove(SlideshowProject::strTempM4AAudioFullPath()); }));
+    encoder->setAudioMixStep(
+        toneMix(1.0, [] { QFile::remove(SlideshowProject::strTempM4AAudioFullPath()); }));
     ScriptedPumpHost host(scriptedPump({}));
     runExport(host);
     expectFailure(QStringLiteral("The mixed sound of the slideshow is missing."));
@@ -123,7 +127,8 @@ TEST_F(EncoderFailureTest, AMixedSoundThatVanishedEndsTheExport) {
 
 TEST_F(EncoderFailureTest, APipeThatCannotBeOpenedIsAFailureWithItsErrno) {
     encoder = makeEncoder();
-    encoder->setAudioMixStep(toneMix(1.0, [] { QFile::remove(EncoderController::strOpenGLRGBAVideoFIFOFullPath()); }));
+    encoder->setAudioMixStep(
+        toneMix(1.0, [] { QFile::remove(EncoderController::strOpenGLRGBAVideoFIFOFullPath()); }));
     ScriptedPumpHost host(waitingPump());
     runExport(host);
     expectFailure(QStringLiteral("Can not open video named pipe!"), ENOENT);
@@ -163,7 +168,8 @@ TEST_F(EncoderFailureTest, AWriterThatFailsMidStreamEndsTheExportWithItsError) {
 TEST_F(EncoderFailureTest, CancelWhileMixingEndsEverythingQuietly) {
     encoder = makeEncoder();
     std::atomic<bool> mixing{false};
-    encoder->setAudioMixStep([&mixing](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck& cancelled,
+    encoder->setAudioMixStep([&mixing](const SlideshowProjectRef&,
+                                       const MixedAudioExport::CancelCheck& cancelled,
                                        const MixedAudioExport::ProgressHandler&) {
         mixing = true;
         while (!cancelled())

@@ -164,7 +164,9 @@ int threadCount() {
 }
 
 int openDescriptorCount() {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                   .size());
 }
 
 // ---- the fixture
@@ -209,8 +211,8 @@ EncoderController::MixStep EncoderTest::toneMix(double seconds, std::function<vo
         if (progress)
             progress(1.0f);
         QString error;
-        if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440.0, seconds, 0.5f,
-                                     {}, &error))
+        if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440.0,
+                                     seconds, 0.5f, {}, &error))
             return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
         if (also)
             also();
@@ -220,7 +222,8 @@ EncoderController::MixStep EncoderTest::toneMix(double seconds, std::function<vo
 
 std::unique_ptr<EncoderController> EncoderTest::makeEncoder(double toneSeconds) {
     auto encoder = std::make_unique<EncoderController>();
-    encoder->setStrVideoOutputFullPath(project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
+    encoder->setStrVideoOutputFullPath(
+        project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
     encoder->setAudioMixStep(toneMix(toneSeconds));
     return encoder;
 }

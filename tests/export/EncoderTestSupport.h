@@ -41,7 +41,8 @@ private:
 
 // Runs the main thread's queued work until the condition holds; false when it has not after `limit`
 // (which only stops a broken test from hanging; no test measures time).
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = std::chrono::seconds(60));
+bool waitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // The colour of frame i of the scripted shows: far apart in hue from frame to frame.
 QColor frameColour(quint64 frame);

@@ -95,7 +95,8 @@ TEST_F(FramePipeReaderTest, AStreamEndingInsideAFrameFailsWithoutDeliveringIt) {
     EXPECT_EQ(reader.readFrame(frame.data(), never), FramePipeReader::Status::Frame);
     EXPECT_EQ(reader.readFrame(frame.data(), never), FramePipeReader::Status::Failed);
     EXPECT_EQ(reader.errorCode(), 0);
-    EXPECT_TRUE(reader.errorString().contains(QString::number(kFrame / 3))) << reader.errorString().toStdString();
+    EXPECT_TRUE(reader.errorString().contains(QString::number(kFrame / 3)))
+        << reader.errorString().toStdString();
 }
 
 TEST_F(FramePipeReaderTest, StopsWhenAskedWhileWaiting) {
@@ -104,7 +105,8 @@ TEST_F(FramePipeReaderTest, StopsWhenAskedWhileWaiting) {
     writeAll(writer.get(), pattern(kFrame / 2, 3)); // the rest never comes
     std::atomic<int> asked{0};
     std::vector<unsigned char> frame(kFrame);
-    EXPECT_EQ(reader.readFrame(frame.data(), {[&] { return ++asked == 3; }, {}}), FramePipeReader::Status::Stopped);
+    EXPECT_EQ(reader.readFrame(frame.data(), {[&] { return ++asked == 3; }, {}}),
+              FramePipeReader::Status::Stopped);
     EXPECT_EQ(asked, 3);
 }
 
@@ -112,7 +114,8 @@ TEST_F(FramePipeReaderTest, AWriterThatEndedWithoutOpeningIsTheEndOfTheStream) {
     FramePipeReader reader(kFrame, std::chrono::milliseconds(5));
     ASSERT_TRUE(reader.open(pipe.path()));
     std::vector<unsigned char> frame(kFrame);
-    EXPECT_EQ(reader.readFrame(frame.data(), {{}, [] { return true; }}), FramePipeReader::Status::EndOfStream);
+    EXPECT_EQ(reader.readFrame(frame.data(), {{}, [] { return true; }}),
+              FramePipeReader::Status::EndOfStream);
 }
 
 TEST_F(FramePipeReaderTest, AWriterThatEndedInsideAFrameIsAFailure) {
@@ -125,7 +128,8 @@ TEST_F(FramePipeReaderTest, AWriterThatEndedInsideAFrameIsAFailure) {
 }
 
 TEST_F(FramePipeReaderTest, InterruptedWaitsAndReadsAreRepeated) {
-    struct sigaction action {}, old {};
+    struct sigaction action {
+    }, old{};
     action.sa_handler = noteSignal; // no SA_RESTART: blocked calls return EINTR
     sigemptyset(&action.sa_mask);
     ASSERT_EQ(::sigaction(SIGUSR1, &action, &old), 0);

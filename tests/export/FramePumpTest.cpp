@@ -65,8 +65,9 @@ TEST(FramePumpTest, WritesEveryFrameButTheFirstAndReportsProgress) {
     EXPECT_EQ(outcome.framesRendered, 5u);
     EXPECT_EQ(outcome.framesWritten, 4u);
     EXPECT_EQ(renderer.slideCount, 2u);
-    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"begin", "render", "render", "write", "render", "write",
-                                                        "render", "write", "render", "write", "end"}));
+    EXPECT_EQ(renderer.calls,
+              (std::vector<std::string>{"begin", "render", "render", "write", "render", "write", "render",
+                                        "write", "render", "write", "end"}));
     EXPECT_EQ(progress, (std::vector<double>{0.2, 0.4, 0.6, 0.8, 1.0}));
 }
 

@@ -10,8 +10,8 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -35,8 +35,9 @@ struct Decoder {
 
 QImage toImage(const AVFrame* frame) {
     QImage image(frame->width, frame->height, QImage::Format_RGB32);
-    SwsContext* scaler = sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width,
-                                        frame->height, AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    SwsContext* scaler =
+        sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width, frame->height,
+                       AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     uint8_t* planes[1] = {image.bits()};
     const int strides[1] = {int(image.bytesPerLine())};
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
@@ -54,7 +55,8 @@ struct Collector {
 
     void video(const AVFrame* frame, const Decoder& decoder) {
         // Decoders hand frames out in presentation order.
-        const double time = double(frame->best_effort_timestamp) * av_q2d(format->streams[decoder.stream]->time_base);
+        const double time =
+            double(frame->best_effort_timestamp) * av_q2d(format->streams[decoder.stream]->time_base);
         const int index = int(movie.frameTimes.size());
         movie.frameTimes.push_back(time);
         if (keep.count(index))
@@ -64,7 +66,8 @@ struct Collector {
     void audio(const AVFrame* frame) {
         if (!resampler) {
             AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-            swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_FLT, 44100, const_cast<AVChannelLayout*>(&frame->ch_layout),
+            swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_FLT, 44100,
+                                const_cast<AVChannelLayout*>(&frame->ch_layout),
                                 AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
             swr_init(resampler);
             movie.audioRate = 44100;
@@ -76,7 +79,6 @@ struct Collector {
         if (got > 0)
             movie.audio.insert(movie.audio.end(), out.begin(), out.begin() + got * 2);
     }
-
 };
 
 void drain(AVCodecContext* context, AVFrame* frame, const std::function<void(const AVFrame*)>& take) {
@@ -106,9 +108,11 @@ DecodedMovie DecodedMovie::decode(const QString& path, const std::set<int>& keep
     const auto takeVideo = [&](const AVFrame* f) { collector.video(f, video); };
     const auto takeAudio = [&](const AVFrame* f) { collector.audio(f); };
     while (av_read_frame(format, packet) >= 0) {
-        if (hasVideo && packet->stream_index == video.stream && avcodec_send_packet(video.context, packet) >= 0)
+        if (hasVideo && packet->stream_index == video.stream &&
+            avcodec_send_packet(video.context, packet) >= 0)
             drain(video.context, frame, takeVideo);
-        if (hasAudio && packet->stream_index == audio.stream && avcodec_send_packet(audio.context, packet) >= 0)
+        if (hasAudio && packet->stream_index == audio.stream &&
+            avcodec_send_packet(audio.context, packet) >= 0)
             drain(audio.context, frame, takeAudio);
         av_packet_unref(packet);
     }

@@ -55,8 +55,8 @@ protected:
     void SetUp() override {
         EncoderTest::SetUp();
         MainWindowServices::setCurrent(&services);
-        project->setSlideshowArray({std::make_shared<SlideItem>(), std::make_shared<SlideItem>(),
-                                    std::make_shared<SlideItem>()});
+        project->setSlideshowArray(
+            {std::make_shared<SlideItem>(), std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
         project->setShareOption("VideoSize", 0);
         project->setShareOption("ServiceName", "PhotoLibrary");
         project->setBPlayLoop(true);
@@ -78,7 +78,9 @@ protected:
         };
     }
 
-    QString moviePath() const { return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()); }
+    QString moviePath() const {
+        return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    }
 
     RecordingDialogs dialogs;
     RecordingServices services;
@@ -90,10 +92,8 @@ protected:
 
 TEST_F(MovieExportCommandTest, VideoSizeGivesTheOutputSizeAndBitRate) {
     const std::vector<std::tuple<int, QSizeF, unsigned long>> table = {
-        {0, QSizeF(640, 360), 3'800'000},
-        {1, QSizeF(960, 540), 5'600'000},
-        {2, QSizeF(1280, 720), 10'800'000},
-        {3, QSizeF(1920, 1080), 20'800'000},
+        {0, QSizeF(640, 360), 3'800'000},   {1, QSizeF(960, 540), 5'600'000},
+        {2, QSizeF(1280, 720), 10'800'000}, {3, QSizeF(1920, 1080), 20'800'000},
         {7, QSizeF(1280, 720), 10'800'000},
     };
     for (const auto& [videoSize, size, bitrate] : table) {
@@ -128,7 +128,8 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
     EXPECT_TRUE(project->EncodingSlideshow());
     EXPECT_FALSE(command.startEncodingMovieFile()); // one export at a time, silently
 
-    ASSERT_TRUE(waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
+    ASSERT_TRUE(
+        waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
     EXPECT_EQ(dialogs.closed, 1);
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_TRUE(QFileInfo::exists(moviePath()));
@@ -141,7 +142,8 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
 TEST_F(MovieExportCommandTest, ProgressRunsFromTheMixThroughTheFramesToTheEnd) {
     factory = frames(11);
     ASSERT_TRUE(command.startEncodingMovieFile());
-    ASSERT_TRUE(waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
+    ASSERT_TRUE(
+        waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
     waitFor([&] { return !dialogs.values.empty() && dialogs.values.back() == 1.0; });
     ASSERT_FALSE(dialogs.values.empty());
     EXPECT_DOUBLE_EQ(dialogs.values.front(), 0.1); // the mix's stage at its end
@@ -157,14 +159,16 @@ TEST_F(MovieExportCommandTest, ProgressRunsFromTheMixThroughTheFramesToTheEnd) {
 TEST_F(MovieExportCommandTest, OtherServicesKeepTheProgressWindowForTheirNextStep) {
     project->setShareOption("ServiceName", "Uploader");
     ASSERT_TRUE(command.startEncodingMovieFile());
-    ASSERT_TRUE(waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
+    ASSERT_TRUE(
+        waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
     EXPECT_EQ(dialogs.closed, 0);
     command.endEncoding();
 }
 
 TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlayback) {
     auto song = std::make_shared<MusicItem>();
-    song->addEntriesFromDictionary({{"pureFileName", "locked.m4p"}, {"strTitle", "Locked"}, {"titleFromFileName", "Locked"}});
+    song->addEntriesFromDictionary(
+        {{"pureFileName", "locked.m4p"}, {"strTitle", "Locked"}, {"titleFromFileName", "Locked"}});
     project->setMusicArray({song});
     EXPECT_FALSE(command.startEncodingMovieFile());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
@@ -176,7 +180,8 @@ TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlay
 }
 
 TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
-    mix = [](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&, const MixedAudioExport::ProgressHandler&) {
+    mix = [](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+             const MixedAudioExport::ProgressHandler&) {
         return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, QStringLiteral("the mixer broke")};
     };
     ASSERT_TRUE(command.startEncodingMovieFile());
@@ -224,8 +229,8 @@ TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenRestoresPlayback) {
 TEST_F(MovieExportCommandTest, TheProgressObserverShowsTheStageValue) {
     const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::ffmpegMP4Stages(),
                                                            EncodingProgressSteps::kFFmpegMP4());
-    platform::NotificationCenter::defaultCenter().post(MixedAudioExport::progressNotificationName(), QVariant(),
-                                                       {{"progress", 0.5}, {"baseinfo", stage}});
+    platform::NotificationCenter::defaultCenter().post(MixedAudioExport::progressNotificationName(),
+                                                       QVariant(), {{"progress", 0.5}, {"baseinfo", stage}});
     ASSERT_EQ(dialogs.values.size(), 1u);
     EXPECT_DOUBLE_EQ(dialogs.values[0], 0.55);
     EXPECT_EQ(dialogs.texts[0], "Encoding slideshow to video now, please waiting...\n\n55.00%");
@@ -235,7 +240,8 @@ TEST_F(MovieExportCommandTest, DroppingTheCommandMidExportEndsEverything) {
     const int threadsBefore = threadCount();
     {
         MovieExportCommand running(dialogs, frames(600, std::chrono::milliseconds(5)));
-        running.setEncoderSetup([this](EncoderController& encoder) { encoder.setAudioMixStep(toneMix(20.0)); });
+        running.setEncoderSetup(
+            [this](EncoderController& encoder) { encoder.setAudioMixStep(toneMix(20.0)); });
         ASSERT_TRUE(running.startEncodingMovieFile());
         ASSERT_TRUE(waitFor([&] { return running.encoderController()->framesAppended() >= 2; }));
     }
