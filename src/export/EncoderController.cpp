@@ -465,6 +465,7 @@ void EncoderController::deInitVar() {
     frameBuffer.clear();
     audioBuffer.clear();
     videoFrameCounter = 0;
+    audioFramesLeft = INT64_MAX;
     appended = 0;
     audioInputFinished = false;
     writingEnded = false;

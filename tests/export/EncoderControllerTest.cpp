@@ -193,3 +193,29 @@ TEST_F(EncoderControllerTest, APumpThatNeverOpensThePipeEndsTheExportAsAFailure)
     EXPECT_EQ(notes.count(kFinished), 0);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
 }
+
+TEST_F(EncoderControllerTest, StartingAgainResetsEverythingOfTheLastExport) {
+    ScriptedRenderer::Script first;
+    first.frames = 10;
+    first.dieAfter = 2; // the first export fails
+    ScriptedPumpHost failing(scriptedPump(first));
+    auto encoder = makeEncoder(0.3);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&failing));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    ASSERT_TRUE(waitForEnd(*encoder));
+
+    ScriptedRenderer::Script second;
+    second.frames = 7;
+    useShowOfFrames(7);
+    ScriptedPumpHost working(scriptedPump(second));
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&working));
+    EXPECT_TRUE(encoder->dictEncodeResult().isEmpty());
+    EXPECT_FALSE(encoder->bVideoWriteThreadFinished() || encoder->bAudioThreadFinished());
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) == 1; }));
+    encoder->waitUntilFinished();
+    EXPECT_EQ(encoder->framesAppended(), 6);
+    const DecodedMovie movie = DecodedMovie::decode(moviePath());
+    EXPECT_EQ(movie.frameTimes.size(), 6u);
+    EXPECT_NEAR(movie.frameTimes.front(), 1 / 30.0, 1e-3);
+    EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, 7 / 30.0, 1 / 30.0);
+}
