@@ -3,9 +3,11 @@
 //                     export's settings (H.264 at the size's bit rate, key frames every 30, AAC beside)
 //   exportThroughPipe the encoder's whole export (mix, pipe, writer) fed by a pump that writes the same
 //                     frames without drawing them; "vs_memory" is its rate over the encoder alone
-//   exportRendered    the whole export with the real pump: the player draws every frame off screen and
-//                     the read-back writes it into the pipe; "vs_memory" as above
+//   renderToDiscard   the real pump alone: the player draws every frame off screen and the read-back
+//                     writes it into a pipe whose reader throws it away
+//   exportRendered    the whole export with the real pump; "vs_memory" as above
 // A 3 s show of 90 frames: a large photo-like picture panned across the frame. Run: build/bench/ExportBench
+#include "export/DirectorFrameRenderer.h"
 #include "export/EncoderController.h"
 #include "export/FramePump.h"
 #include "export/MixedAudioExport.h"
@@ -16,7 +18,11 @@
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/AudioFileWriter.h"
+#include "platform/gl/Context.h"
 #include "platform/media/MovieWriter.h"
+#include "render/SharedShaderPrograms.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,6 +39,8 @@
 #include <optional>
 #include <random>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -99,7 +107,11 @@ struct Stage {
         SlideshowProject::setULFrameRate(30);
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < 3; ++i) {
+            // Photos larger than the largest export, as a camera's are, for the rendered export.
+            const QString name = QStringLiteral("photo_%1.jpg").arg(i);
+            photo(2400 + 80 * i, 1350 + 45 * i).save(contents + "/" + name, "JPEG", 90);
             auto slide = std::make_shared<SlideItem>();
+            slide->setFileName(name);
             slide->customSetDurations(1.0f, 0.0f);
             slides.push_back(slide);
         }
@@ -115,7 +127,20 @@ struct Stage {
         auto item = std::make_shared<MusicItem>();
         item->addEntriesFromDictionary({{"pureFileName", "song.m4a"}, {"titleFromFileName", "song"}});
         project->setMusicArray({item});
+        context = platform::gl::Context::create();
+        {
+            const platform::gl::Context::Scope scope(*context);
+            shaders = SharedShaderPrograms::load();
+        }
+        director = std::make_shared<SlideshowDirector>();
+        director->setMainContext(context);
+        director->initDirector();
+        director->backgroundRender()->setTheme({{"backgroundID", 2}});
     }
+
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SharedShaderPrograms> shaders;
+    std::shared_ptr<SlideshowDirector> director;
 };
 
 Stage& stage() {
@@ -200,12 +225,35 @@ private:
     platform::UniqueFd fd;
 };
 
+// Times the calls of another renderer: where the pump's time goes.
+class TimedRenderer : public FrameRenderer {
+public:
+    explicit TimedRenderer(std::unique_ptr<FrameRenderer> inner) : inner(std::move(inner)) {}
+    bool begin(const Play& play, QString* error) override { return timed(beginSeconds, [&] { return inner->begin(play, error); }); }
+    quint64 totalFrames() const override { return inner->totalFrames(); }
+    bool renderFrame() override { return timed(renderSeconds, [&] { return inner->renderFrame(); }); }
+    bool writeFrame(QString* error) override { return timed(writeSeconds, [&] { return inner->writeFrame(error); }); }
+    void end() override { inner->end(); }
+
+    static inline std::atomic<double> beginSeconds{0}, renderSeconds{0}, writeSeconds{0};
+    static void reset() { beginSeconds = renderSeconds = writeSeconds = 0; }
+
+private:
+    template <typename F> static bool timed(std::atomic<double>& total, F call) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = call();
+        total = total + std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return ok;
+    }
+    std::unique_ptr<FrameRenderer> inner;
+};
+
 class BenchPumpHost : public MovieFramePumpHost {
 public:
     explicit BenchPumpHost(std::function<std::unique_ptr<FrameRenderer>()> make) : make(std::move(make)) {}
     void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
         EncoderController& owner = *param.encoderController;
-        const std::unique_ptr<FrameRenderer> renderer = make();
+        const auto renderer = std::make_unique<TimedRenderer>(make());
         FramePump::Options options;
         options.slides = SlideshowProject::currentMainProject()->slideshowArray();
         options.pipePath = param.strVideoFIFO;
@@ -270,6 +318,52 @@ void exportThroughPipe(benchmark::State& state) {
     state.counters["vs_memory"] = rate / memoryRate(size);
 }
 
+void exportRendered(benchmark::State& state) {
+    const Size size = sizeOf(state);
+    BenchPumpHost host(DirectorFrameRenderer::factory(stage().director));
+    exportOnce(size, host); // the first play waits for the photos to load; it is not what is measured
+    double rate = 0.0, startSeconds = 0.0;
+    for (auto _ : state) {
+        TimedRenderer::reset();
+        rate = exportOnce(size, host, &startSeconds);
+    }
+    state.counters["fps"] = rate;
+    state.counters["mix_ms"] = startSeconds * 1000.0;
+    state.counters["vs_memory"] = rate / memoryRate(size);
+    // Where the pump's time went in the last run.
+    state.counters["begin_ms"] = TimedRenderer::beginSeconds * 1000.0;
+    state.counters["draw_ms"] = TimedRenderer::renderSeconds * 1000.0;
+    state.counters["write_ms"] = TimedRenderer::writeSeconds * 1000.0;
+}
+
+// The rendering side alone: the real pump into a pipe whose reader throws the frames away.
+void renderToDiscard(benchmark::State& state) {
+    const Size size = sizeOf(state);
+    SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
+    platform::NamedPipe pipe;
+    pipe.create(stage().folder.path() + "/discard_fifo");
+    double rate = 0.0;
+    for (auto _ : state) {
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
+            std::vector<char> scrap(1 << 20);
+            while (::read(fd.get(), scrap.data(), scrap.size()) > 0) {
+            }
+            done = true;
+        });
+        DirectorFrameRenderer renderer(stage().director);
+        FramePump::Options options;
+        options.slides = stage().project->slideshowArray();
+        options.pipePath = pipe.path();
+        const auto start = std::chrono::steady_clock::now();
+        const FramePump::Outcome outcome = FramePump::run(renderer, options);
+        rate = double(outcome.framesRendered) / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        reader.join();
+    }
+    state.counters["fps"] = rate;
+}
+
 void sizes(benchmark::internal::Benchmark* bench) {
     bench->Args({640, 360})->Args({960, 540})->Args({1280, 720})->Args({1920, 1080});
     bench->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -279,6 +373,8 @@ void sizes(benchmark::internal::Benchmark* bench) {
 
 BENCHMARK(encodeFromMemory)->Apply(sizes);
 BENCHMARK(exportThroughPipe)->Apply(sizes);
+BENCHMARK(renderToDiscard)->Apply(sizes);
+BENCHMARK(exportRendered)->Apply(sizes);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
