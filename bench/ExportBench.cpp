@@ -17,8 +17,8 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "platform/media/AudioFileWriter.h"
 #include "platform/gl/Context.h"
+#include "platform/media/AudioFileWriter.h"
 #include "platform/media/MovieWriter.h"
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
@@ -229,10 +229,16 @@ private:
 class TimedRenderer : public FrameRenderer {
 public:
     explicit TimedRenderer(std::unique_ptr<FrameRenderer> inner) : inner(std::move(inner)) {}
-    bool begin(const Play& play, QString* error) override { return timed(beginSeconds, [&] { return inner->begin(play, error); }); }
+    bool begin(const Play& play, QString* error) override {
+        return timed(beginSeconds, [&] { return inner->begin(play, error); });
+    }
     quint64 totalFrames() const override { return inner->totalFrames(); }
-    bool renderFrame() override { return timed(renderSeconds, [&] { return inner->renderFrame(); }); }
-    bool writeFrame(QString* error) override { return timed(writeSeconds, [&] { return inner->writeFrame(error); }); }
+    bool renderFrame() override {
+        return timed(renderSeconds, [&] { return inner->renderFrame(); });
+    }
+    bool writeFrame(QString* error) override {
+        return timed(writeSeconds, [&] { return inner->writeFrame(error); });
+    }
     void end() override { inner->end(); }
 
     static inline std::atomic<double> beginSeconds{0}, renderSeconds{0}, writeSeconds{0};
@@ -358,7 +364,8 @@ void renderToDiscard(benchmark::State& state) {
         options.pipePath = pipe.path();
         const auto start = std::chrono::steady_clock::now();
         const FramePump::Outcome outcome = FramePump::run(renderer, options);
-        rate = double(outcome.framesRendered) / std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        rate = double(outcome.framesRendered) /
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         reader.join();
     }
     state.counters["fps"] = rate;

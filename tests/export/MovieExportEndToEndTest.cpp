@@ -24,7 +24,9 @@ namespace {
 
 class SilentDialogs : public ExportDialogs {
 public:
-    void showAlertSheet(const QString&, const QString& message, const QString&) override { alerts << message; }
+    void showAlertSheet(const QString&, const QString& message, const QString&) override {
+        alerts << message;
+    }
     void updateExportProgress(double, const QString&) override {}
     void closeExportProgress() override {}
     QStringList alerts;
@@ -33,7 +35,8 @@ public:
 const QColor kSlideColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
 
 int distance(QColor a, QColor b) {
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
 }
 
 } // namespace
@@ -111,8 +114,9 @@ TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedL
     NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     ASSERT_TRUE(command->startEncodingMovieFile());
-    ASSERT_TRUE(waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }))
-        << dialogs.alerts.join(" ").toStdString();
+    ASSERT_TRUE(waitFor([&] {
+        return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1;
+    })) << dialogs.alerts.join(" ").toStdString();
     command->endEncoding();
     EXPECT_TRUE(dialogs.alerts.isEmpty()) << dialogs.alerts.join(" ").toStdString();
     EXPECT_EQ(director->rgbConverterObject(), nullptr); // the player is back in preview mode
@@ -131,7 +135,8 @@ TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedL
     EXPECT_EQ(video->height, 360);
     EXPECT_EQ(audio->sampleRate, 44100);
     EXPECT_EQ(audio->channels, 2);
-    EXPECT_EQ(probe.tags.value("major_brand").toString().trimmed(), QString(GetParam()) == "MOV" ? "qt" : "isom");
+    EXPECT_EQ(probe.tags.value("major_brand").toString().trimmed(),
+              QString(GetParam()) == "MOV" ? "qt" : "isom");
 
     // Every frame the player drew but the first, each at its frame number over 30.
     const DecodedMovie movie = DecodedMovie::decode(path, {14, 59, 104});
