@@ -166,18 +166,25 @@ void MovieExportCommand::cancelEncoding() {
     running->setBCancelRequest(true);
     joinCancelWaiter();
     const std::weak_ptr<int> guard = alive;
-    cancelWaiter = std::thread([this, guard, running] {
-        while (!allEnded(*running) && heldEncoder.load() == running.get())
+    // The wait holds the encoder only while it looks at it, so that the encoder is let go on the main
+    // thread, by whoever drops it there.
+    const std::weak_ptr<EncoderController> watched = running;
+    cancelWaiter = std::thread([this, guard, watched] {
+        const auto stillWaiting = [&] {
+            const std::shared_ptr<EncoderController> encoder = watched.lock();
+            return encoder && !allEnded(*encoder) && heldEncoder.load() == encoder.get();
+        };
+        while (stillWaiting())
             std::this_thread::sleep_for(kCancelPoll);
-        platform::runOnMainThread([this, guard, running] {
+        platform::runOnMainThread([this, guard, watched] {
             if (guard.lock())
-                finishCancel(running);
+                finishCancel(watched.lock());
         });
     });
 }
 
 void MovieExportCommand::finishCancel(const std::shared_ptr<EncoderController>& cancelled) {
-    if (encoder != cancelled)
+    if (!cancelled || encoder != cancelled)
         return; // the export ended otherwise meanwhile
     if (MainWindowServices* services = MainWindowServices::current())
         services->stop();

@@ -15,6 +15,8 @@
 #include "support/MediaProbe.h"
 #include "support/ToneMaker.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 
@@ -33,6 +35,21 @@ public:
 };
 
 const QColor kSlideColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
+
+QStringList threadNames() {
+    QStringList names;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/self/task/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly))
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    return names;
+}
+
+// Threads but the idle workers of Qt's shared pool, which come and go as Qt sees fit.
+int threadsButQtPool() {
+    return int(threadNames().size() - threadNames().count(QStringLiteral("Thread (pooled)")));
+}
 
 int distance(QColor a, QColor b) {
     return std::max(
@@ -157,6 +174,44 @@ TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedL
     // The song's 2 s at the photos' music level, fading at both ends, then silence.
     EXPECT_GT(movie.audioLevel(0.95, 0.1), 0.2);
     EXPECT_LT(movie.audioLevel(2.6, 1.2), 0.01);
+}
+
+TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerBack) {
+    SlideshowProject::setStrVideoOutputFormat(GetParam());
+    for (const SlideItemRef& slide : project->slideshowArray())
+        slide->customSetDurations(4.0f, 0.5f); // 13 s: long enough to be stopped half way
+    project->calcSlideItemsPhotoTransitionDuration();
+    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName(),
+                                EncoderController::movieFailedNotificationName()}};
+    command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+    const QString path = project->strEncodingVideoFilePath(QSizeF(640, 360));
+    // The first run starts what the GL and codec libraries keep for the rest of the process.
+    std::optional<int> threadsBefore;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_TRUE(command->startEncodingMovieFile());
+        auto encoder = command->encoderController();
+        ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= 20; }));
+        EXPECT_TRUE(QFileInfo::exists(path));
+        project->setBExportProgressCancelButtonClicked(true);
+        command->cancelEncoding();
+        ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }));
+        project->setBExportProgressCancelButtonClicked(false);
+        EXPECT_LT(encoder->framesAppended(), qint64(project->totalFrameCount()) - 1);
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_EQ(director->rgbConverterObject(), nullptr);
+        director->stop();
+        if (!threadsBefore) {
+            const std::weak_ptr<EncoderController> first = encoder;
+            encoder.reset();
+            ASSERT_TRUE(first.expired());
+            threadsBefore = threadsButQtPool();
+        }
+    }
+    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_TRUE(notes.all().empty());
+    command.reset();
+    EXPECT_EQ(threadsButQtPool(), *threadsBefore) << threadNames().join(",").toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, MovieExportEndToEndTest, ::testing::Values("MP4", "MOV"));
