@@ -53,7 +53,7 @@ using End = FramePump::Outcome::End;
 
 } // namespace
 
-TEST(FramePumpTest, WritesEveryFrameButTheFirstAndReportsProgress) {
+TEST(PumpLoopTest, WritesEveryFrameButTheFirstAndReportsProgress) {
     CountingRenderer renderer(5);
     std::vector<double> progress;
     FramePump::Options options;
@@ -71,14 +71,14 @@ TEST(FramePumpTest, WritesEveryFrameButTheFirstAndReportsProgress) {
     EXPECT_EQ(progress, (std::vector<double>{0.2, 0.4, 0.6, 0.8, 1.0}));
 }
 
-TEST(FramePumpTest, WritesTheFirstFrameWhenAVariantAsks) {
+TEST(PumpLoopTest, WritesTheFirstFrameWhenAVariantAsks) {
     CountingRenderer renderer(3);
     FramePump::Options options;
     options.skipFirstFrame = false;
     EXPECT_EQ(FramePump::run(renderer, options).framesWritten, 3u);
 }
 
-TEST(FramePumpTest, StopChecksEndThePumpAsStoppedAndStillClose) {
+TEST(PumpLoopTest, StopChecksEndThePumpAsStoppedAndStillClose) {
     CountingRenderer beforeRender(10);
     FramePump::Options options;
     int asked = 0;
@@ -97,7 +97,7 @@ TEST(FramePumpTest, StopChecksEndThePumpAsStoppedAndStillClose) {
     EXPECT_EQ(outcome.framesRendered, 4u); // the frame whose write was refused had been drawn
 }
 
-TEST(FramePumpTest, FailuresAreToldBeforeThePipeCloses) {
+TEST(PumpLoopTest, FailuresAreToldBeforeThePipeCloses) {
     for (const char* failing : {"begin", "render", "write"}) {
         CountingRenderer renderer(10);
         renderer.failBegin = std::string(failing) == "begin";
@@ -126,7 +126,7 @@ TEST(FramePumpTest, FailuresAreToldBeforeThePipeCloses) {
     }
 }
 
-TEST(FramePumpTest, TheRenderersPipeWaitsGiveUpOnEitherStopCheck) {
+TEST(PumpLoopTest, TheRenderersPipeWaitsGiveUpOnEitherStopCheck) {
     CountingRenderer renderer(0);
     bool beforeRender = false, beforeWrite = false;
     FramePump::Options options;
@@ -142,14 +142,14 @@ TEST(FramePumpTest, TheRenderersPipeWaitsGiveUpOnEitherStopCheck) {
     EXPECT_TRUE(renderer.cancelled());
 }
 
-TEST(FramePumpTest, AShowOfNoFramesCompletesAndCloses) {
+TEST(PumpLoopTest, AShowOfNoFramesCompletesAndCloses) {
     CountingRenderer renderer(0);
     const FramePump::Outcome outcome = FramePump::run(renderer, {});
     EXPECT_EQ(outcome.end, End::Completed);
     EXPECT_EQ(renderer.calls, (std::vector<std::string>{"begin", "end"}));
 }
 
-TEST(FramePumpTest, AReaderThatDiesEndsThePumpWithAnErrorNotTheProcess) {
+TEST(PumpLoopTest, AReaderThatDiesEndsThePumpWithAnErrorNotTheProcess) {
     TempDir folder;
     platform::NamedPipe pipe;
     ASSERT_TRUE(pipe.create(folder.file("frames")));
