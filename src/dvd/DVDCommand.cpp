@@ -322,7 +322,7 @@ void DVDCommand::encodeFailed(const DVDStepError& error) {
     restoreProjectAfterEncode();
     const QString message = error.isSet() ? error.message() : QString();
     onMainThread([this, message] {
-        dialogs.endExportProgressModal();
+        dialogs.closeExportProgress();
         endCommand(message);
     });
 }
@@ -362,7 +362,7 @@ void DVDCommand::StartDVDAuthorWithMPEGIIFile(const QString& path) {
             outcome.kind == DVDAuthorOutcome::Failed ? outcome.error.message() : QString();
         const bool finished = outcome.kind == DVDAuthorOutcome::Finished;
         onMainThread([this, message, finished] {
-            dialogs.endExportProgressModal();
+            dialogs.closeExportProgress();
             if (!finished)
                 endCommand(message);
         });
@@ -433,7 +433,7 @@ void DVDCommand::onMainThread(std::function<void()> work) {
 }
 
 void DVDCommand::alert(const QString& message) {
-    dialogs.showAlertSheet(DVDStepError::alertTitle(), message);
+    dialogs.showAlertSheet(DVDStepError::alertTitle(), message, tr_("OK"));
 }
 
 std::shared_ptr<DVDMPEGIICreateObject> DVDCommand::dvdMpegIICreateObject() const {

@@ -2,6 +2,7 @@
 
 #include "dvd/DVDFiles.h"
 #include "export/DVDMenuAudioMixerObject.h"
+#include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
@@ -31,10 +32,6 @@ void removeFifo(const QString& path) {
     struct stat st {};
     if (!path.isEmpty() && ::lstat(name.constData(), &st) == 0 && S_ISFIFO(st.st_mode))
         ::unlink(name.constData());
-}
-
-QVariantMap stage(double start, double step, const QString& desc) {
-    return {{"start", start}, {"step", step}, {"desc", desc}};
 }
 
 QString streamName(DVDMPEGIICreateObject::Pass pass) {
@@ -84,8 +81,7 @@ void DVDMPEGIICreateObject::deleteTempFiles() {
 }
 
 QVariantMap DVDMPEGIICreateObject::dictEncodingProgressStep() {
-    return {{"tempbackgroundmusic", stage(0.0, 0.1, tr_("Creating background music ..."))},
-            {"ffmmpegiidvd", stage(0.1, 0.9, tr_("Creating MPEG-2 file of DVD ..."))}};
+    return EncodingProgressSteps::dvdMPEGIIStages();
 }
 
 QString DVDMPEGIICreateObject::presetString(bool tvPal, bool wide) {

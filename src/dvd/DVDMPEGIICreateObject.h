@@ -53,7 +53,7 @@ public:
     static constexpr int kPollsBeforeKill = 20;
 
     static QString movieFinishedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FINISHED"); }
-    static QString progressNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MPEGII_PROGRESS"); }
+    static QString progressNotificationName() { return MixedAudioExport::progressNotificationName(); }
     // Step names of the failures.
     static QString kStepBackgroundMusic() { return QStringLiteral("background music"); }
     static QString kStepFrames() { return QStringLiteral("frames"); }

@@ -60,14 +60,16 @@ struct Alert {
 // Answers the command's dialogs at once and records them.
 class RecordingDialogs : public DVDCommandDialogs {
 public:
-    void showAlertSheet(const QString& title, const QString& message) override {
+    void showAlertSheet(const QString& title, const QString& message, const QString&) override {
         alerts.push_back({title, message});
     }
+    void updateExportProgress(double value, const QString&) override { progress.push_back(value); }
     void runExportProgressModal() override { ++modalRuns; }
-    void endExportProgressModal() override { ++modalEnds; }
+    void closeExportProgress() override { ++modalEnds; }
     QString alertText() const;
 
     std::vector<Alert> alerts;
+    std::vector<double> progress;
     int modalRuns = 0;
     int modalEnds = 0;
 };
