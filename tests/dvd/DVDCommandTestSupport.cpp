@@ -13,7 +13,6 @@
 #include "support/ToneMaker.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -21,25 +20,6 @@
 #include <sys/stat.h>
 
 namespace dvd_command_test {
-
-ScopedEnv::ScopedEnv(const char* variable, const QString& value)
-    : name(variable), had(qEnvironmentVariableIsSet(variable)), old(qgetenv(variable)) {
-    qputenv(name, value.toLocal8Bit());
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (had)
-        qputenv(name, old);
-    else
-        qunsetenv(name);
-}
-
-bool spinUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const QDeadlineTimer deadline(limit.count());
-    while (!condition() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return condition();
-}
 
 QString RecordingDialogs::alertText() const {
     QStringList texts;
@@ -144,8 +124,6 @@ DVDMPEGIICreateObject::MixStep toneMix(double seconds, std::vector<DVDMPEGIICrea
 }
 
 } // namespace dvd_command_test
-
-using dvd_command_test::ScopedEnv;
 
 void DVDProjectTest::SetUp() {
     home.emplace("HOME", folder.path());

@@ -12,6 +12,7 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QColor>
 #include <QStringList>
@@ -19,7 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -34,23 +34,13 @@ class Context;
 
 namespace dvd_command_test {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+// How long a test waits for a command that should end; it only stops a broken test from hanging.
+constexpr int kCommandDeadlineMs = 180000;
 
-private:
-    const char* name;
-    bool had;
-    QByteArray old;
-};
-
-// Runs the main thread's queued work until the condition holds; false when it has not after `limit`
-// (which only stops a broken test from hanging; nothing is timed).
-bool spinUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::minutes(3));
+// Runs the main thread's queued work until the condition holds.
+inline bool spinUntil(const std::function<bool()>& condition) {
+    return test_support::spinUntil(condition, kCommandDeadlineMs);
+}
 
 struct Alert {
     QString title;
@@ -135,7 +125,7 @@ protected:
     static QColor slideColour(int index);
 
     TempDir folder;
-    std::optional<dvd_command_test::ScopedEnv> home, config, runtime, temporary;
+    std::optional<test_support::EnvOverride> home, config, runtime, temporary;
     SlideshowProjectRef project;
     std::shared_ptr<SlideshowProjectManager> manager;
     platform::NotificationCenter center;
