@@ -224,7 +224,7 @@ bool DVDCommand::startEncode(Encode kind) {
         project->setEncodingSlideshow(true);
     project->setNCurrentStatus(0);
     project->setBExportProgressCancelButtonClicked(false); // a cancel of an earlier export is not this one's
-    const QString slideshowStream = withoutExtension(encoded) + QStringLiteral(".mpg");
+    const QString stream = withoutExtension(encoded) + QStringLiteral(".mpg");
 
     auto next = std::make_shared<DVDMPEGIICreateObject>(this, center);
     next->setCompletionHandler([this](DVDMPEGIICreateObject::End end, const DVDStepError& error) {
@@ -238,6 +238,7 @@ bool DVDCommand::startEncode(Encode kind) {
         const std::lock_guard lock(mutex);
         creator = next;
         encoding = kind;
+        slideshowStream = stream;
         setup = creatorSetup;
     }
     if (setup)
@@ -245,9 +246,8 @@ bool DVDCommand::startEncode(Encode kind) {
     currentStage = Stage::Encoding;
     if (kind == Encode::Disc)
         return next->startRunDVDMenuAndSlideshow(
-            {{"strOutputFullPath", slideshowStream},
-             {"strDVDMenuOutputFullPath", menuStreamPathFor(slideshowStream)}});
-    return next->startRunDVDMenu({{"strOutputFullPath", menuStreamPathFor(slideshowStream)}});
+            {{"strOutputFullPath", stream}, {"strDVDMenuOutputFullPath", menuStreamPathFor(stream)}});
+    return next->startRunDVDMenu({{"strOutputFullPath", menuStreamPathFor(stream)}});
 }
 
 void DVDCommand::dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
@@ -302,15 +302,19 @@ void DVDCommand::encodeFinished() {
     }
     if (kind == Encode::None)
         return; // an encode of someone else
-    restoreProjectAfterEncode();
-    const auto project = SlideshowProject::currentMainProject();
-    if (kind == Encode::MenuOnly || !project) {
+    // The project's settings belong to the main thread.
+    onMainThread([this] { restoreProjectAfterEncode(); });
+    if (kind == Encode::MenuOnly) {
         onMainThread([this] { endCommand(); });
         return;
     }
     currentStage = Stage::Authoring;
-    const QString encoded = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
-    StartDVDAuthorWithMPEGIIFile(withoutExtension(encoded) + QStringLiteral(".mpg"));
+    QString stream;
+    {
+        const std::lock_guard lock(mutex);
+        stream = slideshowStream;
+    }
+    StartDVDAuthorWithMPEGIIFile(stream);
 }
 
 // On the creator's thread; an empty error is a cancel.
@@ -319,9 +323,9 @@ void DVDCommand::encodeFailed(const DVDStepError& error) {
         const std::lock_guard lock(mutex);
         encoding = Encode::None;
     }
-    restoreProjectAfterEncode();
     const QString message = error.isSet() ? error.message() : QString();
     onMainThread([this, message] {
+        restoreProjectAfterEncode();
         dialogs.closeExportProgress();
         endCommand(message);
     });

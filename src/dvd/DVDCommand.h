@@ -116,6 +116,7 @@ private:
     std::shared_ptr<DVDMenuItem> menuItem;
     std::function<void(DVDMPEGIICreateObject&)> creatorSetup;
     Encode encoding = Encode::None;
+    QString slideshowStream;         // the stream the running encode writes, which the authoring reads
     bool awaitingDiscEncode = false; // the set-up was answered; the edit-done notification starts the encode
     std::atomic<Stage> currentStage{Stage::Idle};
 

@@ -112,6 +112,12 @@ TEST_F(DVDCommandTest, ACancelledSetUpDoesNothing) {
     EXPECT_EQ(command->burnObject(), nullptr);
 }
 
+TEST_F(DVDCommandTest, AuthoringWithoutAStreamDoesNothing) {
+    command->StartDVDAuthorWithMPEGIIFile(QString());
+    EXPECT_EQ(command->dvdAuthorObj(), nullptr);
+    EXPECT_EQ(command->stage(), DVDCommand::Stage::Idle);
+}
+
 TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     for (int slides : {0, 1, 2}) {
         useSlides(slides);

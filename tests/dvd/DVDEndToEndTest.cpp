@@ -139,8 +139,9 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
     EXPECT_EQ(prompt, "That's not a writable DVD!");
 
     RecordingDialogs dialogs;
-    NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName(),
-                                 kNotifyDVDAuthorFinishedOK, kNotifyDVDAuthorProgress});
+    NotificationLog log(center,
+                        {DVDMPEGIICreateObject::movieFinishedNotificationName(), kNotifyDVDAuthorFinishedOK,
+                         kNotifyDVDAuthorProgress, DVDMPEGIICreateObject::progressNotificationName()});
     DVDCommand command(director, dialogs, center);
     command.BurnDVDButtonClicked(drive);
     ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
@@ -155,6 +156,17 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
     EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 1);
     EXPECT_EQ(log.count(kNotifyDVDAuthorFinishedOK), 1);
     EXPECT_GT(log.count(kNotifyDVDAuthorProgress), 0);
+    // The sound is mixed in the first stage, the frames fill the second; each pass's frames end at 100%.
+    std::vector<double> frameProgress;
+    for (const platform::Notification& note : log.all())
+        if (note.name == DVDMPEGIICreateObject::progressNotificationName() &&
+            note.userInfo.value("baseinfo").toMap().value("start").toDouble() == 0.1)
+            frameProgress.push_back(note.userInfo.value("progress").toDouble());
+    ASSERT_FALSE(frameProgress.empty());
+    EXPECT_EQ(std::count(frameProgress.begin(), frameProgress.end(), 1.0), run.menu ? 4 : 2)
+        << "the last frame of each pass, then the end of its pump";
+    EXPECT_TRUE(
+        std::all_of(frameProgress.begin(), frameProgress.end(), [](double p) { return p > 0 && p <= 1; }));
 
     const QString stream = withoutExtension(project->strEncodingVideoFilePath(QSizeF(960, 540))) + ".mpg";
     expectDVDStream(stream, project->totalFrameCount());
