@@ -1,9 +1,11 @@
 #include "app/ApplicationShell.h"
 
 #include "app/AppDelegate.h"
-#include "app/MoveToApplications.h"
 #include "app/BasicMainWindow.h"
+#include "app/MoveToApplications.h"
 #include "app/WidgetDialogs.h"
+#include "export/NSAudioMixerObject.h"
+#include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/StringTable.h"
@@ -75,6 +77,8 @@ int runApplication(int argc, char** argv) {
     window.setWindowTitle("Vistrelle");
     window.resize(1024, 680);
 
+    // The preview's music is mixed by the export layer's mixer.
+    MusicDirector::setAudioMixerFactory([] { return NSAudioMixerObject::installNewMixer(); });
     BasicMainWindow mainObject(&window);
     MainWindowServices::setCurrent(&mainObject);
     WidgetDialogs dialogs(&window);

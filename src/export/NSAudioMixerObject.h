@@ -15,7 +15,7 @@
 // background track with fades and the video clips' music windows, every photo slide's sound on a track of
 // its own, and during an export every clip's own sound. One mixer serves one mix: the exporters export it,
 // the preview plays it.
-class NSAudioMixerObject : public ProjectAudioMixer {
+class NSAudioMixerObject : public PlayableAudioMixer {
 public:
     static constexpr float kSlideSoundVolume = 0.9f;
 
@@ -34,7 +34,7 @@ public:
     // or for the preview (one pass of the songs, the preview repeating the whole mix; clips play their
     // own sound). Never throws; a sound that cannot be read is left out.
     void mixProjectAudio();
-    void mixProjectAudioForPlaying();
+    void mixProjectAudioForPlaying() override;
     bool bMixForPlaying() const { return mixForPlaying; }
 
     const platform::media::Composition& composition() const { return mix; }
@@ -49,8 +49,8 @@ public:
 
     // ---- preview
     bool PlayMixedAudio() { return PlayMixedAudioFrom(0.0); }
-    bool PlayMixedAudioFrom(double seconds);
-    void StopPlayingMixedAudio();
+    bool PlayMixedAudioFrom(double seconds) override;
+    void StopPlayingMixedAudio() override;
     void seekToBegin() override;
     platform::media::AudioPlayer* player() const { return preview.player(); }
 

@@ -4,6 +4,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "model/SlideshowProjectManagerItem.h"
 #include "model/SlideshowThemeManager.h"
 #include "model/VideoSlideItem.h"
 
@@ -28,5 +29,6 @@ void registerModelClasses() {
         registerClass<VideoSlideItem>("VideoSlideItem");
         registerClass<MusicItem>("MusicItem");
         registerClass<SlideshowProjectManager>("SlideshowProjectManager");
+        registerClass<SlideshowProjectManagerItem>("SlideshowProjectManagerItem");
     });
 }

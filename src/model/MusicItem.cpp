@@ -1,6 +1,7 @@
 #include "model/MusicItem.h"
 
 #include "model/ArchiveCoding.h"
+#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "platform/media/MediaAsset.h"
 
@@ -111,8 +112,13 @@ double MusicItem::durationIn(const QString& contentsFolder) {
         return dictionary.value(kNumberDuration).toDouble();
     const QString pure = dictionary.value(kPureFileName).toString();
     const QString path = pure.isEmpty() || contentsFolder.isEmpty() ? QString() : contentsFolder + "/" + pure;
-    const double seconds = songDuration(path);
-    dictionary.insert(kNumberDuration, seconds);
+    double seconds = songDuration(path);
+    if (seconds <= 0.0 && !QFileInfo::exists(path) &&
+        dictionary.value(kMusicSource).toString() == kBundleDefaultMusic)
+        seconds = songDuration(dictionary.value(kFilePath).toString());
+    // A failed measurement is not remembered: the archive would keep the 0 for good.
+    if (seconds > 0.0)
+        dictionary.insert(kNumberDuration, seconds);
     return seconds;
 }
 
@@ -192,4 +198,60 @@ QRectF MusicItem::timelineRect() const {
 void MusicItem::setTimelineRect(const QRectF& value) {
     std::lock_guard lock(mutex);
     rect = value;
+}
+
+// ---- filing songs
+
+namespace {
+
+void insertText(QVariantMap& info, const QString& key, const QString& value) {
+    if (!value.trimmed().isEmpty())
+        info.insert(key, value);
+}
+
+// Tags may hold several names in one value, separated by semicolons.
+QVariantList authorsOf(const QVariantMap& tags) {
+    QVariantList authors;
+    for (const QString& name : tags.value("artist").toString().split(';')) {
+        if (!name.trimmed().isEmpty())
+            authors.append(name.trimmed());
+    }
+    return authors;
+}
+
+} // namespace
+
+QVariantMap MusicItem::songInfoFromFile(const QString& path) {
+    QVariantMap info;
+    const auto asset = QFileInfo(path).isFile() ? platform::media::MediaAsset::open(path, true)
+                                                : platform::media::MediaAsset();
+    const QVariantMap tags = asset.isValid() ? asset.metadata() : QVariantMap();
+    const QString title = tags.value("title").toString().trimmed();
+    insertText(info, kStrTitle, title.isEmpty() ? musicItemTitleFromFileName(path) : title);
+    double seconds = asset.isValid() && asset.hasAudio() ? asset.audioTimeRange().duration.seconds() : 0.0;
+    if (!(std::isfinite(seconds) && seconds > 0.0))
+        seconds = songDuration(path);
+    if (seconds > 0.0)
+        info.insert(kNumberDuration, seconds);
+    insertText(info, "strAlbum", tags.value("album").toString());
+    if (asset.isValid() && asset.sampleRate() > 0)
+        info.insert("strAudioSampleRate", asset.sampleRate());
+    insertText(info, "strGenre", tags.value("genre").toString());
+    const QVariantList authors = authorsOf(tags);
+    if (!authors.isEmpty())
+        info.insert("arrayAuthors", authors);
+    insertText(info, "strComposer", tags.value("composer").toString());
+    return info;
+}
+
+QVariantMap MusicItem::songDictionaryForImport(const QString& path, const QString& contentsFolder,
+                                               QString* error) {
+    const QString copy =
+        ContentsFolder::copyUnderFreeName(path, contentsFolder, ContentsFolder::songCopyName(path), error);
+    if (copy.isEmpty())
+        return {};
+    QVariantMap song{
+        {kFilePath, path}, {kPureFileName, copy}, {kTitleFromFileName, QFileInfo(path).completeBaseName()}};
+    song.insert(songInfoFromFile(path));
+    return song;
 }

@@ -25,12 +25,24 @@ public:
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
 
     static QString timeToString(double seconds, bool wide, bool trim);
+    // 0 for a missing file, one without sound or one that cannot be read.
     static double songDuration(const QString& path);
     static void setDurationMeasurer(DurationMeasurer measurer);
-    // The cached "numberDuration", else the copy in the open project's "Contents", measured and cached.
+    // The cached "numberDuration" (a cached 0 too), else the copy in the open project's "Contents"
+    // measured (the resource for the default song whose copy is missing) and cached. A measurement
+    // that fails answers 0 and is not cached, so a later call measures again.
     static double musicItemDuration(MusicItem* item);
     static QString musicItemTitleFromItemFileName(const MusicItem* item);
     static QString musicItemTitleFromFileName(const QString& path);
+    // The song dictionary entries that a file's tags and sound give: "strTitle" (the tag, else the
+    // title from the file name), "numberDuration" (only when the length could be measured), "strAlbum",
+    // "strAudioSampleRate", "strGenre", "arrayAuthors", "strComposer" (each only when known).
+    static QVariantMap songInfoFromFile(const QString& path);
+    // Files a song: copies it into contentsFolder under a fresh "%@-%.2f.%@" name and answers its
+    // dictionary ("filePath", "pureFileName", "titleFromFileName" and songInfoFromFile). Empty, with
+    // a message in *error, when the copy failed.
+    static QVariantMap songDictionaryForImport(const QString& path, const QString& contentsFolder,
+                                               QString* error = nullptr);
 
     double duration() { return musicItemDuration(this); }
     // The duration, measuring the copy in the given "Contents" folder when none is cached.

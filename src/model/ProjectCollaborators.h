@@ -11,8 +11,25 @@ public:
     virtual void StopPlayingMixedAudio() {}
 };
 
+// The mixer the preview plays the project's sound through: the music director installs a new one
+// as the project's audio mixer at every start of playback (the export layer's mixer implements it).
+class PlayableAudioMixer : public ProjectAudioMixer {
+public:
+    virtual void mixProjectAudioForPlaying() = 0;
+    // False when the mix could not be played.
+    virtual bool PlayMixedAudioFrom(double seconds) = 0;
+    // A mixer that plays must be able to stop.
+    void StopPlayingMixedAudio() override = 0;
+};
+
 class ProjectDirector {
 public:
     virtual ~ProjectDirector() = default;
     virtual void resetDirector() = 0;
+};
+
+// The DVD menu's audio mix, kept by the project manager for the menu's encoder.
+class MenuAudioMixer {
+public:
+    virtual ~MenuAudioMixer() = default;
 };

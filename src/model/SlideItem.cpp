@@ -151,8 +151,28 @@ bool SlideItem::iSItemReady() const {
 }
 
 void SlideItem::deleteFile(const QString& path) {
-    if (!path.isEmpty() && QFileInfo::exists(path))
-        QFile::remove(path);
+    deleteFileInsideOpenProject(path);
+}
+
+bool SlideItem::deleteFileInsideOpenProject(const QString& path) {
+    const auto project = SlideshowProject::currentMainProject();
+    const QString folder =
+        project ? QFileInfo(project->strMacProjectBundleFullPath()).canonicalFilePath() : QString();
+    if (folder.isEmpty() || path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (name.isEmpty() || name == "." || name == "..")
+        return false;
+    // The folder is resolved, the name is not: a link inside the project is removed, never its target.
+    const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
+    if (parent.isEmpty() || (parent != folder && !parent.startsWith(folder + "/")))
+        return false;
+    const QString resolved = parent + "/" + name;
+    const QFileInfo target(resolved);
+    if (!target.isSymLink() && (!target.exists() || target.isDir()))
+        return false;
+    return QFile::remove(resolved);
 }
 
 void SlideItem::deleteFilesForDeletingItem() {
@@ -160,13 +180,8 @@ void SlideItem::deleteFilesForDeletingItem() {
     deleteFile(strThumbFileName());
     deleteFile(backgroudImageFileName());
     deleteFile(textImageFileName());
-    // The sound file is a full path; only one inside the open project is ours to delete.
-    const auto project = SlideshowProject::currentMainProject();
-    const QString folder = project ? project->strMacProjectBundleFullPath() : QString();
-    const QString sound = QFileInfo(strSoundFileName()).absoluteFilePath();
-    if (!folder.isEmpty() && !strSoundFileName().isEmpty() && sound.startsWith(folder + "/") &&
-        !sound.contains("/../"))
-        deleteFile(sound);
+    // The sound is a full path as the recorder gave it; only one inside the open project is ours.
+    deleteFile(strSoundFileName());
 }
 
 // ---- durations
@@ -333,6 +348,10 @@ void SlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
     encodeNonEmpty(photoDescription, "photoDescription");
     coder.encodeFloat(float(zoomFrom), "zoomStart");
     coder.encodeFloat(float(zoomTo), "zoomEnd");
+    // Pan points were once not stored, and a pan the user customised was lost at the next open;
+    // readers that do not know these keys pass them by.
+    coder.encodeObject(QVariantList{panStart.x(), panStart.y()}, "panStartPoint");
+    coder.encodeObject(QVariantList{panEnd.x(), panEnd.y()}, "panEndPoint");
     coder.encodeFloat(float(rotation[0].load()), "rx");
     coder.encodeFloat(float(rotation[1].load()), "ry");
     coder.encodeFloat(float(rotation[2].load()), "rz");
@@ -361,6 +380,33 @@ std::shared_ptr<SlideItem> SlideItem::initWithCoder(platform::KeyedUnarchiver& c
     return slide;
 }
 
+// Two finite numbers, integers or reals; anything else leaves the point of init.
+QPointF SlideItem::decodePoint(platform::KeyedUnarchiver& coder, const QString& key,
+                               const QPointF& fallback) {
+    QVariant value;
+    try {
+        value = coder.decodeObject(key);
+    } catch (const platform::ArchiveError&) {
+        return fallback;
+    }
+    if (value.typeId() != QMetaType::QVariantList)
+        return fallback;
+    const QVariantList list = value.toList();
+    if (list.size() != 2)
+        return fallback;
+    double xy[2];
+    for (int i = 0; i < 2; ++i) {
+        const int type = list[i].typeId();
+        if (type != QMetaType::Double && type != QMetaType::Float && type != QMetaType::LongLong &&
+            type != QMetaType::Int && type != QMetaType::ULongLong && type != QMetaType::UInt)
+            return fallback;
+        xy[i] = list[i].toDouble();
+        if (!std::isfinite(xy[i]))
+            return fallback;
+    }
+    return QPointF(xy[0], xy[1]);
+}
+
 void SlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     // Names are reduced to their last component: an archive from elsewhere must not point the
     // slide's files (which deleting a slide removes) outside the project's "Contents" folder.
@@ -371,6 +417,8 @@ void SlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     setStrPhotoDescription(archive::decodeString(coder, "photoDescription"));
     setZoomStart(coder.decodeFloat("zoomStart"));
     setZoomEnd(coder.decodeFloat("zoomEnd"));
+    setPanStartPoint(decodePoint(coder, "panStartPoint", panStartPoint()));
+    setPanEndPoint(decodePoint(coder, "panEndPoint", panEndPoint()));
     setRx(coder.decodeFloat("rx"));
     setRy(coder.decodeFloat("ry"));
     setRz(coder.decodeFloat("rz"));

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/KeyedArchive.h"
 
+#include <QImage>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
@@ -13,6 +14,13 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+class QPainter;
+
+namespace platform::media {
+class MediaAsset;
+}
 
 // One slide of a project and the base of every kind of slide: its media file names (inside the
 // project's "Contents" folder), durations in seconds and frames, pan-and-zoom, rotation, text layer,
@@ -50,8 +58,53 @@ public:
     QString shortFileName() const;
 
     virtual bool iSItemReady() const;
+    // Deletes the slide's files: each only when it lies inside the open project's folder, so a
+    // sound or clip the user picked elsewhere is never removed.
     virtual void deleteFilesForDeletingItem();
     static void deleteFile(const QString& path);
+    // Removes path when it is a file (or link) whose folder lies inside the open project's folder;
+    // true when it was removed.
+    static bool deleteFileInsideOpenProject(const QString& path);
+
+    // ---- the picture (SlideItemPicture.cpp)
+    // Turns the picture, thumbnail and background files a quarter turn clockwise (the angle is not
+    // used: every call is one quarter turn). False when a set file could not be turned; each file
+    // is replaced whole or left as it was.
+    bool rotateSlideItem(int degrees);
+    static bool rotateImage(const QString& path);
+    // The picture through colour controls: "Saturation" (1), "Brightness" (0), "Contrast" (1).
+    QImage adjustColor(const QVariantMap& adjustment) const;
+    // The same, written over the picture file atomically; false when nothing was written.
+    bool ApplyAdjustColor(const QVariantMap& adjustment);
+    // The picture with the text layer of textInfo drawn in (and, while the project's text is being
+    // edited, a dashed frame round the text block). Null when the picture cannot be read.
+    // Safe on any thread; the layout results below are those of the last call.
+    QImage slideImageAfterTextInfo() const;
+    // What the picture texture shows before the theme dresses it: the text layer when there is text,
+    // then the theme's "PhotoFilter". The renderer applies the theme's frame and shadow when
+    // SlideshowThemeManager::bNeedApplyTheme answers true.
+    QImage slideImageForTexture(const QVariantMap& theme) const;
+    // The layout rectangle of the text in a picture, with the y axis up: (OX, OY, W, max(H, 200)).
+    static QRectF textLayoutRect(const QSizeF& picture, int offsetX, int offsetY);
+    // Results of the last text layout.
+    QSizeF frameSize() const;
+    std::vector<QPointF> origins() const;
+    double leftMost() const;
+    // The text block of the last layout, y axis down: (OX + leftMost, -OY, frameSize). On a picture
+    // less than 200 high the text stands higher than -OY (its layout rectangle is 200 high), and the
+    // block follows it so that the editing frame and the turn stay on the text.
+    QRectF textBlockRect() const;
+
+    // Seconds of the first video track of a movie (0 without one); sets width and height from its
+    // picture, swapped when the movie is turned a quarter.
+    float getMovieDuration(const QString& path);
+    // 4 half turn, 3 upright, 2 turned a quarter anticlockwise, 1 a quarter clockwise.
+    static int orientationForTrack(const platform::media::MediaAsset& asset);
+
+    // Answers for an image browser.
+    QString imageUID() const { return fileName(); }
+    QString imageRepresentation() const { return fileName(); }
+    QString imageTitle() const { return shortFileName(); }
 
     // Durations in seconds. A change of 0.0001 s or less is ignored; otherwise, when the slide is in
     // the open project's slides, the project lays out its frames again.
@@ -148,6 +201,8 @@ protected:
 private:
     static QString pathInOpenProject(const QString& name);
     void durationChanged();
+    void drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const;
+    static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);
 
     mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits
     QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;
@@ -156,6 +211,12 @@ private:
     QPointF panStart, panEnd;
     double zoomFrom = 1.0, zoomTo = 1.0;
     QRectF rects[5];
+    // Results of the last text layout, which drawing records on a slide that is otherwise read only.
+    mutable QSizeF textFrameSize;
+    mutable std::vector<QPointF> lineOrigins;
+    mutable double leftMostX = 0.0;
+    mutable int textOffsetX = 0;
+    mutable double textTop = 0.0;
 
     std::atomic<float> photoSeconds{4.0f};
     std::atomic<float> transitionSeconds{2.0f};

@@ -2,12 +2,17 @@
 
 #include "model/ArchiveCoding.h"
 #include "model/ModelClasses.h"
+#include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/foundation/UserDefaults.h"
 
 #include <QFileInfo>
 
-#include <atomic>
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -24,7 +29,10 @@ void replaceSingleton(std::shared_ptr<SlideshowProjectManager> manager) {
 
 } // namespace
 
-SlideshowProjectManager::SlideshowProjectManager() = default;
+SlideshowProjectManager::SlideshowProjectManager()
+    : enable1080p(platform::UserDefaults::standard().boolean("Enable1080p", false)),
+      maxImageWidth(enable1080p ? 1920 : 1280),
+      maxImageHeight(enable1080p ? 1080 : 960), menuSongs{defaultMenuSong()} {}
 
 std::shared_ptr<SlideshowProjectManager> SlideshowProjectManager::defaultSlideshowProjectManager() {
     std::lock_guard lock(singletonMutex);
@@ -79,16 +87,19 @@ bool SlideshowProjectManager::loadFromFile(const QString& path, QString* error) 
     return true;
 }
 
+// ---- archive
+
 void SlideshowProjectManager::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    std::lock_guard lock(mutex);
     coder.encodeObject(archive::objectOrNil(fileVersion), "strFileVersion");
     coder.encodeInt32(nextProjectID, "nNextProjectID");
-    coder.encodeObject(QVariantList(), "slideshowProjectArray");
-    coder.encodeInt32(currentMenu, "nCurrentDVDMenuSelected");
+    coder.encodeObject(archive::arrayOf(entries), "slideshowProjectArray");
+    coder.encodeInt32(currentMenu.load(), "nCurrentDVDMenuSelected");
     coder.encodeObject(archive::objectOrNil(title), "dvdTitle");
     coder.encodeObject(archive::objectOrNil(subtitle), "dvdSubtitle");
     coder.encodeObject(archive::objectOrNil(musicPath), "dvdBackgroundMusicPath");
     coder.encodeInt32(kProjectVersion, "nProjectVersion");
-    coder.encodeBool(useMenu, "bUseDVDMenu");
+    coder.encodeBool(useMenu.load(), "bUseDVDMenu");
 }
 
 std::shared_ptr<SlideshowProjectManager>
@@ -97,8 +108,10 @@ SlideshowProjectManager::initWithCoder(platform::KeyedUnarchiver& coder) {
     const QString version = archive::decodeString(coder, "strFileVersion");
     if (!version.isEmpty())
         manager->fileVersion = version;
-    const int entries = int(coder.decodeObject("slideshowProjectArray").toList().size());
-    manager->nextProjectID = std::max(coder.decodeInt32("nNextProjectID"), entries + 1);
+    const int storedNext = coder.decodeInt32("nNextProjectID");
+    manager->entries = archive::decodeArrayOf<SlideshowProjectManagerItem>(coder, "slideshowProjectArray");
+    manager->nextProjectID =
+        std::max(storedNext, int(std::min<std::size_t>(manager->entries.size(), 1 << 30)) + 1);
     manager->currentMenu = coder.decodeInt32("nCurrentDVDMenuSelected");
     const QString title = archive::decodeString(coder, "dvdTitle");
     if (!title.isEmpty())
@@ -108,15 +121,55 @@ SlideshowProjectManager::initWithCoder(platform::KeyedUnarchiver& coder) {
         manager->subtitle = subtitle;
     const QString music = archive::decodeString(coder, "dvdBackgroundMusicPath");
     if (!music.isEmpty())
-        manager->musicPath = music;
+        manager->readMenuSong(music);
     if (coder.decodeInt32("nProjectVersion") > 119) {
         manager->useMenu = coder.decodeBool("bUseDVDMenu") && manager->currentMenu != 0;
     } else {
-        manager->currentMenu += 1;
+        // Older archives did not list the no-menu choice, which now stands first.
+        if (manager->currentMenu < std::numeric_limits<int>::max())
+            manager->currentMenu += 1;
         manager->useMenu = true;
     }
     return manager;
 }
+
+// ---- encoding records
+
+bool SlideshowProjectManager::recordEncoding(const QSizeF& size, const QString& format) {
+    const auto entry = currentSlideshowProjectManagerItem();
+    if (!entry)
+        return false;
+    entry->recordEncoding(size, format, SlideshowProject::clock()->now());
+    return true;
+}
+
+bool SlideshowProjectManager::doesNeedEncodingForShareMovie(const QSizeF& size) const {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project || project->bIsDirty())
+        return true;
+    const auto entry = currentSlideshowProjectManagerItem();
+    if (!entry)
+        return true;
+    const QFileInfo movie(entry->videoOutputFullPath(size));
+    const QDateTime recorded = entry->lastEncodingDate(size, SlideshowProject::strVideoOutputFormat());
+    const QFileInfo archive(project->getProjectFullFileName());
+    if (!movie.exists() || !recorded.isValid() || !archive.exists())
+        return true;
+    return archive.lastModified() > movie.lastModified() || archive.lastModified() > recorded;
+}
+
+int SlideshowProjectManager::projectCount() const {
+    std::lock_guard lock(mutex);
+    return int(entries.size());
+}
+
+void SlideshowProjectManager::syncCurrItemAndIndex() {
+    std::lock_guard lock(mutex);
+    const auto at = std::find(entries.begin(), entries.end(), currentEntry);
+    currItemIndex = currentEntry && at != entries.end() ? int(at - entries.begin()) : -1;
+}
+
+// ---- class-level settings
 
 QSizeF SlideshowProjectManager::sizeVideoOutput() {
     return SlideshowProject::sizeVideoOutput();
@@ -144,4 +197,103 @@ void SlideshowProjectManager::setNMonitorIndex(int index) {
 }
 QStringList SlideshowProjectManager::monitorDesc() {
     return {tr_("iPad"), tr_("HDTV - HDMI")};
+}
+QString SlideshowProjectManager::homeDirectory() {
+    return SlideshowProject::homeDirectory();
+}
+
+bool SlideshowProjectManager::rectSameCompare(const QRectF& a, const QRectF& b) {
+    return std::fabs(a.x() - b.x()) < 0.1 && std::fabs(a.y() - b.y()) < 0.1 &&
+           std::fabs(a.width() - b.width()) < 0.1 && std::fabs(a.height() - b.height()) < 0.1;
+}
+
+// ---- guarded fields
+
+QString SlideshowProjectManager::strFileVersion() const {
+    std::lock_guard lock(mutex);
+    return fileVersion;
+}
+std::vector<SlideshowProjectManagerItemRef> SlideshowProjectManager::slideshowProjectArray() const {
+    std::lock_guard lock(mutex);
+    return entries;
+}
+void SlideshowProjectManager::setSlideshowProjectArray(std::vector<SlideshowProjectManagerItemRef> value) {
+    std::lock_guard lock(mutex);
+    entries = std::move(value);
+}
+SlideshowProjectManagerItemRef SlideshowProjectManager::currentSlideshowProjectManagerItem() const {
+    std::lock_guard lock(mutex);
+    return currentEntry;
+}
+void SlideshowProjectManager::setCurrentSlideshowProjectManagerItem(SlideshowProjectManagerItemRef entry) {
+    std::lock_guard lock(mutex);
+    currentEntry = std::move(entry);
+}
+QVariantMap SlideshowProjectManager::dictShareMovieParam() const {
+    std::lock_guard lock(mutex);
+    return shareMovieParam;
+}
+void SlideshowProjectManager::setDictShareMovieParam(const QVariantMap& parameters) {
+    std::lock_guard lock(mutex);
+    shareMovieParam = parameters;
+}
+QString SlideshowProjectManager::dvdTitle() const {
+    std::lock_guard lock(mutex);
+    return title;
+}
+void SlideshowProjectManager::setDvdTitle(const QString& value) {
+    std::lock_guard lock(mutex);
+    title = value;
+}
+QString SlideshowProjectManager::dvdSubtitle() const {
+    std::lock_guard lock(mutex);
+    return subtitle;
+}
+void SlideshowProjectManager::setDvdSubtitle(const QString& value) {
+    std::lock_guard lock(mutex);
+    subtitle = value;
+}
+QString SlideshowProjectManager::dvdBackgroundMusicPath() const {
+    std::lock_guard lock(mutex);
+    return musicPath;
+}
+void SlideshowProjectManager::setDvdBackgroundMusicPath(const QString& value) {
+    std::lock_guard lock(mutex);
+    musicPath = value;
+}
+std::vector<MusicItemRef> SlideshowProjectManager::dvdMenuBackgroundMusicArray() const {
+    std::lock_guard lock(mutex);
+    return menuSongs;
+}
+void SlideshowProjectManager::setDvdMenuBackgroundMusicArray(std::vector<MusicItemRef> songs) {
+    std::lock_guard lock(mutex);
+    menuSongs = std::move(songs);
+}
+std::vector<SlideItemRef> SlideshowProjectManager::dvdMenuSlideArray() const {
+    std::lock_guard lock(mutex);
+    return menuSlides;
+}
+void SlideshowProjectManager::setDvdMenuSlideArray(std::vector<SlideItemRef> slides) {
+    std::lock_guard lock(mutex);
+    menuSlides = std::move(slides);
+}
+std::shared_ptr<MenuAudioMixer> SlideshowProjectManager::dvdMenuAudioMixer() const {
+    std::lock_guard lock(mutex);
+    return menuMixer;
+}
+void SlideshowProjectManager::setDvdMenuAudioMixer(std::shared_ptr<MenuAudioMixer> mixer) {
+    std::lock_guard lock(mutex);
+    menuMixer = std::move(mixer);
+}
+std::vector<DVDMenuTemplateRef> SlideshowProjectManager::dvdMenuTemplateArray() const {
+    std::lock_guard lock(mutex);
+    return templates;
+}
+DVDMenuTemplateRef SlideshowProjectManager::currentDVDMenuTemplate() const {
+    std::lock_guard lock(mutex);
+    return currentTemplate;
+}
+void SlideshowProjectManager::setCurrentDVDMenuTemplate(DVDMenuTemplateRef menu) {
+    std::lock_guard lock(mutex);
+    currentTemplate = std::move(menu);
 }

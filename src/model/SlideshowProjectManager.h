@@ -1,18 +1,28 @@
 #pragma once
 
+#include "model/DVDMenuTemplate.h"
+#include "model/MusicItem.h"
+#include "model/SlideItem.h"
+#include "model/SlideshowProjectManagerItem.h"
 #include "platform/foundation/KeyedArchive.h"
 
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
-// The second singleton beside the open project: the DVD-menu settings of the project, stored as
+class MenuAudioMixer;
+
+// The second singleton beside the open project: the project's DVD-menu settings (menu on or off,
+// template, title, subtitle, menu slides and songs, the menu's audio mix), the menu templates, the
+// largest picture the photo import keeps, and the entries that record past encodings. Stored as
 // "SlideshowProjectManager.dat" in the open project's folder and replaced whenever a project is
-// opened or made. This holds the stored settings; the menu templates, menu songs and the records of
-// earlier encodings are added by the DVD-menu work.
+// opened or made. The menu's slides, songs, fades and template are read by the DVD encoders' threads.
 class SlideshowProjectManager : public platform::Archivable {
 public:
     static constexpr int kProjectVersion = 120;
@@ -37,7 +47,7 @@ public:
     QStringList archiveClassNames() const override { return {QStringLiteral("SlideshowProjectManager")}; }
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
 
-    // Class-level settings, shared with SlideshowProject.
+    // ---- class-level settings, shared with SlideshowProject
     static QSizeF sizeVideoOutput();
     static void setSizeVideoOutput(const QSizeF& size);
     static unsigned long ulFrameRate();
@@ -47,32 +57,101 @@ public:
     static int nMonitorIndex();
     static void setNMonitorIndex(int index);
     static QStringList monitorDesc();
+    static QString homeDirectory();
+    static QSizeF screenSize() { return QSizeF(1024, 768); }
+    static QRectF screenRect() { return QRectF(QPointF(0, 0), screenSize()); }
+    static bool rectSameCompare(const QRectF& a, const QRectF& b);
 
-    QString strFileVersion() const { return fileVersion; }
+    // ---- DVD menu (SlideshowProjectManagerDVDMenu.cpp)
+    // Loads the templates of the "dvdmenu" resource and makes the one at nCurrentDVDMenuSelected the
+    // current one (none when that index is out of range).
+    void loadDVDMenuTemplate();
+    // Fade-in, every menu slide's picture time, every transition but the last, fade-out.
+    double dvdMenuSlideTotalDuration() const;
+    // The song dictionary of a song file, copied into the open project's "Contents" under a fresh
+    // name. Empty, with a message in *error, when there is no open project or the copy failed.
+    static QVariantMap getMusicInfoDict(const QString& path, QString* error = nullptr);
+    // The default menu song: the resource "default" of type "mp3", played from the resource.
+    static MusicItemRef defaultMenuSong();
+
+    // ---- encoding records
+    // Records an encoding of that size and format now in the current entry; false without one.
+    bool recordEncoding(const QSizeF& size, const QString& format);
+    // Whether a movie of that size must be encoded again for sharing.
+    bool doesNeedEncodingForShareMovie(const QSizeF& size) const;
+    QString strShareType() const { return dictShareMovieParam().value("ShareType").toString(); }
+    int projectCount() const;
+    void syncCurrItemAndIndex();
+
+    // ---- fields
+    QString strFileVersion() const;
+    std::vector<SlideshowProjectManagerItemRef> slideshowProjectArray() const;
+    void setSlideshowProjectArray(std::vector<SlideshowProjectManagerItemRef> entries);
+    SlideshowProjectManagerItemRef currentSlideshowProjectManagerItem() const;
+    void setCurrentSlideshowProjectManagerItem(SlideshowProjectManagerItemRef entry);
     int nNextProjectID() const { return nextProjectID; }
     int nCurrItemIndex() const { return currItemIndex; }
+    int nMaxImageWidth() const { return maxImageWidth; }
+    int nMaxImageHeight() const { return maxImageHeight; }
+    bool bEnable1080p() const { return enable1080p; }
+    bool bLandscape() const { return landscape; }
+    int nScreenWidth() const { return screenWidth; }
+    int nScreenHeight() const { return screenHeight; }
+    QVariantMap dictShareMovieParam() const;
+    void setDictShareMovieParam(const QVariantMap& parameters);
+
     int nCurrentDVDMenuSelected() const { return currentMenu; }
     void setNCurrentDVDMenuSelected(int index) { currentMenu = index; }
     bool bUseDVDMenu() const { return useMenu; }
     void setBUseDVDMenu(bool value) { useMenu = value; }
-    QString dvdTitle() const { return title; }
-    void setDvdTitle(const QString& value) { title = value; }
-    QString dvdSubtitle() const { return subtitle; }
-    void setDvdSubtitle(const QString& value) { subtitle = value; }
-    QString dvdBackgroundMusicPath() const { return musicPath; }
-    void setDvdBackgroundMusicPath(const QString& value) { musicPath = value; }
     float fltDVDMenuFadeIn() const { return fadeIn; }
-    void setFltDVDMenuFadeIn(float seconds) { fadeIn = seconds; }
+    void setFltDVDMenuFadeIn(float seconds) { fadeIn = sanitizedSeconds(seconds); }
     float fltDVDMenuFadeOut() const { return fadeOut; }
-    void setFltDVDMenuFadeOut(float seconds) { fadeOut = seconds; }
+    void setFltDVDMenuFadeOut(float seconds) { fadeOut = sanitizedSeconds(seconds); }
+    QString dvdTitle() const;
+    void setDvdTitle(const QString& value);
+    QString dvdSubtitle() const;
+    void setDvdSubtitle(const QString& value);
+    QString dvdBackgroundMusicPath() const;
+    void setDvdBackgroundMusicPath(const QString& value);
+    std::vector<MusicItemRef> dvdMenuBackgroundMusicArray() const;
+    void setDvdMenuBackgroundMusicArray(std::vector<MusicItemRef> songs);
+    std::vector<SlideItemRef> dvdMenuSlideArray() const;
+    void setDvdMenuSlideArray(std::vector<SlideItemRef> slides);
+    std::shared_ptr<MenuAudioMixer> dvdMenuAudioMixer() const;
+    void setDvdMenuAudioMixer(std::shared_ptr<MenuAudioMixer> mixer);
+    // Empty until loadDVDMenuTemplate has run.
+    std::vector<DVDMenuTemplateRef> dvdMenuTemplateArray() const;
+    DVDMenuTemplateRef currentDVDMenuTemplate() const;
+    void setCurrentDVDMenuTemplate(DVDMenuTemplateRef menu);
 
 private:
+    // The menu song of a path stored in an archive: an earlier copy of that file in "Contents" when
+    // there is one, so that every load does not copy the song again.
+    static QVariantMap menuSongDictionaryForStoredPath(const QString& path);
+    void readMenuSong(const QString& path);
+
+    mutable std::mutex mutex; // strings, dictionaries, arrays and objects
     QString fileVersion = QStringLiteral("1.0.0");
+    std::vector<SlideshowProjectManagerItemRef> entries;
+    SlideshowProjectManagerItemRef currentEntry;
     int nextProjectID = 1;
     int currItemIndex = -1;
-    int currentMenu = 1;
-    bool useMenu = true;
+    bool landscape = true;
+    int screenWidth = 1024;
+    int screenHeight = 768;
+    bool enable1080p = false;
+    int maxImageWidth = 1280;
+    int maxImageHeight = 960;
+    QVariantMap shareMovieParam;
+    std::atomic<bool> useMenu{true};
+    std::atomic<float> fadeIn{0.0f};
+    std::atomic<float> fadeOut{0.0f};
+    std::atomic<int> currentMenu{1};
+    std::vector<MusicItemRef> menuSongs;
+    std::vector<SlideItemRef> menuSlides;
+    std::shared_ptr<MenuAudioMixer> menuMixer;
+    std::vector<DVDMenuTemplateRef> templates;
+    DVDMenuTemplateRef currentTemplate;
     QString title, subtitle, musicPath;
-    float fadeIn = 0.0f;
-    float fadeOut = 0.0f;
 };

@@ -1,5 +1,6 @@
 // The project on disk: its folder, its archive, the user defaults that remember it, and the fixed
 // paths the exports share.
+#include "model/ContentsFolder.h"
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
@@ -38,12 +39,6 @@ int wholePixels(double value) {
     if (!(value > 0.0))
         return 0;
     return value >= 1e9 ? 1000000000 : int(value);
-}
-
-// Seconds since 1 January 2001 (UTC), the reference date of the copy names of songs.
-double secondsSinceReferenceDate() {
-    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-    return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
 }
 
 // Makes a new folder that did not exist before: "<parent>/<name>.<ext>", else "<name>-1.<ext>", ...
@@ -172,17 +167,17 @@ void SlideshowProject::copyDefaultMP3FileToPackage(const SlideshowProjectRef& pr
     QString source = platform::paths::pathForResource("default", "mp3");
     if (source.isEmpty())
         source = platform::paths::resourceFolder() + "/default.mp3";
-    const QFileInfo info(source);
-    const QString name = info.completeBaseName();
-    const QString copyName =
-        name + "-" + QString::number(secondsSinceReferenceDate(), 'f', 2) + "." + info.suffix();
-    QFile::copy(source, project->strMacProjectBundleContentsPath() + "/" + copyName);
-    auto song = std::make_shared<MusicItem>();
-    song->addEntriesFromDictionary({{"filePath", source},
-                                    {"pureFileName", copyName},
-                                    {"titleFromFileName", name},
-                                    {"musicSource", "bundleDefaultMusic"}});
-    project->addMusicItem(song);
+    // The song plays from the resource; without its copy its length is measured there too.
+    const QString copyName = ContentsFolder::copyUnderFreeName(
+        source, project->strMacProjectBundleContentsPath(), ContentsFolder::songCopyName(source));
+    QVariantMap song{{"filePath", source},
+                     {"titleFromFileName", QFileInfo(source).completeBaseName()},
+                     {"musicSource", "bundleDefaultMusic"}};
+    if (!copyName.isEmpty())
+        song.insert("pureFileName", copyName);
+    auto item = std::make_shared<MusicItem>();
+    item->addEntriesFromDictionary(song);
+    project->addMusicItem(item);
 }
 
 QString SlideshowProject::strProjectVideoFileDirectory() const {

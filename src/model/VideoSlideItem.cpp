@@ -62,11 +62,7 @@ void VideoSlideItem::PrepareVideoItem(const QString& path) {
 
 void VideoSlideItem::deleteFilesForDeletingItem() {
     // The clip is the copy inside the project's "videos" folder; a path from elsewhere is left alone.
-    const auto project = SlideshowProject::currentMainProject();
-    const QString path = strVideoFilePath();
-    const QString folder = project ? project->strMacProjectBundleFullPath() : QString();
-    if (!folder.isEmpty() && !path.isEmpty() && !path.contains("/../") && path.startsWith(folder + "/"))
-        deleteFile(path);
+    deleteFileInsideOpenProject(strVideoFilePath());
     SlideItem::deleteFilesForDeletingItem();
 }
 

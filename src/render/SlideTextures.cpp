@@ -79,10 +79,10 @@ std::shared_ptr<SlideTextures> SlideTextures::forSlide(const std::shared_ptr<Sli
 }
 
 QImage SlideTextures::slidePicture(const SlideItem& slide, const QVariantMap& theme) {
-    QImage image = TextureObject::readImage(slide.fileName());
+    // The slide's picture with its text layer and the theme's colour filter, then the theme's frame.
+    QImage image = slide.slideImageForTexture(theme);
     if (image.isNull())
         return image;
-    image = applyPhotoFilter(image, theme);
     if (!theme.isEmpty() && SlideshowThemeManager::bNeedApplyTheme(theme))
         image = applyTheme(image, theme);
     return image;

@@ -157,11 +157,3 @@ QImage applyTheme(const QImage& image, const QVariantMap& theme) {
     return canvas;
 }
 
-QImage applyPhotoFilter(const QImage& image, const QVariantMap& theme) {
-    const QString filter = theme.value(QStringLiteral("PhotoFilter")).toString();
-    if (filter == QLatin1String("Grayscale"))
-        return platform::image::colorControls(image, 0.0f);
-    if (filter == QLatin1String("CISepiaTone"))
-        return platform::image::sepiaTone(image);
-    return image;
-}

@@ -17,6 +17,3 @@
 // A null photo gives a null picture.
 QImage applyTheme(const QImage& image, const QVariantMap& theme);
 
-// The theme's colour filter: "PhotoFilter" "Grayscale" removes the colour, "CISepiaTone" tones the photo
-// sepia; any other value or none answers the photo unchanged.
-QImage applyPhotoFilter(const QImage& image, const QVariantMap& theme);

@@ -3,6 +3,8 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
+#include "model/SlideshowProjectManagerItem.h"
 #include "model/SlideshowThemeManager.h"
 #include "model/VideoSlideItem.h"
 
@@ -16,6 +18,8 @@ template <class T> void restore(const QString& name) {
     });
 }
 
+} // namespace
+
 void restoreFactory(const QString& className) {
     if (className == "SlideshowProject")
         restore<SlideshowProject>(className);
@@ -27,9 +31,11 @@ void restoreFactory(const QString& className) {
         restore<MusicItem>(className);
     else if (className == "SlideshowThemeManager")
         restore<SlideshowThemeManager>(className);
+    else if (className == "SlideshowProjectManager")
+        restore<SlideshowProjectManager>(className);
+    else if (className == "SlideshowProjectManagerItem")
+        restore<SlideshowProjectManagerItem>(className);
 }
-
-} // namespace
 
 QStringList keysPresent(const QByteArray& archive, const QString& className, const QStringList& candidates) {
     QStringList present;

@@ -55,4 +55,7 @@ inline std::shared_ptr<RawRecord> record(const QString& className) {
 // class name for the time of the call and then puts the real factory back.
 QStringList keysPresent(const QByteArray& archive, const QString& className, const QStringList& candidates);
 
+// Puts the model's own factory for className back after a test replaced it.
+void restoreFactory(const QString& className);
+
 } // namespace model_test

@@ -170,7 +170,16 @@ TEST_F(ProjectManagerStorageTest, MenuFlagsFollowTheArchiveVersion) {
     EXPECT_EQ(older->nCurrentDVDMenuSelected(), 3);
     EXPECT_TRUE(older->bUseDVDMenu());
     auto entries = load([](auto& r) {
-        r.int32("nNextProjectID", 1).object("slideshowProjectArray", QVariantList{1, 2, 3, 4});
+        QVariantList four;
+        for (int i = 0; i < 4; ++i)
+            four.append(QVariant::fromValue(
+                platform::ArchivableRef(model_test::record("SlideshowProjectManagerItem"))));
+        four.append(QVariant(7)); // not an entry: not counted
+        r.int32("nNextProjectID", 1).object("slideshowProjectArray", four);
     });
     EXPECT_EQ(entries->nNextProjectID(), 5);
+    EXPECT_EQ(entries->projectCount(), 4);
+    auto ahead = load([](auto& r) { r.int32("nNextProjectID", 9).int32("nProjectVersion", 120); });
+    EXPECT_EQ(ahead->nNextProjectID(), 9) << "a number above the entry count is kept";
+    EXPECT_FALSE(ahead->bUseDVDMenu()) << "a current archive without the flag has no menu";
 }

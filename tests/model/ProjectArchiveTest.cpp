@@ -164,9 +164,10 @@ TEST_F(ProjectArchiveTest, TheArchiveUsesTheFormatsKeysAndClassNames) {
     EXPECT_EQ(model_test::keysPresent(data, "VideoSlideItem", clipKeys), clipKeys);
     EXPECT_EQ(model_test::keysPresent(data, "SlideItem",
                                       {"fileName", "thumbFileName", "photoDescription", "zoomStart",
-                                       "panStartPoint", "nPhotoDuration", "timelineRect"}),
-              (QStringList{"fileName", "thumbFileName", "photoDescription", "zoomStart"}))
-        << "pan points, frame counts and rectangles are not stored";
+                                       "panStartPoint", "panEndPoint", "nPhotoDuration", "timelineRect"}),
+              (QStringList{"fileName", "thumbFileName", "photoDescription", "zoomStart", "panStartPoint",
+                           "panEndPoint"}))
+        << "frame counts and rectangles are not stored";
 }
 
 TEST_F(ProjectArchiveTest, OlderDurationKeysCountSixtiethsOfASecond) {

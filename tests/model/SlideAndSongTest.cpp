@@ -127,6 +127,43 @@ TEST_F(SlideItemTest, DeletingASlideRemovesOnlyItsOwnFiles) {
     EXPECT_FALSE(QFileInfo::exists(copy));
 }
 
+TEST_F(SlideItemTest, DeletionStaysInsideTheProjectWhateverThePathSays) {
+    auto project = openNewProject("Inside");
+    const QString folder = project->strMacProjectBundleFullPath();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const QString outsider = home + "/keep.jpg";
+    writeFile(outsider);
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(folder + "/../keep.jpg"));
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(contents + "/../../keep.jpg"));
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(folder + "-other/x.jpg"));
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(contents)) << "a folder is not a file";
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(contents + "/.."));
+    EXPECT_TRUE(QFileInfo::exists(outsider));
+    EXPECT_TRUE(QFileInfo::exists(contents));
+
+    // A link inside the project is removed; the file it points to is not.
+    ASSERT_TRUE(QFile::link(outsider, contents + "/link.jpg"));
+    auto slide = std::make_shared<SlideItem>();
+    slide->setFileName("link.jpg");
+    slide->setStrSoundFileName(contents + "/./voice.m4a");
+    writeFile(contents + "/voice.m4a");
+    slide->deleteFilesForDeletingItem();
+    EXPECT_FALSE(QFileInfo(contents + "/link.jpg").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(outsider));
+    EXPECT_FALSE(QFileInfo::exists(contents + "/voice.m4a")) << "a recorded sound inside the project is ours";
+
+    // A folder reached through a link that leads outside is not inside the project.
+    QDir().mkpath(home + "/elsewhere");
+    writeFile(home + "/elsewhere/victim.jpg");
+    ASSERT_TRUE(QFile::link(home + "/elsewhere", contents + "/door"));
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(contents + "/door/victim.jpg"));
+    EXPECT_TRUE(QFileInfo::exists(home + "/elsewhere/victim.jpg"));
+
+    SlideshowProject::resetMainProjectForTesting();
+    writeFile(contents + "/orphan.jpg");
+    EXPECT_FALSE(SlideItem::deleteFileInsideOpenProject(contents + "/orphan.jpg")) << "no project open";
+}
+
 TEST_F(SlideItemTest, ClipLevels) {
     VideoSlideItem clip;
     EXPECT_EQ(clip.itemType(), SlideItem::kItemTypeVideo);
@@ -206,18 +243,21 @@ TEST_F(MusicItemTest, DurationsAreMeasuredOnceOnTheCopyAndCached) {
     song->addEntriesFromDictionary({{"pureFileName", "s.mp3"}});
     EXPECT_DOUBLE_EQ(song->duration(), 0.0) << "the copy is missing";
     EXPECT_EQ(measured.load(), 0) << "a missing file is not handed to the measurer";
-    EXPECT_TRUE(song->dictFileMediaItem().contains("numberDuration")) << "and the 0 is cached";
+    EXPECT_FALSE(song->dictFileMediaItem().contains("numberDuration"))
+        << "a failed measurement is not cached";
+    writeFile(project->strMacProjectBundleContentsPath() + "/s.mp3");
+    EXPECT_DOUBLE_EQ(song->duration(), 33.5) << "so the copy is measured once it is there";
 
     auto present = std::make_shared<MusicItem>();
     present->addEntriesFromDictionary({{"pureFileName", "p.mp3"}});
     writeFile(project->strMacProjectBundleContentsPath() + "/p.mp3");
     EXPECT_DOUBLE_EQ(present->duration(), 33.5);
     EXPECT_DOUBLE_EQ(present->duration(), 33.5);
-    EXPECT_EQ(measured.load(), 1);
+    EXPECT_EQ(measured.load(), 2);
 
     auto zero = songOf(0.0);
     EXPECT_DOUBLE_EQ(zero->duration(), 0.0);
-    EXPECT_EQ(measured.load(), 1) << "a cached 0 is not measured again";
+    EXPECT_EQ(measured.load(), 2) << "a cached 0 is not measured again";
     auto text = std::make_shared<MusicItem>();
     text->addEntriesFromDictionary({{"numberDuration", "12.5"}});
     EXPECT_DOUBLE_EQ(text->duration(), 12.5);

@@ -1,6 +1,7 @@
 #include "render/ThemeImageFilter.h"
 
 #include "model/SlideshowThemeManager.h"
+#include "platform/image/ImageFilters.h"
 
 #include "platform/FoundationTestSupport.h"
 #include "render/RenderTestSupport.h"
@@ -309,7 +310,7 @@ TEST(ThemeImageFilterThemes, EveryBuiltInThemeDressesAPhotoToTheExpectedSize) {
 
 TEST(ThemeImageFilterPhotoFilter, GrayscaleRemovesColourAndOtherThemesLeaveIt) {
     QImage photo = topAndBottom(20, 20, QColor(200, 40, 10), QColor(20, 180, 90, 128));
-    const QImage grey = applyPhotoFilter(photo, SlideshowThemeManager::themeNo(11)); // "Grayscale Frame"
+    const QImage grey = platform::image::applyPhotoFilter(photo, SlideshowThemeManager::themeNo(11)); // "Grayscale Frame"
     for (QPoint p : {QPoint(3, 3), QPoint(3, 15)}) {
         const QColor c = grey.pixelColor(p);
         EXPECT_EQ(c.red(), c.green());
@@ -317,14 +318,14 @@ TEST(ThemeImageFilterPhotoFilter, GrayscaleRemovesColourAndOtherThemesLeaveIt) {
     }
     EXPECT_EQ(grey.pixelColor(3, 15).alpha(), 128);
     EXPECT_NE(grey.pixelColor(3, 3).red(), grey.pixelColor(3, 15).red());
-    EXPECT_EQ(applyPhotoFilter(photo, SlideshowThemeManager::themeNo(1)), photo);
-    EXPECT_EQ(applyPhotoFilter(photo, SlideshowThemeManager::themeNo(12)), photo);
+    EXPECT_EQ(platform::image::applyPhotoFilter(photo, SlideshowThemeManager::themeNo(1)), photo);
+    EXPECT_EQ(platform::image::applyPhotoFilter(photo, SlideshowThemeManager::themeNo(12)), photo);
 
     QVariantMap sepia = SlideshowThemeManager::themeNo(1);
     sepia.insert("PhotoFilter", "CISepiaTone");
-    const QColor toned = applyPhotoFilter(solid(4, 4, QColor(128, 128, 128)), sepia).pixelColor(1, 1);
+    const QColor toned = platform::image::applyPhotoFilter(solid(4, 4, QColor(128, 128, 128)), sepia).pixelColor(1, 1);
     EXPECT_GT(toned.red(), toned.green());
     EXPECT_GT(toned.green(), toned.blue());
     sepia.insert("PhotoFilter", "CIUnknownFilter");
-    EXPECT_EQ(applyPhotoFilter(photo, sepia), photo);
+    EXPECT_EQ(platform::image::applyPhotoFilter(photo, sepia), photo);
 }

@@ -112,4 +112,13 @@ QImage gaussianBlur(const QImage& image, float radius) {
     return blurPass(across, kernel, false).convertToFormat(QImage::Format_ARGB32);
 }
 
+QImage applyPhotoFilter(const QImage& image, const QVariantMap& theme) {
+    const QString filter = theme.value(QStringLiteral("PhotoFilter")).toString();
+    if (filter == QLatin1String("Grayscale"))
+        return colorControls(image, 0.0f);
+    if (filter == QLatin1String("CISepiaTone"))
+        return sepiaTone(image);
+    return image;
+}
+
 } // namespace platform::image

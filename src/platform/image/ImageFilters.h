@@ -4,6 +4,7 @@
 // machine and can be tested on known pixels. Each takes any QImage and answers a new ARGB32 picture.
 
 #include <QImage>
+#include <QVariantMap>
 
 namespace platform::image {
 
@@ -19,5 +20,9 @@ QImage rotatedQuarterTurnClockwise(const QImage& image);
 
 // Gaussian blur with standard deviation `radius` pixels; edges extend their outermost pixels, the size is kept.
 QImage gaussianBlur(const QImage& image, float radius);
+
+// A theme's "PhotoFilter": "Grayscale" takes the colour out, "CISepiaTone" tones in sepia; anything else,
+// or none, leaves the picture as it is.
+QImage applyPhotoFilter(const QImage& image, const QVariantMap& theme);
 
 } // namespace platform::image

@@ -1,0 +1,85 @@
+#include "model/ContentsFolder.h"
+
+#include "model/SlideshowProject.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/FileUtils.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// "name.ext" splits at its last dot; a leading dot belongs to the name.
+void splitName(const QString& name, QString& base, QString& extension) {
+    const int dot = name.lastIndexOf('.');
+    base = dot > 0 ? name.left(dot) : name;
+    extension = dot > 0 ? name.mid(dot) : QString();
+}
+
+} // namespace
+
+double ContentsFolder::secondsSinceReferenceDate() {
+    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
+}
+
+QString ContentsFolder::timeStampedName(const QString& stem, const QString& extension) {
+    const QString name = stem + QString::number(secondsSinceReferenceDate(), 'f', 2);
+    return extension.isEmpty() ? name : name + "." + extension;
+}
+
+QString ContentsFolder::songCopyName(const QString& source) {
+    const QFileInfo info(source);
+    return timeStampedName(info.completeBaseName() + "-", info.suffix());
+}
+
+QString ContentsFolder::freeName(const QString& folder, const QString& name) {
+    QString base, extension;
+    splitName(name, base, extension);
+    return QFileInfo(platform::firstFreePath(folder, base, extension)).fileName();
+}
+
+QString ContentsFolder::reserveName(const QString& folder, const QString& name, QString* error) {
+    for (int attempt = 0; attempt < 1000 && !folder.isEmpty() && !name.isEmpty(); ++attempt) {
+        const QString candidate = freeName(folder, name);
+        QFile file(folder + "/" + candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return candidate;
+        if (!QFileInfo::exists(file.fileName())) {
+            if (error)
+                *error = tr_("\"%1\" could not be made: %2").arg(file.fileName(), file.errorString());
+            return QString();
+        }
+    }
+    if (error)
+        *error = tr_("No free name was found for \"%1\" in \"%2\".").arg(name, folder);
+    return QString();
+}
+
+QString ContentsFolder::copyUnderFreeName(const QString& source, const QString& folder, const QString& name,
+                                          QString* error) {
+    const QFileInfo from(source);
+    if (!from.isFile() || folder.isEmpty() || name.isEmpty()) {
+        if (error)
+            *error = tr_("\"%1\" could not be copied into the project: it is not a file.").arg(source);
+        return QString();
+    }
+    // A copy never replaces its target; when another copy takes the name first, the next one is tried.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = freeName(folder, name);
+        QFile file(source);
+        if (file.copy(folder + "/" + candidate))
+            return candidate;
+        if (!QFileInfo::exists(folder + "/" + candidate)) {
+            if (error)
+                *error =
+                    tr_("\"%1\" could not be copied into the project: %2").arg(source, file.errorString());
+            return QString();
+        }
+    }
+    if (error)
+        *error = tr_("\"%1\" could not be copied into the project: no free name was found.").arg(source);
+    return QString();
+}

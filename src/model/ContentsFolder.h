@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Names of the files a project keeps in its "Contents" folder. Copies and pictures are named after the
+// time they were made, to a hundredth of a second; two made within that time would share a name, so a
+// name that is taken gets "-1", "-2", ... before its extension and nothing is ever overwritten.
+class ContentsFolder {
+public:
+    // Seconds since 1 January 2001 (UTC) on the project's clock.
+    static double secondsSinceReferenceDate();
+    // "<stem><seconds, two decimals>" with ".<extension>" when there is one, e.g. ("thumb_", "jpg").
+    static QString timeStampedName(const QString& stem, const QString& extension);
+    // The first of name, "<base>-1.<ext>", ... that is free in folder (the name alone, not the path).
+    static QString freeName(const QString& folder, const QString& name);
+    // Claims the first free of name, "<base>-1.<ext>", ... by making it as an empty file, so that
+    // pictures made at once on several threads never share a name; the writer then replaces it. The
+    // name claimed, or empty with a message in *error when none could be made.
+    static QString reserveName(const QString& folder, const QString& name, QString* error = nullptr);
+    // Copies source into folder under name, or the next free name when that is taken; the name used,
+    // or empty with a message in *error when the copy failed.
+    static QString copyUnderFreeName(const QString& source, const QString& folder, const QString& name,
+                                     QString* error = nullptr);
+    // A song's copy: "%@-%.2f.%@" of the source's name without extension, the time and its extension.
+    static QString songCopyName(const QString& source);
+};
