@@ -308,7 +308,7 @@ void SlideshowProject::setAudioMixer(std::shared_ptr<ProjectAudioMixer> value) {
 }
 std::shared_ptr<ProjectDirector> SlideshowProject::director() const {
     std::lock_guard lock(mutex);
-    return player;
+    return player.lock();
 }
 void SlideshowProject::setDirector(std::shared_ptr<ProjectDirector> value) {
     std::lock_guard lock(mutex);

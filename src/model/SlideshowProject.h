@@ -251,7 +251,9 @@ private:
     QString bundlePath, contentsPath, title;
     QVariantMap shareOptions;
     std::shared_ptr<ProjectAudioMixer> mixer;
-    std::shared_ptr<ProjectDirector> player;
+    // Not owned: the player belongs to the preview; a project held last by a player's own thread must
+    // not take the player down with it on that thread.
+    std::weak_ptr<ProjectDirector> player;
 
     QString fileVersion = QStringLiteral("1.0.0");
     QString projectFolderBase;

@@ -1,13 +1,97 @@
 #include "render/FrameConverterObject.h"
 
+#include "platform/gl/Context.h"
+#include "render/RenderGlobals.h"
+
+FrameConverterObject::FrameConverterObject() : FrameConverterObject(16, 16) {}
+
 FrameConverterObject::FrameConverterObject(int w, int h) : width(w), height(h) {}
 
+FrameConverterObject::~FrameConverterObject() {
+    writer.close();
+}
+
+bool FrameConverterObject::fail(const QString& message) {
+    error = message;
+    return false;
+}
+
+void FrameConverterObject::setContext(std::shared_ptr<platform::gl::Context> context) {
+    if (context == glContext)
+        return;
+    deleteFramebuffer();
+    glContext = std::move(context);
+    buildFailed = false;
+}
+
+bool FrameConverterObject::contextUsable() const {
+    if (glContext)
+        return platform::gl::Context::current() == glContext.get();
+    return platform::gl::Context::current() != nullptr;
+}
+
 bool FrameConverterObject::switchOffScreenFBO() {
-    if (!offScreen) {
-        auto made = std::make_unique<FrameBufferObject>();
-        if (!made->initFBOWithWidth(unsigned(width), unsigned(height)))
-            return false;
-        offScreen = std::move(made);
+    if (!contextUsable())
+        return fail(QStringLiteral("The converter's GL context is not current on this thread"));
+    if (!createFramebuffer())
+        return false;
+    if (!offScreen->switchToFBO())
+        return fail(QStringLiteral("The off-screen frame buffer is not complete"));
+    return true;
+}
+
+void FrameConverterObject::setFboOffScreen(std::unique_ptr<FrameBufferObject> buffer) {
+    offScreen = std::move(buffer);
+    if (offScreen && (offScreen->texWidth() != width || offScreen->texHeight() != height))
+        InitBuffersWithWidth(offScreen->texWidth(), offScreen->texHeight(), false);
+}
+
+bool FrameConverterObject::createFramebuffer() {
+    if (buildFailed)
+        return false;
+    if (offScreen)
+        return true;
+    if (!contextUsable())
+        return fail(QStringLiteral("The converter's GL context is not current on this thread"));
+    if (!InitShaders() || !InitBuffersWithWidth(width, height, true)) {
+        buildFailed = true;
+        if (error.isEmpty())
+            error = QStringLiteral("The read-back could not be set up");
+        return false;
     }
-    return offScreen->switchToFBO();
+    gRenderAspectRatio = float(width) / float(height);
+    return true;
+}
+
+bool FrameConverterObject::InitShaders() {
+    return true;
+}
+
+bool FrameConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffScreenFBO) {
+    const bool resized = w != width || h != height;
+    width = w;
+    height = h;
+    if (!needCreateOffScreenFBO || (!resized && offScreen))
+        return true;
+    auto made = std::make_unique<FrameBufferObject>();
+    if (w <= 0 || h <= 0 || !made->initFBOWithWidth(unsigned(w), unsigned(h))) {
+        offScreen.reset();
+        return fail(QStringLiteral("No off-screen frame buffer of %1 x %2 can be made").arg(w).arg(h));
+    }
+    offScreen = std::move(made);
+    return true;
+}
+
+void FrameConverterObject::deleteFramebuffer() {
+    // With the context current here the names go at once; otherwise through the share group's queue.
+    releaseOpenGLVar();
+}
+
+void FrameConverterObject::releaseOpenGLVar() {
+    offScreen.reset();
+    writer.close();
+}
+
+bool FrameConverterObject::convert(unsigned char*, qint64) {
+    return false;
 }

@@ -460,14 +460,22 @@ void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
     const auto item = renderer1->slideItemData();
     if (!item)
         return;
-    auto chosen = transitions->getTransitionByInfo(item->transitionInfo());
+    // The slide's length goes in before the preparation, which lays out some transitions' frames.
+    const int frames = int(std::min<quint64>(item->nTransitionDuration(), 1u << 30));
+    auto chosen = transitions->getTransitionByInfo(item->transitionInfo(), frames);
     const SlideList own = project->slideshowArray();
     const auto at = indexOf(own, item.get());
     if (chosen && at && *at + 1 < own.size() && own[*at + 1]->itemType() == SlideItem::kItemTypeVideo &&
-        !chosen->bNeedFBO())
+        !chosen->bNeedFBO()) {
+        // Prepared like any choice: left as its last use ended, the cross-fade would be a cut.
         chosen = transitions->getAlphaBlendTransition();
+        if (chosen) {
+            chosen->setNTotalTransitionFrame(frames);
+            chosen->initTransition();
+        }
+    }
     if (chosen)
-        chosen->setNTotalTransitionFrame(int(std::min<quint64>(item->nTransitionDuration(), 1u << 30)));
+        chosen->setNTotalTransitionFrame(frames);
     const std::lock_guard fields(fieldMutex);
     transitionObj = std::move(chosen);
 }

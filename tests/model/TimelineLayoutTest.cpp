@@ -134,10 +134,23 @@ TEST_F(TimelineLayoutTest, RewindingReachesMixerClipsAndPlayerInThatOrder) {
     CallLog log;
     project->resetPlayerToBegin(); // nothing attached: nothing to rewind, and no crash
     project->setAudioMixer(std::make_shared<LoggingMixer>(log));
-    project->setDirector(std::make_shared<LoggingDirector>(log));
+    const auto director = std::make_shared<LoggingDirector>(log); // the preview owns its player
+    project->setDirector(director);
     project->insertSlideItem(1, std::make_shared<LoggingClip>(log));
     project->resetPlayerToBegin();
     EXPECT_EQ(log.calls, (std::vector<std::string>{"mixer", "clip", "director"}));
+}
+
+TEST_F(TimelineLayoutTest, TheProjectDoesNotKeepItsPlayerAlive) {
+    // A player thread may hold the last reference to a replaced project; the project going away on that
+    // thread must not destroy the player there.
+    CallLog log;
+    auto director = std::make_shared<LoggingDirector>(log);
+    project->setDirector(director);
+    EXPECT_EQ(project->director(), director);
+    director.reset();
+    EXPECT_EQ(project->director(), nullptr);
+    project->resetPlayerToBegin();
 }
 
 TEST_F(TimelineLayoutTest, ResettingCustomDurationsMarksTheProjectDirty) {

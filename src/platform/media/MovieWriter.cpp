@@ -221,6 +221,19 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     }
 };
 
+bool MovieWriter::isAvailable(QString* missing) {
+    const char* absent = nullptr;
+    if (!avcodec_find_encoder_by_name("libx264"))
+        absent = "the H.264 encoder libx264";
+    else if (!avcodec_find_encoder_by_name("aac"))
+        absent = "the AAC encoder";
+    else if (!av_guess_format("mp4", nullptr, nullptr) || !av_guess_format("mov", nullptr, nullptr))
+        absent = "the MPEG-4 and QuickTime muxers";
+    if (absent && missing)
+        *missing = QString::fromLatin1(absent);
+    return !absent;
+}
+
 MovieWriter::MovieWriter(Settings settings) : d(std::make_shared<Impl>()) {
     d->settings = std::move(settings);
 }

@@ -41,6 +41,10 @@ public:
     };
     enum class Status { Unknown, Writing, Completed, Failed, Cancelled };
 
+    // Whether this build can write movies at all: the H.264 and AAC encoders and the MPEG-4 and QuickTime
+    // muxers are present. False, with the missing part in *missing, otherwise.
+    static bool isAvailable(QString* missing = nullptr);
+
     explicit MovieWriter(Settings settings);
     // A movie still being written is cancelled: its file is removed.
     ~MovieWriter();

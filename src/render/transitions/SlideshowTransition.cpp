@@ -1,6 +1,7 @@
 #include "render/transitions/SlideshowTransition.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/gl/Context.h"
 #include "render/QuadDrawing.h"
 #include "render/SharedShaderPrograms.h"
 
@@ -11,11 +12,24 @@ void SlideshowTransition::transition(int) {}
 void SlideshowTransition::transition(int, int) {}
 
 void SlideshowTransition::initTransition() {
+    if (platform::gl::Context::current())
+        clearForFrame();
+}
+
+void SlideshowTransition::clearForFrame() {
     glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_TEXTURE_2D);
+}
+
+void SlideshowTransition::loadFrameBufferMatrices() {
+    matrixLoadIdentity(modelView);
+    matrixTranslate(modelView, 0.0f, 0.0f, -1.0f);
+    projection = quad::slideProjection();
+    mvp = quad::modelViewProjection(modelView, projection);
 }
 
 void SlideshowTransition::renderImageWithOneTextureShader(GLuint texture, unsigned dstTextureIndex) {

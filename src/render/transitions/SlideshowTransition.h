@@ -24,7 +24,8 @@ public:
     // Frame `n` of a transition drawn through the renderers, `currentPos` the frame in the outgoing slide's
     // motion; the base draws nothing.
     virtual void transition(int n, int currentPos);
-    // Enables blending, the depth test and textures and clears to opaque black.
+    // Enables blending, the depth test and textures and clears to opaque black (only with a context current;
+    // subclasses also draw their random variant here, which needs none).
     virtual void initTransition();
 
     // Draws a frame-buffer texture over the whole view with the mirrored coordinates (which show the upside
@@ -54,6 +55,14 @@ public:
     void setTransitionBackground(StageBackground* layer) { background = layer; }
 
 protected:
+    // q = n / N, the part of the transition done before frame n.
+    float progress(int n) const { return float(n) / float(totalFrames); }
+    // The state every frame-buffer frame starts from: blending, depth test and textures on, colour and depth
+    // cleared to opaque black.
+    static void clearForFrame();
+    // modelView at depth -1 and the slide frustum, so the unit fan fills the view; sets mvp.
+    void loadFrameBufferMatrices();
+
     Matrix4 modelView, projection, mvp;
     int currentPos = 0;
 

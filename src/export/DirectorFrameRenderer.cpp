@@ -1,0 +1,83 @@
+#include "export/DirectorFrameRenderer.h"
+
+#include "model/SlideshowProject.h"
+#include "platform/foundation/StringTable.h"
+#include "platform/gl/GlError.h"
+#include "render/RGBConverterObject.h"
+#include "render/RenderGlobals.h"
+#include "render/SlideshowDirector.h"
+
+DirectorFrameRenderer::DirectorFrameRenderer(std::shared_ptr<SlideshowDirector> director)
+    : director(std::move(director)) {}
+
+DirectorFrameRenderer::~DirectorFrameRenderer() {
+    end();
+}
+
+DirectorFrameRenderer::Factory DirectorFrameRenderer::factory(std::shared_ptr<SlideshowDirector> director) {
+    return [director]() -> std::unique_ptr<FrameRenderer> {
+        if (!director)
+            return nullptr;
+        return std::make_unique<DirectorFrameRenderer>(director);
+    };
+}
+
+bool DirectorFrameRenderer::fail(const QString& message, QString* error) {
+    if (error)
+        *error = message.isEmpty() ? tr_("The slideshow could not be drawn.") : message;
+    end();
+    return false;
+}
+
+bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
+    const QSizeF output = SlideshowProject::sizeVideoOutput();
+    size = QSize(int(output.width()), int(output.height()));
+    if (size.isEmpty())
+        return fail(QString(), error);
+    try {
+        context = director->CreateShareOpenGLContext();
+        if (!context)
+            return fail(QString(), error);
+        scope.emplace(*context);
+    } catch (const platform::gl::GlError& glError) {
+        return fail(QString::fromUtf8(glError.what()), error);
+    }
+    converter = std::make_shared<RGBConverterObject>(size.width(), size.height());
+    converter->setContext(context);
+    converter->setStrVideoFIFOFullPath(play.pipePath);
+    converter->setCancelled(play.cancelled);
+    if (!converter->switchOffScreenFBO())
+        return fail(converter->errorString(), error);
+    // Export mode first, so that the preview draws nothing once the play has started.
+    director->setRgbConverterObject(converter);
+    director->setSlideshowArray(play.slides);
+    director->setNCurrentFrame(0);
+    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
+        project->calcSlideItemsPhotoTransitionDuration();
+    total = director->nTotalFrames();
+    return true;
+}
+
+bool DirectorFrameRenderer::renderFrame() {
+    // Frames the player draws straight to the target take the output's proportions.
+    gRenderAspectRatio = float(size.width()) / float(size.height());
+    return converter->switchOffScreenFBO() && director->playOneFrame();
+}
+
+bool DirectorFrameRenderer::writeFrame(QString* error) {
+    if (converter->convertFIFO())
+        return true;
+    if (error)
+        *error = converter->errorString();
+    return false;
+}
+
+void DirectorFrameRenderer::end() {
+    if (converter) {
+        director->stop();
+        director->setRgbConverterObject(nullptr);
+        converter.reset(); // closes the pipe: the reader sees the end of the stream
+    }
+    scope.reset();
+    context.reset();
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "export/FramePump.h"
+#include "platform/gl/Context.h"
+
+#include <QSize>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class RGBConverterObject;
+class SlideshowDirector;
+
+// The renderer of the real pumps: the timeline player draws the show off screen at the class-level output
+// size, on a context of the pump's own that shares with the player's main context, and the RGB converter
+// reads each frame back into the pipe. While it plays, the player holds the converter, so the preview
+// draws nothing. Used on the pump's thread only.
+class DirectorFrameRenderer : public FrameRenderer {
+public:
+    using Factory = std::function<std::unique_ptr<FrameRenderer>()>;
+
+    explicit DirectorFrameRenderer(std::shared_ptr<SlideshowDirector> director);
+    ~DirectorFrameRenderer() override;
+
+    // Renderers for the pumps of exports that play through this player.
+    static Factory factory(std::shared_ptr<SlideshowDirector> director);
+
+    bool begin(const Play& play, QString* error) override;
+    quint64 totalFrames() const override { return total; }
+    bool renderFrame() override;
+    bool writeFrame(QString* error) override;
+    void end() override;
+
+private:
+    bool fail(const QString& message, QString* error);
+
+    std::shared_ptr<SlideshowDirector> director;
+    std::shared_ptr<platform::gl::Context> context;
+    std::optional<platform::gl::Context::Scope> scope;
+    std::shared_ptr<RGBConverterObject> converter;
+    QSize size;
+    quint64 total = 0;
+};

@@ -1,0 +1,479 @@
+#include "export/EncoderController.h"
+
+#include "export/EncodingProgressSteps.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <optional>
+
+using platform::media::AudioReader;
+using platform::media::MediaKind;
+using platform::media::MediaTime;
+using platform::media::MovieContainer;
+using platform::media::MovieWriter;
+
+namespace {
+
+constexpr int kAudioChunkFrames = 1024;
+constexpr std::chrono::milliseconds kDrainWait{200};
+
+const std::array<QSize, 4> kExportPresetSizes = {QSize(640, 360), QSize(960, 540), QSize(1280, 720),
+                                                 QSize(1920, 1080)};
+
+QVariantMap failureResult(const QString& desc, std::optional<int> error = std::nullopt) {
+    QVariantMap result{{"result", false}, {"desc", desc}};
+    if (error && *error != 0)
+        result.insert("errno", *error);
+    return result;
+}
+
+QString pipeOpenFailure() {
+    return tr_("Can not open video named pipe!");
+}
+
+} // namespace
+
+EncoderController::EncoderController() : mixStep(&MixedAudioExport::exportProjectMix) {}
+
+EncoderController::~EncoderController() {
+    deInitVar();
+}
+
+// ---- class-level answers
+
+bool EncoderController::softwareAvailable() {
+    return MovieWriter::isAvailable();
+}
+
+QSize EncoderController::maximumFrameSize() {
+    static const QSize largest = [] {
+        QSize best(0, 0);
+        if (!softwareAvailable())
+            return best;
+        for (const QSize& size : kExportPresetSizes)
+            if (size.width() > best.width())
+                best = size;
+        return best;
+    }();
+    return largest;
+}
+
+bool EncoderController::deviceSupportsVideoEncoding() {
+    const QSize largest = maximumFrameSize();
+    return softwareAvailable() && (largest.width() != 0 || largest.height() != 0);
+}
+
+QString EncoderController::strOpenGLRGBAVideoFIFOFullPath() {
+    const QString folder = platform::paths::temporaryFolder();
+    return folder.isEmpty() ? QString() : QStringLiteral("%1/v_fifo_%2").arg(folder).arg(::getpid());
+}
+
+QString EncoderController::strTempM4AAudioFullPath() {
+    return SlideshowProject::strTempM4AAudioFullPath();
+}
+
+// ---- start, on the caller's thread
+
+bool EncoderController::encodeVideo_2_FIFO(MovieFramePumpHost* caller) {
+    const QSizeF output = SlideshowProject::sizeVideoOutput();
+    deInitVar();
+    if (caller)
+        host = caller;
+    frameSize = QSize(int(output.width()), int(output.height()));
+    const SlideshowProjectRef owner = SlideshowProject::mainProject();
+    project = owner;
+    if (doesExistProtectedMusicFileInProject())
+        return false;
+    if (!host)
+        return refuse(failureResult(tr_("Nothing renders the frames of the movie.")));
+    if (!createPipe())
+        return false;
+    QFile::remove(outputPath);
+    QFile::remove(strTempM4AAudioFullPath());
+    if (!createWriter(frameSize))
+        return false;
+    driver = std::thread([this] { encodeVideo_2_FIFO_ThreadProc(); });
+    return true;
+}
+
+bool EncoderController::doesExistProtectedMusicFileInProject() {
+    const SlideshowProjectRef owner = project.lock() ? project.lock() : SlideshowProject::mainProject();
+    if (!owner)
+        return false;
+    QStringList titles;
+    for (const MusicItemRef& song : owner->musicArray()) {
+        const QString file = song->strFilePathIn(owner->strMacProjectBundleContentsPath());
+        if (QFileInfo(file).suffix().compare(QLatin1String("m4p"), Qt::CaseInsensitive) == 0)
+            titles << song->strTitle();
+    }
+    if (titles.isEmpty())
+        return false;
+    QString desc = tr_("The protected music file(s) exist in project. Please remove the following files to "
+                       "have a try:");
+    desc += QStringLiteral(" %1").arg(titles.first());
+    for (qsizetype i = 1; i < titles.size(); ++i)
+        desc += QStringLiteral(", %1").arg(titles[i]);
+    refuse(failureResult(desc));
+    return true;
+}
+
+bool EncoderController::refuse(const QVariantMap& failure) {
+    std::lock_guard lock(resultMutex);
+    result = failure;
+    return false;
+}
+
+bool EncoderController::createPipe() {
+    fifoPath = strOpenGLRGBAVideoFIFOFullPath();
+    if (fifoPath.isEmpty())
+        return refuse(failureResult(pipeOpenFailure()));
+    errno = 0;
+    if (!pipe.create(fifoPath)) {
+        const int code = errno;
+        return refuse(failureResult(pipeOpenFailure(), code));
+    }
+    return true;
+}
+
+bool EncoderController::createWriter(const QSize& size) {
+    MovieWriter::Settings settings;
+    settings.path = outputPath;
+    settings.container = SlideshowProject::strVideoOutputFormat() == QLatin1String("MOV")
+                             ? MovieContainer::QuickTime
+                             : MovieContainer::MPEG4;
+    settings.frameSize = size;
+    settings.videoBitRate = int64_t(bitrate);
+    settings.gopSize = kMaximumKeyFrameInterval;
+    settings.timescale = kFrameRate;
+    settings.frameRate = kFrameRate;
+    settings.audio = true;
+    settings.audioBitRate = 128000;
+    writer = std::make_unique<MovieWriter>(settings);
+    const QVariantMap share =
+        SlideshowProjectManager::defaultSlideshowProjectManager()->dictShareMovieParam();
+    for (const char* key : {"title", "description"}) {
+        const QString value = share.value(QLatin1String(key)).toString();
+        if (!value.isEmpty())
+            writer->setMetadata(QLatin1String(key), value);
+    }
+    if (writer->start())
+        return true;
+    const QString error = writer->errorString();
+    writer.reset();
+    return refuse(failureResult(error));
+}
+
+// ---- the driver thread: the sound, then the feeding and the pump
+
+void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
+    const auto cancelled = [this] { return bCancelRequest() || projectCancelled(); };
+    const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
+                                                           EncodingProgressSteps::kBackgroundMusic());
+    const MixedAudioExport::Result mixed =
+        mixStep(project.lock(), cancelled,
+                MixedAudioExport::progressNotifier(QVariant::fromValue(static_cast<void*>(this)), stage));
+    if (mixed.outcome == MixedAudioExport::Outcome::Cancelled || cancelled()) {
+        writer->cancel();
+        setAllEndFlags();
+        videoReadFinished = true; // no pump was started
+        return;
+    }
+    if (!mixed.completed()) {
+        failAfterStart(failureResult(
+            mixed.error.isEmpty() ? tr_("The sound of the slideshow could not be mixed.") : mixed.error));
+        return;
+    }
+    songIndex = songIndexContinue = 0;
+    // The mix runs on past the last frame (it is padded); the movie's sound ends with its pictures.
+    const SlideshowProjectRef owner = project.lock();
+    if (const quint64 frames = owner ? owner->totalFrameCount() : 0)
+        audioFramesLeft = std::llround(double(frames) / kFrameRate * AudioReader::kSampleRate);
+    if (!initAudioVar(0)) {
+        const QVariantMap reason = dictEncodeResult();
+        failAfterStart(reason.isEmpty() ? failureResult(tr_("The mixed sound of the slideshow is missing."))
+                                        : reason);
+        return;
+    }
+    startFeeding();
+    pump = std::thread([this] { host->readRGBAFIFOThread({this, fifoPath}); });
+}
+
+bool EncoderController::initAudioVar(int index) {
+    audioReader.reset();
+    const QString path = strTempM4AAudioFullPath();
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return false;
+    auto reader = std::make_unique<AudioReader>();
+    if (!reader->open(path)) {
+        const SlideshowProjectRef owner = project.lock();
+        const QString title = owner ? owner->getSongTitle(index) : QString();
+        refuse(failureResult(
+            reader->errorString().isEmpty()
+                ? tr_("Can't read %@ song's data correctly, please try to change the song to another one.")
+                      .replace(QLatin1String("%@"), title)
+                : reader->errorString()));
+        return false;
+    }
+    audioReader = std::move(reader);
+    return true;
+}
+
+void EncoderController::startFeeding() {
+    const std::size_t bytes = std::size_t(frameSize.width()) * std::size_t(frameSize.height()) * 4;
+    frameBuffer.resize(bytes);
+    pipeReader = std::make_unique<FramePipeReader>(bytes);
+    audioBuffer.resize(std::size_t(kAudioChunkFrames) * AudioReader::kChannels);
+    mediaInputQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("mediaInputQueue"));
+    writer->requestMediaDataWhenReady(MediaKind::Video, *mediaInputQueue, [this] { videoBlock(); });
+    writer->requestMediaDataWhenReady(MediaKind::Audio, *mediaInputQueue, [this] { audioBlock(); });
+}
+
+void EncoderController::failAfterStart(QVariantMap failure) {
+    refuse(failure);
+    writer->cancel();
+    setAllEndFlags();
+    videoReadFinished = true; // the pump is never started
+    platform::NotificationCenter::defaultCenter().postOnMainThread(movieFailedNotificationName(), QVariant(),
+                                                                   failure);
+}
+
+// ---- the blocks on "mediaInputQueue"
+
+void EncoderController::videoBlock() {
+    if (writingEnded)
+        return;
+    videoBlockRunning = true;
+    bool stop = false;
+    while (!stop && writer->isReadyForMoreMediaData(MediaKind::Video)) {
+        ++videoFrameCounter; // the first frame shows at 1/30 s
+        if (bCancelRequest() || hasFailure()) {
+            stop = true;
+            break;
+        }
+        if (!pipeReader->isOpen() && !pipeReader->open(fifoPath)) {
+            setFailure(failureResult(pipeOpenFailure(), pipeReader->errorCode()));
+            stop = true;
+            break;
+        }
+        stop = !readAndAppendFrame() || bCancelRequest();
+    }
+    if (stop)
+        videoBlockFinished_2();
+    videoBlockRunning = false;
+}
+
+bool EncoderController::readAndAppendFrame() {
+    const FramePipeReader::Checks checks{[this] { return bCancelRequest() || hasFailure(); },
+                                         [this] { return bVideoReadThreadFinished(); }};
+    switch (pipeReader->readFrame(frameBuffer.data(), checks)) {
+    case FramePipeReader::Status::Frame:
+        if (!writer->appendVideoFrame(frameBuffer.data(), frameSize.width() * 4,
+                                      MediaTime(videoFrameCounter, kFrameRate))) {
+            setFailure(failureResult(writer->errorString()));
+            return false;
+        }
+        ++appended;
+        return true;
+    case FramePipeReader::Status::Failed:
+        setFailure(failureResult(tr_("Can not read video named pipe!"), pipeReader->errorCode()));
+        return false;
+    case FramePipeReader::Status::EndOfStream:
+    case FramePipeReader::Status::Stopped:
+        break;
+    }
+    return false;
+}
+
+void EncoderController::audioBlock() {
+    if (writingEnded || audioInputFinished)
+        return;
+    audioBlockRunning = true;
+    while (writer->isReadyForMoreMediaData(MediaKind::Audio) && !bCancelRequest() && !hasFailure())
+        if (!appendAudioChunk())
+            break;
+    // After a cancel or a failure the writer may never ask for video again, so the end is run here.
+    if (bCancelRequest() || hasFailure())
+        videoBlockFinished_2();
+    audioBlockRunning = false;
+}
+
+bool EncoderController::appendAudioChunk() {
+    const int wanted = int(std::min<int64_t>(kAudioChunkFrames, audioFramesLeft));
+    const int frames = wanted > 0 ? audioReader->read(audioBuffer.data(), wanted) : 0;
+    if (frames > 0) {
+        audioFramesLeft -= frames;
+        if (writer->appendAudioSamples(audioBuffer.data(), frames))
+            return true;
+        setFailure(failureResult(writer->errorString()));
+        return false;
+    }
+    if (frames < 0) {
+        const SlideshowProjectRef owner = project.lock();
+        const QString title = owner ? owner->getSongTitle(songIndex) : QString();
+        setFailure(failureResult(
+            tr_("Can't read %@ song's data correctly, please try to change the song to another one.")
+                .replace(QLatin1String("%@"), title)));
+    }
+    writer->markAsFinished(MediaKind::Audio);
+    audioInputFinished = true;
+    return false;
+}
+
+bool EncoderController::appendRemainingAudio() {
+    // The writer takes sound only while it is at most half a second ahead of the pictures, so some of it
+    // is still waiting when the last frame has come.
+    while (!audioInputFinished && appendAudioChunk()) {
+    }
+    return !hasFailure();
+}
+
+// ---- the end of the writing, on the queue
+
+void EncoderController::videoBlockFinished_2() {
+    if (std::exchange(writingEnded, true))
+        return;
+    // The pump may still be writing, or still waiting for a reader to open the pipe: keep reading until
+    // it has ended.
+    drain =
+        std::thread([this, fd = pipeReader ? pipeReader->takeDescriptor() : platform::UniqueFd()]() mutable {
+            readDiscardFIFOVideoData(std::move(fd));
+        });
+    const bool cancelled = bCancelRequest();
+    if (!cancelled && !hasFailure() && appendRemainingAudio()) {
+        writer->markAsFinished(MediaKind::Video);
+        writer->markAsFinished(MediaKind::Audio);
+        if (!writer->finish())
+            setFailure(failureResult(writer->errorString()));
+    }
+    const QVariantMap failed = failure();
+    if (cancelled || !failed.isEmpty())
+        writer->cancel(); // removes the partial movie
+    if (audioReader)
+        audioReader->close();
+    if (!cancelled && !failed.isEmpty()) {
+        refuse(failed);
+        QFile::remove(outputPath);
+        platform::NotificationCenter::defaultCenter().postOnMainThread(movieFailedNotificationName(),
+                                                                       QVariant(), failed);
+    } else if (!cancelled) {
+        movieEncoderDidFinishEncoding();
+    }
+    setAllEndFlags();
+}
+
+void EncoderController::movieEncoderDidFinishEncoding() {
+    platform::NotificationCenter::defaultCenter().postOnMainThread(movieFinishedNotificationName());
+}
+
+void EncoderController::readDiscardFIFOVideoData(platform::UniqueFd fd) {
+    const QByteArray name = QFile::encodeName(fifoPath);
+    std::vector<char> scrap(64 * 1024);
+    while (!bVideoReadThreadFinished()) {
+        if (!fd.isValid())
+            fd.reset(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (!fd.isValid()) {
+            std::this_thread::sleep_for(kDrainWait);
+            continue;
+        }
+        pollfd waiting{fd.get(), POLLIN, 0};
+        if (::poll(&waiting, 1, int(kDrainWait.count())) <= 0)
+            continue;
+        // 0 after the writer's close, or an error: wait before the next try instead of spinning.
+        if (::read(fd.get(), scrap.data(), scrap.size()) <= 0 && errno != EINTR && errno != EAGAIN)
+            std::this_thread::sleep_for(kDrainWait);
+    }
+}
+
+// ---- shared state
+
+void EncoderController::framePumpFailed(const QString& message) {
+    setFailure(failureResult(message));
+}
+
+void EncoderController::setFailure(const QVariantMap& failure) {
+    std::lock_guard lock(resultMutex);
+    if (pendingFailure.isEmpty()) // the first cause is the one to tell
+        pendingFailure = failure;
+}
+
+bool EncoderController::hasFailure() const {
+    std::lock_guard lock(resultMutex);
+    return !pendingFailure.isEmpty();
+}
+
+QVariantMap EncoderController::failure() const {
+    std::lock_guard lock(resultMutex);
+    return pendingFailure;
+}
+
+QVariantMap EncoderController::dictEncodeResult() const {
+    std::lock_guard lock(resultMutex);
+    return result;
+}
+
+bool EncoderController::projectCancelled() const {
+    const SlideshowProjectRef owner = project.lock();
+    return owner && owner->bExportProgressCancelButtonClicked();
+}
+
+void EncoderController::setAllEndFlags() {
+    videoWriteFinished = true;
+    audioFinished = true;
+}
+
+// ---- the end of everything
+
+void EncoderController::waitUntilFinished() {
+    if (driver.joinable())
+        driver.join();
+    // The queue's destructor returns once the writing has ended: no block is asked for after that.
+    mediaInputQueue.reset();
+    if (pump.joinable() && !writingEnded) {
+        // The queue ended without running the end step (it cannot be asked for a block any more).
+        writingEnded = true;
+        writer->cancel(); // removes the partial movie
+        drain = std::thread([this] { readDiscardFIFOVideoData(platform::UniqueFd()); });
+        setAllEndFlags();
+    }
+    if (pump.joinable())
+        pump.join();
+    if (drain.joinable())
+        drain.join();
+    // The writer's encoders keep threads of their own; nothing writes any more.
+    writer.reset();
+    audioReader.reset();
+}
+
+void EncoderController::deInitVar() {
+    cancelRequest = true;
+    waitUntilFinished();
+    pipeReader.reset(); // closes the read end
+    pipe.remove();
+    frameBuffer.clear();
+    audioBuffer.clear();
+    videoFrameCounter = 0;
+    audioFramesLeft = INT64_MAX;
+    appended = 0;
+    audioInputFinished = false;
+    writingEnded = false;
+    songIndex = songIndexContinue = 0;
+    for (std::atomic<bool>* flag : {&cancelRequest, &videoReadFinished, &videoWriteFinished, &audioFinished,
+                                    &videoBlockRunning, &audioBlockRunning})
+        *flag = false;
+    std::lock_guard lock(resultMutex);
+    result.clear();
+    pendingFailure.clear();
+}

@@ -1,0 +1,235 @@
+#include "export/MovieExportCommand.h"
+
+#include "export/EncodingProgressSteps.h"
+#include "export/MixedAudioExport.h"
+#include "model/MainWindowServices.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/StringTable.h"
+
+#include <chrono>
+
+namespace {
+
+constexpr std::chrono::milliseconds kCancelPoll{100};
+
+bool allEnded(const EncoderController& encoder) {
+    return encoder.bVideoReadThreadFinished() && encoder.bVideoWriteThreadFinished() &&
+           encoder.bAudioThreadFinished();
+}
+
+} // namespace
+
+MovieExportCommand::OutputSettings MovieExportCommand::outputSettingsForVideoSize(int videoSize) {
+    switch (videoSize) {
+    case 3:
+        return {QSizeF(1920, 1080), 20'800'000};
+    case 1:
+        return {QSizeF(960, 540), 5'600'000};
+    case 0:
+        return {QSizeF(640, 360), 3'800'000};
+    default:
+        return {QSizeF(1280, 720), 10'800'000};
+    }
+}
+
+MovieExportCommand::MovieExportCommand(ExportDialogs& dialogs, RendererFactory rendererFactory)
+    : dialogs(dialogs), rendererFactory(std::move(rendererFactory)) {
+    auto& center = platform::NotificationCenter::defaultCenter();
+    finishedObserver = {center, center.addObserver(EncoderController::movieFinishedNotificationName(),
+                                                   [this](const platform::Notification& n) {
+                                                       notifyEncodeMovieFinished(n);
+                                                   })};
+    failedObserver = {
+        center, center.addObserver(EncoderController::movieFailedNotificationName(),
+                                   [this](const platform::Notification& n) { notifyEncodeMovieFailed(n); })};
+    progressObserver = {center, center.addObserver(MixedAudioExport::progressNotificationName(),
+                                                   [this](const platform::Notification& n) {
+                                                       notifyEncodeMpegiiProgress(n);
+                                                   })};
+}
+
+MovieExportCommand::~MovieExportCommand() {
+    finishedObserver.reset();
+    failedObserver.reset();
+    progressObserver.reset();
+    if (encoder)
+        encoder->setBCancelRequest(true);
+    joinCancelWaiter();
+    heldEncoder = nullptr;
+    encoder.reset(); // waits for the pump, which calls back into this object
+}
+
+// ---- the command
+
+bool MovieExportCommand::startEncodingMovieFile() {
+    if (encoder)
+        return false;
+    const SlideshowProjectRef project = SlideshowProject::mainProject();
+    if (!project || project->slideCount() < 3) {
+        showFailure(tr_("Please add at least 3 photos to get started!"));
+        return false;
+    }
+    if (!EncoderController::deviceSupportsVideoEncoding()) {
+        showFailure(tr_("Encoding action does not be supported!"));
+        return false;
+    }
+    const OutputSettings output =
+        outputSettingsForVideoSize(project->shareOptionsDict().value("VideoSize").toInt());
+    SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
+    SlideshowProject::setSizeVideoOutput(output.size);
+    SlideshowProject::setULFrameRate(30);
+    SlideshowProject::setBRepeatPlayFlagBak(project->bPlayLoop());
+    project->setBPlayLoop(false);
+    project->setEncodingSlideshow(true);
+    project->setNCurrentStatus(0);
+
+    joinCancelWaiter();
+    auto created = std::make_shared<EncoderController>();
+    created->setSlideshowMainObject(this);
+    created->setNEncodeVideoBitrate(SlideshowProject::ulEncodeVideoBitrate());
+    created->setStrVideoOutputFullPath(project->strEncodingVideoFilePath(output.size));
+    if (encoderSetup)
+        encoderSetup(*created);
+    encoder = created;
+    heldEncoder = created.get();
+    if (created->encodeVideo_2_FIFO(this))
+        return true;
+
+    restorePlaybackSettings();
+    const QVariantMap result = created->dictEncodeResult();
+    heldEncoder = nullptr;
+    encoder.reset();
+    if (!result.value("result").toBool() && !result.value("desc").toString().isEmpty())
+        showFailure(result.value("desc").toString());
+    return false;
+}
+
+void MovieExportCommand::showFailure(const QString& message) {
+    dialogs.showAlertSheet(QStringLiteral("ERROR"), message, tr_("OK"));
+}
+
+void MovieExportCommand::restorePlaybackSettings() {
+    SlideshowProject::setULFrameRate(30);
+    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject()) {
+        project->setBPlayLoop(SlideshowProject::bRepeatPlayFlagBak());
+        // Left set, the project would go on playing its clips by the export's clock.
+        project->setEncodingSlideshow(false);
+    }
+}
+
+// ---- the frame pump, on a thread of the encoder's
+
+void MovieExportCommand::readRGBAFIFOThread(const EncoderFramePumpParam& param) {
+    EncoderController& owner = *param.encoderController;
+    FramePump::Options options;
+    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
+        options.slides = project->slideshowArray();
+    options.pipePath = param.strVideoFIFO;
+    // Once the writer side has ended (finished, failed or cancelled) nothing will use more frames.
+    options.stopBeforeWrite = [&owner] {
+        return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+    };
+    const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
+                                                           EncodingProgressSteps::kDVDMPEGII());
+    options.progress = [this, stage](double fraction) {
+        reportProgress(EncodingProgressSteps::value(stage, fraction));
+    };
+    options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
+        if (outcome.end == FramePump::Outcome::End::Failed)
+            owner.framePumpFailed(outcome.error);
+    };
+    std::unique_ptr<FrameRenderer> renderer = rendererFactory ? rendererFactory() : nullptr;
+    if (renderer) {
+        FramePump::run(*renderer, options);
+    } else {
+        owner.framePumpFailed(tr_("The slideshow could not be drawn."));
+        reportProgress(1.0);
+    }
+    owner.setBVideoReadThreadFinished(true);
+}
+
+void MovieExportCommand::reportProgress(double value) {
+    const std::weak_ptr<int> guard = alive;
+    platform::runOnMainThread([this, guard, value] {
+        if (guard.lock())
+            dialogs.updateExportProgress(value, EncodingProgressSteps::progressText(value));
+    });
+}
+
+// ---- cancel
+
+void MovieExportCommand::cancelEncoding() {
+    const std::shared_ptr<EncoderController> running = encoder;
+    if (!running || running->bCancelRequest())
+        return;
+    running->setBCancelRequest(true);
+    joinCancelWaiter();
+    const std::weak_ptr<int> guard = alive;
+    // The wait holds the encoder only while it looks at it, so that the encoder is let go on the main
+    // thread, by whoever drops it there.
+    const std::weak_ptr<EncoderController> watched = running;
+    cancelWaiter = std::thread([this, guard, watched] {
+        const auto stillWaiting = [&] {
+            const std::shared_ptr<EncoderController> encoder = watched.lock();
+            return encoder && !allEnded(*encoder) && heldEncoder.load() == encoder.get();
+        };
+        while (stillWaiting())
+            std::this_thread::sleep_for(kCancelPoll);
+        platform::runOnMainThread([this, guard, watched] {
+            if (guard.lock())
+                finishCancel(watched.lock());
+        });
+    });
+}
+
+void MovieExportCommand::finishCancel(const std::shared_ptr<EncoderController>& cancelled) {
+    if (!cancelled || encoder != cancelled)
+        return; // the export ended otherwise meanwhile
+    if (MainWindowServices* services = MainWindowServices::current())
+        services->stop();
+    restorePlaybackSettings();
+    heldEncoder = nullptr;
+    encoder.reset();
+}
+
+void MovieExportCommand::joinCancelWaiter() {
+    if (cancelWaiter.joinable())
+        cancelWaiter.join();
+}
+
+// ---- the ends of an export
+
+void MovieExportCommand::notifyEncodeMovieFinished(const platform::Notification&) {
+    // shareWhenMoiveDone
+    const SlideshowProjectRef project = SlideshowProject::currentMainProject();
+    if (project && project->strShareServceType() == QLatin1String("PhotoLibrary"))
+        dialogs.closeExportProgress();
+    platform::NotificationCenter::defaultCenter().post(createVideoFileEndNotificationName());
+}
+
+void MovieExportCommand::notifyEncodeMovieFailed(const platform::Notification& notification) {
+    if (!encoder)
+        return;
+    dialogs.closeExportProgress();
+    if (MainWindowServices* services = MainWindowServices::current())
+        services->stop();
+    restorePlaybackSettings();
+    heldEncoder = nullptr;
+    encoder.reset();
+    const QString desc = notification.userInfo.value("desc").toString();
+    showFailure(desc.isEmpty() ? tr_("The movie could not be written.") : desc);
+}
+
+void MovieExportCommand::endEncoding() {
+    restorePlaybackSettings();
+    heldEncoder = nullptr;
+    encoder.reset();
+}
+
+void MovieExportCommand::notifyEncodeMpegiiProgress(const platform::Notification& notification) {
+    const QVariantMap stage = notification.userInfo.value("baseinfo").toMap();
+    const double value =
+        EncodingProgressSteps::value(stage, notification.userInfo.value("progress").toDouble());
+    reportProgress(value);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "export/EncoderController.h"
+#include "export/ExportDialogs.h"
+#include "export/FramePump.h"
+#include "platform/foundation/NotificationCenter.h"
+
+#include <QSizeF>
+#include <QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+// The movie export of the main window controller, which owns one: the command, the frame pump that renders
+// the show into the encoder's pipe, the cancel, and the observers of the encoder's notifications and of the
+// export progress. Lives on the main thread; the pump runs on a thread of the encoder's.
+class MovieExportCommand : public MovieFramePumpHost {
+public:
+    // Makes the renderer of one pump run (a player on a context of its own); null when none can be had.
+    using RendererFactory = std::function<std::unique_ptr<FrameRenderer>()>;
+    struct OutputSettings {
+        QSizeF size;
+        unsigned long bitrate = 0;
+    };
+
+    static QString createVideoFileEndNotificationName() {
+        return QStringLiteral("NOTIFY_CREATE_VIDEO_FILE_END");
+    }
+    // The share option "VideoSize" as an output size and an average bit rate.
+    static OutputSettings outputSettingsForVideoSize(int videoSize);
+
+    MovieExportCommand(ExportDialogs& dialogs, RendererFactory rendererFactory);
+    // Cancels an export still running and waits for its threads.
+    ~MovieExportCommand() override;
+    MovieExportCommand(const MovieExportCommand&) = delete;
+    MovieExportCommand& operator=(const MovieExportCommand&) = delete;
+
+    // The export of the open project to its temporary movie; false when refused (with an alert).
+    bool startEncodingMovieFile();
+    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override;
+    // Asks the running export to stop; once all its threads have ended, playback is stopped and the
+    // playback settings are put back, on the main thread.
+    void cancelEncoding();
+    // After "NOTIFY_CREATE_VIDEO_FILE_END" has been handled: puts back the playback settings and lets the
+    // encoder go.
+    void endEncoding();
+
+    void notifyEncodeMovieFinished(const platform::Notification& notification);
+    void notifyEncodeMovieFailed(const platform::Notification& notification);
+    void notifyEncodeMpegiiProgress(const platform::Notification& notification);
+
+    std::shared_ptr<EncoderController> encoderController() const { return encoder; }
+    bool isEncoding() const { return encoder != nullptr; }
+    // Tests adjust each new encoder before it starts (its sound step).
+    void setEncoderSetup(std::function<void(EncoderController&)> setup) { encoderSetup = std::move(setup); }
+
+private:
+    void showFailure(const QString& message);
+    void restorePlaybackSettings();
+    void finishCancel(const std::shared_ptr<EncoderController>& cancelled);
+    void reportProgress(double value);
+    void joinCancelWaiter();
+
+    ExportDialogs& dialogs;
+    RendererFactory rendererFactory;
+    std::function<void(EncoderController&)> encoderSetup;
+    std::shared_ptr<EncoderController> encoder;
+    std::atomic<const EncoderController*> heldEncoder{
+        nullptr}; // what the cancel wait may read off the main thread
+    std::shared_ptr<int> alive =
+        std::make_shared<int>(0); // main-thread work queued by other threads checks it
+    std::thread cancelWaiter;
+    platform::ObserverHandle finishedObserver, failedObserver, progressObserver;
+};

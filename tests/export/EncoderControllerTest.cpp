@@ -1,0 +1,221 @@
+#include "EncoderTestSupport.h"
+#include "MovieDecoder.h"
+
+#include "export/MixedAudioExport.h"
+#include "model/MusicItem.h"
+#include "support/MediaProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+
+using namespace encoder_test;
+
+namespace {
+
+const QString kFinished = EncoderController::movieFinishedNotificationName();
+const QString kFailed = EncoderController::movieFailedNotificationName();
+
+int distance(QColor a, QColor b) {
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+} // namespace
+
+class EncoderControllerTest : public EncoderTest {
+protected:
+    NotificationRecorder notes{{kFinished, kFailed, MixedAudioExport::progressNotificationName()}};
+
+    QString moviePath() const {
+        return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    }
+};
+
+TEST_F(EncoderControllerTest, AnswersWhatTheWriterOffersOnce) {
+    EXPECT_TRUE(EncoderController::softwareAvailable());
+    EXPECT_TRUE(EncoderController::deviceSupportsVideoEncoding());
+    EXPECT_EQ(EncoderController::maximumFrameSize(), QSize(1920, 1080));
+    EXPECT_EQ(EncoderController::maximumFrameSize(), QSize(1920, 1080));
+    EXPECT_EQ(QFileInfo(EncoderController::strOpenGLRGBAVideoFIFOFullPath()).fileName(),
+              QStringLiteral("v_fifo_%1").arg(::getpid()));
+    EXPECT_EQ(EncoderController::strTempM4AAudioFullPath(), SlideshowProject::strTempM4AAudioFullPath());
+    EXPECT_EQ(EncoderController().nEncodeVideoBitrate(), 10'800'000u);
+}
+
+TEST_F(EncoderControllerTest, RefusesProtectedSongsNamingThemInSongOrder) {
+    std::vector<MusicItemRef> songs;
+    for (const auto& [file, title] : {std::pair{"first.M4P", "A"}, {"plain.mp3", "C"}, {"second.m4p", "B"}}) {
+        auto song = std::make_shared<MusicItem>();
+        song->addEntriesFromDictionary(
+            {{"pureFileName", file}, {"strTitle", title}, {"titleFromFileName", title}});
+        songs.push_back(song);
+    }
+    project->setMusicArray(songs);
+    ScriptedPumpHost host(scriptedPump({}));
+    auto encoder = makeEncoder();
+    EXPECT_FALSE(encoder->encodeVideo_2_FIFO(&host));
+    const QVariantMap result = encoder->dictEncodeResult();
+    EXPECT_FALSE(result.value("result").toBool());
+    EXPECT_TRUE(result.value("desc").toString().endsWith(QStringLiteral(" A, B")))
+        << result.value("desc").toString().toStdString();
+    EXPECT_FALSE(result.contains("errno"));
+    EXPECT_FALSE(QFileInfo::exists(EncoderController::strOpenGLRGBAVideoFIFOFullPath()));
+    EXPECT_EQ(host.calls, 0);
+}
+
+TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAtTheEnd) {
+    std::atomic<bool> release{false};
+    struct stat pipeInfo {
+    }, folderInfo{};
+    int statResult = -1;
+    ScriptedPumpHost host([&](const EncoderFramePumpParam& param) {
+        const QByteArray path = QFile::encodeName(param.strVideoFIFO);
+        statResult = ::lstat(path.constData(), &pipeInfo);
+        ::lstat(QFile::encodeName(QFileInfo(param.strVideoFIFO).path()).constData(), &folderInfo);
+        scriptedPump({})(param);
+    });
+    auto encoder = makeEncoder();
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    ASSERT_EQ(statResult, 0);
+    EXPECT_TRUE(S_ISFIFO(pipeInfo.st_mode));
+    EXPECT_EQ(pipeInfo.st_mode & 0777, 0600u);
+    EXPECT_EQ(pipeInfo.st_uid, ::geteuid());
+    EXPECT_EQ(folderInfo.st_mode & 0777, 0700u);
+    encoder.reset();
+    EXPECT_FALSE(QFileInfo::exists(EncoderController::strOpenGLRGBAVideoFIFOFullPath()));
+    (void)release;
+}
+
+TEST_F(EncoderControllerTest, WritesEachPipedFrameAtItsTimeWithTheMixedSoundCutToTheShow) {
+    ScriptedRenderer::Script script;
+    script.frames = 12;
+    useShowOfFrames(12);
+    ScriptedPumpHost host(scriptedPump(script));
+    auto encoder = makeEncoder(1.0); // the mix runs past the show, as a padded one does
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) == 1; }));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    EXPECT_EQ(notes.count(kFailed), 0);
+    EXPECT_GE(notes.count(MixedAudioExport::progressNotificationName()), 1);
+    EXPECT_TRUE(encoder->dictEncodeResult().isEmpty());
+    EXPECT_EQ(encoder->framesAppended(), 11); // every frame but the first drawn
+
+    const MediaProbe probe = MediaProbe::probe(moviePath());
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    ASSERT_EQ(probe.streams.size(), 2u);
+    ASSERT_TRUE(probe.firstOfType("video") && probe.firstOfType("audio"));
+    EXPECT_EQ(probe.firstOfType("video")->codec, "h264");
+    EXPECT_EQ(probe.firstOfType("audio")->codec, "aac");
+    EXPECT_EQ(probe.firstOfType("video")->width, 128);
+
+    const DecodedMovie movie = DecodedMovie::decode(moviePath(), {0, 5, 10});
+    ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+    ASSERT_EQ(movie.frameTimes.size(), 11u);
+    for (std::size_t i = 0; i < movie.frameTimes.size(); ++i)
+        EXPECT_NEAR(movie.frameTimes[i], double(i + 1) / 30.0, 1e-3) << "frame " << i;
+    for (int i : {0, 5, 10})
+        EXPECT_LE(distance(movie.frames.at(i).pixelColor(64, 36), frameColour(quint64(i) + 1)), 12)
+            << "frame " << i;
+    EXPECT_GT(movie.audioLevel(0.1, 0.2), 0.2);
+    EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, 12 / 30.0, 1 / 30.0);
+}
+
+TEST_F(EncoderControllerTest, AssemblesFramesThatArriveInShortPieces) {
+    ScriptedRenderer::Script script;
+    script.frames = 4;
+    script.chunk = 1000; // not a divisor of the 36,864-byte frame
+    script.pausePerChunk = std::chrono::milliseconds(1);
+    ScriptedPumpHost host(scriptedPump(script));
+    auto encoder = makeEncoder(0.2);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) == 1; }));
+    encoder->waitUntilFinished();
+    const DecodedMovie movie = DecodedMovie::decode(moviePath(), {0, 1, 2});
+    ASSERT_EQ(movie.frameTimes.size(), 3u);
+    for (int i : {0, 1, 2}) {
+        const QImage& frame = movie.frames.at(i);
+        for (QPoint at : {QPoint(2, 2), QPoint(125, 69), QPoint(64, 36)})
+            EXPECT_LE(distance(frame.pixelColor(at), frameColour(quint64(i) + 1)), 12) << "frame " << i;
+    }
+}
+
+TEST_F(EncoderControllerTest, AppendsOnlyWholeFramesAndFailsAStreamCutInsideOne) {
+    ScriptedRenderer::Script script;
+    script.frames = 10;
+    script.dieAfter = 3;
+    ScriptedPumpHost host(scriptedPump(script));
+    auto encoder = makeEncoder(0.4);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    EXPECT_EQ(encoder->framesAppended(), 3);
+    EXPECT_EQ(notes.count(kFinished), 0);
+    EXPECT_FALSE(encoder->dictEncodeResult().value("result").toBool());
+    EXPECT_FALSE(notes.last(kFailed)->userInfo.value("desc").toString().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+TEST_F(EncoderControllerTest, APumpThatStopsEarlyIsAFailureNotAShortMovie) {
+    ScriptedRenderer::Script script;
+    script.frames = 10;
+    script.failRenderAt = 4;
+    ScriptedPumpHost host(scriptedPump(script));
+    auto encoder = makeEncoder(0.4);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    encoder->waitUntilFinished();
+    EXPECT_EQ(notes.count(kFinished), 0);
+    EXPECT_EQ(notes.last(kFailed)->userInfo.value("desc").toString(),
+              QStringLiteral("The slideshow could not be drawn."));
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+TEST_F(EncoderControllerTest, APumpThatNeverOpensThePipeEndsTheExportAsAFailure) {
+    ScriptedPumpHost host([](const EncoderFramePumpParam& param) {
+        param.encoderController->setBVideoReadThreadFinished(true); // quits at once, silently
+    });
+    auto encoder = makeEncoder(0.4);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    EXPECT_EQ(encoder->framesAppended(), 0);
+    EXPECT_EQ(notes.count(kFinished), 0);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+TEST_F(EncoderControllerTest, StartingAgainResetsEverythingOfTheLastExport) {
+    ScriptedRenderer::Script first;
+    first.frames = 10;
+    first.dieAfter = 2; // the first export fails
+    ScriptedPumpHost failing(scriptedPump(first));
+    auto encoder = makeEncoder(0.3);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&failing));
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    ASSERT_TRUE(waitForEnd(*encoder));
+
+    ScriptedRenderer::Script second;
+    second.frames = 7;
+    useShowOfFrames(7);
+    ScriptedPumpHost working(scriptedPump(second));
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&working));
+    EXPECT_TRUE(encoder->dictEncodeResult().isEmpty());
+    EXPECT_FALSE(encoder->bVideoWriteThreadFinished() || encoder->bAudioThreadFinished());
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) == 1; }));
+    encoder->waitUntilFinished();
+    EXPECT_EQ(encoder->framesAppended(), 6);
+    const DecodedMovie movie = DecodedMovie::decode(moviePath());
+    EXPECT_EQ(movie.frameTimes.size(), 6u);
+    EXPECT_NEAR(movie.frameTimes.front(), 1 / 30.0, 1e-3);
+    EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, 7 / 30.0, 1 / 30.0);
+}

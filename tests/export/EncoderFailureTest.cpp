@@ -1,0 +1,239 @@
+// The ways a movie export can go wrong after it has started, and its cancel: each ends with the three end
+// flags set, every thread returned, the partial movie removed and, unless cancelled, a failure that says so.
+#include "EncoderTestSupport.h"
+
+#include "export/MixedAudioExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace encoder_test;
+
+namespace {
+
+const QString kFinished = EncoderController::movieFinishedNotificationName();
+const QString kFailed = EncoderController::movieFailedNotificationName();
+
+// Caps the size of files this process may write, for one scope; writes beyond it fail with EFBIG.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit capped = old;
+        capped.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &capped);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old{};
+    void (*previousHandler)(int) = nullptr;
+};
+
+// A pump that writes nothing and waits for the writer to end, so that the encoder's side is the first to
+// meet a broken pipe.
+ScriptedPumpHost::Body waitingPump() {
+    return [](const EncoderFramePumpParam& param) {
+        EncoderController& owner = *param.encoderController;
+        while (!owner.bVideoWriteThreadFinished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        owner.setBVideoReadThreadFinished(true);
+    };
+}
+
+} // namespace
+
+class EncoderFailureTest : public EncoderTest {
+protected:
+    NotificationRecorder notes{{kFinished, kFailed}};
+    std::unique_ptr<EncoderController> encoder = nullptr;
+
+    QString moviePath() const {
+        return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    }
+
+    // Starts an export whose pump is the scripted one, and waits for its end.
+    void runExport(ScriptedPumpHost& host) {
+        ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host))
+            << encoder->dictEncodeResult().value("desc").toString().toStdString();
+        ASSERT_TRUE(waitForEnd(*encoder));
+        encoder->waitUntilFinished();
+        waitFor([] { return true; }); // deliver what was posted to the main thread
+    }
+
+    // The export ended as a failure with this message, told once, and left no movie behind.
+    void expectFailure(const QString& desc, std::optional<int> error = std::nullopt) {
+        ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+        EXPECT_EQ(notes.count(kFinished), 0);
+        const QVariantMap told = notes.last(kFailed)->userInfo;
+        EXPECT_FALSE(told.value("result").toBool());
+        EXPECT_EQ(told.value("desc").toString(), desc);
+        if (error) {
+            EXPECT_EQ(told.value("errno").toInt(), *error);
+        }
+        EXPECT_EQ(encoder->dictEncodeResult(), told);
+        EXPECT_TRUE(encoder->bVideoReadThreadFinished() && encoder->bVideoWriteThreadFinished() &&
+                    encoder->bAudioThreadFinished());
+        EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    }
+};
+
+TEST_F(EncoderFailureTest, AFailedMixEndsTheExportWithoutStartingThePump) {
+    encoder = makeEncoder();
+    encoder->setAudioMixStep([](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                                const MixedAudioExport::ProgressHandler&) {
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, QStringLiteral("the mixer broke")};
+    });
+    ScriptedPumpHost host(scriptedPump({}));
+    runExport(host);
+    expectFailure(QStringLiteral("the mixer broke"));
+    EXPECT_EQ(host.calls, 0);
+}
+
+TEST_F(EncoderFailureTest, AMixedSoundThatCannotBeReadEndsTheExport) {
+    encoder = makeEncoder();
+    encoder->setAudioMixStep(toneMix(1.0, [] {
+        QFile file(SlideshowProject::strTempM4AAudioFullPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(4096, 'x'));
+    }));
+    ScriptedPumpHost host(scriptedPump({}));
+    runExport(host);
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    EXPECT_FALSE(notes.last(kFailed)->userInfo.value("desc").toString().isEmpty());
+    expectFailure(notes.last(kFailed)->userInfo.value("desc").toString());
+    EXPECT_EQ(host.calls, 0);
+}
+
+TEST_F(EncoderFailureTest, AMixedSoundThatVanishedEndsTheExport) {
+    encoder = makeEncoder();
+    encoder->setAudioMixStep(
+        toneMix(1.0, [] { QFile::remove(SlideshowProject::strTempM4AAudioFullPath()); }));
+    ScriptedPumpHost host(scriptedPump({}));
+    runExport(host);
+    expectFailure(QStringLiteral("The mixed sound of the slideshow is missing."));
+    EXPECT_EQ(host.calls, 0);
+}
+
+TEST_F(EncoderFailureTest, APipeThatCannotBeOpenedIsAFailureWithItsErrno) {
+    encoder = makeEncoder();
+    encoder->setAudioMixStep(
+        toneMix(1.0, [] { QFile::remove(EncoderController::strOpenGLRGBAVideoFIFOFullPath()); }));
+    ScriptedPumpHost host(waitingPump());
+    runExport(host);
+    expectFailure(QStringLiteral("Can not open video named pipe!"), ENOENT);
+}
+
+TEST_F(EncoderFailureTest, AReadErrorIsAFailureWithItsErrno) {
+    encoder = makeEncoder();
+    encoder->setAudioMixStep(toneMix(1.0, [] {
+        const QString path = EncoderController::strOpenGLRGBAVideoFIFOFullPath();
+        QFile::remove(path);
+        QDir().mkdir(path); // opens for reading, but every read fails
+    }));
+    ScriptedPumpHost host(waitingPump());
+    runExport(host);
+    expectFailure(QStringLiteral("Can not read video named pipe!"), EISDIR);
+    QDir().rmdir(EncoderController::strOpenGLRGBAVideoFIFOFullPath());
+}
+
+TEST_F(EncoderFailureTest, AWriterThatFailsMidStreamEndsTheExportWithItsError) {
+    std::optional<FileSizeLimit> limit;
+    encoder = makeEncoder();
+    // Once the sound is mixed, the movie may not grow beyond a few frames.
+    encoder->setAudioMixStep(toneMix(4.0, [&limit] { limit.emplace(8 * 1024); }));
+    ScriptedRenderer::Script script;
+    script.frames = 120;
+    script.noisy = true;
+    ScriptedPumpHost host(scriptedPump(script));
+    runExport(host);
+    limit.reset();
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFailed) == 1; }));
+    const QString desc = notes.last(kFailed)->userInfo.value("desc").toString();
+    EXPECT_FALSE(desc.isEmpty());
+    expectFailure(desc);
+    EXPECT_LT(encoder->framesAppended(), 119) << desc.toStdString();
+}
+
+TEST_F(EncoderFailureTest, CancelWhileMixingEndsEverythingQuietly) {
+    encoder = makeEncoder();
+    std::atomic<bool> mixing{false};
+    encoder->setAudioMixStep([&mixing](const SlideshowProjectRef&,
+                                       const MixedAudioExport::CancelCheck& cancelled,
+                                       const MixedAudioExport::ProgressHandler&) {
+        mixing = true;
+        while (!cancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Cancelled, QString()};
+    });
+    ScriptedPumpHost host(scriptedPump({}));
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return mixing.load(); }));
+    project->setBExportProgressCancelButtonClicked(true); // the progress window's button
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    waitFor([] { return true; });
+    EXPECT_EQ(notes.all().size(), 0u);
+    EXPECT_EQ(host.calls, 0);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    EXPECT_TRUE(encoder->dictEncodeResult().isEmpty());
+}
+
+TEST_F(EncoderFailureTest, CancelWhileWritingRemovesThePartialMovieAndEndsEveryThread) {
+    const int threadsBefore = threadCount();
+    encoder = makeEncoder(10.0);
+    ScriptedRenderer::Script script;
+    script.frames = 300;
+    script.pausePerFrame = std::chrono::milliseconds(5);
+    ScriptedPumpHost host(scriptedPump(script));
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= 5; }));
+    EXPECT_TRUE(QFileInfo::exists(moviePath()));
+    encoder->setBCancelRequest(true);
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    waitFor([] { return true; });
+    EXPECT_EQ(notes.all().size(), 0u);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    EXPECT_LT(encoder->framesAppended(), 299);
+    EXPECT_EQ(threadCount(), threadsBefore);
+}
+
+TEST_F(EncoderFailureTest, DroppingARunningEncoderEndsItsThreads) {
+    const int threadsBefore = threadCount();
+    encoder = makeEncoder(10.0);
+    ScriptedRenderer::Script script;
+    script.frames = 300;
+    script.pausePerFrame = std::chrono::milliseconds(5);
+    ScriptedPumpHost host(scriptedPump(script));
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= 2; }));
+    encoder.reset();
+    EXPECT_EQ(threadCount(), threadsBefore);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+TEST_F(EncoderFailureTest, AnExportLeavesNoDescriptorOpen) {
+    encoder = makeEncoder(0.3);
+    ScriptedRenderer::Script script;
+    script.frames = 8;
+    ScriptedPumpHost host(scriptedPump(script));
+    runExport(host); // a first run opens what the libraries keep for the whole process
+    encoder.reset();
+    const int before = openDescriptorCount();
+    encoder = makeEncoder(0.3);
+    runExport(host);
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) == 2; }));
+    encoder.reset();
+    EXPECT_EQ(openDescriptorCount(), before);
+}

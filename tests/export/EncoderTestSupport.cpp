@@ -1,0 +1,246 @@
+#include "EncoderTestSupport.h"
+
+#include "model/ModelClasses.h"
+#include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/ToneMaker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <random>
+#include <thread>
+
+namespace encoder_test {
+
+ScopedEnv::ScopedEnv(const char* variable, const QString& value)
+    : name(variable), had(qEnvironmentVariableIsSet(variable)), old(qgetenv(variable)) {
+    qputenv(name, value.toLocal8Bit());
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (had)
+        qputenv(name, old);
+    else
+        qunsetenv(name);
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+QColor frameColour(quint64 frame) {
+    return QColor::fromHsv(int((frame * 67) % 360), 220, 230);
+}
+
+std::vector<unsigned char> solidFrame(int width, int height, QColor colour) {
+    std::vector<unsigned char> bytes(std::size_t(width) * std::size_t(height) * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 4) {
+        bytes[i] = static_cast<unsigned char>(colour.blue());
+        bytes[i + 1] = static_cast<unsigned char>(colour.green());
+        bytes[i + 2] = static_cast<unsigned char>(colour.red());
+        bytes[i + 3] = 255;
+    }
+    return bytes;
+}
+
+// ---- notifications
+
+NotificationRecorder::NotificationRecorder(const QStringList& names) {
+    auto& center = platform::NotificationCenter::defaultCenter();
+    for (const QString& name : names)
+        handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& n) {
+            std::lock_guard lock(mutex);
+            seen.push_back(n);
+        }));
+}
+
+NotificationRecorder::~NotificationRecorder() {
+    handles.clear();
+}
+
+int NotificationRecorder::count(const QString& name) const {
+    std::lock_guard lock(mutex);
+    return int(std::count_if(seen.begin(), seen.end(), [&](const auto& n) { return n.name == name; }));
+}
+
+std::vector<platform::Notification> NotificationRecorder::all() const {
+    std::lock_guard lock(mutex);
+    return seen;
+}
+
+std::optional<platform::Notification> NotificationRecorder::last(const QString& name) const {
+    std::lock_guard lock(mutex);
+    for (auto it = seen.rbegin(); it != seen.rend(); ++it)
+        if (it->name == name)
+            return *it;
+    return std::nullopt;
+}
+
+// ---- scripted pumps
+
+bool ScriptedRenderer::begin(const Play& play, QString* error) {
+    path = play.pipePath;
+    if (script.failBegin)
+        *error = QStringLiteral("no drawing here");
+    return !script.failBegin;
+}
+
+bool ScriptedRenderer::renderFrame() {
+    if (script.failRenderAt && rendered >= *script.failRenderAt)
+        return false;
+    ++rendered;
+    std::this_thread::sleep_for(script.pausePerFrame);
+    return true;
+}
+
+bool ScriptedRenderer::writeFrame(QString* error) {
+    if (dead)
+        return true;
+    if (!fd.isValid()) {
+        fd = platform::NamedPipe::openForWriting(path, error);
+        if (!fd.isValid())
+            return false;
+        pipeWasOpened = true;
+    }
+    auto bytes = solidFrame(script.size.width(), script.size.height(), frameColour(rendered - 1));
+    if (script.noisy) {
+        std::mt19937 grain{unsigned(rendered)};
+        for (unsigned char& byte : bytes)
+            byte = static_cast<unsigned char>(grain());
+    }
+    std::size_t length = bytes.size();
+    if (script.dieAfter && written >= *script.dieAfter) {
+        length /= 2;
+        platform::writeFully(fd.get(), bytes.data(), length, error);
+        fd.reset();
+        dead = true;
+        return true;
+    }
+    const std::size_t chunk = script.chunk ? script.chunk : length;
+    for (std::size_t at = 0; at < length; at += chunk) {
+        if (!platform::writeFully(fd.get(), bytes.data() + at, std::min(chunk, length - at), error))
+            return false;
+        std::this_thread::sleep_for(script.pausePerChunk);
+    }
+    ++written;
+    return true;
+}
+
+void ScriptedRenderer::end() {
+    fd.reset();
+    ended = true;
+}
+
+ScriptedPumpHost::Body scriptedPump(ScriptedRenderer::Script script) {
+    return [script](const EncoderFramePumpParam& param) {
+        EncoderController& owner = *param.encoderController;
+        ScriptedRenderer renderer(script);
+        FramePump::Options options;
+        options.pipePath = param.strVideoFIFO;
+        options.stopBeforeWrite = [&owner] {
+            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+        };
+        options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
+            if (outcome.end == FramePump::Outcome::End::Failed)
+                owner.framePumpFailed(outcome.error);
+        };
+        FramePump::run(renderer, options);
+        owner.setBVideoReadThreadFinished(true);
+    };
+}
+
+int threadCount() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+int openDescriptorCount() {
+    return int(QDir(QStringLiteral("/proc/self/fd"))
+                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
+                   .size());
+}
+
+// ---- the fixture
+
+void EncoderTest::SetUp() {
+    home.emplace("HOME", folder.path());
+    config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
+    runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
+    temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
+    QDir().mkpath(folder.path() + "/run");
+    QDir().mkpath(folder.path() + "/tmp");
+    QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    platform::UserDefaults::setStorePathForTesting(folder.path() + "/defaults.ini");
+    registerModelClasses();
+    SlideshowProject::setULFrameRate(30);
+    SlideshowProject::setSizeVideoOutput(QSizeF(128, 72));
+    QDir().mkpath(contents());
+    project = std::make_shared<SlideshowProject>();
+    project->setStrMacProjectBundleFullPath(folder.path() + "/Show.VistrelleProject");
+    project->setStrMacProjectBundleContentsPath(contents());
+    SlideshowProject::retainProject(project);
+}
+
+void EncoderTest::TearDown() {
+    QCoreApplication::processEvents(); // no queued post of this test may reach the next one
+    SlideshowProject::resetMainProjectForTesting();
+    project.reset();
+    platform::UserDefaults::setStorePathForTesting(QString());
+    temporary.reset();
+    runtime.reset();
+    config.reset();
+    home.reset();
+}
+
+QString EncoderTest::contents() const {
+    return folder.path() + "/Show.VistrelleProject/Contents";
+}
+
+EncoderController::MixStep EncoderTest::toneMix(double seconds, std::function<void()> also) {
+    return [seconds, also](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                           const MixedAudioExport::ProgressHandler& progress) {
+        if (progress)
+            progress(1.0f);
+        QString error;
+        if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440.0,
+                                     seconds, 0.5f, {}, &error))
+            return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
+        if (also)
+            also();
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString()};
+    };
+}
+
+std::unique_ptr<EncoderController> EncoderTest::makeEncoder(double toneSeconds) {
+    auto encoder = std::make_unique<EncoderController>();
+    encoder->setStrVideoOutputFullPath(
+        project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
+    encoder->setAudioMixStep(toneMix(toneSeconds));
+    return encoder;
+}
+
+void EncoderTest::useShowOfFrames(quint64 frames) {
+    auto slide = std::make_shared<SlideItem>();
+    slide->customSetDurations(float(frames) / 30.0f, 0.0f);
+    project->setSlideshowArray({slide});
+    project->calcSlideItemsPhotoTransitionDuration();
+    ASSERT_EQ(project->totalFrameCount(), frames);
+}
+
+bool EncoderTest::waitForEnd(const EncoderController& encoder) {
+    return waitFor([&] {
+        return encoder.bVideoReadThreadFinished() && encoder.bVideoWriteThreadFinished() &&
+               encoder.bAudioThreadFinished();
+    });
+}
+
+} // namespace encoder_test

@@ -1,0 +1,251 @@
+// The movie export command of the main window controller, with scripted renderers for the frames and
+// dialogs and window services that record what the user would have seen.
+#include "EncoderTestSupport.h"
+
+#include "export/EncodingProgressSteps.h"
+#include "export/MixedAudioExport.h"
+#include "export/MovieExportCommand.h"
+#include "model/MainWindowServices.h"
+#include "model/MusicItem.h"
+
+#include <QFileInfo>
+
+using namespace encoder_test;
+
+namespace {
+
+struct Alert {
+    QString title, message, button;
+};
+
+class RecordingDialogs : public ExportDialogs {
+public:
+    void showAlertSheet(const QString& title, const QString& message, const QString& button) override {
+        alerts.push_back({title, message, button});
+    }
+    void updateExportProgress(double value, const QString& text) override {
+        values.push_back(value);
+        texts.push_back(text);
+    }
+    void closeExportProgress() override { ++closed; }
+
+    std::vector<Alert> alerts;
+    std::vector<double> values;
+    QStringList texts;
+    int closed = 0;
+};
+
+class RecordingServices : public MainWindowServices {
+public:
+    void updateProjectInfo() override {}
+    void refreshUIForOpenProject() override {}
+    void stop() override { ++stops; }
+    void setNCurrentSlideshowItemIndex(int) override {}
+    void ensureCurrentSlideThumbnailVisible() override {}
+    float getTimelineXPositionFromFrame(quint64) override { return -1.0f; }
+    void reshapeOpenGLView() override {}
+    bool isExportRunning() const override { return false; }
+    int stops = 0;
+};
+
+} // namespace
+
+class MovieExportCommandTest : public EncoderTest {
+protected:
+    void SetUp() override {
+        EncoderTest::SetUp();
+        MainWindowServices::setCurrent(&services);
+        project->setSlideshowArray(
+            {std::make_shared<SlideItem>(), std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+        project->setShareOption("VideoSize", 0);
+        project->setShareOption("ServiceName", "PhotoLibrary");
+        project->setBPlayLoop(true);
+        command.setEncoderSetup([this](EncoderController& encoder) { encoder.setAudioMixStep(mix); });
+    }
+    void TearDown() override {
+        MainWindowServices::setCurrent(nullptr);
+        EncoderTest::TearDown();
+    }
+
+    // Renderers of `frames` solid frames at the class-level output size.
+    MovieExportCommand::RendererFactory frames(quint64 count, std::chrono::milliseconds pause = {}) {
+        return [count, pause]() -> std::unique_ptr<FrameRenderer> {
+            ScriptedRenderer::Script script;
+            script.frames = count;
+            script.size = SlideshowProject::sizeVideoOutput().toSize();
+            script.pausePerFrame = pause;
+            return std::make_unique<ScriptedRenderer>(script);
+        };
+    }
+
+    QString moviePath() const {
+        return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    }
+
+    RecordingDialogs dialogs;
+    RecordingServices services;
+    MovieExportCommand::RendererFactory factory = frames(9);
+    MovieExportCommand command{dialogs, [this] { return factory(); }};
+    EncoderController::MixStep mix = toneMix(0.3);
+    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+};
+
+TEST_F(MovieExportCommandTest, VideoSizeGivesTheOutputSizeAndBitRate) {
+    const std::vector<std::tuple<int, QSizeF, unsigned long>> table = {
+        {0, QSizeF(640, 360), 3'800'000},   {1, QSizeF(960, 540), 5'600'000},
+        {2, QSizeF(1280, 720), 10'800'000}, {3, QSizeF(1920, 1080), 20'800'000},
+        {7, QSizeF(1280, 720), 10'800'000},
+    };
+    for (const auto& [videoSize, size, bitrate] : table) {
+        const auto settings = MovieExportCommand::outputSettingsForVideoSize(videoSize);
+        EXPECT_EQ(settings.size, size) << videoSize;
+        EXPECT_EQ(settings.bitrate, bitrate) << videoSize;
+    }
+}
+
+TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
+    project->setSlideshowArray({std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+    EXPECT_FALSE(command.startEncodingMovieFile());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
+    EXPECT_FALSE(command.isEncoding());
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_FALSE(project->EncodingSlideshow());
+}
+
+TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheEnd) {
+    SlideshowProject::setULFrameRate(25);
+    ASSERT_TRUE(command.startEncodingMovieFile());
+    EXPECT_TRUE(command.isEncoding());
+    EXPECT_EQ(SlideshowProject::sizeVideoOutput(), QSizeF(640, 360));
+    EXPECT_EQ(SlideshowProject::ulEncodeVideoBitrate(), 3'800'000u);
+    EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    EXPECT_EQ(command.encoderController()->nEncodeVideoBitrate(), 3'800'000u);
+    EXPECT_EQ(command.encoderController()->strVideoOutputFullPath(), moviePath());
+    EXPECT_TRUE(SlideshowProject::bRepeatPlayFlagBak());
+    EXPECT_FALSE(project->bPlayLoop());
+    EXPECT_TRUE(project->EncodingSlideshow());
+    EXPECT_FALSE(command.startEncodingMovieFile()); // one export at a time, silently
+
+    ASSERT_TRUE(
+        waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
+    EXPECT_EQ(dialogs.closed, 1);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_TRUE(QFileInfo::exists(moviePath()));
+    command.endEncoding();
+    EXPECT_FALSE(command.isEncoding());
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_FALSE(project->EncodingSlideshow());
+}
+
+TEST_F(MovieExportCommandTest, ProgressRunsFromTheMixThroughTheFramesToTheEnd) {
+    factory = frames(11);
+    ASSERT_TRUE(command.startEncodingMovieFile());
+    ASSERT_TRUE(
+        waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
+    waitFor([&] { return !dialogs.values.empty() && dialogs.values.back() == 1.0; });
+    ASSERT_FALSE(dialogs.values.empty());
+    EXPECT_DOUBLE_EQ(dialogs.values.front(), 0.1); // the mix's stage at its end
+    // Frame i of 11 shows 0.1 + 0.9 i / 11, for the ten frames written (i = 1 ... 10).
+    std::vector<double> frameValues(dialogs.values.begin() + 1, dialogs.values.end() - 1);
+    ASSERT_EQ(frameValues.size(), 10u);
+    for (std::size_t i = 0; i < frameValues.size(); ++i)
+        EXPECT_NEAR(frameValues[i], 0.1 + 0.9 * double(i + 1) / 11.0, 1e-9);
+    EXPECT_EQ(dialogs.texts.back(), "Encoding slideshow to video now, please waiting...\n\n100.00%");
+    command.endEncoding();
+}
+
+TEST_F(MovieExportCommandTest, OtherServicesKeepTheProgressWindowForTheirNextStep) {
+    project->setShareOption("ServiceName", "Uploader");
+    ASSERT_TRUE(command.startEncodingMovieFile());
+    ASSERT_TRUE(
+        waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
+    EXPECT_EQ(dialogs.closed, 0);
+    command.endEncoding();
+}
+
+TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlayback) {
+    auto song = std::make_shared<MusicItem>();
+    song->addEntriesFromDictionary(
+        {{"pureFileName", "locked.m4p"}, {"strTitle", "Locked"}, {"titleFromFileName", "Locked"}});
+    project->setMusicArray({song});
+    EXPECT_FALSE(command.startEncodingMovieFile());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_TRUE(dialogs.alerts[0].message.endsWith(" Locked"));
+    EXPECT_FALSE(command.isEncoding());
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_FALSE(project->EncodingSlideshow());
+}
+
+TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
+    mix = [](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+             const MixedAudioExport::ProgressHandler&) {
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, QStringLiteral("the mixer broke")};
+    };
+    ASSERT_TRUE(command.startEncodingMovieFile());
+    ASSERT_TRUE(waitFor([&] { return !command.isEncoding(); }));
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_EQ(dialogs.alerts[0].message, "the mixer broke");
+    EXPECT_EQ(dialogs.closed, 1);
+    EXPECT_EQ(services.stops, 1);
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_FALSE(project->EncodingSlideshow());
+    EXPECT_EQ(notes.count(MovieExportCommand::createVideoFileEndNotificationName()), 0);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+TEST_F(MovieExportCommandTest, APumpWithoutARendererFailsTheExport) {
+    factory = [] { return std::unique_ptr<FrameRenderer>(); };
+    ASSERT_TRUE(command.startEncodingMovieFile());
+    ASSERT_TRUE(waitFor([&] { return !command.isEncoding(); }));
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message, "The slideshow could not be drawn.");
+}
+
+TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenRestoresPlayback) {
+    factory = frames(600, std::chrono::milliseconds(5));
+    mix = toneMix(20.0);
+    ASSERT_TRUE(command.startEncodingMovieFile());
+    ASSERT_TRUE(waitFor([&] { return command.encoderController()->framesAppended() >= 3; }));
+    const auto encoder = command.encoderController();
+    project->setBExportProgressCancelButtonClicked(true);
+    command.cancelEncoding();
+    command.cancelEncoding(); // a second request changes nothing
+    EXPECT_TRUE(encoder->bCancelRequest());
+    ASSERT_TRUE(waitFor([&] { return !command.isEncoding(); }));
+    EXPECT_TRUE(encoder->bVideoReadThreadFinished() && encoder->bVideoWriteThreadFinished() &&
+                encoder->bAudioThreadFinished());
+    EXPECT_EQ(services.stops, 1);
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_EQ(notes.count(MovieExportCommand::createVideoFileEndNotificationName()), 0);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+TEST_F(MovieExportCommandTest, TheProgressObserverShowsTheStageValue) {
+    const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::ffmpegMP4Stages(),
+                                                           EncodingProgressSteps::kFFmpegMP4());
+    platform::NotificationCenter::defaultCenter().post(MixedAudioExport::progressNotificationName(),
+                                                       QVariant(), {{"progress", 0.5}, {"baseinfo", stage}});
+    ASSERT_EQ(dialogs.values.size(), 1u);
+    EXPECT_DOUBLE_EQ(dialogs.values[0], 0.55);
+    EXPECT_EQ(dialogs.texts[0], "Encoding slideshow to video now, please waiting...\n\n55.00%");
+}
+
+TEST_F(MovieExportCommandTest, DroppingTheCommandMidExportEndsEverything) {
+    const int threadsBefore = threadCount();
+    {
+        MovieExportCommand running(dialogs, frames(600, std::chrono::milliseconds(5)));
+        running.setEncoderSetup(
+            [this](EncoderController& encoder) { encoder.setAudioMixStep(toneMix(20.0)); });
+        ASSERT_TRUE(running.startEncodingMovieFile());
+        ASSERT_TRUE(waitFor([&] { return running.encoderController()->framesAppended() >= 2; }));
+    }
+    waitFor([] { return true; }); // queued progress must find the command gone and do nothing
+    EXPECT_EQ(threadCount(), threadsBefore);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}

@@ -1,0 +1,217 @@
+// The whole movie export of a project made here: three pictures of plain colours and a tone as the song,
+// rendered by the real player off screen, read back through the pipe, encoded and read again with
+// libavformat, in both containers.
+#include "EncoderTestSupport.h"
+#include "MovieDecoder.h"
+
+#include "export/DirectorFrameRenderer.h"
+#include "export/MovieExportCommand.h"
+#include "platform/foundation/Clock.h"
+#include "platform/gl/Display.h"
+#include "platform/gl/GlError.h"
+#include "render/SharedShaderPrograms.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
+#include "support/MediaProbe.h"
+#include "support/ToneMaker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+using namespace encoder_test;
+
+namespace {
+
+class SilentDialogs : public ExportDialogs {
+public:
+    void showAlertSheet(const QString&, const QString& message, const QString&) override {
+        alerts << message;
+    }
+    void updateExportProgress(double, const QString&) override {}
+    void closeExportProgress() override {}
+    QStringList alerts;
+};
+
+const QColor kSlideColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
+
+QStringList threadNames() {
+    QStringList names;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/self/task/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly))
+            names << QString::fromUtf8(comm.readAll()).trimmed();
+    }
+    return names;
+}
+
+// Threads but the idle workers of Qt's shared pool, which come and go as Qt sees fit.
+int threadsButQtPool() {
+    return int(threadNames().size() - threadNames().count(QStringLiteral("Thread (pooled)")));
+}
+
+int distance(QColor a, QColor b) {
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+} // namespace
+
+class MovieExportEndToEndTest : public EncoderTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void SetUp() override {
+        EncoderTest::SetUp();
+        try {
+            platform::gl::Display::instance();
+            context = platform::gl::Context::create();
+        } catch (const platform::gl::GlError& error) {
+            FAIL() << "No OpenGL on this machine: " << error.what();
+        }
+        {
+            const platform::gl::Context::Scope scope(*context);
+            shaders = SharedShaderPrograms::load();
+            ASSERT_TRUE(shaders && shaders->complete);
+        }
+        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(5));
+        director = std::make_shared<SlideshowDirector>();
+        director->setMainContext(context);
+        director->initDirector();
+        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+        makeProject();
+    }
+    void TearDown() override {
+        command.reset();
+        if (director)
+            director->stop();
+        director.reset();
+        shaders.reset();
+        context.reset();
+        EncoderTest::TearDown();
+    }
+
+    void makeProject() {
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < 3; ++i) {
+            const QString name = QStringLiteral("colour%1.png").arg(i);
+            QImage picture(640, 360, QImage::Format_RGB32);
+            picture.fill(kSlideColours[i]);
+            ASSERT_TRUE(picture.save(contents() + "/" + name));
+            auto slide = std::make_shared<SlideItem>();
+            slide->setFileName(name);
+            slide->customSetDurations(1.0f, 0.5f);
+            slide->setPanStartPoint(QPointF(0, 0));
+            slide->setPanEndPoint(QPointF(0, 0));
+            slide->setZoomStart(1.0);
+            slide->setZoomEnd(1.0);
+            slides.push_back(slide);
+        }
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 2.0, 0.5f));
+        auto song = std::make_shared<MusicItem>();
+        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+        project->setMusicArray({song});
+        project->setBBackgroundMusicLoopFlag(false); // the song plays once: 2 s of sound, then silence
+        project->setShareOption("VideoSize", 0);
+        project->setShareOption("ServiceName", "PhotoLibrary");
+    }
+
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SharedShaderPrograms> shaders;
+    std::shared_ptr<SlideshowDirector> director;
+    SilentDialogs dialogs;
+    std::unique_ptr<MovieExportCommand> command;
+};
+
+TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedLength) {
+    SlideshowProject::setStrVideoOutputFormat(GetParam());
+    const quint64 total = project->totalFrameCount(); // 3 x 30 photo frames and 2 x 15 transition frames
+    ASSERT_EQ(total, 120u);
+    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+    command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+    ASSERT_TRUE(command->startEncodingMovieFile());
+    ASSERT_TRUE(waitFor([&] {
+        return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1;
+    })) << dialogs.alerts.join(" ").toStdString();
+    command->endEncoding();
+    EXPECT_TRUE(dialogs.alerts.isEmpty()) << dialogs.alerts.join(" ").toStdString();
+    EXPECT_EQ(director->rgbConverterObject(), nullptr); // the player is back in preview mode
+
+    const QString path = project->strEncodingVideoFilePath(QSizeF(640, 360));
+    EXPECT_EQ(QFileInfo(path).suffix(), QString(GetParam()) == "MOV" ? "mov" : "mp4");
+    const MediaProbe probe = MediaProbe::probe(path);
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    ASSERT_EQ(probe.streams.size(), 2u);
+    const MediaProbe::Stream* video = probe.firstOfType("video");
+    const MediaProbe::Stream* audio = probe.firstOfType("audio");
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(audio->codec, "aac");
+    EXPECT_EQ(video->width, 640);
+    EXPECT_EQ(video->height, 360);
+    EXPECT_EQ(audio->sampleRate, 44100);
+    EXPECT_EQ(audio->channels, 2);
+    EXPECT_EQ(probe.tags.value("major_brand").toString().trimmed(),
+              QString(GetParam()) == "MOV" ? "qt" : "isom");
+
+    // Every frame the player drew but the first, each at its frame number over 30.
+    const DecodedMovie movie = DecodedMovie::decode(path, {14, 59, 104});
+    ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+    EXPECT_EQ(movie.frameTimes.size(), total - 1);
+    EXPECT_NEAR(movie.frameTimes.back() + 1.0 / 30.0, double(total) / 30.0, 1.0 / 30.0);
+    // The sound, padded past the show by the mix, ends with the pictures.
+    EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, double(total) / 30.0, 1.0 / 30.0);
+    EXPECT_NEAR(probe.durationSeconds, double(total) / 30.0, 1.0 / 30.0);
+    for (const auto& [index, slide] : {std::pair{14, 0}, {59, 1}, {104, 2}}) {
+        const QImage& frame = movie.frames.at(index);
+        for (const QPoint at : {QPoint(320, 180), QPoint(160, 90), QPoint(480, 270)})
+            EXPECT_LE(distance(frame.pixelColor(at), kSlideColours[slide]), 16)
+                << "frame " << index << " at " << at.x() << "," << at.y() << " is "
+                << frame.pixelColor(at).name().toStdString();
+    }
+
+    // The song's 2 s at the photos' music level, fading at both ends, then silence.
+    EXPECT_GT(movie.audioLevel(0.95, 0.1), 0.2);
+    EXPECT_LT(movie.audioLevel(2.6, 1.2), 0.01);
+}
+
+TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerBack) {
+    SlideshowProject::setStrVideoOutputFormat(GetParam());
+    for (const SlideItemRef& slide : project->slideshowArray())
+        slide->customSetDurations(4.0f, 0.5f); // 13 s: long enough to be stopped half way
+    project->calcSlideItemsPhotoTransitionDuration();
+    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName(),
+                                EncoderController::movieFailedNotificationName()}};
+    command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+    const QString path = project->strEncodingVideoFilePath(QSizeF(640, 360));
+    // The first run starts what the GL and codec libraries keep for the rest of the process.
+    std::optional<int> threadsBefore;
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        ASSERT_TRUE(command->startEncodingMovieFile());
+        auto encoder = command->encoderController();
+        ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= 20; }));
+        EXPECT_TRUE(QFileInfo::exists(path));
+        project->setBExportProgressCancelButtonClicked(true);
+        command->cancelEncoding();
+        ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }));
+        project->setBExportProgressCancelButtonClicked(false);
+        EXPECT_LT(encoder->framesAppended(), qint64(project->totalFrameCount()) - 1);
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_EQ(director->rgbConverterObject(), nullptr);
+        director->stop();
+        if (!threadsBefore) {
+            const std::weak_ptr<EncoderController> first = encoder;
+            encoder.reset();
+            ASSERT_TRUE(first.expired());
+            threadsBefore = threadsButQtPool();
+        }
+    }
+    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_TRUE(notes.all().empty());
+    command.reset();
+    EXPECT_EQ(threadsButQtPool(), *threadsBefore) << threadNames().join(",").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, MovieExportEndToEndTest, ::testing::Values("MP4", "MOV"));

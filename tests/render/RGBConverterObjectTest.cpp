@@ -1,0 +1,171 @@
+#include "PlayerTestSupport.h"
+
+#include "platform/foundation/NamedPipe.h"
+#include "render/RGBConverterObject.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <thread>
+
+namespace {
+
+// Paints the bound target in quarters, as seen: red top left, green top right, blue bottom left, white
+// bottom right (GL rows count from the bottom).
+void paintQuarters(int width, int height) {
+    glEnable(GL_SCISSOR_TEST);
+    const struct {
+        int x, y;
+        float r, g, b;
+    } parts[] = {{0, 1, 1, 0, 0}, {1, 1, 0, 1, 0}, {0, 0, 0, 0, 1}, {1, 0, 1, 1, 1}};
+    for (const auto& part : parts) {
+        glScissor(part.x * width / 2, part.y * height / 2, width / 2, height / 2);
+        glClearColor(part.r, part.g, part.b, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+// The pixel at (x, y), y from the top, of a frame in the pipe's byte order, as (r, g, b, a).
+std::array<int, 4> pipePixel(const unsigned char* frame, int width, int x, int y) {
+    const unsigned char* p = frame + (qint64(y) * width + x) * 4;
+    return {p[2], p[1], p[0], p[3]};
+}
+
+using Pixel = std::array<int, 4>;
+
+} // namespace
+
+class RGBConverterTest : public RenderTest {};
+
+TEST_F(RGBConverterTest, AFrameIsReadAsBlueGreenRedAlphaWithTheTopRowFirst) {
+    RGBConverterObject converter(64, 36);
+    ASSERT_EQ(converter.nYUVBUffSize(), 64 * 36 * 4);
+    ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
+    paintQuarters(64, 36);
+    std::vector<unsigned char> frame(std::size_t(converter.nYUVBUffSize()));
+    ASSERT_TRUE(converter.convert(frame.data(), qint64(frame.size())));
+    EXPECT_EQ(pipePixel(frame.data(), 64, 0, 0), (Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(pipePixel(frame.data(), 64, 63, 0), (Pixel{0, 255, 0, 255}));
+    EXPECT_EQ(pipePixel(frame.data(), 64, 0, 35), (Pixel{0, 0, 255, 255}));
+    EXPECT_EQ(pipePixel(frame.data(), 64, 63, 35), (Pixel{255, 255, 255, 255}));
+    EXPECT_FALSE(converter.convert(frame.data(), qint64(frame.size()) - 1))
+        << "a buffer too small is refused";
+}
+
+TEST_F(RGBConverterTest, TheBufferFollowsEveryChangeOfSize) {
+    TempDir folder;
+    platform::NamedPipe pipe;
+    ASSERT_TRUE(pipe.create(folder.file("fifo")));
+    QByteArray received;
+    std::thread reader([&] {
+        platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
+        char buffer[65536];
+        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
+            received.append(buffer, got);
+    });
+    {
+        RGBConverterObject converter(32, 18);
+        converter.setStrVideoFIFOFullPath(pipe.path());
+        ASSERT_TRUE(converter.switchOffScreenFBO());
+        paintQuarters(32, 18);
+        ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
+        // A larger target handed in: the converter takes its size, and the next frame is read whole.
+        auto larger = std::make_unique<FrameBufferObject>();
+        ASSERT_TRUE(larger->initFBOWithWidth(96, 54));
+        converter.setFboOffScreen(std::move(larger));
+        EXPECT_EQ(converter.nWidth(), 96);
+        EXPECT_EQ(converter.nYUVBUffSize(), 96 * 54 * 4);
+        ASSERT_TRUE(converter.switchOffScreenFBO());
+        paintQuarters(96, 54);
+        ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
+        EXPECT_GE(converter.nVideoWriteFD(), 0);
+    } // the converter goes: the pipe closes and the reader sees the end
+    reader.join();
+    ASSERT_EQ(received.size(), 32 * 18 * 4 + 96 * 54 * 4);
+    const auto* second = reinterpret_cast<const unsigned char*>(received.constData()) + 32 * 18 * 4;
+    EXPECT_EQ(pipePixel(second, 96, 95, 53), (Pixel{255, 255, 255, 255}));
+    EXPECT_EQ(pipePixel(second, 96, 0, 0), (Pixel{255, 0, 0, 255}));
+}
+
+TEST_F(RGBConverterTest, AReadBackProgramThatDoesNotBuildFailsTheConverter) {
+    // The resources with a broken copy program.
+    TempDir resources;
+    QDir().mkpath(resources.file("shaders"));
+    QFile vertex(resources.file("shaders/Shader_simple.vsh"));
+    QFile fragment(resources.file("shaders/Shader_simple.fsh"));
+    ASSERT_TRUE(vertex.open(QIODevice::WriteOnly) && fragment.open(QIODevice::WriteOnly));
+    vertex.write("#version 120\nattribute vec4 position;\nvoid main() { gl_Position = position; }\n");
+    fragment.write("#version 120\nvoid main() { gl_FragColor = undefinedThing; }\n");
+    vertex.close();
+    fragment.close();
+    playertest::ScopedEnv broken("VISTRELLE_RESOURCES", resources.path());
+
+    RGBConverterObject converter(32, 18);
+    converter.setStrVideoFIFOFullPath(resources.file("never-opened"));
+    EXPECT_FALSE(converter.switchOffScreenFBO());
+    EXPECT_TRUE(converter.errorString().contains("Shader_simple")) << converter.errorString().toStdString();
+    EXPECT_FALSE(converter.convertFIFO());
+    EXPECT_FALSE(converter.switchOffScreenFBO()) << "it does not come back to write frames nothing drew";
+    std::vector<unsigned char> frame(32 * 18 * 4);
+    EXPECT_FALSE(converter.convert(frame.data(), qint64(frame.size())));
+}
+
+TEST_F(RGBConverterTest, TheConverterWorksOnlyOnItsOwnContext) {
+    auto own = std::shared_ptr<platform::gl::Context>(platform::gl::Context::createShared(*context));
+    RGBConverterObject converter(32, 18);
+    converter.setContext(own);
+    EXPECT_FALSE(converter.switchOffScreenFBO()) << "the test's context is current, not the converter's";
+    {
+        const platform::gl::Context::Scope scope(*own);
+        ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
+        FrameBufferObject* made = converter.fboOffScreen();
+        converter.setContext(own);
+        EXPECT_EQ(converter.fboOffScreen(), made) << "the same context changes nothing";
+        converter.setContext(context);
+        EXPECT_EQ(converter.fboOffScreen(), nullptr) << "a new context drops what the old one made";
+    }
+    EXPECT_TRUE(converter.switchOffScreenFBO());
+}
+
+TEST_F(RGBConverterTest, TheBaseConverterReadsNothingBack) {
+    FrameConverterObject base;
+    EXPECT_EQ(base.nWidth(), 16);
+    EXPECT_EQ(base.nHeight(), 16);
+    EXPECT_EQ(base.nVideoWriteFD(), -1);
+    unsigned char frame[16 * 16 * 4];
+    EXPECT_FALSE(base.convertYUV());
+    EXPECT_FALSE(base.convert(frame, sizeof frame));
+    EXPECT_FALSE(base.convertFIFO());
+    EXPECT_TRUE(base.switchOffScreenFBO());
+}
+
+TEST(RGBConverterYuv, PlanesHoldLumaOfEveryPixelAndChromaOfEachBlocksFirstPixel) {
+    // 4 x 2 pixels (blue, green, red): white, black, red, green / blue, ... ; blocks start at columns 0
+    // and 2.
+    const unsigned char bgr[] = {255, 255, 255, 0, 0, 0, 0, 0, 255, 0, 255, 0,
+                                 255, 0,   0,   9, 9, 9, 9, 9, 9,   9, 9,   9};
+    const QByteArray planes = RGBConverterObject::rgb2yuv420p(bgr, 4, 2);
+    ASSERT_EQ(planes.size(), 4 * 2 * 3 / 2);
+    const auto* p = reinterpret_cast<const unsigned char*>(planes.constData());
+    EXPECT_EQ(p[0], 235); // white
+    EXPECT_EQ(p[1], 16);  // black
+    EXPECT_EQ(p[2], 82);  // red
+    EXPECT_EQ(p[3], 144); // green
+    EXPECT_EQ(p[4], 41);  // blue
+    // U and V of the white and the red pixel, the top left ones of their blocks.
+    EXPECT_EQ(p[8], 128);
+    EXPECT_EQ(p[9], 90);
+    EXPECT_EQ(p[10], 128);
+    EXPECT_EQ(p[11], 240);
+
+    // The same pixels with alpha give the same planes.
+    std::vector<unsigned char> bgra;
+    for (std::size_t i = 0; i < sizeof bgr; i += 3)
+        bgra.insert(bgra.end(), {bgr[i], bgr[i + 1], bgr[i + 2], 7});
+    EXPECT_EQ(RGBConverterObject::bgra2yuv420p(bgra.data(), 4, 2), planes);
+    // Odd sizes get whole chroma planes rather than writing past them.
+    EXPECT_EQ(RGBConverterObject::rgb2yuv420p(bgr, 3, 1).size(), 3 + 2 * 2);
+    EXPECT_TRUE(RGBConverterObject::rgb2yuv420p(nullptr, 4, 2).isEmpty());
+}
