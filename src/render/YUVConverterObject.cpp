@@ -53,70 +53,98 @@ struct YUVConverterObject::Pass {
     float maxValue;
 };
 
-YUVConverterObject::YUVConverterObject(int width, int height)
-    : FrameConverterObject(width, height), layout(width, height) {}
-
 YUVConverterObject::~YUVConverterObject() = default;
 
 bool YUVConverterObject::InitShaders() {
+    if (!FrameConverterObject::InitShaders())
+        return false;
     auto shader = std::make_unique<ShaderProgramObject>();
     shader->setAttriKey({QStringLiteral("position"), QStringLiteral("texcoord")});
     shader->setUniformKey({QStringLiteral("texture"), QStringLiteral("coeff"), QStringLiteral("minValue"),
                            QStringLiteral("maxValue")});
     shader->setShaderFileName(QStringLiteral("Shader_yuv"));
     if (!shader->loadShaders())
-        return false;
+        return fail(QStringLiteral("The read-back program \"Shader_yuv\" could not be built"));
     yuvShader = std::move(shader);
     return true;
 }
 
-bool YUVConverterObject::InitBuffers() {
-    const auto make = [](std::unique_ptr<FrameBufferObject>& fbo, std::size_t w, std::size_t h) {
-        if (fbo && fbo->isValid())
+bool YUVConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffScreenFBO) {
+    const bool resized = w != nWidth() || h != nHeight();
+    const bool made = FrameConverterObject::InitBuffersWithWidth(w, h, needCreateOffScreenFBO);
+    const YUVFrameLayout layout = frameLayout();
+    const auto remake = [&](std::unique_ptr<FrameBufferObject>& fbo, std::size_t fw, std::size_t fh) {
+        if (fbo && !resized)
             return true;
-        auto made = std::make_unique<FrameBufferObject>();
-        if (!made->initFBOWithWidth(unsigned(w), unsigned(h)))
-            return false;
-        fbo = std::move(made);
-        return true;
+        fbo = std::make_unique<FrameBufferObject>();
+        if (fbo->initFBOWithWidth(unsigned(fw), unsigned(fh)))
+            return true;
+        fbo.reset();
+        return fail(QStringLiteral("No read-back frame buffer of %1 x %2 can be made").arg(fw).arg(fh));
     };
-    if (!make(fboY, layout.width, layout.height))
+    if (!remake(fboY, layout.width, layout.height))
         return false;
     // A frame one pixel wide or high has empty chroma planes, and nothing to draw them into.
-    return layout.chromaSize() == 0 || make(fboUV, layout.chromaWidth, layout.chromaHeight);
+    if (layout.chromaSize() == 0)
+        fboUV.reset();
+    else if (!remake(fboUV, layout.chromaWidth, layout.chromaHeight))
+        return false;
+    return made;
 }
 
-bool YUVConverterObject::preparePasses() {
-    if (!fboOffScreen() || !fboOffScreen()->isValid())
-        return false;
-    if (!yuvShader && !InitShaders())
-        return false;
-    return InitBuffers();
+void YUVConverterObject::releaseOpenGLVar() {
+    yuvShader.reset();
+    fboY.reset();
+    fboUV.reset();
+    yuvLine = {};
+    FrameConverterObject::releaseOpenGLVar();
 }
 
-bool YUVConverterObject::convert(std::span<std::uint8_t> pYUVBuff) {
-    if (pYUVBuff.size() < layout.frameSize || layout.lumaSize() == 0 || !preparePasses())
+bool YUVConverterObject::convert(unsigned char* buffer, qint64 size) {
+    if (!buffer || size < nYUVBUffSize())
+        return fail(QStringLiteral("The buffer cannot hold a frame of %1 bytes").arg(nYUVBUffSize()));
+    return runPasses(buffer);
+}
+
+bool YUVConverterObject::convertFIFO() {
+    // Sized to the frame being read every time: the size may have changed since the last frame.
+    yuvLine.resize(std::size_t(nYUVBUffSize()));
+    if (!runPasses(yuvLine.data()))
         return false;
+    if (!writer.isOpen() && !writer.open())
+        return fail(writer.errorString());
+    if (!writer.writeFrame(yuvLine.data(), yuvLine.size()))
+        return fail(writer.errorString());
+    return true;
+}
+
+bool YUVConverterObject::runPasses(unsigned char* frame) {
+    if (!contextUsable())
+        return fail(QStringLiteral("The converter's GL context is not current on this thread"));
+    const YUVFrameLayout layout = frameLayout();
+    if (!yuvShader || !fboY || !fboOffScreen() || (layout.chromaSize() > 0 && !fboUV))
+        return fail(QStringLiteral("The read-back is not set up"));
     // BT.601 weights of red, green and blue, with chroma centred on one half.
     static constexpr Pass y{{0.299f, 0.587f, 0.114f, 0.0f}, kLumaMin, kLumaMax};
     static constexpr Pass u{{-0.169f, -0.331f, 0.5f, 0.5f}, kLumaMin, kChromaMax};
     static constexpr Pass v{{0.5f, -0.419f, -0.081f, 0.5f}, kLumaMin, kChromaMax};
     const PassState state;
-    std::uint8_t* frame = pYUVBuff.data();
-    fboY->switchToFBO();
+    if (!fboY->switchToFBO())
+        return fail(QStringLiteral("The read-back frame buffer is not complete"));
     runPass(y, frame, int(layout.width), int(layout.height));
-    if (layout.chromaSize() > 0) {
-        const int cw = int(layout.chromaWidth), ch = int(layout.chromaHeight);
-        fboUV->switchToFBO();
-        runPass(u, frame + layout.uOffset, cw, ch);
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        runPass(v, frame + layout.vOffset, cw, ch);
-    }
+    if (layout.chromaSize() == 0)
+        return true;
+    const int cw = int(layout.chromaWidth), ch = int(layout.chromaHeight);
+    if (!fboUV->switchToFBO())
+        return fail(QStringLiteral("The read-back frame buffer is not complete"));
+    runPass(u, frame + layout.uOffset, cw, ch);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    runPass(v, frame + layout.vOffset, cw, ch);
     return true;
 }
 
-void YUVConverterObject::runPass(const Pass& pass, std::uint8_t* destination, int width, int height) {
+void YUVConverterObject::runPass(const Pass& pass, unsigned char* destination, int width, int height) {
     const ShaderProgramObject& shader = *yuvShader;
     shader.useMe();
     glUniform1f(shader.uniformValue(QStringLiteral("minValue")), pass.minValue);
@@ -128,10 +156,4 @@ void YUVConverterObject::runPass(const Pass& pass, std::uint8_t* destination, in
     quad::drawFan(shader, quad::kUnitPositions, quad::kMirroredTexCoords);
     glFlush();
     glReadPixels(0, 0, width, height, GL_RED, GL_UNSIGNED_BYTE, destination);
-}
-
-void YUVConverterObject::releaseOpenGLVar() {
-    yuvShader.reset();
-    fboY.reset();
-    fboUV.reset();
 }

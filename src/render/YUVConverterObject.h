@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
+#include <vector>
 
 // Where the planes of one planar 4:2:0 frame lie: luma at full size, then the two chroma planes at the
 // halves of the size rounded down, each row-major without padding, top row first, no header.
@@ -28,35 +28,37 @@ struct YUVFrameLayout {
 
 // Reads the exported frame back as planar YUV 4:2:0 (1.5 bytes a pixel instead of 4): the colour conversion
 // and the chroma subsampling run on the GPU in three passes of "Shader_yuv", one per plane; the halved
-// chroma target averages each 2x2 block as it samples the frame.
+// chroma target averages each 2x2 block as it samples the frame. Frames go into a caller's buffer
+// (convert) or whole into the frame pipe (convertFIFO), through the same pipe writer as the RGB read-back.
 class YUVConverterObject : public FrameConverterObject {
 public:
-    YUVConverterObject(int width, int height);
+    using FrameConverterObject::FrameConverterObject;
     ~YUVConverterObject() override;
 
-    // Builds "Shader_yuv" on the current context. False when it does not build.
-    bool InitShaders();
-    // Makes the luma and chroma targets on the current context, keeping those already made.
-    bool InitBuffers();
+    bool InitShaders() override;
+    // Remakes the luma and chroma targets when the size changed or they are missing.
+    bool InitBuffersWithWidth(int width, int height, bool needCreateOffScreenFBO) override;
+    void releaseOpenGLVar() override;
 
-    std::size_t nYUVBUffSize() const { return layout.frameSize; }
-    const YUVFrameLayout& frameLayout() const { return layout; }
+    // (3 x width x height) / 2.
+    qint64 nYUVBUffSize() const override { return qint64(frameLayout().frameSize); }
+    YUVFrameLayout frameLayout() const { return YUVFrameLayout(nWidth(), nHeight()); }
     int nBytesPerPixel() const { return 4; }
 
-    // Converts the frame drawn into the off-screen target into `pYUVBuff`. False, with the buffer untouched,
-    // when it is smaller than a frame or the passes cannot be made.
-    bool convert(std::span<std::uint8_t> pYUVBuff);
-
-    // Drops the GL objects of the passes (a context of their share group need not be current).
-    void releaseOpenGLVar();
+    // Converts the frame drawn into the off-screen target into `buffer`. False, with the buffer untouched,
+    // when it is smaller than a frame or the read-back is not set up.
+    bool convert(unsigned char* buffer, qint64 size) override;
+    // Converts the frame and writes it whole into the pipe, opening the pipe first when it is not open.
+    // False when the read-back is not set up, the pipe cannot be opened or the frame cannot be written.
+    bool convertFIFO() override;
 
 private:
     struct Pass;
-    bool preparePasses();
-    void runPass(const Pass& pass, std::uint8_t* destination, int width, int height);
+    bool runPasses(unsigned char* frame);
+    void runPass(const Pass& pass, unsigned char* destination, int width, int height);
 
-    YUVFrameLayout layout;
     std::unique_ptr<ShaderProgramObject> yuvShader;
     std::unique_ptr<FrameBufferObject> fboY;
     std::unique_ptr<FrameBufferObject> fboUV;
+    std::vector<unsigned char> yuvLine; // one frame for the pipe
 };

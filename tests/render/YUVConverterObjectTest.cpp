@@ -1,9 +1,12 @@
 #include "RenderTestSupport.h"
 
+#include "platform/foundation/NamedPipe.h"
 #include "render/YUVConverterObject.h"
+#include "support/TempDir.h"
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -55,7 +58,7 @@ protected:
         EXPECT_TRUE(converter->switchOffScreenFBO());
         paint();
         std::vector<std::uint8_t> frame(converter->nYUVBUffSize() + 1, kGuard);
-        EXPECT_TRUE(converter->convert(frame));
+        EXPECT_TRUE(converter->convert(frame.data(), qint64(frame.size())));
         EXPECT_EQ(frame.back(), kGuard) << "the conversion wrote past the frame";
         frame.pop_back();
         return frame;
@@ -173,14 +176,14 @@ TEST_F(YUVConverterTest, RefusesABufferSmallerThanAFrame) {
     YUVConverterObject yuv(16, 8);
     ASSERT_TRUE(yuv.switchOffScreenFBO());
     std::vector<std::uint8_t> small(yuv.nYUVBUffSize() - 1, kGuard);
-    EXPECT_FALSE(yuv.convert(small));
+    EXPECT_FALSE(yuv.convert(small.data(), qint64(small.size())));
     EXPECT_TRUE(bytesNear(small.data(), small.size(), kGuard, 0)) << "a refused buffer was written";
 }
 
 TEST_F(YUVConverterTest, NeedsTheOffScreenFrameFirst) {
     YUVConverterObject yuv(16, 8);
     std::vector<std::uint8_t> frame(yuv.nYUVBUffSize());
-    EXPECT_FALSE(yuv.convert(frame)) << "converted a frame that was never drawn";
+    EXPECT_FALSE(yuv.convert(frame.data(), qint64(frame.size()))) << "converted a frame that was never drawn";
 }
 
 // Blending and depth testing left on by the player must not touch the planes, and stay on afterwards.
@@ -208,6 +211,80 @@ TEST_F(YUVConverterTest, ConvertsAgainAfterItsGLObjectsWereReleased) {
     converter->releaseOpenGLVar();
     ASSERT_TRUE(converter->switchOffScreenFBO());
     fill(0, 0, 8, 4, Qt::white);
-    ASSERT_TRUE(converter->convert(frame));
+    ASSERT_TRUE(converter->convert(frame.data(), qint64(frame.size())));
     EXPECT_TRUE(bytesNear(frame.data(), 32, 235));
+}
+
+// ---- into the frame pipe
+
+// Frames go whole into the pipe, sized to the frame at hand when a larger target is handed in, and the
+// pipe closes with the converter.
+TEST_F(YUVConverterTest, FramesGoWholeIntoThePipeAtEachSize) {
+    TempDir folder;
+    platform::NamedPipe pipe;
+    ASSERT_TRUE(pipe.create(folder.file("fifo")));
+    QByteArray received;
+    std::thread reader([&] {
+        const platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
+        char buffer[65536];
+        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
+            received.append(buffer, got);
+    });
+    std::vector<std::uint8_t> inMemory;
+    {
+        YUVConverterObject yuv(16, 8);
+        yuv.setStrVideoFIFOFullPath(pipe.path());
+        ASSERT_TRUE(yuv.switchOffScreenFBO());
+        fill(0, 0, 16, 8, Qt::red);
+        ASSERT_TRUE(yuv.convertFIFO()) << yuv.errorString().toStdString();
+        auto larger = std::make_unique<FrameBufferObject>();
+        ASSERT_TRUE(larger->initFBOWithWidth(40, 20));
+        yuv.setFboOffScreen(std::move(larger));
+        EXPECT_EQ(yuv.nYUVBUffSize(), 40 * 20 * 3 / 2);
+        ASSERT_TRUE(yuv.switchOffScreenFBO());
+        fill(0, 0, 40, 20, Qt::blue);
+        ASSERT_TRUE(yuv.convertFIFO()) << yuv.errorString().toStdString();
+        inMemory.resize(std::size_t(yuv.nYUVBUffSize()));
+        ASSERT_TRUE(yuv.convert(inMemory.data(), qint64(inMemory.size())));
+    }
+    reader.join();
+    ASSERT_EQ(received.size(), 16 * 8 * 3 / 2 + 40 * 20 * 3 / 2);
+    const auto* first = reinterpret_cast<const std::uint8_t*>(received.constData());
+    EXPECT_TRUE(bytesNear(first, 16 * 8, sample(kY, Qt::red)));
+    const std::uint8_t* second = first + 16 * 8 * 3 / 2;
+    EXPECT_TRUE(std::equal(inMemory.begin(), inMemory.end(), second)) << "the pipe got another frame";
+    EXPECT_TRUE(bytesNear(second, 40 * 20, sample(kY, Qt::blue)));
+    EXPECT_TRUE(bytesNear(second + 40 * 20, 20 * 10, sample(kU, Qt::blue)));
+}
+
+TEST_F(YUVConverterTest, AReaderThatGoesAwayFailsTheFrameNotTheProgram) {
+    TempDir folder;
+    platform::NamedPipe pipe;
+    ASSERT_TRUE(pipe.create(folder.file("fifo")));
+    YUVConverterObject yuv(64, 32);
+    yuv.setStrVideoFIFOFullPath(pipe.path());
+    ASSERT_TRUE(yuv.switchOffScreenFBO());
+    {
+        std::thread reader([&] { platform::NamedPipe::openForReading(pipe.path()); }); // opens, then closes
+        (void)yuv.convertFIFO(); // the first frame may land in the pipe before the reader has gone
+        reader.join();
+    }
+    bool failed = false;
+    for (int i = 0; i < 4 && !failed; ++i)
+        failed = !yuv.convertFIFO();
+    EXPECT_TRUE(failed) << "frames were taken as written with nobody reading";
+    EXPECT_FALSE(yuv.errorString().isEmpty());
+}
+
+TEST_F(YUVConverterTest, NobodyComingToReadIsAFailureNotAHang) {
+    TempDir folder;
+    platform::NamedPipe pipe;
+    ASSERT_TRUE(pipe.create(folder.file("fifo")));
+    YUVConverterObject yuv(16, 8);
+    yuv.setStrVideoFIFOFullPath(pipe.path());
+    int asked = 0;
+    yuv.setCancelled([&] { return ++asked > 3; });
+    ASSERT_TRUE(yuv.switchOffScreenFBO());
+    EXPECT_FALSE(yuv.convertFIFO());
+    EXPECT_GT(asked, 3);
 }
