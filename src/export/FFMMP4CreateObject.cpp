@@ -1,5 +1,7 @@
 #include "export/FFMMP4CreateObject.h"
 
+#include "export/EncoderController.h"
+#include "export/EncodingProgressSteps.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 
@@ -16,10 +18,6 @@ namespace {
 
 constexpr int kDrainPollMs = 100;
 
-QVariantMap stage(double start, double step, const QString& desc) {
-    return {{"start", start}, {"step", step}, {"desc", desc}};
-}
-
 } // namespace
 
 FFMMP4CreateObject::FFMMP4CreateObject(MP4FramePumpHost* pumpHost)
@@ -32,8 +30,7 @@ FFMMP4CreateObject::~FFMMP4CreateObject() {
 }
 
 QVariantMap FFMMP4CreateObject::dictEncodingProgressStep() {
-    return {{"tempbackgroundmusic", stage(0.0, 0.1, tr_("Creating background music ..."))},
-            {"ffmmp4", stage(0.1, 0.9, tr_("Encoding slideshow to video now, please waiting..."))}};
+    return EncodingProgressSteps::ffmpegMP4Stages();
 }
 
 QStringList FFMMP4CreateObject::ffmpegArguments(const QSizeF& size, const QString& videoFIFO,
@@ -96,6 +93,8 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
     videoPipe.remove();
     deleteTempFiles();
     finish(outcome);
+    if (endHandler)
+        endHandler(outcome);
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef& owner) {
@@ -140,7 +139,10 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg() {
     pumpEnded = false;
     std::thread pump([this, pipes] {
         host->createMP4ReadRGBAThreadProc(pipes);
-        pumpEnded = true;
+        {
+            const std::lock_guard lock(stateMutex); // not lost between the waiter's test and its wait
+            pumpEnded = true;
+        }
         stateChanged.notify_all();
     });
     std::thread runner([this, pipes] { startFFMMEncodeProc(pipes); });
@@ -160,8 +162,8 @@ void FFMMP4CreateObject::startFFMMEncodeProc(const MP4FramePumpParam& pipes) {
     {
         const std::lock_guard lock(stateMutex);
         ffmpegResult = std::move(result);
+        setBFFMMEncodeFinished(true);
     }
-    setBFFMMEncodeFinished(true);
     stateChanged.notify_all();
 }
 
@@ -171,16 +173,28 @@ void FFMMP4CreateObject::waitForFFmpeg() {
     std::unique_lock lock(stateMutex);
     while (!bFFMMEncodeFinished()) {
         stateChanged.wait_for(lock, pollInterval);
-        if (bFFMMEncodeFinished() || !cancelled())
-            continue;
+        if (bFFMMEncodeFinished())
+            break;
         lock.unlock();
-        if (!terminated)
-            terminateFFmpeg();
-        else if (++pollsSinceTerminate == pollsBeforeKill)
-            terminateFFmpeg(true); // it did not stop when asked
-        terminated = true;
+        if (pumpEnded)
+            releaseWaitingReader();
+        if (cancelled()) {
+            if (!terminated)
+                terminateFFmpeg();
+            else if (++pollsSinceTerminate == pollsBeforeKill)
+                terminateFFmpeg(true); // it did not stop when asked
+            terminated = true;
+        }
         lock.lock();
     }
+}
+
+// A pump that ended without ever opening the pipe leaves ffmpeg waiting in its open for a writer: one
+// that opens and closes at once gives it the end of an empty stream. Harmless after a pump that wrote,
+// since a reader already there only sees the end again.
+void FFMMP4CreateObject::releaseWaitingReader() {
+    const platform::UniqueFd fd(
+        ::open(QFile::encodeName(videoPipe.path()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
 // ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
@@ -221,11 +235,11 @@ void FFMMP4CreateObject::finish(const Outcome& outcome) {
     auto& center = platform::NotificationCenter::defaultCenter();
     switch (outcome.end) {
     case Outcome::End::Completed:
-        center.postOnMainThread(movieFinishedNotificationName());
+        center.postOnMainThread(EncoderController::movieFinishedNotificationName());
         return;
     case Outcome::End::Failed:
         QFile::remove(strOutputFullPath());
-        center.postOnMainThread(movieFailedNotificationName(), QVariant(),
+        center.postOnMainThread(EncoderController::movieFailedNotificationName(), QVariant(),
                                 {{"result", false}, {"desc", outcome.error}});
         return;
     case Outcome::End::Cancelled:

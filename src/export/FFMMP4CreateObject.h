@@ -49,12 +49,16 @@ public:
         const SlideshowProjectRef& project, const MixedAudioExport::CancelCheck& cancelled,
         const MixedAudioExport::ProgressHandler& progress)>;
 
+    // How a run ended.
+    struct Outcome {
+        enum class End { Completed, Failed, Cancelled } end = End::Failed;
+        QString error; // why it failed
+    };
+    using EndHandler = std::function<void(const Outcome&)>;
+
     static constexpr std::chrono::milliseconds kPollInterval{300};
     // How long a cancelled ffmpeg may take to end before it is killed.
     static constexpr int kPollsBeforeKill = 20;
-
-    static QString movieFinishedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FINISHED"); }
-    static QString movieFailedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FAILED"); }
 
     explicit FFMMP4CreateObject(MP4FramePumpHost* host = nullptr);
     // Cancels a run still under way and waits for all its threads.
@@ -74,6 +78,8 @@ public:
     void framePumpFailed(const QString& message);
 
     void setFramePumpHost(MP4FramePumpHost* value) { host = value; }
+    // Told on the driver's thread, last thing of every run, after the end has been posted.
+    void setEndHandler(EndHandler handler) { endHandler = std::move(handler); }
     // The sound step; the project's whole mix into the temporary M4A unless a test puts in another.
     void setAudioMixStep(MixStep step) { mixStep = std::move(step); }
     // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks a cancelled
@@ -84,11 +90,6 @@ protected:
     void startEncodeMovieThreadProc(const QVariantMap& params) override;
 
 private:
-    struct Outcome {
-        enum class End { Completed, Failed, Cancelled } end = End::Failed;
-        QString error;
-    };
-
     Outcome encode(const SlideshowProjectRef& project);
     Outcome mixSound(const SlideshowProjectRef& project);
     Outcome makePipes();
@@ -96,6 +97,7 @@ private:
     void startFFMMEncodeProc(const MP4FramePumpParam& pipes);
     void waitForFFmpeg();
     void drainVideoPipe();
+    void releaseWaitingReader();
     Outcome verdict();
     void finish(const Outcome& outcome);
     bool cancelled() const;
@@ -103,6 +105,7 @@ private:
 
     MP4FramePumpHost* host;
     MixStep mixStep;
+    EndHandler endHandler;
     std::chrono::milliseconds pollInterval = kPollInterval;
     int pollsBeforeKill = kPollsBeforeKill;
     mutable std::mutex projectMutex;

@@ -1,5 +1,6 @@
 #include "MixerTestSupport.h"
 
+#include "export/EncoderController.h"
 #include "export/FFMMP4CreateObject.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -23,8 +24,8 @@ using mixer_test::ScopedEnv;
 
 namespace {
 
-const QString kFinished = FFMMP4CreateObject::movieFinishedNotificationName();
-const QString kFailed = FFMMP4CreateObject::movieFailedNotificationName();
+const QString kFinished = EncoderController::movieFinishedNotificationName();
+const QString kFailed = EncoderController::movieFailedNotificationName();
 
 // Runs the main thread's queued work until the condition holds; false after a limit that only keeps a
 // broken test from hanging.
@@ -254,8 +255,11 @@ TEST_F(FFMMP4Test, TemporaryFilesLiveInThePrivateFolderAndGoTogether) {
 
 TEST_F(FFMMP4Test, WritesAPlayableMovieAndSaysSoOnce) {
     pump.frames = 30;
+    std::vector<FFMMP4CreateObject::Outcome::End> ends;
+    creator->setEndHandler([&](const FFMMP4CreateObject::Outcome& outcome) { ends.push_back(outcome.end); });
     start();
     ASSERT_TRUE(ended());
+    EXPECT_EQ(ends, std::vector{FFMMP4CreateObject::Outcome::End::Completed});
     EXPECT_EQ(recorder.count(kFinished), 1);
     EXPECT_EQ(recorder.count(kFailed), 0) << recorder.failure().toStdString();
     EXPECT_EQ(pump.written.load(), 30);
@@ -293,8 +297,13 @@ TEST_F(FFMMP4Test, ThePumpGetsBothPipesInThePrivateFolder) {
 TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     fakeFFmpeg("printf '%s\\n' \"$@\" > \"" + dir.file("arguments") +
                "\"\necho 'Unknown encoder somecodec' >&2\nexit 1");
+    std::vector<FFMMP4CreateObject::Outcome> ends;
+    creator->setEndHandler([&](const FFMMP4CreateObject::Outcome& outcome) { ends.push_back(outcome); });
     start();
     ASSERT_TRUE(ended());
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].end, FFMMP4CreateObject::Outcome::End::Failed);
+    EXPECT_EQ(ends[0].error, recorder.failure());
     EXPECT_EQ(recorder.count(kFinished), 0) << "a failure was told as a success";
     ASSERT_EQ(recorder.count(kFailed), 1);
     EXPECT_TRUE(recorder.failure().contains("status 1")) << recorder.failure().toStdString();
@@ -369,6 +378,22 @@ TEST_F(FFMMP4Test, APumpThatFailedSpoilsTheMovie) {
     ASSERT_EQ(recorder.count(kFailed), 1);
     EXPECT_EQ(recorder.failure().toStdString(), "The slideshow could not be drawn.");
     EXPECT_FALSE(QFile::exists(output()));
+}
+
+// The pump gives up before it ever opens the pipe, while ffmpeg waits in its open for a writer.
+TEST_F(FFMMP4Test, APumpThatNeverOpensThePipeDoesNotLeaveFFmpegWaiting) {
+    struct GivingUp : MP4FramePumpHost {
+        void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override {
+            param.creator->framePumpFailed("The slideshow could not be drawn.");
+        }
+    } givingUp;
+    creator->setFramePumpHost(&givingUp);
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_FALSE(QFile::exists(output()));
+    expectNoTemporaryFiles();
 }
 
 TEST_F(FFMMP4Test, AFailedMixStartsNeitherPumpNorFFmpeg) {
