@@ -114,9 +114,12 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::mixSound(const SlideshowProjectRef& owner) {
-    const QVariantMap baseinfo = dictEncodingProgressStep().value("tempbackgroundmusic").toMap();
+    const QVariantMap baseinfo =
+        EncodingProgressSteps::stage(dictEncodingProgressStep(), EncodingProgressSteps::kBackgroundMusic());
+    // The progress posts name the creator, as the movie encoder's name the encoder.
+    const QVariant poster = QVariant::fromValue(static_cast<void*>(this));
     const MixedAudioExport::Result mixed = mixStep(
-        owner, [this] { return cancelled(); }, MixedAudioExport::progressNotifier(QVariant(), baseinfo));
+        owner, [this] { return cancelled(); }, MixedAudioExport::progressNotifier(poster, baseinfo));
     owner->setAudioMixer(nullptr);
     if (cancelled() || mixed.outcome == MixedAudioExport::Outcome::Cancelled)
         return {Outcome::End::Cancelled, {}};

@@ -292,6 +292,29 @@ TEST_F(FFMMP4Test, ThePumpGetsBothPipesInThePrivateFolder) {
     EXPECT_EQ(recorder.count(kFinished), 1);
 }
 
+TEST_F(FFMMP4Test, TheMixingStageReportsItsProgressAsTheCreators) {
+    std::vector<platform::Notification> posts;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const platform::ObserverHandle handle(
+        center, center.addObserver(MixedAudioExport::progressNotificationName(),
+                                   [&](const platform::Notification& note) { posts.push_back(note); }));
+    const auto tone = toneMix();
+    creator->setAudioMixStep([&](const SlideshowProjectRef& owner,
+                                 const MixedAudioExport::CancelCheck& cancel,
+                                 const MixedAudioExport::ProgressHandler& progress) {
+        progress(0.5f);
+        return tone(owner, cancel, progress);
+    });
+    pump.frames = 2;
+    start();
+    ASSERT_TRUE(ended());
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_FLOAT_EQ(posts[0].userInfo.value("progress").toFloat(), 0.5f);
+    EXPECT_EQ(posts[0].userInfo.value("baseinfo").toMap(),
+              FFMMP4CreateObject::dictEncodingProgressStep().value("tempbackgroundmusic").toMap());
+    EXPECT_EQ(posts[0].object.value<void*>(), static_cast<void*>(creator.get()));
+}
+
 // ---- failures are told, once, and leave nothing behind
 
 TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
