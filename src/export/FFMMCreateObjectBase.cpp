@@ -83,6 +83,7 @@ bool FFMMCreateObjectBase::startEncodeMovie(const QVariantMap& params) {
     }
     deleteTempFiles();
     SlideshowProject::setULFrameRate(30);
+    deInitVar(); // a new run starts uncancelled
     terminateRequested = false;
     driverDone = false;
     driver = std::thread([this, params] {
@@ -175,9 +176,4 @@ void FFMMCreateObjectBase::terminateFFmpeg(bool force) {
         running->kill();
     else
         running->terminate();
-}
-
-bool FFMMCreateObjectBase::ffmpegRunning() const {
-    const std::lock_guard lock(mutex);
-    return child != nullptr;
 }

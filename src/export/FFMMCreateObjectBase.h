@@ -34,6 +34,7 @@ public:
     bool startEncodeMovie(const QVariantMap& params);
     // Whether a driver started here has not yet returned.
     bool isRunning() const { return !driverDone.load(); }
+    // Clears the cancel request.
     virtual void deInitVar();
 
     QString strOutputFullPath() const;
@@ -60,7 +61,6 @@ protected:
     // Asks a running ffmpeg to stop (SIGTERM), or with force (SIGKILL); only a child not yet reaped is ever
     // signalled, so a reused process id is never hit.
     void terminateFFmpeg(bool force = false);
-    bool ffmpegRunning() const;
 
 private:
     std::atomic<bool> cancelRequest{false};
