@@ -1,6 +1,7 @@
 #include "model/ModelClasses.h"
 
 #include "model/MusicItem.h"
+#include "model/QuartzSlideItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
@@ -27,6 +28,7 @@ void registerModelClasses() {
         registerClass<SlideshowThemeManager>("SlideshowThemeManager");
         registerClass<SlideItem>("SlideItem");
         registerClass<VideoSlideItem>("VideoSlideItem");
+        registerClass<QuartzSlideItem>("QuartzSlideItem");
         registerClass<MusicItem>("MusicItem");
         registerClass<SlideshowProjectManager>("SlideshowProjectManager");
         registerClass<SlideshowProjectManagerItem>("SlideshowProjectManagerItem");

@@ -1,6 +1,6 @@
 #pragma once
 
 // Registers the model's archived classes ("SlideshowProject", "SlideshowThemeManager", "SlideItem",
-// "VideoSlideItem", "MusicItem", "SlideshowProjectManager") with the keyed unarchiver. Safe to call
-// any number of times from any thread.
+// "VideoSlideItem", "QuartzSlideItem", "MusicItem", "SlideshowProjectManager") with the keyed
+// unarchiver. Safe to call any number of times from any thread.
 void registerModelClasses();

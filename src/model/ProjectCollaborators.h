@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/media/MediaTime.h"
+
 // What the project asks of the parts that play it. The audio mixer and the timeline player are
 // built on top of the model; they implement these so that the project can rewind them.
 
@@ -26,6 +28,10 @@ class ProjectDirector {
 public:
     virtual ~ProjectDirector() = default;
     virtual void resetDirector() = 0;
+    // The time of the frame being drawn; during an export, the clock that clip slides keep pace with.
+    virtual platform::media::MediaTime currentFrameTimeStamp() const {
+        return platform::media::MediaTime::zero();
+    }
 };
 
 // The DVD menu's audio mix, kept by the project manager for the menu's encoder.

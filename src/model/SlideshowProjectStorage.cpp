@@ -3,6 +3,7 @@
 #include "model/ContentsFolder.h"
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
+#include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
@@ -117,6 +118,10 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     }
     project->assignFolder(folder);
     QDir().mkpath(project->strMacProjectBundleContentsPath());
+    // A renamed or moved project folder leaves the clips' stored paths behind; their copies are here.
+    for (const auto& slide : project->slideshowArray())
+        if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
+            clip->locateVideoInProject(project->strMacProjectBundleContentsPath());
     for (const auto& slide : project->slideshowArray())
         project->themeManger()->setSlideItemFromCurrentTheme(*slide);
     project->calcSlideItemsPhotoTransitionDuration();

@@ -2,9 +2,28 @@
 
 #include "model/ArchiveCoding.h"
 #include "model/SlideshowProject.h"
+#include "model/VideoSlideItemState.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 
-VideoSlideItem::VideoSlideItem() {
+#include <QFileInfo>
+
+namespace {
+
+bool isLevel(float level) {
+    return level >= 0.0f && level <= 1.0f;
+}
+
+} // namespace
+
+VideoSlideItem::VideoSlideItem() : reading(std::make_unique<Reading>()), sound(std::make_shared<Sound>()) {
     applyClipSettings();
+}
+
+VideoSlideItem::~VideoSlideItem() {
+    stopReading();
+    // The player belongs to the main thread; the last holder of a slide may be a loader thread.
+    platform::runOnMainThread([gone = std::move(sound)]() mutable { gone.reset(); });
 }
 
 // Every way a clip slide comes into being ends with these: type 3, durations fixed by the clip,
@@ -15,6 +34,8 @@ void VideoSlideItem::applyClipSettings() {
     setZoomStart(1.0);
     setZoomEnd(1.0);
 }
+
+// ---- archive
 
 std::shared_ptr<VideoSlideItem> VideoSlideItem::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto slide = std::make_shared<VideoSlideItem>();
@@ -27,14 +48,17 @@ void VideoSlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     applyClipSettings();
     const float level =
         coder.containsValueForKey("fltOutputVolume") ? coder.decodeFloat("fltOutputVolume") : 0.9f;
-    outputVolume = (level >= 0.0f && level <= 1.0f) ? level : 0.9f;
+    outputVolume = isLevel(level) ? level : 0.9f;
+    // -1 (any negative value) is "no level of its own"; every level the clip can be given comes back.
     const float music =
         coder.containsValueForKey("fltBKMusicVolume") ? coder.decodeFloat("fltBKMusicVolume") : -1.0f;
-    bkMusicVolume = (music >= 0.0f && music <= 0.9f) ? music : -1.0f;
+    bkMusicVolume = isLevel(music) ? music : -1.0f;
     const QString path = archive::decodeString(coder, "strVideoFilePath");
     setStrVideoFilePath(path);
+    // The project being read is not the open one yet, so a moved clip is looked for once it has its
+    // folder (locateVideoInProject), never in whichever project happens to be open.
     if (!path.isEmpty())
-        PrepareVideoItem(path);
+        prepareClip(path);
 }
 
 void VideoSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
@@ -55,10 +79,105 @@ std::shared_ptr<SlideItem> VideoSlideItem::copy() const {
     return other;
 }
 
-void VideoSlideItem::PrepareVideoItem(const QString& path) {
+// ---- opening
+
+QString VideoSlideItem::relocatedVideoPath(const QString& path, const QString& contentsFolder) {
+    if (path.isEmpty() || contentsFolder.isEmpty() || QFileInfo::exists(path))
+        return path;
+    const QString name = QFileInfo(path).fileName();
+    if (name.isEmpty() || name == "." || name == "..")
+        return path;
+    const QString candidate = contentsFolder + "/videos/" + name;
+    return QFileInfo(candidate).isFile() ? candidate : path;
+}
+
+bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {
+    const QString stored = strVideoFilePath();
+    const QString found = relocatedVideoPath(stored, contentsFolder);
+    if (found == stored)
+        return false;
+    prepareClip(found);
+    return true;
+}
+
+void VideoSlideItem::PrepareVideoItem(const QString& requested) {
+    QString path = requested;
+    if (!path.isEmpty() && !QFileInfo::exists(path)) {
+        const auto project = SlideshowProject::currentMainProject();
+        if (project)
+            path = relocatedVideoPath(path, project->strMacProjectBundleContentsPath());
+    }
+    prepareClip(path);
+}
+
+void VideoSlideItem::prepareClip(const QString& path) {
     setBCustomDurationFlag(true);
     setStrVideoFilePath(path);
+    if (!readFromURL(path))
+        return;
+    {
+        const std::lock_guard lock(readerMutex);
+        reading->bAudio = false;
+    }
+    stopAudioPlaying();
+    bool needSound;
+    {
+        const std::lock_guard lock(sound->mutex);
+        needSound = !sound->made;
+        sound->made = true;
+    }
+    if (needSound)
+        AddSlideItemMusic(path, 0.0f);
+    {
+        const std::lock_guard lock(readerMutex);
+        reading->previousTimeStamp = platform::media::MediaTime(0, 1);
+    }
+    // The clip's facts (turn, size, durations) now; the decoder opens at the slide's first frame, so a
+    // project with many clips does not hold a decoder for each of them.
+    setUpReaderReturningError();
+    stopReading();
 }
+
+bool VideoSlideItem::readFromURL(const QString& path, QString* error) {
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("The clip has no file.");
+        return false;
+    }
+    auto opened = platform::media::MediaAsset::open(path, true);
+    const std::lock_guard lock(readerMutex);
+    if (!opened.isValid()) {
+        if (error)
+            *error = opened.errorString();
+        reading->asset.reset();
+        return false;
+    }
+    reading->asset = std::move(opened);
+    return true;
+}
+
+bool VideoSlideItem::hasAsset() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->asset.has_value();
+}
+
+std::optional<platform::media::MediaAsset> VideoSlideItem::asset() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->asset;
+}
+
+// When the clip is longer than the transition into the next slide, the transition eats into it;
+// otherwise the whole clip plays on its own and there is no transition.
+void VideoSlideItem::applyClipDurations(float clipSeconds) {
+    if (clipSeconds > fSecTransitionDuration()) {
+        setFSecPhotoDuration(clipSeconds - fSecTransitionDuration());
+    } else {
+        setFSecPhotoDuration(clipSeconds);
+        setFSecTransitionDuration(0.0f);
+    }
+}
+
+// ---- files
 
 void VideoSlideItem::deleteFilesForDeletingItem() {
     // The clip is the copy inside the project's "videos" folder; a path from elsewhere is left alone.
@@ -76,9 +195,11 @@ void VideoSlideItem::setStrVideoFilePath(const QString& path) {
     videoFilePath = path;
 }
 
+// ---- levels
+
 float VideoSlideItem::fltOutputVolume() const {
     const float level = outputVolume.load();
-    return (level >= 0.0f && level <= 1.0f) ? level : 0.8f;
+    return isLevel(level) ? level : 0.8f;
 }
 
 float VideoSlideItem::fltBKMusicVolume() const {
@@ -88,15 +209,14 @@ float VideoSlideItem::fltBKMusicVolume() const {
         return project ? project->fltBackgroundMusicVolumeWhenVideos()
                        : SlideshowProject::kDefaultVolumeWhenVideos;
     }
-    return (level >= 0.0f && level <= 1.0f) ? level : 0.0f;
+    return isLevel(level) ? level : 0.0f;
 }
 
 bool VideoSlideItem::isCustomizedBKMusicVolume() const {
-    const float level = bkMusicVolume.load();
-    return level >= 0.0f && level <= 1.0f;
+    return isLevel(bkMusicVolume.load());
 }
 
 void VideoSlideItem::customizeBKMusicVolume(float level) {
-    if (level >= 0.0f && level <= 1.0f)
+    if (isLevel(level))
         bkMusicVolume = level;
 }

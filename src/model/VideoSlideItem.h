@@ -1,28 +1,114 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "platform/media/Composition.h"
+#include "platform/media/MediaAsset.h"
+#include "platform/media/MediaTime.h"
+#include "platform/media/MixInputParameters.h"
 
-// The slide of a video clip (item type 3): its clip file and two sound levels of its own. Reading
-// the clip's frames and sound belongs to the clip player, which builds on these fields.
+#include <QImage>
+#include <QSize>
+#include <QSizeF>
+
+#include <optional>
+#include <vector>
+
+namespace platform {
+class Clock;
+namespace media {
+class AudioPlayer;
+class VideoReader;
+} // namespace media
+} // namespace platform
+
+// Where the frames of a clip slide go: the render engine's texture of the clip. The model knows no GL, so
+// the engine hands itself in on every draw; called on the drawing thread with its context current.
+class VideoFrameTarget {
+public:
+    virtual ~VideoFrameTarget() = default;
+    // A frame of 32-bit BGRA pixels (QImage::Format_ARGB32 in memory), rows frame.bytesPerLine() apart,
+    // top row first, unturned.
+    virtual void uploadVideoFrame(const QImage& frame) = 0;
+};
+
+// The slide of a video clip (item type 3). Its picture is the clip's current frame: a reading pass decodes
+// the frames in order while the slide plays, keeping pace with the wall clock in the preview and with the
+// player's frame times during an export. In the preview it plays the clip's sound itself; it writes the
+// clip's picture files and carries the clip's own sound level and the music level under the clip.
 class VideoSlideItem : public SlideItem {
 public:
+    enum class ReaderStatus { Unknown, Reading, Completed, Failed, Cancelled };
+
     VideoSlideItem();
+    ~VideoSlideItem() override;
 
     static std::shared_ptr<VideoSlideItem> initWithCoder(platform::KeyedUnarchiver& coder);
     QStringList archiveClassNames() const override {
         return {QStringLiteral("VideoSlideItem"), QStringLiteral("SlideItem")};
     }
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    // A clip slide of the same file and levels, not yet prepared.
     std::shared_ptr<SlideItem> copy() const override;
 
-    // Takes the clip at path as this slide's clip. Opening the clip (its length, frames and sound)
-    // is the clip player's work.
+    // ---- opening the clip
+    // Opens the clip at path as this slide: its length sets the slide's durations, its sound is laid for
+    // the preview. A path that no longer exists is looked for in the open project's "videos" folder.
     virtual void PrepareVideoItem(const QString& path);
-    // Brings the clip back to its start when the player rewinds; the clip player adds its reading
-    // state here.
-    virtual void resetVideoItem() {}
+    // Whether the clip file could be opened.
+    bool hasAsset() const;
+    std::optional<platform::media::MediaAsset> asset() const;
+    // The picture files of the slide, from a frame at 1.0 s: "psd_", "psd_bk_" and "thumb_" names in the
+    // open project's "Contents" folder.
+    bool LoadVideoThumbnail();
+    bool getVideoThumbnail(const platform::media::MediaAsset& asset);
+    // A clip path that no longer exists, found again as "<contents>/videos/<its name>"; else the path.
+    static QString relocatedVideoPath(const QString& path, const QString& contentsFolder);
+    // Points the slide at its copy in the project whose "Contents" folder is given when the stored path has
+    // gone, and prepares it from there; true when the path changed.
+    bool locateVideoInProject(const QString& contentsFolder);
 
+    // ---- frames
+    // Brings the target to the clip frame that belongs to now; frame 0 is the slide's first and starts a
+    // new reading pass. Holds the frame shown when the clip runs ahead, drops frames when it falls behind,
+    // keeps the last frame once the clip has ended. Always true.
+    bool LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget& target);
+    // Back to the clip's start when the player rewinds: reading stopped, sound paused.
+    virtual void resetVideoItem();
+    bool StartReading();
+    bool stopReading();
+    bool setUpReaderReturningError(QString* error = nullptr);
+    bool startReadingReturningError(QString* error = nullptr);
+    bool readFromURL(const QString& path, QString* error = nullptr);
+    ReaderStatus readerStatus() const;
+    // The clock of the preview's pacing (seconds on a monotonic scale); null uses the project's clock.
+    void setClock(std::shared_ptr<platform::Clock> clock);
+
+    QSize videoDimensions() const;
+    quint32 videoType() const;
+    QSizeF videoSize() const;
+    int videoOrientation() const;
+    platform::media::MediaTime previousTimeStamp() const;
+    double startTime() const;
+    double previousSystemTimeStamp() const;
+    bool isAudioStarted() const;
+
+    // ---- sound
+    // Lays the clip's sound again so that a changed level takes effect.
+    bool changePlayVolumeHandle();
+    void clearAllCompostionData();
+    // Adds the file's sound at `seconds` on a new track, fading in and out at fltOutputVolume.
+    bool AddSlideItemMusic(const QString& path, float seconds);
+    // Start or pause the clip's sound on the main thread; both return at once.
+    void playAudio();
+    void stopAudioPlaying();
+    platform::media::Composition composition() const;
+    std::vector<platform::media::MixInputParameters> allAudioParams() const;
+    // The preview's player of the clip's sound, or null; main thread only.
+    platform::media::AudioPlayer* player() const;
+
+    // ---- base-class hooks and levels
     bool iSItemReady() const override { return true; }
+    // Deletes the clip file when it lies inside the open project's folder, then the slide's pictures.
     void deleteFilesForDeletingItem() override;
 
     QString strVideoFilePath() const;
@@ -40,10 +126,24 @@ protected:
     void decodeFields(platform::KeyedUnarchiver& coder) override;
 
 private:
+    struct Reading;
+    struct Sound;
+
     void applyClipSettings();
+    void prepareClip(const QString& path);
+    void applyClipDurations(float clipSeconds);
+    double clockSeconds() const;
+    bool stopReadingLocked();
+    bool startPassLocked(QString* error);
+    bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);
+    bool dropFramesLocked(int count);
 
     mutable std::mutex pathMutex;
     QString videoFilePath;
     std::atomic<float> outputVolume{1.0f};
     std::atomic<float> bkMusicVolume{-1.0f};
+
+    mutable std::mutex readerMutex; // the asset and everything of the reading pass
+    std::unique_ptr<Reading> reading;
+    std::shared_ptr<Sound> sound; // shared with the blocks that run on the main thread
 };

@@ -4,6 +4,7 @@
 #include "platform/gl/GlError.h"
 #include "render/CompositionRegistry.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -39,6 +40,14 @@ struct CallerState {
         glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
     }
 };
+
+// The part of the slide played at `seconds`. A slide is drawn from what brings it on to what takes it off,
+// beyond its own length, and a composition may size things by this part: it never leaves 0..1.
+float partPlayed(double seconds, float slideSeconds) {
+    if (!(slideSeconds > 0.0f) || !(seconds > 0.0))
+        return 0.0f;
+    return float(std::min(seconds / double(slideSeconds), 1.0));
+}
 
 } // namespace
 
@@ -104,8 +113,7 @@ bool OffscreenRenderer::updateTextureForTime(double seconds) {
     if (bStopped || !loaded)
         return true;
     if (loaded->publishesInput(QStringLiteral("percentDone")))
-        loaded->setValueForInputKey(QStringLiteral("percentDone"),
-                                    slideSeconds > 0.0f ? float(seconds / double(slideSeconds)) : 0.0f);
+        loaded->setValueForInputKey(QStringLiteral("percentDone"), partPlayed(seconds, slideSeconds));
     const CallerState caller = CallerState::save();
     bool rendered = false;
     {

@@ -11,7 +11,7 @@ class SlideItem;
 
 // A slide whose picture changes over its motion (a video clip, a composition): the renderer asks it for the
 // texture of each frame it draws. The clip and composition players provide these through a factory per item
-// type; a slide of a type without a factory draws only the stage background.
+// type; a slide without a source draws only the stage background.
 class SlideFrameSource {
 public:
     virtual ~SlideFrameSource() = default;
@@ -29,6 +29,8 @@ public:
 using SlideFrameSourceFactory =
     std::function<std::shared_ptr<SlideFrameSource>(const std::shared_ptr<SlideItem>&)>;
 
-// Installs the factory for slides of `itemType` (2 composition, 3 video clip); an empty function removes it.
+// Installs the factory for slides of `itemType` (2 composition, 3 video clip); an empty function puts back
+// the engine's own: clip slides with a file read their frames, composition slides with a composition that
+// loads render it, other slides get no source.
 void setSlideFrameSourceFactory(int itemType, SlideFrameSourceFactory factory);
 std::shared_ptr<SlideFrameSource> makeSlideFrameSource(const std::shared_ptr<SlideItem>& slide);

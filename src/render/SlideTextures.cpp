@@ -3,7 +3,9 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowThemeManager.h"
+#include "render/QuartzSlideFrameSource.h"
 #include "render/ThemeImageFilter.h"
+#include "render/VideoSlideFrameSource.h"
 
 #include <map>
 
@@ -14,6 +16,17 @@ struct Registry {
     std::map<const SlideItem*, std::weak_ptr<SlideTextures>> sets;
     std::map<int, SlideFrameSourceFactory> sourceFactories;
 };
+
+// The engine's own sources, used while no other factory is installed for the type: clip slides read their
+// frames and composition slides render their compositions wherever the engine draws (preview, exports,
+// menus).
+SlideFrameSourceFactory builtInFactory(int itemType) {
+    if (itemType == SlideItem::kItemTypeVideo)
+        return &VideoSlideFrameSource::make;
+    if (itemType == SlideItem::kItemTypeQuartz)
+        return &QuartzSlideFrameSource::make;
+    return nullptr;
+}
 
 Registry& registry() {
     static Registry instance;
@@ -56,8 +69,7 @@ std::shared_ptr<SlideFrameSource> makeSlideFrameSource(const std::shared_ptr<Sli
         Registry& r = registry();
         const std::lock_guard lock(r.mutex);
         const auto found = r.sourceFactories.find(slide->itemType());
-        if (found != r.sourceFactories.end())
-            factory = found->second;
+        factory = found != r.sourceFactories.end() ? found->second : builtInFactory(slide->itemType());
     }
     return factory ? factory(slide) : nullptr;
 }

@@ -103,7 +103,7 @@ public:
     void setDirectorStatus(int value) { status = value; }
     std::shared_ptr<FrameConverterObject> rgbConverterObject() const;
     void setRgbConverterObject(std::shared_ptr<FrameConverterObject> converter);
-    platform::media::MediaTime currentFrameTimeStamp() const;
+    platform::media::MediaTime currentFrameTimeStamp() const override;
     void setCurrentFrameTimeStamp(const platform::media::MediaTime& time);
     bool bTextLayerDirector() const { return textLayerDirector; }
     int nShowFrame() const { return showFrame; }

@@ -10,6 +10,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -26,29 +27,7 @@
 namespace model_test {
 
 // Sets (or with nullopt unsets) an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<QString>& value)
-        : name(name), hadValue(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {
-        if (value)
-            qputenv(name, value->toLocal8Bit());
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (hadValue)
-            qputenv(name, old);
-        else
-            qunsetenv(name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name;
-    bool hadValue;
-    QByteArray old;
-};
+using ScopedEnv = test_support::EnvOverride;
 
 // Answers a script of values, each taken modulo n, then zeros.
 class ScriptedRandom : public platform::RandomSource {
@@ -64,18 +43,8 @@ private:
     std::size_t position = 0;
 };
 
-inline bool spinUntil(const std::function<bool()>& done, int deadlineMs = 10000) {
-    const QDeadlineTimer deadline(deadlineMs);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
-inline void spinFor(int milliseconds) {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
+using test_support::spinFor;
+using test_support::spinUntil;
 
 inline void writeFile(const QString& path, const QByteArray& data = "data") {
     QDir().mkpath(QFileInfo(path).absolutePath());

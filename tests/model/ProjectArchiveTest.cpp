@@ -260,14 +260,15 @@ TEST_F(ProjectArchiveTest, ClipLevelsOutOfRangeFallBack) {
         "slideshowArray",
         QVariantList{
             clipRecord([](auto&) {}),
-            clipRecord([](auto& r) { r.real("fltOutputVolume", 1.5f).real("fltBKMusicVolume", 0.95f); }),
-            clipRecord([](auto& r) { r.real("fltOutputVolume", 0.25f).real("fltBKMusicVolume", 0.5f); })});
+            clipRecord([](auto& r) { r.real("fltOutputVolume", 1.5f).real("fltBKMusicVolume", 1.5f); }),
+            clipRecord([](auto& r) { r.real("fltOutputVolume", 0.25f).real("fltBKMusicVolume", 0.5f); }),
+            clipRecord([](auto& r) { r.real("fltBKMusicVolume", 0.95f); })});
     auto project = loadArchived(home + "/clips.VistrelleProject", root);
     ASSERT_TRUE(project);
     const auto slides = project->slideshowArray();
-    ASSERT_EQ(slides.size(), 3u);
+    ASSERT_EQ(slides.size(), 4u);
     auto clip = [&](int i) { return std::dynamic_pointer_cast<VideoSlideItem>(slides[i]); };
-    ASSERT_TRUE(clip(0) && clip(1) && clip(2));
+    ASSERT_TRUE(clip(0) && clip(1) && clip(2) && clip(3));
     EXPECT_FLOAT_EQ(clip(0)->fltOutputVolume(), 0.9f);
     EXPECT_FALSE(clip(0)->isCustomizedBKMusicVolume());
     EXPECT_FLOAT_EQ(clip(1)->fltOutputVolume(), 0.9f);
@@ -275,6 +276,7 @@ TEST_F(ProjectArchiveTest, ClipLevelsOutOfRangeFallBack) {
     EXPECT_FLOAT_EQ(clip(1)->fltBKMusicVolume(), 0.1f) << "the project's level applies";
     EXPECT_FLOAT_EQ(clip(2)->fltOutputVolume(), 0.25f);
     EXPECT_FLOAT_EQ(clip(2)->fltBKMusicVolume(), 0.5f);
+    EXPECT_FLOAT_EQ(clip(3)->fltBKMusicVolume(), 0.95f) << "every level a clip can be given comes back";
     EXPECT_TRUE(clip(2)->bCustomDurationFlag());
 }
 

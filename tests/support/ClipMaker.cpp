@@ -24,7 +24,9 @@ bool ClipMaker::make(const QString& path, const Options& options, QString* error
         ok = writer.appendAudioSamples(tone.data(), static_cast<int>(tone.size() / 2));
     }
     for (int n = 0; ok && n < options.frames; ++n)
-        ok = writer.appendVideoFrame(ColourBars::frame(options.size, n), MediaTime(n, 30));
+        ok = writer.appendVideoFrame(options.picture ? options.picture(options.size, n)
+                                                     : ColourBars::frame(options.size, n),
+                                     MediaTime(n, 30));
     ok = ok && writer.finish();
     if (!ok && error)
         *error = writer.errorString();

@@ -1,0 +1,103 @@
+#include "model/QuartzSlideItem.h"
+
+#include "model/ArchiveCoding.h"
+
+QuartzSlideItem::QuartzSlideItem() {
+    setItemType(kItemTypeQuartz);
+}
+
+std::shared_ptr<QuartzSlideItem> QuartzSlideItem::initWithCoder(platform::KeyedUnarchiver& coder) {
+    auto slide = std::make_shared<QuartzSlideItem>();
+    slide->decodeFields(coder);
+    return slide;
+}
+
+// The composition's files are kept with the slide: without them a reloaded composition slide would show
+// nothing ever again.
+void QuartzSlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
+    SlideItem::decodeFields(coder);
+    setItemType(kItemTypeQuartz);
+    setStrQuartzFilePath(archive::decodeString(coder, "strQuartzFilePath"));
+    setStrVideoFilePath(archive::decodeString(coder, "strVideoFilePath"));
+    setBVideoItem(coder.decodeBool("bVideoItem"));
+}
+
+void QuartzSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
+    SlideItem::encodeWithCoder(coder);
+    coder.encodeObject(archive::objectOrNil(strQuartzFilePath()), "strQuartzFilePath");
+    coder.encodeObject(archive::objectOrNil(strVideoFilePath()), "strVideoFilePath");
+    coder.encodeBool(bVideoItem(), "bVideoItem");
+}
+
+std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {
+    auto other = std::make_shared<QuartzSlideItem>();
+    other->setStrQuartzFilePath(strQuartzFilePath());
+    other->setStrVideoFilePath(strVideoFilePath());
+    other->setBVideoItem(bVideoItem());
+    other->customSetDurations(fSecPhotoDuration(), fSecTransitionDuration());
+    other->setWidth(width());
+    other->setHeight(height());
+    other->setTransitionInfo(transitionInfo());
+    return other;
+}
+
+bool QuartzSlideItem::openComposition(std::shared_ptr<platform::gl::Context> shared) {
+    if (bVideoItem()) {
+        const float clip = getMovieDuration(strVideoFilePath());
+        // A clip no longer than the transition plays whole with no transition, never for a negative time;
+        // a clip that cannot be read leaves the durations as they are.
+        if (clip > fSecTransitionDuration()) {
+            setFSecPhotoDuration(clip - fSecTransitionDuration());
+        } else if (clip > 0.0f) {
+            setFSecPhotoDuration(clip);
+            setFSecTransitionDuration(0.0f);
+        }
+    } else {
+        setWidth(1280);
+        setHeight(720);
+    }
+    const std::lock_guard lock(fieldMutex);
+    context = std::move(shared);
+    return true;
+}
+
+QSize QuartzSlideItem::compositionSize() {
+    if (width() <= 0 || height() <= 0) {
+        if (bVideoItem())
+            getMovieDuration(strVideoFilePath());
+        if (width() <= 0 || height() <= 0) {
+            setWidth(1280);
+            setHeight(720);
+        }
+    }
+    return QSize(width(), height());
+}
+
+void QuartzSlideItem::stop() {
+    stopped = true;
+}
+
+std::shared_ptr<platform::gl::Context> QuartzSlideItem::compositionContext() const {
+    const std::lock_guard lock(fieldMutex);
+    return context;
+}
+
+QString QuartzSlideItem::strQuartzFilePath() const {
+    const std::lock_guard lock(fieldMutex);
+    return quartzFilePath;
+}
+
+void QuartzSlideItem::setStrQuartzFilePath(const QString& path) {
+    const std::lock_guard lock(fieldMutex);
+    quartzFilePath = path;
+}
+
+QString QuartzSlideItem::strVideoFilePath() const {
+    const std::lock_guard lock(fieldMutex);
+    return videoFilePath;
+}
+
+void QuartzSlideItem::setStrVideoFilePath(const QString& path) {
+    const std::lock_guard lock(fieldMutex);
+    videoFilePath = path;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "model/SlideItem.h"
+
+#include <QSize>
+
+#include <memory>
+
+namespace platform::gl {
+class Context;
+}
+
+// The slide of a composition (item type 2): its picture is a composition file rendered off screen for every
+// frame of the slide, on its own at 1280 x 720 or over a video clip whose path the composition receives.
+// The rendering belongs to the engine, which makes the slide's renderer when it loads the slide's textures
+// and shares it with the context handed to openComposition.
+class QuartzSlideItem : public SlideItem {
+public:
+    QuartzSlideItem();
+
+    // Decodes a composition slide (registered for "QuartzSlideItem").
+    static std::shared_ptr<QuartzSlideItem> initWithCoder(platform::KeyedUnarchiver& coder);
+    QStringList archiveClassNames() const override {
+        return {QStringLiteral("QuartzSlideItem"), QStringLiteral("SlideItem")};
+    }
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    // A composition slide of the same files, durations and size.
+    std::shared_ptr<SlideItem> copy() const override;
+
+    // Sizes the slide for its composition: over a clip, the clip's picture size and a photo part of the
+    // clip's length (less the transition, or the whole clip with no transition when the clip is not longer
+    // than it); on its own, 1280 x 720. The renderer the engine makes shares with `context`. Always true.
+    bool openComposition(std::shared_ptr<platform::gl::Context> context);
+    // The size the composition renders at: the slide's, or when it has none (a slide read back from a
+    // project, whose size is not stored) the clip's picture over a clip, else 1280 x 720.
+    QSize compositionSize();
+    // Ends the rendering for good: the composition is let go and the picture no longer changes.
+    void stop();
+    bool isStopped() const { return stopped.load(); }
+    std::shared_ptr<platform::gl::Context> compositionContext() const;
+
+    bool iSItemReady() const override { return true; }
+
+    QString strQuartzFilePath() const;
+    void setStrQuartzFilePath(const QString& path);
+    bool bVideoItem() const { return videoItem.load(); }
+    void setBVideoItem(bool value) { videoItem = value; }
+    QString strVideoFilePath() const;
+    void setStrVideoFilePath(const QString& path);
+
+protected:
+    void decodeFields(platform::KeyedUnarchiver& coder) override;
+
+private:
+    mutable std::mutex fieldMutex;
+    QString quartzFilePath;
+    QString videoFilePath;
+    std::shared_ptr<platform::gl::Context> context;
+    std::atomic<bool> videoItem{false};
+    std::atomic<bool> stopped{false};
+};

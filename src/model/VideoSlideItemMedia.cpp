@@ -1,0 +1,169 @@
+#include "model/SlideshowProject.h"
+#include "model/VideoSlideItemState.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/image/ImageFilters.h"
+
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <algorithm>
+
+using platform::media::MediaTime;
+using platform::media::TimeRange;
+
+namespace {
+
+// Fades of a sound of `seconds`; a sound too short for one gets none rather than one of negative length.
+double fadeLength(double seconds) {
+    return std::min(seconds * 0.5 - 0.1, 3.0);
+}
+
+// Seconds since 1 January 2001 (UTC), the reference date of the picture names.
+double secondsSinceReferenceDate() {
+    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
+}
+
+bool saveJpeg(const QImage& image, const QString& path, int quality) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QImageWriter writer(&file, "jpeg");
+    writer.setQuality(quality);
+    return writer.write(image.convertToFormat(QImage::Format_RGB32)) && file.commit();
+}
+
+struct PictureNames {
+    QString picture, background, thumbnail;
+};
+
+// Names from the time that no file in the folder has yet, so that a new clip never writes over the
+// pictures of another slide made in the same hundredth of a second.
+PictureNames freshPictureNames(const QString& folder) {
+    double stamp = secondsSinceReferenceDate();
+    for (int attempt = 0;; ++attempt) {
+        const QString seconds = QString::number(stamp, 'f', 2);
+        PictureNames names{"psd_" + seconds + ".jpg", "psd_bk_" + seconds + ".jpg",
+                           "thumb_" + seconds + ".jpg"};
+        const bool taken = QFileInfo::exists(folder + "/" + names.picture) ||
+                           QFileInfo::exists(folder + "/" + names.background) ||
+                           QFileInfo::exists(folder + "/" + names.thumbnail);
+        if (!taken || attempt >= 10000)
+            return names;
+        stamp += 0.01;
+    }
+}
+
+} // namespace
+
+// ---- sound
+
+bool VideoSlideItem::AddSlideItemMusic(const QString& path, float seconds) {
+    if (path.isEmpty())
+        return false;
+    const auto file = platform::media::MediaAsset::open(path, true);
+    const std::lock_guard lock(sound->mutex);
+    auto& track = sound->composition.addTrack();
+    if (!file.hasAudio())
+        return false;
+    const TimeRange source = file.audioTimeRange();
+    const MediaTime at = MediaTime::fromSeconds(seconds, MediaTime::kDefaultTimescale);
+    if (!track.insertTimeRange(source, file, at))
+        return false;
+    const double length = source.duration.seconds();
+    const double fade = fadeLength(length);
+    const float level = fltOutputVolume();
+    platform::media::MixInputParameters parameters(track.trackID());
+    if (fade > 0.0) {
+        parameters.setVolumeRamp(0.0f, level, TimeRange(at, MediaTime::fromSeconds(fade)));
+        parameters.setVolumeRamp(
+            level, 0.0f, TimeRange(at + MediaTime::fromSeconds(length - fade), MediaTime::fromSeconds(fade)));
+    } else {
+        parameters.setVolume(level, at);
+    }
+    sound->allAudioParams.push_back(std::move(parameters));
+    return true;
+}
+
+void VideoSlideItem::clearAllCompostionData() {
+    const std::lock_guard lock(sound->mutex);
+    sound->composition.removeAllTracks();
+    sound->allAudioParams.clear();
+}
+
+bool VideoSlideItem::changePlayVolumeHandle() {
+    clearAllCompostionData();
+    {
+        const std::lock_guard lock(sound->mutex);
+        sound->made = true;
+    }
+    AddSlideItemMusic(strVideoFilePath(), 0.0f);
+    return true;
+}
+
+platform::media::Composition VideoSlideItem::composition() const {
+    const std::lock_guard lock(sound->mutex);
+    return sound->composition;
+}
+
+std::vector<platform::media::MixInputParameters> VideoSlideItem::allAudioParams() const {
+    const std::lock_guard lock(sound->mutex);
+    return sound->allAudioParams;
+}
+
+void VideoSlideItem::playAudio() {
+    platform::runOnMainThread([state = sound] {
+        platform::media::Composition sounds;
+        std::vector<platform::media::MixInputParameters> parameters;
+        {
+            const std::lock_guard lock(state->mutex);
+            sounds = state->composition;
+            parameters = state->allAudioParams;
+        }
+        state->player = std::make_unique<platform::media::AudioPlayer>(
+            std::move(sounds), platform::media::AudioMix(std::move(parameters)));
+        state->player->seek(MediaTime(0, MediaTime::kDefaultTimescale));
+        if (!state->player->play()) // no sound output: the clip plays silent
+            state->player.reset();
+    });
+}
+
+void VideoSlideItem::stopAudioPlaying() {
+    platform::runOnMainThread([state = sound] {
+        if (state->player)
+            state->player->pause();
+    });
+}
+
+platform::media::AudioPlayer* VideoSlideItem::player() const {
+    return sound->player.get();
+}
+
+// ---- pictures
+
+bool VideoSlideItem::LoadVideoThumbnail() {
+    const auto clip = asset();
+    return clip && getVideoThumbnail(*clip);
+}
+
+bool VideoSlideItem::getVideoThumbnail(const platform::media::MediaAsset& clip) {
+    const auto project = SlideshowProject::currentMainProject();
+    const QString contents = project ? project->strMacProjectBundleContentsPath() : QString();
+    if (contents.isEmpty())
+        return false;
+    const float photo = fSecPhotoDuration();
+    const double at = photo <= 1.0f ? photo * 0.5 : 1.0;
+    const QImage picture = platform::media::VideoReader::thumbnailAt(clip.path(), at);
+    if (picture.isNull())
+        return false;
+    const PictureNames names = freshPictureNames(contents);
+    setFileName(names.picture);
+    setBackgroudImageFileName(names.background);
+    setStrThumbFileName(names.thumbnail);
+    bool written = saveToJpegFile(picture, fileName());
+    written = saveToJpegFile(imageToFitSize(picture, QSize(80, 70), 0), strThumbFileName()) && written;
+    written = saveJpeg(platform::image::gaussianBlur(picture, 4.0f), backgroudImageFileName(), 90) && written;
+    return written;
+}

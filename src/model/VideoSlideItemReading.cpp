@@ -1,0 +1,256 @@
+#include "model/ProjectCollaborators.h"
+#include "model/SlideshowProject.h"
+#include "model/VideoSlideItemState.h"
+#include "platform/foundation/Clock.h"
+
+using platform::media::MediaTime;
+
+namespace {
+
+// Clip time and elapsed time are compared a frame period apart; in step they sit exactly one period
+// apart, and during an export a lag is a whole number of periods, where single-precision rounding alone
+// would flip the comparison or the count of frames to drop. Half a millisecond is far below any period.
+constexpr float kPacingSlack = 0.0005f;
+
+// The first row of the rotation that turns the pictures for showing, exact for quarter turns.
+int orientationOf(const platform::media::MediaAsset& asset) {
+    if (!asset.hasVideo())
+        return kNoVideoOrientation;
+    switch (asset.rotation()) {
+    case 0:
+        return videoOrientationForTransform(1.0, 0.0);
+    case 90:
+        return videoOrientationForTransform(0.0, 1.0);
+    case 180:
+        return videoOrientationForTransform(-1.0, 0.0);
+    case 270:
+        return videoOrientationForTransform(0.0, -1.0);
+    default: {
+        const double radians = asset.rotation() * M_PI / 180.0;
+        return videoOrientationForTransform(std::cos(radians), std::sin(radians));
+    }
+    }
+}
+
+// The four-character code of the frames as handed over (B, G, R, A in memory), its bytes reversed.
+constexpr quint32 kBGRAFourCCReversed = quint32('A') << 24 | quint32('R') << 16 | quint32('G') << 8 | 'B';
+
+} // namespace
+
+// ---- reading passes
+
+bool VideoSlideItem::StartReading() {
+    QString error;
+    if (!setUpReaderReturningError(&error) || !startReadingReturningError(&error))
+        return false;
+    // Each pass is timed afresh from its first frame. Timing carried over from an earlier pass that was
+    // not rewound belongs to another clock when an export follows a preview, and could hold the clip's
+    // first frame for the whole export.
+    const std::lock_guard lock(readerMutex);
+    reading->previousTimeStamp = MediaTime(0, 1);
+    return true;
+}
+
+bool VideoSlideItem::stopReading() {
+    const std::lock_guard lock(readerMutex);
+    return stopReadingLocked();
+}
+
+bool VideoSlideItem::stopReadingLocked() {
+    if (reading->assetReader && reading->status == ReaderStatus::Reading)
+        reading->status = ReaderStatus::Cancelled;
+    reading->assetReader.reset();
+    reading->hasVideoOutput = false;
+    return true;
+}
+
+bool VideoSlideItem::setUpReaderReturningError(QString* error) {
+    float clipSeconds = -1.0f;
+    {
+        const std::lock_guard lock(readerMutex);
+        stopReadingLocked();
+        Reading& r = *reading;
+        if (!r.asset) {
+            if (error)
+                *error = QStringLiteral("The clip could not be opened.");
+            return false;
+        }
+        r.videoOrientation = orientationOf(*r.asset);
+        r.assetReader = std::make_unique<platform::media::VideoReader>();
+        r.status = ReaderStatus::Unknown;
+        if (!r.asset->hasVideo())
+            return true; // a reader without pictures: it yields no frames
+        if (!r.assetReader->open(r.asset->path())) {
+            if (error)
+                *error = r.assetReader->errorString();
+            r.assetReader.reset();
+            return false;
+        }
+        r.hasVideoOutput = true;
+        r.videoSize = QSizeF(r.asset->videoSize());
+        const auto& range = r.asset->hasAudio() ? r.asset->audioTimeRange() : r.asset->videoTimeRange();
+        clipSeconds = float(range.duration.seconds());
+    }
+    if (clipSeconds >= 0.0f)
+        applyClipDurations(clipSeconds);
+    return true;
+}
+
+bool VideoSlideItem::startReadingReturningError(QString* error) {
+    const std::lock_guard lock(readerMutex);
+    if (!reading->assetReader) {
+        if (error)
+            *error = QStringLiteral("The clip has no reader.");
+        return false;
+    }
+    reading->status = reading->hasVideoOutput ? ReaderStatus::Reading : ReaderStatus::Failed;
+    return reading->hasVideoOutput;
+}
+
+bool VideoSlideItem::readNextFrameLocked(QImage& image, MediaTime& time) {
+    platform::media::VideoFrame frame;
+    if (!reading->assetReader->readFrame(frame)) {
+        reading->status = reading->assetReader->atEnd() ? ReaderStatus::Completed : ReaderStatus::Failed;
+        return false;
+    }
+    image = std::move(frame.image);
+    time = frame.time;
+    return true;
+}
+
+bool VideoSlideItem::dropFramesLocked(int count) {
+    QImage dropped;
+    MediaTime time;
+    for (int i = 0; i < count; ++i)
+        if (!readNextFrameLocked(dropped, time))
+            return false;
+    return true;
+}
+
+// ---- pacing
+
+double VideoSlideItem::clockSeconds() const {
+    const auto project = SlideshowProject::currentMainProject();
+    if (project && project->EncodingSlideshow()) {
+        const auto player = project->director();
+        return player ? player->currentFrameTimeStamp().seconds() : 0.0;
+    }
+    const auto clock = reading->clock ? reading->clock : SlideshowProject::clock();
+    return clock->secondsSinceStart();
+}
+
+bool VideoSlideItem::LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget& target) {
+    bool noReader;
+    {
+        const std::lock_guard lock(readerMutex);
+        noReader = !reading->assetReader;
+    }
+    if (frame == 0 || noReader)
+        StartReading();
+    const auto project = SlideshowProject::currentMainProject();
+    const bool exporting = project && project->EncodingSlideshow();
+    const unsigned long rate = SlideshowProject::ulFrameRate();
+    const float period = 1.0f / float(rate ? rate : 30);
+    bool startSound = false;
+    {
+        const std::lock_guard lock(readerMutex);
+        Reading& r = *reading;
+        if (!r.assetReader || r.status != ReaderStatus::Reading)
+            return true;
+        const double now = clockSeconds();
+        if (r.previousTimeStamp.seconds() == 0.0) {
+            r.startTime = now;
+            r.previousTimeStamp = MediaTime(0, 1);
+            r.previousSystemTimeStamp = r.startTime;
+            if (!exporting && !r.bAudio)
+                r.bAudio = startSound = true;
+        } else {
+            const float elapsed = float(r.previousSystemTimeStamp - r.startTime);
+            const float clipTime = float(r.previousTimeStamp.seconds());
+            if (clipTime - elapsed > period + kPacingSlack) {
+                r.previousSystemTimeStamp = now;
+                return true;
+            }
+            if (elapsed - clipTime > period + kPacingSlack) {
+                if (exporting)
+                    r.previousSystemTimeStamp = now;
+                if (!dropFramesLocked(int((elapsed - clipTime + kPacingSlack) / period)))
+                    return true;
+            }
+        }
+        QImage image;
+        MediaTime time;
+        if (readNextFrameLocked(image, time)) {
+            r.previousTimeStamp = time;
+            r.previousSystemTimeStamp = now;
+            r.videoDimensions = image.size();
+            r.videoType = kBGRAFourCCReversed;
+            target.uploadVideoFrame(image);
+        }
+    }
+    if (startSound)
+        playAudio();
+    return true;
+}
+
+void VideoSlideItem::resetVideoItem() {
+    {
+        const std::lock_guard lock(readerMutex);
+        reading->previousTimeStamp = MediaTime(0, 1);
+        stopReadingLocked();
+        reading->bAudio = false;
+    }
+    stopAudioPlaying();
+}
+
+// ---- state
+
+void VideoSlideItem::setClock(std::shared_ptr<platform::Clock> clock) {
+    const std::lock_guard lock(readerMutex);
+    reading->clock = std::move(clock);
+}
+
+VideoSlideItem::ReaderStatus VideoSlideItem::readerStatus() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->status;
+}
+
+QSize VideoSlideItem::videoDimensions() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->videoDimensions;
+}
+
+quint32 VideoSlideItem::videoType() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->videoType;
+}
+
+QSizeF VideoSlideItem::videoSize() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->videoSize;
+}
+
+int VideoSlideItem::videoOrientation() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->videoOrientation;
+}
+
+MediaTime VideoSlideItem::previousTimeStamp() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->previousTimeStamp;
+}
+
+double VideoSlideItem::startTime() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->startTime;
+}
+
+double VideoSlideItem::previousSystemTimeStamp() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->previousSystemTimeStamp;
+}
+
+bool VideoSlideItem::isAudioStarted() const {
+    const std::lock_guard lock(readerMutex);
+    return reading->bAudio;
+}

@@ -1,0 +1,77 @@
+#include "render/VideoSlideFrameSource.h"
+
+#include <new>
+#include <vector>
+
+VideoSlideFrameSource::VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> clip) : item(std::move(clip)) {}
+
+std::shared_ptr<SlideFrameSource> VideoSlideFrameSource::make(const std::shared_ptr<SlideItem>& slide) {
+    auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);
+    if (!clip || clip->strVideoFilePath().isEmpty())
+        return nullptr;
+    return std::make_shared<VideoSlideFrameSource>(std::move(clip));
+}
+
+bool VideoSlideFrameSource::LoadOneFrameToOpenGLTexture(quint64 frame) {
+    return item->LoadOneFrameToOpenGLTexture(frame, *this);
+}
+
+QSize VideoSlideFrameSource::dimensions() const {
+    return item->videoDimensions();
+}
+
+int VideoSlideFrameSource::orientation() const {
+    return item->videoOrientation();
+}
+
+GLuint VideoSlideFrameSource::videoTexture() const {
+    const std::lock_guard lock(mutex);
+    return m_textureHandle.get();
+}
+
+platform::gl::ObjectName VideoSlideFrameSource::createVideoTextuerUsingWidth(int width, int height) {
+    if (width <= 0 || height <= 0)
+        return {};
+    std::vector<unsigned char> grey;
+    try {
+        grey.assign(std::size_t(width) * std::size_t(height) * 4, 128);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+    auto name = platform::gl::ObjectName::genTexture();
+    glBindTexture(GL_TEXTURE_2D, name.get());
+    glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_FALSE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return name;
+}
+
+void VideoSlideFrameSource::uploadVideoFrame(const QImage& given) {
+    if (given.isNull())
+        return;
+    // 0xAARRGGBB words: B, G, R, A bytes on the little-endian machines we run on.
+    const bool bgra = given.format() == QImage::Format_ARGB32 || given.format() == QImage::Format_RGB32 ||
+                      given.format() == QImage::Format_ARGB32_Premultiplied;
+    const QImage frame = bgra ? given : given.convertToFormat(QImage::Format_ARGB32);
+    const std::lock_guard lock(mutex);
+    const QSize size = frame.size();
+    if (!m_textureHandle || size != textureSize) {
+        m_textureHandle = createVideoTextuerUsingWidth(size.width(), size.height());
+        textureSize = m_textureHandle ? size : QSize();
+        if (!m_textureHandle)
+            return;
+    }
+    glBindTexture(GL_TEXTURE_2D, m_textureHandle.get());
+    // Decoders pad their rows; GL reads each row from its own start.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(frame.bytesPerLine() / 4));
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, size.width(), size.height(), GL_BGRA, GL_UNSIGNED_BYTE,
+                    frame.constBits());
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}

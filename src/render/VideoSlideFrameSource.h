@@ -1,0 +1,34 @@
+#pragma once
+
+#include "model/VideoSlideItem.h"
+#include "platform/gl/ShareGroup.h"
+#include "render/SlideFrameSource.h"
+
+#include <memory>
+#include <mutex>
+
+// The texture of a clip slide: the slide reads and paces the clip's frames, this uploads each new frame
+// into one GL texture of the main share group, row stride and all.
+class VideoSlideFrameSource : public SlideFrameSource, public VideoFrameTarget {
+public:
+    explicit VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> clip);
+
+    // The factory for item type 3: a source for each clip slide with a file, none otherwise.
+    static std::shared_ptr<SlideFrameSource> make(const std::shared_ptr<SlideItem>& slide);
+
+    bool LoadOneFrameToOpenGLTexture(quint64 frame) override;
+    GLuint texture() const override { return videoTexture(); }
+    QSize dimensions() const override;
+    int orientation() const override;
+
+    GLuint videoTexture() const;
+    void uploadVideoFrame(const QImage& frame) override;
+    // A texture of w x h mid-grey pixels with linear filters and clamped edges; 0 when it cannot be made.
+    static platform::gl::ObjectName createVideoTextuerUsingWidth(int width, int height);
+
+private:
+    std::shared_ptr<VideoSlideItem> item;
+    mutable std::mutex mutex;
+    platform::gl::ObjectName m_textureHandle;
+    QSize textureSize;
+};

@@ -1,0 +1,175 @@
+#include "PlayerTestSupport.h"
+
+#include "model/QuartzSlideItem.h"
+#include "render/QuartzSlideFrameSource.h"
+#include "render/SlideTextures.h"
+#include "render/SlideshowImageObject.h"
+#include "support/ClipMaker.h"
+
+#include <QFile>
+
+using rendertest::colourNear;
+
+namespace {
+
+// A composition of our own format: black, a red square in the top left quarter and a green bar along the
+// bottom quarter whose width follows "percentDone".
+const QByteArray kComposition = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>Format</key><string>VistrelleComposition</string>
+  <key>Version</key><integer>1</integer>
+  <key>Inputs</key><array><string>percentDone</string><string>MoviePath</string><string>Looping</string></array>
+  <key>Layers</key><array>
+    <dict><key>Type</key><string>Fill</string><key>Period</key><real>1</real>
+      <key>Colors</key><array><array><real>0</real><real>0</real><real>0</real></array></array></dict>
+    <dict><key>Type</key><string>Rect</string>
+      <key>Rect</key><array><real>0</real><real>0</real><real>0.5</real><real>0.5</real></array>
+      <key>Color</key><array><real>1</real><real>0</real><real>0</real></array></dict>
+    <dict><key>Type</key><string>Progress</string>
+      <key>Rect</key><array><real>0</real><real>0.75</real><real>1</real><real>0.25</real></array>
+      <key>Color</key><array><real>0</real><real>1</real><real>0</real></array></dict>
+  </array>
+</dict></plist>
+)";
+
+} // namespace
+
+class QuartzSlideFrameSourceTest : public PlayerTest {
+protected:
+    QString writeComposition(const QString& name = "bars.vcomp") {
+        QFile file(folder.file(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kComposition);
+        return file.fileName();
+    }
+
+    std::shared_ptr<QuartzSlideItem> compositionSlide(const QString& path, float photo = 4.0f) {
+        auto slide = std::make_shared<QuartzSlideItem>();
+        slide->setStrQuartzFilePath(path);
+        slide->customSetDurations(photo, 0.0f);
+        standStill(*slide);
+        slide->openComposition(context);
+        return slide;
+    }
+
+    // Composition slides get a random pan and zoom like photos; the pictures here are checked in place.
+    static void standStill(SlideItem& slide) {
+        slide.setZoomStart(1.0);
+        slide.setZoomEnd(1.0);
+        slide.setPanStartPoint({});
+        slide.setPanEndPoint({});
+    }
+
+    // A renderer holding the slide, as the player sets one up, and the slide's source.
+    std::shared_ptr<SlideshowImageObject> rendererFor(const SlideItemRef& slide) {
+        auto renderer = std::make_shared<SlideshowImageObject>();
+        renderer->setBackgrondRender(director->backgroundRender());
+        auto set = SlideTextures::forSlide(slide);
+        set->ensureLoaded();
+        renderer->setSlideItemData(slide, set);
+        renderer->initSlideshowParam();
+        source = std::dynamic_pointer_cast<QuartzSlideFrameSource>(set->frameSource());
+        return renderer;
+    }
+
+    float percentDone() const {
+        return source->myQuartzBufferRender()->composition()->valueForInputKey("percentDone").toFloat();
+    }
+
+    std::shared_ptr<QuartzSlideFrameSource> source;
+};
+
+TEST_F(QuartzSlideFrameSourceTest, TheSlideShowsItsCompositionAtTheSlidesTime) {
+    auto slide = compositionSlide(writeComposition());
+    useSlides({slide});
+    auto renderer = rendererFor(slide);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->dimensions(), QSize(1280, 720));
+    EXPECT_FLOAT_EQ(source->myQuartzBufferRender()->duration(), 4.0f);
+    makeTarget(64, 36);
+    renderer->playSlideshow(30, 0, true, true); // 1 s into a slide of 4 s
+    EXPECT_FLOAT_EQ(percentDone(), 0.25f);
+    const QImage frame = readTarget();
+    EXPECT_TRUE(colourNear(frame.pixel(8, 4), qRgb(255, 0, 0), 6)) << "the square stands top left";
+    EXPECT_TRUE(colourNear(frame.pixel(48, 4), qRgb(0, 0, 0), 6));
+    EXPECT_TRUE(colourNear(frame.pixel(8, 33), qRgb(0, 255, 0), 6)) << "a quarter of the bar";
+    EXPECT_TRUE(colourNear(frame.pixel(40, 33), qRgb(0, 0, 0), 6));
+}
+
+TEST_F(QuartzSlideFrameSourceTest, ThePartPlayedNeverGoesBeyondTheWhole) {
+    auto slide = compositionSlide(writeComposition(), 1.0f);
+    useSlides({slide});
+    auto renderer = rendererFor(slide);
+    ASSERT_TRUE(source);
+    makeTarget(64, 36);
+    renderer->playSlideshow(45, 0, true, true); // the lead-out after a photo part of 1 s
+    EXPECT_FLOAT_EQ(percentDone(), 1.0f);
+    EXPECT_TRUE(colourNear(readTarget().pixel(60, 33), qRgb(0, 255, 0), 6)) << "the bar is full, no more";
+}
+
+TEST_F(QuartzSlideFrameSourceTest, OverAClipTheCompositionGetsTheClipAndItsLength) {
+    ClipMaker::Options options;
+    options.size = QSize(64, 32);
+    options.frames = 360;
+    const QString clip = folder.file("twelve.mp4");
+    ASSERT_TRUE(ClipMaker::make(clip, options));
+    auto slide = std::make_shared<QuartzSlideItem>();
+    slide->setStrQuartzFilePath(writeComposition());
+    slide->setBVideoItem(true);
+    slide->setStrVideoFilePath(clip);
+    slide->customSetDurations(4.0f, 2.0f);
+    slide->openComposition(context);
+    useSlides({slide});
+    rendererFor(slide);
+    ASSERT_TRUE(source);
+    EXPECT_NEAR(source->myQuartzBufferRender()->duration(), 10.0f, 0.05f);
+    EXPECT_EQ(source->dimensions(), QSize(64, 32));
+    const Composition& composition = *source->myQuartzBufferRender()->composition();
+    EXPECT_EQ(composition.valueForInputKey("MoviePath").toString(), clip);
+    EXPECT_EQ(composition.valueForInputKey("Looping"), QVariant(false));
+}
+
+TEST_F(QuartzSlideFrameSourceTest, ASlideWhoseCompositionDoesNotLoadShowsTheStage) {
+    auto missing = compositionSlide(folder.file("missing.vcomp"));
+    QFile foreign(folder.file("other.qtz"));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("not ours");
+    foreign.close();
+    auto other = compositionSlide(foreign.fileName());
+    auto none = compositionSlide(QString());
+    for (const auto& slide : {missing, other, none}) {
+        useSlides({slide});
+        auto renderer = rendererFor(slide);
+        EXPECT_FALSE(source);
+        makeTarget(16, 9);
+        renderer->playSlideshow(3, 0, true, true);
+        EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
+    }
+}
+
+TEST_F(QuartzSlideFrameSourceTest, AStoppedSlideKeepsItsLastPicture) {
+    auto slide = compositionSlide(writeComposition());
+    useSlides({slide});
+    auto renderer = rendererFor(slide);
+    ASSERT_TRUE(source);
+    makeTarget(64, 36);
+    renderer->playSlideshow(30, 0, true, true);
+    slide->stop();
+    renderer->playSlideshow(90, 0, true, true);
+    EXPECT_TRUE(source->myQuartzBufferRender()->isStopped());
+    EXPECT_TRUE(colourNear(readTarget().pixel(40, 33), qRgb(0, 0, 0), 6)) << "the bar stays at a quarter";
+}
+
+TEST_F(QuartzSlideFrameSourceTest, AReloadedSlideOpensOnThePlayersContext) {
+    auto slide = std::make_shared<QuartzSlideItem>();
+    slide->setStrQuartzFilePath(writeComposition());
+    slide->customSetDurations(2.0f, 0.0f);
+    auto back = std::dynamic_pointer_cast<QuartzSlideItem>(
+        platform::KeyedUnarchiver::unarchiveObject(platform::KeyedArchiver::archivedData(slide)));
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->compositionContext());
+    useSlides({back});
+    rendererFor(back);
+    ASSERT_TRUE(source) << "shared with the player's main context";
+    EXPECT_EQ(source->dimensions(), QSize(1280, 720));
+}

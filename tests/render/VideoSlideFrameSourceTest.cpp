@@ -1,0 +1,198 @@
+#include "PlayerTestSupport.h"
+
+#include "model/VideoSlideItem.h"
+#include "platform/foundation/Clock.h"
+#include "platform/media/AudioPlayer.h"
+#include "platform/media/NullAudioSink.h"
+#include "platform/media/VideoReader.h"
+#include "render/SlideTextures.h"
+#include "render/SlideshowImageObject.h"
+#include "render/VideoSlideFrameSource.h"
+#include "support/ClipMaker.h"
+#include "support/FrameCode.h"
+
+#include <cstring>
+
+using rendertest::colourNear;
+
+namespace {
+
+constexpr double kPeriod = 1.0 / 30.0;
+
+// The texture's pixels, top row first as uploaded, 4 bytes each in B, G, R, A order.
+QImage textureImage(GLuint texture, QSize size) {
+    QImage image(size, QImage::Format_ARGB32);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return image;
+}
+
+} // namespace
+
+class VideoSlideFrameSourceTest : public PlayerTest {
+protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        platform::media::AudioPlayer::setDefaultSinkFactory(
+            [] { return std::make_unique<platform::media::NullAudioSink>(); });
+        clock->set(50.0);
+    }
+    void TearDown() override {
+        platform::media::AudioPlayer::setDefaultSinkFactory(nullptr);
+        PlayerTest::TearDown();
+    }
+
+    QString makeClip(const QString& name, int frames, std::function<QImage(QSize, int)> picture,
+                     QSize size = QSize(96, 64), int rotation = 0) {
+        ClipMaker::Options options;
+        options.size = size;
+        options.frames = frames;
+        options.rotation = rotation;
+        options.picture = std::move(picture);
+        const QString path = folder.file(name);
+        QString error;
+        EXPECT_TRUE(ClipMaker::make(path, options, &error)) << error.toStdString();
+        return path;
+    }
+
+    std::shared_ptr<VideoSlideItem> clipSlide(const QString& path, float transition = 0.0f) {
+        auto clip = std::make_shared<VideoSlideItem>();
+        clip->setClock(clock);
+        clip->setFSecTransitionDuration(transition);
+        clip->PrepareVideoItem(path);
+        return clip;
+    }
+
+    // A renderer holding the slide, as the player sets one up.
+    std::shared_ptr<SlideshowImageObject> rendererFor(const SlideItemRef& slide) {
+        auto renderer = std::make_shared<SlideshowImageObject>();
+        renderer->setBackgrondRender(director->backgroundRender());
+        auto set = SlideTextures::forSlide(slide);
+        set->ensureLoaded();
+        renderer->setSlideItemData(slide, set);
+        renderer->initSlideshowParam();
+        return renderer;
+    }
+
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+};
+
+TEST_F(VideoSlideFrameSourceTest, EachFrameIsUploadedRowByRowWhateverItsStride) {
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->setStrVideoFilePath("/clips/a.mp4");
+    VideoSlideFrameSource source(clip);
+    EXPECT_EQ(source.videoTexture(), 0u) << "no texture before the first frame";
+
+    // 10 pixels of 4 bytes in rows of 64 bytes, the padding filled with noise.
+    const int width = 10, height = 6, stride = 64;
+    std::vector<uchar> bytes(std::size_t(stride * height), 0xA5);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uchar* p = bytes.data() + y * stride + x * 4;
+            p[0] = uchar(20 * x), p[1] = uchar(40 * y), p[2] = uchar(200 - 10 * x), p[3] = 255;
+        }
+    const QImage padded(bytes.data(), width, height, stride, QImage::Format_ARGB32);
+    source.uploadVideoFrame(padded);
+    ASSERT_NE(source.videoTexture(), 0u);
+    const QImage back = textureImage(source.videoTexture(), QSize(width, height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            ASSERT_EQ(back.pixel(x, y), padded.pixel(x, y)) << x << "," << y;
+
+    source.uploadVideoFrame(rendertest::solid(4, 2, QColor(10, 20, 30)));
+    EXPECT_EQ(textureImage(source.videoTexture(), QSize(4, 2)).pixel(3, 1), qRgb(10, 20, 30))
+        << "a frame of another size gets a texture of its size";
+}
+
+TEST_F(VideoSlideFrameSourceTest, ANewTextureIsMidGreyWithClampedEdges) {
+    auto texture = VideoSlideFrameSource::createVideoTextuerUsingWidth(3, 2);
+    ASSERT_TRUE(texture);
+    EXPECT_EQ(textureImage(texture.get(), QSize(3, 2)).pixel(2, 1), qRgba(128, 128, 128, 128));
+    GLint wrap = 0;
+    glBindTexture(GL_TEXTURE_2D, texture.get());
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap);
+    EXPECT_EQ(wrap, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_FALSE(VideoSlideFrameSource::createVideoTextuerUsingWidth(0, 5));
+}
+
+TEST_F(VideoSlideFrameSourceTest, OnlyClipSlidesWithAFileGetASource) {
+    EXPECT_FALSE(VideoSlideFrameSource::make(std::make_shared<VideoSlideItem>()));
+    EXPECT_FALSE(VideoSlideFrameSource::make(std::make_shared<SlideItem>()));
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->setStrVideoFilePath("/clips/a.mp4");
+    EXPECT_TRUE(makeSlideFrameSource(clip)) << "clip slides read their frames wherever the engine draws";
+}
+
+TEST_F(VideoSlideFrameSourceTest, TheSlideShowsTheClipFrameOfThePreviewsClock) {
+    auto clip = clipSlide(makeClip("clip.mp4", 30, FrameCode::frame));
+    useSlides({clip});
+    auto renderer = rendererFor(clip);
+    makeTarget(96, 64);
+    for (quint64 n = 0; n < 6; ++n) {
+        renderer->playSlideshow(n, 0, true, true);
+        EXPECT_EQ(FrameCode::read(readTarget()), int(n)) << "slide frame " << n;
+        clock->advance(kPeriod);
+    }
+    // The display stalls: one frame more is still in step, then the clip waits for the clock.
+    for (quint64 n = 6; n < 10; ++n)
+        renderer->playSlideshow(n, 0, true, true);
+    EXPECT_EQ(FrameCode::read(readTarget()), 7);
+}
+
+TEST_F(VideoSlideFrameSourceTest, ATurnedClipIsDrawnUpright) {
+    for (const int rotation : {90, 180, 270}) {
+        const QString path = makeClip(
+            QString("turned%1.mp4").arg(rotation), 10,
+            [](QSize size, int) { return rendertest::quarters(size.width(), size.height()); }, QSize(64, 32),
+            rotation);
+        const QImage upright = platform::media::VideoReader::thumbnailAt(path, 0.0);
+        ASSERT_FALSE(upright.isNull());
+        auto clip = clipSlide(path);
+        useSlides({clip});
+        auto renderer = rendererFor(clip);
+        makeTarget(64, 64);
+        renderer->playSlideshow(0, 0, true, true);
+        const QImage drawn = readTarget();
+        const QRect lit = rendertest::litBounds(drawn);
+        ASSERT_TRUE(lit.isValid());
+        EXPECT_NEAR(double(lit.width()) / lit.height(), double(upright.width()) / upright.height(), 0.1)
+            << rotation << " degrees";
+        for (const QPointF at :
+             {QPointF(0.25, 0.25), QPointF(0.75, 0.25), QPointF(0.25, 0.75), QPointF(0.75, 0.75)}) {
+            const QRgb expected =
+                upright.pixel(int(at.x() * upright.width()), int(at.y() * upright.height()));
+            const QRgb seen =
+                drawn.pixel(lit.left() + int(at.x() * lit.width()), lit.top() + int(at.y() * lit.height()));
+            EXPECT_TRUE(colourNear(seen, expected, 40))
+                << rotation << " degrees at " << at.x() << "," << at.y();
+        }
+    }
+}
+
+TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAtItsPlaceInAnExport) {
+    project->setBPlayLoop(false);
+    project->setEncodingSlideshow(true);
+    auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 1.0f, 0.5f);
+    auto clip = clipSlide(makeClip("clip.mp4", 45, FrameCode::frame), 0.5f);
+    auto after = photo("after.png", rendertest::solid(96, 64, QColor(30, 30, 200)), 1.0f, 0.0f);
+    ASSERT_NEAR(clip->fSecPhotoDuration(), 1.0f, 0.05f);
+    useSlides({before, clip, after});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(96, 64);
+    const quint64 start = clip->nItemStartFrameIndex();
+    const quint64 leadIn = before->nTransitionDuration();
+    const quint64 end = start + clip->nPhotoDuration();
+    ASSERT_GT(end, start + 20);
+    for (quint64 frame = 0; frame < end; ++frame) {
+        const QImage picture = frameAt(frame);
+        if (frame < start)
+            continue;
+        EXPECT_EQ(FrameCode::read(picture), int(frame - start + leadIn)) << "show frame " << frame;
+    }
+    EXPECT_TRUE(colourNear(frameAt(after->nItemStartFrameIndex() + 2).pixel(48, 32), qRgb(30, 30, 200)))
+        << "the next photo follows";
+    EXPECT_EQ(clip->player(), nullptr) << "no sound of its own during an export";
+}

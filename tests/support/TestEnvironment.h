@@ -1,0 +1,55 @@
+#pragma once
+
+// Helpers every test executable may use: scoped environment overrides and event-loop spinning.
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace test_support {
+
+// Sets (or with nullopt unsets) an environment variable for one scope and puts the old value back.
+class EnvOverride {
+public:
+    EnvOverride(const char* name, const std::optional<QString>& value)
+        : name(name), hadValue(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {
+        if (value)
+            qputenv(name, value->toLocal8Bit());
+        else
+            qunsetenv(name);
+    }
+    ~EnvOverride() {
+        if (hadValue)
+            qputenv(name, old);
+        else
+            qunsetenv(name);
+    }
+    EnvOverride(const EnvOverride&) = delete;
+    EnvOverride& operator=(const EnvOverride&) = delete;
+
+private:
+    const char* name;
+    bool hadValue;
+    QByteArray old;
+};
+
+// Runs the main event loop until `done` holds or a generous deadline passes; answers `done()`.
+inline bool spinUntil(const std::function<bool()>& done, int deadlineMs = 10000) {
+    const QDeadlineTimer deadline(deadlineMs);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Runs the main event loop for a while whatever happens, to let anything queued show itself.
+inline void spinFor(int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+} // namespace test_support
