@@ -78,6 +78,10 @@ public:
     void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override {
         ++calls;
         pipes = param;
+        for (const QString& path : {param.strVideoFIFO, param.strAudioFIFO}) {
+            struct stat st {};
+            modes.push_back(::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0);
+        }
         FFMMP4CreateObject& creator = *param.creator;
         const QSizeF size = SlideshowProject::sizeVideoOutput();
         std::vector<unsigned char> frame(std::size_t(size.width() * size.height() * 4));
@@ -105,6 +109,7 @@ public:
     std::atomic<int> written{0};
     std::atomic<bool> opened{false};
     MP4FramePumpParam pipes;
+    std::vector<mode_t> modes; // of the video and the audio pipe, as the pump found them
 };
 
 } // namespace
@@ -289,6 +294,11 @@ TEST_F(FFMMP4Test, ThePumpGetsBothPipesInThePrivateFolder) {
     EXPECT_EQ(pump.pipes.strVideoFIFO, FFMMCreateObjectBase::strVideoFIFOName());
     EXPECT_EQ(pump.pipes.strAudioFIFO, FFMMCreateObjectBase::strAudioFIFOName());
     EXPECT_EQ(pump.pipes.creator, creator.get());
+    ASSERT_EQ(pump.modes.size(), 2u);
+    for (const mode_t mode : pump.modes) {
+        EXPECT_TRUE(S_ISFIFO(mode));
+        EXPECT_EQ(mode & 0777, 0600u) << "others may read or feed the frames";
+    }
     EXPECT_EQ(recorder.count(kFinished), 1);
 }
 
