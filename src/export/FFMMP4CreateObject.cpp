@@ -40,8 +40,10 @@ QStringList FFMMP4CreateObject::ffmpegArguments(const QSizeF& size, const QStrin
     arguments << "-r"
               << "30"
               << "-i" << videoFIFO << "-i" << m4aPath;
-    // The native AAC encoder: every ffmpeg has it, unlike the encoder that was once named here.
-    arguments << QStringLiteral("-vcodec libx264 -acodec aac -ac 2 -ab 128k -f mp4").split(QLatin1Char(' '));
+    // The native AAC encoder: every ffmpeg has it, unlike the encoder that was once named here. 4:2:0
+    // pictures, because from BGRA input the encoder would otherwise pick 4:4:4, which most players refuse.
+    arguments << QStringLiteral("-vcodec libx264 -pix_fmt yuv420p -acodec aac -ac 2 -ab 128k -f mp4")
+                     .split(QLatin1Char(' '));
     arguments << outputPath;
     return arguments;
 }

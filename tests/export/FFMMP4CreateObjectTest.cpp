@@ -207,6 +207,8 @@ TEST(FFMMP4CommandLine, IsTheFixedListWithTheNativeAACEncoder) {
                                "/t/audio.m4a",
                                "-vcodec",
                                "libx264",
+                               "-pix_fmt",
+                               "yuv420p",
                                "-acodec",
                                "aac",
                                "-ac",
@@ -273,6 +275,7 @@ TEST_F(FFMMP4Test, WritesAPlayableMovieAndSaysSoOnce) {
     const MediaProbe::Stream* video = probe.firstOfType("video");
     ASSERT_NE(video, nullptr);
     EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(video->pixelFormat, "yuv420p"); // what every player decodes
     EXPECT_EQ(video->width, 128);
     EXPECT_EQ(video->height, 72);
     EXPECT_EQ(video->packets, 30);
