@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace {
@@ -18,6 +19,10 @@ MediaProbe::Stream describe(const AVStream* stream) {
     MediaProbe::Stream info;
     info.type = QString::fromUtf8(av_get_media_type_string(stream->codecpar->codec_type));
     info.codec = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+        const char* format = av_get_pix_fmt_name(AVPixelFormat(stream->codecpar->format));
+        info.pixelFormat = format ? QString::fromUtf8(format) : QString();
+    }
     info.width = stream->codecpar->width;
     info.height = stream->codecpar->height;
     info.sampleRate = stream->codecpar->sample_rate;

@@ -9,6 +9,7 @@ struct MediaProbe {
     struct Stream {
         QString type; // "video", "audio", ...
         QString codec;
+        QString pixelFormat; // video only, e.g. "yuv420p"
         int width = 0;
         int height = 0;
         int sampleRate = 0;

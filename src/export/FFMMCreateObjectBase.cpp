@@ -1,0 +1,179 @@
+#include "export/FFMMCreateObjectBase.h"
+
+#include "model/SlideshowProject.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
+#include "platform/foundation/ToolLocator.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kTempPrefix = QStringLiteral("10468DAE-4D11-4C1B-893C-A7C0DF8AA810");
+// How many of ffmpeg's last message lines a failure shows: its verdict comes last.
+constexpr qsizetype kKeptLines = 4;
+
+QString temporaryFile(const QString& suffix) {
+    const QString folder = platform::paths::temporaryFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
+}
+
+// Only a FIFO goes: whatever else stands at a pipe's name is not ours to delete.
+void removeFifo(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (!path.isEmpty() && ::lstat(name.constData(), &st) == 0 && S_ISFIFO(st.st_mode))
+        ::unlink(name.constData());
+}
+
+// Keeps the last few non-empty lines; ffmpeg ends its progress lines with a carriage return.
+void keepTail(QStringList& tail, const QString& line) {
+    for (const QString& part : line.split(QLatin1Char('\r'), Qt::SkipEmptyParts)) {
+        if (part.trimmed().isEmpty())
+            continue;
+        tail << part.trimmed();
+        if (tail.size() > kKeptLines)
+            tail.removeFirst();
+    }
+}
+
+} // namespace
+
+FFMMCreateObjectBase::FFMMCreateObjectBase() = default;
+
+FFMMCreateObjectBase::~FFMMCreateObjectBase() {
+    setBCancelRequest(true);
+    terminateFFmpeg(true);
+    joinDriver();
+}
+
+QString FFMMCreateObjectBase::strVideoFIFOName() {
+    return temporaryFile(QStringLiteral("_video_fifo"));
+}
+
+QString FFMMCreateObjectBase::strAudioFIFOName() {
+    return temporaryFile(QStringLiteral("_audio_fifo"));
+}
+
+QString FFMMCreateObjectBase::strTempM4AAudioFullPath() {
+    return SlideshowProject::strTempM4AAudioFullPath();
+}
+
+void FFMMCreateObjectBase::deleteTempFiles() {
+    const QString m4a = strTempM4AAudioFullPath();
+    if (!m4a.isEmpty())
+        QFile::remove(m4a);
+    removeFifo(strVideoFIFOName());
+    removeFifo(strAudioFIFOName());
+}
+
+QString FFMMCreateObjectBase::ffmpegPath() {
+    const QString bundled = platform::paths::resourceFolder() + QStringLiteral("/binaray1/bin");
+    return platform::locateTool(QStringLiteral("ffmpeg"), {bundled});
+}
+
+bool FFMMCreateObjectBase::startEncodeMovie(const QVariantMap& params) {
+    const std::lock_guard lock(mutex);
+    if (driver.joinable()) {
+        if (!driverDone)
+            return false;
+        driver.join();
+    }
+    deleteTempFiles();
+    SlideshowProject::setULFrameRate(30);
+    deInitVar(); // a new run starts uncancelled
+    terminateRequested = false;
+    driverDone = false;
+    driver = std::thread([this, params] {
+        startEncodeMovieThreadProc(params);
+        driverDone = true;
+    });
+    return true;
+}
+
+void FFMMCreateObjectBase::startEncodeMovieThreadProc(const QVariantMap&) {}
+
+void FFMMCreateObjectBase::joinDriver() {
+    std::thread running;
+    {
+        const std::lock_guard lock(mutex);
+        running = std::move(driver);
+    }
+    if (running.joinable() && running.get_id() != std::this_thread::get_id())
+        running.join();
+    else if (running.joinable())
+        running.detach(); // joined from its own code: it is about to return anyway
+}
+
+void FFMMCreateObjectBase::deInitVar() {
+    setBCancelRequest(false);
+}
+
+QString FFMMCreateObjectBase::strOutputFullPath() const {
+    const std::lock_guard lock(mutex);
+    return outputPath;
+}
+
+void FFMMCreateObjectBase::setStrOutputFullPath(const QString& path) {
+    const std::lock_guard lock(mutex);
+    outputPath = path;
+}
+
+FFMMCreateObjectBase::FFmpegResult FFMMCreateObjectBase::runFFmpeg(const QStringList& arguments) {
+    FFmpegResult result;
+    platform::ChildProcess::Options options;
+    options.program = ffmpegPath();
+    options.arguments = arguments;
+    options.mergeStderr = true; // read only to keep it flowing and to say why it failed
+    if (options.program.isEmpty()) {
+        result.error = tr_("The movie cannot be made: the program \"ffmpeg\" cannot be found.");
+        return result;
+    }
+    auto process = std::make_shared<platform::ChildProcess>(options);
+    QString error;
+    if (!process->start(&error)) {
+        result.error = tr_("The movie cannot be made: ffmpeg did not start.") + QLatin1Char('\n') + error;
+        return result;
+    }
+    {
+        const std::lock_guard lock(mutex);
+        child = process;
+    }
+    if (terminateRequested) // asked before the child existed
+        process->terminate();
+    QStringList tail;
+    while (const std::optional<QString> line = process->readLine())
+        keepTail(tail, *line);
+    process->waitForExit();
+    {
+        const std::lock_guard lock(mutex);
+        child.reset();
+    }
+    result.cancelled = terminateRequested.load();
+    result.succeeded = process->exitedNormally();
+    if (!result.succeeded) {
+        const int signal = process->terminatingSignal();
+        result.error = signal != 0 ? tr_("ffmpeg was stopped by signal %1.").arg(signal)
+                                   : tr_("ffmpeg failed with status %1.").arg(process->exitStatus());
+        if (!tail.isEmpty())
+            result.error += QLatin1Char('\n') + tail.join(QLatin1Char('\n'));
+    }
+    return result;
+}
+
+void FFMMCreateObjectBase::terminateFFmpeg(bool force) {
+    terminateRequested = true;
+    std::shared_ptr<platform::ChildProcess> running;
+    {
+        const std::lock_guard lock(mutex);
+        running = child;
+    }
+    if (!running)
+        return;
+    if (force)
+        running->kill();
+    else
+        running->terminate();
+}

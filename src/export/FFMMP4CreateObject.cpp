@@ -1,0 +1,254 @@
+#include "export/FFMMP4CreateObject.h"
+
+#include "export/EncoderController.h"
+#include "export/EncodingProgressSteps.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace {
+
+constexpr int kDrainPollMs = 100;
+
+} // namespace
+
+FFMMP4CreateObject::FFMMP4CreateObject(MP4FramePumpHost* pumpHost)
+    : host(pumpHost), mixStep(&MixedAudioExport::exportProjectMix) {}
+
+FFMMP4CreateObject::~FFMMP4CreateObject() {
+    setBCancelRequest(true);
+    terminateFFmpeg(true);
+    joinDriver();
+}
+
+QVariantMap FFMMP4CreateObject::dictEncodingProgressStep() {
+    return EncodingProgressSteps::ffmpegMP4Stages();
+}
+
+QStringList FFMMP4CreateObject::ffmpegArguments(const QSizeF& size, const QString& videoFIFO,
+                                                const QString& m4aPath, const QString& outputPath) {
+    QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "bgra", "-f", "rawvideo"};
+    arguments << "-s" << QString::asprintf("%0.fx%0.f", size.width(), size.height());
+    arguments << "-r"
+              << "30"
+              << "-i" << videoFIFO << "-i" << m4aPath;
+    // The native AAC encoder: every ffmpeg has it, unlike the encoder that was once named here. 4:2:0
+    // pictures, because from BGRA input the encoder would otherwise pick 4:4:4, which most players refuse.
+    arguments << QStringLiteral("-vcodec libx264 -pix_fmt yuv420p -acodec aac -ac 2 -ab 128k -f mp4")
+                     .split(QLatin1Char(' '));
+    arguments << outputPath;
+    return arguments;
+}
+
+void FFMMP4CreateObject::setCancelPolling(std::chrono::milliseconds interval, int polls) {
+    pollInterval = interval;
+    pollsBeforeKill = polls;
+}
+
+bool FFMMP4CreateObject::cancelled() const {
+    if (bCancelRequest())
+        return true;
+    const SlideshowProjectRef owner = cancelSource();
+    return owner && owner->bExportProgressCancelButtonClicked();
+}
+
+SlideshowProjectRef FFMMP4CreateObject::cancelSource() const {
+    const std::lock_guard lock(projectMutex);
+    return project.lock();
+}
+
+bool FFMMP4CreateObject::shouldStopPump() const {
+    return cancelled() || bFFMMEncodeFinished();
+}
+
+void FFMMP4CreateObject::framePumpFailed(const QString& message) {
+    const std::lock_guard lock(stateMutex);
+    if (pumpFailure.isEmpty())
+        pumpFailure = message.isEmpty() ? tr_("A frame of the slideshow could not be written.") : message;
+}
+
+// ---- the driver, on its own thread
+
+void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
+    setStrOutputFullPath(params.value("strOutputFullPath").toString());
+    setBFFMMEncodeFinished(false);
+    const SlideshowProjectRef owner = SlideshowProject::currentMainProject();
+    {
+        const std::lock_guard lock(projectMutex);
+        project = owner;
+    }
+    {
+        const std::lock_guard lock(stateMutex);
+        ffmpegResult = {};
+        pumpFailure.clear();
+    }
+    const Outcome outcome = encode(owner);
+    audioPipe.remove();
+    videoPipe.remove();
+    deleteTempFiles();
+    finish(outcome);
+    if (endHandler)
+        endHandler(outcome);
+}
+
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef& owner) {
+    if (!owner)
+        return {Outcome::End::Failed, tr_("No project is open.")};
+    if (strOutputFullPath().isEmpty())
+        return {Outcome::End::Failed, tr_("The movie has no place to be written.")};
+    if (!host)
+        return {Outcome::End::Failed, tr_("Nothing renders the frames of the movie.")};
+    Outcome outcome = mixSound(owner);
+    if (outcome.end != Outcome::End::Completed)
+        return outcome;
+    outcome = makePipes();
+    if (outcome.end != Outcome::End::Completed)
+        return outcome;
+    return runPumpAndFFmpeg();
+}
+
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::mixSound(const SlideshowProjectRef& owner) {
+    const QVariantMap baseinfo =
+        EncodingProgressSteps::stage(dictEncodingProgressStep(), EncodingProgressSteps::kBackgroundMusic());
+    // The progress posts name the creator, as the movie encoder's name the encoder.
+    const QVariant poster = QVariant::fromValue(static_cast<void*>(this));
+    const MixedAudioExport::Result mixed = mixStep(
+        owner, [this] { return cancelled(); }, MixedAudioExport::progressNotifier(poster, baseinfo));
+    owner->setAudioMixer(nullptr);
+    if (cancelled() || mixed.outcome == MixedAudioExport::Outcome::Cancelled)
+        return {Outcome::End::Cancelled, {}};
+    // Without its sound ffmpeg could only fail later, after the frames had been drawn for nothing.
+    if (!mixed.completed())
+        return {Outcome::End::Failed,
+                mixed.error.isEmpty() ? tr_("The background music could not be created.") : mixed.error};
+    return {Outcome::End::Completed, {}};
+}
+
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::makePipes() {
+    QString error;
+    if (!audioPipe.create(strAudioFIFOName(), &error) || !videoPipe.create(strVideoFIFOName(), &error))
+        return {Outcome::End::Failed, error};
+    return {Outcome::End::Completed, {}};
+}
+
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg() {
+    const MP4FramePumpParam pipes{audioPipe.path(), videoPipe.path(), this};
+    pumpEnded = false;
+    std::thread pump([this, pipes] {
+        host->createMP4ReadRGBAThreadProc(pipes);
+        {
+            const std::lock_guard lock(stateMutex); // not lost between the waiter's test and its wait
+            pumpEnded = true;
+        }
+        stateChanged.notify_all();
+    });
+    std::thread runner([this, pipes] { startFFMMEncodeProc(pipes); });
+    waitForFFmpeg();
+    runner.join();
+    drainVideoPipe();
+    pump.join();
+    return verdict();
+}
+
+// ---- the ffmpeg runner, on its own thread
+
+void FFMMP4CreateObject::startFFMMEncodeProc(const MP4FramePumpParam& pipes) {
+    const QStringList arguments = ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
+                                                  strTempM4AAudioFullPath(), strOutputFullPath());
+    FFmpegResult result = runFFmpeg(arguments);
+    {
+        const std::lock_guard lock(stateMutex);
+        ffmpegResult = std::move(result);
+        setBFFMMEncodeFinished(true);
+    }
+    stateChanged.notify_all();
+}
+
+void FFMMP4CreateObject::waitForFFmpeg() {
+    bool terminated = false;
+    int pollsSinceTerminate = 0;
+    std::unique_lock lock(stateMutex);
+    while (!bFFMMEncodeFinished()) {
+        stateChanged.wait_for(lock, pollInterval);
+        if (bFFMMEncodeFinished())
+            break;
+        lock.unlock();
+        if (pumpEnded)
+            releaseWaitingReader();
+        if (cancelled()) {
+            if (!terminated)
+                terminateFFmpeg();
+            else if (++pollsSinceTerminate == pollsBeforeKill)
+                terminateFFmpeg(true); // it did not stop when asked
+            terminated = true;
+        }
+        lock.lock();
+    }
+}
+
+// A pump that ended without ever opening the pipe leaves ffmpeg waiting in its open for a writer: one
+// that opens and closes at once gives it the end of an empty stream. Harmless after a pump that wrote,
+// since a reader already there only sees the end again.
+void FFMMP4CreateObject::releaseWaitingReader() {
+    const platform::UniqueFd fd(
+        ::open(QFile::encodeName(videoPipe.path()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+}
+
+// ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
+// through to a reader that throws the frames away, and then stops at its next frame.
+void FFMMP4CreateObject::drainVideoPipe() {
+    if (pumpEnded)
+        return;
+    const platform::UniqueFd fd(
+        ::open(QFile::encodeName(videoPipe.path()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    std::vector<char> sink(1 << 16);
+    while (!pumpEnded) {
+        if (fd) {
+            pollfd readable{fd.get(), POLLIN, 0};
+            if (::poll(&readable, 1, kDrainPollMs) > 0 && ::read(fd.get(), sink.data(), sink.size()) > 0)
+                continue;
+        }
+        std::unique_lock lock(stateMutex);
+        stateChanged.wait_for(lock, std::chrono::milliseconds(kDrainPollMs),
+                              [this] { return pumpEnded.load(); });
+    }
+}
+
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict() {
+    const std::lock_guard lock(stateMutex);
+    if (cancelled() || ffmpegResult.cancelled)
+        return {Outcome::End::Cancelled, {}};
+    if (!ffmpegResult.succeeded)
+        return {Outcome::End::Failed, ffmpegResult.error};
+    if (!pumpFailure.isEmpty())
+        return {Outcome::End::Failed, pumpFailure};
+    const QFileInfo movie(strOutputFullPath());
+    if (!movie.isFile() || movie.size() == 0)
+        return {Outcome::End::Failed, tr_("ffmpeg ended without writing the movie.")};
+    return {Outcome::End::Completed, {}};
+}
+
+void FFMMP4CreateObject::finish(const Outcome& outcome) {
+    auto& center = platform::NotificationCenter::defaultCenter();
+    switch (outcome.end) {
+    case Outcome::End::Completed:
+        center.postOnMainThread(EncoderController::movieFinishedNotificationName());
+        return;
+    case Outcome::End::Failed:
+        QFile::remove(strOutputFullPath());
+        center.postOnMainThread(EncoderController::movieFailedNotificationName(), QVariant(),
+                                {{"result", false}, {"desc", outcome.error}});
+        return;
+    case Outcome::End::Cancelled:
+        QFile::remove(strOutputFullPath());
+        return;
+    }
+}

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "export/FFMMCreateObjectBase.h"
+#include "export/MixedAudioExport.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/NamedPipe.h"
+
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+class FFMMP4CreateObject;
+
+// What the frame pump of the ffmpeg MP4 path receives: {"strAudioFIFO", "strVideoFIFO"} and its creator.
+struct MP4FramePumpParam {
+    QString strAudioFIFO;
+    QString strVideoFIFO;
+    FFMMP4CreateObject* creator = nullptr; // alive until the pump has returned
+};
+
+// Who renders the frames of the MP4 path into the video pipe (the main window controller's services).
+class MP4FramePumpHost {
+public:
+    virtual ~MP4FramePumpHost() = default;
+    // Writes every frame of the show into the video pipe and closes it; stops when the creator's
+    // shouldStopPump() says so. A pump that stops early for a reason of its own (a frame not drawn or not
+    // written) calls the creator's framePumpFailed() before it closes the pipe.
+    virtual void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) = 0;
+};
+
+// Writes the open project as an MP4 file through the ffmpeg program: the sound is mixed into the temporary
+// M4A file, then the frame pump and ffmpeg run side by side, the pump writing raw BGRA frames into a named
+// pipe that ffmpeg reads with the M4A file.
+//
+// Ends, each told once on the main thread: "NOTIFY_ENCODE_MOVIE_FINISHED" (no object, no user info) when
+// ffmpeg has written the movie; "NOTIFY_ENCODE_MOVIE_FAILED" with {"result": false, "desc": why} when
+// anything failed, the partial movie removed; nothing after a cancel (the project's cancel flag or
+// bCancelRequest), the partial movie removed. The temporary files are gone after every run.
+class FFMMP4CreateObject : public FFMMCreateObjectBase {
+public:
+    using MixStep = std::function<MixedAudioExport::Result(
+        const SlideshowProjectRef& project, const MixedAudioExport::CancelCheck& cancelled,
+        const MixedAudioExport::ProgressHandler& progress)>;
+
+    // How a run ended.
+    struct Outcome {
+        enum class End { Completed, Failed, Cancelled } end = End::Failed;
+        QString error; // why it failed
+    };
+    using EndHandler = std::function<void(const Outcome&)>;
+
+    static constexpr std::chrono::milliseconds kPollInterval{300};
+    // How long a cancelled ffmpeg may take to end before it is killed.
+    static constexpr int kPollsBeforeKill = 20;
+
+    explicit FFMMP4CreateObject(MP4FramePumpHost* host = nullptr);
+    // Cancels a run still under way and waits for all its threads.
+    ~FFMMP4CreateObject() override;
+
+    // The stages "tempbackgroundmusic" and "ffmmp4", each {"start", "step", "desc"}.
+    static QVariantMap dictEncodingProgressStep();
+    // ffmpeg's arguments for the frames in the video pipe at the output size, the sound in the M4A file and
+    // the movie at outputPath.
+    static QStringList ffmpegArguments(const QSizeF& size, const QString& videoFIFO, const QString& m4aPath,
+                                       const QString& outputPath);
+
+    void cancelCreateTempM4A() { setBCancelRequest(true); }
+
+    // For the pump: whether to stop drawing (a cancel, or ffmpeg has ended and reads no more).
+    bool shouldStopPump() const;
+    void framePumpFailed(const QString& message);
+
+    void setFramePumpHost(MP4FramePumpHost* value) { host = value; }
+    // Told on the driver's thread, last thing of every run, after the end has been posted.
+    void setEndHandler(EndHandler handler) { endHandler = std::move(handler); }
+    // The sound step; the project's whole mix into the temporary M4A unless a test puts in another.
+    void setAudioMixStep(MixStep step) { mixStep = std::move(step); }
+    // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks a cancelled
+    // ffmpeg gets to end before it is killed (tests shorten both).
+    void setCancelPolling(std::chrono::milliseconds interval, int pollsBeforeKill);
+
+protected:
+    void startEncodeMovieThreadProc(const QVariantMap& params) override;
+
+private:
+    Outcome encode(const SlideshowProjectRef& project);
+    Outcome mixSound(const SlideshowProjectRef& project);
+    Outcome makePipes();
+    Outcome runPumpAndFFmpeg();
+    void startFFMMEncodeProc(const MP4FramePumpParam& pipes);
+    void waitForFFmpeg();
+    void drainVideoPipe();
+    void releaseWaitingReader();
+    Outcome verdict();
+    void finish(const Outcome& outcome);
+    bool cancelled() const;
+    SlideshowProjectRef cancelSource() const;
+
+    MP4FramePumpHost* host;
+    MixStep mixStep;
+    EndHandler endHandler;
+    std::chrono::milliseconds pollInterval = kPollInterval;
+    int pollsBeforeKill = kPollsBeforeKill;
+    mutable std::mutex projectMutex;
+    std::weak_ptr<SlideshowProject> project; // whose cancel flag stops the run
+    platform::NamedPipe audioPipe;
+    platform::NamedPipe videoPipe;
+
+    std::mutex stateMutex;
+    std::condition_variable stateChanged;
+    FFmpegResult ffmpegResult;
+    QString pumpFailure;
+    std::atomic<bool> pumpEnded{false};
+};

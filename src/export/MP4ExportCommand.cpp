@@ -1,0 +1,131 @@
+#include "export/MP4ExportCommand.h"
+
+#include "export/EncodingProgressSteps.h"
+#include "export/MovieExportCommand.h"
+#include "model/MainWindowServices.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/StringTable.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString withMP4Extension(const QString& path) {
+    if (path.isEmpty())
+        return path;
+    const QFileInfo file(path);
+    return file.path() + QLatin1Char('/') + file.completeBaseName() + QStringLiteral(".mp4");
+}
+
+} // namespace
+
+MP4ExportCommand::MP4ExportCommand(ExportDialogs& dialogs, RendererFactory rendererFactory)
+    : dialogs(dialogs), rendererFactory(std::move(rendererFactory)) {}
+
+MP4ExportCommand::~MP4ExportCommand() {
+    alive.reset();
+    creator.reset(); // cancels and waits for the pump, which calls back into this object
+}
+
+bool MP4ExportCommand::createMP4File_FFMM() {
+    if (creator)
+        return false;
+    const SlideshowProjectRef project = SlideshowProject::mainProject();
+    if (!project || project->slideCount() < 3) {
+        dialogs.showAlertSheet(QStringLiteral("ERROR"), tr_("Please add at least 3 photos to get started!"),
+                               tr_("OK"));
+        return false;
+    }
+    const auto output = MovieExportCommand::outputSettingsForVideoSize(
+        project->shareOptionsDict().value("VideoSize").toInt());
+    SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
+    SlideshowProject::setSizeVideoOutput(output.size);
+    SlideshowProject::setULFrameRate(30);
+    SlideshowProject::setBRepeatPlayFlagBak(project->bPlayLoop());
+    project->setBPlayLoop(false);
+    // As in every export: clips follow the export's clock and the preview's music stays silent.
+    project->setEncodingSlideshow(true);
+    project->setNCurrentStatus(0);
+
+    auto created = std::make_shared<FFMMP4CreateObject>(this);
+    const std::weak_ptr<int> guard = alive;
+    const FFMMP4CreateObject* which = created.get();
+    created->setEndHandler([this, guard, which](const FFMMP4CreateObject::Outcome& outcome) {
+        platform::runOnMainThread([this, guard, which, outcome] {
+            if (guard.lock())
+                runEnded(which, outcome);
+        });
+    });
+    if (creatorSetup)
+        creatorSetup(*created);
+    creator = created;
+    const QString path = withMP4Extension(project->strEncodingVideoFilePath(output.size));
+    return created->startEncodeMovie({{"strOutputFullPath", path}});
+}
+
+void MP4ExportCommand::cancelEncoding() {
+    if (creator)
+        creator->setBCancelRequest(true);
+}
+
+void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4CreateObject::Outcome& outcome) {
+    if (creator.get() != which)
+        return;
+    restorePlaybackSettings();
+    creator.reset(); // its driver has told its end and is returning
+    using End = FFMMP4CreateObject::Outcome::End;
+    if (outcome.end == End::Completed)
+        return; // the movie export's observer of the finish takes over
+    dialogs.closeExportProgress();
+    if (MainWindowServices* services = MainWindowServices::current())
+        services->stop();
+    if (outcome.end == End::Failed)
+        dialogs.showAlertSheet(
+            QStringLiteral("ERROR"),
+            outcome.error.isEmpty() ? tr_("The movie could not be written.") : outcome.error, tr_("OK"));
+}
+
+void MP4ExportCommand::restorePlaybackSettings() {
+    SlideshowProject::setULFrameRate(30);
+    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject()) {
+        project->setBPlayLoop(SlideshowProject::bRepeatPlayFlagBak());
+        project->setEncodingSlideshow(false);
+    }
+}
+
+// ---- the frame pump, on a thread of the creator's
+
+void MP4ExportCommand::createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) {
+    FFMMP4CreateObject& owner = *param.creator;
+    FramePump::Options options;
+    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
+        options.slides = project->slideshowArray();
+    options.pipePath = param.strVideoFIFO;
+    options.skipFirstFrame = false; // ffmpeg takes every frame it reads
+    options.stopBeforeRender = [&owner] { return owner.shouldStopPump(); };
+    const QVariantMap stage = EncodingProgressSteps::stage(FFMMP4CreateObject::dictEncodingProgressStep(),
+                                                           EncodingProgressSteps::kFFmpegMP4());
+    options.progress = [this, stage](double fraction) {
+        reportProgress(EncodingProgressSteps::value(stage, fraction));
+    };
+    options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
+        if (outcome.end == FramePump::Outcome::End::Failed)
+            owner.framePumpFailed(outcome.error);
+    };
+    std::unique_ptr<FrameRenderer> renderer = rendererFactory ? rendererFactory() : nullptr;
+    if (renderer) {
+        FramePump::run(*renderer, options);
+    } else {
+        owner.framePumpFailed(tr_("The slideshow could not be drawn."));
+        reportProgress(1.0);
+    }
+}
+
+void MP4ExportCommand::reportProgress(double value) {
+    const std::weak_ptr<int> guard = alive;
+    platform::runOnMainThread([this, guard, value] {
+        if (guard.lock())
+            dialogs.updateExportProgress(value, EncodingProgressSteps::progressText(value));
+    });
+}

@@ -1,0 +1,519 @@
+#include "MixerTestSupport.h"
+
+#include "export/EncoderController.h"
+#include "export/FFMMP4CreateObject.h"
+#include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StandardPaths.h"
+#include "support/MediaProbe.h"
+#include "support/ToneMaker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using mixer_test::ScopedEnv;
+
+namespace {
+
+const QString kFinished = EncoderController::movieFinishedNotificationName();
+const QString kFailed = EncoderController::movieFailedNotificationName();
+
+// Runs the main thread's queued work until the condition holds; false after a limit that only keeps a
+// broken test from hanging.
+bool waitFor(const std::function<bool()>& condition) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+class Recorder {
+public:
+    Recorder() {
+        auto& center = platform::NotificationCenter::defaultCenter();
+        for (const QString& name : {kFinished, kFailed})
+            handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& note) {
+                const std::lock_guard lock(mutex);
+                seen.push_back(note);
+            }));
+    }
+    int count(const QString& name) {
+        const std::lock_guard lock(mutex);
+        return int(std::count_if(seen.begin(), seen.end(), [&](const auto& n) { return n.name == name; }));
+    }
+    QString failure() {
+        const std::lock_guard lock(mutex);
+        for (const auto& note : seen)
+            if (note.name == kFailed)
+                return note.userInfo.value("desc").toString();
+        return {};
+    }
+    int total() {
+        const std::lock_guard lock(mutex);
+        return int(seen.size());
+    }
+
+private:
+    std::mutex mutex;
+    std::vector<platform::Notification> seen;
+    std::vector<platform::ObserverHandle> handles;
+};
+
+// A pump that writes solid BGRA frames of the output size, a different grey each, as the read-back would.
+class SolidFramePump : public MP4FramePumpHost {
+public:
+    void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override {
+        ++calls;
+        pipes = param;
+        for (const QString& path : {param.strVideoFIFO, param.strAudioFIFO}) {
+            struct stat st {};
+            modes.push_back(::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0);
+        }
+        FFMMP4CreateObject& creator = *param.creator;
+        const QSizeF size = SlideshowProject::sizeVideoOutput();
+        std::vector<unsigned char> frame(std::size_t(size.width() * size.height() * 4));
+        QString error;
+        const platform::UniqueFd fd = platform::NamedPipe::openForWriting(
+            param.strVideoFIFO, &error, [&] { return !creator.shouldStopPump(); });
+        opened = bool(fd);
+        for (int i = 0; fd && i < frames && !creator.shouldStopPump(); ++i) {
+            std::fill(frame.begin(), frame.end(), static_cast<unsigned char>(40 + 20 * (i % 8)));
+            for (std::size_t p = 3; p < frame.size(); p += 4)
+                frame[p] = 255;
+            if (!platform::writeFully(fd.get(), frame.data(), frame.size(), &error)) {
+                creator.framePumpFailed(error);
+                break;
+            }
+            ++written;
+            if (afterFrame)
+                afterFrame(i);
+        }
+    }
+
+    int frames = 12;
+    std::function<void(int)> afterFrame;
+    std::atomic<int> calls{0};
+    std::atomic<int> written{0};
+    std::atomic<bool> opened{false};
+    MP4FramePumpParam pipes;
+    std::vector<mode_t> modes; // of the video and the audio pipe, as the pump found them
+};
+
+} // namespace
+
+class FFMMP4Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(dir.path() + "/tmp");
+        QDir().mkpath(tools());
+        project = std::make_shared<SlideshowProject>();
+        SlideshowProject::retainProject(project);
+        SlideshowProject::setSizeVideoOutput(QSizeF(128, 72));
+        creator = std::make_unique<FFMMP4CreateObject>(&pump);
+        creator->setAudioMixStep(toneMix());
+        creator->setCancelPolling(std::chrono::milliseconds(20), 10);
+    }
+    void TearDown() override {
+        creator.reset();
+        project->setBExportProgressCancelButtonClicked(false);
+        SlideshowProject::resetMainProjectForTesting();
+    }
+
+    QString tools() const { return dir.path() + "/tools"; }
+    QString output() const { return dir.path() + "/movie.mp4"; }
+
+    // A sound step that writes a second of tone as the mixed M4A, after `also`.
+    FFMMP4CreateObject::MixStep toneMix(std::function<void()> also = {}) {
+        return [also](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                      const MixedAudioExport::ProgressHandler&) {
+            if (also)
+                also();
+            QString error;
+            if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440, 1.0,
+                                         0.5, {}, &error))
+                return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
+            return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, {}};
+        };
+    }
+
+    // An ffmpeg stand-in: a shell script in the tools folder, which tests put first.
+    void fakeFFmpeg(const QString& body) {
+        QFile script(tools() + "/ffmpeg");
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        toolsEnv.emplace("VISTRELLE_TOOLS_DIR", tools());
+    }
+
+    void start() { ASSERT_TRUE(creator->startEncodeMovie({{"strOutputFullPath", output()}})); }
+    bool ended() {
+        if (!waitFor([this] { return !creator->isRunning(); }))
+            return false;
+        QCoreApplication::processEvents(); // what it queued for the main thread before it ended
+        return true;
+    }
+    static bool exists(const QString& path) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    }
+    void expectNoTemporaryFiles() {
+        EXPECT_FALSE(exists(FFMMCreateObjectBase::strVideoFIFOName()));
+        EXPECT_FALSE(exists(FFMMCreateObjectBase::strAudioFIFOName()));
+        EXPECT_FALSE(exists(FFMMCreateObjectBase::strTempM4AAudioFullPath()));
+    }
+
+    TempDir dir;
+    ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
+    std::optional<ScopedEnv> toolsEnv;
+    SlideshowProjectRef project;
+    SolidFramePump pump;
+    Recorder recorder;
+    std::unique_ptr<FFMMP4CreateObject> creator;
+};
+
+// ---- names, stages and the command line
+
+TEST(FFMMP4CommandLine, IsTheFixedListWithTheNativeAACEncoder) {
+    const QStringList arguments =
+        FFMMP4CreateObject::ffmpegArguments(QSizeF(960, 540), "/t/video_fifo", "/t/audio.m4a", "/t/out.mp4");
+    const QStringList expected{"-y",
+                               "-vcodec",
+                               "rawvideo",
+                               "-pix_fmt",
+                               "bgra",
+                               "-f",
+                               "rawvideo",
+                               "-s",
+                               "960x540",
+                               "-r",
+                               "30",
+                               "-i",
+                               "/t/video_fifo",
+                               "-i",
+                               "/t/audio.m4a",
+                               "-vcodec",
+                               "libx264",
+                               "-pix_fmt",
+                               "yuv420p",
+                               "-acodec",
+                               "aac",
+                               "-ac",
+                               "2",
+                               "-ab",
+                               "128k",
+                               "-f",
+                               "mp4",
+                               "/t/out.mp4"};
+    EXPECT_EQ(arguments, expected);
+}
+
+TEST(FFMMP4CommandLine, SizesArePrintedWithoutDecimalsAndPathsStayWhole) {
+    const QStringList arguments = FFMMP4CreateObject::ffmpegArguments(QSizeF(1279.6, 720.2), "/a b/fifo",
+                                                                      "/a b/sound.m4a", "/a b/my movie.mp4");
+    EXPECT_EQ(arguments.at(arguments.indexOf("-s") + 1), "1280x720");
+    EXPECT_TRUE(arguments.contains("/a b/fifo"));
+    EXPECT_EQ(arguments.last(), "/a b/my movie.mp4");
+}
+
+TEST(FFMMP4CommandLine, StagesShareTheWholeBetweenSoundAndFrames) {
+    const QVariantMap stages = FFMMP4CreateObject::dictEncodingProgressStep();
+    const QVariantMap music = stages.value("tempbackgroundmusic").toMap();
+    const QVariantMap frames = stages.value("ffmmp4").toMap();
+    EXPECT_DOUBLE_EQ(music.value("start").toDouble(), 0.0);
+    EXPECT_DOUBLE_EQ(music.value("step").toDouble(), 0.1);
+    EXPECT_DOUBLE_EQ(frames.value("start").toDouble(), 0.1);
+    EXPECT_DOUBLE_EQ(frames.value("step").toDouble(), 0.9);
+    EXPECT_EQ(frames.value("desc").toString(), "Encoding slideshow to video now, please waiting...");
+    EXPECT_EQ(music.value("desc").toString(), "Creating background music ...");
+}
+
+TEST_F(FFMMP4Test, TemporaryFilesLiveInThePrivateFolderAndGoTogether) {
+    const QString folder = platform::paths::temporaryFolder();
+    EXPECT_EQ(QFileInfo(FFMMCreateObjectBase::strVideoFIFOName()).absolutePath(), folder);
+    EXPECT_TRUE(
+        FFMMCreateObjectBase::strVideoFIFOName().endsWith("10468DAE-4D11-4C1B-893C-A7C0DF8AA810_video_fifo"));
+    EXPECT_TRUE(
+        FFMMCreateObjectBase::strAudioFIFOName().endsWith("10468DAE-4D11-4C1B-893C-A7C0DF8AA810_audio_fifo"));
+    platform::NamedPipe video, audio;
+    ASSERT_TRUE(video.create(FFMMCreateObjectBase::strVideoFIFOName()));
+    ASSERT_TRUE(audio.create(FFMMCreateObjectBase::strAudioFIFOName()));
+    QFile m4a(FFMMCreateObjectBase::strTempM4AAudioFullPath());
+    ASSERT_TRUE(m4a.open(QIODevice::WriteOnly));
+    m4a.close();
+    FFMMCreateObjectBase::deleteTempFiles();
+    expectNoTemporaryFiles();
+}
+
+// ---- runs with the real ffmpeg
+
+TEST_F(FFMMP4Test, WritesAPlayableMovieAndSaysSoOnce) {
+    pump.frames = 30;
+    std::vector<FFMMP4CreateObject::Outcome::End> ends;
+    creator->setEndHandler([&](const FFMMP4CreateObject::Outcome& outcome) { ends.push_back(outcome.end); });
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(ends, std::vector{FFMMP4CreateObject::Outcome::End::Completed});
+    EXPECT_EQ(recorder.count(kFinished), 1);
+    EXPECT_EQ(recorder.count(kFailed), 0) << recorder.failure().toStdString();
+    EXPECT_EQ(pump.written.load(), 30);
+    const MediaProbe probe = MediaProbe::probe(output());
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    const MediaProbe::Stream* video = probe.firstOfType("video");
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(video->pixelFormat, "yuv420p"); // what every player decodes
+    EXPECT_EQ(video->width, 128);
+    EXPECT_EQ(video->height, 72);
+    EXPECT_EQ(video->packets, 30);
+    EXPECT_NEAR(video->durationSeconds, 1.0, 0.05);
+    const MediaProbe::Stream* audio = probe.firstOfType("audio");
+    ASSERT_NE(audio, nullptr);
+    EXPECT_EQ(audio->codec, "aac");
+    EXPECT_EQ(audio->channels, 2);
+    expectNoTemporaryFiles();
+    EXPECT_FALSE(creator->bCancelRequest());
+    EXPECT_TRUE(creator->bFFMMEncodeFinished());
+}
+
+TEST_F(FFMMP4Test, ThePumpGetsBothPipesInThePrivateFolder) {
+    pump.frames = 3;
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(pump.calls.load(), 1);
+    EXPECT_EQ(pump.pipes.strVideoFIFO, FFMMCreateObjectBase::strVideoFIFOName());
+    EXPECT_EQ(pump.pipes.strAudioFIFO, FFMMCreateObjectBase::strAudioFIFOName());
+    EXPECT_EQ(pump.pipes.creator, creator.get());
+    ASSERT_EQ(pump.modes.size(), 2u);
+    for (const mode_t mode : pump.modes) {
+        EXPECT_TRUE(S_ISFIFO(mode));
+        EXPECT_EQ(mode & 0777, 0600u) << "others may read or feed the frames";
+    }
+    EXPECT_EQ(recorder.count(kFinished), 1);
+}
+
+TEST_F(FFMMP4Test, TheMixingStageReportsItsProgressAsTheCreators) {
+    std::vector<platform::Notification> posts;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const platform::ObserverHandle handle(
+        center, center.addObserver(MixedAudioExport::progressNotificationName(),
+                                   [&](const platform::Notification& note) { posts.push_back(note); }));
+    const auto tone = toneMix();
+    creator->setAudioMixStep([&](const SlideshowProjectRef& owner,
+                                 const MixedAudioExport::CancelCheck& cancel,
+                                 const MixedAudioExport::ProgressHandler& progress) {
+        progress(0.5f);
+        return tone(owner, cancel, progress);
+    });
+    pump.frames = 2;
+    start();
+    ASSERT_TRUE(ended());
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_FLOAT_EQ(posts[0].userInfo.value("progress").toFloat(), 0.5f);
+    EXPECT_EQ(posts[0].userInfo.value("baseinfo").toMap(),
+              FFMMP4CreateObject::dictEncodingProgressStep().value("tempbackgroundmusic").toMap());
+    EXPECT_EQ(posts[0].object.value<void*>(), static_cast<void*>(creator.get()));
+}
+
+// ---- failures are told, once, and leave nothing behind
+
+TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
+    fakeFFmpeg("printf '%s\\n' \"$@\" > \"" + dir.file("arguments") +
+               "\"\necho 'Unknown encoder somecodec' >&2\nexit 1");
+    std::vector<FFMMP4CreateObject::Outcome> ends;
+    creator->setEndHandler([&](const FFMMP4CreateObject::Outcome& outcome) { ends.push_back(outcome); });
+    start();
+    ASSERT_TRUE(ended());
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].end, FFMMP4CreateObject::Outcome::End::Failed);
+    EXPECT_EQ(ends[0].error, recorder.failure());
+    EXPECT_EQ(recorder.count(kFinished), 0) << "a failure was told as a success";
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_TRUE(recorder.failure().contains("status 1")) << recorder.failure().toStdString();
+    EXPECT_TRUE(recorder.failure().contains("Unknown encoder somecodec")) << recorder.failure().toStdString();
+    EXPECT_FALSE(QFile::exists(output()));
+    expectNoTemporaryFiles();
+
+    QFile arguments(dir.file("arguments"));
+    ASSERT_TRUE(arguments.open(QIODevice::ReadOnly));
+    const QStringList given = QString::fromUtf8(arguments.readAll()).split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(given,
+              FFMMP4CreateObject::ffmpegArguments(QSizeF(128, 72), FFMMCreateObjectBase::strVideoFIFOName(),
+                                                  FFMMCreateObjectBase::strTempM4AAudioFullPath(), output()));
+}
+
+// ffmpeg never opens the pipe: the pump, waiting for a reader, is let go.
+TEST_F(FFMMP4Test, APumpWaitingForAReaderThatNeverComesIsLetGo) {
+    fakeFFmpeg("exit 2");
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFailed), 1);
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    EXPECT_EQ(pump.calls.load(), 1);
+    EXPECT_LT(pump.written.load(), pump.frames) << "the whole show was drawn for nobody";
+}
+
+// ffmpeg reads one frame and goes: the pump's next write meets a pipe without a reader, which must end the
+// pump, not the program.
+TEST_F(FFMMP4Test, FFmpegDyingMidStreamEndsThePumpNotTheProgram) {
+    fakeFFmpeg("head -c 36864 \"${13}\" > /dev/null\nexit 1");
+    pump.frames = 200;
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFailed), 1);
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    EXPECT_GE(pump.written.load(), 1);
+    EXPECT_LT(pump.written.load(), 200);
+    expectNoTemporaryFiles();
+}
+
+TEST_F(FFMMP4Test, FFmpegKilledBySignalIsAFailure) {
+    fakeFFmpeg("kill -9 $$");
+    start();
+    ASSERT_TRUE(ended());
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_TRUE(recorder.failure().contains("signal 9")) << recorder.failure().toStdString();
+}
+
+TEST_F(FFMMP4Test, AnExitWithoutAMovieIsAFailure) {
+    fakeFFmpeg("cat \"${13}\" > /dev/null\nexit 0");
+    pump.frames = 5;
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(pump.written.load(), 5);
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_TRUE(recorder.failure().contains("without writing the movie")) << recorder.failure().toStdString();
+}
+
+// The pump stops on its own (a frame it could not draw): ffmpeg makes a short movie, which is no success.
+TEST_F(FFMMP4Test, APumpThatFailedSpoilsTheMovie) {
+    pump.frames = 10;
+    pump.afterFrame = [this](int i) {
+        if (i == 3) {
+            creator->framePumpFailed("The slideshow could not be drawn.");
+            pump.frames = 0;
+        }
+    };
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_EQ(recorder.failure().toStdString(), "The slideshow could not be drawn.");
+    EXPECT_FALSE(QFile::exists(output()));
+}
+
+// The pump gives up before it ever opens the pipe, while ffmpeg waits in its open for a writer.
+TEST_F(FFMMP4Test, APumpThatNeverOpensThePipeDoesNotLeaveFFmpegWaiting) {
+    struct GivingUp : MP4FramePumpHost {
+        void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override {
+            param.creator->framePumpFailed("The slideshow could not be drawn.");
+        }
+    } givingUp;
+    creator->setFramePumpHost(&givingUp);
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_FALSE(QFile::exists(output()));
+    expectNoTemporaryFiles();
+}
+
+TEST_F(FFMMP4Test, AFailedMixStartsNeitherPumpNorFFmpeg) {
+    fakeFFmpeg("touch \"" + dir.file("ran") + "\"");
+    creator->setAudioMixStep([](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                                const MixedAudioExport::ProgressHandler&) {
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, "no sound today"};
+    });
+    start();
+    ASSERT_TRUE(ended());
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_EQ(recorder.failure().toStdString(), "no sound today");
+    EXPECT_EQ(pump.calls.load(), 0);
+    EXPECT_FALSE(QFile::exists(dir.file("ran")));
+    expectNoTemporaryFiles();
+}
+
+TEST_F(FFMMP4Test, NothingToDrawTheFramesIsAFailure) {
+    creator->setFramePumpHost(nullptr);
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFailed), 1);
+    EXPECT_EQ(recorder.count(kFinished), 0);
+}
+
+// ---- cancel
+
+TEST_F(FFMMP4Test, ACancelWhileMixingMakesNoPipesAndTellsNothing) {
+    fakeFFmpeg("touch \"" + dir.file("ran") + "\"");
+    creator->setAudioMixStep(toneMix([this] { project->setBExportProgressCancelButtonClicked(true); }));
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.total(), 0);
+    EXPECT_EQ(pump.calls.load(), 0);
+    EXPECT_FALSE(QFile::exists(dir.file("ran")));
+    expectNoTemporaryFiles();
+}
+
+TEST_F(FFMMP4Test, ACancelWhileFFmpegRunsStopsItAndLeavesNothing) {
+    // Reads the frames slowly, as a busy encoder would, and says when it has begun.
+    fakeFFmpeg("echo $$ > \"" + dir.file("pid") + "\"\nexec cat \"${13}\" > /dev/null");
+    pump.frames = 100000;
+    pump.afterFrame = [this](int i) {
+        if (i == 5)
+            project->setBExportProgressCancelButtonClicked(true);
+    };
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.total(), 0) << "a cancel was told as an end";
+    EXPECT_LT(pump.written.load(), 1000);
+    EXPECT_FALSE(QFile::exists(output()));
+    expectNoTemporaryFiles();
+}
+
+TEST_F(FFMMP4Test, AnFFmpegThatIgnoresTheStopIsKilled) {
+    fakeFFmpeg("trap '' TERM\ntouch \"" + dir.file("started") + "\"\nwhile :; do sleep 0.05; done");
+    pump.frames = 0;
+    start();
+    ASSERT_TRUE(waitFor([this] { return QFile::exists(dir.file("started")); }));
+    creator->setBCancelRequest(true);
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.total(), 0);
+    expectNoTemporaryFiles();
+}
+
+TEST_F(FFMMP4Test, OneRunAtATimeAndAnotherAfterIt) {
+    fakeFFmpeg("trap '' TERM\ntouch \"" + dir.file("started") + "\"\nwhile :; do sleep 0.05; done");
+    start();
+    ASSERT_TRUE(waitFor([this] { return QFile::exists(dir.file("started")); }));
+    EXPECT_FALSE(creator->startEncodeMovie({{"strOutputFullPath", output()}}));
+    creator->setBCancelRequest(true);
+    ASSERT_TRUE(ended());
+    toolsEnv.reset(); // the real ffmpeg from here on
+    pump.frames = 5;
+    start(); // the cancel of the first run does not carry over
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 1);
+}
+
+TEST_F(FFMMP4Test, GoingAwayMidRunStopsEverything) {
+    fakeFFmpeg("touch \"" + dir.file("started") + "\"\nexec cat \"${13}\" > /dev/null");
+    pump.frames = 100000;
+    start();
+    ASSERT_TRUE(waitFor([this] { return pump.written.load() > 3; }));
+    creator.reset(); // must not hang, crash or leave a thread writing
+    EXPECT_GT(pump.written.load(), 3);
+}

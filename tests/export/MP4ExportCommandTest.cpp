@@ -1,0 +1,346 @@
+// The ffmpeg MP4 export of the main window controller: scripted renderers for the command's rules, and the
+// real player drawing a short project for the movie itself, read back with libavformat.
+#include "EncoderTestSupport.h"
+#include "MovieDecoder.h"
+
+#include "export/DirectorFrameRenderer.h"
+#include "export/EncodingProgressSteps.h"
+#include "export/MP4ExportCommand.h"
+#include "export/MovieExportCommand.h"
+#include "model/MainWindowServices.h"
+#include "model/MusicItem.h"
+#include "platform/foundation/Clock.h"
+#include "platform/gl/Display.h"
+#include "platform/gl/GlError.h"
+#include "render/SharedShaderPrograms.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
+#include "support/MediaProbe.h"
+#include "support/ToneMaker.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+using namespace encoder_test;
+
+namespace {
+
+const QString kFinished = EncoderController::movieFinishedNotificationName();
+const QString kFailed = EncoderController::movieFailedNotificationName();
+const QString kFileEnd = MovieExportCommand::createVideoFileEndNotificationName();
+
+struct Alert {
+    QString title, message;
+};
+
+class RecordingDialogs : public ExportDialogs {
+public:
+    void showAlertSheet(const QString& title, const QString& message, const QString&) override {
+        alerts.push_back({title, message});
+    }
+    void updateExportProgress(double value, const QString&) override { values.push_back(value); }
+    void closeExportProgress() override { ++closed; }
+
+    std::vector<Alert> alerts;
+    std::vector<double> values;
+    int closed = 0;
+};
+
+class RecordingServices : public MainWindowServices {
+public:
+    void updateProjectInfo() override {}
+    void refreshUIForOpenProject() override {}
+    void stop() override { ++stops; }
+    void setNCurrentSlideshowItemIndex(int) override {}
+    void ensureCurrentSlideThumbnailVisible() override {}
+    float getTimelineXPositionFromFrame(quint64) override { return -1.0f; }
+    void reshapeOpenGLView() override {}
+    bool isExportRunning() const override { return false; }
+    int stops = 0;
+};
+
+int distance(QColor a, QColor b) {
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+} // namespace
+
+class MP4ExportCommandTest : public EncoderTest {
+protected:
+    void SetUp() override {
+        EncoderTest::SetUp();
+        MainWindowServices::setCurrent(&services);
+        project->setSlideshowArray(
+            {std::make_shared<SlideItem>(), std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+        project->setShareOption("VideoSize", 0);
+        project->setShareOption("ServiceName", "PhotoLibrary");
+        project->setBPlayLoop(true);
+        QDir().mkpath(folder.path() + "/tools");
+    }
+    void TearDown() override {
+        command.reset();
+        MainWindowServices::setCurrent(nullptr);
+        tools.reset();
+        EncoderTest::TearDown();
+    }
+
+    void makeCommand(MP4ExportCommand::RendererFactory factory) {
+        command = std::make_unique<MP4ExportCommand>(dialogs, std::move(factory));
+        command->setCreatorSetup([this](FFMMP4CreateObject& creator) {
+            creator.setAudioMixStep(toneMix(4.0));
+            creator.setCancelPolling(std::chrono::milliseconds(20), 10);
+            created = &creator;
+        });
+    }
+    // Renderers of `count` solid frames at the class-level output size.
+    static MP4ExportCommand::RendererFactory frames(quint64 count, std::chrono::milliseconds pause = {}) {
+        return [count, pause]() -> std::unique_ptr<FrameRenderer> {
+            ScriptedRenderer::Script script;
+            script.frames = count;
+            script.size = SlideshowProject::sizeVideoOutput().toSize();
+            script.pausePerFrame = pause;
+            return std::make_unique<ScriptedRenderer>(script);
+        };
+    }
+    void fakeFFmpeg(const QString& body) {
+        QFile script(folder.path() + "/tools/ffmpeg");
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        tools.emplace("VISTRELLE_TOOLS_DIR", folder.path() + "/tools");
+    }
+    QString moviePath(QSizeF size = QSizeF(640, 360)) const {
+        const QFileInfo file(project->strEncodingVideoFilePath(size));
+        return file.path() + "/" + file.completeBaseName() + ".mp4";
+    }
+    bool runEnds() {
+        return waitFor([this] { return !command->isEncoding(); });
+    }
+    void expectSettingsBack() {
+        EXPECT_TRUE(project->bPlayLoop()) << "the loop flag was not put back";
+        EXPECT_FALSE(project->EncodingSlideshow());
+        EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    }
+
+    RecordingDialogs dialogs;
+    RecordingServices services;
+    std::optional<ScopedEnv> tools;
+    std::unique_ptr<MP4ExportCommand> command;
+    FFMMP4CreateObject* created = nullptr;
+};
+
+TEST_F(MP4ExportCommandTest, FewerThanThreeSlidesAreRefusedWithAnAlert) {
+    project->setSlideshowArray({std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+    makeCommand(frames(3));
+    EXPECT_FALSE(command->createMP4File_FFMM());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
+    EXPECT_FALSE(command->isEncoding());
+    EXPECT_TRUE(project->bPlayLoop());
+}
+
+TEST_F(MP4ExportCommandTest, SettingsFollowVideoSizeWhileItRunsAndComeBackAfter) {
+    project->setShareOption("VideoSize", 1);
+    SlideshowProject::setStrVideoOutputFormat("MOV");
+    NotificationRecorder notes{{kFinished, kFailed}};
+    makeCommand(frames(6, std::chrono::milliseconds(5)));
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    EXPECT_EQ(SlideshowProject::sizeVideoOutput(), QSizeF(960, 540));
+    EXPECT_EQ(SlideshowProject::ulEncodeVideoBitrate(), 5'600'000u);
+    EXPECT_FALSE(project->bPlayLoop());
+    EXPECT_TRUE(project->EncodingSlideshow()) << "the clips would keep the wall clock and the music play";
+    EXPECT_FALSE(command->createMP4File_FFMM()) << "a second run while one is under way";
+    ASSERT_TRUE(runEnds());
+    EXPECT_EQ(notes.count(kFinished), 1);
+    EXPECT_TRUE(dialogs.alerts.empty());
+    expectSettingsBack();
+    // Always an MP4 file, whatever the movie writer's own container setting.
+    const QString path = moviePath(QSizeF(960, 540));
+    EXPECT_TRUE(path.endsWith("_video_960x540.mp4"));
+    const MediaProbe probe = MediaProbe::probe(path);
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    EXPECT_EQ(probe.firstOfType("video")->packets, 6) << "every frame the pump wrote is in the movie";
+}
+
+TEST_F(MP4ExportCommandTest, ProgressRunsThroughTheFramesStageToTheEnd) {
+    makeCommand(frames(10));
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    ASSERT_TRUE(runEnds());
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(dialogs.values.empty());
+    for (std::size_t i = 0; i < dialogs.values.size(); ++i) {
+        EXPECT_GE(dialogs.values[i], 0.1) << i;
+        if (i > 0) {
+            EXPECT_GE(dialogs.values[i], dialogs.values[i - 1]) << "progress went back at " << i;
+        }
+    }
+    EXPECT_DOUBLE_EQ(dialogs.values.back(), 1.0);
+}
+
+TEST_F(MP4ExportCommandTest, AFailingFFmpegIsShownOnceAndNothingIsLeft) {
+    fakeFFmpeg("echo 'Conversion failed!' >&2\nexit 1");
+    NotificationRecorder notes{{kFinished, kFailed, kFileEnd}};
+    MovieExportCommand movieCommand(dialogs, {}); // the controller's observers of the encoder's ends
+    makeCommand(frames(20));
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    ASSERT_TRUE(runEnds());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("Conversion failed!"))
+        << dialogs.alerts[0].message.toStdString();
+    EXPECT_EQ(dialogs.closed, 1);
+    EXPECT_EQ(services.stops, 1);
+    EXPECT_EQ(notes.count(kFinished), 0);
+    EXPECT_EQ(notes.count(kFileEnd), 0) << "a failed movie was recorded as made";
+    EXPECT_EQ(notes.count(kFailed), 1);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    expectSettingsBack();
+}
+
+TEST_F(MP4ExportCommandTest, NoRendererIsAFailureNotAHang) {
+    makeCommand([] { return std::unique_ptr<FrameRenderer>(); });
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    ASSERT_TRUE(runEnds());
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].message, "The slideshow could not be drawn.");
+    expectSettingsBack();
+}
+
+TEST_F(MP4ExportCommandTest, ACancelStopsQuietlyAndPutsTheSettingsBack) {
+    NotificationRecorder notes{{kFinished, kFailed}};
+    makeCommand(frames(100000, std::chrono::milliseconds(1)));
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    auto creator = command->mp4CreateObject();
+    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(moviePath()); })); // ffmpeg is writing
+    creator.reset();
+    command->cancelEncoding();
+    ASSERT_TRUE(runEnds());
+    EXPECT_TRUE(dialogs.alerts.empty());
+    EXPECT_TRUE(notes.all().empty());
+    EXPECT_EQ(services.stops, 1);
+    EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    expectSettingsBack();
+}
+
+TEST_F(MP4ExportCommandTest, GoingAwayMidRunEndsEveryThread) {
+    makeCommand(frames(100000, std::chrono::milliseconds(1)));
+    const int before = threadCount();
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(moviePath()); }));
+    EXPECT_GT(threadCount(), before);
+    command.reset();
+    EXPECT_EQ(threadCount(), before);
+    EXPECT_FALSE(QFileInfo::exists(FFMMCreateObjectBase::strVideoFIFOName()));
+}
+
+// ---- the real player
+
+class MP4ExportEndToEndTest : public MP4ExportCommandTest {
+protected:
+    void SetUp() override {
+        MP4ExportCommandTest::SetUp();
+        try {
+            platform::gl::Display::instance();
+            context = platform::gl::Context::create();
+        } catch (const platform::gl::GlError& error) {
+            FAIL() << "No OpenGL on this machine: " << error.what();
+        }
+        {
+            const platform::gl::Context::Scope scope(*context);
+            shaders = SharedShaderPrograms::load();
+            ASSERT_TRUE(shaders && shaders->complete);
+        }
+        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(7));
+        director = std::make_shared<SlideshowDirector>();
+        director->setMainContext(context);
+        director->initDirector();
+        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < 3; ++i) {
+            const QString name = QStringLiteral("colour%1.png").arg(i);
+            QImage picture(640, 360, QImage::Format_RGB32);
+            picture.fill(kColours[i]);
+            ASSERT_TRUE(picture.save(contents() + "/" + name));
+            auto slide = std::make_shared<SlideItem>();
+            slide->setFileName(name);
+            slide->customSetDurations(1.0f, 0.5f);
+            slide->setPanStartPoint(QPointF(0, 0));
+            slide->setPanEndPoint(QPointF(0, 0));
+            slide->setZoomStart(1.0);
+            slide->setZoomEnd(1.0);
+            slides.push_back(slide);
+        }
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 2.0, 0.5f));
+        auto song = std::make_shared<MusicItem>();
+        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+        project->setMusicArray({song});
+        project->setBBackgroundMusicLoopFlag(false);
+    }
+    void TearDown() override {
+        command.reset();
+        if (director)
+            director->stop();
+        director.reset();
+        shaders.reset();
+        context.reset();
+        MP4ExportCommandTest::TearDown();
+    }
+
+    const QColor kColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SharedShaderPrograms> shaders;
+    std::shared_ptr<SlideshowDirector> director;
+};
+
+// Three pictures and a song, mixed by the project's own mixer, drawn by the player and encoded by ffmpeg;
+// the movie's end runs on through the controller to the record of a made movie.
+TEST_F(MP4ExportEndToEndTest, AShortProjectBecomesAPlayableMovie) {
+    const quint64 total = project->totalFrameCount();
+    ASSERT_EQ(total, 120u);
+    NotificationRecorder notes{{kFinished, kFailed, kFileEnd}};
+    MovieExportCommand movieCommand(dialogs, {});
+    command = std::make_unique<MP4ExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+    ASSERT_TRUE(command->createMP4File_FFMM());
+    ASSERT_TRUE(runEnds());
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFileEnd) == 1; }));
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alerts.front().message.toStdString();
+    EXPECT_EQ(notes.count(kFinished), 1);
+    EXPECT_EQ(notes.count(kFailed), 0);
+    EXPECT_EQ(director->rgbConverterObject(), nullptr) << "the player is back in preview mode";
+    expectSettingsBack();
+
+    const MediaProbe probe = MediaProbe::probe(moviePath());
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    const MediaProbe::Stream* video = probe.firstOfType("video");
+    const MediaProbe::Stream* audio = probe.firstOfType("audio");
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(video->width, 640);
+    EXPECT_EQ(video->height, 360);
+    EXPECT_EQ(video->packets, int(total)) << "ffmpeg takes every frame, the first one too";
+    EXPECT_EQ(audio->codec, "aac");
+    EXPECT_EQ(audio->channels, 2);
+
+    const DecodedMovie movie = DecodedMovie::decode(moviePath(), {15, 60, 105});
+    ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+    EXPECT_EQ(movie.frameTimes.size(), total);
+    for (const auto& [index, slide] : {std::pair{15, 0}, {60, 1}, {105, 2}}) {
+        const QImage& frame = movie.frames.at(index);
+        for (const QPoint at : {QPoint(320, 180), QPoint(160, 90), QPoint(480, 270)})
+            EXPECT_LE(distance(frame.pixelColor(at), kColours[slide]), 16)
+                << "frame " << index << " at " << at.x() << "," << at.y() << " is "
+                << frame.pixelColor(at).name().toStdString();
+    }
+    EXPECT_GT(movie.audioLevel(0.95, 0.1), 0.2) << "the song is in the movie";
+    EXPECT_FALSE(QFileInfo::exists(FFMMCreateObjectBase::strTempM4AAudioFullPath()));
+    EXPECT_FALSE(QFileInfo::exists(FFMMCreateObjectBase::strVideoFIFOName()));
+}
