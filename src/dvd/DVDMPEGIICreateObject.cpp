@@ -11,9 +11,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <thread>
 #include <vector>
 
 namespace {
@@ -26,14 +26,6 @@ QString temporaryFile(const QString& suffix) {
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
 }
 
-// Only a FIFO goes: whatever else stands at a pipe's name is not ours to delete.
-void removeFifo(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    if (!path.isEmpty() && ::lstat(name.constData(), &st) == 0 && S_ISFIFO(st.st_mode))
-        ::unlink(name.constData());
-}
-
 QString streamName(DVDMPEGIICreateObject::Pass pass) {
     return pass == DVDMPEGIICreateObject::Pass::Menu ? tr_("the menu stream") : tr_("the slideshow stream");
 }
@@ -44,29 +36,11 @@ DVDMPEGIICreateObject::DVDMPEGIICreateObject(DVDFramePumpHost* pumpHost, platfor
     : host(pumpHost), center(centre) {}
 
 DVDMPEGIICreateObject::~DVDMPEGIICreateObject() {
-    if (!driver.joinable())
-        return;
-    if (driver.get_id() == std::this_thread::get_id()) {
-        driver.detach(); // the driver let go of the last reference: it is returning
-        return;
-    }
     cancel();
-    driver.join();
+    joinDriver(); // it runs this class's code
 }
 
 // ---- names and command line
-
-QString DVDMPEGIICreateObject::strVideoFIFOName() {
-    return temporaryFile(QStringLiteral("_video_fifo"));
-}
-
-QString DVDMPEGIICreateObject::strAudioFIFOName() {
-    return temporaryFile(QStringLiteral("_audio_fifo"));
-}
-
-QString DVDMPEGIICreateObject::strTempM4AAudioFullPath() {
-    return SlideshowProject::strTempM4AAudioFullPath();
-}
 
 QString DVDMPEGIICreateObject::strTempM2VVideoFullPath() {
     return temporaryFile(QStringLiteral("_temp_video.m2v"));
@@ -76,8 +50,7 @@ void DVDMPEGIICreateObject::deleteTempFiles() {
     for (const QString& file : {strTempM4AAudioFullPath(), strTempM2VVideoFullPath()})
         if (!file.isEmpty())
             QFile::remove(file);
-    removeFifo(strVideoFIFOName());
-    removeFifo(strAudioFIFOName());
+    FFMMCreateObjectBase::deleteTempFiles(); // the pipes
 }
 
 QVariantMap DVDMPEGIICreateObject::dictEncodingProgressStep() {
@@ -118,21 +91,6 @@ void DVDMPEGIICreateObject::setCancelPolling(std::chrono::milliseconds interval,
     pollsBeforeKill = polls;
 }
 
-QString DVDMPEGIICreateObject::strOutputFullPath() const {
-    const std::lock_guard lock(stateMutex);
-    return outputPath;
-}
-
-void DVDMPEGIICreateObject::setStrOutputFullPath(const QString& path) {
-    const std::lock_guard lock(stateMutex);
-    outputPath = path;
-}
-
-bool DVDMPEGIICreateObject::isRunning() const {
-    const std::lock_guard lock(stateMutex);
-    return driverRunning;
-}
-
 DVDMPEGIICreateObject::End DVDMPEGIICreateObject::waitUntilFinished() {
     std::unique_lock lock(stateMutex);
     stateChanged.wait(lock, [this] { return !driverRunning; });
@@ -150,25 +108,20 @@ DVDStepError DVDMPEGIICreateObject::error() const {
 }
 
 bool DVDMPEGIICreateObject::cancelled() const {
-    if (cancelRequest)
+    if (bCancelRequest())
         return true;
     const std::lock_guard lock(projectMutex);
     return project && project->bExportProgressCancelButtonClicked();
 }
 
 void DVDMPEGIICreateObject::cancelCreateTempM4A() {
-    cancelRequest = true; // the export's cancel test asks for it
+    setBCancelRequest(true); // the export's cancel test asks for it
 }
 
 void DVDMPEGIICreateObject::cancel() {
-    cancelRequest = true;
-    std::shared_ptr<FFmpegRunner> running;
-    {
-        const std::lock_guard lock(stateMutex);
-        running = runner;
-    }
-    if (running)
-        running->terminate();
+    setBCancelRequest(true);
+    // A run that starts after this is stopped at once; the driver kills it if it lingers.
+    terminateFFmpeg();
     stateChanged.notify_all();
 }
 
@@ -201,37 +154,43 @@ bool DVDMPEGIICreateObject::startRun(const QVariantMap& params) {
     return startDriver(Command::SlideshowOnly, params);
 }
 
-bool DVDMPEGIICreateObject::startDriver(Command command, const QVariantMap& params) {
+// Only the main thread starts commands, so nothing changes the settings below between the look at the
+// driver and its start.
+bool DVDMPEGIICreateObject::startDriver(Command which, const QVariantMap& params) {
+    if (isRunning())
+        return false;
     {
         const std::lock_guard lock(stateMutex);
-        if (driverRunning)
-            return false;
+        command = which;
         driverRunning = true;
+        ended = End::Running;
         failure = {};
     }
-    if (driver.joinable())
-        driver.join(); // the previous driver has returned
-    deleteTempFiles();
-    needBothPasses = command == Command::MenuAndSlideshow;
-    cancelRequest = false;
-    SlideshowProject::setULFrameRate(30);
+    needBothPasses = which == Command::MenuAndSlideshow;
+    deleteTempFiles(); // the M2V file too, which the base does not know
     {
         const std::lock_guard lock(projectMutex);
         project = SlideshowProject::currentMainProject();
         pal = project && project->bTVSystemPAL();
         wide16_9 = project && project->bDVDVideoAspect16_9();
     }
-    // The driver holds the creator, so that its owner may drop it while it runs.
-    std::shared_ptr<DVDMPEGIICreateObject> self = weak_from_this().lock();
-    driver = std::thread([this, self, command, params] { driverProc(command, params); });
-    return true;
+    if (startEncodeMovie(params))
+        return true;
+    const std::lock_guard lock(stateMutex);
+    driverRunning = false;
+    return false;
 }
 
-void DVDMPEGIICreateObject::driverProc(Command command, const QVariantMap& params) {
-    finish(runCommand(command, params));
+void DVDMPEGIICreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
+    Command which;
+    {
+        const std::lock_guard lock(stateMutex);
+        which = command;
+    }
+    finish(runCommand(which, params));
 }
 
-DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runCommand(Command command, const QVariantMap& params) {
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runCommand(Command which, const QVariantMap& params) {
     const SlideshowProjectRef owner = [this] {
         const std::lock_guard lock(projectMutex);
         return project;
@@ -241,7 +200,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runCommand(Command command
     if (!host)
         return {End::Failed, {kStepFrames(), tr_("Nothing renders the frames of the DVD.")}};
     const QString output = params.value("strOutputFullPath").toString();
-    switch (command) {
+    switch (which) {
     case Command::MenuAndSlideshow: {
         const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
         if (manager && manager->bUseDVDMenu()) {
@@ -265,7 +224,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
     if (output.isEmpty())
         return {End::Failed, {kStepFFmpeg(), tr_("There is no place to write %1.").arg(streamName(pass))}};
     setStrOutputFullPath(output);
-    encodeFinished = false;
+    setBFFMMEncodeFinished(false);
     Outcome outcome = mixSound(pass, keepSlideshowMixer);
     if (outcome.end == End::Completed)
         outcome = makePipes();
@@ -348,7 +307,6 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         pumpOk = true;
         pumpFailure.clear();
         stoppedForPump = false;
-        runner = std::make_shared<FFmpegRunner>();
         pumpEnded = false;
     }
     std::thread pump([this, pipes, pass] {
@@ -378,19 +336,14 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
 }
 
 void DVDMPEGIICreateObject::startFFMMEncodeProc(const DVDFramePumpParam& pipes) {
-    std::shared_ptr<FFmpegRunner> run;
-    {
-        const std::lock_guard lock(stateMutex);
-        run = runner;
-    }
     const QStringList arguments =
         ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO, strTempM4AAudioFullPath(),
                         pal, wide16_9, strOutputFullPath());
-    FFmpegRunner::Result result = run->run(arguments);
+    FFmpegResult result = runFFmpeg(arguments);
     {
         const std::lock_guard lock(stateMutex);
         ffmpegResult = std::move(result);
-        encodeFinished = true;
+        setBFFMMEncodeFinished(true);
     }
     stateChanged.notify_all();
 }
@@ -403,9 +356,9 @@ void DVDMPEGIICreateObject::waitForFFmpeg() {
     int pollsSinceTerminate = 0;
     int pollsSincePumpFailed = 0;
     std::unique_lock lock(stateMutex);
-    while (!encodeFinished) {
-        stateChanged.wait_for(lock, pollInterval, [this] { return encodeFinished.load(); });
-        if (encodeFinished)
+    while (!bFFMMEncodeFinished()) {
+        stateChanged.wait_for(lock, pollInterval, [this] { return bFFMMEncodeFinished(); });
+        if (bFFMMEncodeFinished())
             break;
         const bool stopRequested = cancelled();
         if (!stopRequested && !stoppedForPump && pumpReported && !pumpOk &&
@@ -413,12 +366,11 @@ void DVDMPEGIICreateObject::waitForFFmpeg() {
             stoppedForPump = true;
         if (!stopRequested && !stoppedForPump)
             continue;
-        const std::shared_ptr<FFmpegRunner> run = runner;
         lock.unlock();
         if (!terminated)
-            run->terminate();
+            terminateFFmpeg();
         else if (++pollsSinceTerminate >= pollsBeforeKill)
-            run->kill(); // it did not stop when asked
+            terminateFFmpeg(true); // it did not stop when asked
         terminated = true;
         lock.lock();
     }
@@ -450,8 +402,6 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
     const QString stream = streamName(pass);
     if (cancelled())
         return {End::Cancelled, {}};
-    if (!ffmpegResult.started)
-        return {End::Failed, {kStepFFmpeg(), tr_("While writing %1: %2").arg(stream, ffmpegResult.error)}};
     if (stoppedForPump)
         return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
     if (!ffmpegResult.succeeded) {

@@ -2,7 +2,7 @@
 
 #include "dvd/DVDFramePumpHost.h"
 #include "dvd/DVDStepError.h"
-#include "dvd/FFmpegRunner.h"
+#include "export/FFMMCreateObjectBase.h"
 #include "export/MixedAudioExport.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NamedPipe.h"
@@ -19,7 +19,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 // Turns the open project into the MPEG-2 streams of a DVD. Each pass mixes its sound into the temporary
 // M4A file, then runs a frame pump of its host and an ffmpeg child side by side: the pump writes raw BGRA
@@ -37,9 +36,9 @@
 // (the project's bExportProgressCancelButtonClicked, or cancel()) ends it without either. The temporary files
 // are gone after every pass.
 //
-// The driver's thread keeps the creator alive while it runs, so its owner may let it go at any time,
-// even from inside an observer of the finished notification.
-class DVDMPEGIICreateObject : public std::enable_shared_from_this<DVDMPEGIICreateObject> {
+// Its owner keeps it until the driver has ended (observers of the finished notification run on the driver's
+// thread and must not let it go); letting it go earlier cancels the command and waits for its end.
+class DVDMPEGIICreateObject : public FFMMCreateObjectBase {
 public:
     enum class Pass { Menu, Slideshow };
     enum class End { Running, Completed, Failed, Cancelled };
@@ -61,14 +60,11 @@ public:
 
     explicit DVDMPEGIICreateObject(DVDFramePumpHost* host, platform::NotificationCenter& center =
                                                                platform::NotificationCenter::defaultCenter());
-    ~DVDMPEGIICreateObject();
+    ~DVDMPEGIICreateObject() override;
     DVDMPEGIICreateObject(const DVDMPEGIICreateObject&) = delete;
     DVDMPEGIICreateObject& operator=(const DVDMPEGIICreateObject&) = delete;
 
-    // The fixed temporary files, in the private temporary folder (empty without one).
-    static QString strVideoFIFOName();
-    static QString strAudioFIFOName();
-    static QString strTempM4AAudioFullPath();
+    // The fixed temporary files of the base, and "%@_temp_video.m2v", in the private temporary folder.
     static QString strTempM2VVideoFullPath();
     // Removes the M4A file, the M2V file and both pipes, in that order; errors are of no interest.
     static void deleteTempFiles();
@@ -94,7 +90,9 @@ public:
 
     // For the pumps: whether to stop drawing (a cancel, or ffmpeg has ended and reads no more).
     bool shouldStopPump() const;
-    // For the pumps, once before they return: ok when every frame of the show went into the pipe.
+    // For the pumps, once before they return: ok when every frame of the show went into the pipe. A pump
+    // that failed while ffmpeg still runs leaves ffmpeg a few looks to end by itself (the pump may have
+    // failed because ffmpeg went away); then ffmpeg is stopped and the failure is the pump's.
     void framePumpEnded(bool ok, const QString& error);
 
     // Told on the driver's thread how the command ended (after the finished notification when it
@@ -104,19 +102,18 @@ public:
     // another.
     void setAudioMixStep(MixStep step);
     // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks a cancelled
-    // ffmpeg gets before it is killed (tests shorten both).
+    // ffmpeg gets before it is killed, or a running one after its pump failed (tests shorten both).
     void setCancelPolling(std::chrono::milliseconds interval, int pollsBeforeKill);
 
-    bool isRunning() const;
     // Waits for the driver to end; its end.
     End waitUntilFinished();
     End end() const;
     DVDStepError error() const;
 
-    QString strOutputFullPath() const;
     bool bNeedCreateDVDMenuAndSlideshow() const { return needBothPasses.load(); }
-    bool bFFMMEncodeFinished() const { return encodeFinished.load(); }
-    bool bCancelRequest() const { return cancelRequest.load(); }
+
+protected:
+    void startEncodeMovieThreadProc(const QVariantMap& params) override;
 
 private:
     enum class Command { MenuAndSlideshow, MenuOnly, SlideshowOnly };
@@ -126,7 +123,6 @@ private:
     };
 
     bool startDriver(Command command, const QVariantMap& params);
-    void driverProc(Command command, const QVariantMap& params);
     Outcome runCommand(Command command, const QVariantMap& params);
     Outcome runPass(Pass pass, const QString& outputPath, bool keepSlideshowMixer);
     Outcome mixSound(Pass pass, bool keepSlideshowMixer);
@@ -141,7 +137,6 @@ private:
     Outcome verdict(Pass pass);
     void finish(const Outcome& outcome);
     bool cancelled() const;
-    void setStrOutputFullPath(const QString& path);
 
     DVDFramePumpHost* host;
     platform::NotificationCenter& center;
@@ -151,8 +146,6 @@ private:
     int pollsBeforeKill = kPollsBeforeKill;
 
     std::atomic<bool> needBothPasses{false};
-    std::atomic<bool> encodeFinished{false};
-    std::atomic<bool> cancelRequest{false};
     std::atomic<bool> pumpEnded{true};
 
     // Taken at the start of a command: whose cancel flag stops it, and the stream's TV system and aspect.
@@ -163,12 +156,11 @@ private:
 
     platform::NamedPipe audioPipe;
     platform::NamedPipe videoPipe;
-    std::shared_ptr<FFmpegRunner> runner; // the ffmpeg run under way
 
     mutable std::mutex stateMutex;
     std::condition_variable stateChanged;
-    QString outputPath;
-    FFmpegRunner::Result ffmpegResult;
+    Command command = Command::MenuAndSlideshow; // of the driver started last
+    FFmpegResult ffmpegResult;
     bool pumpReported = false;
     bool pumpOk = true;
     QString pumpFailure;
@@ -176,5 +168,4 @@ private:
     End ended = End::Completed;
     DVDStepError failure;
     bool driverRunning = false;
-    std::thread driver;
 };

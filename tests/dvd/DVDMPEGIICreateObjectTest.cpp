@@ -214,20 +214,27 @@ TEST_F(MPEGIICreatorTest, TheMenuAloneIsOnePassWithItsOwnNotice) {
     EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 1);
 }
 
-TEST_F(MPEGIICreatorTest, TheOwnerMayLetGoOfTheCreatorInsideTheFinishedNotice) {
+TEST_F(MPEGIICreatorTest, LettingGoOfARunningCreatorStopsItsFFmpegAndWaitsForItsThreads) {
+    dvd_test::FakeTools tools;
+    const QByteArray pidFile = QFile::encodeName(folder.file("ffmpeg.pid"));
+    tools.add("ffmpeg", "echo $$ > \"" + pidFile + ".tmp\"\nmv \"" + pidFile + ".tmp\" \"" + pidFile +
+                            "\"\nexec sleep 60");
+    NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});
     ScriptedPumpHost host({});
     auto creator = makeCreator(host);
-    std::weak_ptr<DVDMPEGIICreateObject> watch = creator;
-    std::atomic<bool> notified{false};
-    platform::ObserverHandle drop(
-        center, center.addObserver(DVDMPEGIICreateObject::movieFinishedNotificationName(), [&](const auto&) {
-            creator.reset(); // what the DVD command does before it authors
-            notified = true;
-        }));
-    manager->setBUseDVDMenu(false);
-    ASSERT_TRUE(watch.lock()->startRunDVDMenuAndSlideshow({{"strOutputFullPath", showPath}}));
-    ASSERT_TRUE(spinUntil([&] { return notified && watch.expired(); }));
-    EXPECT_TRUE(QFileInfo(showPath).size() > 0);
+    ASSERT_TRUE(creator->startRun({{"strOutputFullPath", showPath}}));
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(folder.file("ffmpeg.pid")); }));
+    QFile file(folder.file("ffmpeg.pid"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const pid_t pid = pid_t(file.readAll().trimmed().toInt());
+    ASSERT_GT(pid, 0);
+    creator.reset();
+    EXPECT_EQ(::kill(pid, 0), -1) << "ffmpeg still runs";
+    EXPECT_EQ(host.slideshowCalls, 1);
+    EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 0);
+    EXPECT_EQ(ends, std::vector<End>{End::Cancelled});
+    EXPECT_FALSE(exists(showPath));
+    expectTemporaryFilesGone();
 }
 
 TEST_F(MPEGIICreatorTest, ASecondStartWhileTheFirstRunsIsRefused) {
@@ -294,7 +301,7 @@ TEST_F(MPEGIICreatorFailureTest, AnFFmpegThatCannotStartReleasesThePump) {
     ScriptedPumpHost host({});
     const DVDStepError error = failingRun(host);
     EXPECT_EQ(error.step, "ffmpeg");
-    EXPECT_TRUE(error.detail.contains("could not be started")) << qPrintable(error.detail);
+    EXPECT_TRUE(error.detail.contains("did not start")) << qPrintable(error.detail);
     EXPECT_EQ(host.menuCalls, 1);
     EXPECT_EQ(host.framesWritten, 0);
 }
