@@ -110,7 +110,7 @@ private:
 
     mutable std::mutex mutex; // the objects below, reached from the creator's and the author's threads
     std::shared_ptr<platform::disc::DiscDrive> drive;
-    std::shared_ptr<DVDMPEGIICreateObject> creator;
+    std::shared_ptr<DVDMPEGIICreateObject> creator; // kept until the next encode: its driver calls back here
     std::unique_ptr<DVDAuthorObject> author;
     std::unique_ptr<MyBurnObject> burn;
     std::shared_ptr<DVDMenuItem> menuItem;
