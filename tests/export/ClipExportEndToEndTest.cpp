@@ -7,9 +7,6 @@
 #include "export/MovieExportCommand.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
-#include "platform/gl/Display.h"
-#include "platform/gl/GlError.h"
-#include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/ClipMaker.h"
@@ -58,30 +55,14 @@ class ClipExportEndToEndTest : public EncoderTest {
 protected:
     void SetUp() override {
         EncoderTest::SetUp();
-        try {
-            platform::gl::Display::instance();
-            context = platform::gl::Context::create();
-        } catch (const platform::gl::GlError& error) {
-            FAIL() << "No OpenGL on this machine: " << error.what();
-        }
-        {
-            const platform::gl::Context::Scope scope(*context);
-            shaders = SharedShaderPrograms::load();
-            ASSERT_TRUE(shaders && shaders->complete);
-        }
-        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(5));
-        director = std::make_shared<SlideshowDirector>();
-        director->setMainContext(context);
-        director->initDirector();
-        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+        const QString why = player.start(5);
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        director = player.director;
     }
     void TearDown() override {
         command.reset();
-        if (director)
-            director->stop();
         director.reset();
-        shaders.reset();
-        context.reset();
+        player.stop();
         EncoderTest::TearDown();
     }
 
@@ -108,8 +89,7 @@ protected:
         project->setShareOption("ServiceName", "PhotoLibrary");
     }
 
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
+    RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
     std::shared_ptr<VideoSlideItem> clip;
     SilentDialogs dialogs;
