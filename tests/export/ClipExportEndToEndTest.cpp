@@ -35,19 +35,6 @@ constexpr int kClipFrames = 60; // 2 s
 constexpr float kClipLevel = 0.5f;
 constexpr double kToneAmplitude = 0.5; // the clip maker's tone
 
-SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour) {
-    QImage picture(640, 360, QImage::Format_RGB32);
-    picture.fill(colour);
-    EXPECT_TRUE(picture.save(folder + "/" + name));
-    auto slide = std::make_shared<SlideItem>();
-    slide->setFileName(name);
-    slide->customSetDurations(1.0f, 0.5f);
-    slide->setPanStartPoint(QPointF(0, 0));
-    slide->setPanEndPoint(QPointF(0, 0));
-    slide->setZoomStart(1.0);
-    slide->setZoomEnd(1.0);
-    return slide;
-}
 
 } // namespace
 

@@ -267,22 +267,24 @@ void RealPlayer::stop() {
     context.reset();
 }
 
+SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour) {
+    QImage picture(640, 360, QImage::Format_RGB32);
+    picture.fill(colour);
+    EXPECT_TRUE(picture.save(folder + "/" + name));
+    auto slide = std::make_shared<SlideItem>();
+    slide->setFileName(name);
+    slide->customSetDurations(1.0f, 0.5f);
+    slide->setPanStartPoint(QPointF(0, 0));
+    slide->setPanEndPoint(QPointF(0, 0));
+    slide->setZoomStart(1.0);
+    slide->setZoomEnd(1.0);
+    return slide;
+}
+
 void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours) {
     std::vector<SlideItemRef> slides;
-    for (int i = 0; i < 3; ++i) {
-        const QString name = QStringLiteral("colour%1.png").arg(i);
-        QImage picture(640, 360, QImage::Format_RGB32);
-        picture.fill(colours[std::size_t(i)]);
-        ASSERT_TRUE(picture.save(contents + "/" + name));
-        auto slide = std::make_shared<SlideItem>();
-        slide->setFileName(name);
-        slide->customSetDurations(1.0f, 0.5f);
-        slide->setPanStartPoint(QPointF(0, 0));
-        slide->setPanEndPoint(QPointF(0, 0));
-        slide->setZoomStart(1.0);
-        slide->setZoomEnd(1.0);
-        slides.push_back(slide);
-    }
+    for (int i = 0; i < 3; ++i)
+        slides.push_back(stillPhoto(contents, QStringLiteral("colour%1.png").arg(i), colours[std::size_t(i)]));
     project.setSlideshowArray(slides);
     project.calcSlideItemsPhotoTransitionDuration();
     ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone.wav", 440.0, 2.0, 0.5f));

@@ -157,6 +157,10 @@ private:
     std::shared_ptr<SharedShaderPrograms> shaders;
 };
 
+// A photo slide of one colour (640 x 360, saved into `folder`) that neither pans nor zooms: 1 s photo, 0.5 s
+// transition.
+SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour);
+
 // Three still slides of the given colours (1 s photos, 0.5 s transitions), pictures of 640 x 360 in the
 // project's "Contents", and a 2 s tone that plays once.
 void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours);
