@@ -7,9 +7,6 @@
 #include "export/MovieExportCommand.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
-#include "platform/gl/Display.h"
-#include "platform/gl/GlError.h"
-#include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/ClipMaker.h"
@@ -38,19 +35,6 @@ constexpr int kClipFrames = 60; // 2 s
 constexpr float kClipLevel = 0.5f;
 constexpr double kToneAmplitude = 0.5; // the clip maker's tone
 
-SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour) {
-    QImage picture(640, 360, QImage::Format_RGB32);
-    picture.fill(colour);
-    EXPECT_TRUE(picture.save(folder + "/" + name));
-    auto slide = std::make_shared<SlideItem>();
-    slide->setFileName(name);
-    slide->customSetDurations(1.0f, 0.5f);
-    slide->setPanStartPoint(QPointF(0, 0));
-    slide->setPanEndPoint(QPointF(0, 0));
-    slide->setZoomStart(1.0);
-    slide->setZoomEnd(1.0);
-    return slide;
-}
 
 } // namespace
 
@@ -58,30 +42,14 @@ class ClipExportEndToEndTest : public EncoderTest {
 protected:
     void SetUp() override {
         EncoderTest::SetUp();
-        try {
-            platform::gl::Display::instance();
-            context = platform::gl::Context::create();
-        } catch (const platform::gl::GlError& error) {
-            FAIL() << "No OpenGL on this machine: " << error.what();
-        }
-        {
-            const platform::gl::Context::Scope scope(*context);
-            shaders = SharedShaderPrograms::load();
-            ASSERT_TRUE(shaders && shaders->complete);
-        }
-        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(5));
-        director = std::make_shared<SlideshowDirector>();
-        director->setMainContext(context);
-        director->initDirector();
-        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+        const QString why = player.start(5);
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        director = player.director;
     }
     void TearDown() override {
         command.reset();
-        if (director)
-            director->stop();
         director.reset();
-        shaders.reset();
-        context.reset();
+        player.stop();
         EncoderTest::TearDown();
     }
 
@@ -108,8 +76,7 @@ protected:
         project->setShareOption("ServiceName", "PhotoLibrary");
     }
 
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
+    RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
     std::shared_ptr<VideoSlideItem> clip;
     SilentDialogs dialogs;

@@ -1,6 +1,12 @@
 #include "EncoderTestSupport.h"
 
 #include "model/ModelClasses.h"
+#include "model/MusicItem.h"
+#include "model/SlideItem.h"
+#include "platform/foundation/Clock.h"
+#include "platform/gl/Display.h"
+#include "platform/gl/GlError.h"
+#include "render/StageBackground.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/ToneMaker.h"
@@ -8,23 +14,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 
 #include <random>
 #include <thread>
 
 namespace encoder_test {
-
-ScopedEnv::ScopedEnv(const char* variable, const QString& value)
-    : name(variable), had(qEnvironmentVariableIsSet(variable)), old(qgetenv(variable)) {
-    qputenv(name, value.toLocal8Bit());
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (had)
-        qputenv(name, old);
-    else
-        qunsetenv(name);
-}
 
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -241,6 +236,62 @@ bool EncoderTest::waitForEnd(const EncoderController& encoder) {
         return encoder.bVideoReadThreadFinished() && encoder.bVideoWriteThreadFinished() &&
                encoder.bAudioThreadFinished();
     });
+}
+
+QString RealPlayer::start(std::uint64_t seed) {
+    try {
+        platform::gl::Display::instance();
+        context = platform::gl::Context::create();
+    } catch (const platform::gl::GlError& error) {
+        return QStringLiteral("No OpenGL on this machine: ") + QString::fromUtf8(error.what());
+    }
+    {
+        const platform::gl::Context::Scope scope(*context);
+        shaders = SharedShaderPrograms::load();
+        if (!shaders || !shaders->complete)
+            return QStringLiteral("The shared shader programs do not build");
+    }
+    platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(seed));
+    director = std::make_shared<SlideshowDirector>();
+    director->setMainContext(context);
+    director->initDirector();
+    director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+    return QString();
+}
+
+void RealPlayer::stop() {
+    if (director)
+        director->stop();
+    director.reset();
+    shaders.reset();
+    context.reset();
+}
+
+SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour) {
+    QImage picture(640, 360, QImage::Format_RGB32);
+    picture.fill(colour);
+    EXPECT_TRUE(picture.save(folder + "/" + name));
+    auto slide = std::make_shared<SlideItem>();
+    slide->setFileName(name);
+    slide->customSetDurations(1.0f, 0.5f);
+    slide->setPanStartPoint(QPointF(0, 0));
+    slide->setPanEndPoint(QPointF(0, 0));
+    slide->setZoomStart(1.0);
+    slide->setZoomEnd(1.0);
+    return slide;
+}
+
+void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours) {
+    std::vector<SlideItemRef> slides;
+    for (int i = 0; i < 3; ++i)
+        slides.push_back(stillPhoto(contents, QStringLiteral("colour%1.png").arg(i), colours[std::size_t(i)]));
+    project.setSlideshowArray(slides);
+    project.calcSlideItemsPhotoTransitionDuration();
+    ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone.wav", 440.0, 2.0, 0.5f));
+    auto song = std::make_shared<MusicItem>();
+    song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+    project.setMusicArray({song});
+    project.setBBackgroundMusicLoopFlag(false); // the song plays once: 2 s of sound, then silence
 }
 
 } // namespace encoder_test

@@ -7,14 +7,20 @@
 #include "export/EncoderController.h"
 #include "export/FramePump.h"
 #include "model/SlideshowProject.h"
+#include "platform/gl/Context.h"
+#include "render/SharedShaderPrograms.h"
+#include "render/SlideshowDirector.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QColor>
+#include <QString>
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -26,18 +32,7 @@
 
 namespace encoder_test {
 
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name;
-    bool had;
-    QByteArray old;
-};
+using ScopedEnv = test_support::EnvOverride;
 
 // Runs the main thread's queued work until the condition holds; false when it has not after `limit`
 // (which only stops a broken test from hanging; no test measures time).
@@ -147,5 +142,27 @@ protected:
     std::optional<ScopedEnv> home, config, runtime, temporary;
     SlideshowProjectRef project;
 };
+
+// A real player on a headless GL context, drawing on a black stage: what the end-to-end exports render with.
+class RealPlayer {
+public:
+    ~RealPlayer() { stop(); }
+    // Empty when the player stands, else why it cannot.
+    QString start(std::uint64_t seed);
+    void stop();
+    std::shared_ptr<SlideshowDirector> director;
+
+private:
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SharedShaderPrograms> shaders;
+};
+
+// A photo slide of one colour (640 x 360, saved into `folder`) that neither pans nor zooms: 1 s photo, 0.5 s
+// transition.
+SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour);
+
+// Three still slides of the given colours (1 s photos, 0.5 s transitions), pictures of 640 x 360 in the
+// project's "Contents", and a 2 s tone that plays once.
+void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours);
 
 } // namespace encoder_test

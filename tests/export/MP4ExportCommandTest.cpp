@@ -10,9 +10,6 @@
 #include "model/MainWindowServices.h"
 #include "model/MusicItem.h"
 #include "platform/foundation/Clock.h"
-#include "platform/gl/Display.h"
-#include "platform/gl/GlError.h"
-#include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/MediaProbe.h"
@@ -246,58 +243,20 @@ class MP4ExportEndToEndTest : public MP4ExportCommandTest {
 protected:
     void SetUp() override {
         MP4ExportCommandTest::SetUp();
-        try {
-            platform::gl::Display::instance();
-            context = platform::gl::Context::create();
-        } catch (const platform::gl::GlError& error) {
-            FAIL() << "No OpenGL on this machine: " << error.what();
-        }
-        {
-            const platform::gl::Context::Scope scope(*context);
-            shaders = SharedShaderPrograms::load();
-            ASSERT_TRUE(shaders && shaders->complete);
-        }
-        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(7));
-        director = std::make_shared<SlideshowDirector>();
-        director->setMainContext(context);
-        director->initDirector();
-        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
-        std::vector<SlideItemRef> slides;
-        for (int i = 0; i < 3; ++i) {
-            const QString name = QStringLiteral("colour%1.png").arg(i);
-            QImage picture(640, 360, QImage::Format_RGB32);
-            picture.fill(kColours[i]);
-            ASSERT_TRUE(picture.save(contents() + "/" + name));
-            auto slide = std::make_shared<SlideItem>();
-            slide->setFileName(name);
-            slide->customSetDurations(1.0f, 0.5f);
-            slide->setPanStartPoint(QPointF(0, 0));
-            slide->setPanEndPoint(QPointF(0, 0));
-            slide->setZoomStart(1.0);
-            slide->setZoomEnd(1.0);
-            slides.push_back(slide);
-        }
-        project->setSlideshowArray(slides);
-        project->calcSlideItemsPhotoTransitionDuration();
-        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 2.0, 0.5f));
-        auto song = std::make_shared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
-        project->setMusicArray({song});
-        project->setBBackgroundMusicLoopFlag(false);
+        const QString why = player.start(7);
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        director = player.director;
+        addColourSlidesAndTone(*project, contents(), {kColours[0], kColours[1], kColours[2]});
     }
     void TearDown() override {
         command.reset();
-        if (director)
-            director->stop();
         director.reset();
-        shaders.reset();
-        context.reset();
+        player.stop();
         MP4ExportCommandTest::TearDown();
     }
 
     const QColor kColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
+    RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
 };
 

@@ -7,9 +7,6 @@
 #include "export/DirectorFrameRenderer.h"
 #include "export/MovieExportCommand.h"
 #include "platform/foundation/Clock.h"
-#include "platform/gl/Display.h"
-#include "platform/gl/GlError.h"
-#include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/MediaProbe.h"
@@ -62,63 +59,25 @@ class MovieExportEndToEndTest : public EncoderTest, public ::testing::WithParamI
 protected:
     void SetUp() override {
         EncoderTest::SetUp();
-        try {
-            platform::gl::Display::instance();
-            context = platform::gl::Context::create();
-        } catch (const platform::gl::GlError& error) {
-            FAIL() << "No OpenGL on this machine: " << error.what();
-        }
-        {
-            const platform::gl::Context::Scope scope(*context);
-            shaders = SharedShaderPrograms::load();
-            ASSERT_TRUE(shaders && shaders->complete);
-        }
-        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(5));
-        director = std::make_shared<SlideshowDirector>();
-        director->setMainContext(context);
-        director->initDirector();
-        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+        const QString why = player.start(5);
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        director = player.director;
         makeProject();
     }
     void TearDown() override {
         command.reset();
-        if (director)
-            director->stop();
         director.reset();
-        shaders.reset();
-        context.reset();
+        player.stop();
         EncoderTest::TearDown();
     }
 
     void makeProject() {
-        std::vector<SlideItemRef> slides;
-        for (int i = 0; i < 3; ++i) {
-            const QString name = QStringLiteral("colour%1.png").arg(i);
-            QImage picture(640, 360, QImage::Format_RGB32);
-            picture.fill(kSlideColours[i]);
-            ASSERT_TRUE(picture.save(contents() + "/" + name));
-            auto slide = std::make_shared<SlideItem>();
-            slide->setFileName(name);
-            slide->customSetDurations(1.0f, 0.5f);
-            slide->setPanStartPoint(QPointF(0, 0));
-            slide->setPanEndPoint(QPointF(0, 0));
-            slide->setZoomStart(1.0);
-            slide->setZoomEnd(1.0);
-            slides.push_back(slide);
-        }
-        project->setSlideshowArray(slides);
-        project->calcSlideItemsPhotoTransitionDuration();
-        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 2.0, 0.5f));
-        auto song = std::make_shared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
-        project->setMusicArray({song});
-        project->setBBackgroundMusicLoopFlag(false); // the song plays once: 2 s of sound, then silence
+        addColourSlidesAndTone(*project, contents(), {kSlideColours[0], kSlideColours[1], kSlideColours[2]});
         project->setShareOption("VideoSize", 0);
         project->setShareOption("ServiceName", "PhotoLibrary");
     }
 
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
+    RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
     SilentDialogs dialogs;
     std::unique_ptr<MovieExportCommand> command;
