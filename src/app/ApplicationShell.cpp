@@ -4,6 +4,7 @@
 #include "app/BasicMainWindow.h"
 #include "app/MoveToApplications.h"
 #include "app/WidgetDialogs.h"
+#include "dvd/DVDMPEGIICreateObject.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
@@ -86,7 +87,8 @@ int runApplication(int argc, char** argv) {
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
-        delegate.setStartupHooks({.deleteTempFiles = {}, .moveToApplicationsOffer = offerMoveToApplicationsFolder});
+        delegate.setStartupHooks({.deleteTempFiles = DVDMPEGIICreateObject::deleteTempFiles,
+                                  .moveToApplicationsOffer = offerMoveToApplicationsFolder});
         addFileMenu(window, delegate);
         delegate.awakeFromNib();
         // The preview's set-up asks for the open project first; until it exists, the shell does.
