@@ -10,9 +10,9 @@
 //   exportRendered    the whole export with the real pump, also against the slower of drawing and
 //                     encoding ("vs_slower") and against both done one after the other ("vs_serial")
 // A 3 s show of 90 frames: a large photo-like picture panned across the frame. Run: build/bench/ExportBench
-#include "export/DirectorFrameRenderer.h"
+#include "render/DirectorFrameRenderer.h"
 #include "export/EncoderController.h"
-#include "export/FramePump.h"
+#include "render/FramePump.h"
 #include "export/MixedAudioExport.h"
 #include "model/ModelClasses.h"
 #include "model/MusicItem.h"

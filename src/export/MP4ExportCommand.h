@@ -2,7 +2,7 @@
 
 #include "export/ExportDialogs.h"
 #include "export/FFMMP4CreateObject.h"
-#include "export/FramePump.h"
+#include "render/FramePump.h"
 
 #include <functional>
 #include <memory>

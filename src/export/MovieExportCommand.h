@@ -2,7 +2,7 @@
 
 #include "export/EncoderController.h"
 #include "export/ExportDialogs.h"
-#include "export/FramePump.h"
+#include "render/FramePump.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <QSizeF>

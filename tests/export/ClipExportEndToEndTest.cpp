@@ -3,7 +3,7 @@
 #include "EncoderTestSupport.h"
 #include "MovieDecoder.h"
 
-#include "export/DirectorFrameRenderer.h"
+#include "render/DirectorFrameRenderer.h"
 #include "export/MovieExportCommand.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"

@@ -5,7 +5,7 @@
 // scripted renderers that write frames of known colours, and a recorder of the encoder's notifications.
 
 #include "export/EncoderController.h"
-#include "export/FramePump.h"
+#include "render/FramePump.h"
 #include "model/SlideshowProject.h"
 #include "platform/gl/Context.h"
 #include "render/SharedShaderPrograms.h"

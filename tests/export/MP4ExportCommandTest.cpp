@@ -3,7 +3,7 @@
 #include "EncoderTestSupport.h"
 #include "MovieDecoder.h"
 
-#include "export/DirectorFrameRenderer.h"
+#include "render/DirectorFrameRenderer.h"
 #include "export/EncodingProgressSteps.h"
 #include "export/MP4ExportCommand.h"
 #include "export/MovieExportCommand.h"

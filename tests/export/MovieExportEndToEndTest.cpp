@@ -4,7 +4,7 @@
 #include "EncoderTestSupport.h"
 #include "MovieDecoder.h"
 
-#include "export/DirectorFrameRenderer.h"
+#include "render/DirectorFrameRenderer.h"
 #include "export/MovieExportCommand.h"
 #include "platform/foundation/Clock.h"
 #include "render/SlideshowDirector.h"

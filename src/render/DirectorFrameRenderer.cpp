@@ -1,4 +1,4 @@
-#include "export/DirectorFrameRenderer.h"
+#include "render/DirectorFrameRenderer.h"
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StringTable.h"
@@ -31,7 +31,7 @@ bool DirectorFrameRenderer::fail(const QString& message, QString* error) {
 
 bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
     const QSizeF output = SlideshowProject::sizeVideoOutput();
-    size = QSize(int(output.width()), int(output.height()));
+    size = requestedSize.value_or(QSize(int(output.width()), int(output.height())));
     if (size.isEmpty())
         return fail(QString(), error);
     try {
@@ -46,6 +46,8 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
     converter->setContext(context);
     converter->setStrVideoFIFOFullPath(play.pipePath);
     converter->setCancelled(play.cancelled);
+    if (pipeOpenTimeout)
+        converter->setPipeOpenTimeout(*pipeOpenTimeout);
     if (!converter->switchOffScreenFBO())
         return fail(converter->errorString(), error);
     // Export mode first, so that the preview draws nothing once the play has started.

@@ -1,4 +1,4 @@
-#include "export/FramePump.h"
+#include "render/FramePump.h"
 
 #include "platform/foundation/StringTable.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/FramePump.h"
+#include "render/FramePump.h"
 #include "platform/gl/Context.h"
 
 #include <QSize>
@@ -26,6 +26,11 @@ public:
     // Renderers for the pumps of exports that play through this player.
     static Factory factory(std::shared_ptr<SlideshowDirector> director);
 
+    // Frames of this size instead of the class-level output size.
+    void setFrameSize(QSize frameSize) { requestedSize = frameSize; }
+    // How long the reader may take to open the pipe (the converter's own limit when unset).
+    void setPipeOpenTimeout(double seconds) { pipeOpenTimeout = seconds; }
+
     bool begin(const Play& play, QString* error) override;
     quint64 totalFrames() const override { return total; }
     bool renderFrame() override;
@@ -40,5 +45,7 @@ private:
     std::optional<platform::gl::Context::Scope> scope;
     std::shared_ptr<RGBConverterObject> converter;
     QSize size;
+    std::optional<QSize> requestedSize;
+    std::optional<double> pipeOpenTimeout;
     quint64 total = 0;
 };
