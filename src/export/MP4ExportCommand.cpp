@@ -72,7 +72,7 @@ void MP4ExportCommand::cancelEncoding() {
 void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4CreateObject::Outcome& outcome) {
     if (creator.get() != which)
         return;
-    restorePlaybackSettings();
+    SlideshowProject::restorePlaybackAfterExport();
     creator.reset(); // its driver has told its end and is returning
     using End = FFMMP4CreateObject::Outcome::End;
     if (outcome.end == End::Completed)
@@ -84,14 +84,6 @@ void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4Cre
         dialogs.showAlertSheet(
             QStringLiteral("ERROR"),
             outcome.error.isEmpty() ? tr_("The movie could not be written.") : outcome.error, tr_("OK"));
-}
-
-void MP4ExportCommand::restorePlaybackSettings() {
-    SlideshowProject::setULFrameRate(30);
-    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject()) {
-        project->setBPlayLoop(SlideshowProject::bRepeatPlayFlagBak());
-        project->setEncodingSlideshow(false);
-    }
 }
 
 // ---- the frame pump, on a thread of the creator's

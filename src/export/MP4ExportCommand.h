@@ -37,7 +37,6 @@ public:
 
 private:
     void runEnded(const FFMMP4CreateObject* which, const FFMMP4CreateObject::Outcome& outcome);
-    void restorePlaybackSettings();
     void reportProgress(double value);
 
     ExportDialogs& dialogs;

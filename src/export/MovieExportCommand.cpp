@@ -96,7 +96,7 @@ bool MovieExportCommand::startEncodingMovieFile() {
     if (created->encodeVideo_2_FIFO(this))
         return true;
 
-    restorePlaybackSettings();
+    SlideshowProject::restorePlaybackAfterExport();
     const QVariantMap result = created->dictEncodeResult();
     heldEncoder = nullptr;
     encoder.reset();
@@ -107,15 +107,6 @@ bool MovieExportCommand::startEncodingMovieFile() {
 
 void MovieExportCommand::showFailure(const QString& message) {
     dialogs.showAlertSheet(QStringLiteral("ERROR"), message, tr_("OK"));
-}
-
-void MovieExportCommand::restorePlaybackSettings() {
-    SlideshowProject::setULFrameRate(30);
-    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject()) {
-        project->setBPlayLoop(SlideshowProject::bRepeatPlayFlagBak());
-        // Left set, the project would go on playing its clips by the export's clock.
-        project->setEncodingSlideshow(false);
-    }
 }
 
 // ---- the frame pump, on a thread of the encoder's
@@ -188,7 +179,7 @@ void MovieExportCommand::finishCancel(const std::shared_ptr<EncoderController>& 
         return; // the export ended otherwise meanwhile
     if (MainWindowServices* services = MainWindowServices::current())
         services->stop();
-    restorePlaybackSettings();
+    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
 }
@@ -214,7 +205,7 @@ void MovieExportCommand::notifyEncodeMovieFailed(const platform::Notification& n
     dialogs.closeExportProgress();
     if (MainWindowServices* services = MainWindowServices::current())
         services->stop();
-    restorePlaybackSettings();
+    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
     const QString desc = notification.userInfo.value("desc").toString();
@@ -222,7 +213,7 @@ void MovieExportCommand::notifyEncodeMovieFailed(const platform::Notification& n
 }
 
 void MovieExportCommand::endEncoding() {
-    restorePlaybackSettings();
+    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
 }

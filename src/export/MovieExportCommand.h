@@ -58,7 +58,6 @@ public:
 
 private:
     void showFailure(const QString& message);
-    void restorePlaybackSettings();
     void finishCancel(const std::shared_ptr<EncoderController>& cancelled);
     void reportProgress(double value);
     void joinCancelWaiter();

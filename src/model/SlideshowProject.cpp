@@ -155,6 +155,13 @@ bool SlideshowProject::bRepeatPlayFlagBak() {
 void SlideshowProject::setBRepeatPlayFlagBak(bool value) {
     repeatPlayFlagBak = value;
 }
+void SlideshowProject::restorePlaybackAfterExport() {
+    setULFrameRate(30);
+    if (const SlideshowProjectRef project = currentMainProject()) {
+        project->setBPlayLoop(bRepeatPlayFlagBak());
+        project->setEncodingSlideshow(false);
+    }
+}
 unsigned long SlideshowProject::ulEncodeVideoBitrate() {
     return encodeBitrate.load();
 }

@@ -53,6 +53,9 @@ public:
     static void setULFrameRate(unsigned long rate);
     static bool bRepeatPlayFlagBak();
     static void setBRepeatPlayFlagBak(bool value);
+    // After a movie export: the preview's frame rate, the loop flag saved when the export began, and the
+    // open project no longer encoding (left set, its clips would go on following the export's clock).
+    static void restorePlaybackAfterExport();
     static unsigned long ulEncodeVideoBitrate();
     static void setULEncodeVideoBitrate(unsigned long bitsPerSecond);
     static int nMonitorIndex();
