@@ -1,6 +1,7 @@
 #include "export/MP4ExportCommand.h"
 
 #include "export/EncodingProgressSteps.h"
+#include "export/ExportFramePump.h"
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
@@ -91,27 +92,15 @@ void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4Cre
 void MP4ExportCommand::createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) {
     FFMMP4CreateObject& owner = *param.creator;
     FramePump::Options options;
-    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
-        options.slides = project->slideshowArray();
     options.pipePath = param.strVideoFIFO;
     options.skipFirstFrame = false; // ffmpeg takes every frame it reads
     options.stopBeforeRender = [&owner] { return owner.shouldStopPump(); };
-    const QVariantMap stage = EncodingProgressSteps::stage(FFMMP4CreateObject::dictEncodingProgressStep(),
-                                                           EncodingProgressSteps::kFFmpegMP4());
-    options.progress = [this, stage](double fraction) {
-        reportProgress(EncodingProgressSteps::value(stage, fraction));
-    };
-    options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
-        if (outcome.end == FramePump::Outcome::End::Failed)
-            owner.framePumpFailed(outcome.error);
-    };
-    std::unique_ptr<FrameRenderer> renderer = rendererFactory ? rendererFactory() : nullptr;
-    if (renderer) {
-        FramePump::run(*renderer, options);
-    } else {
-        owner.framePumpFailed(tr_("The slideshow could not be drawn."));
-        reportProgress(1.0);
-    }
+    ExportFramePump::run(
+        rendererFactory, options,
+        EncodingProgressSteps::stage(FFMMP4CreateObject::dictEncodingProgressStep(),
+                                     EncodingProgressSteps::kFFmpegMP4()),
+        [this](double value) { reportProgress(value); },
+        [&owner](const QString& error) { owner.framePumpFailed(error); });
 }
 
 void MP4ExportCommand::reportProgress(double value) {

@@ -1,6 +1,7 @@
 #include "export/MovieExportCommand.h"
 
 #include "export/EncodingProgressSteps.h"
+#include "export/ExportFramePump.h"
 #include "export/MixedAudioExport.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
@@ -114,29 +115,17 @@ void MovieExportCommand::showFailure(const QString& message) {
 void MovieExportCommand::readRGBAFIFOThread(const EncoderFramePumpParam& param) {
     EncoderController& owner = *param.encoderController;
     FramePump::Options options;
-    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
-        options.slides = project->slideshowArray();
     options.pipePath = param.strVideoFIFO;
     // Once the writer side has ended (finished, failed or cancelled) nothing will use more frames.
     options.stopBeforeWrite = [&owner] {
         return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
     };
-    const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
-                                                           EncodingProgressSteps::kDVDMPEGII());
-    options.progress = [this, stage](double fraction) {
-        reportProgress(EncodingProgressSteps::value(stage, fraction));
-    };
-    options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
-        if (outcome.end == FramePump::Outcome::End::Failed)
-            owner.framePumpFailed(outcome.error);
-    };
-    std::unique_ptr<FrameRenderer> renderer = rendererFactory ? rendererFactory() : nullptr;
-    if (renderer) {
-        FramePump::run(*renderer, options);
-    } else {
-        owner.framePumpFailed(tr_("The slideshow could not be drawn."));
-        reportProgress(1.0);
-    }
+    ExportFramePump::run(
+        rendererFactory, options,
+        EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
+                                     EncodingProgressSteps::kDVDMPEGII()),
+        [this](double value) { reportProgress(value); },
+        [&owner](const QString& error) { owner.framePumpFailed(error); });
     owner.setBVideoReadThreadFinished(true);
 }
 
