@@ -4,27 +4,11 @@
 #include "export/DVDMenuAudioMixerObject.h"
 #include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
-#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
 #include <QFile>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <thread>
-#include <vector>
-
 namespace {
-
-const QString kTempPrefix = QStringLiteral("10468DAE-4D11-4C1B-893C-A7C0DF8AA810");
-constexpr int kDrainPollMs = 100;
-
-QString temporaryFile(const QString& suffix) {
-    const QString folder = platform::paths::temporaryFolder();
-    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
-}
 
 QString streamName(DVDMPEGIICreateObject::Pass pass) {
     return pass == DVDMPEGIICreateObject::Pass::Menu ? tr_("the menu stream") : tr_("the slideshow stream");
@@ -66,11 +50,7 @@ QString DVDMPEGIICreateObject::presetString(bool tvPal, bool wide) {
 QStringList DVDMPEGIICreateObject::ffmpegArguments(const QSizeF& size, const QString& videoFIFO,
                                                    const QString& m4aPath, bool tvPal, bool wide,
                                                    const QString& output) {
-    QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "bgra", "-f", "rawvideo"};
-    arguments << "-s" << QString::asprintf("%0.fx%0.f", size.width(), size.height());
-    arguments << "-r"
-              << "30"
-              << "-i" << videoFIFO << "-i" << m4aPath;
+    QStringList arguments = rawFrameInputArguments(size, videoFIFO, m4aPath);
     arguments << presetString(tvPal, wide).split(QLatin1Char(' '));
     arguments << output;
     return arguments;
@@ -84,11 +64,6 @@ void DVDMPEGIICreateObject::setCompletionHandler(std::function<void(End, const D
 
 void DVDMPEGIICreateObject::setAudioMixStep(MixStep step) {
     mixStep = std::move(step);
-}
-
-void DVDMPEGIICreateObject::setCancelPolling(std::chrono::milliseconds interval, int polls) {
-    pollInterval = interval;
-    pollsBeforeKill = polls;
 }
 
 DVDMPEGIICreateObject::End DVDMPEGIICreateObject::waitUntilFinished() {
@@ -230,8 +205,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
         outcome = makePipes();
     if (outcome.end == End::Completed)
         outcome = runPumpAndFFmpeg(pass);
-    audioPipe.remove();
-    videoPipe.remove();
+    removePipes();
     deleteTempFiles();
     if (outcome.end != End::Completed)
         QFile::remove(output); // a stream cut short must not pass for a whole one
@@ -291,7 +265,7 @@ MixedAudioExport::Result DVDMPEGIICreateObject::defaultMix(Pass pass,
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::makePipes() {
     QString message;
-    if (!audioPipe.create(strAudioFIFOName(), &message) || !videoPipe.create(strVideoFIFOName(), &message))
+    if (!createPipes(&message))
         return {End::Failed, {kStepFFmpeg(), tr_("The pipes to ffmpeg could not be made: %1").arg(message)}};
     return {End::Completed, {}};
 }
@@ -302,14 +276,12 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
     const DVDFramePumpParam pipes{audioPipe.path(), videoPipe.path(), this};
     {
         const std::lock_guard lock(stateMutex);
-        ffmpegResult = {};
         pumpReported = false;
         pumpOk = true;
         pumpFailure.clear();
         stoppedForPump = false;
-        pumpEnded = false;
     }
-    std::thread pump([this, pipes, pass] {
+    const auto pump = [this, pipes, pass] {
         if (pass == Pass::Menu)
             host->dvdMenuMPEGIIReadRGBAThreadProc(pipes);
         else
@@ -321,31 +293,12 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         }
         if (!reported)
             framePumpEnded(false, tr_("The frame pump ended without saying how."));
-        {
-            const std::lock_guard lock(stateMutex);
-            pumpEnded = true;
-        }
-        stateChanged.notify_all();
+    };
+    runPumpBesideFFmpeg(pump, [this, pipes] {
+        return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
+                               strTempM4AAudioFullPath(), pal, wide16_9, strOutputFullPath());
     });
-    std::thread ffmpeg([this, pipes] { startFFMMEncodeProc(pipes); });
-    waitForFFmpeg();
-    ffmpeg.join();
-    drainVideoPipe();
-    pump.join();
     return verdict(pass);
-}
-
-void DVDMPEGIICreateObject::startFFMMEncodeProc(const DVDFramePumpParam& pipes) {
-    const QStringList arguments =
-        ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO, strTempM4AAudioFullPath(),
-                        pal, wide16_9, strOutputFullPath());
-    FFmpegResult result = runFFmpeg(arguments);
-    {
-        const std::lock_guard lock(stateMutex);
-        ffmpegResult = std::move(result);
-        setBFFMMEncodeFinished(true);
-    }
-    stateChanged.notify_all();
 }
 
 // A pump that failed may have failed because ffmpeg went away, or may leave ffmpeg waiting for frames (or
@@ -373,26 +326,6 @@ void DVDMPEGIICreateObject::waitForFFmpeg() {
             terminateFFmpeg(true); // it did not stop when asked
         terminated = true;
         lock.lock();
-    }
-}
-
-// ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
-// through to a reader that throws the frames away, and stops at its next frame.
-void DVDMPEGIICreateObject::drainVideoPipe() {
-    if (pumpEnded)
-        return;
-    const platform::UniqueFd fd(
-        ::open(QFile::encodeName(videoPipe.path()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    std::vector<char> sink(1 << 16);
-    while (!pumpEnded) {
-        if (fd) {
-            pollfd readable{fd.get(), POLLIN, 0};
-            if (::poll(&readable, 1, kDrainPollMs) > 0 && ::read(fd.get(), sink.data(), sink.size()) > 0)
-                continue;
-        }
-        std::unique_lock lock(stateMutex);
-        stateChanged.wait_for(lock, std::chrono::milliseconds(kDrainPollMs),
-                              [this] { return pumpEnded.load(); });
     }
 }
 

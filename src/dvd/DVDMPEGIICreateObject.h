@@ -5,7 +5,6 @@
 #include "export/FFMMCreateObjectBase.h"
 #include "export/MixedAudioExport.h"
 #include "model/SlideshowProject.h"
-#include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <QSizeF>
@@ -14,8 +13,6 @@
 #include <QVariantMap>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -46,10 +43,6 @@ public:
     using MixStep =
         std::function<MixedAudioExport::Result(Pass pass, const MixedAudioExport::CancelCheck& cancelled,
                                                const MixedAudioExport::ProgressHandler& progress)>;
-
-    static constexpr std::chrono::milliseconds kPollInterval{300};
-    // How many looks a cancelled ffmpeg gets to end before it is killed.
-    static constexpr int kPollsBeforeKill = 20;
 
     static QString movieFinishedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FINISHED"); }
     static QString progressNotificationName() { return MixedAudioExport::progressNotificationName(); }
@@ -101,9 +94,6 @@ public:
     // The sound step; the menu mixer or the project mixer into the temporary M4A unless a test puts in
     // another.
     void setAudioMixStep(MixStep step);
-    // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks a cancelled
-    // ffmpeg gets before it is killed, or a running one after its pump failed (tests shorten both).
-    void setCancelPolling(std::chrono::milliseconds interval, int pollsBeforeKill);
 
     // Waits for the driver to end; its end.
     End waitUntilFinished();
@@ -114,6 +104,8 @@ public:
 
 protected:
     void startEncodeMovieThreadProc(const QVariantMap& params) override;
+    // The polls of setCancelPolling() also give a running ffmpeg its looks after its pump failed.
+    void waitForFFmpeg() override;
 
 private:
     enum class Command { MenuAndSlideshow, MenuOnly, SlideshowOnly };
@@ -131,9 +123,6 @@ private:
                                         bool keepSlideshowMixer);
     Outcome makePipes();
     Outcome runPumpAndFFmpeg(Pass pass);
-    void startFFMMEncodeProc(const DVDFramePumpParam& pipes);
-    void waitForFFmpeg();
-    void drainVideoPipe();
     Outcome verdict(Pass pass);
     void finish(const Outcome& outcome);
     bool cancelled() const;
@@ -142,11 +131,8 @@ private:
     platform::NotificationCenter& center;
     MixStep mixStep;
     std::function<void(End, const DVDStepError&)> completionHandler;
-    std::chrono::milliseconds pollInterval = kPollInterval;
-    int pollsBeforeKill = kPollsBeforeKill;
 
     std::atomic<bool> needBothPasses{false};
-    std::atomic<bool> pumpEnded{true};
 
     // Taken at the start of a command: whose cancel flag stops it, and the stream's TV system and aspect.
     mutable std::mutex projectMutex;
@@ -154,13 +140,8 @@ private:
     bool pal = false;
     bool wide16_9 = false;
 
-    platform::NamedPipe audioPipe;
-    platform::NamedPipe videoPipe;
-
-    mutable std::mutex stateMutex;
-    std::condition_variable stateChanged;
+    // Under stateMutex.
     Command command = Command::MenuAndSlideshow; // of the driver started last
-    FFmpegResult ffmpegResult;
     bool pumpReported = false;
     bool pumpOk = true;
     QString pumpFailure;

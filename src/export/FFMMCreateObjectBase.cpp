@@ -7,18 +7,19 @@
 
 #include <QFile>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <vector>
 
 namespace {
 
 const QString kTempPrefix = QStringLiteral("10468DAE-4D11-4C1B-893C-A7C0DF8AA810");
 // How many of ffmpeg's last message lines a failure shows: its verdict comes last.
 constexpr qsizetype kKeptLines = 4;
-
-QString temporaryFile(const QString& suffix) {
-    const QString folder = platform::paths::temporaryFolder();
-    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
-}
+constexpr int kDrainPollMs = 100;
 
 // Only a FIFO goes: whatever else stands at a pipe's name is not ours to delete.
 void removeFifo(const QString& path) {
@@ -47,6 +48,11 @@ FFMMCreateObjectBase::~FFMMCreateObjectBase() {
     setBCancelRequest(true);
     terminateFFmpeg(true);
     joinDriver();
+}
+
+QString FFMMCreateObjectBase::temporaryFile(const QString& suffix) {
+    const QString folder = platform::paths::temporaryFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
 }
 
 QString FFMMCreateObjectBase::strVideoFIFOName() {
@@ -121,6 +127,11 @@ void FFMMCreateObjectBase::setStrOutputFullPath(const QString& path) {
     outputPath = path;
 }
 
+void FFMMCreateObjectBase::setCancelPolling(std::chrono::milliseconds interval, int polls) {
+    pollInterval = interval;
+    pollsBeforeKill = polls;
+}
+
 FFMMCreateObjectBase::FFmpegResult FFMMCreateObjectBase::runFFmpeg(const QStringList& arguments) {
     FFmpegResult result;
     platform::ChildProcess::Options options;
@@ -176,4 +187,75 @@ void FFMMCreateObjectBase::terminateFFmpeg(bool force) {
         running->kill();
     else
         running->terminate();
+}
+
+QStringList FFMMCreateObjectBase::rawFrameInputArguments(const QSizeF& size, const QString& videoFIFO,
+                                                         const QString& m4aPath) {
+    QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "bgra", "-f", "rawvideo"};
+    arguments << "-s" << QString::asprintf("%0.fx%0.f", size.width(), size.height());
+    arguments << "-r"
+              << "30"
+              << "-i" << videoFIFO << "-i" << m4aPath;
+    return arguments;
+}
+
+bool FFMMCreateObjectBase::createPipes(QString* error) {
+    return audioPipe.create(strAudioFIFOName(), error) && videoPipe.create(strVideoFIFOName(), error);
+}
+
+void FFMMCreateObjectBase::removePipes() {
+    audioPipe.remove();
+    videoPipe.remove();
+}
+
+// ---- one pump and one ffmpeg side by side
+
+void FFMMCreateObjectBase::runPumpBesideFFmpeg(const std::function<void()>& pump,
+                                               const std::function<QStringList()>& arguments) {
+    {
+        const std::lock_guard lock(stateMutex);
+        ffmpegResult = {};
+        pumpEnded = false;
+    }
+    std::thread pumping([this, pump] {
+        pump();
+        {
+            const std::lock_guard lock(stateMutex); // not lost between the waiter's test and its wait
+            pumpEnded = true;
+        }
+        stateChanged.notify_all();
+    });
+    std::thread runner([this, arguments] {
+        FFmpegResult result = runFFmpeg(arguments());
+        {
+            const std::lock_guard lock(stateMutex);
+            ffmpegResult = std::move(result);
+            setBFFMMEncodeFinished(true);
+        }
+        stateChanged.notify_all();
+    });
+    waitForFFmpeg();
+    runner.join();
+    drainVideoPipe();
+    pumping.join();
+}
+
+// ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
+// through to a reader that throws the frames away, and then stops at its next frame.
+void FFMMCreateObjectBase::drainVideoPipe() {
+    if (pumpEnded)
+        return;
+    const platform::UniqueFd fd(
+        ::open(QFile::encodeName(videoPipe.path()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    std::vector<char> sink(1 << 16);
+    while (!pumpEnded) {
+        if (fd) {
+            pollfd readable{fd.get(), POLLIN, 0};
+            if (::poll(&readable, 1, kDrainPollMs) > 0 && ::read(fd.get(), sink.data(), sink.size()) > 0)
+                continue;
+        }
+        std::unique_lock lock(stateMutex);
+        stateChanged.wait_for(lock, std::chrono::milliseconds(kDrainPollMs),
+                              [this] { return pumpEnded.load(); });
+    }
 }

@@ -1,21 +1,31 @@
 #pragma once
 
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/NamedPipe.h"
 
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 // What the creators that have ffmpeg encode frames piped from the player share: the fixed temporary files
-// in the private temporary folder, the cancel and finished flags, the driver thread, and one ffmpeg run with
-// its exit checked and its last words kept for the user.
+// in the private temporary folder, the cancel and finished flags, the driver thread, one ffmpeg run with
+// its exit checked and its last words kept for the user, and a pass that runs a frame pump and ffmpeg side
+// by side through the pipes.
 class FFMMCreateObjectBase {
 public:
+    static constexpr std::chrono::milliseconds kPollInterval{300};
+    // How many looks a cancelled ffmpeg gets to end before it is killed.
+    static constexpr int kPollsBeforeKill = 20;
+
     FFMMCreateObjectBase();
     // Derived creators stop and join their driver in their own destructor (it runs their code).
     virtual ~FFMMCreateObjectBase();
@@ -43,6 +53,9 @@ public:
     void setBCancelRequest(bool value) { cancelRequest = value; }
     bool bFFMMEncodeFinished() const { return encodeFinished.load(); }
     void setBFFMMEncodeFinished(bool value) { encodeFinished = value; }
+    // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks ffmpeg gets to end
+    // by itself before it is stopped harder (tests shorten both).
+    void setCancelPolling(std::chrono::milliseconds interval, int pollsBeforeKill);
 
 protected:
     // The driver; runs on the thread startEncodeMovie made.
@@ -62,7 +75,36 @@ protected:
     // signalled, so a reused process id is never hit.
     void terminateFFmpeg(bool force = false);
 
+    // prefix + suffix in the private temporary folder; empty without one.
+    static QString temporaryFile(const QString& suffix);
+    // The start of every command line here: raw BGRA frames of `size` at 30 per second from the video pipe,
+    // and the sound of the M4A file.
+    static QStringList rawFrameInputArguments(const QSizeF& size, const QString& videoFIFO,
+                                              const QString& m4aPath);
+    // Makes the audio pipe, then the video pipe, at their fixed names.
+    bool createPipes(QString* error);
+    void removePipes();
+    // One pass, on the driver's thread: the pump on a thread of its own and ffmpeg with the arguments (made
+    // on the runner's thread) on another; waits with waitForFFmpeg(), then lets a pump still writing drain
+    // away and joins it. ffmpegResult holds ffmpeg's end afterwards.
+    void runPumpBesideFFmpeg(const std::function<void()>& pump,
+                             const std::function<QStringList()>& arguments);
+    // Waits until the ffmpeg run of the pass has ended, stopping it on the creator's terms.
+    virtual void waitForFFmpeg() = 0;
+
+    std::chrono::milliseconds pollInterval = kPollInterval;
+    int pollsBeforeKill = kPollsBeforeKill;
+    platform::NamedPipe audioPipe;
+    platform::NamedPipe videoPipe;
+    // Guards ffmpegResult and the pass state of the creators; stateChanged tells of each change.
+    mutable std::mutex stateMutex;
+    std::condition_variable stateChanged;
+    FFmpegResult ffmpegResult;
+    std::atomic<bool> pumpEnded{true};
+
 private:
+    void drainVideoPipe();
+
     std::atomic<bool> cancelRequest{false};
     std::atomic<bool> encodeFinished{false};
     mutable std::mutex mutex;

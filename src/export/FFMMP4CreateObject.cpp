@@ -9,16 +9,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
-#include <thread>
-
-namespace {
-
-constexpr int kDrainPollMs = 100;
-
-} // namespace
 
 FFMMP4CreateObject::FFMMP4CreateObject(MP4FramePumpHost* pumpHost)
     : host(pumpHost), mixStep(&MixedAudioExport::exportProjectMix) {}
@@ -35,22 +25,13 @@ QVariantMap FFMMP4CreateObject::dictEncodingProgressStep() {
 
 QStringList FFMMP4CreateObject::ffmpegArguments(const QSizeF& size, const QString& videoFIFO,
                                                 const QString& m4aPath, const QString& outputPath) {
-    QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "bgra", "-f", "rawvideo"};
-    arguments << "-s" << QString::asprintf("%0.fx%0.f", size.width(), size.height());
-    arguments << "-r"
-              << "30"
-              << "-i" << videoFIFO << "-i" << m4aPath;
+    QStringList arguments = rawFrameInputArguments(size, videoFIFO, m4aPath);
     // The native AAC encoder: every ffmpeg has it, unlike the encoder that was once named here. 4:2:0
     // pictures, because from BGRA input the encoder would otherwise pick 4:4:4, which most players refuse.
     arguments << QStringLiteral("-vcodec libx264 -pix_fmt yuv420p -acodec aac -ac 2 -ab 128k -f mp4")
                      .split(QLatin1Char(' '));
     arguments << outputPath;
     return arguments;
-}
-
-void FFMMP4CreateObject::setCancelPolling(std::chrono::milliseconds interval, int polls) {
-    pollInterval = interval;
-    pollsBeforeKill = polls;
 }
 
 bool FFMMP4CreateObject::cancelled() const {
@@ -87,12 +68,10 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
     }
     {
         const std::lock_guard lock(stateMutex);
-        ffmpegResult = {};
         pumpFailure.clear();
     }
     const Outcome outcome = encode(owner);
-    audioPipe.remove();
-    videoPipe.remove();
+    removePipes();
     deleteTempFiles();
     finish(outcome);
     if (endHandler)
@@ -134,42 +113,19 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::mixSound(const SlideshowProjectR
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::makePipes() {
     QString error;
-    if (!audioPipe.create(strAudioFIFOName(), &error) || !videoPipe.create(strVideoFIFOName(), &error))
+    if (!createPipes(&error))
         return {Outcome::End::Failed, error};
     return {Outcome::End::Completed, {}};
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg() {
     const MP4FramePumpParam pipes{audioPipe.path(), videoPipe.path(), this};
-    pumpEnded = false;
-    std::thread pump([this, pipes] {
-        host->createMP4ReadRGBAThreadProc(pipes);
-        {
-            const std::lock_guard lock(stateMutex); // not lost between the waiter's test and its wait
-            pumpEnded = true;
-        }
-        stateChanged.notify_all();
-    });
-    std::thread runner([this, pipes] { startFFMMEncodeProc(pipes); });
-    waitForFFmpeg();
-    runner.join();
-    drainVideoPipe();
-    pump.join();
+    runPumpBesideFFmpeg([this, pipes] { host->createMP4ReadRGBAThreadProc(pipes); },
+                        [this, pipes] {
+                            return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
+                                                   strTempM4AAudioFullPath(), strOutputFullPath());
+                        });
     return verdict();
-}
-
-// ---- the ffmpeg runner, on its own thread
-
-void FFMMP4CreateObject::startFFMMEncodeProc(const MP4FramePumpParam& pipes) {
-    const QStringList arguments = ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                                  strTempM4AAudioFullPath(), strOutputFullPath());
-    FFmpegResult result = runFFmpeg(arguments);
-    {
-        const std::lock_guard lock(stateMutex);
-        ffmpegResult = std::move(result);
-        setBFFMMEncodeFinished(true);
-    }
-    stateChanged.notify_all();
 }
 
 void FFMMP4CreateObject::waitForFFmpeg() {
@@ -200,26 +156,6 @@ void FFMMP4CreateObject::waitForFFmpeg() {
 void FFMMP4CreateObject::releaseWaitingReader() {
     const platform::UniqueFd fd(
         ::open(QFile::encodeName(videoPipe.path()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
-}
-
-// ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
-// through to a reader that throws the frames away, and then stops at its next frame.
-void FFMMP4CreateObject::drainVideoPipe() {
-    if (pumpEnded)
-        return;
-    const platform::UniqueFd fd(
-        ::open(QFile::encodeName(videoPipe.path()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    std::vector<char> sink(1 << 16);
-    while (!pumpEnded) {
-        if (fd) {
-            pollfd readable{fd.get(), POLLIN, 0};
-            if (::poll(&readable, 1, kDrainPollMs) > 0 && ::read(fd.get(), sink.data(), sink.size()) > 0)
-                continue;
-        }
-        std::unique_lock lock(stateMutex);
-        stateChanged.wait_for(lock, std::chrono::milliseconds(kDrainPollMs),
-                              [this] { return pumpEnded.load(); });
-    }
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict() {

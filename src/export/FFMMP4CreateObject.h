@@ -3,16 +3,12 @@
 #include "export/FFMMCreateObjectBase.h"
 #include "export/MixedAudioExport.h"
 #include "model/SlideshowProject.h"
-#include "platform/foundation/NamedPipe.h"
 
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 
@@ -56,10 +52,6 @@ public:
     };
     using EndHandler = std::function<void(const Outcome&)>;
 
-    static constexpr std::chrono::milliseconds kPollInterval{300};
-    // How long a cancelled ffmpeg may take to end before it is killed.
-    static constexpr int kPollsBeforeKill = 20;
-
     explicit FFMMP4CreateObject(MP4FramePumpHost* host = nullptr);
     // Cancels a run still under way and waits for all its threads.
     ~FFMMP4CreateObject() override;
@@ -82,21 +74,16 @@ public:
     void setEndHandler(EndHandler handler) { endHandler = std::move(handler); }
     // The sound step; the project's whole mix into the temporary M4A unless a test puts in another.
     void setAudioMixStep(MixStep step) { mixStep = std::move(step); }
-    // How often the driver looks at the cancel flag while ffmpeg runs, and how many looks a cancelled
-    // ffmpeg gets to end before it is killed (tests shorten both).
-    void setCancelPolling(std::chrono::milliseconds interval, int pollsBeforeKill);
 
 protected:
     void startEncodeMovieThreadProc(const QVariantMap& params) override;
+    void waitForFFmpeg() override;
 
 private:
     Outcome encode(const SlideshowProjectRef& project);
     Outcome mixSound(const SlideshowProjectRef& project);
     Outcome makePipes();
     Outcome runPumpAndFFmpeg();
-    void startFFMMEncodeProc(const MP4FramePumpParam& pipes);
-    void waitForFFmpeg();
-    void drainVideoPipe();
     void releaseWaitingReader();
     Outcome verdict();
     void finish(const Outcome& outcome);
@@ -106,16 +93,7 @@ private:
     MP4FramePumpHost* host;
     MixStep mixStep;
     EndHandler endHandler;
-    std::chrono::milliseconds pollInterval = kPollInterval;
-    int pollsBeforeKill = kPollsBeforeKill;
     mutable std::mutex projectMutex;
     std::weak_ptr<SlideshowProject> project; // whose cancel flag stops the run
-    platform::NamedPipe audioPipe;
-    platform::NamedPipe videoPipe;
-
-    std::mutex stateMutex;
-    std::condition_variable stateChanged;
-    FFmpegResult ffmpegResult;
-    QString pumpFailure;
-    std::atomic<bool> pumpEnded{false};
+    QString pumpFailure;                     // under stateMutex
 };
