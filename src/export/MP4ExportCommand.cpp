@@ -38,16 +38,7 @@ bool MP4ExportCommand::createMP4File_FFMM() {
                                tr_("OK"));
         return false;
     }
-    const auto output = MovieExportCommand::outputSettingsForVideoSize(
-        project->shareOptionsDict().value("VideoSize").toInt());
-    SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
-    SlideshowProject::setSizeVideoOutput(output.size);
-    SlideshowProject::setULFrameRate(30);
-    SlideshowProject::setBRepeatPlayFlagBak(project->bPlayLoop());
-    project->setBPlayLoop(false);
-    // As in every export: clips follow the export's clock and the preview's music stays silent.
-    project->setEncodingSlideshow(true);
-    project->setNCurrentStatus(0);
+    const auto output = MovieExportCommand::prepareProjectForExport(*project);
 
     auto created = std::make_shared<FFMMP4CreateObject>(this);
     const std::weak_ptr<int> guard = alive;

@@ -63,6 +63,20 @@ MovieExportCommand::~MovieExportCommand() {
 
 // ---- the command
 
+MovieExportCommand::OutputSettings MovieExportCommand::prepareProjectForExport(SlideshowProject& project) {
+    const OutputSettings output =
+        outputSettingsForVideoSize(project.shareOptionsDict().value("VideoSize").toInt());
+    SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
+    SlideshowProject::setSizeVideoOutput(output.size);
+    SlideshowProject::setULFrameRate(30);
+    SlideshowProject::setBRepeatPlayFlagBak(project.bPlayLoop());
+    project.setBPlayLoop(false);
+    // As in every export: clips follow the export's clock and the preview's music stays silent.
+    project.setEncodingSlideshow(true);
+    project.setNCurrentStatus(0);
+    return output;
+}
+
 bool MovieExportCommand::startEncodingMovieFile() {
     if (encoder)
         return false;
@@ -75,15 +89,7 @@ bool MovieExportCommand::startEncodingMovieFile() {
         showFailure(tr_("Encoding action does not be supported!"));
         return false;
     }
-    const OutputSettings output =
-        outputSettingsForVideoSize(project->shareOptionsDict().value("VideoSize").toInt());
-    SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
-    SlideshowProject::setSizeVideoOutput(output.size);
-    SlideshowProject::setULFrameRate(30);
-    SlideshowProject::setBRepeatPlayFlagBak(project->bPlayLoop());
-    project->setBPlayLoop(false);
-    project->setEncodingSlideshow(true);
-    project->setNCurrentStatus(0);
+    const OutputSettings output = prepareProjectForExport(*project);
 
     joinCancelWaiter();
     auto created = std::make_shared<EncoderController>();

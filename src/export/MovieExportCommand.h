@@ -2,8 +2,8 @@
 
 #include "export/EncoderController.h"
 #include "export/ExportDialogs.h"
-#include "render/FramePump.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "render/FramePump.h"
 
 #include <QSizeF>
 #include <QVariantMap>
@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 #include <thread>
+
+class SlideshowProject;
 
 // The movie export of the main window controller, which owns one: the command, the frame pump that renders
 // the show into the encoder's pipe, the cancel, and the observers of the encoder's notifications and of the
@@ -30,6 +32,9 @@ public:
     }
     // The share option "VideoSize" as an output size and an average bit rate.
     static OutputSettings outputSettingsForVideoSize(int videoSize);
+    // Sets the export's output (from the project's "VideoSize") and puts the project into export playback:
+    // no loop (its flag kept for restorePlaybackAfterExport), the export's clock, from the start.
+    static OutputSettings prepareProjectForExport(SlideshowProject& project);
 
     MovieExportCommand(ExportDialogs& dialogs, RendererFactory rendererFactory);
     // Cancels an export still running and waits for its threads.
