@@ -15,7 +15,6 @@ namespace {
 constexpr int64_t kNone = std::numeric_limits<int64_t>::min();
 // Decoding starts this far before a seek's target so that the decoder has settled when the target comes.
 constexpr double kSeekPreroll = 0.25;
-constexpr int kMaxConsecutiveBadPackets = 64;
 } // namespace
 
 struct AudioReader::Impl {
@@ -201,15 +200,9 @@ struct AudioReader::Impl {
             avcodec_send_packet(decoder.get(), nullptr);
             return true;
         }
-        if (packet->stream_index == stream->index) {
-            const int sent = avcodec_send_packet(decoder.get(), packet.get());
-            badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
-            if (badPackets > kMaxConsecutiveBadPackets) {
-                av_packet_unref(packet.get());
-                return fail(avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), sent));
-            }
-        }
-        av_packet_unref(packet.get());
+        const int refused = sendStreamPacket(decoder.get(), packet.get(), stream->index, badPackets);
+        if (refused < 0)
+            return fail(avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), refused));
         return true;
     }
 

@@ -3,6 +3,7 @@
 // Shared plumbing of the media classes over the FFmpeg libraries; not part of the public interface.
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 extern "C" {
@@ -57,8 +58,18 @@ PacketPtr makePacket();
 
 // Opens a file for demuxing and reads its stream information.
 InputPtr openInput(const QString& path, QString* error);
+// A codec context for the codec, not yet opened.
+CodecContextPtr makeCodecContext(const AVCodec* codec);
 // Opens a decoder for one stream of an open input.
 CodecContextPtr openDecoder(const AVStream* stream, QString* error);
+// Hands a packet read from the input to the decoder when it is one of the decoded stream, then releases
+// it. A stream whose packets the decoder refuses many times in a row is broken: the last refusal is
+// returned then, 0 otherwise.
+int sendStreamPacket(AVCodecContext* decoder, AVPacket* packet, int streamIndex, int& badPackets);
+// Hands a frame (null: the end) to an encoder and every packet it then has ready to `take`, which returns
+// false to stop. On an error of the encoder *error is "failure: reason".
+bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet, const QString& failure,
+                 QString* error, const std::function<bool(AVPacket*)>& take);
 // Seconds of a stream timestamp, measured from the stream's start.
 double streamSeconds(const AVStream* stream, int64_t timestamp);
 // The clockwise rotation in whole degrees (0..359) with which a video stream is meant to be shown.

@@ -10,10 +10,6 @@ namespace platform::media {
 
 using namespace detail;
 
-namespace {
-constexpr int kMaxConsecutiveBadPackets = 64;
-} // namespace
-
 struct VideoReader::Impl {
     QString path;
     QString error;
@@ -78,16 +74,9 @@ struct VideoReader::Impl {
             avcodec_send_packet(decoder.get(), nullptr);
             return true;
         }
-        if (packet->stream_index == stream->index) {
-            const int sent = avcodec_send_packet(decoder.get(), packet.get());
-            badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
-            if (badPackets > kMaxConsecutiveBadPackets) {
-                av_packet_unref(packet.get());
-                return fail(
-                    avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), sent));
-            }
-        }
-        av_packet_unref(packet.get());
+        const int refused = sendStreamPacket(decoder.get(), packet.get(), stream->index, badPackets);
+        if (refused < 0)
+            return fail(avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), refused));
         return true;
     }
 
