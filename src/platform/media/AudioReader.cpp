@@ -192,17 +192,16 @@ struct AudioReader::Impl {
     bool feedDecoder() {
         if (inputEnded)
             return true;
-        const int err = av_read_frame(input.get(), packet.get());
-        if (err < 0) {
+        const FeedResult fed =
+            detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
+        if (fed.readError < 0) {
             // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
-            readError = err;
+            readError = fed.readError;
             inputEnded = true;
-            avcodec_send_packet(decoder.get(), nullptr);
-            return true;
         }
-        const int refused = sendStreamPacket(decoder.get(), packet.get(), stream->index, badPackets);
-        if (refused < 0)
-            return fail(avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), refused));
+        if (fed.refused < 0)
+            return fail(
+                avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), fed.refused));
         return true;
     }
 
@@ -259,12 +258,7 @@ AudioReader::~AudioReader() = default;
 bool AudioReader::open(const QString& path, const MediaTime& start) {
     close();
     d->path = path;
-    if (d->seekTo(start))
-        return true;
-    const QString error = d->error;
-    close();
-    d->error = error;
-    return false;
+    return d->seekTo(start) || closeKeepingError(d);
 }
 
 void AudioReader::close() {

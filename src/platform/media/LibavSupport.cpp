@@ -94,16 +94,23 @@ CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
     return context;
 }
 
-int sendStreamPacket(AVCodecContext* decoder, AVPacket* packet, int streamIndex, int& badPackets) {
-    int refused = 0;
+FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,
+                       int& badPackets) {
+    FeedResult result;
+    const int err = av_read_frame(input, packet);
+    if (err < 0) {
+        result.readError = err;
+        avcodec_send_packet(decoder, nullptr);
+        return result;
+    }
     if (packet->stream_index == streamIndex) {
         const int sent = avcodec_send_packet(decoder, packet);
         badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
         if (badPackets > kMaxConsecutiveBadPackets)
-            refused = sent;
+            result.refused = sent;
     }
     av_packet_unref(packet);
-    return refused;
+    return result;
 }
 
 bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet, const QString& failure,

@@ -62,10 +62,14 @@ InputPtr openInput(const QString& path, QString* error);
 CodecContextPtr makeCodecContext(const AVCodec* codec);
 // Opens a decoder for one stream of an open input.
 CodecContextPtr openDecoder(const AVStream* stream, QString* error);
-// Hands a packet read from the input to the decoder when it is one of the decoded stream, then releases
-// it. A stream whose packets the decoder refuses many times in a row is broken: the last refusal is
-// returned then, 0 otherwise.
-int sendStreamPacket(AVCodecContext* decoder, AVPacket* packet, int streamIndex, int& badPackets);
+// What one step of feeding a decoder came to: 0s when all went on well.
+struct FeedResult {
+    int readError = 0; // the input ended or broke: the decoder has been told that nothing more comes
+    int refused = 0;   // the decoder refused the stream's packets many times in a row: the stream is broken
+};
+// Reads the next packet of the input and hands it to the decoder when it is one of the decoded stream's.
+FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,
+                       int& badPackets);
 // Hands a frame (null: the end) to an encoder and every packet it then has ready to `take`, which returns
 // false to stop. On an error of the encoder *error is "failure: reason".
 bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet, const QString& failure,
@@ -74,5 +78,13 @@ bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet
 double streamSeconds(const AVStream* stream, int64_t timestamp);
 // The clockwise rotation in whole degrees (0..359) with which a video stream is meant to be shown.
 int streamRotation(const AVStream* stream);
+
+// After a failed open the reader stands closed again, with only the reason kept.
+template <typename Impl> bool closeKeepingError(std::unique_ptr<Impl>& d) {
+    QString error = std::move(d->error);
+    d = std::make_unique<Impl>();
+    d->error = std::move(error);
+    return false;
+}
 
 } // namespace platform::media::detail

@@ -68,15 +68,13 @@ struct VideoReader::Impl {
     }
 
     bool feedDecoder() {
-        const int err = av_read_frame(input.get(), packet.get());
-        if (err < 0) { // the end, or a damaged tail: the pictures end where the file breaks
+        const FeedResult fed =
+            detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
+        if (fed.readError < 0) // the end, or a damaged tail: the pictures end where the file breaks
             inputEnded = true;
-            avcodec_send_packet(decoder.get(), nullptr);
-            return true;
-        }
-        const int refused = sendStreamPacket(decoder.get(), packet.get(), stream->index, badPackets);
-        if (refused < 0)
-            return fail(avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), refused));
+        if (fed.refused < 0)
+            return fail(
+                avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), fed.refused));
         return true;
     }
 
@@ -174,12 +172,7 @@ VideoReader::~VideoReader() = default;
 bool VideoReader::open(const QString& path) {
     close();
     d->path = path;
-    if (d->openFile())
-        return true;
-    const QString error = d->error;
-    close();
-    d->error = error;
-    return false;
+    return d->openFile() || closeKeepingError(d);
 }
 
 void VideoReader::close() {
