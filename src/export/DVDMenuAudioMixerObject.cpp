@@ -7,7 +7,6 @@
 using platform::media::CompositionTrack;
 using platform::media::MediaAsset;
 using platform::media::MediaTime;
-using platform::media::MixInputParameters;
 using platform::media::TimeRange;
 
 namespace {
@@ -75,15 +74,9 @@ void DVDMenuAudioMixerObject::padToTotal() {
 void DVDMenuAudioMixerObject::laySilence() {
     CompositionTrack& track = mix.addTrack();
     const MediaAsset& silence = assets.open(platform::paths::pathForResource("silence1s", "mp3"));
-    if (silence.hasAudio()) {
-        const TimeRange source = silence.audioTimeRange();
-        const double seconds = source.duration.seconds();
-        const MediaTime length = at(seconds + insertTime > total ? total - insertTime : seconds);
-        if (track.insertTimeRange({source.start, length}, silence, at(insertTime)))
-            insertTime += wholeSeconds(length);
-    }
-    if (std::fabs(insertTime - total) > 1.0)
-        track.insertEmptyTimeRange(TimeRange::fromStartEnd(at(insertTime), at(total)));
+    if (const auto length = mix_support::insertUpTo(track, silence, insertTime, total))
+        insertTime += wholeSeconds(*length);
+    mix_support::fillGap(track, insertTime, total);
 }
 
 bool DVDMenuAudioMixerObject::addBackgroudMusic(const QString& path) {
@@ -91,21 +84,11 @@ bool DVDMenuAudioMixerObject::addBackgroudMusic(const QString& path) {
         return false;
     const MediaAsset& song = assets.open(path);
     CompositionTrack& track = mix.addTrack();
-    if (!song.hasAudio())
+    const auto length = mix_support::insertUpTo(track, song, insertTime, total);
+    if (!length)
         return false;
-    const TimeRange source = song.audioTimeRange();
-    const double d = source.duration.seconds();
-    const double start = insertTime;
-    const MediaTime length = at(d + start > total ? total - start : d);
-    if (!track.insertTimeRange({source.start, length}, song, at(start)))
-        return false;
-    const double seconds = length.seconds();
-    const double fade = mix_support::fadeLength(seconds);
-    MixInputParameters levels(track.trackID());
-    levels.setVolumeRamp(0.0f, kSongVolume, TimeRange::fromSeconds(start, fade));
-    levels.setVolumeRamp(kSongVolume, 0.0f, TimeRange::fromSeconds(start + seconds - fade, fade));
-    params.push_back(levels);
-    insertTime += wholeSeconds(length);
+    params.push_back(mix_support::fadedLevels(track.trackID(), kSongVolume, insertTime, length->seconds()));
+    insertTime += wholeSeconds(*length);
     return true;
 }
 

@@ -21,6 +21,36 @@ double previewStart(double seconds, double length) {
     return start > length ? start - length : (start > 0.0 ? start : length);
 }
 
+std::optional<platform::media::MediaTime> insertUpTo(platform::media::CompositionTrack& track,
+                                                     const platform::media::MediaAsset& asset, double start,
+                                                     double total) {
+    using platform::media::MediaTime;
+    if (!asset.hasAudio())
+        return std::nullopt;
+    const platform::media::TimeRange source = asset.audioTimeRange();
+    const double seconds = source.duration.seconds();
+    const MediaTime length = MediaTime::fromSeconds(seconds + start > total ? total - start : seconds);
+    if (!track.insertTimeRange({source.start, length}, asset, MediaTime::fromSeconds(start)))
+        return std::nullopt;
+    return length;
+}
+
+void fillGap(platform::media::CompositionTrack& track, double start, double total) {
+    using platform::media::MediaTime;
+    if (std::fabs(start - total) > 1.0)
+        track.insertEmptyTimeRange(platform::media::TimeRange::fromStartEnd(MediaTime::fromSeconds(start),
+                                                                            MediaTime::fromSeconds(total)));
+}
+
+platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, double start, double seconds) {
+    using platform::media::TimeRange;
+    const double fade = fadeLength(seconds);
+    platform::media::MixInputParameters levels(trackID);
+    levels.setVolumeRamp(0.0f, level, TimeRange::fromSeconds(start, fade));
+    levels.setVolumeRamp(level, 0.0f, TimeRange::fromSeconds(start + seconds - fade, fade));
+    return levels;
+}
+
 const platform::media::MediaAsset& AssetCache::open(const QString& path) {
     auto found = assets.find(path);
     if (found == assets.end())

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/media/CompositionTrack.h"
 #include "platform/media/MediaAsset.h"
+#include "platform/media/MixInputParameters.h"
 
 #include <QString>
 #include <map>
+#include <optional>
 
 // What both audio mixers share.
 namespace mix_support {
@@ -15,6 +18,18 @@ double fadeLength(double seconds);
 // Where a preview of a mix of the given length starts when asked for `seconds`: a position beyond the end
 // is reduced by whole multiples of the length; without a positive, finite length (or position) at 0.
 double previewStart(double seconds, double length);
+
+// The sound of `asset` put on `track` from `start` seconds, cut where it would run past `total`: the length
+// put there, or nothing when the asset has no sound or the track refuses it.
+std::optional<platform::media::MediaTime> insertUpTo(platform::media::CompositionTrack& track,
+                                                     const platform::media::MediaAsset& asset, double start,
+                                                     double total);
+
+// A gap of more than a second between `start` and `total` is left empty on the track, so the mix lasts.
+void fillGap(platform::media::CompositionTrack& track, double start, double total);
+
+// The levels of a track that fades in from silence to `level` at `start` and out again `seconds` later.
+platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, double start, double seconds);
 
 // Every file a build reads is opened once, with its precise duration, however many passes use it.
 class AssetCache {

@@ -132,15 +132,9 @@ void NSAudioMixerObject::padBackgroundToTotal(double total) {
 
 void NSAudioMixerObject::laySilence(double total) {
     const MediaAsset& silence = assets.open(platform::paths::pathForResource("silence1s", "mp3"));
-    if (silence.hasAudio()) {
-        const TimeRange source = silence.audioTimeRange();
-        const double seconds = source.duration.seconds();
-        const MediaTime length = at(seconds + insertTime > total ? total - insertTime : seconds);
-        if (trackBK->insertTimeRange({source.start, length}, silence, at(insertTime)))
-            insertTime += length.seconds();
-    }
-    if (std::fabs(insertTime - total) > 1.0)
-        trackBK->insertEmptyTimeRange(TimeRange::fromStartEnd(at(insertTime), at(total)));
+    if (const auto length = mix_support::insertUpTo(*trackBK, silence, insertTime, total))
+        insertTime += length->seconds();
+    mix_support::fillGap(*trackBK, insertTime, total);
 }
 
 void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner) {
@@ -184,22 +178,17 @@ bool NSAudioMixerObject::addBackgroudMusicWithSingleCompositionTrackBK(const QSt
     if (path.isEmpty() || !trackBK)
         return false;
     const MediaAsset& song = assets.open(path);
-    if (!song.hasAudio())
-        return false;
-    const TimeRange source = song.audioTimeRange();
-    const double d = source.duration.seconds();
     const double start = insertTime;
-    const double total = totalDuration();
-    const MediaTime length = at(d + start > total ? total - start : d);
-    if (!trackBK->insertTimeRange({source.start, length}, song, at(start)))
+    const auto length = mix_support::insertUpTo(*trackBK, song, start, totalDuration());
+    if (!length)
         return false;
-    const auto windows = songVolumeWindows(start, length.seconds(), volume, clipWindows);
+    const auto windows = songVolumeWindows(start, length->seconds(), volume, clipWindows);
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const float before = i > 0 ? windows[i - 1].fltVolume : 0.0f;
         const float after = i + 1 < windows.size() ? windows[i + 1].fltVolume : 0.0f;
         addBackgroudMusicVolumeControl(windows[i], before, after);
     }
-    insertTime += length.seconds();
+    insertTime += length->seconds();
     return true;
 }
 
@@ -292,12 +281,7 @@ bool NSAudioMixerObject::AddSlideItemMusic(const QString& path, float start, flo
     if (!track.insertTimeRange(source, sound, at(start)))
         return false;
     const float level = std::clamp(volume, 0.0f, 1.0f);
-    const double d = source.duration.seconds();
-    const double fade = mix_support::fadeLength(d);
-    MixInputParameters levels(track.trackID());
-    levels.setVolumeRamp(0.0f, level, TimeRange::fromSeconds(start, fade));
-    levels.setVolumeRamp(level, 0.0f, TimeRange::fromSeconds(start + d - fade, fade));
-    params.push_back(levels);
+    params.push_back(mix_support::fadedLevels(track.trackID(), level, start, source.duration.seconds()));
     return true;
 }
 

@@ -86,22 +86,8 @@ struct AudioEncoder::Impl {
     }
 
     bool send(const AVFrame* frame, QString* error) {
-        int err = avcodec_send_frame(encoder.get(), frame);
-        if (err < 0) {
-            *error = avFailure(QStringLiteral("Cannot encode the sound"), err);
-            return false;
-        }
-        while ((err = avcodec_receive_packet(encoder.get(), packet.get())) >= 0) {
-            const bool taken = !sink || sink(packet.get(), error);
-            av_packet_unref(packet.get());
-            if (!taken)
-                return false;
-        }
-        if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) {
-            *error = avFailure(QStringLiteral("Cannot encode the sound"), err);
-            return false;
-        }
-        return true;
+        return encodeFrame(encoder.get(), frame, packet.get(), QStringLiteral("Cannot encode the sound"),
+                           error, [&](AVPacket* ready) { return !sink || sink(ready, error); });
     }
 };
 
@@ -117,9 +103,7 @@ bool AudioEncoder::open(const char* codecName, int64_t bitRate, bool globalHeade
             QStringLiteral("The audio encoder \"%1\" is not available").arg(QString::fromUtf8(codecName));
         return false;
     }
-    d->encoder.reset(avcodec_alloc_context3(codec));
-    if (!d->encoder)
-        throw std::bad_alloc();
+    d->encoder = makeCodecContext(codec);
     AVCodecContext* context = d->encoder.get();
     context->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
     context->sample_rate = kSampleRate;

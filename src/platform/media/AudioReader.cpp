@@ -15,7 +15,6 @@ namespace {
 constexpr int64_t kNone = std::numeric_limits<int64_t>::min();
 // Decoding starts this far before a seek's target so that the decoder has settled when the target comes.
 constexpr double kSeekPreroll = 0.25;
-constexpr int kMaxConsecutiveBadPackets = 64;
 } // namespace
 
 struct AudioReader::Impl {
@@ -193,23 +192,16 @@ struct AudioReader::Impl {
     bool feedDecoder() {
         if (inputEnded)
             return true;
-        const int err = av_read_frame(input.get(), packet.get());
-        if (err < 0) {
+        const FeedResult fed =
+            detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
+        if (fed.readError < 0) {
             // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
-            readError = err;
+            readError = fed.readError;
             inputEnded = true;
-            avcodec_send_packet(decoder.get(), nullptr);
-            return true;
         }
-        if (packet->stream_index == stream->index) {
-            const int sent = avcodec_send_packet(decoder.get(), packet.get());
-            badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
-            if (badPackets > kMaxConsecutiveBadPackets) {
-                av_packet_unref(packet.get());
-                return fail(avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), sent));
-            }
-        }
-        av_packet_unref(packet.get());
+        if (fed.refused < 0)
+            return fail(
+                avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), fed.refused));
         return true;
     }
 
@@ -266,12 +258,7 @@ AudioReader::~AudioReader() = default;
 bool AudioReader::open(const QString& path, const MediaTime& start) {
     close();
     d->path = path;
-    if (d->seekTo(start))
-        return true;
-    const QString error = d->error;
-    close();
-    d->error = error;
-    return false;
+    return d->seekTo(start) || closeKeepingError(d);
 }
 
 void AudioReader::close() {

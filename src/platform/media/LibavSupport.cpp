@@ -10,6 +10,10 @@ extern "C" {
 
 namespace platform::media::detail {
 
+namespace {
+constexpr int kMaxConsecutiveBadPackets = 64;
+} // namespace
+
 QString avErrorText(int err) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(err, text, sizeof text);
@@ -59,6 +63,13 @@ InputPtr openInput(const QString& path, QString* error) {
     return input;
 }
 
+CodecContextPtr makeCodecContext(const AVCodec* codec) {
+    CodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context)
+        throw std::bad_alloc();
+    return context;
+}
+
 CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
     const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
     if (!codec) {
@@ -67,9 +78,7 @@ CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
                          .arg(QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id)));
         return nullptr;
     }
-    CodecContextPtr context(avcodec_alloc_context3(codec));
-    if (!context)
-        throw std::bad_alloc();
+    CodecContextPtr context = makeCodecContext(codec);
     int err = avcodec_parameters_to_context(context.get(), stream->codecpar);
     if (err >= 0) {
         context->pkt_timebase = stream->time_base;
@@ -83,6 +92,45 @@ CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
         return nullptr;
     }
     return context;
+}
+
+FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,
+                       int& badPackets) {
+    FeedResult result;
+    const int err = av_read_frame(input, packet);
+    if (err < 0) {
+        result.readError = err;
+        avcodec_send_packet(decoder, nullptr);
+        return result;
+    }
+    if (packet->stream_index == streamIndex) {
+        const int sent = avcodec_send_packet(decoder, packet);
+        badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
+        if (badPackets > kMaxConsecutiveBadPackets)
+            result.refused = sent;
+    }
+    av_packet_unref(packet);
+    return result;
+}
+
+bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet, const QString& failure,
+                 QString* error, const std::function<bool(AVPacket*)>& take) {
+    int err = avcodec_send_frame(encoder, frame);
+    if (err < 0) {
+        *error = avFailure(failure, err);
+        return false;
+    }
+    while ((err = avcodec_receive_packet(encoder, packet)) >= 0) {
+        const bool taken = take(packet);
+        av_packet_unref(packet);
+        if (!taken)
+            return false;
+    }
+    if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) {
+        *error = avFailure(failure, err);
+        return false;
+    }
+    return true;
 }
 
 double streamSeconds(const AVStream* stream, int64_t timestamp) {

@@ -3,6 +3,7 @@
 // Shared plumbing of the media classes over the FFmpeg libraries; not part of the public interface.
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 extern "C" {
@@ -57,11 +58,33 @@ PacketPtr makePacket();
 
 // Opens a file for demuxing and reads its stream information.
 InputPtr openInput(const QString& path, QString* error);
+// A codec context for the codec, not yet opened.
+CodecContextPtr makeCodecContext(const AVCodec* codec);
 // Opens a decoder for one stream of an open input.
 CodecContextPtr openDecoder(const AVStream* stream, QString* error);
+// What one step of feeding a decoder came to: 0s when all went on well.
+struct FeedResult {
+    int readError = 0; // the input ended or broke: the decoder has been told that nothing more comes
+    int refused = 0;   // the decoder refused the stream's packets many times in a row: the stream is broken
+};
+// Reads the next packet of the input and hands it to the decoder when it is one of the decoded stream's.
+FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,
+                       int& badPackets);
+// Hands a frame (null: the end) to an encoder and every packet it then has ready to `take`, which returns
+// false to stop. On an error of the encoder *error is "failure: reason".
+bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet, const QString& failure,
+                 QString* error, const std::function<bool(AVPacket*)>& take);
 // Seconds of a stream timestamp, measured from the stream's start.
 double streamSeconds(const AVStream* stream, int64_t timestamp);
 // The clockwise rotation in whole degrees (0..359) with which a video stream is meant to be shown.
 int streamRotation(const AVStream* stream);
+
+// After a failed open the reader stands closed again, with only the reason kept.
+template <typename Impl> bool closeKeepingError(std::unique_ptr<Impl>& d) {
+    QString error = std::move(d->error);
+    d = std::make_unique<Impl>();
+    d->error = std::move(error);
+    return false;
+}
 
 } // namespace platform::media::detail

@@ -23,25 +23,13 @@ struct VideoEncoder::Impl {
     int64_t frames = 0;
 
     bool send(const AVFrame* frame, QString* error) {
-        int err = avcodec_send_frame(encoder.get(), frame);
-        if (err < 0) {
-            *error = avFailure(QStringLiteral("Cannot encode the pictures"), err);
-            return false;
-        }
-        while ((err = avcodec_receive_packet(encoder.get(), packet.get())) >= 0) {
-            // The muxer needs every sample's length, the last one's included.
-            if (packet->duration <= 0)
-                packet->duration = frameDuration;
-            const bool taken = !sink || sink(packet.get(), error);
-            av_packet_unref(packet.get());
-            if (!taken)
-                return false;
-        }
-        if (err != AVERROR(EAGAIN) && err != AVERROR_EOF) {
-            *error = avFailure(QStringLiteral("Cannot encode the pictures"), err);
-            return false;
-        }
-        return true;
+        return encodeFrame(encoder.get(), frame, packet.get(), QStringLiteral("Cannot encode the pictures"),
+                           error, [&](AVPacket* ready) {
+                               // The muxer needs every sample's length, the last one's included.
+                               if (ready->duration <= 0)
+                                   ready->duration = frameDuration;
+                               return !sink || sink(ready, error);
+                           });
     }
 
     bool openCodec(const Settings& settings, QString* error) {
@@ -50,9 +38,7 @@ struct VideoEncoder::Impl {
             *error = QStringLiteral("The H.264 encoder \"libx264\" is not available");
             return false;
         }
-        encoder.reset(avcodec_alloc_context3(codec));
-        if (!encoder)
-            throw std::bad_alloc();
+        encoder = makeCodecContext(codec);
         AVCodecContext* context = encoder.get();
         context->width = settings.frameSize.width();
         context->height = settings.frameSize.height();

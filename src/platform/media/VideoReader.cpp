@@ -10,10 +10,6 @@ namespace platform::media {
 
 using namespace detail;
 
-namespace {
-constexpr int kMaxConsecutiveBadPackets = 64;
-} // namespace
-
 struct VideoReader::Impl {
     QString path;
     QString error;
@@ -72,22 +68,13 @@ struct VideoReader::Impl {
     }
 
     bool feedDecoder() {
-        const int err = av_read_frame(input.get(), packet.get());
-        if (err < 0) { // the end, or a damaged tail: the pictures end where the file breaks
+        const FeedResult fed =
+            detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
+        if (fed.readError < 0) // the end, or a damaged tail: the pictures end where the file breaks
             inputEnded = true;
-            avcodec_send_packet(decoder.get(), nullptr);
-            return true;
-        }
-        if (packet->stream_index == stream->index) {
-            const int sent = avcodec_send_packet(decoder.get(), packet.get());
-            badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
-            if (badPackets > kMaxConsecutiveBadPackets) {
-                av_packet_unref(packet.get());
-                return fail(
-                    avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), sent));
-            }
-        }
-        av_packet_unref(packet.get());
+        if (fed.refused < 0)
+            return fail(
+                avFailure(QStringLiteral("Cannot decode the pictures of \"%1\"").arg(path), fed.refused));
         return true;
     }
 
@@ -185,12 +172,7 @@ VideoReader::~VideoReader() = default;
 bool VideoReader::open(const QString& path) {
     close();
     d->path = path;
-    if (d->openFile())
-        return true;
-    const QString error = d->error;
-    close();
-    d->error = error;
-    return false;
+    return d->openFile() || closeKeepingError(d);
 }
 
 void VideoReader::close() {
