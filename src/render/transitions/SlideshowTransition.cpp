@@ -4,6 +4,7 @@
 #include "platform/gl/Context.h"
 #include "render/QuadDrawing.h"
 #include "render/SharedShaderPrograms.h"
+#include "render/transitions/TransitionSlice.h"
 
 SlideshowTransition::SlideshowTransition() : totalFrames(int(SlideshowProject::ulFrameRate() * 4)) {}
 
@@ -62,4 +63,32 @@ void SlideshowTransition::drawTexture(GLuint texture, unsigned onWhichTexture, c
 void SlideshowTransition::initMovement(float moveParam[9]) {
     for (int i = 0; i < 9; ++i)
         moveParam[i] = 0.0f;
+}
+
+void SlideshowTransition::drawLayersOverBackPicture(bool reveal, const std::vector<TransitionSlice>& layers) {
+    const auto shaders = SharedShaderPrograms::current();
+    if (!shaders)
+        return;
+    clearForFrame();
+    loadFrameBufferMatrices();
+    const GLuint back = reveal ? currentTextureID() : nextTextureID();
+    const GLuint other = reveal ? nextTextureID() : currentTextureID();
+    const ShaderProgramObject& one = shaders->Shader_one_texture;
+    one.useMe();
+    quad::setMvp(one, mvp);
+    drawTexture(back, 0, quad::kUnitPositions, quad::kMirroredTexCoords);
+
+    // The layers lie on the back picture: flat, drawn in order rather than by depth.
+    glDisable(GL_DEPTH_TEST);
+    const ShaderProgramObject& two = shaders->Shader_two_texture;
+    two.useMe();
+    quad::setMvp(two, mvp);
+    quad::bindTexture(1, back);
+    glUniform1i(two.uniformValue(QStringLiteral("texture")), 1);
+    quad::bindTexture(2, other);
+    glUniform1i(two.uniformValue(QStringLiteral("texture1")), 2);
+    for (const TransitionSlice& layer : layers)
+        layer.draw(two);
+    glEnable(GL_DEPTH_TEST);
+    glActiveTexture(GL_TEXTURE0);
 }

@@ -4,8 +4,10 @@
 #include "render/GLMatrix.h"
 
 #include <memory>
+#include <vector>
 
 class SlideshowImageObject;
+struct TransitionSlice;
 class StageBackground;
 
 // The base of every transition between two slides. A transition that needs frame buffers (bNeedFBO) gets
@@ -62,6 +64,9 @@ protected:
     static void clearForFrame();
     // modelView at depth -1 and the slide frustum, so the unit fan fills the view; sets mvp.
     void loadFrameBufferMatrices();
+    // One frame of the slice wipes: the back picture (the outgoing one when revealing, else the incoming
+    // one) over the whole view, then the layers, each showing the other picture.
+    void drawLayersOverBackPicture(bool reveal, const std::vector<TransitionSlice>& layers);
 
     Matrix4 modelView, projection, mvp;
     int currentPos = 0;

@@ -97,30 +97,8 @@ std::vector<TransitionSlice> SlideshowTransitionSlices::slicesAtFrame(int n) con
 }
 
 void SlideshowTransitionSlices::transition(int n) {
-    const auto shaders = SharedShaderPrograms::current();
-    if (!shaders)
+    if (!SharedShaderPrograms::current())
         return;
     currentPos = n;
-    clearForFrame();
-    loadFrameBufferMatrices();
-    const GLuint back = reveal ? currentTextureID() : nextTextureID();
-    const GLuint other = reveal ? nextTextureID() : currentTextureID();
-    const ShaderProgramObject& one = shaders->Shader_one_texture;
-    one.useMe();
-    quad::setMvp(one, mvp);
-    drawTexture(back, 0, quad::kUnitPositions, quad::kMirroredTexCoords);
-
-    // The bands lie on the back image: flat layers, drawn in order rather than by depth.
-    glDisable(GL_DEPTH_TEST);
-    const ShaderProgramObject& two = shaders->Shader_two_texture;
-    two.useMe();
-    quad::setMvp(two, mvp);
-    quad::bindTexture(1, back);
-    glUniform1i(two.uniformValue(QStringLiteral("texture")), 1);
-    quad::bindTexture(2, other);
-    glUniform1i(two.uniformValue(QStringLiteral("texture1")), 2);
-    for (const TransitionSlice& slice : slicesAtFrame(n))
-        slice.draw(two);
-    glEnable(GL_DEPTH_TEST);
-    glActiveTexture(GL_TEXTURE0);
+    drawLayersOverBackPicture(reveal, slicesAtFrame(n));
 }
