@@ -6,6 +6,7 @@
 
 #include "export/EncoderController.h"
 #include "render/FramePump.h"
+#include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
 #include "platform/gl/Context.h"
 #include "render/SharedShaderPrograms.h"
@@ -141,6 +142,20 @@ protected:
     TempDir folder;
     std::optional<ScopedEnv> home, config, runtime, temporary;
     SlideshowProjectRef project;
+};
+
+// A main window that only counts how often the preview was stopped.
+class RecordingServices : public MainWindowServices {
+public:
+    void updateProjectInfo() override {}
+    void refreshUIForOpenProject() override {}
+    void stop() override { ++stops; }
+    void setNCurrentSlideshowItemIndex(int) override {}
+    void ensureCurrentSlideThumbnailVisible() override {}
+    float getTimelineXPositionFromFrame(quint64) override { return -1.0f; }
+    void reshapeOpenGLView() override {}
+    bool isExportRunning() const override { return false; }
+    int stops = 0;
 };
 
 // A real player on a headless GL context, drawing on a black stage: what the end-to-end exports render with.

@@ -35,19 +35,6 @@ public:
     int closed = 0;
 };
 
-class RecordingServices : public MainWindowServices {
-public:
-    void updateProjectInfo() override {}
-    void refreshUIForOpenProject() override {}
-    void stop() override { ++stops; }
-    void setNCurrentSlideshowItemIndex(int) override {}
-    void ensureCurrentSlideThumbnailVisible() override {}
-    float getTimelineXPositionFromFrame(quint64) override { return -1.0f; }
-    void reshapeOpenGLView() override {}
-    bool isExportRunning() const override { return false; }
-    int stops = 0;
-};
-
 } // namespace
 
 class MovieExportCommandTest : public EncoderTest {
