@@ -11,11 +11,15 @@ if(VISTRELLE_USE_PCH AND CCACHE_PROGRAM)
     set(ENV{CCACHE_SLOPPINESS} "pch_defines,time_macros,include_file_mtime,include_file_ctime")
 endif()
 
-# vistrelle_library(<name> <folder> [DEPS ...])
-# Builds every .cpp under <folder> into the static library vistrelle_<name>.
+# vistrelle_library(<name> <folder> [EXCLUDE <subfolder>...] [DEPS ...])
+# Builds every .cpp under <folder> into the static library vistrelle_<name>. Subfolders named by EXCLUDE are
+# libraries of their own (so that only what needs their system libraries links them).
 function(vistrelle_library name folder)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "EXCLUDE;DEPS" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
+    foreach(sub IN LISTS ARG_EXCLUDE)
+        list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${folder}/${sub}/")
+    endforeach()
     add_library(vistrelle_${name} STATIC ${sources})
     target_include_directories(vistrelle_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_compile_options(vistrelle_${name} PRIVATE ${VISTRELLE_WARNINGS})
