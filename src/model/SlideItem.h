@@ -58,6 +58,8 @@ public:
     QString shortFileName() const;
 
     virtual bool iSItemReady() const;
+    // The file the slide shows (the picture; a clip or a composition in the subclasses); null when unset.
+    virtual QString mediaFilePath() const { return fileName(); }
     // Deletes the slide's files: each only when it lies inside the open project's folder, so a
     // sound or clip the user picked elsewhere is never removed.
     virtual void deleteFilesForDeletingItem();
