@@ -1,6 +1,7 @@
 #include "dvd/DVDMPEGIICreateObject.h"
 
 #include "dvd/DVDFiles.h"
+#include "dvd/DVDProjectSettings.h"
 #include "export/DVDMenuAudioMixerObject.h"
 #include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
@@ -51,6 +52,17 @@ QStringList DVDMPEGIICreateObject::ffmpegArguments(const QSizeF& size, const QSt
                                                    const QString& m4aPath, bool tvPal, bool wide,
                                                    const QString& output) {
     QStringList arguments = rawFrameInputArguments(size, videoFIFO, m4aPath);
+    if (!wide) {
+        // The 16:9 frames keep their shape on a 4:3 disc in a letterbox; the menu's buttons follow.
+        const QRect area = DVDProjectSettings::frameAreaInDVDPicture(tvPal, wide);
+        const int height = tvPal ? 576 : 480;
+        arguments << QStringLiteral("-vf")
+                  << QStringLiteral("scale=%1:%2,pad=%1:%3:0:%4")
+                         .arg(area.width())
+                         .arg(area.height())
+                         .arg(height)
+                         .arg(area.y());
+    }
     arguments << presetString(tvPal, wide).split(QLatin1Char(' '));
     arguments << output;
     return arguments;

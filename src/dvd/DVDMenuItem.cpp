@@ -154,7 +154,7 @@ bool DVDMenuItem::buildMenuImages(const DVDProjectSettings& project, DVDStepErro
     for (int state = Normal; state <= Selected; ++state)
         if (!createStateImage(state, project, error))
             return false;
-    createButtonRectArray(project.bTVSystemPAL);
+    createButtonRectArray(project.bTVSystemPAL, project.bDVDVideoAspect16_9);
     return true;
 }
 
@@ -290,7 +290,7 @@ QString DVDMenuItem::reducedStateImagePath(const QString& temporaryFolder, int s
                : QString();
 }
 
-QImage DVDMenuItem::renderStateImage(int state, bool pal) const {
+QImage DVDMenuItem::renderStateImage(int state, bool pal, bool wide16_9) const {
     const int height = pal ? 576 : 480;
     QImage image = transparentFrame({kDVDWidth, height});
     const QImage statePicture = imageAt(getStateImagePath(state));
@@ -302,7 +302,9 @@ QImage DVDMenuItem::renderStateImage(int state, bool pal) const {
     // reduction would have to merge.
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.scale(double(kDVDWidth) / kMenuWidth, double(height) / kMenuHeight);
+    const QRect area = DVDProjectSettings::frameAreaInDVDPicture(pal, wide16_9);
+    painter.translate(area.topLeft());
+    painter.scale(double(area.width()) / kMenuWidth, double(area.height()) / kMenuHeight);
     const int top = intValue(place, "yPos") + intValue(place, "height") - statePicture.height();
     painter.drawImage(QPoint(intValue(place, "xPos"), top), statePicture);
     return image;
@@ -313,7 +315,7 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
     if (!validState(state) || temporary.isEmpty())
         return failStep(error, kStepMenuImages, QStringLiteral("There is no private temporary folder."));
     const QString path = stateImagePath(temporary, state);
-    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL), path))
+    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9), path))
         return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
     return run_pngquant(path, error);
 }
@@ -337,23 +339,24 @@ bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
     return true;
 }
 
-QList<QRect> DVDMenuItem::buttonRectsFor(const QVariantList& rects, bool pal) {
-    const int height = pal ? 576 : 480;
+QList<QRect> DVDMenuItem::buttonRectsFor(const QVariantList& rects, bool pal, bool wide16_9) {
+    const QRect area = DVDProjectSettings::frameAreaInDVDPicture(pal, wide16_9);
     QList<QRect> result;
     for (const QVariant& entry : rects) {
         const QVariantMap rect = entry.toMap();
-        const int x = intValue(rect, "xPos") * kDVDWidth / kMenuWidth;
-        const int width = intValue(rect, "width") * kDVDWidth / kMenuWidth;
+        const int x = area.x() + intValue(rect, "xPos") * area.width() / kMenuWidth;
+        const int width = intValue(rect, "width") * area.width() / kMenuWidth;
         // Subpicture rows come in field pairs, so the vertical values are made even.
-        const int y = 2 * (intValue(rect, "yPos") * height / kMenuHeight / 2);
-        const int h = 2 * (intValue(rect, "height") * height / kMenuHeight / 2);
+        const int y = 2 * ((area.y() + intValue(rect, "yPos") * area.height() / kMenuHeight) / 2);
+        const int h = 2 * (intValue(rect, "height") * area.height() / kMenuHeight / 2);
         result.append(QRect(x, y, width, h));
     }
     return result;
 }
 
-void DVDMenuItem::createButtonRectArray(bool pal) {
-    QList<QRect> rects = buttonRectsFor(dictionary.value(QStringLiteral("ButtonRectArray")).toList(), pal);
+void DVDMenuItem::createButtonRectArray(bool pal, bool wide16_9) {
+    QList<QRect> rects =
+        buttonRectsFor(dictionary.value(QStringLiteral("ButtonRectArray")).toList(), pal, wide16_9);
     std::lock_guard lock(mutex);
     buttonRects = std::move(rects);
 }

@@ -176,12 +176,13 @@ TEST_F(DVDMenuItemTest, PreviewDrawsTheFirstFrameOrNothing) {
 
 TEST_F(DVDMenuItemTest, StatePicturesHaveTheDVDSizeAndTheButtonInItsRectangle) {
     DVDMenuItem menu(menuTemplate(kClassic));
-    for (bool pal : {false, true}) {
-        const QImage highlight = menu.renderStateImage(DVDMenuItem::Highlighted, pal);
+    for (const auto& [pal, wide] : {std::pair{false, true}, {true, true}, {false, false}, {true, false}}) {
+        SCOPED_TRACE(QStringLiteral("pal %1 wide %2").arg(pal).arg(wide).toStdString());
+        const QImage highlight = menu.renderStateImage(DVDMenuItem::Highlighted, pal, wide);
         ASSERT_EQ(highlight.size(), QSize(720, pal ? 576 : 480));
         EXPECT_LE(distinctColours(highlight), 4);
         const QRect button =
-            DVDMenuItem::buttonRectsFor(menu.menuDictionary().value("ButtonRectArray").toList(), pal)
+            DVDMenuItem::buttonRectsFor(menu.menuDictionary().value("ButtonRectArray").toList(), pal, wide)
                 .value(0);
         int inside = 0, outside = 0;
         for (int y = 0; y < highlight.height(); ++y)
@@ -193,7 +194,7 @@ TEST_F(DVDMenuItemTest, StatePicturesHaveTheDVDSizeAndTheButtonInItsRectangle) {
             }
         EXPECT_GT(inside, 200);
         EXPECT_EQ(outside, 0);
-        const QImage normal = menu.renderStateImage(DVDMenuItem::Normal, pal);
+        const QImage normal = menu.renderStateImage(DVDMenuItem::Normal, pal, wide);
         EXPECT_EQ(distinctColours(normal), 1);
     }
 }
@@ -225,6 +226,9 @@ TEST_F(DVDMenuItemTest, ButtonRectanglesUseTheDVDPixelFormula) {
     // 33.9 reads as 33: x 24; y 61*480/540 = 54; height 3*480/540 = 2; width 7*720/960 = 5.
     EXPECT_EQ(ntsc[1], QRect(24, 54, 5, 2));
     EXPECT_EQ(pal[1], QRect(24, 64, 5, 2));
+    // A 4:3 disc shows the frame in a band of 360 (432) lines from line 60 (72).
+    EXPECT_EQ(DVDMenuItem::buttonRectsFor(rects, false, false)[0], QRect(360, 240, 150, 66));
+    EXPECT_EQ(DVDMenuItem::buttonRectsFor(rects, true, false)[0], QRect(360, 288, 150, 80));
 }
 
 TEST_F(DVDMenuItemTest, ColoursAndAlignmentsOfTheTemplate) {
