@@ -205,6 +205,7 @@ private:
     void durationChanged();
     void drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const;
     static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);
+    static double decodeZoom(platform::KeyedUnarchiver& coder, const QString& key);
 
     mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits
     QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;

@@ -253,7 +253,8 @@ TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
     project->setBIsDirty(false);
     project->checkItemVaild();
     EXPECT_EQ(project->slideshowArray(), (std::vector<SlideItemRef>{a, c}));
-    EXPECT_EQ(project->musicArray(), std::vector<MusicItemRef>{presentSong});
+    // The stock song whose resource has gone plays our own.
+    EXPECT_EQ(project->musicArray(), (std::vector<MusicItemRef>{presentSong, missingDefault}));
     EXPECT_TRUE(project->bIsDirty());
     EXPECT_EQ(c->nItemStartFrameIndex(), 180u) << "the layout is recomputed";
     project->setBIsDirty(false);
