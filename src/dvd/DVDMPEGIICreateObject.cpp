@@ -226,8 +226,10 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::mixSound(Pass pass, bool keepSlideshowMixer) {
     const QVariantMap baseinfo = dictEncodingProgressStep().value("tempbackgroundmusic").toMap();
+    // Posted with the creator as their object, as the other encoders post theirs.
     const MixedAudioExport::ProgressHandler progress = [this, baseinfo](float value) {
-        center.post(progressNotificationName(), QVariant(), {{"progress", value}, {"baseinfo", baseinfo}});
+        center.post(progressNotificationName(), QVariant::fromValue(static_cast<void*>(this)),
+                    {{"progress", value}, {"baseinfo", baseinfo}});
     };
     const MixedAudioExport::CancelCheck check = [this] { return cancelled(); };
     const MixedAudioExport::Result mixed =

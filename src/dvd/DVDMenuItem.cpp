@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -229,6 +230,32 @@ QImage DVDMenuItem::renderFrame(int frameIndex, const DVDProjectSettings& projec
     return frame;
 }
 
+// Lines of the box's width from its top, as many as fit whole: a line cut by the box's edge would show a
+// sliver of letters, so it is dropped, as the slides' captions drop theirs.
+void DVDMenuItem::drawWholeLines(QPainter& painter, const QRect& box, const QString& text, const QFont& font,
+                                 Qt::Alignment alignment) {
+    QString lines = text;
+    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(lines, font, painter.device());
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    qreal y = 0;
+    int fitting = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(box.width());
+        if (y + line.height() > box.height())
+            break;
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        ++fitting;
+    }
+    layout.endLayout();
+    for (int i = 0; i < fitting; ++i)
+        layout.lineAt(i).draw(&painter, box.topLeft());
+}
+
 bool DVDMenuItem::drawText(QPainter& painter, const QString& key, const QString& text,
                            const DropShadow& shadow) const {
     if (!dictionary.contains(key) || text.isEmpty())
@@ -242,12 +269,8 @@ bool DVDMenuItem::drawText(QPainter& painter, const QString& key, const QString&
     {
         QPainter textPainter(&layer);
         textPainter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        textPainter.setFont(font);
         textPainter.setPen(colorFromHexRGB(box.value(QStringLiteral("fontColor")).toString()));
-        textPainter.drawText(rect,
-                             int(textAlignment(box.value(QStringLiteral("alignment")))) | Qt::AlignTop |
-                                 Qt::TextWordWrap,
-                             text);
+        drawWholeLines(textPainter, rect, text, font, textAlignment(box.value(QStringLiteral("alignment"))));
     }
     // Whatever is drawn from now on in this frame casts the shadow, so every text does.
     shadow.drawLayer(painter, layer);

@@ -87,6 +87,8 @@ private:
     QImage picture(const QString& pictureName) const;
     QImage photoOfSlide(int frameIndex, const DVDProjectSettings& project) const;
     bool drawText(QPainter& painter, const QString& key, const QString& text, const DropShadow& shadow) const;
+    static void drawWholeLines(QPainter& painter, const QRect& box, const QString& text, const QFont& font,
+                               Qt::Alignment alignment);
     bool drawDVDTitle(QPainter& painter, const DVDProjectSettings& project, const DropShadow& shadow) const;
     bool drawDVDSubtitle(QPainter& painter, const DVDProjectSettings& project,
                          const DropShadow& shadow) const;

@@ -54,6 +54,7 @@ protected:
 
 private:
     mutable std::mutex fieldMutex;
+    std::mutex sizeDecision;
     QString quartzFilePath;
     QString videoFilePath;
     std::shared_ptr<platform::gl::Context> context;

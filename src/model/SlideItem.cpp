@@ -145,6 +145,26 @@ void SlideItem::setStrThumbFileName(const QString& name) {
     storedThumbFileName = lastComponent(name);
 }
 
+QSize SlideItem::pixelSize() const {
+    std::lock_guard lock(sizeMutex);
+    return pictureSize;
+}
+
+void SlideItem::setPixelSize(const QSize& value) {
+    std::lock_guard lock(sizeMutex);
+    pictureSize = value;
+}
+
+void SlideItem::setWidth(int value) {
+    std::lock_guard lock(sizeMutex);
+    pictureSize.setWidth(value);
+}
+
+void SlideItem::setHeight(int value) {
+    std::lock_guard lock(sizeMutex);
+    pictureSize.setHeight(value);
+}
+
 bool SlideItem::iSItemReady() const {
     const QString path = fileName();
     return !path.isEmpty() && QFileInfo::exists(path);

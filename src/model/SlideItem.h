@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 #include <QString>
 #include <QVariantMap>
@@ -140,10 +141,14 @@ public:
     void setNSlideEffect(int value) { slideEffect = value; }
     float fSecStartTimePosition() const { return startTimePosition.load(); }
     void setFSecStartTimePosition(float seconds) { startTimePosition = seconds; }
-    int width() const { return pixelWidth; }
-    void setWidth(int value) { pixelWidth = value; }
-    int height() const { return pixelHeight; }
-    void setHeight(int value) { pixelHeight = value; }
+    // The picture's size in pixels; loader threads set it while the main thread reads it, so the pair is
+    // read and written whole.
+    int width() const { return pixelSize().width(); }
+    void setWidth(int value);
+    int height() const { return pixelSize().height(); }
+    void setHeight(int value);
+    QSize pixelSize() const;
+    void setPixelSize(const QSize& size);
 
     // Pan, zoom and rotation.
     QPointF panStartPoint() const;
@@ -234,8 +239,8 @@ private:
     std::atomic<bool> selected{false};
     std::atomic<double> rotation[3] = {0.0, 0.0, 0.0};
     std::atomic<double> rotateAngles[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-    int pixelWidth = 0;
-    int pixelHeight = 0;
+    mutable std::mutex sizeMutex;
+    QSize pictureSize{0, 0};
 };
 
 using SlideItemRef = std::shared_ptr<SlideItem>;

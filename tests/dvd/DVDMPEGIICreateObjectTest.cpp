@@ -224,6 +224,7 @@ TEST_F(MPEGIICreatorTest, WithTheMenuTheMenuStreamComesFirstAndOneFinishedNotice
     ASSERT_NE(progress, notes.end());
     EXPECT_EQ(progress->userInfo.value("baseinfo").toMap(),
               DVDMPEGIICreateObject::dictEncodingProgressStep().value("tempbackgroundmusic").toMap());
+    EXPECT_EQ(progress->object.value<void*>(), static_cast<void*>(creator.get())) << "posted by the creator";
     EXPECT_EQ(ends, std::vector<End>{End::Completed});
     expectDVDStream(menuPath, false, true);
     expectDVDStream(showPath, false, true);

@@ -3,6 +3,7 @@
 #include "dvd/DVDMenuItem.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -131,6 +132,26 @@ TEST_F(DVDMenuItemTest, TitleAndSubtitleAreDrawnOnlyWhenSet) {
     project.dvdSubtitle = QStringLiteral("Holidays by the sea");
     const QImage subtitled = menu.renderFrame(0, project);
     EXPECT_GT(differingPixels(plain, subtitled, subtitleBox), 100);
+}
+
+TEST_F(DVDMenuItemTest, ALongTitleShowsTheLinesThatFitWholeAndNoSliverOfTheNext) {
+    DVDProjectSettings project = testProject(dir.path(), 3);
+    DVDMenuItem menu(menuTemplate(kClassic));
+    const QImage plain = menu.renderFrame(0, project);
+    project.dvdTitle = QStringLiteral("A summer of walks along the northern coast with friends and family");
+    const QImage titled = menu.renderFrame(0, project);
+    const QRect titleBox = box(menu.menuDictionary(), "Title");
+    const QVariantMap font = menu.menuDictionary().value("Title").toMap();
+    QFont titleFont(font.value("fontName").toString());
+    titleFont.setPixelSize(font.value("size").toInt());
+    const int lineHeight = QFontMetrics(titleFont).height();
+    ASSERT_GE(titleBox.height() / lineHeight, 1);
+    const int lastLine = titleBox.top() + titleBox.height() / lineHeight * lineHeight;
+    EXPECT_GT(differingPixels(plain, titled, titleBox), 100);
+    // Below the whole lines only the shadow's blur may reach.
+    EXPECT_EQ(differingPixels(plain, titled, QRect(titleBox.left(), lastLine + 3, titleBox.width(),
+                                                   titleBox.bottom() - lastLine - 2)),
+              0);
 }
 
 TEST_F(DVDMenuItemTest, TextShadowStaysOnForThePlayButton) {
