@@ -31,5 +31,4 @@ struct DVDProjectSettings {
     // Where the 16:9 frames of the show and the menu lie in the 720-wide DVD picture: all of it on a 16:9
     // disc; on a 4:3 disc a centred band three quarters high, so that pictures keep their shape.
     static QRect frameAreaInDVDPicture(bool pal, bool wide16_9);
-    QRect frameAreaInDVDPicture() const { return frameAreaInDVDPicture(bTVSystemPAL, bDVDVideoAspect16_9); }
 };

@@ -78,7 +78,8 @@ QString songFilePath(const QVariantMap& song, const QString& contentsFolder) {
         return stored;
     if (!stock && (QFileInfo::exists(copy) || !inVanishedResourceFolder(stored)))
         return copy;
-    const QString resource = platform::paths::pathForResource(QStringLiteral("default"), QStringLiteral("mp3"));
+    const QString resource =
+        platform::paths::pathForResource(QStringLiteral("default"), QStringLiteral("mp3"));
     if (!resource.isEmpty())
         return resource;
     if (!stock || QFileInfo::exists(copy))

@@ -333,7 +333,8 @@ TEST_F(AppDelegateTest, QuittingSavesTheProjectManagerEvenWhenTheProjectIsClean)
     delegate->applicationWillTerminate();
     SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
-    ASSERT_TRUE(manager->loadFromFile(project->strMacProjectBundleFullPath() + "/SlideshowProjectManager.dat"));
+    ASSERT_TRUE(
+        manager->loadFromFile(project->strMacProjectBundleFullPath() + "/SlideshowProjectManager.dat"));
     EXPECT_EQ(SlideshowProjectManager::defaultSlideshowProjectManager()->dvdTitle(), "Menu title");
 }
 

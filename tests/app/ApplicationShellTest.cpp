@@ -34,8 +34,8 @@ TEST(ApplicationShell, HelpAndVersionAnswerAsTextWithoutADisplay) {
     const test_support::EnvOverride platform("QT_QPA_PLATFORM", std::nullopt);
     const test_support::EnvOverride display("DISPLAY", std::nullopt);
     const test_support::EnvOverride wayland("WAYLAND_DISPLAY", std::nullopt);
-    for (const auto& [flag, start] : {std::pair{"--help", "Usage: vistrelle"}, {"-h", "Usage: vistrelle"},
-                                      {"--version", "Vistrelle "}}) {
+    for (const auto& [flag, start] :
+         {std::pair{"--help", "Usage: vistrelle"}, {"-h", "Usage: vistrelle"}, {"--version", "Vistrelle "}}) {
         char program[] = "vistrelle";
         std::string option = flag;
         char* argv[] = {program, option.data(), nullptr};

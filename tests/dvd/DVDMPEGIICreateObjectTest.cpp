@@ -149,8 +149,8 @@ TEST(MPEGIICreatorCommandLine, AFourThreeDiscShowsASquarePhotoSquare) {
         ASSERT_TRUE(video) << probe.error.toStdString();
         ASSERT_NEAR(video->displayAspect, 4.0 / 3.0, 0.01);
         const QString picture = dir.file(pal ? "pal.png" : "ntsc.png");
-        ASSERT_TRUE(dvd_test::runProgram("ffmpeg", {"-loglevel", "error", "-i", stream, "-frames:v", "1",
-                                                     "-update", "1", picture}));
+        ASSERT_TRUE(dvd_test::runProgram(
+            "ffmpeg", {"-loglevel", "error", "-i", stream, "-frames:v", "1", "-update", "1", picture}));
         const QImage decoded(picture);
         const QRect square = lightArea(decoded);
         const double pixelAspect = video->displayAspect * decoded.height() / decoded.width();

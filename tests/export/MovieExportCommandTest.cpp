@@ -3,8 +3,8 @@
 #include "EncoderTestSupport.h"
 
 #include "export/EncodingProgressSteps.h"
-#include "export/MixedAudioExport.h"
 #include "export/MP4ExportCommand.h"
+#include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
 #include "model/MusicItem.h"

@@ -214,9 +214,12 @@ TEST_F(SongFilingTest, AStockSongStoredByAnotherInstallationKeepsPlaying) {
         QString plays;
     };
     const std::vector<Case> cases = {
-        {{{"musicSource", "bundleDefaultMusic"}, {"filePath", elsewhere}, {"pureFileName", "default-1.00.mp3"}},
+        {{{"musicSource", "bundleDefaultMusic"},
+          {"filePath", elsewhere},
+          {"pureFileName", "default-1.00.mp3"}},
          ours},
-        {{{"musicSource", "bundleDefaultMusic"}, {"filePath", "/opt/gone/share/vistrelle/default.mp3"}}, ours},
+        {{{"musicSource", "bundleDefaultMusic"}, {"filePath", "/opt/gone/share/vistrelle/default.mp3"}},
+         ours},
         {{{"filePath", elsewhere}, {"pureFileName", "lost.mp3"}}, ours},
         {{{"filePath", music + "/mine.mp3"}, {"pureFileName", "lost.mp3"}}, contents + "/lost.mp3"},
     };

@@ -100,7 +100,8 @@ std::optional<std::array<int, 3>> MediaProbe::firstFrameYCbCr(const QString& pat
     const int index = avformat_find_stream_info(format, nullptr) < 0
                           ? -1
                           : av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const AVCodec* codec = index < 0 ? nullptr : avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
+    const AVCodec* codec =
+        index < 0 ? nullptr : avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
     AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();

@@ -21,7 +21,7 @@ struct MediaProbe {
         double frameRate = 0.0;     // frames per second the stream declares; 0 when it declares none
         double displayAspect = 0.0; // width / height as shown, the pixels' own aspect applied
         int packets = 0;
-        std::vector<int> keyFrames; // packet indices, in file order
+        std::vector<int> keyFrames;   // packet indices, in file order
         std::vector<int> packetSizes; // bytes, in file order
         double firstPtsSeconds = 0.0;
         int profile = -1; // the codec's profile and level numbers as the stream declares them

@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <limits>
 
 namespace platform::media {
@@ -66,7 +67,8 @@ struct VideoEncoder::Impl {
         // Without a peak rate the encoder spends the bits that still pictures saved on the next busy
         // seconds, far beyond what the level it declares (chosen from these two) lets a decoder buffer.
         context->rc_max_rate = 2 * settings.bitRate;
-        context->rc_buffer_size = int(std::min<int64_t>(2 * settings.bitRate, std::numeric_limits<int>::max()));
+        context->rc_buffer_size =
+            int(std::min<int64_t>(2 * settings.bitRate, std::numeric_limits<int>::max()));
         const ColourDescription colour = colourFor(settings.frameSize);
         context->colorspace = colour.matrix;
         context->color_primaries = AVCOL_PRI_BT709; // our pictures' own colours

@@ -373,8 +373,8 @@ TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601) {
         const double g = (y - kr * r - kb * b) / (1 - kr - kb);
         return std::array<double, 3>{r * 255, g * 255, b * 255};
     };
-    for (const auto& [size, matrix] : {std::pair{QSize(640, 360), QString("smpte170m")},
-                                       {QSize(1280, 720), QString("bt709")}}) {
+    for (const auto& [size, matrix] :
+         {std::pair{QSize(640, 360), QString("smpte170m")}, {QSize(1280, 720), QString("bt709")}}) {
         SCOPED_TRACE(matrix.toStdString());
         const QString path = dir.file(matrix + ".mp4");
         MovieWriter writer(settingsFor(path, size));
