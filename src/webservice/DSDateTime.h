@@ -8,9 +8,9 @@
 #include <optional>
 
 // An RFC 3339 date-time as the service writes it: calendar fields, an offset from UTC (or none known), a
-// universal-time flag and, when a caller gave one, a zone. A value has a time when its hour and minute are known.
-// Written back, a value prints what it read: an unknown offset as "-00:00", universal time as "Z". Fields never
-// known print as zero in the time and make the whole text empty in the date.
+// universal-time flag and, when a caller gave one, a zone. A value has a time when its hour and minute are
+// known. Written back, a value prints what it read: an unknown offset as "-00:00", universal time as "Z".
+// Fields never known print as zero in the time and make the whole text empty in the date.
 class DSDateTime {
 public:
     static constexpr qint64 kUndefined = std::numeric_limits<qint64>::max();

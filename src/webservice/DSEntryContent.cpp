@@ -39,7 +39,8 @@ void DSEntryContent::initWithXMLElement(const DSXMLElementRef& element, const DS
         if (child && child->kind() == DSXMLNode::ElementKind) {
             const auto childElement = std::static_pointer_cast<DSXMLElement>(child);
             if (const DSClass* cls = objectClassForXMLElement(dsClass(), childElement))
-                childObject_ = DSInstanceCast<DSObject>(makeParsedObject(*cls, childElement, shared_from_this()));
+                childObject_ =
+                    DSInstanceCast<DSObject>(makeParsedObject(*cls, childElement, shared_from_this()));
         }
     } else if (type.startsWith(QLatin1String("application/vnd.geo.kml+xml"))) {
         addChildXMLElementsDeclarationForThisObject();

@@ -5,8 +5,9 @@
 
 #include <QUrl>
 
-// The Atom content element. Its type decides what it holds: text for the text types, an embedded Atom object for
-// "application/atom+xml;...", its child XML as it stands for KML, and for any other type nothing of its own.
+// The Atom content element. Its type decides what it holds: text for the text types, an embedded Atom object
+// for "application/atom+xml;...", its child XML as it stands for KML, and for any other type nothing of its
+// own.
 class DSEntryContent : public DSClassOf<DSEntryContent, DSObject> {
 public:
     static DSClassInfo classInfo();
@@ -16,7 +17,8 @@ public:
         made->setStringValue(text);
         return made;
     }
-    template <class T = DSEntryContent> static std::shared_ptr<T> textConstructWithString(const QString& text) {
+    template <class T = DSEntryContent>
+    static std::shared_ptr<T> textConstructWithString(const QString& text) {
         return contentWithString<T>(text);
     }
     template <class T = DSEntryContent>

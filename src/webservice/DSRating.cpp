@@ -7,8 +7,8 @@ DSClassInfo DSRating::classInfo() {
             .uri = kDSNamespaceDS,
             .prefix = kDSNamespaceDSPrefix,
             .localName = "rating",
-            .attributes = {QStringLiteral("rel"), QStringLiteral("value"), QStringLiteral("max"), QStringLiteral("min"),
-                           QStringLiteral("average"), QStringLiteral("numRaters")}};
+            .attributes = {QStringLiteral("rel"), QStringLiteral("value"), QStringLiteral("max"),
+                           QStringLiteral("min"), QStringLiteral("average"), QStringLiteral("numRaters")}};
 }
 
 std::shared_ptr<DSRating> DSRating::ratingWithValue(int value, int max, int min) {

@@ -15,14 +15,18 @@ public:
     static std::shared_ptr<Self> valueWithNumber(const std::optional<double>& value) {
         return value ? valueWithDouble(*value) : nullptr;
     }
-    static std::shared_ptr<Self> valueWithInt(int value) { return with([&](Self& v) { v.setIntValue(value); }); }
+    static std::shared_ptr<Self> valueWithInt(int value) {
+        return with([&](Self& v) { v.setIntValue(value); });
+    }
     static std::shared_ptr<Self> valueWithLongLong(qint64 value) {
         return with([&](Self& v) { v.setLongLongValue(value); });
     }
     static std::shared_ptr<Self> valueWithDouble(double value) {
         return with([&](Self& v) { v.setDoubleValue(value); });
     }
-    static std::shared_ptr<Self> valueWithBool(bool value) { return with([&](Self& v) { v.setBoolValue(value); }); }
+    static std::shared_ptr<Self> valueWithBool(bool value) {
+        return with([&](Self& v) { v.setBoolValue(value); });
+    }
     static std::shared_ptr<Self> valueWithDateTime(const std::optional<DSDateTime>& value) {
         return value ? valueWithString(value->RFC3339String()) : nullptr;
     }
@@ -35,8 +39,8 @@ private:
     }
 };
 
-// One element holding one typed value, in the attribute the class names ("value" here) or, when it names none,
-// in the element's text. Most element classes are one-line subclasses.
+// One element holding one typed value, in the attribute the class names ("value" here) or, when it names
+// none, in the element's text. Most element classes are one-line subclasses.
 class DSValueConstruct : public DSValueClassOf<DSValueConstruct, DSObject> {
 public:
     static DSClassInfo classInfo() { return {.name = "DSValueConstruct", .valueAttribute = "value"}; }
@@ -101,5 +105,7 @@ public:
 class DSBoolValueConstruct : public DSValueClassOf<DSBoolValueConstruct, DSValueConstruct> {
 public:
     static DSClassInfo classInfo() { return {.name = "DSBoolValueConstruct"}; }
-    static std::shared_ptr<DSBoolValueConstruct> boolValueWithBool(bool value) { return valueWithBool(value); }
+    static std::shared_ptr<DSBoolValueConstruct> boolValueWithBool(bool value) {
+        return valueWithBool(value);
+    }
 };

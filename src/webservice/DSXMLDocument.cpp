@@ -65,7 +65,8 @@ DSXMLNodeRef DSXMLDocument::documentNode() const {
     return DSXMLNode::nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(tree_->document()), tree_);
 }
 
-std::optional<QList<DSXMLNodeRef>> DSXMLDocument::nodesForXPath(const QString& query, DSXMLError* error) const {
+std::optional<QList<DSXMLNodeRef>> DSXMLDocument::nodesForXPath(const QString& query,
+                                                                DSXMLError* error) const {
     return documentNode()->nodesForXPath(query, error);
 }
 

@@ -24,7 +24,8 @@ public:
     void setCharacterEncoding(const QString& encoding);
 
     std::optional<QList<DSXMLNodeRef>> nodesForXPath(const QString& query, DSXMLError* error = nullptr) const;
-    std::optional<QList<DSXMLNodeRef>> nodesForXPath(const QString& query, const QMap<QString, QString>& namespaces,
+    std::optional<QList<DSXMLNodeRef>> nodesForXPath(const QString& query,
+                                                     const QMap<QString, QString>& namespaces,
                                                      DSXMLError* error = nullptr) const;
     QString description() const;
 

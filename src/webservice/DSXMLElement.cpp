@@ -12,8 +12,8 @@ bool sameHref(const xmlNs* a, const xmlNs* b) {
     return xmlStrEqual(a->href, b->href);
 }
 
-// A declaration of the URI in scope at the node. Attributes need a prefixed one: an unprefixed attribute is in
-// no namespace at all.
+// A declaration of the URI in scope at the node. Attributes need a prefixed one: an unprefixed attribute is
+// in no namespace at all.
 xmlNsPtr namespaceForHref(xmlNodePtr node, const xmlChar* href, bool needsPrefix) {
     xmlNsPtr ns = xmlSearchNsByHref(node->doc, node, href);
     if (!ns || ns->prefix || !needsPrefix)
@@ -54,7 +54,8 @@ void fixQualifiedName(xmlNodePtr node, xmlNodePtr treeNode) {
 
 using Substitutions = std::map<xmlNsPtr, xmlNsPtr>;
 
-void fixDuplicateNamespaces(xmlNodePtr node, xmlNodePtr treeNode, Substitutions& substitutions, DSXMLTree& tree) {
+void fixDuplicateNamespaces(xmlNodePtr node, xmlNodePtr treeNode, Substitutions& substitutions,
+                            DSXMLTree& tree) {
     if (node->type == XML_ELEMENT_NODE) {
         xmlNsPtr previous = nullptr;
         for (xmlNsPtr ns = node->nsDef; ns;) {
@@ -237,7 +238,8 @@ QList<DSXMLElementRef> DSXMLElement::elementsForName(const QString& name) const 
     return answer;
 }
 
-QList<DSXMLElementRef> DSXMLElement::elementsForLocalNameURI(const QString& localName, const QString& uri) const {
+QList<DSXMLElementRef> DSXMLElement::elementsForLocalNameURI(const QString& localName,
+                                                             const QString& uri) const {
     QList<DSXMLElementRef> answer;
     if (!xmlNode_)
         return answer;
@@ -247,8 +249,8 @@ QList<DSXMLElementRef> DSXMLElement::elementsForLocalNameURI(const QString& loca
     for (xmlNodePtr child = xmlNode_->children; child; child = child->next) {
         if (child->type != XML_ELEMENT_NODE)
             continue;
-        const bool inNamespace =
-            child->ns && xmlStrEqual(child->ns->href, DSXMLChars(href)) && xmlStrEqual(child->name, DSXMLChars(local));
+        const bool inNamespace = child->ns && xmlStrEqual(child->ns->href, DSXMLChars(href)) &&
+                                 xmlStrEqual(child->name, DSXMLChars(local));
         const bool provisionallyNamed = !child->ns && xmlStrEqual(child->name, DSXMLChars(provisional));
         if (inNamespace || provisionallyNamed)
             answer.append(wrapElement(child));
@@ -258,7 +260,8 @@ QList<DSXMLElementRef> DSXMLElement::elementsForLocalNameURI(const QString& loca
 
 QList<DSXMLNodeRef> DSXMLElement::attributes() const {
     QList<DSXMLNodeRef> answer;
-    for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute; attribute = attribute->next)
+    for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute;
+         attribute = attribute->next)
         answer.append(nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_));
     return answer;
 }
@@ -285,7 +288,8 @@ void DSXMLElement::addAttribute(const DSXMLNodeRef& attribute) {
 }
 
 DSXMLNodeRef DSXMLElement::attributeForXMLNode(xmlAttrPtr node) const {
-    for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute; attribute = attribute->next)
+    for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute;
+         attribute = attribute->next)
         if (attribute == node)
             return nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_);
     return nullptr;

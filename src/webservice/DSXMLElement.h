@@ -13,7 +13,8 @@ public:
     void setNamespaces(const QList<DSXMLNodeRef>& namespaces);
     void addNamespace(const DSXMLNodeRef& ns);
 
-    // Appends a copy of the child (an attribute goes to addAttribute), its names resolved against this element.
+    // Appends a copy of the child (an attribute goes to addAttribute), its names resolved against this
+    // element.
     void addChild(const DSXMLNodeRef& child);
     // Takes the child out of this element; the child's wrapper stays usable.
     void removeChild(const DSXMLNodeRef& child);
@@ -30,8 +31,8 @@ public:
     // The prefix bound to the URI here: "" for the default namespace, null when unbound.
     QString resolvePrefixForNamespaceURI(const QString& uri) const;
 
-    // Resolves provisional and prefixed names in the grafted subtree against the tree node, and drops namespace
-    // declarations the tree node already has in scope.
+    // Resolves provisional and prefixed names in the grafted subtree against the tree node, and drops
+    // namespace declarations the tree node already has in scope.
     static void fixUpNamespacesForNode(xmlNodePtr node, xmlNodePtr treeNode, DSXMLTree& tree);
 
 private:

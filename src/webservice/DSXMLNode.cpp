@@ -164,7 +164,8 @@ DSXMLNodeRef DSXMLNode::textWithStringValue(const QString& value) {
 DSXMLNodeRef DSXMLNode::namespaceWithName(const QString& prefix, const QString& uri) {
     DSXMLTree::ensureParserReady();
     const QByteArray prefixBytes = DSXMLUtf8(prefix);
-    xmlNsPtr ns = xmlNewNs(nullptr, DSXMLChars(DSXMLUtf8(uri)), prefix.isEmpty() ? nullptr : DSXMLChars(prefixBytes));
+    xmlNsPtr ns =
+        xmlNewNs(nullptr, DSXMLChars(DSXMLUtf8(uri)), prefix.isEmpty() ? nullptr : DSXMLChars(prefixBytes));
     return nodeConsumingXMLNode(reinterpret_cast<xmlNodePtr>(ns));
 }
 
@@ -219,7 +220,8 @@ QString DSXMLNode::XMLString() const {
         return QString();
     const xmlDocPtr doc = isNamespace() ? nullptr : xmlNode_->doc;
     xmlNodeDump(buffer, doc, xmlNode_, 0, 0);
-    QString answer = QString::fromUtf8(reinterpret_cast<const char*>(xmlBufferContent(buffer)), xmlBufferLength(buffer));
+    QString answer =
+        QString::fromUtf8(reinterpret_cast<const char*>(xmlBufferContent(buffer)), xmlBufferLength(buffer));
     xmlBufferFree(buffer);
     return answer.trimmed();
 }
@@ -331,8 +333,9 @@ std::optional<QList<DSXMLNodeRef>> DSXMLNode::nodesForXPath(const QString& query
     return evaluateXPath(query, nullptr, error);
 }
 
-std::optional<QList<DSXMLNodeRef>>
-DSXMLNode::nodesForXPath(const QString& query, const QMap<QString, QString>& namespaces, DSXMLError* error) const {
+std::optional<QList<DSXMLNodeRef>> DSXMLNode::nodesForXPath(const QString& query,
+                                                            const QMap<QString, QString>& namespaces,
+                                                            DSXMLError* error) const {
     return evaluateXPath(query, &namespaces, error);
 }
 
@@ -379,7 +382,8 @@ std::optional<QList<DSXMLNodeRef>> DSXMLNode::evaluateXPath(const QString& query
         }
         xmlXPathFreeObject(result);
     } else {
-        fail(error, context->lastError.code, DSXMLString(reinterpret_cast<const xmlChar*>(context->lastError.str1)));
+        fail(error, context->lastError.code,
+             DSXMLString(reinterpret_cast<const xmlChar*>(context->lastError.str1)));
     }
     xmlXPathFreeContext(context);
     return answer;
@@ -388,8 +392,7 @@ std::optional<QList<DSXMLNodeRef>> DSXMLNode::evaluateXPath(const QString& query
 QString DSXMLNode::description() const {
     const char* className = xmlNode_ && xmlNode_->type == XML_ELEMENT_NODE ? "DSXMLElement" : "DSXMLNode";
     return QStringLiteral("%1 %2: {type:%3 name:%4 xml:\"%5\"}")
-        .arg(QLatin1String(className),
-             QString::asprintf("%p", static_cast<const void*>(this)),
+        .arg(QLatin1String(className), QString::asprintf("%p", static_cast<const void*>(this)),
              QString::number(xmlNode_ ? int(xmlNode_->type) : -1), name(), XMLString());
 }
 

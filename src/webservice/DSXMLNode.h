@@ -25,8 +25,8 @@ struct DSXMLError {
     QVariantMap userInfo;
 };
 
-// A node of an XML tree on libxml2. Wrappers are made on demand and are cheap; two wrappers of one libxml2 node
-// stand for the same node. A wrapper keeps the tree it points into alive.
+// A node of an XML tree on libxml2. Wrappers are made on demand and are cheap; two wrappers of one libxml2
+// node stand for the same node. A wrapper keeps the tree it points into alive.
 class DSXMLNode {
 public:
     enum Kind {
@@ -51,8 +51,8 @@ public:
     static DSXMLNodeRef nodeConsumingXMLNode(xmlNodePtr node);
     static DSXMLNodeRef nodeBorrowingXMLNode(xmlNodePtr node, const DSXMLTreeRef& tree);
 
-    // New nodes, owned by their wrappers; null when libxml2 fails. A name given with a URI takes the provisional
-    // form "{URI}:local" until the node is added under an element that has the URI in scope.
+    // New nodes, owned by their wrappers; null when libxml2 fails. A name given with a URI takes the
+    // provisional form "{URI}:local" until the node is added under an element that has the URI in scope.
     static DSXMLElementRef elementWithName(const QString& name);
     static DSXMLElementRef elementWithNameStringValue(const QString& name, const QString& value);
     static DSXMLElementRef elementWithNameURI(const QString& name, const QString& uri);
@@ -78,10 +78,12 @@ public:
     DSXMLNodeRef childAtIndex(int index) const;
     Kind kind() const;
 
-    // Null on failure (and the error filled in when asked for), else the matching nodes, possibly none. Without a
-    // map the namespaces in scope at the node are known, a default namespace under the prefix "_def_ns".
+    // Null on failure (and the error filled in when asked for), else the matching nodes, possibly none.
+    // Without a map the namespaces in scope at the node are known, a default namespace under the prefix
+    // "_def_ns".
     std::optional<QList<DSXMLNodeRef>> nodesForXPath(const QString& query, DSXMLError* error = nullptr) const;
-    std::optional<QList<DSXMLNodeRef>> nodesForXPath(const QString& query, const QMap<QString, QString>& namespaces,
+    std::optional<QList<DSXMLNodeRef>> nodesForXPath(const QString& query,
+                                                     const QMap<QString, QString>& namespaces,
                                                      DSXMLError* error = nullptr) const;
 
     QString description() const;
@@ -100,8 +102,8 @@ protected:
 
     xmlNsPtr namespacePtr() const { return reinterpret_cast<xmlNsPtr>(xmlNode_); }
     bool isNamespace() const { return xmlNode_ && xmlNode_->type == XML_NAMESPACE_DECL; }
-    std::optional<QList<DSXMLNodeRef>> evaluateXPath(const QString& query, const QMap<QString, QString>* namespaces,
-                                                     DSXMLError* error) const;
+    std::optional<QList<DSXMLNodeRef>>
+    evaluateXPath(const QString& query, const QMap<QString, QString>* namespaces, DSXMLError* error) const;
 
     xmlNodePtr xmlNode_;
     DSXMLTreeRef tree_;

@@ -7,8 +7,8 @@
 namespace {
 
 // NOBLANKS | NOCDATA | NONET; errors are answered, never printed.
-constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_NONET | XML_PARSE_NOERROR |
-                              XML_PARSE_NOWARNING;
+constexpr int kParseOptions =
+    XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 } // namespace
 
@@ -53,7 +53,8 @@ void DSXMLTree::retireNamespaces(xmlNsPtr list) {
 }
 
 DSXMLTree::~DSXMLTree() {
-    // Retired nodes still name the document (libxml2 frees their names through its dictionary): they go first.
+    // Retired nodes still name the document (libxml2 frees their names through its dictionary): they go
+    // first.
     for (xmlNodePtr node : retiredNodes_)
         xmlFreeNode(node);
     for (xmlNsPtr list : retiredNamespaces_)

@@ -7,9 +7,10 @@
 #include <memory>
 #include <vector>
 
-// The owner of one libxml2 tree: a document, or a subtree that belongs to no document. Every wrapper that points
-// into the tree shares it, so no wrapper outlives the nodes it points at. Nodes and namespace declarations taken
-// out of the tree while wrappers may still point at them are kept here until the tree itself goes.
+// The owner of one libxml2 tree: a document, or a subtree that belongs to no document. Every wrapper that
+// points into the tree shares it, so no wrapper outlives the nodes it points at. Nodes and namespace
+// declarations taken out of the tree while wrappers may still point at them are kept here until the tree
+// itself goes.
 class DSXMLTree {
 public:
     static std::shared_ptr<DSXMLTree> owningDocument(xmlDocPtr doc);
@@ -20,15 +21,16 @@ public:
     DSXMLTree& operator=(const DSXMLTree&) = delete;
 
     xmlDocPtr document() const { return doc_; }
-    // Whether `node` is the node this tree was made for (its document, subtree root or namespace declaration).
+    // Whether `node` is the node this tree was made for (its document, subtree root or namespace
+    // declaration).
     bool isRoot(const void* node) const { return node && (node == doc_ || node == root_ || node == ns_); }
     void retireNode(xmlNodePtr unlinked);
     // Also takes a declaration that no node of the tree declares but one of its nodes uses.
     void retireNamespaces(xmlNsPtr list);
 
-    // The one way any XML text from outside is parsed: blank text dropped, CDATA merged into text, and nothing
-    // loaded from the network, no entity substituted, no DTD read; libxml2's own limits bound entity expansion.
-    // The caller owns the answer; null when the text is not well formed.
+    // The one way any XML text from outside is parsed: blank text dropped, CDATA merged into text, and
+    // nothing loaded from the network, no entity substituted, no DTD read; libxml2's own limits bound entity
+    // expansion. The caller owns the answer; null when the text is not well formed.
     static xmlDocPtr parse(const QByteArray& bytes);
 
     // libxml2 needs one initialisation before any thread uses it.

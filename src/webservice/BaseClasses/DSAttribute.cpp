@@ -27,9 +27,10 @@ bool DSAttribute::isEqual(const DSInstance* other) const {
 
 QString DSAttribute::description() const {
     const DSClass& cls = dsClass();
-    const QString name = cls.extensionElementPrefix().isEmpty()
-                             ? cls.extensionElementLocalName()
-                             : cls.extensionElementPrefix() + QLatin1Char(':') + cls.extensionElementLocalName();
+    const QString name =
+        cls.extensionElementPrefix().isEmpty()
+            ? cls.extensionElementLocalName()
+            : cls.extensionElementPrefix() + QLatin1Char(':') + cls.extensionElementLocalName();
     return QStringLiteral("%1 %2: {%3=%4}")
         .arg(cls.name(), QString::asprintf("%p", static_cast<const void*>(this)), name, value_);
 }

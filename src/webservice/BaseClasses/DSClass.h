@@ -12,9 +12,9 @@ class DSInstance;
 using DSInstanceRef = std::shared_ptr<DSInstance>;
 using DSClassGetter = const DSClass& (*)();
 
-// What an element class says about itself: its name, the element (or attribute) it stands for, what it declares
-// for parsing, and its class-side values. Leave a field empty to inherit the base class's. Element classes are
-// declared by one such table each (see DSClassOf).
+// What an element class says about itself: its name, the element (or attribute) it stands for, what it
+// declares for parsing, and its class-side values. Leave a field empty to inherit the base class's. Element
+// classes are declared by one such table each (see DSClassOf).
 struct DSClassInfo {
     const char* name = nullptr;
     // The element's namespace URI, usual prefix and local name ("*": any element of the namespace).
@@ -33,8 +33,8 @@ struct DSClassInfo {
     const char* valueAttribute = nullptr;
     const char* nameAttribute = nullptr;
     QStringList attributesIgnoredForEquality = {};
-    // Entries and feeds: the service version, the kind term, the kind attribute value, the class of entries of
-    // unknown kind.
+    // Entries and feeds: the service version, the kind term, the kind attribute value, the class of entries
+    // of unknown kind.
     const char* defaultServiceVersion = nullptr;
     const char* standardKind = nullptr;
     const char* kindAttributeValue = nullptr;
@@ -67,7 +67,7 @@ public:
     QString standardKind() const;
     QString kindAttributeValue() const;
     const DSClass* defaultClassForEntries() const;
-    QString valueAttribute() const;  // null: none declared anywhere
+    QString valueAttribute() const; // null: none declared anywhere
     QString nameAttribute() const;
     QStringList attributesIgnoredForEquality() const;
     // The chain from the root class down to this one.
@@ -110,8 +110,9 @@ inline bool BoolsEqual(bool a, bool b) {
     return a == b;
 }
 
-// Declares an element class in one line: `class DSAtomID : public DSClassOf<DSAtomID, DSValueElementConstruct>`
-// with a static `DSClassInfo classInfo()`. It gives the class its identity, its factory and `object()`.
+// Declares an element class in one line: `class DSAtomID : public DSClassOf<DSAtomID,
+// DSValueElementConstruct>` with a static `DSClassInfo classInfo()`. It gives the class its identity, its
+// factory and `object()`.
 template <class Self, class Base> class DSClassOf : public Base {
 public:
     static const DSClass& staticClass() {
@@ -129,5 +130,6 @@ public:
 };
 
 template <class T> std::shared_ptr<T> DSInstanceCast(const DSInstanceRef& instance) {
-    return instance && instance->isKindOfClass(T::staticClass()) ? std::static_pointer_cast<T>(instance) : nullptr;
+    return instance && instance->isKindOfClass(T::staticClass()) ? std::static_pointer_cast<T>(instance)
+                                                                 : nullptr;
 }

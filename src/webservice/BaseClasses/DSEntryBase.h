@@ -7,7 +7,9 @@ class DSEntryBase : public DSClassOf<DSEntryBase, DSObject> {
 public:
     static DSClassInfo classInfo() { return {.name = "DSEntryBase"}; }
 
-    DSXMLElementRef XMLElement() const override { return XMLElementWithExtensionsAndDefaultName(QStringLiteral("entry")); }
+    DSXMLElementRef XMLElement() const override {
+        return XMLElementWithExtensionsAndDefaultName(QStringLiteral("entry"));
+    }
 
     // Under the class's kind term (kind scheme) and its kind attribute value, each when it has one.
     static bool registerEntryClass(const DSClass& cls);

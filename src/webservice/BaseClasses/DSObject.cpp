@@ -75,18 +75,21 @@ void DSObject::addParseDeclarations() {
     }
 }
 
-void DSObject::addExtensionDeclaration(const DSClass& parentClass, const DSClass& childClass, bool isAttribute) {
+void DSObject::addExtensionDeclaration(const DSClass& parentClass, const DSClass& childClass,
+                                       bool isAttribute) {
     const auto cache = extensionDeclarationsCache();
     if (cache)
         (*cache)[&dsClass()][&parentClass].push_back({&parentClass, &childClass, isAttribute});
 }
 
-void DSObject::addExtensionDeclarations(const DSClass& parentClass, const std::vector<DSClassGetter>& childClasses) {
+void DSObject::addExtensionDeclarations(const DSClass& parentClass,
+                                        const std::vector<DSClassGetter>& childClasses) {
     for (DSClassGetter child : childClasses)
         addExtensionDeclaration(parentClass, child());
 }
 
-void DSObject::removeExtensionDeclaration(const DSClass& parentClass, const DSClass& childClass, bool isAttribute) {
+void DSObject::removeExtensionDeclaration(const DSClass& parentClass, const DSClass& childClass,
+                                          bool isAttribute) {
     const auto cache = extensionDeclarationsCache();
     if (!cache || !cache->contains(&dsClass()))
         return;
@@ -253,7 +256,8 @@ void DSObject::removeObject(const DSInstanceRef& object, const DSClass& cls) {
             removeEntry(cls);
         return;
     }
-    entry->objects.removeIf([&](const DSInstanceRef& stored) { return ObjectsEqualOrBothNil(stored, object); });
+    entry->objects.removeIf(
+        [&](const DSInstanceRef& stored) { return ObjectsEqualOrBothNil(stored, object); });
 }
 
 // ---- attributes, content, kept XML
@@ -304,7 +308,8 @@ void DSObject::addNamespaces(const DSStringMap& namespaces) {
 
 std::optional<DSStringMap> DSObject::completeNamespaces() const {
     const DSObjectRef parentObject = parent();
-    const std::optional<DSStringMap> inherited = parentObject ? parentObject->completeNamespaces() : std::nullopt;
+    const std::optional<DSStringMap> inherited =
+        parentObject ? parentObject->completeNamespaces() : std::nullopt;
     if (!inherited)
         return namespaces_;
     if (!namespaces_)

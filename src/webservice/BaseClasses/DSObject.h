@@ -16,8 +16,8 @@ using DSObjectRef = std::shared_ptr<DSObject>;
 using DSStringMap = QMap<QString, QString>;
 using DSSurrogates = QHash<const DSClass*, const DSClass*>;
 
-// One line of a description table: the label (a "version>=V:" or "version<=V:" prefix limits it to some service
-// versions), how the value is read, and how it is reported (kinds 1 to 8).
+// One line of a description table: the label (a "version>=V:" or "version<=V:" prefix limits it to some
+// service versions), how the value is read, and how it is reported (kinds 1 to 8).
 struct DSDescriptionRecord {
     QString label;
     std::function<QVariant(const DSObject&)> value;
@@ -25,9 +25,9 @@ struct DSDescriptionRecord {
 };
 
 // An object standing for one XML element of the service's documents. A class says what it holds through its
-// declarations (DSClassInfo, or the two declaration hooks); parsing, writing, copying, comparing and describing
-// then work alike for every class, and whatever a class does not understand is kept and written back.
-// Objects live in shared pointers; a contained object points back at its parent without owning it.
+// declarations (DSClassInfo, or the two declaration hooks); parsing, writing, copying, comparing and
+// describing then work alike for every class, and whatever a class does not understand is kept and written
+// back. Objects live in shared pointers; a contained object points back at its parent without owning it.
 class DSObject : public DSInstance, public std::enable_shared_from_this<DSObject> {
 public:
     static const DSClass& staticClass();
@@ -39,11 +39,17 @@ public:
     DSObject& operator=(const DSObject&) = delete;
 
     // ---- construction and output
+    static DSObjectRef object() {
+        auto made = std::make_shared<DSObject>();
+        made->init();
+        return made;
+    }
     virtual void init();
     void initWithServiceVersion(const QString& serviceVersion);
     virtual void initWithXMLElement(const DSXMLElementRef& element, const DSObjectRef& parent);
-    void initWithXMLElement(const DSXMLElementRef& element, const DSObjectRef& parent, const QString& serviceVersion,
-                            const std::optional<DSSurrogates>& surrogates, bool shouldIgnoreUnknowns);
+    void initWithXMLElement(const DSXMLElementRef& element, const DSObjectRef& parent,
+                            const QString& serviceVersion, const std::optional<DSSurrogates>& surrogates,
+                            bool shouldIgnoreUnknowns);
     // A document's root object: the class the element's kind names, or `cls` when given; null when none fits.
     static DSObjectRef objectWithXMLElement(const DSXMLElementRef& element, const DSClass* cls = nullptr,
                                             const QString& serviceVersion = QString(),
@@ -66,8 +72,8 @@ public:
     // Registers the class under (scheme, term); refused, and reported, when the pair already finds a class.
     static bool registerClass(const DSClass& cls, DSKindMap& map, const QString& scheme, const QString& term);
     static const DSClass* classForCategory(const QString& scheme, const QString& term, const DSKindMap& map);
-    // The class for an element: its kind attribute, then its kind categories, then the base entry or feed; the
-    // receiving class decides the entries of unknown kind (a feed's own default).
+    // The class for an element: its kind attribute, then its kind categories, then the base entry or feed;
+    // the receiving class decides the entries of unknown kind (a feed's own default).
     static const DSClass* objectClassForXMLElement(const DSClass& receiver, const DSXMLElementRef& element);
 
     // ---- declarations
@@ -81,7 +87,8 @@ public:
         addExtensionDeclaration(parentClass, childClass, true);
     }
     void addExtensionDeclarations(const DSClass& parentClass, const std::vector<DSClassGetter>& childClasses);
-    void removeExtensionDeclaration(const DSClass& parentClass, const DSClass& childClass, bool isAttribute = false);
+    void removeExtensionDeclaration(const DSClass& parentClass, const DSClass& childClass,
+                                    bool isAttribute = false);
     DSExtensionDeclarationList extensionDeclarationsForParentClass(const DSClass& parentClass) const;
     void addLocalAttributeDeclarations(const QStringList& names);
     void addAttributeDeclarationMarker(const QString& marker);
@@ -89,7 +96,9 @@ public:
     void addChildXMLElementsDeclaration();
     bool hasDeclaredContentValue() const;
     bool hasDeclaredChildXMLElements() const;
-    QStringList attributeDeclarations() const { return attributeDeclarations_ ? *attributeDeclarations_ : QStringList(); }
+    QStringList attributeDeclarations() const {
+        return attributeDeclarations_ ? *attributeDeclarations_ : QStringList();
+    }
 
     // ---- extensions: the contained objects, by declared class
     DSInstanceRef objectForExtensionClass(const DSClass& cls) const;
@@ -149,7 +158,8 @@ public:
     const std::optional<DSSurrogates>& surrogates() const { return surrogates_; }
     void setSurrogates(const std::optional<DSSurrogates>& surrogates) { surrogates_ = surrogates; }
 
-    // ---- typed attribute values (stored as strings, converted on each call; numbers never follow the locale)
+    // ---- typed attribute values (stored as strings, converted on each call; numbers never follow the
+    // locale)
     std::optional<int> intNumberForAttribute(const QString& name) const;
     std::optional<qint64> longLongNumberForAttribute(const QString& name) const;
     std::optional<double> doubleNumberForAttribute(const QString& name) const;
@@ -163,9 +173,11 @@ public:
 
     // ---- readers of an element being parsed (each consumes what it reads)
     DSXMLNodeRef attributeForName(const QString& name, const DSXMLElementRef& element);
-    DSXMLNodeRef attributeForLocalName(const QString& localName, const QString& uri, const DSXMLElementRef& element);
+    DSXMLNodeRef attributeForLocalName(const QString& localName, const QString& uri,
+                                       const DSXMLElementRef& element);
     QString stringForAttributeName(const QString& name, const DSXMLElementRef& element);
-    QString stringForAttributeLocalName(const QString& localName, const QString& uri, const DSXMLElementRef& element);
+    QString stringForAttributeLocalName(const QString& localName, const QString& uri,
+                                        const DSXMLElementRef& element);
     std::optional<DSDateTime> dateTimeForAttributeName(const QString& name, const DSXMLElementRef& element);
     bool boolForAttributeName(const QString& name, const DSXMLElementRef& element);
     std::optional<double> doubleNumberForAttributeName(const QString& name, const DSXMLElementRef& element);
@@ -176,14 +188,16 @@ public:
     std::optional<double> doubleNumberValueFromElement(const DSXMLElementRef& element);
 
     // ---- writing, for subclasses
-    static DSXMLNodeRef addToElementAttributeValueIfNonNil(const DSXMLElementRef& element, const QString& value,
-                                                           const QString& name);
-    static DSXMLNodeRef addToElementAttributeValueIfNonNil(const DSXMLElementRef& element, const QString& value,
-                                                           const QString& qualifiedName, const QString& uri);
+    static DSXMLNodeRef addToElementAttributeValueIfNonNil(const DSXMLElementRef& element,
+                                                           const QString& value, const QString& name);
+    static DSXMLNodeRef addToElementAttributeValueIfNonNil(const DSXMLElementRef& element,
+                                                           const QString& value, const QString& qualifiedName,
+                                                           const QString& uri);
     static DSXMLNodeRef addToElementAttributeValueWithInteger(const DSXMLElementRef& element, qint64 value,
                                                               const QString& name);
     static DSXMLElementRef addToElementChildWithStringValueIfNonEmpty(const DSXMLElementRef& element,
-                                                                      const QString& value, const QString& name);
+                                                                      const QString& value,
+                                                                      const QString& name);
     static void addStringValue(const DSXMLElementRef& element, const QString& value);
     static DSXMLElementRef elementWithNameAttribute(const QString& name, const QString& attributeName,
                                                     const QString& attributeValue);
@@ -199,7 +213,9 @@ public:
     bool isServiceVersionAtMost(const QString& version) const;
     QString coreProtocolVersion() const;
     bool isCoreProtocolVersion1() const;
-    static QString coreProtocolVersionForServiceVersion(const QString& serviceVersion) { return serviceVersion; }
+    static QString coreProtocolVersionForServiceVersion(const QString& serviceVersion) {
+        return serviceVersion;
+    }
 
     // ---- the caller's data: neither copied nor compared
     QVariant userData() const { return userData_; }
@@ -229,7 +245,9 @@ public:
 protected:
     virtual void parseAttributesForElement(const DSXMLElementRef& element);
     virtual void addAttributesToElement(const DSXMLElementRef& element) const;
-    virtual QStringList attributesIgnoredForEquality() const { return dsClass().attributesIgnoredForEquality(); }
+    virtual QStringList attributesIgnoredForEquality() const {
+        return dsClass().attributesIgnoredForEquality();
+    }
     // A copy gets the fields of its source; subclasses with fields of their own add theirs.
     virtual void copyFieldsInto(DSObject& copy) const;
     void parseContentValueForElement(const DSXMLElementRef& element);

@@ -12,7 +12,8 @@ QString DSKindMap::keyFor(const QString& scheme, const QString& term) {
 
 bool DSObject::registerClass(const DSClass& cls, DSKindMap& map, const QString& scheme, const QString& term) {
     if (const DSClass* found = classForCategory(scheme, term, map)) {
-        DSProgrammingError(QStringLiteral("%1 registration conflicts with %2").arg(cls.name(), found->name()));
+        DSProgrammingError(
+            QStringLiteral("%1 registration conflicts with %2").arg(cls.name(), found->name()));
         return false;
     }
     map.insert(DSKindMap::keyFor(scheme, term), &cls);
@@ -34,7 +35,8 @@ namespace {
 QList<DSXMLElementRef> categoriesOf(const DSXMLElementRef& element) {
     QList<DSXMLElementRef> categories =
         element->elementsForLocalNameURI(QStringLiteral("category"), QLatin1String(kDSNamespaceAtom));
-    if (!categories.isEmpty() || !element->resolvePrefixForNamespaceURI(QLatin1String(kDSNamespaceAtom)).isEmpty())
+    if (!categories.isEmpty() ||
+        !element->resolvePrefixForNamespaceURI(QLatin1String(kDSNamespaceAtom)).isEmpty())
         return categories;
     for (const DSXMLNodeRef& child : element->children())
         if (child->kind() == DSXMLNode::ElementKind && child->name() == QLatin1String("category"))

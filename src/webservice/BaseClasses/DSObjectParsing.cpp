@@ -16,7 +16,8 @@ const QString& any() {
 }
 
 DSXMLElementRef asElement(const DSXMLNodeRef& node) {
-    return node && node->kind() == DSXMLNode::ElementKind ? std::static_pointer_cast<DSXMLElement>(node) : nullptr;
+    return node && node->kind() == DSXMLNode::ElementKind ? std::static_pointer_cast<DSXMLElement>(node)
+                                                          : nullptr;
 }
 
 void removeNode(QList<DSXMLNodeRef>& nodes, const DSXMLNodeRef& node) {
@@ -27,7 +28,8 @@ void removeNode(QList<DSXMLNodeRef>& nodes, const DSXMLNodeRef& node) {
 } // namespace
 
 DSObjectRef DSObject::objectWithXMLElement(const DSXMLElementRef& element, const DSClass* cls,
-                                           const QString& serviceVersion, const std::optional<DSSurrogates>& surrogates,
+                                           const QString& serviceVersion,
+                                           const std::optional<DSSurrogates>& surrogates,
                                            bool shouldIgnoreUnknowns) {
     registerDsClasses();
     if (!element)
@@ -42,9 +44,11 @@ DSObjectRef DSObject::objectWithXMLElement(const DSXMLElementRef& element, const
     return object;
 }
 
-DSObjectRef DSObject::objectWithXMLData(const QByteArray& data, const DSClass* cls, const QString& serviceVersion) {
+DSObjectRef DSObject::objectWithXMLData(const QByteArray& data, const DSClass* cls,
+                                        const QString& serviceVersion) {
     const DSXMLDocumentRef document = DSXMLDocument::documentWithData(data);
-    DSObjectRef object = document ? objectWithXMLElement(document->rootElement(), cls, serviceVersion) : nullptr;
+    DSObjectRef object =
+        document ? objectWithXMLElement(document->rootElement(), cls, serviceVersion) : nullptr;
     if (object)
         object->clearExtensionDeclarationsCache();
     return object;
@@ -59,8 +63,8 @@ DSInstanceRef DSObject::makeParsedObject(const DSClass& cls, const DSXMLElementR
 }
 
 void DSObject::initWithXMLElement(const DSXMLElementRef& element, const DSObjectRef& parent,
-                                  const QString& serviceVersion, const std::optional<DSSurrogates>& surrogates,
-                                  bool shouldIgnoreUnknowns) {
+                                  const QString& serviceVersion,
+                                  const std::optional<DSSurrogates>& surrogates, bool shouldIgnoreUnknowns) {
     setServiceVersion(serviceVersion);
     surrogates_ = surrogates;
     shouldIgnoreUnknowns_ = shouldIgnoreUnknowns;
@@ -119,7 +123,8 @@ void DSObject::parseExtensionsForElement(const DSXMLElementRef& element) {
     for (DSObjectRef holder = shared_from_this(); holder; holder = holder->parent()) {
         for (const DSExtensionDeclaration& declaration : holder->extensionDeclarationsForParentClass(cls)) {
             const DSClass& child = *declaration.childClass;
-            if (entryFor(child) || (!declaration.isAttribute && !names.contains(child.extensionElementLocalName())))
+            if (entryFor(child) ||
+                (!declaration.isAttribute && !names.contains(child.extensionElementLocalName())))
                 continue;
             if (!declaration.isAttribute) {
                 storeParsed(objectOrArrayForChildrenOfElement(element, child.qualifiedName(),
@@ -136,7 +141,8 @@ void DSObject::parseExtensionsForElement(const DSXMLElementRef& element) {
 
 QList<DSInstanceRef> DSObject::objectOrArrayForChildrenOfElement(const DSXMLElementRef& element,
                                                                  const QString& qualifiedName,
-                                                                 const QString& namespaceURI, const DSClass* cls) {
+                                                                 const QString& namespaceURI,
+                                                                 const DSClass* cls) {
     QList<DSXMLNodeRef> children;
     if (DSXMLNode::localNameForName(qualifiedName) == any()) {
         QString prefix = DSXMLNode::prefixForName(qualifiedName);
@@ -151,12 +157,13 @@ QList<DSInstanceRef> DSObject::objectOrArrayForChildrenOfElement(const DSXMLElem
     for (const DSXMLNodeRef& child : children) {
         const DSXMLElementRef childElement = asElement(child);
         const DSClass* childClass = cls ? cls : objectClassForXMLElement(dsClass(), childElement);
-        if (!childClass && qualifiedName == QLatin1String("entry") && namespaceURI == QLatin1String(kDSNamespaceAtom))
+        if (!childClass && qualifiedName == QLatin1String("entry") &&
+            namespaceURI == QLatin1String(kDSNamespaceAtom))
             childClass = &DSEntryBase::staticClass();
         if (!childClass)
             continue;
-        if (DSInstanceRef object = makeParsedObject(classOrSurrogateForClass(*childClass), childElement,
-                                                    shared_from_this()))
+        if (DSInstanceRef object =
+                makeParsedObject(classOrSurrogateForClass(*childClass), childElement, shared_from_this()))
             objects.append(object);
     }
     handleParsedElements(children);
@@ -191,9 +198,10 @@ DSXMLNodeRef DSObject::childWithQualifiedName(const QString& qualifiedName, cons
         QStringList xml;
         for (const DSXMLNodeRef& node : found)
             xml.append(node->XMLString());
-        DSProgrammingError(QStringLiteral("childWithQualifiedName: could not handle multiple '%1' elements in list, "
-                                          "use elementsForName:\nFound elements: %2\nURI: %3")
-                               .arg(qualifiedName, xml.join(QLatin1Char(',')), namespaceURI));
+        DSProgrammingError(
+            QStringLiteral("childWithQualifiedName: could not handle multiple '%1' elements in list, "
+                           "use elementsForName:\nFound elements: %2\nURI: %3")
+                .arg(qualifiedName, xml.join(QLatin1Char(',')), namespaceURI));
         return nullptr;
     }
     handleParsedElement(found.first());
@@ -304,7 +312,8 @@ QString DSObject::stringForAttributeLocalName(const QString& localName, const QS
     return attribute ? attribute->stringValue() : QString();
 }
 
-std::optional<DSDateTime> DSObject::dateTimeForAttributeName(const QString& name, const DSXMLElementRef& element) {
+std::optional<DSDateTime> DSObject::dateTimeForAttributeName(const QString& name,
+                                                             const DSXMLElementRef& element) {
     const QString text = stringForAttributeName(name, element);
     if (text.isEmpty())
         return std::nullopt;
@@ -315,7 +324,8 @@ bool DSObject::boolForAttributeName(const QString& name, const DSXMLElementRef& 
     return stringForAttributeName(name, element).compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
 }
 
-std::optional<double> DSObject::doubleNumberForAttributeName(const QString& name, const DSXMLElementRef& element) {
+std::optional<double> DSObject::doubleNumberForAttributeName(const QString& name,
+                                                             const DSXMLElementRef& element) {
     return DSUtilities::doubleNumberOrInfForString(stringForAttributeName(name, element));
 }
 

@@ -97,8 +97,8 @@ bool DSObject::boolValueForAttribute(const QString& name, bool defaultValue) con
 
 void DSObject::setBoolValue(bool value, bool defaultValue, const QString& name) {
     setStringValueForAttribute(value == defaultValue ? QString()
-                               : value                ? QStringLiteral("true")
-                                                      : QStringLiteral("false"),
+                               : value               ? QStringLiteral("true")
+                                                     : QStringLiteral("false"),
                                name);
 }
 
@@ -136,7 +136,8 @@ QString DSObject::description() const {
 }
 
 QString DSObject::descriptionWithItems(const QStringList& items) const {
-    const QString head = QStringLiteral("%1 %2").arg(dsClass().name(), QString::asprintf("%p", static_cast<const void*>(this)));
+    const QString head = QStringLiteral("%1 %2").arg(dsClass().name(),
+                                                     QString::asprintf("%p", static_cast<const void*>(this)));
     if (items.isEmpty())
         return head;
     return QStringLiteral("%1: {%2}").arg(head, items.join(QLatin1Char(' ')));
@@ -178,7 +179,8 @@ void DSObject::addChildXMLElementsDescriptionToArray(QStringList& items) const {
     items.append(named(QStringLiteral("XML"), xml));
 }
 
-void DSObject::addDescriptionRecords(const std::vector<DSDescriptionRecord>& records, QStringList& items) const {
+void DSObject::addDescriptionRecords(const std::vector<DSDescriptionRecord>& records,
+                                     QStringList& items) const {
     for (const DSDescriptionRecord& record : records) {
         const QString label = labelAdjustedForVersion(record.label);
         if (label.isNull())
@@ -225,8 +227,9 @@ QString DSObject::labelAdjustedForVersion(const QString& label) const {
     DSScanner scanner(label);
     QString version;
     QString text;
-    if (!scanner.scanString(atLeast ? u"version>=" : u"version<=") || !scanner.scanUpToString(u":", &version) ||
-        !scanner.scanString(u":") || !scanner.scanUpToCharactersFromSet(u"\r\n", &text))
+    if (!scanner.scanString(atLeast ? u"version>=" : u"version<=") ||
+        !scanner.scanUpToString(u":", &version) || !scanner.scanString(u":") ||
+        !scanner.scanUpToCharactersFromSet(u"\r\n", &text))
         return label;
     const bool shown = atLeast ? isServiceVersionAtLeast(version) : isServiceVersionAtMost(version);
     return shown ? text : QString();

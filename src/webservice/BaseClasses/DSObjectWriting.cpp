@@ -102,16 +102,17 @@ void DSObject::addUnknownChildNodesToElement(const DSXMLElementRef& element) con
         element->addChild(attribute);
 }
 
-DSXMLNodeRef DSObject::addToElementAttributeValueIfNonNil(const DSXMLElementRef& element, const QString& value,
-                                                          const QString& name) {
+DSXMLNodeRef DSObject::addToElementAttributeValueIfNonNil(const DSXMLElementRef& element,
+                                                          const QString& value, const QString& name) {
     if (value.isNull() || !element)
         return nullptr;
     element->addAttribute(DSXMLNode::attributeWithName(name, filtered(value)));
     return element->attributeForName(name);
 }
 
-DSXMLNodeRef DSObject::addToElementAttributeValueIfNonNil(const DSXMLElementRef& element, const QString& value,
-                                                          const QString& qualifiedName, const QString& uri) {
+DSXMLNodeRef DSObject::addToElementAttributeValueIfNonNil(const DSXMLElementRef& element,
+                                                          const QString& value, const QString& qualifiedName,
+                                                          const QString& uri) {
     const QString prefix = DSXMLNode::prefixForName(qualifiedName);
     if (uri.isEmpty() || prefix.isEmpty())
         return addToElementAttributeValueIfNonNil(element, value, qualifiedName);
@@ -130,14 +131,16 @@ DSXMLNodeRef DSObject::addToElementAttributeValueWithInteger(const DSXMLElementR
 }
 
 DSXMLElementRef DSObject::addToElementChildWithStringValueIfNonEmpty(const DSXMLElementRef& element,
-                                                                     const QString& value, const QString& name) {
+                                                                     const QString& value,
+                                                                     const QString& name) {
     if (value.isEmpty() || !element)
         return nullptr;
     const DSXMLElementRef child = DSXMLNode::elementWithName(name);
     addStringValue(child, value);
     element->addChild(child);
     const DSXMLNodeRef added = element->childAtIndex(element->childCount() - 1);
-    return added && added->kind() == DSXMLNode::ElementKind ? std::static_pointer_cast<DSXMLElement>(added) : nullptr;
+    return added && added->kind() == DSXMLNode::ElementKind ? std::static_pointer_cast<DSXMLElement>(added)
+                                                            : nullptr;
 }
 
 void DSObject::addStringValue(const DSXMLElementRef& element, const QString& value) {
@@ -161,8 +164,10 @@ bool DSObject::extensionsEqual(const std::optional<Extensions>& a, const std::op
     if (a->size() != b->size())
         return false;
     for (const ExtensionEntry& mine : *a) {
-        const auto theirs = std::find_if(b->cbegin(), b->cend(), [&](const auto& e) { return e.cls == mine.cls; });
-        if (theirs == b->cend() || theirs->isList != mine.isList || theirs->objects.size() != mine.objects.size())
+        const auto theirs =
+            std::find_if(b->cbegin(), b->cend(), [&](const auto& e) { return e.cls == mine.cls; });
+        if (theirs == b->cend() || theirs->isList != mine.isList ||
+            theirs->objects.size() != mine.objects.size())
             return false;
         for (qsizetype i = 0; i < mine.objects.size(); ++i)
             if (!ObjectsEqualOrBothNil(mine.objects[i], theirs->objects[i]))
@@ -194,7 +199,8 @@ bool DSObject::isEqual(const DSInstance* other) const {
     const auto& that = static_cast<const DSObject&>(*other);
     return extensionsEqual(extensions_, that.extensions_) && hasAttributesEqualToAttributesOf(that) &&
            (!hasDeclaredContentValue() || ObjectsEqualOrBothNil(contentValue_, that.contentValue_)) &&
-           (!hasDeclaredChildXMLElements() || hasChildXMLElementsEqualTo(that)) && namespaces_ == that.namespaces_;
+           (!hasDeclaredChildXMLElements() || hasChildXMLElementsEqualTo(that)) &&
+           namespaces_ == that.namespaces_;
 }
 
 // ---- copying

@@ -103,7 +103,8 @@ bool DSScanner::scanInt(int* value) {
     if (!scanLongLong(&wide))
         return false;
     if (value)
-        *value = int(std::clamp<qint64>(wide, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+        *value =
+            int(std::clamp<qint64>(wide, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
     return true;
 }
 

@@ -7,8 +7,8 @@
 #include <optional>
 
 // Reads items off a text one after the other, skipping (by default) white space and line ends before each.
-// Every step checks the end of the text; a failed step leaves the position where it was. Numbers are read in the
-// one form the documents use ("-12", "3.5e2"), whatever the process locale.
+// Every step checks the end of the text; a failed step leaves the position where it was. Numbers are read in
+// the one form the documents use ("-12", "3.5e2"), whatever the process locale.
 class DSScanner {
 public:
     explicit DSScanner(QStringView text);
@@ -22,7 +22,8 @@ public:
     // Skips the characters to be skipped; whether it passed over any.
     bool skip();
 
-    // Whole numbers beyond their type's range give its largest or smallest value, as the reading still succeeds.
+    // Whole numbers beyond their type's range give its largest or smallest value, as the reading still
+    // succeeds.
     bool scanInt(int* value);
     bool scanLongLong(qint64* value);
     bool scanDouble(double* value);
@@ -37,7 +38,8 @@ public:
     static bool isWhitespaceOrNewline(QChar c);
 
 private:
-    // The length of the number's text at the position: sign, digits and, for a real number, fraction and exponent.
+    // The length of the number's text at the position: sign, digits and, for a real number, fraction and
+    // exponent.
     qsizetype numberLength(bool real) const;
 
     QStringView text_;
@@ -45,13 +47,14 @@ private:
     std::function<bool(QChar)> skipped_;
 };
 
-// The leading number of a text, as the documents' readers take it: leading white space skipped, 0 (or none) when
-// the text does not begin with a number.
+// The leading number of a text, as the documents' readers take it: leading white space skipped, 0 (or none)
+// when the text does not begin with a number.
 int DSLeadingInt(QStringView text);
 qint64 DSLeadingLongLong(QStringView text);
 std::optional<double> DSLeadingDouble(QStringView text);
 
-// Number texts written into documents: the shortest text that reads back the same value ("0.1", "1e+21", "inf").
+// Number texts written into documents: the shortest text that reads back the same value ("0.1", "1e+21",
+// "inf").
 QString DSDoubleString(double value);
 // The same in plain decimal notation, never with an exponent ("1000000000000000000000").
 QString DSDecimalString(double value);

@@ -112,7 +112,8 @@ QList<DSInstanceRef> arrayWithCopiesOfObjectsInArray(const QList<DSInstanceRef>&
     return copies;
 }
 
-QMap<QString, DSInstanceRef> dictionaryWithCopiesOfObjectsInDictionary(const QMap<QString, DSInstanceRef>& objects) {
+QMap<QString, DSInstanceRef>
+dictionaryWithCopiesOfObjectsInDictionary(const QMap<QString, DSInstanceRef>& objects) {
     QMap<QString, DSInstanceRef> copies;
     for (auto it = objects.cbegin(); it != objects.cend(); ++it)
         copies.insert(it.key(), it.value() ? it.value()->copyInstance() : nullptr);
@@ -135,7 +136,8 @@ std::optional<QMap<QString, QString>> dictionaryWithResponseString(const QString
         DSScanner scanner(line);
         QString key;
         QString value;
-        if (scanner.scanUpToString(u"=", &key) && scanner.scanString(u"=") && scanner.scanUpToString(u"\n", &value))
+        if (scanner.scanUpToString(u"=", &key) && scanner.scanString(u"=") &&
+            scanner.scanUpToString(u"\n", &value))
             answer.insert(key, value);
     }
     return answer;

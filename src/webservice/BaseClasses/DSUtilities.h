@@ -14,11 +14,12 @@
 void getDSLibraryVersion(unsigned* major, unsigned* minor, unsigned* release);
 QString DSLibraryVersionString();
 
-// Text cleaning, percent-encodings, copies, searches, reply bodies, versions and MIME types for the service client.
-// Every function may be called from any thread.
+// Text cleaning, percent-encodings, copies, searches, reply bodies, versions and MIME types for the service
+// client. Every function may be called from any thread.
 namespace DSUtilities {
 
-// Drops control and format characters (tab, line feed, carriage return and next line stay): XML cannot carry them.
+// Drops control and format characters (tab, line feed, carriage return and next line stay): XML cannot carry
+// them.
 QString stringWithControlsFilteredForString(const QString& text);
 // Blanks become "_"; white space and the separators of HTTP tokens go.
 QString userAgentStringForString(const QString& text);
@@ -35,7 +36,8 @@ QString stringByURLEncodingStringParameter(const QString& text);
 QString stringByPercentEncodingUTF8ForString(const QString& text);
 
 QList<DSInstanceRef> arrayWithCopiesOfObjectsInArray(const QList<DSInstanceRef>& objects);
-QMap<QString, DSInstanceRef> dictionaryWithCopiesOfObjectsInDictionary(const QMap<QString, DSInstanceRef>& objects);
+QMap<QString, DSInstanceRef>
+dictionaryWithCopiesOfObjectsInDictionary(const QMap<QString, DSInstanceRef>& objects);
 QMap<QString, QList<DSInstanceRef>>
 dictionaryWithCopiesOfArraysInDictionary(const QMap<QString, QList<DSInstanceRef>>& arrays);
 
