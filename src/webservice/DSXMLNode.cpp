@@ -209,7 +209,9 @@ void DSXMLNode::setStringValue(const QString& value) {
         xmlUnlinkNode(child);
         tree_->retireNode(child);
     }
-    xmlNodeAddContentLen(xmlNode_, DSXMLChars(utf8), int(utf8.size()));
+    if (xmlNodePtr text = xmlNewDocTextLen(xmlNode_->doc, DSXMLChars(utf8), int(utf8.size())))
+        if (!xmlAddChild(xmlNode_, text))
+            xmlFreeNode(text);
 }
 
 QString DSXMLNode::XMLString() const {

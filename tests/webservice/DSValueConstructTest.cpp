@@ -49,9 +49,11 @@ TEST(DSValueConstruct, AttributeAndContentFormsWrite) {
 
 TEST(DSEntryContent, TheTypeDecidesWhatTheContentHolds) {
     const QString atom = QStringLiteral("xmlns='http://www.w3.org/2005/Atom'");
-    EXPECT_EQ(parseContent(QStringLiteral("<content %1 type='html'>&lt;b&gt;hi</content>").arg(atom))
-                  ->stringValue(),
-              QStringLiteral("<b>hi"));
+    const auto html =
+        parseContent(QStringLiteral("<content %1 type='html' xml:lang='fr'>&lt;b&gt;hi</content>").arg(atom));
+    EXPECT_EQ(html->stringValue(), QStringLiteral("<b>hi"));
+    EXPECT_EQ(html->lang(), QStringLiteral("fr"));
+    EXPECT_TRUE(html->XMLElement()->XMLString().contains(QStringLiteral(" xml:lang=\"fr\">&lt;b&gt;hi<")));
 
     const auto embedded = parseContent(
         QStringLiteral(

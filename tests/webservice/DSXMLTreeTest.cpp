@@ -117,10 +117,11 @@ TEST(DSXMLTree, NodesOutliveTheirDocumentAndReplacedContent) {
 }
 
 TEST(DSXMLTree, AttributesAreFoundByNameAsWrittenOrByNamespace) {
-    const DSXMLElementRef element = parseElement("<e xmlns:d='urn:test:ds' d:etag='1' plain='2'/>");
+    const DSXMLElementRef element = parseElement("<e xmlns:d='urn:test:ds' d:etag='1' plain='old'/>");
     EXPECT_EQ(element->attributeForName(QStringLiteral("d:etag"))->stringValue(), QStringLiteral("1"));
     EXPECT_EQ(element->attributeForLocalNameURI(QStringLiteral("etag"), kUri)->stringValue(),
               QStringLiteral("1"));
+    element->attributeForName(QStringLiteral("plain"))->setStringValue(QStringLiteral("2"));
     EXPECT_EQ(element->attributeForName(QStringLiteral("plain"))->stringValue(), QStringLiteral("2"));
     EXPECT_FALSE(element->attributeForName(QStringLiteral("etag")));
     EXPECT_EQ(element->resolvePrefixForNamespaceURI(kUri), QStringLiteral("d"));
@@ -141,6 +142,7 @@ TEST(DSXMLTree, NodeKindsAndNames) {
     EXPECT_EQ(element->attributes().first()->kind(), DSXMLNode::AttributeKind);
     EXPECT_EQ(element->namespaces().first()->kind(), DSXMLNode::NamespaceKind);
     EXPECT_EQ(element->namespaces().first()->name(), QStringLiteral("p"));
+    EXPECT_EQ(element->namespaces().first()->XMLString(), QStringLiteral("xmlns:p=\"urn:p\""));
     EXPECT_EQ(element->childAtIndex(0)->kind(), DSXMLNode::TextKind);
     EXPECT_EQ(element->childAtIndex(1)->kind(), DSXMLNode::CommentKind);
     EXPECT_EQ(element->childAtIndex(2)->kind(), DSXMLNode::ProcessingInstructionKind);

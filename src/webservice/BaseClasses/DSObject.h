@@ -71,6 +71,8 @@ public:
     // ---- classes by kind: entry and feed classes registered under the kind their documents name
     // Registers the class under (scheme, term); refused, and reported, when the pair already finds a class.
     static bool registerClass(const DSClass& cls, DSKindMap& map, const QString& scheme, const QString& term);
+    // Under the class's kind term (kind scheme) and its kind attribute value, each when it has one.
+    static bool registerClassByKind(const DSClass& cls, DSKindMap& map);
     static const DSClass* classForCategory(const QString& scheme, const QString& term, const DSKindMap& map);
     // The class for an element: its kind attribute, then its kind categories, then the base entry or feed;
     // the receiving class decides the entries of unknown kind (a feed's own default).

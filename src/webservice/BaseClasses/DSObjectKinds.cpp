@@ -20,6 +20,15 @@ bool DSObject::registerClass(const DSClass& cls, DSKindMap& map, const QString& 
     return true;
 }
 
+bool DSObject::registerClassByKind(const DSClass& cls, DSKindMap& map) {
+    bool registered = true;
+    if (const QString kind = cls.standardKind(); !kind.isNull())
+        registered = registerClass(cls, map, QLatin1String(kDSCategoryKindScheme), kind);
+    if (const QString value = cls.kindAttributeValue(); !value.isNull())
+        registered = registerClass(cls, map, QString(), value) && registered;
+    return registered;
+}
+
 const DSClass* DSObject::classForCategory(const QString& scheme, const QString& term, const DSKindMap& map) {
     if (const DSClass* cls = map.value(term.isNull() ? QStringLiteral("") : term))
         return cls;

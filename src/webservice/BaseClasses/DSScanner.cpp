@@ -156,12 +156,11 @@ bool DSScanner::scanString(QStringView string) {
     return false;
 }
 
-bool DSScanner::scanCharactersFromSet(QStringView set, QString* scanned) {
+bool DSScanner::scanSpan(QString* scanned, const std::function<qsizetype(qsizetype)>& endFrom) {
     const qsizetype start = pos_;
     skip();
     const qsizetype from = pos_;
-    while (pos_ < text_.size() && set.contains(text_[pos_]))
-        ++pos_;
+    pos_ = endFrom(from);
     if (pos_ == from) {
         pos_ = start;
         return false;
@@ -169,36 +168,29 @@ bool DSScanner::scanCharactersFromSet(QStringView set, QString* scanned) {
     if (scanned)
         *scanned = text_.mid(from, pos_ - from).toString();
     return true;
+}
+
+bool DSScanner::scanCharactersFromSet(QStringView set, QString* scanned) {
+    return scanSpan(scanned, [&](qsizetype i) {
+        while (i < text_.size() && set.contains(text_[i]))
+            ++i;
+        return i;
+    });
 }
 
 bool DSScanner::scanUpToString(QStringView string, QString* scanned) {
-    const qsizetype start = pos_;
-    skip();
-    const qsizetype from = pos_;
-    const qsizetype found = string.isEmpty() ? -1 : text_.indexOf(string, from);
-    pos_ = found < 0 ? text_.size() : found;
-    if (pos_ == from) {
-        pos_ = start;
-        return false;
-    }
-    if (scanned)
-        *scanned = text_.mid(from, pos_ - from).toString();
-    return true;
+    return scanSpan(scanned, [&](qsizetype from) {
+        const qsizetype found = string.isEmpty() ? -1 : text_.indexOf(string, from);
+        return found < 0 ? text_.size() : found;
+    });
 }
 
 bool DSScanner::scanUpToCharactersFromSet(QStringView set, QString* scanned) {
-    const qsizetype start = pos_;
-    skip();
-    const qsizetype from = pos_;
-    while (pos_ < text_.size() && !set.contains(text_[pos_]))
-        ++pos_;
-    if (pos_ == from) {
-        pos_ = start;
-        return false;
-    }
-    if (scanned)
-        *scanned = text_.mid(from, pos_ - from).toString();
-    return true;
+    return scanSpan(scanned, [&](qsizetype i) {
+        while (i < text_.size() && !set.contains(text_[i]))
+            ++i;
+        return i;
+    });
 }
 
 int DSLeadingInt(QStringView text) {
