@@ -29,9 +29,8 @@ bool hasChildList(xmlNodePtr node) {
     case XML_DOCUMENT_NODE:
     case XML_DOCUMENT_FRAG_NODE:
     case XML_HTML_DOCUMENT_NODE:
-    case XML_DTD_NODE:
         return true;
-    default: // an entity reference's children are the entity's own
+    default: // an entity reference's children are the entity's own; a DTD's are declarations
         return false;
     }
 }
