@@ -139,6 +139,20 @@ void JsonParser::skipWhitespace() {
         ++c_;
 }
 
+bool JsonParser::skipSeparator(char closer, const char* failure) {
+    // The comma is optional: elements apart by white space alone are accepted too.
+    skipWhitespace();
+    if (c_ == end_ || *c_ != ',')
+        return true;
+    ++c_;
+    skipWhitespace();
+    if (c_ != end_ && *c_ == closer) {
+        addErrorWithCode(trailingComma, QString::fromLatin1(failure));
+        return false;
+    }
+    return true;
+}
+
 bool JsonParser::scanValue(QVariant& value) {
     skipWhitespace();
     if (c_ == end_) {
@@ -255,15 +269,8 @@ bool JsonParser::scanRestOfArray(QVariant& value) {
             return false;
         }
         array.append(std::move(element));
-        skipWhitespace();
-        if (c_ != end_ && *c_ == ',') {
-            ++c_;
-            skipWhitespace();
-            if (c_ != end_ && *c_ == ']') {
-                addErrorWithCode(trailingComma, QStringLiteral("Trailing comma disallowed in array"));
-                return false;
-            }
-        }
+        if (!skipSeparator(']', "Trailing comma disallowed in array"))
+            return false;
     }
     addErrorWithCode(endOfInput, QStringLiteral("End of input while parsing array"));
     return false;
@@ -305,15 +312,8 @@ bool JsonParser::scanRestOfDictionary(QVariant& value) {
             return false;
         }
         dictionary.insert(key, std::move(element));
-        skipWhitespace();
-        if (c_ != end_ && *c_ == ',') {
-            ++c_;
-            skipWhitespace();
-            if (c_ != end_ && *c_ == '}') {
-                addErrorWithCode(trailingComma, QStringLiteral("Trailing comma disallowed in object"));
-                return false;
-            }
-        }
+        if (!skipSeparator('}', "Trailing comma disallowed in object"))
+            return false;
     }
     addErrorWithCode(endOfInput, QStringLiteral("End of input while parsing object"));
     return false;

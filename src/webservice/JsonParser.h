@@ -26,6 +26,7 @@ private:
     QVariant parse(const QByteArray& bytes, bool isNull);
     QVariant requireObject(QVariant value);
     void skipWhitespace();
+    bool skipSeparator(char closer, const char* failure);
     bool scanValue(QVariant& value);
     bool scanLiteral(const char* rest, const QVariant& literal, const char* failure, QVariant& value);
     bool scanNumber(QVariant& value);

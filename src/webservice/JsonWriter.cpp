@@ -120,20 +120,12 @@ bool JsonWriter::appendArray(const QVariantList& array, QString& json) {
     if (!enterNesting())
         return false;
     json += u'[';
-    bool first = true;
-    for (const QVariant& element : array) {
-        if (!first)
-            json += u',';
-        first = false;
-        if (humanReadable_)
-            appendIndent(json);
-        if (!appendValue(element, json))
+    for (qsizetype index = 0; index < array.size(); ++index) {
+        beginElement(index, json);
+        if (!appendValue(array[index], json))
             return false;
     }
-    leaveNesting();
-    if (humanReadable_ && !array.isEmpty())
-        appendIndent(json);
-    json += u']';
+    endContainer(array.isEmpty(), u']', json);
     return true;
 }
 
@@ -145,13 +137,9 @@ bool JsonWriter::appendDictionary(const Dictionary& dictionary, QString& json) {
     QStringList keys = dictionary.keys();
     if (sortKeys_)
         std::sort(keys.begin(), keys.end());
-    bool first = true;
-    for (const QString& key : keys) {
-        if (!first)
-            json += u',';
-        first = false;
-        if (humanReadable_)
-            appendIndent(json);
+    for (qsizetype index = 0; index < keys.size(); ++index) {
+        const QString& key = keys[index];
+        beginElement(index, json);
         appendString(key, json);
         json += humanReadable_ ? QLatin1String(" : ") : QLatin1String(":");
         if (!appendValue(dictionary.value(key), json)) {
@@ -159,10 +147,7 @@ bool JsonWriter::appendDictionary(const Dictionary& dictionary, QString& json) {
             return false;
         }
     }
-    leaveNesting();
-    if (humanReadable_ && !dictionary.isEmpty())
-        appendIndent(json);
-    json += u'}';
+    endContainer(dictionary.isEmpty(), u'}', json);
     return true;
 }
 
@@ -204,6 +189,20 @@ void JsonWriter::appendString(const QString& string, QString& json) const {
         }
     }
     json += u'"';
+}
+
+void JsonWriter::beginElement(qsizetype index, QString& json) const {
+    if (index > 0)
+        json += u',';
+    if (humanReadable_)
+        appendIndent(json);
+}
+
+void JsonWriter::endContainer(bool empty, QChar closer, QString& json) {
+    leaveNesting();
+    if (humanReadable_ && !empty)
+        appendIndent(json);
+    json += closer;
 }
 
 void JsonWriter::appendIndent(QString& json) const {

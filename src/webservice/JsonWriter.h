@@ -42,6 +42,8 @@ private:
     template <typename Dictionary> bool appendDictionary(const Dictionary& dictionary, QString& json);
     bool appendNumber(const QVariant& value, QString& json);
     void appendString(const QString& string, QString& json) const;
+    void beginElement(qsizetype index, QString& json) const; // the comma and, when human-readable, the indent
+    void endContainer(bool empty, QChar closer, QString& json);
     void appendIndent(QString& json) const;
 
     bool humanReadable_ = false;

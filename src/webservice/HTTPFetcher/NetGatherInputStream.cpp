@@ -4,20 +4,13 @@
 #include <cstring>
 
 NetGatherInputStream::NetGatherInputStream(QList<QByteArray> dataArray, QObject* parent)
-    : QIODevice(parent), dataArray_(std::move(dataArray)) {
+    : NetInputStream(parent), dataArray_(std::move(dataArray)) {
     for (const QByteArray& data : dataArray_)
         remaining_ += data.size();
 }
 
 std::unique_ptr<NetGatherInputStream> NetGatherInputStream::streamWithArray(QList<QByteArray> dataArray) {
     return std::make_unique<NetGatherInputStream>(std::move(dataArray));
-}
-
-bool NetGatherInputStream::open(OpenMode mode) {
-    if ((mode & ReadWrite) != ReadOnly)
-        return false;
-    // Unbuffered: every read reaches readData, so nothing is held back from the reader.
-    return QIODevice::open(mode | Unbuffered);
 }
 
 void NetGatherInputStream::close() {

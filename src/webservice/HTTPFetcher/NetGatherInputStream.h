@@ -1,7 +1,8 @@
 #pragma once
 
+#include "webservice/HTTPFetcher/NetInputStream.h"
+
 #include <QByteArray>
-#include <QIODevice>
 #include <QList>
 
 #include <memory>
@@ -10,20 +11,17 @@
 // buffers stay shared with whoever gave them. Open it read-only before reading; read() answers the bytes
 // copied, 0 once every buffer has been read; bytesAvailable() is what is left. close() lets the buffers
 // go for good. One reader at a time, on any thread.
-class NetGatherInputStream : public QIODevice {
+class NetGatherInputStream : public NetInputStream {
     Q_OBJECT
 public:
     explicit NetGatherInputStream(QList<QByteArray> dataArray, QObject* parent = nullptr);
     static std::unique_ptr<NetGatherInputStream> streamWithArray(QList<QByteArray> dataArray);
 
-    bool isSequential() const override { return true; }
-    bool open(OpenMode mode) override; // read-only only
     void close() override;
     qint64 bytesAvailable() const override;
 
 protected:
     qint64 readData(char* data, qint64 maxLength) override;
-    qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     QList<QByteArray> dataArray_;

@@ -5,7 +5,7 @@
 #include <QThread>
 
 NetReadMonitorInputStream::NetReadMonitorInputStream(std::shared_ptr<QIODevice> inputStream, QObject* parent)
-    : QIODevice(parent), inputStream_(std::move(inputStream)) {}
+    : NetInputStream(parent), inputStream_(std::move(inputStream)) {}
 
 std::unique_ptr<NetReadMonitorInputStream>
 NetReadMonitorInputStream::inputStreamWithStream(std::shared_ptr<QIODevice> inputStream) {
@@ -37,7 +37,7 @@ bool NetReadMonitorInputStream::open(OpenMode mode) {
         return false;
     if (inputStream_ && !inputStream_->isOpen() && !inputStream_->open(mode))
         return false;
-    return QIODevice::open(mode | Unbuffered);
+    return NetInputStream::open(mode);
 }
 
 void NetReadMonitorInputStream::close() {

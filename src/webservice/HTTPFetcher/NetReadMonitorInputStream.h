@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QIODevice>
+#include "webservice/HTTPFetcher/NetInputStream.h"
+
 #include <QStringList>
 
 #include <functional>
@@ -11,7 +12,7 @@
 // thread the monitor lives in (the one that made it): at once when read there, the bytes being the
 // reader's own (the handler must not keep the pointer), else queued to that thread's event loop with a
 // copy of the bytes, never waiting. Without an inner device it is empty.
-class NetReadMonitorInputStream : public QIODevice {
+class NetReadMonitorInputStream : public NetInputStream {
     Q_OBJECT
 public:
     using ReadHandler =
@@ -30,14 +31,12 @@ public:
     QStringList runLoopModes() const;
     void setRunLoopModes(const QStringList& modes);
 
-    bool isSequential() const override { return true; }
     bool open(OpenMode mode) override; // opens the inner device too when it is not open yet
     void close() override;
     qint64 bytesAvailable() const override;
 
 protected:
     qint64 readData(char* data, qint64 maxLength) override;
-    qint64 writeData(const char*, qint64) override { return -1; }
 
 private:
     void reportRead(const char* bytes, qint64 length);
