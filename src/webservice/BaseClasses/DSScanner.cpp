@@ -108,31 +108,34 @@ bool DSScanner::scanInt(int* value) {
     return true;
 }
 
-bool DSScanner::scanLongLong(qint64* value) {
+bool DSScanner::scanNumberText(bool real, QStringView* number) {
     const qsizetype start = pos_;
     skip();
-    const qsizetype length = numberLength(false);
+    const qsizetype length = numberLength(real);
     if (length == 0) {
         pos_ = start;
         return false;
     }
-    if (value)
-        *value = clampedInteger<qint64>(text_.mid(pos_, length));
+    *number = text_.mid(pos_, length);
     pos_ += length;
     return true;
 }
 
-bool DSScanner::scanDouble(double* value) {
-    const qsizetype start = pos_;
-    skip();
-    const qsizetype length = numberLength(true);
-    if (length == 0) {
-        pos_ = start;
+bool DSScanner::scanLongLong(qint64* value) {
+    QStringView number;
+    if (!scanNumberText(false, &number))
         return false;
-    }
     if (value)
-        *value = realValue(text_.mid(pos_, length));
-    pos_ += length;
+        *value = clampedInteger<qint64>(number);
+    return true;
+}
+
+bool DSScanner::scanDouble(double* value) {
+    QStringView number;
+    if (!scanNumberText(true, &number))
+        return false;
+    if (value)
+        *value = realValue(number);
     return true;
 }
 

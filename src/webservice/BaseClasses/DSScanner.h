@@ -41,6 +41,7 @@ private:
     // The length of the number's text at the position: sign, digits and, for a real number, fraction and
     // exponent.
     qsizetype numberLength(bool real) const;
+    bool scanNumberText(bool real, QStringView* number);
     // Scans from the position (after skipping) to where `endFrom` says the item ends; fails on an empty item.
     bool scanSpan(QString* scanned, const std::function<qsizetype(qsizetype)>& endFrom);
 
