@@ -405,7 +405,7 @@ QPointF SlideItem::decodePoint(platform::KeyedUnarchiver& coder, const QString& 
                                const QPointF& fallback) {
     QVariant value;
     try {
-        value = coder.decodeObject(key);
+        value = coder.decodeObjectOfClasses(key, {});
     } catch (const platform::ArchiveError&) {
         return fallback;
     }

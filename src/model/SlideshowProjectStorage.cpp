@@ -111,6 +111,8 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(folder + "/" + shortFileName(), &message);
     auto project = std::dynamic_pointer_cast<SlideshowProject>(root);
+    if (project && !platform::KeyedArchiver::isArchivable(project, &message))
+        project.reset(); // opened, it could never be saved again: every edit would be lost
     if (!project) {
         setError(error, tr_("The project \"%1\" could not be read: %2")
                             .arg(path, message.isEmpty() ? tr_("it holds no project.") : message));
@@ -118,6 +120,9 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     }
     project->assignFolder(folder);
     QDir().mkpath(project->strMacProjectBundleContentsPath());
+    // Saves that a killed process left half-made: nobody else writes into a project while it opens.
+    platform::removeStaleTemporaryFiles(folder);
+    platform::removeStaleTemporaryFiles(project->strMacProjectBundleContentsPath());
     // A renamed or moved project folder leaves the clips' stored paths behind; their copies are here.
     for (const auto& slide : project->slideshowArray())
         if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
