@@ -165,9 +165,12 @@ void SlideItem::setHeight(int value) {
     pictureSize.setHeight(value);
 }
 
+bool SlideItem::isPresentFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
 bool SlideItem::iSItemReady() const {
-    const QString path = fileName();
-    return !path.isEmpty() && QFileInfo::exists(path);
+    return isPresentFile(fileName());
 }
 
 void SlideItem::deleteFile(const QString& path) {

@@ -3,7 +3,9 @@
 
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/KeyedArchiveLimits.h"
+#include "platform/foundation/StandardPaths.h"
 #include "support/HandArchive.h"
+#include "support/LocalListener.h"
 
 #include <QColor>
 
@@ -400,4 +402,46 @@ TEST_F(ProjectArchiveTest, RecordsOfAnotherClassThanExpectedAreNeverBuilt) {
     ASSERT_EQ(project->slideCount(), 1u);
     EXPECT_EQ(project->slideItemAtIndex(0)->shortFileName(), "photo.jpg");
     EXPECT_EQ(projectsBuilt, 1) << "only the root is a project";
+}
+
+TEST_F(ProjectArchiveTest, PathsStoredInAReceivedProjectNeverReachOutsideIt) {
+    test_support::LocalListener listener;
+    const QString folder = home + "/received.VistrelleProject";
+    model_test::writeFile(folder + "/Contents/frame.jpg");
+    auto clip = record("VideoSlideItem");
+    clip->object("fileName", "frame.jpg").object("strVideoFilePath", listener.url("clip.mov"));
+    auto escaping = record("MusicItem");
+    escaping->object("fileMediaItem", QVariantMap{{"pureFileName", "../../../../dev/stdin"}});
+    auto device = record("MusicItem");
+    device->object("fileMediaItem",
+                   QVariantMap{{"filePath", "/dev/zero"}, {"musicSource", "bundleDefaultMusic"}});
+    auto root = record("SlideshowProject");
+    root->object("slideshowArray", QVariantList{QVariant::fromValue(platform::ArchivableRef(clip))});
+    root->object("musicArray", QVariantList{QVariant::fromValue(platform::ArchivableRef(escaping)),
+                                            QVariant::fromValue(platform::ArchivableRef(device))});
+    QStringList measured;
+    MusicItem::setDurationMeasurer([&](const QString& path) {
+        measured << path;
+        return 1.0;
+    });
+
+    QString error;
+    auto project = loadArchived(folder, root, &error);
+    ASSERT_TRUE(project) << error.toStdString();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    auto slide = std::dynamic_pointer_cast<VideoSlideItem>(project->slideItemAtIndex(0));
+    ASSERT_TRUE(slide);
+    EXPECT_FALSE(slide->hasAsset());
+    EXPECT_EQ(project->missingSlideFiles(), QStringList{"clip.mov"}) << "an export names the clip as missing";
+    EXPECT_EQ(listener.connections(), 0) << "opening the project went on the network";
+    const auto songs = project->musicArray();
+    EXPECT_EQ(songs[0]->strFilePathIn(contents), contents + "/stdin");
+    EXPECT_NE(songs[1]->strFilePathIn(contents), "/dev/zero");
+    for (const auto& song : songs)
+        song->durationIn(contents);
+    MusicItem::setDurationMeasurer(nullptr);
+    for (const QString& path : measured)
+        EXPECT_TRUE(path.startsWith(contents + "/") ||
+                    path.startsWith(platform::paths::resourceFolder() + "/"))
+            << path.toStdString();
 }
