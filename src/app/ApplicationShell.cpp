@@ -4,11 +4,12 @@
 #include "app/BasicMainWindow.h"
 #include "app/MoveToApplications.h"
 #include "app/WidgetDialogs.h"
-#include "dvd/DVDMPEGIICreateObject.h"
+#include "dvd/DVDCommand.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
 #include <QAction>
@@ -105,7 +106,7 @@ int runApplication(int argc, char** argv) {
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
-        delegate.setStartupHooks({.deleteTempFiles = DVDMPEGIICreateObject::deleteTempFiles,
+        delegate.setStartupHooks({.deleteTempFiles = DVDCommand::deleteRunFiles,
                                   .moveToApplicationsOffer = offerMoveToApplicationsFolder});
         addFileMenu(window, delegate);
         delegate.awakeFromNib();
@@ -121,5 +122,6 @@ int runApplication(int argc, char** argv) {
         status = app.exec();
     }
     MainWindowServices::setCurrent(nullptr);
+    platform::paths::releaseTemporaryFolders();
     return status;
 }

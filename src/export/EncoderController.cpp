@@ -139,7 +139,7 @@ bool EncoderController::refuse(const QVariantMap& failure) {
 bool EncoderController::createPipe() {
     fifoPath = strOpenGLRGBAVideoFIFOFullPath();
     if (fifoPath.isEmpty())
-        return refuse(failureResult(pipeOpenFailure()));
+        return refuse(failureResult(platform::paths::temporaryFolderProblem()));
     errno = 0;
     if (!pipe.create(fifoPath)) {
         const int code = errno;

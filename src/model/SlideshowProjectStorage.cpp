@@ -288,20 +288,30 @@ QString SlideshowProject::strProjectTempDirectoryBase() {
     return platform::paths::temporaryFolder();
 }
 
-QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {
-    const QString base = strProjectTempDirectoryBase();
+QString SlideshowProject::strLargeTempDirectoryBase() {
+    // An hour of 1080p is about 9 GB: too much for the RAM file system the runtime folder often is.
+    return platform::paths::largeTemporaryFolder();
+}
+
+QString SlideshowProject::strEncodingVideoFileBase(const QSizeF& size) {
+    const QString base = strLargeTempDirectoryBase();
     if (base.isEmpty())
         return QString();
-    const QString extension = strVideoOutputFormat() == "MOV" ? QStringLiteral("mov") : QStringLiteral("mp4");
-    return QStringLiteral("%1/%2_video_%3x%4.%5")
+    return QStringLiteral("%1/%2_video_%3x%4")
         .arg(base, kTempPrefix)
         .arg(wholePixels(size.width()))
-        .arg(wholePixels(size.height()))
-        .arg(extension);
+        .arg(wholePixels(size.height()));
+}
+
+QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {
+    const QString base = strEncodingVideoFileBase(size);
+    if (base.isEmpty())
+        return QString();
+    return base + (strVideoOutputFormat() == "MOV" ? QStringLiteral(".mov") : QStringLiteral(".mp4"));
 }
 
 QString SlideshowProject::strTempM4AAudioFullPath() {
-    const QString base = strProjectTempDirectoryBase();
+    const QString base = strLargeTempDirectoryBase();
     return base.isEmpty() ? QString() : base + "/" + kTempPrefix + "_temp_audio.m4a";
 }
 

@@ -120,7 +120,9 @@ TEST_F(ProjectFolderTest, TemporaryPathsLiveInThePrivateFolder) {
     EXPECT_EQ(base, platform::paths::temporaryFolder());
     EXPECT_TRUE(base.startsWith(home + "/tmp/"));
     SlideshowProject project;
-    const QString prefix = base + "/10468DAE-4D11-4C1B-893C-A7C0DF8AA810";
+    EXPECT_EQ(SlideshowProject::strLargeTempDirectoryBase(), home + "/.cache/vistrelle") << "on disk";
+    const QString prefix =
+        SlideshowProject::strLargeTempDirectoryBase() + "/10468DAE-4D11-4C1B-893C-A7C0DF8AA810";
     EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(1280, 720)), prefix + "_video_1280x720.mp4");
     SlideshowProject::setStrVideoOutputFormat("MOV");
     EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(1280.9, 720.2)), prefix + "_video_1280x720.mov");

@@ -83,13 +83,16 @@ TEST(AtomicWrite, TemporariesOfKilledWritesAndFixedNamesAreCleared) {
     writeFile(dir.file("target"), "keep");
     for (const char* name : {"planted", "dangling"})
         ASSERT_TRUE(QFile::link(dir.file(QString(name) == "planted" ? "target" : "nowhere"), dir.file(name)));
-    ASSERT_TRUE(QDir(dir.path()).mkpath("folder/inside"));
-    for (const char* name : {"planted", "dangling", "folder", "new"}) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("pipe")).constData(), 0600), 0);
+    for (const char* name : {"planted", "dangling", "pipe", "new"}) {
         ASSERT_TRUE(platform::createFreshFile(dir.file(name))) << name;
         EXPECT_EQ(modeOf(dir.file(name)), mode_t(0600)) << name;
         EXPECT_EQ(readFile(dir.file(name)), QByteArray()) << name;
     }
     EXPECT_EQ(readFile(dir.file("target")), "keep");
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder/inside"));
+    EXPECT_FALSE(platform::createFreshFile(dir.file("folder")));
+    EXPECT_TRUE(QFileInfo::exists(dir.file("folder/inside")));
 }
 
 TEST(AtomicWrite, MissingFolderFailsWithAMessage) {

@@ -204,16 +204,16 @@ int removeStaleTemporaryFiles(const QString& folder) {
     return removed;
 }
 
-bool createFreshFile(const QString& path, QString* error) {
+bool createFreshFile(const QString& path, QString* error, int mode) {
     const QByteArray name = encoded(path);
     struct stat st {};
     if (::lstat(name.constData(), &st) == 0) {
-        const bool gone = S_ISDIR(st.st_mode) ? filetree::removeTree(name, true, nullptr)
-                                              : ::unlink(name.constData()) == 0 || errno == ENOENT;
-        if (!gone)
+        if (S_ISDIR(st.st_mode))
+            return fail(error, QStringLiteral("Cannot create \"%1\": a folder is in the way").arg(path));
+        if (::unlink(name.constData()) != 0 && errno != ENOENT)
             return fail(error, QStringLiteral("Cannot replace \"%1\": %2").arg(path, qt_error_string(errno)));
     }
-    UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode)));
     if (!fd)
         return fail(error, QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno)));
     return true;

@@ -16,10 +16,11 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 // writing into at the time, such as a project folder being opened. The number removed.
 int removeStaleTemporaryFiles(const QString& folder);
 
-// Makes an empty file of ours (mode 0600) at path, where a fixed name is about to be written by us or a
-// child program: whatever stood there, a planted link above all, is removed first and never followed,
-// and the file is made exclusively. False with a message in *error when it could not be done.
-bool createFreshFile(const QString& path, QString* error = nullptr);
+// Makes an empty file of ours at path (the mode less the umask), where a fixed name is about to be
+// written by us or a child program: whatever file, link or pipe stood there, a planted link above all, is
+// removed first and never followed, and the file is made exclusively. False with a message in *error
+// when it could not be done; a folder in the way is left alone.
+bool createFreshFile(const QString& path, QString* error = nullptr, int mode = 0600);
 
 // The first of "<folder>/<base><ext>", "<folder>/<base>-1<ext>", "<folder>/<base>-2<ext>", ... that does
 // not exist yet. ext includes its dot, or is empty.
