@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
@@ -49,8 +50,30 @@ void addFileMenu(QMainWindow& window, AppDelegate& delegate) {
     add("Open Project...", QKeySequence::Open, [&delegate] { delegate.openProjectFile(); });
     add("Save Project", QKeySequence::Save, [&delegate] { delegate.saveProjectFile(); });
     menu->addSeparator();
-    add("Quit", QKeySequence::Quit, [] { QApplication::quit(); });
+    // Quitting is closing the window, which asks the delegate first.
+    add("Quit", QKeySequence::Quit, [&window] { window.close(); });
 }
+
+// Keeps the main window open when the delegate says the application may not end yet (edits that could not
+// be saved and that the user chose to keep).
+class CloseGuard : public QObject {
+public:
+    CloseGuard(QMainWindow& window, AppDelegate& delegate) : delegate(delegate) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close && !delegate.applicationShouldTerminate()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    AppDelegate& delegate;
+};
 
 // Answers that need no display, printed before anything graphical starts.
 const char* const kUsage =
@@ -109,6 +132,7 @@ int runApplication(int argc, char** argv) {
         delegate.setStartupHooks({.deleteTempFiles = DVDCommand::deleteRunFiles,
                                   .moveToApplicationsOffer = offerMoveToApplicationsFolder});
         addFileMenu(window, delegate);
+        const CloseGuard closeGuard(window, delegate);
         delegate.awakeFromNib();
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();

@@ -13,6 +13,7 @@ public:
     std::optional<NewProjectChoice> runNewProjectDialog() override;
     QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) override;
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
+    UnsavedEditsChoice askAboutUnsavedEdits(const QString& folder, const QString& reason) override;
 
 private:
     QPointer<QWidget> window;

@@ -462,6 +462,8 @@ void EncoderController::deInitVar() {
     waitUntilFinished();
     pipeReader.reset(); // closes the read end
     pipe.remove();
+    // The run's mixed sound goes with it, however the run ended; the movie is the caller's.
+    QFile::remove(strTempM4AAudioFullPath());
     frameBuffer.clear();
     audioBuffer.clear();
     videoFrameCounter = 0;

@@ -70,7 +70,7 @@ TEST_F(EncoderControllerTest, RefusesProtectedSongsNamingThemInSongOrder) {
     EXPECT_EQ(host.calls, 0);
 }
 
-TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAtTheEnd) {
+TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAndTheMixedSoundAtTheEnd) {
     std::atomic<bool> release{false};
     struct stat pipeInfo {
     }, folderInfo{};
@@ -90,8 +90,10 @@ TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAtTheEnd) {
     EXPECT_EQ(pipeInfo.st_mode & 0777, 0600u);
     EXPECT_EQ(pipeInfo.st_uid, ::geteuid());
     EXPECT_EQ(folderInfo.st_mode & 0777, 0700u);
+    EXPECT_TRUE(QFileInfo::exists(EncoderController::strTempM4AAudioFullPath()));
     encoder.reset();
     EXPECT_FALSE(QFileInfo::exists(EncoderController::strOpenGLRGBAVideoFIFOFullPath()));
+    EXPECT_FALSE(QFileInfo::exists(EncoderController::strTempM4AAudioFullPath()));
     (void)release;
 }
 
