@@ -237,6 +237,23 @@ TEST_F(ProjectSaveTest, AFailedSaveKeepsTheProjectDirtyAndALaterOneSucceeds) {
     EXPECT_EQ(SlideshowProject::loadBundleProject(folder)->strProjectTitle(), "Edited");
 }
 
+TEST_F(ProjectSaveTest, LinksInAReceivedProjectFolderAreReplacedNeverWrittenThrough) {
+    auto project = openNewProject("Received");
+    const QString folder = project->strMacProjectBundleFullPath();
+    const QString notes = home + "/notes.txt";
+    writeFile(notes, "my own notes");
+    for (const char* archive : {"SlideshowProject.dat", "SlideshowProjectManager.dat"}) {
+        QFile::remove(folder + "/" + archive);
+        ASSERT_TRUE(QFile::link(notes, folder + "/" + archive));
+    }
+    project->setBIsDirty(true);
+    ASSERT_TRUE(project->saveProjectToFile());
+    ASSERT_TRUE(SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile());
+    EXPECT_EQ(test_support::readBytes(notes), "my own notes");
+    EXPECT_FALSE(QFileInfo(folder + "/SlideshowProject.dat").isSymLink());
+    EXPECT_TRUE(SlideshowProject::loadBundleProject(folder));
+}
+
 TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
     auto project = openNewProject("Check");
     const auto a = photoIn(project, "a.jpg"), c = photoIn(project, "c.jpg");
