@@ -3,7 +3,7 @@
 #include "app/AppDelegate.h"
 #include "app/BasicMainWindow.h"
 #include "app/MoveToApplications.h"
-#include "app/WidgetDialogs.h"
+#include "ui/main/MainWindowDialogs.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
@@ -82,7 +82,7 @@ int runApplication(int argc, char** argv) {
     MusicDirector::setAudioMixerFactory([] { return NSAudioMixerObject::installNewMixer(); });
     BasicMainWindow mainObject(&window);
     MainWindowServices::setCurrent(&mainObject);
-    WidgetDialogs dialogs(&window);
+    MainWindowDialogs dialogs(&window);
     int status = 0;
     {
         AppDelegate delegate(dialogs);

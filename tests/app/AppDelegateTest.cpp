@@ -4,6 +4,7 @@
 #include "app/BasicMainWindow.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RepeatingTimer.h"
+#include "support/RecordingDialogs.h"
 
 #include <QImage>
 
@@ -17,33 +18,6 @@ using model_test::spinUntil;
 using model_test::writeFile;
 
 namespace {
-
-struct Alert {
-    QString title, message, button;
-};
-
-class ScriptedDialogs : public AppDialogs {
-public:
-    std::deque<std::optional<NewProjectChoice>> newProjectAnswers;
-    QUrl openAnswer;
-    QString openStartFolder;
-    std::vector<Alert> alerts;
-
-    std::optional<NewProjectChoice> runNewProjectDialog() override {
-        if (newProjectAnswers.empty())
-            return std::nullopt;
-        auto answer = newProjectAnswers.front();
-        newProjectAnswers.pop_front();
-        return answer;
-    }
-    QUrl runOpenPanel(const QString& startFolder, const QString&) override {
-        openStartFolder = startFolder;
-        return openAnswer;
-    }
-    void showAlertSheet(const QString& title, const QString& message, const QString& button) override {
-        alerts.push_back({title, message, button});
-    }
-};
 
 // Records what the delegate asks of the main window, in order.
 class RecordingMainWindow : public BasicMainWindow {
@@ -73,7 +47,7 @@ public:
 
 class AppDelegateTest : public ModelTest {
 protected:
-    ScriptedDialogs dialogs;
+    RecordingDialogs dialogs;
     RecordingMainWindow mainWindow;
     std::unique_ptr<AppDelegate> delegate;
 

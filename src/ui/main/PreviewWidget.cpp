@@ -1,4 +1,4 @@
-#include "render/PreviewWidget.h"
+#include "ui/main/PreviewWidget.h"
 
 #include "render/NSGLView.h"
 
