@@ -147,7 +147,7 @@ void SlideItem::setStrThumbFileName(const QString& name) {
 
 bool SlideItem::iSItemReady() const {
     const QString path = fileName();
-    return !path.isEmpty() && QFileInfo::exists(path);
+    return !path.isEmpty() && QFileInfo(path).size() > 0;
 }
 
 void SlideItem::deleteFile(const QString& path) {

@@ -57,6 +57,8 @@ public:
     QString fileNameIn(const QString& contentsFolder) const;
     QString shortFileName() const;
 
+    // The picture file exists and is not empty: the import claims its name with an empty file before the
+    // picture is written.
     virtual bool iSItemReady() const;
     // Deletes the slide's files: each only when it lies inside the open project's folder, so a
     // sound or clip the user picked elsewhere is never removed.
