@@ -7,6 +7,7 @@
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PreviewWidget.h"
 
+#include <QApplication>
 #include <QImageWriter>
 
 void MainWindowTest::SetUp() {
@@ -28,6 +29,8 @@ void MainWindowTest::makeController(bool withWindow) {
     controller = std::make_unique<HookRecordingMainObject>(dialogs, scheduler);
     MainWindowServices::setCurrent(controller.get());
     if (withWindow) {
+        if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            MainWindowView::applyApplicationLook(*application);
         window = std::make_unique<MainWindowView>();
         controller->setOutlets(window->outlets());
     }
@@ -47,6 +50,7 @@ bool MainWindowTest::makeWindowWithPreview() {
     if (!controller->hostPreview(displayTime))
         return false;
     controller->director()->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+    controller->director()->setClock(playerClock);
     window->resize(1024, 700);
     window->show();
     return test_support::spinUntil([&] { return !controller->previewWidget()->shownFrame().isNull(); });
@@ -55,7 +59,10 @@ bool MainWindowTest::makeWindowWithPreview() {
 bool MainWindowTest::tickPreview() {
     PreviewWidget* widget = controller->previewWidget();
     const qint64 before = widget->shownFrame().cacheKey();
-    displayTime->advance(1.0 / 60.0);
+    playerClock->advance(1.0 / 30.0);
+    displayTime->advance(1.0 / 30.0);
+    if (!controller->m_bPlaying())
+        return true;
     return test_support::spinUntil([&] { return widget->shownFrame().cacheKey() != before; });
 }
 
@@ -83,6 +90,8 @@ std::vector<SlideItemRef> MainWindowTest::useColourSlides(const std::vector<QCol
                                     colours[i]));
     project->setSlideshowArray(slides);
     project->calcSlideItemsPhotoTransitionDuration();
+    if (controller)
+        controller->layoutScrollImages();
     return slides;
 }
 

@@ -44,7 +44,8 @@ protected:
     // The document window with the real preview on a display link that ticks only by hand; false
     // (the test is skipped) when there is no GL.
     bool makeWindowWithPreview();
-    // Hands one display-link tick to the view and waits until the widget shows the frame drawn.
+    // One engine frame of time for the display link and the player's clock; while the preview plays, waits
+    // until the widget shows the frame drawn.
     bool tickPreview();
 
     // A JPEG photo of one colour in the test's folder, with an orientation tag when asked.
@@ -53,7 +54,7 @@ protected:
     // A file with a photo's name that no reader can decode.
     QString writeBrokenPhoto(const QString& name) const;
     // Slides whose pictures are ready in the project's "Contents", of the given colours, each 1 s with a
-    // 0.5 s transition, still.
+    // 0.5 s transition, still; the strip is laid out for them.
     std::vector<SlideItemRef> useColourSlides(const std::vector<QColor>& colours);
     // Runs the main loop until every import request and the resize worker are done.
     bool waitForImports();
@@ -65,4 +66,5 @@ protected:
     std::unique_ptr<HookRecordingMainObject> controller;
     RealPlayer player;
     std::shared_ptr<ManualDisplayLinkTimeSource> displayTime;
+    std::shared_ptr<platform::ManualClock> playerClock = std::make_shared<platform::ManualClock>();
 };

@@ -88,6 +88,8 @@ void SlideshowMainObject::play() {
             slideshowDirector->setSlideshowArrayFromIndex(slides, currentSlideIndex);
         else
             slideshowDirector->setSlideshowArray(slides);
+        // The player plays from the start below, half a second on; until then the view draws nothing.
+        slideshowDirector->setDirectorStatus(0);
     }
     playStart = clock->scheduleOnce(kStartDelay, [this] { startDirector(); });
 }
@@ -103,7 +105,9 @@ void SlideshowMainObject::startDirector() {
 }
 
 void SlideshowMainObject::stop() {
-    const bool directorRuns = slideshowDirector && slideshowDirector->directorStatus() != 0;
+    // A player handed its slides but not yet started is stopped too.
+    const bool directorRuns =
+        slideshowDirector && (slideshowDirector->directorStatus() != 0 || playStart.isActive());
     if (const auto project = SlideshowProject::currentMainProject()) {
         project->setEncodingSlideshow(false);
         project->resetPlayerToBegin();
