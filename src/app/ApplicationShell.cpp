@@ -35,7 +35,8 @@ QStringList documentArguments(const QStringList& arguments) {
 namespace {
 
 void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate) {
-    QObject::connect(window.newProjectAction(), &QAction::triggered, &delegate, [&delegate] { delegate.newProjectFile(); });
+    QObject::connect(window.newProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.newProjectFile(); });
     QObject::connect(window.openProjectAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.openProjectFile(); });
     QObject::connect(window.saveProjectAction(), &QAction::triggered, &delegate,

@@ -67,7 +67,8 @@ void clear() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-void draw(const SharedShaderPrograms& programs, const TextureObject& texture, const StillPlacement& placement) {
+void draw(const SharedShaderPrograms& programs, const TextureObject& texture,
+          const StillPlacement& placement) {
     if (texture.textureID() == 0)
         return;
     const ShaderProgramObject& program = programs.Shader_one_texture;

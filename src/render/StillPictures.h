@@ -28,6 +28,7 @@ StillPlacement slidingOut(const QSizeF& picture, double viewAspect, bool directi
 // Clears the bound target to black and sets up depth testing, as every still frame begins.
 void clear();
 // Draws the texture upright at the placement, with the shared one-texture program.
-void draw(const SharedShaderPrograms& programs, const TextureObject& texture, const StillPlacement& placement);
+void draw(const SharedShaderPrograms& programs, const TextureObject& texture,
+          const StillPlacement& placement);
 
 } // namespace still_pictures

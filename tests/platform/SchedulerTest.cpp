@@ -1,5 +1,5 @@
-#include "platform/foundation/MainThread.h"
 #include "platform/foundation/Scheduler.h"
+#include "platform/foundation/MainThread.h"
 
 #include "support/TestEnvironment.h"
 
@@ -41,7 +41,9 @@ TEST(ManualSchedulerTest, ACancelledSingleShotNeverRunsWhicheverWayItIsCancelled
     int runs = 0;
     auto cancelled = scheduler.scheduleOnce(0.1, [&] { ++runs; });
     cancelled.cancel();
-    { auto dropped = scheduler.scheduleOnce(0.1, [&] { ++runs; }); }
+    {
+        auto dropped = scheduler.scheduleOnce(0.1, [&] { ++runs; });
+    }
     Scheduler::Handle replaced = scheduler.scheduleOnce(0.1, [&] { ++runs; });
     replaced = scheduler.scheduleOnce(0.5, [] {});
     // Work that cancels a later piece of work when it runs.

@@ -86,8 +86,8 @@ QString MainWindowTest::writeBrokenPhoto(const QString& name) const {
 std::vector<SlideItemRef> MainWindowTest::useColourSlides(const std::vector<QColor>& colours) {
     std::vector<SlideItemRef> slides;
     for (std::size_t i = 0; i < colours.size(); ++i)
-        slides.push_back(stillPhoto(project->strMacProjectBundleContentsPath(), QStringLiteral("colour%1.png").arg(i),
-                                    colours[i]));
+        slides.push_back(stillPhoto(project->strMacProjectBundleContentsPath(),
+                                    QStringLiteral("colour%1.png").arg(i), colours[i]));
     project->setSlideshowArray(slides);
     project->calcSlideItemsPhotoTransitionDuration();
     if (controller)

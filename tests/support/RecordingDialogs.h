@@ -53,6 +53,6 @@ public:
     QStringList progressTexts;
     std::vector<OpenPanel> openPanels;
     QStringList modalWindows; // the object names of the windows run modally
-    int modalRuns = 0; // the export-progress window run modally
-    int modalEnds = 0; // ... and closed
+    int modalRuns = 0;        // the export-progress window run modally
+    int modalEnds = 0;        // ... and closed
 };

@@ -145,9 +145,10 @@ bool ManualScheduler::takeNextDue(double until, Entry& next) {
     std::erase_if(entries, [](const Entry& entry) { return !isActive(*entry.work.task); });
     // Sums of periods drift by a rounding error; work due within a nanosecond of the target is due.
     constexpr double kSlack = 1e-9;
-    const auto earliest = std::min_element(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.due < b.due || (a.due == b.due && a.order < b.order);
-    });
+    const auto earliest =
+        std::min_element(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return a.due < b.due || (a.due == b.due && a.order < b.order);
+        });
     if (earliest == entries.end() || earliest->due > until + kSlack)
         return false;
     next = *earliest;
@@ -173,8 +174,8 @@ void ManualScheduler::advance(double seconds) {
 
 std::size_t ManualScheduler::pendingCount() const {
     const std::lock_guard lock(mutex);
-    return std::size_t(
-        std::count_if(entries.begin(), entries.end(), [](const Entry& entry) { return isActive(*entry.work.task); }));
+    return std::size_t(std::count_if(entries.begin(), entries.end(),
+                                     [](const Entry& entry) { return isActive(*entry.work.task); }));
 }
 
 } // namespace platform

@@ -41,7 +41,8 @@ AWAttachedWindow::AWAttachedWindow(QWidget* view, const QPointF& anchor, QWidget
     setObjectName("AWAttachedWindow");
     setAttribute(Qt::WA_NoSystemBackground);
     if (placement == AWSideAutomatic) {
-        const QScreen* screen = window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+        const QScreen* screen =
+            window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
         const QRectF visible = screen ? toScreenSpace(QRectF(screen->availableGeometry())) : QRectF();
         std::optional<QRectF> frame;
         if (window)
@@ -85,7 +86,8 @@ QPointF AWAttachedWindow::anchorInScreenSpace() const {
 void AWAttachedWindow::updateGeometry() {
     if (!content)
         return;
-    layoutNow = aw_geometry::layout(QSizeF(content->size()), anchorInScreenSpace(), placement, distance, look, kScale);
+    layoutNow = aw_geometry::layout(QSizeF(content->size()), anchorInScreenSpace(), placement, distance, look,
+                                    kScale);
     const QRectF frame = fromScreenSpace(layoutNow.windowFrame);
     setGeometry(frame.toAlignedRect());
     const QRectF view = layoutNow.viewFrame;
@@ -124,7 +126,8 @@ void AWAttachedWindow::paintEvent(QPaintEvent*) {
     if (look.borderWidth > 0) {
         // Clipped to the outline, the stroke's inner half is the visible border.
         painter.setClipPath(path);
-        painter.strokePath(path, QPen(border, 2 * look.borderWidth * kScale, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
+        painter.strokePath(
+            path, QPen(border, 2 * look.borderWidth * kScale, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin));
     }
 }
 

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QWidget>
 
-
 // A call-out window: one view inside a rounded box whose arrow points at an anchor point, on a chosen side
 // of it or on the side that keeps it on screen. A frameless tool window, child of the anchor window; its
 // shape is masked to the box, so it needs no compositor. Losing activation emits didResignKey, on which

@@ -46,7 +46,8 @@ void appendCorner(QPolygonF& points, const QPointF& centre, double radius, doubl
 } // namespace
 
 float arrowInset(const AWAppearance& look, float scale) {
-    return scale * (look.arrowBaseWidth * 0.5f + (look.drawsRoundCornerBesideArrow ? look.cornerRadius : 0.0f));
+    return scale *
+           (look.arrowBaseWidth * 0.5f + (look.drawsRoundCornerBesideArrow ? look.cornerRadius : 0.0f));
 }
 
 Layout layout(const QSizeF& viewSize, const QPointF& p, int side, float distance, const AWAppearance& look,
@@ -68,19 +69,44 @@ Layout layout(const QSizeF& viewSize, const QPointF& p, int side, float distance
     const double W = window.width(), H = window.height(), d = distance, i = arrowInset(look, scale);
     QPointF origin = p;
     switch (side) {
-    case AWSideLeft: origin = {p.x() - W - d, p.y() - H / 2}; break;
-    case AWSideBelow: origin = {p.x() - W / 2, p.y() - H - d}; break;
-    case AWSideRight: origin = {p.x() + d, p.y() - H / 2}; break;
-    case AWSideAbove: origin = {p.x() - W / 2, p.y() + d}; break;
-    case AWSideLeftUpward: origin = {p.x() - W - d, p.y() - i}; break;
-    case AWSideLeftDownward: origin = {p.x() - W - d, p.y() - (H - i)}; break;
-    case AWSideRightUpward: origin = {p.x() + d, p.y() - i}; break;
-    case AWSideRightDownward: origin = {p.x() + d, p.y() - (H - i)}; break;
-    case AWSideAboveLeftward: origin = {p.x() - (W - i), p.y() + d}; break;
-    case AWSideAboveRightward: origin = {p.x() - i, p.y() + d}; break;
-    case AWSideBelowLeftward: origin = {p.x() - (W - i), p.y() - H - d}; break;
-    case AWSideBelowRightward: origin = {p.x() - i, p.y() - H - d}; break;
-    default: break;
+    case AWSideLeft:
+        origin = {p.x() - W - d, p.y() - H / 2};
+        break;
+    case AWSideBelow:
+        origin = {p.x() - W / 2, p.y() - H - d};
+        break;
+    case AWSideRight:
+        origin = {p.x() + d, p.y() - H / 2};
+        break;
+    case AWSideAbove:
+        origin = {p.x() - W / 2, p.y() + d};
+        break;
+    case AWSideLeftUpward:
+        origin = {p.x() - W - d, p.y() - i};
+        break;
+    case AWSideLeftDownward:
+        origin = {p.x() - W - d, p.y() - (H - i)};
+        break;
+    case AWSideRightUpward:
+        origin = {p.x() + d, p.y() - i};
+        break;
+    case AWSideRightDownward:
+        origin = {p.x() + d, p.y() - (H - i)};
+        break;
+    case AWSideAboveLeftward:
+        origin = {p.x() - (W - i), p.y() + d};
+        break;
+    case AWSideAboveRightward:
+        origin = {p.x() - i, p.y() + d};
+        break;
+    case AWSideBelowLeftward:
+        origin = {p.x() - (W - i), p.y() - H - d};
+        break;
+    case AWSideBelowRightward:
+        origin = {p.x() - i, p.y() - H - d};
+        break;
+    default:
+        break;
     }
     return {QRectF(origin, window), view};
 }

@@ -50,13 +50,13 @@ struct Layout {
 // The window's frame and the view's frame for a view of `viewSize` anchored at `point` on `side`. The
 // space of the arrow is kept whether or not the arrow is drawn; outside 0 to 11 the window's corner sits
 // on the point.
-Layout layout(const QSizeF& viewSize, const QPointF& point, int side, float distance, const AWAppearance& look,
-              float scale);
+Layout layout(const QSizeF& viewSize, const QPointF& point, int side, float distance,
+              const AWAppearance& look, float scale);
 
 // The side that keeps a window of the view's size on the visible screen, refined against the anchor
 // window's frame (the screen when there is none).
-int bestSide(const QSizeF& viewSize, const QPointF& point, float distance, const AWAppearance& look, float scale,
-             const QRectF& screen, const std::optional<QRectF>& anchorFrame);
+int bestSide(const QSizeF& viewSize, const QPointF& point, float distance, const AWAppearance& look,
+             float scale, const QRectF& screen, const std::optional<QRectF>& anchorFrame);
 
 // The box with its rounded corners and the arrow, clockwise from the top edge's left end.
 QPolygonF outline(const QRectF& viewFrame, int side, const AWAppearance& look, float scale);

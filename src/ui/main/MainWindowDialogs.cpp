@@ -143,7 +143,8 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
     const QStringList& extensions = kind == MediaKind::Photos  ? photoExtensions()
                                     : kind == MediaKind::Clips ? videoExtensions()
                                                                : musicExtensions();
-    const QStandardPaths::StandardLocation start = kind == MediaKind::Photos  ? QStandardPaths::PicturesLocation
+    const QStandardPaths::StandardLocation start = kind == MediaKind::Photos
+                                                       ? QStandardPaths::PicturesLocation
                                                    : kind == MediaKind::Clips ? QStandardPaths::MoviesLocation
                                                                               : QStandardPaths::MusicLocation;
     QFileDialog panel(window, title, QStandardPaths::writableLocation(start));

@@ -41,7 +41,8 @@ private:
     QDialog& progressWindow();
 
     QPointer<QWidget> window;
-    std::unique_ptr<QDialog> progress; // not parented: it may outlive the window in tests, never the other way
+    std::unique_ptr<QDialog>
+        progress; // not parented: it may outlive the window in tests, never the other way
     QPointer<QLabel> progressText;
     QPointer<QProgressBar> progressBar;
 };

@@ -28,7 +28,8 @@ struct MainWindowOutlets {
     QPointer<QAbstractButton> addPhotoButton, appendPhotoButton, firstImageButton, previousImageButton,
         nextImageButton, lastImageButton;
     QPointer<QMenu> m_menuShare1;
-    QPointer<QAction> burnDVDMenuItem, sepratorShareMenuItem1, aboutAppMenuItem, hideAppMenuItem, quitAppMenuItem,
-        websiteAppMenuItem, helpMenuItem, addPhotoMenuItem, appendPhotoMenuItem, playMenuItem;
+    QPointer<QAction> burnDVDMenuItem, sepratorShareMenuItem1, aboutAppMenuItem, hideAppMenuItem,
+        quitAppMenuItem, websiteAppMenuItem, helpMenuItem, addPhotoMenuItem, appendPhotoMenuItem,
+        playMenuItem;
     QPointer<QLabel> timelineTimeText, realTimeText;
 };

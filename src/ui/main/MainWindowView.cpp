@@ -119,7 +119,8 @@ QWidget* MainWindowView::makePreviewControls() {
     auto* row = new QHBoxLayout(controls);
     row->setContentsMargins(10, 4, 10, 4);
     outletSet.firstImageButton = stepButton("firstImageButton", false, true, tr_("First"), controls);
-    outletSet.previousImageButton = stepButton("previousImageButton", false, false, tr_("Previous"), controls);
+    outletSet.previousImageButton =
+        stepButton("previousImageButton", false, false, tr_("Previous"), controls);
     outletSet.nextImageButton = stepButton("nextImageButton", true, false, tr_("Next"), controls);
     outletSet.lastImageButton = stepButton("lastImageButton", true, true, tr_("Last"), controls);
     for (QAbstractButton* button : {outletSet.firstImageButton.data(), outletSet.previousImageButton.data()})

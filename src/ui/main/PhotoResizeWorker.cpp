@@ -35,7 +35,8 @@ QImage readTurned(const QString& path, int readSide = 0) {
 } // namespace
 
 QVariantMap PhotoWorkItem::reportEntry() const {
-    return {{QStringLiteral("SLIDE_IMAGE_FILENAME"), path}, {QStringLiteral("ITEM_INDEX"), qulonglong(index)}};
+    return {{QStringLiteral("SLIDE_IMAGE_FILENAME"), path},
+            {QStringLiteral("ITEM_INDEX"), qulonglong(index)}};
 }
 
 PhotoResizeWorker::PhotoResizeWorker(Callbacks functions) : callbacks(std::move(functions)) {}
@@ -80,8 +81,8 @@ void PhotoResizeWorker::enqueueBack(PhotoWorkItem item) {
 
 bool PhotoResizeWorker::moveItemToThreadArrayHead(const SlideItem* slide) {
     const std::lock_guard lock(mutex);
-    const auto found =
-        std::find_if(queue.begin(), queue.end(), [slide](const PhotoWorkItem& item) { return item.slide.get() == slide; });
+    const auto found = std::find_if(queue.begin(), queue.end(),
+                                    [slide](const PhotoWorkItem& item) { return item.slide.get() == slide; });
     if (found == queue.end())
         return false;
     std::rotate(queue.begin(), found, queue.end());

@@ -1,6 +1,5 @@
 #include "ui/main/SlideshowMainObject.h"
 
-#include "model/ModelClasses.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
@@ -9,7 +8,6 @@
 #include "platform/media/SerialQueue.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
-#include "render/TextureObject.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/TimelineContentView.h"
@@ -24,17 +22,18 @@
 #include <QFontDatabase>
 #include <QLayout>
 #include <QMessageBox>
-#include <QScrollBar>
 
 namespace {
 
-const QColor kTimelineGrey = QColor::fromRgbF(0.21176470588235294f, 0.21176470588235294f, 0.21176470588235294f);
+const QColor kTimelineGrey =
+    QColor::fromRgbF(0.21176470588235294f, 0.21176470588235294f, 0.21176470588235294f);
 constexpr double kDelayedRefreshSeconds = 2.0;
 
 // The timeline's own drag types, besides file names.
-const QStringList kTimelineDragTypes = {
-    QStringLiteral("com.qorvane.timelinecelldraganddrop"), QStringLiteral("com.qorvane.timelineTextdraganddrop"),
-    QStringLiteral("com.qorvane.timelineAudiodraganddrop"), QStringLiteral("com.qorvane.timelineBkMusicdraganddrop")};
+const QStringList kTimelineDragTypes = {QStringLiteral("com.qorvane.timelinecelldraganddrop"),
+                                        QStringLiteral("com.qorvane.timelineTextdraganddrop"),
+                                        QStringLiteral("com.qorvane.timelineAudiodraganddrop"),
+                                        QStringLiteral("com.qorvane.timelineBkMusicdraganddrop")};
 
 QFont timeTextFont() {
     QFont font(QStringLiteral("LED"));
@@ -48,15 +47,17 @@ QFont timeTextFont() {
 
 // ---- start-up and shutdown
 
-SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs, std::shared_ptr<platform::Scheduler> scheduler,
-                                         QObject* parent)
+SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
+                                         std::shared_ptr<platform::Scheduler> scheduler, QObject* parent)
     : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)) {
     PhotoResizeWorker::Callbacks callbacks;
     callbacks.slideFailed = [this](const PhotoWorkItem& item) {
         gate.post([this, item] { removeFailedSlide(item); });
     };
     callbacks.idleWithFailures = [this] { gate.post([this] { scheduleFailureReport(); }); };
-    callbacks.maxImageWidth = [] { return SlideshowProjectManager::defaultSlideshowProjectManager()->nMaxImageWidth(); };
+    callbacks.maxImageWidth = [] {
+        return SlideshowProjectManager::defaultSlideshowProjectManager()->nMaxImageWidth();
+    };
     worker = std::make_unique<PhotoResizeWorker>(std::move(callbacks));
     importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
     worker->start();
@@ -96,9 +97,9 @@ void SlideshowMainObject::awakeFromNib() {
     registerObservers(true);
     const QString product = QString::fromLatin1(kProductName);
     const std::pair<QAction*, const char*> menuTitles[] = {{ui.aboutAppMenuItem, "About"},
-                                                          {ui.hideAppMenuItem, "Hide"},
-                                                          {ui.quitAppMenuItem, "Quit"},
-                                                          {ui.websiteAppMenuItem, "Website of"}};
+                                                           {ui.hideAppMenuItem, "Hide"},
+                                                           {ui.quitAppMenuItem, "Quit"},
+                                                           {ui.websiteAppMenuItem, "Website of"}};
     for (const auto& [item, word] : menuTitles)
         if (item)
             item->setText(QStringLiteral("%1 %2").arg(tr_(word), product));
@@ -108,7 +109,8 @@ void SlideshowMainObject::awakeFromNib() {
         strip->setMainObject(this);
         auto* marker = new QLabel; // the strip takes it
         marker->setGeometry(0, 0, 100, 100);
-        marker->setPixmap(QPixmap(platform::paths::pathForResource(QStringLiteral("drag3"), QStringLiteral("png"))));
+        marker->setPixmap(
+            QPixmap(platform::paths::pathForResource(QStringLiteral("drag3"), QStringLiteral("png"))));
         strip->setBlankImageView(marker);
         strip->setBackgroundColor(kTimelineGrey);
         strip->setNTimelineCellWidth(timelineCellWidth);
@@ -236,8 +238,8 @@ void SlideshowMainObject::ensureCurrentSlideThumbnailVisible() {
     if (!ui.scrollView1 || currentSlideIndex < 0)
         return;
     const int half = timelineCellWidth / 2;
-    ui.scrollView1->ensureVisible(currentSlideIndex * timelineCellWidth + half, TimelineContentView::kHeight / 2,
-                                  half, 0);
+    ui.scrollView1->ensureVisible(currentSlideIndex * timelineCellWidth + half,
+                                  TimelineContentView::kHeight / 2, half, 0);
 }
 
 float SlideshowMainObject::getTimelineXPositionFromFrame(quint64 frame) {

@@ -70,9 +70,10 @@ public:
 
     // ---- start-up and shutdown
     // init: the resize worker runs, the first observers are registered, the music director exists.
-    explicit SlideshowMainObject(ControllerDialogs& dialogs,
-                                 std::shared_ptr<platform::Scheduler> scheduler = platform::Scheduler::mainThreadScheduler(),
-                                 QObject* parent = nullptr);
+    explicit SlideshowMainObject(
+        ControllerDialogs& dialogs,
+        std::shared_ptr<platform::Scheduler> scheduler = platform::Scheduler::mainThreadScheduler(),
+        QObject* parent = nullptr);
     // Stops the preview, the import and the resize worker (joining their threads), drops the display-awake
     // request, and uninstalls itself as the model's main window.
     ~SlideshowMainObject() override;
@@ -112,7 +113,9 @@ public:
     DisplayLink* displayLink() const { return displayLinkHandle; }
     PreviewWidget* previewWidget() const { return preview; }
     std::shared_ptr<TextureObject> previousTextureObj() const { return previousTexture; }
-    void setPreviousTextureObj(std::shared_ptr<TextureObject> texture) { previousTexture = std::move(texture); }
+    void setPreviousTextureObj(std::shared_ptr<TextureObject> texture) {
+        previousTexture = std::move(texture);
+    }
     int nTimelineCellWidth() const { return timelineCellWidth; }
     void setNTimelineCellWidth(int width);
     quint64 nSlideInsertIndex() const { return slideInsertIndex; }
@@ -265,7 +268,8 @@ private:
     std::shared_ptr<TextureObject> loadSlideTexture(const SlideItem& slide);
     std::shared_ptr<TextureObject> loadPreparedOrThumbnail(const SlideItem& slide);
     void waitUntilReady(const SlideItemRef& slide);
-    void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps, std::function<void()> then);
+    void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
+                         std::function<void()> then);
     void redrawStill();
     // playback
     void setPlayButtonPlaying(bool playingNow);

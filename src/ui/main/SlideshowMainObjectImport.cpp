@@ -22,7 +22,8 @@ const QString kOpenPanelTitle = QStringLiteral("Add Photos");
 
 // Claims a unique name in the project's "Contents" for a new cache picture: "<stem><seconds>.jpg".
 QString claimCacheName(const QString& contents, const QString& stem) {
-    return ContentsFolder::reserveName(contents, ContentsFolder::timeStampedName(stem, QStringLiteral("jpg")));
+    return ContentsFolder::reserveName(contents,
+                                       ContentsFolder::timeStampedName(stem, QStringLiteral("jpg")));
 }
 
 } // namespace
@@ -43,7 +44,8 @@ bool SlideshowMainObject::isMusicFile(const QString& extension) {
 
 void SlideshowMainObject::buttonAddPhotoClicked() {
     stop();
-    const QStringList paths = userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Photos, kOpenPanelTitle);
+    const QStringList paths =
+        userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Photos, kOpenPanelTitle);
     if (paths.isEmpty())
         return;
     // Sign-extended: no current slide (-1) becomes the largest slot, so the photos are appended.
@@ -53,7 +55,8 @@ void SlideshowMainObject::buttonAddPhotoClicked() {
 
 void SlideshowMainObject::buttonAppendPhotoClicked() {
     stop();
-    const QStringList paths = userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Photos, kOpenPanelTitle);
+    const QStringList paths =
+        userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Photos, kOpenPanelTitle);
     if (paths.isEmpty())
         return;
     slideInsertIndex = slideshowArray().size();
@@ -232,10 +235,11 @@ void SlideshowMainObject::layoutScrollImages() {
     if (!project || !ui.scrollContentView)
         return;
     const unsigned long rate = SlideshowProject::ulFrameRate();
-    const float musicEnd = getTimelineXPositionFromFrame_Music(quint64(project->musicTotalDuration() * double(rate)));
-    const int width =
-        timeline_geometry::contentWidth(project->nTimelineStyle(), project->slideCount(), timelineCellWidth,
-                                        musicEnd, project->totalFrameCount(), rate, project->nTimelinePixelPerSecond());
+    const float musicEnd =
+        getTimelineXPositionFromFrame_Music(quint64(project->musicTotalDuration() * double(rate)));
+    const int width = timeline_geometry::contentWidth(project->nTimelineStyle(), project->slideCount(),
+                                                      timelineCellWidth, musicEnd, project->totalFrameCount(),
+                                                      rate, project->nTimelinePixelPerSecond());
     ui.scrollContentView->setContentWidth(width);
 }
 
@@ -246,7 +250,8 @@ void SlideshowMainObject::updateProjectInfo() {
     title = QStringLiteral("%1 - %2 [%3 photos]")
                 .arg(QString::fromLatin1(kProductName), project->strProjectTitle())
                 .arg(qulonglong(project->slideCount()));
-    const int frames = int(std::min<quint64>(project->totalFrameCount(), quint64(std::numeric_limits<int>::max())));
+    const int frames =
+        int(std::min<quint64>(project->totalFrameCount(), quint64(std::numeric_limits<int>::max())));
     platform::runOnMainThread([window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
         if (window)
             window->setWindowTitle(text);

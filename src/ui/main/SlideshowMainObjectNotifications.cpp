@@ -66,7 +66,8 @@ void SlideshowMainObject::registerObservers(bool byAwakeFromNib) {
     for (const Row& row : observedNotifications()) {
         if (row.byAwakeFromNib != byAwakeFromNib)
             continue;
-        observers.emplace_back(center, center.addObserver(row.name, [this, &row](const Notification& notification) {
+        observers.emplace_back(center,
+                               center.addObserver(row.name, [this, &row](const Notification& notification) {
                                    dispatch(row, notification);
                                }));
     }

@@ -39,7 +39,8 @@ QPixmap playHeadPicture() {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(255, 69, 58));
     painter.drawRect(QRectF(3, 14, 2, 191));
-    painter.drawPolygon(QPolygonF({QPointF(0, 10), QPointF(8, 10), QPointF(8, 16), QPointF(4, 21), QPointF(0, 16)}));
+    painter.drawPolygon(
+        QPolygonF({QPointF(0, 10), QPointF(8, 10), QPointF(8, 16), QPointF(4, 21), QPointF(0, 16)}));
     return picture;
 }
 
@@ -137,8 +138,9 @@ void SlideshowMainObject::setPlayButtonPlaying(bool playingNow) {
     QIcon icon = playingNow ? resourceIcon(QStringLiteral("btn_stop"), QStringLiteral("png"))
                             : resourceIcon(QStringLiteral("30-circle-play-white"), QStringLiteral("png"));
     if (playingNow)
-        icon.addFile(platform::paths::pathForResource(QStringLiteral("btn_stop_click"), QStringLiteral("png")),
-                     QSize(), QIcon::Active);
+        icon.addFile(
+            platform::paths::pathForResource(QStringLiteral("btn_stop_click"), QStringLiteral("png")),
+            QSize(), QIcon::Active);
     button->setIcon(icon);
     setButtonTitle(button, playingNow ? tr_("Stop") : tr_("Play"));
 }
@@ -231,7 +233,8 @@ void SlideshowMainObject::placePlayHead(float x, qint64 scrollTo) {
 
 void SlideshowMainObject::showTimelineTimeText(quint64 frame) {
     if (ui.timelineTimeText)
-        ui.timelineTimeText->setText(timeline_geometry::timelineTimeText(frame, SlideshowProject::ulFrameRate()));
+        ui.timelineTimeText->setText(
+            timeline_geometry::timelineTimeText(frame, SlideshowProject::ulFrameRate()));
     if (ui.realTimeText)
         ui.realTimeText->setText(timeline_geometry::elapsedTimeText(clock->now() - startTime));
 }

@@ -32,8 +32,8 @@ double previewAspect() {
 }
 
 void post(const QString& button) {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_FULL_SCREEN_OPER_BTN_CLICKED"), QVariant(),
-                                                       {{QStringLiteral("button"), button}});
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_FULL_SCREEN_OPER_BTN_CLICKED"),
+                                                       QVariant(), {{QStringLiteral("button"), button}});
 }
 
 } // namespace
@@ -69,7 +69,8 @@ std::shared_ptr<TextureObject> SlideshowMainObject::loadSlideTexture(const Slide
     if (!glView)
         return nullptr;
     const auto project = SlideshowProject::currentMainProject();
-    const QVariantMap theme = project && project->themeManger() ? project->themeManger()->currentThemeDict() : QVariantMap();
+    const QVariantMap theme =
+        project && project->themeManger() ? project->themeManger()->currentThemeDict() : QVariantMap();
     return glView->loadTexture(SlideTextures::slidePicture(slide, theme));
 }
 
@@ -82,8 +83,8 @@ std::shared_ptr<TextureObject> SlideshowMainObject::loadPreparedOrThumbnail(cons
 void SlideshowMainObject::showWelcomeScreen() {
     if (!glView)
         return;
-    const auto welcome =
-        glView->loadTexture(platform::paths::pathForResource(QStringLiteral("welcome"), QStringLiteral("png")));
+    const auto welcome = glView->loadTexture(
+        platform::paths::pathForResource(QStringLiteral("welcome"), QStringLiteral("png")));
     if (!welcome)
         return;
     drawStill([&](const SharedShaderPrograms& programs, double aspect) {
@@ -197,8 +198,9 @@ void SlideshowMainObject::showCurrentItemPhotoWithMove_direction(const SlideItem
         steps.push_back([this, next, previous, direction, step] {
             drawStill([&](const SharedShaderPrograms& programs, double aspect) {
                 if (previous)
-                    still_pictures::draw(programs, *previous,
-                                         still_pictures::slidingOut(sizeOf(*previous), aspect, direction, step));
+                    still_pictures::draw(
+                        programs, *previous,
+                        still_pictures::slidingOut(sizeOf(*previous), aspect, direction, step));
                 if (next)
                     still_pictures::draw(programs, *next,
                                          still_pictures::slidingIn(sizeOf(*next), aspect, direction, step));
@@ -235,7 +237,8 @@ void SlideshowMainObject::showItemPhotoWithMove_direction(const SlideItemRef& sl
             if (!picture)
                 return;
             drawStill([&](const SharedShaderPrograms& programs, double aspect) {
-                still_pictures::draw(programs, *picture, still_pictures::fitted(sizeOf(*picture), aspect, shift));
+                still_pictures::draw(programs, *picture,
+                                     still_pictures::fitted(sizeOf(*picture), aspect, shift));
             });
         });
     runPreviewSteps(direction ? PreviewMotion::BounceRight : PreviewMotion::BounceLeft, std::move(steps),

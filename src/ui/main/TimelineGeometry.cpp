@@ -20,9 +20,11 @@ std::optional<float> playHeadX(const SlideFramePosition& p) {
         return std::nullopt;
     const float cell = float(p.slideIndex) * float(kCellWidth);
     if (p.inPhoto)
-        return cell + float(kPhotoWidth) * float(p.frameFromPhotoStart) / float(std::max<quint64>(p.photoFrames, 1));
+        return cell +
+               float(kPhotoWidth) * float(p.frameFromPhotoStart) / float(std::max<quint64>(p.photoFrames, 1));
     return cell + float(kPhotoWidth) +
-           float(kTransitionWidth) * float(p.frameInTransition) / float(std::max<quint64>(p.transitionFrames, 1));
+           float(kTransitionWidth) * float(p.frameInTransition) /
+               float(std::max<quint64>(p.transitionFrames, 1));
 }
 
 float rulerPlayHeadX(quint64 frame, unsigned long frameRate, int pixelsPerSecond) {
@@ -43,7 +45,9 @@ QString timelineTimeText(quint64 frame, unsigned long frameRate) {
 
 QString elapsedTimeText(double seconds) {
     const long whole = long(std::max(seconds, 0.0));
-    return QStringLiteral("%1:%2").arg(whole / 60, 2, 10, QLatin1Char('0')).arg(whole % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2")
+        .arg(whole / 60, 2, 10, QLatin1Char('0'))
+        .arg(whole % 60, 2, 10, QLatin1Char('0'));
 }
 
 } // namespace timeline_geometry

@@ -17,8 +17,8 @@ constexpr int kTransitionWidth = 70;
 
 // Style 0 (a cell per slide): the larger of (slides + 1) cells and the end of the music; any other style
 // (a time scale): the show's seconds at `pixelsPerSecond`.
-int contentWidth(int timelineStyle, std::size_t slideCount, int cellWidth, float musicEndX, quint64 totalFrames,
-                 unsigned long frameRate, int pixelsPerSecond);
+int contentWidth(int timelineStyle, std::size_t slideCount, int cellWidth, float musicEndX,
+                 quint64 totalFrames, unsigned long frameRate, int pixelsPerSecond);
 
 // The play head over a cell: through the photo's 100 points, then the transition's 70; none for a frame
 // outside the slides (the fades, past the end).

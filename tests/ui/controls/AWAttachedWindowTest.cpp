@@ -19,10 +19,20 @@ QPointF arrowTip(int side, const QPointF& anchor) {
     // How far out a point lies: up for an arrow on the top edge, down for one on the bottom edge, ...
     const auto outward = [side](const QPointF& q) {
         switch (side) {
-        case 1: case 10: case 11: return q.y();
-        case 3: case 8: case 9: return -q.y();
-        case 0: case 4: case 5: return q.x();
-        default: return -q.x();
+        case 1:
+        case 10:
+        case 11:
+            return q.y();
+        case 3:
+        case 8:
+        case 9:
+            return -q.y();
+        case 0:
+        case 4:
+        case 5:
+            return q.x();
+        default:
+            return -q.x();
         }
     };
     QPointF tip;

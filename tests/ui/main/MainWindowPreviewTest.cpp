@@ -48,9 +48,11 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
     scheduler->advance(0.5);
     ASSERT_EQ(controller->director()->directorStatus(), 1);
     playFrames(10);
-    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(220, 40, 40))) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(220, 40, 40)))
+        << centreOf(shownFrame()).name().toStdString();
     playFrames(45); // into the second photo
-    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(40, 200, 60))) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(40, 200, 60)))
+        << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(controller->outlets().timelineTimeText->text(), "00:01");
     EXPECT_EQ(controller->outlets().realTimeText->text(), "00:01");
     QWidget* head = controller->timelineIndicatorImageView();

@@ -38,7 +38,8 @@ TEST_F(NotificationHubTest, EveryRowReachesItsHandlerOnceAndTheCommandsRowsAreLe
     controller = std::make_unique<HookRecordingMainObject>(dialogs, scheduler);
     auto& center = NotificationCenter::defaultCenter();
     center.post("NOTIFY_VIDEO_INFO_EDIT_DONE");
-    EXPECT_EQ(controller->handledCount("NOTIFY_VIDEO_INFO_EDIT_DONE"), 0) << "registered by the after-load hook";
+    EXPECT_EQ(controller->handledCount("NOTIFY_VIDEO_INFO_EDIT_DONE"), 0)
+        << "registered by the after-load hook";
     controller->awakeFromNib();
     for (const auto& row : rows)
         center.post(row.name, QVariant(), userInfoFor(row.name));
@@ -50,11 +51,14 @@ TEST_F(NotificationHubTest, EveryRowReachesItsHandlerOnceAndTheCommandsRowsAreLe
 
 TEST_F(NotificationHubTest, APostFromAnotherThreadIsHandledOnTheMainThreadWhileTheControllerLives) {
     makeController();
-    std::thread link([] { NotificationCenter::defaultCenter().post("NS_NOTIFY_START_MUSIC", qulonglong(30)); });
+    std::thread link(
+        [] { NotificationCenter::defaultCenter().post("NS_NOTIFY_START_MUSIC", qulonglong(30)); });
     link.join();
     EXPECT_EQ(controller->handledCount("NS_NOTIFY_START_MUSIC"), 0) << "not on the posting thread";
-    ASSERT_TRUE(test_support::spinUntil([&] { return controller->handledCount("NS_NOTIFY_START_MUSIC") == 1; }));
-    std::thread late([] { NotificationCenter::defaultCenter().post("NS_NOTIFY_START_MUSIC", qulonglong(60)); });
+    ASSERT_TRUE(
+        test_support::spinUntil([&] { return controller->handledCount("NS_NOTIFY_START_MUSIC") == 1; }));
+    std::thread late(
+        [] { NotificationCenter::defaultCenter().post("NS_NOTIFY_START_MUSIC", qulonglong(60)); });
     late.join();
     controller.reset(); // the hop queued meanwhile finds nobody
     test_support::spinFor(30);
@@ -75,6 +79,7 @@ TEST_F(NotificationHubTest, AThemeOrNoneIsAppliedToEverySlideAndMarksTheProjectD
         EXPECT_EQ(project->themeManger()->currentThemeID(), step.expectedTheme);
         EXPECT_TRUE(project->bIsDirty());
         for (const auto& slide : slides)
-            EXPECT_NE(slide->zoomStart(), 7.0) << "the current theme deals every slide its pan and zoom again";
+            EXPECT_NE(slide->zoomStart(), 7.0)
+                << "the current theme deals every slide its pan and zoom again";
     }
 }

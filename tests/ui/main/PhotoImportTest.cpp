@@ -55,7 +55,8 @@ TEST_F(PhotoImportTest, AddInsertsAtTheCurrentSlideAndAppendsWithoutOne) {
     for (const Case& c : cases) {
         project->setSlideshowArray(ab);
         controller->setNCurrentSlideshowItemIndex(c.current);
-        dialogs.mediaOpenAnswers.push_back({writePhoto("p.jpg", {32, 32}, Qt::green), writePhoto("q.jpg", {32, 32}, Qt::gray)});
+        dialogs.mediaOpenAnswers.push_back(
+            {writePhoto("p.jpg", {32, 32}, Qt::green), writePhoto("q.jpg", {32, 32}, Qt::gray)});
         c.append ? controller->buttonAppendPhotoClicked() : controller->buttonAddPhotoClicked();
         ASSERT_TRUE(waitForImports());
         test_support::spinFor(20); // the request's last main-thread step
@@ -71,7 +72,8 @@ TEST_F(PhotoImportTest, ADropSortsFilesByExtensionAndClampsTheSlot) {
     makeController();
     importAB();
     const QString capital = writePhoto("c.JPG", {32, 32}, Qt::white);
-    controller->AcceptFileDropped({capital, dir.file("song.MP3"), dir.file("clip.mov"), dir.file("notes.txt")}, 1);
+    controller->AcceptFileDropped(
+        {capital, dir.file("song.MP3"), dir.file("clip.mov"), dir.file("notes.txt")}, 1);
     EXPECT_EQ(controller->calls, (QStringList{"song song.MP3", "clip clip.mov at 1"}));
     ASSERT_TRUE(waitForImports());
     EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"a", "c", "b"}));
@@ -108,7 +110,8 @@ TEST_F(PhotoImportTest, TheWorkerQueueTakesInsertedPhotosFirstAndMovesAWantedOne
 
 TEST_F(PhotoImportTest, ATurnedPhotoBecomesAnUprightSlideImageBackgroundAndThumbnailUnderNamesOfItsOwn) {
     makeController();
-    const QString photo = writePhoto("turned.jpg", {4000, 3000}, QColor(200, 120, 40), QImageIOHandler::TransformationRotate90);
+    const QString photo =
+        writePhoto("turned.jpg", {4000, 3000}, QColor(200, 120, 40), QImageIOHandler::TransformationRotate90);
     dialogs.mediaOpenAnswers.push_back({photo, writePhoto("second.jpg", {40, 30}, Qt::blue)});
     controller->buttonAppendPhotoClicked();
     ASSERT_TRUE(waitForImports());
@@ -130,8 +133,9 @@ TEST_F(PhotoImportTest, UnreadablePhotosLeaveTheProjectAndAreReportedOnceAfterTh
     makeController();
     std::vector<platform::Notification> reports;
     auto& center = NotificationCenter::defaultCenter();
-    platform::ObserverHandle observer(center, center.addObserver("NOTIFY_ADD_PHOTO_FAILED",
-                                                                 [&](const platform::Notification& n) { reports.push_back(n); }));
+    platform::ObserverHandle observer(
+        center, center.addObserver("NOTIFY_ADD_PHOTO_FAILED",
+                                   [&](const platform::Notification& n) { reports.push_back(n); }));
     dialogs.mediaOpenAnswers.push_back(
         {writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red), writeBrokenPhoto("y.jpg")});
     controller->buttonAppendPhotoClicked();

@@ -1,8 +1,8 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
-#include "ui/editing/TimelineContentView.h"
 #include "render/SlideshowDirector.h"
+#include "ui/editing/TimelineContentView.h"
 #include "ui/main/TimelineGeometry.h"
 
 using namespace timeline_geometry;
@@ -61,7 +61,8 @@ TEST_F(PlaybackTest, PlayStartsThePlayerHalfASecondLaterAndStopPutsThePlayingSli
     EXPECT_TRUE(controller->timelineIndicatorImageView()->isVisibleTo(window.get()));
     player.director->setNCurrentFrame(slides[1]->nItemStartFrameIndex() + 3);
     scheduler->advance(1.0 / 30.0);
-    EXPECT_EQ(controller->timelineIndicatorImageView()->x(), 180) << "three of the 30 photo frames of the second cell";
+    EXPECT_EQ(controller->timelineIndicatorImageView()->x(), 180)
+        << "three of the 30 photo frames of the second cell";
     controller->play(); // a second press stops
     EXPECT_FALSE(controller->m_bPlaying());
     EXPECT_EQ(status(), 0);

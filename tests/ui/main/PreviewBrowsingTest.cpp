@@ -67,7 +67,7 @@ TEST_F(PreviewBrowsingTest, StepsSlideToTheirNeighbourAndBounceAtTheEnds) {
         int steps;
     };
     const Case cases[] = {
-        {0, "next", 1, Motion::SlideForward, 20},  {1, "previous", 0, Motion::SlideBackward, 20},
+        {0, "next", 1, Motion::SlideForward, 20},   {1, "previous", 0, Motion::SlideBackward, 20},
         {2, "first", 0, Motion::SlideBackward, 20}, {0, "last", 2, Motion::SlideForward, 20},
         {2, "next", 2, Motion::BounceLeft, 21},     {0, "previous", 0, Motion::BounceRight, 21},
         {0, "first", 0, Motion::BounceRight, 21},   {2, "last", 2, Motion::BounceLeft, 21},
