@@ -20,7 +20,7 @@
 #include <memory>
 #include <vector>
 
-// A controller that records what it hands to the hooks of later parts.
+// A controller that records what it hands to the hooks of the commands not built yet.
 class HookRecordingMainObject : public SlideshowMainObject {
 public:
     using SlideshowMainObject::SlideshowMainObject;

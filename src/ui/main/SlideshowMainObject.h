@@ -40,7 +40,7 @@ class SerialQueue;
 
 // The controller of the document window, one for the whole run: it wires the notifications, imports
 // photos, shows and steps through slides in the preview, plays the show, and starts the commands of the
-// later parts (timeline edits, music, clips, share, DVD, slide list). Every method runs on the main thread
+// other commands (timeline edits, music, clips, share, DVD, slide list). Every method runs on the main thread
 // unless it says otherwise; observers of notifications posted elsewhere hop to it.
 //
 // The class is spread over files by responsibility:
@@ -50,7 +50,7 @@ class SerialQueue;
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...Share.cpp, ...SlideList.cpp, ...Clips.cpp
-//                                         the later parts, empty hooks until their issues fill them
+//                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
                             public PreviewController,
@@ -192,8 +192,8 @@ public:
     bool isStartPending() const { return playStart.isActive(); }
     QWidget* timelineIndicatorImageView() const { return playHead; }
 
-    // ---- hooks of later parts, each empty until its issue fills it
-    // Timeline editing (5.140).
+    // ---- hooks of the commands not built yet, each empty until it is
+    // Timeline editing.
     virtual void notifyTimelineCellClicked(const platform::Notification& notification);
     virtual void notifyTimelineCellDurationClicked(const platform::Notification& notification);
     virtual void notifyTimelineCellTransitionClicked(const platform::Notification& notification);
@@ -210,7 +210,7 @@ public:
     virtual void clearTimelineSelection();
     virtual void createTempSlideItem();
     virtual void setCurrentSlideshowOnTimeline(qint64 index);
-    // Music and audio layers (5.141).
+    // Music and audio layers.
     virtual void notifyMusicTimelineClicked(const platform::Notification& notification);
     virtual void notifyMusicOptionsCloseClicked(const platform::Notification& notification);
     virtual void notifyMusicOptionsAddMusicClicked(const platform::Notification& notification);
@@ -222,11 +222,11 @@ public:
     virtual void syncPhotoMusicButtonClicked();
     virtual void stopRefreshPlayintIndicator();
     virtual float getTimelineXPositionFromFrame_Music(quint64 frame);
-    // Video clips (5.142) and the clip player (6.133).
+    // Video clips and the clip player.
     virtual void addVideoToProject(const QString& path, int index);
     virtual void showVideoPlaybackView(const SlideItemRef& slide);
     virtual void PositionSlideChanged(int frame);
-    // Share, export and DVD (5.120, 5.121, 5.123); the command objects observe rows 15, 28 and 36.
+    // Share, export and DVD; the movie export and DVD command objects observe their own notifications.
     virtual void notifyCancelEncodingVideo(const platform::Notification& notification);
     virtual void notifyPCreateVideoFileEnd(const platform::Notification& notification);
     virtual void NotifyShareButtonClicked(const platform::Notification& notification);
@@ -236,9 +236,9 @@ public:
     virtual void NoDVDMenuSelected(const platform::Notification& notification);
     virtual void shareButtonClicked();
     virtual bool isEncoding() const;
-    // The theme list (6.131) shown by the theme button's call-out; null opens nothing.
+    // The theme list shown by the theme button's call-out; null opens nothing.
     virtual QWidget* makeThemeListView();
-    // Slide list (5.144).
+    // Slide list.
     virtual void NotifyInsertBlankImage(const platform::Notification& notification);
     virtual void windowWillClose(const platform::Notification& notification);
     virtual void notifyUpdateSlideItemSound(const platform::Notification& notification);

@@ -1,4 +1,4 @@
-// Video clips and their player, and the position slider. Hooks until the clips issue fills them.
+// Video clips and their player, and the position slider. Empty until the clip import is built.
 #include "ui/main/SlideshowMainObject.h"
 
 // A clip chosen or dropped at slot `index`: copied into the project as a video slide.

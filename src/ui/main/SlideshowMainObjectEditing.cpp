@@ -1,5 +1,5 @@
-// Timeline editing commands: the cells' clicks and pop-overs and what the editing panels report. Hooks
-// until the editing-commands issue fills them.
+// Timeline editing commands: the cells' clicks and pop-overs and what the editing panels report. Empty
+// until the editing commands are built.
 #include "ui/main/SlideshowMainObject.h"
 
 using platform::Notification;

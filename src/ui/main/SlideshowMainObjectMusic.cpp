@@ -1,5 +1,5 @@
 // Music and audio-layer commands: the song strips along the timeline, the music call-outs, the photo-music
-// sync. Hooks until the music issue fills them.
+// sync. Empty until the music commands are built.
 #include "ui/main/SlideshowMainObject.h"
 
 using platform::Notification;

@@ -1,4 +1,4 @@
-// The pop-overs and panels the controller opens. Hooks until the panels' issues fill them.
+// The pop-overs and panels the controller opens. Empty until the panels are built.
 #include "ui/main/SlideshowMainObject.h"
 
 // The theme list, shown in the theme button's call-out.

@@ -325,5 +325,5 @@ void SlideshowMainObject::stopSlideshowWith(int) {
     stop();
 }
 
-// The clip player (the clips issue) takes the preview's place; until then there is none to stop.
+// The clip player takes the preview's place once it is built; until then there is none to stop.
 void SlideshowMainObject::stopVideoPreview() {}

@@ -1,5 +1,5 @@
 // The share hub, the movie export and the DVD path. The movie export and DVD command objects observe their
-// own rows; the rest are hooks until the share-and-export issue fills them.
+// own rows; the rest are empty until the share commands are built.
 #include "ui/main/SlideshowMainObject.h"
 
 #include "model/SlideshowProject.h"

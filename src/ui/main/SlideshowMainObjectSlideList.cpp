@@ -1,5 +1,5 @@
-// Slide-list commands: blank pictures, recorded sounds, the arrange-order window. Hooks until the slide-list
-// issue fills them.
+// Slide-list commands: blank pictures, recorded sounds, the arrange-order window. Empty until the slide-list
+// commands are built.
 #include "ui/main/SlideshowMainObject.h"
 
 using platform::Notification;
