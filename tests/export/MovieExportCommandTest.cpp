@@ -83,7 +83,7 @@ TEST_F(MovieExportCommandTest, AMissingPictureRefusesTheMovieAndTheMP4WithOneAle
     EXPECT_FALSE(command.startEncodingMovieFile());
     EXPECT_FALSE(mp4.createMP4File_FFMM());
     ASSERT_EQ(dialogs.alerts.size(), 2u);
-    for (const Alert& alert : dialogs.alerts) {
+    for (const RecordingDialogs::Alert& alert : dialogs.alerts) {
         EXPECT_EQ(alert.title, "ERROR");
         EXPECT_TRUE(alert.message.endsWith(": still1.png")) << alert.message.toStdString();
     }

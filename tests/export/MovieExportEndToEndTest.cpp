@@ -183,8 +183,8 @@ TEST_F(MovieExportFaultTest, APictureThatVanishesDuringTheExportFailsItWithAnAle
     command->setEncoderSetup([this](EncoderController&) { QFile::remove(contents() + "/colour2.png"); });
     ASSERT_TRUE(command->startEncodingMovieFile());
     ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::seconds(10)));
-    ASSERT_EQ(dialogs.alerts.size(), 1);
-    EXPECT_TRUE(dialogs.alerts[0].contains("colour2.png")) << dialogs.alerts[0].toStdString();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("colour2.png")) << dialogs.alertText().toStdString();
     EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
     EXPECT_EQ(director->rgbConverterObject(), nullptr);
 }
@@ -214,6 +214,6 @@ TEST_F(MovieExportFaultTest, CancelEndsAnExportWhosePlayerWaitsForASlide) {
     command->cancelEncoding();
     EXPECT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::seconds(3)));
     project->setBExportProgressCancelButtonClicked(false);
-    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
     EXPECT_EQ(director->rgbConverterObject(), nullptr);
 }
