@@ -2,6 +2,9 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <iterator>
+
 namespace test_support {
 
 ResumableUploadRoutes::ResumableUploadRoutes(LoopbackServer& server, const QString& createPath,
@@ -14,6 +17,25 @@ ResumableUploadRoutes::ResumableUploadRoutes(LoopbackServer& server, const QStri
 void ResumableUploadRoutes::setOverride(Override handler) {
     std::lock_guard lock(mutex);
     override = std::move(handler);
+}
+
+void ResumableUploadRoutes::reset() {
+    std::lock_guard lock(mutex);
+    override = nullptr;
+    stored.clear();
+    meta.clear();
+    declared = -1;
+    ranges.clear();
+    std::fill(std::begin(counts), std::end(counts), 0);
+}
+
+void ResumableUploadRoutes::setStored(const QByteArray& bytes) {
+    std::lock_guard lock(mutex);
+    stored = bytes;
+}
+
+void ResumableUploadRoutes::aliasSession(const QString& path) {
+    server.route("PUT", path, [this](const ServerRequest& request) { return put(request); });
 }
 
 QUrl ResumableUploadRoutes::sessionUrl(bool secure) const {
@@ -84,6 +106,8 @@ ServerResponse ResumableUploadRoutes::put(const ServerRequest& request) {
     if (std::optional<ServerResponse> answer = overridden(request, query ? Kind::Query : Kind::Chunk))
         return *answer;
     std::lock_guard lock(mutex);
+    if (declared < 0)
+        declared = range.mid(range.lastIndexOf('/') + 1).toLongLong();
     if (query)
         return progressReply();
     const QRegularExpressionMatch match = chunkRange.match(QString::fromLatin1(range));

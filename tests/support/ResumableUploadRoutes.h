@@ -8,6 +8,7 @@
 //     what is stored) and answers 308 with "Range: bytes=0-<last stored byte>" (no "Range" while nothing is
 //     stored), or 201 with `finalReply` once all N bytes are there;
 //   - "PUT" with "Content-Range: bytes */N" and no body is a status query, answered the same way.
+// A session that saw no first request (a restarted upload) takes N from "Content-Range".
 // An override may answer any step instead (a 503, a 308 without "Range", a first reply without "Location");
 // bytes of a chunk answered by the override are not stored.
 
@@ -32,6 +33,12 @@ public:
                                    const QString& sessionPath = QStringLiteral("/upload/session"));
 
     void setOverride(Override handler);
+    // Forgets everything: stored bytes, metadata, the log of ranges, the step counts and the override.
+    void reset();
+    // What the session holds, as if earlier chunks had arrived (an override may call it).
+    void setStored(const QByteArray& bytes);
+    // Serves the session under another path too (for a 308 that moves the upload).
+    void aliasSession(const QString& path);
     QUrl sessionUrl(bool secure) const;
     QByteArray received() const;
     QByteArray metadata() const;

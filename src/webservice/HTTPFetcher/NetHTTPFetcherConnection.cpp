@@ -109,6 +109,9 @@ std::optional<NetHTTPFetcher::Request> NetHTTPFetcher::connectionWillSendRequest
                                                                                  const Request& proposed,
                                                                                  const UrlResponse& redirectResponse) {
     takeCookiesFromResponse(redirectResponse);
+    // 308 is the resumable upload's "resume incomplete", never a redirect: its "Location" is for the upload.
+    if (redirectResponse.statusCode == kNetHTTPFetcherStatusResumeIncomplete)
+        return std::nullopt;
     Request next = *request_;
     // Only an upgrade from http to https changes the scheme: a redirect never goes back to plain HTTP.
     QUrl url = proposed.url;

@@ -229,8 +229,7 @@ void NetHTTPUploadFetcher::uploadNextChunkWithOffset(quint64 offset, const QVari
     QByteArray range = "bytes */" + QByteArray::number(fullLength);
     if (!query) {
         const quint64 rest = fullLength - offset;
-        // The last piece goes whole when it is less than 2500 bytes over a chunk; no overflow for any chunk size.
-        const quint64 size = (rest <= 2500 || rest - 2500 < chunkSize_) ? rest : chunkSize_;
+        const quint64 size = chunkLengthForRest(rest, chunkSize_);
         const std::optional<QByteArray> read = readChunk(offset, size);
         if (!read) {
             invokeFinalCallbacksWithData(QByteArray(), statusError(kNetHTTPFetcherErrorFileHandleException,

@@ -57,6 +57,12 @@ public:
     const std::shared_ptr<NetHTTPFetcher>& chunkFetcher() const { return chunkFetcher_; }
     const LocationChangeBlock& locationChangeBlock() const { return locationChangeBlock_; }
     void setLocationChangeBlock(LocationChangeBlock block) { locationChangeBlock_ = std::move(block); }
+    // How much of the `rest` of a body one "PUT" carries: all of it when it is less than 2500 bytes over a
+    // chunk, else one chunk. Exact for any sizes: nothing overflows. A chunk size of 0 (which would send empty
+    // chunks forever) sends the rest whole.
+    static quint64 chunkLengthForRest(quint64 rest, quint64 chunkSize) {
+        return (chunkSize == 0 || rest <= 2500 || rest - 2500 < chunkSize) ? rest : chunkSize;
+    }
     // The body's length: of the data, or of the file (measured once); -1 when the file cannot be measured.
     qint64 fullUploadLength();
 
