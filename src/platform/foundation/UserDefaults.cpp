@@ -192,6 +192,25 @@ void UserDefaults::setValue(const QString& key, const QVariant& value) {
     settings->sync();
 }
 
+QString UserDefaults::groupString(const QString& group, const QString& key, const QString& fallback) const {
+    std::lock_guard lock(mutex);
+    settings->beginGroup(storedKey(group));
+    const QVariant stored = settings->value(storedKey(key));
+    settings->endGroup();
+    return isText(stored) || isNumber(stored) ? stored.toString() : fallback;
+}
+
+void UserDefaults::setGroupValue(const QString& group, const QString& key, const QVariant& value) {
+    std::lock_guard lock(mutex);
+    settings->beginGroup(storedKey(group));
+    if (value.isValid())
+        settings->setValue(storedKey(key), value);
+    else
+        settings->remove(storedKey(key));
+    settings->endGroup();
+    settings->sync();
+}
+
 void UserDefaults::remove(const QString& key) {
     std::lock_guard lock(mutex);
     settings->remove(storedKey(key));

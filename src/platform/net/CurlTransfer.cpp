@@ -56,7 +56,6 @@ void CurlTransfer::configure() {
     const UrlRequest& request = spec.request;
     curl_easy_setopt(easy, CURLOPT_URL, request.url.toEncoded().constData());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    if (qEnvironmentVariableIsSet("DEBUGCURL")) curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,file");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
