@@ -10,26 +10,31 @@ namespace net_test {
 // Records what a connection reports, in order, and can be told how to answer redirects and challenges.
 class ConnectionRecorder : public platform::net::UrlConnectionDelegate {
 public:
-    std::optional<platform::net::UrlRequest> connectionWillSendRequest(platform::net::UrlConnection&,
-                                                                       const platform::net::UrlRequest& proposed,
-                                                                       const platform::net::UrlResponse& response) override {
+    std::optional<platform::net::UrlRequest>
+    connectionWillSendRequest(platform::net::UrlConnection&, const platform::net::UrlRequest& proposed,
+                              const platform::net::UrlResponse& response) override {
         events << QStringLiteral("redirect %1").arg(response.statusCode);
         proposals.push_back(proposed);
         if (!followRedirects)
             return std::nullopt;
         return proposed;
     }
-    platform::net::ChallengeAnswer connectionDidReceiveChallenge(platform::net::UrlConnection&,
-                                                                 const platform::net::AuthenticationChallenge& c) override {
+    platform::net::ChallengeAnswer
+    connectionDidReceiveChallenge(platform::net::UrlConnection&,
+                                  const platform::net::AuthenticationChallenge& c) override {
         events << QStringLiteral("challenge %1 %2").arg(c.scheme).arg(c.previousFailureCount);
         return challengeAnswer;
     }
-    void connectionDidReceiveResponse(platform::net::UrlConnection&, const platform::net::UrlResponse& r) override {
+    void connectionDidReceiveResponse(platform::net::UrlConnection&,
+                                      const platform::net::UrlResponse& r) override {
         events << QStringLiteral("response %1").arg(r.statusCode);
         response = r;
     }
-    void connectionDidReceiveData(platform::net::UrlConnection&, const QByteArray& data) override { body += data; }
-    void connectionDidSendBodyData(platform::net::UrlConnection&, qint64, qint64 total, qint64 expected) override {
+    void connectionDidReceiveData(platform::net::UrlConnection&, const QByteArray& data) override {
+        body += data;
+    }
+    void connectionDidSendBodyData(platform::net::UrlConnection&, qint64, qint64 total,
+                                   qint64 expected) override {
         sent = total;
         expectedToSend = expected;
     }

@@ -21,11 +21,11 @@ TEST(CookieTest, SetCookieIsReadByTheCookieRules) {
     } cases[] = {
         {"https://www.example.com/a/b", "id=7", true, "www.example.com", "/a"},
         {"https://www.example.com/a/b", "id=7; Domain=.Example.COM; Path=/", true, ".example.com", "/"},
-        {"https://www.example.com/", "id=7; Domain=ample.com", false, {}, {}},       // not the reply's domain
+        {"https://www.example.com/", "id=7; Domain=ample.com", false, {}, {}}, // not the reply's domain
         {"https://www.example.com/", "id=7; Domain=other.org", false, {}, {}},
-        {"https://www.example.com/", "id=7; Domain=com", false, {}, {}},             // a whole top-level domain
-        {"https://example.com/", "id=7; Domain=www.example.com", false, {}, {}},     // a subdomain of the host
-        {"http://127.0.0.1/", "id=7; Domain=0.0.1", false, {}, {}},                  // addresses have no domains
+        {"https://www.example.com/", "id=7; Domain=com", false, {}, {}},         // a whole top-level domain
+        {"https://example.com/", "id=7; Domain=www.example.com", false, {}, {}}, // a subdomain of the host
+        {"http://127.0.0.1/", "id=7; Domain=0.0.1", false, {}, {}},              // addresses have no domains
         {"http://localhost/x", "id=7; Domain=localhost", true, ".localhost", "/"},
         {"https://www.example.com/", "novalue", false, {}, {}},
         {"https://www.example.com/", "=7", false, {}, {}},
@@ -45,7 +45,8 @@ TEST(CookieTest, ExpiryComesFromMaxAgeBeforeExpires) {
     const QUrl url("https://example.com/");
     const auto dated = Cookie::parseSetCookie("a=1; Expires=Wed, 09 Jun 2027 10:18:14 GMT", url, kNow);
     EXPECT_EQ(dated->expiresDate, QDateTime(QDate(2027, 6, 9), QTime(10, 18, 14), Qt::UTC));
-    const auto aged = Cookie::parseSetCookie("a=1; Expires=Wed, 09 Jun 2027 10:18:14 GMT; Max-Age=60", url, kNow);
+    const auto aged =
+        Cookie::parseSetCookie("a=1; Expires=Wed, 09 Jun 2027 10:18:14 GMT; Max-Age=60", url, kNow);
     EXPECT_EQ(aged->expiresDate, kNow.addSecs(60));
     EXPECT_TRUE(Cookie::parseSetCookie("a=1; Max-Age=0", url, kNow)->isExpired(kNow));
     EXPECT_TRUE(Cookie::parseSetCookie("a=1; Expires=nonsense", url, kNow)->isSessionOnly());
@@ -72,7 +73,8 @@ TEST(CookieTest, TheSharedStoreSendsByHostPathAndScheme) {
     EXPECT_EQ(names("http://www.example.com/ab"), QStringList({"root", "wide"}));
     EXPECT_EQ(names("https://example.com/a"), QStringList({"wide"}));
     EXPECT_EQ(names("https://ample.com/"), QStringList());
-    EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForUrl(QUrl("http://www.example.com/a"))), "deep=2; root=1; wide=4");
+    EXPECT_EQ(Cookie::requestHeaderValue(store.cookiesForUrl(QUrl("http://www.example.com/a"))),
+              "deep=2; root=1; wide=4");
     store.removeAllCookies();
 }
 

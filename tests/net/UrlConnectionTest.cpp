@@ -22,7 +22,8 @@ protected:
 };
 
 TEST_F(UrlConnectionTest, PostsOneLengthAndNoExpectOverTls) {
-    server.route("/echo", [](const ServerRequest& request) { return ServerResponse::text(200, request.body); });
+    server.route("/echo",
+                 [](const ServerRequest& request) { return ServerResponse::text(200, request.body); });
     UrlRequest request(server.secureUrl("/echo"));
     request.httpMethod = "PUT";
     request.httpBody = QByteArray(300000, 'x');

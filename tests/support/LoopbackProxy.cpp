@@ -99,7 +99,8 @@ bool LoopbackProxy::authorized(const QByteArray& head) const {
     if (expectedAuthorization.isEmpty())
         return true;
     for (const QByteArray& line : head.split('\n'))
-        if (line.toLower().startsWith("proxy-authorization:") && line.mid(20).trimmed() == expectedAuthorization)
+        if (line.toLower().startsWith("proxy-authorization:") &&
+            line.mid(20).trimmed() == expectedAuthorization)
             return true;
     return false;
 }
@@ -141,9 +142,11 @@ void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
     }
     // Passes the request on in origin form; the rest of the connection is piped as it comes.
     QByteArray forwarded = *head;
-    const QByteArray origin = url.path(QUrl::FullyEncoded).toLatin1() +
-                              (url.hasQuery() ? '?' + url.query(QUrl::FullyEncoded).toLatin1() : QByteArray());
-    forwarded.replace(0, start[0].size() + 1 + target.size(), method + ' ' + (origin.isEmpty() ? "/" : origin));
+    const QByteArray origin =
+        url.path(QUrl::FullyEncoded).toLatin1() +
+        (url.hasQuery() ? '?' + url.query(QUrl::FullyEncoded).toLatin1() : QByteArray());
+    forwarded.replace(0, start[0].size() + 1 + target.size(),
+                      method + ' ' + (origin.isEmpty() ? "/" : origin));
     pump(*client, *server, forwarded + reader.takeBuffered());
 }
 

@@ -14,25 +14,44 @@ namespace {
 
 QByteArray reasonPhrase(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 304: return "Not Modified";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 407: return "Proxy Authentication Required";
-    case 408: return "Request Timeout";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    case 504: return "Gateway Timeout";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 304:
+        return "Not Modified";
+    case 307:
+        return "Temporary Redirect";
+    case 308:
+        return "Permanent Redirect";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 407:
+        return "Proxy Authentication Required";
+    case 408:
+        return "Request Timeout";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    case 504:
+        return "Gateway Timeout";
+    default:
+        return "Status";
     }
 }
 
@@ -140,7 +159,8 @@ LoopbackServer::~LoopbackServer() {
         for (const auto& weak : open)
             if (auto connection = weak.lock())
                 connection->shutdown();
-        connections.assign(std::make_move_iterator(threads.begin() + 2), std::make_move_iterator(threads.end()));
+        connections.assign(std::make_move_iterator(threads.begin() + 2),
+                           std::make_move_iterator(threads.end()));
     }
     for (std::thread& thread : connections)
         thread.join();
@@ -236,7 +256,8 @@ void LoopbackServer::releaseHeld() {
 }
 
 void LoopbackServer::track(const std::shared_ptr<Connection>& connection) {
-    open.erase(std::remove_if(open.begin(), open.end(), [](const auto& weak) { return weak.expired(); }), open.end());
+    open.erase(std::remove_if(open.begin(), open.end(), [](const auto& weak) { return weak.expired(); }),
+               open.end());
     open.push_back(connection);
 }
 
@@ -301,7 +322,8 @@ void LoopbackServer::serve(std::shared_ptr<Connection> connection, bool tls, int
     }
 }
 
-bool LoopbackServer::perform(Connection& connection, const ServerRequest& request, const ServerResponse& response) {
+bool LoopbackServer::perform(Connection& connection, const ServerRequest& request,
+                             const ServerResponse& response) {
     using Action = ServerResponse::Action;
     const bool isHead = request.method == "HEAD";
     switch (response.action) {
@@ -324,12 +346,14 @@ bool LoopbackServer::perform(Connection& connection, const ServerRequest& reques
         break;
     }
     case Action::CloseAfterBodyBytes:
-        connection.writeAll(head(response, false) + (isHead ? QByteArray() : response.body.left(response.bodyBytesBeforeClose)));
+        connection.writeAll(head(response, false) +
+                            (isHead ? QByteArray() : response.body.left(response.bodyBytesBeforeClose)));
         return false;
     case Action::Reply:
         break;
     }
-    return connection.writeAll(head(response, response.closeAfterReply) + (isHead ? QByteArray() : response.body));
+    return connection.writeAll(head(response, response.closeAfterReply) +
+                               (isHead ? QByteArray() : response.body));
 }
 
 } // namespace test_support

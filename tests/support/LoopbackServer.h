@@ -2,21 +2,22 @@
 
 // A scripted HTTP/1.1 server on 127.0.0.1 for network tests, in clear and in TLS at once.
 //
-//   test_support::LoopbackServer server;                          // listens at once, on ports the system picks
-//   server.route("/feed", [](const ServerRequest& request) {      // handlers run on the server's threads
+//   test_support::LoopbackServer server;                          // listens at once, on ports the system
+//   picks server.route("/feed", [](const ServerRequest& request) {      // handlers run on the server's
+//   threads
 //       return ServerResponse::text(200, "hello");
 //   });
 //   fetch(server.url("/feed"));        // http://127.0.0.1:<port>/feed
 //   fetch(server.secureUrl("/feed"));  // https://localhost:<securePort>/feed, certificate from the test CA
 //   EXPECT_EQ(server.requests().size(), 1u);
 //
-// The TLS side presents a certificate for "localhost" signed by `TestCertificateAuthority::shared()`: a client
-// must trust `caFile()` of that authority, and one that connects to 127.0.0.1 by address sees a name mismatch.
-// Every request is logged (method, target, headers, body, port, connection) before its handler runs. Replies
-// carry "Content-Length", connections are kept alive, and a request without a route gets a 404.
+// The TLS side presents a certificate for "localhost" signed by `TestCertificateAuthority::shared()`: a
+// client must trust `caFile()` of that authority, and one that connects to 127.0.0.1 by address sees a name
+// mismatch. Every request is logged (method, target, headers, body, port, connection) before its handler
+// runs. Replies carry "Content-Length", connections are kept alive, and a request without a route gets a 404.
 //
-// Beyond plain replies a handler can ask for the faults a client must survive: hold the request until the test
-// releases it, close the connection after reading the request, close after part of the body, or stall
+// Beyond plain replies a handler can ask for the faults a client must survive: hold the request until the
+// test releases it, close the connection after reading the request, close after part of the body, or stall
 // (accept the request and never answer). Handlers may be replaced while the server runs; they run
 // concurrently (one thread per connection), so what they share must be thread-safe.
 
@@ -45,13 +46,13 @@ class ListeningSocket;
 // A request as the server received it.
 struct ServerRequest {
     QByteArray method;
-    QByteArray target;            // as sent: "/a?b=c", or an absolute URL through a proxy
-    QString path;                 // decoded path of the target
+    QByteArray target; // as sent: "/a?b=c", or an absolute URL through a proxy
+    QString path;      // decoded path of the target
     QUrlQuery query;
     platform::net::HttpHeaders headers;
-    QByteArray body;              // de-chunked
-    bool secure = false;          // arrived over TLS
-    int connection = 0;           // 1 for the first connection the server accepted, and so on
+    QByteArray body;     // de-chunked
+    bool secure = false; // arrived over TLS
+    int connection = 0;  // 1 for the first connection the server accepted, and so on
 
     QByteArray header(const QByteArray& name) const { return headers.value(name); }
 };
@@ -62,19 +63,21 @@ struct ServerResponse {
         Reply,               // send the reply
         Hold,                // send the reply only once the test calls releaseHeld() (or the server stops)
         CloseAfterRequest,   // read the request, then close without a word
-        CloseAfterBodyBytes, // send the head with the full "Content-Length", `bodyBytesBeforeClose` bytes, close
+        CloseAfterBodyBytes, // send the head with the full "Content-Length", `bodyBytesBeforeClose` bytes,
+                             // close
         Stall,               // send nothing and keep the connection open until the server stops
     };
 
     int status = 200;
-    QByteArray reason;            // empty: the standard phrase
+    QByteArray reason; // empty: the standard phrase
     platform::net::HttpHeaders headers;
     QByteArray body;
     Action action = Action::Reply;
     qint64 bodyBytesBeforeClose = 0;
     bool closeAfterReply = false; // "Connection: close" and close
 
-    static ServerResponse text(int status, const QByteArray& body, const QByteArray& contentType = "text/plain");
+    static ServerResponse text(int status, const QByteArray& body,
+                               const QByteArray& contentType = "text/plain");
     static ServerResponse redirect(int status, const QByteArray& location);
     static ServerResponse hold(ServerResponse reply);
     static ServerResponse closeAfterRequest();

@@ -93,7 +93,8 @@ bool Connection::writeAll(const QByteArray& bytes) {
             done += n;
             continue;
         }
-        const ssize_t n = ::send(socket.get(), bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(socket.get(), bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

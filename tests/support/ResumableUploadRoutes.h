@@ -1,7 +1,8 @@
 #pragma once
 
 // The server side of the resumable upload protocol, on a LoopbackServer:
-//   - the first request to `createPath` announces the body ("X-Upload-Content-Length", "X-Upload-Content-Type")
+//   - the first request to `createPath` announces the body ("X-Upload-Content-Length",
+//   "X-Upload-Content-Type")
 //     and carries the metadata; the reply is 200 with "Location" naming the upload session (in the scheme the
 //     request came in);
 //   - "PUT" to the session with "Content-Range: bytes a-b/N" stores the bytes from a (a must not lie beyond
@@ -29,7 +30,8 @@ public:
     };
     using Override = std::function<std::optional<ServerResponse>(const ServerRequest&, const Step&)>;
 
-    explicit ResumableUploadRoutes(LoopbackServer& server, const QString& createPath = QStringLiteral("/upload/create"),
+    explicit ResumableUploadRoutes(LoopbackServer& server,
+                                   const QString& createPath = QStringLiteral("/upload/create"),
                                    const QString& sessionPath = QStringLiteral("/upload/session"));
 
     void setOverride(Override handler);

@@ -36,8 +36,8 @@ X509* newCertificate(EVP_PKEY* key, const char* commonName, long serial) {
     X509_gmtime_adj(X509_getm_notAfter(certificate), 7L * 24 * 3600);
     X509_set_pubkey(certificate, key);
     X509_NAME* name = X509_get_subject_name(certificate);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName), -1, -1,
-                               0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName),
+                               -1, -1, 0);
     return certificate;
 }
 
@@ -87,7 +87,8 @@ X509* TestCertificateAuthority::issue(EVP_PKEY* subjectKey, const QStringList& d
     addExtension(certificate, caCertificate, NID_ext_key_usage, "serverAuth");
     addExtension(certificate, caCertificate, NID_authority_key_identifier, "keyid");
     if (!alternatives.isEmpty())
-        addExtension(certificate, caCertificate, NID_subject_alt_name, alternatives.join(u',').toLatin1().constData());
+        addExtension(certificate, caCertificate, NID_subject_alt_name,
+                     alternatives.join(u',').toLatin1().constData());
     X509_sign(certificate, caKey, EVP_sha256());
     return certificate;
 }

@@ -22,7 +22,8 @@ public:
     QString caFile() const { return caPath; }
     // A TLS server context whose certificate, signed by this CA, names `dnsNames` (and nothing else: a client
     // that asks for 127.0.0.1 by address gets a name mismatch).
-    std::shared_ptr<SSL_CTX> makeServerContext(const QStringList& dnsNames = {QStringLiteral("localhost")}) const;
+    std::shared_ptr<SSL_CTX> makeServerContext(const QStringList& dnsNames = {
+                                                   QStringLiteral("localhost")}) const;
 
     ~TestCertificateAuthority();
 

@@ -39,7 +39,8 @@ TEST_F(NetHTTPFetchHistoryTest, ASecondGetAsksWithTheETagAndA304IsAnsweredFromTh
         EXPECT_EQ(fetch(service->fetcherWithURL(server.url("/feed"))).data, "feed, version one");
         const Outcome second = fetch(service->fetcherWithURL(server.url("/feed")));
         ASSERT_EQ(server.requests().size(), 2u);
-        EXPECT_EQ(server.requests()[1].header("If-None-Match"), c.secondIfNoneMatch) << c.cacheBodies << c.capacity;
+        EXPECT_EQ(server.requests()[1].header("If-None-Match"), c.secondIfNoneMatch)
+            << c.cacheBodies << c.capacity;
         EXPECT_EQ(second.errorCode(), c.secondError);
         EXPECT_EQ(second.data, c.secondData);
     }
@@ -61,9 +62,10 @@ TEST(NetCookieStorageTest, SendsEachCookieOnlyWhereItBelongs) {
     NetCookieStorage jar;
     Cookie secure = makeCookie("secure", "1", ".example.com");
     secure.isSecure = true;
-    jar.setCookies({secure, makeCookie("underA", "1", ".example.com", "/a"), makeCookie("domain", "1", ".example.com"),
-                    makeCookie("hostOnly", "1", "example.com"), makeCookie("ample", "1", ".ample.com"),
-                    makeCookie("local", "1", "localhost"), makeCookie("localLocal", "1", "localhost.local"),
+    jar.setCookies({secure, makeCookie("underA", "1", ".example.com", "/a"),
+                    makeCookie("domain", "1", ".example.com"), makeCookie("hostOnly", "1", "example.com"),
+                    makeCookie("ample", "1", ".ample.com"), makeCookie("local", "1", "localhost"),
+                    makeCookie("localLocal", "1", "localhost.local"),
                     makeCookie("numeric", "1", "127.0.0.1")});
     const auto names = [&](const char* url) {
         QStringList found;

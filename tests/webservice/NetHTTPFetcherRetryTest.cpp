@@ -20,8 +20,9 @@ protected:
 };
 
 TEST_F(NetHTTPFetcherRetryTest, TransientStatusesAreRetriedUntilTheBackOffRunsOut) {
-    serveInTurn(server, "/busy", {ServerResponse::text(503, "busy 1"), ServerResponse::text(503, "busy 2"),
-                                  ServerResponse::text(503, "busy 3"), ServerResponse::text(200, "free")});
+    serveInTurn(server, "/busy",
+                {ServerResponse::text(503, "busy 1"), ServerResponse::text(503, "busy 2"),
+                 ServerResponse::text(503, "busy 3"), ServerResponse::text(200, "free")});
     NotificationCount delays(kNetHTTPFetcherRetryDelayStartedNotification);
     // Delays 0.05 s and 0.1 s fit under 0.15 s; the next, 0.15 s, does not.
     auto fetcher = retryingFetcher(server.url("/busy"), 0.15);
@@ -35,7 +36,8 @@ TEST_F(NetHTTPFetcherRetryTest, TransientStatusesAreRetriedUntilTheBackOffRunsOu
 }
 
 TEST_F(NetHTTPFetcherRetryTest, ALostConnectionAndAStallAreRetried) {
-    serveInTurn(server, "/drop", {ServerResponse::closeAfterRequest(), ServerResponse::text(200, "second try")});
+    serveInTurn(server, "/drop",
+                {ServerResponse::closeAfterRequest(), ServerResponse::text(200, "second try")});
     serveInTurn(server, "/stall", {ServerResponse::stall(), ServerResponse::text(200, "second try")});
     for (const char* path : {"/drop", "/stall"}) {
         auto fetcher = retryingFetcher(server.url(path));
@@ -98,7 +100,8 @@ TEST_F(NetHTTPFetcherRetryTest, StoppingDuringARetryDelayEndsIt) {
     fetcher->setMaxRetryInterval(60.0);
     Outcome outcome;
     fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
-    ASSERT_TRUE(test_support::spinUntil([&] { return fetcher->isFetching() && server.requests().size() == 1; }));
+    ASSERT_TRUE(
+        test_support::spinUntil([&] { return fetcher->isFetching() && server.requests().size() == 1; }));
     test_support::spinFor(100);
     fetcher->stopFetching();
     EXPECT_FALSE(fetcher->isFetching());
@@ -106,7 +109,8 @@ TEST_F(NetHTTPFetcherRetryTest, StoppingDuringARetryDelayEndsIt) {
     EXPECT_EQ(outcome.calls, 0);
 }
 
-// Hands out "Bearer old" until primed for a refresh, then "Bearer new"; a signed request counts as authorized.
+// Hands out "Bearer old" until primed for a refresh, then "Bearer new"; a signed request counts as
+// authorized.
 class StubAuthorizer : public NetFetcherAuthorizationProtocol {
 public:
     void authorizeRequest(const std::shared_ptr<UrlRequest>& request, std::shared_ptr<void>,

@@ -9,7 +9,9 @@ namespace {
 class NetHTTPFetcherServiceTest : public FetcherTest {
 protected:
     NetHTTPFetcherServiceTest() {
-        server.route("/held", [](const ServerRequest&) { return ServerResponse::hold(ServerResponse::text(200, "x")); });
+        server.route("/held", [](const ServerRequest&) {
+            return ServerResponse::hold(ServerResponse::text(200, "x"));
+        });
     }
     std::vector<std::shared_ptr<NetHTTPFetcher>> beginHeld(int count, std::vector<Outcome>& outcomes) {
         std::vector<std::shared_ptr<NetHTTPFetcher>> fetchers;

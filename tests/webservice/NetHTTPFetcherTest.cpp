@@ -21,10 +21,9 @@ TEST_F(NetHTTPFetcherTest, TheBodyAndTheOverrideHeaderChooseTheMethod) {
         QByteArray overrideHeader;
         QByteArray sent;
     } cases[] = {
-        {"GET", {}, "POST"},   // a GET with a body goes as POST
-        {"PUT", {}, "PUT"},
-        {"", {}, "POST"},      // no method counts as GET
-        {"GET", "PUT", "GET"}, // the override header alone says whether it counts as GET
+        {"GET", {}, "POST"},                       // a GET with a body goes as POST
+        {"PUT", {}, "PUT"},      {"", {}, "POST"}, // no method counts as GET
+        {"GET", "PUT", "GET"},                     // the override header alone says whether it counts as GET
         {"POST", "GET", "POST"},
     };
     for (const Case& c : cases) {
@@ -37,7 +36,8 @@ TEST_F(NetHTTPFetcherTest, TheBodyAndTheOverrideHeaderChooseTheMethod) {
         fetcher->setPostData("body");
         EXPECT_FALSE(fetch(fetcher).error);
         ASSERT_EQ(server.requests().size(), 1u);
-        EXPECT_EQ(server.requests()[0].method, c.sent) << c.method.constData() << " " << c.overrideHeader.constData();
+        EXPECT_EQ(server.requests()[0].method, c.sent)
+            << c.method.constData() << " " << c.overrideHeader.constData();
         EXPECT_EQ(server.requests()[0].body, "body");
     }
 }
@@ -54,7 +54,9 @@ TEST_F(NetHTTPFetcherTest, AFailedReplyComesWithItsBodyAndItsStatusAsError) {
 }
 
 TEST_F(NetHTTPFetcherTest, ABusyBeginFailsAloneAndTheRunningFetchStillReports) {
-    server.route("/slow", [](const ServerRequest&) { return ServerResponse::hold(ServerResponse::text(200, "late")); });
+    server.route("/slow", [](const ServerRequest&) {
+        return ServerResponse::hold(ServerResponse::text(200, "late"));
+    });
     auto fetcher = NetHTTPFetcher::fetcherWithURL(server.url("/slow"));
     Outcome first, second;
     ASSERT_TRUE(fetcher->beginFetchWithDelegate(nullptr, recordInto(first)));
@@ -69,12 +71,15 @@ TEST_F(NetHTTPFetcherTest, ABusyBeginFailsAloneAndTheRunningFetchStillReports) {
 }
 
 TEST_F(NetHTTPFetcherTest, StoppingCallsNothingAndPostsOneStoppedNotification) {
-    server.route("/held", [](const ServerRequest&) { return ServerResponse::hold(ServerResponse::text(200, "x")); });
-    NotificationCount started(kNetHTTPFetcherStartedNotification), stopped(kNetHTTPFetcherStoppedNotification);
+    server.route("/held",
+                 [](const ServerRequest&) { return ServerResponse::hold(ServerResponse::text(200, "x")); });
+    NotificationCount started(kNetHTTPFetcherStartedNotification),
+        stopped(kNetHTTPFetcherStoppedNotification);
     auto fetcher = NetHTTPFetcher::fetcherWithURL(server.url("/held"));
     Outcome outcome;
     bool blockCalled = false;
-    fetcher->setCompletionBlock([&](const QByteArray&, const platform::OptionalError&) { blockCalled = true; });
+    fetcher->setCompletionBlock(
+        [&](const QByteArray&, const platform::OptionalError&) { blockCalled = true; });
     fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
     ASSERT_TRUE(server.waitForHeld(1));
     fetcher->stopFetching();
@@ -102,7 +107,8 @@ TEST_F(NetHTTPFetcherTest, AFileDownloadReplacesItsDestinationOnlyOnSuccess) {
     failing->setDownloadPath(destination);
     const Outcome failed = fetch(failing);
     EXPECT_EQ(failed.errorCode(), 500);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"movie.xml"}) << "no temporary file";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"movie.xml"})
+        << "no temporary file";
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_EQ(old.readAll(), "old contents");
     old.close();
@@ -120,10 +126,13 @@ TEST_F(NetHTTPFetcherTest, AFileDownloadReplacesItsDestinationOnlyOnSuccess) {
 TEST_F(NetHTTPFetcherTest, RedirectsUpgradeToHttpsAndNeverDowngrade) {
     serve("/final", 200, "landed");
     const QByteArray secureFinal = server.secureUrl("/final").toEncoded();
-    const QByteArray clearOnSecurePort = server.urlOnHost("localhost", "/final").toEncoded().replace(
-        QByteArray::number(server.port()), QByteArray::number(server.securePort()));
+    const QByteArray clearOnSecurePort =
+        server.urlOnHost("localhost", "/final")
+            .toEncoded()
+            .replace(QByteArray::number(server.port()), QByteArray::number(server.securePort()));
     server.route("/up", [=](const ServerRequest&) { return ServerResponse::redirect(302, secureFinal); });
-    server.route("/down", [=](const ServerRequest&) { return ServerResponse::redirect(302, clearOnSecurePort); });
+    server.route("/down",
+                 [=](const ServerRequest&) { return ServerResponse::redirect(302, clearOnSecurePort); });
     for (const QUrl& start : {server.url("/up"), server.secureUrl("/down")}) {
         server.clearLog();
         auto fetcher = NetHTTPFetcher::fetcherWithURL(start);

@@ -40,7 +40,8 @@ protected:
     std::shared_ptr<NetHTTPUploadFetcher> upload(const QByteArray& data, quint64 chunkSize) {
         platform::net::UrlRequest request(server.secureUrl("/upload/create"));
         request.httpMethod = "POST";
-        auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithRequest(request, data, "video/mp4", chunkSize, service);
+        auto fetcher =
+            NetHTTPUploadFetcher::uploadFetcherWithRequest(request, data, "video/mp4", chunkSize, service);
         fetcher->setPostData(metadata);
         fetcher->setLocationChangeBlock([this](const QUrl& location) { locations << location; });
         return fetcher;
@@ -51,11 +52,12 @@ protected:
         return fetcher;
     }
     void answer(Kind kind, int index, std::function<ServerResponse(const ServerRequest&)> reply) {
-        routes.setOverride([=](const ServerRequest& request, const Step& step) -> std::optional<ServerResponse> {
-            if (step.kind == kind && step.index == index)
-                return reply(request);
-            return std::nullopt;
-        });
+        routes.setOverride(
+            [=](const ServerRequest& request, const Step& step) -> std::optional<ServerResponse> {
+                if (step.kind == kind && step.index == index)
+                    return reply(request);
+                return std::nullopt;
+            });
     }
 
     std::shared_ptr<NetHTTPFetcherService> service = NetHTTPFetcherService::create();
@@ -68,14 +70,20 @@ TEST(NetHTTPUploadFetcherChunkTest, ChunksAreWholeUnlessTheRestIsMoreThan2500Byt
     struct Case {
         quint64 rest, chunk, expected;
     } cases[] = {
-        {10000, kServiceChunk, 10000},     {120000, 50000, 50000},
-        {20000, 50000, 20000},             {52000, 50000, 52000},
-        {52500, 50000, 50000},             {60000000, kServiceChunk, kServiceChunk},
-        {7571200, kServiceChunk, 7571200}, {~quint64(0), ~quint64(0) - 1, ~quint64(0)},
-        {~quint64(0), 50000, 50000},       {100000, 0, 100000},
+        {10000, kServiceChunk, 10000},
+        {120000, 50000, 50000},
+        {20000, 50000, 20000},
+        {52000, 50000, 52000},
+        {52500, 50000, 50000},
+        {60000000, kServiceChunk, kServiceChunk},
+        {7571200, kServiceChunk, 7571200},
+        {~quint64(0), ~quint64(0) - 1, ~quint64(0)},
+        {~quint64(0), 50000, 50000},
+        {100000, 0, 100000},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NetHTTPUploadFetcher::chunkLengthForRest(c.rest, c.chunk), c.expected) << c.rest << " " << c.chunk;
+        EXPECT_EQ(NetHTTPUploadFetcher::chunkLengthForRest(c.rest, c.chunk), c.expected)
+            << c.rest << " " << c.chunk;
 }
 
 TEST_F(NetHTTPUploadFetcherTest, TheBodyGoesInChunksToTheAnnouncedLocation) {
@@ -137,6 +145,18 @@ TEST_F(NetHTTPUploadFetcherTest, A308GoesOnFromItsRangeOrFromTheStartWithoutOne)
     }
 }
 
+TEST_F(NetHTTPUploadFetcherTest, AServerHoldingTheWholeBodyIsAskedForTheFinalReply) {
+    const QByteArray data = movieBytes(120000);
+    answer(Kind::Chunk, 0, [&](const ServerRequest&) {
+        routes.setStored(data); // as if an earlier attempt had delivered everything
+        return incomplete(119999);
+    });
+    const Outcome outcome = fetch(upload(data, 50000));
+    EXPECT_FALSE(outcome.error);
+    EXPECT_EQ(outcome.data, routes.finalReply);
+    EXPECT_EQ(routes.contentRanges(), QList<QByteArray>({"bytes 0-49999/120000", "bytes */120000"}));
+}
+
 TEST_F(NetHTTPUploadFetcherTest, AFailedChunkIsRetriedAsAStatusQuery) {
     const QByteArray data = movieBytes(120000);
     answer(Kind::Chunk, 1, [](const ServerRequest&) { return ServerResponse::text(503, "busy"); });
@@ -145,7 +165,8 @@ TEST_F(NetHTTPUploadFetcherTest, AFailedChunkIsRetriedAsAStatusQuery) {
     EXPECT_EQ(routes.received(), data);
     const QList<QByteArray> ranges = routes.contentRanges();
     ASSERT_GE(ranges.size(), 4);
-    EXPECT_EQ(ranges.mid(1, 3), QList<QByteArray>({"bytes 50000-99999/120000", "bytes */120000", "bytes 50000-99999/120000"}));
+    EXPECT_EQ(ranges.mid(1, 3),
+              QList<QByteArray>({"bytes 50000-99999/120000", "bytes */120000", "bytes 50000-99999/120000"}));
     const auto query = server.requestsTo("/upload/session").at(2);
     EXPECT_EQ(query.header("Content-Length"), "0");
     EXPECT_TRUE(query.body.isEmpty());
@@ -174,9 +195,10 @@ TEST_F(NetHTTPUploadFetcherTest, ARestartAsksWhereTheServerStandsAndSendsTheRest
     file.write(data);
     file.close();
     routes.setStored(data.left(5000));
-    auto handle = std::make_shared<platform::UniqueFd>(::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
-    auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithLocation(routes.sessionUrl(true), handle, "video/mp4",
-                                                                   kServiceChunk, service);
+    auto handle = std::make_shared<platform::UniqueFd>(
+        ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+    auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithLocation(routes.sessionUrl(true), handle,
+                                                                   "video/mp4", kServiceChunk, service);
     const Outcome outcome = fetch(fetcher);
     EXPECT_FALSE(outcome.error);
     EXPECT_EQ(routes.received(), data);
@@ -214,11 +236,12 @@ TEST_F(NetHTTPUploadFetcherTest, ARetriedFirstRequestGivesOneOutcome) {
         auto fetcher = retrying(upload(movieBytes(1000), 50000));
         Outcome outcome;
         if (handlerForm) {
-            fetcher->beginFetchWithCompletionHandler([&](const QByteArray& data, const platform::OptionalError& error) {
-                ++outcome.calls;
-                outcome.data = data;
-                outcome.error = error;
-            });
+            fetcher->beginFetchWithCompletionHandler(
+                [&](const QByteArray& data, const platform::OptionalError& error) {
+                    ++outcome.calls;
+                    outcome.data = data;
+                    outcome.error = error;
+                });
         } else {
             fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
         }
@@ -243,9 +266,11 @@ TEST_F(NetHTTPUploadFetcherTest, AnImpossibleRangeOrAShortFileEndsTheUploadWitho
         routes.reset();
         if (!truncated)
             answer(Kind::Chunk, 0, [](const ServerRequest&) { return incomplete(200000); });
-        auto handle = std::make_shared<platform::UniqueFd>(::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+        auto handle = std::make_shared<platform::UniqueFd>(
+            ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
         platform::net::UrlRequest request(server.secureUrl("/upload/create"));
-        auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithRequest(request, handle, "video/mp4", 50000, service);
+        auto fetcher =
+            NetHTTPUploadFetcher::uploadFetcherWithRequest(request, handle, "video/mp4", 50000, service);
         if (truncated) {
             ASSERT_EQ(::truncate(QFile::encodeName(file.fileName()).constData(), 50000), 0);
         }

@@ -1,5 +1,7 @@
 #include "FetcherTestSupport.h"
 
+#include <QFile>
+
 #include "platform/foundation/UserDefaults.h"
 #include "platform/net/ServiceAddresses.h"
 #include "platform/net/UrlError.h"
@@ -51,15 +53,22 @@ TEST_F(NetworkSetupTest, HttpsGoesThroughTheEnvironmentsProxyAndTrustsItsCertifi
 TEST_F(NetworkSetupTest, TheServiceTableFromTheUserDefaultsTakesUploadsElsewhere) {
     TempDir dir;
     platform::UserDefaults::setStorePathForTesting(dir.file("Vistrelle.conf"));
-    auto& defaults = platform::UserDefaults::standard();
     EXPECT_EQ(ServiceAddresses::value(ServiceAddress::VideoServiceUploadRoot),
               "https://uploads.corvanta.example/resumable/feeds/");
-    defaults.setGroupValue(ServiceAddresses::kGroup, "VideoServiceUploadRoot", server.secureUrl("/staging/resumable/feeds/").toString());
+    // As a person would write it into ~/.config/Vistrelle/Vistrelle.conf.
+    QFile settings(dir.file("Vistrelle.conf"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[ServiceAddresses]\nVideoServiceUploadRoot=" +
+                   server.secureUrl("/staging/resumable/feeds/").toEncoded() + "\n");
+    settings.close();
+    platform::UserDefaults::setStorePathForTesting(dir.file("Vistrelle.conf"));
 
     test_support::ResumableUploadRoutes routes(server, "/staging/resumable/feeds/api/users/default/uploads");
-    const QUrl uploads = ServiceAddresses::url(ServiceAddress::VideoServiceUploadRoot).resolved(QUrl("api/users/default/uploads"));
-    auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithRequest(platform::net::UrlRequest(uploads), QByteArray(70000, 'm'),
-                                                                  "video/mp4", 50000, NetHTTPFetcherService::create());
+    const QUrl uploads = ServiceAddresses::url(ServiceAddress::VideoServiceUploadRoot)
+                             .resolved(QUrl("api/users/default/uploads"));
+    auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithRequest(platform::net::UrlRequest(uploads),
+                                                                  QByteArray(70000, 'm'), "video/mp4", 50000,
+                                                                  NetHTTPFetcherService::create());
     const Outcome outcome = fetch(fetcher);
     platform::UserDefaults::setStorePathForTesting(QString());
     EXPECT_FALSE(outcome.error);

@@ -200,17 +200,6 @@ QString UserDefaults::groupString(const QString& group, const QString& key, cons
     return isText(stored) || isNumber(stored) ? stored.toString() : fallback;
 }
 
-void UserDefaults::setGroupValue(const QString& group, const QString& key, const QVariant& value) {
-    std::lock_guard lock(mutex);
-    settings->beginGroup(storedKey(group));
-    if (value.isValid())
-        settings->setValue(storedKey(key), value);
-    else
-        settings->remove(storedKey(key));
-    settings->endGroup();
-    settings->sync();
-}
-
 void UserDefaults::remove(const QString& key) {
     std::lock_guard lock(mutex);
     settings->remove(storedKey(key));

@@ -31,7 +31,6 @@ public:
 
     // Settings kept together under a group (an ini section, "[group]", that a person can edit by hand).
     QString groupString(const QString& group, const QString& key, const QString& fallback = QString()) const;
-    void setGroupValue(const QString& group, const QString& key, const QVariant& value);
     void remove(const QString& key);
     // Forces what was set to disk; true when it was written.
     bool synchronize();

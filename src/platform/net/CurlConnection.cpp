@@ -61,7 +61,8 @@ void CurlConnection::submit() {
     spec.authScheme = authScheme;
     spec.credentialForProxy = credentialForProxy;
     if (request.httpShouldHandleCookies) {
-        const QByteArray cookies = Cookie::requestHeaderValue(SharedCookieStorage::shared().cookiesForUrl(request.url));
+        const QByteArray cookies =
+            Cookie::requestHeaderValue(SharedCookieStorage::shared().cookiesForUrl(request.url));
         if (cookies.isNull())
             spec.request.headers.remove("Cookie");
         else
@@ -76,7 +77,8 @@ void CurlConnection::submit() {
         });
     };
     running = true;
-    transferId = NetworkThread::shared().add(std::make_unique<CurlTransfer>(std::move(spec), std::move(sink)));
+    transferId =
+        NetworkThread::shared().add(std::make_unique<CurlTransfer>(std::move(spec), std::move(sink)));
 }
 
 void CurlConnection::handle(const TransferEvent& event) {
@@ -114,7 +116,8 @@ void CurlConnection::handleHeld(const UrlResponse& response, const QByteArray& b
         return;
     }
     const bool proxy = response.statusCode == 407;
-    const QByteArray offers = response.headers.combinedValue(proxy ? "Proxy-Authenticate" : "WWW-Authenticate");
+    const QByteArray offers =
+        response.headers.combinedValue(proxy ? "Proxy-Authenticate" : "WWW-Authenticate");
     AuthenticationChallenge challenge;
     challenge.isProxy = proxy;
     challenge.scheme = offeredScheme(offers);
@@ -192,7 +195,8 @@ UrlRequest CurlConnection::proposedRedirect(const UrlResponse& response) const {
 
 void CurlConnection::follow(const UrlResponse& response, const QByteArray& body) {
     const std::shared_ptr<Link> alive = link;
-    const std::optional<UrlRequest> next = delegate.connectionWillSendRequest(*this, proposedRedirect(response), response);
+    const std::optional<UrlRequest> next =
+        delegate.connectionWillSendRequest(*this, proposedRedirect(response), response);
     if (alive->cancelled)
         return;
     if (!next) {

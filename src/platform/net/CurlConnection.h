@@ -35,8 +35,8 @@ private:
     void handleHeld(const UrlResponse& response, const QByteArray& body);
     void handleFailure(const TransferEvent& event);
     void follow(const UrlResponse& response, const QByteArray& body);
-    void answerChallenge(const AuthenticationChallenge& challenge, const UrlResponse& response, const QByteArray& body,
-                         const Error* failure);
+    void answerChallenge(const AuthenticationChallenge& challenge, const UrlResponse& response,
+                         const QByteArray& body, const Error* failure);
     void deliverReply(const UrlResponse& response, const QByteArray& body);
     void fail(const Error& error);
     UrlRequest proposedRedirect(const UrlResponse& response) const;

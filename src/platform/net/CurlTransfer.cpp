@@ -39,8 +39,8 @@ bool isFramingField(const QByteArray& name) {
 
 CurlTransfer::CurlTransfer(TransferSpec transferSpec, Sink eventSink)
     : spec(std::move(transferSpec)), sink(std::move(eventSink)),
-      idleTimeout(std::chrono::duration_cast<Clock::duration>(
-          std::chrono::duration<double>(spec.request.timeoutInterval > 0 ? spec.request.timeoutInterval : 60.0))) {
+      idleTimeout(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+          spec.request.timeoutInterval > 0 ? spec.request.timeoutInterval : 60.0))) {
     easy = curl_easy_init();
     if (easy)
         configure();
@@ -64,11 +64,14 @@ void CurlTransfer::configure() {
     // Verification stays on; whom to trust comes from the trust store, the same for both HTTP stacks.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    // The locations are named to curl as well, only so that it never reuses a connection made under other trust.
+    // The locations are named to curl as well, only so that it never reuses a connection made under other
+    // trust.
     const QByteArray caFile = QFile::encodeName(spec.environment.caFile);
     const QByteArray caFolder = QFile::encodeName(spec.environment.caDirectory);
-    curl_easy_setopt(easy, CURLOPT_CAINFO, QFile::exists(spec.environment.caFile) ? caFile.constData() : nullptr);
-    curl_easy_setopt(easy, CURLOPT_CAPATH, QFile::exists(spec.environment.caDirectory) ? caFolder.constData() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAINFO,
+                     QFile::exists(spec.environment.caFile) ? caFile.constData() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_CAPATH,
+                     QFile::exists(spec.environment.caDirectory) ? caFolder.constData() : nullptr);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransfer::onSslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
     // curl's own store cache would keep the first store it saw, whatever trust later transfers carry.
@@ -90,13 +93,16 @@ void CurlTransfer::configure() {
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
 
     if (spec.credential) {
-        const long scheme = spec.authScheme.compare(QLatin1String("Digest"), Qt::CaseInsensitive) == 0 ? CURLAUTH_DIGEST
+        const long scheme = spec.authScheme.compare(QLatin1String("Digest"), Qt::CaseInsensitive) == 0
+                                ? CURLAUTH_DIGEST
                             : spec.authScheme.isEmpty() ? (CURLAUTH_BASIC | CURLAUTH_DIGEST)
                                                         : CURLAUTH_BASIC;
         const QByteArray user = spec.credential->user.toUtf8();
         const QByteArray password = spec.credential->password.toUtf8();
-        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME,
+                         user.constData());
+        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
+                         password.constData());
         curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYAUTH : CURLOPT_HTTPAUTH, scheme);
     }
     configureBody();

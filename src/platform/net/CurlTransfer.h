@@ -18,12 +18,12 @@ namespace platform::net {
 struct TransferEvent {
     enum Kind { Response, Data, Sent, Held, Finished, Failed };
     Kind kind = Finished;
-    UrlResponse response;   // Response, Held
-    QByteArray data;        // Data; Held: the whole body of the held reply
-    qint64 bytesSent = 0;   // Sent: this time, in all, and expected (-1 unknown)
+    UrlResponse response; // Response, Held
+    QByteArray data;      // Data; Held: the whole body of the held reply
+    qint64 bytesSent = 0; // Sent: this time, in all, and expected (-1 unknown)
     qint64 totalSent = 0;
     qint64 expectedToSend = -1;
-    Error error;            // Failed
+    Error error;               // Failed
     long proxyConnectCode = 0; // Failed: the proxy's answer to CONNECT, when it refused the tunnel
 };
 

@@ -104,9 +104,10 @@ bool NetworkEnvironment::bypassesProxy(const QUrl& url) const {
     const QString host = url.host().toLower();
     if (host.isEmpty() || noProxy.isEmpty())
         return false;
-    const int port = url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
-    const QStringList entries = noProxy.toLower().split(QRegularExpression(QStringLiteral("[,\\s]+")),
-                                                        Qt::SkipEmptyParts);
+    const int port =
+        url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
+    const QStringList entries =
+        noProxy.toLower().split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
     for (const QString& entry : entries)
         if (entryMatches(entry, host, port))
             return true;

@@ -32,8 +32,9 @@ public:
     // The proxy to reach `url` through; an empty URL means a direct connection. A proxy named without a
     // scheme is an HTTP proxy; without a port it listens on 1080.
     QUrl proxyForUrl(const QUrl& url) const;
-    // Whether "no_proxy" exempts this URL: "*", a host name (which also covers its subdomains, with or without
-    // a leading "." or "*."), an IP address or an address range such as "10.0.0.0/8", each optionally with
+    // Whether "no_proxy" exempts this URL: "*", a host name (which also covers its subdomains, with or
+    // without a leading "." or "*."), an IP address or an address range such as "10.0.0.0/8", each optionally
+    // with
     // ":port"; entries are separated by commas or spaces and compared without regard to case.
     bool bypassesProxy(const QUrl& url) const;
 

@@ -117,7 +117,8 @@ int NetworkThread::pollTimeoutMs() const {
     long timeout = curlTimeout < 0 ? 1000 : std::min(curlTimeout, 1000L);
     const auto now = CurlTransfer::Clock::now();
     for (const auto& [id, transfer] : running) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(transfer->idleDeadline() - now);
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(transfer->idleDeadline() - now);
         timeout = std::min<long>(timeout, std::max<long>(1, long(left.count()) + 1));
     }
     return int(std::max(timeout, 0L));

@@ -9,18 +9,22 @@ namespace platform::net {
 const std::vector<ServiceAddresses::Entry>& ServiceAddresses::table() {
     // The hosts are placeholders under the reserved ".example" domain: a real service is set in the defaults.
     static const std::vector<Entry> entries = {
-        {ServiceAddress::ProviderAuthorizationServer, "ProviderAuthorizationServer", "https://accounts.corvanta.example"},
+        {ServiceAddress::ProviderAuthorizationServer, "ProviderAuthorizationServer",
+         "https://accounts.corvanta.example"},
         {ServiceAddress::ProviderAPIHost, "ProviderAPIHost", "https://api.corvanta.example"},
-        {ServiceAddress::VideoServiceFeedRoot, "VideoServiceFeedRoot", "https://videos.corvanta.example/feeds/"},
+        {ServiceAddress::VideoServiceFeedRoot, "VideoServiceFeedRoot",
+         "https://videos.corvanta.example/feeds/"},
         {ServiceAddress::VideoServiceUploadRoot, "VideoServiceUploadRoot",
          "https://uploads.corvanta.example/resumable/feeds/"},
         {ServiceAddress::AtomNamespace, "AtomNamespace", "http://www.w3.org/2005/Atom"},
         {ServiceAddress::DSNamespace, "DSNamespace", "http://schemas.vistrelle.org/ds/2005"},
         {ServiceAddress::AppNamespace, "AppNamespace", "http://www.w3.org/2007/app"},
-        {ServiceAddress::OpenSearchNamespace, "OpenSearchNamespace", "http://schemas.vistrelle.org/opensearch/1.1/"},
+        {ServiceAddress::OpenSearchNamespace, "OpenSearchNamespace",
+         "http://schemas.vistrelle.org/opensearch/1.1/"},
         {ServiceAddress::BatchNamespace, "BatchNamespace", "http://schemas.vistrelle.org/ds/batch"},
         {ServiceAddress::XHTMLNamespace, "XHTMLNamespace", "http://www.w3.org/1999/xhtml"},
-        {ServiceAddress::VideoServiceNamespace, "VideoServiceNamespace", "http://schemas.vistrelle.org/videosite/2007"},
+        {ServiceAddress::VideoServiceNamespace, "VideoServiceNamespace",
+         "http://schemas.vistrelle.org/videosite/2007"},
         {ServiceAddress::MediaNamespace, "MediaNamespace", "http://schemas.vistrelle.org/media/"},
         {ServiceAddress::GeoRSSNamespace, "GeoRSSNamespace", "http://www.georss.org/georss"},
         {ServiceAddress::GeoNamespace, "GeoNamespace", "http://www.w3.org/2003/01/geo/wgs84_pos#"},
@@ -33,7 +37,8 @@ namespace {
 
 const ServiceAddresses::Entry& entryFor(ServiceAddress address) {
     const auto& entries = ServiceAddresses::table();
-    return *std::find_if(entries.begin(), entries.end(), [&](const auto& entry) { return entry.address == address; });
+    return *std::find_if(entries.begin(), entries.end(),
+                         [&](const auto& entry) { return entry.address == address; });
 }
 
 } // namespace
@@ -45,7 +50,9 @@ QString ServiceAddresses::key(ServiceAddress address) {
 QString ServiceAddresses::value(ServiceAddress address) {
     const Entry& entry = entryFor(address);
     const QString fallback = QString::fromLatin1(entry.defaultValue);
-    const QString set = UserDefaults::standard().groupString(QString::fromLatin1(kGroup), QString::fromLatin1(entry.key)).trimmed();
+    const QString set = UserDefaults::standard()
+                            .groupString(QString::fromLatin1(kGroup), QString::fromLatin1(entry.key))
+                            .trimmed();
     return set.isEmpty() ? fallback : set;
 }
 

@@ -14,9 +14,9 @@ namespace platform::net {
 // takes the app elsewhere without a rebuild.
 enum class ServiceAddress {
     ProviderAuthorizationServer, // the provider's OAuth 2 server: "/o/oauth2/auth", "/o/oauth2/token", ...
-    ProviderAPIHost,             // the provider's API host: "/oauth2/v1/userinfo" and the user-information scopes
-    VideoServiceFeedRoot,        // the service's feed root, ending in "/feeds/"
-    VideoServiceUploadRoot,      // the service's upload root, ending in "/resumable/feeds/"
+    ProviderAPIHost,        // the provider's API host: "/oauth2/v1/userinfo" and the user-information scopes
+    VideoServiceFeedRoot,   // the service's feed root, ending in "/feeds/"
+    VideoServiceUploadRoot, // the service's upload root, ending in "/resumable/feeds/"
     AtomNamespace,
     DSNamespace,
     AppNamespace,
@@ -36,7 +36,7 @@ public:
 
     struct Entry {
         ServiceAddress address;
-        const char* key;          // the setting's name in the group
+        const char* key; // the setting's name in the group
         const char* defaultValue;
     };
     static const std::vector<Entry>& table();

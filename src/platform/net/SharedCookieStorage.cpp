@@ -21,7 +21,8 @@ QList<Cookie> SharedCookieStorage::cookiesForUrl(const QUrl& url) const {
         std::lock_guard lock(mutex);
         removeExpired(now);
         for (const Cookie& cookie : jar)
-            if (cookie.matchesHost(url.host()) && cookie.matchesPath(url.path()) && (secure || !cookie.isSecure))
+            if (cookie.matchesHost(url.host()) && cookie.matchesPath(url.path()) &&
+                (secure || !cookie.isSecure))
                 found.append(cookie);
     }
     std::stable_sort(found.begin(), found.end(),

@@ -4,12 +4,14 @@
 
 namespace platform::net {
 
-std::optional<UrlRequest> UrlConnectionDelegate::connectionWillSendRequest(UrlConnection&, const UrlRequest& proposed,
+std::optional<UrlRequest> UrlConnectionDelegate::connectionWillSendRequest(UrlConnection&,
+                                                                           const UrlRequest& proposed,
                                                                            const UrlResponse&) {
     return proposed;
 }
 
-ChallengeAnswer UrlConnectionDelegate::connectionDidReceiveChallenge(UrlConnection&, const AuthenticationChallenge&) {
+ChallengeAnswer UrlConnectionDelegate::connectionDidReceiveChallenge(UrlConnection&,
+                                                                     const AuthenticationChallenge&) {
     return ChallengeAnswer();
 }
 
@@ -19,7 +21,8 @@ void UrlConnectionDelegate::connectionDidSendBodyData(UrlConnection&, qint64, qi
 void UrlConnectionDelegate::connectionDidFinishLoading(UrlConnection&) {}
 void UrlConnectionDelegate::connectionDidFailWithError(UrlConnection&, const Error&) {}
 
-std::unique_ptr<UrlConnection> UrlConnection::create(const UrlRequest& request, UrlConnectionDelegate& delegate) {
+std::unique_ptr<UrlConnection> UrlConnection::create(const UrlRequest& request,
+                                                     UrlConnectionDelegate& delegate) {
     return std::make_unique<CurlConnection>(request, delegate);
 }
 

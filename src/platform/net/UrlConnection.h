@@ -15,7 +15,7 @@ class UrlConnection;
 // A server or proxy asking for a user name and password (a 401 or 407 that offers Basic or Digest).
 struct AuthenticationChallenge {
     bool isProxy = false;
-    QString scheme;            // "Basic" or "Digest"
+    QString scheme; // "Basic" or "Digest"
     QString realm;
     QString host;
     int port = -1;
@@ -41,14 +41,15 @@ public:
     // A 3xx reply with a "Location": answers the request to send next, or nothing to take the 3xx as the
     // reply. `proposed` is the current request aimed at the new location (a 303, or a 301 or 302 after a
     // POST, turned into a GET without body), without credentials or cookies when the origin changes.
-    virtual std::optional<UrlRequest> connectionWillSendRequest(UrlConnection& connection, const UrlRequest& proposed,
+    virtual std::optional<UrlRequest> connectionWillSendRequest(UrlConnection& connection,
+                                                                const UrlRequest& proposed,
                                                                 const UrlResponse& redirectResponse);
     virtual ChallengeAnswer connectionDidReceiveChallenge(UrlConnection& connection,
                                                           const AuthenticationChallenge& challenge);
     virtual void connectionDidReceiveResponse(UrlConnection& connection, const UrlResponse& response);
     virtual void connectionDidReceiveData(UrlConnection& connection, const QByteArray& data);
-    virtual void connectionDidSendBodyData(UrlConnection& connection, qint64 bytesWritten, qint64 totalBytesWritten,
-                                           qint64 totalBytesExpectedToWrite);
+    virtual void connectionDidSendBodyData(UrlConnection& connection, qint64 bytesWritten,
+                                           qint64 totalBytesWritten, qint64 totalBytesExpectedToWrite);
     virtual void connectionDidFinishLoading(UrlConnection& connection);
     virtual void connectionDidFailWithError(UrlConnection& connection, const Error& error);
 };

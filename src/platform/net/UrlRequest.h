@@ -28,11 +28,12 @@ struct Credential {
 // shared (it can be read only once).
 struct UrlRequest {
     QUrl url;
-    QByteArray httpMethod;           // empty counts as "GET"
+    QByteArray httpMethod; // empty counts as "GET"
     HttpHeaders headers;
-    QByteArray httpBody;             // null: no body in memory
+    QByteArray httpBody;                       // null: no body in memory
     std::shared_ptr<QIODevice> httpBodyStream; // read on the network thread when there is no body in memory
-    double timeoutInterval = 60.0;   // seconds without any traffic before the request fails; never a total limit
+    double timeoutInterval =
+        60.0; // seconds without any traffic before the request fails; never a total limit
     bool httpShouldHandleCookies = true; // the shared cookie store adds and takes cookies for this request
     CachePolicy cachePolicy = CachePolicy::UseProtocolCachePolicy;
 

@@ -10,7 +10,7 @@ namespace platform::net {
 // The head of a reply: where it came from, its status and its header fields.
 struct UrlResponse {
     QUrl url;
-    int statusCode = 0;               // 0 for a reply that is not HTTP
+    int statusCode = 0; // 0 for a reply that is not HTTP
     HttpHeaders headers;
     qint64 expectedContentLength = -1; // -1 when the reply does not say
 

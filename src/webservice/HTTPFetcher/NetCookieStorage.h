@@ -5,8 +5,8 @@
 #include <mutex>
 
 // An in-memory cookie jar: the fetchers' class-wide jar, each fetch history's jar and the sign-in's private
-// jar. Cookies are kept in the order stored. A host-only cookie goes to its own host alone, a domain cookie to
-// the domain and its subdomains at a "." boundary; "localhost" takes the cookies of "localhost" and
+// jar. Cookies are kept in the order stored. A host-only cookie goes to its own host alone, a domain cookie
+// to the domain and its subdomains at a "." boundary; "localhost" takes the cookies of "localhost" and
 // "localhost.local"; the path is a plain prefix ("/a" reaches "/ab"); secure cookies go over https only.
 class NetCookieStorage : public NetCookieStorageProtocol {
 public:

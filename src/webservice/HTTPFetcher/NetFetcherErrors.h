@@ -11,10 +11,10 @@ inline constexpr char kNetHTTPFetcherErrorDomain[] = "org.vistrelle.HTTPFetcher"
 inline constexpr char kNetPOSIXErrorDomain[] = "org.vistrelle.posix";
 
 enum : long long {
-    kNetHTTPFetcherErrorDownloadFailed = -1,                  // fetcher domain: the fetch could not begin
-    kNetHTTPFetcherErrorAuthenticationChallengeFailed = -2,   // fetcher domain
-    kNetHTTPFetcherErrorChunkUploadFailed = -3,               // fetcher domain: an upload step could not begin
-    kNetHTTPFetcherErrorFileHandleException = -4,             // status domain: the download file could not be written
+    kNetHTTPFetcherErrorDownloadFailed = -1,                // fetcher domain: the fetch could not begin
+    kNetHTTPFetcherErrorAuthenticationChallengeFailed = -2, // fetcher domain
+    kNetHTTPFetcherErrorChunkUploadFailed = -3,             // fetcher domain: an upload step could not begin
+    kNetHTTPFetcherErrorFileHandleException = -4, // status domain: the download file could not be written
     kNetHTTPFetcherStatusNotModified = 304,
     kNetHTTPFetcherStatusResumeIncomplete = 308,
     kNetHTTPFetcherStatusUploadWithoutLocation = 501,
@@ -24,5 +24,7 @@ inline constexpr char kNetHTTPFetcherErrorChallengeKey[] = "challenge";
 
 inline constexpr char kNetHTTPFetcherStartedNotification[] = "kNetHTTPFetcherStartedNotification";
 inline constexpr char kNetHTTPFetcherStoppedNotification[] = "kNetHTTPFetcherStoppedNotification";
-inline constexpr char kNetHTTPFetcherRetryDelayStartedNotification[] = "kNetHTTPFetcherRetryDelayStartedNotification";
-inline constexpr char kNetHTTPFetcherRetryDelayStoppedNotification[] = "kNetHTTPFetcherRetryDelayStoppedNotification";
+inline constexpr char kNetHTTPFetcherRetryDelayStartedNotification[] =
+    "kNetHTTPFetcherRetryDelayStartedNotification";
+inline constexpr char kNetHTTPFetcherRetryDelayStoppedNotification[] =
+    "kNetHTTPFetcherRetryDelayStoppedNotification";

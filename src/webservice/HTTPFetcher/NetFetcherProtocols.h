@@ -20,10 +20,9 @@ class NetHTTPFetcherServiceProtocol;
 class NetFetcherAuthorizationProtocol {
 public:
     // Told when an authorization ends: the request (signed in place on success) and the error, if any.
-    using FinishedSelector =
-        std::function<void(NetFetcherAuthorizationProtocol& authorizer,
-                           const std::shared_ptr<platform::net::UrlRequest>& request,
-                           const platform::OptionalError& error)>;
+    using FinishedSelector = std::function<void(NetFetcherAuthorizationProtocol& authorizer,
+                                                const std::shared_ptr<platform::net::UrlRequest>& request,
+                                                const platform::OptionalError& error)>;
 
     virtual ~NetFetcherAuthorizationProtocol() = default;
     // Signs `request` asynchronously (or at once) and calls `finished`, on the asking thread. The authorizer

@@ -1,6 +1,7 @@
 #include "webservice/HTTPFetcher/NetHTTPFetchHistory.h"
 
-NetHTTPFetchHistory::NetHTTPFetchHistory() : NetHTTPFetchHistory(NetURLCache::kDefaultMemoryCapacity, false) {}
+NetHTTPFetchHistory::NetHTTPFetchHistory()
+    : NetHTTPFetchHistory(NetURLCache::kDefaultMemoryCapacity, false) {}
 
 NetHTTPFetchHistory::NetHTTPFetchHistory(quint64 memoryCapacity, bool shouldCacheETaggedData)
     : etaggedDataCache_(memoryCapacity), shouldRememberETags_(shouldCacheETaggedData),
@@ -50,7 +51,8 @@ void NetHTTPFetchHistory::updateFetchHistoryWithRequest(const platform::net::Url
         return;
     if (status < 300 && response.headers.contains("ETag")) {
         const QByteArray body = shouldCacheETaggedData_ ? downloadedData : QByteArray();
-        etaggedDataCache_.storeCachedResponse(std::make_shared<NetCachedURLResponse>(response, body), request);
+        etaggedDataCache_.storeCachedResponse(std::make_shared<NetCachedURLResponse>(response, body),
+                                              request);
         return;
     }
     etaggedDataCache_.removeCachedResponseForRequest(request);

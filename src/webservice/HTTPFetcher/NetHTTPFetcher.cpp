@@ -73,9 +73,10 @@ bool NetHTTPFetcher::isBusy() const {
 }
 
 void NetHTTPFetcher::reportBusy(const FinishedSelector& selector, const CompletionBlock& block) {
-    // Only the callbacks of the refused begin hear of it: the running fetch keeps its own callbacks, its place
-    // in the service and its download file.
-    const platform::Error busy(QString::fromLatin1(kNetHTTPFetcherErrorDomain), kNetHTTPFetcherErrorDownloadFailed);
+    // Only the callbacks of the refused begin hear of it: the running fetch keeps its own callbacks, its
+    // place in the service and its download file.
+    const platform::Error busy(QString::fromLatin1(kNetHTTPFetcherErrorDomain),
+                               kNetHTTPFetcherErrorDownloadFailed);
     if (selector)
         selector(*this, QByteArray(), busy);
     if (block)
@@ -131,7 +132,8 @@ bool NetHTTPFetcher::beginFetchMayDelay(bool mayDelay, bool mayAuthorize) {
     downloadedLength_ = 0;
 
     if (mayDelay) {
-        if (const auto fetcherService = service(); fetcherService && !fetcherService->fetcherShouldBeginFetching(self))
+        if (const auto fetcherService = service();
+            fetcherService && !fetcherService->fetcherShouldBeginFetching(self))
             return true;
     }
     const bool isGet = isHTTPGetAfterBody();
@@ -139,7 +141,8 @@ bool NetHTTPFetcher::beginFetchMayDelay(bool mayDelay, bool mayAuthorize) {
     if (mayAuthorize && authorizer_ && !authorizer_->isAuthorizedRequest(*request_)) {
         std::weak_ptr<NetHTTPFetcher> weak = self;
         authorizer_->authorizeRequest(request_, self,
-                                      [weak](NetFetcherAuthorizationProtocol&, const std::shared_ptr<Request>& request,
+                                      [weak](NetFetcherAuthorizationProtocol&,
+                                             const std::shared_ptr<Request>& request,
                                              const OptionalError& error) {
                                           if (auto fetcher = weak.lock())
                                               fetcher->authorizerFinished(request, error);
@@ -179,8 +182,9 @@ void NetHTTPFetcher::authorizerFinished(const std::shared_ptr<Request>&, const O
 
 void NetHTTPFetcher::failToBeginFetchWithError(const OptionalError& error) {
     const std::shared_ptr<NetHTTPFetcher> self = shared_from_this();
-    const platform::Error reported =
-        error ? *error : platform::Error(QString::fromLatin1(kNetHTTPFetcherErrorDomain), kNetHTTPFetcherErrorDownloadFailed);
+    const platform::Error reported = error ? *error
+                                           : platform::Error(QString::fromLatin1(kNetHTTPFetcherErrorDomain),
+                                                             kNetHTTPFetcherErrorDownloadFailed);
     reportFailureToBegin(reported);
     if (const auto fetcherService = service())
         fetcherService->fetcherDidStop(*this);

@@ -34,8 +34,8 @@ enum NetHTTPFetcherCookieStorageMethod : qint64 {
 
 // One HTTP(S) request, reported once: to the finished selector and then the completion block, on the thread
 // that began it. Around the bare connection it chooses GET or POST from the body, hands the request to an
-// authorizer, adds the ETag and cookies, downloads into memory or a file, follows redirects, turns a status of
-// 300 or more into an error, retries transient failures with back-off, and takes its turn in a fetcher
+// authorizer, adds the ETag and cookies, downloads into memory or a file, follows redirects, turns a status
+// of 300 or more into an error, retries transient failures with back-off, and takes its turn in a fetcher
 // service's per-host queue.
 //
 // Fetchers are shared objects (made by the factories) that keep themselves alive while a transfer, a retry
@@ -48,11 +48,13 @@ public:
     using Request = platform::net::UrlRequest;
     using OptionalError = platform::OptionalError;
     using Delegate = std::shared_ptr<void>;
-    using FinishedSelector = std::function<void(NetHTTPFetcher&, const QByteArray& data, const OptionalError&)>;
+    using FinishedSelector =
+        std::function<void(NetHTTPFetcher&, const QByteArray& data, const OptionalError&)>;
     using SentDataSelector =
         std::function<void(NetHTTPFetcher&, qint64 bytesWritten, qint64 totalWritten, qint64 totalExpected)>;
     using ReceivedDataSelector = std::function<void(NetHTTPFetcher&, const QByteArray& dataSoFar)>;
-    using RetrySelector = std::function<bool(NetHTTPFetcher&, bool suggestedWillRetry, const platform::Error&)>;
+    using RetrySelector =
+        std::function<bool(NetHTTPFetcher&, bool suggestedWillRetry, const platform::Error&)>;
     using CompletionBlock = std::function<void(const QByteArray& data, const OptionalError&)>;
     using SentDataBlock = std::function<void(qint64 bytesWritten, qint64 totalWritten, qint64 totalExpected)>;
     using ReceivedDataBlock = std::function<void(const QByteArray& dataSoFar)>;
@@ -91,7 +93,9 @@ public:
     const std::optional<platform::net::Credential>& credential() const { return credential_; }
     void setCredential(std::optional<platform::net::Credential> value) { credential_ = std::move(value); }
     const std::optional<platform::net::Credential>& proxyCredential() const { return proxyCredential_; }
-    void setProxyCredential(std::optional<platform::net::Credential> value) { proxyCredential_ = std::move(value); }
+    void setProxyCredential(std::optional<platform::net::Credential> value) {
+        proxyCredential_ = std::move(value);
+    }
     const QByteArray& postData() const { return postData_; }
     void setPostData(const QByteArray& data) { postData_ = data; }
     const std::shared_ptr<QIODevice>& postStream() const { return postStream_; }
@@ -99,7 +103,9 @@ public:
     const Delegate& delegate() const { return delegate_; }
     void setDelegate(Delegate value) { delegate_ = std::move(value); }
     const std::shared_ptr<NetFetcherAuthorizationProtocol>& authorizer() const { return authorizer_; }
-    void setAuthorizer(std::shared_ptr<NetFetcherAuthorizationProtocol> value) { authorizer_ = std::move(value); }
+    void setAuthorizer(std::shared_ptr<NetFetcherAuthorizationProtocol> value) {
+        authorizer_ = std::move(value);
+    }
 
     std::shared_ptr<NetHTTPFetcherServiceProtocol> service() const { return service_.lock(); }
     void setService(const std::shared_ptr<NetHTTPFetcherServiceProtocol>& value) { service_ = value; }
@@ -138,7 +144,9 @@ public:
     qint64 cookieStorageMethod() const { return cookieStorageMethod_; }
     void setCookieStorageMethod(qint64 method);
     const std::shared_ptr<NetCookieStorageProtocol>& cookieStorage() const { return cookieStorage_; }
-    void setCookieStorage(std::shared_ptr<NetCookieStorageProtocol> storage) { cookieStorage_ = std::move(storage); }
+    void setCookieStorage(std::shared_ptr<NetCookieStorageProtocol> storage) {
+        cookieStorage_ = std::move(storage);
+    }
 
     const QVariant& userData() const { return userData_; }
     void setUserData(const QVariant& value) { userData_ = value; }
@@ -169,7 +177,9 @@ public:
     bool isRetryError(const platform::Error& error) const;
 
     // The object the fetcher's notifications carry.
-    QVariant notificationObject() const { return QVariant::fromValue(static_cast<void*>(const_cast<NetHTTPFetcher*>(this))); }
+    QVariant notificationObject() const {
+        return QVariant::fromValue(static_cast<void*>(const_cast<NetHTTPFetcher*>(this)));
+    }
     QString description() const;
 
     static std::shared_ptr<NetCookieStorage> staticCookieStorage();
@@ -199,11 +209,14 @@ protected:
     void sendStopNotificationIfNeeded();
 
     // The connection's reports.
-    std::optional<Request> connectionWillSendRequest(platform::net::UrlConnection&, const Request& proposed,
-                                                     const platform::net::UrlResponse& redirectResponse) override;
-    platform::net::ChallengeAnswer connectionDidReceiveChallenge(platform::net::UrlConnection&,
-                                                                 const platform::net::AuthenticationChallenge&) override;
-    void connectionDidReceiveResponse(platform::net::UrlConnection&, const platform::net::UrlResponse&) override;
+    std::optional<Request>
+    connectionWillSendRequest(platform::net::UrlConnection&, const Request& proposed,
+                              const platform::net::UrlResponse& redirectResponse) override;
+    platform::net::ChallengeAnswer
+    connectionDidReceiveChallenge(platform::net::UrlConnection&,
+                                  const platform::net::AuthenticationChallenge&) override;
+    void connectionDidReceiveResponse(platform::net::UrlConnection&,
+                                      const platform::net::UrlResponse&) override;
     void connectionDidReceiveData(platform::net::UrlConnection&, const QByteArray& data) override;
     void connectionDidSendBodyData(platform::net::UrlConnection&, qint64 written, qint64 totalWritten,
                                    qint64 totalExpected) override;

@@ -57,12 +57,14 @@ QVariantMap describeChallenge(const platform::net::AuthenticationChallenge& chal
 } // namespace
 
 bool NetHTTPFetcher::openTemporaryDownloadFile() {
-    // Made exclusively, readable by the user alone, beside the destination so that the final move is a rename.
+    // Made exclusively, readable by the user alone, beside the destination so that the final move is a
+    // rename.
     const QString folder = QFileInfo(downloadPath_).absolutePath();
     QByteArray pattern = QFile::encodeName(folder + QStringLiteral("/.nethttpfetcher-XXXXXX"));
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
-        failToBeginFetchWithError(posixError(errno, QStringLiteral("Cannot create a download file in %1").arg(folder)));
+        failToBeginFetchWithError(
+            posixError(errno, QStringLiteral("Cannot create a download file in %1").arg(folder)));
         return false;
     }
     ::fchmod(fd, 0600);
@@ -86,7 +88,8 @@ void NetHTTPFetcher::addCookiesToRequest(Request& request, bool replace) {
     const QByteArray cookies =
         cookieStorage_ ? platform::net::Cookie::requestHeaderValue(cookieStorage_->cookiesForURL(request.url))
                        : QByteArray();
-    // Rebuilt, never appended to: a retry or a redirect must not carry the cookies of an earlier attempt or host.
+    // Rebuilt, never appended to: a retry or a redirect must not carry the cookies of an earlier attempt or
+    // host.
     if (!cookies.isNull())
         request.setValue("Cookie", cookies);
     else if (replace)
@@ -105,9 +108,9 @@ void NetHTTPFetcher::takeCookiesFromResponse(const UrlResponse& response) {
         cookieStorage_->setCookies(cookies);
 }
 
-std::optional<NetHTTPFetcher::Request> NetHTTPFetcher::connectionWillSendRequest(platform::net::UrlConnection&,
-                                                                                 const Request& proposed,
-                                                                                 const UrlResponse& redirectResponse) {
+std::optional<NetHTTPFetcher::Request>
+NetHTTPFetcher::connectionWillSendRequest(platform::net::UrlConnection&, const Request& proposed,
+                                          const UrlResponse& redirectResponse) {
     takeCookiesFromResponse(redirectResponse);
     // 308 is the resumable upload's "resume incomplete", never a redirect: its "Location" is for the upload.
     if (redirectResponse.statusCode == kNetHTTPFetcherStatusResumeIncomplete)
@@ -116,7 +119,8 @@ std::optional<NetHTTPFetcher::Request> NetHTTPFetcher::connectionWillSendRequest
     // Only an upgrade from http to https changes the scheme: a redirect never goes back to plain HTTP.
     QUrl url = proposed.url;
     const QString current = request_->url.scheme().toLower();
-    const bool upgrade = current == u"http" && url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    const bool upgrade =
+        current == u"http" && url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     url.setScheme(upgrade ? QStringLiteral("https") : current);
     for (const auto& field : proposed.headers.all())
         next.headers.set(field.first, field.second);
@@ -131,8 +135,9 @@ std::optional<NetHTTPFetcher::Request> NetHTTPFetcher::connectionWillSendRequest
     return next;
 }
 
-platform::net::ChallengeAnswer NetHTTPFetcher::connectionDidReceiveChallenge(
-    platform::net::UrlConnection&, const platform::net::AuthenticationChallenge& challenge) {
+platform::net::ChallengeAnswer
+NetHTTPFetcher::connectionDidReceiveChallenge(platform::net::UrlConnection&,
+                                              const platform::net::AuthenticationChallenge& challenge) {
     if (challenge.previousFailureCount < 3) {
         const auto& answer = challenge.isProxy && proxyCredential_ ? proxyCredential_ : credential_;
         if (answer)
@@ -145,7 +150,8 @@ platform::net::ChallengeAnswer NetHTTPFetcher::connectionDidReceiveChallenge(
     return {platform::net::ChallengeAnswer::Cancel, {}};
 }
 
-void NetHTTPFetcher::connectionDidReceiveResponse(platform::net::UrlConnection&, const UrlResponse& response) {
+void NetHTTPFetcher::connectionDidReceiveResponse(platform::net::UrlConnection&,
+                                                  const UrlResponse& response) {
     // Only the body of the last reply of a redirect chain is kept.
     if (downloadFileHandle_) {
         ::ftruncate(downloadFileHandle_->get(), 0);
@@ -181,8 +187,8 @@ void NetHTTPFetcher::connectionDidReceiveData(platform::net::UrlConnection&, con
         block(soFar);
 }
 
-void NetHTTPFetcher::connectionDidSendBodyData(platform::net::UrlConnection&, qint64 written, qint64 totalWritten,
-                                               qint64 totalExpected) {
+void NetHTTPFetcher::connectionDidSendBodyData(platform::net::UrlConnection&, qint64 written,
+                                               qint64 totalWritten, qint64 totalExpected) {
     const std::shared_ptr<NetHTTPFetcher> self = shared_from_this();
     if (SentDataSelector selector = sentDataSelector())
         selector(*this, written, totalWritten, totalExpected);
@@ -192,7 +198,8 @@ void NetHTTPFetcher::connectionDidSendBodyData(platform::net::UrlConnection&, qi
 
 qint64 NetHTTPFetcher::statusAfterHandlingNotModifiedError() {
     qint64 status = statusCode();
-    if (status != kNetHTTPFetcherStatusNotModified || !fetchHistory_ || !fetchHistory_->shouldCacheETaggedData())
+    if (status != kNetHTTPFetcherStatusNotModified || !fetchHistory_ ||
+        !fetchHistory_->shouldCacheETaggedData())
         return status;
     const QByteArray cached = fetchHistory_->cachedDataForRequest(*request_);
     if (cached.isNull())

@@ -41,7 +41,8 @@ bool NetHTTPFetcher::isRetryError(const platform::Error& error) const {
     if (error.domain == QLatin1String(kNetHTTPFetcherStatusDomain))
         return error.code == 408 || error.code == 503 || error.code == 504;
     if (error.domain == QLatin1String(platform::net::kUrlErrorDomain))
-        return error.code == platform::net::UrlErrorTimedOut || error.code == platform::net::UrlErrorNetworkConnectionLost;
+        return error.code == platform::net::UrlErrorTimedOut ||
+               error.code == platform::net::UrlErrorNetworkConnectionLost;
     return false;
 }
 
@@ -54,7 +55,8 @@ bool NetHTTPFetcher::shouldRetryNowForStatus(qint64 status, const OptionalError&
     const bool mayRetry = isRetryEnabled_ && maxRetryInterval_ > nextRetryInterval();
     if (!forced && !mayRetry)
         return false;
-    const platform::Error shown = error ? *error : platform::Error(QString::fromLatin1(kNetHTTPFetcherStatusDomain), status);
+    const platform::Error shown =
+        error ? *error : platform::Error(QString::fromLatin1(kNetHTTPFetcherStatusDomain), status);
     bool willRetry = forced || isRetryError(shown);
     if (RetrySelector selector = retrySel_)
         willRetry = selector(*this, willRetry, shown);
@@ -67,13 +69,15 @@ bool NetHTTPFetcher::shouldRetryNowForStatus(qint64 status, const OptionalError&
 }
 
 void NetHTTPFetcher::beginRetryTimer() {
-    primeRetryTimerWithNewTimeInterval(std::min(nextRetryInterval(), maxRetryInterval_ > 0 ? maxRetryInterval_ : 0.0));
+    primeRetryTimerWithNewTimeInterval(
+        std::min(nextRetryInterval(), maxRetryInterval_ > 0 ? maxRetryInterval_ : 0.0));
 }
 
 void NetHTTPFetcher::primeRetryTimerWithNewTimeInterval(double seconds) {
     destroyRetryTimer();
     lastRetryInterval_ = seconds;
-    // A timer of this thread's event loop: it fires in nested loops too, so a retry goes on under a modal dialog.
+    // A timer of this thread's event loop: it fires in nested loops too, so a retry goes on under a modal
+    // dialog.
     retryTimer_ = std::make_unique<QTimer>();
     retryTimer_->setSingleShot(true);
     std::weak_ptr<NetHTTPFetcher> weak = weak_from_this();

@@ -37,8 +37,9 @@ NetHTTPFetcherService::~NetHTTPFetcherService() {
     detachAuthorizer();
 }
 
-std::shared_ptr<NetHTTPFetcher> NetHTTPFetcherService::fetcherWithRequest(const platform::net::UrlRequest& request,
-                                                                          const FetcherClass& fetcherClass) {
+std::shared_ptr<NetHTTPFetcher>
+NetHTTPFetcherService::fetcherWithRequest(const platform::net::UrlRequest& request,
+                                          const FetcherClass& fetcherClass) {
     std::shared_ptr<NetHTTPFetcher> fetcher =
         fetcherClass ? fetcherClass(request) : NetHTTPFetcher::fetcherWithRequest(request);
     fetcher->setFetchHistory(fetchHistory_);
@@ -52,7 +53,8 @@ std::shared_ptr<NetHTTPFetcher> NetHTTPFetcherService::fetcherWithRequest(const 
     return fetcher;
 }
 
-std::shared_ptr<NetHTTPFetcher> NetHTTPFetcherService::fetcherWithRequest(const platform::net::UrlRequest& request) {
+std::shared_ptr<NetHTTPFetcher>
+NetHTTPFetcherService::fetcherWithRequest(const platform::net::UrlRequest& request) {
     return fetcherWithRequest(request, nullptr);
 }
 
@@ -82,7 +84,8 @@ bool NetHTTPFetcherService::fetcherShouldBeginFetching(const std::shared_ptr<Net
     return true;
 }
 
-void NetHTTPFetcherService::startDelayedFetchers(const QString& host, std::vector<std::shared_ptr<NetHTTPFetcher>>& toStart) {
+void NetHTTPFetcherService::startDelayedFetchers(const QString& host,
+                                                 std::vector<std::shared_ptr<NetHTTPFetcher>>& toStart) {
     FetcherList& delayed = delayedHosts_[host];
     FetcherList& running = runningHosts_[host];
     while (!delayed.empty() && running.size() < maxRunningFetchersPerHost_) {

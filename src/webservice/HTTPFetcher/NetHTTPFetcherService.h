@@ -19,7 +19,9 @@ public:
     using FetcherList = std::vector<std::shared_ptr<NetHTTPFetcher>>;
     using FetcherClass = std::function<std::shared_ptr<NetHTTPFetcher>(const platform::net::UrlRequest&)>;
 
-    static std::shared_ptr<NetHTTPFetcherService> create() { return std::make_shared<NetHTTPFetcherService>(); }
+    static std::shared_ptr<NetHTTPFetcherService> create() {
+        return std::make_shared<NetHTTPFetcherService>();
+    }
     NetHTTPFetcherService();
     ~NetHTTPFetcherService() override;
 
@@ -65,7 +67,9 @@ public:
     const std::optional<platform::net::Credential>& credential() const { return credential_; }
     void setCredential(std::optional<platform::net::Credential> value) { credential_ = std::move(value); }
     const std::optional<platform::net::Credential>& proxyCredential() const { return proxyCredential_; }
-    void setProxyCredential(std::optional<platform::net::Credential> value) { proxyCredential_ = std::move(value); }
+    void setProxyCredential(std::optional<platform::net::Credential> value) {
+        proxyCredential_ = std::move(value);
+    }
     qint64 cookieStorageMethod() const { return cookieStorageMethod_; }
     void setCookieStorageMethod(qint64 method) { cookieStorageMethod_ = method; }
     bool shouldFetchInBackground() const { return shouldFetchInBackground_; }

@@ -7,8 +7,9 @@
 #include <cerrno>
 #include <unistd.h>
 
-std::shared_ptr<NetHTTPUploadFetcher> NetHTTPUploadFetcher::uploadFetcherWithRequest(
-    const std::optional<Request>& request, const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
+std::shared_ptr<NetHTTPUploadFetcher>
+NetHTTPUploadFetcher::uploadFetcherWithRequest(const std::optional<Request>& request,
+                                               const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
     if (!fetcherService)
         return std::make_shared<NetHTTPUploadFetcher>(request);
     auto made = fetcherService->fetcherWithRequest(request.value_or(Request()), [request](const Request&) {
@@ -17,25 +18,27 @@ std::shared_ptr<NetHTTPUploadFetcher> NetHTTPUploadFetcher::uploadFetcherWithReq
     return std::static_pointer_cast<NetHTTPUploadFetcher>(made);
 }
 
-std::shared_ptr<NetHTTPUploadFetcher> NetHTTPUploadFetcher::uploadFetcherWithRequest(
-    const Request& request, const QByteArray& uploadData, const QString& uploadMIMEType, quint64 chunkSize,
-    const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
+std::shared_ptr<NetHTTPUploadFetcher>
+NetHTTPUploadFetcher::uploadFetcherWithRequest(const Request& request, const QByteArray& uploadData,
+                                               const QString& uploadMIMEType, quint64 chunkSize,
+                                               const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
     auto fetcher = uploadFetcherWithRequest(std::optional<Request>(request), fetcherService);
     fetcher->setLocationURL(QUrl(), uploadData, nullptr, uploadMIMEType, chunkSize);
     return fetcher;
 }
 
-std::shared_ptr<NetHTTPUploadFetcher> NetHTTPUploadFetcher::uploadFetcherWithRequest(
-    const Request& request, const FileHandle& uploadFileHandle, const QString& uploadMIMEType, quint64 chunkSize,
-    const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
+std::shared_ptr<NetHTTPUploadFetcher>
+NetHTTPUploadFetcher::uploadFetcherWithRequest(const Request& request, const FileHandle& uploadFileHandle,
+                                               const QString& uploadMIMEType, quint64 chunkSize,
+                                               const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
     auto fetcher = uploadFetcherWithRequest(std::optional<Request>(request), fetcherService);
     fetcher->setLocationURL(QUrl(), QByteArray(), uploadFileHandle, uploadMIMEType, chunkSize);
     return fetcher;
 }
 
 std::shared_ptr<NetHTTPUploadFetcher> NetHTTPUploadFetcher::uploadFetcherWithLocation(
-    const QUrl& location, const FileHandle& uploadFileHandle, const QString& uploadMIMEType, quint64 chunkSize,
-    const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
+    const QUrl& location, const FileHandle& uploadFileHandle, const QString& uploadMIMEType,
+    quint64 chunkSize, const std::shared_ptr<NetHTTPFetcherService>& fetcherService) {
     auto fetcher = uploadFetcherWithRequest(std::nullopt, fetcherService);
     fetcher->setLocationURL(location, QByteArray(), uploadFileHandle, uploadMIMEType, chunkSize);
     return fetcher;
@@ -161,7 +164,8 @@ void NetHTTPUploadFetcher::connectionDidFinishLoading(platform::net::UrlConnecti
         invokeFinalCallbacksWithData(body, statusError(status), true);
         return;
     }
-    const QByteArray location = responseHeaders_ ? responseHeaders_->value("Location").trimmed() : QByteArray();
+    const QByteArray location =
+        responseHeaders_ ? responseHeaders_->value("Location").trimmed() : QByteArray();
     const QUrl resolved = firstRequestUrl.resolved(QUrl::fromEncoded(location));
     if (location.isEmpty() || !acceptsLocation(resolved, firstRequestUrl)) {
         invokeFinalCallbacksWithData(body, statusError(kNetHTTPFetcherStatusUploadWithoutLocation), true);
@@ -174,7 +178,8 @@ void NetHTTPUploadFetcher::connectionDidFinishLoading(platform::net::UrlConnecti
         uploadNextChunkWithOffset(0);
 }
 
-void NetHTTPUploadFetcher::connectionDidFailWithError(platform::net::UrlConnection&, const platform::Error& error) {
+void NetHTTPUploadFetcher::connectionDidFailWithError(platform::net::UrlConnection&,
+                                                      const platform::Error& error) {
     if (!connection_)
         return;
     hasConnectionEnded_ = true;
@@ -213,14 +218,18 @@ std::optional<QByteArray> NetHTTPUploadFetcher::readChunk(quint64 offset, quint6
 void NetHTTPUploadFetcher::uploadNextChunkWithOffset(quint64 offset, const QVariantMap& fetcherProperties) {
     const qint64 length = fullUploadLength();
     if (length < 0) {
-        invokeFinalCallbacksWithData(QByteArray(), statusError(kNetHTTPFetcherErrorFileHandleException,
-                                                              QStringLiteral("The upload file cannot be read.")), false);
+        invokeFinalCallbacksWithData(QByteArray(),
+                                     statusError(kNetHTTPFetcherErrorFileHandleException,
+                                                 QStringLiteral("The upload file cannot be read.")),
+                                     false);
         return;
     }
     const quint64 fullLength = quint64(length);
     if (offset != kQueryOffset && offset > fullLength) {
-        invokeFinalCallbacksWithData(QByteArray(), statusError(kNetHTTPFetcherErrorFileHandleException,
-                                                              QStringLiteral("The server holds more than was sent.")), false);
+        invokeFinalCallbacksWithData(QByteArray(),
+                                     statusError(kNetHTTPFetcherErrorFileHandleException,
+                                                 QStringLiteral("The server holds more than was sent.")),
+                                     false);
         return;
     }
     // With every byte at the server, only a status query can collect the final reply.
@@ -232,8 +241,9 @@ void NetHTTPUploadFetcher::uploadNextChunkWithOffset(quint64 offset, const QVari
         const quint64 size = chunkLengthForRest(rest, chunkSize_);
         const std::optional<QByteArray> read = readChunk(offset, size);
         if (!read) {
-            invokeFinalCallbacksWithData(QByteArray(), statusError(kNetHTTPFetcherErrorFileHandleException,
-                                                                  QStringLiteral("The upload file cannot be read.")),
+            invokeFinalCallbacksWithData(QByteArray(),
+                                         statusError(kNetHTTPFetcherErrorFileHandleException,
+                                                     QStringLiteral("The upload file cannot be read.")),
                                          false);
             return;
         }
@@ -267,10 +277,11 @@ void NetHTTPUploadFetcher::uploadNextChunkWithOffset(quint64 offset, const QVari
     chunk->setCookieStorageMethod(cookieStorageMethod_);
     const std::weak_ptr<NetHTTPUploadFetcher> weak = self();
     if (isRetryEnabled_)
-        chunk->setRetrySelector([weak](NetHTTPFetcher& fetcher, bool suggested, const platform::Error& error) {
-            auto upload = weak.lock();
-            return upload ? upload->chunkFetcherWillRetry(fetcher, suggested, error) : false;
-        });
+        chunk->setRetrySelector(
+            [weak](NetHTTPFetcher& fetcher, bool suggested, const platform::Error& error) {
+                auto upload = weak.lock();
+                return upload ? upload->chunkFetcherWillRetry(fetcher, suggested, error) : false;
+            });
     chunkFetcher_ = chunk;
     isBeginningChunk_ = true;
     const bool began = chunk->beginFetchWithDelegate(
@@ -329,12 +340,14 @@ void NetHTTPUploadFetcher::resumeIncompleteUpload(NetHTTPFetcher& chunkFetcher) 
     currentOffset_ = next;
     reportProgressManually();
 
-    const QByteArray location = responseHeaders_ ? responseHeaders_->value("Location").trimmed() : QByteArray();
+    const QByteArray location =
+        responseHeaders_ ? responseHeaders_->value("Location").trimmed() : QByteArray();
     if (!location.isEmpty()) {
         const QUrl resolved = locationURL_.resolved(QUrl::fromEncoded(location));
         if (!acceptsLocation(resolved, locationURL_)) {
             destroyChunkFetcher();
-            invokeFinalCallbacksWithData(QByteArray(), statusError(kNetHTTPFetcherStatusUploadWithoutLocation), false);
+            invokeFinalCallbacksWithData(QByteArray(),
+                                         statusError(kNetHTTPFetcherStatusUploadWithoutLocation), false);
             return;
         }
         changeLocation(resolved);
@@ -346,7 +359,8 @@ void NetHTTPUploadFetcher::resumeIncompleteUpload(NetHTTPFetcher& chunkFetcher) 
 
 bool NetHTTPUploadFetcher::chunkFetcherWillRetry(NetHTTPFetcher& chunkFetcher, bool suggestedWillRetry,
                                                  const platform::Error& error) {
-    if (error.domain == QLatin1String(kNetHTTPFetcherStatusDomain) && error.code == kNetHTTPFetcherStatusResumeIncomplete)
+    if (error.domain == QLatin1String(kNetHTTPFetcherStatusDomain) &&
+        error.code == kNetHTTPFetcherStatusResumeIncomplete)
         return false;
     bool willRetry = suggestedWillRetry;
     if (RetrySelector selector = retrySel_)
@@ -368,21 +382,22 @@ bool NetHTTPUploadFetcher::chunkFetcherWillRetry(NetHTTPFetcher& chunkFetcher, b
 NetHTTPFetcher::SentDataSelector NetHTTPUploadFetcher::sentDataSelector() const {
     if ((!delegateSentDataSEL_ && !sentDataBlock_) || needsManualProgress_)
         return nullptr;
-    const std::weak_ptr<NetHTTPUploadFetcher> weak =
-        std::static_pointer_cast<NetHTTPUploadFetcher>(std::const_pointer_cast<NetHTTPFetcher>(shared_from_this()));
+    const std::weak_ptr<NetHTTPUploadFetcher> weak = std::static_pointer_cast<NetHTTPUploadFetcher>(
+        std::const_pointer_cast<NetHTTPFetcher>(shared_from_this()));
     return [weak](NetHTTPFetcher& reporter, qint64 sent, qint64 totalSent, qint64) {
         if (auto upload = weak.lock())
             upload->uploadFetcherDidSendBytes(reporter, sent, totalSent);
     };
 }
 
-void NetHTTPUploadFetcher::connectionDidSendBodyData(platform::net::UrlConnection&, qint64 written, qint64 totalWritten,
-                                                     qint64) {
+void NetHTTPUploadFetcher::connectionDidSendBodyData(platform::net::UrlConnection&, qint64 written,
+                                                     qint64 totalWritten, qint64) {
     if (sentDataSelector())
         uploadFetcherDidSendBytes(*this, written, totalWritten);
 }
 
-void NetHTTPUploadFetcher::uploadFetcherDidSendBytes(NetHTTPFetcher&, qint64 bytesSent, qint64 totalBytesSent) {
+void NetHTTPUploadFetcher::uploadFetcherDidSendBytes(NetHTTPFetcher&, qint64 bytesSent,
+                                                     qint64 totalBytesSent) {
     const qint64 total = totalBytesSent + qint64(initialBodySent_) + qint64(currentOffset_);
     const qint64 expected = fullUploadLength() + qint64(initialBodyLength_);
     if (SentDataSelector selector = delegateSentDataSEL_)

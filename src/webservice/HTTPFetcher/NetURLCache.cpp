@@ -7,9 +7,10 @@ NetCachedURLResponse::NetCachedURLResponse(const platform::net::UrlResponse& res
     : response_(response), data_(data), useDate_(QDateTime::currentDateTimeUtc()) {}
 
 QString NetCachedURLResponse::description() const {
-    const QString reserved = reservationDate_.isValid()
-                                 ? QStringLiteral(" resDate:%1").arg(reservationDate_.toString(Qt::ISODateWithMs))
-                                 : QString();
+    const QString reserved =
+        reservationDate_.isValid()
+            ? QStringLiteral(" resDate:%1").arg(reservationDate_.toString(Qt::ISODateWithMs))
+            : QString();
     return QStringLiteral("NetCachedURLResponse %1: {bytes:%2 useDate:%3%4}")
         .arg(QString::number(reinterpret_cast<quintptr>(this), 16))
         .arg(data_.size())
@@ -28,7 +29,8 @@ void NetURLCache::storeCachedResponse(const std::shared_ptr<NetCachedURLResponse
     pruneCacheResponses();
 }
 
-std::shared_ptr<NetCachedURLResponse> NetURLCache::cachedResponseForRequest(const platform::net::UrlRequest& request) {
+std::shared_ptr<NetCachedURLResponse>
+NetURLCache::cachedResponseForRequest(const platform::net::UrlRequest& request) {
     std::lock_guard lock(mutex);
     auto found = responses_.value(request.url);
     if (found)
