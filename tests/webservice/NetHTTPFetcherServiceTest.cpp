@@ -2,6 +2,8 @@
 
 #include "webservice/HTTPFetcher/NetHTTPFetcherService.h"
 
+#include <algorithm>
+
 using namespace fetcher_test;
 
 namespace {
@@ -38,7 +40,12 @@ TEST_F(NetHTTPFetcherServiceTest, TenFetchersRunPerHostAndTheEleventhWaitsItsTur
     EXPECT_TRUE(fetchers[10]->isFetching());
 
     server.releaseHeld();
-    ASSERT_TRUE(test_support::spinUntil([&] { return outcomes[9].calls == 1 && server.heldCount() == 1; }));
+    // The ten have their replies once each has been told; only then is the one held request the eleventh.
+    ASSERT_TRUE(test_support::spinUntil([&] {
+        const bool tenDone = std::all_of(outcomes.begin(), outcomes.begin() + 10,
+                                         [](const Outcome& o) { return o.calls == 1; });
+        return tenDone && server.requests().size() == 11 && server.heldCount() == 1;
+    }));
     EXPECT_FALSE(service->isDelayingFetcher(*fetchers[10]));
     server.releaseHeld();
     ASSERT_TRUE(test_support::spinUntil([&] { return outcomes[10].calls == 1; }));
@@ -78,7 +85,10 @@ TEST_F(NetHTTPFetcherServiceTest, WithoutALimitEveryFetcherStartsAtOnce) {
     EXPECT_TRUE(server.waitForHeld(11));
     EXPECT_EQ(service->numberOfDelayedFetchers(), 0u);
     server.releaseHeld();
-    EXPECT_TRUE(test_support::spinUntil([&] { return outcomes[10].calls == 1; }));
+    EXPECT_TRUE(test_support::spinUntil([&] {
+        return std::all_of(outcomes.begin(), outcomes.end(),
+                           [](const Outcome& outcome) { return outcome.calls == 1; });
+    }));
 }
 
 } // namespace

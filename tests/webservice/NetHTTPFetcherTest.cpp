@@ -123,6 +123,25 @@ TEST_F(NetHTTPFetcherTest, AFileDownloadReplacesItsDestinationOnlyOnSuccess) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST_F(NetHTTPFetcherTest, TheDownloadIsWrittenToAPrivateFileBesideItsDestination) {
+    server.route("/held",
+                 [](const ServerRequest&) { return ServerResponse::hold(ServerResponse::text(200, "x")); });
+    TempDir dir;
+    auto fetcher = NetHTTPFetcher::fetcherWithURL(server.url("/held"));
+    fetcher->setDownloadPath(dir.file("feed.xml"));
+    Outcome outcome;
+    fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
+    ASSERT_TRUE(server.waitForHeld(1));
+    const QFileInfoList files = QDir(dir.path()).entryInfoList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(files[0].absoluteFilePath(), fetcher->temporaryDownloadPath());
+    const QFile::Permissions others =
+        QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    EXPECT_EQ(files[0].permissions() & others, QFile::Permissions());
+    server.releaseHeld();
+    ASSERT_TRUE(test_support::spinUntil([&] { return outcome.calls == 1; }));
+}
+
 TEST_F(NetHTTPFetcherTest, RedirectsUpgradeToHttpsAndNeverDowngrade) {
     serve("/final", 200, "landed");
     const QByteArray secureFinal = server.secureUrl("/final").toEncoded();

@@ -26,6 +26,19 @@ QByteArray movieBytes(qsizetype size) {
     return bytes;
 }
 
+// A movie file in `dir`, opened for reading.
+std::shared_ptr<platform::UniqueFd> movieFile(const TempDir& dir, const QByteArray& data,
+                                              QString* path = nullptr) {
+    QFile file(dir.file("movie.mp4"));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+    file.close();
+    if (path)
+        *path = file.fileName();
+    return std::make_shared<platform::UniqueFd>(
+        ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+}
+
 ServerResponse incomplete(qint64 lastByte, const QByteArray& location = {}) {
     ServerResponse reply = ServerResponse::text(308, QByteArray());
     if (lastByte >= 0)
@@ -190,13 +203,8 @@ TEST_F(NetHTTPUploadFetcherTest, A308CanMoveTheUploadElsewhere) {
 TEST_F(NetHTTPUploadFetcherTest, ARestartAsksWhereTheServerStandsAndSendsTheRest) {
     TempDir dir;
     const QByteArray data = movieBytes(100000);
-    QFile file(dir.file("movie.mp4"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-    file.close();
     routes.setStored(data.left(5000));
-    auto handle = std::make_shared<platform::UniqueFd>(
-        ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+    const auto handle = movieFile(dir, data);
     auto fetcher = NetHTTPUploadFetcher::uploadFetcherWithLocation(routes.sessionUrl(true), handle,
                                                                    "video/mp4", kServiceChunk, service);
     const Outcome outcome = fetch(fetcher);
@@ -254,25 +262,47 @@ TEST_F(NetHTTPUploadFetcherTest, ARetriedFirstRequestGivesOneOutcome) {
     }
 }
 
+// Refuses every request, as an authorizer whose token refresh failed does.
+class RefusingAuthorizer : public NetFetcherAuthorizationProtocol {
+public:
+    void authorizeRequest(const std::shared_ptr<platform::net::UrlRequest>& request, std::shared_ptr<void>,
+                          FinishedSelector finished) override {
+        finished(*this, request, platform::Error("org.vistrelle.test.oauth", -1001));
+    }
+    void stopAuthorization() override {}
+    bool isAuthorizingRequest(const platform::net::UrlRequest&) const override { return false; }
+    bool isAuthorizedRequest(const platform::net::UrlRequest&) const override { return false; }
+    QString userEmail() const override { return QString(); }
+};
+
+TEST_F(NetHTTPUploadFetcherTest, TheCallerHearsAFirstRequestThatNeverGotAReply) {
+    for (bool refused : {false, true}) {
+        routes.reset();
+        answer(Kind::First, 0, [](const ServerRequest&) { return ServerResponse::closeAfterRequest(); });
+        auto fetcher = upload(movieBytes(1000), 50000);
+        if (refused)
+            fetcher->setAuthorizer(std::make_shared<RefusingAuthorizer>());
+        const Outcome outcome = fetch(fetcher);
+        EXPECT_EQ(outcome.calls, 1);
+        EXPECT_EQ(outcome.errorCode(), refused ? -1001 : -1005);
+    }
+}
+
 TEST_F(NetHTTPUploadFetcherTest, AnImpossibleRangeOrAShortFileEndsTheUploadWithoutABadPut) {
     TempDir dir;
     const QByteArray data = movieBytes(100000);
-    QFile file(dir.file("movie.mp4"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-    file.close();
     for (bool truncated : {false, true}) {
         server.clearLog();
         routes.reset();
         if (!truncated)
             answer(Kind::Chunk, 0, [](const ServerRequest&) { return incomplete(200000); });
-        auto handle = std::make_shared<platform::UniqueFd>(
-            ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
+        QString path;
+        const auto handle = movieFile(dir, data, &path);
         platform::net::UrlRequest request(server.secureUrl("/upload/create"));
         auto fetcher =
             NetHTTPUploadFetcher::uploadFetcherWithRequest(request, handle, "video/mp4", 50000, service);
         if (truncated) {
-            ASSERT_EQ(::truncate(QFile::encodeName(file.fileName()).constData(), 50000), 0);
+            ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), 50000), 0);
         }
         const Outcome outcome = fetch(fetcher);
         ASSERT_TRUE(outcome.error) << truncated;

@@ -218,6 +218,16 @@ QList<Cookie> Cookie::cookiesWithResponseHeaderFields(const HttpHeaders& headers
     return cookies;
 }
 
+void Cookie::storeCookies(QList<Cookie>& jar, const QList<Cookie>& incoming, const QDateTime& now) {
+    for (const Cookie& cookie : incoming) {
+        if (cookie.name.isEmpty() || cookie.domain.isEmpty() || cookie.path.isEmpty())
+            continue;
+        jar.removeIf([&](const Cookie& stored) { return stored.sameIdentity(cookie); });
+        if (!cookie.isExpired(now))
+            jar.append(cookie);
+    }
+}
+
 QByteArray Cookie::requestHeaderValue(const QList<Cookie>& cookies) {
     if (cookies.isEmpty())
         return QByteArray();

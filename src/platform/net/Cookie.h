@@ -42,6 +42,10 @@ struct Cookie {
     static QList<Cookie> cookiesWithResponseHeaderFields(const HttpHeaders& headers, const QUrl& url);
     static std::optional<Cookie> parseSetCookie(const QByteArray& headerValue, const QUrl& url,
                                                 const QDateTime& now);
+    // Stores cookies in a jar by the rules every store shares: a cookie without a name, domain or path is
+    // refused; each replaces the stored one with the same name, domain and path; one that has expired only
+    // removes it (that is how a server deletes a cookie).
+    static void storeCookies(QList<Cookie>& jar, const QList<Cookie>& incoming, const QDateTime& now);
     // The value of a "Cookie" request field for these cookies, in order; null when there are none.
     static QByteArray requestHeaderValue(const QList<Cookie>& cookies);
     // Both lower-cased; "domain" without a leading ".". An IP address matches only itself.

@@ -10,14 +10,6 @@ namespace platform::net {
 
 namespace {
 
-bool sameOrigin(const QUrl& a, const QUrl& b) {
-    const auto port = [](const QUrl& url) {
-        return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
-    };
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
-}
-
 QString offeredScheme(const QByteArray& challenges) {
     return challenges.toLower().contains("digest") ? QStringLiteral("Digest") : QStringLiteral("Basic");
 }
@@ -54,19 +46,19 @@ void CurlConnection::cancel() {
 }
 
 void CurlConnection::submit() {
-    TransferSpec spec;
-    spec.request = request;
-    spec.environment = NetworkEnvironment::current();
-    spec.credential = credential;
-    spec.authScheme = authScheme;
-    spec.credentialForProxy = credentialForProxy;
+    TransferPlan plan;
+    plan.request = request;
+    plan.environment = NetworkEnvironment::current();
+    plan.credential = credential;
+    plan.authScheme = authScheme;
+    plan.credentialForProxy = credentialForProxy;
     if (request.httpShouldHandleCookies) {
         const QByteArray cookies =
             Cookie::requestHeaderValue(SharedCookieStorage::shared().cookiesForUrl(request.url));
         if (cookies.isNull())
-            spec.request.headers.remove("Cookie");
+            plan.request.headers.remove("Cookie");
         else
-            spec.request.headers.set("Cookie", cookies);
+            plan.request.headers.set("Cookie", cookies);
     }
     std::shared_ptr<Link> reportsTo = link;
     std::shared_ptr<LoopContext> loop = context;
@@ -78,7 +70,7 @@ void CurlConnection::submit() {
     };
     running = true;
     transferId =
-        NetworkThread::shared().add(std::make_unique<CurlTransfer>(std::move(spec), std::move(sink)));
+        NetworkThread::shared().add(std::make_unique<CurlTransfer>(std::move(plan), std::move(sink)));
 }
 
 void CurlConnection::handle(const TransferEvent& event) {
@@ -185,7 +177,7 @@ UrlRequest CurlConnection::proposedRedirect(const UrlResponse& response) const {
         next.headers.remove("Content-Type");
         next.headers.remove("Content-Length");
     }
-    if (!sameOrigin(request.url, next.url)) {
+    if (!isSameOrigin(request.url, next.url)) {
         next.headers.remove("Authorization");
         next.headers.remove("Proxy-Authorization");
         next.headers.remove("Cookie");
@@ -207,7 +199,7 @@ void CurlConnection::follow(const UrlResponse& response, const QByteArray& body)
         fail(makeUrlError(UrlErrorHTTPTooManyRedirects, next->url, QStringLiteral("Too many redirects.")));
         return;
     }
-    if (!sameOrigin(request.url, next->url)) {
+    if (!isSameOrigin(request.url, next->url)) {
         credential.reset();
         failedCredentials = 0;
     }

@@ -37,10 +37,10 @@ bool isFramingField(const QByteArray& name) {
 
 } // namespace
 
-CurlTransfer::CurlTransfer(TransferSpec transferSpec, Sink eventSink)
-    : spec(std::move(transferSpec)), sink(std::move(eventSink)),
+CurlTransfer::CurlTransfer(TransferPlan transferPlan, Sink eventSink)
+    : plan(std::move(transferPlan)), sink(std::move(eventSink)),
       idleTimeout(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
-          spec.request.timeoutInterval > 0 ? spec.request.timeoutInterval : 60.0))) {
+          plan.request.timeoutInterval > 0 ? plan.request.timeoutInterval : 60.0))) {
     easy = curl_easy_init();
     if (easy)
         configure();
@@ -53,7 +53,7 @@ CurlTransfer::~CurlTransfer() {
 }
 
 void CurlTransfer::configure() {
-    const UrlRequest& request = spec.request;
+    const UrlRequest& request = plan.request;
     curl_easy_setopt(easy, CURLOPT_URL, request.url.toEncoded().constData());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
@@ -66,19 +66,19 @@ void CurlTransfer::configure() {
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
     // The locations are named to curl as well, only so that it never reuses a connection made under other
     // trust.
-    const QByteArray caFile = QFile::encodeName(spec.environment.caFile);
-    const QByteArray caFolder = QFile::encodeName(spec.environment.caDirectory);
+    const QByteArray caFile = QFile::encodeName(plan.environment.caFile);
+    const QByteArray caFolder = QFile::encodeName(plan.environment.caDirectory);
     curl_easy_setopt(easy, CURLOPT_CAINFO,
-                     QFile::exists(spec.environment.caFile) ? caFile.constData() : nullptr);
+                     QFile::exists(plan.environment.caFile) ? caFile.constData() : nullptr);
     curl_easy_setopt(easy, CURLOPT_CAPATH,
-                     QFile::exists(spec.environment.caDirectory) ? caFolder.constData() : nullptr);
+                     QFile::exists(plan.environment.caDirectory) ? caFolder.constData() : nullptr);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &CurlTransfer::onSslContext);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
     // curl's own store cache would keep the first store it saw, whatever trust later transfers carry.
     curl_easy_setopt(easy, CURLOPT_CA_CACHE_TIMEOUT, 0L);
 
     // The proxy decision is ours; an empty proxy keeps curl from reading the environment on its own.
-    const QUrl proxy = spec.environment.proxyForUrl(request.url);
+    const QUrl proxy = plan.environment.proxyForUrl(request.url);
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.isEmpty() ? "" : proxy.toEncoded().constData());
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 
@@ -92,25 +92,25 @@ void CurlTransfer::configure() {
     if (!request.headers.contains("Accept-Encoding"))
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
 
-    if (spec.credential) {
-        const long scheme = spec.authScheme.compare(QLatin1String("Digest"), Qt::CaseInsensitive) == 0
+    if (plan.credential) {
+        const long scheme = plan.authScheme.compare(QLatin1String("Digest"), Qt::CaseInsensitive) == 0
                                 ? CURLAUTH_DIGEST
-                            : spec.authScheme.isEmpty() ? (CURLAUTH_BASIC | CURLAUTH_DIGEST)
+                            : plan.authScheme.isEmpty() ? (CURLAUTH_BASIC | CURLAUTH_DIGEST)
                                                         : CURLAUTH_BASIC;
-        const QByteArray user = spec.credential->user.toUtf8();
-        const QByteArray password = spec.credential->password.toUtf8();
-        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME,
+        const QByteArray user = plan.credential->user.toUtf8();
+        const QByteArray password = plan.credential->password.toUtf8();
+        curl_easy_setopt(easy, plan.credentialForProxy ? CURLOPT_PROXYUSERNAME : CURLOPT_USERNAME,
                          user.constData());
-        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
+        curl_easy_setopt(easy, plan.credentialForProxy ? CURLOPT_PROXYPASSWORD : CURLOPT_PASSWORD,
                          password.constData());
-        curl_easy_setopt(easy, spec.credentialForProxy ? CURLOPT_PROXYAUTH : CURLOPT_HTTPAUTH, scheme);
+        curl_easy_setopt(easy, plan.credentialForProxy ? CURLOPT_PROXYAUTH : CURLOPT_HTTPAUTH, scheme);
     }
     configureBody();
     configureHeaders();
 }
 
 void CurlTransfer::configureBody() {
-    const UrlRequest& request = spec.request;
+    const UrlRequest& request = plan.request;
     const QByteArray method = request.method();
     if (method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
@@ -145,7 +145,7 @@ void CurlTransfer::configureBody() {
 }
 
 void CurlTransfer::configureHeaders() {
-    const UrlRequest& request = spec.request;
+    const UrlRequest& request = plan.request;
     for (const HttpHeaders::Field& field : request.headers.all()) {
         if (isFramingField(field.first))
             continue;
@@ -172,7 +172,7 @@ bool CurlTransfer::needsDecision() const {
 
 void CurlTransfer::headersComplete() {
     response = UrlResponse();
-    response.url = spec.request.url;
+    response.url = plan.request.url;
     response.statusCode = statusCode;
     response.headers = headers;
     bool ok = false;
@@ -235,7 +235,7 @@ size_t CurlTransfer::onWrite(char* buffer, size_t size, size_t count, void* self
 
 size_t CurlTransfer::onRead(char* buffer, size_t size, size_t count, void* self) {
     auto* transfer = static_cast<CurlTransfer*>(self);
-    const UrlRequest& request = transfer->spec.request;
+    const UrlRequest& request = transfer->plan.request;
     const qint64 room = qint64(size * count);
     transfer->touch();
     if (!request.httpBody.isNull()) {
@@ -258,7 +258,7 @@ size_t CurlTransfer::onRead(char* buffer, size_t size, size_t count, void* self)
 
 int CurlTransfer::onSeek(void* self, long long offset, int origin) {
     auto* transfer = static_cast<CurlTransfer*>(self);
-    const UrlRequest& request = transfer->spec.request;
+    const UrlRequest& request = transfer->plan.request;
     if (origin != SEEK_SET || offset < 0)
         return CURL_SEEKFUNC_CANTSEEK;
     if (request.httpBody.isNull()) {
@@ -296,7 +296,7 @@ int CurlTransfer::onProgress(void* self, long long, long long downloadNow, long 
 
 int CurlTransfer::onSslContext(void*, void* context, void* self) {
     auto* transfer = static_cast<CurlTransfer*>(self);
-    TrustStore::configure(static_cast<SSL_CTX*>(context), transfer->spec.environment);
+    TrustStore::configure(static_cast<SSL_CTX*>(context), transfer->plan.environment);
     return CURLE_OK;
 }
 
@@ -319,7 +319,7 @@ void CurlTransfer::completed(int result) {
         }
     } else {
         event.kind = TransferEvent::Failed;
-        event.error = urlErrorForCurlCode(result, spec.request.url, QString::fromUtf8(errorText));
+        event.error = urlErrorForCurlCode(result, plan.request.url, QString::fromUtf8(errorText));
         if (easy)
             curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &event.proxyConnectCode);
     }
@@ -332,7 +332,7 @@ void CurlTransfer::failIdle() {
     ended = true;
     TransferEvent event;
     event.kind = TransferEvent::Failed;
-    event.error = makeUrlError(UrlErrorTimedOut, spec.request.url, QStringLiteral("The request timed out."));
+    event.error = makeUrlError(UrlErrorTimedOut, plan.request.url, QStringLiteral("The request timed out."));
     sink(std::move(event));
 }
 

@@ -28,7 +28,7 @@ struct TransferEvent {
 };
 
 // Everything one curl transfer needs, decided on the connection's thread.
-struct TransferSpec {
+struct TransferPlan {
     UrlRequest request;
     NetworkEnvironment environment;
     std::optional<Credential> credential;
@@ -44,7 +44,7 @@ public:
     using Sink = std::function<void(TransferEvent&&)>;
     using Clock = std::chrono::steady_clock;
 
-    CurlTransfer(TransferSpec spec, Sink sink);
+    CurlTransfer(TransferPlan plan, Sink sink);
     ~CurlTransfer();
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
@@ -72,7 +72,7 @@ private:
     bool needsDecision() const;
     void touch() { lastActivity = Clock::now(); }
 
-    TransferSpec spec;
+    TransferPlan plan;
     Sink sink;
     CURL* easy = nullptr;
     curl_slist* headerList = nullptr;

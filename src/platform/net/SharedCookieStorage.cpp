@@ -34,13 +34,7 @@ void SharedCookieStorage::setCookies(const QList<Cookie>& cookies) {
     const QDateTime now = QDateTime::currentDateTimeUtc();
     std::lock_guard lock(mutex);
     removeExpired(now);
-    for (const Cookie& cookie : cookies) {
-        if (cookie.name.isEmpty() || cookie.domain.isEmpty() || cookie.path.isEmpty())
-            continue;
-        jar.removeIf([&](const Cookie& stored) { return stored.sameIdentity(cookie); });
-        if (!cookie.isExpired(now))
-            jar.append(cookie);
-    }
+    Cookie::storeCookies(jar, cookies, now);
 }
 
 void SharedCookieStorage::setCookiesFromResponse(const HttpHeaders& headers, const QUrl& url) {

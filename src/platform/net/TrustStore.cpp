@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -43,7 +44,8 @@ X509_STORE* makeStore(const QString& extraFile, const QString& extraFolder) {
 
 X509_STORE* TrustStore::store(const NetworkEnvironment& environment) {
     static std::mutex mutex;
-    static std::map<std::pair<QString, QString>, X509_STORE*> stores;
+    using Store = std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)>;
+    static std::map<std::pair<QString, QString>, Store> stores;
     std::lock_guard lock(mutex);
     const auto key = std::make_pair(environment.caFile, environment.caDirectory);
     auto found = stores.find(key);
@@ -51,10 +53,10 @@ X509_STORE* TrustStore::store(const NetworkEnvironment& environment) {
         X509_STORE* made = makeStore(environment.caFile, environment.caDirectory);
         if (!made)
             return nullptr;
-        found = stores.emplace(key, made).first;
+        found = stores.emplace(key, Store(made, X509_STORE_free)).first;
     }
-    X509_STORE_up_ref(found->second);
-    return found->second;
+    X509_STORE_up_ref(found->second.get());
+    return found->second.get();
 }
 
 bool TrustStore::configure(SSL_CTX* context, const NetworkEnvironment& environment) {

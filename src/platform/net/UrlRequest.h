@@ -46,4 +46,14 @@ struct UrlRequest {
     bool setValue(const QByteArray& name, const QByteArray& value) { return headers.set(name, value); }
 };
 
+// Whether two URLs share scheme, host and port (the default port when none is written): credentials and
+// cookies of one origin must not follow a request to another.
+inline bool isSameOrigin(const QUrl& a, const QUrl& b) {
+    const auto port = [](const QUrl& url) {
+        return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
+    };
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
+}
+
 } // namespace platform::net

@@ -36,14 +36,7 @@ QList<Cookie> NetCookieStorage::cookiesForURL(const QUrl& url) {
 void NetCookieStorage::setCookies(const QList<Cookie>& newCookies) {
     std::lock_guard lock(mutex);
     removeExpiredCookiesLocked();
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (const Cookie& cookie : newCookies) {
-        if (cookie.name.isEmpty() || cookie.domain.isEmpty() || cookie.path.isEmpty())
-            continue;
-        cookies_.removeIf([&](const Cookie& stored) { return stored.sameIdentity(cookie); });
-        if (!cookie.isExpired(now))
-            cookies_.append(cookie);
-    }
+    Cookie::storeCookies(cookies_, newCookies, QDateTime::currentDateTimeUtc());
 }
 
 void NetCookieStorage::deleteCookie(const Cookie& cookie) {

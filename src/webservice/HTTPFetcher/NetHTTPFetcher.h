@@ -222,6 +222,8 @@ protected:
                                    qint64 totalExpected) override;
     void connectionDidFinishLoading(platform::net::UrlConnection&) override;
     void connectionDidFailWithError(platform::net::UrlConnection&, const platform::Error& error) override;
+    // A connection failure that is not retried: tells the callbacks and stops.
+    virtual void reportConnectionFailure(const platform::Error& error);
     void failConnection(const platform::Error& error);
 
     std::shared_ptr<Request> request_;

@@ -37,14 +37,6 @@ bool writeAll(int fd, const QByteArray& data) {
     return true;
 }
 
-bool sameOrigin(const QUrl& a, const QUrl& b) {
-    const auto port = [](const QUrl& url) {
-        return url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
-    };
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && port(a) == port(b);
-}
-
 QVariantMap describeChallenge(const platform::net::AuthenticationChallenge& challenge) {
     return {{QStringLiteral("isProxy"), challenge.isProxy},
             {QStringLiteral("scheme"), challenge.scheme},
@@ -124,7 +116,7 @@ NetHTTPFetcher::connectionWillSendRequest(platform::net::UrlConnection&, const R
     url.setScheme(upgrade ? QStringLiteral("https") : current);
     for (const auto& field : proposed.headers.all())
         next.headers.set(field.first, field.second);
-    if (!sameOrigin(request_->url, url)) {
+    if (!platform::net::isSameOrigin(request_->url, url)) {
         next.headers.remove("Authorization");
         next.headers.remove("Proxy-Authorization");
     }
@@ -269,6 +261,10 @@ void NetHTTPFetcher::connectionDidFailWithError(platform::net::UrlConnection&, c
         beginRetryTimer();
         return;
     }
+    reportConnectionFailure(error);
+}
+
+void NetHTTPFetcher::reportConnectionFailure(const platform::Error& error) {
     invokeFinishedCallbacks(QByteArray(), error);
     stopFetchReleasingCallbacks(true);
 }

@@ -178,17 +178,7 @@ void NetHTTPUploadFetcher::connectionDidFinishLoading(platform::net::UrlConnecti
         uploadNextChunkWithOffset(0);
 }
 
-void NetHTTPUploadFetcher::connectionDidFailWithError(platform::net::UrlConnection&,
-                                                      const platform::Error& error) {
-    if (!connection_)
-        return;
-    hasConnectionEnded_ = true;
-    sendStopNotificationIfNeeded();
-    const std::shared_ptr<NetHTTPUploadFetcher> keep = self();
-    if (shouldRetryNowForStatus(0, error)) {
-        beginRetryTimer();
-        return;
-    }
+void NetHTTPUploadFetcher::reportConnectionFailure(const platform::Error& error) {
     // The caller hears a failed first request as well: its finished selector is this class's own.
     stopFetchReleasingCallbacks(false);
     invokeFinalCallbacksWithData(QByteArray(), error, true);

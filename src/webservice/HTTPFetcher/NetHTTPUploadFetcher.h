@@ -82,7 +82,7 @@ protected:
     void connectionDidSendBodyData(platform::net::UrlConnection&, qint64 written, qint64 totalWritten,
                                    qint64 totalExpected) override;
     void connectionDidFinishLoading(platform::net::UrlConnection&) override;
-    void connectionDidFailWithError(platform::net::UrlConnection&, const platform::Error& error) override;
+    void reportConnectionFailure(const platform::Error& error) override;
 
 private:
     std::shared_ptr<NetHTTPUploadFetcher> self();
