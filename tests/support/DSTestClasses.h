@@ -1,0 +1,100 @@
+#pragma once
+
+// Element classes for the object-model tests: a value, a link with attributes, a class gathering a whole
+// namespace, an attribute extension, a class keeping its child XML, and entries and a feed with kinds.
+
+#include "support/QtPrinting.h"
+#include "webservice/BaseClasses/DSEntryBase.h"
+#include "webservice/BaseClasses/DSFeedBase.h"
+#include "webservice/BaseClasses/DSNamespaces.h"
+#include "webservice/DSValueConstruct.h"
+
+#include <QByteArray>
+
+#include <mutex>
+
+namespace ds_test {
+
+inline constexpr char kValueNamespace[] = "urn:test:values";
+inline constexpr char kOtherNamespace[] = "urn:test:other";
+
+class Value : public DSValueClassOf<Value, DSValueElementConstruct> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestValue", .uri = kValueNamespace, .prefix = "t", .localName = "value"};
+    }
+};
+
+class Link : public DSClassOf<Link, DSObject> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestLink",
+                .uri = kDSNamespaceAtom,
+                .prefix = "atom",
+                .localName = "link",
+                .attributes = {QStringLiteral("rel"), QStringLiteral("href")}};
+    }
+};
+
+class AnyOther : public DSClassOf<AnyOther, DSObject> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestAnyOther", .uri = kOtherNamespace, .prefix = "o", .localName = "*"};
+    }
+};
+
+class ETag : public DSClassOf<ETag, DSAttribute> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestETag", .uri = kDSNamespaceDS, .prefix = "ds", .localName = "etag"};
+    }
+};
+
+class Keeper : public DSClassOf<Keeper, DSObject> {
+public:
+    static DSClassInfo classInfo() { return {.name = "TestKeeper", .localName = "keeper", .childXML = true}; }
+};
+
+class Entry : public DSClassOf<Entry, DSEntryBase> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestEntry",
+                .children = {&Value::staticClass, &Link::staticClass, &AnyOther::staticClass},
+                .attributeChildren = {&ETag::staticClass},
+                .standardKind = "test-entry-a"};
+    }
+};
+
+class OtherEntry : public DSClassOf<OtherEntry, DSEntryBase> {
+public:
+    static DSClassInfo classInfo() { return {.name = "TestOtherEntry", .standardKind = "test-entry-b"}; }
+};
+
+class Feed : public DSClassOf<Feed, DSFeedBase> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestFeed",
+                .standardKind = "test-feed",
+                .defaultClassForEntries = &OtherEntry::staticClass};
+    }
+};
+
+// Registers the entries and the feed under their kinds once for the whole test run.
+inline void registerKinds() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        DSEntryBase::registerEntryClass(Entry::staticClass());
+        DSEntryBase::registerEntryClass(OtherEntry::staticClass());
+        DSFeedBase::registerFeedClass(Feed::staticClass());
+    });
+}
+
+inline QByteArray entryDocument() {
+    return QByteArrayLiteral("<entry xmlns='http://www.w3.org/2005/Atom' xmlns:t='urn:test:values' "
+                             "xmlns:o='urn:test:other' xmlns:ds='http://schemas.vistrelle.invalid/ds/2005' "
+                             "ds:etag='W/1' extra='x'>"
+                             "<t:value>1</t:value><link rel='self' href='a'/><link rel='next' href='b'/>"
+                             "<o:one/><o:two/><unknown>u</unknown><!-- note -->tail</entry>");
+}
+
+} // namespace ds_test
