@@ -107,7 +107,15 @@ bool LoopbackProxy::authorized(const QByteArray& head) const {
 
 void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
     MessageReader reader(*client);
-    const std::optional<QByteArray> head = reader.readHead();
+    std::optional<QByteArray> head;
+    // A refused request leaves the connection open for the next one, as a proxy that asks for credentials
+    // does.
+    while ((head = reader.readHead()) && !authorized(*head)) {
+        if (!client->writeAll(
+                "HTTP/1.1 407 Proxy Authentication Required\r\n"
+                "Proxy-Authenticate: Basic realm=\"loopback proxy\"\r\nContent-Length: 0\r\n\r\n"))
+            return;
+    }
     if (!head)
         return;
     const QList<QByteArray> start = head->left(head->indexOf("\r\n")).split(' ');
@@ -115,11 +123,6 @@ void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
         return;
     const QByteArray method = start[0];
     const QByteArray target = start[1];
-    if (!authorized(*head)) {
-        client->writeAll("HTTP/1.1 407 Proxy Authentication Required\r\n"
-                         "Proxy-Authenticate: Basic realm=\"loopback proxy\"\r\nContent-Length: 0\r\n\r\n");
-        return;
-    }
     {
         std::lock_guard lock(mutex);
         entries << QString::fromLatin1(method + ' ' + target);

@@ -192,6 +192,34 @@ TEST_F(NetHTTPFetcherTest, ARedirectLoopEndsInAnError) {
     EXPECT_EQ(outcome.error->code, platform::net::UrlErrorHTTPTooManyRedirects);
 }
 
+TEST_F(NetHTTPFetcherTest, APasswordChallengeIsAnsweredWithTheCredentialAtMostThreeTimes) {
+    server.route("/private", [](const ServerRequest& request) {
+        if (request.header("Authorization") == "Basic " + QByteArray("ann:right").toBase64())
+            return ServerResponse::text(200, "inside");
+        return ServerResponse::text(401, "who?").withHeader("WWW-Authenticate", "Basic realm=\"private\"");
+    });
+    struct Case {
+        std::optional<platform::net::Credential> credential;
+        qint64 error;
+        size_t requests;
+    } cases[] = {
+        {platform::net::Credential{"ann", "right"}, 0, 2},
+        {platform::net::Credential{"ann", "wrong"}, kNetHTTPFetcherErrorAuthenticationChallengeFailed, 4},
+        {std::nullopt, kNetHTTPFetcherErrorAuthenticationChallengeFailed, 1},
+    };
+    for (const Case& c : cases) {
+        server.clearLog();
+        auto fetcher = NetHTTPFetcher::fetcherWithURL(server.secureUrl("/private"));
+        fetcher->setCredential(c.credential);
+        const Outcome outcome = fetch(fetcher);
+        EXPECT_EQ(outcome.errorCode(), c.error);
+        if (outcome.error) {
+            EXPECT_EQ(outcome.error->domain, kNetHTTPFetcherErrorDomain);
+        }
+        EXPECT_EQ(server.requests().size(), c.requests);
+    }
+}
+
 TEST_F(NetHTTPFetcherTest, ServerTrustFailuresAreReportedAndNeverRetried) {
     serve("/", 200, "secret");
     struct Case {

@@ -50,6 +50,24 @@ TEST_F(NetworkSetupTest, HttpsGoesThroughTheEnvironmentsProxyAndTrustsItsCertifi
     }
 }
 
+TEST_F(NetworkSetupTest, AProxyThatAsksForCredentialsGetsTheProxyCredential) {
+    test_support::LoopbackProxy proxy;
+    proxy.requireCredential("traveller", "s3cret");
+    serve("/feed", 200, "past the guard");
+    NetworkEnvironment environment = test_support::testNetworkEnvironment();
+    environment.httpsProxy = proxy.url();
+    platform::net::ScopedNetworkEnvironment throughProxy(environment);
+    for (bool withCredential : {true, false}) {
+        auto fetcher = NetHTTPFetcher::fetcherWithURL(server.secureUrl("/feed"));
+        if (withCredential)
+            fetcher->setProxyCredential(platform::net::Credential{"traveller", "s3cret"});
+        const Outcome outcome = fetch(fetcher);
+        EXPECT_EQ(outcome.errorCode(),
+                  withCredential ? 0 : qint64(kNetHTTPFetcherErrorAuthenticationChallengeFailed));
+        EXPECT_EQ(outcome.data, withCredential ? QByteArray("past the guard") : QByteArray());
+    }
+}
+
 TEST_F(NetworkSetupTest, TheServiceTableFromTheUserDefaultsTakesUploadsElsewhere) {
     TempDir dir;
     platform::UserDefaults::setStorePathForTesting(dir.file("Vistrelle.conf"));
