@@ -168,8 +168,9 @@ bool NetHTTPFetcher::beginFetchMayDelay(bool mayDelay, bool mayAuthorize) {
         downloadedData_ = QByteArray("");
     selfHold_ = self;
     isStopNotificationNeeded_ = true;
-    postNotification(kNetHTTPFetcherStartedNotification);
     connection_->start();
+    // Last: an observer may stop the fetcher.
+    postNotification(kNetHTTPFetcherStartedNotification);
     return true;
 }
 

@@ -40,7 +40,7 @@ enum NetHTTPFetcherCookieStorageMethod : qint64 {
 //
 // Fetchers are shared objects (made by the factories) that keep themselves alive while a transfer, a retry
 // timer or an authorization is pending: a caller may drop its reference right after beginning. A callback may
-// stop or drop the fetcher. The "selectors" of the original design are functions here; the delegate is the
+// stop or drop the fetcher. Selectors are the callbacks that also receive the fetcher; the delegate is the
 // object they belong to, which the fetcher keeps alive until it releases its callbacks.
 class NetHTTPFetcher : public std::enable_shared_from_this<NetHTTPFetcher>,
                        protected platform::net::UrlConnectionDelegate {
