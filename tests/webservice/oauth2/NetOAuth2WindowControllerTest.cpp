@@ -156,6 +156,42 @@ TEST_F(NetOAuth2WindowControllerTest, ACancelledSignInTellsNobodyOfLaterCodesOrC
     EXPECT_TRUE(server.requestsTo("/o/oauth2/token").empty());
 }
 
+TEST_F(NetOAuth2WindowControllerTest, APageHostKeepsItsOwnCookiesAndStopsAtTheRedirectWithTheCode) {
+    using platform::net::UrlRequest;
+    using platform::net::UrlResponse;
+    auto auth = NetOAuth2SignIn::standardProviderAuthenticationForScope("s", kClientID, kClientSecret);
+    auth->setRedirectURI("http://localhost/callback");
+    auto controller = NetOAuth2WindowController::controllerWithAuthentication(
+        auth, NetOAuth2SignIn::providerAuthorizationURL(), QString());
+    controller->setClock(clock);
+    controller->signInSheetModalForWindow(nullptr, [this](const auto&, const platform::OptionalError& error) {
+        ++ends;
+        endError = error;
+    });
+    const QUrl page = controller->initialRequest()->url.adjusted(QUrl::RemoveQuery);
+    UrlResponse reply;
+    reply.url = page;
+    reply.statusCode = 302;
+    reply.headers.add("Set-Cookie", "SID=31d4; Path=/");
+    const auto next =
+        controller->willSendRequest(UrlRequest(page.resolved(QUrl("/o/oauth2/approve"))), reply);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->value("Cookie"), "SID=31d4");
+    EXPECT_FALSE(next->httpShouldHandleCookies); // the system's shared cookies stay out of the sign-in
+
+    controller->wantsNewWindow(UrlRequest(QUrl("https://help.example/")));
+    EXPECT_EQ(scope.browser->opened.back(), QUrl("https://help.example/"));
+    // A failing picture on the page changes nothing; the redirect with the code ends the page flow.
+    controller->didFailLoading(
+        platform::Error("url", -1001, {{"NSErrorFailingURLStringKey", "https://x.example/a.png"}}));
+    EXPECT_FALSE(controller->willSendRequest(UrlRequest(QUrl("http://localhost/callback?code=4%2FP7q")),
+                                             std::nullopt));
+    EXPECT_TRUE(controller->hasDoneFinalRedirect());
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_FALSE(endError);
+    EXPECT_EQ(auth->accessToken(), "A1");
+}
+
 TEST(NetOAuth2PastedText, AnythingPastedReachesTheTitleRuleAsACodeUnlessItHoldsAField) {
     const struct {
         QString pasted, title;
