@@ -1,5 +1,6 @@
 #include "platform/keychain/FileKeychain.h"
 
+#include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/UniqueFd.h"
 
@@ -32,19 +33,6 @@ std::optional<QString> decodeField(const QByteArray& field) {
     if (text.toUtf8() != bytes)
         return std::nullopt;
     return text;
-}
-
-bool writeFully(int fd, const QByteArray& data) {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t written = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
 }
 
 bool readFully(int fd, QByteArray* data) {
@@ -116,7 +104,8 @@ bool FileKeychain::writeItems(const QList<Item>& items) const {
     UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd)
         return false;
-    const bool written = writeFully(fd.get(), content) && ::fsync(fd.get()) == 0 && fd.reset() == 0 &&
+    const bool written = writeFully(fd.get(), content.constData(), std::size_t(content.size())) &&
+                         ::fsync(fd.get()) == 0 && fd.reset() == 0 &&
                          ::rename(temporary.constData(), QFile::encodeName(filePath()).constData()) == 0;
     if (!written)
         ::unlink(temporary.constData());
