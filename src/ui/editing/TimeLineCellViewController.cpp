@@ -109,8 +109,8 @@ TimeLineCellViewController::TimeLineCellViewController(QObject* parent)
     transitionIcon = picture(QRect(114, 30, 40, 40), QStringLiteral("dice"));
     selectedFlag = new QLabel(cellView); // the cell's view owns its parts
     selectedFlag->setGeometry(4, 4, 16, 16);
-    photoDuration = durationButton(QRect(0, 82, 100, 18));
-    transitionDuration = durationButton(QRect(104, 82, 60, 18));
+    photoDuration = durationButton(QRect(0, 82, 100, 18), QStringLiteral("4.0s"));
+    transitionDuration = durationButton(QRect(104, 82, 60, 18), QStringLiteral("2.0s"));
     awakeFromNib();
 }
 
@@ -128,8 +128,8 @@ PhotoIconView* TimeLineCellViewController::picture(const QRect& frame, const QSt
     return view;
 }
 
-QPushButton* TimeLineCellViewController::durationButton(const QRect& frame) {
-    auto* button = new QPushButton(cellView); // the cell's view owns its parts
+QPushButton* TimeLineCellViewController::durationButton(const QRect& frame, const QString& title) {
+    auto* button = new QPushButton(title, cellView); // the cell's view owns its parts
     button->setGeometry(frame);
     button->setFlat(true);
     button->setFocusPolicy(Qt::NoFocus);

@@ -101,7 +101,7 @@ public:
 
 private:
     PhotoIconView* picture(const QRect& frame, const QString& imageName);
-    QPushButton* durationButton(const QRect& frame);
+    QPushButton* durationButton(const QRect& frame, const QString& title);
 
     std::unique_ptr<TimelineCellView> ownedView;
     QPointer<TimelineCellView> cellView;

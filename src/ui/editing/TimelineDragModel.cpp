@@ -202,10 +202,12 @@ void TimelineDragModel::dropAudioLayerItem() {
     redraw();
 }
 
+// The rectangles follow at once, so that the next drag event measures the new order, not the last drawing.
 void TimelineDragModel::slidesChanged() {
     if (const auto project = SlideshowProject::currentMainProject()) {
         project->setBIsDirty(true);
         project->calcSlideItemsPhotoTransitionDuration();
+        project->updateTimelineItemsPosition();
     }
     if (hooks.layoutMusicSubViews)
         hooks.layoutMusicSubViews();

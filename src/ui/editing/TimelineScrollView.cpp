@@ -159,7 +159,13 @@ void TimelineScrollView::popOutTimerCallback() {
 
 // ---- clicks
 
+void TimelineScrollView::layOut() {
+    if (const auto project = SlideshowProject::currentMainProject())
+        project->updateTimelineItemsPosition();
+}
+
 void TimelineScrollView::ProcessMouseUp(const QPointF& viewportPoint, const QVariantMap& mouseEvent) {
+    layOut();
     const QPointF point = timelinePoint(viewportPoint);
     checkTextLayerSelectedState(point);
     checkAudioTextLayerSelectedState(point);

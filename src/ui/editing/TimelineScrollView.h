@@ -129,6 +129,9 @@ protected:
 
 private:
     bool accepts(const QMimeData* data) const;
+    // The project's rectangles as a drawing would leave them, before a click or drag is measured against
+    // them: the project may have changed since the strip last drew.
+    void layOut();
     void redrawVisible();
     // The drag picture's place in the viewport: the item's rectangle lowered by 20 and `extraHeight` taller.
     QRectF draggingFrame(const QRectF& itemRect, double extraHeight) const;

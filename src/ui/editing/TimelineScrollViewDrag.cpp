@@ -32,6 +32,7 @@ QStringList localFiles(const QMimeData& data) {
 // ---- drags of ours
 
 void TimelineScrollView::startDragdingTimelineCellView(const QPointF& viewportPoint) {
+    layOut();
     const QPointF point = timelinePoint(viewportPoint);
     if (const int slide = getClickedItemIndex(point); slide >= 0)
         startDraggingPhotoVideoItem(viewportPoint, slide);
@@ -133,6 +134,7 @@ bool TimelineScrollView::hasPhotoInDragging(const QMimeData& data) const {
 }
 
 void TimelineScrollView::updateScrollView(const QPointF& viewportPoint, const QMimeData& data) {
+    layOut();
     model.updateInsertState(viewportPoint.x() + visibleRect().x(), dragKindOf(data));
 }
 
