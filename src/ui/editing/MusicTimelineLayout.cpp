@@ -7,7 +7,8 @@
 namespace music_timeline_layout {
 
 QString songDescription(const QString& title, double seconds) {
-    return QStringLiteral("%1 - (%2)").arg(title, SlideshowProject::timeToString(float(seconds), false, true));
+    return QStringLiteral("%1 - (%2)")
+        .arg(title, SlideshowProject::timeToString(float(seconds), false, true));
 }
 
 QVariantList songDrawInfo(const std::vector<MusicItemRef>& songs, bool hasSlides, double showSeconds) {
@@ -36,8 +37,8 @@ std::vector<QRectF> songBands(const QVariantList& records, const QRectF& bounds)
     return bands;
 }
 
-IndicatorStep indicatorStep(quint64 current, quint64 total, double stripWidth, double visibleX, double visibleWidth,
-                            double markerWidth) {
+IndicatorStep indicatorStep(quint64 current, quint64 total, double stripWidth, double visibleX,
+                            double visibleWidth, double markerWidth) {
     const float ratio = total ? float(current) / float(total) : 0.0f;
     const double position = double(ratio) * stripWidth;
     const double centre = visibleX + visibleWidth * 0.5 - markerWidth * 0.5;

@@ -30,7 +30,7 @@ struct IndicatorStep {
 // For frame `current` of `total` on a strip `stripWidth` wide seen `visibleWidth` wide from `visibleX`:
 // the marker follows the start, stands in the middle while the strip scrolls under it, then follows the
 // end, which stays in sight.
-IndicatorStep indicatorStep(quint64 current, quint64 total, double stripWidth, double visibleX, double visibleWidth,
-                            double markerWidth);
+IndicatorStep indicatorStep(quint64 current, quint64 total, double stripWidth, double visibleX,
+                            double visibleWidth, double markerWidth);
 
 } // namespace music_timeline_layout

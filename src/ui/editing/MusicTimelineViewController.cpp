@@ -60,8 +60,9 @@ void MusicTimelineView::paintEvent(QPaintEvent*) {
         painter.fillRect(QRectF(band.x(), bounds.y() + 1.0, text.width() + 18.0, bounds.height() - 2.0),
                          even ? firstLabel : secondLabel);
         painter.setPen(Qt::white);
-        painter.drawText(QRectF(QPointF(band.x() + 1.0, bounds.y() + (bounds.height() - text.height()) * 0.5), text),
-                         Qt::AlignLeft | Qt::AlignTop, label);
+        painter.drawText(
+            QRectF(QPointF(band.x() + 1.0, bounds.y() + (bounds.height() - text.height()) * 0.5), text),
+            Qt::AlignLeft | Qt::AlignTop, label);
     }
 }
 

@@ -223,7 +223,8 @@ void TimelineContentView::drawLayerItems(QPainter& painter, const QRectF& dirty)
 // ---- one slide
 
 void TimelineContentView::drawSlideItem(QPainter& painter, double height, const SlideItem& slide,
-                                        const QRectF& rect, bool selected, bool /*afterInsert*/, bool lastItem) {
+                                        const QRectF& rect, bool selected, bool /*afterInsert*/,
+                                        bool lastItem) {
     const auto project = SlideshowProject::currentMainProject();
     if (project && project->nTimelineStyle() == 1) {
         drawSlideItem_RulerMode(painter, height, slide, rect, selected);
@@ -231,8 +232,8 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
     }
     painter.save();
     const bool video = slide.itemType() == SlideItem::kItemTypeVideo;
-    const QString backing = video ? (selected ? "video_bk" : "video_bk_normal")
-                                  : (selected ? "photo_bk" : "photo_bk_normal");
+    const QString backing =
+        video ? (selected ? "video_bk" : "video_bk_normal") : (selected ? "photo_bk" : "photo_bk_normal");
     const timeline_layout::CellParts parts = timeline_layout::cellParts(rect);
     painter.fillRect(flipped(parts.body, height), background);
     painter.drawImage(flipped(parts.body, height), namedImage(backing));
@@ -240,7 +241,8 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
     if (!thumbnail.isNull())
         painter.drawPixmap(flipped(parts.thumbnail, height), thumbnail, thumbnail.rect());
     if (!lastItem) {
-        painter.drawImage(flipped(parts.iconBacking, height), namedImage(QStringLiteral("transition_bk_normal.png")));
+        painter.drawImage(flipped(parts.iconBacking, height),
+                          namedImage(QStringLiteral("transition_bk_normal.png")));
         painter.drawImage(flipped(parts.icon, height), transitionIcon(slide));
     }
     QPen frame(background, 1.0);
@@ -252,10 +254,12 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
     // point, to the picture's origin in a drag picture.
     const QPointF shift = rect.topLeft() - slide.timelineRect().topLeft();
     drawDurationBadge(painter, height, slide.rect(SlideItem::kRectPhotoDuration).translated(shift),
-                      video ? kVideoBadge : kPhotoBadge, timeline_layout::photoDurationText(slide.fSecPhotoDuration()));
+                      video ? kVideoBadge : kPhotoBadge,
+                      timeline_layout::photoDurationText(slide.fSecPhotoDuration()));
     if (!lastItem)
         drawDurationBadge(painter, height, slide.rect(SlideItem::kRectTransitionDuration).translated(shift),
-                          kPhotoBadge, timeline_layout::transitionDurationText(slide.fSecTransitionDuration()));
+                          kPhotoBadge,
+                          timeline_layout::transitionDurationText(slide.fSecTransitionDuration()));
     painter.restore();
 }
 
@@ -329,8 +333,8 @@ void TimelineContentView::DrawAudioLayerItem(QPainter& painter, double height, M
     if (!title.isEmpty()) {
         painter.setFont(serifFont(12.0));
         painter.setPen(Qt::white);
-        painter.drawText(flipped(inner.adjusted(5, 0, 0, 0), height), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
-                         title);
+        painter.drawText(flipped(inner.adjusted(5, 0, 0, 0), height),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, title);
     }
     strokeOutline(painter, path, item.bSelectedState(), kAudioOutline);
     painter.restore();
@@ -342,13 +346,14 @@ void TimelineContentView::showTextLayerCursor(QPainter& painter) {
 }
 
 void TimelineContentView::showAudioLayerCursor(QPainter& painter) {
-    const QRectF itemRect = state.musicItemBeingDragging ? state.musicItemBeingDragging->timelineRect() : QRectF();
+    const QRectF itemRect =
+        state.musicItemBeingDragging ? state.musicItemBeingDragging->timelineRect() : QRectF();
     drawDropCursor(painter, itemRect, false);
 }
 
 void TimelineContentView::drawDropCursor(QPainter& painter, const QRectF& itemRect, bool textLayer) {
-    const QRectF cursor = timeline_layout::dropCursorRect(state.fDraggingPosition, state.fDraggingStartPositionDelta,
-                                                          itemRect.width(), textLayer);
+    const QRectF cursor = timeline_layout::dropCursorRect(
+        state.fDraggingPosition, state.fDraggingStartPositionDelta, itemRect.width(), textLayer);
     painter.save();
     painter.setPen(textLayer ? dashedPen(Qt::yellow, {9, 6, 3}) : dashedPen(kSelectedOutline, {3, 2, 3}));
     painter.setBrush(Qt::NoBrush);
@@ -377,7 +382,8 @@ QImage TimelineContentView::dragImageForTextLayerItem(const SlideItem& item) {
         return image;
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    DrawTextLayerItem(painter, size.height(), item, QRectF(0, arrowSize, size.width(), size.height() - arrowSize));
+    DrawTextLayerItem(painter, size.height(), item,
+                      QRectF(0, arrowSize, size.width(), size.height() - arrowSize));
     return image;
 }
 

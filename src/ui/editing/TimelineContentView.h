@@ -56,8 +56,8 @@ public:
     QImage dragImageForAudioLayerItem(MusicItem& item);
 
     // ---- drawing, into a painter whose y-up space is `height` high (the strip's 205, or a drag picture's)
-    void drawSlideItem(QPainter& painter, double height, const SlideItem& slide, const QRectF& rect, bool selected,
-                       bool afterInsert, bool lastItem);
+    void drawSlideItem(QPainter& painter, double height, const SlideItem& slide, const QRectF& rect,
+                       bool selected, bool afterInsert, bool lastItem);
     void drawSlideItem_RulerMode(QPainter& painter, double height, const SlideItem& slide, const QRectF& rect,
                                  bool selected);
     void DrawTextLayerItem(QPainter& painter, double height, const SlideItem& item, const QRectF& rect);

@@ -7,14 +7,12 @@
 
 namespace {
 
-template <typename Item>
-bool validIndex(const std::vector<Item>& items, int index) {
+template <typename Item> bool validIndex(const std::vector<Item>& items, int index) {
     return index >= 0 && std::size_t(index) < items.size();
 }
 
 // Appends the item unless the list holds it already, so that a repeated drop never lists it twice.
-template <typename Item>
-std::vector<Item> appended(std::vector<Item> items, const Item& item) {
+template <typename Item> std::vector<Item> appended(std::vector<Item> items, const Item& item) {
     if (std::find(items.begin(), items.end(), item) == items.end())
         items.push_back(item);
     return items;
@@ -22,7 +20,8 @@ std::vector<Item> appended(std::vector<Item> items, const Item& item) {
 
 } // namespace
 
-TimelineDragModel::TimelineDragModel(TimelineDrawState& view, Hooks hooks) : view(view), hooks(std::move(hooks)) {}
+TimelineDragModel::TimelineDragModel(TimelineDrawState& view, Hooks hooks)
+    : view(view), hooks(std::move(hooks)) {}
 
 void TimelineDragModel::recordGrab(const QRectF& itemRect, const QPointF& point) {
     grabOffset = float(point.x() - itemRect.x());
@@ -99,8 +98,8 @@ void TimelineDragModel::beginAudioLayerDrag(int index) {
 
 void TimelineDragModel::updateInsertState(double x, TimelineDragKind kind) {
     if (kind == TimelineDragKind::TextLayer || kind == TimelineDragKind::AudioLayer) {
-        view.nTimelineViewState =
-            kind == TimelineDragKind::TextLayer ? timeline_layout::kStateTextDrag : timeline_layout::kStateAudioDrag;
+        view.nTimelineViewState = kind == TimelineDragKind::TextLayer ? timeline_layout::kStateTextDrag
+                                                                      : timeline_layout::kStateAudioDrag;
         view.fDraggingPosition = float(x);
         redraw();
         return;
@@ -174,8 +173,8 @@ void TimelineDragModel::dropTextLayerItem() {
         return;
     const SlideItemRef item = view.itemBeingDragging;
     if (item) {
-        item->setFSecStartTimePosition(
-            timeline_layout::layerStartTime(view.fDraggingPosition, grabOffset, project->nTimelinePixelPerSecond()));
+        item->setFSecStartTimePosition(timeline_layout::layerStartTime(view.fDraggingPosition, grabOffset,
+                                                                       project->nTimelinePixelPerSecond()));
         project->setTextLayerArray(appended(project->textLayerArray(), item));
     }
     clearInsertState();
@@ -191,8 +190,8 @@ void TimelineDragModel::dropAudioLayerItem() {
         return;
     const MusicItemRef item = view.musicItemBeingDragging;
     if (item) {
-        item->setFStartPosition(
-            timeline_layout::layerStartTime(view.fDraggingPosition, grabOffset, project->nTimelinePixelPerSecond()));
+        item->setFStartPosition(timeline_layout::layerStartTime(view.fDraggingPosition, grabOffset,
+                                                                project->nTimelinePixelPerSecond()));
         project->setAudioLayerArray(appended(project->audioLayerArray(), item));
     }
     clearInsertState();

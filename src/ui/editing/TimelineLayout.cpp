@@ -109,14 +109,13 @@ std::vector<QRectF> rulerTiles(const QRectF& r) {
 
 std::vector<QPointF> textLayerOutline(const QRectF& r, int arrow) {
     const double x = r.x(), y = r.y(), w = r.width(), h = r.height(), a = arrow;
-    return {{x, y},         {x, y + h},         {x + w, y + h}, {x + w, y},
-            {x + 3 * a, y}, {x + 2 * a, y - a}, {x + a, y}};
+    return {{x, y}, {x, y + h}, {x + w, y + h}, {x + w, y}, {x + 3 * a, y}, {x + 2 * a, y - a}, {x + a, y}};
 }
 
 std::vector<QPointF> audioLayerOutline(const QRectF& r, int arrow) {
     const double x = r.x(), y = r.y(), w = r.width(), h = r.height(), a = arrow;
-    return {{x, y},     {x, y + h}, {x + a, y + h}, {x + 2 * a, y + h + a}, {x + 3 * a, y + h}, {x + w, y + h},
-            {x + w, y}};
+    return {{x, y},         {x, y + h}, {x + a, y + h}, {x + 2 * a, y + h + a}, {x + 3 * a, y + h},
+            {x + w, y + h}, {x + w, y}};
 }
 
 QString photoDurationText(float seconds) {

@@ -42,8 +42,7 @@ struct ClickHit {
 // The first slide with a hit, its duration badges first, then its transition icon, then its cell.
 ClickHit hitTestClick(const std::vector<SlideItemRef>& slides, const QPointF& point);
 // The first item whose timeline rectangle holds the point; -1 for none.
-template <typename Items>
-int itemIndexAt(const Items& items, const QPointF& point) {
+template <typename Items> int itemIndexAt(const Items& items, const QPointF& point) {
     for (std::size_t i = 0; i < items.size(); ++i)
         if (pointInRect(point, items[i]->timelineRect()))
             return int(i);

@@ -20,7 +20,8 @@ void postTimelineNotification(const char* name, int index, const QVariantMap& us
 
 QVariantMap mouseEventInfo(const QMouseEvent& event, const QWidget& receiver) {
     const QWidget* window = receiver.window();
-    const QPointF inWindow = window ? QPointF(receiver.mapTo(window, event.position().toPoint())) : event.position();
+    const QPointF inWindow =
+        window ? QPointF(receiver.mapTo(window, event.position().toPoint())) : event.position();
     return {{QStringLiteral("locationInWindow"), inWindow},
             {QStringLiteral("modifiers"), int(event.modifiers())}};
 }
@@ -29,16 +30,15 @@ QVariantMap mouseEventInfo(const QMouseEvent& event, const QWidget& receiver) {
 
 TimelineScrollView::TimelineScrollView(QWidget* parent)
     : QScrollArea(parent), content(new TimelineContentView),
-      model(content->drawState(),
-            {[this] { content->update(); },
-             [this] {
-                 if (SlideshowMainObject* main = slideshowMainObject())
-                     main->layoutMusicSubViews();
-             },
-             [this](int index) {
-                 if (SlideshowMainObject* main = slideshowMainObject())
-                     main->setNCurrentSlideshowItemIndex(index);
-             }}),
+      model(content->drawState(), {[this] { content->update(); },
+                                   [this] {
+                                       if (SlideshowMainObject* main = slideshowMainObject())
+                                           main->layoutMusicSubViews();
+                                   },
+                                   [this](int index) {
+                                       if (SlideshowMainObject* main = slideshowMainObject())
+                                           main->setNCurrentSlideshowItemIndex(index);
+                                   }}),
       clock(platform::Scheduler::mainThreadScheduler()) {
     setObjectName("scrollView1");
     setWidget(content); // the scroller owns it
@@ -94,13 +94,15 @@ void TimelineScrollView::scrollToX(double x) {
 }
 
 QPointF TimelineScrollView::timelinePoint(const QPointF& viewportPoint) const {
-    return timeline_layout::flipped(content->mapFrom(viewport(), viewportPoint), TimelineContentView::kHeight);
+    return timeline_layout::flipped(content->mapFrom(viewport(), viewportPoint),
+                                    TimelineContentView::kHeight);
 }
 
 int TimelineScrollView::insertIndexForDrop(const QPointF& position) const {
     const auto project = SlideshowProject::currentMainProject();
-    return project ? timeline_layout::insertIndex(project->slideshowArray(), position.x(), nTimelineCellWidth())
-                   : kInsertAfterLast;
+    return project
+               ? timeline_layout::insertIndex(project->slideshowArray(), position.x(), nTimelineCellWidth())
+               : kInsertAfterLast;
 }
 
 void TimelineScrollView::redrawVisible() {
@@ -185,9 +187,9 @@ void TimelineScrollView::ProcessMouseUp(const QPointF& viewportPoint, const QVar
         postTimelineNotification("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", hit.index);
         break;
     default:
-        postTimelineNotification("NOTIFY_TIMELINE_CELL_CLICKED", hit.index,
-                                 {{QStringLiteral("MouseEvent"), mouseEvent},
-                                  {QStringLiteral("MouseLocation"), point}});
+        postTimelineNotification(
+            "NOTIFY_TIMELINE_CELL_CLICKED", hit.index,
+            {{QStringLiteral("MouseEvent"), mouseEvent}, {QStringLiteral("MouseLocation"), point}});
         break;
     }
     redrawVisible();

@@ -28,8 +28,8 @@ public:
 
 // The timeline strip: a horizontal scroller round the content view, which only draws. Every decision about
 // the pointer is made here: what a click hits and which notification it posts, which drag a press starts,
-// where a dragged slide or dropped files land, how the strip scrolls near its ends during a drag, and what the
-// project holds after a drop or an abandoned drag. Clicks and drags reach it through its viewport, in the
+// where a dragged slide or dropped files land, how the strip scrolls near its ends during a drag, and what
+// the project holds after a drop or an abandoned drag. Clicks and drags reach it through its viewport, in the
 // viewport's coordinates; the project's rectangles are in timeline coordinates (y up).
 class TimelineScrollView : public QScrollArea, public TimelineDraggingDestination {
     Q_OBJECT
@@ -41,7 +41,9 @@ public:
     static QString cellDragType() { return QStringLiteral("com.qorvane.timelinecelldraganddrop"); }
     static QString textLayerDragType() { return QStringLiteral("com.qorvane.timelineTextdraganddrop"); }
     static QString audioLayerDragType() { return QStringLiteral("com.qorvane.timelineAudiodraganddrop"); }
-    static QString backgroundMusicDragType() { return QStringLiteral("com.qorvane.timelineBkMusicdraganddrop"); }
+    static QString backgroundMusicDragType() {
+        return QStringLiteral("com.qorvane.timelineBkMusicdraganddrop");
+    }
     // The session of one drag of ours, blocking until it ends; the drop action it ended with.
     using DragRunner = std::function<Qt::DropAction(QDrag& drag)>;
 

@@ -39,7 +39,8 @@ class TimelineCellsAndMusicTest : public MainWindowTest {};
 
 TEST_F(TimelineCellsAndMusicTest, ACellShowsItsDurationsInWhiteAndPostsItsIndexWhenClicked) {
     TimeLineCellViewController cell;
-    EXPECT_EQ(button_text_color::textColor(*cell.photoDurationButton()), QColor(Qt::white)) << "even without a slide";
+    EXPECT_EQ(button_text_color::textColor(*cell.photoDurationButton()), QColor(Qt::white))
+        << "even without a slide";
     auto slide = std::make_shared<SlideItem>();
     slide->customSetDurations(75.5f, 2.0f);
     cell.setSItem(slide);
@@ -126,7 +127,8 @@ TEST_F(TimelineCellsAndMusicTest, TheIndicatorFollowsTheStartStaysCentredThenFol
         EXPECT_NEAR(step.markerX, c.markerX, 1e-3) << c.frame;
         EXPECT_NEAR(step.scrollX, c.scrollX, 1e-3) << c.frame;
     }
-    EXPECT_NEAR(indicatorStep(900, 1000, 200, 0, 300, 15).markerX, 180, 1e-3) << "a strip narrower than its view";
+    EXPECT_NEAR(indicatorStep(900, 1000, 200, 0, 300, 15).markerX, 180, 1e-3)
+        << "a strip narrower than its view";
 }
 
 TEST_F(TimelineCellsAndMusicTest, AHostedStripScrollsWithTheIndicatorAndStoppingRemovesIt) {

@@ -31,7 +31,8 @@ protected:
     TimelineDrawState view;
     std::vector<int> currentSlides;
     int redraws = 0;
-    TimelineDragModel model{view, {[this] { ++redraws; }, {}, [this](int index) { currentSlides.push_back(index); }}};
+    TimelineDragModel model{
+        view, {[this] { ++redraws; }, {}, [this](int index) { currentSlides.push_back(index); }}};
 };
 
 TEST_F(TimelineStripLayoutTest, AClickHitsTheBadgesFirstThenTheIconThenTheCell) {
@@ -58,15 +59,21 @@ TEST_F(TimelineStripLayoutTest, ADropGoesBeforeTheSlideUnderThePointerOrAfterThe
         const std::vector<SlideItemRef>& slides;
         double x;
         int index;
-    } cases[] = {{slides, 10, 0},   {slides, 100, 0}, {slides, 200, 1}, {slides, 509, 2},
-                 {slides, 510, kInsertAfterLast},   {none, 84, 0},    {none, 85, kInsertAfterLast}};
+    } cases[] = {{slides, 10, 0},
+                 {slides, 100, 0},
+                 {slides, 200, 1},
+                 {slides, 509, 2},
+                 {slides, 510, kInsertAfterLast},
+                 {none, 84, 0},
+                 {none, 85, kInsertAfterLast}};
     for (const auto& c : cases)
-        EXPECT_EQ(insertIndex(c.slides, c.x, 170), c.index) << c.x << " over " << c.slides.size() << " slides";
+        EXPECT_EQ(insertIndex(c.slides, c.x, 170), c.index)
+            << c.x << " over " << c.slides.size() << " slides";
 }
 
 TEST(TimelineAutoscroll, StepsAFifthOfThePointersDistanceFromTheMiddleTowardsTheNearerEnd) {
-    const std::pair<double, double> cases[] = {{0, -80},  {150, -50}, {199, -40}, {200, 0},
-                                               {600, 0},  {601, 40},  {799, 79},  {800, 80}};
+    const std::pair<double, double> cases[] = {{0, -80}, {150, -50}, {199, -40}, {200, 0},
+                                               {600, 0}, {601, 40},  {799, 79},  {800, 80}};
     for (const auto& [x, step] : cases)
         EXPECT_EQ(autoscrollStep(x, 800), step) << x;
 }
@@ -78,8 +85,11 @@ TEST(TimelineLayerDrop, StartsWhereTheItemsLeftEdgeWasDroppedNeverBeforeTheShow)
 }
 
 TEST(TimelineCells, AnInsertPointOpensAOneCellGapWithTheMarkerInIt) {
-    const std::vector<QRectF> rects = {{0, 70, 170, 100}, {170, 70, 170, 100}, {340, 70, 170, 100},
-                                       {510, 70, 170, 100}, {680, 70, 170, 100}};
+    const std::vector<QRectF> rects = {{0, 70, 170, 100},
+                                       {170, 70, 170, 100},
+                                       {340, 70, 170, 100},
+                                       {510, 70, 170, 100},
+                                       {680, 70, 170, 100}};
     const auto xs = [](const StripPlacement& placement) {
         std::vector<double> result;
         for (const auto& cell : placement.cells)
@@ -99,7 +109,8 @@ TEST(TimelineCells, AnInsertPointOpensAOneCellGapWithTheMarkerInIt) {
 TEST(TimelineLayerItems, OutlinesPointAtTheSlidesAndDragPicturesHoldTheArrow) {
     const QRectF item(10, 175, 100, 20);
     EXPECT_EQ(textLayerOutline(item, 8),
-              (std::vector<QPointF>{{10, 175}, {10, 195}, {110, 195}, {110, 175}, {34, 175}, {26, 167}, {18, 175}}));
+              (std::vector<QPointF>{
+                  {10, 175}, {10, 195}, {110, 195}, {110, 175}, {34, 175}, {26, 167}, {18, 175}}));
     EXPECT_EQ(audioLayerOutline(QRectF(10, 45, 100, 20), 8),
               (std::vector<QPointF>{{10, 45}, {10, 65}, {18, 65}, {26, 73}, {34, 65}, {110, 65}, {110, 45}}));
     EXPECT_EQ(dragImageSize(QRectF(340, 70, 170, 100), 0), QSize(170, 100));

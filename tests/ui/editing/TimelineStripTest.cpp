@@ -48,9 +48,10 @@ protected:
         strip()->horizontalScrollBar()->setValue(0);
         for (const char* name : {"NOTIFY_TIMELINE_CELL_CLICKED", "NOTIFY_TIMELINE_CELL_DURATION_CLICKED",
                                  "NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED"})
-            observers.emplace_back(NotificationCenter::defaultCenter(),
-                                   NotificationCenter::defaultCenter().addObserver(
-                                       name, [this](const Notification& posted) { posts.push_back(posted); }));
+            observers.emplace_back(
+                NotificationCenter::defaultCenter(),
+                NotificationCenter::defaultCenter().addObserver(
+                    name, [this](const Notification& posted) { posts.push_back(posted); }));
     }
 
     TimelineScrollView* strip() const { return controller->outlets().scrollView1; }
@@ -62,7 +63,8 @@ protected:
     }
     void mouse(QEvent::Type type, QPointF timelinePoint, Qt::MouseButtons buttons = Qt::LeftButton) {
         const QPointF at = inViewport(timelinePoint);
-        QMouseEvent event(type, at, strip()->viewport()->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent event(type, at, strip()->viewport()->mapToGlobal(at), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
         QCoreApplication::sendEvent(strip()->viewport(), &event);
     }
     void click(QPointF timelinePoint) {
@@ -82,7 +84,8 @@ protected:
         QCoreApplication::sendEvent(strip()->viewport(), &dropped);
     }
     QColor stripPixel(const QImage& picture, QPointF timelinePoint) const {
-        return picture.pixelColor(timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight).toPoint());
+        return picture.pixelColor(
+            timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight).toPoint());
     }
     // Whether a pixel of the timeline rectangle is near the colour.
     bool anyNear(const QImage& picture, const QRectF& timelineRect, QColor colour) const {
@@ -184,8 +187,8 @@ TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandStartsWhereItWasDropped)
         EXPECT_EQ(content()->nTimelineViewState(), timeline_layout::kStateAudioDrag);
         const QRectF cursor(sound->timelineRect().x() + 280 - 1, 47, 3, 16); // its left edge
         EXPECT_TRUE(anyNear(drawnStrip(), cursor, QColor(0, 255, 0))) << "the dashed cursor";
-        QDropEvent dropped(inViewport({pressed.x() + 280, 55}), Qt::CopyAction, drag.mimeData(), Qt::LeftButton,
-                           Qt::NoModifier);
+        QDropEvent dropped(inViewport({pressed.x() + 280, 55}), Qt::CopyAction, drag.mimeData(),
+                           Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(strip()->viewport(), &dropped);
         return Qt::CopyAction;
     });
