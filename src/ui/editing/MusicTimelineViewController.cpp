@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "render/DrawUtils.h"
 #include "ui/editing/MusicTimelineLayout.h"
+#include "ui/editing/ResourceImage.h"
 
 #include <QAbstractScrollArea>
 #include <QMouseEvent>
@@ -12,14 +13,6 @@
 #include <QScrollBar>
 
 namespace {
-
-QImage namedImage(const QString& name) {
-    try {
-        return GetCGImageNamed(name);
-    } catch (const std::exception&) {
-        return QImage();
-    }
-}
 
 QBrush waveformPattern(const QImage& picture) {
     return picture.isNull() ? QBrush(Qt::darkGray) : CreatePatternColorFromImage(picture);
@@ -37,8 +30,8 @@ QFont labelFont() {
 // ---- the strip
 
 MusicTimelineView::MusicTimelineView(const QRect& frame, QWidget* parent)
-    : QWidget(parent), waveform1(namedImage(QStringLiteral("wavefrom-22-1.png"))),
-      waveform2(namedImage(QStringLiteral("wavefrom-1-1.png"))) {
+    : QWidget(parent), waveform1(resourceImage(QStringLiteral("wavefrom-22-1.png"))),
+      waveform2(resourceImage(QStringLiteral("wavefrom-1-1.png"))) {
     setObjectName("musicTimelineView");
     setGeometry(frame);
 }
@@ -89,7 +82,7 @@ void MusicTimelineView::postClick(const QMouseEvent& event) {
 // ---- the marker
 
 TimelinePlayingIndicatorView::TimelinePlayingIndicatorView(QWidget* parent)
-    : QLabel(parent), picture(namedImage(QStringLiteral("indicator-1.png"))) {
+    : QLabel(parent), picture(resourceImage(QStringLiteral("indicator-1.png"))) {
     setObjectName("tlPlayingIndicatorView");
     setPixmap(QPixmap::fromImage(picture));
     resize(picture.size());

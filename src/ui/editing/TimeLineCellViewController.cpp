@@ -2,8 +2,8 @@
 
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "render/DrawUtils.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/ResourceImage.h"
 #include "ui/editing/TimelineLayout.h"
 
 #include <QDragEnterEvent>
@@ -13,11 +13,7 @@
 namespace {
 
 QPixmap namedPixmap(const QString& name) {
-    try {
-        return QPixmap::fromImage(GetCGImageNamed(name));
-    } catch (const std::exception&) {
-        return QPixmap();
-    }
+    return QPixmap::fromImage(resourceImage(name));
 }
 
 } // namespace

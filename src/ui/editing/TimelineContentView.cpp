@@ -1,8 +1,8 @@
 #include "ui/editing/TimelineContentView.h"
 
 #include "model/SlideshowProject.h"
-#include "render/DrawUtils.h"
 #include "render/DropShadow.h"
+#include "ui/editing/ResourceImage.h"
 #include "ui/editing/TimelineLayout.h"
 
 #include <QApplication>
@@ -33,20 +33,10 @@ QColor deviceGrey(double level) {
     return QColor::fromRgbF(float(level), float(level), float(level));
 }
 
-// A picture of the program's resources; null (nothing drawn) when it is missing, so that a transition
-// choice naming an unknown icon never stops the strip from drawing.
-QImage namedImage(const QString& name) {
-    try {
-        return GetCGImageNamed(name);
-    } catch (const std::exception&) {
-        return QImage();
-    }
-}
-
 QImage transitionIcon(const SlideItem& slide) {
     const QString name = slide.transitionInfo().value(QStringLiteral("image_name")).toString();
-    QImage icon = name.isEmpty() ? QImage() : namedImage(name);
-    return icon.isNull() ? namedImage(QStringLiteral("dice")) : icon;
+    QImage icon = name.isEmpty() ? QImage() : resourceImage(name);
+    return icon.isNull() ? resourceImage(QStringLiteral("dice")) : icon;
 }
 
 // The thumbnail file as it is now: read again whenever the file changes.
@@ -138,14 +128,6 @@ QPen dashedPen(const QColor& colour, const QList<qreal>& pattern) {
     return pen;
 }
 
-QImage transparentImage(QSize size) {
-    if (size.isEmpty())
-        return QImage();
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
 } // namespace
 
 TimelineContentView::TimelineContentView(QWidget* parent)
@@ -207,7 +189,7 @@ void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty) {
                           i + 1 == slides.size());
     }
     if (placement.marker)
-        painter.drawImage(toWidget(*placement.marker), namedImage(QStringLiteral("drag3.png")));
+        painter.drawImage(toWidget(*placement.marker), resourceImage(QStringLiteral("drag3.png")));
 }
 
 void TimelineContentView::drawLayerItems(QPainter& painter, const QRectF& dirty) {
@@ -236,13 +218,13 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
         video ? (selected ? "video_bk" : "video_bk_normal") : (selected ? "photo_bk" : "photo_bk_normal");
     const timeline_layout::CellParts parts = timeline_layout::cellParts(rect);
     painter.fillRect(flipped(parts.body, height), background);
-    painter.drawImage(flipped(parts.body, height), namedImage(backing));
+    painter.drawImage(flipped(parts.body, height), resourceImage(backing));
     const QPixmap thumbnail = thumbnailAt(slide.strThumbFileName());
     if (!thumbnail.isNull())
         painter.drawPixmap(flipped(parts.thumbnail, height), thumbnail, thumbnail.rect());
     if (!lastItem) {
         painter.drawImage(flipped(parts.iconBacking, height),
-                          namedImage(QStringLiteral("transition_bk_normal.png")));
+                          resourceImage(QStringLiteral("transition_bk_normal.png")));
         painter.drawImage(flipped(parts.icon, height), transitionIcon(slide));
     }
     QPen frame(background, 1.0);
@@ -322,7 +304,7 @@ void TimelineContentView::DrawAudioLayerItem(QPainter& painter, double height, M
     fillWithShadow(painter, path, Qt::NoBrush, gradient, DropShadow(QPoint(2, 2), 3.0, QColor(0, 0, 0, 128)));
     painter.save();
     const QRectF inner = rect.adjusted(4, 4, -4, -4);
-    const QImage wave = namedImage(QStringLiteral("wavefrom-1-1.png"));
+    const QImage wave = resourceImage(QStringLiteral("wavefrom-1-1.png"));
     if (!wave.isNull() && inner.width() > 0 && inner.height() > 0) {
         // Cut to the item's width, never squeezed along it.
         const double width = std::min(inner.width(), double(wave.width()));
@@ -363,38 +345,40 @@ void TimelineContentView::drawDropCursor(QPainter& painter, const QRectF& itemRe
 
 // ---- drag pictures
 
-QImage TimelineContentView::dragImageForItem(const SlideItem& slide) {
-    const QSize size = timeline_layout::dragImageSize(slide.timelineRect(), 0);
-    QImage image = transparentImage(size);
-    if (image.isNull())
-        return image;
+// A transparent picture of `size` with `draw` run on it, given the picture's height for its y-up space.
+QImage TimelineContentView::dragImage(QSize size, const std::function<void(QPainter&, double)>& draw) {
+    if (size.isEmpty())
+        return QImage();
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    drawSlideItem(painter, size.height(), slide, QRectF(QPointF(0, 0), QSizeF(size)), false, false, false);
+    draw(painter, size.height());
     return image;
 }
 
+QImage TimelineContentView::dragImageForItem(const SlideItem& slide) {
+    const QSize size = timeline_layout::dragImageSize(slide.timelineRect(), 0);
+    return dragImage(size, [&](QPainter& painter, double height) {
+        drawSlideItem(painter, height, slide, QRectF(QPointF(0, 0), QSizeF(size)), false, false, false);
+    });
+}
+
+// Layer items' pictures are an arrow taller: the text item's arrow hangs below, the audio item's stands
+// above.
 QImage TimelineContentView::dragImageForTextLayerItem(const SlideItem& item) {
     arrowSize = timeline_layout::kArrowSize;
     const QSize size = timeline_layout::dragImageSize(item.timelineRect(), arrowSize);
-    QImage image = transparentImage(size);
-    if (image.isNull())
-        return image;
-    QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    DrawTextLayerItem(painter, size.height(), item,
-                      QRectF(0, arrowSize, size.width(), size.height() - arrowSize));
-    return image;
+    return dragImage(size, [&](QPainter& painter, double height) {
+        DrawTextLayerItem(painter, height, item,
+                          QRectF(0, arrowSize, size.width(), size.height() - arrowSize));
+    });
 }
 
 QImage TimelineContentView::dragImageForAudioLayerItem(MusicItem& item) {
     arrowSize = timeline_layout::kArrowSize;
     const QSize size = timeline_layout::dragImageSize(item.timelineRect(), arrowSize);
-    QImage image = transparentImage(size);
-    if (image.isNull())
-        return image;
-    QPainter painter(&image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    DrawAudioLayerItem(painter, size.height(), item, QRectF(0, 0, size.width(), size.height() - arrowSize));
-    return image;
+    return dragImage(size, [&](QPainter& painter, double height) {
+        DrawAudioLayerItem(painter, height, item, QRectF(0, 0, size.width(), size.height() - arrowSize));
+    });
 }

@@ -9,6 +9,8 @@
 #include <QRectF>
 #include <QWidget>
 
+#include <functional>
+
 class QPainter;
 
 // The timeline strip's document view: as wide as the slides (and songs) need, 205 high. It draws the whole
@@ -74,6 +76,7 @@ private:
     void drawDurationBadge(QPainter& painter, double height, const QRectF& rect, const QColor& fill,
                            const QString& text);
     void drawDropCursor(QPainter& painter, const QRectF& itemRect, bool textLayer);
+    static QImage dragImage(QSize size, const std::function<void(QPainter&, double)>& draw);
 
     QColor background;
     int arrowSize = 8;
