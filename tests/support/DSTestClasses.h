@@ -63,6 +63,12 @@ public:
                 .attributeChildren = {&ETag::staticClass},
                 .standardKind = "test-entry-a"};
     }
+    // The test's own link and etag classes stand in for the entry base's.
+    void addExtensionDeclarations() override {
+        DSEntryBase::addExtensionDeclarations();
+        removeExtensionDeclaration(dsClass(), DSLink::staticClass());
+        removeExtensionDeclaration(dsClass(), DSETagAttribute::staticClass(), true);
+    }
 };
 
 class OtherEntry : public DSClassOf<OtherEntry, DSEntryBase> {
