@@ -30,10 +30,12 @@ function(vistrelle_library name folder)
     endif()
 endfunction()
 
-# vistrelle_tests(<name> <folder> [DEPS ...])
-# Builds every .cpp under <folder> into vistrelle_<name>_tests and registers its cases with ctest.
+# vistrelle_tests(<name> <folder> [DEPS ...] [SLOW <gtest pattern>...])
+# Builds every .cpp under <folder> into vistrelle_<name>_tests and registers its cases with ctest. Cases
+# matching a SLOW pattern (end-to-end runs, real child programs) carry the label "slow", so that
+# `ctest -LE slow` leaves them out.
 function(vistrelle_tests name folder)
-    cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "DEPS;SLOW" ${ARGN})
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
     if(NOT sources)
         return()
@@ -46,7 +48,20 @@ function(vistrelle_tests name folder)
     if(VISTRELLE_USE_PCH)
         target_precompile_headers(vistrelle_${name}_tests PRIVATE ${VISTRELLE_PCH_HEADERS} <gtest/gtest.h>)
     endif()
+    if(NOT ARG_SLOW)
+        gtest_discover_tests(vistrelle_${name}_tests
+            DISCOVERY_TIMEOUT 60
+            PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VISTRELLE_RESOURCES=${VISTRELLE_RESOURCE_DIR}")
+        return()
+    endif()
+    list(JOIN ARG_SLOW ":" slow)
     gtest_discover_tests(vistrelle_${name}_tests
         DISCOVERY_TIMEOUT 60
+        TEST_FILTER "${slow}"
+        PROPERTIES LABELS slow
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VISTRELLE_RESOURCES=${VISTRELLE_RESOURCE_DIR}")
+    gtest_discover_tests(vistrelle_${name}_tests
+        DISCOVERY_TIMEOUT 60
+        TEST_FILTER "-${slow}"
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VISTRELLE_RESOURCES=${VISTRELLE_RESOURCE_DIR}")
 endfunction()

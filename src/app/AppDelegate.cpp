@@ -67,11 +67,15 @@ void AppDelegate::applicationDidFinishLaunching() {
 }
 
 void AppDelegate::applicationWillTerminate() {
-    if (!SlideshowProject::currentMainProject())
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
         return;
     QString error;
-    if (!saveOpenProjectIfDirty(&error))
+    if (project->bIsDirty() && !project->saveProjectToFile(&error))
         qWarning("Vistrelle: the project could not be saved: %s", qPrintable(error));
+    // The DVD-menu settings change without marking the project dirty, so they are written in any case.
+    if (!SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile(&error))
+        qWarning("Vistrelle: the DVD-menu settings could not be saved: %s", qPrintable(error));
 }
 
 // ---- documents and deferred work

@@ -51,12 +51,30 @@ void addFileMenu(QMainWindow& window, AppDelegate& delegate) {
     add("Quit", QKeySequence::Quit, [] { QApplication::quit(); });
 }
 
+// Answers that need no display, printed before anything graphical starts.
+const char* const kUsage =
+    "Usage: vistrelle [options] [project folder]\n"
+    "\n"
+    "Vistrelle turns photos, video clips and music into a slideshow.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "A project folder (\"<title>.VistrelleProject\") named on the command line is opened at start.\n"
+    "Vistrelle needs a graphical display; on a machine without one, start it under a virtual display\n"
+    "(xvfb-run -a vistrelle).\n";
+
 } // namespace
 
 int runApplication(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Vistrelle %s\n", VISTRELLE_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
             return 0;
         }
     }

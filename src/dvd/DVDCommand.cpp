@@ -159,6 +159,11 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
         alert(tooFewSlidesText);
         return false;
     }
+    // The menu is drawn from the slides' pictures and the show from all of them.
+    if (const QString missing = project->missingSlideFilesMessage(); !missing.isEmpty()) {
+        alert(missing);
+        return false;
+    }
     if (manager->dvdMenuTemplateArray().empty())
         manager->loadDVDMenuTemplate();
     const DVDMenuTemplateRef current = manager->currentDVDMenuTemplate();

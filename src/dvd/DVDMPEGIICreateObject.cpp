@@ -1,6 +1,7 @@
 #include "dvd/DVDMPEGIICreateObject.h"
 
 #include "dvd/DVDFiles.h"
+#include "dvd/DVDProjectSettings.h"
 #include "export/DVDMenuAudioMixerObject.h"
 #include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
@@ -51,6 +52,17 @@ QStringList DVDMPEGIICreateObject::ffmpegArguments(const QSizeF& size, const QSt
                                                    const QString& m4aPath, bool tvPal, bool wide,
                                                    const QString& output) {
     QStringList arguments = rawFrameInputArguments(size, videoFIFO, m4aPath);
+    if (!wide) {
+        // The 16:9 frames keep their shape on a 4:3 disc in a letterbox; the menu's buttons follow.
+        const QRect area = DVDProjectSettings::frameAreaInDVDPicture(tvPal, wide);
+        const int height = tvPal ? 576 : 480;
+        arguments << QStringLiteral("-vf")
+                  << QStringLiteral("scale=%1:%2,pad=%1:%3:0:%4")
+                         .arg(area.width())
+                         .arg(area.height())
+                         .arg(height)
+                         .arg(area.y());
+    }
     arguments << presetString(tvPal, wide).split(QLatin1Char(' '));
     arguments << output;
     return arguments;
@@ -214,8 +226,10 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::mixSound(Pass pass, bool keepSlideshowMixer) {
     const QVariantMap baseinfo = dictEncodingProgressStep().value("tempbackgroundmusic").toMap();
+    // Posted with the creator as their object, as the other encoders post theirs.
     const MixedAudioExport::ProgressHandler progress = [this, baseinfo](float value) {
-        center.post(progressNotificationName(), QVariant(), {{"progress", value}, {"baseinfo", baseinfo}});
+        center.post(progressNotificationName(), QVariant::fromValue(static_cast<void*>(this)),
+                    {{"progress", value}, {"baseinfo", baseinfo}});
     };
     const MixedAudioExport::CancelCheck check = [this] { return cancelled(); };
     const MixedAudioExport::Result mixed =

@@ -66,7 +66,7 @@ public:
     static QVariantMap dictEncodingProgressStep();
     static QString presetString(bool pal, bool wide16_9);
     // ffmpeg's arguments: frames of `size` from the video pipe, the sound of the M4A file, DVD MPEG-2 of the
-    // TV system and aspect into outputPath.
+    // TV system and aspect into outputPath (letterboxed on a 4:3 disc).
     static QStringList ffmpegArguments(const QSizeF& size, const QString& videoFIFO, const QString& m4aPath,
                                        bool pal, bool wide16_9, const QString& outputPath);
 

@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -154,7 +155,7 @@ bool DVDMenuItem::buildMenuImages(const DVDProjectSettings& project, DVDStepErro
     for (int state = Normal; state <= Selected; ++state)
         if (!createStateImage(state, project, error))
             return false;
-    createButtonRectArray(project.bTVSystemPAL);
+    createButtonRectArray(project.bTVSystemPAL, project.bDVDVideoAspect16_9);
     return true;
 }
 
@@ -229,6 +230,32 @@ QImage DVDMenuItem::renderFrame(int frameIndex, const DVDProjectSettings& projec
     return frame;
 }
 
+// Lines of the box's width from its top, as many as fit whole: a line cut by the box's edge would show a
+// sliver of letters, so it is dropped, as the slides' captions drop theirs.
+void DVDMenuItem::drawWholeLines(QPainter& painter, const QRect& box, const QString& text, const QFont& font,
+                                 Qt::Alignment alignment) {
+    QString lines = text;
+    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(lines, font, painter.device());
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    qreal y = 0;
+    int fitting = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(box.width());
+        if (y + line.height() > box.height())
+            break;
+        line.setPosition(QPointF(0, y));
+        y += line.height();
+        ++fitting;
+    }
+    layout.endLayout();
+    for (int i = 0; i < fitting; ++i)
+        layout.lineAt(i).draw(&painter, box.topLeft());
+}
+
 bool DVDMenuItem::drawText(QPainter& painter, const QString& key, const QString& text,
                            const DropShadow& shadow) const {
     if (!dictionary.contains(key) || text.isEmpty())
@@ -242,12 +269,8 @@ bool DVDMenuItem::drawText(QPainter& painter, const QString& key, const QString&
     {
         QPainter textPainter(&layer);
         textPainter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
-        textPainter.setFont(font);
         textPainter.setPen(colorFromHexRGB(box.value(QStringLiteral("fontColor")).toString()));
-        textPainter.drawText(rect,
-                             int(textAlignment(box.value(QStringLiteral("alignment")))) | Qt::AlignTop |
-                                 Qt::TextWordWrap,
-                             text);
+        drawWholeLines(textPainter, rect, text, font, textAlignment(box.value(QStringLiteral("alignment"))));
     }
     // Whatever is drawn from now on in this frame casts the shadow, so every text does.
     shadow.drawLayer(painter, layer);
@@ -290,7 +313,7 @@ QString DVDMenuItem::reducedStateImagePath(const QString& temporaryFolder, int s
                : QString();
 }
 
-QImage DVDMenuItem::renderStateImage(int state, bool pal) const {
+QImage DVDMenuItem::renderStateImage(int state, bool pal, bool wide16_9) const {
     const int height = pal ? 576 : 480;
     QImage image = transparentFrame({kDVDWidth, height});
     const QImage statePicture = imageAt(getStateImagePath(state));
@@ -302,7 +325,9 @@ QImage DVDMenuItem::renderStateImage(int state, bool pal) const {
     // reduction would have to merge.
     QPainter painter(&image);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter.scale(double(kDVDWidth) / kMenuWidth, double(height) / kMenuHeight);
+    const QRect area = DVDProjectSettings::frameAreaInDVDPicture(pal, wide16_9);
+    painter.translate(area.topLeft());
+    painter.scale(double(area.width()) / kMenuWidth, double(area.height()) / kMenuHeight);
     const int top = intValue(place, "yPos") + intValue(place, "height") - statePicture.height();
     painter.drawImage(QPoint(intValue(place, "xPos"), top), statePicture);
     return image;
@@ -313,7 +338,7 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
     if (!validState(state) || temporary.isEmpty())
         return failStep(error, kStepMenuImages, QStringLiteral("There is no private temporary folder."));
     const QString path = stateImagePath(temporary, state);
-    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL), path))
+    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9), path))
         return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
     return run_pngquant(path, error);
 }
@@ -337,23 +362,24 @@ bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
     return true;
 }
 
-QList<QRect> DVDMenuItem::buttonRectsFor(const QVariantList& rects, bool pal) {
-    const int height = pal ? 576 : 480;
+QList<QRect> DVDMenuItem::buttonRectsFor(const QVariantList& rects, bool pal, bool wide16_9) {
+    const QRect area = DVDProjectSettings::frameAreaInDVDPicture(pal, wide16_9);
     QList<QRect> result;
     for (const QVariant& entry : rects) {
         const QVariantMap rect = entry.toMap();
-        const int x = intValue(rect, "xPos") * kDVDWidth / kMenuWidth;
-        const int width = intValue(rect, "width") * kDVDWidth / kMenuWidth;
+        const int x = area.x() + intValue(rect, "xPos") * area.width() / kMenuWidth;
+        const int width = intValue(rect, "width") * area.width() / kMenuWidth;
         // Subpicture rows come in field pairs, so the vertical values are made even.
-        const int y = 2 * (intValue(rect, "yPos") * height / kMenuHeight / 2);
-        const int h = 2 * (intValue(rect, "height") * height / kMenuHeight / 2);
+        const int y = 2 * ((area.y() + intValue(rect, "yPos") * area.height() / kMenuHeight) / 2);
+        const int h = 2 * (intValue(rect, "height") * area.height() / kMenuHeight / 2);
         result.append(QRect(x, y, width, h));
     }
     return result;
 }
 
-void DVDMenuItem::createButtonRectArray(bool pal) {
-    QList<QRect> rects = buttonRectsFor(dictionary.value(QStringLiteral("ButtonRectArray")).toList(), pal);
+void DVDMenuItem::createButtonRectArray(bool pal, bool wide16_9) {
+    QList<QRect> rects =
+        buttonRectsFor(dictionary.value(QStringLiteral("ButtonRectArray")).toList(), pal, wide16_9);
     std::lock_guard lock(mutex);
     buttonRects = std::move(rects);
 }

@@ -60,9 +60,10 @@ public:
                     DVDStepError* error = nullptr);
     QImage renderFrame(int frameIndex, const DVDProjectSettings& project) const;
 
-    // The state picture (720 x 576 PAL, 720 x 480 NTSC) written and reduced to four colours.
+    // The state picture (720 x 576 PAL, 720 x 480 NTSC) written and reduced to four colours. The
+    // template's frame maps onto the DVD picture as the menu video does (letterboxed on a 4:3 disc).
     bool createStateImage(int state, const DVDProjectSettings& project, DVDStepError* error = nullptr);
-    QImage renderStateImage(int state, bool pal) const;
+    QImage renderStateImage(int state, bool pal, bool wide16_9 = true) const;
     // "spumux_normal.png", "spumux_highligh.png", "spumux_Selected.png" and their "-fs8" copies.
     static QString stateImagePath(const QString& temporaryFolder, int state);
     static QString reducedStateImagePath(const QString& temporaryFolder, int state);
@@ -71,8 +72,8 @@ public:
     QString getStateImagePath(int state) const;
     QString getMaskImagePath() const;
 
-    void createButtonRectArray(bool pal);
-    static QList<QRect> buttonRectsFor(const QVariantList& rects, bool pal);
+    void createButtonRectArray(bool pal, bool wide16_9 = true);
+    static QList<QRect> buttonRectsFor(const QVariantList& rects, bool pal, bool wide16_9 = true);
 
     // Runs "pngquant -f 4 <png>" and checks for its "-fs8" file.
     static bool run_pngquant(const QString& path, DVDStepError* error = nullptr);
@@ -86,6 +87,8 @@ private:
     QImage picture(const QString& pictureName) const;
     QImage photoOfSlide(int frameIndex, const DVDProjectSettings& project) const;
     bool drawText(QPainter& painter, const QString& key, const QString& text, const DropShadow& shadow) const;
+    static void drawWholeLines(QPainter& painter, const QRect& box, const QString& text, const QFont& font,
+                               Qt::Alignment alignment);
     bool drawDVDTitle(QPainter& painter, const DVDProjectSettings& project, const DropShadow& shadow) const;
     bool drawDVDSubtitle(QPainter& painter, const DVDProjectSettings& project,
                          const DropShadow& shadow) const;

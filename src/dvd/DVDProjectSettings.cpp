@@ -20,6 +20,14 @@ DVDProjectSettings DVDProjectSettings::fromProject(const SlideshowProject& proje
     return settings;
 }
 
+QRect DVDProjectSettings::frameAreaInDVDPicture(bool pal, bool wide16_9) {
+    const int height = pal ? 576 : 480;
+    if (wide16_9)
+        return QRect(0, 0, 720, height);
+    const int band = height * 3 / 4; // 360 or 432 lines, an even margin of 60 or 72 above and below
+    return QRect(0, (height - band) / 2, 720, band);
+}
+
 QString DVDProjectSettings::resolvedTemporaryFolder() const {
     return temporaryFolder.isEmpty() ? platform::paths::temporaryFolder() : temporaryFolder;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -27,4 +28,7 @@ struct DVDProjectSettings {
     QString resolvedTemporaryFolder() const;
     QString videoFormat() const { return bTVSystemPAL ? QStringLiteral("PAL") : QStringLiteral("NTSC"); }
     int dvdPictureHeight() const { return bTVSystemPAL ? 576 : 480; }
+    // Where the 16:9 frames of the show and the menu lie in the 720-wide DVD picture: all of it on a 16:9
+    // disc; on a 4:3 disc a centred band three quarters high, so that pictures keep their shape.
+    static QRect frameAreaInDVDPicture(bool pal, bool wide16_9);
 };

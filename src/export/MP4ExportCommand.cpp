@@ -38,6 +38,10 @@ bool MP4ExportCommand::createMP4File_FFMM() {
                                tr_("OK"));
         return false;
     }
+    if (const QString missing = project->missingSlideFilesMessage(); !missing.isEmpty()) {
+        dialogs.showAlertSheet(QStringLiteral("ERROR"), missing, tr_("OK"));
+        return false;
+    }
     const auto output = MovieExportCommand::prepareProjectForExport(*project);
 
     auto created = std::make_shared<FFMMP4CreateObject>(this);

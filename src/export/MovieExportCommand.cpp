@@ -85,6 +85,10 @@ bool MovieExportCommand::startEncodingMovieFile() {
         showFailure(tr_("Please add at least 3 photos to get started!"));
         return false;
     }
+    if (const QString missing = project->missingSlideFilesMessage(); !missing.isEmpty()) {
+        showFailure(missing);
+        return false;
+    }
     if (!EncoderController::deviceSupportsVideoEncoding()) {
         showFailure(tr_("Encoding action does not be supported!"));
         return false;

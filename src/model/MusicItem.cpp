@@ -3,8 +3,10 @@
 #include "model/ArchiveCoding.h"
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/media/MediaAsset.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cmath>
@@ -52,6 +54,37 @@ QString twoDigits(int value) {
 QString contentsOfOpenProject() {
     const auto project = SlideshowProject::currentMainProject();
     return project ? project->strMacProjectBundleContentsPath() : QString();
+}
+
+// A folder of an application's resources (an application bundle's or ours) that is gone: the song was
+// stored by a copy of the application elsewhere, or before this one moved.
+bool inVanishedResourceFolder(const QString& path) {
+    if (path.isEmpty() || QFileInfo(path).dir().exists())
+        return false;
+    const QString folder = QFileInfo(path).path();
+    return QFileInfo(folder).fileName().compare(QLatin1String("Resources"), Qt::CaseInsensitive) == 0 ||
+           folder.endsWith(QLatin1String("/share/vistrelle"));
+}
+
+// The file a song plays. The stock song plays from the application's resource while that is where it was
+// stored; a stored resource that is gone is replaced by our own stock song, else by the song's copy, so
+// that the song is never lost to a path of another installation.
+QString songFilePath(const QVariantMap& song, const QString& contentsFolder) {
+    const QString stored = song.value(kFilePath).toString();
+    const QString pure = song.value(kPureFileName).toString();
+    const QString copy = contentsFolder.isEmpty() || pure.isEmpty() ? QString() : contentsFolder + "/" + pure;
+    const bool stock = song.value(kMusicSource).toString() == kBundleDefaultMusic;
+    if (stock && QFileInfo::exists(stored))
+        return stored;
+    if (!stock && (QFileInfo::exists(copy) || !inVanishedResourceFolder(stored)))
+        return copy;
+    const QString resource =
+        platform::paths::pathForResource(QStringLiteral("default"), QStringLiteral("mp3"));
+    if (!resource.isEmpty())
+        return resource;
+    if (!stock || QFileInfo::exists(copy))
+        return copy;
+    return stored;
 }
 
 } // namespace
@@ -113,9 +146,8 @@ double MusicItem::durationIn(const QString& contentsFolder) {
     const QString pure = dictionary.value(kPureFileName).toString();
     const QString path = pure.isEmpty() || contentsFolder.isEmpty() ? QString() : contentsFolder + "/" + pure;
     double seconds = songDuration(path);
-    if (seconds <= 0.0 && !QFileInfo::exists(path) &&
-        dictionary.value(kMusicSource).toString() == kBundleDefaultMusic)
-        seconds = songDuration(dictionary.value(kFilePath).toString());
+    if (seconds <= 0.0 && !QFileInfo::exists(path))
+        seconds = songDuration(songFilePath(dictionary, contentsFolder));
     // A failed measurement is not remembered: the archive would keep the 0 for good.
     if (seconds > 0.0)
         dictionary.insert(kNumberDuration, seconds);
@@ -143,12 +175,7 @@ QString MusicItem::strFilePath() const {
 
 QString MusicItem::strFilePathIn(const QString& contentsFolder) const {
     std::lock_guard lock(mutex);
-    if (dictionary.value(kMusicSource).toString() == kBundleDefaultMusic)
-        return dictionary.value(kFilePath).toString();
-    const QString pure = dictionary.value(kPureFileName).toString();
-    if (contentsFolder.isEmpty() || pure.isEmpty())
-        return QString();
-    return contentsFolder + "/" + pure;
+    return songFilePath(dictionary, contentsFolder);
 }
 
 QString MusicItem::strTitle() const {

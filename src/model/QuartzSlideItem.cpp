@@ -35,8 +35,7 @@ std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {
     other->setStrVideoFilePath(strVideoFilePath());
     other->setBVideoItem(bVideoItem());
     other->customSetDurations(fSecPhotoDuration(), fSecTransitionDuration());
-    other->setWidth(width());
-    other->setHeight(height());
+    other->setPixelSize(pixelSize());
     other->setTransitionInfo(transitionInfo());
     return other;
 }
@@ -53,8 +52,7 @@ bool QuartzSlideItem::openComposition(std::shared_ptr<platform::gl::Context> sha
             setFSecTransitionDuration(0.0f);
         }
     } else {
-        setWidth(1280);
-        setHeight(720);
+        setPixelSize(QSize(1280, 720));
     }
     const std::lock_guard lock(fieldMutex);
     context = std::move(shared);
@@ -62,15 +60,19 @@ bool QuartzSlideItem::openComposition(std::shared_ptr<platform::gl::Context> sha
 }
 
 QSize QuartzSlideItem::compositionSize() {
-    if (width() <= 0 || height() <= 0) {
+    // Asked by the loader thread while the main thread may read the size: one lock over the whole decision.
+    const std::lock_guard lock(sizeDecision);
+    QSize size = pixelSize();
+    if (size.width() <= 0 || size.height() <= 0) {
         if (bVideoItem())
             getMovieDuration(strVideoFilePath());
-        if (width() <= 0 || height() <= 0) {
-            setWidth(1280);
-            setHeight(720);
+        size = pixelSize();
+        if (size.width() <= 0 || size.height() <= 0) {
+            size = QSize(1280, 720);
+            setPixelSize(size);
         }
     }
-    return QSize(width(), height());
+    return size;
 }
 
 void QuartzSlideItem::stop() {

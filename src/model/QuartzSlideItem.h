@@ -40,6 +40,7 @@ public:
     std::shared_ptr<platform::gl::Context> compositionContext() const;
 
     bool iSItemReady() const override { return true; }
+    QString mediaFilePath() const override { return strQuartzFilePath(); }
 
     QString strQuartzFilePath() const;
     void setStrQuartzFilePath(const QString& path);
@@ -53,6 +54,7 @@ protected:
 
 private:
     mutable std::mutex fieldMutex;
+    std::mutex sizeDecision;
     QString quartzFilePath;
     QString videoFilePath;
     std::shared_ptr<platform::gl::Context> context;

@@ -145,6 +145,26 @@ void SlideItem::setStrThumbFileName(const QString& name) {
     storedThumbFileName = lastComponent(name);
 }
 
+QSize SlideItem::pixelSize() const {
+    std::lock_guard lock(sizeMutex);
+    return pictureSize;
+}
+
+void SlideItem::setPixelSize(const QSize& value) {
+    std::lock_guard lock(sizeMutex);
+    pictureSize = value;
+}
+
+void SlideItem::setWidth(int value) {
+    std::lock_guard lock(sizeMutex);
+    pictureSize.setWidth(value);
+}
+
+void SlideItem::setHeight(int value) {
+    std::lock_guard lock(sizeMutex);
+    pictureSize.setHeight(value);
+}
+
 bool SlideItem::iSItemReady() const {
     const QString path = fileName();
     return !path.isEmpty() && QFileInfo::exists(path);
@@ -407,6 +427,12 @@ QPointF SlideItem::decodePoint(platform::KeyedUnarchiver& coder, const QString& 
     return QPointF(xy[0], xy[1]);
 }
 
+double SlideItem::decodeZoom(platform::KeyedUnarchiver& coder, const QString& key) {
+    // A zoom of 0 draws nothing at all: a missing or broken value shows the picture whole instead.
+    const double zoom = coder.decodeFloat(key);
+    return std::isfinite(zoom) && zoom > 0.0 ? zoom : 1.0;
+}
+
 void SlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     // Names are reduced to their last component: an archive from elsewhere must not point the
     // slide's files (which deleting a slide removes) outside the project's "Contents" folder.
@@ -415,8 +441,8 @@ void SlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     setTextImageFileName(archive::decodeString(coder, "textImageFileName"));
     setStrThumbFileName(archive::decodeString(coder, "thumbFileName"));
     setStrPhotoDescription(archive::decodeString(coder, "photoDescription"));
-    setZoomStart(coder.decodeFloat("zoomStart"));
-    setZoomEnd(coder.decodeFloat("zoomEnd"));
+    setZoomStart(decodeZoom(coder, "zoomStart"));
+    setZoomEnd(decodeZoom(coder, "zoomEnd"));
     setPanStartPoint(decodePoint(coder, "panStartPoint", panStartPoint()));
     setPanEndPoint(decodePoint(coder, "panEndPoint", panEndPoint()));
     setRx(coder.decodeFloat("rx"));

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPointF>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 #include <QString>
 #include <QVariantMap>
@@ -58,6 +59,8 @@ public:
     QString shortFileName() const;
 
     virtual bool iSItemReady() const;
+    // The file the slide shows (the picture; a clip or a composition in the subclasses); null when unset.
+    virtual QString mediaFilePath() const { return fileName(); }
     // Deletes the slide's files: each only when it lies inside the open project's folder, so a
     // sound or clip the user picked elsewhere is never removed.
     virtual void deleteFilesForDeletingItem();
@@ -138,10 +141,14 @@ public:
     void setNSlideEffect(int value) { slideEffect = value; }
     float fSecStartTimePosition() const { return startTimePosition.load(); }
     void setFSecStartTimePosition(float seconds) { startTimePosition = seconds; }
-    int width() const { return pixelWidth; }
-    void setWidth(int value) { pixelWidth = value; }
-    int height() const { return pixelHeight; }
-    void setHeight(int value) { pixelHeight = value; }
+    // The picture's size in pixels; loader threads set it while the main thread reads it, so the pair is
+    // read and written whole.
+    int width() const { return pixelSize().width(); }
+    void setWidth(int value);
+    int height() const { return pixelSize().height(); }
+    void setHeight(int value);
+    QSize pixelSize() const;
+    void setPixelSize(const QSize& size);
 
     // Pan, zoom and rotation.
     QPointF panStartPoint() const;
@@ -203,6 +210,7 @@ private:
     void durationChanged();
     void drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const;
     static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);
+    static double decodeZoom(platform::KeyedUnarchiver& coder, const QString& key);
 
     mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits
     QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;
@@ -231,8 +239,8 @@ private:
     std::atomic<bool> selected{false};
     std::atomic<double> rotation[3] = {0.0, 0.0, 0.0};
     std::atomic<double> rotateAngles[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-    int pixelWidth = 0;
-    int pixelHeight = 0;
+    mutable std::mutex sizeMutex;
+    QSize pictureSize{0, 0};
 };
 
 using SlideItemRef = std::shared_ptr<SlideItem>;

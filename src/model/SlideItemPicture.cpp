@@ -305,7 +305,6 @@ float SlideItem::getMovieDuration(const QString& path) {
     const QSize size = asset.videoSize();
     const int orientation = orientationForTrack(asset);
     const bool quarter = orientation == 1 || orientation == 2;
-    setWidth(quarter ? size.height() : size.width());
-    setHeight(quarter ? size.width() : size.height());
+    setPixelSize(quarter ? size.transposed() : size);
     return float(asset.videoTimeRange().duration.seconds());
 }

@@ -110,6 +110,11 @@ public:
     void resetAllSlidesCustimzedDurationFlag();
     // Drops slides and songs whose files are missing, then lays the frames out again.
     void checkItemVaild();
+    // The slides whose picture, clip or composition file is gone, by file name in slide order: an export
+    // of them could only stall or show holes, so every export asks first.
+    QStringList missingSlideFiles() const;
+    // The alert that refuses an export for them; empty when every file is there.
+    QString missingSlideFilesMessage() const;
     static QString stringWithUUID();
     QString strProjectBundleName() const;
 

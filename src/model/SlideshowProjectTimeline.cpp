@@ -340,6 +340,25 @@ void SlideshowProject::checkItemVaild() {
     calcSlideItemsPhotoTransitionDuration();
 }
 
+QStringList SlideshowProject::missingSlideFiles() const {
+    QStringList names;
+    for (const SlideItemRef& slide : slideshowArray()) {
+        const QString path = slide->mediaFilePath();
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            names << (path.isEmpty() ? slide->shortFileName() : QFileInfo(path).fileName());
+    }
+    return names;
+}
+
+QString SlideshowProject::missingSlideFilesMessage() const {
+    const QStringList names = missingSlideFiles();
+    if (names.isEmpty())
+        return QString();
+    return tr_("The files of these slides are missing, so the slideshow cannot be exported. Please remove "
+               "the slides or add the photos again:") +
+           QStringLiteral(" ") + names.join(QStringLiteral(", "));
+}
+
 QString SlideshowProject::stringWithUUID() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }

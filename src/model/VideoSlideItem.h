@@ -108,6 +108,7 @@ public:
 
     // ---- base-class hooks and levels
     bool iSItemReady() const override { return true; }
+    QString mediaFilePath() const override { return strVideoFilePath(); }
     // Deletes the clip file when it lies inside the open project's folder, then the slide's pictures.
     void deleteFilesForDeletingItem() override;
 

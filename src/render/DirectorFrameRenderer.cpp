@@ -7,6 +7,8 @@
 #include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
 
+#include <QFileInfo>
+
 DirectorFrameRenderer::DirectorFrameRenderer(std::shared_ptr<SlideshowDirector> director)
     : director(std::move(director)) {}
 
@@ -52,6 +54,7 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
         return fail(converter->errorString(), error);
     // Export mode first, so that the preview draws nothing once the play has started.
     director->setRgbConverterObject(converter);
+    director->setCancelCheck(play.cancelled);
     director->setSlideshowArray(play.slides);
     director->setNCurrentFrame(0);
     if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
@@ -63,7 +66,13 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
 bool DirectorFrameRenderer::renderFrame() {
     // Frames the player draws straight to the target take the output's proportions.
     gRenderAspectRatio = float(size.width()) / float(size.height());
-    return converter->switchOffScreenFBO() && director->playOneFrame();
+    const bool drawn = converter->switchOffScreenFBO() && director->playOneFrame();
+    if (const QString missing = director->missingSlideFile(); !missing.isEmpty()) {
+        failure = tr_("The file \"%1\" of a slide went missing during the export.")
+                      .arg(QFileInfo(missing).fileName());
+        return false;
+    }
+    return drawn;
 }
 
 bool DirectorFrameRenderer::writeFrame(QString* error) {
@@ -77,6 +86,7 @@ bool DirectorFrameRenderer::writeFrame(QString* error) {
 void DirectorFrameRenderer::end() {
     if (converter) {
         director->stop();
+        director->setCancelCheck({});
         director->setRgbConverterObject(nullptr);
         converter.reset(); // closes the pipe: the reader sees the end of the stream
     }

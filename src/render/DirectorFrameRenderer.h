@@ -34,6 +34,7 @@ public:
     bool begin(const Play& play, QString* error) override;
     quint64 totalFrames() const override { return total; }
     bool renderFrame() override;
+    QString renderError() const override { return failure; }
     bool writeFrame(QString* error) override;
     void end() override;
 
@@ -48,4 +49,5 @@ private:
     std::optional<QSize> requestedSize;
     std::optional<double> pipeOpenTimeout;
     quint64 total = 0;
+    QString failure;
 };

@@ -31,7 +31,8 @@ void FramePump::pumpFrames(FrameRenderer& renderer, const Options& options, Outc
             return;
         }
         if (!renderer.renderFrame()) {
-            outcome.error = tr_("The slideshow could not be drawn.");
+            const QString why = renderer.renderError();
+            outcome.error = why.isEmpty() ? tr_("The slideshow could not be drawn.") : why;
             return; // a show ends after its last frame, never before
         }
         ++outcome.framesRendered;

@@ -27,6 +27,8 @@ public:
     virtual quint64 totalFrames() const = 0;
     // Draws the next frame; false when the show has none left (or it cannot be drawn).
     virtual bool renderFrame() = 0;
+    // Why the last renderFrame() answered false; empty when it has no reason to give.
+    virtual QString renderError() const { return QString(); }
     // Writes the frame just drawn into the pipe. False, with *error, when it could not be written, as when
     // the reader has gone away.
     virtual bool writeFrame(QString* error) = 0;

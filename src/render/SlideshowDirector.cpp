@@ -10,6 +10,8 @@
 #include "render/transitions/SlideshowTransition.h"
 #include "render/transitions/TransitionManager.h"
 
+#include <QFileInfo>
+
 #include <chrono>
 
 using SlideList = std::vector<std::shared_ptr<SlideItem>>;
@@ -18,6 +20,8 @@ namespace {
 
 constexpr std::size_t kCacheAhead = 3;
 constexpr auto kReadyPoll = std::chrono::milliseconds(100);
+// Looks at a vanished file before an export gives up on it: a picture replaced by renaming reappears.
+constexpr int kMissingFilePolls = 5;
 
 std::optional<std::size_t> indexOf(const SlideList& slides, const SlideItem* slide) {
     for (std::size_t i = 0; i < slides.size(); ++i)
@@ -85,6 +89,25 @@ void SlideshowDirector::setNCurrentFrame(quint64 frame) {
 void SlideshowDirector::setClock(std::shared_ptr<platform::Clock> source) {
     const std::lock_guard lock(mutex);
     clock = std::move(source);
+}
+
+void SlideshowDirector::setCancelCheck(std::function<bool()> check) {
+    const std::lock_guard lock(fieldMutex);
+    cancelCheck = std::move(check);
+}
+
+bool SlideshowDirector::cancelRequested() const {
+    std::function<bool()> check;
+    {
+        const std::lock_guard lock(fieldMutex);
+        check = cancelCheck;
+    }
+    return check && check();
+}
+
+QString SlideshowDirector::missingSlideFile() const {
+    const std::lock_guard lock(textCacheLock);
+    return missingFile;
 }
 
 std::size_t SlideshowDirector::cacheCount() const {
@@ -248,6 +271,7 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     {
         const std::lock_guard cache(textCacheLock);
         bStopped = false;
+        missingFile.clear();
     }
     background->setMainContext(mainContext());
     background->setSlideshowDuration(showFrame + transitionFrame);
@@ -316,16 +340,46 @@ void SlideshowDirector::setAsTextLayer() {
 
 // ---- the preloader and the slide cache
 
+void SlideshowDirector::waitForCache(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
+    while (!done()) {
+        lock.unlock();
+        const bool cancelled = cancelRequested();
+        lock.lock();
+        if (cancelled) {
+            bStopped = true;
+            cacheChanged.notify_all();
+            return;
+        }
+        cacheChanged.wait_for(lock, kReadyPoll, done);
+    }
+}
+
 bool SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
-    // A slide still being imported is polled; a stop ends the wait, so a slide that never becomes ready
-    // cannot hold the preloader (and with it the next start) for good.
+    // A slide still being imported is polled; a stop or a cancel ends the wait, so a slide that never
+    // becomes ready cannot hold the preloader (and with it the next start and an export) for good. An
+    // export checked every file before it started: one that is gone now vanished during the run, and the
+    // play gives up on it, saying which.
+    int pollsWithoutFile = 0;
     std::unique_lock lock(textCacheLock);
     while (!bStopped) {
         lock.unlock();
         const bool ready = slide->iSItemReady();
+        const bool cancelled = !ready && cancelRequested();
+        const QString file = slide->mediaFilePath();
+        const bool gone = !ready && rgbConverterObject() && !QFileInfo::exists(file);
         lock.lock();
         if (ready)
             return !bStopped;
+        if (cancelled) {
+            bStopped = true;
+            cacheChanged.notify_all();
+            return false;
+        }
+        pollsWithoutFile = gone ? pollsWithoutFile + 1 : 0;
+        if (pollsWithoutFile > kMissingFilePolls) {
+            missingFile = file.isEmpty() ? slide->shortFileName() : file;
+            return false;
+        }
         cacheChanged.wait_for(lock, kReadyPoll, [&] { return bStopped.load(); });
     }
     return false;
@@ -339,7 +393,7 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
         while (!bStopped && !slides.empty()) {
             {
                 std::unique_lock lock(textCacheLock);
-                cacheChanged.wait(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
+                waitForCache(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
             }
             if (bStopped || !waitForReadySlide(slides[i]))
                 break;
@@ -376,7 +430,7 @@ void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
     CacheEntry entry;
     {
         std::unique_lock lock(textCacheLock);
-        cacheChanged.wait(lock, [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; });
+        waitForCache(lock, [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; });
         if (!bStopped && !textCacheArray.empty())
             entry = textCacheArray.front();
     }
@@ -388,7 +442,7 @@ void SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
     CacheEntry entry;
     {
         std::unique_lock lock(textCacheLock);
-        cacheChanged.wait(lock, [&] { return bStopped || textCacheArray.size() >= 2 || !preloaderRunning; });
+        waitForCache(lock, [&] { return bStopped || textCacheArray.size() >= 2 || !preloaderRunning; });
         if (!bStopped && textCacheArray.size() >= 2) {
             entry = textCacheArray[1];
             textCacheArray.pop_front();

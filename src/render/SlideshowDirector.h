@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -115,6 +116,12 @@ public:
     std::size_t cacheCount() const;
     // The clock of the preview's drop-or-repeat test (seconds on a monotonic scale); tests script it.
     void setClock(std::shared_ptr<platform::Clock> clock);
+    // Asked during every wait of a play (an export's cancel): once it answers true the waits give up as
+    // after stop(), so that a cancelled export always ends. Empty for the preview.
+    void setCancelCheck(std::function<bool()> check);
+    // The file of a slide that an export's play gave up on because it vanished during the run; empty
+    // otherwise. Cleared by each start.
+    QString missingSlideFile() const;
 
 private:
     struct CacheEntry {
@@ -132,6 +139,9 @@ private:
     void stopPreloader();
     void threadLoadTexture(std::shared_ptr<platform::gl::Context> shared,
                            std::vector<std::shared_ptr<SlideItem>> slides, quint64 startIndex, bool loop);
+    bool cancelRequested() const;
+    // Waits under textCacheLock until done(), a stop or a cancel (which stops the play).
+    void waitForCache(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done);
     bool waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
     void getTextureNo1FromCache(SlideshowImageObject& renderer);
     void getTextureNo2FromCache(SlideshowImageObject& renderer);
@@ -167,11 +177,13 @@ private:
     mutable std::mutex
         fieldMutex; // the context, converter, transition and time stamp read from other threads
     std::shared_ptr<platform::gl::Context> context;
+    std::function<bool()> cancelCheck; // under fieldMutex
 
     std::deque<CacheEntry> textCacheArray;
     mutable std::mutex textCacheLock;
     std::condition_variable cacheChanged;
     std::atomic<bool> bStopped{true};
+    QString missingFile; // under textCacheLock
     std::atomic<bool> preloaderRunning{false};
     std::mutex preloaderMutex; // the thread handle, joined by whichever start or stop gets there
     std::thread preloader;

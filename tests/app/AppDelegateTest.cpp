@@ -326,6 +326,18 @@ TEST_F(AppDelegateTest, QuittingSavesTheDirtyProject) {
               "At teardown");
 }
 
+TEST_F(AppDelegateTest, QuittingSavesTheProjectManagerEvenWhenTheProjectIsClean) {
+    auto project = launch();
+    SlideshowProjectManager::defaultSlideshowProjectManager()->setDvdTitle("Menu title");
+    project->setBIsDirty(false);
+    delegate->applicationWillTerminate();
+    SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    ASSERT_TRUE(
+        manager->loadFromFile(project->strMacProjectBundleFullPath() + "/SlideshowProjectManager.dat"));
+    EXPECT_EQ(SlideshowProjectManager::defaultSlideshowProjectManager()->dvdTitle(), "Menu title");
+}
+
 TEST_F(AppDelegateTest, PhotosThatCouldNotBeAddedAreListedByName) {
     launch();
     auto& center = platform::NotificationCenter::defaultCenter();

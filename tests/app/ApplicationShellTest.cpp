@@ -1,7 +1,13 @@
 #include "app/ApplicationShell.h"
+#include "support/TestEnvironment.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 #include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+
 TEST(ApplicationShell, OffscreenPlatformCountsAsDisplay) {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     EXPECT_TRUE(displayAvailable());
@@ -22,6 +28,23 @@ TEST(ApplicationShell, VersionIsPrintedWithoutStartingTheInterface) {
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, 0);
     EXPECT_EQ(out.rfind("Vistrelle ", 0), 0u) << out;
+}
+
+TEST(ApplicationShell, HelpAndVersionAnswerAsTextWithoutADisplay) {
+    const test_support::EnvOverride platform("QT_QPA_PLATFORM", std::nullopt);
+    const test_support::EnvOverride display("DISPLAY", std::nullopt);
+    const test_support::EnvOverride wayland("WAYLAND_DISPLAY", std::nullopt);
+    for (const auto& [flag, start] :
+         {std::pair{"--help", "Usage: vistrelle"}, {"-h", "Usage: vistrelle"}, {"--version", "Vistrelle "}}) {
+        char program[] = "vistrelle";
+        std::string option = flag;
+        char* argv[] = {program, option.data(), nullptr};
+        testing::internal::CaptureStdout();
+        const int status = runApplication(2, argv);
+        const std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 0) << flag;
+        EXPECT_EQ(out.rfind(start, 0), 0u) << out;
+    }
 }
 
 TEST(ApplicationShell, WithoutADisplayItSaysHowToGetOne) {

@@ -142,6 +142,18 @@ TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     EXPECT_TRUE(menuFrames().isEmpty());
 }
 
+TEST_F(DVDCommandTest, AMissingPictureRefusesTheDiscWithOneAlertNamingIt) {
+    useSlides(4);
+    ASSERT_TRUE(QFile::remove(contents() + "/slide2.png"));
+    command->BurnDVDButtonClicked(drive);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_TRUE(dialogs.alerts[0].message.endsWith(": slide2.png")) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
+    EXPECT_EQ(dialogs.modalRuns, 0);
+    EXPECT_FALSE(project->EncodingSlideshow());
+}
+
 TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStartsAfresh) {
     dvd_test::FakeTools tools;
     tools.add("ffmpeg", "exit 1"); // the encode is not what this test is about

@@ -7,10 +7,13 @@
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/MediaProbe.h"
+#include "support/TempDir.h"
+#include "support/ToneMaker.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -113,6 +116,49 @@ TEST(MPEGIICreatorCommandLine, HoldsTheFixedArgumentsInOrder) {
               "720x480");
 }
 
+// The box of the light pixels of a picture.
+QRect lightArea(const QImage& image) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) > 128)
+                box |= QRect(x, y, 1, 1);
+    return box;
+}
+
+TEST(MPEGIICreatorCommandLine, AFourThreeDiscShowsASquarePhotoSquare) {
+    TempDir dir;
+    QImage frame(960, 540, QImage::Format_ARGB32);
+    frame.fill(Qt::black);
+    QPainter(&frame).fillRect(QRect(330, 120, 300, 300), Qt::white);
+    QFile frames(dir.file("frames.bgra"));
+    ASSERT_TRUE(frames.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 6; ++i)
+        frames.write(reinterpret_cast<const char*>(frame.constBits()), frame.sizeInBytes());
+    frames.close();
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("sound.wav"), 440.0, 0.3, 0.1f));
+    for (const bool pal : {false, true}) {
+        SCOPED_TRACE(pal ? "PAL" : "NTSC");
+        const QString stream = dir.file(pal ? "pal.mpg" : "ntsc.mpg");
+        ASSERT_TRUE(dvd_test::runProgram(
+            "ffmpeg", QStringList{"-loglevel", "error"} +
+                          DVDMPEGIICreateObject::ffmpegArguments(QSizeF(960, 540), frames.fileName(),
+                                                                 dir.file("sound.wav"), pal, false, stream)));
+        const MediaProbe probe = MediaProbe::probe(stream);
+        const MediaProbe::Stream* video = probe.firstOfType("video");
+        ASSERT_TRUE(video) << probe.error.toStdString();
+        ASSERT_NEAR(video->displayAspect, 4.0 / 3.0, 0.01);
+        const QString picture = dir.file(pal ? "pal.png" : "ntsc.png");
+        ASSERT_TRUE(dvd_test::runProgram(
+            "ffmpeg", {"-loglevel", "error", "-i", stream, "-frames:v", "1", "-update", "1", picture}));
+        const QImage decoded(picture);
+        const QRect square = lightArea(decoded);
+        const double pixelAspect = video->displayAspect * decoded.height() / decoded.width();
+        EXPECT_NEAR(square.width() * pixelAspect / square.height(), 1.0, 0.02)
+            << square.width() << " x " << square.height();
+    }
+}
+
 TEST(MPEGIICreatorCommandLine, ProgressStagesShareTheWholeBar) {
     const QVariantMap stages = DVDMPEGIICreateObject::dictEncodingProgressStep();
     ASSERT_EQ(stages.size(), 2);
@@ -178,6 +224,7 @@ TEST_F(MPEGIICreatorTest, WithTheMenuTheMenuStreamComesFirstAndOneFinishedNotice
     ASSERT_NE(progress, notes.end());
     EXPECT_EQ(progress->userInfo.value("baseinfo").toMap(),
               DVDMPEGIICreateObject::dictEncodingProgressStep().value("tempbackgroundmusic").toMap());
+    EXPECT_EQ(progress->object.value<void*>(), static_cast<void*>(creator.get())) << "posted by the creator";
     EXPECT_EQ(ends, std::vector<End>{End::Completed});
     expectDVDStream(menuPath, false, true);
     expectDVDStream(showPath, false, true);

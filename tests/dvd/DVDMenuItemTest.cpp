@@ -3,6 +3,7 @@
 #include "dvd/DVDMenuItem.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -131,6 +132,19 @@ TEST_F(DVDMenuItemTest, TitleAndSubtitleAreDrawnOnlyWhenSet) {
     project.dvdSubtitle = QStringLiteral("Holidays by the sea");
     const QImage subtitled = menu.renderFrame(0, project);
     EXPECT_GT(differingPixels(plain, subtitled, subtitleBox), 100);
+
+    // A title longer than its box keeps the lines that fit whole: below them only the shadow's blur reaches.
+    project.dvdSubtitle.clear();
+    project.dvdTitle = QStringLiteral("A summer of walks along the northern coast with friends and family");
+    const QImage overlong = menu.renderFrame(0, project);
+    const QVariantMap font = menu.menuDictionary().value("Title").toMap();
+    QFont titleFont(font.value("fontName").toString());
+    titleFont.setPixelSize(font.value("size").toInt());
+    const int lineHeight = QFontMetrics(titleFont).height();
+    const int lastLine = titleBox.top() + titleBox.height() / lineHeight * lineHeight;
+    EXPECT_GT(differingPixels(plain, overlong, titleBox.adjusted(0, 0, 0, lastLine - titleBox.bottom())),
+              100);
+    EXPECT_EQ(differingPixels(plain, overlong, titleBox.adjusted(0, lastLine + 3 - titleBox.top(), 0, 0)), 0);
 }
 
 TEST_F(DVDMenuItemTest, TextShadowStaysOnForThePlayButton) {
@@ -176,12 +190,13 @@ TEST_F(DVDMenuItemTest, PreviewDrawsTheFirstFrameOrNothing) {
 
 TEST_F(DVDMenuItemTest, StatePicturesHaveTheDVDSizeAndTheButtonInItsRectangle) {
     DVDMenuItem menu(menuTemplate(kClassic));
-    for (bool pal : {false, true}) {
-        const QImage highlight = menu.renderStateImage(DVDMenuItem::Highlighted, pal);
+    for (const auto& [pal, wide] : {std::pair{false, true}, {true, true}, {false, false}, {true, false}}) {
+        SCOPED_TRACE(QStringLiteral("pal %1 wide %2").arg(pal).arg(wide).toStdString());
+        const QImage highlight = menu.renderStateImage(DVDMenuItem::Highlighted, pal, wide);
         ASSERT_EQ(highlight.size(), QSize(720, pal ? 576 : 480));
         EXPECT_LE(distinctColours(highlight), 4);
         const QRect button =
-            DVDMenuItem::buttonRectsFor(menu.menuDictionary().value("ButtonRectArray").toList(), pal)
+            DVDMenuItem::buttonRectsFor(menu.menuDictionary().value("ButtonRectArray").toList(), pal, wide)
                 .value(0);
         int inside = 0, outside = 0;
         for (int y = 0; y < highlight.height(); ++y)
@@ -193,7 +208,7 @@ TEST_F(DVDMenuItemTest, StatePicturesHaveTheDVDSizeAndTheButtonInItsRectangle) {
             }
         EXPECT_GT(inside, 200);
         EXPECT_EQ(outside, 0);
-        const QImage normal = menu.renderStateImage(DVDMenuItem::Normal, pal);
+        const QImage normal = menu.renderStateImage(DVDMenuItem::Normal, pal, wide);
         EXPECT_EQ(distinctColours(normal), 1);
     }
 }
@@ -225,6 +240,9 @@ TEST_F(DVDMenuItemTest, ButtonRectanglesUseTheDVDPixelFormula) {
     // 33.9 reads as 33: x 24; y 61*480/540 = 54; height 3*480/540 = 2; width 7*720/960 = 5.
     EXPECT_EQ(ntsc[1], QRect(24, 54, 5, 2));
     EXPECT_EQ(pal[1], QRect(24, 64, 5, 2));
+    // A 4:3 disc shows the frame in a band of 360 (432) lines from line 60 (72).
+    EXPECT_EQ(DVDMenuItem::buttonRectsFor(rects, false, false)[0], QRect(360, 240, 150, 66));
+    EXPECT_EQ(DVDMenuItem::buttonRectsFor(rects, true, false)[0], QRect(360, 288, 150, 80));
 }
 
 TEST_F(DVDMenuItemTest, ColoursAndAlignmentsOfTheTemplate) {

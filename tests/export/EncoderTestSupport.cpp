@@ -281,6 +281,13 @@ SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colou
     return slide;
 }
 
+std::vector<SlideItemRef> stillPhotos(const QString& folder, int count) {
+    std::vector<SlideItemRef> slides;
+    for (int i = 0; i < count; ++i)
+        slides.push_back(stillPhoto(folder, QStringLiteral("still%1.png").arg(i), QColor(100, 100, 100)));
+    return slides;
+}
+
 void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours) {
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < 3; ++i)

@@ -176,6 +176,9 @@ private:
 // transition.
 SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour);
 
+// Still slides of grey pictures "still<i>.png" in `folder`, as stillPhoto makes them.
+std::vector<SlideItemRef> stillPhotos(const QString& folder, int count);
+
 // Three still slides of the given colours (1 s photos, 0.5 s transitions), pictures of 640 x 360 in the
 // project's "Contents", and a 2 s tone that plays once.
 void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours);

@@ -58,8 +58,7 @@ protected:
     void SetUp() override {
         EncoderTest::SetUp();
         MainWindowServices::setCurrent(&services);
-        project->setSlideshowArray(
-            {std::make_shared<SlideItem>(), std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+        project->setSlideshowArray(stillPhotos(contents(), 3));
         project->setShareOption("VideoSize", 0);
         project->setShareOption("ServiceName", "PhotoLibrary");
         project->setBPlayLoop(true);

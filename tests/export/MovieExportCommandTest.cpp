@@ -3,6 +3,7 @@
 #include "EncoderTestSupport.h"
 
 #include "export/EncodingProgressSteps.h"
+#include "export/MP4ExportCommand.h"
 #include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
@@ -42,8 +43,7 @@ protected:
     void SetUp() override {
         EncoderTest::SetUp();
         MainWindowServices::setCurrent(&services);
-        project->setSlideshowArray(
-            {std::make_shared<SlideItem>(), std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+        project->setSlideshowArray(stillPhotos(contents(), 3));
         project->setShareOption("VideoSize", 0);
         project->setShareOption("ServiceName", "PhotoLibrary");
         project->setBPlayLoop(true);
@@ -97,6 +97,21 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
     EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
     EXPECT_FALSE(command.isEncoding());
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_FALSE(project->EncodingSlideshow());
+}
+
+TEST_F(MovieExportCommandTest, AMissingPictureRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
+    ASSERT_TRUE(QFile::remove(contents() + "/still1.png"));
+    MP4ExportCommand mp4(dialogs, {});
+    EXPECT_FALSE(command.startEncodingMovieFile());
+    EXPECT_FALSE(mp4.createMP4File_FFMM());
+    ASSERT_EQ(dialogs.alerts.size(), 2u);
+    for (const Alert& alert : dialogs.alerts) {
+        EXPECT_EQ(alert.title, "ERROR");
+        EXPECT_TRUE(alert.message.endsWith(": still1.png")) << alert.message.toStdString();
+    }
+    EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
     EXPECT_FALSE(project->EncodingSlideshow());
 }

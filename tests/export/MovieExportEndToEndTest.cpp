@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <thread>
+
 using namespace encoder_test;
 
 namespace {
@@ -174,3 +176,52 @@ TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerB
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, MovieExportEndToEndTest, ::testing::Values("MP4", "MOV"));
+
+// A slide whose picture is there but which never says it is ready, as one still being imported.
+class NeverReadySlide : public SlideItem {
+public:
+    bool iSItemReady() const override { return false; }
+};
+
+using MovieExportFaultTest = MovieExportEndToEndTest;
+
+TEST_F(MovieExportFaultTest, APictureThatVanishesDuringTheExportFailsItWithAnAlert) {
+    command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+    // After the check before the start, before the player looks for the picture.
+    command->setEncoderSetup([this](EncoderController&) { QFile::remove(contents() + "/colour2.png"); });
+    ASSERT_TRUE(command->startEncodingMovieFile());
+    ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::seconds(10)));
+    ASSERT_EQ(dialogs.alerts.size(), 1);
+    EXPECT_TRUE(dialogs.alerts[0].contains("colour2.png")) << dialogs.alerts[0].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
+    EXPECT_EQ(director->rgbConverterObject(), nullptr);
+}
+
+TEST_F(MovieExportFaultTest, CancelEndsAnExportWhosePlayerWaitsForASlide) {
+    std::vector<SlideItemRef> slides = project->slideshowArray();
+    auto waiting = std::make_shared<NeverReadySlide>();
+    waiting->setFileName("colour2.png");
+    waiting->customSetDurations(1.0f, 0.5f);
+    slides[2] = waiting;
+    project->setSlideshowArray(slides);
+    project->calcSlideItemsPhotoTransitionDuration();
+    command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+    ASSERT_TRUE(command->startEncodingMovieFile());
+    const auto encoder = command->encoderController();
+    // The second slide comes on only with the third loaded: the pump waits there for good.
+    qint64 seen = -1;
+    ASSERT_TRUE(waitFor([&] {
+        const qint64 now = encoder->framesAppended();
+        const bool stalled = now > 0 && now == seen;
+        seen = now;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return stalled;
+    }));
+    ASSERT_LT(seen, qint64(project->totalFrameCount()) - 1);
+    project->setBExportProgressCancelButtonClicked(true);
+    command->cancelEncoding();
+    EXPECT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::seconds(3)));
+    project->setBExportProgressCancelButtonClicked(false);
+    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_EQ(director->rgbConverterObject(), nullptr);
+}

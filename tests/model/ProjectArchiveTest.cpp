@@ -243,7 +243,7 @@ TEST_F(ProjectArchiveTest, SlideDurationsDefaultWhenTheirKeysAreMissing) {
     const auto slide = project->slideItemAtIndex(0);
     EXPECT_FLOAT_EQ(slide->fSecPhotoDuration(), 4.0f);
     EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 2.0f);
-    EXPECT_DOUBLE_EQ(slide->zoomStart(), 0.0) << "a missing number reads 0";
+    EXPECT_DOUBLE_EQ(slide->zoomStart(), 1.0) << "a missing zoom shows the picture whole";
     EXPECT_EQ(slide->textInfo(), SlideItem::defaultTextInfo());
     EXPECT_EQ(slide->shortFileName(), "passwd") << "a stored name never leaves the Contents folder";
     EXPECT_EQ(slide->itemType(), SlideItem::kItemTypePhoto) << "only a clip slide may claim type 3";

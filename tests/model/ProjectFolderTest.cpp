@@ -1,5 +1,7 @@
 #include "ModelTestEnvironment.h"
 
+#include "model/QuartzSlideItem.h"
+#include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
 
 #include <QLocale>
@@ -251,12 +253,29 @@ TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
     project->setBIsDirty(false);
     project->checkItemVaild();
     EXPECT_EQ(project->slideshowArray(), (std::vector<SlideItemRef>{a, c}));
-    EXPECT_EQ(project->musicArray(), std::vector<MusicItemRef>{presentSong});
+    // The stock song whose resource has gone plays our own.
+    EXPECT_EQ(project->musicArray(), (std::vector<MusicItemRef>{presentSong, missingDefault}));
     EXPECT_TRUE(project->bIsDirty());
     EXPECT_EQ(c->nItemStartFrameIndex(), 180u) << "the layout is recomputed";
     project->setBIsDirty(false);
     project->checkItemVaild();
     EXPECT_FALSE(project->bIsDirty()) << "nothing removed, nothing changed";
+}
+
+TEST_F(ProjectSaveTest, AnExportAsksFirstForEveryMissingPictureClipAndComposition) {
+    auto project = openNewProject("Gone");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->setStrVideoFilePath(contents + "/videos/clip.mov");
+    auto composition = std::make_shared<QuartzSlideItem>();
+    composition->setStrQuartzFilePath(contents + "/show.vcomp");
+    project->setSlideshowArray({photoIn(project, "a.jpg"), clip, photoIn(project, "b.jpg"), composition});
+    EXPECT_EQ(project->missingSlideFiles(), (QStringList{"clip.mov", "show.vcomp"}));
+    writeFile(contents + "/videos/clip.mov", "clip");
+    writeFile(contents + "/show.vcomp", "composition");
+    EXPECT_TRUE(project->missingSlideFilesMessage().isEmpty());
+    QFile::remove(contents + "/b.jpg");
+    EXPECT_EQ(project->missingSlideFiles(), QStringList{"b.jpg"});
 }
 
 TEST_F(ProjectSaveTest, LoadingDealsTheStoredThemeToTheSlides) {

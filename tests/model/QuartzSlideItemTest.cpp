@@ -2,6 +2,9 @@
 
 #include "model/QuartzSlideItem.h"
 
+#include <atomic>
+#include <thread>
+
 using model_test::ClipTest;
 
 class QuartzSlideItemTest : public ClipTest {
@@ -82,6 +85,25 @@ TEST_F(QuartzSlideItemTest, AReloadedSlideRendersAtItsClipsSize) {
     EXPECT_EQ(slide->compositionSize(), QSize(100, 50));
     auto lost = overClip(dir.file("gone.mp4"), 1.0f);
     EXPECT_EQ(lost->compositionSize(), QSize(1280, 720));
+}
+
+TEST_F(QuartzSlideItemTest, TheSizeIsNeverSeenHalfWritten) {
+    QuartzSlideItem slide;
+    std::atomic<bool> done{false};
+    std::thread loader([&] {
+        for (int i = 0; i < 20000; ++i) {
+            slide.setPixelSize(QSize(0, 0));
+            slide.compositionSize();
+        }
+        done = true;
+    });
+    int torn = 0;
+    while (!done) {
+        const QSize seen = slide.pixelSize();
+        torn += seen != QSize(0, 0) && seen != QSize(1280, 720);
+    }
+    loader.join();
+    EXPECT_EQ(torn, 0);
 }
 
 TEST_F(QuartzSlideItemTest, AStoppedSlideStaysStopped) {

@@ -267,12 +267,14 @@ TEST_F(MusicItemTest, DurationsAreMeasuredOnceOnTheCopyAndCached) {
 
 TEST_F(MusicItemTest, PlayPathsAndLevelsComeFromTheOpenProject) {
     auto song = std::make_shared<MusicItem>();
-    song->addEntriesFromDictionary({{"pureFileName", "copy.mp3"}, {"filePath", "/imported/orig.mp3"}});
+    const QString original = home + "/orig.mp3";
+    writeFile(original, "song");
+    song->addEntriesFromDictionary({{"pureFileName", "copy.mp3"}, {"filePath", original}});
     EXPECT_TRUE(song->strFilePath().isEmpty());
     auto project = openNewProject("Play");
     EXPECT_EQ(song->strFilePath(), project->strMacProjectBundleContentsPath() + "/copy.mp3");
     song->addEntriesFromDictionary({{"musicSource", "bundleDefaultMusic"}});
-    EXPECT_EQ(song->strFilePath(), "/imported/orig.mp3");
+    EXPECT_EQ(song->strFilePath(), original);
     project->setFltBackgroundMusicVolumeWhenPhotos(0.5f);
     EXPECT_FLOAT_EQ(song->fltOutputVolumeWhenPhotos(), 0.5f);
     EXPECT_FLOAT_EQ(song->fltOutputVolumeWhenVideos(), 0.1f);

@@ -186,6 +186,16 @@ TEST_F(SlidePanArchiveTest, AnArchiveWithoutPanKeysLoadsAsBefore) {
     EXPECT_EQ(slide->nSlideEffect(), 1);
 }
 
+TEST_F(SlidePanArchiveTest, ACustomisedSlideWithoutUsableZoomsShowsItsPictureWhole) {
+    everyDrawIsSix();
+    auto project = loadOneSlide(home + "/zoomless.VistrelleProject", [](auto& r) {
+        r.boolean("bPanZoomCustomized", true).real("zoomEnd", -0.5f);
+    });
+    ASSERT_TRUE(project);
+    EXPECT_DOUBLE_EQ(project->slideItemAtIndex(0)->zoomStart(), 1.0) << "missing";
+    EXPECT_DOUBLE_EQ(project->slideItemAtIndex(0)->zoomEnd(), 1.0) << "not positive";
+}
+
 TEST_F(SlidePanArchiveTest, PanKeysAreReadAsIntegersOrRealsAndIgnoredOtherwise) {
     auto load = [&](const QString& name, const QVariant& start) {
         everyDrawIsSix();

@@ -204,6 +204,38 @@ TEST_F(SongFilingTest, TheDefaultSongIsMeasuredOnItsResourceWhenItHasNoCopy) {
     EXPECT_DOUBLE_EQ(projectSong->duration(), expected);
 }
 
+TEST_F(SongFilingTest, AStockSongStoredByAnotherInstallationKeepsPlaying) {
+    const QString ours = platform::paths::pathForResource("default", "mp3");
+    ASSERT_FALSE(ours.isEmpty());
+    writeFile(contents + "/default-1.00.mp3", "copy");
+    const QString elsewhere = "/x/Tool.app/Contents/Resources/default.mp3";
+    struct Case {
+        QVariantMap song;
+        QString plays;
+    };
+    const std::vector<Case> cases = {
+        {{{"musicSource", "bundleDefaultMusic"},
+          {"filePath", elsewhere},
+          {"pureFileName", "default-1.00.mp3"}},
+         ours},
+        {{{"musicSource", "bundleDefaultMusic"}, {"filePath", "/opt/gone/share/vistrelle/default.mp3"}},
+         ours},
+        {{{"filePath", elsewhere}, {"pureFileName", "lost.mp3"}}, ours},
+        {{{"filePath", music + "/mine.mp3"}, {"pureFileName", "lost.mp3"}}, contents + "/lost.mp3"},
+    };
+    for (const Case& c : cases) {
+        MusicItem song;
+        song.addEntriesFromDictionary(c.song);
+        EXPECT_EQ(song.strFilePath(), c.plays) << c.song.value("filePath").toString().toStdString();
+    }
+    // Without a stock song of our own, the copy plays.
+    TempDir empty;
+    const test_support::EnvOverride resources("VISTRELLE_RESOURCES", empty.path());
+    MusicItem song;
+    song.addEntriesFromDictionary(cases[0].song);
+    EXPECT_EQ(song.strFilePath(), contents + "/default-1.00.mp3");
+}
+
 TEST(SongTimes, TrimmedAndWide) {
     EXPECT_EQ(MusicItem::timeToString(3599.9, false, true), "59:59");
     EXPECT_EQ(MusicItem::timeToString(3600, false, true), "1:00:00");

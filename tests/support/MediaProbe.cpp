@@ -3,6 +3,7 @@
 #include <QFile>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/pixdesc.h>
 }
@@ -38,6 +39,11 @@ MediaProbe::Stream describe(const AVStream* stream) {
         const double pixelAspect = pixel.num > 0 && pixel.den > 0 ? av_q2d(pixel) : 1.0;
         info.displayAspect = pixelAspect * info.width / info.height;
     }
+    info.profile = stream->codecpar->profile;
+    info.level = stream->codecpar->level;
+    info.colourMatrix = QString::fromUtf8(av_color_space_name(stream->codecpar->color_space));
+    info.colourPrimaries = QString::fromUtf8(av_color_primaries_name(stream->codecpar->color_primaries));
+    info.colourTransfer = QString::fromUtf8(av_color_transfer_name(stream->codecpar->color_trc));
     if (stream->duration != AV_NOPTS_VALUE)
         info.durationSeconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
     return info;
@@ -76,12 +82,55 @@ MediaProbe MediaProbe::probe(const QString& path) {
         }
         if (packet->flags & AV_PKT_FLAG_KEY)
             stream.keyFrames.push_back(stream.packets);
+        stream.packetSizes.push_back(packet->size);
         ++stream.packets;
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
     avformat_close_input(&context);
     result.ok = true;
+    return result;
+}
+
+std::optional<std::array<int, 3>> MediaProbe::firstFrameYCbCr(const QString& path, QPoint at) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return std::nullopt;
+    std::optional<std::array<int, 3>> result;
+    const int index = avformat_find_stream_info(format, nullptr) < 0
+                          ? -1
+                          : av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const AVCodec* codec =
+        index < 0 ? nullptr : avcodec_find_decoder(format->streams[index]->codecpar->codec_id);
+    AVCodecContext* decoder = codec ? avcodec_alloc_context3(codec) : nullptr;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    if (decoder && avcodec_parameters_to_context(decoder, format->streams[index]->codecpar) >= 0 &&
+        avcodec_open2(decoder, codec, nullptr) >= 0) {
+        bool flushed = false;
+        while (!result && !flushed) {
+            const bool more = av_read_frame(format, packet) >= 0;
+            if (more && packet->stream_index != index) {
+                av_packet_unref(packet);
+                continue;
+            }
+            avcodec_send_packet(decoder, more ? packet : nullptr);
+            flushed = !more;
+            av_packet_unref(packet);
+            if (avcodec_receive_frame(decoder, frame) < 0)
+                continue;
+            // Planar 4:2:0 or 4:4:4, eight bits a sample.
+            const int sx = frame->format == AV_PIX_FMT_YUV444P ? at.x() : at.x() / 2;
+            const int sy = frame->format == AV_PIX_FMT_YUV444P ? at.y() : at.y() / 2;
+            result = std::array<int, 3>{frame->data[0][at.y() * frame->linesize[0] + at.x()],
+                                        frame->data[1][sy * frame->linesize[1] + sx],
+                                        frame->data[2][sy * frame->linesize[2] + sx]};
+        }
+    }
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&decoder);
+    avformat_close_input(&format);
     return result;
 }
 

@@ -6,11 +6,29 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <limits>
 
 namespace platform::media {
 
 using namespace detail;
+
+namespace {
+
+struct ColourDescription {
+    AVColorSpace matrix;
+    int swscaleCoefficients;
+};
+
+// HD pictures are converted as players read HD (BT.709), smaller ones as they read SD (BT.601); either way
+// the stream says which.
+ColourDescription colourFor(const QSize& size) {
+    if (size.height() >= 720)
+        return {AVCOL_SPC_BT709, SWS_CS_ITU709};
+    return {AVCOL_SPC_SMPTE170M, SWS_CS_SMPTE170M};
+}
+
+} // namespace
 
 struct VideoEncoder::Impl {
     CodecContextPtr encoder;
@@ -46,6 +64,16 @@ struct VideoEncoder::Impl {
         context->time_base = AVRational{1, settings.timescale};
         context->framerate = AVRational{settings.frameRate, 1};
         context->bit_rate = settings.bitRate;
+        // Without a peak rate the encoder spends the bits that still pictures saved on the next busy
+        // seconds, far beyond what the level it declares (chosen from these two) lets a decoder buffer.
+        context->rc_max_rate = 2 * settings.bitRate;
+        context->rc_buffer_size =
+            int(std::min<int64_t>(2 * settings.bitRate, std::numeric_limits<int>::max()));
+        const ColourDescription colour = colourFor(settings.frameSize);
+        context->colorspace = colour.matrix;
+        context->color_primaries = AVCOL_PRI_BT709; // our pictures' own colours
+        context->color_trc = AVCOL_TRC_BT709;
+        context->color_range = AVCOL_RANGE_MPEG;
         context->gop_size = settings.gopSize;
         context->thread_count = 0;
         if (settings.globalHeader)
@@ -84,6 +112,11 @@ bool VideoEncoder::open(const Settings& settings, QString* error) {
     d->frameDuration = std::max<int64_t>(1, settings.timescale / settings.frameRate);
     d->scaler.reset(sws_getContext(size.width(), size.height(), AV_PIX_FMT_BGRA, size.width(), size.height(),
                                    AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (d->scaler) {
+        const int* coefficients = sws_getCoefficients(colourFor(size).swscaleCoefficients);
+        // Full-range R'G'B' in, limited-range Y'CbCr out, neither brightness nor contrast changed.
+        sws_setColorspaceDetails(d->scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    }
     d->picture = makeFrame();
     d->picture->format = AV_PIX_FMT_YUV420P;
     d->picture->width = size.width();

@@ -303,3 +303,98 @@ TEST(MovieWriter, ReadyBlocksOnASerialQueueKeepTheKindsInterleaved) {
     ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
     EXPECT_EQ(MediaProbe::probe(dir.file("paced.mp4")).firstOfType("video")->packets, frames);
 }
+
+namespace {
+
+// Peak bit rate and coded picture buffer of the H.264 levels of our export sizes, kbit/s and kbit, as the
+// Main profile has them; High allows a quarter more.
+struct LevelLimits {
+    int level;
+    double maxRate, buffer;
+};
+constexpr LevelLimits kLevels[] = {{30, 10000, 10000}, {31, 14000, 14000}, {32, 20000, 20000},
+                                   {40, 20000, 25000}, {41, 50000, 62500}, {42, 50000, 62500}};
+
+// The deepest a decoder's buffer, filled at the level's peak rate, falls behind the frames it must take at
+// 30 a second; above the buffer's size the decoder runs dry.
+double deepestShortfall(const std::vector<int>& packetSizes, double maxRate) {
+    double shortfall = 0.0, deepest = 0.0;
+    for (const int bytes : packetSizes) {
+        shortfall = std::max(0.0, shortfall + bytes * 8.0 - maxRate / 30.0);
+        deepest = std::max(deepest, shortfall);
+    }
+    return deepest;
+}
+
+} // namespace
+
+TEST(MovieWriter, TheStreamStaysWithinTheLevelItDeclares) {
+    TempDir dir;
+    const QSize size(640, 360);
+    MovieWriter::Settings settings = settingsFor(dir.file("busy.mp4"), size);
+    settings.videoBitRate = 3'800'000; // the smallest export size and its rate
+    MovieWriter writer(settings);
+    ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+    // Still pictures save bits that the rate control would spend at once on pictures of noise.
+    QImage picture(size, QImage::Format_ARGB32);
+    quint32 seed = 7;
+    for (int n = 1; n <= 420; ++n) {
+        if (n <= 240) {
+            picture.fill(QColor(90, 120, 150));
+        } else {
+            for (int y = 0; y < size.height(); ++y) {
+                auto* row = reinterpret_cast<quint32*>(picture.scanLine(y));
+                for (int x = 0; x < size.width(); ++x)
+                    row[x] = 0xff000000u | ((seed = seed * 1664525u + 1013904223u) >> 8);
+            }
+        }
+        ASSERT_TRUE(writer.appendVideoFrame(picture, MediaTime(n, 30)));
+    }
+    ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
+    const MediaProbe probe = MediaProbe::probe(dir.file("busy.mp4"));
+    const MediaProbe::Stream* video = probe.firstOfType("video");
+    ASSERT_TRUE(video);
+    const auto limits = std::find_if(std::begin(kLevels), std::end(kLevels),
+                                     [&](const LevelLimits& l) { return l.level == video->level; });
+    ASSERT_NE(limits, std::end(kLevels)) << "level " << video->level;
+    const double high = video->profile >= 100 ? 1.25 : 1.0;
+    EXPECT_LE(deepestShortfall(video->packetSizes, limits->maxRate * 1000 * high),
+              limits->buffer * 1000 * high)
+        << "level " << video->level;
+}
+
+TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601) {
+    TempDir dir;
+    const QColor green(20, 200, 40);
+    // Y'CbCr of limited range back to R'G'B' with the labelled matrix's red and blue weights.
+    const auto toRGB = [](const std::array<int, 3>& ycc, double kr, double kb) {
+        const double y = (ycc[0] - 16) / 219.0, cb = (ycc[1] - 128) / 224.0, cr = (ycc[2] - 128) / 224.0;
+        const double r = y + 2 * (1 - kr) * cr, b = y + 2 * (1 - kb) * cb;
+        const double g = (y - kr * r - kb * b) / (1 - kr - kb);
+        return std::array<double, 3>{r * 255, g * 255, b * 255};
+    };
+    for (const auto& [size, matrix] :
+         {std::pair{QSize(640, 360), QString("smpte170m")}, {QSize(1280, 720), QString("bt709")}}) {
+        SCOPED_TRACE(matrix.toStdString());
+        const QString path = dir.file(matrix + ".mp4");
+        MovieWriter writer(settingsFor(path, size));
+        ASSERT_TRUE(writer.start());
+        QImage picture(size, QImage::Format_ARGB32);
+        picture.fill(green);
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_TRUE(writer.appendVideoFrame(picture, MediaTime(n, 30)));
+        ASSERT_TRUE(writer.finish());
+        const MediaProbe probe = MediaProbe::probe(path);
+        const MediaProbe::Stream* video = probe.firstOfType("video");
+        ASSERT_TRUE(video);
+        EXPECT_EQ(video->colourMatrix.toStdString(), matrix.toStdString());
+        EXPECT_EQ(video->colourPrimaries.toStdString(), "bt709"); // what the pictures' own colours are
+        EXPECT_EQ(video->colourTransfer.toStdString(), "bt709");
+        const auto ycc = MediaProbe::firstFrameYCbCr(path, QPoint(size.width() / 2, size.height() / 2));
+        ASSERT_TRUE(ycc);
+        const auto rgb = matrix == "bt709" ? toRGB(*ycc, 0.2126, 0.0722) : toRGB(*ycc, 0.299, 0.114);
+        EXPECT_NEAR(rgb[0], green.red(), 4);
+        EXPECT_NEAR(rgb[1], green.green(), 4);
+        EXPECT_NEAR(rgb[2], green.blue(), 4);
+    }
+}
