@@ -24,7 +24,8 @@ platform::OptionalError readWholeFile(int fd, QByteArray* contents) {
     if (::fstat(fd, &status) != 0)
         return fileError(errno, QStringLiteral("fstat"));
     QByteArray bytes;
-    bytes.reserve(qsizetype(status.st_size));
+    if (S_ISREG(status.st_mode))
+        bytes.reserve(qsizetype(status.st_size));
     char buffer[1 << 16];
     for (;;) {
         const ssize_t got = ::pread(fd, buffer, sizeof buffer, off_t(bytes.size()));

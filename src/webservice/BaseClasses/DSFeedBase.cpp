@@ -83,6 +83,8 @@ const DSFeedBase::Entries& DSFeedBase::noEntries() {
 }
 
 bool DSFeedBase::adopt(const std::shared_ptr<DSEntryBase>& entry, const char* message) {
+    if (!entry)
+        return false;
     const DSObjectRef owner = entry->parent();
     if (owner && owner.get() != this) {
         DSProgrammingError(QString::fromLatin1(message));
@@ -102,7 +104,7 @@ bool DSFeedBase::setEntries(const Entries& entries) {
 }
 
 bool DSFeedBase::addEntry(const std::shared_ptr<DSEntryBase>& entry) {
-    if (!entry || !adopt(entry, "Trying to replace existing feed parent; use addEntryWithEntry: instead"))
+    if (!adopt(entry, "Trying to replace existing feed parent; use addEntryWithEntry: instead"))
         return false;
     entry->setParent(shared_from_this());
     if (!entries_)
