@@ -27,13 +27,6 @@ void DSEmbeddingLink::copyFieldsInto(DSObject& copy) const {
     static_cast<DSEmbeddingLink&>(copy).embedded_ = embedded_ ? embedded_->copy() : nullptr;
 }
 
-std::shared_ptr<DSEntryLink> DSEntryLink::entryLinkWithHref(const QString& href, bool isReadOnly) {
-    auto link = object();
-    link->setHref(href);
-    link->setIsReadOnly(isReadOnly);
-    return link;
-}
-
 QStringList DSEntryLink::itemsForDescription() const {
     QStringList items = DSObject::itemsForDescription();
     if (const auto embeddedEntry = entry())

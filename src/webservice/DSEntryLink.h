@@ -21,6 +21,12 @@ public:
     bool isEqual(const DSInstance* other) const override;
 
 protected:
+    template <class T> static std::shared_ptr<T> linkWithHref(const QString& href, bool isReadOnly) {
+        auto link = T::object();
+        link->setHref(href);
+        link->setIsReadOnly(isReadOnly);
+        return link;
+    }
     // The local name of the embedded element in the Atom namespace.
     virtual QString embeddedLocalName() const { return QString(); }
     const DSObjectRef& embedded() const { return embedded_; }
@@ -40,7 +46,9 @@ public:
         return info;
     }
 
-    static std::shared_ptr<DSEntryLink> entryLinkWithHref(const QString& href, bool isReadOnly);
+    static std::shared_ptr<DSEntryLink> entryLinkWithHref(const QString& href, bool isReadOnly) {
+        return linkWithHref<DSEntryLink>(href, isReadOnly);
+    }
 
     std::shared_ptr<DSEntryBase> entry() const { return DSInstanceCast<DSEntryBase>(embedded()); }
     void setEntry(const std::shared_ptr<DSEntryBase>& entry) { setEmbedded(entry); }

@@ -1,12 +1,5 @@
 #include "webservice/DSFeedLink.h"
 
-std::shared_ptr<DSFeedLink> DSFeedLink::feedLinkWithHref(const QString& href, bool isReadOnly) {
-    auto link = object();
-    link->setHref(href);
-    link->setIsReadOnly(isReadOnly);
-    return link;
-}
-
 QUrl DSFeedLink::URL() const {
     const QString address = href();
     return address.isEmpty() ? QUrl() : QUrl(address);

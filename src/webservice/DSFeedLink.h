@@ -15,7 +15,9 @@ public:
         return info;
     }
 
-    static std::shared_ptr<DSFeedLink> feedLinkWithHref(const QString& href, bool isReadOnly);
+    static std::shared_ptr<DSFeedLink> feedLinkWithHref(const QString& href, bool isReadOnly) {
+        return linkWithHref<DSFeedLink>(href, isReadOnly);
+    }
 
     std::optional<int> countHint() const { return intNumberForAttribute(QStringLiteral("countHint")); }
     void setCountHint(std::optional<int> hint) { setNumberValue(hint, QStringLiteral("countHint")); }

@@ -8,6 +8,7 @@
 #include "webservice/BaseClasses/DSEntryBase.h"
 #include "webservice/BaseClasses/DSFeedBase.h"
 #include "webservice/BaseClasses/DSNamespaces.h"
+#include "webservice/DSClasses.h"
 #include "webservice/DSFeedLink.h"
 #include "webservice/DSMediaGroup.h"
 #include "webservice/DSValueConstruct.h"
@@ -117,6 +118,13 @@ inline void registerKinds() {
         DSEntryBase::registerEntryClass(OtherEntry::staticClass());
         DSFeedBase::registerFeedClass(Feed::staticClass());
     });
+}
+
+// An element's text read into an object of the class T.
+template <class T> std::shared_ptr<T> parsed(const QString& xml) {
+    registerDsClasses();
+    return DSInstanceCast<T>(
+        DSObject::objectWithXMLElement(DSXMLElement::elementWithXMLString(xml), &T::staticClass()));
 }
 
 inline QByteArray entryDocument() {

@@ -1,18 +1,11 @@
 #include "support/DSTestClasses.h"
 #include "webservice/DSBatchElements.h"
-#include "webservice/DSClasses.h"
 
 #include <gtest/gtest.h>
 
 using namespace ds_test;
 
 namespace {
-
-template <class T> std::shared_ptr<T> parsed(const QString& xml) {
-    registerDsClasses();
-    return DSInstanceCast<T>(
-        DSObject::objectWithXMLElement(DSXMLElement::elementWithXMLString(xml), &T::staticClass()));
-}
 
 std::shared_ptr<DSLink> makeLink(const char* rel, const char* type) {
     return DSLink::linkWithRel(QString::fromUtf8(rel), QString::fromUtf8(type), QString::fromUtf8(rel));

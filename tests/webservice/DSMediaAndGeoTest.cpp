@@ -1,5 +1,4 @@
 #include "support/DSTestClasses.h"
-#include "webservice/DSClasses.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +7,6 @@
 using namespace ds_test;
 
 namespace {
-
-template <class T> std::shared_ptr<T> parsed(const QString& xml) {
-    registerDsClasses();
-    return DSInstanceCast<T>(
-        DSObject::objectWithXMLElement(DSXMLElement::elementWithXMLString(xml), &T::staticClass()));
-}
 
 std::shared_ptr<DSGeoRSSPoint> point(const QString& text) {
     return parsed<DSGeoRSSPoint>(
