@@ -123,7 +123,7 @@ TEST(DSEntryBase, AFileThatCannotBeReadWholeIsAnErrorAndNoBody) {
             const DSUploadBody body = entry->generateContentInputStream();
             EXPECT_FALSE(body.hasBody());
             ASSERT_TRUE(body.error) << handle->get();
-            EXPECT_EQ(body.error->domain, QLatin1String(kDSUploadFileErrorDomain));
+            EXPECT_EQ(body.error->domain, QLatin1String(kNetPOSIXErrorDomain));
             EXPECT_NE(body.error->code, 0);
         }
     }

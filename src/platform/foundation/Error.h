@@ -34,7 +34,7 @@ struct Error {
     }
 };
 
-// "No error" is an empty optional, as a nil error is on the original platform.
+// "No error" is an empty optional.
 using OptionalError = std::optional<Error>;
 
 } // namespace platform

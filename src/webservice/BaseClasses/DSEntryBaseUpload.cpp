@@ -11,7 +11,7 @@
 namespace {
 
 platform::Error fileError(int number, const QString& what) {
-    return platform::Error(QString::fromLatin1(kDSUploadFileErrorDomain), number,
+    return platform::Error(QString::fromLatin1(kNetPOSIXErrorDomain), number,
                            {{QLatin1String(platform::kLocalizedDescriptionKey),
                              QStringLiteral("The movie to upload could not be read (%1: %2).")
                                  .arg(what, QString::fromLocal8Bit(std::strerror(number)))}});

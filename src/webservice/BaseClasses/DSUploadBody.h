@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/foundation/UniqueFd.h"
+#include "webservice/HTTPFetcher/NetFetcherErrors.h"
 #include "webservice/HTTPFetcher/NetInputStream.h"
 
 #include <QMap>
@@ -15,12 +16,9 @@ using DSHTTPHeaders = QMap<QString, QString>;
 // copies share it and only read it.
 using DSUploadFileHandle = std::shared_ptr<platform::UniqueFd>;
 
-// Errors of the media of an upload: the code is the system's error number.
-inline constexpr char kDSUploadFileErrorDomain[] = "org.vistrelle.DSUploadFile";
-
 // The body of a plain upload with the request headers that go with it. No stream and no error: the object
 // has no media to send, and its XML goes alone. An error: it has media that could not be read whole, and
-// nothing may be sent.
+// nothing may be sent (the POSIX domain, the system's error number).
 struct DSUploadBody {
     std::unique_ptr<NetInputStream> stream; // open it read-only before reading
     quint64 length = 0;

@@ -1,4 +1,4 @@
-#include "render/PreviewWidget.h"
+#include "ui/main/PreviewWidget.h"
 
 #include "render/NSGLView.h"
 
@@ -28,17 +28,20 @@ void PreviewWidget::paintEvent(QPaintEvent*) {
     painter.drawImage(rect(), frame);
 }
 
-void PreviewWidget::reshapeView() {
+void PreviewWidget::reshape() {
+    if (!glView)
+        return;
     const qreal scale = devicePixelRatioF();
     glView->reshape(QSize(qRound(width() * scale), qRound(height() * scale)));
+    emit reshaped();
 }
 
 void PreviewWidget::resizeEvent(QResizeEvent*) {
-    reshapeView();
+    reshape();
 }
 
 void PreviewWidget::showEvent(QShowEvent*) {
-    reshapeView();
+    reshape();
 }
 
 void PreviewWidget::mousePressEvent(QMouseEvent* event) {
@@ -50,7 +53,8 @@ void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
         return;
     const QPointF delta = event->position() - lastDragPoint;
     lastDragPoint = event->position();
-    glView->mouseDragged(delta.x(), delta.y(), QSizeF(size()));
+    if (glView)
+        glView->mouseDragged(delta.x(), delta.y(), QSizeF(size()));
 }
 
 void PreviewWidget::mouseDoubleClickEvent(QMouseEvent* event) {

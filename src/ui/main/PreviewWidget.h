@@ -2,9 +2,10 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QPointer>
 #include <QWidget>
 
-class NSGLView;
+#include "render/NSGLView.h"
 
 // The plain widget that shows the preview: it paints the frames the view renders, tells the view its size in
 // pixels, and passes mouse drags on to it. A double click drops an editable "Hello" text box at the click,
@@ -15,9 +16,15 @@ public:
     explicit PreviewWidget(NSGLView* view, QWidget* parent = nullptr);
 
     QImage shownFrame() const { return frame; }
+    // Tells the view its size in pixels.
+    void reshape();
 
 public slots:
     void showFrame(const QImage& picture);
+
+signals:
+    // The view has been given a new size; still pictures are drawn again.
+    void reshaped();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -28,9 +35,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    void reshapeView();
-
-    NSGLView* glView;
+    QPointer<NSGLView> glView; // the view may go before the window
     QImage frame;
     QPointF lastDragPoint;
 };
