@@ -4,7 +4,7 @@
 // namespace, an attribute extension, a class keeping its child XML, entries and a feed with kinds, and a
 // video entry and feed.
 
-#include "support/QtPrinting.h"
+#include "support/TestEnvironment.h"
 #include "webservice/BaseClasses/DSEntryBase.h"
 #include "webservice/BaseClasses/DSFeedBase.h"
 #include "webservice/BaseClasses/DSNamespaces.h"
