@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppDialogs.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/main/AppDialogs.h"
 
 #include <QObject>
 #include <QString>

@@ -1,23 +1,21 @@
 #include "app/ApplicationShell.h"
 
 #include "app/AppDelegate.h"
-#include "app/BasicMainWindow.h"
 #include "app/MoveToApplications.h"
-#include "app/WidgetDialogs.h"
 #include "dvd/DVDCommand.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/StandardPaths.h"
-#include "platform/foundation/StringTable.h"
+#include "ui/main/MainWindowDialogs.h"
+#include "ui/main/MainWindowView.h"
+#include "ui/main/SlideshowMainObject.h"
+#include "ui/upload/NetOAuth2SignInWindow.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
-#include <QKeySequence>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -39,26 +37,20 @@ QStringList documentArguments(const QStringList& arguments) {
 
 namespace {
 
-void addFileMenu(QMainWindow& window, AppDelegate& delegate) {
-    QMenu* menu = window.menuBar()->addMenu(tr_("File"));
-    auto add = [&](const char* title, QKeySequence::StandardKey key, auto command) {
-        QAction* action = menu->addAction(tr_(title));
-        action->setShortcut(key);
-        QObject::connect(action, &QAction::triggered, &delegate, command);
-    };
-    add("New Project...", QKeySequence::New, [&delegate] { delegate.newProjectFile(); });
-    add("Open Project...", QKeySequence::Open, [&delegate] { delegate.openProjectFile(); });
-    add("Save Project", QKeySequence::Save, [&delegate] { delegate.saveProjectFile(); });
-    menu->addSeparator();
-    // Quitting is closing the window, which asks the delegate first.
-    add("Quit", QKeySequence::Quit, [&window] { window.close(); });
+void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate) {
+    QObject::connect(window.newProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.newProjectFile(); });
+    QObject::connect(window.openProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.openProjectFile(); });
+    QObject::connect(window.saveProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.saveProjectFile(); });
 }
 
 // Keeps the main window open when the delegate says the application may not end yet (edits that could not
-// be saved and that the user chose to keep).
+// be saved and that the user chose to keep). Quitting closes the window first, so it asks too.
 class CloseGuard : public QObject {
 public:
-    CloseGuard(QMainWindow& window, AppDelegate& delegate) : delegate(delegate) {
+    CloseGuard(QWidget& window, AppDelegate& delegate) : delegate(delegate) {
         window.installEventFilter(this);
     }
 
@@ -115,28 +107,32 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
 
-    QMainWindow window;
-    window.setObjectName("window");
-    window.setWindowTitle("Vistrelle");
-    window.resize(1024, 680);
+    MainWindowView::applyApplicationLook(app);
 
+    // What the interface file makes: the window, the dialogs over it, the controller and the delegate.
+    MainWindowView window;
     // The preview's music is mixed by the export layer's mixer.
     MusicDirector::setAudioMixerFactory([] { return NSAudioMixerObject::installNewMixer(); });
-    BasicMainWindow mainObject(&window);
+    // The video service's sign-in shows its window over the main window.
+    NetOAuth2SignInWindow::install();
+    MainWindowDialogs dialogs(&window);
+    SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);
-    WidgetDialogs dialogs(&window);
+    mainObject.setOutlets(window.outlets());
     int status = 0;
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
         delegate.setStartupHooks({.deleteTempFiles = DVDCommand::deleteRunFiles,
                                   .moveToApplicationsOffer = offerMoveToApplicationsFolder});
-        addFileMenu(window, delegate);
+        connectProjectCommands(window, delegate);
         const CloseGuard closeGuard(window, delegate);
         delegate.awakeFromNib();
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
+        mainObject.awakeFromNib();
         window.show();
+        mainObject.hostPreview();
         const QStringList documents = documentArguments(QApplication::arguments());
         if (!documents.isEmpty())
             delegate.openFiles(documents);
@@ -145,7 +141,6 @@ int runApplication(int argc, char** argv) {
                          [&delegate] { delegate.applicationWillTerminate(); });
         status = app.exec();
     }
-    MainWindowServices::setCurrent(nullptr);
     platform::paths::releaseTemporaryFolders();
     return status;
 }

@@ -170,7 +170,8 @@ bool SlideItem::isPresentFile(const QString& path) {
 }
 
 bool SlideItem::iSItemReady() const {
-    return isPresentFile(fileName());
+    const QString path = fileName();
+    return isPresentFile(path) && QFileInfo(path).size() > 0;
 }
 
 void SlideItem::deleteFile(const QString& path) {

@@ -9,8 +9,11 @@
 #include <QFile>
 #include <QString>
 
+#include <QStringList>
+
 #include <functional>
 #include <optional>
+#include <ostream>
 
 namespace test_support {
 
@@ -66,3 +69,11 @@ inline bool writeBytes(const QString& path, const QByteArray& data) {
 }
 
 } // namespace test_support
+
+// Texts as text in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << '{' << texts.join(QStringLiteral(", ")).toStdString() << '}';
+}
