@@ -38,10 +38,41 @@ QStringList RecordingDialogs::runMediaOpenPanel(MediaKind kind, const QString& t
     return answer;
 }
 
+std::shared_ptr<platform::disc::DiscDrive> RecordingDialogs::runBurnSetupPanel() {
+    ++burnSetups;
+    if (burnSetupAnswers.empty())
+        return nullptr;
+    auto answer = burnSetupAnswers.front();
+    burnSetupAnswers.pop_front();
+    return answer;
+}
+
+void RecordingDialogs::updateBurnProgress(double fraction, const QString& phase) {
+    burnProgress.push_back(fraction);
+    burnPhases << phase;
+}
+
+void RecordingDialogs::setExportProgressWindow(ExportProgressWindowController* window) {
+    exportWindows.push_back(window);
+}
+
+bool RecordingDialogs::runQuestionAlert(const QString& message, const QString& informativeText,
+                                        const QString& defaultButton, const QString&) {
+    alerts.push_back({message, informativeText, QString(), true});
+    questionButtons << defaultButton;
+    if (questionAnswers.empty())
+        return false;
+    const bool answer = questionAnswers.front();
+    questionAnswers.pop_front();
+    return answer;
+}
+
 int RecordingDialogs::runModalWindow(QDialog& window) {
     modalWindows << window.objectName();
+    if (modalWindowScript)
+        modalWindowScript(window);
     if (modalWindowAnswers.empty())
-        return QDialog::Rejected;
+        return modalWindowScript ? window.result() : int(QDialog::Rejected);
     const int answer = modalWindowAnswers.front();
     modalWindowAnswers.pop_front();
     return answer;

@@ -1,5 +1,8 @@
 #include "ui/main/SlideshowMainObject.h"
 
+#include "dvd/DVDCommand.h"
+#include "export/MP4ExportCommand.h"
+#include "export/MovieExportCommand.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
@@ -10,6 +13,7 @@
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
@@ -19,6 +23,7 @@
 #include "ui/main/TimelineGeometry.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QLayout>
 #include <QMessageBox>
@@ -72,6 +77,12 @@ SlideshowMainObject::~SlideshowMainObject() {
     stopping = true;
     gate.close();
     observers.clear();
+    dropExportCommands();
+    queuedEditDone.cancel();
+    queuedShareResult.cancel();
+    closeShareCallOut();
+    delete exportWindow.data();
+    delete dvdMenuWindow.data();
     importQueue.reset();
     worker.reset();
     playing = false;
@@ -133,6 +144,7 @@ void SlideshowMainObject::awakeFromNib() {
             ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
     }
     connectActions();
+    connectShareActions();
     layoutScrollImages();
 }
 
@@ -258,7 +270,7 @@ void SlideshowMainObject::reshapeOpenGLView() {
 }
 
 bool SlideshowMainObject::isExportRunning() const {
-    return isEncoding();
+    return isEncoding() || (dvd && dvd->stage() != DVDCommand::Stage::Idle);
 }
 
 void SlideshowMainObject::clearOpenGLWindow() {
@@ -267,6 +279,7 @@ void SlideshowMainObject::clearOpenGLWindow() {
 
 void SlideshowMainObject::setDirector(std::shared_ptr<SlideshowDirector> director) {
     slideshowDirector = std::move(director);
+    makeExportCommands();
 }
 
 // ---- accessors
