@@ -310,7 +310,10 @@ void DVDCommand::encodeFinished() {
     // The project's settings belong to the main thread.
     onMainThread([this] { restoreProjectAfterEncode(); });
     if (kind == Encode::MenuOnly) {
-        onMainThread([this] { endCommand(); });
+        onMainThread([this] {
+            dialogs.closeExportProgress();
+            endCommand();
+        });
         return;
     }
     currentStage = Stage::Authoring;

@@ -1,6 +1,28 @@
 #include "support/RecordingDialogs.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QThread>
+
+void RecordingDialogs::noteThread() {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        ++offMain;
+}
+
+void RecordingDialogs::closeExportProgress() {
+    noteThread();
+    ++modalEnds;
+}
+
+void RecordingDialogs::runExportProgressModal() {
+    noteThread();
+    ++modalRuns;
+}
+
+void RecordingDialogs::closeBurnProgress(const QString& resultText) {
+    noteThread();
+    burnResults << resultText;
+}
 
 std::optional<NewProjectChoice> RecordingDialogs::runNewProjectDialog() {
     std::optional<NewProjectChoice> answer;
@@ -17,10 +39,12 @@ QUrl RecordingDialogs::runOpenPanel(const QString& startFolder, const QString&) 
 }
 
 void RecordingDialogs::showAlertSheet(const QString& title, const QString& message, const QString& button) {
+    noteThread();
     alerts.push_back({title, message, button, false});
 }
 
 void RecordingDialogs::updateExportProgress(double value, const QString& text) {
+    noteThread();
     progress.push_back(value);
     progressTexts << text;
 }
@@ -48,6 +72,7 @@ std::shared_ptr<platform::disc::DiscDrive> RecordingDialogs::runBurnSetupPanel()
 }
 
 void RecordingDialogs::updateBurnProgress(double fraction, const QString& phase) {
+    noteThread();
     burnProgress.push_back(fraction);
     burnPhases << phase;
 }

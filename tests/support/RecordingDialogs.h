@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -32,11 +33,11 @@ public:
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
     // ExportDialogs, DVDCommandDialogs
     void updateExportProgress(double value, const QString& text) override;
-    void closeExportProgress() override { ++modalEnds; }
-    void runExportProgressModal() override { ++modalRuns; }
+    void closeExportProgress() override;
+    void runExportProgressModal() override;
     std::shared_ptr<platform::disc::DiscDrive> runBurnSetupPanel() override;
     void updateBurnProgress(double fraction, const QString& phase) override;
-    void closeBurnProgress(const QString& resultText) override { burnResults << resultText; }
+    void closeBurnProgress(const QString& resultText) override;
     // ControllerDialogs: a modal alert is recorded with its informative text as the message.
     void runModalAlert(const QString& message, const QString& informativeText) override;
     QStringList runMediaOpenPanel(MediaKind kind, const QString& title) override;
@@ -48,6 +49,8 @@ public:
                           const QString& otherButton) override;
     void revealFile(const QString& path) override { revealed << path; }
 
+    // Calls that came off the main thread (none should).
+    int offMainThreadCalls() const { return offMain.load(); }
     // Every alert's title and message, for failure output.
     QString alertText() const;
 
@@ -78,4 +81,8 @@ public:
     int burnSetups = 0;
     std::vector<double> burnProgress;
     QStringList burnPhases, burnResults;
+
+private:
+    void noteThread();
+    std::atomic<int> offMain{0};
 };

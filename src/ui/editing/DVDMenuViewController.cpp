@@ -57,7 +57,7 @@ DVDMenuViewController::DVDMenuViewController(ControllerDialogs& userDialogs, pla
     gallery->setWordWrap(true);
     gallery->setSelectionMode(QAbstractItemView::SingleSelection);
     gallery->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    gallery->setMinimumSize(3 * (kThumbnailSize.width() + 24) + 24, kThumbnailSize.height() * 2 + 100);
+    gallery->setMinimumSize(3 * (kThumbnailSize.width() + 24) + 24, kThumbnailSize.height() + 64);
     gallery->setModel(templates);
     connect(gallery->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &DVDMenuViewController::templateSelectionChanged);
@@ -172,15 +172,15 @@ void DVDMenuViewController::templateSelectionChanged() {
     if (!project || project->slideCount() < 3)
         return; // the menu is drawn from the first three slides
     const int index = selectedTemplate();
-    if (index < 0) {
-        // Without a choice the second template is taken (the first is the one without menu), the only
-        // one when there is one, and none when there is none; the choice comes back through here.
-        const int count = templates->rowCount();
-        if (count > 0)
-            selectTemplate(count > 1 ? 1 : 0);
-        return;
-    }
-    showMenuOfTemplate(index);
+    if (index >= 0)
+        showMenuOfTemplate(index);
+    else if (const int fallback = fallbackTemplateIndex(templates->rowCount()); fallback >= 0)
+        selectTemplate(fallback); // the choice comes back through here
+}
+
+// The second template (the first is the one without menu), the only one when there is one, none of none.
+int DVDMenuViewController::fallbackTemplateIndex(int templateCount) {
+    return templateCount > 1 ? 1 : templateCount - 1;
 }
 
 void DVDMenuViewController::showMenuOfTemplate(int index) {

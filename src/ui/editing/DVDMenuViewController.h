@@ -35,6 +35,8 @@ public:
     void SelectMusic();
     void PreviewButtonClicked();
     void showNoDVDAlert();
+    // The template chosen when the gallery has no selection; -1 for none.
+    static int fallbackTemplateIndex(int templateCount);
     // Whole seconds as "%02d:%02d", the minutes not wrapped into hours.
     static QString durationText(double seconds);
 

@@ -30,16 +30,20 @@ ShareOptionsViewController::ShareOptionsViewController(QWidget* parent) : QWidge
     column->setSpacing(6);
     for (int choice = 0; choice < 4; ++choice) {
         const Target& target = kTargets[choice];
-        auto* button = new QPushButton(tr_(target.title), this);
+        // The badge names the target; the title stays as tool tip and accessible name.
+        auto* button = new QPushButton(this);
         button->setObjectName(target.name);
         button->setFocusPolicy(Qt::NoFocus);
+        button->setToolTip(tr_(target.title));
+        button->setAccessibleName(tr_(target.title));
         const QPixmap badge(platform::paths::pathForResource(target.badge, "png"));
-        if (!badge.isNull()) {
+        if (badge.isNull()) {
+            button->setText(tr_(target.title));
+        } else {
             button->setIcon(badge);
-            button->setIconSize(QSize(90, 36));
+            button->setIconSize(badge.size());
+            button->setFlat(true);
         }
-        button->setMinimumWidth(220);
-        button->setStyleSheet(QStringLiteral("text-align: left; padding: 4px 10px;"));
         connect(button, &QPushButton::clicked, this, [choice] { post(choice); });
         buttons[choice] = button;
         column->addWidget(button);

@@ -188,19 +188,26 @@ int MainWindowDialogs::runModalWindow(QDialog& dialog) {
     return dialog.exec();
 }
 
+std::unique_ptr<QMessageBox> MainWindowDialogs::makeQuestionAlert(QWidget* parent, const QString& message,
+                                                                  const QString& informativeText,
+                                                                  const QString& defaultButton,
+                                                                  const QString& otherButton) {
+    auto alert = std::make_unique<QMessageBox>(parent);
+    alert->setObjectName("QuestionAlert");
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(message);
+    alert->setInformativeText(informativeText);
+    alert->setWindowModality(Qt::ApplicationModal);
+    alert->setDefaultButton(alert->addButton(defaultButton, QMessageBox::AcceptRole));
+    alert->addButton(otherButton, QMessageBox::RejectRole);
+    return alert;
+}
+
 bool MainWindowDialogs::runQuestionAlert(const QString& message, const QString& informativeText,
                                          const QString& defaultButton, const QString& otherButton) {
-    QMessageBox alert(window);
-    alert.setObjectName("QuestionAlert");
-    alert.setTextFormat(Qt::PlainText);
-    alert.setText(message);
-    alert.setInformativeText(informativeText);
-    alert.setWindowModality(Qt::ApplicationModal);
-    QPushButton* chosen = alert.addButton(defaultButton, QMessageBox::AcceptRole);
-    alert.addButton(otherButton, QMessageBox::RejectRole);
-    alert.setDefaultButton(chosen);
-    alert.exec();
-    return alert.clickedButton() == chosen;
+    const auto alert = makeQuestionAlert(window, message, informativeText, defaultButton, otherButton);
+    alert->exec();
+    return alert->clickedButton() == alert->defaultButton();
 }
 
 void MainWindowDialogs::revealFile(const QString& path) {

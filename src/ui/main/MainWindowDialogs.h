@@ -10,6 +10,7 @@
 #include <memory>
 
 class ExportProgressWindowController;
+class QMessageBox;
 
 // The running application's dialogs, as windows over the main window: the application delegate's, the
 // exports' and the DVD command's, and the main window controller's. Main thread only.
@@ -44,6 +45,11 @@ public:
                           const QString& otherButton) override;
     // Through the file manager's D-Bus service; without one, the folder opens.
     void revealFile(const QString& path) override;
+
+    // The alert runQuestionAlert shows, its first button the default.
+    static std::unique_ptr<QMessageBox> makeQuestionAlert(QWidget* parent, const QString& message,
+                                                          const QString& informativeText,
+                                                          const QString& defaultButton, const QString& otherButton);
 
 private:
     ExportProgressWindowController& exportWindow();

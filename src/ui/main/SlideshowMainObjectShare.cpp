@@ -78,7 +78,8 @@ void SlideshowMainObject::closeShareCallOut() {
     shareCallOut = nullptr;
 }
 
-// The Share button: the call-out of the four targets above it; a second click closes it.
+// The Share button: the call-out of the four targets above it, reaching leftwards into the window from the
+// button at its right edge; a second click closes it.
 void SlideshowMainObject::shareButtonClicked() {
     if (shareCallOut) {
         closeShareCallOut();
@@ -88,7 +89,8 @@ void SlideshowMainObject::shareButtonClicked() {
     if (ui.m_btnShare1 && ui.mainWindow)
         anchor = ui.m_btnShare1->mapTo(ui.mainWindow, QPoint(ui.m_btnShare1->width() / 2, 0));
     shareCallOut =
-        AWAttachedWindow::create(new ShareOptionsViewController, anchor, ui.mainWindow, AWSideAbove, 0.0f);
+        AWAttachedWindow::create(new ShareOptionsViewController, anchor, ui.mainWindow,
+                                            AWSideAboveLeftward, 0.0f);
     connect(shareCallOut, &AWAttachedWindow::didResignKey, this, &SlideshowMainObject::closeShareCallOut);
     shareCallOut->show();
     shareCallOut->raise();
