@@ -133,7 +133,6 @@ public:
     void readMenuSong(const QString& path);
 
 private:
-
     mutable std::mutex mutex; // strings, dictionaries, arrays and objects
     QString fileVersion = QStringLiteral("1.0.0");
     std::vector<SlideshowProjectManagerItemRef> entries;

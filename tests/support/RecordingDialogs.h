@@ -45,8 +45,8 @@ public:
     DVDCommandDialogs& exportDialogs() override { return *this; }
     void setExportProgressWindow(ExportProgressWindowController* window) override;
     // Recorded as a modal alert with the informative text as the message.
-    bool runQuestionAlert(const QString& message, const QString& informativeText, const QString& defaultButton,
-                          const QString& otherButton) override;
+    bool runQuestionAlert(const QString& message, const QString& informativeText,
+                          const QString& defaultButton, const QString& otherButton) override;
     void revealFile(const QString& path) override { revealed << path; }
 
     // Calls that came off the main thread (none should).

@@ -117,8 +117,8 @@ void DVDMenuViewController::fillGallery() {
         auto* item = new QStandardItem(menu->menuName()); // the model takes it
         const QImage thumbnail = menu->menuThumbnail();
         if (!thumbnail.isNull())
-            item->setIcon(QPixmap::fromImage(thumbnail.scaled(kThumbnailSize, Qt::KeepAspectRatio,
-                                                              Qt::SmoothTransformation)));
+            item->setIcon(QPixmap::fromImage(
+                thumbnail.scaled(kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
         templates->appendRow(item);
     }
 }
@@ -227,8 +227,8 @@ void DVDMenuViewController::showNoDVDAlert() {
 }
 
 void DVDMenuViewController::SelectMusic() {
-    const QStringList chosen =
-        dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, QStringLiteral("DVD Menu Background Music"));
+    const QStringList chosen = dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs,
+                                                         QStringLiteral("DVD Menu Background Music"));
     if (!chosen.isEmpty())
         AddDVDMenuBackgroundMusic(chosen.mid(0, 1));
 }

@@ -2,10 +2,10 @@
 
 #include "platform/foundation/Scheduler.h"
 
-#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QVariantMap>
@@ -21,7 +21,8 @@ class ControllerDialogs;
 class DVDMenuViewController : public QWidget {
     Q_OBJECT
 public:
-    DVDMenuViewController(ControllerDialogs& dialogs, platform::Scheduler& scheduler, QWidget* parent = nullptr);
+    DVDMenuViewController(ControllerDialogs& dialogs, platform::Scheduler& scheduler,
+                          QWidget* parent = nullptr);
 
     // Shows the manager's settings again: title, subtitle, template, song. Stores nothing.
     void loadDVDMmenu();

@@ -57,7 +57,8 @@ ExportProgressWindowController::ExportProgressWindowController(QWidget* parent) 
     column->addLayout(buttons);
 
     auto& center = platform::NotificationCenter::defaultCenter();
-    authorProgress = {center, center.addObserver(kNotifyDVDAuthorProgress, [this](const platform::Notification& n) {
+    authorProgress = {center,
+                      center.addObserver(kNotifyDVDAuthorProgress, [this](const platform::Notification& n) {
                           const double percent = n.object.toDouble();
                           gate.post([this, percent] { dvdAuthorProgressChanged(percent); });
                       })};

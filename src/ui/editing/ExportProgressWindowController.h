@@ -4,8 +4,8 @@
 #include "platform/foundation/NotificationCenter.h"
 
 #include <QDialog>
-#include <QPointer>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QDialog>
-#include <QPointer>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QStringList>
-
 
 // The movie settings asked before an export or upload: title, description, video size and, for the two web
 // services, privacy, laid out for the open project's "ServiceName". OK stores them in the project's share

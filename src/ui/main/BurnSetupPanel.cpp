@@ -119,7 +119,8 @@ void BurnSetupPanel::targetChanged(int) {
         return;
     }
     QString why;
-    if (!DVDCommand::deviceCouldBeTarget(current.drive ? current.drive->info() : platform::disc::DriveInfo{}) ||
+    if (!DVDCommand::deviceCouldBeTarget(current.drive ? current.drive->info()
+                                                       : platform::disc::DriveInfo{}) ||
         !DVDCommand::deviceContainsSuitableMedia(current.media, &why)) {
         setPrompt(why, false);
         return;

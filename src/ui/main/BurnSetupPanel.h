@@ -2,17 +2,16 @@
 
 #include "platform/disc/DiscDrive.h"
 
-#include <QDialog>
-#include <QPointer>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 
 #include <functional>
 #include <memory>
 #include <vector>
-
 
 // The burn set-up of the DVD command: where the DVD goes, a recorder of this machine or a disc image file
 // (written through the disc library's pseudo-drive). A recorder is accepted only with a medium that

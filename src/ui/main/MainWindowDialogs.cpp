@@ -1,9 +1,9 @@
 #include "ui/main/MainWindowDialogs.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
-#include "platform/foundation/FileUtils.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/main/BurnSetupPanel.h"
 #include "ui/main/MediaFileTypes.h"
@@ -13,10 +13,10 @@
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,8 +218,8 @@ void MainWindowDialogs::revealFile(const QString& path) {
                                QStringLiteral("org.freedesktop.FileManager1"), bus);
         if (manager.isValid()) {
             manager.setTimeout(kRevealTimeoutMs);
-            const QDBusMessage reply = manager.call(QStringLiteral("ShowItems"),
-                                                    QStringList{QUrl::fromLocalFile(path).toString()}, QString());
+            const QDBusMessage reply = manager.call(
+                QStringLiteral("ShowItems"), QStringList{QUrl::fromLocalFile(path).toString()}, QString());
             if (reply.type() == QDBusMessage::ReplyMessage)
                 return;
         }

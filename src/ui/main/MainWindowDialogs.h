@@ -41,15 +41,16 @@ public:
     int runModalWindow(QDialog& window) override;
     DVDCommandDialogs& exportDialogs() override { return *this; }
     void setExportProgressWindow(ExportProgressWindowController* window) override;
-    bool runQuestionAlert(const QString& message, const QString& informativeText, const QString& defaultButton,
-                          const QString& otherButton) override;
+    bool runQuestionAlert(const QString& message, const QString& informativeText,
+                          const QString& defaultButton, const QString& otherButton) override;
     // Through the file manager's D-Bus service; without one, the folder opens.
     void revealFile(const QString& path) override;
 
     // The alert runQuestionAlert shows, its first button the default.
     static std::unique_ptr<QMessageBox> makeQuestionAlert(QWidget* parent, const QString& message,
                                                           const QString& informativeText,
-                                                          const QString& defaultButton, const QString& otherButton);
+                                                          const QString& defaultButton,
+                                                          const QString& otherButton);
 
 private:
     ExportProgressWindowController& exportWindow();

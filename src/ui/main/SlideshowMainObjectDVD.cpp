@@ -100,7 +100,8 @@ void SlideshowMainObject::TestMpegSpumux() {
     const std::shared_ptr<DVDMenuItem> menu = dvd ? dvd->currentDVDMenuItem() : nullptr;
     if (!project || !manager)
         return;
-    QString stream = project->strEncodingVideoFilePath(QSizeF(DVDMenuItem::kMenuWidth, DVDMenuItem::kMenuHeight));
+    QString stream =
+        project->strEncodingVideoFilePath(QSizeF(DVDMenuItem::kMenuWidth, DVDMenuItem::kMenuHeight));
     stream = QFileInfo(stream).path() + QLatin1Char('/') + QFileInfo(stream).completeBaseName() +
              QStringLiteral("_dvdmenu.mpg");
     if (!menu || !QFileInfo(stream).isFile()) {

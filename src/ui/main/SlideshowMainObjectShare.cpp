@@ -51,8 +51,8 @@ void SlideshowMainObject::makeExportCommands() {
     if (!slideshowDirector)
         return;
     DVDCommandDialogs& exportDialogs = userDialogs.exportDialogs();
-    movieCommand =
-        std::make_unique<MovieExportCommand>(exportDialogs, DirectorFrameRenderer::factory(slideshowDirector));
+    movieCommand = std::make_unique<MovieExportCommand>(exportDialogs,
+                                                        DirectorFrameRenderer::factory(slideshowDirector));
     mp4Command =
         std::make_unique<MP4ExportCommand>(exportDialogs, DirectorFrameRenderer::factory(slideshowDirector));
     movieCommand->setOtherExportRunning([this] { return mp4Command && mp4Command->isEncoding(); });
@@ -88,8 +88,7 @@ void SlideshowMainObject::shareButtonClicked() {
     QPointF anchor;
     if (ui.m_btnShare1 && ui.mainWindow)
         anchor = ui.m_btnShare1->mapTo(ui.mainWindow, QPoint(ui.m_btnShare1->width() / 2, 0));
-    shareCallOut =
-        AWAttachedWindow::create(new ShareOptionsViewController, anchor, ui.mainWindow,
+    shareCallOut = AWAttachedWindow::create(new ShareOptionsViewController, anchor, ui.mainWindow,
                                             AWSideAboveLeftward, 0.0f);
     connect(shareCallOut, &AWAttachedWindow::didResignKey, this, &SlideshowMainObject::closeShareCallOut);
     shareCallOut->show();
@@ -196,8 +195,8 @@ void SlideshowMainObject::notifyVideoInfoEditDone(const Notification&) {
     if (serviceName() == kBurnDVD || isExportRunning())
         return;
     if (!movieCommand) {
-        userDialogs.exportDialogs().showAlertSheet(
-            QStringLiteral("ERROR"), tr_("There is no player to render the movie."), tr_("OK"));
+        userDialogs.exportDialogs().showAlertSheet(QStringLiteral("ERROR"),
+                                                   tr_("There is no player to render the movie."), tr_("OK"));
         return;
     }
     if (!fitMusicBeforeExport())
@@ -238,8 +237,8 @@ void SlideshowMainObject::notifyPCreateVideoFileEnd(const Notification&) {
         SlideshowProject::restorePlaybackAfterExport();
 
     if (service == kPhotoLibrary)
-        queuedShareResult = clock->scheduleOnce(
-            0.0, [this, moved, moveError] { showMovieFileResult(moved, moveError); });
+        queuedShareResult =
+            clock->scheduleOnce(0.0, [this, moved, moveError] { showMovieFileResult(moved, moveError); });
     else if (service == kVideoSite)
         queuedShareResult = clock->scheduleOnce(0.0, [this, source] { postContinueUpload(source); });
 }

@@ -22,9 +22,9 @@ protected:
         auto& center = NotificationCenter::defaultCenter();
         for (const QString& name : {kNotifyShowDVDMenu, kNotifyNoDVDMenu})
             handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& n) {
-                                     posts << n.name;
-                                     lastObject = n.object;
-                                 }));
+                posts << n.name;
+                lastObject = n.object;
+            }));
     }
     void TearDown() override {
         handles.clear();

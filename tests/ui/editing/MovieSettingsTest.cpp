@@ -50,7 +50,8 @@ TEST_F(MovieSettingsTest, EachServiceGetsItsIconPrivacyListAndPreselectedSize) {
 }
 
 TEST_F(MovieSettingsTest, OKStoresTheChoicesButAnEmptyFieldKeepsAnEarlierValueAndCancelStoresNothing) {
-    project->setShareOptionsDict({{"ServiceName", "VideoSite"}, {"Title", "Summer"}, {"Description", "Lake"}});
+    project->setShareOptionsDict(
+        {{"ServiceName", "VideoSite"}, {"Title", "Summer"}, {"Description", "Lake"}});
     {
         MovieSettingsWndController window;
         window.descriptionTextField()->setPlainText("By the sea");
@@ -81,9 +82,9 @@ TEST_F(MovieSettingsTest, OKStoresTheChoicesButAnEmptyFieldKeepsAnEarlierValueAn
 TEST_F(MovieSettingsTest, EachShareButtonPostsItsChoice) {
     std::vector<int> choices;
     auto& center = platform::NotificationCenter::defaultCenter();
-    platform::ObserverHandle handle{center,
-                                    center.addObserver("NOTIFY_SHARE_OPTION_BUTTON_CLICK",
-                                                       [&](const auto& n) { choices.push_back(n.object.toInt()); })};
+    platform::ObserverHandle handle{
+        center, center.addObserver("NOTIFY_SHARE_OPTION_BUTTON_CLICK",
+                                   [&](const auto& n) { choices.push_back(n.object.toInt()); })};
     ShareOptionsViewController view;
     for (int choice : {3, 0, 2, 1})
         view.button(choice)->click();

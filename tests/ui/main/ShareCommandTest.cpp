@@ -8,6 +8,7 @@
 #include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
 #include "model/SlideshowProjectManagerItem.h"
+#include "platform/disc/DiscDrive.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
 
@@ -40,9 +41,9 @@ protected:
         auto& center = NotificationCenter::defaultCenter();
         for (const char* name : {"NOTIFY_CREATE_VIDEO_FILE_END", "NOTIFY_CONTINUE_UPLOAD_VIDEO"})
             handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& n) {
-                                     const std::lock_guard lock(mutex);
-                                     seen.push_back(n);
-                                 }));
+                const std::lock_guard lock(mutex);
+                seen.push_back(n);
+            }));
     }
     void TearDown() override {
         handles.clear();
@@ -140,7 +141,8 @@ TEST_F(ShareCommandTest, AMovieFileIsRecordedMovedUnderAFreeNameAndOffered) {
     ASSERT_EQ(dialogs.alerts.size(), 2u) << qPrintable(dialogs.alertText());
     for (const auto& alert : dialogs.alerts)
         EXPECT_EQ(alert.title, "Congratulations! Movie file has been created successfully!");
-    EXPECT_EQ(dialogs.questionButtons, QStringList({"Show Movie File in Folder", "Show Movie File in Folder"}));
+    EXPECT_EQ(dialogs.questionButtons,
+              QStringList({"Show Movie File in Folder", "Show Movie File in Folder"}));
     EXPECT_EQ(dialogs.revealed, QStringList({movieOut("Trip.mp4")}));
     EXPECT_GT(QFileInfo(movieOut("Trip.mp4")).size(), 0);
     EXPECT_GT(QFileInfo(movieOut("Trip-1.mp4")).size(), 0);
@@ -189,17 +191,20 @@ TEST_F(ShareCommandTest, AnUploadGetsTheMovieAndTheProgressWindowStillUp) {
     expectPlaybackBack();
 }
 
-// The writer's side never opens the pipe while the sound is mixed: the cancel still ends everything.
+// The writer's side never opens the pipe while the sound is mixed: the cancel still ends everything, and the
+// playback settings come back only once the mix has stopped too.
 TEST_F(ShareCommandTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndRestoresPlayback) {
     if (const QString why = useRealPlayer(); !why.isEmpty())
         GTEST_SKIP() << qPrintable(why);
     useShortSlides(3);
     std::atomic<bool> mixing{false};
+    std::atomic<bool> release{false};
     controller->movieExportCommand()->setEncoderSetup([&](EncoderController& encoder) {
-        encoder.setAudioMixStep([&](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck& cancelled,
+        encoder.setAudioMixStep([&](const SlideshowProjectRef&,
+                                    const MixedAudioExport::CancelCheck& cancelled,
                                     const MixedAudioExport::ProgressHandler&) {
             mixing = true;
-            while (!cancelled())
+            while (!cancelled() || !release)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             return MixedAudioExport::Result{MixedAudioExport::Outcome::Cancelled, QString()};
         });
@@ -210,6 +215,10 @@ TEST_F(ShareCommandTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAnd
     ASSERT_TRUE(test_support::spinUntil([&] { return mixing.load(); }, 30000));
     EXPECT_FALSE(project->bPlayLoop()) << "off while the export runs";
     controller->exportProgressWC()->cancelButtonClicked();
+    test_support::spinFor(200);
+    EXPECT_TRUE(controller->isExportRunning()) << "the mix has not stopped yet";
+    EXPECT_FALSE(project->bPlayLoop()) << "put back before every thread of the export had ended";
+    release = true;
     ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 30000));
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(seenCount("NOTIFY_CREATE_VIDEO_FILE_END"), 0);
@@ -233,5 +242,28 @@ TEST_F(ShareCommandTest, ADVDMenusFinishIsNoMovieOfTheControllers) {
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
     EXPECT_EQ(seenCount("NOTIFY_CREATE_VIDEO_FILE_END"), 0);
     EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
+    expectPlaybackBack();
+}
+
+TEST_F(ShareCommandTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlayback) {
+    if (const QString why = useRealPlayer(); !why.isEmpty())
+        GTEST_SKIP() << qPrintable(why);
+    useShortSlides(3);
+    project->setFltPhotoDuration(0.3f);
+    const QString image = dir.file("disc.iso");
+    QString error;
+    dialogs.burnSetupAnswers = {
+        platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error)};
+    ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
+    controller->BurnDVDButtonClicked();
+    ASSERT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Encoding)
+        << qPrintable(dialogs.alertText());
+    EXPECT_FALSE(project->bPlayLoop());
+    controller->exportProgressWC()->cancelButtonClicked();
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 60000));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(QFileInfo(image).size(), 0) << "nothing was written to the disc";
+    EXPECT_TRUE(dialogs.burnProgress.empty());
     expectPlaybackBack();
 }

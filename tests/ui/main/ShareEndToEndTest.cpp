@@ -25,7 +25,8 @@ protected:
         SlideshowProject::setStrOutputVideoPath(dir.file("Exported"));
         project->setFltPhotoDuration(0.5f);
         project->setFltTransitionDuration(0.3f);
-        for (const SlideItemRef& slide : useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)}))
+        for (const SlideItemRef& slide :
+             useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)}))
             slide->customSetDurations(0.6f, 0.3f);
         project->calcSlideItemsPhotoTransitionDuration();
     }
@@ -56,14 +57,16 @@ TEST_F(ShareEndToEndTest, AMovieFileFromTheShareChoiceIsAPlayableMovie) {
     EXPECT_EQ(video->codec, "h264");
     EXPECT_EQ(video->width, 640);
     EXPECT_EQ(video->height, 360);
-    EXPECT_EQ(video->packets, int(project->totalFrameCount()) - 1) << "the movie pump leaves out the first frame";
+    EXPECT_EQ(video->packets, int(project->totalFrameCount()) - 1)
+        << "the movie pump leaves out the first frame";
     EXPECT_EQ(audio->codec, "aac");
 }
 
 TEST_F(ShareEndToEndTest, ADVDIsAuthoredAndWrittenIntoADiscImage) {
     const QString image = dir.file("Trip.iso");
     QString error;
-    auto drive = platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error);
+    auto drive =
+        platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error);
     ASSERT_TRUE(drive) << qPrintable(error);
     dialogs.burnSetupAnswers = {drive};
     drive.reset();

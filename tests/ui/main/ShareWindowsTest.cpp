@@ -85,7 +85,8 @@ TEST_F(ShareWindowsTest, TheShareButtonOpensFourTargetsAboveItAndASecondClickClo
     // The window with the call-out over it, as a person sees them.
     QImage picture = window->grab().toImage();
     QPainter painter(&picture);
-    painter.drawPixmap(callOut->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0)), callOut->grab());
+    painter.drawPixmap(callOut->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0)),
+                       callOut->grab());
     painter.end();
     picture.save(screenshot::folder() + "/share-call-out.png");
 
@@ -96,8 +97,8 @@ TEST_F(ShareWindowsTest, TheShareButtonOpensFourTargetsAboveItAndASecondClickClo
 TEST_F(ShareWindowsTest, TheFinishedDialogOffersToShowTheMovie) {
     const auto alert = MainWindowDialogs::makeQuestionAlert(
         nullptr, "Congratulations! Movie file has been created successfully!",
-        "You can copy to USB storage device and play on HDTV or upload to Internet.", "Show Movie File in Folder",
-        "Close");
+        "You can copy to USB storage device and play on HDTV or upload to Internet.",
+        "Show Movie File in Folder", "Close");
     ASSERT_TRUE(alert->defaultButton());
     EXPECT_EQ(alert->defaultButton()->text(), "Show Movie File in Folder");
     alert->show();
