@@ -40,16 +40,24 @@ protected:
     QVariant lastObject;
 };
 
-TEST_F(DVDMenuPageTest, WithFewerThanThreeSlidesAChoiceStoresAndPostsNothing) {
+// Showing the settings stores nothing, nor does a choice with too few slides to draw a menu; typing does.
+TEST_F(DVDMenuPageTest, OnlyTypingOrAChoiceWithThreeSlidesIsStored) {
     useColourSlides({Qt::red, Qt::green});
     manager->setNCurrentDVDMenuSelected(1);
-    DVDMenuViewController page(dialogs, *scheduler);
+    manager->setDvdTitle("Holidays");
     project->setBIsDirty(false);
+    DVDMenuViewController page(dialogs, *scheduler);
+    EXPECT_EQ(page.dvdTitleText()->text(), "Holidays");
     page.selectTemplate(2);
     EXPECT_EQ(page.selectedTemplate(), 2) << "the choice shows";
     EXPECT_EQ(manager->nCurrentDVDMenuSelected(), 1);
     EXPECT_TRUE(posts.isEmpty());
+    page.dvdSubTitleText()->setText("2024");
+    EXPECT_TRUE(manager->dvdSubtitle().isEmpty()) << "only the user's typing is stored";
     EXPECT_FALSE(project->bIsDirty());
+    emit page.dvdSubTitleText()->textEdited("2024");
+    EXPECT_EQ(manager->dvdSubtitle(), "2024");
+    EXPECT_TRUE(project->bIsDirty());
 }
 
 TEST_F(DVDMenuPageTest, TheNoMenuTemplateSaysSoAndAMenuTemplateShowsItsMenu) {
@@ -87,19 +95,6 @@ TEST_F(DVDMenuPageTest, TheNoMenuTemplateSaysSoAndAMenuTemplateShowsItsMenu) {
     EXPECT_EQ(manager->nCurrentDVDMenuSelected(), 1);
     for (const auto& [count, fallback] : {std::pair{0, -1}, {1, 0}, {2, 1}, {3, 1}})
         EXPECT_EQ(DVDMenuViewController::fallbackTemplateIndex(count), fallback) << count;
-}
-
-TEST_F(DVDMenuPageTest, TitlesAreStoredAsTypedButShowingThemChangesNothing) {
-    manager->setDvdTitle("Holidays");
-    project->setBIsDirty(false);
-    DVDMenuViewController page(dialogs, *scheduler);
-    EXPECT_EQ(page.dvdTitleText()->text(), "Holidays");
-    EXPECT_FALSE(project->bIsDirty());
-    page.dvdSubTitleText()->setText("2024");
-    EXPECT_TRUE(manager->dvdSubtitle().isEmpty()) << "only the user's typing is stored";
-    emit page.dvdSubTitleText()->textEdited("2024");
-    EXPECT_EQ(manager->dvdSubtitle(), "2024");
-    EXPECT_TRUE(project->bIsDirty());
 }
 
 TEST_F(DVDMenuPageTest, ASongIsCopiedOnceHoweverOftenItIsChosenAndAFailedCopyStoresNothing) {

@@ -1,14 +1,12 @@
-// The two roads of the share hub from the first click to the file, with the real player, mixer, encoders and
-// DVD tools; the windows are answered through the recording dialogs.
+// The DVD road of the share hub from the first click to the disc image, with the real player, mixer, encoders
+// and DVD tools; the windows are answered through the recording dialogs. (The movie file's road is in
+// ShareCommandTest: it is quick.)
 #include "support/MainWindowFixture.h"
-#include "support/MediaProbe.h"
 
 #include "dvd/DVDCommand.h"
 #include "platform/disc/DiscDrive.h"
 #include "ui/editing/ExportProgressWindowController.h"
-#include "ui/editing/MovieSettingsWndController.h"
 
-#include <QComboBox>
 #include <QFile>
 
 #include <algorithm>
@@ -32,35 +30,6 @@ protected:
     }
     bool ends(const std::function<bool()>& done) { return test_support::spinUntil(done, 180000); }
 };
-
-TEST_F(ShareEndToEndTest, AMovieFileFromTheShareChoiceIsAPlayableMovie) {
-    dialogs.modalWindowScript = [](QDialog& window) {
-        if (auto* settings = qobject_cast<MovieSettingsWndController*>(&window)) {
-            settings->videoSizePopup()->setCurrentIndex(0);
-            settings->OKButtonClicked();
-        }
-    };
-    NotificationCenter::defaultCenter().post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 0);
-    scheduler->advance(0.0);
-    ASSERT_TRUE(ends([&] { return !controller->isExportRunning(); }));
-    scheduler->advance(0.0);
-    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
-    EXPECT_EQ(dialogs.alerts[0].title, "Congratulations! Movie file has been created successfully!");
-    ASSERT_FALSE(dialogs.progress.empty());
-    EXPECT_DOUBLE_EQ(dialogs.progress.back(), 1.0);
-
-    const MediaProbe probe = MediaProbe::probe(dir.file("Exported/Trip.mp4"));
-    ASSERT_TRUE(probe.ok) << qPrintable(probe.error);
-    const MediaProbe::Stream* video = probe.firstOfType("video");
-    const MediaProbe::Stream* audio = probe.firstOfType("audio");
-    ASSERT_TRUE(video && audio);
-    EXPECT_EQ(video->codec, "h264");
-    EXPECT_EQ(video->width, 640);
-    EXPECT_EQ(video->height, 360);
-    EXPECT_EQ(video->packets, int(project->totalFrameCount()) - 1)
-        << "the movie pump leaves out the first frame";
-    EXPECT_EQ(audio->codec, "aac");
-}
 
 TEST_F(ShareEndToEndTest, ADVDIsAuthoredAndWrittenIntoADiscImage) {
     const QString image = dir.file("Trip.iso");
