@@ -14,6 +14,7 @@
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/ExportProgressWindowController.h"
+#include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
@@ -69,6 +70,7 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     registerObservers(false);
     music = std::make_unique<MusicDirector>();
     currentSlideIndex = -1;
+    musicTimeline = std::make_unique<MusicTimelineViewController>();
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
 }
 
@@ -91,6 +93,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     animation.cancel();
     readinessWait.cancel();
     closeThemeCallOut();
+    if (ui.scrollView1)
+        ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
     // The player goes inside the view's context, and the view's link thread before anything it reads.
     slideshowDirector.reset();
     ownedView.reset();
@@ -125,6 +129,7 @@ void SlideshowMainObject::awakeFromNib() {
         strip->setBlankImageView(marker);
         strip->setBackgroundColor(kTimelineGrey);
         strip->setNTimelineCellWidth(timelineCellWidth);
+        strip->setScheduler(clock);
     }
     delayedRefresh = clock->scheduleOnce(kDelayedRefreshSeconds, [this] {
         refreshUIForOpenProject();
