@@ -3,7 +3,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "support/DSServiceDocuments.h"
 
-#include <QFile>
+#include <QSettings>
 
 namespace test_support {
 
@@ -22,7 +22,7 @@ void routeAllMethods(LoopbackServer& server, const QString& path, const RequestH
 
 } // namespace
 
-FakeVideoService::FakeVideoService(LoopbackServer& server)
+FakeVideoService::FakeVideoService(LoopbackServer& server, const QString& defaultsPath)
     : server(server), uploadRoutes(server, kUploadPath, kSessionPath),
       loginReply(ServerResponse::text(200, "SID=s\nLSID=l\nAuth=T1\n")) {
     uploadRoutes.finalReply =
@@ -34,13 +34,15 @@ FakeVideoService::FakeVideoService(LoopbackServer& server)
         std::lock_guard lock(loginMutex);
         return loginReply;
     });
-    // As a person would write the addresses into the user's settings.
-    const QString settings = defaultsFolder.file(QStringLiteral("Vistrelle.conf"));
-    QFile file(settings);
-    if (file.open(QIODevice::WriteOnly))
-        file.write("[ServiceAddresses]\nVideoServiceFeedRoot=" + baseURL().toUtf8() +
-                   "/feeds/\nVideoServiceUploadRoot=" + baseURL().toUtf8() + "/resumable/feeds/\n");
-    file.close();
+    const QString settings =
+        defaultsPath.isEmpty() ? defaultsFolder.file(QStringLiteral("Vistrelle.conf")) : defaultsPath;
+    {
+        QSettings file(settings, QSettings::IniFormat);
+        file.setValue(QStringLiteral("ServiceAddresses/VideoServiceFeedRoot"),
+                      baseURL() + QStringLiteral("/feeds/"));
+        file.setValue(QStringLiteral("ServiceAddresses/VideoServiceUploadRoot"),
+                      baseURL() + QStringLiteral("/resumable/feeds/"));
+    }
     platform::UserDefaults::setStorePathForTesting(settings);
 }
 

@@ -23,7 +23,9 @@ namespace test_support {
 
 class FakeVideoService {
 public:
-    explicit FakeVideoService(LoopbackServer& server);
+    // The addresses go into `defaultsPath` when given (the sign-in provider's file, so that both are read),
+    // else into a private file.
+    explicit FakeVideoService(LoopbackServer& server, const QString& defaultsPath = QString());
     // Puts the app's service addresses back.
     ~FakeVideoService();
     FakeVideoService(const FakeVideoService&) = delete;

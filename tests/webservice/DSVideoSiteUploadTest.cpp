@@ -1,7 +1,9 @@
 #include "ServiceTestSupport.h"
 
+#include "support/FakeOAuth2Provider.h"
 #include "webservice/DSEntryVideoSiteUpload.h"
 #include "webservice/DSServiceProviderVideoSite.h"
+#include "webservice/oauth2/NetOAuth2SignIn.h"
 
 #include <QFile>
 
@@ -49,24 +51,55 @@ std::shared_ptr<DSEntryVideoSiteUpload> uploadEntry(const DSUploadFileHandle& mo
 
 } // namespace
 
-class DSVideoSiteUploadTest : public ServiceTest {
+// The video service and the sign-in provider on one loopback server.
+class DSVideoSiteUploadTest : public ::testing::Test {
 protected:
+    test_support::NetTestEnvironment environment;
+    LoopbackServer server;
+    test_support::FakeOAuth2Provider provider{server};
+    test_support::FakeVideoService fake{server, provider.defaultsPath()};
     std::shared_ptr<DSServiceProviderVideoSite> service = DSServiceProviderVideoSite::create();
+    TempDir dir;
+    const QByteArray movie = movieBytes(120000);
+    std::shared_ptr<DSEntryVideoSiteUpload> entry;
+
+    // Inserts the upload entry of a 120,000-byte movie, in chunks of 50,000, signed by the authorizer.
+    Delivery insert(const std::shared_ptr<NetFetcherAuthorizationProtocol>& authorizer) {
+        QFile file(dir.file(QStringLiteral("holiday.mp4")));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(movie) == movie.size());
+        file.close();
+        entry = uploadEntry(std::make_shared<platform::UniqueFd>(
+            ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY)));
+        service->setVideoSiteDeveloperKey(QStringLiteral("K1"));
+        service->setAuthorizer(authorizer);
+        service->setServiceUploadChunkSize(50000);
+        Delivery delivery;
+        const DSServiceTicketRef ticket = service->fetchEntryByInsertingEntry(
+            entry, DSServiceProviderVideoSite::videoSiteUploadURLForUserID(QStringLiteral("default")),
+            recordInto(delivery));
+        EXPECT_TRUE(ticket);
+        if (ticket)
+            ticket->objectFetcher()->setMinRetryInterval(0.05);
+        EXPECT_TRUE(waitFor(delivery));
+        return delivery;
+    }
+    ServerRequest firstRequest() const {
+        const auto first = server.requestsTo(fake.uploadURL().path());
+        EXPECT_EQ(first.size(), 1u);
+        return first.empty() ? ServerRequest() : first.front();
+    }
+    // The chunks carry neither the authorization nor the key.
+    void expectBareChunks() {
+        const auto chunks = server.requestsTo(fake.uploads().sessionUrl(true).path());
+        EXPECT_GE(chunks.size(), 3u);
+        for (const ServerRequest& chunk : chunks) {
+            EXPECT_FALSE(chunk.headers.contains("Authorization"));
+            EXPECT_FALSE(chunk.headers.contains("X-DS-Key"));
+        }
+    }
 };
 
 TEST_F(DSVideoSiteUploadTest, AnInsertTakesTheResumableRoadAndAnswersTheVideo) {
-    TempDir dir;
-    const QByteArray movie = movieBytes(120000);
-    QFile file(dir.file(QStringLiteral("holiday.mp4")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(movie) == movie.size());
-    file.close();
-    auto handle = std::make_shared<platform::UniqueFd>(
-        ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY));
-    const auto entry = uploadEntry(handle);
-
-    service->setVideoSiteDeveloperKey(QStringLiteral("K1"));
-    service->setAuthorizer(std::make_shared<BearerAuthorizer>());
-    service->setServiceUploadChunkSize(50000);
     service->setIsServiceRetryEnabled(true);
     service->setServiceSurrogates(
         DSSurrogates{{&DSEntryVideoSiteVideo::staticClass(), &ThreadNotingVideo::staticClass()}});
@@ -77,14 +110,7 @@ TEST_F(DSVideoSiteUploadTest, AnInsertTakesTheResumableRoadAndAnswersTheVideo) {
         delivered = std::max(delivered, sent);
         total = expected;
     });
-
-    Delivery delivery;
-    const DSServiceTicketRef ticket = service->fetchEntryByInsertingEntry(
-        entry, DSServiceProviderVideoSite::videoSiteUploadURLForUserID(QStringLiteral("default")),
-        recordInto(delivery));
-    ASSERT_TRUE(ticket);
-    ticket->objectFetcher()->setMinRetryInterval(0.05);
-    ASSERT_TRUE(waitFor(delivery));
+    const Delivery delivery = insert(std::make_shared<BearerAuthorizer>());
     ASSERT_FALSE(delivery.error) << delivery.error->localizedDescription().toStdString();
 
     // The reply: a video entry parsed on the service's worker, delivered here.
@@ -96,9 +122,7 @@ TEST_F(DSVideoSiteUploadTest, AnInsertTakesTheResumableRoadAndAnswersTheVideo) {
     EXPECT_EQ(fake.uploads().received(), movie);
 
     // The first request: the entry's XML with every header the service expects.
-    const auto first = server.requestsTo(fake.uploadURL().path());
-    ASSERT_EQ(first.size(), 1u);
-    const ServerRequest& request = first.front();
+    const ServerRequest request = firstRequest();
     EXPECT_EQ(request.method, "POST");
     const std::pair<const char*, QByteArray> expected[] = {
         {"Authorization", "Bearer A1"},
@@ -127,16 +151,24 @@ TEST_F(DSVideoSiteUploadTest, AnInsertTakesTheResumableRoadAndAnswersTheVideo) {
     EXPECT_EQ(sent->accessControls().value(0)->permission(), QStringLiteral("denied"));
     EXPECT_FALSE(sent->kindCategory());
 
-    // The chunks carry neither the authorization nor the key; the refused one was asked about and sent again.
-    const auto chunks = server.requestsTo(fake.uploads().sessionUrl(true).path());
-    EXPECT_GE(chunks.size(), 4u);
-    for (const ServerRequest& chunk : chunks) {
-        EXPECT_FALSE(chunk.headers.contains("Authorization"));
-        EXPECT_FALSE(chunk.headers.contains("X-DS-Key"));
-    }
+    // The refused chunk was asked about and sent again; progress covered the entry and the whole movie.
+    expectBareChunks();
     EXPECT_EQ(fake.uploads().contentRanges(),
               (QList<QByteArray>{"bytes 0-49999/120000", "bytes 50000-99999/120000", "bytes */120000",
                                  "bytes 50000-99999/120000", "bytes 100000-119999/120000"}));
     EXPECT_EQ(total, 120000u + quint64(request.body.size()));
     EXPECT_EQ(delivered, total);
+}
+
+TEST_F(DSVideoSiteUploadTest, AnInsertSignedInWithOAuth2CarriesTheProvidersToken) {
+    auto authentication = NetOAuth2SignIn::standardProviderAuthenticationForScope(
+        service->authorizationScope(), QStringLiteral("client.id.invalid"), QStringLiteral("secret"));
+    authentication->setRefreshToken(QString::fromLatin1(test_support::FakeOAuth2Provider::kRefreshToken));
+    const Delivery delivery = insert(authentication);
+    ASSERT_FALSE(delivery.error) << delivery.error->localizedDescription().toStdString();
+    EXPECT_TRUE(DSInstanceCast<DSEntryVideoSiteVideo>(delivery.object));
+    ASSERT_EQ(provider.issuedTokens().size(), 1);
+    EXPECT_EQ(firstRequest().header("Authorization"), "Bearer " + provider.issuedTokens().first().toUtf8());
+    expectBareChunks();
+    EXPECT_EQ(fake.uploads().received(), movie);
 }
