@@ -198,6 +198,8 @@ private:
     std::shared_ptr<NetHTTPFetcher> fetcherForBody(const std::optional<Request>& request,
                                                    const DSObjectRef& object, bool isChunked,
                                                    const QUrl& location);
+    void prepareFetcher(const std::shared_ptr<DSFetchContext>& context, NetHTTPFetcher& fetcher,
+                        const std::optional<Body>& body);
     bool beginFetch(const std::shared_ptr<DSFetchContext>& context,
                     const std::shared_ptr<NetHTTPFetcher>& fetcher);
     void failBeforeFetch(const std::shared_ptr<DSFetchContext>& context, const platform::Error& error);

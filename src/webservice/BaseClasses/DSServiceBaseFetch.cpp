@@ -71,32 +71,7 @@ DSServiceTicketRef DSServiceBase::fetchObjectWithURL(
         failBeforeFetch(context, fetcherCouldNotBegin());
         return nullptr;
     }
-    if (cookieStorageMethod_ >= 0)
-        fetcher->setCookieStorageMethod(cookieStorageMethod_);
-    fetcher->setRetryEnabled(ticket->isRetryEnabled());
-    fetcher->setMaxRetryInterval(ticket->maxRetryInterval());
-    if (ticket->retrySelector()) {
-        const std::weak_ptr<DSFetchContext> weakContext = context;
-        fetcher->setRetrySelector(
-            [weakContext](NetHTTPFetcher&, bool willRetry, const platform::Error& error) {
-                const auto held = weakContext.lock();
-                return held ? invokeRetrySelector(held->ticket, willRetry, error) : willRetry;
-            });
-    }
-    ticket->setObjectFetcher(fetcher);
-    ticket->setCurrentFetcher(fetcher);
-    fetcher->setProperty(QLatin1String(kDSFetcherTicketProperty),
-                         QVariant::fromValue(DSTicketHandle(ticket)));
-    if (body) {
-        if (body->stream)
-            fetcher->setPostStream(body->stream);
-        else if (!body->data.isNull())
-            fetcher->setPostData(body->data);
-    }
-    if (ticket->uploadProgressSelector() || ticket->uploadProgressHandler())
-        fetcher->setSentDataSelector(objectFetcherSentDataSelector());
-    fetcher->setAuthorizer(ticket->authorizer());
-    addAuthenticationToFetcher(*fetcher);
+    prepareFetcher(context, *fetcher, body);
     return beginFetch(context, fetcher) ? ticket : nullptr;
 }
 
@@ -151,6 +126,36 @@ std::shared_ptr<NetHTTPFetcher> DSServiceBase::fetcherForBody(const std::optiona
     return request ? NetHTTPUploadFetcher::uploadFetcherWithRequest(*request, object->uploadFileHandle(),
                                                                     type, chunkSize, fetcherService_)
                    : nullptr;
+}
+
+void DSServiceBase::prepareFetcher(const std::shared_ptr<DSFetchContext>& context, NetHTTPFetcher& fetcher,
+                                   const std::optional<Body>& body) {
+    const DSServiceTicketRef& ticket = context->ticket;
+    if (cookieStorageMethod_ >= 0)
+        fetcher.setCookieStorageMethod(cookieStorageMethod_);
+    fetcher.setRetryEnabled(ticket->isRetryEnabled());
+    fetcher.setMaxRetryInterval(ticket->maxRetryInterval());
+    if (ticket->retrySelector()) {
+        const std::weak_ptr<DSFetchContext> weakContext = context;
+        fetcher.setRetrySelector(
+            [weakContext](NetHTTPFetcher&, bool willRetry, const platform::Error& error) {
+                const auto held = weakContext.lock();
+                return held ? invokeRetrySelector(held->ticket, willRetry, error) : willRetry;
+            });
+    }
+    ticket->setObjectFetcher(fetcher.shared_from_this());
+    ticket->setCurrentFetcher(fetcher.shared_from_this());
+    fetcher.setProperty(QLatin1String(kDSFetcherTicketProperty), QVariant::fromValue(DSTicketHandle(ticket)));
+    if (body) {
+        if (body->stream)
+            fetcher.setPostStream(body->stream);
+        else if (!body->data.isNull())
+            fetcher.setPostData(body->data);
+    }
+    if (ticket->uploadProgressSelector() || ticket->uploadProgressHandler())
+        fetcher.setSentDataSelector(objectFetcherSentDataSelector());
+    fetcher.setAuthorizer(ticket->authorizer());
+    addAuthenticationToFetcher(fetcher);
 }
 
 bool DSServiceBase::beginFetch(const std::shared_ptr<DSFetchContext>& context,

@@ -63,10 +63,11 @@ public:
     const ProgressSelector& uploadProgressSelector() const { return uploadProgressSelector_; }
     const ProgressHandler& uploadProgressHandler() const { return uploadProgressHandler_; }
 
+    // What a cancel clears (the caller's values, the service, the fetchers) is handed out as a copy, which
+    // stays valid through a cancel.
     // The caller's values; a null value removes the key.
     void setProperty(const QString& key, const QVariant& value);
     QVariant propertyForKey(const QString& key) const { return ticketProperties_.value(key); }
-    // These getters answer copies: what they hand out stays valid when the ticket is cancelled meanwhile.
     QVariantMap properties() const { return ticketProperties_; }
     void setProperties(const QVariantMap& properties) { ticketProperties_ = properties; }
     QVariant userData() const { return userData_; }
