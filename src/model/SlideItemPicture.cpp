@@ -270,8 +270,8 @@ QImage SlideItem::slideImageFromFontInfo(const QVariantMap& info) {
     if (size.isEmpty())
         return QImage();
     QTextLayout layout;
-    const TextLayoutResult laid = layOutText(layout, style.text, style.font, size.width(), size.height(),
-                                             size.height());
+    const TextLayoutResult laid =
+        layOutText(layout, style.text, style.font, size.width(), size.height(), size.height());
     QImage text(size, QImage::Format_ARGB32_Premultiplied);
     text.fill(Qt::transparent);
     QPainter painter(&text);

@@ -36,13 +36,13 @@ void RLListView::setDelegate(RLListViewDelegate* value) {
     if (!value)
         return;
     auto& center = platform::NotificationCenter::defaultCenter();
-    delegateObserver = platform::ObserverHandle(
-        center, center.addObserver(
-                    selectionDidChangeNotification(),
-                    [value](const platform::Notification& notification) {
-                        value->listViewSelectionDidChange(notification);
-                    },
-                    QVariant::fromValue(static_cast<QObject*>(this))));
+    delegateObserver =
+        platform::ObserverHandle(center, center.addObserver(
+                                             selectionDidChangeNotification(),
+                                             [value](const platform::Notification& notification) {
+                                                 value->listViewSelectionDidChange(notification);
+                                             },
+                                             QVariant::fromValue(static_cast<QObject*>(this))));
 }
 
 void RLListView::setScheduler(std::shared_ptr<platform::Scheduler> scheduler) {
@@ -342,7 +342,8 @@ void RLListView::handleMouseDown(QMouseEvent* event, RLListViewCell* cell, int c
         rowDelegate->rowDoubleClicked(*this, row);
     setFocus(Qt::MouseFocusReason);
     const Qt::KeyboardModifiers modifiers = event ? event->modifiers() : Qt::NoModifier;
-    const bool extend = !event || (modifiers & Qt::ControlModifier) ? true : bool(modifiers & Qt::ShiftModifier);
+    const bool extend =
+        !event || (modifiers & Qt::ControlModifier) ? true : bool(modifiers & Qt::ShiftModifier);
     if (event && selection.contains(row)) {
         beginDragTracking(cell, event->globalPosition(), true, extend);
         return;
@@ -481,7 +482,8 @@ Qt::DropAction RLListView::updateDropTarget(const QMimeData& data, const QPointF
     if (!rowDelegate)
         return Qt::IgnoreAction;
     dropTarget = indexOfRowAtPoint(documentPoint);
-    const Qt::DropAction operation = rowDelegate->validateDrop(*this, data, dropTarget.row, dropTarget.highlight);
+    const Qt::DropAction operation =
+        rowDelegate->validateDrop(*this, data, dropTarget.row, dropTarget.highlight);
     if (operation == Qt::IgnoreAction) {
         if (hideOnRefusal)
             setShowsDropHighlight(false);
@@ -538,13 +540,15 @@ void RLListView::setDropRow(std::size_t row, RLListViewDropHighlight highlight) 
 }
 
 void RLListView::dragEnterEvent(QDragEnterEvent* event) {
-    const Qt::DropAction action = draggingEntered(*event->mimeData(), document->mapFrom(viewport(), event->position()));
+    const Qt::DropAction action =
+        draggingEntered(*event->mimeData(), document->mapFrom(viewport(), event->position()));
     event->setDropAction(action);
     event->setAccepted(action != Qt::IgnoreAction);
 }
 
 void RLListView::dragMoveEvent(QDragMoveEvent* event) {
-    const Qt::DropAction action = draggingUpdated(*event->mimeData(), document->mapFrom(viewport(), event->position()));
+    const Qt::DropAction action =
+        draggingUpdated(*event->mimeData(), document->mapFrom(viewport(), event->position()));
     event->setDropAction(action);
     event->setAccepted(action != Qt::IgnoreAction);
 }

@@ -164,7 +164,8 @@ private:
     void redisplayRows(const RLIndexSet& rows);
     void postSelectionDidChange();
     void applyClick(std::size_t row, bool extend);
-    void beginDragTracking(RLListViewCell* cell, const QPointF& globalPoint, bool selectAtRelease, bool extend);
+    void beginDragTracking(RLListViewCell* cell, const QPointF& globalPoint, bool selectAtRelease,
+                           bool extend);
     void endDragTracking();
     bool startDrag(RLListViewCell* clickedCell);
     QPixmap dragImageForRows(const RLIndexSet& rows, QPointF* topLeft) const;

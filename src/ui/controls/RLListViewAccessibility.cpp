@@ -40,7 +40,8 @@ public:
                                   : QAccessibleWidget::parent();
     }
     QString text(QAccessible::Text kind) const override {
-        if ((kind == QAccessible::Name || kind == QAccessible::Description) && !cell()->accessibleTitle().isEmpty())
+        if ((kind == QAccessible::Name || kind == QAccessible::Description) &&
+            !cell()->accessibleTitle().isEmpty())
             return cell()->accessibleTitle();
         return QAccessibleWidget::text(kind);
     }

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QWidget>
 
-
 // The base of a list view's row views: its reuse identifier, the row it shows and its list. It hands its
 // mouse events to the list, answers whether its row is selected and draws the drop mark; subclasses draw
 // their content and selection and call drawDropHighlight last.

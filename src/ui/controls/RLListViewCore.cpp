@@ -23,8 +23,8 @@ RLRange RLListLayout::visibleRange(double top, double visibleHeight) const {
     RLRange range;
     bool open = false;
     for (std::size_t row = 0; row < count(); ++row) {
-        const bool intersects = heights[row] > 0.0 && visibleHeight > 0.0 && offsets[row] < top + visibleHeight &&
-                                offsets[row] + heights[row] > top;
+        const bool intersects = heights[row] > 0.0 && visibleHeight > 0.0 &&
+                                offsets[row] < top + visibleHeight && offsets[row] + heights[row] > top;
         if (intersects && !open) {
             open = true;
             range.location = row;

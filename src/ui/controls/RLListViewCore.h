@@ -71,17 +71,16 @@ private:
 
 // What the visible cells must do when the visible range moves from `current` to `next`.
 struct RLCellUpdate {
-    bool replaceAll = false;             // the ranges do not meet: every cell goes, `next` is filled anew
-    std::vector<std::size_t> prepend;    // rows whose cells go in front, in this order (upward)
-    std::size_t dropFront = 0;           // cells to queue from the front
-    std::vector<std::size_t> append;     // rows whose cells go at the end, in this order (downward)
-    std::size_t dropBack = 0;            // cells to queue from the back
+    bool replaceAll = false;          // the ranges do not meet: every cell goes, `next` is filled anew
+    std::vector<std::size_t> prepend; // rows whose cells go in front, in this order (upward)
+    std::size_t dropFront = 0;        // cells to queue from the front
+    std::vector<std::size_t> append;  // rows whose cells go at the end, in this order (downward)
+    std::size_t dropBack = 0;         // cells to queue from the back
 };
 RLCellUpdate planCellUpdate(const RLRange& current, const RLRange& next);
 
 // Cells waiting for reuse, of every identifier in one queue; the newest of an identifier comes out first.
-template <typename Cell, typename Identifier>
-class RLReuseQueue {
+template <typename Cell, typename Identifier> class RLReuseQueue {
 public:
     void enqueue(Identifier identifier, Cell cell) { queue.emplace_back(std::move(identifier), cell); }
     std::optional<Cell> dequeue(const Identifier& identifier) {

@@ -51,7 +51,8 @@ void MyListViewCell::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath plate;
     plate.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-    painter.fillPath(plate, isSelected() ? palette().color(QPalette::Highlight).lighter(160) : QColor(Qt::white));
+    painter.fillPath(plate,
+                     isSelected() ? palette().color(QPalette::Highlight).lighter(160) : QColor(Qt::white));
     drawDropHighlight(painter);
 }
 

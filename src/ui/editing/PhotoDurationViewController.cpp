@@ -139,7 +139,8 @@ void PhotoDurationViewController::AppleAllCheckboxClocked() {
 }
 
 void PhotoDurationViewController::OkButtonClicked() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_CLOSE_SLIDEITEM_DURATION_PANEL"));
+    platform::NotificationCenter::defaultCenter().post(
+        QStringLiteral("NOTIFY_CLOSE_SLIDEITEM_DURATION_PANEL"));
 }
 
 void PhotoDurationViewController::postUpdate(const QVariantMap& userInfo) const {

@@ -7,9 +7,6 @@
 #include "ui/editing/ResourceImage.h"
 #include "ui/main/ControllerDialogs.h"
 
-#include <QHBoxLayout>
-#include <QVBoxLayout>
-
 namespace {
 
 constexpr QSize kListSize{440, 360};
@@ -22,36 +19,21 @@ QVariantList themes() {
 } // namespace
 
 SlideThemeViewController::SlideThemeViewController(QWidget* parent)
-    : QWidget(parent), list(new RLListView(this)), set(new QPushButton(tr_("Set"), this)),
+    : ChoiceListViewController(kListSize, parent), set(new QPushButton(tr_("Set"), this)),
       customize(new QPushButton(tr_("Customize"), this)) {
     setObjectName("SlideThemeViewController");
-    list->setObjectName("listView");
-    list->setFixedSize(kListSize);
-    auto* column = new QVBoxLayout(this); // the view owns its layout
-    column->setContentsMargins(8, 8, 8, 8);
-    column->addWidget(list);
-    auto* row = new QHBoxLayout;
-    column->addLayout(row);
-    row->addWidget(customize);
-    row->addStretch();
-    row->addWidget(set);
+    buttonRow()->addWidget(customize);
+    buttonRow()->addStretch();
+    buttonRow()->addWidget(set);
     connect(set, &QPushButton::clicked, this, &SlideThemeViewController::SetThemeButtonClicked);
     connect(customize, &QPushButton::clicked, this, &SlideThemeViewController::CustomizeThemeButtonClicked);
     awakeFromNib();
     adjustSize();
 }
 
-SlideThemeViewController::~SlideThemeViewController() {
-    list->setDelegate(nullptr);
-}
-
 // The last row whose theme is the current one stays selected.
 void SlideThemeViewController::awakeFromNib() {
-    list->setDelegate(this);
-    list->setCellSpacing(2.0);
-    list->setAllowsEmptySelection(true);
-    list->setAllowsMultipleSelection(true);
-    list->reloadData();
+    reloadChoices();
     const auto project = SlideshowProject::currentMainProject();
     const auto manager = project ? project->themeManger() : nullptr;
     const std::optional<int> current = manager ? manager->currentThemeID() : std::nullopt;
@@ -60,19 +42,15 @@ void SlideThemeViewController::awakeFromNib() {
     const QVariantList all = themes();
     for (qsizetype row = 0; row < all.size(); ++row)
         if (all[row].toMap().value(QStringLiteral("ThemeID")).toInt() == *current)
-            list->setSelectedRow(std::size_t(row));
+            listView()->setSelectedRow(std::size_t(row));
 }
 
 std::size_t SlideThemeViewController::numberOfRowsInListView(RLListView&) {
     return std::size_t(themes().size());
 }
 
-// One reuse identifier per row: a cell only ever comes back to its own row.
 RLListViewCell* SlideThemeViewController::cellForRow(RLListView& listView, std::size_t row) {
-    const QString identifier = QStringLiteral("MyListViewCell_%1").arg(row);
-    auto* cell = static_cast<ThemeListViewCell*>(listView.dequeueCellWithReusableIdentifier(identifier));
-    if (!cell)
-        cell = new ThemeListViewCell(identifier, listView.documentView()); // the list's document view owns it
+    auto* cell = choiceCell<ThemeListViewCell>(listView, row);
     const QVariantMap theme = themes().value(qsizetype(row)).toMap();
     cell->titleLabel()->setText(theme.value(QStringLiteral("ThemeName")).toString());
     cell->detailedText()->setText(theme.value(QStringLiteral("ThemeDescription")).toString());
@@ -94,7 +72,7 @@ void SlideThemeViewController::rowDoubleClicked(RLListView&, std::size_t row) {
 }
 
 void SlideThemeViewController::SetThemeButtonClicked() {
-    post(list->selectedRow());
+    post(listView()->selectedRow());
 }
 
 // The theme is set first; the main window lets this list go meanwhile, but not before the modal window

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "ui/controls/RLListView.h"
+#include "ui/editing/ChoiceListViewController.h"
 
 #include <QDialog>
 #include <QPushButton>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -14,7 +13,7 @@ class ControllerDialogs;
 // The theme list: one row per built-in theme of the open project (icon, name, description), the current
 // theme selected. Set (or a double click) posts "NOTIFY_THEME_ITEM_SELECTED" with the theme; Customize
 // does the same and then opens the blank-image window for a theme background.
-class SlideThemeViewController : public QWidget, public RLListViewDelegate {
+class SlideThemeViewController : public ChoiceListViewController {
     Q_OBJECT
 public:
     static constexpr double kRowHeight = 80.0;
@@ -22,9 +21,7 @@ public:
     using BlankImageWindowMaker = std::function<std::unique_ptr<QDialog>()>;
 
     explicit SlideThemeViewController(QWidget* parent = nullptr);
-    ~SlideThemeViewController() override;
 
-    RLListView* listView() const { return list; }
     QPushButton* setButton() const { return set; }
     QPushButton* customizeButton() const { return customize; }
     QDialog* blankWnd() const { return blankWindow.get(); }
@@ -44,7 +41,6 @@ private:
     void awakeFromNib();
     void post(std::size_t row) const;
 
-    RLListView* list;
     QPushButton* set;
     QPushButton* customize;
     BlankImageWindowMaker makeBlankWindow;

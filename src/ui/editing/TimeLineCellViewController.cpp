@@ -138,7 +138,8 @@ QPushButton* TimeLineCellViewController::durationButton(const QRect& frame, cons
 
 void TimeLineCellViewController::awakeFromNib() {
     indexTag = -1;
-    for (PhotoIconView* view : {thumbnail, static_cast<PhotoIconView*>(transitionIcon), photoBackground, transitionBackground})
+    for (PhotoIconView* view :
+         {thumbnail, static_cast<PhotoIconView*>(transitionIcon), photoBackground, transitionBackground})
         view->setParentWnd(this);
     for (QObject* child : cellView->children())
         if (auto* widget = qobject_cast<QWidget*>(child))

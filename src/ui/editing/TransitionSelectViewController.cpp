@@ -8,9 +8,6 @@
 #include "ui/editing/MyListViewCell.h"
 #include "ui/editing/ResourceImage.h"
 
-#include <QHBoxLayout>
-#include <QVBoxLayout>
-
 namespace {
 
 constexpr QSize kListSize{280, 372};
@@ -18,38 +15,22 @@ constexpr QSize kListSize{280, 372};
 } // namespace
 
 TransitionSelectViewController::TransitionSelectViewController(QWidget* parent)
-    : QWidget(parent), list(new RLListView(this)), applyToAll(new QCheckBox(this)),
+    : ChoiceListViewController(kListSize, parent), applyToAll(new QCheckBox(this)),
       set(new QPushButton(tr_("Set"), this)) {
     setObjectName("TransitionSelectViewController");
-    list->setObjectName("listView");
-    list->setFixedSize(kListSize);
     applyToAll->setObjectName("buttonApplyToAll");
     set->setObjectName("setButton");
-    auto* column = new QVBoxLayout(this); // the view owns its layout
-    column->setContentsMargins(8, 8, 8, 8);
-    column->addWidget(list);
-    auto* row = new QHBoxLayout;
-    column->addLayout(row);
-    row->addWidget(applyToAll, 1);
-    row->addWidget(set);
+    buttonRow()->addWidget(applyToAll, 1);
+    buttonRow()->addWidget(set);
     connect(set, &QPushButton::clicked, this, &TransitionSelectViewController::setButtonClicked);
     connect(applyToAll, &QCheckBox::clicked, this, &TransitionSelectViewController::ApplyToAllButtonClicked);
     awakeFromNib();
     adjustSize();
 }
 
-// The list asks its delegate nothing more once this view goes.
-TransitionSelectViewController::~TransitionSelectViewController() {
-    list->setDelegate(nullptr);
-}
-
 void TransitionSelectViewController::awakeFromNib() {
     createTransitionArray();
-    list->setDelegate(this);
-    list->setCellSpacing(2.0);
-    list->setAllowsEmptySelection(true);
-    list->setAllowsMultipleSelection(true);
-    list->reloadData();
+    reloadChoices();
     const auto project = SlideshowProject::currentMainProject();
     applyToAll->setChecked(project && project->bApplyTransitionToAll());
     applyToAll->setText(tr_("Apply to All Photos"));
@@ -72,12 +53,8 @@ std::size_t TransitionSelectViewController::numberOfRowsInListView(RLListView&) 
     return std::size_t(rows.size());
 }
 
-// One reuse identifier per row: a cell only ever comes back to its own row.
 RLListViewCell* TransitionSelectViewController::cellForRow(RLListView& listView, std::size_t row) {
-    const QString identifier = QStringLiteral("MyListViewCell_%1").arg(row);
-    auto* cell = static_cast<MyListViewCell*>(listView.dequeueCellWithReusableIdentifier(identifier));
-    if (!cell)
-        cell = new MyListViewCell(identifier, listView.documentView()); // the list's document view owns it
+    auto* cell = choiceCell<MyListViewCell>(listView, row);
     const QVariantMap& choice = rows[qsizetype(row)];
     cell->titleLabel()->setText(choice.value(QStringLiteral("name")).toString());
     cell->iconView()->setPixmap(
@@ -97,7 +74,7 @@ void TransitionSelectViewController::rowDoubleClicked(RLListView&, std::size_t r
 }
 
 void TransitionSelectViewController::setButtonClicked() {
-    post(list->selectedRow());
+    post(listView()->selectedRow());
 }
 
 void TransitionSelectViewController::ApplyToAllButtonClicked() {

@@ -1,23 +1,21 @@
 #pragma once
 
-#include "ui/controls/RLListView.h"
+#include "ui/editing/ChoiceListViewController.h"
 
 #include <QCheckBox>
 #include <QList>
 #include <QPushButton>
 #include <QVariantMap>
-#include <QWidget>
 
 // The transition picker: every transition a slide can lead out with, an icon and a name a row, and the
 // check box "Apply to All Photos". Picking a row (a double click, or Set) posts
 // "NOTIFY_TRANSITION_ITEM_SELECTED" with the transition choice; the main window stores it.
-class TransitionSelectViewController : public QWidget, public RLListViewDelegate {
+class TransitionSelectViewController : public ChoiceListViewController {
     Q_OBJECT
 public:
     static constexpr double kRowHeight = 60.0;
 
     explicit TransitionSelectViewController(QWidget* parent = nullptr);
-    ~TransitionSelectViewController() override;
 
     // The rows by category, and the list's rows: 3D, Blend, the masks, Random. The slices are built but
     // not offered.
@@ -28,7 +26,6 @@ public:
     const QList<QVariantMap>& arrayRandom() const { return random; }
     const QList<QVariantMap>& allTransition() const { return rows; }
 
-    RLListView* listView() const { return list; }
     QCheckBox* buttonApplyToAll() const { return applyToAll; }
     QPushButton* setButton() const { return set; }
 
@@ -47,7 +44,6 @@ private:
     void post(std::size_t row) const;
 
     QList<QVariantMap> transitions3D, blends, slices, masks, random, rows;
-    RLListView* list;
     QCheckBox* applyToAll;
     QPushButton* set;
 };

@@ -96,8 +96,8 @@ void SlideshowMainObject::notifyTimelineCellTransitionClicked(const Notification
     if (const auto project = SlideshowProject::currentMainProject())
         project->updateTimelineItemsPosition();
     auto* picker = new TransitionSelectViewController; // the call-out takes it
-    transitionCallOut = openCellCallOut(CallOutKind::Transition, picker,
-                                        slide->rect(SlideItem::kRectTransitionIcon));
+    transitionCallOut =
+        openCellCallOut(CallOutKind::Transition, picker, slide->rect(SlideItem::kRectTransitionIcon));
 }
 
 void SlideshowMainObject::notifyTimelineCellDurationClicked(const Notification& notification) {
@@ -158,8 +158,8 @@ int SlideshowMainObject::sideAboveOnScreen(const QWidget& view, const QPointF& p
     const QPointF global = ui.mainWindow ? QPointF(ui.mainWindow->mapToGlobal(point.toPoint())) : point;
     const QRectF visible = AWAttachedWindow::toScreenSpace(QRectF(screen->availableGeometry()));
     for (const int side : {AWSideAbove, AWSideAboveRightward, AWSideAboveLeftward}) {
-        const QRectF frame = aw_geometry::layout(QSizeF(view.size()), AWAttachedWindow::toScreenSpace(global), side,
-                                                 0.0f, AWAppearance(), 1.0f)
+        const QRectF frame = aw_geometry::layout(QSizeF(view.size()), AWAttachedWindow::toScreenSpace(global),
+                                                 side, 0.0f, AWAppearance(), 1.0f)
                                  .windowFrame;
         if (frame.left() >= visible.left() && frame.right() <= visible.right())
             return side;
@@ -386,7 +386,8 @@ void SlideshowMainObject::editSlideItemText(const SlideItemRef&) {
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     const QImage text = SlideItem::slideImageFromFontInfo(editSlideItemTextSample());
-    if (text.isNull() || !text.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPEG", kSampleJpegQuality))
+    if (text.isNull() ||
+        !text.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPEG", kSampleJpegQuality))
         return;
     showImageInOpenGL(glView->loadTexture(QImage::fromData(jpeg, "JPEG")));
 }

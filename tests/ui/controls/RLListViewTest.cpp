@@ -1,8 +1,8 @@
 // The cell-reusing list view: row geometry, drop targets, the click, key and drag rules, and the reuse of
 // cells as the list scrolls.
+#include "ui/controls/RLListView.h"
 #include "platform/foundation/Scheduler.h"
 #include "support/TestEnvironment.h"
-#include "ui/controls/RLListView.h"
 #include "ui/controls/RLListViewCell.h"
 
 #include <QAccessible>
@@ -43,7 +43,8 @@ public:
         validated.emplace_back(row, highlight);
         return Qt::CopyAction;
     }
-    bool acceptDrop(RLListView&, const QMimeData&, std::size_t row, RLListViewDropHighlight highlight) override {
+    bool acceptDrop(RLListView&, const QMimeData&, std::size_t row,
+                    RLListViewDropHighlight highlight) override {
         accepted.emplace_back(row, highlight);
         return true;
     }
@@ -193,8 +194,9 @@ TEST_F(RLListViewTest, APressBecomesADragAfterAHoldOrAMoveBeyondTwoPoints) {
         QPointF move;
         bool drags;
     };
-    for (const Case& c : {Case{"held 1.5 s", 1.5, {}, true}, Case{"released after 1.4 s", 1.4, {}, false},
-                          Case{"moved 3 points", 0.0, {0, 3}, true}, Case{"moved 2 points", 0.0, {2, 2}, false}}) {
+    for (const Case& c :
+         {Case{"held 1.5 s", 1.5, {}, true}, Case{"released after 1.4 s", 1.4, {}, false},
+          Case{"moved 3 points", 0.0, {0, 3}, true}, Case{"moved 2 points", 0.0, {2, 2}, false}}) {
         drags.clear();
         list.deselectAll();
         click(1, Qt::NoModifier, false);
@@ -237,8 +239,9 @@ TEST_F(RLListViewTest, TheVisibleCellsFollowTheMovingRange) {
         std::size_t dropFront, dropBack;
         bool replaceAll;
     };
-    for (const Case& c : {Case{{2, 3}, {1, 3}, {1}, {}, 0, 1, false}, Case{{2, 3}, {3, 4}, {}, {5, 6}, 1, 0, false},
-                          Case{{0, 3}, {5, 3}, {}, {}, 0, 0, true}, Case{{2, 3}, {2, 3}, {}, {}, 0, 0, false}}) {
+    for (const Case& c :
+         {Case{{2, 3}, {1, 3}, {1}, {}, 0, 1, false}, Case{{2, 3}, {3, 4}, {}, {5, 6}, 1, 0, false},
+          Case{{0, 3}, {5, 3}, {}, {}, 0, 0, true}, Case{{2, 3}, {2, 3}, {}, {}, 0, 0, false}}) {
         const RLCellUpdate update = planCellUpdate(c.from, c.to);
         EXPECT_EQ(update.prepend, c.prepend);
         EXPECT_EQ(update.append, c.append);

@@ -42,7 +42,8 @@ TEST_F(EditingPopOversTest, ThePickerOffersFiftySixTransitionsAndPostsThePickedO
     EXPECT_EQ(nameOf(rows[54]), "mask 49");
     EXPECT_EQ(rows[54].value("image_name"), "icon48-49");
     EXPECT_EQ(rows[54].value("index"), 48);
-    const QVariantMap random{{"name", "Random"}, {"image_name", "dice"}, {"index", 0}, {"category", "Random"}};
+    const QVariantMap random{
+        {"name", "Random"}, {"image_name", "dice"}, {"index", 0}, {"category", "Random"}};
     EXPECT_EQ(rows[55], random);
     EXPECT_EQ(picker.arraySlicesBox().size(), 2) << "built, not listed";
 
@@ -134,8 +135,8 @@ TEST_F(EditingPopOversTest, DurationsCountWholeFrames) {
         double seconds;
         int frames;
     };
-    for (const Case& c : {Case{3.99, 119}, Case{2.3, 69}, Case{double(2.3f), 69}, Case{double(17.0f / 30.0f), 17},
-                          Case{4.0, 120}, Case{0.0, 0}})
+    for (const Case& c : {Case{3.99, 119}, Case{2.3, 69}, Case{double(2.3f), 69},
+                          Case{double(17.0f / 30.0f), 17}, Case{4.0, 120}, Case{0.0, 0}})
         EXPECT_EQ(PhotoDurationViewController::framesForSeconds(c.seconds), c.frames) << c.seconds;
     EXPECT_EQ(PhotoDurationViewController::durationText(119.0f / 30.0f), "4.0s");
 }

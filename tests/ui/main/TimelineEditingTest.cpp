@@ -52,7 +52,8 @@ TEST_F(TimelineEditingTest, PanZoomReportsEditTheCopyAndEndCommitsItAsTheSlidesE
     copy->setPanStartPoint(QPointF(0.2, 0.3));
     post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "SCALE"}, {"VALUE", 100}});
     post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "ROTATE"}, {"VALUE", 30}});
-    post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", 192}, {"deltaY", 108}});
+    post("NOTIFY_PANZOOM_CHANGED",
+         QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", 192}, {"deltaY", 108}});
     EXPECT_DOUBLE_EQ(copy->zoomStart(), 2.0);
     EXPECT_DOUBLE_EQ(copy->rotateAngle(SlideItem::kRotateZStart), 30.0);
     EXPECT_NEAR(copy->panStartPoint().x(), 0.3, 1e-9);
@@ -96,7 +97,8 @@ TEST_F(TimelineEditingTest, AChosenTransitionGoesToTheCurrentSlideOrEverySlide) 
         controller->setNCurrentSlideshowItemIndex(c.current);
         post("NOTIFY_TRANSITION_ITEM_SELECTED", door);
         for (std::size_t i = 0; i < slides.size(); ++i)
-            EXPECT_EQ(slides[i]->transitionInfo() == door, c.changed[i]) << c.current << " " << c.all << " " << i;
+            EXPECT_EQ(slides[i]->transitionInfo() == door, c.changed[i])
+                << c.current << " " << c.all << " " << i;
         EXPECT_EQ(project->bIsDirty(), c.current == 1);
     }
 }
@@ -134,7 +136,9 @@ TEST_F(TimelineEditingTest, TheDurationPopOverAppliesOnceWhicheverWayItCloses) {
     const std::vector<std::pair<const char*, std::function<void()>>> roads = {
         {"its OK button",
          [&] {
-             qobject_cast<PhotoDurationViewController*>(controller->vcByAttachedWindow())->okButton()->click();
+             qobject_cast<PhotoDurationViewController*>(controller->vcByAttachedWindow())
+                 ->okButton()
+                 ->click();
          }},
         {"the focus moving away", [&] { emit controller->attachedWindowSetDuration()->didResignKey(); }},
         {"another pop-over opening", [&] { post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 1); }},
@@ -212,7 +216,8 @@ TEST_F(TimelineEditingTest, PicturesOfThePopOversAboveTheTimeline) {
     ASSERT_TRUE(picker);
     QWidget* strip = window->outlets().scrollContentView;
     const QPoint arrowTip = picker->mapToGlobal(QPoint(picker->width() / 2, picker->height() - 1));
-    const QRect icon = TimelineContentView::toWidget(slides[1]->rect(SlideItem::kRectTransitionIcon)).toRect();
+    const QRect icon =
+        TimelineContentView::toWidget(slides[1]->rect(SlideItem::kRectTransitionIcon)).toRect();
     EXPECT_TRUE(icon.adjusted(-2, -2, 2, 2).contains(strip->mapFromGlobal(arrowTip)))
         << "the arrow points at the icon";
     EXPECT_FALSE(screenshot::saveWithChildWindows(*window, "transition-picker").isNull());
