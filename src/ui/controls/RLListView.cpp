@@ -12,8 +12,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 void installListViewAccessibility();
+
+namespace {
+
+struct RelayoutGuard {
+    explicit RelayoutGuard(bool& flag) : flag(flag), was(std::exchange(flag, true)) {}
+    ~RelayoutGuard() { flag = was; }
+    bool& flag;
+    bool was;
+};
+
+} // namespace
 
 RLListView::RLListView(QWidget* parent)
     : QAbstractScrollArea(parent), document(new RLListDocumentView(this, viewport())),
@@ -63,6 +75,7 @@ void RLListView::cacheCellLayout() {
 }
 
 void RLListView::reloadData() {
+    const RelayoutGuard guard(relayingOut);
     while (!visible.empty())
         enqueueCell(visible.front());
     rows.clear();
@@ -81,6 +94,7 @@ void RLListView::reloadData() {
 }
 
 void RLListView::reloadRowAtIndex(std::size_t) {
+    const RelayoutGuard guard(relayingOut);
     cacheCellLayout();
     layoutCells();
 }
@@ -241,18 +255,19 @@ void RLListView::scrollRowToVisible(std::size_t row) {
     scrollToRow(row);
 }
 
-// The scroller coming or going resizes the viewport, which lands here again.
+// The scroller coming or going, and the scroller's range changing, land here again while the list lays its
+// cells out; the layout under way covers them.
 void RLListView::resizeEvent(QResizeEvent*) {
     if (relayingOut)
         return;
-    relayingOut = true;
+    const RelayoutGuard guard(relayingOut);
     layoutCellsForResizeEvent();
-    relayingOut = false;
 }
 
 void RLListView::scrollContentsBy(int, int) {
     placeDocumentView();
-    updateCells();
+    if (!relayingOut)
+        updateCells();
 }
 
 // ---- selection

@@ -12,6 +12,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -222,6 +224,15 @@ TEST_F(RLListViewTest, ScrollingReusesCellsWithoutTheirDropMarks) {
     EXPECT_LE(delegate.made, madeAtFirst + 4) << "cells that left the view came back";
     for (RLListViewCell* shown : list.visibleCells())
         EXPECT_EQ(shown->dropHighlight(), RLDropHighlightNone);
+
+    delegate.heights.assign(3, 58.0);
+    list.reloadData();
+    delegate.heights.assign(30, 58.0);
+    list.reloadData(); // the scroller comes back meanwhile
+    std::set<std::size_t> rowsShown;
+    for (RLListViewCell* shown : list.visibleCells())
+        rowsShown.insert(shown->row());
+    EXPECT_EQ(rowsShown.size(), list.visibleCells().size()) << "one cell a row";
 
     RLReuseQueue<int, QString> queue;
     queue.enqueue("a", 1);
