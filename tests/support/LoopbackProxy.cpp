@@ -4,30 +4,9 @@
 
 #include "platform/foundation/ChildProcess.h"
 
-#include <poll.h>
-
 namespace test_support {
 
 namespace {
-
-// Copies bytes both ways until either side closes.
-void pump(Connection& client, Connection& server, QByteArray pending) {
-    if (!pending.isEmpty() && !server.writeAll(pending))
-        return;
-    char buffer[16384];
-    pollfd fds[2] = {{client.fd(), POLLIN, 0}, {server.fd(), POLLIN, 0}};
-    while (::poll(fds, 2, -1) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            Connection& from = i == 0 ? client : server;
-            Connection& to = i == 0 ? server : client;
-            const qint64 n = from.read(buffer, sizeof buffer);
-            if (n <= 0 || !to.writeAll(QByteArray(buffer, n)))
-                return;
-        }
-    }
-}
 
 int targetPort(const QByteArray& authority) {
     return authority.mid(authority.lastIndexOf(':') + 1).toInt();

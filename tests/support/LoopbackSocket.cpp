@@ -7,6 +7,8 @@
 
 #include <openssl/ssl.h>
 
+#include <poll.h>
+
 #include <cerrno>
 
 namespace test_support {
@@ -114,6 +116,24 @@ platform::UniqueFd connectToLoopback(int port) {
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         return platform::UniqueFd();
     return fd;
+}
+
+void pump(Connection& client, Connection& server, QByteArray pending) {
+    if (!pending.isEmpty() && !server.writeAll(pending))
+        return;
+    char buffer[16384];
+    pollfd fds[2] = {{client.fd(), POLLIN, 0}, {server.fd(), POLLIN, 0}};
+    while (::poll(fds, 2, -1) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            Connection& from = i == 0 ? client : server;
+            Connection& to = i == 0 ? server : client;
+            const qint64 n = from.read(buffer, sizeof buffer);
+            if (n <= 0 || !to.writeAll(QByteArray(buffer, n)))
+                return;
+        }
+    }
 }
 
 bool MessageReader::fill() {

@@ -55,6 +55,9 @@ private:
 // Opens a TCP connection to 127.0.0.1 (or to whatever "localhost" stands for) on a port.
 platform::UniqueFd connectToLoopback(int port);
 
+// Copies bytes both ways between two connections until either side closes; `pending` goes to `server` first.
+void pump(Connection& client, Connection& server, QByteArray pending);
+
 // Reads HTTP/1.1 messages off a connection, keeping what arrives after one message for the next.
 class MessageReader {
 public:
