@@ -1,10 +1,14 @@
-// A request's settings: its defaults, the accessors that need more than storage, and its blocks.
+// A request's settings: its defaults, the accessors that need more than storage, its blocks, and the copies
+// made of it (a copy to send again, a HEAD request that learns the size first).
 
 #include "http/ReqHTTPRequest.h"
 
 #include "http/ReqHTTPRequestBlocks.h"
 #include "http/ReqTextEncoding.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/net/HttpReadStream.h"
+
+#include <QFile>
 
 ReqHTTPRequest::Ptr ReqHTTPRequest::requestWithURL(const QUrl& url) {
     return Ptr(new ReqHTTPRequest(url));
@@ -53,6 +57,12 @@ void ReqHTTPRequest::initDefaults(const QUrl& url) {
 }
 
 ReqHTTPRequest::~ReqHTTPRequest() {
+    destroying = true; // what goes wrong while tidying up is reported to nobody
+    authenticationNeeded_ = 0;
+    requestAuthentication.reset();
+    proxyAuthentication.reset();
+    cancelLoad();
+    statusTimer.reset();
     releaseBlocksOnMainThread();
 }
 
@@ -69,6 +79,8 @@ void ReqHTTPRequest::setURL(const QUrl& newURL) {
     if (newURL == url_ && !url_.isEmpty())
         return;
     url_ = newURL;
+    requestAuthentication.reset();
+    proxyAuthentication.reset();
     redirectURL_.set(QUrl());
 }
 
@@ -116,6 +128,7 @@ void ReqHTTPRequest::setUploadProgressDelegate(const std::shared_ptr<ReqProgress
         std::lock_guard lock(cancelledLock_);
         uploadProgressDelegate_ = value;
     }
+    resetIndicator(ProgressKind::Upload);
 }
 
 std::shared_ptr<ReqProgressDelegate> ReqHTTPRequest::downloadProgressDelegate() const {
@@ -128,6 +141,11 @@ void ReqHTTPRequest::setDownloadProgressDelegate(const std::shared_ptr<ReqProgre
         std::lock_guard lock(cancelledLock_);
         downloadProgressDelegate_ = value;
     }
+    resetIndicator(ProgressKind::Download);
+}
+
+bool ReqHTTPRequest::hasStatusTimer() const {
+    return statusTimer != nullptr;
 }
 
 // --- Blocks
@@ -185,4 +203,98 @@ void ReqHTTPRequest::releaseBlocksOnMainThread() {
     auto released = std::make_shared<Blocks::Set>(blocks->takeAll());
     // The blocks, and whatever they captured, end on the main thread.
     platform::runOnMainThread([released] { *released = Blocks::Set(); });
+}
+
+// --- Copies
+// ---------------------------------------------------------------------------------------------------
+
+ReqHTTPRequest::Ptr ReqHTTPRequest::HEADRequest() {
+    Ptr head = requestWithURL(url());
+    head->setRequestMethod("HEAD");
+    head->setMainRequest(shared());
+    head->setRequestHeaders(requestHeaders());
+    head->setRequestCookies(requestCookies());
+    head->setUseCookiePersistence(useCookiePersistence());
+    head->setUseKeychainPersistence(useKeychainPersistence());
+    head->setUseSessionPersistence(useSessionPersistence());
+    head->setAllowCompressedResponse(allowCompressedResponse());
+    head->setUsername(username());
+    head->setPassword(password());
+    head->setDomain(domain());
+    head->setProxyUsername(proxyUsername());
+    head->setProxyPassword(proxyPassword());
+    head->setProxyDomain(proxyDomain());
+    head->setProxyHost(proxyHost());
+    head->setProxyPort(proxyPort());
+    head->setProxyType(proxyType());
+    head->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
+    head->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
+    head->setTimeOutSeconds(timeOutSeconds());
+    head->setUseHTTPVersionOne(useHTTPVersionOne());
+    head->setValidatesSecureCertificate(validatesSecureCertificate());
+    head->setClientCertificateIdentity(clientCertificateIdentity());
+    head->setClientCertificates(clientCertificates());
+    head->setPACurl(PACurl());
+    head->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
+    head->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
+    head->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
+    head->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
+    head->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
+    return head;
+}
+
+ReqHTTPRequest::Ptr ReqHTTPRequest::copy() const {
+    Ptr made = requestWithURL(url());
+    made->setDelegate(delegate());
+    made->setRequestMethod(requestMethod());
+    made->setPostBody(postBody());
+    made->setShouldStreamPostDataFromDisk(shouldStreamPostDataFromDisk());
+    made->setPostBodyFilePath(postBodyFilePath());
+    made->setRequestHeaders(requestHeaders());
+    made->setRequestCookies(requestCookies());
+    made->setUseCookiePersistence(useCookiePersistence());
+    made->setUseKeychainPersistence(useKeychainPersistence());
+    made->setUseSessionPersistence(useSessionPersistence());
+    made->setAllowCompressedResponse(allowCompressedResponse());
+    made->setDownloadDestinationPath(downloadDestinationPath());
+    made->setTemporaryFileDownloadPath(temporaryFileDownloadPath());
+    made->setUsername(username());
+    made->setPassword(password());
+    made->setDomain(domain());
+    made->setProxyUsername(proxyUsername());
+    made->setProxyPassword(proxyPassword());
+    made->setProxyDomain(proxyDomain());
+    made->setProxyHost(proxyHost());
+    made->setProxyPort(proxyPort());
+    made->setProxyType(proxyType());
+    made->setUploadProgressDelegate(uploadProgressDelegate());
+    made->setDownloadProgressDelegate(downloadProgressDelegate());
+    made->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
+    made->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
+    made->setPostLength(postLength());
+    made->setHaveBuiltPostBody(haveBuiltPostBody());
+    made->setDidStartSelector(didStartSelector());
+    made->setDidFinishSelector(didFinishSelector());
+    made->setDidFailSelector(didFailSelector());
+    made->setTimeOutSeconds(timeOutSeconds());
+    made->setShouldResetDownloadProgress(shouldResetDownloadProgress());
+    made->setShouldResetUploadProgress(shouldResetUploadProgress());
+    made->setShowAccurateProgress(showAccurateProgress());
+    made->setDefaultResponseEncoding(defaultResponseEncoding());
+    made->setAllowResumeForFileDownloads(allowResumeForFileDownloads());
+    made->setUserInfo(userInfo());
+    made->setTag(tag());
+    made->setUseHTTPVersionOne(useHTTPVersionOne());
+    made->setShouldRedirect(shouldRedirect());
+    made->setValidatesSecureCertificate(validatesSecureCertificate());
+    made->setClientCertificateIdentity(clientCertificateIdentity());
+    made->setClientCertificates(clientCertificates());
+    made->setPACurl(PACurl());
+    made->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
+    made->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
+    made->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
+    made->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
+    made->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
+    made->setAuthenticationScheme(authenticationScheme());
+    return made;
 }

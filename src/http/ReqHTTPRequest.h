@@ -8,6 +8,7 @@
 #include "platform/foundation/OperationQueue.h"
 #include "platform/net/Cookie.h"
 #include "platform/net/HttpHeaders.h"
+#include "platform/net/RunLoop.h"
 #include "platform/net/StreamSettings.h"
 
 #include <QByteArray>
@@ -23,10 +24,13 @@
 #include <optional>
 #include <stdexcept>
 
+class QFile;
+class QIODevice;
 class ReqDataDecompressor;
 struct ReqConnectionRecord;
 
 namespace platform::net {
+class HttpMessage;
 class HttpReadStream;
 } // namespace platform::net
 
@@ -48,12 +52,13 @@ inline constexpr char kReqProxyTypeSOCKS[] = "SOCKS";
 inline constexpr char kReqDefaultRunLoopMode[] = "kCFRunLoopDefaultMode";
 inline constexpr char kReqHTTPRequestRunLoopMode[] = "ReqHTTPRequestRunLoopMode";
 
-// One HTTP request of the second HTTP library: its settings, its callback blocks, and the services of the
-// class that every request shares.
+// One HTTP request of the second HTTP library, run as an operation: on the library's one network thread
+// (startAsynchronous, through the shared queue) or on the caller's own thread (startSynchronous), over our
+// HTTP/1.1 client. Its events reach the delegate, the blocks and the queue on the main thread.
 //
 // Settings marked atomic in the library's table may be read and changed from any thread; the rest belong to
 // the thread the request runs on. Text encodings are IANA charset names ("ISO-8859-1").
-class ReqHTTPRequest : public std::enable_shared_from_this<ReqHTTPRequest> {
+class ReqHTTPRequest : public platform::Operation {
 public:
     using Ptr = std::shared_ptr<ReqHTTPRequest>;
     struct Blocks; // the request's blocks (ReqHTTPRequestBlocks.h)
@@ -61,9 +66,38 @@ public:
     static Ptr requestWithURL(const QUrl& url);
     static Ptr requestWithURL(const QUrl& url, const std::shared_ptr<ReqCacheDelegate>& cache,
                               int cachePolicy = ReqUseDefaultCachePolicy);
-    ~ReqHTTPRequest();
+    ~ReqHTTPRequest() override;
 
-    Ptr shared() { return shared_from_this(); }
+    Ptr shared() { return std::static_pointer_cast<ReqHTTPRequest>(shared_from_this()); }
+
+    // --- Starting and stopping (lifecycle) -----------------------------------------------------------------
+    void startAsynchronous();
+    void startSynchronous();
+    void start() override;
+    void cancel() override;
+    void clearDelegatesAndCancel();
+    bool isConcurrent() const { return true; }
+    bool isExecuting() const override { return inProgress_; }
+    bool isFinished() const override { return finished_; }
+    bool isCancelled() const override { return cancelled_; }
+    Ptr HEADRequest();
+    Ptr copy() const;
+
+    // --- Body and header fields
+    // ------------------------------------------------------------------------------
+    void appendPostData(const QByteArray& data);
+    void appendPostDataFromFile(const QString& path);
+    void setupPostBody();
+    virtual void buildPostBody();
+    void addRequestHeader(const QByteArray& name, const QByteArray& value);
+    void buildRequestHeaders();
+    void applyCookieHeader();
+
+    // --- Response
+    // -------------------------------------------------------------------------------------------
+    QByteArray responseData();
+    QString responseString();
+    bool isResponseCompressed() const;
 
     // --- Settings (the library's settings table) --------------------------------------------------------
     QUrl url() const;
@@ -139,6 +173,7 @@ public:
     void setRequestID(std::optional<unsigned> value) { requestID_.set(value); }
     QString runLoopMode() const { return runLoopMode_.get(); }
     void setRunLoopMode(QString value) { runLoopMode_.set(std::move(value)); }
+    bool hasStatusTimer() const;
     bool didUseCachedResponse() const { return didUseCachedResponse_; }
     void setDidUseCachedResponse(bool value) { didUseCachedResponse_ = value; }
     QUrl redirectURL() const { return redirectURL_.get(); }
@@ -392,11 +427,84 @@ public:
     static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
     static unsigned long averageBandwidthUsedPerSecond();
     static unsigned long maxUploadReadLength();
+    void performThrottling();
+
+    // Connections kept for reuse, and when idle ones go.
+    static void expirePersistentConnections();
+    static int persistentConnectionCount();
+    std::optional<int> connectionID() const;
+
+protected:
+    explicit ReqHTTPRequest(const QUrl& url);
+    // The network steps a subclass or a later layer builds on.
+    virtual void main();
+    void startRequest();
+    void failWithError(const platform::Error& error);
+    void requestFinished();
+    void markAsFinished();
+    void cancelLoad();
 
 private:
-    explicit ReqHTTPRequest(const QUrl& url);
     void initDefaults(const QUrl& url);
+    void readResponseHeaders();
+    void applyKeepAliveRule(const platform::net::HttpMessage& response);
+    void updatePartialDownloadSize();
+    void applyAuthorizationHeader();
+    void attemptToApplyCredentialsAndResume();
+    bool willRedirect();
+    void performRedirect();
+    bool willAskDelegateToConfirmRedirect();
+    bool shouldTimeOut() const;
+    void checkRequestStatus();
+    void cancelOnRequestThread();
+    bool configureProxies();
+    platform::net::ProxySettings streamProxy() const;
+    bool chooseConnection(const std::shared_ptr<platform::net::HttpReadStream>& stream,
+                          std::shared_ptr<platform::net::HttpReadStream>& oldStream);
+    void handleNetworkEvent(int event);
+    void handleBytesAvailable();
+    void handleStreamComplete();
+    void finishDownloadFile(std::optional<platform::Error>& fileError);
+    void handleStreamError();
+    bool retryUsingNewConnection();
+    void scheduleReadStream();
+    void unscheduleReadStream();
+    void destroyReadStream();
+    void writeDownloadChunk(const QByteArray& raw, const QByteArray& inflated, bool inflating);
+    bool openDownloadFile(std::unique_ptr<QFile>& file, QString path, bool isInflated);
+    void useDataFromCache();
+    void startStatusTimer();
+
+    bool removeTemporaryDownloadFile();
+    bool removeTemporaryUncompressedDownloadFile();
+    bool removeTemporaryUploadFile();
+    bool removeTemporaryCompressedUploadFile();
+    bool removeTemporaryFile(ReqGuarded<QString>& path);
+    static bool removeFileAtPath(const QString& path, std::optional<platform::Error>* error);
+
+    // Reports (on the main thread).
+    void requestStarted();
+    void requestReceivedResponseHeaders(const platform::net::HttpHeaders& headers);
+    void requestWillRedirectToURL(const QUrl& url);
+    void requestRedirected();
+    void reportFinished();
+    void reportFailure();
+    void passOnReceivedData(const QByteArray& data);
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementUploadSizeBy(qint64 amount);
+    void incrementDownloadSizeBy(qint64 amount);
+    void removeUploadProgressSoFar();
     void releaseBlocksOnMainThread();
+    bool delegateWantsData() const;
+    enum class ProgressKind { Upload, Download };
+    void sendProgress(ProgressKind kind, ReqProgressDelegate::AmountCallback ReqProgressDelegate::*selector,
+                      qint64 amount);
+    void updateProgressIndicator(ProgressKind kind, double progress, double total);
+    void resetIndicator(ProgressKind kind);
+    static void onMainThread(std::function<void()> work);
+    std::shared_ptr<platform::net::RunLoop> requestRunLoop() const;
 
     // Guards cancel, the network events and the accessors of url, method, delegate and queue.
     mutable std::recursive_mutex cancelledLock_;
@@ -520,5 +628,18 @@ private:
     ReqGuarded<std::shared_ptr<ReqDataDecompressor>> dataDecompressor_;
     std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
 
+    // Network-thread state beside the table.
+    std::unique_ptr<platform::net::HttpMessage> requestMessage;
+    bool destroying = false;
+    std::atomic<bool> hasRefusedHeader_{false};
+    std::unique_ptr<QFile> postBodyWriteStream;
+    std::shared_ptr<QIODevice> postBodyReadStream;
+    std::unique_ptr<QFile> fileDownloadOutputStream;
+    std::unique_ptr<QFile> inflatedFileDownloadOutputStream;
+    ReqGuarded<std::shared_ptr<platform::net::RunLoop>> runLoop; // where the request runs, once started
+    std::unique_ptr<platform::net::RunLoop::Timer> statusTimer;
+    std::shared_ptr<platform::net::HttpAuthentication> requestAuthentication;
+    std::shared_ptr<platform::net::HttpAuthentication> proxyAuthentication;
+    QByteArray inflatedResponseData; // the inflated body, once checked at the end of a compressed response
     std::unique_ptr<Blocks> blocks;
 };
