@@ -10,6 +10,7 @@
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
+#include "ui/upload/NetOAuth2SignInWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -89,6 +90,8 @@ int runApplication(int argc, char** argv) {
     MainWindowView window;
     // The preview's music is mixed by the export layer's mixer.
     MusicDirector::setAudioMixerFactory([] { return NSAudioMixerObject::installNewMixer(); });
+    // The video service's sign-in shows its window over the main window.
+    NetOAuth2SignInWindow::install();
     MainWindowDialogs dialogs(&window);
     SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);

@@ -85,9 +85,16 @@ QString MainWindowTest::writeBrokenPhoto(const QString& name) const {
 
 std::vector<SlideItemRef> MainWindowTest::useColourSlides(const std::vector<QColor>& colours) {
     std::vector<SlideItemRef> slides;
-    for (std::size_t i = 0; i < colours.size(); ++i)
-        slides.push_back(stillPhoto(project->strMacProjectBundleContentsPath(),
-                                    QStringLiteral("colour%1.png").arg(i), colours[i]));
+    const QString contents = project->strMacProjectBundleContentsPath();
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        slides.push_back(stillPhoto(contents, QStringLiteral("colour%1.png").arg(i), colours[i]));
+        // The timeline's thumbnail, as the import makes it: 80 x 70.
+        QImage thumbnail(80, 70, QImage::Format_RGB32);
+        thumbnail.fill(colours[i]);
+        const QString name = QStringLiteral("thumb_colour%1.png").arg(i);
+        EXPECT_TRUE(thumbnail.save(contents + "/" + name));
+        slides.back()->setStrThumbFileName(name);
+    }
     project->setSlideshowArray(slides);
     project->calcSlideItemsPhotoTransitionDuration();
     if (controller)

@@ -53,8 +53,8 @@ protected:
                        QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone) const;
     // A file with a photo's name that no reader can decode.
     QString writeBrokenPhoto(const QString& name) const;
-    // Slides whose pictures are ready in the project's "Contents", of the given colours, each 1 s with a
-    // 0.5 s transition, still; the strip is laid out for them.
+    // Slides whose pictures and timeline thumbnails are ready in the project's "Contents", of the given
+    // colours, each 1 s with a 0.5 s transition, still; the strip is laid out for them.
     std::vector<SlideItemRef> useColourSlides(const std::vector<QColor>& colours);
     // Runs the main loop until every import request and the resize worker are done.
     bool waitForImports();

@@ -10,6 +10,7 @@
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
@@ -64,6 +65,7 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     registerObservers(false);
     music = std::make_unique<MusicDirector>();
     currentSlideIndex = -1;
+    musicTimeline = std::make_unique<MusicTimelineViewController>();
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
 }
 
@@ -80,6 +82,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     animation.cancel();
     readinessWait.cancel();
     closeThemeCallOut();
+    if (ui.scrollView1)
+        ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
     // The player goes inside the view's context, and the view's link thread before anything it reads.
     slideshowDirector.reset();
     ownedView.reset();
@@ -114,6 +118,7 @@ void SlideshowMainObject::awakeFromNib() {
         strip->setBlankImageView(marker);
         strip->setBackgroundColor(kTimelineGrey);
         strip->setNTimelineCellWidth(timelineCellWidth);
+        strip->setScheduler(clock);
     }
     delayedRefresh = clock->scheduleOnce(kDelayedRefreshSeconds, [this] {
         refreshUIForOpenProject();

@@ -26,6 +26,7 @@
 class ControllerDialogs;
 class IdleSleepInhibitor;
 class MusicDirector;
+class MusicTimelineViewController;
 class NSGLView;
 class PhotoResizeWorker;
 class SharedShaderPrograms;
@@ -126,6 +127,7 @@ public:
     std::shared_ptr<platform::gl::Context> mainContext() const;
     std::vector<SlideItemRef> slideshowArray() const;
     MusicDirector& musicDirector() const { return *music; }
+    MusicTimelineViewController& musicTimelineViewController() const { return *musicTimeline; }
     PhotoResizeWorker& resizeWorker() const { return *worker; }
     platform::Scheduler& scheduler() const { return *clock; }
     ControllerDialogs& dialogs() const { return userDialogs; }
@@ -290,6 +292,7 @@ private:
     std::unique_ptr<NSGLView> ownedView;
     QPointer<PreviewWidget> preview;
     std::unique_ptr<MusicDirector> music;
+    std::unique_ptr<MusicTimelineViewController> musicTimeline;
     std::unique_ptr<IdleSleepInhibitor> idleSleep;
 
     // selection and timeline

@@ -2,6 +2,8 @@
 // sync. Empty until the music commands are built.
 #include "ui/main/SlideshowMainObject.h"
 
+#include "ui/editing/MusicTimelineViewController.h"
+
 using platform::Notification;
 
 void SlideshowMainObject::notifyMusicTimelineClicked(const Notification&) {}
@@ -17,7 +19,9 @@ void SlideshowMainObject::addMusicToProject(const QString&) {}
 // Opens the photo-music sync window.
 void SlideshowMainObject::syncPhotoMusicButtonClicked() {}
 // Stops the music strip's play indicator.
-void SlideshowMainObject::stopRefreshPlayintIndicator() {}
+void SlideshowMainObject::stopRefreshPlayintIndicator() {
+    musicTimeline->stopRefreshPlayintIndicator();
+}
 // Where a frame lies along the song strips; 0 while there are none.
 float SlideshowMainObject::getTimelineXPositionFromFrame_Music(quint64) {
     return 0.0f;

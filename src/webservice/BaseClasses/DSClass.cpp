@@ -75,6 +75,11 @@ const DSClass* DSClass::defaultClassForEntries() const {
     return getter ? &getter() : nullptr;
 }
 
+const DSClass* DSClass::classForEntries() const {
+    const DSClassGetter getter = firstGiven(this, &DSClassInfo::classForEntries);
+    return getter ? &getter() : nullptr;
+}
+
 QString DSClass::valueAttribute() const {
     return text(firstGiven(this, &DSClassInfo::valueAttribute));
 }

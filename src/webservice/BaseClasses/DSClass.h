@@ -39,7 +39,23 @@ struct DSClassInfo {
     const char* standardKind = nullptr;
     const char* kindAttributeValue = nullptr;
     DSClassGetter defaultClassForEntries = nullptr;
+    // Feeds: the class of every entry; none lets each entry's kind choose.
+    DSClassGetter classForEntries = nullptr;
 };
+
+// The table of a class that names its element (or attribute) and declares nothing else.
+inline DSClassInfo DSElementInfo(const char* name, const char* uri, const char* prefix,
+                                 const char* localName) {
+    return {.name = name, .uri = uri, .prefix = prefix, .localName = localName};
+}
+
+// Declares such a class in one line: `DS_ELEMENT_CLASS(DSAtomID, DSValueClassOf, DSValueElementConstruct,
+// kDSNamespaceAtom, "atom", "id");` where the second argument is the class template that gives it its makers.
+#define DS_ELEMENT_CLASS(Class, ClassOf, Base, uri, prefix, localName)                                       \
+    class Class : public ClassOf<Class, Base> {                                                              \
+    public:                                                                                                  \
+        static DSClassInfo classInfo() { return DSElementInfo(#Class, uri, prefix, localName); }             \
+    }
 
 // The identity of an element class: made once per class on first use, never freed, compared by address.
 class DSClass {
@@ -67,6 +83,7 @@ public:
     QString standardKind() const;
     QString kindAttributeValue() const;
     const DSClass* defaultClassForEntries() const;
+    const DSClass* classForEntries() const;
     QString valueAttribute() const; // null: none declared anywhere
     QString nameAttribute() const;
     QStringList attributesIgnoredForEquality() const;

@@ -60,7 +60,9 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
     EXPECT_TRUE(head->isVisibleTo(window.get()));
     EXPECT_GT(head->x(), 170) << "over the second cell";
     EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Stop");
-    screenshot::save(*window, "main-window-playing");
+    const QImage playing = screenshot::save(*window, "main-window-playing");
+    EXPECT_TRUE(near(playing.pixelColor(head->mapTo(window.get(), QPoint(4, 100))), QColor(255, 69, 58), 30))
+        << "the play head over the drawn cells";
     controller->play();
     EXPECT_EQ(controller->director()->directorStatus(), 0);
 }
