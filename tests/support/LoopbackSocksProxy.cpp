@@ -51,32 +51,15 @@ std::optional<QString> readTarget(Connection& client, char type) {
 } // namespace
 
 LoopbackSocksProxy::LoopbackSocksProxy(int everyTargetToPort)
-    : fixedPort(everyTargetToPort), listener(std::make_unique<ListeningSocket>()) {
+    : fixedPort(everyTargetToPort), connections(std::make_unique<AcceptLoop>(
+                                        [this](std::shared_ptr<Connection> client) { serve(client); })) {
     platform::ignoreSigpipe();
-    threads.emplace_back([this] { acceptLoop(); });
 }
 
-LoopbackSocksProxy::~LoopbackSocksProxy() {
-    {
-        std::lock_guard lock(mutex);
-        stopping = true;
-    }
-    listener->shutdown();
-    threads[0].join();
-    std::vector<std::thread> rest;
-    {
-        std::lock_guard lock(mutex);
-        for (const auto& weak : open)
-            if (auto connection = weak.lock())
-                connection->shutdown();
-        rest.assign(std::make_move_iterator(threads.begin() + 1), std::make_move_iterator(threads.end()));
-    }
-    for (std::thread& thread : rest)
-        thread.join();
-}
+LoopbackSocksProxy::~LoopbackSocksProxy() = default;
 
 int LoopbackSocksProxy::port() const {
-    return listener->port();
+    return connections->port();
 }
 
 QUrl LoopbackSocksProxy::url() const {
@@ -89,21 +72,7 @@ QStringList LoopbackSocksProxy::log() const {
 }
 
 int LoopbackSocksProxy::connectionCount() const {
-    std::lock_guard lock(mutex);
-    return accepted;
-}
-
-void LoopbackSocksProxy::acceptLoop() {
-    while (true) {
-        platform::UniqueFd fd = listener->accept();
-        std::lock_guard lock(mutex);
-        if (!fd.isValid() || stopping)
-            return;
-        ++accepted;
-        auto client = std::make_shared<Connection>(std::move(fd));
-        open.push_back(client);
-        threads.emplace_back([this, client] { serve(client); });
-    }
+    return connections->acceptedCount();
 }
 
 void LoopbackSocksProxy::serve(std::shared_ptr<Connection> client) {
@@ -128,10 +97,7 @@ void LoopbackSocksProxy::serve(std::shared_ptr<Connection> client) {
         client->writeAll(QByteArray("\x05\x05\x00\x01\0\0\0\0\0\0", 10)); // connection refused
         return;
     }
-    {
-        std::lock_guard lock(mutex);
-        open.push_back(server);
-    }
+    connections->track(server);
     client->writeAll(QByteArray("\x05\x00\x00\x01\x7f\x00\x00\x01\x00\x00", 10));
     pump(*client, *server, QByteArray());
 }

@@ -10,13 +10,11 @@
 
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 namespace test_support {
 
+class AcceptLoop;
 class Connection;
-class ListeningSocket;
 
 class LoopbackSocksProxy {
 public:
@@ -31,17 +29,12 @@ public:
     int connectionCount() const;
 
 private:
-    void acceptLoop();
     void serve(std::shared_ptr<Connection> client);
 
     int fixedPort;
-    std::unique_ptr<ListeningSocket> listener;
     mutable std::mutex mutex;
     QStringList entries;
-    int accepted = 0;
-    std::vector<std::weak_ptr<Connection>> open;
-    bool stopping = false;
-    std::vector<std::thread> threads;
+    std::unique_ptr<AcceptLoop> connections; // last: its threads use the members above
 };
 
 } // namespace test_support
