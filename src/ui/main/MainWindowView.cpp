@@ -152,11 +152,14 @@ QWidget* MainWindowView::makeTimelineBar() {
     auto* slider = new QSlider(Qt::Horizontal, timelineBar);
     slider->setObjectName("positionSlider");
     outletSet.positionSlider = slider;
+    outletSet.themeButton = pushButton("themeButton", tr_("Theme"), timelineBar);
     outletSet.m_btnShare = pushButton("m_btnShare", tr_("Burn DVD"), timelineBar);
     outletSet.m_btnShare1 = pushButton("m_btnShare1", tr_("Share"), timelineBar);
     row->addWidget(time);
     row->addSpacing(12);
     row->addWidget(elapsed);
+    row->addSpacing(12);
+    row->addWidget(outletSet.themeButton);
     row->addSpacing(12);
     row->addWidget(slider, 1);
     row->addSpacing(12);

@@ -21,9 +21,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ControllerDialogs;
+class QDialog;
+class SlideTextures;
 class IdleSleepInhibitor;
 class MusicDirector;
 class MusicTimelineViewController;
@@ -194,6 +197,27 @@ public:
     bool isStartPending() const { return playStart.isActive(); }
     QWidget* timelineIndicatorImageView() const { return playHead; }
 
+    // ---- timeline editing
+    // The copy of the current slide that the pan-and-zoom panel edits.
+    SlideItemRef panZoomTempItem() const { return panZoomCopy; }
+    AWAttachedWindow* attachedWindowSetTransition() const { return transitionCallOut; }
+    AWAttachedWindow* attachedWindowSetDuration() const { return durationCallOut; }
+    // The view shown in the cell call-out opened last.
+    QWidget* vcByAttachedWindow() const { return callOutView; }
+    void closeTransitionCallOut();
+    // The duration pop-over applies its edits first.
+    void closeDurationCallOut();
+    void showCurrentItemEditingPanZoom(const SlideItemRef& slide);
+    // Commits the copy's start values as the slide's start (0) or end (1) values.
+    void PanZomSetFrameNotify(int which);
+    void rotateImageButtonClicked();
+    void setColorToCurrentItem(const QVariantMap& adjustment);
+    void EditSlideItemTextClicked();
+    void editSlideItemText(const SlideItemRef& slide);
+    void UpdateCurrentSlideItemDurationInfo();
+    // The text and font of the sample editSlideItemText shows.
+    static QVariantMap editSlideItemTextSample();
+
     // ---- hooks of the commands not built yet, each empty until it is
     // Timeline editing.
     virtual void notifyTimelineCellClicked(const platform::Notification& notification);
@@ -228,6 +252,8 @@ public:
     virtual void addVideoToProject(const QString& path, int index);
     virtual void showVideoPlaybackView(const SlideItemRef& slide);
     virtual void PositionSlideChanged(int frame);
+    // The video-clip inspector of a clip slide, shown in the duration call-out; null opens nothing.
+    virtual QWidget* makeVideoItemPropertyView(const SlideItemRef& slide);
     // Share, export and DVD; the movie export and DVD command objects observe their own notifications.
     virtual void notifyCancelEncodingVideo(const platform::Notification& notification);
     virtual void notifyPCreateVideoFileEnd(const platform::Notification& notification);
@@ -244,6 +270,9 @@ public:
     virtual void NotifyInsertBlankImage(const platform::Notification& notification);
     virtual void windowWillClose(const platform::Notification& notification);
     virtual void notifyUpdateSlideItemSound(const platform::Notification& notification);
+    // The blank-image window, for a new slide or (themeBackground) the theme's background; null while
+    // there is none.
+    virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
 
 private:
     struct ImportRequest {
@@ -273,6 +302,16 @@ private:
     void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
                          std::function<void()> then);
     void redrawStill();
+    // timeline editing
+    enum class CallOutKind { Theme, Transition, Duration };
+    SlideItemRef currentSlideItem() const;
+    void openDurationCallOut(const SlideItemRef& slide);
+    AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
+    int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
+    // A call-out that lost the focus to a click on its own control has just closed: that click is its
+    // second, which closes and opens nothing.
+    void noteClosedByFocus(CallOutKind kind);
+    bool takeClosedByFocus(CallOutKind kind);
     // playback
     void setPlayButtonPlaying(bool playingNow);
     void startDirector();
@@ -303,6 +342,17 @@ private:
     qint64 lastMarkedSlide = -1;
     QString title;
     QPointer<AWAttachedWindow> themeCallOut;
+
+    // timeline editing
+    SlideItemRef panZoomCopy;
+    std::shared_ptr<SlideTextures> panZoomTextures;
+    QPointer<AWAttachedWindow> transitionCallOut, durationCallOut;
+    QPointer<QWidget> callOutView;
+    struct FocusClose {
+        CallOutKind kind = CallOutKind::Theme;
+        double at = -1.0;
+    };
+    std::optional<FocusClose> lastFocusClose;
 
     // import
     std::unique_ptr<PhotoResizeWorker> worker;
