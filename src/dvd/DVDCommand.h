@@ -106,6 +106,8 @@ private:
     // Ends a command whose Cancel came as one step handed over to the next.
     void endCancelled();
     bool isCancelled() const;
+    // What the burn's window says once the disc or its image is written.
+    QString burnResultText() const;
     // Runs work on the main thread while this object lives.
     void onMainThread(std::function<void()> work);
     void alert(const QString& message);

@@ -8,7 +8,7 @@
 #include "webservice/DSTextConstruct.h"
 #include "webservice/DSValueConstruct.h"
 
-DS_ELEMENT_CLASS(DSResourceID, DSValueClassOf, DSValueElementConstruct, kDSNamespaceDS, "ds", "resourceId");
+DS_ELEMENT_CLASS(DSResourceID, DSValueClassOf, DSValueElementConstruct, DSNamespaceDS(), "ds", "resourceId");
 DS_ELEMENT_CLASS(DSAtomID, DSValueClassOf, DSValueElementConstruct, kDSNamespaceAtom, "atom", "id");
 DS_ELEMENT_CLASS(DSAtomPublishedDate, DSValueClassOf, DSValueElementConstruct, kDSNamespaceAtom, "atom",
                  "published");
@@ -18,11 +18,11 @@ DS_ELEMENT_CLASS(DSAtomPubEditedDate, DSValueClassOf, DSValueElementConstruct, k
                  "edited");
 DS_ELEMENT_CLASS(DSAtomIcon, DSValueClassOf, DSValueElementConstruct, kDSNamespaceAtom, "atom", "icon");
 DS_ELEMENT_CLASS(DSAtomLogo, DSValueClassOf, DSValueElementConstruct, kDSNamespaceAtom, "atom", "logo");
-DS_ELEMENT_CLASS(DSOpenSearchTotalResults, DSValueClassOf, DSValueElementConstruct, kDSNamespaceOpenSearch,
+DS_ELEMENT_CLASS(DSOpenSearchTotalResults, DSValueClassOf, DSValueElementConstruct, DSNamespaceOpenSearch(),
                  "openSearch", "totalResults");
-DS_ELEMENT_CLASS(DSOpenSearchStartIndex, DSValueClassOf, DSValueElementConstruct, kDSNamespaceOpenSearch,
+DS_ELEMENT_CLASS(DSOpenSearchStartIndex, DSValueClassOf, DSValueElementConstruct, DSNamespaceOpenSearch(),
                  "openSearch", "startIndex");
-DS_ELEMENT_CLASS(DSOpenSearchItemsPerPage, DSValueClassOf, DSValueElementConstruct, kDSNamespaceOpenSearch,
+DS_ELEMENT_CLASS(DSOpenSearchItemsPerPage, DSValueClassOf, DSValueElementConstruct, DSNamespaceOpenSearch(),
                  "openSearch", "itemsPerPage");
 
 DS_ELEMENT_CLASS(DSAtomTitle, DSTextClassOf, DSTextConstruct, kDSNamespaceAtom, "atom", "title");
@@ -30,9 +30,9 @@ DS_ELEMENT_CLASS(DSAtomSubtitle, DSTextClassOf, DSTextConstruct, kDSNamespaceAto
 DS_ELEMENT_CLASS(DSAtomSummary, DSTextClassOf, DSTextConstruct, kDSNamespaceAtom, "atom", "summary");
 DS_ELEMENT_CLASS(DSAtomRights, DSTextClassOf, DSTextConstruct, kDSNamespaceAtom, "atom", "rights");
 
-DS_ELEMENT_CLASS(DSETagAttribute, DSClassOf, DSAttribute, kDSNamespaceDS, "ds", "etag");
-DS_ELEMENT_CLASS(DSFieldsAttribute, DSClassOf, DSAttribute, kDSNamespaceDS, "ds", "fields");
-DS_ELEMENT_CLASS(DSKindAttribute, DSClassOf, DSAttribute, kDSNamespaceDS, "ds", "kind");
+DS_ELEMENT_CLASS(DSETagAttribute, DSClassOf, DSAttribute, DSNamespaceDS(), "ds", "etag");
+DS_ELEMENT_CLASS(DSFieldsAttribute, DSClassOf, DSAttribute, DSNamespaceDS(), "ds", "fields");
+DS_ELEMENT_CLASS(DSKindAttribute, DSClassOf, DSAttribute, DSNamespaceDS(), "ds", "kind");
 
 // The Atom content element as entries and links hold it.
 class DSAtomContent : public DSClassOf<DSAtomContent, DSEntryContent> {
@@ -46,6 +46,6 @@ public:
 // Its presence marks an entry as deleted.
 class DSDeleted : public DSValueClassOf<DSDeleted, DSImplicitValueConstruct> {
 public:
-    static DSClassInfo classInfo() { return DSElementInfo("DSDeleted", kDSNamespaceDS, "ds", "deleted"); }
+    static DSClassInfo classInfo() { return DSElementInfo("DSDeleted", DSNamespaceDS(), "ds", "deleted"); }
     static std::shared_ptr<DSDeleted> deleted() { return object(); }
 };

@@ -14,7 +14,7 @@ inline constexpr char kDSBatchOperationQuery[] = "query";
 class DSBatchOperation : public DSClassOf<DSBatchOperation, DSObject> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSBatchOperation", kDSNamespaceBatch, "batch", "operation");
+        DSClassInfo info = DSElementInfo("DSBatchOperation", DSNamespaceBatch(), "batch", "operation");
         info.attributes = {QStringLiteral("type")};
         return info;
     }
@@ -31,7 +31,7 @@ public:
 class DSBatchID : public DSClassOf<DSBatchID, DSObject> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSBatchID", kDSNamespaceBatch, "batch", "id");
+        DSClassInfo info = DSElementInfo("DSBatchID", DSNamespaceBatch(), "batch", "id");
         info.contentValue = true;
         return info;
     }
@@ -48,7 +48,7 @@ public:
 class DSBatchStatus : public DSClassOf<DSBatchStatus, DSObject> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSBatchStatus", kDSNamespaceBatch, "batch", "status");
+        DSClassInfo info = DSElementInfo("DSBatchStatus", DSNamespaceBatch(), "batch", "status");
         info.attributes = {QStringLiteral("code"), QStringLiteral("reason"), QStringLiteral("content-type")};
         info.contentValue = true;
         return info;
@@ -75,7 +75,7 @@ public:
 class DSBatchInterrupted : public DSClassOf<DSBatchInterrupted, DSObject> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSBatchInterrupted", kDSNamespaceBatch, "batch", "interrupted");
+        DSClassInfo info = DSElementInfo("DSBatchInterrupted", DSNamespaceBatch(), "batch", "interrupted");
         info.attributes = {QStringLiteral("reason"), QStringLiteral("success"), QStringLiteral("failures"),
                            QStringLiteral("parsed"), QStringLiteral("content-type")};
         info.contentValue = true;

@@ -10,7 +10,7 @@ std::shared_ptr<DSCategory> DSCategory::categoryWithScheme(const QString& scheme
 }
 
 std::shared_ptr<DSCategory> DSCategory::categoryWithLabel(const QString& label) {
-    const QString scheme = QLatin1String(kDSCategoryLabelScheme);
+    const QString scheme = DSCategoryLabelScheme();
     auto category = categoryWithScheme(scheme, QStringLiteral("%1#%2").arg(scheme, label));
     category->setLabel(label);
     return category;
@@ -53,6 +53,5 @@ bool DSCategory::categoriesContainsCategoryWithScheme(const Categories& categori
 }
 
 bool DSCategory::categoriesContainsCategoryWithLabel(const Categories& categories, const QString& label) {
-    return categoriesContainsCategoryWithScheme(categories, QLatin1String(kDSCategoryLabelScheme), QString(),
-                                                label);
+    return categoriesContainsCategoryWithScheme(categories, DSCategoryLabelScheme(), QString(), label);
 }

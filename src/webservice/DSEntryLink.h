@@ -41,7 +41,7 @@ private:
 class DSEntryLink : public DSClassOf<DSEntryLink, DSEmbeddingLink> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSEntryLink", kDSNamespaceDS, "ds", "entryLink");
+        DSClassInfo info = DSElementInfo("DSEntryLink", DSNamespaceDS(), "ds", "entryLink");
         info.attributes = {QStringLiteral("href"), QStringLiteral("readOnly"), QStringLiteral("rel")};
         return info;
     }

@@ -9,7 +9,7 @@
 class DSFeedLink : public DSClassOf<DSFeedLink, DSEmbeddingLink> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSFeedLink", kDSNamespaceDS, "ds", "feedLink");
+        DSClassInfo info = DSElementInfo("DSFeedLink", DSNamespaceDS(), "ds", "feedLink");
         info.attributes = {QStringLiteral("href"), QStringLiteral("rel"), QStringLiteral("readOnly"),
                            QStringLiteral("countHint")};
         return info;
@@ -36,7 +36,7 @@ protected:
 class DSComment : public DSClassOf<DSComment, DSObject> {
 public:
     static DSClassInfo classInfo() {
-        DSClassInfo info = DSElementInfo("DSComment", kDSNamespaceDS, "ds", "comments");
+        DSClassInfo info = DSElementInfo("DSComment", DSNamespaceDS(), "ds", "comments");
         info.attributes = {QStringLiteral("rel")};
         info.children = {&DSFeedLink::staticClass};
         return info;

@@ -11,7 +11,7 @@ DSClassInfo DSLink::classInfo() {
 }
 
 QString DSLinkRel(const char* fragment) {
-    return QLatin1String(kDSNamespaceDS) + QLatin1Char('#') + QLatin1String(fragment);
+    return DSNamespaceDS() + QLatin1Char('#') + QLatin1String(fragment);
 }
 
 std::shared_ptr<DSLink> DSLink::linkWithRel(const QString& rel, const QString& type, const QString& href) {

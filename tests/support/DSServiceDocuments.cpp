@@ -9,18 +9,17 @@ namespace {
 // Fills the namespace and address markers of a document's text.
 QByteArray filled(QString text, const QString& baseURL) {
     text.replace(QLatin1String("{base}"), baseURL)
-        .replace(QLatin1String("{ds}"), QLatin1String(kDSNamespaceDS))
-        .replace(QLatin1String("{vs}"), QLatin1String(kDSNamespaceVideoSite))
-        .replace(QLatin1String("{kind}"), QLatin1String(kDSCategoryKindScheme))
+        .replace(QLatin1String("{ds}"), DSNamespaceDS())
+        .replace(QLatin1String("{vs}"), DSNamespaceVideoSite())
+        .replace(QLatin1String("{kind}"), DSCategoryKindScheme())
         .replace(
             QLatin1String("{xmlns}"),
             QStringLiteral("xmlns='%1' xmlns:ds='%2' xmlns:app='%3' xmlns:openSearch='%4' xmlns:batch='%5' "
                            "xmlns:media='%6' xmlns:georss='%7' xmlns:gml='%8' xmlns:vs='%9'")
-                .arg(QLatin1String(kDSNamespaceAtom), QLatin1String(kDSNamespaceDS),
-                     QLatin1String(kDSNamespaceAtomPub), QLatin1String(kDSNamespaceOpenSearch),
-                     QLatin1String(kDSNamespaceBatch), QLatin1String(kDSNamespaceMedia),
+                .arg(QLatin1String(kDSNamespaceAtom), DSNamespaceDS(), QLatin1String(kDSNamespaceAtomPub),
+                     DSNamespaceOpenSearch(), DSNamespaceBatch(), QLatin1String(kDSNamespaceMedia),
                      QLatin1String(kDSNamespaceGeoRSS), QLatin1String(kDSNamespaceGML),
-                     QLatin1String(kDSNamespaceVideoSite)));
+                     DSNamespaceVideoSite()));
     return text.toUtf8();
 }
 

@@ -51,7 +51,7 @@ public:
 class ETag : public DSClassOf<ETag, DSAttribute> {
 public:
     static DSClassInfo classInfo() {
-        return {.name = "TestETag", .uri = kDSNamespaceDS, .prefix = "ds", .localName = "etag"};
+        return {.name = "TestETag", .uri = DSNamespaceDS(), .prefix = "ds", .localName = "etag"};
     }
 };
 

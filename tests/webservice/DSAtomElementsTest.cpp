@@ -42,7 +42,7 @@ TEST(DSAtomElements, CategoriesIgnoreTheirLanguageAndCarryLabels) {
     EXPECT_FALSE(english->isEqual(french.get()));
 
     const auto starred = DSCategory::categoryWithLabel(QStringLiteral("starred"));
-    EXPECT_EQ(starred->term(), QLatin1String(kDSCategoryLabelScheme) + QStringLiteral("#starred"));
+    EXPECT_EQ(starred->term(), DSCategoryLabelScheme() + QStringLiteral("#starred"));
     const DSCategory::Categories categories = {
         starred, DSCategory::categoryWithLabel(QStringLiteral("mine")),
         DSCategory::categoryWithLabel(QStringLiteral("starred")),
@@ -119,7 +119,7 @@ TEST(DSAtomElements, ADraftIsAnAppDraftOfYes) {
 TEST(DSAtomElements, BatchStatusAndInterruptionReadAndWriteTheirAttributesAndText) {
     const QString status = QStringLiteral("<batch:status xmlns:batch='%1' code='404' reason='Not Found'>"
                                           "No such video</batch:status>")
-                               .arg(QLatin1String(kDSNamespaceBatch));
+                               .arg(DSNamespaceBatch());
     const auto parsedStatus = parsed<DSBatchStatus>(status);
     EXPECT_EQ(parsedStatus->code(), 404);
     EXPECT_EQ(parsedStatus->reason(), QStringLiteral("Not Found"));
@@ -128,7 +128,7 @@ TEST(DSAtomElements, BatchStatusAndInterruptionReadAndWriteTheirAttributesAndTex
 
     const auto interrupted = parsed<DSBatchInterrupted>(
         QStringLiteral("<batch:interrupted xmlns:batch='%1' parsed='10' success='7' failures='3'/>")
-            .arg(QLatin1String(kDSNamespaceBatch)));
+            .arg(DSNamespaceBatch()));
     EXPECT_EQ(interrupted->totalCount(), 10);
     EXPECT_EQ(interrupted->successCount(), 7);
     EXPECT_EQ(interrupted->errorCount(), 3);

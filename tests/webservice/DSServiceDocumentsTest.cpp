@@ -64,11 +64,9 @@ TEST(DSServiceDocuments, FeedPagesAndTheBatchReplyWriteBackEqual) {
 TEST(DSServiceDocuments, TheErrorDocumentHoldsTwoDSErrors) {
     const DSXMLDocumentRef document = DSXMLDocument::documentWithData(ds_documents::errorDocument());
     ASSERT_TRUE(document);
-    const auto errors = document->rootElement()->elementsForLocalNameURI(QStringLiteral("error"),
-                                                                         QLatin1String(kDSNamespaceDS));
+    const auto errors =
+        document->rootElement()->elementsForLocalNameURI(QStringLiteral("error"), DSNamespaceDS());
     ASSERT_EQ(errors.size(), 2);
-    EXPECT_EQ(errors[1]
-                  ->elementsForLocalNameURI(QStringLiteral("internalReason"), QLatin1String(kDSNamespaceDS))
-                  .size(),
+    EXPECT_EQ(errors[1]->elementsForLocalNameURI(QStringLiteral("internalReason"), DSNamespaceDS()).size(),
               0);
 }

@@ -16,19 +16,12 @@ const std::vector<ServiceAddresses::Entry>& ServiceAddresses::table() {
          "https://videos.corvanta.example/feeds/"},
         {ServiceAddress::VideoServiceUploadRoot, "VideoServiceUploadRoot",
          "https://uploads.corvanta.example/resumable/feeds/"},
-        {ServiceAddress::AtomNamespace, "AtomNamespace", "http://www.w3.org/2005/Atom"},
         {ServiceAddress::DSNamespace, "DSNamespace", "http://schemas.vistrelle.invalid/ds/2005"},
-        {ServiceAddress::AppNamespace, "AppNamespace", "http://www.w3.org/2007/app"},
         {ServiceAddress::OpenSearchNamespace, "OpenSearchNamespace",
          "http://schemas.vistrelle.invalid/opensearch/1.1/"},
         {ServiceAddress::BatchNamespace, "BatchNamespace", "http://schemas.vistrelle.invalid/ds/batch"},
-        {ServiceAddress::XHTMLNamespace, "XHTMLNamespace", "http://www.w3.org/1999/xhtml"},
         {ServiceAddress::VideoServiceNamespace, "VideoServiceNamespace",
          "http://schemas.vistrelle.invalid/videosite/2007"},
-        {ServiceAddress::MediaNamespace, "MediaNamespace", "http://schemas.vistrelle.invalid/media/"},
-        {ServiceAddress::GeoRSSNamespace, "GeoRSSNamespace", "http://www.georss.org/georss"},
-        {ServiceAddress::GeoNamespace, "GeoNamespace", "http://www.w3.org/2003/01/geo/wgs84_pos#"},
-        {ServiceAddress::GMLNamespace, "GMLNamespace", "http://www.opengis.net/gml"},
     };
     return entries;
 }

@@ -8,8 +8,9 @@
 namespace platform::net {
 
 // The addresses the web side talks to, in one table: the OAuth 2 provider's two hosts, the video service's
-// feed and upload roots, and the XML namespace URIs of the service's documents. Each has a default of ours;
-// each can be replaced from the user defaults, under the group "ServiceAddresses" (the section
+// feed and upload roots, and the XML namespace URIs that are the service's own (the published namespaces of
+// Atom, AtomPub, Media RSS and the geo standards are fixed where the documents are read). Each has a default
+// of ours; each can be replaced from the user defaults, under the group "ServiceAddresses" (the section
 // "[ServiceAddresses]" of ~/.config/Vistrelle/Vistrelle.conf), so that a test, a staging service or a mirror
 // takes the app elsewhere without a rebuild.
 enum class ServiceAddress {
@@ -17,17 +18,10 @@ enum class ServiceAddress {
     ProviderAPIHost,        // the provider's API host: "/oauth2/v1/userinfo" and the user-information scopes
     VideoServiceFeedRoot,   // the service's feed root, ending in "/feeds/"
     VideoServiceUploadRoot, // the service's upload root, ending in "/resumable/feeds/"
-    AtomNamespace,
     DSNamespace,
-    AppNamespace,
     OpenSearchNamespace,
     BatchNamespace,
-    XHTMLNamespace,
     VideoServiceNamespace,
-    MediaNamespace,
-    GeoRSSNamespace,
-    GeoNamespace,
-    GMLNamespace,
 };
 
 class ServiceAddresses {

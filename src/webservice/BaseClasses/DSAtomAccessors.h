@@ -104,8 +104,7 @@ public:
 
     // The first category of the kind scheme.
     std::shared_ptr<DSCategory> kindCategory() const {
-        const auto found =
-            DSCategory::categoriesWithScheme(QLatin1String(kDSCategoryKindScheme), categories());
+        const auto found = DSCategory::categoriesWithScheme(DSCategoryKindScheme(), categories());
         return found.isEmpty() ? nullptr : found.first();
     }
 
@@ -114,7 +113,7 @@ protected:
     void addStandardKind() {
         const DSClass& cls = self().dsClass();
         if (const QString term = cls.standardKind(); !term.isNull())
-            addCategory(DSCategory::categoryWithScheme(QLatin1String(kDSCategoryKindScheme), term));
+            addCategory(DSCategory::categoryWithScheme(DSCategoryKindScheme(), term));
         if (const QString value = cls.kindAttributeValue(); !value.isNull())
             setKind(value);
     }

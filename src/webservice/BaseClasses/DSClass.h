@@ -17,8 +17,9 @@ using DSClassGetter = const DSClass& (*)();
 // classes are declared by one such table each (see DSClassOf).
 struct DSClassInfo {
     const char* name = nullptr;
-    // The element's namespace URI, usual prefix and local name ("*": any element of the namespace).
-    const char* uri = nullptr;
+    // The element's namespace URI, usual prefix and local name ("*": any element of the namespace). The URI
+    // is a string because the service's own namespaces are read from its address table.
+    QString uri = {};
     const char* prefix = nullptr;
     const char* localName = nullptr;
     // Attributes read and written by name as written ("xml:lang", "href"); the text content kept as a value;
@@ -36,7 +37,7 @@ struct DSClassInfo {
     // Entries and feeds: the service version, the kind term, the kind attribute value, the class of entries
     // of unknown kind.
     const char* defaultServiceVersion = nullptr;
-    const char* standardKind = nullptr;
+    QString standardKind = {};
     const char* kindAttributeValue = nullptr;
     DSClassGetter defaultClassForEntries = nullptr;
     // Feeds: the class of every entry; none lets each entry's kind choose.
@@ -44,7 +45,7 @@ struct DSClassInfo {
 };
 
 // The table of a class that names its element (or attribute) and declares nothing else.
-inline DSClassInfo DSElementInfo(const char* name, const char* uri, const char* prefix,
+inline DSClassInfo DSElementInfo(const char* name, const QString& uri, const char* prefix,
                                  const char* localName) {
     return {.name = name, .uri = uri, .prefix = prefix, .localName = localName};
 }

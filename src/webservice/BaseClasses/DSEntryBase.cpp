@@ -18,12 +18,12 @@ DSClassInfo DSEntryBase::classInfo() {
 
 DSStringMap DSEntryBase::baseDSNamespaces() {
     return {{QString(""), QLatin1String(kDSNamespaceAtom)},
-            {QLatin1String(kDSNamespaceDSPrefix), QLatin1String(kDSNamespaceDS)},
+            {QLatin1String(kDSNamespaceDSPrefix), DSNamespaceDS()},
             {QLatin1String(kDSNamespaceAtomPubPrefix), QLatin1String(kDSNamespaceAtomPub)}};
 }
 
 DSStringMap DSEntryBase::batchNamespaces() {
-    return {{QLatin1String(kDSNamespaceBatchPrefix), QLatin1String(kDSNamespaceBatch)}};
+    return {{QLatin1String(kDSNamespaceBatchPrefix), DSNamespaceBatch()}};
 }
 
 void DSEntryBase::init() {

@@ -109,6 +109,8 @@ public:
     // "Content-Type", "MIME-Version" and "Slug", up to the first that has no value.
     DSHTTPHeaders contentHeaders() const;
     DSUploadBody generateContentInputStream() const override;
+    // A file that cannot be read from its start: the chunked road reads it only after the entry has gone.
+    platform::OptionalError uploadMediaError() const override;
 
     bool isEqual(const DSInstance* other) const override;
     QStringList itemsForDescription() const override;

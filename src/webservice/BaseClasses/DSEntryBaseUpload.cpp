@@ -4,6 +4,7 @@
 #include "webservice/HTTPFetcher/NetMIMEDocument.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -64,6 +65,21 @@ platform::OptionalError DSEntryBase::readMedia(QByteArray* media) const {
     if (!uploadFileHandle_->isValid())
         return fileError(EBADF, QStringLiteral("no open file"));
     return readWholeFile(uploadFileHandle_->get(), media);
+}
+
+platform::OptionalError DSEntryBase::uploadMediaError() const {
+    if (!uploadData_.isNull() || !uploadFileHandle_)
+        return std::nullopt;
+    if (!uploadFileHandle_->isValid())
+        return fileError(EBADF, QStringLiteral("no open file"));
+    char first = 0;
+    ssize_t got = 0;
+    do
+        got = ::pread(uploadFileHandle_->get(), &first, 1, 0);
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return fileError(errno, QStringLiteral("read"));
+    return std::nullopt;
 }
 
 DSUploadBody DSEntryBase::generateContentInputStream() const {

@@ -257,6 +257,8 @@ public:
     virtual DSUploadFileHandle uploadFileHandle() const { return nullptr; }
     virtual QUrl uploadLocationURL() const { return QUrl(); }
     virtual bool shouldUploadDataOnly() const { return false; }
+    // Why the media cannot be sent when the object has media that cannot be read; none otherwise.
+    virtual platform::OptionalError uploadMediaError() const { return std::nullopt; }
 
     // ---- the caller's data: neither copied nor compared
     QVariant userData() const { return userData_; }
