@@ -21,6 +21,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
@@ -132,6 +133,8 @@ struct Show {
         QDir().mkpath(folder.path() + "/run");
         QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         registerModelClasses();
+        // The same looks and transitions in every run and build, so that pictures can be compared.
+        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(2026));
         contents = folder.path() + "/Bench.VistrelleProject/Contents";
         QDir().mkpath(contents);
         project = std::make_shared<SlideshowProject>();
@@ -228,6 +231,18 @@ std::map<int, std::vector<std::vector<unsigned char>>>& keptFrames() {
     return frames;
 }
 
+// With VISTRELLE_BENCH_FRAMES set to a folder, every 7th frame of the render goes there as raw BGRA, so
+// that two builds' pictures can be compared.
+void dumpFrame(const std::vector<unsigned char>& frame, const Size& size, int index) {
+    const QString folder = qEnvironmentVariable("VISTRELLE_BENCH_FRAMES");
+    if (folder.isEmpty() || index % 7 != 0)
+        return;
+    QFile file(
+        QStringLiteral("%1/%2p_%3.bgra").arg(folder).arg(size.height).arg(index, 4, 10, QLatin1Char('0')));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(reinterpret_cast<const char*>(frame.data()), qint64(frame.size()));
+}
+
 Measure renderOnce(const Size& size) {
     Show& s = show();
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
@@ -240,6 +255,7 @@ Measure renderOnce(const Size& size) {
         const std::size_t frameBytes = std::size_t(size.width) * std::size_t(size.height) * 4;
         std::vector<unsigned char> frame(frameBytes);
         std::size_t got = 0;
+        int drawn = 0;
         for (ssize_t n; (n = ::read(fd.get(), frame.data() + got, frameBytes - got)) > 0;) {
             got += std::size_t(n);
             if (got < frameBytes)
@@ -247,6 +263,7 @@ Measure renderOnce(const Size& size) {
             got = 0;
             if (keep && kept.size() < kKeptFrames)
                 kept.push_back(frame);
+            dumpFrame(frame, size, drawn++);
         }
     });
     DirectorFrameRenderer renderer(s.director);
