@@ -372,7 +372,12 @@ void StageBackground::drawMoving(bool flip, const QRect& hidden) {
     float positions[12];
     positionsOfSize(5.0f, positions);
     const float* texCoords = flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords;
+    // A mix of two opaque pictures is opaque: blending it would change no pixel, only the cost.
+    const bool opaque = (!first || first->isOpaque()) && (!second || second->isOpaque());
+    if (opaque)
+        glDisable(GL_BLEND);
     drawAround(hidden, [&] { quad::drawFan(program, positions, texCoords, texCoords); });
+    glEnable(GL_BLEND);
     glActiveTexture(GL_TEXTURE0);
 }
 
