@@ -30,12 +30,16 @@ function(vistrelle_library name folder)
     endif()
 endfunction()
 
-# vistrelle_tests(<name> <folder> [DEPS ...] [SLOW <gtest pattern>...])
-# Builds every .cpp under <folder> into vistrelle_<name>_tests and registers its cases with ctest. Cases
-# matching a SLOW pattern (end-to-end runs, real child programs) carry the label "slow", so that
-# `ctest -LE slow` leaves them out.
+# vistrelle_tests(<name> <folder> [WIDGETS] [DEPS ...] [SLOW <gtest pattern>...])
+# Builds every .cpp under <folder> into vistrelle_<name>_tests and registers its cases with ctest. WIDGETS
+# gives the tests a widgets application object. Cases matching a SLOW pattern (end-to-end runs, real child
+# programs) carry the label "slow", so that `ctest -LE slow` leaves them out.
 function(vistrelle_tests name folder)
-    cmake_parse_arguments(ARG "" "" "DEPS;SLOW" ${ARGN})
+    cmake_parse_arguments(ARG "WIDGETS" "" "DEPS;SLOW" ${ARGN})
+    set(main vistrelle_test_main)
+    if(ARG_WIDGETS)
+        set(main vistrelle_widget_test_main)
+    endif()
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
     if(NOT sources)
         return()
@@ -43,7 +47,7 @@ function(vistrelle_tests name folder)
     add_executable(vistrelle_${name}_tests ${sources})
     target_compile_options(vistrelle_${name}_tests PRIVATE ${VISTRELLE_WARNINGS})
     target_include_directories(vistrelle_${name}_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    target_link_libraries(vistrelle_${name}_tests PRIVATE ${ARG_DEPS} vistrelle_test_support GTest::gtest)
+    target_link_libraries(vistrelle_${name}_tests PRIVATE ${ARG_DEPS} ${main} vistrelle_test_support GTest::gtest)
     set_target_properties(vistrelle_${name}_tests PROPERTIES AUTOMOC ON)
     if(VISTRELLE_USE_PCH)
         target_precompile_headers(vistrelle_${name}_tests PRIVATE ${VISTRELLE_PCH_HEADERS} <gtest/gtest.h>)

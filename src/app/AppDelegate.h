@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppDialogs.h"
+#include "ui/main/AppDialogs.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <QObject>

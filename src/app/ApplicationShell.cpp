@@ -1,21 +1,19 @@
 #include "app/ApplicationShell.h"
 
 #include "app/AppDelegate.h"
-#include "app/BasicMainWindow.h"
 #include "app/MoveToApplications.h"
-#include "app/WidgetDialogs.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
-#include "platform/foundation/StringTable.h"
+#include "ui/main/MainWindowDialogs.h"
+#include "ui/main/MainWindowView.h"
+#include "ui/main/SlideshowMainObject.h"
+#include "ui/upload/NetOAuth2SignInWindow.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QKeySequence>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -37,18 +35,13 @@ QStringList documentArguments(const QStringList& arguments) {
 
 namespace {
 
-void addFileMenu(QMainWindow& window, AppDelegate& delegate) {
-    QMenu* menu = window.menuBar()->addMenu(tr_("File"));
-    auto add = [&](const char* title, QKeySequence::StandardKey key, auto command) {
-        QAction* action = menu->addAction(tr_(title));
-        action->setShortcut(key);
-        QObject::connect(action, &QAction::triggered, &delegate, command);
-    };
-    add("New Project...", QKeySequence::New, [&delegate] { delegate.newProjectFile(); });
-    add("Open Project...", QKeySequence::Open, [&delegate] { delegate.openProjectFile(); });
-    add("Save Project", QKeySequence::Save, [&delegate] { delegate.saveProjectFile(); });
-    menu->addSeparator();
-    add("Quit", QKeySequence::Quit, [] { QApplication::quit(); });
+void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate) {
+    QObject::connect(window.newProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.newProjectFile(); });
+    QObject::connect(window.openProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.openProjectFile(); });
+    QObject::connect(window.saveProjectAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.saveProjectFile(); });
 }
 
 // Answers that need no display, printed before anything graphical starts.
@@ -91,27 +84,31 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
 
-    QMainWindow window;
-    window.setObjectName("window");
-    window.setWindowTitle("Vistrelle");
-    window.resize(1024, 680);
+    MainWindowView::applyApplicationLook(app);
 
+    // What the interface file makes: the window, the dialogs over it, the controller and the delegate.
+    MainWindowView window;
     // The preview's music is mixed by the export layer's mixer.
     MusicDirector::setAudioMixerFactory([] { return NSAudioMixerObject::installNewMixer(); });
-    BasicMainWindow mainObject(&window);
+    // The video service's sign-in shows its window over the main window.
+    NetOAuth2SignInWindow::install();
+    MainWindowDialogs dialogs(&window);
+    SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);
-    WidgetDialogs dialogs(&window);
+    mainObject.setOutlets(window.outlets());
     int status = 0;
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
         delegate.setStartupHooks({.deleteTempFiles = DVDMPEGIICreateObject::deleteTempFiles,
                                   .moveToApplicationsOffer = offerMoveToApplicationsFolder});
-        addFileMenu(window, delegate);
+        connectProjectCommands(window, delegate);
         delegate.awakeFromNib();
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
+        mainObject.awakeFromNib();
         window.show();
+        mainObject.hostPreview();
         const QStringList documents = documentArguments(QApplication::arguments());
         if (!documents.isEmpty())
             delegate.openFiles(documents);
@@ -120,6 +117,5 @@ int runApplication(int argc, char** argv) {
                          [&delegate] { delegate.applicationWillTerminate(); });
         status = app.exec();
     }
-    MainWindowServices::setCurrent(nullptr);
     return status;
 }

@@ -167,7 +167,7 @@ void SlideItem::setHeight(int value) {
 
 bool SlideItem::iSItemReady() const {
     const QString path = fileName();
-    return !path.isEmpty() && QFileInfo::exists(path);
+    return !path.isEmpty() && QFileInfo(path).size() > 0;
 }
 
 void SlideItem::deleteFile(const QString& path) {

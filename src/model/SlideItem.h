@@ -58,6 +58,8 @@ public:
     QString fileNameIn(const QString& contentsFolder) const;
     QString shortFileName() const;
 
+    // The picture file exists and is not empty: the import claims its name with an empty file before the
+    // picture is written.
     virtual bool iSItemReady() const;
     // The file the slide shows (the picture; a clip or a composition in the subclasses); null when unset.
     virtual QString mediaFilePath() const { return fileName(); }

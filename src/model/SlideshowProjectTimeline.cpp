@@ -276,22 +276,23 @@ void SlideshowProject::updateTimelineItemsPosition() {
         return services ? services->getTimelineXPositionFromFrame(frame)
                         : timelineXPositionFromFrame(items, frame);
     };
-    auto layerRect = [&](float start, float end, double y, double cellHeight) {
+    // Both layer bands are 20 high in either style: the strip draws and hit-tests them there.
+    auto layerRect = [&](float start, float end, double y) {
         if (style == 1)
             return QRectF(k * start, y, k * end - k * start, 20);
         const float x0 = xOf(start), x1 = xOf(end);
-        return QRectF(x0, y, x1 - x0, cellHeight);
+        return QRectF(x0, y, x1 - x0, 20);
     };
     for (const auto& layer : textLayerArray()) {
         const float start = layer->fSecStartTimePosition();
         const float end = start + layer->fSecPhotoDuration() + layer->fSecTransitionDuration();
-        layer->setTimelineRect(layerRect(start, end, 175, 20));
+        layer->setTimelineRect(layerRect(start, end, 175));
     }
     const QString contents = strMacProjectBundleContentsPath();
     for (const auto& layer : audioLayerArray()) {
         const float start = layer->fStartPosition();
         const float end = start + float(layer->durationIn(contents));
-        layer->setTimelineRect(layerRect(start, end, 45, -5));
+        layer->setTimelineRect(layerRect(start, end, 45));
     }
 }
 

@@ -5,6 +5,10 @@
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
+#include "render/StillPictures.h"
+#include "render/TextureObject.h"
+
+#include <algorithm>
 
 NSGLView::NSGLView(PreviewController* owner, QObject* parent, std::shared_ptr<DisplayLinkTimeSource> time,
                    double refreshPeriod)
@@ -82,6 +86,38 @@ void NSGLView::drawView() {
     if (director && director->directorStatus() == 1 && director->DropOrPaddingFrame())
         return;
     renderObject->render();
+}
+
+void NSGLView::drawStill(const std::function<void(const SharedShaderPrograms&)>& draw) {
+    if (!context || !renderObject || !renderObject->shaders())
+        return;
+    const platform::gl::Context::Scope scope(*context);
+    if (!target)
+        return;
+    bindDrawable();
+    glViewport(0, 0, target->width(), target->height());
+    still_pictures::clear();
+    const QRect area = renderObject->viewport();
+    glViewport(area.x(), area.y(), area.width(), area.height());
+    gRenderAspectRatio = float(area.width()) / float(std::max(area.height(), 1));
+    draw(*renderObject->shaders());
+    flushBuffer();
+}
+
+std::shared_ptr<TextureObject> NSGLView::loadTexture(const QString& path) {
+    if (!context || path.isEmpty())
+        return nullptr;
+    const platform::gl::Context::Scope scope(*context);
+    auto texture = std::make_shared<TextureObject>();
+    return texture->LoadImage(path) ? texture : nullptr;
+}
+
+std::shared_ptr<TextureObject> NSGLView::loadTexture(const QImage& picture) {
+    if (!context || picture.isNull())
+        return nullptr;
+    const platform::gl::Context::Scope scope(*context);
+    auto texture = std::make_shared<TextureObject>();
+    return texture->LoadCIImage(picture) ? texture : nullptr;
 }
 
 GLuint NSGLView::bindDrawable() {

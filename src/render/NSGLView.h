@@ -10,10 +10,13 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
 class PreviewController;
+class SharedShaderPrograms;
+class TextureObject;
 
 // The preview: the system's main GL context and an off-screen target of the view's pixel size on it. A
 // display link calls it once per display refresh on the link's own thread; while the controller plays, it
@@ -37,6 +40,15 @@ public:
     // The display link's callback; draws only while the controller plays. Answers 0.
     int getFrameForTime(double outputTime, double currentTime);
     void drawView();
+
+    // Still pictures outside the player's frame loop: with the main context current and locked, the view's
+    // target bound and cleared black and the preview's viewport and aspect ratio set, runs draw with the
+    // shared programs, then hands the frame out as frameReady. Nothing happens before the view has a size.
+    // The caller keeps the player stopped meanwhile.
+    void drawStill(const std::function<void(const SharedShaderPrograms&)>& draw);
+    // A texture of a picture, made on the main context; null when it cannot be read.
+    std::shared_ptr<TextureObject> loadTexture(const QString& path);
+    std::shared_ptr<TextureObject> loadTexture(const QImage& picture);
 
     // A drag over the view of (dx, dy) points on a view of `viewSize` points: pan and zoom or text moves,
     // depending on what the project is editing.

@@ -4,7 +4,7 @@
 
 DSClassInfo DSRating::classInfo() {
     return {.name = "DSRating",
-            .uri = kDSNamespaceDS,
+            .uri = DSNamespaceDS(),
             .prefix = kDSNamespaceDSPrefix,
             .localName = "rating",
             .attributes = {QStringLiteral("rel"), QStringLiteral("value"), QStringLiteral("max"),

@@ -3,8 +3,13 @@
 #include "webservice/BaseClasses/DSNamespaces.h"
 #include "webservice/BaseClasses/DSObject.h"
 
-inline constexpr char kDSRatingPrice[] = "http://schemas.vistrelle.invalid/ds/2005#price";
-inline constexpr char kDSRatingQuality[] = "http://schemas.vistrelle.invalid/ds/2005#quality";
+// The relations a DS rating may name.
+inline QString DSRatingPrice() {
+    return DSNamespaceDS() + QStringLiteral("#price");
+}
+inline QString DSRatingQuality() {
+    return DSNamespaceDS() + QStringLiteral("#quality");
+}
 
 // The DS rating element: a value between a minimum and a maximum, an average and the number of raters.
 class DSRating : public DSClassOf<DSRating, DSObject> {

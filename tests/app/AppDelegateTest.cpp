@@ -1,9 +1,11 @@
 #include "model/ModelTestEnvironment.h"
 
 #include "app/AppDelegate.h"
-#include "app/BasicMainWindow.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RepeatingTimer.h"
+#include "platform/foundation/Scheduler.h"
+#include "support/RecordingDialogs.h"
+#include "ui/main/SlideshowMainObject.h"
 
 #include <QImage>
 
@@ -18,51 +20,27 @@ using model_test::writeFile;
 
 namespace {
 
-struct Alert {
-    QString title, message, button;
-};
-
-class ScriptedDialogs : public AppDialogs {
+// Records what the delegate asks of the main window controller, in order.
+class RecordingMainWindow : public SlideshowMainObject {
 public:
-    std::deque<std::optional<NewProjectChoice>> newProjectAnswers;
-    QUrl openAnswer;
-    QString openStartFolder;
-    std::vector<Alert> alerts;
+    explicit RecordingMainWindow(ControllerDialogs& dialogs)
+        : SlideshowMainObject(dialogs, std::make_shared<platform::ManualScheduler>()) {}
 
-    std::optional<NewProjectChoice> runNewProjectDialog() override {
-        if (newProjectAnswers.empty())
-            return std::nullopt;
-        auto answer = newProjectAnswers.front();
-        newProjectAnswers.pop_front();
-        return answer;
-    }
-    QUrl runOpenPanel(const QString& startFolder, const QString&) override {
-        openStartFolder = startFolder;
-        return openAnswer;
-    }
-    void showAlertSheet(const QString& title, const QString& message, const QString& button) override {
-        alerts.push_back({title, message, button});
-    }
-};
-
-// Records what the delegate asks of the main window, in order.
-class RecordingMainWindow : public BasicMainWindow {
-public:
     std::vector<std::string> calls;
     bool exporting = false;
 
     void updateProjectInfo() override {
         calls.push_back("updateProjectInfo");
-        BasicMainWindow::updateProjectInfo();
+        SlideshowMainObject::updateProjectInfo();
     }
     void refreshUIForOpenProject() override {
         calls.push_back("refreshUIForOpenProject");
-        BasicMainWindow::refreshUIForOpenProject();
+        SlideshowMainObject::refreshUIForOpenProject();
     }
     void stop() override { calls.push_back("stop"); }
     void setNCurrentSlideshowItemIndex(int index) override {
         calls.push_back("select " + std::to_string(index));
-        BasicMainWindow::setNCurrentSlideshowItemIndex(index);
+        SlideshowMainObject::setNCurrentSlideshowItemIndex(index);
     }
     void ensureCurrentSlideThumbnailVisible() override { calls.push_back("ensureVisible"); }
     void reshapeOpenGLView() override { calls.push_back("reshape"); }
@@ -73,8 +51,8 @@ public:
 
 class AppDelegateTest : public ModelTest {
 protected:
-    ScriptedDialogs dialogs;
-    RecordingMainWindow mainWindow;
+    RecordingDialogs dialogs;
+    RecordingMainWindow mainWindow{dialogs};
     std::unique_ptr<AppDelegate> delegate;
 
     void SetUp() override {
@@ -370,17 +348,17 @@ TEST_F(AppDelegateTest, ImageFilesAreRecognisedByTheirType) {
     EXPECT_FALSE(AppDelegate::isImageFile(""));
 }
 
-TEST_F(AppDelegateTest, TheBasicMainWindowMapsFramesOntoCells) {
+TEST_F(AppDelegateTest, TheMainWindowMapsFramesOntoCells) {
     auto project = launch();
     project->setSlideshowArray({photoIn(project, "a.jpg"), photoIn(project, "b.jpg")});
     project->calcSlideItemsPhotoTransitionDuration();
-    BasicMainWindow basic;
-    EXPECT_FLOAT_EQ(basic.getTimelineXPositionFromFrame(180), 170.0f);
-    EXPECT_FLOAT_EQ(basic.getTimelineXPositionFromFrame(10000), -1.0f);
-    basic.updateProjectInfo();
-    EXPECT_EQ(basic.windowTitle(), "Vistrelle - New Project [2 photos]");
-    basic.setNCurrentSlideshowItemIndex(1);
+    SlideshowMainObject& controller = mainWindow;
+    EXPECT_FLOAT_EQ(controller.getTimelineXPositionFromFrame(180), 170.0f);
+    EXPECT_FLOAT_EQ(controller.getTimelineXPositionFromFrame(10000), -1.0f);
+    controller.updateProjectInfo();
+    EXPECT_EQ(controller.windowTitle(), "Vistrelle - New Project [2 photos]");
+    controller.setNCurrentSlideshowItemIndex(1);
     EXPECT_EQ(project->nCurrentSlideItem(), 1u);
-    basic.refreshUIForOpenProject();
-    EXPECT_EQ(basic.nCurrentSlideshowItemIndex(), -1);
+    controller.refreshUIForOpenProject();
+    EXPECT_EQ(controller.nCurrentSlideshowItemIndex(), -1);
 }

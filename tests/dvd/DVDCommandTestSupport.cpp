@@ -21,13 +21,6 @@
 
 namespace dvd_command_test {
 
-QString RecordingDialogs::alertText() const {
-    QStringList texts;
-    for (const Alert& alert : alerts)
-        texts << alert.title + ": " + alert.message;
-    return texts.join(" | ");
-}
-
 NotificationLog::NotificationLog(platform::NotificationCenter& center, const QStringList& names) {
     for (const QString& name : names)
         handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& note) {

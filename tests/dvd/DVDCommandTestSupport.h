@@ -11,6 +11,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "support/RecordingDialogs.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -41,28 +42,6 @@ constexpr int kCommandDeadlineMs = 180000;
 inline bool spinUntil(const std::function<bool()>& condition) {
     return test_support::spinUntil(condition, kCommandDeadlineMs);
 }
-
-struct Alert {
-    QString title;
-    QString message;
-};
-
-// Answers the command's dialogs at once and records them.
-class RecordingDialogs : public DVDCommandDialogs {
-public:
-    void showAlertSheet(const QString& title, const QString& message, const QString&) override {
-        alerts.push_back({title, message});
-    }
-    void updateExportProgress(double value, const QString&) override { progress.push_back(value); }
-    void runExportProgressModal() override { ++modalRuns; }
-    void closeExportProgress() override { ++modalEnds; }
-    QString alertText() const;
-
-    std::vector<Alert> alerts;
-    std::vector<double> progress;
-    int modalRuns = 0;
-    int modalEnds = 0;
-};
 
 // Every post of the given names on a center, from any thread, in order.
 class NotificationLog {

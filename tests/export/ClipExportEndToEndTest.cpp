@@ -1,6 +1,7 @@
 // A movie exported from a project of two photos with a clip between them: the clip's frames play in order
 // at its place, and its sound is in the movie at its own level.
 #include "EncoderTestSupport.h"
+#include "support/RecordingDialogs.h"
 #include "MovieDecoder.h"
 
 #include "render/DirectorFrameRenderer.h"
@@ -21,15 +22,6 @@ using namespace encoder_test;
 
 namespace {
 
-class SilentDialogs : public ExportDialogs {
-public:
-    void showAlertSheet(const QString&, const QString& message, const QString&) override {
-        alerts << message;
-    }
-    void updateExportProgress(double, const QString&) override {}
-    void closeExportProgress() override {}
-    QStringList alerts;
-};
 
 constexpr int kClipFrames = 60; // 2 s
 constexpr float kClipLevel = 0.5f;
@@ -79,7 +71,7 @@ protected:
     RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
     std::shared_ptr<VideoSlideItem> clip;
-    SilentDialogs dialogs;
+    RecordingDialogs dialogs;
     std::unique_ptr<MovieExportCommand> command;
 };
 
@@ -96,9 +88,9 @@ TEST_F(ClipExportEndToEndTest, TheClipPlaysItsFramesInOrderAtItsPlaceWithItsSoun
     ASSERT_TRUE(command->startEncodingMovieFile());
     ASSERT_TRUE(waitFor([&] {
         return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1;
-    })) << dialogs.alerts.join(" ").toStdString();
+    })) << dialogs.alertText().toStdString();
     command->endEncoding();
-    EXPECT_TRUE(dialogs.alerts.isEmpty()) << dialogs.alerts.join(" ").toStdString();
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
 
     std::set<int> wanted;
     for (int i = 0; i < int(total); ++i)

@@ -12,6 +12,7 @@
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "support/RealPlayer.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -157,27 +158,6 @@ public:
     bool isExportRunning() const override { return false; }
     int stops = 0;
 };
-
-// A real player on a headless GL context, drawing on a black stage: what the end-to-end exports render with.
-class RealPlayer {
-public:
-    ~RealPlayer() { stop(); }
-    // Empty when the player stands, else why it cannot.
-    QString start(std::uint64_t seed);
-    void stop();
-    std::shared_ptr<SlideshowDirector> director;
-
-private:
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
-};
-
-// A photo slide of one colour (640 x 360, saved into `folder`) that neither pans nor zooms: 1 s photo, 0.5 s
-// transition.
-SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colour);
-
-// Still slides of grey pictures "still<i>.png" in `folder`, as stillPhoto makes them.
-std::vector<SlideItemRef> stillPhotos(const QString& folder, int count);
 
 // Three still slides of the given colours (1 s photos, 0.5 s transitions), pictures of 640 x 360 in the
 // project's "Contents", and a 2 s tone that plays once.

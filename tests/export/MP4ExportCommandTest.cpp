@@ -1,6 +1,7 @@
 // The ffmpeg MP4 export of the main window controller: scripted renderers for the command's rules, and the
 // real player drawing a short project for the movie itself, read back with libavformat.
 #include "EncoderTestSupport.h"
+#include "support/RecordingDialogs.h"
 #include "MovieDecoder.h"
 
 #include "render/DirectorFrameRenderer.h"
@@ -28,23 +29,6 @@ namespace {
 const QString kFinished = EncoderController::movieFinishedNotificationName();
 const QString kFailed = EncoderController::movieFailedNotificationName();
 const QString kFileEnd = MovieExportCommand::createVideoFileEndNotificationName();
-
-struct Alert {
-    QString title, message;
-};
-
-class RecordingDialogs : public ExportDialogs {
-public:
-    void showAlertSheet(const QString& title, const QString& message, const QString&) override {
-        alerts.push_back({title, message});
-    }
-    void updateExportProgress(double value, const QString&) override { values.push_back(value); }
-    void closeExportProgress() override { ++closed; }
-
-    std::vector<Alert> alerts;
-    std::vector<double> values;
-    int closed = 0;
-};
 
 int distance(QColor a, QColor b) {
     return std::max(
@@ -156,14 +140,14 @@ TEST_F(MP4ExportCommandTest, ProgressRunsThroughTheFramesStageToTheEnd) {
     ASSERT_TRUE(command->createMP4File_FFMM());
     ASSERT_TRUE(runEnds());
     QCoreApplication::processEvents();
-    ASSERT_FALSE(dialogs.values.empty());
-    for (std::size_t i = 0; i < dialogs.values.size(); ++i) {
-        EXPECT_GE(dialogs.values[i], 0.1) << i;
+    ASSERT_FALSE(dialogs.progress.empty());
+    for (std::size_t i = 0; i < dialogs.progress.size(); ++i) {
+        EXPECT_GE(dialogs.progress[i], 0.1) << i;
         if (i > 0) {
-            EXPECT_GE(dialogs.values[i], dialogs.values[i - 1]) << "progress went back at " << i;
+            EXPECT_GE(dialogs.progress[i], dialogs.progress[i - 1]) << "progress went back at " << i;
         }
     }
-    EXPECT_DOUBLE_EQ(dialogs.values.back(), 1.0);
+    EXPECT_DOUBLE_EQ(dialogs.progress.back(), 1.0);
 }
 
 TEST_F(MP4ExportCommandTest, AFailingFFmpegIsShownOnceAndNothingIsLeft) {
@@ -178,7 +162,7 @@ TEST_F(MP4ExportCommandTest, AFailingFFmpegIsShownOnceAndNothingIsLeft) {
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
     EXPECT_TRUE(dialogs.alerts[0].message.contains("Conversion failed!"))
         << dialogs.alerts[0].message.toStdString();
-    EXPECT_EQ(dialogs.closed, 1);
+    EXPECT_EQ(dialogs.modalEnds, 1);
     EXPECT_EQ(services.stops, 1);
     EXPECT_EQ(notes.count(kFinished), 0);
     EXPECT_EQ(notes.count(kFileEnd), 0) << "a failed movie was recorded as made";

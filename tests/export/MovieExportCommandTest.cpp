@@ -1,6 +1,7 @@
 // The movie export command of the main window controller, with scripted renderers for the frames and
 // dialogs and window services that record what the user would have seen.
 #include "EncoderTestSupport.h"
+#include "support/RecordingDialogs.h"
 
 #include "export/EncodingProgressSteps.h"
 #include "export/MP4ExportCommand.h"
@@ -12,31 +13,6 @@
 #include <QFileInfo>
 
 using namespace encoder_test;
-
-namespace {
-
-struct Alert {
-    QString title, message, button;
-};
-
-class RecordingDialogs : public ExportDialogs {
-public:
-    void showAlertSheet(const QString& title, const QString& message, const QString& button) override {
-        alerts.push_back({title, message, button});
-    }
-    void updateExportProgress(double value, const QString& text) override {
-        values.push_back(value);
-        texts.push_back(text);
-    }
-    void closeExportProgress() override { ++closed; }
-
-    std::vector<Alert> alerts;
-    std::vector<double> values;
-    QStringList texts;
-    int closed = 0;
-};
-
-} // namespace
 
 class MovieExportCommandTest : public EncoderTest {
 protected:
@@ -107,7 +83,7 @@ TEST_F(MovieExportCommandTest, AMissingPictureRefusesTheMovieAndTheMP4WithOneAle
     EXPECT_FALSE(command.startEncodingMovieFile());
     EXPECT_FALSE(mp4.createMP4File_FFMM());
     ASSERT_EQ(dialogs.alerts.size(), 2u);
-    for (const Alert& alert : dialogs.alerts) {
+    for (const RecordingDialogs::Alert& alert : dialogs.alerts) {
         EXPECT_EQ(alert.title, "ERROR");
         EXPECT_TRUE(alert.message.endsWith(": still1.png")) << alert.message.toStdString();
     }
@@ -132,7 +108,7 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
 
     ASSERT_TRUE(
         waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
-    EXPECT_EQ(dialogs.closed, 1);
+    EXPECT_EQ(dialogs.modalEnds, 1);
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_TRUE(QFileInfo::exists(moviePath()));
     command.endEncoding();
@@ -146,15 +122,15 @@ TEST_F(MovieExportCommandTest, ProgressRunsFromTheMixThroughTheFramesToTheEnd) {
     ASSERT_TRUE(command.startEncodingMovieFile());
     ASSERT_TRUE(
         waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
-    waitFor([&] { return !dialogs.values.empty() && dialogs.values.back() == 1.0; });
-    ASSERT_FALSE(dialogs.values.empty());
-    EXPECT_DOUBLE_EQ(dialogs.values.front(), 0.1); // the mix's stage at its end
+    waitFor([&] { return !dialogs.progress.empty() && dialogs.progress.back() == 1.0; });
+    ASSERT_FALSE(dialogs.progress.empty());
+    EXPECT_DOUBLE_EQ(dialogs.progress.front(), 0.1); // the mix's stage at its end
     // Frame i of 11 shows 0.1 + 0.9 i / 11, for the ten frames written (i = 1 ... 10).
-    std::vector<double> frameValues(dialogs.values.begin() + 1, dialogs.values.end() - 1);
+    std::vector<double> frameValues(dialogs.progress.begin() + 1, dialogs.progress.end() - 1);
     ASSERT_EQ(frameValues.size(), 10u);
     for (std::size_t i = 0; i < frameValues.size(); ++i)
         EXPECT_NEAR(frameValues[i], 0.1 + 0.9 * double(i + 1) / 11.0, 1e-9);
-    EXPECT_EQ(dialogs.texts.back(), "Encoding slideshow to video now, please waiting...\n\n100.00%");
+    EXPECT_EQ(dialogs.progressTexts.back(), "Encoding slideshow to video now, please waiting...\n\n100.00%");
     command.endEncoding();
 }
 
@@ -163,7 +139,7 @@ TEST_F(MovieExportCommandTest, OtherServicesKeepTheProgressWindowForTheirNextSte
     ASSERT_TRUE(command.startEncodingMovieFile());
     ASSERT_TRUE(
         waitFor([&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; }));
-    EXPECT_EQ(dialogs.closed, 0);
+    EXPECT_EQ(dialogs.modalEnds, 0);
     command.endEncoding();
 }
 
@@ -191,7 +167,7 @@ TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
     EXPECT_EQ(dialogs.alerts[0].message, "the mixer broke");
-    EXPECT_EQ(dialogs.closed, 1);
+    EXPECT_EQ(dialogs.modalEnds, 1);
     EXPECT_EQ(services.stops, 1);
     EXPECT_TRUE(project->bPlayLoop());
     EXPECT_FALSE(project->EncodingSlideshow());
@@ -233,9 +209,9 @@ TEST_F(MovieExportCommandTest, TheProgressObserverShowsTheStageValue) {
                                                            EncodingProgressSteps::kFFmpegMP4());
     platform::NotificationCenter::defaultCenter().post(MixedAudioExport::progressNotificationName(),
                                                        QVariant(), {{"progress", 0.5}, {"baseinfo", stage}});
-    ASSERT_EQ(dialogs.values.size(), 1u);
-    EXPECT_DOUBLE_EQ(dialogs.values[0], 0.55);
-    EXPECT_EQ(dialogs.texts[0], "Encoding slideshow to video now, please waiting...\n\n55.00%");
+    ASSERT_EQ(dialogs.progress.size(), 1u);
+    EXPECT_DOUBLE_EQ(dialogs.progress[0], 0.55);
+    EXPECT_EQ(dialogs.progressTexts[0], "Encoding slideshow to video now, please waiting...\n\n55.00%");
 }
 
 TEST_F(MovieExportCommandTest, DroppingTheCommandMidExportEndsEverything) {

@@ -2,6 +2,7 @@
 // rendered by the real player off screen, read back through the pipe, encoded and read again with
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
+#include "support/RecordingDialogs.h"
 #include "MovieDecoder.h"
 
 #include "render/DirectorFrameRenderer.h"
@@ -23,15 +24,6 @@ using namespace encoder_test;
 
 namespace {
 
-class SilentDialogs : public ExportDialogs {
-public:
-    void showAlertSheet(const QString&, const QString& message, const QString&) override {
-        alerts << message;
-    }
-    void updateExportProgress(double, const QString&) override {}
-    void closeExportProgress() override {}
-    QStringList alerts;
-};
 
 const QColor kSlideColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
 
@@ -81,7 +73,7 @@ protected:
 
     RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
-    SilentDialogs dialogs;
+    RecordingDialogs dialogs;
     std::unique_ptr<MovieExportCommand> command;
 };
 
@@ -94,9 +86,9 @@ TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedL
     ASSERT_TRUE(command->startEncodingMovieFile());
     ASSERT_TRUE(waitFor([&] {
         return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1;
-    })) << dialogs.alerts.join(" ").toStdString();
+    })) << dialogs.alertText().toStdString();
     command->endEncoding();
-    EXPECT_TRUE(dialogs.alerts.isEmpty()) << dialogs.alerts.join(" ").toStdString();
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
     EXPECT_EQ(director->rgbConverterObject(), nullptr); // the player is back in preview mode
 
     const QString path = project->strEncodingVideoFilePath(QSizeF(640, 360));
@@ -169,7 +161,7 @@ TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerB
             threadsBefore = threadsButQtPool();
         }
     }
-    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_TRUE(notes.all().empty());
     command.reset();
     EXPECT_EQ(threadsButQtPool(), *threadsBefore) << threadNames().join(",").toStdString();
@@ -191,8 +183,8 @@ TEST_F(MovieExportFaultTest, APictureThatVanishesDuringTheExportFailsItWithAnAle
     command->setEncoderSetup([this](EncoderController&) { QFile::remove(contents() + "/colour2.png"); });
     ASSERT_TRUE(command->startEncodingMovieFile());
     ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::seconds(10)));
-    ASSERT_EQ(dialogs.alerts.size(), 1);
-    EXPECT_TRUE(dialogs.alerts[0].contains("colour2.png")) << dialogs.alerts[0].toStdString();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("colour2.png")) << dialogs.alertText().toStdString();
     EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
     EXPECT_EQ(director->rgbConverterObject(), nullptr);
 }
@@ -222,6 +214,6 @@ TEST_F(MovieExportFaultTest, CancelEndsAnExportWhosePlayerWaitsForASlide) {
     command->cancelEncoding();
     EXPECT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::seconds(3)));
     project->setBExportProgressCancelButtonClicked(false);
-    EXPECT_TRUE(dialogs.alerts.isEmpty());
+    EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
     EXPECT_EQ(director->rgbConverterObject(), nullptr);
 }

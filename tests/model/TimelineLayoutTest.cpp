@@ -82,9 +82,9 @@ TEST_F(TimelineLayoutTest, CellsPlaceEachSlideInA170PointCell) {
         EXPECT_EQ(slides[i]->rect(SlideItem::kRectTransitionDuration), QRectF(x + 104, 85, 60, 15));
         EXPECT_EQ(slides[i]->rect(SlideItem::kRectTransitionIcon), QRectF(x + 104, 100, 60, 60));
     }
-    // The text layer spans frames 180 to 360; the sound layer 60 to 360, with the cells' height of -5.
+    // The text layer spans frames 180 to 360; the sound layer 60 to 360, in a band as high as the text's.
     EXPECT_EQ(project->textLayerArray()[0]->timelineRect(), QRectF(180, 175, 180, 20));
-    EXPECT_EQ(project->audioLayerArray()[0]->timelineRect(), QRectF(60, 45, 300, -5));
+    EXPECT_EQ(project->audioLayerArray()[0]->timelineRect(), QRectF(60, 45, 300, 20));
 }
 
 TEST_F(TimelineLayoutTest, TheRulerScalesSecondsByPixelsPerSecond) {

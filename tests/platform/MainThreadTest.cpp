@@ -77,4 +77,24 @@ TEST(MainThreadTest, AndWaitFromAWorkerReturnsAfterTheWorkRanOnMain) {
     EXPECT_TRUE(sawResult);
 }
 
+TEST(MainThreadTest, AClosedGateReleasesItsWaitersAndDropsWhatIsQueued) {
+    MainThreadGate gate;
+    std::atomic<bool> answered = false, ran = false;
+    std::atomic<int> answer = -1;
+    std::thread worker([&] {
+        answer = gate.runAndWait([&] { ran = true; }) ? 1 : 0;
+        answered = true;
+    });
+    // The main thread never turns its loop: only the close lets the worker go, as an owner joining it would.
+    while (!answered) {
+        gate.close();
+        std::this_thread::yield();
+    }
+    worker.join();
+    EXPECT_EQ(answer, 0);
+    foundation_test::spinFor(20);
+    EXPECT_FALSE(ran) << "queued work is dropped once the gate is closed";
+    EXPECT_FALSE(gate.runAndWait([&] { ran = true; }));
+}
+
 } // namespace

@@ -1,13 +1,18 @@
 #pragma once
 
 // Element classes for the object-model tests: a value, a link with attributes, a class gathering a whole
-// namespace, an attribute extension, a class keeping its child XML, and entries and a feed with kinds.
+// namespace, an attribute extension, a class keeping its child XML, entries and a feed with kinds, and a
+// video entry and feed.
 
-#include "support/QtPrinting.h"
+#include "support/TestEnvironment.h"
 #include "webservice/BaseClasses/DSEntryBase.h"
 #include "webservice/BaseClasses/DSFeedBase.h"
 #include "webservice/BaseClasses/DSNamespaces.h"
+#include "webservice/DSClasses.h"
+#include "webservice/DSFeedLink.h"
+#include "webservice/DSMediaGroup.h"
 #include "webservice/DSValueConstruct.h"
+#include "webservice/Geo/DSGeo.h"
 
 #include <QByteArray>
 
@@ -46,7 +51,7 @@ public:
 class ETag : public DSClassOf<ETag, DSAttribute> {
 public:
     static DSClassInfo classInfo() {
-        return {.name = "TestETag", .uri = kDSNamespaceDS, .prefix = "ds", .localName = "etag"};
+        return {.name = "TestETag", .uri = DSNamespaceDS(), .prefix = "ds", .localName = "etag"};
     }
 };
 
@@ -55,7 +60,7 @@ public:
     static DSClassInfo classInfo() { return {.name = "TestKeeper", .localName = "keeper", .childXML = true}; }
 };
 
-class Entry : public DSClassOf<Entry, DSEntryBase> {
+class Entry : public DSEntryClassOf<Entry, DSEntryBase> {
 public:
     static DSClassInfo classInfo() {
         return {.name = "TestEntry",
@@ -63,19 +68,45 @@ public:
                 .attributeChildren = {&ETag::staticClass},
                 .standardKind = "test-entry-a"};
     }
+    // The test's own link and etag classes stand in for the entry base's.
+    void addExtensionDeclarations() override {
+        DSEntryBase::addExtensionDeclarations();
+        removeExtensionDeclaration(dsClass(), DSLink::staticClass());
+        removeExtensionDeclaration(dsClass(), DSETagAttribute::staticClass(), true);
+    }
 };
 
-class OtherEntry : public DSClassOf<OtherEntry, DSEntryBase> {
+class OtherEntry : public DSEntryClassOf<OtherEntry, DSEntryBase> {
 public:
     static DSClassInfo classInfo() { return {.name = "TestOtherEntry", .standardKind = "test-entry-b"}; }
 };
 
-class Feed : public DSClassOf<Feed, DSFeedBase> {
+class Feed : public DSFeedClassOf<Feed, DSFeedBase> {
 public:
     static DSClassInfo classInfo() {
         return {.name = "TestFeed",
                 .standardKind = "test-feed",
                 .defaultClassForEntries = &OtherEntry::staticClass};
+    }
+};
+
+// Stand-ins for the video service's entry and feed, never registered: they read what the shared service
+// documents hold of this library's elements (comments, media group, geo).
+class VideoEntry : public DSEntryClassOf<VideoEntry, DSEntryBase> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestVideoEntry", .children = {&DSComment::staticClass, &DSMediaGroup::staticClass}};
+    }
+    void addExtensionDeclarations() override {
+        DSEntryBase::addExtensionDeclarations();
+        DSGeo::addGeoExtensionDeclarations(*this, dsClass());
+    }
+};
+
+class VideoFeed : public DSFeedClassOf<VideoFeed, DSFeedBase> {
+public:
+    static DSClassInfo classInfo() {
+        return {.name = "TestVideoFeed", .classForEntries = &VideoEntry::staticClass};
     }
 };
 
@@ -87,6 +118,13 @@ inline void registerKinds() {
         DSEntryBase::registerEntryClass(OtherEntry::staticClass());
         DSFeedBase::registerFeedClass(Feed::staticClass());
     });
+}
+
+// An element's text read into an object of the class T.
+template <class T> std::shared_ptr<T> parsed(const QString& xml) {
+    registerDsClasses();
+    return DSInstanceCast<T>(
+        DSObject::objectWithXMLElement(DSXMLElement::elementWithXMLString(xml), &T::staticClass()));
 }
 
 inline QByteArray entryDocument() {

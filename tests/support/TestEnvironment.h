@@ -7,8 +7,11 @@
 #include <QEventLoop>
 #include <QString>
 
+#include <QStringList>
+
 #include <functional>
 #include <optional>
+#include <ostream>
 
 namespace test_support {
 
@@ -53,3 +56,11 @@ inline void spinFor(int milliseconds) {
 }
 
 } // namespace test_support
+
+// Texts as text in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << '{' << texts.join(QStringLiteral(", ")).toStdString() << '}';
+}

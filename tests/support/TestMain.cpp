@@ -1,11 +1,19 @@
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
-// Every test binary owns a QGuiApplication so that fonts, images and the main thread behave as in the app.
+#ifdef VISTRELLE_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
+
+// Every test binary owns an application object so that fonts, images and the main thread behave as in the
+// app; the interface's tests own a widgets application.
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
-    QGuiApplication app(argc, argv);
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,5 +1,5 @@
 #include "webservice/DSDateTime.h"
-#include "support/QtPrinting.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

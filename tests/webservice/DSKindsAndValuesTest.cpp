@@ -13,8 +13,6 @@ using namespace ds_test;
 
 namespace {
 
-const QString kKindScheme = QLatin1String(kDSCategoryKindScheme);
-
 const DSClass* classFor(const QString& xml, const DSClass& receiver = DSObject::staticClass()) {
     registerKinds();
     return DSObject::objectClassForXMLElement(receiver, DSXMLElement::elementWithXMLString(xml));
@@ -24,36 +22,39 @@ const DSClass* classFor(const QString& xml, const DSClass& receiver = DSObject::
 
 TEST(DSKinds, LookupTriesTheTermAloneThenSchemeAndTermThenTheWholeScheme) {
     DSKindMap map;
-    EXPECT_TRUE(DSObject::registerClass(Entry::staticClass(), map, kKindScheme, QStringLiteral("k1")));
+    EXPECT_TRUE(
+        DSObject::registerClass(Entry::staticClass(), map, DSCategoryKindScheme(), QStringLiteral("k1")));
     EXPECT_TRUE(
         DSObject::registerClass(Feed::staticClass(), map, QStringLiteral("urn:s"), QStringLiteral("t2")));
     EXPECT_TRUE(DSObject::registerClass(OtherEntry::staticClass(), map, QStringLiteral("urn:s"), QString()));
     const struct {
-        const char* scheme;
+        QString scheme;
         const char* term;
         const DSClass* expected;
     } cases[] = {
-        {kDSCategoryKindScheme, "k1", &Entry::staticClass()},
-        {"urn:other", "k1", &Entry::staticClass()},
-        {nullptr, "k1", &Entry::staticClass()},
-        {"urn:s", "t2", &Feed::staticClass()},
-        {"urn:s", "unregistered", &OtherEntry::staticClass()},
-        {nullptr, "unregistered", nullptr},
+        {DSCategoryKindScheme(), "k1", &Entry::staticClass()},
+        {QStringLiteral("urn:other"), "k1", &Entry::staticClass()},
+        {QString(), "k1", &Entry::staticClass()},
+        {QStringLiteral("urn:s"), "t2", &Feed::staticClass()},
+        {QStringLiteral("urn:s"), "unregistered", &OtherEntry::staticClass()},
+        {QString(), "unregistered", nullptr},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(DSObject::classForCategory(QString::fromUtf8(c.scheme), QString::fromUtf8(c.term), map),
-                  c.expected)
-            << c.scheme << " " << c.term;
-    EXPECT_FALSE(DSObject::registerClass(Feed::staticClass(), map, kKindScheme, QStringLiteral("k1")));
+        EXPECT_EQ(DSObject::classForCategory(c.scheme, QString::fromUtf8(c.term), map), c.expected)
+            << c.scheme.toStdString() << " " << c.term;
+    EXPECT_FALSE(
+        DSObject::registerClass(Feed::staticClass(), map, DSCategoryKindScheme(), QStringLiteral("k1")));
     EXPECT_FALSE(
         DSObject::registerClass(Feed::staticClass(), map, QStringLiteral("urn:s"), QStringLiteral("t3")));
-    EXPECT_EQ(DSObject::classForCategory(kKindScheme, QStringLiteral("k1"), map), &Entry::staticClass());
+    EXPECT_EQ(DSObject::classForCategory(DSCategoryKindScheme(), QStringLiteral("k1"), map),
+              &Entry::staticClass());
 }
 
 TEST(DSKinds, RootElementsFindTheirClassByKindAttributeThenCategory) {
     const QString head = QStringLiteral("<entry xmlns='http://www.w3.org/2005/Atom' "
                                         "xmlns:ds='http://schemas.vistrelle.invalid/ds/2005'");
-    const QString category = QStringLiteral("<category scheme='%1' term='test-entry-b'/>").arg(kKindScheme);
+    const QString category =
+        QStringLiteral("<category scheme='%1' term='test-entry-b'/>").arg(DSCategoryKindScheme());
     EXPECT_EQ(
         classFor(head + QStringLiteral(" ds:kind='test-entry-a'>") + category + QStringLiteral("</entry>")),
         &Entry::staticClass());
@@ -65,9 +66,9 @@ TEST(DSKinds, RootElementsFindTheirClassByKindAttributeThenCategory) {
     EXPECT_EQ(classFor(QStringLiteral("<entry/>")), &DSEntryBase::staticClass());
     EXPECT_EQ(classFor(QStringLiteral("<entry/>"), Feed::staticClass()), &OtherEntry::staticClass());
     EXPECT_EQ(classFor(QStringLiteral("<feed/>")), &DSFeedBase::staticClass());
-    EXPECT_EQ(
-        classFor(QStringLiteral("<feed><category scheme='%1' term='test-feed'/></feed>").arg(kKindScheme)),
-        &Feed::staticClass());
+    EXPECT_EQ(classFor(QStringLiteral("<feed><category scheme='%1' term='test-feed'/></feed>")
+                           .arg(DSCategoryKindScheme())),
+              &Feed::staticClass());
     EXPECT_EQ(classFor(QStringLiteral("<service/>")), nullptr);
     EXPECT_EQ(classFor(QStringLiteral("<other/>")), nullptr);
 }

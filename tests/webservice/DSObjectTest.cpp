@@ -48,8 +48,7 @@ TEST(DSObject, WritesUnknownNodesBackAfterTheKnownOnesUnlessIgnored) {
                            QStringLiteral("o:one"), QStringLiteral("o:two"), QStringLiteral("unknown"),
                            QString::number(DSXMLNode::CommentKind), QString::number(DSXMLNode::TextKind)}));
     EXPECT_EQ(written->attributes().last()->name(), QStringLiteral("extra"));
-    EXPECT_EQ(written->attributeForLocalNameURI(QStringLiteral("etag"), QLatin1String(kDSNamespaceDS))
-                  ->stringValue(),
+    EXPECT_EQ(written->attributeForLocalNameURI(QStringLiteral("etag"), DSNamespaceDS())->stringValue(),
               QStringLiteral("W/1"));
 
     const DSXMLElementRef bare = parseEntry(entryDocument(), true)->XMLElement();

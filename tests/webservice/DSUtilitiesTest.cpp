@@ -1,6 +1,6 @@
 #include "webservice/BaseClasses/DSUtilities.h"
-#include "support/QtPrinting.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "support/QtPrinting.h"
+#include "support/TestEnvironment.h"
 #include "webservice/DSXMLDocument.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
 #include "render/PreviewController.h"
-#include "render/PreviewWidget.h"
+#include "ui/main/PreviewWidget.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 

@@ -30,6 +30,7 @@ bool makeStockPictures(const QDir& out);
 bool makeTimelinePictures(const QDir& out);
 bool makeSounds(const QDir& out);
 bool makeDvdMenus(const QDir& out);
+bool makeWelcomePictures(const QDir& out);
 
 // --- transition masks ---
 constexpr int kMaskCount = 50;

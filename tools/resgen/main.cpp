@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
         resgen::makeTimelinePictures, // timeline cells, markers, waveforms, Stop button
         resgen::makeSounds,           // "silence1s" and "default"
         resgen::makeDvdMenus,         // "DVDMenu/<Folder>/" pictures of the DVD-menu templates
+        resgen::makeWelcomePictures,  // the preview's welcome picture and the Play button's image
     };
     for (Maker make : makers)
         if (!make(out))

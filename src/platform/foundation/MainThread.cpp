@@ -4,6 +4,9 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace platform {
 
 bool isMainThread() {
@@ -26,6 +29,63 @@ void runOnMainThreadAndWait(std::function<void()> work) {
         return;
     }
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::BlockingQueuedConnection);
+}
+
+struct MainThreadGate::State {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool open = true;
+};
+
+MainThreadGate::MainThreadGate() : state(std::make_shared<State>()) {}
+
+MainThreadGate::~MainThreadGate() {
+    close();
+}
+
+bool MainThreadGate::isOpen() const {
+    const std::lock_guard lock(state->mutex);
+    return state->open;
+}
+
+void MainThreadGate::close() {
+    {
+        const std::lock_guard lock(state->mutex);
+        state->open = false;
+    }
+    state->changed.notify_all();
+}
+
+void MainThreadGate::post(std::function<void()> work) {
+    runOnMainThread([shared = state, work = std::move(work)] {
+        {
+            const std::lock_guard lock(shared->mutex);
+            if (!shared->open)
+                return;
+        }
+        work();
+    });
+}
+
+bool MainThreadGate::runAndWait(std::function<void()> work) {
+    if (isMainThread()) {
+        if (!isOpen())
+            return false;
+        work();
+        return true;
+    }
+    auto done = std::make_shared<bool>(false);
+    post([shared = state, done, work = std::move(work)] {
+        work();
+        {
+            const std::lock_guard lock(shared->mutex);
+            *done = true;
+        }
+        shared->changed.notify_all();
+    });
+    std::unique_lock lock(state->mutex);
+    state->changed.wait(lock, [&] { return *done || !state->open; });
+    return *done;
 }
 
 } // namespace platform

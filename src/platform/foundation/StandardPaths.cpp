@@ -37,6 +37,20 @@ QString installedResourceFolder() {
                    QStringLiteral("/../share/vistrelle"));
 }
 
+// XDG_RUNTIME_DIR counts only when it is what the standard promises: our own directory, mode 0700.
+QString runtimeFolder() {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
+        return QString();
+    struct stat info {};
+    if (::lstat(QFile::encodeName(runtime).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != ::getuid() || (info.st_mode & 0777) != 0700)
+        return QString();
+    return cleaned(runtime);
+}
+
+} // namespace
+
 // Makes (or accepts) `path` as a folder only we can enter. The final component is opened without
 // following links, so a planted symlink or another user's folder is refused rather than used, and the
 // mode is mended through the opened descriptor, which cannot be swapped underneath us.
@@ -54,20 +68,6 @@ bool ensurePrivateFolder(const QString& path) {
     ::close(fd);
     return ok;
 }
-
-// XDG_RUNTIME_DIR counts only when it is what the standard promises: our own directory, mode 0700.
-QString runtimeFolder() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty() || !QDir::isAbsolutePath(runtime))
-        return QString();
-    struct stat info {};
-    if (::lstat(QFile::encodeName(runtime).constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & 0777) != 0700)
-        return QString();
-    return cleaned(runtime);
-}
-
-} // namespace
 
 QString moviesFolder() {
     return userFolder(QStandardPaths::MoviesLocation, QStringLiteral("Videos"));

@@ -24,5 +24,9 @@ QString temporaryFolder();
 
 QString bundleIdentifier();   // "org.vistrelle.Vistrelle"
 
+// Makes `path` (or accepts it as) a folder of ours that only we can enter, mode 0700; false when it is
+// another user's, a link, or cannot be made.
+bool ensurePrivateFolder(const QString& path);
+
 } // namespace paths
 } // namespace platform

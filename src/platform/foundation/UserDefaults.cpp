@@ -192,6 +192,14 @@ void UserDefaults::setValue(const QString& key, const QVariant& value) {
     settings->sync();
 }
 
+QString UserDefaults::groupString(const QString& group, const QString& key, const QString& fallback) const {
+    std::lock_guard lock(mutex);
+    settings->beginGroup(storedKey(group));
+    const QVariant stored = settings->value(storedKey(key));
+    settings->endGroup();
+    return isText(stored) || isNumber(stored) ? stored.toString() : fallback;
+}
+
 void UserDefaults::remove(const QString& key) {
     std::lock_guard lock(mutex);
     settings->remove(storedKey(key));

@@ -28,6 +28,9 @@ public:
     double real(const QString& key, double fallback = 0.0) const;
 
     void setValue(const QString& key, const QVariant& value);
+
+    // Settings kept together under a group (an ini section, "[group]", that a person can edit by hand).
+    QString groupString(const QString& group, const QString& key, const QString& fallback = QString()) const;
     void remove(const QString& key);
     // Forces what was set to disk; true when it was written.
     bool synchronize();

@@ -27,6 +27,10 @@ bool saveToJpegFile(const QImage& image, const QString& path) {
     return saveEncoded(image, path, "JPEG", 100);
 }
 
+bool saveToJpegFile(const QImage& image, const QString& path, int quality) {
+    return saveEncoded(image, path, "JPEG", quality);
+}
+
 bool saveToPNGFile(const QImage& image, const QString& path) {
     return saveEncoded(image, path, "PNG", -1);
 }

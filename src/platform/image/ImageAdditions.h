@@ -14,6 +14,8 @@
 
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.
 bool saveToJpegFile(const QImage& image, const QString& path);
+// The same at a quality of 0 to 100.
+bool saveToJpegFile(const QImage& image, const QString& path, int quality);
 // Writes the picture as PNG; the file is replaced whole or not at all.
 bool saveToPNGFile(const QImage& image, const QString& path);
 

@@ -35,7 +35,7 @@ template <class Value> Value firstGiven(const DSClass* cls, Value DSClassInfo::*
 DSClass::DSClass(DSClassInfo info, const DSClass* base, std::function<DSInstanceRef()> factory)
     : info_(std::move(info)), base_(base), factory_(std::move(factory)), name_(text(info_.name)) {
     if (info_.localName) {
-        uri_ = text(info_.uri);
+        uri_ = info_.uri;
         prefix_ = text(info_.prefix);
         localName_ = text(info_.localName);
     } else if (base_) {
@@ -63,7 +63,10 @@ QString DSClass::defaultServiceVersion() const {
 }
 
 QString DSClass::standardKind() const {
-    return text(firstGiven(this, &DSClassInfo::standardKind));
+    for (const DSClass* cls = this; cls; cls = cls->base_)
+        if (!cls->info_.standardKind.isNull())
+            return cls->info_.standardKind;
+    return QString();
 }
 
 QString DSClass::kindAttributeValue() const {
@@ -72,6 +75,11 @@ QString DSClass::kindAttributeValue() const {
 
 const DSClass* DSClass::defaultClassForEntries() const {
     const DSClassGetter getter = firstGiven(this, &DSClassInfo::defaultClassForEntries);
+    return getter ? &getter() : nullptr;
+}
+
+const DSClass* DSClass::classForEntries() const {
+    const DSClassGetter getter = firstGiven(this, &DSClassInfo::classForEntries);
     return getter ? &getter() : nullptr;
 }
 

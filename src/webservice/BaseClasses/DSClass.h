@@ -17,8 +17,9 @@ using DSClassGetter = const DSClass& (*)();
 // classes are declared by one such table each (see DSClassOf).
 struct DSClassInfo {
     const char* name = nullptr;
-    // The element's namespace URI, usual prefix and local name ("*": any element of the namespace).
-    const char* uri = nullptr;
+    // The element's namespace URI, usual prefix and local name ("*": any element of the namespace). The URI
+    // is a string because the service's own namespaces are read from its address table.
+    QString uri = {};
     const char* prefix = nullptr;
     const char* localName = nullptr;
     // Attributes read and written by name as written ("xml:lang", "href"); the text content kept as a value;
@@ -36,10 +37,26 @@ struct DSClassInfo {
     // Entries and feeds: the service version, the kind term, the kind attribute value, the class of entries
     // of unknown kind.
     const char* defaultServiceVersion = nullptr;
-    const char* standardKind = nullptr;
+    QString standardKind = {};
     const char* kindAttributeValue = nullptr;
     DSClassGetter defaultClassForEntries = nullptr;
+    // Feeds: the class of every entry; none lets each entry's kind choose.
+    DSClassGetter classForEntries = nullptr;
 };
+
+// The table of a class that names its element (or attribute) and declares nothing else.
+inline DSClassInfo DSElementInfo(const char* name, const QString& uri, const char* prefix,
+                                 const char* localName) {
+    return {.name = name, .uri = uri, .prefix = prefix, .localName = localName};
+}
+
+// Declares such a class in one line: `DS_ELEMENT_CLASS(DSAtomID, DSValueClassOf, DSValueElementConstruct,
+// kDSNamespaceAtom, "atom", "id");` where the second argument is the class template that gives it its makers.
+#define DS_ELEMENT_CLASS(Class, ClassOf, Base, uri, prefix, localName)                                       \
+    class Class : public ClassOf<Class, Base> {                                                              \
+    public:                                                                                                  \
+        static DSClassInfo classInfo() { return DSElementInfo(#Class, uri, prefix, localName); }             \
+    }
 
 // The identity of an element class: made once per class on first use, never freed, compared by address.
 class DSClass {
@@ -67,6 +84,7 @@ public:
     QString standardKind() const;
     QString kindAttributeValue() const;
     const DSClass* defaultClassForEntries() const;
+    const DSClass* classForEntries() const;
     QString valueAttribute() const; // null: none declared anywhere
     QString nameAttribute() const;
     QStringList attributesIgnoredForEquality() const;

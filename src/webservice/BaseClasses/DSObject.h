@@ -3,10 +3,12 @@
 #include "webservice/BaseClasses/DSAttribute.h"
 #include "webservice/BaseClasses/DSExtensionDeclaration.h"
 #include "webservice/BaseClasses/DSKindMap.h"
+#include "webservice/BaseClasses/DSUploadBody.h"
 #include "webservice/DSDateTime.h"
 #include "webservice/DSXMLDocument.h"
 
 #include <QMap>
+#include <QUrl>
 #include <QVariant>
 
 #include <optional>
@@ -22,6 +24,15 @@ struct DSDescriptionRecord {
     QString label;
     std::function<QVariant(const DSObject&)> value;
     int reportKind = 1;
+
+    // A record of a value known already.
+    static DSDescriptionRecord of(const char* label, const QVariant& value, int reportKind = 1) {
+        return {QString::fromLatin1(label), [value](const DSObject&) { return value; }, reportKind};
+    }
+    // The text of an element that has one, none without the element.
+    template <class T> static QVariant textOf(const std::shared_ptr<T>& element) {
+        return element ? QVariant(element->stringValue()) : QVariant();
+    }
 };
 
 // An object standing for one XML element of the service's documents. A class says what it holds through its
@@ -109,6 +120,24 @@ public:
         return DSInstanceCast<T>(objectForExtensionClass(T::staticClass()));
     }
     template <class T> QList<std::shared_ptr<T>> objectsFor() const;
+    // The value of the one value element of the class T; the setter makes it (none removes it).
+    template <class T> QString stringValueFor() const {
+        const auto value = objectFor<T>();
+        return value ? value->stringValue() : QString();
+    }
+    template <class T> void setStringValueFor(const QString& value) {
+        setObject(T::valueWithString(value), T::staticClass());
+    }
+    template <class T> std::optional<DSDateTime> dateTimeValueFor() const {
+        const auto value = objectFor<T>();
+        return value ? value->dateTimeValue() : std::nullopt;
+    }
+    template <class T> void setDateTimeValueFor(const std::optional<DSDateTime>& value) {
+        setObject(T::valueWithDateTime(value), T::staticClass());
+    }
+    template <class T, class List> void setObjectsFor(const List& objects) {
+        setObjects(QList<DSInstanceRef>(objects.cbegin(), objects.cend()), T::staticClass());
+    }
     QString attributeValueForExtensionClass(const DSClass& cls) const;
     void setAttributeValue(const QString& value, const DSClass& cls);
     // Null removes the entry; an empty list too.
@@ -171,6 +200,8 @@ public:
     void setBoolValue(bool value, bool defaultValue, const QString& name);
     void setExplicitBoolValue(bool value, const QString& name);
     void setDecimalNumberValue(const std::optional<double>& value, const QString& name);
+    // The whole number's decimal text; none removes the attribute.
+    void setNumberValue(const std::optional<qint64>& value, const QString& name);
     void setDateTimeValue(const std::optional<DSDateTime>& value, const QString& name);
 
     // ---- readers of an element being parsed (each consumes what it reads)
@@ -218,6 +249,16 @@ public:
     static QString coreProtocolVersionForServiceVersion(const QString& serviceVersion) {
         return serviceVersion;
     }
+
+    // ---- uploads: what entries with media give the service layer; nothing here
+    virtual DSUploadBody generateContentInputStream() const { return {}; }
+    virtual QString uploadMIMEType() const { return QString(); }
+    virtual QByteArray uploadData() const { return QByteArray(); }
+    virtual DSUploadFileHandle uploadFileHandle() const { return nullptr; }
+    virtual QUrl uploadLocationURL() const { return QUrl(); }
+    virtual bool shouldUploadDataOnly() const { return false; }
+    // Why the media cannot be sent when the object has media that cannot be read; none otherwise.
+    virtual platform::OptionalError uploadMediaError() const { return std::nullopt; }
 
     // ---- the caller's data: neither copied nor compared
     QVariant userData() const { return userData_; }

@@ -5,7 +5,7 @@
 #include "webservice/BaseClasses/DSNamespaces.h"
 
 QString DSKindMap::keyFor(const QString& scheme, const QString& term) {
-    if (scheme.isNull() || scheme == QLatin1String(kDSCategoryKindScheme))
+    if (scheme.isNull() || scheme == DSCategoryKindScheme())
         return term.isNull() ? QStringLiteral("") : term;
     return QStringLiteral("{\"%1\":\"%2\"}").arg(scheme, term);
 }
@@ -23,7 +23,7 @@ bool DSObject::registerClass(const DSClass& cls, DSKindMap& map, const QString& 
 bool DSObject::registerClassByKind(const DSClass& cls, DSKindMap& map) {
     bool registered = true;
     if (const QString kind = cls.standardKind(); !kind.isNull())
-        registered = registerClass(cls, map, QLatin1String(kDSCategoryKindScheme), kind);
+        registered = registerClass(cls, map, DSCategoryKindScheme(), kind);
     if (const QString value = cls.kindAttributeValue(); !value.isNull())
         registered = registerClass(cls, map, QString(), value) && registered;
     return registered;
@@ -54,8 +54,7 @@ QList<DSXMLElementRef> categoriesOf(const DSXMLElementRef& element) {
 }
 
 const DSClass* classForKind(const DSXMLElementRef& element, bool isFeed) {
-    const DSXMLNodeRef kind =
-        element->attributeForLocalNameURI(QStringLiteral("kind"), QLatin1String(kDSNamespaceDS));
+    const DSXMLNodeRef kind = element->attributeForLocalNameURI(QStringLiteral("kind"), DSNamespaceDS());
     if (kind) {
         const QString value = kind->stringValue();
         if (const DSClass* cls = isFeed ? DSFeedBase::feedClassForKindAttributeValue(value)

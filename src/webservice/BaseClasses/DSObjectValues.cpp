@@ -110,6 +110,10 @@ void DSObject::setDecimalNumberValue(const std::optional<double>& value, const Q
     setStringValueForAttribute(value ? DSDecimalString(*value) : QString(), name);
 }
 
+void DSObject::setNumberValue(const std::optional<qint64>& value, const QString& name) {
+    setStringValueForAttribute(value ? QString::number(*value) : QString(), name);
+}
+
 void DSObject::setDateTimeValue(const std::optional<DSDateTime>& value, const QString& name) {
     setStringValueForAttribute(value ? value->RFC3339String() : QString(), name);
 }

@@ -209,6 +209,8 @@ void DSObject::copyFieldsInto(DSObject& copy) const {
     copy.elementName_ = elementName_;
     copy.setServiceVersion(serviceVersion_);
     copy.namespaces_ = namespaces_;
+    // What the copy's own init made (an entry's kind category) gives way to the source's.
+    copy.extensions_.reset();
     if (extensions_) {
         copy.extensions_.emplace();
         for (const ExtensionEntry& entry : *extensions_) {

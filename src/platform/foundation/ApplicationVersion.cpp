@@ -1,0 +1,9 @@
+#include "platform/foundation/ApplicationVersion.h"
+
+namespace platform {
+
+QString applicationVersion() {
+    return QStringLiteral(VISTRELLE_VERSION);
+}
+
+} // namespace platform

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/foundation/Error.h"
+#include "platform/net/NetworkEnvironment.h"
+#include "platform/net/UrlRequest.h"
+#include "platform/net/UrlResponse.h"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+typedef void CURL;
+struct curl_slist;
+
+namespace platform::net {
+
+// What a transfer tells its connection, from the network thread.
+struct TransferEvent {
+    enum Kind { Response, Data, Sent, Held, Finished, Failed };
+    Kind kind = Finished;
+    UrlResponse response; // Response, Held
+    QByteArray data;      // Data; Held: the whole body of the held reply
+    qint64 bytesSent = 0; // Sent: this time, in all, and expected (-1 unknown)
+    qint64 totalSent = 0;
+    qint64 expectedToSend = -1;
+    Error error;               // Failed
+    long proxyConnectCode = 0; // Failed: the proxy's answer to CONNECT, when it refused the tunnel
+};
+
+// Everything one curl transfer needs, decided on the connection's thread.
+struct TransferPlan {
+    UrlRequest request;
+    NetworkEnvironment environment;
+    std::optional<Credential> credential;
+    QString authScheme; // "Basic" or "Digest"; empty lets the server's offer decide
+    bool credentialForProxy = false;
+};
+
+// One request on a curl easy handle. Made on the connection's thread, then owned and used by the network
+// thread alone. Replies that need a decision of the connection's thread (a redirect, a Basic or Digest
+// challenge) are held whole and handed over at the end instead of piece by piece.
+class CurlTransfer {
+public:
+    using Sink = std::function<void(TransferEvent&&)>;
+    using Clock = std::chrono::steady_clock;
+
+    CurlTransfer(TransferPlan plan, Sink sink);
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    CURL* handle() const { return easy; }
+    // curl has ended the transfer with `result`.
+    void completed(int result);
+    // The time after which a transfer without traffic fails; it has failed when `now` is past it.
+    Clock::time_point idleDeadline() const { return lastActivity + idleTimeout; }
+    void failIdle();
+
+private:
+    static size_t onHeader(char* buffer, size_t size, size_t count, void* self);
+    static size_t onWrite(char* buffer, size_t size, size_t count, void* self);
+    static size_t onRead(char* buffer, size_t size, size_t count, void* self);
+    static int onSeek(void* self, long long offset, int origin);
+    static int onProgress(void* self, long long downloadTotal, long long downloadNow, long long uploadTotal,
+                          long long uploadNow);
+    static int onSslContext(void* curl, void* context, void* self);
+
+    void configure();
+    void configureBody();
+    void configureHeaders();
+    void headersComplete();
+    bool needsDecision() const;
+    void touch() { lastActivity = Clock::now(); }
+
+    TransferPlan plan;
+    Sink sink;
+    CURL* easy = nullptr;
+    curl_slist* headerList = nullptr;
+    char errorText[256] = {};
+
+    qint64 bodyLength = -1;
+    qint64 bodyOffset = 0;
+    qint64 lastUploadNow = 0;
+    qint64 lastDownloadNow = 0;
+
+    int statusCode = 0;
+    HttpHeaders headers;
+    bool responseSeen = false;
+    bool holding = false;
+    UrlResponse response;
+    QByteArray heldBody;
+    bool ended = false;
+
+    Clock::time_point lastActivity = Clock::now();
+    Clock::duration idleTimeout;
+};
+
+} // namespace platform::net

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+#include <QSlider>
+#include <QWidget>
+
+class TimelineContentView;
+class TimelineScrollView;
+
+// The document window's widgets that the main window controller reaches, by their outlet names. Any may be
+// missing; the controller then leaves out what it would have done with it.
+struct MainWindowOutlets {
+    QPointer<QMainWindow> mainWindow;
+    QPointer<QWidget> mainWindowView, toolbarView, timelineToolbarView;
+    // Where the preview widget goes.
+    QPointer<QWidget> previewHost;
+    QPointer<TimelineScrollView> scrollView1;
+    QPointer<TimelineContentView> scrollContentView;
+    QPointer<QSlider> positionSlider;
+    QPointer<QAbstractButton> playButton, stopButton, m_btnPlayStop, m_btnShare, m_btnShare1, themeButton,
+        syncPhotoMusicButton;
+    // The photo commands and the preview's step buttons.
+    QPointer<QAbstractButton> addPhotoButton, appendPhotoButton, firstImageButton, previousImageButton,
+        nextImageButton, lastImageButton;
+    QPointer<QMenu> m_menuShare1;
+    QPointer<QAction> burnDVDMenuItem, sepratorShareMenuItem1, aboutAppMenuItem, hideAppMenuItem,
+        quitAppMenuItem, websiteAppMenuItem, helpMenuItem, addPhotoMenuItem, appendPhotoMenuItem,
+        playMenuItem;
+    QPointer<QLabel> timelineTimeText, realTimeText;
+};

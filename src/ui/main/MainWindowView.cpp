@@ -1,0 +1,211 @@
+#include "ui/main/MainWindowView.h"
+
+#include "platform/foundation/StringTable.h"
+#include "ui/editing/TimelineContentView.h"
+#include "ui/editing/TimelineScrollView.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QColor kWindowGrey(45, 45, 48);
+const QColor kBarGrey(36, 36, 38);
+
+QPushButton* pushButton(const QString& name, const QString& title, QWidget* parent) {
+    auto* button = new QPushButton(title, parent);
+    button->setObjectName(name);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+// The step buttons' pictures, light on the dark bar: a triangle pointing back or on, with a bar at the
+// end for first and last.
+QIcon stepIcon(bool forward, bool toEnd) {
+    QPixmap picture(40, 40);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(235, 235, 240));
+    if (!forward) {
+        painter.translate(40, 0);
+        painter.scale(-1, 1);
+    }
+    const double left = toEnd ? 9 : 13;
+    painter.drawPolygon(QPolygonF({QPointF(left, 10), QPointF(left + 18, 20), QPointF(left, 30)}));
+    if (toEnd)
+        painter.drawRect(QRectF(28, 10, 4, 20));
+    return QIcon(picture);
+}
+
+QToolButton* stepButton(const QString& name, bool forward, bool toEnd, const QString& tip, QWidget* parent) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(stepIcon(forward, toEnd));
+    button->setIconSize(QSize(20, 20));
+    button->setToolTip(tip);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QWidget* bar(const QString& name, const QColor& colour, QWidget* parent) {
+    auto* widget = new QWidget(parent);
+    widget->setObjectName(name);
+    widget->setAutoFillBackground(true);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    widget->setPalette(palette);
+    return widget;
+}
+
+} // namespace
+
+MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
+    setObjectName("mainWindow");
+    setWindowTitle(QStringLiteral("Vistrelle"));
+    resize(1024, 700);
+    outletSet.mainWindow = this;
+
+    auto* central = new QWidget(this);
+    central->setObjectName("mainWindowView");
+    outletSet.mainWindowView = central;
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(makePhotoBar());
+
+    auto* preview = bar("previewHost", Qt::black, central);
+    auto* previewLayout = new QVBoxLayout(preview);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    outletSet.previewHost = preview;
+    column->addWidget(preview, 1);
+    column->addWidget(makePreviewControls());
+    column->addWidget(makeTimelineBar());
+
+    auto* strip = new TimelineScrollView(central);
+    outletSet.scrollView1 = strip;
+    outletSet.scrollContentView = strip->contentView();
+    column->addWidget(strip);
+    setCentralWidget(central);
+    makeMenus();
+}
+
+QWidget* MainWindowView::makePhotoBar() {
+    QWidget* photoBar = bar("toolbarView", kBarGrey, this);
+    auto* row = new QHBoxLayout(photoBar);
+    row->setContentsMargins(10, 6, 10, 6);
+    outletSet.toolbarView = photoBar;
+    outletSet.addPhotoButton = pushButton("addPhotoButton", tr_("Add Photos"), photoBar);
+    outletSet.appendPhotoButton = pushButton("appendPhotoButton", tr_("Append Photos"), photoBar);
+    row->addWidget(outletSet.addPhotoButton);
+    row->addWidget(outletSet.appendPhotoButton);
+    row->addStretch();
+    return photoBar;
+}
+
+QWidget* MainWindowView::makePreviewControls() {
+    QWidget* controls = bar("previewControls", kWindowGrey, this);
+    auto* row = new QHBoxLayout(controls);
+    row->setContentsMargins(10, 4, 10, 4);
+    outletSet.firstImageButton = stepButton("firstImageButton", false, true, tr_("First"), controls);
+    outletSet.previousImageButton =
+        stepButton("previousImageButton", false, false, tr_("Previous"), controls);
+    outletSet.nextImageButton = stepButton("nextImageButton", true, false, tr_("Next"), controls);
+    outletSet.lastImageButton = stepButton("lastImageButton", true, true, tr_("Last"), controls);
+    for (QAbstractButton* button : {outletSet.firstImageButton.data(), outletSet.previousImageButton.data()})
+        row->addWidget(button);
+    row->addStretch();
+    auto* play = pushButton("m_btnPlayStop", tr_("Play"), controls);
+    play->setIconSize(QSize(20, 20));
+    play->setMinimumWidth(96);
+    outletSet.m_btnPlayStop = play;
+    row->addWidget(play);
+    row->addStretch();
+    for (QAbstractButton* button : {outletSet.nextImageButton.data(), outletSet.lastImageButton.data()})
+        row->addWidget(button);
+    return controls;
+}
+
+QWidget* MainWindowView::makeTimelineBar() {
+    QWidget* timelineBar = bar("timelineToolbarView", kBarGrey, this);
+    auto* row = new QHBoxLayout(timelineBar);
+    row->setContentsMargins(10, 4, 10, 4);
+    outletSet.timelineToolbarView = timelineBar;
+    auto* time = new QLabel(QStringLiteral("00:00"), timelineBar);
+    time->setObjectName("timelineTimeText");
+    auto* elapsed = new QLabel(QStringLiteral("00:00"), timelineBar);
+    elapsed->setObjectName("realTimeText");
+    elapsed->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    outletSet.timelineTimeText = time;
+    outletSet.realTimeText = elapsed;
+    auto* slider = new QSlider(Qt::Horizontal, timelineBar);
+    slider->setObjectName("positionSlider");
+    outletSet.positionSlider = slider;
+    outletSet.m_btnShare = pushButton("m_btnShare", tr_("Burn DVD"), timelineBar);
+    outletSet.m_btnShare1 = pushButton("m_btnShare1", tr_("Share"), timelineBar);
+    row->addWidget(time);
+    row->addSpacing(12);
+    row->addWidget(elapsed);
+    row->addSpacing(12);
+    row->addWidget(slider, 1);
+    row->addSpacing(12);
+    row->addWidget(outletSet.m_btnShare);
+    row->addWidget(outletSet.m_btnShare1);
+    return timelineBar;
+}
+
+void MainWindowView::makeMenus() {
+    QMenu* file = menuBar()->addMenu(tr_("File"));
+    newAction = file->addAction(tr_("New Project..."));
+    newAction->setShortcut(QKeySequence::New);
+    openAction = file->addAction(tr_("Open Project..."));
+    openAction->setShortcut(QKeySequence::Open);
+    saveAction = file->addAction(tr_("Save Project"));
+    saveAction->setShortcut(QKeySequence::Save);
+    file->addSeparator();
+    outletSet.quitAppMenuItem = file->addAction(tr_("Quit"));
+    outletSet.quitAppMenuItem->setShortcut(QKeySequence::Quit);
+
+    QMenu* slideshow = menuBar()->addMenu(tr_("Slideshow"));
+    outletSet.addPhotoMenuItem = slideshow->addAction(tr_("Add Photos..."));
+    outletSet.appendPhotoMenuItem = slideshow->addAction(tr_("Append Photos..."));
+    slideshow->addSeparator();
+    outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
+    outletSet.playMenuItem->setShortcut(Qt::Key_Space);
+
+    QMenu* window = menuBar()->addMenu(tr_("Window"));
+    outletSet.hideAppMenuItem = window->addAction(tr_("Hide"));
+    QMenu* help = menuBar()->addMenu(tr_("Help"));
+    outletSet.aboutAppMenuItem = help->addAction(tr_("About"));
+}
+
+void MainWindowView::applyApplicationLook(QApplication& application) {
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+        application.setStyle(fusion); // the application takes it
+    QPalette palette;
+    palette.setColor(QPalette::Window, kWindowGrey);
+    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Base, QColor(30, 30, 32));
+    palette.setColor(QPalette::AlternateBase, kBarGrey);
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    palette.setColor(QPalette::Button, QColor(64, 64, 68));
+    palette.setColor(QPalette::ButtonText, QColor(240, 240, 240));
+    palette.setColor(QPalette::Highlight, QColor(74, 155, 255));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, kBarGrey);
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+    application.setPalette(palette);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/main/MainWindowOutlets.h"
+
+#include <QMainWindow>
+
+class QApplication;
+
+// The document window as the interface file lays it out: photo commands at the top, the preview with its
+// step buttons and Play, the timeline's bar (time, position, Share) and the timeline strip at the bottom,
+// and the menus. It only builds widgets; the main window controller gives them their behaviour.
+class MainWindowView : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindowView(QWidget* parent = nullptr);
+
+    const MainWindowOutlets& outlets() const { return outletSet; }
+    // The File menu's project commands, which the application delegate answers.
+    QAction* newProjectAction() const { return newAction; }
+    QAction* openProjectAction() const { return openAction; }
+    QAction* saveProjectAction() const { return saveAction; }
+
+    // The application's style and dark palette, under which the window's white titles read well.
+    static void applyApplicationLook(QApplication& application);
+
+private:
+    QWidget* makePhotoBar();
+    QWidget* makePreviewControls();
+    QWidget* makeTimelineBar();
+    void makeMenus();
+
+    MainWindowOutlets outletSet;
+    QAction* newAction = nullptr;
+    QAction* openAction = nullptr;
+    QAction* saveAction = nullptr;
+};

@@ -1,0 +1,297 @@
+#include "ui/main/SlideshowMainObject.h"
+
+#include "model/MusicDirector.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
+#include "platform/media/SerialQueue.h"
+#include "render/NSGLView.h"
+#include "render/SlideshowDirector.h"
+#include "ui/controls/AWAttachedWindow.h"
+#include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/MusicTimelineViewController.h"
+#include "ui/editing/TimelineContentView.h"
+#include "ui/main/ControllerDialogs.h"
+#include "ui/main/IdleSleepInhibitor.h"
+#include "ui/main/MediaFileTypes.h"
+#include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PreviewWidget.h"
+#include "ui/main/TimelineGeometry.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QLayout>
+#include <QMessageBox>
+
+namespace {
+
+const QColor kTimelineGrey =
+    QColor::fromRgbF(0.21176470588235294f, 0.21176470588235294f, 0.21176470588235294f);
+constexpr double kDelayedRefreshSeconds = 2.0;
+
+// The timeline's own drag types, besides file names.
+const QStringList kTimelineDragTypes = {QStringLiteral("com.qorvane.timelinecelldraganddrop"),
+                                        QStringLiteral("com.qorvane.timelineTextdraganddrop"),
+                                        QStringLiteral("com.qorvane.timelineAudiodraganddrop"),
+                                        QStringLiteral("com.qorvane.timelineBkMusicdraganddrop")};
+
+QFont timeTextFont() {
+    QFont font(QStringLiteral("LED"));
+    if (!QFontDatabase::families().contains(QStringLiteral("LED")))
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(28.0);
+    return font;
+}
+
+} // namespace
+
+// ---- start-up and shutdown
+
+SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
+                                         std::shared_ptr<platform::Scheduler> scheduler, QObject* parent)
+    : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)) {
+    PhotoResizeWorker::Callbacks callbacks;
+    callbacks.slideFailed = [this](const PhotoWorkItem& item) {
+        gate.post([this, item] { removeFailedSlide(item); });
+    };
+    callbacks.idleWithFailures = [this] { gate.post([this] { scheduleFailureReport(); }); };
+    callbacks.maxImageWidth = [] {
+        return SlideshowProjectManager::defaultSlideshowProjectManager()->nMaxImageWidth();
+    };
+    worker = std::make_unique<PhotoResizeWorker>(std::move(callbacks));
+    importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
+    worker->start();
+    registerObservers(false);
+    music = std::make_unique<MusicDirector>();
+    currentSlideIndex = -1;
+    musicTimeline = std::make_unique<MusicTimelineViewController>();
+    setNTimelineCellWidth(timeline_geometry::kCellWidth);
+}
+
+SlideshowMainObject::~SlideshowMainObject() {
+    // Threads first: they may be waiting for the main thread, which is this one.
+    stopping = true;
+    gate.close();
+    observers.clear();
+    importQueue.reset();
+    worker.reset();
+    playing = false;
+    playStart.cancel();
+    indicatorTimer.cancel();
+    animation.cancel();
+    readinessWait.cancel();
+    closeThemeCallOut();
+    if (ui.scrollView1)
+        ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
+    // The player goes inside the view's context, and the view's link thread before anything it reads.
+    slideshowDirector.reset();
+    ownedView.reset();
+    restoreIdleSleep();
+    if (MainWindowServices::current() == this)
+        MainWindowServices::setCurrent(nullptr);
+}
+
+void SlideshowMainObject::setOutlets(const MainWindowOutlets& outlets) {
+    ui = outlets;
+}
+
+void SlideshowMainObject::awakeFromNib() {
+    preventIdleSleep();
+    registerObservers(true);
+    const QString product = QString::fromLatin1(kProductName);
+    const std::pair<QAction*, const char*> menuTitles[] = {{ui.aboutAppMenuItem, "About"},
+                                                           {ui.hideAppMenuItem, "Hide"},
+                                                           {ui.quitAppMenuItem, "Quit"},
+                                                           {ui.websiteAppMenuItem, "Website of"}};
+    for (const auto& [item, word] : menuTitles)
+        if (item)
+            item->setText(QStringLiteral("%1 %2").arg(tr_(word), product));
+    if (TimelineScrollView* strip = ui.scrollView1) {
+        strip->registerForDraggedTypes(QStringList{TimelineScrollView::fileNamesType()} + kTimelineDragTypes);
+        strip->setDelegate(this);
+        strip->setMainObject(this);
+        auto* marker = new QLabel; // the strip takes it
+        marker->setGeometry(0, 0, 100, 100);
+        marker->setPixmap(
+            QPixmap(platform::paths::pathForResource(QStringLiteral("drag3"), QStringLiteral("png"))));
+        strip->setBlankImageView(marker);
+        strip->setBackgroundColor(kTimelineGrey);
+        strip->setNTimelineCellWidth(timelineCellWidth);
+        strip->setScheduler(clock);
+    }
+    delayedRefresh = clock->scheduleOnce(kDelayedRefreshSeconds, [this] {
+        refreshUIForOpenProject();
+        reshapeOpenGLView();
+    });
+    if (ui.timelineTimeText)
+        ui.timelineTimeText->setFont(timeTextFont());
+    setButtonTitle(ui.m_btnShare, tr_("Burn DVD"));
+    setButtonTitle(ui.m_btnShare1, tr_("Share"));
+    setPlayButtonPlaying(false);
+    if (ui.m_btnShare)
+        ui.m_btnShare->hide();
+    if (ui.m_menuShare1) {
+        if (ui.burnDVDMenuItem)
+            ui.m_menuShare1->removeAction(ui.burnDVDMenuItem);
+        if (ui.sepratorShareMenuItem1)
+            ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
+    }
+    connectActions();
+    layoutScrollImages();
+}
+
+void SlideshowMainObject::setButtonTitle(QAbstractButton* button, const QString& text) {
+    if (!button)
+        return;
+    button->setText(text);
+    button_text_color::setTextColor(*button, Qt::white);
+}
+
+void SlideshowMainObject::connectActions() {
+    const auto onClick = [this](QAbstractButton* button, void (SlideshowMainObject::*action)()) {
+        if (button)
+            connect(button, &QAbstractButton::clicked, this, action);
+    };
+    const auto onTrigger = [this](QAction* item, void (SlideshowMainObject::*action)()) {
+        if (item)
+            connect(item, &QAction::triggered, this, action);
+    };
+    onClick(ui.m_btnPlayStop, &SlideshowMainObject::play);
+    onClick(ui.m_btnShare1, &SlideshowMainObject::shareButtonClicked);
+    onClick(ui.themeButton, &SlideshowMainObject::themeButtonClicked);
+    onClick(ui.addPhotoButton, &SlideshowMainObject::buttonAddPhotoClicked);
+    onClick(ui.appendPhotoButton, &SlideshowMainObject::buttonAppendPhotoClicked);
+    onClick(ui.firstImageButton, &SlideshowMainObject::showFirsttImage);
+    onClick(ui.previousImageButton, &SlideshowMainObject::showPreviousImage);
+    onClick(ui.nextImageButton, &SlideshowMainObject::showNextImage);
+    onClick(ui.lastImageButton, &SlideshowMainObject::showLastImage);
+    onTrigger(ui.addPhotoMenuItem, &SlideshowMainObject::buttonAddPhotoClicked);
+    onTrigger(ui.appendPhotoMenuItem, &SlideshowMainObject::buttonAppendPhotoClicked);
+    onTrigger(ui.playMenuItem, &SlideshowMainObject::play);
+    if (ui.quitAppMenuItem)
+        connect(ui.quitAppMenuItem, &QAction::triggered, qApp, &QCoreApplication::quit);
+    if (ui.hideAppMenuItem && ui.mainWindow)
+        connect(ui.hideAppMenuItem, &QAction::triggered, ui.mainWindow, &QWidget::showMinimized);
+    if (ui.aboutAppMenuItem)
+        connect(ui.aboutAppMenuItem, &QAction::triggered, this, [this] {
+            QMessageBox::about(ui.mainWindow, QString::fromLatin1(kProductName),
+                               tr_("Vistrelle turns photos, clips and music into a slideshow."));
+        });
+    if (ui.positionSlider)
+        connect(ui.positionSlider, &QSlider::sliderMoved, this, &SlideshowMainObject::PositionSlideChanged);
+}
+
+bool SlideshowMainObject::hostPreview(std::shared_ptr<DisplayLinkTimeSource> time) {
+    if (!ui.previewHost)
+        return false;
+    ownedView = std::make_unique<NSGLView>(this, nullptr, std::move(time));
+    try {
+        ownedView->prepareOpenGL(float(ui.previewHost->devicePixelRatioF()));
+    } catch (const std::exception& error) {
+        qWarning("Vistrelle: the preview has no OpenGL: %s", error.what());
+        slideshowDirector.reset();
+        glView = nullptr;
+        displayLinkHandle = nullptr;
+        ownedView.reset();
+        return false;
+    }
+    preview = new PreviewWidget(ownedView.get(), ui.previewHost); // the host owns it
+    preview->setObjectName("previewWidget");
+    if (QLayout* layout = ui.previewHost->layout())
+        layout->addWidget(preview);
+    connect(preview, &PreviewWidget::reshaped, this, &SlideshowMainObject::redrawStill);
+    if (ui.previewHost->isVisible())
+        preview->show();
+    return true;
+}
+
+void SlideshowMainObject::preventIdleSleep() {
+    if (!idleSleep)
+        idleSleep = std::make_unique<IdleSleepInhibitor>();
+    idleSleep->inhibit(QString::fromLatin1(kProductName), QStringLiteral("Corvanta"));
+}
+
+void SlideshowMainObject::restoreIdleSleep() {
+    if (idleSleep)
+        idleSleep->release();
+}
+
+// ---- services of the model, the delegate and the view
+
+void SlideshowMainObject::refreshUIForOpenProject() {
+    stop();
+    setNCurrentSlideshowItemIndex(-1);
+    layoutScrollImages();
+    updateProjectInfo();
+    showWelcomeScreen();
+}
+
+void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (project && index >= 0)
+        project->setNCurrentSlideItem(quint64(index));
+    if (ui.scrollContentView)
+        ui.scrollContentView->update();
+    clearTimelineSelection();
+    currentSlideIndex = index < 0 ? -1 : index;
+    if (project && currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < project->slideCount())
+        createTempSlideItem();
+}
+
+void SlideshowMainObject::ensureCurrentSlideThumbnailVisible() {
+    if (!ui.scrollView1 || currentSlideIndex < 0)
+        return;
+    const int half = timelineCellWidth / 2;
+    ui.scrollView1->ensureVisible(currentSlideIndex * timelineCellWidth + half,
+                                  TimelineContentView::kHeight / 2, half, 0);
+}
+
+float SlideshowMainObject::getTimelineXPositionFromFrame(quint64 frame) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return -1.0f;
+    if (project->nTimelineStyle() == 1)
+        return timeline_geometry::rulerPlayHeadX(frame, SlideshowProject::ulFrameRate(),
+                                                 project->nTimelinePixelPerSecond());
+    return timelineXPositionFromFrame(project->slideshowArray(), frame);
+}
+
+void SlideshowMainObject::reshapeOpenGLView() {
+    if (preview)
+        preview->reshape();
+}
+
+bool SlideshowMainObject::isExportRunning() const {
+    return isEncoding();
+}
+
+void SlideshowMainObject::clearOpenGLWindow() {
+    showWelcomeScreen();
+}
+
+void SlideshowMainObject::setDirector(std::shared_ptr<SlideshowDirector> director) {
+    slideshowDirector = std::move(director);
+}
+
+// ---- accessors
+
+void SlideshowMainObject::setNTimelineCellWidth(int width) {
+    timelineCellWidth = width;
+    if (ui.scrollView1)
+        ui.scrollView1->setNTimelineCellWidth(width);
+}
+
+std::shared_ptr<platform::gl::Context> SlideshowMainObject::mainContext() const {
+    return slideshowDirector ? slideshowDirector->mainContext() : nullptr;
+}
+
+std::vector<SlideItemRef> SlideshowMainObject::slideshowArray() const {
+    const auto project = SlideshowProject::currentMainProject();
+    return project ? project->slideshowArray() : std::vector<SlideItemRef>();
+}
+
+int SlideshowMainObject::handledCount(const QString& name) const {
+    const auto found = handled.find(name);
+    return found == handled.end() ? 0 : found->second;
+}

@@ -1,0 +1,330 @@
+#pragma once
+
+#include "model/MainWindowServices.h"
+#include "model/SlideItem.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Scheduler.h"
+#include "render/DisplayLink.h"
+#include "render/PreviewController.h"
+#include "ui/controls/AWAttachedWindow.h"
+#include "ui/editing/TimelineScrollView.h"
+#include "ui/main/MainWindowOutlets.h"
+#include "ui/main/PreviewWidget.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class ControllerDialogs;
+class IdleSleepInhibitor;
+class MusicDirector;
+class MusicTimelineViewController;
+class NSGLView;
+class PhotoResizeWorker;
+class SharedShaderPrograms;
+class TextureObject;
+struct PhotoWorkItem;
+namespace platform::gl {
+class Context;
+}
+namespace platform::media {
+class SerialQueue;
+}
+
+// The controller of the document window, one for the whole run: it wires the notifications, imports
+// photos, shows and steps through slides in the preview, plays the show, and starts the commands of the
+// other commands (timeline edits, music, clips, share, DVD, slide list). Every method runs on the main thread
+// unless it says otherwise; observers of notifications posted elsewhere hop to it.
+//
+// The class is spread over files by responsibility:
+//   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
+//   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the theme
+//   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
+//   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
+//   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...Share.cpp, ...SlideList.cpp, ...Clips.cpp
+//                                         the other commands, empty hooks until they are built
+class SlideshowMainObject : public QObject,
+                            public MainWindowServices,
+                            public PreviewController,
+                            public TimelineScrollViewDelegate {
+    Q_OBJECT
+public:
+    static constexpr const char* kProductName = "Vistrelle";
+
+    // One row of the observer tables: the notification, its handler and whether start-up (init) or the
+    // after-load hook registers it. Handlers run on the main thread.
+    struct ObservedNotification {
+        QString name;
+        void (SlideshowMainObject::*handler)(const platform::Notification&);
+        bool byAwakeFromNib;
+    };
+    static const std::vector<ObservedNotification>& observedNotifications();
+
+    // ---- start-up and shutdown
+    // init: the resize worker runs, the first observers are registered, the music director exists.
+    explicit SlideshowMainObject(
+        ControllerDialogs& dialogs,
+        std::shared_ptr<platform::Scheduler> scheduler = platform::Scheduler::mainThreadScheduler(),
+        QObject* parent = nullptr);
+    // Stops the preview, the import and the resize worker (joining their threads), drops the display-awake
+    // request, and uninstalls itself as the model's main window.
+    ~SlideshowMainObject() override;
+    // What the interface file connects before the after-load hook.
+    void setOutlets(const MainWindowOutlets& outlets);
+    const MainWindowOutlets& outlets() const { return ui; }
+    void awakeFromNib();
+    // Makes the preview view and its widget in the preview host and prepares GL; false (the preview stays
+    // black) when no GL can be had.
+    bool hostPreview(std::shared_ptr<DisplayLinkTimeSource> time = DisplayLinkTimeSource::steady());
+    void preventIdleSleep();
+    void restoreIdleSleep();
+
+    // ---- MainWindowServices
+    void updateProjectInfo() override;
+    void refreshUIForOpenProject() override;
+    void stop() override;
+    void setNCurrentSlideshowItemIndex(int index) override;
+    void ensureCurrentSlideThumbnailVisible() override;
+    float getTimelineXPositionFromFrame(quint64 frame) override;
+    void reshapeOpenGLView() override;
+    bool isExportRunning() const override;
+
+    // ---- PreviewController (the view calls these while it prepares; m_bPlaying on the link's thread)
+    bool m_bPlaying() const override { return playing.load(); }
+    void setDisplayLink(DisplayLink* link) override { displayLinkHandle = link; }
+    void clearOpenGLWindow() override;
+    void setDirector(std::shared_ptr<SlideshowDirector> director) override;
+    void setOpengGLView(NSGLView* view) override { glView = view; }
+
+    // ---- TimelineScrollViewDelegate
+    void AcceptFileDropped(const QStringList& paths, int index) override;
+
+    // ---- accessors
+    std::shared_ptr<SlideshowDirector> director() const { return slideshowDirector; }
+    NSGLView* opengGLView() const { return glView; }
+    DisplayLink* displayLink() const { return displayLinkHandle; }
+    PreviewWidget* previewWidget() const { return preview; }
+    std::shared_ptr<TextureObject> previousTextureObj() const { return previousTexture; }
+    void setPreviousTextureObj(std::shared_ptr<TextureObject> texture) {
+        previousTexture = std::move(texture);
+    }
+    int nTimelineCellWidth() const { return timelineCellWidth; }
+    void setNTimelineCellWidth(int width);
+    quint64 nSlideInsertIndex() const { return slideInsertIndex; }
+    void setNSlideInsertIndex(quint64 index) { slideInsertIndex = index; }
+    int nCurrentSlideshowItemIndex() const { return currentSlideIndex; }
+    qint64 nPlayingSlideIndex() const { return playingSlideIndex; }
+    void setNPlayingSlideIndex(qint64 index) { playingSlideIndex = index; }
+    std::shared_ptr<platform::gl::Context> mainContext() const;
+    std::vector<SlideItemRef> slideshowArray() const;
+    MusicDirector& musicDirector() const { return *music; }
+    MusicTimelineViewController& musicTimelineViewController() const { return *musicTimeline; }
+    PhotoResizeWorker& resizeWorker() const { return *worker; }
+    platform::Scheduler& scheduler() const { return *clock; }
+    ControllerDialogs& dialogs() const { return userDialogs; }
+    // The window title last set (also when there is no window).
+    QString windowTitle() const { return title; }
+    // How often the hub has handed a notification of this name to its handler.
+    int handledCount(const QString& name) const;
+
+    // ---- theme (lifecycle part)
+    void themeButtonClicked();
+    void SlideshowThemeSelected(const platform::Notification& notification);
+    void notifyShowMusicList(const platform::Notification& notification);
+    AWAttachedWindow* attachedWindowTheme() const { return themeCallOut; }
+    void closeThemeCallOut();
+
+    // ---- photo import
+    void buttonAddPhotoClicked();
+    void buttonAppendPhotoClicked();
+    static bool isPhotoFile(const QString& extension);
+    static bool isVideoFile(const QString& extension);
+    static bool isMusicFile(const QString& extension);
+    // One import request each, run in order on the import queue.
+    void threadImageAddImages(const QStringList& paths);
+    void threadImageAppendImages(const QStringList& paths);
+    // True when no import request is queued or running.
+    bool isImportIdle() const { return pendingImports.load() == 0; }
+    void layoutScrollImages();
+
+    // ---- still preview and browsing
+    void showCurrentItemPhoto(const SlideItemRef& slide);
+    void showSlideItemImage(const SlideItemRef& slide);
+    void showImageByUsingBlock(const QString& path);
+    void showImageInOpenGL(std::shared_ptr<TextureObject> texture);
+    void showWelcomeScreen();
+    void moveItemToThreadArrayHead(const SlideItemRef& slide);
+    void showCurrentItemPhotoWithMove_direction(const SlideItemRef& slide, bool direction);
+    void showItemPhotoWithMove_direction(const SlideItemRef& slide, bool direction);
+    void showFirstImageInOpenGLView();
+    void handleShowPhotoStepByStep(bool backward);
+    void notifyFullScreenOperBtnClicked(const platform::Notification& notification);
+    void showNextImage();
+    void showPreviousImage();
+    void showFirsttImage();
+    void showLastImage();
+    void stopSlideshowWith(int reason);
+    void stopVideoPreview();
+    // The slide animation or bounce under way: its kind and the steps still to show.
+    enum class PreviewMotion { None, SlideForward, SlideBackward, BounceRight, BounceLeft };
+    PreviewMotion previewMotion() const { return motion; }
+    int previewMotionStepsLeft() const;
+    // The shifts of a bounce, one per engine frame: out to half a view half-width and back.
+    static std::vector<double> bounceShifts();
+
+    // ---- playback
+    void play();
+    void startPlayMusic(const platform::Notification& notification);
+    void notifyPlaySlideIndexChanged(const platform::Notification& notification);
+    void showTimelineIndicator();
+    void hideTimelineIndicator();
+    void timelineIndicatorCallback();
+    void showTimelineTimeText(quint64 frame);
+    void playMixedAudio();
+    // True between Play and the start of the director, half a second later.
+    bool isStartPending() const { return playStart.isActive(); }
+    QWidget* timelineIndicatorImageView() const { return playHead; }
+
+    // ---- hooks of the commands not built yet, each empty until it is
+    // Timeline editing.
+    virtual void notifyTimelineCellClicked(const platform::Notification& notification);
+    virtual void notifyTimelineCellDurationClicked(const platform::Notification& notification);
+    virtual void notifyTimelineCellTransitionClicked(const platform::Notification& notification);
+    virtual void TransitionEffectSelected(const platform::Notification& notification);
+    virtual void PanZoomValueChanged(const platform::Notification& notification);
+    virtual void WindowSizeChanged(const platform::Notification& notification);
+    virtual void FontInfoChanged(const platform::Notification& notification);
+    virtual void notifyToolboxButtonClicked(const platform::Notification& notification);
+    virtual void notifyColorAdjustChanged(const platform::Notification& notification);
+    virtual void notifySetDurationButtonClicked(const platform::Notification& notification);
+    virtual void notifyUpdateSlideItemDuration(const platform::Notification& notification);
+    virtual void notifyCloseSlideItemDurationPanel(const platform::Notification& notification);
+    virtual void notifyCloseVideoItemPropertyPanel(const platform::Notification& notification);
+    virtual void clearTimelineSelection();
+    virtual void createTempSlideItem();
+    virtual void setCurrentSlideshowOnTimeline(qint64 index);
+    // Music and audio layers.
+    virtual void notifyMusicTimelineClicked(const platform::Notification& notification);
+    virtual void notifyMusicOptionsCloseClicked(const platform::Notification& notification);
+    virtual void notifyMusicOptionsAddMusicClicked(const platform::Notification& notification);
+    virtual void notifyRefreshTimelineUI(const platform::Notification& notification);
+    virtual void notifyMusicSyncButtonClicked(const platform::Notification& notification);
+    virtual void backgroundMusicListMenuItemClicked();
+    virtual void layoutMusicSubViews();
+    virtual void addMusicToProject(const QString& path);
+    virtual void syncPhotoMusicButtonClicked();
+    virtual void stopRefreshPlayintIndicator();
+    virtual float getTimelineXPositionFromFrame_Music(quint64 frame);
+    // Video clips and the clip player.
+    virtual void addVideoToProject(const QString& path, int index);
+    virtual void showVideoPlaybackView(const SlideItemRef& slide);
+    virtual void PositionSlideChanged(int frame);
+    // Share, export and DVD; the movie export and DVD command objects observe their own notifications.
+    virtual void notifyCancelEncodingVideo(const platform::Notification& notification);
+    virtual void notifyPCreateVideoFileEnd(const platform::Notification& notification);
+    virtual void NotifyShareButtonClicked(const platform::Notification& notification);
+    virtual void UploadSigninSucess(const platform::Notification& notification);
+    virtual void notifyVideoInfoEditDone(const platform::Notification& notification);
+    virtual void ShowDVDMenuItem(const platform::Notification& notification);
+    virtual void NoDVDMenuSelected(const platform::Notification& notification);
+    virtual void shareButtonClicked();
+    virtual bool isEncoding() const;
+    // The theme list shown by the theme button's call-out; null opens nothing.
+    virtual QWidget* makeThemeListView();
+    // Slide list.
+    virtual void NotifyInsertBlankImage(const platform::Notification& notification);
+    virtual void windowWillClose(const platform::Notification& notification);
+    virtual void notifyUpdateSlideItemSound(const platform::Notification& notification);
+
+private:
+    struct ImportRequest {
+        QStringList paths;
+        bool append = false;
+        quint64 insertIndex = 0;
+    };
+
+    // lifecycle
+    void registerObservers(bool byAwakeFromNib);
+    void dispatch(const ObservedNotification& row, const platform::Notification& notification);
+    void connectActions();
+    void setButtonTitle(QAbstractButton* button, const QString& title);
+    // import
+    void enqueueImport(ImportRequest request);
+    void runImportRequest(const ImportRequest& request);
+    void addImageToProject_thread(const QString& path, bool append, quint64 insertIndex);
+    void removeFailedSlide(const PhotoWorkItem& item);
+    void scheduleFailureReport();
+    void reportFailures();
+    // preview
+    // Draws with the view's programs and the preview's aspect ratio; nothing without a view.
+    void drawStill(const std::function<void(const SharedShaderPrograms&, double)>& draw);
+    std::shared_ptr<TextureObject> loadSlideTexture(const SlideItem& slide);
+    std::shared_ptr<TextureObject> loadPreparedOrThumbnail(const SlideItem& slide);
+    void waitUntilReady(const SlideItemRef& slide);
+    void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
+                         std::function<void()> then);
+    void redrawStill();
+    // playback
+    void setPlayButtonPlaying(bool playingNow);
+    void startDirector();
+    void placePlayHead(float x, qint64 scrollIndex);
+
+    ControllerDialogs& userDialogs;
+    std::shared_ptr<platform::Scheduler> clock;
+    MainWindowOutlets ui;
+    platform::MainThreadGate gate; // main-thread work of the import, the worker and other threads' posts
+    std::vector<platform::ObserverHandle> observers;
+    std::map<QString, int> handled;
+
+    // engine links
+    std::shared_ptr<SlideshowDirector> slideshowDirector;
+    NSGLView* glView = nullptr;
+    DisplayLink* displayLinkHandle = nullptr;
+    std::unique_ptr<NSGLView> ownedView;
+    QPointer<PreviewWidget> preview;
+    std::unique_ptr<MusicDirector> music;
+    std::unique_ptr<MusicTimelineViewController> musicTimeline;
+    std::unique_ptr<IdleSleepInhibitor> idleSleep;
+
+    // selection and timeline
+    int timelineCellWidth = 170;
+    int currentSlideIndex = -1;
+    quint64 slideInsertIndex = 0;
+    qint64 playingSlideIndex = 0;
+    qint64 lastMarkedSlide = -1;
+    QString title;
+    QPointer<AWAttachedWindow> themeCallOut;
+
+    // import
+    std::unique_ptr<PhotoResizeWorker> worker;
+    std::unique_ptr<platform::media::SerialQueue> importQueue;
+    std::atomic<int> pendingImports{0};
+    std::atomic<bool> stopping{false};
+    platform::Scheduler::Handle failureReport;
+    platform::Scheduler::Handle delayedRefresh;
+
+    // preview
+    std::shared_ptr<TextureObject> previousTexture;
+    std::shared_ptr<TextureObject> shownTexture; // drawn again when the view changes size
+    platform::Scheduler::Handle readinessWait;
+    platform::Scheduler::Handle animation;
+    PreviewMotion motion = PreviewMotion::None;
+    std::vector<std::function<void()>> animationSteps;
+    std::size_t animationNext = 0;
+
+    // playback
+    std::atomic<bool> playing{false};
+    platform::Scheduler::Handle playStart;
+    platform::Scheduler::Handle indicatorTimer;
+    QPointer<QWidget> playHead;
+    double startTime = 0.0;
+};

@@ -1,0 +1,10 @@
+// Slide-list commands: blank pictures, recorded sounds, the arrange-order window. Empty until the slide-list
+// commands are built.
+#include "ui/main/SlideshowMainObject.h"
+
+using platform::Notification;
+
+void SlideshowMainObject::NotifyInsertBlankImage(const Notification&) {}
+// Lets the arrange-order window's controller go when its window closes.
+void SlideshowMainObject::windowWillClose(const Notification&) {}
+void SlideshowMainObject::notifyUpdateSlideItemSound(const Notification&) {}

@@ -1,0 +1,4 @@
+#pragma once
+
+#include "platform/foundation/Clock.h"
+#include "ui/main/Above.h"

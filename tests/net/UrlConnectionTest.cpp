@@ -1,0 +1,80 @@
+#include "ConnectionRecorder.h"
+
+#include "platform/net/SharedCookieStorage.h"
+#include "platform/net/UrlError.h"
+#include "support/LoopbackServer.h"
+#include "support/NetTestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+using namespace platform::net;
+using net_test::ConnectionRecorder;
+using test_support::LoopbackServer;
+using test_support::ServerRequest;
+using test_support::ServerResponse;
+
+namespace {
+
+class UrlConnectionTest : public ::testing::Test {
+protected:
+    test_support::NetTestEnvironment environment;
+    LoopbackServer server;
+};
+
+TEST_F(UrlConnectionTest, PostsOneLengthAndNoExpectOverTls) {
+    server.route("/echo",
+                 [](const ServerRequest& request) { return ServerResponse::text(200, request.body); });
+    UrlRequest request(server.secureUrl("/echo"));
+    request.httpMethod = "PUT";
+    request.httpBody = QByteArray(300000, 'x');
+    request.setValue("Content-Length", "300000");
+    ConnectionRecorder recorder;
+    ASSERT_TRUE(recorder.run(request));
+    EXPECT_EQ(recorder.events, QStringList({"response 200", "finished"}));
+    EXPECT_EQ(recorder.body.size(), 300000);
+    EXPECT_EQ(recorder.sent, 300000);
+    const ServerRequest received = server.requests().at(0);
+    EXPECT_EQ(received.method, "PUT");
+    EXPECT_EQ(received.headers.values("Content-Length"), QList<QByteArray>{"300000"});
+    EXPECT_FALSE(received.headers.contains("Expect"));
+    EXPECT_TRUE(received.secure);
+}
+
+TEST_F(UrlConnectionTest, TransportFailuresMapToTheCodesRetryReads) {
+    server.route("/close", [](const ServerRequest&) { return ServerResponse::closeAfterRequest(); });
+    server.route("/stall", [](const ServerRequest&) { return ServerResponse::stall(); });
+    server.route("/short", [](const ServerRequest&) {
+        return ServerResponse::closeAfterBodyBytes(ServerResponse::text(200, QByteArray(1000, 'b')), 10);
+    });
+    struct Case {
+        QUrl url;
+        qint64 code;
+    } cases[] = {
+        {server.url("/close"), UrlErrorNetworkConnectionLost},
+        {server.url("/short"), UrlErrorNetworkConnectionLost},
+        {server.url("/stall"), UrlErrorTimedOut},
+        {server.urlOnHost("127.0.0.1", "/close", true), UrlErrorServerCertificateUntrusted}, // name mismatch
+        {QUrl("http://127.0.0.1:1/"), UrlErrorCannotConnectToHost},
+    };
+    for (const Case& c : cases) {
+        UrlRequest request(c.url);
+        request.timeoutInterval = 0.5;
+        ConnectionRecorder recorder;
+        ASSERT_TRUE(recorder.run(request)) << c.url.toString().toStdString();
+        ASSERT_TRUE(recorder.error) << c.url.toString().toStdString();
+        EXPECT_EQ(recorder.error->domain, kUrlErrorDomain);
+        EXPECT_EQ(recorder.error->code, c.code) << c.url.toString().toStdString();
+    }
+}
+
+TEST_F(UrlConnectionTest, AnUntrustedAuthorityIsRefused) {
+    ScopedNetworkEnvironment withoutTestCa(test_support::testNetworkEnvironment(false));
+    server.route("/", [](const ServerRequest&) { return ServerResponse::text(200, "secret"); });
+    ConnectionRecorder recorder;
+    ASSERT_TRUE(recorder.run(UrlRequest(server.secureUrl("/"))));
+    ASSERT_TRUE(recorder.error);
+    EXPECT_EQ(recorder.error->code, UrlErrorServerCertificateUntrusted);
+    EXPECT_TRUE(recorder.body.isEmpty());
+}
+
+} // namespace

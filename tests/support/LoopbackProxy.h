@@ -1,0 +1,58 @@
+#pragma once
+
+// An HTTP proxy on 127.0.0.1 for network tests: "CONNECT host:port" opens a tunnel (so TLS runs end to end
+// between client and server, and the client verifies the real server's name), and a request in absolute
+// form ("GET http://host:port/path") is passed on to the server in origin form. Targets must be loopback
+// servers: "localhost" and "127.0.0.1" both lead to 127.0.0.1.
+//
+//   test_support::LoopbackProxy proxy;
+//   env.httpsProxy = proxy.url();                          // http://127.0.0.1:<port>
+//   ... fetch through it ...
+//   EXPECT_EQ(proxy.log(), QStringList{"CONNECT localhost:4431"});
+//
+// With requireCredential() set, a request without the matching Basic "Proxy-Authorization" is answered 407
+// with a Basic challenge.
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace test_support {
+
+class Connection;
+class ListeningSocket;
+
+class LoopbackProxy {
+public:
+    LoopbackProxy();
+    ~LoopbackProxy();
+    LoopbackProxy(const LoopbackProxy&) = delete;
+    LoopbackProxy& operator=(const LoopbackProxy&) = delete;
+
+    int port() const;
+    QUrl url() const;
+    void requireCredential(const QString& user, const QString& password);
+    // "CONNECT host:port" for each tunnel, "METHOD absolute-URL" for each request passed on, in order.
+    QStringList log() const;
+    void clearLog();
+
+private:
+    void acceptLoop();
+    void serve(std::shared_ptr<Connection> client);
+    bool authorized(const QByteArray& head) const;
+
+    std::unique_ptr<ListeningSocket> listener;
+    mutable std::mutex mutex;
+    QStringList entries;
+    QByteArray expectedAuthorization;
+    std::vector<std::weak_ptr<Connection>> open;
+    bool stopping = false;
+    std::vector<std::thread> threads;
+};
+
+} // namespace test_support

@@ -1,0 +1,108 @@
+#include "support/MainWindowFixture.h"
+
+#include "model/SlideshowProject.h"
+#include "render/NSGLView.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
+#include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PreviewWidget.h"
+
+#include <QApplication>
+#include <QImageWriter>
+
+void MainWindowTest::SetUp() {
+    ModelTest::SetUp();
+    project = openNewProject(QStringLiteral("Trip"));
+    ASSERT_TRUE(project);
+    project->setStrProjectTitle(QStringLiteral("Trip"));
+}
+
+void MainWindowTest::TearDown() {
+    controller.reset();
+    window.reset();
+    player.stop();
+    project.reset();
+    ModelTest::TearDown();
+}
+
+void MainWindowTest::makeController(bool withWindow) {
+    controller = std::make_unique<HookRecordingMainObject>(dialogs, scheduler);
+    MainWindowServices::setCurrent(controller.get());
+    if (withWindow) {
+        if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
+            MainWindowView::applyApplicationLook(*application);
+        window = std::make_unique<MainWindowView>();
+        controller->setOutlets(window->outlets());
+    }
+    controller->awakeFromNib();
+}
+
+QString MainWindowTest::useRealPlayer() {
+    const QString why = player.start(7);
+    if (why.isEmpty() && controller)
+        controller->setDirector(player.director);
+    return why;
+}
+
+bool MainWindowTest::makeWindowWithPreview() {
+    makeController(true);
+    displayTime = std::make_shared<ManualDisplayLinkTimeSource>();
+    if (!controller->hostPreview(displayTime))
+        return false;
+    controller->director()->backgroundRender()->setTheme({{"backgroundID", 2}}); // a black stage
+    controller->director()->setClock(playerClock);
+    window->resize(1024, 700);
+    window->show();
+    return test_support::spinUntil([&] { return !controller->previewWidget()->shownFrame().isNull(); });
+}
+
+bool MainWindowTest::tickPreview() {
+    PreviewWidget* widget = controller->previewWidget();
+    const qint64 before = widget->shownFrame().cacheKey();
+    playerClock->advance(1.0 / 30.0);
+    displayTime->advance(1.0 / 30.0);
+    if (!controller->m_bPlaying())
+        return true;
+    return test_support::spinUntil([&] { return widget->shownFrame().cacheKey() != before; });
+}
+
+QString MainWindowTest::writePhoto(const QString& name, QSize size, QColor colour,
+                                   QImageIOHandler::Transformations turn) const {
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(colour);
+    const QString path = dir.file(name);
+    QImageWriter writer(path, "jpeg");
+    writer.setTransformation(turn);
+    EXPECT_TRUE(writer.write(picture)) << writer.errorString().toStdString();
+    return path;
+}
+
+QString MainWindowTest::writeBrokenPhoto(const QString& name) const {
+    const QString path = dir.file(name);
+    model_test::writeFile(path, "not a picture at all");
+    return path;
+}
+
+std::vector<SlideItemRef> MainWindowTest::useColourSlides(const std::vector<QColor>& colours) {
+    std::vector<SlideItemRef> slides;
+    const QString contents = project->strMacProjectBundleContentsPath();
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        slides.push_back(stillPhoto(contents, QStringLiteral("colour%1.png").arg(i), colours[i]));
+        // The timeline's thumbnail, as the import makes it: 80 x 70.
+        QImage thumbnail(80, 70, QImage::Format_RGB32);
+        thumbnail.fill(colours[i]);
+        const QString name = QStringLiteral("thumb_colour%1.png").arg(i);
+        EXPECT_TRUE(thumbnail.save(contents + "/" + name));
+        slides.back()->setStrThumbFileName(name);
+    }
+    project->setSlideshowArray(slides);
+    project->calcSlideItemsPhotoTransitionDuration();
+    if (controller)
+        controller->layoutScrollImages();
+    return slides;
+}
+
+bool MainWindowTest::waitForImports() {
+    return test_support::spinUntil(
+        [&] { return controller->isImportIdle() && controller->resizeWorker().isIdle(); }, 30000);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+// Ground of the main window controller's tests: a user of its own with an open project in a private
+// folder, the recording dialogs, a manual scheduler, and the controller, with or without the document
+// window's widgets, the real player, or the real preview on a headless GL context.
+
+#include "model/ModelTestEnvironment.h"
+#include "platform/foundation/Scheduler.h"
+#include "render/DisplayLink.h"
+#include "support/RealPlayer.h"
+#include "support/RecordingDialogs.h"
+#include "ui/main/MainWindowView.h"
+#include "ui/main/SlideshowMainObject.h"
+
+#include <QColor>
+#include <QFileInfo>
+#include <QImageIOHandler>
+#include <QSize>
+
+#include <memory>
+#include <vector>
+
+// A controller that records what it hands to the hooks of the commands not built yet.
+class HookRecordingMainObject : public SlideshowMainObject {
+public:
+    using SlideshowMainObject::SlideshowMainObject;
+    void addMusicToProject(const QString& path) override { calls << "song " + QFileInfo(path).fileName(); }
+    void addVideoToProject(const QString& path, int index) override {
+        calls << QStringLiteral("clip %1 at %2").arg(QFileInfo(path).fileName()).arg(index);
+    }
+    QStringList calls;
+};
+
+class MainWindowTest : public model_test::ModelTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The controller, installed as the model's main window; with the document window's widgets when
+    // `withWindow` (the window is not shown). awakeFromNib has run.
+    void makeController(bool withWindow = false);
+    // The real player as the controller's director (no view); empty when it stands, else why it cannot.
+    QString useRealPlayer();
+    // The document window with the real preview on a display link that ticks only by hand; false
+    // (the test is skipped) when there is no GL.
+    bool makeWindowWithPreview();
+    // One engine frame of time for the display link and the player's clock; while the preview plays, waits
+    // until the widget shows the frame drawn.
+    bool tickPreview();
+
+    // A JPEG photo of one colour in the test's folder, with an orientation tag when asked.
+    QString writePhoto(const QString& name, QSize size, QColor colour,
+                       QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone) const;
+    // A file with a photo's name that no reader can decode.
+    QString writeBrokenPhoto(const QString& name) const;
+    // Slides whose pictures and timeline thumbnails are ready in the project's "Contents", of the given
+    // colours, each 1 s with a 0.5 s transition, still; the strip is laid out for them.
+    std::vector<SlideItemRef> useColourSlides(const std::vector<QColor>& colours);
+    // Runs the main loop until every import request and the resize worker are done.
+    bool waitForImports();
+
+    SlideshowProjectRef project;
+    RecordingDialogs dialogs;
+    std::shared_ptr<platform::ManualScheduler> scheduler = std::make_shared<platform::ManualScheduler>();
+    std::unique_ptr<MainWindowView> window;
+    std::unique_ptr<HookRecordingMainObject> controller;
+    RealPlayer player;
+    std::shared_ptr<ManualDisplayLinkTimeSource> displayTime;
+    std::shared_ptr<platform::ManualClock> playerClock = std::make_shared<platform::ManualClock>();
+};

@@ -1,0 +1,260 @@
+// The strip in the document window: clicks, drags and drops through its viewport, the autoscroll on the
+// manual scheduler, what it draws, and pictures of it for people to look at in <build>/screenshots.
+#include "support/MainWindowFixture.h"
+#include "support/Screenshot.h"
+
+#include "ui/editing/TimelineContentView.h"
+#include "ui/editing/TimelineLayout.h"
+
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QUrl>
+
+using platform::Notification;
+using platform::NotificationCenter;
+
+namespace {
+
+bool near(QColor a, QColor b, int tolerance = 12) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+const std::vector<QColor> kColours = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230),
+                                      QColor(240, 200, 30), QColor(200, 60, 220)};
+
+class RecordingDropDelegate : public TimelineScrollViewDelegate {
+public:
+    void AcceptFileDropped(const QStringList& paths, int index) override {
+        dropped = paths;
+        at = index;
+    }
+    QStringList dropped;
+    int at = -1;
+};
+
+} // namespace
+
+class TimelineStripTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        makeController(true);
+        window->resize(1024, 700);
+        window->show();
+        slides = useColourSlides(kColours);
+        strip()->horizontalScrollBar()->setValue(0);
+        for (const char* name : {"NOTIFY_TIMELINE_CELL_CLICKED", "NOTIFY_TIMELINE_CELL_DURATION_CLICKED",
+                                 "NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED"})
+            observers.emplace_back(
+                NotificationCenter::defaultCenter(),
+                NotificationCenter::defaultCenter().addObserver(
+                    name, [this](const Notification& posted) { posts.push_back(posted); }));
+    }
+
+    TimelineScrollView* strip() const { return controller->outlets().scrollView1; }
+    TimelineContentView* content() const { return controller->outlets().scrollContentView; }
+    // A point of the timeline (y up) in the viewport, where the strip's clicks and drags arrive.
+    QPointF inViewport(QPointF timelinePoint) const {
+        return content()->mapTo(strip()->viewport(),
+                                timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight));
+    }
+    void mouse(QEvent::Type type, QPointF timelinePoint, Qt::MouseButtons buttons = Qt::LeftButton) {
+        const QPointF at = inViewport(timelinePoint);
+        QMouseEvent event(type, at, strip()->viewport()->mapToGlobal(at), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &event);
+    }
+    void click(QPointF timelinePoint) {
+        mouse(QEvent::MouseButtonPress, timelinePoint);
+        mouse(QEvent::MouseButtonRelease, timelinePoint, Qt::NoButton);
+    }
+    // A drag over the strip as the platform delivers it: entered, moved to the point, dropped there.
+    void dragOver(const QMimeData& data, QPointF timelinePoint, bool drop = true) {
+        const QPointF at = inViewport(timelinePoint);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &enter);
+        QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &move);
+        if (!drop)
+            return;
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &dropped);
+    }
+    QColor stripPixel(const QImage& picture, QPointF timelinePoint) const {
+        return picture.pixelColor(
+            timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight).toPoint());
+    }
+    // Whether a pixel of the timeline rectangle is near the colour.
+    bool anyNear(const QImage& picture, const QRectF& timelineRect, QColor colour) const {
+        const QRect area = TimelineContentView::toWidget(timelineRect).toAlignedRect();
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                if (near(picture.pixelColor(x, y), colour, 60))
+                    return true;
+        return false;
+    }
+    QImage drawnStrip() const {
+        QImage picture(content()->size(), QImage::Format_ARGB32_Premultiplied);
+        content()->render(&picture);
+        return picture;
+    }
+    void addLayerItems() {
+        auto caption = std::make_shared<SlideItem>();
+        caption->setFSecStartTimePosition(0.5f);
+        auto sound = songOf(3.0, "Harbour Bells");
+        sound->setFStartPosition(1.5f);
+        project->setTextLayerArray({caption});
+        project->setAudioLayerArray({sound});
+        project->updateTimelineItemsPosition();
+    }
+
+    std::vector<SlideItemRef> slides;
+    std::vector<Notification> posts;
+    std::vector<platform::ObserverHandle> observers;
+};
+
+TEST_F(TimelineStripTest, AClickPostsWhatItHitAndMakesThatSlideCurrent) {
+    click({470, 130});
+    click({390, 66});
+    click({390, 120});
+    click({900, 20}); // beyond the slides
+    ASSERT_EQ(posts.size(), 3u);
+    EXPECT_EQ(posts[0].name, "NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED");
+    EXPECT_EQ(posts[1].name, "NOTIFY_TIMELINE_CELL_DURATION_CLICKED");
+    EXPECT_EQ(posts[2].name, "NOTIFY_TIMELINE_CELL_CLICKED");
+    for (const auto& posted : posts)
+        EXPECT_EQ(posted.object.toInt(), 2);
+    EXPECT_EQ(posts[2].userInfo.value("MouseLocation").toPointF(), QPointF(390, 120));
+    EXPECT_TRUE(posts[2].userInfo.value("MouseEvent").toMap().contains("locationInWindow"));
+    EXPECT_EQ(project->nCurrentSlideItem(), 2u);
+}
+
+TEST_F(TimelineStripTest, APressReleasedAfterMovingOnlyOutsideTheStripIsAClickWhereItWasReleased) {
+    mouse(QEvent::MouseButtonPress, {200, 120});
+    mouse(QEvent::MouseMove, {200, 260}); // above the strip
+    mouse(QEvent::MouseButtonRelease, {560, 120}, Qt::NoButton);
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].object.toInt(), 3);
+    EXPECT_EQ(project->slideshowArray(), slides) << "no drag started";
+}
+
+TEST_F(TimelineStripTest, AClickSelectsTheLayerItemsUnderItAndNoOthers) {
+    addLayerItems();
+    const auto caption = project->textLayerArray()[0];
+    const auto sound = project->audioLayerArray()[0];
+    sound->setBSelectedState(true);
+    click({caption->timelineRect().x() + 5, 185});
+    EXPECT_TRUE(caption->bSelectedState());
+    EXPECT_FALSE(sound->bSelectedState());
+    EXPECT_TRUE(posts.empty());
+}
+
+TEST_F(TimelineStripTest, ASlideDraggedOntoTheStripMovesThereAndOneDroppedNowhereComesBackCurrent) {
+    std::vector<Qt::DropAction> results;
+    strip()->setDragRunner([&](QDrag& drag) {
+        EXPECT_EQ(project->slideCount(), 4u) << "the slide left the strip as the drag began";
+        EXPECT_FALSE(drag.pixmap().isNull());
+        dragOver(*drag.mimeData(), {560, 120}); // over the fourth of the slides left
+        return Qt::CopyAction;
+    });
+    mouse(QEvent::MouseButtonPress, {200, 120});
+    mouse(QEvent::MouseMove, {203, 120});
+    EXPECT_TRUE(strip()->bDraggingStarted());
+    EXPECT_EQ(project->slideshowArray(),
+              (std::vector<SlideItemRef>{slides[0], slides[2], slides[3], slides[1], slides[4]}));
+    EXPECT_EQ(content()->nTimelineViewState(), timeline_layout::kStateIdle);
+
+    // The platform's own drag loop: with no place to drop, the slide comes back where the marker last stood.
+    strip()->setDragRunner({});
+    mouse(QEvent::MouseButtonPress, {40, 120});
+    mouse(QEvent::MouseMove, {45, 120});
+    EXPECT_EQ(project->slideshowArray(),
+              (std::vector<SlideItemRef>{slides[2], slides[3], slides[1], slides[0], slides[4]}));
+    EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 3);
+}
+
+TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandStartsWhereItWasDropped) {
+    addLayerItems();
+    const auto sound = project->audioLayerArray()[0];
+    const double grab = 20;
+    const QPointF pressed(sound->timelineRect().x() + grab, 55);
+    strip()->setDragRunner([&](QDrag& drag) {
+        EXPECT_TRUE(project->audioLayerArray().empty());
+        dragOver(*drag.mimeData(), {pressed.x() + 280, 55}, false);
+        EXPECT_EQ(content()->nTimelineViewState(), timeline_layout::kStateAudioDrag);
+        const QRectF cursor(sound->timelineRect().x() + 280 - 1, 47, 3, 16); // its left edge
+        EXPECT_TRUE(anyNear(drawnStrip(), cursor, QColor(0, 255, 0))) << "the dashed cursor";
+        QDropEvent dropped(inViewport({pressed.x() + 280, 55}), Qt::CopyAction, drag.mimeData(),
+                           Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &dropped);
+        return Qt::CopyAction;
+    });
+    mouse(QEvent::MouseButtonPress, pressed);
+    mouse(QEvent::MouseMove, pressed + QPointF(0, 2)); // the drag grabs the item where it first moves
+    ASSERT_EQ(project->audioLayerArray(), (std::vector<MusicItemRef>{sound}));
+    // The left edge in seconds on the ruler's scale, 28 points a second.
+    EXPECT_NEAR(sound->fStartPosition(), (pressed.x() + 280 - grab) / 28.0, 0.001);
+    EXPECT_TRUE(sound->bSelectedState());
+}
+
+TEST_F(TimelineStripTest, FilesDroppedGoToTheDelegateAtTheInsertIndex) {
+    RecordingDropDelegate delegate;
+    strip()->setDelegate(&delegate);
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(dir.file("beach.jpg")), QUrl("https://example.invalid/far.jpg")});
+    dragOver(files, {200, 120});
+    EXPECT_TRUE(strip()->bDraggingHasPhoto());
+    EXPECT_EQ(delegate.dropped, QStringList{dir.file("beach.jpg")}) << "local files only";
+    EXPECT_EQ(delegate.at, 1);
+    QMimeData music;
+    music.setData(TimelineScrollView::backgroundMusicDragType(), {});
+    dragOver(music, {200, 120});
+    EXPECT_EQ(delegate.dropped, QStringList{dir.file("beach.jpg")}) << "background music changes nothing";
+    EXPECT_EQ(project->slideshowArray(), slides);
+}
+
+TEST_F(TimelineStripTest, ADragNearAnEndScrollsTowardsItEveryTenthOfASecondUntilItLeaves) {
+    useColourSlides(std::vector<QColor>(20, Qt::gray));
+    QScrollBar* bar = strip()->horizontalScrollBar();
+    bar->setValue(1200);
+    QMimeData data;
+    data.setData(TimelineScrollView::cellDragType(), {});
+    const QPointF nearLeft = strip()->viewport()->mapToGlobal(QPointF(0, 100));
+    strip()->draggingEntered(data, nearLeft, Qt::LeftButton);
+    const int step = strip()->width() / 2 / 5;
+    scheduler->advance(0.1);
+    EXPECT_EQ(bar->value(), 1200 - step);
+    scheduler->advance(0.1);
+    EXPECT_EQ(bar->value(), 1200 - 2 * step);
+    strip()->draggingUpdated(data, strip()->viewport()->mapToGlobal(QPointF(strip()->width() / 2, 100)),
+                             Qt::LeftButton);
+    scheduler->advance(0.3);
+    EXPECT_EQ(bar->value(), 1200 - 2 * step) << "the middle half does not scroll";
+    strip()->draggingExited();
+    EXPECT_FALSE(strip()->isAutoscrolling());
+}
+
+TEST_F(TimelineStripTest, TheStripIsDrawnOnItsGreyWithTheCurrentCellAndAGapWithTheMarker) {
+    addLayerItems();
+    controller->setNCurrentSlideshowItemIndex(1);
+    window->update();
+    const QImage idle = screenshot::save(*window, "timeline-strip");
+    ASSERT_FALSE(idle.isNull());
+    const QImage strip = drawnStrip();
+    EXPECT_TRUE(near(stripPixel(strip, {900, 150}), QColor(54, 54, 54), 1)) << "the strip's grey";
+    EXPECT_TRUE(near(stripPixel(strip, {220, 120}), kColours[1])) << "the second slide's thumbnail";
+    EXPECT_FALSE(near(stripPixel(strip, {10, 160}), stripPixel(strip, {180, 160}), 8))
+        << "the current cell's backing differs";
+
+    content()->setNTimelineViewState(timeline_layout::kStateInsert);
+    content()->setNInsertPositionIndex(2);
+    window->update();
+    screenshot::save(*window, "timeline-strip-insert");
+    const QImage gap = drawnStrip();
+    EXPECT_TRUE(near(stripPixel(gap, {390, 120}), QColor(0x4a9bff), 30)) << "the marker in the gap";
+    EXPECT_TRUE(near(stripPixel(gap, {560, 120}), kColours[2])) << "the third slide one cell on";
+    EXPECT_TRUE(near(stripPixel(gap, {220, 120}), kColours[1])) << "the second slide in place";
+}

@@ -1,0 +1,68 @@
+// The document window on the real engine (a headless GL context), with pictures of it for people to look at
+// in <build>/screenshots.
+#include "support/MainWindowFixture.h"
+#include "support/Screenshot.h"
+
+#include "render/SlideshowDirector.h"
+#include "ui/main/PreviewWidget.h"
+
+namespace {
+
+bool near(QColor a, QColor b, int tolerance = 40) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+QColor centreOf(const QImage& frame) {
+    return frame.pixelColor(frame.width() / 2, frame.height() / 2);
+}
+
+} // namespace
+
+class MainWindowPreviewTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!makeWindowWithPreview())
+            GTEST_SKIP() << "no OpenGL here";
+        scheduler->advance(2.5); // the delayed refresh of start-up
+    }
+    QImage shownFrame() const { return controller->previewWidget()->shownFrame(); }
+    // Plays `frames` engine frames: the display link draws, the play head and the texts follow.
+    void playFrames(int frames) {
+        for (int i = 0; i < frames; ++i) {
+            ASSERT_TRUE(tickPreview()) << "frame " << i;
+            scheduler->advance(1.0 / 30.0);
+        }
+    }
+};
+
+TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowInItsPreview) {
+    const QImage welcome = screenshot::save(*window, "main-window-welcome");
+    ASSERT_FALSE(welcome.isNull());
+    EXPECT_FALSE(near(centreOf(shownFrame()), Qt::black, 10)) << "the welcome picture";
+    EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
+
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->play();
+    scheduler->advance(0.5);
+    ASSERT_EQ(controller->director()->directorStatus(), 1);
+    playFrames(10);
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(220, 40, 40)))
+        << centreOf(shownFrame()).name().toStdString();
+    playFrames(45); // into the second photo
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(40, 200, 60)))
+        << centreOf(shownFrame()).name().toStdString();
+    EXPECT_EQ(controller->outlets().timelineTimeText->text(), "00:01");
+    EXPECT_EQ(controller->outlets().realTimeText->text(), "00:01");
+    QWidget* head = controller->timelineIndicatorImageView();
+    ASSERT_TRUE(head);
+    EXPECT_TRUE(head->isVisibleTo(window.get()));
+    EXPECT_GT(head->x(), 170) << "over the second cell";
+    EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Stop");
+    const QImage playing = screenshot::save(*window, "main-window-playing");
+    EXPECT_TRUE(near(playing.pixelColor(head->mapTo(window.get(), QPoint(4, 100))), QColor(255, 69, 58), 30))
+        << "the play head over the drawn cells";
+    controller->play();
+    EXPECT_EQ(controller->director()->directorStatus(), 0);
+}

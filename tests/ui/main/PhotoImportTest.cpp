@@ -1,0 +1,178 @@
+#include "support/MainWindowFixture.h"
+
+#include "model/SlideshowProject.h"
+#include "ui/editing/TimelineContentView.h"
+#include "ui/main/PhotoResizeWorker.h"
+
+#include <QImageReader>
+#include <QSet>
+
+using platform::NotificationCenter;
+
+namespace {
+
+QStringList originals(const std::vector<SlideItemRef>& slides) {
+    QStringList names;
+    for (const auto& slide : slides)
+        names << QFileInfo(slide->strOriginalFileName()).completeBaseName();
+    return names;
+}
+
+QSize pictureSize(const QString& path) {
+    return QImageReader(path).size();
+}
+
+} // namespace
+
+class PhotoImportTest : public MainWindowTest {
+protected:
+    // Slides "a" and "b" already imported, both ready.
+    void importAB() {
+        dialogs.mediaOpenAnswers.push_back(
+            {writePhoto("a.jpg", {64, 48}, Qt::red), writePhoto("b.jpg", {64, 48}, Qt::blue)});
+        controller->buttonAppendPhotoClicked();
+        ASSERT_TRUE(waitForImports());
+    }
+};
+
+TEST_F(PhotoImportTest, AddInsertsAtTheCurrentSlideAndAppendsWithoutOne) {
+    makeController();
+    importAB();
+    ASSERT_EQ(dialogs.openPanels.size(), 1u);
+    EXPECT_EQ(dialogs.openPanels[0].title, "Add Photos");
+    struct Case {
+        int current;
+        bool append;
+        QStringList expected;
+        int firstNew;
+    };
+    const Case cases[] = {
+        {1, false, {"a", "p", "q", "b"}, 1},  // Add at the current slide
+        {-1, false, {"a", "b", "p", "q"}, 2}, // Add without a current slide appends
+        {0, true, {"a", "b", "p", "q"}, 2},   // Append ignores the current slide
+    };
+    const std::vector<SlideItemRef> ab = project->slideshowArray();
+    for (const Case& c : cases) {
+        project->setSlideshowArray(ab);
+        controller->setNCurrentSlideshowItemIndex(c.current);
+        dialogs.mediaOpenAnswers.push_back(
+            {writePhoto("p.jpg", {32, 32}, Qt::green), writePhoto("q.jpg", {32, 32}, Qt::gray)});
+        c.append ? controller->buttonAppendPhotoClicked() : controller->buttonAddPhotoClicked();
+        ASSERT_TRUE(waitForImports());
+        test_support::spinFor(20); // the request's last main-thread step
+        EXPECT_EQ(originals(project->slideshowArray()), c.expected) << c.current << c.append;
+        EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), c.firstNew);
+    }
+    dialogs.mediaOpenAnswers.push_back({});
+    controller->buttonAddPhotoClicked();
+    EXPECT_TRUE(controller->isImportIdle()) << "a cancelled panel imports nothing";
+}
+
+TEST_F(PhotoImportTest, ADropSortsFilesByExtensionAndClampsTheSlot) {
+    makeController();
+    importAB();
+    const QString capital = writePhoto("c.JPG", {32, 32}, Qt::white);
+    controller->AcceptFileDropped(
+        {capital, dir.file("song.MP3"), dir.file("clip.mov"), dir.file("notes.txt")}, 1);
+    EXPECT_EQ(controller->calls, (QStringList{"song song.MP3", "clip clip.mov at 1"}));
+    ASSERT_TRUE(waitForImports());
+    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"a", "c", "b"}));
+    controller->setNSlideInsertIndex(99);
+    controller->threadImageAddImages({writePhoto("d.jpg", {32, 32}, Qt::black)});
+    ASSERT_TRUE(waitForImports());
+    EXPECT_EQ(originals(project->slideshowArray()).last(), "d") << "a slot past the end is the end";
+}
+
+TEST_F(PhotoImportTest, TheWorkerQueueTakesInsertedPhotosFirstAndMovesAWantedOneToTheFront) {
+    std::vector<SlideItemRef> slides;
+    for (int i = 0; i < 4; ++i)
+        slides.push_back(std::make_shared<SlideItem>());
+    const auto order = [](const PhotoResizeWorker& worker) {
+        QStringList paths;
+        for (const PhotoWorkItem& item : worker.queueSnapshot())
+            paths << item.path;
+        return paths;
+    };
+    PhotoResizeWorker inserting({}); // never started: the queue stands still
+    inserting.enqueueBack({"A", slides[0], 0});
+    inserting.enqueueBack({"B", slides[1], 1});
+    inserting.enqueueFront({"C", slides[2], 2});
+    EXPECT_EQ(order(inserting), (QStringList{"C", "A", "B"}));
+
+    PhotoResizeWorker wanted({});
+    for (int i = 0; i < 4; ++i)
+        wanted.enqueueBack({QString(QChar('A' + i)), slides[std::size_t(i)], quint64(i)});
+    EXPECT_TRUE(wanted.moveItemToThreadArrayHead(slides[2].get()));
+    EXPECT_EQ(order(wanted), (QStringList{"C", "D", "A", "B"}));
+    EXPECT_FALSE(wanted.moveItemToThreadArrayHead(nullptr));
+    EXPECT_EQ(order(wanted), (QStringList{"C", "D", "A", "B"}));
+}
+
+TEST_F(PhotoImportTest, ATurnedPhotoBecomesAnUprightSlideImageBackgroundAndThumbnailUnderNamesOfItsOwn) {
+    makeController();
+    const QString photo =
+        writePhoto("turned.jpg", {4000, 3000}, QColor(200, 120, 40), QImageIOHandler::TransformationRotate90);
+    dialogs.mediaOpenAnswers.push_back({photo, writePhoto("second.jpg", {40, 30}, Qt::blue)});
+    controller->buttonAppendPhotoClicked();
+    ASSERT_TRUE(waitForImports());
+    ASSERT_EQ(project->slideCount(), 2u);
+    const SlideItemRef slide = project->slideItemAtIndex(0);
+    EXPECT_TRUE(slide->iSItemReady());
+    EXPECT_EQ(pictureSize(slide->fileName()), QSize(960, 1280));
+    EXPECT_EQ(pictureSize(slide->backgroudImageFileName()), QSize(480, 640));
+    EXPECT_EQ(pictureSize(slide->strThumbFileName()), QSize(80, 70));
+    // Both photos were made within the same hundredth of a second (the test's clock stands still).
+    QSet<QString> names;
+    for (const auto& made : project->slideshowArray())
+        names << made->fileName() << made->backgroudImageFileName() << made->strThumbFileName();
+    EXPECT_EQ(names.size(), 6);
+    EXPECT_TRUE(project->bIsDirty());
+}
+
+TEST_F(PhotoImportTest, UnreadablePhotosLeaveTheProjectAndAreReportedOnceAfterTheQueueRunsDry) {
+    makeController();
+    std::vector<platform::Notification> reports;
+    auto& center = NotificationCenter::defaultCenter();
+    platform::ObserverHandle observer(
+        center, center.addObserver("NOTIFY_ADD_PHOTO_FAILED",
+                                   [&](const platform::Notification& n) { reports.push_back(n); }));
+    dialogs.mediaOpenAnswers.push_back(
+        {writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red), writeBrokenPhoto("y.jpg")});
+    controller->buttonAppendPhotoClicked();
+    ASSERT_TRUE(waitForImports());
+    ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 1; }));
+    EXPECT_EQ(originals(project->slideshowArray()), QStringList{"good"});
+    scheduler->advance(1.1);
+    EXPECT_TRUE(reports.empty());
+    scheduler->advance(0.1);
+    ASSERT_EQ(reports.size(), 1u);
+    QStringList reported;
+    for (const QVariant& entry : reports[0].object.toList())
+        reported << QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName();
+    EXPECT_EQ(reported, (QStringList{"x.jpg", "y.jpg"}));
+    scheduler->advance(5.0);
+    EXPECT_EQ(reports.size(), 1u);
+}
+
+TEST_F(PhotoImportTest, TheStripIsAsWideAsItsCellsOrItsSecondsAndTheTitleCountsThePhotos) {
+    makeController(true);
+    const auto width = [&] {
+        controller->layoutScrollImages();
+        return controller->outlets().scrollContentView->width();
+    };
+    EXPECT_EQ(width(), 170) << "one cell for an empty project";
+    useColourSlides({Qt::red, Qt::green, Qt::blue, Qt::white, Qt::black});
+    EXPECT_EQ(width(), 1020);
+    project->setFltSlideshowFadeIn(0.0f);
+    project->setFltSlideshowFadeOut(0.0f);
+    for (const auto& slide : project->slideshowArray())
+        slide->customSetDurations(5.0f, 1.25f);
+    project->calcSlideItemsPhotoTransitionDuration();
+    project->setNTimelineStyle(1);
+    EXPECT_EQ(width(), 840) << "30 s at 28 points a second";
+    EXPECT_EQ(controller->outlets().scrollContentView->height(), 205);
+    controller->updateProjectInfo();
+    EXPECT_EQ(controller->windowTitle(), "Vistrelle - Trip [5 photos]");
+    EXPECT_EQ(window->windowTitle(), "Vistrelle - Trip [5 photos]");
+    EXPECT_EQ(controller->outlets().positionSlider->maximum(), int(project->totalFrameCount()));
+}

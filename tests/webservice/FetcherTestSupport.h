@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/foundation/NotificationCenter.h"
+#include "support/LoopbackServer.h"
+#include "support/NetTestEnvironment.h"
+#include "support/TestEnvironment.h"
+#include "webservice/HTTPFetcher/NetHTTPFetcher.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace fetcher_test {
+
+using test_support::LoopbackServer;
+using test_support::ServerRequest;
+using test_support::ServerResponse;
+
+// What a fetch reported: how often, with which data and error.
+struct Outcome {
+    int calls = 0;
+    QByteArray data;
+    platform::OptionalError error;
+    qint64 errorCode() const { return error ? error->code : 0; }
+};
+
+inline NetHTTPFetcher::FinishedSelector recordInto(Outcome& outcome) {
+    return [&outcome](NetHTTPFetcher&, const QByteArray& data, const platform::OptionalError& error) {
+        ++outcome.calls;
+        outcome.data = data;
+        outcome.error = error;
+    };
+}
+
+// Begins the fetcher and runs the loop until it reports; the outcome of that one report.
+inline Outcome fetch(const std::shared_ptr<NetHTTPFetcher>& fetcher) {
+    Outcome outcome;
+    fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
+    EXPECT_TRUE(test_support::spinUntil([&] { return outcome.calls > 0; })) << "the fetch never reported";
+    return outcome;
+}
+
+inline platform::net::Cookie makeCookie(const QString& name, const QString& value, const QString& domain,
+                                        const QString& path = QStringLiteral("/")) {
+    platform::net::Cookie cookie;
+    cookie.name = name;
+    cookie.value = value;
+    cookie.domain = domain;
+    cookie.path = path;
+    return cookie;
+}
+
+// Answers requests to a path from a script, one reply per request in order; the last one repeats.
+inline void serveInTurn(LoopbackServer& server, const QString& path, std::vector<ServerResponse> replies) {
+    auto next = std::make_shared<std::atomic<size_t>>(0);
+    server.route(path, [replies = std::move(replies), next](const ServerRequest&) {
+        const size_t index = (*next)++;
+        return replies[std::min(index, replies.size() - 1)];
+    });
+}
+
+// Counts the notifications of one name while it lives.
+class NotificationCount {
+public:
+    explicit NotificationCount(const char* name)
+        : handle(platform::NotificationCenter::defaultCenter(),
+                 platform::NotificationCenter::defaultCenter().addObserver(
+                     QString::fromLatin1(name), [this](const platform::Notification&) { ++count; })) {}
+    int count = 0;
+
+private:
+    platform::ObserverHandle handle;
+};
+
+// A loopback server the fetchers trust, with no proxy in the way.
+class FetcherTest : public ::testing::Test {
+protected:
+    test_support::NetTestEnvironment environment;
+    LoopbackServer server;
+
+    void serve(const QString& path, int status, const QByteArray& body) {
+        server.route(path, [=](const ServerRequest&) { return ServerResponse::text(status, body); });
+    }
+};
+
+} // namespace fetcher_test

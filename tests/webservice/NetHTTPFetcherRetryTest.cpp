@@ -1,0 +1,160 @@
+#include "FetcherTestSupport.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+using namespace fetcher_test;
+using platform::net::UrlRequest;
+
+namespace {
+
+class NetHTTPFetcherRetryTest : public FetcherTest {
+protected:
+    std::shared_ptr<NetHTTPFetcher> retryingFetcher(const QUrl& url, double maxInterval = 5.0) {
+        auto fetcher = NetHTTPFetcher::fetcherWithURL(url);
+        fetcher->setRetryEnabled(true);
+        fetcher->setMinRetryInterval(0.05);
+        fetcher->setMaxRetryInterval(maxInterval);
+        return fetcher;
+    }
+};
+
+TEST_F(NetHTTPFetcherRetryTest, TransientStatusesAreRetriedUntilTheBackOffRunsOut) {
+    serveInTurn(server, "/busy",
+                {ServerResponse::text(503, "busy 1"), ServerResponse::text(503, "busy 2"),
+                 ServerResponse::text(503, "busy 3"), ServerResponse::text(200, "free")});
+    NotificationCount delays(kNetHTTPFetcherRetryDelayStartedNotification);
+    // Delays 0.05 s and 0.1 s fit under 0.15 s; the next, 0.15 s, does not.
+    auto fetcher = retryingFetcher(server.url("/busy"), 0.15);
+    const Outcome outcome = fetch(fetcher);
+    EXPECT_EQ(outcome.calls, 1);
+    EXPECT_EQ(outcome.errorCode(), 503);
+    EXPECT_EQ(outcome.data, "busy 3");
+    EXPECT_EQ(fetcher->retryCount(), 2u);
+    EXPECT_EQ(delays.count, 2);
+    EXPECT_EQ(server.requests().size(), 3u);
+}
+
+TEST_F(NetHTTPFetcherRetryTest, ALostConnectionAndAStallAreRetried) {
+    serveInTurn(server, "/drop",
+                {ServerResponse::closeAfterRequest(), ServerResponse::text(200, "second try")});
+    serveInTurn(server, "/stall", {ServerResponse::stall(), ServerResponse::text(200, "second try")});
+    for (const char* path : {"/drop", "/stall"}) {
+        auto fetcher = retryingFetcher(server.url(path));
+        fetcher->mutableRequest()->timeoutInterval = 0.5;
+        QList<qint64> seen;
+        fetcher->setRetryBlock([&](bool suggested, const platform::Error& error) {
+            seen << error.code;
+            return suggested;
+        });
+        const Outcome outcome = fetch(fetcher);
+        EXPECT_FALSE(outcome.error) << path;
+        EXPECT_EQ(outcome.data, "second try");
+        EXPECT_EQ(seen, QList<qint64>{std::string_view(path) == "/drop" ? -1005 : -1001}) << path;
+    }
+}
+
+TEST_F(NetHTTPFetcherRetryTest, ANotFoundIsRetriedOnlyWhenTheCallbackSaysSo) {
+    for (bool insist : {false, true}) {
+        serveInTurn(server, "/gone", {ServerResponse::text(404, "gone"), ServerResponse::text(200, "back")});
+        auto fetcher = retryingFetcher(server.url("/gone"));
+        fetcher->setRetrySelector([insist](NetHTTPFetcher&, bool suggested, const platform::Error&) {
+            EXPECT_FALSE(suggested);
+            return insist;
+        });
+        const Outcome outcome = fetch(fetcher);
+        EXPECT_EQ(outcome.errorCode(), insist ? 0 : 404);
+        EXPECT_EQ(fetcher->retryCount(), insist ? 1u : 0u);
+    }
+}
+
+TEST_F(NetHTTPFetcherRetryTest, ARetryFiresInsideAModalDialogsLoop) {
+    serveInTurn(server, "/modal", {ServerResponse::text(503, "wait"), ServerResponse::text(200, "done")});
+    auto fetcher = retryingFetcher(server.url("/modal"));
+    Outcome outcome;
+    bool finishedInsideModal = false;
+    fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
+    QTimer::singleShot(0, [&] {
+        // What a modal dialog runs on this thread: a nested loop; the outer loop does not turn meanwhile.
+        QEventLoop modal;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &modal, [&] {
+            if (outcome.calls > 0)
+                modal.quit();
+        });
+        poll.start(5);
+        QTimer::singleShot(5000, &modal, &QEventLoop::quit);
+        modal.exec(QEventLoop::DialogExec);
+        finishedInsideModal = outcome.calls > 0;
+    });
+    ASSERT_TRUE(test_support::spinUntil([&] { return outcome.calls > 0; }));
+    EXPECT_TRUE(finishedInsideModal);
+    EXPECT_EQ(outcome.data, "done");
+}
+
+TEST_F(NetHTTPFetcherRetryTest, StoppingDuringARetryDelayEndsIt) {
+    serve("/down", 503, "down");
+    NotificationCount delayStopped(kNetHTTPFetcherRetryDelayStoppedNotification);
+    auto fetcher = retryingFetcher(server.url("/down"));
+    fetcher->setMinRetryInterval(10.0);
+    fetcher->setMaxRetryInterval(60.0);
+    Outcome outcome;
+    fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
+    ASSERT_TRUE(
+        test_support::spinUntil([&] { return fetcher->isFetching() && server.requests().size() == 1; }));
+    test_support::spinFor(100);
+    fetcher->stopFetching();
+    EXPECT_FALSE(fetcher->isFetching());
+    EXPECT_EQ(delayStopped.count, 1);
+    EXPECT_EQ(outcome.calls, 0);
+}
+
+// Hands out "Bearer old" until primed for a refresh, then "Bearer new"; a signed request counts as
+// authorized.
+class StubAuthorizer : public NetFetcherAuthorizationProtocol {
+public:
+    void authorizeRequest(const std::shared_ptr<UrlRequest>& request, std::shared_ptr<void>,
+                          FinishedSelector finished) override {
+        ++authorizations;
+        request->setValue("Authorization", primed ? "Bearer new" : "Bearer old");
+        finished(*this, request, std::nullopt);
+    }
+    void stopAuthorization() override {}
+    bool isAuthorizingRequest(const UrlRequest&) const override { return false; }
+    bool isAuthorizedRequest(const UrlRequest& request) const override {
+        return !request.value("Authorization").isEmpty();
+    }
+    QString userEmail() const override { return QString(); }
+    bool primeForRefresh() override {
+        primed = true;
+        return true;
+    }
+    bool primed = false;
+    int authorizations = 0;
+};
+
+TEST_F(NetHTTPFetcherRetryTest, AnUnauthorizedReplyIsRetriedOnceWithAFreshToken) {
+    server.route("/api", [](const ServerRequest& request) {
+        if (request.header("Authorization") == "Bearer new")
+            return ServerResponse::text(200, "welcome");
+        return ServerResponse::text(401, "expired").withHeader("WWW-Authenticate", "Bearer realm=\"api\"");
+    });
+    auto authorizer = std::make_shared<StubAuthorizer>();
+    auto fetcher = NetHTTPFetcher::fetcherWithURL(server.secureUrl("/api"));
+    fetcher->setAuthorizer(authorizer);
+    const Outcome outcome = fetch(fetcher);
+    EXPECT_FALSE(outcome.error);
+    EXPECT_EQ(outcome.data, "welcome");
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(server.requests()[1].header("Authorization"), "Bearer new");
+    EXPECT_EQ(authorizer->authorizations, 2);
+
+    // The forced retry is spent: a second 401 on the same fetcher is reported.
+    server.clearLog();
+    server.route("/api", [](const ServerRequest&) { return ServerResponse::text(401, "revoked"); });
+    const Outcome again = fetch(fetcher);
+    EXPECT_EQ(again.errorCode(), 401);
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+} // namespace
