@@ -15,6 +15,7 @@
 //
 // Run: build/bench/ExportSpeedBench [--benchmark_filter=...]. VISTRELLE_BENCH_PHOTOS sets the number of
 // photos (20 by default); VISTRELLE_BENCH_SIZES=720 or 1080 keeps one size.
+#include "BenchProject.h"
 #include "export/EncoderController.h"
 #include "model/ModelClasses.h"
 #include "model/MusicItem.h"
@@ -110,38 +111,13 @@ QImage largePhoto(int index) {
     return image;
 }
 
-std::vector<float> tone(double seconds) {
-    std::vector<float> samples(std::size_t(seconds * 44100) * 2);
-    for (std::size_t i = 0; i < samples.size() / 2; ++i)
-        samples[2 * i] = samples[2 * i + 1] =
-            0.3f * float(std::sin(2.0 * 3.14159265 * 440.0 * double(i) / 44100.0));
-    return samples;
-}
-
 // The show, its project folder and the player, made once for the run.
-struct Show {
-    QTemporaryDir folder;
-    QString contents;
+struct Show : bench::Project {
     QStringList photos;
-    SlideshowProjectRef project;
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
-    std::shared_ptr<SlideshowDirector> director;
 
     Show() {
-        qputenv("XDG_RUNTIME_DIR", (folder.path() + "/run").toLocal8Bit());
-        QDir().mkpath(folder.path() + "/run");
-        QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        registerModelClasses();
         // The same looks and transitions in every run and build, so that pictures can be compared.
         platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(2026));
-        contents = folder.path() + "/Bench.VistrelleProject/Contents";
-        QDir().mkpath(contents);
-        project = std::make_shared<SlideshowProject>();
-        project->setStrMacProjectBundleFullPath(folder.path() + "/Bench.VistrelleProject");
-        project->setStrMacProjectBundleContentsPath(contents);
-        SlideshowProject::retainProject(project);
-        SlideshowProject::setULFrameRate(30);
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < photoCount(); ++i) {
             const QString name = QStringLiteral("photo_%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
@@ -159,30 +135,7 @@ struct Show {
             slide->customSetDurations(kPhotoSeconds, i + 1 < photoCount() ? kTransitionSeconds : 0.0f);
             slides.push_back(slide);
         }
-        project->setSlideshowArray(slides);
-        project->calcSlideItemsPhotoTransitionDuration();
-        writeSong(double(project->totalFrameCount()) / 30.0 + 1.0);
-        context = platform::gl::Context::create();
-        {
-            const platform::gl::Context::Scope scope(*context);
-            shaders = SharedShaderPrograms::load();
-        }
-        director = std::make_shared<SlideshowDirector>();
-        director->setMainContext(context);
-        director->initDirector();
-    }
-
-    void writeSong(double seconds) {
-        platform::media::AudioFileWriter::Settings settings;
-        settings.path = contents + "/song.m4a";
-        platform::media::AudioFileWriter song(settings);
-        const std::vector<float> samples = tone(seconds);
-        song.start();
-        song.write(samples.data(), int(samples.size() / 2));
-        song.finish();
-        auto item = std::make_shared<MusicItem>();
-        item->addEntriesFromDictionary({{"pureFileName", "song.m4a"}, {"titleFromFileName", "song"}});
-        project->setMusicArray({item});
+        finish(slides);
     }
 
     quint64 frames() const { return project->totalFrameCount(); }
@@ -293,7 +246,7 @@ Measure encodeOnce(const Size& size) {
     auto& kept = keptFrames()[size.height];
     if (kept.empty())
         renderOnce(size);
-    const std::vector<float> sound = tone(double(show().frames()) / 30.0 + 1.0);
+    const std::vector<float> sound = bench::tone(double(show().frames()) / 30.0 + 1.0);
     platform::media::MovieWriter::Settings settings;
     settings.path = show().folder.path() + "/memory.mp4";
     settings.frameSize = QSize(size.width, size.height);
@@ -327,26 +280,6 @@ void encoder(benchmark::State& state) {
 
 // ---- the whole export
 
-class PumpHost : public MovieFramePumpHost {
-public:
-    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
-        EncoderController& owner = *param.encoderController;
-        DirectorFrameRenderer renderer(show().director);
-        FramePump::Options options;
-        options.slides = show().project->slideshowArray();
-        options.pipePath = param.strVideoFIFO;
-        options.stopBeforeWrite = [&owner] {
-            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
-        };
-        options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
-            if (outcome.end == FramePump::Outcome::End::Failed)
-                owner.framePumpFailed(outcome.error);
-        };
-        FramePump::run(renderer, options);
-        owner.setBVideoReadThreadFinished(true);
-    }
-};
-
 Measure exportOnce(const Size& size) {
     Show& s = show();
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
@@ -358,7 +291,7 @@ Measure exportOnce(const Size& size) {
     platform::ObserverHandle broken(
         center, center.addObserver(EncoderController::movieFailedNotificationName(),
                                    [&](const platform::Notification&) { failed = true; }));
-    PumpHost host;
+    bench::PumpHost host(DirectorFrameRenderer::factory(s.director));
     EncoderController encoder;
     encoder.setNEncodeVideoBitrate(uint64_t(size.bitrate));
     encoder.setStrVideoOutputFullPath(
