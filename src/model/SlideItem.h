@@ -89,6 +89,9 @@ public:
     // then the theme's "PhotoFilter". The renderer applies the theme's frame and shadow when
     // SlideshowThemeManager::bNeedApplyTheme answers true.
     QImage slideImageForTexture(const QVariantMap& theme) const;
+    // The text of a font dictionary ("Text", "FontSize", "FontName", "FontColor") laid out and drawn as
+    // the text layer lays it out, on a transparent picture just large enough for it; null without text.
+    static QImage slideImageFromFontInfo(const QVariantMap& fontInfo);
     // The layout rectangle of the text in a picture, with the y axis up: (OX, OY, W, max(H, 200)).
     static QRectF textLayoutRect(const QSizeF& picture, int offsetX, int offsetY);
     // Results of the last text layout.

@@ -257,6 +257,32 @@ void SlideItem::drawTextLayer(QPainter& painter, const QSize& size, const QVaria
     drawWithShadow(painter, text, area & canvas, QPoint(shadow, shadow), Qt::black, kShadowBlur);
 }
 
+QImage SlideItem::slideImageFromFontInfo(const QVariantMap& info) {
+    const TextStyle style = textStyleOf(info);
+    if (style.text.isEmpty())
+        return QImage();
+    // Laid out without a width limit first, the text tells how wide its widest line is.
+    constexpr double kUnbounded = 1e6;
+    QTextLayout measuring;
+    const QSizeF natural =
+        layOutText(measuring, style.text, style.font, kUnbounded, kUnbounded, kUnbounded).frameSize;
+    const QSize size(int(std::ceil(natural.width())), int(std::ceil(natural.height())));
+    if (size.isEmpty())
+        return QImage();
+    QTextLayout layout;
+    const TextLayoutResult laid =
+        layOutText(layout, style.text, style.font, size.width(), size.height(), size.height());
+    QImage text(size, QImage::Format_ARGB32_Premultiplied);
+    text.fill(Qt::transparent);
+    QPainter painter(&text);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(style.colour);
+    for (int i = 0; i < laid.lineCount; ++i)
+        layout.lineAt(i).draw(&painter, QPointF(0, 0));
+    return text;
+}
+
 QImage SlideItem::slideImageForTexture(const QVariantMap& theme) const {
     const QString text = textInfo().value("Text").toString();
     const QImage image = text.isEmpty() ? readPicture(fileName()) : slideImageAfterTextInfo();

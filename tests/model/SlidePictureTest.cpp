@@ -173,6 +173,21 @@ TEST_F(SlidePictureTest, TheTextIsDrawnCentredAtTheTopInItsColour) {
     EXPECT_TRUE(pixelsNear(drawn, Qt::white).isEmpty()) << "no frame while the text is not edited";
 }
 
+TEST_F(SlidePictureTest, AFontDictionaryGivesAPictureOfItsTextLaidOutAsTheTextLayerIs) {
+    auto slide = slideWith(plain(QColor(40, 40, 40), QSize(800, 600)));
+    setText(*slide, {{"Text", "HH\nH"}, {"FontColor", QColor(Qt::green)}, {"FontSize", 60}});
+    const QVariantMap info = slide->textInfo();
+    static_cast<void>(slide->slideImageAfterTextInfo());
+    const QImage text = SlideItem::slideImageFromFontInfo(info);
+    ASSERT_FALSE(text.isNull());
+    EXPECT_EQ(QSizeF(text.size()), slide->frameSize()) << "the size of the slide's own text block";
+    EXPECT_GE(text.height(), 120) << "two lines";
+    const QRect green = pixelsNear(text, Qt::green);
+    EXPECT_GT(green.width(), text.width() * 3 / 4) << "the text fills its picture, in its colour";
+    EXPECT_EQ(text.pixelColor(0, text.height() - 1).alpha(), 0) << "transparent beside the short line";
+    EXPECT_TRUE(SlideItem::slideImageFromFontInfo({{"Text", ""}, {"FontSize", 60}}).isNull());
+}
+
 TEST_F(SlidePictureTest, OffsetsMoveTheTextRightAndUp) {
     auto slide = slideWith(plain(QColor(40, 40, 40)));
     setText(*slide, {{"Text", "HH"},

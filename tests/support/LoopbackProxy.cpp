@@ -4,30 +4,9 @@
 
 #include "platform/foundation/ChildProcess.h"
 
-#include <poll.h>
-
 namespace test_support {
 
 namespace {
-
-// Copies bytes both ways until either side closes.
-void pump(Connection& client, Connection& server, QByteArray pending) {
-    if (!pending.isEmpty() && !server.writeAll(pending))
-        return;
-    char buffer[16384];
-    pollfd fds[2] = {{client.fd(), POLLIN, 0}, {server.fd(), POLLIN, 0}};
-    while (::poll(fds, 2, -1) > 0) {
-        for (int i = 0; i < 2; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            Connection& from = i == 0 ? client : server;
-            Connection& to = i == 0 ? server : client;
-            const qint64 n = from.read(buffer, sizeof buffer);
-            if (n <= 0 || !to.writeAll(QByteArray(buffer, n)))
-                return;
-        }
-    }
-}
 
 int targetPort(const QByteArray& authority) {
     return authority.mid(authority.lastIndexOf(':') + 1).toInt();
@@ -35,32 +14,16 @@ int targetPort(const QByteArray& authority) {
 
 } // namespace
 
-LoopbackProxy::LoopbackProxy() : listener(std::make_unique<ListeningSocket>()) {
+LoopbackProxy::LoopbackProxy()
+    : connections(
+          std::make_unique<AcceptLoop>([this](std::shared_ptr<Connection> client) { serve(client); })) {
     platform::ignoreSigpipe();
-    threads.emplace_back([this] { acceptLoop(); });
 }
 
-LoopbackProxy::~LoopbackProxy() {
-    {
-        std::lock_guard lock(mutex);
-        stopping = true;
-    }
-    listener->shutdown();
-    threads[0].join();
-    std::vector<std::thread> rest;
-    {
-        std::lock_guard lock(mutex);
-        for (const auto& weak : open)
-            if (auto connection = weak.lock())
-                connection->shutdown();
-        rest.assign(std::make_move_iterator(threads.begin() + 1), std::make_move_iterator(threads.end()));
-    }
-    for (std::thread& thread : rest)
-        thread.join();
-}
+LoopbackProxy::~LoopbackProxy() = default;
 
 int LoopbackProxy::port() const {
-    return listener->port();
+    return connections->port();
 }
 
 QUrl LoopbackProxy::url() const {
@@ -80,18 +43,6 @@ QStringList LoopbackProxy::log() const {
 void LoopbackProxy::clearLog() {
     std::lock_guard lock(mutex);
     entries.clear();
-}
-
-void LoopbackProxy::acceptLoop() {
-    while (true) {
-        platform::UniqueFd fd = listener->accept();
-        std::lock_guard lock(mutex);
-        if (!fd.isValid() || stopping)
-            return;
-        auto client = std::make_shared<Connection>(std::move(fd));
-        open.push_back(client);
-        threads.emplace_back([this, client] { serve(client); });
-    }
 }
 
 bool LoopbackProxy::authorized(const QByteArray& head) const {
@@ -134,10 +85,7 @@ void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
         client->writeAll("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
         return;
     }
-    {
-        std::lock_guard lock(mutex);
-        open.push_back(server);
-    }
+    connections->track(server);
     if (tunnel) {
         client->writeAll("HTTP/1.1 200 Connection established\r\n\r\n");
         pump(*client, *server, reader.takeBuffered());

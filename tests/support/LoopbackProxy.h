@@ -19,13 +19,11 @@
 
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <vector>
 
 namespace test_support {
 
+class AcceptLoop;
 class Connection;
-class ListeningSocket;
 
 class LoopbackProxy {
 public:
@@ -42,17 +40,13 @@ public:
     void clearLog();
 
 private:
-    void acceptLoop();
     void serve(std::shared_ptr<Connection> client);
     bool authorized(const QByteArray& head) const;
 
-    std::unique_ptr<ListeningSocket> listener;
     mutable std::mutex mutex;
     QStringList entries;
     QByteArray expectedAuthorization;
-    std::vector<std::weak_ptr<Connection>> open;
-    bool stopping = false;
-    std::vector<std::thread> threads;
+    std::unique_ptr<AcceptLoop> connections; // last: its threads use the members above
 };
 
 } // namespace test_support

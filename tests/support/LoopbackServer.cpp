@@ -5,6 +5,8 @@
 #include "platform/foundation/ChildProcess.h"
 #include "support/TestCertificateAuthority.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -20,6 +22,8 @@ QByteArray reasonPhrase(int status) {
         return "Created";
     case 204:
         return "No Content";
+    case 206:
+        return "Partial Content";
     case 301:
         return "Moved Permanently";
     case 302:
@@ -44,6 +48,8 @@ QByteArray reasonPhrase(int status) {
         return "Proxy Authentication Required";
     case 408:
         return "Request Timeout";
+    case 416:
+        return "Range Not Satisfiable";
     case 500:
         return "Internal Server Error";
     case 503:
@@ -77,19 +83,64 @@ bool parseHead(const QByteArray& head, ServerRequest& request) {
 }
 
 QByteArray head(const ServerResponse& response, bool closing) {
-    QByteArray text = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
-                      (response.reason.isEmpty() ? reasonPhrase(response.status) : response.reason) + "\r\n";
+    QByteArray text = (response.http10 ? "HTTP/1.0 " : "HTTP/1.1 ") + QByteArray::number(response.status) +
+                      ' ' + (response.reason.isEmpty() ? reasonPhrase(response.status) : response.reason) +
+                      "\r\n";
     for (const auto& field : response.headers.all())
         text += field.first + ": " + field.second + "\r\n";
     const bool bodiless = response.status == 204 || response.status == 304 || response.status / 100 == 1;
-    if (!bodiless && !response.headers.contains("Content-Length"))
+    if (response.chunked)
+        text += "Transfer-Encoding: chunked\r\n";
+    else if (!bodiless && !response.headers.contains("Content-Length"))
         text += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     if (closing)
         text += "Connection: close\r\n";
     return text + "\r\n";
 }
 
+QByteArray chunks(const QByteArray& body, int size) {
+    QByteArray framed;
+    for (qsizetype at = 0; at < body.size(); at += size) {
+        const QByteArray piece = body.mid(at, size);
+        framed += QByteArray::number(piece.size(), 16) + "\r\n" + piece + "\r\n";
+    }
+    return framed + "0\r\n\r\n";
+}
+
+// Whether the connection ends after this reply.
+bool closesAfter(const ServerResponse& response) {
+    return response.closeAfterReply ||
+           (response.http10 && response.headers.value("Connection").toLower() != "keep-alive");
+}
+
 } // namespace
+
+QByteArray gzip(const QByteArray& bytes) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(bytes.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+ServerResponse ServerResponse::raw(const QByteArray& bytes) {
+    ServerResponse response;
+    response.action = Action::Raw;
+    response.body = bytes;
+    return response;
+}
+
+ServerResponse ServerResponse::gzipped(int status, const QByteArray& body) {
+    ServerResponse response = text(status, gzip(body));
+    response.headers.set("Content-Encoding", "gzip");
+    return response;
+}
 
 ServerResponse ServerResponse::text(int status, const QByteArray& body, const QByteArray& contentType) {
     ServerResponse response;
@@ -317,7 +368,7 @@ void LoopbackServer::serve(std::shared_ptr<Connection> connection, bool tls, int
         const ServerResponse response = respond(request);
         if (!perform(*connection, request, response))
             return;
-        if (response.closeAfterReply || request.header("Connection").toLower() == "close")
+        if (closesAfter(response) || request.header("Connection").toLower() == "close")
             return;
     }
 }
@@ -349,11 +400,14 @@ bool LoopbackServer::perform(Connection& connection, const ServerRequest& reques
         connection.writeAll(head(response, false) +
                             (isHead ? QByteArray() : response.body.left(response.bodyBytesBeforeClose)));
         return false;
+    case Action::Raw:
+        connection.writeAll(response.body);
+        return false;
     case Action::Reply:
         break;
     }
-    return connection.writeAll(head(response, response.closeAfterReply) +
-                               (isHead ? QByteArray() : response.body));
+    const QByteArray body = response.chunked ? chunks(response.body, response.chunkSize) : response.body;
+    return connection.writeAll(head(response, response.closeAfterReply) + (isHead ? QByteArray() : body));
 }
 
 } // namespace test_support

@@ -17,9 +17,11 @@
 // runs. Replies carry "Content-Length", connections are kept alive, and a request without a route gets a 404.
 //
 // Beyond plain replies a handler can ask for the faults a client must survive: hold the request until the
-// test releases it, close the connection after reading the request, close after part of the body, or stall
-// (accept the request and never answer). Handlers may be replaced while the server runs; they run
-// concurrently (one thread per connection), so what they share must be thread-safe.
+// test releases it, close the connection after reading the request, close after part of the body, stall
+// (accept the request and never answer), or send bytes of its own making. Replies may be HTTP/1.0 (the
+// connection then closes unless the reply says "Connection: keep-alive"), chunked, or gzip-compressed.
+// Handlers may be replaced while the server runs; they run concurrently (one thread per connection), so what
+// they share must be thread-safe.
 
 #include "platform/net/HttpHeaders.h"
 
@@ -66,6 +68,7 @@ struct ServerResponse {
         CloseAfterBodyBytes, // send the head with the full "Content-Length", `bodyBytesBeforeClose` bytes,
                              // close
         Stall,               // send nothing and keep the connection open until the server stops
+        Raw,                 // send `body` exactly as it stands (a whole reply of the test's own), then close
     };
 
     int status = 200;
@@ -75,6 +78,9 @@ struct ServerResponse {
     Action action = Action::Reply;
     qint64 bodyBytesBeforeClose = 0;
     bool closeAfterReply = false; // "Connection: close" and close
+    bool http10 = false;          // an "HTTP/1.0" status line
+    bool chunked = false;         // the body in chunks of `chunkSize` bytes, without "Content-Length"
+    int chunkSize = 7;
 
     static ServerResponse text(int status, const QByteArray& body,
                                const QByteArray& contentType = "text/plain");
@@ -83,10 +89,16 @@ struct ServerResponse {
     static ServerResponse closeAfterRequest();
     static ServerResponse closeAfterBodyBytes(ServerResponse reply, qint64 bytes);
     static ServerResponse stall();
+    static ServerResponse raw(const QByteArray& bytes);
+    // The body compressed as one gzip member, with "Content-Encoding: gzip".
+    static ServerResponse gzipped(int status, const QByteArray& body);
     ServerResponse& withHeader(const QByteArray& name, const QByteArray& value);
 };
 
 using RequestHandler = std::function<ServerResponse(const ServerRequest&)>;
+
+// Bytes as one gzip member.
+QByteArray gzip(const QByteArray& bytes);
 
 class LoopbackServer {
 public:

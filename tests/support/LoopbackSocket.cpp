@@ -7,6 +7,8 @@
 
 #include <openssl/ssl.h>
 
+#include <poll.h>
+
 #include <cerrno>
 
 namespace test_support {
@@ -108,12 +110,81 @@ void Connection::shutdown() {
     ::shutdown(socket.get(), SHUT_RDWR);
 }
 
+AcceptLoop::AcceptLoop(std::function<void(std::shared_ptr<Connection>)> serve)
+    : serve(std::move(serve)), listener(std::make_unique<ListeningSocket>()) {
+    threads.emplace_back([this] { run(); });
+}
+
+AcceptLoop::~AcceptLoop() {
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    listener->shutdown();
+    threads[0].join();
+    std::vector<std::thread> rest;
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& weak : open)
+            if (auto connection = weak.lock())
+                connection->shutdown();
+        rest.assign(std::make_move_iterator(threads.begin() + 1), std::make_move_iterator(threads.end()));
+    }
+    for (std::thread& thread : rest)
+        thread.join();
+}
+
+int AcceptLoop::port() const {
+    return listener->port();
+}
+
+int AcceptLoop::acceptedCount() const {
+    std::lock_guard lock(mutex);
+    return accepted;
+}
+
+void AcceptLoop::track(const std::shared_ptr<Connection>& connection) {
+    std::lock_guard lock(mutex);
+    open.push_back(connection);
+}
+
+void AcceptLoop::run() {
+    while (true) {
+        platform::UniqueFd fd = listener->accept();
+        std::lock_guard lock(mutex);
+        if (!fd.isValid() || stopping)
+            return;
+        ++accepted;
+        auto connection = std::make_shared<Connection>(std::move(fd));
+        open.push_back(connection);
+        threads.emplace_back([this, connection] { serve(connection); });
+    }
+}
+
 platform::UniqueFd connectToLoopback(int port) {
     platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address = loopbackAddress(port);
     if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         return platform::UniqueFd();
     return fd;
+}
+
+void pump(Connection& client, Connection& server, QByteArray pending) {
+    if (!pending.isEmpty() && !server.writeAll(pending))
+        return;
+    char buffer[16384];
+    pollfd fds[2] = {{client.fd(), POLLIN, 0}, {server.fd(), POLLIN, 0}};
+    while (::poll(fds, 2, -1) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            Connection& from = i == 0 ? client : server;
+            Connection& to = i == 0 ? server : client;
+            const qint64 n = from.read(buffer, sizeof buffer);
+            if (n <= 0 || !to.writeAll(QByteArray(buffer, n)))
+                return;
+        }
+    }
 }
 
 bool MessageReader::fill() {

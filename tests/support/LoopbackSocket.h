@@ -9,8 +9,12 @@
 #include <QByteArray>
 #include <QList>
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
+#include <vector>
 
 typedef struct ssl_st SSL;
 typedef struct ssl_ctx_st SSL_CTX;
@@ -52,8 +56,38 @@ private:
     SSL* ssl = nullptr;
 };
 
+// A listening socket whose connections are each served on a thread of their own. Destroying it shuts every
+// connection down (those it accepted and those tracked) and joins the threads; declare it after what the
+// serving threads use, so that it goes first.
+class AcceptLoop {
+public:
+    explicit AcceptLoop(std::function<void(std::shared_ptr<Connection>)> serve);
+    ~AcceptLoop();
+    AcceptLoop(const AcceptLoop&) = delete;
+    AcceptLoop& operator=(const AcceptLoop&) = delete;
+
+    int port() const;
+    int acceptedCount() const;
+    // Shuts this connection (one a serving thread opened itself) down with the others.
+    void track(const std::shared_ptr<Connection>& connection);
+
+private:
+    void run();
+
+    std::function<void(std::shared_ptr<Connection>)> serve;
+    std::unique_ptr<ListeningSocket> listener;
+    mutable std::mutex mutex;
+    std::vector<std::weak_ptr<Connection>> open;
+    std::vector<std::thread> threads;
+    int accepted = 0;
+    bool stopping = false;
+};
+
 // Opens a TCP connection to 127.0.0.1 (or to whatever "localhost" stands for) on a port.
 platform::UniqueFd connectToLoopback(int port);
+
+// Copies bytes both ways between two connections until either side closes; `pending` goes to `server` first.
+void pump(Connection& client, Connection& server, QByteArray pending);
 
 // Reads HTTP/1.1 messages off a connection, keeping what arrives after one message for the next.
 class MessageReader {

@@ -1,11 +1,18 @@
 #include "support/ToneMaker.h"
 
+#include "platform/media/AudioEncoder.h"
 #include "platform/media/AudioFileWriter.h"
+#include "platform/media/Muxer.h"
 #include "support/WavFile.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 std::vector<float> ToneMaker::sine(double frequency, double seconds, float amplitude, int channels,
                                    int sampleRate) {
@@ -48,6 +55,41 @@ bool ToneMaker::writeEncoded(const QString& path, const QString& container, cons
                     writer.finish();
     if (!ok && error)
         *error = writer.errorString();
+    return ok;
+}
+
+bool ToneMaker::writeTracks(const QString& path, const std::vector<double>& frequencies, double seconds,
+                            float amplitude, QString* error) {
+    using platform::media::AudioEncoder;
+    QString failure;
+    platform::media::Muxer muxer;
+    std::vector<std::unique_ptr<AudioEncoder>> encoders;
+    std::vector<std::vector<float>> tones;
+    bool ok = muxer.open(path, "ipod", &failure);
+    for (size_t i = 0; ok && i < frequencies.size(); ++i) {
+        auto encoder = std::make_unique<AudioEncoder>();
+        ok = encoder->open("aac", 128000, muxer.wantsGlobalHeader(), &failure);
+        const AVStream* stream = ok ? muxer.addStream(encoder->context(), &failure) : nullptr;
+        ok = stream != nullptr;
+        AudioEncoder* raw = encoder.get();
+        encoder->setPacketSink([&muxer, raw, stream](AVPacket* packet, QString* sinkError) {
+            return muxer.writePacket(packet, raw->context()->time_base, stream, sinkError);
+        });
+        encoders.push_back(std::move(encoder));
+        tones.push_back(sine(frequencies[i], seconds, amplitude));
+    }
+    ok = ok && muxer.writeHeader(&failure);
+    // A second at a time per stream, so that the muxer interleaves them.
+    const size_t frames = tones.empty() ? 0 : tones.front().size() / 2;
+    for (size_t from = 0; ok && from < frames; from += 44100)
+        for (size_t i = 0; ok && i < encoders.size(); ++i)
+            ok = encoders[i]->write(tones[i].data() + from * 2,
+                                    static_cast<int>(std::min<size_t>(44100, frames - from)), &failure);
+    for (size_t i = 0; ok && i < encoders.size(); ++i)
+        ok = encoders[i]->finish(&failure);
+    ok = ok && muxer.finish(&failure);
+    if (!ok && error)
+        *error = failure;
     return ok;
 }
 

@@ -21,6 +21,9 @@ bool writeWav(const QString& path, double frequency, double seconds, float ampli
 bool writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
                   double seconds, float amplitude, const QVariantMap& metadata = {},
                   QString* error = nullptr);
+// An M4A file with one stereo 44.1 kHz AAC stream per frequency, each a sine of the same length.
+bool writeTracks(const QString& path, const std::vector<double>& frequencies, double seconds, float amplitude,
+                 QString* error = nullptr);
 
 // Root mean square of interleaved samples, over all channels or one of them, optionally from frame `from`
 // for `count` frames (all frames by default).

@@ -19,6 +19,9 @@ constexpr double kSeekPreroll = 0.25;
 
 struct AudioReader::Impl {
     QString path;
+    OutputFormat out;
+    int audioStream = 0;
+    int audioStreams = 0;
     QString error;
     InputPtr input;
     CodecContextPtr decoder;
@@ -62,11 +65,15 @@ struct AudioReader::Impl {
         if (!input)
             return fail(error);
         stream = nullptr;
-        for (unsigned i = 0; i < input->nb_streams && !stream; ++i)
-            if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        audioStreams = 0;
+        for (unsigned i = 0; i < input->nb_streams; ++i)
+            if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO &&
+                audioStreams++ == audioStream)
                 stream = input->streams[i];
-        if (!stream)
+        if (audioStreams == 0)
             return fail(QStringLiteral("\"%1\" holds no sound").arg(path));
+        if (!stream)
+            return fail(QStringLiteral("\"%1\" has no audio stream %2").arg(path).arg(audioStream + 1));
         decoder = openDecoder(stream, &error);
         if (!decoder)
             return fail(error);
@@ -79,7 +86,7 @@ struct AudioReader::Impl {
         const double seconds = time.isValid() ? std::max(time.seconds(), 0.0) : 0.0;
         if (!openFile())
             return false;
-        const int64_t target = std::llround(seconds * kSampleRate);
+        const int64_t target = std::llround(seconds * out.sampleRate);
         position = target;
         nextIndex = 0;
         dropUntil = target > 0 ? target : kNone;
@@ -108,12 +115,14 @@ struct AudioReader::Impl {
             av_channel_layout_default(&inLayout, std::max(source->ch_layout.nb_channels, 1));
         else
             av_channel_layout_copy(&inLayout, &source->ch_layout);
-        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        AVChannelLayout outLayout{};
+        av_channel_layout_default(&outLayout, out.channels);
         SwrContext* raw = nullptr;
         int err =
-            swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, kSampleRate, &inLayout,
+            swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, out.sampleRate, &inLayout,
                                 static_cast<AVSampleFormat>(source->format), source->sample_rate, 0, nullptr);
         av_channel_layout_uninit(&inLayout);
+        av_channel_layout_uninit(&outLayout);
         ResamplerPtr created(raw);
         if (err >= 0)
             err = swr_init(created.get());
@@ -137,15 +146,15 @@ struct AudioReader::Impl {
         nextIndex += frames;
         if (dropUntil != kNone) {
             if (start > dropUntil) // the seek landed after the target: silence stands in for the gap
-                pending.insert(pending.end(), static_cast<size_t>(start - dropUntil) * kChannels, 0.0f);
+                pending.insert(pending.end(), static_cast<size_t>(start - dropUntil) * out.channels, 0.0f);
             const int64_t skip = std::clamp<int64_t>(dropUntil - start, 0, frames);
             if (skip == frames)
                 return;
-            data += skip * kChannels;
+            data += skip * out.channels;
             frames -= static_cast<int>(skip);
             dropUntil = kNone;
         }
-        pending.insert(pending.end(), data, data + static_cast<size_t>(frames) * kChannels);
+        pending.insert(pending.end(), data, data + static_cast<size_t>(frames) * out.channels);
         produced += frames;
     }
 
@@ -163,10 +172,10 @@ struct AudioReader::Impl {
         if (!configureResampler(source))
             return false;
         if (nextIndex == kNone && source->best_effort_timestamp != AV_NOPTS_VALUE)
-            nextIndex = std::llround(streamSeconds(stream, source->best_effort_timestamp) * kSampleRate);
+            nextIndex = std::llround(streamSeconds(stream, source->best_effort_timestamp) * out.sampleRate);
         const int usable = usableSamples(source);
         const int capacity = swr_get_out_samples(resampler.get(), usable);
-        std::vector<float> converted(static_cast<size_t>(std::max(capacity, 0)) * kChannels);
+        std::vector<float> converted(static_cast<size_t>(std::max(capacity, 0)) * out.channels);
         auto* out = reinterpret_cast<uint8_t*>(converted.data());
         const int frames = swr_convert(resampler.get(), &out, capacity,
                                        const_cast<const uint8_t**>(source->extended_data), usable);
@@ -182,7 +191,7 @@ struct AudioReader::Impl {
         const int capacity = swr_get_out_samples(resampler.get(), 0);
         if (capacity <= 0)
             return;
-        std::vector<float> converted(static_cast<size_t>(capacity) * kChannels);
+        std::vector<float> converted(static_cast<size_t>(capacity) * out.channels);
         auto* out = reinterpret_cast<uint8_t*>(converted.data());
         const int frames = swr_convert(resampler.get(), &out, capacity, nullptr, 0);
         append(converted.data(), frames);
@@ -230,9 +239,11 @@ struct AudioReader::Impl {
         return false;
     }
 
-    size_t pendingFrames() const { return (pending.size() - pendingOffset) / kChannels; }
+    size_t pendingFrames() const {
+        return (pending.size() - pendingOffset) / static_cast<size_t>(out.channels);
+    }
 
-    int readFloat(float* out, int maxFrames) {
+    int readFloat(float* destination, int maxFrames) {
         if (!input || failed)
             return -1;
         while (pendingFrames() < static_cast<size_t>(maxFrames) && decodeMore()) {
@@ -240,8 +251,9 @@ struct AudioReader::Impl {
         if (failed)
             return -1;
         const int frames = static_cast<int>(std::min<size_t>(pendingFrames(), std::max(maxFrames, 0)));
-        std::copy_n(pending.begin() + static_cast<ptrdiff_t>(pendingOffset), frames * kChannels, out);
-        pendingOffset += static_cast<size_t>(frames) * kChannels;
+        const size_t samples = static_cast<size_t>(frames) * static_cast<size_t>(out.channels);
+        std::copy_n(pending.begin() + static_cast<ptrdiff_t>(pendingOffset), samples, destination);
+        pendingOffset += samples;
         if (pendingOffset > pending.size() / 2) {
             pending.erase(pending.begin(), pending.begin() + static_cast<ptrdiff_t>(pendingOffset));
             pendingOffset = 0;
@@ -251,13 +263,26 @@ struct AudioReader::Impl {
     }
 };
 
-AudioReader::AudioReader() : d(std::make_unique<Impl>()) {}
+namespace {
+AudioReader::OutputFormat usable(AudioReader::OutputFormat format) {
+    const bool fits =
+        format.channels >= 1 && format.channels <= 8 && format.sampleRate >= 1 && format.sampleRate <= 384000;
+    return fits ? format : AudioReader::OutputFormat{};
+}
+} // namespace
+
+AudioReader::AudioReader() : AudioReader(OutputFormat{}) {}
+
+AudioReader::AudioReader(OutputFormat outputFormat)
+    : format(usable(outputFormat)), d(std::make_unique<Impl>()) {}
 
 AudioReader::~AudioReader() = default;
 
-bool AudioReader::open(const QString& path, const MediaTime& start) {
+bool AudioReader::open(const QString& path, const MediaTime& start, int audioStream) {
     close();
     d->path = path;
+    d->out = format;
+    d->audioStream = audioStream;
     return d->seekTo(start) || closeKeepingError(d);
 }
 
@@ -288,9 +313,10 @@ int AudioReader::read(float* interleaved, int maxFrames) {
 }
 
 int AudioReader::read(int16_t* interleaved, int maxFrames) {
-    std::vector<float> buffer(static_cast<size_t>(std::max(maxFrames, 0)) * kChannels);
+    std::vector<float> buffer(static_cast<size_t>(std::max(maxFrames, 0)) *
+                              static_cast<size_t>(format.channels));
     const int frames = read(buffer.data(), maxFrames);
-    for (int i = 0; i < frames * kChannels; ++i) {
+    for (int i = 0; i < frames * format.channels; ++i) {
         const float scaled = std::nearbyint(buffer[static_cast<size_t>(i)] * 32768.0f);
         interleaved[i] = static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
     }
@@ -303,6 +329,10 @@ bool AudioReader::atEnd() const {
 
 QString AudioReader::errorString() const {
     return d->error;
+}
+
+int AudioReader::audioStreamCount() const {
+    return d->input ? d->audioStreams : 0;
 }
 
 int AudioReader::sourceSampleRate() const {

@@ -8,22 +8,31 @@
 
 namespace platform::media {
 
-// Decodes the first audio stream of a file, whatever its codec, rate and channel layout, into interleaved
-// stereo at 44.1 kHz, a chunk at a time. Time 0 is the first audible sample: priming and padding that the
-// file declares are left out. Not thread-safe: one reader belongs to one thread at a time.
+// Decodes one audio stream of a file (the first unless told otherwise), whatever its codec, rate and channel
+// layout, into interleaved float at the output format (stereo at 44.1 kHz unless told otherwise), a chunk at
+// a time. Time 0 is the first audible sample: priming and padding that the file declares are left out. Not
+// thread-safe: one reader belongs to one thread at a time.
 class AudioReader {
 public:
     static constexpr int kSampleRate = 44100;
     static constexpr int kChannels = 2;
 
+    struct OutputFormat {
+        int sampleRate = kSampleRate;
+        int channels = kChannels;
+    };
+
     AudioReader();
+    // An output format outside 1..8 channels or 1 Hz..384 kHz falls back to the default.
+    explicit AudioReader(OutputFormat format);
     ~AudioReader();
     AudioReader(const AudioReader&) = delete;
     AudioReader& operator=(const AudioReader&) = delete;
 
-    // Opens the file and positions the reader at start. False with errorString() when the file cannot be
-    // read or holds no sound.
-    bool open(const QString& path, const MediaTime& start = MediaTime::zero());
+    // Opens the file's audio stream number `audioStream` (counted among its audio streams from 0) and
+    // positions the reader at start. False with errorString() when the file cannot be read or holds no such
+    // stream.
+    bool open(const QString& path, const MediaTime& start = MediaTime::zero(), int audioStream = 0);
     void close();
     bool isOpen() const;
 
@@ -32,19 +41,24 @@ public:
     // Index, in output frames, of the next frame a read returns.
     int64_t position() const;
 
-    // Up to maxFrames frames (a frame is a left and a right sample). Returns the frames written, 0 at the
-    // end of the sound, -1 on a decoding failure (errorString() tells why).
+    // Up to maxFrames frames (a frame is one sample per output channel). Returns the frames written, 0 at
+    // the end of the sound, -1 on a decoding failure (errorString() tells why).
     int read(float* interleaved, int maxFrames);
     int read(int16_t* interleaved, int maxFrames);
     bool atEnd() const;
 
     QString errorString() const;
+    int sampleRate() const { return format.sampleRate; }
+    int channels() const { return format.channels; }
+    // How many audio streams the open file holds (0 when none is open).
+    int audioStreamCount() const;
     // The stream as stored.
     int sourceSampleRate() const;
     int sourceChannels() const;
 
 private:
     struct Impl;
+    OutputFormat format;
     std::unique_ptr<Impl> d;
 };
 

@@ -8,7 +8,8 @@ typedef struct x509_store_st X509_STORE;
 namespace platform::net {
 
 // The certificate authorities both HTTP stacks trust: the system store, plus the bundle and folder the
-// network environment names. Verification is never switched off anywhere; this only says whom to trust.
+// network environment names. This only says whom to trust; whether to verify is the stacks' own business
+// (the fetcher always does; the second HTTP library unless one request asks otherwise for itself).
 class TrustStore {
 public:
     // Gives an OpenSSL context the trust of `environment` (replacing its store). Answers false when the

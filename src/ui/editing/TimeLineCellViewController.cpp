@@ -5,6 +5,7 @@
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/ResourceImage.h"
 #include "ui/editing/TimelineLayout.h"
+#include "ui/editing/TransitionImageView.h"
 
 #include <QDragEnterEvent>
 #include <QMouseEvent>
@@ -102,7 +103,9 @@ TimeLineCellViewController::TimeLineCellViewController(QObject* parent)
     photoBackground = picture(QRect(0, 0, 100, 100), QStringLiteral("photo_bk_normal.png"));
     thumbnail = picture(QRect(20, 20, 60, 60), QString());
     transitionBackground = picture(QRect(104, 20, 60, 60), QStringLiteral("transition_bk_normal.png"));
-    transitionIcon = picture(QRect(114, 30, 40, 40), QStringLiteral("dice"));
+    transitionIcon = new TransitionImageView(cellView); // the cell's view owns its parts
+    transitionIcon->setGeometry(114, 30, 40, 40);
+    transitionIcon->setPixmap(namedPixmap(QStringLiteral("dice")));
     selectedFlag = new QLabel(cellView); // the cell's view owns its parts
     selectedFlag->setGeometry(4, 4, 16, 16);
     photoDuration = durationButton(QRect(0, 82, 100, 18), QStringLiteral("4.0s"));
@@ -135,7 +138,8 @@ QPushButton* TimeLineCellViewController::durationButton(const QRect& frame, cons
 
 void TimeLineCellViewController::awakeFromNib() {
     indexTag = -1;
-    for (PhotoIconView* view : {thumbnail, transitionIcon, photoBackground, transitionBackground})
+    for (PhotoIconView* view :
+         {thumbnail, static_cast<PhotoIconView*>(transitionIcon), photoBackground, transitionBackground})
         view->setParentWnd(this);
     for (QObject* child : cellView->children())
         if (auto* widget = qobject_cast<QWidget*>(child))

@@ -13,6 +13,7 @@
 #include <memory>
 
 class TimeLineCellViewController;
+class TransitionImageView;
 
 // A view as a picture, transparent wherever the view does not paint; null for no view.
 QImage imageFromViewSnapshot(QWidget* view);
@@ -90,8 +91,8 @@ public:
     void setNIndexTag(int value) { indexTag = value; }
     TimelineDraggingDestination* timelineDraggingDest() const { return destination; }
     void setTimelineDraggingDest(TimelineDraggingDestination* value) { destination = value; }
-    // The transition picker's own icon view takes this place once it is built.
-    PhotoIconView* transitionIconView() const { return transitionIcon; }
+    // Opens the transition picker itself.
+    TransitionImageView* transitionIconView() const { return transitionIcon; }
     PhotoIconView* photoThumbnailView() const { return thumbnail; }
     QLabel* selectedFlagView() const { return selectedFlag; }
     QPushButton* photoDurationButton() const { return photoDuration; }
@@ -105,7 +106,7 @@ private:
 
     std::unique_ptr<TimelineCellView> ownedView;
     QPointer<TimelineCellView> cellView;
-    PhotoIconView* transitionIcon = nullptr;
+    TransitionImageView* transitionIcon = nullptr;
     PhotoIconView* thumbnail = nullptr;
     QLabel* selectedFlag = nullptr;
     QPushButton* photoDuration = nullptr;

@@ -21,10 +21,18 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class ControllerDialogs;
+class DVDCommand;
+class DVDMenuViewController;
+class ExportProgressWindowController;
+class SlideTextures;
 class IdleSleepInhibitor;
+class MovieExportCommand;
+class MP4ExportCommand;
+class QDialog;
 class MusicDirector;
 class MusicTimelineViewController;
 class NSGLView;
@@ -50,7 +58,9 @@ class SerialQueue;
 //   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...Share.cpp, ...SlideList.cpp, ...Clips.cpp
+//   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
+//   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp, ...Clips.cpp
 //                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
@@ -194,6 +204,27 @@ public:
     bool isStartPending() const { return playStart.isActive(); }
     QWidget* timelineIndicatorImageView() const { return playHead; }
 
+    // ---- timeline editing
+    // The copy of the current slide that the pan-and-zoom panel edits.
+    SlideItemRef panZoomTempItem() const { return panZoomCopy; }
+    AWAttachedWindow* attachedWindowSetTransition() const { return transitionCallOut; }
+    AWAttachedWindow* attachedWindowSetDuration() const { return durationCallOut; }
+    // The view shown in the cell call-out opened last.
+    QWidget* vcByAttachedWindow() const { return callOutView; }
+    void closeTransitionCallOut();
+    // The duration pop-over applies its edits first.
+    void closeDurationCallOut();
+    void showCurrentItemEditingPanZoom(const SlideItemRef& slide);
+    // Commits the copy's start values as the slide's start (0) or end (1) values.
+    void PanZomSetFrameNotify(int which);
+    void rotateImageButtonClicked();
+    void setColorToCurrentItem(const QVariantMap& adjustment);
+    void EditSlideItemTextClicked();
+    void editSlideItemText(const SlideItemRef& slide);
+    void UpdateCurrentSlideItemDurationInfo();
+    // The text and font of the sample editSlideItemText shows.
+    static QVariantMap editSlideItemTextSample();
+
     // ---- hooks of the commands not built yet, each empty until it is
     // Timeline editing.
     virtual void notifyTimelineCellClicked(const platform::Notification& notification);
@@ -228,6 +259,8 @@ public:
     virtual void addVideoToProject(const QString& path, int index);
     virtual void showVideoPlaybackView(const SlideItemRef& slide);
     virtual void PositionSlideChanged(int frame);
+    // The video-clip inspector of a clip slide, shown in the duration call-out; null opens nothing.
+    virtual QWidget* makeVideoItemPropertyView(const SlideItemRef& slide);
     // Share, export and DVD; the movie export and DVD command objects observe their own notifications.
     virtual void notifyCancelEncodingVideo(const platform::Notification& notification);
     virtual void notifyPCreateVideoFileEnd(const platform::Notification& notification);
@@ -240,10 +273,43 @@ public:
     virtual bool isEncoding() const;
     // The theme list shown by the theme button's call-out; null opens nothing.
     virtual QWidget* makeThemeListView();
+    // The photo-music fit before an export failed ({"failType", "desc", "result"}): the photo-music sync
+    // window's answer, 0 to abandon the export.
+    virtual int runPhotoMusicSyncForExport(const QVariantMap& syncResult);
     // Slide list.
     virtual void NotifyInsertBlankImage(const platform::Notification& notification);
     virtual void windowWillClose(const platform::Notification& notification);
     virtual void notifyUpdateSlideItemSound(const platform::Notification& notification);
+    // The blank-image window, for a new slide or (themeBackground) the theme's background; null while
+    // there is none.
+    virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
+
+    // ---- share, export and DVD (the files Share and DVD)
+    // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
+    void ShareEncodeMovieButtonClick();
+    void ShareVideoSiteButtonClick();
+    void ShareSocialSiteButtonClick();
+    // Share choice 3: the burn set-up, then the DVD command.
+    void BurnDVDButtonClicked();
+    // The DVD-menu page in a window of its own; a second call brings it to the front.
+    void showDVDMenuPage();
+    // The DVD test commands: the menu alone as an MPEG-2 stream, its buttons muxed into it, and a preview
+    // loop of the first three slides as a menu would play them.
+    void EncodeDVDMenu();
+    void TestMpegSpumux();
+    void TestDVDMenu();
+    void websiteMenuitemClicked();
+    static QString websiteAddress() { return QStringLiteral("https://www.vistrelle.example/"); }
+    AWAttachedWindow* attachedWindow() const { return shareCallOut; }
+    void closeShareCallOut();
+    // The progress window of the running or last export (the upload takes it over).
+    ExportProgressWindowController* exportProgressWC() const;
+    // The commands, once the player is there.
+    MovieExportCommand* movieExportCommand() const { return movieCommand.get(); }
+    MP4ExportCommand* mp4ExportCommand() const { return mp4Command.get(); }
+    DVDCommand* dvdCommand() const { return dvd.get(); }
+    DVDMenuViewController* dvdMenuViewController() const;
+    const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
 
 private:
     struct ImportRequest {
@@ -273,10 +339,29 @@ private:
     void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
                          std::function<void()> then);
     void redrawStill();
+    // timeline editing
+    enum class CallOutKind { Theme, Transition, Duration };
+    SlideItemRef currentSlideItem() const;
+    void openDurationCallOut(const SlideItemRef& slide);
+    AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
+    int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
+    // A call-out that lost the focus to a click on its own control has just closed: that click is its
+    // second, which closes and opens nothing.
+    void noteClosedByFocus(CallOutKind kind);
+    bool takeClosedByFocus(CallOutKind kind);
     // playback
     void setPlayButtonPlaying(bool playingNow);
     void startDirector();
     void placePlayHead(float x, qint64 scrollIndex);
+    // share
+    void makeExportCommands();
+    void dropExportCommands();
+    bool fitMusicBeforeExport();
+    ExportProgressWindowController& newExportProgressWindow(const QString& windowTitle);
+    void showMovieFileResult(const QString& moved, const QString& error);
+    void postContinueUpload(const QString& sourcePath);
+    void shareChoice(int choice);
+    void connectShareActions();
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -304,6 +389,17 @@ private:
     QString title;
     QPointer<AWAttachedWindow> themeCallOut;
 
+    // timeline editing
+    SlideItemRef panZoomCopy;
+    std::shared_ptr<SlideTextures> panZoomTextures;
+    QPointer<AWAttachedWindow> transitionCallOut, durationCallOut;
+    QPointer<QWidget> callOutView;
+    struct FocusClose {
+        CallOutKind kind = CallOutKind::Theme;
+        double at = -1.0;
+    };
+    std::optional<FocusClose> lastFocusClose;
+
     // import
     std::unique_ptr<PhotoResizeWorker> worker;
     std::unique_ptr<platform::media::SerialQueue> importQueue;
@@ -327,4 +423,15 @@ private:
     platform::Scheduler::Handle indicatorTimer;
     QPointer<QWidget> playHead;
     double startTime = 0.0;
+
+    // share, export and DVD
+    std::unique_ptr<MovieExportCommand> movieCommand;
+    std::unique_ptr<MP4ExportCommand> mp4Command;
+    std::unique_ptr<DVDCommand> dvd;
+    QPointer<ExportProgressWindowController> exportWindow;
+    QPointer<AWAttachedWindow> shareCallOut;
+    QPointer<QDialog> dvdMenuWindow;
+    std::vector<SlideItemRef> dvdMenuSlides;
+    platform::Scheduler::Handle queuedEditDone;
+    platform::Scheduler::Handle queuedShareResult;
 };

@@ -7,3 +7,7 @@ void SlideshowMainObject::addVideoToProject(const QString&, int) {}
 void SlideshowMainObject::showVideoPlaybackView(const SlideItemRef&) {}
 // The position slider moved: the frame playback starts from.
 void SlideshowMainObject::PositionSlideChanged(int) {}
+// The clip inspector is not built yet: a clip's duration badge opens nothing.
+QWidget* SlideshowMainObject::makeVideoItemPropertyView(const SlideItemRef&) {
+    return nullptr;
+}

@@ -7,6 +7,8 @@
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 
+#include <utility>
+
 using platform::Notification;
 
 namespace {
@@ -89,16 +91,15 @@ void SlideshowMainObject::dispatch(const Row& row, const Notification& notificat
 // ---- the theme
 
 void SlideshowMainObject::closeThemeCallOut() {
-    if (themeCallOut)
-        themeCallOut->closeAndRelease();
-    themeCallOut = nullptr;
+    if (const QPointer<AWAttachedWindow> callOut = std::exchange(themeCallOut, nullptr))
+        callOut->closeAndRelease();
 }
 
 // A second click closes the call-out. The arrow points at the middle of the button's top edge, in the
 // window's coordinates.
 void SlideshowMainObject::themeButtonClicked() {
     stop();
-    if (themeCallOut) {
+    if (takeClosedByFocus(CallOutKind::Theme) || themeCallOut) {
         closeThemeCallOut();
         return;
     }
@@ -109,7 +110,12 @@ void SlideshowMainObject::themeButtonClicked() {
     if (ui.themeButton && ui.mainWindow)
         anchor = ui.themeButton->mapTo(ui.mainWindow, QPoint(ui.themeButton->width() / 2, 0));
     themeCallOut = AWAttachedWindow::create(list, anchor, ui.mainWindow, AWSideAboveRightward, 0.0f);
-    connect(themeCallOut, &AWAttachedWindow::didResignKey, this, &SlideshowMainObject::closeThemeCallOut);
+    connect(themeCallOut, &AWAttachedWindow::didResignKey, this, [this] {
+        if (!themeCallOut)
+            return; // closed already: its hiding takes the focus away too
+        noteClosedByFocus(CallOutKind::Theme);
+        closeThemeCallOut();
+    });
     themeCallOut->show();
     themeCallOut->raise();
     themeCallOut->activateWindow();
@@ -136,6 +142,8 @@ void SlideshowMainObject::SlideshowThemeSelected(const Notification& notificatio
         for (const SlideItemRef& slide : project->slideshowArray())
             themes->setSlideItemFromCurrentTheme(*slide);
     project->setBIsDirty(true);
+    if (const SlideItemRef slide = currentSlideItem())
+        showCurrentItemPhoto(slide); // in its new dress
 }
 
 void SlideshowMainObject::notifyShowMusicList(const Notification&) {

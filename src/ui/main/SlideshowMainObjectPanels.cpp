@@ -1,7 +1,15 @@
-// The pop-overs and panels the controller opens. Empty until the panels are built.
+// The pop-overs and panels the controller opens.
 #include "ui/main/SlideshowMainObject.h"
 
-// The theme list, shown in the theme button's call-out.
+#include "ui/editing/SlideThemeViewController.h"
+
+#include <QDialog>
+
+// The theme list, shown in the theme button's call-out; its Customize opens the blank-image window for
+// the theme's background.
 QWidget* SlideshowMainObject::makeThemeListView() {
-    return nullptr;
+    auto* list = new SlideThemeViewController; // the call-out takes it
+    list->setBlankImageWindowMaker([this] { return makeBlankImageWindow(true); });
+    list->setDialogs(&userDialogs);
+    return list;
 }

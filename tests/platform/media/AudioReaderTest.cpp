@@ -176,3 +176,31 @@ TEST(AudioReader, ATruncatedFileEndsEarlyWithoutFailing) {
     EXPECT_GT(samples.size() / 2, 30000u);
     EXPECT_LT(samples.size() / 2, 60000u);
 }
+
+TEST(AudioReader, ReadsAChosenStreamAtTheAskedRateAndChannelCount) {
+    TempDir dir;
+    QString error;
+    ASSERT_TRUE(ToneMaker::writeTracks(dir.file("two.m4a"), {440.0, 1000.0}, 1.0, 0.5f, &error))
+        << error.toStdString();
+    for (const auto& [stream, crossings] : {std::pair{0, 440}, std::pair{1, 1000}}) {
+        AudioReader reader(AudioReader::OutputFormat{8000, 1});
+        ASSERT_TRUE(reader.open(dir.file("two.m4a"), MediaTime::zero(), stream))
+            << reader.errorString().toStdString();
+        EXPECT_EQ(reader.audioStreamCount(), 2);
+        std::vector<float> mono(8000 * 2);
+        int frames = 0, got = 0;
+        while ((got = reader.read(mono.data() + frames, 500)) > 0)
+            frames += got;
+        EXPECT_NEAR(frames, 8000, 8) << "stream " << stream;
+        mono.resize(static_cast<size_t>(frames));
+        EXPECT_NEAR(ToneMaker::rms(mono, 1), kToneRms * 1.4142135623730951, 0.03)
+            << "both channels, downmixed";
+        int upward = 0;
+        for (size_t i = 1; i < mono.size(); ++i)
+            upward += mono[i - 1] < 0.0f && mono[i] >= 0.0f;
+        EXPECT_NEAR(upward, crossings, 3) << "stream " << stream;
+    }
+    AudioReader reader;
+    EXPECT_FALSE(reader.open(dir.file("two.m4a"), MediaTime::zero(), 2));
+    EXPECT_TRUE(reader.errorString().contains("no audio stream 3")) << reader.errorString().toStdString();
+}

@@ -1,10 +1,12 @@
 // The cell views of the timeline and the music strip with its play indicator.
 #include "support/MainWindowFixture.h"
+#include "support/PostedNotifications.h"
 
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/MusicTimelineLayout.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/TimeLineCellViewController.h"
+#include "ui/editing/TransitionImageView.h"
 
 #include <QDragEnterEvent>
 #include <QMimeData>
@@ -17,15 +19,7 @@ using platform::NotificationCenter;
 
 namespace {
 
-// Collects the posts of one notification for as long as it lives.
-struct Posts {
-    explicit Posts(const QString& name)
-        : handle(NotificationCenter::defaultCenter(),
-                 NotificationCenter::defaultCenter().addObserver(
-                     name, [this](const Notification& posted) { list.push_back(posted); })) {}
-    std::vector<Notification> list;
-    platform::ObserverHandle handle;
-};
+using Posts = test_support::PostedNotifications;
 
 void press(QWidget& widget, QEvent::Type type = QEvent::MouseButtonPress) {
     QMouseEvent event(type, QPointF(5, 5), widget.mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,

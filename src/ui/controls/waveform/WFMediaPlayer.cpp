@@ -1,0 +1,34 @@
+#include "ui/controls/waveform/WFMediaPlayer.h"
+
+#include <QMediaPlayer>
+
+#include <algorithm>
+#include <cmath>
+
+WFMediaPlayer::WFMediaPlayer(QObject* parent) : WFPreviewPlayer(parent), player(new QMediaPlayer(this)) {
+    connect(player, &QMediaPlayer::sourceChanged, this, &WFPreviewPlayer::sourceChanged);
+}
+
+QUrl WFMediaPlayer::source() const {
+    return player->source();
+}
+
+double WFMediaPlayer::currentTime() const {
+    return static_cast<double>(player->position()) / 1000.0;
+}
+
+bool WFMediaPlayer::isPlaying() const {
+    return player->playbackState() == QMediaPlayer::PlayingState;
+}
+
+void WFMediaPlayer::play() {
+    player->play();
+}
+
+void WFMediaPlayer::pause() {
+    player->pause();
+}
+
+void WFMediaPlayer::seek(double seconds) {
+    player->setPosition(std::max<qint64>(std::llround(seconds * 1000.0), 0));
+}

@@ -1,0 +1,90 @@
+#include "ui/editing/SlideThemeViewController.h"
+
+#include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StringTable.h"
+#include "ui/editing/MyListViewCell.h"
+#include "ui/editing/ResourceImage.h"
+#include "ui/main/ControllerDialogs.h"
+
+namespace {
+
+constexpr QSize kListSize{440, 360};
+
+QVariantList themes() {
+    const auto project = SlideshowProject::currentMainProject();
+    return project && project->themeManger() ? project->themeManger()->themeArray() : QVariantList();
+}
+
+} // namespace
+
+SlideThemeViewController::SlideThemeViewController(QWidget* parent)
+    : ChoiceListViewController(kListSize, parent), set(new QPushButton(tr_("Set"), this)),
+      customize(new QPushButton(tr_("Customize"), this)) {
+    setObjectName("SlideThemeViewController");
+    buttonRow()->addWidget(customize);
+    buttonRow()->addStretch();
+    buttonRow()->addWidget(set);
+    connect(set, &QPushButton::clicked, this, &SlideThemeViewController::SetThemeButtonClicked);
+    connect(customize, &QPushButton::clicked, this, &SlideThemeViewController::CustomizeThemeButtonClicked);
+    awakeFromNib();
+    adjustSize();
+}
+
+// The last row whose theme is the current one stays selected.
+void SlideThemeViewController::awakeFromNib() {
+    reloadChoices();
+    const auto project = SlideshowProject::currentMainProject();
+    const auto manager = project ? project->themeManger() : nullptr;
+    const std::optional<int> current = manager ? manager->currentThemeID() : std::nullopt;
+    if (!current)
+        return;
+    const QVariantList all = themes();
+    for (qsizetype row = 0; row < all.size(); ++row)
+        if (all[row].toMap().value(QStringLiteral("ThemeID")).toInt() == *current)
+            listView()->setSelectedRow(std::size_t(row));
+}
+
+std::size_t SlideThemeViewController::numberOfRowsInListView(RLListView&) {
+    return std::size_t(themes().size());
+}
+
+RLListViewCell* SlideThemeViewController::cellForRow(RLListView& listView, std::size_t row) {
+    auto* cell = choiceCell<ThemeListViewCell>(listView, row);
+    const QVariantMap theme = themes().value(qsizetype(row)).toMap();
+    cell->titleLabel()->setText(theme.value(QStringLiteral("ThemeName")).toString());
+    cell->detailedText()->setText(theme.value(QStringLiteral("ThemeDescription")).toString());
+    cell->iconView()->setPixmap(
+        QPixmap::fromImage(resourceImage(theme.value(QStringLiteral("ThemeIcon")).toString())));
+    return cell;
+}
+
+void SlideThemeViewController::post(std::size_t row) const {
+    const QVariantList all = themes();
+    if (row >= std::size_t(all.size()))
+        return;
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_THEME_ITEM_SELECTED"),
+                                                       all[qsizetype(row)].toMap());
+}
+
+void SlideThemeViewController::rowDoubleClicked(RLListView&, std::size_t row) {
+    post(row);
+}
+
+void SlideThemeViewController::SetThemeButtonClicked() {
+    post(listView()->selectedRow());
+}
+
+// The theme is set first; the main window lets this list go meanwhile, but not before the modal window
+// has ended (no deferred delete runs inside it).
+void SlideThemeViewController::CustomizeThemeButtonClicked() {
+    SetThemeButtonClicked();
+    if (blankWindow) {
+        blankWindow->close();
+        blankWindow.reset();
+    }
+    if (makeBlankWindow)
+        blankWindow = makeBlankWindow();
+    if (blankWindow && dialogs)
+        dialogs->runModalWindow(*blankWindow);
+}

@@ -1,0 +1,38 @@
+#include "ui/editing/TransitionImageView.h"
+
+#include "ui/editing/TransitionSelectViewController.h"
+
+#include <QMouseEvent>
+
+TransitionImageView::TransitionImageView(QWidget* parent) : PhotoIconView(parent) {
+    auto& center = platform::NotificationCenter::defaultCenter();
+    selectedObserver = platform::ObserverHandle(
+        center, center.addObserver(QStringLiteral("NOTIFY_TRANSITION_ITEM_SELECTED"),
+                                   [this](const platform::Notification& notification) {
+                                       DismissTransitionView(notification);
+                                   }));
+}
+
+void TransitionImageView::mousePressEvent(QMouseEvent* event) {
+    PhotoIconView::mousePressEvent(event); // the cell's slide becomes current
+    if (callOut || !window()->isVisible())
+        return;
+    const QPoint topMiddle(width() / 2, 0);
+    auto* picker = new TransitionSelectViewController; // the call-out takes it
+    callOut = AWAttachedWindow::create(picker, mapTo(window(), topMiddle), window(), AWSideAbove, 0.0f);
+    connect(callOut, &AWAttachedWindow::didResignKey, this, &TransitionImageView::windowDidResignKey);
+    callOut->show();
+    callOut->raise();
+    callOut->activateWindow();
+}
+
+void TransitionImageView::windowDidResignKey() {
+    if (!callOut)
+        return;
+    callOut->closeAndRelease();
+    callOut = nullptr;
+    if (QWidget* owner = window()) {
+        owner->raise();
+        owner->activateWindow();
+    }
+}

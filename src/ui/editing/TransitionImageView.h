@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/foundation/NotificationCenter.h"
+#include "ui/controls/AWAttachedWindow.h"
+#include "ui/editing/TimeLineCellViewController.h"
+
+#include <QPointer>
+
+// A cell's transition icon that opens the transition picker itself: a press makes the cell's slide
+// current and shows the picker in a call-out above the icon, unless one is showing; the call-out closes
+// when it loses the focus (also after a choice).
+class TransitionImageView : public PhotoIconView {
+    Q_OBJECT
+public:
+    explicit TransitionImageView(QWidget* parent = nullptr);
+
+    AWAttachedWindow* attachedWindow() const { return callOut; }
+    void windowDidResignKey();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void DismissTransitionView(const platform::Notification&) {}
+
+    QPointer<AWAttachedWindow> callOut;
+    platform::ObserverHandle selectedObserver; // goes with the view
+};

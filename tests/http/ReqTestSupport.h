@@ -1,0 +1,54 @@
+#pragma once
+
+// The fixture of the request tests: a loopback server, the test network set-up (never the machine's proxies),
+// and requests run to their end with what their listeners heard.
+
+#include "http/ReqHTTPRequest.h"
+#include "http/ReqHTTPRequestErrors.h"
+#include "support/LoopbackServer.h"
+#include "support/NetTestEnvironment.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+namespace req_test {
+
+using test_support::LoopbackServer;
+using test_support::ServerRequest;
+using test_support::ServerResponse;
+
+// A delegate that writes down what it hears, by name, in order.
+struct Recorder {
+    std::shared_ptr<ReqHTTPRequestDelegate> delegate = std::make_shared<ReqHTTPRequestDelegate>();
+    QStringList events;
+    QByteArray data;
+
+    Recorder() {
+        delegate->requestStarted = [this](ReqHTTPRequest&) { events << "started"; };
+        delegate->didReceiveResponseHeaders = [this](ReqHTTPRequest&, const platform::net::HttpHeaders&) {
+            events << "headers";
+        };
+        delegate->requestFinished = [this](ReqHTTPRequest&) { events << "finished"; };
+        delegate->requestFailed = [this](ReqHTTPRequest&) { events << "failed"; };
+    }
+};
+
+class ReqRequestTest : public ::testing::Test {
+protected:
+    // Starts the request on the network thread and waits on the main loop until it has finished and its
+    // reports have run.
+    static bool runAsync(const ReqHTTPRequest::Ptr& request) {
+        request->startAsynchronous();
+        const bool done = test_support::spinUntil([&] { return request->isFinished(); });
+        test_support::spinFor(20);
+        return done;
+    }
+    static std::optional<qint64> errorCode(const ReqHTTPRequest::Ptr& request) {
+        return request->error() ? std::optional<qint64>(request->error()->code) : std::nullopt;
+    }
+
+    test_support::NetTestEnvironment environment;
+    LoopbackServer server;
+};
+
+} // namespace req_test
