@@ -1,5 +1,6 @@
 // The share targets' badges, 180 x 72: the movie-settings window shows the one of the chosen service and the
-// share call-out one beside each target. A pictogram on the left, the target's name on the right.
+// share call-out one beside each target. A pictogram on the left, the target's name on the right. Also the
+// upload's banner in the progress window.
 #include "Resgen.h"
 
 #include <QFont>
@@ -103,6 +104,37 @@ void disc(QPainter& painter, const QRectF& area) {
     painter.drawEllipse(c, 6, 6);
 }
 
+// The upload's banner over the progress bar, 380 x 64: the service's screen, an arrow going up into it,
+// and the service's name.
+QImage uploadBanner() {
+    constexpr int width = 380;
+    constexpr int height = 64;
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient fill(0, 0, width, 0);
+    fill.setColorAt(0.0, QColor(0xe53935));
+    fill.setColorAt(1.0, QColor(0x8e1b18));
+    painter.setPen(QPen(QColor(255, 255, 255, 70), 1.0));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(1.5, 1.5, width - 3.0, height - 3.0), 10, 10);
+    playScreen(painter, QRectF(14, 8, 48, 48));
+    // The arrow: a shaft and a head, pointing up beside the screen.
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xfafafa));
+    painter.drawRect(QRectF(79, 26, 8, 24));
+    painter.drawPolygon(QPolygonF({QPointF(71, 28), QPointF(83, 13), QPointF(95, 28)}));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(22);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(0xf7f7fa));
+    painter.drawText(QRectF(110, 0, width - 120, height), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("Video Site"));
+    return image;
+}
+
 } // namespace
 
 bool makeShareBadges(const QDir& out) {
@@ -113,7 +145,8 @@ bool makeShareBadges(const QDir& out) {
            savePng(badge(QColor(0x5c6bc0), QColor(0x303f9f), QStringLiteral("Social Site"), bubbles), out,
                    QStringLiteral("png_ss_logo_180x72.png")) &&
            savePng(badge(QColor(0x546e7a), QColor(0x263238), QStringLiteral("DVD"), disc), out,
-                   QStringLiteral("dvd_disc_180x72.png"));
+                   QStringLiteral("dvd_disc_180x72.png")) &&
+           savePng(uploadBanner(), out, QStringLiteral("progress_videosite.png"));
 }
 
 } // namespace resgen
