@@ -4,6 +4,8 @@
 #include "support/VideoSiteUploadFixture.h"
 
 #include "support/Screenshot.h"
+#include "ui/controls/AWAttachedWindow.h"
+#include "ui/editing/ShareOptionsViewController.h"
 #include "ui/editing/MovieSettingsWndController.h"
 #include "webservice/DSVideoSiteConstants.h"
 
@@ -57,8 +59,11 @@ TEST_F(VideoSiteUploadEndToEndTest, TheFirstShareSignsInExportsAndUploadsAndTheN
     answerSettings();
     window->show();
 
-    // No kept sign-in: the window over the main window, the provider's page in the browser.
-    chooseVideoSite();
+    // No kept sign-in: the video site chosen in the share call-out opens the sign-in window over the main
+    // window and the provider's page in the browser.
+    controller->shareButtonClicked();
+    ASSERT_TRUE(controller->attachedWindow());
+    qobject_cast<ShareOptionsViewController*>(controller->attachedWindow()->view())->button(1)->click();
     QDialog* signIn = signInWindow();
     ASSERT_TRUE(signIn);
     EXPECT_EQ(signIn->parentWidget(), window.get());
@@ -92,6 +97,7 @@ TEST_F(VideoSiteUploadEndToEndTest, TheFirstShareSignsInExportsAndUploadsAndTheN
     // The upload goes on and ends while the window runs modally.
     EXPECT_EQ(runUntilOutcome(*shown, "upload-finished"), QDialog::Accepted);
     EXPECT_EQ(shown->infoText(), "Video file has been successfully uploaded to VideoSite.");
+    EXPECT_EQ(shown->buttonTitle(), "OK");
     const QString movie = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
     EXPECT_GT(contents(movie).size(), 1000);
     EXPECT_EQ(fake->uploads().received(), contents(movie));

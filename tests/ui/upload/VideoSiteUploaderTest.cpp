@@ -179,10 +179,12 @@ TEST_F(VideoSiteUploadTest, CancelDuringTheSecondChunkStopsAtOnceAndAfterTheOutc
     ASSERT_TRUE(test_support::spinUntil([&] { return shown.infoText().contains("KB / "); }));
     const QString during = shown.infoText();
     EXPECT_EQ(descriptorsOpenOn(movie), 1);
+    const int heldConnection = server.requestsTo(fake->uploads().sessionUrl(true).path()).back().connection;
     shown.findChild<QPushButton*>("buttonCancel")->click();
     EXPECT_FALSE(uploader->uploadTicket());
     EXPECT_EQ(descriptorsOpenOn(movie), 0);
     server.releaseHeld();
+    EXPECT_TRUE(test_support::spinUntil([&] { return server.closedByClient(heldConnection); }));
     test_support::spinFor(300); // past a retry's delay
     EXPECT_EQ(shown.infoText(), during);
     EXPECT_EQ(fake->uploads().contentRanges(),
