@@ -266,18 +266,24 @@ DSUploadFileHandle VideoSiteUploaderObject::openMovie(const QString& moviePath, 
         *reason = tr_("There is no movie to upload.");
         return nullptr;
     }
+    // Not blocking: a pipe at the movie's name would otherwise hold the window until a writer comes.
     auto movie = std::make_shared<platform::UniqueFd>(
-        ::open(QFile::encodeName(moviePath).constData(), O_RDONLY | O_CLOEXEC));
+        ::open(QFile::encodeName(moviePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!movie->isValid()) {
         *reason = tr_("The movie %1 could not be opened: %2")
                       .arg(moviePath, QString::fromLocal8Bit(std::strerror(errno)));
         return nullptr;
     }
     struct stat info {};
-    if (::fstat(movie->get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) {
+    if (::fstat(movie->get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        *reason = tr_("The movie %1 is not a file.").arg(moviePath);
+        return nullptr;
+    }
+    if (info.st_size == 0) {
         *reason = tr_("The movie %1 is empty.").arg(moviePath);
         return nullptr;
     }
+    ::fcntl(movie->get(), F_SETFL, ::fcntl(movie->get(), F_GETFL) & ~O_NONBLOCK);
     return movie;
 }
 

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kSuccess = "Video file has been successfully uploaded to VideoSite.";
@@ -106,6 +108,8 @@ TEST_F(VideoSiteUploadTest, TheMovieHandedOverIsUploadedAndOneThatCannotBeReadEn
     const QString encoded = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
     const QString empty = dir.file("empty.mp4");
     model_test::writeFile(empty, QByteArray());
+    const QString pipe = dir.file("pipe.mp4");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     struct Case {
         QString handed;
         QString outcome; // the start of the window's last text
@@ -113,6 +117,7 @@ TEST_F(VideoSiteUploadTest, TheMovieHandedOverIsUploadedAndOneThatCannotBeReadEn
     const Case cases[] = {
         {dir.file("missing.mp4"), "Upload Error : The movie " + dir.file("missing.mp4") + " could not be opened"},
         {empty, "Upload Error : The movie " + empty + " is empty."},
+        {pipe, "Upload Error : The movie " + pipe + " is not a file."},
         {QString(), kSuccess},
     };
     const QString movie = writeMovie(50000);
