@@ -58,6 +58,20 @@ protected:
         auth->setRefreshToken(refreshToken);
         ASSERT_TRUE(NetOAuth2WindowController::saveAuthToKeychainForName("Corvanta", *auth));
     }
+    // Signed in, chunks of 100,000 bytes, and the second chunk held by the service until the test lets it go
+    // with a 503.
+    void signedInWithSecondChunkHeld() {
+        storeSignIn();
+        chooseVideoSite();
+        uploader->videoSiteService()->setServiceUploadChunkSize(100000);
+        fake->uploads().setOverride([](const test_support::ServerRequest&, const auto& step) {
+            using Kind = test_support::ResumableUploadRoutes::Kind;
+            using test_support::ServerResponse;
+            return step.kind == Kind::Chunk && step.index == 1
+                       ? std::optional(ServerResponse::hold(ServerResponse::text(503, "")))
+                       : std::nullopt;
+        });
+    }
     static void post(const QString& name, const QVariant& object = QVariant(), const QVariantMap& info = {}) {
         platform::NotificationCenter::defaultCenter().post(name, object, info);
     }

@@ -166,15 +166,7 @@ TEST_F(VideoSiteUploadTest, AnErrorDocumentEndsWithItsSummaryShownAsItStands) {
 
 // Cancel stops the upload at once and tells nothing; the same notification after an outcome changes nothing.
 TEST_F(VideoSiteUploadTest, CancelDuringTheSecondChunkStopsAtOnceAndAfterTheOutcomeDoesNothing) {
-    storeSignIn();
-    chooseVideoSite();
-    uploader->videoSiteService()->setServiceUploadChunkSize(100000);
-    fake->uploads().setOverride([](const test_support::ServerRequest&, const auto& step) {
-        using Kind = test_support::ResumableUploadRoutes::Kind;
-        return step.kind == Kind::Chunk && step.index == 1
-                   ? std::optional(test_support::ServerResponse::hold(test_support::ServerResponse::text(503, "")))
-                   : std::nullopt;
-    });
+    signedInWithSecondChunkHeld();
     const QString movie = writeMovie(250000);
     ExportProgressWindowController& shown = newProgressWindow();
     continueUpload(shown, movie);
@@ -207,15 +199,7 @@ TEST_F(VideoSiteUploadTest, CancelDuringTheSecondChunkStopsAtOnceAndAfterTheOutc
 
 // A stopped upload goes on at the location the service named, after asking how much it holds.
 TEST_F(VideoSiteUploadTest, AStoppedUploadRestartsAtItsLastLocation) {
-    storeSignIn();
-    chooseVideoSite();
-    uploader->videoSiteService()->setServiceUploadChunkSize(100000);
-    fake->uploads().setOverride([](const test_support::ServerRequest&, const auto& step) {
-        using Kind = test_support::ResumableUploadRoutes::Kind;
-        return step.kind == Kind::Chunk && step.index == 1
-                   ? std::optional(test_support::ServerResponse::hold(test_support::ServerResponse::text(503, "")))
-                   : std::nullopt;
-    });
+    signedInWithSecondChunkHeld();
     const QString movie = writeMovie(250000);
     ExportProgressWindowController& shown = newProgressWindow();
     uploader->restartUpload(); // nothing stopped yet: nothing happens
