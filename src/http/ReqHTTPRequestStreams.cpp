@@ -327,8 +327,16 @@ void ReqHTTPRequest::checkRequestStatus() {
     if (isCancelled() || complete())
         return;
     performThrottling();
-    if (shouldTimeOut())
+    if (shouldTimeOut()) {
+        if (numberOfTimesToRetryOnTimeout() > retryCount()) {
+            retryAfterTimeOut();
+        } else {
+            failWithError(reqRequestTimedOutError());
+            cancelLoad();
+            complete_ = true;
+        }
         return;
+    }
     const auto stream = readStream();
     if (!stream)
         return;
