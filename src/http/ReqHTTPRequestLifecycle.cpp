@@ -56,7 +56,8 @@ void ReqHTTPRequest::startSynchronous() {
     // Only this request's own socket and timers are served while the caller waits.
     const auto loop = platform::net::PrivateRunLoop::create();
     runLoop.set(loop);
-    if (!isCancelled() && !complete()) {
+    // One that failed before it ran (a missing form file) still goes through main to be marked finished.
+    if (!isCancelled() && (!complete() || error())) {
         main();
         loop->runUntil([this] { return (complete() && !waitingForAnswer) || isCancelled(); });
     }
