@@ -20,8 +20,8 @@ namespace {
 constexpr double kDVDFrameWidth = 960;
 constexpr double kDVDFrameHeight = 540;
 
-const char* const kTooFewForDisc = "Please add at least 3 photos to get started!";
-const char* const kTooFewForMenu = "Please add at least 1 photos to encocde dvd menu!";
+// The menu's frames are drawn from the first three slides, so the menu alone needs as many as the disc.
+const char* const kTooFewSlides = "Please add at least 3 photos to get started!";
 
 QString serviceName(const SlideshowProject& project) {
     return project.shareOptionsDict().value("ServiceName").toString();
@@ -129,7 +129,7 @@ bool DVDCommand::notifyVideoInfoEditDone() {
     const auto project = SlideshowProject::mainProject();
     if (!project || serviceName(*project) != QLatin1String("BurnDVD"))
         return false;
-    if (!buildMenuSlides(tr_(kTooFewForDisc)) || !createDVDMenuAndSlideshowMPEGIIFile()) {
+    if (!buildMenuSlides(tr_(kTooFewSlides)) || !createDVDMenuAndSlideshowMPEGIIFile()) {
         project->setEncodingSlideshow(false);
         return false;
     }
@@ -138,7 +138,7 @@ bool DVDCommand::notifyVideoInfoEditDone() {
 }
 
 bool DVDCommand::EncodeDVDMenu() {
-    if (!buildMenuSlides(tr_(kTooFewForMenu)))
+    if (!buildMenuSlides(tr_(kTooFewSlides)))
         return false;
     if (const auto project = SlideshowProject::mainProject())
         project->setShareOption("ServiceName", "PhotoLibrary");
@@ -207,7 +207,7 @@ bool DVDCommand::createDVDMenuMPEGIIFile() {
 bool DVDCommand::startEncode(Encode kind) {
     const auto project = SlideshowProject::mainProject();
     if (!project || project->slideCount() <= 2) {
-        alert(tr_(kind == Encode::Disc ? kTooFewForDisc : kTooFewForMenu));
+        alert(tr_(kTooFewSlides));
         return false;
     }
     {
@@ -310,7 +310,10 @@ void DVDCommand::encodeFinished() {
     // The project's settings belong to the main thread.
     onMainThread([this] { restoreProjectAfterEncode(); });
     if (kind == Encode::MenuOnly) {
-        onMainThread([this] { endCommand(); });
+        onMainThread([this] {
+            dialogs.closeExportProgress();
+            endCommand();
+        });
         return;
     }
     currentStage = Stage::Authoring;
@@ -403,11 +406,21 @@ void DVDCommand::StartBurnDVDDisc() {
         next->setStrInputDVDFolder(author ? author->strOutputDVDFolder() : QString());
     }
     next->setStrDVDLabel(discLabel());
+    next->setProgressHandler([this](const platform::disc::BurnProgress& progress) {
+        const double fraction = progress.fraction;
+        const QString phase = platform::localizedString(progress.phase);
+        onMainThread([this, fraction, phase] { dialogs.updateBurnProgress(fraction, phase); });
+    });
     next->setFinishedHandler([this](const platform::disc::BurnResult& result) {
-        const QString message = result.outcome == platform::disc::BurnOutcome::Failed
+        using platform::disc::BurnOutcome;
+        const QString message = result.outcome == BurnOutcome::Failed
                                     ? DVDStepError{QStringLiteral("burn"), result.message}.message()
                                     : QString();
-        onMainThread([this, message] { endCommand(message); });
+        const QString done = result.outcome == BurnOutcome::Succeeded ? burnResultText() : QString();
+        onMainThread([this, message, done] {
+            dialogs.closeBurnProgress(done);
+            endCommand(message);
+        });
     });
     std::unique_ptr<MyBurnObject> previous;
     MyBurnObject* current;
@@ -419,8 +432,18 @@ void DVDCommand::StartBurnDVDDisc() {
     previous.reset();
     currentStage = Stage::Burning;
     DVDStepError error;
-    if (!current->BurnDisc(&error))
+    if (!current->BurnDisc(&error)) {
+        dialogs.closeBurnProgress(QString());
         endCommand(error.message());
+    }
+}
+
+QString DVDCommand::burnResultText() const {
+    const std::lock_guard lock(mutex);
+    if (drive && drive->isPseudoDrive())
+        return tr_("The DVD has been written to the disc image %1.")
+            .arg(drive->address().mid(int(QStringLiteral("stdio:").size())));
+    return tr_("The DVD has been burnt.");
 }
 
 void DVDCommand::endCommand(const QString& alertText) {

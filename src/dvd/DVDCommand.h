@@ -99,6 +99,8 @@ private:
     void cancelEncoding();
     void restoreProjectAfterEncode() const;
     void endCommand(const QString& alert = QString());
+    // What the burn's window says once the disc or its image is written.
+    QString burnResultText() const;
     // Runs work on the main thread while this object lives.
     void onMainThread(std::function<void()> work);
     void alert(const QString& message);

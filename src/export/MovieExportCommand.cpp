@@ -190,7 +190,19 @@ void MovieExportCommand::joinCancelWaiter() {
 
 // ---- the ends of an export
 
-void MovieExportCommand::notifyEncodeMovieFinished(const platform::Notification&) {
+void MovieExportCommand::notifyEncodeMovieFinished(const platform::Notification& notification) {
+    // The DVD creator posts the same name on its own thread; the progress window and what follows the
+    // finish belong to the main thread.
+    if (!platform::isMainThread()) {
+        const std::weak_ptr<int> guard = alive;
+        platform::runOnMainThread([this, guard, notification] {
+            if (guard.lock())
+                notifyEncodeMovieFinished(notification);
+        });
+        return;
+    }
+    if (!encoder && !(otherExportRunning && otherExportRunning()))
+        return; // not a movie of ours: a DVD's passes or their menu
     // shareWhenMoiveDone
     const SlideshowProjectRef project = SlideshowProject::currentMainProject();
     if (project && project->strShareServceType() == QLatin1String("PhotoLibrary"))

@@ -58,6 +58,9 @@ public:
 
     std::shared_ptr<EncoderController> encoderController() const { return encoder; }
     bool isEncoding() const { return encoder != nullptr; }
+    // The finish of a movie this command did not encode is taken for the owner's only while this answers
+    // true (its ffmpeg MP4 export runs); any other finish (a DVD's passes) is not a movie of ours.
+    void setOtherExportRunning(std::function<bool()> running) { otherExportRunning = std::move(running); }
     // Tests adjust each new encoder before it starts (its sound step).
     void setEncoderSetup(std::function<void(EncoderController&)> setup) { encoderSetup = std::move(setup); }
 
@@ -70,6 +73,7 @@ private:
     ExportDialogs& dialogs;
     RendererFactory rendererFactory;
     std::function<void(EncoderController&)> encoderSetup;
+    std::function<bool()> otherExportRunning;
     std::shared_ptr<EncoderController> encoder;
     std::atomic<const EncoderController*> heldEncoder{
         nullptr}; // what the cancel wait may read off the main thread

@@ -125,12 +125,14 @@ public:
     DVDMenuTemplateRef currentDVDMenuTemplate() const;
     void setCurrentDVDMenuTemplate(DVDMenuTemplateRef menu);
 
-private:
-    // The menu song of a path stored in an archive: an earlier copy of that file in "Contents" when
-    // there is one, so that every load does not copy the song again.
-    static QVariantMap menuSongDictionaryForStoredPath(const QString& path);
+    // The menu song of a chosen or stored path: an earlier copy of that file in "Contents" when there is
+    // one, so that choosing or loading it again does not copy the song again; else a new copy. Empty, with
+    // a message in *error, when the copy failed.
+    static QVariantMap menuSongDictionaryForStoredPath(const QString& path, QString* error = nullptr);
+    // Stores the path as the menu song's and makes the menu's song item from it.
     void readMenuSong(const QString& path);
 
+private:
     mutable std::mutex mutex; // strings, dictionaries, arrays and objects
     QString fileVersion = QStringLiteral("1.0.0");
     std::vector<SlideshowProjectManagerItemRef> entries;

@@ -72,13 +72,13 @@ QVariantMap SlideshowProjectManager::getMusicInfoDict(const QString& path, QStri
     return MusicItem::songDictionaryForImport(path, contents, error);
 }
 
-QVariantMap SlideshowProjectManager::menuSongDictionaryForStoredPath(const QString& path) {
+QVariantMap SlideshowProjectManager::menuSongDictionaryForStoredPath(const QString& path, QString* error) {
     const QString contents = openProjectContents();
     if (contents.isEmpty())
-        return {};
+        return getMusicInfoDict(path, error);
     const QString copy = existingCopyOf(path, contents);
     if (copy.isEmpty())
-        return getMusicInfoDict(path);
+        return getMusicInfoDict(path, error);
     QVariantMap song{{"filePath", path},
                      {"pureFileName", copy},
                      {"titleFromFileName", QFileInfo(path).completeBaseName()}};

@@ -138,7 +138,7 @@ TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     dialogs.alerts.clear();
     EXPECT_FALSE(command->EncodeDVDMenu());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 1 photos to encocde dvd menu!");
+    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
     EXPECT_TRUE(menuFrames().isEmpty());
 }
 

@@ -237,6 +237,7 @@ TEST_F(MP4ExportEndToEndTest, AShortProjectBecomesAPlayableMovie) {
     ASSERT_EQ(total, 120u);
     NotificationRecorder notes{{kFinished, kFailed, kFileEnd}};
     MovieExportCommand movieCommand(dialogs, {});
+    movieCommand.setOtherExportRunning([this] { return command && command->isEncoding(); });
     command = std::make_unique<MP4ExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     ASSERT_TRUE(command->createMP4File_FFMM());
     ASSERT_TRUE(runEnds());

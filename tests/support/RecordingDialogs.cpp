@@ -1,6 +1,28 @@
 #include "support/RecordingDialogs.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QThread>
+
+void RecordingDialogs::noteThread() {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread())
+        ++offMain;
+}
+
+void RecordingDialogs::closeExportProgress() {
+    noteThread();
+    ++modalEnds;
+}
+
+void RecordingDialogs::runExportProgressModal() {
+    noteThread();
+    ++modalRuns;
+}
+
+void RecordingDialogs::closeBurnProgress(const QString& resultText) {
+    noteThread();
+    burnResults << resultText;
+}
 
 std::optional<NewProjectChoice> RecordingDialogs::runNewProjectDialog() {
     std::optional<NewProjectChoice> answer;
@@ -17,10 +39,12 @@ QUrl RecordingDialogs::runOpenPanel(const QString& startFolder, const QString&) 
 }
 
 void RecordingDialogs::showAlertSheet(const QString& title, const QString& message, const QString& button) {
+    noteThread();
     alerts.push_back({title, message, button, false});
 }
 
 void RecordingDialogs::updateExportProgress(double value, const QString& text) {
+    noteThread();
     progress.push_back(value);
     progressTexts << text;
 }
@@ -38,10 +62,42 @@ QStringList RecordingDialogs::runMediaOpenPanel(MediaKind kind, const QString& t
     return answer;
 }
 
+std::shared_ptr<platform::disc::DiscDrive> RecordingDialogs::runBurnSetupPanel() {
+    ++burnSetups;
+    if (burnSetupAnswers.empty())
+        return nullptr;
+    auto answer = burnSetupAnswers.front();
+    burnSetupAnswers.pop_front();
+    return answer;
+}
+
+void RecordingDialogs::updateBurnProgress(double fraction, const QString& phase) {
+    noteThread();
+    burnProgress.push_back(fraction);
+    burnPhases << phase;
+}
+
+void RecordingDialogs::setExportProgressWindow(ExportProgressWindowController* window) {
+    exportWindows.push_back(window);
+}
+
+bool RecordingDialogs::runQuestionAlert(const QString& message, const QString& informativeText,
+                                        const QString& defaultButton, const QString&) {
+    alerts.push_back({message, informativeText, QString(), true});
+    questionButtons << defaultButton;
+    if (questionAnswers.empty())
+        return false;
+    const bool answer = questionAnswers.front();
+    questionAnswers.pop_front();
+    return answer;
+}
+
 int RecordingDialogs::runModalWindow(QDialog& window) {
     modalWindows << window.objectName();
+    if (modalWindowScript)
+        modalWindowScript(window);
     if (modalWindowAnswers.empty())
-        return QDialog::Rejected;
+        return modalWindowScript ? window.result() : int(QDialog::Rejected);
     const int answer = modalWindowAnswers.front();
     modalWindowAnswers.pop_front();
     return answer;

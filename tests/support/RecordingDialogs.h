@@ -7,7 +7,10 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <atomic>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,13 +33,24 @@ public:
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
     // ExportDialogs, DVDCommandDialogs
     void updateExportProgress(double value, const QString& text) override;
-    void closeExportProgress() override { ++modalEnds; }
-    void runExportProgressModal() override { ++modalRuns; }
+    void closeExportProgress() override;
+    void runExportProgressModal() override;
+    std::shared_ptr<platform::disc::DiscDrive> runBurnSetupPanel() override;
+    void updateBurnProgress(double fraction, const QString& phase) override;
+    void closeBurnProgress(const QString& resultText) override;
     // ControllerDialogs: a modal alert is recorded with its informative text as the message.
     void runModalAlert(const QString& message, const QString& informativeText) override;
     QStringList runMediaOpenPanel(MediaKind kind, const QString& title) override;
     int runModalWindow(QDialog& window) override;
+    DVDCommandDialogs& exportDialogs() override { return *this; }
+    void setExportProgressWindow(ExportProgressWindowController* window) override;
+    // Recorded as a modal alert with the informative text as the message.
+    bool runQuestionAlert(const QString& message, const QString& informativeText,
+                          const QString& defaultButton, const QString& otherButton) override;
+    void revealFile(const QString& path) override { revealed << path; }
 
+    // Calls that came off the main thread (none should).
+    int offMainThreadCalls() const { return offMain.load(); }
     // Every alert's title and message, for failure output.
     QString alertText() const;
 
@@ -45,6 +59,11 @@ public:
     QUrl openAnswer;
     std::deque<QStringList> mediaOpenAnswers;
     std::deque<int> modalWindowAnswers;
+    // A window run modally is given to this first (a test fills its fields and presses its buttons); without
+    // a scripted answer, the window's own result is the answer.
+    std::function<void(QDialog&)> modalWindowScript;
+    std::deque<bool> questionAnswers;
+    std::deque<std::shared_ptr<platform::disc::DiscDrive>> burnSetupAnswers;
 
     // Records.
     QString openStartFolder;
@@ -55,4 +74,15 @@ public:
     QStringList modalWindows; // the object names of the windows run modally
     int modalRuns = 0;        // the export-progress window run modally
     int modalEnds = 0;        // ... and closed
+    // The progress windows set, in order (the last is the current one).
+    std::vector<ExportProgressWindowController*> exportWindows;
+    QStringList questionButtons; // the default button of each question asked
+    QStringList revealed;
+    int burnSetups = 0;
+    std::vector<double> burnProgress;
+    QStringList burnPhases, burnResults;
+
+private:
+    void noteThread();
+    std::atomic<int> offMain{0};
 };

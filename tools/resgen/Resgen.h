@@ -31,6 +31,7 @@ bool makeTimelinePictures(const QDir& out);
 bool makeSounds(const QDir& out);
 bool makeDvdMenus(const QDir& out);
 bool makeWelcomePictures(const QDir& out);
+bool makeShareBadges(const QDir& out);
 
 // --- transition masks ---
 constexpr int kMaskCount = 50;

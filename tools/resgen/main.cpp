@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
         resgen::makeSounds,           // "silence1s" and "default"
         resgen::makeDvdMenus,         // "DVDMenu/<Folder>/" pictures of the DVD-menu templates
         resgen::makeWelcomePictures,  // the preview's welcome picture and the Play button's image
+        resgen::makeShareBadges,      // the share targets' badges
     };
     for (Maker make : makers)
         if (!make(out))

@@ -3,10 +3,13 @@
 #include <QString>
 #include <QStringList>
 
+class DVDCommandDialogs;
+class ExportProgressWindowController;
 class QDialog;
 
-// What the main window controller and the commands it runs ask of the user, besides the exports'
-// dialogs. The running application shows windows; tests answer them. Called on the main thread only.
+// What the main window controller and the commands it runs ask of the user, besides the exports' and the DVD
+// command's dialogs, which exportDialogs() answers. The running application shows windows; tests answer them.
+// Called on the main thread only.
 class ControllerDialogs {
 public:
     enum class MediaKind { Photos, Clips, Songs };
@@ -18,4 +21,15 @@ public:
     virtual QStringList runMediaOpenPanel(MediaKind kind, const QString& title) = 0;
     // Runs a window modally and answers how it ended (its result code or stop code).
     virtual int runModalWindow(QDialog& window) = 0;
+
+    // The dialogs the export and DVD commands show.
+    virtual DVDCommandDialogs& exportDialogs() = 0;
+    // The progress window that the next export's dialogs run, update and end (the controller makes one for
+    // each export); null for none.
+    virtual void setExportProgressWindow(ExportProgressWindowController* window) = 0;
+    // An application-modal alert with a default and a second button; true when the default was chosen.
+    virtual bool runQuestionAlert(const QString& message, const QString& informativeText,
+                                  const QString& defaultButton, const QString& otherButton) = 0;
+    // Shows the file selected in a file manager window of its folder.
+    virtual void revealFile(const QString& path) = 0;
 };

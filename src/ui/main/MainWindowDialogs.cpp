@@ -1,19 +1,26 @@
 #include "ui/main/MainWindowDialogs.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/editing/ExportProgressWindowController.h"
+#include "ui/main/BurnSetupPanel.h"
 #include "ui/main/MediaFileTypes.h"
 
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -23,7 +30,7 @@
 namespace {
 
 const QString kErrorTitle = QStringLiteral("ERROR");
-constexpr int kProgressSteps = 1000;
+constexpr int kRevealTimeoutMs = 2000;
 
 } // namespace
 
@@ -83,47 +90,68 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
     alert->open();
 }
 
-// ---- the export-progress window
+// ---- the export-progress window and the burn
 
-QDialog& MainWindowDialogs::progressWindow() {
+void MainWindowDialogs::setExportProgressWindow(ExportProgressWindowController* exportWindow) {
+    progress = exportWindow;
+}
+
+ExportProgressWindowController& MainWindowDialogs::exportWindow() {
     if (progress)
         return *progress;
-    progress = std::make_unique<QDialog>();
-    progress->setWindowModality(Qt::ApplicationModal);
-    progress->setObjectName("ExportProgressWindow");
-    progress->setWindowTitle(tr_("Export"));
-    progressText = new QLabel(progress.get());
-    progressText->setMinimumWidth(360);
-    progressBar = new QProgressBar(progress.get());
-    progressBar->setRange(0, kProgressSteps);
-    auto* cancel = new QPushButton(tr_("Cancel"), progress.get());
-    QObject::connect(cancel, &QPushButton::clicked, progress.get(), [] {
-        if (const auto project = SlideshowProject::currentMainProject())
-            project->setBExportProgressCancelButtonClicked(true);
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_CANCEL_ENCODING_VIDEO"));
-    });
-    auto* layout = new QVBoxLayout(progress.get());
-    layout->addWidget(progressText);
-    layout->addWidget(progressBar);
-    layout->addWidget(cancel, 0, Qt::AlignRight);
-    return *progress;
+    if (!ownProgress || ownProgress->hasEnded())
+        ownProgress = std::make_unique<ExportProgressWindowController>(window);
+    return *ownProgress;
 }
 
 void MainWindowDialogs::updateExportProgress(double value, const QString& text) {
-    progressWindow();
-    progressBar->setValue(int(std::clamp(value, 0.0, 1.0) * kProgressSteps));
-    progressText->setText(text);
+    ExportProgressWindowController& dialog = exportWindow();
+    dialog.updateProgress(value);
+    dialog.setInfoText(text);
 }
 
 void MainWindowDialogs::closeExportProgress() {
-    if (progress)
-        progress->done(QDialog::Accepted);
+    exportWindow().endModal();
 }
 
 void MainWindowDialogs::runExportProgressModal() {
-    QDialog& dialog = progressWindow();
-    progressBar->setValue(0);
-    dialog.exec();
+    exportWindow().runModal();
+}
+
+std::shared_ptr<platform::disc::DiscDrive> MainWindowDialogs::runBurnSetupPanel() {
+    const auto project = SlideshowProject::currentMainProject();
+    const QString image = platform::firstFreePath(
+        SlideshowProject::strOutputVideoPath(),
+        SlideshowProject::fileNameForTitle(project ? project->strProjectTitle() : QString()), ".iso");
+    BurnSetupPanel panel(BurnSetupPanel::systemDrives(), image, window);
+    panel.setWindowModality(Qt::ApplicationModal);
+    if (panel.exec() != QDialog::Accepted)
+        return nullptr;
+    QString error;
+    auto drive = panel.takeChosenDrive(&error);
+    if (!drive && !error.isEmpty())
+        showAlertSheet(kErrorTitle, error, tr_("OK"));
+    return drive;
+}
+
+void MainWindowDialogs::updateBurnProgress(double fraction, const QString& phase) {
+    if (!burnProgress || burnProgress->hasEnded()) {
+        burnProgress = std::make_unique<ExportProgressWindowController>(window);
+        burnProgress->setObjectName("BurnProgressWindow");
+        burnProgress->setTitle(tr_("Burn DVD"));
+        burnProgress->open();
+    }
+    burnProgress->updateProgress(fraction);
+    burnProgress->setInfoText(phase);
+}
+
+void MainWindowDialogs::closeBurnProgress(const QString& resultText) {
+    if (!burnProgress || burnProgress->hasEnded())
+        return;
+    if (resultText.isEmpty())
+        burnProgress->endModal();
+    else
+        burnProgress->finishedSuccess(resultText);
 }
 
 // ---- the controller's dialogs
@@ -158,4 +186,43 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
 int MainWindowDialogs::runModalWindow(QDialog& dialog) {
     dialog.setWindowModality(Qt::ApplicationModal);
     return dialog.exec();
+}
+
+std::unique_ptr<QMessageBox> MainWindowDialogs::makeQuestionAlert(QWidget* parent, const QString& message,
+                                                                  const QString& informativeText,
+                                                                  const QString& defaultButton,
+                                                                  const QString& otherButton) {
+    auto alert = std::make_unique<QMessageBox>(parent);
+    alert->setObjectName("QuestionAlert");
+    alert->setTextFormat(Qt::PlainText);
+    alert->setText(message);
+    alert->setInformativeText(informativeText);
+    alert->setWindowModality(Qt::ApplicationModal);
+    alert->setDefaultButton(alert->addButton(defaultButton, QMessageBox::AcceptRole));
+    alert->addButton(otherButton, QMessageBox::RejectRole);
+    return alert;
+}
+
+bool MainWindowDialogs::runQuestionAlert(const QString& message, const QString& informativeText,
+                                         const QString& defaultButton, const QString& otherButton) {
+    const auto alert = makeQuestionAlert(window, message, informativeText, defaultButton, otherButton);
+    alert->exec();
+    return alert->clickedButton() == alert->defaultButton();
+}
+
+void MainWindowDialogs::revealFile(const QString& path) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        QDBusInterface manager(QStringLiteral("org.freedesktop.FileManager1"),
+                               QStringLiteral("/org/freedesktop/FileManager1"),
+                               QStringLiteral("org.freedesktop.FileManager1"), bus);
+        if (manager.isValid()) {
+            manager.setTimeout(kRevealTimeoutMs);
+            const QDBusMessage reply = manager.call(
+                QStringLiteral("ShowItems"), QStringList{QUrl::fromLocalFile(path).toString()}, QString());
+            if (reply.type() == QDBusMessage::ReplyMessage)
+                return;
+        }
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }

@@ -9,9 +9,8 @@
 
 #include <memory>
 
-class QDialog;
-class QLabel;
-class QProgressBar;
+class ExportProgressWindowController;
+class QMessageBox;
 
 // The running application's dialogs, as windows over the main window: the application delegate's, the
 // exports' and the DVD command's, and the main window controller's. Main thread only.
@@ -27,22 +26,37 @@ public:
     // title as the text and the message below.
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
 
-    // ExportDialogs and DVDCommandDialogs
+    // ExportDialogs and DVDCommandDialogs: the progress window set for the export (a window of their own
+    // when none was).
     void updateExportProgress(double value, const QString& text) override;
     void closeExportProgress() override;
     void runExportProgressModal() override;
+    std::shared_ptr<platform::disc::DiscDrive> runBurnSetupPanel() override;
+    void updateBurnProgress(double fraction, const QString& phase) override;
+    void closeBurnProgress(const QString& resultText) override;
 
     // ControllerDialogs
     void runModalAlert(const QString& message, const QString& informativeText) override;
     QStringList runMediaOpenPanel(MediaKind kind, const QString& title) override;
     int runModalWindow(QDialog& window) override;
+    DVDCommandDialogs& exportDialogs() override { return *this; }
+    void setExportProgressWindow(ExportProgressWindowController* window) override;
+    bool runQuestionAlert(const QString& message, const QString& informativeText,
+                          const QString& defaultButton, const QString& otherButton) override;
+    // Through the file manager's D-Bus service; without one, the folder opens.
+    void revealFile(const QString& path) override;
+
+    // The alert runQuestionAlert shows, its first button the default.
+    static std::unique_ptr<QMessageBox> makeQuestionAlert(QWidget* parent, const QString& message,
+                                                          const QString& informativeText,
+                                                          const QString& defaultButton,
+                                                          const QString& otherButton);
 
 private:
-    QDialog& progressWindow();
+    ExportProgressWindowController& exportWindow();
 
     QPointer<QWidget> window;
-    std::unique_ptr<QDialog>
-        progress; // not parented: it may outlive the window in tests, never the other way
-    QPointer<QLabel> progressText;
-    QPointer<QProgressBar> progressBar;
+    QPointer<ExportProgressWindowController> progress;
+    std::unique_ptr<ExportProgressWindowController> ownProgress; // when nobody set one
+    std::unique_ptr<ExportProgressWindowController> burnProgress;
 };

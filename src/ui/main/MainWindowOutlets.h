@@ -32,4 +32,9 @@ struct MainWindowOutlets {
         quitAppMenuItem, websiteAppMenuItem, helpMenuItem, addPhotoMenuItem, appendPhotoMenuItem,
         playMenuItem;
     QPointer<QLabel> timelineTimeText, realTimeText;
+    // The share menu's commands besides Burn DVD, and the DVD-menu page.
+    QPointer<QAction> shareMovieMenuItem, shareVideoSiteMenuItem, shareSocialSiteMenuItem, dvdMenuMenuItem;
+    // The developers' test commands, one submenu for every command's tests.
+    QPointer<QMenu> testMenu;
+    QPointer<QAction> encodeDVDMenuMenuItem, testDVDMenuMenuItem, testSpumuxMenuItem;
 };

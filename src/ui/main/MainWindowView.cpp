@@ -187,10 +187,28 @@ void MainWindowView::makeMenus() {
     outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
     outletSet.playMenuItem->setShortcut(Qt::Key_Space);
 
+    QMenu* share = menuBar()->addMenu(tr_("Share"));
+    share->setObjectName("m_menuShare1");
+    outletSet.m_menuShare1 = share;
+    outletSet.shareMovieMenuItem = share->addAction(tr_("Movie File..."));
+    outletSet.shareVideoSiteMenuItem = share->addAction(tr_("Video Site..."));
+    outletSet.shareSocialSiteMenuItem = share->addAction(tr_("Social Site..."));
+    outletSet.sepratorShareMenuItem1 = share->addSeparator();
+    outletSet.burnDVDMenuItem = share->addAction(tr_("Burn DVD..."));
+    share->addSeparator();
+    outletSet.dvdMenuMenuItem = share->addAction(tr_("DVD Menu..."));
+
     QMenu* window = menuBar()->addMenu(tr_("Window"));
     outletSet.hideAppMenuItem = window->addAction(tr_("Hide"));
     QMenu* help = menuBar()->addMenu(tr_("Help"));
     outletSet.aboutAppMenuItem = help->addAction(tr_("About"));
+    outletSet.websiteAppMenuItem = help->addAction(tr_("Website"));
+    help->addSeparator();
+    outletSet.testMenu = help->addMenu(tr_("Test"));
+    outletSet.testMenu->setObjectName("testMenu");
+    outletSet.encodeDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Encode DVD Menu"));
+    outletSet.testSpumuxMenuItem = outletSet.testMenu->addAction(tr_("Mux DVD Menu Buttons"));
+    outletSet.testDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Play DVD Menu Slides"));
 }
 
 void MainWindowView::applyApplicationLook(QApplication& application) {

@@ -1,5 +1,8 @@
 #include "ui/main/SlideshowMainObject.h"
 
+#include "dvd/DVDCommand.h"
+#include "export/MP4ExportCommand.h"
+#include "export/MovieExportCommand.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
@@ -10,6 +13,7 @@
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
@@ -20,6 +24,7 @@
 #include "ui/main/TimelineGeometry.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QLayout>
 #include <QMessageBox>
@@ -74,6 +79,12 @@ SlideshowMainObject::~SlideshowMainObject() {
     stopping = true;
     gate.close();
     observers.clear();
+    dropExportCommands();
+    queuedEditDone.cancel();
+    queuedShareResult.cancel();
+    closeShareCallOut();
+    delete exportWindow.data();
+    delete dvdMenuWindow.data();
     importQueue.reset();
     worker.reset();
     playing = false;
@@ -138,6 +149,7 @@ void SlideshowMainObject::awakeFromNib() {
             ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
     }
     connectActions();
+    connectShareActions();
     layoutScrollImages();
 }
 
@@ -263,7 +275,7 @@ void SlideshowMainObject::reshapeOpenGLView() {
 }
 
 bool SlideshowMainObject::isExportRunning() const {
-    return isEncoding();
+    return isEncoding() || (dvd && dvd->stage() != DVDCommand::Stage::Idle);
 }
 
 void SlideshowMainObject::clearOpenGLWindow() {
@@ -272,6 +284,7 @@ void SlideshowMainObject::clearOpenGLWindow() {
 
 void SlideshowMainObject::setDirector(std::shared_ptr<SlideshowDirector> director) {
     slideshowDirector = std::move(director);
+    makeExportCommands();
 }
 
 // ---- accessors

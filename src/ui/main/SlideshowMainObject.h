@@ -25,9 +25,14 @@
 #include <vector>
 
 class ControllerDialogs;
-class QDialog;
+class DVDCommand;
+class DVDMenuViewController;
+class ExportProgressWindowController;
 class SlideTextures;
 class IdleSleepInhibitor;
+class MovieExportCommand;
+class MP4ExportCommand;
+class QDialog;
 class MusicDirector;
 class MusicTimelineViewController;
 class NSGLView;
@@ -53,7 +58,9 @@ class SerialQueue;
 //   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...Share.cpp, ...SlideList.cpp, ...Clips.cpp
+//   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
+//   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp, ...Clips.cpp
 //                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
@@ -266,6 +273,9 @@ public:
     virtual bool isEncoding() const;
     // The theme list shown by the theme button's call-out; null opens nothing.
     virtual QWidget* makeThemeListView();
+    // The photo-music fit before an export failed ({"failType", "desc", "result"}): the photo-music sync
+    // window's answer, 0 to abandon the export.
+    virtual int runPhotoMusicSyncForExport(const QVariantMap& syncResult);
     // Slide list.
     virtual void NotifyInsertBlankImage(const platform::Notification& notification);
     virtual void windowWillClose(const platform::Notification& notification);
@@ -273,6 +283,33 @@ public:
     // The blank-image window, for a new slide or (themeBackground) the theme's background; null while
     // there is none.
     virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
+
+    // ---- share, export and DVD (the files Share and DVD)
+    // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
+    void ShareEncodeMovieButtonClick();
+    void ShareVideoSiteButtonClick();
+    void ShareSocialSiteButtonClick();
+    // Share choice 3: the burn set-up, then the DVD command.
+    void BurnDVDButtonClicked();
+    // The DVD-menu page in a window of its own; a second call brings it to the front.
+    void showDVDMenuPage();
+    // The DVD test commands: the menu alone as an MPEG-2 stream, its buttons muxed into it, and a preview
+    // loop of the first three slides as a menu would play them.
+    void EncodeDVDMenu();
+    void TestMpegSpumux();
+    void TestDVDMenu();
+    void websiteMenuitemClicked();
+    static QString websiteAddress() { return QStringLiteral("https://www.vistrelle.example/"); }
+    AWAttachedWindow* attachedWindow() const { return shareCallOut; }
+    void closeShareCallOut();
+    // The progress window of the running or last export (the upload takes it over).
+    ExportProgressWindowController* exportProgressWC() const;
+    // The commands, once the player is there.
+    MovieExportCommand* movieExportCommand() const { return movieCommand.get(); }
+    MP4ExportCommand* mp4ExportCommand() const { return mp4Command.get(); }
+    DVDCommand* dvdCommand() const { return dvd.get(); }
+    DVDMenuViewController* dvdMenuViewController() const;
+    const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
 
 private:
     struct ImportRequest {
@@ -316,6 +353,15 @@ private:
     void setPlayButtonPlaying(bool playingNow);
     void startDirector();
     void placePlayHead(float x, qint64 scrollIndex);
+    // share
+    void makeExportCommands();
+    void dropExportCommands();
+    bool fitMusicBeforeExport();
+    ExportProgressWindowController& newExportProgressWindow(const QString& windowTitle);
+    void showMovieFileResult(const QString& moved, const QString& error);
+    void postContinueUpload(const QString& sourcePath);
+    void shareChoice(int choice);
+    void connectShareActions();
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -377,4 +423,15 @@ private:
     platform::Scheduler::Handle indicatorTimer;
     QPointer<QWidget> playHead;
     double startTime = 0.0;
+
+    // share, export and DVD
+    std::unique_ptr<MovieExportCommand> movieCommand;
+    std::unique_ptr<MP4ExportCommand> mp4Command;
+    std::unique_ptr<DVDCommand> dvd;
+    QPointer<ExportProgressWindowController> exportWindow;
+    QPointer<AWAttachedWindow> shareCallOut;
+    QPointer<QDialog> dvdMenuWindow;
+    std::vector<SlideItemRef> dvdMenuSlides;
+    platform::Scheduler::Handle queuedEditDone;
+    platform::Scheduler::Handle queuedShareResult;
 };

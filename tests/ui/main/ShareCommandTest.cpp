@@ -1,0 +1,271 @@
+// The share hub on the real movie export: the share choices, the settings' OK with too few slides, the finish
+// of a movie file (the record, the move, the finished dialog, a failed move), the hand-off to the upload, the
+// cancel, and a DVD menu's finish that must not pass for a movie's.
+#include "support/MainWindowFixture.h"
+#include "support/MediaProbe.h"
+
+#include "dvd/DVDCommand.h"
+#include "export/EncoderController.h"
+#include "export/MixedAudioExport.h"
+#include "export/MovieExportCommand.h"
+#include "model/SlideshowProjectManagerItem.h"
+#include "platform/disc/DiscDrive.h"
+#include "ui/editing/ExportProgressWindowController.h"
+#include "ui/editing/MovieSettingsWndController.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+using platform::NotificationCenter;
+
+namespace {
+
+void post(const QString& name, const QVariant& object = QVariant()) {
+    NotificationCenter::defaultCenter().post(name, object);
+}
+
+} // namespace
+
+class ShareCommandTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        makeController();
+        project->setBPlayLoop(true);
+        project->setShareOption("VideoSize", 0);
+        SlideshowProject::setStrOutputVideoPath(dir.file("Exported"));
+        auto& center = NotificationCenter::defaultCenter();
+        for (const char* name : {"NOTIFY_CREATE_VIDEO_FILE_END", "NOTIFY_CONTINUE_UPLOAD_VIDEO"})
+            handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& n) {
+                const std::lock_guard lock(mutex);
+                seen.push_back(n);
+            }));
+    }
+    void TearDown() override {
+        handles.clear();
+        MainWindowTest::TearDown();
+    }
+    // Slides short enough for a quick export: 0.3 s each with 0.2 s transitions.
+    void useShortSlides(int count) {
+        std::vector<QColor> colours;
+        for (int i = 0; i < count; ++i)
+            colours.push_back(QColor::fromHsv(i * 90, 200, 220));
+        for (const SlideItemRef& slide : useColourSlides(colours))
+            slide->customSetDurations(0.3f, 0.2f);
+        project->calcSlideItemsPhotoTransitionDuration();
+    }
+    // OK for the smallest size, which is quick to export.
+    void answerSettingsOK() {
+        dialogs.modalWindowScript = [](QDialog& window) {
+            if (auto* settings = qobject_cast<MovieSettingsWndController*>(&window)) {
+                settings->videoSizePopup()->setCurrentIndex(0);
+                settings->OKButtonClicked();
+            }
+        };
+    }
+    // The export the settings' OK queued runs to its end, then what its end queued.
+    void runExportToItsEnd() {
+        scheduler->advance(0.0);
+        ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 60000));
+        scheduler->advance(0.0);
+    }
+    void shareWithSettingsOK(int choice) {
+        answerSettingsOK();
+        post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", choice);
+        runExportToItsEnd();
+    }
+    int seenCount(const QString& name) const {
+        const std::lock_guard lock(mutex);
+        return int(std::count_if(seen.begin(), seen.end(), [&](const auto& n) { return n.name == name; }));
+    }
+    void expectPlaybackBack() const {
+        EXPECT_TRUE(project->bPlayLoop()) << "the loop flag";
+        EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+        EXPECT_FALSE(project->EncodingSlideshow());
+    }
+    QString movieOut(const QString& name) const { return dir.file("Exported/" + name); }
+
+    std::vector<platform::ObserverHandle> handles;
+    mutable std::mutex mutex;
+    std::vector<platform::Notification> seen;
+};
+
+// The same with the real player, which the export commands need.
+class ShareExportTest : public ShareCommandTest {
+protected:
+    void SetUp() override {
+        ShareCommandTest::SetUp();
+        if (const QString why = useRealPlayer(); !why.isEmpty())
+            GTEST_SKIP() << qPrintable(why);
+    }
+};
+
+TEST_F(ShareCommandTest, EachChoiceRecordsItsServiceAndOnlyTheMovieFileAsksForSettingsAtOnce) {
+    struct Case {
+        int choice;
+        QString service;
+        QStringList windows;
+    };
+    const Case cases[] = {{0, "PhotoLibrary", {"MovieSettingsWnd"}},
+                          {1, "VideoSite", {}},
+                          {2, "SocialSite", {}},
+                          {5, "Unchanged", {}}};
+    for (const Case& step : cases) {
+        project->setShareOption("ServiceName", "Unchanged");
+        dialogs.modalWindows.clear();
+        post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", step.choice);
+        scheduler->advance(0.0);
+        EXPECT_EQ(project->strShareServceType(), step.service) << step.choice;
+        EXPECT_EQ(dialogs.modalWindows, step.windows) << step.choice;
+        EXPECT_TRUE(dialogs.exportWindows.empty()) << step.choice;
+    }
+}
+
+TEST_F(ShareExportTest, SettingsOKWithTwoSlidesIsRefusedWithoutAProgressWindow) {
+    useShortSlides(2);
+    shareWithSettingsOK(0);
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
+    EXPECT_EQ(dialogs.modalRuns, 0);
+    EXPECT_TRUE(project->bPlayLoop());
+    EXPECT_FALSE(controller->isEncoding());
+}
+
+// The move fails first (the output folder's place is taken by a file), then succeeds beside an earlier movie.
+TEST_F(ShareExportTest, AMovieFileIsRecordedMovedUnderAFreeNameAndOfferedAndAFailedMoveKeepsIt) {
+    useShortSlides(3);
+    const auto entry = std::make_shared<SlideshowProjectManagerItem>(); // as an older archive has one
+    SlideshowProjectManager::defaultSlideshowProjectManager()->setCurrentSlideshowProjectManagerItem(entry);
+    model_test::writeFile(dir.file("Exported"), "a file where the folder should be");
+    shareWithSettingsOK(0);
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("could not be moved")) << qPrintable(dialogs.alertText());
+    EXPECT_GT(QFileInfo(project->strEncodingVideoFilePath(QSizeF(640, 360))).size(), 0);
+    expectPlaybackBack();
+
+    ASSERT_TRUE(QFile::remove(dir.file("Exported")));
+    model_test::writeFile(movieOut("Trip.mp4"), "an earlier movie");
+    dialogs.alerts.clear();
+    dialogs.questionAnswers = {true};
+    shareWithSettingsOK(0);
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.alerts[0].title, "Congratulations! Movie file has been created successfully!");
+    EXPECT_EQ(dialogs.questionButtons, QStringList({"Show Movie File in Folder"}));
+    EXPECT_EQ(dialogs.revealed, QStringList({movieOut("Trip-1.mp4")}));
+    EXPECT_EQ(dialogs.modalRuns, 2);
+    EXPECT_EQ(dialogs.modalEnds, 2);
+    EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
+    expectPlaybackBack();
+    EXPECT_TRUE(entry->dictFileRefreshDate().contains("video_640x360_mp4"));
+    EXPECT_TRUE(QFileInfo(SlideshowProjectManager::strSlideshowProjectManagerFileFullPath()).isFile())
+        << "the record is saved";
+
+    const MediaProbe probe = MediaProbe::probe(movieOut("Trip-1.mp4"));
+    ASSERT_TRUE(probe.ok) << qPrintable(probe.error);
+    const MediaProbe::Stream* video = probe.firstOfType("video");
+    ASSERT_TRUE(video && probe.firstOfType("audio"));
+    EXPECT_EQ(video->codec, "h264");
+    EXPECT_EQ(QSize(video->width, video->height), QSize(640, 360));
+    EXPECT_EQ(video->packets, int(project->totalFrameCount()) - 1)
+        << "the movie pump leaves out the first frame";
+    EXPECT_EQ(probe.firstOfType("audio")->codec, "aac");
+}
+
+TEST_F(ShareExportTest, AnUploadGetsTheMovieAndTheProgressWindowStillUp) {
+    useShortSlides(3);
+    answerSettingsOK();
+    post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 1);
+    post("NOTIFY_UPLOAD_SIGNIN_SUCCESS"); // what the uploader posts once signed in
+    runExportToItsEnd();
+    ASSERT_EQ(seenCount("NOTIFY_CONTINUE_UPLOAD_VIDEO"), 1);
+    const platform::Notification handOff = seen.back();
+    auto* window = controller->exportProgressWC();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(handOff.object.value<QObject*>(), window);
+    EXPECT_EQ(handOff.userInfo.value("ExportProgressWindowController").value<QObject*>(), window);
+    EXPECT_EQ(handOff.userInfo.value("SlideshowMainObject").value<QObject*>(), controller.get());
+    const QString movie = handOff.userInfo.value("strSourceVideoFilePath").toString();
+    EXPECT_GT(QFileInfo(movie).size(), 0) << qPrintable(movie);
+    EXPECT_EQ(dialogs.modalEnds, 0) << "the uploader ends the window";
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    expectPlaybackBack();
+}
+
+// The writer's side never opens the pipe while the sound is mixed: the cancel still ends everything, and the
+// playback settings come back only once the mix has stopped too.
+TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndRestoresPlayback) {
+    useShortSlides(3);
+    std::atomic<bool> mixing{false};
+    std::atomic<bool> release{false};
+    controller->movieExportCommand()->setEncoderSetup([&](EncoderController& encoder) {
+        encoder.setAudioMixStep([&](const SlideshowProjectRef&,
+                                    const MixedAudioExport::CancelCheck& cancelled,
+                                    const MixedAudioExport::ProgressHandler&) {
+            mixing = true;
+            while (!cancelled() || !release)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            return MixedAudioExport::Result{MixedAudioExport::Outcome::Cancelled, QString()};
+        });
+    });
+    answerSettingsOK();
+    post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 0);
+    scheduler->advance(0.0);
+    ASSERT_TRUE(test_support::spinUntil([&] { return mixing.load(); }, 30000));
+    EXPECT_FALSE(project->bPlayLoop()) << "off while the export runs";
+    controller->exportProgressWC()->cancelButtonClicked();
+    test_support::spinFor(200);
+    EXPECT_TRUE(controller->isExportRunning()) << "the mix has not stopped yet";
+    EXPECT_FALSE(project->bPlayLoop()) << "put back before every thread of the export had ended";
+    release = true;
+    ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 30000));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(seenCount("NOTIFY_CREATE_VIDEO_FILE_END"), 0);
+    expectPlaybackBack();
+}
+
+// The DVD creator posts the movie's finish name on its own thread, and the menu alone runs as "PhotoLibrary".
+TEST_F(ShareExportTest, ADVDMenusFinishIsNoMovieOfTheControllers) {
+    useShortSlides(3);
+    project->setFltPhotoDuration(0.3f);
+    project->setFltTransitionDuration(0.2f);
+    controller->EncodeDVDMenu();
+    EXPECT_EQ(dialogs.modalRuns, 1);
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 120000));
+    scheduler->advance(0.0);
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.modalEnds, 1) << "the menu's end closes its window";
+    EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
+    EXPECT_EQ(seenCount("NOTIFY_CREATE_VIDEO_FILE_END"), 0);
+    EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
+    expectPlaybackBack();
+}
+
+TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlayback) {
+    useShortSlides(3);
+    project->setFltPhotoDuration(0.3f);
+    const QString image = dir.file("disc.iso");
+    QString error;
+    dialogs.burnSetupAnswers = {
+        platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error)};
+    ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
+    controller->BurnDVDButtonClicked();
+    ASSERT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Encoding)
+        << qPrintable(dialogs.alertText());
+    EXPECT_FALSE(project->bPlayLoop());
+    controller->exportProgressWC()->cancelButtonClicked();
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 60000));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(QFileInfo(image).size(), 0) << "nothing was written to the disc";
+    EXPECT_TRUE(dialogs.burnProgress.empty());
+    expectPlaybackBack();
+}
