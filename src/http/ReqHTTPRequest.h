@@ -511,6 +511,8 @@ private:
     void finishDownloadFile(std::optional<platform::Error>& fileError);
     void handleStreamError();
     bool retryUsingNewConnection();
+    // The connection record leaves the pool: its connection serves nobody again.
+    void leaveConnection();
     void scheduleReadStream();
     void unscheduleReadStream();
     void destroyReadStream();

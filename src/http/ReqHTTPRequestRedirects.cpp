@@ -50,15 +50,7 @@ void ReqHTTPRequest::retryAfterTimeOut() {
     }
     setRetryCount(retryCount() + 1);
     // The stalled connection serves nobody again: its record leaves the pool and its stream is closed.
-    {
-        ReqClassState& state = ReqClassState::shared();
-        std::lock_guard poolLock(state.poolLock);
-        if (const auto record = connectionInfo()) {
-            record->request.reset();
-            std::erase(state.connectionPool, record);
-        }
-        setConnectionInfo(nullptr);
-    }
+    leaveConnection();
     connectionCanBeReused_ = false;
     destroyReadStream();
     fileDownloadOutputStream.reset();

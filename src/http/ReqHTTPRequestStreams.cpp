@@ -306,18 +306,20 @@ bool ReqHTTPRequest::retryUsingNewConnection() {
     setWillRetryRequest(true);
     cancelLoad();
     setWillRetryRequest(false);
-    {
-        ReqClassState& state = ReqClassState::shared();
-        std::lock_guard poolLock(state.poolLock);
-        if (const auto record = connectionInfo()) {
-            record->request.reset();
-            std::erase(state.connectionPool, record);
-        }
-        setConnectionInfo(nullptr);
-    }
+    leaveConnection();
     setRetryCount(retryCount() + 1);
     startRequest();
     return true;
+}
+
+void ReqHTTPRequest::leaveConnection() {
+    ReqClassState& state = ReqClassState::shared();
+    std::lock_guard poolLock(state.poolLock);
+    if (const auto record = connectionInfo()) {
+        record->request.reset();
+        std::erase(state.connectionPool, record);
+    }
+    setConnectionInfo(nullptr);
 }
 
 // --- The status timer ----------------------------------------------------------------------------------
