@@ -100,6 +100,10 @@ void ReqHTTPRequest::recordBasicCredentialsThatWorked() {
     if (requestAuthentication || authenticationScheme() != QLatin1String("Basic") ||
         !bothSet(username(), password()) || !useSessionPersistence())
         return;
+    // Only what this server was actually sent: after a redirect to another server nothing was.
+    const QByteArray sent = "Basic " + base64forData((username() + u':' + password()).toUtf8()).toLatin1();
+    if (requestHeaders().value("Authorization") != sent)
+        return;
     const platform::net::HttpCredentials known = httpCredentials(basicSessionCredentials);
     if (!basicSessionCredentials || known.user != username() || known.password != password())
         basicSessionCredentials = makeCredentials(username(), password(), QString(), false);

@@ -154,6 +154,9 @@ TEST_F(ReqRedirectTest, ARedirectToAnotherServerCarriesOnlyWhatIsItsOwn) {
         EXPECT_FALSE(target[0].headers.contains("Authorization")) << path;
         EXPECT_EQ(target[0].header("Cookie"), path == QLatin1String("/to-host") ? "there=1" : "here=1")
             << path;
+        // Nor are they kept for that server for later.
+        for (const ReqSessionCredentials& entry : ReqHTTPRequest::sessionCredentialsStore())
+            EXPECT_NE(entry.url, request->url()) << path;
     }
     storage.removeAllCookies();
     ReqHTTPRequest::clearSession();
