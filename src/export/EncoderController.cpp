@@ -142,7 +142,7 @@ bool EncoderController::refuse(const QVariantMap& failure) {
 bool EncoderController::createPipe() {
     fifoPath = strOpenGLRGBAVideoFIFOFullPath();
     if (fifoPath.isEmpty())
-        return refuse(failureResult(pipeOpenFailure()));
+        return refuse(failureResult(platform::paths::temporaryFolderProblem()));
     errno = 0;
     if (!pipe.create(fifoPath)) {
         const int code = errno;
@@ -474,6 +474,8 @@ void EncoderController::deInitVar() {
     frameRing.reset();
     pipeReader.reset(); // closes the read end
     pipe.remove();
+    // The run's mixed sound goes with it, however the run ended; the movie is the caller's.
+    QFile::remove(strTempM4AAudioFullPath());
     audioBuffer.clear();
     videoFrameCounter = 0;
     audioFramesLeft = INT64_MAX;

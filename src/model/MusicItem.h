@@ -40,7 +40,8 @@ public:
     static QVariantMap songInfoFromFile(const QString& path);
     // Files a song: copies it into contentsFolder under a fresh "%@-%.2f.%@" name and answers its
     // dictionary ("filePath", "pureFileName", "titleFromFileName" and songInfoFromFile). Empty, with
-    // a message in *error, when the copy failed.
+    // a message in *error, when the file is no song (its sound's length cannot be measured or is 0:
+    // a text or a picture named ".mp3", say) or the copy failed. Every song import goes through here.
     static QVariantMap songDictionaryForImport(const QString& path, const QString& contentsFolder,
                                                QString* error = nullptr);
 
