@@ -1,6 +1,7 @@
 #include "http/ReqDownloadCache.h"
 
 #include "http/ReqHTTPRequest.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/PropertyListValues.h"
 
 #include <QCryptographicHash>
@@ -279,9 +280,7 @@ void ReqDownloadCache::storeResponseForRequest(ReqHTTPRequest& request, double m
         return;
     const QString downloaded = request.downloadDestinationPath();
     if (downloaded.isEmpty()) {
-        QFile file(dataPath);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(request.responseData());
+        platform::writeFileAtomically(dataPath, request.responseData());
     } else if (downloaded != dataPath) {
         QFile::remove(dataPath);
         QFile::copy(downloaded, dataPath);

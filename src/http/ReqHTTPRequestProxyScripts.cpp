@@ -56,10 +56,14 @@ void ReqHTTPRequest::fetchPACFile() {
         return;
     }
     scriptRequest->setQueuePriority(platform::Operation::kPriorityHigh);
+    // Taken up once the script's request has let go of its own lock: this request's lock is taken while
+    // it holds the script's, never the other way round.
     scriptRequest->pacFileFinished.set(
         [weak = std::weak_ptr<ReqHTTPRequest>(shared())](ReqHTTPRequest& done) {
             if (const Ptr self = weak.lock())
-                self->finishedDownloadingPACFile(done);
+                self->requestRunLoop()->post([self, script = done.shared()] {
+                    self->finishedDownloadingPACFile(*script);
+                });
         });
     setPACFileRequest(scriptRequest);
     {

@@ -1,5 +1,7 @@
 #include "platform/foundation/PropertyListValues.h"
 
+#include "platform/foundation/FileUtils.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QVariantList>
@@ -165,14 +167,12 @@ bool writePropertyListFile(const QString& path, const QVariantMap& dictionary, Q
     plist_to_xml(root.get(), &xml, &length);
     const QByteArray bytes(xml, qsizetype(length));
     plist_to_xml_free(xml);
-    QFile file(path);
-    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size()) {
+    if (bytes.isEmpty()) {
         if (error)
-            *error = QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString());
+            *error = QStringLiteral("Cannot write \"%1\": the dictionary has no property list").arg(path);
         return false;
     }
-    return true;
+    return writeFileAtomically(path, bytes, error);
 }
 
 } // namespace platform
