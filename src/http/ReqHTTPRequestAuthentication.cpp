@@ -11,6 +11,7 @@
 #include "platform/net/HttpAuthentication.h"
 #include "platform/net/HttpReadStream.h"
 #include "platform/net/HttpStreamError.h"
+#include "platform/net/UrlRequest.h"
 
 using platform::net::HttpAuthentication;
 
@@ -67,10 +68,8 @@ void ReqHTTPRequest::applyAuthorizationHeader() {
         return;
     // After a redirect to another server, its own challenge decides what it gets.
     const QUrl first = originalURL();
-    const bool firstOrigin = redirectCount() == 0 || first.isEmpty() ||
-                             (url().scheme() == first.scheme() && url().host() == first.host() &&
-                              platform::net::HttpMessage::effectivePort(url()) ==
-                                  platform::net::HttpMessage::effectivePort(first));
+    const bool firstOrigin =
+        redirectCount() == 0 || first.isEmpty() || platform::net::isSameOrigin(url(), first);
     if (!requestHeaders().contains("Authorization")) {
         if (firstOrigin && bothSet(username(), password()) &&
             authenticationScheme() == QLatin1String("Basic")) {

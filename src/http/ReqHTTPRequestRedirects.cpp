@@ -6,18 +6,13 @@
 #include "http/ReqHTTPRequestErrors.h"
 #include "platform/net/HttpReadStream.h"
 #include "platform/net/SharedCookieStorage.h"
+#include "platform/net/UrlRequest.h"
 
 #include <QFile>
 
 using platform::net::HttpHeaders;
 
 namespace {
-
-bool sameOrigin(const QUrl& a, const QUrl& b) {
-    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
-           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
-           platform::net::HttpMessage::effectivePort(a) == platform::net::HttpMessage::effectivePort(b);
-}
 
 bool isWebURL(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
@@ -88,7 +83,7 @@ bool ReqHTTPRequest::willRedirect() {
         setHaveBuiltRequestHeaders(false);
     }
     // Credentials given for one server never travel to another with the request.
-    if (!sameOrigin(url(), target))
+    if (!platform::net::isSameOrigin(url(), target))
         requestHeaders_.update([](HttpHeaders& fields) { fields.remove("Authorization"); });
     setRedirectURL(isWebURL(target) ? target : QUrl());
     needsRedirect_ = true;
