@@ -104,6 +104,9 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
     platform::ignoreSigpipe();
+    // The clip player decodes with the FFmpeg libraries the rest of the program uses, not system plugins.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);

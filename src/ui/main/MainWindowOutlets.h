@@ -37,4 +37,7 @@ struct MainWindowOutlets {
     // The developers' test commands, one submenu for every command's tests.
     QPointer<QMenu> testMenu;
     QPointer<QAction> encodeDVDMenuMenuItem, testDVDMenuMenuItem, testSpumuxMenuItem;
+    // Add Video, and the button that shows or hides the editing toolbox.
+    QPointer<QAbstractButton> addVideoButton, toolboxButton;
+    QPointer<QAction> addVideoMenuItem;
 };
