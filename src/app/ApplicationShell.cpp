@@ -42,6 +42,8 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
                      [&delegate] { delegate.openProjectFile(); });
     QObject::connect(window.saveProjectAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.saveProjectFile(); });
+    QObject::connect(window.projectPropertiesAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.editProjectProperties(); });
 }
 
 // Answers that need no display, printed before anything graphical starts.

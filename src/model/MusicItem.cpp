@@ -4,6 +4,7 @@
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
 #include "platform/media/MediaAsset.h"
 
 #include <QDir>
@@ -131,6 +132,13 @@ double MusicItem::songDuration(const QString& path) {
         return 0.0;
     const double seconds = measurer(path);
     return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
+}
+
+QString MusicItem::whyNotASong(const QString& path) {
+    if (songDuration(path) > 0.0)
+        return QString();
+    return tr_("\"%1\" is not a song: it holds no sound whose length can be measured.")
+        .arg(QFileInfo(path).fileName());
 }
 
 double MusicItem::musicItemDuration(MusicItem* item) {

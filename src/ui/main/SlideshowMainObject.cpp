@@ -8,11 +8,13 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/AudioPlayer.h"
 #include "platform/media/SerialQueue.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/TimelineContentView.h"
@@ -93,6 +95,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     animation.cancel();
     readinessWait.cancel();
     closeThemeCallOut();
+    closeMusicOptionsCallOut();
+    closePhotoMusicSyncCallOut();
     if (ui.scrollView1)
         ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
     // The player goes inside the view's context, and the view's link thread before anything it reads.
@@ -150,6 +154,7 @@ void SlideshowMainObject::awakeFromNib() {
     }
     connectActions();
     connectShareActions();
+    connectMusicActions();
     layoutScrollImages();
 }
 
@@ -234,6 +239,9 @@ void SlideshowMainObject::restoreIdleSleep() {
 void SlideshowMainObject::refreshUIForOpenProject() {
     stop();
     setNCurrentSlideshowItemIndex(-1);
+    rebuildMusicSubViews();
+    if (ui.scrollContentView) // a controller without its window has no strip to draw
+        musicTimeline->respondMusicArrayChanged();
     layoutScrollImages();
     updateProjectInfo();
     showWelcomeScreen();
