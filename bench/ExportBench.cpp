@@ -10,9 +10,8 @@
 //   exportRendered    the whole export with the real pump, also against the slower of drawing and
 //                     encoding ("vs_slower") and against both done one after the other ("vs_serial")
 // A 3 s show of 90 frames: a large photo-like picture panned across the frame. Run: build/bench/ExportBench
-#include "render/DirectorFrameRenderer.h"
+#include "BenchProject.h"
 #include "export/EncoderController.h"
-#include "render/FramePump.h"
 #include "export/MixedAudioExport.h"
 #include "model/ModelClasses.h"
 #include "model/MusicItem.h"
@@ -23,6 +22,8 @@
 #include "platform/gl/Context.h"
 #include "platform/media/AudioFileWriter.h"
 #include "platform/media/MovieWriter.h"
+#include "render/DirectorFrameRenderer.h"
+#include "render/FramePump.h"
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
@@ -84,30 +85,12 @@ const uchar* frameBits(const QImage& picture, int width, int height, int i) {
 }
 
 std::vector<float> tone() {
-    std::vector<float> samples(std::size_t(kSeconds * 44100) * 2);
-    for (std::size_t i = 0; i < samples.size() / 2; ++i)
-        samples[2 * i] = samples[2 * i + 1] =
-            0.4f * float(std::sin(2.0 * 3.14159265 * 440.0 * double(i) / 44100.0));
-    return samples;
+    return bench::tone(kSeconds);
 }
 
 // The project every export bench exports: three slides of 1 s and a tone as its song, in a folder of its own.
-struct Stage {
-    QTemporaryDir folder;
-    SlideshowProjectRef project;
-
+struct Stage : bench::Project {
     Stage() {
-        qputenv("XDG_RUNTIME_DIR", (folder.path() + "/run").toLocal8Bit());
-        QDir().mkpath(folder.path() + "/run");
-        QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        registerModelClasses();
-        const QString contents = folder.path() + "/Bench.VistrelleProject/Contents";
-        QDir().mkpath(contents);
-        project = std::make_shared<SlideshowProject>();
-        project->setStrMacProjectBundleFullPath(folder.path() + "/Bench.VistrelleProject");
-        project->setStrMacProjectBundleContentsPath(contents);
-        SlideshowProject::retainProject(project);
-        SlideshowProject::setULFrameRate(30);
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < 3; ++i) {
             // Photos larger than the largest export, as a camera's are, for the rendered export.
@@ -118,32 +101,9 @@ struct Stage {
             slide->customSetDurations(1.0f, 0.0f);
             slides.push_back(slide);
         }
-        project->setSlideshowArray(slides);
-        project->calcSlideItemsPhotoTransitionDuration();
-        platform::media::AudioFileWriter::Settings settings;
-        settings.path = contents + "/song.m4a";
-        platform::media::AudioFileWriter song(settings);
-        const std::vector<float> samples = tone();
-        song.start();
-        song.write(samples.data(), int(samples.size() / 2));
-        song.finish();
-        auto item = std::make_shared<MusicItem>();
-        item->addEntriesFromDictionary({{"pureFileName", "song.m4a"}, {"titleFromFileName", "song"}});
-        project->setMusicArray({item});
-        context = platform::gl::Context::create();
-        {
-            const platform::gl::Context::Scope scope(*context);
-            shaders = SharedShaderPrograms::load();
-        }
-        director = std::make_shared<SlideshowDirector>();
-        director->setMainContext(context);
-        director->initDirector();
+        finish(slides);
         director->backgroundRender()->setTheme({{"backgroundID", 2}});
     }
-
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
-    std::shared_ptr<SlideshowDirector> director;
 };
 
 Stage& stage() {
@@ -257,28 +217,11 @@ private:
     std::unique_ptr<FrameRenderer> inner;
 };
 
-class BenchPumpHost : public MovieFramePumpHost {
+// Each renderer timed, so that the pump's time can be split.
+class BenchPumpHost : public bench::PumpHost {
 public:
-    explicit BenchPumpHost(std::function<std::unique_ptr<FrameRenderer>()> make) : make(std::move(make)) {}
-    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
-        EncoderController& owner = *param.encoderController;
-        const auto renderer = std::make_unique<TimedRenderer>(make());
-        FramePump::Options options;
-        options.slides = SlideshowProject::currentMainProject()->slideshowArray();
-        options.pipePath = param.strVideoFIFO;
-        options.stopBeforeWrite = [&owner] {
-            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
-        };
-        options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
-            if (outcome.end == FramePump::Outcome::End::Failed)
-                owner.framePumpFailed(outcome.error);
-        };
-        FramePump::run(*renderer, options);
-        owner.setBVideoReadThreadFinished(true);
-    }
-
-private:
-    std::function<std::unique_ptr<FrameRenderer>()> make;
+    explicit BenchPumpHost(std::function<std::unique_ptr<FrameRenderer>()> make)
+        : bench::PumpHost([make] { return std::make_unique<TimedRenderer>(make()); }) {}
 };
 
 struct ExportRun {

@@ -66,6 +66,10 @@ void AppDelegate::applicationDidFinishLaunching() {
         QTimer::singleShot(0, this, &AppDelegate::runDeferredWork);
 }
 
+bool AppDelegate::applicationShouldTerminate() {
+    return settleUnsavedEdits();
+}
+
 void AppDelegate::applicationWillTerminate() {
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
@@ -126,9 +130,9 @@ void AppDelegate::runDeferredWork() {
 
 void AppDelegate::loadDeferredProject(const QString& path) {
     // Saved first: if the folder to open is the open one, the load then sees the latest edits.
+    if (!settleUnsavedEdits())
+        return;
     QString error;
-    if (!saveOpenProjectIfDirty(&error))
-        showError(error);
     auto project = SlideshowProject::loadBundleProject(path, &error);
     if (!project) {
         showError(error);
@@ -190,9 +194,9 @@ void AppDelegate::editProjectProperties() {
 void AppDelegate::makeNewProject(const NewProjectChoice& choice) {
     if (mainWindow)
         mainWindow->stop();
+    if (!settleUnsavedEdits())
+        return;
     QString error;
-    if (!saveOpenProjectIfDirty(&error))
-        showError(error);
     auto project = SlideshowProject::createNewBundleProject(choice.strProjectName, &error);
     if (!project) {
         showError(error);
@@ -241,9 +245,42 @@ bool AppDelegate::saveOpenProjectIfDirty(QString* error) {
     return true;
 }
 
+bool AppDelegate::settleUnsavedEdits() {
+    for (;;) {
+        QString error;
+        if (saveOpenProjectIfDirty(&error))
+            return true;
+        const auto project = SlideshowProject::currentMainProject();
+        switch (dialogs.askAboutUnsavedEdits(project->strMacProjectBundleFullPath(), error)) {
+        case UnsavedEditsChoice::Retry:
+            continue;
+        case UnsavedEditsChoice::Discard:
+            project->setBIsDirty(false);
+            return true;
+        case UnsavedEditsChoice::Cancel:
+            return false;
+        }
+    }
+}
+
 void AppDelegate::timerIdleHandleCallBack() {
-    // A failed save leaves the project dirty; the next tick tries again.
-    saveOpenProjectIfDirty(nullptr);
+    // A failed save leaves the project dirty and the next tick tries again, quietly once the user knows.
+    QString error;
+    if (saveOpenProjectIfDirty(&error)) {
+        saveFailureTold.clear();
+        return;
+    }
+    const auto project = SlideshowProject::currentMainProject();
+    const QString folder = project ? project->strMacProjectBundleFullPath() : QString();
+    if (folder == saveFailureTold)
+        return;
+    saveFailureTold = folder;
+    showError(
+        tr_("The project cannot be saved in its folder \"%1\", which may have become read-only. Your "
+            "changes are kept, and saving is tried again every few seconds; make the folder writable, or "
+            "you will be asked what to do with them before the project closes.")
+            .arg(folder) +
+        QStringLiteral("\n\n") + error);
 }
 
 void AppDelegate::showError(const QString& message) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/main/AppDialogs.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/main/AppDialogs.h"
 
 #include <QObject>
 #include <QString>
@@ -43,6 +43,9 @@ public:
 
     void awakeFromNib();
     void applicationDidFinishLaunching();
+    // Whether the application may end now: the open project's edits are saved, or, when that fails, the
+    // user chose to try again until it works, to drop them, or to keep the application running (false).
+    bool applicationShouldTerminate();
     // Saves what is unsaved before the application ends.
     void applicationWillTerminate();
     bool openFile(const QString& path);
@@ -69,6 +72,9 @@ private:
     void makeNewProject(const NewProjectChoice& choice);
     // Saves the open project and the project manager when the project is dirty; false when it failed.
     bool saveOpenProjectIfDirty(QString* error);
+    // Before the open project closes: true once its edits are saved or the user let them go; false when
+    // the user chose to keep it open.
+    bool settleUnsavedEdits();
     void showError(const QString& message);
 
     AppDialogs& dialogs;
@@ -78,5 +84,6 @@ private:
     std::unique_ptr<platform::RepeatingTimer> autosaveTimer;
     platform::ObserverHandle addPhotoFailedObserver;
     std::deque<std::function<void()>> deferredWork;
+    QString saveFailureTold; // the folder whose failed autosave the user was told of
     QTimer deferredTimer;
 };

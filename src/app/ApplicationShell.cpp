@@ -2,11 +2,12 @@
 
 #include "app/AppDelegate.h"
 #include "app/MoveToApplications.h"
-#include "dvd/DVDMPEGIICreateObject.h"
+#include "dvd/DVDCommand.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/StandardPaths.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEvent>
 #include <QTimer>
 
 #include <cstdio>
@@ -45,6 +47,27 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
     QObject::connect(window.projectPropertiesAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.editProjectProperties(); });
 }
+
+// Keeps the main window open when the delegate says the application may not end yet (edits that could not
+// be saved and that the user chose to keep). Quitting closes the window first, so it asks too.
+class CloseGuard : public QObject {
+public:
+    CloseGuard(QWidget& window, AppDelegate& delegate) : delegate(delegate) {
+        window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Close && !delegate.applicationShouldTerminate()) {
+            event->ignore();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    AppDelegate& delegate;
+};
 
 // Answers that need no display, printed before anything graphical starts.
 const char* const kUsage =
@@ -102,9 +125,10 @@ int runApplication(int argc, char** argv) {
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
-        delegate.setStartupHooks({.deleteTempFiles = DVDMPEGIICreateObject::deleteTempFiles,
+        delegate.setStartupHooks({.deleteTempFiles = DVDCommand::deleteRunFiles,
                                   .moveToApplicationsOffer = offerMoveToApplicationsFolder});
         connectProjectCommands(window, delegate);
+        const CloseGuard closeGuard(window, delegate);
         delegate.awakeFromNib();
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
@@ -119,5 +143,6 @@ int runApplication(int argc, char** argv) {
                          [&delegate] { delegate.applicationWillTerminate(); });
         status = app.exec();
     }
+    platform::paths::releaseTemporaryFolders();
     return status;
 }

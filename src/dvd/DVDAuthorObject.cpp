@@ -1,10 +1,12 @@
 #include "dvd/DVDAuthorObject.h"
 
 #include "dvd/DVDFiles.h"
+#include "dvd/DVDMenuItem.h"
 #include "dvd/DVDNotifications.h"
 #include "dvd/RegexRoutines.h"
 #include "dvd/SpumuxObject.h"
 #include "dvd/StreamedChildProcess.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
 
 #include <QFileInfo>
@@ -97,6 +99,19 @@ DVDAuthorOutcome DVDAuthorObject::wait() {
     return shared->outcome;
 }
 
+QStringList DVDAuthorObject::temporaryPaths(const DVDProjectSettings& settings) {
+    const QString small = settings.resolvedTemporaryFolder();
+    const QString large = settings.resolvedLargeTemporaryFolder();
+    if (small.isEmpty() || large.isEmpty())
+        return {};
+    QStringList paths{pathIn(large, QStringLiteral("tttDVD1")), pathIn(small, QStringLiteral("dvd.xml"))};
+    paths << SpumuxObject::temporaryPaths(settings);
+    for (int state = 0; state < 3; ++state)
+        paths << DVDMenuItem::stateImagePath(small, state)
+              << DVDMenuItem::reducedStateImagePath(small, state);
+    return paths;
+}
+
 // --- the control file ---
 
 QString DVDAuthorObject::chapterList(double totalSeconds) {
@@ -125,7 +140,7 @@ bool DVDAuthorObject::createXMLFile(const QString& menuSectionCode, DVDStepError
     QString text, message;
     if (!readTextResource(name, QStringLiteral("xml"), &text, &message))
         return failStep(error, kStep, message);
-    xmlPath = pathIn(temporary, QStringLiteral("dvd.xml"));
+    xmlPath = temporaryPaths(project).value(1);
     text =
         substitutePlaceholders(text, {{QStringLiteral("VOB_FILE_LIST"),
                                        titleFragment(videoPath, chapterList(project.slideshowTotalDuration))},
@@ -175,7 +190,7 @@ void DVDAuthorObject::parseOutput(const QStringList& lines) {
 
 bool DVDAuthorObject::prepare(DVDStepError* error) {
     if (temporary.isEmpty())
-        return failStep(error, kStep, QStringLiteral("There is no private temporary folder."));
+        return failStep(error, kStep, platform::paths::temporaryFolderProblem());
     dvdauthorPath = platform::locateTool(QStringLiteral("dvdauthor"));
     if (dvdauthorPath.isEmpty())
         return failStep(error, kStep, QStringLiteral("The program \"dvdauthor\" is not installed."));
@@ -183,7 +198,9 @@ bool DVDAuthorObject::prepare(DVDStepError* error) {
         return failStep(error, kStep,
                         QStringLiteral("The slideshow stream \"%1\" is missing or empty.").arg(videoPath));
     sizeMB = QFileInfo(videoPath).size() >> 20;
-    outputFolder = pathIn(temporary, QStringLiteral("tttDVD1"));
+    outputFolder = temporaryPaths(project).value(0);
+    if (outputFolder.isEmpty())
+        return failStep(error, kStep, platform::paths::temporaryFolderProblem());
     // What an earlier run left must go, or its files could pass for this run's.
     if (!removeItem(outputFolder))
         return failStep(error, kStep,

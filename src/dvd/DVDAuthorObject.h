@@ -82,6 +82,10 @@ public:
     void parseOutput(const QStringList& lines);
 
     // "00:00:00" and nine more starts at each tenth of the slideshow, comma separated.
+    // Every file a DVD run makes at a fixed name besides the MPEG-2 creator's: the disc folder, the control
+    // file, the overlay's files and the menu's button pictures.
+    static QStringList temporaryPaths(const DVDProjectSettings& settings);
+
     static QString chapterList(double totalSeconds);
     static QString titleFragment(const QString& videoPath, const QString& chapters);
     // The progress values (0 to 100) a status line reports: none, one or, with both markers, two.

@@ -1,6 +1,7 @@
 #include "dvd/DVDCommand.h"
 
 #include "dvd/DVDAuthorObject.h"
+#include "dvd/DVDFiles.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "dvd/DVDMenuItem.h"
 #include "dvd/DVDNotifications.h"
@@ -9,6 +10,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "render/SlideshowDirector.h"
 #include "render/SlideshowFramePump.h"
@@ -218,7 +220,7 @@ bool DVDCommand::startEncode(Encode kind) {
     const QSizeF size(kDVDFrameWidth, kDVDFrameHeight);
     const QString encoded = project->strEncodingVideoFilePath(size);
     if (encoded.isEmpty()) {
-        alert(tr_("There is no private temporary folder for the files of the DVD."));
+        alert(platform::paths::temporaryFolderProblem());
         return false;
     }
     SlideshowProject::setSizeVideoOutput(size);
@@ -245,6 +247,8 @@ bool DVDCommand::startEncode(Encode kind) {
         encoding = kind;
         slideshowStream = stream;
         setup = creatorSetup;
+        cancelRequested = false;
+        commandKind = kind;
     }
     if (setup)
         setup(*next);
@@ -301,9 +305,11 @@ void DVDCommand::restoreProjectAfterEncode() const {
 // On the creator's thread, after both passes.
 void DVDCommand::encodeFinished() {
     Encode kind;
+    bool cancelled;
     {
         const std::lock_guard lock(mutex);
         kind = std::exchange(encoding, Encode::None);
+        cancelled = cancelRequested;
     }
     if (kind == Encode::None)
         return; // an encode of someone else
@@ -314,6 +320,10 @@ void DVDCommand::encodeFinished() {
             dialogs.closeExportProgress();
             endCommand();
         });
+        return;
+    }
+    if (cancelled) {
+        endCancelled(); // the Cancel came as the last pass ended
         return;
     }
     currentStage = Stage::Authoring;
@@ -339,17 +349,36 @@ void DVDCommand::encodeFailed(const DVDStepError& error) {
     });
 }
 
+// Whatever step runs is stopped, and every hand-over to the next step looks at the flag first, under the
+// same lock: a Cancel is never lost between two steps.
 void DVDCommand::cancelEncoding() {
     std::shared_ptr<DVDMPEGIICreateObject> running;
     {
         const std::lock_guard lock(mutex);
+        if (currentStage == Stage::Idle)
+            return;
+        cancelRequested = true;
         if (encoding != Encode::None)
             running = creator;
-        if (currentStage == Stage::Burning && burn)
+        if (author)
+            author->DVDAuthorCancel();
+        if (burn)
             burn->cancel();
     }
     if (running)
         running->cancel(); // its end comes back through encodeFailed
+}
+
+bool DVDCommand::isCancelled() const {
+    const std::lock_guard lock(mutex);
+    return cancelRequested;
+}
+
+void DVDCommand::endCancelled() {
+    onMainThread([this] {
+        dialogs.closeExportProgress();
+        endCommand();
+    });
 }
 
 // ---- authoring and burn
@@ -380,13 +409,19 @@ void DVDCommand::StartDVDAuthorWithMPEGIIFile(const QString& path) {
         });
     });
     std::unique_ptr<DVDAuthorObject> previous;
-    DVDAuthorObject* current;
+    DVDAuthorObject* current = nullptr;
     {
         const std::lock_guard lock(mutex);
-        previous = std::exchange(author, std::move(next));
-        current = author.get();
+        if (!cancelRequested) {
+            previous = std::exchange(author, std::move(next));
+            current = author.get();
+        }
     }
     previous.reset();
+    if (!current) {
+        endCancelled();
+        return;
+    }
     currentStage = Stage::Authoring;
     current->AuthorDVD();
 }
@@ -395,7 +430,12 @@ void DVDCommand::StartDVDAuthorWithMPEGIIFile(const QString& path) {
 void DVDCommand::DVDAuthorFinishedOK() {
     if (currentStage != Stage::Authoring)
         return; // an authoring of someone else
-    onMainThread([this] { StartBurnDVDDisc(); });
+    onMainThread([this] {
+        if (isCancelled())
+            endCommand(); // the Cancel came as the authoring ended
+        else
+            StartBurnDVDDisc();
+    });
 }
 
 void DVDCommand::StartBurnDVDDisc() {
@@ -423,18 +463,24 @@ void DVDCommand::StartBurnDVDDisc() {
         });
     });
     std::unique_ptr<MyBurnObject> previous;
-    MyBurnObject* current;
+    MyBurnObject* current = nullptr;
     {
         const std::lock_guard lock(mutex);
-        previous = std::exchange(burn, std::move(next));
-        current = burn.get();
+        if (!cancelRequested) {
+            previous = std::exchange(burn, std::move(next));
+            current = burn.get();
+        }
     }
     previous.reset();
+    if (!current) {
+        endCommand();
+        return;
+    }
     currentStage = Stage::Burning;
     DVDStepError error;
     if (!current->BurnDisc(&error)) {
         dialogs.closeBurnProgress(QString());
-        endCommand(error.message());
+        endCommand(error.isSet() ? error.message() : QString());
     }
 }
 
@@ -447,9 +493,12 @@ QString DVDCommand::burnResultText() const {
 }
 
 void DVDCommand::endCommand(const QString& alertText) {
+    const bool discRun = currentStage != Stage::Idle;
     currentStage = Stage::Idle;
     if (const auto project = SlideshowProject::currentMainProject())
         project->setEncodingSlideshow(false);
+    if (discRun && commandKind == Encode::Disc)
+        deleteRunFiles();
     if (!alertText.isEmpty())
         alert(alertText);
 }
@@ -486,6 +535,17 @@ MyBurnObject* DVDCommand::myburnObj() const {
 std::shared_ptr<DVDMenuItem> DVDCommand::currentDVDMenuItem() const {
     const std::lock_guard lock(mutex);
     return menuItem;
+}
+
+void DVDCommand::deleteRunFiles() {
+    DVDMPEGIICreateObject::deleteTempFiles();
+    QStringList paths = DVDAuthorObject::temporaryPaths(DVDProjectSettings());
+    const QString stream =
+        SlideshowProject::strEncodingVideoFileBase(QSizeF(kDVDFrameWidth, kDVDFrameHeight));
+    if (!stream.isEmpty())
+        paths << stream + QStringLiteral(".mpg") << menuStreamPathFor(stream + QStringLiteral(".mpg"));
+    for (const QString& path : paths)
+        removeItem(path);
 }
 
 void DVDCommand::setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup) {

@@ -35,7 +35,9 @@ class SlideshowProject;
 //   -> StartBurnDVDDisc()
 // The main window controller leaves these branches of its own observers to this object. A step that
 // fails ends the command with an alert titled "ERROR" naming the step, the progress window closed, and
-// nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is.
+// nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is, also while one step hands over
+// to the next: nothing is authored, imaged or burnt after a Cancel. However the command ends, the
+// temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
 //
 // Called on the main thread, except the pumps (on their own threads) and what the notifications run.
 class DVDCommand : public DVDFramePumpHost {
@@ -86,6 +88,8 @@ public:
     std::shared_ptr<DVDMenuItem> currentDVDMenuItem() const;
     // Runs on every new creator before it starts (tests shorten its waits or give it another sound step).
     void setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup);
+    // Removes every temporary file a DVD run makes, at their fixed names (also those of an earlier run).
+    static void deleteRunFiles();
 
 private:
     enum class Encode { None, Disc, MenuOnly };
@@ -99,6 +103,9 @@ private:
     void cancelEncoding();
     void restoreProjectAfterEncode() const;
     void endCommand(const QString& alert = QString());
+    // Ends a command whose Cancel came as one step handed over to the next.
+    void endCancelled();
+    bool isCancelled() const;
     // What the burn's window says once the disc or its image is written.
     QString burnResultText() const;
     // Runs work on the main thread while this object lives.
@@ -120,6 +127,8 @@ private:
     Encode encoding = Encode::None;
     QString slideshowStream;         // the stream the running encode writes, which the authoring reads
     bool awaitingDiscEncode = false; // the set-up was answered; the edit-done notification starts the encode
+    bool cancelRequested = false;    // a Cancel came for the command under way
+    Encode commandKind = Encode::None; // of the command under way or the last one
     std::atomic<Stage> currentStage{Stage::Idle};
 
     std::vector<platform::ObserverHandle> observers;

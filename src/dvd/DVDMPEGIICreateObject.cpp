@@ -28,7 +28,7 @@ DVDMPEGIICreateObject::~DVDMPEGIICreateObject() {
 // ---- names and command line
 
 QString DVDMPEGIICreateObject::strTempM2VVideoFullPath() {
-    return temporaryFile(QStringLiteral("_temp_video.m2v"));
+    return largeTemporaryFile(QStringLiteral("_temp_video.m2v"));
 }
 
 void DVDMPEGIICreateObject::deleteTempFiles() {
@@ -215,6 +215,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
     Outcome outcome = mixSound(pass, keepSlideshowMixer);
     if (outcome.end == End::Completed)
         outcome = makePipes();
+    if (QString error; outcome.end == End::Completed && !prepareOutput(&error))
+        outcome = {End::Failed, {kStepFFmpeg(), error}};
     if (outcome.end == End::Completed)
         outcome = runPumpAndFFmpeg(pass);
     removePipes();

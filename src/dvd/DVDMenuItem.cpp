@@ -131,7 +131,7 @@ Qt::Alignment DVDMenuItem::textAlignment(const QVariant& alignment) {
 bool DVDMenuItem::prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error) {
     *temporary = project.resolvedTemporaryFolder();
     if (temporary->isEmpty())
-        return failStep(error, kStepMenuImages, QStringLiteral("There is no private temporary folder."));
+        return failStep(error, kStepMenuImages, platform::paths::temporaryFolderProblem());
     if (project.contentsFolder.isEmpty() || !QDir().mkpath(project.contentsFolder))
         return failStep(error, kStepMenuImages,
                         QStringLiteral("Cannot use the folder \"%1\" for the menu pictures.")
@@ -336,7 +336,7 @@ QImage DVDMenuItem::renderStateImage(int state, bool pal, bool wide16_9) const {
 bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project, DVDStepError* error) {
     const QString temporary = project.resolvedTemporaryFolder();
     if (!validState(state) || temporary.isEmpty())
-        return failStep(error, kStepMenuImages, QStringLiteral("There is no private temporary folder."));
+        return failStep(error, kStepMenuImages, platform::paths::temporaryFolderProblem());
     const QString path = stateImagePath(temporary, state);
     if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9), path))
         return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));

@@ -31,3 +31,9 @@ QRect DVDProjectSettings::frameAreaInDVDPicture(bool pal, bool wide16_9) {
 QString DVDProjectSettings::resolvedTemporaryFolder() const {
     return temporaryFolder.isEmpty() ? platform::paths::temporaryFolder() : temporaryFolder;
 }
+
+QString DVDProjectSettings::resolvedLargeTemporaryFolder() const {
+    if (!largeTemporaryFolder.isEmpty())
+        return largeTemporaryFolder;
+    return temporaryFolder.isEmpty() ? platform::paths::largeTemporaryFolder() : temporaryFolder;
+}

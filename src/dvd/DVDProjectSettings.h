@@ -19,6 +19,9 @@ struct DVDProjectSettings {
     double slideshowTotalDuration = 0; // seconds; places the chapters
     QString contentsFolder;            // where the menu frames "menu_bk_%d.png" go (the project's "Contents")
     QString temporaryFolder; // private folder of the fixed temporary names; empty: the program's own
+    // Private folder of the large ones (the disc folder, the muxed menu); empty: temporaryFolder when that
+    // is set, else the program's own on disk.
+    QString largeTemporaryFolder;
 
     // The settings of the open project and its DVD-menu settings; the temporary folder is the program's.
     static DVDProjectSettings fromProject(const SlideshowProject& project,
@@ -26,6 +29,7 @@ struct DVDProjectSettings {
 
     // The private temporary folder to use: temporaryFolder, else the program's; empty when there is none.
     QString resolvedTemporaryFolder() const;
+    QString resolvedLargeTemporaryFolder() const;
     QString videoFormat() const { return bTVSystemPAL ? QStringLiteral("PAL") : QStringLiteral("NTSC"); }
     int dvdPictureHeight() const { return bTVSystemPAL ? 576 : 480; }
     // Where the 16:9 frames of the show and the menu lie in the 720-wide DVD picture: all of it on a 16:9

@@ -23,13 +23,15 @@ void MyBurnObject::setFinishedHandler(std::function<void(const BurnResult&)> han
 }
 
 bool MyBurnObject::BurnDisc(DVDStepError* error) {
+    if (cancelRequested)
+        return false; // cancelled before it began: nothing to tell
     if (burner)
         return failStep(error, QStringLiteral("burn"), QStringLiteral("This burn has already been started."));
     if (!burnDrive)
         return failStep(error, QStringLiteral("burn"), QStringLiteral("No drive was chosen."));
     imageCreator = std::make_shared<DVDImageCreatorObject>(temporary);
     blocks = imageCreator->getTrackForFolder(inputFolder, discLabel, error);
-    if (blocks <= 0)
+    if (blocks <= 0 || cancelRequested)
         return false; // a size run without a size never becomes a track
     platform::disc::BurnOptions options;
     options.verify = burnDrive->canReadBack();
@@ -64,6 +66,7 @@ BurnResult MyBurnObject::finalResult(BurnResult result) const {
 }
 
 void MyBurnObject::cancel() {
+    cancelRequested = true;
     if (burner)
         burner->cancel();
 }

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -40,6 +41,8 @@ public:
     // Measures the image (blocking), then starts recording. False, with the failed step, when the size
     // run gave no size or the burn could not begin: then nothing has been written.
     bool BurnDisc(DVDStepError* error = nullptr);
+    // Stops the burn; a cancel before BurnDisc keeps it from starting (BurnDisc then answers false with
+    // no error set).
     void cancel();
     platform::disc::BurnResult wait();
     bool burning() const;
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<platform::disc::DiscBurner> burner;
     std::int64_t blocks = 0;
     mutable std::mutex mutex;
+    std::atomic<bool> cancelRequested{false};
     bool finished = false;
     platform::disc::BurnResult outcome;
 };

@@ -3,6 +3,7 @@
 #include "dvd/DVDFiles.h"
 #include "dvd/DVDMenuItem.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
 
 namespace {
@@ -13,10 +14,19 @@ const QString kStep = QStringLiteral("spumux");
 
 SpumuxObject::SpumuxObject(const DVDProjectSettings& settings)
     : project(settings), temporary(settings.resolvedTemporaryFolder()) {
-    if (!temporary.isEmpty()) {
-        outputPath = pathIn(temporary, QStringLiteral("dvdmenu_out.mpg"));
-        xmlPath = pathIn(temporary, QStringLiteral("spumux.xml"));
+    const QStringList paths = temporaryPaths(settings);
+    if (!paths.isEmpty()) {
+        xmlPath = paths[0];
+        outputPath = paths[1];
     }
+}
+
+QStringList SpumuxObject::temporaryPaths(const DVDProjectSettings& settings) {
+    const QString small = settings.resolvedTemporaryFolder();
+    const QString large = settings.resolvedLargeTemporaryFolder();
+    if (small.isEmpty() || large.isEmpty())
+        return {};
+    return {pathIn(small, QStringLiteral("spumux.xml")), pathIn(large, QStringLiteral("dvdmenu_out.mpg"))};
 }
 
 QString SpumuxObject::buttonRows(const QList<QRect>& rects) {
@@ -60,7 +70,7 @@ bool SpumuxObject::image_spumux(const QList<QRect>& stateButtonRectArray, DVDSte
 
 bool SpumuxObject::createXMLFile(DVDStepError* error) {
     if (temporary.isEmpty())
-        return failStep(error, kStep, QStringLiteral("There is no private temporary folder."));
+        return failStep(error, kStep, platform::paths::temporaryFolderProblem());
     QString text, message;
     if (!readTextResource(QStringLiteral("spumux_template"), QStringLiteral("xml"), &text, &message))
         return failStep(error, kStep, message);

@@ -41,6 +41,8 @@ public:
     bool wasCancelled() const;
 
     static QString buttonRows(const QList<QRect>& rects);
+    // The files a run makes at fixed names: the control file and the muxed menu.
+    static QStringList temporaryPaths(const DVDProjectSettings& settings);
     static QString menuCode(qsizetype buttonCount, const QString& muxedMenuPath);
 
 private:

@@ -1,6 +1,7 @@
 #include "dvd/StreamedChildProcess.h"
 
 #include "dvd/DVDFiles.h"
+#include "platform/foundation/StandardPaths.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,7 +42,7 @@ bool StreamedChildProcess::start(QString* error) {
     if (child)
         return fail(error, QStringLiteral("\"%1\" has already been started").arg(options.program));
     if (folder.isEmpty())
-        return fail(error, QStringLiteral("There is no private temporary folder."));
+        return fail(error, platform::paths::temporaryFolderProblem());
     const QString path = pathIn(folder, uniqueFifoName(options.program));
     if (!fifo.create(path, error))
         return false;

@@ -28,6 +28,9 @@ using platform::media::MovieWriter;
 namespace {
 
 constexpr int kAudioChunkFrames = 1024;
+// Frames read ahead of the encoder: enough to ride out a slow frame at either end, few enough to keep an
+// export's memory small (3 x 8 MB at 1080p).
+constexpr std::size_t kFramesReadAhead = 3;
 constexpr std::chrono::milliseconds kDrainWait{200};
 
 const std::array<QSize, 4> kExportPresetSizes = {QSize(640, 360), QSize(960, 540), QSize(1280, 720),
@@ -139,7 +142,7 @@ bool EncoderController::refuse(const QVariantMap& failure) {
 bool EncoderController::createPipe() {
     fifoPath = strOpenGLRGBAVideoFIFOFullPath();
     if (fifoPath.isEmpty())
-        return refuse(failureResult(pipeOpenFailure()));
+        return refuse(failureResult(platform::paths::temporaryFolderProblem()));
     errno = 0;
     if (!pipe.create(fifoPath)) {
         const int code = errno;
@@ -233,7 +236,6 @@ bool EncoderController::initAudioVar(int index) {
 
 void EncoderController::startFeeding() {
     const std::size_t bytes = std::size_t(frameSize.width()) * std::size_t(frameSize.height()) * 4;
-    frameBuffer.resize(bytes);
     pipeReader = std::make_unique<FramePipeReader>(bytes);
     audioBuffer.resize(std::size_t(kAudioChunkFrames) * AudioReader::kChannels);
     mediaInputQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("mediaInputQueue"));
@@ -268,6 +270,11 @@ void EncoderController::videoBlock() {
             stop = true;
             break;
         }
+        if (!frameRing) {
+            frameRing = std::make_unique<FrameRing>(*pipeReader, kFramesReadAhead);
+            frameRing->start({[this] { return bCancelRequest() || hasFailure(); },
+                              [this] { return bVideoReadThreadFinished(); }});
+        }
         stop = !readAndAppendFrame() || bCancelRequest();
     }
     if (stop)
@@ -276,19 +283,21 @@ void EncoderController::videoBlock() {
 }
 
 bool EncoderController::readAndAppendFrame() {
-    const FramePipeReader::Checks checks{[this] { return bCancelRequest() || hasFailure(); },
-                                         [this] { return bVideoReadThreadFinished(); }};
-    switch (pipeReader->readFrame(frameBuffer.data(), checks)) {
-    case FramePipeReader::Status::Frame:
-        if (!writer->appendVideoFrame(frameBuffer.data(), frameSize.width() * 4,
-                                      MediaTime(videoFrameCounter, kFrameRate))) {
+    const unsigned char* frame = nullptr;
+    switch (frameRing->next(&frame, [this] { return bCancelRequest() || hasFailure(); })) {
+    case FramePipeReader::Status::Frame: {
+        const bool added =
+            writer->appendVideoFrame(frame, frameSize.width() * 4, MediaTime(videoFrameCounter, kFrameRate));
+        frameRing->release();
+        if (!added) {
             setFailure(failureResult(writer->errorString()));
             return false;
         }
         ++appended;
         return true;
+    }
     case FramePipeReader::Status::Failed:
-        setFailure(failureResult(tr_("Can not read video named pipe!"), pipeReader->errorCode()));
+        setFailure(failureResult(tr_("Can not read video named pipe!"), frameRing->errorCode()));
         return false;
     case FramePipeReader::Status::EndOfStream:
     case FramePipeReader::Status::Stopped:
@@ -346,7 +355,8 @@ void EncoderController::videoBlockFinished_2() {
     if (std::exchange(writingEnded, true))
         return;
     // The pump may still be writing, or still waiting for a reader to open the pipe: keep reading until
-    // it has ended.
+    // it has ended, from the descriptor the read-ahead let go of.
+    frameRing.reset();
     drain =
         std::thread([this, fd = pipeReader ? pipeReader->takeDescriptor() : platform::UniqueFd()]() mutable {
             readDiscardFIFOVideoData(std::move(fd));
@@ -445,6 +455,7 @@ void EncoderController::waitUntilFinished() {
         // The queue ended without running the end step (it cannot be asked for a block any more).
         writingEnded = true;
         writer->cancel(); // removes the partial movie
+        frameRing.reset();
         drain = std::thread([this] { readDiscardFIFOVideoData(platform::UniqueFd()); });
         setAllEndFlags();
     }
@@ -460,9 +471,11 @@ void EncoderController::waitUntilFinished() {
 void EncoderController::deInitVar() {
     cancelRequest = true;
     waitUntilFinished();
+    frameRing.reset();
     pipeReader.reset(); // closes the read end
     pipe.remove();
-    frameBuffer.clear();
+    // The run's mixed sound goes with it, however the run ended; the movie is the caller's.
+    QFile::remove(strTempM4AAudioFullPath());
     audioBuffer.clear();
     videoFrameCounter = 0;
     audioFramesLeft = INT64_MAX;

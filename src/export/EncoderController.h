@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/FramePipeReader.h"
+#include "export/FrameRing.h"
 #include "export/MixedAudioExport.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NamedPipe.h"
@@ -162,7 +163,7 @@ private:
     std::unique_ptr<platform::media::MovieWriter> writer;
     std::unique_ptr<platform::media::AudioReader> audioReader;
     std::unique_ptr<FramePipeReader> pipeReader;
-    std::vector<unsigned char> frameBuffer;
+    std::unique_ptr<FrameRing> frameRing; // reads ahead from pipeReader; goes before it
     std::vector<int16_t> audioBuffer;
     int64_t videoFrameCounter = 0;       // shared by the runs of the video block
     int64_t audioFramesLeft = INT64_MAX; // sound frames the movie still takes

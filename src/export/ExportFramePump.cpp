@@ -7,13 +7,16 @@
 namespace ExportFramePump {
 
 void run(const RendererFactory& factory, FramePump::Options options, const QVariantMap& stage,
-         const std::function<void(double value)>& report, const std::function<void(const QString&)>& failed) {
+         const std::function<void(double value)>& report, const std::function<void(const QString&)>& failed,
+         const std::function<void(quint64 frames)>& wrote) {
     if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
         options.slides = project->slideshowArray();
     options.progress = [report, stage](double fraction) {
         report(EncodingProgressSteps::value(stage, fraction));
     };
-    options.beforeClose = [failed](const FramePump::Outcome& outcome) {
+    options.beforeClose = [failed, wrote](const FramePump::Outcome& outcome) {
+        if (wrote)
+            wrote(outcome.framesWritten);
         if (outcome.end == FramePump::Outcome::End::Failed)
             failed(outcome.error);
     };

@@ -1,6 +1,7 @@
 #include "export/FFMMCreateObjectBase.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/foundation/ToolLocator.h"
@@ -53,6 +54,17 @@ FFMMCreateObjectBase::~FFMMCreateObjectBase() {
 QString FFMMCreateObjectBase::temporaryFile(const QString& suffix) {
     const QString folder = platform::paths::temporaryFolder();
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
+}
+
+QString FFMMCreateObjectBase::largeTemporaryFile(const QString& suffix) {
+    const QString folder = platform::paths::largeTemporaryFolder();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
+}
+
+bool FFMMCreateObjectBase::prepareOutput(QString* error) const {
+    const QString path = strOutputFullPath();
+    // ffmpeg follows a link at its output's name: a fresh file of ours stands there when it starts.
+    return !path.isEmpty() && platform::createFreshFile(path, error, 0644);
 }
 
 QString FFMMCreateObjectBase::strVideoFIFOName() {
@@ -200,6 +212,11 @@ QStringList FFMMCreateObjectBase::rawFrameInputArguments(const QSizeF& size, con
 }
 
 bool FFMMCreateObjectBase::createPipes(QString* error) {
+    if (platform::paths::temporaryFolder().isEmpty()) {
+        if (error)
+            *error = platform::paths::temporaryFolderProblem();
+        return false;
+    }
     return audioPipe.create(strAudioFIFOName(), error) && videoPipe.create(strVideoFIFOName(), error);
 }
 

@@ -77,6 +77,10 @@ protected:
 
     // prefix + suffix in the private temporary folder; empty without one.
     static QString temporaryFile(const QString& suffix);
+    // The same in the private folder for large files.
+    static QString largeTemporaryFile(const QString& suffix);
+    // Puts a fresh empty file of ours at the output path before ffmpeg writes there.
+    bool prepareOutput(QString* error) const;
     // The start of every command line here: raw BGRA frames of `size` at 30 per second from the video pipe,
     // and the sound of the M4A file.
     static QStringList rawFrameInputArguments(const QSizeF& size, const QString& videoFIFO,

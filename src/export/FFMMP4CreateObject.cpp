@@ -4,6 +4,7 @@
 #include "export/EncodingProgressSteps.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/MediaAsset.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -50,6 +51,11 @@ bool FFMMP4CreateObject::shouldStopPump() const {
     return cancelled() || bFFMMEncodeFinished();
 }
 
+void FFMMP4CreateObject::framePumpWrote(quint64 frames) {
+    const std::lock_guard lock(stateMutex);
+    pumpFrames = frames;
+}
+
 void FFMMP4CreateObject::framePumpFailed(const QString& message) {
     const std::lock_guard lock(stateMutex);
     if (pumpFailure.isEmpty())
@@ -69,6 +75,7 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
     {
         const std::lock_guard lock(stateMutex);
         pumpFailure.clear();
+        pumpFrames.reset();
     }
     const Outcome outcome = encode(owner);
     removePipes();
@@ -91,6 +98,9 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef
     outcome = makePipes();
     if (outcome.end != Outcome::End::Completed)
         return outcome;
+    QString error;
+    if (!prepareOutput(&error))
+        return {Outcome::End::Failed, error};
     return runPumpAndFFmpeg();
 }
 
@@ -169,7 +179,25 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict() {
     const QFileInfo movie(strOutputFullPath());
     if (!movie.isFile() || movie.size() == 0)
         return {Outcome::End::Failed, tr_("ffmpeg ended without writing the movie.")};
-    return {Outcome::End::Completed, {}};
+    return checkMovie(pumpFrames);
+}
+
+// What ffmpeg wrote, read back: an exit status of 0 is no proof of a movie.
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::checkMovie(std::optional<quint64> frames) const {
+    using platform::media::MediaAsset;
+    const MediaAsset movie = MediaAsset::open(strOutputFullPath(), false);
+    const bool sound = MediaAsset::open(strTempM4AAudioFullPath(), false).hasAudio();
+    QString problem;
+    if (!movie.isValid() || !movie.hasVideo())
+        problem = tr_("it holds no pictures that can be read.");
+    else if (frames && std::abs(movie.videoFrameCount() - qint64(*frames)) > 1)
+        problem = tr_("it holds %1 pictures instead of %2.").arg(movie.videoFrameCount()).arg(*frames);
+    else if (sound && !movie.hasAudio())
+        problem = tr_("its sound is missing.");
+    if (problem.isEmpty())
+        return {Outcome::End::Completed, {}};
+    return {Outcome::End::Failed,
+            tr_("ffmpeg reported success, but the movie it wrote is not usable: %1").arg(problem)};
 }
 
 void FFMMP4CreateObject::finish(const Outcome& outcome) {

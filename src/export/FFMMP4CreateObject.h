@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 
 class FFMMP4CreateObject;
 
@@ -38,7 +39,9 @@ public:
 // Ends, each told once on the main thread: "NOTIFY_ENCODE_MOVIE_FINISHED" (no object, no user info) when
 // ffmpeg has written the movie; "NOTIFY_ENCODE_MOVIE_FAILED" with {"result": false, "desc": why} when
 // anything failed, the partial movie removed; nothing after a cancel (the project's cancel flag or
-// bCancelRequest), the partial movie removed. The temporary files are gone after every run.
+// bCancelRequest), the partial movie removed. The temporary files are gone after every run. ffmpeg's
+// word is not taken for the movie: it counts as written only when it can be read and holds the frames the
+// pump wrote (one more or less) and, when the mixed sound has any, a sound stream.
 class FFMMP4CreateObject : public FFMMCreateObjectBase {
 public:
     using MixStep = std::function<MixedAudioExport::Result(
@@ -68,6 +71,8 @@ public:
     // For the pump: whether to stop drawing (a cancel, or ffmpeg has ended and reads no more).
     bool shouldStopPump() const;
     void framePumpFailed(const QString& message);
+    // How many frames the pump wrote into the pipe, told before it closes: the movie must hold as many.
+    void framePumpWrote(quint64 frames);
 
     void setFramePumpHost(MP4FramePumpHost* value) { host = value; }
     // Told on the driver's thread, last thing of every run, after the end has been posted.
@@ -86,6 +91,7 @@ private:
     Outcome runPumpAndFFmpeg();
     void releaseWaitingReader();
     Outcome verdict();
+    Outcome checkMovie(std::optional<quint64> frames) const;
     void finish(const Outcome& outcome);
     bool cancelled() const;
     SlideshowProjectRef cancelSource() const;
@@ -96,4 +102,5 @@ private:
     mutable std::mutex projectMutex;
     std::weak_ptr<SlideshowProject> project; // whose cancel flag stops the run
     QString pumpFailure;                     // under stateMutex
+    std::optional<quint64> pumpFrames;       // under stateMutex
 };

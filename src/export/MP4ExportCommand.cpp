@@ -95,7 +95,8 @@ void MP4ExportCommand::createMP4ReadRGBAThreadProc(const MP4FramePumpParam& para
         EncodingProgressSteps::stage(FFMMP4CreateObject::dictEncodingProgressStep(),
                                      EncodingProgressSteps::kFFmpegMP4()),
         [this](double value) { reportProgress(value); },
-        [&owner](const QString& error) { owner.framePumpFailed(error); });
+        [&owner](const QString& error) { owner.framePumpFailed(error); },
+        [&owner](quint64 frames) { owner.framePumpWrote(frames); });
 }
 
 void MP4ExportCommand::reportProgress(double value) {

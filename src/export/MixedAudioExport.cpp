@@ -2,6 +2,7 @@
 
 #include "export/NSAudioMixerObject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioExportSession.h"
 
@@ -19,7 +20,7 @@ MixedAudioExport::Result MixedAudioExport::exportToFile(const platform::media::C
                                                         const ProgressHandler& progress,
                                                         std::chrono::milliseconds pollInterval) {
     if (path.isEmpty())
-        return {Outcome::Failed, tr_("There is no temporary folder to mix the sound in.")};
+        return {Outcome::Failed, platform::paths::temporaryFolderProblem()};
     QFile::remove(path);
     AudioExportSession session(composition, mix, path);
     std::mutex mutex;

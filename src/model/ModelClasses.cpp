@@ -34,3 +34,7 @@ void registerModelClasses() {
         registerClass<SlideshowProjectManagerItem>("SlideshowProjectManagerItem");
     });
 }
+
+QStringList slideClassNames() {
+    return {QStringLiteral("SlideItem"), QStringLiteral("VideoSlideItem"), QStringLiteral("QuartzSlideItem")};
+}

@@ -4,3 +4,8 @@
 // "VideoSlideItem", "QuartzSlideItem", "MusicItem", "SlideshowProjectManager") with the keyed
 // unarchiver. Safe to call any number of times from any thread.
 void registerModelClasses();
+
+#include <QStringList>
+
+// The archived class names whose objects may stand where a slide is expected.
+QStringList slideClassNames();

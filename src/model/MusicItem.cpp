@@ -57,6 +57,21 @@ QString contentsOfOpenProject() {
     return project ? project->strMacProjectBundleContentsPath() : QString();
 }
 
+// The song's copy in the "Contents" folder. Only the stored name's last component counts, as with slide
+// files: a name such as "../../../../dev/stdin" must not reach outside the project.
+QString copyPathIn(const QVariantMap& song, const QString& contentsFolder) {
+    const QString name = song.value(kPureFileName).toString().section(QLatin1Char('/'), -1);
+    if (contentsFolder.isEmpty() || name.isEmpty() || name == QLatin1String(".") ||
+        name == QLatin1String(".."))
+        return QString();
+    return contentsFolder + "/" + name;
+}
+
+// A song file is a regular file (or a link to one); anything else, a device above all, counts as missing.
+bool isSongFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
 // A folder of an application's resources (an application bundle's or ours) that is gone: the song was
 // stored by a copy of the application elsewhere, or before this one moved.
 bool inVanishedResourceFolder(const QString& path) {
@@ -72,18 +87,17 @@ bool inVanishedResourceFolder(const QString& path) {
 // that the song is never lost to a path of another installation.
 QString songFilePath(const QVariantMap& song, const QString& contentsFolder) {
     const QString stored = song.value(kFilePath).toString();
-    const QString pure = song.value(kPureFileName).toString();
-    const QString copy = contentsFolder.isEmpty() || pure.isEmpty() ? QString() : contentsFolder + "/" + pure;
+    const QString copy = copyPathIn(song, contentsFolder);
     const bool stock = song.value(kMusicSource).toString() == kBundleDefaultMusic;
-    if (stock && QFileInfo::exists(stored))
+    if (stock && isSongFile(stored))
         return stored;
-    if (!stock && (QFileInfo::exists(copy) || !inVanishedResourceFolder(stored)))
+    if (!stock && (isSongFile(copy) || !inVanishedResourceFolder(stored)))
         return copy;
     const QString resource =
         platform::paths::pathForResource(QStringLiteral("default"), QStringLiteral("mp3"));
     if (!resource.isEmpty())
         return resource;
-    if (!stock || QFileInfo::exists(copy))
+    if (!stock || isSongFile(copy))
         return copy;
     return stored;
 }
@@ -121,7 +135,7 @@ void MusicItem::setDurationMeasurer(DurationMeasurer measurer) {
 }
 
 double MusicItem::songDuration(const QString& path) {
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (!isSongFile(path))
         return 0.0;
     DurationMeasurer measurer;
     {
@@ -134,13 +148,6 @@ double MusicItem::songDuration(const QString& path) {
     return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
 }
 
-QString MusicItem::whyNotASong(const QString& path) {
-    if (songDuration(path) > 0.0)
-        return QString();
-    return tr_("\"%1\" is not a song: it holds no sound whose length can be measured.")
-        .arg(QFileInfo(path).fileName());
-}
-
 double MusicItem::musicItemDuration(MusicItem* item) {
     if (!item)
         return 0.0;
@@ -151,10 +158,9 @@ double MusicItem::durationIn(const QString& contentsFolder) {
     std::lock_guard lock(mutex);
     if (dictionary.contains(kNumberDuration))
         return dictionary.value(kNumberDuration).toDouble();
-    const QString pure = dictionary.value(kPureFileName).toString();
-    const QString path = pure.isEmpty() || contentsFolder.isEmpty() ? QString() : contentsFolder + "/" + pure;
+    const QString path = copyPathIn(dictionary, contentsFolder);
     double seconds = songDuration(path);
-    if (seconds <= 0.0 && !QFileInfo::exists(path))
+    if (seconds <= 0.0 && !isSongFile(path))
         seconds = songDuration(songFilePath(dictionary, contentsFolder));
     // A failed measurement is not remembered: the archive would keep the 0 for good.
     if (seconds > 0.0)
@@ -281,12 +287,20 @@ QVariantMap MusicItem::songInfoFromFile(const QString& path) {
 
 QVariantMap MusicItem::songDictionaryForImport(const QString& path, const QString& contentsFolder,
                                                QString* error) {
+    // A file whose sound has no length is no song, whatever its name says: it would play as 0 s.
+    const QVariantMap info = songInfoFromFile(path);
+    if (!info.contains(kNumberDuration)) {
+        if (error)
+            *error = tr_("\"%1\" is not a song: it holds no sound whose length can be measured.")
+                         .arg(QFileInfo(path).fileName());
+        return {};
+    }
     const QString copy =
         ContentsFolder::copyUnderFreeName(path, contentsFolder, ContentsFolder::songCopyName(path), error);
     if (copy.isEmpty())
         return {};
     QVariantMap song{
         {kFilePath, path}, {kPureFileName, copy}, {kTitleFromFileName, QFileInfo(path).completeBaseName()}};
-    song.insert(songInfoFromFile(path));
+    song.insert(info);
     return song;
 }

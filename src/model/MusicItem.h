@@ -28,9 +28,6 @@ public:
     // 0 for a missing file, one without sound or one that cannot be read.
     static double songDuration(const QString& path);
     static void setDurationMeasurer(DurationMeasurer measurer);
-    // Why a file cannot be a song: its sound's length cannot be measured or is 0 (a text or a picture
-    // named ".mp3", say). Empty when it can be one. Song imports ask before they file a song.
-    static QString whyNotASong(const QString& path);
     // The cached "numberDuration" (a cached 0 too), else the copy in the open project's "Contents"
     // measured (the resource for the default song whose copy is missing) and cached. A measurement
     // that fails answers 0 and is not cached, so a later call measures again.
@@ -43,7 +40,8 @@ public:
     static QVariantMap songInfoFromFile(const QString& path);
     // Files a song: copies it into contentsFolder under a fresh "%@-%.2f.%@" name and answers its
     // dictionary ("filePath", "pureFileName", "titleFromFileName" and songInfoFromFile). Empty, with
-    // a message in *error, when the copy failed.
+    // a message in *error, when the file is no song (its sound's length cannot be measured or is 0:
+    // a text or a picture named ".mp3", say) or the copy failed. Every song import goes through here.
     static QVariantMap songDictionaryForImport(const QString& path, const QString& contentsFolder,
                                                QString* error = nullptr);
 

@@ -165,9 +165,13 @@ void SlideItem::setHeight(int value) {
     pictureSize.setHeight(value);
 }
 
+bool SlideItem::isPresentFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
 bool SlideItem::iSItemReady() const {
     const QString path = fileName();
-    return !path.isEmpty() && QFileInfo(path).size() > 0;
+    return isPresentFile(path) && QFileInfo(path).size() > 0;
 }
 
 void SlideItem::deleteFile(const QString& path) {
@@ -405,7 +409,7 @@ QPointF SlideItem::decodePoint(platform::KeyedUnarchiver& coder, const QString& 
                                const QPointF& fallback) {
     QVariant value;
     try {
-        value = coder.decodeObject(key);
+        value = coder.decodeObjectOfClasses(key, {});
     } catch (const platform::ArchiveError&) {
         return fallback;
     }

@@ -63,6 +63,9 @@ public:
     virtual bool iSItemReady() const;
     // The file the slide shows (the picture; a clip or a composition in the subclasses); null when unset.
     virtual QString mediaFilePath() const { return fileName(); }
+    // Whether a slide's file is there: a regular file or a link to one. Anything else (a device, a pipe,
+    // a socket, a network address) counts as missing, so it is never opened.
+    static bool isPresentFile(const QString& path);
     // Deletes the slide's files: each only when it lies inside the open project's folder, so a
     // sound or clip the user picked elsewhere is never removed.
     virtual void deleteFilesForDeletingItem();

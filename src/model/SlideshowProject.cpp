@@ -386,9 +386,10 @@ SlideshowProjectRef SlideshowProject::initWithCoder(platform::KeyedUnarchiver& c
     project->setStrProjectTitle(archive::decodeString(coder, "projectTitle"));
     project->playLoop = coder.decodeBool("bPlayLoop");
     // Missing or foreign parts read as empty, never as "nothing" that later imports would vanish into.
-    project->setThemeManger(archive::decodeObjectOf<SlideshowThemeManager>(coder, "themeManger"));
-    project->setSlideshowArray(archive::decodeArrayOf<SlideItem>(coder, "slideshowArray"));
-    project->setMusicArray(archive::decodeArrayOf<MusicItem>(coder, "musicArray"));
+    project->setThemeManger(
+        archive::decodeObjectOf<SlideshowThemeManager>(coder, "themeManger", {"SlideshowThemeManager"}));
+    project->setSlideshowArray(archive::decodeArrayOf<SlideItem>(coder, "slideshowArray", slideClassNames()));
+    project->setMusicArray(archive::decodeArrayOf<MusicItem>(coder, "musicArray", {"MusicItem"}));
     if (coder.containsValueForKey("bIsMusicSideshow"))
         project->musicSlideshow = coder.decodeBool("bIsMusicSideshow");
     if (auto dates = archive::decodeMap(coder, "dictFileRefreshDate"))

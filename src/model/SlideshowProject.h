@@ -155,8 +155,13 @@ public:
     static void setStrVideoOutputFormat(const QString& format);
 
     // ---- export paths
+    // The private folder of the small fixed temporary names and pipes.
     static QString strProjectTempDirectoryBase();
+    // The private folder on disk of the large ones: the encoded movie and the mixed sound.
+    static QString strLargeTempDirectoryBase();
     QString strEncodingVideoFilePath(const QSizeF& size) const;
+    // The same without its extension (for the streams of other formats that share the name).
+    static QString strEncodingVideoFileBase(const QSizeF& size);
     static QString strTempM4AAudioFullPath();
     // Moves the encoded movie into the output folder; the target path, or empty (with a message in
     // *error, the temporary movie kept) when the move failed.

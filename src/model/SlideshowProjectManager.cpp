@@ -77,6 +77,8 @@ bool SlideshowProjectManager::loadFromFile(const QString& path, QString* error) 
     QString message;
     auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(path, &message);
     auto manager = std::dynamic_pointer_cast<SlideshowProjectManager>(root);
+    if (manager && !platform::KeyedArchiver::isArchivable(manager, &message))
+        manager.reset(); // settings that could not be saved again would be lost at the next save
     if (!manager) {
         if (error)
             *error = message.isEmpty() ? tr_("The file is not a project manager archive.") : message;
@@ -109,7 +111,8 @@ SlideshowProjectManager::initWithCoder(platform::KeyedUnarchiver& coder) {
     if (!version.isEmpty())
         manager->fileVersion = version;
     const int storedNext = coder.decodeInt32("nNextProjectID");
-    manager->entries = archive::decodeArrayOf<SlideshowProjectManagerItem>(coder, "slideshowProjectArray");
+    manager->entries = archive::decodeArrayOf<SlideshowProjectManagerItem>(coder, "slideshowProjectArray",
+                                                                           {"SlideshowProjectManagerItem"});
     manager->nextProjectID =
         std::max(storedNext, int(std::min<std::size_t>(manager->entries.size(), 1 << 30)) + 1);
     manager->currentMenu = coder.decodeInt32("nCurrentDVDMenuSelected");

@@ -111,6 +111,8 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(folder + "/" + shortFileName(), &message);
     auto project = std::dynamic_pointer_cast<SlideshowProject>(root);
+    if (project && !platform::KeyedArchiver::isArchivable(project, &message))
+        project.reset(); // opened, it could never be saved again: every edit would be lost
     if (!project) {
         setError(error, tr_("The project \"%1\" could not be read: %2")
                             .arg(path, message.isEmpty() ? tr_("it holds no project.") : message));
@@ -118,6 +120,9 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     }
     project->assignFolder(folder);
     QDir().mkpath(project->strMacProjectBundleContentsPath());
+    // Saves that a killed process left half-made: nobody else writes into a project while it opens.
+    platform::removeStaleTemporaryFiles(folder);
+    platform::removeStaleTemporaryFiles(project->strMacProjectBundleContentsPath());
     // A renamed or moved project folder leaves the clips' stored paths behind; their copies are here.
     for (const auto& slide : project->slideshowArray())
         if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
@@ -283,20 +288,30 @@ QString SlideshowProject::strProjectTempDirectoryBase() {
     return platform::paths::temporaryFolder();
 }
 
-QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {
-    const QString base = strProjectTempDirectoryBase();
+QString SlideshowProject::strLargeTempDirectoryBase() {
+    // An hour of 1080p is about 9 GB: too much for the RAM file system the runtime folder often is.
+    return platform::paths::largeTemporaryFolder();
+}
+
+QString SlideshowProject::strEncodingVideoFileBase(const QSizeF& size) {
+    const QString base = strLargeTempDirectoryBase();
     if (base.isEmpty())
         return QString();
-    const QString extension = strVideoOutputFormat() == "MOV" ? QStringLiteral("mov") : QStringLiteral("mp4");
-    return QStringLiteral("%1/%2_video_%3x%4.%5")
+    return QStringLiteral("%1/%2_video_%3x%4")
         .arg(base, kTempPrefix)
         .arg(wholePixels(size.width()))
-        .arg(wholePixels(size.height()))
-        .arg(extension);
+        .arg(wholePixels(size.height()));
+}
+
+QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {
+    const QString base = strEncodingVideoFileBase(size);
+    if (base.isEmpty())
+        return QString();
+    return base + (strVideoOutputFormat() == "MOV" ? QStringLiteral(".mov") : QStringLiteral(".mp4"));
 }
 
 QString SlideshowProject::strTempM4AAudioFullPath() {
-    const QString base = strProjectTempDirectoryBase();
+    const QString base = strLargeTempDirectoryBase();
     return base.isEmpty() ? QString() : base + "/" + kTempPrefix + "_temp_audio.m4a";
 }
 

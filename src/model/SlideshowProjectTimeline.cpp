@@ -325,7 +325,7 @@ void SlideshowProject::resetAllSlidesCustimzedDurationFlag() {
 
 void SlideshowProject::checkItemVaild() {
     const QString contents = strMacProjectBundleContentsPath();
-    auto missing = [](const QString& path) { return path.isEmpty() || !QFileInfo::exists(path); };
+    auto missing = [](const QString& path) { return !SlideItem::isPresentFile(path); };
     bool removed = false;
     {
         std::lock_guard lock(mutex);
@@ -345,7 +345,7 @@ QStringList SlideshowProject::missingSlideFiles() const {
     QStringList names;
     for (const SlideItemRef& slide : slideshowArray()) {
         const QString path = slide->mediaFilePath();
-        if (path.isEmpty() || !QFileInfo::exists(path))
+        if (!SlideItem::isPresentFile(path))
             names << (path.isEmpty() ? slide->shortFileName() : QFileInfo(path).fileName());
     }
     return names;

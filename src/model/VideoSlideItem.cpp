@@ -5,6 +5,7 @@
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/StringTable.h"
 
 #include <QFileInfo>
 
@@ -81,8 +82,17 @@ std::shared_ptr<SlideItem> VideoSlideItem::copy() const {
 
 // ---- opening
 
+bool VideoSlideItem::isImportableClip(const QString& path, QString* error) {
+    const auto asset = platform::media::MediaAsset::open(path, false);
+    if (asset.isValid() && asset.hasVideo() && asset.videoTimeRange().duration.seconds() > 0.0)
+        return true;
+    if (error)
+        *error = tr_("\"%1\" is not a video clip: it holds no pictures.").arg(QFileInfo(path).fileName());
+    return false;
+}
+
 QString VideoSlideItem::relocatedVideoPath(const QString& path, const QString& contentsFolder) {
-    if (path.isEmpty() || contentsFolder.isEmpty() || QFileInfo::exists(path))
+    if (path.isEmpty() || contentsFolder.isEmpty() || isPresentFile(path))
         return path;
     const QString name = QFileInfo(path).fileName();
     if (name.isEmpty() || name == "." || name == "..")
@@ -102,7 +112,7 @@ bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {
 
 void VideoSlideItem::PrepareVideoItem(const QString& requested) {
     QString path = requested;
-    if (!path.isEmpty() && !QFileInfo::exists(path)) {
+    if (!path.isEmpty() && !isPresentFile(path)) {
         const auto project = SlideshowProject::currentMainProject();
         if (project)
             path = relocatedVideoPath(path, project->strMacProjectBundleContentsPath());

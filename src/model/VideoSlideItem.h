@@ -61,6 +61,9 @@ public:
     // open project's "Contents" folder.
     bool LoadVideoThumbnail();
     bool getVideoThumbnail(const platform::media::MediaAsset& asset);
+    // Whether the file can become a clip slide: it holds pictures that last. False, with a message naming
+    // the file in *error, for anything else (a song or a text named ".mov", say). Every clip import asks.
+    static bool isImportableClip(const QString& path, QString* error = nullptr);
     // A clip path that no longer exists, found again as "<contents>/videos/<its name>"; else the path.
     static QString relocatedVideoPath(const QString& path, const QString& contentsFolder);
     // Points the slide at its copy in the project whose "Contents" folder is given when the stored path has

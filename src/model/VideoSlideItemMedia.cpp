@@ -1,12 +1,13 @@
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/image/ImageFilters.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -26,13 +27,15 @@ double secondsSinceReferenceDate() {
     return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
 }
 
+// Written whole or not at all, as a file of the project's own: a link at the name is replaced.
 bool saveJpeg(const QImage& image, const QString& path, int quality) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, "jpeg");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
-    return writer.write(image.convertToFormat(QImage::Format_RGB32)) && file.commit();
+    return writer.write(image.convertToFormat(QImage::Format_RGB32)) &&
+           platform::writeFileAtomically(path, bytes);
 }
 
 struct PictureNames {

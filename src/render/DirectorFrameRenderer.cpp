@@ -83,6 +83,14 @@ bool DirectorFrameRenderer::writeFrame(QString* error) {
     return false;
 }
 
+bool DirectorFrameRenderer::finishWriting(QString* error) {
+    if (converter->flushFIFO())
+        return true;
+    if (error)
+        *error = converter->errorString();
+    return false;
+}
+
 void DirectorFrameRenderer::end() {
     if (converter) {
         director->stop();

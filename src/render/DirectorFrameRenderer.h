@@ -1,7 +1,7 @@
 #pragma once
 
-#include "render/FramePump.h"
 #include "platform/gl/Context.h"
+#include "render/FramePump.h"
 
 #include <QSize>
 
@@ -36,6 +36,7 @@ public:
     bool renderFrame() override;
     QString renderError() const override { return failure; }
     bool writeFrame(QString* error) override;
+    bool finishWriting(QString* error) override;
     void end() override;
 
 private:

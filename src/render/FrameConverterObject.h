@@ -32,7 +32,10 @@ public:
     void setStrVideoFIFOFullPath(const QString& path) { writer.setPath(path); }
     QString strVideoFIFOFullPath() const { return writer.path(); }
     // What the pipe waits watch: the export's cancel test, and how long a reader may take to come.
-    void setCancelled(std::function<bool()> test) { writer.setCancelled(std::move(test)); }
+    void setCancelled(std::function<bool()> test) {
+        cancelTest = test;
+        writer.setCancelled(std::move(test));
+    }
     void setPipeOpenTimeout(double seconds) { writer.setOpenTimeout(seconds); }
     // The write descriptor of the pipe; -1 while it is closed.
     int nVideoWriteFD() const { return writer.isOpen() ? writer.descriptor() : -1; }
@@ -77,6 +80,7 @@ protected:
     bool contextUsable() const;
 
     FramePipeWriter writer;
+    std::function<bool()> cancelTest;
 
 private:
     std::shared_ptr<platform::gl::Context> glContext;

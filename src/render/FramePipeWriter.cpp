@@ -7,8 +7,10 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 
 namespace {
 
@@ -66,16 +68,41 @@ bool FramePipeWriter::waitForRoom(double deadline) {
 }
 
 bool FramePipeWriter::writeFrame(const void* data, std::size_t length) {
+    std::vector<iovec> pieces{{const_cast<void*>(data), length}};
+    return writeVectors(pieces);
+}
+
+bool FramePipeWriter::writeFrameBottomUp(const void* data, int rows, std::size_t rowBytes) {
+    std::vector<iovec> pieces(std::size_t(std::max(rows, 0)));
+    auto* bytes = static_cast<unsigned char*>(const_cast<void*>(data));
+    for (int row = 0; row < rows; ++row)
+        pieces[std::size_t(row)] = {bytes + std::size_t(rows - 1 - row) * rowBytes, rowBytes};
+    return writeVectors(pieces);
+}
+
+bool FramePipeWriter::writeVectors(std::vector<iovec>& pieces) {
     platform::ignoreSigpipe();
     if (!fd)
         return fail(QStringLiteral("The pipe is not open"), EBADF);
-    const char* next = static_cast<const char*>(data);
     const double deadline = writeTimeout > 0.0 ? now() + writeTimeout : 0.0;
-    while (length > 0) {
-        const ssize_t written = ::write(fd.get(), next, length);
+    std::size_t next = 0;
+    while (next < pieces.size() && pieces[next].iov_len == 0)
+        ++next;
+    while (next < pieces.size()) {
+        const int count = int(std::min<std::size_t>(pieces.size() - next, IOV_MAX));
+        const ssize_t written = ::writev(fd.get(), &pieces[next], count);
         if (written > 0) {
-            next += written;
-            length -= std::size_t(written);
+            // Past the pieces written whole, into the one written in part.
+            for (std::size_t left = std::size_t(written); left > 0;) {
+                const std::size_t taken = std::min(left, pieces[next].iov_len);
+                pieces[next].iov_base = static_cast<char*>(pieces[next].iov_base) + taken;
+                pieces[next].iov_len -= taken;
+                left -= taken;
+                if (pieces[next].iov_len == 0)
+                    ++next;
+            }
+            while (next < pieces.size() && pieces[next].iov_len == 0)
+                ++next;
             continue;
         }
         if (written < 0 && errno == EINTR)

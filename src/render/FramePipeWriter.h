@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <functional>
+#include <vector>
+
+#include <sys/uio.h>
 
 // The writing end of a frame pipe: the named pipe through which an export hands its raw frames to the
 // encoder (frames of width x height x 4 bytes, blue, green, red, alpha, rows top to bottom, no header; the
@@ -39,6 +42,9 @@ public:
     // Writes all of the frame. False with errorString() set on any failure: the reader went away (EPIPE),
     // the pipe stayed full past the write time-out, the wait was cancelled, or the pipe is not open.
     bool writeFrame(const void* data, std::size_t length);
+    // Writes a frame held bottom row first (as GL reads it back) top row first, without reordering it in
+    // memory: `rows` rows of `rowBytes` each. Fails as writeFrame does.
+    bool writeFrameBottomUp(const void* data, int rows, std::size_t rowBytes);
     // Closes the pipe: the reader sees the end of the stream.
     void close() { fd.reset(); }
 
@@ -49,6 +55,7 @@ public:
 private:
     bool fail(const QString& message, int errnoValue);
     bool waitForRoom(double deadline);
+    bool writeVectors(std::vector<iovec>& pieces);
 
     QString pipePath;
     std::function<bool()> cancelled;

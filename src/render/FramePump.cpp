@@ -51,5 +51,10 @@ void FramePump::pumpFrames(FrameRenderer& renderer, const Options& options, Outc
         if (options.progress)
             options.progress(double(i) / double(total));
     }
+    QString error;
+    if (!renderer.finishWriting(&error)) {
+        outcome.error = error.isEmpty() ? tr_("A frame of the slideshow could not be written.") : error;
+        return;
+    }
     outcome.end = Outcome::End::Completed;
 }

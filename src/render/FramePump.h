@@ -32,6 +32,9 @@ public:
     // Writes the frame just drawn into the pipe. False, with *error, when it could not be written, as when
     // the reader has gone away.
     virtual bool writeFrame(QString* error) = 0;
+    // Waits until every frame written so far is in the pipe (a renderer may write behind the drawing).
+    // False, with *error, when one could not be written.
+    virtual bool finishWriting(QString* /*error*/) { return true; }
     // Leaves the player and closes the pipe: the reader sees the end of the stream.
     virtual void end() = 0;
 };

@@ -59,9 +59,9 @@ bool RGBConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffSc
 }
 
 void RGBConverterObject::releaseOpenGLVar() {
+    queue.reset(); // before the pipe closes: the frames not yet written are dropped
     shader.reset();
     fboRGB.reset();
-    rgbaLine = {};
     FrameConverterObject::releaseOpenGLVar();
 }
 
@@ -96,17 +96,48 @@ bool RGBConverterObject::convert(unsigned char* buffer, qint64 size) {
     return true;
 }
 
+bool RGBConverterObject::readTargetAsItIs(unsigned char* into) {
+    if (directReadFails)
+        return false;
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fboOffScreen()->framebufferName());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, nWidth(), nHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, into);
+    directReadFails = glGetError() != GL_NO_ERROR;
+    return !directReadFails;
+}
+
 bool RGBConverterObject::convertFIFO() {
+    if (!contextUsable())
+        return fail(QStringLiteral("The converter's GL context is not current on this thread"));
+    if (!fboOffScreen())
+        return fail(QStringLiteral("The read-back is not set up"));
+    // The pipe opens here, before any frame is handed over: an export whose reader never comes has
+    // written nothing.
+    if (!queue && !writer.isOpen() && !writer.open())
+        return fail(writer.errorString());
+    if (!queue)
+        queue = std::make_unique<FramePipeQueue>(writer, cancelTest);
+    const std::size_t rowBytes = std::size_t(nWidth()) * 4;
+    unsigned char* into = queue->acquire(rowBytes * std::size_t(nHeight()));
+    if (!into)
+        return fail(queue->errorString());
+    if (readTargetAsItIs(into)) {
+        queue->submit(nHeight(), rowBytes, true);
+        return true;
+    }
     if (!flippedCopy())
         return false;
-    // Sized to the frame being read every time: the size may have changed since the last frame.
-    rgbaLine.resize(std::size_t(nYUVBUffSize()));
-    if (!writer.isOpen() && !writer.open())
-        return fail(writer.errorString());
-    readFrame(rgbaLine.data());
-    if (!writer.writeFrame(rgbaLine.data(), rgbaLine.size()))
-        return fail(writer.errorString());
+    readFrame(into);
+    queue->submit(nHeight(), rowBytes, false);
     return true;
+}
+
+bool RGBConverterObject::flushFIFO() {
+    if (!queue || queue->flush())
+        return true;
+    return fail(queue->errorString());
 }
 
 QByteArray RGBConverterObject::rgb2yuv420p(const unsigned char* bgr, int width, int height) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/FrameConverterObject.h"
+#include "render/FramePipeQueue.h"
 #include "render/ShaderProgramObject.h"
 
 #include <QByteArray>
@@ -8,9 +9,11 @@
 #include <memory>
 #include <vector>
 
-// Reads each finished frame back in the frame-pipe format: the off-screen frame is copied upside down into
-// a second frame buffer through "Shader_simple", which also swaps red and blue, so that one read of RGBA
-// bytes yields blue, green, red, alpha with the picture's top row first.
+// Reads each finished frame back in the frame-pipe format. The off-screen target is read as it is, blue,
+// green, red, alpha with the bottom row first, and its rows leave for the pipe in the other order, so that
+// no pass over the frame is spent on turning it. The pipe is written by a thread of its own while the next
+// frame is drawn (FramePipeQueue). Where the target cannot be read that way, it is copied upside down into
+// a second frame buffer through "Shader_simple", which also swaps red and blue, and read from there.
 class RGBConverterObject : public FrameConverterObject {
 public:
     using FrameConverterObject::FrameConverterObject;
@@ -20,10 +23,12 @@ public:
     void releaseOpenGLVar() override;
     // Reads the frame into `buffer`, which must hold nYUVBUffSize() bytes.
     bool convert(unsigned char* buffer, qint64 size) override;
-    // Reads the frame and writes it whole into the pipe, opening the pipe first when it is not open. False
-    // when the read-back is not set up, the pipe cannot be opened or the frame cannot be written; the pump
-    // then stops and the export fails.
+    // Reads the frame and queues it for the pipe, opening the pipe first when it is not open. False when the
+    // read-back is not set up, the pipe cannot be opened, or an earlier frame could not be written (the
+    // reader went away, the export was cancelled); the pump then stops and the export fails.
     bool convertFIFO() override;
+    // Waits until every queued frame is in the pipe; false, with errorString(), when one could not be.
+    bool flushFIFO();
 
     // Planar 4:2:0 from 3-byte blue, green, red pixels, or from 4-byte blue, green, red, alpha pixels: the Y
     // plane, then U and V of the top left pixel of every 2 x 2 block (odd sizes round the chroma planes up).
@@ -33,8 +38,10 @@ public:
 private:
     bool flippedCopy();
     void readFrame(unsigned char* into);
+    bool readTargetAsItIs(unsigned char* into);
 
     std::unique_ptr<ShaderProgramObject> shader;
     std::unique_ptr<FrameBufferObject> fboRGB;
-    std::vector<unsigned char> rgbaLine;
+    std::unique_ptr<FramePipeQueue> queue;
+    bool directReadFails = false;
 };

@@ -134,6 +134,7 @@ bool SlideshowImageObject::chooseSource(quint64 frame, bool flip, Source& source
     if (!picture || picture->textureID() == 0)
         return false;
     source.program = &shaders->Shader_one_texture;
+    source.opaque = picture->isOpaque();
     source.texture = picture->textureID();
     source.width = picture->textWidth();
     source.height = picture->textHeight();
@@ -154,17 +155,21 @@ void SlideshowImageObject::placeWithAspect(int width, int height, double zoom) {
     matrixScale(modelView, float(sx), float(sy), 1.0f);
 }
 
-void SlideshowImageObject::drawPlaced(const ShaderProgramObject& program, GLuint texture, unsigned unit,
-                                      int width, int height, bool upright, bool clamp) {
+void SlideshowImageObject::fanPositions(int width, int height, float positions[12]) {
     // The unit fan given the picture's shape; the aspect scaling in the model-view turns it into pixels.
     const double theta = std::atan(double(height) / double(width));
     const float cx = float(std::cos(theta)), cy = float(std::sin(theta));
-    float positions[12];
     for (int v = 0; v < 4; ++v) {
         positions[v * 3] = quad::kUnitPositions[v * 3] * cx;
         positions[v * 3 + 1] = quad::kUnitPositions[v * 3 + 1] * cy;
         positions[v * 3 + 2] = 0.0f;
     }
+}
+
+void SlideshowImageObject::drawPlaced(const ShaderProgramObject& program, GLuint texture, unsigned unit,
+                                      int width, int height, bool upright, bool clamp) {
+    float positions[12];
+    fanPositions(width, height, positions);
     projection = quad::slideProjection();
     mvp = quad::modelViewProjection(modelView, projection);
     quad::setMvp(program, mvp);
@@ -177,6 +182,37 @@ void SlideshowImageObject::drawPlaced(const ShaderProgramObject& program, GLuint
     }
     glUniform1i(program.uniformValue(QStringLiteral("texture")), GLint(unit));
     quad::drawFan(program, positions, upright ? quad::kUprightTexCoords : quad::kMirroredTexCoords);
+}
+
+QRect SlideshowImageObject::coveredPixels(int width, int height) const {
+    float positions[12];
+    fanPositions(width, height, positions);
+    const Matrix4 placed = quad::modelViewProjection(modelView, quad::slideProjection());
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    float x[4], y[4];
+    for (int v = 0; v < 4; ++v) {
+        const Vector4 p = matrixTransformPoint(placed, positions[v * 3], positions[v * 3 + 1], 0.0f);
+        if (p.w <= 0.0f)
+            return {};
+        x[v] = float(viewport[0]) + (p.x / p.w + 1.0f) * 0.5f * float(viewport[2]);
+        y[v] = float(viewport[1]) + (p.y / p.w + 1.0f) * 0.5f * float(viewport[3]);
+    }
+    // The fan runs top left, bottom left, bottom right, top right: a picture turned by other than a half
+    // turn has edges across the pixels, and covers no rectangle of them that is worth the bookkeeping.
+    constexpr float kStraight = 0.01f;
+    if (std::abs(x[0] - x[1]) > kStraight || std::abs(x[2] - x[3]) > kStraight ||
+        std::abs(y[1] - y[2]) > kStraight || std::abs(y[0] - y[3]) > kStraight)
+        return {};
+    // Whole pixels only, a pixel short on every side, so that no rounding of the rasteriser's leaves a
+    // pixel of the backdrop undrawn and uncovered.
+    const int left = int(std::ceil(std::min(x[0], x[2]))) + 1,
+              right = int(std::floor(std::max(x[0], x[2]))) - 1;
+    const int bottom = int(std::ceil(std::min(y[0], y[1]))) + 1,
+              top = int(std::floor(std::max(y[0], y[1]))) - 1;
+    if (right <= left || top <= bottom)
+        return {};
+    return QRect(QPoint(left, bottom), QPoint(right - 1, top - 1));
 }
 
 void SlideshowImageObject::rotateOperation(int frame, bool upright) {
@@ -192,18 +228,7 @@ void SlideshowImageObject::rotateOperation(int frame, bool upright) {
     matrixRotate(modelView, float(degrees), 0.0f, 0.0f, 1.0f);
 }
 
-void SlideshowImageObject::playSlideshow(quint64 frame, unsigned textureIndex, bool flip, bool depth) {
-    Source source;
-    const bool drawable = chooseSource(frame, flip, source);
-    if (!textLayer) {
-        clearForSlide();
-        if (const auto layer = backgrondRender())
-            layer->DrawOneFrame(flip);
-    }
-    if (!drawable)
-        return;
-    enableBlending();
-    source.program->useMe();
+void SlideshowImageObject::placeSource(const Source& source, quint64 frame, bool depth) {
     const QPointF pan = panAt(double(frame));
     const float z = depth ? (textLayer ? -0.99999f : -1.0f) : -1.00002f;
     matrixLoadIdentity(modelView);
@@ -221,8 +246,31 @@ void SlideshowImageObject::playSlideshow(quint64 frame, unsigned textureIndex, b
         if (turn != 0.0f)
             matrixRotate(modelView, turn, 0.0f, 0.0f, 1.0f);
     }
+}
+
+void SlideshowImageObject::playSlideshow(quint64 frame, unsigned textureIndex, bool flip, bool depth) {
+    Source source;
+    const bool drawable = chooseSource(frame, flip, source);
+    if (drawable)
+        placeSource(source, frame, depth);
+    if (!textLayer) {
+        clearForSlide();
+        // What an opaque picture covers whole is not worth drawing beneath it.
+        const QRect hidden = drawable && source.opaque ? coveredPixels(source.width, source.height) : QRect();
+        if (const auto layer = backgrondRender())
+            layer->DrawOneFrame(flip, hidden);
+    }
+    if (!drawable)
+        return;
+    // Over an opaque picture blending changes no pixel, only the cost.
+    if (source.opaque)
+        glDisable(GL_BLEND);
+    else
+        enableBlending();
+    source.program->useMe();
     drawPlaced(*source.program, source.texture, textureIndex, source.width, source.height, source.upright,
                false);
+    enableBlending();
     const quint64 quarter = totalFrames / 4;
     if (quarter <= frame && frame <= 3 * quarter)
         drawText(source.upright, unsigned(frame));

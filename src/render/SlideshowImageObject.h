@@ -5,6 +5,7 @@
 #include "render/SlideTextures.h"
 
 #include <QPointF>
+#include <QRect>
 
 #include <atomic>
 #include <memory>
@@ -64,9 +65,15 @@ private:
         bool video = false;
         int orientation = 3;
         float zoomDivisor = 1.0f;
+        bool opaque = false; // a loaded picture without a transparent pixel
     };
     bool chooseSource(quint64 frame, bool flip, Source& source);
     void placeWithAspect(int width, int height, double zoom);
+    void placeSource(const Source& source, quint64 frame, bool depth);
+    static void fanPositions(int width, int height, float positions[12]);
+    // The pixels of the viewport (GL window coordinates) that the picture placed by the model-view covers
+    // whole; empty when it is turned or covers none.
+    QRect coveredPixels(int width, int height) const;
     void drawPlaced(const ShaderProgramObject& program, GLuint texture, unsigned unit, int width, int height,
                     bool upright, bool clamp);
     double motionFraction(double frame) const;

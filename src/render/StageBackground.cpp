@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+#include <functional>
+
 namespace {
 
 constexpr std::size_t kCacheAhead = 3;
@@ -37,6 +39,38 @@ void backdropMatrices(Matrix4& modelView, Matrix4& projection, Matrix4& mvp) {
     matrixTranslate(modelView, 0.0f, 0.0f, -3.0f);
     projection = quad::slideProjection();
     mvp = quad::modelViewProjection(modelView, projection);
+}
+
+// Runs draw once for each band of the viewport around `hidden`, scissored to it; once unscissored when
+// nothing is hidden. The caller's scissor state is kept.
+void drawAround(const QRect& hidden, const std::function<void()>& draw) {
+    GLint box[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, box);
+    const QRect view(box[0], box[1], box[2], box[3]);
+    if (hidden.isEmpty() || !view.intersects(hidden)) {
+        draw();
+        return;
+    }
+    const QRect middle = view & hidden;
+    // GL's y grows upwards: QRect's top is the lowest row here.
+    const QRect bands[4] = {
+        QRect(QPoint(view.left(), view.top()), QPoint(view.right(), middle.top() - 1)),
+        QRect(QPoint(view.left(), middle.bottom() + 1), QPoint(view.right(), view.bottom())),
+        QRect(QPoint(view.left(), middle.top()), QPoint(middle.left() - 1, middle.bottom())),
+        QRect(QPoint(middle.right() + 1, middle.top()), QPoint(view.right(), middle.bottom())),
+    };
+    const GLboolean scissoring = glIsEnabled(GL_SCISSOR_TEST);
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    glEnable(GL_SCISSOR_TEST);
+    for (const QRect& band : bands) {
+        if (band.isEmpty())
+            continue;
+        glScissor(band.x(), band.y(), band.width(), band.height());
+        draw();
+    }
+    glScissor(box[0], box[1], box[2], box[3]);
+    if (!scissoring)
+        glDisable(GL_SCISSOR_TEST);
 }
 
 void positionsOfSize(float half, float positions[12]) {
@@ -251,7 +285,7 @@ const TextureObject* StageBackground::textureOrBlack(const std::shared_ptr<Textu
     return textureBlackColor.get();
 }
 
-void StageBackground::DrawOneFrame(bool flip) {
+void StageBackground::DrawOneFrame(bool flip, const QRect& hidden) {
     ensureFixedTextures();
     switch (kind()) {
     case Kind::UserPicture:
@@ -259,16 +293,16 @@ void StageBackground::DrawOneFrame(bool flip) {
             textureBackground = std::make_unique<TextureObject>();
             textureBackground->LoadImage(userPicturePath());
         }
-        DrawOneFrameStaticBackground(textureBackground.get(), flip);
+        DrawOneFrameStaticBackground(textureBackground.get(), flip, hidden);
         return;
     case Kind::FixedPicture:
-        DrawOneFrameStaticBackground(text1.get(), flip);
+        DrawOneFrameStaticBackground(text1.get(), flip, hidden);
         return;
     case Kind::Black:
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         return;
     case Kind::Moving:
-        drawMoving(flip);
+        drawMoving(flip, hidden);
         return;
     }
 }
@@ -312,7 +346,7 @@ void StageBackground::advanceMovingState() {
     }
 }
 
-void StageBackground::drawMoving(bool flip) {
+void StageBackground::drawMoving(bool flip, const QRect& hidden) {
     glEnable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -338,11 +372,17 @@ void StageBackground::drawMoving(bool flip) {
     float positions[12];
     positionsOfSize(5.0f, positions);
     const float* texCoords = flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords;
-    quad::drawFan(program, positions, texCoords, texCoords);
+    // A mix of two opaque pictures is opaque: blending it would change no pixel, only the cost.
+    const bool opaque = (!first || first->isOpaque()) && (!second || second->isOpaque());
+    if (opaque)
+        glDisable(GL_BLEND);
+    drawAround(hidden, [&] { quad::drawFan(program, positions, texCoords, texCoords); });
+    glEnable(GL_BLEND);
     glActiveTexture(GL_TEXTURE0);
 }
 
-void StageBackground::DrawOneFrameStaticBackground(const TextureObject* texture, bool flip) {
+void StageBackground::DrawOneFrameStaticBackground(const TextureObject* texture, bool flip,
+                                                   const QRect& hidden) {
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -357,6 +397,8 @@ void StageBackground::DrawOneFrameStaticBackground(const TextureObject* texture,
     glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
     float positions[12];
     positionsOfSize(3.0f, positions);
-    quad::drawFan(program, positions, flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords);
+    drawAround(hidden, [&] {
+        quad::drawFan(program, positions, flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords);
+    });
     glActiveTexture(GL_TEXTURE0);
 }

@@ -4,6 +4,7 @@
 #include "render/GLMatrix.h"
 #include "render/TextureObject.h"
 
+#include <QRect>
 #include <QString>
 #include <QVariantMap>
 
@@ -45,9 +46,10 @@ public:
     // Resets the drawing state for a new drawing run.
     void initParam();
     // Draws the backdrop of the next frame into the bound target; `flip` picks the upright (true) or the
-    // mirrored texture coordinates.
-    void DrawOneFrame(bool flip);
-    void DrawOneFrameStaticBackground(const TextureObject* texture, bool flip);
+    // mirrored texture coordinates. The pixels of `hidden` (window coordinates), which an opaque picture
+    // drawn next covers whole, are left as they are.
+    void DrawOneFrame(bool flip, const QRect& hidden = QRect());
+    void DrawOneFrameStaticBackground(const TextureObject* texture, bool flip, const QRect& hidden = QRect());
     // Ends the run: the loader leaves within one wait and drops its backdrops; drawing shows black.
     void stop();
     void willBacktoProjectManagerView();
@@ -78,7 +80,7 @@ private:
     void stopLoader();
     void threadLoadBackgroundTexture(std::shared_ptr<platform::gl::Context> context, int themeID);
     CacheEntry loadBackdrop(const std::shared_ptr<SlideItem>& slide, int themeID) const;
-    void drawMoving(bool flip);
+    void drawMoving(bool flip, const QRect& hidden);
     void advanceMovingState();
     const TextureObject* textureOrBlack(const std::shared_ptr<TextureObject>& texture);
     void ensureFixedTextures();

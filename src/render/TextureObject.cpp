@@ -64,6 +64,18 @@ bool maskLayout(const QImage& image, MaskLayout& layout) {
     }
 }
 
+bool everyPixelOpaque(const QImage& rgba) {
+    if (!rgba.hasAlphaChannel())
+        return true;
+    for (int y = 0; y < rgba.height(); ++y) {
+        const uchar* line = rgba.constScanLine(y);
+        for (int x = 0; x < rgba.width(); ++x)
+            if (line[x * 4 + 3] != 255)
+                return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QSize TextureObject::fittedSize(const QSize& size, int maxWidth, int maxHeight) {
@@ -113,6 +125,7 @@ bool TextureObject::LoadCIImage(const QImage& image) {
 }
 
 void TextureObject::setSize(int w, int h) {
+    opaque = false;
     width = std::int16_t(w);
     height = std::int16_t(h);
     ratio = h > 0 ? float(w) / float(h) : 0.0f;
@@ -125,6 +138,7 @@ bool TextureObject::upload(const QImage& picture) {
     const QImage pixels =
         picture.convertToFormat(QImage::Format_RGBA8888_Premultiplied).mirrored(false, true);
     setSize(pixels.width(), pixels.height());
+    opaque = everyPixelOpaque(pixels);
     texture = ObjectName::genTexture();
     glBindTexture(GL_TEXTURE_2D, texture.get());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -173,6 +187,7 @@ bool TextureObject::LoadImage_mask(const QImage& source) {
     width = std::int16_t(image.width());
     height = std::int16_t(image.height());
     ratio = float(image.width()) / float(image.height());
+    opaque = false;
     ObjectName made = ObjectName::genTexture();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, made.get());

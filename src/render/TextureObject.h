@@ -36,6 +36,8 @@ public:
     std::int16_t textWidth() const { return width; }
     std::int16_t textHeight() const { return height; }
     float textRatio() const { return ratio; }
+    // Whether every pixel of the loaded picture is opaque: drawn over something, it hides it whole.
+    bool isOpaque() const { return opaque; }
     int maxWidth() const { return limitWidth; }
     int maxHeight() const { return limitHeight; }
 
@@ -54,6 +56,7 @@ private:
     std::int16_t width = 0;
     std::int16_t height = 0;
     float ratio = 0.0f;
+    bool opaque = false;
     int limitWidth = 2048;
     int limitHeight = 2048;
 };

@@ -98,6 +98,19 @@ protected:
         const auto project = SlideshowProject::currentMainProject();
         return project ? project->strMacProjectBundleFullPath() : QString();
     }
+
+    // The folder can no longer be written: made read-only, or, for root, whom modes do not stop, moved away.
+    static void makeUnwritable(const QString& folder) {
+        ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        if (::geteuid() == 0) {
+            ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
+        }
+    }
+    static void makeWritable(const QString& folder) {
+        if (::geteuid() == 0)
+            QDir().rename(folder + ".away", folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
 };
 
 TEST_F(AppDelegateTest, StartedTwiceOnAFreshHomeItMakesOneFolderAndReopensIt) {
@@ -223,15 +236,47 @@ TEST_F(AppDelegateTest, TheAutosaveTickWritesOnlyDirtyProjectsAndRetriesFailures
               "Ticked");
 
     const QString folder = project->strMacProjectBundleFullPath();
-    ASSERT_TRUE(QDir(folder).removeRecursively());
+    makeUnwritable(folder);
     project->setBIsDirty(true);
-    delegate->timerIdleHandleCallBack();
+    for (int tick = 0; tick < 3; ++tick)
+        delegate->timerIdleHandleCallBack();
     EXPECT_TRUE(project->bIsDirty()) << "a failed save is tried again at the next tick";
-    EXPECT_TRUE(dialogs.alerts.empty()) << "the timer does not interrupt the user";
-    QDir().mkpath(folder + "/Contents");
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << "the user is told once, not at every tick";
+    EXPECT_TRUE(dialogs.alerts[0].message.contains(folder)) << dialogs.alerts[0].message.toStdString();
+    makeWritable(folder);
     delegate->timerIdleHandleCallBack();
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_TRUE(QFileInfo::exists(folder + "/SlideshowProjectManager.dat"));
+}
+
+TEST_F(AppDelegateTest, EditsThatCannotBeSavedAreNeverDroppedWithoutAsking) {
+    auto project = launch();
+    const QString folder = project->strMacProjectBundleFullPath();
+    const QString other = otherProject("Other");
+    project->setStrProjectTitle("Edited");
+    project->setBIsDirty(true);
+    makeUnwritable(folder);
+
+    EXPECT_FALSE(delegate->applicationShouldTerminate()) << "Cancel keeps the application running";
+    delegate->openProject(other);
+    ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
+    EXPECT_EQ(openFolder(), folder) << "Cancel keeps the project open";
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_EQ(dialogs.unsavedEditsAsked, (QStringList{folder, folder}));
+
+    dialogs.unsavedEditsAnswers = {UnsavedEditsChoice::Retry};
+    dialogs.beforeUnsavedEditsAnswer = [&] { makeWritable(folder); };
+    EXPECT_TRUE(delegate->applicationShouldTerminate());
+    EXPECT_EQ(SlideshowProject::loadBundleProject(folder)->strProjectTitle(), "Edited") << "kept at quit";
+
+    dialogs.beforeUnsavedEditsAnswer = nullptr;
+    project->setBIsDirty(true);
+    makeUnwritable(folder);
+    dialogs.unsavedEditsAnswers = {UnsavedEditsChoice::Discard};
+    delegate->openProject(other);
+    ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
+    EXPECT_EQ(openFolder(), other) << "the user let the edits go";
+    makeWritable(folder);
 }
 
 TEST_F(AppDelegateTest, SaveWritesBothArchivesEvenWhenCleanAndReportsFailure) {

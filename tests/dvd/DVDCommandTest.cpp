@@ -280,3 +280,30 @@ TEST_F(DVDCommandTest, DroppingTheCommandMidEncodeEndsItsThreadsAndItsFFmpeg) {
     QCoreApplication::processEvents(); // what the command queued finds nobody
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
 }
+
+// The Cancel comes on the very notification that hands the work to the next step, before the command
+// itself hears of it: nothing may be authored or burnt after it.
+TEST_F(DVDCommandTest, ACancelWhileOneStepHandsOverToTheNextEndsTheCommand) {
+    useSlides(3);
+    manager->setBUseDVDMenu(false);
+    for (const QString& handOver :
+         {DVDMPEGIICreateObject::movieFinishedNotificationName(), QString(kNotifyDVDAuthorFinishedOK)}) {
+        SCOPED_TRACE(handOver.toStdString());
+        command.reset();
+        const platform::ObserverHandle canceller(
+            center, center.addObserver(handOver, [this](const platform::Notification&) {
+                project->setBExportProgressCancelButtonClicked(true);
+                center.post(kNotifyCancelEncodingVideo);
+            }));
+        command = std::make_unique<DVDCommand>(director, dialogs, center);
+        command->BurnDVDButtonClicked(drive);
+        ASSERT_TRUE(commandEnds());
+        EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+        if (handOver != kNotifyDVDAuthorFinishedOK) {
+            EXPECT_EQ(command->dvdAuthorObj(), nullptr) << "authored after a Cancel";
+        }
+        EXPECT_EQ(command->myburnObj(), nullptr) << "burnt after a Cancel";
+        expectNothingBurntAndProjectRestored();
+        project->setBExportProgressCancelButtonClicked(false);
+    }
+}

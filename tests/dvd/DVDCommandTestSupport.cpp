@@ -123,6 +123,7 @@ void DVDProjectTest::SetUp() {
     config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
     runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
     temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
+    cache.emplace("XDG_CACHE_HOME", folder.path() + "/.cache");
     QDir().mkpath(folder.path() + "/run");
     QDir().mkpath(folder.path() + "/tmp");
     QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -104,7 +104,7 @@ protected:
     static QColor slideColour(int index);
 
     TempDir folder;
-    std::optional<test_support::EnvOverride> home, config, runtime, temporary;
+    std::optional<test_support::EnvOverride> home, config, runtime, temporary, cache;
     SlideshowProjectRef project;
     std::shared_ptr<SlideshowProjectManager> manager;
     platform::NotificationCenter center;

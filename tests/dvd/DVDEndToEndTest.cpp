@@ -143,6 +143,20 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
                         {DVDMPEGIICreateObject::movieFinishedNotificationName(), kNotifyDVDAuthorFinishedOK,
                          kNotifyDVDAuthorProgress, DVDMPEGIICreateObject::progressNotificationName()});
     DVDCommand command(director, dialogs, center);
+    // The run's files are gone once the command ends: copies are kept as the authoring hands over.
+    const QString stream = withoutExtension(project->strEncodingVideoFilePath(QSizeF(960, 540))) + ".mpg";
+    const QString menuStream = withoutExtension(stream) + "_dvdmenu.mpg";
+    const QString kept = folder.file("kept");
+    const platform::ObserverHandle keeper(
+        center, center.addObserver(kNotifyDVDAuthorFinishedOK, [&](const auto&) {
+            platform::ChildProcess::Options copy;
+            copy.program = "cp";
+            copy.arguments = {"-a", stream, QFileInfo(menuStream).exists() ? menuStream : stream,
+                              command.dvdAuthorObj()->strOutputDVDFolder(), folder.path() + "/"};
+            QDir().mkpath(kept);
+            copy.arguments.last() = kept;
+            EXPECT_TRUE(platform::ChildProcess::run(copy));
+        }));
     command.BurnDVDButtonClicked(drive);
     ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
     EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
@@ -168,15 +182,17 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
     EXPECT_TRUE(
         std::all_of(frameProgress.begin(), frameProgress.end(), [](double p) { return p > 0 && p <= 1; }));
 
-    const QString stream = withoutExtension(project->strEncodingVideoFilePath(QSizeF(960, 540))) + ".mpg";
-    expectDVDStream(stream, project->totalFrameCount());
-    const QString menuStream = withoutExtension(stream) + "_dvdmenu.mpg";
+    expectDVDStream(kept + "/" + QFileInfo(stream).fileName(), project->totalFrameCount());
+    const QString keptMenu = kept + "/" + QFileInfo(menuStream).fileName();
     if (run.menu)
-        expectDVDStream(menuStream, project->totalFrameCountFromArray(manager->dvdMenuSlideArray()));
+        expectDVDStream(keptMenu, project->totalFrameCountFromArray(manager->dvdMenuSlideArray()));
     else
-        EXPECT_FALSE(QFileInfo::exists(menuStream));
-    expectAuthoredFolder(command.dvdAuthorObj()->strOutputDVDFolder());
+        EXPECT_FALSE(QFileInfo::exists(keptMenu));
+    expectAuthoredFolder(kept + "/tttDVD1");
     expectImage(image);
+    const QStringList runFiles = DVDAuthorObject::temporaryPaths({}) << stream << menuStream;
+    for (const QString& left : runFiles)
+        EXPECT_FALSE(QFileInfo::exists(left)) << "left behind: " << qPrintable(left);
 
     // What the command changed for the encode is put back.
     EXPECT_TRUE(project->bPlayLoop());
@@ -190,3 +206,38 @@ INSTANTIATE_TEST_SUITE_P(Discs, DVDEndToEndTest,
                                            DiscRun{"NtscWithoutMenu", false, false, false},
                                            DiscRun{"PalWithMenu", true, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+class DVDLinksEndToEndTest : public DVDRenderTest {};
+
+// Links planted at every fixed name of a DVD run are replaced, never written through, and the run leaves
+// none of its files behind.
+TEST_F(DVDLinksEndToEndTest, PlantedLinksKeepTheirTargetsAndTheRunLeavesNothing) {
+    useSlides(3);
+    manager->setBUseDVDMenu(true);
+    const QString stream = withoutExtension(project->strEncodingVideoFilePath(QSizeF(960, 540))) + ".mpg";
+    QStringList names = DVDAuthorObject::temporaryPaths({});
+    names << stream << withoutExtension(stream) + "_dvdmenu.mpg"
+          << DVDMPEGIICreateObject::strTempM4AAudioFullPath()
+          << DVDMPEGIICreateObject::strTempM2VVideoFullPath() << DVDMPEGIICreateObject::strVideoFIFOName()
+          << DVDMPEGIICreateObject::strAudioFIFOName();
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(test_support::writeBytes(folder.file(QString("target-%1").arg(i)), "keep"));
+        ASSERT_TRUE(QFile::link(folder.file(QString("target-%1").arg(i)), names[i])) << qPrintable(names[i]);
+    }
+    QString error;
+    const auto drive = platform::disc::DiscDrive::open(
+        platform::disc::DiscDrive::pseudoDriveAddress(folder.file("disc.img")), &error);
+    ASSERT_TRUE(drive) << qPrintable(error);
+    RecordingDialogs dialogs;
+    DVDCommand command(director, dialogs, center);
+    command.BurnDVDButtonClicked(drive);
+    ASSERT_TRUE(spinUntil([&] { return command.stage() == DVDCommand::Stage::Idle; }));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    ASSERT_NE(command.myburnObj(), nullptr);
+    EXPECT_EQ(command.myburnObj()->wait().outcome, BurnOutcome::Succeeded);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(test_support::readBytes(folder.file(QString("target-%1").arg(i))), "keep")
+            << qPrintable(names[i]);
+        EXPECT_FALSE(QFileInfo(names[i]).isSymLink()) << qPrintable(names[i]);
+    }
+}

@@ -4,6 +4,7 @@
 #include "export/MixedAudioExport.h"
 #include "model/MusicItem.h"
 #include "support/MediaProbe.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,7 +70,7 @@ TEST_F(EncoderControllerTest, RefusesProtectedSongsNamingThemInSongOrder) {
     EXPECT_EQ(host.calls, 0);
 }
 
-TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAtTheEnd) {
+TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAndTheMixedSoundAtTheEnd) {
     std::atomic<bool> release{false};
     struct stat pipeInfo {
     }, folderInfo{};
@@ -89,9 +90,34 @@ TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAtTheEnd) {
     EXPECT_EQ(pipeInfo.st_mode & 0777, 0600u);
     EXPECT_EQ(pipeInfo.st_uid, ::geteuid());
     EXPECT_EQ(folderInfo.st_mode & 0777, 0700u);
+    EXPECT_TRUE(QFileInfo::exists(EncoderController::strTempM4AAudioFullPath()));
     encoder.reset();
     EXPECT_FALSE(QFileInfo::exists(EncoderController::strOpenGLRGBAVideoFIFOFullPath()));
+    EXPECT_FALSE(QFileInfo::exists(EncoderController::strTempM4AAudioFullPath()));
     (void)release;
+}
+
+TEST_F(EncoderControllerTest, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {
+    const QStringList names{moviePath(), EncoderController::strTempM4AAudioFullPath(),
+                            EncoderController::strOpenGLRGBAVideoFIFOFullPath()};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString target = folder.file(QString("target-%1").arg(i));
+        test_support::writeBytes(target, "keep");
+        ASSERT_TRUE(QFile::link(target, names[i]));
+    }
+    ScriptedRenderer::Script script;
+    script.frames = 6;
+    useShowOfFrames(6);
+    ScriptedPumpHost host(scriptedPump(script));
+    auto encoder = makeEncoder(1.0);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host))
+        << encoder->dictEncodeResult().value("desc").toString().toStdString();
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) == 1; }));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        EXPECT_EQ(test_support::readBytes(folder.file(QString("target-%1").arg(i))), "keep")
+            << names[i].toStdString();
 }
 
 TEST_F(EncoderControllerTest, WritesEachPipedFrameAtItsTimeWithTheMixedSoundCutToTheShow) {

@@ -4,11 +4,11 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/UserDefaults.h"
 #include "platform/gl/Display.h"
 #include "platform/gl/GlError.h"
 #include "render/StageBackground.h"
-#include "platform/foundation/NamedPipe.h"
-#include "platform/foundation/UserDefaults.h"
 #include "support/ToneMaker.h"
 
 #include <QCoreApplication>
@@ -171,6 +171,7 @@ void EncoderTest::SetUp() {
     config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
     runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
     temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
+    cache.emplace("XDG_CACHE_HOME", folder.path() + "/.cache");
     QDir().mkpath(folder.path() + "/run");
     QDir().mkpath(folder.path() + "/tmp");
     QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -238,10 +239,12 @@ bool EncoderTest::waitForEnd(const EncoderController& encoder) {
     });
 }
 
-void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours) {
+void addColourSlidesAndTone(SlideshowProject& project, const QString& contents,
+                            const std::array<QColor, 3>& colours) {
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < 3; ++i)
-        slides.push_back(stillPhoto(contents, QStringLiteral("colour%1.png").arg(i), colours[std::size_t(i)]));
+        slides.push_back(
+            stillPhoto(contents, QStringLiteral("colour%1.png").arg(i), colours[std::size_t(i)]));
     project.setSlideshowArray(slides);
     project.calcSlideItemsPhotoTransitionDuration();
     ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone.wav", 440.0, 2.0, 0.5f));

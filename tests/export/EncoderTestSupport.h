@@ -5,13 +5,13 @@
 // scripted renderers that write frames of known colours, and a recorder of the encoder's notifications.
 
 #include "export/EncoderController.h"
-#include "render/FramePump.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
+#include "render/FramePump.h"
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
-#include "platform/foundation/NotificationCenter.h"
 #include "support/RealPlayer.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
@@ -141,7 +141,7 @@ protected:
     static bool waitForEnd(const EncoderController& encoder);
 
     TempDir folder;
-    std::optional<ScopedEnv> home, config, runtime, temporary;
+    std::optional<ScopedEnv> home, config, runtime, temporary, cache;
     SlideshowProjectRef project;
 };
 
@@ -161,6 +161,7 @@ public:
 
 // Three still slides of the given colours (1 s photos, 0.5 s transitions), pictures of 640 x 360 in the
 // project's "Contents", and a 2 s tone that plays once.
-void addColourSlidesAndTone(SlideshowProject& project, const QString& contents, const std::array<QColor, 3>& colours);
+void addColourSlidesAndTone(SlideshowProject& project, const QString& contents,
+                            const std::array<QColor, 3>& colours);
 
 } // namespace encoder_test

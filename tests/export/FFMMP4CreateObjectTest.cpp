@@ -5,7 +5,9 @@
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
+#include "support/ClipMaker.h"
 #include "support/MediaProbe.h"
+#include "support/TestEnvironment.h"
 #include "support/ToneMaker.h"
 
 #include <QCoreApplication>
@@ -101,6 +103,8 @@ public:
             if (afterFrame)
                 afterFrame(i);
         }
+        if (fd)
+            creator.framePumpWrote(quint64(written.load()));
     }
 
     int frames = 12;
@@ -178,6 +182,7 @@ protected:
 
     TempDir dir;
     ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
+    ScopedEnv cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
     std::optional<ScopedEnv> toolsEnv;
     SlideshowProjectRef project;
     SolidFramePump pump;
@@ -516,4 +521,54 @@ TEST_F(FFMMP4Test, GoingAwayMidRunStopsEverything) {
     ASSERT_TRUE(waitFor([this] { return pump.written.load() > 3; }));
     creator.reset(); // must not hang, crash or leave a thread writing
     EXPECT_GT(pump.written.load(), 3);
+}
+
+// ---- ffmpeg's word is checked, and fixed names are never followed
+
+TEST_F(FFMMP4Test, AMovieThatFFmpegOnlyClaimsToHaveWrittenIsAFailure) {
+    ClipMaker::Options shortClip;
+    shortClip.size = QSize(128, 72);
+    shortClip.frames = 3;
+    shortClip.audio = true;
+    ClipMaker::Options silentClip = shortClip;
+    silentClip.frames = 30;
+    silentClip.audio = false;
+    QString error;
+    ASSERT_TRUE(ClipMaker::make(dir.file("short.mp4"), shortClip, &error)) << error.toStdString();
+    ASSERT_TRUE(ClipMaker::make(dir.file("silent.mp4"), silentClip, &error)) << error.toStdString();
+    const QString consume = "cat \"${13}\" > /dev/null\neval out=\\${$#}\n";
+    for (const auto& [writes, complaint] :
+         {std::pair{QString("echo 'no movie at all' > \"$out\""), "no pictures"},
+          {"cp \"" + dir.file("short.mp4") + "\" \"$out\"", "3 pictures instead of 30"},
+          {"cp \"" + dir.file("silent.mp4") + "\" \"$out\"", "sound is missing"}}) {
+        SCOPED_TRACE(complaint);
+        fakeFFmpeg(consume + writes + "\nexit 0");
+        pump.frames = 30;
+        pump.written = 0;
+        Recorder told;
+        start();
+        ASSERT_TRUE(ended());
+        EXPECT_EQ(told.count(kFinished), 0) << "ffmpeg's word was taken";
+        ASSERT_EQ(told.count(kFailed), 1);
+        EXPECT_TRUE(told.failure().contains(complaint)) << told.failure().toStdString();
+        EXPECT_FALSE(QFile::exists(output()));
+    }
+}
+
+TEST_F(FFMMP4Test, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {
+    const QStringList names{output(), FFMMCreateObjectBase::strTempM4AAudioFullPath(),
+                            FFMMCreateObjectBase::strVideoFIFOName(),
+                            FFMMCreateObjectBase::strAudioFIFOName()};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        test_support::writeBytes(dir.file(QString("target-%1").arg(i)), "keep");
+        ASSERT_TRUE(QFile::link(dir.file(QString("target-%1").arg(i)), names[i]));
+    }
+    pump.frames = 5;
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 1) << recorder.failure().toStdString();
+    for (qsizetype i = 0; i < names.size(); ++i)
+        EXPECT_EQ(test_support::readBytes(dir.file(QString("target-%1").arg(i))), "keep")
+            << names[i].toStdString();
+    EXPECT_FALSE(QFileInfo(output()).isSymLink());
 }

@@ -1,4 +1,5 @@
 #include "export/FramePipeReader.h"
+#include "export/FrameRing.h"
 
 #include "platform/foundation/NamedPipe.h"
 #include "support/TempDir.h"
@@ -10,6 +11,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <numeric>
@@ -180,4 +182,39 @@ TEST_F(FramePipeReaderTest, AMissingPipeCannotBeOpenedAndTheDescriptorIsClosedOn
     platform::UniqueFd taken = reader.takeDescriptor();
     EXPECT_TRUE(taken.isValid());
     EXPECT_FALSE(reader.isOpen());
+}
+
+// The read-ahead on top of the reader.
+TEST_F(FramePipeReaderTest, TheRingHandsOverFramesInOrderThenTheEndOrTheStop) {
+    FramePipeReader reader(kFrame, std::chrono::milliseconds(10));
+    platform::UniqueFd writeEnd = connect(reader);
+    std::atomic<bool> writerEnded{false};
+    {
+        FrameRing ring(reader, 2);
+        ring.start({{}, [&] { return writerEnded.load(); }});
+        std::thread writer([&] {
+            for (unsigned i = 0; i < 5; ++i)
+                writeAll(writeEnd.get(), pattern(kFrame, i));
+            writeEnd.reset();
+            writerEnded = true;
+        });
+        for (unsigned i = 0; i < 5; ++i) {
+            const unsigned char* frame = nullptr;
+            ASSERT_EQ(ring.next(&frame, {}), FramePipeReader::Status::Frame) << "frame " << i;
+            EXPECT_TRUE(std::equal(frame, frame + kFrame, pattern(kFrame, i).begin())) << "frame " << i;
+            ring.release();
+        }
+        const unsigned char* none = nullptr;
+        EXPECT_EQ(ring.next(&none, {}), FramePipeReader::Status::EndOfStream);
+        writer.join();
+    }
+    // A writer that never writes: the consumer's stop test ends its wait, the ring's end ends the thread.
+    FramePipeReader idle(kFrame, std::chrono::milliseconds(10));
+    platform::UniqueFd silent = connect(idle);
+    FrameRing ring(idle, 2);
+    ring.start({});
+    const unsigned char* none = nullptr;
+    std::atomic<int> asked{0};
+    EXPECT_EQ(ring.next(&none, [&] { return ++asked > 2; }), FramePipeReader::Status::Stopped);
+    ring.stop();
 }

@@ -54,6 +54,7 @@ protected:
 
     TempDir dir;
     ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
+    ScopedEnv cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
     SlideshowProjectRef project;
     std::vector<platform::media::NullAudioSink*> sinks; // made by the players, newest last
 

@@ -68,6 +68,7 @@ protected:
     ScopedEnv configEnv{"XDG_CONFIG_HOME", home + "/.config"};
     ScopedEnv runtimeEnv{"XDG_RUNTIME_DIR", std::nullopt};
     ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", home + "/tmp"};
+    ScopedEnv cacheEnv{"XDG_CACHE_HOME", home + "/.cache"};
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
 
     void SetUp() override {

@@ -2,6 +2,10 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/KeyedArchiveLimits.h"
+#include "platform/foundation/StandardPaths.h"
+#include "support/HandArchive.h"
+#include "support/LocalListener.h"
 
 #include <QColor>
 
@@ -339,4 +343,105 @@ TEST_F(ProjectArchiveTest, AClipFollowingTheProjectsMusicLevelStillFollowsItAfte
     EXPECT_FALSE(loadedClip->isCustomizedBKMusicVolume());
     loaded->setFltBackgroundMusicVolumeWhenVideos(0.05f);
     EXPECT_FLOAT_EQ(loadedClip->fltBKMusicVolume(), 0.05f);
+}
+
+namespace {
+
+// Writes a hand-made archive as the folder's project archive and loads the folder.
+SlideshowProjectRef loadHandMade(const QString& folder, const QByteArray& archive, QString* error) {
+    model_test::writeFile(folder + "/SlideshowProject.dat", archive);
+    QDir().mkpath(folder + "/Contents");
+    return SlideshowProject::loadBundleProject(folder, error);
+}
+
+} // namespace
+
+TEST_F(ProjectArchiveTest, AnArchiveThatWouldFloodTheMachineFailsToOpen) {
+    using test_support::HandArchive;
+    auto sharedDates = [] { // a few kB whose dictionaries all refer twice to the next: 2^40 copies
+        HandArchive a;
+        int value = a.string("leaf");
+        for (int i = 0; i < 40; ++i)
+            value = a.dictionary({{"a", value}, {"b", value}});
+        return a.xml(a.record("SlideshowProject", {{"dictFileRefreshDate", HandArchive::ref(value)}}));
+    };
+    auto tooManySlides = [] {
+        HandArchive a;
+        QList<int> slides;
+        for (qint64 i = 0; i <= platform::keyed::kLimits.maxObjects; ++i)
+            slides << a.record("SlideItem");
+        return a.xml(a.record("SlideshowProject", {{"slideshowArray", HandArchive::ref(a.array(slides))}}));
+    };
+    for (const auto& [name, archive] :
+         {std::pair{"shared parts", sharedDates()}, {"many slides", tooManySlides()}}) {
+        SCOPED_TRACE(name);
+        QString error;
+        EXPECT_FALSE(loadHandMade(home + "/" + name + ".VistrelleProject", archive, &error));
+        EXPECT_TRUE(error.contains("could not be read")) << error.toStdString();
+    }
+}
+
+TEST_F(ProjectArchiveTest, RecordsOfAnotherClassThanExpectedAreNeverBuilt) {
+    using test_support::HandArchive;
+    int projectsBuilt = 0;
+    platform::KeyedUnarchiver::registerClass("SlideshowProject", [&](platform::KeyedUnarchiver& coder) {
+        ++projectsBuilt;
+        return platform::ArchivableRef(SlideshowProject::initWithCoder(coder));
+    });
+    HandArchive a;
+    QList<int> slides{a.record("SlideItem", {{"fileName", HandArchive::ref(a.string("photo.jpg"))}})};
+    for (int i = 0; i < 50; ++i)
+        slides << a.record("SlideshowProject") << a.array({a.record("SlideshowProject")});
+    const int root =
+        a.record("SlideshowProject", {{"slideshowArray", HandArchive::ref(a.array(slides))},
+                                      {"themeManger", HandArchive::ref(a.record("SlideshowProject"))}});
+    QString error;
+    const auto project = loadHandMade(home + "/costly.VistrelleProject", a.xml(root), &error);
+    model_test::restoreFactory("SlideshowProject");
+    ASSERT_TRUE(project) << error.toStdString();
+    ASSERT_EQ(project->slideCount(), 1u);
+    EXPECT_EQ(project->slideItemAtIndex(0)->shortFileName(), "photo.jpg");
+    EXPECT_EQ(projectsBuilt, 1) << "only the root is a project";
+}
+
+TEST_F(ProjectArchiveTest, PathsStoredInAReceivedProjectNeverReachOutsideIt) {
+    test_support::LocalListener listener;
+    const QString folder = home + "/received.VistrelleProject";
+    model_test::writeFile(folder + "/Contents/frame.jpg");
+    auto clip = record("VideoSlideItem");
+    clip->object("fileName", "frame.jpg").object("strVideoFilePath", listener.url("clip.mov"));
+    auto escaping = record("MusicItem");
+    escaping->object("fileMediaItem", QVariantMap{{"pureFileName", "../../../../dev/stdin"}});
+    auto device = record("MusicItem");
+    device->object("fileMediaItem",
+                   QVariantMap{{"filePath", "/dev/zero"}, {"musicSource", "bundleDefaultMusic"}});
+    auto root = record("SlideshowProject");
+    root->object("slideshowArray", QVariantList{QVariant::fromValue(platform::ArchivableRef(clip))});
+    root->object("musicArray", QVariantList{QVariant::fromValue(platform::ArchivableRef(escaping)),
+                                            QVariant::fromValue(platform::ArchivableRef(device))});
+    QStringList measured;
+    MusicItem::setDurationMeasurer([&](const QString& path) {
+        measured << path;
+        return 1.0;
+    });
+
+    QString error;
+    auto project = loadArchived(folder, root, &error);
+    ASSERT_TRUE(project) << error.toStdString();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    auto slide = std::dynamic_pointer_cast<VideoSlideItem>(project->slideItemAtIndex(0));
+    ASSERT_TRUE(slide);
+    EXPECT_FALSE(slide->hasAsset());
+    EXPECT_EQ(project->missingSlideFiles(), QStringList{"clip.mov"}) << "an export names the clip as missing";
+    EXPECT_EQ(listener.connections(), 0) << "opening the project went on the network";
+    const auto songs = project->musicArray();
+    EXPECT_EQ(songs[0]->strFilePathIn(contents), contents + "/stdin");
+    EXPECT_NE(songs[1]->strFilePathIn(contents), "/dev/zero");
+    for (const auto& song : songs)
+        song->durationIn(contents);
+    MusicItem::setDurationMeasurer(nullptr);
+    for (const QString& path : measured)
+        EXPECT_TRUE(path.startsWith(contents + "/") ||
+                    path.startsWith(platform::paths::resourceFolder() + "/"))
+            << path.toStdString();
 }

@@ -120,7 +120,9 @@ TEST_F(ProjectFolderTest, TemporaryPathsLiveInThePrivateFolder) {
     EXPECT_EQ(base, platform::paths::temporaryFolder());
     EXPECT_TRUE(base.startsWith(home + "/tmp/"));
     SlideshowProject project;
-    const QString prefix = base + "/10468DAE-4D11-4C1B-893C-A7C0DF8AA810";
+    EXPECT_EQ(SlideshowProject::strLargeTempDirectoryBase(), home + "/.cache/vistrelle") << "on disk";
+    const QString prefix =
+        SlideshowProject::strLargeTempDirectoryBase() + "/10468DAE-4D11-4C1B-893C-A7C0DF8AA810";
     EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(1280, 720)), prefix + "_video_1280x720.mp4");
     SlideshowProject::setStrVideoOutputFormat("MOV");
     EXPECT_EQ(project.strEncodingVideoFilePath(QSizeF(1280.9, 720.2)), prefix + "_video_1280x720.mov");
@@ -233,6 +235,23 @@ TEST_F(ProjectSaveTest, AFailedSaveKeepsTheProjectDirtyAndALaterOneSucceeds) {
     EXPECT_TRUE(project->saveProjectToFile());
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_EQ(SlideshowProject::loadBundleProject(folder)->strProjectTitle(), "Edited");
+}
+
+TEST_F(ProjectSaveTest, LinksInAReceivedProjectFolderAreReplacedNeverWrittenThrough) {
+    auto project = openNewProject("Received");
+    const QString folder = project->strMacProjectBundleFullPath();
+    const QString notes = home + "/notes.txt";
+    writeFile(notes, "my own notes");
+    for (const char* archive : {"SlideshowProject.dat", "SlideshowProjectManager.dat"}) {
+        QFile::remove(folder + "/" + archive);
+        ASSERT_TRUE(QFile::link(notes, folder + "/" + archive));
+    }
+    project->setBIsDirty(true);
+    ASSERT_TRUE(project->saveProjectToFile());
+    ASSERT_TRUE(SlideshowProjectManager::defaultSlideshowProjectManager()->saveToFile());
+    EXPECT_EQ(test_support::readBytes(notes), "my own notes");
+    EXPECT_FALSE(QFileInfo(folder + "/SlideshowProject.dat").isSymLink());
+    EXPECT_TRUE(SlideshowProject::loadBundleProject(folder));
 }
 
 TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {

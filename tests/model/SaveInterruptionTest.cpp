@@ -63,5 +63,8 @@ TEST_F(SaveInterruptionTest, AProcessKilledWhileSavingLeavesTheLastGoodProject) 
         ASSERT_TRUE(survivor) << "after kill " << kill << ": " << error.toStdString();
         EXPECT_TRUE(survivor->strProjectTitle().startsWith('v'));
         EXPECT_EQ(survivor->slideCount(), 400u);
+        EXPECT_EQ(QDir(folder).entryList({".SlideshowProject.dat.*"}, QDir::Files | QDir::Hidden),
+                  QStringList())
+            << "the half-made save of the killed process is left behind";
     }
 }

@@ -2,6 +2,7 @@
 #include "ClipTestSupport.h"
 
 #include "platform/image/ImageAdditions.h"
+#include "support/ToneMaker.h"
 
 #include <QImageReader>
 
@@ -292,4 +293,35 @@ TEST_F(VideoSlideItemTest, DeletingAClipSlideDeletesOnlyAClipInsideTheProject) {
     EXPECT_FALSE(QFileInfo::exists(picture));
     EXPECT_FALSE(QFileInfo::exists(inside->strThumbFileName()));
     EXPECT_TRUE(QFileInfo::exists(outside));
+}
+
+TEST_F(VideoSlideItemTest, ImportsRefuseFilesThatAreNotWhatTheirNamesSay) {
+    auto project = openNewProject("Imports");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    QImage picture(32, 32, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(dir.file("picture.mp3"), "PNG") && picture.save(dir.file("picture.mov"), "PNG"));
+    writeFile(dir.file("text.mp3"), "not a song at all");
+    writeFile(dir.file("text.mov"), "not a clip at all");
+    writeFile(dir.file("empty.mp3"), "");
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("tone.wav"), 440, 0.5, 0.5f));
+    ASSERT_TRUE(QFile::copy(dir.file("tone.wav"), dir.file("tone.mov")));
+    const QString clip = makeClip("clip.mov", 30);
+    const QString song = dir.file("tone.wav");
+
+    for (const char* name : {"picture.mp3", "text.mp3", "empty.mp3", "clip.mov"}) {
+        QString error;
+        EXPECT_TRUE(MusicItem::songDictionaryForImport(dir.file(name), contents, &error).isEmpty()) << name;
+        EXPECT_TRUE(error.contains(name)) << error.toStdString();
+    }
+    EXPECT_FALSE(MusicItem::songDictionaryForImport(song, contents).isEmpty());
+    EXPECT_EQ(QDir(contents).entryList({"picture*", "text*", "empty*", "clip*"}, QDir::Files), QStringList())
+        << "nothing refused is copied into the project";
+
+    for (const char* name : {"picture.mov", "text.mov", "tone.mov"}) {
+        QString error;
+        EXPECT_FALSE(VideoSlideItem::isImportableClip(dir.file(name), &error)) << name;
+        EXPECT_TRUE(error.contains(name)) << error.toStdString();
+    }
+    EXPECT_TRUE(VideoSlideItem::isImportableClip(clip));
 }

@@ -62,13 +62,37 @@ TEST(AtomicWrite, NewFileTakesTheUmaskAndOldFileKeepsItsMode) {
     EXPECT_EQ(modeOf(secret), mode_t(0755));
 }
 
-TEST(AtomicWrite, WritesThroughALinkAndKeepsTheLink) {
+TEST(AtomicWrite, ReplacesALinkAndNeverWritesThroughIt) {
     TempDir dir;
-    writeFile(dir.file("real"), "old");
+    writeFile(dir.file("real"), "old", 0644);
     ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("link")));
     ASSERT_TRUE(writeFileAtomically(dir.file("link"), "new"));
-    EXPECT_TRUE(QFileInfo(dir.file("link")).isSymLink());
-    EXPECT_EQ(readFile(dir.file("real")), "new");
+    EXPECT_FALSE(QFileInfo(dir.file("link")).isSymLink());
+    EXPECT_EQ(readFile(dir.file("link")), "new");
+    EXPECT_EQ(readFile(dir.file("real")), "old");
+}
+
+TEST(AtomicWrite, TemporariesOfKilledWritesAndFixedNamesAreCleared) {
+    TempDir dir;
+    for (const char* name : {".project.dat.tmp-1f2e", ".thumb_1.00.jpg.tmp-0", "notes.tmp-1", ".hidden"})
+        writeFile(dir.file(name), "x");
+    ASSERT_TRUE(QFile::link(dir.file("notes.tmp-1"), dir.file(".link.tmp-ab")));
+    EXPECT_EQ(platform::removeStaleTemporaryFiles(dir.path()), 3);
+    EXPECT_EQ(entries(dir.path()), (QStringList{".hidden", "notes.tmp-1"}));
+
+    writeFile(dir.file("target"), "keep");
+    for (const char* name : {"planted", "dangling"})
+        ASSERT_TRUE(QFile::link(dir.file(QString(name) == "planted" ? "target" : "nowhere"), dir.file(name)));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("pipe")).constData(), 0600), 0);
+    for (const char* name : {"planted", "dangling", "pipe", "new"}) {
+        ASSERT_TRUE(platform::createFreshFile(dir.file(name))) << name;
+        EXPECT_EQ(modeOf(dir.file(name)), mode_t(0600)) << name;
+        EXPECT_EQ(readFile(dir.file(name)), QByteArray()) << name;
+    }
+    EXPECT_EQ(readFile(dir.file("target")), "keep");
+    ASSERT_TRUE(QDir(dir.path()).mkpath("folder/inside"));
+    EXPECT_FALSE(platform::createFreshFile(dir.file("folder")));
+    EXPECT_TRUE(QFileInfo::exists(dir.file("folder/inside")));
 }
 
 TEST(AtomicWrite, MissingFolderFailsWithAMessage) {

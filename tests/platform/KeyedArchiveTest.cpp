@@ -1,4 +1,6 @@
 #include "platform/ArchiveTestSupport.h"
+#include "platform/foundation/KeyedArchiveLimits.h"
+#include "support/HandArchive.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -501,4 +503,65 @@ TEST_F(KeyedArchiveTest, DecodingRunsConcurrentlyWithRegistration) {
     stop = true;
     registrar.join();
     EXPECT_EQ(failures, 0);
+}
+
+TEST_F(KeyedArchiveTest, WhatIsReadCanBeWrittenAgain) {
+    // Hand-made shapes that a reader meets once per part but a writer writes at every use of a part.
+    using test_support::HandArchive;
+    auto chain = [](HandArchive& archive, int levels, int end, bool twice) {
+        for (int i = 0; i < levels; ++i)
+            end = archive.array(twice ? QList<int>{end, end} : QList<int>{end});
+        return end;
+    };
+    struct Case {
+        const char* name;
+        std::function<QByteArray()> make;
+        const char* refusal; // the reason the reader must give, or null when it may accept
+    };
+    const std::vector<Case> cases{
+        {"a part shared twice at every one of 64 levels",
+         [&] {
+             HandArchive a;
+             const int value = chain(a, 64, a.string("leaf"), true);
+             return a.xml(a.record("Probe", {{"value", HandArchive::ref(value)}}));
+         },
+         "expands to more than"},
+        {"a deep part met again deep down",
+         [&] {
+             HandArchive a;
+             const int deep = chain(a, 400, a.string("leaf"), false);
+             const int value = a.array({deep, chain(a, 200, deep, false)});
+             return a.xml(a.record("Probe", {{"value", HandArchive::ref(value)}}));
+         },
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        const auto read = unarchiveProbe(c.make(), &error);
+        if (c.refusal) {
+            ASSERT_FALSE(read) << "accepted, it could never be written again";
+            EXPECT_TRUE(error.contains(c.refusal)) << error.toStdString();
+            continue;
+        }
+        if (!read)
+            continue;
+        const auto again = makeProbe(
+            [value = read->seen["value"]](KeyedArchiver& coder) { coder.encodeObject(value, "value"); });
+        EXPECT_NO_THROW(KeyedArchiver::archivedData(again));
+    }
+}
+
+TEST_F(KeyedArchiveTest, NothingIsWrittenThatTheReaderWouldRefuse) {
+    auto many = node("many");
+    for (int i = 0; i <= int(keyed::kLimits.maxObjects); ++i)
+        many->children.push_back(node(QString()));
+    try {
+        KeyedArchiver::archivedData(many);
+        ADD_FAILURE() << "more objects were written than the reader takes";
+    } catch (const ArchiveError& e) {
+        EXPECT_NE(std::string(e.what()).find("objects"), std::string::npos) << e.what();
+    }
+    many->children.resize(std::size_t(keyed::kLimits.maxObjects) - 1);
+    EXPECT_TRUE(roundTrip(many));
 }

@@ -136,6 +136,19 @@ protected:
     EnvOverride tmpEnv{"VISTRELLE_TMPDIR", base.path()};
     EnvOverride runtimeEnv{"XDG_RUNTIME_DIR", std::nullopt};
     QString expected = base.path() + "/vistrelle-" + QString::number(::getuid());
+
+    // When the usual name is taken, a fresh private folder of ours beside it, the same for the whole run.
+    void expectFreshFolder() {
+        const QString fresh = paths::temporaryFolder();
+        EXPECT_TRUE(fresh.startsWith(expected + "-")) << fresh.toStdString();
+        const struct stat info = lstatOf(fresh);
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_mode & 07777, 0700u);
+        EXPECT_EQ(info.st_uid, ::getuid());
+        EXPECT_EQ(paths::temporaryFolder(), fresh);
+        paths::releaseTemporaryFolders();
+        EXPECT_FALSE(QFileInfo::exists(fresh));
+    }
 };
 
 TEST_F(TemporaryFolderTest, IsCreatedPrivateAndReused) {
@@ -160,13 +173,13 @@ TEST_F(TemporaryFolderTest, ASymlinkIsRefused) {
     TempDir target;
     ASSERT_EQ(::chmod(QFile::encodeName(target.path()).constData(), 0755), 0);
     ASSERT_TRUE(QFile::link(target.path(), expected));
-    EXPECT_TRUE(paths::temporaryFolder().isEmpty());
+    expectFreshFolder();
     EXPECT_EQ(lstatOf(target.path()).st_mode & 07777, 0755u) << "the link's target is left alone";
 }
 
 TEST_F(TemporaryFolderTest, AFileInTheWayIsRefused) {
     writeText(expected, "not a folder");
-    EXPECT_TRUE(paths::temporaryFolder().isEmpty());
+    expectFreshFolder();
 }
 
 TEST_F(TemporaryFolderTest, AnotherUsersFolderIsRefused) {
@@ -174,8 +187,25 @@ TEST_F(TemporaryFolderTest, AnotherUsersFolderIsRefused) {
         GTEST_SKIP() << "only root can give a folder to another user";
     ASSERT_EQ(::mkdir(QFile::encodeName(expected).constData(), 0700), 0);
     ASSERT_EQ(::chown(QFile::encodeName(expected).constData(), 65534, 65534), 0);
-    EXPECT_TRUE(paths::temporaryFolder().isEmpty());
+    expectFreshFolder();
     EXPECT_EQ(lstatOf(expected).st_uid, 65534u) << "the foreign folder is left alone";
+}
+
+TEST_F(TemporaryFolderTest, WithoutAnyPrivateFolderItSaysSoPlainly) {
+    EnvOverride nowhere("VISTRELLE_TMPDIR", base.path() + "/missing");
+    EXPECT_TRUE(paths::temporaryFolder().isEmpty());
+    EXPECT_TRUE(paths::temporaryFolderProblem().contains(base.path() + "/missing"));
+}
+
+TEST_F(TemporaryFolderTest, LargeFilesGoToAPrivateFolderOnDisk) {
+    TempDir cache;
+    EnvOverride env("XDG_CACHE_HOME", cache.path());
+    EXPECT_EQ(paths::largeTemporaryFolder(), cache.path() + "/vistrelle");
+    EXPECT_EQ(lstatOf(cache.path() + "/vistrelle").st_mode & 07777, 0700u);
+    TempDir runtime;
+    ASSERT_EQ(::chmod(QFile::encodeName(runtime.path()).constData(), 0700), 0);
+    EnvOverride ram("XDG_RUNTIME_DIR", runtime.path());
+    EXPECT_EQ(paths::largeTemporaryFolder(), cache.path() + "/vistrelle") << "not in the runtime folder";
 }
 
 TEST_F(TemporaryFolderTest, APrivateRuntimeFolderIsPreferred) {

@@ -1,5 +1,6 @@
 #include "render/FramePipeWriter.h"
 #include "platform/foundation/NamedPipe.h"
+#include "render/FramePipeQueue.h"
 #include "support/TempDir.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -155,4 +157,80 @@ TEST_F(FramePipeWriterTest, AFullPipeWhoseReaderStallsEndsAtCancelOrTimeOut) {
     EXPECT_FALSE(writer.writeFrame(frame.constData(), std::size_t(frame.size())));
     canceller.join();
     EXPECT_TRUE(writer.errorString().contains("cancelled")) << writer.errorString().toStdString();
+}
+
+TEST_F(FramePipeWriterTest, AFrameHeldBottomRowFirstArrivesTopRowFirst) {
+    // More rows than one vectored write takes, and more bytes than the pipe holds.
+    constexpr int kRows = 1500;
+    constexpr std::size_t kRowBytes = 1283 * 4;
+    const QByteArray held = patterned(qsizetype(kRows * kRowBytes));
+    QByteArray expected;
+    for (int row = kRows - 1; row >= 0; --row)
+        expected.append(held.constData() + std::size_t(row) * kRowBytes, qsizetype(kRowBytes));
+    QByteArray received;
+    std::thread reader([&] { received = readSlowly(path); });
+    ASSERT_TRUE(writer.open()) << writer.errorString().toStdString();
+    EXPECT_TRUE(writer.writeFrameBottomUp(held.constData(), kRows, kRowBytes))
+        << writer.errorString().toStdString();
+    writer.close();
+    reader.join();
+    EXPECT_TRUE(received == expected);
+}
+
+// The queue's writer thread between the pump and the pipe.
+class FramePipeQueueTest : public FramePipeWriterTest {
+protected:
+    // Queues frames of `rows` rows of 4 bytes holding their frame number; true when every acquire worked.
+    bool queueFrames(FramePipeQueue& queue, int frames, int rows) {
+        for (int i = 0; i < frames; ++i) {
+            unsigned char* into = queue.acquire(std::size_t(rows) * 4);
+            if (!into)
+                return false;
+            std::memset(into, i, std::size_t(rows) * 4);
+            queue.submit(rows, 4, true);
+        }
+        return true;
+    }
+};
+
+TEST_F(FramePipeQueueTest, FramesArriveWholeAndInOrderWithTwoBuffers) {
+    constexpr int kFrames = 6, kRows = 300'000; // 1.2 MB a frame: the pump waits for free buffers
+    QByteArray received;
+    std::thread reader([&] { received = readSlowly(path); });
+    {
+        FramePipeQueue queue(writer, {});
+        ASSERT_TRUE(queueFrames(queue, kFrames, kRows)) << queue.errorString().toStdString();
+        EXPECT_TRUE(queue.flush());
+    }
+    writer.close();
+    reader.join();
+    ASSERT_EQ(received.size(), kFrames * kRows * 4);
+    for (int i = 0; i < kFrames; ++i)
+        EXPECT_EQ(received.count(char(i)), kRows * 4) << "frame " << i;
+    EXPECT_EQ(received.at(received.size() - 1), char(kFrames - 1));
+}
+
+TEST_F(FramePipeQueueTest, AFailedWriteOrACancelIsToldByTheNextCallWithoutAHang) {
+    platform::UniqueFd readEnd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK));
+    ASSERT_TRUE(writer.open());
+    std::atomic<bool> cancel{false};
+    {
+        FramePipeQueue queue(writer, [&] { return cancel.load(); });
+        readEnd.reset(); // the reader goes away
+        EXPECT_FALSE(queueFrames(queue, 4, 1000)) << "the third acquire learns of the failure";
+        EXPECT_FALSE(queue.flush());
+        EXPECT_TRUE(queue.errorString().contains("gone")) << queue.errorString().toStdString();
+    }
+    writer.close();
+    readEnd.reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK));
+    ASSERT_TRUE(writer.open());
+    FramePipeQueue stalled(writer, [&] { return cancel.load(); }); // nobody reads: the pipe fills
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        cancel = true;
+    });
+    EXPECT_FALSE(queueFrames(stalled, 8, 1'000'000));
+    EXPECT_FALSE(stalled.flush());
+    canceller.join();
+    EXPECT_TRUE(stalled.errorString().contains("cancelled")) << stalled.errorString().toStdString();
 }

@@ -36,6 +36,7 @@ void PlayerTest::SetUp() {
     config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
     runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
     temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
+    cache.emplace("XDG_CACHE_HOME", folder.path() + "/.cache");
     QDir().mkpath(folder.path() + "/run");
     QDir().mkpath(folder.path() + "/tmp");
     platform::UserDefaults::setStorePathForTesting(folder.path() + "/defaults.ini");

@@ -53,7 +53,7 @@ protected:
     QImage frameAt(quint64 frame);
 
     TempDir folder;
-    std::optional<playertest::ScopedEnv> home, config, runtime, temporary;
+    std::optional<playertest::ScopedEnv> home, config, runtime, temporary, cache;
     QString contents;
     std::shared_ptr<SlideshowProject> project;
     std::shared_ptr<SlideshowDirector> director;

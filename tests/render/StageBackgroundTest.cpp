@@ -183,3 +183,32 @@ TEST_F(StageBackgroundTest, ANewRunEndsThePreviousLoaderBeforeItsCacheFills) {
     }
     layer->stop();
 }
+
+TEST_F(StageBackgroundTest, TheStageShowsRoundAPhotoAndThroughItsTransparentParts) {
+    ASSERT_TRUE(rendertest::solid(40, 30, QColor(0, 160, 0)).save(contents + "/stage.png"));
+    project->setStrThemeBackground("stage.png");
+    setBackdrop(0);
+    // Placed off the middle, so that the stage must show on every side of it: a wrongly placed skip of
+    // the stage beneath an opaque photo leaves black there; beneath a see-through one, black inside (where
+    // the half-transparent white, stored premultiplied and blended by its alpha, gives 64 over the stage).
+    const struct {
+        QColor colour;
+        QRgb inside;
+    } cases[] = {{QColor(255, 255, 255), qRgb(255, 255, 255)},
+                 {QColor(255, 255, 255, 128), qRgb(64, 144, 64)}};
+    for (const auto& c : cases) {
+        auto slide = photo("p.png", rendertest::solid(32, 18, c.colour), 1.0f, 1.0f);
+        slide->setZoomStart(0.5);
+        slide->setZoomEnd(0.5);
+        slide->setPanStartPoint(QPointF(0.2, 0.1));
+        slide->setPanEndPoint(QPointF(0.2, 0.1));
+        useSlides({slide});
+        director->setSlideshowArray(project->slideshowArray());
+        makeTarget(64, 36);
+        const QImage frame = frameAt(0);
+        EXPECT_TRUE(colourNear(frame.pixel(38, 16), c.inside, 6)) << std::hex << frame.pixel(38, 16);
+        for (const QPoint& outside : {QPoint(2, 16), QPoint(62, 16), QPoint(38, 1), QPoint(38, 34)})
+            EXPECT_TRUE(colourNear(frame.pixel(outside), qRgb(0, 160, 0)))
+                << outside.x() << "," << outside.y();
+    }
+}

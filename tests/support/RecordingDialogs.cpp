@@ -42,6 +42,17 @@ std::optional<NewProjectChoice> RecordingDialogs::runProjectPropertyDialog() {
     return answer;
 }
 
+UnsavedEditsChoice RecordingDialogs::askAboutUnsavedEdits(const QString& folder, const QString&) {
+    unsavedEditsAsked << folder;
+    if (beforeUnsavedEditsAnswer)
+        beforeUnsavedEditsAnswer();
+    if (unsavedEditsAnswers.empty())
+        return UnsavedEditsChoice::Cancel;
+    const UnsavedEditsChoice answer = unsavedEditsAnswers.front();
+    unsavedEditsAnswers.pop_front();
+    return answer;
+}
+
 QUrl RecordingDialogs::runOpenPanel(const QString& startFolder, const QString&) {
     openStartFolder = startFolder;
     return openAnswer;

@@ -32,6 +32,8 @@ public:
     std::optional<NewProjectChoice> runProjectPropertyDialog() override;
     QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) override;
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
+    // Answered from unsavedEditsAnswers (Cancel when empty), after beforeUnsavedEditsAnswer has run.
+    UnsavedEditsChoice askAboutUnsavedEdits(const QString& folder, const QString& reason) override;
     // ExportDialogs, DVDCommandDialogs
     void updateExportProgress(double value, const QString& text) override;
     void closeExportProgress() override;
@@ -61,6 +63,8 @@ public:
     QUrl openAnswer;
     std::deque<QStringList> mediaOpenAnswers;
     std::deque<int> modalWindowAnswers;
+    std::deque<UnsavedEditsChoice> unsavedEditsAnswers;
+    std::function<void()> beforeUnsavedEditsAnswer; // a user mending the folder, say
     // A window run modally is given to this first (a test fills its fields and presses its buttons); without
     // a scripted answer, the window's own result is the answer.
     std::function<void(QDialog&)> modalWindowScript;
@@ -74,6 +78,7 @@ public:
     QStringList progressTexts;
     std::vector<OpenPanel> openPanels;
     QStringList modalWindows; // the object names of the windows run modally
+    QStringList unsavedEditsAsked; // the folders asked about
     int modalRuns = 0;        // the export-progress window run modally
     int modalEnds = 0;        // ... and closed
     // The progress windows set, in order (the last is the current one).

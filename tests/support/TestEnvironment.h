@@ -1,10 +1,12 @@
 #pragma once
 
-// Helpers every test executable may use: scoped environment overrides and event-loop spinning.
+// Helpers every test executable may use: scoped environment overrides, event-loop spinning and whole
+// files read and written.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QString>
 
 #include <QStringList>
@@ -53,6 +55,17 @@ inline void spinFor(int milliseconds) {
     const QDeadlineTimer deadline(milliseconds);
     while (!deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
 } // namespace test_support

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTextBoundaryFinder>
 
 #include <fcntl.h>
@@ -39,6 +40,8 @@ bool occupied(const QString& path) {
     return ::lstat(encoded(path).constData(), &st) == 0;
 }
 
+const QLatin1String kWritingPurpose("tmp");
+
 // A hidden name beside `name` that nobody else will pick by chance (64 random bits).
 QString temporarySibling(const QString& folder, const QString& name, QLatin1String purpose) {
     const quint64 nonce = QRandomGenerator::system()->generate64();
@@ -46,18 +49,9 @@ QString temporarySibling(const QString& folder, const QString& name, QLatin1Stri
                                  QLatin1Char('-') + QString::number(nonce, 16));
 }
 
-// Links are written through, as editors do, so that a linked file stays linked.
-QString writeTarget(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return info.absoluteFilePath();
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
-}
-
 UniqueFd createTemporary(const QString& folder, const QString& name, QString* temp) {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        *temp = temporarySibling(folder, name, QLatin1String("tmp"));
+        *temp = temporarySibling(folder, name, kWritingPurpose);
         // 0644 less the umask, like any new file of ours.
         UniqueFd fd(
             ::open(encoded(*temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
@@ -78,8 +72,9 @@ void adoptAttributes(int fd, const struct stat& old) {
 }
 
 bool fillTemporary(UniqueFd fd, const QString& target, const QByteArray& data, QString* reason) {
+    // The attributes of a file being replaced are kept; a link's target is none of ours.
     struct stat old {};
-    if (::stat(encoded(target).constData(), &old) == 0)
+    if (::lstat(encoded(target).constData(), &old) == 0 && S_ISREG(old.st_mode))
         adoptAttributes(fd.get(), old);
     if (!writeFully(fd.get(), data.constData(), std::size_t(data.size())) || ::fsync(fd.get()) != 0 ||
         fd.reset() != 0) {
@@ -170,11 +165,12 @@ QString truncatedToBytes(const QString& text, qsizetype limit) {
 } // namespace
 
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error) {
-    const QString target = writeTarget(path);
+    const QString target = QFileInfo(path).absoluteFilePath();
     const QFileInfo info(target);
     const QString folder = info.absolutePath();
     QString temp;
     UniqueFd fd = createTemporary(folder, info.fileName(), &temp);
+    // rename() replaces a link at the target by the new file.
     if (!fd)
         return fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, qt_error_string(errno)));
     QString reason;
@@ -190,6 +186,36 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     if (!filetree::syncFolder(encoded(folder), &reason))
         return fail(error,
                     QStringLiteral("\"%1\" was written but may not survive a crash: %2").arg(path, reason));
+    return true;
+}
+
+int removeStaleTemporaryFiles(const QString& folder) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\..+\\.%1-[0-9a-f]{1,16}$").arg(kWritingPurpose));
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString& name : names) {
+        const QByteArray path = encoded(QDir(folder).filePath(name));
+        struct stat st {};
+        if (pattern.match(name).hasMatch() && ::lstat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode) &&
+            ::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+bool createFreshFile(const QString& path, QString* error, int mode) {
+    const QByteArray name = encoded(path);
+    struct stat st {};
+    if (::lstat(name.constData(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return fail(error, QStringLiteral("Cannot create \"%1\": a folder is in the way").arg(path));
+        if (::unlink(name.constData()) != 0 && errno != ENOENT)
+            return fail(error, QStringLiteral("Cannot replace \"%1\": %2").arg(path, qt_error_string(errno)));
+    }
+    UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode)));
+    if (!fd)
+        return fail(error, QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno)));
     return true;
 }
 

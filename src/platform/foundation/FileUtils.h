@@ -6,8 +6,21 @@
 namespace platform {
 
 // Writes data to path so that the file holds either its old contents or all of the new ones, never
-// a part: a temporary file in the same folder, flushed to disk, then renamed over the target.
+// a part: a temporary file in the same folder, flushed to disk, then renamed over the target. A link at
+// the path is replaced by the file, never written through: folders that came from elsewhere may hold
+// links to files that are not theirs.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// Removes the temporary files that writes by writeFileAtomically left in folder when the process was
+// killed during them (links among them are removed, not followed). Only for a folder that nobody is
+// writing into at the time, such as a project folder being opened. The number removed.
+int removeStaleTemporaryFiles(const QString& folder);
+
+// Makes an empty file of ours at path (the mode less the umask), where a fixed name is about to be
+// written by us or a child program: whatever file, link or pipe stood there, a planted link above all, is
+// removed first and never followed, and the file is made exclusively. False with a message in *error
+// when it could not be done; a folder in the way is left alone.
+bool createFreshFile(const QString& path, QString* error = nullptr, int mode = 0600);
 
 // The first of "<folder>/<base><ext>", "<folder>/<base>-1<ext>", "<folder>/<base>-2<ext>", ... that does
 // not exist yet. ext includes its dot, or is empty.

@@ -1,7 +1,9 @@
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/foundation/FileUtils.h"
 
+#include "platform/foundation/BinaryPropertyListWriter.h"
 #include "platform/foundation/KeyedArchiveFormat.h"
+#include "platform/foundation/KeyedArchiveLimits.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <QHash>
@@ -39,81 +41,79 @@ QByteArray rgbText(const QColor& color) {
     return text;
 }
 
-class DepthGuard {
-public:
-    explicit DepthGuard(int& depth) : depth(depth) {
-        if (++depth > keyed::kMaxDepth) {
-            --depth;
-            throw ArchiveError("the object graph is nested too deeply to be archived");
-        }
-    }
-    ~DepthGuard() { --depth; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-private:
-    int& depth;
-};
-
 } // namespace
 
 struct KeyedArchiver::State {
+    using Ref = BinaryPropertyListWriter::Ref;
+
     explicit State(KeyedArchiver& owner) : owner(owner) {
-        objects.emplace_back(plist_new_string("$null"));
-        records.push_back(top.get());
+        objects.push_back(plist.string(QStringLiteral("$null")));
+        records.push_back(top);
     }
 
     KeyedArchiver& owner;
-    PlistPtr top{plist_new_dict()};      // becomes "$top"; encoding at the outermost level writes here
-    std::vector<PlistPtr> objects;       // "$objects", indexed by UID
-    std::vector<plist_t> records;        // the records being written, innermost last
+    BinaryPropertyListWriter plist;
+    Ref top = plist.dictionary();        // becomes "$top"; encoding at the outermost level writes here
+    std::vector<Ref> objects;            // "$objects", indexed by UID
+    std::vector<Ref> records;            // the records being written, innermost last
     std::vector<ArchivableRef> retained; // keeps every archived object alive, so addresses stay unique
     QHash<const Archivable*, quint64> objectUids;
+    QHash<const Archivable*, keyed::GraphMeasure::Extent> objectExtents;
     QSet<const Archivable*> inProgress;
     QHash<QString, quint64> stringUids;
     QHash<QString, quint64> classUids;
-    int depth = 0;
+    // Measured as the unarchiver measures what it reads, so that nothing is written that it would refuse.
+    keyed::GraphMeasure measure{keyed::Side::Writing};
 
-    void set(const QString& key, plist_t value) {
-        plist_dict_set_item(records.back(), keyed::storedKey(key).constData(), value);
+    Ref name(const char* text) { return plist.string(QString::fromLatin1(text)); }
+
+    void set(const QString& key, Ref value) {
+        plist.set(records.back(), plist.string(QString::fromUtf8(keyed::storedKey(key))), value);
     }
 
-    quint64 append(plist_t node) {
-        objects.emplace_back(node);
+    quint64 append(Ref node) {
+        objects.push_back(node);
         return objects.size() - 1;
     }
 
+    // A value without references of its own, in "$objects".
+    quint64 appendLeaf(Ref node) {
+        measure.leaf();
+        return append(node);
+    }
+
     quint64 uidForClass(const QStringList& chain) {
-        const QString& name = chain.first();
-        if (auto it = classUids.constFind(name); it != classUids.constEnd())
+        const QString& className = chain.first();
+        if (auto it = classUids.constFind(className); it != classUids.constEnd())
             return it.value();
-        plist_t classes = plist_new_array();
-        for (const QString& className : chain)
-            plist_array_append_item(classes, plist_new_string(className.toUtf8().constData()));
+        const Ref classes = plist.array();
+        for (const QString& each : chain)
+            plist.append(classes, plist.string(each));
         if (chain.last() != QLatin1String("NSObject"))
-            plist_array_append_item(classes, plist_new_string("NSObject"));
-        plist_t record = plist_new_dict();
-        plist_dict_set_item(record, "$classname", plist_new_string(name.toUtf8().constData()));
-        plist_dict_set_item(record, "$classes", classes);
+            plist.append(classes, name("NSObject"));
+        const Ref record = plist.dictionary();
+        plist.set(record, name("$classname"), plist.string(className));
+        plist.set(record, name("$classes"), classes);
         const quint64 uid = append(record);
-        classUids.insert(name, uid);
+        classUids.insert(className, uid);
         return uid;
     }
 
     // A new record of a foundation or archivable class: its UID first, so that it precedes its contents.
-    std::pair<quint64, plist_t> newRecord(const QStringList& chain) {
-        plist_t record = plist_new_dict();
+    std::pair<quint64, Ref> newRecord(const QStringList& chain) {
+        const Ref record = plist.dictionary();
         const quint64 uid = append(record);
-        plist_dict_set_item(record, "$class", plist_new_uid(uidForClass(chain)));
+        plist.set(record, name("$class"), plist.uid(uidForClass(chain)));
         return {uid, record};
     }
 
     quint64 uidForString(const QString& string) {
         if (string.contains(QChar(0)))
             throw ArchiveError("a string with a NUL character cannot be archived");
+        measure.leaf();
         if (auto it = stringUids.constFind(string); it != stringUids.constEnd())
             return it.value();
-        const quint64 uid = append(plist_new_string(string.toUtf8().constData()));
+        const quint64 uid = append(plist.string(string));
         stringUids.insert(string, uid);
         return uid;
     }
@@ -135,12 +135,14 @@ quint64 KeyedArchiver::State::uidForObject(const ArchivableRef& object) {
             throw ArchiveError(QString("the object graph has a cycle through an object of class \"%1\"")
                                    .arg(object->archiveClassNames().value(0))
                                    .toStdString());
+        measure.revisit(objectExtents.value(object.get()));
         return it.value();
     }
     const QStringList chain = object->archiveClassNames();
     if (chain.isEmpty() || chain.first().isEmpty())
         throw ArchiveError("an object without a class name cannot be archived");
-    DepthGuard guard(depth);
+    keyed::GraphMeasure::Node node(measure);
+    measure.countObject();
     retained.push_back(object);
     const auto [uid, record] = newRecord(chain);
     objectUids.insert(object.get(), uid);
@@ -151,50 +153,54 @@ quint64 KeyedArchiver::State::uidForObject(const ArchivableRef& object) {
         inProgress.remove(object.get());
     });
     object->encodeWithCoder(owner);
+    objectExtents.insert(object.get(), node.done());
     return uid;
 }
 
 quint64 KeyedArchiver::State::uidForArray(const QVariantList& items) {
-    DepthGuard guard(depth);
+    keyed::GraphMeasure::Node node(measure);
     const auto [uid, record] = newRecord(kMutableArrayClasses);
-    plist_t uids = plist_new_array();
-    plist_dict_set_item(record, "NS.objects", uids);
+    const Ref uids = plist.array();
+    plist.set(record, name("NS.objects"), uids);
     for (const QVariant& item : items)
-        plist_array_append_item(uids, plist_new_uid(uidFor(item)));
+        plist.append(uids, plist.uid(uidFor(item)));
+    node.done();
     return uid;
 }
 
 quint64 KeyedArchiver::State::uidForDictionary(const QStringList& keys,
                                                const std::function<QVariant(const QString&)>& valueOf) {
-    DepthGuard guard(depth);
+    keyed::GraphMeasure::Node node(measure);
     const auto [uid, record] = newRecord(kMutableDictionaryClasses);
-    plist_t keyUids = plist_new_array();
-    plist_t valueUids = plist_new_array();
-    plist_dict_set_item(record, "NS.keys", keyUids);
-    plist_dict_set_item(record, "NS.objects", valueUids);
+    const Ref keyUids = plist.array();
+    const Ref valueUids = plist.array();
+    plist.set(record, name("NS.keys"), keyUids);
+    plist.set(record, name("NS.objects"), valueUids);
     for (const QString& key : keys) {
-        plist_array_append_item(keyUids, plist_new_uid(uidForString(key)));
-        plist_array_append_item(valueUids, plist_new_uid(uidFor(valueOf(key))));
+        plist.append(keyUids, plist.uid(uidForString(key)));
+        plist.append(valueUids, plist.uid(uidFor(valueOf(key))));
     }
+    node.done();
     return uid;
 }
 
 quint64 KeyedArchiver::State::uidForDate(const QDateTime& date) {
     if (!date.isValid())
         return 0;
+    measure.leaf();
     const auto [uid, record] = newRecord(kDateClasses);
     const double seconds = double(date.toMSecsSinceEpoch() - keyed::kReferenceDateMSecs) / 1000.0;
-    plist_dict_set_item(record, "NS.time", plist_new_real(seconds));
+    plist.set(record, name("NS.time"), plist.real(seconds));
     return uid;
 }
 
 quint64 KeyedArchiver::State::uidForColor(const QColor& color) {
     if (!color.isValid())
         return 0;
+    measure.leaf();
     const auto [uid, record] = newRecord(kColorClasses);
-    const QByteArray text = rgbText(color);
-    plist_dict_set_item(record, "NSColorSpace", plist_new_uint(1));
-    plist_dict_set_item(record, "NSRGB", plist_new_data(text.constData(), quint64(text.size())));
+    plist.set(record, name("NSColorSpace"), plist.integer(1));
+    plist.set(record, name("NSRGB"), plist.data(rgbText(color)));
     return uid;
 }
 
@@ -206,7 +212,7 @@ quint64 KeyedArchiver::State::uidFor(const QVariant& value) {
     case QMetaType::Nullptr:
         return 0;
     case QMetaType::Bool:
-        return append(plist_new_bool(value.toBool()));
+        return appendLeaf(plist.boolean(value.toBool()));
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -216,22 +222,20 @@ quint64 KeyedArchiver::State::uidFor(const QVariant& value) {
     case QMetaType::Char:
     case QMetaType::SChar:
     case QMetaType::UChar:
-        return append(plist_new_uint(quint64(value.toLongLong())));
+        return appendLeaf(plist.integer(value.toLongLong()));
     case QMetaType::ULong:
     case QMetaType::ULongLong:
         if (value.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
             throw ArchiveError("an unsigned integer above the 64-bit signed range cannot be archived");
-        return append(plist_new_uint(value.toULongLong()));
+        return appendLeaf(plist.integer(qint64(value.toULongLong())));
     case QMetaType::Float:
-        return append(plist_new_real(double(value.toFloat())));
+        return appendLeaf(plist.real(double(value.toFloat())));
     case QMetaType::Double:
-        return append(plist_new_real(value.toDouble()));
+        return appendLeaf(plist.real(value.toDouble()));
     case QMetaType::QString:
         return value.toString().isNull() ? 0 : uidForString(value.toString());
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        return append(plist_new_data(bytes.constData(), quint64(bytes.size())));
-    }
+    case QMetaType::QByteArray:
+        return appendLeaf(plist.data(value.toByteArray()));
     case QMetaType::QDateTime:
         return uidForDate(value.toDateTime());
     case QMetaType::QColor:
@@ -256,24 +260,20 @@ quint64 KeyedArchiver::State::uidFor(const QVariant& value) {
 }
 
 QByteArray KeyedArchiver::State::finish() {
-    plist_t array = plist_new_array();
-    for (PlistPtr& object : objects)
-        plist_array_append_item(array, object.release());
-    objects.clear();
-    PlistPtr document(plist_new_dict());
-    plist_dict_set_item(document.get(), "$version", plist_new_uint(keyed::kVersion));
-    plist_dict_set_item(document.get(), "$archiver", plist_new_string(keyed::kArchiverName));
-    plist_dict_set_item(document.get(), "$top", top.release());
-    plist_dict_set_item(document.get(), "$objects", array);
-    records.clear();
-    char* bytes = nullptr;
-    uint32_t length = 0;
-    plist_to_bin(document.get(), &bytes, &length);
-    if (!bytes)
-        throw ArchiveError("the property list could not be written");
-    QByteArray result(bytes, qsizetype(length));
-    plist_to_bin_free(bytes);
-    return result;
+    const Ref list = plist.array();
+    for (const Ref object : objects)
+        plist.append(list, object);
+    const Ref document = plist.dictionary();
+    plist.set(document, name("$version"), plist.integer(qint64(keyed::kVersion)));
+    plist.set(document, name("$archiver"), name(keyed::kArchiverName));
+    plist.set(document, name("$top"), top);
+    plist.set(document, name("$objects"), list);
+    const QByteArray bytes = plist.write(document);
+    // The reader's own checks of the property list: what they would refuse is never written.
+    const QString problem = checkBinaryPropertyList(bytes, keyed::propertyListLimits());
+    if (!problem.isEmpty())
+        throw ArchiveError(QString("the archive could not be read back: %1").arg(problem).toStdString());
+    return bytes;
 }
 
 KeyedArchiver::KeyedArchiver() : d(std::make_unique<State>(*this)) {}
@@ -281,35 +281,35 @@ KeyedArchiver::KeyedArchiver() : d(std::make_unique<State>(*this)) {}
 KeyedArchiver::~KeyedArchiver() = default;
 
 void KeyedArchiver::encodeBool(bool value, const QString& key) {
-    d->set(key, plist_new_bool(value));
+    d->set(key, d->plist.boolean(value));
 }
 
 void KeyedArchiver::encodeInt32(qint32 value, const QString& key) {
-    d->set(key, plist_new_uint(quint64(qint64(value))));
+    d->set(key, d->plist.integer(value));
 }
 
 void KeyedArchiver::encodeInt64(qint64 value, const QString& key) {
-    d->set(key, plist_new_uint(quint64(value)));
+    d->set(key, d->plist.integer(value));
 }
 
 void KeyedArchiver::encodeFloat(float value, const QString& key) {
-    // libplist stores a real that is exactly a float in four bytes.
-    d->set(key, plist_new_real(double(value)));
+    // A real that is exactly a float is stored in four bytes.
+    d->set(key, d->plist.real(double(value)));
 }
 
 void KeyedArchiver::encodeDouble(double value, const QString& key) {
-    d->set(key, plist_new_real(value));
+    d->set(key, d->plist.real(value));
 }
 
 void KeyedArchiver::encodeObject(const QVariant& value, const QString& key) {
     // The UID comes first: encoding the value may add records, but never replaces the current one.
     const quint64 uid = d->uidFor(value);
-    d->set(key, plist_new_uid(uid));
+    d->set(key, d->plist.uid(uid));
 }
 
 void KeyedArchiver::encodeObject(const ArchivableRef& object, const QString& key) {
     const quint64 uid = d->uidForObject(object);
-    d->set(key, plist_new_uid(uid));
+    d->set(key, d->plist.uid(uid));
 }
 
 QByteArray KeyedArchiver::archivedData(const ArchivableRef& root) {
@@ -318,6 +318,17 @@ QByteArray KeyedArchiver::archivedData(const ArchivableRef& root) {
     KeyedArchiver coder;
     coder.encodeObject(root, QStringLiteral("root"));
     return coder.d->finish();
+}
+
+bool KeyedArchiver::isArchivable(const ArchivableRef& root, QString* error) {
+    try {
+        archivedData(root);
+        return true;
+    } catch (const std::exception& e) {
+        if (error)
+            *error = QString::fromUtf8(e.what());
+        return false;
+    }
 }
 
 bool KeyedArchiver::archiveRootObject(const ArchivableRef& root, const QString& path, QString* error) {

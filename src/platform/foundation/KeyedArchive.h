@@ -20,6 +20,9 @@
 //   - keys beginning with '$' are stored with one more '$', so they cannot clash with "$class".
 // An object graph with a cycle cannot be archived (it could not be rebuilt: a factory returns its object
 // only after decoding its keys); the archiver reports it instead of writing an unreadable file.
+// Archives may come from anywhere: both sides keep to one table of limits (KeyedArchiveLimits.h) on
+// nesting, on the values a graph expands to when its shared parts are counted at every use, and on the
+// number of objects, so what one side accepts the other accepts too.
 
 #include <QColor>
 #include <QDateTime>
@@ -75,9 +78,12 @@ public:
     void encodeObject(const ArchivableRef& object, const QString& key);
 
     // Archives a whole graph with `root` under "$top"/"root", as a binary property list.
-    // Throws ArchiveError for a null root, a cycle, a value type that cannot be archived, or nesting
-    // deeper than the unarchiver accepts.
+    // Throws ArchiveError for a null root, a cycle, a value type that cannot be archived, or a graph
+    // beyond the limits the unarchiver keeps to. Takes time in step with the archive's size.
     static QByteArray archivedData(const ArchivableRef& root);
+    // Whether archivedData(root) would succeed; the reason in *error when not. A graph that was read but
+    // could not be written again would lose every later change, so readers ask this before taking one.
+    static bool isArchivable(const ArchivableRef& root, QString* error = nullptr);
     // Writes archivedData(root) to path atomically. False, with a message in *error, when it fails.
     static bool archiveRootObject(const ArchivableRef& root, const QString& path, QString* error = nullptr);
 
@@ -112,6 +118,10 @@ public:
     float decodeFloat(const QString& key);
     double decodeDouble(const QString& key);
     QVariant decodeObject(const QString& key);
+    // The same, but an object of one of our registered classes outside `classes`, anywhere in the value
+    // down to the objects let through, reads as nil without being built: an archive cannot make the
+    // reader build costly objects where it expects others. An empty list lets none of our objects in.
+    QVariant decodeObjectOfClasses(const QString& key, const QStringList& classes);
 
     // Typed helpers over decodeObject: nil when missing; ArchiveError when the value has another type.
     QString decodeString(const QString& key);

@@ -9,8 +9,6 @@ namespace platform::keyed {
 
 inline constexpr const char* kArchiverName = "NSKeyedArchiver";
 inline constexpr quint64 kVersion = 100000;
-// Objects and containers nested inside one another; both sides enforce it, so what is written can be read.
-inline constexpr int kMaxDepth = 512;
 // NSDate counts seconds from 2001-01-01 00:00:00 UTC.
 inline constexpr qint64 kReferenceDateMSecs = Q_INT64_C(978307200000);
 

@@ -1,6 +1,7 @@
 #include "platform/foundation/KeyedArchive.h"
 
 #include "platform/foundation/KeyedArchiveFormat.h"
+#include "platform/foundation/KeyedArchiveLimits.h"
 #include "platform/foundation/PropertyList.h"
 
 #include <QFile>
@@ -15,7 +16,7 @@
 namespace platform {
 namespace {
 
-constexpr qint64 kMaxArchiveSize = qint64(256) << 20;
+constexpr qint64 kMaxArchiveSize = keyed::kLimits.maxBytes;
 
 struct Registry {
     std::mutex mutex;
@@ -245,12 +246,16 @@ struct KeyedUnarchiver::State {
     std::vector<plist_t> objects; // "$objects", indexed by UID
     std::vector<QVariant> decoded;
     std::vector<quint8> status;
+    std::vector<keyed::GraphMeasure::Extent> extents; // of each object decoded
     std::vector<plist_t> records; // the records whose factories are running, innermost last
-    int depth = 0;
+    // The classes of ours that may be built, innermost last; nullopt lets every class through.
+    std::vector<std::optional<QStringList>> accepted;
+    keyed::GraphMeasure measure{keyed::Side::Reading};
 
     ArchivableRef decodeRoot(const QByteArray& data);
     quint64 readHeader();
     QVariant decodeUid(quint64 uid);
+    bool refused(plist_t node);
     QVariant decodeEntry(quint64 uid);
     QVariant valueOf(plist_t node, const QString& what);
     QString classNameOf(plist_t record);
@@ -279,6 +284,7 @@ quint64 KeyedUnarchiver::State::readHeader() {
         fail(QStringLiteral("\"$objects\" is missing, empty or not an array"));
     objects = arrayItems(list);
     decoded.resize(objects.size());
+    extents.resize(objects.size());
     status.resize(objects.size(), Unseen);
     const auto root = uidOf(item(item(top, "$top"), "root"));
     if (!root)
@@ -290,7 +296,7 @@ ArchivableRef KeyedUnarchiver::State::decodeRoot(const QByteArray& data) {
     if (data.size() > kMaxArchiveSize)
         fail(QStringLiteral("the archive is larger than %1 MiB").arg(kMaxArchiveSize >> 20));
     QString problem;
-    document = parsePropertyList(data, &problem);
+    document = parsePropertyList(data, &problem, keyed::propertyListLimits());
     if (!document)
         fail(problem);
     const QVariant root = decodeUid(readHeader());
@@ -308,23 +314,33 @@ QVariant KeyedUnarchiver::State::decodeUid(quint64 uid) {
         fail(QStringLiteral("reference %1 is out of range (the archive has %2 objects)")
                  .arg(uid)
                  .arg(objects.size()));
-    if (status[uid] == Done)
+    if (status[uid] == Done) {
+        measure.revisit(extents[uid]);
         return decoded[uid];
+    }
     if (status[uid] == Open)
         fail(QStringLiteral("object %1 refers to itself through its own contents").arg(uid));
-    if (depth >= keyed::kMaxDepth)
-        fail(QStringLiteral("the archive is nested more than %1 levels deep").arg(keyed::kMaxDepth));
+    if (refused(objects[uid]))
+        return {};
+    keyed::GraphMeasure::Node node(measure);
     status[uid] = Open;
-    ++depth;
     // A factory may catch an error and carry on; the record must then be decodable again.
     const auto restore = qScopeGuard([this, uid] {
-        --depth;
         if (status[uid] == Open)
             status[uid] = Unseen;
     });
     decoded[uid] = decodeEntry(uid);
+    extents[uid] = node.done();
     status[uid] = Done;
     return decoded[uid];
+}
+
+// A record of one of our classes that the value being decoded does not expect: it is never built.
+bool KeyedUnarchiver::State::refused(plist_t node) {
+    if (accepted.empty() || !accepted.back() || typeOf(node) != PLIST_DICT || !item(node, "$class"))
+        return false;
+    const QString className = classNameOf(node);
+    return foundationClass(className) == Foundation::None && !accepted.back()->contains(className);
 }
 
 QVariant KeyedUnarchiver::State::decodeEntry(quint64 uid) {
@@ -396,8 +412,14 @@ QVariant KeyedUnarchiver::State::decodeInstance(const QString& className, plist_
     const Factory factory = registeredFactory(className);
     if (!factory)
         fail(QStringLiteral("the archive holds an object of the unknown class \"%1\"").arg(className));
+    measure.countObject();
+    // The object's own keys are its factory's to filter.
     records.push_back(record);
-    const auto pop = qScopeGuard([this] { records.pop_back(); });
+    accepted.emplace_back(std::nullopt);
+    const auto pop = qScopeGuard([this] {
+        records.pop_back();
+        accepted.pop_back();
+    });
     const ArchivableRef object = factory(owner);
     if (!object)
         fail(QStringLiteral("an object of class \"%1\" could not be made from its record").arg(className));
@@ -591,6 +613,12 @@ double KeyedUnarchiver::decodeDouble(const QString& key) {
 }
 
 QVariant KeyedUnarchiver::decodeObject(const QString& key) {
+    return d->valueOf(d->currentValue(key), key);
+}
+
+QVariant KeyedUnarchiver::decodeObjectOfClasses(const QString& key, const QStringList& classes) {
+    d->accepted.emplace_back(classes);
+    const auto pop = qScopeGuard([this] { d->accepted.pop_back(); });
     return d->valueOf(d->currentValue(key), key);
 }
 

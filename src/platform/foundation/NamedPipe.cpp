@@ -57,7 +57,9 @@ bool NamedPipe::create(const QString& path, QString* error) {
     const QByteArray name = QFile::encodeName(path);
     struct stat st {};
     if (::lstat(name.constData(), &st) == 0) {
-        const bool stale = (S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode)) && st.st_uid == ::geteuid();
+        // A link standing at the name is removed like a leftover, never followed.
+        const bool stale =
+            (S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) && st.st_uid == ::geteuid();
         if (!stale)
             return fail(error,
                         QStringLiteral("Cannot make the pipe \"%1\": something else is there").arg(path));

@@ -2,9 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 
+#include <mutex>
+
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,6 +72,46 @@ bool ensurePrivateFolder(const QString& path) {
     ::close(fd);
     return ok;
 }
+
+namespace {
+
+QString temporaryBase() {
+    const QString base = qEnvironmentVariable("VISTRELLE_TMPDIR");
+    return base.isEmpty() ? QStringLiteral("/tmp") : base;
+}
+
+struct FreshFolders {
+    std::mutex mutex;
+    QHash<QString, QString> byBase; // made with mkdtemp when the usual name was taken
+};
+
+FreshFolders& freshFolders() {
+    static FreshFolders folders;
+    return folders;
+}
+
+// "<base>/vistrelle-<uid>"; when that name is taken by something not ours (a link, a file, another user's
+// folder), a fresh folder "<base>/vistrelle-<uid>-XXXXXX" made for this run, reused while it lasts.
+QString privateFolderIn(const QString& base) {
+    const QString prefix = cleaned(base + QStringLiteral("/vistrelle-") + QString::number(::getuid()));
+    if (ensurePrivateFolder(prefix))
+        return prefix;
+    FreshFolders& fresh = freshFolders();
+    const std::lock_guard lock(fresh.mutex);
+    const QString made = fresh.byBase.value(prefix);
+    if (!made.isEmpty() && ensurePrivateFolder(made))
+        return made;
+    QByteArray pattern = QFile::encodeName(prefix + QStringLiteral("-XXXXXX"));
+    if (!::mkdtemp(pattern.data()))
+        return QString();
+    const QString folder = QFile::decodeName(pattern);
+    if (!ensurePrivateFolder(folder))
+        return QString();
+    fresh.byBase.insert(prefix, folder);
+    return folder;
+}
+
+} // namespace
 
 QString moviesFolder() {
     return userFolder(QStandardPaths::MoviesLocation, QStringLiteral("Videos"));
@@ -133,11 +177,32 @@ QString temporaryFolder() {
         if (ensurePrivateFolder(folder))
             return folder;
     }
-    QString base = qEnvironmentVariable("VISTRELLE_TMPDIR");
-    if (base.isEmpty())
-        base = QStringLiteral("/tmp");
-    const QString folder = cleaned(base + QStringLiteral("/vistrelle-") + QString::number(::getuid()));
-    return ensurePrivateFolder(folder) ? folder : QString();
+    return privateFolderIn(temporaryBase());
+}
+
+QString largeTemporaryFolder() {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty() && QDir().mkpath(cache)) {
+        const QString folder = cleaned(cache + QStringLiteral("/vistrelle"));
+        if (ensurePrivateFolder(folder))
+            return folder;
+    }
+    const QString onDisk = privateFolderIn(QStringLiteral("/var/tmp"));
+    return onDisk.isEmpty() ? temporaryFolder() : onDisk;
+}
+
+QString temporaryFolderProblem() {
+    return QStringLiteral("No private folder for temporary files can be made in \"%1\" (nor in the "
+                          "runtime folder): check that it exists and can be written to.")
+        .arg(temporaryBase());
+}
+
+void releaseTemporaryFolders() {
+    FreshFolders& fresh = freshFolders();
+    const std::lock_guard lock(fresh.mutex);
+    for (const QString& folder : std::as_const(fresh.byBase))
+        QDir(folder).removeRecursively();
+    fresh.byBase.clear();
 }
 
 QString bundleIdentifier() {

@@ -1,8 +1,15 @@
 #include "platform/media/LibavSupport.h"
 
+#include "platform/foundation/UniqueFd.h"
+
 #include <QFile>
+#include <cerrno>
 #include <cmath>
+#include <memory>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -12,7 +19,77 @@ namespace platform::media::detail {
 
 namespace {
 constexpr int kMaxConsecutiveBadPackets = 64;
+constexpr int kReadBufferSize = 1 << 16;
+
+// The one file an input reads, through a descriptor of ours.
+struct FileSource {
+    UniqueFd fd;
+    AVIOContext* io = nullptr;
+
+    ~FileSource() {
+        if (io)
+            av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+
+    static int read(void* opaque, uint8_t* buffer, int size) {
+        const ssize_t got = ::read(static_cast<FileSource*>(opaque)->fd.get(), buffer, std::size_t(size));
+        if (got < 0)
+            return AVERROR(errno);
+        return got == 0 ? AVERROR_EOF : int(got);
+    }
+
+    static int64_t seek(void* opaque, int64_t offset, int whence) {
+        const int fd = static_cast<FileSource*>(opaque)->fd.get();
+        if (whence & AVSEEK_SIZE) {
+            struct stat st {};
+            return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+        }
+        const off_t at = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : int64_t(at);
+    }
+};
+
+// A clip or a song is one file: a playlist or a reference inside it opens nothing more.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+// The path as a regular file opened for reading; looked at before it is opened, so that a FIFO or a
+// device is never opened at all, and again through the descriptor, in case it was swapped meanwhile.
+std::unique_ptr<FileSource> openRegularFile(const QString& path, QString* error) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error)
+            *error = QStringLiteral("Cannot open \"%1\": it is not a file on this computer").arg(path);
+        return nullptr;
+    }
+    auto source = std::make_unique<FileSource>();
+    source->fd.reset(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!source->fd || ::fstat(source->fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(source->fd.get(), F_SETFL, 0) != 0) {
+        if (error)
+            *error = QStringLiteral("Cannot open \"%1\": it is not a readable file").arg(path);
+        return nullptr;
+    }
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kReadBufferSize));
+    source->io = buffer ? avio_alloc_context(buffer, kReadBufferSize, 0, source.get(), &FileSource::read,
+                                             nullptr, &FileSource::seek)
+                        : nullptr;
+    if (!source->io) {
+        av_free(buffer);
+        throw std::bad_alloc();
+    }
+    return source;
+}
+
 } // namespace
+
+void InputCloser::operator()(AVFormatContext* context) const {
+    std::unique_ptr<FileSource> source(static_cast<FileSource*>(context->opaque));
+    avformat_close_input(&context);
+}
 
 QString avErrorText(int err) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -45,9 +122,22 @@ PacketPtr makePacket() {
 
 InputPtr openInput(const QString& path, QString* error) {
     initLibav();
-    AVFormatContext* raw = nullptr;
+    std::unique_ptr<FileSource> source = openRegularFile(path, error);
+    if (!source)
+        return nullptr;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        throw std::bad_alloc();
+    raw->pb = source->io;
+    raw->io_open = refuseNestedOpen;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    // The name only helps to tell the format by its extension.
     const QByteArray name = QFile::encodeName(path);
-    int err = avformat_open_input(&raw, name.constData(), nullptr, nullptr);
+    int err = avformat_open_input(&raw, name.constData(), nullptr, &options);
+    av_dict_free(&options);
+    if (err >= 0)
+        raw->opaque = source.release(); // closed with the input
     if (err < 0) {
         if (error)
             *error = avFailure(QStringLiteral("Cannot open \"%1\"").arg(path), err);

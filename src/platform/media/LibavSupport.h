@@ -23,8 +23,9 @@ QString avErrorText(int err);
 // Quietens the libraries' own console chatter to real errors, once per process.
 void initLibav();
 
+// Closes an input of openInput() with the file it reads.
 struct InputCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+    void operator()(AVFormatContext* context) const;
 };
 struct CodecContextFreer {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
@@ -56,7 +57,9 @@ using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFreer>;
 FramePtr makeFrame();
 PacketPtr makePacket();
 
-// Opens a file for demuxing and reads its stream information.
+// Opens a file for demuxing and reads its stream information. Only a local regular file is opened (a
+// link to one counts): the name is never handed to the libraries, so no network address, device, pipe
+// or socket is ever read, and a demuxer may open no other file on the media file's say.
 InputPtr openInput(const QString& path, QString* error);
 // A codec context for the codec, not yet opened.
 CodecContextPtr makeCodecContext(const AVCodec* codec);

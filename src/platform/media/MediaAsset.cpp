@@ -3,6 +3,7 @@
 #include "platform/media/LibavSupport.h"
 
 #include <algorithm>
+#include <cmath>
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -150,6 +151,8 @@ private:
         AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
         asset.videoFrameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
         asset.videoCodec = QString::fromUtf8(avcodec_get_name(video->codecpar->codec_id));
+        asset.videoFrames = video->nb_frames > 0 ? qint64(video->nb_frames)
+                                                 : qint64(std::llround(seconds * asset.videoFrameRate));
     }
 };
 

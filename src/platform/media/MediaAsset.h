@@ -41,6 +41,8 @@ public:
     // Clockwise degrees, 0..359, to turn the pictures by for showing.
     int rotation() const { return pictureRotation; }
     double frameRate() const { return videoFrameRate; }
+    // The pictures of the first video stream: as the container counts them, else from length and rate.
+    qint64 videoFrameCount() const { return videoFrames; }
     QString videoCodecName() const { return videoCodec; }
 
     // The container's tags under the libraries' common names ("title", "artist", "album", "genre",
@@ -63,6 +65,7 @@ private:
     QSize pictureSize;
     int pictureRotation = 0;
     double videoFrameRate = 0.0;
+    qint64 videoFrames = 0;
     QString videoCodec;
     QVariantMap tags;
 

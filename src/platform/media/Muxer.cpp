@@ -2,6 +2,8 @@
 
 #include "platform/media/LibavSupport.h"
 
+#include "platform/foundation/FileUtils.h"
+
 #include <QFile>
 
 extern "C" {
@@ -28,7 +30,18 @@ bool Muxer::open(const QString& path, const char* formatName, QString* error) {
         context = nullptr;
         return false;
     }
-    err = avio_open(&context->pb, name.constData(), AVIO_FLAG_WRITE);
+    // A fresh file of ours: a link planted at the name is replaced, never written through, and the name is
+    // taken as a file's, never as a network address.
+    QString reason;
+    err = platform::createFreshFile(path, &reason, 0644)
+              ? avio_open(&context->pb, QByteArray("file:" + name).constData(), AVIO_FLAG_WRITE)
+              : AVERROR(EEXIST);
+    if (err < 0 && !reason.isEmpty()) {
+        *error = reason;
+        avformat_free_context(context);
+        context = nullptr;
+        return false;
+    }
     if (err < 0) {
         *error = avFailure(QStringLiteral("Cannot create \"%1\"").arg(path), err);
         avformat_free_context(context);

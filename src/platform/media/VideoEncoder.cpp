@@ -28,12 +28,38 @@ ColourDescription colourFor(const QSize& size) {
     return {AVCOL_SPC_SMPTE170M, SWS_CS_SMPTE170M};
 }
 
+// The conversion runs on the thread that feeds the encoder, one of an export's serial stages; slices on
+// a few threads keep it off the critical path.
+constexpr int kConversionThreads = 2;
+
+ScalerPtr makeScaler(const QSize& size) {
+    ScalerPtr scaler(sws_alloc_context());
+    if (!scaler)
+        return scaler;
+    SwsContext* c = scaler.get();
+    av_opt_set_int(c, "srcw", size.width(), 0);
+    av_opt_set_int(c, "srch", size.height(), 0);
+    av_opt_set_int(c, "src_format", AV_PIX_FMT_BGRA, 0);
+    av_opt_set_int(c, "dstw", size.width(), 0);
+    av_opt_set_int(c, "dsth", size.height(), 0);
+    av_opt_set_int(c, "dst_format", AV_PIX_FMT_YUV420P, 0);
+    av_opt_set_int(c, "sws_flags", SWS_BILINEAR, 0);
+    av_opt_set_int(c, "threads", kConversionThreads, 0);
+    if (sws_init_context(c, nullptr, nullptr) < 0)
+        return nullptr;
+    const int* coefficients = sws_getCoefficients(colourFor(size).swscaleCoefficients);
+    // Full-range R'G'B' in, limited-range Y'CbCr out, neither brightness nor contrast changed.
+    sws_setColorspaceDetails(c, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    return scaler;
+}
+
 } // namespace
 
 struct VideoEncoder::Impl {
     CodecContextPtr encoder;
     ScalerPtr scaler;
     FramePtr picture;
+    FramePtr source; // wraps the caller's pixels for the conversion
     PacketPtr packet;
     PacketSink sink;
     int64_t frameDuration = 1; // in the encoder's time base
@@ -110,19 +136,14 @@ bool VideoEncoder::open(const Settings& settings, QString* error) {
     if (!d->openCodec(settings, error))
         return false;
     d->frameDuration = std::max<int64_t>(1, settings.timescale / settings.frameRate);
-    d->scaler.reset(sws_getContext(size.width(), size.height(), AV_PIX_FMT_BGRA, size.width(), size.height(),
-                                   AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr));
-    if (d->scaler) {
-        const int* coefficients = sws_getCoefficients(colourFor(size).swscaleCoefficients);
-        // Full-range R'G'B' in, limited-range Y'CbCr out, neither brightness nor contrast changed.
-        sws_setColorspaceDetails(d->scaler.get(), coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
-    }
+    d->scaler = makeScaler(size);
+    d->source = makeFrame();
     d->picture = makeFrame();
     d->picture->format = AV_PIX_FMT_YUV420P;
     d->picture->width = size.width();
     d->picture->height = size.height();
     const int err = av_frame_get_buffer(d->picture.get(), 0);
-    if (!d->scaler || err < 0) {
+    if (!d->scaler || !d->source || err < 0) {
         *error = avFailure(QStringLiteral("Cannot prepare the picture conversion"),
                            err < 0 ? err : AVERROR(ENOMEM));
         return false;
@@ -156,10 +177,18 @@ bool VideoEncoder::encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QS
         *error = avFailure(QStringLiteral("Cannot prepare a picture"), err);
         return false;
     }
-    const uint8_t* planes[4] = {bgra, nullptr, nullptr, nullptr};
-    const int strides[4] = {bytesPerLine, 0, 0, 0};
-    sws_scale(d->scaler.get(), planes, strides, 0, d->encoder->height, d->picture->data,
-              d->picture->linesize);
+    AVFrame* source = d->source.get();
+    source->format = AV_PIX_FMT_BGRA;
+    source->width = d->encoder->width;
+    source->height = d->encoder->height;
+    source->data[0] = const_cast<uint8_t*>(bgra);
+    source->linesize[0] = bytesPerLine;
+    err = sws_scale_frame(d->scaler.get(), d->picture.get(), source);
+    source->data[0] = nullptr;
+    if (err < 0) {
+        *error = avFailure(QStringLiteral("Cannot convert a picture"), err);
+        return false;
+    }
     d->picture->pts = pts;
     d->previousPts = pts;
     ++d->frames;

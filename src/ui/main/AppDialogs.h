@@ -11,6 +11,13 @@ struct NewProjectChoice {
     bool bMusicVideo = false;
 };
 
+// What becomes of edits that could not be saved when their project is about to close.
+enum class UnsavedEditsChoice {
+    Retry,   // try the save again
+    Discard, // close without them
+    Cancel,  // keep the project open (no quit, no other project)
+};
+
 // The dialogs and alerts the application delegate opens. The running application shows windows;
 // tests answer them.
 class AppDialogs {
@@ -24,4 +31,7 @@ public:
     virtual QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) = 0;
     // An alert on the main window; the message is shown literally.
     virtual void showAlertSheet(const QString& title, const QString& message, const QString& button) = 0;
+    // Asked, modally, when the project in folder could not be saved (for `reason`) and is about to close,
+    // at quit or before another project replaces it.
+    virtual UnsavedEditsChoice askAboutUnsavedEdits(const QString& folder, const QString& reason) = 0;
 };

@@ -85,6 +85,27 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
     alert->open();
 }
 
+UnsavedEditsChoice MainWindowDialogs::askAboutUnsavedEdits(const QString& folder, const QString& reason) {
+    QMessageBox box(window);
+    box.setIcon(QMessageBox::Warning);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowTitle(tr_("The project could not be saved"));
+    box.setText(tr_("Your changes to the project in \"%1\" could not be saved.").arg(folder));
+    box.setInformativeText(
+        reason + QStringLiteral("\n\n") +
+        tr_("Make the folder writable and try again, close the project without the changes, "
+            "or keep it open."));
+    QPushButton* retry = box.addButton(tr_("Retry"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(tr_("Discard Changes"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(tr_("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == retry)
+        return UnsavedEditsChoice::Retry;
+    return box.clickedButton() == discard ? UnsavedEditsChoice::Discard : UnsavedEditsChoice::Cancel;
+}
+
 // ---- the export-progress window and the burn
 
 void MainWindowDialogs::setExportProgressWindow(ExportProgressWindowController* exportWindow) {

@@ -26,6 +26,7 @@ public:
     // An alert titled "ERROR" shows the message as its text and "ERROR" below it; any other shows its
     // title as the text and the message below.
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
+    UnsavedEditsChoice askAboutUnsavedEdits(const QString& folder, const QString& reason) override;
 
     // ExportDialogs and DVDCommandDialogs: the progress window set for the export (a window of their own
     // when none was).

@@ -75,9 +75,8 @@ void SlideshowMainObject::addMusicToProject(const QStringList& paths) {
         for (const QString& path : paths) {
             if (stopping)
                 return;
-            QString error = MusicItem::whyNotASong(path);
-            const QVariantMap song =
-                error.isEmpty() ? MusicItem::songDictionaryForImport(path, contents, &error) : QVariantMap();
+            QString error;
+            const QVariantMap song = MusicItem::songDictionaryForImport(path, contents, &error);
             if (song.isEmpty())
                 failures << error;
             else

@@ -1,10 +1,12 @@
 #include "platform/media/MediaAsset.h"
 #include "support/ClipMaker.h"
+#include "support/LocalListener.h"
 #include "support/TempDir.h"
 #include "support/ToneMaker.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace platform::media;
 
@@ -113,4 +115,25 @@ TEST(MediaAsset, ATruncatedMovieIsRefusedOrShorter) {
     const MediaAsset asset = MediaAsset::open(dir.file("c.mp4"));
     EXPECT_FALSE(asset.isValid());
     EXPECT_FALSE(asset.errorString().isEmpty());
+}
+
+TEST(MediaAsset, OnlyLocalRegularFilesAreOpened) {
+    TempDir dir;
+    test_support::LocalListener listener;
+    ASSERT_NE(listener.port(), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("fifo.mov")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(dir.file("fifo.mov"), dir.file("link-to-fifo.mov")));
+    ASSERT_TRUE(QFile::link("/dev/zero", dir.file("zero.mov")));
+    // Each of these would block, read forever or go on the network if it were opened.
+    for (const QString& path : {listener.url("clip.mov"), QString("tcp://127.0.0.1:%1").arg(listener.port()),
+                                QString("/dev/zero"), QString("/dev/stdin"), dir.file("fifo.mov"),
+                                dir.file("link-to-fifo.mov"), dir.file("zero.mov"), dir.path()}) {
+        const MediaAsset asset = MediaAsset::open(path);
+        EXPECT_FALSE(asset.isValid()) << path.toStdString();
+        EXPECT_FALSE(asset.errorString().isEmpty()) << path.toStdString();
+    }
+    EXPECT_EQ(listener.connections(), 0);
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("a.wav"), 440.0, 0.5, 0.5f, 1, 22050));
+    ASSERT_TRUE(QFile::link(dir.file("a.wav"), dir.file("linked.wav")));
+    EXPECT_TRUE(MediaAsset::open(dir.file("linked.wav")).isValid()) << "a link to a file is that file";
 }

@@ -1,0 +1,109 @@
+#pragma once
+
+// What the export benchmarks share: a project in a folder of its own with a tone as its song, the player
+// that draws it, and the frame-pump host that feeds an export's pipe.
+#include "export/EncoderController.h"
+#include "model/ModelClasses.h"
+#include "model/MusicItem.h"
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "platform/gl/Context.h"
+#include "platform/media/AudioFileWriter.h"
+#include "render/FramePump.h"
+#include "render/SharedShaderPrograms.h"
+#include "render/SlideshowDirector.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace bench {
+
+// A 440 Hz tone, interleaved stereo at 44.1 kHz.
+inline std::vector<float> tone(double seconds, float level = 0.4f) {
+    std::vector<float> samples(std::size_t(seconds * 44100) * 2);
+    for (std::size_t i = 0; i < samples.size() / 2; ++i)
+        samples[2 * i] = samples[2 * i + 1] =
+            level * float(std::sin(2.0 * 3.14159265 * 440.0 * double(i) / 44100.0));
+    return samples;
+}
+
+// An open project at 30 frames a second in a temporary folder, which is also the run's private folder.
+struct Project {
+    QTemporaryDir folder;
+    QString contents;
+    SlideshowProjectRef project;
+    std::shared_ptr<platform::gl::Context> context;
+    std::shared_ptr<SharedShaderPrograms> shaders;
+    std::shared_ptr<SlideshowDirector> director;
+
+    Project() {
+        qputenv("XDG_RUNTIME_DIR", (folder.path() + "/run").toLocal8Bit());
+        QDir().mkpath(folder.path() + "/run");
+        QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        registerModelClasses();
+        contents = folder.path() + "/Bench.VistrelleProject/Contents";
+        QDir().mkpath(contents);
+        project = std::make_shared<SlideshowProject>();
+        project->setStrMacProjectBundleFullPath(folder.path() + "/Bench.VistrelleProject");
+        project->setStrMacProjectBundleContentsPath(contents);
+        SlideshowProject::retainProject(project);
+        SlideshowProject::setULFrameRate(30);
+    }
+
+    // The slides, then the song (a tone as long as the show and a second more) and the player.
+    void finish(std::vector<SlideItemRef> slides) {
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        platform::media::AudioFileWriter::Settings settings;
+        settings.path = contents + "/song.m4a";
+        platform::media::AudioFileWriter song(settings);
+        const std::vector<float> samples = tone(double(project->totalFrameCount()) / 30.0 + 1.0);
+        song.start();
+        song.write(samples.data(), int(samples.size() / 2));
+        song.finish();
+        auto item = std::make_shared<MusicItem>();
+        item->addEntriesFromDictionary({{"pureFileName", "song.m4a"}, {"titleFromFileName", "song"}});
+        project->setMusicArray({item});
+        context = platform::gl::Context::create();
+        {
+            const platform::gl::Context::Scope scope(*context);
+            shaders = SharedShaderPrograms::load();
+        }
+        director = std::make_shared<SlideshowDirector>();
+        director->setMainContext(context);
+        director->initDirector();
+    }
+};
+
+// Pumps the open project's slides into the encoder's pipe with the renderers `make` gives.
+class PumpHost : public MovieFramePumpHost {
+public:
+    explicit PumpHost(std::function<std::unique_ptr<FrameRenderer>()> make) : make(std::move(make)) {}
+    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
+        EncoderController& owner = *param.encoderController;
+        const std::unique_ptr<FrameRenderer> renderer = make();
+        FramePump::Options options;
+        options.slides = SlideshowProject::currentMainProject()->slideshowArray();
+        options.pipePath = param.strVideoFIFO;
+        options.stopBeforeWrite = [&owner] {
+            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+        };
+        options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
+            if (outcome.end == FramePump::Outcome::End::Failed)
+                owner.framePumpFailed(outcome.error);
+        };
+        FramePump::run(*renderer, options);
+        owner.setBVideoReadThreadFinished(true);
+    }
+
+private:
+    std::function<std::unique_ptr<FrameRenderer>()> make;
+};
+
+} // namespace bench
