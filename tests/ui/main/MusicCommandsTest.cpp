@@ -300,10 +300,12 @@ TEST_F(MusicCommandsTest, PicturesOfTheSongStripsAndTheirCallOuts) {
     EXPECT_EQ(views[1]->timeString(), "00:03");
     EXPECT_FALSE(screenshot::save(*window, "music-strips").isNull());
 
-    Posts listShown("NSNOTIFY_SHOW_MUSIC_LIST");
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, QPointF(20, 30), views[1]->mapToGlobal(QPointF(20, 30)),
-                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(views[1], &doubleClick);
+    // The strip's viewport gets the mouse, as it does on screen: the strip's content lets it through.
+    QWidget* viewport = controller->outlets().scrollView1->viewport();
+    const QPointF onPanel = views[1]->mapTo(viewport, QPointF(20, 30));
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, onPanel, viewport->mapToGlobal(onPanel), Qt::LeftButton,
+                            Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &doubleClick);
     ASSERT_TRUE(controller->attachedWindowMusicOptions()) << "a double click opens the music options";
     auto* options = qobject_cast<BKMusicOptionsController*>(controller->vcByAttachedWindow());
     ASSERT_TRUE(options);
