@@ -338,7 +338,8 @@ TEST_F(AppDelegateTest, ProjectPropertiesRenameTheOpenProjectAndSwitchItsMusicVi
     auto project = launch();
     project->setStrProjectTitle("Before");
     project->setBIsDirty(false);
-    dialogs.projectPropertyAnswers = {std::nullopt, NewProjectChoice{"After", true}, NewProjectChoice{" ", false}};
+    dialogs.projectPropertyAnswers = {std::nullopt, NewProjectChoice{"After", true},
+                                      NewProjectChoice{" ", false}};
     delegate->editProjectProperties();
     EXPECT_FALSE(project->bIsDirty()) << "closed: nothing changes";
     delegate->editProjectProperties();

@@ -13,11 +13,11 @@
 
 namespace {
 
-const QColor kGreen(143, 196, 72);         // panel border
-const QColor kGray(64, 63, 65);            // panel fill
-const QColor kLightGray(75, 75, 75);       // wave and status boxes
-const QColor kGreenWave(218, 218, 218);    // the outline, a light grey
-const QColor kStatusText(0, 255, 0);       // the status line
+const QColor kGreen(143, 196, 72);      // panel border
+const QColor kGray(64, 63, 65);         // panel fill
+const QColor kLightGray(75, 75, 75);    // wave and status boxes
+const QColor kGreenWave(218, 218, 218); // the outline, a light grey
+const QColor kStatusText(0, 255, 0);    // the status line
 constexpr double kSmallControlWidth = 40.0;
 
 QFont miniLabelFont() {
@@ -73,8 +73,9 @@ QRectF WaveFormViewOSX::toWidget(const QRectF& rect) const {
 
 void WaveFormViewOSX::placeProgress() {
     const QRectF square = progressRect();
-    spinner->setControlSize(square.width() < kSmallControlWidth ? SpinningProgressIndicator::ControlSize::Small
-                                                                : SpinningProgressIndicator::ControlSize::Regular);
+    spinner->setControlSize(square.width() < kSmallControlWidth
+                                ? SpinningProgressIndicator::ControlSize::Small
+                                : SpinningProgressIndicator::ControlSize::Regular);
     spinner->setGeometry(toWidget(square).toRect());
 }
 
@@ -210,8 +211,8 @@ void WaveFormViewOSX::drawRect_Sub(QPainter& painter) {
 
 void WaveFormViewOSX::drawRoundRect(QPainter& painter, const QRectF& rect, const QColor& fill,
                                     const QColor& stroke, double radius, double lineWidth) {
-    const QRectF inset = toWidget(rect).adjusted(lineWidth * 0.5, lineWidth * 0.5, -lineWidth * 0.5,
-                                                 -lineWidth * 0.5);
+    const QRectF inset =
+        toWidget(rect).adjusted(lineWidth * 0.5, lineWidth * 0.5, -lineWidth * 0.5, -lineWidth * 0.5);
     if (!std::isfinite(inset.width()) || inset.width() <= 0.0 || inset.height() <= 0.0)
         return;
     QPainterPath path;

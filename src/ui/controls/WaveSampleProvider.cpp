@@ -178,7 +178,8 @@ std::vector<float> WaveSampleProvider::downsample(const std::vector<float>& bins
     int groups = 0;
     for (std::size_t start = 0; start < count; start += group) {
         const auto end = bins.begin() + std::ptrdiff_t(std::min(start + group, count));
-        values[std::size_t(groups++)] = std::max(0.0f, *std::max_element(bins.begin() + std::ptrdiff_t(start), end));
+        values[std::size_t(groups++)] =
+            std::max(0.0f, *std::max_element(bins.begin() + std::ptrdiff_t(start), end));
     }
     if (filled)
         *filled = groups;

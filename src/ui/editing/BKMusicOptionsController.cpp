@@ -7,6 +7,7 @@
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/MediaAsset.h"
 #include "ui/editing/MusicTimelineViewController.h"
+#include "ui/editing/PopOverParts.h"
 #include "ui/editing/ResourceImage.h"
 
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 
 using platform::media::AudioPlayer;
 using platform::media::MediaTime;
+using pop_over::whiteLabel;
 
 namespace {
 
@@ -58,14 +60,6 @@ QPushButton* commandButton(const QString& name, const QString& title, QWidget* p
     button->setObjectName(name);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
-}
-
-QLabel* whiteLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent); // the pop-over owns its parts
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(palette);
-    return label;
 }
 
 } // namespace
@@ -131,14 +125,15 @@ QVariant MusicListTableModel::headerData(int section, Qt::Orientation orientatio
 
 BKMusicOptionsController::BKMusicOptionsController(QWidget* parent)
     : QWidget(parent), enteredSongs(projectSongs()),
-      model(new MusicListTableModel({QStringLiteral("index"), QStringLiteral("time"), QStringLiteral("strTitle")},
-                                    this)),
+      model(new MusicListTableModel(
+          {QStringLiteral("index"), QStringLiteral("time"), QStringLiteral("strTitle")}, this)),
       table(new QTableView(this)), play(commandButton("buttonPlay", QString(), this)),
-      remove(commandButton("buttonRemove", tr_("Remove"), this)), up(commandButton("buttonUp", tr_("Up"), this)),
-      down(commandButton("buttonDown", tr_("Down"), this)), add(commandButton("buttonAdd", tr_("Add..."), this)),
-      close(commandButton("buttonClose", tr_("Close"), this)), photosSlider(new QSlider(Qt::Horizontal, this)),
-      videosSlider(new QSlider(Qt::Horizontal, this)), photosLabel(whiteLabel(QString(), this)),
-      videosLabel(whiteLabel(QString(), this)) {
+      remove(commandButton("buttonRemove", tr_("Remove"), this)),
+      up(commandButton("buttonUp", tr_("Up"), this)), down(commandButton("buttonDown", tr_("Down"), this)),
+      add(commandButton("buttonAdd", tr_("Add..."), this)),
+      close(commandButton("buttonClose", tr_("Close"), this)),
+      photosSlider(new QSlider(Qt::Horizontal, this)), videosSlider(new QSlider(Qt::Horizontal, this)),
+      photosLabel(whiteLabel(QString(), this)), videosLabel(whiteLabel(QString(), this)) {
     setObjectName("BKMusicOptionsController");
     table->setObjectName("musicListTableView");
     table->setModel(model);
@@ -208,8 +203,8 @@ void BKMusicOptionsController::awakeFromNib() {
     const auto project = SlideshowProject::currentMainProject();
     const float photos = project ? project->fltBackgroundMusicVolumeWhenPhotos() : 0.0f;
     const float videos = project ? project->fltBackgroundMusicVolumeWhenVideos() : 0.0f;
-    for (auto [slider, label, level] : {std::tuple{photosSlider, photosLabel, photos},
-                                        std::tuple{videosSlider, videosLabel, videos}}) {
+    for (auto [slider, label, level] :
+         {std::tuple{photosSlider, photosLabel, photos}, std::tuple{videosSlider, videosLabel, videos}}) {
         const QSignalBlocker quiet(slider);
         slider->setRange(0, kLevelSteps);
         slider->setValue(int(std::lround(level * kLevelSteps)));
@@ -342,7 +337,8 @@ void BKMusicOptionsController::songListChanged(int rowToSelect) {
 }
 
 void BKMusicOptionsController::addMusicButtonClicked() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_MUSIC_OPTIONS_ADD_MUSIC_CLICKED"));
+    platform::NotificationCenter::defaultCenter().post(
+        QStringLiteral("NOTIFY_MUSIC_OPTIONS_ADD_MUSIC_CLICKED"));
 }
 
 void BKMusicOptionsController::closeButtonPressed() {
@@ -380,7 +376,7 @@ void BKMusicOptionsController::postCloseMessages() {
         return;
     closePosted = true;
     const bool needLayout = projectSongs() != enteredSongs;
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED"),
-                                                       QVariant(),
-                                                       {{QStringLiteral("bNeedLayoutMusicTimeLine"), needLayout}});
+    platform::NotificationCenter::defaultCenter().post(
+        QStringLiteral("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED"), QVariant(),
+        {{QStringLiteral("bNeedLayoutMusicTimeLine"), needLayout}});
 }

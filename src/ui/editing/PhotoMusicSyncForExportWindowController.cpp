@@ -33,8 +33,10 @@ PhotoMusicSyncForExportWindowController::PhotoMusicSyncForExportWindowController
     column->addWidget(slideshowInfo);
     column->addLayout(buttons);
     connect(sync, &QPushButton::clicked, this, &PhotoMusicSyncForExportWindowController::syncButtonClicked);
-    connect(ignore, &QPushButton::clicked, this, &PhotoMusicSyncForExportWindowController::ignoreButtonClicked);
-    connect(cancel, &QPushButton::clicked, this, &PhotoMusicSyncForExportWindowController::cancelButtonClicked);
+    connect(ignore, &QPushButton::clicked, this,
+            &PhotoMusicSyncForExportWindowController::ignoreButtonClicked);
+    connect(cancel, &QPushButton::clicked, this,
+            &PhotoMusicSyncForExportWindowController::cancelButtonClicked);
     windowDidLoad();
 }
 

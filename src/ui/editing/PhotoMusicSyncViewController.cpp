@@ -4,29 +4,12 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/editing/PopOverParts.h"
 #include "ui/main/ControllerDialogs.h"
 
 #include <QVBoxLayout>
 
 namespace {
-
-QLabel* whiteLabel(QWidget* parent) {
-    auto* label = new QLabel(parent); // the view owns its parts
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(palette);
-    return label;
-}
-
-// The pop-over is darker than the window: the boxes get a lighter square, or they vanish into it.
-QCheckBox* visibleCheckBox(const QString& text, QWidget* parent) {
-    auto* box = new QCheckBox(text, parent); // the view owns its parts
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, QColor(88, 88, 92));
-    palette.setColor(QPalette::WindowText, Qt::white);
-    box->setPalette(palette);
-    return box;
-}
 
 QString lengthText(double seconds) {
     return SlideshowProject::timeToString(float(seconds), false, true);
@@ -35,9 +18,10 @@ QString lengthText(double seconds) {
 } // namespace
 
 PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), dialogs(dialogs), musicInfo(whiteLabel(this)), slideshowInfo(whiteLabel(this)),
-      musicVideo(visibleCheckBox(tr_("Music video: fit the photos to the music"), this)),
-      resetDurations(visibleCheckBox(tr_("Reset the durations set for single slides"), this)),
+    : QWidget(parent), dialogs(dialogs), musicInfo(pop_over::whiteLabel(QString(), this)),
+      slideshowInfo(pop_over::whiteLabel(QString(), this)),
+      musicVideo(pop_over::visibleCheckBox(tr_("Music video: fit the photos to the music"), this)),
+      resetDurations(pop_over::visibleCheckBox(tr_("Reset the durations set for single slides"), this)),
       sync(new QPushButton(tr_("Sync"), this)) {
     setObjectName("PhotoMusicSyncViewController");
     musicInfo->setObjectName("musicInfoTextField");
@@ -76,10 +60,11 @@ QString PhotoMusicSyncViewController::slideshowInfoText() {
 }
 
 bool PhotoMusicSyncViewController::confirmSync(ControllerDialogs& dialogs) {
-    return !dialogs.runQuestionAlert(tr_("Warning!"),
-                                     tr_("Synchronization will change photo's duration and transition duration "
-                                         "of current slideshow, Do you really want to perform it?"),
-                                     tr_("NO"), tr_("YES"));
+    return !dialogs.runQuestionAlert(
+        tr_("Warning!"),
+        tr_("Synchronization will change photo's duration and transition duration "
+            "of current slideshow, Do you really want to perform it?"),
+        tr_("NO"), tr_("YES"));
 }
 
 QVariantMap PhotoMusicSyncViewController::runSync(bool resetCustomizedDurations) {

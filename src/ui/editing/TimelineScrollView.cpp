@@ -1,8 +1,8 @@
 #include "ui/editing/TimelineScrollView.h"
 
 #include "model/SlideshowProject.h"
-#include "ui/controls/WaveFormViewOSX.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
 #include "ui/main/SlideshowMainObject.h"

@@ -37,7 +37,8 @@ struct MainWindowOutlets {
     // The music commands: songs added and listed, photos fitted to the music, the timeline's style and unit
     // (each unit's action carries its points per second as data).
     QPointer<QAbstractButton> addMusicButton;
-    QPointer<QAction> addMusicMenuItem, backgroundMusicListMenuItem, syncPhotoMusicMenuItem, timelineModeMenuItem;
+    QPointer<QAction> addMusicMenuItem, backgroundMusicListMenuItem, syncPhotoMusicMenuItem,
+        timelineModeMenuItem;
     QPointer<QMenu> timelineUnitMenu;
     QPointer<QAction> testAudioLayerMenuItem, testTextLayerMenuItem, playSongTestMenuItem;
     // The developers' test commands, one submenu for every command's tests.

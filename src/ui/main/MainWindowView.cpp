@@ -218,8 +218,10 @@ void MainWindowView::makeMenus() {
     outletSet.testSpumuxMenuItem = outletSet.testMenu->addAction(tr_("Mux DVD Menu Buttons"));
     outletSet.testDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Play DVD Menu Slides"));
     outletSet.testMenu->addSeparator();
-    outletSet.testAudioLayerMenuItem = outletSet.testMenu->addAction(tr_("Add Test Sounds to the Audio Layer"));
-    outletSet.testTextLayerMenuItem = outletSet.testMenu->addAction(tr_("Add Test Compositions to the Text Layer"));
+    outletSet.testAudioLayerMenuItem =
+        outletSet.testMenu->addAction(tr_("Add Test Sounds to the Audio Layer"));
+    outletSet.testTextLayerMenuItem =
+        outletSet.testMenu->addAction(tr_("Add Test Compositions to the Text Layer"));
     outletSet.playSongTestMenuItem = outletSet.testMenu->addAction(tr_("Play the Stock Song"));
 }
 

@@ -49,7 +49,7 @@ class Context;
 namespace platform::media {
 class AudioPlayer;
 class SerialQueue;
-}
+} // namespace platform::media
 
 // The controller of the document window, one for the whole run: it wires the notifications, imports
 // photos, shows and steps through slides in the preview, plays the show, and starts the commands of the
@@ -396,6 +396,7 @@ private:
     // music
     void connectMusicActions();
     void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
+    void showChangedMusic(double scrollX);
     void dropMusicSubViews(std::size_t count);
     void closeMusicOptionsCallOut();
     void closePhotoMusicSyncCallOut();

@@ -85,8 +85,8 @@ void SlideshowMainObject::layoutAudioLayerSubviews() {
         const float x0 = getTimelineXPositionFromFrame(framesOf(start));
         const float x1 = getTimelineXPositionFromFrame(framesOf(start + items[i]->duration()));
         view->setParent(ui.scrollContentView);
-        view->setGeometry(TimelineContentView::toWidget(QRectF(x0, kAudioLayerY, x1 - x0, kLayerBandHeight))
-                              .toRect());
+        view->setGeometry(
+            TimelineContentView::toWidget(QRectF(x0, kAudioLayerY, x1 - x0, kLayerBandHeight)).toRect());
         view->show();
     }
 }
@@ -106,8 +106,8 @@ void SlideshowMainObject::layoutTextLayerSubviews() {
         const float x0 = getTimelineXPositionFromFrame(framesOf(start));
         const float x1 = getTimelineXPositionFromFrame(framesOf(end));
         view->setParent(ui.scrollContentView);
-        view->setGeometry(TimelineContentView::toWidget(QRectF(x0, kTextLayerY, x1 - x0, kLayerBandHeight))
-                              .toRect());
+        view->setGeometry(
+            TimelineContentView::toWidget(QRectF(x0, kTextLayerY, x1 - x0, kLayerBandHeight)).toRect());
         view->show();
     }
 }
@@ -195,5 +195,6 @@ void SlideshowMainObject::connectMusicActions() {
     onTrigger(ui.playSongTestMenuItem, &SlideshowMainObject::playSongTest);
     if (ui.timelineUnitMenu)
         for (QAction* unit : ui.timelineUnitMenu->actions())
-            connect(unit, &QAction::triggered, this, [this, unit] { TimelineUnitChanged(unit->data().toInt()); });
+            connect(unit, &QAction::triggered, this,
+                    [this, unit] { TimelineUnitChanged(unit->data().toInt()); });
 }

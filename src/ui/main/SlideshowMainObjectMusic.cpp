@@ -3,6 +3,7 @@
 // audio and text layers, and the timeline's style and unit.
 #include "ui/main/SlideshowMainObject.h"
 
+#include "dvd/DVDCommandDialogs.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
@@ -16,7 +17,6 @@
 #include "ui/editing/PhotoMusicSyncForExportWindowController.h"
 #include "ui/editing/PhotoMusicSyncViewController.h"
 #include "ui/editing/TimelineContentView.h"
-#include "dvd/DVDCommandDialogs.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -55,7 +55,8 @@ double visibleX(TimelineScrollView* strip) {
 
 void SlideshowMainObject::buttonAddMusicClcked() {
     stop();
-    const QStringList paths = userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, kAddMusicTitle);
+    const QStringList paths =
+        userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, kAddMusicTitle);
     if (!paths.isEmpty())
         addMusicToProject(paths);
 }
@@ -87,7 +88,8 @@ void SlideshowMainObject::addMusicToProject(const QStringList& paths) {
 }
 
 // A new project's stock song gives way to the first songs added; its file stays where it is.
-void SlideshowMainObject::finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures) {
+void SlideshowMainObject::finishAddingMusic(const std::vector<QVariantMap>& songs,
+                                            const QStringList& failures) {
     --pendingSongImports;
     const auto project = SlideshowProject::currentMainProject();
     if (project && !songs.empty()) {
@@ -107,13 +109,7 @@ void SlideshowMainObject::finishAddingMusic(const std::vector<QVariantMap>& song
             AddMusicItemSubView(song);
         }
         project->setBIsDirty(true);
-        musicTimeline->respondMusicArrayChanged();
-        layoutMusicSubViews();
-        updateProjectInfo();
-        if (ui.scrollContentView)
-            ui.scrollContentView->update();
-        if (ui.scrollView1)
-            ui.scrollView1->scrollToX(scrollX);
+        showChangedMusic(scrollX);
     }
     if (!failures.isEmpty())
         userDialogs.exportDialogs().showAlertSheet(tr_("The following songs can not be added to project:"),
@@ -126,10 +122,12 @@ void SlideshowMainObject::finishAddingMusic(const std::vector<QVariantMap>& song
 void SlideshowMainObject::AddMusicItemSubView(const MusicItemRef& song) {
     if (!song || !ui.scrollContentView)
         return;
-    auto* view = new WaveFormViewOSX(QRect(0, 0, 500, 30), ui.scrollContentView, clock); // the timeline owns it
-    view->hide(); // until it is laid out
+    auto* view =
+        new WaveFormViewOSX(QRect(0, 0, 500, 30), ui.scrollContentView, clock); // the timeline owns it
+    view->hide();                                                               // until it is laid out
     // The name of the file chosen, not of its time-stamped copy.
-    const QString chosen = QFileInfo(song->dictFileMediaItem().value(QStringLiteral("filePath")).toString()).fileName();
+    const QString chosen =
+        QFileInfo(song->dictFileMediaItem().value(QStringLiteral("filePath")).toString()).fileName();
     view->openAudioURL(QUrl::fromLocalFile(song->strFilePath()), chosen);
     musicViews.emplace_back(view);
     layoutScrollImages();
@@ -228,7 +226,8 @@ float SlideshowMainObject::getTimelineXPositionFromFrame_Music(quint64 frame) {
     if (at.slideIndex + 1 >= slides.size() || at.transitionFrames == 0)
         return float(x + timeline_geometry::kPhotoWidth);
     return float(x + timeline_geometry::kPhotoWidth +
-                 double(at.frameInTransition) / double(at.transitionFrames) * timeline_geometry::kTransitionWidth);
+                 double(at.frameInTransition) / double(at.transitionFrames) *
+                     timeline_geometry::kTransitionWidth);
 }
 
 // ---- the music options
@@ -294,13 +293,7 @@ void SlideshowMainObject::notifyMusicOptionsCloseClicked(const Notification& not
     queuedMusicRebuild = clock->scheduleOnce(0.0, [this] {
         const double scrollX = visibleX(ui.scrollView1);
         rebuildMusicSubViews();
-        musicTimeline->respondMusicArrayChanged();
-        layoutMusicSubViews();
-        updateProjectInfo();
-        if (ui.scrollContentView)
-            ui.scrollContentView->update();
-        if (ui.scrollView1)
-            ui.scrollView1->scrollToX(scrollX);
+        showChangedMusic(scrollX);
     });
 }
 
@@ -318,7 +311,8 @@ void SlideshowMainObject::syncPhotoMusicButtonClicked() {
     }
     QPointF point;
     if (ui.syncPhotoMusicButton && ui.mainWindow)
-        point = ui.syncPhotoMusicButton->mapTo(ui.mainWindow, QPoint(0, ui.syncPhotoMusicButton->height() / 2));
+        point =
+            ui.syncPhotoMusicButton->mapTo(ui.mainWindow, QPoint(0, ui.syncPhotoMusicButton->height() / 2));
     auto* sync = new PhotoMusicSyncViewController(userDialogs); // the call-out takes it
     photoMusicSyncCallOut = openMusicCallOut(CallOutKind::PhotoMusicSync, sync, point, AWSideLeft);
 }
@@ -339,8 +333,14 @@ void SlideshowMainObject::notifyMusicSyncButtonClicked(const Notification&) {
 // The photos were fitted anew: the strips follow the slides.
 void SlideshowMainObject::notifyRefreshTimelineUI(const Notification&) {
     const double scrollX = visibleX(ui.scrollView1);
-    musicTimeline->respondMusicArrayChanged();
     layoutScrollImages();
+    showChangedMusic(scrollX);
+}
+
+// The strips and the project's information after the songs or the slides changed, the strip left where it
+// was scrolled to.
+void SlideshowMainObject::showChangedMusic(double scrollX) {
+    musicTimeline->respondMusicArrayChanged();
     layoutMusicSubViews();
     updateProjectInfo();
     if (ui.scrollContentView)

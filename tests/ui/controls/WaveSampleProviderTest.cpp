@@ -49,7 +49,8 @@ TEST(WaveSampleProviderTest, DrawingValuesAreGroupsOfBinsNeverMoreThanAsked) {
         EXPECT_EQ(values.size(), std::size_t(c.n)) << "the rest are zeros";
     }
     int filled = 0;
-    const std::vector<float> peaks = WaveSampleProvider::downsample({0.1f, 0.7f, 0.2f, 0.3f, 0.9f}, 2, &filled);
+    const std::vector<float> peaks =
+        WaveSampleProvider::downsample({0.1f, 0.7f, 0.2f, 0.3f, 0.9f}, 2, &filled);
     EXPECT_EQ(filled, 2);
     EXPECT_FLOAT_EQ(peaks[0], 0.7f) << "each group its largest";
     EXPECT_FLOAT_EQ(peaks[1], 0.9f);
@@ -127,7 +128,8 @@ TEST(WaveFormViewOSXTest, ALoadedSongShowsItsOutlineTitleAndLength) {
 
     test_support::PostedNotifications shown("NSNOTIFY_SHOW_MUSIC_LIST");
     const auto click = [&](QEvent::Type type, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
-        QMouseEvent event(type, QPointF(20, 20), view.mapToGlobal(QPointF(20, 20)), button, button, modifiers);
+        QMouseEvent event(type, QPointF(20, 20), view.mapToGlobal(QPointF(20, 20)), button, button,
+                          modifiers);
         QCoreApplication::sendEvent(&view, &event);
     };
     click(QEvent::MouseButtonPress, Qt::LeftButton, Qt::NoModifier);

@@ -86,7 +86,8 @@ TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce
     const std::vector<MusicItemRef> before = project->musicArray();
     ASSERT_EQ(before.size(), 1u);
     const QString stockFile = before[0]->strFilePath();
-    const QString first = dir.file("First.wav"), second = dir.file("Second.wav"), text = dir.file("notes.mp3");
+    const QString first = dir.file("First.wav"), second = dir.file("Second.wav"),
+                  text = dir.file("notes.mp3");
     ASSERT_TRUE(writeSwellingTone(first, 3.0, 330));
     ASSERT_TRUE(writeSwellingTone(second, 2.0, 220));
     model_test::writeFile(text, "not a song");
@@ -227,9 +228,8 @@ TEST_F(MusicCommandsTest, TheSyncPopOverAsksFitsAndRefreshesOnlyOnSuccess) {
     const platform::ObserverHandle watch(
         platform::NotificationCenter::defaultCenter(),
         platform::NotificationCenter::defaultCenter().addObserver(
-            "NOTIFY_REFRESH_TIMELINE_UI", [&](const platform::Notification&) {
-                alertsAtRefresh.push_back(dialogs.alerts.size());
-            }));
+            "NOTIFY_REFRESH_TIMELINE_UI",
+            [&](const platform::Notification&) { alertsAtRefresh.push_back(dialogs.alerts.size()); }));
     PhotoMusicSyncViewController sync(dialogs);
     dialogs.questionAnswers = {true}; // NO, the default
     sync.syncButton()->click();
@@ -288,8 +288,8 @@ TEST_F(MusicCommandsTest, PicturesOfTheSongStripsAndTheirCallOuts) {
     addSongsAndWait({first, second});
     const auto& views = controller->musicSubviewArray();
     ASSERT_EQ(views.size(), 2u);
-    ASSERT_TRUE(test_support::spinUntil([&] { return views[0]->sampleLength() > 0 && views[1]->sampleLength() > 0; },
-                                        20000));
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return views[0]->sampleLength() > 0 && views[1]->sampleLength() > 0; }, 20000));
     test_support::spinFor(50);
     const QRect strip = views[0]->geometry();
     EXPECT_EQ(strip.top(), 145) << "y 0 to 60 of the 205-high strip, y up";
@@ -303,8 +303,8 @@ TEST_F(MusicCommandsTest, PicturesOfTheSongStripsAndTheirCallOuts) {
     // The strip's viewport gets the mouse, as it does on screen: the strip's content lets it through.
     QWidget* viewport = controller->outlets().scrollView1->viewport();
     const QPointF onPanel = views[1]->mapTo(viewport, QPointF(20, 30));
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, onPanel, viewport->mapToGlobal(onPanel), Qt::LeftButton,
-                            Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, onPanel, viewport->mapToGlobal(onPanel),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &doubleClick);
     ASSERT_TRUE(controller->attachedWindowMusicOptions()) << "a double click opens the music options";
     auto* options = qobject_cast<BKMusicOptionsController*>(controller->vcByAttachedWindow());
