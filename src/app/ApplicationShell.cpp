@@ -45,6 +45,8 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
                      [&delegate] { delegate.openProjectFile(); });
     QObject::connect(window.saveProjectAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.saveProjectFile(); });
+    QObject::connect(window.projectPropertiesAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.editProjectProperties(); });
 }
 
 // Keeps the main window open when the delegate says the application may not end yet (edits that could not

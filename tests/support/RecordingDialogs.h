@@ -29,6 +29,7 @@ public:
 
     // AppDialogs
     std::optional<NewProjectChoice> runNewProjectDialog() override;
+    std::optional<NewProjectChoice> runProjectPropertyDialog() override;
     QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) override;
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
     // Answered from unsavedEditsAnswers (Cancel when empty), after beforeUnsavedEditsAnswer has run.
@@ -58,6 +59,7 @@ public:
 
     // Scripts.
     std::deque<std::optional<NewProjectChoice>> newProjectAnswers;
+    std::deque<std::optional<NewProjectChoice>> projectPropertyAnswers;
     QUrl openAnswer;
     std::deque<QStringList> mediaOpenAnswers;
     std::deque<int> modalWindowAnswers;

@@ -21,6 +21,7 @@ public:
 
     // AppDialogs
     std::optional<NewProjectChoice> runNewProjectDialog() override;
+    std::optional<NewProjectChoice> runProjectPropertyDialog() override;
     QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) override;
     // An alert titled "ERROR" shows the message as its text and "ERROR" below it; any other shows its
     // title as the text and the message below.
@@ -55,6 +56,7 @@ public:
 
 private:
     ExportProgressWindowController& exportWindow();
+    std::optional<NewProjectChoice> runProjectProperties(bool forNewProject);
 
     QPointer<QWidget> window;
     QPointer<ExportProgressWindowController> progress;

@@ -8,6 +8,7 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/AudioPlayer.h"
 #include "platform/media/SerialQueue.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
@@ -15,6 +16,7 @@
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/ColorAdjustWindowController.h"
+#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PanZoomObject.h"
@@ -102,6 +104,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     if (clipPlayer)
         clipPlayer->stopPlaying();
     closeThemeCallOut();
+    closeMusicOptionsCallOut();
+    closePhotoMusicSyncCallOut();
     if (ui.scrollView1)
         ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
     // The player goes inside the view's context, and the view's link thread before anything it reads.
@@ -161,6 +165,7 @@ void SlideshowMainObject::awakeFromNib() {
     makeEditingPanels();
     connectClipAndPanelActions();
     connectShareActions();
+    connectMusicActions();
     layoutScrollImages();
 }
 
@@ -245,6 +250,9 @@ void SlideshowMainObject::restoreIdleSleep() {
 void SlideshowMainObject::refreshUIForOpenProject() {
     stop();
     setNCurrentSlideshowItemIndex(-1);
+    rebuildMusicSubViews();
+    if (ui.scrollContentView) // a controller without its window has no strip to draw
+        musicTimeline->respondMusicArrayChanged();
     layoutScrollImages();
     updateProjectInfo();
     showWelcomeScreen();

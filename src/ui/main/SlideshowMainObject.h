@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/MainWindowServices.h"
+#include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -14,6 +15,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
@@ -46,13 +48,15 @@ class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class SharedShaderPrograms;
 class TextureObject;
+class WaveFormViewOSX;
 struct PhotoWorkItem;
 namespace platform::gl {
 class Context;
 }
 namespace platform::media {
+class AudioPlayer;
 class SerialQueue;
-}
+} // namespace platform::media
 
 // The controller of the document window, one for the whole run: it wires the notifications, imports
 // photos, shows and steps through slides in the preview, plays the show, and starts the commands of the
@@ -260,7 +264,8 @@ public:
     virtual void notifyMusicSyncButtonClicked(const platform::Notification& notification);
     virtual void backgroundMusicListMenuItemClicked();
     virtual void layoutMusicSubViews();
-    virtual void addMusicToProject(const QString& path);
+    // Songs chosen or dropped, copied into the project with their information.
+    virtual void addMusicToProject(const QStringList& paths);
     virtual void syncPhotoMusicButtonClicked();
     virtual void stopRefreshPlayintIndicator();
     virtual float getTimelineXPositionFromFrame_Music(quint64 frame);
@@ -309,6 +314,32 @@ public:
     SlideFontEditorObject* fontEditorObj() const { return fontEditor.get(); }
     ToolboxObject* toolboxObj() const { return toolbox.get(); }
     ColorAdjustObject* colorAdjustObj() const { return colorAdjust.get(); }
+
+    // ---- music (the file Music)
+    // The open panel for songs, then addMusicToProject.
+    void buttonAddMusicClcked();
+    // The song's waveform view, then the strip laid out again.
+    void AddMusicItemSubView(const MusicItemRef& song);
+    // A waveform view for every song again, in order.
+    void rebuildMusicSubViews();
+    // The strips' frames in timeline coordinates (x, 0, width, 60), one per song up to `count`.
+    std::vector<QRectF> musicStripFrames(std::size_t count);
+    const std::vector<QPointer<WaveFormViewOSX>>& musicSubviewArray() const { return musicViews; }
+    AWAttachedWindow* attachedWindowMusicOptions() const { return musicOptionsCallOut; }
+    AWAttachedWindow* attachedWindowPhotoMusicSync() const { return photoMusicSyncCallOut; }
+    // True when no song import is under way.
+    bool isMusicImportIdle() const { return pendingSongImports.load() == 0; }
+    // Cells (0) or a time scale (1), and the time scale's points per second.
+    void ChangeTimelineMode();
+    void TimelineUnitChanged(int pixelsPerSecond);
+    // Sounds copied into the project as audio-layer items, 30 s apart from 3.5 s on.
+    void addMusicToAudioLayer(const QStringList& paths);
+    void layoutAudioLayerSubviews();
+    void layoutTextLayerSubviews();
+    // The developers' test commands of the layers and of a song's playing.
+    void TestAudioLayer();
+    void TestTextLayer();
+    void playSongTest();
 
     // ---- share, export and DVD (the files Share and DVD)
     // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
@@ -366,7 +397,7 @@ private:
                          std::function<void()> then);
     void redrawStill();
     // timeline editing
-    enum class CallOutKind { Theme, Transition, Duration };
+    enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
     void openDurationCallOut(const SlideItemRef& slide);
     AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
@@ -399,6 +430,14 @@ private:
     void postContinueUpload(const QString& sourcePath);
     void shareChoice(int choice);
     void connectShareActions();
+    // music
+    void connectMusicActions();
+    void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
+    void showChangedMusic(double scrollX);
+    void dropMusicSubViews(std::size_t count);
+    void closeMusicOptionsCallOut();
+    void closePhotoMusicSyncCallOut();
+    AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -482,4 +521,13 @@ private:
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;
+
+    // music
+    std::vector<QPointer<WaveFormViewOSX>> musicViews;
+    std::vector<QPointer<QWidget>> audioLayerSubviewArray, textLayerSubviewArray;
+    QPointer<AWAttachedWindow> musicOptionsCallOut, photoMusicSyncCallOut;
+    std::atomic<int> pendingSongImports{0};
+    std::unique_ptr<platform::media::SerialQueue> songQueue; // after the gate: its jobs post through it
+    platform::Scheduler::Handle queuedMusicRebuild;
+    std::unique_ptr<platform::media::AudioPlayer> testSongPlayer;
 };

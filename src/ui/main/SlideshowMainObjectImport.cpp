@@ -82,8 +82,8 @@ void SlideshowMainObject::AcceptFileDropped(const QStringList& paths, int index)
         else
             threadImageAppendImages(photos);
     }
-    for (const QString& song : songs)
-        addMusicToProject(song);
+    if (!songs.isEmpty())
+        addMusicToProject(songs);
     if (!videos.isEmpty())
         addVideoToProject(videos, index);
 }
