@@ -28,17 +28,20 @@ constexpr int kWoodPictureQuality = 90;
 } // namespace
 
 // The windows die before the controller, the refresh thread first of all.
+// The windows are the main window's children when there is one, which may delete them first.
 struct SlideshowMainObject::SlideListState {
     ~SlideListState() {
         thumbnailRefresh.reset();
-        recorders.clear();
+        for (const QPointer<SoundRecorderWndController>& recorder : recorders)
+            delete recorder.data();
         delete arrangeWindow.data();
+        delete blankWindow.data();
     }
     std::unique_ptr<TimelineThumbnailRefresh> thumbnailRefresh;
-    std::unique_ptr<blankImageWndController> blankWindow;
+    QPointer<blankImageWndController> blankWindow;
     QPointer<ArrangeOrderWndController> arrangeWindow;
-    // Each recorder window lives on after it closes, as the reports it made still name its file.
-    std::vector<std::unique_ptr<SoundRecorderWndController>> recorders;
+    // The recorder windows open now; each goes once closed, its sound reported.
+    std::vector<QPointer<SoundRecorderWndController>> recorders;
 };
 
 SlideshowMainObject::SlideListState& SlideshowMainObject::slideList() {
@@ -48,7 +51,7 @@ SlideshowMainObject::SlideListState& SlideshowMainObject::slideList() {
 }
 
 blankImageWndController* SlideshowMainObject::blankWnd() const {
-    return slideListState ? slideListState->blankWindow.get() : nullptr;
+    return slideListState ? slideListState->blankWindow.data() : nullptr;
 }
 
 ArrangeOrderWndController* SlideshowMainObject::arrangeOrderWC() const {
@@ -65,7 +68,7 @@ void SlideshowMainObject::AddBlankImageFromBundle() {
     stop();
     auto& state = slideList();
     if (!state.blankWindow)
-        state.blankWindow = std::make_unique<blankImageWndController>(false, ui.mainWindow);
+        state.blankWindow = new blankImageWndController(false, ui.mainWindow); // kept for the whole run
     state.blankWindow->show();
     state.blankWindow->raise();
     state.blankWindow->activateWindow();
@@ -184,8 +187,10 @@ void SlideshowMainObject::DeleteCurrentPhoto() {
     stopVideoPreview();
     const int scrollX = ui.scrollView1 ? ui.scrollView1->horizontalScrollBar()->value() : 0;
     removeItemsAtIndexes({std::size_t(currentSlideIndex)});
-    if (panZoomCopy)
-        showCurrentItemPhoto(panZoomCopy);
+    // The slide that took its place, itself rather than its pan-and-zoom copy: only the slide is known to
+    // the resize worker.
+    if (const SlideItemRef slide = currentSlideItem())
+        showCurrentItemPhoto(slide);
     else
         clearOpenGLWindow();
     if (ui.scrollView1)
@@ -213,8 +218,11 @@ void SlideshowMainObject::MoveCursorToLastSlide() {
 
 void SlideshowMainObject::showSoundRecoderWnd() {
     auto& recorders = slideList().recorders;
-    recorders.push_back(std::make_unique<SoundRecorderWndController>(userDialogs, clock, ui.mainWindow));
-    recorders.back()->show();
+    std::erase_if(recorders, [](const QPointer<SoundRecorderWndController>& gone) { return !gone; });
+    auto* recorder = new SoundRecorderWndController(userDialogs, clock, ui.mainWindow);
+    connect(recorder, &QDialog::finished, recorder, &QObject::deleteLater);
+    recorders.emplace_back(recorder);
+    recorder->show();
 }
 
 // Only a slide that exists takes the sound, and the autosave keeps it.
