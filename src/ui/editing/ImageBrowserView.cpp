@@ -77,7 +77,7 @@ QPixmap ImageBrowserModel::thumbnail(const QString& path) const {
     reader.setAutoTransform(true);
     const QSize full = reader.size();
     if (full.isValid())
-        reader.setScaledSize(full.scaled(kThumbnailSide, kThumbnailSide, Qt::KeepAspectRatio));
+        reader.setScaledSize(full.scaled(kThumbnailSide, kThumbnailSide * 3 / 4, Qt::KeepAspectRatio));
     QPixmap picture = QPixmap::fromImage(reader.read());
     if (!picture.isNull()) // a picture still being written is read again next time
         thumbnails.insert(path, picture);
@@ -94,9 +94,10 @@ ImageBrowserView::ImageBrowserView(ImageBrowserDataSource& dataSource, QWidget* 
     setResizeMode(QListView::Adjust);
     setWrapping(true);
     setUniformItemSizes(true);
-    setIconSize(QSize(ImageBrowserModel::kThumbnailSide, ImageBrowserModel::kThumbnailSide));
-    setGridSize(QSize(ImageBrowserModel::kThumbnailSide + 24, ImageBrowserModel::kThumbnailSide + 30));
-    setSpacing(4);
+    // Room for a wide picture and its title; an upright one takes the box's height.
+    const int side = ImageBrowserModel::kThumbnailSide;
+    setIconSize(QSize(side, side * 3 / 4));
+    setGridSize(QSize(side + 16, side * 3 / 4 + 28));
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setModel(items);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
