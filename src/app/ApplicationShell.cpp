@@ -13,6 +13,7 @@
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/main/SlideshowMenus.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
+#include "ui/upload/VideoSiteUploaderObject.h"
 
 #include <QAction>
 #include <QApplication>
@@ -120,6 +121,9 @@ int runApplication(int argc, char** argv) {
     SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);
     mainObject.setOutlets(window.outlets());
+    // The video service's share target, after the controller: both answer the share choice, the controller
+    // first.
+    VideoSiteUploaderObject uploader(dialogs, &window);
     int status = 0;
     {
         AppDelegate delegate(dialogs);
@@ -133,6 +137,7 @@ int runApplication(int argc, char** argv) {
         SlideshowProject::mainProject();
         mainObject.awakeFromNib();
         const SlideshowMenus slideMenus(window, mainObject);
+        uploader.awakeFromNib();
         window.show();
         mainObject.hostPreview();
         const QStringList documents = documentArguments(QApplication::arguments());
