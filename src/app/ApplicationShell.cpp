@@ -11,6 +11,7 @@
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
+#include "ui/main/SlideshowMenus.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
 #include "ui/upload/VideoSiteUploaderObject.h"
 
@@ -140,6 +141,7 @@ int runApplication(int argc, char** argv) {
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
         mainObject.awakeFromNib();
+        const SlideshowMenus slideMenus(window, mainObject);
         uploader.awakeFromNib();
         window.show();
         mainObject.hostPreview();

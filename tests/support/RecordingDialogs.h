@@ -51,6 +51,7 @@ public:
     bool runQuestionAlert(const QString& message, const QString& informativeText,
                           const QString& defaultButton, const QString& otherButton) override;
     void revealFile(const QString& path) override { revealed << path; }
+    void openWebPage(const QUrl& address) override { webPages << address; }
 
     // Calls that came off the main thread (none should).
     int offMainThreadCalls() const { return offMain.load(); }
@@ -85,6 +86,7 @@ public:
     std::vector<ExportProgressWindowController*> exportWindows;
     QStringList questionButtons; // the default button of each question asked
     QStringList revealed;
+    QList<QUrl> webPages;
     int burnSetups = 0;
     std::vector<double> burnProgress;
     QStringList burnPhases, burnResults;

@@ -242,3 +242,7 @@ void MainWindowDialogs::revealFile(const QString& path) {
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
+
+void MainWindowDialogs::openWebPage(const QUrl& address) {
+    QDesktopServices::openUrl(address);
+}

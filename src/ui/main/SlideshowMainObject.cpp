@@ -247,17 +247,6 @@ void SlideshowMainObject::restoreIdleSleep() {
 
 // ---- services of the model, the delegate and the view
 
-void SlideshowMainObject::refreshUIForOpenProject() {
-    stop();
-    setNCurrentSlideshowItemIndex(-1);
-    rebuildMusicSubViews();
-    if (ui.scrollContentView) // a controller without its window has no strip to draw
-        musicTimeline->respondMusicArrayChanged();
-    layoutScrollImages();
-    updateProjectInfo();
-    showWelcomeScreen();
-}
-
 void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     const auto project = SlideshowProject::currentMainProject();
     if (project && index >= 0)
@@ -268,6 +257,7 @@ void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     currentSlideIndex = index < 0 ? -1 : index;
     if (project && currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < project->slideCount())
         createTempSlideItem();
+    emit currentSlideChanged(currentSlideIndex);
 }
 
 void SlideshowMainObject::ensureCurrentSlideThumbnailVisible() {

@@ -25,8 +25,11 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
+class ArrangeOrderWndController;
+class blankImageWndController;
 class ClipMediaPlayer;
 class ColorAdjustObject;
 class ControllerDialogs;
@@ -73,7 +76,10 @@ class SerialQueue;
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
 //   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp
+//   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
+//                                         timeline's rebuild for an opened project
+//   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp
 //                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
@@ -341,6 +347,47 @@ public:
     void TestTextLayer();
     void playSongTest();
 
+    // ---- slide list
+    using IndexSet = std::set<std::size_t>;
+    // The blank-image window (made on first use and kept); its choice arrives as "NOTIFY_INSERT_BLANK_IMAGE".
+    void AddBlankImageFromBundle();
+    // A wood-pattern picture of 1920 x 1080, written into the project and imported at nSlideInsertIndex.
+    void AddBlankImageButtonClicked();
+    void ArrangeSlideOrder();
+    // Indexes out of range are ignored.
+    void removeItemsAtIndexes(const IndexSet& indexes);
+    // Moves the slides as one run to `destination` counted before the move; out-of-range indexes are
+    // ignored and the run is held inside the list.
+    void moveItemsAtIndexes(const IndexSet& indexes, quint64 destination);
+    void DeleteCurrentPhoto();
+    void MoveCursorToFirstSlide();
+    void MoveCursorToLastSlide();
+    // A new recorder window on every call; it reports to whatever slide is current.
+    void showSoundRecoderWnd();
+    blankImageWndController* blankWnd() const;
+    ArrangeOrderWndController* arrangeOrderWC() const;
+    // True while the thumbnails of a rebuilt timeline are still being made.
+    bool isTimelineRefreshRunning() const;
+
+    // ---- menus: items are told apart by their tags
+    enum MenuTag {
+        kMenuTagNeedsSlide = 2000,     // 2000 to 2002: a current slide
+        kMenuTagNeedsPictureSlide = 3000 // 3000 and above: a current slide that is not a clip
+    };
+    static bool validateMenuItem(int tag, const std::vector<SlideItemRef>& slides, int currentIndex);
+    bool validateMenuItem(int tag) const;
+    // The font editor and the pan-and-zoom panel answer the tool message as their own buttons.
+    void menuItemAddTextClicked();
+    void menuItemPanZoomClicked();
+    void AdjustColorMenuItemClicked();
+    void RotateImageMenuItemClicked();
+    void openOutputFolderMenuItemClicked();
+    // The pages of the product's other editions.
+    void proEditionMenuItemClicked();
+    void studioEditionMenuItemClicked();
+    // The options window; filled where the options are built.
+    virtual void ShowApplicationOptions();
+
     // ---- share, export and DVD (the files Share and DVD)
     // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
     void ShareEncodeMovieButtonClick();
@@ -356,7 +403,7 @@ public:
     void TestMpegSpumux();
     void TestDVDMenu();
     void websiteMenuitemClicked();
-    static QString websiteAddress() { return QStringLiteral("https://www.vistrelle.example/"); }
+    static QString websiteAddress();
     AWAttachedWindow* attachedWindow() const { return shareCallOut; }
     void closeShareCallOut();
     // The progress window of the running or last export (the upload takes it over).
@@ -367,6 +414,10 @@ public:
     DVDCommand* dvdCommand() const { return dvd.get(); }
     DVDMenuViewController* dvdMenuViewController() const;
     const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
+
+signals:
+    // After every change of the current slide index.
+    void currentSlideChanged(int index);
 
 private:
     struct ImportRequest {
@@ -530,4 +581,9 @@ private:
     std::unique_ptr<platform::media::SerialQueue> songQueue; // after the gate: its jobs post through it
     platform::Scheduler::Handle queuedMusicRebuild;
     std::unique_ptr<platform::media::AudioPlayer> testSongPlayer;
+
+    // slide list: the windows and the thumbnail refresh, gone first when the controller goes
+    struct SlideListState;
+    SlideListState& slideList();
+    std::shared_ptr<SlideListState> slideListState;
 };
