@@ -8,6 +8,7 @@
 #include "render/SlideshowDirector.h"
 #include "ui/editing/ArrangeOrderWndController.h"
 #include "ui/editing/MoveItemsAtIndexes.h"
+#include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/SoundRecorderWndController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/blankImageWndController.h"
