@@ -50,6 +50,8 @@ public:
     bool runQuestionAlert(const QString& message, const QString& informativeText,
                           const QString& defaultButton, const QString& otherButton) override;
     void revealFile(const QString& path) override { revealed << path; }
+    // Answered from folderAnswers (cancelled when empty); the start folder is recorded.
+    QString runFolderOpenPanel(const QString& startFolder) override;
 
     // Calls that came off the main thread (none should).
     int offMainThreadCalls() const { return offMain.load(); }
@@ -67,10 +69,12 @@ public:
     // a scripted answer, the window's own result is the answer.
     std::function<void(QDialog&)> modalWindowScript;
     std::deque<bool> questionAnswers;
+    std::deque<QString> folderAnswers;
     std::deque<std::shared_ptr<platform::disc::DiscDrive>> burnSetupAnswers;
 
     // Records.
     QString openStartFolder;
+    QStringList folderPanelStarts;
     std::vector<Alert> alerts;
     std::vector<double> progress;
     QStringList progressTexts;

@@ -32,4 +32,6 @@ public:
                                   const QString& defaultButton, const QString& otherButton) = 0;
     // Shows the file selected in a file manager window of its folder.
     virtual void revealFile(const QString& path) = 0;
+    // An open panel for one folder (new folders may be made), starting in startFolder; empty when cancelled.
+    virtual QString runFolderOpenPanel(const QString& startFolder) = 0;
 };

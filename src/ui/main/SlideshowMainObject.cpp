@@ -85,6 +85,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     closeShareCallOut();
     delete exportWindow.data();
     delete dvdMenuWindow.data();
+    delete optionsWindow.data();
     importQueue.reset();
     worker.reset();
     playing = false;
@@ -150,6 +151,7 @@ void SlideshowMainObject::awakeFromNib() {
     }
     connectActions();
     connectShareActions();
+    awakeWindowLayout();
     layoutScrollImages();
 }
 
