@@ -195,7 +195,7 @@ void SDSideBar::buttonClicked() {
             const int method = target->metaObject()->indexOfMethod(signature.constData());
             if (method >= 0) {
                 target->metaObject()->method(method).invoke(target, Qt::DirectConnection,
-                                                             Q_ARG(SDSideBar*, this));
+                                                            Q_ARG(SDSideBar*, this));
                 return;
             }
         }

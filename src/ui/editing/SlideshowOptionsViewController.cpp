@@ -18,10 +18,6 @@
 
 namespace {
 
-// Above zero, so a default duration never reaches the zero divisor of the frame arithmetic.
-constexpr int kMinTenths = 5;
-constexpr int kMaxPhotoTenths = 200;
-constexpr int kMaxTransitionTenths = 100;
 constexpr int kVolumeSteps = 100;
 
 std::shared_ptr<SlideshowProject> openProject() {
@@ -98,15 +94,17 @@ SlideshowOptionsViewController::SlideshowOptionsViewController(QWidget* parent) 
     initOptions();
     auto& center = platform::NotificationCenter::defaultCenter();
     const auto onMain = [this](auto action) {
-        return [self = QPointer<SlideshowOptionsViewController>(this), action](const platform::Notification&) {
-            platform::runOnMainThread([self, action] {
-                if (self)
-                    (self.data()->*action)();
-            });
-        };
+        return
+            [self = QPointer<SlideshowOptionsViewController>(this), action](const platform::Notification&) {
+                platform::runOnMainThread([self, action] {
+                    if (self)
+                        (self.data()->*action)();
+                });
+            };
     };
-    typeObserver = {center, center.addObserver(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"),
-                                               onMain(&SlideshowOptionsViewController::notifySlideshowTypeChanged))};
+    typeObserver = {center,
+                    center.addObserver(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"),
+                                       onMain(&SlideshowOptionsViewController::notifySlideshowTypeChanged))};
     volumeObserver = {center, center.addObserver(QStringLiteral("NOTIFY_BK_MUSIC_VOLUME_CHANGE"),
                                                  onMain(&SlideshowOptionsViewController::updateBKMusicUI))};
 }
@@ -147,10 +145,12 @@ QWidget* SlideshowOptionsViewController::makeDurationsBody() {
     form->addRow(QString(), sync);
     body->resize(IVInspectorViewHeader::kWidth, body->sizeHint().height());
 
-    connect(photoSlider, &QSlider::valueChanged, this, &SlideshowOptionsViewController::SliderShowTimeChanged);
+    connect(photoSlider, &QSlider::valueChanged, this,
+            &SlideshowOptionsViewController::SliderShowTimeChanged);
     connect(transitionSlider, &QSlider::valueChanged, this,
             &SlideshowOptionsViewController::SliderTransitionTimeChanged);
-    connect(applyToAll, &QPushButton::clicked, this, &SlideshowOptionsViewController::ApplyToAllButtonClicked);
+    connect(applyToAll, &QPushButton::clicked, this,
+            &SlideshowOptionsViewController::ApplyToAllButtonClicked);
     connect(repeat, &QCheckBox::clicked, this, &SlideshowOptionsViewController::buttonRepeatClicked);
     connect(musicSlideshow, &QCheckBox::clicked, this,
             &SlideshowOptionsViewController::buttonMusicSlideshowClicked);

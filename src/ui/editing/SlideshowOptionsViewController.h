@@ -24,6 +24,11 @@ class SlideshowOptionsViewController : public QWidget {
 public:
     // Ids of the TV-system and aspect choices.
     enum : int { kNTSC = 1, kPAL = 2, kAspect16_9 = 1, kAspect4_3 = 2 };
+    // The duration sliders' ranges in tenths of a second: above zero, so a default duration never reaches
+    // the zero divisor of the frame arithmetic.
+    static constexpr int kMinTenths = 5;
+    static constexpr int kMaxPhotoTenths = 200;
+    static constexpr int kMaxTransitionTenths = 100;
 
     explicit SlideshowOptionsViewController(QWidget* parent = nullptr);
     ~SlideshowOptionsViewController() override;
@@ -79,8 +84,8 @@ protected:
 private:
     QWidget* makeDurationsBody();
     QWidget* makeLevelsBody();
-    QButtonGroup* makeMatrix(QWidget* parent, const QString& name, const QString& first, const QString& second,
-                             class QBoxLayout* row);
+    QButtonGroup* makeMatrix(QWidget* parent, const QString& name, const QString& first,
+                             const QString& second, class QBoxLayout* row);
     void markDirty() const;
 
     QPointer<QSlider> photoSlider, transitionSlider, photoVolume, videoVolume;

@@ -15,12 +15,10 @@
 
 namespace {
 
-constexpr int kMinTenths = 5;
-
 QSlider* durationSlider(QWidget* parent, const QString& name, int maximumTenths) {
     auto* control = new QSlider(Qt::Horizontal, parent);
     control->setObjectName(name);
-    control->setRange(kMinTenths, maximumTenths);
+    control->setRange(SlideshowOptionsViewController::kMinTenths, maximumTenths);
     control->setMinimumWidth(220);
     return control;
 }
@@ -38,8 +36,10 @@ SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* 
     : QDialog(parent), dialogs(dialogs) {
     setObjectName("SlideshowOptions");
     setWindowTitle(tr_("Options"));
-    photoSlider = durationSlider(this, "sliderSlideshowTime", 200);
-    transitionSlider = durationSlider(this, "sliderTransitionTime", 100);
+    photoSlider =
+        durationSlider(this, "sliderSlideshowTime", SlideshowOptionsViewController::kMaxPhotoTenths);
+    transitionSlider =
+        durationSlider(this, "sliderTransitionTime", SlideshowOptionsViewController::kMaxTransitionTenths);
     photoText = new QLabel(this);
     photoText->setObjectName("slideshowTextField");
     transitionText = new QLabel(this);
@@ -123,7 +123,8 @@ void SlideshowOptionsWndController::SliderShowTimeChanged() {
 void SlideshowOptionsWndController::SliderTransitionTimeChanged() {
     if (const auto project = SlideshowProject::currentMainProject()) {
         project->setFltTransitionDuration(transitionSlider->value() / 10.0f);
-        transitionText->setText(SlideshowOptionsViewController::durationText(project->fltTransitionDuration()));
+        transitionText->setText(
+            SlideshowOptionsViewController::durationText(project->fltTransitionDuration()));
         project->setBIsDirty(true);
     }
 }

@@ -36,9 +36,9 @@ void ImageBrowserObject::awakeFromNib() {
 }
 
 void ImageBrowserObject::removeAllSubViews() {
-    for (QWidget* view : {static_cast<QWidget*>(photos), static_cast<QWidget*>(videos),
-                          static_cast<QWidget*>(music), static_cast<QWidget*>(themes),
-                          static_cast<QWidget*>(options)}) {
+    for (QWidget* view :
+         {static_cast<QWidget*>(photos), static_cast<QWidget*>(videos), static_cast<QWidget*>(music),
+          static_cast<QWidget*>(themes), static_cast<QWidget*>(options)}) {
         if (!view)
             continue;
         container->layout()->removeWidget(view);

@@ -1,9 +1,9 @@
 #include "ui/main/MediaItemModel.h"
 
 #include "model/MusicItem.h"
+#include "platform/foundation/StringTable.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/VideoReader.h"
-#include "platform/foundation/StringTable.h"
 #include "ui/main/MediaFileTypes.h"
 
 #include <QDir>

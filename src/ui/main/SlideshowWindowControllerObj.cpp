@@ -58,8 +58,9 @@ void drawNote(QPainter& painter) {
     painter.setBrush(painter.pen().color());
     painter.drawEllipse(QPointF(10, 23), 4, 3);
     painter.drawEllipse(QPointF(23, 21), 4, 3);
-    painter.drawPolygon(QPolygonF({QPointF(13, 23), QPointF(13, 8), QPointF(27, 5), QPointF(27, 21),
-                                   QPointF(25.5, 21), QPointF(25.5, 9), QPointF(14.5, 11.2), QPointF(14.5, 23)}));
+    painter.drawPolygon(
+        QPolygonF({QPointF(13, 23), QPointF(13, 8), QPointF(27, 5), QPointF(27, 21), QPointF(25.5, 21),
+                   QPointF(25.5, 9), QPointF(14.5, 11.2), QPointF(14.5, 23)}));
 }
 
 void drawPalette(QPainter& painter) {

@@ -72,7 +72,9 @@ TEST_F(SlideshowOptionsTest, EveryChangeOfThePaneIsStoredAndMarksTheProjectDirty
     SlideshowOptionsViewController pane;
     expectEachMarksDirty({
         {"photo duration", [&] { pane.sliderSlideshowTime()->setValue(23); },
-         [&] { return pane.slideshowTextField()->text() == "2.3 sec" && project->fltPhotoDuration() == 2.3f; }},
+         [&] {
+             return pane.slideshowTextField()->text() == "2.3 sec" && project->fltPhotoDuration() == 2.3f;
+         }},
         {"transition duration", [&] { pane.sliderTransitionTime()->setValue(15); },
          [&] { return project->fltTransitionDuration() == 1.5f; }},
         {"repeat", [&] { pane.btnRepeat()->click(); }, [&] { return !project->bPlayLoop(); }},
@@ -90,7 +92,8 @@ TEST_F(SlideshowOptionsTest, EveryChangeOfThePaneIsStoredAndMarksTheProjectDirty
 }
 
 TEST_F(SlideshowOptionsTest, ApplyToAllKeepsAClipsLengthButGivesItTheTransition) {
-    project->setSlideshowArray({slideOfType(SlideItem::kItemTypePhoto), slideOfType(SlideItem::kItemTypeVideo)});
+    project->setSlideshowArray(
+        {slideOfType(SlideItem::kItemTypePhoto), slideOfType(SlideItem::kItemTypeVideo)});
     SlideshowOptionsViewController pane;
     pane.sliderSlideshowTime()->setValue(30);
     pane.sliderTransitionTime()->setValue(8);

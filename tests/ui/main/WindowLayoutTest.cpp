@@ -25,7 +25,8 @@ protected:
     SlideshowWindowControllerObj& layout() const { return *controller->outlets().windowController; }
     SDSideBar& sideBar() const { return *controller->outlets().sideBarDefault; }
     bool browserPlaced() const {
-        return controller->outlets().rightPanelView->layout()->indexOf(controller->outlets().mediaBrowserView) >= 0;
+        return controller->outlets().rightPanelView->layout()->indexOf(
+                   controller->outlets().mediaBrowserView) >= 0;
     }
     void takeBrowserOut() const {
         controller->outlets().rightPanelView->layout()->removeWidget(controller->outlets().mediaBrowserView);
@@ -48,10 +49,14 @@ TEST_F(WindowLayoutTest, TheSideBarSwitchesTheSidePanelAndTheOptionsAreRefilledE
     EXPECT_EQ(browser().shownView(), browser().photoNodeViewController());
     QWidget* options = browser().optionsViewController();
     const std::pair<unsigned, QWidget*> cases[] = {
-        {1, browser().videoNodeViewController()}, {2, browser().musicNodeViewController()},
-        {3, browser().themeViewController()},     {0, browser().photoNodeViewController()},
-        {4, options},                             {2, browser().musicNodeViewController()},
-        {5, options},                             {6, options}, // nothing there: no change
+        {1, browser().videoNodeViewController()},
+        {2, browser().musicNodeViewController()},
+        {3, browser().themeViewController()},
+        {0, browser().photoNodeViewController()},
+        {4, options},
+        {2, browser().musicNodeViewController()},
+        {5, options},
+        {6, options}, // nothing there: no change
     };
     for (const auto& [index, view] : cases) {
         layout().sideBarDidSelectButton(sideBar(), index);
@@ -140,9 +145,8 @@ TEST_F(WindowLayoutTest, PicturesOfTheWholeWindowWithTheSideBar) {
     EXPECT_EQ(pictures->folder(), QDir(home + "/Pictures").absolutePath());
     ASSERT_EQ(pictures->rowCount(), 12);
     scheduler->advance(0.5); // the notch's slide
-    ASSERT_TRUE(model_test::spinUntil([&] {
-        return pictures->isIdle() && !pictures->thumbnail(pictures->files().first()).isNull();
-    }));
+    ASSERT_TRUE(model_test::spinUntil(
+        [&] { return pictures->isIdle() && !pictures->thumbnail(pictures->files().first()).isNull(); }));
     const QImage whole = screenshot::save(*window, "main-window-side-bar-images");
     ASSERT_FALSE(whole.isNull());
     // The first thumbnail shows the first picture's colour.
