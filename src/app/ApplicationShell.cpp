@@ -12,6 +12,7 @@
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
+#include "ui/upload/VideoSiteUploaderObject.h"
 
 #include <QAction>
 #include <QApplication>
@@ -103,6 +104,9 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
     platform::ignoreSigpipe();
+    // The clip player decodes with the FFmpeg libraries the rest of the program uses, not system plugins.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
@@ -119,6 +123,9 @@ int runApplication(int argc, char** argv) {
     SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);
     mainObject.setOutlets(window.outlets());
+    // The video service's share target, after the controller: both answer the share choice, the controller
+    // first.
+    VideoSiteUploaderObject uploader(dialogs, &window);
     int status = 0;
     {
         AppDelegate delegate(dialogs);
@@ -131,6 +138,7 @@ int runApplication(int argc, char** argv) {
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
         mainObject.awakeFromNib();
+        uploader.awakeFromNib();
         window.show();
         mainObject.hostPreview();
         const QStringList documents = documentArguments(QApplication::arguments());

@@ -25,8 +25,9 @@ class HookRecordingMainObject : public SlideshowMainObject {
 public:
     using SlideshowMainObject::SlideshowMainObject;
     void addMusicToProject(const QString& path) override { calls << "song " + QFileInfo(path).fileName(); }
-    void addVideoToProject(const QString& path, int index) override {
-        calls << QStringLiteral("clip %1 at %2").arg(QFileInfo(path).fileName()).arg(index);
+    void addVideoToProject(const QStringList& paths, int index) override {
+        for (const QString& path : paths)
+            calls << QStringLiteral("clip %1 at %2").arg(QFileInfo(path).fileName()).arg(index);
     }
     QStringList calls;
 };

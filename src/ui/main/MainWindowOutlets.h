@@ -49,4 +49,7 @@ struct MainWindowOutlets {
     QPointer<ImageBrowserObject> mediaBrowserObj;
     QPointer<SlideshowWindowControllerObj> windowController;
     QPointer<QAction> optionsMenuItem, toggleFullScreenMenuItem;
+    // Add Video, and the button that shows or hides the editing toolbox.
+    QPointer<QAbstractButton> addVideoButton, toolboxButton;
+    QPointer<QAction> addVideoMenuItem;
 };

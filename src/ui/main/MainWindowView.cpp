@@ -174,9 +174,13 @@ QWidget* MainWindowView::makePhotoBar() {
     outletSet.toolbarView = photoBar;
     outletSet.addPhotoButton = pushButton("addPhotoButton", tr_("Add Photos"), photoBar);
     outletSet.appendPhotoButton = pushButton("appendPhotoButton", tr_("Append Photos"), photoBar);
+    outletSet.addVideoButton = pushButton("addVideoButton", tr_("Add Video"), photoBar);
+    outletSet.toolboxButton = pushButton("toolboxButton", tr_("Tools"), photoBar);
     row->addWidget(outletSet.addPhotoButton);
     row->addWidget(outletSet.appendPhotoButton);
+    row->addWidget(outletSet.addVideoButton);
     row->addStretch();
+    row->addWidget(outletSet.toolboxButton);
     return photoBar;
 }
 
@@ -249,6 +253,7 @@ void MainWindowView::makeMenus() {
     QMenu* slideshow = menuBar()->addMenu(tr_("Slideshow"));
     outletSet.addPhotoMenuItem = slideshow->addAction(tr_("Add Photos..."));
     outletSet.appendPhotoMenuItem = slideshow->addAction(tr_("Append Photos..."));
+    outletSet.addVideoMenuItem = slideshow->addAction(tr_("Add Video..."));
     slideshow->addSeparator();
     outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
     outletSet.playMenuItem->setShortcut(Qt::Key_Space);

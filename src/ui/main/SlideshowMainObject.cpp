@@ -13,9 +13,15 @@
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/ClipMediaPlayer.h"
+#include "ui/editing/ColorAdjustWindowController.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MusicTimelineViewController.h"
+#include "ui/editing/PanZoomObject.h"
+#include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/TimelineContentView.h"
+#include "ui/editing/ToolboxWindowController.h"
+#include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
@@ -93,6 +99,9 @@ SlideshowMainObject::~SlideshowMainObject() {
     indicatorTimer.cancel();
     animation.cancel();
     readinessWait.cancel();
+    clipDelays.clear();
+    if (clipPlayer)
+        clipPlayer->stopPlaying();
     closeThemeCallOut();
     if (ui.scrollView1)
         ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
@@ -150,6 +159,8 @@ void SlideshowMainObject::awakeFromNib() {
             ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
     }
     connectActions();
+    makeEditingPanels();
+    connectClipAndPanelActions();
     connectShareActions();
     awakeWindowLayout();
     layoutScrollImages();

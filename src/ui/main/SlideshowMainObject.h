@@ -18,12 +18,15 @@
 #include <QStringList>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class ClipMediaPlayer;
+class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
@@ -36,6 +39,10 @@ class QDialog;
 class MusicDirector;
 class MusicTimelineViewController;
 class NSGLView;
+class PanZoomObject;
+class SlideFontEditorObject;
+class ToolboxObject;
+class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class SharedShaderPrograms;
 class TextureObject;
@@ -60,7 +67,9 @@ class SerialQueue;
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp, ...Clips.cpp
+//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
+//   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp
 //                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
@@ -255,8 +264,9 @@ public:
     virtual void syncPhotoMusicButtonClicked();
     virtual void stopRefreshPlayintIndicator();
     virtual float getTimelineXPositionFromFrame_Music(quint64 frame);
-    // Video clips and the clip player.
-    virtual void addVideoToProject(const QString& path, int index);
+    // Video clips and the clip player: clips chosen or dropped at slot `index`, copied into the project one
+    // after another as clip slides.
+    virtual void addVideoToProject(const QStringList& paths, int index);
     virtual void showVideoPlaybackView(const SlideItemRef& slide);
     virtual void PositionSlideChanged(int frame);
     // The video-clip inspector of a clip slide, shown in the duration call-out; null opens nothing.
@@ -288,6 +298,22 @@ public:
     // Closes an options window still open and opens a new one.
     virtual void ShowApplicationOptions();
     QDialog* optionsWnd() const;
+
+    // ---- clips (the file Clips)
+    void AddVideoItem_1();
+    void AddVideoFromPath(const QString& path);
+    void InsertVideoFromPath(const QString& path, int index);
+    // True when no clip request waits, is delayed or is being copied.
+    bool isClipImportIdle() const;
+    VideoPlaybackViewController* videoPlaybackCtrl() const;
+    // The media player each clip player gets (tests give a scripted one).
+    void setClipPlayerFactory(std::function<std::unique_ptr<ClipMediaPlayer>()> factory);
+
+    // ---- the floating editing panels (the file Panels), for the whole run
+    PanZoomObject* panZoomObj() const { return panZoom.get(); }
+    SlideFontEditorObject* fontEditorObj() const { return fontEditor.get(); }
+    ToolboxObject* toolboxObj() const { return toolbox.get(); }
+    ColorAdjustObject* colorAdjustObj() const { return colorAdjust.get(); }
 
     // ---- share, export and DVD (the files Share and DVD)
     // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
@@ -358,6 +384,17 @@ private:
     void setPlayButtonPlaying(bool playingNow);
     void startDirector();
     void placePlayHead(float x, qint64 scrollIndex);
+    // clips and panels
+    struct ClipRequest {
+        QString path;
+        bool insert = false;
+        qint64 insertIndex = 0;
+    };
+    void scheduleClipRequest(ClipRequest request);
+    void runClipRequests();
+    void copyAndAddClip(const ClipRequest& request);
+    void makeEditingPanels();
+    void connectClipAndPanelActions();
     // share
     void makeExportCommands();
     void dropExportCommands();
@@ -428,6 +465,17 @@ private:
     platform::Scheduler::Handle indicatorTimer;
     QPointer<QWidget> playHead;
     double startTime = 0.0;
+
+    // clips and panels
+    std::vector<platform::Scheduler::Handle> clipDelays;
+    std::deque<ClipRequest> clipRequests;
+    bool copyingClip = false;
+    QPointer<VideoPlaybackViewController> clipPlayer;
+    std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
+    std::unique_ptr<PanZoomObject> panZoom;
+    std::unique_ptr<SlideFontEditorObject> fontEditor;
+    std::unique_ptr<ToolboxObject> toolbox;
+    std::unique_ptr<ColorAdjustObject> colorAdjust;
 
     // share, export and DVD
     std::unique_ptr<MovieExportCommand> movieCommand;

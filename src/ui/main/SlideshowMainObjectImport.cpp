@@ -84,8 +84,8 @@ void SlideshowMainObject::AcceptFileDropped(const QStringList& paths, int index)
     }
     for (const QString& song : songs)
         addMusicToProject(song);
-    for (const QString& video : videos)
-        addVideoToProject(video, index);
+    if (!videos.isEmpty())
+        addVideoToProject(videos, index);
 }
 
 void SlideshowMainObject::threadImageAddImages(const QStringList& paths) {

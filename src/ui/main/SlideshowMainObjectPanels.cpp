@@ -1,10 +1,17 @@
-// The pop-overs and panels the controller opens, and the window's layout objects it wakes.
+// The pop-overs and panels the controller opens: the theme list, and the floating editing panels (pan and
+// zoom, text, toolbox, colour) that live for the whole run; the clip and toolbox commands; the window's
+// layout objects it wakes and the options window.
 #include "ui/main/SlideshowMainObject.h"
 
+#include "platform/foundation/NotificationCenter.h"
 #include "ui/controls/SDSideBar.h"
+#include "ui/editing/ColorAdjustWindowController.h"
+#include "ui/editing/PanZoomObject.h"
+#include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/SlideThemeViewController.h"
 #include "ui/editing/SlideshowOptionsViewController.h"
 #include "ui/editing/SlideshowOptionsWndController.h"
+#include "ui/editing/ToolboxWindowController.h"
 #include "ui/main/ImageBrowserObject.h"
 #include "ui/main/SlideshowWindowControllerObj.h"
 
@@ -53,4 +60,26 @@ void SlideshowMainObject::ShowApplicationOptions() {
 
 QDialog* SlideshowMainObject::optionsWnd() const {
     return optionsWindow;
+}
+
+// Each panel listens for its own tool word; the toolbox opens from the window's Tools button.
+void SlideshowMainObject::makeEditingPanels() {
+    panZoom = std::make_unique<PanZoomObject>(ui.mainWindow);
+    fontEditor = std::make_unique<SlideFontEditorObject>(ui.mainWindow);
+    toolbox = std::make_unique<ToolboxObject>(ui.mainWindow);
+    colorAdjust = std::make_unique<ColorAdjustObject>(ui.mainWindow);
+    if (const SlideItemRef slide = currentSlideItem())
+        fontEditor->setTextInfoDict(slide->textInfo());
+}
+
+void SlideshowMainObject::connectClipAndPanelActions() {
+    if (ui.addVideoButton)
+        connect(ui.addVideoButton, &QAbstractButton::clicked, this, &SlideshowMainObject::AddVideoItem_1);
+    if (ui.addVideoMenuItem)
+        connect(ui.addVideoMenuItem, &QAction::triggered, this, &SlideshowMainObject::AddVideoItem_1);
+    if (ui.toolboxButton)
+        connect(ui.toolboxButton, &QAbstractButton::clicked, this, [] {
+            platform::NotificationCenter::defaultCenter().post(
+                QStringLiteral("NOTIFY_SHOW_TOOLBAR_ICON_CLICK"));
+        });
 }
