@@ -66,3 +66,15 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
     controller->play();
     EXPECT_EQ(controller->director()->directorStatus(), 0);
 }
+
+TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
+    useColourSlides({QColor(220, 40, 40)});
+    controller->setNCurrentSlideshowItemIndex(0);
+    dialogs.mediaOpenAnswers.push_back({writePhoto("appended.jpg", {64, 48}, QColor(50, 70, 230))});
+    controller->buttonAppendPhotoClicked();
+    ASSERT_TRUE(waitForImports());
+    test_support::spinFor(20); // the request's last main-thread step
+    scheduler->advance(0.5);
+    ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(50, 70, 230))) << centreOf(shownFrame()).name().toStdString();
+}
