@@ -44,6 +44,8 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
     EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
 
     useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->updateProjectInfo(); // the slider's range
+    test_support::spinFor(20);
     controller->play();
     scheduler->advance(0.5);
     ASSERT_EQ(controller->director()->directorStatus(), 1);
@@ -55,6 +57,8 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
         << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(controller->outlets().timelineTimeText->text(), "00:01");
     EXPECT_EQ(controller->outlets().realTimeText->text(), "00:01");
+    EXPECT_EQ(controller->outlets().positionSlider->value(), int(controller->director()->nCurrentFrame()))
+        << "the position slider follows the show";
     QWidget* head = controller->timelineIndicatorImageView();
     ASSERT_TRUE(head);
     EXPECT_TRUE(head->isVisibleTo(window.get()));
