@@ -430,6 +430,9 @@ private:
     void registerObservers(bool byAwakeFromNib);
     void dispatch(const ObservedNotification& row, const platform::Notification& notification);
     void connectActions();
+    // A click or a menu command that runs one of our actions; a control the window lacks is skipped.
+    void onClick(QAbstractButton* button, void (SlideshowMainObject::*action)());
+    void onTrigger(QAction* item, void (SlideshowMainObject::*action)());
     void setButtonTitle(QAbstractButton* button, const QString& title);
     // import
     void enqueueImport(ImportRequest request);

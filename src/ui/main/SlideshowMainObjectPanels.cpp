@@ -31,10 +31,8 @@ void SlideshowMainObject::makeEditingPanels() {
 }
 
 void SlideshowMainObject::connectClipAndPanelActions() {
-    if (ui.addVideoButton)
-        connect(ui.addVideoButton, &QAbstractButton::clicked, this, &SlideshowMainObject::AddVideoItem_1);
-    if (ui.addVideoMenuItem)
-        connect(ui.addVideoMenuItem, &QAction::triggered, this, &SlideshowMainObject::AddVideoItem_1);
+    onClick(ui.addVideoButton, &SlideshowMainObject::AddVideoItem_1);
+    onTrigger(ui.addVideoMenuItem, &SlideshowMainObject::AddVideoItem_1);
     if (ui.toolboxButton)
         connect(ui.toolboxButton, &QAbstractButton::clicked, this, [] {
             platform::NotificationCenter::defaultCenter().post(
