@@ -49,6 +49,9 @@ class SlideFontEditorObject;
 class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
+class QuartzSlideItem;
+class SlideshowProject;
+class TimeLineCellViewController;
 class SharedShaderPrograms;
 class TextureObject;
 class WaveFormViewOSX;
@@ -314,6 +317,15 @@ public:
     VideoPlaybackViewController* videoPlaybackCtrl() const;
     // The media player each clip player gets (tests give a scripted one).
     void setClipPlayerFactory(std::function<std::unique_ptr<ClipMediaPlayer>()> factory);
+    // The composition test commands: a chosen composition as a slide, a chosen clip played through the clip
+    // composition as a slide (each appended, with a cell kept off the strip), and the test composition
+    // rendered in the preview, shown frame after frame for 200 s of its time.
+    void AddQuartzItemTest_3();
+    void AddVideoItem();
+    void AddQuartzItemTest();
+    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const {
+        return timelineCells;
+    }
 
     // ---- the floating editing panels (the file Panels), for the whole run
     PanZoomObject* panZoomObj() const { return panZoom.get(); }
@@ -473,6 +485,8 @@ private:
     void scheduleClipRequest(ClipRequest request);
     void runClipRequests();
     void copyAndAddClip(const ClipRequest& request);
+    void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
+    void finishAddingSlide(SlideshowProject& project);
     void makeEditingPanels();
     void connectClipAndPanelActions();
     // share
@@ -560,6 +574,7 @@ private:
     bool copyingClip = false;
     QPointer<VideoPlaybackViewController> clipPlayer;
     std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
+    std::vector<QPointer<TimeLineCellViewController>> timelineCells; // children of ours, never on the strip
     std::unique_ptr<PanZoomObject> panZoom;
     std::unique_ptr<SlideFontEditorObject> fontEditor;
     std::unique_ptr<ToolboxObject> toolbox;

@@ -33,6 +33,9 @@ void SlideshowMainObject::makeEditingPanels() {
 void SlideshowMainObject::connectClipAndPanelActions() {
     onClick(ui.addVideoButton, &SlideshowMainObject::AddVideoItem_1);
     onTrigger(ui.addVideoMenuItem, &SlideshowMainObject::AddVideoItem_1);
+    onTrigger(ui.addCompositionTestMenuItem, &SlideshowMainObject::AddQuartzItemTest_3);
+    onTrigger(ui.addClipCompositionTestMenuItem, &SlideshowMainObject::AddVideoItem);
+    onTrigger(ui.renderCompositionTestMenuItem, &SlideshowMainObject::AddQuartzItemTest);
     if (ui.toolboxButton)
         connect(ui.toolboxButton, &QAbstractButton::clicked, this, [] {
             platform::NotificationCenter::defaultCenter().post(
