@@ -12,7 +12,9 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "support/RecordingDialogs.h"
-#include "support/TempDir.h"
+#include "support/IsolatedUser.h"
+#include "support/NotificationLog.h"
+#include "support/RealPlayer.h"
 #include "support/TestEnvironment.h"
 
 #include <QColor>
@@ -27,11 +29,7 @@
 #include <optional>
 #include <vector>
 
-class SharedShaderPrograms;
 class SlideshowDirector;
-namespace platform::gl {
-class Context;
-}
 
 namespace dvd_command_test {
 
@@ -43,19 +41,7 @@ inline bool spinUntil(const std::function<bool()>& condition) {
     return test_support::spinUntil(condition, kCommandDeadlineMs);
 }
 
-// Every post of the given names on a center, from any thread, in order.
-class NotificationLog {
-public:
-    NotificationLog(platform::NotificationCenter& center, const QStringList& names);
-    int count(const QString& name) const;
-    std::vector<platform::Notification> all() const;
-    QStringList names() const;
-
-private:
-    mutable std::mutex mutex;
-    std::vector<platform::Notification> seen;
-    std::vector<platform::ObserverHandle> handles;
-};
+using test_support::NotificationLog;
 
 // A pump that writes solid frames of the class-level output size into the video pipe, as the read-back
 // writes them, and remembers what it saw of the pipe.
@@ -103,8 +89,8 @@ protected:
     void useSlides(int count, float photo = 0.5f, float transition = 0.3f);
     static QColor slideColour(int index);
 
-    TempDir folder;
-    std::optional<test_support::EnvOverride> home, config, runtime, temporary, cache;
+    test_support::IsolatedUser user{{.seed = 7, .manualClock = false}};
+    const TempDir& folder = user.folder();
     SlideshowProjectRef project;
     std::shared_ptr<SlideshowProjectManager> manager;
     platform::NotificationCenter center;
@@ -116,7 +102,6 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
+    RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
 };

@@ -31,7 +31,7 @@ int distance(QColor a, QColor b) {
 
 class EncoderControllerTest : public EncoderTest {
 protected:
-    NotificationRecorder notes{{kFinished, kFailed, MixedAudioExport::progressNotificationName()}};
+    NotificationLog notes{{kFinished, kFailed, MixedAudioExport::progressNotificationName()}};
 
     QString moviePath() const {
         return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());

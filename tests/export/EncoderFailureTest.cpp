@@ -55,7 +55,7 @@ ScriptedPumpHost::Body waitingPump() {
 
 class EncoderFailureTest : public EncoderTest {
 protected:
-    NotificationRecorder notes{{kFinished, kFailed}};
+    NotificationLog notes{{kFinished, kFailed}};
     std::unique_ptr<EncoderController> encoder = nullptr;
 
     QString moviePath() const {

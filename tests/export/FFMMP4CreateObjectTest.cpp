@@ -22,7 +22,6 @@
 #include <mutex>
 #include <thread>
 
-using mixer_test::ScopedEnv;
 
 namespace {
 
@@ -181,9 +180,9 @@ protected:
     }
 
     TempDir dir;
-    ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
-    ScopedEnv cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
-    std::optional<ScopedEnv> toolsEnv;
+    test_support::EnvOverride tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
+    test_support::EnvOverride cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
+    std::optional<test_support::EnvOverride> toolsEnv;
     SlideshowProjectRef project;
     SolidFramePump pump;
     Recorder recorder;
