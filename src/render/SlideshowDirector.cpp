@@ -5,6 +5,7 @@
 #include "platform/foundation/Clock.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderGlobals.h"
+#include "render/RenderNotifications.h"
 #include "render/SlideshowImageObject.h"
 #include "render/StageBackground.h"
 #include "render/transitions/SlideshowTransition.h"
@@ -306,7 +307,7 @@ void SlideshowDirector::stop() {
         currentFrame = 0;
     }
     platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_PLAY_SLIDE_INDEX_CHANGED"), QVariant(),
+        kNotifyPlaySlideIndexChanged, QVariant(),
         QVariantMap{{QStringLiteral("playingItemIndex"), int(index)}});
 }
 
@@ -476,7 +477,7 @@ bool SlideshowDirector::playOneFrame() {
         return false;
     }
     if (currentFrame == nFrameStartFrom && !project->EncodingSlideshow())
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NS_NOTIFY_START_MUSIC"),
+        platform::NotificationCenter::defaultCenter().post(kNotifyStartMusic,
                                                            QVariant::fromValue<qulonglong>(nFrameStartFrom));
     if (currentFrame >= totalFrames) {
         if (!project->bPlayLoop()) {

@@ -13,17 +13,12 @@
 
 namespace dvd_command_test {
 
-void ScriptedPumpHost::dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
-    ++slideshowCalls;
+void ScriptedPumpHost::runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
+    ++(param.menu ? menuCalls : slideshowCalls);
     pump(param);
 }
 
-void ScriptedPumpHost::dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
-    ++menuCalls;
-    pump(param);
-}
-
-void ScriptedPumpHost::pump(const DVDFramePumpParam& param) {
+void ScriptedPumpHost::pump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
     {
         const std::lock_guard lock(mutex);
         outputsSeen.push_back(param.creator->strOutputFullPath());

@@ -6,7 +6,7 @@
 // notifications, and a scripted frame pump.
 
 #include "dvd/DVDCommandDialogs.h"
-#include "dvd/DVDFramePumpHost.h"
+#include "render/FramePumpHost.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
@@ -45,7 +45,7 @@ using test_support::NotificationLog;
 
 // A pump that writes solid frames of the class-level output size into the video pipe, as the read-back
 // writes them, and remembers what it saw of the pipe.
-class ScriptedPumpHost : public DVDFramePumpHost {
+class ScriptedPumpHost : public FramePumpHost<DVDMPEGIICreateObject> {
 public:
     struct Script {
         int frames = 20;
@@ -56,8 +56,7 @@ public:
     };
     explicit ScriptedPumpHost(Script script) : script(script) {}
 
-    void dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
-    void dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+    void runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) override;
 
     std::atomic<int> menuCalls{0};
     std::atomic<int> slideshowCalls{0};
@@ -67,7 +66,7 @@ public:
     std::vector<QString> outputsSeen;
 
 private:
-    void pump(const DVDFramePumpParam& param);
+    void pump(const FramePumpParam<DVDMPEGIICreateObject>& param);
     Script script;
     std::mutex mutex;
 };

@@ -101,8 +101,8 @@ void ScriptedRenderer::end() {
 }
 
 ScriptedPumpHost::Body scriptedPump(ScriptedRenderer::Script script) {
-    return [script](const EncoderFramePumpParam& param) {
-        EncoderController& owner = *param.encoderController;
+    return [script](const FramePumpParam<EncoderController>& param) {
+        EncoderController& owner = *param.creator;
         ScriptedRenderer renderer(script);
         FramePump::Options options;
         options.pipePath = param.strVideoFIFO;

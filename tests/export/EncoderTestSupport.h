@@ -89,11 +89,11 @@ private:
 };
 
 // A pump host that runs a function as the pump.
-class ScriptedPumpHost : public MovieFramePumpHost {
+class ScriptedPumpHost : public FramePumpHost<EncoderController> {
 public:
-    using Body = std::function<void(const EncoderFramePumpParam&)>;
+    using Body = std::function<void(const FramePumpParam<EncoderController>&)>;
     explicit ScriptedPumpHost(Body body) : body(std::move(body)) {}
-    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
+    void runFramePump(const FramePumpParam<EncoderController>& param) override {
         ++calls;
         body(param);
     }
