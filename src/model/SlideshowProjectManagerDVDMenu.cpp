@@ -1,5 +1,4 @@
 // The project manager's DVD menu: its templates, its songs and the length of its slide show.
-#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
