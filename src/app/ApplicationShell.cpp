@@ -12,6 +12,7 @@
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
+#include "ui/upload/VideoSiteUploaderObject.h"
 
 #include <QAction>
 #include <QApplication>
@@ -119,6 +120,9 @@ int runApplication(int argc, char** argv) {
     SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);
     mainObject.setOutlets(window.outlets());
+    // The video service's share target, after the controller: both answer the share choice, the controller
+    // first.
+    VideoSiteUploaderObject uploader(dialogs, &window);
     int status = 0;
     {
         AppDelegate delegate(dialogs);
@@ -131,6 +135,7 @@ int runApplication(int argc, char** argv) {
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
         mainObject.awakeFromNib();
+        uploader.awakeFromNib();
         window.show();
         mainObject.hostPreview();
         const QStringList documents = documentArguments(QApplication::arguments());

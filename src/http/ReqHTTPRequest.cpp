@@ -244,7 +244,7 @@ ReqHTTPRequest::Ptr ReqHTTPRequest::HEADRequest() {
 }
 
 ReqHTTPRequest::Ptr ReqHTTPRequest::copy() const {
-    Ptr made = requestWithURL(url());
+    Ptr made = newRequestOfSameKind(url());
     made->setDelegate(delegate());
     made->setRequestMethod(requestMethod());
     made->setPostBody(postBody());

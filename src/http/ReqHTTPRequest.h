@@ -81,7 +81,17 @@ public:
     bool isFinished() const override { return finished_; }
     bool isCancelled() const override { return cancelled_; }
     Ptr HEADRequest();
-    Ptr copy() const;
+    // A new, unstarted request of the same kind with the same settings.
+    virtual Ptr copy() const;
+
+    // --- Answers a listener gives from any thread
+    // ---------------------------------------------------------------
+    // Goes on with a redirect the delegate (or queue) was asked to confirm, to `url` (the same or another).
+    void redirectToURL(const QUrl& url);
+    // Tries again with the credentials the delegate has just set on the request (or its proxy ones).
+    void retryUsingSuppliedCredentials();
+    // Gives up a challenge: the request fails with code 3.
+    void cancelAuthentication();
 
     // --- Body and header fields
     // ------------------------------------------------------------------------------
@@ -92,6 +102,7 @@ public:
     void addRequestHeader(const QByteArray& name, const QByteArray& value);
     void buildRequestHeaders();
     void applyCookieHeader();
+    void addBasicAuthenticationHeader(const QString& username, const QString& password);
 
     // --- Response
     // -------------------------------------------------------------------------------------------
@@ -410,6 +421,19 @@ public:
     static std::optional<QDateTime> dateFromRFC1123String(const QString& text);
     static void parseMimeType(QString* mimeType, QByteArray* encoding, const QString& contentType);
 
+    // Credentials kept for the user across runs, by protection space, in the keychain.
+    static void saveCredentials(const ReqURLCredential& credential, const QString& host, int port,
+                                const QString& protocol, const QString& realm);
+    static void saveCredentialsForProxy(const ReqURLCredential& credential, const QString& host, int port,
+                                        const QString& realm);
+    static std::optional<ReqURLCredential>
+    savedCredentialsForHost(const QString& host, int port, const QString& protocol, const QString& realm);
+    static std::optional<ReqURLCredential>
+    savedCredentialsForProxy(const QString& host, int port, const QString& protocol, const QString& realm);
+    static void removeCredentialsForHost(const QString& host, int port, const QString& protocol,
+                                         const QString& realm);
+    static void removeCredentialsForProxy(const QString& host, int port, const QString& realm);
+
     static std::shared_ptr<ReqCacheDelegate> defaultCache();
     static void setDefaultCache(const std::shared_ptr<ReqCacheDelegate>& cache);
 
@@ -436,6 +460,7 @@ public:
 
 protected:
     explicit ReqHTTPRequest(const QUrl& url);
+    virtual Ptr newRequestOfSameKind(const QUrl& url) const { return requestWithURL(url); }
     // The network steps a subclass or a later layer builds on.
     virtual void main();
     void startRequest();
@@ -449,15 +474,34 @@ private:
     void readResponseHeaders();
     void applyKeepAliveRule(const platform::net::HttpMessage& response);
     void updatePartialDownloadSize();
+    // Authentication (server and proxy sides share one implementation, chosen by `proxy`).
     void applyAuthorizationHeader();
+    void recordBasicCredentialsThatWorked();
     void attemptToApplyCredentialsAndResume();
+    void attemptToApplyCredentials(bool proxy);
+    void applyValidCredentials(bool proxy);
+    void answerRefusedCredentials(bool proxy, const std::optional<platform::Error>& reason);
+    bool applyCredentials(bool proxy, const ReqCredentials& credentials);
+    ReqCredentials findCredentials(bool proxy) const;
+    void saveCredentialsToKeychain(bool proxy, const ReqCredentials& credentials) const;
+    bool willAskDelegateForCredentials(bool proxy);
+    void askDelegateForCredentials(bool proxy);
+    std::shared_ptr<platform::net::HttpAuthentication>& authentication(bool proxy) {
+        return proxy ? proxyAuthentication : requestAuthentication;
+    }
+    // Redirects and time-outs.
     bool willRedirect();
     void performRedirect();
     bool willAskDelegateToConfirmRedirect();
     bool shouldTimeOut() const;
+    void retryAfterTimeOut();
     void checkRequestStatus();
     void cancelOnRequestThread();
     bool configureProxies();
+    void fetchPACFile();
+    void runPACScript(const QString& script);
+    void finishedDownloadingPACFile(ReqHTTPRequest& scriptRequest);
+    void lowerSharedQueueWidth();
     platform::net::ProxySettings streamProxy() const;
     bool chooseConnection(const std::shared_ptr<platform::net::HttpReadStream>& stream,
                           std::shared_ptr<platform::net::HttpReadStream>& oldStream);
@@ -467,6 +511,8 @@ private:
     void finishDownloadFile(std::optional<platform::Error>& fileError);
     void handleStreamError();
     bool retryUsingNewConnection();
+    // The connection record leaves the pool: its connection serves nobody again.
+    void leaveConnection();
     void scheduleReadStream();
     void unscheduleReadStream();
     void destroyReadStream();
@@ -640,6 +686,15 @@ private:
     std::unique_ptr<platform::net::RunLoop::Timer> statusTimer;
     std::shared_ptr<platform::net::HttpAuthentication> requestAuthentication;
     std::shared_ptr<platform::net::HttpAuthentication> proxyAuthentication;
+    // The stream whose challenge each side last read, so that a reply is read once.
+    std::weak_ptr<platform::net::HttpReadStream> challengeReadFrom[2];
+    ReqCredentials basicSessionCredentials; // one dictionary per request, so its session record is replaced
+    // A proxy script request reports to the request that waits for it, on its own thread.
+    ReqGuarded<std::function<void(ReqHTTPRequest&)>> pacFileFinished;
+    std::atomic<bool> raisedSharedQueueWidth{false};
+    // A listener was asked (credentials, a redirect) and has not answered: the request may still be
+    // cancelled.
+    std::atomic<bool> waitingForAnswer{false};
     QByteArray inflatedResponseData; // the inflated body, once checked at the end of a compressed response
     std::unique_ptr<Blocks> blocks;
 };

@@ -12,9 +12,10 @@ using platform::net::ProxySettings;
 bool ReqHTTPRequest::configureProxies() {
     if (isPACFileRequest() || !proxyHost().isEmpty() || proxyPort() != 0)
         return true;
-    // Proxy scripts are read by the proxy-script layer; until then a request with one goes direct.
-    if (!PACurl().isEmpty())
-        return true;
+    if (!PACurl().isEmpty()) {
+        fetchPACFile();
+        return false;
+    }
     const QUrl proxy = platform::net::NetworkEnvironment::current().proxyForUrl(url());
     if (proxy.isEmpty())
         return true;

@@ -52,6 +52,12 @@ struct ReqProgressDelegate {
 // A request's queue hears of every event of the request and of its byte counts; the request keeps it.
 struct ReqRequestQueue : ReqHTTPRequestDelegate, ReqProgressDelegate {
     virtual ~ReqRequestQueue() = default;
+    // Whether the queue takes up a redirect confirmation or a credential question now (by default: when its
+    // slot is filled). A request whose queue does not falls back on its own rules.
+    virtual bool answersWillRedirect() const { return bool(willRedirectToURL); }
+    virtual bool answersAuthenticationNeeded(bool proxy) const {
+        return bool(proxy ? proxyAuthenticationNeeded : authenticationNeeded);
+    }
 };
 
 // The request's callback blocks, called on the main thread and released there.

@@ -9,12 +9,12 @@
 #include "http/ReqDataDecompressor.h"
 #include "http/ReqFiles.h"
 #include "http/ReqHTTPRequestErrors.h"
+#include "http/ReqInputStream.h"
 #include "http/ReqNetworkThread.h"
 #include "http/ReqTextEncoding.h"
 #include "platform/net/HttpReadStream.h"
 #include "platform/net/SharedCookieStorage.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -56,9 +56,10 @@ void ReqHTTPRequest::startSynchronous() {
     // Only this request's own socket and timers are served while the caller waits.
     const auto loop = platform::net::PrivateRunLoop::create();
     runLoop.set(loop);
-    if (!isCancelled() && !complete()) {
+    // One that failed before it ran (a missing form file) still goes through main to be marked finished.
+    if (!isCancelled() && (!complete() || error())) {
         main();
-        loop->runUntil([this] { return complete() || isCancelled(); });
+        loop->runUntil([this] { return (complete() && !waitingForAnswer) || isCancelled(); });
     }
     inProgress_ = false;
 }
@@ -321,13 +322,11 @@ void ReqHTTPRequest::startRequest() {
                                  ? postBodyFilePath()
                                  : compressedPostBodyFilePath();
     if (shouldStreamPostDataFromDisk() && !bodyFile.isEmpty() && QFile::exists(bodyFile)) {
-        body = std::make_shared<QFile>(bodyFile);
+        body = ReqInputStream::inputStreamWithFileAtPath(bodyFile, shared());
     } else if (!postBody().isEmpty()) {
         const QByteArray bytes =
             shouldCompressRequestBody() && !compressedPostBody().isNull() ? compressedPostBody() : postBody();
-        auto buffer = std::make_shared<QBuffer>();
-        buffer->setData(bytes);
-        body = buffer;
+        body = ReqInputStream::inputStreamWithData(bytes, shared());
     }
     if (body && !body->open(QIODevice::ReadOnly)) {
         failWithError(reqError(ReqInternalErrorWhileBuildingRequestType,
@@ -410,6 +409,8 @@ void ReqHTTPRequest::readResponseHeaders() {
         authenticationNeeded_ = 1;
     else if (responseStatusCode() == 407)
         authenticationNeeded_ = 2;
+    else
+        recordBasicCredentialsThatWorked();
 
     QByteArray encoding = defaultResponseEncoding();
     parseMimeType(nullptr, &encoding, headers.text("Content-Type"));
@@ -427,7 +428,8 @@ void ReqHTTPRequest::readResponseHeaders() {
     if (!willRedirect()) {
         const Ptr main = mainRequest();
         ReqHTTPRequest& owner = main ? *main : *this;
-        const bool accurate = owner.showAccurateProgress() && owner.shouldResetDownloadProgress();
+        // A HEAD request counts by its own flags: its main request cleared its own so as not to count twice.
+        const bool accurate = showAccurateProgress() && shouldResetDownloadProgress();
         if (headers.contains("Content-Length")) {
             // Read as C does with base 0: "0x10" is sixteen. The stream framed the body by its decimal form.
             const quint64 length = std::strtoull(headers.value("Content-Length").constData(), nullptr, 0);
@@ -562,7 +564,9 @@ void ReqHTTPRequest::cancel() {
 
 void ReqHTTPRequest::cancelOnRequestThread() {
     std::unique_lock lock(cancelledLock_);
-    if (isCancelled() || complete())
+    // A request waiting for a listener's answer is complete but not finished: it can still be called off.
+    const bool waiting = waitingForAnswer.exchange(false);
+    if (isCancelled() || (complete() && !waiting))
         return;
     failWithError(reqRequestCancelledError());
     complete_ = true;
@@ -584,8 +588,10 @@ void ReqHTTPRequest::clearDelegatesAndCancel() {
 
 void ReqHTTPRequest::cancelLoad() {
     if (const Ptr pacRequest = PACFileRequest()) {
+        pacRequest->pacFileFinished.set(nullptr);
         pacRequest->clearDelegatesAndCancel();
         setPACFileRequest(Ptr());
+        lowerSharedQueueWidth();
     }
     destroyReadStream();
     if (postBodyReadStream) {
@@ -607,31 +613,4 @@ void ReqHTTPRequest::cancelLoad() {
         removeTemporaryCompressedUploadFile();
         setDidCreateTemporaryPostDataFile(false);
     }
-}
-
-// --- Parts built by the later layers of the library -----------------------------------------------------
-
-// Credentials before a challenge come with the authentication layer; until then none are sent.
-void ReqHTTPRequest::applyAuthorizationHeader() {}
-
-// Without the authentication layer nobody can supply credentials: a challenge ends the request as one that
-// nobody could answer.
-void ReqHTTPRequest::attemptToApplyCredentialsAndResume() {
-    failWithError(reqAuthenticationError());
-}
-
-// Redirects are followed by the redirect layer; until then a redirect response completes as it is.
-bool ReqHTTPRequest::willRedirect() {
-    return false;
-}
-
-void ReqHTTPRequest::performRedirect() {}
-
-bool ReqHTTPRequest::willAskDelegateToConfirmRedirect() {
-    return false;
-}
-
-// Idle time-outs come with the time-out layer.
-bool ReqHTTPRequest::shouldTimeOut() const {
-    return false;
 }

@@ -70,6 +70,11 @@ void ReqHTTPRequest::requestRedirected() {
 }
 
 void ReqHTTPRequest::reportFinished() {
+    if (isPACFileRequest()) {
+        if (const auto finished = pacFileFinished.get())
+            finished(*this);
+        return;
+    }
     onMainThread([self = shared()] {
         callSlot(self->delegate().get(), self->didFinishSelector(), *self);
         if (const auto block = self->blocks->get(&Set::completionBlock))
@@ -79,6 +84,11 @@ void ReqHTTPRequest::reportFinished() {
 }
 
 void ReqHTTPRequest::reportFailure() {
+    if (isPACFileRequest()) {
+        if (const auto finished = pacFileFinished.get())
+            finished(*this);
+        return;
+    }
     onMainThread([self = shared()] {
         callSlot(self->delegate().get(), self->didFailSelector(), *self);
         if (const auto block = self->blocks->get(&Set::failureBlock))

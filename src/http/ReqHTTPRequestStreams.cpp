@@ -306,18 +306,20 @@ bool ReqHTTPRequest::retryUsingNewConnection() {
     setWillRetryRequest(true);
     cancelLoad();
     setWillRetryRequest(false);
-    {
-        ReqClassState& state = ReqClassState::shared();
-        std::lock_guard poolLock(state.poolLock);
-        if (const auto record = connectionInfo()) {
-            record->request.reset();
-            std::erase(state.connectionPool, record);
-        }
-        setConnectionInfo(nullptr);
-    }
+    leaveConnection();
     setRetryCount(retryCount() + 1);
     startRequest();
     return true;
+}
+
+void ReqHTTPRequest::leaveConnection() {
+    ReqClassState& state = ReqClassState::shared();
+    std::lock_guard poolLock(state.poolLock);
+    if (const auto record = connectionInfo()) {
+        record->request.reset();
+        std::erase(state.connectionPool, record);
+    }
+    setConnectionInfo(nullptr);
 }
 
 // --- The status timer ----------------------------------------------------------------------------------
@@ -327,8 +329,16 @@ void ReqHTTPRequest::checkRequestStatus() {
     if (isCancelled() || complete())
         return;
     performThrottling();
-    if (shouldTimeOut())
+    if (shouldTimeOut()) {
+        if (numberOfTimesToRetryOnTimeout() > retryCount()) {
+            retryAfterTimeOut();
+        } else {
+            failWithError(reqRequestTimedOutError());
+            cancelLoad();
+            complete_ = true;
+        }
         return;
+    }
     const auto stream = readStream();
     if (!stream)
         return;

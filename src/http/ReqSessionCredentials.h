@@ -18,6 +18,12 @@ inline constexpr char kReqAuthenticationAccountDomain[] = "AccountDomain";
 // The credentials dictionary a request applied; the stores compare these by identity, not by value.
 using ReqCredentials = std::shared_ptr<const QVariantMap>;
 
+// A user name and password kept in the keychain.
+struct ReqURLCredential {
+    QString user;
+    QString password;
+};
+
 // One entry of a session credential store: what worked for a server (by URL) or a proxy (by host and port).
 struct ReqSessionCredentials {
     std::shared_ptr<platform::net::HttpAuthentication> authentication;

@@ -1,6 +1,7 @@
 #include "http/ReqTextEncoding.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace ReqTextEncoding {
 
@@ -26,6 +27,15 @@ QString decode(const QByteArray& data, const QByteArray& encoding) {
     if (!decoder.isValid())
         return QString::fromLatin1(data);
     return decoder.decode(data);
+}
+
+QByteArray encode(const QString& text, const QByteArray& encoding) {
+    if (encoding == "US-ASCII" || encoding == kLatin1)
+        return text.toLatin1();
+    QStringEncoder encoder(encoding.constData());
+    if (!encoder.isValid())
+        return text.toUtf8();
+    return encoder.encode(text);
 }
 
 } // namespace ReqTextEncoding

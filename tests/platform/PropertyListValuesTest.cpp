@@ -57,3 +57,25 @@ TEST(PropertyListValues, UnreadableFilesGiveAnInvalidValueWithAReason) {
     EXPECT_FALSE(parse("<plist><array><string>open", &error).isValid());
     EXPECT_FALSE(error.isEmpty());
 }
+
+TEST(PropertyListValues, AWrittenDictionaryReadsBackTheSame) {
+    TempDir dir;
+    const QVariantMap written{
+        {"text", QStringLiteral("Café <&>")},
+        {"count", qint64(-12)},
+        {"status", 304},
+        {"expires", 1700000000.25},
+        {"on", true},
+        {"bytes", QByteArray("\0\1\2", 3)},
+        {"when", QDateTime::fromMSecsSinceEpoch(1700000000000, Qt::UTC)},
+        {"list", QVariantList{qint64(1), QStringLiteral("two")}},
+        {"nested", QVariantMap{{"inner", QStringLiteral("value")}}},
+    };
+    ASSERT_TRUE(platform::writePropertyListFile(dir.file("out.plist"), written));
+    QVariantMap expected = written;
+    expected["status"] = qint64(304); // integers come back 64 bits wide
+    EXPECT_EQ(platform::readPropertyListFile(dir.file("out.plist")).toMap(), expected);
+    QString error;
+    EXPECT_FALSE(platform::writePropertyListFile(dir.file("missing/out.plist"), written, &error));
+    EXPECT_TRUE(error.contains("missing/out.plist"));
+}

@@ -288,6 +288,11 @@ int LoopbackServer::connectionCount() const {
     return accepted;
 }
 
+bool LoopbackServer::closedByClient(int index) const {
+    std::lock_guard lock(mutex);
+    return std::find(clientClosed.begin(), clientClosed.end(), index) != clientClosed.end();
+}
+
 int LoopbackServer::heldCount() const {
     std::lock_guard lock(mutex);
     return held;
@@ -348,7 +353,12 @@ void LoopbackServer::serve(std::shared_ptr<Connection> connection, bool tls, int
     while (true) {
         const std::optional<QByteArray> requestHead = reader.readHead();
         ServerRequest request;
-        if (!requestHead || !parseHead(*requestHead, request))
+        if (!requestHead) {
+            std::lock_guard lock(mutex);
+            clientClosed.push_back(index);
+            return;
+        }
+        if (!parseHead(*requestHead, request))
             return;
         request.secure = tls;
         request.connection = index;

@@ -133,6 +133,8 @@ public:
     int heldCount() const;
     bool waitForHeld(int count, int timeoutMs = 10000) const;
     void releaseHeld();
+    // Whether the client closed connection `index` (as numbered in `ServerRequest::connection`).
+    bool closedByClient(int index) const;
 
 private:
     struct Route {
@@ -158,6 +160,7 @@ private:
     int accepted = 0;
     int held = 0;
     int releases = 0;
+    std::vector<int> clientClosed;
     bool stopping = false;
 
     std::vector<std::thread> threads;

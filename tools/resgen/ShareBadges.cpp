@@ -1,5 +1,6 @@
 // The share targets' badges, 180 x 72: the movie-settings window shows the one of the chosen service and the
-// share call-out one beside each target. A pictogram on the left, the target's name on the right.
+// share call-out one beside each target. A pictogram on the left, the target's name on the right. Also the
+// upload's banner in the progress window.
 #include "Resgen.h"
 
 #include <QFont>
@@ -64,7 +65,7 @@ void playScreen(QPainter& painter, const QRectF& area) {
     painter.setBrush(QColor(0xfafafa));
     painter.drawRoundedRect(screen, 9, 9);
     const QPointF c = screen.center();
-    painter.setBrush(QColor(0xc62828));
+    painter.setBrush(QColor(0x00796b));
     painter.drawPolygon(QPolygonF({c + QPointF(-8, -11), c + QPointF(13, 0), c + QPointF(-8, 11)}));
 }
 
@@ -103,17 +104,54 @@ void disc(QPainter& painter, const QRectF& area) {
     painter.drawEllipse(c, 6, 6);
 }
 
+// The upload's banner over the progress bar, 380 x 64: a cloud with an arrow going up into it, and the
+// service's name.
+QImage uploadBanner() {
+    constexpr int width = 380;
+    constexpr int height = 64;
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient fill(0, 0, width, 0);
+    fill.setColorAt(0.0, QColor(0x26a69a));
+    fill.setColorAt(1.0, QColor(0x00564d));
+    painter.setPen(QPen(QColor(255, 255, 255, 70), 1.0));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(QRectF(1.5, 1.5, width - 3.0, height - 3.0), 10, 10);
+    QPainterPath cloud;
+    cloud.addEllipse(QRectF(16, 26, 26, 26));
+    cloud.addEllipse(QRectF(28, 12, 34, 34));
+    cloud.addEllipse(QRectF(50, 24, 28, 28));
+    cloud.addRoundedRect(QRectF(26, 32, 42, 20), 10, 10);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xfafafa));
+    painter.drawPath(cloud.simplified());
+    painter.setBrush(QColor(0x00796b));
+    painter.drawRect(QRectF(42, 32, 8, 16));
+    painter.drawPolygon(QPolygonF({QPointF(35, 34), QPointF(46, 21), QPointF(57, 34)}));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(22);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(0xf7f7fa));
+    painter.drawText(QRectF(96, 0, width - 106, height), Qt::AlignVCenter | Qt::AlignLeft,
+                     QStringLiteral("Video Site"));
+    return image;
+}
+
 } // namespace
 
 bool makeShareBadges(const QDir& out) {
     return savePng(badge(QColor(0x3f7fd9), QColor(0x1f4f9e), QStringLiteral("Movie File"), filmStrip), out,
                    QStringLiteral("video_file.png")) &&
-           savePng(badge(QColor(0xe53935), QColor(0x9f1d1a), QStringLiteral("Video Site"), playScreen), out,
+           savePng(badge(QColor(0x26a69a), QColor(0x00695c), QStringLiteral("Video Site"), playScreen), out,
                    QStringLiteral("png_vs_logo_180x72.png")) &&
            savePng(badge(QColor(0x5c6bc0), QColor(0x303f9f), QStringLiteral("Social Site"), bubbles), out,
                    QStringLiteral("png_ss_logo_180x72.png")) &&
            savePng(badge(QColor(0x546e7a), QColor(0x263238), QStringLiteral("DVD"), disc), out,
-                   QStringLiteral("dvd_disc_180x72.png"));
+                   QStringLiteral("dvd_disc_180x72.png")) &&
+           savePng(uploadBanner(), out, QStringLiteral("progress_videosite.png"));
 }
 
 } // namespace resgen

@@ -1,5 +1,7 @@
 #include "platform/foundation/PropertyListValues.h"
 
+#include "platform/foundation/FileUtils.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QVariantList>
@@ -112,6 +114,65 @@ QVariant readPropertyListFile(const QString& path, QString* error) {
     }
     const PlistPtr root = parsePropertyList(file.readAll(), error);
     return root ? variantFromPropertyList(root.get()) : QVariant();
+}
+
+plist_t propertyListFromVariant(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool());
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return plist_new_uint(quint64(value.toLongLong())); // signed values keep their 64 bits
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return plist_new_real(value.toDouble());
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return plist_new_data(bytes.constData(), quint64(bytes.size()));
+    }
+    case QMetaType::QDateTime: {
+        const qint64 ms = value.toDateTime().toMSecsSinceEpoch() - referenceDateSeconds * 1000;
+        return plist_new_date(int32_t(ms / 1000), int32_t(ms % 1000) * 1000);
+    }
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        plist_t array = plist_new_array();
+        for (const QVariant& item : value.toList())
+            plist_array_append_item(array, propertyListFromVariant(item));
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        plist_t dictionary = plist_new_dict();
+        const QVariantMap map = value.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it)
+            plist_dict_set_item(dictionary, it.key().toUtf8().constData(),
+                                propertyListFromVariant(it.value()));
+        return dictionary;
+    }
+    default:
+        return plist_new_string(value.toString().toUtf8().constData());
+    }
+}
+
+bool writePropertyListFile(const QString& path, const QVariantMap& dictionary, QString* error) {
+    const PlistPtr root(propertyListFromVariant(dictionary));
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root.get(), &xml, &length);
+    const QByteArray bytes(xml, qsizetype(length));
+    plist_to_xml_free(xml);
+    if (bytes.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("Cannot write \"%1\": the dictionary has no property list").arg(path);
+        return false;
+    }
+    return writeFileAtomically(path, bytes, error);
 }
 
 } // namespace platform

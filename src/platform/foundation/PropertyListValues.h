@@ -17,4 +17,11 @@ QVariant variantFromPropertyList(plist_t node);
 // QVariant with a message when the file cannot be read or parsed.
 QVariant readPropertyListFile(const QString& path, QString* error = nullptr);
 
+// The property list of a value, the reverse of variantFromPropertyList: integers (also unsigned and
+// narrower ones) become integers, other types their text. The caller owns the node.
+plist_t propertyListFromVariant(const QVariant& value);
+// Writes a dictionary as an XML property list file, atomically; false with a message when the file cannot
+// be written.
+bool writePropertyListFile(const QString& path, const QVariantMap& dictionary, QString* error = nullptr);
+
 } // namespace platform

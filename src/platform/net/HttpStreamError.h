@@ -22,6 +22,10 @@ enum HttpStreamErrorCode : qint64 {
     HttpStreamProxyRefused = 8,
     HttpStreamBodyUnreadable = 9,
     HttpStreamBadRequest = 10,
+    // Why an authentication object stopped being valid.
+    HttpStreamAuthenticationTypeUnsupported = -1000,
+    HttpStreamAuthenticationBadUserName = -1001,
+    HttpStreamAuthenticationBadPassword = -1002,
 };
 
 enum TlsStatus : qint64 {

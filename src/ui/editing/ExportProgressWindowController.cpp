@@ -40,6 +40,7 @@ ExportProgressWindowController::ExportProgressWindowController(QWidget* parent) 
     myField1 = new QLabel(this);
     myField1->setObjectName("myField1");
     myField1->setWordWrap(true);
+    myField1->setTextFormat(Qt::PlainText); // outcomes carry servers' words: shown as they stand
     myField1->setMinimumHeight(myField1->fontMetrics().lineSpacing() * 3);
     buttonCancel = new QPushButton(tr_("Cancel"), this);
     buttonCancel->setObjectName("buttonCancel");

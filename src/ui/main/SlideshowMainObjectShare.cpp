@@ -239,7 +239,7 @@ void SlideshowMainObject::notifyPCreateVideoFileEnd(const Notification&) {
     if (service == kPhotoLibrary)
         queuedShareResult =
             clock->scheduleOnce(0.0, [this, moved, moveError] { showMovieFileResult(moved, moveError); });
-    else if (service == kVideoSite)
+    else if (service != kBurnDVD) // the uploader takes the video site's; nothing takes the social site's yet
         queuedShareResult = clock->scheduleOnce(0.0, [this, source] { postContinueUpload(source); });
 }
 

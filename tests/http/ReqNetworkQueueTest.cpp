@@ -1,0 +1,119 @@
+#include "ReqTestSupport.h"
+
+#include "http/ReqNetworkQueue.h"
+
+#include <thread>
+
+using namespace req_test;
+
+namespace {
+
+struct NotARequest : platform::Operation {
+    void start() override {}
+    void cancel() override {}
+    bool isExecuting() const override { return false; }
+    bool isFinished() const override { return false; }
+    bool isCancelled() const override { return false; }
+};
+
+class ReqNetworkQueueTest : public ReqRequestTest {
+protected:
+    void SetUp() override {
+        delegate->requestFailed = [this](ReqHTTPRequest& request) {
+            failures << request.error().value_or(platform::Error()).code;
+        };
+        delegate->requestFinished = [this](ReqHTTPRequest&) { ++finishes; };
+        delegate->queueFinished = [this](ReqNetworkQueue&) { ++queueEnds; };
+        queue->setDelegate(delegate);
+        queue->requestDidFailSelector.set(&ReqHTTPRequestDelegate::requestFailed);
+        queue->requestDidFinishSelector.set(&ReqHTTPRequestDelegate::requestFinished);
+        queue->queueDidFinishSelector.set(&ReqNetworkQueueDelegate::queueFinished);
+    }
+
+    std::shared_ptr<ReqNetworkQueue> queue = ReqNetworkQueue::queue();
+    std::shared_ptr<ReqNetworkQueueDelegate> delegate = std::make_shared<ReqNetworkQueueDelegate>();
+    QList<qint64> failures;
+    int finishes = 0;
+    int queueEnds = 0;
+};
+
+TEST_F(ReqNetworkQueueTest, OnlyRequestsMayJoin) {
+    try {
+        queue->addOperation(std::make_shared<NotARequest>());
+        ADD_FAILURE() << "a plain operation joined the queue";
+    } catch (const ReqException& refused) {
+        EXPECT_EQ(refused.name, "AttemptToAddInvalidRequest");
+        EXPECT_EQ(refused.reason,
+                  "Attempted to add an object that was not an ReqHTTPRequest to an ReqNetworkQueue");
+    }
+    EXPECT_EQ(queue->requestsCount(), 0);
+}
+
+TEST_F(ReqNetworkQueueTest, OneFailureCancelsTheRestAndTheQueueEndsOnce) {
+    server.route("/broken", [](const ServerRequest&) { return ServerResponse::closeAfterRequest(); });
+    server.route("/held", [](const ServerRequest&) {
+        return ServerResponse::hold(ServerResponse::text(200, "late"));
+    });
+    for (int i = 0; i < 4; ++i)
+        queue->addOperation(ReqHTTPRequest::requestWithURL(server.url("/held")));
+    queue->addOperation(ReqHTTPRequest::requestWithURL(server.url("/broken")));
+    EXPECT_EQ(queue->requestsCount(), 5);
+    queue->setMaxConcurrentOperationCount(5);
+    queue->go();
+    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds > 0; }));
+    test_support::spinFor(100);
+    EXPECT_EQ(queueEnds, 1);
+    EXPECT_EQ(finishes, 0);
+    std::sort(failures.begin(), failures.end());
+    EXPECT_EQ(failures, QList<qint64>({ReqConnectionFailureErrorType, ReqRequestCancelledErrorType,
+                                       ReqRequestCancelledErrorType, ReqRequestCancelledErrorType,
+                                       ReqRequestCancelledErrorType}));
+    EXPECT_EQ(queue->requestsCount(), 0);
+}
+
+TEST_F(ReqNetworkQueueTest, AccurateProgressLearnsSizesFirst) {
+    server.route("/sized",
+                 [](const ServerRequest&) { return ServerResponse::text(200, QByteArray(1000, 's')); });
+    float shown = -1;
+    const auto indicator = std::make_shared<ReqProgressDelegate>();
+    indicator->setProgress = [&](float value) { shown = value; };
+    queue->setShowAccurateProgress(true);
+    queue->setDownloadProgressDelegate(indicator);
+    queue->addOperation(ReqHTTPRequest::requestWithURL(server.url("/sized")));
+    queue->go();
+    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }));
+    test_support::spinFor(50);
+    ASSERT_EQ(server.requests().size(), 2u);
+    EXPECT_EQ(server.requests()[0].method, "HEAD");
+    EXPECT_EQ(server.requests()[1].method, "GET");
+    EXPECT_EQ(queue->totalBytesToDownload(), 1000u);
+    EXPECT_EQ(queue->bytesDownloadedSoFar(), 1000u);
+    EXPECT_FLOAT_EQ(shown, 1.0f);
+
+    // Added to a running queue, a request gets no size probe.
+    server.clearLog();
+    queue->addOperation(ReqHTTPRequest::requestWithURL(server.url("/sized")));
+    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 2; }));
+    EXPECT_EQ(server.requests().size(), 1u);
+}
+
+TEST_F(ReqNetworkQueueTest, CountersHoldWithRequestsAddedFromManyThreads) {
+    std::vector<std::thread> adders;
+    for (int t = 0; t < 4; ++t)
+        adders.emplace_back([this] {
+            for (int i = 0; i < 25; ++i)
+                queue->addOperation(ReqHTTPRequest::requestWithURL(server.url("/never")));
+        });
+    for (std::thread& adder : adders)
+        adder.join();
+    EXPECT_EQ(queue->requestsCount(), 100);
+    EXPECT_EQ(queue->totalBytesToDownload(), 100u);
+    EXPECT_EQ(queue->totalBytesToUpload(), 100u);
+    EXPECT_EQ(queue->operationCount(), 100);
+    queue->cancelAllOperations();
+    EXPECT_TRUE(test_support::spinUntil([&] { return queue->requestsCount() == 0; }));
+    EXPECT_EQ(queueEnds, 1);
+    EXPECT_EQ(queue->totalBytesToDownload(), 0u);
+}
+
+} // namespace
