@@ -172,6 +172,25 @@ void AppDelegate::newProjectFile() {
     whenReady([this, choice = *choice] { makeNewProject(choice); });
 }
 
+// The folder keeps its name; an empty name keeps the title too.
+void AppDelegate::editProjectProperties() {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return;
+    const auto choice = dialogs.runProjectPropertyDialog();
+    if (!choice)
+        return;
+    if (!choice->strProjectName.trimmed().isEmpty())
+        project->setStrProjectTitle(choice->strProjectName);
+    const bool typeChanged = project->bIsMusicSideshow() != choice->bMusicVideo;
+    project->setBIsMusicSideshow(choice->bMusicVideo);
+    project->setBIsDirty(true);
+    if (typeChanged)
+        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"));
+    if (mainWindow)
+        mainWindow->updateProjectInfo();
+}
+
 void AppDelegate::makeNewProject(const NewProjectChoice& choice) {
     if (mainWindow)
         mainWindow->stop();

@@ -52,6 +52,8 @@ public:
     void openFiles(const QStringList& paths);
     void openProjectFile();
     void newProjectFile();
+    // The open project's name and music-video flag, edited in the project-property dialog.
+    void editProjectProperties();
     bool saveProjectFile();
     // Opens a project folder once launching has finished (and no export is running); returns at once.
     bool openProject(const QString& path);

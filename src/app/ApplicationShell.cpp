@@ -11,6 +11,7 @@
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
+#include "ui/main/SlideshowMenus.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
 #include "ui/upload/VideoSiteUploaderObject.h"
 
@@ -45,6 +46,8 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
                      [&delegate] { delegate.openProjectFile(); });
     QObject::connect(window.saveProjectAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.saveProjectFile(); });
+    QObject::connect(window.projectPropertiesAction(), &QAction::triggered, &delegate,
+                     [&delegate] { delegate.editProjectProperties(); });
 }
 
 // Keeps the main window open when the delegate says the application may not end yet (edits that could not
@@ -104,6 +107,9 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
     platform::ignoreSigpipe();
+    // The clip player decodes with the FFmpeg libraries the rest of the program uses, not system plugins.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     QApplication app(argc, argv);
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
@@ -135,6 +141,7 @@ int runApplication(int argc, char** argv) {
         // The preview's set-up asks for the open project first; until it exists, the shell does.
         SlideshowProject::mainProject();
         mainObject.awakeFromNib();
+        const SlideshowMenus slideMenus(window, mainObject);
         uploader.awakeFromNib();
         window.show();
         mainObject.hostPreview();

@@ -334,6 +334,25 @@ TEST_F(AppDelegateTest, ClosingTheNewDialogChangesNothingAndAnEmptyNameKeepsAnEm
     EXPECT_TRUE(made->strProjectTitle().isEmpty());
 }
 
+TEST_F(AppDelegateTest, ProjectPropertiesRenameTheOpenProjectAndSwitchItsMusicVideoFlag) {
+    auto project = launch();
+    project->setStrProjectTitle("Before");
+    project->setBIsDirty(false);
+    dialogs.projectPropertyAnswers = {std::nullopt, NewProjectChoice{"After", true},
+                                      NewProjectChoice{" ", false}};
+    delegate->editProjectProperties();
+    EXPECT_FALSE(project->bIsDirty()) << "closed: nothing changes";
+    delegate->editProjectProperties();
+    EXPECT_EQ(project->strProjectTitle(), "After");
+    EXPECT_TRUE(project->bIsMusicSideshow());
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_EQ(mainWindow.calls.back(), "updateProjectInfo");
+    delegate->editProjectProperties();
+    EXPECT_EQ(project->strProjectTitle(), "After") << "a blank name keeps the title";
+    EXPECT_FALSE(project->bIsMusicSideshow());
+    EXPECT_EQ(SlideshowProject::currentMainProject(), project) << "the same project, its folder kept";
+}
+
 TEST_F(AppDelegateTest, QuittingSavesTheDirtyProject) {
     auto project = launch();
     project->setStrProjectTitle("Last words");

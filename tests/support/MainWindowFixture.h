@@ -24,11 +24,20 @@
 class HookRecordingMainObject : public SlideshowMainObject {
 public:
     using SlideshowMainObject::SlideshowMainObject;
-    void addMusicToProject(const QString& path) override { calls << "song " + QFileInfo(path).fileName(); }
-    void addVideoToProject(const QString& path, int index) override {
-        calls << QStringLiteral("clip %1 at %2").arg(QFileInfo(path).fileName()).arg(index);
+    void addMusicToProject(const QStringList& paths) override {
+        if (recordSongs) {
+            for (const QString& path : paths)
+                calls << "song " + QFileInfo(path).fileName();
+            return;
+        }
+        SlideshowMainObject::addMusicToProject(paths);
+    }
+    void addVideoToProject(const QStringList& paths, int index) override {
+        for (const QString& path : paths)
+            calls << QStringLiteral("clip %1 at %2").arg(QFileInfo(path).fileName()).arg(index);
     }
     QStringList calls;
+    bool recordSongs = true; // false: the songs are really added
 };
 
 class MainWindowTest : public model_test::ModelTest {

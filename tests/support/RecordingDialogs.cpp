@@ -33,6 +33,15 @@ std::optional<NewProjectChoice> RecordingDialogs::runNewProjectDialog() {
     return answer;
 }
 
+std::optional<NewProjectChoice> RecordingDialogs::runProjectPropertyDialog() {
+    std::optional<NewProjectChoice> answer;
+    if (!projectPropertyAnswers.empty()) {
+        answer.swap(projectPropertyAnswers.front());
+        projectPropertyAnswers.pop_front();
+    }
+    return answer;
+}
+
 UnsavedEditsChoice RecordingDialogs::askAboutUnsavedEdits(const QString& folder, const QString&) {
     unsavedEditsAsked << folder;
     if (beforeUnsavedEditsAnswer)

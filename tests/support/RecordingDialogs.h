@@ -29,6 +29,7 @@ public:
 
     // AppDialogs
     std::optional<NewProjectChoice> runNewProjectDialog() override;
+    std::optional<NewProjectChoice> runProjectPropertyDialog() override;
     QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) override;
     void showAlertSheet(const QString& title, const QString& message, const QString& button) override;
     // Answered from unsavedEditsAnswers (Cancel when empty), after beforeUnsavedEditsAnswer has run.
@@ -50,6 +51,7 @@ public:
     bool runQuestionAlert(const QString& message, const QString& informativeText,
                           const QString& defaultButton, const QString& otherButton) override;
     void revealFile(const QString& path) override { revealed << path; }
+    void openWebPage(const QUrl& address) override { webPages << address; }
 
     // Calls that came off the main thread (none should).
     int offMainThreadCalls() const { return offMain.load(); }
@@ -58,6 +60,7 @@ public:
 
     // Scripts.
     std::deque<std::optional<NewProjectChoice>> newProjectAnswers;
+    std::deque<std::optional<NewProjectChoice>> projectPropertyAnswers;
     QUrl openAnswer;
     std::deque<QStringList> mediaOpenAnswers;
     std::deque<int> modalWindowAnswers;
@@ -83,6 +86,7 @@ public:
     std::vector<ExportProgressWindowController*> exportWindows;
     QStringList questionButtons; // the default button of each question asked
     QStringList revealed;
+    QList<QUrl> webPages;
     int burnSetups = 0;
     std::vector<double> burnProgress;
     QStringList burnPhases, burnResults;

@@ -1,6 +1,7 @@
-// The two songs of the application, as MP3 through the FFmpeg libraries: "silence1s.mp3" (one second of
-// silence, the filler of a mix without songs) and "default.mp3" (a short tune of our own that a new
-// project gets as its music). The tune is synthesised here: a soft pad, an arpeggio and a small melody.
+// The sounds of the application through the FFmpeg libraries: "silence1s.mp3" (one second of silence, the
+// filler of a mix without songs), "default.mp3" (a short tune of our own that a new project gets as its
+// music; a soft pad, an arpeggio and a small melody) and the audio-layer test sounds "audio1.caf" and
+// "audio2.caf" (ALAC in CAF), all synthesised here.
 #include "Resgen.h"
 
 extern "C" {
@@ -111,14 +112,21 @@ bool encodeFrames(const Pcm& pcm, AVCodecContext* codec, AVFormatContext* format
     return avcodec_send_frame(codec, nullptr) >= 0 && drain(codec, format, stream, packet.get());
 }
 
-bool encodeMp3(const Pcm& pcm, const QString& path, int bitRate) {
-    const AVCodec* encoder = mp3Encoder();
+// A sound file of one encoder in one container: MP3 ("mp3"), or ALAC in CAF ("caf").
+struct Encoding {
+    const char* muxer;
+    const AVCodec* encoder;
+    int bitRate;
+};
+
+bool encodeSound(const Pcm& pcm, const QString& path, const Encoding& encoding) {
+    const AVCodec* encoder = encoding.encoder;
     if (!encoder)
-        return fail("this FFmpeg has no MP3 encoder (libmp3lame)");
+        return fail(QStringLiteral("this FFmpeg has no encoder for %1").arg(path));
     AVFormatContext* rawFormat = nullptr;
     const QByteArray file = QFile::encodeName(path);
-    if (avformat_alloc_output_context2(&rawFormat, nullptr, "mp3", file.constData()) < 0)
-        return fail("no MP3 muxer");
+    if (avformat_alloc_output_context2(&rawFormat, nullptr, encoding.muxer, file.constData()) < 0)
+        return fail(QStringLiteral("no %1 muxer").arg(QString::fromLatin1(encoding.muxer)));
     std::unique_ptr<AVFormatContext, FormatCloser> format(rawFormat);
     // No version strings in the file, so that every build writes the same bytes.
     format->flags |= AVFMT_FLAG_BITEXACT;
@@ -128,13 +136,13 @@ bool encodeMp3(const Pcm& pcm, const QString& path, int bitRate) {
         return fail("out of memory encoding " + path);
     codec->sample_rate = kRate;
     codec->sample_fmt = planarFormat(encoder);
-    codec->bit_rate = bitRate;
+    codec->bit_rate = encoding.bitRate;
     codec->time_base = AVRational{1, kRate};
     codec->flags |= AV_CODEC_FLAG_BITEXACT;
     av_channel_layout_default(&codec->ch_layout, 2);
     if (avcodec_open2(codec.get(), encoder, nullptr) < 0 ||
         avcodec_parameters_from_context(stream->codecpar, codec.get()) < 0)
-        return fail("cannot open the MP3 encoder");
+        return fail("cannot open the encoder for " + path);
     stream->time_base = codec->time_base;
     if (avio_open(&format->pb, file.constData(), AVIO_FLAG_WRITE) < 0)
         return fail("cannot write " + path);
@@ -144,16 +152,24 @@ bool encodeMp3(const Pcm& pcm, const QString& path, int bitRate) {
     return true;
 }
 
-bool writeMp3(const Pcm& pcm, const QDir& out, const QString& name, int bitRate) {
+bool writeSound(const Pcm& pcm, const QDir& out, const QString& name, const Encoding& encoding) {
     // Encode beside the final name and move into place, so a failed run leaves no half file behind.
     const QString part = out.filePath(name + ".part"), final = out.filePath(name);
     QFile::remove(part);
-    if (!encodeMp3(pcm, part, bitRate)) {
+    if (!encodeSound(pcm, part, encoding)) {
         QFile::remove(part);
         return false;
     }
     QFile::remove(final);
     return QFile::rename(part, final) || fail("cannot move " + part);
+}
+
+bool writeMp3(const Pcm& pcm, const QDir& out, const QString& name, int bitRate) {
+    return writeSound(pcm, out, name, {"mp3", mp3Encoder(), bitRate});
+}
+
+bool writeCaf(const Pcm& pcm, const QDir& out, const QString& name) {
+    return writeSound(pcm, out, name, {"caf", avcodec_find_encoder(AV_CODEC_ID_ALAC), 0});
 }
 
 // --- the tune ---
@@ -303,12 +319,40 @@ Pcm defaultTune() {
     return pcm;
 }
 
+// The audio-layer test sounds: a rising chime of five bell notes, and a low pad that swells and fades.
+Pcm testChime() {
+    Pcm pcm(6.0);
+    const Voice bell{{{1, 1.0}, {2.76, 0.3}, {5.4, 0.1}}, 0.005, 1.2, 0.4};
+    const int notes[] = {72, 76, 79, 84, 88};
+    for (int i = 0; i < 5; ++i)
+        addNote(pcm, bell, 0.2 + 0.6 * i, 0.5, notes[i], 0.2, -0.6 + 0.3 * i);
+    finish(pcm, 0.6);
+    return pcm;
+}
+
+Pcm testPad() {
+    Pcm pcm(5.0);
+    const Voice pad{{{1, 1.0}, {2, 0.4}, {3, 0.15}}, 1.5, 8.0, 0.8};
+    for (int note : {45, 52, 57, 60})
+        addNote(pcm, pad, 0.0, 3.5, note, 0.12, note % 2 ? 0.4 : -0.4);
+    finish(pcm, 0.5);
+    return pcm;
+}
+
 } // namespace
 
 bool makeSounds(const QDir& out) {
-    return parallelFor(2, [&](int which) {
-        return which == 0 ? writeMp3(Pcm(1.0), out, QStringLiteral("silence1s.mp3"), 128000)
-                          : writeMp3(defaultTune(), out, QStringLiteral("default.mp3"), 160000);
+    return parallelFor(4, [&](int which) {
+        switch (which) {
+        case 0:
+            return writeMp3(Pcm(1.0), out, QStringLiteral("silence1s.mp3"), 128000);
+        case 1:
+            return writeMp3(defaultTune(), out, QStringLiteral("default.mp3"), 160000);
+        case 2:
+            return writeCaf(testChime(), out, QStringLiteral("audio1.caf"));
+        default:
+            return writeCaf(testPad(), out, QStringLiteral("audio2.caf"));
+        }
     });
 }
 

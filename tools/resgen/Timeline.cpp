@@ -116,6 +116,22 @@ QImage stopButton(bool pressed) {
     return image;
 }
 
+// The music options' listening button: a light triangle, or two bars while a song plays.
+QImage playbackButton(bool pause) {
+    QImage image = transparent({32, 32});
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x2f2f30), 1.0));
+    painter.setBrush(QColor(0xe6e6e6));
+    if (pause) {
+        painter.drawRoundedRect(QRectF(8.5, 7.5, 5, 17), 1.5, 1.5);
+        painter.drawRoundedRect(QRectF(18.5, 7.5, 5, 17), 1.5, 1.5);
+    } else {
+        painter.drawPolygon(QPolygonF({QPointF(10.5, 6.5), QPointF(25.5, 16), QPointF(10.5, 25.5)}));
+    }
+    return image;
+}
+
 } // namespace
 
 bool makeTimelinePictures(const QDir& out) {
@@ -131,6 +147,8 @@ bool makeTimelinePictures(const QDir& out) {
         {"indicator-1.png", playHead},
         {"btn_stop.png", [] { return stopButton(false); }},
         {"btn_stop_click.png", [] { return stopButton(true); }},
+        {"playback_play_icon&32.png", [] { return playbackButton(false); }},
+        {"playback_pause_icon&32.png", [] { return playbackButton(true); }},
     };
     return parallelFor(int(pictures.size()), [&](int i) {
         const auto& [name, draw] = pictures[std::size_t(i)];

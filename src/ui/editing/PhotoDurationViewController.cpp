@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/PopOverParts.h"
 
 #include <QGridLayout>
 #include <QSignalBlocker>
@@ -15,14 +16,6 @@ namespace {
 constexpr float kTolerance = 0.0001f;
 // A frame-aligned duration stored in single precision may fall a hair short of its frame.
 constexpr double kFrameSnapSlack = 1e-4;
-
-QLabel* whiteLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent); // the pop-over owns its parts
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(palette);
-    return label;
-}
 
 QSlider* frameSlider(const int range[2], QWidget* parent) {
     auto* slider = new QSlider(Qt::Horizontal, parent); // the pop-over owns its parts
@@ -46,6 +39,8 @@ void showFrames(QSlider& slider, const int range[2], float seconds) {
 }
 
 } // namespace
+
+using pop_over::whiteLabel;
 
 PhotoDurationViewController::PhotoDurationViewController(SlideItemRef edited, QWidget* parent)
     : QWidget(parent), photoSlider(frameSlider(kPhotoFrames, this)),

@@ -2,10 +2,12 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
 #include "ui/main/SlideshowMainObject.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QScrollBar>
 
@@ -111,7 +113,28 @@ void TimelineScrollView::redrawVisible() {
 
 // ---- the mouse: a press becomes a click at its release, or a drag at its first move inside the strip
 
+// The strip's content lets the mouse through to here, so a song panel on it hears of its clicks from here.
+bool TimelineScrollView::forwardToSongPanel(QMouseEvent& event) {
+    const QPoint inContent = content->mapFrom(viewport(), event.position().toPoint());
+    QWidget* under = content->childAt(inContent);
+    while (under && under != content && !qobject_cast<WaveFormViewOSX*>(under))
+        under = under->parentWidget();
+    auto* panel = qobject_cast<WaveFormViewOSX*>(under);
+    if (!panel)
+        return false;
+    // The device and time of the original: the device remembers its last press, which tells double clicks.
+    const QPointF local = panel->mapFrom(content, QPointF(inContent));
+    QMouseEvent forwarded(event.type(), local, local, event.globalPosition(), event.button(), event.buttons(),
+                          event.modifiers(), event.pointingDevice());
+    forwarded.setTimestamp(event.timestamp());
+    QCoreApplication::sendEvent(panel, &forwarded);
+    event.accept();
+    return true;
+}
+
 void TimelineScrollView::mousePressEvent(QMouseEvent* event) {
+    if (forwardToSongPanel(*event))
+        return;
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;

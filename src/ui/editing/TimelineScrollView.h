@@ -131,6 +131,8 @@ protected:
 
 private:
     bool accepts(const QMimeData* data) const;
+    // True when the press or double click was over a song panel, which got it.
+    bool forwardToSongPanel(QMouseEvent& event);
     // The project's rectangles as a drawing would leave them, before a click or drag is measured against
     // them: the project may have changed since the strip last drew.
     void layOut();

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-// The answers of the project-property dialog made for a new project.
+// The answers of the project-property dialog, for a new project or the open one.
 struct NewProjectChoice {
     QString strProjectName; // as typed; may be empty
     bool bMusicVideo = false;
@@ -25,6 +25,8 @@ public:
     virtual ~AppDialogs() = default;
     // The project-property dialog for a new project, run modally; nullopt when it was closed.
     virtual std::optional<NewProjectChoice> runNewProjectDialog() = 0;
+    // The same dialog for the open project, filled from it; nullopt when it was closed.
+    virtual std::optional<NewProjectChoice> runProjectPropertyDialog() = 0;
     // The open panel for one project folder, starting in startFolder; an empty URL when cancelled.
     virtual QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) = 0;
     // An alert on the main window; the message is shown literally.

@@ -6,6 +6,7 @@
 class DVDCommandDialogs;
 class ExportProgressWindowController;
 class QDialog;
+class QUrl;
 
 // What the main window controller and the commands it runs ask of the user, besides the exports' and the DVD
 // command's dialogs, which exportDialogs() answers. The running application shows windows; tests answer them.
@@ -32,4 +33,6 @@ public:
                                   const QString& defaultButton, const QString& otherButton) = 0;
     // Shows the file selected in a file manager window of its folder.
     virtual void revealFile(const QString& path) = 0;
+    // Opens a web page in the user's browser.
+    virtual void openWebPage(const QUrl& address) = 0;
 };

@@ -5,21 +5,18 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "ui/editing/ExportProgressWindowController.h"
+#include "ui/editing/ProjectPropertyWindowController.h"
 #include "ui/main/BurnSetupPanel.h"
 #include "ui/main/MediaFileTypes.h"
 
-#include <QCheckBox>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFormLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -40,25 +37,23 @@ MainWindowDialogs::~MainWindowDialogs() = default;
 
 // ---- the application delegate's dialogs
 
-// The least project-property dialog: a name and the music-video flag.
 std::optional<NewProjectChoice> MainWindowDialogs::runNewProjectDialog() {
-    QDialog dialog(window);
-    dialog.setObjectName("ProjectPropertyWindow");
-    dialog.setWindowTitle(tr_("New Project"));
-    auto* name = new QLineEdit(tr_("New Project"), &dialog);
-    name->setObjectName("strProjectName");
-    auto* musicVideo = new QCheckBox(tr_("Music video"), &dialog);
-    musicVideo->setObjectName("bMusicVideo");
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    auto* layout = new QFormLayout(&dialog);
-    layout->addRow(tr_("Project name:"), name);
-    layout->addRow(QString(), musicVideo);
-    layout->addRow(buttons);
-    if (dialog.exec() != QDialog::Accepted)
+    return runProjectProperties(true);
+}
+
+std::optional<NewProjectChoice> MainWindowDialogs::runProjectPropertyDialog() {
+    return runProjectProperties(false);
+}
+
+// Stop code 1 is OK; the close box ends with 0.
+std::optional<NewProjectChoice> MainWindowDialogs::runProjectProperties(bool forNewProject) {
+    ProjectPropertyWindowController dialog(window);
+    dialog.setBForNewProject(forNewProject);
+    dialog.windowDidLoad();
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (dialog.exec() != 1)
         return std::nullopt;
-    return NewProjectChoice{name->text(), musicVideo->isChecked()};
+    return NewProjectChoice{dialog.strProjectName(), dialog.bMusicVideo()};
 }
 
 QUrl MainWindowDialogs::runOpenPanel(const QString& startFolder, const QString& projectExtension) {
@@ -246,4 +241,8 @@ void MainWindowDialogs::revealFile(const QString& path) {
         }
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+void MainWindowDialogs::openWebPage(const QUrl& address) {
+    QDesktopServices::openUrl(address);
 }

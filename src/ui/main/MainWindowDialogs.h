@@ -21,6 +21,7 @@ public:
 
     // AppDialogs
     std::optional<NewProjectChoice> runNewProjectDialog() override;
+    std::optional<NewProjectChoice> runProjectPropertyDialog() override;
     QUrl runOpenPanel(const QString& startFolder, const QString& projectExtension) override;
     // An alert titled "ERROR" shows the message as its text and "ERROR" below it; any other shows its
     // title as the text and the message below.
@@ -46,6 +47,7 @@ public:
                           const QString& defaultButton, const QString& otherButton) override;
     // Through the file manager's D-Bus service; without one, the folder opens.
     void revealFile(const QString& path) override;
+    void openWebPage(const QUrl& address) override;
 
     // The alert runQuestionAlert shows, its first button the default.
     static std::unique_ptr<QMessageBox> makeQuestionAlert(QWidget* parent, const QString& message,
@@ -55,6 +57,7 @@ public:
 
 private:
     ExportProgressWindowController& exportWindow();
+    std::optional<NewProjectChoice> runProjectProperties(bool forNewProject);
 
     QPointer<QWidget> window;
     QPointer<ExportProgressWindowController> progress;

@@ -34,7 +34,17 @@ struct MainWindowOutlets {
     QPointer<QLabel> timelineTimeText, realTimeText;
     // The share menu's commands besides Burn DVD, and the DVD-menu page.
     QPointer<QAction> shareMovieMenuItem, shareVideoSiteMenuItem, shareSocialSiteMenuItem, dvdMenuMenuItem;
+    // The music commands: songs added and listed, photos fitted to the music, the timeline's style and unit
+    // (each unit's action carries its points per second as data).
+    QPointer<QAbstractButton> addMusicButton;
+    QPointer<QAction> addMusicMenuItem, backgroundMusicListMenuItem, syncPhotoMusicMenuItem,
+        timelineModeMenuItem;
+    QPointer<QMenu> timelineUnitMenu;
+    QPointer<QAction> testAudioLayerMenuItem, testTextLayerMenuItem, playSongTestMenuItem;
     // The developers' test commands, one submenu for every command's tests.
     QPointer<QMenu> testMenu;
     QPointer<QAction> encodeDVDMenuMenuItem, testDVDMenuMenuItem, testSpumuxMenuItem;
+    // Add Video, and the button that shows or hides the editing toolbox.
+    QPointer<QAbstractButton> addVideoButton, toolboxButton;
+    QPointer<QAction> addVideoMenuItem;
 };

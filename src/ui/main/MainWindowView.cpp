@@ -108,9 +108,16 @@ QWidget* MainWindowView::makePhotoBar() {
     outletSet.toolbarView = photoBar;
     outletSet.addPhotoButton = pushButton("addPhotoButton", tr_("Add Photos"), photoBar);
     outletSet.appendPhotoButton = pushButton("appendPhotoButton", tr_("Append Photos"), photoBar);
+    outletSet.addVideoButton = pushButton("addVideoButton", tr_("Add Video"), photoBar);
+    outletSet.addMusicButton = pushButton("addMusicButton", tr_("Add Music"), photoBar);
+    outletSet.toolboxButton = pushButton("toolboxButton", tr_("Tools"), photoBar);
     row->addWidget(outletSet.addPhotoButton);
     row->addWidget(outletSet.appendPhotoButton);
+    row->addWidget(outletSet.addVideoButton);
+    row->addSpacing(12);
+    row->addWidget(outletSet.addMusicButton);
     row->addStretch();
+    row->addWidget(outletSet.toolboxButton);
     return photoBar;
 }
 
@@ -155,11 +162,14 @@ QWidget* MainWindowView::makeTimelineBar() {
     outletSet.themeButton = pushButton("themeButton", tr_("Theme"), timelineBar);
     outletSet.m_btnShare = pushButton("m_btnShare", tr_("Burn DVD"), timelineBar);
     outletSet.m_btnShare1 = pushButton("m_btnShare1", tr_("Share"), timelineBar);
+    outletSet.syncPhotoMusicButton = pushButton("syncPhotoMusicButton", tr_("Sync to Music"), timelineBar);
+    outletSet.syncPhotoMusicButton->setToolTip(tr_("Fit the photos to the background music"));
     row->addWidget(time);
     row->addSpacing(12);
     row->addWidget(elapsed);
     row->addSpacing(12);
     row->addWidget(outletSet.themeButton);
+    row->addWidget(outletSet.syncPhotoMusicButton);
     row->addSpacing(12);
     row->addWidget(slider, 1);
     row->addSpacing(12);
@@ -176,6 +186,7 @@ void MainWindowView::makeMenus() {
     openAction->setShortcut(QKeySequence::Open);
     saveAction = file->addAction(tr_("Save Project"));
     saveAction->setShortcut(QKeySequence::Save);
+    propertiesAction = file->addAction(tr_("Project Properties..."));
     file->addSeparator();
     outletSet.quitAppMenuItem = file->addAction(tr_("Quit"));
     outletSet.quitAppMenuItem->setShortcut(QKeySequence::Quit);
@@ -183,9 +194,11 @@ void MainWindowView::makeMenus() {
     QMenu* slideshow = menuBar()->addMenu(tr_("Slideshow"));
     outletSet.addPhotoMenuItem = slideshow->addAction(tr_("Add Photos..."));
     outletSet.appendPhotoMenuItem = slideshow->addAction(tr_("Append Photos..."));
+    outletSet.addVideoMenuItem = slideshow->addAction(tr_("Add Video..."));
     slideshow->addSeparator();
     outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
     outletSet.playMenuItem->setShortcut(Qt::Key_Space);
+    makeMusicMenuItems(*slideshow);
 
     QMenu* share = menuBar()->addMenu(tr_("Share"));
     share->setObjectName("m_menuShare1");
@@ -209,6 +222,25 @@ void MainWindowView::makeMenus() {
     outletSet.encodeDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Encode DVD Menu"));
     outletSet.testSpumuxMenuItem = outletSet.testMenu->addAction(tr_("Mux DVD Menu Buttons"));
     outletSet.testDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Play DVD Menu Slides"));
+    outletSet.testMenu->addSeparator();
+    outletSet.testAudioLayerMenuItem =
+        outletSet.testMenu->addAction(tr_("Add Test Sounds to the Audio Layer"));
+    outletSet.testTextLayerMenuItem =
+        outletSet.testMenu->addAction(tr_("Add Test Compositions to the Text Layer"));
+    outletSet.playSongTestMenuItem = outletSet.testMenu->addAction(tr_("Play the Stock Song"));
+}
+
+void MainWindowView::makeMusicMenuItems(QMenu& slideshow) {
+    slideshow.addSeparator();
+    outletSet.addMusicMenuItem = slideshow.addAction(tr_("Add Background Music..."));
+    outletSet.backgroundMusicListMenuItem = slideshow.addAction(tr_("Background Music..."));
+    outletSet.syncPhotoMusicMenuItem = slideshow.addAction(tr_("Sync Photos to Music..."));
+    slideshow.addSeparator();
+    outletSet.timelineModeMenuItem = slideshow.addAction(tr_("Switch Timeline Style"));
+    outletSet.timelineUnitMenu = slideshow.addMenu(tr_("Time Scale"));
+    for (const int pointsPerSecond : {14, 28, 56, 112})
+        outletSet.timelineUnitMenu->addAction(tr_("%1 points per second").arg(pointsPerSecond))
+            ->setData(pointsPerSecond);
 }
 
 void MainWindowView::applyApplicationLook(QApplication& application) {

@@ -19,6 +19,7 @@ public:
     QAction* newProjectAction() const { return newAction; }
     QAction* openProjectAction() const { return openAction; }
     QAction* saveProjectAction() const { return saveAction; }
+    QAction* projectPropertiesAction() const { return propertiesAction; }
 
     // The application's style and dark palette, under which the window's white titles read well.
     static void applyApplicationLook(QApplication& application);
@@ -28,9 +29,11 @@ private:
     QWidget* makePreviewControls();
     QWidget* makeTimelineBar();
     void makeMenus();
+    void makeMusicMenuItems(QMenu& slideshow);
 
     MainWindowOutlets outletSet;
     QAction* newAction = nullptr;
     QAction* openAction = nullptr;
     QAction* saveAction = nullptr;
+    QAction* propertiesAction = nullptr;
 };

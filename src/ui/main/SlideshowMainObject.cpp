@@ -8,14 +8,22 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/AudioPlayer.h"
 #include "platform/media/SerialQueue.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
+#include "ui/editing/ClipMediaPlayer.h"
+#include "ui/editing/ColorAdjustWindowController.h"
+#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MusicTimelineViewController.h"
+#include "ui/editing/PanZoomObject.h"
+#include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/TimelineContentView.h"
+#include "ui/editing/ToolboxWindowController.h"
+#include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
@@ -92,7 +100,12 @@ SlideshowMainObject::~SlideshowMainObject() {
     indicatorTimer.cancel();
     animation.cancel();
     readinessWait.cancel();
+    clipDelays.clear();
+    if (clipPlayer)
+        clipPlayer->stopPlaying();
     closeThemeCallOut();
+    closeMusicOptionsCallOut();
+    closePhotoMusicSyncCallOut();
     if (ui.scrollView1)
         ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
     // The player goes inside the view's context, and the view's link thread before anything it reads.
@@ -149,7 +162,10 @@ void SlideshowMainObject::awakeFromNib() {
             ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
     }
     connectActions();
+    makeEditingPanels();
+    connectClipAndPanelActions();
     connectShareActions();
+    connectMusicActions();
     layoutScrollImages();
 }
 
@@ -231,14 +247,6 @@ void SlideshowMainObject::restoreIdleSleep() {
 
 // ---- services of the model, the delegate and the view
 
-void SlideshowMainObject::refreshUIForOpenProject() {
-    stop();
-    setNCurrentSlideshowItemIndex(-1);
-    layoutScrollImages();
-    updateProjectInfo();
-    showWelcomeScreen();
-}
-
 void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     const auto project = SlideshowProject::currentMainProject();
     if (project && index >= 0)
@@ -249,6 +257,7 @@ void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     currentSlideIndex = index < 0 ? -1 : index;
     if (project && currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < project->slideCount())
         createTempSlideItem();
+    emit currentSlideChanged(currentSlideIndex);
 }
 
 void SlideshowMainObject::ensureCurrentSlideThumbnailVisible() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/MainWindowServices.h"
+#include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -14,16 +15,23 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
+class ArrangeOrderWndController;
+class blankImageWndController;
+class ClipMediaPlayer;
+class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
@@ -36,16 +44,22 @@ class QDialog;
 class MusicDirector;
 class MusicTimelineViewController;
 class NSGLView;
+class PanZoomObject;
+class SlideFontEditorObject;
+class ToolboxObject;
+class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class SharedShaderPrograms;
 class TextureObject;
+class WaveFormViewOSX;
 struct PhotoWorkItem;
 namespace platform::gl {
 class Context;
 }
 namespace platform::media {
+class AudioPlayer;
 class SerialQueue;
-}
+} // namespace platform::media
 
 // The controller of the document window, one for the whole run: it wires the notifications, imports
 // photos, shows and steps through slides in the preview, plays the show, and starts the commands of the
@@ -60,7 +74,12 @@ class SerialQueue;
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp, ...SlideList.cpp, ...Clips.cpp
+//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
+//   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
+//   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
+//                                         timeline's rebuild for an opened project
+//   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
+//   SlideshowMainObjectEditing.cpp, ...Music.cpp
 //                                         the other commands, empty hooks until they are built
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
@@ -251,12 +270,14 @@ public:
     virtual void notifyMusicSyncButtonClicked(const platform::Notification& notification);
     virtual void backgroundMusicListMenuItemClicked();
     virtual void layoutMusicSubViews();
-    virtual void addMusicToProject(const QString& path);
+    // Songs chosen or dropped, copied into the project with their information.
+    virtual void addMusicToProject(const QStringList& paths);
     virtual void syncPhotoMusicButtonClicked();
     virtual void stopRefreshPlayintIndicator();
     virtual float getTimelineXPositionFromFrame_Music(quint64 frame);
-    // Video clips and the clip player.
-    virtual void addVideoToProject(const QString& path, int index);
+    // Video clips and the clip player: clips chosen or dropped at slot `index`, copied into the project one
+    // after another as clip slides.
+    virtual void addVideoToProject(const QStringList& paths, int index);
     virtual void showVideoPlaybackView(const SlideItemRef& slide);
     virtual void PositionSlideChanged(int frame);
     // The video-clip inspector of a clip slide, shown in the duration call-out; null opens nothing.
@@ -284,6 +305,89 @@ public:
     // there is none.
     virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
 
+    // ---- clips (the file Clips)
+    void AddVideoItem_1();
+    void AddVideoFromPath(const QString& path);
+    void InsertVideoFromPath(const QString& path, int index);
+    // True when no clip request waits, is delayed or is being copied.
+    bool isClipImportIdle() const;
+    VideoPlaybackViewController* videoPlaybackCtrl() const;
+    // The media player each clip player gets (tests give a scripted one).
+    void setClipPlayerFactory(std::function<std::unique_ptr<ClipMediaPlayer>()> factory);
+
+    // ---- the floating editing panels (the file Panels), for the whole run
+    PanZoomObject* panZoomObj() const { return panZoom.get(); }
+    SlideFontEditorObject* fontEditorObj() const { return fontEditor.get(); }
+    ToolboxObject* toolboxObj() const { return toolbox.get(); }
+    ColorAdjustObject* colorAdjustObj() const { return colorAdjust.get(); }
+
+    // ---- music (the file Music)
+    // The open panel for songs, then addMusicToProject.
+    void buttonAddMusicClcked();
+    // The song's waveform view, then the strip laid out again.
+    void AddMusicItemSubView(const MusicItemRef& song);
+    // A waveform view for every song again, in order.
+    void rebuildMusicSubViews();
+    // The strips' frames in timeline coordinates (x, 0, width, 60), one per song up to `count`.
+    std::vector<QRectF> musicStripFrames(std::size_t count);
+    const std::vector<QPointer<WaveFormViewOSX>>& musicSubviewArray() const { return musicViews; }
+    AWAttachedWindow* attachedWindowMusicOptions() const { return musicOptionsCallOut; }
+    AWAttachedWindow* attachedWindowPhotoMusicSync() const { return photoMusicSyncCallOut; }
+    // True when no song import is under way.
+    bool isMusicImportIdle() const { return pendingSongImports.load() == 0; }
+    // Cells (0) or a time scale (1), and the time scale's points per second.
+    void ChangeTimelineMode();
+    void TimelineUnitChanged(int pixelsPerSecond);
+    // Sounds copied into the project as audio-layer items, 30 s apart from 3.5 s on.
+    void addMusicToAudioLayer(const QStringList& paths);
+    void layoutAudioLayerSubviews();
+    void layoutTextLayerSubviews();
+    // The developers' test commands of the layers and of a song's playing.
+    void TestAudioLayer();
+    void TestTextLayer();
+    void playSongTest();
+
+    // ---- slide list
+    using IndexSet = std::set<std::size_t>;
+    // The blank-image window (made on first use and kept); its choice arrives as "NOTIFY_INSERT_BLANK_IMAGE".
+    void AddBlankImageFromBundle();
+    // A wood-pattern picture of 1920 x 1080, written into the project and imported at nSlideInsertIndex.
+    void AddBlankImageButtonClicked();
+    void ArrangeSlideOrder();
+    // Indexes out of range are ignored.
+    void removeItemsAtIndexes(const IndexSet& indexes);
+    // Moves the slides as one run to `destination` counted before the move; out-of-range indexes are
+    // ignored and the run is held inside the list.
+    void moveItemsAtIndexes(const IndexSet& indexes, quint64 destination);
+    void DeleteCurrentPhoto();
+    void MoveCursorToFirstSlide();
+    void MoveCursorToLastSlide();
+    // A new recorder window on every call; it reports to whatever slide is current.
+    void showSoundRecoderWnd();
+    blankImageWndController* blankWnd() const;
+    ArrangeOrderWndController* arrangeOrderWC() const;
+    // True while the thumbnails of a rebuilt timeline are still being made.
+    bool isTimelineRefreshRunning() const;
+
+    // ---- menus: items are told apart by their tags
+    enum MenuTag {
+        kMenuTagNeedsSlide = 2000,     // 2000 to 2002: a current slide
+        kMenuTagNeedsPictureSlide = 3000 // 3000 and above: a current slide that is not a clip
+    };
+    static bool validateMenuItem(int tag, const std::vector<SlideItemRef>& slides, int currentIndex);
+    bool validateMenuItem(int tag) const;
+    // The font editor and the pan-and-zoom panel answer the tool message as their own buttons.
+    void menuItemAddTextClicked();
+    void menuItemPanZoomClicked();
+    void AdjustColorMenuItemClicked();
+    void RotateImageMenuItemClicked();
+    void openOutputFolderMenuItemClicked();
+    // The pages of the product's other editions.
+    void proEditionMenuItemClicked();
+    void studioEditionMenuItemClicked();
+    // The options window; filled where the options are built.
+    virtual void ShowApplicationOptions();
+
     // ---- share, export and DVD (the files Share and DVD)
     // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
     void ShareEncodeMovieButtonClick();
@@ -299,7 +403,7 @@ public:
     void TestMpegSpumux();
     void TestDVDMenu();
     void websiteMenuitemClicked();
-    static QString websiteAddress() { return QStringLiteral("https://www.vistrelle.example/"); }
+    static QString websiteAddress();
     AWAttachedWindow* attachedWindow() const { return shareCallOut; }
     void closeShareCallOut();
     // The progress window of the running or last export (the upload takes it over).
@@ -310,6 +414,10 @@ public:
     DVDCommand* dvdCommand() const { return dvd.get(); }
     DVDMenuViewController* dvdMenuViewController() const;
     const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
+
+signals:
+    // After every change of the current slide index.
+    void currentSlideChanged(int index);
 
 private:
     struct ImportRequest {
@@ -340,7 +448,7 @@ private:
                          std::function<void()> then);
     void redrawStill();
     // timeline editing
-    enum class CallOutKind { Theme, Transition, Duration };
+    enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
     void openDurationCallOut(const SlideItemRef& slide);
     AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
@@ -353,6 +461,17 @@ private:
     void setPlayButtonPlaying(bool playingNow);
     void startDirector();
     void placePlayHead(float x, qint64 scrollIndex);
+    // clips and panels
+    struct ClipRequest {
+        QString path;
+        bool insert = false;
+        qint64 insertIndex = 0;
+    };
+    void scheduleClipRequest(ClipRequest request);
+    void runClipRequests();
+    void copyAndAddClip(const ClipRequest& request);
+    void makeEditingPanels();
+    void connectClipAndPanelActions();
     // share
     void makeExportCommands();
     void dropExportCommands();
@@ -362,6 +481,14 @@ private:
     void postContinueUpload(const QString& sourcePath);
     void shareChoice(int choice);
     void connectShareActions();
+    // music
+    void connectMusicActions();
+    void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
+    void showChangedMusic(double scrollX);
+    void dropMusicSubViews(std::size_t count);
+    void closeMusicOptionsCallOut();
+    void closePhotoMusicSyncCallOut();
+    AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -424,6 +551,17 @@ private:
     QPointer<QWidget> playHead;
     double startTime = 0.0;
 
+    // clips and panels
+    std::vector<platform::Scheduler::Handle> clipDelays;
+    std::deque<ClipRequest> clipRequests;
+    bool copyingClip = false;
+    QPointer<VideoPlaybackViewController> clipPlayer;
+    std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
+    std::unique_ptr<PanZoomObject> panZoom;
+    std::unique_ptr<SlideFontEditorObject> fontEditor;
+    std::unique_ptr<ToolboxObject> toolbox;
+    std::unique_ptr<ColorAdjustObject> colorAdjust;
+
     // share, export and DVD
     std::unique_ptr<MovieExportCommand> movieCommand;
     std::unique_ptr<MP4ExportCommand> mp4Command;
@@ -434,4 +572,18 @@ private:
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;
+
+    // music
+    std::vector<QPointer<WaveFormViewOSX>> musicViews;
+    std::vector<QPointer<QWidget>> audioLayerSubviewArray, textLayerSubviewArray;
+    QPointer<AWAttachedWindow> musicOptionsCallOut, photoMusicSyncCallOut;
+    std::atomic<int> pendingSongImports{0};
+    std::unique_ptr<platform::media::SerialQueue> songQueue; // after the gate: its jobs post through it
+    platform::Scheduler::Handle queuedMusicRebuild;
+    std::unique_ptr<platform::media::AudioPlayer> testSongPlayer;
+
+    // slide list: the windows and the thumbnail refresh, gone first when the controller goes
+    struct SlideListState;
+    SlideListState& slideList();
+    std::shared_ptr<SlideListState> slideListState;
 };

@@ -10,6 +10,7 @@
 #include "render/SlideshowImageObject.h"
 #include "ui/editing/PhotoDurationViewController.h"
 #include "ui/editing/PopOverAppliesAtClose.h"
+#include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TransitionSelectViewController.h"
 #include "ui/main/TimelineGeometry.h"
@@ -59,8 +60,12 @@ void SlideshowMainObject::clearTimelineSelection() {}
 void SlideshowMainObject::createTempSlideItem() {
     panZoomCopy.reset();
     panZoomTextures.reset();
-    if (const SlideItemRef slide = currentSlideItem())
-        panZoomCopy = slide->copy();
+    const SlideItemRef slide = currentSlideItem();
+    if (!slide)
+        return;
+    panZoomCopy = slide->copy();
+    if (fontEditor)
+        fontEditor->setTextInfoDict(slide->textInfo());
 }
 
 void SlideshowMainObject::setCurrentSlideshowOnTimeline(qint64) {

@@ -82,10 +82,10 @@ void SlideshowMainObject::AcceptFileDropped(const QStringList& paths, int index)
         else
             threadImageAppendImages(photos);
     }
-    for (const QString& song : songs)
-        addMusicToProject(song);
-    for (const QString& video : videos)
-        addVideoToProject(video, index);
+    if (!songs.isEmpty())
+        addMusicToProject(songs);
+    if (!videos.isEmpty())
+        addVideoToProject(videos, index);
 }
 
 void SlideshowMainObject::threadImageAddImages(const QStringList& paths) {

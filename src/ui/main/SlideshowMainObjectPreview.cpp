@@ -324,6 +324,3 @@ void SlideshowMainObject::showLastImage() {
 void SlideshowMainObject::stopSlideshowWith(int) {
     stop();
 }
-
-// The clip player takes the preview's place once it is built; until then there is none to stop.
-void SlideshowMainObject::stopVideoPreview() {}

@@ -151,15 +151,6 @@ void SlideshowMainObject::UploadSigninSucess(const Notification&) {
 
 // ---- the movie export
 
-int SlideshowMainObject::runPhotoMusicSyncForExport(const QVariantMap& syncResult) {
-    // Until the photo-music sync window is built: the reason, and the choice it would offer.
-    return userDialogs.runQuestionAlert(syncResult.value(QStringLiteral("desc")).toString(),
-                                        tr_("Export with the durations as they are?"), tr_("Export"),
-                                        tr_("Cancel"))
-               ? 1
-               : 0;
-}
-
 // A music video's photos are fitted to its music first; false when the user abandons the export.
 bool SlideshowMainObject::fitMusicBeforeExport() {
     const auto project = SlideshowProject::mainProject();

@@ -160,9 +160,13 @@ TEST_F(PhotoImportTest, TheStripIsAsWideAsItsCellsOrItsSecondsAndTheTitleCountsT
         controller->layoutScrollImages();
         return controller->outlets().scrollContentView->width();
     };
+    project->setMusicArray({});
     EXPECT_EQ(width(), 170) << "one cell for an empty project";
     useColourSlides({Qt::red, Qt::green, Qt::blue, Qt::white, Qt::black});
     EXPECT_EQ(width(), 1020);
+    project->setMusicArray({songOf(60.0)});
+    EXPECT_EQ(width(), 2281) << "or as far as its music goes: 53 s past the 7 s show at 170 points per 6 s";
+    project->setMusicArray({});
     project->setFltSlideshowFadeIn(0.0f);
     project->setFltSlideshowFadeOut(0.0f);
     for (const auto& slide : project->slideshowArray())

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+// What the floating editing panels share: the edit mode they put the preview in, and their windows.
+namespace editing_panel {
+
+// The open project's nCurrentStatus (0 none, 1 playing, 2 text position, 3 pan); nothing without a project.
+void setCurrentStatus(int status);
+// A floating tool window over the parent window (which may be null), titled and named.
+void makeToolWindow(QWidget& window, const QString& name, const QString& title);
+// Shows a tool window and brings it to the front.
+void present(QWidget& window);
+
+} // namespace editing_panel

@@ -1,0 +1,109 @@
+#include "ui/editing/PhotoMusicSyncViewController.h"
+
+#include "model/MainWindowServices.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StringTable.h"
+#include "ui/editing/PopOverParts.h"
+#include "ui/main/ControllerDialogs.h"
+
+#include <QVBoxLayout>
+
+namespace {
+
+QString lengthText(double seconds) {
+    return SlideshowProject::timeToString(float(seconds), false, true);
+}
+
+} // namespace
+
+PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& dialogs, QWidget* parent)
+    : QWidget(parent), dialogs(dialogs), musicInfo(pop_over::whiteLabel(QString(), this)),
+      slideshowInfo(pop_over::whiteLabel(QString(), this)),
+      musicVideo(pop_over::visibleCheckBox(tr_("Music video: fit the photos to the music"), this)),
+      resetDurations(pop_over::visibleCheckBox(tr_("Reset the durations set for single slides"), this)),
+      sync(new QPushButton(tr_("Sync"), this)) {
+    setObjectName("PhotoMusicSyncViewController");
+    musicInfo->setObjectName("musicInfoTextField");
+    slideshowInfo->setObjectName("slideshowInfoTextField");
+    musicVideo->setObjectName("musicSlideshowCheckBox");
+    resetDurations->setObjectName("resetCustomizedDurationCheckBox");
+    sync->setObjectName("syncButton");
+    auto* column = new QVBoxLayout(this); // the view owns its layout
+    column->setContentsMargins(14, 10, 14, 10);
+    column->addWidget(musicInfo);
+    column->addWidget(slideshowInfo);
+    column->addSpacing(6);
+    column->addWidget(musicVideo);
+    column->addWidget(resetDurations);
+    column->addWidget(sync, 0, Qt::AlignRight);
+    connect(musicVideo, &QCheckBox::clicked, this, &PhotoMusicSyncViewController::musicVideoCheckBoxClicked);
+    connect(sync, &QPushButton::clicked, this, &PhotoMusicSyncViewController::syncButtonClicked);
+    awakeFromNib();
+    adjustSize();
+}
+
+QString PhotoMusicSyncViewController::musicInfoText() {
+    const auto project = SlideshowProject::currentMainProject();
+    const int songs = project ? int(project->musicArray().size()) : 0;
+    return tr_("Songs: %1          Duration: %2")
+        .arg(songs)
+        .arg(lengthText(project ? project->musicTotalDuration() : 0.0));
+}
+
+QString PhotoMusicSyncViewController::slideshowInfoText() {
+    const auto project = SlideshowProject::currentMainProject();
+    const int slides = project ? int(project->slideCount()) : 0;
+    return tr_("Photos: %1         Duration: %2")
+        .arg(slides)
+        .arg(lengthText(project ? project->slideshowTotalDuration() : 0.0));
+}
+
+bool PhotoMusicSyncViewController::confirmSync(ControllerDialogs& dialogs) {
+    return !dialogs.runQuestionAlert(
+        tr_("Warning!"),
+        tr_("Synchronization will change photo's duration and transition duration "
+            "of current slideshow, Do you really want to perform it?"),
+        tr_("NO"), tr_("YES"));
+}
+
+QVariantMap PhotoMusicSyncViewController::runSync(bool resetCustomizedDurations) {
+    if (MainWindowServices* main = MainWindowServices::current())
+        main->stop();
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return {};
+    if (resetCustomizedDurations)
+        project->resetAllSlidesCustimzedDurationFlag();
+    return project->syncMusicAndSlideshowDuration();
+}
+
+void PhotoMusicSyncViewController::awakeFromNib() {
+    const auto project = SlideshowProject::currentMainProject();
+    musicVideo->setChecked(project && project->bIsMusicSideshow());
+    musicInfo->setText(musicInfoText());
+    slideshowInfo->setText(slideshowInfoText());
+    resetDurations->setChecked(false);
+}
+
+// The flag is stored with the project: the change is marked, or the autosave would never keep it.
+void PhotoMusicSyncViewController::musicVideoCheckBoxClicked() {
+    if (const auto project = SlideshowProject::currentMainProject()) {
+        project->setBIsMusicSideshow(musicVideo->isChecked());
+        project->setBIsDirty(true);
+    }
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"));
+}
+
+// The pop-over closes first; the question and the result come after it.
+void PhotoMusicSyncViewController::syncButtonClicked() {
+    const bool reset = resetDurations->isChecked();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.post(QStringLiteral("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED"));
+    if (!confirmSync(dialogs))
+        return;
+    const QVariantMap result = runSync(reset);
+    if (result.value(QStringLiteral("failType")).toString() == QLatin1String("Success"))
+        center.post(QStringLiteral("NOTIFY_REFRESH_TIMELINE_UI"));
+    dialogs.runModalAlert(result.value(QStringLiteral("desc")).toString(), QString());
+}

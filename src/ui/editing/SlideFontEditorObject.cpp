@@ -1,0 +1,40 @@
+#include "ui/editing/SlideFontEditorObject.h"
+
+#include "ui/editing/EditingPanelSupport.h"
+#include "ui/editing/SlideFontWndController.h"
+
+SlideFontEditorObject::SlideFontEditorObject(QWidget* parentWindow)
+    : window(new SlideFontWndController(parentWindow)) { // goes with this object, or with its window
+    auto& center = platform::NotificationCenter::defaultCenter();
+    toolboxObserver = platform::ObserverHandle(
+        center, center.addObserver(QStringLiteral("NOTIFY_TOOLBOX_BUTTON_CLICKED"),
+                                   [this](const platform::Notification& notification) {
+                                       ToolboxButtonTextClicked(notification);
+                                   }));
+}
+
+SlideFontEditorObject::~SlideFontEditorObject() {
+    delete window.data(); // a window whose parent window has gone is null here
+}
+
+SlideFontWndController* SlideFontEditorObject::panelWndController() const {
+    return window;
+}
+
+void SlideFontEditorObject::textButtonClicked() {
+    editing_panel::setCurrentStatus(2);
+    if (window)
+        editing_panel::present(*window);
+}
+
+void SlideFontEditorObject::ToolboxButtonTextClicked(const platform::Notification& notification) {
+    if (notification.object.toString() == QLatin1String("Text"))
+        textButtonClicked();
+}
+
+void SlideFontEditorObject::setTextInfoDict(const QVariantMap& info) {
+    for (auto it = info.begin(); it != info.end(); ++it)
+        textInfo.insert(it.key(), it.value());
+    if (window)
+        window->setFontDict(info);
+}

@@ -1,0 +1,170 @@
+// The clip inspector and the clip player with a scripted media player.
+#include "support/MainWindowFixture.h"
+#include "support/PostedNotifications.h"
+
+#include "model/SlideshowProject.h"
+#include "ui/controls/DoubleSlider.h"
+#include "ui/editing/VideoItemPropertyViewController.h"
+#include "ui/editing/VideoPlaybackViewController.h"
+
+namespace {
+
+// Plays forwards only, as the real one does; rate 0 while paused.
+class ScriptedPlayer : public ClipMediaPlayer {
+public:
+    void setSource(const QString&) override {}
+    void setVideoSink(QVideoSink*) override {}
+    Status status() const override { return state; }
+    bool hasVideo() const override { return video; }
+    void play() override { playing = true; }
+    void pause() override { playing = false; }
+    double rate() const override { return playing ? speed : 0.0; }
+    bool setRate(double rate) override {
+        if (rate <= 0.0)
+            return false;
+        speed = rate;
+        playing = true;
+        return true;
+    }
+    double position() const override { return at; }
+    void setPosition(double seconds) override { at = seconds; }
+    double duration() const override { return 10.0; }
+    void setVolume(float level) override { volume = level; }
+    void load(Status status, bool withVideo) {
+        state = status;
+        video = withVideo;
+        emit statusChanged();
+    }
+
+    Status state = Status::Loading;
+    bool video = true, playing = false;
+    double speed = 1.0, at = 0.0;
+    float volume = -1.0f;
+};
+
+} // namespace
+
+class ClipInspectorAndPlayerTest : public MainWindowTest {
+protected:
+    std::shared_ptr<VideoSlideItem> clip() {
+        auto slide = std::make_shared<VideoSlideItem>();
+        slide->setFSecTransitionDuration(1.0f);
+        slide->setFltOutputVolume(0.5f);
+        return slide;
+    }
+};
+
+TEST_F(ClipInspectorAndPlayerTest, TheMusicLevelIsTheClipsOwnOnlyOnceItsSliderMoves) {
+    const auto slide = clip();
+    project->setBIsDirty(false);
+    VideoItemPropertyViewController inspector(slide);
+    EXPECT_FALSE(inspector.sliderBKMusicVolume()->isEnabled());
+    EXPECT_EQ(inspector.textFieldVideoClipVolume()->text(), "0.50");
+    EXPECT_FALSE(project->bIsDirty()) << "filling is no edit";
+
+    inspector.checkboxEnableChangeBKMusicVolume()->click();
+    EXPECT_TRUE(inspector.sliderBKMusicVolume()->isEnabled());
+    EXPECT_FALSE(slide->isCustomizedBKMusicVolume()) << "the box alone changes nothing";
+    inspector.sliderBKMusicVolume()->setDoubleValue(0.3);
+    EXPECT_FLOAT_EQ(slide->fltBKMusicVolume(), 0.3f);
+    inspector.checkboxEnableChangeBKMusicVolume()->click();
+    EXPECT_FALSE(slide->isCustomizedBKMusicVolume());
+    EXPECT_EQ(inspector.textFieldBKMusicVolume()->text(), "0.10") << "the project's level shows again";
+    EXPECT_DOUBLE_EQ(inspector.sliderBKMusicVolume()->doubleValue(), 0.1);
+}
+
+TEST_F(ClipInspectorAndPlayerTest, TheTransitionIsWrittenOnceAndOnlyWhenItChanged) {
+    const auto slide = clip();
+    {
+        slide->setBCustomDurationFlag(false);
+        VideoItemPropertyViewController inspector(slide);
+        inspector.sliderTransitionDuration()->setDoubleValue(2.0);
+        inspector.sliderTransitionDuration()->setDoubleValue(1.0);
+        inspector.applyAtClose();
+        EXPECT_FALSE(slide->bCustomDurationFlag()) << "moved back to its value: no change";
+    }
+    auto inspector = std::make_unique<VideoItemPropertyViewController>(slide);
+    inspector->sliderTransitionDuration()->setDoubleValue(2.5);
+    EXPECT_EQ(inspector->transitionDurationText()->text(), "2.5s");
+    EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 1.0f) << "not before it closes";
+    project->setBIsDirty(false);
+    inspector->applyAtClose();
+    EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 2.5f);
+    EXPECT_TRUE(slide->bCustomDurationFlag());
+    EXPECT_TRUE(project->bIsDirty());
+    slide->setFSecTransitionDuration(4.0f);
+    inspector.reset();
+    EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 4.0f) << "applied once, not again when it goes";
+
+    test_support::PostedNotifications closes("NOTIFY_CLOSE_VIDEOITEM_PROPERTY_PANEL");
+    VideoItemPropertyViewController(slide).okButton()->click();
+    EXPECT_EQ(closes.list.size(), 1u);
+}
+
+TEST_F(ClipInspectorAndPlayerTest, TheButtonsStepTheRateAndTheTitleReadsPauseOnlyAtNormalSpeed) {
+    ScriptedPlayer* player = nullptr;
+    VideoPlaybackViewController view(scheduler, [&] {
+        auto made = std::make_unique<ScriptedPlayer>();
+        player = made.get();
+        return made;
+    });
+    view.loadVideoFromURL(dir.file("clip.mp4"), clip());
+    ASSERT_TRUE(player);
+    EXPECT_FLOAT_EQ(player->volume, 0.5f) << "the clip's own level";
+    EXPECT_FALSE(view.playPauseButton()->isEnabled());
+    player->load(ClipMediaPlayer::Status::Ready, true);
+    EXPECT_TRUE(view.playPauseButton()->isEnabled());
+
+    view.playPauseToggle();
+    EXPECT_EQ(view.playPauseButton()->text(), "Pause");
+    std::vector<double> rates;
+    QStringList titles;
+    for (int i = 0; i < 3; ++i) {
+        view.fastForward();
+        rates.push_back(view.rate());
+        titles << view.playPauseButton()->text();
+    }
+    view.playPauseToggle();
+    player->at = 5.0;
+    for (int i = 0; i < 2; ++i) {
+        view.rewind();
+        rates.push_back(view.rate());
+        titles << view.playPauseButton()->text();
+    }
+    EXPECT_EQ(rates, (std::vector<double>{2, 4, 6, -2, -4}));
+    EXPECT_EQ(titles, QStringList(5, "Play"));
+    scheduler->advance(1.0);
+    EXPECT_NEAR(player->at, 1.0, 1e-9) << "backwards at 4 by steps of a tenth of a second";
+    EXPECT_EQ(view.timeSlider()->value(), 10) << "the slider follows every tenth of a second";
+    scheduler->advance(1.0);
+    EXPECT_EQ(player->at, 0.0);
+    EXPECT_EQ(view.rate(), 0.0) << "it stops at the start";
+
+    player->at = 10.0;
+    view.playPauseToggle();
+    EXPECT_EQ(player->at, 0.0) << "Play at the end starts again";
+    EXPECT_EQ(view.rate(), 1.0);
+    view.stopPlaying();
+    EXPECT_EQ(view.player(), nullptr);
+    const int shown = view.timeSlider()->value();
+    scheduler->advance(1.0);
+    EXPECT_EQ(view.timeSlider()->value(), shown) << "nothing ticks after the player stopped";
+}
+
+TEST_F(ClipInspectorAndPlayerTest, AClipWithoutPicturesOrThatCannotPlaySaysSo) {
+    ScriptedPlayer* player = nullptr;
+    VideoPlaybackViewController view(scheduler, [&] {
+        auto made = std::make_unique<ScriptedPlayer>();
+        player = made.get();
+        return made;
+    });
+    view.loadVideoFromURL(dir.file("song.mp4"), clip());
+    player->load(ClipMediaPlayer::Status::Ready, false);
+    EXPECT_FALSE(view.noVideoLabel()->isHidden());
+    EXPECT_TRUE(view.playPauseButton()->isEnabled()) << "its sound still plays";
+    view.loadVideoFromURL(dir.file("broken.mp4"), clip());
+    player->load(ClipMediaPlayer::Status::Unplayable, false);
+    EXPECT_FALSE(view.unplayableLabel()->isHidden());
+    EXPECT_FALSE(view.playPauseButton()->isEnabled());
+    EXPECT_TRUE(view.loadingSpinner()->isHidden());
+}

@@ -1,0 +1,129 @@
+// The floating editing panels: pan and zoom, text, toolbox and colour, alone and with the controller.
+#include "support/MainWindowFixture.h"
+#include "support/PostedNotifications.h"
+
+#include "model/SlideshowProject.h"
+#include "render/NSGLView.h"
+#include "ui/controls/CSCircularSlider.h"
+#include "ui/controls/DoubleSlider.h"
+#include "ui/editing/ColorAdjustWindowController.h"
+#include "ui/editing/PanZoomObject.h"
+#include "ui/editing/SlideFontEditorObject.h"
+#include "ui/editing/SlideFontWndController.h"
+#include "ui/editing/ToolboxWindowController.h"
+
+#include <numbers>
+
+using Posts = test_support::PostedNotifications;
+
+class EditingPanelsTest : public MainWindowTest {};
+
+TEST_F(EditingPanelsTest, TheDialPostsAQuarterTurnClockwiseOnceAndOnlyPanZoomOpensThePanel) {
+    PanZoomObject panZoom;
+    ToolboxWindowController::postTool("Text");
+    ToolboxWindowController::postTool("Rotate");
+    EXPECT_EQ(panZoom.panzoomPanel(), nullptr);
+    ToolboxWindowController::postTool("PanZoom");
+    ASSERT_NE(panZoom.panzoomPanel(), nullptr);
+    EXPECT_TRUE(panZoom.panzoomPanel()->isVisible());
+    EXPECT_EQ(project->nCurrentStatus(), 3);
+
+    Posts changes("NOTIFY_PANZOOM_CHANGED");
+    CSCircularSlider& dial = *panZoom.m_scaleSlider();
+    dial.setAngle(-std::numbers::pi_v<float> / 2, 40.0f);
+    EXPECT_TRUE(changes.list.empty()) << "a value set by the program is no edit";
+    dial.sendAction();
+    dial.sendAction();
+    panZoom.scaleSlider()->setValue(100);
+    panZoom.SetEndFrameButtonClicked();
+    ASSERT_EQ(changes.list.size(), 3u);
+    const QVariantMap rotate = changes.list[0].object.toMap();
+    EXPECT_EQ(rotate.value("NAME"), "ROTATE");
+    EXPECT_NEAR(rotate.value("VALUE").toDouble(), 1.5707963, 1e-6);
+    EXPECT_EQ(changes.list[1].object.toMap(), (QVariantMap{{"NAME", "SCALE"}, {"VALUE", 100.0}}));
+    EXPECT_EQ(changes.list[2].object.toMap(), (QVariantMap{{"NAME", "END"}, {"VALUE", 0.0}}));
+}
+
+TEST_F(EditingPanelsTest, TheTextWindowWritesTheDialAngleAndStartsEachSlideFromItsOwnOffsets) {
+    SlideFontEditorObject editor;
+    SlideFontWndController& window = *editor.panelWndController();
+    Posts infos("NOTIFY_FONT_INFO_CHANGED");
+    editor.setTextInfoDict(
+        {{"Text", "Hello"}, {"FontSize", 60}, {"FontAngle", -90}, {"FontName", "Nowhere Sans"}});
+    EXPECT_TRUE(infos.list.empty()) << "showing a slide is no edit";
+    float degrees = 0;
+    window.m_angleCircleSlider()->getAngle(&degrees, nullptr);
+    EXPECT_NEAR(degrees, 90.0f, 1e-3) << "-90 shows the knob at the right";
+    EXPECT_EQ(window.mFontPopup()->currentText(), "Nowhere Sans") << "the slide's own family, listed";
+
+    window.m_angleCircleSlider()->setAngle(359.6f, 40.0f);
+    window.m_angleCircleSlider()->sendAction();
+    ASSERT_EQ(infos.list.size(), 1u);
+    const QVariantMap written = infos.list[0].object.toMap();
+    EXPECT_EQ(written.value("FontAngle").toInt(), -359) << "truncated, not rounded";
+    EXPECT_EQ(written.value("FontName"), "Nowhere Sans");
+    EXPECT_EQ(written.value("Text"), "Hello");
+    EXPECT_EQ(project->nCurrentStatus(), 2);
+
+    const auto drag = [](double dx) {
+        platform::NotificationCenter::defaultCenter().post("NOTIFY_TEXT_POSITION_CHANGED",
+                                                           QVariantMap{{"deltaX", dx}, {"deltaY", 0.0}});
+    };
+    drag(10.6);
+    drag(10.6);
+    EXPECT_EQ(infos.list[1].object.toMap().value("FontPositionOffsetX"), 10);
+    EXPECT_EQ(infos.list[2].object.toMap().value("FontPositionOffsetX"), 20);
+    editor.setTextInfoDict({{"Text", "Second"}, {"FontPositionOffsetX", 300}, {"FontPositionOffsetY", -40}});
+    drag(5.0);
+    const QVariantMap second = infos.list.back().object.toMap();
+    EXPECT_EQ(second.value("FontPositionOffsetX"), 305) << "from the second slide's own offset";
+    EXPECT_EQ(second.value("FontPositionOffsetY"), -40);
+}
+
+TEST_F(EditingPanelsTest, TheColourWindowPostsTheWholeDictionaryAndTheToolboxToggles) {
+    ColorAdjustObject owner;
+    ColorAdjustWindowController& window = *owner.colorWndController();
+    Posts colours("NSNOTIFY_COLORADJUST_CHANGED");
+    window.slider2()->setDoubleValue(0.5);
+    window.ResetButtonClicked();
+    window.OKButtonClicked();
+    ASSERT_EQ(colours.list.size(), 3u);
+    const QVariantMap brightened = colours.list[0].object.toMap();
+    EXPECT_FLOAT_EQ(brightened.value("Saturation").toFloat(), 1.0f);
+    EXPECT_FLOAT_EQ(brightened.value("Brightness").toFloat(), 0.5f);
+    EXPECT_FLOAT_EQ(brightened.value("Contrast").toFloat(), 1.0f);
+    EXPECT_EQ(colours.list[1].object.toMap(), ColorAdjustWindowController::neutralColorDict());
+    EXPECT_DOUBLE_EQ(window.slider2()->doubleValue(), 0.5) << "the sliders stay";
+    EXPECT_EQ(colours.list[2].userInfo, (QVariantMap{{"Action", "OK"}}));
+
+    ToolboxObject toolbox;
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.post("NOTIFY_SHOW_TOOLBAR_ICON_CLICK");
+    EXPECT_TRUE(toolbox.toolboxController()->isVisible());
+    Posts tools("NOTIFY_TOOLBOX_BUTTON_CLICKED");
+    toolbox.toolboxController()->button("ColorAdjust")->click();
+    EXPECT_TRUE(window.isVisible());
+    center.post("NOTIFY_SHOW_TOOLBAR_ICON_CLICK");
+    EXPECT_FALSE(toolbox.toolboxController()->isVisible());
+    ASSERT_EQ(tools.list.size(), 1u);
+    EXPECT_EQ(tools.list[0].object, "ColorAdjust");
+}
+
+// The whole road: the slide made current reaches the text window, a drag on the preview in text mode moves
+// the slide's text.
+TEST_F(EditingPanelsTest, ADragOnThePreviewInTextModeMovesTheCurrentSlidesText) {
+    makeController();
+    const auto slides = useColourSlides({Qt::red, Qt::green, Qt::blue});
+    QVariantMap text = slides[1]->textInfo();
+    text.insert("Text", "Moved");
+    text.insert("FontPositionOffsetX", 100);
+    slides[1]->setTextInfo(text);
+    controller->setNCurrentSlideshowItemIndex(1);
+    controller->fontEditorObj()->textButtonClicked();
+    EXPECT_EQ(project->nCurrentStatus(), 2);
+    NSGLView preview(controller.get());
+    preview.mouseDragged(96, 0, QSizeF(960, 540)); // 192 of 1920
+    EXPECT_EQ(slides[1]->textInfo().value("FontPositionOffsetX"), 292);
+    EXPECT_EQ(slides[1]->textInfo().value("Text"), "Moved");
+    EXPECT_TRUE(project->bIsDirty());
+}

@@ -1,0 +1,190 @@
+// The blank-image and arrange-order windows and the sound recorder, with pictures of them for people to
+// look at.
+#include "support/MainWindowFixture.h"
+#include "support/PostedNotifications.h"
+#include "support/Screenshot.h"
+#include "support/ToneMaker.h"
+
+#include "model/SlideshowProject.h"
+#include "ui/editing/ArrangeOrderWndController.h"
+#include "ui/editing/SoundRecorderWndController.h"
+#include "ui/editing/blankImageWndController.h"
+
+#include <QFile>
+#include <QKeyEvent>
+
+using Posts = test_support::PostedNotifications;
+
+namespace {
+
+// Sound the test hands in, in place of a device.
+class FakeCapture : public SoundCapture {
+public:
+    explicit FakeCapture(Frames* sink) : sink(sink) {}
+    bool start(Frames deliver) override {
+        *sink = std::move(deliver);
+        return true;
+    }
+    void stop() override { *sink = nullptr; }
+
+private:
+    Frames* sink;
+};
+
+} // namespace
+
+class SlideListDialogsTest : public MainWindowTest {
+protected:
+    void TearDown() override {
+        SoundCapture::setFactory(nullptr);
+        MainWindowTest::TearDown();
+    }
+    void useFakeCapture() {
+        SoundCapture::setFactory([this] { return std::make_unique<FakeCapture>(&microphone); });
+    }
+    void speak(float amplitude, double seconds = 0.05) {
+        ASSERT_TRUE(microphone) << "recording";
+        const std::vector<int16_t> samples = ToneMaker::toInt16(ToneMaker::sine(440.0, seconds, amplitude));
+        microphone(samples.data(), int(samples.size() / 2));
+    }
+    SoundCapture::Frames microphone;
+};
+
+TEST_F(SlideListDialogsTest, TheBlankImageWindowAddsTheChosenStockPicture) {
+    blankImageWndController window;
+    EXPECT_EQ(window.windowTitle(), "Add a Blank Image");
+    EXPECT_EQ(window.m_buttonOK()->text(), "Add");
+    ASSERT_EQ(window.images().size(), 28u);
+    EXPECT_EQ(window.images()[27].imageTitle(), "vector_028.jpg");
+    window.resize(900, 620);
+    window.show();
+    const QImage shot = screenshot::save(window, "blank-image-window");
+    EXPECT_FALSE(shot.isNull());
+
+    Posts inserted("NOTIFY_INSERT_BLANK_IMAGE");
+    window.m_buttonOK()->click();
+    EXPECT_TRUE(inserted.list.empty()) << "nothing chosen: the window only closes";
+    EXPECT_FALSE(window.isVisible());
+    window.show();
+    window.imageBrowser()->setSelectionIndexes({2});
+    window.imageBrowser()->setSelectionIndexes({}); // an empty selection keeps the choice
+    window.m_buttonOK()->click();
+    ASSERT_EQ(inserted.list.size(), 1u);
+    EXPECT_TRUE(inserted.list[0].object.toString().endsWith("/vector_003.jpg"));
+
+    window.imageBrowserMoveItemsAtIndexes({0, 1}, 4);
+    QStringList firstFive;
+    for (std::size_t i = 0; i < 5; ++i)
+        firstFive << window.images()[i].imageTitle().left(10);
+    EXPECT_EQ(firstFive, QStringList({"vector_003", "vector_004", "vector_001", "vector_002", "vector_005"}));
+}
+
+TEST_F(SlideListDialogsTest, InThemeModeSetAndDefaultChangeTheThemeBackground) {
+    blankImageWndController window(true);
+    EXPECT_EQ(window.windowTitle(), "Set Theme Background Image");
+    EXPECT_EQ(window.m_buttonOK()->text(), "Set");
+    window.show();
+    EXPECT_TRUE(window.m_buttonDefault()->isVisible());
+    Posts themes("NOTIFY_THEME_ITEM_SELECTED");
+    window.m_buttonDefault()->click();
+    EXPECT_EQ(themes.list.size(), 1u) << "posted even without a background";
+    window.imageBrowser()->setSelectionIndexes({5});
+    window.m_buttonOK()->click();
+    EXPECT_TRUE(project->strThemeBackground().endsWith("/vector_006.jpg"));
+    window.m_buttonDefault()->click();
+    EXPECT_TRUE(project->strThemeBackground().isEmpty());
+    EXPECT_EQ(themes.list.size(), 3u);
+}
+
+TEST_F(SlideListDialogsTest, TheArrangeWindowMovesAndRemovesSlidesThroughTheController) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan});
+    controller->ArrangeSlideOrder();
+    ArrangeOrderWndController* window = controller->arrangeOrderWC();
+    ASSERT_NE(window, nullptr);
+    window->resize(820, 420);
+    EXPECT_FALSE(screenshot::save(*window, "arrange-order-window").isNull());
+    ImageBrowserView* browser = window->imageBrowser();
+    ASSERT_EQ(browser->model()->rowCount(), 5);
+    // Dropped on the right half of the fourth slide: the gap after it, destination 4.
+    const QRect fourth = browser->visualRect(browser->model()->index(3, 0));
+    EXPECT_TRUE(browser->dropItems({0}, fourth.center() + QPoint(fourth.width() / 4, 0)));
+    EXPECT_EQ(project->slideshowArray(),
+              (std::vector<SlideItemRef>{slides[1], slides[2], slides[3], slides[0], slides[4]}));
+    browser->setSelectionIndexes({0});
+    QKeyEvent remove(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(browser, &remove);
+    EXPECT_EQ(project->slideCount(), 4u);
+    EXPECT_EQ(browser->model()->rowCount(), 4);
+}
+
+TEST_F(SlideListDialogsTest, TheMetersShowPeaksWhileRecording) {
+    const std::pair<float, float> table[] = {{0.0f, 20.0f}, {-100.0f, 0.0f}, {-40.0f, 12.0f}, {-160.0f, 0.0f}};
+    for (const auto& [decibels, shown] : table)
+        EXPECT_FLOAT_EQ(SoundRecorderWndController::meterValueForPeak(decibels), shown) << decibels;
+
+    useFakeCapture();
+    SoundRecorderWndController recorder(dialogs, scheduler);
+    recorder.startRecord();
+    speak(1.0f);
+    scheduler->advance(0.1);
+    EXPECT_NEAR(recorder.leftLevel(), 20.0f, 0.01f);
+    speak(0.01f);
+    scheduler->advance(0.1);
+    EXPECT_NEAR(recorder.rightLevel(), 12.0f, 0.05f);
+    scheduler->advance(0.1); // nothing heard since
+    EXPECT_FLOAT_EQ(recorder.leftLevel(), 0.0f);
+    speak(0.5f);
+    scheduler->advance(0.1);
+    recorder.show();
+    EXPECT_FALSE(screenshot::save(recorder, "sound-recorder").isNull());
+    recorder.stopRecord();
+    EXPECT_FALSE(recorder.isMeterTimerRunning());
+}
+
+TEST_F(SlideListDialogsTest, EveryRecordingGetsAFileOfItsOwn) {
+    useFakeCapture();
+    SoundRecorderWndController recorder(dialogs, scheduler);
+    Posts sounds("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE");
+    recorder.stopRecord();
+    EXPECT_TRUE(sounds.list.empty()) << "Stop without Start";
+    for (int take = 0; take < 2; ++take) {
+        recorder.startRecord();
+        speak(0.3f, 0.5);
+        recorder.stopRecord();
+    }
+    ASSERT_EQ(sounds.list.size(), 2u);
+    const QString first = sounds.list[0].object.toString(), second = sounds.list[1].object.toString();
+    EXPECT_NE(first, second);
+    for (const QString& path : {first, second}) {
+        EXPECT_TRUE(QFileInfo(path).fileName().startsWith("sound_")) << path.toStdString();
+        EXPECT_TRUE(path.endsWith(".caf"));
+        EXPECT_GT(QFileInfo(path).size(), 44100 * 4 / 2) << "half a second of 16-bit stereo";
+    }
+}
+
+TEST_F(SlideListDialogsTest, WithoutAnInputOnlyAFileCanBeChosenAndItIsCopied) {
+    SoundCapture::setFactory([] { return std::unique_ptr<SoundCapture>(); });
+    makeController();
+    const auto slides = useColourSlides({Qt::red});
+    controller->setNCurrentSlideshowItemIndex(0);
+    SoundRecorderWndController recorder(dialogs, scheduler);
+    Posts sounds("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE");
+    EXPECT_FALSE(recorder.canRecord());
+    recorder.startRecord();
+    recorder.stopRecord();
+    EXPECT_TRUE(sounds.list.empty());
+
+    const QString mine = dir.file("greeting.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(mine, 440.0, 0.2, 0.3f));
+    dialogs.mediaOpenAnswers = {{}, {mine}};
+    recorder.selectSoundFile(); // cancelled
+    recorder.selectSoundFile();
+    ASSERT_EQ(sounds.list.size(), 1u);
+    const QString copy = sounds.list[0].object.toString();
+    EXPECT_EQ(QFileInfo(copy).absolutePath(), project->strMacProjectBundleContentsPath());
+    EXPECT_EQ(slides[0]->strSoundFileName(), copy);
+    controller->DeleteCurrentPhoto();
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_TRUE(QFile::exists(mine)) << "the user's own file stays";
+}

@@ -1,0 +1,134 @@
+// Clips dropped or chosen: copied one after another under their windows and added as clip slides; playing
+// from the position slider.
+#include "support/ClipMaker.h"
+#include "support/MainWindowFixture.h"
+
+#include "model/MusicDirector.h"
+#include "model/ProjectCollaborators.h"
+#include "model/SlideshowProject.h"
+#include "model/VideoSlideItem.h"
+#include "ui/editing/CopyFileProgressWindowController.h"
+
+#include <QDir>
+
+class ClipImportTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        makeController();
+        slides = useColourSlides({Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::gray});
+        project->setFltTransitionDuration(1.5f);
+        // Each copy window runs to its end; the n-th (from 1) listed in `cancelled` is cancelled first.
+        dialogs.modalWindowScript = [this](QDialog& window) {
+            ++windows;
+            if (cancelled.contains(windows))
+                static_cast<CopyFileProgressWindowController&>(window).buttonCancel()->click();
+            window.exec();
+        };
+    }
+    QStringList makeClips(const QStringList& names) {
+        QStringList paths;
+        ClipMaker::Options options;
+        options.frames = 15;
+        for (const QString& name : names) {
+            paths << dir.file(name);
+            EXPECT_TRUE(ClipMaker::make(paths.back(), options));
+        }
+        return paths;
+    }
+    // The clip file each slide plays, by its name in the project, or "-" for a photo.
+    QStringList clipNames() const {
+        QStringList names;
+        for (const SlideItemRef& slide : project->slideshowArray()) {
+            const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);
+            names << (clip ? QFileInfo(clip->strVideoFilePath()).fileName() : QStringLiteral("-"));
+        }
+        return names;
+    }
+    void drop(const QStringList& paths, int index) {
+        controller->SlideshowMainObject::addVideoToProject(paths, index);
+        scheduler->advance(0.3);
+        ASSERT_TRUE(controller->isClipImportIdle());
+    }
+
+    std::vector<SlideItemRef> slides;
+    int windows = 0;
+    QList<int> cancelled;
+};
+
+TEST_F(ClipImportTest, ClipsDroppedInsideTheShowKeepTheirOrderFromTheSlotAndTakeItsTransition) {
+    const QStringList clips = makeClips({"a.mp4", "b.mp4", "c.mp4"});
+    drop(clips, 2);
+    EXPECT_EQ(clipNames(), (QStringList{"-", "-", "a.mp4", "b.mp4", "c.mp4", "-", "-", "-"}));
+    EXPECT_EQ(windows, 3) << "one window after another";
+    const auto inserted = project->slideItemAtIndex(2);
+    EXPECT_FLOAT_EQ(inserted->fSecTransitionDuration(), 1.5f);
+    EXPECT_TRUE(QFileInfo(std::dynamic_pointer_cast<VideoSlideItem>(inserted)->strVideoFilePath())
+                    .absolutePath()
+                    .startsWith(project->strMacProjectBundleContentsPath()))
+        << "a copy in the project";
+    EXPECT_TRUE(project->bIsDirty());
+}
+
+TEST_F(ClipImportTest, ClipsDroppedAtTheEndOrBeforeTheStartAreAppendedWithTheirOwnTransition) {
+    const QStringList clips = makeClips({"end.mp4", "minus.mp4"});
+    drop({clips[0]}, 5);
+    drop({clips[1]}, -1);
+    EXPECT_EQ(clipNames(), (QStringList{"-", "-", "-", "-", "-", "end.mp4", "minus.mp4"}));
+    EXPECT_NE(project->slideItemAtIndex(5)->fSecTransitionDuration(), 1.5f);
+}
+
+TEST_F(ClipImportTest, CancellingTheSecondOfThreeKeepsTheFirstAndTheThird) {
+    const QStringList clips = makeClips({"a.mp4", "b.mp4", "c.mp4"});
+    cancelled = {2};
+    drop(clips, 2);
+    EXPECT_EQ(clipNames(), (QStringList{"-", "-", "a.mp4", "-", "c.mp4", "-", "-"}));
+    const QStringList copies =
+        QDir(project->strProjectVideoFileDirectory()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(copies, (QStringList{"a.mp4", "c.mp4"})) << "nothing of the cancelled copy";
+}
+
+TEST_F(ClipImportTest, AFileThatIsNoClipIsNamedAndNotCopied) {
+    QFile fake(dir.file("song.mov"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("not a movie");
+    fake.close();
+    drop({fake.fileName()}, 50000);
+    EXPECT_EQ(windows, 0);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].title.contains("song.mov")) << dialogs.alertText().toStdString();
+    EXPECT_EQ(project->slideCount(), 5u);
+}
+
+namespace {
+
+class LoggingMixer : public PlayableAudioMixer {
+public:
+    explicit LoggingMixer(QStringList& log) : log(log) {}
+    void seekToBegin() override {}
+    void mixProjectAudioForPlaying() override {}
+    bool PlayMixedAudioFrom(double seconds) override {
+        log << QString::number(seconds, 'g', 17);
+        return true;
+    }
+    void StopPlayingMixedAudio() override {}
+
+private:
+    QStringList& log;
+};
+
+} // namespace
+
+TEST_F(ClipImportTest, ThePositionSliderPlaysFromItsFrameWithTheMusicAtTheSameTime) {
+    if (const QString why = useRealPlayer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    QStringList started;
+    MusicDirector::setAudioMixerFactory([&] { return std::make_shared<LoggingMixer>(started); });
+    controller->PositionSlideChanged(29);
+    MusicDirector::setAudioMixerFactory(nullptr);
+    EXPECT_EQ(started, QStringList{QString::number(29.0 / 30.0, 'g', 17)}) << "not whole seconds";
+    EXPECT_TRUE(controller->m_bPlaying());
+    EXPECT_EQ(project->nCurrentStatus(), 1);
+    controller->stop();
+    EXPECT_FALSE(controller->m_bPlaying());
+}

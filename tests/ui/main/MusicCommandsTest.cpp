@@ -1,0 +1,332 @@
+// The music commands of the main window controller: songs added and their waveform strips on the timeline's
+// time axis, the music options, the photo-music sync pop-over and the window before an export, with
+// pictures for people to look at.
+#include "support/MainWindowFixture.h"
+#include "support/PostedNotifications.h"
+#include "support/Screenshot.h"
+#include "support/WavFile.h"
+
+#include "model/SlideshowProject.h"
+#include "platform/media/AudioPlayer.h"
+#include "platform/media/NullAudioSink.h"
+#include "ui/controls/WaveFormViewOSX.h"
+#include "ui/editing/BKMusicOptionsController.h"
+#include "ui/editing/PhotoMusicSyncForExportWindowController.h"
+#include "ui/editing/PhotoMusicSyncViewController.h"
+
+#include <QMouseEvent>
+
+#include <cmath>
+
+using Posts = test_support::PostedNotifications;
+
+namespace {
+
+// A tone that swells and fades every three seconds, so its outline has a shape.
+bool writeSwellingTone(const QString& path, double seconds, double frequency) {
+    const int rate = 44100;
+    std::vector<int16_t> samples;
+    for (int i = 0; i < int(seconds * rate); ++i) {
+        const double t = double(i) / rate;
+        const double level = 0.15 + 0.75 * std::abs(std::sin(M_PI * t / 3.0));
+        const auto sample = int16_t(32767 * level * std::sin(2 * M_PI * frequency * t));
+        samples.push_back(sample);
+        samples.push_back(sample);
+    }
+    return WavFile::write(path, samples, 2, rate);
+}
+
+QStringList titlesOf(const std::vector<MusicItemRef>& songs) {
+    QStringList titles;
+    for (const MusicItemRef& song : songs)
+        titles << song->strTitle();
+    return titles;
+}
+
+} // namespace
+
+class MusicCommandsTest : public MainWindowTest {
+protected:
+    // Three slides of 4 s with 2 s transitions, laid out on the strip.
+    void useThreeSlides() {
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < 3; ++i)
+            slides.push_back(photoIn(project, QStringLiteral("p%1.jpg").arg(i), 4.0f, 2.0f));
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+    }
+    void addSongsAndWait(const QStringList& paths) {
+        controller->recordSongs = false;
+        controller->addMusicToProject(paths);
+        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+    }
+};
+
+TEST_F(MusicCommandsTest, StripsFollowTheSlidesAndGoOnPastTheShow) {
+    makeController();
+    useThreeSlides();
+    project->setMusicArray({songOf(12.0, "A"), songOf(6.0, "B")});
+    const std::vector<QRectF> frames = controller->musicStripFrames(2);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], QRectF(0, 0, 340, 60)) << "12 s end where slide 2's photo starts";
+    EXPECT_NEAR(frames[1].left(), 340.0, 1e-3);
+    EXPECT_NEAR(frames[1].right(), 496.67, 0.01) << "past the 16 s show, 170 points per default slide";
+
+    // Default slides of no length give no pitch past the show: 170 points per 6 s instead.
+    project->setFltPhotoDuration(0.0f);
+    project->setFltTransitionDuration(0.0f);
+    const std::vector<QRectF> fallback = controller->musicStripFrames(2);
+    EXPECT_NEAR(fallback[1].right(), 340.0 + 170.0, 1e-3);
+    EXPECT_EQ(controller->musicStripFrames(1).size(), 1u) << "songs beyond the views are not laid out";
+}
+
+TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce) {
+    makeController(true);
+    useThreeSlides();
+    const std::vector<MusicItemRef> before = project->musicArray();
+    ASSERT_EQ(before.size(), 1u);
+    const QString stockFile = before[0]->strFilePath();
+    const QString first = dir.file("First.wav"), second = dir.file("Second.wav"),
+                  text = dir.file("notes.mp3");
+    ASSERT_TRUE(writeSwellingTone(first, 3.0, 330));
+    ASSERT_TRUE(writeSwellingTone(second, 2.0, 220));
+    model_test::writeFile(text, "not a song");
+    project->setBIsDirty(false);
+
+    addSongsAndWait({first, text, second, dir.file("missing.wav")});
+    EXPECT_EQ(titlesOf(project->musicArray()), QStringList({"First", "Second"}));
+    EXPECT_TRUE(QFileInfo::exists(stockFile)) << "the stock song's file stays";
+    EXPECT_TRUE(project->bIsDirty());
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << dialogs.alertText().toStdString();
+    EXPECT_EQ(dialogs.alerts[0].title, "The following songs can not be added to project:");
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("notes.mp3"));
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("missing.wav"));
+    ASSERT_EQ(controller->musicSubviewArray().size(), 2u);
+    for (const MusicItemRef& song : project->musicArray())
+        EXPECT_TRUE(song->strFilePath().startsWith(project->strMacProjectBundleContentsPath()));
+
+    addSongsAndWait({first});
+    EXPECT_EQ(titlesOf(project->musicArray()), QStringList({"First", "Second", "First"})) << "own songs stay";
+    const auto songs = project->musicArray();
+    EXPECT_NE(songs[0]->strFilePath(), songs[2]->strFilePath()) << "the same file twice, two copies";
+    EXPECT_EQ(controller->musicSubviewArray().size(), 3u);
+}
+
+TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
+    project->setMusicArray({songOf(30, "One"), songOf(45, "Two"), songOf(75, "Three")});
+    EXPECT_EQ(MusicListTableModel::objectValue("index", 2), 3);
+    EXPECT_EQ(MusicListTableModel::objectValue("time", 2), "01:15");
+    EXPECT_EQ(MusicListTableModel::objectValue("titleFromFileName", 1), "Two") << "any key of the song";
+
+    Posts closed("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED");
+    {
+        BKMusicOptionsController options;
+        EXPECT_EQ(options.textfieldBackgroundVolumeWhenPhotos()->text(), "0.90");
+        EXPECT_EQ(options.textfieldBackgroundVolumeWhenVideos()->text(), "0.10");
+        options.selectRow(2);
+        options.removeButtonClicked();
+        EXPECT_EQ(options.selectedRow(), 1) << "the new last row";
+        options.selectRow(0);
+        options.upButtonPressed();
+        EXPECT_EQ(titlesOf(project->musicArray()), QStringList({"One", "Two"}));
+        options.closeButtonPressed();
+    }
+    ASSERT_EQ(closed.list.size(), 1u) << "the close button's report, not one more at destruction";
+    EXPECT_TRUE(closed.list[0].userInfo.value("bNeedLayoutMusicTimeLine").toBool());
+
+    const struct {
+        const char* what;
+        std::function<void(BKMusicOptionsController&)> edit;
+        bool needLayout;
+    } cases[] = {
+        {"down and up again",
+         [](BKMusicOptionsController& o) {
+             o.selectRow(0);
+             o.downButtonPressed();
+             o.upButtonPressed();
+         },
+         false},
+        {"remove one, add another",
+         [&](BKMusicOptionsController& o) {
+             o.selectRow(0);
+             o.removeButtonClicked();
+             project->addMusicItem(songOf(20, "Other"));
+         },
+         true},
+    };
+    for (const auto& c : cases) {
+        closed.list.clear();
+        { // closed by its destruction
+            BKMusicOptionsController options;
+            c.edit(options);
+        }
+        ASSERT_EQ(closed.list.size(), 1u) << c.what;
+        EXPECT_EQ(closed.list[0].userInfo.value("bNeedLayoutMusicTimeLine").toBool(), c.needLayout) << c.what;
+    }
+}
+
+TEST_F(MusicCommandsTest, RemoveDeletesOnlyTheSongsCopyInTheProject) {
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const MusicItemRef stock = project->musicArray().at(0);
+    const QString resource = stock->strFilePath();
+    ASSERT_FALSE(resource.startsWith(contents)) << "the stock song plays from the resource";
+    auto own = std::make_shared<MusicItem>();
+    model_test::writeFile(contents + "/own-1.00.mp3");
+    own->addEntriesFromDictionary({{"pureFileName", "own-1.00.mp3"}, {"numberDuration", 5.0}});
+    project->setMusicArray({stock, own});
+    BKMusicOptionsController options;
+    options.selectRow(1);
+    options.removeButtonClicked();
+    options.selectRow(0);
+    options.removeButtonClicked();
+    EXPECT_TRUE(project->musicArray().empty());
+    EXPECT_FALSE(QFileInfo::exists(contents + "/own-1.00.mp3"));
+    EXPECT_TRUE(QFileInfo::exists(resource));
+    EXPECT_EQ(options.selectedRow(), -1) << "an empty list selects nothing";
+}
+
+TEST_F(MusicCommandsTest, ASongPlaysOnceAndAClickStopsIt) {
+    std::vector<platform::media::NullAudioSink*> sinks;
+    platform::media::AudioPlayer::setDefaultSinkFactory([&] {
+        auto sink = std::make_unique<platform::media::NullAudioSink>();
+        sinks.push_back(sink.get());
+        return sink;
+    });
+    const QString contents = project->strMacProjectBundleContentsPath();
+    ASSERT_TRUE(writeSwellingTone(contents + "/tone-1.00.wav", 1.0, 440));
+    auto song = std::make_shared<MusicItem>();
+    song->addEntriesFromDictionary({{"pureFileName", "tone-1.00.wav"}});
+    project->setMusicArray({song});
+    {
+        BKMusicOptionsController options;
+        options.playButtonClicked();
+        EXPECT_FALSE(options.isPlaying()) << "nothing selected";
+        options.selectRow(0);
+        options.playButtonClicked();
+        ASSERT_TRUE(options.isPlaying());
+        ASSERT_EQ(sinks.size(), 1u);
+        sinks[0]->advance(2.0); // past the end
+        test_support::spinFor(20);
+        EXPECT_TRUE(options.isPlaying()) << "the button shows Pause until a click";
+        EXPECT_TRUE(sinks[0]->isPaused());
+        options.playButtonClicked();
+        EXPECT_FALSE(options.isPlaying());
+    }
+    platform::media::AudioPlayer::setDefaultSinkFactory(nullptr);
+}
+
+TEST_F(MusicCommandsTest, TheSyncPopOverAsksFitsAndRefreshesOnlyOnSuccess) {
+    makeController();
+    useThreeSlides();
+    project->setMusicArray({songOf(30, "One"), songOf(45, "Two")});
+    EXPECT_EQ(PhotoMusicSyncViewController::musicInfoText(), "Songs: 2          Duration: 01:15");
+    EXPECT_EQ(PhotoMusicSyncViewController::slideshowInfoText(), "Photos: 3         Duration: 00:16");
+
+    Posts closing("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED");
+    std::vector<std::size_t> alertsAtRefresh;
+    Posts refreshes("NOTIFY_REFRESH_TIMELINE_UI");
+    const platform::ObserverHandle watch(
+        platform::NotificationCenter::defaultCenter(),
+        platform::NotificationCenter::defaultCenter().addObserver(
+            "NOTIFY_REFRESH_TIMELINE_UI",
+            [&](const platform::Notification&) { alertsAtRefresh.push_back(dialogs.alerts.size()); }));
+    PhotoMusicSyncViewController sync(dialogs);
+    dialogs.questionAnswers = {true}; // NO, the default
+    sync.syncButton()->click();
+    EXPECT_EQ(project->slideshowTotalDuration(), 16.0) << "NO changes nothing";
+    EXPECT_EQ(dialogs.questionButtons, QStringList({"NO"}));
+
+    dialogs.questionAnswers = {false};
+    sync.syncButton()->click();
+    EXPECT_NEAR(project->slideshowTotalDuration(), 75.0, 0.1);
+    EXPECT_EQ(alertsAtRefresh, (std::vector<std::size_t>{2})) << "the refresh comes before the alert";
+    EXPECT_EQ(closing.list.size(), 2u) << "the pop-over closes before it asks";
+
+    project->setMusicArray({});
+    dialogs.questionAnswers = {false};
+    sync.syncButton()->click();
+    EXPECT_EQ(refreshes.list.size(), 1u) << "a failed fit posts no refresh";
+    EXPECT_EQ(dialogs.alerts.back().title, "Please add 1 song to get started!");
+
+    project->setBIsDirty(false);
+    sync.musicSlideshowCheckBox()->click();
+    EXPECT_TRUE(project->bIsMusicSideshow());
+    EXPECT_TRUE(project->bIsDirty()) << "the switch is stored with the project";
+}
+
+TEST_F(MusicCommandsTest, TheExportWindowStaysOpenOnAFailedSyncIgnoresOrCancels) {
+    makeController();
+    useThreeSlides();
+    project->setMusicArray({});
+    PhotoMusicSyncForExportWindowController window(dialogs);
+    window.setResult(-1);
+    dialogs.questionAnswers = {false};
+    window.syncButton()->click();
+    EXPECT_EQ(window.result(), -1) << "a failed sync keeps the window open";
+    EXPECT_EQ(dialogs.alerts.back().title, "Please add 1 song to get started!");
+    window.ignoreButton()->click();
+    EXPECT_EQ(window.result(), 1);
+    window.close();
+    EXPECT_EQ(window.result(), 0) << "the close box stops the export";
+
+    dialogs.modalWindowScript = [](QDialog& shown) {
+        static_cast<PhotoMusicSyncForExportWindowController&>(shown).ignoreButton()->click();
+    };
+    EXPECT_EQ(controller->runPhotoMusicSyncForExport({{"failType", "LockedDuration"}}), 1);
+    EXPECT_EQ(dialogs.modalWindows.back(), "PhotoMusicSyncForExportWindow");
+}
+
+TEST_F(MusicCommandsTest, PicturesOfTheSongStripsAndTheirCallOuts) {
+    makeController(true);
+    window->resize(1024, 700);
+    window->show();
+    test_support::spinFor(50);
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    const QString first = dir.file("Morning Light.wav"), second = dir.file("Harbour.wav");
+    ASSERT_TRUE(writeSwellingTone(first, 4.0, 330));
+    ASSERT_TRUE(writeSwellingTone(second, 3.0, 220));
+    addSongsAndWait({first, second});
+    const auto& views = controller->musicSubviewArray();
+    ASSERT_EQ(views.size(), 2u);
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return views[0]->sampleLength() > 0 && views[1]->sampleLength() > 0; }, 20000));
+    test_support::spinFor(50);
+    const QRect strip = views[0]->geometry();
+    EXPECT_EQ(strip.top(), 145) << "y 0 to 60 of the 205-high strip, y up";
+    EXPECT_EQ(strip.height(), 60);
+    EXPECT_NEAR(strip.right() + 1, 440, 4) << "the 4 s show ends at the end of the last photo";
+    EXPECT_TRUE(views[0]->isVisible());
+    EXPECT_EQ(views[0]->infoString(), " (Morning Light.wav)");
+    EXPECT_EQ(views[1]->timeString(), "00:03");
+    EXPECT_FALSE(screenshot::save(*window, "music-strips").isNull());
+
+    // The strip's viewport gets the mouse, as it does on screen: the strip's content lets it through.
+    QWidget* viewport = controller->outlets().scrollView1->viewport();
+    const QPointF onPanel = views[1]->mapTo(viewport, QPointF(20, 30));
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, onPanel, viewport->mapToGlobal(onPanel),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &doubleClick);
+    ASSERT_TRUE(controller->attachedWindowMusicOptions()) << "a double click opens the music options";
+    auto* options = qobject_cast<BKMusicOptionsController*>(controller->vcByAttachedWindow());
+    ASSERT_TRUE(options);
+    options->selectRow(1);
+    screenshot::saveWithChildWindows(*window, "music-options");
+    controller->backgroundMusicListMenuItemClicked();
+    EXPECT_FALSE(controller->attachedWindowMusicOptions()) << "a second time closes it";
+
+    controller->outlets().syncPhotoMusicButton->click();
+    ASSERT_TRUE(controller->attachedWindowPhotoMusicSync());
+    screenshot::saveWithChildWindows(*window, "photo-music-sync");
+    platform::NotificationCenter::defaultCenter().post("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED");
+    EXPECT_FALSE(controller->attachedWindowPhotoMusicSync());
+
+    // The options closed with the list changed: the strips are made again once the call-out is gone.
+    const QPointer<WaveFormViewOSX> old = views[0];
+    project->setMusicArray({project->musicArray()[1]});
+    platform::NotificationCenter::defaultCenter().post("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED", QVariant(),
+                                                       {{"bNeedLayoutMusicTimeLine", true}});
+    EXPECT_EQ(controller->musicSubviewArray().size(), 2u) << "not yet";
+    scheduler->advance(0.0);
+    ASSERT_EQ(controller->musicSubviewArray().size(), 1u);
+    EXPECT_NE(controller->musicSubviewArray()[0], old);
+}
