@@ -82,6 +82,16 @@ QStringList RecordingDialogs::runMediaOpenPanel(MediaKind kind, const QString& t
     return answer;
 }
 
+QString RecordingDialogs::runFolderOpenPanel(const QString& startFolder) {
+    noteThread();
+    folderPanelStarts << startFolder;
+    if (folderAnswers.empty())
+        return {};
+    QString answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    return answer;
+}
+
 std::shared_ptr<platform::disc::DiscDrive> RecordingDialogs::runBurnSetupPanel() {
     ++burnSetups;
     if (burnSetupAnswers.empty())

@@ -52,6 +52,8 @@ public:
                           const QString& defaultButton, const QString& otherButton) override;
     void revealFile(const QString& path) override { revealed << path; }
     void openWebPage(const QUrl& address) override { webPages << address; }
+    // Answered from folderAnswers (cancelled when empty); the start folder is recorded.
+    QString runFolderOpenPanel(const QString& startFolder) override;
 
     // Calls that came off the main thread (none should).
     int offMainThreadCalls() const { return offMain.load(); }
@@ -70,10 +72,12 @@ public:
     // a scripted answer, the window's own result is the answer.
     std::function<void(QDialog&)> modalWindowScript;
     std::deque<bool> questionAnswers;
+    std::deque<QString> folderAnswers;
     std::deque<std::shared_ptr<platform::disc::DiscDrive>> burnSetupAnswers;
 
     // Records.
     QString openStartFolder;
+    QStringList folderPanelStarts;
     std::vector<Alert> alerts;
     std::vector<double> progress;
     QStringList progressTexts;

@@ -35,4 +35,6 @@ public:
     virtual void revealFile(const QString& path) = 0;
     // Opens a web page in the user's browser.
     virtual void openWebPage(const QUrl& address) = 0;
+    // An open panel for one folder (new folders may be made), starting in startFolder; empty when cancelled.
+    virtual QString runFolderOpenPanel(const QString& startFolder) = 0;
 };

@@ -199,6 +199,15 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
     return panel.selectedFiles();
 }
 
+QString MainWindowDialogs::runFolderOpenPanel(const QString& startFolder) {
+    QFileDialog panel(window, QString(), startFolder);
+    panel.setFileMode(QFileDialog::Directory);
+    panel.setOption(QFileDialog::ShowDirsOnly);
+    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
+        return {};
+    return panel.selectedFiles().first();
+}
+
 int MainWindowDialogs::runModalWindow(QDialog& dialog) {
     dialog.setWindowModality(Qt::ApplicationModal);
     return dialog.exec();

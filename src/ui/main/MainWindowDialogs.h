@@ -48,6 +48,7 @@ public:
     // Through the file manager's D-Bus service; without one, the folder opens.
     void revealFile(const QString& path) override;
     void openWebPage(const QUrl& address) override;
+    QString runFolderOpenPanel(const QString& startFolder) override;
 
     // The alert runQuestionAlert shows, its first button the default.
     static std::unique_ptr<QMessageBox> makeQuestionAlert(QWidget* parent, const QString& message,

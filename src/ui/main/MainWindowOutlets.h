@@ -9,6 +9,10 @@
 #include <QSlider>
 #include <QWidget>
 
+class ImageBrowserObject;
+class QSplitter;
+class SDSideBar;
+class SlideshowWindowControllerObj;
 class TimelineContentView;
 class TimelineScrollView;
 
@@ -44,6 +48,14 @@ struct MainWindowOutlets {
     // The developers' test commands, one submenu for every command's tests.
     QPointer<QMenu> testMenu;
     QPointer<QAction> encodeDVDMenuMenuItem, testDVDMenuMenuItem, testSpumuxMenuItem;
+    // The layout: the splitter between the preview's column (splitRightView, whose leftPanelView is the
+    // preview host) and the side panel (the side bar and rightPanelView, which holds mediaBrowserView).
+    QPointer<QSplitter> splitView;
+    QPointer<QWidget> leftPanelView, rightPanelView, splitRightView, mediaBrowserView;
+    QPointer<SDSideBar> sideBarDefault;
+    QPointer<ImageBrowserObject> mediaBrowserObj;
+    QPointer<SlideshowWindowControllerObj> windowController;
+    QPointer<QAction> optionsMenuItem, toggleFullScreenMenuItem;
     // Add Video, and the button that shows or hides the editing toolbox.
     QPointer<QAbstractButton> addVideoButton, toolboxButton;
     QPointer<QAction> addVideoMenuItem;

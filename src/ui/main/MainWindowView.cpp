@@ -1,8 +1,11 @@
 #include "ui/main/MainWindowView.h"
 
 #include "platform/foundation/StringTable.h"
+#include "ui/controls/SDSideBar.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineScrollView.h"
+#include "ui/main/ImageBrowserObject.h"
+#include "ui/main/SlideshowWindowControllerObj.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -11,6 +14,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QToolButton>
@@ -20,6 +24,8 @@ namespace {
 
 const QColor kWindowGrey(45, 45, 48);
 const QColor kBarGrey(36, 36, 38);
+constexpr int kSideBarWidth = 72;
+constexpr int kSidePanelWidth = 350;
 
 QPushButton* pushButton(const QString& name, const QString& title, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
@@ -74,7 +80,7 @@ QWidget* bar(const QString& name, const QColor& colour, QWidget* parent) {
 MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
     setObjectName("mainWindow");
     setWindowTitle(QStringLiteral("Vistrelle"));
-    resize(1024, 700);
+    resize(1180, 760);
     outletSet.mainWindow = this;
 
     auto* central = new QWidget(this);
@@ -84,13 +90,7 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(makePhotoBar());
-
-    auto* preview = bar("previewHost", Qt::black, central);
-    auto* previewLayout = new QVBoxLayout(preview);
-    previewLayout->setContentsMargins(0, 0, 0, 0);
-    outletSet.previewHost = preview;
-    column->addWidget(preview, 1);
-    column->addWidget(makePreviewControls());
+    column->addWidget(makeSplitView(), 1);
     column->addWidget(makeTimelineBar());
 
     auto* strip = new TimelineScrollView(central);
@@ -99,6 +99,72 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
     column->addWidget(strip);
     setCentralWidget(central);
     makeMenus();
+    makeWindowObjects();
+}
+
+QWidget* MainWindowView::makeSplitView() {
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName("splitView");
+    split->setChildrenCollapsible(false);
+    outletSet.splitView = split;
+
+    QWidget* previewColumn = bar("splitRightView", kWindowGrey, split);
+    auto* previewStack = new QVBoxLayout(previewColumn);
+    previewStack->setContentsMargins(0, 0, 0, 0);
+    previewStack->setSpacing(0);
+    auto* preview = bar("previewHost", Qt::black, previewColumn);
+    auto* previewLayout = new QVBoxLayout(preview);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    outletSet.previewHost = preview;
+    outletSet.leftPanelView = preview;
+    outletSet.splitRightView = previewColumn;
+    previewStack->addWidget(preview, 1);
+    previewStack->addWidget(makePreviewControls());
+    previewColumn->setMinimumWidth(320);
+
+    QWidget* sidePanel = bar("sidePanel", kWindowGrey, split);
+    auto* sideRow = new QHBoxLayout(sidePanel);
+    sideRow->setContentsMargins(0, 0, 0, 0);
+    sideRow->setSpacing(0);
+    auto* sideBar = new SDSideBar(sidePanel);
+    sideBar->setObjectName("sideBarDefault");
+    sideBar->setFixedWidth(kSideBarWidth);
+    outletSet.sideBarDefault = sideBar;
+    QWidget* right = bar("rightPanelView", kWindowGrey, sidePanel);
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    outletSet.rightPanelView = right;
+    auto* browser = new QWidget(right);
+    browser->setObjectName("mediaBrowserView");
+    outletSet.mediaBrowserView = browser;
+    sideRow->addWidget(sideBar);
+    sideRow->addWidget(right, 1);
+    sidePanel->setMinimumWidth(kSideBarWidth + 240);
+
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 0);
+    split->setSizes({width() - kSideBarWidth - kSidePanelWidth, kSideBarWidth + kSidePanelWidth});
+    return split;
+}
+
+void MainWindowView::makeWindowObjects() {
+    auto* browser = new ImageBrowserObject(outletSet.mediaBrowserView, this);
+    browser->setObjectName("mediaBrowserObj");
+    outletSet.mediaBrowserObj = browser;
+    SlideshowWindowControllerObj::Views views;
+    views.mainWindow = this;
+    views.leftPanelView = outletSet.leftPanelView;
+    views.rightPanelView = outletSet.rightPanelView;
+    views.splitRightView = outletSet.splitRightView;
+    views.mediaBrowserView = outletSet.mediaBrowserView;
+    views.splitView = outletSet.splitView;
+    views.sideBarDefault = outletSet.sideBarDefault;
+    views.mediaBrowserObj = browser;
+    auto* controller = new SlideshowWindowControllerObj(views, this);
+    controller->setObjectName("windowController");
+    outletSet.windowController = controller;
+    connect(outletSet.toggleFullScreenMenuItem, &QAction::triggered, controller,
+            &SlideshowWindowControllerObj::toggleFullScreenClicked);
 }
 
 QWidget* MainWindowView::makePhotoBar() {
@@ -199,6 +265,9 @@ void MainWindowView::makeMenus() {
     outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
     outletSet.playMenuItem->setShortcut(Qt::Key_Space);
     makeMusicMenuItems(*slideshow);
+    slideshow->addSeparator();
+    outletSet.optionsMenuItem = slideshow->addAction(tr_("Options..."));
+    outletSet.optionsMenuItem->setShortcut(QKeySequence::Preferences);
 
     QMenu* share = menuBar()->addMenu(tr_("Share"));
     share->setObjectName("m_menuShare1");
@@ -213,6 +282,8 @@ void MainWindowView::makeMenus() {
 
     QMenu* window = menuBar()->addMenu(tr_("Window"));
     outletSet.hideAppMenuItem = window->addAction(tr_("Hide"));
+    outletSet.toggleFullScreenMenuItem = window->addAction(tr_("Toggle Full Screen"));
+    outletSet.toggleFullScreenMenuItem->setShortcut(QKeySequence::FullScreen);
     QMenu* help = menuBar()->addMenu(tr_("Help"));
     outletSet.aboutAppMenuItem = help->addAction(tr_("About"));
     outletSet.websiteAppMenuItem = help->addAction(tr_("Website"));

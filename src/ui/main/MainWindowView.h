@@ -6,9 +6,9 @@
 
 class QApplication;
 
-// The document window as the interface file lays it out: photo commands at the top, the preview with its
-// step buttons and Play, the timeline's bar (time, position, Share) and the timeline strip at the bottom,
-// and the menus. It only builds widgets; the main window controller gives them their behaviour.
+// The document window as the interface file lays it out: photo commands at the top; the preview with its
+// step buttons and Play beside the side panel (the side bar and the media browser it switches); the
+// timeline's bar (time, position, Share) and the timeline strip at the bottom; and the menus. It only builds widgets; the main window controller gives them their behaviour.
 class MainWindowView : public QMainWindow {
     Q_OBJECT
 public:
@@ -26,6 +26,10 @@ public:
 
 private:
     QWidget* makePhotoBar();
+    // The preview's column and the side panel (side bar, media browser) either side of a splitter.
+    QWidget* makeSplitView();
+    // What the interface file instantiates besides widgets: the side panel's and the layout's controllers.
+    void makeWindowObjects();
     QWidget* makePreviewControls();
     QWidget* makeTimelineBar();
     void makeMenus();

@@ -93,6 +93,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     closeShareCallOut();
     delete exportWindow.data();
     delete dvdMenuWindow.data();
+    delete optionsWindow.data();
     importQueue.reset();
     worker.reset();
     playing = false;
@@ -166,6 +167,7 @@ void SlideshowMainObject::awakeFromNib() {
     connectClipAndPanelActions();
     connectShareActions();
     connectMusicActions();
+    awakeWindowLayout();
     layoutScrollImages();
 }
 

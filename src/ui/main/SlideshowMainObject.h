@@ -304,6 +304,11 @@ public:
     // The blank-image window, for a new slide or (themeBackground) the theme's background; null while
     // there is none.
     virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
+    // Window layout and options (the file Panels): the side bar and side panel come up with the window.
+    void awakeWindowLayout();
+    // Closes an options window still open and opens a new one.
+    virtual void ShowApplicationOptions();
+    QDialog* optionsWnd() const;
 
     // ---- clips (the file Clips)
     void AddVideoItem_1();
@@ -385,8 +390,6 @@ public:
     // The pages of the product's other editions.
     void proEditionMenuItemClicked();
     void studioEditionMenuItemClicked();
-    // The options window; filled where the options are built.
-    virtual void ShowApplicationOptions();
 
     // ---- share, export and DVD (the files Share and DVD)
     // The share menu's commands: stop the preview, then the share choice 0, 1 or 2.
@@ -569,6 +572,7 @@ private:
     QPointer<ExportProgressWindowController> exportWindow;
     QPointer<AWAttachedWindow> shareCallOut;
     QPointer<QDialog> dvdMenuWindow;
+    QPointer<QDialog> optionsWindow;
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;

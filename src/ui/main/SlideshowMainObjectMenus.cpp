@@ -63,6 +63,3 @@ void SlideshowMainObject::studioEditionMenuItemClicked() {
 QString SlideshowMainObject::websiteAddress() {
     return web_addresses::maker();
 }
-
-// The options window is not built yet.
-void SlideshowMainObject::ShowApplicationOptions() {}

@@ -60,10 +60,6 @@ void SlideshowMenus::buildEditMenu() {
     add(*edit, "deleteSlideMenuItem", tr_("Delete Slide"), &Main::DeleteCurrentPhoto, Main::kMenuTagNeedsSlide)
         ->setShortcut(QKeySequence::Delete);
     add(*edit, "arrangeSlidesMenuItem", tr_("Arrange Slides..."), &Main::ArrangeSlideOrder);
-    edit->addSeparator();
-    QAction* options = add(*edit, "optionsMenuItem", tr_("Options..."), &Main::ShowApplicationOptions);
-    options->setShortcut(QKeySequence::Preferences);
-    options->setMenuRole(QAction::PreferencesRole);
 }
 
 void SlideshowMenus::buildSlideMenu() {

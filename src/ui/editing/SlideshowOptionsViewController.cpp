@@ -1,0 +1,350 @@
+#include "ui/editing/SlideshowOptionsViewController.h"
+
+#include "model/MainWindowServices.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/StringTable.h"
+#include "ui/controls/IVInspectorViewContainer.h"
+#include "ui/main/ControllerDialogs.h"
+
+#include <QBoxLayout>
+#include <QEvent>
+#include <QFormLayout>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kVolumeSteps = 100;
+
+std::shared_ptr<SlideshowProject> openProject() {
+    return SlideshowProject::currentMainProject();
+}
+
+QSlider* slider(QWidget* parent, const QString& name, int minimum, int maximum) {
+    auto* control = new QSlider(Qt::Horizontal, parent);
+    control->setObjectName(name);
+    control->setRange(minimum, maximum);
+    return control;
+}
+
+QLabel* readOut(QWidget* parent, const QString& name) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
+    label->setMinimumWidth(52);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return label;
+}
+
+QHBoxLayout* sliderRow(QSlider* control, QLabel* text) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(control, 1);
+    row->addWidget(text);
+    return row;
+}
+
+QString volumeText(float level) {
+    return QString::asprintf("%.2f", double(level));
+}
+
+void setChecked(QButtonGroup* group, int id) {
+    if (QAbstractButton* button = group->button(id))
+        button->setChecked(true);
+}
+
+} // namespace
+
+QString SlideshowOptionsViewController::durationText(float seconds) {
+    const int tenths = static_cast<int>(seconds * 10.0f); // in float: 2.3 stays 23 tenths
+    return QString::asprintf(qPrintable(tr_("%d.%d sec")), tenths / 10, tenths % 10);
+}
+
+int SlideshowOptionsViewController::sliderTenths(float seconds) {
+    return int(std::lround(seconds * 10.0f));
+}
+
+SlideshowOptionsViewController::SlideshowOptionsViewController(QWidget* parent) : QWidget(parent) {
+    setObjectName("SlideshowOptionsViewController");
+    scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    container = new IVInspectorViewContainer;
+    container->setObjectName("inspectorContainer");
+    scroll->setWidget(container);
+    scroll->setWidgetResizable(false);
+    scroll->viewport()->installEventFilter(this);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(scroll);
+
+    durationsPane = new IVInspectorView(container);
+    durationsPane->setObjectName("textInspector");
+    durationsPane->setName(tr_("Slideshow"));
+    durationsPane->setBody(makeDurationsBody());
+    durationsPane->hide();
+    levelsPane = new IVInspectorView(container);
+    levelsPane->setObjectName("buttonInspector");
+    levelsPane->setName(tr_("Music, TV and DVD"));
+    levelsPane->setBody(makeLevelsBody());
+    levelsPane->hide();
+
+    initOptions();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    const auto onMain = [this](auto action) {
+        return
+            [self = QPointer<SlideshowOptionsViewController>(this), action](const platform::Notification&) {
+                platform::runOnMainThread([self, action] {
+                    if (self)
+                        (self.data()->*action)();
+                });
+            };
+    };
+    typeObserver = {center,
+                    center.addObserver(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"),
+                                       onMain(&SlideshowOptionsViewController::notifySlideshowTypeChanged))};
+    volumeObserver = {center, center.addObserver(QStringLiteral("NOTIFY_BK_MUSIC_VOLUME_CHANGE"),
+                                                 onMain(&SlideshowOptionsViewController::updateBKMusicUI))};
+}
+
+SlideshowOptionsViewController::~SlideshowOptionsViewController() = default;
+
+bool SlideshowOptionsViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll->viewport() && event->type() == QEvent::Resize)
+        container->arrangeViews();
+    return QWidget::eventFilter(watched, event);
+}
+
+QWidget* SlideshowOptionsViewController::makeDurationsBody() {
+    auto* body = new QWidget;
+    photoSlider = slider(body, "sliderSlideshowTime", kMinTenths, kMaxPhotoTenths);
+    transitionSlider = slider(body, "sliderTransitionTime", kMinTenths, kMaxTransitionTenths);
+    photoText = readOut(body, "slideshowTextField");
+    transitionText = readOut(body, "transitionTime");
+    applyToAll = new QPushButton(tr_("Apply to All Slides"), body);
+    applyToAll->setObjectName("applyToAllButton");
+    repeat = new QCheckBox(tr_("Repeat"), body);
+    repeat->setObjectName("btnRepeat");
+    musicSlideshow = new QCheckBox(tr_("Music slideshow"), body);
+    musicSlideshow->setObjectName("btnMusicSlidehsow");
+    resetCustom = new QCheckBox(tr_("Also change the locked durations"), body);
+    resetCustom->setObjectName("resetCustomizedDuration");
+    sync = new QPushButton(tr_("Fit Slides to Music"), body);
+    sync->setObjectName("syncMusicAndSlideshowButton");
+
+    auto* form = new QFormLayout(body);
+    form->setContentsMargins(10, 8, 10, 10);
+    form->addRow(tr_("Photo:"), sliderRow(photoSlider, photoText));
+    form->addRow(tr_("Transition:"), sliderRow(transitionSlider, transitionText));
+    form->addRow(QString(), applyToAll);
+    form->addRow(QString(), repeat);
+    form->addRow(QString(), musicSlideshow);
+    form->addRow(QString(), resetCustom);
+    form->addRow(QString(), sync);
+    body->resize(IVInspectorViewHeader::kWidth, body->sizeHint().height());
+
+    connect(photoSlider, &QSlider::valueChanged, this,
+            &SlideshowOptionsViewController::SliderShowTimeChanged);
+    connect(transitionSlider, &QSlider::valueChanged, this,
+            &SlideshowOptionsViewController::SliderTransitionTimeChanged);
+    connect(applyToAll, &QPushButton::clicked, this,
+            &SlideshowOptionsViewController::ApplyToAllButtonClicked);
+    connect(repeat, &QCheckBox::clicked, this, &SlideshowOptionsViewController::buttonRepeatClicked);
+    connect(musicSlideshow, &QCheckBox::clicked, this,
+            &SlideshowOptionsViewController::buttonMusicSlideshowClicked);
+    connect(sync, &QPushButton::clicked, this,
+            &SlideshowOptionsViewController::buttonSyncMusicAndSlideshowClicked);
+    return body;
+}
+
+QButtonGroup* SlideshowOptionsViewController::makeMatrix(QWidget* parent, const QString& name,
+                                                         const QString& first, const QString& second,
+                                                         QBoxLayout* row) {
+    auto* group = new QButtonGroup(parent);
+    group->setObjectName(name);
+    group->setExclusive(true);
+    int id = 1;
+    for (const QString& title : {first, second}) {
+        auto* choice = new QRadioButton(title, parent);
+        group->addButton(choice, id++);
+        row->addWidget(choice);
+    }
+    row->addStretch();
+    connect(group, &QButtonGroup::idClicked, this, [this, group](int) { findSelectedButton(group); });
+    return group;
+}
+
+QWidget* SlideshowOptionsViewController::makeLevelsBody() {
+    auto* body = new QWidget;
+    photoVolume = slider(body, "sliderBackgroundVolumeWhenPhotos", 0, kVolumeSteps);
+    videoVolume = slider(body, "sliderBackgroundvolumeWhenVideos", 0, kVolumeSteps);
+    photoVolumeText = readOut(body, "textfieldBackgroundVolumeWhenPhotos");
+    videoVolumeText = readOut(body, "textfieldBackgroundVolumeWhenVideos");
+    auto* tvRow = new QHBoxLayout;
+    auto* aspectRow = new QHBoxLayout;
+    tvGroup = makeMatrix(body, "tvMatrix", tr_("NTSC"), tr_("PAL"), tvRow);
+    aspectGroup = makeMatrix(body, "videoAspectMatrix", tr_("16:9"), tr_("4:3"), aspectRow);
+
+    auto* form = new QFormLayout(body);
+    form->setContentsMargins(10, 8, 10, 10);
+    form->addRow(tr_("Music with photos:"), sliderRow(photoVolume, photoVolumeText));
+    form->addRow(tr_("Music with clips:"), sliderRow(videoVolume, videoVolumeText));
+    form->addRow(tr_("TV system:"), tvRow);
+    form->addRow(tr_("DVD aspect:"), aspectRow);
+    body->resize(IVInspectorViewHeader::kWidth, body->sizeHint().height());
+
+    connect(photoVolume, &QSlider::valueChanged, this,
+            &SlideshowOptionsViewController::SliderBackgroundVolumeWhenPhotosChanged);
+    connect(videoVolume, &QSlider::valueChanged, this,
+            &SlideshowOptionsViewController::SliderBackgroundVolumeWhenVideosChanged);
+    return body;
+}
+
+void SlideshowOptionsViewController::initOptions() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    const QSignalBlocker blockPhoto(photoSlider), blockTransition(transitionSlider), blockRepeat(repeat),
+        blockMusic(musicSlideshow), blockTV(tvGroup), blockAspect(aspectGroup);
+    photoText->setText(durationText(project->fltPhotoDuration()));
+    transitionText->setText(durationText(project->fltTransitionDuration()));
+    photoSlider->setValue(sliderTenths(project->fltPhotoDuration()));
+    transitionSlider->setValue(sliderTenths(project->fltTransitionDuration()));
+    repeat->setChecked(project->bPlayLoop());
+    setChecked(tvGroup, project->bTVSystemPAL() ? kPAL : kNTSC);
+    setChecked(aspectGroup, project->bDVDVideoAspect16_9() ? kAspect16_9 : kAspect4_3);
+    musicSlideshow->setChecked(project->bIsMusicSideshow());
+    updateBKMusicUI();
+    resetCustom->setChecked(false);
+}
+
+void SlideshowOptionsViewController::setupOptionsPanel() {
+    if (setupDone)
+        return;
+    container->addInspectorView(durationsPane, true);
+    container->addInspectorView(levelsPane, false);
+    setupDone = true;
+}
+
+void SlideshowOptionsViewController::notifySlideshowTypeChanged() {
+    if (const auto project = openProject()) {
+        const QSignalBlocker block(musicSlideshow);
+        musicSlideshow->setChecked(project->bIsMusicSideshow());
+    }
+}
+
+void SlideshowOptionsViewController::updateBKMusicUI() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    const QSignalBlocker blockPhotos(photoVolume), blockVideos(videoVolume);
+    photoVolume->setValue(int(std::lround(project->fltBackgroundMusicVolumeWhenPhotos() * kVolumeSteps)));
+    videoVolume->setValue(int(std::lround(project->fltBackgroundMusicVolumeWhenVideos() * kVolumeSteps)));
+    photoVolumeText->setText(volumeText(project->fltBackgroundMusicVolumeWhenPhotos()));
+    videoVolumeText->setText(volumeText(project->fltBackgroundMusicVolumeWhenVideos()));
+}
+
+void SlideshowOptionsViewController::markDirty() const {
+    if (const auto project = openProject())
+        project->setBIsDirty(true);
+}
+
+void SlideshowOptionsViewController::SliderShowTimeChanged() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    project->setFltPhotoDuration(photoSlider->value() / 10.0f);
+    photoText->setText(durationText(project->fltPhotoDuration()));
+    markDirty();
+}
+
+void SlideshowOptionsViewController::SliderTransitionTimeChanged() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    project->setFltTransitionDuration(transitionSlider->value() / 10.0f);
+    transitionText->setText(durationText(project->fltTransitionDuration()));
+    markDirty();
+}
+
+void SlideshowOptionsViewController::ApplyToAllButtonClicked() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    for (const SlideItemRef& slide : project->slideshowArray()) {
+        slide->setFSecTransitionDuration(project->fltTransitionDuration());
+        if (slide->itemType() != SlideItem::kItemTypeVideo)
+            slide->setFSecPhotoDuration(project->fltPhotoDuration());
+    }
+    markDirty();
+    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_UPDATE_SLIDEITEM_DURATION"));
+}
+
+void SlideshowOptionsViewController::buttonRepeatClicked() {
+    if (const auto project = openProject())
+        project->setBPlayLoop(repeat->isChecked());
+    markDirty();
+}
+
+void SlideshowOptionsViewController::buttonMusicSlideshowClicked() {
+    if (const auto project = openProject())
+        project->setBIsMusicSideshow(musicSlideshow->isChecked());
+    markDirty();
+}
+
+void SlideshowOptionsViewController::findSelectedButton(QButtonGroup* matrix) {
+    const auto project = openProject();
+    if (!project)
+        return;
+    if (matrix == tvGroup)
+        project->setBTVSystemPAL(tvGroup->checkedId() != kNTSC);
+    else if (matrix == aspectGroup)
+        project->setBDVDVideoAspect16_9(aspectGroup->checkedId() == kAspect16_9);
+    else
+        return;
+    markDirty();
+}
+
+void SlideshowOptionsViewController::SliderBackgroundVolumeWhenPhotosChanged() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    project->setFltBackgroundMusicVolumeWhenPhotos(float(photoVolume->value()) / kVolumeSteps);
+    photoVolumeText->setText(volumeText(project->fltBackgroundMusicVolumeWhenPhotos()));
+    markDirty();
+}
+
+void SlideshowOptionsViewController::SliderBackgroundVolumeWhenVideosChanged() {
+    const auto project = openProject();
+    if (!project)
+        return;
+    project->setFltBackgroundMusicVolumeWhenVideos(float(videoVolume->value()) / kVolumeSteps);
+    videoVolumeText->setText(volumeText(project->fltBackgroundMusicVolumeWhenVideos()));
+    markDirty();
+}
+
+void SlideshowOptionsViewController::buttonSyncMusicAndSlideshowClicked() {
+    const auto project = openProject();
+    if (!project || !dialogs)
+        return;
+    const bool resetLocked = resetCustom->isChecked();
+    const bool declined = dialogs->runQuestionAlert(
+        tr_("Warning!"),
+        tr_("Synchronization will change photo's duration and transition duration of current slideshow, "
+            "Do you really want to perform it?"),
+        tr_("NO"), tr_("YES"));
+    if (declined)
+        return;
+    if (MainWindowServices* main = MainWindowServices::current())
+        main->stop();
+    if (resetLocked)
+        project->resetAllSlidesCustimzedDurationFlag();
+    const QVariantMap result = project->syncMusicAndSlideshowDuration();
+    if (result.value(QStringLiteral("failType")).toString() == QLatin1String("Success")) {
+        project->setBIsDirty(true);
+        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_REFRESH_TIMELINE_UI"));
+    }
+    dialogs->runModalAlert(result.value(QStringLiteral("desc")).toString(), QString());
+}

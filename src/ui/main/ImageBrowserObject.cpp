@@ -1,0 +1,81 @@
+#include "ui/main/ImageBrowserObject.h"
+
+#include "ui/editing/SlideThemeViewController.h"
+#include "ui/editing/SlideshowOptionsViewController.h"
+#include "ui/main/MediaBrowserView.h"
+
+#include <QLayout>
+#include <QVBoxLayout>
+
+ImageBrowserObject::ImageBrowserObject(QWidget* mediaBrowserContainerView, QObject* parent)
+    : QObject(parent), container(mediaBrowserContainerView) {
+    if (container && !container->layout()) {
+        auto* layout = new QVBoxLayout(container);
+        layout->setContentsMargins(0, 0, 0, 0);
+    }
+}
+
+void ImageBrowserObject::awakeFromNib() {
+    if (!container || photos)
+        return;
+    using Kind = MediaItemModel::Kind;
+    photos = new MediaBrowserView(Kind::Images, container);
+    photos->setObjectName("photoNodeViewController");
+    videos = new MediaBrowserView(Kind::Movies, container);
+    videos->setObjectName("videoNodeViewController");
+    music = new MediaBrowserView(Kind::Audio, container);
+    music->setObjectName("musicNodeViewController");
+    themes = new SlideThemeViewController(container);
+    themes->setObjectName("themeViewController");
+    options = new SlideshowOptionsViewController(container);
+    options->setObjectName("optionsViewController");
+    for (QWidget* view : {static_cast<QWidget*>(videos), static_cast<QWidget*>(music),
+                          static_cast<QWidget*>(themes), static_cast<QWidget*>(options)})
+        view->hide();
+    show(photos);
+}
+
+void ImageBrowserObject::removeAllSubViews() {
+    for (QWidget* view :
+         {static_cast<QWidget*>(photos), static_cast<QWidget*>(videos), static_cast<QWidget*>(music),
+          static_cast<QWidget*>(themes), static_cast<QWidget*>(options)}) {
+        if (!view)
+            continue;
+        container->layout()->removeWidget(view);
+        view->hide();
+    }
+    shown = nullptr;
+}
+
+void ImageBrowserObject::show(QWidget* view) {
+    removeAllSubViews();
+    if (!view || !container)
+        return;
+    container->layout()->addWidget(view);
+    view->show();
+    shown = view;
+}
+
+void ImageBrowserObject::switchToPhotoMediaView(QObject*) {
+    show(photos);
+}
+
+void ImageBrowserObject::switchToVideoMediaView(QObject*) {
+    show(videos);
+}
+
+void ImageBrowserObject::switchToMusicMediaView(QObject*) {
+    show(music);
+}
+
+void ImageBrowserObject::switchToThemeView(QObject*) {
+    show(themes);
+}
+
+void ImageBrowserObject::switchToOptionsView(QObject*) {
+    show(options);
+    if (!options)
+        return;
+    options->initOptions();
+    options->setupOptionsPanel();
+}

@@ -1,0 +1,165 @@
+// The document window's layout: the side bar switching the side panel, full screen and size changes,
+// closing, the media browser's folder listing, and pictures of the whole window.
+#include "support/MainWindowFixture.h"
+#include "support/PostedNotifications.h"
+#include "support/Screenshot.h"
+
+#include "ui/controls/IVInspectorViewContainer.h"
+#include "ui/controls/SDSideBar.h"
+#include "ui/editing/SlideThemeViewController.h"
+#include "ui/editing/SlideshowOptionsViewController.h"
+#include "ui/main/ImageBrowserObject.h"
+#include "ui/main/MediaBrowserView.h"
+#include "ui/main/SlideshowWindowControllerObj.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLayout>
+
+using test_support::PostedNotifications;
+using Kind = MediaItemModel::Kind;
+
+class WindowLayoutTest : public MainWindowTest {
+protected:
+    ImageBrowserObject& browser() const { return *controller->outlets().mediaBrowserObj; }
+    SlideshowWindowControllerObj& layout() const { return *controller->outlets().windowController; }
+    SDSideBar& sideBar() const { return *controller->outlets().sideBarDefault; }
+    bool browserPlaced() const {
+        return controller->outlets().rightPanelView->layout()->indexOf(
+                   controller->outlets().mediaBrowserView) >= 0;
+    }
+    void takeBrowserOut() const {
+        controller->outlets().rightPanelView->layout()->removeWidget(controller->outlets().mediaBrowserView);
+    }
+    // Pictures of distinct colours in the user's Pictures folder.
+    void writePictures(int count) const {
+        QDir().mkpath(home + "/Pictures");
+        for (int i = 0; i < count; ++i) {
+            QImage picture(320, 240, QImage::Format_RGB32);
+            picture.fill(QColor::fromHsv(i * 360 / count, 200, 230));
+            picture.save(home + QStringLiteral("/Pictures/photo%1.jpg").arg(i + 1, 2, 10, QChar('0')));
+        }
+    }
+};
+
+TEST_F(WindowLayoutTest, TheSideBarSwitchesTheSidePanelAndTheOptionsAreRefilledEachTime) {
+    makeController(true);
+    ASSERT_EQ(sideBar().buttonCount(), 5);
+    EXPECT_EQ(sideBar().selectedIndex(), 0);
+    EXPECT_EQ(browser().shownView(), browser().photoNodeViewController());
+    QWidget* options = browser().optionsViewController();
+    const std::pair<unsigned, QWidget*> cases[] = {
+        {1, browser().videoNodeViewController()},
+        {2, browser().musicNodeViewController()},
+        {3, browser().themeViewController()},
+        {0, browser().photoNodeViewController()},
+        {4, options},
+        {2, browser().musicNodeViewController()},
+        {5, options},
+        {6, options}, // nothing there: no change
+    };
+    for (const auto& [index, view] : cases) {
+        layout().sideBarDidSelectButton(sideBar(), index);
+        EXPECT_EQ(browser().shownView(), view) << index;
+        EXPECT_TRUE(view->isVisibleTo(controller->outlets().mediaBrowserView)) << index;
+    }
+    project->setFltPhotoDuration(6.5f);
+    sideBar().cellForItem(4)->click();
+    EXPECT_EQ(browser().optionsViewController()->slideshowTextField()->text(), "6.5 sec");
+    EXPECT_EQ(browser().optionsViewController()->inspectorContainer()->inspectorViews().size(), 2u);
+}
+
+TEST_F(WindowLayoutTest, ResizesPostTheSizeButFullScreenLeavesTheViewsWhereTheyAre) {
+    makeController(true);
+    window->show();
+    PostedNotifications sized("NOTIFY_WINDOW_SIZE_CHANGED");
+    takeBrowserOut();
+    window->resize(1100, 720);
+    EXPECT_TRUE(browserPlaced());
+    const std::size_t windowed = sized.list.size();
+    EXPECT_GE(windowed, 1u);
+
+    layout().toggleFullScreenClicked();
+    EXPECT_TRUE(layout().bFullScreen());
+    EXPECT_GT(sized.list.size(), windowed);
+    takeBrowserOut();
+    const std::size_t entered = sized.list.size();
+    window->resize(1000, 700);
+    EXPECT_FALSE(browserPlaced());
+    EXPECT_GT(sized.list.size(), entered);
+
+    layout().toggleFullScreenClicked();
+    EXPECT_FALSE(layout().bFullScreen());
+    window->resize(1050, 700);
+    EXPECT_TRUE(browserPlaced());
+}
+
+TEST_F(WindowLayoutTest, ClosingTheWindowEndsTheApplication) {
+    makeController(true);
+    int terminated = 0;
+    layout().setTerminateAction([&] { ++terminated; });
+    window->show();
+    window->close();
+    EXPECT_EQ(terminated, 1);
+}
+
+TEST_F(WindowLayoutTest, TheOptionsWindowReplacesAnEarlierOne) {
+    makeController(true);
+    controller->outlets().optionsMenuItem->trigger();
+    QPointer<QDialog> first = controller->optionsWnd();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    controller->ShowApplicationOptions();
+    EXPECT_TRUE(first.isNull());
+    ASSERT_TRUE(controller->optionsWnd());
+    EXPECT_EQ(controller->optionsWnd()->objectName(), "SlideshowOptions");
+}
+
+TEST_F(WindowLayoutTest, TheMediaListingTakesEachKindsFilesOfTheFolderOnly) {
+    const QString folder = home + "/scan";
+    for (const char* name : {"c.JPG", "a.png", "B.jpeg", "clip.mov", "film.MP4", "song.mp3", "tune.m4a",
+                             "notes.txt", ".hidden.jpg", "inner/deep.jpg"})
+        model_test::writeFile(folder + "/" + name);
+    QDir().mkpath(folder + "/folder.jpg");
+    const std::pair<Kind, QStringList> cases[] = {
+        {Kind::Images, {"a.png", "B.jpeg", "c.JPG"}},
+        {Kind::Movies, {"clip.mov", "film.MP4"}},
+        {Kind::Audio, {"song.mp3", "tune.m4a"}},
+    };
+    for (const auto& [kind, names] : cases) {
+        QStringList expected;
+        for (const QString& name : names)
+            expected << folder + "/" + name;
+        EXPECT_EQ(MediaItemModel::listMedia(folder, kind), expected) << int(kind);
+    }
+    EXPECT_TRUE(MediaItemModel::listMedia(home + "/missing", Kind::Images).isEmpty());
+}
+
+TEST_F(WindowLayoutTest, PicturesOfTheWholeWindowWithTheSideBar) {
+    writePictures(12);
+    if (!makeWindowWithPreview())
+        GTEST_SKIP() << "no OpenGL here";
+    scheduler->advance(2.5);
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230), QColor(230, 200, 40)});
+    MediaItemModel* pictures = browser().photoNodeViewController()->itemModel();
+    EXPECT_EQ(pictures->folder(), QDir(home + "/Pictures").absolutePath());
+    ASSERT_EQ(pictures->rowCount(), 12);
+    scheduler->advance(0.5); // the notch's slide
+    ASSERT_TRUE(model_test::spinUntil(
+        [&] { return pictures->isIdle() && !pictures->thumbnail(pictures->files().first()).isNull(); }));
+    const QImage whole = screenshot::save(*window, "main-window-side-bar-images");
+    ASSERT_FALSE(whole.isNull());
+    // The first thumbnail shows the first picture's colour.
+    const QImage thumbnail = pictures->thumbnail(pictures->files().first());
+    EXPECT_EQ(thumbnail.size(), QSize(96, 72));
+    // The notch sits at the bar's right edge beside the chosen entry.
+    QLabel* notch = sideBar().selectorImageView();
+    const QRect chosen = sideBar().cellForItem(0)->geometry();
+    EXPECT_EQ(notch->geometry().right(), chosen.right());
+    EXPECT_TRUE(chosen.contains(notch->geometry().center()));
+
+    sideBar().cellForItem(4)->click();
+    browser().optionsViewController()->buttonInspector()->header()->disclosureTriangle()->click();
+    scheduler->advance(0.5);
+    EXPECT_FALSE(screenshot::save(*window, "main-window-side-bar-options").isNull());
+}
