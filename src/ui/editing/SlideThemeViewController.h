@@ -36,6 +36,8 @@ public:
 
     void SetThemeButtonClicked();
     void CustomizeThemeButtonClicked();
+    // The rows and the selection again, from the project open now.
+    void reloadForOpenProject() { awakeFromNib(); }
 
 private:
     void awakeFromNib();

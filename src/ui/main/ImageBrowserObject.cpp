@@ -72,6 +72,13 @@ void ImageBrowserObject::switchToThemeView(QObject*) {
     show(themes);
 }
 
+void ImageBrowserObject::reloadForOpenProject() {
+    if (themes)
+        themes->reloadForOpenProject();
+    if (options && shown == options)
+        switchToOptionsView();
+}
+
 void ImageBrowserObject::switchToOptionsView(QObject*) {
     show(options);
     if (!options)

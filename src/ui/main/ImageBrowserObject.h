@@ -26,6 +26,8 @@ public:
     Q_INVOKABLE void switchToOptionsView(QObject* sender = nullptr);
     void switchToDVDMenuView(QObject*) {}
     void removeAllSubViews();
+    // Another project opened: the theme list and the options read it again.
+    void reloadForOpenProject();
 
     QWidget* mediaBrowserContainerView() const { return container; }
     MediaBrowserView* photoNodeViewController() const { return photos; }

@@ -12,6 +12,7 @@
 #include "ui/editing/SoundRecorderWndController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/blankImageWndController.h"
+#include "ui/main/ImageBrowserObject.h"
 #include "ui/main/TimelineThumbnailRefresh.h"
 
 #include <QDialog>
@@ -269,4 +270,6 @@ void SlideshowMainObject::refreshUIForOpenProject() {
     setNCurrentSlideshowItemIndex(-1);
     clearOpenGLWindow();
     layoutMusicSubViews();
+    if (ui.mediaBrowserObj)
+        ui.mediaBrowserObj->reloadForOpenProject();
 }

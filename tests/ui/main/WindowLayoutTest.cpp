@@ -163,3 +163,19 @@ TEST_F(WindowLayoutTest, PicturesOfTheWholeWindowWithTheSideBar) {
     scheduler->advance(0.5);
     EXPECT_FALSE(screenshot::save(*window, "main-window-side-bar-options").isNull());
 }
+
+TEST_F(WindowLayoutTest, AnotherOpenedProjectRefillsTheThemeListAndTheShownOptions) {
+    makeController(true);
+    RLListView& themes = *browser().themeViewController()->listView();
+    std::vector<std::size_t> selected;
+    for (int theme : {1, 4}) {
+        project->themeManger()->setCurrentThemeID(theme);
+        controller->refreshUIForOpenProject();
+        selected.push_back(themes.selectedRow());
+    }
+    EXPECT_NE(selected[0], selected[1]);
+    layout().sideBarDidSelectButton(sideBar(), 4);
+    project->setFltPhotoDuration(7.5f);
+    controller->refreshUIForOpenProject();
+    EXPECT_EQ(browser().optionsViewController()->slideshowTextField()->text(), "7.5 sec");
+}
