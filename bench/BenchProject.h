@@ -82,11 +82,11 @@ struct Project {
 };
 
 // Pumps the open project's slides into the encoder's pipe with the renderers `make` gives.
-class PumpHost : public MovieFramePumpHost {
+class PumpHost : public FramePumpHost<EncoderController> {
 public:
     explicit PumpHost(std::function<std::unique_ptr<FrameRenderer>()> make) : make(std::move(make)) {}
-    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
-        EncoderController& owner = *param.encoderController;
+    void runFramePump(const FramePumpParam<EncoderController>& param) override {
+        EncoderController& owner = *param.creator;
         const std::unique_ptr<FrameRenderer> renderer = make();
         FramePump::Options options;
         options.slides = SlideshowProject::currentMainProject()->slideshowArray();

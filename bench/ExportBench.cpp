@@ -235,7 +235,7 @@ struct ExportRun {
 };
 
 // One whole export with the host's pump.
-ExportRun exportOnce(const Size& size, MovieFramePumpHost& host) {
+ExportRun exportOnce(const Size& size, FramePumpHost<EncoderController>& host) {
     Stage& s = stage();
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
     std::atomic<bool> finished{false}, failed{false};

@@ -3,11 +3,11 @@
 #include "dvd/DVDFiles.h"
 #include "dvd/DVDMenuItem.h"
 #include "dvd/DVDNotifications.h"
-#include "dvd/RegexRoutines.h"
 #include "dvd/SpumuxObject.h"
 #include "dvd/StreamedChildProcess.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
+#include "platform/regex/RegexRoutines.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>

@@ -259,19 +259,27 @@ bool DVDCommand::startEncode(Encode kind) {
     return next->startRunDVDMenu({{"strOutputFullPath", menuStreamPathFor(stream)}});
 }
 
-void DVDCommand::dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
+void DVDCommand::runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
+    if (param.menu)
+        dvdMenuMPEGIIReadRGBAThreadProc(param);
+    else
+        dvdMPEGIIReadRGBAThreadProc(param);
+}
+
+void DVDCommand::dvdMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
     const auto project = SlideshowProject::currentMainProject();
     pumpFrames(project ? project->slideshowArray() : std::vector<SlideItemRef>(), param);
 }
 
-void DVDCommand::dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
+void DVDCommand::dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
     if (const auto project = SlideshowProject::currentMainProject())
         project->setEncodingSlideshow(true);
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     pumpFrames(manager ? manager->dvdMenuSlideArray() : std::vector<SlideItemRef>(), param);
 }
 
-void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides, const DVDFramePumpParam& param) {
+void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
+                            const FramePumpParam<DVDMPEGIICreateObject>& param) {
     DVDMPEGIICreateObject* const stopper = param.creator;
     const QVariantMap stage = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd").toMap();
     const auto report = [this, stage](double progress) {

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "dvd/DVDCommandDialogs.h"
-#include "dvd/DVDFramePumpHost.h"
+#include "dvd/DVDNotifications.h"
 #include "dvd/DVDStepError.h"
 #include "model/SlideItem.h"
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "render/FramePumpHost.h"
 
 #include <QString>
 
@@ -40,13 +41,11 @@ class SlideshowProject;
 // temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
 //
 // Called on the main thread, except the pumps (on their own threads) and what the notifications run.
-class DVDCommand : public DVDFramePumpHost {
+class DVDCommand : public FramePumpHost<DVDMPEGIICreateObject> {
 public:
     enum class Stage { Idle, Encoding, Authoring, Burning };
     static QString discLabel() { return QStringLiteral("Corvanta"); }
-    static QString videoInfoEditDoneNotificationName() {
-        return QStringLiteral("NOTIFY_VIDEO_INFO_EDIT_DONE");
-    }
+    static QString videoInfoEditDoneNotificationName() { return kNotifyVideoInfoEditDone; }
 
     DVDCommand(std::shared_ptr<SlideshowDirector> director, DVDCommandDialogs& dialogs,
                platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
@@ -72,8 +71,9 @@ public:
     bool EncodeDVDMenu();
     bool createDVDMenuAndSlideshowMPEGIIFile();
     bool createDVDMenuMPEGIIFile();
-    void dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
-    void dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+    void runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) override;
+    void dvdMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
+    void dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
 
     // ---- authoring and burn
     void StartDVDAuthorWithMPEGIIFile(const QString& path);
@@ -97,7 +97,8 @@ private:
     bool buildMenuSlides(const QString& tooFewSlidesText);
     SlideItemRef menuSlide(const QString& picture, const SlideshowProject& project) const;
     bool startEncode(Encode kind);
-    void pumpFrames(const std::vector<SlideItemRef>& slides, const DVDFramePumpParam& param);
+    void pumpFrames(const std::vector<SlideItemRef>& slides,
+                    const FramePumpParam<DVDMPEGIICreateObject>& param);
     void encodeFinished();
     void encodeFailed(const DVDStepError& error);
     void cancelEncoding();

@@ -17,7 +17,8 @@ QString streamName(DVDMPEGIICreateObject::Pass pass) {
 
 } // namespace
 
-DVDMPEGIICreateObject::DVDMPEGIICreateObject(DVDFramePumpHost* pumpHost, platform::NotificationCenter& centre)
+DVDMPEGIICreateObject::DVDMPEGIICreateObject(FramePumpHost<DVDMPEGIICreateObject>* pumpHost,
+                                             platform::NotificationCenter& centre)
     : host(pumpHost), center(centre) {}
 
 DVDMPEGIICreateObject::~DVDMPEGIICreateObject() {
@@ -289,7 +290,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::makePipes() {
 // ---- one pump and one ffmpeg side by side
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass) {
-    const DVDFramePumpParam pipes{audioPipe.path(), videoPipe.path(), this};
+    const FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.path(), videoPipe.path(), this, pass == Pass::Menu};
     {
         const std::lock_guard lock(stateMutex);
         pumpReported = false;
@@ -297,11 +298,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         pumpFailure.clear();
         stoppedForPump = false;
     }
-    const auto pump = [this, pipes, pass] {
-        if (pass == Pass::Menu)
-            host->dvdMenuMPEGIIReadRGBAThreadProc(pipes);
-        else
-            host->dvdMPEGIIReadRGBAThreadProc(pipes);
+    const auto pump = [this, pipes] {
+        host->runFramePump(pipes);
         bool reported;
         {
             const std::lock_guard lock(stateMutex);

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "dvd/DVDFramePumpHost.h"
 #include "dvd/DVDStepError.h"
+#include "export/ExportNotifications.h"
 #include "export/FFMMCreateObjectBase.h"
 #include "export/MixedAudioExport.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "render/FramePumpHost.h"
 
 #include <QSizeF>
 #include <QString>
@@ -33,6 +34,9 @@
 // (the project's bExportProgressCancelButtonClicked, or cancel()) ends it without either. The temporary files
 // are gone after every pass.
 //
+// Each pump (param.menu tells the menu's from the show's) runs on a thread of its own and stops before a
+// frame when shouldStopPump() says so; it tells how it ended through framePumpEnded() before it returns.
+//
 // Its owner keeps it until the driver has ended (observers of the finished notification run on the driver's
 // thread and must not let it go); letting it go earlier cancels the command and waits for its end.
 class DVDMPEGIICreateObject : public FFMMCreateObjectBase {
@@ -44,15 +48,16 @@ public:
         std::function<MixedAudioExport::Result(Pass pass, const MixedAudioExport::CancelCheck& cancelled,
                                                const MixedAudioExport::ProgressHandler& progress)>;
 
-    static QString movieFinishedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FINISHED"); }
+    static QString movieFinishedNotificationName() { return kNotifyEncodeMovieFinished; }
     static QString progressNotificationName() { return MixedAudioExport::progressNotificationName(); }
     // Step names of the failures.
     static QString kStepBackgroundMusic() { return QStringLiteral("background music"); }
     static QString kStepFrames() { return QStringLiteral("frames"); }
     static QString kStepFFmpeg() { return QStringLiteral("ffmpeg"); }
 
-    explicit DVDMPEGIICreateObject(DVDFramePumpHost* host, platform::NotificationCenter& center =
-                                                               platform::NotificationCenter::defaultCenter());
+    explicit DVDMPEGIICreateObject(
+        FramePumpHost<DVDMPEGIICreateObject>* host,
+        platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
     ~DVDMPEGIICreateObject() override;
     DVDMPEGIICreateObject(const DVDMPEGIICreateObject&) = delete;
     DVDMPEGIICreateObject& operator=(const DVDMPEGIICreateObject&) = delete;
@@ -127,7 +132,7 @@ private:
     void finish(const Outcome& outcome);
     bool cancelled() const;
 
-    DVDFramePumpHost* host;
+    FramePumpHost<DVDMPEGIICreateObject>* host;
     platform::NotificationCenter& center;
     MixStep mixStep;
     std::function<void(End, const DVDStepError&)> completionHandler;

@@ -90,7 +90,7 @@ QString EncoderController::strTempM4AAudioFullPath() {
 
 // ---- start, on the caller's thread
 
-bool EncoderController::encodeVideo_2_FIFO(MovieFramePumpHost* caller) {
+bool EncoderController::encodeVideo_2_FIFO(FramePumpHost<EncoderController>* caller) {
     const QSizeF output = SlideshowProject::sizeVideoOutput();
     deInitVar();
     if (caller)
@@ -211,7 +211,7 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
         return;
     }
     startFeeding();
-    pump = std::thread([this] { host->readRGBAFIFOThread({this, fifoPath}); });
+    pump = std::thread([this] { host->runFramePump({QString(), fifoPath, this}); });
 }
 
 bool EncoderController::initAudioVar(int index) {

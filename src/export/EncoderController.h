@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/ExportNotifications.h"
 #include "export/FramePipeReader.h"
 #include "export/FrameRing.h"
 #include "export/MixedAudioExport.h"
@@ -8,6 +9,7 @@
 #include "platform/media/AudioReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/SerialQueue.h"
+#include "render/FramePumpHost.h"
 
 #include <QSize>
 #include <QString>
@@ -23,22 +25,6 @@
 
 class EncoderController;
 
-// What the frame pump of a live movie export receives: {"encoderController", "strVideoFIFO"}.
-struct EncoderFramePumpParam {
-    EncoderController* encoderController = nullptr; // alive until the pump's thread has ended
-    QString strVideoFIFO;
-};
-
-// Who renders the frames of a live movie export into the encoder's pipe (the main window controller).
-class MovieFramePumpHost {
-public:
-    virtual ~MovieFramePumpHost() = default;
-    // Runs on a thread of the encoder's. Writes the frames into the pipe, closes it, and ends with
-    // setBVideoReadThreadFinished(true). A pump that stops before the end of the show for another reason
-    // than the encoder's own end calls framePumpFailed() before it closes the pipe.
-    virtual void readRGBAFIFOThread(const EncoderFramePumpParam& param) = 0;
-};
-
 // Writes the open project as a movie: the sound mixed first into the temporary M4A file, then H.264 from
 // the raw BGRA frames that the frame pump pushes through the pipe "v_fifo_%i", and AAC from the M4A, both
 // fed on the serial queue "mediaInputQueue" as the writer asks for them. One encoder serves one export.
@@ -46,6 +32,10 @@ public:
 // Ends: "NOTIFY_ENCODE_MOVIE_FINISHED" on the main thread when the movie is complete; on any failure after
 // the start "NOTIFY_ENCODE_MOVIE_FAILED" on the main thread with the result dictionary as user info and
 // the movie deleted; after a cancel neither, the movie deleted. Either way the three end flags are set.
+//
+// Its frame pump gets no sound pipe. It ends with setBVideoReadThreadFinished(true); one that stops before
+// the end of the show for another reason than the encoder's own end calls framePumpFailed() before it
+// closes the pipe.
 //
 // Threads: the driver (mixing), the queue, the frame pump and the drain that empties the pipe once the
 // writer has stopped, all owned here: the destructor cancels what still runs and waits for every one of
@@ -65,8 +55,8 @@ public:
     EncoderController(const EncoderController&) = delete;
     EncoderController& operator=(const EncoderController&) = delete;
 
-    static QString movieFinishedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FINISHED"); }
-    static QString movieFailedNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MOVIE_FAILED"); }
+    static QString movieFinishedNotificationName() { return kNotifyEncodeMovieFinished; }
+    static QString movieFailedNotificationName() { return kNotifyEncodeMovieFailed; }
 
     // Whether the movie writer can be had, and the largest of the export sizes it offers (zero when none).
     static bool softwareAvailable();
@@ -77,7 +67,7 @@ public:
 
     // Starts the export of the open project on the caller's (main) thread: true when the driver runs; false
     // with dictEncodeResult() when it refuses.
-    bool encodeVideo_2_FIFO(MovieFramePumpHost* caller);
+    bool encodeVideo_2_FIFO(FramePumpHost<EncoderController>* caller);
     bool doesExistProtectedMusicFileInProject();
     // Ends whatever still runs (as a cancel does), waits for every thread and clears the state.
     void deInitVar();
@@ -89,8 +79,8 @@ public:
     void waitUntilFinished();
 
     QVariantMap dictEncodeResult() const;
-    MovieFramePumpHost* slideshowMainObject() const { return host; }
-    void setSlideshowMainObject(MovieFramePumpHost* value) { host = value; }
+    FramePumpHost<EncoderController>* slideshowMainObject() const { return host; }
+    void setSlideshowMainObject(FramePumpHost<EncoderController>* value) { host = value; }
     uint64_t nEncodeVideoBitrate() const { return bitrate; }
     void setNEncodeVideoBitrate(uint64_t value) { bitrate = value; }
     QString strVideoOutputFullPath() const { return outputPath; }
@@ -137,7 +127,7 @@ private:
     void setAllEndFlags();
     void joinThreads();
 
-    MovieFramePumpHost* host = nullptr;
+    FramePumpHost<EncoderController>* host = nullptr;
     uint64_t bitrate = kDefaultBitrate;
     QString outputPath;
     QString fifoPath;

@@ -4,6 +4,7 @@
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/foundation/ToolLocator.h"
 
 #include <QFile>
@@ -119,10 +120,7 @@ void FFMMCreateObjectBase::joinDriver() {
         const std::lock_guard lock(mutex);
         running = std::move(driver);
     }
-    if (running.joinable() && running.get_id() != std::this_thread::get_id())
-        running.join();
-    else if (running.joinable())
-        running.detach(); // joined from its own code: it is about to return anyway
+    platform::joinUnlessSelf(running);
 }
 
 void FFMMCreateObjectBase::deInitVar() {

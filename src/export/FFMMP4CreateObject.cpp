@@ -11,7 +11,7 @@
 
 #include <fcntl.h>
 
-FFMMP4CreateObject::FFMMP4CreateObject(MP4FramePumpHost* pumpHost)
+FFMMP4CreateObject::FFMMP4CreateObject(FramePumpHost<FFMMP4CreateObject>* pumpHost)
     : host(pumpHost), mixStep(&MixedAudioExport::exportProjectMix) {}
 
 FFMMP4CreateObject::~FFMMP4CreateObject() {
@@ -129,8 +129,8 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::makePipes() {
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg() {
-    const MP4FramePumpParam pipes{audioPipe.path(), videoPipe.path(), this};
-    runPumpBesideFFmpeg([this, pipes] { host->createMP4ReadRGBAThreadProc(pipes); },
+    const FramePumpParam<FFMMP4CreateObject> pipes{audioPipe.path(), videoPipe.path(), this};
+    runPumpBesideFFmpeg([this, pipes] { host->runFramePump(pipes); },
                         [this, pipes] {
                             return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
                                                    strTempM4AAudioFullPath(), strOutputFullPath());

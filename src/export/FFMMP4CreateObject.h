@@ -3,6 +3,7 @@
 #include "export/FFMMCreateObjectBase.h"
 #include "export/MixedAudioExport.h"
 #include "model/SlideshowProject.h"
+#include "render/FramePumpHost.h"
 
 #include <QSizeF>
 #include <QString>
@@ -15,23 +16,6 @@
 
 class FFMMP4CreateObject;
 
-// What the frame pump of the ffmpeg MP4 path receives: {"strAudioFIFO", "strVideoFIFO"} and its creator.
-struct MP4FramePumpParam {
-    QString strAudioFIFO;
-    QString strVideoFIFO;
-    FFMMP4CreateObject* creator = nullptr; // alive until the pump has returned
-};
-
-// Who renders the frames of the MP4 path into the video pipe (the main window controller's services).
-class MP4FramePumpHost {
-public:
-    virtual ~MP4FramePumpHost() = default;
-    // Writes every frame of the show into the video pipe and closes it; stops when the creator's
-    // shouldStopPump() says so. A pump that stops early for a reason of its own (a frame not drawn or not
-    // written) calls the creator's framePumpFailed() before it closes the pipe.
-    virtual void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) = 0;
-};
-
 // Writes the open project as an MP4 file through the ffmpeg program: the sound is mixed into the temporary
 // M4A file, then the frame pump and ffmpeg run side by side, the pump writing raw BGRA frames into a named
 // pipe that ffmpeg reads with the M4A file.
@@ -42,6 +26,10 @@ public:
 // bCancelRequest), the partial movie removed. The temporary files are gone after every run. ffmpeg's
 // word is not taken for the movie: it counts as written only when it can be read and holds the frames the
 // pump wrote (one more or less) and, when the mixed sound has any, a sound stream.
+//
+// Its frame pump writes every frame of the show and stops when shouldStopPump() says so; one that stops
+// early for a reason of its own (a frame not drawn or not written) calls framePumpFailed() before it closes
+// the pipe.
 class FFMMP4CreateObject : public FFMMCreateObjectBase {
 public:
     using MixStep = std::function<MixedAudioExport::Result(
@@ -55,7 +43,7 @@ public:
     };
     using EndHandler = std::function<void(const Outcome&)>;
 
-    explicit FFMMP4CreateObject(MP4FramePumpHost* host = nullptr);
+    explicit FFMMP4CreateObject(FramePumpHost<FFMMP4CreateObject>* host = nullptr);
     // Cancels a run still under way and waits for all its threads.
     ~FFMMP4CreateObject() override;
 
@@ -74,7 +62,7 @@ public:
     // How many frames the pump wrote into the pipe, told before it closes: the movie must hold as many.
     void framePumpWrote(quint64 frames);
 
-    void setFramePumpHost(MP4FramePumpHost* value) { host = value; }
+    void setFramePumpHost(FramePumpHost<FFMMP4CreateObject>* value) { host = value; }
     // Told on the driver's thread, last thing of every run, after the end has been posted.
     void setEndHandler(EndHandler handler) { endHandler = std::move(handler); }
     // The sound step; the project's whole mix into the temporary M4A unless a test puts in another.
@@ -96,7 +84,7 @@ private:
     bool cancelled() const;
     SlideshowProjectRef cancelSource() const;
 
-    MP4FramePumpHost* host;
+    FramePumpHost<FFMMP4CreateObject>* host;
     MixStep mixStep;
     EndHandler endHandler;
     mutable std::mutex projectMutex;

@@ -84,7 +84,7 @@ void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4Cre
 
 // ---- the frame pump, on a thread of the creator's
 
-void MP4ExportCommand::createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) {
+void MP4ExportCommand::createMP4ReadRGBAThreadProc(const FramePumpParam<FFMMP4CreateObject>& param) {
     FFMMP4CreateObject& owner = *param.creator;
     FramePump::Options options;
     options.pipePath = param.strVideoFIFO;

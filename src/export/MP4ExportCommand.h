@@ -12,7 +12,7 @@
 // thread; the pump runs on a thread of the creator's. The end of a run puts the playback settings back and
 // lets the creator go; a failure is shown in an "ERROR" alert. The mixing stage's progress reaches the
 // progress window through the movie export's progress observer.
-class MP4ExportCommand : public MP4FramePumpHost {
+class MP4ExportCommand : public FramePumpHost<FFMMP4CreateObject> {
 public:
     // Makes the renderer of one pump run (a player on a context of its own); null when none can be had.
     using RendererFactory = std::function<std::unique_ptr<FrameRenderer>()>;
@@ -26,7 +26,10 @@ public:
     // Writes the open project as "<encoding path for the size>.mp4" through ffmpeg. False when refused
     // (fewer than 3 slides, with an alert) or while a run is under way.
     bool createMP4File_FFMM();
-    void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override;
+    void runFramePump(const FramePumpParam<FFMMP4CreateObject>& param) override {
+        createMP4ReadRGBAThreadProc(param);
+    }
+    void createMP4ReadRGBAThreadProc(const FramePumpParam<FFMMP4CreateObject>& param);
     // Asks the running creator to stop; its end then puts the settings back.
     void cancelEncoding();
 

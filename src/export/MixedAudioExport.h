@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/ExportNotifications.h"
 #include "platform/media/AudioMix.h"
 #include "platform/media/Composition.h"
 
@@ -48,5 +49,5 @@ public:
     // A progress handler that posts "NOTIFY_ENCODE_MPEGII_PROGRESS" with the object and the user info
     // {"progress": the progress, "baseinfo": the stage dictionary}, on the calling thread.
     static ProgressHandler progressNotifier(const QVariant& object, const QVariantMap& baseinfo);
-    static QString progressNotificationName() { return QStringLiteral("NOTIFY_ENCODE_MPEGII_PROGRESS"); }
+    static QString progressNotificationName() { return kNotifyEncodeMPEGIIProgress; }
 };

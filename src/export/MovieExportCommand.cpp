@@ -122,8 +122,8 @@ void MovieExportCommand::showFailure(const QString& message) {
 
 // ---- the frame pump, on a thread of the encoder's
 
-void MovieExportCommand::readRGBAFIFOThread(const EncoderFramePumpParam& param) {
-    EncoderController& owner = *param.encoderController;
+void MovieExportCommand::readRGBAFIFOThread(const FramePumpParam<EncoderController>& param) {
+    EncoderController& owner = *param.creator;
     FramePump::Options options;
     options.pipePath = param.strVideoFIFO;
     // Once the writer side has ended (finished, failed or cancelled) nothing will use more frames.

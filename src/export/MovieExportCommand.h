@@ -2,6 +2,7 @@
 
 #include "export/EncoderController.h"
 #include "export/ExportDialogs.h"
+#include "export/ExportNotifications.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/FramePump.h"
 
@@ -18,7 +19,7 @@ class SlideshowProject;
 // The movie export of the main window controller, which owns one: the command, the frame pump that renders
 // the show into the encoder's pipe, the cancel, and the observers of the encoder's notifications and of the
 // export progress. Lives on the main thread; the pump runs on a thread of the encoder's.
-class MovieExportCommand : public MovieFramePumpHost {
+class MovieExportCommand : public FramePumpHost<EncoderController> {
 public:
     // Makes the renderer of one pump run (a player on a context of its own); null when none can be had.
     using RendererFactory = std::function<std::unique_ptr<FrameRenderer>()>;
@@ -27,9 +28,7 @@ public:
         unsigned long bitrate = 0;
     };
 
-    static QString createVideoFileEndNotificationName() {
-        return QStringLiteral("NOTIFY_CREATE_VIDEO_FILE_END");
-    }
+    static QString createVideoFileEndNotificationName() { return kNotifyCreateVideoFileEnd; }
     // The share option "VideoSize" as an output size and an average bit rate.
     static OutputSettings outputSettingsForVideoSize(int videoSize);
     // Sets the export's output (from the project's "VideoSize") and puts the project into export playback:
@@ -44,7 +43,8 @@ public:
 
     // The export of the open project to its temporary movie; false when refused (with an alert).
     bool startEncodingMovieFile();
-    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override;
+    void runFramePump(const FramePumpParam<EncoderController>& param) override { readRGBAFIFOThread(param); }
+    void readRGBAFIFOThread(const FramePumpParam<EncoderController>& param);
     // Asks the running export to stop; once all its threads have ended, playback is stopped and the
     // playback settings are put back, on the main thread.
     void cancelEncoding();

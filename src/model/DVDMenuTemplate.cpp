@@ -51,50 +51,38 @@ std::shared_ptr<DVDMenuTemplate> DVDMenuTemplate::fromDictionary(const QVariantM
 }
 
 QVariantMap DVDMenuTemplate::menuDictionary() const {
-    std::lock_guard lock(mutex);
-    return dictionary;
+    return fields.get(&Fields::dictionary);
 }
 void DVDMenuTemplate::setMenuDictionary(const QVariantMap& value) {
-    std::lock_guard lock(mutex);
-    dictionary = value;
+    fields.set(&Fields::dictionary, value);
 }
 QString DVDMenuTemplate::menuStyle() const {
-    std::lock_guard lock(mutex);
-    return style;
+    return fields.get(&Fields::style);
 }
 void DVDMenuTemplate::setMenuStyle(const QString& value) {
-    std::lock_guard lock(mutex);
-    style = value;
+    fields.set(&Fields::style, value);
 }
 QString DVDMenuTemplate::menuName() const {
-    std::lock_guard lock(mutex);
-    return name;
+    return fields.get(&Fields::name);
 }
 void DVDMenuTemplate::setMenuName(const QString& value) {
-    std::lock_guard lock(mutex);
-    name = value;
+    fields.set(&Fields::name, value);
 }
 QString DVDMenuTemplate::folder() const {
-    std::lock_guard lock(mutex);
-    return pictureFolder;
+    return fields.get(&Fields::pictureFolder);
 }
 void DVDMenuTemplate::setFolder(const QString& value) {
-    std::lock_guard lock(mutex);
-    pictureFolder = value;
+    fields.set(&Fields::pictureFolder, value);
 }
 QImage DVDMenuTemplate::menuThumbnail() const {
-    std::lock_guard lock(mutex);
-    return thumbnail;
+    return fields.get(&Fields::thumbnail);
 }
 void DVDMenuTemplate::setMenuThumbnail(const QImage& image) {
-    std::lock_guard lock(mutex);
-    thumbnail = image;
+    fields.set(&Fields::thumbnail, image);
 }
 QString DVDMenuTemplate::menuBackgroundImagePath() const {
-    std::lock_guard lock(mutex);
-    return backgroundPath;
+    return fields.get(&Fields::backgroundPath);
 }
 void DVDMenuTemplate::setMenuBackgroundImagePath(const QString& path) {
-    std::lock_guard lock(mutex);
-    backgroundPath = path;
+    fields.set(&Fields::backgroundPath, path);
 }

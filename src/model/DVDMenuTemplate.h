@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/foundation/Guarded.h"
+
 #include <QImage>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
 
 #include <memory>
-#include <mutex>
 #include <vector>
 
 // One DVD-menu template as the project manager loads it from the "dvdmenu" resource: the template
@@ -37,10 +38,14 @@ public:
     void setMenuBackgroundImagePath(const QString& path);
 
 private:
-    mutable std::mutex mutex;
-    QVariantMap dictionary;
-    QString style, name, pictureFolder, backgroundPath;
-    QImage thumbnail;
+    // Threads: read by the DVD thread while the main thread may set them; every field is guarded, together,
+    // in `fields`.
+    struct Fields {
+        QVariantMap dictionary;
+        QString style, name, pictureFolder, backgroundPath;
+        QImage thumbnail;
+    };
+    platform::Guarded<Fields> fields;
 };
 
 using DVDMenuTemplateRef = std::shared_ptr<DVDMenuTemplate>;

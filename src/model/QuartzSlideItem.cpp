@@ -54,8 +54,7 @@ bool QuartzSlideItem::openComposition(std::shared_ptr<platform::gl::Context> sha
     } else {
         setPixelSize(QSize(1280, 720));
     }
-    const std::lock_guard lock(fieldMutex);
-    context = std::move(shared);
+    fields.set(&Fields::context, std::move(shared));
     return true;
 }
 
@@ -80,26 +79,21 @@ void QuartzSlideItem::stop() {
 }
 
 std::shared_ptr<platform::gl::Context> QuartzSlideItem::compositionContext() const {
-    const std::lock_guard lock(fieldMutex);
-    return context;
+    return fields.get(&Fields::context);
 }
 
 QString QuartzSlideItem::strQuartzFilePath() const {
-    const std::lock_guard lock(fieldMutex);
-    return quartzFilePath;
+    return fields.get(&Fields::quartzFilePath);
 }
 
 void QuartzSlideItem::setStrQuartzFilePath(const QString& path) {
-    const std::lock_guard lock(fieldMutex);
-    quartzFilePath = path;
+    fields.set(&Fields::quartzFilePath, path);
 }
 
 QString QuartzSlideItem::strVideoFilePath() const {
-    const std::lock_guard lock(fieldMutex);
-    return videoFilePath;
+    return fields.get(&Fields::videoFilePath);
 }
 
 void QuartzSlideItem::setStrVideoFilePath(const QString& path) {
-    const std::lock_guard lock(fieldMutex);
-    videoFilePath = path;
+    fields.set(&Fields::videoFilePath, path);
 }

@@ -53,11 +53,15 @@ protected:
     void decodeFields(platform::KeyedUnarchiver& coder) override;
 
 private:
-    mutable std::mutex fieldMutex;
+    // Threads: the loader thread reads the paths and the context while the main thread may set them; they
+    // are guarded together in `fields`, the flags are atomic, and sizeDecision makes the size one decision.
+    struct Fields {
+        QString quartzFilePath;
+        QString videoFilePath;
+        std::shared_ptr<platform::gl::Context> context;
+    };
+    platform::Guarded<Fields> fields;
     std::mutex sizeDecision;
-    QString quartzFilePath;
-    QString videoFilePath;
-    std::shared_ptr<platform::gl::Context> context;
     std::atomic<bool> videoItem{false};
     std::atomic<bool> stopped{false};
 };

@@ -36,7 +36,11 @@ float sanitizedSeconds(float seconds) {
     return std::min(seconds, 7.0f * 24.0f * 3600.0f);
 }
 
-SlideItem::SlideItem() : subtitleFont(defaultSubtitleFontInfo()), text(defaultTextInfo()) {
+SlideItem::SlideItem() {
+    fields.with([](Fields& f) {
+        f.subtitleFont = defaultSubtitleFontInfo();
+        f.text = defaultTextInfo();
+    });
     setItemType(kItemTypePhoto);
     SetRandomPanzoom();
 }
@@ -62,43 +66,44 @@ void SlideItem::SetRandomPanzoom() {
     const int k = int(random.next(8));
     const QPointF horizontal(kPan, 0.0), vertical(0.0, kPan), none(0.0, 0.0);
     static const bool zoomingOut[8] = {true, true, false, false, false, false, true, true};
-    std::lock_guard lock(mutex);
-    switch (k) {
-    case 0:
-        panStart = horizontal;
-        panEnd = none;
-        break;
-    case 1:
-        panStart = vertical;
-        panEnd = none;
-        break;
-    case 2:
-        panStart = horizontal;
-        panEnd = none;
-        break;
-    case 3:
-        panStart = vertical;
-        panEnd = none;
-        break;
-    case 4:
-        panStart = none;
-        panEnd = horizontal;
-        break;
-    case 5:
-        panStart = none;
-        panEnd = vertical;
-        break;
-    case 6:
-        panStart = none;
-        panEnd = horizontal;
-        break;
-    default:
-        panStart = none;
-        panEnd = vertical;
-        break;
-    }
-    zoomFrom = zoomingOut[k] ? kZoomIn : kZoomOut;
-    zoomTo = zoomingOut[k] ? kZoomOut : kZoomIn;
+    fields.with([&](Fields& f) {
+        switch (k) {
+        case 0:
+            f.panStart = horizontal;
+            f.panEnd = none;
+            break;
+        case 1:
+            f.panStart = vertical;
+            f.panEnd = none;
+            break;
+        case 2:
+            f.panStart = horizontal;
+            f.panEnd = none;
+            break;
+        case 3:
+            f.panStart = vertical;
+            f.panEnd = none;
+            break;
+        case 4:
+            f.panStart = none;
+            f.panEnd = horizontal;
+            break;
+        case 5:
+            f.panStart = none;
+            f.panEnd = vertical;
+            break;
+        case 6:
+            f.panStart = none;
+            f.panEnd = horizontal;
+            break;
+        default:
+            f.panStart = none;
+            f.panEnd = vertical;
+            break;
+        }
+        f.zoomFrom = zoomingOut[k] ? kZoomIn : kZoomOut;
+        f.zoomTo = zoomingOut[k] ? kZoomOut : kZoomIn;
+    });
 }
 
 // ---- files
@@ -114,55 +119,46 @@ QString SlideItem::pathInOpenProject(const QString& name) {
 }
 
 QString SlideItem::fileNameIn(const QString& contentsFolder) const {
-    std::lock_guard lock(mutex);
-    if (storedFileName.isNull() || contentsFolder.isEmpty())
+    const QString name = fields.get(&Fields::storedFileName);
+    if (name.isNull() || contentsFolder.isEmpty())
         return QString();
-    return contentsFolder + "/" + storedFileName;
+    return contentsFolder + "/" + name;
 }
 
 QString SlideItem::shortFileName() const {
-    std::lock_guard lock(mutex);
-    return storedFileName;
+    return fields.get(&Fields::storedFileName);
 }
 
 void SlideItem::setFileName(const QString& name) {
-    std::lock_guard lock(mutex);
-    storedFileName = lastComponent(name);
+    fields.set(&Fields::storedFileName, lastComponent(name));
 }
 
 void SlideItem::setBackgroudImageFileName(const QString& name) {
-    std::lock_guard lock(mutex);
-    storedBackgroundFileName = lastComponent(name);
+    fields.set(&Fields::storedBackgroundFileName, lastComponent(name));
 }
 
 void SlideItem::setTextImageFileName(const QString& name) {
-    std::lock_guard lock(mutex);
-    storedTextImageFileName = lastComponent(name);
+    fields.set(&Fields::storedTextImageFileName, lastComponent(name));
 }
 
 void SlideItem::setStrThumbFileName(const QString& name) {
-    std::lock_guard lock(mutex);
-    storedThumbFileName = lastComponent(name);
+    fields.set(&Fields::storedThumbFileName, lastComponent(name));
 }
 
 QSize SlideItem::pixelSize() const {
-    std::lock_guard lock(sizeMutex);
-    return pictureSize;
+    return pictureSize.get();
 }
 
 void SlideItem::setPixelSize(const QSize& value) {
-    std::lock_guard lock(sizeMutex);
-    pictureSize = value;
+    pictureSize.set(value);
 }
 
 void SlideItem::setWidth(int value) {
-    std::lock_guard lock(sizeMutex);
-    pictureSize.setWidth(value);
+    pictureSize.with([value](QSize& size) { size.setWidth(value); });
 }
 
 void SlideItem::setHeight(int value) {
-    std::lock_guard lock(sizeMutex);
-    pictureSize.setHeight(value);
+    pictureSize.with([value](QSize& size) { size.setHeight(value); });
 }
 
 bool SlideItem::isPresentFile(const QString& path) {
@@ -244,111 +240,88 @@ bool SlideItem::framesComputed() const {
 // ---- guarded fields
 
 QPointF SlideItem::panStartPoint() const {
-    std::lock_guard lock(mutex);
-    return panStart;
+    return fields.get(&Fields::panStart);
 }
 void SlideItem::setPanStartPoint(const QPointF& point) {
-    std::lock_guard lock(mutex);
-    panStart = point;
+    fields.set(&Fields::panStart, point);
 }
 QPointF SlideItem::panEndPoint() const {
-    std::lock_guard lock(mutex);
-    return panEnd;
+    return fields.get(&Fields::panEnd);
 }
 void SlideItem::setPanEndPoint(const QPointF& point) {
-    std::lock_guard lock(mutex);
-    panEnd = point;
+    fields.set(&Fields::panEnd, point);
 }
 double SlideItem::zoomStart() const {
-    std::lock_guard lock(mutex);
-    return zoomFrom;
+    return fields.get(&Fields::zoomFrom);
 }
 void SlideItem::setZoomStart(double value) {
-    std::lock_guard lock(mutex);
-    zoomFrom = value;
+    fields.set(&Fields::zoomFrom, value);
 }
 double SlideItem::zoomEnd() const {
-    std::lock_guard lock(mutex);
-    return zoomTo;
+    return fields.get(&Fields::zoomTo);
 }
 void SlideItem::setZoomEnd(double value) {
-    std::lock_guard lock(mutex);
-    zoomTo = value;
+    fields.set(&Fields::zoomTo, value);
 }
 QString SlideItem::strPhotoDescription() const {
-    std::lock_guard lock(mutex);
-    return photoDescription;
+    return fields.get(&Fields::photoDescription);
 }
 void SlideItem::setStrPhotoDescription(const QString& value) {
-    std::lock_guard lock(mutex);
-    photoDescription = value;
+    fields.set(&Fields::photoDescription, value);
 }
 QVariantMap SlideItem::transitionInfo() const {
-    std::lock_guard lock(mutex);
-    return transition;
+    return fields.get(&Fields::transition);
 }
 void SlideItem::setTransitionInfo(const QVariantMap& info) {
-    std::lock_guard lock(mutex);
-    transition = info;
+    fields.set(&Fields::transition, info);
 }
 QVariantMap SlideItem::subtitleFontInfo() const {
-    std::lock_guard lock(mutex);
-    return subtitleFont;
+    return fields.get(&Fields::subtitleFont);
 }
 void SlideItem::setSubtitleFontInfo(const QVariantMap& info) {
-    std::lock_guard lock(mutex);
-    subtitleFont = info;
+    fields.set(&Fields::subtitleFont, info);
 }
 QVariantMap SlideItem::textInfo() const {
-    std::lock_guard lock(mutex);
-    return text;
+    return fields.get(&Fields::text);
 }
 void SlideItem::setTextInfo(const QVariantMap& info) {
-    std::lock_guard lock(mutex);
-    text = info;
+    fields.set(&Fields::text, info);
 }
 QString SlideItem::strSoundFileName() const {
-    std::lock_guard lock(mutex);
-    return soundFileName;
+    return fields.get(&Fields::soundFileName);
 }
 void SlideItem::setStrSoundFileName(const QString& name) {
-    std::lock_guard lock(mutex);
-    soundFileName = name;
+    fields.set(&Fields::soundFileName, name);
 }
 QString SlideItem::strOriginalFileName() const {
-    std::lock_guard lock(mutex);
-    return originalFileName;
+    return fields.get(&Fields::originalFileName);
 }
 void SlideItem::setStrOriginalFileName(const QString& path) {
-    std::lock_guard lock(mutex);
-    originalFileName = path;
+    fields.set(&Fields::originalFileName, path);
 }
 QRectF SlideItem::rect(TimelineArea which) const {
-    std::lock_guard lock(mutex);
-    return rects[which];
+    return fields.with([which](const Fields& f) { return f.rects[which]; });
 }
 void SlideItem::setRect(TimelineArea which, const QRectF& value) {
-    std::lock_guard lock(mutex);
-    rects[which] = value;
+    fields.with([&](Fields& f) { f.rects[which] = value; });
 }
 
 // ---- copying and archiving
 
 std::shared_ptr<SlideItem> SlideItem::copy() const {
     auto other = std::make_shared<SlideItem>();
-    {
-        std::lock_guard lock(mutex);
-        std::scoped_lock otherLock(other->mutex);
-        other->panStart = panStart;
-        other->panEnd = panEnd;
-        other->zoomFrom = zoomFrom;
-        other->zoomTo = zoomTo;
-        other->storedFileName = storedFileName;
-        other->storedThumbFileName = storedThumbFileName;
-        other->storedBackgroundFileName = storedBackgroundFileName;
-        other->text = text;
-        other->soundFileName = soundFileName;
-    }
+    const Fields mine = fields.get();
+    other->fields.with([&mine](Fields& theirs) {
+        theirs.panStart = mine.panStart;
+        theirs.panEnd = mine.panEnd;
+        theirs.zoomFrom = mine.zoomFrom;
+        theirs.zoomTo = mine.zoomTo;
+        theirs.storedFileName = mine.storedFileName;
+        theirs.storedThumbFileName = mine.storedThumbFileName;
+        theirs.storedBackgroundFileName = mine.storedBackgroundFileName;
+        theirs.text = mine.text;
+        theirs.soundFileName = mine.soundFileName;
+    });
     other->setFSecTransitionDuration(fSecTransitionDuration());
     other->setFSecPhotoDuration(fSecPhotoDuration());
     other->setItemType(itemType());
@@ -356,7 +329,7 @@ std::shared_ptr<SlideItem> SlideItem::copy() const {
 }
 
 void SlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
-    std::lock_guard lock(mutex);
+    const Fields f = fields.get();
     auto encodeSet = [&](const QString& value, const char* key) {
         if (!value.isNull())
             coder.encodeObject(QVariant(value), key);
@@ -365,33 +338,33 @@ void SlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
         if (!value.isEmpty())
             coder.encodeObject(QVariant(value), key);
     };
-    encodeSet(storedFileName, "fileName");
-    encodeSet(storedBackgroundFileName, "backgroudImageFileName");
-    encodeSet(storedTextImageFileName, "textImageFileName");
-    encodeSet(storedThumbFileName, "thumbFileName");
-    encodeNonEmpty(photoDescription, "photoDescription");
-    coder.encodeFloat(float(zoomFrom), "zoomStart");
-    coder.encodeFloat(float(zoomTo), "zoomEnd");
+    encodeSet(f.storedFileName, "fileName");
+    encodeSet(f.storedBackgroundFileName, "backgroudImageFileName");
+    encodeSet(f.storedTextImageFileName, "textImageFileName");
+    encodeSet(f.storedThumbFileName, "thumbFileName");
+    encodeNonEmpty(f.photoDescription, "photoDescription");
+    coder.encodeFloat(float(f.zoomFrom), "zoomStart");
+    coder.encodeFloat(float(f.zoomTo), "zoomEnd");
     // Pan points were once not stored, and a pan the user customised was lost at the next open;
     // readers that do not know these keys pass them by.
-    coder.encodeObject(QVariantList{panStart.x(), panStart.y()}, "panStartPoint");
-    coder.encodeObject(QVariantList{panEnd.x(), panEnd.y()}, "panEndPoint");
+    coder.encodeObject(QVariantList{f.panStart.x(), f.panStart.y()}, "panStartPoint");
+    coder.encodeObject(QVariantList{f.panEnd.x(), f.panEnd.y()}, "panEndPoint");
     coder.encodeFloat(float(rotation[0].load()), "rx");
     coder.encodeFloat(float(rotation[1].load()), "ry");
     coder.encodeFloat(float(rotation[2].load()), "rz");
     coder.encodeInt32(slideEffect.load(), "nSlideEffect");
-    if (!transition.isEmpty())
-        coder.encodeObject(QVariant(transition), "transitionInfo");
-    coder.encodeObject(QVariant(subtitleFont), "subtitleFontInfo");
+    if (!f.transition.isEmpty())
+        coder.encodeObject(QVariant(f.transition), "transitionInfo");
+    coder.encodeObject(QVariant(f.subtitleFont), "subtitleFontInfo");
     coder.encodeBool(panZoomCustomized.load(), "bPanZoomCustomized");
     for (int i = 0; i < 6; ++i)
         coder.encodeFloat(float(rotateAngles[i].load()), kRotateKeys[i]);
-    coder.encodeObject(QVariant(text), "textInfo");
+    coder.encodeObject(QVariant(f.text), "textInfo");
     coder.encodeFloat(photoSeconds.load(), "fSecPhotoDuration");
     coder.encodeFloat(transitionSeconds.load(), "fSecTransitionDuration");
-    encodeNonEmpty(soundFileName, "strSoundFileName");
+    encodeNonEmpty(f.soundFileName, "strSoundFileName");
     coder.encodeInt64(type.load(), "itemType");
-    encodeNonEmpty(originalFileName, "strOriginalFileName");
+    encodeNonEmpty(f.originalFileName, "strOriginalFileName");
     coder.encodeBool(customDuration.load(), "bCustomDurationFlag");
 }
 

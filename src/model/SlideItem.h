@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
 
 #include <QImage>
@@ -46,13 +47,13 @@ public:
 
     // File names: the getters answer "<Contents of the open project>/<name>", or null when unset or
     // when no project is open; the setters keep only the last path component.
-    QString fileName() const { return pathInOpenProject(storedFileName); }
+    QString fileName() const { return pathInOpenProject(fields.get(&Fields::storedFileName)); }
     void setFileName(const QString& name);
-    QString backgroudImageFileName() const { return pathInOpenProject(storedBackgroundFileName); }
+    QString backgroudImageFileName() const { return pathInOpenProject(fields.get(&Fields::storedBackgroundFileName)); }
     void setBackgroudImageFileName(const QString& name);
-    QString textImageFileName() const { return pathInOpenProject(storedTextImageFileName); }
+    QString textImageFileName() const { return pathInOpenProject(fields.get(&Fields::storedTextImageFileName)); }
     void setTextImageFileName(const QString& name);
-    QString strThumbFileName() const { return pathInOpenProject(storedThumbFileName); }
+    QString strThumbFileName() const { return pathInOpenProject(fields.get(&Fields::storedThumbFileName)); }
     void setStrThumbFileName(const QString& name);
     // The picture's path in a project whose "Contents" folder is given; null when the name is unset.
     QString fileNameIn(const QString& contentsFolder) const;
@@ -220,19 +221,27 @@ private:
     static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);
     static double decodeZoom(platform::KeyedUnarchiver& coder, const QString& key);
 
-    mutable std::mutex mutex; // guards the fields that other threads read while the main thread edits
-    QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;
-    QString photoDescription, soundFileName, originalFileName;
-    QVariantMap transition, subtitleFont, text;
-    QPointF panStart, panEnd;
-    double zoomFrom = 1.0, zoomTo = 1.0;
-    QRectF rects[5];
-    // Results of the last text layout, which drawing records on a slide that is otherwise read only.
-    mutable QSizeF textFrameSize;
-    mutable std::vector<QPointF> lineOrigins;
-    mutable double leftMostX = 0.0;
-    mutable int textOffsetX = 0;
-    mutable double textTop = 0.0;
+    // Threads: the main thread edits a slide while the player, the loader and the export threads read it.
+    // The names, texts, dictionaries, pan and zoom and timeline rectangles are guarded together in
+    // `fields`; the last text layout (recorded by drawing, on whichever thread draws) in `textLayout`; the
+    // picture's size in `pictureSize`; every number and flag below them is atomic.
+    struct Fields {
+        QString storedFileName, storedBackgroundFileName, storedTextImageFileName, storedThumbFileName;
+        QString photoDescription, soundFileName, originalFileName;
+        QVariantMap transition, subtitleFont, text;
+        QPointF panStart, panEnd;
+        double zoomFrom = 1.0, zoomTo = 1.0;
+        QRectF rects[5];
+    };
+    struct TextLayout {
+        QSizeF frameSize;
+        std::vector<QPointF> origins;
+        double leftMostX = 0.0;
+        int offsetX = 0;
+        double top = 0.0;
+    };
+    platform::Guarded<Fields> fields;
+    mutable platform::Guarded<TextLayout> textLayout;
 
     std::atomic<float> photoSeconds{4.0f};
     std::atomic<float> transitionSeconds{2.0f};
@@ -247,8 +256,7 @@ private:
     std::atomic<bool> selected{false};
     std::atomic<double> rotation[3] = {0.0, 0.0, 0.0};
     std::atomic<double> rotateAngles[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-    mutable std::mutex sizeMutex;
-    QSize pictureSize{0, 0};
+    platform::Guarded<QSize> pictureSize{QSize(0, 0)};
 };
 
 using SlideItemRef = std::shared_ptr<SlideItem>;

@@ -220,14 +220,7 @@ void SlideItem::drawTextLayer(QPainter& painter, const QSize& size, const QVaria
     QTextLayout layout;
     const TextLayoutResult laid =
         layOutText(layout, style.text, style.font, size.width(), layoutRect.height(), h);
-    {
-        std::lock_guard lock(mutex);
-        textFrameSize = laid.frameSize;
-        lineOrigins = laid.origins;
-        leftMostX = laid.leftMost;
-        textOffsetX = style.offsetX;
-        textTop = origin.y();
-    }
+    textLayout.set({laid.frameSize, laid.origins, laid.leftMost, style.offsetX, origin.y()});
     const QRectF block = textBlockRect();
     const QPointF centre = block.center();
     QTransform turn;
@@ -290,23 +283,20 @@ QImage SlideItem::slideImageForTexture(const QVariantMap& theme) const {
 }
 
 QSizeF SlideItem::frameSize() const {
-    std::lock_guard lock(mutex);
-    return textFrameSize;
+    return textLayout.get(&TextLayout::frameSize);
 }
 
 std::vector<QPointF> SlideItem::origins() const {
-    std::lock_guard lock(mutex);
-    return lineOrigins;
+    return textLayout.get(&TextLayout::origins);
 }
 
 double SlideItem::leftMost() const {
-    std::lock_guard lock(mutex);
-    return leftMostX;
+    return textLayout.get(&TextLayout::leftMostX);
 }
 
 QRectF SlideItem::textBlockRect() const {
-    std::lock_guard lock(mutex);
-    return QRectF(QPointF(textOffsetX + leftMostX, textTop), textFrameSize);
+    const TextLayout laid = textLayout.get();
+    return QRectF(QPointF(laid.offsetX + laid.leftMostX, laid.top), laid.frameSize);
 }
 
 // ---- movies

@@ -58,17 +58,20 @@ void loadOrWriteProjectManager() {
 
 } // namespace
 
-SlideshowProject::SlideshowProject() : themeManager(std::make_shared<SlideshowThemeManager>()) {
+SlideshowProject::SlideshowProject() {
     initVar();
-    blankImageFont = {{"FontSize", 90},        {"FontName", "SnellRoundhand-Black"},
-                      {"Text", QString("")},   {"FontColor", QColor(Qt::yellow)},
-                      {"Usage", "BlankImage"}, {"BackgroundImage", "bk_008.jpg"}};
-    subTitleFont = {{"FontSize", 40},
-                    {"FontName", "Georgia-Bold"},
-                    {"Text", QString("")},
-                    {"FontColor", QColor(Qt::white)},
-                    {"Usage", "Subtitle"}};
-    title = QStringLiteral("New Project");
+    shared.with([](Shared& s) {
+        s.themeManager = std::make_shared<SlideshowThemeManager>();
+        s.blankImageFont = {{"FontSize", 90},        {"FontName", "SnellRoundhand-Black"},
+                            {"Text", QString("")},   {"FontColor", QColor(Qt::yellow)},
+                            {"Usage", "BlankImage"}, {"BackgroundImage", "bk_008.jpg"}};
+        s.subTitleFont = {{"FontSize", 40},
+                          {"FontName", "Georgia-Bold"},
+                          {"Text", QString("")},
+                          {"FontColor", QColor(Qt::white)},
+                          {"Usage", "Subtitle"}};
+        s.title = QStringLiteral("New Project");
+    });
 }
 
 SlideshowProject::~SlideshowProject() = default;
@@ -82,7 +85,7 @@ void SlideshowProject::initVar() {
     applyTransitionToAll = false;
     dirty = false;
     musicSlideshow = false;
-    themeBackground = QString();
+    shared.set(&Shared::themeBackground, QString());
     pixelsPerSecond = 28;
     timelineStyle = 0;
     encoding = false;
@@ -193,137 +196,115 @@ void SlideshowProject::setClock(std::shared_ptr<platform::Clock> value) {
 // ---- slides, songs and layers
 
 std::vector<SlideItemRef> SlideshowProject::slideshowArray() const {
-    std::lock_guard lock(mutex);
-    return slides;
+    return shared.get(&Shared::slides);
 }
 void SlideshowProject::setSlideshowArray(std::vector<SlideItemRef> value) {
-    std::lock_guard lock(mutex);
-    slides = std::move(value);
+    shared.set(&Shared::slides, std::move(value));
 }
 std::size_t SlideshowProject::slideCount() const {
-    std::lock_guard lock(mutex);
-    return slides.size();
+    return shared.with([](const Shared& s) { return s.slides.size(); });
 }
 std::vector<MusicItemRef> SlideshowProject::musicArray() const {
-    std::lock_guard lock(mutex);
-    return songs;
+    return shared.get(&Shared::songs);
 }
 void SlideshowProject::setMusicArray(std::vector<MusicItemRef> value) {
-    std::lock_guard lock(mutex);
-    songs = std::move(value);
+    shared.set(&Shared::songs, std::move(value));
 }
 std::vector<MusicItemRef> SlideshowProject::audioLayerArray() const {
-    std::lock_guard lock(mutex);
-    return audioLayers;
+    return shared.get(&Shared::audioLayers);
 }
 void SlideshowProject::setAudioLayerArray(std::vector<MusicItemRef> value) {
-    std::lock_guard lock(mutex);
-    audioLayers = std::move(value);
+    shared.set(&Shared::audioLayers, std::move(value));
 }
 std::vector<SlideItemRef> SlideshowProject::textLayerArray() const {
-    std::lock_guard lock(mutex);
-    return textLayers;
+    return shared.get(&Shared::textLayers);
 }
 void SlideshowProject::setTextLayerArray(std::vector<SlideItemRef> value) {
-    std::lock_guard lock(mutex);
-    textLayers = std::move(value);
+    shared.set(&Shared::textLayers, std::move(value));
 }
 
 void SlideshowProject::addSlideItem(SlideItemRef slide) {
     if (!slide)
         return;
-    std::lock_guard lock(mutex);
-    slides.push_back(std::move(slide));
+    shared.with([&](Shared& s) { s.slides.push_back(std::move(slide)); });
 }
 
 void SlideshowProject::insertSlideItem(std::size_t index, SlideItemRef slide) {
     if (!slide)
         return;
-    std::lock_guard lock(mutex);
-    slides.insert(slides.begin() + std::ptrdiff_t(std::min(index, slides.size())), std::move(slide));
+    shared.with([&](Shared& s) {
+        s.slides.insert(s.slides.begin() + std::ptrdiff_t(std::min(index, s.slides.size())), std::move(slide));
+    });
 }
 
 void SlideshowProject::removeSlideItemAtIndex(std::size_t index) {
-    std::lock_guard lock(mutex);
-    if (index < slides.size())
-        slides.erase(slides.begin() + std::ptrdiff_t(index));
+    shared.with([index](Shared& s) {
+        if (index < s.slides.size())
+            s.slides.erase(s.slides.begin() + std::ptrdiff_t(index));
+    });
 }
 
 SlideItemRef SlideshowProject::slideItemAtIndex(std::size_t index) const {
-    std::lock_guard lock(mutex);
-    return index < slides.size() ? slides[index] : nullptr;
+    return shared.with([index](const Shared& s) { return index < s.slides.size() ? s.slides[index] : nullptr; });
 }
 
 bool SlideshowProject::containsSlideItem(const SlideItem* slide) const {
-    std::lock_guard lock(mutex);
-    return std::any_of(slides.begin(), slides.end(),
-                       [slide](const SlideItemRef& s) { return s.get() == slide; });
+    return shared.with([slide](const Shared& s) {
+        return std::any_of(s.slides.begin(), s.slides.end(),
+                           [slide](const SlideItemRef& each) { return each.get() == slide; });
+    });
 }
 
 void SlideshowProject::addMusicItem(MusicItemRef song) {
     if (!song)
         return;
-    std::lock_guard lock(mutex);
-    songs.push_back(std::move(song));
+    shared.with([&](Shared& s) { s.songs.push_back(std::move(song)); });
 }
 
 // ---- guarded fields
 
 QString SlideshowProject::strMacProjectBundleFullPath() const {
-    std::lock_guard lock(mutex);
-    return bundlePath;
+    return shared.get(&Shared::bundlePath);
 }
 void SlideshowProject::setStrMacProjectBundleFullPath(const QString& path) {
-    std::lock_guard lock(mutex);
-    bundlePath = path;
+    shared.set(&Shared::bundlePath, path);
 }
 QString SlideshowProject::strMacProjectBundleContentsPath() const {
-    std::lock_guard lock(mutex);
-    return contentsPath;
+    return shared.get(&Shared::contentsPath);
 }
 void SlideshowProject::setStrMacProjectBundleContentsPath(const QString& path) {
-    std::lock_guard lock(mutex);
-    contentsPath = path;
+    shared.set(&Shared::contentsPath, path);
 }
 QString SlideshowProject::strProjectTitle() const {
-    std::lock_guard lock(mutex);
-    return title;
+    return shared.get(&Shared::title);
 }
 void SlideshowProject::setStrProjectTitle(const QString& value) {
-    std::lock_guard lock(mutex);
-    title = value;
+    shared.set(&Shared::title, value);
 }
 QVariantMap SlideshowProject::shareOptionsDict() const {
-    std::lock_guard lock(mutex);
-    return shareOptions;
+    return shared.get(&Shared::shareOptions);
 }
 void SlideshowProject::setShareOptionsDict(const QVariantMap& options) {
-    std::lock_guard lock(mutex);
-    shareOptions = options;
+    shared.set(&Shared::shareOptions, options);
 }
 void SlideshowProject::setShareOption(const QString& key, const QVariant& value) {
-    std::lock_guard lock(mutex);
-    shareOptions.insert(key, value);
+    shared.with([&](Shared& s) { s.shareOptions.insert(key, value); });
 }
 std::shared_ptr<ProjectAudioMixer> SlideshowProject::audioMixer() const {
-    std::lock_guard lock(mutex);
-    return mixer;
+    return shared.get(&Shared::mixer);
 }
 void SlideshowProject::setAudioMixer(std::shared_ptr<ProjectAudioMixer> value) {
-    std::lock_guard lock(mutex);
-    mixer = std::move(value);
+    shared.set(&Shared::mixer, std::move(value));
 }
 std::shared_ptr<ProjectDirector> SlideshowProject::director() const {
-    std::lock_guard lock(mutex);
-    return player.lock();
+    return shared.with([](const Shared& s) { return s.player.lock(); });
 }
 void SlideshowProject::setDirector(std::shared_ptr<ProjectDirector> value) {
-    std::lock_guard lock(mutex);
-    player = std::move(value);
+    shared.set(&Shared::player, std::move(value));
 }
 
 void SlideshowProject::setThemeManger(std::shared_ptr<SlideshowThemeManager> manager) {
-    themeManager = manager ? std::move(manager) : std::make_shared<SlideshowThemeManager>();
+    shared.set(&Shared::themeManager, manager ? std::move(manager) : std::make_shared<SlideshowThemeManager>());
 }
 
 void SlideshowProject::setOpenGLViewRect(int width, int height, int x, int y) {
@@ -344,15 +325,15 @@ void SlideshowProject::encodeWithCoder(platform::KeyedArchiver& coder) const {
     coder.encodeObject(archive::objectOrNil(projectFolderBase), "projectFolderBase");
     coder.encodeObject(archive::objectOrNil(strProjectTitle()), "projectTitle");
     coder.encodeBool(playLoop, "bPlayLoop");
-    coder.encodeObject(platform::ArchivableRef(themeManager), "themeManger");
+    coder.encodeObject(platform::ArchivableRef(themeManger()), "themeManger");
     coder.encodeObject(archive::arrayOf(slideshowArray()), "slideshowArray");
     coder.encodeObject(archive::arrayOf(musicArray()), "musicArray");
     coder.encodeFloat(photoDuration, "fltPhotoDuration");
     coder.encodeFloat(transitionDuration, "fltTransitionDuration");
     coder.encodeBool(musicSlideshow, "bIsMusicSideshow");
-    coder.encodeObject(QVariant(fileRefreshDate), "dictFileRefreshDate");
-    if (!themeBackground.isNull())
-        coder.encodeObject(QVariant(themeBackground), "strThemeBackground");
+    coder.encodeObject(QVariant(dictFileRefreshDate()), "dictFileRefreshDate");
+    if (const QString backdrop = strThemeBackground(); !backdrop.isNull())
+        coder.encodeObject(QVariant(backdrop), "strThemeBackground");
     coder.encodeBool(tvSystemPAL, "bTVSystemPAL");
     coder.encodeBool(dvdAspect16_9, "bDVDVideoAspect16_9");
     coder.encodeFloat(volumeWhenPhotos, "fltBackgroundMusicVolumeWhenPhotos");
@@ -393,9 +374,9 @@ SlideshowProjectRef SlideshowProject::initWithCoder(platform::KeyedUnarchiver& c
     if (coder.containsValueForKey("bIsMusicSideshow"))
         project->musicSlideshow = coder.decodeBool("bIsMusicSideshow");
     if (auto dates = archive::decodeMap(coder, "dictFileRefreshDate"))
-        project->fileRefreshDate = *dates;
+        project->setDictFileRefreshDate(*dates);
     if (coder.containsValueForKey("strThemeBackground"))
-        project->themeBackground = archive::decodeString(coder, "strThemeBackground");
+        project->setStrThemeBackground(archive::decodeString(coder, "strThemeBackground"));
     if (coder.containsValueForKey("bTVSystemPAL"))
         project->tvSystemPAL = coder.decodeBool("bTVSystemPAL");
     if (coder.containsValueForKey("bDVDVideoAspect16_9"))

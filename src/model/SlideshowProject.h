@@ -3,6 +3,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowThemeManager.h"
+#include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
 
 #include <QSizeF>
@@ -184,7 +185,7 @@ public:
     void setStrProjectFolderBase(const QString& value) { projectFolderBase = value; }
     QString strProjectTitle() const;
     void setStrProjectTitle(const QString& title);
-    std::shared_ptr<SlideshowThemeManager> themeManger() const { return themeManager; }
+    std::shared_ptr<SlideshowThemeManager> themeManger() const { return shared.get(&Shared::themeManager); }
     void setThemeManger(std::shared_ptr<SlideshowThemeManager> manager);
     bool bPlayLoop() const { return playLoop; }
     void setBPlayLoop(bool value) { playLoop = value; }
@@ -200,10 +201,10 @@ public:
     void setNScreenHeight(int value) { screenHeight = value; }
     bool bIsDirty() const { return dirty.load(); }
     void setBIsDirty(bool value) { dirty = value; }
-    QVariantMap blankImageFontInfo() const { return blankImageFont; }
-    void setBlankImageFontInfo(const QVariantMap& info) { blankImageFont = info; }
-    QVariantMap subTitleFontInfo() const { return subTitleFont; }
-    void setSubTitleFontInfo(const QVariantMap& info) { subTitleFont = info; }
+    QVariantMap blankImageFontInfo() const { return shared.get(&Shared::blankImageFont); }
+    void setBlankImageFontInfo(const QVariantMap& info) { shared.set(&Shared::blankImageFont, info); }
+    QVariantMap subTitleFontInfo() const { return shared.get(&Shared::subTitleFont); }
+    void setSubTitleFontInfo(const QVariantMap& info) { shared.set(&Shared::subTitleFont, info); }
     bool bIsMusicSideshow() const { return musicSlideshow; }
     void setBIsMusicSideshow(bool value) { musicSlideshow = value; }
     int nWidthOpenGLView() const { return viewRect[0]; }
@@ -213,10 +214,10 @@ public:
     void setOpenGLViewRect(int width, int height, int x, int y);
     int nCurrentStatus() const { return currentStatus.load(); }
     void setNCurrentStatus(int status) { currentStatus = status; }
-    QVariantMap dictFileRefreshDate() const { return fileRefreshDate; }
-    void setDictFileRefreshDate(const QVariantMap& value) { fileRefreshDate = value; }
-    QString strThemeBackground() const { return themeBackground; }
-    void setStrThemeBackground(const QString& name) { themeBackground = name; }
+    QVariantMap dictFileRefreshDate() const { return shared.get(&Shared::fileRefreshDate); }
+    void setDictFileRefreshDate(const QVariantMap& value) { shared.set(&Shared::fileRefreshDate, value); }
+    QString strThemeBackground() const { return shared.get(&Shared::themeBackground); }
+    void setStrThemeBackground(const QString& name) { shared.set(&Shared::themeBackground, name); }
     QVariantMap shareOptionsDict() const;
     void setShareOptionsDict(const QVariantMap& options);
     void setShareOption(const QString& key, const QVariant& value);
@@ -256,46 +257,53 @@ private:
     void fitFreeSlides(const std::vector<SlideItemRef>& slides, float music, float fixed, int freeCount,
                        bool lastIsFree);
 
-    mutable std::mutex mutex; // the arrays, paths, title and share options
-    std::vector<SlideItemRef> slides;
-    std::vector<MusicItemRef> songs;
-    std::vector<MusicItemRef> audioLayers;
-    std::vector<SlideItemRef> textLayers;
-    QString bundlePath, contentsPath, title;
-    QVariantMap shareOptions;
-    std::shared_ptr<ProjectAudioMixer> mixer;
-    // Not owned: the player belongs to the preview; a project held last by a player's own thread must
-    // not take the player down with it on that thread.
-    std::weak_ptr<ProjectDirector> player;
+    // Threads: the main thread edits the project while the player, the loader, the mixers and the export
+    // threads read it. The arrays, paths, title, share options, the mixer and player links, the theme
+    // manager and the font, date and backdrop settings are guarded together in `shared`; every number and
+    // flag is atomic. Only the file version and folder base, read and written with the archive on the
+    // main thread, are plain.
+    struct Shared {
+        std::vector<SlideItemRef> slides;
+        std::vector<MusicItemRef> songs;
+        std::vector<MusicItemRef> audioLayers;
+        std::vector<SlideItemRef> textLayers;
+        QString bundlePath, contentsPath, title;
+        QVariantMap shareOptions;
+        std::shared_ptr<ProjectAudioMixer> mixer;
+        // Not owned: the player belongs to the preview; a project held last by a player's own thread must
+        // not take the player down with it on that thread.
+        std::weak_ptr<ProjectDirector> player;
+        std::shared_ptr<SlideshowThemeManager> themeManager;
+        QVariantMap blankImageFont;
+        QVariantMap subTitleFont;
+        QVariantMap fileRefreshDate;
+        QString themeBackground;
+    };
+    platform::Guarded<Shared> shared;
 
     QString fileVersion = QStringLiteral("1.0.0");
     QString projectFolderBase;
-    std::shared_ptr<SlideshowThemeManager> themeManager;
-    bool playLoop = true;
-    float photoDuration = 4.0f;
-    float transitionDuration = 2.0f;
-    bool applyTransitionToAll = false;
-    int screenWidth = 1920;
-    int screenHeight = 1080;
+    std::atomic<bool> playLoop{true};
+    std::atomic<float> photoDuration{4.0f};
+    std::atomic<float> transitionDuration{2.0f};
+    std::atomic<bool> applyTransitionToAll{false};
+    std::atomic<int> screenWidth{1920};
+    std::atomic<int> screenHeight{1080};
     std::atomic<bool> dirty{false};
-    QVariantMap blankImageFont;
-    QVariantMap subTitleFont;
-    bool musicSlideshow = false;
-    int viewRect[4] = {1280, 720, 0, 0};
+    std::atomic<bool> musicSlideshow{false};
+    std::atomic<int> viewRect[4] = {1280, 720, 0, 0};
     std::atomic<int> currentStatus{0};
-    QVariantMap fileRefreshDate;
-    QString themeBackground;
-    bool backgroundMusicLoop = true;
+    std::atomic<bool> backgroundMusicLoop{true};
     std::atomic<bool> exportCancelled{false};
-    bool tvSystemPAL = false;
-    bool dvdAspect16_9 = false;
+    std::atomic<bool> tvSystemPAL{false};
+    std::atomic<bool> dvdAspect16_9{false};
     std::atomic<bool> encoding{false};
-    float volumeWhenPhotos = kDefaultVolumeWhenPhotos;
-    float volumeWhenVideos = kDefaultVolumeWhenVideos;
-    float fadeIn = 0.0f;
-    float fadeOut = 0.0f;
-    int timelineStyle = 0;
-    int pixelsPerSecond = 28;
+    std::atomic<float> volumeWhenPhotos{kDefaultVolumeWhenPhotos};
+    std::atomic<float> volumeWhenVideos{kDefaultVolumeWhenVideos};
+    std::atomic<float> fadeIn{0.0f};
+    std::atomic<float> fadeOut{0.0f};
+    std::atomic<int> timelineStyle{0};
+    std::atomic<int> pixelsPerSecond{28};
     std::atomic<quint64> currentSlideItem{0};
 };
 

@@ -32,7 +32,9 @@ void replaceSingleton(std::shared_ptr<SlideshowProjectManager> manager) {
 SlideshowProjectManager::SlideshowProjectManager()
     : enable1080p(platform::UserDefaults::standard().boolean("Enable1080p", false)),
       maxImageWidth(enable1080p ? 1920 : 1280),
-      maxImageHeight(enable1080p ? 1080 : 960), menuSongs{defaultMenuSong()} {}
+      maxImageHeight(enable1080p ? 1080 : 960) {
+    shared.set(&Shared::menuSongs, std::vector<MusicItemRef>{defaultMenuSong()});
+}
 
 std::shared_ptr<SlideshowProjectManager> SlideshowProjectManager::defaultSlideshowProjectManager() {
     std::lock_guard lock(singletonMutex);
@@ -92,14 +94,14 @@ bool SlideshowProjectManager::loadFromFile(const QString& path, QString* error) 
 // ---- archive
 
 void SlideshowProjectManager::encodeWithCoder(platform::KeyedArchiver& coder) const {
-    std::lock_guard lock(mutex);
-    coder.encodeObject(archive::objectOrNil(fileVersion), "strFileVersion");
+    const Shared fields = shared.get();
+    coder.encodeObject(archive::objectOrNil(fields.fileVersion), "strFileVersion");
     coder.encodeInt32(nextProjectID, "nNextProjectID");
-    coder.encodeObject(archive::arrayOf(entries), "slideshowProjectArray");
+    coder.encodeObject(archive::arrayOf(fields.entries), "slideshowProjectArray");
     coder.encodeInt32(currentMenu.load(), "nCurrentDVDMenuSelected");
-    coder.encodeObject(archive::objectOrNil(title), "dvdTitle");
-    coder.encodeObject(archive::objectOrNil(subtitle), "dvdSubtitle");
-    coder.encodeObject(archive::objectOrNil(musicPath), "dvdBackgroundMusicPath");
+    coder.encodeObject(archive::objectOrNil(fields.title), "dvdTitle");
+    coder.encodeObject(archive::objectOrNil(fields.subtitle), "dvdSubtitle");
+    coder.encodeObject(archive::objectOrNil(fields.musicPath), "dvdBackgroundMusicPath");
     coder.encodeInt32(kProjectVersion, "nProjectVersion");
     coder.encodeBool(useMenu.load(), "bUseDVDMenu");
 }
@@ -109,19 +111,19 @@ SlideshowProjectManager::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto manager = std::make_shared<SlideshowProjectManager>();
     const QString version = archive::decodeString(coder, "strFileVersion");
     if (!version.isEmpty())
-        manager->fileVersion = version;
+        manager->shared.set(&Shared::fileVersion, version);
     const int storedNext = coder.decodeInt32("nNextProjectID");
-    manager->entries = archive::decodeArrayOf<SlideshowProjectManagerItem>(coder, "slideshowProjectArray",
-                                                                           {"SlideshowProjectManagerItem"});
-    manager->nextProjectID =
-        std::max(storedNext, int(std::min<std::size_t>(manager->entries.size(), 1 << 30)) + 1);
+    const auto entries = archive::decodeArrayOf<SlideshowProjectManagerItem>(coder, "slideshowProjectArray",
+                                                                             {"SlideshowProjectManagerItem"});
+    manager->setSlideshowProjectArray(entries);
+    manager->nextProjectID = std::max(storedNext, int(std::min<std::size_t>(entries.size(), 1 << 30)) + 1);
     manager->currentMenu = coder.decodeInt32("nCurrentDVDMenuSelected");
     const QString title = archive::decodeString(coder, "dvdTitle");
     if (!title.isEmpty())
-        manager->title = title;
+        manager->setDvdTitle(title);
     const QString subtitle = archive::decodeString(coder, "dvdSubtitle");
     if (!subtitle.isEmpty())
-        manager->subtitle = subtitle;
+        manager->setDvdSubtitle(subtitle);
     const QString music = archive::decodeString(coder, "dvdBackgroundMusicPath");
     if (!music.isEmpty())
         manager->readMenuSong(music);
@@ -162,14 +164,14 @@ bool SlideshowProjectManager::doesNeedEncodingForShareMovie(const QSizeF& size) 
 }
 
 int SlideshowProjectManager::projectCount() const {
-    std::lock_guard lock(mutex);
-    return int(entries.size());
+    return shared.with([](const Shared& s) { return int(s.entries.size()); });
 }
 
 void SlideshowProjectManager::syncCurrItemAndIndex() {
-    std::lock_guard lock(mutex);
-    const auto at = std::find(entries.begin(), entries.end(), currentEntry);
-    currItemIndex = currentEntry && at != entries.end() ? int(at - entries.begin()) : -1;
+    currItemIndex = shared.with([](const Shared& s) {
+        const auto at = std::find(s.entries.begin(), s.entries.end(), s.currentEntry);
+        return s.currentEntry && at != s.entries.end() ? int(at - s.entries.begin()) : -1;
+    });
 }
 
 // ---- class-level settings
@@ -213,90 +215,68 @@ bool SlideshowProjectManager::rectSameCompare(const QRectF& a, const QRectF& b) 
 // ---- guarded fields
 
 QString SlideshowProjectManager::strFileVersion() const {
-    std::lock_guard lock(mutex);
-    return fileVersion;
+    return shared.get(&Shared::fileVersion);
 }
 std::vector<SlideshowProjectManagerItemRef> SlideshowProjectManager::slideshowProjectArray() const {
-    std::lock_guard lock(mutex);
-    return entries;
+    return shared.get(&Shared::entries);
 }
 void SlideshowProjectManager::setSlideshowProjectArray(std::vector<SlideshowProjectManagerItemRef> value) {
-    std::lock_guard lock(mutex);
-    entries = std::move(value);
+    shared.set(&Shared::entries, std::move(value));
 }
 SlideshowProjectManagerItemRef SlideshowProjectManager::currentSlideshowProjectManagerItem() const {
-    std::lock_guard lock(mutex);
-    return currentEntry;
+    return shared.get(&Shared::currentEntry);
 }
 void SlideshowProjectManager::setCurrentSlideshowProjectManagerItem(SlideshowProjectManagerItemRef entry) {
-    std::lock_guard lock(mutex);
-    currentEntry = std::move(entry);
+    shared.set(&Shared::currentEntry, std::move(entry));
 }
 QVariantMap SlideshowProjectManager::dictShareMovieParam() const {
-    std::lock_guard lock(mutex);
-    return shareMovieParam;
+    return shared.get(&Shared::shareMovieParam);
 }
 void SlideshowProjectManager::setDictShareMovieParam(const QVariantMap& parameters) {
-    std::lock_guard lock(mutex);
-    shareMovieParam = parameters;
+    shared.set(&Shared::shareMovieParam, parameters);
 }
 QString SlideshowProjectManager::dvdTitle() const {
-    std::lock_guard lock(mutex);
-    return title;
+    return shared.get(&Shared::title);
 }
 void SlideshowProjectManager::setDvdTitle(const QString& value) {
-    std::lock_guard lock(mutex);
-    title = value;
+    shared.set(&Shared::title, value);
 }
 QString SlideshowProjectManager::dvdSubtitle() const {
-    std::lock_guard lock(mutex);
-    return subtitle;
+    return shared.get(&Shared::subtitle);
 }
 void SlideshowProjectManager::setDvdSubtitle(const QString& value) {
-    std::lock_guard lock(mutex);
-    subtitle = value;
+    shared.set(&Shared::subtitle, value);
 }
 QString SlideshowProjectManager::dvdBackgroundMusicPath() const {
-    std::lock_guard lock(mutex);
-    return musicPath;
+    return shared.get(&Shared::musicPath);
 }
 void SlideshowProjectManager::setDvdBackgroundMusicPath(const QString& value) {
-    std::lock_guard lock(mutex);
-    musicPath = value;
+    shared.set(&Shared::musicPath, value);
 }
 std::vector<MusicItemRef> SlideshowProjectManager::dvdMenuBackgroundMusicArray() const {
-    std::lock_guard lock(mutex);
-    return menuSongs;
+    return shared.get(&Shared::menuSongs);
 }
 void SlideshowProjectManager::setDvdMenuBackgroundMusicArray(std::vector<MusicItemRef> songs) {
-    std::lock_guard lock(mutex);
-    menuSongs = std::move(songs);
+    shared.set(&Shared::menuSongs, std::move(songs));
 }
 std::vector<SlideItemRef> SlideshowProjectManager::dvdMenuSlideArray() const {
-    std::lock_guard lock(mutex);
-    return menuSlides;
+    return shared.get(&Shared::menuSlides);
 }
 void SlideshowProjectManager::setDvdMenuSlideArray(std::vector<SlideItemRef> slides) {
-    std::lock_guard lock(mutex);
-    menuSlides = std::move(slides);
+    shared.set(&Shared::menuSlides, std::move(slides));
 }
 std::shared_ptr<MenuAudioMixer> SlideshowProjectManager::dvdMenuAudioMixer() const {
-    std::lock_guard lock(mutex);
-    return menuMixer;
+    return shared.get(&Shared::menuMixer);
 }
 void SlideshowProjectManager::setDvdMenuAudioMixer(std::shared_ptr<MenuAudioMixer> mixer) {
-    std::lock_guard lock(mutex);
-    menuMixer = std::move(mixer);
+    shared.set(&Shared::menuMixer, std::move(mixer));
 }
 std::vector<DVDMenuTemplateRef> SlideshowProjectManager::dvdMenuTemplateArray() const {
-    std::lock_guard lock(mutex);
-    return templates;
+    return shared.get(&Shared::templates);
 }
 DVDMenuTemplateRef SlideshowProjectManager::currentDVDMenuTemplate() const {
-    std::lock_guard lock(mutex);
-    return currentTemplate;
+    return shared.get(&Shared::currentTemplate);
 }
 void SlideshowProjectManager::setCurrentDVDMenuTemplate(DVDMenuTemplateRef menu) {
-    std::lock_guard lock(mutex);
-    currentTemplate = std::move(menu);
+    shared.set(&Shared::currentTemplate, std::move(menu));
 }

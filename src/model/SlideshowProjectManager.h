@@ -4,6 +4,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProjectManagerItem.h"
+#include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
 
 #include <QRectF>
@@ -133,27 +134,32 @@ public:
     void readMenuSong(const QString& path);
 
 private:
-    mutable std::mutex mutex; // strings, dictionaries, arrays and objects
-    QString fileVersion = QStringLiteral("1.0.0");
-    std::vector<SlideshowProjectManagerItemRef> entries;
-    SlideshowProjectManagerItemRef currentEntry;
-    int nextProjectID = 1;
-    int currItemIndex = -1;
-    bool landscape = true;
-    int screenWidth = 1024;
-    int screenHeight = 768;
-    bool enable1080p = false;
-    int maxImageWidth = 1280;
-    int maxImageHeight = 960;
-    QVariantMap shareMovieParam;
+    // Threads: the main thread edits the manager while the DVD and export threads read it. The strings,
+    // dictionaries, arrays and objects are guarded together in `shared`; the numbers and flags that change
+    // are atomic; the screen and picture limits are fixed when the manager is made.
+    struct Shared {
+        QString fileVersion = QStringLiteral("1.0.0");
+        std::vector<SlideshowProjectManagerItemRef> entries;
+        SlideshowProjectManagerItemRef currentEntry;
+        QVariantMap shareMovieParam;
+        std::vector<MusicItemRef> menuSongs;
+        std::vector<SlideItemRef> menuSlides;
+        std::shared_ptr<MenuAudioMixer> menuMixer;
+        std::vector<DVDMenuTemplateRef> templates;
+        DVDMenuTemplateRef currentTemplate;
+        QString title, subtitle, musicPath;
+    };
+    platform::Guarded<Shared> shared;
+    std::atomic<int> nextProjectID{1};
+    std::atomic<int> currItemIndex{-1};
+    const bool landscape = true;
+    const int screenWidth = 1024;
+    const int screenHeight = 768;
+    const bool enable1080p = false;
+    const int maxImageWidth = 1280;
+    const int maxImageHeight = 960;
     std::atomic<bool> useMenu{true};
     std::atomic<float> fadeIn{0.0f};
     std::atomic<float> fadeOut{0.0f};
     std::atomic<int> currentMenu{1};
-    std::vector<MusicItemRef> menuSongs;
-    std::vector<SlideItemRef> menuSlides;
-    std::shared_ptr<MenuAudioMixer> menuMixer;
-    std::vector<DVDMenuTemplateRef> templates;
-    DVDMenuTemplateRef currentTemplate;
-    QString title, subtitle, musicPath;
 };

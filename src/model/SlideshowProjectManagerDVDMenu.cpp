@@ -1,5 +1,4 @@
 // The project manager's DVD menu: its templates, its songs and the length of its slide show.
-#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
@@ -103,10 +102,11 @@ void SlideshowProjectManager::loadDVDMenuTemplate() {
     for (const QVariant& dictionary : DVDMenuTemplate::templateDictionaries())
         loaded.push_back(DVDMenuTemplate::fromDictionary(dictionary.toMap()));
     const int index = nCurrentDVDMenuSelected();
-    std::lock_guard lock(mutex);
-    templates = std::move(loaded);
-    currentTemplate =
-        index >= 0 && std::size_t(index) < templates.size() ? templates[std::size_t(index)] : nullptr;
+    shared.with([&](Shared& s) {
+        s.templates = std::move(loaded);
+        s.currentTemplate =
+            index >= 0 && std::size_t(index) < s.templates.size() ? s.templates[std::size_t(index)] : nullptr;
+    });
 }
 
 double SlideshowProjectManager::dvdMenuSlideTotalDuration() const {

@@ -30,13 +30,11 @@ QString SlideshowProjectManagerItem::encodingRecordKey(const QSizeF& size, const
 
 void SlideshowProjectManagerItem::recordEncoding(const QSizeF& size, const QString& format,
                                                  const QDateTime& date) {
-    std::lock_guard lock(mutex);
-    refreshDates.insert(encodingRecordKey(size, format), date);
+    fields.with([&](Fields& f) { f.refreshDates.insert(encodingRecordKey(size, format), date); });
 }
 
 QDateTime SlideshowProjectManagerItem::lastEncodingDate(const QSizeF& size, const QString& format) const {
-    std::lock_guard lock(mutex);
-    const QVariant date = refreshDates.value(encodingRecordKey(size, format));
+    const QVariant date = fields.get(&Fields::refreshDates).value(encodingRecordKey(size, format));
     return date.typeId() == QMetaType::QDateTime ? date.toDateTime() : QDateTime();
 }
 
@@ -71,75 +69,67 @@ QString SlideshowProjectManagerItem::videoOutputRelativePath(const QSizeF& size)
 // ---- fields
 
 QString SlideshowProjectManagerItem::strProjectShortFolderName() const {
-    std::lock_guard lock(mutex);
-    return shortFolderName;
+    return fields.get(&Fields::shortFolderName);
 }
 void SlideshowProjectManagerItem::setStrProjectShortFolderName(const QString& name) {
-    std::lock_guard lock(mutex);
-    shortFolderName = name;
+    fields.set(&Fields::shortFolderName, name);
 }
 QString SlideshowProjectManagerItem::strProjectTitle() const {
-    std::lock_guard lock(mutex);
-    return title;
+    return fields.get(&Fields::title);
 }
 void SlideshowProjectManagerItem::setStrProjectTitle(const QString& value) {
-    std::lock_guard lock(mutex);
-    title = value;
+    fields.set(&Fields::title, value);
 }
 QString SlideshowProjectManagerItem::strThumbnailFilePath() const {
-    std::lock_guard lock(mutex);
-    return thumbnailPath.isEmpty() ? QString() : SlideshowProject::convertFilePathToApp(thumbnailPath);
+    const QString path = fields.get(&Fields::thumbnailPath);
+    return path.isEmpty() ? QString() : SlideshowProject::convertFilePathToApp(path);
 }
 void SlideshowProjectManagerItem::setStrThumbnailFilePath(const QString& path) {
-    std::lock_guard lock(mutex);
-    thumbnailPath = path.isEmpty() ? QString() : SlideshowProject::getShortFilePathRelativeRootFolder(path);
+    fields.set(&Fields::thumbnailPath,
+               path.isEmpty() ? QString() : SlideshowProject::getShortFilePathRelativeRootFolder(path));
 }
 QVariantMap SlideshowProjectManagerItem::dictFileRefreshDate() const {
-    std::lock_guard lock(mutex);
-    return refreshDates;
+    return fields.get(&Fields::refreshDates);
 }
 void SlideshowProjectManagerItem::setDictFileRefreshDate(const QVariantMap& dates) {
-    std::lock_guard lock(mutex);
-    refreshDates = dates;
+    fields.set(&Fields::refreshDates, dates);
 }
 QString SlideshowProjectManagerItem::strUploadTitle() const {
-    std::lock_guard lock(mutex);
-    return uploadTitle;
+    return fields.get(&Fields::uploadTitle);
 }
 void SlideshowProjectManagerItem::setStrUploadTitle(const QString& value) {
-    std::lock_guard lock(mutex);
-    uploadTitle = value;
+    fields.set(&Fields::uploadTitle, value);
 }
 QString SlideshowProjectManagerItem::strUploadDesc() const {
-    std::lock_guard lock(mutex);
-    return uploadDesc;
+    return fields.get(&Fields::uploadDesc);
 }
 void SlideshowProjectManagerItem::setStrUploadDesc(const QString& value) {
-    std::lock_guard lock(mutex);
-    uploadDesc = value;
+    fields.set(&Fields::uploadDesc, value);
 }
 
 // ---- archive
 
 void SlideshowProjectManagerItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
-    std::lock_guard lock(mutex);
-    coder.encodeObject(archive::objectOrNil(shortFolderName), "projectShortFolderName");
-    coder.encodeObject(archive::objectOrNil(title), "projectTitle");
-    coder.encodeObject(archive::objectOrNil(thumbnailPath), "thumbFilePath");
-    coder.encodeObject(QVariant(refreshDates), "dictFileRefreshDate");
-    coder.encodeObject(archive::objectOrNil(uploadTitle), "uploadTitle");
-    coder.encodeObject(archive::objectOrNil(uploadDesc), "uploadDesc");
+    const Fields f = fields.get();
+    coder.encodeObject(archive::objectOrNil(f.shortFolderName), "projectShortFolderName");
+    coder.encodeObject(archive::objectOrNil(f.title), "projectTitle");
+    coder.encodeObject(archive::objectOrNil(f.thumbnailPath), "thumbFilePath");
+    coder.encodeObject(QVariant(f.refreshDates), "dictFileRefreshDate");
+    coder.encodeObject(archive::objectOrNil(f.uploadTitle), "uploadTitle");
+    coder.encodeObject(archive::objectOrNil(f.uploadDesc), "uploadDesc");
 }
 
 std::shared_ptr<SlideshowProjectManagerItem>
 SlideshowProjectManagerItem::initWithCoder(platform::KeyedUnarchiver& coder) {
     auto item = std::make_shared<SlideshowProjectManagerItem>();
-    item->shortFolderName = archive::decodeString(coder, "projectShortFolderName");
-    item->title = archive::decodeString(coder, "projectTitle");
-    item->thumbnailPath = archive::decodeString(coder, "thumbFilePath");
-    if (auto dates = archive::decodeMap(coder, "dictFileRefreshDate"))
-        item->refreshDates = *dates;
-    item->uploadTitle = archive::decodeString(coder, "uploadTitle");
-    item->uploadDesc = archive::decodeString(coder, "uploadDesc");
+    item->fields.with([&coder](Fields& f) {
+        f.shortFolderName = archive::decodeString(coder, "projectShortFolderName");
+        f.title = archive::decodeString(coder, "projectTitle");
+        f.thumbnailPath = archive::decodeString(coder, "thumbFilePath");
+        if (auto dates = archive::decodeMap(coder, "dictFileRefreshDate"))
+            f.refreshDates = *dates;
+        f.uploadTitle = archive::decodeString(coder, "uploadTitle");
+        f.uploadDesc = archive::decodeString(coder, "uploadDesc");
+    });
     return item;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
 
 #include <QDateTime>
@@ -52,9 +53,13 @@ public:
     void setStrUploadDesc(const QString& description);
 
 private:
-    mutable std::mutex mutex;
-    QString shortFolderName, title, thumbnailPath, uploadTitle, uploadDesc;
-    QVariantMap refreshDates;
+    // Threads: the main thread edits an entry while export threads record encodings in it; every field is
+    // guarded, together, in `fields`.
+    struct Fields {
+        QString shortFolderName, title, thumbnailPath, uploadTitle, uploadDesc;
+        QVariantMap refreshDates;
+    };
+    platform::Guarded<Fields> fields;
 };
 
 using SlideshowProjectManagerItemRef = std::shared_ptr<SlideshowProjectManagerItem>;

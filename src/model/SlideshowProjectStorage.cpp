@@ -69,9 +69,10 @@ QString SlideshowProject::fileNameForTitle(const QString& title) {
 }
 
 void SlideshowProject::assignFolder(const QString& folder) {
-    std::lock_guard lock(mutex);
-    bundlePath = folder;
-    contentsPath = folder + "/" + contentFolderName();
+    shared.with([&folder](Shared& s) {
+        s.bundlePath = folder;
+        s.contentsPath = folder + "/" + contentFolderName();
+    });
 }
 
 SlideshowProjectRef SlideshowProject::createNewBundleProject(const QString& title, QString* error) {

@@ -326,16 +326,14 @@ void SlideshowProject::resetAllSlidesCustimzedDurationFlag() {
 void SlideshowProject::checkItemVaild() {
     const QString contents = strMacProjectBundleContentsPath();
     auto missing = [](const QString& path) { return !SlideItem::isPresentFile(path); };
-    bool removed = false;
-    {
-        std::lock_guard lock(mutex);
-        const std::size_t slideCountBefore = slides.size(), songCountBefore = songs.size();
-        std::erase_if(slides,
+    const bool removed = shared.with([&](Shared& s) {
+        const std::size_t slideCountBefore = s.slides.size(), songCountBefore = s.songs.size();
+        std::erase_if(s.slides,
                       [&](const SlideItemRef& slide) { return missing(slide->fileNameIn(contents)); });
-        std::erase_if(songs,
+        std::erase_if(s.songs,
                       [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
-        removed = slides.size() != slideCountBefore || songs.size() != songCountBefore;
-    }
+        return s.slides.size() != slideCountBefore || s.songs.size() != songCountBefore;
+    });
     if (removed)
         setBIsDirty(true);
     calcSlideItemsPhotoTransitionDuration();

@@ -196,13 +196,11 @@ void VideoSlideItem::deleteFilesForDeletingItem() {
 }
 
 QString VideoSlideItem::strVideoFilePath() const {
-    std::lock_guard lock(pathMutex);
-    return videoFilePath;
+    return videoFilePath.get();
 }
 
 void VideoSlideItem::setStrVideoFilePath(const QString& path) {
-    std::lock_guard lock(pathMutex);
-    videoFilePath = path;
+    videoFilePath.set(path);
 }
 
 // ---- levels

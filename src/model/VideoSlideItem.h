@@ -142,8 +142,7 @@ private:
     bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);
     bool dropFramesLocked(int count);
 
-    mutable std::mutex pathMutex;
-    QString videoFilePath;
+    platform::Guarded<QString> videoFilePath; // read by the loader and export threads
     std::atomic<float> outputVolume{1.0f};
     std::atomic<float> bkMusicVolume{-1.0f};
 

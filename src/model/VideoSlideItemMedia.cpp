@@ -1,6 +1,6 @@
+#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItemState.h"
-#include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/image/ImageFilters.h"
@@ -21,12 +21,6 @@ double fadeLength(double seconds) {
     return std::min(seconds * 0.5 - 0.1, 3.0);
 }
 
-// Seconds since 1 January 2001 (UTC), the reference date of the picture names.
-double secondsSinceReferenceDate() {
-    static const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
-    return double(reference.msecsTo(SlideshowProject::clock()->now())) / 1000.0;
-}
-
 // Written whole or not at all, as a file of the project's own: a link at the name is replaced.
 bool saveJpeg(const QImage& image, const QString& path, int quality) {
     QByteArray bytes;
@@ -45,7 +39,7 @@ struct PictureNames {
 // Names from the time that no file in the folder has yet, so that a new clip never writes over the
 // pictures of another slide made in the same hundredth of a second.
 PictureNames freshPictureNames(const QString& folder) {
-    double stamp = secondsSinceReferenceDate();
+    double stamp = ContentsFolder::secondsSinceReferenceDate();
     for (int attempt = 0;; ++attempt) {
         const QString seconds = QString::number(stamp, 'f', 2);
         PictureNames names{"psd_" + seconds + ".jpg", "psd_bk_" + seconds + ".jpg",

@@ -1,8 +1,7 @@
 #include "render/FrameBufferObject.h"
 
 #include "model/SlideshowProject.h"
-
-using platform::gl::ObjectName;
+#include "platform/gl/GlError.h"
 
 bool FrameBufferObject::initFBOWithWidth(unsigned w, unsigned h) {
     GLint limit = 0;
@@ -10,31 +9,14 @@ bool FrameBufferObject::initFBOWithWidth(unsigned w, unsigned h) {
     maxSize = limit;
     if (w == 0 || h == 0 || GLint64(limit) <= GLint64(w) || GLint64(limit) <= GLint64(h))
         return false;
-    GLint previousFramebuffer = 0, previousTexture = 0, previousRenderbuffer = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previousFramebuffer);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previousTexture);
-    glGetIntegerv(GL_RENDERBUFFER_BINDING, &previousRenderbuffer);
-
+    frame.reset(); // the old names go before the new ones are made
     width = int(w);
     height = int(h);
-    colour = ObjectName::genTexture();
-    glBindTexture(GL_TEXTURE_2D, colour.get());
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    depthRenderbuffer = ObjectName::genRenderbuffer();
-    glBindRenderbuffer(GL_RENDERBUFFER, depthRenderbuffer.get());
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    framebuffer = ObjectName::genFramebuffer();
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour.get(), 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthRenderbuffer.get());
-
-    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(previousFramebuffer));
-    glBindTexture(GL_TEXTURE_2D, GLuint(previousTexture));
-    glBindRenderbuffer(GL_RENDERBUFFER, GLuint(previousRenderbuffer));
+    try {
+        frame.emplace(width, height);
+    } catch (const platform::gl::GlError&) {
+        return false;
+    }
     return true;
 }
 
@@ -46,8 +28,8 @@ bool FrameBufferObject::initFBO() {
 }
 
 bool FrameBufferObject::switchToFBO() {
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
-    if (!framebuffer || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    glBindFramebuffer(GL_FRAMEBUFFER, framebufferName());
+    if (!frame || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return false;
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

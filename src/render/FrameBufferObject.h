@@ -1,11 +1,12 @@
 #pragma once
 
-#include "platform/gl/GlApi.h"
-#include "platform/gl/ShareGroup.h"
+#include "platform/gl/FrameBuffer.h"
 
-// An off-screen drawing target: a colour texture with a 24-bit depth renderbuffer. The player draws the two
-// slides of a transition into two of these and the transition draws their textures. Made with a context
-// current; its GL names go through their share group, so it may be destroyed on any thread.
+#include <optional>
+
+// An off-screen drawing target: a platform frame buffer (a colour texture with a 24-bit depth renderbuffer)
+// that may be remade at another size. The player draws the two slides of a transition into two of these and
+// the transition draws their textures. Made with a context current; it may be destroyed on any thread.
 class FrameBufferObject {
 public:
     FrameBufferObject() = default;
@@ -13,7 +14,7 @@ public:
     FrameBufferObject& operator=(const FrameBufferObject&) = delete;
 
     // Makes (or remakes) the GL objects at the given size. False, with nothing made, when GL's renderbuffer
-    // limit does not exceed both sides or a side is 0.
+    // limit does not exceed both sides or a side is 0, and with nothing left when GL cannot make them.
     bool initFBOWithWidth(unsigned width, unsigned height);
     // At the open project's screen size (nScreenWidth x nScreenHeight).
     bool initFBO();
@@ -23,17 +24,15 @@ public:
     // Binds the given frame buffer (the caller's own target; 0 by default).
     static bool switchbackToSystemFBO(GLuint framebuffer = 0);
 
-    bool isValid() const { return bool(framebuffer); }
-    GLuint framebufferName() const { return framebuffer.get(); }
-    GLuint texture() const { return colour.get(); }
+    bool isValid() const { return frame.has_value(); }
+    GLuint framebufferName() const { return frame ? frame->name() : 0; }
+    GLuint texture() const { return frame ? frame->colourTexture() : 0; }
     int texWidth() const { return width; }
     int texHeight() const { return height; }
     int maxRenderbufferSize() const { return maxSize; }
 
 private:
-    platform::gl::ObjectName framebuffer;
-    platform::gl::ObjectName depthRenderbuffer;
-    platform::gl::ObjectName colour;
+    std::optional<platform::gl::FrameBuffer> frame;
     int width = 0;
     int height = 0;
     int maxSize = 0;

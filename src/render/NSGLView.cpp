@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
+#include "render/RenderNotifications.h"
 #include "render/SlideshowDirector.h"
 #include "render/StillPictures.h"
 #include "render/TextureObject.h"
@@ -155,9 +156,9 @@ void NSGLView::mouseDragged(double dx, double dy, const QSizeF& viewSize) {
     auto& center = platform::NotificationCenter::defaultCenter();
     if (project->nCurrentStatus() == 3)
         center.post(
-            QStringLiteral("NOTIFY_PANZOOM_CHANGED"),
+            kNotifyPanZoomChanged,
             QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
     if (project->nCurrentStatus() == 2)
-        center.post(QStringLiteral("NOTIFY_TEXT_POSITION_CHANGED"),
+        center.post(kNotifyTextPositionChanged,
                     QVariantMap{{"NAME", "PAN"}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
 }

@@ -5,6 +5,7 @@
 #include "platform/foundation/Clock.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderGlobals.h"
+#include "render/RenderNotifications.h"
 #include "render/SlideshowImageObject.h"
 #include "render/StageBackground.h"
 #include "render/transitions/SlideshowTransition.h"
@@ -47,38 +48,31 @@ SlideshowDirector::~SlideshowDirector() {
 }
 
 std::shared_ptr<platform::gl::Context> SlideshowDirector::mainContext() const {
-    const std::lock_guard lock(fieldMutex);
-    return context;
+    return shared.get(&Shared::context);
 }
 
 void SlideshowDirector::setMainContext(std::shared_ptr<platform::gl::Context> main) {
-    const std::lock_guard lock(fieldMutex);
-    context = std::move(main);
+    shared.set(&Shared::context, std::move(main));
 }
 
 std::shared_ptr<FrameConverterObject> SlideshowDirector::rgbConverterObject() const {
-    const std::lock_guard lock(fieldMutex);
-    return converter;
+    return shared.get(&Shared::converter);
 }
 
 void SlideshowDirector::setRgbConverterObject(std::shared_ptr<FrameConverterObject> object) {
-    const std::lock_guard lock(fieldMutex);
-    converter = std::move(object);
+    shared.set(&Shared::converter, std::move(object));
 }
 
 std::shared_ptr<SlideshowTransition> SlideshowDirector::slideTransitionObj() const {
-    const std::lock_guard lock(fieldMutex);
-    return transitionObj;
+    return shared.get(&Shared::transitionObj);
 }
 
 platform::media::MediaTime SlideshowDirector::currentFrameTimeStamp() const {
-    const std::lock_guard lock(fieldMutex);
-    return timeStamp;
+    return shared.get(&Shared::timeStamp);
 }
 
 void SlideshowDirector::setCurrentFrameTimeStamp(const platform::media::MediaTime& time) {
-    const std::lock_guard lock(fieldMutex);
-    timeStamp = time;
+    shared.set(&Shared::timeStamp, time);
 }
 
 void SlideshowDirector::setNCurrentFrame(quint64 frame) {
@@ -92,16 +86,11 @@ void SlideshowDirector::setClock(std::shared_ptr<platform::Clock> source) {
 }
 
 void SlideshowDirector::setCancelCheck(std::function<bool()> check) {
-    const std::lock_guard lock(fieldMutex);
-    cancelCheck = std::move(check);
+    shared.set(&Shared::cancelCheck, std::move(check));
 }
 
 bool SlideshowDirector::cancelRequested() const {
-    std::function<bool()> check;
-    {
-        const std::lock_guard lock(fieldMutex);
-        check = cancelCheck;
-    }
+    const std::function<bool()> check = shared.get(&Shared::cancelCheck);
     return check && check();
 }
 
@@ -184,10 +173,7 @@ void SlideshowDirector::initDirector() {
     auto chosen = transitions->getRandomTransition(false);
     if (chosen)
         chosen->setNTotalTransitionFrame(transitionFrame / 2);
-    {
-        const std::lock_guard fields(fieldMutex);
-        transitionObj = std::move(chosen);
-    }
+    shared.set(&Shared::transitionObj, std::move(chosen));
     status = 0;
     renderer1->initSlideshowParam();
     renderer2->initSlideshowParam();
@@ -306,7 +292,7 @@ void SlideshowDirector::stop() {
         currentFrame = 0;
     }
     platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_PLAY_SLIDE_INDEX_CHANGED"), QVariant(),
+        kNotifyPlaySlideIndexChanged, QVariant(),
         QVariantMap{{QStringLiteral("playingItemIndex"), int(index)}});
 }
 
@@ -476,7 +462,7 @@ bool SlideshowDirector::playOneFrame() {
         return false;
     }
     if (currentFrame == nFrameStartFrom && !project->EncodingSlideshow())
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NS_NOTIFY_START_MUSIC"),
+        platform::NotificationCenter::defaultCenter().post(kNotifyStartMusic,
                                                            QVariant::fromValue<qulonglong>(nFrameStartFrom));
     if (currentFrame >= totalFrames) {
         if (!project->bPlayLoop()) {
@@ -530,8 +516,7 @@ void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
     }
     if (chosen)
         chosen->setNTotalTransitionFrame(frames);
-    const std::lock_guard fields(fieldMutex);
-    transitionObj = std::move(chosen);
+    shared.set(&Shared::transitionObj, std::move(chosen));
 }
 
 void SlideshowDirector::drawFrame(const SlideFramePosition& r) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ProjectCollaborators.h"
+#include "platform/foundation/Guarded.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
 #include "platform/media/MediaTime.h"
@@ -159,25 +160,31 @@ private:
     int transitionFrame = 0;
     std::shared_ptr<SlideshowImageObject> renderer1, renderer2;
     std::shared_ptr<TransitionManager> transitions;
-    std::shared_ptr<SlideshowTransition> transitionObj;
     FrameBufferObject fboOne, fboTwo;
     quint64 nPreviousSlide = kNoSlide;
     std::shared_ptr<StageBackground> background;
     std::atomic<int> status{0};
-    std::shared_ptr<FrameConverterObject> converter;
     float summaryDiff = 0.0f;
     double lastTimeStamp = -1.0;
     bool textLayerDirector = false;
-    platform::media::MediaTime timeStamp{0, 600};
     std::shared_ptr<platform::Clock> clock;
 
-    // Held by playOneFrame, the starts, stop, the clock correction and the rewind; recursive because the
-    // project's rewind calls back into resetDirector from inside playOneFrame.
+    // Threads: the play (the display link's thread in the preview, a pump's thread in an export) and the
+    // main thread. The frame counters, the status and the stop flag are atomic. What the other threads
+    // read or set at any time, the context, converter, transition, time stamp and cancel test, is guarded in
+    // `shared`. The slides, renderers, frame buffers and clock belong to whoever holds `mutex`: it is held
+    // by playOneFrame, the starts, stop, the clock correction and the rewind, and is recursive because the
+    // project's rewind calls back into resetDirector from inside playOneFrame. The text cache and the
+    // missing file go under textCacheLock, the preloader's handle under preloaderMutex.
     mutable std::recursive_mutex mutex;
-    mutable std::mutex
-        fieldMutex; // the context, converter, transition and time stamp read from other threads
-    std::shared_ptr<platform::gl::Context> context;
-    std::function<bool()> cancelCheck; // under fieldMutex
+    struct Shared {
+        std::shared_ptr<platform::gl::Context> context;
+        std::shared_ptr<FrameConverterObject> converter;
+        std::shared_ptr<SlideshowTransition> transitionObj;
+        platform::media::MediaTime timeStamp{0, 600};
+        std::function<bool()> cancelCheck;
+    };
+    platform::Guarded<Shared> shared;
 
     std::deque<CacheEntry> textCacheArray;
     mutable std::mutex textCacheLock;

@@ -1,6 +1,5 @@
 #include "render/ThemeImageFilter.h"
 
-#include "platform/image/ImageFilters.h"
 #include "render/DrawUtils.h"
 #include "render/DropShadow.h"
 

@@ -1,15 +1,7 @@
 #include "DVDCommandTestSupport.h"
 
-#include "model/ModelClasses.h"
-#include "platform/foundation/Clock.h"
-#include "platform/foundation/UserDefaults.h"
-#include "platform/gl/Context.h"
-#include "platform/gl/Display.h"
-#include "platform/gl/GlError.h"
 #include "render/FramePipeWriter.h"
-#include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
-#include "render/StageBackground.h"
 #include "support/ToneMaker.h"
 
 #include <QCoreApplication>
@@ -21,42 +13,12 @@
 
 namespace dvd_command_test {
 
-NotificationLog::NotificationLog(platform::NotificationCenter& center, const QStringList& names) {
-    for (const QString& name : names)
-        handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& note) {
-            const std::lock_guard lock(mutex);
-            seen.push_back(note);
-        }));
-}
-
-int NotificationLog::count(const QString& name) const {
-    const std::lock_guard lock(mutex);
-    return int(std::count_if(seen.begin(), seen.end(), [&](const auto& note) { return note.name == name; }));
-}
-
-std::vector<platform::Notification> NotificationLog::all() const {
-    const std::lock_guard lock(mutex);
-    return seen;
-}
-
-QStringList NotificationLog::names() const {
-    QStringList list;
-    for (const auto& note : all())
-        list << note.name;
-    return list;
-}
-
-void ScriptedPumpHost::dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
-    ++slideshowCalls;
+void ScriptedPumpHost::runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
+    ++(param.menu ? menuCalls : slideshowCalls);
     pump(param);
 }
 
-void ScriptedPumpHost::dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) {
-    ++menuCalls;
-    pump(param);
-}
-
-void ScriptedPumpHost::pump(const DVDFramePumpParam& param) {
+void ScriptedPumpHost::pump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
     {
         const std::lock_guard lock(mutex);
         outputsSeen.push_back(param.creator->strOutputFullPath());
@@ -119,47 +81,24 @@ DVDMPEGIICreateObject::MixStep toneMix(double seconds, std::vector<DVDMPEGIICrea
 } // namespace dvd_command_test
 
 void DVDProjectTest::SetUp() {
-    home.emplace("HOME", folder.path());
-    config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
-    runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
-    temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
-    cache.emplace("XDG_CACHE_HOME", folder.path() + "/.cache");
-    QDir().mkpath(folder.path() + "/run");
-    QDir().mkpath(folder.path() + "/tmp");
-    QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    platform::UserDefaults::setStorePathForTesting(folder.path() + "/defaults.ini");
-    platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(7));
-    registerModelClasses();
-    SlideshowProject::setULFrameRate(30);
-    QDir().mkpath(contents());
-    project = std::make_shared<SlideshowProject>();
-    project->setStrMacProjectBundleFullPath(folder.path() + "/Show.VistrelleProject");
-    project->setStrMacProjectBundleContentsPath(contents());
+    project = user.openProject();
     project->setFltSlideshowFadeIn(0.0f);
     project->setFltSlideshowFadeOut(0.0f);
     // The menu's slides take the project's default durations: short ones keep the menu short.
     project->setFltPhotoDuration(0.5f);
     project->setFltTransitionDuration(0.3f);
-    SlideshowProject::retainProject(project);
-    SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
     manager = SlideshowProjectManager::defaultSlideshowProjectManager();
 }
 
 void DVDProjectTest::TearDown() {
     QCoreApplication::processEvents(); // no queued work of this test may reach the next one
-    SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
+    test_support::IsolatedUser::resetSingletons();
     manager.reset();
-    SlideshowProject::resetMainProjectForTesting();
     project.reset();
-    platform::UserDefaults::setStorePathForTesting(QString());
-    temporary.reset();
-    runtime.reset();
-    config.reset();
-    home.reset();
 }
 
 QString DVDProjectTest::contents() const {
-    return folder.path() + "/Show.VistrelleProject/Contents";
+    return user.contents();
 }
 
 QColor DVDProjectTest::slideColour(int index) {
@@ -190,28 +129,13 @@ void DVDProjectTest::useSlides(int count, float photo, float transition) {
 
 void DVDRenderTest::SetUp() {
     DVDProjectTest::SetUp();
-    try {
-        platform::gl::Display::instance();
-        context = platform::gl::Context::create();
-    } catch (const platform::gl::GlError& error) {
-        FAIL() << "No OpenGL on this machine: " << error.what();
-    }
-    {
-        const platform::gl::Context::Scope scope(*context);
-        shaders = SharedShaderPrograms::load();
-        ASSERT_TRUE(shaders && shaders->complete);
-    }
-    director = std::make_shared<SlideshowDirector>();
-    director->setMainContext(context);
-    director->initDirector();
-    director->backgroundRender()->setTheme({{"backgroundID", 2}}); // a plain stage
+    const QString why = player.start(7);
+    ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+    director = player.director;
 }
 
 void DVDRenderTest::TearDown() {
-    if (director)
-        director->stop();
     director.reset();
-    shaders.reset();
-    context.reset();
+    player.stop();
     DVDProjectTest::TearDown();
 }

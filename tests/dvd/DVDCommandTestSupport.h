@@ -6,13 +6,15 @@
 // notifications, and a scripted frame pump.
 
 #include "dvd/DVDCommandDialogs.h"
-#include "dvd/DVDFramePumpHost.h"
+#include "render/FramePumpHost.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "support/RecordingDialogs.h"
-#include "support/TempDir.h"
+#include "support/IsolatedUser.h"
+#include "support/NotificationLog.h"
+#include "support/RealPlayer.h"
 #include "support/TestEnvironment.h"
 
 #include <QColor>
@@ -27,11 +29,7 @@
 #include <optional>
 #include <vector>
 
-class SharedShaderPrograms;
 class SlideshowDirector;
-namespace platform::gl {
-class Context;
-}
 
 namespace dvd_command_test {
 
@@ -43,23 +41,11 @@ inline bool spinUntil(const std::function<bool()>& condition) {
     return test_support::spinUntil(condition, kCommandDeadlineMs);
 }
 
-// Every post of the given names on a center, from any thread, in order.
-class NotificationLog {
-public:
-    NotificationLog(platform::NotificationCenter& center, const QStringList& names);
-    int count(const QString& name) const;
-    std::vector<platform::Notification> all() const;
-    QStringList names() const;
-
-private:
-    mutable std::mutex mutex;
-    std::vector<platform::Notification> seen;
-    std::vector<platform::ObserverHandle> handles;
-};
+using test_support::NotificationLog;
 
 // A pump that writes solid frames of the class-level output size into the video pipe, as the read-back
 // writes them, and remembers what it saw of the pipe.
-class ScriptedPumpHost : public DVDFramePumpHost {
+class ScriptedPumpHost : public FramePumpHost<DVDMPEGIICreateObject> {
 public:
     struct Script {
         int frames = 20;
@@ -70,8 +56,7 @@ public:
     };
     explicit ScriptedPumpHost(Script script) : script(script) {}
 
-    void dvdMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
-    void dvdMenuMPEGIIReadRGBAThreadProc(const DVDFramePumpParam& param) override;
+    void runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) override;
 
     std::atomic<int> menuCalls{0};
     std::atomic<int> slideshowCalls{0};
@@ -81,7 +66,7 @@ public:
     std::vector<QString> outputsSeen;
 
 private:
-    void pump(const DVDFramePumpParam& param);
+    void pump(const FramePumpParam<DVDMPEGIICreateObject>& param);
     Script script;
     std::mutex mutex;
 };
@@ -103,8 +88,8 @@ protected:
     void useSlides(int count, float photo = 0.5f, float transition = 0.3f);
     static QColor slideColour(int index);
 
-    TempDir folder;
-    std::optional<test_support::EnvOverride> home, config, runtime, temporary, cache;
+    test_support::IsolatedUser user{{.seed = 7, .manualClock = false}};
+    const TempDir& folder = user.folder();
     SlideshowProjectRef project;
     std::shared_ptr<SlideshowProjectManager> manager;
     platform::NotificationCenter center;
@@ -116,7 +101,6 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::shared_ptr<platform::gl::Context> context;
-    std::shared_ptr<SharedShaderPrograms> shaders;
+    RealPlayer player;
     std::shared_ptr<SlideshowDirector> director;
 };

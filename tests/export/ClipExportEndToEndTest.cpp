@@ -83,7 +83,7 @@ TEST_F(ClipExportEndToEndTest, TheClipPlaysItsFramesInOrderAtItsPlaceWithItsSoun
     const quint64 end = start + clip->nPhotoDuration();
     ASSERT_GT(end, start + 30);
 
-    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+    NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     ASSERT_TRUE(command->startEncodingMovieFile());
     ASSERT_TRUE(waitFor([&] {

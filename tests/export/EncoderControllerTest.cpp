@@ -31,7 +31,7 @@ int distance(QColor a, QColor b) {
 
 class EncoderControllerTest : public EncoderTest {
 protected:
-    NotificationRecorder notes{{kFinished, kFailed, MixedAudioExport::progressNotificationName()}};
+    NotificationLog notes{{kFinished, kFailed, MixedAudioExport::progressNotificationName()}};
 
     QString moviePath() const {
         return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
@@ -75,7 +75,7 @@ TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAndTheMixedSoundAtT
     struct stat pipeInfo {
     }, folderInfo{};
     int statResult = -1;
-    ScriptedPumpHost host([&](const EncoderFramePumpParam& param) {
+    ScriptedPumpHost host([&](const FramePumpParam<EncoderController>& param) {
         const QByteArray path = QFile::encodeName(param.strVideoFIFO);
         statResult = ::lstat(path.constData(), &pipeInfo);
         ::lstat(QFile::encodeName(QFileInfo(param.strVideoFIFO).path()).constData(), &folderInfo);
@@ -207,8 +207,8 @@ TEST_F(EncoderControllerTest, APumpThatStopsEarlyIsAFailureNotAShortMovie) {
 }
 
 TEST_F(EncoderControllerTest, APumpThatNeverOpensThePipeEndsTheExportAsAFailure) {
-    ScriptedPumpHost host([](const EncoderFramePumpParam& param) {
-        param.encoderController->setBVideoReadThreadFinished(true); // quits at once, silently
+    ScriptedPumpHost host([](const FramePumpParam<EncoderController>& param) {
+        param.creator->setBVideoReadThreadFinished(true); // quits at once, silently
     });
     auto encoder = makeEncoder(0.4);
     ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));

@@ -43,8 +43,8 @@ private:
 // A pump that writes nothing and waits for the writer to end, so that the encoder's side is the first to
 // meet a broken pipe.
 ScriptedPumpHost::Body waitingPump() {
-    return [](const EncoderFramePumpParam& param) {
-        EncoderController& owner = *param.encoderController;
+    return [](const FramePumpParam<EncoderController>& param) {
+        EncoderController& owner = *param.creator;
         while (!owner.bVideoWriteThreadFinished())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         owner.setBVideoReadThreadFinished(true);
@@ -55,7 +55,7 @@ ScriptedPumpHost::Body waitingPump() {
 
 class EncoderFailureTest : public EncoderTest {
 protected:
-    NotificationRecorder notes{{kFinished, kFailed}};
+    NotificationLog notes{{kFinished, kFailed}};
     std::unique_ptr<EncoderController> encoder = nullptr;
 
     QString moviePath() const {

@@ -1,11 +1,8 @@
 #include "EncoderTestSupport.h"
 
-#include "model/ModelClasses.h"
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
-#include "platform/foundation/Clock.h"
 #include "platform/foundation/NamedPipe.h"
-#include "platform/foundation/UserDefaults.h"
 #include "platform/gl/Display.h"
 #include "platform/gl/GlError.h"
 #include "render/StageBackground.h"
@@ -46,39 +43,6 @@ std::vector<unsigned char> solidFrame(int width, int height, QColor colour) {
         bytes[i + 3] = 255;
     }
     return bytes;
-}
-
-// ---- notifications
-
-NotificationRecorder::NotificationRecorder(const QStringList& names) {
-    auto& center = platform::NotificationCenter::defaultCenter();
-    for (const QString& name : names)
-        handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& n) {
-            std::lock_guard lock(mutex);
-            seen.push_back(n);
-        }));
-}
-
-NotificationRecorder::~NotificationRecorder() {
-    handles.clear();
-}
-
-int NotificationRecorder::count(const QString& name) const {
-    std::lock_guard lock(mutex);
-    return int(std::count_if(seen.begin(), seen.end(), [&](const auto& n) { return n.name == name; }));
-}
-
-std::vector<platform::Notification> NotificationRecorder::all() const {
-    std::lock_guard lock(mutex);
-    return seen;
-}
-
-std::optional<platform::Notification> NotificationRecorder::last(const QString& name) const {
-    std::lock_guard lock(mutex);
-    for (auto it = seen.rbegin(); it != seen.rend(); ++it)
-        if (it->name == name)
-            return *it;
-    return std::nullopt;
 }
 
 // ---- scripted pumps
@@ -137,8 +101,8 @@ void ScriptedRenderer::end() {
 }
 
 ScriptedPumpHost::Body scriptedPump(ScriptedRenderer::Script script) {
-    return [script](const EncoderFramePumpParam& param) {
-        EncoderController& owner = *param.encoderController;
+    return [script](const FramePumpParam<EncoderController>& param) {
+        EncoderController& owner = *param.creator;
         ScriptedRenderer renderer(script);
         FramePump::Options options;
         options.pipePath = param.strVideoFIFO;
@@ -167,38 +131,18 @@ int openDescriptorCount() {
 // ---- the fixture
 
 void EncoderTest::SetUp() {
-    home.emplace("HOME", folder.path());
-    config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
-    runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
-    temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
-    cache.emplace("XDG_CACHE_HOME", folder.path() + "/.cache");
-    QDir().mkpath(folder.path() + "/run");
-    QDir().mkpath(folder.path() + "/tmp");
-    QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    platform::UserDefaults::setStorePathForTesting(folder.path() + "/defaults.ini");
-    registerModelClasses();
-    SlideshowProject::setULFrameRate(30);
     SlideshowProject::setSizeVideoOutput(QSizeF(128, 72));
-    QDir().mkpath(contents());
-    project = std::make_shared<SlideshowProject>();
-    project->setStrMacProjectBundleFullPath(folder.path() + "/Show.VistrelleProject");
-    project->setStrMacProjectBundleContentsPath(contents());
-    SlideshowProject::retainProject(project);
+    project = user.openProject();
 }
 
 void EncoderTest::TearDown() {
     QCoreApplication::processEvents(); // no queued post of this test may reach the next one
-    SlideshowProject::resetMainProjectForTesting();
+    test_support::IsolatedUser::resetSingletons();
     project.reset();
-    platform::UserDefaults::setStorePathForTesting(QString());
-    temporary.reset();
-    runtime.reset();
-    config.reset();
-    home.reset();
 }
 
 QString EncoderTest::contents() const {
-    return folder.path() + "/Show.VistrelleProject/Contents";
+    return user.contents();
 }
 
 EncoderController::MixStep EncoderTest::toneMix(double seconds, std::function<void()> also) {

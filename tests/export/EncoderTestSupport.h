@@ -13,7 +13,8 @@
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 #include "support/RealPlayer.h"
-#include "support/TempDir.h"
+#include "support/IsolatedUser.h"
+#include "support/NotificationLog.h"
 #include "support/TestEnvironment.h"
 
 #include <QColor>
@@ -34,8 +35,6 @@
 
 namespace encoder_test {
 
-using ScopedEnv = test_support::EnvOverride;
-
 // Runs the main thread's queued work until the condition holds; false when it has not after `limit`
 // (which only stops a broken test from hanging; no test measures time).
 bool waitFor(const std::function<bool()>& condition,
@@ -46,20 +45,7 @@ QColor frameColour(quint64 frame);
 // A BGRA frame of one colour.
 std::vector<unsigned char> solidFrame(int width, int height, QColor colour);
 
-// Every post of the given names, from any thread.
-class NotificationRecorder {
-public:
-    explicit NotificationRecorder(const QStringList& names);
-    ~NotificationRecorder();
-    int count(const QString& name) const;
-    std::vector<platform::Notification> all() const;
-    std::optional<platform::Notification> last(const QString& name) const;
-
-private:
-    mutable std::mutex mutex;
-    std::vector<platform::Notification> seen;
-    std::vector<platform::ObserverHandle> handles;
-};
+using test_support::NotificationLog;
 
 // A renderer whose frames are solid colours (frameColour(i) for the i-th drawn frame), written into the
 // pipe as the read-back would write them: the pipe opened, blocking, at the first write.
@@ -103,11 +89,11 @@ private:
 };
 
 // A pump host that runs a function as the pump.
-class ScriptedPumpHost : public MovieFramePumpHost {
+class ScriptedPumpHost : public FramePumpHost<EncoderController> {
 public:
-    using Body = std::function<void(const EncoderFramePumpParam&)>;
+    using Body = std::function<void(const FramePumpParam<EncoderController>&)>;
     explicit ScriptedPumpHost(Body body) : body(std::move(body)) {}
-    void readRGBAFIFOThread(const EncoderFramePumpParam& param) override {
+    void runFramePump(const FramePumpParam<EncoderController>& param) override {
         ++calls;
         body(param);
     }
@@ -140,8 +126,8 @@ protected:
     // Waits for the three end flags.
     static bool waitForEnd(const EncoderController& encoder);
 
-    TempDir folder;
-    std::optional<ScopedEnv> home, config, runtime, temporary, cache;
+    test_support::IsolatedUser user{{.seed = 7, .manualClock = false}};
+    const TempDir& folder = user.folder();
     SlideshowProjectRef project;
 };
 

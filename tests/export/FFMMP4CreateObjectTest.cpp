@@ -22,7 +22,6 @@
 #include <mutex>
 #include <thread>
 
-using mixer_test::ScopedEnv;
 
 namespace {
 
@@ -75,9 +74,9 @@ private:
 };
 
 // A pump that writes solid BGRA frames of the output size, a different grey each, as the read-back would.
-class SolidFramePump : public MP4FramePumpHost {
+class SolidFramePump : public FramePumpHost<FFMMP4CreateObject> {
 public:
-    void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override {
+    void runFramePump(const FramePumpParam<FFMMP4CreateObject>& param) override {
         ++calls;
         pipes = param;
         for (const QString& path : {param.strVideoFIFO, param.strAudioFIFO}) {
@@ -112,7 +111,7 @@ public:
     std::atomic<int> calls{0};
     std::atomic<int> written{0};
     std::atomic<bool> opened{false};
-    MP4FramePumpParam pipes;
+    FramePumpParam<FFMMP4CreateObject> pipes;
     std::vector<mode_t> modes; // of the video and the audio pipe, as the pump found them
 };
 
@@ -181,9 +180,9 @@ protected:
     }
 
     TempDir dir;
-    ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
-    ScopedEnv cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
-    std::optional<ScopedEnv> toolsEnv;
+    test_support::EnvOverride tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
+    test_support::EnvOverride cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
+    std::optional<test_support::EnvOverride> toolsEnv;
     SlideshowProjectRef project;
     SolidFramePump pump;
     Recorder recorder;
@@ -423,8 +422,8 @@ TEST_F(FFMMP4Test, APumpThatFailedSpoilsTheMovie) {
 
 // The pump gives up before it ever opens the pipe, while ffmpeg waits in its open for a writer.
 TEST_F(FFMMP4Test, APumpThatNeverOpensThePipeDoesNotLeaveFFmpegWaiting) {
-    struct GivingUp : MP4FramePumpHost {
-        void createMP4ReadRGBAThreadProc(const MP4FramePumpParam& param) override {
+    struct GivingUp : FramePumpHost<FFMMP4CreateObject> {
+        void runFramePump(const FramePumpParam<FFMMP4CreateObject>& param) override {
             param.creator->framePumpFailed("The slideshow could not be drawn.");
         }
     } givingUp;

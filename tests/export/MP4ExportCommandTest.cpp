@@ -96,7 +96,7 @@ protected:
 
     RecordingDialogs dialogs;
     RecordingServices services;
-    std::optional<ScopedEnv> tools;
+    std::optional<test_support::EnvOverride> tools;
     std::unique_ptr<MP4ExportCommand> command;
     FFMMP4CreateObject* created = nullptr;
 };
@@ -115,7 +115,7 @@ TEST_F(MP4ExportCommandTest, FewerThanThreeSlidesAreRefusedWithAnAlert) {
 TEST_F(MP4ExportCommandTest, SettingsFollowVideoSizeWhileItRunsAndComeBackAfter) {
     project->setShareOption("VideoSize", 1);
     SlideshowProject::setStrVideoOutputFormat("MOV");
-    NotificationRecorder notes{{kFinished, kFailed}};
+    NotificationLog notes{{kFinished, kFailed}};
     makeCommand(frames(6, std::chrono::milliseconds(5)));
     ASSERT_TRUE(command->createMP4File_FFMM());
     EXPECT_EQ(SlideshowProject::sizeVideoOutput(), QSizeF(960, 540));
@@ -152,7 +152,7 @@ TEST_F(MP4ExportCommandTest, ProgressRunsThroughTheFramesStageToTheEnd) {
 
 TEST_F(MP4ExportCommandTest, AFailingFFmpegIsShownOnceAndNothingIsLeft) {
     fakeFFmpeg("echo 'Conversion failed!' >&2\nexit 1");
-    NotificationRecorder notes{{kFinished, kFailed, kFileEnd}};
+    NotificationLog notes{{kFinished, kFailed, kFileEnd}};
     MovieExportCommand movieCommand(dialogs, {}); // the controller's observers of the encoder's ends
     makeCommand(frames(20));
     ASSERT_TRUE(command->createMP4File_FFMM());
@@ -181,7 +181,7 @@ TEST_F(MP4ExportCommandTest, NoRendererIsAFailureNotAHang) {
 }
 
 TEST_F(MP4ExportCommandTest, ACancelStopsQuietlyAndPutsTheSettingsBack) {
-    NotificationRecorder notes{{kFinished, kFailed}};
+    NotificationLog notes{{kFinished, kFailed}};
     makeCommand(frames(100000, std::chrono::milliseconds(1)));
     ASSERT_TRUE(command->createMP4File_FFMM());
     auto creator = command->mp4CreateObject();
@@ -235,7 +235,7 @@ protected:
 TEST_F(MP4ExportEndToEndTest, AShortProjectBecomesAPlayableMovie) {
     const quint64 total = project->totalFrameCount();
     ASSERT_EQ(total, 120u);
-    NotificationRecorder notes{{kFinished, kFailed, kFileEnd}};
+    NotificationLog notes{{kFinished, kFailed, kFileEnd}};
     MovieExportCommand movieCommand(dialogs, {});
     movieCommand.setOtherExportRunning([this] { return command && command->isEncoding(); });
     command = std::make_unique<MP4ExportCommand>(dialogs, DirectorFrameRenderer::factory(director));

@@ -22,7 +22,7 @@ public:
 };
 
 // Counts its stops where the test can read them after the sink has gone with its player.
-class WatchedSink : public platform::media::NullAudioSink {
+class WatchedSink : public test_support::NullAudioSink {
 public:
     explicit WatchedSink(std::shared_ptr<std::atomic<int>> stops) : stops(std::move(stops)) {}
     void stop() override {

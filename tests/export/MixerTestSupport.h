@@ -9,8 +9,9 @@
 #include "model/VideoSlideItem.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/AudioRenderer.h"
-#include "platform/media/NullAudioSink.h"
+#include "support/NullAudioSink.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 #include "support/WavFile.h"
 
 #include <QDir>
@@ -20,27 +21,6 @@
 #include <vector>
 
 namespace mixer_test {
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value)
-        : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~ScopedEnv() {
-        if (had)
-            qputenv(name, old);
-        else
-            qunsetenv(name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name;
-    bool had;
-    QByteArray old;
-};
 
 struct Levels {
     float left = 0.0f;
@@ -53,10 +33,10 @@ protected:
     static constexpr float kSound = 0.5f; // the slide sounds' right channel
 
     TempDir dir;
-    ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
-    ScopedEnv cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
+    test_support::EnvOverride tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
+    test_support::EnvOverride cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
     SlideshowProjectRef project;
-    std::vector<platform::media::NullAudioSink*> sinks; // made by the players, newest last
+    std::vector<test_support::NullAudioSink*> sinks; // made by the players, newest last
 
     void SetUp() override {
         QDir().mkpath(dir.path() + "/tmp");
@@ -65,7 +45,7 @@ protected:
         project->setStrMacProjectBundleContentsPath(contents());
         project->setBBackgroundMusicLoopFlag(false);
         platform::media::AudioPlayer::setDefaultSinkFactory([this] {
-            auto sink = std::make_unique<platform::media::NullAudioSink>();
+            auto sink = std::make_unique<test_support::NullAudioSink>();
             sinks.push_back(sink.get());
             return sink;
         });

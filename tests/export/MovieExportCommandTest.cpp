@@ -50,7 +50,7 @@ protected:
     MovieExportCommand::RendererFactory factory = frames(9);
     MovieExportCommand command{dialogs, [this] { return factory(); }};
     EncoderController::MixStep mix = toneMix(0.3);
-    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+    NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
 };
 
 TEST_F(MovieExportCommandTest, VideoSizeGivesTheOutputSizeAndBitRate) {

@@ -81,7 +81,7 @@ TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedL
     SlideshowProject::setStrVideoOutputFormat(GetParam());
     const quint64 total = project->totalFrameCount(); // 3 x 30 photo frames and 2 x 15 transition frames
     ASSERT_EQ(total, 120u);
-    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+    NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     ASSERT_TRUE(command->startEncodingMovieFile());
     ASSERT_TRUE(waitFor([&] {
@@ -134,7 +134,7 @@ TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerB
     for (const SlideItemRef& slide : project->slideshowArray())
         slide->customSetDurations(4.0f, 0.5f); // 13 s: long enough to be stopped half way
     project->calcSlideItemsPhotoTransitionDuration();
-    NotificationRecorder notes{{MovieExportCommand::createVideoFileEndNotificationName(),
+    NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName(),
                                 EncoderController::movieFailedNotificationName()}};
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     const QString path = project->strEncodingVideoFilePath(QSizeF(640, 360));

@@ -8,7 +8,7 @@
 #include "model/ProjectCollaborators.h"
 #include "model/VideoSlideItem.h"
 #include "platform/media/AudioPlayer.h"
-#include "platform/media/NullAudioSink.h"
+#include "support/NullAudioSink.h"
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
 
@@ -65,7 +65,7 @@ protected:
     void SetUp() override {
         ModelTest::SetUp();
         platform::media::AudioPlayer::setDefaultSinkFactory([this] {
-            auto sink = std::make_unique<platform::media::NullAudioSink>();
+            auto sink = std::make_unique<test_support::NullAudioSink>();
             sinks.push_back(sink.get());
             return sink;
         });
@@ -98,7 +98,7 @@ protected:
         return slide;
     }
 
-    std::vector<platform::media::NullAudioSink*> sinks;
+    std::vector<test_support::NullAudioSink*> sinks;
 };
 
 } // namespace model_test

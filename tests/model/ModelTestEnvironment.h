@@ -1,7 +1,7 @@
 #pragma once
 
-// A fresh user for each model or application test: its own home, Movies and config folders, user
-// defaults, temporary folder, clock and random source, and no open project.
+// The model and application tests: a user of their own (support/IsolatedUser.h) with no open project, and
+// makers of projects, slides and songs.
 
 #include "model/MainWindowServices.h"
 #include "model/ModelClasses.h"
@@ -9,7 +9,7 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
-#include "support/TempDir.h"
+#include "support/IsolatedUser.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -25,9 +25,6 @@
 #include <vector>
 
 namespace model_test {
-
-// Sets (or with nullopt unsets) an environment variable for one scope.
-using ScopedEnv = test_support::EnvOverride;
 
 // Answers a script of values, each taken modulo n, then zeros.
 class ScriptedRandom : public platform::RandomSource {
@@ -62,35 +59,14 @@ inline QStringList projectFolders() {
 
 class ModelTest : public ::testing::Test {
 protected:
-    TempDir dir;
-    QString home = dir.path();
-    ScopedEnv homeEnv{"HOME", home};
-    ScopedEnv configEnv{"XDG_CONFIG_HOME", home + "/.config"};
-    ScopedEnv runtimeEnv{"XDG_RUNTIME_DIR", std::nullopt};
-    ScopedEnv tmpEnv{"VISTRELLE_TMPDIR", home + "/tmp"};
-    ScopedEnv cacheEnv{"XDG_CACHE_HOME", home + "/.cache"};
-    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    test_support::IsolatedUser user{{.runtimeFolder = false}};
+    const TempDir& dir = user.folder();
+    QString home = user.home();
+    std::shared_ptr<platform::ManualClock> clock = user.clock();
 
-    void SetUp() override {
-        QDir().mkpath(home + "/tmp");
-        platform::UserDefaults::setStorePathForTesting(home + "/defaults.ini");
-        platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(7));
-        SlideshowProject::setClock(clock);
-        SlideshowProject::setULFrameRate(30);
-        SlideshowProject::setSizeVideoOutput(QSizeF(1280, 720));
-        SlideshowProject::resetMainProjectForTesting();
-        SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
-        MainWindowServices::setCurrent(nullptr);
-        registerModelClasses();
-    }
-
-    void TearDown() override {
-        SlideshowProject::resetMainProjectForTesting();
-        SlideshowProjectManager::creatNewDefaultSlideshowProjectManager();
-        MainWindowServices::setCurrent(nullptr);
-        SlideshowProject::setClock(nullptr);
-        platform::UserDefaults::setStorePathForTesting(QString());
-    }
+    void SetUp() override {}
+    // Before the fixtures built on this one let go of their windows and objects.
+    void TearDown() override { test_support::IsolatedUser::resetSingletons(); }
 
     // A project made in its own folder and installed as the open one.
     SlideshowProjectRef openNewProject(const QString& title = "Test") {

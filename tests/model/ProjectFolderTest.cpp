@@ -79,7 +79,7 @@ TEST_F(ProjectFolderTest, ValidFoldersHoldTheArchiveAndContents) {
 TEST_F(ProjectFolderTest, TheDefaultSongIsCopiedUnderACLocaleTimeStamp) {
     const QString resources = home + "/resources";
     writeFile(resources + "/default.mp3", "ID3 not really");
-    model_test::ScopedEnv resourcesEnv("VISTRELLE_RESOURCES", resources);
+    test_support::EnvOverride resourcesEnv("VISTRELLE_RESOURCES", resources);
     clock->set(0.0); // the manual clock starts at 2023-11-14 22:13:20 UTC
     clock->advance(0.125);
     QLocale::setDefault(QLocale(QLocale::German));

@@ -8,7 +8,7 @@
 #include <QImage>
 
 using model_test::ModelTest;
-using model_test::ScopedEnv;
+using test_support::EnvOverride;
 using model_test::writeFile;
 
 namespace {
@@ -93,7 +93,7 @@ TEST_F(ProjectManagerTest, ANewManagerHasAMenuTemplateOneAndTheDefaultSong) {
 
 TEST_F(ProjectManagerTest, TemplatesLoadFromTheResourceWithTheirPictures) {
     const QString resources = home + "/resources";
-    ScopedEnv env("VISTRELLE_RESOURCES", resources);
+    EnvOverride env("VISTRELLE_RESOURCES", resources);
     writeFile(resources + "/dvdmenu.plist", kTemplates);
     QImage thumbnail(48, 27, QImage::Format_RGB32);
     thumbnail.fill(Qt::cyan);
@@ -146,7 +146,7 @@ TEST_F(ProjectManagerTest, OurOwnTemplatesLoadWithTheNoMenuChoiceFirst) {
 TEST_F(ProjectManagerTest, WithoutAReadableResourceOnlyTheNoMenuEntryIsOffered) {
     const QString resources = home + "/empty-resources";
     QDir().mkpath(resources);
-    ScopedEnv env("VISTRELLE_RESOURCES", resources);
+    EnvOverride env("VISTRELLE_RESOURCES", resources);
     SlideshowProjectManager manager;
     manager.loadDVDMenuTemplate();
     ASSERT_EQ(manager.dvdMenuTemplateArray().size(), 1u);

@@ -1,6 +1,6 @@
 #include "platform/foundation/MainThread.h"
 
-#include "FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 
 #include <QThread>
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ TEST(MainThreadTest, WorkFromAWorkerIsQueuedToTheMainLoopInOrder) {
         std::lock_guard lock(mutex);
         EXPECT_TRUE(order.empty()) << "nothing runs before the main loop turns";
     }
-    ASSERT_TRUE(foundation_test::spinUntil([&] {
+    ASSERT_TRUE(test_support::spinUntil([&] {
         std::lock_guard lock(mutex);
         return order.size() == 20;
     }));
@@ -71,7 +71,7 @@ TEST(MainThreadTest, AndWaitFromAWorkerReturnsAfterTheWorkRanOnMain) {
         sawResult = result == 42;
         workerDone = true;
     });
-    EXPECT_TRUE(foundation_test::spinUntil([&] { return workerDone.load(); }));
+    EXPECT_TRUE(test_support::spinUntil([&] { return workerDone.load(); }));
     worker.join();
     EXPECT_TRUE(ranOnMain);
     EXPECT_TRUE(sawResult);
@@ -92,7 +92,7 @@ TEST(MainThreadTest, AClosedGateReleasesItsWaitersAndDropsWhatIsQueued) {
     }
     worker.join();
     EXPECT_EQ(answer, 0);
-    foundation_test::spinFor(20);
+    test_support::spinFor(20);
     EXPECT_FALSE(ran) << "queued work is dropped once the gate is closed";
     EXPECT_FALSE(gate.runAndWait([&] { ran = true; }));
 }

@@ -1,7 +1,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/MainThread.h"
 
-#include "FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 
 #include <QThread>
 #include <gtest/gtest.h>
@@ -271,7 +271,7 @@ TEST(NotificationCenterTest, PostOnMainThreadDeliversOnTheMainThread) {
     std::thread worker([&] { center.postOnMainThread("UI", QVariant(), {{"from", "worker"}}); });
     worker.join();
     EXPECT_EQ(calls, 1) << "a post from a worker waits for the main event loop";
-    ASSERT_TRUE(foundation_test::spinUntil([&] { return calls == 2; }));
+    ASSERT_TRUE(test_support::spinUntil([&] { return calls == 2; }));
     EXPECT_TRUE(allOnMain);
     EXPECT_EQ(received.value("from").toString(), "worker");
 }

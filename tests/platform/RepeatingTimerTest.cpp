@@ -2,7 +2,7 @@
 
 #include "platform/foundation/MainThread.h"
 
-#include "FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <memory>
 #include <thread>
 
-using foundation_test::spinFor;
-using foundation_test::spinUntil;
+using test_support::spinFor;
+using test_support::spinUntil;
 using platform::RepeatingTimer;
 
 namespace {

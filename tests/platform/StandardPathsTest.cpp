@@ -1,6 +1,6 @@
 #include "platform/foundation/StandardPaths.h"
 
-#include "FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 namespace paths = platform::paths;
-using foundation_test::EnvOverride;
+using test_support::EnvOverride;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "platform/foundation/StringTable.h"
 
-#include "FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -21,7 +21,7 @@ namespace {
 class StringTableTest : public ::testing::Test {
 protected:
     TempDir resources;
-    foundation_test::EnvOverride env{"VISTRELLE_RESOURCES", resources.path()};
+    test_support::EnvOverride env{"VISTRELLE_RESOURCES", resources.path()};
     QLocale savedLocale;
 
     void SetUp() override { QLocale::setDefault(QLocale::c()); }
@@ -134,7 +134,7 @@ TEST_F(StringTableTest, AnotherResourceFolderIsReadAfresh) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("\"Title\" = \"second folder\";");
     file.close();
-    foundation_test::EnvOverride env2("VISTRELLE_RESOURCES", other.path());
+    test_support::EnvOverride env2("VISTRELLE_RESOURCES", other.path());
     EXPECT_EQ(localizedString("Title"), "second folder");
 }
 

@@ -1,6 +1,6 @@
 #include "platform/foundation/UserDefaults.h"
 
-#include "FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 #include "support/TempDir.h"
 
 #include <QDateTime>
@@ -187,7 +187,7 @@ TEST(UserDefaultsTest, StandardStoreFollowsTheTestPathAndDefaultsToTheConfigFold
     UserDefaults::setStorePathForTesting(second);
     EXPECT_FALSE(UserDefaults::standard().contains("OutputVideoFormat"));
 
-    foundation_test::EnvOverride config("XDG_CONFIG_HOME", dir.file("config"));
+    test_support::EnvOverride config("XDG_CONFIG_HOME", dir.file("config"));
     UserDefaults::setStorePathForTesting(QString());
     UserDefaults::standard().setValue("Enable1080p", true);
     EXPECT_TRUE(QFileInfo::exists(dir.file("config/Vistrelle/Vistrelle.conf")));

@@ -1,6 +1,6 @@
 #include "render/DrawUtils.h"
 
-#include "platform/FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 #include "render/RenderTestSupport.h"
 #include "support/TempDir.h"
 
@@ -38,7 +38,7 @@ public:
 
 private:
     TempDir dir;
-    foundation_test::EnvOverride override;
+    test_support::EnvOverride override;
 };
 
 std::string errorOf(const std::function<void()>& call) {

@@ -1,25 +1,8 @@
 #include "PlayerTestSupport.h"
 
-#include "model/ModelClasses.h"
-#include "platform/foundation/Clock.h"
-#include "platform/foundation/UserDefaults.h"
 #include "render/StageBackground.h"
 
-#include <QDir>
-
 namespace playertest {
-
-ScopedEnv::ScopedEnv(const char* variable, const QString& value)
-    : name(variable), hadValue(qEnvironmentVariableIsSet(variable)), old(qgetenv(variable)) {
-    qputenv(name, value.toLocal8Bit());
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (hadValue)
-        qputenv(name, old);
-    else
-        qunsetenv(name);
-}
 
 QPointF litCentre(const QImage& image, int threshold) {
     const QRect lit = rendertest::litBounds(image, threshold);
@@ -32,23 +15,10 @@ void PlayerTest::SetUp() {
     RenderTest::SetUp();
     if (HasFatalFailure())
         return;
-    home.emplace("HOME", folder.path());
-    config.emplace("XDG_CONFIG_HOME", folder.path() + "/.config");
-    runtime.emplace("XDG_RUNTIME_DIR", folder.path() + "/run");
-    temporary.emplace("VISTRELLE_TMPDIR", folder.path() + "/tmp");
-    cache.emplace("XDG_CACHE_HOME", folder.path() + "/.cache");
-    QDir().mkpath(folder.path() + "/run");
-    QDir().mkpath(folder.path() + "/tmp");
-    platform::UserDefaults::setStorePathForTesting(folder.path() + "/defaults.ini");
-    platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(11));
-    registerModelClasses();
-    SlideshowProject::setULFrameRate(30);
-    contents = folder.path() + "/Show.VistrelleProject/Contents";
-    QDir().mkpath(contents);
-    project = std::make_shared<SlideshowProject>();
-    project->setStrMacProjectBundleFullPath(folder.path() + "/Show.VistrelleProject");
-    project->setStrMacProjectBundleContentsPath(contents);
-    SlideshowProject::retainProject(project);
+    user.emplace(test_support::IsolatedUser::Options{.seed = 11, .manualClock = false});
+    folder = &user->folder();
+    contents = user->contents();
+    project = user->openProject();
     director = std::make_shared<SlideshowDirector>();
     director->setMainContext(context);
     director->initDirector(); // now that it is shared, the project learns of it
@@ -59,13 +29,9 @@ void PlayerTest::TearDown() {
     if (director)
         director->stop();
     director.reset();
-    SlideshowProject::resetMainProjectForTesting();
+    test_support::IsolatedUser::resetSingletons();
     project.reset();
-    platform::UserDefaults::setStorePathForTesting(QString());
-    temporary.reset();
-    runtime.reset();
-    config.reset();
-    home.reset();
+    user.reset();
     RenderTest::TearDown();
 }
 

@@ -5,7 +5,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "render/SlideshowDirector.h"
-#include "support/TempDir.h"
+#include "support/IsolatedUser.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -15,24 +15,6 @@
 #include <memory>
 #include <optional>
 #include <vector>
-
-namespace playertest {
-
-// Sets an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QString& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name;
-    bool hadValue;
-    QByteArray old;
-};
-
-} // namespace playertest
 
 // A render test with an open project of its own (in a temporary folder, with a user of its own) and a
 // player on the test's main context. The stage is black unless a test picks another backdrop.
@@ -52,8 +34,9 @@ protected:
     // Plays frames until `frame` has been drawn (the player must be started) and reads the target.
     QImage frameAt(quint64 frame);
 
-    TempDir folder;
-    std::optional<playertest::ScopedEnv> home, config, runtime, temporary, cache;
+    // Made once the GL context stands, so that a test without GL leaves the environment alone.
+    std::optional<test_support::IsolatedUser> user;
+    const TempDir* folder = nullptr;
     QString contents;
     std::shared_ptr<SlideshowProject> project;
     std::shared_ptr<SlideshowDirector> director;

@@ -37,7 +37,7 @@ const QByteArray kComposition = R"(<?xml version="1.0" encoding="UTF-8"?>
 class QuartzSlideFrameSourceTest : public PlayerTest {
 protected:
     QString writeComposition(const QString& name = "bars.vcomp") {
-        QFile file(folder.file(name));
+        QFile file(folder->file(name));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(kComposition);
         return file.fileName();
@@ -111,7 +111,7 @@ TEST_F(QuartzSlideFrameSourceTest, OverAClipTheCompositionGetsTheClipAndItsLengt
     ClipMaker::Options options;
     options.size = QSize(64, 32);
     options.frames = 360;
-    const QString clip = folder.file("twelve.mp4");
+    const QString clip = folder->file("twelve.mp4");
     ASSERT_TRUE(ClipMaker::make(clip, options));
     auto slide = std::make_shared<QuartzSlideItem>();
     slide->setStrQuartzFilePath(writeComposition());
@@ -130,8 +130,8 @@ TEST_F(QuartzSlideFrameSourceTest, OverAClipTheCompositionGetsTheClipAndItsLengt
 }
 
 TEST_F(QuartzSlideFrameSourceTest, ASlideWhoseCompositionDoesNotLoadShowsTheStage) {
-    auto missing = compositionSlide(folder.file("missing.vcomp"));
-    QFile foreign(folder.file("other.qtz"));
+    auto missing = compositionSlide(folder->file("missing.vcomp"));
+    QFile foreign(folder->file("other.qtz"));
     ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
     foreign.write("not ours");
     foreign.close();

@@ -100,7 +100,7 @@ TEST_F(RGBConverterTest, AReadBackProgramThatDoesNotBuildFailsTheConverter) {
     fragment.write("#version 120\nvoid main() { gl_FragColor = undefinedThing; }\n");
     vertex.close();
     fragment.close();
-    playertest::ScopedEnv broken("VISTRELLE_RESOURCES", resources.path());
+    test_support::EnvOverride broken("VISTRELLE_RESOURCES", resources.path());
 
     RGBConverterObject converter(32, 18);
     converter.setStrVideoFIFOFullPath(resources.file("never-opened"));

@@ -73,7 +73,7 @@ protected:
         first->setTransitionInfo(TransitionManager::transitionInfo("Blend", 1));
         second->setTransitionInfo(TransitionManager::transitionInfo("3D", 0));
         useSlides({first, second, third});
-        ASSERT_TRUE(pipe.create(folder.file("v_fifo")));
+        ASSERT_TRUE(pipe.create(folder->file("v_fifo")));
         options.width = kWidth;
         options.height = kHeight;
         options.pipePath = pipe.path();

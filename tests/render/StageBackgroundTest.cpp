@@ -66,7 +66,7 @@ TEST_F(StageBackgroundTest, AFixedThemePictureComesFromTheResources) {
     TempDir resources;
     ASSERT_TRUE(
         rendertest::solid(64, 48, QColor(230, 120, 20)).save(resources.file("bk_clouds.jpg"), "JPEG", 95));
-    playertest::ScopedEnv override("VISTRELLE_RESOURCES", resources.path());
+    test_support::EnvOverride override("VISTRELLE_RESOURCES", resources.path());
     setBackdrop(4);
     useSlides({smallSlide("a", QColor())});
     const auto [stage, slide] = firstFrame();
@@ -76,7 +76,7 @@ TEST_F(StageBackgroundTest, AFixedThemePictureComesFromTheResources) {
 
 TEST_F(StageBackgroundTest, AMissingThemePictureDrawsBlack) {
     TempDir resources; // none of the pictures
-    playertest::ScopedEnv override("VISTRELLE_RESOURCES", resources.path());
+    test_support::EnvOverride override("VISTRELLE_RESOURCES", resources.path());
     setBackdrop(5);
     useSlides({smallSlide("a", QColor())});
     EXPECT_TRUE(colourNear(firstFrame().first, qRgb(0, 0, 0)));

@@ -3,7 +3,7 @@
 #include "model/SlideshowThemeManager.h"
 #include "platform/image/ImageFilters.h"
 
-#include "platform/FoundationTestSupport.h"
+#include "support/TestEnvironment.h"
 #include "render/RenderTestSupport.h"
 #include "render/ThemeTestData.h"
 #include "support/TempDir.h"
@@ -33,7 +33,7 @@ public:
 
 private:
     TempDir dir;
-    foundation_test::EnvOverride override;
+    test_support::EnvOverride override;
 };
 
 QVariantMap patternTheme(const QString& name, int padding) {

@@ -3,7 +3,7 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/media/AudioPlayer.h"
-#include "platform/media/NullAudioSink.h"
+#include "support/NullAudioSink.h"
 #include "platform/media/VideoReader.h"
 #include "render/SlideTextures.h"
 #include "render/SlideshowImageObject.h"
@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         PlayerTest::SetUp();
         platform::media::AudioPlayer::setDefaultSinkFactory(
-            [] { return std::make_unique<platform::media::NullAudioSink>(); });
+            [] { return std::make_unique<test_support::NullAudioSink>(); });
         clock->set(50.0);
     }
     void TearDown() override {
@@ -51,7 +51,7 @@ protected:
         options.frames = frames;
         options.rotation = rotation;
         options.picture = std::move(picture);
-        const QString path = folder.file(name);
+        const QString path = folder->file(name);
         QString error;
         EXPECT_TRUE(ClipMaker::make(path, options, &error)) << error.toStdString();
         return path;

@@ -1,6 +1,7 @@
 // Pictures of the timeline and the play controls: the backings of photo and video cells (normal and
 // selected), the backing of a cell's transition icon, the insert marker, the two song waveform patterns,
-// the play-head marker and the Stop button's images. All sit on the timeline's dark grey.
+// the play-head marker and the Stop button's images, all on the timeline's dark grey; and the thumbnail of
+// a composition slide.
 #include "Resgen.h"
 
 #include <QLinearGradient>
@@ -132,6 +133,25 @@ QImage playbackButton(bool pause) {
     return image;
 }
 
+// The thumbnail of a composition slide: three stacked layers over a dusky gradient.
+QImage compositionThumbnail() {
+    QImage image({120, 90}, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 90);
+    sky.setColorAt(0, QColor(0x1c2a4a));
+    sky.setColorAt(1, QColor(0x3b1f45));
+    painter.fillRect(image.rect(), sky);
+    const QColor layers[] = {QColor(74, 155, 255, 150), QColor(255, 190, 70, 150),
+                             QColor(120, 220, 140, 170)};
+    for (int i = 0; i < 3; ++i) {
+        painter.setPen(QPen(QColor(255, 255, 255, 200), 1.5));
+        painter.setBrush(layers[i]);
+        painter.drawRoundedRect(QRectF(22 + i * 14, 14 + i * 12, 50, 36), 5, 5);
+    }
+    return image;
+}
+
 } // namespace
 
 bool makeTimelinePictures(const QDir& out) {
@@ -149,6 +169,7 @@ bool makeTimelinePictures(const QDir& out) {
         {"btn_stop_click.png", [] { return stopButton(true); }},
         {"playback_play_icon&32.png", [] { return playbackButton(false); }},
         {"playback_pause_icon&32.png", [] { return playbackButton(true); }},
+        {"composition_thumb.png", compositionThumbnail},
     };
     return parallelFor(int(pictures.size()), [&](int i) {
         const auto& [name, draw] = pictures[std::size_t(i)];

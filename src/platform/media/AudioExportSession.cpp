@@ -1,6 +1,7 @@
 #include "platform/media/AudioExportSession.h"
 
 #include "platform/media/AudioFileWriter.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/media/AudioRenderer.h"
 
 #include <atomic>
@@ -98,13 +99,8 @@ AudioExportSession::AudioExportSession(Composition composition, AudioMix mix, QS
 
 AudioExportSession::~AudioExportSession() {
     cancelExport();
-    if (!d->thread.joinable())
-        return;
-    // A completion that lets go of its session runs on the export's thread, which cannot wait for itself.
-    if (d->thread.get_id() == std::this_thread::get_id())
-        d->thread.detach();
-    else
-        d->thread.join();
+    // A completion that lets go of its session runs on the export's thread.
+    joinUnlessSelf(d->thread);
 }
 
 void AudioExportSession::setTimeRange(const TimeRange& range) {

@@ -1,5 +1,7 @@
 #include "platform/media/SerialQueue.h"
 
+#include "platform/foundation/ThreadJoin.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -47,10 +49,8 @@ SerialQueue::~SerialQueue() {
         state->stopping = true;
     }
     state->changed.notify_all();
-    if (isCurrentThread())
-        worker.detach(); // a job let go of its own queue: the loop ends after the remaining jobs
-    else
-        worker.join();
+    // A job may let go of its own queue: the loop then ends after the remaining jobs.
+    joinUnlessSelf(worker);
 }
 
 QString SerialQueue::name() const {

@@ -2,7 +2,6 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/image/Shuffle.h"
-#include "render/QuadDrawing.h"
 #include "render/SharedShaderPrograms.h"
 
 #include <algorithm>

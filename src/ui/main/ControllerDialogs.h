@@ -13,7 +13,7 @@ class QUrl;
 // Called on the main thread only.
 class ControllerDialogs {
 public:
-    enum class MediaKind { Photos, Clips, Songs };
+    enum class MediaKind { Photos, Clips, Songs, Compositions };
 
     virtual ~ControllerDialogs() = default;
     // An application-modal alert with one default button; returns once it is closed.

@@ -4,6 +4,7 @@
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "render/CompositionRegistry.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/ProjectPropertyWindowController.h"
 #include "ui/main/BurnSetupPanel.h"
@@ -184,13 +185,18 @@ void MainWindowDialogs::runModalAlert(const QString& message, const QString& inf
 
 QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& title) {
     using namespace media_file_types;
-    const QStringList& extensions = kind == MediaKind::Photos  ? photoExtensions()
-                                    : kind == MediaKind::Clips ? videoExtensions()
-                                                               : musicExtensions();
-    const QStandardPaths::StandardLocation start = kind == MediaKind::Photos
-                                                       ? QStandardPaths::PicturesLocation
-                                                   : kind == MediaKind::Clips ? QStandardPaths::MoviesLocation
-                                                                              : QStandardPaths::MusicLocation;
+    QStringList extensions = musicExtensions();
+    QStandardPaths::StandardLocation start = QStandardPaths::MusicLocation;
+    if (kind == MediaKind::Photos) {
+        extensions = photoExtensions();
+        start = QStandardPaths::PicturesLocation;
+    } else if (kind == MediaKind::Clips) {
+        extensions = videoExtensions();
+        start = QStandardPaths::MoviesLocation;
+    } else if (kind == MediaKind::Compositions) {
+        extensions = CompositionRegistry::fileTypes();
+        start = QStandardPaths::HomeLocation;
+    }
     QFileDialog panel(window, title, QStandardPaths::writableLocation(start));
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(QStringLiteral("%1 (%2)").arg(title, nameFilterPatterns(extensions)));

@@ -59,4 +59,8 @@ struct MainWindowOutlets {
     // Add Video, and the button that shows or hides the editing toolbox.
     QPointer<QAbstractButton> addVideoButton, toolboxButton;
     QPointer<QAction> addVideoMenuItem;
+    // The composition test commands: a composition slide, a clip played through a composition, and the test
+    // composition rendered in the preview.
+    QPointer<QAction> addCompositionTestMenuItem, addClipCompositionTestMenuItem,
+        renderCompositionTestMenuItem;
 };

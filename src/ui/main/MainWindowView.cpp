@@ -299,6 +299,12 @@ void MainWindowView::makeMenus() {
     outletSet.testTextLayerMenuItem =
         outletSet.testMenu->addAction(tr_("Add Test Compositions to the Text Layer"));
     outletSet.playSongTestMenuItem = outletSet.testMenu->addAction(tr_("Play the Stock Song"));
+    outletSet.testMenu->addSeparator();
+    outletSet.addCompositionTestMenuItem = outletSet.testMenu->addAction(tr_("Add a Composition Slide..."));
+    outletSet.addClipCompositionTestMenuItem =
+        outletSet.testMenu->addAction(tr_("Add a Clip Played Through a Composition..."));
+    outletSet.renderCompositionTestMenuItem =
+        outletSet.testMenu->addAction(tr_("Render the Test Composition in the Preview"));
 }
 
 void MainWindowView::makeMusicMenuItems(QMenu& slideshow) {

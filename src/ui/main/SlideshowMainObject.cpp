@@ -178,15 +178,17 @@ void SlideshowMainObject::setButtonTitle(QAbstractButton* button, const QString&
     button_text_color::setTextColor(*button, Qt::white);
 }
 
+void SlideshowMainObject::onClick(QAbstractButton* button, void (SlideshowMainObject::*action)()) {
+    if (button)
+        connect(button, &QAbstractButton::clicked, this, action);
+}
+
+void SlideshowMainObject::onTrigger(QAction* item, void (SlideshowMainObject::*action)()) {
+    if (item)
+        connect(item, &QAction::triggered, this, action);
+}
+
 void SlideshowMainObject::connectActions() {
-    const auto onClick = [this](QAbstractButton* button, void (SlideshowMainObject::*action)()) {
-        if (button)
-            connect(button, &QAbstractButton::clicked, this, action);
-    };
-    const auto onTrigger = [this](QAction* item, void (SlideshowMainObject::*action)()) {
-        if (item)
-            connect(item, &QAction::triggered, this, action);
-    };
     onClick(ui.m_btnPlayStop, &SlideshowMainObject::play);
     onClick(ui.m_btnShare1, &SlideshowMainObject::shareButtonClicked);
     onClick(ui.themeButton, &SlideshowMainObject::themeButtonClicked);

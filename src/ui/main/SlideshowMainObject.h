@@ -49,6 +49,9 @@ class SlideFontEditorObject;
 class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
+class QuartzSlideItem;
+class SlideshowProject;
+class TimeLineCellViewController;
 class SharedShaderPrograms;
 class TextureObject;
 class WaveFormViewOSX;
@@ -319,6 +322,15 @@ public:
     VideoPlaybackViewController* videoPlaybackCtrl() const;
     // The media player each clip player gets (tests give a scripted one).
     void setClipPlayerFactory(std::function<std::unique_ptr<ClipMediaPlayer>()> factory);
+    // The composition test commands: a chosen composition as a slide, a chosen clip played through the clip
+    // composition as a slide (each appended, with a cell kept off the strip), and the test composition
+    // rendered in the preview, shown frame after frame for 200 s of its time.
+    void AddQuartzItemTest_3();
+    void AddVideoItem();
+    void AddQuartzItemTest();
+    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const {
+        return timelineCells;
+    }
 
     // ---- the floating editing panels (the file Panels), for the whole run
     PanZoomObject* panZoomObj() const { return panZoom.get(); }
@@ -433,6 +445,9 @@ private:
     void registerObservers(bool byAwakeFromNib);
     void dispatch(const ObservedNotification& row, const platform::Notification& notification);
     void connectActions();
+    // A click or a menu command that runs one of our actions; a control the window lacks is skipped.
+    void onClick(QAbstractButton* button, void (SlideshowMainObject::*action)());
+    void onTrigger(QAction* item, void (SlideshowMainObject::*action)());
     void setButtonTitle(QAbstractButton* button, const QString& title);
     // import
     void enqueueImport(ImportRequest request);
@@ -473,6 +488,8 @@ private:
     void scheduleClipRequest(ClipRequest request);
     void runClipRequests();
     void copyAndAddClip(const ClipRequest& request);
+    void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
+    void finishAddingSlide(SlideshowProject& project);
     void makeEditingPanels();
     void connectClipAndPanelActions();
     // share
@@ -560,6 +577,7 @@ private:
     bool copyingClip = false;
     QPointer<VideoPlaybackViewController> clipPlayer;
     std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
+    std::vector<QPointer<TimeLineCellViewController>> timelineCells; // children of ours, never on the strip
     std::unique_ptr<PanZoomObject> panZoom;
     std::unique_ptr<SlideFontEditorObject> fontEditor;
     std::unique_ptr<ToolboxObject> toolbox;

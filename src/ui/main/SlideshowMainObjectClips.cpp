@@ -1,25 +1,41 @@
 // Video clips: the Add Video command and clip drops, copied one after another into the project under their
 // copy windows and added as clip slides; the clip's own player in place of the preview; playing from the
-// position slider.
+// position slider; the composition test commands.
 #include "ui/main/SlideshowMainObject.h"
 
+#include "model/ContentsFolder.h"
 #include "model/MusicDirector.h"
+#include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/StandardPaths.h"
+#include "render/BuiltInComposition.h"
+#include "render/CompositionRegistry.h"
+#include "render/NSGLView.h"
 #include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
+#include "ui/editing/ResourceImage.h"
+#include "ui/editing/TimeLineCellViewController.h"
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/PreviewHostSwap.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr double kClipStartDelay = 0.3;
+constexpr double kCompositionTestSeconds = 200.0;
+constexpr double kCompositionTestStep = 0.04;
 const QString kAddVideoTitle = QStringLiteral("Add Video");
+const QString kAddCompositionTitle = QStringLiteral("Add Composition");
+const QString kClipComposition = QStringLiteral("clipComposition");
+const QString kCompositionThumbnail = QStringLiteral("composition_thumb");
 
 } // namespace
 
@@ -113,11 +129,95 @@ void SlideshowMainObject::copyAndAddClip(const ClipRequest& request) {
         project->insertSlideItem(std::size_t(request.insertIndex), clip);
     else
         project->addSlideItem(clip);
-    project->setBIsDirty(true);
-    project->calcSlideItemsPhotoTransitionDuration();
+    finishAddingSlide(*project);
+}
+
+void SlideshowMainObject::finishAddingSlide(SlideshowProject& project) {
+    project.setBIsDirty(true);
+    project.calcSlideItemsPhotoTransitionDuration();
     layoutScrollImages();
     layoutMusicSubViews();
     updateProjectInfo();
+}
+
+// ---- the composition test commands
+
+void SlideshowMainObject::AddQuartzItemTest_3() {
+    stop();
+    const QStringList paths =
+        userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Compositions, kAddCompositionTitle);
+    if (paths.isEmpty())
+        return;
+    auto slide = std::make_shared<QuartzSlideItem>();
+    slide->setStrQuartzFilePath(paths.first());
+    appendCompositionSlide(slide);
+}
+
+void SlideshowMainObject::AddVideoItem() {
+    stop();
+    const QStringList paths =
+        userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Clips, kAddVideoTitle);
+    if (paths.isEmpty())
+        return;
+    auto slide = std::make_shared<QuartzSlideItem>();
+    slide->setStrQuartzFilePath(
+        platform::paths::pathForResource(kClipComposition, BuiltInComposition::kFileType));
+    slide->setStrVideoFilePath(paths.first());
+    slide->setBVideoItem(true); // before the opening, which sizes the slide by the clip
+    appendCompositionSlide(slide);
+}
+
+// The slide shows the composition thumbnail, copied into the project as slides keep theirs; the cell made
+// for it is kept but placed nowhere, since a cell over the drawn strip would take its clicks.
+void SlideshowMainObject::appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return;
+    slide->openComposition(slideshowDirector ? slideshowDirector->mainContext() : nullptr);
+    const QString thumbnail = platform::paths::pathForResource(kCompositionThumbnail, QStringLiteral("png"));
+    const QString copied =
+        ContentsFolder::copyUnderFreeName(thumbnail, project->strMacProjectBundleContentsPath(),
+                                          ContentsFolder::timeStampedName("thumb_", "png"));
+    if (!copied.isEmpty())
+        slide->setStrThumbFileName(copied);
+    if (const auto themes = project->themeManger())
+        themes->setSlideItemFromCurrentTheme(*slide);
+    auto* cell = new TimeLineCellViewController(this); // ours: its view stays out of every window
+    cell->setTimelineDraggingDest(ui.scrollView1);
+    cell->awakeFromNib();
+    cell->setSItem(slide);
+    cell->photoThumbnailView()->setPixmap(QPixmap::fromImage(resourceImage(kCompositionThumbnail)));
+    timelineCells.emplace_back(cell);
+    project->addSlideItem(slide);
+    finishAddingSlide(*project);
+}
+
+// Each frame is handed to the preview and painted before the next: the loop keeps the main thread, as the
+// command is meant to, and leaves no frame waiting in the queue.
+void SlideshowMainObject::AddQuartzItemTest() {
+    stop();
+    if (!glView)
+        return;
+    QString why;
+    const auto composition = CompositionRegistry::load(
+        platform::paths::pathForResource(QStringLiteral("myTest"), BuiltInComposition::kFileType), &why);
+    if (!composition) {
+        qWarning("Vistrelle: the test composition does not load: %s", qPrintable(why));
+        return;
+    }
+    const int frames = int(std::lround(kCompositionTestSeconds / kCompositionTestStep));
+    for (int frame = 0; frame <= frames; ++frame) {
+        const double seconds = frame * kCompositionTestStep;
+        composition->setValueForInputKey(QStringLiteral("percentDone"), seconds / kCompositionTestSeconds);
+        bool drawn = false;
+        glView->drawStill([&](const SharedShaderPrograms&) { drawn = composition->renderAtTime(seconds); });
+        if (!drawn)
+            break;
+        if (preview) {
+            QCoreApplication::sendPostedEvents(preview, QEvent::MetaCall);
+            preview->repaint();
+        }
+    }
 }
 
 // ---- the clip's player in place of the preview

@@ -176,14 +176,6 @@ void SlideshowMainObject::playSongTest() {
 // ---- wiring
 
 void SlideshowMainObject::connectMusicActions() {
-    const auto onClick = [this](QAbstractButton* button, void (SlideshowMainObject::*action)()) {
-        if (button)
-            connect(button, &QAbstractButton::clicked, this, action);
-    };
-    const auto onTrigger = [this](QAction* item, void (SlideshowMainObject::*action)()) {
-        if (item)
-            connect(item, &QAction::triggered, this, action);
-    };
     onClick(ui.addMusicButton, &SlideshowMainObject::buttonAddMusicClcked);
     onClick(ui.syncPhotoMusicButton, &SlideshowMainObject::syncPhotoMusicButtonClicked);
     onTrigger(ui.addMusicMenuItem, &SlideshowMainObject::buttonAddMusicClcked);

@@ -73,10 +73,11 @@ void SlideshowMainObject::makeEditingPanels() {
 }
 
 void SlideshowMainObject::connectClipAndPanelActions() {
-    if (ui.addVideoButton)
-        connect(ui.addVideoButton, &QAbstractButton::clicked, this, &SlideshowMainObject::AddVideoItem_1);
-    if (ui.addVideoMenuItem)
-        connect(ui.addVideoMenuItem, &QAction::triggered, this, &SlideshowMainObject::AddVideoItem_1);
+    onClick(ui.addVideoButton, &SlideshowMainObject::AddVideoItem_1);
+    onTrigger(ui.addVideoMenuItem, &SlideshowMainObject::AddVideoItem_1);
+    onTrigger(ui.addCompositionTestMenuItem, &SlideshowMainObject::AddQuartzItemTest_3);
+    onTrigger(ui.addClipCompositionTestMenuItem, &SlideshowMainObject::AddVideoItem);
+    onTrigger(ui.renderCompositionTestMenuItem, &SlideshowMainObject::AddQuartzItemTest);
     if (ui.toolboxButton)
         connect(ui.toolboxButton, &QAbstractButton::clicked, this, [] {
             platform::NotificationCenter::defaultCenter().post(

@@ -281,8 +281,7 @@ void SlideshowMainObject::connectShareActions() {
         {ui.testSpumuxMenuItem, &SlideshowMainObject::TestMpegSpumux},
         {ui.websiteAppMenuItem, &SlideshowMainObject::websiteMenuitemClicked}};
     for (const auto& [item, command] : commands)
-        if (item)
-            connect(item, &QAction::triggered, this, command);
+        onTrigger(item, command);
     if (ui.m_btnShare) // hidden, as the menu's Burn DVD: the share call-out offers the DVD
         connect(ui.m_btnShare, &QAbstractButton::clicked, this, [this] { shareChoice(3); });
 }

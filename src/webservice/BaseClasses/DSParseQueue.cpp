@@ -1,5 +1,7 @@
 #include "webservice/BaseClasses/DSParseQueue.h"
 
+#include "platform/foundation/ThreadJoin.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -21,14 +23,8 @@ DSParseQueue::~DSParseQueue() {
         dropped.swap(state->operations);
     }
     state->wake.notify_all();
-    if (!worker.joinable())
-        return;
-    // An operation may hold the last reference to the service that owns this queue: the thread cannot wait
-    // for itself, and ends on its own once the operation returns.
-    if (worker.get_id() == std::this_thread::get_id())
-        worker.detach();
-    else
-        worker.join();
+    // An operation may hold the last reference to the service that owns this queue.
+    platform::joinUnlessSelf(worker);
 }
 
 void DSParseQueue::addOperation(std::function<void()> operation) {

@@ -1,6 +1,6 @@
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/MediaAsset.h"
-#include "platform/media/NullAudioSink.h"
+#include "support/NullAudioSink.h"
 #include "support/TempDir.h"
 #include "support/WavFile.h"
 
@@ -12,6 +12,7 @@
 #include <thread>
 
 using namespace platform::media;
+using test_support::NullAudioSink;
 
 namespace {
 

@@ -1,13 +1,18 @@
 // Clips dropped or chosen: copied one after another under their windows and added as clip slides; playing
-// from the position slider.
+// from the position slider; the composition test commands.
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
 
 #include "model/MusicDirector.h"
 #include "model/ProjectCollaborators.h"
+#include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/StandardPaths.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
+#include "ui/editing/TimeLineCellViewController.h"
+#include "ui/main/ControllerDialogs.h"
+#include "ui/main/MainWindowView.h"
 
 #include <QDir>
 
@@ -131,4 +136,56 @@ TEST_F(ClipImportTest, ThePositionSliderPlaysFromItsFrameWithTheMusicAtTheSameTi
     EXPECT_EQ(project->nCurrentStatus(), 1);
     controller->stop();
     EXPECT_FALSE(controller->m_bPlaying());
+}
+
+// The composition test commands append a composition slide, on its own or over the chosen clip, with its
+// thumbnail in the project and a cell that stays off the strip; a cancelled panel adds nothing.
+TEST_F(MainWindowTest, CompositionTestCommandsAppendACompositionSlideWhoseCellStaysOffTheStrip) {
+    makeController(true);
+    useColourSlides({Qt::red, Qt::green});
+    ClipMaker::Options options;
+    options.frames = 15;
+    const QString clip = dir.file("through.mp4");
+    ASSERT_TRUE(ClipMaker::make(clip, options));
+    const QString composition = platform::paths::pathForResource("coolSlideshow", "vcomp");
+    const struct {
+        void (SlideshowMainObject::*command)();
+        QString chosen;
+        ControllerDialogs::MediaKind panel;
+        QString compositionFile;
+        QSize size;
+    } cases[] = {
+        {&SlideshowMainObject::AddQuartzItemTest_3, composition, ControllerDialogs::MediaKind::Compositions,
+         "coolSlideshow.vcomp", QSize(1280, 720)},
+        {&SlideshowMainObject::AddVideoItem, clip, ControllerDialogs::MediaKind::Clips,
+         "clipComposition.vcomp", options.size},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.compositionFile.toStdString());
+        const std::size_t before = project->slideCount();
+        project->setBIsDirty(false);
+        (controller.get()->*test.command)();
+        EXPECT_EQ(project->slideCount(), before) << "cancelled";
+        dialogs.mediaOpenAnswers.push_back({test.chosen});
+        (controller.get()->*test.command)();
+        ASSERT_EQ(dialogs.openPanels.back().kind, test.panel);
+        ASSERT_EQ(project->slideCount(), before + 1);
+        const auto slide = std::dynamic_pointer_cast<QuartzSlideItem>(project->slideItemAtIndex(before));
+        ASSERT_TRUE(slide);
+        EXPECT_EQ(QFileInfo(slide->strQuartzFilePath()).fileName(), test.compositionFile);
+        EXPECT_TRUE(QFileInfo(slide->strQuartzFilePath()).isFile());
+        EXPECT_EQ(slide->bVideoItem(), test.chosen == clip);
+        EXPECT_EQ(slide->strVideoFilePath(), test.chosen == clip ? clip : QString());
+        EXPECT_EQ(slide->pixelSize(), test.size);
+        EXPECT_TRUE(slide->strThumbFileName().startsWith(project->strMacProjectBundleContentsPath()));
+        EXPECT_FALSE(QImage(slide->strThumbFileName()).isNull());
+        const auto& cells = controller->timelineCellViewArray();
+        ASSERT_FALSE(cells.empty());
+        const TimeLineCellViewController* cell = cells.back();
+        EXPECT_EQ(cell->sItem(), slide);
+        EXPECT_EQ(cell->timelineDraggingDest(), window->outlets().scrollView1.data());
+        EXPECT_EQ(cell->view()->parentWidget(), nullptr) << "never over the strip";
+        EXPECT_FALSE(cell->photoThumbnailView()->pixmap().isNull());
+        EXPECT_TRUE(project->bIsDirty());
+    }
 }

@@ -8,7 +8,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/media/AudioPlayer.h"
-#include "platform/media/NullAudioSink.h"
+#include "support/NullAudioSink.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/BKMusicOptionsController.h"
 #include "ui/editing/PhotoMusicSyncForExportWindowController.h"
@@ -186,9 +186,9 @@ TEST_F(MusicCommandsTest, RemoveDeletesOnlyTheSongsCopyInTheProject) {
 }
 
 TEST_F(MusicCommandsTest, ASongPlaysOnceAndAClickStopsIt) {
-    std::vector<platform::media::NullAudioSink*> sinks;
+    std::vector<test_support::NullAudioSink*> sinks;
     platform::media::AudioPlayer::setDefaultSinkFactory([&] {
-        auto sink = std::make_unique<platform::media::NullAudioSink>();
+        auto sink = std::make_unique<test_support::NullAudioSink>();
         sinks.push_back(sink.get());
         return sink;
     });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dvd/RegexRoutines.h"
+#include "platform/regex/RegexRoutines.h"
 
 #include <QString>
 #include <QStringList>

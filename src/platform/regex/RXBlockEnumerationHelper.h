@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dvd/RXCachedRegex.h"
-#include "dvd/RegexRoutines.h"
+#include "platform/regex/RXCachedRegex.h"
+#include "platform/regex/RegexRoutines.h"
 
 // The private state of one block enumeration: its own clone of the compiled expression and its own copy
 // of the subject, made under the cache lock, so that the matching and the block calls run without it

@@ -5,11 +5,11 @@
 #include <atomic>
 #include <mutex>
 
-namespace platform::media {
+namespace test_support {
 
 // A sink without a device, played by a manual clock: advance() hears as many frames as a device would in
 // that time, at once, on the calling thread. Nothing stays buffered.
-class NullAudioSink : public AudioSink {
+class NullAudioSink : public platform::media::AudioSink {
 public:
     bool start(Pull pull) override;
     void stop() override;
@@ -34,4 +34,4 @@ private:
     double fraction = 0.0; // the part of a frame carried to the next advance
 };
 
-} // namespace platform::media
+} // namespace test_support

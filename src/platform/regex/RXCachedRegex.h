@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dvd/RXRange.h"
+#include "platform/regex/RXRange.h"
 
 #include <QString>
 

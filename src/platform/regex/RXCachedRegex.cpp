@@ -1,4 +1,4 @@
-#include "dvd/RXCachedRegex.h"
+#include "platform/regex/RXCachedRegex.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The dictionary forms of the regular-expression routines: keys mapped to the captures of a match.
 
-#include "dvd/RegexRoutines.h"
+#include "platform/regex/RegexRoutines.h"
 
-#include "dvd/RXRegexOp.h"
+#include "platform/regex/RXRegexOp.h"
 
 using rx::OpRequest;
 using rx::wholeRange;

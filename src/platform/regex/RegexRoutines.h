@@ -12,9 +12,9 @@
 //
 // All functions are thread-safe; compiled patterns are cached process-wide.
 
-#include "dvd/NSException.h"
-#include "dvd/RXError.h"
-#include "dvd/RXRange.h"
+#include "platform/regex/NSException.h"
+#include "platform/regex/RXError.h"
+#include "platform/regex/RXRange.h"
 
 #include <QList>
 #include <QMap>

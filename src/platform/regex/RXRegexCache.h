@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dvd/RXCachedRegex.h"
+#include "platform/regex/RXCachedRegex.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 // Replacement by template: ICU appends each match's replacement and the tail into one buffer.
 
-#include "dvd/RegexRoutines.h"
+#include "platform/regex/RegexRoutines.h"
 
-#include "dvd/RXRegexOp.h"
+#include "platform/regex/RXRegexOp.h"
 
 #include <climits>
 

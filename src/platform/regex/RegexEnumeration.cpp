@@ -1,9 +1,9 @@
 // The block forms of the regular-expression routines.
 
-#include "dvd/RegexRoutines.h"
+#include "platform/regex/RegexRoutines.h"
 
-#include "dvd/RXBlockEnumerationHelper.h"
-#include "dvd/RXRegexOp.h"
+#include "platform/regex/RXBlockEnumerationHelper.h"
+#include "platform/regex/RXRegexOp.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "RegexTestSupport.h"
 
-#include "dvd/RXRegexCache.h"
+#include "platform/regex/RXRegexCache.h"
 
 #include <QMap>
 

@@ -3,10 +3,10 @@
 // Internal to the regular-expression routines: argument checks, the locked run of one operation on a
 // cached expression, and error reporting.
 
-#include "dvd/NSException.h"
-#include "dvd/RXCachedRegex.h"
-#include "dvd/RXError.h"
-#include "dvd/RXRegexCache.h"
+#include "platform/regex/NSException.h"
+#include "platform/regex/RXCachedRegex.h"
+#include "platform/regex/RXError.h"
+#include "platform/regex/RXRegexCache.h"
 
 #include <QHash>
 #include <QStringList>

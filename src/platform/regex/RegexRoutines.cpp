@@ -1,6 +1,6 @@
-#include "dvd/RegexRoutines.h"
+#include "platform/regex/RegexRoutines.h"
 
-#include "dvd/RXRegexOp.h"
+#include "platform/regex/RXRegexOp.h"
 
 using rx::OpRequest;
 using rx::performRegexOp;

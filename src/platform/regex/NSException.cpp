@@ -1,4 +1,4 @@
-#include "dvd/NSException.h"
+#include "platform/regex/NSException.h"
 
 NSException::NSException(const QString& name, const QString& reason, const QVariantMap& userInfo)
     : exceptionName(name), exceptionReason(reason), exceptionUserInfo(userInfo),

@@ -1,6 +1,6 @@
-#include "dvd/RXRegexCache.h"
+#include "platform/regex/RXRegexCache.h"
 
-#include "dvd/NSException.h"
+#include "platform/regex/NSException.h"
 
 #include <QHash>
 

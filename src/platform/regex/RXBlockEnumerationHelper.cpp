@@ -1,6 +1,6 @@
-#include "dvd/RXBlockEnumerationHelper.h"
+#include "platform/regex/RXBlockEnumerationHelper.h"
 
-#include "dvd/RXRegexOp.h"
+#include "platform/regex/RXRegexOp.h"
 
 RXBlockEnumerationHelper::RXBlockEnumerationHelper(const RXCachedRegex& source, const QString& subject,
                                                    RXRange range,

@@ -1,4 +1,4 @@
-#include "dvd/RXRegexOp.h"
+#include "platform/regex/RXRegexOp.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "dvd/RXError.h"
+#include "platform/regex/RXError.h"
 
 #include <unicode/utypes.h>
 

@@ -1,4 +1,4 @@
-#include "platform/media/NullAudioSink.h"
+#include "support/NullAudioSink.h"
 
 #include "platform/media/AudioReader.h"
 
@@ -6,7 +6,9 @@
 #include <cmath>
 #include <vector>
 
-namespace platform::media {
+namespace test_support {
+
+using platform::media::AudioReader;
 
 bool NullAudioSink::start(Pull pull) {
     std::lock_guard lock(mutex);
@@ -50,4 +52,4 @@ void NullAudioSink::advance(double seconds) {
     }
 }
 
-} // namespace platform::media
+} // namespace test_support
