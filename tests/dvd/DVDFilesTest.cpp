@@ -1,5 +1,6 @@
 #include "dvd/DVDFiles.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,10 +38,7 @@ TEST(DVDFiles, PlaceholdersAreReplacedInOnePass) {
 TEST(DVDFiles, NewFilesReplaceAPlantedLinkWithoutFollowingIt) {
     TempDir dir;
     const QString victim = dir.file("victim");
-    QFile file(victim);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("precious");
-    file.close();
+    ASSERT_TRUE(test_support::writeBytes(victim, "precious"));
     const QString target = dir.file("dvd.xml");
     ASSERT_TRUE(QFile::link(victim, target));
     QString error;

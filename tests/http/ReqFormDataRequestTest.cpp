@@ -4,6 +4,7 @@
 #include "http/ReqFormDataRequest.h"
 #include "http/ReqInputStream.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -68,10 +69,7 @@ TEST_F(ReqFormDataRequestTest, AFormWithAFileGoesAsMultipartParts) {
 TEST_F(ReqFormDataRequestTest, NamesAreEscapedAndMissingFilesFailAtOnce) {
     TempDir folder;
     const QString path = folder.file("we\"ird\r\nX-Forged: 1.txt");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("contents");
-    file.close();
+    ASSERT_TRUE(test_support::writeBytes(path, "contents"));
     const auto request = form();
     request->addFile(path, "k\"ey");
     const ServerRequest received = send(request);

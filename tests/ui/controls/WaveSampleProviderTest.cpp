@@ -143,10 +143,7 @@ TEST(WaveFormViewOSXTest, ALoadedSongShowsItsOutlineTitleAndLength) {
 TEST(WaveFormViewOSXTest, AnUnreadableSongKeepsItsMessageAndSpinner) {
     TempDir dir;
     const QString path = dir.file("broken.wav");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("RIFF but nothing after it");
-    file.close();
+    ASSERT_TRUE(test_support::writeBytes(path, "RIFF but nothing after it"));
     auto scheduler = std::make_shared<platform::ManualScheduler>();
     WaveFormViewOSX view(QRect(0, 0, 300, 60), nullptr, scheduler);
     view.openAudioURL(QUrl::fromLocalFile(path));
