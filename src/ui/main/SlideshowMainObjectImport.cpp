@@ -134,11 +134,9 @@ void SlideshowMainObject::runImportRequest(const ImportRequest& request) {
     gate.post([this, first, scrollX, append = request.append] {
         setNCurrentSlideshowItemIndex(-1);
         setNCurrentSlideshowItemIndex(int(first));
-        if (append) {
+        if (append)
             ensureCurrentSlideThumbnailVisible();
-            return;
-        }
-        if (ui.scrollView1)
+        else if (ui.scrollView1)
             ui.scrollView1->horizontalScrollBar()->setValue(scrollX);
         const std::vector<SlideItemRef> slides = slideshowArray();
         if (currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < slides.size())

@@ -16,6 +16,7 @@
 
 #include <QIcon>
 #include <QPainter>
+#include <QSlider>
 
 namespace {
 
@@ -201,6 +202,9 @@ void SlideshowMainObject::timelineIndicatorCallback() {
         return;
     }
     const quint64 frame = slideshowDirector->nCurrentFrame();
+    // Held by the user, the slider is theirs: a drag there plays from where it is let go.
+    if (ui.positionSlider && !ui.positionSlider->isSliderDown())
+        ui.positionSlider->setValue(int(std::min<quint64>(frame, quint64(ui.positionSlider->maximum()))));
     if (project->nTimelineStyle() == 1) {
         const float x = timeline_geometry::rulerPlayHeadX(frame, SlideshowProject::ulFrameRate(),
                                                           project->nTimelinePixelPerSecond());

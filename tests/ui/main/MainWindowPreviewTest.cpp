@@ -44,6 +44,8 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
     EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
 
     useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->updateProjectInfo(); // the slider's range
+    test_support::spinFor(20);
     controller->play();
     scheduler->advance(0.5);
     ASSERT_EQ(controller->director()->directorStatus(), 1);
@@ -55,6 +57,8 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
         << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(controller->outlets().timelineTimeText->text(), "00:01");
     EXPECT_EQ(controller->outlets().realTimeText->text(), "00:01");
+    EXPECT_EQ(controller->outlets().positionSlider->value(), int(controller->director()->nCurrentFrame()))
+        << "the position slider follows the show";
     QWidget* head = controller->timelineIndicatorImageView();
     ASSERT_TRUE(head);
     EXPECT_TRUE(head->isVisibleTo(window.get()));
@@ -65,4 +69,16 @@ TEST_F(MainWindowPreviewTest, TheWindowOpensOnTheWelcomePictureAndPlaysTheShowIn
         << "the play head over the drawn cells";
     controller->play();
     EXPECT_EQ(controller->director()->directorStatus(), 0);
+}
+
+TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
+    useColourSlides({QColor(220, 40, 40)});
+    controller->setNCurrentSlideshowItemIndex(0);
+    dialogs.mediaOpenAnswers.push_back({writePhoto("appended.jpg", {64, 48}, QColor(50, 70, 230))});
+    controller->buttonAppendPhotoClicked();
+    ASSERT_TRUE(waitForImports());
+    test_support::spinFor(20); // the request's last main-thread step
+    scheduler->advance(0.5);
+    ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(50, 70, 230))) << centreOf(shownFrame()).name().toStdString();
 }
