@@ -290,7 +290,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::makePipes() {
 // ---- one pump and one ffmpeg side by side
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass) {
-    const FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.path(), videoPipe.path(), this, pass == Pass::Menu};
+    const FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.path(), videoPipe.path(), this,
+                                                      pass == Pass::Menu};
     {
         const std::lock_guard lock(stateMutex);
         pumpReported = false;

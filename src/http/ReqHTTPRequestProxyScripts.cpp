@@ -61,9 +61,8 @@ void ReqHTTPRequest::fetchPACFile() {
     scriptRequest->pacFileFinished.set(
         [weak = std::weak_ptr<ReqHTTPRequest>(shared())](ReqHTTPRequest& done) {
             if (const Ptr self = weak.lock())
-                self->requestRunLoop()->post([self, script = done.shared()] {
-                    self->finishedDownloadingPACFile(*script);
-                });
+                self->requestRunLoop()->post(
+                    [self, script = done.shared()] { self->finishedDownloadingPACFile(*script); });
         });
     setPACFileRequest(scriptRequest);
     {

@@ -49,9 +49,13 @@ public:
     // when no project is open; the setters keep only the last path component.
     QString fileName() const { return pathInOpenProject(fields.get(&Fields::storedFileName)); }
     void setFileName(const QString& name);
-    QString backgroudImageFileName() const { return pathInOpenProject(fields.get(&Fields::storedBackgroundFileName)); }
+    QString backgroudImageFileName() const {
+        return pathInOpenProject(fields.get(&Fields::storedBackgroundFileName));
+    }
     void setBackgroudImageFileName(const QString& name);
-    QString textImageFileName() const { return pathInOpenProject(fields.get(&Fields::storedTextImageFileName)); }
+    QString textImageFileName() const {
+        return pathInOpenProject(fields.get(&Fields::storedTextImageFileName));
+    }
     void setTextImageFileName(const QString& name);
     QString strThumbFileName() const { return pathInOpenProject(fields.get(&Fields::storedThumbFileName)); }
     void setStrThumbFileName(const QString& name);

@@ -233,7 +233,8 @@ void SlideshowProject::insertSlideItem(std::size_t index, SlideItemRef slide) {
     if (!slide)
         return;
     shared.with([&](Shared& s) {
-        s.slides.insert(s.slides.begin() + std::ptrdiff_t(std::min(index, s.slides.size())), std::move(slide));
+        s.slides.insert(s.slides.begin() + std::ptrdiff_t(std::min(index, s.slides.size())),
+                        std::move(slide));
     });
 }
 
@@ -245,7 +246,8 @@ void SlideshowProject::removeSlideItemAtIndex(std::size_t index) {
 }
 
 SlideItemRef SlideshowProject::slideItemAtIndex(std::size_t index) const {
-    return shared.with([index](const Shared& s) { return index < s.slides.size() ? s.slides[index] : nullptr; });
+    return shared.with(
+        [index](const Shared& s) { return index < s.slides.size() ? s.slides[index] : nullptr; });
 }
 
 bool SlideshowProject::containsSlideItem(const SlideItem* slide) const {
@@ -304,7 +306,8 @@ void SlideshowProject::setDirector(std::shared_ptr<ProjectDirector> value) {
 }
 
 void SlideshowProject::setThemeManger(std::shared_ptr<SlideshowThemeManager> manager) {
-    shared.set(&Shared::themeManager, manager ? std::move(manager) : std::make_shared<SlideshowThemeManager>());
+    shared.set(&Shared::themeManager,
+               manager ? std::move(manager) : std::make_shared<SlideshowThemeManager>());
 }
 
 void SlideshowProject::setOpenGLViewRect(int width, int height, int x, int y) {

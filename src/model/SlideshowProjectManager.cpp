@@ -31,8 +31,7 @@ void replaceSingleton(std::shared_ptr<SlideshowProjectManager> manager) {
 
 SlideshowProjectManager::SlideshowProjectManager()
     : enable1080p(platform::UserDefaults::standard().boolean("Enable1080p", false)),
-      maxImageWidth(enable1080p ? 1920 : 1280),
-      maxImageHeight(enable1080p ? 1080 : 960) {
+      maxImageWidth(enable1080p ? 1920 : 1280), maxImageHeight(enable1080p ? 1080 : 960) {
     shared.set(&Shared::menuSongs, std::vector<MusicItemRef>{defaultMenuSong()});
 }
 

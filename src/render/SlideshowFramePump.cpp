@@ -34,8 +34,8 @@ SlideshowFramePump::Result SlideshowFramePump::run(SlideshowDirector& director,
     result.framesWritten = outcome.framesWritten;
     result.ok = outcome.end == FramePump::Outcome::End::Completed;
     result.cancelled = options.cancelled && options.cancelled();
-    result.error = result.ok ? QString()
+    result.error = result.ok                                     ? QString()
                    : result.cancelled && outcome.error.isEmpty() ? QStringLiteral("The export was cancelled")
-                                                                   : outcome.error;
+                                                                 : outcome.error;
     return result;
 }

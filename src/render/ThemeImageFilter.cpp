@@ -155,4 +155,3 @@ QImage applyTheme(const QImage& image, const QVariantMap& theme) {
     drawPhoto(painter, image, photoRect, clip, shadow);
     return canvas;
 }
-

@@ -16,4 +16,3 @@
 // seen. Without "colorFrame" no frame is painted and the photo itself casts the shadow.
 // A null photo gives a null picture.
 QImage applyTheme(const QImage& image, const QVariantMap& theme);
-

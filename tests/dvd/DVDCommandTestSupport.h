@@ -6,15 +6,15 @@
 // notifications, and a scripted frame pump.
 
 #include "dvd/DVDCommandDialogs.h"
-#include "render/FramePumpHost.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "support/RecordingDialogs.h"
+#include "render/FramePumpHost.h"
 #include "support/IsolatedUser.h"
 #include "support/NotificationLog.h"
 #include "support/RealPlayer.h"
+#include "support/RecordingDialogs.h"
 #include "support/TestEnvironment.h"
 
 #include <QColor>

@@ -1,13 +1,13 @@
 // A movie exported from a project of two photos with a clip between them: the clip's frames play in order
 // at its place, and its sound is in the movie at its own level.
 #include "EncoderTestSupport.h"
-#include "support/RecordingDialogs.h"
 #include "MovieDecoder.h"
+#include "support/RecordingDialogs.h"
 
-#include "render/DirectorFrameRenderer.h"
 #include "export/MovieExportCommand.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
+#include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/ClipMaker.h"
@@ -22,11 +22,9 @@ using namespace encoder_test;
 
 namespace {
 
-
 constexpr int kClipFrames = 60; // 2 s
 constexpr float kClipLevel = 0.5f;
 constexpr double kToneAmplitude = 0.5; // the clip maker's tone
-
 
 } // namespace
 

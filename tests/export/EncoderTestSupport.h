@@ -12,9 +12,9 @@
 #include "render/FramePump.h"
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
-#include "support/RealPlayer.h"
 #include "support/IsolatedUser.h"
 #include "support/NotificationLog.h"
+#include "support/RealPlayer.h"
 #include "support/TestEnvironment.h"
 
 #include <QColor>

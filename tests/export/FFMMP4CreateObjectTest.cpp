@@ -22,7 +22,6 @@
 #include <mutex>
 #include <thread>
 
-
 namespace {
 
 const QString kFinished = EncoderController::movieFinishedNotificationName();

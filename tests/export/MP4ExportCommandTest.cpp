@@ -1,16 +1,16 @@
 // The ffmpeg MP4 export of the main window controller: scripted renderers for the command's rules, and the
 // real player drawing a short project for the movie itself, read back with libavformat.
 #include "EncoderTestSupport.h"
-#include "support/RecordingDialogs.h"
 #include "MovieDecoder.h"
+#include "support/RecordingDialogs.h"
 
-#include "render/DirectorFrameRenderer.h"
 #include "export/EncodingProgressSteps.h"
 #include "export/MP4ExportCommand.h"
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
 #include "model/MusicItem.h"
 #include "platform/foundation/Clock.h"
+#include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/MediaProbe.h"

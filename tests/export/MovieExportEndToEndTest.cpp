@@ -2,12 +2,12 @@
 // rendered by the real player off screen, read back through the pipe, encoded and read again with
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
-#include "support/RecordingDialogs.h"
 #include "MovieDecoder.h"
+#include "support/RecordingDialogs.h"
 
-#include "render/DirectorFrameRenderer.h"
 #include "export/MovieExportCommand.h"
 #include "platform/foundation/Clock.h"
+#include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "support/MediaProbe.h"
@@ -23,7 +23,6 @@
 using namespace encoder_test;
 
 namespace {
-
 
 const QColor kSlideColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
 
@@ -135,7 +134,7 @@ TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerB
         slide->customSetDurations(4.0f, 0.5f); // 13 s: long enough to be stopped half way
     project->calcSlideItemsPhotoTransitionDuration();
     NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName(),
-                                EncoderController::movieFailedNotificationName()}};
+                           EncoderController::movieFailedNotificationName()}};
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     const QString path = project->strEncodingVideoFilePath(QSizeF(640, 360));
     // The first run starts what the GL and codec libraries keep for the rest of the process.

@@ -8,9 +8,9 @@
 #include "model/ProjectCollaborators.h"
 #include "model/VideoSlideItem.h"
 #include "platform/media/AudioPlayer.h"
-#include "support/NullAudioSink.h"
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
+#include "support/NullAudioSink.h"
 
 #include <mutex>
 #include <vector>

@@ -8,8 +8,8 @@
 #include <QImage>
 
 using model_test::ModelTest;
-using test_support::EnvOverride;
 using model_test::writeFile;
+using test_support::EnvOverride;
 
 namespace {
 

@@ -21,7 +21,8 @@ struct Pair {
     QString name;
 };
 
-// Writers keep both halves equal through with(); a reader must never see them differ, and no increment is lost.
+// Writers keep both halves equal through with(); a reader must never see them differ, and no increment is
+// lost.
 TEST(GuardedTest, ChangesThroughWithAreWholeAndNoneIsLost) {
     Guarded<Pair> pair;
     std::atomic<bool> torn{false};

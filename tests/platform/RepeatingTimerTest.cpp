@@ -10,9 +10,9 @@
 #include <memory>
 #include <thread>
 
+using platform::RepeatingTimer;
 using test_support::spinFor;
 using test_support::spinUntil;
-using platform::RepeatingTimer;
 
 namespace {
 

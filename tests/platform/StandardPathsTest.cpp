@@ -1,7 +1,7 @@
 #include "platform/foundation/StandardPaths.h"
 
-#include "support/TestEnvironment.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>

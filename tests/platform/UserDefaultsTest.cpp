@@ -1,7 +1,7 @@
 #include "platform/foundation/UserDefaults.h"
 
-#include "support/TestEnvironment.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "render/DrawUtils.h"
 
-#include "support/TestEnvironment.h"
 #include "render/RenderTestSupport.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QBuffer>
 #include <QFile>

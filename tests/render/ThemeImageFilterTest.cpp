@@ -3,10 +3,10 @@
 #include "model/SlideshowThemeManager.h"
 #include "platform/image/ImageFilters.h"
 
-#include "support/TestEnvironment.h"
 #include "render/RenderTestSupport.h"
 #include "render/ThemeTestData.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -82,7 +82,8 @@ TEST(ThemeImageFilterSize, DeepPhotosStayDeep) {
 // --- frame and paddings
 
 TEST(ThemeImageFilterFrame, PaddingsInsetThePhotoInAWhiteFrame) {
-    const QImage dressed = applyTheme(solid(100, 80, kPhoto), SlideshowThemeManager::themeNo(10)); // "Static Frame", 25
+    const QImage dressed =
+        applyTheme(solid(100, 80, kPhoto), SlideshowThemeManager::themeNo(10)); // "Static Frame", 25
     ASSERT_EQ(dressed.size(), QSize(100, 80));
     for (QPoint p :
          {QPoint(0, 0), QPoint(24, 40), QPoint(75, 40), QPoint(50, 24), QPoint(50, 55), QPoint(99, 79)})
@@ -153,7 +154,8 @@ TEST(ThemeImageFilterFrame, WithoutColorFrameNoFrameIsPaintedAndThePhotoCastsThe
 // --- rounded corners
 
 TEST(ThemeImageFilterCorners, RoundedCornersAreClearAtTheVeryCorner) {
-    const QImage dressed = applyTheme(solid(160, 120, kPhoto), SlideshowThemeManager::themeNo(8)); // radius 20, padding 30
+    const QImage dressed =
+        applyTheme(solid(160, 120, kPhoto), SlideshowThemeManager::themeNo(8)); // radius 20, padding 30
     ASSERT_EQ(dressed.size(), QSize(160, 120));
     for (QPoint corner :
          {QPoint(0, 0), QPoint(159, 0), QPoint(0, 119), QPoint(159, 119), QPoint(3, 3), QPoint(156, 116)})
@@ -310,7 +312,8 @@ TEST(ThemeImageFilterThemes, EveryBuiltInThemeDressesAPhotoToTheExpectedSize) {
 
 TEST(ThemeImageFilterPhotoFilter, GrayscaleRemovesColourAndOtherThemesLeaveIt) {
     QImage photo = topAndBottom(20, 20, QColor(200, 40, 10), QColor(20, 180, 90, 128));
-    const QImage grey = platform::image::applyPhotoFilter(photo, SlideshowThemeManager::themeNo(11)); // "Grayscale Frame"
+    const QImage grey =
+        platform::image::applyPhotoFilter(photo, SlideshowThemeManager::themeNo(11)); // "Grayscale Frame"
     for (QPoint p : {QPoint(3, 3), QPoint(3, 15)}) {
         const QColor c = grey.pixelColor(p);
         EXPECT_EQ(c.red(), c.green());
@@ -323,7 +326,8 @@ TEST(ThemeImageFilterPhotoFilter, GrayscaleRemovesColourAndOtherThemesLeaveIt) {
 
     QVariantMap sepia = SlideshowThemeManager::themeNo(1);
     sepia.insert("PhotoFilter", "CISepiaTone");
-    const QColor toned = platform::image::applyPhotoFilter(solid(4, 4, QColor(128, 128, 128)), sepia).pixelColor(1, 1);
+    const QColor toned =
+        platform::image::applyPhotoFilter(solid(4, 4, QColor(128, 128, 128)), sepia).pixelColor(1, 1);
     EXPECT_GT(toned.red(), toned.green());
     EXPECT_GT(toned.green(), toned.blue());
     sepia.insert("PhotoFilter", "CIUnknownFilter");

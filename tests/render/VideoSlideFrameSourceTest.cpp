@@ -3,13 +3,13 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/media/AudioPlayer.h"
-#include "support/NullAudioSink.h"
 #include "platform/media/VideoReader.h"
 #include "render/SlideTextures.h"
 #include "render/SlideshowImageObject.h"
 #include "render/VideoSlideFrameSource.h"
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
+#include "support/NullAudioSink.h"
 
 #include <cstring>
 

@@ -17,7 +17,8 @@ IsolatedUser::IsolatedUser(Options options) {
         QDir().mkpath(home() + "/run");
         QFile::setPermissions(home() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    runtimeEnv.emplace("XDG_RUNTIME_DIR", options.runtimeFolder ? std::optional(home() + "/run") : std::nullopt);
+    runtimeEnv.emplace("XDG_RUNTIME_DIR",
+                       options.runtimeFolder ? std::optional(home() + "/run") : std::nullopt);
     platform::UserDefaults::setStorePathForTesting(home() + "/defaults.ini");
     resetSingletons();
     platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(options.seed));

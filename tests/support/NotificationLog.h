@@ -27,7 +27,8 @@ public:
 
     int count(const QString& name) const {
         const std::lock_guard lock(mutex);
-        return int(std::count_if(seen.begin(), seen.end(), [&](const auto& note) { return note.name == name; }));
+        return int(
+            std::count_if(seen.begin(), seen.end(), [&](const auto& note) { return note.name == name; }));
     }
     std::vector<platform::Notification> all() const {
         const std::lock_guard lock(mutex);

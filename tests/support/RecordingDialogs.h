@@ -82,10 +82,10 @@ public:
     std::vector<double> progress;
     QStringList progressTexts;
     std::vector<OpenPanel> openPanels;
-    QStringList modalWindows; // the object names of the windows run modally
+    QStringList modalWindows;      // the object names of the windows run modally
     QStringList unsavedEditsAsked; // the folders asked about
-    int modalRuns = 0;        // the export-progress window run modally
-    int modalEnds = 0;        // ... and closed
+    int modalRuns = 0;             // the export-progress window run modally
+    int modalEnds = 0;             // ... and closed
     // The progress windows set, in order (the last is the current one).
     std::vector<ExportProgressWindowController*> exportWindows;
     QStringList questionButtons; // the default button of each question asked

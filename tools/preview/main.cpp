@@ -7,9 +7,9 @@
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
 #include "render/PreviewController.h"
-#include "ui/main/PreviewWidget.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
+#include "ui/main/PreviewWidget.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -18,17 +18,17 @@ void ignoreSigpipe();
 class ChildProcess {
 public:
     struct Options {
-        QString program;                 // a path, or a name looked up on PATH
+        QString program; // a path, or a name looked up on PATH
         QStringList arguments;
-        QMap<QString, QString> environment;   // added to (or replacing entries of) the inherited one
+        QMap<QString, QString> environment; // added to (or replacing entries of) the inherited one
         QString workingFolder;
-        QString stdinFile;               // empty: /dev/null
-        QString stdoutFile;              // empty: read through readLine()/readAll()
-        bool mergeStderr = false;        // stderr into stdout; else read through readAllStderr()
+        QString stdinFile;        // empty: /dev/null
+        QString stdoutFile;       // empty: read through readLine()/readAll()
+        bool mergeStderr = false; // stderr into stdout; else read through readAllStderr()
     };
 
     explicit ChildProcess(Options options);
-    ~ChildProcess();   // kills and reaps a child that is still running
+    ~ChildProcess(); // kills and reaps a child that is still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
@@ -38,17 +38,17 @@ public:
 
     // Reads the next line of standard output (without its newline); nullopt at end of output.
     std::optional<QString> readLine();
-    QByteArray readAll();          // all remaining standard output
+    QByteArray readAll(); // all remaining standard output
     QByteArray readAllStderr();
 
     // Waits for the exit; the exit status, or -1 when the child died by a signal or never started.
     int waitForExit();
-    bool exitedNormally() const;   // exited (not killed by a signal) with status 0
+    bool exitedNormally() const; // exited (not killed by a signal) with status 0
     int exitStatus() const;
     int terminatingSignal() const; // 0 unless killed by a signal
 
-    void terminate();   // SIGTERM, only while the child has not been reaped
-    void kill();        // SIGKILL, likewise
+    void terminate(); // SIGTERM, only while the child has not been reaped
+    void kill();      // SIGKILL, likewise
 
     // Runs a program to its end; its standard output in *output. True when it exited with status 0.
     static bool run(const Options& options, QByteArray* output = nullptr, QString* error = nullptr);

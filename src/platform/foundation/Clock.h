@@ -12,8 +12,8 @@ namespace platform {
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual double secondsSinceStart() const = 0;   // monotonic
-    virtual QDateTime now() const = 0;              // wall clock
+    virtual double secondsSinceStart() const = 0; // monotonic
+    virtual QDateTime now() const = 0;            // wall clock
     static std::shared_ptr<Clock> system();
 };
 

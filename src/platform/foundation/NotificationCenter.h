@@ -13,7 +13,7 @@ namespace platform {
 
 struct Notification {
     QString name;
-    QVariant object;   // a number or nil, as the poster gives it
+    QVariant object; // a number or nil, as the poster gives it
     QVariantMap userInfo;
 };
 
@@ -35,7 +35,8 @@ public:
 
     void post(const QString& name, const QVariant& object = QVariant(), const QVariantMap& userInfo = {});
     // Posts on the main thread: at once when called there, else queued to it (the center must outlive it).
-    void postOnMainThread(const QString& name, const QVariant& object = QVariant(), const QVariantMap& userInfo = {});
+    void postOnMainThread(const QString& name, const QVariant& object = QVariant(),
+                          const QVariantMap& userInfo = {});
 
 private:
     struct Entry;
@@ -48,7 +49,8 @@ private:
 class ObserverHandle {
 public:
     ObserverHandle() = default;
-    ObserverHandle(NotificationCenter& center, NotificationCenter::Token token) : center(&center), token(token) {}
+    ObserverHandle(NotificationCenter& center, NotificationCenter::Token token)
+        : center(&center), token(token) {}
     ObserverHandle(ObserverHandle&& other) noexcept { *this = std::move(other); }
     ObserverHandle& operator=(ObserverHandle&& other) noexcept;
     ~ObserverHandle() { reset(); }

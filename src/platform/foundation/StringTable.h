@@ -11,4 +11,6 @@ QString localizedString(const QString& key, const QString& table = QString());
 } // namespace platform
 
 // Shorthand used throughout the program for user-facing texts.
-inline QString tr_(const char* key) { return platform::localizedString(QString::fromUtf8(key)); }
+inline QString tr_(const char* key) {
+    return platform::localizedString(QString::fromUtf8(key));
+}

@@ -109,8 +109,8 @@ QImage imageToFitSize(const QImage& image, const QSize& size, int method) {
     QImage result(size, QImage::Format_ARGB32_Premultiplied);
     result.fill(Qt::transparent);
     QPainter painter(&result);
-    drawInRect(painter, image, QRectF(0, 0, size.width(), size.height()), QPainter::CompositionMode_SourceOver,
-               1.0f, method);
+    drawInRect(painter, image, QRectF(0, 0, size.width(), size.height()),
+               QPainter::CompositionMode_SourceOver, 1.0f, method);
     return result;
 }
 
@@ -140,7 +140,7 @@ int videoOrientationForTransform(double a, double b) {
     case -90:
         return 1;
     case 180:
-    case -180:   // atan2 of (-0.0, -1) lands here; a half turn either way
+    case -180: // atan2 of (-0.0, -1) lands here; a half turn either way
         return 2;
     case 0:
         return 3;

@@ -29,8 +29,8 @@ QImage swatchWithColor(const QColor& colour, const QSize& size);
 // How a picture is fitted into a rectangle: methods 0, 1 and 2 crop to fill it (keeping the centre,
 // the start or the end of the long side), method 3 scales the whole picture into it.
 struct FitGeometry {
-    QRectF source;        // in the picture's pixels, top-left origin, clamped to the picture
-    QRectF destination;   // in the target's coordinates, top-left origin
+    QRectF source;      // in the picture's pixels, top-left origin, clamped to the picture
+    QRectF destination; // in the target's coordinates, top-left origin
 };
 // Any method other than 1, 2 or 3 crops around the centre.
 FitGeometry fitGeometry(const QSizeF& imageSize, const QRectF& destination, int method);
@@ -40,8 +40,12 @@ void drawInRect(QPainter& painter, const QImage& image, const QRectF& destinatio
                 QPainter::CompositionMode operation, float fraction, int method);
 // A new transparent picture of `size` with `image` drawn into all of it by `method`.
 QImage imageToFitSize(const QImage& image, const QSize& size, int method);
-inline QImage imageCroppedToFitSize(const QImage& image, const QSize& size) { return imageToFitSize(image, size, 0); }
-inline QImage imageScaledToFitSize(const QImage& image, const QSize& size) { return imageToFitSize(image, size, 3); }
+inline QImage imageCroppedToFitSize(const QImage& image, const QSize& size) {
+    return imageToFitSize(image, size, 0);
+}
+inline QImage imageScaledToFitSize(const QImage& image, const QSize& size) {
+    return imageToFitSize(image, size, 3);
+}
 
 // The size the text takes when laid out in `font` within `width`: the widest line, and the height from the
 // top of the first line to the bottom of the last, both rounded up to whole units. Empty text measures 0 x 0.

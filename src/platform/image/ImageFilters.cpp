@@ -67,8 +67,8 @@ QImage blurPass(const QImage& source, const std::vector<float>& kernel, bool hor
                 acc[2] += qBlue(p) * weight;
                 acc[3] += qAlpha(p) * weight;
             }
-            const QRgb value = qRgba(int(std::lround(acc[0])), int(std::lround(acc[1])), int(std::lround(acc[2])),
-                                     int(std::lround(acc[3])));
+            const QRgb value = qRgba(int(std::lround(acc[0])), int(std::lround(acc[1])),
+                                     int(std::lround(acc[2])), int(std::lround(acc[3])));
             (horizontal ? out[line * outStride + i] : out[i * outStride + line]) = value;
         }
     }
@@ -80,7 +80,8 @@ QImage blurPass(const QImage& source, const std::vector<float>& kernel, bool hor
 QImage colorControls(const QImage& image, float saturation, float brightness, float contrast) {
     return mapPixels(image, [=](Rgb c) {
         const float luma = 0.2125f * c.r + 0.7154f * c.g + 0.0721f * c.b;
-        Rgb out{luma + (c.r - luma) * saturation, luma + (c.g - luma) * saturation, luma + (c.b - luma) * saturation};
+        Rgb out{luma + (c.r - luma) * saturation, luma + (c.g - luma) * saturation,
+                luma + (c.b - luma) * saturation};
         out = {out.r + brightness, out.g + brightness, out.b + brightness};
         return Rgb{(out.r - 0.5f) * contrast + 0.5f, (out.g - 0.5f) * contrast + 0.5f,
                    (out.b - 0.5f) * contrast + 0.5f};

@@ -5,7 +5,8 @@
 #include <utility>
 
 // Shuffles a random-access container in place: for each i, swaps element i with one chosen from i to the end.
-template <class Container> void shuffle(Container& items, platform::RandomSource& random = platform::RandomSource::shared()) {
+template <class Container>
+void shuffle(Container& items, platform::RandomSource& random = platform::RandomSource::shared()) {
     const auto n = items.size();
     for (decltype(items.size()) i = 0; i < n; ++i) {
         const auto j = i + random.next(std::uint32_t(n - i));
@@ -15,7 +16,8 @@ template <class Container> void shuffle(Container& items, platform::RandomSource
 }
 
 template <class Container>
-Container shuffledArray(const Container& items, platform::RandomSource& random = platform::RandomSource::shared()) {
+Container shuffledArray(const Container& items,
+                        platform::RandomSource& random = platform::RandomSource::shared()) {
     Container copy = items;
     shuffle(copy, random);
     return copy;

@@ -1,7 +1,7 @@
 #include "platform/media/AudioExportSession.h"
 
-#include "platform/media/AudioFileWriter.h"
 #include "platform/foundation/ThreadJoin.h"
+#include "platform/media/AudioFileWriter.h"
 #include "platform/media/AudioRenderer.h"
 
 #include <atomic>

@@ -24,7 +24,8 @@ ArrangeOrderWndController::ArrangeOrderWndController(QWidget* parent)
     : QDialog(parent), browser(new ImageBrowserView(*this, this)) {
     setObjectName("ArrangeOrderWndController");
     setWindowTitle(tr_("Arrange Slides"));
-    auto* hint = new QLabel(tr_("Drag the slides into their order. Delete removes the selected slides."), this);
+    auto* hint =
+        new QLabel(tr_("Drag the slides into their order. Delete removes the selected slides."), this);
     auto* close = new QPushButton(tr_("Close"), this);
     close->setObjectName("closeButton");
     auto* column = new QVBoxLayout(this);
@@ -75,7 +76,8 @@ void ArrangeOrderWndController::imageBrowserRemoveItemsAtIndexes(const IndexSet&
     browser->reloadData();
 }
 
-bool ArrangeOrderWndController::imageBrowserMoveItemsAtIndexes(const IndexSet& indexes, std::size_t destination) {
+bool ArrangeOrderWndController::imageBrowserMoveItemsAtIndexes(const IndexSet& indexes,
+                                                               std::size_t destination) {
     if (main)
         main->moveItemsAtIndexes(indexes, destination);
     browser->reloadData();

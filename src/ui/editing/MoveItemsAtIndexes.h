@@ -10,7 +10,8 @@
 // ignored and the run is held inside the list, so no request can reach outside it. False when no index
 // was valid (the list is unchanged).
 template <typename Item>
-bool moveItemsAtIndexes(std::vector<Item>& items, const std::set<std::size_t>& indexes, std::size_t destination) {
+bool moveItemsAtIndexes(std::vector<Item>& items, const std::set<std::size_t>& indexes,
+                        std::size_t destination) {
     std::vector<Item> moved, kept;
     std::size_t before = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {

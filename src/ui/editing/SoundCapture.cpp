@@ -34,10 +34,12 @@ std::unique_ptr<SoundCapture> AudioInputCapture::makeForDefaultInput() {
     format.setSampleFormat(QAudioFormat::Int16);
     if (!device.isFormatSupported(format))
         return nullptr;
-    return std::unique_ptr<SoundCapture>(new AudioInputCapture(std::make_unique<QAudioSource>(device, format)));
+    return std::unique_ptr<SoundCapture>(
+        new AudioInputCapture(std::make_unique<QAudioSource>(device, format)));
 }
 
-AudioInputCapture::AudioInputCapture(std::unique_ptr<QAudioSource> audioSource) : source(std::move(audioSource)) {}
+AudioInputCapture::AudioInputCapture(std::unique_ptr<QAudioSource> audioSource)
+    : source(std::move(audioSource)) {}
 
 AudioInputCapture::~AudioInputCapture() {
     stop();

@@ -38,12 +38,8 @@ QProgressBar* meter(const QString& name, QWidget* parent) {
 SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDialogs,
                                                        std::shared_ptr<platform::Scheduler> scheduler,
                                                        QWidget* parent)
-    : QDialog(parent),
-      dialogs(userDialogs),
-      clock(std::move(scheduler)),
-      status(new QLabel(this)),
-      startButton(new QPushButton(tr_("Start"), this)),
-      stopButton(new QPushButton(tr_("Stop"), this)),
+    : QDialog(parent), dialogs(userDialogs), clock(std::move(scheduler)), status(new QLabel(this)),
+      startButton(new QPushButton(tr_("Start"), this)), stopButton(new QPushButton(tr_("Stop"), this)),
       chooseButton(new QPushButton(tr_("Choose File..."), this)) {
     setObjectName("SoundRecorderWndController");
     setWindowTitle(tr_("Slide Sound"));
@@ -146,8 +142,8 @@ void SoundRecorderWndController::stopRecord() {
 // The chosen file is copied into the project: the slide's sound goes with the slide, and deleting the
 // slide deletes the copy, never the user's file.
 void SoundRecorderWndController::selectSoundFile() {
-    const QStringList chosen = dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs,
-                                                         QStringLiteral("Add Slide Music"));
+    const QStringList chosen =
+        dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, QStringLiteral("Add Slide Music"));
     if (chosen.isEmpty())
         return;
     const auto project = SlideshowProject::currentMainProject();

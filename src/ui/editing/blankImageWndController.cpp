@@ -15,11 +15,8 @@ QString MyImageObject::imageTitle() const {
 }
 
 blankImageWndController::blankImageWndController(bool themeBackgroundMode, QWidget* parent)
-    : QDialog(parent),
-      themeBackground(themeBackgroundMode),
-      browser(new ImageBrowserView(*this, this)),
-      okButton(new QPushButton(this)),
-      defaultButton(new QPushButton(tr_("Default"), this)),
+    : QDialog(parent), themeBackground(themeBackgroundMode), browser(new ImageBrowserView(*this, this)),
+      okButton(new QPushButton(this)), defaultButton(new QPushButton(tr_("Default"), this)),
       cancelButton(new QPushButton(tr_("Cancel"), this)) {
     setObjectName("blankImageView");
     okButton->setObjectName("m_buttonOK");
@@ -101,12 +98,12 @@ void blankImageWndController::cancelButtonClicked() {
 
 QString blankImageWndController::imageBrowserItemPath(int index) const {
     return index >= 0 && std::size_t(index) < imageList.size() ? imageList[std::size_t(index)].path()
-                                                                : QString();
+                                                               : QString();
 }
 
 QString blankImageWndController::imageBrowserItemTitle(int index) const {
     return index >= 0 && std::size_t(index) < imageList.size() ? imageList[std::size_t(index)].imageTitle()
-                                                                : QString();
+                                                               : QString();
 }
 
 void blankImageWndController::imageBrowserRemoveItemsAtIndexes(const IndexSet& indexes) {
@@ -114,7 +111,8 @@ void blankImageWndController::imageBrowserRemoveItemsAtIndexes(const IndexSet& i
     browser->reloadData();
 }
 
-bool blankImageWndController::imageBrowserMoveItemsAtIndexes(const IndexSet& indexes, std::size_t destination) {
+bool blankImageWndController::imageBrowserMoveItemsAtIndexes(const IndexSet& indexes,
+                                                             std::size_t destination) {
     moveItemsAtIndexes(imageList, indexes, destination);
     browser->reloadData();
     return true;

@@ -8,7 +8,8 @@ class QApplication;
 
 // The document window as the interface file lays it out: photo commands at the top; the preview with its
 // step buttons and Play beside the side panel (the side bar and the media browser it switches); the
-// timeline's bar (time, position, Share) and the timeline strip at the bottom; and the menus. It only builds widgets; the main window controller gives them their behaviour.
+// timeline's bar (time, position, Share) and the timeline strip at the bottom; and the menus. It only builds
+// widgets; the main window controller gives them their behaviour.
 class MainWindowView : public QMainWindow {
     Q_OBJECT
 public:

@@ -388,7 +388,7 @@ public:
 
     // ---- menus: items are told apart by their tags
     enum MenuTag {
-        kMenuTagNeedsSlide = 2000,     // 2000 to 2002: a current slide
+        kMenuTagNeedsSlide = 2000,       // 2000 to 2002: a current slide
         kMenuTagNeedsPictureSlide = 3000 // 3000 and above: a current slide that is not a clip
     };
     static bool validateMenuItem(int tag, const std::vector<SlideItemRef>& slides, int currentIndex);

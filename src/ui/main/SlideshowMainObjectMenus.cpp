@@ -16,7 +16,8 @@ void postToolMessage(const QString& tool) {
 
 } // namespace
 
-bool SlideshowMainObject::validateMenuItem(int tag, const std::vector<SlideItemRef>& slides, int currentIndex) {
+bool SlideshowMainObject::validateMenuItem(int tag, const std::vector<SlideItemRef>& slides,
+                                           int currentIndex) {
     if (tag >= kMenuTagNeedsSlide && tag <= kMenuTagNeedsSlide + 2)
         return !slides.empty() && currentIndex >= 0;
     if (tag >= kMenuTagNeedsPictureSlide) {

@@ -61,7 +61,8 @@ ArrangeOrderWndController* SlideshowMainObject::arrangeOrderWC() const {
 }
 
 bool SlideshowMainObject::isTimelineRefreshRunning() const {
-    return slideListState && slideListState->thumbnailRefresh && !slideListState->thumbnailRefresh->isFinished();
+    return slideListState && slideListState->thumbnailRefresh &&
+           !slideListState->thumbnailRefresh->isFinished();
 }
 
 // ---- blank pictures
@@ -111,7 +112,8 @@ void SlideshowMainObject::AddBlankImageButtonClicked() {
         QImageWriter writer(path, "jpeg");
         writer.setQuality(kWoodPictureQuality);
         if (!writer.write(picture.convertToFormat(QImage::Format_RGB32)))
-            qWarning("Vistrelle: the wood picture could not be written: %s", qPrintable(writer.errorString()));
+            qWarning("Vistrelle: the wood picture could not be written: %s",
+                     qPrintable(writer.errorString()));
     }
     // A picture that could not be written is still handed on: the import reports it.
     addImageToProject_thread(path, false, slideInsertIndex);

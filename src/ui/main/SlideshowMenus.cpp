@@ -57,7 +57,8 @@ QAction* SlideshowMenus::add(QMenu& menu, const QString& name, const QString& ti
 }
 
 void SlideshowMenus::buildEditMenu() {
-    add(*edit, "deleteSlideMenuItem", tr_("Delete Slide"), &Main::DeleteCurrentPhoto, Main::kMenuTagNeedsSlide)
+    add(*edit, "deleteSlideMenuItem", tr_("Delete Slide"), &Main::DeleteCurrentPhoto,
+        Main::kMenuTagNeedsSlide)
         ->setShortcut(QKeySequence::Delete);
     add(*edit, "arrangeSlidesMenuItem", tr_("Arrange Slides..."), &Main::ArrangeSlideOrder);
 }
@@ -114,7 +115,7 @@ void SlideshowMenus::addToFileAndHelpMenus(QMainWindow& window) {
     for (const auto& [title, command] : pages) {
         QAction* page = new QAction(tr_(title), help);
         page->setObjectName(command == &Main::proEditionMenuItemClicked ? "proEditionMenuItem"
-                                                                          : "studioEditionMenuItem");
+                                                                        : "studioEditionMenuItem");
         connect(page, &QAction::triggered, &controller, command);
         help->insertAction(before, page);
         items.emplace_back(page);
@@ -124,8 +125,8 @@ void SlideshowMenus::addToFileAndHelpMenus(QMainWindow& window) {
 // The transition picker of the current slide, as a click on its transition icon opens it.
 void SlideshowMenus::transitionMenuItemClicked() {
     controller.ensureCurrentSlideThumbnailVisible();
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED"),
-                                                       controller.nCurrentSlideshowItemIndex());
+    platform::NotificationCenter::defaultCenter().post(
+        QStringLiteral("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED"), controller.nCurrentSlideshowItemIndex());
 }
 
 QAction* SlideshowMenus::action(const QString& name) const {

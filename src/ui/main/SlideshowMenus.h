@@ -28,8 +28,8 @@ public:
     void validateMenuItems();
 
 private:
-    QAction* add(QMenu& menu, const QString& name, const QString& title, void (SlideshowMainObject::*command)(),
-                 int tag = 0);
+    QAction* add(QMenu& menu, const QString& name, const QString& title,
+                 void (SlideshowMainObject::*command)(), int tag = 0);
     void buildEditMenu();
     void buildSlideMenu();
     void addToFileAndHelpMenus(QMainWindow& window);

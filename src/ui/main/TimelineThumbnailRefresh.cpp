@@ -39,8 +39,8 @@ void TimelineThumbnailRefresh::run(const std::vector<Cell>& cells, const QString
         if (!loads(cell.thumbnailPath)) {
             QString target = cell.thumbnailPath;
             if (target.isEmpty()) {
-                made = ContentsFolder::reserveName(contents,
-                                                   ContentsFolder::timeStampedName("thumb_", "jpg"));
+                made =
+                    ContentsFolder::reserveName(contents, ContentsFolder::timeStampedName("thumb_", "jpg"));
                 target = made.isEmpty() ? QString() : contents + QLatin1Char('/') + made;
             }
             if (!PhotoResizeWorker::writeThumbnail(cell.picturePath, target) && !made.isEmpty()) {

@@ -34,7 +34,8 @@ namespace {
 
 const QString kVideoSite = QStringLiteral("VideoSite");
 // The fetcher carries loop modes along (Qt has one loop); these say the upload goes on under a modal window.
-const QStringList kRunLoopModes = {QStringLiteral("DefaultRunLoopMode"), QStringLiteral("ModalPanelRunLoopMode")};
+const QStringList kRunLoopModes = {QStringLiteral("DefaultRunLoopMode"),
+                                   QStringLiteral("ModalPanelRunLoopMode")};
 
 // Fills the progress format's "%.2f", "%@" and "%%" in one pass, so that nothing filled in is read as a
 // format again.
@@ -92,12 +93,11 @@ VideoSiteUploaderObject::~VideoSiteUploaderObject() {
 void VideoSiteUploaderObject::observe(const char* name,
                                       void (VideoSiteUploaderObject::*handler)(const Notification&)) {
     auto& center = platform::NotificationCenter::defaultCenter();
-    observers.emplace_back(center, center.addObserver(QString::fromLatin1(name),
-                                                      [this, handler](const Notification& notification) {
-                                                          gate.post([this, handler, notification] {
-                                                              (this->*handler)(notification);
-                                                          });
-                                                      }));
+    observers.emplace_back(
+        center,
+        center.addObserver(QString::fromLatin1(name), [this, handler](const Notification& notification) {
+            gate.post([this, handler, notification] { (this->*handler)(notification); });
+        }));
 }
 
 void VideoSiteUploaderObject::awakeFromNib() {
@@ -120,8 +120,8 @@ void VideoSiteUploaderObject::NotifyShareButtonClicked(const Notification& notif
 }
 
 void VideoSiteUploaderObject::UploadVideoSite() {
-    const auto auth = NetOAuth2WindowController::authForProviderFromKeychainForName(
-        kKeychainItemName, kClientID, kClientSecret);
+    const auto auth = NetOAuth2WindowController::authForProviderFromKeychainForName(kKeychainItemName,
+                                                                                    kClientID, kClientSecret);
     if (auth->canAuthorize()) {
         useAuthorizer(auth);
         VideoSiteSigninSuccess();
@@ -133,16 +133,16 @@ void VideoSiteUploaderObject::UploadVideoSite() {
 void VideoSiteUploaderObject::signinVideoSite() {
     if (signIn)
         return; // its window is open already
-    signIn = NetOAuth2WindowController::controllerWithScope(videoSiteService()->authorizationScope(), kClientID,
-                                                           kClientSecret, kKeychainItemName);
+    signIn = NetOAuth2WindowController::controllerWithScope(videoSiteService()->authorizationScope(),
+                                                            kClientID, kClientSecret, kKeychainItemName);
     const QPointer<VideoSiteUploaderObject> guard(this);
-    signIn->signInSheetModalForWindow(
-        mainWindow.data(), nullptr,
-        [guard](NetOAuth2WindowController& controller, const std::shared_ptr<NetOAuth2Authentication>& auth,
-                const platform::OptionalError& error) {
-            if (guard)
-                guard->windowController(controller, auth, error);
-        });
+    signIn->signInSheetModalForWindow(mainWindow.data(), nullptr,
+                                      [guard](NetOAuth2WindowController& controller,
+                                              const std::shared_ptr<NetOAuth2Authentication>& auth,
+                                              const platform::OptionalError& error) {
+                                          if (guard)
+                                              guard->windowController(controller, auth, error);
+                                      });
 }
 
 void VideoSiteUploaderObject::windowController(NetOAuth2WindowController&,
@@ -150,7 +150,8 @@ void VideoSiteUploaderObject::windowController(NetOAuth2WindowController&,
                                                const platform::OptionalError& error) {
     signIn.reset();
     if (error) {
-        displayAlert(QStringLiteral("signin failed"), QStringLiteral("signin failed: ") + uploadErrorText(*error));
+        displayAlert(QStringLiteral("signin failed"),
+                     QStringLiteral("signin failed: ") + uploadErrorText(*error));
         return;
     }
     useAuthorizer(auth);
@@ -251,10 +252,10 @@ void VideoSiteUploaderObject::keepTicket(const DSServiceTicketRef& started) {
         return;
     if (!started) {
         uploadTicket(nullptr, nullptr,
-                     platform::Error(QString::fromLatin1(kNetHTTPFetcherErrorDomain),
-                                     kNetHTTPFetcherErrorDownloadFailed,
-                                     {{QLatin1String(platform::kLocalizedDescriptionKey),
-                                       tr_("The upload could not begin: the service's address is not set.")}}));
+                     platform::Error(
+                         QString::fromLatin1(kNetHTTPFetcherErrorDomain), kNetHTTPFetcherErrorDownloadFailed,
+                         {{QLatin1String(platform::kLocalizedDescriptionKey),
+                           tr_("The upload could not begin: the service's address is not set.")}}));
         return;
     }
     mUploadTicket = started;
@@ -292,7 +293,8 @@ std::shared_ptr<DSEntryBase> VideoSiteUploaderObject::makeUploadEntry(const DSUp
     const auto project = SlideshowProject::mainProject();
     const QVariantMap options = project ? project->shareOptionsDict() : QVariantMap();
     // The fields store these keys only when they are filled in: presence decides, not emptiness.
-    const QString madeWith = tr_("Video created with %@").replace(QLatin1String("%@"), QLatin1String("Vistrelle"));
+    const QString madeWith =
+        tr_("Video created with %@").replace(QLatin1String("%@"), QLatin1String("Vistrelle"));
     const QString title = options.contains("Title") ? options.value("Title").toString() : madeWith;
     const QString description =
         options.contains("Description") ? options.value("Description").toString() : madeWith;
@@ -308,8 +310,8 @@ std::shared_ptr<DSEntryBase> VideoSiteUploaderObject::makeUploadEntry(const DSUp
     group->setIsPrivate(privacy != 0 && privacy != 1);
 
     const QString mimeType = DSUtilities::MIMETypeForFileAtPath(moviePath, QStringLiteral("video/mp4"));
-    const auto entry =
-        DSEntryVideoSiteUpload::uploadEntryWithMediaGroup(group, movie, mimeType, QFileInfo(moviePath).fileName());
+    const auto entry = DSEntryVideoSiteUpload::uploadEntryWithMediaGroup(group, movie, mimeType,
+                                                                         QFileInfo(moviePath).fileName());
     entry->addAccessControl(DSVideoSiteAccessControl::accessControlWithAction(
         QStringLiteral("list"), privacy == 0 ? QStringLiteral("allowed") : QStringLiteral("denied")));
     return entry;
@@ -324,12 +326,13 @@ DSServiceTicketRef VideoSiteUploaderObject::insertEntry(const std::shared_ptr<DS
             if (guard)
                 guard->ticket(ticket, delivered, total);
         });
-    return videoService->fetchEntryByInsertingEntry(
-        entry, feedURL, nullptr,
-        [guard](const DSServiceTicketRef& ticket, const DSObjectRef& object, const platform::OptionalError& error) {
-            if (guard)
-                guard->uploadTicket(ticket, object, error);
-        });
+    return videoService->fetchEntryByInsertingEntry(entry, feedURL, nullptr,
+                                                    [guard](const DSServiceTicketRef& ticket,
+                                                            const DSObjectRef& object,
+                                                            const platform::OptionalError& error) {
+                                                        if (guard)
+                                                            guard->uploadTicket(ticket, object, error);
+                                                    });
 }
 
 // The block holds only a guarded pointer: the fetcher may outlive this object.
@@ -355,9 +358,10 @@ void VideoSiteUploaderObject::ticket(const DSServiceTicketRef&, quint64 delivere
 QString VideoSiteUploaderObject::uploadProgressText(quint64 delivered, quint64 total) {
     const float fraction = total ? float(double(delivered) / double(total)) : 0.0f;
     const double totalMB = double(total) / 1048576.0;
-    const QString size = delivered < 0x100001
-                             ? twoPlaces(double(delivered) / 1024.0) + " KB / " + twoPlaces(totalMB) + " MB"
-                             : twoPlaces(double(delivered) / 1048576.0) + " MB / " + twoPlaces(totalMB) + " MB";
+    const QString size =
+        delivered < 0x100001
+            ? twoPlaces(double(delivered) / 1024.0) + " KB / " + twoPlaces(totalMB) + " MB"
+            : twoPlaces(double(delivered) / 1048576.0) + " MB / " + twoPlaces(totalMB) + " MB";
     return fillProgressFormat(tr_("Uploading video file to VideoSite now.please wait...\n%.2f%%\n%@\n\n"),
                               double(100.0f * fraction), size);
 }
@@ -368,7 +372,8 @@ void VideoSiteUploaderObject::uploadTicket(const DSServiceTicketRef&, const DSOb
         if (error)
             window->finishedError(QStringLiteral("Upload Error : ") + uploadErrorText(*error));
         else
-            window->finishedSuccess(QStringLiteral("Video file has been successfully uploaded to VideoSite."));
+            window->finishedSuccess(
+                QStringLiteral("Video file has been successfully uploaded to VideoSite."));
     }
     if (error)
         forgetRefusedSignIn(*error);
@@ -382,9 +387,10 @@ QString VideoSiteUploaderObject::uploadErrorText(const platform::Error& error) {
     const QString serverText = error.userInfo.value(QLatin1String(kDSServiceErrorTextKey)).toString();
     if (error.userInfo.contains(QLatin1String(kDSServiceErrorServerErrorsKey)) && !serverText.isEmpty())
         return serverText;
-    const QString reason = providerErrorWord(error).isEmpty()
-                               ? error.userInfo.value(QLatin1String(platform::kLocalizedFailureReasonKey)).toString()
-                               : QLatin1Char('(') + providerErrorWord(error) + QLatin1Char(')');
+    const QString reason =
+        providerErrorWord(error).isEmpty()
+            ? error.userInfo.value(QLatin1String(platform::kLocalizedFailureReasonKey)).toString()
+            : QLatin1Char('(') + providerErrorWord(error) + QLatin1Char(')');
     return reason.isEmpty() ? error.localizedDescription() : error.localizedDescription() + u' ' + reason;
 }
 

@@ -34,8 +34,9 @@ public:
     static constexpr char kKeychainItemName[] = "Corvanta";
     static constexpr char kClientID[] = "508314729066.desktop-clients.id.invalid";
     static constexpr char kClientSecret[] = "Rt7vQm2LpW9xZc4NbH6sJd3F";
-    static constexpr char kDeveloperKey[] = "Zp4Kq9Wd2Lm7Xr5Tn8Vb3Hc6Jf1Gs0Ya_Ue4Io7Pq2Rw9Sx5Ty8Uz3Va6Wb1Xc0Yd_"
-                                            "Ze4Af7Bg2Ch9Di5Ej8Fk3Gl6Hm1In0Jo";
+    static constexpr char kDeveloperKey[] =
+        "Zp4Kq9Wd2Lm7Xr5Tn8Vb3Hc6Jf1Gs0Ya_Ue4Io7Pq2Rw9Sx5Ty8Uz3Va6Wb1Xc0Yd_"
+        "Ze4Af7Bg2Ch9Di5Ej8Fk3Gl6Hm1In0Jo";
     static constexpr char kCategoryTerm[] = "Entertainment";
     static constexpr char kKeywords[] = "Vistrelle, photo slideshow, slideshow movie";
 
@@ -78,7 +79,8 @@ public:
     // ---- the service's category list, for a pop-up that the interface may give (none by default)
     // `categoriesURL` empty: the service's own category document.
     void fetchStandardCategories(const QUrl& categoriesURL = QUrl());
-    void categoryFetcher(NetHTTPFetcher& fetcher, const QByteArray& data, const platform::OptionalError& error);
+    void categoryFetcher(NetHTTPFetcher& fetcher, const QByteArray& data,
+                         const platform::OptionalError& error);
     QComboBox* categoryPopup() const { return mCategoryPopup; }
     void setCategoryPopup(QComboBox* popup) { mCategoryPopup = popup; }
 
@@ -102,7 +104,8 @@ private:
     void useAuthorizer(const std::shared_ptr<NetOAuth2Authentication>& auth);
     // The movie for reading, or an error text (nothing is sent then).
     DSUploadFileHandle openMovie(const QString& moviePath, QString* reason) const;
-    std::shared_ptr<DSEntryBase> makeUploadEntry(const DSUploadFileHandle& movie, const QString& moviePath) const;
+    std::shared_ptr<DSEntryBase> makeUploadEntry(const DSUploadFileHandle& movie,
+                                                 const QString& moviePath) const;
     DSServiceTicketRef insertEntry(const std::shared_ptr<DSEntryBase>& entry, const QUrl& feedURL);
     void keepTicket(const DSServiceTicketRef& started);
     void watchLocation(const DSServiceTicketRef& ticket);
@@ -122,8 +125,8 @@ private:
     bool bUploadingInProgress = false;
 
     std::shared_ptr<DSServiceProviderVideoSite> service;
-    DSUploadFileHandle mUploadFile;     // the movie's descriptor, closed after the outcome or the cancel
-    QString mUploadFilePath;            // what a restart opens again
+    DSUploadFileHandle mUploadFile; // the movie's descriptor, closed after the outcome or the cancel
+    QString mUploadFilePath;        // what a restart opens again
     std::shared_ptr<NetOAuth2WindowController> signIn; // the sign-in window while it is open
     std::shared_ptr<NetHTTPFetcher> categoryFetch;
 };

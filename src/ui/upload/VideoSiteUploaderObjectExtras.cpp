@@ -20,11 +20,11 @@ void VideoSiteUploaderObject::fetchStandardCategories(const QUrl& categoriesURL)
     categoryFetch = NetHTTPFetcher::fetcherWithURL(address);
     categoryFetch->setComment(QStringLiteral("VideoSite categories"));
     const QPointer<VideoSiteUploaderObject> guard(this);
-    categoryFetch->beginFetchWithDelegate(
-        nullptr, [guard](NetHTTPFetcher& fetcher, const QByteArray& data, const platform::OptionalError& error) {
-            if (guard)
-                guard->categoryFetcher(fetcher, data, error);
-        });
+    categoryFetch->beginFetchWithDelegate(nullptr, [guard](NetHTTPFetcher& fetcher, const QByteArray& data,
+                                                           const platform::OptionalError& error) {
+        if (guard)
+            guard->categoryFetcher(fetcher, data, error);
+    });
 }
 
 // The categories an upload may name, titled by their labels; a failed fetch or a document that does not
@@ -74,7 +74,8 @@ void VideoSiteUploaderObject::restartUpload() {
     }
     mUploadFile = movie;
     const auto entry = DSEntryVideoSiteUpload::uploadEntryWithMediaGroup(
-        nullptr, movie, DSUtilities::MIMETypeForFileAtPath(mUploadFilePath, QStringLiteral("video/mp4")), QString());
+        nullptr, movie, DSUtilities::MIMETypeForFileAtPath(mUploadFilePath, QStringLiteral("video/mp4")),
+        QString());
     entry->setUploadLocationURL(mUploadLocationURL);
     keepTicket(insertEntry(entry, QUrl()));
 }

@@ -15,7 +15,8 @@ QImage quadrants(int w, int h) {
     QImage image(w, h, QImage::Format_ARGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, y < h / 4 ? qRgb(0, 255, 0) : (x < w / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255)));
+            image.setPixel(x, y,
+                           y < h / 4 ? qRgb(0, 255, 0) : (x < w / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255)));
     return image;
 }
 
@@ -44,12 +45,12 @@ TEST(FitGeometry, ScaleToFitCentresTheWholePicture) {
 TEST(FitGeometry, StartAndEndCropsOfTallPicture) {
     // 300 x 400 into 100 x 100: fits the width; method 1 keeps the top, method 2 the bottom.
     const FitGeometry start = fitGeometry(QSizeF(300, 400), QRectF(0, 0, 100, 100), 1);
-    EXPECT_NEAR(start.source.top(), 0, 1e-3);   // reaches the top edge
+    EXPECT_NEAR(start.source.top(), 0, 1e-3); // reaches the top edge
     EXPECT_NEAR(start.source.width(), 300, 1e-3);
     EXPECT_LE(start.source.bottom(), 400.0 + 1e-3);
     const FitGeometry end = fitGeometry(QSizeF(300, 400), QRectF(0, 0, 100, 100), 2);
     EXPECT_NEAR(end.source.left(), 0, 1e-3);
-    EXPECT_NEAR(end.source.bottom(), 400, 1e-3);   // starts at the bottom-left corner
+    EXPECT_NEAR(end.source.bottom(), 400, 1e-3); // starts at the bottom-left corner
 }
 
 TEST(FitGeometry, SourceNeverOverhangsThePictureAndEmptySizesDrawNothing) {

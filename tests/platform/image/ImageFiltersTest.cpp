@@ -34,7 +34,7 @@ TEST(ColorControls, BrightnessAddsAndContrastPivotsOnMiddleGrey) {
     expectPixel(colorControls(grey, 1.0f, 0.2f), 0, 0, 151, 151, 151);
     // (100/255 - 0.5) * 2 + 0.5 = 0.2843 -> 72.5
     expectPixel(colorControls(grey, 1.0f, 0.0f, 2.0f), 0, 0, 72, 72, 72, 1);
-    expectPixel(colorControls(filled(1, 1, Qt::white), 1.0f, 0.5f), 0, 0, 255, 255, 255);   // clamped
+    expectPixel(colorControls(filled(1, 1, Qt::white), 1.0f, 0.5f), 0, 0, 255, 255, 255); // clamped
 }
 
 TEST(ColorControls, AlphaIsKept) {
@@ -59,8 +59,8 @@ TEST(SepiaTone, WhiteTurnsWarmAndZeroIntensityChangesNothing) {
 
 TEST(QuarterTurn, TopLeftGoesToTopRight) {
     QImage image = filled(3, 2, Qt::black);
-    image.setPixelColor(0, 0, Qt::red);     // top left
-    image.setPixelColor(2, 1, Qt::blue);    // bottom right
+    image.setPixelColor(0, 0, Qt::red);  // top left
+    image.setPixelColor(2, 1, Qt::blue); // bottom right
     const QImage turned = rotatedQuarterTurnClockwise(image);
     ASSERT_EQ(turned.size(), QSize(2, 3));
     EXPECT_EQ(turned.pixelColor(1, 0), QColor(Qt::red));
@@ -93,5 +93,5 @@ TEST(GaussianBlur, TransparentSurroundDoesNotDarkenColour) {
             image.setPixelColor(x, y, Qt::white);
     const QColor centre = gaussianBlur(image, 2.0f).pixelColor(10, 10);
     EXPECT_GT(centre.alpha(), 0);
-    EXPECT_GE(centre.red(), 250);   // unpremultiplied colour stays white
+    EXPECT_GE(centre.red(), 250); // unpremultiplied colour stays white
 }

@@ -119,7 +119,8 @@ TEST_F(SlideListDialogsTest, TheArrangeWindowMovesAndRemovesSlidesThroughTheCont
 }
 
 TEST_F(SlideListDialogsTest, TheMetersShowPeaksWhileRecording) {
-    const std::pair<float, float> table[] = {{0.0f, 20.0f}, {-100.0f, 0.0f}, {-40.0f, 12.0f}, {-160.0f, 0.0f}};
+    const std::pair<float, float> table[] = {
+        {0.0f, 20.0f}, {-100.0f, 0.0f}, {-40.0f, 12.0f}, {-160.0f, 0.0f}};
     for (const auto& [decibels, shown] : table)
         EXPECT_FLOAT_EQ(SoundRecorderWndController::meterValueForPeak(decibels), shown) << decibels;
 

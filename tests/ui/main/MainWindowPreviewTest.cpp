@@ -80,5 +80,6 @@ TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
     test_support::spinFor(20); // the request's last main-thread step
     scheduler->advance(0.5);
     ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
-    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(50, 70, 230))) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(50, 70, 230)))
+        << centreOf(shownFrame()).name().toStdString();
 }

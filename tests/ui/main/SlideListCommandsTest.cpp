@@ -39,9 +39,8 @@ TEST_F(SlideListCommandsTest, MovesLandBeforeTheGapAndNeverReachOutsideTheList) 
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {{0, 1}, 4, {2, 3, 0, 1, 4}},
-        {{3}, 0, {3, 0, 1, 2, 4}},
-        {{1}, 99, {0, 2, 3, 4, 1}}, // a destination past the end appends
+        {{0, 1}, 4, {2, 3, 0, 1, 4}}, {{3}, 0, {3, 0, 1, 2, 4}},
+        {{1}, 99, {0, 2, 3, 4, 1}},   // a destination past the end appends
         {{4, 9}, 0, {4, 0, 1, 2, 3}}, // an index past the end is ignored
         {{7}, 2, {0, 1, 2, 3, 4}},
     };
@@ -67,8 +66,7 @@ TEST_F(SlideListCommandsTest, RemovalsPickTheCurrentSlideAndDeleteTheSlidesFiles
         {5, 4, {4}, 4, 3},  // the current last slide: the new last one
         {1, 0, {0}, 0, -1}, // the only slide: none
         {5, -1, {0}, 4, 3}, // none current: the last one
-        {5, 1, {3}, 4, 1},
-        {5, 2, {9}, 5, 2},
+        {5, 1, {3}, 4, 1},  {5, 2, {9}, 5, 2},
     };
     for (const Case& c : cases) {
         auto slides = fiveSlides();

@@ -5,8 +5,8 @@
 
 #include "support/Screenshot.h"
 #include "ui/controls/AWAttachedWindow.h"
-#include "ui/editing/ShareOptionsViewController.h"
 #include "ui/editing/MovieSettingsWndController.h"
+#include "ui/editing/ShareOptionsViewController.h"
 #include "webservice/DSVideoSiteConstants.h"
 
 #include <QCheckBox>
@@ -73,7 +73,8 @@ TEST_F(VideoSiteUploadEndToEndTest, TheFirstShareSignsInExportsAndUploadsAndTheN
     const QUrlQuery query(page);
     EXPECT_EQ(page.path(), "/o/oauth2/auth");
     EXPECT_EQ(query.queryItemValue("client_id"), VideoSiteUploaderObject::kClientID);
-    EXPECT_TRUE(query.queryItemValue("scope", QUrl::FullyDecoded).split(' ').contains(fake->baseURL() + "/feeds/"))
+    EXPECT_TRUE(
+        query.queryItemValue("scope", QUrl::FullyDecoded).split(' ').contains(fake->baseURL() + "/feeds/"))
         << qPrintable(page.toString());
     EXPECT_EQ(query.queryItemValue("redirect_uri", QUrl::FullyDecoded), "urn:ietf:wg:oauth:2.0:oob");
     EXPECT_EQ(query.queryItemValue("response_type"), "code");
@@ -85,7 +86,8 @@ TEST_F(VideoSiteUploadEndToEndTest, TheFirstShareSignsInExportsAndUploadsAndTheN
     ASSERT_TRUE(test_support::spinUntil([&] { return dialogs.modalWindows.contains("MovieSettingsWnd"); }))
         << qPrintable(dialogs.alertText());
     QByteArray kept;
-    ASSERT_EQ(oauth.keychain->findGenericPassword("Corvanta", "OAuth", &kept), platform::keychain::Status::Success);
+    ASSERT_EQ(oauth.keychain->findGenericPassword("Corvanta", "OAuth", &kept),
+              platform::keychain::Status::Success);
     EXPECT_TRUE(kept.contains("refresh_token=1%2Fxyz")) << kept.constData();
     scheduler->advance(0.0);
     ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 120000));

@@ -91,7 +91,8 @@ TEST_F(VideoSiteUploadTest, AKeptSignInUploadsAtOnceAndTheEntryFollowsTheShareOp
         EXPECT_EQ(entry->accessControls()[0]->permission(), step.listing);
         ASSERT_EQ(group->mediaCategories().size(), 1);
         EXPECT_EQ(group->mediaCategories()[0]->stringValue(), "Entertainment");
-        EXPECT_EQ(group->mediaCategories()[0]->scheme(), DSVideoSiteConstants::categoryScheme("categories.cat"));
+        EXPECT_EQ(group->mediaCategories()[0]->scheme(),
+                  DSVideoSiteConstants::categoryScheme("categories.cat"));
         EXPECT_EQ(group->mediaKeywords()->keywords().size(), 3);
     }
     const auto tokenRequests = server.requestsTo("/o/oauth2/token");
@@ -115,7 +116,8 @@ TEST_F(VideoSiteUploadTest, TheMovieHandedOverIsUploadedAndOneThatCannotBeReadEn
         QString outcome; // the start of the window's last text
     };
     const Case cases[] = {
-        {dir.file("missing.mp4"), "Upload Error : The movie " + dir.file("missing.mp4") + " could not be opened"},
+        {dir.file("missing.mp4"),
+         "Upload Error : The movie " + dir.file("missing.mp4") + " could not be opened"},
         {empty, "Upload Error : The movie " + empty + " is empty."},
         {pipe, "Upload Error : The movie " + pipe + " is not a file."},
         {QString(), kSuccess},
@@ -146,7 +148,8 @@ TEST_F(VideoSiteUploadTest, AnErrorDocumentEndsWithItsSummaryShownAsItStands) {
 <internalReason>%s%n &lt;b&gt;1&lt;/b&gt;</internalReason></error></errors>)")
                                 .arg(DSNamespaceDS());
     const std::pair<QByteArray, QString> cases[] = {
-        {ds_documents::errorDocument(), R"(Upload Error : VideoSite error invalid_value: "Title is too long")"},
+        {ds_documents::errorDocument(),
+         R"(Upload Error : VideoSite error invalid_value: "Title is too long")"},
         {hostile.toUtf8(), R"(Upload Error : VideoSite error x: "%s%n <b>1</b>")"},
     };
     const QString movie = writeMovie(20000);
