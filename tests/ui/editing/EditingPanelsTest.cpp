@@ -12,6 +12,8 @@
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/editing/ToolboxWindowController.h"
 
+#include <QKeyEvent>
+
 #include <numbers>
 
 using Posts = test_support::PostedNotifications;
@@ -126,4 +128,28 @@ TEST_F(EditingPanelsTest, ADragOnThePreviewInTextModeMovesTheCurrentSlidesText) 
     EXPECT_EQ(slides[1]->textInfo().value("FontPositionOffsetX"), 292);
     EXPECT_EQ(slides[1]->textInfo().value("Text"), "Moved");
     EXPECT_TRUE(project->bIsDirty());
+}
+
+// Without a window manager a panel would land on the menu bar: it opens inside the window's top right, beside
+// the panels already open, and Escape closes it as the close box does.
+TEST_F(EditingPanelsTest, PanelsOpenInsideTheWindowBesideEachOtherAndEscapeClosesThem) {
+    QWidget window;
+    window.setGeometry(100, 100, 1100, 700);
+    window.show();
+    ToolboxObject toolbox(&window);
+    ColorAdjustObject colour(&window);
+    toolbox.ShowToolbarPanel();
+    ToolboxWindowController::postTool("ColorAdjust");
+    QWidget& tools = *toolbox.toolboxController();
+    QWidget& colours = *colour.colorWndController();
+    ASSERT_TRUE(tools.isVisible() && colours.isVisible());
+    for (const QWidget* panel : {&tools, &colours}) {
+        EXPECT_TRUE(window.frameGeometry().contains(panel->frameGeometry()))
+            << qPrintable(panel->objectName());
+        EXPECT_GE(panel->y(), window.y() + 100) << qPrintable(panel->objectName());
+    }
+    EXPECT_FALSE(tools.frameGeometry().intersects(colours.frameGeometry()));
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&tools, &escape);
+    EXPECT_FALSE(tools.isVisible());
 }
