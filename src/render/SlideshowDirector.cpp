@@ -260,9 +260,7 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
         missingFile.clear();
     }
     background->setMainContext(mainContext());
-    background->setSlideshowDuration(showFrame + transitionFrame);
-    background->SetProjectSlideshowArray(slideshowArray);
-    background->setTotalFrame(total);
+    background->SetProjectSlideshowArray(slideshowArray, start.frame);
     renderer1->setSlideItemData(nullptr);
     renderer2->setSlideItemData(nullptr);
     if (std::shared_ptr<platform::gl::Context> shared = CreateShareOpenGLContext()) {
@@ -486,6 +484,8 @@ bool SlideshowDirector::playOneFrame() {
         platform::media::MediaTime(qint64(double(currentFrame) * 600.0 / double(rate ? rate : 30)), 600));
     if (r.slideIndex != nPreviousSlide)
         enterSlide(r);
+    // Once per output frame: a transition draws the backdrop more than once.
+    background->setPlayedFrame(currentFrame);
     drawFrame(r);
     currentFrame += 1;
     return true;

@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -108,18 +109,10 @@ void StageBackground::initForNewProject() {
     textureNo1.reset();
     textureNo2.reset();
     siTextureNo1.reset();
+    shownIndex.reset();
     const auto project = SlideshowProject::currentMainProject();
     if (project && project->themeManger())
         setTheme(project->themeManger()->currentThemeDict());
-}
-
-void StageBackground::setSlideshowDuration(int frames) {
-    nTotalFrame = float(frames);
-    frameInSlide = 0;
-}
-
-void StageBackground::setTotalFrame(quint64 frames) {
-    nSlideShowTotalFrame = frames;
 }
 
 QString StageBackground::userPicturePath() const {
@@ -167,15 +160,22 @@ void StageBackground::willBacktoProjectManagerView() {
     slideshowArray.clear();
 }
 
-void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides) {
+void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides,
+                                               quint64 startFrame) {
     // A loader of the previous run must be gone before this run's cache starts filling.
     stopLoader();
     textureNo1.reset();
     textureNo2.reset();
+    siTextureNo1.reset();
+    shownIndex.reset();
+    blendFactor = 0.0f;
+    frameInSlide = 0;
     slideshowArray = slides;
     {
         const std::lock_guard lock(textCacheLock);
         textCacheArray.clear();
+        const auto start = placeAt(startFrame, slideshowArray);
+        wantedIndex = start ? start->slideIndex : 0;
         bStopped = false;
     }
     const auto main = mainContext();
@@ -188,11 +188,32 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
 }
 
 void StageBackground::initParam() {
-    bNeedChangeTexture = true;
-    bStopped = false;
-    nPlayedFrame = 0;
-    frameInSlide = 0;
     userPictureStale = true;
+}
+
+std::optional<StageBackground::Place>
+StageBackground::placeAt(quint64 frame, const std::vector<std::shared_ptr<SlideItem>>& slides) {
+    if (slides.empty())
+        return std::nullopt;
+    const auto project = SlideshowProject::currentMainProject();
+    quint64 start = 0;
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        quint64 period = slides[i]->nPhotoDuration() + slides[i]->nTransitionDuration();
+        if (i == 0 && project)
+            period += project->nFrameSlideshowFadeIn();
+        // The fade-out may outlast the last period: its backdrop stays where that period ended.
+        if (frame - start < period || i + 1 == slides.size())
+            return Place{i, period == 0 ? 0 : std::min(frame - start, period - 1), period};
+        start += period;
+    }
+    return std::nullopt;
+}
+
+float StageBackground::crossFadeAt(quint64 frameInPeriod, quint64 period) {
+    const quint64 start = quint64(0.6f * float(period));
+    if (period == 0 || frameInPeriod < start)
+        return 0.0f;
+    return std::min(1.0f, float(frameInPeriod - start + 1) / (0.4f * float(period)));
 }
 
 StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<SlideItem>& slide,
@@ -210,27 +231,40 @@ StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<
     return entry;
 }
 
+bool StageBackground::isWanted(std::size_t index) const {
+    const std::size_t count = slideshowArray.size();
+    return index < count && (index + count - wantedIndex) % count < std::min(kCacheAhead, count);
+}
+
+std::optional<std::size_t> StageBackground::firstMissing() const {
+    const std::size_t count = slideshowArray.size();
+    for (std::size_t ahead = 0; ahead < std::min(kCacheAhead, count); ++ahead)
+        if (const std::size_t index = (wantedIndex + ahead) % count; !textCacheArray.contains(index))
+            return index;
+    return std::nullopt;
+}
+
 void StageBackground::threadLoadBackgroundTexture(std::shared_ptr<platform::gl::Context> own, int themeID) {
     {
         const platform::gl::Context::Scope scope(*own);
         const std::vector<std::shared_ptr<SlideItem>> slides = slideshowArray;
-        std::size_t i = 0;
-        while (!bStopped) {
+        while (true) {
+            std::size_t next = 0;
             {
                 std::unique_lock lock(textCacheLock);
-                cacheChanged.wait(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
+                cacheChanged.wait(lock, [&] { return bStopped || firstMissing().has_value(); });
+                if (bStopped)
+                    break;
+                std::erase_if(textCacheArray, [&](const auto& kept) { return !isWanted(kept.first); });
+                next = *firstMissing();
             }
-            if (bStopped)
-                break;
-            CacheEntry entry = loadBackdrop(slides[i], themeID);
+            CacheEntry entry = loadBackdrop(slides[next], themeID);
             {
                 const std::lock_guard lock(textCacheLock);
-                textCacheArray.push_back(std::move(entry));
-                if (i + 1 >= slides.size())
-                    textCacheArray.push_back(CacheEntry{});
+                if (isWanted(next))
+                    textCacheArray[next] = std::move(entry);
             }
             cacheChanged.notify_all();
-            i = i + 1 >= slides.size() ? 0 : i + 1;
         }
         const std::lock_guard lock(textCacheLock);
         textCacheArray.clear(); // the backdrops go with the run (deleted here, on a context of their group)
@@ -240,26 +274,44 @@ void StageBackground::threadLoadBackgroundTexture(std::shared_ptr<platform::gl::
     cacheChanged.notify_all();
 }
 
-std::optional<StageBackground::CacheEntry> StageBackground::getFirstTextureFromCache() {
+std::optional<StageBackground::CacheEntry> StageBackground::backdropOf(std::size_t index) {
     std::unique_lock lock(textCacheLock);
-    cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || !textCacheArray.empty(); });
-    if (bStopped || textCacheArray.empty())
+    if (index >= slideshowArray.size())
         return std::nullopt;
-    return textCacheArray.front();
+    if (!isWanted(index)) {
+        wantedIndex = index;
+        cacheChanged.notify_all();
+    }
+    cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.contains(index); });
+    const auto found = textCacheArray.find(index);
+    if (bStopped || found == textCacheArray.end())
+        return std::nullopt;
+    return found->second;
 }
 
-std::optional<StageBackground::CacheEntry> StageBackground::getSecondTextureFromCache() {
-    std::optional<CacheEntry> second;
+void StageBackground::setPlayedFrame(quint64 frame) {
+    if (kind() != Kind::Moving)
+        return;
+    const auto place = placeAt(frame, slideshowArray);
+    if (!place)
+        return;
+    frameInSlide = int(place->frameInPeriod);
+    blendFactor = crossFadeAt(place->frameInPeriod, place->period);
+    if (shownIndex == place->slideIndex)
+        return;
     {
-        std::unique_lock lock(textCacheLock);
-        cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.size() >= 2; });
-        if (bStopped || textCacheArray.size() < 2)
-            return std::nullopt;
-        second = textCacheArray[1];
-        textCacheArray.pop_front();
+        const std::lock_guard lock(textCacheLock);
+        wantedIndex = place->slideIndex; // the loader lets go of the slides behind
     }
     cacheChanged.notify_all();
-    return second;
+    // The last slide's backdrop fades into black.
+    const auto first = backdropOf(place->slideIndex);
+    const auto second = backdropOf(place->slideIndex + 1);
+    textureNo1 = first ? first->texture : nullptr;
+    siTextureNo1 = first ? first->slide : nullptr;
+    textureNo2 = second ? second->texture : nullptr;
+    if (first)
+        shownIndex = place->slideIndex;
 }
 
 void StageBackground::ensureFixedTextures() {
@@ -307,52 +359,12 @@ void StageBackground::DrawOneFrame(bool flip, const QRect& hidden) {
     }
 }
 
-void StageBackground::advanceMovingState() {
-    if (nPlayedFrame >= nSlideShowTotalFrame) {
-        // The show has wrapped: drop what is left of the pass that was playing.
-        {
-            const std::lock_guard lock(textCacheLock);
-            while (!textCacheArray.empty()) {
-                const bool marker = textCacheArray.front().isEndMarker();
-                textCacheArray.pop_front();
-                if (marker)
-                    break;
-            }
-        }
-        cacheChanged.notify_all();
-        nPlayedFrame = 0;
-        bNeedChangeTexture = true;
-    } else {
-        nPlayedFrame += 1;
-    }
-    if (bStopped)
-        return;
-    if (bNeedChangeTexture) {
-        bNeedChangeTexture = false;
-        blendFactor = 0.0f;
-        const auto first = getFirstTextureFromCache();
-        const auto second = getSecondTextureFromCache();
-        textureNo1 = first && !first->isEndMarker() ? first->texture : nullptr;
-        siTextureNo1 = first ? first->slide : nullptr;
-        textureNo2 = second && !second->isEndMarker() ? second->texture : nullptr;
-    }
-    if (frameInSlide >= int(0.6f * nTotalFrame))
-        blendFactor += 1.0f / (0.4f * nTotalFrame);
-    frameInSlide += 1;
-    if (blendFactor >= 1.0f) {
-        blendFactor = 1.0f;
-        bNeedChangeTexture = true;
-        frameInSlide = 0;
-    }
-}
-
 void StageBackground::drawMoving(bool flip, const QRect& hidden) {
     glEnable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_TEXTURE_2D);
-    advanceMovingState();
     if (bStopped)
         return;
     const auto shaders = SharedShaderPrograms::current();

@@ -10,7 +10,7 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,9 +21,10 @@ class SlideItem;
 
 // The layer behind the slides: the backdrop of the project's theme. It is one of the user's own picture,
 // a fixed picture of the theme ("bk_cloth", "bk_clouds", "table"), plain black, or a moving backdrop made of
-// the slides' own background pictures, cross-fading from slide to slide. For the moving backdrop a loader
-// thread on a context of its own (sharing with the main context) keeps a cache of backdrops up to three
-// slides ahead of the drawing thread.
+// the slides' own background pictures, cross-fading from slide to slide. The moving backdrop behind a frame
+// depends on the frame's number alone: the player moves it once per output frame, however many times the
+// frame's drawing draws it. A loader thread on a context of its own (sharing with the main context) keeps
+// the backdrops of the slide on stage and of the two after it.
 class StageBackground {
 public:
     StageBackground();
@@ -37,17 +38,29 @@ public:
     void setTheme(const QVariantMap& theme);
     // Forgets the backdrops and applies the open project's current theme.
     void initForNewProject();
-    // Frames of one slide period, and of the whole show.
-    void setSlideshowDuration(int frames);
-    void setTotalFrame(quint64 frames);
-    // Starts a run: the previous loader is stopped and joined first; a loader starts only for a moving
-    // backdrop of a non-empty slide list.
-    void SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides);
-    // Resets the drawing state for a new drawing run.
+    // Starts a run that plays from frame `startFrame`: the previous loader is stopped and joined first; a
+    // loader starts only for a moving backdrop of a non-empty slide list, with the slide of that frame.
+    void SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides,
+                                  quint64 startFrame = 0);
+    // The user's picture is read again by the next drawing.
     void initParam();
-    // Draws the backdrop of the next frame into the bound target; `flip` picks the upright (true) or the
-    // mirrored texture coordinates. The pixels of `hidden` (window coordinates), which an opaque picture
-    // drawn next covers whole, are left as they are.
+
+    // Where a frame of the show lies among the backdrops' periods: each slide's backdrop lasts as long as
+    // the slide (its photo and the transition that takes it off; the first one the fade-in too).
+    struct Place {
+        std::size_t slideIndex = 0;
+        quint64 frameInPeriod = 0;
+        quint64 period = 0;
+    };
+    static std::optional<Place> placeAt(quint64 frame, const std::vector<std::shared_ptr<SlideItem>>& slides);
+    // The share of the next slide's backdrop in the mix: none until six tenths of the period, then rising
+    // to whole by its last frame.
+    static float crossFadeAt(quint64 frameInPeriod, quint64 period);
+    // Moves the moving backdrop to frame `frame` of the run's show, waiting for its pictures if need be.
+    void setPlayedFrame(quint64 frame);
+    // Draws the backdrop of the frame last set into the bound target; `flip` picks the upright (true) or
+    // the mirrored texture coordinates. The pixels of `hidden` (window coordinates), which an opaque
+    // picture drawn next covers whole, are left as they are.
     void DrawOneFrame(bool flip, const QRect& hidden = QRect());
     void DrawOneFrameStaticBackground(const TextureObject* texture, bool flip, const QRect& hidden = QRect());
     // Ends the run: the loader leaves within one wait and drops its backdrops; drawing shows black.
@@ -60,18 +73,17 @@ public:
     float fBlendFactor() const { return blendFactor; }
     int nFrameInSlide() const { return frameInSlide; }
     bool isLoaderRunning() const { return loaderRunning.load(); }
-    // Entries in the backdrop cache, end markers included.
+    // Backdrops in the cache.
     std::size_t cacheCount() const;
 
     // One backdrop of the cache: a slide with the texture of its background picture (none for slides that
-    // have no picture of their own), or the end marker of a pass through the slides.
+    // have no picture of their own).
     struct CacheEntry {
         std::shared_ptr<SlideItem> slide;
         std::shared_ptr<TextureObject> texture;
-        bool isEndMarker() const { return !slide; }
     };
-    std::optional<CacheEntry> getFirstTextureFromCache();
-    std::optional<CacheEntry> getSecondTextureFromCache();
+    // The backdrop of the run's slide `index`, once loaded; none after a stop or without a loader.
+    std::optional<CacheEntry> backdropOf(std::size_t index);
 
 private:
     enum class Kind { UserPicture, FixedPicture, Black, Moving };
@@ -81,25 +93,25 @@ private:
     void threadLoadBackgroundTexture(std::shared_ptr<platform::gl::Context> context, int themeID);
     CacheEntry loadBackdrop(const std::shared_ptr<SlideItem>& slide, int themeID) const;
     void drawMoving(bool flip, const QRect& hidden);
-    void advanceMovingState();
+    // Under textCacheLock: whether the loader keeps slide `index`, and the first one it lacks.
+    bool isWanted(std::size_t index) const;
+    std::optional<std::size_t> firstMissing() const;
     const TextureObject* textureOrBlack(const std::shared_ptr<TextureObject>& texture);
     void ensureFixedTextures();
 
     Matrix4 modelView, projection, mvp;
     std::shared_ptr<TextureObject> textureNo1, textureNo2;
     std::shared_ptr<SlideItem> siTextureNo1;
+    std::optional<std::size_t> shownIndex; // the slide whose backdrop textureNo1 is
     float blendFactor = 0.0f;
-    float nTotalFrame = 480.0f;
-    quint64 nSlideShowTotalFrame = 0;
-    quint64 nPlayedFrame = 0;
     int frameInSlide = 0;
-    bool bNeedChangeTexture = true;
     std::atomic<bool> bStopped{false};
     std::atomic<int> themeBackgroundID{0};
     std::atomic<bool> fixedPictureStale{false};
 
     std::vector<std::shared_ptr<SlideItem>> slideshowArray;
-    std::deque<CacheEntry> textCacheArray;
+    std::map<std::size_t, CacheEntry> textCacheArray; // by slide index
+    std::size_t wantedIndex = 0;                      // the first slide of the loader's window
     mutable std::mutex textCacheLock;
     std::condition_variable cacheChanged;
     std::atomic<bool> loaderRunning{false};

@@ -2,6 +2,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "render/StageBackground.h"
+#include "render/transitions/TransitionManager.h"
 
 #include <QDir>
 
@@ -24,8 +25,8 @@ bool waitUntil(const std::function<bool()>& done) {
 class StageBackgroundTest : public PlayerTest {
 protected:
     // A half-size white slide, so that the stage shows around it.
-    SlideItemRef smallSlide(const QString& name, const QColor& backdrop) {
-        auto slide = photo(name + ".png", rendertest::solid(32, 18, Qt::white), 1.0f, 1.0f);
+    SlideItemRef smallSlide(const QString& name, const QColor& backdrop, float photoSeconds = 1.0f) {
+        auto slide = photo(name + ".png", rendertest::solid(32, 18, Qt::white), photoSeconds, 1.0f);
         slide->setZoomStart(0.5);
         slide->setZoomEnd(0.5);
         if (backdrop.isValid()) {
@@ -84,14 +85,16 @@ TEST_F(StageBackgroundTest, AMissingThemePictureDrawsBlack) {
 
 TEST_F(StageBackgroundTest, TheMovingBackdropShowsEachSlidesBackgroundPictureBehindIt) {
     setBackdrop(0);
-    useSlides({smallSlide("a", QColor(0, 0, 200)), smallSlide("b", QColor(200, 0, 200))});
+    useSlides({smallSlide("a", QColor(0, 0, 200)), smallSlide("b", QColor(200, 0, 200)),
+               smallSlide("c", QColor(0, 200, 0)), smallSlide("d", QColor(0, 200, 0))});
     const auto [stage, slide] = firstFrame();
     EXPECT_TRUE(colourNear(stage, qRgb(0, 0, 200)));
     EXPECT_TRUE(colourNear(slide, qRgb(255, 255, 255)));
     EXPECT_TRUE(director->backgroundRender()->isLoaderRunning());
     EXPECT_TRUE(waitUntil([&] { return director->backgroundRender()->cacheCount() == 3; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(director->backgroundRender()->cacheCount(), 3u) << "the loader stays three entries ahead";
+    EXPECT_EQ(director->backgroundRender()->cacheCount(), 3u)
+        << "the loader keeps the slide on stage and the two after it";
 }
 
 TEST_F(StageBackgroundTest, AGreyMovingBackdropTurnsThePicturesGrey) {
@@ -107,30 +110,73 @@ TEST_F(StageBackgroundTest, TheCrossFadeStartsAtSixTenthsOfThePeriodAndTakesTheR
     auto layer = std::make_shared<StageBackground>();
     layer->setMainContext(context);
     layer->setTheme({{"backgroundID", 0}});
-    useSlides({smallSlide("a", QColor(0, 0, 200)), smallSlide("b", QColor(200, 0, 0))});
-    layer->setSlideshowDuration(180);
+    project->setFltSlideshowFadeIn(0.0f);
+    auto first = smallSlide("a", QColor(0, 0, 200));
+    first->customSetDurations(3.0f, 3.0f);
+    useSlides({first, smallSlide("b", QColor(200, 0, 0))});
+    ASSERT_EQ(StageBackground::placeAt(0, project->slideshowArray())->period, 180u);
     layer->SetProjectSlideshowArray(project->slideshowArray());
-    layer->setTotalFrame(100000);
     layer->initParam();
     makeTarget(16, 9);
-    for (int i = 0; i < 108; ++i)
+    quint64 frame = 0;
+    const auto drawNext = [&] {
+        layer->setPlayedFrame(frame++);
         layer->DrawOneFrame(true);
+    };
+    for (int i = 0; i < 108; ++i)
+        drawNext();
     EXPECT_EQ(layer->fBlendFactor(), 0.0f);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 200)));
-    layer->DrawOneFrame(true);
+    drawNext();
     EXPECT_NEAR(layer->fBlendFactor(), 1.0f / 72.0f, 1e-6f);
     for (int i = 0; i < 35; ++i)
-        layer->DrawOneFrame(true);
+        drawNext();
     EXPECT_NEAR(layer->fBlendFactor(), 0.5f, 1e-4f);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(100, 0, 100), 3));
-    while (layer->fBlendFactor() < 1.0f && layer->nFrameInSlide() != 0)
-        layer->DrawOneFrame(true);
-    layer->DrawOneFrame(true); // the next period starts on the second slide's picture
+    layer->DrawOneFrame(true);
+    EXPECT_NEAR(layer->fBlendFactor(), 0.5f, 1e-4f) << "drawing again leaves the backdrop where it was";
+    while (frame < 180)
+        drawNext();
+    EXPECT_EQ(layer->fBlendFactor(), 1.0f);
+    drawNext(); // the next period starts on the second slide's picture
     EXPECT_EQ(layer->fBlendFactor(), 0.0f);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(200, 0, 0)));
     layer->stop();
     layer->DrawOneFrame(true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0))) << "a stopped moving backdrop is black";
+}
+
+// Slides of their own lengths, turned by a 3D transition that draws the stage more than once a frame: the
+// stage behind each slide is its own picture, also in a play from the middle of the show.
+TEST_F(StageBackgroundTest, EachSlideHasItsOwnBackdropForItsWholeLength) {
+    setBackdrop(0);
+    const QRgb colours[] = {qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200), qRgb(200, 200, 0)};
+    const float seconds[] = {1.0f, 12.7f, 0.5f, 1.5f}; // one longer than the project's own length
+    std::vector<SlideItemRef> slides;
+    for (int i = 0; i < 4; ++i) {
+        slides.push_back(smallSlide(QString::number(i), QColor(colours[i]), seconds[i]));
+        slides.back()->setTransitionInfo(TransitionManager::transitionInfo("3D", 2));
+    }
+    useSlides(slides);
+    // Early in a slide's own photo part, before its backdrop starts fading into the next one.
+    std::vector<std::pair<quint64, quint64>> early;
+    quint64 start = project->nFrameSlideshowFadeIn();
+    for (const auto& slide : slides) {
+        early.emplace_back(start + slide->nPhotoDuration() / 4, start + slide->nPhotoDuration() / 2);
+        start += slide->nPhotoDuration() + slide->nTransitionDuration();
+    }
+    for (const int from : {0, 2}) {
+        director->setSlideshowArrayFromIndex(project->slideshowArray(), from);
+        makeTarget(64, 36);
+        for (int i = from; i < 4; ++i)
+            for (const quint64 frame : {early[i].first, early[i].second}) {
+                const QRgb stage = frameAt(frame).pixel(2, 2);
+                EXPECT_TRUE(colourNear(stage, colours[i]))
+                    << "slide " << i << " at frame " << frame << " of a play from " << from << ": "
+                    << std::hex << stage;
+            }
+        director->stop();
+    }
 }
 
 TEST_F(StageBackgroundTest, AVideoSlideContributesABlackBackdrop) {
@@ -143,8 +189,8 @@ TEST_F(StageBackgroundTest, AVideoSlideContributesABlackBackdrop) {
     layer->setTheme({{"backgroundID", 0}});
     useSlides({clip});
     layer->SetProjectSlideshowArray(project->slideshowArray());
-    layer->setTotalFrame(1000);
     makeTarget(16, 9);
+    layer->setPlayedFrame(0);
     layer->DrawOneFrame(true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
 }
@@ -171,14 +217,11 @@ TEST_F(StageBackgroundTest, ANewRunEndsThePreviousLoaderBeforeItsCacheFills) {
     for (int round = 0; round < 5; ++round) {
         layer->SetProjectSlideshowArray(old);
         layer->SetProjectSlideshowArray(fresh);
-        ASSERT_TRUE(waitUntil([&] { return layer->cacheCount() >= 3; }));
-        for (int i = 0; i < 4; ++i) {
-            const auto entry = layer->getFirstTextureFromCache();
+        ASSERT_TRUE(waitUntil([&] { return layer->cacheCount() >= 2; }));
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto entry = layer->backdropOf(i % 2);
             ASSERT_TRUE(entry.has_value());
-            if (!entry->isEndMarker()) {
-                EXPECT_TRUE(entry->slide == fresh[0] || entry->slide == fresh[1]) << "an old run's slide";
-            }
-            layer->getSecondTextureFromCache();
+            EXPECT_EQ(entry->slide, fresh[i % 2]) << "an old run's slide";
         }
     }
     layer->stop();
