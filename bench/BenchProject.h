@@ -7,6 +7,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
 #include "platform/media/AudioFileWriter.h"
 #include "render/FramePump.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -104,6 +106,22 @@ public:
 
 private:
     std::function<std::unique_ptr<FrameRenderer>()> make;
+};
+
+// Whether the movie export running now has finished or failed, from its notifications.
+struct MovieEndWatch {
+    std::atomic<bool> finished{false}, failed{false};
+
+    bool ended() const { return finished || failed; }
+
+private:
+    platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter();
+    platform::ObserverHandle done{
+        center, center.addObserver(EncoderController::movieFinishedNotificationName(),
+                                   [this](const platform::Notification&) { finished = true; })};
+    platform::ObserverHandle broken{
+        center, center.addObserver(EncoderController::movieFailedNotificationName(),
+                                   [this](const platform::Notification&) { failed = true; })};
 };
 
 } // namespace bench

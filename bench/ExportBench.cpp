@@ -238,14 +238,7 @@ struct ExportRun {
 ExportRun exportOnce(const Size& size, FramePumpHost<EncoderController>& host) {
     Stage& s = stage();
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
-    std::atomic<bool> finished{false}, failed{false};
-    auto& center = platform::NotificationCenter::defaultCenter();
-    platform::ObserverHandle done(
-        center, center.addObserver(EncoderController::movieFinishedNotificationName(),
-                                   [&](const platform::Notification&) { finished = true; }));
-    platform::ObserverHandle broken(
-        center, center.addObserver(EncoderController::movieFailedNotificationName(),
-                                   [&](const platform::Notification&) { failed = true; }));
+    const bench::MovieEndWatch movie;
     EncoderController encoder;
     encoder.setNEncodeVideoBitrate(uint64_t(size.bitrate));
     encoder.setStrVideoOutputFullPath(
@@ -259,7 +252,7 @@ ExportRun exportOnce(const Size& size, FramePumpHost<EncoderController>& host) {
     if (!encoder.encodeVideo_2_FIFO(&host))
         return run;
     std::optional<Clock::time_point> firstFrame;
-    while (!finished && !failed) {
+    while (!movie.ended()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         std::this_thread::sleep_for(std::chrono::microseconds(200));
         if (!firstFrame && encoder.framesAppended() > 0)
@@ -267,7 +260,7 @@ ExportRun exportOnce(const Size& size, FramePumpHost<EncoderController>& host) {
     }
     const auto end = Clock::now();
     encoder.waitUntilFinished();
-    run.ok = finished && firstFrame;
+    run.ok = movie.finished && firstFrame;
     run.frames = encoder.framesAppended();
     run.wholeSeconds = seconds(start, end);
     if (firstFrame) {

@@ -283,14 +283,7 @@ void encoder(benchmark::State& state) {
 Measure exportOnce(const Size& size) {
     Show& s = show();
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
-    std::atomic<bool> finished{false}, failed{false};
-    auto& center = platform::NotificationCenter::defaultCenter();
-    platform::ObserverHandle done(
-        center, center.addObserver(EncoderController::movieFinishedNotificationName(),
-                                   [&](const platform::Notification&) { finished = true; }));
-    platform::ObserverHandle broken(
-        center, center.addObserver(EncoderController::movieFailedNotificationName(),
-                                   [&](const platform::Notification&) { failed = true; }));
+    const bench::MovieEndWatch movie;
     bench::PumpHost host(DirectorFrameRenderer::factory(s.director));
     EncoderController encoder;
     encoder.setNEncodeVideoBitrate(uint64_t(size.bitrate));
@@ -300,7 +293,7 @@ Measure exportOnce(const Size& size) {
         return {};
     std::optional<Clock::time_point> firstFrame;
     double firstCpu = 0.0;
-    while (!finished && !failed) {
+    while (!movie.ended()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         std::this_thread::sleep_for(std::chrono::microseconds(500));
         if (!firstFrame && encoder.framesAppended() > 0) {
@@ -312,7 +305,7 @@ Measure exportOnce(const Size& size) {
     const double cpu = processCpuSeconds() - firstCpu;
     encoder.waitUntilFinished();
     const double frames = double(encoder.framesAppended() - 1);
-    if (!finished || !firstFrame || frames <= 0)
+    if (!movie.finished || !firstFrame || frames <= 0)
         return {};
     return {frames / seconds, cpu * 1000.0 / frames};
 }
