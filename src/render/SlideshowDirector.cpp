@@ -3,6 +3,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
+#include "platform/gl/FrameBuffer.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderGlobals.h"
 #include "render/RenderNotifications.h"
@@ -521,6 +522,9 @@ void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
 
 void SlideshowDirector::drawFrame(const SlideFramePosition& r) {
     const auto project = SlideshowProject::currentMainProject();
+    // Only a transition's 3D pictures meet in depth; everything else is drawn back to front.
+    platform::gl::FrameBuffer::setDepthAttachedToBound(!r.inFadeIn && !r.inFadeOut && !r.inPhoto &&
+                                                       slideTransitionObj());
     if (r.inFadeIn) {
         const float alpha = float(currentFrame) / float(project->nFrameSlideshowFadeIn());
         renderer1->playSlideshowWithAlpha(qint64(currentFrame.load()), 0, alpha);
@@ -581,9 +585,11 @@ void SlideshowDirector::drawTransitionThroughFrameBuffers(const SlideFramePositi
 
     gRenderAspectRatio = float(fboOne.texWidth()) / float(fboOne.texHeight());
     fboOne.switchToFBO();
+    platform::gl::FrameBuffer::setDepthAttachedToBound(false); // one slide each, drawn back to front
     renderer1->playSlideshow(r.frameInSlide, 0, false, true);
     gRenderAspectRatio = float(fboTwo.texWidth()) / float(fboTwo.texHeight());
     fboTwo.switchToFBO();
+    platform::gl::FrameBuffer::setDepthAttachedToBound(false);
     renderer2->playSlideshow(r.frameInTransition, 1, false, true);
 
     if (exporter) {

@@ -371,16 +371,8 @@ void StageBackground::drawMoving(bool flip, const QRect& hidden) {
     if (!shaders)
         return;
     backdropMatrices(modelView, projection, mvp);
-    const ShaderProgramObject& program = shaders->Shader_two_texture;
-    program.useMe();
-    quad::setMvp(program, mvp);
-    glUniform1f(program.uniformValue(QStringLiteral("blendRato")), blendFactor);
     const TextureObject* first = textureOrBlack(textureNo1);
     const TextureObject* second = textureOrBlack(textureNo2);
-    quad::bindTexture(6, first ? first->textureID() : 0);
-    glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
-    quad::bindTexture(5, second ? second->textureID() : 0);
-    glUniform1i(program.uniformValue(QStringLiteral("texture1")), 5);
     float positions[12];
     positionsOfSize(5.0f, positions);
     const float* texCoords = flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords;
@@ -388,7 +380,28 @@ void StageBackground::drawMoving(bool flip, const QRect& hidden) {
     const bool opaque = (!first || first->isOpaque()) && (!second || second->isOpaque());
     if (opaque)
         glDisable(GL_BLEND);
-    drawAround(hidden, [&] { quad::drawFan(program, positions, texCoords, texCoords); });
+    // Outside the cross-fade the mix is exactly one picture: sampling one is cheaper and gives the same
+    // pixels.
+    const float mixed = std::clamp(blendFactor, 0.0f, 1.0f);
+    if (mixed == 0.0f || mixed == 1.0f) {
+        const TextureObject* shown = mixed == 0.0f ? first : second;
+        const ShaderProgramObject& program = shaders->Shader_one_texture;
+        program.useMe();
+        quad::setMvp(program, mvp);
+        quad::bindTexture(6, shown ? shown->textureID() : 0);
+        glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
+        drawAround(hidden, [&] { quad::drawFan(program, positions, texCoords); });
+    } else {
+        const ShaderProgramObject& program = shaders->Shader_two_texture;
+        program.useMe();
+        quad::setMvp(program, mvp);
+        glUniform1f(program.uniformValue(QStringLiteral("blendRato")), mixed);
+        quad::bindTexture(6, first ? first->textureID() : 0);
+        glUniform1i(program.uniformValue(QStringLiteral("texture")), 6);
+        quad::bindTexture(5, second ? second->textureID() : 0);
+        glUniform1i(program.uniformValue(QStringLiteral("texture1")), 5);
+        drawAround(hidden, [&] { quad::drawFan(program, positions, texCoords, texCoords); });
+    }
     glEnable(GL_BLEND);
     glActiveTexture(GL_TEXTURE0);
 }

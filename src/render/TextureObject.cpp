@@ -64,12 +64,13 @@ bool maskLayout(const QImage& image, MaskLayout& layout) {
     }
 }
 
-bool everyPixelOpaque(const QImage& rgba) {
-    if (!rgba.hasAlphaChannel())
+// Alpha is the fourth byte of a pixel in both 32-bit layouts we upload.
+bool everyPixelOpaque(const QImage& pixels) {
+    if (!pixels.hasAlphaChannel())
         return true;
-    for (int y = 0; y < rgba.height(); ++y) {
-        const uchar* line = rgba.constScanLine(y);
-        for (int x = 0; x < rgba.width(); ++x)
+    for (int y = 0; y < pixels.height(); ++y) {
+        const uchar* line = pixels.constScanLine(y);
+        for (int x = 0; x < pixels.width(); ++x)
             if (line[x * 4 + 3] != 255)
                 return false;
     }
@@ -135,8 +136,8 @@ bool TextureObject::upload(const QImage& picture) {
     // A picture that opened but did not decode is a failed load, not an empty success.
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1)
         return false;
-    const QImage pixels =
-        picture.convertToFormat(QImage::Format_RGBA8888_Premultiplied).mirrored(false, true);
+    // B, G, R, A bytes: the layout the rasteriser's fast paths sample, and what most decoders give.
+    const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).mirrored(false, true);
     setSize(pixels.width(), pixels.height());
     opaque = everyPixelOpaque(pixels);
     texture = ObjectName::genTexture();
@@ -147,7 +148,7 @@ bool TextureObject::upload(const QImage& picture) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pixels.bytesPerLine() / 4));
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixels.width(), pixels.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixels.width(), pixels.height(), 0, GL_BGRA, GL_UNSIGNED_BYTE,
                  pixels.constBits());
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     platform::gl::drainErrors();

@@ -73,6 +73,10 @@ void Context::readVersion() {
     GLint major = 0;
     glGetIntegerv(GL_MAJOR_VERSION, &major);
     drainErrors(); // GL 2.x knows no GL_MAJOR_VERSION
+    // Our targets are 8-bit: their colours are clamped on the way in anyway, and a shader that clamps as
+    // well keeps a software rasteriser off its fast path.
+    if (major >= 3)
+        glClampColor(GL_CLAMP_FRAGMENT_COLOR, GL_FALSE);
     // Framebuffer objects are core from 3.0 on; the renderer draws nothing without them.
     if (major < 3)
         throw GlError(QStringLiteral("OpenGL 3.0 or later is needed; the driver offers ") + version);

@@ -2,7 +2,11 @@
 
 #include "platform/gl/GlError.h"
 
+#include <EGL/egl.h>
+
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace platform::gl {
 
@@ -59,6 +63,18 @@ private:
     GLint rowLength, skipPixels, skipRows, packBuffer;
 };
 
+// Our framebuffers by the context they were made on and their name: names are per context.
+struct Registry {
+    std::mutex mutex;
+    std::map<std::pair<const void*, GLuint>, FrameBuffer*> buffers;
+};
+
+// Never destroyed: frame buffers held by statics outlive any static made after them.
+Registry& registry() {
+    static auto* instance = new Registry;
+    return *instance;
+}
+
 QString framebufferStatusName(GLenum status) {
     switch (status) {
     case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT:
@@ -91,7 +107,8 @@ FrameBuffer::FrameBuffer(int width, int height, ColourAttachment colourAttachmen
     if (colourKind == ColourAttachment::Texture) {
         colour = ObjectName::genTexture();
         glBindTexture(GL_TEXTURE_2D, colour.get());
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        // BGRA storage: what the read-back hands on, and the layout the rasteriser's fast paths draw into.
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -114,6 +131,42 @@ FrameBuffer::FrameBuffer(int width, int height, ColourAttachment colourAttachmen
                           .arg(width)
                           .arg(height)
                           .arg(framebufferStatusName(status), errors.join(QLatin1Char(' '))));
+    owningContext = eglGetCurrentContext();
+    const std::lock_guard lock(registry().mutex);
+    registry().buffers[{owningContext, framebuffer.get()}] = this;
+}
+
+FrameBuffer::~FrameBuffer() {
+    const std::lock_guard lock(registry().mutex);
+    const auto found = registry().buffers.find({owningContext, framebuffer.get()});
+    if (found != registry().buffers.end() && found->second == this)
+        registry().buffers.erase(found);
+}
+
+void FrameBuffer::setDepthAttached(bool attached) {
+    if (attached == depthAttached)
+        return;
+    const GLint previous = integer(GL_DRAW_FRAMEBUFFER_BINDING);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer.get());
+    glFramebufferRenderbuffer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                              attached ? depth.get() : 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(previous));
+    depthAttached = attached;
+}
+
+void FrameBuffer::setDepthAttachedToBound(bool attached) {
+    const GLuint bound = GLuint(integer(GL_DRAW_FRAMEBUFFER_BINDING));
+    if (bound == 0)
+        return;
+    FrameBuffer* buffer = nullptr;
+    {
+        const std::lock_guard lock(registry().mutex);
+        const auto found = registry().buffers.find({eglGetCurrentContext(), bound});
+        if (found != registry().buffers.end())
+            buffer = found->second;
+    }
+    if (buffer)
+        buffer->setDepthAttached(attached);
 }
 
 void FrameBuffer::bind() const {

@@ -7,9 +7,9 @@
 
 namespace platform::gl {
 
-// A framebuffer object of a fixed size with an RGBA8 colour attachment (a texture, or a renderbuffer) and a
-// 24-bit depth renderbuffer. Made and used with a context current; its names go through the share group, so
-// it may be destroyed on any thread.
+// A framebuffer object of a fixed size with an RGBA8 colour attachment (a texture stored as BGRA, or a
+// renderbuffer) and a 24-bit depth renderbuffer, attached until told otherwise. Made and used with a context
+// current; its names go through the share group, so it may be destroyed on any thread.
 class FrameBuffer {
 public:
     enum class ColourAttachment { Texture, Renderbuffer };
@@ -30,11 +30,24 @@ public:
     QImage readPixelsBGRA(int x, int y, int w, int h) const;
     QImage readPixelsBGRA() const { return readPixelsBGRA(0, 0, frameWidth, frameHeight); }
 
+    // Without a depth attachment a software rasteriser draws flat, axis-aligned pictures on its fast path;
+    // only intersecting 3D geometry needs one. The contents of a detached depth buffer are undefined.
+    void setDepthAttached(bool attached);
+    bool isDepthAttached() const { return depthAttached; }
+    // The same for the framebuffer bound for drawing on the current context, when it is one of ours.
+    static void setDepthAttachedToBound(bool attached);
+
+    FrameBuffer(const FrameBuffer&) = delete;
+    FrameBuffer& operator=(const FrameBuffer&) = delete;
+    ~FrameBuffer();
+
 private:
     ObjectName framebuffer;
     ObjectName colour;
     ObjectName depth;
     ColourAttachment colourKind;
+    const void* owningContext = nullptr;
+    bool depthAttached = true;
     int frameWidth;
     int frameHeight;
 };

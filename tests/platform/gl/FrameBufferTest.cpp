@@ -81,25 +81,35 @@ TEST_F(GlTest, TexturedQuadFromImageComesBackAsTheImage) {
     EXPECT_TRUE(drainErrors().isEmpty());
 }
 
-TEST_F(GlTest, DepthAttachmentHidesFartherQuad) {
+TEST_F(GlTest, DepthAttachmentHidesFartherQuadOnlyWhileAttached) {
     const Context::Scope scope(*context);
-    const FrameBuffer target(8, 8, FrameBuffer::ColourAttachment::Renderbuffer);
+    FrameBuffer target(8, 8, FrameBuffer::ColourAttachment::Renderbuffer);
     EXPECT_EQ(target.colourTexture(), 0u);
-    target.bind();
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     const GLuint program = gltest::colourProgram();
     glUseProgram(program);
     const GLint colour = glGetUniformLocation(program, "colour");
-    glUniform4f(colour, 0, 1, 0, 1);
-    gltest::drawQuad(-1, -1, 1, 1, 0.2f);
-    glUniform4f(colour, 1, 0, 0, 1);
-    gltest::drawQuad(-1, -1, 1, 1, 0.6f);
-    glDisable(GL_DEPTH_TEST);
-    EXPECT_EQ(target.readPixelsBGRA(4, 4, 1, 1).pixel(0, 0), qRgb(0, 255, 0));
+    // Detached and attached again through the bound framebuffer, as the player does frame by frame.
+    for (const bool attached : {true, false, true}) {
+        target.bind();
+        FrameBuffer::setDepthAttachedToBound(attached);
+        EXPECT_EQ(target.isDepthAttached(), attached);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LESS);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glUniform4f(colour, 0, 1, 0, 1);
+        gltest::drawQuad(-1, -1, 1, 1, 0.2f);
+        glUniform4f(colour, 1, 0, 0, 1);
+        gltest::drawQuad(-1, -1, 1, 1, 0.6f);
+        glDisable(GL_DEPTH_TEST);
+        EXPECT_EQ(target.readPixelsBGRA(4, 4, 1, 1).pixel(0, 0), attached ? qRgb(0, 255, 0) : qRgb(255, 0, 0))
+            << "depth attached: " << attached;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    FrameBuffer::setDepthAttachedToBound(false); // not one of ours: nothing happens
+    EXPECT_TRUE(target.isDepthAttached());
     glDeleteProgram(program);
+    EXPECT_TRUE(drainErrors().isEmpty());
 }
 
 TEST_F(GlTest, ReadBackHonoursPackAlignmentAndKeepsCallerState) {
