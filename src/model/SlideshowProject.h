@@ -11,6 +11,7 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -243,6 +244,8 @@ public:
     void setNTimelineStyle(int style) { timelineStyle = style; }
     int nTimelinePixelPerSecond() const { return pixelsPerSecond; }
     void setNTimelinePixelPerSecond(int value) { pixelsPerSecond = value; }
+    // Beyond every slide: the strip marks none.
+    static constexpr quint64 kNoCurrentSlideItem = std::numeric_limits<quint64>::max();
     quint64 nCurrentSlideItem() const { return currentSlideItem.load(); }
     void setNCurrentSlideItem(quint64 index) { currentSlideItem = index; }
     std::shared_ptr<ProjectAudioMixer> audioMixer() const;

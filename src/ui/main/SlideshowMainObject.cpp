@@ -253,8 +253,9 @@ void SlideshowMainObject::restoreIdleSleep() {
 
 void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     const auto project = SlideshowProject::currentMainProject();
-    if (project && index >= 0)
-        project->setNCurrentSlideItem(quint64(index));
+    // No current slide is stored too: else the strip would go on marking the last one.
+    if (project)
+        project->setNCurrentSlideItem(index >= 0 ? quint64(index) : SlideshowProject::kNoCurrentSlideItem);
     if (ui.scrollContentView)
         ui.scrollContentView->update();
     clearTimelineSelection();

@@ -160,6 +160,8 @@ TEST_F(SlideListCommandsTest, TheRebuildMakesMissingThumbnailsFromThePictures) {
     controller->setNCurrentSlideshowItemIndex(2);
     controller->refreshUIForOpenProject();
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), -1);
+    EXPECT_GE(project->nCurrentSlideItem(), slides.size())
+        << "the strip marks no slide while none is current";
     ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isTimelineRefreshRunning(); }));
     for (int i : {0, 1}) {
         const QImage thumbnail(slides[std::size_t(i)]->strThumbFileName());
