@@ -169,6 +169,8 @@ void VideoPlaybackViewController::setUpPlayback() {
     stopLoadingAnimation();
     if (!mediaPlayer->hasVideo())
         noVideo->show();
+    else if (mediaPlayer->rate() == 0.0)
+        mediaPlayer->pause(); // a paused player shows the clip's first picture; a stopped one shows black
     slider->setRange(0, int(std::ceil(duration() * kSliderStepsPerSecond)));
     if (!timeObserverToken.isActive())
         timeObserverToken = clock->scheduleRepeating(kObserverPeriod, [this] { showTime(); });

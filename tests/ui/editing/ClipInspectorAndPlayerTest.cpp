@@ -1,11 +1,16 @@
-// The clip inspector and the clip player with a scripted media player.
+// The clip inspector and the clip player with a scripted media player (and once with the real one).
+#include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
+#include "support/TestEnvironment.h"
 
 #include "model/SlideshowProject.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
+
+#include <QVideoFrame>
+#include <QVideoSink>
 
 namespace {
 
@@ -149,6 +154,19 @@ TEST_F(ClipInspectorAndPlayerTest, TheButtonsStepTheRateAndTheTitleReadsPauseOnl
     const int shown = view.timeSlider()->value();
     scheduler->advance(1.0);
     EXPECT_EQ(view.timeSlider()->value(), shown) << "nothing ticks after the player stopped";
+}
+
+TEST_F(ClipInspectorAndPlayerTest, ALoadedClipShowsItsFirstPictureBeforeItIsPlayed) {
+    const QString path = dir.file("bars.mp4");
+    ASSERT_TRUE(ClipMaker::make(path, {}));
+    VideoPlaybackViewController view(scheduler, &ClipMediaPlayer::makeDefault);
+    view.loadVideoFromURL(path, clip());
+    QVideoSink* sink = view.playerView()->videoSink();
+    ASSERT_TRUE(test_support::spinUntil([&] { return sink->videoFrame().isValid(); }))
+        << "the player stays black until Play";
+    EXPECT_EQ(view.playPauseButton()->text(), "Play");
+    EXPECT_EQ(view.rate(), 0.0);
+    view.stopPlaying();
 }
 
 TEST_F(ClipInspectorAndPlayerTest, AClipWithoutPicturesOrThatCannotPlaySaysSo) {
