@@ -2,12 +2,14 @@
 
 #include "app/AppDelegate.h"
 #include "app/MoveToApplications.h"
+#include "app/SingleInstance.h"
 #include "dvd/DVDCommand.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
@@ -18,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <cstdio>
@@ -115,6 +118,14 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
 
     MainWindowView::applyApplicationLook(app);
+
+    SingleInstance instance(platform::paths::temporaryFolder());
+    if (!instance.claim()) {
+        const QString message = tr_("Vistrelle is already running: go on in its window.");
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+        QMessageBox::information(nullptr, QStringLiteral("Vistrelle"), message);
+        return 1;
+    }
 
     // What the interface file makes: the window, the dialogs over it, the controller and the delegate.
     MainWindowView window;
