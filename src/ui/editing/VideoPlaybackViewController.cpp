@@ -1,6 +1,7 @@
 #include "ui/editing/VideoPlaybackViewController.h"
 
 #include "platform/foundation/StringTable.h"
+#include "ui/editing/VideoFrameImage.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -45,7 +46,7 @@ PlayerView::PlayerView(QWidget* parent) : QWidget(parent), sink(new QVideoSink(t
     setObjectName("playerView");
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(sink, &QVideoSink::videoFrameChanged, this, [this](const QVideoFrame& next) {
-        frame = next.toImage();
+        frame = imageOfVideoFrame(next);
         update();
     });
 }
