@@ -154,7 +154,8 @@ void SlideshowMainObject::startPlayMusic(const platform::Notification& notificat
 }
 
 void SlideshowMainObject::notifyPlaySlideIndexChanged(const platform::Notification& notification) {
-    if (isEncoding())
+    // Where an export's player stopped is no slide of the user's: a DVD run moved the mark to its last one.
+    if (isExportRunning())
         return;
     setNCurrentSlideshowItemIndex(notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
 }

@@ -257,10 +257,14 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     dialogs.burnSetupAnswers = {
         platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error)};
     ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
+    controller->setNCurrentSlideshowItemIndex(1);
     controller->BurnDVDButtonClicked();
     ASSERT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Encoding)
         << qPrintable(dialogs.alertText());
     EXPECT_FALSE(project->bPlayLoop());
+    platform::NotificationCenter::defaultCenter().post("NOTIFY_PLAY_SLIDE_INDEX_CHANGED", QVariant(),
+                                                       {{"playingItemIndex", 2}});
+    EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1) << "the DVD's player does not move the mark";
     controller->exportProgressWC()->cancelButtonClicked();
     ASSERT_TRUE(test_support::spinUntil(
         [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 60000));
