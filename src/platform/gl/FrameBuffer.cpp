@@ -107,8 +107,10 @@ FrameBuffer::FrameBuffer(int width, int height, ColourAttachment colourAttachmen
     if (colourKind == ColourAttachment::Texture) {
         colour = ObjectName::genTexture();
         glBindTexture(GL_TEXTURE_2D, colour.get());
-        // BGRA storage: what the read-back hands on, and the layout the rasteriser's fast paths draw into.
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+        // BGRA storage: what the read-back hands on, and the layout the rasteriser's fast paths draw into and
+        // sample from. Unsized on purpose: a sized GL_RGBA8 is stored RGBA whatever the data's order, which
+        // keeps every draw into it and from it on the slow path (three times the CPU for a picture).
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
