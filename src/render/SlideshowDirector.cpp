@@ -523,8 +523,9 @@ void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
 void SlideshowDirector::drawFrame(const SlideFramePosition& r) {
     const auto project = SlideshowProject::currentMainProject();
     // Only a transition's 3D pictures meet in depth; everything else is drawn back to front.
+    const auto transition = slideTransitionObj();
     platform::gl::FrameBuffer::setDepthAttachedToBound(!r.inFadeIn && !r.inFadeOut && !r.inPhoto &&
-                                                       slideTransitionObj());
+                                                       transition && transition->drawsInDepth());
     if (r.inFadeIn) {
         const float alpha = float(currentFrame) / float(project->nFrameSlideshowFadeIn());
         renderer1->playSlideshowWithAlpha(qint64(currentFrame.load()), 0, alpha);
@@ -546,7 +547,6 @@ void SlideshowDirector::drawFrame(const SlideFramePosition& r) {
                                           1.0f - float(q) / float(fadeOut));
         return;
     }
-    const auto transition = slideTransitionObj();
     if (r.inPhoto || !transition) {
         renderer1->playSlideshow(r.frameInSlide, 0, true, true);
         return;

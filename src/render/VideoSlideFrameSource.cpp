@@ -46,7 +46,9 @@ platform::gl::ObjectName VideoSlideFrameSource::createVideoTextuerUsingWidth(int
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, grey.data());
+    // Stored BGRA, like the frames uploaded into it: no conversion per frame, and the rasteriser's fast
+    // paths.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, grey.data());
     glBindTexture(GL_TEXTURE_2D, 0);
     return name;
 }

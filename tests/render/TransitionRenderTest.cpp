@@ -174,3 +174,38 @@ TEST_F(HeldBackTransitions, FallingTilesUncoverTheIncomingSlideAndStandAgainForT
     script({}, 0); // and never again
     EXPECT_GE(shareNear(drawFrame(fall, 0), kOutgoing, 10), 0.999);
 }
+
+// The player gives a transition's frames a depth buffer only when it says its pictures meet in depth; the
+// others must look the same without one.
+TEST_F(HeldBackTransitions, TheFlatOnesLookTheSameWithoutADepthBuffer) {
+    TransitionManager manager;
+    std::vector<std::pair<SlideshowTransition*, std::string>> flat;
+    for (std::size_t i = 0; i < manager.transitionArray().size(); ++i)
+        flat.emplace_back(manager.transitionArray()[i].get(), "entry " + std::to_string(i));
+    SlideshowTransitionMove move;
+    SlideshowTransitionFallDown fall;
+    flat.emplace_back(&move, "move");
+    flat.emplace_back(&fall, "fall");
+    std::erase_if(flat, [](const auto& entry) { return entry.first->drawsInDepth(); });
+    ASSERT_EQ(flat.size(), 7u);
+    for (const auto& [transition, what] : flat) {
+        const auto frameWith = [&, transition = transition](bool depth) {
+            transition->setNTotalTransitionFrame(kFrames);
+            script({0, 1, 2}, 1);
+            transition->initTransition();
+            target->setDepthAttached(depth);
+            drawFrame(*transition, kFrames / 4); // the falling tiles move on with each frame drawn
+            return drawFrame(*transition, kFrames / 3);
+        };
+        const QImage deep = frameWith(true), flatFrame = frameWith(false);
+        EXPECT_LT(shareNear(deep, kIncoming, 10), 0.99) << what << ": the frame is mid-way";
+        int worst = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const QRgb a = deep.pixel(x, y), b = flatFrame.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        EXPECT_LE(worst, 3) << what;
+    }
+}

@@ -52,6 +52,9 @@ public:
     // Never below 1, so that no transition divides by a zero length.
     void setNTotalTransitionFrame(int frames) { totalFrames = frames < 1 ? 1 : frames; }
     bool bNeedFBO() const { return needFBO; }
+    // Whether its pictures meet in depth: only then does the player give the frame a depth buffer, whose
+    // presence alone keeps every draw of the frame off the rasteriser's fast path.
+    virtual bool drawsInDepth() const { return true; }
     void setBNeedFBO(bool value) { needFBO = value; }
     StageBackground* transitionBackground() const { return background; }
     void setTransitionBackground(StageBackground* layer) { background = layer; }

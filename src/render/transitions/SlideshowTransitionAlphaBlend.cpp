@@ -23,14 +23,20 @@ void SlideshowTransitionAlphaBlend::transition(int n) {
     blendFactor = std::clamp(progress(n), 0.0f, 1.0f);
     clearForFrame();
     loadFrameBufferMatrices();
-    const ShaderProgramObject& program = shaders->Shader_two_texture;
+    // The outgoing picture copied, the incoming one blended over it at the weight: the same mix as one
+    // two-texture pass, but both draws are plain pictures, which the rasteriser draws several times faster.
+    const ShaderProgramObject& program = shaders->Shader_one_texture;
     program.useMe();
     quad::setMvp(program, mvp);
-    glUniform1f(program.uniformValue(QStringLiteral("blendRato")), blendFactor);
-    quad::bindTexture(0, currentTextureID());
-    glUniform1i(program.uniformValue(QStringLiteral("texture")), 0);
-    quad::bindTexture(1, nextTextureID());
-    glUniform1i(program.uniformValue(QStringLiteral("texture1")), 1);
-    quad::drawFan(program, quad::kUnitPositions, quad::kMirroredTexCoords, quad::kMirroredTexCoords);
+    // Both at the same depth: the second must not be held back by the first.
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    drawTexture(currentTextureID(), 0, quad::kUnitPositions, quad::kMirroredTexCoords);
+    glEnable(GL_BLEND);
+    glBlendColor(0.0f, 0.0f, 0.0f, blendFactor);
+    glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+    drawTexture(nextTextureID(), 1, quad::kUnitPositions, quad::kMirroredTexCoords);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_DEPTH_TEST);
     glActiveTexture(GL_TEXTURE0);
 }

@@ -7,6 +7,7 @@
 class SlideshowTransitionAlphaBlend : public SlideshowTransition {
 public:
     SlideshowTransitionAlphaBlend();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     void initTransition() override;
     void transition(int n) override;
 

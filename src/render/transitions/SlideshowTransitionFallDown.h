@@ -13,6 +13,7 @@ public:
     static constexpr int kRows = 6;
 
     SlideshowTransitionFallDown();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     // The base's preparation; every tile back in place.
     void initTransition() override;
     void transition(int n) override;

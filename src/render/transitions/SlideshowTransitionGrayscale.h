@@ -12,6 +12,7 @@ public:
     static const std::array<std::array<float, 3>, 7> kColorTable;
 
     SlideshowTransitionGrayscale();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     // Draws afresh whether to go through grey (bGray 1) and which tint (a row of kColorTable).
     void initTransition() override;
     void transition(int n) override;

@@ -17,6 +17,7 @@ public:
     static constexpr int kMaskCount = 50;
 
     SlideshowTransitionMask();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     // A random mask of all fifty.
     void initTransition() override;
     // The mask of a picker choice: index 0 is mask "01".

@@ -10,6 +10,7 @@ public:
     static constexpr int kDirections = 12;
 
     SlideshowTransitionMove();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     // The base's preparation, then a new `dir` at random.
     void initTransition() override;
     void transition(int n) override;

@@ -11,6 +11,7 @@
 class SlideshowTransitionSlices : public SlideshowTransition {
 public:
     SlideshowTransitionSlices();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     // The base's preparation, then a new variant.
     void initTransition() override;
     void transition(int n) override;

@@ -16,6 +16,7 @@ public:
     static constexpr int kBoxes = kColumns * kRows;
 
     SlideshowTransitionSlicesBox();
+    bool drawsInDepth() const override { return false; } // drawn back to front
     // The base's preparation, then setupData.
     void initTransition() override;
     // Frame 0 lays the boxes out again from the length in force.
