@@ -42,6 +42,17 @@ void drawFan(const ShaderProgramObject& program, const float* positions, const f
         glDisableVertexAttribArray(texcoord1);
 }
 
+void blendAtWeight(float weight) {
+    glEnable(GL_BLEND);
+    glBlendColor(0.0f, 0.0f, 0.0f, weight);
+    glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+}
+
+void blendBySourceAlpha() {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
 Matrix4 slideProjection() {
     Matrix4 projection;
     matrixLoadIdentity(projection);

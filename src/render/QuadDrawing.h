@@ -24,6 +24,11 @@ void setMvp(const ShaderProgramObject& program, const Matrix4& mvp);
 // attributes; the program must be in use.
 void drawFan(const ShaderProgramObject& program, const float* positions, const float* texCoords,
              const float* texCoords1 = nullptr);
+// What is drawn next covers the target at a constant weight (0..1), whatever its alpha: a mix of two
+// pictures drawn as one picture over the other, each a plain draw the software rasteriser does fastest.
+void blendAtWeight(float weight);
+// Back to the usual blending by the drawn picture's own alpha.
+void blendBySourceAlpha();
 
 // identity x frustum(-0.1, 0.1, -0.1, 0.1, 0.1, 100): at depth -1 the view spans -1 to 1 both ways.
 Matrix4 slideProjection();

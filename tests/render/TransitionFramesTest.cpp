@@ -2,6 +2,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
+#include "render/QuadDrawing.h"
 #include "render/transitions/SlideshowTransitionAlphaBlend.h"
 #include "render/transitions/SlideshowTransitionExchange3D.h"
 #include "render/transitions/SlideshowTransitionFlipOver.h"
@@ -9,6 +10,7 @@
 #include "render/transitions/SlideshowTransitionSlices.h"
 #include "render/transitions/SlideshowTransitionSlicesBox.h"
 #include "render/transitions/TransitionManager.h"
+#include "render/transitions/TransitionSlice.h"
 
 #include <cmath>
 #include <set>
@@ -174,6 +176,34 @@ TEST_F(TransitionFrames, BoxesFadeFasterAsTheyGoAndAllHaveFadedAtTheEnd) {
     EXPECT_NEAR(weightOfFirst(1), 1.0f - 1.0f / 30.0f, 1e-5f);
     for (const TransitionSlice& box : boxes.boxesAtFrame(119))
         EXPECT_EQ(box.slicesBlendFactor, 0.0f);
+}
+
+// A box or band shows the back image under the other one at its weight.
+TEST_F(TransitionFrames, ASliceMixesTheOtherImageOverTheBackOneByItsWeight) {
+    const TransitionSlice whole = TransitionSlice::rectangle(-1, -1, 1, 1, 0, 0, 0, 1, 1);
+    for (const float weight : {0.0f, 0.25f, 1.0f}) {
+        target->bind();
+        glDisable(GL_DEPTH_TEST);
+        glClear(GL_COLOR_BUFFER_BIT);
+        const ShaderProgramObject& one = shaders->Shader_one_texture;
+        one.useMe();
+        Matrix4 modelView;
+        matrixLoadIdentity(modelView);
+        matrixTranslate(modelView, 0.0f, 0.0f, -1.0f);
+        quad::setMvp(one, quad::modelViewProjection(modelView, quad::slideProjection()));
+        quad::bindTexture(1, fboOne.texture());
+        quad::bindTexture(2, fboTwo.texture());
+        TransitionSlice slice = whole;
+        slice.slicesBlendFactor = weight;
+        slice.draw(one, 1, 2);
+        const auto mixed = [weight](int back, int other) {
+            return int(std::lround(back + (other - back) * weight));
+        };
+        const QRgb expected =
+            qRgb(mixed(qRed(kOutgoing), qRed(kIncoming)), mixed(qGreen(kOutgoing), qGreen(kIncoming)),
+                 mixed(qBlue(kOutgoing), qBlue(kIncoming)));
+        EXPECT_TRUE(colourNear(readTarget().pixel(kWidth / 2, kHeight / 2), expected, 2)) << weight;
+    }
 }
 
 TEST_F(TransitionFrames, MaskIndexNamesTheMaskAndAMissingMaskStillWipes) {

@@ -80,15 +80,10 @@ void SlideshowTransition::drawLayersOverBackPicture(bool reveal, const std::vect
 
     // The layers lie on the back picture: flat, drawn in order rather than by depth.
     glDisable(GL_DEPTH_TEST);
-    const ShaderProgramObject& two = shaders->Shader_two_texture;
-    two.useMe();
-    quad::setMvp(two, mvp);
     quad::bindTexture(1, back);
-    glUniform1i(two.uniformValue(QStringLiteral("texture")), 1);
     quad::bindTexture(2, other);
-    glUniform1i(two.uniformValue(QStringLiteral("texture1")), 2);
     for (const TransitionSlice& layer : layers)
-        layer.draw(two);
+        layer.draw(one, 1, 2);
     glEnable(GL_DEPTH_TEST);
     glActiveTexture(GL_TEXTURE0);
 }

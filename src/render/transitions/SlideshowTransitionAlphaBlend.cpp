@@ -32,11 +32,9 @@ void SlideshowTransitionAlphaBlend::transition(int n) {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     drawTexture(currentTextureID(), 0, quad::kUnitPositions, quad::kMirroredTexCoords);
-    glEnable(GL_BLEND);
-    glBlendColor(0.0f, 0.0f, 0.0f, blendFactor);
-    glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+    quad::blendAtWeight(blendFactor);
     drawTexture(nextTextureID(), 1, quad::kUnitPositions, quad::kMirroredTexCoords);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    quad::blendBySourceAlpha();
     glEnable(GL_DEPTH_TEST);
     glActiveTexture(GL_TEXTURE0);
 }

@@ -27,7 +27,7 @@ TransitionSlice TransitionSlice::movedBy(float dx, float dy) const {
     return moved;
 }
 
-void TransitionSlice::draw(const ShaderProgramObject& program) const {
+void TransitionSlice::draw(const ShaderProgramObject& program, unsigned backUnit, unsigned otherUnit) const {
     float positions[12];
     float coords[8];
     float screenCoords[8];
@@ -42,6 +42,20 @@ void TransitionSlice::draw(const ShaderProgramObject& program) const {
         screenCoords[i * 2] = (x + 1.0f) / 2.0f;
         screenCoords[i * 2 + 1] = 1.0f - (y + 1.0f) / 2.0f;
     }
-    glUniform1f(program.uniformValue(QStringLiteral("blendRato")), std::clamp(slicesBlendFactor, 0.0f, 1.0f));
-    quad::drawFan(program, positions, coords, screenCoords);
+    const float weight = std::clamp(slicesBlendFactor, 0.0f, 1.0f);
+    const GLint texture = program.uniformValue(QStringLiteral("texture"));
+    if (weight < 1.0f) {
+        glDisable(GL_BLEND); // the back image is opaque where it is drawn
+        glUniform1i(texture, GLint(backUnit));
+        quad::drawFan(program, positions, coords);
+    }
+    if (weight > 0.0f) {
+        if (weight < 1.0f)
+            quad::blendAtWeight(weight);
+        else
+            glDisable(GL_BLEND);
+        glUniform1i(texture, GLint(otherUnit));
+        quad::drawFan(program, positions, screenCoords);
+    }
+    quad::blendBySourceAlpha();
 }

@@ -23,8 +23,9 @@ struct TransitionSlice {
     // The same slice moved by (dx, dy) in the view, its texture coordinates following so that it keeps
     // showing the image at the place where it stands.
     TransitionSlice movedBy(float dx, float dy) const;
-    // Draws the slice with "Shader_two_texture" in use and both images bound: positions held to the view,
-    // texture coordinates to the image, the second set taken from the held positions, "blendRato" its
-    // weight held to 0..1.
-    void draw(const ShaderProgramObject& program) const;
+    // Draws the slice with "Shader_one_texture" in use and both images bound: the back image at the slice's
+    // texture coordinates, then the other image where the slice stands, over it at the slice's weight (held
+    // to 0..1); positions are held to the view, texture coordinates to the image. Leaves blending by the
+    // source's alpha on.
+    void draw(const ShaderProgramObject& program, unsigned backUnit, unsigned otherUnit) const;
 };
