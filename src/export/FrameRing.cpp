@@ -8,10 +8,10 @@ constexpr auto kStopPoll = std::chrono::milliseconds(100);
 
 FrameRing::FrameRing(FramePipeReader& pipeReader, std::size_t count)
     : reader(pipeReader), buffers(std::max<std::size_t>(count, 1)) {
-    for (std::size_t i = 0; i < buffers.size(); ++i) {
-        buffers[i].resize(reader.frameBytes());
+    // Slots are filled last-freed first and get their memory on first use: the slots beyond what the
+    // encoder needs to keep up never take any.
+    for (std::size_t i = buffers.size(); i-- > 0;)
         free.push_back(i);
-    }
 }
 
 FrameRing::~FrameRing() {
@@ -62,9 +62,11 @@ void FrameRing::readFrames(FramePipeReader::Checks checks) {
                 changed.notify_all();
                 return;
             }
-            slot = free.front();
-            free.pop_front();
+            slot = free.back();
+            free.pop_back();
         }
+        if (buffers[slot].empty())
+            buffers[slot].resize(reader.frameBytes());
         const FramePipeReader::Status status = reader.readFrame(buffers[slot].data(), checks);
         const std::lock_guard lock(mutex);
         if (status == FramePipeReader::Status::Frame) {

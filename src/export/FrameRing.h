@@ -9,10 +9,11 @@
 #include <thread>
 #include <vector>
 
-// A few frames read ahead from a frame pipe by a thread of their own, so that the pipe is emptied while the
+// Frames read ahead from a frame pipe by a thread of their own, so that the pipe is emptied while the
 // encoder converts and encodes the frame before, and a slow frame at either end (a photo loading, a busy
 // transition, an encoder's key frame) is absorbed instead of stalling the other. Memory is bounded by the
-// number of slots. Every wait is a bounded poll between which the caller's stop test is asked.
+// number of slots, each taking its memory when first filled. Every wait is a bounded poll between which
+// the caller's stop test is asked.
 class FrameRing {
 public:
     // Reads from `reader`, which must be open and stay alive until the ring is stopped.
