@@ -12,6 +12,7 @@ extern "C" {
 
 #include <QVariantMap>
 #include <mutex>
+#include <thread>
 
 namespace platform::media {
 
@@ -35,6 +36,7 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
 
     Settings settings;
     mutable std::mutex mutex;
+    std::mutex muxerMutex; // the video's packets come from the encoder's threads
     Status status = Status::Unknown;
     QString error;
     QVariantMap metadata;
@@ -51,6 +53,7 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     bool fail(const QString& message) {
         error = message;
         status = Status::Failed;
+        video.stop();
         muxer.abort();
         return false;
     }
@@ -114,13 +117,16 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     bool open() {
         QString message;
         const char* format = settings.container == MovieContainer::QuickTime ? "mov" : "mp4";
-        VideoEncoder::Settings videoSettings{settings.frameSize,
-                                             settings.videoBitRate,
-                                             settings.gopSize,
-                                             settings.timescale,
-                                             settings.frameRate,
-                                             settings.preset,
-                                             false};
+        VideoEncoder::Settings videoSettings{
+            settings.frameSize,
+            settings.videoBitRate,
+            settings.gopSize,
+            settings.timescale,
+            settings.frameRate,
+            settings.preset,
+            false,
+            settings.encoderLanes > 0 ? settings.encoderLanes
+                                      : VideoEncoder::lanesForCores(std::thread::hardware_concurrency())};
         if (!muxer.open(settings.path, format, &message))
             return fail(message);
         videoSettings.globalHeader = muxer.wantsGlobalHeader();
@@ -137,9 +143,11 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
         if (!muxer.writeHeader(&message))
             return fail(message);
         video.setPacketSink([this](AVPacket* packet, QString* sinkError) {
+            std::lock_guard lock(muxerMutex);
             return muxer.writePacket(packet, video.context()->time_base, videoStream, sinkError);
         });
         audio.setPacketSink([this](AVPacket* packet, QString* sinkError) {
+            std::lock_guard lock(muxerMutex);
             return muxer.writePacket(packet, audio.context()->time_base, audioStream, sinkError);
         });
         status = Status::Writing;
@@ -215,6 +223,7 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     void abandon() {
         if (status != Status::Unknown && status != Status::Writing)
             return;
+        video.stop();
         muxer.abort();
         status = Status::Cancelled;
         error = QStringLiteral("The movie was cancelled");

@@ -37,7 +37,8 @@ public:
         QString preset = QStringLiteral("veryfast");
         bool audio = false;
         int64_t audioBitRate = 128000;
-        int rotation = 0; // clockwise degrees players turn the pictures by
+        int rotation = 0;     // clockwise degrees players turn the pictures by
+        int encoderLanes = 0; // H.264 encoders side by side; 0: as many as pay on this machine
     };
     enum class Status { Unknown, Writing, Completed, Failed, Cancelled };
 

@@ -1,8 +1,10 @@
 #include "platform/media/VideoEncoder.h"
 
+#include "platform/media/EncoderLanes.h"
 #include "platform/media/LibavSupport.h"
 
 extern "C" {
+#include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
 }
 
@@ -28,8 +30,8 @@ ColourDescription colourFor(const QSize& size) {
     return {AVCOL_SPC_SMPTE170M, SWS_CS_SMPTE170M};
 }
 
-// The conversion runs on the thread that feeds the encoder, one of an export's serial stages; slices on
-// a few threads keep it off the critical path.
+// Each lane converts the frames it codes; slices on two threads keep the conversion off the lane's
+// critical path when it has a single lane.
 constexpr int kConversionThreads = 2;
 
 ScalerPtr makeScaler(const QSize& size) {
@@ -56,33 +58,23 @@ ScalerPtr makeScaler(const QSize& size) {
 } // namespace
 
 struct VideoEncoder::Impl {
-    CodecContextPtr encoder;
-    ScalerPtr scaler;
-    FramePtr picture;
-    FramePtr source; // wraps the caller's pixels for the conversion
-    PacketPtr packet;
+    Settings settings;
     PacketSink sink;
+    LaneFailure failure;
+    std::unique_ptr<PacketJoiner> joiner;
+    std::vector<std::unique_ptr<EncoderLane>> lanes;
     int64_t frameDuration = 1; // in the encoder's time base
     int64_t previousPts = std::numeric_limits<int64_t>::min();
     int64_t frames = 0;
+    bool finished = false;
 
-    bool send(const AVFrame* frame, QString* error) {
-        return encodeFrame(encoder.get(), frame, packet.get(), QStringLiteral("Cannot encode the pictures"),
-                           error, [&](AVPacket* ready) {
-                               // The muxer needs every sample's length, the last one's included.
-                               if (ready->duration <= 0)
-                                   ready->duration = frameDuration;
-                               return !sink || sink(ready, error);
-                           });
-    }
-
-    bool openCodec(const Settings& settings, QString* error) {
+    CodecContextPtr openCodec(int laneCount, QString* error) const {
         const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
         if (!codec) {
             *error = QStringLiteral("The H.264 encoder \"libx264\" is not available");
-            return false;
+            return nullptr;
         }
-        encoder = makeCodecContext(codec);
+        CodecContextPtr encoder = makeCodecContext(codec);
         AVCodecContext* context = encoder.get();
         context->width = settings.frameSize.width();
         context->height = settings.frameSize.height();
@@ -92,9 +84,10 @@ struct VideoEncoder::Impl {
         context->bit_rate = settings.bitRate;
         // Without a peak rate the encoder spends the bits that still pictures saved on the next busy
         // seconds, far beyond what the level it declares (chosen from these two) lets a decoder buffer.
+        // Lanes share that buffer: a group of each, back to back, must still fit it.
         context->rc_max_rate = 2 * settings.bitRate;
         context->rc_buffer_size =
-            int(std::min<int64_t>(2 * settings.bitRate, std::numeric_limits<int>::max()));
+            int(std::min<int64_t>(2 * settings.bitRate / laneCount, std::numeric_limits<int>::max()));
         const ColourDescription colour = colourFor(settings.frameSize);
         context->colorspace = colour.matrix;
         context->color_primaries = AVCOL_PRI_BT709; // our pictures' own colours
@@ -105,18 +98,86 @@ struct VideoEncoder::Impl {
         if (settings.globalHeader)
             context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         av_opt_set(context->priv_data, "preset", settings.preset.toUtf8().constData(), 0);
+        av_opt_set_int(context->priv_data, "forced-idr", 1, 0); // a lane's group is closed
         const int err = avcodec_open2(context, codec, nullptr);
         if (err < 0) {
             *error = avFailure(QStringLiteral("Cannot open the H.264 encoder"), err);
-            return false;
+            return nullptr;
+        }
+        return encoder;
+    }
+
+    static bool sameParameters(const AVCodecContext* a, const AVCodecContext* b) {
+        return a->extradata_size == b->extradata_size && a->has_b_frames == b->has_b_frames &&
+               std::equal(a->extradata, a->extradata + a->extradata_size, b->extradata);
+    }
+
+    bool openLanes(QString* error) {
+        const int wanted = std::max(1, settings.lanes);
+        std::vector<CodecContextPtr> encoders;
+        for (int i = 0; i < wanted; ++i) {
+            CodecContextPtr encoder = openCodec(wanted, error);
+            if (!encoder)
+                return false;
+            // One stream has one set of parameters: lanes whose differ could not be joined.
+            if (!encoders.empty() && !sameParameters(encoders.front().get(), encoder.get())) {
+                settings.lanes = 1;
+                return openLanes(error);
+            }
+            encoders.push_back(std::move(encoder));
+        }
+        joiner = std::make_unique<PacketJoiner>(
+            settings.gopSize, encoders.front()->has_b_frames, frameDuration,
+            [this](AVPacket* packet, QString* sinkError) { return !sink || sink(packet, sinkError); });
+        for (CodecContextPtr& encoder : encoders) {
+            ScalerPtr scaler = makeScaler(settings.frameSize);
+            if (!scaler) {
+                *error = QStringLiteral("Cannot prepare the picture conversion");
+                return false;
+            }
+            lanes.push_back(std::make_unique<EncoderLane>(std::move(encoder), std::move(scaler),
+                                                          frameDuration, *joiner, failure));
         }
         return true;
     }
+
+    // The lanes convert the frames themselves, from a copy: the caller's pixels are its own again once
+    // encode() returns.
+    FramePtr copyOf(EncoderLane& lane, const uint8_t* bgra, int bytesPerLine, QString* error) const {
+        FramePtr copy = lane.takeSpare();
+        int err = 0;
+        if (!copy) {
+            copy = makeFrame();
+            if (!copy) {
+                err = AVERROR(ENOMEM);
+            } else {
+                copy->format = AV_PIX_FMT_BGRA;
+                copy->width = settings.frameSize.width();
+                copy->height = settings.frameSize.height();
+                err = av_frame_get_buffer(copy.get(), 0);
+            }
+        }
+        if (err < 0) {
+            *error = avFailure(QStringLiteral("Cannot prepare a picture"), err);
+            return nullptr;
+        }
+        av_image_copy_plane(copy->data[0], copy->linesize[0], bgra, bytesPerLine, copy->width * 4,
+                            copy->height);
+        return copy;
+    }
 };
+
+int VideoEncoder::lanesForCores(unsigned cores) {
+    // x264 alone keeps about six of eight cores busy, its frame threads waiting on each other's rows; a
+    // second encoder, on other frames, uses what the first leaves.
+    return cores >= 8 ? 2 : 1;
+}
 
 VideoEncoder::VideoEncoder() : d(std::make_unique<Impl>()) {}
 
-VideoEncoder::~VideoEncoder() = default;
+VideoEncoder::~VideoEncoder() {
+    stop();
+}
 
 bool VideoEncoder::open(const Settings& settings, QString* error) {
     initLibav();
@@ -133,27 +194,17 @@ bool VideoEncoder::open(const Settings& settings, QString* error) {
             QStringLiteral("The time scale, frame rate, key frame distance and bit rate must be positive");
         return false;
     }
-    if (!d->openCodec(settings, error))
-        return false;
+    d->settings = settings;
     d->frameDuration = std::max<int64_t>(1, settings.timescale / settings.frameRate);
-    d->scaler = makeScaler(size);
-    d->source = makeFrame();
-    d->picture = makeFrame();
-    d->picture->format = AV_PIX_FMT_YUV420P;
-    d->picture->width = size.width();
-    d->picture->height = size.height();
-    const int err = av_frame_get_buffer(d->picture.get(), 0);
-    if (!d->scaler || !d->source || err < 0) {
-        *error = avFailure(QStringLiteral("Cannot prepare the picture conversion"),
-                           err < 0 ? err : AVERROR(ENOMEM));
-        return false;
-    }
-    d->packet = makePacket();
-    return true;
+    return d->openLanes(error);
 }
 
 const AVCodecContext* VideoEncoder::context() const {
-    return d->encoder.get();
+    return d->lanes.empty() ? nullptr : d->lanes.front()->context();
+}
+
+int VideoEncoder::laneCount() const {
+    return int(d->lanes.size());
 }
 
 void VideoEncoder::setPacketSink(PacketSink sink) {
@@ -161,42 +212,60 @@ void VideoEncoder::setPacketSink(PacketSink sink) {
 }
 
 bool VideoEncoder::encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QString* error) {
+    if (d->failure.failed(error))
+        return false;
+    if (d->lanes.empty() || d->finished) {
+        *error = QStringLiteral("The encoder is not open");
+        return false;
+    }
     if (pts <= d->previousPts) {
         *error = QStringLiteral("A frame's time (%1) is not after the previous frame's (%2)")
                      .arg(pts)
                      .arg(d->previousPts);
         return false;
     }
-    if (bytesPerLine < d->encoder->width * 4) {
+    if (bytesPerLine < d->settings.frameSize.width() * 4) {
         *error = QStringLiteral("The frame's rows are shorter than its width");
         return false;
     }
-    // The encoder may still hold the last picture; a fresh buffer is taken then.
-    int err = av_frame_make_writable(d->picture.get());
-    if (err < 0) {
-        *error = avFailure(QStringLiteral("Cannot prepare a picture"), err);
+    const int64_t group = d->frames / d->settings.gopSize;
+    EncoderLane& lane = *d->lanes[std::size_t(group % int64_t(d->lanes.size()))];
+    FramePtr copy = d->copyOf(lane, bgra, bytesPerLine, error);
+    if (!copy)
+        return false;
+    copy->pts = pts;
+    d->joiner->frameQueued(pts);
+    // A single lane keeps the encoder's own choice of key frames.
+    const bool startsGroup = d->lanes.size() > 1 && d->frames % d->settings.gopSize == 0;
+    if (!lane.push(std::move(copy), group, startsGroup)) {
+        if (!d->failure.failed(error))
+            *error = QStringLiteral("The encoder stopped");
         return false;
     }
-    AVFrame* source = d->source.get();
-    source->format = AV_PIX_FMT_BGRA;
-    source->width = d->encoder->width;
-    source->height = d->encoder->height;
-    source->data[0] = const_cast<uint8_t*>(bgra);
-    source->linesize[0] = bytesPerLine;
-    err = sws_scale_frame(d->scaler.get(), d->picture.get(), source);
-    source->data[0] = nullptr;
-    if (err < 0) {
-        *error = avFailure(QStringLiteral("Cannot convert a picture"), err);
-        return false;
-    }
-    d->picture->pts = pts;
     d->previousPts = pts;
     ++d->frames;
-    return d->send(d->picture.get(), error);
+    return true;
 }
 
 bool VideoEncoder::finish(QString* error) {
-    return d->send(nullptr, error);
+    if (d->lanes.empty() || d->finished) {
+        *error = QStringLiteral("The encoder is not open");
+        return false;
+    }
+    d->finished = true;
+    for (auto& lane : d->lanes)
+        lane->finish();
+    if (d->failure.failed(error))
+        return false;
+    if (!d->joiner->complete()) {
+        *error = QStringLiteral("Some pictures did not reach the movie");
+        return false;
+    }
+    return true;
+}
+
+void VideoEncoder::stop() {
+    d->lanes.clear();
 }
 
 int64_t VideoEncoder::framesEncoded() const {

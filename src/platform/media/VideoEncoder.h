@@ -12,7 +12,9 @@ struct AVPacket;
 namespace platform::media {
 
 // Encodes BGRA frames to H.264 with libx264: each frame converted to yuv420p by libswscale, stamped in
-// units of 1/timescale s. Each packet goes to the sink. Not thread-safe.
+// units of 1/timescale s. The encoding runs on threads of its own, in one or more lanes (each lane an
+// encoder coding whole groups of gopSize frames, the groups dealt out in turn), joined back into one
+// stream; each packet goes to the sink, from those threads, one at a time. Not thread-safe otherwise.
 class VideoEncoder {
 public:
     struct Settings {
@@ -23,6 +25,7 @@ public:
         int frameRate = 30;
         QString preset = QStringLiteral("veryfast");
         bool globalHeader = false;
+        int lanes = 1;
     };
     using PacketSink = std::function<bool(AVPacket*, QString* error)>;
 
@@ -31,13 +34,20 @@ public:
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
 
+    // As many lanes as pay on a machine of that many cores.
+    static int lanesForCores(unsigned cores);
+
     bool open(const Settings& settings, QString* error);
     const AVCodecContext* context() const;
+    int laneCount() const;
     void setPacketSink(PacketSink sink);
 
     // pts in units of 1/timescale s; it must be greater than the previous frame's.
     bool encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QString* error);
+    // Flushes the lanes; every packet has gone to the sink when it returns.
     bool finish(QString* error);
+    // Stops the lanes at once, dropping what they still hold; no packet goes to the sink after it.
+    void stop();
     int64_t framesEncoded() const;
     int64_t lastPts() const;
 
