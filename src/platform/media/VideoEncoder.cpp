@@ -93,7 +93,9 @@ struct VideoEncoder::Impl {
         context->color_primaries = AVCOL_PRI_BT709; // our pictures' own colours
         context->color_trc = AVCOL_TRC_BT709;
         context->color_range = AVCOL_RANGE_MPEG;
-        context->gop_size = settings.gopSize;
+        // Lanes start each group with a key frame themselves; the encoder's own count, which runs on
+        // across a lane's groups, would add one more at the end of each.
+        context->gop_size = laneCount > 1 ? 2 * settings.gopSize : settings.gopSize;
         context->thread_count = 0;
         if (settings.globalHeader)
             context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
