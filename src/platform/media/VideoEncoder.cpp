@@ -205,10 +205,6 @@ const AVCodecContext* VideoEncoder::context() const {
     return d->lanes.empty() ? nullptr : d->lanes.front()->context();
 }
 
-int VideoEncoder::laneCount() const {
-    return int(d->lanes.size());
-}
-
 void VideoEncoder::setPacketSink(PacketSink sink) {
     d->sink = std::move(sink);
 }

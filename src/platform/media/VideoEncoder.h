@@ -39,7 +39,6 @@ public:
 
     bool open(const Settings& settings, QString* error);
     const AVCodecContext* context() const;
-    int laneCount() const;
     void setPacketSink(PacketSink sink);
 
     // pts in units of 1/timescale s; it must be greater than the previous frame's.
