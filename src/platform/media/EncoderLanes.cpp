@@ -1,5 +1,7 @@
 #include "platform/media/EncoderLanes.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libswscale/swscale.h>
@@ -76,10 +78,10 @@ bool PacketJoiner::complete() const {
 // ---- a lane
 
 EncoderLane::EncoderLane(CodecContextPtr encoder, ScalerPtr scaler, int64_t frameDuration,
-                         PacketJoiner& joiner, LaneFailure& failure)
+                         PacketJoiner& joiner, LaneFailure& failure, std::size_t queueDepth)
     : encoder(std::move(encoder)), scaler(std::move(scaler)), picture(makeFrame()),
-      frameDuration(frameDuration), joiner(joiner), failure(failure), packet(makePacket()),
-      thread([this] { run(); }) {}
+      frameDuration(frameDuration), queueDepth(std::max<std::size_t>(queueDepth, 1)), joiner(joiner),
+      failure(failure), packet(makePacket()), thread([this] { run(); }) {}
 
 EncoderLane::~EncoderLane() {
     {
@@ -94,7 +96,7 @@ EncoderLane::~EncoderLane() {
 
 bool EncoderLane::push(FramePtr frame, int64_t group, bool startsGroup) {
     std::unique_lock lock(mutex);
-    changed.wait(lock, [&] { return stopping || queue.size() < kQueued || failure.failed(); });
+    changed.wait(lock, [&] { return stopping || queue.size() < queueDepth || failure.failed(); });
     if (stopping || failure.failed())
         return false;
     queue.push_back({std::move(frame), group, startsGroup});

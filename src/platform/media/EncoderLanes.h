@@ -62,8 +62,9 @@ private:
 // way out.
 class EncoderLane {
 public:
+    // `queueDepth`: the frames it takes before push() waits.
     EncoderLane(CodecContextPtr encoder, ScalerPtr scaler, int64_t frameDuration, PacketJoiner& joiner,
-                LaneFailure& failure);
+                LaneFailure& failure, std::size_t queueDepth);
     ~EncoderLane(); // stops at once, dropping what is still queued
     EncoderLane(const EncoderLane&) = delete;
     EncoderLane& operator=(const EncoderLane&) = delete;
@@ -82,7 +83,6 @@ private:
         int64_t group = 0;
         bool startsGroup = false;
     };
-    static constexpr std::size_t kQueued = 2;
 
     void run();
     bool code(Item& item);
@@ -93,6 +93,7 @@ private:
     ScalerPtr scaler;
     FramePtr picture; // the converted frame, which the encoder copies
     const int64_t frameDuration;
+    const std::size_t queueDepth;
     PacketJoiner& joiner;
     LaneFailure& failure;
     PacketPtr packet;

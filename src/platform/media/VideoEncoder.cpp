@@ -114,6 +114,20 @@ struct VideoEncoder::Impl {
                std::equal(a->extradata, a->extradata + a->extradata_size, b->extradata);
     }
 
+    // Lanes take turns at whole groups: while a lane's queue is short, the feeder waits on it and the lane
+    // whose turn comes next stands idle. Queuing most of a group lets the feeder move on to the next lane,
+    // within a bound on the memory the copies take.
+    std::size_t laneQueueDepth(std::size_t laneCount) const {
+        constexpr std::size_t kShortQueue = 2;
+        constexpr std::size_t kQueueBytes = std::size_t(64) << 20;
+        if (laneCount < 2)
+            return kShortQueue;
+        const std::size_t frameBytes = std::max<std::size_t>(
+            std::size_t(settings.frameSize.width()) * settings.frameSize.height() * 4, 1);
+        return std::clamp<std::size_t>(kQueueBytes / frameBytes, kShortQueue,
+                                       std::size_t(std::max(settings.gopSize, 2)));
+    }
+
     bool openLanes(QString* error) {
         const int wanted = std::max(1, settings.lanes);
         std::vector<CodecContextPtr> encoders;
@@ -131,6 +145,7 @@ struct VideoEncoder::Impl {
         joiner = std::make_unique<PacketJoiner>(
             settings.gopSize, encoders.front()->has_b_frames, frameDuration,
             [this](AVPacket* packet, QString* sinkError) { return !sink || sink(packet, sinkError); });
+        const std::size_t depth = laneQueueDepth(encoders.size());
         for (CodecContextPtr& encoder : encoders) {
             ScalerPtr scaler = makeScaler(settings.frameSize);
             if (!scaler) {
@@ -138,7 +153,7 @@ struct VideoEncoder::Impl {
                 return false;
             }
             lanes.push_back(std::make_unique<EncoderLane>(std::move(encoder), std::move(scaler),
-                                                          frameDuration, *joiner, failure));
+                                                          frameDuration, *joiner, failure, depth));
         }
         return true;
     }
