@@ -146,10 +146,8 @@ void EncoderLane::run() {
         changed.notify_all();
         if (end)
             return;
-        if (item.frame) {
-            std::lock_guard lock(mutex);
-            spares.push_back(std::move(item.frame));
-        }
+        std::lock_guard lock(mutex);
+        spares.push_back(std::move(item.frame));
     }
 }
 
