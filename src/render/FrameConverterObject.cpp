@@ -46,6 +46,12 @@ void FrameConverterObject::setFboOffScreen(std::unique_ptr<FrameBufferObject> bu
         InitBuffersWithWidth(offScreen->texWidth(), offScreen->texHeight(), false);
 }
 
+std::unique_ptr<FrameBufferObject>
+FrameConverterObject::exchangeFboOffScreen(std::unique_ptr<FrameBufferObject> next) {
+    std::swap(offScreen, next);
+    return next;
+}
+
 bool FrameConverterObject::createFramebuffer() {
     if (buildFailed)
         return false;

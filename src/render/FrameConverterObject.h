@@ -78,6 +78,8 @@ public:
 protected:
     bool fail(const QString& message);
     bool contextUsable() const;
+    // Puts `next` (of the same size) in place of the off-screen buffer and hands back the one it replaces.
+    std::unique_ptr<FrameBufferObject> exchangeFboOffScreen(std::unique_ptr<FrameBufferObject> next);
 
     FramePipeWriter writer;
     std::function<bool()> cancelTest;

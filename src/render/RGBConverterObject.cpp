@@ -1,6 +1,10 @@
 #include "render/RGBConverterObject.h"
 
+#include "platform/gl/Context.h"
+#include "platform/gl/GlError.h"
 #include "render/QuadDrawing.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -8,6 +12,8 @@ namespace {
 // since the read-back returns the bottom row first, the rows leave in picture order.
 constexpr float kFlipPositions[12] = {-1, 1, 0, -1, -1, 0, 1, -1, 0, 1, 1, 0};
 constexpr float kFlipTexCoords[8] = {0, 0, 0, 1, 1, 1, 1, 0};
+// Targets drawn into in turn: one being drawn, one being rasterised, one being read.
+constexpr std::size_t kTargets = 3;
 
 QByteArray toYuv420p(const unsigned char* pixels, int width, int height, int bytesPerPixel) {
     if (!pixels || width <= 0 || height <= 0)
@@ -59,6 +65,8 @@ bool RGBConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffSc
 }
 
 void RGBConverterObject::releaseOpenGLVar() {
+    readBack.reset();
+    inFlight.clear();
     queue.reset(); // before the pipe closes: the frames not yet written are dropped
     shader.reset();
     fboRGB.reset();
@@ -119,12 +127,20 @@ bool RGBConverterObject::convertFIFO() {
         return fail(writer.errorString());
     if (!queue)
         queue = std::make_unique<FramePipeQueue>(writer, cancelTest);
+    // A target without a colour texture (a renderbuffer) has nothing another context can read.
+    if (directReadWorks && !readBackFails && fboOffScreen()->texture() != 0)
+        return readBackBehind();
+    return convertNow();
+}
+
+bool RGBConverterObject::convertNow() {
     const std::size_t rowBytes = std::size_t(nWidth()) * 4;
     unsigned char* into = queue->acquire(rowBytes * std::size_t(nHeight()));
     if (!into)
         return fail(queue->errorString());
     if (readTargetAsItIs(into)) {
         queue->submit(nHeight(), rowBytes, true);
+        directReadWorks = true;
         return true;
     }
     if (!flippedCopy())
@@ -134,7 +150,51 @@ bool RGBConverterObject::convertFIFO() {
     return true;
 }
 
+bool RGBConverterObject::readBackBehind() {
+    if (!readBack) {
+        platform::gl::Context* drawing = context() ? context().get() : platform::gl::Context::current();
+        try {
+            if (drawing)
+                readBack = std::make_unique<FrameReadBack>(*drawing, *queue, cancelTest);
+        } catch (const platform::gl::GlError&) {
+        }
+        if (!readBack) {
+            readBackFails = true; // no second context: every frame is read on this thread
+            return convertNow();
+        }
+    }
+    const std::uint64_t number = readBack->submit(fboOffScreen()->texture(), nWidth(), nHeight());
+    if (number == 0)
+        return fail(readBack->errorString());
+    const auto otherSize = [this](const InFlight& drawn) {
+        return drawn.target->texWidth() != nWidth() || drawn.target->texHeight() != nHeight();
+    };
+    if (std::any_of(inFlight.begin(), inFlight.end(), otherSize)) {
+        // Targets of the size before a change are read, then dropped.
+        if (!readBack->flush())
+            return fail(readBack->errorString());
+        inFlight.clear();
+    }
+    std::unique_ptr<FrameBufferObject> next;
+    if (inFlight.size() + 1 >= kTargets) {
+        if (!readBack->readUpTo(inFlight.front().number))
+            return fail(readBack->errorString());
+        next = std::move(inFlight.front().target);
+        inFlight.pop_front();
+    } else {
+        next = std::make_unique<FrameBufferObject>();
+        if (!next->initFBOWithWidth(unsigned(nWidth()), unsigned(nHeight())))
+            return fail(QStringLiteral("No off-screen frame buffer of %1 x %2 can be made")
+                            .arg(nWidth())
+                            .arg(nHeight()));
+    }
+    inFlight.push_back({exchangeFboOffScreen(std::move(next)), number});
+    return true;
+}
+
 bool RGBConverterObject::flushFIFO() {
+    if (readBack && !readBack->flush())
+        return fail(readBack->errorString());
     if (!queue || queue->flush())
         return true;
     return fail(queue->errorString());

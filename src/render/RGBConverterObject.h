@@ -2,10 +2,13 @@
 
 #include "render/FrameConverterObject.h"
 #include "render/FramePipeQueue.h"
+#include "render/FrameReadBack.h"
 #include "render/ShaderProgramObject.h"
 
 #include <QByteArray>
 
+#include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -14,6 +17,10 @@
 // no pass over the frame is spent on turning it. The pipe is written by a thread of its own while the next
 // frame is drawn (FramePipeQueue). Where the target cannot be read that way, it is copied upside down into
 // a second frame buffer through "Shader_simple", which also swaps red and blue, and read from there.
+//
+// Once the first frame has been read as it is, the later ones are read on a thread of their own
+// (FrameReadBack) while the player draws into the next of a few targets in turn, so that drawing a frame
+// overlaps rasterising and reading the ones before.
 class RGBConverterObject : public FrameConverterObject {
 public:
     using FrameConverterObject::FrameConverterObject;
@@ -39,9 +46,21 @@ private:
     bool flippedCopy();
     void readFrame(unsigned char* into);
     bool readTargetAsItIs(unsigned char* into);
+    bool readBackBehind();
+    bool convertNow();
+
+    struct InFlight {
+        std::unique_ptr<FrameBufferObject> target;
+        std::uint64_t number = 0; // its number at the read-back
+    };
 
     std::unique_ptr<ShaderProgramObject> shader;
     std::unique_ptr<FrameBufferObject> fboRGB;
     std::unique_ptr<FramePipeQueue> queue;
+    std::deque<InFlight> inFlight; // drawn targets the read-back may still be reading, oldest first
+    // Declared after the queue it fills and the targets it reads, so that it goes first.
+    std::unique_ptr<FrameReadBack> readBack;
     bool directReadFails = false;
+    bool directReadWorks = false;
+    bool readBackFails = false;
 };

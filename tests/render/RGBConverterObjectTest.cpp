@@ -89,6 +89,40 @@ TEST_F(RGBConverterTest, TheBufferFollowsEveryChangeOfSize) {
     EXPECT_EQ(pipePixel(second, 96, 0, 0), (Pixel{255, 0, 0, 255}));
 }
 
+TEST_F(RGBConverterTest, FramesReadBehindTheDrawingArriveWholeAndInOrder) {
+    TempDir folder;
+    platform::NamedPipe pipe;
+    ASSERT_TRUE(pipe.create(folder.file("fifo")));
+    QByteArray received;
+    std::thread reader([&] {
+        platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
+        char buffer[65536];
+        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
+            received.append(buffer, got);
+    });
+    constexpr int kFrames = 12, kWidth = 48, kHeight = 20;
+    {
+        RGBConverterObject converter(kWidth, kHeight);
+        converter.setStrVideoFIFOFullPath(pipe.path());
+        for (int i = 0; i < kFrames; ++i) {
+            ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
+            glClearColor(float(i) / 255.0f, float(200 - i) / 255.0f, 0.5f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
+        }
+        ASSERT_TRUE(converter.flushFIFO()) << converter.errorString().toStdString();
+    }
+    reader.join();
+    ASSERT_EQ(received.size(), kFrames * kWidth * kHeight * 4);
+    for (int i = 0; i < kFrames; ++i) {
+        const auto* frame =
+            reinterpret_cast<const unsigned char*>(received.constData()) + i * kWidth * kHeight * 4;
+        EXPECT_EQ(pipePixel(frame, kWidth, 0, 0), (Pixel{i, 200 - i, 128, 255})) << "frame " << i;
+        EXPECT_EQ(pipePixel(frame, kWidth, kWidth - 1, kHeight - 1), (Pixel{i, 200 - i, 128, 255}))
+            << "frame " << i;
+    }
+}
+
 TEST_F(RGBConverterTest, AReadBackProgramThatDoesNotBuildFailsTheConverter) {
     // The resources with a broken copy program.
     TempDir resources;
