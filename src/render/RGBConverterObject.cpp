@@ -130,6 +130,9 @@ bool RGBConverterObject::convertFIFO() {
     // A target without a colour texture (a renderbuffer) has nothing another context can read.
     if (directReadWorks && !readBackFails && fboOffScreen()->texture() != 0)
         return readBackBehind();
+    // The frames read behind go first, and the read-back thread stays out of the queue meanwhile.
+    if (readBack && !readBack->flush())
+        return fail(readBack->errorString());
     return convertNow();
 }
 
