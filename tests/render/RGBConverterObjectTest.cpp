@@ -4,6 +4,9 @@
 #include "render/RGBConverterObject.h"
 #include "support/TempDir.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 
@@ -35,6 +38,44 @@ std::array<int, 4> pipePixel(const unsigned char* frame, int width, int x, int y
 
 using Pixel = std::array<int, 4>;
 
+// A pipe whose reader keeps every byte until the writer closes it.
+class PipeDrain {
+public:
+    PipeDrain() {
+        if (!pipe.create(folder.file("fifo")))
+            return;
+        reader = std::thread([this] {
+            platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
+            char buffer[65536];
+            for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
+                bytes.append(buffer, got);
+        });
+    }
+    // A test that ended before the pipe was written lets the reader's open end with an empty pipe.
+    ~PipeDrain() {
+        if (made())
+            ::close(::open(pipe.path().toLocal8Bit().constData(), O_RDWR | O_CLOEXEC));
+        join();
+    }
+    bool made() const { return reader.joinable(); }
+    QString path() const { return pipe.path(); }
+    // What the reader got, once the writer has closed the pipe.
+    const QByteArray& received() {
+        join();
+        return bytes;
+    }
+
+private:
+    void join() {
+        if (reader.joinable())
+            reader.join();
+    }
+    TempDir folder;
+    platform::NamedPipe pipe;
+    QByteArray bytes;
+    std::thread reader;
+};
+
 } // namespace
 
 class RGBConverterTest : public RenderTest {};
@@ -55,16 +96,8 @@ TEST_F(RGBConverterTest, AFrameIsReadAsBlueGreenRedAlphaWithTheTopRowFirst) {
 }
 
 TEST_F(RGBConverterTest, TheBufferFollowsEveryChangeOfSize) {
-    TempDir folder;
-    platform::NamedPipe pipe;
-    ASSERT_TRUE(pipe.create(folder.file("fifo")));
-    QByteArray received;
-    std::thread reader([&] {
-        platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
-        char buffer[65536];
-        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
-            received.append(buffer, got);
-    });
+    PipeDrain pipe;
+    ASSERT_TRUE(pipe.made());
     {
         RGBConverterObject converter(32, 18);
         converter.setStrVideoFIFOFullPath(pipe.path());
@@ -82,7 +115,7 @@ TEST_F(RGBConverterTest, TheBufferFollowsEveryChangeOfSize) {
         ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
         EXPECT_GE(converter.nVideoWriteFD(), 0);
     } // the converter goes: the pipe closes and the reader sees the end
-    reader.join();
+    const QByteArray& received = pipe.received();
     ASSERT_EQ(received.size(), 32 * 18 * 4 + 96 * 54 * 4);
     const auto* second = reinterpret_cast<const unsigned char*>(received.constData()) + 32 * 18 * 4;
     EXPECT_EQ(pipePixel(second, 96, 95, 53), (Pixel{255, 255, 255, 255}));
@@ -90,16 +123,8 @@ TEST_F(RGBConverterTest, TheBufferFollowsEveryChangeOfSize) {
 }
 
 TEST_F(RGBConverterTest, FramesReadBehindTheDrawingArriveWholeAndInOrder) {
-    TempDir folder;
-    platform::NamedPipe pipe;
-    ASSERT_TRUE(pipe.create(folder.file("fifo")));
-    QByteArray received;
-    std::thread reader([&] {
-        platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
-        char buffer[65536];
-        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
-            received.append(buffer, got);
-    });
+    PipeDrain pipe;
+    ASSERT_TRUE(pipe.made());
     constexpr int kFrames = 12, kWidth = 48, kHeight = 20;
     {
         RGBConverterObject converter(kWidth, kHeight);
@@ -112,7 +137,7 @@ TEST_F(RGBConverterTest, FramesReadBehindTheDrawingArriveWholeAndInOrder) {
         }
         ASSERT_TRUE(converter.flushFIFO()) << converter.errorString().toStdString();
     }
-    reader.join();
+    const QByteArray& received = pipe.received();
     ASSERT_EQ(received.size(), kFrames * kWidth * kHeight * 4);
     for (int i = 0; i < kFrames; ++i) {
         const auto* frame =
