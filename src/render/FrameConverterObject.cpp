@@ -79,13 +79,16 @@ bool FrameConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOff
     height = h;
     if (!needCreateOffScreenFBO || (!resized && offScreen))
         return true;
+    offScreen = makeOffScreenTarget();
+    return offScreen != nullptr;
+}
+
+std::unique_ptr<FrameBufferObject> FrameConverterObject::makeOffScreenTarget() {
     auto made = std::make_unique<FrameBufferObject>();
-    if (w <= 0 || h <= 0 || !made->initFBOWithWidth(unsigned(w), unsigned(h))) {
-        offScreen.reset();
-        return fail(QStringLiteral("No off-screen frame buffer of %1 x %2 can be made").arg(w).arg(h));
-    }
-    offScreen = std::move(made);
-    return true;
+    if (width > 0 && height > 0 && made->initFBOWithWidth(unsigned(width), unsigned(height)))
+        return made;
+    fail(QStringLiteral("No off-screen frame buffer of %1 x %2 can be made").arg(width).arg(height));
+    return nullptr;
 }
 
 void FrameConverterObject::deleteFramebuffer() {

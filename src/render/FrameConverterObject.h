@@ -78,6 +78,8 @@ public:
 protected:
     bool fail(const QString& message);
     bool contextUsable() const;
+    // A new off-screen buffer of the converter's size; null, with errorString(), when none can be made.
+    std::unique_ptr<FrameBufferObject> makeOffScreenTarget();
     // Puts `next` (of the same size) in place of the off-screen buffer and hands back the one it replaces.
     std::unique_ptr<FrameBufferObject> exchangeFboOffScreen(std::unique_ptr<FrameBufferObject> next);
 

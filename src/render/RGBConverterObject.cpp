@@ -185,11 +185,9 @@ bool RGBConverterObject::readBackBehind() {
         next = std::move(inFlight.front().target);
         inFlight.pop_front();
     } else {
-        next = std::make_unique<FrameBufferObject>();
-        if (!next->initFBOWithWidth(unsigned(nWidth()), unsigned(nHeight())))
-            return fail(QStringLiteral("No off-screen frame buffer of %1 x %2 can be made")
-                            .arg(nWidth())
-                            .arg(nHeight()));
+        next = makeOffScreenTarget();
+        if (!next)
+            return false;
     }
     inFlight.push_back({exchangeFboOffScreen(std::move(next)), number});
     return true;
