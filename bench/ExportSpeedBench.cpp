@@ -11,7 +11,8 @@
 //   ffmpeg         ffmpeg with zoompan per photo and xfade between them, same size, preset, rates and AAC
 //
 // Ratios: export / encoder; export / limit, where limit = cores x 1000 / (render + encoder CPU ms a frame),
-// the rate the CPUs could give if every stage overlapped perfectly; export / ffmpeg.
+// the rate the CPUs could give if every stage overlapped perfectly; export / ffmpeg. A second table gives
+// the cores each run kept busy on average (fps x CPU ms a frame / 1000).
 //
 // Run: build/bench/ExportSpeedBench [--benchmark_filter=...]. VISTRELLE_BENCH_PHOTOS sets the number of
 // photos (20 by default); VISTRELLE_BENCH_SIZES=720 or 1080 keeps one size.
@@ -423,6 +424,20 @@ void printSummary() {
         std::printf("%6dp %13.1f (%5.1f) %13.1f (%5.1f) %13.1f (%5.1f) %13.1f (%5.1f) %9.2f %9.2f %9.2f\n",
                     height, e.fps, e.cpuMs, enc.fps, enc.cpuMs, r.fps, r.cpuMs, f.fps, f.cpuMs,
                     ratio(e.fps, enc.fps), ratio(e.fps, limit), ratio(e.fps, f.fps));
+    }
+    // What each run kept busy: a stage whose threads wait on each other leaves cores idle even alone, and
+    // the export can fill them only with the other stage's work.
+    std::printf("\n%6s %22s %22s %22s %22s\n", "size", "export cores busy", "encoder cores busy",
+                "render cores busy", "ffmpeg cores busy");
+    for (int height : {720, 1080}) {
+        const auto busy = [&](const char* name) {
+            const Measure m = median(results()[{name, height}]);
+            return m.fps * m.cpuMs / 1000.0;
+        };
+        if (busy("export") == 0 && busy("encoder") == 0 && busy("render") == 0 && busy("ffmpeg") == 0)
+            continue;
+        std::printf("%6dp %22.1f %22.1f %22.1f %22.1f\n", height, busy("export"), busy("encoder"),
+                    busy("render"), busy("ffmpeg"));
     }
 }
 
