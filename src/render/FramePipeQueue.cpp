@@ -1,5 +1,7 @@
 #include "render/FramePipeQueue.h"
 
+#include "platform/foundation/CancellableWait.h"
+
 #include <chrono>
 
 namespace {
@@ -39,18 +41,11 @@ FramePipeQueue::~FramePipeQueue() {
 
 bool FramePipeQueue::waitUnlessCancelled(std::unique_lock<std::mutex>& lock,
                                          const std::function<bool()>& done) {
-    while (!done()) {
-        lock.unlock();
-        const bool stop = cancelled && cancelled();
-        lock.lock();
-        if (stop) {
-            if (!failed)
-                error = QStringLiteral("The export was cancelled while the pipe was full");
-            return false;
-        }
-        changed.wait_for(lock, kCancelPoll, done);
-    }
-    return true;
+    if (platform::waitUnlessCancelled(lock, changed, kCancelPoll, cancelled, done))
+        return true;
+    if (!failed)
+        error = QStringLiteral("The export was cancelled while the pipe was full");
+    return false;
 }
 
 unsigned char* FramePipeQueue::acquire(std::size_t bytes) {

@@ -1,5 +1,6 @@
 #include "render/FrameReadBack.h"
 
+#include "platform/foundation/CancellableWait.h"
 #include "platform/gl/Context.h"
 #include "render/FramePipeQueue.h"
 
@@ -71,18 +72,12 @@ std::uint64_t FrameReadBack::submit(GLuint texture, int width, int height) {
 
 bool FrameReadBack::readUpTo(std::uint64_t number) {
     std::unique_lock lock(mutex);
-    while (!failed && read_ < number) {
-        lock.unlock();
-        const bool stop = cancelled && cancelled();
-        lock.lock();
-        if (stop) {
-            if (!failed)
-                error = QStringLiteral("The export was cancelled while a frame was being read back");
-            failed = true;
-            changed.notify_all();
-            break;
-        }
-        changed.wait_for(lock, kCancelPoll, [&] { return failed || read_ >= number; });
+    if (!platform::waitUnlessCancelled(lock, changed, kCancelPoll, cancelled,
+                                       [&] { return failed || read_ >= number; })) {
+        if (!failed)
+            error = QStringLiteral("The export was cancelled while a frame was being read back");
+        failed = true;
+        changed.notify_all();
     }
     return !failed;
 }

@@ -2,6 +2,7 @@
 
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/CancellableWait.h"
 #include "platform/foundation/Clock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/FrameConverterObject.h"
@@ -326,17 +327,11 @@ void SlideshowDirector::setAsTextLayer() {
 // ---- the preloader and the slide cache
 
 void SlideshowDirector::waitForCache(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
-    while (!done()) {
-        lock.unlock();
-        const bool cancelled = cancelRequested();
-        lock.lock();
-        if (cancelled) {
-            bStopped = true;
-            cacheChanged.notify_all();
-            return;
-        }
-        cacheChanged.wait_for(lock, kReadyPoll, done);
-    }
+    if (platform::waitUnlessCancelled(
+            lock, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, done))
+        return;
+    bStopped = true;
+    cacheChanged.notify_all();
 }
 
 bool SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
