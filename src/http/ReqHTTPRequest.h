@@ -27,6 +27,7 @@
 class QFile;
 class QIODevice;
 class ReqDataDecompressor;
+struct ReqInflationLimits;
 struct ReqConnectionRecord;
 
 namespace platform::net {
@@ -372,6 +373,15 @@ public:
     void setShouldWaitToInflateCompressedResponses(bool value) {
         shouldWaitToInflateCompressedResponses_ = value;
     }
+    // A reply is untrusted: the body kept in memory holds at most this many bytes (decoded ones once
+    // inflated), and a compressed body, kept or written to a file, decodes to at most this many times its
+    // size (0: no bound). Past either the request fails with code 12 and lets go of what it held.
+    static constexpr quint64 kDefaultMaxResponseBytesInMemory = 32 * 1024 * 1024;
+    static constexpr quint64 kDefaultMaxInflationRatio = 100;
+    quint64 maxResponseBytesInMemory() const { return maxResponseBytesInMemory_; }
+    void setMaxResponseBytesInMemory(quint64 value) { maxResponseBytesInMemory_ = value; }
+    quint64 maxInflationRatio() const { return maxInflationRatio_; }
+    void setMaxInflationRatio(quint64 value) { maxInflationRatio_ = value; }
 
     // --- Callback blocks (copied when set, released on the main thread)
     // -------------------------------------
@@ -510,6 +520,10 @@ private:
     void handleStreamComplete();
     void finishDownloadFile(std::optional<platform::Error>& fileError);
     void handleStreamError();
+    // What the decompressor of this reply may produce: the memory bound only for a body kept in memory.
+    ReqInflationLimits inflationLimits(bool keptInMemory) const;
+    // The reply outgrew a bound: the rest is not read, and what was kept goes.
+    void failAsTooLarge(const platform::Error& error);
     bool retryUsingNewConnection();
     // The connection record leaves the pool: its connection serves nobody again.
     void leaveConnection();
@@ -673,6 +687,8 @@ private:
     ReqGuarded<platform::net::ClientIdentity> clientCertificateIdentity_;
     ReqGuarded<std::shared_ptr<ReqDataDecompressor>> dataDecompressor_;
     std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
+    std::atomic<quint64> maxResponseBytesInMemory_{kDefaultMaxResponseBytesInMemory};
+    std::atomic<quint64> maxInflationRatio_{kDefaultMaxInflationRatio};
 
     // Network-thread state beside the table.
     std::unique_ptr<platform::net::HttpMessage> requestMessage;

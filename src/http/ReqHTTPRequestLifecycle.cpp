@@ -477,7 +477,7 @@ QByteArray ReqHTTPRequest::responseData() {
         return rawResponseData();
     if (!inflatedResponseData.isNull())
         return inflatedResponseData;
-    return ReqDataDecompressor::uncompressData(rawResponseData(), nullptr);
+    return ReqDataDecompressor::uncompressData(rawResponseData(), nullptr, inflationLimits(true));
 }
 
 QString ReqHTTPRequest::responseString() {
