@@ -28,6 +28,7 @@ class QFile;
 class QIODevice;
 class ReqDataDecompressor;
 struct ReqInflationLimits;
+struct ReqPACAnswer;
 struct ReqConnectionRecord;
 
 namespace platform::net {
@@ -509,9 +510,13 @@ private:
     void cancelOnRequestThread();
     bool configureProxies();
     void fetchPACFile();
+    // Runs the script off the request's thread, then starts the request (direct when it gave nothing).
     void runPACScript(const QString& script);
+    void finishedRunningPACScript(const ReqPACAnswer& answer);
     void finishedDownloadingPACFile(ReqHTTPRequest& scriptRequest);
     void lowerSharedQueueWidth();
+    // Gives up the script's download and stops a script that runs.
+    void stopPACWork();
     platform::net::ProxySettings streamProxy() const;
     bool chooseConnection(const std::shared_ptr<platform::net::HttpReadStream>& stream,
                           std::shared_ptr<platform::net::HttpReadStream>& oldStream);
@@ -708,6 +713,7 @@ private:
     // A proxy script request reports to the request that waits for it, on its own thread.
     ReqGuarded<std::function<void(ReqHTTPRequest&)>> pacFileFinished;
     std::atomic<bool> raisedSharedQueueWidth{false};
+    std::shared_ptr<std::atomic<bool>> pacScriptStop; // set: the running proxy script stops
     // A listener was asked (credentials, a redirect) and has not answered: the request may still be
     // cancelled.
     std::atomic<bool> waitingForAnswer{false};

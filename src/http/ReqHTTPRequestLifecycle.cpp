@@ -587,12 +587,7 @@ void ReqHTTPRequest::clearDelegatesAndCancel() {
 }
 
 void ReqHTTPRequest::cancelLoad() {
-    if (const Ptr pacRequest = PACFileRequest()) {
-        pacRequest->pacFileFinished.set(nullptr);
-        pacRequest->clearDelegatesAndCancel();
-        setPACFileRequest(Ptr());
-        lowerSharedQueueWidth();
-    }
+    stopPACWork();
     destroyReadStream();
     if (postBodyReadStream) {
         postBodyReadStream->close();
