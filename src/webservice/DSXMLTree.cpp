@@ -18,11 +18,13 @@ struct ParserContextFree {
     void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
 };
 
+// Whether the parse running on this thread met a document type declaration.
+thread_local bool sawDocumentType = false;
+
 // Called by libxml2 for every <!DOCTYPE ...>, before its internal subset is read.
-void refuseDocumentType(void* userData, const xmlChar*, const xmlChar*, const xmlChar*) {
-    const auto context = static_cast<xmlParserCtxtPtr>(userData);
-    *static_cast<bool*>(context->_private) = true;
-    xmlStopParser(context);
+void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    sawDocumentType = true;
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
 }
 
 } // namespace
@@ -42,11 +44,11 @@ xmlDocPtr DSXMLTree::parse(const QByteArray& bytes, QString* problem) {
     const std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
     if (!context)
         return nullptr;
-    bool refused = false;
-    context->_private = &refused;
     context->sax->internalSubset = refuseDocumentType;
+    sawDocumentType = false;
     xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr,
                                       kParseOptions);
+    const bool refused = sawDocumentType;
     if (refused) {
         xmlFreeDoc(doc);
         doc = nullptr;
