@@ -64,6 +64,11 @@ QByteArray ReqDataDecompressor::uncompressBytes(const char* bytes, qint64 length
         stream->avail_out = uInt(out.size() - produced);
         const int status = inflate(stream.get(), Z_NO_FLUSH);
         produced = out.size() - stream->avail_out;
+        if (platform::OptionalError tooLarge = checkLimits()) {
+            if (error)
+                *error = tooLarge;
+            return QByteArray();
+        }
         if (status == Z_STREAM_END) {
             streamEnded = true;
             break;
@@ -80,16 +85,30 @@ QByteArray ReqDataDecompressor::uncompressBytes(const char* bytes, qint64 length
     return out;
 }
 
+platform::OptionalError ReqDataDecompressor::checkLimits() const {
+    const qint64 decoded = qint64(stream->total_out);
+    if (limits.maxOutput >= 0 && decoded > limits.maxOutput)
+        return reqResponseTooLargeError(
+            QStringLiteral("more than %1 bytes once decompressed").arg(limits.maxOutput));
+    if (limits.maxRatio > 0 && decoded > ReqInflationLimits::kRatioFloor &&
+        decoded / limits.maxRatio > qint64(stream->total_in))
+        return reqResponseTooLargeError(
+            QStringLiteral("it decompresses to more than %1 times its size").arg(limits.maxRatio));
+    return std::nullopt;
+}
+
 platform::OptionalError ReqDataDecompressor::finishInput() const {
     if (sawInput && !streamEnded)
         return inflateErrorWithCode(Z_BUF_ERROR);
     return std::nullopt;
 }
 
-QByteArray ReqDataDecompressor::uncompressData(const QByteArray& data, platform::OptionalError* error) {
+QByteArray ReqDataDecompressor::uncompressData(const QByteArray& data, platform::OptionalError* error,
+                                               const ReqInflationLimits& limits) {
     if (data.isEmpty())
         return QByteArray();
     auto decompressor = ReqDataDecompressor::decompressor();
+    decompressor->setLimits(limits);
     platform::OptionalError failure = decompressor->setupStream();
     QByteArray inflated;
     if (!failure)
@@ -105,8 +124,10 @@ QByteArray ReqDataDecompressor::uncompressData(const QByteArray& data, platform:
 }
 
 bool ReqDataDecompressor::uncompressDataFromFile(const QString& sourcePath, const QString& destinationPath,
-                                                 platform::OptionalError* error) {
+                                                 platform::OptionalError* error,
+                                                 const ReqInflationLimits& limits) {
     auto decompressor = ReqDataDecompressor::decompressor();
+    decompressor->setLimits(limits);
     ReqGzipFiles::Steps steps;
     steps.verb = QStringLiteral("Decompression");
     steps.process = [&](const QByteArray& chunk, bool, platform::OptionalError* failure) {

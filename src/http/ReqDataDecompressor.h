@@ -9,6 +9,15 @@
 
 struct z_stream_s;
 
+// What one compressed body may become: decoded bytes in all (negative: no bound), and decoded bytes per
+// encoded byte once more than kRatioFloor bytes are decoded (0: no bound). Past either, inflating fails as
+// "too large" within one step of the bound, so a small body never turns into an unbounded one in memory.
+struct ReqInflationLimits {
+    static constexpr qint64 kRatioFloor = 1 << 20;
+    qint64 maxOutput = -1;
+    qint64 maxRatio = 0;
+};
+
 // Reads gzip or zlib data through one long-lived zlib stream: responses inflated while they arrive, whole
 // buffers, or downloaded files. Input that stops before the end of the compressed stream is an error once
 // the caller says the input is over: a cut-off download is never taken for a whole one.
@@ -25,6 +34,7 @@ public:
     bool streamReady() const { return ready; }
     platform::OptionalError setupStream();
     platform::OptionalError closeStream();
+    void setLimits(const ReqInflationLimits& given) { limits = given; }
 
     // The inflated bytes of the next piece of input; null for empty input (with no error). Bytes after the
     // end of the first member are not read.
@@ -34,13 +44,17 @@ public:
     // The input is over: the code-11 error (zlib's "buffer error") when the stream stopped short.
     platform::OptionalError finishInput() const;
 
-    static QByteArray uncompressData(const QByteArray& data, platform::OptionalError* error);
+    static QByteArray uncompressData(const QByteArray& data, platform::OptionalError* error,
+                                     const ReqInflationLimits& limits = {});
     static bool uncompressDataFromFile(const QString& sourcePath, const QString& destinationPath,
-                                       platform::OptionalError* error);
+                                       platform::OptionalError* error, const ReqInflationLimits& limits = {});
     static platform::Error inflateErrorWithCode(int code);
 
 private:
+    platform::OptionalError checkLimits() const;
+
     std::unique_ptr<z_stream_s> stream;
+    ReqInflationLimits limits;
     bool ready = false;
     bool streamEnded = false;
     bool sawInput = false;

@@ -282,6 +282,8 @@ ReqHTTPRequest::Ptr ReqHTTPRequest::copy() const {
     made->setShowAccurateProgress(showAccurateProgress());
     made->setDefaultResponseEncoding(defaultResponseEncoding());
     made->setAllowResumeForFileDownloads(allowResumeForFileDownloads());
+    made->setMaxResponseBytesInMemory(maxResponseBytesInMemory());
+    made->setMaxInflationRatio(maxInflationRatio());
     made->setUserInfo(userInfo());
     made->setTag(tag());
     made->setUseHTTPVersionOne(useHTTPVersionOne());

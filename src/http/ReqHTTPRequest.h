@@ -27,6 +27,8 @@
 class QFile;
 class QIODevice;
 class ReqDataDecompressor;
+struct ReqInflationLimits;
+struct ReqPACAnswer;
 struct ReqConnectionRecord;
 
 namespace platform::net {
@@ -372,6 +374,15 @@ public:
     void setShouldWaitToInflateCompressedResponses(bool value) {
         shouldWaitToInflateCompressedResponses_ = value;
     }
+    // A reply is untrusted: the body kept in memory holds at most this many bytes (decoded ones once
+    // inflated), and a compressed body, kept or written to a file, decodes to at most this many times its
+    // size (0: no bound). Past either the request fails with code 12 and lets go of what it held.
+    static constexpr quint64 kDefaultMaxResponseBytesInMemory = 32 * 1024 * 1024;
+    static constexpr quint64 kDefaultMaxInflationRatio = 100;
+    quint64 maxResponseBytesInMemory() const { return maxResponseBytesInMemory_; }
+    void setMaxResponseBytesInMemory(quint64 value) { maxResponseBytesInMemory_ = value; }
+    quint64 maxInflationRatio() const { return maxInflationRatio_; }
+    void setMaxInflationRatio(quint64 value) { maxInflationRatio_ = value; }
 
     // --- Callback blocks (copied when set, released on the main thread)
     // -------------------------------------
@@ -499,9 +510,13 @@ private:
     void cancelOnRequestThread();
     bool configureProxies();
     void fetchPACFile();
+    // Runs the script off the request's thread, then starts the request (direct when it gave nothing).
     void runPACScript(const QString& script);
+    void finishedRunningPACScript(const ReqPACAnswer& answer);
     void finishedDownloadingPACFile(ReqHTTPRequest& scriptRequest);
     void lowerSharedQueueWidth();
+    // Gives up the script's download and stops a script that runs.
+    void stopPACWork();
     platform::net::ProxySettings streamProxy() const;
     bool chooseConnection(const std::shared_ptr<platform::net::HttpReadStream>& stream,
                           std::shared_ptr<platform::net::HttpReadStream>& oldStream);
@@ -510,6 +525,10 @@ private:
     void handleStreamComplete();
     void finishDownloadFile(std::optional<platform::Error>& fileError);
     void handleStreamError();
+    // What the decompressor of this reply may produce: the memory bound only for a body kept in memory.
+    ReqInflationLimits inflationLimits(bool keptInMemory) const;
+    // The reply outgrew a bound: the rest is not read, and what was kept goes.
+    void failAsTooLarge(const platform::Error& error);
     bool retryUsingNewConnection();
     // The connection record leaves the pool: its connection serves nobody again.
     void leaveConnection();
@@ -673,6 +692,8 @@ private:
     ReqGuarded<platform::net::ClientIdentity> clientCertificateIdentity_;
     ReqGuarded<std::shared_ptr<ReqDataDecompressor>> dataDecompressor_;
     std::atomic<bool> shouldWaitToInflateCompressedResponses_{true};
+    std::atomic<quint64> maxResponseBytesInMemory_{kDefaultMaxResponseBytesInMemory};
+    std::atomic<quint64> maxInflationRatio_{kDefaultMaxInflationRatio};
 
     // Network-thread state beside the table.
     std::unique_ptr<platform::net::HttpMessage> requestMessage;
@@ -692,6 +713,7 @@ private:
     // A proxy script request reports to the request that waits for it, on its own thread.
     ReqGuarded<std::function<void(ReqHTTPRequest&)>> pacFileFinished;
     std::atomic<bool> raisedSharedQueueWidth{false};
+    std::shared_ptr<std::atomic<bool>> pacScriptStop; // set: the running proxy script stops
     // A listener was asked (credentials, a redirect) and has not answered: the request may still be
     // cancelled.
     std::atomic<bool> waitingForAnswer{false};

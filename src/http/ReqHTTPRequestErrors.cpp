@@ -10,6 +10,10 @@ platform::Error reqError(qint64 code, const QString& description,
     return platform::Error(QString::fromLatin1(kReqHTTPRequestErrorDomain), code, info);
 }
 
+platform::Error reqResponseTooLargeError(const QString& reason) {
+    return reqError(ReqResponseTooLargeErrorType, QStringLiteral("The reply is too large: ") + reason);
+}
+
 std::optional<platform::Error> reqUnderlyingError(const platform::Error& error) {
     const QVariant value = error.userInfo.value(QLatin1String(platform::kUnderlyingErrorKey));
     if (!value.canConvert<platform::Error>())

@@ -19,6 +19,7 @@ enum ReqHTTPRequestErrorCode : qint64 {
     ReqTooMuchRedirectionErrorType = 9,
     ReqUnhandledExceptionError = 10,
     ReqCompressionError = 11,
+    ReqResponseTooLargeErrorType = 12,
 };
 
 // An error of the library's domain with its description, and the error beneath it when there is one.
@@ -31,6 +32,9 @@ const platform::Error& reqAuthenticationError();
 const platform::Error& reqRequestCancelledError();
 const platform::Error& reqUnableToCreateRequestError();
 const platform::Error& reqTooMuchRedirectionError();
+
+// Code 12: "The reply is too large" and why (`reason` completes the sentence).
+platform::Error reqResponseTooLargeError(const QString& reason);
 
 // The underlying error of `error`, when it carries one.
 std::optional<platform::Error> reqUnderlyingError(const platform::Error& error);

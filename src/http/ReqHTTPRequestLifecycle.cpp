@@ -477,7 +477,7 @@ QByteArray ReqHTTPRequest::responseData() {
         return rawResponseData();
     if (!inflatedResponseData.isNull())
         return inflatedResponseData;
-    return ReqDataDecompressor::uncompressData(rawResponseData(), nullptr);
+    return ReqDataDecompressor::uncompressData(rawResponseData(), nullptr, inflationLimits(true));
 }
 
 QString ReqHTTPRequest::responseString() {
@@ -587,12 +587,7 @@ void ReqHTTPRequest::clearDelegatesAndCancel() {
 }
 
 void ReqHTTPRequest::cancelLoad() {
-    if (const Ptr pacRequest = PACFileRequest()) {
-        pacRequest->pacFileFinished.set(nullptr);
-        pacRequest->clearDelegatesAndCancel();
-        setPACFileRequest(Ptr());
-        lowerSharedQueueWidth();
-    }
+    stopPACWork();
     destroyReadStream();
     if (postBodyReadStream) {
         postBodyReadStream->close();

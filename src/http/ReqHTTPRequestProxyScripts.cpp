@@ -1,6 +1,7 @@
-// Proxy auto-configuration: the script is read from a file or fetched over HTTP, run for the request's URL,
-// and its first choice taken. Whatever goes wrong (no script, a script that fails or runs too long) leaves
-// the request direct.
+// Proxy auto-configuration: the script is read from a file or fetched over HTTP, run for the request's URL
+// on a thread of its own under the script limits, and its first choice taken; the request starts once the
+// script has answered. Whatever goes wrong (no script, one too large, a script that fails, runs too long or
+// takes too much memory) leaves the request direct.
 
 #include "http/ReqHTTPRequest.h"
 
@@ -37,7 +38,6 @@ void ReqHTTPRequest::fetchPACFile() {
     const QUrl script = PACurl();
     if (script.isLocalFile()) {
         runPACScript(readScriptFile(script.toLocalFile()));
-        startRequest();
         return;
     }
     const QString scheme = script.scheme().toLower();
@@ -48,11 +48,10 @@ void ReqHTTPRequest::fetchPACFile() {
     const Ptr scriptRequest = requestWithURL(script);
     scriptRequest->setIsPACFileRequest(true);
     scriptRequest->setTimeOutSeconds(timeOutSeconds());
+    scriptRequest->setMaxResponseBytesInMemory(kLargestScript);
     if (isSynchronous()) {
         scriptRequest->startSynchronous();
-        if (!scriptRequest->error())
-            runPACScript(scriptRequest->responseString());
-        startRequest();
+        runPACScript(scriptRequest->error() ? QString() : scriptRequest->responseString());
         return;
     }
     scriptRequest->setQueuePriority(platform::Operation::kPriorityHigh);
@@ -79,12 +78,11 @@ void ReqHTTPRequest::finishedDownloadingPACFile(ReqHTTPRequest& scriptRequest) {
     std::lock_guard lock(cancelledLock_);
     if (PACFileRequest().get() != &scriptRequest)
         return; // given up meanwhile
-    if (!scriptRequest.error())
-        runPACScript(scriptRequest.responseString());
+    const QString script = scriptRequest.error() ? QString() : scriptRequest.responseString();
     lowerSharedQueueWidth();
     setPACFileRequest(Ptr());
     if (!isCancelled() && !error())
-        startRequest();
+        runPACScript(script);
 }
 
 void ReqHTTPRequest::lowerSharedQueueWidth() {
@@ -96,14 +94,44 @@ void ReqHTTPRequest::lowerSharedQueueWidth() {
 }
 
 void ReqHTTPRequest::runPACScript(const QString& script) {
-    if (script.isEmpty())
+    if (script.isEmpty()) {
+        startRequest();
         return;
-    const auto choices = ReqPACScript::proxiesForURL(script, url(), timeOutSeconds());
-    if (!choices || choices->first().type == ReqProxyChoice::Type::Direct)
+    }
+    pacScriptStop = ReqPACScript::evaluateAsync(
+        script, url(), ReqPACScript::limitsWithin(timeOutSeconds()),
+        [weak = std::weak_ptr<ReqHTTPRequest>(shared()), loop = requestRunLoop()](ReqPACAnswer answer) {
+            loop->post([weak, answer = std::move(answer)] {
+                if (const Ptr self = weak.lock())
+                    self->finishedRunningPACScript(answer);
+            });
+        });
+}
+
+void ReqHTTPRequest::finishedRunningPACScript(const ReqPACAnswer& answer) {
+    std::lock_guard lock(cancelledLock_);
+    pacScriptStop.reset();
+    if (isCancelled() || error())
         return;
-    const ReqProxyChoice& first = choices->first();
-    setProxyHost(first.host);
-    setProxyPort(first.port);
-    setProxyType(QString::fromLatin1(first.type == ReqProxyChoice::Type::Socks ? kReqProxyTypeSOCKS
-                                                                               : kReqProxyTypeHTTP));
+    if (answer.choices && answer.choices->first().type != ReqProxyChoice::Type::Direct) {
+        const ReqProxyChoice& first = answer.choices->first();
+        setProxyHost(first.host);
+        setProxyPort(first.port);
+        setProxyType(QString::fromLatin1(first.type == ReqProxyChoice::Type::Socks ? kReqProxyTypeSOCKS
+                                                                                   : kReqProxyTypeHTTP));
+    }
+    startRequest();
+}
+
+void ReqHTTPRequest::stopPACWork() {
+    if (pacScriptStop) {
+        *pacScriptStop = true;
+        pacScriptStop.reset();
+    }
+    if (const Ptr pacRequest = PACFileRequest()) {
+        pacRequest->pacFileFinished.set(nullptr);
+        pacRequest->clearDelegatesAndCancel();
+        setPACFileRequest(Ptr());
+        lowerSharedQueueWidth();
+    }
 }

@@ -96,10 +96,17 @@ void ReqHTTPRequest::handleBytesAvailable() {
     const bool inflating = isResponseCompressed() && !shouldWaitToInflateCompressedResponses();
     QByteArray inflated;
     if (inflating) {
-        if (!dataDecompressor())
-            setDataDecompressor(ReqDataDecompressor::decompressor());
+        if (!dataDecompressor()) {
+            std::shared_ptr<ReqDataDecompressor> made = ReqDataDecompressor::decompressor();
+            made->setLimits(inflationLimits(downloadDestinationPath().isEmpty() && !delegateWantsData()));
+            setDataDecompressor(std::move(made));
+        }
         platform::OptionalError failure;
         inflated = dataDecompressor()->uncompressBytes(raw.constData(), raw.size(), &failure);
+        if (failure && failure->code == ReqResponseTooLargeErrorType) {
+            failAsTooLarge(*failure);
+            return;
+        }
         if (failure) {
             failWithError(*failure);
             return;
@@ -114,10 +121,38 @@ void ReqHTTPRequest::handleBytesAvailable() {
         passOnReceivedData(inflating ? inflated : raw);
         return;
     }
-    if (downloadDestinationPath().isEmpty())
-        rawResponseData_.update([&](QByteArray& data) { data.append(inflating ? inflated : raw); });
-    else
+    if (!downloadDestinationPath().isEmpty()) {
         writeDownloadChunk(raw, inflated, inflating);
+        return;
+    }
+    // Inflated bytes were bounded by the decompressor already.
+    const QByteArray& kept = inflating ? inflated : raw;
+    const quint64 limit = maxResponseBytesInMemory();
+    const bool fits = rawResponseData_.update([&](QByteArray& data) {
+        if (!inflating && quint64(data.size()) + quint64(kept.size()) > limit)
+            return false;
+        data.append(kept);
+        return true;
+    });
+    if (!fits)
+        failAsTooLarge(reqResponseTooLargeError(QStringLiteral("more than %1 bytes").arg(limit)));
+}
+
+ReqInflationLimits ReqHTTPRequest::inflationLimits(bool keptInMemory) const {
+    ReqInflationLimits limits;
+    limits.maxOutput = keptInMemory ? qint64(maxResponseBytesInMemory()) : -1;
+    limits.maxRatio = qint64(maxInflationRatio());
+    return limits;
+}
+
+void ReqHTTPRequest::failAsTooLarge(const platform::Error& error) {
+    // The rest of the body is never read, so the connection cannot serve another request.
+    connectionCanBeReused_ = false;
+    setDataDecompressor(nullptr);
+    inflatedResponseData = QByteArray();
+    cancelLoad();
+    setRawResponseData(QByteArray());
+    failWithError(error);
 }
 
 bool ReqHTTPRequest::openDownloadFile(std::unique_ptr<QFile>& file, QString path, bool isInflated) {
@@ -194,8 +229,11 @@ void ReqHTTPRequest::handleStreamComplete() {
         if (!failure && isResponseCompressed() && shouldWaitToInflateCompressedResponses() &&
             downloadDestinationPath().isEmpty() && !rawResponseData().isEmpty()) {
             platform::OptionalError inflateFailure;
-            inflatedResponseData = ReqDataDecompressor::uncompressData(rawResponseData(), &inflateFailure);
+            inflatedResponseData = ReqDataDecompressor::uncompressData(rawResponseData(), &inflateFailure,
+                                                                       inflationLimits(true));
             failure = inflateFailure;
+            if (failure && failure->code == ReqResponseTooLargeErrorType)
+                setRawResponseData(QByteArray());
         }
         if (didCreateTemporaryPostDataFile() && authenticationNeeded() == 0) {
             removeTemporaryUploadFile();
@@ -255,7 +293,7 @@ void ReqHTTPRequest::finishDownloadFile(std::optional<platform::Error>& failure)
         const QString inflatedPath = ReqFiles::makeTemporaryFile();
         platform::OptionalError inflateFailure;
         if (!ReqDataDecompressor::uncompressDataFromFile(temporaryFileDownloadPath(), inflatedPath,
-                                                         &inflateFailure))
+                                                         &inflateFailure, inflationLimits(false)))
             failure = inflateFailure;
         else if (!ReqFiles::replaceFile(inflatedPath, destination, &why))
             failure = moveError(inflatedPath, destination, why);

@@ -7,9 +7,11 @@
 
 #include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -136,61 +138,160 @@ private:
     Clock::time_point deadline;
 };
 
-// Interrupts the engine when the deadline passes before the script is done.
+// The resident size of the process, the one measure of what a script engine has taken; 0 when unknown.
+qint64 residentBytes() {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm)
+        return 0;
+    long pages = 0;
+    long resident = 0;
+    const bool read = std::fscanf(statm, "%ld %ld", &pages, &resident) == 2;
+    std::fclose(statm);
+    return read ? qint64(resident) * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+// Interrupts the engine when the script runs past its time, makes the process grow past its memory, or is
+// stopped; it looks every few milliseconds.
 class Watchdog {
 public:
-    Watchdog(QJSEngine& engine, Clock::time_point deadline)
-        : thread([this, &engine, deadline] {
+    enum class Reason { None, Time, Memory, Stopped };
+
+    Watchdog(QJSEngine& engine, const ReqPACLimits& limits, Clock::time_point deadline,
+             ReqPACScript::Stop stop)
+        : baseline(residentBytes()), thread([this, &engine, limits, deadline, stop = std::move(stop)] {
               std::unique_lock lock(mutex);
-              if (!changed.wait_until(lock, deadline, [this] { return done; }))
-                  engine.setInterrupted(true);
+              while (!done) {
+                  if (Clock::now() >= deadline)
+                      reason = Reason::Time;
+                  else if (stop && *stop)
+                      reason = Reason::Stopped;
+                  else if (limits.memoryBytes > 0 && baseline > 0 &&
+                           residentBytes() - baseline > limits.memoryBytes)
+                      reason = Reason::Memory;
+                  if (reason != Reason::None) {
+                      engine.setInterrupted(true);
+                      return;
+                  }
+                  changed.wait_until(lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(5)),
+                                     [this] { return done; });
+              }
           }) {}
-    ~Watchdog() {
+    ~Watchdog() { finish(); }
+
+    // Ends the watch; why the engine was interrupted, if it was.
+    Reason finish() {
         {
             std::lock_guard lock(mutex);
             done = true;
         }
         changed.notify_all();
-        thread.join();
+        if (thread.joinable())
+            thread.join();
+        return reason;
     }
 
 private:
+    const qint64 baseline;
     std::mutex mutex;
     std::condition_variable changed;
     bool done = false;
+    Reason reason = Reason::None;
     std::thread thread;
 };
 
+QString interruption(Watchdog::Reason reason, const ReqPACLimits& limits) {
+    switch (reason) {
+    case Watchdog::Reason::Time:
+        return QStringLiteral("the proxy script ran past its %1 s").arg(limits.seconds);
+    case Watchdog::Reason::Memory:
+        return QStringLiteral("the proxy script used more than %1 MB of memory")
+            .arg(limits.memoryBytes >> 20);
+    case Watchdog::Reason::Stopped:
+        return QStringLiteral("the proxy script was stopped");
+    case Watchdog::Reason::None:
+        break;
+    }
+    return QString();
+}
+
+std::mutex limitsLock;
+ReqPACLimits currentLimits;
+
 } // namespace
 
-std::optional<QList<ReqProxyChoice>> ReqPACScript::proxiesForURL(const QString& script, const QUrl& url,
-                                                                 double timeOutSeconds) {
-    if (script.isEmpty())
-        return std::nullopt;
-    const auto limit = std::chrono::duration<double>(timeOutSeconds > 0 ? timeOutSeconds : 30.0);
+ReqPACLimits ReqPACScript::limits() {
+    std::lock_guard lock(limitsLock);
+    return currentLimits;
+}
+
+void ReqPACScript::setLimits(const ReqPACLimits& limits) {
+    std::lock_guard lock(limitsLock);
+    currentLimits = limits;
+}
+
+ReqPACLimits ReqPACScript::limitsWithin(double timeOutSeconds) {
+    ReqPACLimits given = limits();
+    if (timeOutSeconds > 0 && timeOutSeconds < given.seconds)
+        given.seconds = timeOutSeconds;
+    return given;
+}
+
+ReqPACAnswer ReqPACScript::evaluate(const QString& script, const QUrl& url, const ReqPACLimits& limits,
+                                    const Stop& stop) {
+    ReqPACAnswer answer;
+    if (script.isEmpty()) {
+        answer.failure = QStringLiteral("the proxy script is empty");
+        return answer;
+    }
+    const auto limit = std::chrono::duration<double>(limits.seconds > 0 ? limits.seconds : 5.0);
     const Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(limit);
     QJSEngine engine;
     PACHelper helper(deadline);
     engine.globalObject().setProperty(QStringLiteral("__pac"), engine.newQObject(&helper));
-    QJSValue answer;
+    QJSValue found;
     {
-        Watchdog watchdog(engine, deadline);
+        Watchdog watchdog(engine, limits, deadline, stop);
         engine.evaluate(QString::fromLatin1(kHelpers));
-        if (engine.evaluate(script).isError() || engine.isInterrupted())
-            return std::nullopt;
+        const QJSValue loaded = engine.evaluate(script);
         const QJSValue find = engine.globalObject().property(QStringLiteral("FindProxyForURL"));
-        if (!find.isCallable())
-            return std::nullopt;
-        answer = find.call({url.toString(QUrl::FullyEncoded), url.host()});
-        if (answer.isError() || engine.isInterrupted() || !answer.isString())
-            return std::nullopt;
+        if (!loaded.isError() && !engine.isInterrupted() && find.isCallable())
+            found = find.call({url.toString(QUrl::FullyEncoded), url.host()});
+        if (const QString why = interruption(watchdog.finish(), limits); !why.isEmpty())
+            answer.failure = why;
+        else if (loaded.isError())
+            answer.failure = QStringLiteral("the proxy script failed: ") + loaded.toString();
+        else if (!find.isCallable())
+            answer.failure = QStringLiteral("the proxy script has no FindProxyForURL function");
+        else if (found.isError())
+            answer.failure = QStringLiteral("the proxy script failed: ") + found.toString();
+        else if (!found.isString())
+            answer.failure = QStringLiteral("FindProxyForURL answered no list of proxies");
     }
     // The helper belongs to this function, not to the engine's garbage collector.
     engine.globalObject().deleteProperty(QStringLiteral("__pac"));
-    const QList<ReqProxyChoice> choices = parseProxyList(answer.toString());
+    if (!answer.failure.isEmpty())
+        return answer;
+    const QList<ReqProxyChoice> choices = parseProxyList(found.toString());
     if (choices.isEmpty())
-        return std::nullopt;
-    return choices;
+        answer.failure = QStringLiteral("FindProxyForURL named no proxy");
+    else
+        answer.choices = choices;
+    return answer;
+}
+
+ReqPACScript::Stop ReqPACScript::evaluateAsync(const QString& script, const QUrl& url,
+                                               const ReqPACLimits& limits,
+                                               std::function<void(ReqPACAnswer)> done) {
+    Stop stop = std::make_shared<std::atomic<bool>>(false);
+    std::thread([script, url, limits, stop, done = std::move(done)] {
+        done(evaluate(script, url, limits, stop));
+    }).detach();
+    return stop;
+}
+
+std::optional<QList<ReqProxyChoice>> ReqPACScript::proxiesForURL(const QString& script, const QUrl& url,
+                                                                 double timeOutSeconds) {
+    return evaluate(script, url, limitsWithin(timeOutSeconds)).choices;
 }
 
 QList<ReqProxyChoice> ReqPACScript::parseProxyList(const QString& answer) {

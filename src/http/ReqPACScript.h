@@ -4,6 +4,9 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <optional>
 
 // One choice of a proxy auto-configuration script's answer ("PROXY host:port", "SOCKS host:port", "DIRECT").
@@ -15,13 +18,42 @@ struct ReqProxyChoice {
     friend bool operator==(const ReqProxyChoice&, const ReqProxyChoice&) = default;
 };
 
+// What one run of a proxy script may take: its own time, whatever the request's time-out, and how much the
+// process may grow while it runs (the script engine has no heap limit of its own, so a watchdog measures
+// the process). A single built-in call is not interrupted: one huge allocation is stopped only after it.
+struct ReqPACLimits {
+    double seconds = 5.0;
+    qint64 memoryBytes = qint64(256) << 20;
+};
+
+// A script's choices, or why there are none.
+struct ReqPACAnswer {
+    std::optional<QList<ReqProxyChoice>> choices;
+    QString failure;
+};
+
 // Runs proxy auto-configuration scripts. A script comes from the network, so it runs in a bare script
 // engine (no file or network access beyond the helpers' name lookups, each bounded by the time left) and is
-// interrupted after the time limit.
+// interrupted once past its limits or when stopped.
 class ReqPACScript {
 public:
-    // The choices FindProxyForURL(url, host) names, in order; nothing when the script does not load, fails,
-    // runs past `timeOutSeconds` or names no choice.
+    using Stop = std::shared_ptr<std::atomic<bool>>;
+
+    // The limits every run takes; tests make them small.
+    static ReqPACLimits limits();
+    static void setLimits(const ReqPACLimits& limits);
+    // The limits with the time cut to `timeOutSeconds` when that is positive and shorter.
+    static ReqPACLimits limitsWithin(double timeOutSeconds);
+
+    // The choices FindProxyForURL(url, host) names, in order, on the calling thread.
+    static ReqPACAnswer evaluate(const QString& script, const QUrl& url, const ReqPACLimits& limits,
+                                 const Stop& stop = {});
+    // The same on a thread of its own, so that a script never holds the caller's; `done` runs on that
+    // thread. Setting the answer's flag stops the script.
+    static Stop evaluateAsync(const QString& script, const QUrl& url, const ReqPACLimits& limits,
+                              std::function<void(ReqPACAnswer)> done);
+    // The choices, or nothing when the script does not load, fails, runs past `timeOutSeconds` or the
+    // limits, or names no choice.
     static std::optional<QList<ReqProxyChoice>> proxiesForURL(const QString& script, const QUrl& url,
                                                               double timeOutSeconds);
     // "PROXY a:8080; SOCKS b:1080; DIRECT": entries that do not parse are left out.

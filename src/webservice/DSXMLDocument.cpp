@@ -11,10 +11,13 @@ void replaceText(const xmlChar*& field, const QString& text) {
 } // namespace
 
 DSXMLDocumentRef DSXMLDocument::documentWithData(const QByteArray& data, DSXMLError* error) {
-    xmlDocPtr doc = DSXMLTree::parse(data);
+    QString problem;
+    xmlDocPtr doc = DSXMLTree::parse(data, &problem);
     if (!doc) {
         if (error)
-            *error = DSXMLError{QString::fromLatin1(kDSXMLErrorDomain), -1, {}};
+            *error = DSXMLError{QString::fromLatin1(kDSXMLErrorDomain),
+                                -1,
+                                {{QString::fromLatin1(kDSXMLErrorDetailKey), problem}}};
         return nullptr;
     }
     if (error)

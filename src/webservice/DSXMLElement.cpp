@@ -126,14 +126,17 @@ void DSXMLElement::fixUpNamespacesForNode(xmlNodePtr node, xmlNodePtr treeNode, 
 }
 
 DSXMLElementRef DSXMLElement::elementWithXMLString(const QString& text, DSXMLError* error) {
-    xmlDocPtr doc = DSXMLTree::parse(DSXMLUtf8(text));
+    QString problem;
+    xmlDocPtr doc = DSXMLTree::parse(DSXMLUtf8(text), &problem);
     xmlNodePtr root = doc ? xmlDocGetRootElement(doc) : nullptr;
     xmlNodePtr copy = root ? xmlCopyNode(root, 1) : nullptr;
     if (doc)
         xmlFreeDoc(doc);
     if (!copy) {
         if (error)
-            *error = DSXMLError{QString::fromLatin1(kDSXMLErrorDomain), -1, {}};
+            *error = DSXMLError{QString::fromLatin1(kDSXMLErrorDomain),
+                                -1,
+                                {{QString::fromLatin1(kDSXMLErrorDetailKey), problem}}};
         return nullptr;
     }
     return std::static_pointer_cast<DSXMLElement>(nodeConsumingXMLNode(copy));

@@ -10,6 +10,23 @@ namespace {
 constexpr int kParseOptions =
     XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
+constexpr char kDoctypeRefused[] =
+    "The XML document has a document type declaration (DTD), which is refused: its entities could expand "
+    "the document without bound";
+
+struct ParserContextFree {
+    void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
+};
+
+// Whether the parse running on this thread met a document type declaration.
+thread_local bool sawDocumentType = false;
+
+// Called by libxml2 for every <!DOCTYPE ...>, before its internal subset is read.
+void refuseDocumentType(void* context, const xmlChar*, const xmlChar*, const xmlChar*) {
+    sawDocumentType = true;
+    xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+}
+
 } // namespace
 
 void DSXMLTree::ensureParserReady() {
@@ -17,11 +34,35 @@ void DSXMLTree::ensureParserReady() {
     std::call_once(once, [] { xmlInitParser(); });
 }
 
-xmlDocPtr DSXMLTree::parse(const QByteArray& bytes) {
+xmlDocPtr DSXMLTree::parse(const QByteArray& bytes, QString* problem) {
     ensureParserReady();
-    if (bytes.isEmpty())
+    if (bytes.isEmpty()) {
+        if (problem)
+            *problem = QStringLiteral("The XML document is empty");
         return nullptr;
-    return xmlReadMemory(bytes.constData(), int(bytes.size()), nullptr, nullptr, kParseOptions);
+    }
+    const std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
+    if (!context)
+        return nullptr;
+    context->sax->internalSubset = refuseDocumentType;
+    sawDocumentType = false;
+    xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr,
+                                      kParseOptions);
+    const bool refused = sawDocumentType;
+    if (refused) {
+        xmlFreeDoc(doc);
+        doc = nullptr;
+    }
+    if (!doc && problem) {
+        const xmlError* error = xmlCtxtGetLastError(context.get());
+        *problem = refused ? QString::fromLatin1(kDoctypeRefused)
+                   : error && error->message
+                       ? QStringLiteral("The XML document is not well formed (line %1): %2")
+                             .arg(error->line)
+                             .arg(QString::fromUtf8(error->message).trimmed())
+                       : QStringLiteral("The XML document is not well formed");
+    }
+    return doc;
 }
 
 std::shared_ptr<DSXMLTree> DSXMLTree::owningDocument(xmlDocPtr doc) {

@@ -3,6 +3,7 @@
 #include <libxml/tree.h>
 
 #include <QByteArray>
+#include <QString>
 
 #include <memory>
 #include <vector>
@@ -28,10 +29,12 @@ public:
     // Also takes a declaration that no node of the tree declares but one of its nodes uses.
     void retireNamespaces(xmlNsPtr list);
 
-    // The one way any XML text from outside is parsed: blank text dropped, CDATA merged into text, and
-    // nothing loaded from the network, no entity substituted, no DTD read; libxml2's own limits bound entity
-    // expansion. The caller owns the answer; null when the text is not well formed.
-    static xmlDocPtr parse(const QByteArray& bytes);
+    // The one way any XML text from outside is parsed: blank text dropped, CDATA merged into text, nothing
+    // loaded from the network. A document type declaration is refused where it starts: its entities and
+    // attribute defaults could make a read of the tree (or the tree itself) grow without bound, and no reply
+    // of the service carries one. So no node's text is longer than the document. The caller owns the
+    // answer; null when the text is refused or not well formed, with `problem` saying why.
+    static xmlDocPtr parse(const QByteArray& bytes, QString* problem = nullptr);
 
     // libxml2 needs one initialisation before any thread uses it.
     static void ensureParserReady();

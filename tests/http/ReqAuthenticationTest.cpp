@@ -17,7 +17,6 @@ protected:
         server.route("/digest", test_support::digestChallenge("Mufasa", "Circle Of Life", "area", "welcome"));
         server.route("/ntlm", ntlm.handler());
     }
-    void TearDown() override { ReqHTTPRequest::clearSession(); }
 
     static ReqHTTPRequest::Ptr request(const QUrl& url, const QString& user = {},
                                        const QString& password = {}) {

@@ -7,11 +7,37 @@
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <future>
+
 using namespace req_test;
 
 namespace {
 
 using Type = ReqProxyChoice::Type;
+
+constexpr char kLoop[] = "function FindProxyForURL(url, host) { for (;;) {} }";
+// Keeps every array it makes, a megabyte at a time.
+constexpr char kHoard[] = "var kept = []; function FindProxyForURL(url, host) {"
+                          " for (;;) kept.push(new Array(131072).fill(kept.length)); }";
+
+// Limits for the scripts of one test, put back afterwards.
+class ScopedPACLimits {
+public:
+    explicit ScopedPACLimits(ReqPACLimits limits) : saved(ReqPACScript::limits()) {
+        ReqPACScript::setLimits(limits);
+    }
+    ~ScopedPACLimits() { ReqPACScript::setLimits(saved); }
+
+private:
+    ReqPACLimits saved;
+};
+
+QUrl scriptFile(const TempDir& folder, const QByteArray& script) {
+    QFile file(folder.file("script.pac"));
+    file.open(QIODevice::WriteOnly);
+    file.write(script);
+    return QUrl::fromLocalFile(file.fileName());
+}
 
 TEST(ReqPACScriptTest, AnswersParseIntoChoices) {
     EXPECT_EQ(ReqPACScript::parseProxyList("PROXY a.example:8080; SOCKS b:1081;DIRECT; NONSENSE x; PROXY"),
@@ -46,6 +72,42 @@ TEST(ReqPACScriptTest, TheStandardHelpersAnswerAsScriptsExpect) {
     EXPECT_FALSE(ReqPACScript::proxiesForURL("this is not a script", QUrl("http://h/"), 5));
     EXPECT_FALSE(
         ReqPACScript::proxiesForURL("function FindProxyForURL() { return 7; }", QUrl("http://h/"), 5));
+}
+
+TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
+    const QUrl url("http://h/");
+    const struct {
+        const char* script;
+        ReqPACLimits limits;
+        const char* failure;
+    } cases[] = {
+        {kLoop, {0.3, qint64(256) << 20}, "the proxy script ran past its 0.3 s"},
+        {kHoard, {60, qint64(64) << 20}, "the proxy script used more than 64 MB of memory"},
+        {"function FindProxyForURL( {", {5, qint64(256) << 20}, "the proxy script failed: SyntaxError"},
+        {"var x = 1;", {5, qint64(256) << 20}, "the proxy script has no FindProxyForURL function"},
+        {"function FindProxyForURL() { return 'nonsense'; }",
+         {5, qint64(256) << 20},
+         "FindProxyForURL named no proxy"},
+    };
+    for (const auto& c : cases) {
+        const ReqPACAnswer answer = ReqPACScript::evaluate(c.script, url, c.limits);
+        EXPECT_FALSE(answer.choices) << c.script;
+        EXPECT_TRUE(answer.failure.startsWith(c.failure)) << answer.failure.toStdString();
+    }
+
+    std::promise<ReqPACAnswer> answered;
+    const ReqPACScript::Stop stop = ReqPACScript::evaluateAsync(
+        kLoop, url, {60, qint64(256) << 20}, [&](ReqPACAnswer answer) { answered.set_value(answer); });
+    std::future<ReqPACAnswer> later = answered.get_future();
+    *stop = true;
+    ASSERT_EQ(later.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(later.get().failure, "the proxy script was stopped");
+
+    const ScopedPACLimits limits({4, qint64(100) << 20});
+    EXPECT_EQ(ReqPACScript::limitsWithin(0.5).seconds, 0.5);
+    EXPECT_EQ(ReqPACScript::limitsWithin(120).seconds, 4);
+    EXPECT_EQ(ReqPACScript::limitsWithin(0).seconds, 4);
+    EXPECT_EQ(ReqPACScript::limitsWithin(120).memoryBytes, qint64(100) << 20);
 }
 
 class ReqPACTest : public ReqRequestTest {
@@ -93,6 +155,71 @@ TEST_F(ReqPACTest, AScriptThatNeverEndsIsStoppedAndTheRequestGoesDirect) {
     EXPECT_EQ(request->responseString(), "origin");
     EXPECT_TRUE(proxy.log().isEmpty());
     EXPECT_TRUE(request->proxyHost().isEmpty());
+}
+
+TEST_F(ReqPACTest, ALoopingScriptHoldsOnlyItsOwnRequestAndEndsWithinItsBudget) {
+    TempDir folder;
+    const QUrl loop = scriptFile(folder, kLoop);
+    {
+        // A budget far longer than the test: the other request is served while the script runs.
+        const ScopedPACLimits limits({60, qint64(256) << 20});
+        const auto looping = ReqHTTPRequest::requestWithURL(server.url("/p"));
+        looping->setPACurl(loop);
+        looping->startAsynchronous();
+        const auto other = ReqHTTPRequest::requestWithURL(server.url("/p"));
+        ASSERT_TRUE(runAsync(other));
+        EXPECT_EQ(other->responseString(), "origin");
+        EXPECT_FALSE(looping->isFinished());
+        // Cancelling the waiting request stops its script.
+        looping->cancel();
+        ASSERT_TRUE(test_support::spinUntil([&] { return looping->isFinished(); }));
+        EXPECT_EQ(errorCode(looping), ReqRequestCancelledErrorType);
+    }
+    // The script's budget, not the request's two minutes, ends it; the request then goes direct.
+    const ScopedPACLimits limits({0.5, qint64(256) << 20});
+    for (bool synchronous : {true, false}) {
+        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
+        request->setPACurl(loop);
+        EXPECT_EQ(request->timeOutSeconds(), 120);
+        if (synchronous)
+            request->startSynchronous();
+        else
+            ASSERT_TRUE(runAsync(request));
+        EXPECT_EQ(request->responseString(), "origin");
+        EXPECT_TRUE(request->proxyHost().isEmpty());
+    }
+    EXPECT_TRUE(proxy.log().isEmpty());
+}
+
+TEST_F(ReqPACTest, AScriptThatHoardsMemoryLeavesTheRequestDirect) {
+    TempDir folder;
+    const ScopedPACLimits limits({60, qint64(64) << 20});
+    const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
+    request->setPACurl(scriptFile(folder, kHoard));
+    ASSERT_TRUE(runAsync(request));
+    EXPECT_EQ(request->responseString(), "origin");
+    EXPECT_TRUE(proxy.log().isEmpty());
+}
+
+TEST_F(ReqPACTest, AServedScriptOverOneMegabyteIsNotRun) {
+    const QByteArray script =
+        "function FindProxyForURL(url, host) { return \"PROXY 127.0.0.1:" + QByteArray::number(proxy.port()) +
+        "\"; }\n//" + QByteArray(1 << 20, 'x');
+    server.route("/large.pac", [script](const ServerRequest&) {
+        return ServerResponse::text(200, script, "application/x-ns-proxy-autoconfig");
+    });
+    for (bool synchronous : {true, false}) {
+        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
+        request->setPACurl(server.url("/large.pac"));
+        if (synchronous)
+            request->startSynchronous();
+        else
+            ASSERT_TRUE(runAsync(request));
+        EXPECT_EQ(request->responseString(), "origin");
+        EXPECT_TRUE(request->proxyHost().isEmpty());
+    }
+    EXPECT_TRUE(proxy.log().isEmpty());
+    EXPECT_EQ(server.requestsTo("/large.pac").size(), 2u);
 }
 
 } // namespace

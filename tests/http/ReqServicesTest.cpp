@@ -1,3 +1,5 @@
+#include "ReqTestSupport.h"
+
 #include "http/ReqHTTPRequest.h"
 #include "platform/net/SharedCookieStorage.h"
 #include "support/TempDir.h"
@@ -47,7 +49,7 @@ TEST(ReqServicesTest, ContentTypesGiveTypeAndKnownCharsets) {
 }
 
 TEST(ReqServicesTest, SessionCredentialsMatchByUrlThenByServerAndSurviveBySameness) {
-    ReqHTTPRequest::clearSession();
+    req_test::clearSessionStores();
     const auto credentials = [](const char* user) {
         return std::make_shared<const QVariantMap>(QVariantMap{{kReqAuthenticationUsername, user}});
     };

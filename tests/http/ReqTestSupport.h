@@ -33,8 +33,19 @@ struct Recorder {
     }
 };
 
+// Empties every session store of the request class, the proxy credentials too: clearSession keeps those,
+// so a test that made some must take them away itself.
+inline void clearSessionStores() {
+    ReqHTTPRequest::clearSession();
+    for (const ReqSessionCredentials& entry : ReqHTTPRequest::sessionProxyCredentialsStore())
+        ReqHTTPRequest::removeProxyAuthenticationCredentialsFromSessionStore(entry.credentials);
+}
+
 class ReqRequestTest : public ::testing::Test {
 protected:
+    // What one test's requests kept for the session never reaches the next.
+    void TearDown() override { clearSessionStores(); }
+
     // Starts the request on the network thread and waits on the main loop until it has finished and its
     // reports have run.
     static bool runAsync(const ReqHTTPRequest::Ptr& request) {

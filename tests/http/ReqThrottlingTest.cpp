@@ -11,7 +11,10 @@ namespace {
 class ReqThrottlingTest : public ReqRequestTest {
 protected:
     void SetUp() override { ReqBandwidthThrottle::resetForTesting(); }
-    void TearDown() override { ReqBandwidthThrottle::resetForTesting(); }
+    void TearDown() override {
+        ReqBandwidthThrottle::resetForTesting();
+        ReqRequestTest::TearDown();
+    }
 };
 
 TEST_F(ReqThrottlingTest, FiftyThousandBytesAtTwentyThousandASecondTakeTwoSeconds) {

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "support/DSServiceDocuments.h"
+#include "webservice/BaseClasses/DSNamespaces.h"
 #include "webservice/BaseClasses/DSServerErrorGroup.h"
 
 #include <QRegularExpression>
@@ -142,6 +143,22 @@ TEST_F(DSServiceBaseTest, ErrorRepliesCarryTheServersWordsAndItsErrorDocument) {
         }
         EXPECT_EQ(delivery.ticket->fetchError(), delivery.error);
     }
+}
+
+TEST_F(DSServiceBaseTest, AnErrorReplyWhoseEntitiesWouldMultiplyItIsReadAsPlainText) {
+    // 35 KB that would read as 50 MB; the same shape at 350 KB read as gigabytes.
+    const QByteArray document = "<?xml version='1.0'?><!DOCTYPE errors [<!ENTITY x '" +
+                                QByteArray(10000, 'x') + "'>]><errors xmlns='" + DSNamespaceDS().toUtf8() +
+                                "'><error><domain>D</domain><code>C</code><internalReason>" +
+                                QByteArray("&x;").repeated(5000) + "</internalReason></error></errors>";
+    server.route(QStringLiteral("/bomb"), [&](const ServerRequest&) {
+        return ServerResponse::text(400, document, ds_documents::kErrorDocumentContentType);
+    });
+    const Delivery delivery = fetch(QStringLiteral("/bomb"));
+    ASSERT_TRUE(delivery.error);
+    EXPECT_EQ(delivery.error->code, 400);
+    EXPECT_FALSE(delivery.error->userInfo.contains(QLatin1String(kDSServiceErrorServerErrorsKey)));
+    EXPECT_EQ(delivery.errorText(), QString::fromUtf8(document));
 }
 
 TEST_F(DSServiceBaseTest, RepliesThatHoldNoObject) {

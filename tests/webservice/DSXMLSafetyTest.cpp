@@ -1,4 +1,6 @@
 #include "support/TempDir.h"
+#include "webservice/BaseClasses/DSNamespaces.h"
+#include "webservice/BaseClasses/DSServerErrorGroup.h"
 #include "webservice/DSXMLDocument.h"
 
 #include <gtest/gtest.h>
@@ -43,7 +45,64 @@ QString rootText(const QString& document) {
     return parsed ? parsed->rootElement()->stringValue() + QString::fromUtf8(parsed->XMLData()) : QString();
 }
 
+QString detail(const DSXMLError& error) {
+    return error.userInfo.value(QLatin1String(kDSXMLErrorDetailKey)).toString();
+}
+
+// An error reply whose reason names one large entity many times: a few hundred kilobytes that read as
+// gigabytes.
+QByteArray entityBombErrorReply(int entityBytes, int uses) {
+    return "<?xml version='1.0'?><!DOCTYPE errors [<!ENTITY x '" + QByteArray(entityBytes, 'x') +
+           "'>]><errors xmlns='" + DSNamespaceDS().toUtf8() +
+           "'><error><domain>d</domain><code>c</code><internalReason>" + QByteArray("&x;").repeated(uses) +
+           "</internalReason></error></errors>";
+}
+
 } // namespace
+
+TEST(DSXMLSafety, DocumentTypeDeclarationsAreRefusedBeforeTheyCanMultiplyTheDocument) {
+    const QByteArray large(100000, 'n');
+    const struct {
+        const char* name;
+        QByteArray document;
+    } cases[] = {
+        {"one entity used 50,000 times", entityBombErrorReply(100000, 50000)},
+        {"a namespace default on 50,000 elements", "<!DOCTYPE r [<!ATTLIST e xmlns:p CDATA '" + large +
+                                                       "'>]><r>" + QByteArray("<e/>").repeated(50000) +
+                                                       "</r>"},
+        {"a parameter entity", "<!DOCTYPE r [<!ENTITY % p '<!ENTITY e \"x\">'> %p;]><r>&e;</r>"},
+        {"an external subset", "<!DOCTYPE r SYSTEM 'r.dtd'><r>&e;</r>"},
+        {"a bare name", "<!DOCTYPE r><r/>"},
+    };
+    for (const auto& c : cases) {
+        DSXMLError error;
+        EXPECT_FALSE(DSXMLDocument::documentWithData(c.document, &error)) << c.name;
+        EXPECT_EQ(error.code, -1) << c.name;
+        EXPECT_TRUE(detail(error).contains(QStringLiteral("document type declaration"))) << c.name;
+        DSXMLError elementError;
+        EXPECT_FALSE(DSXMLElement::elementWithXMLString(QString::fromUtf8(c.document), &elementError))
+            << c.name;
+        EXPECT_EQ(detail(elementError), detail(error)) << c.name;
+    }
+    // The error reply itself gives no server errors (reading it would have needed gigabytes).
+    ASSERT_FALSE(DSXMLDocument::documentWithData(entityBombErrorReply(100000, 50000)));
+    EXPECT_FALSE(DSServerErrorGroup::groupWithData(entityBombErrorReply(100000, 50000)));
+}
+
+TEST(DSXMLSafety, DocumentsWithoutADocumentTypeKeepTheirReferencesAndSayWhyTheyAreMalformed) {
+    const DSXMLDocumentRef parsed = DSXMLDocument::documentWithXMLString(
+        QStringLiteral("<?xml version='1.0'?><r a='&amp;&#65;'>&lt;&#x42;<![CDATA[c]]></r>"));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->rootElement()->stringValue(), "<Bc");
+    EXPECT_EQ(parsed->rootElement()->attributeForName(QStringLiteral("a"))->stringValue(), "&A");
+    // A name used as an entity with no declaration anywhere is malformed, as ever.
+    for (const char* malformed : {"<r><unclosed></r>", "<r>&undeclared;</r>"}) {
+        DSXMLError error;
+        EXPECT_FALSE(DSXMLDocument::documentWithData(malformed, &error)) << malformed;
+        EXPECT_TRUE(detail(error).startsWith(QStringLiteral("The XML document is not well formed (line 1)")))
+            << detail(error).toStdString();
+    }
+}
 
 TEST(DSXMLSafety, NetworkEntitiesAndDocumentTypesAreNeverFetched) {
     LoopbackListener listener;

@@ -41,9 +41,14 @@ bool HttpResponseParser::fail(qint64 code, const QString& description) {
 bool HttpResponseParser::takeLine(const char*& data, const char* end, QByteArray& line) {
     const char* newline = static_cast<const char*>(memchr(data, '\n', size_t(end - data)));
     const qsizetype taken = newline ? newline - data + 1 : end - data;
-    headBytes += taken;
-    if (headBytes > kMaximumHeadBytes)
-        return fail(HttpStreamHeaderTooLarge, QStringLiteral("The response head is too large"));
+    lineBytes += taken;
+    if (lineBytes > kMaximumHeadBytes) {
+        if (state == State::StatusLine || state == State::Fields)
+            return fail(HttpStreamHeaderTooLarge, QStringLiteral("The response head is too large"));
+        if (state == State::Trailers)
+            return fail(HttpStreamHeaderTooLarge, QStringLiteral("The response trailers are too large"));
+        return fail(HttpStreamBadChunk, QStringLiteral("A chunk line is too long"));
+    }
     partialLine.append(data, taken);
     data += taken;
     if (!newline)
@@ -103,8 +108,10 @@ bool HttpResponseParser::lineTaken(const QByteArray& line) {
     case State::Fields:
         return fieldLine(line);
     case State::ChunkSize:
+        lineBytes = 0;
         return chunkSizeLine(line);
     case State::ChunkEnd:
+        lineBytes = 0;
         if (!line.isEmpty())
             return fail(HttpStreamBadChunk, QStringLiteral("A chunk is longer than its size"));
         state = State::ChunkSize;
@@ -151,6 +158,7 @@ bool HttpResponseParser::headEnded() {
         return true;
     }
     headDone = true;
+    lineBytes = 0;
     return decideFraming();
 }
 

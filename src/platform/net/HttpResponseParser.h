@@ -9,8 +9,9 @@ namespace platform::net {
 
 // Reads one HTTP/1.x response off a connection and takes its framing apart. Interim (1xx) responses are
 // skipped. The body is framed by a decimal "Content-Length", by chunks (sizes checked), or by the end of the
-// connection; a reply to HEAD, a 204, a 304 and a 2xx to CONNECT have none. Lengths that disagree, a head
-// past the limits, a malformed chunk, a field holding a CR, and an end before the framing says so are errors.
+// connection; a reply to HEAD, a 204, a 304 and a 2xx to CONNECT have none. Lengths that disagree, a head,
+// a chunk line or trailers past the limits, a malformed chunk, a field holding a CR, and an end before the
+// framing says so are errors.
 class HttpResponseParser {
 public:
     enum class Framing { Undecided, None, Length, Chunked, UntilClose };
@@ -65,7 +66,9 @@ private:
     Framing bodyFraming = Framing::Undecided;
     HttpMessage response;
     QByteArray partialLine;
-    qsizetype headBytes = 0;
+    // Bytes of lines in the section being read: the head (interim ones included), one chunk line, or the
+    // trailers; each section has the head's limit, so a long chunked body is never mistaken for a long head.
+    qsizetype lineBytes = 0;
     int fieldCount = 0;
     qint64 remaining = 0;
     bool started = false;
