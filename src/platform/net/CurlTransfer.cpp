@@ -140,6 +140,11 @@ void CurlTransfer::configureBody() {
     curl_easy_setopt(easy, CURLOPT_READDATA, this);
     curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);
     curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+    // On a kept-alive connection that turns out dead, curl would rewind the body and send it again on its
+    // own, to a server that may hold part of it already. A body goes on a connection of its own, so that a
+    // cut reaches the caller as a lost connection and the caller decides whether and how to send again.
+    if (bodyLength != 0)
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     if (method != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.constData());
 }
