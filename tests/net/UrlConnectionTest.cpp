@@ -5,6 +5,8 @@
 #include "support/LoopbackServer.h"
 #include "support/NetTestEnvironment.h"
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 using namespace platform::net;
@@ -65,6 +67,34 @@ TEST_F(UrlConnectionTest, TransportFailuresMapToTheCodesRetryReads) {
         ASSERT_TRUE(recorder.error) << c.url.toString().toStdString();
         EXPECT_EQ(recorder.error->domain, kUrlErrorDomain);
         EXPECT_EQ(recorder.error->code, c.code) << c.url.toString().toStdString();
+    }
+}
+
+// A body goes out once per request: a connection cut under it is reported, even on a kept-alive connection,
+// and whether to send it again is the caller's decision.
+TEST_F(UrlConnectionTest, ABodyCutOnAKeptConnectionIsReportedNotSentAgain) {
+    server.route("/warm", [](const ServerRequest&) { return ServerResponse::text(200, "warm"); });
+    server.route("/once", [](const ServerRequest&) { return ServerResponse::closeAfterRequest(); });
+    for (bool streamed : {false, true}) {
+        server.clearLog();
+        ConnectionRecorder warm;
+        ASSERT_TRUE(warm.run(UrlRequest(server.url("/warm"))));
+        UrlRequest request(server.url("/once"));
+        request.httpMethod = "POST";
+        const QByteArray form(40000, 'f');
+        if (streamed) {
+            auto stream = std::make_shared<QBuffer>();
+            stream->setData(form);
+            stream->open(QIODevice::ReadOnly);
+            request.httpBodyStream = stream;
+        } else {
+            request.httpBody = form;
+        }
+        ConnectionRecorder recorder;
+        ASSERT_TRUE(recorder.run(request));
+        ASSERT_TRUE(recorder.error) << streamed;
+        EXPECT_EQ(recorder.error->code, UrlErrorNetworkConnectionLost) << streamed;
+        EXPECT_EQ(server.requestsTo("/once").size(), 1u) << streamed;
     }
 }
 

@@ -96,6 +96,16 @@ void FakeVideoService::failChunkWith503(int k) {
     });
 }
 
+void FakeVideoService::cutChunk(int k, qint64 keptBytes) {
+    uploadRoutes.setOverride(
+        [this, k, keptBytes](const ServerRequest& request, const ResumableUploadRoutes::Step& step) {
+            if (step.kind != ResumableUploadRoutes::Kind::Chunk || step.index != k)
+                return std::optional<ServerResponse>();
+            uploadRoutes.setStored(uploadRoutes.received() + request.body.left(keptBytes));
+            return std::optional<ServerResponse>(ServerResponse::closeAfterRequest());
+        });
+}
+
 void FakeVideoService::cutRepliesOf(const QString& path, qint64 bytes) {
     const QByteArray page = ds_documents::videoFeedPage(baseURL(), 1, 1, kEntriesPerPage);
     routeAllMethods(server, path, [page, bytes](const ServerRequest&) {

@@ -9,8 +9,9 @@
 // It serves the resumable upload of the signed-in user ("…/resumable/feeds/api/users/default/uploads": a
 // "Location", chunk PUTs answered 308 with "Range", then 201 with a video entry), status queries, the user's
 // uploads feed split over pages by next links, video entries to read, update and delete, and the account
-// login. Switches make it fail the way a client must survive: a 503 on the k-th chunk, a reply cut off in
-// the middle of its body, an error document. Every request is in the server's log.
+// login. Switches make it fail the way a client must survive: a 503 on the k-th chunk, a chunk whose
+// connection dies, a reply cut off in the middle of its body, an error document. Every request is in the
+// server's log.
 
 #include "support/LoopbackServer.h"
 #include "support/ResumableUploadRoutes.h"
@@ -43,6 +44,8 @@ public:
     void serveVideo(const QString& videoID, const QString& title);
     // The k-th chunk PUT (counted from 0) is answered 503 and its bytes are not kept.
     void failChunkWith503(int k);
+    // The connection of the k-th chunk PUT dies without a reply after the service kept its first `keptBytes`.
+    void cutChunk(int k, qint64 keptBytes);
     // Replies of the path end after `bytes` bytes of their body.
     void cutRepliesOf(const QString& path, qint64 bytes);
     // The path answers the DS error document with this status.

@@ -35,6 +35,11 @@ void LoopbackProxy::requireCredential(const QString& user, const QString& passwo
     expectedAuthorization = "Basic " + (user + u':' + password).toUtf8().toBase64();
 }
 
+void LoopbackProxy::refuseTunnels(int status) {
+    std::lock_guard lock(mutex);
+    tunnelRefusal = status;
+}
+
 QStringList LoopbackProxy::log() const {
     std::lock_guard lock(mutex);
     return entries;
@@ -79,6 +84,17 @@ void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
         entries << QString::fromLatin1(method + ' ' + target);
     }
     const bool tunnel = method == "CONNECT";
+    int refusal = 0;
+    {
+        std::lock_guard lock(mutex);
+        refusal = tunnel ? tunnelRefusal : 0;
+    }
+    if (refusal) {
+        client->writeAll("HTTP/1.1 " + QByteArray::number(refusal) +
+                         " Refused\r\nContent-Type: text/plain\r\nContent-Length: 16\r\n"
+                         "Connection: close\r\n\r\nnot to this host");
+        return;
+    }
     const QUrl url = QUrl::fromEncoded(target);
     auto server = std::make_shared<Connection>(connectToLoopback(tunnel ? targetPort(target) : url.port(80)));
     if (server->fd() < 0) {

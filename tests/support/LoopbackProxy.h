@@ -11,7 +11,8 @@
 //   EXPECT_EQ(proxy.log(), QStringList{"CONNECT localhost:4431"});
 //
 // With requireCredential() set, a request without the matching Basic "Proxy-Authorization" is answered 407
-// with a Basic challenge.
+// with a Basic challenge. With refuseTunnels(status) set, every CONNECT is answered with that status (as a
+// proxy whose rules forbid the target does) and the connection closed.
 
 #include <QString>
 #include <QStringList>
@@ -35,6 +36,7 @@ public:
     int port() const;
     QUrl url() const;
     void requireCredential(const QString& user, const QString& password);
+    void refuseTunnels(int status);
     // "CONNECT host:port" for each tunnel, "METHOD absolute-URL" for each request passed on, in order.
     QStringList log() const;
     void clearLog();
@@ -46,6 +48,7 @@ private:
     mutable std::mutex mutex;
     QStringList entries;
     QByteArray expectedAuthorization;
+    int tunnelRefusal = 0;
     std::unique_ptr<AcceptLoop> connections; // last: its threads use the members above
 };
 

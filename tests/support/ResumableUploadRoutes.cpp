@@ -113,7 +113,7 @@ ServerResponse ResumableUploadRoutes::put(const ServerRequest& request) {
     const QRegularExpressionMatch match = chunkRange.match(QString::fromLatin1(range));
     const qint64 from = match.captured(1).toLongLong();
     const qint64 to = match.captured(2).toLongLong();
-    if (!match.hasMatch() || from > stored.size() || to - from + 1 != request.body.size())
+    if (!match.hasMatch() || from != stored.size() || to - from + 1 != request.body.size())
         return ServerResponse::text(400, "bad range");
     stored = stored.left(from) + request.body;
     return progressReply();

@@ -5,8 +5,9 @@
 //   "X-Upload-Content-Type")
 //     and carries the metadata; the reply is 200 with "Location" naming the upload session (in the scheme the
 //     request came in);
-//   - "PUT" to the session with "Content-Range: bytes a-b/N" stores the bytes from a (a must not lie beyond
-//     what is stored) and answers 308 with "Range: bytes=0-<last stored byte>" (no "Range" while nothing is
+//   - "PUT" to the session with "Content-Range: bytes a-b/N" stores the bytes from a, which must be where
+//     the stored bytes end (a chunk sent again over bytes the session holds is refused with 400, as the
+//     service does), and answers 308 with "Range: bytes=0-<last stored byte>" (no "Range" while nothing is
 //     stored), or 201 with `finalReply` once all N bytes are there;
 //   - "PUT" with "Content-Range: bytes */N" and no body is a status query, answered the same way.
 // A session that saw no first request (a restarted upload) takes N from "Content-Range".

@@ -1,5 +1,7 @@
 #include "FetcherTestSupport.h"
 
+#include "platform/net/UrlError.h"
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -52,6 +54,27 @@ TEST_F(NetHTTPFetcherRetryTest, ALostConnectionAndAStallAreRetried) {
         EXPECT_EQ(outcome.data, "second try");
         EXPECT_EQ(seen, QList<qint64>{std::string_view(path) == "/drop" ? -1005 : -1001}) << path;
     }
+}
+
+// The transport never sends a body again on its own: a POST cut on a kept-alive connection reaches the
+// fetcher's retry decision as a lost connection.
+TEST_F(NetHTTPFetcherRetryTest, APostCutOnAReusedConnectionReachesTheRetryDecision) {
+    serve("/warm", 200, "warm");
+    serveInTurn(server, "/form", {ServerResponse::closeAfterRequest(), ServerResponse::text(200, "taken")});
+    ASSERT_FALSE(fetch(NetHTTPFetcher::fetcherWithURL(server.url("/warm"))).error);
+    auto fetcher = retryingFetcher(server.url("/form"));
+    fetcher->setPostData("name=value");
+    QList<qint64> seen;
+    fetcher->setRetryBlock([&](bool suggested, const platform::Error& error) {
+        seen << error.code;
+        return suggested;
+    });
+    const Outcome outcome = fetch(fetcher);
+    EXPECT_FALSE(outcome.error);
+    EXPECT_EQ(outcome.data, "taken");
+    EXPECT_EQ(seen, QList<qint64>{platform::net::UrlErrorNetworkConnectionLost});
+    EXPECT_EQ(fetcher->retryCount(), 1u);
+    EXPECT_EQ(server.requestsTo("/form").size(), 2u);
 }
 
 TEST_F(NetHTTPFetcherRetryTest, ANotFoundIsRetriedOnlyWhenTheCallbackSaysSo) {

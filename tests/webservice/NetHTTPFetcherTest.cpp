@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace fetcher_test;
 using platform::net::UrlRequest;
@@ -123,6 +124,51 @@ TEST_F(NetHTTPFetcherTest, AFileDownloadReplacesItsDestinationOnlyOnSuccess) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+// A reply kept in memory is bounded, however it is framed, and a compressed one may not expand beyond reason;
+// past either the fetch fails as too large and lets go of what it held. A long reply meant for a file
+// streams into it.
+TEST_F(NetHTTPFetcherTest, AReplyTooLargeToKeepFailsAndIsLetGo) {
+    const qint64 limit = NetHTTPFetcher::kMaximumDownloadedDataLength;
+    const QByteArray bomb = test_support::gzip(QByteArray(2 * limit, '\0'));
+    server.route("/bomb", [&bomb](const ServerRequest&) {
+        return ServerResponse::text(200, bomb).withHeader("Content-Encoding", "gzip");
+    });
+    server.route("/long", [limit](const ServerRequest&) {
+        ServerResponse reply = ServerResponse::text(200, QByteArray(limit + 1, 'd'));
+        reply.chunked = true;
+        reply.chunkSize = 65536;
+        return reply;
+    });
+    TempDir dir;
+    struct Case {
+        const char* path;
+        bool toFile;
+        QString refusal; // empty: the reply arrives whole
+    } cases[] = {
+        {"/long", false, "The reply is too large: it holds more than 32 MB."},
+        {"/bomb", false, "The reply is too large: it expands to more than 100 times its size."},
+        {"/bomb", true, "The reply is too large: it expands to more than 100 times its size."},
+        {"/long", true, ""},
+    };
+    for (const Case& c : cases) {
+        auto fetcher = NetHTTPFetcher::fetcherWithURL(server.url(c.path));
+        if (c.toFile)
+            fetcher->setDownloadPath(dir.file("reply.bin"));
+        const Outcome outcome = fetch(fetcher);
+        if (c.refusal.isEmpty()) {
+            EXPECT_FALSE(outcome.error) << c.path;
+            EXPECT_EQ(QFileInfo(dir.file("reply.bin")).size(), limit + 1);
+            continue;
+        }
+        ASSERT_TRUE(outcome.error) << c.path << " " << c.toFile;
+        EXPECT_EQ(outcome.error->domain, platform::net::kUrlErrorDomain);
+        EXPECT_EQ(outcome.error->code, platform::net::UrlErrorDataLengthExceedsMaximum);
+        EXPECT_EQ(outcome.error->localizedDescription(), c.refusal);
+        EXPECT_TRUE(fetcher->downloadedData().isEmpty());
+        EXPECT_FALSE(QFile::exists(dir.file("reply.bin")));
+    }
+}
+
 TEST_F(NetHTTPFetcherTest, TheDownloadIsWrittenToAPrivateFileBesideItsDestination) {
     server.route("/held",
                  [](const ServerRequest&) { return ServerResponse::hold(ServerResponse::text(200, "x")); });
@@ -190,6 +236,21 @@ TEST_F(NetHTTPFetcherTest, ARedirectLoopEndsInAnError) {
     ASSERT_TRUE(outcome.error);
     EXPECT_EQ(outcome.error->domain, platform::net::kUrlErrorDomain);
     EXPECT_EQ(outcome.error->code, platform::net::UrlErrorHTTPTooManyRedirects);
+}
+
+// A web server may send the fetch to another web address, never to a local file or another protocol.
+TEST_F(NetHTTPFetcherTest, ARedirectToAnythingButHttpOrHttpsEndsInAnError) {
+    for (const QByteArray location : {"file:///etc/passwd", "ftp://127.0.0.1/x", "gopher://127.0.0.1:70/"}) {
+        server.clearLog();
+        server.route("/away", [=](const ServerRequest&) { return ServerResponse::redirect(302, location); });
+        const Outcome outcome = fetch(NetHTTPFetcher::fetcherWithURL(server.url("/away")));
+        ASSERT_TRUE(outcome.error) << location.constData();
+        EXPECT_EQ(outcome.error->domain, platform::net::kUrlErrorDomain);
+        EXPECT_EQ(outcome.error->code, platform::net::UrlErrorUnsupportedURL) << location.constData();
+        EXPECT_EQ(outcome.error->localizedDescription(),
+                  "The server redirected to " + location + ", which is not an http or https address.");
+        EXPECT_EQ(server.requests().size(), 1u);
+    }
 }
 
 TEST_F(NetHTTPFetcherTest, APasswordChallengeIsAnsweredWithTheCredentialAtMostThreeTimes) {

@@ -185,6 +185,30 @@ TEST_F(NetHTTPUploadFetcherTest, AFailedChunkIsRetriedAsAStatusQuery) {
     EXPECT_TRUE(query.body.isEmpty());
 }
 
+// The connection dies under a chunk after the server took part of it: the fetcher, not the transport,
+// decides to go on, asks where the server stands and sends only the rest, so every byte is stored once.
+TEST_F(NetHTTPUploadFetcherTest, AChunkCutOnAReusedConnectionResumesFromTheServersRange) {
+    const QByteArray data = movieBytes(120000);
+    answer(Kind::Chunk, 0, [&](const ServerRequest& request) {
+        routes.setStored(request.body.left(25000));
+        return ServerResponse::closeAfterRequest();
+    });
+    QList<qint64> seen;
+    auto fetcher = retrying(upload(data, 50000));
+    fetcher->setRetryBlock([&](bool suggested, const platform::Error& error) {
+        seen << error.code;
+        return suggested;
+    });
+    const Outcome outcome = fetch(fetcher);
+    EXPECT_FALSE(outcome.error) << qPrintable(outcome.error->localizedDescription());
+    EXPECT_EQ(outcome.data, routes.finalReply);
+    EXPECT_EQ(routes.received(), data);
+    EXPECT_EQ(seen, QList<qint64>{-1005});
+    EXPECT_EQ(routes.contentRanges(),
+              QList<QByteArray>({"bytes 0-49999/120000", "bytes */120000", "bytes 25000-74999/120000",
+                                 "bytes 75000-119999/120000"}));
+}
+
 TEST_F(NetHTTPUploadFetcherTest, A308CanMoveTheUploadElsewhere) {
     routes.aliasSession("/upload/moved");
     const QByteArray moved = server.secureUrl("/upload/moved").toEncoded();

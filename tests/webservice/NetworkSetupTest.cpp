@@ -68,6 +68,33 @@ TEST_F(NetworkSetupTest, AProxyThatAsksForCredentialsGetsTheProxyCredential) {
     }
 }
 
+// A proxy that refuses the tunnel has answered: the fetch ends at once with the proxy's status, and is not
+// retried as a lost connection would be.
+TEST_F(NetworkSetupTest, AProxyThatRefusesTheTunnelEndsTheFetchAtOnce) {
+    test_support::LoopbackProxy proxy;
+    serve("/feed", 200, "never");
+    NetworkEnvironment environment = test_support::testNetworkEnvironment();
+    environment.httpsProxy = proxy.url();
+    platform::net::ScopedNetworkEnvironment throughProxy(environment);
+    for (int status : {403, 502}) {
+        proxy.clearLog();
+        proxy.refuseTunnels(status);
+        auto fetcher = NetHTTPFetcher::fetcherWithURL(server.secureUrl("/feed"));
+        fetcher->setRetryEnabled(true);
+        fetcher->setMinRetryInterval(0.05);
+        fetcher->setMaxRetryInterval(1.0);
+        const Outcome outcome = fetch(fetcher);
+        ASSERT_TRUE(outcome.error) << status;
+        EXPECT_EQ(outcome.error->domain, platform::net::kUrlErrorDomain);
+        EXPECT_EQ(outcome.error->code, platform::net::UrlErrorProxyRefusedConnection);
+        EXPECT_EQ(outcome.error->localizedDescription(),
+                  QStringLiteral("The proxy refused the connection to localhost: %1").arg(status));
+        EXPECT_EQ(fetcher->retryCount(), 0u);
+        EXPECT_EQ(proxy.log().size(), 1) << status;
+        EXPECT_TRUE(server.requests().empty());
+    }
+}
+
 TEST_F(NetworkSetupTest, TheServiceTableFromTheUserDefaultsTakesUploadsElsewhere) {
     TempDir dir;
     platform::UserDefaults::setStorePathForTesting(dir.file("Vistrelle.conf"));

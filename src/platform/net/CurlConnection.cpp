@@ -20,6 +20,11 @@ QString realmOf(const QByteArray& challenges) {
     return realm.match(QString::fromLatin1(challenges)).captured(1);
 }
 
+bool isWebScheme(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return scheme == u"http" || scheme == u"https";
+}
+
 } // namespace
 
 CurlConnection::CurlConnection(const UrlRequest& request, UrlConnectionDelegate& delegate)
@@ -186,9 +191,17 @@ UrlRequest CurlConnection::proposedRedirect(const UrlResponse& response) const {
 }
 
 void CurlConnection::follow(const UrlResponse& response, const QByteArray& body) {
+    const UrlRequest proposed = proposedRedirect(response);
+    if (!isWebScheme(proposed.url)) {
+        // A web server has no say over local files or other protocols.
+        fail(
+            makeUrlError(UrlErrorUnsupportedURL, proposed.url,
+                         QStringLiteral("The server redirected to %1, which is not an http or https address.")
+                             .arg(proposed.url.toDisplayString())));
+        return;
+    }
     const std::shared_ptr<Link> alive = link;
-    const std::optional<UrlRequest> next =
-        delegate.connectionWillSendRequest(*this, proposedRedirect(response), response);
+    const std::optional<UrlRequest> next = delegate.connectionWillSendRequest(*this, proposed, response);
     if (alive->cancelled)
         return;
     if (!next) {

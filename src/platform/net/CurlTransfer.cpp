@@ -26,6 +26,22 @@ bool isRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// A compressed body may expand this many times its size on the wire, once it has passed the floor; more is
+// a decompression bomb, whatever the caller does with the bytes.
+constexpr qint64 kMaximumExpansion = 100;
+constexpr qint64 kExpansionFloor = 1024 * 1024;
+
+QString sizeText(qint64 bytes) {
+    constexpr qint64 mebibyte = 1024 * 1024;
+    return bytes % mebibyte == 0 ? QStringLiteral("%1 MB").arg(bytes / mebibyte)
+                                 : QStringLiteral("%1 bytes").arg(bytes);
+}
+
+bool isCompressed(const HttpHeaders& headers) {
+    const QByteArray coding = headers.value("Content-Encoding").trimmed().toLower();
+    return !coding.isEmpty() && coding != "identity";
+}
+
 // Fields curl must write itself, so that a message never carries two of them or an "Expect" pause.
 bool isFramingField(const QByteArray& name) {
     static const char* framing[] = {"content-length", "expect", "transfer-encoding"};
@@ -140,6 +156,11 @@ void CurlTransfer::configureBody() {
     curl_easy_setopt(easy, CURLOPT_READDATA, this);
     curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);
     curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+    // On a kept-alive connection that turns out dead, curl would rewind the body and send it again on its
+    // own, to a server that may hold part of it already. A body goes on a connection of its own, so that a
+    // cut reaches the caller as a lost connection and the caller decides whether and how to send again.
+    if (bodyLength != 0)
+        curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
     if (method != "POST")
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.constData());
 }
@@ -203,6 +224,7 @@ size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* sel
         transfer->responseSeen = false;
         transfer->holding = false;
         transfer->heldBody.clear();
+        transfer->decodedLength = 0;
     } else if (line.isEmpty()) {
         if (transfer->statusCode / 100 != 1 && !transfer->responseSeen)
             transfer->headersComplete();
@@ -216,12 +238,37 @@ size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* sel
     return length;
 }
 
+std::optional<QString> CurlTransfer::excessOfReply() const {
+    // A held reply is kept whole, whatever the caller does with bodies.
+    const qint64 callerLimit = plan.request.maximumReplyLength;
+    const qint64 limit = holding && (callerLimit < 0 || callerLimit > kDefaultMaximumReplyLength)
+                             ? kDefaultMaximumReplyLength
+                             : callerLimit;
+    if (limit >= 0 && decodedLength > limit)
+        return QStringLiteral("The reply is too large: it holds more than %1.").arg(sizeText(limit));
+    if (decodedLength > kExpansionFloor && isCompressed(headers)) {
+        curl_off_t received = 0;
+        curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+        if (decodedLength > kMaximumExpansion * std::max<qint64>(received, 1))
+            return QStringLiteral("The reply is too large: it expands to more than %1 times its size.")
+                .arg(kMaximumExpansion);
+    }
+    return std::nullopt;
+}
+
 size_t CurlTransfer::onWrite(char* buffer, size_t size, size_t count, void* self) {
     auto* transfer = static_cast<CurlTransfer*>(self);
     const size_t length = size * count;
     transfer->touch();
     if (!transfer->responseSeen)
         transfer->headersComplete();
+    transfer->decodedLength += qint64(length);
+    if (const std::optional<QString> excess = transfer->excessOfReply()) {
+        // Anything but the full count ends the transfer; what was held goes with it.
+        transfer->refusedReply = *excess;
+        transfer->heldBody = QByteArray();
+        return 0;
+    }
     if (transfer->holding) {
         transfer->heldBody.append(buffer, qsizetype(length));
     } else {
@@ -319,9 +366,16 @@ void CurlTransfer::completed(int result) {
         }
     } else {
         event.kind = TransferEvent::Failed;
-        event.error = urlErrorForCurlCode(result, plan.request.url, QString::fromUtf8(errorText));
         if (easy)
             curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &event.proxyConnectCode);
+        // curl reports a refused tunnel as a failed receive, which would read as a lost connection and be
+        // retried for as long as the back-off lasts; the proxy's answer is final.
+        if (event.proxyConnectCode >= 400)
+            event.error = proxyRefusedError(plan.request.url, event.proxyConnectCode);
+        else if (!refusedReply.isEmpty())
+            event.error = makeUrlError(UrlErrorDataLengthExceedsMaximum, plan.request.url, refusedReply);
+        else
+            event.error = urlErrorForCurlCode(result, plan.request.url, QString::fromUtf8(errorText));
     }
     sink(std::move(event));
 }

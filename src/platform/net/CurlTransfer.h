@@ -70,6 +70,7 @@ private:
     void configureHeaders();
     void headersComplete();
     bool needsDecision() const;
+    std::optional<QString> excessOfReply() const;
     void touch() { lastActivity = Clock::now(); }
 
     TransferPlan plan;
@@ -89,6 +90,8 @@ private:
     bool holding = false;
     UrlResponse response;
     QByteArray heldBody;
+    qint64 decodedLength = 0; // of the current reply's body
+    QString refusedReply;     // why the reply was cut short, when it was too large
     bool ended = false;
 
     Clock::time_point lastActivity = Clock::now();

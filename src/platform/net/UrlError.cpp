@@ -67,6 +67,14 @@ Error makeUrlError(qint64 code, const QUrl& url, const QString& description) {
     return Error(QString::fromLatin1(kUrlErrorDomain), code, info);
 }
 
+Error proxyRefusedError(const QUrl& url, long proxyStatus) {
+    Error error = makeUrlError(
+        UrlErrorProxyRefusedConnection, url,
+        QStringLiteral("The proxy refused the connection to %1: %2").arg(url.host()).arg(proxyStatus));
+    error.userInfo.insert(QLatin1String(kProxyStatusCodeKey), qint64(proxyStatus));
+    return error;
+}
+
 Error urlErrorForCurlCode(int curlCode, const QUrl& url, const QString& detail) {
     const auto code = static_cast<CURLcode>(curlCode);
     const QString text = detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail;

@@ -25,12 +25,18 @@ enum UrlErrorCode : qint64 {
     UrlErrorUserCancelledAuthentication = -1012,
     UrlErrorCannotDecodeContentData = -1016,
     UrlErrorRequestBodyStreamExhausted = -1021,
+    UrlErrorProxyRefusedConnection = -1030, // the proxy answered CONNECT with a 4xx or 5xx status
+    UrlErrorDataLengthExceedsMaximum = -1103,
     UrlErrorSecureConnectionFailed = -1200,
     UrlErrorServerCertificateUntrusted = -1202,
     UrlErrorClientCertificateRejected = -1205,
 };
 
+inline constexpr char kProxyStatusCodeKey[] = "proxyStatusCode";
+
 Error makeUrlError(qint64 code, const QUrl& url, const QString& description);
+// A proxy's refusal to open a tunnel to the host of `url`, with its status under kProxyStatusCodeKey.
+Error proxyRefusedError(const QUrl& url, long proxyStatus);
 // The error for a curl result code, with curl's own message when it gave one.
 Error urlErrorForCurlCode(int curlCode, const QUrl& url, const QString& detail = QString());
 

@@ -24,6 +24,9 @@ struct Credential {
     friend bool operator==(const Credential&, const Credential&) = default;
 };
 
+// The most decoded bytes of one reply body a request holds in memory unless it says otherwise.
+inline constexpr qint64 kDefaultMaximumReplyLength = 32 * 1024 * 1024;
+
 // One HTTP request as the URL-loading layer sends it. Copies are independent, except that a body stream is
 // shared (it can be read only once).
 struct UrlRequest {
@@ -36,6 +39,9 @@ struct UrlRequest {
         60.0; // seconds without any traffic before the request fails; never a total limit
     bool httpShouldHandleCookies = true; // the shared cookie store adds and takes cookies for this request
     CachePolicy cachePolicy = CachePolicy::UseProtocolCachePolicy;
+    // The most decoded bytes of a reply body the caller keeps in memory; past it the request fails with
+    // "reply too large". Negative: the caller streams the body on (into a file) and sets no limit.
+    qint64 maximumReplyLength = kDefaultMaximumReplyLength;
 
     UrlRequest() = default;
     explicit UrlRequest(const QUrl& url) : url(url) {}

@@ -13,7 +13,7 @@
 #include "webservice/DSServiceProviderVideoSite.h"
 #include "webservice/DSVideoSiteConstants.h"
 #include "webservice/HTTPFetcher/NetHTTPUploadFetcher.h"
-#include "webservice/oauth2/NetOAuth2Errors.h"
+#include "webservice/ServiceErrorText.h"
 #include "webservice/oauth2/NetOAuth2WindowController.h"
 
 #include <QFile>
@@ -61,14 +61,6 @@ QString fillProgressFormat(const QString& format, double percent, const QString&
 
 QString twoPlaces(double value) {
     return QString::number(value, 'f', 2);
-}
-
-// The provider's own word for a refused token or sign-in, if it gave one.
-QString providerErrorWord(const platform::Error& error) {
-    const QString word = error.userInfo.value(QLatin1String(kNetOAuth2ErrorMessageKey)).toString();
-    if (!word.isEmpty())
-        return word;
-    return error.userInfo.value(QLatin1String(kNetOAuth2ErrorJSONKey)).toMap().value("error").toString();
 }
 
 } // namespace
@@ -186,9 +178,11 @@ bool VideoSiteUploaderObject::isSignedIn() const {
 
 // A refused refresh token stays refused: kept, it would skip the sign-in and fail every later upload after
 // a whole export.
-void VideoSiteUploaderObject::forgetRefusedSignIn(const platform::Error& error) const {
-    if (providerErrorWord(error) == QLatin1String("invalid_grant"))
-        NetOAuth2WindowController::removeAuthFromKeychainForName(kKeychainItemName);
+bool VideoSiteUploaderObject::forgetRefusedSignIn(const platform::Error& error) const {
+    if (!ServiceErrorText::isExpiredSignIn(error))
+        return false;
+    NetOAuth2WindowController::removeAuthFromKeychainForName(kKeychainItemName);
+    return true;
 }
 
 // ---- the upload
@@ -368,30 +362,21 @@ QString VideoSiteUploaderObject::uploadProgressText(quint64 delivered, quint64 t
 
 void VideoSiteUploaderObject::uploadTicket(const DSServiceTicketRef&, const DSObjectRef&,
                                            const platform::OptionalError& error) {
+    const bool signInExpired = error && forgetRefusedSignIn(*error);
     if (ExportProgressWindowController* window = progressWnd()) {
         if (error)
-            window->finishedError(QStringLiteral("Upload Error : ") + uploadErrorText(*error));
+            window->finishedError(
+                QStringLiteral("Upload Error : ") + uploadErrorText(*error) +
+                (signInExpired ? u' ' + tr_("The next upload will ask you to sign in again.") : QString()));
         else
             window->finishedSuccess(
                 QStringLiteral("Video file has been successfully uploaded to VideoSite."));
     }
-    if (error)
-        forgetRefusedSignIn(*error);
     endUpload();
 }
 
 QString VideoSiteUploaderObject::uploadErrorText(const platform::Error& error) {
-    if (error.userInfo.contains(QLatin1String(platform::kLocalizedDescriptionKey)))
-        return error.localizedDescription();
-    // The server's error document says it best.
-    const QString serverText = error.userInfo.value(QLatin1String(kDSServiceErrorTextKey)).toString();
-    if (error.userInfo.contains(QLatin1String(kDSServiceErrorServerErrorsKey)) && !serverText.isEmpty())
-        return serverText;
-    const QString reason =
-        providerErrorWord(error).isEmpty()
-            ? error.userInfo.value(QLatin1String(platform::kLocalizedFailureReasonKey)).toString()
-            : QLatin1Char('(') + providerErrorWord(error) + QLatin1Char(')');
-    return reason.isEmpty() ? error.localizedDescription() : error.localizedDescription() + u' ' + reason;
+    return ServiceErrorText::sentence(error);
 }
 
 void VideoSiteUploaderObject::UploadCancelled(const Notification&) {

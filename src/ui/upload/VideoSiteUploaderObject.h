@@ -110,7 +110,8 @@ private:
     void keepTicket(const DSServiceTicketRef& started);
     void watchLocation(const DSServiceTicketRef& ticket);
     void endUpload();
-    void forgetRefusedSignIn(const platform::Error& error) const;
+    // Whether the error refused the kept sign-in for good, which is then forgotten.
+    bool forgetRefusedSignIn(const platform::Error& error) const;
 
     AppDialogs& dialogs;
     QPointer<QWidget> mainWindow;

@@ -158,6 +158,8 @@ bool NetHTTPFetcher::beginFetchMayDelay(bool mayDelay, bool mayAuthorize) {
     if (!downloadPath_.isEmpty() && !openTemporaryDownloadFile())
         return false;
 
+    // Bodies kept in memory are bounded; a body meant for a file streams into it.
+    request_->maximumReplyLength = downloadPath_.isEmpty() ? kMaximumDownloadedDataLength : -1;
     connection_ = connectionClass()(*request_, *this);
     hasConnectionEnded_ = false;
     if (!connection_) {

@@ -60,6 +60,10 @@ public:
     using ReceivedDataBlock = std::function<void(const QByteArray& dataSoFar)>;
     using RetryBlock = std::function<bool(bool suggestedWillRetry, const platform::Error&)>;
 
+    // The most decoded bytes of a reply the fetcher keeps in memory (the service's documents are small); a
+    // larger reply fails as too large. Downloads into a file have no such limit.
+    static constexpr qint64 kMaximumDownloadedDataLength = platform::net::kDefaultMaximumReplyLength;
+
     static std::shared_ptr<NetHTTPFetcher> fetcherWithRequest(const std::optional<Request>& request);
     static std::shared_ptr<NetHTTPFetcher> fetcherWithURL(const QUrl& url);
     static std::shared_ptr<NetHTTPFetcher> fetcherWithURLString(const QString& text);

@@ -255,6 +255,9 @@ void NetHTTPFetcher::connectionDidFailWithError(platform::net::UrlConnection&, c
     if (!connection_)
         return;
     hasConnectionEnded_ = true;
+    // Part of a reply is no reply; one that was too large must not stay in memory.
+    downloadedData_ = QByteArray();
+    downloadedLength_ = 0;
     sendStopNotificationIfNeeded();
     const std::shared_ptr<NetHTTPFetcher> self = shared_from_this();
     if (shouldRetryNowForStatus(0, error)) {

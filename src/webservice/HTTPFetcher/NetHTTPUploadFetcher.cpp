@@ -303,7 +303,12 @@ void NetHTTPUploadFetcher::chunkFetcherFinished(NetHTTPFetcher& chunkFetcher, co
     }
     destroyChunkFetcher();
     if (error) {
-        invokeFinalCallbacksWithData(data, statusError(error->code, error->localizedDescription()), false);
+        // The step's own details (a library's description) go with it; none is made up for a bare status,
+        // so that the service's error document in `data` is what explains it.
+        invokeFinalCallbacksWithData(
+            data,
+            platform::Error(QString::fromLatin1(kNetHTTPFetcherStatusDomain), error->code, error->userInfo),
+            false);
         return;
     }
     downloadedData_ = data;
