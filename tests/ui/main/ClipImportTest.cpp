@@ -2,6 +2,7 @@
 // from the position slider; the composition test commands.
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
+#include "support/ToneMaker.h"
 
 #include "model/MusicDirector.h"
 #include "model/ProjectCollaborators.h"
@@ -15,6 +16,8 @@
 #include "ui/main/MainWindowView.h"
 
 #include <QDir>
+
+#include <functional>
 
 class ClipImportTest : public MainWindowTest {
 protected:
@@ -93,16 +96,48 @@ TEST_F(ClipImportTest, CancellingTheSecondOfThreeKeepsTheFirstAndTheThird) {
     EXPECT_EQ(copies, (QStringList{"a.mp4", "c.mp4"})) << "nothing of the cancelled copy";
 }
 
-TEST_F(ClipImportTest, AFileThatIsNoClipIsNamedAndNotCopied) {
+// Chosen with Add Video or dropped, several at once: the files that are no clips (a text named ".mov", a
+// song in an ".mp4") are named together in one alert, and every clip among them is imported in order.
+TEST_F(ClipImportTest, FilesThatAreNoClipsAreNamedInOneAlertAndTheClipsAroundThemImported) {
     QFile fake(dir.file("song.mov"));
     ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
     fake.write("not a movie");
     fake.close();
-    drop({fake.fileName()}, 50000);
-    EXPECT_EQ(windows, 0);
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_TRUE(dialogs.alerts[0].title.contains("song.mov")) << dialogs.alertText().toStdString();
-    EXPECT_EQ(project->slideCount(), 5u);
+    ASSERT_TRUE(ToneMaker::writeEncoded(dir.file("audio_only.mp4"), "mp4", "aac", 440.0, 1.0, 0.5));
+    const QStringList clips = makeClips({"first.mp4", "last.mov"});
+    const QStringList chosen{clips[0], dir.file("audio_only.mp4"), fake.fileName(), clips[1]};
+    const struct {
+        const char* how;
+        std::function<void()> import;
+        QStringList expected;
+    } cases[] = {
+        {"Add Video",
+         [&] {
+             dialogs.mediaOpenAnswers.push_back(chosen);
+             controller->AddVideoItem_1();
+             scheduler->advance(0.3);
+         },
+         {"-", "-", "-", "-", "-", "first.mp4", "last.mov"}},
+        {"dropped inside", [&] { drop(chosen, 1); }, {"-", "first.mp4", "last.mov", "-", "-", "-", "-"}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.how);
+        project->setSlideshowArray(slides);
+        QDir copies(project->strProjectVideoFileDirectory());
+        for (const QString& copy : copies.entryList(QDir::Files))
+            copies.remove(copy); // so that the copies keep the names of their originals
+        dialogs.alerts.clear();
+        windows = 0;
+        test.import();
+        ASSERT_TRUE(controller->isClipImportIdle());
+        EXPECT_EQ(clipNames(), test.expected);
+        EXPECT_EQ(windows, 2) << "no copy of what is no clip";
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << dialogs.alertText().toStdString();
+        EXPECT_EQ(dialogs.alerts[0].title, "The following clips can not be added to project:");
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("audio_only.mp4"));
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("song.mov"));
+        EXPECT_FALSE(dialogs.alerts[0].message.contains("first.mp4"));
+    }
 }
 
 namespace {
