@@ -12,6 +12,7 @@
 #include "platform/foundation/StandardPaths.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
 #include "ui/editing/TimeLineCellViewController.h"
+#include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MainWindowView.h"
 
@@ -37,7 +38,7 @@ protected:
     QStringList makeClips(const QStringList& names) {
         QStringList paths;
         ClipMaker::Options options;
-        options.frames = 15;
+        options.frames = 60; // 2 s: longer than the project's transition, which it can take
         for (const QString& name : names) {
             paths << dir.file(name);
             EXPECT_TRUE(ClipMaker::make(paths.back(), options));
@@ -76,6 +77,27 @@ TEST_F(ClipImportTest, ClipsDroppedInsideTheShowKeepTheirOrderFromTheSlotAndTake
                     .startsWith(project->strMacProjectBundleContentsPath()))
         << "a copy in the project";
     EXPECT_TRUE(project->bIsDirty());
+}
+
+// A 3 s clip dropped among photos takes the project's transition and still plays 3 s: its inspector
+// shows 3.0 s, and the next slide starts 90 frames after it.
+TEST_F(ClipImportTest, AnInsertedClipShowsAndPlaysItsWholeLength) {
+    ClipMaker::Options options;
+    options.frames = 90;
+    options.audio = true;
+    ASSERT_TRUE(ClipMaker::make(dir.file("three.mp4"), options));
+    drop({dir.file("three.mp4")}, 2);
+    const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(project->slideItemAtIndex(2));
+    ASSERT_TRUE(clip);
+    EXPECT_FLOAT_EQ(clip->fSecTransitionDuration(), 1.5f);
+    EXPECT_NEAR(clip->fSecShownDuration(), 3.0, 0.05);
+    const std::unique_ptr<QWidget> view(controller->makeVideoItemPropertyView(clip));
+    auto* inspector = qobject_cast<VideoItemPropertyViewController*>(view.get());
+    ASSERT_NE(inspector, nullptr);
+    EXPECT_EQ(inspector->photoDurationText()->text(), "3.0s");
+    const quint64 played =
+        project->slideItemAtIndex(3)->nItemStartFrameIndex() - clip->nItemStartFrameIndex();
+    EXPECT_NEAR(double(played), 90.0, 1.0);
 }
 
 TEST_F(ClipImportTest, ClipsDroppedAtTheEndOrBeforeTheStartAreAppendedWithTheirOwnTransition) {
