@@ -15,10 +15,6 @@ WFMediaPlayer::WFMediaPlayer(QObject* parent)
 
 WFMediaPlayer::~WFMediaPlayer() = default;
 
-bool WFMediaPlayer::hasSoundOutput() const {
-    return sound->hasOutput();
-}
-
 QUrl WFMediaPlayer::source() const {
     return player->source();
 }

@@ -27,7 +27,6 @@ public:
     void pause() override;
     // Whole milliseconds, from 0.
     void seek(double seconds) override;
-    bool hasSoundOutput() const;
 
 private:
     QMediaPlayer* player;
