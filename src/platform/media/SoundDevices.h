@@ -28,7 +28,6 @@ public:
 
     // Kept while no device is there, and given to the output made when one arrives.
     void setVolume(float level);
-    float volume() const { return level; }
     bool hasOutput() const { return output != nullptr; }
 
 private:
