@@ -40,8 +40,6 @@ QStringList documentArguments(const QStringList& arguments) {
     return documents;
 }
 
-namespace {
-
 void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate) {
     QObject::connect(window.newProjectAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.newProjectFile(); });
@@ -52,6 +50,8 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
     QObject::connect(window.projectPropertiesAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.editProjectProperties(); });
 }
+
+namespace {
 
 // Keeps the main window open when the delegate says the application may not end yet (edits that could not
 // be saved and that the user chose to keep). Quitting closes the window first, so it asks too.

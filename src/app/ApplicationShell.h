@@ -2,6 +2,9 @@
 
 #include <QStringList>
 
+class AppDelegate;
+class MainWindowView;
+
 // Starts Vistrelle: handles the command line, makes the application object and runs the event loop.
 // Returns the process exit status.
 int runApplication(int argc, char** argv);
@@ -11,3 +14,6 @@ bool displayAvailable();
 
 // The documents named on a command line (the program's own name and options left out).
 QStringList documentArguments(const QStringList& arguments);
+
+// The File menu's project commands (New, Open, Save, Properties) handed to the delegate.
+void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate);

@@ -127,7 +127,10 @@ public:
     float fSecPhotoDuration() const { return photoSeconds.load(); }
     void setFSecPhotoDuration(float seconds);
     float fSecTransitionDuration() const { return transitionSeconds.load(); }
-    void setFSecTransitionDuration(float seconds);
+    virtual void setFSecTransitionDuration(float seconds);
+    // The length a person reads on the slide's duration badge and in its inspector: the photo duration; a
+    // clip's whole length.
+    virtual float fSecShownDuration() const { return fSecPhotoDuration(); }
     // Frame counts, written only by the project's duration pass.
     quint64 nPhotoDuration() const { return photoFrames.load(); }
     quint64 nTransitionDuration() const { return transitionFrames.load(); }

@@ -179,12 +179,25 @@ std::optional<platform::media::MediaAsset> VideoSlideItem::asset() const {
 // When the clip is longer than the transition into the next slide, the transition eats into it;
 // otherwise the whole clip plays on its own and there is no transition.
 void VideoSlideItem::applyClipDurations(float clipSeconds) {
+    mediaSeconds = clipSeconds;
     if (clipSeconds > fSecTransitionDuration()) {
         setFSecPhotoDuration(clipSeconds - fSecTransitionDuration());
     } else {
         setFSecPhotoDuration(clipSeconds);
-        setFSecTransitionDuration(0.0f);
+        SlideItem::setFSecTransitionDuration(0.0f);
     }
+}
+
+float VideoSlideItem::clipDuration() const {
+    const float seconds = mediaSeconds.load();
+    return seconds >= 0.0f ? seconds : fSecPhotoDuration() + fSecTransitionDuration();
+}
+
+void VideoSlideItem::setFSecTransitionDuration(float seconds) {
+    SlideItem::setFSecTransitionDuration(seconds);
+    const float clip = mediaSeconds.load();
+    if (clip >= 0.0f)
+        applyClipDurations(clip);
 }
 
 // ---- files

@@ -54,6 +54,14 @@ public:
     // Opens the clip at path as this slide: its length sets the slide's durations, its sound is laid for
     // the preview. A path that no longer exists is looked for in the open project's "videos" folder.
     virtual void PrepareVideoItem(const QString& path);
+    // The clip's whole length in seconds as read from its file, which the show plays in full: the slide's
+    // photo duration and the transition into the next slide together. Before the file has been read, those
+    // two durations.
+    float clipDuration() const;
+    float fSecShownDuration() const override { return clipDuration(); }
+    // The transition lies inside the clip's last seconds, so the photo duration follows it and the clip
+    // keeps its length; a transition as long as the clip or longer gives way to the clip.
+    void setFSecTransitionDuration(float seconds) override;
     // Whether the clip file could be opened.
     bool hasAsset() const;
     std::optional<platform::media::MediaAsset> asset() const;
@@ -145,6 +153,7 @@ private:
     platform::Guarded<QString> videoFilePath; // read by the loader and export threads
     std::atomic<float> outputVolume{1.0f};
     std::atomic<float> bkMusicVolume{-1.0f};
+    std::atomic<float> mediaSeconds{-1.0f}; // the clip's length read from its file; negative until read
 
     mutable std::mutex readerMutex; // the asset and everything of the reading pass
     std::unique_ptr<Reading> reading;

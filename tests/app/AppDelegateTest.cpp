@@ -1,15 +1,19 @@
 #include "model/ModelTestEnvironment.h"
 
 #include "app/AppDelegate.h"
+#include "app/ApplicationShell.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RepeatingTimer.h"
 #include "platform/foundation/Scheduler.h"
 #include "support/RecordingDialogs.h"
+#include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
 
+#include <QAction>
 #include <QImage>
 
 #include <deque>
+#include <functional>
 #include <string>
 
 using model_test::ModelTest;
@@ -425,4 +429,38 @@ TEST_F(AppDelegateTest, TheMainWindowMapsFramesOntoCells) {
     EXPECT_EQ(project->nCurrentSlideItem(), 1u);
     controller.refreshUIForOpenProject();
     EXPECT_EQ(controller.nCurrentSlideshowItemIndex(), -1);
+}
+
+// The File menu's project commands, triggered in the window's menu bar, each change the open project.
+TEST_F(AppDelegateTest, TheFileMenusProjectCommandsEachChangeTheOpenProject) {
+    launch();
+    MainWindowView window;
+    connectProjectCommands(window, *delegate);
+    const QString other = otherProject("Chosen");
+    const struct {
+        QAction* item;
+        std::function<void()> prepare;
+        std::function<bool()> changed;
+    } rows[] = {
+        {window.newProjectAction(),
+         [&] {
+             dialogs.newProjectAnswers.push_back(NewProjectChoice{"Holiday", false});
+         },
+         [] { return SlideshowProject::currentMainProject()->strProjectTitle() == "Holiday"; }},
+        {window.openProjectAction(), [&] { dialogs.openAnswer = QUrl::fromLocalFile(other); },
+         [&] { return openFolder() == other; }},
+        {window.saveProjectAction(), [] { SlideshowProject::currentMainProject()->setBIsDirty(true); },
+         [] { return !SlideshowProject::currentMainProject()->bIsDirty(); }},
+        {window.projectPropertiesAction(),
+         [&] {
+             dialogs.projectPropertyAnswers.push_back(NewProjectChoice{"Renamed", false});
+         },
+         [] { return SlideshowProject::currentMainProject()->strProjectTitle() == "Renamed"; }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.item->text().toStdString());
+        row.prepare();
+        row.item->trigger();
+        EXPECT_TRUE(spinUntil([&] { return row.changed(); }));
+    }
 }

@@ -51,6 +51,35 @@ TEST_F(VideoSlideItemTest, TheClipsLengthSetsTheSlidesDurations) {
     EXPECT_FLOAT_EQ(shortClip->fSecTransitionDuration(), 0.0f);
 }
 
+// The clip keeps its length whatever transition it is given (inserted among slides, the inspector, "Apply
+// to all"): the slide shows that length, and the next slide starts where the clip ends.
+TEST_F(VideoSlideItemTest, AClipKeepsItsLengthWhenItsTransitionChanges) {
+    const auto project = openNewProject();
+    ASSERT_TRUE(project);
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->customSetDurations(4.0f, 2.0f);
+    clip->PrepareVideoItem(makeClip("three.mp4", 90));
+    ASSERT_TRUE(clip->hasAsset());
+    project->setSlideshowArray({photoIn(project, "a.jpg"), clip, photoIn(project, "b.jpg")});
+    project->calcSlideItemsPhotoTransitionDuration();
+    const struct {
+        float transition, photo, kept;
+    } cases[] = {{2.0f, 1.0f, 2.0f}, {0.5f, 2.5f, 0.5f}, {2.9f, 0.1f, 2.9f}, {4.0f, 3.0f, 0.0f}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.transition);
+        clip->setFSecTransitionDuration(test.transition);
+        EXPECT_NEAR(clip->fSecPhotoDuration(), test.photo, 0.01);
+        EXPECT_NEAR(clip->fSecTransitionDuration(), test.kept, 0.001);
+        EXPECT_NEAR(clip->clipDuration(), 3.0, 0.01);
+        EXPECT_EQ(clip->fSecShownDuration(), clip->clipDuration()) << "what its badge shows";
+        const auto next = project->slideItemAtIndex(2);
+        EXPECT_EQ(next->nItemStartFrameIndex() - clip->nItemStartFrameIndex(), 90u) << "the clip's 90 frames";
+    }
+    const auto photo = project->slideItemAtIndex(0);
+    photo->setFSecTransitionDuration(1.0f);
+    EXPECT_FLOAT_EQ(photo->fSecShownDuration(), 4.0f) << "a photo shows its photo duration";
+}
+
 TEST_F(VideoSlideItemTest, SizeAndTurnComeFromTheFile) {
     const std::pair<int, int> turns[] = {{0, 3}, {90, 0}, {270, 1}, {180, 2}};
     for (const auto& [rotation, orientation] : turns) {

@@ -1,11 +1,12 @@
 #include "platform/media/QtAudioSink.h"
 
 #include "platform/media/AudioReader.h"
+#include "platform/media/SoundDevices.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
-#include <QMediaDevices>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -27,11 +28,10 @@ public:
     Feeder(Pull pull, Shared& shared) : pull(std::move(pull)), shared(shared) {}
 
     bool open(QString& error) {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull()) {
-            error = QStringLiteral("There is no sound output device.");
-            return false;
-        }
+        const QAudioDevice device = soundOutputDevice();
+        timer.setTimerType(Qt::PreciseTimer);
+        if (device.isNull())
+            return openSilent();
         format.setSampleRate(AudioReader::kSampleRate);
         format.setChannelCount(AudioReader::kChannels);
         format.setSampleFormat(QAudioFormat::Int16);
@@ -47,8 +47,16 @@ public:
             error = QStringLiteral("The sound output device cannot be opened.");
             return false;
         }
-        timer.setTimerType(Qt::PreciseTimer);
         connect(&timer, &QTimer::timeout, this, [this] { tick(); });
+        timer.start(kFeedIntervalMs);
+        return true;
+    }
+
+    // Without a device the sound is taken at the pace a device would take it, and dropped: the player's
+    // time, its end and everything that follows it go on as with sound.
+    bool openSilent() {
+        silentClock.start();
+        connect(&timer, &QTimer::timeout, this, [this] { tickSilent(); });
         timer.start(kFeedIntervalMs);
         return true;
     }
@@ -102,6 +110,25 @@ private:
         write(got);
     }
 
+    void tickSilent() {
+        const double seconds = double(silentClock.nsecsElapsed()) / 1e9;
+        silentClock.restart();
+        shared.flushRequested = false;
+        shared.buffered = 0;
+        if (shared.paused)
+            return;
+        silentDue =
+            std::min(silentDue + seconds * AudioReader::kSampleRate, double(AudioReader::kSampleRate));
+        const int frames = int(silentDue);
+        if (frames <= 0)
+            return;
+        floats.resize(static_cast<size_t>(frames) * AudioReader::kChannels);
+        const int got = pull(floats.data(), frames);
+        silentDue -= frames;
+        if (got > 0)
+            handedFrames += got;
+    }
+
     void write(int frames) {
         const size_t samples = static_cast<size_t>(frames) * AudioReader::kChannels;
         if (format.sampleFormat() == QAudioFormat::Float) {
@@ -121,6 +148,8 @@ private:
     QIODevice* device = nullptr; // owned by the sink
     QTimer timer{this};
     int64_t handedFrames = 0;
+    QElapsedTimer silentClock;
+    double silentDue = 0.0; // frames a device would have taken since the last silent tick
     std::vector<float> floats;
     std::vector<int16_t> shorts;
 };

@@ -10,7 +10,8 @@
 namespace platform::media {
 
 // The default sound output: Qt Multimedia's QAudioSink on the default device, fed on a thread of its own
-// with an event loop, so that a player works from any thread, also one without an event loop.
+// with an event loop, so that a player works from any thread, also one without an event loop. On a
+// machine without a sound output it plays silent, taking the sound at a device's pace.
 class QtAudioSink : public AudioSink {
 public:
     QtAudioSink();

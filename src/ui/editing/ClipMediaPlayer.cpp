@@ -1,6 +1,7 @@
 #include "ui/editing/ClipMediaPlayer.h"
 
-#include <QAudioOutput>
+#include "platform/media/SoundDevices.h"
+
 #include <QMediaPlayer>
 #include <QUrl>
 
@@ -10,8 +11,9 @@ namespace {
 // only (backends differ on negative rates, so the clip player steps backwards itself).
 class QtClipMediaPlayer : public ClipMediaPlayer {
 public:
-    QtClipMediaPlayer() : player(new QMediaPlayer(this)), output(new QAudioOutput(this)) {
-        player->setAudioOutput(output);
+    QtClipMediaPlayer()
+        : player(new QMediaPlayer(this)),
+          sound(std::make_unique<platform::media::PlayerSoundOutput>(*player)) {
         connect(player, &QMediaPlayer::mediaStatusChanged, this, &QtClipMediaPlayer::mediaStatusChanged);
         connect(player, &QMediaPlayer::errorOccurred, this, [this] {
             if (state != Status::Failed) {
@@ -42,7 +44,8 @@ public:
     double position() const override { return double(player->position()) / 1000.0; }
     void setPosition(double seconds) override { player->setPosition(qint64(seconds * 1000.0)); }
     double duration() const override { return double(player->duration()) / 1000.0; }
-    void setVolume(float level) override { output->setVolume(level); }
+    void setVolume(float level) override { sound->setVolume(level); }
+    bool hasSoundOutput() const override { return sound->hasOutput(); }
 
 private:
     void mediaStatusChanged(QMediaPlayer::MediaStatus media) {
@@ -58,7 +61,8 @@ private:
     }
 
     QMediaPlayer* player;
-    QAudioOutput* output;
+    std::unique_ptr<platform::media::PlayerSoundOutput> sound; // goes before the player
+
     Status state = Status::Loading;
 };
 

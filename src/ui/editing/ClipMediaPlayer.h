@@ -30,8 +30,10 @@ public:
     virtual void setPosition(double seconds) = 0;
     virtual double duration() const = 0;
     virtual void setVolume(float level) = 0;
+    // Whether the player is heard: false on a machine without a sound output, where it plays silent.
+    virtual bool hasSoundOutput() const { return false; }
 
-    // The player on Qt Multimedia with its sound output.
+    // The player on Qt Multimedia, with a sound output while the machine has one.
     static std::unique_ptr<ClipMediaPlayer> makeDefault();
 
 signals:

@@ -1,9 +1,10 @@
 #include "ui/editing/SoundCapture.h"
 
+#include "platform/media/SoundDevices.h"
+
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
-#include <QMediaDevices>
 
 namespace {
 
@@ -25,7 +26,7 @@ void SoundCapture::setFactory(Factory factory) {
 }
 
 std::unique_ptr<SoundCapture> AudioInputCapture::makeForDefaultInput() {
-    const QAudioDevice device = QMediaDevices::defaultAudioInput();
+    const QAudioDevice device = platform::media::soundInputDevice();
     if (device.isNull())
         return nullptr;
     QAudioFormat format;

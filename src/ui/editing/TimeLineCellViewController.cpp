@@ -156,7 +156,7 @@ void TimeLineCellViewController::setSItem(const SlideItemRef& value) {
 
 void TimeLineCellViewController::updateSlideItemInfo() {
     if (const SlideItemRef shown = slide.lock()) {
-        photoDuration->setText(timeline_layout::cellDurationTitle(shown->fSecPhotoDuration()));
+        photoDuration->setText(timeline_layout::cellDurationTitle(shown->fSecShownDuration()));
         transitionDuration->setText(timeline_layout::cellDurationTitle(shown->fSecTransitionDuration()));
     }
     button_text_color::setTextColor(*photoDuration, Qt::white);

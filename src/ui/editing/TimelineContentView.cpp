@@ -237,7 +237,7 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
     const QPointF shift = rect.topLeft() - slide.timelineRect().topLeft();
     drawDurationBadge(painter, height, slide.rect(SlideItem::kRectPhotoDuration).translated(shift),
                       video ? kVideoBadge : kPhotoBadge,
-                      timeline_layout::photoDurationText(slide.fSecPhotoDuration()));
+                      timeline_layout::photoDurationText(slide.fSecShownDuration()));
     if (!lastItem)
         drawDurationBadge(painter, height, slide.rect(SlideItem::kRectTransitionDuration).translated(shift),
                           kPhotoBadge,

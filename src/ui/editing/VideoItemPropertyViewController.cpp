@@ -112,8 +112,8 @@ void VideoItemPropertyViewController::awakeFromNib() {
     button_text_color::setTextColor(*musicCheck, Qt::white);
     if (!slide)
         return;
-    fill(*photoSlider, slide->fSecPhotoDuration());
-    photoText->setText(durationText(slide->fSecPhotoDuration()));
+    fill(*photoSlider, slide->clipDuration());
+    photoText->setText(durationText(slide->clipDuration()));
     photoSlider->setEnabled(false);
     transitionSeconds = slide->fSecTransitionDuration();
     fill(*transitionSlider, transitionSeconds);

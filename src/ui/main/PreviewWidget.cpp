@@ -4,7 +4,6 @@
 
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextEdit>
 
 PreviewWidget::PreviewWidget(NSGLView* view, QWidget* parent) : QWidget(parent), glView(view) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -55,12 +54,4 @@ void PreviewWidget::mouseMoveEvent(QMouseEvent* event) {
     lastDragPoint = event->position();
     if (glView)
         glView->mouseDragged(delta.x(), delta.y(), QSizeF(size()));
-}
-
-void PreviewWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-    auto* text = new QTextEdit(this); // owned by this widget
-    text->setGeometry(QRect(event->position().toPoint(), QSize(200, 50)));
-    text->setPlainText(QStringLiteral("Hello"));
-    text->setReadOnly(false);
-    text->show();
 }

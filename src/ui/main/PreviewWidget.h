@@ -8,8 +8,8 @@
 #include "render/NSGLView.h"
 
 // The plain widget that shows the preview: it paints the frames the view renders, tells the view its size in
-// pixels, and passes mouse drags on to it. A double click drops an editable "Hello" text box at the click,
-// one more per double click.
+// pixels, and passes mouse drags on to it. It has no editing of its own: a double click is a press like any
+// other.
 class PreviewWidget : public QWidget {
     Q_OBJECT
 public:
@@ -32,7 +32,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QPointer<NSGLView> glView; // the view may go before the window

@@ -35,7 +35,6 @@
 #include <QDialog>
 #include <QFontDatabase>
 #include <QLayout>
-#include <QMessageBox>
 
 namespace {
 
@@ -207,8 +206,8 @@ void SlideshowMainObject::connectActions() {
         connect(ui.hideAppMenuItem, &QAction::triggered, ui.mainWindow, &QWidget::showMinimized);
     if (ui.aboutAppMenuItem)
         connect(ui.aboutAppMenuItem, &QAction::triggered, this, [this] {
-            QMessageBox::about(ui.mainWindow, QString::fromLatin1(kProductName),
-                               tr_("Vistrelle turns photos, clips and music into a slideshow."));
+            userDialogs.runModalAlert(QString::fromLatin1(kProductName),
+                                      tr_("Vistrelle turns photos, clips and music into a slideshow."));
         });
     if (ui.positionSlider)
         connect(ui.positionSlider, &QSlider::sliderMoved, this, &SlideshowMainObject::PositionSlideChanged);

@@ -485,6 +485,7 @@ private:
         bool insert = false;
         qint64 insertIndex = 0;
     };
+    void importClips(const QStringList& paths, int index);
     void scheduleClipRequest(ClipRequest request);
     void runClipRequests();
     void copyAndAddClip(const ClipRequest& request);
@@ -504,6 +505,7 @@ private:
     // music
     void connectMusicActions();
     void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
+    void alertFilesNotAdded(const QString& title, const QStringList& lines);
     void showChangedMusic(double scrollX);
     void dropMusicSubViews(std::size_t count);
     void closeMusicOptionsCallOut();

@@ -9,6 +9,7 @@
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/StringTable.h"
 #include "render/BuiltInComposition.h"
 #include "render/CompositionRegistry.h"
 #include "render/NSGLView.h"
@@ -41,22 +42,36 @@ const QString kCompositionThumbnail = QStringLiteral("composition_thumb");
 
 // ---- import
 
+// Every clip chosen is appended, as a drop past the end would append it.
 void SlideshowMainObject::AddVideoItem_1() {
     stop();
     const QStringList paths =
         userDialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Clips, kAddVideoTitle);
-    if (!paths.isEmpty())
-        AddVideoFromPath(paths.first());
+    importClips(paths, -1);
+}
+
+void SlideshowMainObject::addVideoToProject(const QStringList& paths, int index) {
+    importClips(paths, index);
 }
 
 // A slot at or past the end, or negative, appends; otherwise the clips keep their order from the slot on.
-void SlideshowMainObject::addVideoToProject(const QStringList& paths, int index) {
-    const bool append = quint64(qint64(index)) >= slideshowArray().size();
-    for (int i = 0; i < paths.size(); ++i) {
-        if (append)
-            AddVideoFromPath(paths[i]);
+// Files that are no clips are named together in one alert and the others are imported all the same.
+void SlideshowMainObject::importClips(const QStringList& paths, int index) {
+    QStringList clips, refused;
+    for (const QString& path : paths) {
+        QString why;
+        if (VideoSlideItem::isImportableClip(path, &why))
+            clips << path;
         else
-            InsertVideoFromPath(paths[i], index + i);
+            refused << why;
+    }
+    alertFilesNotAdded(tr_("The following clips can not be added to project:"), refused);
+    const bool append = quint64(qint64(index)) >= slideshowArray().size();
+    for (int i = 0; i < clips.size(); ++i) {
+        if (append)
+            AddVideoFromPath(clips[i]);
+        else
+            InsertVideoFromPath(clips[i], index + i);
     }
 }
 
@@ -95,14 +110,15 @@ bool SlideshowMainObject::isClipImportIdle() const {
                         [](const platform::Scheduler::Handle& handle) { return handle.isActive(); });
 }
 
-// The copy's own result decides; a file that is no clip is named in an alert before anything is copied.
+// The copy's own result decides; a file that stopped being a clip since it was chosen is named in an
+// alert before anything is copied.
 void SlideshowMainObject::copyAndAddClip(const ClipRequest& request) {
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return;
     QString why;
     if (!VideoSlideItem::isImportableClip(request.path, &why)) {
-        userDialogs.runModalAlert(why, QString());
+        alertFilesNotAdded(tr_("The following clips can not be added to project:"), {why});
         return;
     }
     const QString destination = project->createVideoFilePathInProjectFromSource(request.path);

@@ -111,9 +111,13 @@ void SlideshowMainObject::finishAddingMusic(const std::vector<QVariantMap>& song
         project->setBIsDirty(true);
         showChangedMusic(scrollX);
     }
-    if (!failures.isEmpty())
-        userDialogs.exportDialogs().showAlertSheet(tr_("The following songs can not be added to project:"),
-                                                   failures.join('\n'), tr_("OK"));
+    alertFilesNotAdded(tr_("The following songs can not be added to project:"), failures);
+}
+
+// One alert for all the files of one import that could not be added, each on a line of its own.
+void SlideshowMainObject::alertFilesNotAdded(const QString& title, const QStringList& lines) {
+    if (!lines.isEmpty())
+        userDialogs.exportDialogs().showAlertSheet(title, lines.join('\n'), tr_("OK"));
 }
 
 // ---- the waveform strips

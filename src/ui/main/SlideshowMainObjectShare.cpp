@@ -20,7 +20,6 @@
 #include "ui/editing/ShareOptionsViewController.h"
 #include "ui/main/ControllerDialogs.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -287,5 +286,5 @@ void SlideshowMainObject::connectShareActions() {
 }
 
 void SlideshowMainObject::websiteMenuitemClicked() {
-    QDesktopServices::openUrl(QUrl(websiteAddress()));
+    userDialogs.openWebPage(QUrl(websiteAddress()));
 }

@@ -5,10 +5,12 @@
 #include "support/TestEnvironment.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/media/SoundDevices.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 
+#include <QTest>
 #include <QVideoFrame>
 #include <QVideoSink>
 
@@ -167,6 +169,25 @@ TEST_F(ClipInspectorAndPlayerTest, ALoadedClipShowsItsFirstPictureBeforeItIsPlay
     EXPECT_TRUE(sink->videoFrame().isValid());
     EXPECT_EQ(view.playPauseButton()->text(), "Play");
     EXPECT_EQ(view.rate(), 0.0);
+    view.stopPlaying();
+}
+
+// Pressing Play on a clip with sound, where the machine has no sound output: the clip plays, silent.
+TEST_F(ClipInspectorAndPlayerTest, AClipWithSoundPlaysSilentWhereThereIsNoSoundOutput) {
+    const QString path = dir.file("tone.mp4");
+    ClipMaker::Options options;
+    options.frames = 90;
+    options.audio = true;
+    ASSERT_TRUE(ClipMaker::make(path, options));
+    VideoPlaybackViewController view(scheduler, &ClipMediaPlayer::makeDefault);
+    view.loadVideoFromURL(path, clip());
+    ASSERT_TRUE(test_support::spinUntil([&] { return view.playPauseButton()->isEnabled(); }));
+    EXPECT_EQ(view.player()->hasSoundOutput(), !platform::media::soundOutputDevice().isNull());
+    QTest::mouseClick(view.playPauseButton(), Qt::LeftButton);
+    EXPECT_TRUE(test_support::spinUntil([&] { return view.player()->position() > 0.5; }))
+        << "at " << view.player()->position() << " s";
+    EXPECT_EQ(view.rate(), 1.0);
+    EXPECT_EQ(view.playPauseButton()->text(), "Pause");
     view.stopPlaying();
 }
 

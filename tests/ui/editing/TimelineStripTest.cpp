@@ -176,6 +176,33 @@ TEST_F(TimelineStripTest, ASlideDraggedOntoTheStripMovesThereAndOneDroppedNowher
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 3);
 }
 
+// Slides of different lengths: the one dragged starts, frame for frame, where its new place begins, and the
+// slides it passed start earlier by its length; the project counts as changed.
+TEST_F(TimelineStripTest, ADraggedSlidesStartFramesFollowItsNewPlace) {
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        slides[i]->customSetDurations(float(i + 1), 0.5f);
+    project->calcSlideItemsPhotoTransitionDuration();
+    project->updateTimelineItemsPosition();
+    project->setBIsDirty(false);
+    strip()->setDragRunner([&](QDrag& drag) {
+        dragOver(*drag.mimeData(), {560, 120}); // over the fourth of the slides left
+        return Qt::CopyAction;
+    });
+    mouse(QEvent::MouseButtonPress, {200, 120});
+    mouse(QEvent::MouseMove, {203, 120});
+    const std::vector<SlideItemRef> order = project->slideshowArray();
+    ASSERT_EQ(order, (std::vector<SlideItemRef>{slides[0], slides[2], slides[3], slides[1], slides[4]}));
+    quint64 start = project->nFrameSlideshowFadeIn();
+    for (const SlideItemRef& slide : order) {
+        EXPECT_EQ(slide->nItemStartFrameIndex(), start)
+            << "the slide of " << slide->fSecPhotoDuration() << " s";
+        start += quint64(std::lround((slide->fSecPhotoDuration() + 0.5) * 30.0));
+    }
+    for (std::size_t i = 1; i < order.size(); ++i)
+        EXPECT_GT(order[i]->timelineRect().x(), order[i - 1]->timelineRect().x()) << "drawn in the new order";
+    EXPECT_TRUE(project->bIsDirty());
+}
+
 TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandStartsWhereItWasDropped) {
     addLayerItems();
     const auto sound = project->audioLayerArray()[0];

@@ -2,6 +2,7 @@
 // from the position slider; the composition test commands.
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
+#include "support/ToneMaker.h"
 
 #include "model/MusicDirector.h"
 #include "model/ProjectCollaborators.h"
@@ -11,10 +12,13 @@
 #include "platform/foundation/StandardPaths.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
 #include "ui/editing/TimeLineCellViewController.h"
+#include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MainWindowView.h"
 
 #include <QDir>
+
+#include <functional>
 
 class ClipImportTest : public MainWindowTest {
 protected:
@@ -34,7 +38,7 @@ protected:
     QStringList makeClips(const QStringList& names) {
         QStringList paths;
         ClipMaker::Options options;
-        options.frames = 15;
+        options.frames = 60; // 2 s: longer than the project's transition, which it can take
         for (const QString& name : names) {
             paths << dir.file(name);
             EXPECT_TRUE(ClipMaker::make(paths.back(), options));
@@ -75,6 +79,27 @@ TEST_F(ClipImportTest, ClipsDroppedInsideTheShowKeepTheirOrderFromTheSlotAndTake
     EXPECT_TRUE(project->bIsDirty());
 }
 
+// A 3 s clip dropped among photos takes the project's transition and still plays 3 s: its inspector
+// shows 3.0 s, and the next slide starts 90 frames after it.
+TEST_F(ClipImportTest, AnInsertedClipShowsAndPlaysItsWholeLength) {
+    ClipMaker::Options options;
+    options.frames = 90;
+    options.audio = true;
+    ASSERT_TRUE(ClipMaker::make(dir.file("three.mp4"), options));
+    drop({dir.file("three.mp4")}, 2);
+    const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(project->slideItemAtIndex(2));
+    ASSERT_TRUE(clip);
+    EXPECT_FLOAT_EQ(clip->fSecTransitionDuration(), 1.5f);
+    EXPECT_NEAR(clip->fSecShownDuration(), 3.0, 0.05);
+    const std::unique_ptr<QWidget> view(controller->makeVideoItemPropertyView(clip));
+    auto* inspector = qobject_cast<VideoItemPropertyViewController*>(view.get());
+    ASSERT_NE(inspector, nullptr);
+    EXPECT_EQ(inspector->photoDurationText()->text(), "3.0s");
+    const quint64 played =
+        project->slideItemAtIndex(3)->nItemStartFrameIndex() - clip->nItemStartFrameIndex();
+    EXPECT_NEAR(double(played), 90.0, 1.0);
+}
+
 TEST_F(ClipImportTest, ClipsDroppedAtTheEndOrBeforeTheStartAreAppendedWithTheirOwnTransition) {
     const QStringList clips = makeClips({"end.mp4", "minus.mp4"});
     drop({clips[0]}, 5);
@@ -93,16 +118,48 @@ TEST_F(ClipImportTest, CancellingTheSecondOfThreeKeepsTheFirstAndTheThird) {
     EXPECT_EQ(copies, (QStringList{"a.mp4", "c.mp4"})) << "nothing of the cancelled copy";
 }
 
-TEST_F(ClipImportTest, AFileThatIsNoClipIsNamedAndNotCopied) {
+// Chosen with Add Video or dropped, several at once: the files that are no clips (a text named ".mov", a
+// song in an ".mp4") are named together in one alert, and every clip among them is imported in order.
+TEST_F(ClipImportTest, FilesThatAreNoClipsAreNamedInOneAlertAndTheClipsAroundThemImported) {
     QFile fake(dir.file("song.mov"));
     ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
     fake.write("not a movie");
     fake.close();
-    drop({fake.fileName()}, 50000);
-    EXPECT_EQ(windows, 0);
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_TRUE(dialogs.alerts[0].title.contains("song.mov")) << dialogs.alertText().toStdString();
-    EXPECT_EQ(project->slideCount(), 5u);
+    ASSERT_TRUE(ToneMaker::writeEncoded(dir.file("audio_only.mp4"), "mp4", "aac", 440.0, 1.0, 0.5));
+    const QStringList clips = makeClips({"first.mp4", "last.mov"});
+    const QStringList chosen{clips[0], dir.file("audio_only.mp4"), fake.fileName(), clips[1]};
+    const struct {
+        const char* how;
+        std::function<void()> import;
+        QStringList expected;
+    } cases[] = {
+        {"Add Video",
+         [&] {
+             dialogs.mediaOpenAnswers.push_back(chosen);
+             controller->AddVideoItem_1();
+             scheduler->advance(0.3);
+         },
+         {"-", "-", "-", "-", "-", "first.mp4", "last.mov"}},
+        {"dropped inside", [&] { drop(chosen, 1); }, {"-", "first.mp4", "last.mov", "-", "-", "-", "-"}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.how);
+        project->setSlideshowArray(slides);
+        QDir copies(project->strProjectVideoFileDirectory());
+        for (const QString& copy : copies.entryList(QDir::Files))
+            copies.remove(copy); // so that the copies keep the names of their originals
+        dialogs.alerts.clear();
+        windows = 0;
+        test.import();
+        ASSERT_TRUE(controller->isClipImportIdle());
+        EXPECT_EQ(clipNames(), test.expected);
+        EXPECT_EQ(windows, 2) << "no copy of what is no clip";
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << dialogs.alertText().toStdString();
+        EXPECT_EQ(dialogs.alerts[0].title, "The following clips can not be added to project:");
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("audio_only.mp4"));
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("song.mov"));
+        EXPECT_FALSE(dialogs.alerts[0].message.contains("first.mp4"));
+    }
 }
 
 namespace {

@@ -6,6 +6,9 @@
 #include "render/SlideshowDirector.h"
 #include "ui/main/PreviewWidget.h"
 
+#include <QApplication>
+#include <QTest>
+
 namespace {
 
 bool near(QColor a, QColor b, int tolerance = 40) {
@@ -89,4 +92,24 @@ TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
     ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
     EXPECT_TRUE(near(centreOf(shownFrame()), QColor(50, 70, 230)))
         << centreOf(shownFrame()).name().toStdString();
+}
+
+// The preview has no editing of its own: a double-click (with the text or pan-and-zoom panel closed)
+// leaves the window as it was, with no text box over the picture and nothing changed in the project.
+TEST_F(MainWindowPreviewTest, ADoubleClickOnThePreviewChangesNothing) {
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60)});
+    controller->setNCurrentSlideshowItemIndex(1);
+    project->setBIsDirty(false);
+    PreviewWidget* preview = controller->previewWidget();
+    test_support::spinFor(20);
+    const QList<QWidget*> childrenBefore = preview->findChildren<QWidget*>();
+    const QImage before = preview->grab().toImage();
+    for (const QPoint at : {QPoint(40, 30), preview->rect().center()})
+        QTest::mouseDClick(preview, Qt::LeftButton, Qt::NoModifier, at);
+    test_support::spinFor(20);
+    EXPECT_EQ(preview->findChildren<QWidget*>(), childrenBefore) << "nothing laid over the picture";
+    EXPECT_EQ(preview->grab().toImage(), before);
+    EXPECT_FALSE(project->bIsDirty());
+    EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }

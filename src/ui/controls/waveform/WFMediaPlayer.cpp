@@ -1,13 +1,19 @@
 #include "ui/controls/waveform/WFMediaPlayer.h"
 
+#include "platform/media/SoundDevices.h"
+
 #include <QMediaPlayer>
 
 #include <algorithm>
 #include <cmath>
 
-WFMediaPlayer::WFMediaPlayer(QObject* parent) : WFPreviewPlayer(parent), player(new QMediaPlayer(this)) {
+WFMediaPlayer::WFMediaPlayer(QObject* parent)
+    : WFPreviewPlayer(parent), player(new QMediaPlayer(this)),
+      sound(std::make_unique<platform::media::PlayerSoundOutput>(*player)) {
     connect(player, &QMediaPlayer::sourceChanged, this, &WFPreviewPlayer::sourceChanged);
 }
+
+WFMediaPlayer::~WFMediaPlayer() = default;
 
 QUrl WFMediaPlayer::source() const {
     return player->source();

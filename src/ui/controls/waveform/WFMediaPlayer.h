@@ -2,14 +2,21 @@
 
 #include "ui/controls/waveform/WFPreviewPlayer.h"
 
+#include <memory>
+
 class QMediaPlayer;
 
-// The preview player on Qt's media player, which it owns: give it a source and an audio output through
-// mediaPlayer().
+namespace platform::media {
+class PlayerSoundOutput;
+}
+
+// The preview player on Qt's media player, which it owns with its sound output (none on a machine without
+// sound, where it plays silent): give it a source through mediaPlayer().
 class WFMediaPlayer : public WFPreviewPlayer {
     Q_OBJECT
 public:
     explicit WFMediaPlayer(QObject* parent = nullptr);
+    ~WFMediaPlayer() override;
 
     QMediaPlayer& mediaPlayer() const { return *player; }
 
@@ -23,4 +30,5 @@ public:
 
 private:
     QMediaPlayer* player;
+    std::unique_ptr<platform::media::PlayerSoundOutput> sound; // goes before the player
 };
