@@ -465,6 +465,8 @@ private:
     void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
                          std::function<void()> then);
     void redrawStill();
+    // After an insert: the slide now at the current place, shown as the strip marks it.
+    void showCurrentSlideAfterInsert();
     // timeline editing
     enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
