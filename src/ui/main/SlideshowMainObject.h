@@ -467,6 +467,7 @@ private:
     void redrawStill();
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
+    void showCurrentSlideWhenExportEnds();
     // timeline editing
     enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
@@ -596,6 +597,7 @@ private:
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;
+    platform::Scheduler::Handle exportEndWatch;
 
     // music
     std::vector<QPointer<WaveFormViewOSX>> musicViews;
