@@ -3,11 +3,15 @@
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 
+#include "platform/foundation/NotificationCenter.h"
 #include "render/SlideshowDirector.h"
+#include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/ImageBrowserView.h"
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMenus.h"
+
+#include <QAction>
 
 namespace {
 
@@ -96,20 +100,23 @@ TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
 
 namespace {
 
-// The mean colour of the middle fifth of a picture, so that a patterned picture compares as a whole.
-QColor middleColour(const QImage& picture) {
-    const QRect middle(picture.width() * 2 / 5, picture.height() * 2 / 5, picture.width() / 5,
-                       picture.height() / 5);
+QColor meanColour(const QImage& picture, const QRect& area) {
     double r = 0, g = 0, b = 0;
-    for (int y = middle.top(); y <= middle.bottom(); ++y)
-        for (int x = middle.left(); x <= middle.right(); ++x) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
             const QColor c = picture.pixelColor(x, y);
             r += c.red();
             g += c.green();
             b += c.blue();
         }
-    const double n = double(middle.width()) * middle.height();
+    const double n = double(area.width()) * area.height();
     return QColor(int(r / n), int(g / n), int(b / n));
+}
+
+// The mean colour of the middle fifth of a picture, so that a patterned picture compares as a whole.
+QColor middleColour(const QImage& picture) {
+    return meanColour(picture, QRect(picture.width() * 2 / 5, picture.height() * 2 / 5, picture.width() / 5,
+                                     picture.height() / 5));
 }
 
 } // namespace
@@ -164,4 +171,34 @@ TEST_F(MainWindowPreviewTest, AnOpenedProjectShowsItsFirstSlideAndAnEmptyOneTheW
     controller->refreshUIForOpenProject();
     test_support::spinUntil([&] { return near(centreOf(shownFrame()), welcome, 10); });
     EXPECT_TRUE(near(centreOf(shownFrame()), welcome, 10));
+}
+
+// Share > DVD Menu... shows the chosen menu in the preview each time it opens, after a slide was shown.
+TEST_F(MainWindowPreviewTest, EachOpeningOfTheDVDMenuPageShowsTheChosenMenuAgain) {
+    const QColor red(220, 40, 40);
+    useColourSlides({red, QColor(40, 200, 60), QColor(50, 70, 230)});
+    const auto meanOfShown = [&] { return meanColour(shownFrame(), shownFrame().rect()); };
+    const auto showFirstSlide = [&] {
+        platform::NotificationCenter::defaultCenter().post("NOTIFY_TIMELINE_CELL_CLICKED", 0);
+        return test_support::spinUntil([&] { return near(meanOfShown(), red); });
+    };
+    ASSERT_TRUE(showFirstSlide());
+    QAction* dvdMenu = controller->outlets().dvdMenuMenuItem;
+    ASSERT_TRUE(dvdMenu);
+    dvdMenu->trigger();
+    ASSERT_TRUE(controller->dvdMenuViewController());
+    controller->dvdMenuViewController()->selectTemplate(2);
+    ASSERT_TRUE(test_support::spinUntil([&] { return !near(meanOfShown(), red); }))
+        << "the menu, not a slide";
+    const QColor menu = meanOfShown();
+    for (int opening = 0; opening < 2; ++opening) {
+        SCOPED_TRACE(opening);
+        ASSERT_TRUE(showFirstSlide());
+        if (opening == 1)
+            controller->dvdMenuViewController()->window()->close();
+        dvdMenu->trigger();
+        test_support::spinUntil([&] { return near(meanOfShown(), menu, 8); });
+        EXPECT_TRUE(near(meanOfShown(), menu, 8))
+            << meanOfShown().name().toStdString() << " for " << menu.name().toStdString();
+    }
 }
