@@ -424,5 +424,6 @@ TEST_F(AppDelegateTest, TheMainWindowMapsFramesOntoCells) {
     controller.setNCurrentSlideshowItemIndex(1);
     EXPECT_EQ(project->nCurrentSlideItem(), 1u);
     controller.refreshUIForOpenProject();
-    EXPECT_EQ(controller.nCurrentSlideshowItemIndex(), -1);
+    EXPECT_EQ(controller.nCurrentSlideshowItemIndex(), 0) << "a project opens on its first slide";
+    EXPECT_EQ(project->nCurrentSlideItem(), 0u);
 }
