@@ -440,4 +440,6 @@ void SlideshowMainObject::setColorToCurrentItem(const QVariantMap& adjustment) {
     if (slide->ApplyAdjustColor(adjustment))
         markDirty();
     showCurrentItemPhoto(slide);
+    if (ui.scrollContentView) // the thumbnail was adjusted too
+        ui.scrollContentView->update();
 }
