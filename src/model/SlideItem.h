@@ -87,7 +87,8 @@ public:
     static bool rotateImage(const QString& path);
     // The picture through colour controls: "Saturation" (1), "Brightness" (0), "Contrast" (1).
     QImage adjustColor(const QVariantMap& adjustment) const;
-    // The same, written over the picture file atomically; false when nothing was written.
+    // The same, written over the picture file atomically, then over its background picture and thumbnail
+    // where they are; false when the picture was not written.
     bool ApplyAdjustColor(const QVariantMap& adjustment);
     // The picture with the text layer of textInfo drawn in (and, while the project's text is being
     // edited, a dashed frame round the text block). Null when the picture cannot be read.

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QColor>
+#include <QFileInfo>
 #include <QFont>
 #include <QImageReader>
 #include <QPainter>
@@ -176,8 +177,10 @@ bool SlideItem::rotateSlideItem(int /*degrees*/) {
     return turned;
 }
 
-QImage SlideItem::adjustColor(const QVariantMap& adjustment) const {
-    const QImage picture = readPicture(fileName());
+namespace {
+
+QImage adjustedPicture(const QString& path, const QVariantMap& adjustment) {
+    const QImage picture = readPicture(path);
     if (picture.isNull())
         return QImage();
     return platform::image::colorControls(picture, adjustment.value("Saturation", 1.0).toFloat(),
@@ -185,8 +188,22 @@ QImage SlideItem::adjustColor(const QVariantMap& adjustment) const {
                                           adjustment.value("Contrast", 1.0).toFloat());
 }
 
+} // namespace
+
+QImage SlideItem::adjustColor(const QVariantMap& adjustment) const {
+    return adjustedPicture(fileName(), adjustment);
+}
+
+// The blurred backdrop and the strip's thumbnail are made from the picture: they follow it, else the
+// movie shows the adjusted photo over a backdrop of the old colours. The controls act on each pixel alone,
+// so adjusting the blurred picture gives the blur of the adjusted one.
 bool SlideItem::ApplyAdjustColor(const QVariantMap& adjustment) {
-    return writeJpegAtomically(adjustColor(adjustment), fileName());
+    if (!writeJpegAtomically(adjustColor(adjustment), fileName()))
+        return false;
+    for (const QString& path : {backgroudImageFileName(), strThumbFileName()})
+        if (!path.isEmpty() && QFileInfo::exists(path))
+            writeJpegAtomically(adjustedPicture(path, adjustment), path);
+    return true;
 }
 
 // ---- the text layer

@@ -428,7 +428,8 @@ TEST_F(AppDelegateTest, TheMainWindowMapsFramesOntoCells) {
     controller.setNCurrentSlideshowItemIndex(1);
     EXPECT_EQ(project->nCurrentSlideItem(), 1u);
     controller.refreshUIForOpenProject();
-    EXPECT_EQ(controller.nCurrentSlideshowItemIndex(), -1);
+    EXPECT_EQ(controller.nCurrentSlideshowItemIndex(), 0) << "a project opens on its first slide";
+    EXPECT_EQ(project->nCurrentSlideItem(), 0u);
 }
 
 // The File menu's project commands, triggered in the window's menu bar, each change the open project.

@@ -133,6 +133,26 @@ TEST_F(SlidePictureTest, ColourControlsOnKnownPixels) {
     EXPECT_FALSE(QFileInfo::exists(contents + "/nothing.jpg"));
 }
 
+TEST_F(SlidePictureTest, AColourAdjustmentReachesTheBackdropAndTheThumbnailMadeFromThePicture) {
+    const QColor orange(230, 120, 20);
+    auto slide = slideWith(plain(orange));
+    ASSERT_TRUE(plain(orange, QSize(64, 36)).save(contents + "/backdrop.jpg", "JPEG", 95));
+    ASSERT_TRUE(plain(orange, QSize(80, 70)).save(contents + "/thumb.jpg", "JPEG", 95));
+    slide->setBackgroudImageFileName("backdrop.jpg");
+    slide->setStrThumbFileName("thumb.jpg");
+    ASSERT_TRUE(slide->ApplyAdjustColor({{"Saturation", 0.0}}));
+    // Luma 0.2125 * 230 + 0.7154 * 120 + 0.0721 * 20 = 136.1.
+    for (const QString& path :
+         {slide->fileName(), slide->backgroudImageFileName(), slide->strThumbFileName()})
+        EXPECT_TRUE(near(QImage(path).pixelColor(5, 5), QColor(136, 136, 136), 6))
+            << path.toStdString() << " " << QImage(path).pixelColor(5, 5).name().toStdString();
+    EXPECT_EQ(QImage(slide->backgroudImageFileName()).size(), QSize(64, 36)) << "each file keeps its size";
+
+    slide->setBackgroudImageFileName("gone.jpg"); // a missing companion is no failure and is not made
+    EXPECT_TRUE(slide->ApplyAdjustColor({{"Brightness", 0.1}}));
+    EXPECT_FALSE(QFileInfo::exists(contents + "/gone.jpg"));
+}
+
 TEST_F(SlidePictureTest, TheThemesPhotoFilterTurnsTheTextureGreyOrSepia) {
     auto slide = slideWith(plain(QColor(200, 50, 50)));
     EXPECT_TRUE(near(slide->slideImageForTexture({}).pixelColor(5, 5), QColor(200, 50, 50), 6));

@@ -4,6 +4,7 @@
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
+#include "ui/editing/TimelineContentView.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PreviewWidget.h"
 
@@ -105,4 +106,24 @@ std::vector<SlideItemRef> MainWindowTest::useColourSlides(const std::vector<QCol
 bool MainWindowTest::waitForImports() {
     return test_support::spinUntil(
         [&] { return controller->isImportIdle() && controller->resizeWorker().isIdle(); }, 30000);
+}
+
+std::vector<std::size_t> MainWindowTest::markedCells() const {
+    std::vector<std::size_t> marked;
+    QWidget* strip = controller ? controller->outlets().scrollContentView : nullptr;
+    if (!strip)
+        return marked;
+    const QImage drawn = strip->grab().toImage();
+    const std::vector<SlideItemRef> slides = project->slideshowArray();
+    const bool ruler = project->nTimelineStyle() == 1;
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        // The cell's backing left of its thumbnail: blue when marked, grey when not; on the time scale
+        // yellow when marked, blue when not.
+        const QRectF cell = TimelineContentView::toWidget(slides[i]->timelineRect());
+        const QColor backing =
+            drawn.pixelColor(QPointF(cell.left() + (ruler ? 5 : 12), cell.center().y()).toPoint());
+        if (ruler ? backing.red() - backing.blue() > 100 : backing.blue() - backing.red() > 20)
+            marked.push_back(i);
+    }
+    return marked;
 }

@@ -67,6 +67,8 @@ protected:
     std::vector<SlideItemRef> useColourSlides(const std::vector<QColor>& colours);
     // Runs the main loop until every import request and the resize worker are done.
     bool waitForImports();
+    // The slides whose cells the strip draws marked as current, read from its pixels.
+    std::vector<std::size_t> markedCells() const;
 
     SlideshowProjectRef project;
     RecordingDialogs dialogs;

@@ -19,15 +19,17 @@ namespace {
 
 struct ColourDescription {
     AVColorSpace matrix;
+    AVColorPrimaries primaries;
+    AVColorTransferCharacteristic transfer;
     int swscaleCoefficients;
 };
 
-// HD pictures are converted as players read HD (BT.709), smaller ones as they read SD (BT.601); either way
-// the stream says which.
+// HD pictures are converted as players read HD (BT.709), smaller ones as they read SD (BT.601); the stream
+// names one system whole, so that a player reading the labels and one guessing from the size agree.
 ColourDescription colourFor(const QSize& size) {
     if (size.height() >= 720)
-        return {AVCOL_SPC_BT709, SWS_CS_ITU709};
-    return {AVCOL_SPC_SMPTE170M, SWS_CS_SMPTE170M};
+        return {AVCOL_SPC_BT709, AVCOL_PRI_BT709, AVCOL_TRC_BT709, SWS_CS_ITU709};
+    return {AVCOL_SPC_SMPTE170M, AVCOL_PRI_SMPTE170M, AVCOL_TRC_SMPTE170M, SWS_CS_SMPTE170M};
 }
 
 // Each lane converts the frames it codes; slices on two threads keep the conversion off the lane's
@@ -90,8 +92,8 @@ struct VideoEncoder::Impl {
             int(std::min<int64_t>(2 * settings.bitRate / laneCount, std::numeric_limits<int>::max()));
         const ColourDescription colour = colourFor(settings.frameSize);
         context->colorspace = colour.matrix;
-        context->color_primaries = AVCOL_PRI_BT709; // our pictures' own colours
-        context->color_trc = AVCOL_TRC_BT709;
+        context->color_primaries = colour.primaries;
+        context->color_trc = colour.transfer;
         context->color_range = AVCOL_RANGE_MPEG;
         // Lanes start each group with a key frame themselves; the encoder's own count, which runs on
         // across a lane's groups, would add one more at the end of each.

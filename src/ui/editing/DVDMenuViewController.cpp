@@ -221,6 +221,14 @@ void DVDMenuViewController::PreviewButtonClicked() {
     platform::NotificationCenter::defaultCenter().post(kNotifyShowDVDMenu, menu.imagesArray());
 }
 
+void DVDMenuViewController::showChosenMenu() {
+    const auto project = SlideshowProject::currentMainProject();
+    const DVDMenuTemplateRef current = manager()->currentDVDMenuTemplate();
+    if (!project || project->slideCount() < 3 || !current || current->menuStyle() == QLatin1String("nomenu"))
+        return;
+    PreviewButtonClicked();
+}
+
 void DVDMenuViewController::showNoDVDAlert() {
     dialogs.runModalAlert(QStringLiteral("Vistrelle"),
                           QStringLiteral("No Menu will be used for the output DVD-Video Disc."));

@@ -35,6 +35,9 @@ public:
     void showMusicInfo(const QVariantMap& song);
     void SelectMusic();
     void PreviewButtonClicked();
+    // The chosen template's menu in the preview, as each opening of the page shows it; nothing for the
+    // template without menu, none chosen, or fewer than the three slides a menu is drawn from.
+    void showChosenMenu();
     void showNoDVDAlert();
     // The template chosen when the gallery has no selection; -1 for none.
     static int fallbackTemplateIndex(int templateCount);

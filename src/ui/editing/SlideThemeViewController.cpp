@@ -31,12 +31,17 @@ SlideThemeViewController::SlideThemeViewController(QWidget* parent)
     adjustSize();
 }
 
-// The last row whose theme is the current one stays selected.
 void SlideThemeViewController::awakeFromNib() {
     reloadChoices();
+    selectCurrentTheme();
+}
+
+// The last row whose theme is the current one is selected.
+void SlideThemeViewController::selectCurrentTheme() {
     const auto project = SlideshowProject::currentMainProject();
     const auto manager = project ? project->themeManger() : nullptr;
     const std::optional<int> current = manager ? manager->currentThemeID() : std::nullopt;
+    listView()->deselectAll();
     if (!current)
         return;
     const QVariantList all = themes();

@@ -38,6 +38,8 @@ public:
     void CustomizeThemeButtonClicked();
     // The rows and the selection again, from the project open now.
     void reloadForOpenProject() { awakeFromNib(); }
+    // Selects the project's current theme alone, wherever the choice was made; none without one.
+    void selectCurrentTheme();
 
 private:
     void awakeFromNib();

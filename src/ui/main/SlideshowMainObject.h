@@ -465,6 +465,9 @@ private:
     void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
                          std::function<void()> then);
     void redrawStill();
+    // After an insert: the slide now at the current place, shown as the strip marks it.
+    void showCurrentSlideAfterInsert();
+    void showCurrentSlideWhenExportEnds();
     // timeline editing
     enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
@@ -596,6 +599,7 @@ private:
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;
+    platform::Scheduler::Handle exportEndWatch;
 
     // music
     std::vector<QPointer<WaveFormViewOSX>> musicViews;

@@ -69,6 +69,8 @@ void SlideshowMainObject::showDVDMenuPage() {
     dvdMenuWindow->show();
     dvdMenuWindow->raise();
     dvdMenuWindow->activateWindow();
+    if (DVDMenuViewController* page = dvdMenuViewController())
+        page->showChosenMenu();
 }
 
 void SlideshowMainObject::ShowDVDMenuItem(const Notification& notification) {

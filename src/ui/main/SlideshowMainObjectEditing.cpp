@@ -68,8 +68,13 @@ void SlideshowMainObject::createTempSlideItem() {
         fontEditor->setTextInfoDict(slide->textInfo());
 }
 
-void SlideshowMainObject::setCurrentSlideshowOnTimeline(qint64) {
+// The playing slide becomes the current one, so that the strip marks it and a stop keeps it.
+void SlideshowMainObject::setCurrentSlideshowOnTimeline(qint64 index) {
     clearTimelineSelection();
+    if (index < 0 || std::size_t(index) >= slideshowArray().size())
+        return;
+    playingSlideIndex = index;
+    setNCurrentSlideshowItemIndex(int(index));
 }
 
 // ---- the cells' clicks
@@ -435,4 +440,6 @@ void SlideshowMainObject::setColorToCurrentItem(const QVariantMap& adjustment) {
     if (slide->ApplyAdjustColor(adjustment))
         markDirty();
     showCurrentItemPhoto(slide);
+    if (ui.scrollContentView) // the thumbnail was adjusted too
+        ui.scrollContentView->update();
 }

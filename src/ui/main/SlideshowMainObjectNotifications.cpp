@@ -6,6 +6,8 @@
 #include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
+#include "ui/editing/SlideThemeViewController.h"
+#include "ui/main/ImageBrowserObject.h"
 
 #include <utility>
 
@@ -142,6 +144,10 @@ void SlideshowMainObject::SlideshowThemeSelected(const Notification& notificatio
         for (const SlideItemRef& slide : project->slideshowArray())
             themes->setSlideItemFromCurrentTheme(*slide);
     project->setBIsDirty(true);
+    // The side panel's list marks the theme now dressing the slides, whichever list it was chosen in.
+    if (ui.mediaBrowserObj)
+        if (SlideThemeViewController* list = ui.mediaBrowserObj->themeViewController())
+            list->selectCurrentTheme();
     if (const SlideItemRef slide = currentSlideItem())
         showCurrentItemPhoto(slide); // in its new dress
 }

@@ -185,6 +185,7 @@ void SlideshowMainObject::showTimelineIndicator() {
         playHead->raise();
     }
     startTime = clock->now();
+    lastMarkedSlide = -1; // each play marks its first slide, wherever the last one stopped
 }
 
 void SlideshowMainObject::hideTimelineIndicator() {
@@ -206,22 +207,22 @@ void SlideshowMainObject::timelineIndicatorCallback() {
     // Held by the user, the slider is theirs: a drag there plays from where it is let go.
     if (ui.positionSlider && !ui.positionSlider->isSliderDown())
         ui.positionSlider->setValue(int(std::min<quint64>(frame, quint64(ui.positionSlider->maximum()))));
-    if (project->nTimelineStyle() == 1) {
-        const float x = timeline_geometry::rulerPlayHeadX(frame, SlideshowProject::ulFrameRate(),
-                                                          project->nTimelinePixelPerSecond());
-        placePlayHead(x, qint64(x));
-        showTimelineTimeText(frame);
-        return;
-    }
     const SlideFramePosition position =
         SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray());
     const std::optional<float> x = timeline_geometry::playHeadX(position);
-    if (!x)
-        return;
-    if (qint64(position.slideIndex) != lastMarkedSlide) {
+    if (x && qint64(position.slideIndex) != lastMarkedSlide) {
         lastMarkedSlide = qint64(position.slideIndex);
         setCurrentSlideshowOnTimeline(lastMarkedSlide);
     }
+    if (project->nTimelineStyle() == 1) {
+        const float rulerX = timeline_geometry::rulerPlayHeadX(frame, SlideshowProject::ulFrameRate(),
+                                                               project->nTimelinePixelPerSecond());
+        placePlayHead(rulerX, qint64(rulerX));
+        showTimelineTimeText(frame);
+        return;
+    }
+    if (!x)
+        return;
     placePlayHead(*x, qint64(position.slideIndex) * timeline_geometry::kCellWidth);
     showTimelineTimeText(frame);
 }

@@ -31,6 +31,7 @@ const QString kPhotoLibrary = QStringLiteral("PhotoLibrary");
 const QString kVideoSite = QStringLiteral("VideoSite");
 const QString kSocialSite = QStringLiteral("SocialSite");
 const QString kBurnDVD = QStringLiteral("BurnDVD");
+constexpr double kExportEndPoll = 0.2;
 
 void post(const QString& name, const QVariant& object = QVariant(), const QVariantMap& userInfo = {}) {
     platform::NotificationCenter::defaultCenter().post(name, object, userInfo);
@@ -176,7 +177,23 @@ ExportProgressWindowController& SlideshowMainObject::newExportProgressWindow(con
     exportWindow->setTitle(windowTitle);
     exportWindow->setInfoText(tr_("Preparing..."));
     userDialogs.setExportProgressWindow(exportWindow);
+    showCurrentSlideWhenExportEnds();
     return *exportWindow;
+}
+
+// An export stops the preview and a clip's player and draws with the player; however it ends (finished,
+// failed or cancelled, its last step running later than the window's close), the preview then shows the
+// current slide again, a clip in its player.
+void SlideshowMainObject::showCurrentSlideWhenExportEnds() {
+    exportEndWatch = clock->scheduleRepeating(kExportEndPoll, [this] {
+        if (isExportRunning())
+            return;
+        exportEndWatch.cancel();
+        if (const SlideItemRef slide = currentSlideItem())
+            showCurrentItemPhoto(slide);
+        else
+            showWelcomeScreen();
+    });
 }
 
 void SlideshowMainObject::notifyVideoInfoEditDone(const Notification&) {

@@ -91,6 +91,15 @@ void SlideshowMainObject::NotifyInsertBlankImage(const Notification& notificatio
     setNCurrentSlideshowItemIndex(-1);
     addImageToProject_thread(path, false, slideInsertIndex);
     setNCurrentSlideshowItemIndex(int(qint32(slideInsertIndex)));
+    showCurrentSlideAfterInsert();
+}
+
+// The preview shows what the strip marks: an insert at the current place puts another slide there.
+void SlideshowMainObject::showCurrentSlideAfterInsert() {
+    if (const SlideItemRef slide = currentSlideItem()) {
+        setNCurrentSlideshowItemIndex(currentSlideIndex); // the pan-and-zoom copy of the slide now there
+        showCurrentItemPhoto(slide);
+    }
 }
 
 void SlideshowMainObject::AddBlankImageButtonClicked() {
@@ -117,6 +126,7 @@ void SlideshowMainObject::AddBlankImageButtonClicked() {
     }
     // A picture that could not be written is still handed on: the import reports it.
     addImageToProject_thread(path, false, slideInsertIndex);
+    showCurrentSlideAfterInsert();
 }
 
 // ---- arranging and removing
@@ -271,6 +281,8 @@ void SlideshowMainObject::refreshUIForOpenProject() {
     }
     setNCurrentSlideshowItemIndex(-1);
     clearOpenGLWindow();
+    // A project with slides opens on its first, shown and marked; the welcome picture is for an empty one.
+    showFirstImageInOpenGLView();
     layoutMusicSubViews();
     if (ui.mediaBrowserObj)
         ui.mediaBrowserObj->reloadForOpenProject();

@@ -404,7 +404,7 @@ TEST(MovieWriter, TheStreamStaysWithinTheLevelItDeclares) {
     }
 }
 
-TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601) {
+TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601Whole) {
     TempDir dir;
     const QColor green(20, 200, 40);
     // Y'CbCr of limited range back to R'G'B' with the labelled matrix's red and blue weights.
@@ -414,8 +414,11 @@ TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601) {
         const double g = (y - kr * r - kb * b) / (1 - kr - kb);
         return std::array<double, 3>{r * 255, g * 255, b * 255};
     };
-    for (const auto& [size, matrix] :
-         {std::pair{QSize(640, 360), QString("smpte170m")}, {QSize(1280, 720), QString("bt709")}}) {
+    // The sizes of the movie export.
+    for (const auto& [size, matrix] : {std::pair{QSize(640, 360), QString("smpte170m")},
+                                       {QSize(960, 540), QString("smpte170m")},
+                                       {QSize(1280, 720), QString("bt709")},
+                                       {QSize(1920, 1080), QString("bt709")}}) {
         SCOPED_TRACE(matrix.toStdString());
         const QString path = dir.file(matrix + ".mp4");
         MovieWriter writer(settingsFor(path, size));
@@ -428,9 +431,10 @@ TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601) {
         const MediaProbe probe = MediaProbe::probe(path);
         const MediaProbe::Stream* video = probe.firstOfType("video");
         ASSERT_TRUE(video);
+        // Matrix, primaries and transfer of one system, the one the pixels were converted with.
         EXPECT_EQ(video->colourMatrix.toStdString(), matrix.toStdString());
-        EXPECT_EQ(video->colourPrimaries.toStdString(), "bt709"); // what the pictures' own colours are
-        EXPECT_EQ(video->colourTransfer.toStdString(), "bt709");
+        EXPECT_EQ(video->colourPrimaries.toStdString(), matrix.toStdString());
+        EXPECT_EQ(video->colourTransfer.toStdString(), matrix.toStdString());
         const auto ycc = MediaProbe::firstFrameYCbCr(path, QPoint(size.width() / 2, size.height() / 2));
         ASSERT_TRUE(ycc);
         const auto rgb = matrix == "bt709" ? toRGB(*ycc, 0.2126, 0.0722) : toRGB(*ycc, 0.299, 0.114);

@@ -3,8 +3,15 @@
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 
+#include "platform/foundation/NotificationCenter.h"
 #include "render/SlideshowDirector.h"
+#include "ui/editing/DVDMenuViewController.h"
+#include "ui/editing/ImageBrowserView.h"
+#include "ui/editing/blankImageWndController.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/SlideshowMenus.h"
+
+#include <QAction>
 
 #include <QApplication>
 #include <QTest>
@@ -112,4 +119,109 @@ TEST_F(MainWindowPreviewTest, ADoubleClickOnThePreviewChangesNothing) {
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
+namespace {
+
+QColor meanColour(const QImage& picture, const QRect& area) {
+    double r = 0, g = 0, b = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            r += c.red();
+            g += c.green();
+            b += c.blue();
+        }
+    const double n = double(area.width()) * area.height();
+    return QColor(int(r / n), int(g / n), int(b / n));
+}
+
+// The mean colour of the middle fifth of a picture, so that a patterned picture compares as a whole.
+QColor middleColour(const QImage& picture) {
+    return meanColour(picture, QRect(picture.width() * 2 / 5, picture.height() * 2 / 5, picture.width() / 5,
+                                     picture.height() / 5));
+}
+
+} // namespace
+
+// A stock picture and a wood picture both land at the current place, which the strip marks: the preview
+// shows the slide now standing there, not the one that stood there before.
+TEST_F(MainWindowPreviewTest, APictureInsertedAtTheCurrentPlaceIsTheSlideShown) {
+    const QColor green(40, 200, 60);
+    SlideshowMenus menus(*window, *controller);
+    const std::function<void()> inserts[] = {
+        [&] {
+            menus.action("addBlankImageMenuItem")->trigger();
+            blankImageWndController* stock = controller->blankWnd();
+            ASSERT_TRUE(stock);
+            stock->imageBrowser()->setCurrentIndex(stock->imageBrowser()->model()->index(2, 0));
+            stock->m_buttonOK()->click();
+        },
+        [&] {
+            controller->setNSlideInsertIndex(1); // where the last add went in
+            menus.action("addWoodPictureMenuItem")->trigger();
+        }};
+    for (const auto& insert : inserts) {
+        useColourSlides({QColor(220, 40, 40), green, QColor(50, 70, 230)});
+        controller->setNCurrentSlideshowItemIndex(1);
+        controller->showCurrentItemPhoto(project->slideItemAtIndex(1));
+        ASSERT_TRUE(test_support::spinUntil([&] { return near(centreOf(shownFrame()), green); }));
+        insert();
+        ASSERT_TRUE(waitForImports());
+        ASSERT_EQ(project->slideCount(), 4u);
+        const SlideItemRef inserted = project->slideItemAtIndex(1);
+        const QColor wanted = middleColour(QImage(inserted->strOriginalFileName()));
+        test_support::spinUntil([&] {
+            scheduler->advance(0.1); // the preview's wait for the slide's picture
+            return near(middleColour(shownFrame()), wanted);
+        });
+        EXPECT_TRUE(near(middleColour(shownFrame()), wanted))
+            << middleColour(shownFrame()).name().toStdString() << " for " << wanted.name().toStdString();
+        EXPECT_EQ(markedCells(), std::vector<std::size_t>{1});
+    }
+}
+
+// An opened project with slides shows and marks its first one; without slides, the welcome picture.
+TEST_F(MainWindowPreviewTest, AnOpenedProjectShowsItsFirstSlideAndAnEmptyOneTheWelcomePicture) {
+    const QColor welcome = centreOf(shownFrame());
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->refreshUIForOpenProject();
+    test_support::spinUntil([&] { return near(centreOf(shownFrame()), QColor(220, 40, 40)); });
+    EXPECT_TRUE(near(centreOf(shownFrame()), QColor(220, 40, 40)))
+        << centreOf(shownFrame()).name().toStdString();
+    EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+    project->setSlideshowArray({});
+    controller->refreshUIForOpenProject();
+    test_support::spinUntil([&] { return near(centreOf(shownFrame()), welcome, 10); });
+    EXPECT_TRUE(near(centreOf(shownFrame()), welcome, 10));
+}
+
+// Share > DVD Menu... shows the chosen menu in the preview each time it opens, after a slide was shown.
+TEST_F(MainWindowPreviewTest, EachOpeningOfTheDVDMenuPageShowsTheChosenMenuAgain) {
+    const QColor red(220, 40, 40);
+    useColourSlides({red, QColor(40, 200, 60), QColor(50, 70, 230)});
+    const auto meanOfShown = [&] { return meanColour(shownFrame(), shownFrame().rect()); };
+    const auto showFirstSlide = [&] {
+        platform::NotificationCenter::defaultCenter().post("NOTIFY_TIMELINE_CELL_CLICKED", 0);
+        return test_support::spinUntil([&] { return near(meanOfShown(), red); });
+    };
+    ASSERT_TRUE(showFirstSlide());
+    QAction* dvdMenu = controller->outlets().dvdMenuMenuItem;
+    ASSERT_TRUE(dvdMenu);
+    dvdMenu->trigger();
+    ASSERT_TRUE(controller->dvdMenuViewController());
+    controller->dvdMenuViewController()->selectTemplate(2);
+    ASSERT_TRUE(test_support::spinUntil([&] { return !near(meanOfShown(), red); }))
+        << "the menu, not a slide";
+    const QColor menu = meanOfShown();
+    for (int opening = 0; opening < 2; ++opening) {
+        SCOPED_TRACE(opening);
+        ASSERT_TRUE(showFirstSlide());
+        if (opening == 1)
+            controller->dvdMenuViewController()->window()->close();
+        dvdMenu->trigger();
+        test_support::spinUntil([&] { return near(meanOfShown(), menu, 8); });
+        EXPECT_TRUE(near(meanOfShown(), menu, 8))
+            << meanOfShown().name().toStdString() << " for " << menu.name().toStdString();
+    }
 }

@@ -116,3 +116,28 @@ TEST_F(PlaybackTest, AStopWithinTheStartsHalfSecondCancelsTheStart) {
     EXPECT_EQ(status(), 0);
     EXPECT_EQ(buttonTitle(), "Play");
 }
+
+// In both timeline styles the strip marks the playing slide as the show moves on, and the Stop button
+// leaves the last one played current.
+TEST_F(PlaybackTest, ThePlayingSlideBecomesTheMarkedCurrentSlideAsTheShowMovesOn) {
+    for (const int style : {0, 1}) {
+        SCOPED_TRACE(style);
+        project->setNTimelineStyle(style);
+        controller->layoutScrollImages();
+        controller->setNCurrentSlideshowItemIndex(0);
+        controller->outlets().m_btnPlayStop->click();
+        scheduler->advance(0.5);
+        ASSERT_EQ(status(), 1);
+        scheduler->advance(1.0 / 30.0);
+        EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+        for (const std::size_t slide : {1u, 2u}) {
+            player.director->setNCurrentFrame(slides[slide]->nItemStartFrameIndex() + 3);
+            scheduler->advance(1.0 / 30.0);
+            EXPECT_EQ(markedCells(), std::vector<std::size_t>{slide});
+            EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), int(slide));
+        }
+        controller->outlets().m_btnPlayStop->click();
+        EXPECT_EQ(status(), 0);
+        EXPECT_EQ(markedCells(), std::vector<std::size_t>{2}) << "the slide that played last";
+    }
+}

@@ -10,10 +10,29 @@
 #include "ui/editing/PhotoDurationViewController.h"
 #include "ui/editing/SlideThemeViewController.h"
 #include "ui/editing/TimelineContentView.h"
+#include "ui/editing/TimelineLayout.h"
 #include "ui/editing/TransitionSelectViewController.h"
 #include "ui/main/PreviewWidget.h"
 
 #include <QFile>
+
+namespace {
+
+// Counts the paint events a widget receives while it lives.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget& widget, int& count) : count(count) { widget.installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+
+private:
+    int& count;
+};
+
+} // namespace
 
 using platform::NotificationCenter;
 
@@ -161,7 +180,7 @@ TEST_F(TimelineEditingTest, TheDurationPopOverAppliesOnceWhicheverWayItCloses) {
 }
 
 TEST_F(TimelineEditingTest, RotateTextAndColourReportsReachTheCurrentSlide) {
-    makeController();
+    makeController(true);
     slides = useColourSlides({QColor(200, 200, 200), Qt::green});
     controller->setNCurrentSlideshowItemIndex(0);
     const QString picture = slides[0]->fileName();
@@ -180,8 +199,19 @@ TEST_F(TimelineEditingTest, RotateTextAndColourReportsReachTheCurrentSlide) {
     const QVariantMap darker{{"Saturation", 1.0}, {"Brightness", -0.5}, {"Contrast", 1.0}};
     post("NSNOTIFY_COLORADJUST_CHANGED", darker);
     EXPECT_EQ(bytes(), turned) << "without OK only a preview";
+    window->show();
+    QWidget* strip = controller->outlets().scrollContentView;
+    test_support::spinFor(50);
+    int repaints = 0;
+    PaintCounter counter(*strip, repaints);
     post("NSNOTIFY_COLORADJUST_CHANGED", darker, {{"Action", "OK"}});
     EXPECT_LT(QImage(picture).pixelColor(100, 100).red(), 150);
+    test_support::spinFor(50);
+    EXPECT_GT(repaints, 0) << "the strip draws the adjusted thumbnail";
+    const QImage drawn = strip->grab().toImage();
+    const QRectF thumbnail =
+        TimelineContentView::toWidget(timeline_layout::cellParts(slides[0]->timelineRect()).thumbnail);
+    EXPECT_LT(drawn.pixelColor(thumbnail.center().toPoint()).red(), 150);
 
     const QVariantMap text{{"Text", "Hello"}, {"FontSize", 40}, {"FontColor", QColor(Qt::red)}};
     post("NOTIFY_FONT_INFO_CHANGED", text);

@@ -4,6 +4,7 @@
 #include "support/PostedNotifications.h"
 #include "support/Screenshot.h"
 
+#include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/controls/SDSideBar.h"
 #include "ui/editing/SlideThemeViewController.h"
@@ -178,4 +179,24 @@ TEST_F(WindowLayoutTest, AnotherOpenedProjectRefillsTheThemeListAndTheShownOptio
     project->setFltPhotoDuration(7.5f);
     controller->refreshUIForOpenProject();
     EXPECT_EQ(browser().optionsViewController()->slideshowTextField()->text(), "7.5 sec");
+}
+
+// A theme set in the Theme button's list is the one the side panel's list marks, and the slides wear it.
+TEST_F(WindowLayoutTest, TheSidePanelsThemeListMarksTheThemeSetInTheThemeButtonsList) {
+    makeController(true);
+    useColourSlides({Qt::red, Qt::green});
+    layout().sideBarDidSelectButton(sideBar(), 3);
+    RLListView& sideList = *browser().themeViewController()->listView();
+    const QVariantList themes = project->themeManger()->themeArray();
+    for (const std::size_t row : {4u, 1u}) {
+        controller->outlets().themeButton->click();
+        ASSERT_TRUE(controller->attachedWindowTheme());
+        auto* callOut = controller->attachedWindowTheme()->findChild<SlideThemeViewController*>();
+        ASSERT_TRUE(callOut);
+        callOut->listView()->setSelectedRow(row);
+        callOut->setButton()->click();
+        const int chosen = themes[qsizetype(row)].toMap().value("ThemeID").toInt();
+        EXPECT_EQ(project->themeManger()->currentThemeID(), chosen);
+        EXPECT_EQ(sideList.selectedRows(), RLIndexSet{row}) << "the side panel marks the project's theme";
+    }
 }

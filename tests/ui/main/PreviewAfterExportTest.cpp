@@ -1,0 +1,104 @@
+// What the preview shows once a movie export from the window has ended, finished or cancelled: the
+// current slide again, a clip in its own player, rather than whatever the preview last drew.
+#include "support/ClipMaker.h"
+#include "support/MainWindowFixture.h"
+
+#include "model/SlideshowProject.h"
+#include "model/VideoSlideItem.h"
+#include "ui/editing/ClipMediaPlayer.h"
+#include "ui/editing/ExportProgressWindowController.h"
+#include "ui/editing/MovieSettingsWndController.h"
+#include "ui/editing/VideoPlaybackViewController.h"
+#include "ui/main/PreviewWidget.h"
+
+#include <QComboBox>
+#include <QFile>
+
+namespace {
+
+// A player that loads nothing and plays silently: the clip's player window is what is looked at here.
+class SilentClipPlayer : public ClipMediaPlayer {
+public:
+    void setSource(const QString&) override {}
+    void setVideoSink(QVideoSink*) override {}
+    Status status() const override { return Status::Loading; }
+    bool hasVideo() const override { return true; }
+    void play() override {}
+    void pause() override {}
+    double rate() const override { return 0.0; }
+    bool setRate(double) override { return false; }
+    double position() const override { return 0.0; }
+    void setPosition(double) override {}
+    double duration() const override { return 0.5; }
+    void setVolume(float) override {}
+};
+
+} // namespace
+
+class PreviewAfterExportTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!makeWindowWithPreview())
+            GTEST_SKIP() << "no OpenGL here";
+        scheduler->advance(2.5); // the delayed refresh of start-up
+        controller->setClipPlayerFactory([] { return std::make_unique<SilentClipPlayer>(); });
+        project->setShareOption("VideoSize", 0);
+        SlideshowProject::setStrOutputVideoPath(dir.file("Exported"));
+        std::vector<SlideItemRef> slides = useColourSlides({Qt::red, Qt::green, Qt::blue});
+        // A clip of the project's own, last; everything short, for a quick export.
+        ClipMaker::Options options;
+        options.frames = 15;
+        const QString clipPath = project->strMacProjectBundleContentsPath() + "/clip.mp4";
+        ASSERT_TRUE(ClipMaker::make(clipPath, options));
+        auto clip = std::make_shared<VideoSlideItem>();
+        clip->PrepareVideoItem(clipPath);
+        slides.push_back(clip);
+        for (const SlideItemRef& slide : slides)
+            slide->customSetDurations(0.3f, 0.2f);
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        controller->layoutScrollImages();
+        dialogs.modalWindowScript = [](QDialog& window) {
+            if (auto* settings = qobject_cast<MovieSettingsWndController*>(&window)) {
+                settings->videoSizePopup()->setCurrentIndex(0);
+                settings->OKButtonClicked();
+            }
+        };
+    }
+    // The clip's cell clicked: its player stands in the preview's place.
+    void clickClipCell() {
+        platform::NotificationCenter::defaultCenter().post("NOTIFY_TIMELINE_CELL_CLICKED", 3);
+    }
+    bool clipPlayerShown() const {
+        const VideoPlaybackViewController* player = controller->videoPlaybackCtrl();
+        return player && player->isVisibleTo(window.get()) &&
+               !controller->previewWidget()->isVisibleTo(window.get());
+    }
+    // The export's end, then what its end queued, the preview's return among it.
+    void runUntilTheExportHasEnded() {
+        ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 60000));
+        for (int i = 0; i < 5; ++i) {
+            scheduler->advance(0.2);
+            test_support::spinFor(10);
+        }
+    }
+};
+
+TEST_F(PreviewAfterExportTest, TheCurrentClipIsInItsPlayerAgainAfterAnExportAndAfterACancel) {
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "finished");
+        clickClipCell();
+        ASSERT_TRUE(clipPlayerShown());
+        platform::NotificationCenter::defaultCenter().post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 0);
+        scheduler->advance(0.0); // the settings' OK starts the export
+        ASSERT_TRUE(controller->isExportRunning());
+        EXPECT_FALSE(clipPlayerShown()) << "the export stops the clip's player";
+        if (cancel)
+            controller->exportProgressWC()->cancelButtonClicked();
+        runUntilTheExportHasEnded();
+        EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 3);
+        EXPECT_EQ(markedCells(), std::vector<std::size_t>{3});
+        EXPECT_TRUE(clipPlayerShown()) << "the current slide is the clip";
+    }
+}
