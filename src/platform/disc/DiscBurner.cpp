@@ -3,6 +3,8 @@
 #include "platform/disc/ProducerSource.h"
 
 #include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 
 #include <libburn/libburn.h>
 
@@ -37,6 +39,15 @@ QString phaseOf(burn::burn_drive_status status) {
     default:
         return QStringLiteral("Writing");
     }
+}
+
+// The file of a pseudo-drive when there is nothing at its path yet; else empty.
+QString absentPseudoDriveFile(const DiscDrive& drive) {
+    const QString prefix = QStringLiteral("stdio:");
+    if (!drive.isPseudoDrive() || !drive.address().startsWith(prefix))
+        return QString();
+    const QFileInfo file(drive.address().mid(prefix.size()));
+    return file.exists() || file.isSymLink() ? QString() : file.absoluteFilePath();
 }
 
 } // namespace
@@ -250,8 +261,14 @@ BurnResult DiscBurner::record() {
         producer->cleanup();
         return cancelled;
     }
+    // The recorder opens a pseudo-drive's file even when it only simulates: a test burn leaves no file
+    // where there was none.
+    const QString absentFile = options.simulate ? absentPseudoDriveFile(*drive) : QString();
     bool wroteWell = false;
     QStringList messages = write(&wroteWell);
+    if (!absentFile.isEmpty() && QFileInfo(absentFile).isFile() && !QFileInfo(absentFile).isSymLink() &&
+        QFileInfo(absentFile).size() == 0)
+        QFile::remove(absentFile);
     DiscLibrary::releaseWriter();
     job->source->detach();
     producer->cleanup();
