@@ -494,10 +494,14 @@ void DVDCommand::StartBurnDVDDisc() {
 
 QString DVDCommand::burnResultText() const {
     const std::lock_guard lock(mutex);
-    if (drive && drive->isPseudoDrive())
-        return tr_("The DVD has been written to the disc image %1.")
-            .arg(drive->address().mid(int(QStringLiteral("stdio:").size())));
-    return tr_("The DVD has been burnt.");
+    const bool test = drive && drive->testBurn();
+    if (drive && drive->isPseudoDrive()) {
+        const QString image = drive->address().mid(int(QStringLiteral("stdio:").size()));
+        return test ? tr_("The test burn succeeded. Nothing was written to the disc image %1.").arg(image)
+                    : tr_("The DVD has been written to the disc image %1.").arg(image);
+    }
+    return test ? tr_("The test burn succeeded. Nothing was written to the disc.")
+                : tr_("The DVD has been burnt.");
 }
 
 void DVDCommand::endCommand(const QString& alertText) {

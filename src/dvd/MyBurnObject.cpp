@@ -34,7 +34,8 @@ bool MyBurnObject::BurnDisc(DVDStepError* error) {
     if (blocks <= 0 || cancelRequested)
         return false; // a size run without a size never becomes a track
     platform::disc::BurnOptions options;
-    options.verify = burnDrive->canReadBack();
+    options.simulate = burnDrive->testBurn();
+    options.verify = burnDrive->canReadBack() && !options.simulate;
     burner = std::make_unique<platform::disc::DiscBurner>(burnDrive, imageCreator, blocks, options);
     burner->setProgressHandler(progressHandler);
     // The producer's clean-up has run when the burner finishes, so the stream's check is known here.

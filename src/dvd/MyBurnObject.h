@@ -18,7 +18,7 @@ class DVDImageCreatorObject;
 //     MyBurnObject burn;
 //     burn.setStrInputDVDFolder(author.strOutputDVDFolder());
 //     burn.setStrDVDLabel(QStringLiteral("Corvanta"));
-//     burn.setBurnObject(drive);                    // chosen in the burn set-up
+//     burn.setBurnObject(drive);                    // chosen in the burn set-up, a test burn or not
 //     burn.setProgressHandler(...); burn.setFinishedHandler(...);
 //     burn.BurnDisc(&error);                        // false: nothing is burnt, error names the step
 // The handlers run on the burn's thread.

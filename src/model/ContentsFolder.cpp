@@ -6,6 +6,7 @@
 #include "platform/foundation/StringTable.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -33,6 +34,13 @@ QString ContentsFolder::timeStampedName(const QString& stem, const QString& exte
 QString ContentsFolder::songCopyName(const QString& source) {
     const QFileInfo info(source);
     return timeStampedName(info.completeBaseName() + "-", info.suffix());
+}
+
+QString ContentsFolder::fileInProject(const QString& path, const QString& contentsFolder) {
+    if (path.isEmpty() || contentsFolder.isEmpty() || !QDir::isAbsolutePath(path))
+        return QString();
+    const QString projectFolder = QFileInfo(QDir::cleanPath(contentsFolder)).absolutePath();
+    return QFileInfo(path).isFile() && platform::liesInsideFolder(path, projectFolder) ? path : QString();
 }
 
 QString ContentsFolder::freeName(const QString& folder, const QString& name) {

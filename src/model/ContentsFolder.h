@@ -21,6 +21,10 @@ public:
     // or empty with a message in *error when the copy failed.
     static QString copyUnderFreeName(const QString& source, const QString& folder, const QString& name,
                                      QString* error = nullptr);
+    // The project's own file: path when it names a regular file that lies inside the folder of the project
+    // whose "Contents" folder is given, every link resolved; else empty. Projects come from elsewhere, so
+    // a stored path or a link out of the project never makes another file of the user part of it.
+    static QString fileInProject(const QString& path, const QString& contentsFolder);
     // A song's copy: "%@-%.2f.%@" of the source's name without extension, the time and its extension.
     static QString songCopyName(const QString& source);
 };

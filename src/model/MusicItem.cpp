@@ -3,6 +3,7 @@
 #include "model/ArchiveCoding.h"
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/MediaAsset.h"
@@ -57,19 +58,31 @@ QString contentsOfOpenProject() {
     return project ? project->strMacProjectBundleContentsPath() : QString();
 }
 
+// A song file is a regular file (or a link to one); anything else, a device above all, counts as missing.
+bool isSongFile(const QString& path) {
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
 // The song's copy in the "Contents" folder. Only the stored name's last component counts, as with slide
-// files: a name such as "../../../../dev/stdin" must not reach outside the project.
+// files: a name such as "../../../../dev/stdin" must not reach outside the project. While nothing is there
+// the path stands for the missing copy; anything else but the project's own file, a link that leads out
+// of the project above all, leaves the song without a copy, so that no other file is ever measured or
+// played in its place.
 QString copyPathIn(const QVariantMap& song, const QString& contentsFolder) {
     const QString name = song.value(kPureFileName).toString().section(QLatin1Char('/'), -1);
     if (contentsFolder.isEmpty() || name.isEmpty() || name == QLatin1String(".") ||
         name == QLatin1String(".."))
         return QString();
-    return contentsFolder + "/" + name;
+    const QString path = contentsFolder + "/" + name;
+    const QFileInfo entry(path);
+    if (!entry.exists() && !entry.isSymLink())
+        return path;
+    return ContentsFolder::fileInProject(path, contentsFolder);
 }
 
-// A song file is a regular file (or a link to one); anything else, a device above all, counts as missing.
-bool isSongFile(const QString& path) {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+// The stock song as stored: only a file among our own resources, never one a received project names.
+bool isOurStockSong(const QString& path) {
+    return isSongFile(path) && platform::liesInsideFolder(path, platform::paths::resourceFolder());
 }
 
 // A folder of an application's resources (an application bundle's or ours) that is gone: the song was
@@ -89,7 +102,7 @@ QString songFilePath(const QVariantMap& song, const QString& contentsFolder) {
     const QString stored = song.value(kFilePath).toString();
     const QString copy = copyPathIn(song, contentsFolder);
     const bool stock = song.value(kMusicSource).toString() == kBundleDefaultMusic;
-    if (stock && isSongFile(stored))
+    if (stock && isOurStockSong(stored))
         return stored;
     if (!stock && (isSongFile(copy) || !inVanishedResourceFolder(stored)))
         return copy;
@@ -97,9 +110,7 @@ QString songFilePath(const QVariantMap& song, const QString& contentsFolder) {
         platform::paths::pathForResource(QStringLiteral("default"), QStringLiteral("mp3"));
     if (!resource.isEmpty())
         return resource;
-    if (!stock || isSongFile(copy))
-        return copy;
-    return stored;
+    return copy;
 }
 
 } // namespace

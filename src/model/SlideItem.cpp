@@ -3,6 +3,7 @@
 #include "model/ArchiveCoding.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileUtils.h"
 
 #include <QColor>
 #include <QFile>
@@ -161,6 +162,11 @@ void SlideItem::setHeight(int value) {
     pictureSize.with([value](QSize& size) { size.setHeight(value); });
 }
 
+QString SlideItem::mediaFileName() const {
+    const QString path = mediaFilePath();
+    return path.isEmpty() ? shortFileName() : QFileInfo(path).fileName();
+}
+
 bool SlideItem::isPresentFile(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
@@ -185,9 +191,9 @@ bool SlideItem::deleteFileInsideOpenProject(const QString& path) {
     if (name.isEmpty() || name == "." || name == "..")
         return false;
     // The folder is resolved, the name is not: a link inside the project is removed, never its target.
-    const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
-    if (parent.isEmpty() || (parent != folder && !parent.startsWith(folder + "/")))
+    if (!platform::liesInsideFolder(info.absolutePath(), folder))
         return false;
+    const QString parent = QFileInfo(info.absolutePath()).canonicalFilePath();
     const QString resolved = parent + "/" + name;
     const QFileInfo target(resolved);
     if (!target.isSymLink() && (!target.exists() || target.isDir()))

@@ -68,6 +68,8 @@ public:
     virtual bool iSItemReady() const;
     // The file the slide shows (the picture; a clip or a composition in the subclasses); null when unset.
     virtual QString mediaFilePath() const { return fileName(); }
+    // The name of that file for messages, also when the slide has no path to it.
+    virtual QString mediaFileName() const;
     // Whether a slide's file is there: a regular file or a link to one. Anything else (a device, a pipe,
     // a socket, a network address) counts as missing, so it is never opened.
     static bool isPresentFile(const QString& path);

@@ -342,9 +342,8 @@ void SlideshowProject::checkItemVaild() {
 QStringList SlideshowProject::missingSlideFiles() const {
     QStringList names;
     for (const SlideItemRef& slide : slideshowArray()) {
-        const QString path = slide->mediaFilePath();
-        if (!SlideItem::isPresentFile(path))
-            names << (path.isEmpty() ? slide->shortFileName() : QFileInfo(path).fileName());
+        if (!SlideItem::isPresentFile(slide->mediaFilePath()))
+            names << slide->mediaFileName();
     }
     return names;
 }

@@ -1,6 +1,7 @@
 #include "model/VideoSlideItem.h"
 
 #include "model/ArchiveCoding.h"
+#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/Clock.h"
@@ -54,12 +55,9 @@ void VideoSlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     const float music =
         coder.containsValueForKey("fltBKMusicVolume") ? coder.decodeFloat("fltBKMusicVolume") : -1.0f;
     bkMusicVolume = isLevel(music) ? music : -1.0f;
-    const QString path = archive::decodeString(coder, "strVideoFilePath");
-    setStrVideoFilePath(path);
-    // The project being read is not the open one yet, so a moved clip is looked for once it has its
-    // folder (locateVideoInProject), never in whichever project happens to be open.
-    if (!path.isEmpty())
-        prepareClip(path);
+    // Nothing is read yet: the stored path may lead anywhere, so the clip is opened only once the slide's
+    // project has its folder (locateVideoInProject), never from whichever project happens to be open.
+    clipPaths.set({archive::decodeString(coder, "strVideoFilePath"), QString()});
 }
 
 void VideoSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
@@ -68,12 +66,12 @@ void VideoSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
     // The clip's own level, or -1 when it follows the project: storing the project's level here would
     // turn it into the clip's own level at the next load, and later project changes would pass it by.
     coder.encodeFloat(isCustomizedBKMusicVolume() ? bkMusicVolume.load() : -1.0f, "fltBKMusicVolume");
-    coder.encodeObject(archive::objectOrNil(strVideoFilePath()), "strVideoFilePath");
+    coder.encodeObject(archive::objectOrNil(clipPaths.get(&ClipPaths::stored)), "strVideoFilePath");
 }
 
 std::shared_ptr<SlideItem> VideoSlideItem::copy() const {
     auto other = std::make_shared<VideoSlideItem>();
-    other->setStrVideoFilePath(strVideoFilePath());
+    other->clipPaths.set(clipPaths.get());
     other->setFltOutputVolume(fltOutputVolume());
     if (isCustomizedBKMusicVolume())
         other->customizeBKMusicVolume(bkMusicVolume.load());
@@ -91,38 +89,33 @@ bool VideoSlideItem::isImportableClip(const QString& path, QString* error) {
     return false;
 }
 
-QString VideoSlideItem::relocatedVideoPath(const QString& path, const QString& contentsFolder) {
-    if (path.isEmpty() || contentsFolder.isEmpty() || isPresentFile(path))
-        return path;
+QString VideoSlideItem::videoPathInProject(const QString& path, const QString& contentsFolder) {
+    if (const QString inside = ContentsFolder::fileInProject(path, contentsFolder); !inside.isEmpty())
+        return inside;
     const QString name = QFileInfo(path).fileName();
     if (name.isEmpty() || name == "." || name == "..")
-        return path;
-    const QString candidate = contentsFolder + "/videos/" + name;
-    return QFileInfo(candidate).isFile() ? candidate : path;
+        return QString();
+    return ContentsFolder::fileInProject(contentsFolder + "/videos/" + name, contentsFolder);
 }
 
 bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {
-    const QString stored = strVideoFilePath();
-    const QString found = relocatedVideoPath(stored, contentsFolder);
-    if (found == stored)
-        return false;
+    const QString found = videoPathInProject(clipPaths.get(&ClipPaths::stored), contentsFolder);
     prepareClip(found);
-    return true;
+    return !found.isEmpty();
 }
 
 void VideoSlideItem::PrepareVideoItem(const QString& requested) {
     QString path = requested;
-    if (!path.isEmpty() && !isPresentFile(path)) {
-        const auto project = SlideshowProject::currentMainProject();
-        if (project)
-            path = relocatedVideoPath(path, project->strMacProjectBundleContentsPath());
-    }
+    if (const auto project = SlideshowProject::currentMainProject())
+        path = videoPathInProject(requested, project->strMacProjectBundleContentsPath());
+    clipPaths.set({requested, QString()});
     prepareClip(path);
 }
 
 void VideoSlideItem::prepareClip(const QString& path) {
     setBCustomDurationFlag(true);
-    setStrVideoFilePath(path);
+    if (!path.isEmpty())
+        setStrVideoFilePath(path);
     if (!readFromURL(path))
         return;
     {
@@ -202,6 +195,11 @@ void VideoSlideItem::setFSecTransitionDuration(float seconds) {
 
 // ---- files
 
+QString VideoSlideItem::mediaFileName() const {
+    const QString name = QFileInfo(clipPaths.get(&ClipPaths::stored)).fileName();
+    return name.isEmpty() ? SlideItem::mediaFileName() : name;
+}
+
 void VideoSlideItem::deleteFilesForDeletingItem() {
     // The clip is the copy inside the project's "videos" folder; a path from elsewhere is left alone.
     deleteFileInsideOpenProject(strVideoFilePath());
@@ -209,11 +207,11 @@ void VideoSlideItem::deleteFilesForDeletingItem() {
 }
 
 QString VideoSlideItem::strVideoFilePath() const {
-    return videoFilePath.get();
+    return clipPaths.get(&ClipPaths::read);
 }
 
 void VideoSlideItem::setStrVideoFilePath(const QString& path) {
-    videoFilePath.set(path);
+    clipPaths.set({path, path});
 }
 
 // ---- levels

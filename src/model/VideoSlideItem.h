@@ -52,7 +52,8 @@ public:
 
     // ---- opening the clip
     // Opens the clip at path as this slide: its length sets the slide's durations, its sound is laid for
-    // the preview. A path that no longer exists is looked for in the open project's "videos" folder.
+    // the preview. While a project is open the clip is its own file (videoPathInProject); a path it does
+    // not hold leaves the slide's clip missing.
     virtual void PrepareVideoItem(const QString& path);
     // The clip's whole length in seconds as read from its file, which the show plays in full: the slide's
     // photo duration and the transition into the next slide together. Before the file has been read, those
@@ -72,10 +73,13 @@ public:
     // Whether the file can become a clip slide: it holds pictures that last. False, with a message naming
     // the file in *error, for anything else (a song or a text named ".mov", say). Every clip import asks.
     static bool isImportableClip(const QString& path, QString* error = nullptr);
-    // A clip path that no longer exists, found again as "<contents>/videos/<its name>"; else the path.
-    static QString relocatedVideoPath(const QString& path, const QString& contentsFolder);
-    // Points the slide at its copy in the project whose "Contents" folder is given when the stored path has
-    // gone, and prepares it from there; true when the path changed.
+    // The clip file a stored path stands for in the project whose "Contents" folder is given: the path
+    // itself when it lies inside the project, else "<contents>/videos/<its name>" (a project that was
+    // moved, renamed or copied keeps its clips there); empty when the project holds neither. Links that
+    // lead out of the project do not count.
+    static QString videoPathInProject(const QString& path, const QString& contentsFolder);
+    // Prepares the slide from its clip in the project whose "Contents" folder is given; a read slide opens
+    // no file before this. False, the clip missing, when the project holds no file for it.
     bool locateVideoInProject(const QString& contentsFolder);
 
     // ---- frames
@@ -120,10 +124,14 @@ public:
     // ---- base-class hooks and levels
     bool iSItemReady() const override { return true; }
     QString mediaFilePath() const override { return strVideoFilePath(); }
+    QString mediaFileName() const override;
     // Deletes the clip file when it lies inside the open project's folder, then the slide's pictures.
     void deleteFilesForDeletingItem() override;
 
+    // The clip file the slide reads; empty while the slide has no clip file (read and not yet located,
+    // or missing from its project).
     QString strVideoFilePath() const;
+    // Sets the clip file and the path stored with the slide.
     void setStrVideoFilePath(const QString& path);
     // The clip's own level: the stored value within 0..1, else 0.8.
     float fltOutputVolume() const;
@@ -150,7 +158,11 @@ private:
     bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);
     bool dropFramesLocked(int count);
 
-    platform::Guarded<QString> videoFilePath; // read by the loader and export threads
+    struct ClipPaths {
+        QString stored; // kept in the archive, also while the clip is missing
+        QString read;   // the project's own file, or empty
+    };
+    platform::Guarded<ClipPaths> clipPaths; // read by the loader and export threads
     std::atomic<float> outputVolume{1.0f};
     std::atomic<float> bkMusicVolume{-1.0f};
     std::atomic<float> mediaSeconds{-1.0f}; // the clip's length read from its file; negative until read

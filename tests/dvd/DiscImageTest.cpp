@@ -127,6 +127,32 @@ TEST_F(DiscImageTest, ImageIsStreamedIntoThePseudoDriveAndReadsBack) {
     EXPECT_TRUE(QDir(dir.file("tmp")).isEmpty()); // the image's FIFO is gone
 }
 
+TEST_F(DiscImageTest, ATestBurnStreamsTheImageAndWritesNothing) {
+    ASSERT_FALSE(folder.isEmpty());
+    const QString image = dir.file("disc.img");
+    QFile old(image);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(4 * 2048, 'o'));
+    old.close();
+    MyBurnObject burner(dir.file("tmp"));
+    QDir().mkpath(dir.file("tmp"));
+    burner.setStrInputDVDFolder(folder);
+    burner.setStrDVDLabel("Corvanta");
+    auto drive = pseudoDrive();
+    ASSERT_TRUE(drive);
+    drive->setTestBurn(true);
+    burner.setBurnObject(drive);
+    DVDStepError error;
+    ASSERT_TRUE(burner.BurnDisc(&error)) << qPrintable(error.message());
+    const BurnResult result = burner.wait();
+    ASSERT_EQ(result.outcome, BurnOutcome::Succeeded) << qPrintable(result.message);
+    EXPECT_TRUE(result.simulated);
+    EXPECT_FALSE(result.verified) << "nothing was written that could be read back";
+    EXPECT_GT(burner.trackBlocks(), 4);
+    EXPECT_EQ(fileBytes(image), QByteArray(4 * 2048, 'o'));
+    EXPECT_TRUE(QDir(dir.file("tmp")).isEmpty());
+}
+
 TEST_F(DiscImageTest, SizeRunWithoutASizeRefusesToBurn) {
     struct Case {
         QByteArray script;

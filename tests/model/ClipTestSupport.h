@@ -6,11 +6,15 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/ProjectCollaborators.h"
+#include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
 #include "platform/media/AudioPlayer.h"
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
 #include "support/NullAudioSink.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <mutex>
 #include <vector>
@@ -90,11 +94,18 @@ protected:
         return path;
     }
 
-    // A clip slide prepared from path, with the test's clock.
+    // A clip slide prepared from path, with the test's clock. While a project is open the clip is first
+    // copied into its "videos" folder, as the import does: an open project reads only its own clips.
     std::shared_ptr<VideoSlideItem> clipSlide(const QString& path) {
         auto slide = std::make_shared<VideoSlideItem>();
         slide->setClock(clock);
-        slide->PrepareVideoItem(path);
+        QString clip = path;
+        if (const auto project = SlideshowProject::currentMainProject()) {
+            clip = project->strProjectVideoFileDirectory() + "/" + QFileInfo(path).fileName();
+            if (QFileInfo(path).isFile() && !QFileInfo::exists(clip))
+                EXPECT_TRUE(QFile::copy(path, clip)) << clip.toStdString();
+        }
+        slide->PrepareVideoItem(clip);
         return slide;
     }
 

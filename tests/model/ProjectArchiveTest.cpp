@@ -58,6 +58,8 @@ TEST_F(ProjectArchiveTest, AProjectWithPhotosAClipAndSongsComesBackWhole) {
     auto clip = std::make_shared<VideoSlideItem>();
     clip->setFileName("clip-frame.jpg");
     clip->setStrVideoFilePath(project->strProjectVideoFileDirectory() + "/clip.mov");
+    model_test::writeFile(clip->strVideoFilePath(),
+                          "clip"); // the project's own file: a missing one is not read
     clip->setFltOutputVolume(0.6f);
     clip->customizeBKMusicVolume(0.3f);
     project->setSlideshowArray({richPhoto(), clip, std::make_shared<SlideItem>()});

@@ -1,6 +1,7 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/StandardPaths.h"
 #include "support/WavFile.h"
 
 #include <QColor>
@@ -274,7 +275,8 @@ TEST_F(MusicItemTest, PlayPathsAndLevelsComeFromTheOpenProject) {
     auto project = openNewProject("Play");
     EXPECT_EQ(song->strFilePath(), project->strMacProjectBundleContentsPath() + "/copy.mp3");
     song->addEntriesFromDictionary({{"musicSource", "bundleDefaultMusic"}});
-    EXPECT_EQ(song->strFilePath(), original);
+    EXPECT_EQ(song->strFilePath(), platform::paths::pathForResource("default", "mp3"))
+        << "a stock song plays from our resources, never from a file the project names";
     project->setFltBackgroundMusicVolumeWhenPhotos(0.5f);
     EXPECT_FLOAT_EQ(song->fltOutputVolumeWhenPhotos(), 0.5f);
     EXPECT_FLOAT_EQ(song->fltOutputVolumeWhenVideos(), 0.1f);

@@ -234,13 +234,19 @@ TEST_F(VideoSlideItemTest, ArchivedLevelsOutsideTheirRangeFallBack) {
     EXPECT_FLOAT_EQ(set.fltOutputVolume(), 0.8f) << "a stored level outside 0..1 plays at 0.8";
 }
 
-TEST_F(VideoSlideItemTest, ADecodedClipIsPreparedFromItsFile) {
-    const QString path = makeClip("clip.mp4", 90, true);
+TEST_F(VideoSlideItemTest, ADecodedClipIsPreparedFromItsFileOnceItsProjectIsKnown) {
+    auto project = openNewProject("Decoded");
+    const QString path = project->strProjectVideoFileDirectory() + "/clip.mp4";
+    ASSERT_TRUE(QFile::copy(makeClip("clip.mp4", 90, true), path));
     auto clip = std::make_shared<VideoSlideItem>();
     clip->setStrVideoFilePath(path);
     clip->customSetDurations(9.0f, 1.0f); // stale durations of an edited clip
     auto back = roundTrip(clip);
     ASSERT_TRUE(back);
+    EXPECT_FALSE(back->hasAsset()) << "nothing is read before the slide's project is known";
+    EXPECT_TRUE(back->strVideoFilePath().isEmpty());
+    EXPECT_TRUE(back->locateVideoInProject(project->strMacProjectBundleContentsPath()));
+    EXPECT_EQ(back->strVideoFilePath(), path);
     EXPECT_TRUE(back->hasAsset());
     EXPECT_NEAR(back->fSecPhotoDuration(), 2.0, 0.05) << "the clip's own length wins";
     EXPECT_FLOAT_EQ(back->fSecTransitionDuration(), 1.0f);
@@ -282,17 +288,18 @@ TEST_F(VideoSlideItemTest, AMovedClipIsNeverTakenFromAnotherProject) {
     const QString gone = home + "/Gone.VistrelleProject/Contents/videos/clip.mp4";
     auto decoded = decodeRecord([&](model_test::RawRecord& r) { r.object("strVideoFilePath", gone); });
     ASSERT_TRUE(decoded);
-    EXPECT_EQ(decoded->strVideoFilePath(), home + "/Gone.VistrelleProject/Contents/videos/clip.mp4");
-    EXPECT_FALSE(decoded->hasAsset());
     EXPECT_FALSE(decoded->locateVideoInProject(home + "/Gone.VistrelleProject/Contents"));
+    EXPECT_TRUE(decoded->strVideoFilePath().isEmpty());
+    EXPECT_FALSE(decoded->hasAsset());
+    EXPECT_EQ(decoded->mediaFileName(), "clip.mp4") << "missing, it is still named";
 
     // Added by the user to the open project, the same missing path is found in its folder.
     auto added = std::make_shared<VideoSlideItem>();
     added->PrepareVideoItem(home + "/Elsewhere/clip.mp4");
     EXPECT_EQ(added->strVideoFilePath(), otherCopy);
     EXPECT_TRUE(added->hasAsset());
-    EXPECT_EQ(VideoSlideItem::relocatedVideoPath(home + "/x/..", other->strMacProjectBundleContentsPath()),
-              home + "/x/..");
+    EXPECT_TRUE(VideoSlideItem::videoPathInProject(home + "/x/..", other->strMacProjectBundleContentsPath())
+                    .isEmpty());
 }
 
 TEST_F(VideoSlideItemTest, DeletingAClipSlideDeletesOnlyAClipInsideTheProject) {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using namespace filetest;
 using platform::firstFreePath;
@@ -192,6 +193,42 @@ TEST(FirstFreePath, WorksWithoutExtensionAndWithPercentSigns) {
     EXPECT_EQ(firstFreePath(dir.path(), "Project", ""), dir.file("Project-1"));
     writeFile(dir.file("100%1 %2"), "");
     EXPECT_EQ(firstFreePath(dir.path(), "100%1 %2", ""), dir.file("100%1 %2-1"));
+}
+
+TEST(LiesInsideFolder, ResolvesLinksOnBothSides) {
+    TempDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("Project/Contents/videos"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Other"));
+    const QString project = dir.file("Project");
+    writeFile(dir.file("Project/Contents/videos/clip.mov"), "clip");
+    writeFile(dir.file("Other/secret.mov"), "secret");
+    writeFile(dir.file("Project-2.mov"), "a neighbour sharing the folder's name as a prefix");
+    ASSERT_TRUE(QFile::link(dir.file("Other/secret.mov"), dir.file("Project/Contents/videos/out.mov")));
+    ASSERT_TRUE(QFile::link("clip.mov", dir.file("Project/Contents/videos/in.mov")));
+    ASSERT_TRUE(QFile::link(dir.file("Other"), dir.file("Project/Contents/linked")));
+    ASSERT_TRUE(QFile::link(project, dir.file("ProjectLink")));
+    struct Case {
+        QString path;
+        QString folder;
+        bool inside;
+    };
+    const std::vector<Case> cases = {
+        {dir.file("Project/Contents/videos/clip.mov"), project, true},
+        {dir.file("Project/Contents/videos/in.mov"), project, true},
+        {project, project, true},
+        {dir.file("ProjectLink/Contents/videos/clip.mov"), project, true},
+        {dir.file("Project/Contents/videos/clip.mov"), dir.file("ProjectLink"), true},
+        {dir.file("Project/Contents/videos/out.mov"), project, false},
+        {dir.file("Project/Contents/linked/secret.mov"), project, false},
+        {dir.file("Project/Contents/videos/../../../Other/secret.mov"), project, false},
+        {dir.file("Project-2.mov"), project, false},
+        {dir.file("Project/Contents/videos/absent.mov"), project, false},
+        {dir.file("Project/Contents/videos/clip.mov"), dir.file("Absent"), false},
+        {QString(), project, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::liesInsideFolder(c.path, c.folder), c.inside)
+            << c.path.toStdString() << " in " << c.folder.toStdString();
 }
 
 TEST(SanitizedFileName, TurnsTitlesIntoOneSafeComponent) {

@@ -51,7 +51,8 @@ protected:
         options.frames = frames;
         options.rotation = rotation;
         options.picture = std::move(picture);
-        const QString path = folder->file(name);
+        // In the open project's "videos" folder, as the import copies it: a project reads only its own clips.
+        const QString path = project->strProjectVideoFileDirectory() + "/" + name;
         QString error;
         EXPECT_TRUE(ClipMaker::make(path, options, &error)) << error.toStdString();
         return path;

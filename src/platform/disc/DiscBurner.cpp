@@ -3,6 +3,8 @@
 #include "platform/disc/ProducerSource.h"
 
 #include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
 
 #include <libburn/libburn.h>
 
@@ -37,6 +39,15 @@ QString phaseOf(burn::burn_drive_status status) {
     default:
         return QStringLiteral("Writing");
     }
+}
+
+// The file of a pseudo-drive when there is nothing at its path yet; else empty.
+QString absentPseudoDriveFile(const DiscDrive& drive) {
+    const QString prefix = QStringLiteral("stdio:");
+    if (!drive.isPseudoDrive() || !drive.address().startsWith(prefix))
+        return QString();
+    const QFileInfo file(drive.address().mid(prefix.size()));
+    return file.exists() || file.isSymLink() ? QString() : file.absoluteFilePath();
 }
 
 } // namespace
@@ -88,7 +99,7 @@ struct DiscBurner::Job {
                burn::burn_disc_add_session(disc, session, BURN_POS_END) == 1;
     }
 
-    bool describeWriting(burn::burn_drive* drive, QString* error) {
+    bool describeWriting(burn::burn_drive* drive, bool simulate, QString* error) {
         writeOptions = burn::burn_write_opts_new(drive);
         if (!writeOptions)
             return false;
@@ -97,7 +108,7 @@ struct DiscBurner::Job {
             *error = QStringLiteral("The drive cannot record this medium in one pass.");
             return false;
         }
-        burn::burn_write_opts_set_simulate(writeOptions, 0);
+        burn::burn_write_opts_set_simulate(writeOptions, simulate ? 1 : 0);
         burn::burn_write_opts_set_underrun_proof(writeOptions, 1);
         burn::burn_write_opts_set_multi(writeOptions, 0); // close the medium: players read closed discs only
         int lba = 0;
@@ -145,6 +156,10 @@ bool DiscBurner::checkRequest(QString* error) const {
     }
     if (!drive || !producer) {
         *error = QStringLiteral("A burn needs a drive and a producer.");
+        return false;
+    }
+    if (options.verify && options.simulate) {
+        *error = QStringLiteral("A test burn writes nothing, so there is nothing to verify.");
         return false;
     }
     if (options.verify && !drive->canReadBack()) {
@@ -213,7 +228,7 @@ std::unique_ptr<DiscBurner::Job> DiscBurner::prepareJob(QString* reason) {
         *reason = QStringLiteral("The track could not be set up.");
         ok = false;
     }
-    if (ok && !newJob->describeWriting(drive->handle(), reason)) {
+    if (ok && !newJob->describeWriting(drive->handle(), options.simulate, reason)) {
         if (reason->isEmpty())
             *reason = QStringLiteral("The burn could not be set up.");
         ok = false;
@@ -246,8 +261,14 @@ BurnResult DiscBurner::record() {
         producer->cleanup();
         return cancelled;
     }
+    // The recorder opens a pseudo-drive's file even when it only simulates: a test burn leaves no file
+    // where there was none.
+    const QString absentFile = options.simulate ? absentPseudoDriveFile(*drive) : QString();
     bool wroteWell = false;
     QStringList messages = write(&wroteWell);
+    if (!absentFile.isEmpty() && QFileInfo(absentFile).isFile() && !QFileInfo(absentFile).isSymLink() &&
+        QFileInfo(absentFile).size() == 0)
+        QFile::remove(absentFile);
     DiscLibrary::releaseWriter();
     job->source->detach();
     producer->cleanup();
@@ -304,6 +325,12 @@ BurnResult DiscBurner::finishRecording(bool wroteWell, const QStringList& messag
                                          .arg(source.deliveredBytes() / blockSize)
                                          .arg(blocks)};
     setProgress(BurnState::Writing, QStringLiteral("Writing"), writeShare(), blocks);
+    if (options.simulate) {
+        BurnResult tested{BurnOutcome::Succeeded,
+                          QStringLiteral("The test burn succeeded. Nothing was written to the disc.")};
+        tested.simulated = true;
+        return tested;
+    }
     if (options.verify)
         return verify();
     return {BurnOutcome::Succeeded, QStringLiteral("The disc was burnt successfully.")};
@@ -370,7 +397,7 @@ void DiscBurner::finish(BurnResult result) {
                                                                    : QStringLiteral("Failed");
         if (succeeded)
             current.fraction = 1.0;
-        result.blocksWritten = succeeded ? blocks : current.blocksWritten;
+        result.blocksWritten = result.simulated ? 0 : succeeded ? blocks : current.blocksWritten;
         outcome = result;
         snapshot = current;
     }

@@ -19,6 +19,7 @@ enum class BurnOutcome { None, Succeeded, Failed, Cancelled };
 
 struct BurnOptions {
     bool verify = false;     // read the track back and compare it with what was produced
+    bool simulate = false;   // a test burn: the recorder goes through the whole burn and writes nothing
     int bufferBlocks = 2048; // ring buffer between producer and recorder (4 MiB); 0 for none
 };
 
@@ -35,11 +36,14 @@ struct BurnResult {
     BurnOutcome outcome = BurnOutcome::None;
     QString message; // English, for the person who burns
     std::int64_t blocksWritten = 0;
-    bool verified = false; // the read-back matched what the producer gave
+    bool verified = false;  // the read-back matched what the producer gave
+    bool simulated = false; // a test burn: the medium was left as it was
 };
 
 // Records one single-session data track of 2048-byte blocks, fed by a TrackProducer, and closes the
-// medium: disc-at-once, no simulation, buffer-underrun protection on.
+// medium: disc-at-once, buffer-underrun protection on. A test burn (BurnOptions::simulate) takes the same
+// course, the producer's data included, with the recorder's laser off: nothing is written and nothing can
+// be verified.
 //
 // start() checks what can be checked at once (size, drive, medium, the recorder's own check of the job)
 // and then records on a worker thread; progress(), result(), cancel() and wait() may be called from any

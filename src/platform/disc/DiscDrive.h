@@ -44,6 +44,11 @@ public:
     bool isPseudoDrive() const; // a file, not a recorder
     bool canReadBack() const;   // false for write-only pseudo-drives (pipes, character devices)
 
+    // The burn set-up's choice of a test burn: burns on this drive then write nothing
+    // (BurnOptions::simulate).
+    void setTestBurn(bool test) { testBurnChosen = test; }
+    bool testBurn() const { return testBurnChosen.load(); }
+
     // Asks the drive about the loaded medium now; during a burn the answers may be those of its start.
     MediaInfo mediaInfo() const;
 
@@ -67,6 +72,7 @@ private:
     QString driveAddress;
     DriveInfo driveInfo;
     std::atomic<bool> claimed{false};
+    std::atomic<bool> testBurnChosen{false};
 };
 
 } // namespace platform::disc

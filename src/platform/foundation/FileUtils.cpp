@@ -251,6 +251,17 @@ bool moveItem(const QString& from, const QString& to, const MoveOptions& options
     return copyThenRemove(from, to, error);
 }
 
+bool liesInsideFolder(const QString& path, const QString& folder) {
+    if (path.isEmpty() || folder.isEmpty())
+        return false;
+    const QString resolvedFolder = QFileInfo(folder).canonicalFilePath();
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    if (resolvedFolder.isEmpty() || resolved.isEmpty())
+        return false;
+    return resolved == resolvedFolder || resolvedFolder == QLatin1String("/") ||
+           resolved.startsWith(resolvedFolder + QLatin1Char('/'));
+}
+
 QString sanitizedFileName(const QString& title, const QString& fallback) {
     QString name = title.trimmed(); // tabs and newlines at the ends go, rather than turning into "-"
     for (QChar& c : name) {

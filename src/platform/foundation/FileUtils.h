@@ -30,6 +30,10 @@ QString firstFreePath(const QString& folder, const QString& base, const QString&
 // fails, the source is left in place, a partial target is removed, and false is returned with a message.
 bool moveItem(const QString& from, const QString& to, QString* error = nullptr);
 
+// Whether path, with every link in it resolved, is folder (links resolved too) or lies beneath it; false
+// when either does not exist. A link inside folder that points out of it is outside.
+bool liesInsideFolder(const QString& path, const QString& folder);
+
 // Turns a user's title into one path component: no "/", no NUL, never ".", ".." or a leading ".".
 // An empty result becomes `fallback`.
 QString sanitizedFileName(const QString& title, const QString& fallback);

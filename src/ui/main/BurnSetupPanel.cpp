@@ -3,6 +3,7 @@
 #include "dvd/DVDCommand.h"
 #include "platform/foundation/StringTable.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFile>
@@ -61,6 +62,9 @@ BurnSetupPanel::BurnSetupPanel(Drives source, const QString& image, QWidget* par
     chooseButton = new QPushButton(tr_("Choose..."), this);
     connect(chooseButton, &QPushButton::clicked, this, &BurnSetupPanel::chooseImageFile);
     connect(imagePath, &QLineEdit::textChanged, this, [this] { targetChanged(targetPopup->currentIndex()); });
+    testBurnBox = new QCheckBox(tr_("Test burn"), this);
+    testBurnBox->setObjectName("testBurnCheckbox");
+    testBurnBox->setToolTip(tr_("Goes through the whole burn without writing anything."));
     prompt = new QLabel(this);
     prompt->setObjectName("promptString");
     prompt->setWordWrap(true);
@@ -72,6 +76,7 @@ BurnSetupPanel::BurnSetupPanel(Drives source, const QString& image, QWidget* par
     auto* form = new QFormLayout;
     form->addRow(tr_("Write the DVD to:"), targetPopup);
     form->addRow(tr_("Image file:"), imageRow);
+    form->addRow(QString(), testBurnBox);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     burnButton = buttons->addButton(tr_("Burn"), QDialogButtonBox::AcceptRole);
     burnButton->setObjectName("burnButton");
@@ -84,6 +89,10 @@ BurnSetupPanel::BurnSetupPanel(Drives source, const QString& image, QWidget* par
     setMinimumWidth(480);
 
     connect(targetPopup, &QComboBox::currentIndexChanged, this, &BurnSetupPanel::targetChanged);
+    connect(testBurnBox, &QCheckBox::toggled, this, [this] {
+        if (imageChosen())
+            targetChanged(targetPopup->currentIndex());
+    });
     if (!listError.isEmpty() && found.empty())
         setPrompt(listError, false);
     targetChanged(targetPopup->currentIndex());
@@ -105,6 +114,8 @@ void BurnSetupPanel::targetChanged(int) {
         const QFileInfo file(imagePath->text());
         if (imagePath->text().isEmpty() || !QFileInfo(file.absolutePath()).isDir() || file.isDir())
             setPrompt(tr_("Choose where the disc image file goes."), false);
+        else if (testBurnBox->isChecked())
+            setPrompt(tr_("A test burn writes nothing into the disc image file."), true);
         else if (file.exists())
             setPrompt(tr_("The disc image file %1 will be replaced.").arg(file.fileName()), true);
         else
@@ -152,15 +163,22 @@ void BurnSetupPanel::chooseImageFile() {
 std::shared_ptr<DiscDrive> BurnSetupPanel::takeChosenDrive(QString* error) {
     if (result() != QDialog::Accepted || !ready)
         return nullptr;
+    const bool test = testBurnBox->isChecked();
+    std::shared_ptr<DiscDrive> chosen;
     if (imageChosen()) {
         // A new image starts from an empty file: the pseudo-drive would take an old one for a used disc.
+        // A test burn writes nothing, so an image that is there stays as it is.
         const QString path = QFileInfo(imagePath->text()).absoluteFilePath();
-        if (QFileInfo(path).isFile() && !QFile::remove(path)) {
+        if (!test && QFileInfo(path).isFile() && !QFile::remove(path)) {
             if (error)
                 *error = tr_("The disc image file %1 could not be replaced.").arg(path);
             return nullptr;
         }
-        return DiscDrive::open(DiscDrive::pseudoDriveAddress(path), error);
+        chosen = DiscDrive::open(DiscDrive::pseudoDriveAddress(path), error);
+    } else {
+        chosen = std::exchange(current.drive, nullptr);
     }
-    return std::exchange(current.drive, nullptr);
+    if (chosen)
+        chosen->setTestBurn(test);
+    return chosen;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/disc/DiscDrive.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -16,7 +17,8 @@
 // The burn set-up of the DVD command: where the DVD goes, a recorder of this machine or a disc image file
 // (written through the disc library's pseudo-drive). A recorder is accepted only with a medium that
 // DVDCommand::deviceContainsSuitableMedia takes; otherwise the panel shows its prompt and Burn stays off.
-// The recorder being looked at is held open, and handed over when the panel is accepted.
+// The recorder being looked at is held open, and handed over when the panel is accepted. "Test burn" (off
+// by default) makes the burn a rehearsal that writes nothing; the drive handed over carries the choice.
 class BurnSetupPanel : public QDialog {
     Q_OBJECT
 public:
@@ -38,9 +40,11 @@ public:
     // The target chosen (recorders first, the disc image file last).
     QComboBox* targets() const { return targetPopup; }
     QLineEdit* imagePathField() const { return imagePath; }
+    QCheckBox* testBurnCheckbox() const { return testBurnBox; }
     QString promptText() const;
     bool canBurn() const;
-    // Once accepted: the open drive to burn on; null otherwise (or when the image file cannot be opened).
+    // Once accepted: the open drive to burn on, set for a test burn when one was chosen; null otherwise (or
+    // when the image file cannot be opened). A test burn leaves an image file that is there as it is.
     std::shared_ptr<platform::disc::DiscDrive> takeChosenDrive(QString* error = nullptr);
 
 private:
@@ -54,6 +58,7 @@ private:
     QPointer<QComboBox> targetPopup;
     QPointer<QLineEdit> imagePath;
     QPointer<QPushButton> chooseButton, burnButton;
+    QPointer<QCheckBox> testBurnBox;
     QPointer<QLabel> prompt;
     bool ready = false;
 };

@@ -4,6 +4,7 @@
 #include "support/TempDir.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -331,6 +332,48 @@ TEST_F(DiscBurnerTest, VerifiesWhatWasBurnt) {
     }
     EXPECT_TRUE(sawVerifying);
     EXPECT_EQ(reports.progress.back().fraction, 1.0);
+}
+
+TEST_F(DiscBurnerTest, ATestBurnGoesThroughTheDataAndWritesNothing) {
+    QFile existing(path);
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    const QByteArray before = QByteArray(5 * kBlock, 'x');
+    existing.write(before);
+    existing.close();
+    struct Case {
+        QString image;
+        bool existed;
+    };
+    for (const Case& c : {Case{path, true}, Case{dir.file("new.img"), false}}) {
+        QString error;
+        auto target =
+            c.image == path ? drive : DiscDrive::open(DiscDrive::pseudoDriveAddress(c.image), &error);
+        ASSERT_TRUE(target) << error.toStdString();
+        auto producer = std::make_shared<PatternProducer>();
+        BurnOptions options;
+        options.simulate = true;
+        DiscBurner burner(target, producer, 200, options);
+        ASSERT_TRUE(burner.start(&error)) << error.toStdString();
+        const BurnResult result = burner.wait();
+        EXPECT_EQ(result.outcome, BurnOutcome::Succeeded) << result.message.toStdString();
+        EXPECT_TRUE(result.simulated);
+        EXPECT_TRUE(result.message.contains("Nothing was written")) << result.message.toStdString();
+        EXPECT_EQ(result.blocksWritten, 0);
+        EXPECT_FALSE(result.verified);
+        EXPECT_EQ(producer->producedBytes.load(), 200 * kBlock) << "the whole track is produced";
+        EXPECT_EQ(producer->cleanupCalls, 1);
+        if (c.existed)
+            EXPECT_EQ(image(), before) << "the image is as it was";
+        else
+            EXPECT_FALSE(QFileInfo::exists(c.image)) << "no file is left where there was none";
+    }
+
+    BurnOptions both;
+    both.simulate = both.verify = true;
+    DiscBurner refused(drive, std::make_shared<PatternProducer>(), 10, both);
+    QString why;
+    EXPECT_FALSE(refused.start(&why));
+    EXPECT_TRUE(why.contains("nothing to verify")) << why.toStdString();
 }
 
 namespace {

@@ -2,11 +2,15 @@
 // and DVD tools; the windows are answered through the recording dialogs. (The movie file's road is in
 // ShareCommandTest: it is quick.)
 #include "support/MainWindowFixture.h"
+#include "support/WidgetClick.h"
 
 #include "dvd/DVDCommand.h"
 #include "platform/disc/DiscDrive.h"
 #include "ui/editing/ExportProgressWindowController.h"
+#include "ui/main/BurnSetupPanel.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 
 #include <algorithm>
@@ -68,4 +72,35 @@ TEST_F(ShareEndToEndTest, ADVDIsAuthoredAndWrittenIntoADiscImage) {
     EXPECT_TRUE(disc.readAll().contains("VIDEO_TS"));
     EXPECT_TRUE(project->bPlayLoop());
     EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+}
+
+TEST_F(ShareEndToEndTest, ATestBurnTickedInTheSetUpRunsTheWholeDVDAndWritesNothing) {
+    const QString image = dir.file("Rehearsal.iso");
+    QFile old(image);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an earlier image");
+    old.close();
+    BurnSetupPanel::Drives imageOnly;
+    BurnSetupPanel panel(imageOnly, image);
+    panel.show();
+    ASSERT_EQ(panel.targets()->count(), 1) << "the disc image file alone";
+    QCheckBox* box = panel.testBurnCheckbox();
+    test_support::leftClick(*box, QPointF(4, box->height() / 2));
+    ASSERT_TRUE(box->isChecked());
+    panel.accept();
+    QString error;
+    dialogs.burnSetupAnswers = {panel.takeChosenDrive(&error)};
+    ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
+
+    NotificationCenter::defaultCenter().post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 3);
+    ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
+    ASSERT_TRUE(ends([&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    ASSERT_FALSE(dialogs.burnProgress.empty());
+    EXPECT_DOUBLE_EQ(dialogs.burnProgress.back(), 1.0);
+    ASSERT_EQ(dialogs.burnResults.size(), 1);
+    EXPECT_TRUE(dialogs.burnResults[0].contains("Nothing was written")) << qPrintable(dialogs.burnResults[0]);
+    QFile kept(image);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "an earlier image");
 }

@@ -2,13 +2,16 @@
 // Share button, and the finished dialog.
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
+#include "support/WidgetClick.h"
 
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/ShareOptionsViewController.h"
 #include "ui/main/BurnSetupPanel.h"
 #include "ui/main/MainWindowDialogs.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
@@ -64,6 +67,42 @@ TEST_F(ShareWindowsTest, TheBurnSetUpTakesAWritableDVDOrADiscImageFile) {
     ASSERT_TRUE(drive) << qPrintable(error);
     EXPECT_TRUE(drive->isPseudoDrive());
     EXPECT_EQ(drive->address(), platform::disc::DiscDrive::pseudoDriveAddress(image));
+}
+
+TEST_F(ShareWindowsTest, TheBurnSetUpOffersATestBurnThatTheChosenDriveCarries) {
+    QStringList inspected;
+    const QString image = dir.file("Kept.iso");
+    QFile old(image);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("an earlier image");
+    old.close();
+    for (const bool test : {true, false}) {
+        BurnSetupPanel panel(scriptedDrives(&inspected), image);
+        panel.show();
+        QCheckBox* box = panel.testBurnCheckbox();
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(box->isVisible());
+        EXPECT_EQ(box->text(), "Test burn");
+        EXPECT_FALSE(box->isChecked()) << "off by default";
+        panel.targets()->setCurrentIndex(1);
+        if (test)
+            test_support::leftClick(*box, QPointF(4, box->height() / 2)); // on its box
+        EXPECT_EQ(box->isChecked(), test);
+        if (test)
+            screenshot::save(panel, "burn-setup-test-burn");
+        // The recorder looked at is scripted and has no drive; the disc image file has one.
+        panel.targets()->setCurrentIndex(2);
+        EXPECT_EQ(panel.promptText(), test ? "A test burn writes nothing into the disc image file."
+                                           : "The disc image file Kept.iso will be replaced.");
+        panel.accept();
+        QString error;
+        const auto drive = panel.takeChosenDrive(&error);
+        ASSERT_TRUE(drive) << qPrintable(error);
+        EXPECT_EQ(drive->testBurn(), test);
+        QFile now(image);
+        const QByteArray kept = now.open(QIODevice::ReadOnly) ? now.readAll() : QByteArray();
+        EXPECT_EQ(kept == "an earlier image", test) << "only a real burn starts the image afresh";
+    }
 }
 
 TEST_F(ShareWindowsTest, TheShareButtonOpensFourTargetsAboveItAndASecondClickClosesThem) {

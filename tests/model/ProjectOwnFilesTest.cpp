@@ -1,0 +1,188 @@
+// A project reads only its own clip and song files: stored paths and links that lead out of its folder
+// leave the slide or song missing, whatever file of the user lies at the other end.
+#include "ClipTestSupport.h"
+
+#include "model/MusicItem.h"
+#include "model/SlideshowProject.h"
+#include "support/ToneMaker.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+
+using model_test::ClipTest;
+
+namespace {
+
+// Copies a folder of plain files and folders, as a user copies a project in the file manager.
+bool copyFolder(const QString& from, const QString& to) {
+    if (!QDir().mkpath(to))
+        return false;
+    QDirIterator it(from, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString target = to + "/" + QDir(from).relativeFilePath(path);
+        if (it.fileInfo().isDir() ? !QDir().mkpath(target) : !QFile::copy(path, target))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class ProjectOwnFilesTest : public ClipTest {
+protected:
+    void TearDown() override {
+        MusicItem::setDurationMeasurer(nullptr);
+        ClipTest::TearDown();
+    }
+
+    // Saves the open project with these slides and songs and closes it; its folder.
+    QString saveAndClose(const SlideshowProjectRef& project, const std::vector<SlideItemRef>& slides,
+                         const std::vector<MusicItemRef>& songs) {
+        project->setSlideshowArray(slides);
+        project->setMusicArray(songs);
+        EXPECT_TRUE(project->saveProjectToFile());
+        const QString folder = project->strMacProjectBundleFullPath();
+        SlideshowProject::resetMainProjectForTesting();
+        return folder;
+    }
+
+    SlideshowProjectRef load(const QString& folder) {
+        QString error;
+        auto project = SlideshowProject::loadBundleProject(folder, &error);
+        EXPECT_TRUE(project) << error.toStdString();
+        return project;
+    }
+
+    static std::shared_ptr<VideoSlideItem> clipAt(const SlideshowProjectRef& project, std::size_t index) {
+        return std::dynamic_pointer_cast<VideoSlideItem>(project->slideshowArray().at(index));
+    }
+
+    // A song whose copy in the project is `name`, not measured yet.
+    static MusicItemRef songCopy(const QString& name) {
+        auto song = std::make_shared<MusicItem>();
+        song->addEntriesFromDictionary({{"pureFileName", name}, {"titleFromFileName", "Song"}});
+        return song;
+    }
+};
+
+TEST_F(ProjectOwnFilesTest, ACopiedProjectReadsItsOwnClipNotTheOriginals) {
+    auto project = openNewProject("Original");
+    const QString clipPath = project->strProjectVideoFileDirectory() + "/clip.mp4";
+    ASSERT_TRUE(QFile::copy(makeClip("two.mp4", 60), clipPath));
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->customSetDurations(4.0f, 0.0f);
+    clip->PrepareVideoItem(clipPath);
+    ASSERT_TRUE(clip->hasAsset());
+    const QString original = saveAndClose(project, {clip}, {});
+    clip.reset();
+    project.reset();
+
+    // The copy's clip is changed: a copy is a project of its own.
+    const QString copy = QFileInfo(original).absolutePath() + "/Copy.VistrelleProject";
+    ASSERT_TRUE(copyFolder(original, copy));
+    ASSERT_TRUE(QFile::remove(copy + "/Contents/videos/clip.mp4"));
+    ASSERT_TRUE(QFile::copy(makeClip("three.mp4", 90), copy + "/Contents/videos/clip.mp4"));
+
+    auto copied = load(copy);
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(clipAt(copied, 0)->strVideoFilePath(), copy + "/Contents/videos/clip.mp4");
+    EXPECT_NEAR(clipAt(copied, 0)->fSecPhotoDuration(), 3.0, 0.05) << "the copy's own clip";
+
+    auto reopened = load(original);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(clipAt(reopened, 0)->strVideoFilePath(), clipPath);
+    EXPECT_NEAR(clipAt(reopened, 0)->fSecPhotoDuration(), 2.0, 0.05);
+    EXPECT_TRUE(reopened->missingSlideFiles().isEmpty());
+}
+
+TEST_F(ProjectOwnFilesTest, LinksLeadingOutOfTheProjectCountAsMissing) {
+    auto project = openNewProject("Linked");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const QString videos = project->strProjectVideoFileDirectory();
+    const QString outsideClip = makeClip("private.mp4", 60, true);
+    const QString outsideSong = home + "/private.wav";
+    ASSERT_TRUE(ToneMaker::writeWav(outsideSong, 440, 1.0, 0.5f));
+    ASSERT_TRUE(QFile::link(outsideClip, videos + "/clip.mp4"));
+    ASSERT_TRUE(QFile::link(outsideSong, contents + "/song.wav"));
+    ASSERT_TRUE(QDir().mkpath(home + "/Folder"));
+    ASSERT_TRUE(QFile::copy(outsideClip, home + "/Folder/deep.mp4"));
+    ASSERT_TRUE(QFile::link(home + "/Folder", videos + "/linked"));
+    // A link that stays inside the project is the project's own file.
+    ASSERT_TRUE(QFile::copy(makeClip("own.mp4", 30), videos + "/own.mp4"));
+    ASSERT_TRUE(QFile::link("own.mp4", videos + "/alias.mp4"));
+    ASSERT_TRUE(ToneMaker::writeWav(contents + "/own.wav", 440, 0.5, 0.5f));
+
+    std::vector<SlideItemRef> slides;
+    for (const char* name : {"clip.mp4", "linked/deep.mp4", "alias.mp4"}) {
+        auto clip = std::make_shared<VideoSlideItem>();
+        clip->setStrVideoFilePath(videos + "/" + name);
+        slides.push_back(clip);
+    }
+    const QString folder = saveAndClose(project, slides, {songCopy("song.wav"), songCopy("own.wav")});
+    slides.clear();
+    project.reset();
+
+    QStringList measured;
+    MusicItem::setDurationMeasurer([&measured](const QString& path) {
+        measured << path;
+        return 1.0;
+    });
+    auto loaded = load(folder);
+    ASSERT_TRUE(loaded);
+    SlideshowProject::retainProject(loaded);
+    for (std::size_t i : {0u, 1u}) {
+        EXPECT_TRUE(clipAt(loaded, i)->strVideoFilePath().isEmpty()) << i;
+        EXPECT_FALSE(clipAt(loaded, i)->hasAsset()) << i;
+    }
+    EXPECT_TRUE(clipAt(loaded, 2)->hasAsset());
+    EXPECT_EQ(loaded->missingSlideFiles(), (QStringList{"clip.mp4", "deep.mp4"}));
+    EXPECT_TRUE(loaded->missingSlideFilesMessage().contains("clip.mp4"));
+
+    const auto songs = loaded->musicArray();
+    ASSERT_EQ(songs.size(), 2u);
+    EXPECT_TRUE(songs[0]->strFilePath().isEmpty());
+    EXPECT_DOUBLE_EQ(songs[0]->duration(), 0.0) << "never measured on the file behind the link";
+    EXPECT_EQ(songs[1]->strFilePath(), loaded->strMacProjectBundleContentsPath() + "/own.wav");
+    EXPECT_DOUBLE_EQ(songs[1]->duration(), 1.0);
+    for (const QString& path : measured)
+        EXPECT_TRUE(path.startsWith(folder + "/")) << path.toStdString();
+    loaded->checkItemVaild();
+    EXPECT_EQ(loaded->musicArray(), std::vector<MusicItemRef>{songs[1]}) << "the linked song is missing";
+}
+
+TEST_F(ProjectOwnFilesTest, AStoredPathOutsideWithNoFileOfThatNameInsideIsMissing) {
+    auto project = openNewProject("Received");
+    const QString outside = makeClip("holiday.mp4", 60);
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->setStrVideoFilePath(outside);
+    const QString folder = saveAndClose(project, {clip}, {});
+    clip.reset();
+    project.reset();
+
+    auto loaded = load(folder);
+    ASSERT_TRUE(loaded);
+    EXPECT_TRUE(clipAt(loaded, 0)->strVideoFilePath().isEmpty());
+    EXPECT_FALSE(clipAt(loaded, 0)->hasAsset());
+    EXPECT_EQ(loaded->missingSlideFiles(), QStringList{"holiday.mp4"});
+
+    // Saved again, the slide keeps its stored path: the clip is found once its copy is in the project.
+    SlideshowProject::retainProject(loaded);
+    ASSERT_TRUE(loaded->saveProjectToFile());
+    ASSERT_TRUE(QFile::copy(outside, loaded->strProjectVideoFileDirectory() + "/holiday.mp4"));
+    SlideshowProject::resetMainProjectForTesting();
+    loaded.reset();
+    auto again = load(folder);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(clipAt(again, 0)->strVideoFilePath(), folder + "/Contents/videos/holiday.mp4");
+    EXPECT_TRUE(clipAt(again, 0)->hasAsset());
+
+    // Added while a project is open, a clip from elsewhere is not read either.
+    SlideshowProject::retainProject(again);
+    auto added = std::make_shared<VideoSlideItem>();
+    added->PrepareVideoItem(makeClip("other.mp4", 30));
+    EXPECT_TRUE(added->strVideoFilePath().isEmpty());
+    EXPECT_FALSE(added->hasAsset());
+}
