@@ -102,8 +102,9 @@ protected:
         QString clip = path;
         if (const auto project = SlideshowProject::currentMainProject()) {
             clip = project->strProjectVideoFileDirectory() + "/" + QFileInfo(path).fileName();
-            if (QFileInfo(path).isFile() && !QFileInfo::exists(clip))
+            if (QFileInfo(path).isFile() && !QFileInfo::exists(clip)) {
                 EXPECT_TRUE(QFile::copy(path, clip)) << clip.toStdString();
+            }
         }
         slide->PrepareVideoItem(clip);
         return slide;
