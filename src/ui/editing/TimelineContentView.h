@@ -73,6 +73,9 @@ protected:
 private:
     void drawSlides(QPainter& painter, const QRectF& dirty);
     void drawLayerItems(QPainter& painter, const QRectF& dirty);
+    void drawBadgesOverLayers(QPainter& painter, const QRectF& dirty);
+    void drawSlideBadges(QPainter& painter, double height, const SlideItem& slide, const QRectF& rect,
+                         bool lastItem);
     void drawDurationBadge(QPainter& painter, double height, const QRectF& rect, const QColor& fill,
                            const QString& text);
     void drawDropCursor(QPainter& painter, const QRectF& itemRect, bool textLayer);
