@@ -283,7 +283,6 @@ void SlideshowMainObject::PanZoomValueChanged(const Notification& notification) 
     const QVariantMap change = notification.object.toMap();
     const QString name = change.value(QStringLiteral("NAME")).toString();
     const double value = change.value(QStringLiteral("VALUE")).toDouble();
-    const auto project = SlideshowProject::currentMainProject();
     if (panZoomCopy && name == QLatin1String("SCALE")) {
         panZoomCopy->setZoomStart(value / 50.0);
         showCurrentItemEditingPanZoom(panZoomCopy);
@@ -292,13 +291,13 @@ void SlideshowMainObject::PanZoomValueChanged(const Notification& notification) 
         panZoomCopy->setRotateAngle(SlideItem::kRotateZStart, value);
         showCurrentItemEditingPanZoom(panZoomCopy);
     }
-    if (panZoomCopy && project && name == QLatin1String("PAN") && project->nScreenWidth() > 0 &&
-        project->nScreenHeight() > 0) {
+    if (panZoomCopy && name == QLatin1String("PAN")) {
+        // A pan of 1 moves the picture half the stage's width (or height): the stage's units, halved.
         const QPointF start = panZoomCopy->panStartPoint();
         const double dx = change.value(QStringLiteral("deltaX")).toDouble();
         const double dy = change.value(QStringLiteral("deltaY")).toDouble();
-        panZoomCopy->setPanStartPoint(
-            QPointF(start.x() + dx / project->nScreenWidth(), start.y() - dy / project->nScreenHeight()));
+        panZoomCopy->setPanStartPoint(QPointF(start.x() + 2.0 * dx / NSGLView::kStageSize.width(),
+                                              start.y() - 2.0 * dy / NSGLView::kStageSize.height()));
         showCurrentItemEditingPanZoom(panZoomCopy);
     }
     if (name == QLatin1String("START"))

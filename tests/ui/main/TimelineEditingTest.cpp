@@ -56,14 +56,15 @@ TEST_F(TimelineEditingTest, PanZoomReportsEditTheCopyAndEndCommitsItAsTheSlidesE
          QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", 192}, {"deltaY", 108}});
     EXPECT_DOUBLE_EQ(copy->zoomStart(), 2.0);
     EXPECT_DOUBLE_EQ(copy->rotateAngle(SlideItem::kRotateZStart), 30.0);
-    EXPECT_NEAR(copy->panStartPoint().x(), 0.3, 1e-9);
-    EXPECT_NEAR(copy->panStartPoint().y(), 0.2, 1e-9);
+    // A pan of 1 is half the stage: a tenth of its width is 0.2.
+    EXPECT_NEAR(copy->panStartPoint().x(), 0.4, 1e-9);
+    EXPECT_NEAR(copy->panStartPoint().y(), 0.1, 1e-9);
 
     project->setNCurrentStatus(3);
     NSGLView preview(controller.get());
     preview.mouseDragged(96, 54, QSizeF(960, 540)); // 192 x 108 of 1920 x 1080
-    EXPECT_NEAR(copy->panStartPoint().x(), 0.4, 1e-6) << "a drag on the preview pans the copy";
-    EXPECT_NEAR(copy->panStartPoint().y(), 0.1, 1e-6);
+    EXPECT_NEAR(copy->panStartPoint().x(), 0.6, 1e-6) << "a drag on the preview pans the copy";
+    EXPECT_NEAR(copy->panStartPoint().y(), -0.1, 1e-6);
 
     const QPointF slideStart = slides[1]->panStartPoint();
     const double slideZoom = slides[1]->zoomStart();
