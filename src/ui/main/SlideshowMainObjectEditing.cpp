@@ -154,14 +154,17 @@ void SlideshowMainObject::openDurationCallOut(const SlideItemRef& slide) {
         QRectF(cell.x(), 0.0, std::min(cell.width(), double(timeline_geometry::kPhotoWidth)), height));
 }
 
-// Above the point, centred, unless that leaves the screen at one side: then it stands to the other side of
-// the arrow (the cells at the strip's ends lie near the window's edges).
+// Above the point, centred, unless that leaves the window (or the screen) at one side: then it stands to the
+// other side of the arrow (the cells at the strip's ends lie near the window's edges).
 int SlideshowMainObject::sideAboveOnScreen(const QWidget& view, const QPointF& point) const {
     const QScreen* screen = ui.mainWindow ? ui.mainWindow->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return AWSideAbove;
     const QPointF global = ui.mainWindow ? QPointF(ui.mainWindow->mapToGlobal(point.toPoint())) : point;
-    const QRectF visible = AWAttachedWindow::toScreenSpace(QRectF(screen->availableGeometry()));
+    QRect area = screen->availableGeometry();
+    if (ui.mainWindow)
+        area &= QRect(ui.mainWindow->mapToGlobal(QPoint(0, 0)), ui.mainWindow->size());
+    const QRectF visible = AWAttachedWindow::toScreenSpace(QRectF(area));
     for (const int side : {AWSideAbove, AWSideAboveRightward, AWSideAboveLeftward}) {
         const QRectF frame = aw_geometry::layout(QSizeF(view.size()), AWAttachedWindow::toScreenSpace(global),
                                                  side, 0.0f, AWAppearance(), 1.0f)
@@ -187,6 +190,12 @@ AWAttachedWindow* SlideshowMainObject::openCellCallOut(CallOutKind kind, QWidget
         if (!opened || opened != (kind == CallOutKind::Transition ? transitionCallOut : durationCallOut))
             return;
         noteClosedByFocus(kind);
+        if (kind == CallOutKind::Transition)
+            closeTransitionCallOut();
+        else
+            closeDurationCallOut();
+    });
+    connect(callOut, &AWAttachedWindow::escapePressed, this, [this, kind] {
         if (kind == CallOutKind::Transition)
             closeTransitionCallOut();
         else

@@ -7,6 +7,7 @@
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
 #include "render/transitions/TransitionManager.h"
+#include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/PhotoDurationViewController.h"
 #include "ui/editing/SlideThemeViewController.h"
 #include "ui/editing/TimelineContentView.h"
@@ -14,6 +15,7 @@
 #include "ui/main/PreviewWidget.h"
 
 #include <QFile>
+#include <QKeyEvent>
 
 using platform::NotificationCenter;
 
@@ -239,4 +241,31 @@ TEST_F(TimelineEditingTest, PicturesOfThePopOversAboveTheTimeline) {
     screenshot::saveWithChildWindows(*window, "theme-list");
     controller->outlets().themeButton->click();
     EXPECT_FALSE(controller->attachedWindowTheme()) << "a second click closes it";
+}
+
+// A window away from the screen's edge: a pop-over centred on the first cell would fit the screen but not
+// the window. Escape closes the transition picker and chooses nothing.
+TEST_F(TimelineEditingTest, PopOversStayInsideTheWindowAndEscapeClosesThePicker) {
+    makeShownWindow();
+    window->move(150, 40);
+    test_support::spinFor(20);
+    const QRect inWindow(window->mapToGlobal(QPoint(0, 0)), window->size());
+    post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 0);
+    AWAttachedWindow* durations = controller->attachedWindowSetDuration();
+    ASSERT_TRUE(durations);
+    EXPECT_GE(durations->frameGeometry().left(), inWindow.left());
+    EXPECT_LE(durations->frameGeometry().right(), inWindow.right());
+    controller->closeDurationCallOut();
+
+    const QVariantMap before = slides[0]->transitionInfo();
+    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 0);
+    AWAttachedWindow* picker = controller->attachedWindowSetTransition();
+    ASSERT_TRUE(picker);
+    EXPECT_GE(picker->frameGeometry().left(), inWindow.left());
+    QWidget* focused = picker->focusWidget() ? picker->focusWidget() : picker->view();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(focused, &escape);
+    EXPECT_FALSE(controller->attachedWindowSetTransition());
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(slides[0]->transitionInfo(), before);
 }
