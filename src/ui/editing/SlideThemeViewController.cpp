@@ -53,7 +53,10 @@ RLListViewCell* SlideThemeViewController::cellForRow(RLListView& listView, std::
     auto* cell = choiceCell<ThemeListViewCell>(listView, row);
     const QVariantMap theme = themes().value(qsizetype(row)).toMap();
     cell->titleLabel()->setText(theme.value(QStringLiteral("ThemeName")).toString());
-    cell->detailedText()->setText(theme.value(QStringLiteral("ThemeDescription")).toString());
+    const QString description = theme.value(QStringLiteral("ThemeDescription")).toString();
+    cell->detailedText()->setText(description);
+    // A narrow pane cuts a long description short: the whole of it on hover.
+    cell->setToolTip(description);
     cell->iconView()->setPixmap(
         QPixmap::fromImage(resourceImage(theme.value(QStringLiteral("ThemeIcon")).toString())));
     return cell;
