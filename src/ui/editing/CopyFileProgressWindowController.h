@@ -35,6 +35,7 @@ public:
     // The copy's own outcome; Failed until it has ended.
     clip_file_copier::Result result() const { return outcome; }
     bool hasFinished() const { return finished; }
+    bool hasStarted() const { return started; }
     // Waits for a copy that was started and has not ended (a modal run ended otherwise); main thread.
     void waitForCopy();
 

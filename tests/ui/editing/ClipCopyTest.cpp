@@ -124,8 +124,8 @@ private:
 
 } // namespace
 
-// However short the copy, the window is drawn with its message, bar and Cancel before the copy ends.
-TEST_F(ClipCopyTest, APersonSeesTheMessageBarAndCancelBeforeTheCopyEnds) {
+// However short the copy, the window is drawn with its message, bar and Cancel before the copy begins.
+TEST_F(ClipCopyTest, APersonSeesTheMessageBarAndCancelBeforeTheCopyBegins) {
     QDir().mkpath(dir.file("out"));
     const std::pair<const char*, qint64> files[] = {
         {"empty.mp4", 0}, {"short.mov", 4096}, {"long.mov", 2621440}};
@@ -133,20 +133,20 @@ TEST_F(ClipCopyTest, APersonSeesTheMessageBarAndCancelBeforeTheCopyEnds) {
         SCOPED_TRACE(name);
         const QString source = write(dir.file(name), noise(size));
         const QString destination = dir.file(QStringLiteral("out/") + name);
-        bool drawnWhileCopying = false;
+        bool drawnBeforeCopying = false;
         std::unique_ptr<EventSpy> spy;
         runWindow(source, destination, [&](CopyFileProgressWindowController& window) {
             spy = std::make_unique<EventSpy>([&](QEvent& event) {
-                if (event.type() != QEvent::Paint || window.hasFinished() || QFileInfo::exists(destination))
+                if (event.type() != QEvent::Paint || window.hasStarted())
                     return;
-                drawnWhileCopying = window.myField1()->isVisible() &&
-                                    window.myField1()->text().startsWith("Importing video: ") &&
-                                    window.progressIndicator()->isVisible() &&
-                                    window.buttonCancel()->isVisible();
+                drawnBeforeCopying = window.myField1()->isVisible() &&
+                                     window.myField1()->text().startsWith("Importing video: ") &&
+                                     window.progressIndicator()->isVisible() &&
+                                     window.buttonCancel()->isVisible();
             });
             window.installEventFilter(spy.get());
         });
         EXPECT_EQ(outcome, Outcome::Copied);
-        EXPECT_TRUE(drawnWhileCopying);
+        EXPECT_TRUE(drawnBeforeCopying);
     }
 }
