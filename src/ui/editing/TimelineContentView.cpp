@@ -164,25 +164,30 @@ void TimelineContentView::paintEvent(QPaintEvent* event) {
         return;
     project->updateTimelineItemsPosition();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    drawSlides(painter, dirty);
+    const std::vector<SlideItemRef> slides = project->slideshowArray();
+    const timeline_layout::StripPlacement placement = placeSlides(slides);
+    drawSlides(painter, dirty, slides, placement);
     drawLayerItems(painter, dirty);
-    drawBadgesOverLayers(painter, dirty);
+    drawBadgesOverLayers(painter, dirty, slides, placement);
     if (state.nTimelineViewState == timeline_layout::kStateTextDrag)
         showTextLayerCursor(painter);
     else if (state.nTimelineViewState == timeline_layout::kStateAudioDrag)
         showAudioLayerCursor(painter);
 }
 
-void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty) {
-    const auto project = SlideshowProject::currentMainProject();
-    const std::vector<SlideItemRef> slides = project->slideshowArray();
+timeline_layout::StripPlacement
+TimelineContentView::placeSlides(const std::vector<SlideItemRef>& slides) const {
     std::vector<QRectF> rects;
     rects.reserve(slides.size());
     for (const auto& slide : slides)
         rects.push_back(slide->timelineRect());
-    const timeline_layout::StripPlacement placement =
-        timeline_layout::placeCells(rects, state.nTimelineViewState, state.nInsertPositionIndex);
-    const quint64 current = project->nCurrentSlideItem();
+    return timeline_layout::placeCells(rects, state.nTimelineViewState, state.nInsertPositionIndex);
+}
+
+void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty,
+                                     const std::vector<SlideItemRef>& slides,
+                                     const timeline_layout::StripPlacement& placement) {
+    const quint64 current = SlideshowProject::currentMainProject()->nCurrentSlideItem();
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const timeline_layout::CellPlacement& cell = placement.cells[i];
         if (toWidget(cell.rect).intersects(dirty))
@@ -195,18 +200,13 @@ void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty) {
 
 // The layer items' arrows and shadows reach into the cells: the duration badges are drawn again on top, so
 // that no layer ever hides them.
-void TimelineContentView::drawBadgesOverLayers(QPainter& painter, const QRectF& dirty) {
+void TimelineContentView::drawBadgesOverLayers(QPainter& painter, const QRectF& dirty,
+                                               const std::vector<SlideItemRef>& slides,
+                                               const timeline_layout::StripPlacement& placement) {
     const auto project = SlideshowProject::currentMainProject();
     if (project->nTimelineStyle() == 1 ||
         (project->textLayerArray().empty() && project->audioLayerArray().empty()))
         return;
-    const std::vector<SlideItemRef> slides = project->slideshowArray();
-    std::vector<QRectF> rects;
-    rects.reserve(slides.size());
-    for (const auto& slide : slides)
-        rects.push_back(slide->timelineRect());
-    const timeline_layout::StripPlacement placement =
-        timeline_layout::placeCells(rects, state.nTimelineViewState, state.nInsertPositionIndex);
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (toWidget(placement.cells[i].rect).intersects(dirty))
             drawSlideBadges(painter, kHeight, *slides[i], placement.cells[i].rect, i + 1 == slides.size());
