@@ -1,8 +1,8 @@
 // The project's timeline arithmetic: frame layout, totals, start times, fitting to the music,
 // timeline rectangles and the removal of missing files.
-#include "model/MainWindowServices.h"
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
+#include "model/TimelineAxis.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StringTable.h"
 
@@ -269,18 +269,10 @@ void SlideshowProject::updateTimelineItemsPosition() {
         running += length;
     }
 
-    const float rate = float(ulFrameRate());
-    auto xOf = [&](float seconds) {
-        const quint64 frame = truncatedFrames(double(seconds * rate));
-        MainWindowServices* services = MainWindowServices::current();
-        return services ? services->getTimelineXPositionFromFrame(frame)
-                        : timelineXPositionFromFrame(items, frame);
-    };
     // Both layer bands are 20 high in either style: the strip draws and hit-tests them there.
     auto layerRect = [&](float start, float end, double y) {
-        if (style == 1)
-            return QRectF(k * start, y, k * end - k * start, 20);
-        const float x0 = xOf(start), x1 = xOf(end);
+        const double x0 = timeline_axis::xForSeconds(items, style, int(k), double(start));
+        const double x1 = timeline_axis::xForSeconds(items, style, int(k), double(end));
         return QRectF(x0, y, x1 - x0, 20);
     };
     for (const auto& layer : textLayerArray()) {

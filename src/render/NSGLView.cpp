@@ -9,6 +9,8 @@
 #include "render/StillPictures.h"
 #include "render/TextureObject.h"
 
+#include <QImageReader>
+
 #include <algorithm>
 
 NSGLView::NSGLView(PreviewController* owner, QObject* parent, std::shared_ptr<DisplayLinkTimeSource> time,
@@ -145,20 +147,60 @@ QImage NSGLView::lastFrame() const {
     return frame;
 }
 
+// The move is measured where the picture is drawn: the 16:9 stage inside the view, and for the text the
+// slide's picture fitted into that stage, so that what is dragged follows the pointer at any view size.
 void NSGLView::mouseDragged(double dx, double dy, const QSizeF& viewSize) {
     if (viewSize.width() <= 0 || viewSize.height() <= 0)
         return;
-    const float sx = float(dx) * 1920.0f / float(viewSize.width());
-    const float sy = float(dy) * 1080.0f / float(viewSize.height());
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return;
+    const QSize pixels = pixelSize().isValid() && !pixelSize().isEmpty() ? pixelSize() : viewSize.toSize();
+    const QRect stage = OpenGLRenderObject::viewportForSize(unsigned(std::max(pixels.width(), 1)),
+                                                            unsigned(std::max(pixels.height(), 1)));
+    if (stage.width() <= 0 || stage.height() <= 0)
+        return;
+    // Points of the view in pixels of the stage.
+    const double px = dx * double(pixels.width()) / viewSize.width();
+    const double py = dy * double(pixels.height()) / viewSize.height();
     auto& center = platform::NotificationCenter::defaultCenter();
-    if (project->nCurrentStatus() == 3)
-        center.post(
-            kNotifyPanZoomChanged,
-            QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
-    if (project->nCurrentStatus() == 2)
+    if (project->nCurrentStatus() == 3) {
+        const double sx = px * kStageSize.width() / double(stage.width());
+        const double sy = py * kStageSize.height() / double(stage.height());
+        center.post(kNotifyPanZoomChanged,
+                    QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", sx}, {"deltaY", sy}});
+    }
+    if (project->nCurrentStatus() == 2) {
+        const QPointF moved = stagePixelsToPicture(QPointF(px, py), stage.size(), currentPictureSize());
         center.post(kNotifyTextPositionChanged,
-                    QVariantMap{{"NAME", "PAN"}, {"deltaX", double(sx)}, {"deltaY", double(sy)}});
+                    QVariantMap{{"NAME", "PAN"}, {"deltaX", moved.x()}, {"deltaY", moved.y()}});
+    }
+}
+
+// Without a picture, one as large as the stage stands in for it.
+QPointF NSGLView::stagePixelsToPicture(const QPointF& move, const QSize& stage, const QSize& shownPicture) {
+    if (stage.isEmpty())
+        return move;
+    const QSize picture = shownPicture.isEmpty() ? kStageSize.toSize() : shownPicture;
+    const StillPlacement placed =
+        still_pictures::fitted(QSizeF(picture), double(stage.width()) / double(stage.height()));
+    // The placement spans the stage from -1 to 1: the picture covers halfWidth of the stage's width.
+    const double shownWidth = placed.halfWidth * stage.width();
+    const double shownHeight = placed.halfHeight * stage.height();
+    if (shownWidth <= 0 || shownHeight <= 0)
+        return move;
+    return QPointF(move.x() * picture.width() / shownWidth, move.y() * picture.height() / shownHeight);
+}
+
+// The current slide's picture as it is shown, turned as its file says.
+QSize NSGLView::currentPictureSize() {
+    const auto project = SlideshowProject::currentMainProject();
+    const SlideItemRef slide = project ? project->slideItemAtIndex(project->nCurrentSlideItem()) : nullptr;
+    if (!slide || slide->fileName().isEmpty())
+        return QSize();
+    QImageReader reader(slide->fileName());
+    QSize size = reader.size();
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+        size.transpose();
+    return size;
 }

@@ -51,8 +51,11 @@ public:
     std::shared_ptr<TextureObject> loadTexture(const QImage& picture);
 
     // A drag over the view of (dx, dy) points on a view of `viewSize` points: pan and zoom or text moves,
-    // depending on what the project is editing.
+    // depending on what the project is editing, so that either follows the pointer.
     void mouseDragged(double dx, double dy, const QSizeF& viewSize);
+    // A move of stage pixels in pixels of a picture fitted into a stage of that many pixels.
+    static QPointF stagePixelsToPicture(const QPointF& move, const QSize& stage, const QSize& picture);
+    static constexpr QSizeF kStageSize{1920.0, 1080.0};
 
     PreviewController* slideshowMainObj() const { return controller; }
     OpenGLRenderObject* renderer() const { return renderObject.get(); }
@@ -71,6 +74,7 @@ signals:
 
 private:
     void initGL(float backingScaleFactor);
+    static QSize currentPictureSize();
 
     PreviewController* controller;
     std::shared_ptr<DisplayLinkTimeSource> timeSource;

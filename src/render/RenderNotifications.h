@@ -11,7 +11,8 @@ inline const QString kNotifyPlaySlideIndexChanged = QStringLiteral("NOTIFY_PLAY_
 // user info. Not posted while the project exports.
 inline const QString kNotifyStartMusic = QStringLiteral("NS_NOTIFY_START_MUSIC");
 // A drag on the preview while the pan-and-zoom editor is up: object, {"NAME": "PAN", "VALUE": 0.0,
-// "deltaX", "deltaY": the move on a 1920 x 1080 stage}; no user info.
+// "deltaX", "deltaY": the move on the drawn stage counted as 1920 x 1080, y down}; no user info.
 inline const QString kNotifyPanZoomChanged = QStringLiteral("NOTIFY_PANZOOM_CHANGED");
-// The same while the text editor is up: object, {"NAME": "PAN", "deltaX", "deltaY"}; no user info.
+// The same while the text editor is up: object, {"NAME": "PAN", "deltaX", "deltaY": the move in pixels of
+// the current slide's picture as it is shown, y down}; no user info.
 inline const QString kNotifyTextPositionChanged = QStringLiteral("NOTIFY_TEXT_POSITION_CHANGED");

@@ -1,6 +1,7 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/ProjectCollaborators.h"
+#include "model/TimelineAxis.h"
 #include "model/VideoSlideItem.h"
 
 #include <string>
@@ -82,9 +83,31 @@ TEST_F(TimelineLayoutTest, CellsPlaceEachSlideInA170PointCell) {
         EXPECT_EQ(slides[i]->rect(SlideItem::kRectTransitionDuration), QRectF(x + 104, 85, 60, 15));
         EXPECT_EQ(slides[i]->rect(SlideItem::kRectTransitionIcon), QRectF(x + 104, 100, 60, 60));
     }
-    // The text layer spans frames 180 to 360; the sound layer 60 to 360, in a band as high as the text's.
-    EXPECT_EQ(project->textLayerArray()[0]->timelineRect(), QRectF(180, 175, 180, 20));
-    EXPECT_EQ(project->audioLayerArray()[0]->timelineRect(), QRectF(60, 45, 300, 20));
+    // The layers lie on the cells' own time axis, whatever the window reports for the play head: the text
+    // from 6 s (the second cell) to 12 s (the third), the sound from 2 s to 12 s, in bands as high.
+    EXPECT_EQ(project->textLayerArray()[0]->timelineRect(), QRectF(170, 175, 170, 20));
+    EXPECT_EQ(project->audioLayerArray()[0]->timelineRect(), QRectF(50, 45, 290, 20));
+}
+
+// Three slides of 4 s with 2 s transitions: the photos take 100 points, the transitions 70, and past the
+// last photo the axis runs on at 25 points a second, so a layer that outlasts the show is drawn whole and
+// every x reads back as the time it shows.
+TEST_F(TimelineLayoutTest, TheLayersTimeAxisRunsOnPastTheShowAndReadsBack) {
+    const auto slides = project->slideshowArray();
+    const std::pair<double, double> cases[] = {{0, 0},    {2, 50},   {5, 135},  {6, 170},
+                                               {16, 440}, {18, 490}, {30, 790}, {100, 2540}};
+    for (const auto& [seconds, x] : cases) {
+        EXPECT_DOUBLE_EQ(timeline_axis::xForSeconds(slides, 0, 28, seconds), x) << seconds;
+        EXPECT_DOUBLE_EQ(timeline_axis::secondsForX(slides, 0, 28, x), seconds) << x;
+    }
+    EXPECT_DOUBLE_EQ(timeline_axis::secondsForX(slides, 0, 28, -30), 0.0) << "never before the show";
+    EXPECT_DOUBLE_EQ(timeline_axis::xForSeconds({}, 0, 28, 2.0), 56.0) << "no slides: the ruler's scale";
+    EXPECT_DOUBLE_EQ(timeline_axis::secondsForX(slides, 1, 10, 75), 7.5) << "the ruler";
+    auto late = std::make_shared<SlideItem>();
+    late->setFSecStartTimePosition(15.0f); // to 21 s, past the show's 18
+    project->setTextLayerArray({late});
+    project->updateTimelineItemsPosition();
+    EXPECT_EQ(late->timelineRect(), QRectF(415, 175, 150, 20));
 }
 
 TEST_F(TimelineLayoutTest, TheRulerScalesSecondsByPixelsPerSecond) {

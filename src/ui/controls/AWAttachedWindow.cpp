@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -133,9 +134,14 @@ void AWAttachedWindow::paintEvent(QPaintEvent*) {
 
 // ---- events
 
+// Escape reaches the window when nothing inside took it.
 bool AWAttachedWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowDeactivate)
         emit didResignKey();
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        emit escapePressed();
+        return true;
+    }
     return QWidget::event(event);
 }
 

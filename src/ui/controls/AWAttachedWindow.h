@@ -9,8 +9,8 @@
 
 // A call-out window: one view inside a rounded box whose arrow points at an anchor point, on a chosen side
 // of it or on the side that keeps it on screen. A frameless tool window, child of the anchor window; its
-// shape is masked to the box, so it needs no compositor. Losing activation emits didResignKey, on which
-// owners close it.
+// shape is masked to the box, so it needs no compositor. Losing activation emits didResignKey and Escape
+// emits escapePressed, on which owners close it.
 class AWAttachedWindow : public QWidget {
     Q_OBJECT
 public:
@@ -61,6 +61,8 @@ public:
 
 signals:
     void didResignKey();
+    // Escape, pressed anywhere in the window and not used by the view.
+    void escapePressed();
 
 protected:
     bool event(QEvent* event) override;

@@ -45,6 +45,7 @@ QAbstractButton* SDSideBar::addButtonWithTitle(const QString& title, const QIcon
     if (selector)
         selector->raise();
     resizeMatrix();
+    updateGeometry();
     return cell;
 }
 
@@ -100,6 +101,11 @@ void SDSideBar::setLayoutMode(unsigned value) {
 void SDSideBar::setButtonsHeight(double height) {
     buttonHeight = height;
     resizeMatrix();
+    updateGeometry();
+}
+
+QSize SDSideBar::minimumSizeHint() const {
+    return QSize(QWidget::minimumSizeHint().width(), int(std::ceil(double(buttonCount()) * buttonHeight)));
 }
 
 void SDSideBar::setBackgroundColor(const QColor& colour) {

@@ -76,6 +76,8 @@ public:
     static double matrixOriginY(unsigned mode, double barHeight, double matrixHeight, double current);
     // The shared noise picture: seeded monochrome random grey.
     static const QImage& noiseImage();
+    // Every button in sight: a layout never makes the bar lower than its buttons.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

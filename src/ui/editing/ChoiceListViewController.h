@@ -12,6 +12,8 @@ class ChoiceListViewController : public QWidget, public RLListViewDelegate {
     Q_OBJECT
 public:
     RLListView* listView() const { return list; }
+    // The list at the size it was made for, with its buttons.
+    QSize sizeHint() const override;
 
 protected:
     ChoiceListViewController(const QSize& listSize, QWidget* parent);
@@ -30,4 +32,5 @@ protected:
 private:
     RLListView* list;
     QHBoxLayout* buttons;
+    QSize preferredListSize;
 };

@@ -69,7 +69,18 @@ void CopyFileProgressWindowController::setCancelFlag(bool value) {
 void CopyFileProgressWindowController::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!started)
-        importSourceToTempDirAndMoveItToProject(source, destination);
+        message->setText(startMessage(QFileInfo(source).fileName()));
+}
+
+// The copy waits for the window's first drawing, queued behind it: a short copy would otherwise end
+// before the window was ever drawn, and a person would see an empty frame with whatever lay beneath it.
+void CopyFileProgressWindowController::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    if (started || copyQueued)
+        return;
+    copyQueued = true;
+    QMetaObject::invokeMethod(
+        this, [this] { importSourceToTempDirAndMoveItToProject(source, destination); }, Qt::QueuedConnection);
 }
 
 void CopyFileProgressWindowController::importSourceToTempDirAndMoveItToProject(

@@ -14,8 +14,8 @@
 class SlideshowProject;
 
 // The small modal window that copies one imported clip into the project, with its progress and Cancel.
-// The copy starts when the window first shows and runs on a thread of its own; its end reaches the window
-// as a queued call that ends this window's modal run, and no other. The window cannot be closed by the
+// The copy starts once the window has first been drawn and runs on a thread of its own; its end reaches the
+// window as a queued call that ends this window's modal run, and no other. The window cannot be closed by the
 // user: Cancel, Escape and the close box only ask the copy to stop after its current chunk. The open
 // project's cancel flag (shared with the exports) is the stop request; a new window clears it.
 class CopyFileProgressWindowController : public QDialog {
@@ -30,11 +30,12 @@ public:
     QString strDstFilePath() const { return destination; }
     void setStrDstFilePath(const QString& path) { destination = path; }
 
-    // Starts the copy on its thread; the window's first showing calls it. Once only.
+    // Starts the copy on its thread; the window's first drawing calls it. Once only.
     void importSourceToTempDirAndMoveItToProject(const QString& sourcePath, const QString& destinationPath);
     // The copy's own outcome; Failed until it has ended.
     clip_file_copier::Result result() const { return outcome; }
     bool hasFinished() const { return finished; }
+    bool hasStarted() const { return started; }
     // Waits for a copy that was started and has not ended (a modal run ended otherwise); main thread.
     void waitForCopy();
 
@@ -55,6 +56,7 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -66,6 +68,7 @@ private:
     std::shared_ptr<SlideshowProject> project;
     std::atomic<bool> ownCancelFlag{false}; // without an open project
     std::thread worker;
+    bool copyQueued = false;
     bool started = false;
     bool finished = false;
     clip_file_copier::Result outcome;

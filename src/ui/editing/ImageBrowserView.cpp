@@ -7,20 +7,30 @@
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPointer>
+#include <QUuid>
+
+#include <memory>
 
 namespace {
 
-QByteArray encodeIndexes(const ImageBrowserDataSource::IndexSet& indexes) {
+// The dragging view's token, then the indexes: only the view that made a drag reads its indexes.
+QByteArray encodeIndexes(const QByteArray& token, const ImageBrowserDataSource::IndexSet& indexes) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << token;
     for (std::size_t index : indexes)
         out << quint64(index);
     return bytes;
 }
 
-ImageBrowserDataSource::IndexSet decodeIndexes(const QByteArray& bytes) {
+ImageBrowserDataSource::IndexSet decodeIndexes(const QByteArray& token, const QByteArray& bytes) {
     ImageBrowserDataSource::IndexSet indexes;
     QDataStream in(bytes);
+    QByteArray from;
+    in >> from;
+    if (in.status() != QDataStream::Ok || from != token)
+        return indexes;
     while (!in.atEnd()) {
         quint64 index = 0;
         in >> index;
@@ -87,7 +97,8 @@ QPixmap ImageBrowserModel::thumbnail(const QString& path) const {
 // ---- the view
 
 ImageBrowserView::ImageBrowserView(ImageBrowserDataSource& dataSource, QWidget* parent)
-    : QListView(parent), source(dataSource), items(new ImageBrowserModel(dataSource, this)) {
+    : QListView(parent), source(dataSource), items(new ImageBrowserModel(dataSource, this)),
+      dragToken(QUuid::createUuid().toByteArray()) {
     setObjectName("imageBrowser");
     setViewMode(QListView::IconMode);
     setMovement(QListView::Static);
@@ -108,6 +119,9 @@ void ImageBrowserView::setAllowsReordering(bool allowed) {
     reordering = allowed;
     setDragEnabled(allowed);
     setAcceptDrops(allowed);
+    // Drags arrive at the widget under the pointer that takes drops: the viewport, whose events reach the
+    // handlers below; the scroll area itself would let them pass unanswered.
+    viewport()->setAcceptDrops(allowed);
     setDropIndicatorShown(allowed);
     setDragDropMode(allowed ? QAbstractItemView::DragDrop : QAbstractItemView::NoDragDrop);
 }
@@ -162,36 +176,48 @@ void ImageBrowserView::startDrag(Qt::DropActions) {
     const ImageBrowserDataSource::IndexSet indexes = selectionIndexes();
     if (indexes.empty())
         return;
-    auto* data = new QMimeData; // the drag takes it
-    data->setData(dragMimeType(), encodeIndexes(indexes));
-    auto* drag = new QDrag(this); // deleted by Qt when the drag ends
-    drag->setMimeData(data);
+    auto data = std::make_unique<QMimeData>();
+    data->setData(dragMimeType(), encodeIndexes(dragToken, indexes));
+    QPointer<QDrag> drag = new QDrag(this); // let go once the drag has ended
+    drag->setMimeData(data.release());      // the drag takes it
     const QVariant picture = items->data(items->index(int(*indexes.begin())), Qt::DecorationRole);
     if (picture.canConvert<QPixmap>())
         drag->setPixmap(picture.value<QPixmap>().scaled(64, 64, Qt::KeepAspectRatio));
-    drag->exec(Qt::MoveAction);
+    if (dragRunner)
+        dragRunner(*drag);
+    else
+        drag->exec(Qt::MoveAction);
+    if (drag)
+        drag->deleteLater();
+}
+
+ImageBrowserDataSource::IndexSet ImageBrowserView::ownDraggedIndexes(const QMimeData* data) const {
+    if (!reordering || !data || !data->hasFormat(dragMimeType()))
+        return {};
+    return decodeIndexes(dragToken, data->data(dragMimeType()));
 }
 
 void ImageBrowserView::dragEnterEvent(QDragEnterEvent* event) {
-    if (reordering && event->source() == this && event->mimeData()->hasFormat(dragMimeType()))
+    if (!ownDraggedIndexes(event->mimeData()).empty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void ImageBrowserView::dragMoveEvent(QDragMoveEvent* event) {
-    if (reordering && event->source() == this && event->mimeData()->hasFormat(dragMimeType()))
+    if (!ownDraggedIndexes(event->mimeData()).empty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void ImageBrowserView::dropEvent(QDropEvent* event) {
-    if (event->source() != this || !event->mimeData()->hasFormat(dragMimeType())) {
+    const ImageBrowserDataSource::IndexSet indexes = ownDraggedIndexes(event->mimeData());
+    if (indexes.empty()) {
         event->ignore();
         return;
     }
-    dropItems(decodeIndexes(event->mimeData()->data(dragMimeType())), event->position().toPoint());
+    dropItems(indexes, event->position().toPoint());
     event->acceptProposedAction();
 }
 

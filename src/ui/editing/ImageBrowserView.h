@@ -5,7 +5,11 @@
 #include <QListView>
 #include <QPixmap>
 
+class QDrag;
+class QMimeData;
+
 #include <cstddef>
+#include <functional>
 #include <set>
 
 // Where an image browser gets its items and sends its edits. Indexes count items as the browser shows them.
@@ -61,6 +65,9 @@ public:
     // What a drop of the given items at `point` does: the data source moves them. True when it did.
     bool dropItems(const ImageBrowserDataSource::IndexSet& indexes, const QPoint& point);
     static QString dragMimeType() { return QStringLiteral("application/x-vistrelle-browser-items"); }
+    // Tests replace the platform's drag loop: the runner gets the drag this view starts.
+    using DragRunner = std::function<void(QDrag& drag)>;
+    void setDragRunner(DragRunner runner) { dragRunner = std::move(runner); }
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override;
@@ -70,8 +77,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The items of a drag this view made, none for any other drag.
+    ImageBrowserDataSource::IndexSet ownDraggedIndexes(const QMimeData* data) const;
+
     ImageBrowserDataSource& source;
     ImageBrowserModel* items;
+    QByteArray dragToken; // marks the drags this view makes
+    DragRunner dragRunner;
     bool reordering = false;
     bool removing = true;
 };

@@ -11,21 +11,25 @@
 ProjectPropertyWindowController::ProjectPropertyWindowController(QWidget* parent)
     : QDialog(parent), nameField(new QLineEdit(this)),
       musicVideoBox(new QCheckBox(tr_("Music video: the photos last as long as the music"), this)),
-      ok(new QPushButton(tr_("OK"), this)) {
+      ok(new QPushButton(tr_("OK"), this)), cancel(new QPushButton(tr_("Cancel"), this)) {
     setObjectName("ProjectPropertyWindow");
     nameField->setObjectName("nameTextField");
     nameField->setMinimumWidth(280);
     musicVideoBox->setObjectName("musicVideoButton");
     ok->setObjectName("okButton");
     ok->setDefault(true);
+    cancel->setObjectName("cancelButton");
+    cancel->setAutoDefault(false);
     auto* buttons = new QHBoxLayout; // the form below takes it
     buttons->addStretch();
+    buttons->addWidget(cancel);
     buttons->addWidget(ok);
     auto* form = new QFormLayout(this); // the window owns its layout
     form->addRow(tr_("Project name:"), nameField);
     form->addRow(QString(), musicVideoBox);
     form->addRow(buttons);
     connect(ok, &QPushButton::clicked, this, &ProjectPropertyWindowController::okButtonClicked);
+    connect(cancel, &QPushButton::clicked, this, &ProjectPropertyWindowController::reject);
 }
 
 void ProjectPropertyWindowController::windowDidLoad() {

@@ -6,8 +6,8 @@
 #include <QPushButton>
 
 // A project's name and whether it is a music video (a slideshow fitted to the length of its music), for a
-// new project or (bForNewProject false) the open one. OK ends with 1 and the close box with 0; both read
-// the fields first, so the values stay readable afterwards.
+// new project or (bForNewProject false) the open one. OK ends with 1; Cancel, Escape and the close box end
+// with 0, which makes or changes nothing. Each reads the fields first, so the values stay readable.
 class ProjectPropertyWindowController : public QDialog {
     Q_OBJECT
 public:
@@ -18,7 +18,7 @@ public:
     void windowDidLoad();
     void getDataFromController();
     void okButtonClicked();
-    // Escape ends as the close box does.
+    // Cancel and Escape end as the close box does.
     void reject() override;
 
     QString strProjectName() const { return name; }
@@ -31,6 +31,7 @@ public:
     QLineEdit* nameTextField() const { return nameField; }
     QCheckBox* musicVideoButton() const { return musicVideoBox; }
     QPushButton* okButton() const { return ok; }
+    QPushButton* cancelButton() const { return cancel; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -42,4 +43,5 @@ private:
     QLineEdit* nameField;
     QCheckBox* musicVideoBox;
     QPushButton* ok;
+    QPushButton* cancel;
 };

@@ -179,10 +179,10 @@ void SlideFontWndController::SetFontInfoWithoutStatus() {
 
 void SlideFontWndController::TextPositionChanged(const platform::Notification& notification) {
     const QVariantMap delta = notification.object.toMap();
-    dragX = int(dragX + delta.value(QStringLiteral("deltaX")).toDouble());
-    dragY = int(dragY + delta.value(QStringLiteral("deltaY")).toDouble());
-    dict.insert(QStringLiteral("FontPositionOffsetX"), dragX);
-    dict.insert(QStringLiteral("FontPositionOffsetY"), -dragY);
+    dragX += delta.value(QStringLiteral("deltaX")).toDouble();
+    dragY += delta.value(QStringLiteral("deltaY")).toDouble();
+    dict.insert(QStringLiteral("FontPositionOffsetX"), offsetX());
+    dict.insert(QStringLiteral("FontPositionOffsetY"), -offsetY());
     SetFontInfo();
 }
 

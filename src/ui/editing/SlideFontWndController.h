@@ -45,8 +45,8 @@ public:
     QColor fontColor() const { return colour; }
     QSlider* fontSizeSlider() const { return sizeSlider; }
     CSCircularSlider* m_angleCircleSlider() const { return dial; }
-    int offsetX() const { return dragX; }
-    int offsetY() const { return dragY; }
+    int offsetX() const { return qRound(dragX); }
+    int offsetY() const { return qRound(dragY); }
 
 private:
     void windowDidLoad();
@@ -65,7 +65,8 @@ private:
     CSCircularSlider* dial;
     QPushButton* done;
     QPointer<QColorDialog> colourPanel;
-    int dragX = 0;
-    int dragY = 0;
+    // Kept unrounded, so that many small moves add up to the whole drag.
+    double dragX = 0.0;
+    double dragY = 0.0;
     platform::ObserverHandle positionObserver;
 };

@@ -57,8 +57,12 @@ std::size_t SlideThemeViewController::numberOfRowsInListView(RLListView&) {
 RLListViewCell* SlideThemeViewController::cellForRow(RLListView& listView, std::size_t row) {
     auto* cell = choiceCell<ThemeListViewCell>(listView, row);
     const QVariantMap theme = themes().value(qsizetype(row)).toMap();
-    cell->titleLabel()->setText(theme.value(QStringLiteral("ThemeName")).toString());
-    cell->detailedText()->setText(theme.value(QStringLiteral("ThemeDescription")).toString());
+    const QString name = theme.value(QStringLiteral("ThemeName")).toString();
+    cell->titleLabel()->setText(name);
+    const QString description = theme.value(QStringLiteral("ThemeDescription")).toString();
+    cell->detailedText()->setText(description);
+    // A narrow pane cuts a long name or description short: the whole of both on hover.
+    cell->setToolTip(name + QLatin1Char('\n') + description);
     cell->iconView()->setPixmap(
         QPixmap::fromImage(resourceImage(theme.value(QStringLiteral("ThemeIcon")).toString())));
     return cell;

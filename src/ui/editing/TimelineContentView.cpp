@@ -164,24 +164,30 @@ void TimelineContentView::paintEvent(QPaintEvent* event) {
         return;
     project->updateTimelineItemsPosition();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    drawSlides(painter, dirty);
+    const std::vector<SlideItemRef> slides = project->slideshowArray();
+    const timeline_layout::StripPlacement placement = placeSlides(slides);
+    drawSlides(painter, dirty, slides, placement);
     drawLayerItems(painter, dirty);
+    drawBadgesOverLayers(painter, dirty, slides, placement);
     if (state.nTimelineViewState == timeline_layout::kStateTextDrag)
         showTextLayerCursor(painter);
     else if (state.nTimelineViewState == timeline_layout::kStateAudioDrag)
         showAudioLayerCursor(painter);
 }
 
-void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty) {
-    const auto project = SlideshowProject::currentMainProject();
-    const std::vector<SlideItemRef> slides = project->slideshowArray();
+timeline_layout::StripPlacement
+TimelineContentView::placeSlides(const std::vector<SlideItemRef>& slides) const {
     std::vector<QRectF> rects;
     rects.reserve(slides.size());
     for (const auto& slide : slides)
         rects.push_back(slide->timelineRect());
-    const timeline_layout::StripPlacement placement =
-        timeline_layout::placeCells(rects, state.nTimelineViewState, state.nInsertPositionIndex);
-    const quint64 current = project->nCurrentSlideItem();
+    return timeline_layout::placeCells(rects, state.nTimelineViewState, state.nInsertPositionIndex);
+}
+
+void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty,
+                                     const std::vector<SlideItemRef>& slides,
+                                     const timeline_layout::StripPlacement& placement) {
+    const quint64 current = SlideshowProject::currentMainProject()->nCurrentSlideItem();
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const timeline_layout::CellPlacement& cell = placement.cells[i];
         if (toWidget(cell.rect).intersects(dirty))
@@ -190,6 +196,20 @@ void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty) {
     }
     if (placement.marker)
         painter.drawImage(toWidget(*placement.marker), resourceImage(QStringLiteral("drag3.png")));
+}
+
+// The layer items' arrows and shadows reach into the cells: the duration badges are drawn again on top, so
+// that no layer ever hides them.
+void TimelineContentView::drawBadgesOverLayers(QPainter& painter, const QRectF& dirty,
+                                               const std::vector<SlideItemRef>& slides,
+                                               const timeline_layout::StripPlacement& placement) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (project->nTimelineStyle() == 1 ||
+        (project->textLayerArray().empty() && project->audioLayerArray().empty()))
+        return;
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        if (toWidget(placement.cells[i].rect).intersects(dirty))
+            drawSlideBadges(painter, kHeight, *slides[i], placement.cells[i].rect, i + 1 == slides.size());
 }
 
 void TimelineContentView::drawLayerItems(QPainter& painter, const QRectF& dirty) {
@@ -232,8 +252,15 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
     painter.setPen(frame);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(flipped(parts.thumbnail, height));
-    // The badges stand where the project laid them out, moved with the cell: one cell on after the insert
-    // point, to the picture's origin in a drag picture.
+    drawSlideBadges(painter, height, slide, rect, lastItem);
+    painter.restore();
+}
+
+// The badges stand where the project laid them out, moved with the cell: one cell on after the insert
+// point, to the picture's origin in a drag picture.
+void TimelineContentView::drawSlideBadges(QPainter& painter, double height, const SlideItem& slide,
+                                          const QRectF& rect, bool lastItem) {
+    const bool video = slide.itemType() == SlideItem::kItemTypeVideo;
     const QPointF shift = rect.topLeft() - slide.timelineRect().topLeft();
     drawDurationBadge(painter, height, slide.rect(SlideItem::kRectPhotoDuration).translated(shift),
                       video ? kVideoBadge : kPhotoBadge,
@@ -242,7 +269,6 @@ void TimelineContentView::drawSlideItem(QPainter& painter, double height, const 
         drawDurationBadge(painter, height, slide.rect(SlideItem::kRectTransitionDuration).translated(shift),
                           kPhotoBadge,
                           timeline_layout::transitionDurationText(slide.fSecTransitionDuration()));
-    painter.restore();
 }
 
 void TimelineContentView::drawDurationBadge(QPainter& painter, double height, const QRectF& rect,

@@ -3,6 +3,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "ui/editing/TimelineDragModel.h"
+#include "ui/editing/TimelineLayout.h"
 
 #include <QColor>
 #include <QImage>
@@ -71,8 +72,15 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void drawSlides(QPainter& painter, const QRectF& dirty);
+    // Where each slide is drawn in the current drag state.
+    timeline_layout::StripPlacement placeSlides(const std::vector<SlideItemRef>& slides) const;
+    void drawSlides(QPainter& painter, const QRectF& dirty, const std::vector<SlideItemRef>& slides,
+                    const timeline_layout::StripPlacement& placement);
     void drawLayerItems(QPainter& painter, const QRectF& dirty);
+    void drawBadgesOverLayers(QPainter& painter, const QRectF& dirty, const std::vector<SlideItemRef>& slides,
+                              const timeline_layout::StripPlacement& placement);
+    void drawSlideBadges(QPainter& painter, double height, const SlideItem& slide, const QRectF& rect,
+                         bool lastItem);
     void drawDurationBadge(QPainter& painter, double height, const QRectF& rect, const QColor& fill,
                            const QString& text);
     void drawDropCursor(QPainter& painter, const QRectF& itemRect, bool textLayer);

@@ -18,6 +18,11 @@ template <typename Item> std::vector<Item> appended(std::vector<Item> items, con
     return items;
 }
 
+float droppedStart(const SlideshowProject& project, float dragPosition, float grabOffset) {
+    return timeline_layout::layerStartTime(project.slideshowArray(), project.nTimelineStyle(),
+                                           project.nTimelinePixelPerSecond(), dragPosition, grabOffset);
+}
+
 } // namespace
 
 TimelineDragModel::TimelineDragModel(TimelineDrawState& view, Hooks hooks)
@@ -173,8 +178,7 @@ void TimelineDragModel::dropTextLayerItem() {
         return;
     const SlideItemRef item = view.itemBeingDragging;
     if (item) {
-        item->setFSecStartTimePosition(timeline_layout::layerStartTime(view.fDraggingPosition, grabOffset,
-                                                                       project->nTimelinePixelPerSecond()));
+        item->setFSecStartTimePosition(droppedStart(*project, view.fDraggingPosition, grabOffset));
         project->setTextLayerArray(appended(project->textLayerArray(), item));
     }
     clearInsertState();
@@ -190,8 +194,7 @@ void TimelineDragModel::dropAudioLayerItem() {
         return;
     const MusicItemRef item = view.musicItemBeingDragging;
     if (item) {
-        item->setFStartPosition(timeline_layout::layerStartTime(view.fDraggingPosition, grabOffset,
-                                                                project->nTimelinePixelPerSecond()));
+        item->setFStartPosition(droppedStart(*project, view.fDraggingPosition, grabOffset));
         project->setAudioLayerArray(appended(project->audioLayerArray(), item));
     }
     clearInsertState();

@@ -1,5 +1,7 @@
 #include "ui/editing/TimelineLayout.h"
 
+#include "model/TimelineAxis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -48,11 +50,12 @@ double autoscrollStep(double x, double width) {
     return x > width / 2 ? double(step) : -double(step);
 }
 
-float layerStartTime(float dragPosition, float grabOffset, int pixelsPerSecond) {
-    if (pixelsPerSecond <= 0)
+float layerStartTime(const std::vector<SlideItemRef>& slides, int timelineStyle, int pixelsPerSecond,
+                     float dragPosition, float grabOffset) {
+    if (timelineStyle != 0 && pixelsPerSecond <= 0)
         return 0.0f;
-    const float start = (dragPosition - grabOffset) / float(pixelsPerSecond);
-    return std::isfinite(start) ? std::max(start, 0.0f) : 0.0f;
+    return float(timeline_axis::secondsForX(slides, timelineStyle, pixelsPerSecond,
+                                            double(dragPosition) - double(grabOffset)));
 }
 
 QRectF dropCursorRect(float dragPosition, float grabOffset, double itemWidth, bool textLayer) {

@@ -56,8 +56,10 @@ int insertIndex(const std::vector<SlideItemRef>& slides, double x, int cellWidth
 // One autoscroll tick for the pointer at x in a strip `width` wide: a fifth of the pointer's distance from
 // the middle, towards the nearer end; 0 in the middle half.
 double autoscrollStep(double x, double width);
-// Where a dropped layer item starts: its left edge in seconds, never before the show's start.
-float layerStartTime(float dragPosition, float grabOffset, int pixelsPerSecond);
+// Where a dropped layer item starts: its left edge read on the strip's time axis (the cells' in style 0, a
+// scale of `pixelsPerSecond` otherwise), never before the show's start.
+float layerStartTime(const std::vector<SlideItemRef>& slides, int timelineStyle, int pixelsPerSecond,
+                     float dragPosition, float grabOffset);
 // The dashed frame that stands for a dragged layer item in its band.
 QRectF dropCursorRect(float dragPosition, float grabOffset, double itemWidth, bool textLayer);
 // A drag picture's size: the item's rectangle truncated, `extraHeight` taller (a layer item's arrow).

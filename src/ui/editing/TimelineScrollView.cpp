@@ -159,7 +159,8 @@ void TimelineScrollView::mouseMoveEvent(QMouseEvent* event) {
         return;
     draggingStarted = true;
     pressed = false;
-    startDragdingTimelineCellView(event->position());
+    // What was pressed is dragged, held where it was pressed, however far the first move report lies.
+    startDragdingTimelineCellView(pressPoint);
 }
 
 void TimelineScrollView::mouseReleaseEvent(QMouseEvent* event) {

@@ -171,7 +171,10 @@ void TimelineScrollView::concludeDragOperation() {
     draggingExited();
 }
 
-bool TimelineScrollView::performDragOperation(const QMimeData& data, const QPointF&) {
+// The drop's own point decides, as the last move may have been reported elsewhere.
+bool TimelineScrollView::performDragOperation(const QMimeData& data, const QPointF& globalPoint) {
+    noteDragPointer(globalPoint, dragButtons);
+    updateScrollView(dragPointer, data);
     const TimelineDragKind kind = dragKindOf(data);
     if (kind != TimelineDragKind::Files) {
         model.performDrop(kind);

@@ -159,14 +159,17 @@ void SlideshowMainObject::openDurationCallOut(const SlideItemRef& slide) {
         QRectF(cell.x(), 0.0, std::min(cell.width(), double(timeline_geometry::kPhotoWidth)), height));
 }
 
-// Above the point, centred, unless that leaves the screen at one side: then it stands to the other side of
-// the arrow (the cells at the strip's ends lie near the window's edges).
+// Above the point, centred, unless that leaves the window (or the screen) at one side: then it stands to the
+// other side of the arrow (the cells at the strip's ends lie near the window's edges).
 int SlideshowMainObject::sideAboveOnScreen(const QWidget& view, const QPointF& point) const {
     const QScreen* screen = ui.mainWindow ? ui.mainWindow->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return AWSideAbove;
     const QPointF global = ui.mainWindow ? QPointF(ui.mainWindow->mapToGlobal(point.toPoint())) : point;
-    const QRectF visible = AWAttachedWindow::toScreenSpace(QRectF(screen->availableGeometry()));
+    QRect area = screen->availableGeometry();
+    if (ui.mainWindow)
+        area &= QRect(ui.mainWindow->mapToGlobal(QPoint(0, 0)), ui.mainWindow->size());
+    const QRectF visible = AWAttachedWindow::toScreenSpace(QRectF(area));
     for (const int side : {AWSideAbove, AWSideAboveRightward, AWSideAboveLeftward}) {
         const QRectF frame = aw_geometry::layout(QSizeF(view.size()), AWAttachedWindow::toScreenSpace(global),
                                                  side, 0.0f, AWAppearance(), 1.0f)
@@ -192,6 +195,12 @@ AWAttachedWindow* SlideshowMainObject::openCellCallOut(CallOutKind kind, QWidget
         if (!opened || opened != (kind == CallOutKind::Transition ? transitionCallOut : durationCallOut))
             return;
         noteClosedByFocus(kind);
+        if (kind == CallOutKind::Transition)
+            closeTransitionCallOut();
+        else
+            closeDurationCallOut();
+    });
+    connect(callOut, &AWAttachedWindow::escapePressed, this, [this, kind] {
         if (kind == CallOutKind::Transition)
             closeTransitionCallOut();
         else
@@ -288,7 +297,6 @@ void SlideshowMainObject::PanZoomValueChanged(const Notification& notification) 
     const QVariantMap change = notification.object.toMap();
     const QString name = change.value(QStringLiteral("NAME")).toString();
     const double value = change.value(QStringLiteral("VALUE")).toDouble();
-    const auto project = SlideshowProject::currentMainProject();
     if (panZoomCopy && name == QLatin1String("SCALE")) {
         panZoomCopy->setZoomStart(value / 50.0);
         showCurrentItemEditingPanZoom(panZoomCopy);
@@ -297,13 +305,13 @@ void SlideshowMainObject::PanZoomValueChanged(const Notification& notification) 
         panZoomCopy->setRotateAngle(SlideItem::kRotateZStart, value);
         showCurrentItemEditingPanZoom(panZoomCopy);
     }
-    if (panZoomCopy && project && name == QLatin1String("PAN") && project->nScreenWidth() > 0 &&
-        project->nScreenHeight() > 0) {
+    if (panZoomCopy && name == QLatin1String("PAN")) {
+        // A pan of 1 moves the picture half the stage's width (or height): the stage's units, halved.
         const QPointF start = panZoomCopy->panStartPoint();
         const double dx = change.value(QStringLiteral("deltaX")).toDouble();
         const double dy = change.value(QStringLiteral("deltaY")).toDouble();
-        panZoomCopy->setPanStartPoint(
-            QPointF(start.x() + dx / project->nScreenWidth(), start.y() - dy / project->nScreenHeight()));
+        panZoomCopy->setPanStartPoint(QPointF(start.x() + 2.0 * dx / NSGLView::kStageSize.width(),
+                                              start.y() - 2.0 * dy / NSGLView::kStageSize.height()));
         showCurrentItemEditingPanZoom(panZoomCopy);
     }
     if (name == QLatin1String("START"))

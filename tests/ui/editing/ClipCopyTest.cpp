@@ -106,3 +106,47 @@ TEST_F(ClipCopyTest, ASourceInTheTemporaryFolderSurvivesItsCopy) {
     EXPECT_TRUE(readAll(source) == bytes);
     EXPECT_TRUE(readAll(dir.file("out/holiday.mov")) == bytes);
 }
+
+namespace {
+
+// Calls back for every event a watched object receives.
+class EventSpy : public QObject {
+public:
+    explicit EventSpy(std::function<void(QEvent&)> seen) : seen(std::move(seen)) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+        seen(*event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent&)> seen;
+};
+
+} // namespace
+
+// However short the copy, the window is drawn with its message, bar and Cancel before the copy begins.
+TEST_F(ClipCopyTest, APersonSeesTheMessageBarAndCancelBeforeTheCopyBegins) {
+    QDir().mkpath(dir.file("out"));
+    const std::pair<const char*, qint64> files[] = {
+        {"empty.mp4", 0}, {"short.mov", 4096}, {"long.mov", 2621440}};
+    for (const auto& [name, size] : files) {
+        SCOPED_TRACE(name);
+        const QString source = write(dir.file(name), noise(size));
+        const QString destination = dir.file(QStringLiteral("out/") + name);
+        bool drawnBeforeCopying = false;
+        std::unique_ptr<EventSpy> spy;
+        runWindow(source, destination, [&](CopyFileProgressWindowController& window) {
+            spy = std::make_unique<EventSpy>([&](QEvent& event) {
+                if (event.type() != QEvent::Paint || window.hasStarted())
+                    return;
+                drawnBeforeCopying = window.myField1()->isVisible() &&
+                                     window.myField1()->text().startsWith("Importing video: ") &&
+                                     window.progressIndicator()->isVisible() &&
+                                     window.buttonCancel()->isVisible();
+            });
+            window.installEventFilter(spy.get());
+        });
+        EXPECT_EQ(outcome, Outcome::Copied);
+        EXPECT_TRUE(drawnBeforeCopying);
+    }
+}

@@ -4,6 +4,10 @@
 
 #include "model/SlideshowProject.h"
 #include "ui/editing/ProjectPropertyWindowController.h"
+#include "ui/main/MainWindowDialogs.h"
+
+#include <QApplication>
+#include <QTimer>
 
 class ProjectPropertyWindowTest : public MainWindowTest {};
 
@@ -36,4 +40,32 @@ TEST_F(ProjectPropertyWindowTest, ForTheOpenProjectItShowsItsTitleAndFlag) {
     window.windowDidLoad();
     EXPECT_EQ(window.nameTextField()->text(), "Trip to the Sea");
     EXPECT_TRUE(window.musicVideoButton()->isChecked());
+}
+
+// Through the window the application runs: its Cancel is in sight, closes the window and makes nothing.
+TEST_F(ProjectPropertyWindowTest, CancelClosesTheNewProjectAndPropertiesWindowsWithNoChoice) {
+    project->setStrProjectTitle("Trip to the Sea");
+    MainWindowDialogs windows(nullptr);
+    for (const bool forNewProject : {true, false}) {
+        SCOPED_TRACE(forNewProject ? "new project" : "properties");
+        bool cancelSeen = false;
+        QTimer::singleShot(0, [&] {
+            auto* shown = qobject_cast<ProjectPropertyWindowController*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(shown);
+            shown->nameTextField()->setText("Changed");
+            QPushButton* cancel = shown->findChild<QPushButton*>("cancelButton");
+            if (!cancel) {
+                shown->done(0); // no way out for a person: end it so the test can report it
+                return;
+            }
+            cancelSeen = cancel->isVisible() && shown->rect().contains(cancel->geometry());
+            cancel->click();
+        });
+        const auto choice =
+            forNewProject ? windows.runNewProjectDialog() : windows.runProjectPropertyDialog();
+        EXPECT_TRUE(cancelSeen);
+        EXPECT_FALSE(choice.has_value());
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the window closed";
+        EXPECT_EQ(project->strProjectTitle(), "Trip to the Sea");
+    }
 }

@@ -1,5 +1,6 @@
 // The blank-image and arrange-order windows and the sound recorder, with pictures of them for people to
 // look at.
+#include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 #include "support/Screenshot.h"
@@ -8,10 +9,13 @@
 #include "model/SlideshowProject.h"
 #include "ui/editing/ArrangeOrderWndController.h"
 #include "ui/editing/SoundRecorderWndController.h"
+#include "ui/editing/TimelineContentView.h"
 #include "ui/editing/blankImageWndController.h"
 
+#include <QDrag>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 using Posts = test_support::PostedNotifications;
 
@@ -116,6 +120,58 @@ TEST_F(SlideListDialogsTest, TheArrangeWindowMovesAndRemovesSlidesThroughTheCont
     QCoreApplication::sendEvent(browser, &remove);
     EXPECT_EQ(project->slideCount(), 4u);
     EXPECT_EQ(browser->model()->rowCount(), 4);
+}
+
+// A thumbnail pressed and dragged with the pointer, its drag delivered as the platform delivers it: moved
+// over the right half of the fourth and dropped there. The project and the timeline take the new order.
+TEST_F(SlideListDialogsTest, AThumbnailDraggedInTheArrangeWindowReordersTheProjectAndTheTimeline) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan});
+    controller->ArrangeSlideOrder();
+    ArrangeOrderWndController* arrange = controller->arrangeOrderWC();
+    ASSERT_NE(arrange, nullptr);
+    arrange->resize(820, 420);
+    test_support::spinFor(50);
+    ImageBrowserView* browser = arrange->imageBrowser();
+    QWidget* viewport = browser->viewport();
+    const QRect first = browser->visualRect(browser->model()->index(0, 0));
+    const QRect fourth = browser->visualRect(browser->model()->index(3, 0));
+    const QPoint from = first.center(), to = fourth.center() + QPoint(fourth.width() / 4, 0);
+    bool dropped = false;
+    browser->setDragRunner([&](QDrag& drag) {
+        std::vector<QPoint> path;
+        for (int step = 1; step <= 10; ++step)
+            path.push_back(viewport->mapTo(arrange, from + (to - from) * step / 10));
+        dropped = test_support::dragThrough(*arrange, *drag.mimeData(), path);
+    });
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(at), viewport->mapToGlobal(QPointF(at)), Qt::LeftButton, held,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int step = 1; step <= 3; ++step)
+        send(QEvent::MouseMove, from + QPoint(8 * step, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + QPoint(24, 0), Qt::NoButton);
+    EXPECT_TRUE(dropped) << "the window took the drop";
+    EXPECT_EQ(project->slideshowArray(),
+              (std::vector<SlideItemRef>{slides[1], slides[2], slides[3], slides[0], slides[4]}));
+    EXPECT_EQ(browser->model()->data(browser->model()->index(3, 0), Qt::DisplayRole).toString(),
+              "colour0.png")
+        << "the window shows the new order";
+    QWidget* strip = controller->outlets().scrollContentView;
+    QImage drawn(strip->size(), QImage::Format_ARGB32_Premultiplied);
+    strip->render(&drawn);
+    const QColor fourthCell = drawn.pixelColor(3 * 170 + 50, TimelineContentView::kHeight - 120);
+    EXPECT_TRUE(fourthCell.red() > 200 && fourthCell.green() < 60 && fourthCell.blue() < 60)
+        << "the timeline shows the red slide fourth: " << fourthCell.name().toStdString();
+
+    // A drag from elsewhere carrying the same type moves nothing.
+    QMimeData foreign;
+    foreign.setData(ImageBrowserView::dragMimeType(),
+                    QByteArray::fromHex("00000000000000000000000000000001"));
+    EXPECT_FALSE(test_support::dragThrough(*arrange, foreign, {viewport->mapTo(arrange, from)}));
+    EXPECT_EQ(project->slideshowArray()[3], slides[0]);
 }
 
 TEST_F(SlideListDialogsTest, TheMetersShowPeaksWhileRecording) {

@@ -78,10 +78,19 @@ TEST(TimelineAutoscroll, StepsAFifthOfThePointersDistanceFromTheMiddleTowardsThe
         EXPECT_EQ(autoscrollStep(x, 800), step) << x;
 }
 
-TEST(TimelineLayerDrop, StartsWhereTheItemsLeftEdgeWasDroppedNeverBeforeTheShow) {
-    EXPECT_FLOAT_EQ(layerStartTime(310, 30, 28), 10.0f);
-    EXPECT_FLOAT_EQ(layerStartTime(20, 30, 28), 0.0f) << "left of the origin";
-    EXPECT_FLOAT_EQ(layerStartTime(310, 30, 0), 0.0f) << "no scale";
+TEST(TimelineLayerDrop, StartsWhereTheItemsLeftEdgeWasDroppedOnTheRulerNeverBeforeTheShow) {
+    EXPECT_FLOAT_EQ(layerStartTime({}, 1, 28, 310, 30), 10.0f);
+    EXPECT_FLOAT_EQ(layerStartTime({}, 1, 28, 20, 30), 0.0f) << "left of the origin";
+    EXPECT_FLOAT_EQ(layerStartTime({}, 1, 0, 310, 30), 0.0f) << "no scale";
+}
+
+// Two slides of 4 s with 2 s transitions: 100 points a photo, 70 a transition, the last photo's pace on.
+TEST_F(TimelineStripLayoutTest, OnTheCellsADroppedLayerItemStartsWhereItsLeftEdgeLies) {
+    const auto slides = laidOutSlides(2);
+    const std::pair<float, float> cases[] = {{50, 2.0f},  {135, 5.0f},  {170, 6.0f},
+                                             {220, 8.0f}, {440, 16.8f}, {-40, 0.0f}};
+    for (const auto& [x, seconds] : cases)
+        EXPECT_NEAR(layerStartTime(slides, 0, 28, x + 12, 12), seconds, 1e-4) << x;
 }
 
 TEST(TimelineCells, AnInsertPointOpensAOneCellGapWithTheMarkerInIt) {
@@ -193,7 +202,8 @@ TEST_F(TimelineStripLayoutTest, ATextItemLandsAtItsDroppedLeftEdgeSelectedAlone)
     model.updateInsertState(310, TimelineDragKind::TextLayer);
     EXPECT_EQ(view.nTimelineViewState, kStateTextDrag);
     model.performDrop(TimelineDragKind::TextLayer);
-    EXPECT_FLOAT_EQ(dragged->fSecStartTimePosition(), 10.0f); // (310 - 30) / 28
+    // Its left edge at 280: 10 points into the second slide's transition of 2 s over 70 points.
+    EXPECT_FLOAT_EQ(dragged->fSecStartTimePosition(), 10.0f + 2.0f * 10.0f / 70.0f);
     EXPECT_EQ(project->textLayerArray(), (std::vector<SlideItemRef>{other, dragged}));
     EXPECT_TRUE(dragged->bSelectedState());
     EXPECT_FALSE(other->bSelectedState());

@@ -203,7 +203,7 @@ TEST_F(TimelineStripTest, ADraggedSlidesStartFramesFollowItsNewPlace) {
     EXPECT_TRUE(project->bIsDirty());
 }
 
-TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandStartsWhereItWasDropped) {
+TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandShowsItsCursorAndEndsSelected) {
     addLayerItems();
     const auto sound = project->audioLayerArray()[0];
     const double grab = 20;
@@ -220,11 +220,65 @@ TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandStartsWhereItWasDropped)
         return Qt::CopyAction;
     });
     mouse(QEvent::MouseButtonPress, pressed);
-    mouse(QEvent::MouseMove, pressed + QPointF(0, 2)); // the drag grabs the item where it first moves
+    mouse(QEvent::MouseMove, pressed + QPointF(0, 2));
     ASSERT_EQ(project->audioLayerArray(), (std::vector<MusicItemRef>{sound}));
-    // The left edge in seconds on the ruler's scale, 28 points a second.
-    EXPECT_NEAR(sound->fStartPosition(), (pressed.x() + 280 - grab) / 28.0, 0.001);
     EXPECT_TRUE(sound->bSelectedState());
+}
+
+// Pressed on an item, the pointer's first reported move already far off (as a quick hand or a scripted
+// pointer gives it), dropped there: the item's left edge moves by exactly the pointer's distance, in either
+// style, and its length in seconds stays.
+TEST_F(TimelineStripTest, ALayerItemDraggedMovesByThePointersDistanceAndKeepsItsLength) {
+    struct Case {
+        bool text;
+        double start; // seconds
+        double distance;
+        int style;
+    };
+    const Case cases[] = {{true, 6.5, 100, 0},   {true, 6.5, -100, 0}, {true, 3.0, 170, 0},
+                          {false, 7.5, -150, 0}, {false, 2.0, 280, 0}, {true, 6.5, 100, 1},
+                          {false, 7.5, -150, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.text ? "text " : "audio ") << c.start << " s moved "
+                                        << c.distance << " in style " << c.style);
+        project->setNTimelineStyle(c.style);
+        auto caption = std::make_shared<SlideItem>();
+        caption->setFSecPhotoDuration(8.0f);
+        caption->setFSecTransitionDuration(0.5f);
+        auto sound = songOf(9.0, "Harbour Bells");
+        if (c.text)
+            caption->setFSecStartTimePosition(float(c.start));
+        else
+            sound->setFStartPosition(float(c.start));
+        project->setTextLayerArray({caption});
+        project->setAudioLayerArray({sound});
+        project->updateTimelineItemsPosition();
+        const QRectF before = c.text ? caption->timelineRect() : sound->timelineRect();
+        const double band = c.text ? 185 : 55;
+        const QPointF pressed(before.x() + 30, band), target(pressed.x() + c.distance, band);
+        strip()->setDragRunner([&](QDrag& drag) {
+            dragOver(*drag.mimeData(), target);
+            return Qt::CopyAction;
+        });
+        mouse(QEvent::MouseButtonPress, pressed);
+        mouse(QEvent::MouseMove, target);
+        project->updateTimelineItemsPosition();
+        ASSERT_EQ(project->textLayerArray().size(), 1u);
+        ASSERT_EQ(project->audioLayerArray().size(), 1u);
+        const QRectF after = c.text ? caption->timelineRect() : sound->timelineRect();
+        EXPECT_NEAR(after.x(), before.x() + c.distance, 0.5);
+        EXPECT_GT(after.width(), 0.0) << "drawn whole, also past the show's end";
+        if (c.style == 1) {
+            EXPECT_NEAR(after.width(), before.width(), 0.5);
+        }
+        EXPECT_FLOAT_EQ(caption->fSecPhotoDuration() + caption->fSecTransitionDuration(), 8.5f);
+        EXPECT_DOUBLE_EQ(sound->duration(), 9.0);
+        const QImage drawn = drawnStrip();
+        const QColor face = c.text ? QColor(220, 224, 210) : QColor(212, 212, 212);
+        EXPECT_TRUE(anyNear(drawn, QRectF(after.x() + 2.5, band + 4, 1, 1), face))
+            << "the item is drawn where it ended";
+        EXPECT_FALSE(anyNear(drawn, QRectF(after.x() - 6, band + 4, 1, 1), face)) << "and not before it";
+    }
 }
 
 TEST_F(TimelineStripTest, FilesDroppedGoToTheDelegateAtTheInsertIndex) {
@@ -284,4 +338,27 @@ TEST_F(TimelineStripTest, TheStripIsDrawnOnItsGreyWithTheCurrentCellAndAGapWithT
     EXPECT_TRUE(near(stripPixel(gap, {390, 120}), QColor(0x4a9bff), 30)) << "the marker in the gap";
     EXPECT_TRUE(near(stripPixel(gap, {560, 120}), kColours[2])) << "the third slide one cell on";
     EXPECT_TRUE(near(stripPixel(gap, {220, 120}), kColours[1])) << "the second slide in place";
+}
+
+TEST_F(TimelineStripTest, NoLayerItemCoversTheDurationBadges) {
+    auto sound = songOf(20.0, "Harbour Bells");
+    sound->setFStartPosition(0.2f); // its arrow stands right under the first photo's badge
+    project->setAudioLayerArray({sound});
+    auto caption = std::make_shared<SlideItem>();
+    caption->setFSecStartTimePosition(0.2f);
+    project->setTextLayerArray({caption});
+    project->updateTimelineItemsPosition();
+    const QImage drawn = drawnStrip();
+    screenshot::save(*window, "timeline-strip-layers");
+    const QColor badge = QColor::fromRgbF(0.9f, 0.9f, 1.0f);
+    for (const auto& slide : {slides[0], slides[1]}) {
+        // The badge's left part, clear of its centred text.
+        const QRectF part = slide->rect(SlideItem::kRectPhotoDuration).adjusted(2, 2, -70, -2);
+        const QRect area = TimelineContentView::toWidget(part).toAlignedRect();
+        int covered = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                covered += near(drawn.pixelColor(x, y), badge, 6) ? 0 : 1;
+        EXPECT_EQ(covered, 0) << "pixels of the badge at " << slide->timelineRect().x() << " covered";
+    }
 }

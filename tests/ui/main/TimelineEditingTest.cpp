@@ -7,6 +7,7 @@
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
 #include "render/transitions/TransitionManager.h"
+#include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/PhotoDurationViewController.h"
 #include "ui/editing/SlideThemeViewController.h"
 #include "ui/editing/TimelineContentView.h"
@@ -15,6 +16,7 @@
 #include "ui/main/PreviewWidget.h"
 
 #include <QFile>
+#include <QKeyEvent>
 
 namespace {
 
@@ -75,14 +77,15 @@ TEST_F(TimelineEditingTest, PanZoomReportsEditTheCopyAndEndCommitsItAsTheSlidesE
          QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", 192}, {"deltaY", 108}});
     EXPECT_DOUBLE_EQ(copy->zoomStart(), 2.0);
     EXPECT_DOUBLE_EQ(copy->rotateAngle(SlideItem::kRotateZStart), 30.0);
-    EXPECT_NEAR(copy->panStartPoint().x(), 0.3, 1e-9);
-    EXPECT_NEAR(copy->panStartPoint().y(), 0.2, 1e-9);
+    // A pan of 1 is half the stage: a tenth of its width is 0.2.
+    EXPECT_NEAR(copy->panStartPoint().x(), 0.4, 1e-9);
+    EXPECT_NEAR(copy->panStartPoint().y(), 0.1, 1e-9);
 
     project->setNCurrentStatus(3);
     NSGLView preview(controller.get());
     preview.mouseDragged(96, 54, QSizeF(960, 540)); // 192 x 108 of 1920 x 1080
-    EXPECT_NEAR(copy->panStartPoint().x(), 0.4, 1e-6) << "a drag on the preview pans the copy";
-    EXPECT_NEAR(copy->panStartPoint().y(), 0.1, 1e-6);
+    EXPECT_NEAR(copy->panStartPoint().x(), 0.6, 1e-6) << "a drag on the preview pans the copy";
+    EXPECT_NEAR(copy->panStartPoint().y(), -0.1, 1e-6);
 
     const QPointF slideStart = slides[1]->panStartPoint();
     const double slideZoom = slides[1]->zoomStart();
@@ -268,4 +271,31 @@ TEST_F(TimelineEditingTest, PicturesOfThePopOversAboveTheTimeline) {
     screenshot::saveWithChildWindows(*window, "theme-list");
     controller->outlets().themeButton->click();
     EXPECT_FALSE(controller->attachedWindowTheme()) << "a second click closes it";
+}
+
+// A window away from the screen's edge: a pop-over centred on the first cell would fit the screen but not
+// the window. Escape closes the transition picker and chooses nothing.
+TEST_F(TimelineEditingTest, PopOversStayInsideTheWindowAndEscapeClosesThePicker) {
+    makeShownWindow();
+    window->move(150, 40);
+    test_support::spinFor(20);
+    const QRect inWindow(window->mapToGlobal(QPoint(0, 0)), window->size());
+    post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 0);
+    AWAttachedWindow* durations = controller->attachedWindowSetDuration();
+    ASSERT_TRUE(durations);
+    EXPECT_GE(durations->frameGeometry().left(), inWindow.left());
+    EXPECT_LE(durations->frameGeometry().right(), inWindow.right());
+    controller->closeDurationCallOut();
+
+    const QVariantMap before = slides[0]->transitionInfo();
+    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 0);
+    AWAttachedWindow* picker = controller->attachedWindowSetTransition();
+    ASSERT_TRUE(picker);
+    EXPECT_GE(picker->frameGeometry().left(), inWindow.left());
+    QWidget* focused = picker->focusWidget() ? picker->focusWidget() : picker->view();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(focused, &escape);
+    EXPECT_FALSE(controller->attachedWindowSetTransition());
+    EXPECT_FALSE(picker->isVisible());
+    EXPECT_EQ(slides[0]->transitionInfo(), before);
 }

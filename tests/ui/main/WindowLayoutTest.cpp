@@ -200,3 +200,40 @@ TEST_F(WindowLayoutTest, TheSidePanelsThemeListMarksTheThemeSetInTheThemeButtons
         EXPECT_EQ(sideList.selectedRows(), RLIndexSet{row}) << "the side panel marks the project's theme";
     }
 }
+
+// At the smallest size the window lets itself be made, every side-bar entry and every button of its bars
+// lies in sight and takes its click, and the theme list with its descriptions fits its pane.
+TEST_F(WindowLayoutTest, AtItsSmallestEveryControlIsInSightAndTheThemeListFitsItsPane) {
+    makeController(true);
+    window->show();
+    window->resize(200, 200); // the window's minimum holds it larger
+    test_support::spinFor(50);
+    const QRect inside = window->rect();
+    EXPECT_GE(window->width(), window->minimumSizeHint().width());
+    auto inSight = [&](const QWidget& widget) {
+        const QRect at(widget.mapTo(window.get(), QPoint(0, 0)), widget.size());
+        return widget.isVisible() && inside.contains(at) &&
+               widget.visibleRegion().boundingRect() == widget.rect();
+    };
+    for (int row = 0; row < sideBar().buttonCount(); ++row)
+        EXPECT_TRUE(inSight(*sideBar().cellForItem(row))) << "side-bar entry " << row;
+    for (QWidget* bar :
+         {controller->outlets().toolbarView.data(), controller->outlets().timelineToolbarView.data()})
+        for (QAbstractButton* button : bar->findChildren<QAbstractButton*>())
+            if (!button->isHidden()) { // one the window hides on purpose is no control to reach
+                EXPECT_TRUE(inSight(*button)) << button->objectName().toStdString();
+            }
+
+    sideBar().cellForItem(3)->click();
+    test_support::spinFor(50);
+    screenshot::save(*window, "main-window-smallest-themes");
+    SlideThemeViewController* themes = browser().themeViewController();
+    ASSERT_TRUE(themes->isVisible());
+    const QRect pane(controller->outlets().rightPanelView->mapTo(window.get(), QPoint(0, 0)),
+                     controller->outlets().rightPanelView->size());
+    const QRect list(themes->listView()->mapTo(window.get(), QPoint(0, 0)), themes->listView()->size());
+    EXPECT_TRUE(pane.contains(list)) << "the list within its pane";
+    sideBar().cellForItem(4)->click();
+    test_support::spinFor(20);
+    EXPECT_TRUE(browser().optionsViewController()->isVisible()) << "the options are reachable";
+}
