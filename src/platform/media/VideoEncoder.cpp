@@ -278,6 +278,12 @@ bool VideoEncoder::finish(QString* error) {
 }
 
 void VideoEncoder::stop() {
+    // Every lane ends before any goes: a lane still coding would otherwise write into what the others
+    // share (the joiner, the sink) while they are taken down.
+    for (auto& lane : d->lanes)
+        lane->requestStop();
+    for (auto& lane : d->lanes)
+        lane->join();
     d->lanes.clear();
 }
 

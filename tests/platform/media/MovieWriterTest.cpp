@@ -9,10 +9,13 @@
 #include "support/TempDir.h"
 #include "support/ToneMaker.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
+#include <random>
 #include <thread>
 
 using namespace platform::media;
@@ -178,6 +181,56 @@ TEST(MovieWriter, CancelRemovesThePartialFile) {
         ASSERT_TRUE(unfinished.appendVideoFrame(ColourBars::frame(QSize(64, 48), 0), MediaTime::zero()));
     }
     EXPECT_FALSE(QFile::exists(dropped));
+}
+
+namespace {
+
+// Frames of grain, which keep the encoders busy for a while each.
+std::vector<QImage> grainFrames(QSize size, int count) {
+    std::mt19937 random(11);
+    std::vector<QImage> frames;
+    for (int n = 0; n < count; ++n) {
+        QImage frame(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
+            for (int x = 0; x < size.width(); ++x)
+                row[x] = 0xff000000u | (random() & 0xffffffu);
+        }
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+} // namespace
+
+TEST(MovieWriter, ACancelWhileBothLanesWriteEndsCancelledAndLeavesNothing) {
+    TempDir dir;
+    const QSize size(640, 360);
+    const std::vector<QImage> grain = grainFrames(size, 4);
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(run);
+        const QString path = dir.file(QStringLiteral("cancelled%1.mp4").arg(run));
+        MovieWriter::Settings settings = settingsFor(path, size);
+        settings.gopSize = 6; // the lanes take turns often: either may be writing packets at the cancel
+        settings.videoBitRate = 8'000'000;
+        MovieWriter writer(settings);
+        ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+        std::atomic<int> appended{0};
+        std::thread feeder([&] {
+            for (int n = 0; writer.appendVideoFrame(grain[std::size_t(n) % grain.size()], MediaTime(n, 30));
+                 ++n)
+                ++appended;
+        });
+        const int cancelAfter = 1 + 3 * run; // spread over the first groups of both lanes
+        while (appended < cancelAfter)
+            std::this_thread::yield();
+        writer.cancel();
+        feeder.join();
+        EXPECT_EQ(writer.status(), MovieWriter::Status::Cancelled);
+        EXPECT_EQ(writer.errorString(), QStringLiteral("The movie was cancelled"));
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
 }
 
 TEST(MovieWriter, FailuresAreReportedAndLeaveNoFile) {
