@@ -165,6 +165,7 @@ bool EncoderController::createWriter(const QSize& size) {
     settings.frameRate = kFrameRate;
     settings.audio = true;
     settings.audioBitRate = 128000;
+    settings.encoderLanes = encoderLanes;
     writer = std::make_unique<MovieWriter>(settings);
     const QVariantMap share =
         SlideshowProjectManager::defaultSlideshowProjectManager()->dictShareMovieParam();

@@ -104,6 +104,8 @@ public:
     void setAudioMixStep(MixStep step) { mixStep = std::move(step); }
     // Frames appended to the movie so far.
     int64_t framesAppended() const { return appended.load(); }
+    // The writer's H.264 lanes; 0 (the default) takes as many as pay on this machine.
+    void setEncoderLanes(int lanes) { encoderLanes = lanes; }
 
 private:
     bool refuse(const QVariantMap& result);
@@ -129,6 +131,7 @@ private:
 
     FramePumpHost<EncoderController>* host = nullptr;
     uint64_t bitrate = kDefaultBitrate;
+    int encoderLanes = 0;
     QString outputPath;
     QString fifoPath;
     QSize frameSize;
