@@ -143,7 +143,8 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
             settings.preset,
             false,
             settings.encoderLanes > 0 ? settings.encoderLanes
-                                      : VideoEncoder::lanesForCores(std::thread::hardware_concurrency())};
+                                      : VideoEncoder::lanesForCores(std::thread::hardware_concurrency()),
+            settings.planarPictures};
         if (!muxer.open(settings.path, format, &message))
             return fail(message);
         videoSettings.globalHeader = muxer.wantsGlobalHeader();
@@ -311,6 +312,8 @@ bool MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time) {
     std::lock_guard lock(d->mutex);
     if (!d->canAppend(MediaKind::Video))
         return false;
+    if (d->settings.planarPictures)
+        return d->fail(QStringLiteral("The movie takes planar pictures, not images"));
     if (image.size() != d->settings.frameSize)
         return d->fail(QStringLiteral("A frame of %1x%2 does not fit a movie of %3x%4")
                            .arg(image.width())

@@ -492,3 +492,42 @@ TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601) {
         EXPECT_NEAR(rgb[2], green.blue(), 4);
     }
 }
+
+TEST(MovieWriter, PlanarPicturesAreCodedAsTheyAreAndLabelledBT601AtEverySize) {
+    TempDir dir;
+    const std::array<int, 3> ycc{120, 90, 170};
+    for (const QSize size : {QSize(64, 48), QSize(1280, 720)}) {
+        SCOPED_TRACE(size.width());
+        const QString path = dir.file(QStringLiteral("planar%1.mp4").arg(size.width()));
+        MovieWriter::Settings settings = settingsFor(path, size);
+        settings.planarPictures = true;
+        MovieWriter writer(settings);
+        ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+        // Rows padded to twice the width, as a caller's buffer may be.
+        const int line = 2 * size.width();
+        std::vector<uchar> frame(std::size_t(line) * size.height() * 3 / 2);
+        std::fill_n(frame.begin(), std::size_t(line) * size.height(), uchar(ycc[0]));
+        const auto chroma = frame.begin() + std::ptrdiff_t(line) * size.height();
+        const std::ptrdiff_t chromaBytes = std::ptrdiff_t(line / 2) * (size.height() / 2);
+        std::fill_n(chroma, chromaBytes, uchar(ycc[1]));
+        std::fill_n(chroma + chromaBytes, chromaBytes, uchar(ycc[2]));
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_TRUE(writer.appendVideoFrame(frame.data(), line, MediaTime(n, 30)));
+        EXPECT_FALSE(writer.appendVideoFrame(QImage(size, QImage::Format_ARGB32), MediaTime(4, 30)));
+        EXPECT_EQ(writer.status(), MovieWriter::Status::Failed);
+        MovieWriter again(settings);
+        ASSERT_TRUE(again.start());
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_TRUE(again.appendVideoFrame(frame.data(), line, MediaTime(n, 30)));
+        ASSERT_TRUE(again.finish()) << again.errorString().toStdString();
+        const MediaProbe probe = MediaProbe::probe(path);
+        const MediaProbe::Stream* video = probe.firstOfType("video");
+        ASSERT_TRUE(video);
+        EXPECT_EQ(video->packets, 3);
+        EXPECT_EQ(video->colourMatrix.toStdString(), "smpte170m");
+        const auto read = MediaProbe::firstFrameYCbCr(path, QPoint(size.width() / 2, size.height() / 2));
+        ASSERT_TRUE(read);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_NEAR((*read)[i], ycc[i], 2) << i;
+    }
+}
