@@ -3,6 +3,7 @@
 // What the export benchmarks share: a project in a folder of its own with a tone as its song, the player
 // that draws it, and the frame-pump host that feeds an export's pipe.
 #include "export/EncoderController.h"
+#include "export/PoolFrameRenderer.h"
 #include "model/ModelClasses.h"
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
@@ -89,13 +90,18 @@ public:
     explicit PumpHost(std::function<std::unique_ptr<FrameRenderer>()> make) : make(std::move(make)) {}
     void runFramePump(const FramePumpParam<EncoderController>& param) override {
         EncoderController& owner = *param.creator;
-        const std::unique_ptr<FrameRenderer> renderer = make();
+        const auto writerEnded = [&owner] {
+            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+        };
+        std::unique_ptr<FrameRenderer> renderer = make();
+        if (param.frames != FramePumpParam<EncoderController>::Frames::Pipe) // the in-memory paths
+            renderer = std::make_unique<PoolFrameRenderer>(std::move(renderer), *owner.encodeBufferManager(),
+                                                           writerEnded);
         FramePump::Options options;
         options.slides = SlideshowProject::currentMainProject()->slideshowArray();
         options.pipePath = param.strVideoFIFO;
-        options.stopBeforeWrite = [&owner] {
-            return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
-        };
+        options.yuvFrames = param.frames == FramePumpParam<EncoderController>::Frames::YUVPool;
+        options.stopBeforeWrite = writerEnded;
         options.beforeClose = [&owner](const FramePump::Outcome& outcome) {
             if (outcome.end == FramePump::Outcome::End::Failed)
                 owner.framePumpFailed(outcome.error);

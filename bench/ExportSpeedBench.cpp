@@ -281,7 +281,8 @@ void encoder(benchmark::State& state) {
 
 // ---- the whole export
 
-Measure exportOnce(const Size& size) {
+// Through the pipe, or through the encoder's pool of buffers (BGRA frames read back on the drawing thread).
+Measure exportOnce(const Size& size, bool pool = false) {
     Show& s = show();
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
     const bench::MovieEndWatch movie;
@@ -290,7 +291,7 @@ Measure exportOnce(const Size& size) {
     encoder.setNEncodeVideoBitrate(uint64_t(size.bitrate));
     encoder.setStrVideoOutputFullPath(
         s.project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
-    if (!encoder.encodeVideo_2_FIFO(&host))
+    if (!(pool ? encoder.encodeVideo_2(&host) : encoder.encodeVideo_2_FIFO(&host)))
         return {};
     std::optional<Clock::time_point> firstFrame;
     double firstCpu = 0.0;
@@ -315,6 +316,12 @@ void exportMovie(benchmark::State& state) {
     const Size size = sizeOf(state);
     for (auto _ : state)
         record(state, "export", exportOnce(size));
+}
+
+void exportThroughPool(benchmark::State& state) {
+    const Size size = sizeOf(state);
+    for (auto _ : state)
+        record(state, "pool", exportOnce(size, true));
 }
 
 // ---- what a user would run instead: ffmpeg's filter graph
@@ -425,6 +432,14 @@ void printSummary() {
                     height, e.fps, e.cpuMs, enc.fps, enc.cpuMs, r.fps, r.cpuMs, f.fps, f.cpuMs,
                     ratio(e.fps, enc.fps), ratio(e.fps, limit), ratio(e.fps, f.fps));
     }
+    // The in-memory path against the pipe.
+    for (int height : {720, 1080}) {
+        const Measure pool = median(results()[{"pool", height}]),
+                      pipe = median(results()[{"export", height}]);
+        if (pool.fps > 0)
+            std::printf("%6dp through the pool of buffers %.1f fps (%.1f cpu ms), %.2f of the pipe's rate\n",
+                        height, pool.fps, pool.cpuMs, pipe.fps > 0 ? pool.fps / pipe.fps : 0.0);
+    }
     // What each run kept busy: a stage whose threads wait on each other leaves cores idle even alone, and
     // the export can fill them only with the other stage's work.
     std::printf("\n%6s %22s %22s %22s %22s\n", "size", "export cores busy", "encoder cores busy",
@@ -447,6 +462,7 @@ void printSummary() {
 BENCHMARK(render)->Apply(heights);
 BENCHMARK(encoder)->Apply(heights);
 BENCHMARK(exportMovie)->Apply(heights);
+BENCHMARK(exportThroughPool)->Apply(heights);
 BENCHMARK(ffmpeg)->Apply(heights);
 
 int main(int argc, char** argv) {

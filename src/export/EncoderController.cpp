@@ -92,23 +92,47 @@ QString EncoderController::strTempM4AAudioFullPath() {
 // ---- start, on the caller's thread
 
 bool EncoderController::encodeVideo_2_FIFO(FramePumpHost<EncoderController>* caller) {
+    return startExport(caller, Frames::Pipe, true);
+}
+
+bool EncoderController::encodeVideo_1(FramePumpHost<EncoderController>* caller) {
+    return startExport(caller, Frames::RGBAPool, false);
+}
+
+bool EncoderController::encodeVideo_2(FramePumpHost<EncoderController>* caller) {
+    return startExport(caller, Frames::RGBAPool, true);
+}
+
+bool EncoderController::encodeVideo_YUV_Test(FramePumpHost<EncoderController>* caller) {
+    return startExport(caller, Frames::YUVPool, true);
+}
+
+bool EncoderController::startExport(FramePumpHost<EncoderController>* caller, Frames frames, bool sound) {
     const QSizeF output = SlideshowProject::sizeVideoOutput();
     deInitVar();
     if (caller)
         host = caller;
     frameSize = QSize(int(output.width()), int(output.height()));
+    frameSource = frames;
+    withSound = sound;
     const SlideshowProjectRef owner = SlideshowProject::mainProject();
     project = owner;
-    if (doesExistProtectedMusicFileInProject())
+    if (withSound && doesExistProtectedMusicFileInProject())
         return false;
     if (!host)
         return refuse(failureResult(tr_("Nothing renders the frames of the movie.")));
-    if (!createPipe())
+    if (frameSource == Frames::Pipe && !createPipe())
         return false;
     QFile::remove(outputPath);
     QFile::remove(strTempM4AAudioFullPath());
     if (!createWriter(frameSize))
         return false;
+    if (frameSource != Frames::Pipe) {
+        const qint64 pixels = qint64(frameSize.width()) * frameSize.height();
+        const qint64 bytes = frameSource == Frames::YUVPool ? pixels * 3 / 2 : pixels * 4;
+        bufferPool = std::make_unique<EncoderBufferManager>(unsigned(bytes),
+                                                            EncoderBufferManager::kDefaultWAVBufferSize);
+    }
     driver = std::thread([this] { encodeVideo_2_FIFO_ThreadProc(); });
     return true;
 }
@@ -159,12 +183,18 @@ bool EncoderController::createWriter(const QSize& size) {
                              ? MovieContainer::QuickTime
                              : MovieContainer::MPEG4;
     settings.frameSize = size;
-    settings.videoBitRate = int64_t(bitrate);
-    settings.gopSize = kMaximumKeyFrameInterval;
-    settings.timescale = kFrameRate;
-    settings.frameRate = kFrameRate;
-    settings.audio = true;
-    settings.audioBitRate = 128000;
+    settings.encoderLanes = encoderLanes;
+    settings.planarPictures = frameSource == Frames::YUVPool;
+    if (!withSound) { // the pictures alone, with the writer's own settings
+        settings.container = MovieContainer::QuickTime;
+    } else {
+        settings.videoBitRate = int64_t(bitrate);
+        settings.gopSize = kMaximumKeyFrameInterval;
+        settings.timescale = kFrameRate;
+        settings.frameRate = kFrameRate;
+        settings.audio = true;
+        settings.audioBitRate = 128000;
+    }
     writer = std::make_unique<MovieWriter>(settings);
     const QVariantMap share =
         SlideshowProjectManager::defaultSlideshowProjectManager()->dictShareMovieParam();
@@ -187,8 +217,10 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
     const QVariantMap stage = EncodingProgressSteps::stage(EncodingProgressSteps::dvdMPEGIIStages(),
                                                            EncodingProgressSteps::kBackgroundMusic());
     const MixedAudioExport::Result mixed =
-        mixStep(project.lock(), cancelled,
-                MixedAudioExport::progressNotifier(QVariant::fromValue(static_cast<void*>(this)), stage));
+        withSound ? mixStep(project.lock(), cancelled,
+                            MixedAudioExport::progressNotifier(QVariant::fromValue(static_cast<void*>(this)),
+                                                               stage))
+                  : MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString()};
     if (mixed.outcome == MixedAudioExport::Outcome::Cancelled || cancelled()) {
         writer->cancel();
         setAllEndFlags();
@@ -205,14 +237,20 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
     const SlideshowProjectRef owner = project.lock();
     if (const quint64 frames = owner ? owner->totalFrameCount() : 0)
         audioFramesLeft = std::llround(double(frames) / kFrameRate * AudioReader::kSampleRate);
-    if (!initAudioVar(0)) {
+    if (!withSound) {
+        audioInputFinished = true;
+    } else if (!initAudioVar(0)) {
         const QVariantMap reason = dictEncodeResult();
         failAfterStart(reason.isEmpty() ? failureResult(tr_("The mixed sound of the slideshow is missing."))
                                         : reason);
         return;
     }
     startFeeding();
-    pump = std::thread([this] { host->runFramePump({QString(), fifoPath, this}); });
+    pump = std::thread([this] {
+        FramePumpParam<EncoderController> param{QString(), fifoPath, this};
+        param.frames = frameSource;
+        host->runFramePump(param);
+    });
 }
 
 bool EncoderController::initAudioVar(int index) {
@@ -237,7 +275,8 @@ bool EncoderController::initAudioVar(int index) {
 
 void EncoderController::startFeeding() {
     const std::size_t bytes = std::size_t(frameSize.width()) * std::size_t(frameSize.height()) * 4;
-    pipeReader = std::make_unique<FramePipeReader>(bytes);
+    if (frameSource == Frames::Pipe)
+        pipeReader = std::make_unique<FramePipeReader>(bytes);
     audioBuffer.resize(std::size_t(kAudioChunkFrames) * AudioReader::kChannels);
     mediaInputQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("mediaInputQueue"));
     writer->requestMediaDataWhenReady(MediaKind::Video, *mediaInputQueue, [this] { videoBlock(); });
@@ -265,6 +304,10 @@ void EncoderController::videoBlock() {
         if (bCancelRequest() || hasFailure()) {
             stop = true;
             break;
+        }
+        if (bufferPool) {
+            stop = !readAndAppendPoolFrame() || bCancelRequest();
+            continue;
         }
         if (!pipeReader->isOpen() && !pipeReader->open(fifoPath)) {
             setFailure(failureResult(pipeOpenFailure(), pipeReader->errorCode()));
@@ -305,6 +348,24 @@ bool EncoderController::readAndAppendFrame() {
         break;
     }
     return false;
+}
+
+bool EncoderController::readAndAppendPoolFrame() {
+    bool endOfStream = false;
+    std::optional<EncoderBufferManager::Buffer> frame = bufferPool->waitDataFromPendingQueue(
+        &endOfStream, [this] { return !bCancelRequest() && !hasFailure(); });
+    if (!frame)
+        return false; // the end of the stream, a cancel or a failure
+    const int bytesPerLine = frameSource == Frames::YUVPool ? frameSize.width() : frameSize.width() * 4;
+    const bool added =
+        writer->appendVideoFrame(frame->data(), bytesPerLine, MediaTime(videoFrameCounter, kFrameRate));
+    bufferPool->freeYUVDataToIdelPool(std::move(*frame));
+    if (!added) {
+        setFailure(failureResult(writer->errorString()));
+        return false;
+    }
+    ++appended;
+    return true;
 }
 
 void EncoderController::audioBlock() {
@@ -358,10 +419,11 @@ void EncoderController::videoBlockFinished_2() {
     // The pump may still be writing, or still waiting for a reader to open the pipe: keep reading until
     // it has ended, from the descriptor the read-ahead let go of.
     frameRing.reset();
-    drain =
-        std::thread([this, fd = pipeReader ? pipeReader->takeDescriptor() : platform::UniqueFd()]() mutable {
-            readDiscardFIFOVideoData(std::move(fd));
-        });
+    if (frameSource == Frames::Pipe)
+        drain = std::thread(
+            [this, fd = pipeReader ? pipeReader->takeDescriptor() : platform::UniqueFd()]() mutable {
+                readDiscardFIFOVideoData(std::move(fd));
+            });
     const bool cancelled = bCancelRequest();
     if (!cancelled && !hasFailure() && appendRemainingAudio()) {
         writer->markAsFinished(MediaKind::Video);
@@ -457,8 +519,9 @@ void EncoderController::waitUntilFinished() {
         writingEnded = true;
         writer->cancel(); // removes the partial movie
         frameRing.reset();
-        drain = std::thread([this] { readDiscardFIFOVideoData(platform::UniqueFd()); });
-        setAllEndFlags();
+        if (frameSource == Frames::Pipe)
+            drain = std::thread([this] { readDiscardFIFOVideoData(platform::UniqueFd()); });
+        setAllEndFlags(); // a pool pump waiting for a buffer gives up
     }
     if (pump.joinable())
         pump.join();
@@ -467,6 +530,7 @@ void EncoderController::waitUntilFinished() {
     // The writer's encoders keep threads of their own; nothing writes any more.
     writer.reset();
     audioReader.reset();
+    bufferPool.reset();
 }
 
 void EncoderController::deInitVar() {

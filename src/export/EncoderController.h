@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/EncoderBufferManager.h"
 #include "export/ExportNotifications.h"
 #include "export/FramePipeReader.h"
 #include "export/FrameRing.h"
@@ -32,6 +33,12 @@ class EncoderController;
 // Ends: "NOTIFY_ENCODE_MOVIE_FINISHED" on the main thread when the movie is complete; on any failure after
 // the start "NOTIFY_ENCODE_MOVIE_FAILED" on the main thread with the result dictionary as user info and
 // the movie deleted; after a cancel neither, the movie deleted. Either way the three end flags are set.
+//
+// The in-memory paths hand the frames over through a small pool of buffers (encodeBufferManager()) instead
+// of the pipe: encodeVideo_2 as BGRA, encodeVideo_YUV_Test as planar YUV 4:2:0, each with the same
+// container, settings and mixed sound as the live path; encodeVideo_1 writes the pictures alone, BGRA, as a
+// QuickTime movie with the writer's own settings. Their pump is asked for FramePumpParam::Frames::RGBAPool
+// or YUVPool, queues the pool's end-of-stream mark after the last frame, and ends as the live pump does.
 //
 // Its frame pump gets no sound pipe. It ends with setBVideoReadThreadFinished(true); one that stops before
 // the end of the show for another reason than the encoder's own end calls framePumpFailed() before it
@@ -68,6 +75,12 @@ public:
     // Starts the export of the open project on the caller's (main) thread: true when the driver runs; false
     // with dictEncodeResult() when it refuses.
     bool encodeVideo_2_FIFO(FramePumpHost<EncoderController>* caller);
+    // The in-memory paths (see above), started and refused as the live path.
+    bool encodeVideo_1(FramePumpHost<EncoderController>* caller);
+    bool encodeVideo_2(FramePumpHost<EncoderController>* caller);
+    bool encodeVideo_YUV_Test(FramePumpHost<EncoderController>* caller);
+    // The pool of a running in-memory path (alive until the pump has returned); null on the live path.
+    EncoderBufferManager* encodeBufferManager() const { return bufferPool.get(); }
     bool doesExistProtectedMusicFileInProject();
     // Ends whatever still runs (as a cancel does), waits for every thread and clears the state.
     void deInitVar();
@@ -104,8 +117,13 @@ public:
     void setAudioMixStep(MixStep step) { mixStep = std::move(step); }
     // Frames appended to the movie so far.
     int64_t framesAppended() const { return appended.load(); }
+    // The writer's H.264 lanes; 0 (the default) takes as many as pay on this machine.
+    void setEncoderLanes(int lanes) { encoderLanes = lanes; }
 
 private:
+    using Frames = FramePumpParam<EncoderController>::Frames;
+
+    bool startExport(FramePumpHost<EncoderController>* caller, Frames frames, bool sound);
     bool refuse(const QVariantMap& result);
     bool createPipe();
     bool createWriter(const QSize& size);
@@ -114,6 +132,7 @@ private:
     void startFeeding();
     void videoBlock();
     bool readAndAppendFrame();
+    bool readAndAppendPoolFrame();
     void audioBlock();
     bool appendAudioChunk(); // false at the end of the sound or on a failure
     void videoBlockFinished_2();
@@ -129,6 +148,9 @@ private:
 
     FramePumpHost<EncoderController>* host = nullptr;
     uint64_t bitrate = kDefaultBitrate;
+    int encoderLanes = 0;
+    Frames frameSource = Frames::Pipe;
+    bool withSound = true;
     QString outputPath;
     QString fifoPath;
     QSize frameSize;
@@ -154,6 +176,7 @@ private:
     std::unique_ptr<platform::media::AudioReader> audioReader;
     std::unique_ptr<FramePipeReader> pipeReader;
     std::unique_ptr<FrameRing> frameRing; // reads ahead from pipeReader; goes before it
+    std::unique_ptr<EncoderBufferManager> bufferPool;
     std::vector<int16_t> audioBuffer;
     int64_t videoFrameCounter = 0;       // shared by the runs of the video block
     int64_t audioFramesLeft = INT64_MAX; // sound frames the movie still takes

@@ -3,6 +3,7 @@
 #include "export/EncodingProgressSteps.h"
 #include "export/ExportFramePump.h"
 #include "export/MixedAudioExport.h"
+#include "export/PoolFrameRenderer.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/MainThread.h"
@@ -68,13 +69,17 @@ MovieExportCommand::OutputSettings MovieExportCommand::prepareProjectForExport(S
         outputSettingsForVideoSize(project.shareOptionsDict().value("VideoSize").toInt());
     SlideshowProject::setULEncodeVideoBitrate(output.bitrate);
     SlideshowProject::setSizeVideoOutput(output.size);
+    preparePlaybackForExport(project);
+    return output;
+}
+
+void MovieExportCommand::preparePlaybackForExport(SlideshowProject& project) {
     SlideshowProject::setULFrameRate(30);
     SlideshowProject::setBRepeatPlayFlagBak(project.bPlayLoop());
     project.setBPlayLoop(false);
     // As in every export: clips follow the export's clock and the preview's music stays silent.
     project.setEncodingSlideshow(true);
     project.setNCurrentStatus(0);
-    return output;
 }
 
 bool MovieExportCommand::startEncodingMovieFile() {
@@ -116,11 +121,83 @@ bool MovieExportCommand::startEncodingMovieFile() {
     return false;
 }
 
+bool MovieExportCommand::encodeMovieFile() {
+    const SlideshowProjectRef project = SlideshowProject::mainProject();
+    if (encoder || !project || project->slideCount() < 3 || !EncoderController::deviceSupportsVideoEncoding())
+        return false;
+    const QSizeF size(1920, 1080); // whatever the share options say; the bit rate stays the class's
+    SlideshowProject::setSizeVideoOutput(size);
+    preparePlaybackForExport(*project);
+
+    joinCancelWaiter();
+    auto created = std::make_shared<EncoderController>();
+    created->setSlideshowMainObject(this);
+    created->setNEncodeVideoBitrate(SlideshowProject::ulEncodeVideoBitrate());
+    created->setStrVideoOutputFullPath(project->strEncodingVideoFilePath(size));
+    if (encoderSetup)
+        encoderSetup(*created);
+    encoder = created;
+    heldEncoder = created.get();
+    if (created->encodeVideo_2(this))
+        return true;
+    SlideshowProject::restorePlaybackAfterExport();
+    heldEncoder = nullptr;
+    encoder.reset();
+    return false;
+}
+
 void MovieExportCommand::showFailure(const QString& message) {
     dialogs.showAlertSheet(QStringLiteral("ERROR"), message, tr_("OK"));
 }
 
 // ---- the frame pump, on a thread of the encoder's
+
+void MovieExportCommand::runFramePump(const FramePumpParam<EncoderController>& param) {
+    switch (param.frames) {
+    case FramePumpParam<EncoderController>::Frames::Pipe:
+        readRGBAFIFOThread(param);
+        break;
+    case FramePumpParam<EncoderController>::Frames::RGBAPool:
+        readRGBAThread(param);
+        break;
+    case FramePumpParam<EncoderController>::Frames::YUVPool:
+        readYUVThread(param);
+        break;
+    }
+}
+
+void MovieExportCommand::readRGBAThread(const FramePumpParam<EncoderController>& param) {
+    runPoolPump(param, false);
+}
+
+void MovieExportCommand::readYUVThread(const FramePumpParam<EncoderController>& param) {
+    runPoolPump(param, true);
+}
+
+void MovieExportCommand::runPoolPump(const FramePumpParam<EncoderController>& param, bool yuv) {
+    EncoderController& owner = *param.creator;
+    const auto writerEnded = [&owner] {
+        return owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished();
+    };
+    FramePump::Options options;
+    options.yuvFrames = yuv;
+    options.stopBeforeWrite = writerEnded;
+    EncoderBufferManager* pool = owner.encodeBufferManager();
+    const RendererFactory poolRenderers = [this, pool, writerEnded]() -> std::unique_ptr<FrameRenderer> {
+        std::unique_ptr<FrameRenderer> renderer = rendererFactory && pool ? rendererFactory() : nullptr;
+        if (!renderer)
+            return nullptr;
+        return std::make_unique<PoolFrameRenderer>(std::move(renderer), *pool, writerEnded);
+    };
+    ExportFramePump::run(
+        poolRenderers, options, {{"start", 0.0}, {"step", 1.0}},
+        [this](double value) { reportProgress(value); },
+        [&owner, writerEnded](const QString& error) {
+            if (!writerEnded()) // a pump let go by the writer's end has not failed
+                owner.framePumpFailed(error);
+        });
+    owner.setBVideoReadThreadFinished(true);
+}
 
 void MovieExportCommand::readRGBAFIFOThread(const FramePumpParam<EncoderController>& param) {
     EncoderController& owner = *param.creator;

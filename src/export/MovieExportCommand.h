@@ -34,6 +34,8 @@ public:
     // Sets the export's output (from the project's "VideoSize") and puts the project into export playback:
     // no loop (its flag kept for restorePlaybackAfterExport), the export's clock, from the start.
     static OutputSettings prepareProjectForExport(SlideshowProject& project);
+    // The export playback alone, the output settings left as they are.
+    static void preparePlaybackForExport(SlideshowProject& project);
 
     MovieExportCommand(ExportDialogs& dialogs, RendererFactory rendererFactory);
     // Cancels an export still running and waits for its threads.
@@ -43,8 +45,15 @@ public:
 
     // The export of the open project to its temporary movie; false when refused (with an alert).
     bool startEncodingMovieFile();
-    void runFramePump(const FramePumpParam<EncoderController>& param) override { readRGBAFIFOThread(param); }
+    // The movie of the open project at 1920 x 1080 through the encoder's in-memory path (encodeVideo_2);
+    // nothing in the window starts it. False when refused, showing nothing.
+    bool encodeMovieFile();
+    void runFramePump(const FramePumpParam<EncoderController>& param) override;
     void readRGBAFIFOThread(const FramePumpParam<EncoderController>& param);
+    // The pumps of the in-memory paths: each frame read back into a buffer of the encoder's pool, as BGRA
+    // or as planar YUV 4:2:0.
+    void readRGBAThread(const FramePumpParam<EncoderController>& param);
+    void readYUVThread(const FramePumpParam<EncoderController>& param);
     // Asks the running export to stop; once all its threads have ended, playback is stopped and the
     // playback settings are put back, on the main thread.
     void cancelEncoding();
@@ -66,6 +75,7 @@ public:
 
 private:
     void showFailure(const QString& message);
+    void runPoolPump(const FramePumpParam<EncoderController>& param, bool yuv);
     void finishCancel(const std::shared_ptr<EncoderController>& cancelled);
     void reportProgress(double value);
     void joinCancelWaiter();

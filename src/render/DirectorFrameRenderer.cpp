@@ -6,6 +6,7 @@
 #include "render/RGBConverterObject.h"
 #include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
+#include "render/YUVConverterObject.h"
 
 #include <QFileInfo>
 
@@ -44,7 +45,14 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
     } catch (const platform::gl::GlError& glError) {
         return fail(QString::fromUtf8(glError.what()), error);
     }
-    converter = std::make_shared<RGBConverterObject>(size.width(), size.height());
+    if (play.yuvFrames) {
+        converter = std::make_shared<YUVConverterObject>(size.width(), size.height());
+        rgbConverter = nullptr;
+    } else {
+        auto rgb = std::make_shared<RGBConverterObject>(size.width(), size.height());
+        rgbConverter = rgb.get();
+        converter = std::move(rgb);
+    }
     converter->setContext(context);
     converter->setStrVideoFIFOFullPath(play.pipePath);
     converter->setCancelled(play.cancelled);
@@ -83,8 +91,20 @@ bool DirectorFrameRenderer::writeFrame(QString* error) {
     return false;
 }
 
+qint64 DirectorFrameRenderer::frameBytes() const {
+    return converter ? converter->nYUVBUffSize() : 0;
+}
+
+bool DirectorFrameRenderer::readFrame(unsigned char* buffer, qint64 bufferSize, QString* error) {
+    if (converter && converter->convert(buffer, bufferSize))
+        return true;
+    if (error)
+        *error = converter ? converter->errorString() : tr_("The slideshow could not be drawn.");
+    return false;
+}
+
 bool DirectorFrameRenderer::finishWriting(QString* error) {
-    if (converter->flushFIFO())
+    if (!rgbConverter || rgbConverter->flushFIFO())
         return true;
     if (error)
         *error = converter->errorString();
@@ -96,6 +116,7 @@ void DirectorFrameRenderer::end() {
         director->stop();
         director->setCancelCheck({});
         director->setRgbConverterObject(nullptr);
+        rgbConverter = nullptr;
         converter.reset(); // closes the pipe: the reader sees the end of the stream
     }
     scope.reset();

@@ -9,13 +9,15 @@
 #include <memory>
 #include <optional>
 
+class FrameConverterObject;
 class RGBConverterObject;
 class SlideshowDirector;
 
 // The renderer of the real pumps: the timeline player draws the show off screen at the class-level output
 // size, on a context of the pump's own that shares with the player's main context, and the RGB converter
-// reads each frame back into the pipe. While it plays, the player holds the converter, so the preview
-// draws nothing. Used on the pump's thread only.
+// (the YUV converter for a play of YUV frames) reads each frame back into the pipe or into a caller's
+// buffer. While it plays, the player holds the converter, so the preview draws nothing. Used on the pump's
+// thread only.
 class DirectorFrameRenderer : public FrameRenderer {
 public:
     using Factory = std::function<std::unique_ptr<FrameRenderer>()>;
@@ -36,6 +38,8 @@ public:
     bool renderFrame() override;
     QString renderError() const override { return failure; }
     bool writeFrame(QString* error) override;
+    qint64 frameBytes() const override;
+    bool readFrame(unsigned char* buffer, qint64 size, QString* error) override;
     bool finishWriting(QString* error) override;
     void end() override;
 
@@ -45,7 +49,8 @@ private:
     std::shared_ptr<SlideshowDirector> director;
     std::shared_ptr<platform::gl::Context> context;
     std::optional<platform::gl::Context::Scope> scope;
-    std::shared_ptr<RGBConverterObject> converter;
+    std::shared_ptr<FrameConverterObject> converter;
+    RGBConverterObject* rgbConverter = nullptr; // the converter, when it reads BGRA
     QSize size;
     std::optional<QSize> requestedSize;
     std::optional<double> pipeOpenTimeout;

@@ -5,10 +5,12 @@
 FramePump::Outcome FramePump::run(FrameRenderer& renderer, const Options& options) {
     Outcome outcome;
     QString error;
-    const FrameRenderer::Play play{options.slides, options.pipePath, [&options] {
+    const FrameRenderer::Play play{options.slides, options.pipePath,
+                                   [&options] {
                                        return (options.stopBeforeRender && options.stopBeforeRender()) ||
                                               (options.stopBeforeWrite && options.stopBeforeWrite());
-                                   }};
+                                   },
+                                   options.yuvFrames};
     if (renderer.begin(play, &error)) {
         outcome.totalFrames = renderer.totalFrames();
         pumpFrames(renderer, options, outcome);

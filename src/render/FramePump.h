@@ -18,6 +18,8 @@ public:
         QString pipePath; // opened at the first write
         // True once the frames are no longer wanted: waits on the pipe give up then.
         std::function<bool()> cancelled;
+        // Frames read back as planar YUV 4:2:0 rather than BGRA.
+        bool yuvFrames = false;
     };
 
     virtual ~FrameRenderer() = default;
@@ -32,6 +34,13 @@ public:
     // Writes the frame just drawn into the pipe. False, with *error, when it could not be written, as when
     // the reader has gone away.
     virtual bool writeFrame(QString* error) = 0;
+    // Bytes of one frame read into a buffer, known after begin(); 0 when frames only go into the pipe.
+    virtual qint64 frameBytes() const { return 0; }
+    // Reads the frame just drawn into `buffer` instead of the pipe. False, with *error, when it cannot.
+    virtual bool readFrame(unsigned char* /*buffer*/, qint64 /*size*/, QString* error) {
+        *error = QStringLiteral("This renderer writes its frames into the pipe only");
+        return false;
+    }
     // Waits until every frame written so far is in the pipe (a renderer may write behind the drawing).
     // False, with *error, when one could not be written.
     virtual bool finishWriting(QString* /*error*/) { return true; }
@@ -59,6 +68,7 @@ public:
     struct Options {
         std::vector<SlideItemRef> slides;
         QString pipePath;
+        bool yuvFrames = false; // see FrameRenderer::Play
         bool skipFirstFrame = true;
         // Asked before each frame is drawn (the project's cancel flag for the DVD and MP4 pumps).
         std::function<bool()> stopBeforeRender;

@@ -12,6 +12,10 @@ template <class Creator> struct FramePumpParam {
     Creator* creator = nullptr; // alive until the pump has returned
     // The DVD's menu rather than the show.
     bool menu = false;
+    // Where the frames go instead of the video pipe: the creator's pool of frame buffers, as BGRA or as
+    // planar YUV 4:2:0.
+    enum class Frames { Pipe, RGBAPool, YUVPool };
+    Frames frames = Frames::Pipe;
 };
 
 // Who renders the frames of an export into its creator's video pipe (the main window controller or one of

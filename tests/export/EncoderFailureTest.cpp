@@ -209,6 +209,43 @@ TEST_F(EncoderFailureTest, CancelWhileWritingRemovesThePartialMovieAndEndsEveryT
     EXPECT_EQ(threadCount(), threadsBefore);
 }
 
+TEST_F(EncoderFailureTest, CancelsOfATwoLaneExportAtSpreadMomentsEndQuietlyAndLeaveNothing) {
+    const QSize size(640, 360);
+    SlideshowProject::setSizeVideoOutput(QSizeF(size));
+    const int threadsBefore = threadCount();
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(run);
+        encoder = makeEncoder(10.0);
+        encoder->setEncoderLanes(2);                 // what machines of 8 cores and more choose
+        encoder->setNEncodeVideoBitrate(60'000'000); // the lanes code slower than the frames come
+        ScriptedRenderer::Script script;
+        script.frames = 300;
+        script.size = size;
+        script.noisy = true; // every frame keeps the lanes busy, so both still code at the cancel
+        ScriptedPumpHost host(scriptedPump(script));
+        ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+        // Before the first frame, then through the groups of 30 that the lanes take in turn, whose
+        // packets each lane writes into the movie while the other codes the next group.
+        const int64_t cancelAfter = run == 0 ? 0 : 50 + 10 * run;
+        ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= cancelAfter; }));
+        encoder->setBCancelRequest(true);
+        ASSERT_TRUE(waitForEnd(*encoder));
+        encoder->waitUntilFinished();
+        waitFor([] { return true; });
+        EXPECT_FALSE(QFileInfo::exists(moviePath()));
+        EXPECT_LT(encoder->framesAppended(), 299);
+        encoder.reset();
+    }
+    EXPECT_EQ(notes.all().size(), 0u); // neither finished nor failed: cancelled
+    EXPECT_FALSE(QFileInfo::exists(EncoderController::strOpenGLRGBAVideoFIFOFullPath()));
+    EXPECT_FALSE(QFileInfo::exists(EncoderController::strTempM4AAudioFullPath()));
+    EXPECT_TRUE(QDir(QFileInfo(moviePath()).path())
+                    .entryList(QDir::Files | QDir::System | QDir::Hidden)
+                    .filter(QStringLiteral(".mp4"))
+                    .isEmpty());
+    EXPECT_EQ(threadCount(), threadsBefore);
+}
+
 TEST_F(EncoderFailureTest, DroppingARunningEncoderEndsItsThreads) {
     const int threadsBefore = threadCount();
     encoder = makeEncoder(10.0);

@@ -38,6 +38,11 @@ QImage toImage(const AVFrame* frame) {
     SwsContext* scaler =
         sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), frame->width, frame->height,
                        AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    // Read with the matrix and range the stream is labelled with, as players read it.
+    const int* matrix =
+        sws_getCoefficients(frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT);
+    sws_setColorspaceDetails(scaler, matrix, frame->color_range == AVCOL_RANGE_JPEG ? 1 : 0, matrix, 1, 0,
+                             1 << 16, 1 << 16);
     uint8_t* planes[1] = {image.bits()};
     const int strides[1] = {int(image.bytesPerLine())};
     sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);

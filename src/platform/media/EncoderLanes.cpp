@@ -84,12 +84,20 @@ EncoderLane::EncoderLane(CodecContextPtr encoder, ScalerPtr scaler, int64_t fram
       failure(failure), packet(makePacket()), thread([this] { run(); }) {}
 
 EncoderLane::~EncoderLane() {
+    requestStop();
+    join();
+}
+
+void EncoderLane::requestStop() {
     {
         std::lock_guard lock(mutex);
         stopping = true;
         queue.clear();
     }
     changed.notify_all();
+}
+
+void EncoderLane::join() {
     if (thread.joinable())
         thread.join();
 }

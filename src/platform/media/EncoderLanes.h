@@ -74,6 +74,10 @@ public:
     bool push(FramePtr frame, int64_t group, bool startsGroup);
     // Codes what is queued, flushes the encoder and ends the thread.
     void finish();
+    // Asks the thread to stop after what it is coding now, dropping what is still queued; join() waits for
+    // it. Lanes that share a sink are all asked before any is waited for, so that none goes on alone.
+    void requestStop();
+    void join();
     // A spare BGRA frame, or null; the caller copies into it.
     FramePtr takeSpare();
 

@@ -36,7 +36,8 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
 
     Settings settings;
     mutable std::mutex mutex;
-    std::mutex muxerMutex; // the video's packets come from the encoder's threads
+    std::mutex muxerMutex;          // the video's packets come from the encoder's threads
+    bool muxerTakesPackets = false; // under muxerMutex; false once the movie has ended however it ended
     Status status = Status::Unknown;
     QString error;
     QVariantMap metadata;
@@ -53,9 +54,25 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     bool fail(const QString& message) {
         error = message;
         status = Status::Failed;
-        video.stop();
-        muxer.abort();
+        abortWriting();
         return false;
+    }
+
+    // The lanes are joined before the file goes, and the sink refuses whatever still comes after.
+    void abortWriting() {
+        video.stop();
+        std::lock_guard lock(muxerMutex);
+        muxerTakesPackets = false;
+        muxer.abort();
+    }
+
+    bool writePacket(AVPacket* packet, AVRational timeBase, const AVStream* stream, QString* sinkError) {
+        std::lock_guard lock(muxerMutex);
+        if (!muxerTakesPackets) {
+            *sinkError = QStringLiteral("The movie is not being written");
+            return false;
+        }
+        return muxer.writePacket(packet, timeBase, stream, sinkError);
     }
 
     bool canAppend(MediaKind kind) {
@@ -126,7 +143,8 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
             settings.preset,
             false,
             settings.encoderLanes > 0 ? settings.encoderLanes
-                                      : VideoEncoder::lanesForCores(std::thread::hardware_concurrency())};
+                                      : VideoEncoder::lanesForCores(std::thread::hardware_concurrency()),
+            settings.planarPictures};
         if (!muxer.open(settings.path, format, &message))
             return fail(message);
         videoSettings.globalHeader = muxer.wantsGlobalHeader();
@@ -142,14 +160,20 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
         writeMetadata();
         if (!muxer.writeHeader(&message))
             return fail(message);
-        video.setPacketSink([this](AVPacket* packet, QString* sinkError) {
+        // The time bases are taken now: the encoders' contexts go when they stop.
+        video.setPacketSink(
+            [this, timeBase = video.context()->time_base](AVPacket* packet, QString* sinkError) {
+                return writePacket(packet, timeBase, videoStream, sinkError);
+            });
+        if (settings.audio)
+            audio.setPacketSink(
+                [this, timeBase = audio.context()->time_base](AVPacket* packet, QString* sinkError) {
+                    return writePacket(packet, timeBase, audioStream, sinkError);
+                });
+        {
             std::lock_guard lock(muxerMutex);
-            return muxer.writePacket(packet, video.context()->time_base, videoStream, sinkError);
-        });
-        audio.setPacketSink([this](AVPacket* packet, QString* sinkError) {
-            std::lock_guard lock(muxerMutex);
-            return muxer.writePacket(packet, audio.context()->time_base, audioStream, sinkError);
-        });
+            muxerTakesPackets = true;
+        }
         status = Status::Writing;
         return true;
     }
@@ -214,7 +238,15 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
         if (video.framesEncoded() == 0)
             return fail(QStringLiteral("No frame was written to \"%1\"").arg(settings.path));
         QString message;
-        if (!video.finish(&message) || (settings.audio && !audio.finish(&message)) || !muxer.finish(&message))
+        if (!video.finish(&message) || (settings.audio && !audio.finish(&message)))
+            return fail(message);
+        bool written = false;
+        {
+            std::lock_guard lock(muxerMutex);
+            muxerTakesPackets = false;
+            written = muxer.finish(&message);
+        }
+        if (!written)
             return fail(message);
         status = Status::Completed;
         return true;
@@ -223,8 +255,7 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
     void abandon() {
         if (status != Status::Unknown && status != Status::Writing)
             return;
-        video.stop();
-        muxer.abort();
+        abortWriting();
         status = Status::Cancelled;
         error = QStringLiteral("The movie was cancelled");
     }
@@ -281,6 +312,8 @@ bool MovieWriter::appendVideoFrame(const QImage& image, const MediaTime& time) {
     std::lock_guard lock(d->mutex);
     if (!d->canAppend(MediaKind::Video))
         return false;
+    if (d->settings.planarPictures)
+        return d->fail(QStringLiteral("The movie takes planar pictures, not images"));
     if (image.size() != d->settings.frameSize)
         return d->fail(QStringLiteral("A frame of %1x%2 does not fit a movie of %3x%4")
                            .arg(image.width())

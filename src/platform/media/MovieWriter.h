@@ -39,6 +39,9 @@ public:
         int64_t audioBitRate = 128000;
         int rotation = 0;     // clockwise degrees players turn the pictures by
         int encoderLanes = 0; // H.264 encoders side by side; 0: as many as pay on this machine
+        // Frames come as planar 4:2:0 (BT.601 weights, limited range) instead of BGRA, and are coded as
+        // they are; the movie says so.
+        bool planarPictures = false;
     };
     enum class Status { Unknown, Writing, Completed, Failed, Cancelled };
 
@@ -58,8 +61,10 @@ public:
     bool start();
 
     // A frame of frameSize pixels, 4 bytes each in B, G, R, A order, rows bytesPerLine apart, shown from
-    // time on. Times must increase from frame to frame.
-    bool appendVideoFrame(const uchar* bgra, int bytesPerLine, const MediaTime& time);
+    // time on. Times must increase from frame to frame. With planarPictures: the Y plane, rows bytesPerLine
+    // apart, then the U and V planes at half the width and height, rows bytesPerLine / 2 apart.
+    bool appendVideoFrame(const uchar* pixels, int bytesPerLine, const MediaTime& time);
+    // BGRA movies only.
     bool appendVideoFrame(const QImage& image, const MediaTime& time);
     // Interleaved stereo at 44.1 kHz, continuing from the samples appended before (the first at time 0).
     bool appendAudioSamples(const int16_t* interleaved, int frames);

@@ -26,8 +26,8 @@ struct ColourDescription {
 
 // HD pictures are converted as players read HD (BT.709), smaller ones as they read SD (BT.601); the stream
 // names one system whole, so that a player reading the labels and one guessing from the size agree.
-ColourDescription colourFor(const QSize& size) {
-    if (size.height() >= 720)
+ColourDescription colourFor(const QSize& size, bool planarInput) {
+    if (size.height() >= 720 && !planarInput) // planar frames come converted already, as SD
         return {AVCOL_SPC_BT709, AVCOL_PRI_BT709, AVCOL_TRC_BT709, SWS_CS_ITU709};
     return {AVCOL_SPC_SMPTE170M, AVCOL_PRI_SMPTE170M, AVCOL_TRC_SMPTE170M, SWS_CS_SMPTE170M};
 }
@@ -36,14 +36,14 @@ ColourDescription colourFor(const QSize& size) {
 // critical path when it has a single lane.
 constexpr int kConversionThreads = 2;
 
-ScalerPtr makeScaler(const QSize& size) {
+ScalerPtr makeScaler(const QSize& size, bool planarInput) {
     ScalerPtr scaler(sws_alloc_context());
     if (!scaler)
         return scaler;
     SwsContext* c = scaler.get();
     av_opt_set_int(c, "srcw", size.width(), 0);
     av_opt_set_int(c, "srch", size.height(), 0);
-    av_opt_set_int(c, "src_format", AV_PIX_FMT_BGRA, 0);
+    av_opt_set_int(c, "src_format", planarInput ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA, 0);
     av_opt_set_int(c, "dstw", size.width(), 0);
     av_opt_set_int(c, "dsth", size.height(), 0);
     av_opt_set_int(c, "dst_format", AV_PIX_FMT_YUV420P, 0);
@@ -51,9 +51,10 @@ ScalerPtr makeScaler(const QSize& size) {
     av_opt_set_int(c, "threads", kConversionThreads, 0);
     if (sws_init_context(c, nullptr, nullptr) < 0)
         return nullptr;
-    const int* coefficients = sws_getCoefficients(colourFor(size).swscaleCoefficients);
-    // Full-range R'G'B' in, limited-range Y'CbCr out, neither brightness nor contrast changed.
-    sws_setColorspaceDetails(c, coefficients, 1, coefficients, 0, 0, 1 << 16, 1 << 16);
+    const int* coefficients = sws_getCoefficients(colourFor(size, planarInput).swscaleCoefficients);
+    // Full-range R'G'B' in (or planar frames of the same range, copied), limited-range Y'CbCr out, neither
+    // brightness nor contrast changed.
+    sws_setColorspaceDetails(c, coefficients, planarInput ? 0 : 1, coefficients, 0, 0, 1 << 16, 1 << 16);
     return scaler;
 }
 
@@ -90,7 +91,7 @@ struct VideoEncoder::Impl {
         context->rc_max_rate = 2 * settings.bitRate;
         context->rc_buffer_size =
             int(std::min<int64_t>(2 * settings.bitRate / laneCount, std::numeric_limits<int>::max()));
-        const ColourDescription colour = colourFor(settings.frameSize);
+        const ColourDescription colour = colourFor(settings.frameSize, settings.planarInput);
         context->colorspace = colour.matrix;
         context->color_primaries = colour.primaries;
         context->color_trc = colour.transfer;
@@ -149,7 +150,7 @@ struct VideoEncoder::Impl {
             [this](AVPacket* packet, QString* sinkError) { return !sink || sink(packet, sinkError); });
         const std::size_t depth = laneQueueDepth(encoders.size());
         for (CodecContextPtr& encoder : encoders) {
-            ScalerPtr scaler = makeScaler(settings.frameSize);
+            ScalerPtr scaler = makeScaler(settings.frameSize, settings.planarInput);
             if (!scaler) {
                 *error = QStringLiteral("Cannot prepare the picture conversion");
                 return false;
@@ -162,7 +163,7 @@ struct VideoEncoder::Impl {
 
     // The lanes convert the frames themselves, from a copy: the caller's pixels are its own again once
     // encode() returns.
-    FramePtr copyOf(EncoderLane& lane, const uint8_t* bgra, int bytesPerLine, QString* error) const {
+    FramePtr copyOf(EncoderLane& lane, const uint8_t* pixels, int bytesPerLine, QString* error) const {
         FramePtr copy = lane.takeSpare();
         int err = 0;
         if (!copy) {
@@ -170,7 +171,7 @@ struct VideoEncoder::Impl {
             if (!copy) {
                 err = AVERROR(ENOMEM);
             } else {
-                copy->format = AV_PIX_FMT_BGRA;
+                copy->format = settings.planarInput ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA;
                 copy->width = settings.frameSize.width();
                 copy->height = settings.frameSize.height();
                 err = av_frame_get_buffer(copy.get(), 0);
@@ -180,8 +181,20 @@ struct VideoEncoder::Impl {
             *error = avFailure(QStringLiteral("Cannot prepare a picture"), err);
             return nullptr;
         }
-        av_image_copy_plane(copy->data[0], copy->linesize[0], bgra, bytesPerLine, copy->width * 4,
+        if (!settings.planarInput) {
+            av_image_copy_plane(copy->data[0], copy->linesize[0], pixels, bytesPerLine, copy->width * 4,
+                                copy->height);
+            return copy;
+        }
+        const int chromaLine = bytesPerLine / 2;
+        const uint8_t* u = pixels + std::size_t(bytesPerLine) * std::size_t(copy->height);
+        const uint8_t* v = u + std::size_t(chromaLine) * std::size_t(copy->height / 2);
+        av_image_copy_plane(copy->data[0], copy->linesize[0], pixels, bytesPerLine, copy->width,
                             copy->height);
+        av_image_copy_plane(copy->data[1], copy->linesize[1], u, chromaLine, copy->width / 2,
+                            copy->height / 2);
+        av_image_copy_plane(copy->data[2], copy->linesize[2], v, chromaLine, copy->width / 2,
+                            copy->height / 2);
         return copy;
     }
 };
@@ -239,7 +252,7 @@ bool VideoEncoder::encode(const uint8_t* bgra, int bytesPerLine, int64_t pts, QS
                      .arg(d->previousPts);
         return false;
     }
-    if (bytesPerLine < d->settings.frameSize.width() * 4) {
+    if (bytesPerLine < d->settings.frameSize.width() * (d->settings.planarInput ? 1 : 4)) {
         *error = QStringLiteral("The frame's rows are shorter than its width");
         return false;
     }
@@ -280,6 +293,12 @@ bool VideoEncoder::finish(QString* error) {
 }
 
 void VideoEncoder::stop() {
+    // Every lane ends before any goes: a lane still coding would otherwise write into what the others
+    // share (the joiner, the sink) while they are taken down.
+    for (auto& lane : d->lanes)
+        lane->requestStop();
+    for (auto& lane : d->lanes)
+        lane->join();
     d->lanes.clear();
 }
 

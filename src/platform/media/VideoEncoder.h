@@ -11,7 +11,8 @@ struct AVPacket;
 
 namespace platform::media {
 
-// Encodes BGRA frames to H.264 with libx264: each frame converted to yuv420p by libswscale, stamped in
+// Encodes BGRA frames to H.264 with libx264: each frame converted to yuv420p by libswscale (or taken as it
+// is when the frames come as planar 4:2:0 already), stamped in
 // units of 1/timescale s. The encoding runs on threads of its own, in one or more lanes (each lane an
 // encoder coding whole groups of gopSize frames, the groups dealt out in turn), joined back into one
 // stream; each packet goes to the sink, from those threads, one at a time. Not thread-safe otherwise.
@@ -26,6 +27,9 @@ public:
         QString preset = QStringLiteral("veryfast");
         bool globalHeader = false;
         int lanes = 1;
+        // Frames come as planar 4:2:0 (BT.601 weights, limited range): the Y plane, rows bytesPerLine
+        // apart, then U and V at half the width and height, rows bytesPerLine / 2 apart, without gaps.
+        bool planarInput = false;
     };
     using PacketSink = std::function<bool(AVPacket*, QString* error)>;
 

@@ -9,10 +9,13 @@
 #include "support/TempDir.h"
 #include "support/ToneMaker.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
+#include <random>
 #include <thread>
 
 using namespace platform::media;
@@ -178,6 +181,56 @@ TEST(MovieWriter, CancelRemovesThePartialFile) {
         ASSERT_TRUE(unfinished.appendVideoFrame(ColourBars::frame(QSize(64, 48), 0), MediaTime::zero()));
     }
     EXPECT_FALSE(QFile::exists(dropped));
+}
+
+namespace {
+
+// Frames of grain, which keep the encoders busy for a while each.
+std::vector<QImage> grainFrames(QSize size, int count) {
+    std::mt19937 random(11);
+    std::vector<QImage> frames;
+    for (int n = 0; n < count; ++n) {
+        QImage frame(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(frame.scanLine(y));
+            for (int x = 0; x < size.width(); ++x)
+                row[x] = 0xff000000u | (random() & 0xffffffu);
+        }
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+} // namespace
+
+TEST(MovieWriter, ACancelWhileBothLanesWriteEndsCancelledAndLeavesNothing) {
+    TempDir dir;
+    const QSize size(640, 360);
+    const std::vector<QImage> grain = grainFrames(size, 4);
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(run);
+        const QString path = dir.file(QStringLiteral("cancelled%1.mp4").arg(run));
+        MovieWriter::Settings settings = settingsFor(path, size);
+        settings.gopSize = 6; // the lanes take turns often: either may be writing packets at the cancel
+        settings.videoBitRate = 8'000'000;
+        MovieWriter writer(settings);
+        ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+        std::atomic<int> appended{0};
+        std::thread feeder([&] {
+            for (int n = 0; writer.appendVideoFrame(grain[std::size_t(n) % grain.size()], MediaTime(n, 30));
+                 ++n)
+                ++appended;
+        });
+        const int cancelAfter = 1 + 3 * run; // spread over the first groups of both lanes
+        while (appended < cancelAfter)
+            std::this_thread::yield();
+        writer.cancel();
+        feeder.join();
+        EXPECT_EQ(writer.status(), MovieWriter::Status::Cancelled);
+        EXPECT_EQ(writer.errorString(), QStringLiteral("The movie was cancelled"));
+        EXPECT_FALSE(QFile::exists(path));
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
 }
 
 TEST(MovieWriter, FailuresAreReportedAndLeaveNoFile) {
@@ -441,5 +494,44 @@ TEST(MovieWriter, HDMoviesAreConvertedAndLabelledBT709AndSmallerOnesBT601Whole) 
         EXPECT_NEAR(rgb[0], green.red(), 4);
         EXPECT_NEAR(rgb[1], green.green(), 4);
         EXPECT_NEAR(rgb[2], green.blue(), 4);
+    }
+}
+
+TEST(MovieWriter, PlanarPicturesAreCodedAsTheyAreAndLabelledBT601AtEverySize) {
+    TempDir dir;
+    const std::array<int, 3> ycc{120, 90, 170};
+    for (const QSize size : {QSize(64, 48), QSize(1280, 720)}) {
+        SCOPED_TRACE(size.width());
+        const QString path = dir.file(QStringLiteral("planar%1.mp4").arg(size.width()));
+        MovieWriter::Settings settings = settingsFor(path, size);
+        settings.planarPictures = true;
+        MovieWriter writer(settings);
+        ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+        // Rows padded to twice the width, as a caller's buffer may be.
+        const int line = 2 * size.width();
+        std::vector<uchar> frame(std::size_t(line) * size.height() * 3 / 2);
+        std::fill_n(frame.begin(), std::size_t(line) * size.height(), uchar(ycc[0]));
+        const auto chroma = frame.begin() + std::ptrdiff_t(line) * size.height();
+        const std::ptrdiff_t chromaBytes = std::ptrdiff_t(line / 2) * (size.height() / 2);
+        std::fill_n(chroma, chromaBytes, uchar(ycc[1]));
+        std::fill_n(chroma + chromaBytes, chromaBytes, uchar(ycc[2]));
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_TRUE(writer.appendVideoFrame(frame.data(), line, MediaTime(n, 30)));
+        EXPECT_FALSE(writer.appendVideoFrame(QImage(size, QImage::Format_ARGB32), MediaTime(4, 30)));
+        EXPECT_EQ(writer.status(), MovieWriter::Status::Failed);
+        MovieWriter again(settings);
+        ASSERT_TRUE(again.start());
+        for (int n = 1; n <= 3; ++n)
+            ASSERT_TRUE(again.appendVideoFrame(frame.data(), line, MediaTime(n, 30)));
+        ASSERT_TRUE(again.finish()) << again.errorString().toStdString();
+        const MediaProbe probe = MediaProbe::probe(path);
+        const MediaProbe::Stream* video = probe.firstOfType("video");
+        ASSERT_TRUE(video);
+        EXPECT_EQ(video->packets, 3);
+        EXPECT_EQ(video->colourMatrix.toStdString(), "smpte170m");
+        const auto read = MediaProbe::firstFrameYCbCr(path, QPoint(size.width() / 2, size.height() / 2));
+        ASSERT_TRUE(read);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_NEAR((*read)[i], ycc[i], 2) << i;
     }
 }
