@@ -94,19 +94,24 @@ protected:
         return path;
     }
 
-    // A clip slide prepared from path, with the test's clock. While a project is open the clip is first
-    // copied into its "videos" folder, as the import does: an open project reads only its own clips.
+    // The clip at path as the open project holds it: copied into its "videos" folder, as the import does (an
+    // open project reads only its own clips). Without an open project, path itself.
+    QString inProject(const QString& path) {
+        const auto project = SlideshowProject::currentMainProject();
+        if (!project)
+            return path;
+        const QString clip = project->strProjectVideoFileDirectory() + "/" + QFileInfo(path).fileName();
+        if (QFileInfo(path).isFile() && !QFileInfo::exists(clip)) {
+            EXPECT_TRUE(QFile::copy(path, clip)) << clip.toStdString();
+        }
+        return clip;
+    }
+
+    // A clip slide prepared from path (see inProject), with the test's clock.
     std::shared_ptr<VideoSlideItem> clipSlide(const QString& path) {
         auto slide = std::make_shared<VideoSlideItem>();
         slide->setClock(clock);
-        QString clip = path;
-        if (const auto project = SlideshowProject::currentMainProject()) {
-            clip = project->strProjectVideoFileDirectory() + "/" + QFileInfo(path).fileName();
-            if (QFileInfo(path).isFile() && !QFileInfo::exists(clip)) {
-                EXPECT_TRUE(QFile::copy(path, clip)) << clip.toStdString();
-            }
-        }
-        slide->PrepareVideoItem(clip);
+        slide->PrepareVideoItem(inProject(path));
         return slide;
     }
 

@@ -58,7 +58,7 @@ TEST_F(VideoSlideItemTest, AClipKeepsItsLengthWhenItsTransitionChanges) {
     ASSERT_TRUE(project);
     auto clip = std::make_shared<VideoSlideItem>();
     clip->customSetDurations(4.0f, 2.0f);
-    clip->PrepareVideoItem(makeClip("three.mp4", 90));
+    clip->PrepareVideoItem(inProject(makeClip("three.mp4", 90)));
     ASSERT_TRUE(clip->hasAsset());
     project->setSlideshowArray({photoIn(project, "a.jpg"), clip, photoIn(project, "b.jpg")});
     project->calcSlideItemsPhotoTransitionDuration();
