@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 
@@ -82,7 +83,7 @@ protected:
             GTEST_SKIP() << "no OpenGL here";
         menus = std::make_unique<SlideshowMenus>(*window, *controller);
         controller->recordSongs = false;
-        slides = useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+        slides = useColourSlides(colours);
         // Each copy window of a clip runs to its end.
         dialogs.modalWindowScript = [](QDialog& shown) {
             if (qobject_cast<CopyFileProgressWindowController*>(&shown))
@@ -280,14 +281,16 @@ protected:
             .arg(after.preview == before.preview ? "as it was" : "changed");
     }
 
-    // Back to the window as it was: no other window, not playing, the three slides, the second current.
+    // Back to the window as it was: no other window, not playing, the three slides, the second current and
+    // shown. The slides are made anew with their files: a row may have deleted a slide's files (as deleting
+    // it does) or changed them, and a slide whose files are gone shows nothing.
     void restore() {
         controller->stop();
         EXPECT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 120000));
         scheduler->advance(0.0);
         closeOtherWindows();
         window->showNormal();
-        project->setSlideshowArray(slides);
+        slides = useColourSlides(colours);
         project->setMusicArray({});
         project->setTextLayerArray({});
         project->setAudioLayerArray({});
@@ -297,6 +300,7 @@ protected:
         project->calcSlideItemsPhotoTransitionDuration();
         controller->layoutScrollImages();
         makeCurrent(1);
+        EXPECT_TRUE(showsColour(colours[1])) << "the restored preview shows another picture";
         dialogs.mediaOpenAnswers.clear(); // what a command left unasked
         posts.clear();
     }
@@ -304,6 +308,15 @@ protected:
         controller->setNCurrentSlideshowItemIndex(index);
         controller->showCurrentItemPhoto(slides[std::size_t(index)]);
         test_support::spinFor(20);
+    }
+    bool showsColour(QColor colour) const {
+        const QImage frame = controller->previewWidget()->shownFrame();
+        if (frame.isNull())
+            return false;
+        const QColor centre = frame.pixelColor(frame.width() / 2, frame.height() / 2);
+        return std::abs(centre.red() - colour.red()) + std::abs(centre.green() - colour.green()) +
+                   std::abs(centre.blue() - colour.blue()) <
+               30;
     }
     void closeOtherWindows() {
         for (int pass = 0; pass < 3; ++pass) {
@@ -332,6 +345,7 @@ protected:
     }
 
     std::unique_ptr<SlideshowMenus> menus;
+    const std::vector<QColor> colours{QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
     std::vector<SlideItemRef> slides;
     std::vector<test_support::NullAudioSink*> sinks;
     QStringList posts;
