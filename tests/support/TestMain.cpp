@@ -8,14 +8,16 @@ using TestApplication = QApplication;
 using TestApplication = QGuiApplication;
 #endif
 
-#ifdef VISTRELLE_LEAK_SUPPRESSIONS
 // The sanitizer runtime reads these before main, also when ctest lists the cases at build time; the
 // variables LSAN_OPTIONS and UBSAN_OPTIONS still override them.
-extern "C" const char* __lsan_default_options() {
-    return "suppressions=" VISTRELLE_LEAK_SUPPRESSIONS ":print_suppressions=0";
-}
+#ifdef VISTRELLE_SANITIZE
 extern "C" const char* __ubsan_default_options() {
     return "print_stacktrace=1";
+}
+#endif
+#ifdef VISTRELLE_LEAK_SUPPRESSIONS
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" VISTRELLE_LEAK_SUPPRESSIONS ":print_suppressions=0";
 }
 #endif
 
