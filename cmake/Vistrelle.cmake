@@ -2,6 +2,14 @@
 
 set(VISTRELLE_WARNINGS -Wall -Wextra)
 
+# AddressSanitizer (with its leak checker) and UndefinedBehaviorSanitizer for every target; meant for a build
+# folder of its own (`./scripts/test --sanitize`). Undefined behaviour stops the program, so that a test fails.
+option(VISTRELLE_SANITIZE "Build with AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(VISTRELLE_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Qt's headers dominate compile time; every library and test shares one precompiled set.
 set(VISTRELLE_PCH_HEADERS <QString> <QVariant> <QVariantMap> <QImage> <QDateTime> <QColor>
     <functional> <memory> <mutex> <vector>)

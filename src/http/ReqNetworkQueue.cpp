@@ -83,6 +83,9 @@ void ReqNetworkQueue::requestEnded(ReqHTTPRequest& request, RequestSelector sele
         (listener.get()->*finished)(*this);
     if (failed && shouldCancelAllRequestsOnFailure() && left > 0)
         cancelAllOperations();
+    // An ended request tells the queue nothing more; keeping the queue would make a cycle with the queue's
+    // hold on the request, which a suspended queue never lets go.
+    request.setQueue(nullptr);
 }
 
 bool ReqNetworkQueue::answersWillRedirect() const {

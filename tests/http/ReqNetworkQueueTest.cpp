@@ -114,6 +114,10 @@ TEST_F(ReqNetworkQueueTest, CountersHoldWithRequestsAddedFromManyThreads) {
     EXPECT_TRUE(test_support::spinUntil([&] { return queue->requestsCount() == 0; }));
     EXPECT_EQ(queueEnds, 1);
     EXPECT_EQ(queue->totalBytesToDownload(), 0u);
+    // The ended requests stay in the suspended queue but hold it no more: it goes with its owner.
+    const std::weak_ptr<ReqNetworkQueue> held = queue;
+    queue.reset();
+    EXPECT_TRUE(held.expired());
 }
 
 } // namespace

@@ -8,6 +8,19 @@ using TestApplication = QApplication;
 using TestApplication = QGuiApplication;
 #endif
 
+// The sanitizer runtime reads these before main, also when ctest lists the cases at build time; the
+// variables LSAN_OPTIONS and UBSAN_OPTIONS still override them.
+#ifdef VISTRELLE_SANITIZE
+extern "C" const char* __ubsan_default_options() {
+    return "print_stacktrace=1";
+}
+#endif
+#ifdef VISTRELLE_LEAK_SUPPRESSIONS
+extern "C" const char* __lsan_default_options() {
+    return "suppressions=" VISTRELLE_LEAK_SUPPRESSIONS ":print_suppressions=0";
+}
+#endif
+
 // Every test binary owns an application object so that fonts, images and the main thread behave as in the
 // app; the interface's tests own a widgets application.
 int main(int argc, char** argv) {

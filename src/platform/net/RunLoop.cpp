@@ -23,12 +23,17 @@ namespace platform::net {
 namespace {
 
 // Qt objects handed back to their thread's loop for deletion: a watch or timer may be dropped by its own
-// callback, while Qt is still inside the notifier's or timer's signal, or by another thread.
+// callback, while Qt is still inside the notifier's or timer's signal, or by another thread. Once that
+// thread has ended, no loop would ever delete them, and nothing can be inside their signals: they go now.
 template <typename T> void retire(std::unique_ptr<T>& object) {
     if (!object)
         return;
     object->disconnect();
-    object.release()->deleteLater();
+    const QThread* owner = object->thread();
+    if (!owner || owner->isFinished())
+        object.reset();
+    else
+        object.release()->deleteLater();
 }
 
 bool onThreadOf(const QObject& object) {
@@ -73,6 +78,10 @@ public:
         timer->setSingleShot(!repeating);
         timer->setTimerType(Qt::PreciseTimer);
         QObject::connect(timer.get(), &QTimer::timeout, timer.get(), std::move(fire));
+        // Stopped where it runs when its thread ends, so that a timer dropped later is not stopped from
+        // another thread.
+        QObject::connect(QThread::currentThread(), &QThread::finished, timer.get(), &QTimer::stop,
+                         Qt::DirectConnection);
         timer->start(std::max(0, int(seconds * 1000.0)));
     }
     ~QtLoopTimer() override {

@@ -110,6 +110,12 @@ void NetOAuth2SignInWindow::build(QWidget* parent) {
     QObject::connect(webCloseButton_, &QPushButton::clicked, dialog.data(), &QDialog::reject);
     // Cancel, Escape and the window's close box all reject.
     QObject::connect(dialog, &QDialog::rejected, context.get(), [this] { controller.closeWindow(); });
+    // The window goes with its parent (the main window closing): the sign-in ends with it, unheard, instead
+    // of holding the controller and its tokens until the program ends.
+    QObject::connect(dialog, &QObject::destroyed, context.get(), [this] {
+        dialog.clear();
+        controller.cancelSigningIn();
+    });
 }
 
 void NetOAuth2SignInWindow::fill(const NetOAuth2WindowPage& page) {

@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "webservice/HTTPFetcher/NetCookieStorage.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
@@ -13,6 +14,9 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -20,6 +24,41 @@ std::mutex connectionClassMutex;
 platform::net::UrlConnection::Factory& installedConnectionClass() {
     static platform::net::UrlConnection::Factory factory;
     return factory;
+}
+
+// A running fetcher holds itself until its connection ends on the main loop. When the application ends,
+// that loop has stopped for good: what still runs is stopped then, or it would hold itself (and its
+// connection) forever.
+struct RunningFetchers {
+    std::mutex mutex;
+    std::set<std::weak_ptr<NetHTTPFetcher>, std::owner_less<>> fetchers;
+};
+
+RunningFetchers& runningFetchers() {
+    static RunningFetchers running;
+    return running;
+}
+
+void stopRunningFetchers() {
+    std::vector<std::shared_ptr<NetHTTPFetcher>> running;
+    {
+        std::lock_guard lock(runningFetchers().mutex);
+        for (const auto& weak : std::exchange(runningFetchers().fetchers, {}))
+            if (auto fetcher = weak.lock())
+                running.push_back(std::move(fetcher));
+    }
+    for (const auto& fetcher : running)
+        if (fetcher->isFetching())
+            fetcher->stopFetching();
+}
+
+void stopAtApplicationEnd(const std::shared_ptr<NetHTTPFetcher>& fetcher) {
+    static std::once_flag routineAdded;
+    std::call_once(routineAdded, [] { qAddPostRoutine(stopRunningFetchers); });
+    RunningFetchers& running = runningFetchers();
+    std::lock_guard lock(running.mutex);
+    std::erase_if(running.fetchers, [](const auto& weak) { return weak.expired(); });
+    running.fetchers.insert(fetcher);
 }
 
 } // namespace
@@ -169,6 +208,7 @@ bool NetHTTPFetcher::beginFetchMayDelay(bool mayDelay, bool mayAuthorize) {
     if (downloadPath_.isEmpty())
         downloadedData_ = QByteArray("");
     selfHold_ = self;
+    stopAtApplicationEnd(self);
     isStopNotificationNeeded_ = true;
     connection_->start();
     // Last: an observer may stop the fetcher.

@@ -24,18 +24,21 @@ protected:
     }
 
     // Starts a sign-in; the window it shows.
-    QDialog& start(const std::shared_ptr<platform::Clock>& clock = platform::Clock::system()) {
+    QDialog& start(const std::shared_ptr<platform::Clock>& clock = platform::Clock::system(),
+                   QMainWindow* parent = nullptr) {
+        parent = parent ? parent : &mainWindow;
         auto controller = NetOAuth2WindowController::controllerWithScope(
             "https://videos.example/feeds/", "client.id.invalid", "secret", "Corvanta");
         controller->setClock(clock);
-        controller->signInSheetModalForWindow(&mainWindow, [this](const auto& auth, const auto& error) {
+        controller->signInSheetModalForWindow(parent, [this](const auto& auth, const auto& error) {
             ++ends;
             endAuth = auth;
             endError = error;
         });
+        lastController = controller;
         auto* window = static_cast<NetOAuth2SignInWindow&>(controller->presenter()).window();
         EXPECT_TRUE(window && window->isVisible());
-        EXPECT_EQ(window->parentWidget(), &mainWindow);
+        EXPECT_EQ(window->parentWidget(), parent);
         EXPECT_EQ(window->windowModality(), Qt::WindowModal);
         return *window;
     }
@@ -51,6 +54,7 @@ protected:
     test_support::OAuth2TestScope scope;
     QMainWindow mainWindow;
     int ends = 0;
+    std::weak_ptr<NetOAuth2WindowController> lastController;
     std::shared_ptr<NetOAuth2Authentication> endAuth;
     platform::OptionalError endError;
 };
@@ -105,6 +109,16 @@ TEST_F(NetOAuth2SignInWindowTest, WithoutABrowserOrWithAWrongClockTheWindowSaysW
     EXPECT_FALSE(part<QLineEdit>(clockWrong, "codeField").isVisible());
     EXPECT_FALSE(part<QCheckBox>(clockWrong, "keychainCheckbox_").isVisible());
     EXPECT_TRUE(part<QPushButton>(clockWrong, "webCloseButton_").isVisible());
+}
+
+TEST_F(NetOAuth2SignInWindowTest, AMainWindowClosingUnderAnOpenSignInEndsItUnheard) {
+    auto otherWindow = std::make_unique<QMainWindow>();
+    otherWindow->show();
+    start(platform::Clock::system(), otherWindow.get());
+    otherWindow.reset();
+    // The controller, its sign-in and their tokens go; the caller, perhaps going too, hears nothing.
+    EXPECT_TRUE(test_support::spinUntil([&] { return lastController.expired(); }));
+    EXPECT_EQ(ends, 0);
 }
 
 } // namespace
