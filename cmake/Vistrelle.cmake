@@ -15,8 +15,11 @@ set(VISTRELLE_PCH_HEADERS <QString> <QVariant> <QVariantMap> <QImage> <QDateTime
     <functional> <memory> <mutex> <vector>)
 option(VISTRELLE_USE_PCH "Precompile the common Qt and standard headers" ON)
 if(VISTRELLE_USE_PCH AND CCACHE_PROGRAM)
-    # ccache can only reuse results built with a precompiled header when told to look past it.
-    set(ENV{CCACHE_SLOPPINESS} "pch_defines,time_macros,include_file_mtime,include_file_ctime")
+    # ccache can only reuse results built with a precompiled header when told to look past it. The setting
+    # must reach every compile, not only this configure step, so the launcher carries it.
+    set(sloppiness "CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime")
+    set(CMAKE_CXX_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env ${sloppiness} ${CCACHE_PROGRAM})
+    set(CMAKE_C_COMPILER_LAUNCHER ${CMAKE_COMMAND} -E env ${sloppiness} ${CCACHE_PROGRAM})
 endif()
 
 # vistrelle_library(<name> <folder> [EXCLUDE <subfolder>...] [DEPS ...])
