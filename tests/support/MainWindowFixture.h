@@ -79,3 +79,14 @@ protected:
     std::shared_ptr<ManualDisplayLinkTimeSource> displayTime;
     std::shared_ptr<platform::ManualClock> playerClock = std::make_shared<platform::ManualClock>();
 };
+
+// The document window with the real preview, past the delayed refresh of start-up; skipped without GL.
+class PreviewWindowTest : public MainWindowTest {
+protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (!makeWindowWithPreview())
+            GTEST_SKIP() << "no OpenGL here";
+        scheduler->advance(2.5);
+    }
+};

@@ -29,14 +29,8 @@ QColor centreOf(const QImage& frame) {
 
 } // namespace
 
-class MainWindowPreviewTest : public MainWindowTest {
+class MainWindowPreviewTest : public PreviewWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!makeWindowWithPreview())
-            GTEST_SKIP() << "no OpenGL here";
-        scheduler->advance(2.5); // the delayed refresh of start-up
-    }
     QImage shownFrame() const { return controller->previewWidget()->shownFrame(); }
     // Plays `frames` engine frames: the display link draws, the play head and the texts follow.
     void playFrames(int frames) {

@@ -35,13 +35,12 @@ public:
 
 } // namespace
 
-class PreviewAfterExportTest : public MainWindowTest {
+class PreviewAfterExportTest : public PreviewWindowTest {
 protected:
     void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!makeWindowWithPreview())
-            GTEST_SKIP() << "no OpenGL here";
-        scheduler->advance(2.5); // the delayed refresh of start-up
+        PreviewWindowTest::SetUp();
+        if (IsSkipped())
+            return;
         controller->setClipPlayerFactory([] { return std::make_unique<SilentClipPlayer>(); });
         project->setShareOption("VideoSize", 0);
         SlideshowProject::setStrOutputVideoPath(dir.file("Exported"));

@@ -33,17 +33,11 @@ bool photoRed(QColor c) {
 
 } // namespace
 
-class PreviewDragTest : public MainWindowTest {
+class PreviewDragTest : public PreviewWindowTest {
 protected:
-    void SetUp() override {
-        MainWindowTest::SetUp();
-        if (!makeWindowWithPreview())
-            GTEST_SKIP() << "no OpenGL here";
-        scheduler->advance(2.5); // the delayed refresh of start-up
-    }
     void TearDown() override {
         editing_panel::setCurrentStatus(0);
-        MainWindowTest::TearDown();
+        PreviewWindowTest::TearDown();
     }
     PreviewWidget* preview() const { return controller->previewWidget(); }
 
