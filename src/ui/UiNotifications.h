@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The notifications the windows and controls post to one another, all on the main thread and on the
-// default centre. The main window controller observes most of them; the lower layers' own notifications are
-// in render/RenderNotifications.h, export/ExportNotifications.h and dvd/DVDNotifications.h.
+// The notifications the windows and controls post to one another on the default centre. The main window
+// controller observes most of them; the lower layers' own notifications are in render/RenderNotifications.h,
+// export/ExportNotifications.h and dvd/DVDNotifications.h.
 
 // ---- the timeline and its pop-overs
 // A cell was clicked: object, the slide's index; user info {"MouseEvent", "MouseLocation"} from the strip.
