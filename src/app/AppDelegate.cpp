@@ -6,15 +6,12 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/RepeatingTimer.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeDatabase>
 #include <QPointer>
-
-namespace {
-const QString kAddPhotoFailed = QStringLiteral("NOTIFY_ADD_PHOTO_FAILED");
-} // namespace
 
 AppDelegate::AppDelegate(AppDialogs& dialogs, QObject* parent) : QObject(parent), dialogs(dialogs) {
     deferredTimer.setInterval(kDeferredPollMilliseconds);
@@ -50,7 +47,7 @@ void AppDelegate::awakeFromNib() {
         startupHooks.deleteTempFiles();
     auto& center = platform::NotificationCenter::defaultCenter();
     addPhotoFailedObserver = platform::ObserverHandle(
-        center, center.addObserver(kAddPhotoFailed,
+        center, center.addObserver(kNotifyAddPhotoFailed,
                                    [this](const platform::Notification& n) { notifyAddPhotoFailed(n); }));
     autosaveTimer =
         std::make_unique<platform::RepeatingTimer>(kAutosaveSeconds, [this] { timerIdleHandleCallBack(); });
@@ -186,7 +183,7 @@ void AppDelegate::editProjectProperties() {
     project->setBIsMusicSideshow(choice->bMusicVideo);
     project->setBIsDirty(true);
     if (typeChanged)
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"));
+        platform::NotificationCenter::defaultCenter().post(kNotifySlideshowTypeChanged);
     if (mainWindow)
         mainWindow->updateProjectInfo();
 }

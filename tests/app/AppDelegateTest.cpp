@@ -6,6 +6,7 @@
 #include "platform/foundation/RepeatingTimer.h"
 #include "platform/foundation/Scheduler.h"
 #include "support/RecordingDialogs.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
 
@@ -387,18 +388,18 @@ TEST_F(AppDelegateTest, QuittingSavesTheProjectManagerEvenWhenTheProjectIsClean)
 TEST_F(AppDelegateTest, PhotosThatCouldNotBeAddedAreListedByName) {
     launch();
     auto& center = platform::NotificationCenter::defaultCenter();
-    center.post("NOTIFY_ADD_PHOTO_FAILED", QVariantList());
+    center.post(kNotifyAddPhotoFailed, QVariantList());
     spinFor(50);
     EXPECT_TRUE(dialogs.alerts.empty()) << "an empty list shows nothing";
     const QVariantList failed{QVariantMap{{"SLIDE_IMAGE_FILENAME", "/photos/x.jpg"}},
                               QVariantMap{{"SLIDE_IMAGE_FILENAME", "/other/100%d y.png"}}};
-    center.post("NOTIFY_ADD_PHOTO_FAILED", failed);
+    center.post(kNotifyAddPhotoFailed, failed);
     ASSERT_TRUE(spinUntil([&] { return !dialogs.alerts.empty(); }));
     EXPECT_EQ(dialogs.alerts[0].title, "The following photos can not be added to project:");
     EXPECT_EQ(dialogs.alerts[0].message, "x.jpg\n100%d y.png\n");
     EXPECT_EQ(dialogs.alerts[0].button, "OK");
     delegate.reset();
-    center.post("NOTIFY_ADD_PHOTO_FAILED", failed);
+    center.post(kNotifyAddPhotoFailed, failed);
     spinFor(50);
     EXPECT_EQ(dialogs.alerts.size(), 1u) << "a delegate that is gone observes nothing";
 }

@@ -5,6 +5,7 @@
 #include "render/OpenGLRenderObject.h"
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
+#include "render/RenderNotifications.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 
@@ -160,17 +161,17 @@ TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
     std::vector<platform::Notification> posted;
     auto& center = platform::NotificationCenter::defaultCenter();
     platform::ObserverHandle pan(
-        center, center.addObserver("NOTIFY_PANZOOM_CHANGED",
+        center, center.addObserver(kNotifyPanZoomChanged,
                                    [&](const platform::Notification& n) { posted.push_back(n); }));
     platform::ObserverHandle text(
-        center, center.addObserver("NOTIFY_TEXT_POSITION_CHANGED",
+        center, center.addObserver(kNotifyTextPositionChanged,
                                    [&](const platform::Notification& n) { posted.push_back(n); }));
     view->mouseDragged(10, 5, QSizeF(960, 540));
     EXPECT_TRUE(posted.empty());
     project->setNCurrentStatus(3);
     view->mouseDragged(10, 5, QSizeF(960, 540));
     ASSERT_EQ(posted.size(), 1u);
-    EXPECT_EQ(posted[0].name, "NOTIFY_PANZOOM_CHANGED");
+    EXPECT_EQ(posted[0].name, kNotifyPanZoomChanged);
     const QVariantMap info = posted[0].object.toMap();
     EXPECT_EQ(info.value("NAME").toString(), "PAN");
     EXPECT_DOUBLE_EQ(info.value("deltaX").toDouble(), 20.0);
@@ -179,7 +180,7 @@ TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
     project->setNCurrentStatus(2);
     view->mouseDragged(-4.8, 0, QSizeF(960, 540));
     ASSERT_EQ(posted.size(), 2u);
-    EXPECT_EQ(posted[1].name, "NOTIFY_TEXT_POSITION_CHANGED");
+    EXPECT_EQ(posted[1].name, kNotifyTextPositionChanged);
     EXPECT_NEAR(posted[1].object.toMap().value("deltaX").toDouble(), -9.6, 1e-5);
     EXPECT_FALSE(posted[1].object.toMap().contains("VALUE"));
 }

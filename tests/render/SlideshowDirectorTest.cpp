@@ -4,6 +4,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/FrameConverterObject.h"
+#include "render/RenderNotifications.h"
 #include "render/SlideshowImageObject.h"
 #include "render/transitions/SlideshowTransition.h"
 #include "render/transitions/TransitionManager.h"
@@ -146,7 +147,7 @@ TEST_F(DirectorTest, TheWrapOfALoopDrawsFrameZeroInTheSameCall) {
                photo("b.png", rendertest::solid(8, 8, Qt::blue), 0.1f, 0.1f)});
     director->setSlideshowArray(project->slideshowArray());
     makeTarget(8, 8);
-    Catcher music("NS_NOTIFY_START_MUSIC");
+    Catcher music(kNotifyStartMusic);
     const quint64 total = director->nTotalFrames();
     frameAt(total - 1);
     EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 255)));
@@ -162,7 +163,7 @@ TEST_F(DirectorTest, StartMusicIsPostedAtTheStartFrameUnlessEncoding) {
                photo("b.png", rendertest::solid(8, 8, Qt::blue), 1.0f, 1.0f)});
     project->slideshowArray()[0]->setTransitionInfo(TransitionManager::alphaBlendTransitionInfo());
     makeTarget(8, 8);
-    Catcher music("NS_NOTIFY_START_MUSIC");
+    Catcher music(kNotifyStartMusic);
     director->setSlideshowArrayFromFrame(project->slideshowArray(), 40);
     EXPECT_EQ(director->nCurrentFrame(), 40u);
     EXPECT_EQ(director->currentFrameTimeStamp(), platform::media::MediaTime(40, 30));
@@ -210,7 +211,7 @@ TEST_F(DirectorTest, StopReportsTheSlideAtThePlayHeadEvenWithZeroDefaultDuration
     director->setSlideshowArray(project->slideshowArray());
     makeTarget(8, 8);
     frameAt(70);
-    Catcher changed("NOTIFY_PLAY_SLIDE_INDEX_CHANGED");
+    Catcher changed(kNotifyPlaySlideIndexChanged);
     director->stop();
     ASSERT_EQ(changed.caught.size(), 1u);
     EXPECT_EQ(changed.caught[0].userInfo.value("playingItemIndex").toInt(), 1);

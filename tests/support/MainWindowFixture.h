@@ -20,7 +20,7 @@
 #include <memory>
 #include <vector>
 
-// A controller that records what it hands to the hooks of the commands not built yet.
+// A controller that records the songs and clips it is handed instead of copying them into the project.
 class HookRecordingMainObject : public SlideshowMainObject {
 public:
     using SlideshowMainObject::SlideshowMainObject;

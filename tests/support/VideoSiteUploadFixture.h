@@ -10,6 +10,7 @@
 #include "support/NetTestEnvironment.h"
 #include "support/OAuth2TestFakes.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
 #include "ui/upload/VideoSiteUploaderObject.h"
@@ -32,7 +33,7 @@ protected:
         window->resize(900, 600);
         makeUploader();
         auto& center = platform::NotificationCenter::defaultCenter();
-        signInSuccess = {center, center.addObserver("NOTIFY_UPLOAD_SIGNIN_SUCCESS",
+        signInSuccess = {center, center.addObserver(kNotifyUploadSigninSuccess,
                                                     [this](const platform::Notification&) { ++signIns; })};
     }
     void TearDown() override {
@@ -76,7 +77,7 @@ protected:
         platform::NotificationCenter::defaultCenter().post(name, object, info);
     }
     // The video site chosen in the share call-out.
-    void chooseVideoSite() { post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 1); }
+    void chooseVideoSite() { post(kNotifyShareOptionButtonClick, 1); }
     // The sign-in window over the main window, when it is open.
     QDialog* signInWindow() const {
         auto* found = window->findChild<QDialog*>("NetOAuth2Window");
@@ -104,7 +105,7 @@ protected:
                          {"SlideshowMainObject", QVariant::fromValue<QObject*>(controller.get())}};
         if (!moviePath.isNull())
             info.insert("strSourceVideoFilePath", moviePath);
-        post("NOTIFY_CONTINUE_UPLOAD_VIDEO", object, info);
+        post(kNotifyContinueUploadVideo, object, info);
     }
     // Until the window tells the outcome (its button no longer cancels).
     static bool waitForOutcome(const ExportProgressWindowController& shown, int ms = 30000) {

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/MainThread.h"
 #include "platform/media/AudioPlayer.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/SpinningProgressIndicator.h"
 
 #include <QFontDatabase>
@@ -38,7 +39,7 @@ WaveFormViewOSX::WaveFormViewOSX(const QRect& frame, QWidget* parent,
     setInfoString(QStringLiteral("No Audio"));
     auto& center = platform::NotificationCenter::defaultCenter();
     stopObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NSNOTIFY_STOP_PLAYING_MUSIC"),
+        center, center.addObserver(kNotifyStopPlayingMusic,
                                    [self = QPointer(this)](const platform::Notification& notification) {
                                        platform::runOnMainThread([self, notification] {
                                            if (self)
@@ -263,11 +264,11 @@ void WaveFormViewOSX::drawText(QPainter& painter, const QString& text, const QRe
 void WaveFormViewOSX::mousePressEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() == Qt::RightButton || (event->modifiers() & Qt::ControlModifier))
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NSNOTIFY_SHOW_MUSIC_LIST"));
+        platform::NotificationCenter::defaultCenter().post(kNotifyShowMusicList);
 }
 
 void WaveFormViewOSX::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
     if (event->button() == Qt::LeftButton)
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NSNOTIFY_SHOW_MUSIC_LIST"));
+        platform::NotificationCenter::defaultCenter().post(kNotifyShowMusicList);
 }

@@ -6,6 +6,7 @@
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/MediaAsset.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PopOverParts.h"
 #include "ui/editing/ResourceImage.h"
@@ -337,8 +338,7 @@ void BKMusicOptionsController::songListChanged(int rowToSelect) {
 }
 
 void BKMusicOptionsController::addMusicButtonClicked() {
-    platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_MUSIC_OPTIONS_ADD_MUSIC_CLICKED"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyMusicOptionsAddMusicClicked);
 }
 
 void BKMusicOptionsController::closeButtonPressed() {
@@ -355,7 +355,7 @@ void BKMusicOptionsController::SliderBackgroundVolumeWhenPhotosChanged() {
     project->setFltBackgroundMusicVolumeWhenPhotos(float(photosSlider->value()) / kLevelSteps);
     photosLabel->setText(levelText(project->fltBackgroundMusicVolumeWhenPhotos()));
     project->setBIsDirty(true);
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_BK_MUSIC_VOLUME_CHANGE"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyBKMusicVolumeChange);
 }
 
 void BKMusicOptionsController::SliderBackgroundVolumeWhenVideosChanged() {
@@ -365,7 +365,7 @@ void BKMusicOptionsController::SliderBackgroundVolumeWhenVideosChanged() {
     project->setFltBackgroundMusicVolumeWhenVideos(float(videosSlider->value()) / kLevelSteps);
     videosLabel->setText(levelText(project->fltBackgroundMusicVolumeWhenVideos()));
     project->setBIsDirty(true);
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_BK_MUSIC_VOLUME_CHANGE"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyBKMusicVolumeChange);
 }
 
 // ---- closing
@@ -377,6 +377,6 @@ void BKMusicOptionsController::postCloseMessages() {
     closePosted = true;
     const bool needLayout = projectSongs() != enteredSongs;
     platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED"), QVariant(),
+        kNotifyMusicOptionsCloseClicked, QVariant(),
         {{QStringLiteral("bNeedLayoutMusicTimeLine"), needLayout}});
 }

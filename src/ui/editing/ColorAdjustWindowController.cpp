@@ -1,6 +1,7 @@
 #include "ui/editing/ColorAdjustWindowController.h"
 
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/EditingPanelSupport.h"
 
@@ -58,8 +59,7 @@ ColorAdjustWindowController::ColorAdjustWindowController(QWidget* parent)
 }
 
 void ColorAdjustWindowController::post(const QVariantMap& userInfo) const {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NSNOTIFY_COLORADJUST_CHANGED"),
-                                                       colours, userInfo);
+    platform::NotificationCenter::defaultCenter().post(kNotifyColorAdjustChanged, colours, userInfo);
 }
 
 void ColorAdjustWindowController::Slide1Changed() {
@@ -91,10 +91,10 @@ ColorAdjustObject::ColorAdjustObject(QWidget* parentWindow)
     : window(new ColorAdjustWindowController(parentWindow)) { // goes with this object, or with its window
     auto& center = platform::NotificationCenter::defaultCenter();
     toolboxObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NOTIFY_TOOLBOX_BUTTON_CLICKED"),
-                                   [this](const platform::Notification& notification) {
-                                       ToolboxButtonColorAdjustClicked(notification);
-                                   }));
+        center,
+        center.addObserver(kNotifyToolboxButtonClicked, [this](const platform::Notification& notification) {
+            ToolboxButtonColorAdjustClicked(notification);
+        }));
 }
 
 ColorAdjustObject::~ColorAdjustObject() {

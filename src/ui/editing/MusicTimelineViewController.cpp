@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/DrawUtils.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/MusicTimelineLayout.h"
 #include "ui/editing/ResourceImage.h"
 
@@ -74,7 +75,7 @@ void MusicTimelineView::postClick(const QMouseEvent& event) {
     const QWidget* frame = window();
     const QPointF inWindow = mapTo(frame, event.position());
     platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_MUSIC_TIMELINE_CLICKED"), QVariant(),
+        kNotifyMusicTimelineClicked, QVariant(),
         {{QStringLiteral("mouseLocation"), QPointF(global.x(), screenHeight - global.y())},
          {QStringLiteral("locationInWindow"), QPointF(inWindow.x(), frame->height() - inWindow.y())}});
 }

@@ -1,6 +1,8 @@
 #include "ui/editing/PanZoomObject.h"
 
 #include "platform/foundation/StringTable.h"
+#include "render/RenderNotifications.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/CSCircularSlider.h"
 #include "ui/editing/EditingPanelSupport.h"
 
@@ -10,10 +12,10 @@
 PanZoomObject::PanZoomObject(QWidget* window) : parentWindow(window) {
     auto& center = platform::NotificationCenter::defaultCenter();
     toolboxObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NOTIFY_TOOLBOX_BUTTON_CLICKED"),
-                                   [this](const platform::Notification& notification) {
-                                       ToolboxButtonPanZoomClicked(notification);
-                                   }));
+        center,
+        center.addObserver(kNotifyToolboxButtonClicked, [this](const platform::Notification& notification) {
+            ToolboxButtonPanZoomClicked(notification);
+        }));
 }
 
 PanZoomObject::~PanZoomObject() {
@@ -68,7 +70,7 @@ void PanZoomObject::ToolboxButtonPanZoomClicked(const platform::Notification& no
 }
 
 void PanZoomObject::post(const QString& name, double value) const {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_PANZOOM_CHANGED"),
+    platform::NotificationCenter::defaultCenter().post(kNotifyPanZoomChanged,
                                                        QVariantMap{{"NAME", name}, {"VALUE", value}});
 }
 

@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/PopOverParts.h"
 
@@ -134,14 +135,12 @@ void PhotoDurationViewController::AppleAllCheckboxClocked() {
 }
 
 void PhotoDurationViewController::OkButtonClicked() {
-    platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_CLOSE_SLIDEITEM_DURATION_PANEL"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyCloseSlideItemDurationPanel);
 }
 
 void PhotoDurationViewController::postUpdate(const QVariantMap& userInfo) const {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_UPDATE_SLIDEITEM_DURATION"),
-                                                       QVariant::fromValue(platform::ArchivableRef(slide)),
-                                                       userInfo);
+    platform::NotificationCenter::defaultCenter().post(
+        kNotifyUpdateSlideItemDuration, QVariant::fromValue(platform::ArchivableRef(slide)), userInfo);
 }
 
 // ---- applying

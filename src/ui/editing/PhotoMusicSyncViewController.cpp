@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/PopOverParts.h"
 #include "ui/main/ControllerDialogs.h"
 
@@ -92,18 +93,18 @@ void PhotoMusicSyncViewController::musicVideoCheckBoxClicked() {
         project->setBIsMusicSideshow(musicVideo->isChecked());
         project->setBIsDirty(true);
     }
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"));
+    platform::NotificationCenter::defaultCenter().post(kNotifySlideshowTypeChanged);
 }
 
 // The pop-over closes first; the question and the result come after it.
 void PhotoMusicSyncViewController::syncButtonClicked() {
     const bool reset = resetDurations->isChecked();
     auto& center = platform::NotificationCenter::defaultCenter();
-    center.post(QStringLiteral("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED"));
+    center.post(kNotifyMusicSyncButtonClicked);
     if (!confirmSync(dialogs))
         return;
     const QVariantMap result = runSync(reset);
     if (result.value(QStringLiteral("failType")).toString() == QLatin1String("Success"))
-        center.post(QStringLiteral("NOTIFY_REFRESH_TIMELINE_UI"));
+        center.post(kNotifyRefreshTimelineUI);
     dialogs.runModalAlert(result.value(QStringLiteral("desc")).toString(), QString());
 }

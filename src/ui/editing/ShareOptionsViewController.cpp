@@ -3,6 +3,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 
 #include <QPixmap>
 #include <QPushButton>
@@ -55,6 +56,5 @@ QPushButton* ShareOptionsViewController::button(int choice) const {
 }
 
 void ShareOptionsViewController::post(int choice) {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SHARE_OPTION_BUTTON_CLICK"),
-                                                       choice);
+    platform::NotificationCenter::defaultCenter().post(kNotifyShareOptionButtonClick, choice);
 }

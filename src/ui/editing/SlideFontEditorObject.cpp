@@ -1,5 +1,6 @@
 #include "ui/editing/SlideFontEditorObject.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/SlideFontWndController.h"
 
@@ -7,10 +8,10 @@ SlideFontEditorObject::SlideFontEditorObject(QWidget* parentWindow)
     : window(new SlideFontWndController(parentWindow)) { // goes with this object, or with its window
     auto& center = platform::NotificationCenter::defaultCenter();
     toolboxObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NOTIFY_TOOLBOX_BUTTON_CLICKED"),
-                                   [this](const platform::Notification& notification) {
-                                       ToolboxButtonTextClicked(notification);
-                                   }));
+        center,
+        center.addObserver(kNotifyToolboxButtonClicked, [this](const platform::Notification& notification) {
+            ToolboxButtonTextClicked(notification);
+        }));
 }
 
 SlideFontEditorObject::~SlideFontEditorObject() {

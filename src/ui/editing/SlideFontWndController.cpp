@@ -3,6 +3,8 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/foundation/UserDefaults.h"
+#include "render/RenderNotifications.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/CSCircularSlider.h"
 #include "ui/editing/EditingPanelSupport.h"
 
@@ -79,7 +81,7 @@ void SlideFontWndController::windowDidLoad() {
     // The preview posts on the thread that handles its mouse; the window is the main thread's.
     positionObserver = platform::ObserverHandle(
         center,
-        center.addObserver(QStringLiteral("NOTIFY_TEXT_POSITION_CHANGED"),
+        center.addObserver(kNotifyTextPositionChanged,
                            [this, alive = QPointer(this)](const platform::Notification& notification) {
                                platform::runOnMainThread([this, alive, notification] {
                                    if (alive)
@@ -174,7 +176,7 @@ void SlideFontWndController::SetFontInfoWithoutStatus() {
     dict.insert(QStringLiteral("FontAngle"), int(std::trunc(-degrees)));
     dict.insert(QStringLiteral("FontName"), fontPopup->currentText());
     dict.insert(QStringLiteral("FontColor"), colour);
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_FONT_INFO_CHANGED"), dict);
+    platform::NotificationCenter::defaultCenter().post(kNotifyFontInfoChanged, dict);
 }
 
 void SlideFontWndController::TextPositionChanged(const platform::Notification& notification) {

@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/MyListViewCell.h"
 #include "ui/editing/ResourceImage.h"
 #include "ui/main/ControllerDialogs.h"
@@ -72,8 +73,7 @@ void SlideThemeViewController::post(std::size_t row) const {
     const QVariantList all = themes();
     if (row >= std::size_t(all.size()))
         return;
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_THEME_ITEM_SELECTED"),
-                                                       all[qsizetype(row)].toMap());
+    platform::NotificationCenter::defaultCenter().post(kNotifyThemeItemSelected, all[qsizetype(row)].toMap());
 }
 
 void SlideThemeViewController::rowDoubleClicked(RLListView&, std::size_t row) {

@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/main/ControllerDialogs.h"
 
@@ -103,9 +104,9 @@ SlideshowOptionsViewController::SlideshowOptionsViewController(QWidget* parent) 
             };
     };
     typeObserver = {center,
-                    center.addObserver(QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED"),
+                    center.addObserver(kNotifySlideshowTypeChanged,
                                        onMain(&SlideshowOptionsViewController::notifySlideshowTypeChanged))};
-    volumeObserver = {center, center.addObserver(QStringLiteral("NOTIFY_BK_MUSIC_VOLUME_CHANGE"),
+    volumeObserver = {center, center.addObserver(kNotifyBKMusicVolumeChange,
                                                  onMain(&SlideshowOptionsViewController::updateBKMusicUI))};
 }
 
@@ -279,7 +280,7 @@ void SlideshowOptionsViewController::ApplyToAllButtonClicked() {
             slide->setFSecPhotoDuration(project->fltPhotoDuration());
     }
     markDirty();
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_UPDATE_SLIDEITEM_DURATION"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemDuration);
 }
 
 void SlideshowOptionsViewController::buttonRepeatClicked() {
@@ -344,7 +345,7 @@ void SlideshowOptionsViewController::buttonSyncMusicAndSlideshowClicked() {
     const QVariantMap result = project->syncMusicAndSlideshowDuration();
     if (result.value(QStringLiteral("failType")).toString() == QLatin1String("Success")) {
         project->setBIsDirty(true);
-        platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_REFRESH_TIMELINE_UI"));
+        platform::NotificationCenter::defaultCenter().post(kNotifyRefreshTimelineUI);
     }
     dialogs->runModalAlert(result.value(QStringLiteral("desc")).toString(), QString());
 }

@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/SlideshowOptionsViewController.h"
 #include "ui/main/ControllerDialogs.h"
 
@@ -155,12 +156,12 @@ void SlideshowOptionsWndController::movButtonCellClicked() {
 }
 
 void SlideshowOptionsWndController::buttonSignoutVideoSiteClicked() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SIGNOUT_VIDEOSITE"));
+    platform::NotificationCenter::defaultCenter().post(kNotifySignoutVideoSite);
     if (dialogs) // the service's own words, not translated
         dialogs->runModalAlert(QStringLiteral("Vistrelle"),
                                QStringLiteral("VideoSite Signin information was cleared."));
 }
 
 void SlideshowOptionsWndController::buttonSignoutSocialSiteClicked() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SIGNOUT_SOCIALSITE"));
+    platform::NotificationCenter::defaultCenter().post(kNotifySignoutSocialSite);
 }

@@ -6,6 +6,7 @@
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioFileWriter.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/ControllerDialogs.h"
 
 #include <QDir>
@@ -20,8 +21,6 @@
 namespace {
 
 constexpr int kMeterSteps = 200; // a tenth of a meter unit
-
-const QString kSoundNotification = QStringLiteral("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE");
 
 QProgressBar* meter(const QString& name, QWidget* parent) {
     auto* bar = new QProgressBar(parent);
@@ -136,7 +135,7 @@ void SoundRecorderWndController::stopRecord() {
         return;
     }
     status->setText(tr_("Recorded."));
-    platform::NotificationCenter::defaultCenter().post(kSoundNotification, audioFileName);
+    platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, audioFileName);
 }
 
 // The chosen file is copied into the project: the slide's sound goes with the slide, and deleting the
@@ -157,7 +156,7 @@ void SoundRecorderWndController::selectSoundFile() {
         return;
     }
     audioFileName = contents + QLatin1Char('/') + copy;
-    platform::NotificationCenter::defaultCenter().post(kSoundNotification, audioFileName);
+    platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, audioFileName);
 }
 
 void SoundRecorderWndController::timerSetup() {

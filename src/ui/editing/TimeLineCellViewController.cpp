@@ -2,6 +2,7 @@
 
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/ResourceImage.h"
 #include "ui/editing/TimelineLayout.h"
@@ -45,7 +46,7 @@ void PhotoIconView::setParentWnd(TimeLineCellViewController* controller) {
 void PhotoIconView::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
     const TimeLineCellViewController* cell = parentWnd();
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_TIMELINE_CELL_CLICKED"),
+    platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellClicked,
                                                        cell ? cell->nIndexTag() : -1);
 }
 
@@ -167,6 +168,5 @@ void TimeLineCellViewController::SetDurationButtonClicked() {
     QVariantMap info;
     if (const SlideItemRef shown = slide.lock())
         info.insert(QStringLiteral("ClickedSlideItem"), QVariant::fromValue(platform::ArchivableRef(shown)));
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_SET_DURATION_BUTTON_CLICKED"),
-                                                       QVariant(), info);
+    platform::NotificationCenter::defaultCenter().post(kNotifySetDurationButtonClicked, QVariant(), info);
 }

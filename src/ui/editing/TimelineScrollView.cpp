@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
@@ -16,8 +17,8 @@ namespace {
 // Autoscroll does nothing while the scroller's step is 0 or 1, so the strip's is neither.
 constexpr int kLineScroll = 10;
 
-void postTimelineNotification(const char* name, int index, const QVariantMap& userInfo = {}) {
-    platform::NotificationCenter::defaultCenter().post(QString::fromLatin1(name), index, userInfo);
+void postTimelineNotification(const QString& name, int index, const QVariantMap& userInfo = {}) {
+    platform::NotificationCenter::defaultCenter().post(name, index, userInfo);
 }
 
 QVariantMap mouseEventInfo(const QMouseEvent& event, const QWidget& receiver) {
@@ -205,14 +206,14 @@ void TimelineScrollView::ProcessMouseUp(const QPointF& viewportPoint, const QVar
     project->setNCurrentSlideItem(quint64(hit.index));
     switch (hit.target) {
     case timeline_layout::ClickTarget::Duration:
-        postTimelineNotification("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", hit.index);
+        postTimelineNotification(kNotifyTimelineCellDurationClicked, hit.index);
         break;
     case timeline_layout::ClickTarget::Transition:
-        postTimelineNotification("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", hit.index);
+        postTimelineNotification(kNotifyTimelineCellTransitionClicked, hit.index);
         break;
     default:
         postTimelineNotification(
-            "NOTIFY_TIMELINE_CELL_CLICKED", hit.index,
+            kNotifyTimelineCellClicked, hit.index,
             {{QStringLiteral("MouseEvent"), mouseEvent}, {QStringLiteral("MouseLocation"), point}});
         break;
     }

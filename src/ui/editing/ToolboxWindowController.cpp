@@ -1,6 +1,7 @@
 #include "ui/editing/ToolboxWindowController.h"
 
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/EditingPanelSupport.h"
 
 #include <QVBoxLayout>
@@ -29,7 +30,7 @@ ToolboxWindowController::ToolboxWindowController(QWidget* parent) : QWidget(pare
 }
 
 void ToolboxWindowController::postTool(const QString& tool) {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_TOOLBOX_BUTTON_CLICKED"), tool);
+    platform::NotificationCenter::defaultCenter().post(kNotifyToolboxButtonClicked, tool);
 }
 
 QPushButton* ToolboxWindowController::button(const QString& tool) const {
@@ -40,7 +41,7 @@ ToolboxObject::ToolboxObject(QWidget* parentWindow)
     : window(new ToolboxWindowController(parentWindow)) { // goes with this object, or with its window
     auto& center = platform::NotificationCenter::defaultCenter();
     showObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NOTIFY_SHOW_TOOLBAR_ICON_CLICK"),
+        center, center.addObserver(kNotifyShowToolbarIconClick,
                                    [this](const platform::Notification&) { ShowToolbarPanel(); }));
 }
 

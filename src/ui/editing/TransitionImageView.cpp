@@ -1,5 +1,6 @@
 #include "ui/editing/TransitionImageView.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/editing/TransitionSelectViewController.h"
 
 #include <QMouseEvent>
@@ -7,10 +8,10 @@
 TransitionImageView::TransitionImageView(QWidget* parent) : PhotoIconView(parent) {
     auto& center = platform::NotificationCenter::defaultCenter();
     selectedObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NOTIFY_TRANSITION_ITEM_SELECTED"),
-                                   [this](const platform::Notification& notification) {
-                                       DismissTransitionView(notification);
-                                   }));
+        center,
+        center.addObserver(kNotifyTransitionItemSelected, [this](const platform::Notification& notification) {
+            DismissTransitionView(notification);
+        }));
 }
 
 void TransitionImageView::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "render/transitions/TransitionManager.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/MyListViewCell.h"
 #include "ui/editing/ResourceImage.h"
@@ -65,8 +66,7 @@ RLListViewCell* TransitionSelectViewController::cellForRow(RLListView& listView,
 void TransitionSelectViewController::post(std::size_t row) const {
     if (row >= std::size_t(rows.size()))
         return;
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_TRANSITION_ITEM_SELECTED"),
-                                                       rows[qsizetype(row)]);
+    platform::NotificationCenter::defaultCenter().post(kNotifyTransitionItemSelected, rows[qsizetype(row)]);
 }
 
 void TransitionSelectViewController::rowDoubleClicked(RLListView&, std::size_t row) {

@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/controls/DoubleSlider.h"
 
@@ -173,8 +174,7 @@ void VideoItemPropertyViewController::sliderBKMusicVolumeValueChanged() {
 }
 
 void VideoItemPropertyViewController::buttonOKClicked() {
-    platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_CLOSE_VIDEOITEM_PROPERTY_PANEL"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyCloseVideoItemPropertyPanel);
 }
 
 void VideoItemPropertyViewController::handleProjectDataChanged() {

@@ -4,6 +4,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/MoveItemsAtIndexes.h"
 
 #include <QFileInfo>
@@ -70,14 +71,14 @@ void blankImageWndController::addButtonClicked() {
     const QString path = imageList[std::size_t(currentSelected)].path();
     auto& center = platform::NotificationCenter::defaultCenter();
     if (!themeBackground) {
-        center.post(QStringLiteral("NOTIFY_INSERT_BLANK_IMAGE"), path);
+        center.post(kNotifyInsertBlankImage, path);
         return;
     }
     if (const auto project = SlideshowProject::currentMainProject()) {
         project->setStrThemeBackground(path);
         project->setBIsDirty(true);
     }
-    center.post(QStringLiteral("NOTIFY_THEME_ITEM_SELECTED"));
+    center.post(kNotifyThemeItemSelected);
 }
 
 void blankImageWndController::setDefaultButtonClicked() {
@@ -87,7 +88,7 @@ void blankImageWndController::setDefaultButtonClicked() {
         project->setStrThemeBackground(QString());
         project->setBIsDirty(true);
     }
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_THEME_ITEM_SELECTED"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyThemeItemSelected);
 }
 
 void blankImageWndController::cancelButtonClicked() {

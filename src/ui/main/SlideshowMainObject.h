@@ -247,70 +247,71 @@ public:
     // The text and font of the sample editSlideItemText shows.
     static QVariantMap editSlideItemTextSample();
 
-    // ---- hooks of the commands not built yet, each empty until it is
+    // ---- timeline, music, clips, share and slide-list handlers; virtual only where a test fixture records
+    // what they are handed instead (addMusicToProject, addVideoToProject).
     // Timeline editing.
-    virtual void notifyTimelineCellClicked(const platform::Notification& notification);
-    virtual void notifyTimelineCellDurationClicked(const platform::Notification& notification);
-    virtual void notifyTimelineCellTransitionClicked(const platform::Notification& notification);
-    virtual void TransitionEffectSelected(const platform::Notification& notification);
-    virtual void PanZoomValueChanged(const platform::Notification& notification);
-    virtual void WindowSizeChanged(const platform::Notification& notification);
-    virtual void FontInfoChanged(const platform::Notification& notification);
-    virtual void notifyToolboxButtonClicked(const platform::Notification& notification);
-    virtual void notifyColorAdjustChanged(const platform::Notification& notification);
-    virtual void notifySetDurationButtonClicked(const platform::Notification& notification);
-    virtual void notifyUpdateSlideItemDuration(const platform::Notification& notification);
-    virtual void notifyCloseSlideItemDurationPanel(const platform::Notification& notification);
-    virtual void notifyCloseVideoItemPropertyPanel(const platform::Notification& notification);
-    virtual void clearTimelineSelection();
-    virtual void createTempSlideItem();
-    virtual void setCurrentSlideshowOnTimeline(qint64 index);
+    void notifyTimelineCellClicked(const platform::Notification& notification);
+    void notifyTimelineCellDurationClicked(const platform::Notification& notification);
+    void notifyTimelineCellTransitionClicked(const platform::Notification& notification);
+    void TransitionEffectSelected(const platform::Notification& notification);
+    void PanZoomValueChanged(const platform::Notification& notification);
+    void WindowSizeChanged(const platform::Notification& notification);
+    void FontInfoChanged(const platform::Notification& notification);
+    void notifyToolboxButtonClicked(const platform::Notification& notification);
+    void notifyColorAdjustChanged(const platform::Notification& notification);
+    void notifySetDurationButtonClicked(const platform::Notification& notification);
+    void notifyUpdateSlideItemDuration(const platform::Notification& notification);
+    void notifyCloseSlideItemDurationPanel(const platform::Notification& notification);
+    void notifyCloseVideoItemPropertyPanel(const platform::Notification& notification);
+    void clearTimelineSelection();
+    void createTempSlideItem();
+    void setCurrentSlideshowOnTimeline(qint64 index);
     // Music and audio layers.
-    virtual void notifyMusicTimelineClicked(const platform::Notification& notification);
-    virtual void notifyMusicOptionsCloseClicked(const platform::Notification& notification);
-    virtual void notifyMusicOptionsAddMusicClicked(const platform::Notification& notification);
-    virtual void notifyRefreshTimelineUI(const platform::Notification& notification);
-    virtual void notifyMusicSyncButtonClicked(const platform::Notification& notification);
-    virtual void backgroundMusicListMenuItemClicked();
-    virtual void layoutMusicSubViews();
+    void notifyMusicTimelineClicked(const platform::Notification& notification);
+    void notifyMusicOptionsCloseClicked(const platform::Notification& notification);
+    void notifyMusicOptionsAddMusicClicked(const platform::Notification& notification);
+    void notifyRefreshTimelineUI(const platform::Notification& notification);
+    void notifyMusicSyncButtonClicked(const platform::Notification& notification);
+    void backgroundMusicListMenuItemClicked();
+    void layoutMusicSubViews();
     // Songs chosen or dropped, copied into the project with their information.
     virtual void addMusicToProject(const QStringList& paths);
-    virtual void syncPhotoMusicButtonClicked();
-    virtual void stopRefreshPlayintIndicator();
-    virtual float getTimelineXPositionFromFrame_Music(quint64 frame);
+    void syncPhotoMusicButtonClicked();
+    void stopRefreshPlayintIndicator();
+    float getTimelineXPositionFromFrame_Music(quint64 frame);
     // Video clips and the clip player: clips chosen or dropped at slot `index`, copied into the project one
     // after another as clip slides.
     virtual void addVideoToProject(const QStringList& paths, int index);
-    virtual void showVideoPlaybackView(const SlideItemRef& slide);
-    virtual void PositionSlideChanged(int frame);
+    void showVideoPlaybackView(const SlideItemRef& slide);
+    void PositionSlideChanged(int frame);
     // The video-clip inspector of a clip slide, shown in the duration call-out; null opens nothing.
-    virtual QWidget* makeVideoItemPropertyView(const SlideItemRef& slide);
+    QWidget* makeVideoItemPropertyView(const SlideItemRef& slide);
     // Share, export and DVD; the movie export and DVD command objects observe their own notifications.
-    virtual void notifyCancelEncodingVideo(const platform::Notification& notification);
-    virtual void notifyPCreateVideoFileEnd(const platform::Notification& notification);
-    virtual void NotifyShareButtonClicked(const platform::Notification& notification);
-    virtual void UploadSigninSucess(const platform::Notification& notification);
-    virtual void notifyVideoInfoEditDone(const platform::Notification& notification);
-    virtual void ShowDVDMenuItem(const platform::Notification& notification);
-    virtual void NoDVDMenuSelected(const platform::Notification& notification);
-    virtual void shareButtonClicked();
-    virtual bool isEncoding() const;
+    void notifyCancelEncodingVideo(const platform::Notification& notification);
+    void notifyPCreateVideoFileEnd(const platform::Notification& notification);
+    void NotifyShareButtonClicked(const platform::Notification& notification);
+    void UploadSigninSucess(const platform::Notification& notification);
+    void notifyVideoInfoEditDone(const platform::Notification& notification);
+    void ShowDVDMenuItem(const platform::Notification& notification);
+    void NoDVDMenuSelected(const platform::Notification& notification);
+    void shareButtonClicked();
+    bool isEncoding() const;
     // The theme list shown by the theme button's call-out; null opens nothing.
-    virtual QWidget* makeThemeListView();
+    QWidget* makeThemeListView();
     // The photo-music fit before an export failed ({"failType", "desc", "result"}): the photo-music sync
     // window's answer, 0 to abandon the export.
-    virtual int runPhotoMusicSyncForExport(const QVariantMap& syncResult);
+    int runPhotoMusicSyncForExport(const QVariantMap& syncResult);
     // Slide list.
-    virtual void NotifyInsertBlankImage(const platform::Notification& notification);
-    virtual void windowWillClose(const platform::Notification& notification);
-    virtual void notifyUpdateSlideItemSound(const platform::Notification& notification);
+    void NotifyInsertBlankImage(const platform::Notification& notification);
+    void windowWillClose(const platform::Notification& notification);
+    void notifyUpdateSlideItemSound(const platform::Notification& notification);
     // The blank-image window, for a new slide or (themeBackground) the theme's background; null while
     // there is none.
-    virtual std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
+    std::unique_ptr<QDialog> makeBlankImageWindow(bool themeBackground);
     // Window layout and options (the file Panels): the side bar and side panel come up with the window.
     void awakeWindowLayout();
     // Closes an options window still open and opens a new one.
-    virtual void ShowApplicationOptions();
+    void ShowApplicationOptions();
     QDialog* optionsWnd() const;
 
     // ---- clips (the file Clips)

@@ -6,6 +6,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/SerialQueue.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MediaFileTypes.h"
@@ -223,7 +224,7 @@ void SlideshowMainObject::reportFailures() {
         list.append(item.reportEntry());
     if (list.isEmpty())
         return;
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_ADD_PHOTO_FAILED"), list);
+    platform::NotificationCenter::defaultCenter().post(kNotifyAddPhotoFailed, list);
 }
 
 // ---- the content view and the window title

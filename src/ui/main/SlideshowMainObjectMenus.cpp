@@ -3,6 +3,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/WebAddresses.h"
 
@@ -11,7 +12,7 @@
 namespace {
 
 void postToolMessage(const QString& tool) {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_TOOLBOX_BUTTON_CLICKED"), tool);
+    platform::NotificationCenter::defaultCenter().post(kNotifyToolboxButtonClicked, tool);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "platform/media/MediaAsset.h"
 #include "platform/media/SerialQueue.h"
 #include "render/SlideshowDirector.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/BKMusicOptionsController.h"
 #include "ui/editing/MusicTimelineViewController.h"
@@ -238,7 +239,7 @@ float SlideshowMainObject::getTimelineXPositionFromFrame_Music(quint64 frame) {
 
 void SlideshowMainObject::backgroundMusicListMenuItemClicked() {
     platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_MUSIC_TIMELINE_CLICKED"), QVariant(),
+        kNotifyMusicTimelineClicked, QVariant(),
         {{QStringLiteral("mouseLocation"), kMusicListMouseLocation},
          {QStringLiteral("locationInWindow"), kMusicListLocationInWindow}});
 }

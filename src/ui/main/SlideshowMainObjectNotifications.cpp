@@ -2,9 +2,13 @@
 // the theme's call-out and handler.
 #include "ui/main/SlideshowMainObject.h"
 
+#include "dvd/DVDNotifications.h"
+#include "export/ExportNotifications.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/MainThread.h"
+#include "render/RenderNotifications.h"
 #include "render/SlideshowDirector.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/SlideThemeViewController.h"
 #include "ui/main/ImageBrowserObject.h"
@@ -27,40 +31,40 @@ using Main = SlideshowMainObject;
 const std::vector<Row>& SlideshowMainObject::observedNotifications() {
     static const std::vector<Row> rows = {
         // registered by init
-        {"NOTIFY_THEME_ITEM_SELECTED", &Main::SlideshowThemeSelected, false},
-        {"NOTIFY_FULL_SCREEN_OPER_BTN_CLICKED", &Main::notifyFullScreenOperBtnClicked, false},
-        {"NOTIFY_TIMELINE_CELL_CLICKED", &Main::notifyTimelineCellClicked, false},
-        {"NOTIFY_TIMELINE_CELL_DURATION_CLICKED", &Main::notifyTimelineCellDurationClicked, false},
-        {"NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", &Main::notifyTimelineCellTransitionClicked, false},
-        {"NOTIFY_TRANSITION_ITEM_SELECTED", &Main::TransitionEffectSelected, false},
-        {"NOTIFY_PANZOOM_CHANGED", &Main::PanZoomValueChanged, false},
-        {"NOTIFY_WINDOW_SIZE_CHANGED", &Main::WindowSizeChanged, false},
-        {"NOTIFY_FONT_INFO_CHANGED", &Main::FontInfoChanged, false},
-        {"NOTIFY_PLAY_SLIDE_INDEX_CHANGED", &Main::notifyPlaySlideIndexChanged, false},
-        {"NOTIFY_TOOLBOX_BUTTON_CLICKED", &Main::notifyToolboxButtonClicked, false},
-        {"NSNOTIFY_COLORADJUST_CHANGED", &Main::notifyColorAdjustChanged, false},
-        {"NOTIFY_MUSIC_TIMELINE_CLICKED", &Main::notifyMusicTimelineClicked, false},
-        {"NOTIFY_CANCEL_ENCODING_VIDEO", &Main::notifyCancelEncodingVideo, false},
-        {"NOTIFY_CREATE_VIDEO_FILE_END", &Main::notifyPCreateVideoFileEnd, false},
-        {"NOTIFY_SHARE_OPTION_BUTTON_CLICK", &Main::NotifyShareButtonClicked, false},
-        {"NOTIFY_INSERT_BLANK_IMAGE", &Main::NotifyInsertBlankImage, false},
-        {"NOTIFY_UPLOAD_SIGNIN_SUCCESS", &Main::UploadSigninSucess, false},
-        {"NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED", &Main::notifyMusicOptionsCloseClicked, false},
-        {"NOTIFY_MUSIC_OPTIONS_ADD_MUSIC_CLICKED", &Main::notifyMusicOptionsAddMusicClicked, false},
-        {"NOTIFY_REFRESH_TIMELINE_UI", &Main::notifyRefreshTimelineUI, false},
-        {"NOTIFY_MUSIC_SYNC_BUTTON_CLICKED", &Main::notifyMusicSyncButtonClicked, false},
-        {"NSNOTIFY_SHOW_DVD_MENU", &Main::ShowDVDMenuItem, false},
-        {"NSNOTIFY_NO_DVD_MENU", &Main::NoDVDMenuSelected, false},
-        {"NSWindowWillCloseNotification", &Main::windowWillClose, false},
+        {kNotifyThemeItemSelected, &Main::SlideshowThemeSelected, false},
+        {kNotifyFullScreenOperBtnClicked, &Main::notifyFullScreenOperBtnClicked, false},
+        {kNotifyTimelineCellClicked, &Main::notifyTimelineCellClicked, false},
+        {kNotifyTimelineCellDurationClicked, &Main::notifyTimelineCellDurationClicked, false},
+        {kNotifyTimelineCellTransitionClicked, &Main::notifyTimelineCellTransitionClicked, false},
+        {kNotifyTransitionItemSelected, &Main::TransitionEffectSelected, false},
+        {kNotifyPanZoomChanged, &Main::PanZoomValueChanged, false},
+        {kNotifyWindowSizeChanged, &Main::WindowSizeChanged, false},
+        {kNotifyFontInfoChanged, &Main::FontInfoChanged, false},
+        {kNotifyPlaySlideIndexChanged, &Main::notifyPlaySlideIndexChanged, false},
+        {kNotifyToolboxButtonClicked, &Main::notifyToolboxButtonClicked, false},
+        {kNotifyColorAdjustChanged, &Main::notifyColorAdjustChanged, false},
+        {kNotifyMusicTimelineClicked, &Main::notifyMusicTimelineClicked, false},
+        {kNotifyCancelEncodingVideo, &Main::notifyCancelEncodingVideo, false},
+        {kNotifyCreateVideoFileEnd, &Main::notifyPCreateVideoFileEnd, false},
+        {kNotifyShareOptionButtonClick, &Main::NotifyShareButtonClicked, false},
+        {kNotifyInsertBlankImage, &Main::NotifyInsertBlankImage, false},
+        {kNotifyUploadSigninSuccess, &Main::UploadSigninSucess, false},
+        {kNotifyMusicOptionsCloseClicked, &Main::notifyMusicOptionsCloseClicked, false},
+        {kNotifyMusicOptionsAddMusicClicked, &Main::notifyMusicOptionsAddMusicClicked, false},
+        {kNotifyRefreshTimelineUI, &Main::notifyRefreshTimelineUI, false},
+        {kNotifyMusicSyncButtonClicked, &Main::notifyMusicSyncButtonClicked, false},
+        {kNotifyShowDVDMenu, &Main::ShowDVDMenuItem, false},
+        {kNotifyNoDVDMenu, &Main::NoDVDMenuSelected, false},
+        {kNotifyWindowWillClose, &Main::windowWillClose, false},
         // registered by the after-load hook
-        {"NOTIFY_VIDEO_INFO_EDIT_DONE", &Main::notifyVideoInfoEditDone, true},
-        {"NOTIFY_SET_DURATION_BUTTON_CLICKED", &Main::notifySetDurationButtonClicked, true},
-        {"NOTIFY_UPDATE_SLIDEITEM_DURATION", &Main::notifyUpdateSlideItemDuration, true},
-        {"NOTIFY_CLOSE_SLIDEITEM_DURATION_PANEL", &Main::notifyCloseSlideItemDurationPanel, true},
-        {"NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE", &Main::notifyUpdateSlideItemSound, true},
-        {"NSNOTIFY_SHOW_MUSIC_LIST", &Main::notifyShowMusicList, true},
-        {"NS_NOTIFY_START_MUSIC", &Main::startPlayMusic, true},
-        {"NOTIFY_CLOSE_VIDEOITEM_PROPERTY_PANEL", &Main::notifyCloseVideoItemPropertyPanel, true},
+        {kNotifyVideoInfoEditDone, &Main::notifyVideoInfoEditDone, true},
+        {kNotifySetDurationButtonClicked, &Main::notifySetDurationButtonClicked, true},
+        {kNotifyUpdateSlideItemDuration, &Main::notifyUpdateSlideItemDuration, true},
+        {kNotifyCloseSlideItemDurationPanel, &Main::notifyCloseSlideItemDurationPanel, true},
+        {kNotifyUpdateSlideItemSoundFile, &Main::notifyUpdateSlideItemSound, true},
+        {kNotifyShowMusicList, &Main::notifyShowMusicList, true},
+        {kNotifyStartMusic, &Main::startPlayMusic, true},
+        {kNotifyCloseVideoItemPropertyPanel, &Main::notifyCloseVideoItemPropertyPanel, true},
     };
     return rows;
 }

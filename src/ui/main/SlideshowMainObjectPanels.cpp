@@ -4,6 +4,7 @@
 #include "ui/main/SlideshowMainObject.h"
 
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/SDSideBar.h"
 #include "ui/editing/ColorAdjustWindowController.h"
 #include "ui/editing/PanZoomObject.h"
@@ -79,8 +80,6 @@ void SlideshowMainObject::connectClipAndPanelActions() {
     onTrigger(ui.addClipCompositionTestMenuItem, &SlideshowMainObject::AddVideoItem);
     onTrigger(ui.renderCompositionTestMenuItem, &SlideshowMainObject::AddQuartzItemTest);
     if (ui.toolboxButton)
-        connect(ui.toolboxButton, &QAbstractButton::clicked, this, [] {
-            platform::NotificationCenter::defaultCenter().post(
-                QStringLiteral("NOTIFY_SHOW_TOOLBAR_ICON_CLICK"));
-        });
+        connect(ui.toolboxButton, &QAbstractButton::clicked, this,
+                [] { platform::NotificationCenter::defaultCenter().post(kNotifyShowToolbarIconClick); });
 }

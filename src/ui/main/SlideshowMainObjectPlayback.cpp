@@ -10,6 +10,7 @@
 #include "platform/foundation/StringTable.h"
 #include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/TimelineGeometry.h"
@@ -24,7 +25,7 @@ constexpr double kPlayHeadPeriod = 1.0 / 30.0;
 constexpr double kStartDelay = 0.5;
 
 void postStopPlayingMusic() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NSNOTIFY_STOP_PLAYING_MUSIC"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyStopPlayingMusic);
 }
 
 QIcon resourceIcon(const QString& name, const QString& type) {

@@ -11,6 +11,7 @@
 #include "render/SlideshowDirector.h"
 #include "render/StillPictures.h"
 #include "render/TextureObject.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/PhotoResizeWorker.h"
 
 namespace {
@@ -32,8 +33,8 @@ double previewAspect() {
 }
 
 void post(const QString& button) {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_FULL_SCREEN_OPER_BTN_CLICKED"),
-                                                       QVariant(), {{QStringLiteral("button"), button}});
+    platform::NotificationCenter::defaultCenter().post(kNotifyFullScreenOperBtnClicked, QVariant(),
+                                                       {{QStringLiteral("button"), button}});
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "dvd/DVDCommand.h"
 #include "dvd/DVDCommandDialogs.h"
+#include "dvd/DVDNotifications.h"
 #include "export/MP4ExportCommand.h"
 #include "export/MovieExportCommand.h"
 #include "model/SlideshowProject.h"
@@ -14,6 +15,7 @@
 #include "platform/foundation/StringTable.h"
 #include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
@@ -98,7 +100,7 @@ void SlideshowMainObject::shareButtonClicked() {
 
 void SlideshowMainObject::shareChoice(int choice) {
     stop();
-    post(QStringLiteral("NOTIFY_SHARE_OPTION_BUTTON_CLICK"), choice);
+    post(kNotifyShareOptionButtonClick, choice);
 }
 
 void SlideshowMainObject::ShareEncodeMovieButtonClick() {
@@ -123,7 +125,7 @@ void SlideshowMainObject::NotifyShareButtonClicked(const Notification& notificat
     switch (choice) {
     case 0:
         project->setShareOption("ServiceName", kPhotoLibrary);
-        post(QStringLiteral("NOTIFY_UPLOAD_SIGNIN_SUCCESS"));
+        post(kNotifyUploadSigninSuccess);
         break;
     case 1: // the uploader signs in and then asks for the settings
         project->setShareOption("ServiceName", kVideoSite);
@@ -146,7 +148,7 @@ void SlideshowMainObject::UploadSigninSucess(const Notification&) {
     MovieSettingsWndController settings(ui.mainWindow);
     if (userDialogs.runModalWindow(settings) != QDialog::Accepted)
         return;
-    queuedEditDone = clock->scheduleOnce(0.0, [] { post(QStringLiteral("NOTIFY_VIDEO_INFO_EDIT_DONE")); });
+    queuedEditDone = clock->scheduleOnce(0.0, [] { post(kNotifyVideoInfoEditDone); });
 }
 
 // ---- the movie export
@@ -269,7 +271,7 @@ void SlideshowMainObject::showMovieFileResult(const QString& moved, const QStrin
 
 void SlideshowMainObject::postContinueUpload(const QString& sourcePath) {
     const QVariant window = QVariant::fromValue<QObject*>(exportWindow.data());
-    post(QStringLiteral("NOTIFY_CONTINUE_UPLOAD_VIDEO"), window,
+    post(kNotifyContinueUploadVideo, window,
          {{QStringLiteral("ExportProgressWindowController"), window},
           {QStringLiteral("SlideshowMainObject"), QVariant::fromValue<QObject*>(this)},
           {QStringLiteral("strSourceVideoFilePath"), sourcePath}});

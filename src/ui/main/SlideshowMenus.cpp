@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QMainWindow>
@@ -125,8 +126,8 @@ void SlideshowMenus::addToFileAndHelpMenus(QMainWindow& window) {
 // The transition picker of the current slide, as a click on its transition icon opens it.
 void SlideshowMenus::transitionMenuItemClicked() {
     controller.ensureCurrentSlideThumbnailVisible();
-    platform::NotificationCenter::defaultCenter().post(
-        QStringLiteral("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED"), controller.nCurrentSlideshowItemIndex());
+    platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellTransitionClicked,
+                                                       controller.nCurrentSlideshowItemIndex());
 }
 
 QAction* SlideshowMenus::action(const QString& name) const {

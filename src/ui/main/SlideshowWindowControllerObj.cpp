@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/ImageBrowserObject.h"
 
 #include <QAbstractButton>
@@ -184,7 +185,7 @@ void SlideshowWindowControllerObj::sideBarDidSelectButton(SDSideBar&, unsigned i
 }
 
 void SlideshowWindowControllerObj::postSizeChanged() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_WINDOW_SIZE_CHANGED"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyWindowSizeChanged);
 }
 
 void SlideshowWindowControllerObj::windowDidResize() {

@@ -3,9 +3,11 @@
 // VideoSiteUploaderObjectExtras.cpp.
 #include "ui/upload/VideoSiteUploaderObject.h"
 
+#include "dvd/DVDNotifications.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/main/AppDialogs.h"
 #include "webservice/BaseClasses/DSUtilities.h"
@@ -82,22 +84,21 @@ VideoSiteUploaderObject::~VideoSiteUploaderObject() {
         categoryFetch->stopFetching();
 }
 
-void VideoSiteUploaderObject::observe(const char* name,
+void VideoSiteUploaderObject::observe(const QString& name,
                                       void (VideoSiteUploaderObject::*handler)(const Notification&)) {
     auto& center = platform::NotificationCenter::defaultCenter();
-    observers.emplace_back(
-        center,
-        center.addObserver(QString::fromLatin1(name), [this, handler](const Notification& notification) {
-            gate.post([this, handler, notification] { (this->*handler)(notification); });
-        }));
+    observers.emplace_back(center,
+                           center.addObserver(name, [this, handler](const Notification& notification) {
+                               gate.post([this, handler, notification] { (this->*handler)(notification); });
+                           }));
 }
 
 void VideoSiteUploaderObject::awakeFromNib() {
     observers.clear();
-    observe("NOTIFY_CONTINUE_UPLOAD_VIDEO", &VideoSiteUploaderObject::StartVideoSiteVideoUploader);
-    observe("NOTIFY_SIGNOUT_VIDEOSITE", &VideoSiteUploaderObject::SignoutVideoSite);
-    observe("NOTIFY_SHARE_OPTION_BUTTON_CLICK", &VideoSiteUploaderObject::NotifyShareButtonClicked);
-    observe("NOTIFY_CANCEL_ENCODING_VIDEO", &VideoSiteUploaderObject::UploadCancelled);
+    observe(kNotifyContinueUploadVideo, &VideoSiteUploaderObject::StartVideoSiteVideoUploader);
+    observe(kNotifySignoutVideoSite, &VideoSiteUploaderObject::SignoutVideoSite);
+    observe(kNotifyShareOptionButtonClick, &VideoSiteUploaderObject::NotifyShareButtonClicked);
+    observe(kNotifyCancelEncodingVideo, &VideoSiteUploaderObject::UploadCancelled);
 }
 
 // ---- the share choice and the sign-in
@@ -157,7 +158,7 @@ void VideoSiteUploaderObject::useAuthorizer(const std::shared_ptr<NetOAuth2Authe
 }
 
 void VideoSiteUploaderObject::VideoSiteSigninSuccess() {
-    platform::NotificationCenter::defaultCenter().post(QStringLiteral("NOTIFY_UPLOAD_SIGNIN_SUCCESS"));
+    platform::NotificationCenter::defaultCenter().post(kNotifyUploadSigninSuccess);
 }
 
 // The service keeps its authorizer until the next sign-in replaces it; the next share finds no kept sign-in

@@ -100,7 +100,8 @@ public:
     bool isUploadingInProgress() const { return bUploadingInProgress; }
 
 private:
-    void observe(const char* name, void (VideoSiteUploaderObject::*handler)(const platform::Notification&));
+    void observe(const QString& name,
+                 void (VideoSiteUploaderObject::*handler)(const platform::Notification&));
     void useAuthorizer(const std::shared_ptr<NetOAuth2Authentication>& auth);
     // The movie for reading, or an error text (nothing is sent then).
     DSUploadFileHandle openMovie(const QString& moviePath, QString* reason) const;

@@ -4,6 +4,7 @@
 #include "support/TestEnvironment.h"
 #include "support/ToneMaker.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/controls/SpinningProgressIndicator.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/controls/WaveSampleProvider.h"
@@ -126,7 +127,7 @@ TEST(WaveFormViewOSXTest, ALoadedSongShowsItsOutlineTitleAndLength) {
     EXPECT_FALSE(view.imgBackground().isNull());
     EXPECT_EQ(view.waveRect(), QRectF(6, 24, 391, 30));
 
-    test_support::PostedNotifications shown("NSNOTIFY_SHOW_MUSIC_LIST");
+    test_support::PostedNotifications shown(kNotifyShowMusicList);
     const auto click = [&](QEvent::Type type, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
         QMouseEvent event(type, QPointF(20, 20), view.mapToGlobal(QPointF(20, 20)), button, button,
                           modifiers);

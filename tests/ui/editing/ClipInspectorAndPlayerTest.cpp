@@ -6,6 +6,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/media/SoundDevices.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
@@ -103,7 +104,7 @@ TEST_F(ClipInspectorAndPlayerTest, TheTransitionIsWrittenOnceAndOnlyWhenItChange
     inspector.reset();
     EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 4.0f) << "applied once, not again when it goes";
 
-    test_support::PostedNotifications closes("NOTIFY_CLOSE_VIDEOITEM_PROPERTY_PANEL");
+    test_support::PostedNotifications closes(kNotifyCloseVideoItemPropertyPanel);
     VideoItemPropertyViewController(slide).okButton()->click();
     EXPECT_EQ(closes.list.size(), 1u);
 }

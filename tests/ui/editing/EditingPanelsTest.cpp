@@ -4,6 +4,8 @@
 
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
+#include "render/RenderNotifications.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/CSCircularSlider.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/ColorAdjustWindowController.h"
@@ -30,7 +32,7 @@ TEST_F(EditingPanelsTest, TheDialPostsAQuarterTurnClockwiseOnceAndOnlyPanZoomOpe
     EXPECT_TRUE(panZoom.panzoomPanel()->isVisible());
     EXPECT_EQ(project->nCurrentStatus(), 3);
 
-    Posts changes("NOTIFY_PANZOOM_CHANGED");
+    Posts changes(kNotifyPanZoomChanged);
     CSCircularSlider& dial = *panZoom.m_scaleSlider();
     dial.setAngle(-std::numbers::pi_v<float> / 2, 40.0f);
     EXPECT_TRUE(changes.list.empty()) << "a value set by the program is no edit";
@@ -49,7 +51,7 @@ TEST_F(EditingPanelsTest, TheDialPostsAQuarterTurnClockwiseOnceAndOnlyPanZoomOpe
 TEST_F(EditingPanelsTest, TheTextWindowWritesTheDialAngleAndStartsEachSlideFromItsOwnOffsets) {
     SlideFontEditorObject editor;
     SlideFontWndController& window = *editor.panelWndController();
-    Posts infos("NOTIFY_FONT_INFO_CHANGED");
+    Posts infos(kNotifyFontInfoChanged);
     editor.setTextInfoDict(
         {{"Text", "Hello"}, {"FontSize", 60}, {"FontAngle", -90}, {"FontName", "Nowhere Sans"}});
     EXPECT_TRUE(infos.list.empty()) << "showing a slide is no edit";
@@ -68,7 +70,7 @@ TEST_F(EditingPanelsTest, TheTextWindowWritesTheDialAngleAndStartsEachSlideFromI
     EXPECT_EQ(project->nCurrentStatus(), 2);
 
     const auto drag = [](double dx) {
-        platform::NotificationCenter::defaultCenter().post("NOTIFY_TEXT_POSITION_CHANGED",
+        platform::NotificationCenter::defaultCenter().post(kNotifyTextPositionChanged,
                                                            QVariantMap{{"deltaX", dx}, {"deltaY", 0.0}});
     };
     drag(10.6);
@@ -86,7 +88,7 @@ TEST_F(EditingPanelsTest, TheTextWindowWritesTheDialAngleAndStartsEachSlideFromI
 TEST_F(EditingPanelsTest, TheColourWindowPostsTheWholeDictionaryAndTheToolboxToggles) {
     ColorAdjustObject owner;
     ColorAdjustWindowController& window = *owner.colorWndController();
-    Posts colours("NSNOTIFY_COLORADJUST_CHANGED");
+    Posts colours(kNotifyColorAdjustChanged);
     window.slider2()->setDoubleValue(0.5);
     window.ResetButtonClicked();
     window.OKButtonClicked();
@@ -101,12 +103,12 @@ TEST_F(EditingPanelsTest, TheColourWindowPostsTheWholeDictionaryAndTheToolboxTog
 
     ToolboxObject toolbox;
     auto& center = platform::NotificationCenter::defaultCenter();
-    center.post("NOTIFY_SHOW_TOOLBAR_ICON_CLICK");
+    center.post(kNotifyShowToolbarIconClick);
     EXPECT_TRUE(toolbox.toolboxController()->isVisible());
-    Posts tools("NOTIFY_TOOLBOX_BUTTON_CLICKED");
+    Posts tools(kNotifyToolboxButtonClicked);
     toolbox.toolboxController()->button("ColorAdjust")->click();
     EXPECT_TRUE(window.isVisible());
-    center.post("NOTIFY_SHOW_TOOLBAR_ICON_CLICK");
+    center.post(kNotifyShowToolbarIconClick);
     EXPECT_FALSE(toolbox.toolboxController()->isVisible());
     ASSERT_EQ(tools.list.size(), 1u);
     EXPECT_EQ(tools.list[0].object, "ColorAdjust");

@@ -4,6 +4,7 @@
 
 #include "model/SlideshowProject.h"
 #include "render/transitions/TransitionManager.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/RLListViewCell.h"
 #include "ui/editing/MyListViewCell.h"
 #include "ui/editing/PhotoDurationViewController.h"
@@ -54,7 +55,7 @@ TEST_F(EditingPopOversTest, ThePickerOffersFiftySixTransitionsAndPostsThePickedO
     EXPECT_EQ(first->reusableIdentifier(), "MyListViewCell_0") << "a cell is reused only for its row";
     EXPECT_EQ(picker.listView()->rectOfRow(1).y(), 62.0) << "60 high, 2 apart";
 
-    Posts picked("NOTIFY_TRANSITION_ITEM_SELECTED");
+    Posts picked(kNotifyTransitionItemSelected);
     picker.setButton()->click();
     picker.listView()->setSelectedRows({3, 4});
     picker.setButton()->click();
@@ -74,7 +75,7 @@ TEST_F(EditingPopOversTest, ACellsTransitionIconOpensOnePickerAboveItUntilItLose
     cell.setNIndexTag(2);
     window.show();
     TransitionImageView& icon = *cell.transitionIconView();
-    Posts clicks("NOTIFY_TIMELINE_CELL_CLICKED");
+    Posts clicks(kNotifyTimelineCellClicked);
     for (int i = 0; i < 2; ++i) {
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), icon.mapToGlobal(QPointF(5, 5)),
                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
@@ -117,7 +118,7 @@ TEST_F(EditingPopOversTest, TheThemeListShowsEveryThemeWithTheCurrentOneSelected
     EXPECT_EQ(first->detailedText()->text(), themes[0].toMap().value("ThemeDescription").toString());
     EXPECT_FALSE(first->iconView()->pixmap().isNull());
 
-    Posts chosen("NOTIFY_THEME_ITEM_SELECTED");
+    Posts chosen(kNotifyThemeItemSelected);
     list.listView()->setSelectedRow(1);
     list.CustomizeThemeButtonClicked(); // no blank-image window yet: it only sets the theme
     ASSERT_EQ(chosen.list.size(), 1u);
@@ -144,7 +145,7 @@ TEST_F(EditingPopOversTest, DurationsCountWholeFrames) {
 TEST_F(EditingPopOversTest, TheDurationPopOverAppliesItsWholeFramesOnceWhenItCloses) {
     const auto slides = useColourSlides({Qt::red, Qt::green});
     project->setBIsDirty(false);
-    Posts updates("NOTIFY_UPDATE_SLIDEITEM_DURATION");
+    Posts updates(kNotifyUpdateSlideItemDuration);
     {
         PhotoDurationViewController popOver(slides[0]);
         EXPECT_EQ(popOver.sliderPhotoDuration()->value(), 30);
@@ -168,7 +169,7 @@ TEST_F(EditingPopOversTest, ClosingUnchangedKeepsTheProjectCleanAndApplyToAllSpa
     slides[2]->setItemType(SlideItem::kItemTypeVideo);
     slides[2]->setFSecPhotoDuration(7.0f);
     project->setBIsDirty(false);
-    Posts updates("NOTIFY_UPDATE_SLIDEITEM_DURATION");
+    Posts updates(kNotifyUpdateSlideItemDuration);
     { PhotoDurationViewController unchanged(slides[0]); }
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_EQ(updates.list.size(), 1u) << "it still posts";

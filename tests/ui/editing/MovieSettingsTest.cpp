@@ -2,6 +2,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/editing/MovieSettingsWndController.h"
 #include "ui/editing/ShareOptionsViewController.h"
 
@@ -83,7 +84,7 @@ TEST_F(MovieSettingsTest, EachShareButtonPostsItsChoice) {
     std::vector<int> choices;
     auto& center = platform::NotificationCenter::defaultCenter();
     platform::ObserverHandle handle{
-        center, center.addObserver("NOTIFY_SHARE_OPTION_BUTTON_CLICK",
+        center, center.addObserver(kNotifyShareOptionButtonClick,
                                    [&](const auto& n) { choices.push_back(n.object.toInt()); })};
     ShareOptionsViewController view;
     for (int choice : {3, 0, 2, 1})

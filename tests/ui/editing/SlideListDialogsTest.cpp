@@ -7,6 +7,7 @@
 #include "support/ToneMaker.h"
 
 #include "model/SlideshowProject.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ArrangeOrderWndController.h"
 #include "ui/editing/SoundRecorderWndController.h"
 #include "ui/editing/TimelineContentView.h"
@@ -65,7 +66,7 @@ TEST_F(SlideListDialogsTest, TheBlankImageWindowAddsTheChosenStockPicture) {
     const QImage shot = screenshot::save(window, "blank-image-window");
     EXPECT_FALSE(shot.isNull());
 
-    Posts inserted("NOTIFY_INSERT_BLANK_IMAGE");
+    Posts inserted(kNotifyInsertBlankImage);
     window.m_buttonOK()->click();
     EXPECT_TRUE(inserted.list.empty()) << "nothing chosen: the window only closes";
     EXPECT_FALSE(window.isVisible());
@@ -89,7 +90,7 @@ TEST_F(SlideListDialogsTest, InThemeModeSetAndDefaultChangeTheThemeBackground) {
     EXPECT_EQ(window.m_buttonOK()->text(), "Set");
     window.show();
     EXPECT_TRUE(window.m_buttonDefault()->isVisible());
-    Posts themes("NOTIFY_THEME_ITEM_SELECTED");
+    Posts themes(kNotifyThemeItemSelected);
     window.m_buttonDefault()->click();
     EXPECT_EQ(themes.list.size(), 1u) << "posted even without a background";
     window.imageBrowser()->setSelectionIndexes({5});
@@ -202,7 +203,7 @@ TEST_F(SlideListDialogsTest, TheMetersShowPeaksWhileRecording) {
 TEST_F(SlideListDialogsTest, EveryRecordingGetsAFileOfItsOwn) {
     useFakeCapture();
     SoundRecorderWndController recorder(dialogs, scheduler);
-    Posts sounds("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE");
+    Posts sounds(kNotifyUpdateSlideItemSoundFile);
     recorder.stopRecord();
     EXPECT_TRUE(sounds.list.empty()) << "Stop without Start";
     for (int take = 0; take < 2; ++take) {
@@ -226,7 +227,7 @@ TEST_F(SlideListDialogsTest, WithoutAnInputOnlyAFileCanBeChosenAndItIsCopied) {
     const auto slides = useColourSlides({Qt::red});
     controller->setNCurrentSlideshowItemIndex(0);
     SoundRecorderWndController recorder(dialogs, scheduler);
-    Posts sounds("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE");
+    Posts sounds(kNotifyUpdateSlideItemSoundFile);
     EXPECT_FALSE(recorder.canRecord());
     recorder.startRecord();
     recorder.stopRecord();

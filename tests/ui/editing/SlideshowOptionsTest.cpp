@@ -3,6 +3,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/editing/SlideshowOptionsViewController.h"
 #include "ui/editing/SlideshowOptionsWndController.h"
@@ -97,7 +98,7 @@ TEST_F(SlideshowOptionsTest, ApplyToAllKeepsAClipsLengthButGivesItTheTransition)
     SlideshowOptionsViewController pane;
     pane.sliderSlideshowTime()->setValue(30);
     pane.sliderTransitionTime()->setValue(8);
-    PostedNotifications posted("NOTIFY_UPDATE_SLIDEITEM_DURATION");
+    PostedNotifications posted(kNotifyUpdateSlideItemDuration);
     pane.applyToAllButton()->click();
     const auto slides = project->slideshowArray();
     EXPECT_FLOAT_EQ(slides[0]->fSecPhotoDuration(), 3.0f);
@@ -111,7 +112,7 @@ TEST_F(SlideshowOptionsTest, DecliningTheSyncChangesNothing) {
     SlideshowOptionsViewController pane;
     pane.setDialogs(&dialogs);
     dialogs.questionAnswers = {true}; // the default button: NO
-    PostedNotifications refreshed("NOTIFY_REFRESH_TIMELINE_UI");
+    PostedNotifications refreshed(kNotifyRefreshTimelineUI);
     pane.syncButton()->click();
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_TRUE(refreshed.list.empty());
@@ -147,7 +148,7 @@ TEST_F(SlideshowOptionsTest, TheOptionsWindowStoresFormatFolderAndDurations) {
 
 TEST_F(SlideshowOptionsTest, SigningOutOfTheVideoSiteTellsTheUploaderAndTheUser) {
     SlideshowOptionsWndController window(&dialogs);
-    PostedNotifications video("NOTIFY_SIGNOUT_VIDEOSITE"), social("NOTIFY_SIGNOUT_SOCIALSITE");
+    PostedNotifications video(kNotifySignoutVideoSite), social(kNotifySignoutSocialSite);
     window.btnSignoutVideoSite()->click();
     window.btnSignoutSocialSite()->click();
     EXPECT_EQ(video.list.size(), 1u);

@@ -2,6 +2,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/MusicTimelineLayout.h"
 #include "ui/editing/MusicTimelineViewController.h"
@@ -41,7 +42,7 @@ TEST_F(TimelineCellsAndMusicTest, ACellShowsItsDurationsInWhiteAndPostsItsIndexW
     EXPECT_EQ(cell.photoDurationButton()->text(), "75.5s");
     EXPECT_EQ(cell.transitionDurationButton()->text(), "2.0s");
 
-    Posts clicks("NOTIFY_TIMELINE_CELL_CLICKED");
+    Posts clicks(kNotifyTimelineCellClicked);
     press(*cell.photoThumbnailView());
     cell.setNIndexTag(4);
     press(*cell.transitionIconView());
@@ -49,7 +50,7 @@ TEST_F(TimelineCellsAndMusicTest, ACellShowsItsDurationsInWhiteAndPostsItsIndexW
     EXPECT_EQ(clicks.list[0].object.toInt(), -1) << "no index yet";
     EXPECT_EQ(clicks.list[1].object.toInt(), 4);
 
-    Posts durations("NOTIFY_SET_DURATION_BUTTON_CLICKED");
+    Posts durations(kNotifySetDurationButtonClicked);
     cell.photoDurationButton()->click();
     ASSERT_EQ(durations.list.size(), 1u);
     EXPECT_EQ(durations.list[0].userInfo.value("ClickedSlideItem").value<platform::ArchivableRef>(), slide);
@@ -142,7 +143,7 @@ TEST_F(TimelineCellsAndMusicTest, AHostedStripScrollsWithTheIndicatorAndStopping
     music.stopRefreshPlayintIndicator();
     EXPECT_FALSE(music.tlPlayingIndicatorView());
 
-    Posts clicks("NOTIFY_MUSIC_TIMELINE_CLICKED");
+    Posts clicks(kNotifyMusicTimelineClicked);
     press(*music.view());
     press(*music.view(), QEvent::MouseButtonDblClick);
     ASSERT_EQ(clicks.list.size(), 2u) << "every click of a double click";

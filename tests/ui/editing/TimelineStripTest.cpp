@@ -3,6 +3,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
 
@@ -46,8 +47,8 @@ protected:
         window->show();
         slides = useColourSlides(kColours);
         strip()->horizontalScrollBar()->setValue(0);
-        for (const char* name : {"NOTIFY_TIMELINE_CELL_CLICKED", "NOTIFY_TIMELINE_CELL_DURATION_CLICKED",
-                                 "NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED"})
+        for (const QString& name : {kNotifyTimelineCellClicked, kNotifyTimelineCellDurationClicked,
+                                    kNotifyTimelineCellTransitionClicked})
             observers.emplace_back(
                 NotificationCenter::defaultCenter(),
                 NotificationCenter::defaultCenter().addObserver(
@@ -122,9 +123,9 @@ TEST_F(TimelineStripTest, AClickPostsWhatItHitAndMakesThatSlideCurrent) {
     click({390, 120});
     click({900, 20}); // beyond the slides
     ASSERT_EQ(posts.size(), 3u);
-    EXPECT_EQ(posts[0].name, "NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED");
-    EXPECT_EQ(posts[1].name, "NOTIFY_TIMELINE_CELL_DURATION_CLICKED");
-    EXPECT_EQ(posts[2].name, "NOTIFY_TIMELINE_CELL_CLICKED");
+    EXPECT_EQ(posts[0].name, kNotifyTimelineCellTransitionClicked);
+    EXPECT_EQ(posts[1].name, kNotifyTimelineCellDurationClicked);
+    EXPECT_EQ(posts[2].name, kNotifyTimelineCellClicked);
     for (const auto& posted : posts)
         EXPECT_EQ(posted.object.toInt(), 2);
     EXPECT_EQ(posts[2].userInfo.value("MouseLocation").toPointF(), QPointF(390, 120));

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "render/SlideshowDirector.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/ImageBrowserView.h"
 #include "ui/editing/blankImageWndController.h"
@@ -196,7 +197,7 @@ TEST_F(MainWindowPreviewTest, EachOpeningOfTheDVDMenuPageShowsTheChosenMenuAgain
     useColourSlides({red, QColor(40, 200, 60), QColor(50, 70, 230)});
     const auto meanOfShown = [&] { return meanColour(shownFrame(), shownFrame().rect()); };
     const auto showFirstSlide = [&] {
-        platform::NotificationCenter::defaultCenter().post("NOTIFY_TIMELINE_CELL_CLICKED", 0);
+        platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellClicked, 0);
         return test_support::spinUntil([&] { return near(meanOfShown(), red); });
     };
     ASSERT_TRUE(showFirstSlide());

@@ -9,6 +9,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/media/AudioPlayer.h"
 #include "support/NullAudioSink.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/BKMusicOptionsController.h"
 #include "ui/editing/PhotoMusicSyncForExportWindowController.h"
@@ -118,7 +119,7 @@ TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
     EXPECT_EQ(MusicListTableModel::objectValue("time", 2), "01:15");
     EXPECT_EQ(MusicListTableModel::objectValue("titleFromFileName", 1), "Two") << "any key of the song";
 
-    Posts closed("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED");
+    Posts closed(kNotifyMusicOptionsCloseClicked);
     {
         BKMusicOptionsController options;
         EXPECT_EQ(options.textfieldBackgroundVolumeWhenPhotos()->text(), "0.90");
@@ -222,14 +223,14 @@ TEST_F(MusicCommandsTest, TheSyncPopOverAsksFitsAndRefreshesOnlyOnSuccess) {
     EXPECT_EQ(PhotoMusicSyncViewController::musicInfoText(), "Songs: 2          Duration: 01:15");
     EXPECT_EQ(PhotoMusicSyncViewController::slideshowInfoText(), "Photos: 3         Duration: 00:16");
 
-    Posts closing("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED");
+    Posts closing(kNotifyMusicSyncButtonClicked);
     std::vector<std::size_t> alertsAtRefresh;
-    Posts refreshes("NOTIFY_REFRESH_TIMELINE_UI");
-    const platform::ObserverHandle watch(
-        platform::NotificationCenter::defaultCenter(),
-        platform::NotificationCenter::defaultCenter().addObserver(
-            "NOTIFY_REFRESH_TIMELINE_UI",
-            [&](const platform::Notification&) { alertsAtRefresh.push_back(dialogs.alerts.size()); }));
+    Posts refreshes(kNotifyRefreshTimelineUI);
+    const platform::ObserverHandle watch(platform::NotificationCenter::defaultCenter(),
+                                         platform::NotificationCenter::defaultCenter().addObserver(
+                                             kNotifyRefreshTimelineUI, [&](const platform::Notification&) {
+                                                 alertsAtRefresh.push_back(dialogs.alerts.size());
+                                             }));
     PhotoMusicSyncViewController sync(dialogs);
     dialogs.questionAnswers = {true}; // NO, the default
     sync.syncButton()->click();
@@ -317,13 +318,13 @@ TEST_F(MusicCommandsTest, PicturesOfTheSongStripsAndTheirCallOuts) {
     controller->outlets().syncPhotoMusicButton->click();
     ASSERT_TRUE(controller->attachedWindowPhotoMusicSync());
     screenshot::saveWithChildWindows(*window, "photo-music-sync");
-    platform::NotificationCenter::defaultCenter().post("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED");
+    platform::NotificationCenter::defaultCenter().post(kNotifyMusicSyncButtonClicked);
     EXPECT_FALSE(controller->attachedWindowPhotoMusicSync());
 
     // The options closed with the list changed: the strips are made again once the call-out is gone.
     const QPointer<WaveFormViewOSX> old = views[0];
     project->setMusicArray({project->musicArray()[1]});
-    platform::NotificationCenter::defaultCenter().post("NOTIFY_MUSIC_OPTIONS_CLOSE_CLICKED", QVariant(),
+    platform::NotificationCenter::defaultCenter().post(kNotifyMusicOptionsCloseClicked, QVariant(),
                                                        {{"bNeedLayoutMusicTimeLine", true}});
     EXPECT_EQ(controller->musicSubviewArray().size(), 2u) << "not yet";
     scheduler->advance(0.0);

@@ -1,6 +1,7 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/PhotoResizeWorker.h"
 
@@ -134,7 +135,7 @@ TEST_F(PhotoImportTest, UnreadablePhotosLeaveTheProjectAndAreReportedOnceAfterTh
     std::vector<platform::Notification> reports;
     auto& center = NotificationCenter::defaultCenter();
     platform::ObserverHandle observer(
-        center, center.addObserver("NOTIFY_ADD_PHOTO_FAILED",
+        center, center.addObserver(kNotifyAddPhotoFailed,
                                    [&](const platform::Notification& n) { reports.push_back(n); }));
     dialogs.mediaOpenAnswers.push_back(
         {writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red), writeBrokenPhoto("y.jpg")});

@@ -5,6 +5,7 @@
 
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
@@ -67,7 +68,7 @@ protected:
     }
     // The clip's cell clicked: its player stands in the preview's place.
     void clickClipCell() {
-        platform::NotificationCenter::defaultCenter().post("NOTIFY_TIMELINE_CELL_CLICKED", 3);
+        platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellClicked, 3);
     }
     bool clipPlayerShown() const {
         const VideoPlaybackViewController* player = controller->videoPlaybackCtrl();
@@ -89,7 +90,7 @@ TEST_F(PreviewAfterExportTest, TheCurrentClipIsInItsPlayerAgainAfterAnExportAndA
         SCOPED_TRACE(cancel ? "cancelled" : "finished");
         clickClipCell();
         ASSERT_TRUE(clipPlayerShown());
-        platform::NotificationCenter::defaultCenter().post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 0);
+        platform::NotificationCenter::defaultCenter().post(kNotifyShareOptionButtonClick, 0);
         scheduler->advance(0.0); // the settings' OK starts the export
         ASSERT_TRUE(controller->isExportRunning());
         EXPECT_FALSE(clipPlayerShown()) << "the export stops the clip's player";

@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "render/SlideshowDirector.h"
 #include "render/StillPictures.h"
+#include "ui/UiNotifications.h"
 #include "ui/main/PhotoResizeWorker.h"
 
 using Motion = SlideshowMainObject::PreviewMotion;
@@ -53,7 +54,7 @@ protected:
         useColourSlides({Qt::red, Qt::green, Qt::blue});
     }
     void step(const char* button) {
-        platform::NotificationCenter::defaultCenter().post("NOTIFY_FULL_SCREEN_OPER_BTN_CLICKED", QVariant(),
+        platform::NotificationCenter::defaultCenter().post(kNotifyFullScreenOperBtnClicked, QVariant(),
                                                            {{"button", button}});
     }
 };

@@ -6,10 +6,13 @@
 
 #include "dvd/DVDCommand.h"
 #include "export/EncoderController.h"
+#include "export/ExportNotifications.h"
 #include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
 #include "model/SlideshowProjectManagerItem.h"
 #include "platform/disc/DiscDrive.h"
+#include "render/RenderNotifications.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
 
@@ -41,7 +44,7 @@ protected:
         project->setShareOption("VideoSize", 0);
         SlideshowProject::setStrOutputVideoPath(dir.file("Exported"));
         auto& center = NotificationCenter::defaultCenter();
-        for (const char* name : {"NOTIFY_CREATE_VIDEO_FILE_END", "NOTIFY_CONTINUE_UPLOAD_VIDEO"})
+        for (const QString& name : {kNotifyCreateVideoFileEnd, kNotifyContinueUploadVideo})
             handles.emplace_back(center, center.addObserver(name, [this](const platform::Notification& n) {
                 const std::lock_guard lock(mutex);
                 seen.push_back(n);
@@ -77,7 +80,7 @@ protected:
     }
     void shareWithSettingsOK(int choice) {
         answerSettingsOK();
-        post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", choice);
+        post(kNotifyShareOptionButtonClick, choice);
         runExportToItsEnd();
     }
     int seenCount(const QString& name) const {
@@ -119,7 +122,7 @@ TEST_F(ShareCommandTest, EachChoiceRecordsItsServiceAndOnlyTheMovieFileAsksForSe
     for (const Case& step : cases) {
         project->setShareOption("ServiceName", "Unchanged");
         dialogs.modalWindows.clear();
-        post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", step.choice);
+        post(kNotifyShareOptionButtonClick, step.choice);
         scheduler->advance(0.0);
         EXPECT_EQ(project->strShareServceType(), step.service) << step.choice;
         EXPECT_EQ(dialogs.modalWindows, step.windows) << step.choice;
@@ -182,10 +185,10 @@ TEST_F(ShareExportTest, AMovieFileIsRecordedMovedUnderAFreeNameAndOfferedAndAFai
 TEST_F(ShareExportTest, AnUploadGetsTheMovieAndTheProgressWindowStillUp) {
     useShortSlides(3);
     answerSettingsOK();
-    post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 1);
-    post("NOTIFY_UPLOAD_SIGNIN_SUCCESS"); // what the uploader posts once signed in
+    post(kNotifyShareOptionButtonClick, 1);
+    post(kNotifyUploadSigninSuccess); // what the uploader posts once signed in
     runExportToItsEnd();
-    ASSERT_EQ(seenCount("NOTIFY_CONTINUE_UPLOAD_VIDEO"), 1);
+    ASSERT_EQ(seenCount(kNotifyContinueUploadVideo), 1);
     const platform::Notification handOff = seen.back();
     auto* window = controller->exportProgressWC();
     ASSERT_TRUE(window);
@@ -216,7 +219,7 @@ TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndR
         });
     });
     answerSettingsOK();
-    post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 0);
+    post(kNotifyShareOptionButtonClick, 0);
     scheduler->advance(0.0);
     ASSERT_TRUE(test_support::spinUntil([&] { return mixing.load(); }, 30000));
     EXPECT_FALSE(project->bPlayLoop()) << "off while the export runs";
@@ -227,7 +230,7 @@ TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndR
     release = true;
     ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 30000));
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
-    EXPECT_EQ(seenCount("NOTIFY_CREATE_VIDEO_FILE_END"), 0);
+    EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
     expectPlaybackBack();
 }
 
@@ -244,7 +247,7 @@ TEST_F(ShareExportTest, ADVDMenusFinishIsNoMovieOfTheControllers) {
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.modalEnds, 1) << "the menu's end closes its window";
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
-    EXPECT_EQ(seenCount("NOTIFY_CREATE_VIDEO_FILE_END"), 0);
+    EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
     EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
     expectPlaybackBack();
 }
@@ -262,7 +265,7 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     ASSERT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Encoding)
         << qPrintable(dialogs.alertText());
     EXPECT_FALSE(project->bPlayLoop());
-    platform::NotificationCenter::defaultCenter().post("NOTIFY_PLAY_SLIDE_INDEX_CHANGED", QVariant(),
+    platform::NotificationCenter::defaultCenter().post(kNotifyPlaySlideIndexChanged, QVariant(),
                                                        {{"playingItemIndex", 2}});
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1) << "the DVD's player does not move the mark";
     controller->exportProgressWC()->cancelButtonClicked();

@@ -6,6 +6,7 @@
 
 #include "dvd/DVDCommand.h"
 #include "platform/disc/DiscDrive.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/main/BurnSetupPanel.h"
 
@@ -44,7 +45,7 @@ TEST_F(ShareEndToEndTest, ADVDIsAuthoredAndWrittenIntoADiscImage) {
     dialogs.burnSetupAnswers = {drive};
     drive.reset();
     QStringList titles;
-    NotificationCenter::defaultCenter().post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 3);
+    NotificationCenter::defaultCenter().post(kNotifyShareOptionButtonClick, 3);
     ASSERT_EQ(dialogs.burnSetups, 1);
     ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
     ASSERT_TRUE(ends([&] {
@@ -92,7 +93,7 @@ TEST_F(ShareEndToEndTest, ATestBurnTickedInTheSetUpRunsTheWholeDVDAndWritesNothi
     dialogs.burnSetupAnswers = {panel.takeChosenDrive(&error)};
     ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
 
-    NotificationCenter::defaultCenter().post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", 3);
+    NotificationCenter::defaultCenter().post(kNotifyShareOptionButtonClick, 3);
     ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
     ASSERT_TRUE(ends([&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }));
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());

@@ -5,6 +5,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StandardPaths.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ArrangeOrderWndController.h"
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/SlideshowMenus.h"
@@ -91,7 +92,7 @@ TEST_F(SlideListCommandsTest, ABlankPictureTakesTheCurrentSlidesPlaceOrIsAppende
     for (const int current : {2, -1}) {
         const auto slides = fiveSlides();
         controller->setNCurrentSlideshowItemIndex(current);
-        NotificationCenter::defaultCenter().post("NOTIFY_INSERT_BLANK_IMAGE", stock);
+        NotificationCenter::defaultCenter().post(kNotifyInsertBlankImage, stock);
         ASSERT_TRUE(waitForImports());
         ASSERT_EQ(project->slideCount(), 6u);
         const std::size_t at = current < 0 ? 5 : 2;
@@ -143,10 +144,10 @@ TEST_F(SlideListCommandsTest, ASoundGoesOnlyToASlideThatExistsAndIsSaved) {
     const auto slides = fiveSlides();
     const QString sound = dir.file("voice.caf");
     controller->setNCurrentSlideshowItemIndex(7); // beyond the slides
-    NotificationCenter::defaultCenter().post("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE", sound);
+    NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, sound);
     controller->setNCurrentSlideshowItemIndex(3);
     project->setBIsDirty(false);
-    NotificationCenter::defaultCenter().post("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE", sound);
+    NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, sound);
     for (std::size_t i = 0; i < slides.size(); ++i)
         EXPECT_EQ(slides[i]->strSoundFileName(), i == 3 ? sound : QString()) << i;
     EXPECT_TRUE(project->bIsDirty());
@@ -215,7 +216,7 @@ TEST_F(SlideListCommandsTest, TheMenusReachTheCommandsAndFollowTheCurrentSlide) 
     controller->setNCurrentSlideshowItemIndex(4);
     EXPECT_TRUE(remove->isEnabled() && rotate->isEnabled());
 
-    Posts tools("NOTIFY_TOOLBOX_BUTTON_CLICKED");
+    Posts tools(kNotifyToolboxButtonClicked);
     for (const char* name : {"addTextMenuItem", "panZoomMenuItem", "adjustColourMenuItem", "rotateMenuItem"})
         menus.action(name)->trigger();
     QStringList posted;

@@ -6,7 +6,9 @@
 
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
+#include "render/RenderNotifications.h"
 #include "render/transitions/TransitionManager.h"
+#include "ui/UiNotifications.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/PhotoDurationViewController.h"
 #include "ui/editing/SlideThemeViewController.h"
@@ -71,9 +73,9 @@ TEST_F(TimelineEditingTest, PanZoomReportsEditTheCopyAndEndCommitsItAsTheSlidesE
     ASSERT_TRUE(copy);
     ASSERT_NE(copy, slides[1]);
     copy->setPanStartPoint(QPointF(0.2, 0.3));
-    post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "SCALE"}, {"VALUE", 100}});
-    post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "ROTATE"}, {"VALUE", 30}});
-    post("NOTIFY_PANZOOM_CHANGED",
+    post(kNotifyPanZoomChanged, QVariantMap{{"NAME", "SCALE"}, {"VALUE", 100}});
+    post(kNotifyPanZoomChanged, QVariantMap{{"NAME", "ROTATE"}, {"VALUE", 30}});
+    post(kNotifyPanZoomChanged,
          QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", 192}, {"deltaY", 108}});
     EXPECT_DOUBLE_EQ(copy->zoomStart(), 2.0);
     EXPECT_DOUBLE_EQ(copy->rotateAngle(SlideItem::kRotateZStart), 30.0);
@@ -90,7 +92,7 @@ TEST_F(TimelineEditingTest, PanZoomReportsEditTheCopyAndEndCommitsItAsTheSlidesE
     const QPointF slideStart = slides[1]->panStartPoint();
     const double slideZoom = slides[1]->zoomStart();
     project->setBIsDirty(false);
-    post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "END"}});
+    post(kNotifyPanZoomChanged, QVariantMap{{"NAME", "END"}});
     EXPECT_EQ(slides[1]->panEndPoint(), copy->panStartPoint());
     EXPECT_DOUBLE_EQ(slides[1]->zoomEnd(), 2.0);
     EXPECT_DOUBLE_EQ(slides[1]->rotateAngle(SlideItem::kRotateZEnd), 30.0);
@@ -117,7 +119,7 @@ TEST_F(TimelineEditingTest, AChosenTransitionGoesToTheCurrentSlideOrEverySlide) 
         project->setBApplyTransitionToAll(c.all);
         project->setBIsDirty(false);
         controller->setNCurrentSlideshowItemIndex(c.current);
-        post("NOTIFY_TRANSITION_ITEM_SELECTED", door);
+        post(kNotifyTransitionItemSelected, door);
         for (std::size_t i = 0; i < slides.size(); ++i)
             EXPECT_EQ(slides[i]->transitionInfo() == door, c.changed[i])
                 << c.current << " " << c.all << " " << i;
@@ -127,34 +129,34 @@ TEST_F(TimelineEditingTest, AChosenTransitionGoesToTheCurrentSlideOrEverySlide) 
 
 TEST_F(TimelineEditingTest, CellCallOutsToggleAndAnotherCellsIconOnlyCloses) {
     makeShownWindow();
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 0);
+    post(kNotifyTimelineCellTransitionClicked, 0);
     ASSERT_TRUE(controller->attachedWindowSetTransition());
     EXPECT_TRUE(qobject_cast<TransitionSelectViewController*>(controller->vcByAttachedWindow()));
     EXPECT_EQ(project->nCurrentSlideItem(), 0u);
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 0);
+    post(kNotifyTimelineCellTransitionClicked, 0);
     EXPECT_FALSE(controller->attachedWindowSetTransition()) << "a second click closes it";
     EXPECT_FALSE(controller->vcByAttachedWindow());
 
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 0);
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 1);
+    post(kNotifyTimelineCellTransitionClicked, 0);
+    post(kNotifyTimelineCellTransitionClicked, 1);
     EXPECT_FALSE(controller->attachedWindowSetTransition()) << "another cell's icon only closes it";
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
 
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 1);
-    post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 2);
+    post(kNotifyTimelineCellTransitionClicked, 1);
+    post(kNotifyTimelineCellDurationClicked, 2);
     EXPECT_FALSE(controller->attachedWindowSetTransition()) << "one pop-over at a time";
     ASSERT_TRUE(controller->attachedWindowSetDuration());
     EXPECT_TRUE(qobject_cast<PhotoDurationViewController*>(controller->vcByAttachedWindow()));
-    post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 2);
+    post(kNotifyTimelineCellDurationClicked, 2);
     EXPECT_FALSE(controller->attachedWindowSetDuration());
 
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 9);
+    post(kNotifyTimelineCellTransitionClicked, 9);
     EXPECT_FALSE(controller->attachedWindowSetTransition()) << "no slide there";
 }
 
 TEST_F(TimelineEditingTest, TheDurationPopOverAppliesOnceWhicheverWayItCloses) {
     makeShownWindow();
-    test_support::PostedNotifications updates("NOTIFY_UPDATE_SLIDEITEM_DURATION");
+    test_support::PostedNotifications updates(kNotifyUpdateSlideItemDuration);
     const std::vector<std::pair<const char*, std::function<void()>>> roads = {
         {"its OK button",
          [&] {
@@ -163,12 +165,12 @@ TEST_F(TimelineEditingTest, TheDurationPopOverAppliesOnceWhicheverWayItCloses) {
                  ->click();
          }},
         {"the focus moving away", [&] { emit controller->attachedWindowSetDuration()->didResignKey(); }},
-        {"another pop-over opening", [&] { post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 1); }},
+        {"another pop-over opening", [&] { post(kNotifyTimelineCellTransitionClicked, 1); }},
     };
     int frames = 40;
     for (const auto& [road, close] : roads) {
         updates.list.clear();
-        post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 0);
+        post(kNotifyTimelineCellDurationClicked, 0);
         auto* popOver = qobject_cast<PhotoDurationViewController*>(controller->vcByAttachedWindow());
         ASSERT_TRUE(popOver) << road;
         popOver->sliderPhotoDuration()->setValue(++frames);
@@ -192,22 +194,22 @@ TEST_F(TimelineEditingTest, RotateTextAndColourReportsReachTheCurrentSlide) {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
 
-    post("NOTIFY_TOOLBOX_BUTTON_CLICKED", "Text");
+    post(kNotifyToolboxButtonClicked, "Text");
     EXPECT_EQ(QImage(picture).size(), QSize(640, 360)) << "only Rotate is for the controller";
-    post("NOTIFY_TOOLBOX_BUTTON_CLICKED", "Rotate");
+    post(kNotifyToolboxButtonClicked, "Rotate");
     EXPECT_EQ(QImage(picture).size(), QSize(360, 640));
     EXPECT_EQ(QImage(slides[0]->strThumbFileName()).size(), QSize(70, 80));
 
     const QByteArray turned = bytes();
     const QVariantMap darker{{"Saturation", 1.0}, {"Brightness", -0.5}, {"Contrast", 1.0}};
-    post("NSNOTIFY_COLORADJUST_CHANGED", darker);
+    post(kNotifyColorAdjustChanged, darker);
     EXPECT_EQ(bytes(), turned) << "without OK only a preview";
     window->show();
     QWidget* strip = controller->outlets().scrollContentView;
     test_support::spinFor(50);
     int repaints = 0;
     PaintCounter counter(*strip, repaints);
-    post("NSNOTIFY_COLORADJUST_CHANGED", darker, {{"Action", "OK"}});
+    post(kNotifyColorAdjustChanged, darker, {{"Action", "OK"}});
     EXPECT_LT(QImage(picture).pixelColor(100, 100).red(), 150);
     test_support::spinFor(50);
     EXPECT_GT(repaints, 0) << "the strip draws the adjusted thumbnail";
@@ -217,7 +219,7 @@ TEST_F(TimelineEditingTest, RotateTextAndColourReportsReachTheCurrentSlide) {
     EXPECT_LT(drawn.pixelColor(thumbnail.center().toPoint()).red(), 150);
 
     const QVariantMap text{{"Text", "Hello"}, {"FontSize", 40}, {"FontColor", QColor(Qt::red)}};
-    post("NOTIFY_FONT_INFO_CHANGED", text);
+    post(kNotifyFontInfoChanged, text);
     EXPECT_EQ(slides[0]->textInfo(), text);
     EXPECT_EQ(controller->panZoomTempItem()->textInfo(), text);
 }
@@ -231,12 +233,12 @@ TEST_F(TimelineEditingTest, AClickedCellBecomesCurrentAndShowsInThePreview) {
         const QImage frame = controller->previewWidget()->shownFrame();
         return frame.pixelColor(frame.width() / 2, frame.height() / 2);
     };
-    post("NOTIFY_TIMELINE_CELL_CLICKED", 1);
+    post(kNotifyTimelineCellClicked, 1);
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
     EXPECT_EQ(project->nCurrentSlideItem(), 1u);
     EXPECT_TRUE(test_support::spinUntil([&] { return near(centre(), QColor(50, 70, 230)); }))
         << centre().name().toStdString();
-    post("NOTIFY_PANZOOM_CHANGED", QVariantMap{{"NAME", "SCALE"}, {"VALUE", 100}});
+    post(kNotifyPanZoomChanged, QVariantMap{{"NAME", "SCALE"}, {"VALUE", 100}});
     EXPECT_TRUE(test_support::spinUntil([&] { return near(centre(), QColor(50, 70, 230)); }))
         << "the slide renderer draws the copy: " << centre().name().toStdString();
 }
@@ -244,7 +246,7 @@ TEST_F(TimelineEditingTest, AClickedCellBecomesCurrentAndShowsInThePreview) {
 TEST_F(TimelineEditingTest, PicturesOfThePopOversAboveTheTimeline) {
     makeShownWindow();
     project->setBApplyTransitionToAll(true);
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 1);
+    post(kNotifyTimelineCellTransitionClicked, 1);
     AWAttachedWindow* picker = controller->attachedWindowSetTransition();
     ASSERT_TRUE(picker);
     QWidget* strip = window->outlets().scrollContentView;
@@ -255,7 +257,7 @@ TEST_F(TimelineEditingTest, PicturesOfThePopOversAboveTheTimeline) {
         << "the arrow points at the icon";
     EXPECT_FALSE(screenshot::saveWithChildWindows(*window, "transition-picker").isNull());
 
-    post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 0);
+    post(kNotifyTimelineCellDurationClicked, 0);
     auto* durations = qobject_cast<PhotoDurationViewController*>(controller->vcByAttachedWindow());
     ASSERT_TRUE(durations);
     durations->sliderPhotoDuration()->setValue(PhotoDurationViewController::framesForSeconds(3.99));
@@ -280,7 +282,7 @@ TEST_F(TimelineEditingTest, PopOversStayInsideTheWindowAndEscapeClosesThePicker)
     window->move(150, 40);
     test_support::spinFor(20);
     const QRect inWindow(window->mapToGlobal(QPoint(0, 0)), window->size());
-    post("NOTIFY_TIMELINE_CELL_DURATION_CLICKED", 0);
+    post(kNotifyTimelineCellDurationClicked, 0);
     AWAttachedWindow* durations = controller->attachedWindowSetDuration();
     ASSERT_TRUE(durations);
     EXPECT_GE(durations->frameGeometry().left(), inWindow.left());
@@ -288,7 +290,7 @@ TEST_F(TimelineEditingTest, PopOversStayInsideTheWindowAndEscapeClosesThePicker)
     controller->closeDurationCallOut();
 
     const QVariantMap before = slides[0]->transitionInfo();
-    post("NOTIFY_TIMELINE_CELL_TRANSITION_CLICKED", 0);
+    post(kNotifyTimelineCellTransitionClicked, 0);
     AWAttachedWindow* picker = controller->attachedWindowSetTransition();
     ASSERT_TRUE(picker);
     EXPECT_GE(picker->frameGeometry().left(), inWindow.left());

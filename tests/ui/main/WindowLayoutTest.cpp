@@ -4,6 +4,7 @@
 #include "support/PostedNotifications.h"
 #include "support/Screenshot.h"
 
+#include "ui/UiNotifications.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/controls/SDSideBar.h"
@@ -73,7 +74,7 @@ TEST_F(WindowLayoutTest, TheSideBarSwitchesTheSidePanelAndTheOptionsAreRefilledE
 TEST_F(WindowLayoutTest, ResizesPostTheSizeButFullScreenLeavesTheViewsWhereTheyAre) {
     makeController(true);
     window->show();
-    PostedNotifications sized("NOTIFY_WINDOW_SIZE_CHANGED");
+    PostedNotifications sized(kNotifyWindowSizeChanged);
     takeBrowserOut();
     window->resize(1100, 720);
     EXPECT_TRUE(browserPlaced());

@@ -4,8 +4,10 @@
 // VideoSiteUploadEndToEndTest.
 #include "support/VideoSiteUploadFixture.h"
 
+#include "dvd/DVDNotifications.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/DSServiceDocuments.h"
+#include "ui/UiNotifications.h"
 #include "webservice/BaseClasses/DSNamespaces.h"
 #include "webservice/DSVideoSiteConstants.h"
 
@@ -209,7 +211,7 @@ TEST_F(VideoSiteUploadTest, CancelDuringTheSecondChunkStopsAtOnceAndAfterTheOutc
     continueUpload(next, movie);
     ASSERT_TRUE(waitForOutcome(next));
     ASSERT_EQ(next.infoText(), kSuccess);
-    post("NOTIFY_CANCEL_ENCODING_VIDEO");
+    post(kNotifyCancelEncodingVideo);
     EXPECT_EQ(next.infoText(), kSuccess);
     EXPECT_EQ(next.buttonTitle(), "OK");
 }
@@ -243,7 +245,7 @@ TEST_F(VideoSiteUploadTest, AStoppedUploadRestartsAtItsLastLocation) {
     EXPECT_FALSE(uploader->uploadTicket());
     continueUpload(shown, movie);
     ASSERT_TRUE(test_support::spinUntil([&] { return server.heldCount() == 1; }));
-    post("NOTIFY_CANCEL_ENCODING_VIDEO");
+    post(kNotifyCancelEncodingVideo);
     EXPECT_EQ(uploader->uploadLocationURL(), fake->uploads().sessionUrl(true));
     fake->uploads().setOverride(nullptr);
     server.releaseHeld();
@@ -295,7 +297,7 @@ TEST_F(VideoSiteUploadTest, SignOutForgetsTheKeptSignInAndTheNextShareOpensTheWi
     storeSignIn();
     const QString preference = NetOAuth2WindowController::prefsKeyForName("Corvanta");
     ASSERT_TRUE(platform::UserDefaults::standard().boolean(preference));
-    post("NOTIFY_SIGNOUT_VIDEOSITE");
+    post(kNotifySignoutVideoSite);
     QByteArray kept;
     EXPECT_EQ(oauth.keychain->findGenericPassword("Corvanta", "OAuth", &kept),
               platform::keychain::Status::ItemNotFound);
@@ -309,7 +311,7 @@ TEST_F(VideoSiteUploadTest, SignOutForgetsTheKeptSignInAndTheNextShareOpensTheWi
 TEST_F(VideoSiteUploadTest, OtherChoicesAndOtherServicesLeaveTheUploaderAlone) {
     storeSignIn();
     for (int choice : {0, 2, 3})
-        post("NOTIFY_SHARE_OPTION_BUTTON_CLICK", choice);
+        post(kNotifyShareOptionButtonClick, choice);
     EXPECT_EQ(oauth.keychain->finds, 0);
     EXPECT_FALSE(signInWindow());
 
