@@ -29,6 +29,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/HeapSettings.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/media/MovieWriter.h"
 #include "render/DirectorFrameRenderer.h"
@@ -348,6 +349,7 @@ int main(int argc, char** argv) {
         const QCoreApplication app(argc, argv);
         return runAll(*options);
     }
+    platform::mapLargeBlocks(); // as the application starts
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication app(argc, argv);
     return runChild(*options);
