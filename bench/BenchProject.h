@@ -36,31 +36,28 @@ inline std::vector<float> tone(double seconds, float level = 0.4f) {
     return samples;
 }
 
-// An open project at 30 frames a second in a temporary folder, which is also the run's private folder.
+// An open project at 30 frames a second in a folder (a temporary one unless given), which is also the
+// run's private folder.
 struct Project {
-    QTemporaryDir folder;
+    std::unique_ptr<QTemporaryDir> temporary;
+    QString root;
     QString contents;
     SlideshowProjectRef project;
     std::shared_ptr<platform::gl::Context> context;
     std::shared_ptr<SharedShaderPrograms> shaders;
     std::shared_ptr<SlideshowDirector> director;
 
-    Project() {
-        qputenv("XDG_RUNTIME_DIR", (folder.path() + "/run").toLocal8Bit());
-        QDir().mkpath(folder.path() + "/run");
-        QFile::setPermissions(folder.path() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        registerModelClasses();
-        contents = folder.path() + "/Bench.VistrelleProject/Contents";
-        QDir().mkpath(contents);
-        project = std::make_shared<SlideshowProject>();
-        project->setStrMacProjectBundleFullPath(folder.path() + "/Bench.VistrelleProject");
-        project->setStrMacProjectBundleContentsPath(contents);
-        SlideshowProject::retainProject(project);
-        SlideshowProject::setULFrameRate(30);
-    }
+    Project() : temporary(std::make_unique<QTemporaryDir>()), root(temporary->path()) { open(); }
+    explicit Project(const QString& folder) : root(folder) { open(); }
 
     // The slides, then the song (a tone as long as the show and a second more) and the player.
     void finish(std::vector<SlideItemRef> slides) {
+        setShow(std::move(slides));
+        startPlayer();
+    }
+
+    // The slides and the song, without a player.
+    void setShow(std::vector<SlideItemRef> slides) {
         project->setSlideshowArray(slides);
         project->calcSlideItemsPhotoTransitionDuration();
         platform::media::AudioFileWriter::Settings settings;
@@ -73,6 +70,9 @@ struct Project {
         auto item = std::make_shared<MusicItem>();
         item->addEntriesFromDictionary({{"pureFileName", "song.m4a"}, {"titleFromFileName", "song"}});
         project->setMusicArray({item});
+    }
+
+    void startPlayer() {
         context = platform::gl::Context::create();
         {
             const platform::gl::Context::Scope scope(*context);
@@ -81,6 +81,21 @@ struct Project {
         director = std::make_shared<SlideshowDirector>();
         director->setMainContext(context);
         director->initDirector();
+    }
+
+private:
+    void open() {
+        qputenv("XDG_RUNTIME_DIR", (root + "/run").toLocal8Bit());
+        QDir().mkpath(root + "/run");
+        QFile::setPermissions(root + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        registerModelClasses();
+        contents = root + "/Bench.VistrelleProject/Contents";
+        QDir().mkpath(contents);
+        project = std::make_shared<SlideshowProject>();
+        project->setStrMacProjectBundleFullPath(root + "/Bench.VistrelleProject");
+        project->setStrMacProjectBundleContentsPath(contents);
+        SlideshowProject::retainProject(project);
+        SlideshowProject::setULFrameRate(30);
     }
 };
 

@@ -114,7 +114,7 @@ Stage& stage() {
 // Encodes the show from memory; frames per second.
 double encodeOnce(const Size& size, const QImage& picture, const std::vector<float>& sound) {
     platform::media::MovieWriter::Settings settings;
-    settings.path = stage().folder.path() + "/memory.mp4";
+    settings.path = stage().root + "/memory.mp4";
     settings.frameSize = QSize(size.width, size.height);
     settings.videoBitRate = size.bitrate;
     settings.audio = true;
@@ -290,7 +290,7 @@ void exportThroughPipe(benchmark::State& state) {
 double renderOnce(const Size& size) {
     SlideshowProject::setSizeVideoOutput(QSizeF(size.width, size.height));
     platform::NamedPipe pipe;
-    pipe.create(stage().folder.path() + "/discard_fifo");
+    pipe.create(stage().root + "/discard_fifo");
     std::thread reader([&] {
         platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
         std::vector<char> scrap(1 << 20);

@@ -1,5 +1,7 @@
 #include "app/ApplicationShell.h"
 
+#include "platform/foundation/HeapSettings.h"
+
 #include "app/AppDelegate.h"
 #include "app/MoveToApplications.h"
 #include "app/SingleInstance.h"
@@ -91,6 +93,7 @@ const char* const kUsage =
 } // namespace
 
 int runApplication(int argc, char** argv) {
+    platform::mapLargeBlocks();
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("Vistrelle %s\n", VISTRELLE_VERSION);

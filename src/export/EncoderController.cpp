@@ -28,10 +28,6 @@ using platform::media::MovieWriter;
 namespace {
 
 constexpr int kAudioChunkFrames = 1024;
-// Frames read ahead of the encoder: enough to ride out a transition's costly frames while the encoder works
-// through the plain frames before it, so that neither end waits on the other. At most 0.8 s, 200 MB at
-// 1080p, taken only as far as the drawing gets ahead.
-constexpr std::size_t kFramesReadAhead = 24;
 constexpr std::chrono::milliseconds kDrainWait{200};
 
 const std::array<QSize, 4> kExportPresetSizes = {QSize(640, 360), QSize(960, 540), QSize(1280, 720),
@@ -315,7 +311,9 @@ void EncoderController::videoBlock() {
             break;
         }
         if (!frameRing) {
-            frameRing = std::make_unique<FrameRing>(*pipeReader, kFramesReadAhead);
+            frameRing = std::make_unique<FrameRing>(
+                *pipeReader,
+                FrameRing::slotsFor(std::size_t(frameSize.width()) * std::size_t(frameSize.height()) * 4));
             frameRing->start({[this] { return bCancelRequest() || hasFailure(); },
                               [this] { return bVideoReadThreadFinished(); }});
         }

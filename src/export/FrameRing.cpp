@@ -1,8 +1,15 @@
 #include "export/FrameRing.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr auto kStopPoll = std::chrono::milliseconds(100);
+// Enough to ride out a transition's costly frames or a photo's loading while the encoder works through the
+// frames before; the encoder's own queues and look-ahead buffer more behind it.
+constexpr std::size_t kReadAheadBytes = std::size_t(40) << 20;
+constexpr std::size_t kFewestSlots = 4;
+constexpr std::size_t kMostSlots = 24;
 
 } // namespace
 
@@ -12,6 +19,10 @@ FrameRing::FrameRing(FramePipeReader& pipeReader, std::size_t count)
     // encoder needs to keep up never take any.
     for (std::size_t i = buffers.size(); i-- > 0;)
         free.push_back(i);
+}
+
+std::size_t FrameRing::slotsFor(std::size_t frameBytes) {
+    return std::clamp(kReadAheadBytes / std::max<std::size_t>(frameBytes, 1), kFewestSlots, kMostSlots);
 }
 
 FrameRing::~FrameRing() {

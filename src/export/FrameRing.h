@@ -18,6 +18,9 @@ class FrameRing {
 public:
     // Reads from `reader`, which must be open and stay alive until the ring is stopped.
     FrameRing(FramePipeReader& reader, std::size_t slots);
+    // The slots to read ahead for frames of `frameBytes`: as many as fit in a fixed budget, within bounds, so
+    // that large frames do not take large memory.
+    static std::size_t slotsFor(std::size_t frameBytes);
     // Stops the reading thread and joins it.
     ~FrameRing();
     FrameRing(const FrameRing&) = delete;

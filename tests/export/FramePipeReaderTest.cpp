@@ -218,3 +218,16 @@ TEST_F(FramePipeReaderTest, TheRingHandsOverFramesInOrderThenTheEndOrTheStop) {
     EXPECT_EQ(ring.next(&none, [&] { return ++asked > 2; }), FramePipeReader::Status::Stopped);
     ring.stop();
 }
+
+// What the read-ahead may hold: a bounded budget for the largest frames, yet always a few frames, and a deep
+// read-ahead where frames are small.
+TEST(FrameRingSlots, LargeFramesGetFewerSlotsWithinABudgetAndEverySizeAFew) {
+    const std::size_t fullHd = std::size_t(1920) * 1080 * 4;
+    const std::size_t small = std::size_t(640) * 360 * 4;
+    EXPECT_LE(FrameRing::slotsFor(fullHd) * fullHd, std::size_t(48) << 20);
+    EXPECT_GE(FrameRing::slotsFor(fullHd), 4u);
+    EXPECT_GT(FrameRing::slotsFor(small), FrameRing::slotsFor(fullHd));
+    EXPECT_GE(FrameRing::slotsFor(std::size_t(7680) * 4320 * 4), 4u);
+    EXPECT_LE(FrameRing::slotsFor(1), 24u);
+    EXPECT_LE(FrameRing::slotsFor(0), 24u);
+}

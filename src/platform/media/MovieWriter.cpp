@@ -142,8 +142,9 @@ struct MovieWriter::Impl : std::enable_shared_from_this<MovieWriter::Impl> {
             settings.frameRate,
             settings.preset,
             false,
-            settings.encoderLanes > 0 ? settings.encoderLanes
-                                      : VideoEncoder::lanesForCores(std::thread::hardware_concurrency()),
+            settings.encoderLanes > 0
+                ? settings.encoderLanes
+                : VideoEncoder::lanesForCores(std::thread::hardware_concurrency(), settings.frameSize),
             settings.planarPictures};
         if (!muxer.open(settings.path, format, &message))
             return fail(message);

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace platform::media {
 
@@ -99,7 +100,7 @@ struct VideoEncoder::Impl {
         // Lanes start each group with a key frame themselves; the encoder's own count, which runs on
         // across a lane's groups, would add one more at the end of each.
         context->gop_size = laneCount > 1 ? 2 * settings.gopSize : settings.gopSize;
-        context->thread_count = 0;
+        context->thread_count = threadsPerLane(std::thread::hardware_concurrency(), laneCount);
         if (settings.globalHeader)
             context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
         av_opt_set(context->priv_data, "preset", settings.preset.toUtf8().constData(), 0);
@@ -199,10 +200,23 @@ struct VideoEncoder::Impl {
     }
 };
 
-int VideoEncoder::lanesForCores(unsigned cores) {
-    // x264 alone keeps about six of eight cores busy, its frame threads waiting on each other's rows; a
-    // second encoder, on other frames, uses what the first leaves.
+int VideoEncoder::lanesForCores(unsigned cores, const QSize& frameSize) {
+    // x264 alone keeps about six of eight cores busy on small frames, its frame threads waiting on each
+    // other's rows; a second encoder, on other frames, uses what the first leaves. Each encoder holds its
+    // own frames in flight (about 0.3 GB at 1080p), and frames of 1080p have rows enough for one.
+    constexpr qint64 kOneLanePixels = 1920 * 1080;
+    if (!frameSize.isEmpty() && qint64(frameSize.width()) * frameSize.height() >= kOneLanePixels)
+        return 1;
     return cores >= 8 ? 2 : 1;
+}
+
+int VideoEncoder::threadsPerLane(unsigned cores, int lanes) {
+    // A single encoder on as many threads as the drawing leaves cores. Its own choice, 1.5 x cores, holds a
+    // frame in flight (about 20 MB at 1080p) for every thread beyond that, threads that beside the drawing
+    // mostly wait for a core.
+    if (lanes > 1 || cores < 4)
+        return 0;
+    return int(cores * 3 / 4);
 }
 
 VideoEncoder::VideoEncoder() : d(std::make_unique<Impl>()) {}

@@ -38,8 +38,10 @@ public:
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
 
-    // As many lanes as pay on a machine of that many cores.
-    static int lanesForCores(unsigned cores);
+    // As many lanes as pay on a machine of that many cores for frames of that size (any size when empty).
+    static int lanesForCores(unsigned cores, const QSize& frameSize = {});
+    // The threads each lane's encoder codes on; 0 leaves the choice to the encoder (1.5 x cores).
+    static int threadsPerLane(unsigned cores, int lanes);
 
     bool open(const Settings& settings, QString* error);
     const AVCodecContext* context() const;

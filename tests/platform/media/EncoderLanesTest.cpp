@@ -70,3 +70,25 @@ TEST(VideoEncoder, AFailedWriteEndsTheEncodingWithItsReason) {
     }
     EXPECT_EQ(error, "The disc is full");
 }
+
+// How many encoders code side by side and on how many threads: a second lane only where frames are small
+// enough for its frames in flight to cost little, and a single lane on fewer threads than the encoder would
+// choose itself (1.5 x cores), each of which holds a frame in flight.
+TEST(VideoEncoder, LanesAndThreadsKeepTheFramesInFlightBounded) {
+    struct Case {
+        unsigned cores;
+        QSize frame;
+        int lanes;
+    };
+    for (const Case& c :
+         {Case{8, QSize(1920, 1080), 1}, Case{16, QSize(1920, 1080), 1}, Case{8, QSize(1280, 720), 2},
+          Case{8, QSize(), 2}, Case{4, QSize(1280, 720), 1}, Case{4, QSize(1920, 1080), 1}}) {
+        const int lanes = VideoEncoder::lanesForCores(c.cores, c.frame);
+        EXPECT_EQ(lanes, c.lanes) << c.cores << " cores, " << c.frame.width() << "x" << c.frame.height();
+        const int threads = VideoEncoder::threadsPerLane(c.cores, lanes);
+        if (lanes == 1)
+            EXPECT_TRUE(threads > 0 && threads <= int(c.cores)) << c.cores << " cores: " << threads;
+        else
+            EXPECT_EQ(threads, 0) << "two lanes keep the encoder's own choice";
+    }
+}
