@@ -38,13 +38,11 @@ WaveFormViewOSX::WaveFormViewOSX(const QRect& frame, QWidget* parent,
     setInfoString(QStringLiteral("No Audio"));
     auto& center = platform::NotificationCenter::defaultCenter();
     stopObserver = platform::ObserverHandle(
-        center, center.addObserver(QStringLiteral("NSNOTIFY_STOP_PLAYING_MUSIC"),
-                                   [self = QPointer(this)](const platform::Notification& notification) {
-                                       platform::runOnMainThread([self, notification] {
-                                           if (self)
-                                               self->StopPlayingNotify(notification);
-                                       });
-                                   }));
+        center,
+        center.addObserver(QStringLiteral("NSNOTIFY_STOP_PLAYING_MUSIC"),
+                           [this, poster = gate.poster()](const platform::Notification& notification) {
+                               poster.post([this, notification] { StopPlayingNotify(notification); });
+                           }));
     setGeometry(frame);
     placeProgress();
 }

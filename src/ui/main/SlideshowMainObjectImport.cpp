@@ -256,7 +256,7 @@ void SlideshowMainObject::updateProjectInfo() {
                 .arg(qulonglong(project->slideCount()));
     const int frames =
         int(std::min<quint64>(project->totalFrameCount(), quint64(std::numeric_limits<int>::max())));
-    platform::runOnMainThread([window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
+    gate.post([window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
         if (window)
             window->setWindowTitle(text);
         if (slider)
