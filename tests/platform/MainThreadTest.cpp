@@ -97,4 +97,20 @@ TEST(MainThreadTest, AClosedGateReleasesItsWaitersAndDropsWhatIsQueued) {
     EXPECT_FALSE(gate.runAndWait([&] { ran = true; }));
 }
 
+TEST(MainThreadTest, APosterOutlivesItsGateAndPostsOnlyWhileItIsOpen) {
+    std::atomic<int> ran = 0;
+    auto gate = std::make_unique<MainThreadGate>();
+    const MainThreadGate::Poster poster = gate->poster();
+    std::thread([poster, &ran] { poster.post([&ran] { ++ran; }); }).join();
+    ASSERT_TRUE(test_support::spinUntil([&] { return ran.load() == 1; }));
+    poster.post([&ran] { ++ran; });
+    EXPECT_EQ(ran, 2) << "on the main thread it runs at once";
+    std::thread late([poster, &ran] { poster.post([&ran] { ++ran; }); });
+    late.join();
+    gate.reset(); // closed before the main loop turns: the queued work is dropped
+    poster.post([&ran] { ++ran; });
+    test_support::spinFor(20);
+    EXPECT_EQ(ran, 2);
+}
+
 } // namespace

@@ -57,6 +57,10 @@ void MainThreadGate::close() {
 }
 
 void MainThreadGate::post(std::function<void()> work) {
+    poster().post(std::move(work));
+}
+
+void MainThreadGate::Poster::post(std::function<void()> work) const {
     runOnMainThread([shared = state, work = std::move(work)] {
         {
             const std::lock_guard lock(shared->mutex);

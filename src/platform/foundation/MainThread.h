@@ -15,7 +15,21 @@ void runOnMainThreadAndWait(std::function<void()> work);
 // yet run is dropped and every waiter returns at once. An owner on the main thread can so join its threads
 // even while they wait for the main thread. Work runs only while the gate is open.
 class MainThreadGate {
+    struct State;
+
 public:
+    // The gate's posting end, to be copied into work of other threads that may outlive the owner (observers,
+    // pool tasks): it keeps the gate's state alive, not the owner, and posts nothing once the gate closed.
+    class Poster {
+    public:
+        void post(std::function<void()> work) const;
+
+    private:
+        friend class MainThreadGate;
+        explicit Poster(std::shared_ptr<State> state) : state(std::move(state)) {}
+        std::shared_ptr<State> state;
+    };
+
     MainThreadGate();
     // Closes the gate.
     ~MainThreadGate();
@@ -27,11 +41,11 @@ public:
     bool runAndWait(std::function<void()> work);
     // Queues work for the main thread (runs it at once when called there).
     void post(std::function<void()> work);
+    Poster poster() const { return Poster(state); }
     void close();
     bool isOpen() const;
 
 private:
-    struct State;
     std::shared_ptr<State> state;
 };
 

@@ -39,13 +39,10 @@ WaveFormViewOSX::WaveFormViewOSX(const QRect& frame, QWidget* parent,
     setInfoString(QStringLiteral("No Audio"));
     auto& center = platform::NotificationCenter::defaultCenter();
     stopObserver = platform::ObserverHandle(
-        center, center.addObserver(kNotifyStopPlayingMusic,
-                                   [self = QPointer(this)](const platform::Notification& notification) {
-                                       platform::runOnMainThread([self, notification] {
-                                           if (self)
-                                               self->StopPlayingNotify(notification);
-                                       });
-                                   }));
+        center, center.addObserver(kNotifyStopPlayingMusic, [this, poster = gate.poster()](
+                                                                const platform::Notification& notification) {
+            poster.post([this, notification] { StopPlayingNotify(notification); });
+        }));
     setGeometry(frame);
     placeProgress();
 }

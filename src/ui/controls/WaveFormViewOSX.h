@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Scheduler.h"
 #include "ui/controls/SpinningProgressIndicator.h"
@@ -94,4 +95,5 @@ private:
     std::unique_ptr<platform::media::AudioPlayer> player;
     QPixmap background;
     platform::ObserverHandle stopObserver;
+    platform::MainThreadGate gate; // last, so closed first: the observer posts to the main thread through it
 };

@@ -82,11 +82,8 @@ void SlideFontWndController::windowDidLoad() {
     positionObserver = platform::ObserverHandle(
         center,
         center.addObserver(kNotifyTextPositionChanged,
-                           [this, alive = QPointer(this)](const platform::Notification& notification) {
-                               platform::runOnMainThread([this, alive, notification] {
-                                   if (alive)
-                                       TextPositionChanged(notification);
-                               });
+                           [this, poster = gate.poster()](const platform::Notification& notification) {
+                               poster.post([this, notification] { TextPositionChanged(notification); });
                            }));
     const QVariant stored = platform::UserDefaults::standard().value(QStringLiteral("FontTextColor"));
     if (stored.isValid())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 
 #include <QColor>
@@ -69,4 +70,5 @@ private:
     double dragX = 0.0;
     double dragY = 0.0;
     platform::ObserverHandle positionObserver;
+    platform::MainThreadGate gate; // last, so closed first: the observer posts to the main thread through it
 };

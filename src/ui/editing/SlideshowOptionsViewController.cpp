@@ -95,13 +95,9 @@ SlideshowOptionsViewController::SlideshowOptionsViewController(QWidget* parent) 
     initOptions();
     auto& center = platform::NotificationCenter::defaultCenter();
     const auto onMain = [this](auto action) {
-        return
-            [self = QPointer<SlideshowOptionsViewController>(this), action](const platform::Notification&) {
-                platform::runOnMainThread([self, action] {
-                    if (self)
-                        (self.data()->*action)();
-                });
-            };
+        return [this, poster = gate.poster(), action](const platform::Notification&) {
+            poster.post([this, action] { (this->*action)(); });
+        };
     };
     typeObserver = {center,
                     center.addObserver(kNotifySlideshowTypeChanged,

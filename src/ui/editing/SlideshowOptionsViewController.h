@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "ui/controls/IVInspectorView.h"
 
@@ -100,4 +101,5 @@ private:
     bool setupDone = false;
     ControllerDialogs* dialogs = nullptr;
     platform::ObserverHandle typeObserver, volumeObserver;
+    platform::MainThreadGate gate; // last, so closed first: observers post to the main thread through it
 };

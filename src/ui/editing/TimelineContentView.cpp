@@ -130,8 +130,8 @@ QPen dashedPen(const QColor& colour, const QList<qreal>& pattern) {
 
 } // namespace
 
-TimelineContentView::TimelineContentView(QWidget* parent)
-    : QWidget(parent), background(deviceGrey(0.21176470588235294)) {
+TimelineContentView::TimelineContentView(TimelineDragModel::ProjectSource project, QWidget* parent)
+    : QWidget(parent), background(deviceGrey(0.21176470588235294)), projectSource(std::move(project)) {
     setObjectName("scrollContentView");
     setFixedHeight(kHeight);
     // Every click and drag is the scroll view's, which sees them through its viewport.
@@ -159,7 +159,7 @@ void TimelineContentView::paintEvent(QPaintEvent* event) {
     arrowSize = timeline_layout::kArrowSize;
     const QRectF dirty = event->rect();
     painter.fillRect(dirty, background);
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->updateTimelineItemsPosition();
@@ -187,7 +187,7 @@ TimelineContentView::placeSlides(const std::vector<SlideItemRef>& slides) const 
 void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty,
                                      const std::vector<SlideItemRef>& slides,
                                      const timeline_layout::StripPlacement& placement) {
-    const quint64 current = SlideshowProject::currentMainProject()->nCurrentSlideItem();
+    const quint64 current = projectSource()->nCurrentSlideItem();
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const timeline_layout::CellPlacement& cell = placement.cells[i];
         if (toWidget(cell.rect).intersects(dirty))
@@ -203,7 +203,7 @@ void TimelineContentView::drawSlides(QPainter& painter, const QRectF& dirty,
 void TimelineContentView::drawBadgesOverLayers(QPainter& painter, const QRectF& dirty,
                                                const std::vector<SlideItemRef>& slides,
                                                const timeline_layout::StripPlacement& placement) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (project->nTimelineStyle() == 1 ||
         (project->textLayerArray().empty() && project->audioLayerArray().empty()))
         return;
@@ -213,7 +213,7 @@ void TimelineContentView::drawBadgesOverLayers(QPainter& painter, const QRectF& 
 }
 
 void TimelineContentView::drawLayerItems(QPainter& painter, const QRectF& dirty) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     for (const auto& item : project->textLayerArray())
         if (toWidget(item->timelineRect()).intersects(dirty))
             DrawTextLayerItem(painter, kHeight, *item, item->timelineRect());
@@ -227,7 +227,7 @@ void TimelineContentView::drawLayerItems(QPainter& painter, const QRectF& dirty)
 void TimelineContentView::drawSlideItem(QPainter& painter, double height, const SlideItem& slide,
                                         const QRectF& rect, bool selected, bool /*afterInsert*/,
                                         bool lastItem) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (project && project->nTimelineStyle() == 1) {
         drawSlideItem_RulerMode(painter, height, slide, rect, selected);
         return;

@@ -26,7 +26,7 @@ class TimelineContentView : public QWidget {
 public:
     static constexpr int kHeight = 205;
 
-    explicit TimelineContentView(QWidget* parent = nullptr);
+    explicit TimelineContentView(TimelineDragModel::ProjectSource project, QWidget* parent = nullptr);
 
     void setBackgroundColor(const QColor& colour);
     QColor backgroundColor() const { return background; }
@@ -85,6 +85,8 @@ private:
                            const QString& text);
     void drawDropCursor(QPainter& painter, const QRectF& itemRect, bool textLayer);
     static QImage dragImage(QSize size, const std::function<void(QPainter&, double)>& draw);
+
+    TimelineDragModel::ProjectSource projectSource;
 
     QColor background;
     int arrowSize = 8;

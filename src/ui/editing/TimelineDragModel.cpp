@@ -25,8 +25,8 @@ float droppedStart(const SlideshowProject& project, float dragPosition, float gr
 
 } // namespace
 
-TimelineDragModel::TimelineDragModel(TimelineDrawState& view, Hooks hooks)
-    : view(view), hooks(std::move(hooks)) {}
+TimelineDragModel::TimelineDragModel(ProjectSource project, TimelineDrawState& view, Hooks hooks)
+    : projectSource(std::move(project)), view(view), hooks(std::move(hooks)) {}
 
 void TimelineDragModel::recordGrab(const QRectF& itemRect, const QPointF& point) {
     grabOffset = float(point.x() - itemRect.x());
@@ -34,7 +34,7 @@ void TimelineDragModel::recordGrab(const QRectF& itemRect, const QPointF& point)
 }
 
 int TimelineDragModel::textLayerIndexAt(const QPointF& point) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return -1;
     const auto items = project->textLayerArray();
@@ -45,7 +45,7 @@ int TimelineDragModel::textLayerIndexAt(const QPointF& point) {
 }
 
 int TimelineDragModel::audioLayerIndexAt(const QPointF& point) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return -1;
     const auto items = project->audioLayerArray();
@@ -61,7 +61,7 @@ void TimelineDragModel::beginSlideDrag(int index) {
 }
 
 void TimelineDragModel::slideDragWillBegin() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     auto slides = project->slideshowArray();
@@ -76,7 +76,7 @@ void TimelineDragModel::slideDragWillBegin() {
 void TimelineDragModel::beginTextLayerDrag(int index) {
     draggingHasPhoto = true;
     draggingIndex = index;
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     auto items = project->textLayerArray();
@@ -90,7 +90,7 @@ void TimelineDragModel::beginTextLayerDrag(int index) {
 void TimelineDragModel::beginAudioLayerDrag(int index) {
     draggingHasPhoto = true;
     draggingIndex = index;
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     auto items = project->audioLayerArray();
@@ -109,7 +109,7 @@ void TimelineDragModel::updateInsertState(double x, TimelineDragKind kind) {
         redraw();
         return;
     }
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     insertIndex = project ? timeline_layout::insertIndex(project->slideshowArray(), x, cellWidth)
                           : timeline_layout::kInsertAfterLast;
     view.nTimelineViewState = timeline_layout::kStateInsert;
@@ -152,7 +152,7 @@ void TimelineDragModel::dragEndedWithNoOperation(TimelineDragKind kind) {
 // The slide goes in before the slide the marker stood on, or after the last one. Left nowhere, it also
 // becomes the current slide. The model lets it go, so that it can never be put in twice.
 void TimelineDragModel::putSlideBack(bool makeCurrent) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (makeCurrent && hooks.setNCurrentSlideshowItemIndex)
         hooks.setNCurrentSlideshowItemIndex(-1);
     if (!project || !slide)
@@ -173,7 +173,7 @@ void TimelineDragModel::putSlideBack(bool makeCurrent) {
 }
 
 void TimelineDragModel::dropTextLayerItem() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     const SlideItemRef item = view.itemBeingDragging;
@@ -189,7 +189,7 @@ void TimelineDragModel::dropTextLayerItem() {
 }
 
 void TimelineDragModel::dropAudioLayerItem() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     const MusicItemRef item = view.musicItemBeingDragging;
@@ -206,7 +206,7 @@ void TimelineDragModel::dropAudioLayerItem() {
 
 // The rectangles follow at once, so that the next drag event measures the new order, not the last drawing.
 void TimelineDragModel::slidesChanged() {
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         project->setBIsDirty(true);
         project->calcSlideItemsPhotoTransitionDuration();
         project->updateTimelineItemsPosition();

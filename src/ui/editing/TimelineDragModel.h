@@ -2,6 +2,7 @@
 
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
 
 #include <QPointF>
 
@@ -21,18 +22,20 @@ struct TimelineDrawState {
     MusicItemRef musicItemBeingDragging;
 };
 
-// The strip's drags without widgets: taking a slide or layer item out of the open project when its drag
+// The strip's drags without widgets: taking a slide or layer item out of the strip's project when its drag
 // begins, following the pointer, and putting the item back where a drop or an abandoned drag leaves it.
 // The arrays are snapshots, so every change sets a new list on the project. Main thread only.
 class TimelineDragModel {
 public:
+    // The project the strip shows, asked at each step: opening another document replaces it between drags.
+    using ProjectSource = std::function<SlideshowProjectRef()>;
     struct Hooks {
         std::function<void()> redraw;
         std::function<void()> layoutMusicSubViews;
         std::function<void(int)> setNCurrentSlideshowItemIndex;
     };
 
-    TimelineDragModel(TimelineDrawState& view, Hooks hooks);
+    TimelineDragModel(ProjectSource project, TimelineDrawState& view, Hooks hooks);
 
     // The layer item under the point, -1 for none; a hit records the grab offset (the point's x minus the
     // item's left edge) here and in the view.
@@ -74,6 +77,7 @@ private:
     void slidesChanged();
     void redraw();
 
+    ProjectSource projectSource;
     TimelineDrawState& view;
     Hooks hooks;
     float grabOffset = 0.0f;

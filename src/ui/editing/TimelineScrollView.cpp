@@ -32,16 +32,17 @@ QVariantMap mouseEventInfo(const QMouseEvent& event, const QWidget& receiver) {
 } // namespace
 
 TimelineScrollView::TimelineScrollView(QWidget* parent)
-    : QScrollArea(parent), content(new TimelineContentView),
-      model(content->drawState(), {[this] { content->update(); },
-                                   [this] {
-                                       if (SlideshowMainObject* main = slideshowMainObject())
-                                           main->layoutMusicSubViews();
-                                   },
-                                   [this](int index) {
-                                       if (SlideshowMainObject* main = slideshowMainObject())
-                                           main->setNCurrentSlideshowItemIndex(index);
-                                   }}),
+    : QScrollArea(parent), content(new TimelineContentView(&TimelineScrollView::openProject)),
+      model(&TimelineScrollView::openProject, content->drawState(),
+            {[this] { content->update(); },
+             [this] {
+                 if (SlideshowMainObject* main = slideshowMainObject())
+                     main->layoutMusicSubViews();
+             },
+             [this](int index) {
+                 if (SlideshowMainObject* main = slideshowMainObject())
+                     main->setNCurrentSlideshowItemIndex(index);
+             }}),
       clock(platform::Scheduler::mainThreadScheduler()) {
     setObjectName("scrollView1");
     setWidget(content); // the scroller owns it
@@ -57,6 +58,10 @@ TimelineScrollView::TimelineScrollView(QWidget* parent)
 }
 
 TimelineScrollView::~TimelineScrollView() = default;
+
+SlideshowProjectRef TimelineScrollView::openProject() {
+    return SlideshowProject::currentMainProject();
+}
 
 void TimelineScrollView::setMainObject(SlideshowMainObject* object) {
     mainObject = object;
@@ -102,7 +107,7 @@ QPointF TimelineScrollView::timelinePoint(const QPointF& viewportPoint) const {
 }
 
 int TimelineScrollView::insertIndexForDrop(const QPointF& position) const {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = openProject();
     return project
                ? timeline_layout::insertIndex(project->slideshowArray(), position.x(), nTimelineCellWidth())
                : kInsertAfterLast;
@@ -187,7 +192,7 @@ void TimelineScrollView::popOutTimerCallback() {
 // ---- clicks
 
 void TimelineScrollView::layOut() {
-    if (const auto project = SlideshowProject::currentMainProject())
+    if (const auto project = openProject())
         project->updateTimelineItemsPosition();
 }
 
@@ -196,7 +201,7 @@ void TimelineScrollView::ProcessMouseUp(const QPointF& viewportPoint, const QVar
     const QPointF point = timelinePoint(viewportPoint);
     checkTextLayerSelectedState(point);
     checkAudioTextLayerSelectedState(point);
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = openProject();
     if (!project)
         return;
     const auto slides = project->slideshowArray();
@@ -222,21 +227,21 @@ void TimelineScrollView::ProcessMouseUp(const QPointF& viewportPoint, const QVar
 
 // Every item under the point ends up selected, every other one of the same array not.
 void TimelineScrollView::checkTextLayerSelectedState(const QPointF& point) {
-    if (const auto project = SlideshowProject::currentMainProject())
+    if (const auto project = openProject())
         for (const auto& item : project->textLayerArray())
             item->setBSelectedState(timeline_layout::pointInRect(point, item->timelineRect()));
     redrawVisible();
 }
 
 void TimelineScrollView::checkAudioTextLayerSelectedState(const QPointF& point) {
-    if (const auto project = SlideshowProject::currentMainProject())
+    if (const auto project = openProject())
         for (const auto& item : project->audioLayerArray())
             item->setBSelectedState(timeline_layout::pointInRect(point, item->timelineRect()));
     redrawVisible();
 }
 
 int TimelineScrollView::getClickedItemIndex(const QPointF& point) const {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = openProject();
     return project ? timeline_layout::itemIndexAt(project->slideshowArray(), point) : -1;
 }
 

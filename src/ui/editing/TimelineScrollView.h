@@ -130,6 +130,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The document the strip shows: the open one, read here alone so that its parts are handed it.
+    static SlideshowProjectRef openProject();
     bool accepts(const QMimeData* data) const;
     // True when the press or double click was over a song panel, which got it.
     bool forwardToSongPanel(QMouseEvent& event);

@@ -43,7 +43,7 @@ void TimelineScrollView::startDragdingTimelineCellView(const QPointF& viewportPo
 }
 
 void TimelineScrollView::startDraggingPhotoVideoItem(const QPointF& viewportPoint, int index) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = openProject();
     if (!project || index < 0 || std::size_t(index) >= project->slideCount())
         return;
     model.beginSlideDrag(index);
@@ -57,7 +57,7 @@ void TimelineScrollView::startDraggingPhotoVideoItem(const QPointF& viewportPoin
 }
 
 void TimelineScrollView::startDraggingTextLayerItem(const QPointF& viewportPoint, int index) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = openProject();
     const auto items = project ? project->textLayerArray() : std::vector<SlideItemRef>();
     if (index < 0 || std::size_t(index) >= items.size())
         return;
@@ -71,7 +71,7 @@ void TimelineScrollView::startDraggingTextLayerItem(const QPointF& viewportPoint
 }
 
 void TimelineScrollView::startDraggingAudioLayerItem(const QPointF& viewportPoint, int index) {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = openProject();
     const auto items = project ? project->audioLayerArray() : std::vector<MusicItemRef>();
     if (index < 0 || std::size_t(index) >= items.size())
         return;

@@ -167,7 +167,7 @@ void MediaItemModel::request(const QString& path) const {
     pending.insert(path);
     auto* self = const_cast<MediaItemModel*>(this);
     const Kind kind = mediaKind;
-    pool.start([self, path, kind] {
+    pool.start([self, poster = gate.poster(), path, kind] {
         QImage picture;
         double seconds = -1.0;
         if (kind == Kind::Images)
@@ -176,10 +176,7 @@ void MediaItemModel::request(const QString& path) const {
             picture = readMovieThumbnail(path);
         else if (const auto asset = platform::media::MediaAsset::open(path, false); asset.isValid())
             seconds = asset.duration().seconds();
-        // The destructor waits for this task, so the model is alive for the post.
-        QMetaObject::invokeMethod(
-            self, [self, path, picture, seconds] { self->received(path, picture, seconds); },
-            Qt::QueuedConnection);
+        poster.post([self, path, picture, seconds] { self->received(path, picture, seconds); });
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/MainThread.h"
+
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QImage>
@@ -58,4 +60,5 @@ private:
     QHash<QString, double> durations;
     QHash<QString, bool> done;
     mutable QThreadPool pool;
+    platform::MainThreadGate gate; // last, so closed first: the pool's tasks post their results through it
 };

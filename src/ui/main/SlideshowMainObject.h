@@ -441,6 +441,12 @@ private:
         bool append = false;
         quint64 insertIndex = 0;
     };
+    // Where a request's photos go: main-thread state, settled as the request starts, read by its posts.
+    struct ImportPlace {
+        quint64 slot = 0;
+        quint64 first = 0;
+        int scrollX = 0;
+    };
 
     // lifecycle
     void registerObservers(bool byAwakeFromNib);
@@ -453,7 +459,8 @@ private:
     // import
     void enqueueImport(ImportRequest request);
     void runImportRequest(const ImportRequest& request);
-    void addImageToProject_thread(const QString& path, bool append, quint64 insertIndex);
+    void addImageToProject_thread(const QString& path, bool append,
+                                  const std::shared_ptr<ImportPlace>& place);
     void removeFailedSlide(const PhotoWorkItem& item);
     void scheduleFailureReport();
     void reportFailures();

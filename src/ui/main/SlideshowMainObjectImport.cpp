@@ -100,13 +100,15 @@ void SlideshowMainObject::threadImageAppendImages(const QStringList& paths) {
 // ---- the import queue
 
 // Requests run one after another on one thread, each with the slot it was given, so that photos of two
-// requests never interleave; the slide array changes only on the main thread.
+// requests never interleave. The slide array changes only on the main thread: the thread posts each step
+// there and never waits, and the posts run in the order they were made. A request counts as pending until
+// its last post has run.
 void SlideshowMainObject::enqueueImport(ImportRequest request) {
     ++pendingImports;
     importQueue->post([this, request = std::move(request)] {
         if (!stopping)
             runImportRequest(request);
-        --pendingImports;
+        gate.post([this] { --pendingImports; });
     });
 }
 
@@ -114,40 +116,38 @@ void SlideshowMainObject::runImportRequest(const ImportRequest& request) {
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return;
-    quint64 slot = std::min<quint64>(request.insertIndex, project->slideCount());
-    const quint64 first = slot;
-    int scrollX = 0;
-    gate.runAndWait([&] {
+    const auto place = std::make_shared<ImportPlace>();
+    gate.post([this, project, place, request] {
+        place->slot = std::min<quint64>(request.insertIndex, project->slideCount());
+        place->first = place->slot;
         if (!request.append && ui.scrollView1)
-            scrollX = ui.scrollView1->horizontalScrollBar()->value();
+            place->scrollX = ui.scrollView1->horizontalScrollBar()->value();
         setNCurrentSlideshowItemIndex(-1);
     });
     for (const QString& path : request.paths) {
         if (stopping)
             return;
-        addImageToProject_thread(path, request.append, slot);
-        ++slot;
+        addImageToProject_thread(path, request.append, place);
     }
-    gate.runAndWait([this] {
+    gate.post([this, place, append = request.append] {
         layoutScrollImages();
         layoutMusicSubViews();
-    });
-    gate.post([this, first, scrollX, append = request.append] {
         setNCurrentSlideshowItemIndex(-1);
-        setNCurrentSlideshowItemIndex(int(first));
+        setNCurrentSlideshowItemIndex(int(place->first));
         if (append)
             ensureCurrentSlideThumbnailVisible();
         else if (ui.scrollView1)
-            ui.scrollView1->horizontalScrollBar()->setValue(scrollX);
+            ui.scrollView1->horizontalScrollBar()->setValue(place->scrollX);
         const std::vector<SlideItemRef> slides = slideshowArray();
         if (currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < slides.size())
             showCurrentItemPhoto(slides[std::size_t(currentSlideIndex)]);
     });
 }
 
-// One photo: the slide enters the project at once (on the main thread), its thumbnail is written here,
-// and its slide image is left to the resize worker.
-void SlideshowMainObject::addImageToProject_thread(const QString& path, bool append, quint64 slot) {
+// One photo: the slide enters the project (on the main thread), its thumbnail is written here, and its
+// slide image is left to the resize worker. Called on the main thread, every step runs at once.
+void SlideshowMainObject::addImageToProject_thread(const QString& path, bool append,
+                                                   const std::shared_ptr<ImportPlace>& place) {
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return;
@@ -161,31 +161,37 @@ void SlideshowMainObject::addImageToProject_thread(const QString& path, bool app
     slide->setBackgroudImageFileName(claimCacheName(contents, QStringLiteral("psd_bk_")));
     slide->setStrThumbFileName(claimCacheName(contents, QStringLiteral("thumb_")));
 
-    PhotoWorkItem item{path, slide, 0};
-    bool inserted = false;
-    const bool added = gate.runAndWait([&] {
+    struct Photo {
+        PhotoWorkItem item;
+        bool inserted = false;
+    };
+    const auto photo = std::make_shared<Photo>(Photo{{path, slide, 0}});
+    gate.post([this, project, photo, place, append] {
         const std::size_t count = project->slideCount();
-        item.index = count;
-        inserted = !append && slot < count && count > 0;
-        if (inserted)
-            project->insertSlideItem(std::size_t(slot), slide);
+        photo->item.index = count;
+        photo->inserted = !append && place->slot < count && count > 0;
+        if (photo->inserted)
+            project->insertSlideItem(std::size_t(place->slot), photo->item.slide);
         else
-            project->addSlideItem(slide);
+            project->addSlideItem(photo->item.slide);
+        ++place->slot;
         project->setBIsDirty(true);
         project->calcSlideItemsPhotoTransitionDuration();
         layoutScrollImages();
         layoutMusicSubViews();
         updateProjectInfo();
     });
-    if (!added)
+    if (!gate.isOpen())
         return;
     PhotoResizeWorker::writeThumbnail(path, slide->strThumbFileName());
-    if (inserted)
-        worker->enqueueFront(std::move(item));
-    else
-        worker->enqueueBack(std::move(item));
-    if (append && project->slideCount() == 1)
-        gate.post([this] { layoutMusicSubViews(); });
+    gate.post([this, project, photo, append] {
+        if (photo->inserted)
+            worker->enqueueFront(std::move(photo->item));
+        else
+            worker->enqueueBack(std::move(photo->item));
+        if (append && project->slideCount() == 1)
+            layoutMusicSubViews();
+    });
 }
 
 // ---- the worker's failures
@@ -251,7 +257,7 @@ void SlideshowMainObject::updateProjectInfo() {
                 .arg(qulonglong(project->slideCount()));
     const int frames =
         int(std::min<quint64>(project->totalFrameCount(), quint64(std::numeric_limits<int>::max())));
-    platform::runOnMainThread([window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
+    gate.post([window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
         if (window)
             window->setWindowTitle(text);
         if (slider)

@@ -84,14 +84,10 @@ void SlideshowMainObject::registerObservers(bool byAwakeFromNib) {
 // Posts from other threads (the display link's, with the player's lock held; the export threads') reach
 // the handler on the main thread, and only while this controller lives.
 void SlideshowMainObject::dispatch(const Row& row, const Notification& notification) {
-    const auto handle = [this, &row, notification] {
+    gate.post([this, &row, notification] {
         ++handled[row.name];
         (this->*row.handler)(notification);
-    };
-    if (platform::isMainThread())
-        handle();
-    else
-        gate.post(handle);
+    });
 }
 
 // ---- the theme

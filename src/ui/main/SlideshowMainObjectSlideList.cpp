@@ -89,7 +89,7 @@ void SlideshowMainObject::NotifyInsertBlankImage(const Notification& notificatio
         return;
     slideInsertIndex = quint64(qint64(currentSlideIndex));
     setNCurrentSlideshowItemIndex(-1);
-    addImageToProject_thread(path, false, slideInsertIndex);
+    addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slideInsertIndex}));
     setNCurrentSlideshowItemIndex(int(qint32(slideInsertIndex)));
     showCurrentSlideAfterInsert();
 }
@@ -125,7 +125,7 @@ void SlideshowMainObject::AddBlankImageButtonClicked() {
                      qPrintable(writer.errorString()));
     }
     // A picture that could not be written is still handed on: the import reports it.
-    addImageToProject_thread(path, false, slideInsertIndex);
+    addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slideInsertIndex}));
     showCurrentSlideAfterInsert();
 }
 

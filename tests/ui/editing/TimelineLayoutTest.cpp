@@ -1,5 +1,5 @@
-// The strip's arithmetic and its drags on the open project, without widgets.
-#include "support/MainWindowFixture.h"
+// The strip's arithmetic and its drags on a project handed in, without widgets.
+#include "model/ModelTestEnvironment.h"
 
 #include "ui/editing/TimelineDragModel.h"
 #include "ui/editing/TimelineLayout.h"
@@ -14,8 +14,11 @@ std::string text(QPointF point) {
 
 } // namespace
 
-class TimelineStripLayoutTest : public MainWindowTest {
+// The project is the model's own: none is installed as the open one.
+class TimelineStripLayoutTest : public model_test::ModelTest {
 protected:
+    void SetUp() override { ASSERT_FALSE(SlideshowProject::currentMainProject()); }
+
     // `count` slides of 4 s with 2 s transitions, laid out in the cells style.
     std::vector<SlideItemRef> laidOutSlides(int count) {
         std::vector<SlideItemRef> slides;
@@ -28,11 +31,14 @@ protected:
     }
     std::vector<SlideItemRef> order() const { return project->slideshowArray(); }
 
+    SlideshowProjectRef project = SlideshowProject::createNewBundleProject("Strip");
     TimelineDrawState view;
     std::vector<int> currentSlides;
     int redraws = 0;
     TimelineDragModel model{
-        view, {[this] { ++redraws; }, {}, [this](int index) { currentSlides.push_back(index); }}};
+        [this] { return project; },
+        view,
+        {[this] { ++redraws; }, {}, [this](int index) { currentSlides.push_back(index); }}};
 };
 
 TEST_F(TimelineStripLayoutTest, AClickHitsTheBadgesFirstThenTheIconThenTheCell) {

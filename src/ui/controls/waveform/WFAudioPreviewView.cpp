@@ -4,12 +4,10 @@
 
 #include "platform/foundation/StringTable.h"
 
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -93,19 +91,15 @@ void WFAudioPreviewView::_readSamplesFromTrack(int track, const MediaAsset& asse
     _setReadingOverview(true);
     update();
     const uint64_t generation = ++_overviewGeneration;
-    QPointer<WFAudioPreviewView> view(this);
     // The task owns its provider and readers; the view, perhaps gone by then, hears of it on the main thread.
-    QThreadPool::globalInstance()->start([view, generation, asset, track] {
+    QThreadPool::globalInstance()->start([this, poster = gate.poster(), generation, asset, track] {
         auto overview =
             std::make_shared<WFSampleDataMonoizer>(WFSampleDataProvider::providerWithAsset(asset, track));
         overview->framesLength();
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [view, generation, overview] {
-                if (view && view->_overviewGeneration == generation)
-                    view->_overviewRead(overview);
-            },
-            Qt::QueuedConnection);
+        poster.post([this, generation, overview] {
+            if (_overviewGeneration == generation)
+                _overviewRead(overview);
+        });
     });
 }
 

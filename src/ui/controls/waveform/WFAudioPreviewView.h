@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/MainThread.h"
 #include "ui/controls/waveform/WFMonoWaveformView.h"
 #include "ui/controls/waveform/WFPreviewPlayer.h"
 
@@ -75,4 +76,5 @@ private:
     bool _assetUnplayable = false;
     // Tells a finished read from one that a newer item has made stale.
     uint64_t _overviewGeneration = 0;
+    platform::MainThreadGate gate; // last, so closed first: the overview task posts its result through it
 };
