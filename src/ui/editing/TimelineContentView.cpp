@@ -131,7 +131,7 @@ QPen dashedPen(const QColor& colour, const QList<qreal>& pattern) {
 } // namespace
 
 TimelineContentView::TimelineContentView(TimelineDragModel::ProjectSource project, QWidget* parent)
-    : QWidget(parent), background(deviceGrey(0.21176470588235294)), projectSource(std::move(project)) {
+    : QWidget(parent), projectSource(std::move(project)), background(deviceGrey(0.21176470588235294)) {
     setObjectName("scrollContentView");
     setFixedHeight(kHeight);
     // Every click and drag is the scroll view's, which sees them through its viewport.
