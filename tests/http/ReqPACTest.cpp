@@ -120,18 +120,23 @@ protected:
             return ServerResponse::text(200, script, "application/x-ns-proxy-autoconfig");
         });
     }
+    // A request for the origin that follows the script at pac, run on the caller's thread or the queue.
+    auto runWithScript(const QUrl& pac, bool synchronous) {
+        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
+        request->setPACurl(pac);
+        if (synchronous)
+            request->startSynchronous();
+        else
+            EXPECT_TRUE(runAsync(request));
+        return request;
+    }
     test_support::LoopbackProxy proxy;
 };
 
 TEST_F(ReqPACTest, AServedScriptSendsTheRequestThroughItsProxy) {
     for (bool synchronous : {true, false}) {
         proxy.clearLog();
-        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
-        request->setPACurl(server.url("/proxy.pac"));
-        if (synchronous)
-            request->startSynchronous();
-        else
-            ASSERT_TRUE(runAsync(request));
+        const auto request = runWithScript(server.url("/proxy.pac"), synchronous);
         EXPECT_EQ(request->responseString(), "origin");
         EXPECT_EQ(proxy.log(), QStringList{"GET " + server.url("/p").toString()});
         EXPECT_EQ(request->proxyPort(), proxy.port());
@@ -178,13 +183,8 @@ TEST_F(ReqPACTest, ALoopingScriptHoldsOnlyItsOwnRequestAndEndsWithinItsBudget) {
     // The script's budget, not the request's two minutes, ends it; the request then goes direct.
     const ScopedPACLimits limits({0.5, qint64(256) << 20});
     for (bool synchronous : {true, false}) {
-        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
-        request->setPACurl(loop);
+        const auto request = runWithScript(loop, synchronous);
         EXPECT_EQ(request->timeOutSeconds(), 120);
-        if (synchronous)
-            request->startSynchronous();
-        else
-            ASSERT_TRUE(runAsync(request));
         EXPECT_EQ(request->responseString(), "origin");
         EXPECT_TRUE(request->proxyHost().isEmpty());
     }
@@ -209,12 +209,7 @@ TEST_F(ReqPACTest, AServedScriptOverOneMegabyteIsNotRun) {
         return ServerResponse::text(200, script, "application/x-ns-proxy-autoconfig");
     });
     for (bool synchronous : {true, false}) {
-        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
-        request->setPACurl(server.url("/large.pac"));
-        if (synchronous)
-            request->startSynchronous();
-        else
-            ASSERT_TRUE(runAsync(request));
+        const auto request = runWithScript(server.url("/large.pac"), synchronous);
         EXPECT_EQ(request->responseString(), "origin");
         EXPECT_TRUE(request->proxyHost().isEmpty());
     }
