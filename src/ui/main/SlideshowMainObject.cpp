@@ -28,7 +28,9 @@
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
 #include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PlaybackController.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/StillPreview.h"
 #include "ui/main/TimelineGeometry.h"
 
 #include <QApplication>
@@ -63,6 +65,10 @@ QFont timeTextFont() {
 SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
                                          std::shared_ptr<platform::Scheduler> scheduler, QObject* parent)
     : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)) {
+    still =
+        std::make_unique<StillPreview>(*this, *clock, [] { return SlideshowProject::currentMainProject(); });
+    playback = std::make_unique<PlaybackController>(*this, userDialogs, *clock,
+                                                    [] { return SlideshowProject::currentMainProject(); });
     PhotoResizeWorker::Callbacks callbacks;
     callbacks.slideFailed = [this](const PhotoWorkItem& item) {
         gate.post([this, item] { removeFailedSlide(item); });
@@ -95,11 +101,10 @@ SlideshowMainObject::~SlideshowMainObject() {
     delete optionsWindow.data();
     importQueue.reset();
     worker.reset();
-    playing = false;
-    playStart.cancel();
-    indicatorTimer.cancel();
-    animation.cancel();
-    readinessWait.cancel();
+    // Stopped here, gone with the members: the view's link thread asks whether the preview plays until the
+    // view goes.
+    playback->shutDown();
+    still->cancelTimers();
     clipDelays.clear();
     if (clipPlayer)
         clipPlayer->stopPlaying();
@@ -152,7 +157,7 @@ void SlideshowMainObject::awakeFromNib() {
         ui.timelineTimeText->setFont(timeTextFont());
     setButtonTitle(ui.m_btnShare, tr_("Burn DVD"));
     setButtonTitle(ui.m_btnShare1, tr_("Share"));
-    setPlayButtonPlaying(false);
+    playback->setPlayButtonPlaying(false);
     if (ui.m_btnShare)
         ui.m_btnShare->hide();
     if (ui.m_menuShare1) {
@@ -231,7 +236,7 @@ bool SlideshowMainObject::hostPreview(std::shared_ptr<DisplayLinkTimeSource> tim
     preview->setObjectName("previewWidget");
     if (QLayout* layout = ui.previewHost->layout())
         layout->addWidget(preview);
-    connect(preview, &PreviewWidget::reshaped, this, &SlideshowMainObject::redrawStill);
+    connect(preview, &PreviewWidget::reshaped, this, [this] { still->redrawStill(); });
     if (ui.previewHost->isVisible())
         preview->show();
     return true;

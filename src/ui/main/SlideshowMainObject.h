@@ -49,10 +49,12 @@ class SlideFontEditorObject;
 class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
+class PlaybackController;
 class QuartzSlideItem;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
+class StillPreview;
 class TextureObject;
 class WaveFormViewOSX;
 struct PhotoWorkItem;
@@ -73,8 +75,10 @@ class SerialQueue;
 //   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
 //   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the theme
 //   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
-//   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
-//   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
+//   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing, handed to
+//                                         StillPreview
+//   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts, handed to
+//                                         PlaybackController
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
@@ -131,7 +135,7 @@ public:
     bool isExportRunning() const override;
 
     // ---- PreviewController (the view calls these while it prepares; m_bPlaying on the link's thread)
-    bool m_bPlaying() const override { return playing.load(); }
+    bool m_bPlaying() const override;
     void setDisplayLink(DisplayLink* link) override { displayLinkHandle = link; }
     void clearOpenGLWindow() override;
     void setDirector(std::shared_ptr<SlideshowDirector> director) override;
@@ -145,17 +149,15 @@ public:
     NSGLView* opengGLView() const { return glView; }
     DisplayLink* displayLink() const { return displayLinkHandle; }
     PreviewWidget* previewWidget() const { return preview; }
-    std::shared_ptr<TextureObject> previousTextureObj() const { return previousTexture; }
-    void setPreviousTextureObj(std::shared_ptr<TextureObject> texture) {
-        previousTexture = std::move(texture);
-    }
+    std::shared_ptr<TextureObject> previousTextureObj() const;
+    void setPreviousTextureObj(std::shared_ptr<TextureObject> texture);
     int nTimelineCellWidth() const { return timelineCellWidth; }
     void setNTimelineCellWidth(int width);
     quint64 nSlideInsertIndex() const { return slideInsertIndex; }
     void setNSlideInsertIndex(quint64 index) { slideInsertIndex = index; }
     int nCurrentSlideshowItemIndex() const { return currentSlideIndex; }
-    qint64 nPlayingSlideIndex() const { return playingSlideIndex; }
-    void setNPlayingSlideIndex(qint64 index) { playingSlideIndex = index; }
+    qint64 nPlayingSlideIndex() const;
+    void setNPlayingSlideIndex(qint64 index);
     std::shared_ptr<platform::gl::Context> mainContext() const;
     std::vector<SlideItemRef> slideshowArray() const;
     MusicDirector& musicDirector() const { return *music; }
@@ -208,10 +210,11 @@ public:
     void stopVideoPreview();
     // The slide animation or bounce under way: its kind and the steps still to show.
     enum class PreviewMotion { None, SlideForward, SlideBackward, BounceRight, BounceLeft };
-    PreviewMotion previewMotion() const { return motion; }
+    PreviewMotion previewMotion() const;
     int previewMotionStepsLeft() const;
     // The shifts of a bounce, one per engine frame: out to half a view half-width and back.
     static std::vector<double> bounceShifts();
+    StillPreview& stillPreview() const { return *still; }
 
     // ---- playback
     void play();
@@ -223,8 +226,9 @@ public:
     void showTimelineTimeText(quint64 frame);
     void playMixedAudio();
     // True between Play and the start of the director, half a second later.
-    bool isStartPending() const { return playStart.isActive(); }
-    QWidget* timelineIndicatorImageView() const { return playHead; }
+    bool isStartPending() const;
+    QWidget* timelineIndicatorImageView() const;
+    PlaybackController& playbackController() const { return *playback; }
 
     // ---- timeline editing
     // The copy of the current slide that the pan-and-zoom panel edits.
@@ -465,14 +469,6 @@ private:
     void scheduleFailureReport();
     void reportFailures();
     // preview
-    // Draws with the view's programs and the preview's aspect ratio; nothing without a view.
-    void drawStill(const std::function<void(const SharedShaderPrograms&, double)>& draw);
-    std::shared_ptr<TextureObject> loadSlideTexture(const SlideItem& slide);
-    std::shared_ptr<TextureObject> loadPreparedOrThumbnail(const SlideItem& slide);
-    void waitUntilReady(const SlideItemRef& slide);
-    void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
-                         std::function<void()> then);
-    void redrawStill();
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
     void showCurrentSlideWhenExportEnds();
@@ -486,10 +482,6 @@ private:
     // second, which closes and opens nothing.
     void noteClosedByFocus(CallOutKind kind);
     bool takeClosedByFocus(CallOutKind kind);
-    // playback
-    void setPlayButtonPlaying(bool playingNow);
-    void startDirector();
-    void placePlayHead(float x, qint64 scrollIndex);
     // clips and panels
     struct ClipRequest {
         QString path;
@@ -544,8 +536,6 @@ private:
     int timelineCellWidth = 170;
     int currentSlideIndex = -1;
     quint64 slideInsertIndex = 0;
-    qint64 playingSlideIndex = 0;
-    qint64 lastMarkedSlide = -1;
     QString title;
     QPointer<AWAttachedWindow> themeCallOut;
 
@@ -569,20 +559,10 @@ private:
     platform::Scheduler::Handle delayedRefresh;
 
     // preview
-    std::shared_ptr<TextureObject> previousTexture;
-    std::shared_ptr<TextureObject> shownTexture; // drawn again when the view changes size
-    platform::Scheduler::Handle readinessWait;
-    platform::Scheduler::Handle animation;
-    PreviewMotion motion = PreviewMotion::None;
-    std::vector<std::function<void()>> animationSteps;
-    std::size_t animationNext = 0;
+    std::unique_ptr<StillPreview> still;
 
-    // playback
-    std::atomic<bool> playing{false};
-    platform::Scheduler::Handle playStart;
-    platform::Scheduler::Handle indicatorTimer;
-    QPointer<QWidget> playHead;
-    double startTime = 0.0;
+    // playback (the display link's thread reads whether it plays until the view goes)
+    std::unique_ptr<PlaybackController> playback;
 
     // clips and panels
     std::vector<platform::Scheduler::Handle> clipDelays;

@@ -21,7 +21,9 @@
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/PlaybackController.h"
 #include "ui/main/PreviewHostSwap.h"
+#include "ui/main/StillPreview.h"
 
 #include <QCoreApplication>
 
@@ -284,14 +286,11 @@ void SlideshowMainObject::PositionSlideChanged(int frame) {
     project->setNCurrentStatus(1);
     if (project->nHeightOpenGLView() > 0)
         gRenderAspectRatio = float(project->nWidthOpenGLView()) / float(project->nHeightOpenGLView());
-    animation.cancel();
-    motion = PreviewMotion::None;
-    readinessWait.cancel();
+    stillPreview().cancelMotion();
     slideshowDirector->setSlideshowArrayFromFrame(project->slideshowArray(), quint64(frame));
     slideshowDirector->setDirectorStatus(1);
     music->playFromLocation(double(frame) / double(SlideshowProject::ulFrameRate()));
-    playing = true;
-    setPlayButtonPlaying(true);
+    playbackController().markPlaying();
     if (ui.stopButton)
         ui.stopButton->setEnabled(true);
     if (ui.playButton)

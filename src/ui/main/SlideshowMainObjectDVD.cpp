@@ -14,6 +14,8 @@
 #include "render/SlideshowDirector.h"
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/PlaybackController.h"
+#include "ui/main/StillPreview.h"
 
 #include <QDialog>
 #include <QFileInfo>
@@ -124,7 +126,7 @@ void SlideshowMainObject::TestMpegSpumux() {
 // The first three slides as a menu plays them: a short first and last, a long second, neither panned nor
 // zoomed. They are copies: the test leaves the project's slides as they are.
 void SlideshowMainObject::TestDVDMenu() {
-    if (playing) {
+    if (m_bPlaying()) {
         stop();
         return;
     }
@@ -143,16 +145,14 @@ void SlideshowMainObject::TestDVDMenu() {
         dvdMenuSlides.push_back(menuSlide);
     }
     project->calcSlideItemsPhotoTransitionDuration(dvdMenuSlides);
-    animation.cancel();
-    readinessWait.cancel();
-    playing = true;
-    setPlayButtonPlaying(true);
+    stillPreview().cancelTimers();
+    playbackController().markPlaying();
     project->setNCurrentStatus(1);
     if (project->nHeightOpenGLView() > 0)
         gRenderAspectRatio = float(project->nWidthOpenGLView()) / float(project->nHeightOpenGLView());
     slideshowDirector->setSlideshowArray(dvdMenuSlides);
     slideshowDirector->setDirectorStatus(0);
-    playStart = clock->scheduleOnce(kTestMenuStartDelay, [this] {
+    playbackController().startAfter(kTestMenuStartDelay, [this] {
         if (slideshowDirector)
             slideshowDirector->setDirectorStatus(1);
     });

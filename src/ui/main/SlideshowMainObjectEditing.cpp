@@ -73,7 +73,7 @@ void SlideshowMainObject::setCurrentSlideshowOnTimeline(qint64 index) {
     clearTimelineSelection();
     if (index < 0 || std::size_t(index) >= slideshowArray().size())
         return;
-    playingSlideIndex = index;
+    setNPlayingSlideIndex(index);
     setNCurrentSlideshowItemIndex(int(index));
 }
 

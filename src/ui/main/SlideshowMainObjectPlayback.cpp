@@ -1,247 +1,65 @@
-// Preview playback: Play and Stop set the stage for the view's display link, which draws while the preview
-// plays; the music starts where the show starts; the play head and the time texts follow the show.
+// Preview playback, handed to the PlaybackController: Play and Stop, the music's start, the play head and
+// the time texts.
 #include "ui/main/SlideshowMainObject.h"
 
-#include "export/NSAudioMixerObject.h"
-#include "model/MusicDirector.h"
-#include "model/SlideshowProject.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/foundation/StandardPaths.h"
-#include "platform/foundation/StringTable.h"
-#include "render/RenderGlobals.h"
-#include "render/SlideshowDirector.h"
-#include "ui/UiNotifications.h"
-#include "ui/editing/TimelineContentView.h"
-#include "ui/main/ControllerDialogs.h"
-#include "ui/main/TimelineGeometry.h"
+#include "ui/main/PlaybackController.h"
 
-#include <QIcon>
-#include <QPainter>
-#include <QSlider>
-
-namespace {
-
-constexpr double kPlayHeadPeriod = 1.0 / 30.0;
-constexpr double kStartDelay = 0.5;
-
-void postStopPlayingMusic() {
-    platform::NotificationCenter::defaultCenter().post(kNotifyStopPlayingMusic);
+bool SlideshowMainObject::m_bPlaying() const {
+    return playback->isPlaying();
 }
-
-QIcon resourceIcon(const QString& name, const QString& type) {
-    return QIcon(platform::paths::pathForResource(name, type));
-}
-
-// The play head: a red line over the strip with a marker at its top.
-QPixmap playHeadPicture() {
-    QPixmap picture(8, 205);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 69, 58));
-    painter.drawRect(QRectF(3, 14, 2, 191));
-    painter.drawPolygon(
-        QPolygonF({QPointF(0, 10), QPointF(8, 10), QPointF(8, 16), QPointF(4, 21), QPointF(0, 16)}));
-    return picture;
-}
-
-} // namespace
 
 void SlideshowMainObject::play() {
-    stopVideoPreview();
-    postStopPlayingMusic();
-    const bool wasPlaying = playing;
-    if (wasPlaying && slideshowDirector)
-        playingSlideIndex = slideshowDirector->slideIndexOfPlaying();
-    const auto project = SlideshowProject::currentMainProject();
-    if (!project)
-        return;
-    project->setEncodingSlideshow(false);
-    project->resetPlayerToBegin();
-    project->updateTimelineItemsPosition();
-    // Playing is tested before the slide count, so that a show whose slides went meanwhile still stops.
-    if (wasPlaying) {
-        stop();
-        return;
-    }
-    if (project->slideCount() < 3) {
-        userDialogs.runModalAlert(tr_("Please add at least 3 photos to get started!"), QString());
-        return;
-    }
-    if (project->bIsMusicSideshow() && !project->doesSyncMusicAndSlideshowDuration()) {
-        const QVariantMap fit = project->syncMusicAndSlideshowDuration();
-        if (fit.value(QStringLiteral("failType")).toString() == QLatin1String("Success"))
-            notifyRefreshTimelineUI({});
-        else
-            syncPhotoMusicButtonClicked();
-    }
-    // The still preview draws into the same picture: it stops here.
-    animation.cancel();
-    motion = PreviewMotion::None;
-    readinessWait.cancel();
-    playing = true;
-    setPlayButtonPlaying(true);
-    project->setNCurrentStatus(1);
-    if (project->nHeightOpenGLView() > 0)
-        gRenderAspectRatio = float(project->nWidthOpenGLView()) / float(project->nHeightOpenGLView());
-    const std::vector<SlideItemRef> slides = project->slideshowArray();
-    if (slideshowDirector) {
-        if (currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < slides.size())
-            slideshowDirector->setSlideshowArrayFromIndex(slides, currentSlideIndex);
-        else
-            slideshowDirector->setSlideshowArray(slides);
-        // The player plays from the start below, half a second on; until then the view draws nothing.
-        slideshowDirector->setDirectorStatus(0);
-    }
-    playStart = clock->scheduleOnce(kStartDelay, [this] { startDirector(); });
-}
-
-void SlideshowMainObject::startDirector() {
-    if (slideshowDirector)
-        slideshowDirector->setDirectorStatus(1);
-    if (ui.stopButton)
-        ui.stopButton->setEnabled(true);
-    if (ui.playButton)
-        ui.playButton->setEnabled(false);
-    showTimelineIndicator();
+    playback->play();
 }
 
 void SlideshowMainObject::stop() {
-    // A player handed its slides but not yet started is stopped too.
-    const bool directorRuns =
-        slideshowDirector && (slideshowDirector->directorStatus() != 0 || playStart.isActive());
-    if (const auto project = SlideshowProject::currentMainProject()) {
-        project->setEncodingSlideshow(false);
-        project->resetPlayerToBegin();
-    }
-    playStart.cancel(); // a stop within the start's half second: the show does not start
-    hideTimelineIndicator();
-    stopVideoPreview();
-    postStopPlayingMusic();
-    playing = false;
-    setPlayButtonPlaying(false);
-    stopRefreshPlayintIndicator();
-    if (!directorRuns)
-        return;
-    slideshowDirector->stop();
-    music->stop();
-    if (ui.stopButton)
-        ui.stopButton->setEnabled(false);
-    if (ui.playButton)
-        ui.playButton->setEnabled(true);
-    setNCurrentSlideshowItemIndex(int(playingSlideIndex));
+    playback->stop();
 }
 
-void SlideshowMainObject::setPlayButtonPlaying(bool playingNow) {
-    QAbstractButton* button = ui.m_btnPlayStop;
-    if (!button)
-        return;
-    QIcon icon = playingNow ? resourceIcon(QStringLiteral("btn_stop"), QStringLiteral("png"))
-                            : resourceIcon(QStringLiteral("30-circle-play-white"), QStringLiteral("png"));
-    if (playingNow)
-        icon.addFile(
-            platform::paths::pathForResource(QStringLiteral("btn_stop_click"), QStringLiteral("png")),
-            QSize(), QIcon::Active);
-    button->setIcon(icon);
-    setButtonTitle(button, playingNow ? tr_("Stop") : tr_("Play"));
+bool SlideshowMainObject::isStartPending() const {
+    return playback->isStartPending();
+}
+
+qint64 SlideshowMainObject::nPlayingSlideIndex() const {
+    return playback->playingSlideIndex();
+}
+
+void SlideshowMainObject::setNPlayingSlideIndex(qint64 index) {
+    playback->setPlayingSlideIndex(index);
 }
 
 // ---- music and the director's reports
 
 void SlideshowMainObject::startPlayMusic(const platform::Notification& notification) {
-    const unsigned long rate = std::max<unsigned long>(SlideshowProject::ulFrameRate(), 1);
-    music->playFromLocation(notification.object.toDouble() / double(rate));
+    playback->startPlayMusic(notification);
 }
 
 void SlideshowMainObject::notifyPlaySlideIndexChanged(const platform::Notification& notification) {
-    // Where an export's player stopped is no slide of the user's: a DVD run moved the mark to its last one.
-    if (isExportRunning())
-        return;
-    setNCurrentSlideshowItemIndex(notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
+    playback->notifyPlaySlideIndexChanged(notification);
 }
 
 void SlideshowMainObject::playMixedAudio() {
-    const auto mixer = NSAudioMixerObject::installNewMixer();
-    if (!mixer)
-        return;
-    mixer->mixProjectAudioForPlaying();
-    mixer->PlayMixedAudio();
+    playback->playMixedAudio();
 }
 
 // ---- the play head and the time texts
 
 void SlideshowMainObject::showTimelineIndicator() {
-    indicatorTimer = clock->scheduleRepeating(kPlayHeadPeriod, [this] { timelineIndicatorCallback(); });
-    if (!playHead && ui.scrollContentView) {
-        auto* head = new QLabel(ui.scrollContentView); // the content view owns it
-        head->setObjectName("timelineIndicatorImageView");
-        head->setPixmap(playHeadPicture());
-        head->setAttribute(Qt::WA_TransparentForMouseEvents);
-        playHead = head;
-    }
-    if (playHead) {
-        playHead->setGeometry(QRect());
-        playHead->show();
-        playHead->raise();
-    }
-    startTime = clock->now();
-    lastMarkedSlide = -1; // each play marks its first slide, wherever the last one stopped
+    playback->showTimelineIndicator();
 }
 
 void SlideshowMainObject::hideTimelineIndicator() {
-    indicatorTimer.cancel();
-    if (playHead)
-        playHead->hide();
+    playback->hideTimelineIndicator();
 }
 
 void SlideshowMainObject::timelineIndicatorCallback() {
-    const auto project = SlideshowProject::currentMainProject();
-    if (!slideshowDirector || !project)
-        return;
-    // A show that does not loop stops the player at its end; the button follows.
-    if (playing && slideshowDirector->directorStatus() == 0) {
-        stop();
-        return;
-    }
-    const quint64 frame = slideshowDirector->nCurrentFrame();
-    // Held by the user, the slider is theirs: a drag there plays from where it is let go.
-    if (ui.positionSlider && !ui.positionSlider->isSliderDown())
-        ui.positionSlider->setValue(int(std::min<quint64>(frame, quint64(ui.positionSlider->maximum()))));
-    const SlideFramePosition position =
-        SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray());
-    const std::optional<float> x = timeline_geometry::playHeadX(position);
-    if (x && qint64(position.slideIndex) != lastMarkedSlide) {
-        lastMarkedSlide = qint64(position.slideIndex);
-        setCurrentSlideshowOnTimeline(lastMarkedSlide);
-    }
-    if (project->nTimelineStyle() == 1) {
-        const float rulerX = timeline_geometry::rulerPlayHeadX(frame, SlideshowProject::ulFrameRate(),
-                                                               project->nTimelinePixelPerSecond());
-        placePlayHead(rulerX, qint64(rulerX));
-        showTimelineTimeText(frame);
-        return;
-    }
-    if (!x)
-        return;
-    placePlayHead(*x, qint64(position.slideIndex) * timeline_geometry::kCellWidth);
-    showTimelineTimeText(frame);
+    playback->timelineIndicatorCallback();
 }
 
-void SlideshowMainObject::placePlayHead(float x, qint64 scrollTo) {
-    if (playHead)
-        playHead->setGeometry(TimelineContentView::toWidget(timeline_geometry::playHeadRect(x)).toRect());
-    if (!ui.scrollView1)
-        return;
-    const QRectF visible = ui.scrollView1->visibleRect();
-    if (x + float(timeline_geometry::kCellWidth) > visible.right() || x < visible.left())
-        ui.scrollView1->scrollToX(double(scrollTo));
+QWidget* SlideshowMainObject::timelineIndicatorImageView() const {
+    return playback->playHeadView();
 }
 
 void SlideshowMainObject::showTimelineTimeText(quint64 frame) {
-    if (ui.timelineTimeText)
-        ui.timelineTimeText->setText(
-            timeline_geometry::timelineTimeText(frame, SlideshowProject::ulFrameRate()));
-    if (ui.realTimeText)
-        ui.realTimeText->setText(timeline_geometry::elapsedTimeText(clock->now() - startTime));
+    playback->showTimelineTimeText(frame);
 }

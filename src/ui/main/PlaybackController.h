@@ -1,0 +1,71 @@
+#pragma once
+
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Scheduler.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class ControllerDialogs;
+class SlideshowMainObject;
+class SlideshowProject;
+
+// The document window's preview playback: Play and Stop set the stage for the view's display link, which
+// draws while the preview plays; the music starts where the show starts; the play head and the time texts
+// follow the show. It plays the hub's director in the hub's view; everything runs on the main thread except
+// isPlaying, which the display link's thread reads.
+class PlaybackController {
+public:
+    PlaybackController(SlideshowMainObject& hub, ControllerDialogs& dialogs, platform::Scheduler& scheduler,
+                       std::function<std::shared_ptr<SlideshowProject>()> project);
+
+    void play();
+    void stop();
+    void startPlayMusic(const platform::Notification& notification);
+    void notifyPlaySlideIndexChanged(const platform::Notification& notification);
+    void playMixedAudio();
+
+    // ---- the play head and the time texts
+    void showTimelineIndicator();
+    void hideTimelineIndicator();
+    void timelineIndicatorCallback();
+    void showTimelineTimeText(quint64 frame);
+    QWidget* playHeadView() const { return playHead; }
+
+    // Any thread.
+    bool isPlaying() const { return playing.load(); }
+    // True between Play and the start of the director.
+    bool isStartPending() const { return playStart.isActive(); }
+    qint64 playingSlideIndex() const { return playingSlide; }
+    void setPlayingSlideIndex(qint64 index) { playingSlide = index; }
+
+    // The button reads Stop while playing, Play otherwise.
+    void setPlayButtonPlaying(bool playingNow);
+    // A show started elsewhere (from the position slider, a test of the DVD menu) plays: the button follows.
+    void markPlaying();
+    // Starts the player `seconds` from now, as Play does; Stop within that time cancels it.
+    void startAfter(double seconds, std::function<void()> start);
+    // The window closes: nothing plays or starts any more.
+    void shutDown();
+
+private:
+    void startDirector();
+    void placePlayHead(float x, qint64 scrollTo);
+
+    SlideshowMainObject& hub;
+    ControllerDialogs& userDialogs;
+    platform::Scheduler& clock;
+    std::function<std::shared_ptr<SlideshowProject>()> currentProject;
+
+    std::atomic<bool> playing{false};
+    platform::Scheduler::Handle playStart;
+    platform::Scheduler::Handle indicatorTimer;
+    QPointer<QWidget> playHead;
+    double startTime = 0.0;
+    qint64 playingSlide = 0;
+    qint64 lastMarkedSlide = -1;
+};
