@@ -21,6 +21,7 @@
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/MusicController.h"
 #include "ui/main/PreviewHostSwap.h"
 
 #include <QCoreApplication>
@@ -65,7 +66,8 @@ void SlideshowMainObject::importClips(const QStringList& paths, int index) {
         else
             refused << why;
     }
-    alertFilesNotAdded(tr_("The following clips can not be added to project:"), refused);
+    MusicController::alertFilesNotAdded(userDialogs, tr_("The following clips can not be added to project:"),
+                                        refused);
     const bool append = quint64(qint64(index)) >= slideshowArray().size();
     for (int i = 0; i < clips.size(); ++i) {
         if (append)
@@ -118,7 +120,8 @@ void SlideshowMainObject::copyAndAddClip(const ClipRequest& request) {
         return;
     QString why;
     if (!VideoSlideItem::isImportableClip(request.path, &why)) {
-        alertFilesNotAdded(tr_("The following clips can not be added to project:"), {why});
+        MusicController::alertFilesNotAdded(userDialogs,
+                                            tr_("The following clips can not be added to project:"), {why});
         return;
     }
     const QString destination = project->createVideoFilePathInProjectFromSource(request.path);
@@ -289,7 +292,7 @@ void SlideshowMainObject::PositionSlideChanged(int frame) {
     readinessWait.cancel();
     slideshowDirector->setSlideshowArrayFromFrame(project->slideshowArray(), quint64(frame));
     slideshowDirector->setDirectorStatus(1);
-    music->playFromLocation(double(frame) / double(SlideshowProject::ulFrameRate()));
+    musicDirector().playFromLocation(double(frame) / double(SlideshowProject::ulFrameRate()));
     playing = true;
     setPlayButtonPlaying(true);
     if (ui.stopButton)

@@ -125,7 +125,7 @@ void SlideshowMainObject::stop() {
     if (!directorRuns)
         return;
     slideshowDirector->stop();
-    music->stop();
+    musicDirector().stop();
     if (ui.stopButton)
         ui.stopButton->setEnabled(false);
     if (ui.playButton)
@@ -151,7 +151,7 @@ void SlideshowMainObject::setPlayButtonPlaying(bool playingNow) {
 
 void SlideshowMainObject::startPlayMusic(const platform::Notification& notification) {
     const unsigned long rate = std::max<unsigned long>(SlideshowProject::ulFrameRate(), 1);
-    music->playFromLocation(notification.object.toDouble() / double(rate));
+    musicDirector().playFromLocation(notification.object.toDouble() / double(rate));
 }
 
 void SlideshowMainObject::notifyPlaySlideIndexChanged(const platform::Notification& notification) {
