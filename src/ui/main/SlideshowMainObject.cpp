@@ -3,22 +3,18 @@
 #include "dvd/DVDCommand.h"
 #include "export/MP4ExportCommand.h"
 #include "export/MovieExportCommand.h"
-#include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
-#include "platform/media/AudioPlayer.h"
 #include "platform/media/SerialQueue.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/ButtonTextColor.h"
-#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/ColorAdjustWindowController.h"
 #include "ui/editing/ExportProgressWindowController.h"
-#include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PanZoomObject.h"
 #include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/TimelineContentView.h"
@@ -26,7 +22,9 @@
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
+#include "ui/main/LayerViews.h"
 #include "ui/main/MediaFileTypes.h"
+#include "ui/main/MusicController.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PlaybackController.h"
 #include "ui/main/PreviewWidget.h"
@@ -81,9 +79,10 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
     worker->start();
     registerObservers(false);
-    music = std::make_unique<MusicDirector>();
+    const auto currentProject = [] { return SlideshowProject::currentMainProject(); };
+    musicControl = std::make_unique<MusicController>(*this, userDialogs, clock, ui, currentProject);
+    layerViews = std::make_unique<LayerViews>(*this, ui, currentProject);
     currentSlideIndex = -1;
-    musicTimeline = std::make_unique<MusicTimelineViewController>();
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
 }
 
@@ -91,6 +90,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     // Threads first: they may be waiting for the main thread, which is this one.
     stopping = true;
     gate.close();
+    musicControl->stopSongImports();
     observers.clear();
     dropExportCommands();
     queuedEditDone.cancel();
@@ -109,8 +109,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     if (clipPlayer)
         clipPlayer->stopPlaying();
     closeThemeCallOut();
-    closeMusicOptionsCallOut();
-    closePhotoMusicSyncCallOut();
+    musicControl->closeMusicOptionsCallOut();
+    musicControl->closePhotoMusicSyncCallOut();
     if (ui.scrollView1)
         ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
     // The player goes inside the view's context, and the view's link thread before anything it reads.
@@ -170,7 +170,7 @@ void SlideshowMainObject::awakeFromNib() {
     makeEditingPanels();
     connectClipAndPanelActions();
     connectShareActions();
-    connectMusicActions();
+    musicControl->connectActions();
     awakeWindowLayout();
     layoutScrollImages();
 }

@@ -38,9 +38,11 @@ class DVDMenuViewController;
 class ExportProgressWindowController;
 class SlideTextures;
 class IdleSleepInhibitor;
+class LayerViews;
 class MovieExportCommand;
 class MP4ExportCommand;
 class QDialog;
+class MusicController;
 class MusicDirector;
 class MusicTimelineViewController;
 class NSGLView;
@@ -62,7 +64,6 @@ namespace platform::gl {
 class Context;
 }
 namespace platform::media {
-class AudioPlayer;
 class SerialQueue;
 } // namespace platform::media
 
@@ -86,8 +87,9 @@ class SerialQueue;
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
 //                                         timeline's rebuild for an opened project
 //   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp
-//                                         the other commands, empty hooks until they are built
+//   SlideshowMainObjectEditing.cpp        the other commands, empty hooks until they are built
+//   SlideshowMainObjectMusic.cpp          the music and the audio and text layers, handed over to
+//                                         MusicController and LayerViews
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
                             public PreviewController,
@@ -160,8 +162,8 @@ public:
     void setNPlayingSlideIndex(qint64 index);
     std::shared_ptr<platform::gl::Context> mainContext() const;
     std::vector<SlideItemRef> slideshowArray() const;
-    MusicDirector& musicDirector() const { return *music; }
-    MusicTimelineViewController& musicTimelineViewController() const { return *musicTimeline; }
+    MusicDirector& musicDirector() const;
+    MusicTimelineViewController& musicTimelineViewController() const;
     PhotoResizeWorker& resizeWorker() const { return *worker; }
     platform::Scheduler& scheduler() const { return *clock; }
     ControllerDialogs& dialogs() const { return userDialogs; }
@@ -250,6 +252,15 @@ public:
     void UpdateCurrentSlideItemDurationInfo();
     // The text and font of the sample editSlideItemText shows.
     static QVariantMap editSlideItemTextSample();
+
+    // ---- call-outs shared by editing and music
+    enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
+    int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
+    // A call-out that lost the focus to a click on its own control has just closed: that click is its
+    // second, which closes and opens nothing.
+    void noteClosedByFocus(CallOutKind kind);
+    bool takeClosedByFocus(CallOutKind kind);
+    QPointer<QWidget> callOutView;
 
     // ---- timeline, music, clips, share and slide-list handlers; virtual only where a test fixture records
     // what they are handed instead (addMusicToProject, addVideoToProject).
@@ -352,11 +363,11 @@ public:
     void rebuildMusicSubViews();
     // The strips' frames in timeline coordinates (x, 0, width, 60), one per song up to `count`.
     std::vector<QRectF> musicStripFrames(std::size_t count);
-    const std::vector<QPointer<WaveFormViewOSX>>& musicSubviewArray() const { return musicViews; }
-    AWAttachedWindow* attachedWindowMusicOptions() const { return musicOptionsCallOut; }
-    AWAttachedWindow* attachedWindowPhotoMusicSync() const { return photoMusicSyncCallOut; }
+    const std::vector<QPointer<WaveFormViewOSX>>& musicSubviewArray() const;
+    AWAttachedWindow* attachedWindowMusicOptions() const;
+    AWAttachedWindow* attachedWindowPhotoMusicSync() const;
     // True when no song import is under way.
-    bool isMusicImportIdle() const { return pendingSongImports.load() == 0; }
+    bool isMusicImportIdle() const;
     // Cells (0) or a time scale (1), and the time scale's points per second.
     void ChangeTimelineMode();
     void TimelineUnitChanged(int pixelsPerSecond);
@@ -473,15 +484,9 @@ private:
     void showCurrentSlideAfterInsert();
     void showCurrentSlideWhenExportEnds();
     // timeline editing
-    enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
     void openDurationCallOut(const SlideItemRef& slide);
     AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
-    int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
-    // A call-out that lost the focus to a click on its own control has just closed: that click is its
-    // second, which closes and opens nothing.
-    void noteClosedByFocus(CallOutKind kind);
-    bool takeClosedByFocus(CallOutKind kind);
     // clips and panels
     struct ClipRequest {
         QString path;
@@ -505,15 +510,6 @@ private:
     void postContinueUpload(const QString& sourcePath);
     void shareChoice(int choice);
     void connectShareActions();
-    // music
-    void connectMusicActions();
-    void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
-    void alertFilesNotAdded(const QString& title, const QStringList& lines);
-    void showChangedMusic(double scrollX);
-    void dropMusicSubViews(std::size_t count);
-    void closeMusicOptionsCallOut();
-    void closePhotoMusicSyncCallOut();
-    AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -528,8 +524,6 @@ private:
     DisplayLink* displayLinkHandle = nullptr;
     std::unique_ptr<NSGLView> ownedView;
     QPointer<PreviewWidget> preview;
-    std::unique_ptr<MusicDirector> music;
-    std::unique_ptr<MusicTimelineViewController> musicTimeline;
     std::unique_ptr<IdleSleepInhibitor> idleSleep;
 
     // selection and timeline
@@ -543,7 +537,6 @@ private:
     SlideItemRef panZoomCopy;
     std::shared_ptr<SlideTextures> panZoomTextures;
     QPointer<AWAttachedWindow> transitionCallOut, durationCallOut;
-    QPointer<QWidget> callOutView;
     struct FocusClose {
         CallOutKind kind = CallOutKind::Theme;
         double at = -1.0;
@@ -589,14 +582,9 @@ private:
     platform::Scheduler::Handle queuedShareResult;
     platform::Scheduler::Handle exportEndWatch;
 
-    // music
-    std::vector<QPointer<WaveFormViewOSX>> musicViews;
-    std::vector<QPointer<QWidget>> audioLayerSubviewArray, textLayerSubviewArray;
-    QPointer<AWAttachedWindow> musicOptionsCallOut, photoMusicSyncCallOut;
-    std::atomic<int> pendingSongImports{0};
-    std::unique_ptr<platform::media::SerialQueue> songQueue; // after the gate: its jobs post through it
-    platform::Scheduler::Handle queuedMusicRebuild;
-    std::unique_ptr<platform::media::AudioPlayer> testSongPlayer;
+    // music: its song queue, the music director and the strip go with the members here
+    std::unique_ptr<MusicController> musicControl;
+    std::unique_ptr<LayerViews> layerViews;
 
     // slide list: the windows and the thumbnail refresh, gone first when the controller goes
     struct SlideListState;

@@ -22,6 +22,7 @@
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/PlaybackController.h"
+#include "ui/main/MusicController.h"
 #include "ui/main/PreviewHostSwap.h"
 #include "ui/main/StillPreview.h"
 
@@ -67,7 +68,8 @@ void SlideshowMainObject::importClips(const QStringList& paths, int index) {
         else
             refused << why;
     }
-    alertFilesNotAdded(tr_("The following clips can not be added to project:"), refused);
+    MusicController::alertFilesNotAdded(userDialogs, tr_("The following clips can not be added to project:"),
+                                        refused);
     const bool append = quint64(qint64(index)) >= slideshowArray().size();
     for (int i = 0; i < clips.size(); ++i) {
         if (append)
@@ -120,7 +122,8 @@ void SlideshowMainObject::copyAndAddClip(const ClipRequest& request) {
         return;
     QString why;
     if (!VideoSlideItem::isImportableClip(request.path, &why)) {
-        alertFilesNotAdded(tr_("The following clips can not be added to project:"), {why});
+        MusicController::alertFilesNotAdded(userDialogs,
+                                            tr_("The following clips can not be added to project:"), {why});
         return;
     }
     const QString destination = project->createVideoFilePathInProjectFromSource(request.path);
@@ -289,7 +292,7 @@ void SlideshowMainObject::PositionSlideChanged(int frame) {
     stillPreview().cancelMotion();
     slideshowDirector->setSlideshowArrayFromFrame(project->slideshowArray(), quint64(frame));
     slideshowDirector->setDirectorStatus(1);
-    music->playFromLocation(double(frame) / double(SlideshowProject::ulFrameRate()));
+    musicDirector().playFromLocation(double(frame) / double(SlideshowProject::ulFrameRate()));
     playbackController().markPlaying();
     if (ui.stopButton)
         ui.stopButton->setEnabled(true);

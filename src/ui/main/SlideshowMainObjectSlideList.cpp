@@ -258,7 +258,7 @@ void SlideshowMainObject::refreshUIForOpenProject() {
         layoutScrollImages();
     rebuildMusicSubViews();
     if (ui.scrollContentView) // a controller without its window has no strip to draw
-        musicTimeline->respondMusicArrayChanged();
+        musicTimelineViewController().respondMusicArrayChanged();
     layoutScrollImages();
     updateProjectInfo();
     if (slideshowDirector)

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "model/MusicItem.h"
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Scheduler.h"
+#include "ui/main/SlideshowMainObject.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QPointer>
+#include <QRectF>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class AWAttachedWindow;
+class ControllerDialogs;
+class MusicDirector;
+class MusicTimelineViewController;
+class SlideshowProject;
+class WaveFormViewOSX;
+namespace platform::media {
+class AudioPlayer;
+class SerialQueue;
+} // namespace platform::media
+
+// The document window's music: the songs added to the project off the main thread, their waveform strips
+// along the timeline's time axis, the music options and photo-music sync call-outs, the photo-music sync
+// window before an export, the timeline's style and unit, the preview's music director and the (hidden)
+// music strip. It works on the project its source hands it. Main thread only, but for the song queue.
+class MusicController : public QObject {
+    Q_OBJECT
+public:
+    using ProjectSource = std::function<std::shared_ptr<SlideshowProject>()>;
+
+    // The hub stays the owner of the window's other state: this asks it to stop the show, lay out the
+    // cells, show the project's information, and reach the call-outs shared with the timeline editing;
+    // songs chosen are handed to its addMusicToProject, which a subclass may replace.
+    MusicController(SlideshowMainObject& hub, ControllerDialogs& dialogs,
+                    std::shared_ptr<platform::Scheduler> scheduler, const MainWindowOutlets& outlets,
+                    ProjectSource project);
+    // The song queue's thread is joined before the gate its jobs post through goes.
+    ~MusicController() override;
+
+    MusicDirector& director() const { return *music; }
+    MusicTimelineViewController& timeline() const { return *musicTimeline; }
+
+    // The buttons and menu items of the music commands, each to the hub's command of the same name.
+    void connectActions();
+    // A song import under way stops at its next file, and its results are dropped.
+    void stopSongImports();
+
+    // adding songs
+    void buttonAddMusicClcked();
+    // The work of the hub's addMusicToProject: the copies are made and measured on the song queue.
+    void addMusicToProject(const QStringList& paths);
+    bool isMusicImportIdle() const { return pendingSongImports.load() == 0; }
+    // One alert for all the files of one import that could not be added, each on a line; none for none.
+    static void alertFilesNotAdded(ControllerDialogs& dialogs, const QString& title,
+                                   const QStringList& lines);
+
+    // the waveform strips
+    void AddMusicItemSubView(const MusicItemRef& song);
+    void rebuildMusicSubViews();
+    std::vector<QRectF> musicStripFrames(std::size_t count);
+    void layoutMusicSubViews();
+    float getTimelineXPositionFromFrame_Music(quint64 frame);
+    const std::vector<QPointer<WaveFormViewOSX>>& musicSubviewArray() const { return musicViews; }
+
+    // the music options and photo-music sync
+    void backgroundMusicListMenuItemClicked();
+    void notifyMusicTimelineClicked(const platform::Notification& notification);
+    void notifyMusicOptionsCloseClicked(const platform::Notification& notification);
+    void notifyMusicOptionsAddMusicClicked(const platform::Notification& notification);
+    void syncPhotoMusicButtonClicked();
+    void notifyMusicSyncButtonClicked(const platform::Notification& notification);
+    void notifyRefreshTimelineUI(const platform::Notification& notification);
+    int runPhotoMusicSyncForExport(const QVariantMap& syncResult);
+    AWAttachedWindow* attachedWindowMusicOptions() const { return musicOptionsCallOut; }
+    AWAttachedWindow* attachedWindowPhotoMusicSync() const { return photoMusicSyncCallOut; }
+    void closeMusicOptionsCallOut();
+    void closePhotoMusicSyncCallOut();
+
+    // the timeline's style and unit, the strip's play indicator, the song test command
+    void ChangeTimelineMode();
+    void TimelineUnitChanged(int pixelsPerSecond);
+    void stopRefreshPlayintIndicator();
+    void playSongTest();
+
+private:
+    void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
+    void showChangedMusic(double scrollX);
+    void dropMusicSubViews(std::size_t count);
+    using CallOutKind = SlideshowMainObject::CallOutKind;
+    AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
+
+    SlideshowMainObject& hub;
+    ControllerDialogs& userDialogs;
+    std::shared_ptr<platform::Scheduler> clock;
+    const MainWindowOutlets& ui;
+    ProjectSource currentProject;
+
+    std::unique_ptr<MusicDirector> music;
+    std::unique_ptr<MusicTimelineViewController> musicTimeline;
+    platform::MainThreadGate gate; // the song queue's results
+    std::vector<QPointer<WaveFormViewOSX>> musicViews;
+    QPointer<AWAttachedWindow> musicOptionsCallOut, photoMusicSyncCallOut;
+    std::atomic<int> pendingSongImports{0};
+    std::atomic<bool> stopping{false};
+    std::unique_ptr<platform::media::SerialQueue> songQueue; // after the gate: its jobs post through it
+    platform::Scheduler::Handle queuedMusicRebuild;
+    std::unique_ptr<platform::media::AudioPlayer> testSongPlayer;
+};
