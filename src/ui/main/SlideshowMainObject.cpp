@@ -24,6 +24,7 @@
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/ToolboxWindowController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
+#include "ui/main/ClipSlides.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
@@ -78,12 +79,15 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     music = std::make_unique<MusicDirector>();
     currentSlideIndex = -1;
     musicTimeline = std::make_unique<MusicTimelineViewController>();
+    clips = std::make_unique<ClipSlides>(*this, userDialogs, clock, ui,
+                                         [] { return SlideshowProject::currentMainProject(); });
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
 }
 
 SlideshowMainObject::~SlideshowMainObject() {
     // Threads first: they may be waiting for the main thread, which is this one.
     stopping = true;
+    clips->stopImporting();
     gate.close();
     observers.clear();
     dropExportCommands();
@@ -100,9 +104,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     indicatorTimer.cancel();
     animation.cancel();
     readinessWait.cancel();
-    clipDelays.clear();
-    if (clipPlayer)
-        clipPlayer->stopPlaying();
+    clips.reset(); // its delayed requests dropped, its player stopped
     closeThemeCallOut();
     closeMusicOptionsCallOut();
     closePhotoMusicSyncCallOut();

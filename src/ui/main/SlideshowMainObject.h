@@ -20,7 +20,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,6 +30,7 @@
 class ArrangeOrderWndController;
 class blankImageWndController;
 class ClipMediaPlayer;
+class ClipSlides;
 class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
@@ -49,7 +49,6 @@ class SlideFontEditorObject;
 class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
-class QuartzSlideItem;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
@@ -77,7 +76,8 @@ class SerialQueue;
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
-//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
+//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider,
+//                                         handed to the clip slides (ClipSlides)
 //   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
 //                                         timeline's rebuild for an opened project
@@ -212,6 +212,9 @@ public:
     int previewMotionStepsLeft() const;
     // The shifts of a bounce, one per engine frame: out to half a view half-width and back.
     static std::vector<double> bounceShifts();
+    // The slide animation or bounce under way and the wait for a slide's picture end: the preview is about
+    // to play.
+    void stopPreviewMotion();
 
     // ---- playback
     void play();
@@ -224,6 +227,8 @@ public:
     void playMixedAudio();
     // True between Play and the start of the director, half a second later.
     bool isStartPending() const { return playStart.isActive(); }
+    // The show plays from here on: m_bPlaying is true and the button reads Stop.
+    void markPlaying();
     QWidget* timelineIndicatorImageView() const { return playHead; }
 
     // ---- timeline editing
@@ -329,9 +334,7 @@ public:
     void AddQuartzItemTest_3();
     void AddVideoItem();
     void AddQuartzItemTest();
-    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const {
-        return timelineCells;
-    }
+    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const;
 
     // ---- the floating editing panels (the file Panels), for the whole run
     PanZoomObject* panZoomObj() const { return panZoom.get(); }
@@ -491,17 +494,6 @@ private:
     void startDirector();
     void placePlayHead(float x, qint64 scrollIndex);
     // clips and panels
-    struct ClipRequest {
-        QString path;
-        bool insert = false;
-        qint64 insertIndex = 0;
-    };
-    void importClips(const QStringList& paths, int index);
-    void scheduleClipRequest(ClipRequest request);
-    void runClipRequests();
-    void copyAndAddClip(const ClipRequest& request);
-    void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
-    void finishAddingSlide(SlideshowProject& project);
     void makeEditingPanels();
     void connectClipAndPanelActions();
     // share
@@ -585,12 +577,7 @@ private:
     double startTime = 0.0;
 
     // clips and panels
-    std::vector<platform::Scheduler::Handle> clipDelays;
-    std::deque<ClipRequest> clipRequests;
-    bool copyingClip = false;
-    QPointer<VideoPlaybackViewController> clipPlayer;
-    std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
-    std::vector<QPointer<TimeLineCellViewController>> timelineCells; // children of ours, never on the strip
+    std::unique_ptr<ClipSlides> clips;
     std::unique_ptr<PanZoomObject> panZoom;
     std::unique_ptr<SlideFontEditorObject> fontEditor;
     std::unique_ptr<ToolboxObject> toolbox;

@@ -245,3 +245,8 @@ void SlideshowMainObject::showTimelineTimeText(quint64 frame) {
     if (ui.realTimeText)
         ui.realTimeText->setText(timeline_geometry::elapsedTimeText(clock->now() - startTime));
 }
+
+void SlideshowMainObject::markPlaying() {
+    playing = true;
+    setPlayButtonPlaying(true);
+}

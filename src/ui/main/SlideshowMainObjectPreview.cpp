@@ -325,3 +325,9 @@ void SlideshowMainObject::showLastImage() {
 void SlideshowMainObject::stopSlideshowWith(int) {
     stop();
 }
+
+void SlideshowMainObject::stopPreviewMotion() {
+    animation.cancel();
+    motion = PreviewMotion::None;
+    readinessWait.cancel();
+}
