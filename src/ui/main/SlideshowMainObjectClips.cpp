@@ -2,7 +2,6 @@
 // from the position slider and the composition test commands, all handed to the clip slides (ClipSlides).
 #include "ui/main/SlideshowMainObject.h"
 
-#include "ui/editing/ClipMediaPlayer.h"
 #include "ui/main/ClipSlides.h"
 
 // ---- import
