@@ -20,6 +20,7 @@
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/ToolboxWindowController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
+#include "ui/main/ClipSlides.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/LayerViews.h"
@@ -83,12 +84,14 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     musicControl = std::make_unique<MusicController>(*this, userDialogs, clock, ui, currentProject);
     layerViews = std::make_unique<LayerViews>(*this, ui, currentProject);
     currentSlideIndex = -1;
+    clips = std::make_unique<ClipSlides>(*this, userDialogs, clock, ui, currentProject);
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
 }
 
 SlideshowMainObject::~SlideshowMainObject() {
     // Threads first: they may be waiting for the main thread, which is this one.
     stopping = true;
+    clips->stopImporting();
     gate.close();
     musicControl->stopSongImports();
     observers.clear();
@@ -105,9 +108,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     // view goes.
     playback->shutDown();
     still->cancelTimers();
-    clipDelays.clear();
-    if (clipPlayer)
-        clipPlayer->stopPlaying();
+    clips.reset(); // its delayed requests dropped, its player stopped
     closeThemeCallOut();
     musicControl->closeMusicOptionsCallOut();
     musicControl->closePhotoMusicSyncCallOut();

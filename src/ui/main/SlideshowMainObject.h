@@ -20,7 +20,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -31,6 +30,7 @@
 class ArrangeOrderWndController;
 class blankImageWndController;
 class ClipMediaPlayer;
+class ClipSlides;
 class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
@@ -52,7 +52,6 @@ class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class PlaybackController;
-class QuartzSlideItem;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
@@ -82,7 +81,8 @@ class SerialQueue;
 //                                         PlaybackController
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
-//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
+//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider,
+//                                         handed to the clip slides (ClipSlides)
 //   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
 //                                         timeline's rebuild for an opened project
@@ -344,9 +344,7 @@ public:
     void AddQuartzItemTest_3();
     void AddVideoItem();
     void AddQuartzItemTest();
-    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const {
-        return timelineCells;
-    }
+    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const;
 
     // ---- the floating editing panels (the file Panels), for the whole run
     PanZoomObject* panZoomObj() const { return panZoom.get(); }
@@ -488,17 +486,6 @@ private:
     void openDurationCallOut(const SlideItemRef& slide);
     AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
     // clips and panels
-    struct ClipRequest {
-        QString path;
-        bool insert = false;
-        qint64 insertIndex = 0;
-    };
-    void importClips(const QStringList& paths, int index);
-    void scheduleClipRequest(ClipRequest request);
-    void runClipRequests();
-    void copyAndAddClip(const ClipRequest& request);
-    void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
-    void finishAddingSlide(SlideshowProject& project);
     void makeEditingPanels();
     void connectClipAndPanelActions();
     // share
@@ -558,12 +545,7 @@ private:
     std::unique_ptr<PlaybackController> playback;
 
     // clips and panels
-    std::vector<platform::Scheduler::Handle> clipDelays;
-    std::deque<ClipRequest> clipRequests;
-    bool copyingClip = false;
-    QPointer<VideoPlaybackViewController> clipPlayer;
-    std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
-    std::vector<QPointer<TimeLineCellViewController>> timelineCells; // children of ours, never on the strip
+    std::unique_ptr<ClipSlides> clips;
     std::unique_ptr<PanZoomObject> panZoom;
     std::unique_ptr<SlideFontEditorObject> fontEditor;
     std::unique_ptr<ToolboxObject> toolbox;
