@@ -1,8 +1,5 @@
 #include "ui/main/SlideshowMainObject.h"
 
-#include "dvd/DVDCommand.h"
-#include "export/MP4ExportCommand.h"
-#include "export/MovieExportCommand.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
@@ -17,7 +14,6 @@
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/ColorAdjustWindowController.h"
-#include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PanZoomObject.h"
 #include "ui/editing/SlideFontEditorObject.h"
@@ -25,10 +21,12 @@
 #include "ui/editing/ToolboxWindowController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/DvdMenuPage.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/ShareController.h"
 #include "ui/main/TimelineGeometry.h"
 
 #include <QApplication>
@@ -74,6 +72,12 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     worker = std::make_unique<PhotoResizeWorker>(std::move(callbacks));
     importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
     worker->start();
+    // Before the observers, whose handlers hand over to them.
+    share = std::make_unique<ShareController>(
+        *this, userDialogs, *clock, ui, [] { return SlideshowProject::currentMainProject(); },
+        [] { return SlideshowProject::mainProject(); });
+    dvdMenu = std::make_unique<DvdMenuPage>(*this, userDialogs, *clock, ui,
+                                            [] { return SlideshowProject::currentMainProject(); });
     registerObservers(false);
     music = std::make_unique<MusicDirector>();
     currentSlideIndex = -1;
@@ -86,12 +90,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     stopping = true;
     gate.close();
     observers.clear();
-    dropExportCommands();
-    queuedEditDone.cancel();
-    queuedShareResult.cancel();
-    closeShareCallOut();
-    delete exportWindow.data();
-    delete dvdMenuWindow.data();
+    share.reset(); // its commands first, then what it queued, its call-out and its progress window
+    dvdMenu.reset();
     delete optionsWindow.data();
     importQueue.reset();
     worker.reset();
@@ -164,7 +164,7 @@ void SlideshowMainObject::awakeFromNib() {
     connectActions();
     makeEditingPanels();
     connectClipAndPanelActions();
-    connectShareActions();
+    share->connectActions();
     connectMusicActions();
     awakeWindowLayout();
     layoutScrollImages();
@@ -288,7 +288,7 @@ void SlideshowMainObject::reshapeOpenGLView() {
 }
 
 bool SlideshowMainObject::isExportRunning() const {
-    return isEncoding() || (dvd && dvd->stage() != DVDCommand::Stage::Idle);
+    return share && share->isExportRunning(); // none once the controller is going
 }
 
 void SlideshowMainObject::clearOpenGLWindow() {
@@ -297,7 +297,7 @@ void SlideshowMainObject::clearOpenGLWindow() {
 
 void SlideshowMainObject::setDirector(std::shared_ptr<SlideshowDirector> director) {
     slideshowDirector = std::move(director);
-    makeExportCommands();
+    share->makeExportCommands(slideshowDirector);
 }
 
 // ---- accessors

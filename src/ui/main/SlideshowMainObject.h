@@ -35,6 +35,7 @@ class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
+class DvdMenuPage;
 class ExportProgressWindowController;
 class SlideTextures;
 class IdleSleepInhibitor;
@@ -50,6 +51,7 @@ class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class QuartzSlideItem;
+class ShareController;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
@@ -75,8 +77,9 @@ class SerialQueue;
 //   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
-//   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
-//   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
+//   SlideshowMainObjectShare.cpp          the share choices, the exports and the DVD command, handed to
+//                                         the ShareController
+//   SlideshowMainObjectDVD.cpp            the DVD-menu page and its test, handed to the DvdMenuPage
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
 //   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
@@ -420,16 +423,21 @@ public:
     void TestDVDMenu();
     void websiteMenuitemClicked();
     static QString websiteAddress();
-    AWAttachedWindow* attachedWindow() const { return shareCallOut; }
+    AWAttachedWindow* attachedWindow() const;
     void closeShareCallOut();
     // The progress window of the running or last export (the upload takes it over).
     ExportProgressWindowController* exportProgressWC() const;
     // The commands, once the player is there.
-    MovieExportCommand* movieExportCommand() const { return movieCommand.get(); }
-    MP4ExportCommand* mp4ExportCommand() const { return mp4Command.get(); }
-    DVDCommand* dvdCommand() const { return dvd.get(); }
+    MovieExportCommand* movieExportCommand() const;
+    MP4ExportCommand* mp4ExportCommand() const;
+    DVDCommand* dvdCommand() const;
     DVDMenuViewController* dvdMenuViewController() const;
-    const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
+    const std::vector<SlideItemRef>& dvdMenuArray() const;
+    // The DVD-menu test plays slides of its own as Play plays the show: the still preview's animation and
+    // wait stop and the play state and button go on; once the player has the slides, it starts after
+    // `delay` unless stop() comes first.
+    void enterPlayState();
+    void startPlayerAfter(double delay);
 
 signals:
     // After every change of the current slide index.
@@ -475,7 +483,6 @@ private:
     void redrawStill();
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
-    void showCurrentSlideWhenExportEnds();
     // timeline editing
     enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
     SlideItemRef currentSlideItem() const;
@@ -504,15 +511,6 @@ private:
     void finishAddingSlide(SlideshowProject& project);
     void makeEditingPanels();
     void connectClipAndPanelActions();
-    // share
-    void makeExportCommands();
-    void dropExportCommands();
-    bool fitMusicBeforeExport();
-    ExportProgressWindowController& newExportProgressWindow(const QString& windowTitle);
-    void showMovieFileResult(const QString& moved, const QString& error);
-    void postContinueUpload(const QString& sourcePath);
-    void shareChoice(int choice);
-    void connectShareActions();
     // music
     void connectMusicActions();
     void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
@@ -597,17 +595,9 @@ private:
     std::unique_ptr<ColorAdjustObject> colorAdjust;
 
     // share, export and DVD
-    std::unique_ptr<MovieExportCommand> movieCommand;
-    std::unique_ptr<MP4ExportCommand> mp4Command;
-    std::unique_ptr<DVDCommand> dvd;
-    QPointer<ExportProgressWindowController> exportWindow;
-    QPointer<AWAttachedWindow> shareCallOut;
-    QPointer<QDialog> dvdMenuWindow;
+    std::unique_ptr<ShareController> share;
+    std::unique_ptr<DvdMenuPage> dvdMenu;
     QPointer<QDialog> optionsWindow;
-    std::vector<SlideItemRef> dvdMenuSlides;
-    platform::Scheduler::Handle queuedEditDone;
-    platform::Scheduler::Handle queuedShareResult;
-    platform::Scheduler::Handle exportEndWatch;
 
     // music
     std::vector<QPointer<WaveFormViewOSX>> musicViews;
