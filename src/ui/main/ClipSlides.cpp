@@ -1,4 +1,6 @@
 #include "ui/main/ClipSlides.h"
+#include "ui/main/PlaybackController.h"
+#include "ui/main/StillPreview.h"
 
 #include "dvd/DVDCommandDialogs.h"
 #include "model/ContentsFolder.h"

@@ -1,8 +1,5 @@
 #include "ui/main/SlideshowMainObject.h"
 
-#include "dvd/DVDCommand.h"
-#include "export/MP4ExportCommand.h"
-#include "export/MovieExportCommand.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
@@ -14,7 +11,6 @@
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/ColorAdjustWindowController.h"
-#include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/PanZoomObject.h"
 #include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/TimelineContentView.h"
@@ -22,6 +18,7 @@
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ClipSlides.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/DvdMenuPage.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/LayerViews.h"
 #include "ui/main/MediaFileTypes.h"
@@ -29,6 +26,7 @@
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PlaybackController.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/ShareController.h"
 #include "ui/main/StillPreview.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -79,6 +77,12 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     worker = std::make_unique<PhotoResizeWorker>(std::move(callbacks));
     importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
     worker->start();
+    // Before the observers, whose handlers hand over to them.
+    share = std::make_unique<ShareController>(
+        *this, userDialogs, *clock, ui, [] { return SlideshowProject::currentMainProject(); },
+        [] { return SlideshowProject::mainProject(); });
+    dvdMenu = std::make_unique<DvdMenuPage>(*this, userDialogs, *clock, ui,
+                                            [] { return SlideshowProject::currentMainProject(); });
     registerObservers(false);
     const auto currentProject = [] { return SlideshowProject::currentMainProject(); };
     musicControl = std::make_unique<MusicController>(*this, userDialogs, clock, ui, currentProject);
@@ -95,12 +99,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     gate.close();
     musicControl->stopSongImports();
     observers.clear();
-    dropExportCommands();
-    queuedEditDone.cancel();
-    queuedShareResult.cancel();
-    closeShareCallOut();
-    delete exportWindow.data();
-    delete dvdMenuWindow.data();
+    share.reset(); // its commands first, then what it queued, its call-out and its progress window
+    dvdMenu.reset();
     delete optionsWindow.data();
     importQueue.reset();
     worker.reset();
@@ -170,7 +170,7 @@ void SlideshowMainObject::awakeFromNib() {
     connectActions();
     makeEditingPanels();
     connectClipAndPanelActions();
-    connectShareActions();
+    share->connectActions();
     musicControl->connectActions();
     awakeWindowLayout();
     layoutScrollImages();
@@ -294,7 +294,7 @@ void SlideshowMainObject::reshapeOpenGLView() {
 }
 
 bool SlideshowMainObject::isExportRunning() const {
-    return isEncoding() || (dvd && dvd->stage() != DVDCommand::Stage::Idle);
+    return share && share->isExportRunning(); // none once the controller is going
 }
 
 void SlideshowMainObject::clearOpenGLWindow() {
@@ -303,7 +303,7 @@ void SlideshowMainObject::clearOpenGLWindow() {
 
 void SlideshowMainObject::setDirector(std::shared_ptr<SlideshowDirector> director) {
     slideshowDirector = std::move(director);
-    makeExportCommands();
+    share->makeExportCommands(slideshowDirector);
 }
 
 // ---- accessors

@@ -35,6 +35,7 @@ class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
+class DvdMenuPage;
 class ExportProgressWindowController;
 class SlideTextures;
 class IdleSleepInhibitor;
@@ -52,6 +53,7 @@ class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class PlaybackController;
+class ShareController;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
@@ -79,8 +81,9 @@ class SerialQueue;
 //                                         StillPreview
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts, handed to
 //                                         PlaybackController
-//   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
-//   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
+//   SlideshowMainObjectShare.cpp          the share choices, the exports and the DVD command, handed to
+//                                         the ShareController
+//   SlideshowMainObjectDVD.cpp            the DVD-menu page and its test, handed to the DvdMenuPage
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider,
 //                                         handed to the clip slides (ClipSlides)
 //   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
@@ -433,16 +436,21 @@ public:
     void TestDVDMenu();
     void websiteMenuitemClicked();
     static QString websiteAddress();
-    AWAttachedWindow* attachedWindow() const { return shareCallOut; }
+    AWAttachedWindow* attachedWindow() const;
     void closeShareCallOut();
     // The progress window of the running or last export (the upload takes it over).
     ExportProgressWindowController* exportProgressWC() const;
     // The commands, once the player is there.
-    MovieExportCommand* movieExportCommand() const { return movieCommand.get(); }
-    MP4ExportCommand* mp4ExportCommand() const { return mp4Command.get(); }
-    DVDCommand* dvdCommand() const { return dvd.get(); }
+    MovieExportCommand* movieExportCommand() const;
+    MP4ExportCommand* mp4ExportCommand() const;
+    DVDCommand* dvdCommand() const;
     DVDMenuViewController* dvdMenuViewController() const;
-    const std::vector<SlideItemRef>& dvdMenuArray() const { return dvdMenuSlides; }
+    const std::vector<SlideItemRef>& dvdMenuArray() const;
+    // The DVD-menu test plays slides of its own as Play plays the show: the still preview's animation and
+    // wait stop and the play state and button go on; once the player has the slides, it starts after
+    // `delay` unless stop() comes first.
+    void enterPlayState();
+    void startPlayerAfter(double delay);
 
 signals:
     // After every change of the current slide index.
@@ -480,7 +488,6 @@ private:
     // preview
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
-    void showCurrentSlideWhenExportEnds();
     // timeline editing
     SlideItemRef currentSlideItem() const;
     void openDurationCallOut(const SlideItemRef& slide);
@@ -488,15 +495,6 @@ private:
     // clips and panels
     void makeEditingPanels();
     void connectClipAndPanelActions();
-    // share
-    void makeExportCommands();
-    void dropExportCommands();
-    bool fitMusicBeforeExport();
-    ExportProgressWindowController& newExportProgressWindow(const QString& windowTitle);
-    void showMovieFileResult(const QString& moved, const QString& error);
-    void postContinueUpload(const QString& sourcePath);
-    void shareChoice(int choice);
-    void connectShareActions();
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -552,17 +550,9 @@ private:
     std::unique_ptr<ColorAdjustObject> colorAdjust;
 
     // share, export and DVD
-    std::unique_ptr<MovieExportCommand> movieCommand;
-    std::unique_ptr<MP4ExportCommand> mp4Command;
-    std::unique_ptr<DVDCommand> dvd;
-    QPointer<ExportProgressWindowController> exportWindow;
-    QPointer<AWAttachedWindow> shareCallOut;
-    QPointer<QDialog> dvdMenuWindow;
+    std::unique_ptr<ShareController> share;
+    std::unique_ptr<DvdMenuPage> dvdMenu;
     QPointer<QDialog> optionsWindow;
-    std::vector<SlideItemRef> dvdMenuSlides;
-    platform::Scheduler::Handle queuedEditDone;
-    platform::Scheduler::Handle queuedShareResult;
-    platform::Scheduler::Handle exportEndWatch;
 
     // music: its song queue, the music director and the strip go with the members here
     std::unique_ptr<MusicController> musicControl;
