@@ -25,10 +25,12 @@
 #include "ui/editing/ToolboxWindowController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/EditingPanels.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/SlideEditing.h"
 #include "ui/main/TimelineGeometry.h"
 
 #include <QApplication>
@@ -63,6 +65,10 @@ QFont timeTextFont() {
 SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
                                          std::shared_ptr<platform::Scheduler> scheduler, QObject* parent)
     : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)) {
+    windowCallOuts = std::make_unique<CallOuts>(
+        ui, *clock, CallOuts::Hooks{[this] { stop(); }, [this] { return makeThemeListView(); }});
+    editing = std::make_unique<SlideEditing>(*this, [] { return SlideshowProject::currentMainProject(); });
+    panels = std::make_unique<EditingPanels>(*this, userDialogs, clock);
     PhotoResizeWorker::Callbacks callbacks;
     callbacks.slideFailed = [this](const PhotoWorkItem& item) {
         gate.post([this, item] { removeFailedSlide(item); });
@@ -92,7 +98,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     closeShareCallOut();
     delete exportWindow.data();
     delete dvdMenuWindow.data();
-    delete optionsWindow.data();
+    panels->dropOptionsWindow();
     importQueue.reset();
     worker.reset();
     playing = false;
@@ -162,8 +168,8 @@ void SlideshowMainObject::awakeFromNib() {
             ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
     }
     connectActions();
-    makeEditingPanels();
-    connectClipAndPanelActions();
+    panels->makeEditingPanels();
+    panels->connectClipAndPanelActions();
     connectShareActions();
     connectMusicActions();
     awakeWindowLayout();

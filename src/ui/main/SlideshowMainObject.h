@@ -10,6 +10,7 @@
 #include "render/PreviewController.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/TimelineScrollView.h"
+#include "ui/main/CallOuts.h"
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/PreviewWidget.h"
 
@@ -35,8 +36,8 @@ class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
+class EditingPanels;
 class ExportProgressWindowController;
-class SlideTextures;
 class IdleSleepInhibitor;
 class MovieExportCommand;
 class MP4ExportCommand;
@@ -50,6 +51,7 @@ class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class QuartzSlideItem;
+class SlideEditing;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
@@ -71,19 +73,22 @@ class SerialQueue;
 //
 // The class is spread over files by responsibility:
 //   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
-//   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the theme
+//   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the chosen theme
 //   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
 //   SlideshowMainObjectDVD.cpp            the DVD command, the DVD-menu page and the DVD test commands
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
-//   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
+//   SlideshowMainObjectPanels.cpp         the floating editing panels, the options window and the
+//                                         window's layout, handed over to EditingPanels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
 //                                         timeline's rebuild for an opened project
 //   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
-//   SlideshowMainObjectEditing.cpp, ...Music.cpp
-//                                         the other commands, empty hooks until they are built
+//   SlideshowMainObjectEditing.cpp        timeline editing, handed over to SlideEditing (the current
+//                                         slide's edits) and CallOuts (every call-out of the window, the
+//                                         theme list's included)
+//   SlideshowMainObjectMusic.cpp          the music commands
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
                             public PreviewController,
@@ -172,7 +177,7 @@ public:
     void themeButtonClicked();
     void SlideshowThemeSelected(const platform::Notification& notification);
     void notifyShowMusicList(const platform::Notification& notification);
-    AWAttachedWindow* attachedWindowTheme() const { return themeCallOut; }
+    AWAttachedWindow* attachedWindowTheme() const { return windowCallOuts->themeCallOut(); }
     void closeThemeCallOut();
 
     // ---- photo import
@@ -227,12 +232,14 @@ public:
     QWidget* timelineIndicatorImageView() const { return playHead; }
 
     // ---- timeline editing
+    // The slide at the current index; null when there is none.
+    SlideItemRef currentSlideItem() const;
     // The copy of the current slide that the pan-and-zoom panel edits.
-    SlideItemRef panZoomTempItem() const { return panZoomCopy; }
-    AWAttachedWindow* attachedWindowSetTransition() const { return transitionCallOut; }
-    AWAttachedWindow* attachedWindowSetDuration() const { return durationCallOut; }
+    SlideItemRef panZoomTempItem() const;
+    AWAttachedWindow* attachedWindowSetTransition() const { return windowCallOuts->transitionCallOut(); }
+    AWAttachedWindow* attachedWindowSetDuration() const { return windowCallOuts->durationCallOut(); }
     // The view shown in the cell call-out opened last.
-    QWidget* vcByAttachedWindow() const { return callOutView; }
+    QWidget* vcByAttachedWindow() const { return windowCallOuts->view(); }
     void closeTransitionCallOut();
     // The duration pop-over applies its edits first.
     void closeDurationCallOut();
@@ -246,6 +253,8 @@ public:
     void UpdateCurrentSlideItemDurationInfo();
     // The text and font of the sample editSlideItemText shows.
     static QVariantMap editSlideItemTextSample();
+    // Every call-out of the window: the theme list, the cells' and the music's.
+    CallOuts& callOuts() const { return *windowCallOuts; }
 
     // ---- timeline, music, clips, share and slide-list handlers; virtual only where a test fixture records
     // what they are handed instead (addMusicToProject, addVideoToProject).
@@ -334,10 +343,10 @@ public:
     }
 
     // ---- the floating editing panels (the file Panels), for the whole run
-    PanZoomObject* panZoomObj() const { return panZoom.get(); }
-    SlideFontEditorObject* fontEditorObj() const { return fontEditor.get(); }
-    ToolboxObject* toolboxObj() const { return toolbox.get(); }
-    ColorAdjustObject* colorAdjustObj() const { return colorAdjust.get(); }
+    PanZoomObject* panZoomObj() const;
+    SlideFontEditorObject* fontEditorObj() const;
+    ToolboxObject* toolboxObj() const;
+    ColorAdjustObject* colorAdjustObj() const;
 
     // ---- music (the file Music)
     // The open panel for songs, then addMusicToProject.
@@ -476,16 +485,6 @@ private:
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
     void showCurrentSlideWhenExportEnds();
-    // timeline editing
-    enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
-    SlideItemRef currentSlideItem() const;
-    void openDurationCallOut(const SlideItemRef& slide);
-    AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
-    int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
-    // A call-out that lost the focus to a click on its own control has just closed: that click is its
-    // second, which closes and opens nothing.
-    void noteClosedByFocus(CallOutKind kind);
-    bool takeClosedByFocus(CallOutKind kind);
     // playback
     void setPlayButtonPlaying(bool playingNow);
     void startDirector();
@@ -502,8 +501,6 @@ private:
     void copyAndAddClip(const ClipRequest& request);
     void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
     void finishAddingSlide(SlideshowProject& project);
-    void makeEditingPanels();
-    void connectClipAndPanelActions();
     // share
     void makeExportCommands();
     void dropExportCommands();
@@ -547,18 +544,10 @@ private:
     qint64 playingSlideIndex = 0;
     qint64 lastMarkedSlide = -1;
     QString title;
-    QPointer<AWAttachedWindow> themeCallOut;
 
-    // timeline editing
-    SlideItemRef panZoomCopy;
-    std::shared_ptr<SlideTextures> panZoomTextures;
-    QPointer<AWAttachedWindow> transitionCallOut, durationCallOut;
-    QPointer<QWidget> callOutView;
-    struct FocusClose {
-        CallOutKind kind = CallOutKind::Theme;
-        double at = -1.0;
-    };
-    std::optional<FocusClose> lastFocusClose;
+    // timeline editing: the call-outs, and the editing of the current slide
+    std::unique_ptr<CallOuts> windowCallOuts;
+    std::unique_ptr<SlideEditing> editing;
 
     // import
     std::unique_ptr<PhotoResizeWorker> worker;
@@ -591,10 +580,7 @@ private:
     QPointer<VideoPlaybackViewController> clipPlayer;
     std::function<std::unique_ptr<ClipMediaPlayer>()> clipPlayerFactory;
     std::vector<QPointer<TimeLineCellViewController>> timelineCells; // children of ours, never on the strip
-    std::unique_ptr<PanZoomObject> panZoom;
-    std::unique_ptr<SlideFontEditorObject> fontEditor;
-    std::unique_ptr<ToolboxObject> toolbox;
-    std::unique_ptr<ColorAdjustObject> colorAdjust;
+    std::unique_ptr<EditingPanels> panels; // the floating panels and the options window
 
     // share, export and DVD
     std::unique_ptr<MovieExportCommand> movieCommand;
@@ -603,7 +589,6 @@ private:
     QPointer<ExportProgressWindowController> exportWindow;
     QPointer<AWAttachedWindow> shareCallOut;
     QPointer<QDialog> dvdMenuWindow;
-    QPointer<QDialog> optionsWindow;
     std::vector<SlideItemRef> dvdMenuSlides;
     platform::Scheduler::Handle queuedEditDone;
     platform::Scheduler::Handle queuedShareResult;

@@ -247,7 +247,7 @@ void SlideshowMainObject::backgroundMusicListMenuItemClicked() {
 // The point comes in the window's y-up coordinates; the call-out stands above it, raised by 10.
 void SlideshowMainObject::notifyMusicTimelineClicked(const Notification& notification) {
     stop();
-    if (takeClosedByFocus(CallOutKind::MusicOptions) || musicOptionsCallOut) {
+    if (callOuts().takeClosedByFocus(CallOutKind::MusicOptions) || musicOptionsCallOut) {
         closeMusicOptionsCallOut();
         return;
     }
@@ -256,20 +256,20 @@ void SlideshowMainObject::notifyMusicTimelineClicked(const Notification& notific
     const QPointF point(yUp.x(), windowHeight - (yUp.y() + kCallOutRaise));
     auto* options = new BKMusicOptionsController; // the call-out takes it
     options->setMusicTLVC(musicTimeline.get());
-    musicOptionsCallOut =
-        openMusicCallOut(CallOutKind::MusicOptions, options, point, sideAboveOnScreen(*options, point));
+    musicOptionsCallOut = openMusicCallOut(CallOutKind::MusicOptions, options, point,
+                                           callOuts().sideAboveOnScreen(*options, point));
 }
 
 AWAttachedWindow* SlideshowMainObject::openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point,
                                                         int side) {
-    callOutView = view;
+    callOuts().setView(view);
     AWAttachedWindow* callOut = AWAttachedWindow::create(view, point, ui.mainWindow, side, 0.0f);
     connect(callOut, &AWAttachedWindow::didResignKey, this, [this, kind, opened = QPointer(callOut)] {
         const QPointer<AWAttachedWindow>& field =
             kind == CallOutKind::MusicOptions ? musicOptionsCallOut : photoMusicSyncCallOut;
         if (!opened || opened != field)
             return; // closed already: its hiding takes the focus away too
-        noteClosedByFocus(kind);
+        callOuts().noteClosedByFocus(kind);
         if (kind == CallOutKind::MusicOptions)
             closeMusicOptionsCallOut();
         else
@@ -285,8 +285,7 @@ void SlideshowMainObject::closeMusicOptionsCallOut() {
     const QPointer<AWAttachedWindow> callOut = std::exchange(musicOptionsCallOut, nullptr);
     if (!callOut)
         return;
-    if (callOutView == callOut->view())
-        callOutView = nullptr;
+    callOuts().forgetView(callOut->view());
     callOut->closeAndRelease();
 }
 
@@ -310,7 +309,7 @@ void SlideshowMainObject::notifyMusicOptionsAddMusicClicked(const Notification& 
 // ---- photo-music sync
 
 void SlideshowMainObject::syncPhotoMusicButtonClicked() {
-    if (takeClosedByFocus(CallOutKind::PhotoMusicSync) || photoMusicSyncCallOut) {
+    if (callOuts().takeClosedByFocus(CallOutKind::PhotoMusicSync) || photoMusicSyncCallOut) {
         closePhotoMusicSyncCallOut();
         return;
     }
@@ -326,8 +325,7 @@ void SlideshowMainObject::closePhotoMusicSyncCallOut() {
     const QPointer<AWAttachedWindow> callOut = std::exchange(photoMusicSyncCallOut, nullptr);
     if (!callOut)
         return;
-    if (callOutView == callOut->view())
-        callOutView = nullptr;
+    callOuts().forgetView(callOut->view());
     callOut->closeAndRelease();
 }
 
