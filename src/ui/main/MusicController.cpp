@@ -265,7 +265,7 @@ void MusicController::backgroundMusicListMenuItemClicked() {
 // The point comes in the window's y-up coordinates; the call-out stands above it, raised by 10.
 void MusicController::notifyMusicTimelineClicked(const Notification& notification) {
     hub.stop();
-    if (hub.takeClosedByFocus(CallOutKind::MusicOptions) || musicOptionsCallOut) {
+    if (hub.callOuts().takeClosedByFocus(CallOutKind::MusicOptions) || musicOptionsCallOut) {
         closeMusicOptionsCallOut();
         return;
     }
@@ -274,20 +274,20 @@ void MusicController::notifyMusicTimelineClicked(const Notification& notificatio
     const QPointF point(yUp.x(), windowHeight - (yUp.y() + kCallOutRaise));
     auto* options = new BKMusicOptionsController; // the call-out takes it
     options->setMusicTLVC(musicTimeline.get());
-    musicOptionsCallOut =
-        openMusicCallOut(CallOutKind::MusicOptions, options, point, hub.sideAboveOnScreen(*options, point));
+    musicOptionsCallOut = openMusicCallOut(CallOutKind::MusicOptions, options, point,
+                                           hub.callOuts().sideAboveOnScreen(*options, point));
 }
 
 AWAttachedWindow* MusicController::openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point,
                                                     int side) {
-    hub.callOutView = view;
+    hub.callOuts().setView(view);
     AWAttachedWindow* callOut = AWAttachedWindow::create(view, point, ui.mainWindow, side, 0.0f);
     connect(callOut, &AWAttachedWindow::didResignKey, this, [this, kind, opened = QPointer(callOut)] {
         const QPointer<AWAttachedWindow>& field =
             kind == CallOutKind::MusicOptions ? musicOptionsCallOut : photoMusicSyncCallOut;
         if (!opened || opened != field)
             return; // closed already: its hiding takes the focus away too
-        hub.noteClosedByFocus(kind);
+        hub.callOuts().noteClosedByFocus(kind);
         if (kind == CallOutKind::MusicOptions)
             closeMusicOptionsCallOut();
         else
@@ -303,8 +303,7 @@ void MusicController::closeMusicOptionsCallOut() {
     const QPointer<AWAttachedWindow> callOut = std::exchange(musicOptionsCallOut, nullptr);
     if (!callOut)
         return;
-    if (hub.callOutView == callOut->view())
-        hub.callOutView = nullptr;
+    hub.callOuts().forgetView(callOut->view());
     callOut->closeAndRelease();
 }
 
@@ -328,7 +327,7 @@ void MusicController::notifyMusicOptionsAddMusicClicked(const Notification& noti
 // ---- photo-music sync
 
 void MusicController::syncPhotoMusicButtonClicked() {
-    if (hub.takeClosedByFocus(CallOutKind::PhotoMusicSync) || photoMusicSyncCallOut) {
+    if (hub.callOuts().takeClosedByFocus(CallOutKind::PhotoMusicSync) || photoMusicSyncCallOut) {
         closePhotoMusicSyncCallOut();
         return;
     }
@@ -344,8 +343,7 @@ void MusicController::closePhotoMusicSyncCallOut() {
     const QPointer<AWAttachedWindow> callOut = std::exchange(photoMusicSyncCallOut, nullptr);
     if (!callOut)
         return;
-    if (hub.callOutView == callOut->view())
-        hub.callOutView = nullptr;
+    hub.callOuts().forgetView(callOut->view());
     callOut->closeAndRelease();
 }
 

@@ -96,7 +96,6 @@ private:
     void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
     void showChangedMusic(double scrollX);
     void dropMusicSubViews(std::size_t count);
-    using CallOutKind = SlideshowMainObject::CallOutKind;
     AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
 
     SlideshowMainObject& hub;

@@ -19,6 +19,7 @@
 #include "ui/main/ClipSlides.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/DvdMenuPage.h"
+#include "ui/main/EditingPanels.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/LayerViews.h"
 #include "ui/main/MediaFileTypes.h"
@@ -27,6 +28,7 @@
 #include "ui/main/PlaybackController.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/ShareController.h"
+#include "ui/main/SlideEditing.h"
 #include "ui/main/StillPreview.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -66,6 +68,10 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
         std::make_unique<StillPreview>(*this, *clock, [] { return SlideshowProject::currentMainProject(); });
     playback = std::make_unique<PlaybackController>(*this, userDialogs, *clock,
                                                     [] { return SlideshowProject::currentMainProject(); });
+    windowCallOuts = std::make_unique<CallOuts>(
+        ui, *clock, CallOuts::Hooks{[this] { stop(); }, [this] { return makeThemeListView(); }});
+    editing = std::make_unique<SlideEditing>(*this, [] { return SlideshowProject::currentMainProject(); });
+    panels = std::make_unique<EditingPanels>(*this, userDialogs, clock);
     PhotoResizeWorker::Callbacks callbacks;
     callbacks.slideFailed = [this](const PhotoWorkItem& item) {
         gate.post([this, item] { removeFailedSlide(item); });
@@ -101,7 +107,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     observers.clear();
     share.reset(); // its commands first, then what it queued, its call-out and its progress window
     dvdMenu.reset();
-    delete optionsWindow.data();
+    panels->dropOptionsWindow();
     importQueue.reset();
     worker.reset();
     // Stopped here, gone with the members: the view's link thread asks whether the preview plays until the
@@ -168,8 +174,8 @@ void SlideshowMainObject::awakeFromNib() {
             ui.m_menuShare1->removeAction(ui.sepratorShareMenuItem1);
     }
     connectActions();
-    makeEditingPanels();
-    connectClipAndPanelActions();
+    panels->makeEditingPanels();
+    panels->connectClipAndPanelActions();
     share->connectActions();
     musicControl->connectActions();
     awakeWindowLayout();

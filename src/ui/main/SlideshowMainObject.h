@@ -10,6 +10,7 @@
 #include "render/PreviewController.h"
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/editing/TimelineScrollView.h"
+#include "ui/main/CallOuts.h"
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/PreviewWidget.h"
 
@@ -36,8 +37,8 @@ class ControllerDialogs;
 class DVDCommand;
 class DVDMenuViewController;
 class DvdMenuPage;
+class EditingPanels;
 class ExportProgressWindowController;
-class SlideTextures;
 class IdleSleepInhibitor;
 class LayerViews;
 class MovieExportCommand;
@@ -54,6 +55,7 @@ class VideoPlaybackViewController;
 class PhotoResizeWorker;
 class PlaybackController;
 class ShareController;
+class SlideEditing;
 class SlideshowProject;
 class TimeLineCellViewController;
 class SharedShaderPrograms;
@@ -75,7 +77,7 @@ class SerialQueue;
 //
 // The class is spread over files by responsibility:
 //   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
-//   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the theme
+//   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the chosen theme
 //   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing, handed to
 //                                         StillPreview
@@ -86,11 +88,14 @@ class SerialQueue;
 //   SlideshowMainObjectDVD.cpp            the DVD-menu page and its test, handed to the DvdMenuPage
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider,
 //                                         handed to the clip slides (ClipSlides)
-//   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
+//   SlideshowMainObjectPanels.cpp         the floating editing panels, the options window and the
+//                                         window's layout, handed over to EditingPanels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
 //                                         timeline's rebuild for an opened project
 //   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
-//   SlideshowMainObjectEditing.cpp        the other commands, empty hooks until they are built
+//   SlideshowMainObjectEditing.cpp        timeline editing, handed over to SlideEditing (the current
+//                                         slide's edits) and CallOuts (every call-out of the window, the
+//                                         theme list's included)
 //   SlideshowMainObjectMusic.cpp          the music and the audio and text layers, handed over to
 //                                         MusicController and LayerViews
 class SlideshowMainObject : public QObject,
@@ -179,7 +184,7 @@ public:
     void themeButtonClicked();
     void SlideshowThemeSelected(const platform::Notification& notification);
     void notifyShowMusicList(const platform::Notification& notification);
-    AWAttachedWindow* attachedWindowTheme() const { return themeCallOut; }
+    AWAttachedWindow* attachedWindowTheme() const { return windowCallOuts->themeCallOut(); }
     void closeThemeCallOut();
 
     // ---- photo import
@@ -236,12 +241,14 @@ public:
     PlaybackController& playbackController() const { return *playback; }
 
     // ---- timeline editing
+    // The slide at the current index; null when there is none.
+    SlideItemRef currentSlideItem() const;
     // The copy of the current slide that the pan-and-zoom panel edits.
-    SlideItemRef panZoomTempItem() const { return panZoomCopy; }
-    AWAttachedWindow* attachedWindowSetTransition() const { return transitionCallOut; }
-    AWAttachedWindow* attachedWindowSetDuration() const { return durationCallOut; }
+    SlideItemRef panZoomTempItem() const;
+    AWAttachedWindow* attachedWindowSetTransition() const { return windowCallOuts->transitionCallOut(); }
+    AWAttachedWindow* attachedWindowSetDuration() const { return windowCallOuts->durationCallOut(); }
     // The view shown in the cell call-out opened last.
-    QWidget* vcByAttachedWindow() const { return callOutView; }
+    QWidget* vcByAttachedWindow() const { return windowCallOuts->view(); }
     void closeTransitionCallOut();
     // The duration pop-over applies its edits first.
     void closeDurationCallOut();
@@ -255,15 +262,8 @@ public:
     void UpdateCurrentSlideItemDurationInfo();
     // The text and font of the sample editSlideItemText shows.
     static QVariantMap editSlideItemTextSample();
-
-    // ---- call-outs shared by editing and music
-    enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
-    int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
-    // A call-out that lost the focus to a click on its own control has just closed: that click is its
-    // second, which closes and opens nothing.
-    void noteClosedByFocus(CallOutKind kind);
-    bool takeClosedByFocus(CallOutKind kind);
-    QPointer<QWidget> callOutView;
+    // Every call-out of the window: the theme list, the cells' and the music's.
+    CallOuts& callOuts() const { return *windowCallOuts; }
 
     // ---- timeline, music, clips, share and slide-list handlers; virtual only where a test fixture records
     // what they are handed instead (addMusicToProject, addVideoToProject).
@@ -350,10 +350,10 @@ public:
     const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const;
 
     // ---- the floating editing panels (the file Panels), for the whole run
-    PanZoomObject* panZoomObj() const { return panZoom.get(); }
-    SlideFontEditorObject* fontEditorObj() const { return fontEditor.get(); }
-    ToolboxObject* toolboxObj() const { return toolbox.get(); }
-    ColorAdjustObject* colorAdjustObj() const { return colorAdjust.get(); }
+    PanZoomObject* panZoomObj() const;
+    SlideFontEditorObject* fontEditorObj() const;
+    ToolboxObject* toolboxObj() const;
+    ColorAdjustObject* colorAdjustObj() const;
 
     // ---- music (the file Music)
     // The open panel for songs, then addMusicToProject.
@@ -488,13 +488,6 @@ private:
     // preview
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
-    // timeline editing
-    SlideItemRef currentSlideItem() const;
-    void openDurationCallOut(const SlideItemRef& slide);
-    AWAttachedWindow* openCellCallOut(CallOutKind kind, QWidget* view, const QRectF& timelineRect);
-    // clips and panels
-    void makeEditingPanels();
-    void connectClipAndPanelActions();
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -516,17 +509,10 @@ private:
     int currentSlideIndex = -1;
     quint64 slideInsertIndex = 0;
     QString title;
-    QPointer<AWAttachedWindow> themeCallOut;
 
-    // timeline editing
-    SlideItemRef panZoomCopy;
-    std::shared_ptr<SlideTextures> panZoomTextures;
-    QPointer<AWAttachedWindow> transitionCallOut, durationCallOut;
-    struct FocusClose {
-        CallOutKind kind = CallOutKind::Theme;
-        double at = -1.0;
-    };
-    std::optional<FocusClose> lastFocusClose;
+    // timeline editing: the call-outs, and the editing of the current slide
+    std::unique_ptr<CallOuts> windowCallOuts;
+    std::unique_ptr<SlideEditing> editing;
 
     // import
     std::unique_ptr<PhotoResizeWorker> worker;
@@ -544,15 +530,11 @@ private:
 
     // clips and panels
     std::unique_ptr<ClipSlides> clips;
-    std::unique_ptr<PanZoomObject> panZoom;
-    std::unique_ptr<SlideFontEditorObject> fontEditor;
-    std::unique_ptr<ToolboxObject> toolbox;
-    std::unique_ptr<ColorAdjustObject> colorAdjust;
+    std::unique_ptr<EditingPanels> panels; // the floating panels and the options window
 
     // share, export and DVD
     std::unique_ptr<ShareController> share;
     std::unique_ptr<DvdMenuPage> dvdMenu;
-    QPointer<QDialog> optionsWindow;
 
     // music: its song queue, the music director and the strip go with the members here
     std::unique_ptr<MusicController> musicControl;

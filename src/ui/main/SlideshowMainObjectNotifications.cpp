@@ -1,5 +1,5 @@
 // The notification hub of the main window controller: what it observes and the handler each reaches, and
-// the theme's call-out and handler.
+// the theme's handler.
 #include "ui/main/SlideshowMainObject.h"
 
 #include "dvd/DVDNotifications.h"
@@ -93,34 +93,11 @@ void SlideshowMainObject::dispatch(const Row& row, const Notification& notificat
 // ---- the theme
 
 void SlideshowMainObject::closeThemeCallOut() {
-    if (const QPointer<AWAttachedWindow> callOut = std::exchange(themeCallOut, nullptr))
-        callOut->closeAndRelease();
+    windowCallOuts->closeThemeCallOut();
 }
 
-// A second click closes the call-out. The arrow points at the middle of the button's top edge, in the
-// window's coordinates.
 void SlideshowMainObject::themeButtonClicked() {
-    stop();
-    if (takeClosedByFocus(CallOutKind::Theme) || themeCallOut) {
-        closeThemeCallOut();
-        return;
-    }
-    QWidget* list = makeThemeListView();
-    if (!list)
-        return;
-    QPointF anchor;
-    if (ui.themeButton && ui.mainWindow)
-        anchor = ui.themeButton->mapTo(ui.mainWindow, QPoint(ui.themeButton->width() / 2, 0));
-    themeCallOut = AWAttachedWindow::create(list, anchor, ui.mainWindow, AWSideAboveRightward, 0.0f);
-    connect(themeCallOut, &AWAttachedWindow::didResignKey, this, [this] {
-        if (!themeCallOut)
-            return; // closed already: its hiding takes the focus away too
-        noteClosedByFocus(CallOutKind::Theme);
-        closeThemeCallOut();
-    });
-    themeCallOut->show();
-    themeCallOut->raise();
-    themeCallOut->activateWindow();
+    windowCallOuts->themeButtonClicked();
 }
 
 void SlideshowMainObject::SlideshowThemeSelected(const Notification& notification) {
