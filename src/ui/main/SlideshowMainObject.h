@@ -46,6 +46,7 @@ class MusicTimelineViewController;
 class NSGLView;
 class PanZoomObject;
 class SlideFontEditorObject;
+class SlideListController;
 class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
@@ -80,7 +81,8 @@ class SerialQueue;
 //   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider
 //   SlideshowMainObjectPanels.cpp         the pop-overs and the floating editing panels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
-//                                         timeline's rebuild for an opened project
+//                                         timeline's rebuild for an opened project, handed over to the
+//                                         SlideListController
 //   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
 //   SlideshowMainObjectEditing.cpp, ...Music.cpp
 //                                         the other commands, empty hooks until they are built
@@ -473,8 +475,6 @@ private:
     void runPreviewSteps(PreviewMotion kind, std::vector<std::function<void()>> steps,
                          std::function<void()> then);
     void redrawStill();
-    // After an insert: the slide now at the current place, shown as the strip marks it.
-    void showCurrentSlideAfterInsert();
     void showCurrentSlideWhenExportEnds();
     // timeline editing
     enum class CallOutKind { Theme, Transition, Duration, MusicOptions, PhotoMusicSync };
@@ -618,8 +618,6 @@ private:
     platform::Scheduler::Handle queuedMusicRebuild;
     std::unique_ptr<platform::media::AudioPlayer> testSongPlayer;
 
-    // slide list: the windows and the thumbnail refresh, gone first when the controller goes
-    struct SlideListState;
-    SlideListState& slideList();
-    std::shared_ptr<SlideListState> slideListState;
+    // slide list: its windows and the thumbnail refresh, gone first when the controller goes
+    std::unique_ptr<SlideListController> slideList;
 };
