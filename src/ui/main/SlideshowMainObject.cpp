@@ -29,6 +29,7 @@
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/ShareController.h"
 #include "ui/main/SlideEditing.h"
+#include "ui/main/SlideListController.h"
 #include "ui/main/StillPreview.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -96,6 +97,13 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     currentSlideIndex = -1;
     clips = std::make_unique<ClipSlides>(*this, userDialogs, clock, ui, currentProject);
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
+    SlideListController::Hooks slideListHooks;
+    slideListHooks.addPicture = [this](const QString& path, quint64 slot) {
+        addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slot}));
+    };
+    slideList = std::make_unique<SlideListController>(
+        *this, userDialogs, clock, ui, [] { return SlideshowProject::currentMainProject(); },
+        std::move(slideListHooks));
 }
 
 SlideshowMainObject::~SlideshowMainObject() {
@@ -126,6 +134,8 @@ SlideshowMainObject::~SlideshowMainObject() {
     restoreIdleSleep();
     if (MainWindowServices::current() == this)
         MainWindowServices::setCurrent(nullptr);
+    // Last of the body, before any member goes: the refresh thread stops, then the slide-list windows go.
+    slideList.reset();
 }
 
 void SlideshowMainObject::setOutlets(const MainWindowOutlets& outlets) {

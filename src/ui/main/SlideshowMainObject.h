@@ -50,6 +50,7 @@ class MusicTimelineViewController;
 class NSGLView;
 class PanZoomObject;
 class SlideFontEditorObject;
+class SlideListController;
 class ToolboxObject;
 class VideoPlaybackViewController;
 class PhotoResizeWorker;
@@ -91,7 +92,8 @@ class SerialQueue;
 //   SlideshowMainObjectPanels.cpp         the floating editing panels, the options window and the
 //                                         window's layout, handed over to EditingPanels
 //   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
-//                                         timeline's rebuild for an opened project
+//                                         timeline's rebuild for an opened project, handed over to the
+//                                         SlideListController
 //   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
 //   SlideshowMainObjectEditing.cpp        timeline editing, handed over to SlideEditing (the current
 //                                         slide's edits) and CallOuts (every call-out of the window, the
@@ -486,8 +488,6 @@ private:
     void scheduleFailureReport();
     void reportFailures();
     // preview
-    // After an insert: the slide now at the current place, shown as the strip marks it.
-    void showCurrentSlideAfterInsert();
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -540,8 +540,6 @@ private:
     std::unique_ptr<MusicController> musicControl;
     std::unique_ptr<LayerViews> layerViews;
 
-    // slide list: the windows and the thumbnail refresh, gone first when the controller goes
-    struct SlideListState;
-    SlideListState& slideList();
-    std::shared_ptr<SlideListState> slideListState;
+    // slide list: its windows and the thumbnail refresh, gone first when the controller goes
+    std::unique_ptr<SlideListController> slideList;
 };

@@ -1,0 +1,289 @@
+#include "ui/main/SlideListController.h"
+
+#include "model/ContentsFolder.h"
+#include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "render/DrawUtils.h"
+#include "render/SlideshowDirector.h"
+#include "ui/editing/ArrangeOrderWndController.h"
+#include "ui/editing/MoveItemsAtIndexes.h"
+#include "ui/editing/MusicTimelineViewController.h"
+#include "ui/editing/SoundRecorderWndController.h"
+#include "ui/editing/TimelineContentView.h"
+#include "ui/editing/blankImageWndController.h"
+#include "ui/main/ImageBrowserObject.h"
+#include "ui/main/SlideshowMainObject.h"
+#include "ui/main/TimelineThumbnailRefresh.h"
+
+#include <QDialog>
+#include <QImageWriter>
+#include <QPainter>
+#include <QScrollBar>
+
+using platform::Notification;
+
+namespace {
+
+constexpr QSize kWoodPictureSize{1920, 1080};
+constexpr int kWoodPictureQuality = 90;
+
+} // namespace
+
+SlideListController::SlideListController(SlideshowMainObject& hub, ControllerDialogs& dialogs,
+                                         std::shared_ptr<platform::Scheduler> scheduler,
+                                         const MainWindowOutlets& outlets, ProjectSource project, Hooks hooks)
+    : hub(hub), dialogs(dialogs), scheduler(std::move(scheduler)), ui(outlets), project(std::move(project)),
+      hooks(std::move(hooks)) {}
+
+SlideListController::~SlideListController() {
+    thumbnailRefresh.reset();
+    for (const QPointer<SoundRecorderWndController>& recorder : recorders)
+        delete recorder.data();
+    delete arrangeWindow.data();
+    delete blankWindow.data();
+}
+
+blankImageWndController* SlideListController::blankWnd() const {
+    return blankWindow.data();
+}
+
+ArrangeOrderWndController* SlideListController::arrangeOrderWC() const {
+    return arrangeWindow.data();
+}
+
+bool SlideListController::isTimelineRefreshRunning() const {
+    return thumbnailRefresh && !thumbnailRefresh->isFinished();
+}
+
+SlideItemRef SlideListController::currentSlideItem() const {
+    const auto open = project();
+    const int index = hub.nCurrentSlideshowItemIndex();
+    if (!open || index < 0)
+        return nullptr;
+    return open->slideItemAtIndex(std::size_t(index));
+}
+
+std::vector<SlideItemRef> SlideListController::slides() const {
+    const auto open = project();
+    return open ? open->slideshowArray() : std::vector<SlideItemRef>();
+}
+
+// ---- blank pictures
+
+void SlideListController::AddBlankImageFromBundle() {
+    hub.stop();
+    if (!blankWindow)
+        blankWindow = new blankImageWndController(false, ui.mainWindow); // kept for the whole run
+    blankWindow->show();
+    blankWindow->raise();
+    blankWindow->activateWindow();
+}
+
+std::unique_ptr<QDialog> SlideListController::makeBlankImageWindow(bool themeBackground) {
+    return std::make_unique<blankImageWndController>(themeBackground, ui.mainWindow);
+}
+
+// The picture goes where the current slide is and becomes current; without a current slide it is appended
+// and none is current afterwards.
+void SlideListController::NotifyInsertBlankImage(const Notification& notification) {
+    const QString path = notification.object.toString();
+    if (path.isEmpty())
+        return;
+    hub.setNSlideInsertIndex(quint64(qint64(hub.nCurrentSlideshowItemIndex())));
+    hub.setNCurrentSlideshowItemIndex(-1);
+    hooks.addPicture(path, hub.nSlideInsertIndex());
+    hub.setNCurrentSlideshowItemIndex(int(qint32(hub.nSlideInsertIndex())));
+    showCurrentSlideAfterInsert();
+}
+
+// The preview shows what the strip marks: an insert at the current place puts another slide there.
+void SlideListController::showCurrentSlideAfterInsert() {
+    if (const SlideItemRef slide = currentSlideItem()) {
+        // the pan-and-zoom copy of the slide now there
+        hub.setNCurrentSlideshowItemIndex(hub.nCurrentSlideshowItemIndex());
+        hub.showCurrentItemPhoto(slide);
+    }
+}
+
+void SlideListController::AddBlankImageButtonClicked() {
+    const auto open = project();
+    if (!open)
+        return;
+    QImage picture(kWoodPictureSize, QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&picture);
+        painter.fillRect(picture.rect(), GetPatternColorNamed(QStringLiteral("wood004.jpg")));
+    }
+    const QString contents = open->strMacProjectBundleContentsPath();
+    const QString name = ContentsFolder::reserveName(
+        contents, QStringLiteral("psd_%1_%2.jpg")
+                      .arg(open->slideCount(), 3, 10, QLatin1Char('0'))
+                      .arg(ContentsFolder::secondsSinceReferenceDate(), 0, 'f', 2));
+    const QString path = contents + QLatin1Char('/') + name;
+    if (!name.isEmpty()) {
+        QImageWriter writer(path, "jpeg");
+        writer.setQuality(kWoodPictureQuality);
+        if (!writer.write(picture.convertToFormat(QImage::Format_RGB32)))
+            qWarning("Vistrelle: the wood picture could not be written: %s",
+                     qPrintable(writer.errorString()));
+    }
+    // A picture that could not be written is still handed on: the import reports it.
+    hooks.addPicture(path, hub.nSlideInsertIndex());
+    showCurrentSlideAfterInsert();
+}
+
+// ---- arranging and removing
+
+void SlideListController::ArrangeSlideOrder() {
+    hub.stop();
+    if (!arrangeWindow) {
+        arrangeWindow = new ArrangeOrderWndController(ui.mainWindow); // released after its close
+        QObject::connect(arrangeWindow, &QDialog::finished, arrangeWindow, &QObject::deleteLater);
+        arrangeWindow->setMainObject(&hub);
+    }
+    arrangeWindow->show();
+    arrangeWindow->raise();
+    arrangeWindow->activateWindow();
+}
+
+// The arrange-order window deletes itself once closed; a close reported by name changes nothing more.
+void SlideListController::windowWillClose(const Notification&) {}
+
+void SlideListController::removeItemsAtIndexes(const IndexSet& indexes) {
+    const auto open = project();
+    if (!open)
+        return;
+    const int remembered = hub.nCurrentSlideshowItemIndex();
+    hub.setNCurrentSlideshowItemIndex(-1);
+    const std::vector<SlideItemRef> slides = open->slideshowArray();
+    for (std::size_t index : indexes)
+        if (index < slides.size())
+            slides[index]->deleteFilesForDeletingItem();
+    open->setSlideshowArray(itemsWithoutIndexes(slides, indexes));
+    open->setBIsDirty(true);
+    open->calcSlideItemsPhotoTransitionDuration();
+    hub.layoutScrollImages();
+    // No current slide (-1) counts as past the end, so the last slide becomes current.
+    const std::size_t count = open->slideCount();
+    if (quint64(qint64(remembered)) >= count) {
+        if (count > 0)
+            hub.setNCurrentSlideshowItemIndex(int(count - 1));
+    } else {
+        hub.setNCurrentSlideshowItemIndex(remembered);
+    }
+    hub.layoutMusicSubViews();
+    hub.updateProjectInfo();
+}
+
+void SlideListController::moveItemsAtIndexes(const IndexSet& indexes, quint64 destination) {
+    const auto open = project();
+    if (!open)
+        return;
+    const int remembered = hub.nCurrentSlideshowItemIndex();
+    hub.setNCurrentSlideshowItemIndex(-1);
+    std::vector<SlideItemRef> slides = open->slideshowArray();
+    if (::moveItemsAtIndexes(slides, indexes, std::size_t(destination)))
+        open->setSlideshowArray(std::move(slides));
+    open->setBIsDirty(true);
+    open->calcSlideItemsPhotoTransitionDuration();
+    hub.layoutScrollImages();
+    hub.layoutMusicSubViews();
+    if (ui.scrollContentView)
+        ui.scrollContentView->update();
+    hub.setNCurrentSlideshowItemIndex(remembered);
+    hub.updateProjectInfo();
+}
+
+void SlideListController::DeleteCurrentPhoto() {
+    const int current = hub.nCurrentSlideshowItemIndex();
+    if (current < 0 || std::size_t(current) >= slides().size())
+        return;
+    if (const auto director = hub.director(); director && director->directorStatus() == 1)
+        hub.stop();
+    hub.stopVideoPreview();
+    const int scrollX = ui.scrollView1 ? ui.scrollView1->horizontalScrollBar()->value() : 0;
+    removeItemsAtIndexes({std::size_t(current)});
+    // The slide that took its place, itself rather than its pan-and-zoom copy: only the slide is known to
+    // the resize worker.
+    if (const SlideItemRef slide = currentSlideItem())
+        hub.showCurrentItemPhoto(slide);
+    else
+        hub.clearOpenGLWindow();
+    if (ui.scrollView1)
+        ui.scrollView1->horizontalScrollBar()->setValue(scrollX);
+}
+
+// ---- the cursor
+
+void SlideListController::MoveCursorToFirstSlide() {
+    hub.setNCurrentSlideshowItemIndex(0);
+    hub.ensureCurrentSlideThumbnailVisible();
+    if (const SlideItemRef slide = currentSlideItem())
+        hub.showCurrentItemPhoto(slide);
+}
+
+void SlideListController::MoveCursorToLastSlide() {
+    const std::size_t count = slides().size();
+    hub.setNCurrentSlideshowItemIndex(count > 0 ? int(count - 1) : 0);
+    hub.ensureCurrentSlideThumbnailVisible();
+    if (const SlideItemRef slide = currentSlideItem())
+        hub.showCurrentItemPhoto(slide);
+}
+
+// ---- slide sounds
+
+void SlideListController::showSoundRecoderWnd() {
+    std::erase_if(recorders, [](const QPointer<SoundRecorderWndController>& gone) { return !gone; });
+    auto* recorder = new SoundRecorderWndController(dialogs, scheduler, ui.mainWindow);
+    QObject::connect(recorder, &QDialog::finished, recorder, &QObject::deleteLater);
+    recorders.emplace_back(recorder);
+    recorder->show();
+}
+
+// Only a slide that exists takes the sound, and the autosave keeps it.
+void SlideListController::notifyUpdateSlideItemSound(const Notification& notification) {
+    const SlideItemRef slide = currentSlideItem();
+    const auto open = project();
+    if (!slide || !open)
+        return;
+    slide->setStrSoundFileName(notification.object.toString());
+    open->setBIsDirty(true);
+}
+
+// ---- the timeline of an opened project
+
+void SlideListController::refreshUIForOpenProject() {
+    hub.stop();
+    const auto open = project();
+    if (open && open->slideCount() > 0)
+        hub.layoutScrollImages();
+    hub.rebuildMusicSubViews();
+    if (ui.scrollContentView) // a controller without its window has no strip to draw
+        hub.musicTimelineViewController().respondMusicArrayChanged();
+    hub.layoutScrollImages();
+    hub.updateProjectInfo();
+    if (const auto director = hub.director())
+        director->initForNewProject();
+    thumbnailRefresh.reset(); // one walk at a time: the last one stops first
+    if (open) {
+        std::vector<TimelineThumbnailRefresh::Cell> cells;
+        for (const SlideItemRef& slide : open->slideshowArray())
+            cells.push_back({slide, slide->strThumbFileName(), slide->fileName()});
+        thumbnailRefresh = std::make_unique<TimelineThumbnailRefresh>(
+            std::move(cells), open->strMacProjectBundleContentsPath(),
+            [this](const SlideItemRef& slide, const QString& madeName) {
+                const auto now = project();
+                if (!madeName.isEmpty() && now && now->containsSlideItem(slide.get()))
+                    slide->setStrThumbFileName(madeName);
+                if (ui.scrollContentView)
+                    ui.scrollContentView->update();
+            });
+    }
+    hub.setNCurrentSlideshowItemIndex(-1);
+    hub.clearOpenGLWindow();
+    // A project with slides opens on its first, shown and marked; the welcome picture is for an empty one.
+    hub.showFirstImageInOpenGLView();
+    hub.layoutMusicSubViews();
+    if (ui.mediaBrowserObj)
+        ui.mediaBrowserObj->reloadForOpenProject();
+}
