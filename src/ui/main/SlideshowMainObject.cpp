@@ -5,7 +5,6 @@
 #include "export/MovieExportCommand.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
-#include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
@@ -27,7 +26,7 @@
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/IdleSleepInhibitor.h"
 #include "ui/main/MediaFileTypes.h"
-#include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PhotoImporter.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -63,17 +62,8 @@ QFont timeTextFont() {
 SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
                                          std::shared_ptr<platform::Scheduler> scheduler, QObject* parent)
     : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)) {
-    PhotoResizeWorker::Callbacks callbacks;
-    callbacks.slideFailed = [this](const PhotoWorkItem& item) {
-        gate.post([this, item] { removeFailedSlide(item); });
-    };
-    callbacks.idleWithFailures = [this] { gate.post([this] { scheduleFailureReport(); }); };
-    callbacks.maxImageWidth = [] {
-        return SlideshowProjectManager::defaultSlideshowProjectManager()->nMaxImageWidth();
-    };
-    worker = std::make_unique<PhotoResizeWorker>(std::move(callbacks));
-    importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
-    worker->start();
+    importer = std::make_unique<PhotoImporter>(*this, *clock, ui,
+                                               [] { return SlideshowProject::currentMainProject(); });
     registerObservers(false);
     music = std::make_unique<MusicDirector>();
     currentSlideIndex = -1;
@@ -84,6 +74,7 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
 SlideshowMainObject::~SlideshowMainObject() {
     // Threads first: they may be waiting for the main thread, which is this one.
     stopping = true;
+    importer->close();
     gate.close();
     observers.clear();
     dropExportCommands();
@@ -93,8 +84,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     delete exportWindow.data();
     delete dvdMenuWindow.data();
     delete optionsWindow.data();
-    importQueue.reset();
-    worker.reset();
+    importer.reset();
     playing = false;
     playStart.cancel();
     indicatorTimer.cancel();

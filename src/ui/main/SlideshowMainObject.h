@@ -48,6 +48,7 @@ class PanZoomObject;
 class SlideFontEditorObject;
 class ToolboxObject;
 class VideoPlaybackViewController;
+class PhotoImporter;
 class PhotoResizeWorker;
 class QuartzSlideItem;
 class SlideshowProject;
@@ -55,7 +56,6 @@ class TimeLineCellViewController;
 class SharedShaderPrograms;
 class TextureObject;
 class WaveFormViewOSX;
-struct PhotoWorkItem;
 namespace platform::gl {
 class Context;
 }
@@ -72,7 +72,8 @@ class SerialQueue;
 // The class is spread over files by responsibility:
 //   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
 //   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the theme
-//   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
+//   SlideshowMainObjectImport.cpp         photo import (handed to PhotoImporter), the content view's
+//                                         width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts
 //   SlideshowMainObjectShare.cpp          the share choices, the movie export and its finish, the cancel
@@ -160,7 +161,7 @@ public:
     std::vector<SlideItemRef> slideshowArray() const;
     MusicDirector& musicDirector() const { return *music; }
     MusicTimelineViewController& musicTimelineViewController() const { return *musicTimeline; }
-    PhotoResizeWorker& resizeWorker() const { return *worker; }
+    PhotoResizeWorker& resizeWorker() const;
     platform::Scheduler& scheduler() const { return *clock; }
     ControllerDialogs& dialogs() const { return userDialogs; }
     // The window title last set (also when there is no window).
@@ -185,8 +186,10 @@ public:
     void threadImageAddImages(const QStringList& paths);
     void threadImageAppendImages(const QStringList& paths);
     // True when no import request is queued or running.
-    bool isImportIdle() const { return pendingImports.load() == 0; }
+    bool isImportIdle() const;
     void layoutScrollImages();
+    // The import queue and the resize worker; single photos of other commands go through it too.
+    PhotoImporter& photoImporter() const;
 
     // ---- still preview and browsing
     void showCurrentItemPhoto(const SlideItemRef& slide);
@@ -436,18 +439,6 @@ signals:
     void currentSlideChanged(int index);
 
 private:
-    struct ImportRequest {
-        QStringList paths;
-        bool append = false;
-        quint64 insertIndex = 0;
-    };
-    // Where a request's photos go: main-thread state, settled as the request starts, read by its posts.
-    struct ImportPlace {
-        quint64 slot = 0;
-        quint64 first = 0;
-        int scrollX = 0;
-    };
-
     // lifecycle
     void registerObservers(bool byAwakeFromNib);
     void dispatch(const ObservedNotification& row, const platform::Notification& notification);
@@ -456,14 +447,6 @@ private:
     void onClick(QAbstractButton* button, void (SlideshowMainObject::*action)());
     void onTrigger(QAction* item, void (SlideshowMainObject::*action)());
     void setButtonTitle(QAbstractButton* button, const QString& title);
-    // import
-    void enqueueImport(ImportRequest request);
-    void runImportRequest(const ImportRequest& request);
-    void addImageToProject_thread(const QString& path, bool append,
-                                  const std::shared_ptr<ImportPlace>& place);
-    void removeFailedSlide(const PhotoWorkItem& item);
-    void scheduleFailureReport();
-    void reportFailures();
     // preview
     // Draws with the view's programs and the preview's aspect ratio; nothing without a view.
     void drawStill(const std::function<void(const SharedShaderPrograms&, double)>& draw);
@@ -526,7 +509,7 @@ private:
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
     MainWindowOutlets ui;
-    platform::MainThreadGate gate; // main-thread work of the import, the worker and other threads' posts
+    platform::MainThreadGate gate; // main-thread work of the song thread, the notifications and the title
     std::vector<platform::ObserverHandle> observers;
     std::map<QString, int> handled;
 
@@ -561,11 +544,8 @@ private:
     std::optional<FocusClose> lastFocusClose;
 
     // import
-    std::unique_ptr<PhotoResizeWorker> worker;
-    std::unique_ptr<platform::media::SerialQueue> importQueue;
-    std::atomic<int> pendingImports{0};
-    std::atomic<bool> stopping{false};
-    platform::Scheduler::Handle failureReport;
+    std::unique_ptr<PhotoImporter> importer;
+    std::atomic<bool> stopping{false}; // read by the clip and song threads
     platform::Scheduler::Handle delayedRefresh;
 
     // preview

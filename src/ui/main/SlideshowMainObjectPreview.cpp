@@ -132,7 +132,7 @@ void SlideshowMainObject::showImageByUsingBlock(const QString& path) {
 
 void SlideshowMainObject::moveItemToThreadArrayHead(const SlideItemRef& slide) {
     if (slide)
-        worker->moveItemToThreadArrayHead(slide.get());
+        resizeWorker().moveItemToThreadArrayHead(slide.get());
 }
 
 // One wait, for the slide asked for last; it ends when the slide is ready (and is shown), or has left the

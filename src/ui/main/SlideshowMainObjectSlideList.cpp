@@ -13,6 +13,7 @@
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/ImageBrowserObject.h"
+#include "ui/main/PhotoImporter.h"
 #include "ui/main/TimelineThumbnailRefresh.h"
 
 #include <QDialog>
@@ -89,7 +90,7 @@ void SlideshowMainObject::NotifyInsertBlankImage(const Notification& notificatio
         return;
     slideInsertIndex = quint64(qint64(currentSlideIndex));
     setNCurrentSlideshowItemIndex(-1);
-    addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slideInsertIndex}));
+    photoImporter().addImage(path, slideInsertIndex);
     setNCurrentSlideshowItemIndex(int(qint32(slideInsertIndex)));
     showCurrentSlideAfterInsert();
 }
@@ -125,7 +126,7 @@ void SlideshowMainObject::AddBlankImageButtonClicked() {
                      qPrintable(writer.errorString()));
     }
     // A picture that could not be written is still handed on: the import reports it.
-    addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slideInsertIndex}));
+    photoImporter().addImage(path, slideInsertIndex);
     showCurrentSlideAfterInsert();
 }
 
