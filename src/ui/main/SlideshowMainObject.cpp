@@ -1,7 +1,6 @@
 #include "ui/main/SlideshowMainObject.h"
 
 #include "model/SlideshowProject.h"
-#include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/SerialQueue.h"
@@ -24,7 +23,7 @@
 #include "ui/main/LayerViews.h"
 #include "ui/main/MediaFileTypes.h"
 #include "ui/main/MusicController.h"
-#include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PhotoImporter.h"
 #include "ui/main/PlaybackController.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/ShareController.h"
@@ -73,17 +72,8 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
         ui, *clock, CallOuts::Hooks{[this] { stop(); }, [this] { return makeThemeListView(); }});
     editing = std::make_unique<SlideEditing>(*this, [] { return SlideshowProject::currentMainProject(); });
     panels = std::make_unique<EditingPanels>(*this, userDialogs, clock);
-    PhotoResizeWorker::Callbacks callbacks;
-    callbacks.slideFailed = [this](const PhotoWorkItem& item) {
-        gate.post([this, item] { removeFailedSlide(item); });
-    };
-    callbacks.idleWithFailures = [this] { gate.post([this] { scheduleFailureReport(); }); };
-    callbacks.maxImageWidth = [] {
-        return SlideshowProjectManager::defaultSlideshowProjectManager()->nMaxImageWidth();
-    };
-    worker = std::make_unique<PhotoResizeWorker>(std::move(callbacks));
-    importQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("photo import"));
-    worker->start();
+    importer = std::make_unique<PhotoImporter>(*this, *clock, ui,
+                                               [] { return SlideshowProject::currentMainProject(); });
     // Before the observers, whose handlers hand over to them.
     share = std::make_unique<ShareController>(
         *this, userDialogs, *clock, ui, [] { return SlideshowProject::currentMainProject(); },
@@ -98,9 +88,7 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     clips = std::make_unique<ClipSlides>(*this, userDialogs, clock, ui, currentProject);
     setNTimelineCellWidth(timeline_geometry::kCellWidth);
     SlideListController::Hooks slideListHooks;
-    slideListHooks.addPicture = [this](const QString& path, quint64 slot) {
-        addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slot}));
-    };
+    slideListHooks.addPicture = [this](const QString& path, quint64 slot) { importer->addImage(path, slot); };
     slideList = std::make_unique<SlideListController>(
         *this, userDialogs, clock, ui, [] { return SlideshowProject::currentMainProject(); },
         std::move(slideListHooks));
@@ -110,14 +98,14 @@ SlideshowMainObject::~SlideshowMainObject() {
     // Threads first: they may be waiting for the main thread, which is this one.
     stopping = true;
     clips->stopImporting();
+    importer->close();
     gate.close();
     musicControl->stopSongImports();
     observers.clear();
     share.reset(); // its commands first, then what it queued, its call-out and its progress window
     dvdMenu.reset();
     panels->dropOptionsWindow();
-    importQueue.reset();
-    worker.reset();
+    importer.reset();
     // Stopped here, gone with the members: the view's link thread asks whether the preview plays until the
     // view goes.
     playback->shutDown();

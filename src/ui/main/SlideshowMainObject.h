@@ -53,6 +53,7 @@ class SlideFontEditorObject;
 class SlideListController;
 class ToolboxObject;
 class VideoPlaybackViewController;
+class PhotoImporter;
 class PhotoResizeWorker;
 class PlaybackController;
 class ShareController;
@@ -63,7 +64,6 @@ class SharedShaderPrograms;
 class StillPreview;
 class TextureObject;
 class WaveFormViewOSX;
-struct PhotoWorkItem;
 namespace platform::gl {
 class Context;
 }
@@ -79,7 +79,8 @@ class SerialQueue;
 // The class is spread over files by responsibility:
 //   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
 //   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the chosen theme
-//   SlideshowMainObjectImport.cpp         photo import, the content view's width, the window title
+//   SlideshowMainObjectImport.cpp         photo import (handed to PhotoImporter), the content view's
+//                                         width, the window title
 //   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing, handed to
 //                                         StillPreview
 //   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts, handed to
@@ -174,7 +175,7 @@ public:
     std::vector<SlideItemRef> slideshowArray() const;
     MusicDirector& musicDirector() const;
     MusicTimelineViewController& musicTimelineViewController() const;
-    PhotoResizeWorker& resizeWorker() const { return *worker; }
+    PhotoResizeWorker& resizeWorker() const;
     platform::Scheduler& scheduler() const { return *clock; }
     ControllerDialogs& dialogs() const { return userDialogs; }
     // The window title last set (also when there is no window).
@@ -199,8 +200,10 @@ public:
     void threadImageAddImages(const QStringList& paths);
     void threadImageAppendImages(const QStringList& paths);
     // True when no import request is queued or running.
-    bool isImportIdle() const { return pendingImports.load() == 0; }
+    bool isImportIdle() const;
     void layoutScrollImages();
+    // The import queue and the resize worker; single photos of other commands go through it too.
+    PhotoImporter& photoImporter() const;
 
     // ---- still preview and browsing
     void showCurrentItemPhoto(const SlideItemRef& slide);
@@ -459,18 +462,6 @@ signals:
     void currentSlideChanged(int index);
 
 private:
-    struct ImportRequest {
-        QStringList paths;
-        bool append = false;
-        quint64 insertIndex = 0;
-    };
-    // Where a request's photos go: main-thread state, settled as the request starts, read by its posts.
-    struct ImportPlace {
-        quint64 slot = 0;
-        quint64 first = 0;
-        int scrollX = 0;
-    };
-
     // lifecycle
     void registerObservers(bool byAwakeFromNib);
     void dispatch(const ObservedNotification& row, const platform::Notification& notification);
@@ -479,20 +470,12 @@ private:
     void onClick(QAbstractButton* button, void (SlideshowMainObject::*action)());
     void onTrigger(QAction* item, void (SlideshowMainObject::*action)());
     void setButtonTitle(QAbstractButton* button, const QString& title);
-    // import
-    void enqueueImport(ImportRequest request);
-    void runImportRequest(const ImportRequest& request);
-    void addImageToProject_thread(const QString& path, bool append,
-                                  const std::shared_ptr<ImportPlace>& place);
-    void removeFailedSlide(const PhotoWorkItem& item);
-    void scheduleFailureReport();
-    void reportFailures();
     // preview
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
     MainWindowOutlets ui;
-    platform::MainThreadGate gate; // main-thread work of the import, the worker and other threads' posts
+    platform::MainThreadGate gate; // main-thread work of the song thread, the notifications and the title
     std::vector<platform::ObserverHandle> observers;
     std::map<QString, int> handled;
 
@@ -515,11 +498,8 @@ private:
     std::unique_ptr<SlideEditing> editing;
 
     // import
-    std::unique_ptr<PhotoResizeWorker> worker;
-    std::unique_ptr<platform::media::SerialQueue> importQueue;
-    std::atomic<int> pendingImports{0};
-    std::atomic<bool> stopping{false};
-    platform::Scheduler::Handle failureReport;
+    std::unique_ptr<PhotoImporter> importer;
+    std::atomic<bool> stopping{false}; // read by the clip and song threads
     platform::Scheduler::Handle delayedRefresh;
 
     // preview

@@ -1,31 +1,19 @@
-// Photo import: the open panels and drops, one serial queue of import requests that make each photo a
-// slide at once, the resize worker's results, the content view's width and the window title.
+// Photo import: the open panels and drops, handed to the photo importer; the content view's width and the
+// window title.
 #include "ui/main/SlideshowMainObject.h"
 
-#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
-#include "platform/foundation/NotificationCenter.h"
-#include "platform/media/SerialQueue.h"
-#include "ui/UiNotifications.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MediaFileTypes.h"
-#include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PhotoImporter.h"
 #include "ui/main/TimelineGeometry.h"
 
 #include <QFileInfo>
-#include <QScrollBar>
 
 namespace {
 
-constexpr double kFailureReportDelay = 1.2; // six idle passes of 0.2 s
 const QString kOpenPanelTitle = QStringLiteral("Add Photos");
-
-// Claims a unique name in the project's "Contents" for a new cache picture: "<stem><seconds>.jpg".
-QString claimCacheName(const QString& contents, const QString& stem) {
-    return ContentsFolder::reserveName(contents,
-                                       ContentsFolder::timeStampedName(stem, QStringLiteral("jpg")));
-}
 
 } // namespace
 
@@ -90,147 +78,23 @@ void SlideshowMainObject::AcceptFileDropped(const QStringList& paths, int index)
 }
 
 void SlideshowMainObject::threadImageAddImages(const QStringList& paths) {
-    enqueueImport({paths, false, slideInsertIndex});
+    importer->addImages(paths, slideInsertIndex);
 }
 
 void SlideshowMainObject::threadImageAppendImages(const QStringList& paths) {
-    enqueueImport({paths, true, slideInsertIndex});
+    importer->appendImages(paths, slideInsertIndex);
 }
 
-// ---- the import queue
-
-// Requests run one after another on one thread, each with the slot it was given, so that photos of two
-// requests never interleave. The slide array changes only on the main thread: the thread posts each step
-// there and never waits, and the posts run in the order they were made. A request counts as pending until
-// its last post has run.
-void SlideshowMainObject::enqueueImport(ImportRequest request) {
-    ++pendingImports;
-    importQueue->post([this, request = std::move(request)] {
-        if (!stopping)
-            runImportRequest(request);
-        gate.post([this] { --pendingImports; });
-    });
+bool SlideshowMainObject::isImportIdle() const {
+    return importer->isIdle();
 }
 
-void SlideshowMainObject::runImportRequest(const ImportRequest& request) {
-    const auto project = SlideshowProject::currentMainProject();
-    if (!project)
-        return;
-    const auto place = std::make_shared<ImportPlace>();
-    gate.post([this, project, place, request] {
-        place->slot = std::min<quint64>(request.insertIndex, project->slideCount());
-        place->first = place->slot;
-        if (!request.append && ui.scrollView1)
-            place->scrollX = ui.scrollView1->horizontalScrollBar()->value();
-        setNCurrentSlideshowItemIndex(-1);
-    });
-    for (const QString& path : request.paths) {
-        if (stopping)
-            return;
-        addImageToProject_thread(path, request.append, place);
-    }
-    gate.post([this, place, append = request.append] {
-        layoutScrollImages();
-        layoutMusicSubViews();
-        setNCurrentSlideshowItemIndex(-1);
-        setNCurrentSlideshowItemIndex(int(place->first));
-        if (append)
-            ensureCurrentSlideThumbnailVisible();
-        else if (ui.scrollView1)
-            ui.scrollView1->horizontalScrollBar()->setValue(place->scrollX);
-        const std::vector<SlideItemRef> slides = slideshowArray();
-        if (currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < slides.size())
-            showCurrentItemPhoto(slides[std::size_t(currentSlideIndex)]);
-    });
+PhotoResizeWorker& SlideshowMainObject::resizeWorker() const {
+    return importer->resizeWorker();
 }
 
-// One photo: the slide enters the project (on the main thread), its thumbnail is written here, and its
-// slide image is left to the resize worker. Called on the main thread, every step runs at once.
-void SlideshowMainObject::addImageToProject_thread(const QString& path, bool append,
-                                                   const std::shared_ptr<ImportPlace>& place) {
-    const auto project = SlideshowProject::currentMainProject();
-    if (!project)
-        return;
-    const QString contents = project->strMacProjectBundleContentsPath();
-    auto slide = std::make_shared<SlideItem>();
-    slide->setStrOriginalFileName(path);
-    slide->customSetDurations(project->fltPhotoDuration(), project->fltTransitionDuration());
-    if (const auto themes = project->themeManger())
-        themes->setSlideItemFromCurrentTheme(*slide);
-    slide->setFileName(claimCacheName(contents, QStringLiteral("psd_")));
-    slide->setBackgroudImageFileName(claimCacheName(contents, QStringLiteral("psd_bk_")));
-    slide->setStrThumbFileName(claimCacheName(contents, QStringLiteral("thumb_")));
-
-    struct Photo {
-        PhotoWorkItem item;
-        bool inserted = false;
-    };
-    const auto photo = std::make_shared<Photo>(Photo{{path, slide, 0}});
-    gate.post([this, project, photo, place, append] {
-        const std::size_t count = project->slideCount();
-        photo->item.index = count;
-        photo->inserted = !append && place->slot < count && count > 0;
-        if (photo->inserted)
-            project->insertSlideItem(std::size_t(place->slot), photo->item.slide);
-        else
-            project->addSlideItem(photo->item.slide);
-        ++place->slot;
-        project->setBIsDirty(true);
-        project->calcSlideItemsPhotoTransitionDuration();
-        layoutScrollImages();
-        layoutMusicSubViews();
-        updateProjectInfo();
-    });
-    if (!gate.isOpen())
-        return;
-    PhotoResizeWorker::writeThumbnail(path, slide->strThumbFileName());
-    gate.post([this, project, photo, append] {
-        if (photo->inserted)
-            worker->enqueueFront(std::move(photo->item));
-        else
-            worker->enqueueBack(std::move(photo->item));
-        if (append && project->slideCount() == 1)
-            layoutMusicSubViews();
-    });
-}
-
-// ---- the worker's failures
-
-void SlideshowMainObject::removeFailedSlide(const PhotoWorkItem& item) {
-    const auto project = SlideshowProject::currentMainProject();
-    const int remembered = currentSlideIndex;
-    setNCurrentSlideshowItemIndex(-1);
-    if (!project)
-        return;
-    const std::vector<SlideItemRef> slides = project->slideshowArray();
-    const auto found = std::find(slides.begin(), slides.end(), item.slide);
-    if (found == slides.end())
-        return;
-    project->removeSlideItemAtIndex(std::size_t(found - slides.begin()));
-    item.slide->deleteFilesForDeletingItem(); // the names it had claimed
-    if (remembered >= 0 && std::size_t(remembered) < project->slideCount())
-        setNCurrentSlideshowItemIndex(remembered);
-    project->setBIsDirty(true);
-    project->calcSlideItemsPhotoTransitionDuration();
-    layoutScrollImages();
-    updateProjectInfo();
-}
-
-void SlideshowMainObject::scheduleFailureReport() {
-    if (!failureReport.isActive())
-        failureReport = clock->scheduleOnce(kFailureReportDelay, [this] { reportFailures(); });
-}
-
-// While the worker is busy the report waits: the worker asks again when it next runs dry.
-void SlideshowMainObject::reportFailures() {
-    if (!worker->isIdle())
-        return;
-    QVariantList list;
-    for (const PhotoWorkItem& item : worker->takeFailures())
-        list.append(item.reportEntry());
-    if (list.isEmpty())
-        return;
-    platform::NotificationCenter::defaultCenter().post(kNotifyAddPhotoFailed, list);
+PhotoImporter& SlideshowMainObject::photoImporter() const {
+    return *importer;
 }
 
 // ---- the content view and the window title
