@@ -3,6 +3,7 @@
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/RepeatingTimer.h"
 #include "platform/foundation/StringTable.h"
@@ -277,7 +278,7 @@ void AppDelegate::timerIdleHandleCallBack() {
             "changes are kept, and saving is tried again every few seconds; make the folder writable, or "
             "you will be asked what to do with them before the project closes.")
             .arg(folder) +
-        QStringLiteral("\n\n") + error);
+        QStringLiteral("\n\n") + platform::errorSentence(error, tr_("The project could not be written.")));
 }
 
 void AppDelegate::showError(const QString& message) {

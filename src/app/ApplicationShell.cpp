@@ -131,12 +131,14 @@ int runApplication(int argc, char** argv) {
     }
 
     // What the interface file makes: the window, the dialogs over it, the controller and the delegate.
-    MainWindowView window;
+    // The one place the window's parts learn which project is open: the model's.
+    const ProjectSource openProject = &SlideshowProject::currentMainProject;
+    MainWindowView window(openProject);
     // The preview's music is mixed by the export layer's mixer.
     MusicDirector::setAudioMixerFactory([] { return NSAudioMixerObject::installNewMixer(); });
     // The video service's sign-in shows its window over the main window.
     NetOAuth2SignInWindow::install();
-    MainWindowDialogs dialogs(&window);
+    MainWindowDialogs dialogs(&window, openProject);
     SlideshowMainObject mainObject(dialogs);
     MainWindowServices::setCurrent(&mainObject);
     mainObject.setOutlets(window.outlets());

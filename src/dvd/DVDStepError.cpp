@@ -1,11 +1,12 @@
 #include "dvd/DVDStepError.h"
 
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/StringTable.h"
 
 QString DVDStepError::message() const {
     QString text = tr_("The DVD could not be made: the step \"%1\" failed.").arg(step);
-    if (!detail.isEmpty())
-        text += QLatin1Char('\n') + detail;
+    if (const QString said = platform::errorSentence(detail, QString()); !said.isEmpty())
+        text += QLatin1Char('\n') + said;
     return text;
 }
 

@@ -5,6 +5,7 @@
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StringTable.h"
 
@@ -77,9 +78,9 @@ void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4Cre
     if (MainWindowServices* services = MainWindowServices::current())
         services->stop();
     if (outcome.end == End::Failed)
-        dialogs.showAlertSheet(
-            QStringLiteral("ERROR"),
-            outcome.error.isEmpty() ? tr_("The movie could not be written.") : outcome.error, tr_("OK"));
+        dialogs.showAlertSheet(QStringLiteral("ERROR"),
+                               platform::errorSentence(outcome.error, tr_("The movie could not be written.")),
+                               tr_("OK"));
 }
 
 // ---- the frame pump, on a thread of the creator's

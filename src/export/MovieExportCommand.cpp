@@ -6,6 +6,7 @@
 #include "export/PoolFrameRenderer.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StringTable.h"
 
@@ -297,7 +298,7 @@ void MovieExportCommand::notifyEncodeMovieFailed(const platform::Notification& n
     heldEncoder = nullptr;
     encoder.reset();
     const QString desc = notification.userInfo.value("desc").toString();
-    showFailure(desc.isEmpty() ? tr_("The movie could not be written.") : desc);
+    showFailure(platform::errorSentence(desc, tr_("The movie could not be written.")));
 }
 
 void MovieExportCommand::endEncoding() {

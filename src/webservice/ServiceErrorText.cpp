@@ -1,5 +1,6 @@
 #include "webservice/ServiceErrorText.h"
 
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/net/UrlError.h"
 #include "webservice/BaseClasses/DSServiceBase.h"
@@ -109,5 +110,8 @@ QString ServiceErrorText::sentence(const platform::Error& error) {
             return text;
     if (error.domain == QLatin1String(kNetOAuth2ErrorDomain))
         return oauthSentence(error.code);
+    // The words of an error underneath, or the system's for an errno.
+    if (const QString described = platform::errorDescription(error); !described.isEmpty())
+        return described;
     return error.localizedDescription();
 }

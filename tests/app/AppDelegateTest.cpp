@@ -436,7 +436,7 @@ TEST_F(AppDelegateTest, TheMainWindowMapsFramesOntoCells) {
 // The File menu's project commands, triggered in the window's menu bar, each change the open project.
 TEST_F(AppDelegateTest, TheFileMenusProjectCommandsEachChangeTheOpenProject) {
     launch();
-    MainWindowView window;
+    MainWindowView window(&SlideshowProject::currentMainProject);
     connectProjectCommands(window, *delegate);
     const QString other = otherProject("Chosen");
     const struct {

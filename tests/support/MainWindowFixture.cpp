@@ -32,7 +32,7 @@ void MainWindowTest::makeController(bool withWindow) {
     if (withWindow) {
         if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
             MainWindowView::applyApplicationLook(*application);
-        window = std::make_unique<MainWindowView>();
+        window = std::make_unique<MainWindowView>(&SlideshowProject::currentMainProject);
         controller->setOutlets(window->outlets());
     }
     controller->awakeFromNib();

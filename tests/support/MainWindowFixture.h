@@ -69,6 +69,10 @@ protected:
     bool waitForImports();
     // The slides whose cells the strip draws marked as current, read from its pixels.
     std::vector<std::size_t> markedCells() const;
+    // The test's project, as a panel is handed it.
+    ProjectSource projectSource() {
+        return [this] { return project; };
+    }
 
     SlideshowProjectRef project;
     RecordingDialogs dialogs;

@@ -10,6 +10,8 @@ namespace platform {
 inline constexpr char kLocalizedDescriptionKey[] = "NSLocalizedDescription";
 inline constexpr char kLocalizedFailureReasonKey[] = "NSLocalizedFailureReason";
 inline constexpr char kUnderlyingErrorKey[] = "NSUnderlyingError";
+// System calls that fail report their errno in this domain.
+inline constexpr char kPosixErrorDomain[] = "org.vistrelle.posix";
 
 // An error as asynchronous work reports it: a domain, a small integer code and optional details. Callers
 // branch on domain and code; the user info is for people and for layers that add detail on the way up.

@@ -7,7 +7,7 @@ namespace platform::net {
 // The errors our HTTP/1.1 client reports besides kUrlErrorDomain's (name lookup, a kept connection lost).
 // System calls that fail report their errno in kPosixErrorDomain; TLS failures report a status in
 // kTlsErrorDomain, all between -9818 and -9800, the range the request library reads as an "SSL problem".
-inline constexpr char kPosixErrorDomain[] = "org.vistrelle.posix";
+using platform::kPosixErrorDomain;
 inline constexpr char kTlsErrorDomain[] = "org.vistrelle.tls";
 inline constexpr char kHttpStreamErrorDomain[] = "org.vistrelle.http-stream";
 

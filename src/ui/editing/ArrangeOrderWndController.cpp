@@ -9,19 +9,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace {
-
-SlideItemRef slideAt(int index) {
-    const auto project = SlideshowProject::currentMainProject();
-    if (!project || index < 0)
-        return nullptr;
-    return project->slideItemAtIndex(std::size_t(index));
-}
-
-} // namespace
-
 ArrangeOrderWndController::ArrangeOrderWndController(QWidget* parent)
-    : QDialog(parent), browser(new ImageBrowserView(*this, this)) {
+    : ArrangeOrderWndController(&SlideshowProject::currentMainProject, parent) {}
+
+ArrangeOrderWndController::ArrangeOrderWndController(ProjectSource project, QWidget* parent)
+    : QDialog(parent), projectSource(std::move(project)), browser(new ImageBrowserView(*this, this)) {
     setObjectName("ArrangeOrderWndController");
     setWindowTitle(tr_("Arrange Slides"));
     auto* hint =
@@ -47,7 +39,7 @@ void ArrangeOrderWndController::setMainObject(SlideshowMainObject* controller) {
 }
 
 int ArrangeOrderWndController::numberOfItemsInImageBrowser() const {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     return project ? int(project->slideCount()) : 0;
 }
 
@@ -82,4 +74,11 @@ bool ArrangeOrderWndController::imageBrowserMoveItemsAtIndexes(const IndexSet& i
         main->moveItemsAtIndexes(indexes, destination);
     browser->reloadData();
     return true;
+}
+
+SlideItemRef ArrangeOrderWndController::slideAt(int index) const {
+    const auto project = projectSource();
+    if (!project || index < 0)
+        return nullptr;
+    return project->slideItemAtIndex(std::size_t(index));
 }

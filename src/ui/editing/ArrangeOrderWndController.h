@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/editing/ImageBrowserView.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -13,6 +14,8 @@ class SlideshowMainObject;
 class ArrangeOrderWndController : public QDialog, public ImageBrowserDataSource {
     Q_OBJECT
 public:
+    explicit ArrangeOrderWndController(ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit ArrangeOrderWndController(QWidget* parent = nullptr);
 
     SlideshowMainObject* mainObject() const { return main; }
@@ -29,6 +32,9 @@ public:
     void imageBrowserSelectionDidChange(const IndexSet&) override {}
 
 private:
+    SlideItemRef slideAt(int index) const;
+
+    ProjectSource projectSource;
     QPointer<SlideshowMainObject> main;
     ImageBrowserView* browser;
 };

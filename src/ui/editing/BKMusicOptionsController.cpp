@@ -29,16 +29,8 @@ namespace {
 const QString kPlayImage = QStringLiteral("playback_play_icon&32.png");
 const QString kPauseImage = QStringLiteral("playback_pause_icon&32.png");
 
-std::vector<MusicItemRef> projectSongs() {
-    const auto project = SlideshowProject::currentMainProject();
+std::vector<MusicItemRef> songsOf(const SlideshowProject* project) {
     return project ? project->musicArray() : std::vector<MusicItemRef>();
-}
-
-void setProjectSongs(std::vector<MusicItemRef> songs) {
-    if (const auto project = SlideshowProject::currentMainProject()) {
-        project->setMusicArray(std::move(songs));
-        project->setBIsDirty(true);
-    }
 }
 
 QString levelText(float level) {
@@ -67,11 +59,14 @@ QPushButton* commandButton(const QString& name, const QString& title, QWidget* p
 
 // ---- the table's model
 
-MusicListTableModel::MusicListTableModel(QStringList columnIdentifiers, QObject* parent)
-    : QAbstractTableModel(parent), identifiers(std::move(columnIdentifiers)) {}
+MusicListTableModel::MusicListTableModel(ProjectSource project, QStringList columnIdentifiers,
+                                         QObject* parent)
+    : QAbstractTableModel(parent), projectSource(std::move(project)),
+      identifiers(std::move(columnIdentifiers)) {}
 
-QVariant MusicListTableModel::objectValue(const QString& identifier, int row) {
-    const std::vector<MusicItemRef> songs = projectSongs();
+QVariant MusicListTableModel::objectValue(const SlideshowProject* project, const QString& identifier,
+                                          int row) {
+    const std::vector<MusicItemRef> songs = songsOf(project);
     if (row < 0 || std::size_t(row) >= songs.size())
         return QVariant();
     MusicItem& song = *songs[std::size_t(row)];
@@ -90,7 +85,7 @@ void MusicListTableModel::reloadData() {
 }
 
 int MusicListTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(projectSongs().size());
+    return parent.isValid() ? 0 : int(songsOf(projectSource().get()).size());
 }
 
 int MusicListTableModel::columnCount(const QModelIndex& parent) const {
@@ -106,7 +101,7 @@ QVariant MusicListTableModel::data(const QModelIndex& index, int role) const {
                    : QVariant(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return QVariant();
-    return objectValue(identifiers[index.column()], index.row());
+    return objectValue(projectSource().get(), identifiers[index.column()], index.row());
 }
 
 QVariant MusicListTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -125,9 +120,13 @@ QVariant MusicListTableModel::headerData(int section, Qt::Orientation orientatio
 // ---- the pop-over
 
 BKMusicOptionsController::BKMusicOptionsController(QWidget* parent)
-    : QWidget(parent), enteredSongs(projectSongs()),
+    : BKMusicOptionsController(&SlideshowProject::currentMainProject, parent) {}
+
+BKMusicOptionsController::BKMusicOptionsController(ProjectSource project, QWidget* parent)
+    : QWidget(parent), projectSource(std::move(project)), enteredSongs(projectSongs()),
       model(new MusicListTableModel(
-          {QStringLiteral("index"), QStringLiteral("time"), QStringLiteral("strTitle")}, this)),
+          projectSource, {QStringLiteral("index"), QStringLiteral("time"), QStringLiteral("strTitle")},
+          this)),
       table(new QTableView(this)), play(commandButton("buttonPlay", QString(), this)),
       remove(commandButton("buttonRemove", tr_("Remove"), this)),
       up(commandButton("buttonUp", tr_("Up"), this)), down(commandButton("buttonDown", tr_("Down"), this)),
@@ -201,7 +200,7 @@ QWidget* BKMusicOptionsController::makeLevels() {
 // Filling the controls is no edit: the project is written only when the user moves a slider.
 void BKMusicOptionsController::awakeFromNib() {
     showPlayImage(false);
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     const float photos = project ? project->fltBackgroundMusicVolumeWhenPhotos() : 0.0f;
     const float videos = project ? project->fltBackgroundMusicVolumeWhenVideos() : 0.0f;
     for (auto [slider, label, level] :
@@ -346,10 +345,21 @@ void BKMusicOptionsController::closeButtonPressed() {
     postCloseMessages();
 }
 
+std::vector<MusicItemRef> BKMusicOptionsController::projectSongs() const {
+    return songsOf(projectSource().get());
+}
+
+void BKMusicOptionsController::setProjectSongs(std::vector<MusicItemRef> songs) {
+    if (const auto project = projectSource()) {
+        project->setMusicArray(std::move(songs));
+        project->setBIsDirty(true);
+    }
+}
+
 // ---- levels
 
 void BKMusicOptionsController::SliderBackgroundVolumeWhenPhotosChanged() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->setFltBackgroundMusicVolumeWhenPhotos(float(photosSlider->value()) / kLevelSteps);
@@ -359,7 +369,7 @@ void BKMusicOptionsController::SliderBackgroundVolumeWhenPhotosChanged() {
 }
 
 void BKMusicOptionsController::SliderBackgroundVolumeWhenVideosChanged() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->setFltBackgroundMusicVolumeWhenVideos(float(videosSlider->value()) / kLevelSteps);

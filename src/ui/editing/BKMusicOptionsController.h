@@ -2,6 +2,7 @@
 
 #include "model/MusicItem.h"
 #include "ui/editing/MusicTimelineViewController.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QAbstractTableModel>
 #include <QLabel>
@@ -19,14 +20,15 @@ namespace platform::media {
 class AudioPlayer;
 }
 
-// The song list of the music options: one row per song of the open project, its columns answered by
+// The song list of the music options: one row per song of the project, its columns answered by
 // identifier ("index" from 1, "time" as "mm:ss", "strTitle", or any key of the song's dictionary).
 class MusicListTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit MusicListTableModel(QStringList columnIdentifiers, QObject* parent = nullptr);
+    MusicListTableModel(ProjectSource project, QStringList columnIdentifiers, QObject* parent = nullptr);
 
-    static QVariant objectValue(const QString& identifier, int row);
+    // Nothing for a row the project (or no project) does not have.
+    static QVariant objectValue(const SlideshowProject* project, const QString& identifier, int row);
     QStringList columnIdentifiers() const { return identifiers; }
     // Reads the project's songs again.
     void reloadData();
@@ -37,6 +39,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    ProjectSource projectSource;
     QStringList identifiers;
 };
 
@@ -49,6 +52,8 @@ class BKMusicOptionsController : public QWidget {
 public:
     static constexpr int kLevelSteps = 100;
 
+    explicit BKMusicOptionsController(ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit BKMusicOptionsController(QWidget* parent = nullptr);
     ~BKMusicOptionsController() override;
 
@@ -105,7 +110,10 @@ private:
     // A song moved from `from` to `to`: the project, the list, the strip and the selection follow.
     void moveSong(int from, int to);
     void songListChanged(int rowToSelect);
+    std::vector<MusicItemRef> projectSongs() const;
+    void setProjectSongs(std::vector<MusicItemRef> songs);
 
+    ProjectSource projectSource;
     std::vector<MusicItemRef> enteredSongs;
     bool closePosted = false;
     std::unique_ptr<platform::media::AudioPlayer> audioPlayer;

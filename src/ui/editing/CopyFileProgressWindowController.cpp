@@ -23,9 +23,12 @@ QString startMessage(const QString& fileName) {
 } // namespace
 
 CopyFileProgressWindowController::CopyFileProgressWindowController(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      project(SlideshowProject::currentMainProject()), message(new QLabel(this)), bar(new QProgressBar(this)),
-      cancel(new QPushButton(tr_("Cancel"), this)) {
+    : CopyFileProgressWindowController(SlideshowProject::currentMainProject(), parent) {}
+
+CopyFileProgressWindowController::CopyFileProgressWindowController(std::shared_ptr<SlideshowProject> target,
+                                                                   QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), project(std::move(target)),
+      message(new QLabel(this)), bar(new QProgressBar(this)), cancel(new QPushButton(tr_("Cancel"), this)) {
     setObjectName("CopyFileProgressWindowController");
     setWindowTitle(tr_("Importing Video"));
     message->setObjectName("myField1");

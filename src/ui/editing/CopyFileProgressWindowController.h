@@ -21,6 +21,10 @@ class SlideshowProject;
 class CopyFileProgressWindowController : public QDialog {
     Q_OBJECT
 public:
+    // The copy goes into the project, whose cancel flag stops it.
+    explicit CopyFileProgressWindowController(std::shared_ptr<SlideshowProject> project,
+                                              QWidget* parent = nullptr);
+    // On the application's open project.
     explicit CopyFileProgressWindowController(QWidget* parent = nullptr);
     // Stops a copy still running and waits for it.
     ~CopyFileProgressWindowController() override;

@@ -7,6 +7,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "ui/main/ControllerDialogs.h"
@@ -44,7 +45,11 @@ QLabel* valueLabel(const QString& name, QWidget* parent) {
 
 DVDMenuViewController::DVDMenuViewController(ControllerDialogs& userDialogs, platform::Scheduler& timers,
                                              QWidget* parent)
-    : QWidget(parent), dialogs(userDialogs), scheduler(timers) {
+    : DVDMenuViewController(userDialogs, timers, &SlideshowProject::currentMainProject, parent) {}
+
+DVDMenuViewController::DVDMenuViewController(ControllerDialogs& userDialogs, platform::Scheduler& timers,
+                                             ProjectSource project, QWidget* parent)
+    : QWidget(parent), dialogs(userDialogs), scheduler(timers), projectSource(std::move(project)) {
     setObjectName("DVDMenuViewController");
     templates = new QStandardItemModel(this);
     gallery = new QListView(this);
@@ -67,11 +72,11 @@ DVDMenuViewController::DVDMenuViewController(ControllerDialogs& userDialogs, pla
     subtitleField = new QLineEdit(this);
     subtitleField->setObjectName("dvdSubTitleText");
     // Edited, not changed: filling the fields from the settings does not mark the project dirty.
-    connect(titleField, &QLineEdit::textEdited, this, [](const QString& text) {
+    connect(titleField, &QLineEdit::textEdited, this, [this](const QString& text) {
         manager()->setDvdTitle(text);
         markProjectDirty();
     });
-    connect(subtitleField, &QLineEdit::textEdited, this, [](const QString& text) {
+    connect(subtitleField, &QLineEdit::textEdited, this, [this](const QString& text) {
         manager()->setDvdSubtitle(text);
         markProjectDirty();
     });
@@ -168,7 +173,7 @@ int DVDMenuViewController::selectedTemplate() const {
 void DVDMenuViewController::templateSelectionChanged() {
     if (loading)
         return;
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!project || project->slideCount() < 3)
         return; // the menu is drawn from the first three slides
     const int index = selectedTemplate();
@@ -207,7 +212,7 @@ void DVDMenuViewController::showMenuOfTemplate(int index) {
 
 void DVDMenuViewController::PreviewButtonClicked() {
     const auto settings = manager();
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     const DVDMenuTemplateRef current = settings->currentDVDMenuTemplate();
     if (!current || !project)
         return;
@@ -222,7 +227,7 @@ void DVDMenuViewController::PreviewButtonClicked() {
 }
 
 void DVDMenuViewController::showChosenMenu() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     const DVDMenuTemplateRef current = manager()->currentDVDMenuTemplate();
     if (!project || project->slideCount() < 3 || !current || current->menuStyle() == QLatin1String("nomenu"))
         return;
@@ -253,7 +258,8 @@ void DVDMenuViewController::AddDVDMenuBackgroundMusic(const QStringList& paths) 
         if (song.isEmpty()) {
             dialogs.exportDialogs().showAlertSheet(
                 QStringLiteral("ERROR"),
-                error.isEmpty() ? tr_("The song could not be copied into the project.") : error, tr_("OK"));
+                platform::errorSentence(error, tr_("The song could not be copied into the project.")),
+                tr_("OK"));
             return;
         }
         markProjectDirty();
@@ -279,7 +285,7 @@ QString DVDMenuViewController::durationText(double seconds) {
     return QString::asprintf("%02lld:%02lld", whole / 60, whole % 60);
 }
 
-void DVDMenuViewController::markProjectDirty() {
-    if (const auto project = SlideshowProject::currentMainProject())
+void DVDMenuViewController::markProjectDirty() const {
+    if (const auto project = projectSource())
         project->setBIsDirty(true);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +22,9 @@ class ControllerDialogs;
 class DVDMenuViewController : public QWidget {
     Q_OBJECT
 public:
+    DVDMenuViewController(ControllerDialogs& dialogs, platform::Scheduler& scheduler, ProjectSource project,
+                          QWidget* parent = nullptr);
+    // On the application's open project.
     DVDMenuViewController(ControllerDialogs& dialogs, platform::Scheduler& scheduler,
                           QWidget* parent = nullptr);
 
@@ -56,10 +60,11 @@ private:
     void fillGallery();
     void templateSelectionChanged();
     void showMenuOfTemplate(int index);
-    static void markProjectDirty();
+    void markProjectDirty() const;
 
     ControllerDialogs& dialogs;
     platform::Scheduler& scheduler;
+    ProjectSource projectSource;
     QPointer<QListView> gallery;
     QPointer<QStandardItemModel> templates;
     QPointer<QLineEdit> titleField, subtitleField;

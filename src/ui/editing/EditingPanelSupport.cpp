@@ -58,8 +58,8 @@ void placeBesideParent(QWidget& window) {
 
 } // namespace
 
-void setCurrentStatus(int status) {
-    if (const auto project = SlideshowProject::currentMainProject())
+void setCurrentStatus(const SlideshowProjectRef& project, int status) {
+    if (project)
         project->setNCurrentStatus(status);
 }
 

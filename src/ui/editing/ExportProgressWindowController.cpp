@@ -21,8 +21,12 @@ constexpr int kBarSteps = 1000;
 
 } // namespace
 
-ExportProgressWindowController::ExportProgressWindowController(QWidget* parent) : QDialog(parent) {
-    if (const auto project = SlideshowProject::currentMainProject())
+ExportProgressWindowController::ExportProgressWindowController(QWidget* parent)
+    : ExportProgressWindowController(&SlideshowProject::currentMainProject, parent) {}
+
+ExportProgressWindowController::ExportProgressWindowController(ProjectSource project, QWidget* parent)
+    : QDialog(parent), projectSource(std::move(project)) {
+    if (const auto project = projectSource())
         project->setBExportProgressCancelButtonClicked(false);
     setObjectName("ExportProgressWindow");
     setWindowTitle(tr_("Export"));
@@ -114,7 +118,7 @@ void ExportProgressWindowController::cancelButtonClicked() {
     if (state == State::Ended)
         return;
     if (!finished) {
-        if (const auto project = SlideshowProject::currentMainProject())
+        if (const auto project = projectSource())
             project->setBExportProgressCancelButtonClicked(true);
         platform::NotificationCenter::defaultCenter().post(kNotifyCancelEncodingVideo);
     }

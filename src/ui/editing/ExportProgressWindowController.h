@@ -2,6 +2,7 @@
 
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -22,6 +23,9 @@ class QPixmap;
 class ExportProgressWindowController : public QDialog {
     Q_OBJECT
 public:
+    // The project holds the cancel flag the export reads.
+    explicit ExportProgressWindowController(ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit ExportProgressWindowController(QWidget* parent = nullptr);
     ~ExportProgressWindowController() override;
 
@@ -61,6 +65,7 @@ private:
     void finish(const QString& text, const QString& button);
     void end(int code);
 
+    ProjectSource projectSource;
     QPointer<QLabel> banner;
     QPointer<QProgressBar> bar;
     QPointer<QLabel> myField1;

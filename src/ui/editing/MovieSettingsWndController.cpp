@@ -42,7 +42,11 @@ QStringList MovieSettingsWndController::privacyTitles(const QString& serviceName
     return {};
 }
 
-MovieSettingsWndController::MovieSettingsWndController(QWidget* parent) : QDialog(parent) {
+MovieSettingsWndController::MovieSettingsWndController(QWidget* parent)
+    : MovieSettingsWndController(&SlideshowProject::currentMainProject, parent) {}
+
+MovieSettingsWndController::MovieSettingsWndController(ProjectSource project, QWidget* parent)
+    : QDialog(parent), projectSource(std::move(project)) {
     setObjectName("MovieSettingsWnd");
     setWindowTitle(tr_("Movie Settings"));
     icon = new QLabel(this);
@@ -78,7 +82,7 @@ MovieSettingsWndController::MovieSettingsWndController(QWidget* parent) : QDialo
 }
 
 void MovieSettingsWndController::windowDidLoad() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     service = project ? project->strShareServceType() : QString();
     addVideoSizeOptions(videoSizeTitles());
     icon->setPixmap(QPixmap(platform::paths::pathForResource(iconFor(service), "png")));
@@ -100,7 +104,7 @@ void MovieSettingsWndController::addPrivacyOptions(const QStringList& titles) {
 }
 
 void MovieSettingsWndController::OKButtonClicked() {
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         // An empty field keeps what an earlier export stored.
         if (!title->text().isEmpty())
             project->setShareOption("Title", title->text());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -15,6 +17,8 @@
 class MovieSettingsWndController : public QDialog {
     Q_OBJECT
 public:
+    explicit MovieSettingsWndController(ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit MovieSettingsWndController(QWidget* parent = nullptr);
 
     // The size titles in "VideoSize" order, and the privacy titles of a service (empty for none).
@@ -36,6 +40,7 @@ public:
 private:
     void windowDidLoad();
 
+    ProjectSource projectSource;
     QString service;
     QPointer<QLabel> icon, privacyLabel;
     QPointer<QLineEdit> title;

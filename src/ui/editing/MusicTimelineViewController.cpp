@@ -92,7 +92,11 @@ TimelinePlayingIndicatorView::TimelinePlayingIndicatorView(QWidget* parent)
 
 // ---- the controller
 
-MusicTimelineViewController::MusicTimelineViewController(QObject* parent) : QObject(parent) {}
+MusicTimelineViewController::MusicTimelineViewController(QObject* parent)
+    : MusicTimelineViewController(&SlideshowProject::currentMainProject, parent) {}
+
+MusicTimelineViewController::MusicTimelineViewController(ProjectSource project, QObject* parent)
+    : QObject(parent), projectSource(std::move(project)) {}
 
 MusicTimelineViewController::~MusicTimelineViewController() = default;
 
@@ -132,7 +136,7 @@ bool MusicTimelineViewController::createMusicTimelineViewIfNecessary(QWidget* ho
 
 void MusicTimelineViewController::respondMusicArrayChanged() {
     MusicTimelineView* musicStrip = view();
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     musicStrip->setSongDrawInfoArray(
         project ? music_timeline_layout::songDrawInfo(project->musicArray(), project->slideCount() > 0,
                                                       project->slideshowTotalDuration())

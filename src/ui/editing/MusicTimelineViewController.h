@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QColor>
 #include <QImage>
 #include <QLabel>
@@ -75,6 +77,9 @@ private:
 class MusicTimelineViewController : public QObject {
     Q_OBJECT
 public:
+    // The strip shows the songs of the project.
+    explicit MusicTimelineViewController(ProjectSource project, QObject* parent = nullptr);
+    // On the application's open project.
     explicit MusicTimelineViewController(QObject* parent = nullptr);
     ~MusicTimelineViewController() override;
 
@@ -100,6 +105,7 @@ private:
     void adoptInto(QWidget* parent);
     void placeIndicator(double x);
 
+    ProjectSource projectSource;
     std::unique_ptr<MusicTimelineView> unhostedStrip; // the strip while no host holds it
     QPointer<MusicTimelineView> strip;
     QPointer<QWidget> host;

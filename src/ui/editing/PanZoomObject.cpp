@@ -9,7 +9,11 @@
 #include <QGridLayout>
 #include <QLabel>
 
-PanZoomObject::PanZoomObject(QWidget* window) : parentWindow(window) {
+PanZoomObject::PanZoomObject(QWidget* window)
+    : PanZoomObject(&SlideshowProject::currentMainProject, window) {}
+
+PanZoomObject::PanZoomObject(ProjectSource project, QWidget* window)
+    : projectSource(std::move(project)), parentWindow(window) {
     auto& center = platform::NotificationCenter::defaultCenter();
     toolboxObserver = platform::ObserverHandle(
         center,
@@ -59,7 +63,7 @@ void PanZoomObject::makePanel() {
 }
 
 void PanZoomObject::PanzoomButtonClicked() {
-    editing_panel::setCurrentStatus(3);
+    editing_panel::setCurrentStatus(projectSource(), 3);
     makePanel();
     editing_panel::present(*panel);
 }
@@ -75,7 +79,7 @@ void PanZoomObject::post(const QString& name, double value) const {
 }
 
 void PanZoomObject::sliderScaleChanged() {
-    editing_panel::setCurrentStatus(3);
+    editing_panel::setCurrentStatus(projectSource(), 3);
     const double value = scale->value();
     if (value == lastScale)
         return;
@@ -84,7 +88,7 @@ void PanZoomObject::sliderScaleChanged() {
 }
 
 void PanZoomObject::rotateTo(double value) {
-    editing_panel::setCurrentStatus(3);
+    editing_panel::setCurrentStatus(projectSource(), 3);
     if (value == lastRotation)
         return;
     lastRotation = value;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,6 +22,9 @@ public:
     // Scale 50..200 is zoom 1 to 4 (the controller divides by 50).
     static constexpr int kScaleRange[2] = {50, 200};
 
+    // The edit mode is set on the project.
+    explicit PanZoomObject(ProjectSource project, QWidget* parentWindow = nullptr);
+    // On the application's open project.
     explicit PanZoomObject(QWidget* parentWindow = nullptr);
     ~PanZoomObject() override;
 
@@ -45,6 +49,7 @@ private:
     void post(const QString& name, double value) const;
     void rotateTo(double value);
 
+    ProjectSource projectSource;
     QPointer<QWidget> parentWindow;
     QPointer<QWidget> panel;
     QSlider* scale = nullptr;

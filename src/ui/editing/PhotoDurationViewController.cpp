@@ -44,7 +44,11 @@ void showFrames(QSlider& slider, const int range[2], float seconds) {
 using pop_over::whiteLabel;
 
 PhotoDurationViewController::PhotoDurationViewController(SlideItemRef edited, QWidget* parent)
-    : QWidget(parent), photoSlider(frameSlider(kPhotoFrames, this)),
+    : PhotoDurationViewController(std::move(edited), &SlideshowProject::currentMainProject, parent) {}
+
+PhotoDurationViewController::PhotoDurationViewController(SlideItemRef edited, ProjectSource project,
+                                                         QWidget* parent)
+    : QWidget(parent), projectSource(std::move(project)), photoSlider(frameSlider(kPhotoFrames, this)),
       transitionSlider(frameSlider(kTransitionFrames, this)), photoText(whiteLabel(QString(), this)),
       transitionText(whiteLabel(QString(), this)), photoCaption(whiteLabel(tr_("Photo duration:"), this)),
       transitionCaption(whiteLabel(tr_("Transition duration:"), this)),
@@ -162,7 +166,7 @@ void PhotoDurationViewController::handleDurationChange() {
             update(slide->fSecPhotoDuration(), photoSeconds, &SlideItem::setFSecPhotoDuration);
         update(slide->fSecTransitionDuration(), transitionSeconds, &SlideItem::setFSecTransitionDuration);
     }
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (project && applyAll != 0.0f) {
         for (const SlideItemRef& each : project->slideshowArray()) {
             if (!isClip(*each))
@@ -178,7 +182,7 @@ void PhotoDurationViewController::handleDurationChange() {
 
 void PhotoDurationViewController::SliderDurationChanged_Old() {
     const bool all = applyToAllBox->isChecked();
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!slide || !project)
         return;
     if (!isClip(*slide)) {
@@ -196,7 +200,7 @@ void PhotoDurationViewController::SliderDurationChanged_Old() {
 
 void PhotoDurationViewController::TransitionDurationChanged_Old() {
     const bool all = applyToAllBox->isChecked();
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (!slide || !project)
         return;
     slide->setFSecTransitionDuration(snapped(*transitionSlider));

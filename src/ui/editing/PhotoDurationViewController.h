@@ -2,6 +2,7 @@
 
 #include "model/SlideItem.h"
 #include "ui/editing/PopOverAppliesAtClose.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -19,6 +20,9 @@ public:
     static constexpr int kPhotoFrames[2] = {15, 900};     // 0.5 s to 30 s
     static constexpr int kTransitionFrames[2] = {3, 300}; // 0.1 s to 10 s
 
+    // "Apply to all" reaches every slide of the project.
+    PhotoDurationViewController(SlideItemRef slide, ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit PhotoDurationViewController(SlideItemRef slide = nullptr, QWidget* parent = nullptr);
     // Applies when no close road did.
     ~PhotoDurationViewController() override;
@@ -70,6 +74,7 @@ private:
     float photoSeconds = 4.0f;
     float transitionSeconds = 2.0f;
     float applyAll = 0.0f;
+    ProjectSource projectSource;
     SlideItemRef slide;
     bool applied = false;
     QSlider* photoSlider;

@@ -10,9 +10,14 @@
 
 PhotoMusicSyncForExportWindowController::PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs,
                                                                                  QWidget* parent)
-    : QDialog(parent), dialogs(dialogs), musicInfo(new QLabel(this)), slideshowInfo(new QLabel(this)),
-      sync(new QPushButton(tr_("Sync"), this)), ignore(new QPushButton(tr_("Ignore"), this)),
-      cancel(new QPushButton(tr_("Cancel"), this)) {
+    : PhotoMusicSyncForExportWindowController(dialogs, &SlideshowProject::currentMainProject, parent) {}
+
+PhotoMusicSyncForExportWindowController::PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs,
+                                                                                 ProjectSource project,
+                                                                                 QWidget* parent)
+    : QDialog(parent), dialogs(dialogs), projectSource(std::move(project)), musicInfo(new QLabel(this)),
+      slideshowInfo(new QLabel(this)), sync(new QPushButton(tr_("Sync"), this)),
+      ignore(new QPushButton(tr_("Ignore"), this)), cancel(new QPushButton(tr_("Cancel"), this)) {
     setObjectName("PhotoMusicSyncForExportWindow");
     setWindowTitle(tr_("Music Video"));
     musicInfo->setObjectName("musicInfoTextField");
@@ -41,15 +46,16 @@ PhotoMusicSyncForExportWindowController::PhotoMusicSyncForExportWindowController
 }
 
 void PhotoMusicSyncForExportWindowController::windowDidLoad() {
-    musicInfo->setText(PhotoMusicSyncViewController::musicInfoText());
-    slideshowInfo->setText(PhotoMusicSyncViewController::slideshowInfoText());
+    const auto project = projectSource();
+    musicInfo->setText(PhotoMusicSyncViewController::musicInfoText(project.get()));
+    slideshowInfo->setText(PhotoMusicSyncViewController::slideshowInfoText(project.get()));
 }
 
 // The slides' own durations stay as they are here.
 void PhotoMusicSyncForExportWindowController::syncButtonClicked() {
     if (!PhotoMusicSyncViewController::confirmSync(dialogs))
         return;
-    const QVariantMap result = PhotoMusicSyncViewController::runSync(false);
+    const QVariantMap result = PhotoMusicSyncViewController::runSync(projectSource(), false);
     if (result.value(QStringLiteral("failType")).toString() != QLatin1String("Success")) {
         windowDidLoad();
         dialogs.runModalAlert(result.value(QStringLiteral("desc")).toString(), QString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +14,9 @@ class ControllerDialogs;
 class PhotoMusicSyncForExportWindowController : public QDialog {
     Q_OBJECT
 public:
+    PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs, ProjectSource project,
+                                            QWidget* parent = nullptr);
+    // On the application's open project.
     explicit PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs, QWidget* parent = nullptr);
 
     void syncButtonClicked();
@@ -33,6 +38,7 @@ private:
     void windowDidLoad();
 
     ControllerDialogs& dialogs;
+    ProjectSource projectSource;
     QLabel *musicInfo, *slideshowInfo;
     QPushButton *sync, *ignore, *cancel;
 };

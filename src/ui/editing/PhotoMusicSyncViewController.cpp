@@ -19,8 +19,12 @@ QString lengthText(double seconds) {
 } // namespace
 
 PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& dialogs, QWidget* parent)
-    : QWidget(parent), dialogs(dialogs), musicInfo(pop_over::whiteLabel(QString(), this)),
-      slideshowInfo(pop_over::whiteLabel(QString(), this)),
+    : PhotoMusicSyncViewController(dialogs, &SlideshowProject::currentMainProject, parent) {}
+
+PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& dialogs, ProjectSource project,
+                                                           QWidget* parent)
+    : QWidget(parent), dialogs(dialogs), projectSource(std::move(project)),
+      musicInfo(pop_over::whiteLabel(QString(), this)), slideshowInfo(pop_over::whiteLabel(QString(), this)),
       musicVideo(pop_over::visibleCheckBox(tr_("Music video: fit the photos to the music"), this)),
       resetDurations(pop_over::visibleCheckBox(tr_("Reset the durations set for single slides"), this)),
       sync(new QPushButton(tr_("Sync"), this)) {
@@ -44,16 +48,14 @@ PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& di
     adjustSize();
 }
 
-QString PhotoMusicSyncViewController::musicInfoText() {
-    const auto project = SlideshowProject::currentMainProject();
+QString PhotoMusicSyncViewController::musicInfoText(const SlideshowProject* project) {
     const int songs = project ? int(project->musicArray().size()) : 0;
     return tr_("Songs: %1          Duration: %2")
         .arg(songs)
         .arg(lengthText(project ? project->musicTotalDuration() : 0.0));
 }
 
-QString PhotoMusicSyncViewController::slideshowInfoText() {
-    const auto project = SlideshowProject::currentMainProject();
+QString PhotoMusicSyncViewController::slideshowInfoText(const SlideshowProject* project) {
     const int slides = project ? int(project->slideCount()) : 0;
     return tr_("Photos: %1         Duration: %2")
         .arg(slides)
@@ -68,10 +70,10 @@ bool PhotoMusicSyncViewController::confirmSync(ControllerDialogs& dialogs) {
         tr_("NO"), tr_("YES"));
 }
 
-QVariantMap PhotoMusicSyncViewController::runSync(bool resetCustomizedDurations) {
+QVariantMap PhotoMusicSyncViewController::runSync(const SlideshowProjectRef& project,
+                                                  bool resetCustomizedDurations) {
     if (MainWindowServices* main = MainWindowServices::current())
         main->stop();
-    const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return {};
     if (resetCustomizedDurations)
@@ -80,16 +82,16 @@ QVariantMap PhotoMusicSyncViewController::runSync(bool resetCustomizedDurations)
 }
 
 void PhotoMusicSyncViewController::awakeFromNib() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     musicVideo->setChecked(project && project->bIsMusicSideshow());
-    musicInfo->setText(musicInfoText());
-    slideshowInfo->setText(slideshowInfoText());
+    musicInfo->setText(musicInfoText(project.get()));
+    slideshowInfo->setText(slideshowInfoText(project.get()));
     resetDurations->setChecked(false);
 }
 
 // The flag is stored with the project: the change is marked, or the autosave would never keep it.
 void PhotoMusicSyncViewController::musicVideoCheckBoxClicked() {
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         project->setBIsMusicSideshow(musicVideo->isChecked());
         project->setBIsDirty(true);
     }
@@ -103,7 +105,7 @@ void PhotoMusicSyncViewController::syncButtonClicked() {
     center.post(kNotifyMusicSyncButtonClicked);
     if (!confirmSync(dialogs))
         return;
-    const QVariantMap result = runSync(reset);
+    const QVariantMap result = runSync(projectSource(), reset);
     if (result.value(QStringLiteral("failType")).toString() == QLatin1String("Success"))
         center.post(kNotifyRefreshTimelineUI);
     dialogs.runModalAlert(result.value(QStringLiteral("desc")).toString(), QString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
@@ -13,15 +15,18 @@ class ControllerDialogs;
 class PhotoMusicSyncViewController : public QWidget {
     Q_OBJECT
 public:
+    PhotoMusicSyncViewController(ControllerDialogs& dialogs, ProjectSource project,
+                                 QWidget* parent = nullptr);
+    // On the application's open project.
     explicit PhotoMusicSyncViewController(ControllerDialogs& dialogs, QWidget* parent = nullptr);
 
-    // "Songs: %d          Duration: %@" and "Photos: %d         Duration: %@" of the open project.
-    static QString musicInfoText();
-    static QString slideshowInfoText();
+    // "Songs: %d          Duration: %@" and "Photos: %d         Duration: %@" of the project (none: 0).
+    static QString musicInfoText(const SlideshowProject* project);
+    static QString slideshowInfoText(const SlideshowProject* project);
     // The question before a sync; true when the user chose YES (NO is the default).
     static bool confirmSync(ControllerDialogs& dialogs);
     // Sync as both sync windows run it after the question: the preview stops, the fit runs; its result.
-    static QVariantMap runSync(bool resetCustomizedDurations);
+    static QVariantMap runSync(const SlideshowProjectRef& project, bool resetCustomizedDurations);
 
     void musicVideoCheckBoxClicked();
     void syncButtonClicked();
@@ -36,6 +41,7 @@ private:
     void awakeFromNib();
 
     ControllerDialogs& dialogs;
+    ProjectSource projectSource;
     QLabel *musicInfo, *slideshowInfo;
     QCheckBox *musicVideo, *resetDurations;
     QPushButton* sync;

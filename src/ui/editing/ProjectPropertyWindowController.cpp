@@ -8,8 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-ProjectPropertyWindowController::ProjectPropertyWindowController(QWidget* parent)
-    : QDialog(parent), nameField(new QLineEdit(this)),
+ProjectPropertyWindowController::ProjectPropertyWindowController(ProjectSource project, QWidget* parent)
+    : QDialog(parent), projectSource(std::move(project)), nameField(new QLineEdit(this)),
       musicVideoBox(new QCheckBox(tr_("Music video: the photos last as long as the music"), this)),
       ok(new QPushButton(tr_("OK"), this)), cancel(new QPushButton(tr_("Cancel"), this)) {
     setObjectName("ProjectPropertyWindow");
@@ -35,7 +35,7 @@ ProjectPropertyWindowController::ProjectPropertyWindowController(QWidget* parent
 void ProjectPropertyWindowController::windowDidLoad() {
     setWindowTitle(forNewProject ? tr_("New Project") : tr_("Project Properties"));
     if (!forNewProject) {
-        if (const auto project = SlideshowProject::currentMainProject()) {
+        if (const auto project = projectSource()) {
             musicVideo = project->bIsMusicSideshow();
             name = project->strProjectTitle();
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -11,7 +13,8 @@
 class ProjectPropertyWindowController : public QDialog {
     Q_OBJECT
 public:
-    explicit ProjectPropertyWindowController(QWidget* parent = nullptr);
+    // The properties shown, when not for a new project, are the project's.
+    explicit ProjectPropertyWindowController(ProjectSource project, QWidget* parent = nullptr);
 
     // Fills the fields: from the open project when the window is not for a new one. Called once the mode
     // is set, before the window runs.
@@ -37,6 +40,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    ProjectSource projectSource;
     QString name = QStringLiteral("New Project");
     bool musicVideo = false;
     bool forNewProject = true;

@@ -5,7 +5,12 @@
 #include "ui/editing/SlideFontWndController.h"
 
 SlideFontEditorObject::SlideFontEditorObject(QWidget* parentWindow)
-    : window(new SlideFontWndController(parentWindow)) { // goes with this object, or with its window
+    : SlideFontEditorObject(&SlideshowProject::currentMainProject, parentWindow) {}
+
+SlideFontEditorObject::SlideFontEditorObject(ProjectSource project, QWidget* parentWindow)
+    : projectSource(std::move(project)),
+      window(new SlideFontWndController(projectSource,
+                                        parentWindow)) { // goes with this object, or with its window
     auto& center = platform::NotificationCenter::defaultCenter();
     toolboxObserver = platform::ObserverHandle(
         center,
@@ -23,7 +28,7 @@ SlideFontWndController* SlideFontEditorObject::panelWndController() const {
 }
 
 void SlideFontEditorObject::textButtonClicked() {
-    editing_panel::setCurrentStatus(2);
+    editing_panel::setCurrentStatus(projectSource(), 2);
     if (window)
         editing_panel::present(*window);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,9 @@ class SlideFontWndController;
 class SlideFontEditorObject : public QObject {
     Q_OBJECT
 public:
+    // The text panel edits in the project.
+    explicit SlideFontEditorObject(ProjectSource project, QWidget* parentWindow = nullptr);
+    // On the application's open project.
     explicit SlideFontEditorObject(QWidget* parentWindow = nullptr);
     ~SlideFontEditorObject() override;
 
@@ -25,6 +29,7 @@ public:
     SlideFontWndController* panelWndController() const;
 
 private:
+    ProjectSource projectSource;
     QPointer<SlideFontWndController> window;
     QVariantMap textInfo;
     platform::ObserverHandle toolboxObserver;

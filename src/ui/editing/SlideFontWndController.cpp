@@ -29,10 +29,11 @@ QIcon swatch(const QColor& colour) {
 
 } // namespace
 
-SlideFontWndController::SlideFontWndController(QWidget* parent)
-    : QWidget(parent), text(new QLineEdit(this)), fontPopup(new QComboBox(this)),
-      colourWell(new QPushButton(this)), sizeSlider(new QSlider(Qt::Horizontal, this)),
-      dial(new CSCircularSlider(this)), done(new QPushButton(tr_("Done"), this)) {
+SlideFontWndController::SlideFontWndController(ProjectSource project, QWidget* parent)
+    : QWidget(parent), projectSource(std::move(project)), text(new QLineEdit(this)),
+      fontPopup(new QComboBox(this)), colourWell(new QPushButton(this)),
+      sizeSlider(new QSlider(Qt::Horizontal, this)), dial(new CSCircularSlider(this)),
+      done(new QPushButton(tr_("Done"), this)) {
     editing_panel::makeToolWindow(*this, QStringLiteral("FontPanelWindow"), tr_("Text"));
     text->setObjectName("textField");
     fontPopup->setObjectName("mFontPopup");
@@ -161,7 +162,7 @@ void SlideFontWndController::setFontDict(const QVariantMap& info) {
 }
 
 void SlideFontWndController::SetFontInfo() {
-    editing_panel::setCurrentStatus(2);
+    editing_panel::setCurrentStatus(projectSource(), 2);
     SetFontInfoWithoutStatus();
 }
 
@@ -186,7 +187,7 @@ void SlideFontWndController::TextPositionChanged(const platform::Notification& n
 }
 
 void SlideFontWndController::EditFontDone() {
-    editing_panel::setCurrentStatus(0);
+    editing_panel::setCurrentStatus(projectSource(), 0);
     close();
     SetFontInfoWithoutStatus();
 }

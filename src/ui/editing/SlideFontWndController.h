@@ -2,6 +2,7 @@
 
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -25,7 +26,8 @@ public:
     static constexpr int kSizeRange[2] = {8, 300};
     static constexpr float kDialDistance = 40.0f;
 
-    explicit SlideFontWndController(QWidget* parent = nullptr);
+    // The edit mode is set on the project.
+    explicit SlideFontWndController(ProjectSource project, QWidget* parent = nullptr);
     ~SlideFontWndController() override;
 
     QVariantMap fontDict() const { return dict; }
@@ -57,6 +59,7 @@ private:
     void showColour(const QColor& value);
     void chooseColour();
 
+    ProjectSource projectSource;
     QVariantMap dict;
     QLineEdit* text;
     QComboBox* fontPopup;

@@ -12,16 +12,19 @@ namespace {
 
 constexpr QSize kListSize{440, 360};
 
-QVariantList themes() {
-    const auto project = SlideshowProject::currentMainProject();
+} // namespace
+
+QVariantList SlideThemeViewController::themes() const {
+    const auto project = projectSource();
     return project && project->themeManger() ? project->themeManger()->themeArray() : QVariantList();
 }
 
-} // namespace
-
 SlideThemeViewController::SlideThemeViewController(QWidget* parent)
-    : ChoiceListViewController(kListSize, parent), set(new QPushButton(tr_("Set"), this)),
-      customize(new QPushButton(tr_("Customize"), this)) {
+    : SlideThemeViewController(&SlideshowProject::currentMainProject, parent) {}
+
+SlideThemeViewController::SlideThemeViewController(ProjectSource project, QWidget* parent)
+    : ChoiceListViewController(kListSize, parent), projectSource(std::move(project)),
+      set(new QPushButton(tr_("Set"), this)), customize(new QPushButton(tr_("Customize"), this)) {
     setObjectName("SlideThemeViewController");
     buttonRow()->addWidget(customize);
     buttonRow()->addStretch();
@@ -39,7 +42,7 @@ void SlideThemeViewController::awakeFromNib() {
 
 // The last row whose theme is the current one is selected.
 void SlideThemeViewController::selectCurrentTheme() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     const auto manager = project ? project->themeManger() : nullptr;
     const std::optional<int> current = manager ? manager->currentThemeID() : std::nullopt;
     listView()->deselectAll();

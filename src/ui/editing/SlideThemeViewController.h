@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/editing/ChoiceListViewController.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QDialog>
 #include <QPushButton>
@@ -20,6 +21,8 @@ public:
     // The blank-image window in its theme-background mode; null while there is none.
     using BlankImageWindowMaker = std::function<std::unique_ptr<QDialog>()>;
 
+    explicit SlideThemeViewController(ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit SlideThemeViewController(QWidget* parent = nullptr);
 
     QPushButton* setButton() const { return set; }
@@ -44,7 +47,9 @@ public:
 private:
     void awakeFromNib();
     void post(std::size_t row) const;
+    QVariantList themes() const;
 
+    ProjectSource projectSource;
     QPushButton* set;
     QPushButton* customize;
     BlankImageWindowMaker makeBlankWindow;

@@ -21,10 +21,6 @@ namespace {
 
 constexpr int kVolumeSteps = 100;
 
-std::shared_ptr<SlideshowProject> openProject() {
-    return SlideshowProject::currentMainProject();
-}
-
 QSlider* slider(QWidget* parent, const QString& name, int minimum, int maximum) {
     auto* control = new QSlider(Qt::Horizontal, parent);
     control->setObjectName(name);
@@ -67,7 +63,8 @@ int SlideshowOptionsViewController::sliderTenths(float seconds) {
     return int(std::lround(seconds * 10.0f));
 }
 
-SlideshowOptionsViewController::SlideshowOptionsViewController(QWidget* parent) : QWidget(parent) {
+SlideshowOptionsViewController::SlideshowOptionsViewController(ProjectSource project, QWidget* parent)
+    : QWidget(parent), projectSource(std::move(project)) {
     setObjectName("SlideshowOptionsViewController");
     scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -200,7 +197,7 @@ QWidget* SlideshowOptionsViewController::makeLevelsBody() {
 }
 
 void SlideshowOptionsViewController::initOptions() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     const QSignalBlocker blockPhoto(photoSlider), blockTransition(transitionSlider), blockRepeat(repeat),
@@ -226,14 +223,14 @@ void SlideshowOptionsViewController::setupOptionsPanel() {
 }
 
 void SlideshowOptionsViewController::notifySlideshowTypeChanged() {
-    if (const auto project = openProject()) {
+    if (const auto project = projectSource()) {
         const QSignalBlocker block(musicSlideshow);
         musicSlideshow->setChecked(project->bIsMusicSideshow());
     }
 }
 
 void SlideshowOptionsViewController::updateBKMusicUI() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     const QSignalBlocker blockPhotos(photoVolume), blockVideos(videoVolume);
@@ -244,12 +241,12 @@ void SlideshowOptionsViewController::updateBKMusicUI() {
 }
 
 void SlideshowOptionsViewController::markDirty() const {
-    if (const auto project = openProject())
+    if (const auto project = projectSource())
         project->setBIsDirty(true);
 }
 
 void SlideshowOptionsViewController::SliderShowTimeChanged() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->setFltPhotoDuration(photoSlider->value() / 10.0f);
@@ -258,7 +255,7 @@ void SlideshowOptionsViewController::SliderShowTimeChanged() {
 }
 
 void SlideshowOptionsViewController::SliderTransitionTimeChanged() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->setFltTransitionDuration(transitionSlider->value() / 10.0f);
@@ -267,7 +264,7 @@ void SlideshowOptionsViewController::SliderTransitionTimeChanged() {
 }
 
 void SlideshowOptionsViewController::ApplyToAllButtonClicked() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     for (const SlideItemRef& slide : project->slideshowArray()) {
@@ -280,19 +277,19 @@ void SlideshowOptionsViewController::ApplyToAllButtonClicked() {
 }
 
 void SlideshowOptionsViewController::buttonRepeatClicked() {
-    if (const auto project = openProject())
+    if (const auto project = projectSource())
         project->setBPlayLoop(repeat->isChecked());
     markDirty();
 }
 
 void SlideshowOptionsViewController::buttonMusicSlideshowClicked() {
-    if (const auto project = openProject())
+    if (const auto project = projectSource())
         project->setBIsMusicSideshow(musicSlideshow->isChecked());
     markDirty();
 }
 
 void SlideshowOptionsViewController::findSelectedButton(QButtonGroup* matrix) {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     if (matrix == tvGroup)
@@ -305,7 +302,7 @@ void SlideshowOptionsViewController::findSelectedButton(QButtonGroup* matrix) {
 }
 
 void SlideshowOptionsViewController::SliderBackgroundVolumeWhenPhotosChanged() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->setFltBackgroundMusicVolumeWhenPhotos(float(photoVolume->value()) / kVolumeSteps);
@@ -314,7 +311,7 @@ void SlideshowOptionsViewController::SliderBackgroundVolumeWhenPhotosChanged() {
 }
 
 void SlideshowOptionsViewController::SliderBackgroundVolumeWhenVideosChanged() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project)
         return;
     project->setFltBackgroundMusicVolumeWhenVideos(float(videoVolume->value()) / kVolumeSteps);
@@ -323,7 +320,7 @@ void SlideshowOptionsViewController::SliderBackgroundVolumeWhenVideosChanged() {
 }
 
 void SlideshowOptionsViewController::buttonSyncMusicAndSlideshowClicked() {
-    const auto project = openProject();
+    const auto project = projectSource();
     if (!project || !dialogs)
         return;
     const bool resetLocked = resetCustom->isChecked();

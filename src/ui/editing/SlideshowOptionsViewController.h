@@ -3,6 +3,7 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "ui/controls/IVInspectorView.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -31,7 +32,8 @@ public:
     static constexpr int kMaxPhotoTenths = 200;
     static constexpr int kMaxTransitionTenths = 100;
 
-    explicit SlideshowOptionsViewController(QWidget* parent = nullptr);
+    // The options are the project's.
+    explicit SlideshowOptionsViewController(ProjectSource project, QWidget* parent = nullptr);
     ~SlideshowOptionsViewController() override;
 
     // "4.0 sec": tenths of a second, truncated.
@@ -89,6 +91,7 @@ private:
                              const QString& second, class QBoxLayout* row);
     void markDirty() const;
 
+    ProjectSource projectSource;
     QPointer<QSlider> photoSlider, transitionSlider, photoVolume, videoVolume;
     QPointer<QLabel> photoText, transitionText, photoVolumeText, videoVolumeText;
     QPointer<QCheckBox> repeat, musicSlideshow, resetCustom;

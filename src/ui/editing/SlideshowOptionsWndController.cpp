@@ -34,7 +34,11 @@ QHBoxLayout* row(QWidget* first, QWidget* second) {
 } // namespace
 
 SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* dialogs, QWidget* parent)
-    : QDialog(parent), dialogs(dialogs) {
+    : SlideshowOptionsWndController(dialogs, &SlideshowProject::currentMainProject, parent) {}
+
+SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* dialogs,
+                                                             ProjectSource project, QWidget* parent)
+    : QDialog(parent), dialogs(dialogs), projectSource(std::move(project)) {
     setObjectName("SlideshowOptions");
     setWindowTitle(tr_("Options"));
     photoSlider =
@@ -100,7 +104,7 @@ SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* 
 
 void SlideshowOptionsWndController::windowDidLoad() {
     using Pane = SlideshowOptionsViewController;
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         photoText->setText(Pane::durationText(project->fltPhotoDuration()));
         transitionText->setText(Pane::durationText(project->fltTransitionDuration()));
         photoSlider->setValue(Pane::sliderTenths(project->fltPhotoDuration()));
@@ -114,7 +118,7 @@ void SlideshowOptionsWndController::windowDidLoad() {
 }
 
 void SlideshowOptionsWndController::SliderShowTimeChanged() {
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         project->setFltPhotoDuration(photoSlider->value() / 10.0f);
         photoText->setText(SlideshowOptionsViewController::durationText(project->fltPhotoDuration()));
         project->setBIsDirty(true);
@@ -122,7 +126,7 @@ void SlideshowOptionsWndController::SliderShowTimeChanged() {
 }
 
 void SlideshowOptionsWndController::SliderTransitionTimeChanged() {
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         project->setFltTransitionDuration(transitionSlider->value() / 10.0f);
         transitionText->setText(
             SlideshowOptionsViewController::durationText(project->fltTransitionDuration()));
@@ -131,7 +135,7 @@ void SlideshowOptionsWndController::SliderTransitionTimeChanged() {
 }
 
 void SlideshowOptionsWndController::buttonRepeatClicked() {
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         project->setBPlayLoop(repeat->isChecked());
         project->setBIsDirty(true);
     }

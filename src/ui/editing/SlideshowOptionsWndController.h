@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QCheckBox>
 #include <QDialog>
 #include <QLabel>
@@ -17,6 +19,9 @@ class ControllerDialogs;
 class SlideshowOptionsWndController : public QDialog {
     Q_OBJECT
 public:
+    SlideshowOptionsWndController(ControllerDialogs* dialogs, ProjectSource project,
+                                  QWidget* parent = nullptr);
+    // On the application's open project.
     explicit SlideshowOptionsWndController(ControllerDialogs* dialogs, QWidget* parent = nullptr);
 
     void SliderShowTimeChanged();
@@ -45,6 +50,7 @@ private:
     void windowDidLoad();
 
     ControllerDialogs* dialogs;
+    ProjectSource projectSource;
     QPointer<QSlider> photoSlider, transitionSlider;
     QPointer<QLabel> photoText, transitionText;
     QPointer<QCheckBox> repeat;

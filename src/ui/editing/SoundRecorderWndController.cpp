@@ -2,6 +2,7 @@
 
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
@@ -37,8 +38,15 @@ QProgressBar* meter(const QString& name, QWidget* parent) {
 SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDialogs,
                                                        std::shared_ptr<platform::Scheduler> scheduler,
                                                        QWidget* parent)
-    : QDialog(parent), dialogs(userDialogs), clock(std::move(scheduler)), status(new QLabel(this)),
-      startButton(new QPushButton(tr_("Start"), this)), stopButton(new QPushButton(tr_("Stop"), this)),
+    : SoundRecorderWndController(userDialogs, std::move(scheduler), &SlideshowProject::currentMainProject,
+                                 parent) {}
+
+SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDialogs,
+                                                       std::shared_ptr<platform::Scheduler> scheduler,
+                                                       ProjectSource project, QWidget* parent)
+    : QDialog(parent), dialogs(userDialogs), clock(std::move(scheduler)), projectSource(std::move(project)),
+      status(new QLabel(this)), startButton(new QPushButton(tr_("Start"), this)),
+      stopButton(new QPushButton(tr_("Stop"), this)),
       chooseButton(new QPushButton(tr_("Choose File..."), this)) {
     setObjectName("SoundRecorderWndController");
     setWindowTitle(tr_("Slide Sound"));
@@ -145,14 +153,16 @@ void SoundRecorderWndController::selectSoundFile() {
         dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, QStringLiteral("Add Slide Music"));
     if (chosen.isEmpty())
         return;
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     const QString contents = project ? project->strMacProjectBundleContentsPath() : QString();
     const QString source = chosen.first();
     QString error;
     const QString copy =
         ContentsFolder::copyUnderFreeName(source, contents, ContentsFolder::songCopyName(source), &error);
     if (copy.isEmpty()) {
-        dialogs.runModalAlert(error, QStringLiteral("ERROR"));
+        dialogs.runModalAlert(
+            platform::errorSentence(error, tr_("The sound could not be copied into the project.")),
+            QStringLiteral("ERROR"));
         return;
     }
     audioFileName = contents + QLatin1Char('/') + copy;

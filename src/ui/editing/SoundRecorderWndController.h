@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/editing/SoundCapture.h"
 
 #include <QDialog>
@@ -27,6 +28,10 @@ public:
     static constexpr float kMeterMaximum = 20.0f;
     static constexpr float kSilencePeak = -160.0f; // dB
 
+    // A chosen file is copied into the project.
+    SoundRecorderWndController(ControllerDialogs& dialogs, std::shared_ptr<platform::Scheduler> scheduler,
+                               ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     SoundRecorderWndController(ControllerDialogs& dialogs, std::shared_ptr<platform::Scheduler> scheduler,
                                QWidget* parent = nullptr);
     ~SoundRecorderWndController() override;
@@ -64,6 +69,7 @@ private:
 
     ControllerDialogs& dialogs;
     std::shared_ptr<platform::Scheduler> clock;
+    ProjectSource projectSource;
     std::unique_ptr<SoundCapture> capture;
     std::unique_ptr<platform::media::AudioFileWriter> writer;
     QString audioFileName;

@@ -98,13 +98,16 @@ void TimelineCellView::dropEvent(QDropEvent* event) {
 // ---- the controller
 
 TimeLineCellViewController::TimeLineCellViewController(QObject* parent)
+    : TimeLineCellViewController(&SlideshowProject::currentMainProject, parent) {}
+
+TimeLineCellViewController::TimeLineCellViewController(ProjectSource project, QObject* parent)
     : QObject(parent), ownedView(std::make_unique<TimelineCellView>()), cellView(ownedView.get()) {
     cellView->setObjectName("TimeLineCellViewController");
     cellView->resize(kCellSize);
     photoBackground = picture(QRect(0, 0, 100, 100), QStringLiteral("photo_bk_normal.png"));
     thumbnail = picture(QRect(20, 20, 60, 60), QString());
     transitionBackground = picture(QRect(104, 20, 60, 60), QStringLiteral("transition_bk_normal.png"));
-    transitionIcon = new TransitionImageView(cellView); // the cell's view owns its parts
+    transitionIcon = new TransitionImageView(std::move(project), cellView); // the cell's view owns its parts
     transitionIcon->setGeometry(114, 30, 40, 40);
     transitionIcon->setPixmap(namedPixmap(QStringLiteral("dice")));
     selectedFlag = new QLabel(cellView); // the cell's view owns its parts

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/editing/TimelineDraggingDestination.h"
 
 #include <QImage>
@@ -72,6 +73,9 @@ class TimeLineCellViewController : public QObject {
 public:
     static constexpr QSize kCellSize{170, 100};
 
+    // The transition picker of the cell edits the project.
+    explicit TimeLineCellViewController(ProjectSource project, QObject* parent = nullptr);
+    // On the application's open project.
     explicit TimeLineCellViewController(QObject* parent = nullptr);
     ~TimeLineCellViewController() override;
 

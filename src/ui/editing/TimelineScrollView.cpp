@@ -31,9 +31,9 @@ QVariantMap mouseEventInfo(const QMouseEvent& event, const QWidget& receiver) {
 
 } // namespace
 
-TimelineScrollView::TimelineScrollView(QWidget* parent)
-    : QScrollArea(parent), content(new TimelineContentView(&TimelineScrollView::openProject)),
-      model(&TimelineScrollView::openProject, content->drawState(),
+TimelineScrollView::TimelineScrollView(TimelineDragModel::ProjectSource project, QWidget* parent)
+    : QScrollArea(parent), projectSource(std::move(project)), content(new TimelineContentView(projectSource)),
+      model(projectSource, content->drawState(),
             {[this] { content->update(); },
              [this] {
                  if (SlideshowMainObject* main = slideshowMainObject())
@@ -58,10 +58,6 @@ TimelineScrollView::TimelineScrollView(QWidget* parent)
 }
 
 TimelineScrollView::~TimelineScrollView() = default;
-
-SlideshowProjectRef TimelineScrollView::openProject() {
-    return SlideshowProject::currentMainProject();
-}
 
 void TimelineScrollView::setMainObject(SlideshowMainObject* object) {
     mainObject = object;

@@ -47,7 +47,8 @@ public:
     // The session of one drag of ours, blocking until it ends; the drop action it ended with.
     using DragRunner = std::function<Qt::DropAction(QDrag& drag)>;
 
-    explicit TimelineScrollView(QWidget* parent = nullptr);
+    // The strip shows and edits the project the source answers.
+    explicit TimelineScrollView(TimelineDragModel::ProjectSource project, QWidget* parent = nullptr);
     ~TimelineScrollView() override;
 
     TimelineContentView* contentView() const { return content; }
@@ -130,8 +131,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    // The document the strip shows: the open one, read here alone so that its parts are handed it.
-    static SlideshowProjectRef openProject();
+    SlideshowProjectRef openProject() const { return projectSource(); }
     bool accepts(const QMimeData* data) const;
     // True when the press or double click was over a song panel, which got it.
     bool forwardToSongPanel(QMouseEvent& event);
@@ -145,6 +145,7 @@ private:
                            const QPointF& viewportPoint);
     void noteDragPointer(const QPointF& globalPoint, Qt::MouseButtons buttons);
 
+    TimelineDragModel::ProjectSource projectSource;
     TimelineContentView* content;
     TimelineDragModel model;
     QStringList draggedTypes;

@@ -5,7 +5,8 @@
 
 #include <QMouseEvent>
 
-TransitionImageView::TransitionImageView(QWidget* parent) : PhotoIconView(parent) {
+TransitionImageView::TransitionImageView(ProjectSource project, QWidget* parent)
+    : PhotoIconView(parent), projectSource(std::move(project)) {
     auto& center = platform::NotificationCenter::defaultCenter();
     selectedObserver = platform::ObserverHandle(
         center,
@@ -19,7 +20,7 @@ void TransitionImageView::mousePressEvent(QMouseEvent* event) {
     if (callOut || !window()->isVisible())
         return;
     const QPoint topMiddle(width() / 2, 0);
-    auto* picker = new TransitionSelectViewController; // the call-out takes it
+    auto* picker = new TransitionSelectViewController(projectSource); // the call-out takes it
     callOut = AWAttachedWindow::create(picker, mapTo(window(), topMiddle), window(), AWSideAbove, 0.0f);
     connect(callOut, &AWAttachedWindow::didResignKey, this, &TransitionImageView::windowDidResignKey);
     callOut->show();

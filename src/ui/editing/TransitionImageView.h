@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "ui/controls/AWAttachedWindow.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/editing/TimeLineCellViewController.h"
 
 #include <QPointer>
@@ -12,7 +13,8 @@
 class TransitionImageView : public PhotoIconView {
     Q_OBJECT
 public:
-    explicit TransitionImageView(QWidget* parent = nullptr);
+    // The picker edits the project.
+    explicit TransitionImageView(ProjectSource project, QWidget* parent = nullptr);
 
     AWAttachedWindow* attachedWindow() const { return callOut; }
     void windowDidResignKey();
@@ -23,6 +25,7 @@ protected:
 private:
     void DismissTransitionView(const platform::Notification&) {}
 
+    ProjectSource projectSource;
     QPointer<AWAttachedWindow> callOut;
     platform::ObserverHandle selectedObserver; // goes with the view
 };

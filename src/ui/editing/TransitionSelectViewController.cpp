@@ -16,8 +16,11 @@ constexpr QSize kListSize{280, 372};
 } // namespace
 
 TransitionSelectViewController::TransitionSelectViewController(QWidget* parent)
-    : ChoiceListViewController(kListSize, parent), applyToAll(new QCheckBox(this)),
-      set(new QPushButton(tr_("Set"), this)) {
+    : TransitionSelectViewController(&SlideshowProject::currentMainProject, parent) {}
+
+TransitionSelectViewController::TransitionSelectViewController(ProjectSource project, QWidget* parent)
+    : ChoiceListViewController(kListSize, parent), projectSource(std::move(project)),
+      applyToAll(new QCheckBox(this)), set(new QPushButton(tr_("Set"), this)) {
     setObjectName("TransitionSelectViewController");
     applyToAll->setObjectName("buttonApplyToAll");
     set->setObjectName("setButton");
@@ -32,7 +35,7 @@ TransitionSelectViewController::TransitionSelectViewController(QWidget* parent)
 void TransitionSelectViewController::awakeFromNib() {
     createTransitionArray();
     reloadChoices();
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     applyToAll->setChecked(project && project->bApplyTransitionToAll());
     applyToAll->setText(tr_("Apply to All Photos"));
     button_text_color::setTextColor(*applyToAll, Qt::white);
@@ -78,6 +81,6 @@ void TransitionSelectViewController::setButtonClicked() {
 }
 
 void TransitionSelectViewController::ApplyToAllButtonClicked() {
-    if (const auto project = SlideshowProject::currentMainProject())
+    if (const auto project = projectSource())
         project->setBApplyTransitionToAll(applyToAll->isChecked());
 }

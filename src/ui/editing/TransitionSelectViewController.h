@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/editing/ChoiceListViewController.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QCheckBox>
 #include <QList>
@@ -15,6 +16,8 @@ class TransitionSelectViewController : public ChoiceListViewController {
 public:
     static constexpr double kRowHeight = 60.0;
 
+    explicit TransitionSelectViewController(ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit TransitionSelectViewController(QWidget* parent = nullptr);
 
     // The rows by category, and the list's rows: 3D, Blend, the masks, Random. The slices are built but
@@ -44,6 +47,7 @@ private:
     void post(std::size_t row) const;
 
     QList<QVariantMap> transitions3D, blends, slices, masks, random, rows;
+    ProjectSource projectSource;
     QCheckBox* applyToAll;
     QPushButton* set;
 };

@@ -50,7 +50,11 @@ void fill(DoubleSlider& slider, double value) {
 
 VideoItemPropertyViewController::VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> edited,
                                                                  QWidget* parent)
-    : QWidget(parent), slide(std::move(edited)),
+    : VideoItemPropertyViewController(std::move(edited), &SlideshowProject::currentMainProject, parent) {}
+
+VideoItemPropertyViewController::VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> edited,
+                                                                 ProjectSource project, QWidget* parent)
+    : QWidget(parent), projectSource(std::move(project)), slide(std::move(edited)),
       musicCheck(new QCheckBox(tr_("Change the background music level during this clip"), this)),
       photoSlider(new DoubleSlider(0.0, 60.0, 600, this)),
       transitionSlider(new DoubleSlider(kTransitionRange[0], kTransitionRange[1], 1000, this)),
@@ -187,7 +191,7 @@ void VideoItemPropertyViewController::handleProjectDataChanged() {
         dataDirty = true;
     }
     if (dataDirty)
-        if (const auto project = SlideshowProject::currentMainProject())
+        if (const auto project = projectSource())
             project->setBIsDirty(true);
     if (outputVolumeChange)
         slide->changePlayVolumeHandle();

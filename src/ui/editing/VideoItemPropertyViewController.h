@@ -2,6 +2,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "ui/editing/PopOverAppliesAtClose.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -19,6 +20,10 @@ class VideoItemPropertyViewController : public QWidget, public PopOverAppliesAtC
 public:
     static constexpr double kTransitionRange[2] = {0.0, 10.0};
 
+    // The edit marks the project dirty.
+    VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> slide, ProjectSource project,
+                                    QWidget* parent = nullptr);
+    // On the application's open project.
     explicit VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> slide,
                                              QWidget* parent = nullptr);
     // Applies when no close road did.
@@ -55,6 +60,7 @@ private:
     void awakeFromNib();
     void layOut();
 
+    ProjectSource projectSource;
     std::shared_ptr<VideoSlideItem> slide;
     float transitionSeconds = 0.0f;
     bool dataDirty = false;

@@ -16,8 +16,13 @@ QString MyImageObject::imageTitle() const {
 }
 
 blankImageWndController::blankImageWndController(bool themeBackgroundMode, QWidget* parent)
-    : QDialog(parent), themeBackground(themeBackgroundMode), browser(new ImageBrowserView(*this, this)),
-      okButton(new QPushButton(this)), defaultButton(new QPushButton(tr_("Default"), this)),
+    : blankImageWndController(themeBackgroundMode, &SlideshowProject::currentMainProject, parent) {}
+
+blankImageWndController::blankImageWndController(bool themeBackgroundMode, ProjectSource project,
+                                                 QWidget* parent)
+    : QDialog(parent), themeBackground(themeBackgroundMode), projectSource(std::move(project)),
+      browser(new ImageBrowserView(*this, this)), okButton(new QPushButton(this)),
+      defaultButton(new QPushButton(tr_("Default"), this)),
       cancelButton(new QPushButton(tr_("Cancel"), this)) {
     setObjectName("blankImageView");
     okButton->setObjectName("m_buttonOK");
@@ -74,7 +79,7 @@ void blankImageWndController::addButtonClicked() {
         center.post(kNotifyInsertBlankImage, path);
         return;
     }
-    if (const auto project = SlideshowProject::currentMainProject()) {
+    if (const auto project = projectSource()) {
         project->setStrThemeBackground(path);
         project->setBIsDirty(true);
     }
@@ -83,7 +88,7 @@ void blankImageWndController::addButtonClicked() {
 
 void blankImageWndController::setDefaultButtonClicked() {
     close();
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     if (project && !project->strThemeBackground().isEmpty()) {
         project->setStrThemeBackground(QString());
         project->setBIsDirty(true);

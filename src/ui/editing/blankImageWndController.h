@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/editing/ImageBrowserView.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QDialog>
 #include <QPushButton>
@@ -29,6 +30,9 @@ class blankImageWndController : public QDialog, public ImageBrowserDataSource {
 public:
     static constexpr int kStockPictureCount = 28;
 
+    // The theme-background mode sets or removes the background of the project.
+    blankImageWndController(bool themeBackground, ProjectSource project, QWidget* parent = nullptr);
+    // On the application's open project.
     explicit blankImageWndController(bool themeBackground = false, QWidget* parent = nullptr);
 
     bool m_bThemeBackground() const { return themeBackground; }
@@ -59,6 +63,7 @@ private:
     void windowDidLoad();
 
     bool themeBackground;
+    ProjectSource projectSource;
     int currentSelected = -1;
     std::vector<MyImageObject> imageList;
     ImageBrowserView* browser;

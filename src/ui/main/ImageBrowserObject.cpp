@@ -7,8 +7,9 @@
 #include <QLayout>
 #include <QVBoxLayout>
 
-ImageBrowserObject::ImageBrowserObject(QWidget* mediaBrowserContainerView, QObject* parent)
-    : QObject(parent), container(mediaBrowserContainerView) {
+ImageBrowserObject::ImageBrowserObject(QWidget* mediaBrowserContainerView, ProjectSource project,
+                                       QObject* parent)
+    : QObject(parent), container(mediaBrowserContainerView), projectSource(std::move(project)) {
     if (container && !container->layout()) {
         auto* layout = new QVBoxLayout(container);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -25,9 +26,9 @@ void ImageBrowserObject::awakeFromNib() {
     videos->setObjectName("videoNodeViewController");
     music = new MediaBrowserView(Kind::Audio, container);
     music->setObjectName("musicNodeViewController");
-    themes = new SlideThemeViewController(container);
+    themes = new SlideThemeViewController(projectSource, container);
     themes->setObjectName("themeViewController");
-    options = new SlideshowOptionsViewController(container);
+    options = new SlideshowOptionsViewController(projectSource, container);
     options->setObjectName("optionsViewController");
     for (QWidget* view : {static_cast<QWidget*>(videos), static_cast<QWidget*>(music),
                           static_cast<QWidget*>(themes), static_cast<QWidget*>(options)})

@@ -15,7 +15,8 @@ class ImageBrowserObject : public QObject {
     Q_OBJECT
 public:
     // The views are made in the container (the picture browser shown) once awakeFromNib runs.
-    explicit ImageBrowserObject(QWidget* mediaBrowserContainerView, QObject* parent = nullptr);
+    // The theme list and the options show and edit the project the source answers.
+    ImageBrowserObject(QWidget* mediaBrowserContainerView, ProjectSource project, QObject* parent = nullptr);
     void awakeFromNib();
 
     // The switches take the sender the side bar passes; it is ignored.
@@ -42,6 +43,7 @@ private:
     void show(QWidget* view);
 
     QPointer<QWidget> container;
+    ProjectSource projectSource;
     QPointer<MediaBrowserView> photos, videos, music;
     QPointer<SlideThemeViewController> themes;
     QPointer<SlideshowOptionsViewController> options;

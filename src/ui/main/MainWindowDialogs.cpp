@@ -1,6 +1,7 @@
 #include "ui/main/MainWindowDialogs.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
@@ -32,7 +33,8 @@ constexpr int kRevealTimeoutMs = 2000;
 
 } // namespace
 
-MainWindowDialogs::MainWindowDialogs(QWidget* mainWindow) : window(mainWindow) {}
+MainWindowDialogs::MainWindowDialogs(QWidget* mainWindow, ProjectSource project)
+    : window(mainWindow), projectSource(std::move(project)) {}
 
 MainWindowDialogs::~MainWindowDialogs() = default;
 
@@ -48,7 +50,7 @@ std::optional<NewProjectChoice> MainWindowDialogs::runProjectPropertyDialog() {
 
 // Stop code 1 is OK; the close box ends with 0.
 std::optional<NewProjectChoice> MainWindowDialogs::runProjectProperties(bool forNewProject) {
-    ProjectPropertyWindowController dialog(window);
+    ProjectPropertyWindowController dialog(projectSource, window);
     dialog.setBForNewProject(forNewProject);
     dialog.windowDidLoad();
     dialog.setWindowModality(Qt::ApplicationModal);
@@ -117,7 +119,7 @@ ExportProgressWindowController& MainWindowDialogs::exportWindow() {
     if (progress)
         return *progress;
     if (!ownProgress || ownProgress->hasEnded())
-        ownProgress = std::make_unique<ExportProgressWindowController>(window);
+        ownProgress = std::make_unique<ExportProgressWindowController>(projectSource, window);
     return *ownProgress;
 }
 
@@ -136,7 +138,7 @@ void MainWindowDialogs::runExportProgressModal() {
 }
 
 std::shared_ptr<platform::disc::DiscDrive> MainWindowDialogs::runBurnSetupPanel() {
-    const auto project = SlideshowProject::currentMainProject();
+    const auto project = projectSource();
     const QString image = platform::firstFreePath(
         SlideshowProject::strOutputVideoPath(),
         SlideshowProject::fileNameForTitle(project ? project->strProjectTitle() : QString()), ".iso");
@@ -147,13 +149,14 @@ std::shared_ptr<platform::disc::DiscDrive> MainWindowDialogs::runBurnSetupPanel(
     QString error;
     auto drive = panel.takeChosenDrive(&error);
     if (!drive && !error.isEmpty())
-        showAlertSheet(kErrorTitle, error, tr_("OK"));
+        showAlertSheet(kErrorTitle, platform::errorSentence(error, tr_("The disc drive could not be used.")),
+                       tr_("OK"));
     return drive;
 }
 
 void MainWindowDialogs::updateBurnProgress(double fraction, const QString& phase) {
     if (!burnProgress || burnProgress->hasEnded()) {
-        burnProgress = std::make_unique<ExportProgressWindowController>(window);
+        burnProgress = std::make_unique<ExportProgressWindowController>(projectSource, window);
         burnProgress->setObjectName("BurnProgressWindow");
         burnProgress->setTitle(tr_("Burn DVD"));
         burnProgress->open();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dvd/DVDCommandDialogs.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/main/AppDialogs.h"
 #include "ui/main/ControllerDialogs.h"
 
@@ -16,7 +17,8 @@ class QMessageBox;
 // exports' and the DVD command's, and the main window controller's. Main thread only.
 class MainWindowDialogs : public AppDialogs, public DVDCommandDialogs, public ControllerDialogs {
 public:
-    explicit MainWindowDialogs(QWidget* window);
+    // The project is the one whose properties, exports and burns the windows are for.
+    MainWindowDialogs(QWidget* window, ProjectSource project);
     ~MainWindowDialogs() override;
 
     // AppDialogs
@@ -61,6 +63,7 @@ private:
     std::optional<NewProjectChoice> runProjectProperties(bool forNewProject);
 
     QPointer<QWidget> window;
+    ProjectSource projectSource;
     QPointer<ExportProgressWindowController> progress;
     std::unique_ptr<ExportProgressWindowController> ownProgress; // when nobody set one
     std::unique_ptr<ExportProgressWindowController> burnProgress;

@@ -77,7 +77,8 @@ QWidget* bar(const QString& name, const QColor& colour, QWidget* parent) {
 
 } // namespace
 
-MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
+MainWindowView::MainWindowView(ProjectSource project, QWidget* parent)
+    : QMainWindow(parent), projectSource(std::move(project)) {
     setObjectName("mainWindow");
     setWindowTitle(QStringLiteral("Vistrelle"));
     resize(1180, 760);
@@ -93,7 +94,7 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
     column->addWidget(makeSplitView(), 1);
     column->addWidget(makeTimelineBar());
 
-    auto* strip = new TimelineScrollView(central);
+    auto* strip = new TimelineScrollView(projectSource, central);
     outletSet.scrollView1 = strip;
     outletSet.scrollContentView = strip->contentView();
     column->addWidget(strip);
@@ -148,7 +149,7 @@ QWidget* MainWindowView::makeSplitView() {
 }
 
 void MainWindowView::makeWindowObjects() {
-    auto* browser = new ImageBrowserObject(outletSet.mediaBrowserView, this);
+    auto* browser = new ImageBrowserObject(outletSet.mediaBrowserView, projectSource, this);
     browser->setObjectName("mediaBrowserObj");
     outletSet.mediaBrowserObj = browser;
     SlideshowWindowControllerObj::Views views;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
 #include "ui/main/MainWindowOutlets.h"
 
 #include <QMainWindow>
@@ -13,7 +14,8 @@ class QApplication;
 class MainWindowView : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindowView(QWidget* parent = nullptr);
+    // The strip, the theme list and the options show the project the source answers.
+    explicit MainWindowView(ProjectSource project, QWidget* parent = nullptr);
 
     const MainWindowOutlets& outlets() const { return outletSet; }
     // The File menu's project commands, which the application delegate answers.
@@ -36,6 +38,7 @@ private:
     void makeMenus();
     void makeMusicMenuItems(QMenu& slideshow);
 
+    ProjectSource projectSource;
     MainWindowOutlets outletSet;
     QAction* newAction = nullptr;
     QAction* openAction = nullptr;

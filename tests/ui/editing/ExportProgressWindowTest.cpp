@@ -30,7 +30,7 @@ struct CancelCount {
 class ExportProgressWindowTest : public MainWindowTest {};
 
 TEST_F(ExportProgressWindowTest, ShowsTenthsOfAPercentAndAuthoringFromAnyThread) {
-    ExportProgressWindowController window;
+    ExportProgressWindowController window(projectSource());
     window.updateProgress(0.255);
     EXPECT_DOUBLE_EQ(window.progressValue(), 25.5);
     window.setInfoText("Encoding slideshow to video now, please waiting...\n\n25.50%");
@@ -71,7 +71,7 @@ TEST_F(ExportProgressWindowTest, OnlyTheUserEndingRunningWorkIsACancel) {
     for (const Case& step : cases) {
         project->setBExportProgressCancelButtonClicked(true); // left by an earlier export
         CancelCount cancels;
-        ExportProgressWindowController window;
+        ExportProgressWindowController window(projectSource());
         EXPECT_FALSE(project->bExportProgressCancelButtonClicked()) << step.how << ": a new window clears it";
         QTimer::singleShot(0, &window, [&] { step.end(window); });
         window.runModal();
@@ -84,8 +84,8 @@ TEST_F(ExportProgressWindowTest, OnlyTheUserEndingRunningWorkIsACancel) {
 
 // The DVD command starts its encode before it runs the window; an end that comes first ends that run.
 TEST_F(ExportProgressWindowTest, AnEndBeforeTheWindowRunsEndsItsRunAtOnce) {
-    MainWindowDialogs dialogs(nullptr);
-    ExportProgressWindowController window;
+    MainWindowDialogs dialogs(nullptr, projectSource());
+    ExportProgressWindowController window(projectSource());
     dialogs.setExportProgressWindow(&window);
     dialogs.updateExportProgress(0.5, "half");
     dialogs.closeExportProgress();

@@ -12,7 +12,7 @@
 class ProjectPropertyWindowTest : public MainWindowTest {};
 
 TEST_F(ProjectPropertyWindowTest, OkEndsWithOneAndTheCloseBoxWithZeroKeepingTheFields) {
-    ProjectPropertyWindowController window;
+    ProjectPropertyWindowController window(projectSource());
     window.windowDidLoad();
     EXPECT_EQ(window.nameTextField()->text(), "New Project");
     EXPECT_FALSE(window.musicVideoButton()->isChecked());
@@ -35,7 +35,7 @@ TEST_F(ProjectPropertyWindowTest, OkEndsWithOneAndTheCloseBoxWithZeroKeepingTheF
 TEST_F(ProjectPropertyWindowTest, ForTheOpenProjectItShowsItsTitleAndFlag) {
     project->setStrProjectTitle("Trip to the Sea");
     project->setBIsMusicSideshow(true);
-    ProjectPropertyWindowController window;
+    ProjectPropertyWindowController window(projectSource());
     window.setBForNewProject(false);
     window.windowDidLoad();
     EXPECT_EQ(window.nameTextField()->text(), "Trip to the Sea");
@@ -45,7 +45,7 @@ TEST_F(ProjectPropertyWindowTest, ForTheOpenProjectItShowsItsTitleAndFlag) {
 // Through the window the application runs: its Cancel is in sight, closes the window and makes nothing.
 TEST_F(ProjectPropertyWindowTest, CancelClosesTheNewProjectAndPropertiesWindowsWithNoChoice) {
     project->setStrProjectTitle("Trip to the Sea");
-    MainWindowDialogs windows(nullptr);
+    MainWindowDialogs windows(nullptr, projectSource());
     for (const bool forNewProject : {true, false}) {
         SCOPED_TRACE(forNewProject ? "new project" : "properties");
         bool cancelSeen = false;

@@ -44,7 +44,7 @@ TEST_F(SlideshowOptionsTest, DurationReadOutsTruncateToTenthsWithoutLosingOne) {
 }
 
 TEST_F(SlideshowOptionsTest, ANewProjectShowsItsDefaultsAndThePanesAreAddedOnce) {
-    SlideshowOptionsViewController pane;
+    SlideshowOptionsViewController pane(projectSource());
     EXPECT_EQ(pane.slideshowTextField()->text(), "4.0 sec");
     EXPECT_EQ(pane.transitionTime()->text(), "2.0 sec");
     EXPECT_TRUE(pane.btnRepeat()->isChecked());
@@ -70,7 +70,7 @@ TEST_F(SlideshowOptionsTest, ANewProjectShowsItsDefaultsAndThePanesAreAddedOnce)
 }
 
 TEST_F(SlideshowOptionsTest, EveryChangeOfThePaneIsStoredAndMarksTheProjectDirty) {
-    SlideshowOptionsViewController pane;
+    SlideshowOptionsViewController pane(projectSource());
     expectEachMarksDirty({
         {"photo duration", [&] { pane.sliderSlideshowTime()->setValue(23); },
          [&] {
@@ -95,7 +95,7 @@ TEST_F(SlideshowOptionsTest, EveryChangeOfThePaneIsStoredAndMarksTheProjectDirty
 TEST_F(SlideshowOptionsTest, ApplyToAllKeepsAClipsLengthButGivesItTheTransition) {
     project->setSlideshowArray(
         {slideOfType(SlideItem::kItemTypePhoto), slideOfType(SlideItem::kItemTypeVideo)});
-    SlideshowOptionsViewController pane;
+    SlideshowOptionsViewController pane(projectSource());
     pane.sliderSlideshowTime()->setValue(30);
     pane.sliderTransitionTime()->setValue(8);
     PostedNotifications posted(kNotifyUpdateSlideItemDuration);
@@ -109,7 +109,7 @@ TEST_F(SlideshowOptionsTest, ApplyToAllKeepsAClipsLengthButGivesItTheTransition)
 }
 
 TEST_F(SlideshowOptionsTest, DecliningTheSyncChangesNothing) {
-    SlideshowOptionsViewController pane;
+    SlideshowOptionsViewController pane(projectSource());
     pane.setDialogs(&dialogs);
     dialogs.questionAnswers = {true}; // the default button: NO
     PostedNotifications refreshed(kNotifyRefreshTimelineUI);

@@ -8,7 +8,7 @@
 
 TEST(MainWindowDialogs, AnErrorAlertShowsItsMessageAboveTheWordError) {
     QWidget window;
-    MainWindowDialogs dialogs(&window);
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); }); // no project open
     struct Case {
         QString title, message, text, informative;
     };

@@ -115,9 +115,10 @@ TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce
 
 TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
     project->setMusicArray({songOf(30, "One"), songOf(45, "Two"), songOf(75, "Three")});
-    EXPECT_EQ(MusicListTableModel::objectValue("index", 2), 3);
-    EXPECT_EQ(MusicListTableModel::objectValue("time", 2), "01:15");
-    EXPECT_EQ(MusicListTableModel::objectValue("titleFromFileName", 1), "Two") << "any key of the song";
+    EXPECT_EQ(MusicListTableModel::objectValue(project.get(), "index", 2), 3);
+    EXPECT_EQ(MusicListTableModel::objectValue(project.get(), "time", 2), "01:15");
+    EXPECT_EQ(MusicListTableModel::objectValue(project.get(), "titleFromFileName", 1), "Two")
+        << "any key of the song";
 
     Posts closed(kNotifyMusicOptionsCloseClicked);
     {
@@ -220,8 +221,10 @@ TEST_F(MusicCommandsTest, TheSyncPopOverAsksFitsAndRefreshesOnlyOnSuccess) {
     makeController();
     useThreeSlides();
     project->setMusicArray({songOf(30, "One"), songOf(45, "Two")});
-    EXPECT_EQ(PhotoMusicSyncViewController::musicInfoText(), "Songs: 2          Duration: 01:15");
-    EXPECT_EQ(PhotoMusicSyncViewController::slideshowInfoText(), "Photos: 3         Duration: 00:16");
+    EXPECT_EQ(PhotoMusicSyncViewController::musicInfoText(project.get()),
+              "Songs: 2          Duration: 01:15");
+    EXPECT_EQ(PhotoMusicSyncViewController::slideshowInfoText(project.get()),
+              "Photos: 3         Duration: 00:16");
 
     Posts closing(kNotifyMusicSyncButtonClicked);
     std::vector<std::size_t> alertsAtRefresh;

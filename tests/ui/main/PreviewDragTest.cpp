@@ -36,7 +36,7 @@ bool photoRed(QColor c) {
 class PreviewDragTest : public PreviewWindowTest {
 protected:
     void TearDown() override {
-        editing_panel::setCurrentStatus(0);
+        editing_panel::setCurrentStatus(project, 0);
         PreviewWindowTest::TearDown();
     }
     PreviewWidget* preview() const { return controller->previewWidget(); }
@@ -100,7 +100,7 @@ TEST_F(PreviewDragTest, TheTextFollowsThePointerAtEveryWindowSizeAndOnATurnedSli
         const SlideItemRef slide = showPicture(c.picture, QStringLiteral("photo%1.png").arg(n++));
         if (c.turned)
             controller->rotateImageButtonClicked();
-        SlideFontWndController panel;
+        SlideFontWndController panel(projectSource());
         QVariantMap info = slide->textInfo();
         info.insert("Text", "MMM");
         info.insert("FontSize", c.picture.width() / 8);
@@ -123,7 +123,7 @@ TEST_F(PreviewDragTest, TheTextFollowsThePointerAtEveryWindowSizeAndOnATurnedSli
                                     << start.height();
         EXPECT_NEAR(end.left() - start.left(), c.by.x(), 3);
         EXPECT_NEAR(end.top() - start.top(), c.by.y(), 3);
-        editing_panel::setCurrentStatus(0);
+        editing_panel::setCurrentStatus(project, 0);
     }
 }
 
@@ -133,7 +133,7 @@ TEST_F(PreviewDragTest, APannedPictureFollowsThePointerAtEveryWindowSize) {
         SCOPED_TRACE(testing::Message() << "window " << size.width() << "x" << size.height());
         resizeWindow(size);
         showPicture({900, 900}, QStringLiteral("square%1.png").arg(size.width()));
-        editing_panel::setCurrentStatus(3);
+        editing_panel::setCurrentStatus(project, 3);
         qint64 key = preview()->shownFrame().cacheKey();
         drag(QPoint(preview()->width() / 2, preview()->height() / 2), QPoint(2, 0), 1);
         const QRect start = boxOf(nextFrame(key), photoRed);
@@ -145,6 +145,6 @@ TEST_F(PreviewDragTest, APannedPictureFollowsThePointerAtEveryWindowSize) {
         ASSERT_FALSE(end.isEmpty());
         EXPECT_NEAR(end.left() - start.left(), by.x(), 3);
         EXPECT_NEAR(end.top() - start.top(), by.y(), 3);
-        editing_panel::setCurrentStatus(0);
+        editing_panel::setCurrentStatus(project, 0);
     }
 }
