@@ -96,7 +96,6 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
 
 SlideshowMainObject::~SlideshowMainObject() {
     // Threads first: they may be waiting for the main thread, which is this one.
-    stopping = true;
     clips->stopImporting();
     importer->close();
     gate.close();

@@ -20,11 +20,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <vector>
 
@@ -35,72 +33,62 @@ class ClipSlides;
 class ColorAdjustObject;
 class ControllerDialogs;
 class DVDCommand;
-class DVDMenuViewController;
 class DvdMenuPage;
+class DVDMenuViewController;
 class EditingPanels;
 class ExportProgressWindowController;
 class IdleSleepInhibitor;
 class LayerViews;
 class MovieExportCommand;
 class MP4ExportCommand;
-class QDialog;
 class MusicController;
 class MusicDirector;
 class MusicTimelineViewController;
 class NSGLView;
 class PanZoomObject;
-class SlideFontEditorObject;
-class SlideListController;
-class ToolboxObject;
-class VideoPlaybackViewController;
 class PhotoImporter;
 class PhotoResizeWorker;
 class PlaybackController;
+class QDialog;
 class ShareController;
 class SlideEditing;
-class SlideshowProject;
-class TimeLineCellViewController;
-class SharedShaderPrograms;
+class SlideFontEditorObject;
+class SlideListController;
 class StillPreview;
 class TextureObject;
+class TimeLineCellViewController;
+class ToolboxObject;
+class VideoPlaybackViewController;
 class WaveFormViewOSX;
 namespace platform::gl {
 class Context;
 }
-namespace platform::media {
-class SerialQueue;
-} // namespace platform::media
 
-// The controller of the document window, one for the whole run: it wires the notifications, imports
-// photos, shows and steps through slides in the preview, plays the show, and starts the commands of the
-// other commands (timeline edits, music, clips, share, DVD, slide list). Every method runs on the main thread
-// unless it says otherwise; observers of notifications posted elsewhere hop to it.
+// The controller of the document window, one for the whole run: the hub of its collaborators. It owns them,
+// wires the notifications and the window's controls to its entry points, and hands each entry point over to
+// the collaborator of its concern in one line. It keeps only what the hub itself needs: the collaborators,
+// the window's outlets, the notification handles, the engine links the preview view hands it, and the
+// selection the model asks for. Collaborators reach one another only through the hub's public methods.
+// Every method runs on the main thread unless it says otherwise; observers of notifications posted
+// elsewhere hop to it.
 //
-// The class is spread over files by responsibility:
-//   SlideshowMainObject.cpp               start-up, shutdown, accessors, the services of the model and view
-//   SlideshowMainObjectNotifications.cpp  the table of observed notifications, the chosen theme
-//   SlideshowMainObjectImport.cpp         photo import (handed to PhotoImporter), the content view's
-//                                         width, the window title
-//   SlideshowMainObjectPreview.cpp        the still preview and the step-by-step browsing, handed to
-//                                         StillPreview
-//   SlideshowMainObjectPlayback.cpp       Play and Stop, the play head and the time texts, handed to
-//                                         PlaybackController
-//   SlideshowMainObjectShare.cpp          the share choices, the exports and the DVD command, handed to
-//                                         the ShareController
-//   SlideshowMainObjectDVD.cpp            the DVD-menu page and its test, handed to the DvdMenuPage
-//   SlideshowMainObjectClips.cpp          clip import, the clip player, playing from the position slider,
-//                                         handed to the clip slides (ClipSlides)
-//   SlideshowMainObjectPanels.cpp         the floating editing panels, the options window and the
-//                                         window's layout, handed over to EditingPanels
-//   SlideshowMainObjectSlideList.cpp      blank pictures, removing and moving slides, slide sounds, the
-//                                         timeline's rebuild for an opened project, handed over to the
-//                                         SlideListController
-//   SlideshowMainObjectMenus.cpp          which menu items are enabled, the small menu commands
-//   SlideshowMainObjectEditing.cpp        timeline editing, handed over to SlideEditing (the current
-//                                         slide's edits) and CallOuts (every call-out of the window, the
-//                                         theme list's included)
-//   SlideshowMainObjectMusic.cpp          the music and the audio and text layers, handed over to
-//                                         MusicController and LayerViews
+//   collaborator          its concern                                    entry points in
+//   PhotoImporter         the photo import queue, the resize worker      SlideshowMainObjectImport.cpp
+//   StillPreview          the still preview and step-by-step browsing    SlideshowMainObjectPreview.cpp
+//   PlaybackController    Play and Stop, the play head, the time texts   SlideshowMainObjectPlayback.cpp
+//   ShareController       the share choices, the exports, the DVD run    SlideshowMainObjectShare.cpp
+//   DvdMenuPage           the DVD-menu page and its test                 SlideshowMainObjectDVD.cpp
+//   ClipSlides            clip import, the clip player, the slider       SlideshowMainObjectClips.cpp
+//   EditingPanels         the floating panels, options, window layout    SlideshowMainObjectPanels.cpp
+//   SlideListController   blank pictures, removing and moving slides,    SlideshowMainObjectSlideList.cpp
+//                         slide sounds, the rebuild for an opened project
+//   SlideEditing          the current slide's edits                      SlideshowMainObjectEditing.cpp
+//   CallOuts              every call-out of the window                   SlideshowMainObjectEditing.cpp
+//   MusicController       songs, their strips and call-outs              SlideshowMainObjectMusic.cpp
+//   LayerViews            the audio and text layers                      SlideshowMainObjectMusic.cpp
+// The hub's own: start-up, shutdown and the services of the model and view (SlideshowMainObject.cpp), the
+// observer table and the chosen theme (...Notifications.cpp), the enabled menu items (...Menus.cpp), the
+// strip's width and the window title (...Import.cpp).
 class SlideshowMainObject : public QObject,
                             public MainWindowServices,
                             public PreviewController,
@@ -470,7 +458,6 @@ private:
     void onClick(QAbstractButton* button, void (SlideshowMainObject::*action)());
     void onTrigger(QAction* item, void (SlideshowMainObject::*action)());
     void setButtonTitle(QAbstractButton* button, const QString& title);
-    // preview
 
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
@@ -499,8 +486,7 @@ private:
 
     // import
     std::unique_ptr<PhotoImporter> importer;
-    std::atomic<bool> stopping{false}; // read by the clip and song threads
-    platform::Scheduler::Handle delayedRefresh;
+    platform::Scheduler::Handle delayedRefresh; // the first refresh after start-up
 
     // preview
     std::unique_ptr<StillPreview> still;
