@@ -89,7 +89,10 @@ QSize TextureObject::fittedSize(const QSize& size, int maxWidth, int maxHeight) 
     return QSize(maxWidth, int(h * maxWidth / w));
 }
 
+// A slide without such a picture (a DVD menu's, say) names none: nothing to read, and nothing to warn about.
 QImage TextureObject::readImage(const QString& path, int maxWidth, int maxHeight) {
+    if (path.isEmpty())
+        return {};
     QImageReader reader(path);
     return readFrom(reader, maxWidth, maxHeight);
 }
