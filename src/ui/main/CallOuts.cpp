@@ -31,22 +31,25 @@ void CallOuts::forgetView(const QWidget* view) {
 // Above the point, centred, unless that leaves the window (or the screen) at one side: then it stands to the
 // other side of the arrow (the cells at the strip's ends lie near the window's edges).
 int CallOuts::sideAboveOnScreen(const QWidget& view, const QPointF& point) const {
+    for (const int side : {AWSideAbove, AWSideAboveRightward, AWSideAboveLeftward})
+        if (fitsAcross(view, point, side))
+            return side;
+    return AWSideAbove;
+}
+
+bool CallOuts::fitsAcross(const QWidget& view, const QPointF& point, int side) const {
     const QScreen* screen = ui.mainWindow ? ui.mainWindow->screen() : QGuiApplication::primaryScreen();
     if (!screen)
-        return AWSideAbove;
+        return true;
     const QPointF global = ui.mainWindow ? QPointF(ui.mainWindow->mapToGlobal(point.toPoint())) : point;
     QRect area = screen->availableGeometry();
     if (ui.mainWindow)
         area &= QRect(ui.mainWindow->mapToGlobal(QPoint(0, 0)), ui.mainWindow->size());
     const QRectF visible = AWAttachedWindow::toScreenSpace(QRectF(area));
-    for (const int side : {AWSideAbove, AWSideAboveRightward, AWSideAboveLeftward}) {
-        const QRectF frame = aw_geometry::layout(QSizeF(view.size()), AWAttachedWindow::toScreenSpace(global),
-                                                 side, 0.0f, AWAppearance(), 1.0f)
-                                 .windowFrame;
-        if (frame.left() >= visible.left() && frame.right() <= visible.right())
-            return side;
-    }
-    return AWSideAbove;
+    const QRectF frame = aw_geometry::layout(QSizeF(view.size()), AWAttachedWindow::toScreenSpace(global),
+                                             side, 0.0f, AWAppearance(), 1.0f)
+                             .windowFrame;
+    return frame.left() >= visible.left() && frame.right() <= visible.right();
 }
 
 void CallOuts::noteClosedByFocus(CallOutKind kind) {

@@ -41,6 +41,9 @@ public:
     void forgetView(const QWidget* view);
     // Above the point, centred, unless that leaves the window (or the screen) at one side.
     int sideAboveOnScreen(const QWidget& view, const QPointF& point) const;
+    // Whether `view` shown at `side` of the point (window coordinates) stays inside the window and the screen
+    // from left to right.
+    bool fitsAcross(const QWidget& view, const QPointF& point, int side) const;
     // A call-out that lost the focus to a click on its own control has just closed: that click is its
     // second, which closes and opens nothing.
     void noteClosedByFocus(CallOutKind kind);

@@ -332,11 +332,19 @@ void MusicController::syncPhotoMusicButtonClicked() {
         return;
     }
     QPointF point;
-    if (ui.syncPhotoMusicButton && ui.mainWindow)
-        point =
-            ui.syncPhotoMusicButton->mapTo(ui.mainWindow, QPoint(0, ui.syncPhotoMusicButton->height() / 2));
+    QPointF above;
+    if (QAbstractButton* button = ui.syncPhotoMusicButton; button && ui.mainWindow) {
+        point = button->mapTo(ui.mainWindow, QPoint(0, button->height() / 2));
+        above = button->mapTo(ui.mainWindow, QPoint(button->width() / 2, 0));
+    }
     auto* sync = new PhotoMusicSyncViewController(userDialogs); // the call-out takes it
-    photoMusicSyncCallOut = openMusicCallOut(CallOutKind::PhotoMusicSync, sync, point, AWSideLeft);
+    // Left of the button, where it fits; else above it (the button lies near the window's left edge).
+    int side = AWSideLeft;
+    if (!hub.callOuts().fitsAcross(*sync, point, AWSideLeft)) {
+        point = above;
+        side = hub.callOuts().sideAboveOnScreen(*sync, point);
+    }
+    photoMusicSyncCallOut = openMusicCallOut(CallOutKind::PhotoMusicSync, sync, point, side);
 }
 
 void MusicController::closePhotoMusicSyncCallOut() {

@@ -300,4 +300,11 @@ TEST_F(TimelineEditingTest, PopOversStayInsideTheWindowAndEscapeClosesThePicker)
     EXPECT_FALSE(controller->attachedWindowSetTransition());
     EXPECT_FALSE(picker->isVisible());
     EXPECT_EQ(slides[0]->transitionInfo(), before);
+
+    // The sync button lies near the window's left edge: its pop-over has no room to the left.
+    controller->outlets().syncPhotoMusicButton->click();
+    AWAttachedWindow* sync = controller->attachedWindowPhotoMusicSync();
+    ASSERT_TRUE(sync);
+    EXPECT_GE(sync->frameGeometry().left(), inWindow.left());
+    EXPECT_LE(sync->frameGeometry().right(), inWindow.right());
 }
