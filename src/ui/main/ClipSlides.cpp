@@ -135,7 +135,7 @@ void ClipSlides::copyAndAdd(const Request& request) {
     if (destination.isEmpty())
         return;
     {
-        CopyFileProgressWindowController window(ui.mainWindow);
+        CopyFileProgressWindowController window(project, ui.mainWindow);
         window.setStrSrcFilePath(request.path);
         window.setStrDstFilePath(destination);
         dialogs.runModalWindow(window);
@@ -214,7 +214,8 @@ void ClipSlides::appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& 
         slide->setStrThumbFileName(copied);
     if (const auto themes = project->themeManger())
         themes->setSlideItemFromCurrentTheme(*slide);
-    auto* cell = new TimeLineCellViewController(&hub); // the hub's: its view stays out of every window
+    auto* cell =
+        new TimeLineCellViewController(currentProject, &hub); // the hub's: its view stays out of every window
     cell->setTimelineDraggingDest(ui.scrollView1);
     cell->awakeFromNib();
     cell->setSItem(slide);
@@ -285,9 +286,10 @@ void ClipSlides::stopPlayer() {
         preview_host::showOpenGLView(*ui.previewHost, hub.previewWidget());
 }
 
-QWidget* ClipSlides::makeInspector(const SlideItemRef& slide) {
+QWidget* ClipSlides::makeInspector(const SlideItemRef& slide) const {
     const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);
-    return clip ? new VideoItemPropertyViewController(clip) : nullptr; // the call-out takes it
+    return clip ? new VideoItemPropertyViewController(clip, currentProject)
+                : nullptr; // the call-out takes it
 }
 
 // ---- the position slider

@@ -63,7 +63,7 @@ public:
     // The player goes and the preview is shown again.
     void stopPlayer();
     // The inspector of a clip slide; null for any other slide.
-    static QWidget* makeInspector(const SlideItemRef& slide);
+    QWidget* makeInspector(const SlideItemRef& slide) const;
 
     // ---- the position slider
     void playFromFrame(int frame);

@@ -60,7 +60,7 @@ MusicController::MusicController(SlideshowMainObject& hub, ControllerDialogs& di
                                  const MainWindowOutlets& outlets, ProjectSource project)
     : hub(hub), userDialogs(dialogs), clock(std::move(scheduler)), ui(outlets),
       currentProject(std::move(project)), music(std::make_unique<MusicDirector>()),
-      musicTimeline(std::make_unique<MusicTimelineViewController>()) {}
+      musicTimeline(std::make_unique<MusicTimelineViewController>(currentProject)) {}
 
 MusicController::~MusicController() = default;
 
@@ -272,7 +272,7 @@ void MusicController::notifyMusicTimelineClicked(const Notification& notificatio
     const QPointF yUp = notification.userInfo.value(QStringLiteral("locationInWindow")).toPointF();
     const double windowHeight = ui.mainWindow ? ui.mainWindow->height() : 0.0;
     const QPointF point(yUp.x(), windowHeight - (yUp.y() + kCallOutRaise));
-    auto* options = new BKMusicOptionsController; // the call-out takes it
+    auto* options = new BKMusicOptionsController(currentProject); // the call-out takes it
     options->setMusicTLVC(musicTimeline.get());
     musicOptionsCallOut = openMusicCallOut(CallOutKind::MusicOptions, options, point,
                                            hub.callOuts().sideAboveOnScreen(*options, point));
@@ -335,7 +335,7 @@ void MusicController::syncPhotoMusicButtonClicked() {
     if (ui.syncPhotoMusicButton && ui.mainWindow)
         point =
             ui.syncPhotoMusicButton->mapTo(ui.mainWindow, QPoint(0, ui.syncPhotoMusicButton->height() / 2));
-    auto* sync = new PhotoMusicSyncViewController(userDialogs); // the call-out takes it
+    auto* sync = new PhotoMusicSyncViewController(userDialogs, currentProject); // the call-out takes it
     photoMusicSyncCallOut = openMusicCallOut(CallOutKind::PhotoMusicSync, sync, point, AWSideLeft);
 }
 
@@ -372,7 +372,7 @@ void MusicController::showChangedMusic(double scrollX) {
 
 // 0 abandons the export; after a sync in the window the timeline shows the new durations.
 int MusicController::runPhotoMusicSyncForExport(const QVariantMap&) {
-    PhotoMusicSyncForExportWindowController window(userDialogs, ui.mainWindow);
+    PhotoMusicSyncForExportWindowController window(userDialogs, currentProject, ui.mainWindow);
     const int code = userDialogs.runModalWindow(window);
     window.hide();
     if (code != 0)

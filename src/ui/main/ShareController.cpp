@@ -162,7 +162,7 @@ void ShareController::shareOptionChosen(const Notification& notification) {
 void ShareController::signedIn() {
     if (isExportRunning())
         return;
-    MovieSettingsWndController settings(ui.mainWindow);
+    MovieSettingsWndController settings(project, ui.mainWindow);
     if (userDialogs.runModalWindow(settings) != QDialog::Accepted)
         return;
     queuedEditDone = clock.scheduleOnce(0.0, [] { post(kNotifyVideoInfoEditDone); });
@@ -192,7 +192,7 @@ bool ShareController::fitMusicBeforeExport() {
 ExportProgressWindowController& ShareController::newExportProgressWindow(const QString& windowTitle) {
     if (exportWindow)
         exportWindow->deleteLater();
-    exportWindow = new ExportProgressWindowController(ui.mainWindow);
+    exportWindow = new ExportProgressWindowController(project, ui.mainWindow);
     exportWindow->setTitle(windowTitle);
     exportWindow->setInfoText(tr_("Preparing..."));
     userDialogs.setExportProgressWindow(exportWindow);
