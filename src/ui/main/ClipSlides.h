@@ -79,7 +79,6 @@ private:
     void copyAndAdd(const Request& request);
     void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
     void finishAddingSlide(SlideshowProject& project);
-    void alertNotAdded(const QStringList& lines);
 
     SlideshowMainObject& hub;
     ControllerDialogs& dialogs;

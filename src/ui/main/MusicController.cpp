@@ -3,6 +3,7 @@
 #include "dvd/DVDCommandDialogs.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
@@ -18,6 +19,7 @@
 #include "ui/editing/PhotoMusicSyncViewController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/FilesNotAddedAlert.h"
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -97,7 +99,7 @@ void MusicController::addMusicToProject(const QStringList& paths) {
             QString error;
             const QVariantMap song = MusicItem::songDictionaryForImport(path, contents, &error);
             if (song.isEmpty())
-                failures << error;
+                failures << platform::errorSentence(error, QFileInfo(path).fileName());
             else
                 songs.push_back(song);
         }
@@ -129,12 +131,6 @@ void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs, c
         showChangedMusic(scrollX);
     }
     alertFilesNotAdded(userDialogs, tr_("The following songs can not be added to project:"), failures);
-}
-
-void MusicController::alertFilesNotAdded(ControllerDialogs& dialogs, const QString& title,
-                                         const QStringList& lines) {
-    if (!lines.isEmpty())
-        dialogs.exportDialogs().showAlertSheet(title, lines.join('\n'), tr_("OK"));
 }
 
 // ---- the waveform strips
