@@ -110,8 +110,6 @@ QString ServiceErrorText::sentence(const platform::Error& error) {
             return text;
     if (error.domain == QLatin1String(kNetOAuth2ErrorDomain))
         return oauthSentence(error.code);
-    // The words of an error underneath, or the system's for an errno.
-    if (const QString described = platform::errorDescription(error); !described.isEmpty())
-        return described;
-    return error.localizedDescription();
+    // The words of an error underneath, the system's for an errno, or the general sentence of every alert.
+    return platform::errorSentence(error);
 }

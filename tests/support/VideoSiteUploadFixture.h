@@ -94,7 +94,7 @@ protected:
     }
     // A new progress window, as the share hub makes one for each export, shown without a modal session.
     ExportProgressWindowController& newProgressWindow() {
-        progress = std::make_unique<ExportProgressWindowController>(window.get());
+        progress = std::make_unique<ExportProgressWindowController>(projectSource(), window.get());
         progress->show();
         return *progress;
     }

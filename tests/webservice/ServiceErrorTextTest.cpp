@@ -58,7 +58,7 @@ TEST(ServiceErrorText, TheServersOrTheLibrarysWordsComeFirstAndASentenceOtherwis
                                                    QUrl("https://a.example/"), "The request timed out.")
                            .userInfo),
          "The request timed out."},
-        {platform::Error("org.example", 7), "org.example error 7"},
+        {platform::Error("org.example", 7), "The operation could not be completed (org.example, code 7)."},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ServiceErrorText::sentence(c.error), c.sentence)

@@ -9,9 +9,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-ArrangeOrderWndController::ArrangeOrderWndController(QWidget* parent)
-    : ArrangeOrderWndController(&SlideshowProject::currentMainProject, parent) {}
-
 ArrangeOrderWndController::ArrangeOrderWndController(ProjectSource project, QWidget* parent)
     : QDialog(parent), projectSource(std::move(project)), browser(new ImageBrowserView(*this, this)) {
     setObjectName("ArrangeOrderWndController");

@@ -15,8 +15,6 @@ class ArrangeOrderWndController : public QDialog, public ImageBrowserDataSource 
     Q_OBJECT
 public:
     explicit ArrangeOrderWndController(ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit ArrangeOrderWndController(QWidget* parent = nullptr);
 
     SlideshowMainObject* mainObject() const { return main; }
     void setMainObject(SlideshowMainObject* controller);

@@ -119,9 +119,6 @@ QVariant MusicListTableModel::headerData(int section, Qt::Orientation orientatio
 
 // ---- the pop-over
 
-BKMusicOptionsController::BKMusicOptionsController(QWidget* parent)
-    : BKMusicOptionsController(&SlideshowProject::currentMainProject, parent) {}
-
 BKMusicOptionsController::BKMusicOptionsController(ProjectSource project, QWidget* parent)
     : QWidget(parent), projectSource(std::move(project)), enteredSongs(projectSongs()),
       model(new MusicListTableModel(

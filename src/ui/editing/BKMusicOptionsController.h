@@ -53,8 +53,6 @@ public:
     static constexpr int kLevelSteps = 100;
 
     explicit BKMusicOptionsController(ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit BKMusicOptionsController(QWidget* parent = nullptr);
     ~BKMusicOptionsController() override;
 
     void setMusicTLVC(MusicTimelineViewController* controller) { musicTLVC = controller; }

@@ -22,9 +22,6 @@ QString startMessage(const QString& fileName) {
 
 } // namespace
 
-CopyFileProgressWindowController::CopyFileProgressWindowController(QWidget* parent)
-    : CopyFileProgressWindowController(SlideshowProject::currentMainProject(), parent) {}
-
 CopyFileProgressWindowController::CopyFileProgressWindowController(std::shared_ptr<SlideshowProject> target,
                                                                    QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), project(std::move(target)),

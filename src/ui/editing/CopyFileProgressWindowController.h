@@ -24,8 +24,6 @@ public:
     // The copy goes into the project, whose cancel flag stops it.
     explicit CopyFileProgressWindowController(std::shared_ptr<SlideshowProject> project,
                                               QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit CopyFileProgressWindowController(QWidget* parent = nullptr);
     // Stops a copy still running and waits for it.
     ~CopyFileProgressWindowController() override;
 

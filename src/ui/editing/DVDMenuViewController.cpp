@@ -44,10 +44,6 @@ QLabel* valueLabel(const QString& name, QWidget* parent) {
 } // namespace
 
 DVDMenuViewController::DVDMenuViewController(ControllerDialogs& userDialogs, platform::Scheduler& timers,
-                                             QWidget* parent)
-    : DVDMenuViewController(userDialogs, timers, &SlideshowProject::currentMainProject, parent) {}
-
-DVDMenuViewController::DVDMenuViewController(ControllerDialogs& userDialogs, platform::Scheduler& timers,
                                              ProjectSource project, QWidget* parent)
     : QWidget(parent), dialogs(userDialogs), scheduler(timers), projectSource(std::move(project)) {
     setObjectName("DVDMenuViewController");

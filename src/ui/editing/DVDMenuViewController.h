@@ -24,9 +24,6 @@ class DVDMenuViewController : public QWidget {
 public:
     DVDMenuViewController(ControllerDialogs& dialogs, platform::Scheduler& scheduler, ProjectSource project,
                           QWidget* parent = nullptr);
-    // On the application's open project.
-    DVDMenuViewController(ControllerDialogs& dialogs, platform::Scheduler& scheduler,
-                          QWidget* parent = nullptr);
 
     // Shows the manager's settings again: title, subtitle, template, song. Stores nothing.
     void loadDVDMmenu();

@@ -21,9 +21,6 @@ constexpr int kBarSteps = 1000;
 
 } // namespace
 
-ExportProgressWindowController::ExportProgressWindowController(QWidget* parent)
-    : ExportProgressWindowController(&SlideshowProject::currentMainProject, parent) {}
-
 ExportProgressWindowController::ExportProgressWindowController(ProjectSource project, QWidget* parent)
     : QDialog(parent), projectSource(std::move(project)) {
     if (const auto project = projectSource())

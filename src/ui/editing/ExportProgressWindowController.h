@@ -25,8 +25,6 @@ class ExportProgressWindowController : public QDialog {
 public:
     // The project holds the cancel flag the export reads.
     explicit ExportProgressWindowController(ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit ExportProgressWindowController(QWidget* parent = nullptr);
     ~ExportProgressWindowController() override;
 
     void setTitle(const QString& title);

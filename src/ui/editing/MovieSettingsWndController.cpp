@@ -42,9 +42,6 @@ QStringList MovieSettingsWndController::privacyTitles(const QString& serviceName
     return {};
 }
 
-MovieSettingsWndController::MovieSettingsWndController(QWidget* parent)
-    : MovieSettingsWndController(&SlideshowProject::currentMainProject, parent) {}
-
 MovieSettingsWndController::MovieSettingsWndController(ProjectSource project, QWidget* parent)
     : QDialog(parent), projectSource(std::move(project)) {
     setObjectName("MovieSettingsWnd");

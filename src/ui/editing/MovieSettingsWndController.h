@@ -18,8 +18,6 @@ class MovieSettingsWndController : public QDialog {
     Q_OBJECT
 public:
     explicit MovieSettingsWndController(ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit MovieSettingsWndController(QWidget* parent = nullptr);
 
     // The size titles in "VideoSize" order, and the privacy titles of a service (empty for none).
     static QStringList videoSizeTitles();

@@ -92,9 +92,6 @@ TimelinePlayingIndicatorView::TimelinePlayingIndicatorView(QWidget* parent)
 
 // ---- the controller
 
-MusicTimelineViewController::MusicTimelineViewController(QObject* parent)
-    : MusicTimelineViewController(&SlideshowProject::currentMainProject, parent) {}
-
 MusicTimelineViewController::MusicTimelineViewController(ProjectSource project, QObject* parent)
     : QObject(parent), projectSource(std::move(project)) {}
 

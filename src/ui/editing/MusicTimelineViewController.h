@@ -79,8 +79,6 @@ class MusicTimelineViewController : public QObject {
 public:
     // The strip shows the songs of the project.
     explicit MusicTimelineViewController(ProjectSource project, QObject* parent = nullptr);
-    // On the application's open project.
-    explicit MusicTimelineViewController(QObject* parent = nullptr);
     ~MusicTimelineViewController() override;
 
     // The strip, made on first use (0, 0, 500, 30) inside the host when there is one.

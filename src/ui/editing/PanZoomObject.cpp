@@ -9,9 +9,6 @@
 #include <QGridLayout>
 #include <QLabel>
 
-PanZoomObject::PanZoomObject(QWidget* window)
-    : PanZoomObject(&SlideshowProject::currentMainProject, window) {}
-
 PanZoomObject::PanZoomObject(ProjectSource project, QWidget* window)
     : projectSource(std::move(project)), parentWindow(window) {
     auto& center = platform::NotificationCenter::defaultCenter();

@@ -24,8 +24,6 @@ public:
 
     // The edit mode is set on the project.
     explicit PanZoomObject(ProjectSource project, QWidget* parentWindow = nullptr);
-    // On the application's open project.
-    explicit PanZoomObject(QWidget* parentWindow = nullptr);
     ~PanZoomObject() override;
 
     void PanzoomButtonClicked();

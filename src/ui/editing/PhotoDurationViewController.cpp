@@ -43,9 +43,6 @@ void showFrames(QSlider& slider, const int range[2], float seconds) {
 
 using pop_over::whiteLabel;
 
-PhotoDurationViewController::PhotoDurationViewController(SlideItemRef edited, QWidget* parent)
-    : PhotoDurationViewController(std::move(edited), &SlideshowProject::currentMainProject, parent) {}
-
 PhotoDurationViewController::PhotoDurationViewController(SlideItemRef edited, ProjectSource project,
                                                          QWidget* parent)
     : QWidget(parent), projectSource(std::move(project)), photoSlider(frameSlider(kPhotoFrames, this)),

@@ -22,8 +22,6 @@ public:
 
     // "Apply to all" reaches every slide of the project.
     PhotoDurationViewController(SlideItemRef slide, ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit PhotoDurationViewController(SlideItemRef slide = nullptr, QWidget* parent = nullptr);
     // Applies when no close road did.
     ~PhotoDurationViewController() override;
 

@@ -9,10 +9,6 @@
 #include <QVBoxLayout>
 
 PhotoMusicSyncForExportWindowController::PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs,
-                                                                                 QWidget* parent)
-    : PhotoMusicSyncForExportWindowController(dialogs, &SlideshowProject::currentMainProject, parent) {}
-
-PhotoMusicSyncForExportWindowController::PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs,
                                                                                  ProjectSource project,
                                                                                  QWidget* parent)
     : QDialog(parent), dialogs(dialogs), projectSource(std::move(project)), musicInfo(new QLabel(this)),

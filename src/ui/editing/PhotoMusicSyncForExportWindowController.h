@@ -16,8 +16,6 @@ class PhotoMusicSyncForExportWindowController : public QDialog {
 public:
     PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs, ProjectSource project,
                                             QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit PhotoMusicSyncForExportWindowController(ControllerDialogs& dialogs, QWidget* parent = nullptr);
 
     void syncButtonClicked();
     void ignoreButtonClicked() { done(1); }

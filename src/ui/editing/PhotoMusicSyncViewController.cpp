@@ -18,9 +18,6 @@ QString lengthText(double seconds) {
 
 } // namespace
 
-PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& dialogs, QWidget* parent)
-    : PhotoMusicSyncViewController(dialogs, &SlideshowProject::currentMainProject, parent) {}
-
 PhotoMusicSyncViewController::PhotoMusicSyncViewController(ControllerDialogs& dialogs, ProjectSource project,
                                                            QWidget* parent)
     : QWidget(parent), dialogs(dialogs), projectSource(std::move(project)),

@@ -17,8 +17,6 @@ class PhotoMusicSyncViewController : public QWidget {
 public:
     PhotoMusicSyncViewController(ControllerDialogs& dialogs, ProjectSource project,
                                  QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit PhotoMusicSyncViewController(ControllerDialogs& dialogs, QWidget* parent = nullptr);
 
     // "Songs: %d          Duration: %@" and "Photos: %d         Duration: %@" of the project (none: 0).
     static QString musicInfoText(const SlideshowProject* project);

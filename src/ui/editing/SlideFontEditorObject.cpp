@@ -4,9 +4,6 @@
 #include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/SlideFontWndController.h"
 
-SlideFontEditorObject::SlideFontEditorObject(QWidget* parentWindow)
-    : SlideFontEditorObject(&SlideshowProject::currentMainProject, parentWindow) {}
-
 SlideFontEditorObject::SlideFontEditorObject(ProjectSource project, QWidget* parentWindow)
     : projectSource(std::move(project)),
       window(new SlideFontWndController(projectSource,

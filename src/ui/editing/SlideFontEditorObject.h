@@ -17,8 +17,6 @@ class SlideFontEditorObject : public QObject {
 public:
     // The text panel edits in the project.
     explicit SlideFontEditorObject(ProjectSource project, QWidget* parentWindow = nullptr);
-    // On the application's open project.
-    explicit SlideFontEditorObject(QWidget* parentWindow = nullptr);
     ~SlideFontEditorObject() override;
 
     // Text mode, and the window shown.

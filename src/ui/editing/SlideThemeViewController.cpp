@@ -19,9 +19,6 @@ QVariantList SlideThemeViewController::themes() const {
     return project && project->themeManger() ? project->themeManger()->themeArray() : QVariantList();
 }
 
-SlideThemeViewController::SlideThemeViewController(QWidget* parent)
-    : SlideThemeViewController(&SlideshowProject::currentMainProject, parent) {}
-
 SlideThemeViewController::SlideThemeViewController(ProjectSource project, QWidget* parent)
     : ChoiceListViewController(kListSize, parent), projectSource(std::move(project)),
       set(new QPushButton(tr_("Set"), this)), customize(new QPushButton(tr_("Customize"), this)) {

@@ -22,8 +22,6 @@ public:
     using BlankImageWindowMaker = std::function<std::unique_ptr<QDialog>()>;
 
     explicit SlideThemeViewController(ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit SlideThemeViewController(QWidget* parent = nullptr);
 
     QPushButton* setButton() const { return set; }
     QPushButton* customizeButton() const { return customize; }

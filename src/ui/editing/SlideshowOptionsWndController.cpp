@@ -33,9 +33,6 @@ QHBoxLayout* row(QWidget* first, QWidget* second) {
 
 } // namespace
 
-SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* dialogs, QWidget* parent)
-    : SlideshowOptionsWndController(dialogs, &SlideshowProject::currentMainProject, parent) {}
-
 SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* dialogs,
                                                              ProjectSource project, QWidget* parent)
     : QDialog(parent), dialogs(dialogs), projectSource(std::move(project)) {

@@ -21,8 +21,6 @@ class SlideshowOptionsWndController : public QDialog {
 public:
     SlideshowOptionsWndController(ControllerDialogs* dialogs, ProjectSource project,
                                   QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit SlideshowOptionsWndController(ControllerDialogs* dialogs, QWidget* parent = nullptr);
 
     void SliderShowTimeChanged();
     void SliderTransitionTimeChanged();

@@ -37,12 +37,6 @@ QProgressBar* meter(const QString& name, QWidget* parent) {
 
 SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDialogs,
                                                        std::shared_ptr<platform::Scheduler> scheduler,
-                                                       QWidget* parent)
-    : SoundRecorderWndController(userDialogs, std::move(scheduler), &SlideshowProject::currentMainProject,
-                                 parent) {}
-
-SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDialogs,
-                                                       std::shared_ptr<platform::Scheduler> scheduler,
                                                        ProjectSource project, QWidget* parent)
     : QDialog(parent), dialogs(userDialogs), clock(std::move(scheduler)), projectSource(std::move(project)),
       status(new QLabel(this)), startButton(new QPushButton(tr_("Start"), this)),

@@ -31,9 +31,6 @@ public:
     // A chosen file is copied into the project.
     SoundRecorderWndController(ControllerDialogs& dialogs, std::shared_ptr<platform::Scheduler> scheduler,
                                ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    SoundRecorderWndController(ControllerDialogs& dialogs, std::shared_ptr<platform::Scheduler> scheduler,
-                               QWidget* parent = nullptr);
     ~SoundRecorderWndController() override;
 
     void startRecord();

@@ -97,9 +97,6 @@ void TimelineCellView::dropEvent(QDropEvent* event) {
 
 // ---- the controller
 
-TimeLineCellViewController::TimeLineCellViewController(QObject* parent)
-    : TimeLineCellViewController(&SlideshowProject::currentMainProject, parent) {}
-
 TimeLineCellViewController::TimeLineCellViewController(ProjectSource project, QObject* parent)
     : QObject(parent), ownedView(std::make_unique<TimelineCellView>()), cellView(ownedView.get()) {
     cellView->setObjectName("TimeLineCellViewController");

@@ -75,8 +75,6 @@ public:
 
     // The transition picker of the cell edits the project.
     explicit TimeLineCellViewController(ProjectSource project, QObject* parent = nullptr);
-    // On the application's open project.
-    explicit TimeLineCellViewController(QObject* parent = nullptr);
     ~TimeLineCellViewController() override;
 
     TimelineCellView* view() const { return cellView; }

@@ -15,9 +15,6 @@ constexpr QSize kListSize{280, 372};
 
 } // namespace
 
-TransitionSelectViewController::TransitionSelectViewController(QWidget* parent)
-    : TransitionSelectViewController(&SlideshowProject::currentMainProject, parent) {}
-
 TransitionSelectViewController::TransitionSelectViewController(ProjectSource project, QWidget* parent)
     : ChoiceListViewController(kListSize, parent), projectSource(std::move(project)),
       applyToAll(new QCheckBox(this)), set(new QPushButton(tr_("Set"), this)) {

@@ -17,8 +17,6 @@ public:
     static constexpr double kRowHeight = 60.0;
 
     explicit TransitionSelectViewController(ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit TransitionSelectViewController(QWidget* parent = nullptr);
 
     // The rows by category, and the list's rows: 3D, Blend, the masks, Random. The slices are built but
     // not offered.

@@ -49,10 +49,6 @@ void fill(DoubleSlider& slider, double value) {
 } // namespace
 
 VideoItemPropertyViewController::VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> edited,
-                                                                 QWidget* parent)
-    : VideoItemPropertyViewController(std::move(edited), &SlideshowProject::currentMainProject, parent) {}
-
-VideoItemPropertyViewController::VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> edited,
                                                                  ProjectSource project, QWidget* parent)
     : QWidget(parent), projectSource(std::move(project)), slide(std::move(edited)),
       musicCheck(new QCheckBox(tr_("Change the background music level during this clip"), this)),

@@ -23,9 +23,6 @@ public:
     // The edit marks the project dirty.
     VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> slide, ProjectSource project,
                                     QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit VideoItemPropertyViewController(std::shared_ptr<VideoSlideItem> slide,
-                                             QWidget* parent = nullptr);
     // Applies when no close road did.
     ~VideoItemPropertyViewController() override;
 

@@ -15,9 +15,6 @@ QString MyImageObject::imageTitle() const {
     return QFileInfo(filePath).fileName();
 }
 
-blankImageWndController::blankImageWndController(bool themeBackgroundMode, QWidget* parent)
-    : blankImageWndController(themeBackgroundMode, &SlideshowProject::currentMainProject, parent) {}
-
 blankImageWndController::blankImageWndController(bool themeBackgroundMode, ProjectSource project,
                                                  QWidget* parent)
     : QDialog(parent), themeBackground(themeBackgroundMode), projectSource(std::move(project)),

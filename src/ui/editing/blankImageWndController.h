@@ -32,8 +32,6 @@ public:
 
     // The theme-background mode sets or removes the background of the project.
     blankImageWndController(bool themeBackground, ProjectSource project, QWidget* parent = nullptr);
-    // On the application's open project.
-    explicit blankImageWndController(bool themeBackground = false, QWidget* parent = nullptr);
 
     bool m_bThemeBackground() const { return themeBackground; }
     int nCurrentSelected() const { return currentSelected; }

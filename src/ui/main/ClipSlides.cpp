@@ -8,6 +8,7 @@
 #include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "render/BuiltInComposition.h"
@@ -22,12 +23,14 @@
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/FilesNotAddedAlert.h"
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/PreviewHostSwap.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -41,6 +44,10 @@ const QString kAddVideoTitle = QStringLiteral("Add Video");
 const QString kAddCompositionTitle = QStringLiteral("Add Composition");
 const QString kClipComposition = QStringLiteral("clipComposition");
 const QString kCompositionThumbnail = QStringLiteral("composition_thumb");
+
+void alertNotAdded(ControllerDialogs& dialogs, const QStringList& lines) {
+    alertFilesNotAdded(dialogs, tr_("The following clips can not be added to project:"), lines);
+}
 
 } // namespace
 
@@ -71,9 +78,9 @@ void ClipSlides::importClips(const QStringList& paths, int index) {
         if (VideoSlideItem::isImportableClip(path, &why))
             clips << path;
         else
-            refused << why;
+            refused << platform::errorSentence(why, QFileInfo(path).fileName());
     }
-    alertNotAdded(refused);
+    alertNotAdded(dialogs, refused);
     const auto project = currentProject();
     const std::size_t count = project ? project->slideshowArray().size() : 0;
     const bool append = quint64(qint64(index)) >= count;
@@ -128,14 +135,14 @@ void ClipSlides::copyAndAdd(const Request& request) {
         return;
     QString why;
     if (!VideoSlideItem::isImportableClip(request.path, &why)) {
-        alertNotAdded({why});
+        alertNotAdded(dialogs, {platform::errorSentence(why, QFileInfo(request.path).fileName())});
         return;
     }
     const QString destination = project->createVideoFilePathInProjectFromSource(request.path);
     if (destination.isEmpty())
         return;
     {
-        CopyFileProgressWindowController window(ui.mainWindow);
+        CopyFileProgressWindowController window(project, ui.mainWindow);
         window.setStrSrcFilePath(request.path);
         window.setStrDstFilePath(destination);
         dialogs.runModalWindow(window);
@@ -164,13 +171,6 @@ void ClipSlides::finishAddingSlide(SlideshowProject& project) {
     hub.layoutScrollImages();
     hub.layoutMusicSubViews();
     hub.updateProjectInfo();
-}
-
-// One alert for all the files of one import that could not be added, each on a line of its own.
-void ClipSlides::alertNotAdded(const QStringList& lines) {
-    if (!lines.isEmpty())
-        dialogs.exportDialogs().showAlertSheet(tr_("The following clips can not be added to project:"),
-                                               lines.join('\n'), tr_("OK"));
 }
 
 // ---- the composition test commands
@@ -214,7 +214,8 @@ void ClipSlides::appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& 
         slide->setStrThumbFileName(copied);
     if (const auto themes = project->themeManger())
         themes->setSlideItemFromCurrentTheme(*slide);
-    auto* cell = new TimeLineCellViewController(&hub); // the hub's: its view stays out of every window
+    auto* cell =
+        new TimeLineCellViewController(currentProject, &hub); // the hub's: its view stays out of every window
     cell->setTimelineDraggingDest(ui.scrollView1);
     cell->awakeFromNib();
     cell->setSItem(slide);
@@ -285,9 +286,10 @@ void ClipSlides::stopPlayer() {
         preview_host::showOpenGLView(*ui.previewHost, hub.previewWidget());
 }
 
-QWidget* ClipSlides::makeInspector(const SlideItemRef& slide) {
+QWidget* ClipSlides::makeInspector(const SlideItemRef& slide) const {
     const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);
-    return clip ? new VideoItemPropertyViewController(clip) : nullptr; // the call-out takes it
+    return clip ? new VideoItemPropertyViewController(clip, currentProject)
+                : nullptr; // the call-out takes it
 }
 
 // ---- the position slider

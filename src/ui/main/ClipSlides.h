@@ -63,7 +63,7 @@ public:
     // The player goes and the preview is shown again.
     void stopPlayer();
     // The inspector of a clip slide; null for any other slide.
-    static QWidget* makeInspector(const SlideItemRef& slide);
+    QWidget* makeInspector(const SlideItemRef& slide) const;
 
     // ---- the position slider
     void playFromFrame(int frame);
@@ -79,7 +79,6 @@ private:
     void copyAndAdd(const Request& request);
     void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
     void finishAddingSlide(SlideshowProject& project);
-    void alertNotAdded(const QStringList& lines);
 
     SlideshowMainObject& hub;
     ControllerDialogs& dialogs;

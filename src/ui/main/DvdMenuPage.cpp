@@ -40,7 +40,7 @@ void DvdMenuPage::show() {
         made->setWindowTitle(tr_("DVD Menu"));
         made->setAttribute(Qt::WA_DeleteOnClose);
         auto* layout = new QVBoxLayout(made);
-        layout->addWidget(new DVDMenuViewController(userDialogs, clock, made));
+        layout->addWidget(new DVDMenuViewController(userDialogs, clock, project, made));
         window = made;
     } else if (DVDMenuViewController* page = viewController()) {
         page->loadDVDMmenu();

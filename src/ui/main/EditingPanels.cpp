@@ -33,15 +33,15 @@ void onTrigger(QAction* item, SlideshowMainObject& hub, void (SlideshowMainObjec
 } // namespace
 
 EditingPanels::EditingPanels(SlideshowMainObject& mainObject, ControllerDialogs& dialogs,
-                             std::shared_ptr<platform::Scheduler> scheduler)
-    : hub(mainObject), userDialogs(dialogs), clock(std::move(scheduler)) {}
+                             std::shared_ptr<platform::Scheduler> scheduler, ProjectSource edited)
+    : hub(mainObject), userDialogs(dialogs), clock(std::move(scheduler)), project(std::move(edited)) {}
 
 EditingPanels::~EditingPanels() = default;
 
 // The theme list, shown in the theme button's call-out; its Customize opens the blank-image window for
 // the theme's background.
 QWidget* EditingPanels::makeThemeListView() {
-    auto* list = new SlideThemeViewController; // the call-out takes it
+    auto* list = new SlideThemeViewController(project); // the call-out takes it
     list->setBlankImageWindowMaker([&hub = hub] { return hub.makeBlankImageWindow(true); });
     list->setDialogs(&userDialogs);
     return list;
@@ -73,8 +73,8 @@ void EditingPanels::ShowApplicationOptions() {
         optionsWindow->close();
         delete optionsWindow.data();
     }
-    auto* window =
-        new SlideshowOptionsWndController(&userDialogs, hub.outlets().mainWindow); // the window owns it
+    auto* window = new SlideshowOptionsWndController(&userDialogs, project,
+                                                     hub.outlets().mainWindow); // the window owns it
     window->setWindowFlag(Qt::Window);
     optionsWindow = window;
     window->show();
@@ -92,8 +92,8 @@ void EditingPanels::dropOptionsWindow() {
 // Each panel listens for its own tool word; the toolbox opens from the window's Tools button.
 void EditingPanels::makeEditingPanels() {
     QMainWindow* window = hub.outlets().mainWindow;
-    panZoomPanel = std::make_unique<PanZoomObject>(window);
-    fontEditorPanel = std::make_unique<SlideFontEditorObject>(window);
+    panZoomPanel = std::make_unique<PanZoomObject>(project, window);
+    fontEditorPanel = std::make_unique<SlideFontEditorObject>(project, window);
     toolboxPanel = std::make_unique<ToolboxObject>(window);
     colorAdjustPanel = std::make_unique<ColorAdjustObject>(window);
     if (const SlideItemRef slide = hub.currentSlideItem())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
+
 #include <QPointer>
 
 #include <memory>
@@ -22,7 +24,7 @@ class Scheduler;
 class EditingPanels {
 public:
     EditingPanels(SlideshowMainObject& hub, ControllerDialogs& dialogs,
-                  std::shared_ptr<platform::Scheduler> scheduler);
+                  std::shared_ptr<platform::Scheduler> scheduler, ProjectSource project);
     ~EditingPanels();
 
     // With the window: the panels, then the clip and toolbox commands.
@@ -45,6 +47,7 @@ private:
     SlideshowMainObject& hub;
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
+    ProjectSource project;
     // Declared in the order the window's controller always made them, so they go in the reverse.
     std::unique_ptr<PanZoomObject> panZoomPanel;
     std::unique_ptr<SlideFontEditorObject> fontEditorPanel;

@@ -3,6 +3,7 @@
 #include "dvd/DVDCommandDialogs.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
@@ -18,6 +19,7 @@
 #include "ui/editing/PhotoMusicSyncViewController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/ControllerDialogs.h"
+#include "ui/main/FilesNotAddedAlert.h"
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -60,7 +62,7 @@ MusicController::MusicController(SlideshowMainObject& hub, ControllerDialogs& di
                                  const MainWindowOutlets& outlets, ProjectSource project)
     : hub(hub), userDialogs(dialogs), clock(std::move(scheduler)), ui(outlets),
       currentProject(std::move(project)), music(std::make_unique<MusicDirector>()),
-      musicTimeline(std::make_unique<MusicTimelineViewController>()) {}
+      musicTimeline(std::make_unique<MusicTimelineViewController>(currentProject)) {}
 
 MusicController::~MusicController() = default;
 
@@ -97,7 +99,7 @@ void MusicController::addMusicToProject(const QStringList& paths) {
             QString error;
             const QVariantMap song = MusicItem::songDictionaryForImport(path, contents, &error);
             if (song.isEmpty())
-                failures << error;
+                failures << platform::errorSentence(error, QFileInfo(path).fileName());
             else
                 songs.push_back(song);
         }
@@ -129,12 +131,6 @@ void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs, c
         showChangedMusic(scrollX);
     }
     alertFilesNotAdded(userDialogs, tr_("The following songs can not be added to project:"), failures);
-}
-
-void MusicController::alertFilesNotAdded(ControllerDialogs& dialogs, const QString& title,
-                                         const QStringList& lines) {
-    if (!lines.isEmpty())
-        dialogs.exportDialogs().showAlertSheet(title, lines.join('\n'), tr_("OK"));
 }
 
 // ---- the waveform strips
@@ -272,7 +268,7 @@ void MusicController::notifyMusicTimelineClicked(const Notification& notificatio
     const QPointF yUp = notification.userInfo.value(QStringLiteral("locationInWindow")).toPointF();
     const double windowHeight = ui.mainWindow ? ui.mainWindow->height() : 0.0;
     const QPointF point(yUp.x(), windowHeight - (yUp.y() + kCallOutRaise));
-    auto* options = new BKMusicOptionsController; // the call-out takes it
+    auto* options = new BKMusicOptionsController(currentProject); // the call-out takes it
     options->setMusicTLVC(musicTimeline.get());
     musicOptionsCallOut = openMusicCallOut(CallOutKind::MusicOptions, options, point,
                                            hub.callOuts().sideAboveOnScreen(*options, point));
@@ -337,7 +333,7 @@ void MusicController::syncPhotoMusicButtonClicked() {
         point = button->mapTo(ui.mainWindow, QPoint(0, button->height() / 2));
         above = button->mapTo(ui.mainWindow, QPoint(button->width() / 2, 0));
     }
-    auto* sync = new PhotoMusicSyncViewController(userDialogs); // the call-out takes it
+    auto* sync = new PhotoMusicSyncViewController(userDialogs, currentProject); // the call-out takes it
     // Left of the button, where it fits; else above it (the button lies near the window's left edge).
     int side = AWSideLeft;
     if (!hub.callOuts().fitsAcross(*sync, point, AWSideLeft)) {
@@ -380,7 +376,7 @@ void MusicController::showChangedMusic(double scrollX) {
 
 // 0 abandons the export; after a sync in the window the timeline shows the new durations.
 int MusicController::runPhotoMusicSyncForExport(const QVariantMap&) {
-    PhotoMusicSyncForExportWindowController window(userDialogs, ui.mainWindow);
+    PhotoMusicSyncForExportWindowController window(userDialogs, currentProject, ui.mainWindow);
     const int code = userDialogs.runModalWindow(window);
     window.hide();
     if (code != 0)

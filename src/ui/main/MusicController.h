@@ -60,9 +60,6 @@ public:
     // The work of the hub's addMusicToProject: the copies are made and measured on the song queue.
     void addMusicToProject(const QStringList& paths);
     bool isMusicImportIdle() const { return pendingSongImports.load() == 0; }
-    // One alert for all the files of one import that could not be added, each on a line; none for none.
-    static void alertFilesNotAdded(ControllerDialogs& dialogs, const QString& title,
-                                   const QStringList& lines);
 
     // the waveform strips
     void AddMusicItemSubView(const MusicItemRef& song);

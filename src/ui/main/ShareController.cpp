@@ -10,6 +10,7 @@
 #include "export/MovieExportCommand.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "render/DirectorFrameRenderer.h"
@@ -162,7 +163,7 @@ void ShareController::shareOptionChosen(const Notification& notification) {
 void ShareController::signedIn() {
     if (isExportRunning())
         return;
-    MovieSettingsWndController settings(ui.mainWindow);
+    MovieSettingsWndController settings(project, ui.mainWindow);
     if (userDialogs.runModalWindow(settings) != QDialog::Accepted)
         return;
     queuedEditDone = clock.scheduleOnce(0.0, [] { post(kNotifyVideoInfoEditDone); });
@@ -192,7 +193,7 @@ bool ShareController::fitMusicBeforeExport() {
 ExportProgressWindowController& ShareController::newExportProgressWindow(const QString& windowTitle) {
     if (exportWindow)
         exportWindow->deleteLater();
-    exportWindow = new ExportProgressWindowController(ui.mainWindow);
+    exportWindow = new ExportProgressWindowController(project, ui.mainWindow);
     exportWindow->setTitle(windowTitle);
     exportWindow->setInfoText(tr_("Preparing..."));
     userDialogs.setExportProgressWindow(exportWindow);
@@ -276,7 +277,7 @@ void ShareController::showMovieFileResult(const QString& moved, const QString& e
     const QFileInfo file(moved);
     if (moved.isEmpty() || !file.isFile() || file.size() == 0) {
         showError(userDialogs,
-                  !error.isEmpty() ? error : tr_("The movie file %1 is missing or empty.").arg(moved));
+                  platform::errorSentence(error, tr_("The movie file %1 is missing or empty.").arg(moved)));
         return;
     }
     if (userDialogs.runQuestionAlert(tr_("Congratulations! Movie file has been created successfully!"),

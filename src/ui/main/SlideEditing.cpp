@@ -114,7 +114,7 @@ void SlideEditing::notifyTimelineCellTransitionClicked(const Notification& notif
     callOuts.closeDurationCallOut();
     if (const auto open = project())
         open->updateTimelineItemsPosition();
-    auto* picker = new TransitionSelectViewController; // the call-out takes it
+    auto* picker = new TransitionSelectViewController(project); // the call-out takes it
     callOuts.openTransitionCallOut(picker, slide->rect(SlideItem::kRectTransitionIcon));
 }
 
@@ -153,7 +153,7 @@ void SlideEditing::openDurationCallOut(const SlideItemRef& slide) {
         return;
     QWidget* view = slide->itemType() == SlideItem::kItemTypeVideo
                         ? hub.makeVideoItemPropertyView(slide)
-                        : new PhotoDurationViewController(slide); // the call-out takes it
+                        : new PhotoDurationViewController(slide, project); // the call-out takes it
     if (!view)
         return;
     callOuts.closeTransitionCallOut();

@@ -73,14 +73,14 @@ std::vector<SlideItemRef> SlideListController::slides() const {
 void SlideListController::AddBlankImageFromBundle() {
     hub.stop();
     if (!blankWindow)
-        blankWindow = new blankImageWndController(false, ui.mainWindow); // kept for the whole run
+        blankWindow = new blankImageWndController(false, project, ui.mainWindow); // kept for the whole run
     blankWindow->show();
     blankWindow->raise();
     blankWindow->activateWindow();
 }
 
 std::unique_ptr<QDialog> SlideListController::makeBlankImageWindow(bool themeBackground) {
-    return std::make_unique<blankImageWndController>(themeBackground, ui.mainWindow);
+    return std::make_unique<blankImageWndController>(themeBackground, project, ui.mainWindow);
 }
 
 // The picture goes where the current slide is and becomes current; without a current slide it is appended
@@ -137,7 +137,7 @@ void SlideListController::AddBlankImageButtonClicked() {
 void SlideListController::ArrangeSlideOrder() {
     hub.stop();
     if (!arrangeWindow) {
-        arrangeWindow = new ArrangeOrderWndController(ui.mainWindow); // released after its close
+        arrangeWindow = new ArrangeOrderWndController(project, ui.mainWindow); // released after its close
         QObject::connect(arrangeWindow, &QDialog::finished, arrangeWindow, &QObject::deleteLater);
         arrangeWindow->setMainObject(&hub);
     }
@@ -234,7 +234,7 @@ void SlideListController::MoveCursorToLastSlide() {
 
 void SlideListController::showSoundRecoderWnd() {
     std::erase_if(recorders, [](const QPointer<SoundRecorderWndController>& gone) { return !gone; });
-    auto* recorder = new SoundRecorderWndController(dialogs, scheduler, ui.mainWindow);
+    auto* recorder = new SoundRecorderWndController(dialogs, scheduler, project, ui.mainWindow);
     QObject::connect(recorder, &QDialog::finished, recorder, &QObject::deleteLater);
     recorders.emplace_back(recorder);
     recorder->show();

@@ -71,7 +71,8 @@ SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
     windowCallOuts = std::make_unique<CallOuts>(
         ui, *clock, CallOuts::Hooks{[this] { stop(); }, [this] { return makeThemeListView(); }});
     editing = std::make_unique<SlideEditing>(*this, [] { return SlideshowProject::currentMainProject(); });
-    panels = std::make_unique<EditingPanels>(*this, userDialogs, clock);
+    panels = std::make_unique<EditingPanels>(*this, userDialogs, clock,
+                                             [] { return SlideshowProject::currentMainProject(); });
     importer = std::make_unique<PhotoImporter>(*this, *clock, ui,
                                                [] { return SlideshowProject::currentMainProject(); });
     // Before the observers, whose handlers hand over to them.

@@ -64,7 +64,7 @@ void SlideshowMainObject::stopVideoPreview() {
 }
 
 QWidget* SlideshowMainObject::makeVideoItemPropertyView(const SlideItemRef& slide) {
-    return ClipSlides::makeInspector(slide);
+    return clips->makeInspector(slide);
 }
 
 // ---- the position slider

@@ -40,7 +40,7 @@ protected:
     // Runs the window as the modal run would: it shows, copies and ends itself. `before` runs first.
     QStringList runWindow(const QString& source, const QString& destination,
                           const std::function<void(CopyFileProgressWindowController&)>& before = {}) {
-        CopyFileProgressWindowController window;
+        CopyFileProgressWindowController window(project);
         window.setStrSrcFilePath(source);
         window.setStrDstFilePath(destination);
         QStringList shown;

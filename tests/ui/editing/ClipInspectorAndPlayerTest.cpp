@@ -65,7 +65,7 @@ protected:
 TEST_F(ClipInspectorAndPlayerTest, TheMusicLevelIsTheClipsOwnOnlyOnceItsSliderMoves) {
     const auto slide = clip();
     project->setBIsDirty(false);
-    VideoItemPropertyViewController inspector(slide);
+    VideoItemPropertyViewController inspector(slide, projectSource());
     EXPECT_FALSE(inspector.sliderBKMusicVolume()->isEnabled());
     EXPECT_EQ(inspector.textFieldVideoClipVolume()->text(), "0.50");
     EXPECT_FALSE(project->bIsDirty()) << "filling is no edit";
@@ -85,13 +85,13 @@ TEST_F(ClipInspectorAndPlayerTest, TheTransitionIsWrittenOnceAndOnlyWhenItChange
     const auto slide = clip();
     {
         slide->setBCustomDurationFlag(false);
-        VideoItemPropertyViewController inspector(slide);
+        VideoItemPropertyViewController inspector(slide, projectSource());
         inspector.sliderTransitionDuration()->setDoubleValue(2.0);
         inspector.sliderTransitionDuration()->setDoubleValue(1.0);
         inspector.applyAtClose();
         EXPECT_FALSE(slide->bCustomDurationFlag()) << "moved back to its value: no change";
     }
-    auto inspector = std::make_unique<VideoItemPropertyViewController>(slide);
+    auto inspector = std::make_unique<VideoItemPropertyViewController>(slide, projectSource());
     inspector->sliderTransitionDuration()->setDoubleValue(2.5);
     EXPECT_EQ(inspector->transitionDurationText()->text(), "2.5s");
     EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 1.0f) << "not before it closes";
@@ -105,7 +105,7 @@ TEST_F(ClipInspectorAndPlayerTest, TheTransitionIsWrittenOnceAndOnlyWhenItChange
     EXPECT_FLOAT_EQ(slide->fSecTransitionDuration(), 4.0f) << "applied once, not again when it goes";
 
     test_support::PostedNotifications closes(kNotifyCloseVideoItemPropertyPanel);
-    VideoItemPropertyViewController(slide).okButton()->click();
+    VideoItemPropertyViewController(slide, projectSource()).okButton()->click();
     EXPECT_EQ(closes.list.size(), 1u);
 }
 

@@ -17,7 +17,7 @@
 class ClipsAndPanelsScreenshotTest : public MainWindowTest {};
 
 TEST_F(ClipsAndPanelsScreenshotTest, TheCopyWindowMidCopyAndTheClipInspector) {
-    CopyFileProgressWindowController copy;
+    CopyFileProgressWindowController copy(project);
     copy.setStrSrcFilePath(dir.file("Summer at the lake.mov"));
     copy.updateImportProgress(3 * 1048576, 7 * 1048576);
     EXPECT_EQ(copy.progressIndicator()->value(), 42);
@@ -27,7 +27,7 @@ TEST_F(ClipsAndPanelsScreenshotTest, TheCopyWindowMidCopyAndTheClipInspector) {
     clip->setFSecPhotoDuration(12.4f);
     clip->setFSecTransitionDuration(1.0f);
     clip->customizeBKMusicVolume(0.25f);
-    VideoItemPropertyViewController inspector(clip);
+    VideoItemPropertyViewController inspector(clip, projectSource());
     QPalette dark = inspector.palette();
     dark.setColor(QPalette::Window, QColor(40, 40, 44)); // as in its call-out
     inspector.setPalette(dark);
@@ -59,11 +59,11 @@ TEST_F(ClipsAndPanelsScreenshotTest, TheClipPlayerShowsAFrameOfAClip) {
 }
 
 TEST_F(ClipsAndPanelsScreenshotTest, TheFloatingPanels) {
-    PanZoomObject panZoom;
+    PanZoomObject panZoom(projectSource());
     panZoom.PanzoomButtonClicked();
     EXPECT_FALSE(screenshot::save(*panZoom.panzoomPanel(), "panel-pan-zoom").isNull());
 
-    SlideFontEditorObject text;
+    SlideFontEditorObject text(projectSource());
     text.setTextInfoDict(
         {{"Text", "Summer 2024"}, {"FontSize", 72}, {"FontAngle", -30}, {"FontColor", QColor(255, 200, 40)}});
     text.textButtonClicked();

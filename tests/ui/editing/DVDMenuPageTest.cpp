@@ -46,7 +46,7 @@ TEST_F(DVDMenuPageTest, OnlyTypingOrAChoiceWithThreeSlidesIsStored) {
     manager->setNCurrentDVDMenuSelected(1);
     manager->setDvdTitle("Holidays");
     project->setBIsDirty(false);
-    DVDMenuViewController page(dialogs, *scheduler);
+    DVDMenuViewController page(dialogs, *scheduler, projectSource());
     EXPECT_EQ(page.dvdTitleText()->text(), "Holidays");
     page.selectTemplate(2);
     EXPECT_EQ(page.selectedTemplate(), 2) << "the choice shows";
@@ -63,7 +63,7 @@ TEST_F(DVDMenuPageTest, OnlyTypingOrAChoiceWithThreeSlidesIsStored) {
 TEST_F(DVDMenuPageTest, TheNoMenuTemplateSaysSoAndAMenuTemplateShowsItsMenu) {
     useColourSlides({Qt::red, Qt::green, Qt::blue});
     manager->setNCurrentDVDMenuSelected(1);
-    DVDMenuViewController page(dialogs, *scheduler);
+    DVDMenuViewController page(dialogs, *scheduler, projectSource());
     EXPECT_TRUE(posts.isEmpty()) << "showing the settings stores and posts nothing";
     EXPECT_EQ(page.selectedTemplate(), 1);
 
@@ -105,7 +105,7 @@ TEST_F(DVDMenuPageTest, ASongIsCopiedOnceHoweverOftenItIsChosenAndAFailedCopySto
                                         {{"title", "Harbour Lights"}, {"artist", "Ana Reyes"}}, &error))
         << qPrintable(error);
     dialogs.mediaOpenAnswers = {{song}, {song}};
-    DVDMenuViewController page(dialogs, *scheduler);
+    DVDMenuViewController page(dialogs, *scheduler, projectSource());
     page.SelectMusic();
     page.SelectMusic();
     EXPECT_EQ(songCopies().size(), 1) << qPrintable(songCopies().join(", "));
@@ -115,7 +115,7 @@ TEST_F(DVDMenuPageTest, ASongIsCopiedOnceHoweverOftenItIsChosenAndAFailedCopySto
     EXPECT_EQ(page.musicTitle()->text(), "Harbour Lights");
     EXPECT_EQ(page.musicArtist()->text(), "Ana Reyes");
     EXPECT_EQ(page.musicDuration()->text(), "00:02");
-    DVDMenuViewController reopened(dialogs, *scheduler);
+    DVDMenuViewController reopened(dialogs, *scheduler, projectSource());
     EXPECT_EQ(reopened.musicTitle()->text(), "Harbour Lights");
     EXPECT_EQ(songCopies().size(), 1) << "opening the page again reuses the copy";
     reopened.show();

@@ -23,7 +23,7 @@ using Posts = test_support::PostedNotifications;
 class EditingPanelsTest : public MainWindowTest {};
 
 TEST_F(EditingPanelsTest, TheDialPostsAQuarterTurnClockwiseOnceAndOnlyPanZoomOpensThePanel) {
-    PanZoomObject panZoom;
+    PanZoomObject panZoom(projectSource());
     ToolboxWindowController::postTool("Text");
     ToolboxWindowController::postTool("Rotate");
     EXPECT_EQ(panZoom.panzoomPanel(), nullptr);
@@ -49,7 +49,7 @@ TEST_F(EditingPanelsTest, TheDialPostsAQuarterTurnClockwiseOnceAndOnlyPanZoomOpe
 }
 
 TEST_F(EditingPanelsTest, TheTextWindowWritesTheDialAngleAndStartsEachSlideFromItsOwnOffsets) {
-    SlideFontEditorObject editor;
+    SlideFontEditorObject editor(projectSource());
     SlideFontWndController& window = *editor.panelWndController();
     Posts infos(kNotifyFontInfoChanged);
     editor.setTextInfoDict(

@@ -28,7 +28,7 @@ QString nameOf(const QVariantMap& choice) {
 class EditingPopOversTest : public MainWindowTest {};
 
 TEST_F(EditingPopOversTest, ThePickerOffersFiftySixTransitionsAndPostsThePickedOne) {
-    TransitionSelectViewController picker;
+    TransitionSelectViewController picker(projectSource());
     picker.show();
     const QList<QVariantMap>& rows = picker.allTransition();
     ASSERT_EQ(rows.size(), 56);
@@ -70,7 +70,7 @@ TEST_F(EditingPopOversTest, ThePickerOffersFiftySixTransitionsAndPostsThePickedO
 
 TEST_F(EditingPopOversTest, ACellsTransitionIconOpensOnePickerAboveItUntilItLosesTheFocus) {
     QWidget window;
-    TimeLineCellViewController cell;
+    TimeLineCellViewController cell(projectSource());
     cell.view()->setParent(&window);
     cell.setNIndexTag(2);
     window.show();
@@ -96,7 +96,7 @@ TEST_F(EditingPopOversTest, ACellsTransitionIconOpensOnePickerAboveItUntilItLose
 
 TEST_F(EditingPopOversTest, ApplyToAllShowsAndSetsTheProjectsFlag) {
     project->setBApplyTransitionToAll(true);
-    TransitionSelectViewController picker;
+    TransitionSelectViewController picker(projectSource());
     EXPECT_TRUE(picker.buttonApplyToAll()->isChecked());
     EXPECT_EQ(picker.buttonApplyToAll()->text(), "Apply to All Photos");
     picker.buttonApplyToAll()->click();
@@ -107,7 +107,7 @@ TEST_F(EditingPopOversTest, TheThemeListShowsEveryThemeWithTheCurrentOneSelected
     const QVariantList themes = project->themeManger()->themeArray();
     ASSERT_GT(themes.size(), 3);
     project->themeManger()->setCurrentThemeID(themes[3].toMap().value("ThemeID").toInt());
-    SlideThemeViewController list;
+    SlideThemeViewController list(projectSource());
     list.show();
     EXPECT_EQ(list.listView()->numberOfRows(), std::size_t(themes.size()));
     EXPECT_EQ(list.listView()->rectOfRow(1).y(), 82.0) << "80 high, 2 apart";
@@ -125,7 +125,7 @@ TEST_F(EditingPopOversTest, TheThemeListShowsEveryThemeWithTheCurrentOneSelected
     EXPECT_EQ(chosen.list[0].object.toMap(), themes[1].toMap());
 
     project->themeManger()->setCurrentThemeID(9999);
-    SlideThemeViewController unmatched;
+    SlideThemeViewController unmatched(projectSource());
     EXPECT_TRUE(unmatched.listView()->selectedRows().empty());
     unmatched.SetThemeButtonClicked();
     EXPECT_EQ(chosen.list.size(), 1u) << "Set without a selection posts nothing";
@@ -147,7 +147,7 @@ TEST_F(EditingPopOversTest, TheDurationPopOverAppliesItsWholeFramesOnceWhenItClo
     project->setBIsDirty(false);
     Posts updates(kNotifyUpdateSlideItemDuration);
     {
-        PhotoDurationViewController popOver(slides[0]);
+        PhotoDurationViewController popOver(slides[0], projectSource());
         EXPECT_EQ(popOver.sliderPhotoDuration()->value(), 30);
         EXPECT_EQ(popOver.photoDurationText()->text(), "1.0s");
         EXPECT_EQ(popOver.transitionDurationText()->text(), "0.5s");
@@ -170,12 +170,12 @@ TEST_F(EditingPopOversTest, ClosingUnchangedKeepsTheProjectCleanAndApplyToAllSpa
     slides[2]->setFSecPhotoDuration(7.0f);
     project->setBIsDirty(false);
     Posts updates(kNotifyUpdateSlideItemDuration);
-    { PhotoDurationViewController unchanged(slides[0]); }
+    { PhotoDurationViewController unchanged(slides[0], projectSource()); }
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_EQ(updates.list.size(), 1u) << "it still posts";
 
     {
-        PhotoDurationViewController popOver(slides[0]);
+        PhotoDurationViewController popOver(slides[0], projectSource());
         popOver.sliderPhotoDuration()->setValue(75);
         popOver.sliderTransitionDuration()->setValue(45);
         popOver.btnApplyToAll()->click();
@@ -188,7 +188,7 @@ TEST_F(EditingPopOversTest, ClosingUnchangedKeepsTheProjectCleanAndApplyToAllSpa
     EXPECT_FALSE(slides[1]->bCustomDurationFlag()) << "only the edited slide is marked";
     EXPECT_TRUE(project->bIsDirty());
 
-    PhotoDurationViewController clip(slides[2]);
+    PhotoDurationViewController clip(slides[2], projectSource());
     EXPECT_FALSE(clip.sliderPhotoDuration()->isEnabled());
     EXPECT_FALSE(clip.btnApplyToAll()->isEnabled());
     EXPECT_EQ(clip.photoDurationLabel()->text(), "Video clip duration:");

@@ -36,7 +36,7 @@ TEST_F(MovieSettingsTest, EachServiceGetsItsIconPrivacyListAndPreselectedSize) {
     };
     for (const Case& step : cases) {
         project->setShareOption("ServiceName", step.service);
-        MovieSettingsWndController window;
+        MovieSettingsWndController window(projectSource());
         EXPECT_EQ(items(*window.videoSizePopup()),
                   QStringList({"Medium - 360p", "Large - 540p", "HD - 720p", "HD - 1080p"}));
         EXPECT_EQ(window.videoSizePopup()->currentIndex(), step.size) << qPrintable(step.service);
@@ -54,7 +54,7 @@ TEST_F(MovieSettingsTest, OKStoresTheChoicesButAnEmptyFieldKeepsAnEarlierValueAn
     project->setShareOptionsDict(
         {{"ServiceName", "VideoSite"}, {"Title", "Summer"}, {"Description", "Lake"}});
     {
-        MovieSettingsWndController window;
+        MovieSettingsWndController window(projectSource());
         window.descriptionTextField()->setPlainText("By the sea");
         window.videoSizePopup()->setCurrentIndex(0);
         window.privacyPopup()->setCurrentIndex(2);
@@ -68,13 +68,13 @@ TEST_F(MovieSettingsTest, OKStoresTheChoicesButAnEmptyFieldKeepsAnEarlierValueAn
     EXPECT_EQ(stored.value("Privacy").toInt(), 2);
 
     project->setShareOption("ServiceName", "PhotoLibrary");
-    MovieSettingsWndController window;
+    MovieSettingsWndController window(projectSource());
     window.titleTextField()->setText("Winter");
     window.CancelButtonClicked();
     EXPECT_EQ(window.result(), QDialog::Rejected);
     EXPECT_EQ(project->shareOptionsDict().value("Title").toString(), "Summer");
 
-    MovieSettingsWndController noPrivacy;
+    MovieSettingsWndController noPrivacy(projectSource());
     noPrivacy.OKButtonClicked();
     EXPECT_EQ(project->shareOptionsDict().value("Privacy").toInt(), 0) << "a service without a list";
     EXPECT_EQ(project->shareOptionsDict().value("VideoSize").toInt(), 3);

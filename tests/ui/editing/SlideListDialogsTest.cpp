@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_F(SlideListDialogsTest, TheBlankImageWindowAddsTheChosenStockPicture) {
-    blankImageWndController window;
+    blankImageWndController window(false, projectSource());
     EXPECT_EQ(window.windowTitle(), "Add a Blank Image");
     EXPECT_EQ(window.m_buttonOK()->text(), "Add");
     ASSERT_EQ(window.images().size(), 28u);
@@ -85,7 +85,7 @@ TEST_F(SlideListDialogsTest, TheBlankImageWindowAddsTheChosenStockPicture) {
 }
 
 TEST_F(SlideListDialogsTest, InThemeModeSetAndDefaultChangeTheThemeBackground) {
-    blankImageWndController window(true);
+    blankImageWndController window(true, projectSource());
     EXPECT_EQ(window.windowTitle(), "Set Theme Background Image");
     EXPECT_EQ(window.m_buttonOK()->text(), "Set");
     window.show();
@@ -182,7 +182,7 @@ TEST_F(SlideListDialogsTest, TheMetersShowPeaksWhileRecording) {
         EXPECT_FLOAT_EQ(SoundRecorderWndController::meterValueForPeak(decibels), shown) << decibels;
 
     useFakeCapture();
-    SoundRecorderWndController recorder(dialogs, scheduler);
+    SoundRecorderWndController recorder(dialogs, scheduler, projectSource());
     recorder.startRecord();
     speak(1.0f);
     scheduler->advance(0.1);
@@ -202,7 +202,7 @@ TEST_F(SlideListDialogsTest, TheMetersShowPeaksWhileRecording) {
 
 TEST_F(SlideListDialogsTest, EveryRecordingGetsAFileOfItsOwn) {
     useFakeCapture();
-    SoundRecorderWndController recorder(dialogs, scheduler);
+    SoundRecorderWndController recorder(dialogs, scheduler, projectSource());
     Posts sounds(kNotifyUpdateSlideItemSoundFile);
     recorder.stopRecord();
     EXPECT_TRUE(sounds.list.empty()) << "Stop without Start";
@@ -226,7 +226,7 @@ TEST_F(SlideListDialogsTest, WithoutAnInputOnlyAFileCanBeChosenAndItIsCopied) {
     makeController();
     const auto slides = useColourSlides({Qt::red});
     controller->setNCurrentSlideshowItemIndex(0);
-    SoundRecorderWndController recorder(dialogs, scheduler);
+    SoundRecorderWndController recorder(dialogs, scheduler, projectSource());
     Posts sounds(kNotifyUpdateSlideItemSoundFile);
     EXPECT_FALSE(recorder.canRecord());
     recorder.startRecord();

@@ -120,13 +120,13 @@ TEST_F(SlideshowOptionsTest, DecliningTheSyncChangesNothing) {
 }
 
 TEST_F(SlideshowOptionsTest, TheOptionsWindowStoresFormatFolderAndDurations) {
-    SlideshowOptionsWndController window(&dialogs);
+    SlideshowOptionsWndController window(&dialogs, projectSource());
     EXPECT_TRUE(window.mp4ButtonCell()->isChecked()); // unset counts as MP4
     EXPECT_FALSE(window.btnBrowserOutputPath()->isEnabled());
     EXPECT_EQ(window.outputVideoPathTextField()->text(), SlideshowProject::strOutputVideoPath());
     window.movButtonCell()->click();
     EXPECT_EQ(SlideshowProject::strVideoOutputFormat(), "MOV");
-    EXPECT_TRUE(SlideshowOptionsWndController(&dialogs).movButtonCell()->isChecked());
+    EXPECT_TRUE(SlideshowOptionsWndController(&dialogs, projectSource()).movButtonCell()->isChecked());
 
     const QString before = SlideshowProject::strOutputVideoPath();
     window.buttonBrowseClicked(); // cancelled
@@ -147,7 +147,7 @@ TEST_F(SlideshowOptionsTest, TheOptionsWindowStoresFormatFolderAndDurations) {
 }
 
 TEST_F(SlideshowOptionsTest, SigningOutOfTheVideoSiteTellsTheUploaderAndTheUser) {
-    SlideshowOptionsWndController window(&dialogs);
+    SlideshowOptionsWndController window(&dialogs, projectSource());
     PostedNotifications video(kNotifySignoutVideoSite), social(kNotifySignoutSocialSite);
     window.btnSignoutVideoSite()->click();
     window.btnSignoutSocialSite()->click();

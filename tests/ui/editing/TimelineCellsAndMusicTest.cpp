@@ -33,7 +33,7 @@ void press(QWidget& widget, QEvent::Type type = QEvent::MouseButtonPress) {
 class TimelineCellsAndMusicTest : public MainWindowTest {};
 
 TEST_F(TimelineCellsAndMusicTest, ACellShowsItsDurationsInWhiteAndPostsItsIndexWhenClicked) {
-    TimeLineCellViewController cell;
+    TimeLineCellViewController cell(projectSource());
     EXPECT_EQ(button_text_color::textColor(*cell.photoDurationButton()), QColor(Qt::white))
         << "even without a slide";
     auto slide = std::make_shared<SlideItem>();
@@ -60,7 +60,7 @@ TEST_F(TimelineCellsAndMusicTest, ACellShowsItsDurationsInWhiteAndPostsItsIndexW
 }
 
 TEST_F(TimelineCellsAndMusicTest, ACellsPictureIsTransparentWhereItPaintsNothing) {
-    TimeLineCellViewController cell;
+    TimeLineCellViewController cell(projectSource());
     const QImage picture = cell.getDragSourceImage();
     ASSERT_EQ(picture.size(), QSize(170, 100));
     EXPECT_EQ(picture.pixelColor(102, 5).alpha(), 0) << "between the photo and the transition";
@@ -69,7 +69,7 @@ TEST_F(TimelineCellsAndMusicTest, ACellsPictureIsTransparentWhereItPaintsNothing
 }
 
 TEST_F(TimelineCellsAndMusicTest, ACellsViewPassesDragsToTheStripOrRefusesThemWithoutOne) {
-    TimeLineCellViewController cell;
+    TimeLineCellViewController cell(projectSource());
     TimelineCellView& view = *cell.view();
     QMimeData data;
     data.setData(TimelineScrollView::cellDragType(), {});
@@ -133,7 +133,7 @@ TEST_F(TimelineCellsAndMusicTest, AHostedStripScrollsWithTheIndicatorAndStopping
     host->resize(1000, 40);
     area.setWidget(host);
     area.show();
-    MusicTimelineViewController music;
+    MusicTimelineViewController music(projectSource());
     music.createMusicTimelineViewIfNecessary(host, QRect(0, 0, 1000, 30));
     EXPECT_EQ(music.view()->parentWidget(), host);
     music.refreshPlayintIndicator(500, 1000);

@@ -8,7 +8,9 @@
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
+#include "ui/controls/DoubleSlider.h"
 #include "ui/editing/TimeLineCellViewController.h"
+#include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/main/ClipSlides.h"
 #include "ui/main/SlideshowMainObject.h"
 
@@ -100,4 +102,20 @@ TEST_F(ClipSlidesTest, ARequestFallingDueAfterTheStopIsNotCopied) {
     scheduler->advance(0.3);
     EXPECT_EQ(windows, 0);
     EXPECT_EQ(clipNames(), (QStringList{"-", "-"}));
+}
+
+// The inspector it makes for a clip marks the handed project changed; with none open there is no other.
+TEST_F(ClipSlidesTest, TheClipInspectorItMakesEditsTheHandedProject) {
+    EXPECT_EQ(clips->makeInspector(project->slideItemAtIndex(0)), nullptr) << "a photo has none";
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->setFSecPhotoDuration(4.0f);
+    clip->setFSecTransitionDuration(1.0f);
+    project->setBIsDirty(false);
+    const std::unique_ptr<QWidget> view(clips->makeInspector(clip));
+    auto* inspector = qobject_cast<VideoItemPropertyViewController*>(view.get());
+    ASSERT_NE(inspector, nullptr);
+    inspector->sliderTransitionDuration()->setDoubleValue(2.5);
+    inspector->applyAtClose();
+    EXPECT_FLOAT_EQ(clip->fSecTransitionDuration(), 2.5f);
+    EXPECT_TRUE(project->bIsDirty());
 }

@@ -122,7 +122,7 @@ TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
 
     Posts closed(kNotifyMusicOptionsCloseClicked);
     {
-        BKMusicOptionsController options;
+        BKMusicOptionsController options(projectSource());
         EXPECT_EQ(options.textfieldBackgroundVolumeWhenPhotos()->text(), "0.90");
         EXPECT_EQ(options.textfieldBackgroundVolumeWhenVideos()->text(), "0.10");
         options.selectRow(2);
@@ -159,7 +159,7 @@ TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
     for (const auto& c : cases) {
         closed.list.clear();
         { // closed by its destruction
-            BKMusicOptionsController options;
+            BKMusicOptionsController options(projectSource());
             c.edit(options);
         }
         ASSERT_EQ(closed.list.size(), 1u) << c.what;
@@ -176,7 +176,7 @@ TEST_F(MusicCommandsTest, RemoveDeletesOnlyTheSongsCopyInTheProject) {
     model_test::writeFile(contents + "/own-1.00.mp3");
     own->addEntriesFromDictionary({{"pureFileName", "own-1.00.mp3"}, {"numberDuration", 5.0}});
     project->setMusicArray({stock, own});
-    BKMusicOptionsController options;
+    BKMusicOptionsController options(projectSource());
     options.selectRow(1);
     options.removeButtonClicked();
     options.selectRow(0);
@@ -200,7 +200,7 @@ TEST_F(MusicCommandsTest, ASongPlaysOnceAndAClickStopsIt) {
     song->addEntriesFromDictionary({{"pureFileName", "tone-1.00.wav"}});
     project->setMusicArray({song});
     {
-        BKMusicOptionsController options;
+        BKMusicOptionsController options(projectSource());
         options.playButtonClicked();
         EXPECT_FALSE(options.isPlaying()) << "nothing selected";
         options.selectRow(0);
@@ -234,7 +234,7 @@ TEST_F(MusicCommandsTest, TheSyncPopOverAsksFitsAndRefreshesOnlyOnSuccess) {
                                              kNotifyRefreshTimelineUI, [&](const platform::Notification&) {
                                                  alertsAtRefresh.push_back(dialogs.alerts.size());
                                              }));
-    PhotoMusicSyncViewController sync(dialogs);
+    PhotoMusicSyncViewController sync(dialogs, projectSource());
     dialogs.questionAnswers = {true}; // NO, the default
     sync.syncButton()->click();
     EXPECT_EQ(project->slideshowTotalDuration(), 16.0) << "NO changes nothing";
@@ -262,7 +262,7 @@ TEST_F(MusicCommandsTest, TheExportWindowStaysOpenOnAFailedSyncIgnoresOrCancels)
     makeController();
     useThreeSlides();
     project->setMusicArray({});
-    PhotoMusicSyncForExportWindowController window(dialogs);
+    PhotoMusicSyncForExportWindowController window(dialogs, projectSource());
     window.setResult(-1);
     dialogs.questionAnswers = {false};
     window.syncButton()->click();
