@@ -146,6 +146,7 @@ void CallOuts::themeButtonClicked() {
         noteClosedByFocus(CallOutKind::Theme);
         closeThemeCallOut();
     });
+    connect(theme, &AWAttachedWindow::escapePressed, this, &CallOuts::closeThemeCallOut);
     theme->show();
     theme->raise();
     theme->activateWindow();

@@ -289,6 +289,12 @@ AWAttachedWindow* MusicController::openMusicCallOut(CallOutKind kind, QWidget* v
         else
             closePhotoMusicSyncCallOut();
     });
+    connect(callOut, &AWAttachedWindow::escapePressed, this, [this, kind] {
+        if (kind == CallOutKind::MusicOptions)
+            closeMusicOptionsCallOut();
+        else
+            closePhotoMusicSyncCallOut();
+    });
     callOut->show();
     callOut->raise();
     callOut->activateWindow();

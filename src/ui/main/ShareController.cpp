@@ -123,6 +123,7 @@ void ShareController::shareButtonClicked() {
     shareCallOut = AWAttachedWindow::create(new ShareOptionsViewController, anchor, ui.mainWindow,
                                             AWSideAboveLeftward, 0.0f);
     connect(shareCallOut, &AWAttachedWindow::didResignKey, this, &ShareController::closeShareCallOut);
+    connect(shareCallOut, &AWAttachedWindow::escapePressed, this, &ShareController::closeShareCallOut);
     shareCallOut->show();
     shareCallOut->raise();
     shareCallOut->activateWindow();

@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QKeyEvent>
 
+#include <functional>
+
 namespace {
 
 // Counts the paint events a widget receives while it lives.
@@ -307,4 +309,35 @@ TEST_F(TimelineEditingTest, PopOversStayInsideTheWindowAndEscapeClosesThePicker)
     ASSERT_TRUE(sync);
     EXPECT_GE(sync->frameGeometry().left(), inWindow.left());
     EXPECT_LE(sync->frameGeometry().right(), inWindow.right());
+}
+
+// Escape closes every pop-over of the window, as it closes the cells' own.
+TEST_F(TimelineEditingTest, EscapeClosesThePopOversOfTheThemeShareAndMusic) {
+    makeShownWindow();
+    const auto pressEscape = [](AWAttachedWindow* callOut) {
+        QWidget* focused = callOut->focusWidget() ? callOut->focusWidget() : callOut->view();
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(focused, &escape);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> open;
+        std::function<AWAttachedWindow*()> shown;
+    } popOvers[] = {
+        {"theme", [&] { controller->outlets().themeButton->click(); },
+         [&] { return controller->attachedWindowTheme(); }},
+        {"share", [&] { controller->outlets().m_btnShare1->click(); },
+         [&] { return controller->attachedWindow(); }},
+        {"music options", [&] { controller->backgroundMusicListMenuItemClicked(); },
+         [&] { return controller->attachedWindowMusicOptions(); }},
+        {"sync to music", [&] { controller->outlets().syncPhotoMusicButton->click(); },
+         [&] { return controller->attachedWindowPhotoMusicSync(); }},
+    };
+    for (const auto& popOver : popOvers) {
+        popOver.open();
+        AWAttachedWindow* callOut = popOver.shown();
+        ASSERT_TRUE(callOut) << popOver.name;
+        pressEscape(callOut);
+        EXPECT_FALSE(popOver.shown()) << popOver.name;
+    }
 }
