@@ -173,6 +173,7 @@ void SlideListController::removeItemsAtIndexes(const IndexSet& indexes) {
     }
     hub.layoutMusicSubViews();
     hub.updateProjectInfo();
+    showCurrentSlide();
 }
 
 void SlideListController::moveItemsAtIndexes(const IndexSet& indexes, quint64 destination) {
@@ -192,6 +193,17 @@ void SlideListController::moveItemsAtIndexes(const IndexSet& indexes, quint64 de
         ui.scrollContentView->update();
     hub.setNCurrentSlideshowItemIndex(remembered);
     hub.updateProjectInfo();
+    if (remembered >= 0)
+        showCurrentSlide(); // another slide may stand at the current place now
+}
+
+// The preview shows what the strip marks: the slide itself rather than its pan-and-zoom copy, as only the
+// slide is known to the resize worker; the welcome picture when none is current.
+void SlideListController::showCurrentSlide() {
+    if (const SlideItemRef slide = currentSlideItem())
+        hub.showCurrentItemPhoto(slide);
+    else
+        hub.clearOpenGLWindow();
 }
 
 void SlideListController::DeleteCurrentPhoto() {
@@ -202,13 +214,7 @@ void SlideListController::DeleteCurrentPhoto() {
         hub.stop();
     hub.stopVideoPreview();
     const int scrollX = ui.scrollView1 ? ui.scrollView1->horizontalScrollBar()->value() : 0;
-    removeItemsAtIndexes({std::size_t(current)});
-    // The slide that took its place, itself rather than its pan-and-zoom copy: only the slide is known to
-    // the resize worker.
-    if (const SlideItemRef slide = currentSlideItem())
-        hub.showCurrentItemPhoto(slide);
-    else
-        hub.clearOpenGLWindow();
+    removeItemsAtIndexes({std::size_t(current)}); // shows the slide that took its place
     if (ui.scrollView1)
         ui.scrollView1->horizontalScrollBar()->setValue(scrollX);
 }

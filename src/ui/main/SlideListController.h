@@ -68,6 +68,7 @@ public:
 
 private:
     SlideItemRef currentSlideItem() const;
+    void showCurrentSlide();
     std::vector<SlideItemRef> slides() const;
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();

@@ -176,6 +176,29 @@ TEST_F(MainWindowPreviewTest, APictureInsertedAtTheCurrentPlaceIsTheSlideShown) 
     }
 }
 
+// The arrange window's moves and removals keep the current place: the preview shows the slide now there, as
+// the strip marks it.
+TEST_F(MainWindowPreviewTest, AfterSlidesAreArrangedThePreviewShowsTheSlideAtTheCurrentPlace) {
+    const QColor red(220, 40, 40), green(40, 200, 60), blue(50, 70, 230);
+    const auto shows = [&](QColor wanted) {
+        test_support::spinUntil([&] {
+            scheduler->advance(0.1); // the preview's wait for the slide's picture
+            return near(centreOf(shownFrame()), wanted);
+        });
+        return near(centreOf(shownFrame()), wanted);
+    };
+    useColourSlides({red, green, blue});
+    controller->setNCurrentSlideshowItemIndex(0);
+    controller->showCurrentItemPhoto(project->slideItemAtIndex(0));
+    ASSERT_TRUE(shows(red));
+    controller->moveItemsAtIndexes({0}, 3);
+    EXPECT_TRUE(shows(green)) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+    controller->removeItemsAtIndexes({0});
+    EXPECT_TRUE(shows(blue)) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+}
+
 // An opened project with slides shows and marks its first one; without slides, the welcome picture.
 TEST_F(MainWindowPreviewTest, AnOpenedProjectShowsItsFirstSlideAndAnEmptyOneTheWelcomePicture) {
     const QColor welcome = centreOf(shownFrame());
