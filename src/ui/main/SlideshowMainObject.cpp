@@ -25,6 +25,7 @@
 #include "ui/main/MusicController.h"
 #include "ui/main/PhotoImporter.h"
 #include "ui/main/PlaybackController.h"
+#include "ui/main/PreviewHost.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/ShareController.h"
 #include "ui/main/SlideEditing.h"
@@ -63,7 +64,8 @@ QFont timeTextFont() {
 
 SlideshowMainObject::SlideshowMainObject(ControllerDialogs& dialogs,
                                          std::shared_ptr<platform::Scheduler> scheduler, QObject* parent)
-    : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)) {
+    : QObject(parent), userDialogs(dialogs), clock(std::move(scheduler)),
+      previewHost(std::make_unique<PreviewHost>()) {
     still =
         std::make_unique<StillPreview>(*this, *clock, [] { return SlideshowProject::currentMainProject(); });
     playback = std::make_unique<PlaybackController>(*this, userDialogs, *clock,
@@ -116,9 +118,7 @@ SlideshowMainObject::~SlideshowMainObject() {
     musicControl->closePhotoMusicSyncCallOut();
     if (ui.scrollView1)
         ui.scrollView1->setDelegate(nullptr); // the strip may outlive its delegate
-    // The player goes inside the view's context, and the view's link thread before anything it reads.
-    slideshowDirector.reset();
-    ownedView.reset();
+    previewHost->shutDown();
     restoreIdleSleep();
     if (MainWindowServices::current() == this)
         MainWindowServices::setCurrent(nullptr);
@@ -224,26 +224,9 @@ void SlideshowMainObject::connectActions() {
 }
 
 bool SlideshowMainObject::hostPreview(std::shared_ptr<DisplayLinkTimeSource> time) {
-    if (!ui.previewHost)
+    if (!ui.previewHost || !previewHost->host(*this, *ui.previewHost, std::move(time)))
         return false;
-    ownedView = std::make_unique<NSGLView>(this, nullptr, std::move(time));
-    try {
-        ownedView->prepareOpenGL(float(ui.previewHost->devicePixelRatioF()));
-    } catch (const std::exception& error) {
-        qWarning("Vistrelle: the preview has no OpenGL: %s", error.what());
-        slideshowDirector.reset();
-        glView = nullptr;
-        displayLinkHandle = nullptr;
-        ownedView.reset();
-        return false;
-    }
-    preview = new PreviewWidget(ownedView.get(), ui.previewHost); // the host owns it
-    preview->setObjectName("previewWidget");
-    if (QLayout* layout = ui.previewHost->layout())
-        layout->addWidget(preview);
-    connect(preview, &PreviewWidget::reshaped, this, [this] { still->redrawStill(); });
-    if (ui.previewHost->isVisible())
-        preview->show();
+    connect(previewHost->widget(), &PreviewWidget::reshaped, this, [this] { still->redrawStill(); });
     return true;
 }
 
@@ -293,7 +276,7 @@ float SlideshowMainObject::getTimelineXPositionFromFrame(quint64 frame) {
 }
 
 void SlideshowMainObject::reshapeOpenGLView() {
-    if (preview)
+    if (PreviewWidget* preview = previewHost->widget())
         preview->reshape();
 }
 
@@ -306,8 +289,8 @@ void SlideshowMainObject::clearOpenGLWindow() {
 }
 
 void SlideshowMainObject::setDirector(std::shared_ptr<SlideshowDirector> director) {
-    slideshowDirector = std::move(director);
-    share->makeExportCommands(slideshowDirector);
+    previewHost->setDirector(director);
+    share->makeExportCommands(std::move(director));
 }
 
 // ---- accessors
@@ -319,7 +302,8 @@ void SlideshowMainObject::setNTimelineCellWidth(int width) {
 }
 
 std::shared_ptr<platform::gl::Context> SlideshowMainObject::mainContext() const {
-    return slideshowDirector ? slideshowDirector->mainContext() : nullptr;
+    const auto player = director();
+    return player ? player->mainContext() : nullptr;
 }
 
 std::vector<SlideItemRef> SlideshowMainObject::slideshowArray() const {
@@ -330,4 +314,30 @@ std::vector<SlideItemRef> SlideshowMainObject::slideshowArray() const {
 int SlideshowMainObject::handledCount(const QString& name) const {
     const auto found = handled.find(name);
     return found == handled.end() ? 0 : found->second;
+}
+
+// ---- the preview the view hands back
+
+void SlideshowMainObject::setDisplayLink(DisplayLink* link) {
+    previewHost->setDisplayLink(link);
+}
+
+void SlideshowMainObject::setOpengGLView(NSGLView* view) {
+    previewHost->setView(view);
+}
+
+std::shared_ptr<SlideshowDirector> SlideshowMainObject::director() const {
+    return previewHost ? previewHost->slideshowDirector() : nullptr;
+}
+
+NSGLView* SlideshowMainObject::opengGLView() const {
+    return previewHost ? previewHost->view() : nullptr;
+}
+
+DisplayLink* SlideshowMainObject::displayLink() const {
+    return previewHost->link();
+}
+
+PreviewWidget* SlideshowMainObject::previewWidget() const {
+    return previewHost->widget();
 }

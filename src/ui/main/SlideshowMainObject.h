@@ -49,6 +49,7 @@ class PanZoomObject;
 class PhotoImporter;
 class PhotoResizeWorker;
 class PlaybackController;
+class PreviewHost;
 class QDialog;
 class ShareController;
 class SlideEditing;
@@ -67,12 +68,12 @@ class Context;
 // The controller of the document window, one for the whole run: the hub of its collaborators. It owns them,
 // wires the notifications and the window's controls to its entry points, and hands each entry point over to
 // the collaborator of its concern in one line. It keeps only what the hub itself needs: the collaborators,
-// the window's outlets, the notification handles, the engine links the preview view hands it, and the
-// selection the model asks for. Collaborators reach one another only through the hub's public methods.
-// Every method runs on the main thread unless it says otherwise; observers of notifications posted
-// elsewhere hop to it.
+// the window's outlets, the notification handles, and the selection the model asks for. Collaborators reach
+// one another only through the hub's public methods. Every method runs on the main thread unless it says
+// otherwise; observers of notifications posted elsewhere hop to it.
 //
 //   collaborator          its concern                                    entry points in
+//   PreviewHost           the preview's view, its widget, the player     SlideshowMainObject.cpp
 //   PhotoImporter         the photo import queue, the resize worker      SlideshowMainObjectImport.cpp
 //   StillPreview          the still preview and step-by-step browsing    SlideshowMainObjectPreview.cpp
 //   PlaybackController    Play and Stop, the play head, the time texts   SlideshowMainObjectPlayback.cpp
@@ -137,19 +138,19 @@ public:
 
     // ---- PreviewController (the view calls these while it prepares; m_bPlaying on the link's thread)
     bool m_bPlaying() const override;
-    void setDisplayLink(DisplayLink* link) override { displayLinkHandle = link; }
+    void setDisplayLink(DisplayLink* link) override;
     void clearOpenGLWindow() override;
     void setDirector(std::shared_ptr<SlideshowDirector> director) override;
-    void setOpengGLView(NSGLView* view) override { glView = view; }
+    void setOpengGLView(NSGLView* view) override;
 
     // ---- TimelineScrollViewDelegate
     void AcceptFileDropped(const QStringList& paths, int index) override;
 
     // ---- accessors
-    std::shared_ptr<SlideshowDirector> director() const { return slideshowDirector; }
-    NSGLView* opengGLView() const { return glView; }
-    DisplayLink* displayLink() const { return displayLinkHandle; }
-    PreviewWidget* previewWidget() const { return preview; }
+    std::shared_ptr<SlideshowDirector> director() const;
+    NSGLView* opengGLView() const;
+    DisplayLink* displayLink() const;
+    PreviewWidget* previewWidget() const;
     std::shared_ptr<TextureObject> previousTextureObj() const;
     void setPreviousTextureObj(std::shared_ptr<TextureObject> texture);
     int nTimelineCellWidth() const { return timelineCellWidth; }
@@ -462,16 +463,12 @@ private:
     ControllerDialogs& userDialogs;
     std::shared_ptr<platform::Scheduler> clock;
     MainWindowOutlets ui;
-    platform::MainThreadGate gate; // main-thread work of the song thread, the notifications and the title
+    platform::MainThreadGate gate; // notifications posted on other threads, and the title
     std::vector<platform::ObserverHandle> observers;
     std::map<QString, int> handled;
 
-    // engine links
-    std::shared_ptr<SlideshowDirector> slideshowDirector;
-    NSGLView* glView = nullptr;
-    DisplayLink* displayLinkHandle = nullptr;
-    std::unique_ptr<NSGLView> ownedView;
-    QPointer<PreviewWidget> preview;
+    // the preview and the display kept awake
+    std::unique_ptr<PreviewHost> previewHost; // the view, its widget and the player it hands back
     std::unique_ptr<IdleSleepInhibitor> idleSleep;
 
     // selection and timeline

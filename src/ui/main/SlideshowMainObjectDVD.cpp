@@ -40,7 +40,7 @@ void SlideshowMainObject::enterPlayState() {
 
 void SlideshowMainObject::startPlayerAfter(double delay) {
     playbackController().startAfter(delay, [this] {
-        if (slideshowDirector)
-            slideshowDirector->setDirectorStatus(1);
+        if (const auto player = director())
+            player->setDirectorStatus(1);
     });
 }

@@ -111,11 +111,11 @@ void SlideshowMainObject::SlideshowThemeSelected(const Notification& notificatio
     if (themes && !chosen.isEmpty())
         themes->setCurrentThemeID(chosen.value(QStringLiteral("ThemeID")).toInt());
     // Without a theme, the stage gets the theme that is current again rather than none.
-    if (slideshowDirector && themes) {
+    if (const auto player = director(); player && themes) {
         Notification handedOn = notification;
         if (chosen.isEmpty())
             handedOn.object = themes->currentThemeDict();
-        slideshowDirector->SlideshowThemeChanged(handedOn);
+        player->SlideshowThemeChanged(handedOn);
     }
     if (themes)
         for (const SlideItemRef& slide : project->slideshowArray())
