@@ -1,5 +1,6 @@
 #include "export/NSAudioMixerObject.h"
 
+#include "model/ContentsFolder.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
 
@@ -142,7 +143,8 @@ void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner) {
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const SlideItem& slide = *slides[i];
         if (slide.itemType() == SlideItem::kItemTypePhoto) {
-            const QString sound = slide.strSoundFileName();
+            const QString sound = ContentsFolder::slideSoundFile(slide.strSoundFileName(),
+                                                                 owner.strMacProjectBundleContentsPath());
             if (!sound.isEmpty())
                 AddSlideItemMusic(sound, owner.getSlideStartTime(i));
         } else if (slide.itemType() == SlideItem::kItemTypeVideo && owner.EncodingSlideshow()) {

@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
 #include <QDateTime>
@@ -41,6 +42,25 @@ QString ContentsFolder::fileInProject(const QString& path, const QString& conten
         return QString();
     const QString projectFolder = QFileInfo(QDir::cleanPath(contentsFolder)).absolutePath();
     return QFileInfo(path).isFile() && platform::liesInsideFolder(path, projectFolder) ? path : QString();
+}
+
+QString ContentsFolder::recordingName(double secondsSinceReferenceDate) {
+    return QString::asprintf("sound_%f.caf", secondsSinceReferenceDate);
+}
+
+QString ContentsFolder::slideSoundFile(const QString& path, const QString& contentsFolder) {
+    if (const QString own = fileInProject(path, contentsFolder); !own.isEmpty())
+        return own;
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return QString();
+    // The file itself, every link resolved, must be a recording directly in Documents.
+    const QFileInfo resolved(QFileInfo(path).canonicalFilePath());
+    const QString documents = QDir(platform::paths::documentsFolder()).canonicalPath();
+    const QString name = resolved.fileName();
+    const bool recording = name.startsWith(QLatin1String("sound_")) && name.endsWith(QLatin1String(".caf"));
+    return resolved.isFile() && recording && !documents.isEmpty() && resolved.absolutePath() == documents
+               ? path
+               : QString();
 }
 
 QString ContentsFolder::freeName(const QString& folder, const QString& name) {

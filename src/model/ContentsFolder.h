@@ -27,4 +27,10 @@ public:
     static QString fileInProject(const QString& path, const QString& contentsFolder);
     // A song's copy: "%@-%.2f.%@" of the source's name without extension, the time and its extension.
     static QString songCopyName(const QString& source);
+    // The name of a recording the sound recorder makes in the user's Documents folder.
+    static QString recordingName(double secondsSinceReferenceDate);
+    // A slide's own sound as it may be played or mixed: a file of the project, or a recording the sound
+    // recorder made in Documents (slides keep their recordings there); else empty, so that a stored path or
+    // a link in a project from elsewhere never plays another file of the user.
+    static QString slideSoundFile(const QString& path, const QString& contentsFolder);
 };

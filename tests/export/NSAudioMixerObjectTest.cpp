@@ -1,6 +1,7 @@
 #include "MixerTestSupport.h"
 
 #include "export/NSAudioMixerObject.h"
+#include "model/ContentsFolder.h"
 #include "platform/foundation/StandardPaths.h"
 
 using mixer_test::MixerTest;
@@ -223,6 +224,36 @@ TEST_F(AudioMixerTest, SoundsThatCannotBeReadAreLeftOut) {
     EXPECT_TRUE(background(*mixer)[0].sourcePath.endsWith("song.wav"));
     EXPECT_EQ(mixer->allAudioParams().size(), 2u) << "the second slide's sound and the background";
     EXPECT_FALSE(mixer->AddSlideItemMusic(QString(), 0.0f));
+}
+
+// A received project names a slide sound by its full path: only the project's own files and the recordings
+// the sound recorder made in Documents are played, never another file of the user.
+TEST_F(AudioMixerTest, ASlideSoundOutsideTheProjectIsMixedOnlyWhenItIsARecording) {
+    TempDir user;
+    const test_support::EnvOverride home{"HOME", user.path()};
+    const test_support::EnvOverride config{"XDG_CONFIG_HOME", user.path() + "/.config"};
+    const QString documents = platform::paths::documentsFolder();
+    ASSERT_TRUE(documents.startsWith(user.path())) << documents.toStdString();
+    ASSERT_TRUE(QDir().mkpath(documents) && QDir().mkpath(user.path() + "/Private"));
+    const QString voice = writeSound("voice.wav", 3.0);
+    const QString recording = documents + "/" + ContentsFolder::recordingName(123.0);
+    const QString privateFile = user.path() + "/Private/sound_9.000000.caf";
+    for (const QString& copy : {recording, documents + "/letter.wav", privateFile})
+        ASSERT_TRUE(QFile::copy(voice, copy)) << copy.toStdString();
+    const QString linkOut = documents + "/" + ContentsFolder::recordingName(456.0);
+    ASSERT_TRUE(QFile::link(privateFile, linkOut));
+    const struct {
+        QString sound;
+        bool mixed;
+    } cases[] = {
+        {file("voice.wav"), true}, {recording, true}, {documents + "/letter.wav", false},
+        {privateFile, false},      {linkOut, false},  {"voice.wav", false},
+    };
+    for (const auto& c : cases) {
+        setSlides({photo(4, 0, c.sound), photo(4, 0)});
+        const auto mixer = exportMix();
+        EXPECT_EQ(mixer->allAudioParams().size(), c.mixed ? 2u : 1u) << c.sound.toStdString();
+    }
 }
 
 TEST_F(AudioMixerTest, ASecondBuildStartsAfresh) {

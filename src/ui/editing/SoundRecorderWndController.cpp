@@ -88,7 +88,7 @@ QString SoundRecorderWndController::newRecordingPath() const {
     const QString documents = platform::paths::documentsFolder();
     QDir().mkpath(documents);
     const QString name = ContentsFolder::reserveName(
-        documents, QString::asprintf("sound_%f.caf", ContentsFolder::secondsSinceReferenceDate()));
+        documents, ContentsFolder::recordingName(ContentsFolder::secondsSinceReferenceDate()));
     return name.isEmpty() ? QString() : documents + QLatin1Char('/') + name;
 }
 
