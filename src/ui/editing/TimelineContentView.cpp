@@ -130,7 +130,7 @@ QPen dashedPen(const QColor& colour, const QList<qreal>& pattern) {
 
 } // namespace
 
-TimelineContentView::TimelineContentView(TimelineDragModel::ProjectSource project, QWidget* parent)
+TimelineContentView::TimelineContentView(ProjectSource project, QWidget* parent)
     : QWidget(parent), projectSource(std::move(project)), background(deviceGrey(0.21176470588235294)) {
     setObjectName("scrollContentView");
     setFixedHeight(kHeight);

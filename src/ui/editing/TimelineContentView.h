@@ -2,6 +2,7 @@
 
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/editing/TimelineDragModel.h"
 #include "ui/editing/TimelineLayout.h"
 
@@ -26,7 +27,7 @@ class TimelineContentView : public QWidget {
 public:
     static constexpr int kHeight = 205;
 
-    explicit TimelineContentView(TimelineDragModel::ProjectSource project, QWidget* parent = nullptr);
+    explicit TimelineContentView(ProjectSource project, QWidget* parent = nullptr);
 
     void setBackgroundColor(const QColor& colour);
     QColor backgroundColor() const { return background; }
@@ -86,7 +87,7 @@ private:
     void drawDropCursor(QPainter& painter, const QRectF& itemRect, bool textLayer);
     static QImage dragImage(QSize size, const std::function<void(QPainter&, double)>& draw);
 
-    TimelineDragModel::ProjectSource projectSource;
+    ProjectSource projectSource;
 
     QColor background;
     int arrowSize = 8;

@@ -3,6 +3,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QPointF>
 
@@ -28,7 +29,6 @@ struct TimelineDrawState {
 class TimelineDragModel {
 public:
     // The project the strip shows, asked at each step: opening another document replaces it between drags.
-    using ProjectSource = std::function<SlideshowProjectRef()>;
     struct Hooks {
         std::function<void()> redraw;
         std::function<void()> layoutMusicSubViews;

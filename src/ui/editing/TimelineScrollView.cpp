@@ -31,7 +31,7 @@ QVariantMap mouseEventInfo(const QMouseEvent& event, const QWidget& receiver) {
 
 } // namespace
 
-TimelineScrollView::TimelineScrollView(TimelineDragModel::ProjectSource project, QWidget* parent)
+TimelineScrollView::TimelineScrollView(ProjectSource project, QWidget* parent)
     : QScrollArea(parent), projectSource(std::move(project)), content(new TimelineContentView(projectSource)),
       model(projectSource, content->drawState(),
             {[this] { content->update(); },

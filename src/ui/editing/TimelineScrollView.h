@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/editing/TimelineDragModel.h"
 #include "ui/editing/TimelineDraggingDestination.h"
 
@@ -48,7 +49,7 @@ public:
     using DragRunner = std::function<Qt::DropAction(QDrag& drag)>;
 
     // The strip shows and edits the project the source answers.
-    explicit TimelineScrollView(TimelineDragModel::ProjectSource project, QWidget* parent = nullptr);
+    explicit TimelineScrollView(ProjectSource project, QWidget* parent = nullptr);
     ~TimelineScrollView() override;
 
     TimelineContentView* contentView() const { return content; }
@@ -145,7 +146,7 @@ private:
                            const QPointF& viewportPoint);
     void noteDragPointer(const QPointF& globalPoint, Qt::MouseButtons buttons);
 
-    TimelineDragModel::ProjectSource projectSource;
+    ProjectSource projectSource;
     TimelineContentView* content;
     TimelineDragModel model;
     QStringList draggedTypes;

@@ -53,7 +53,7 @@ void alertNotAdded(ControllerDialogs& dialogs, const QStringList& lines) {
 
 ClipSlides::ClipSlides(SlideshowMainObject& hub, ControllerDialogs& dialogs,
                        std::shared_ptr<platform::Scheduler> scheduler, const MainWindowOutlets& ui,
-                       std::function<std::shared_ptr<SlideshowProject>()> project)
+                       ProjectSource project)
     : hub(hub), dialogs(dialogs), clock(std::move(scheduler)), ui(ui), currentProject(std::move(project)) {}
 
 ClipSlides::~ClipSlides() {

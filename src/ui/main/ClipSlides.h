@@ -2,6 +2,7 @@
 
 #include "model/SlideItem.h"
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QPointer>
 #include <QString>
@@ -30,7 +31,7 @@ class ClipSlides {
 public:
     ClipSlides(SlideshowMainObject& hub, ControllerDialogs& dialogs,
                std::shared_ptr<platform::Scheduler> scheduler, const MainWindowOutlets& ui,
-               std::function<std::shared_ptr<SlideshowProject>()> project);
+               ProjectSource project);
     // Requests still delayed are dropped and the clip player stops.
     ~ClipSlides();
     ClipSlides(const ClipSlides&) = delete;
@@ -84,7 +85,7 @@ private:
     ControllerDialogs& dialogs;
     std::shared_ptr<platform::Scheduler> clock;
     const MainWindowOutlets& ui;
-    std::function<std::shared_ptr<SlideshowProject>()> currentProject;
+    ProjectSource currentProject;
 
     std::vector<platform::Scheduler::Handle> delays;
     std::deque<Request> requests;

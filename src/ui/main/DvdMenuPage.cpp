@@ -21,8 +21,7 @@ constexpr double kTestMenuStartDelay = 0.5;
 } // namespace
 
 DvdMenuPage::DvdMenuPage(SlideshowMainObject& hub, ControllerDialogs& dialogs, platform::Scheduler& scheduler,
-                         const MainWindowOutlets& outlets,
-                         std::function<std::shared_ptr<SlideshowProject>()> project)
+                         const MainWindowOutlets& outlets, ProjectSource project)
     : hub(hub), userDialogs(dialogs), clock(scheduler), ui(outlets), project(std::move(project)) {}
 
 DvdMenuPage::~DvdMenuPage() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QPointer>
 
@@ -25,7 +26,7 @@ struct Notification;
 class DvdMenuPage {
 public:
     DvdMenuPage(SlideshowMainObject& hub, ControllerDialogs& dialogs, platform::Scheduler& scheduler,
-                const MainWindowOutlets& outlets, std::function<std::shared_ptr<SlideshowProject>()> project);
+                const MainWindowOutlets& outlets, ProjectSource project);
     // The page's window goes with it.
     ~DvdMenuPage();
     DvdMenuPage(const DvdMenuPage&) = delete;
@@ -47,7 +48,7 @@ private:
     ControllerDialogs& userDialogs;
     platform::Scheduler& clock;
     const MainWindowOutlets& ui;
-    std::function<std::shared_ptr<SlideshowProject>()> project;
+    ProjectSource project;
     QPointer<QDialog> window;
     std::vector<SlideItemRef> slides;
 };

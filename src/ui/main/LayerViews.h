@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/editing/ProjectSource.h"
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -17,8 +18,6 @@ struct MainWindowOutlets;
 // project its source hands it; the hub gives the timeline's positions, the current slide and the GL context.
 class LayerViews {
 public:
-    using ProjectSource = std::function<std::shared_ptr<SlideshowProject>()>;
-
     LayerViews(SlideshowMainObject& hub, const MainWindowOutlets& outlets, ProjectSource project);
 
     // Sounds copied into the project as audio-layer items, 30 s apart from 3.5 s on; unreadable ones are

@@ -4,6 +4,7 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QObject>
@@ -36,8 +37,6 @@ class SerialQueue;
 class MusicController : public QObject {
     Q_OBJECT
 public:
-    using ProjectSource = std::function<std::shared_ptr<SlideshowProject>()>;
-
     // The hub stays the owner of the window's other state: this asks it to stop the show, lay out the
     // cells, show the project's information, and reach the call-outs shared with the timeline editing;
     // songs chosen are handed to its addMusicToProject, which a subclass may replace.

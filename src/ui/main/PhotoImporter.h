@@ -3,6 +3,7 @@
 #include "model/SlideItem.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QStringList>
 
@@ -25,8 +26,6 @@ class SerialQueue;
 // window (strip, current slide, title) is told through the hub's public methods. Main thread unless said.
 class PhotoImporter {
 public:
-    using ProjectSource = std::function<std::shared_ptr<SlideshowProject>()>;
-
     // The resize worker runs from here on.
     PhotoImporter(SlideshowMainObject& hub, platform::Scheduler& scheduler, const MainWindowOutlets& outlets,
                   ProjectSource project);

@@ -50,8 +50,7 @@ QPixmap playHeadPicture() {
 } // namespace
 
 PlaybackController::PlaybackController(SlideshowMainObject& hub, ControllerDialogs& dialogs,
-                                       platform::Scheduler& scheduler,
-                                       std::function<std::shared_ptr<SlideshowProject>()> project)
+                                       platform::Scheduler& scheduler, ProjectSource project)
     : hub(hub), userDialogs(dialogs), clock(scheduler), currentProject(std::move(project)) {}
 
 void PlaybackController::play() {

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -21,7 +22,7 @@ class SlideshowProject;
 class PlaybackController {
 public:
     PlaybackController(SlideshowMainObject& hub, ControllerDialogs& dialogs, platform::Scheduler& scheduler,
-                       std::function<std::shared_ptr<SlideshowProject>()> project);
+                       ProjectSource project);
 
     void play();
     void stop();
@@ -59,7 +60,7 @@ private:
     SlideshowMainObject& hub;
     ControllerDialogs& userDialogs;
     platform::Scheduler& clock;
-    std::function<std::shared_ptr<SlideshowProject>()> currentProject;
+    ProjectSource currentProject;
 
     std::atomic<bool> playing{false};
     platform::Scheduler::Handle playStart;

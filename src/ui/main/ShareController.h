@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QObject>
 #include <QPointer>
@@ -32,8 +33,6 @@ struct Notification;
 class ShareController : public QObject {
     Q_OBJECT
 public:
-    using ProjectSource = std::function<std::shared_ptr<SlideshowProject>()>;
-
     // `project` is the open project as it is now; `openProject` the one the share choice and the music fit
     // use, which makes the open project when none was made yet.
     ShareController(SlideshowMainObject& hub, ControllerDialogs& dialogs, platform::Scheduler& scheduler,

@@ -35,8 +35,7 @@ int indexIn(const Notification& notification) {
 
 } // namespace
 
-SlideEditing::SlideEditing(SlideshowMainObject& mainObject,
-                           std::function<std::shared_ptr<SlideshowProject>()> projectSource)
+SlideEditing::SlideEditing(SlideshowMainObject& mainObject, ProjectSource projectSource)
     : hub(mainObject), project(std::move(projectSource)) {}
 
 SlideItemRef SlideEditing::currentSlideItem() const {

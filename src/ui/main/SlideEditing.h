@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "ui/editing/ProjectSource.h"
 
 #include <QVariantMap>
 #include <QtGlobal>
@@ -22,7 +23,7 @@ struct Notification;
 // window's hub. Main thread only.
 class SlideEditing {
 public:
-    SlideEditing(SlideshowMainObject& hub, std::function<std::shared_ptr<SlideshowProject>()> project);
+    SlideEditing(SlideshowMainObject& hub, ProjectSource project);
 
     // The slide at the hub's current index in the project; null when there is none.
     SlideItemRef currentSlideItem() const;
@@ -67,7 +68,7 @@ private:
     void updateStrip();
 
     SlideshowMainObject& hub;
-    std::function<std::shared_ptr<SlideshowProject>()> project;
+    ProjectSource project;
     SlideItemRef panZoomCopy;
     std::shared_ptr<SlideTextures> panZoomTextures;
 };

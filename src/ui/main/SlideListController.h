@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/main/MainWindowOutlets.h"
 
 #include <QPointer>
@@ -32,7 +33,6 @@ class Scheduler;
 class SlideListController {
 public:
     using IndexSet = std::set<std::size_t>;
-    using ProjectSource = std::function<std::shared_ptr<SlideshowProject>()>;
     // What the slide list needs of the hub beyond its public methods.
     struct Hooks {
         // One picture into the project at `slot`, every step at once (the import's single-photo step).

@@ -28,8 +28,7 @@ void post(const QString& button) {
 
 } // namespace
 
-StillPreview::StillPreview(SlideshowMainObject& hub, platform::Scheduler& scheduler,
-                           std::function<std::shared_ptr<SlideshowProject>()> project)
+StillPreview::StillPreview(SlideshowMainObject& hub, platform::Scheduler& scheduler, ProjectSource project)
     : hub(hub), clock(scheduler), currentProject(std::move(project)) {}
 
 // ---- drawing

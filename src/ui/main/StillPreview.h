@@ -3,6 +3,7 @@
 #include "model/SlideItem.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Scheduler.h"
+#include "ui/editing/ProjectSource.h"
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QString>
@@ -24,8 +25,7 @@ class StillPreview {
 public:
     using Motion = SlideshowMainObject::PreviewMotion;
 
-    StillPreview(SlideshowMainObject& hub, platform::Scheduler& scheduler,
-                 std::function<std::shared_ptr<SlideshowProject>()> project);
+    StillPreview(SlideshowMainObject& hub, platform::Scheduler& scheduler, ProjectSource project);
 
     // ---- showing a slide
     void showCurrentItemPhoto(const SlideItemRef& slide);
@@ -71,7 +71,7 @@ private:
 
     SlideshowMainObject& hub;
     platform::Scheduler& clock;
-    std::function<std::shared_ptr<SlideshowProject>()> currentProject;
+    ProjectSource currentProject;
 
     std::shared_ptr<TextureObject> lastTexture;
     std::shared_ptr<TextureObject> shownTexture; // drawn again when the view changes size

@@ -52,7 +52,7 @@ protected:
         project.reset();
         ModelTest::TearDown();
     }
-    MusicController::ProjectSource handed() {
+    ProjectSource handed() {
         return [this] { return project; };
     }
 

@@ -20,7 +20,7 @@ protected:
         handed.reset();
         MainWindowTest::TearDown();
     }
-    ShareController::ProjectSource handedSource() {
+    ProjectSource handedSource() {
         return [this] { return handed; };
     }
     int alertsSaying(const QString& message) const {
