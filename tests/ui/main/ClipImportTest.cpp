@@ -2,6 +2,7 @@
 // from the position slider; the composition test commands.
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
+#include "support/ProjectLists.h"
 #include "support/ToneMaker.h"
 
 #include "model/MusicDirector.h"
@@ -46,14 +47,7 @@ protected:
         return paths;
     }
     // The clip file each slide plays, by its name in the project, or "-" for a photo.
-    QStringList clipNames() const {
-        QStringList names;
-        for (const SlideItemRef& slide : project->slideshowArray()) {
-            const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);
-            names << (clip ? QFileInfo(clip->strVideoFilePath()).fileName() : QStringLiteral("-"));
-        }
-        return names;
-    }
+    QStringList clipNames() const { return test_support::clipFileNames(project->slideshowArray()); }
     void drop(const QStringList& paths, int index) {
         controller->SlideshowMainObject::addVideoToProject(paths, index);
         scheduler->advance(0.3);

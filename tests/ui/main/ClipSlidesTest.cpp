@@ -1,6 +1,7 @@
 // The clip slides on their own: they work on the project they are handed, with none installed as the open
 // one, and stop copying once told to.
 #include "support/ClipMaker.h"
+#include "support/ProjectLists.h"
 #include "support/RecordingDialogs.h"
 
 #include "model/ModelTestEnvironment.h"
@@ -49,14 +50,7 @@ protected:
         return path;
     }
     // The clip file each slide plays, or "-" for a photo.
-    QStringList clipNames() const {
-        QStringList names;
-        for (const SlideItemRef& slide : project->slideshowArray()) {
-            const auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);
-            names << (clip ? QFileInfo(clip->strVideoFilePath()).fileName() : QStringLiteral("-"));
-        }
-        return names;
-    }
+    QStringList clipNames() const { return test_support::clipFileNames(project->slideshowArray()); }
 
     SlideshowProjectRef project;
     RecordingDialogs dialogs;

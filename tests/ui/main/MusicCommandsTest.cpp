@@ -3,6 +3,7 @@
 // pictures for people to look at.
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
+#include "support/ProjectLists.h"
 #include "support/Screenshot.h"
 #include "support/WavFile.h"
 
@@ -35,13 +36,6 @@ bool writeSwellingTone(const QString& path, double seconds, double frequency) {
         samples.push_back(sample);
     }
     return WavFile::write(path, samples, 2, rate);
-}
-
-QStringList titlesOf(const std::vector<MusicItemRef>& songs) {
-    QStringList titles;
-    for (const MusicItemRef& song : songs)
-        titles << song->strTitle();
-    return titles;
 }
 
 } // namespace
@@ -95,7 +89,7 @@ TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce
     project->setBIsDirty(false);
 
     addSongsAndWait({first, text, second, dir.file("missing.wav")});
-    EXPECT_EQ(titlesOf(project->musicArray()), QStringList({"First", "Second"}));
+    EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"First", "Second"}));
     EXPECT_TRUE(QFileInfo::exists(stockFile)) << "the stock song's file stays";
     EXPECT_TRUE(project->bIsDirty());
     ASSERT_EQ(dialogs.alerts.size(), 1u) << dialogs.alertText().toStdString();
@@ -107,7 +101,8 @@ TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce
         EXPECT_TRUE(song->strFilePath().startsWith(project->strMacProjectBundleContentsPath()));
 
     addSongsAndWait({first});
-    EXPECT_EQ(titlesOf(project->musicArray()), QStringList({"First", "Second", "First"})) << "own songs stay";
+    EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"First", "Second", "First"}))
+        << "own songs stay";
     const auto songs = project->musicArray();
     EXPECT_NE(songs[0]->strFilePath(), songs[2]->strFilePath()) << "the same file twice, two copies";
     EXPECT_EQ(controller->musicSubviewArray().size(), 3u);
@@ -130,7 +125,7 @@ TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
         EXPECT_EQ(options.selectedRow(), 1) << "the new last row";
         options.selectRow(0);
         options.upButtonPressed();
-        EXPECT_EQ(titlesOf(project->musicArray()), QStringList({"One", "Two"}));
+        EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"One", "Two"}));
         options.closeButtonPressed();
     }
     ASSERT_EQ(closed.list.size(), 1u) << "the close button's report, not one more at destruction";

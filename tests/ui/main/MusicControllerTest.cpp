@@ -1,9 +1,10 @@
 // The music controller and the layer views on a project handed to them, with no project open: the songs,
 // the strips' frames and the audio layer all come from and go to the project their source gives.
 #include "model/ModelTestEnvironment.h"
+#include "support/ProjectLists.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestEnvironment.h"
-#include "support/WavFile.h"
+#include "support/ToneMaker.h"
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Scheduler.h"
@@ -12,30 +13,6 @@
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QFileInfo>
-
-#include <cmath>
-
-namespace {
-
-bool writeTone(const QString& path, double seconds) {
-    const int rate = 44100;
-    std::vector<int16_t> samples;
-    for (int i = 0; i < int(seconds * rate); ++i) {
-        const auto sample = int16_t(12000 * std::sin(2 * M_PI * 440.0 * double(i) / rate));
-        samples.push_back(sample);
-        samples.push_back(sample);
-    }
-    return WavFile::write(path, samples, 2, rate);
-}
-
-QStringList titlesOf(const std::vector<MusicItemRef>& songs) {
-    QStringList titles;
-    for (const MusicItemRef& song : songs)
-        titles << song->strTitle();
-    return titles;
-}
-
-} // namespace
 
 class MusicControllerTest : public model_test::ModelTest {
 protected:
@@ -66,11 +43,11 @@ TEST_F(MusicControllerTest, SongsAreCopiedIntoTheHandedProjectInPlaceOfItsStockS
     MusicController music(*hub, dialogs, scheduler, hub->outlets(), handed());
     ASSERT_EQ(project->musicArray().size(), 1u) << "a new project comes with its stock song";
     const QString tone = dir.file("Tone.wav");
-    ASSERT_TRUE(writeTone(tone, 2.0));
+    ASSERT_TRUE(ToneMaker::writeWav(tone, 440, 2.0, 0.37f));
 
     music.addMusicToProject({tone, dir.file("missing.wav")});
     ASSERT_TRUE(test_support::spinUntil([&] { return music.isMusicImportIdle(); }, 30000));
-    EXPECT_EQ(titlesOf(project->musicArray()), QStringList{"Tone"});
+    EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList{"Tone"});
     const QString contents = project->strMacProjectBundleContentsPath();
     EXPECT_TRUE(QFileInfo::exists(project->musicArray()[0]->strFilePathIn(contents)))
         << "copied into the handed project's folder";
@@ -103,8 +80,8 @@ TEST_F(MusicControllerTest, StripFramesFollowTheHandedProjectsSlides) {
 TEST_F(MusicControllerTest, SoundsJoinTheHandedProjectsAudioLayerThirtySecondsApart) {
     LayerViews layers(*hub, hub->outlets(), handed());
     const QString one = dir.file("one.wav"), two = dir.file("two.wav");
-    ASSERT_TRUE(writeTone(one, 1.0));
-    ASSERT_TRUE(writeTone(two, 1.0));
+    ASSERT_TRUE(ToneMaker::writeWav(one, 440, 1.0, 0.37f));
+    ASSERT_TRUE(ToneMaker::writeWav(two, 440, 1.0, 0.37f));
     project->setBIsDirty(false);
 
     layers.addMusicToAudioLayer({one, dir.file("missing.wav"), two});
