@@ -161,6 +161,11 @@ void SoundRecorderWndController::selectSoundFile() {
     }
     audioFileName = contents + QLatin1Char('/') + copy;
     platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, audioFileName);
+    status->setText(tr_("%1 is the slide's sound now.").arg(QFileInfo(source).fileName()));
+}
+
+QString SoundRecorderWndController::statusText() const {
+    return status->text();
 }
 
 void SoundRecorderWndController::timerSetup() {

@@ -40,6 +40,8 @@ public:
 
     bool isRecording() const { return writer != nullptr; }
     bool canRecord() const { return capture != nullptr; }
+    // The line under the meters: what to do, what was done, or what went wrong.
+    QString statusText() const;
     QString strAudioFileName() const { return audioFileName; }
     bool isMeterTimerRunning() const { return meterTimer.isActive(); }
     // What the meters show, 0 to 20.

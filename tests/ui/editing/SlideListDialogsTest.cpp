@@ -242,6 +242,8 @@ TEST_F(SlideListDialogsTest, WithoutAnInputOnlyAFileCanBeChosenAndItIsCopied) {
     const QString copy = sounds.list[0].object.toString();
     EXPECT_EQ(QFileInfo(copy).absolutePath(), project->strMacProjectBundleContentsPath());
     EXPECT_EQ(slides[0]->strSoundFileName(), copy);
+    EXPECT_TRUE(recorder.statusText().contains("greeting.wav"))
+        << "the window says which sound the slide has";
     controller->DeleteCurrentPhoto();
     EXPECT_FALSE(QFile::exists(copy));
     EXPECT_TRUE(QFile::exists(mine)) << "the user's own file stays";
