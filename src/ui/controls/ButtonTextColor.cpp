@@ -32,4 +32,9 @@ void setTextColor(QAbstractButton& button, const QColor& colour) {
     button.setPalette(palette);
 }
 
+void setTitle(QAbstractButton& button, const QString& title, const QColor& colour) {
+    button.setText(title);
+    setTextColor(button, colour);
+}
+
 } // namespace button_text_color

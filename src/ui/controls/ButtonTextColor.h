@@ -5,6 +5,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QString;
 
 // The colour of a button's title, kept with the button so that it can be read back. A title recoloured
 // keeps its font and alignment.
@@ -15,5 +16,7 @@ namespace button_text_color {
 std::optional<QColor> textColor(const QAbstractButton& button);
 // Colours the whole title (dimmed while the button is disabled).
 void setTextColor(QAbstractButton& button, const QColor& colour);
+// A new title in that colour.
+void setTitle(QAbstractButton& button, const QString& title, const QColor& colour);
 
 } // namespace button_text_color

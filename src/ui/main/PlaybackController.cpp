@@ -151,8 +151,7 @@ void PlaybackController::setPlayButtonPlaying(bool playingNow) {
             QSize(), QIcon::Active);
     button->setIcon(icon);
     // The window's button titles are white.
-    button->setText(playingNow ? tr_("Stop") : tr_("Play"));
-    button_text_color::setTextColor(*button, Qt::white);
+    button_text_color::setTitle(*button, playingNow ? tr_("Stop") : tr_("Play"), Qt::white);
 }
 
 void PlaybackController::markPlaying() {

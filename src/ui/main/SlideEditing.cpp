@@ -39,16 +39,11 @@ SlideEditing::SlideEditing(SlideshowMainObject& mainObject, ProjectSource projec
     : hub(mainObject), project(std::move(projectSource)) {}
 
 SlideItemRef SlideEditing::currentSlideItem() const {
-    const auto open = project();
-    const int index = hub.nCurrentSlideshowItemIndex();
-    if (!open || index < 0)
-        return nullptr;
-    return open->slideItemAtIndex(std::size_t(index));
+    return slideOf(project, hub.nCurrentSlideshowItemIndex());
 }
 
 std::vector<SlideItemRef> SlideEditing::slides() const {
-    const auto open = project();
-    return open ? open->slideshowArray() : std::vector<SlideItemRef>();
+    return slidesOf(project);
 }
 
 void SlideEditing::markDirty() {

@@ -56,16 +56,11 @@ bool SlideListController::isTimelineRefreshRunning() const {
 }
 
 SlideItemRef SlideListController::currentSlideItem() const {
-    const auto open = project();
-    const int index = hub.nCurrentSlideshowItemIndex();
-    if (!open || index < 0)
-        return nullptr;
-    return open->slideItemAtIndex(std::size_t(index));
+    return slideOf(project, hub.nCurrentSlideshowItemIndex());
 }
 
 std::vector<SlideItemRef> SlideListController::slides() const {
-    const auto open = project();
-    return open ? open->slideshowArray() : std::vector<SlideItemRef>();
+    return slidesOf(project);
 }
 
 // ---- blank pictures

@@ -183,8 +183,7 @@ void SlideshowMainObject::awakeFromNib() {
 void SlideshowMainObject::setButtonTitle(QAbstractButton* button, const QString& text) {
     if (!button)
         return;
-    button->setText(text);
-    button_text_color::setTextColor(*button, Qt::white);
+    button_text_color::setTitle(*button, text, Qt::white);
 }
 
 void SlideshowMainObject::onClick(QAbstractButton* button, void (SlideshowMainObject::*action)()) {
