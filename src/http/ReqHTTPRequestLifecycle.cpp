@@ -308,7 +308,9 @@ void ReqHTTPRequest::startRequest() {
         setOriginalURL(url_);
     if (lastBytesSent() > 0)
         removeUploadProgressSoFar();
+    // Both counts start again: a second attempt sends the whole body and reports it from 0.
     lastBytesSent_ = 0;
+    totalBytesSent_ = 0;
     contentLength_ = 0;
     connectionCanBeReused_ = false;
     setResponseHeaders(std::nullopt);

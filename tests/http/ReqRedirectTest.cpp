@@ -4,6 +4,8 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
+
 using namespace req_test;
 
 namespace {
@@ -53,6 +55,30 @@ TEST_F(ReqRedirectTest, AStalledRequestTimesOutAfterItsRetries) {
     EXPECT_EQ(errorCode(retried), ReqRequestTimedOutErrorType);
     EXPECT_EQ(server.requestsTo("/silent").size(), 3u);
     EXPECT_EQ(retried->retryCount(), 2);
+}
+
+// The first attempt's progress is taken back, and the second attempt's is reported in full.
+TEST_F(ReqRedirectTest, AnUploadRetriedAfterATimeOutReportsItsWholeBodyAgain) {
+    std::atomic<int> attempts{0};
+    server.route("/upload", [&](const ServerRequest&) {
+        return ++attempts == 1 ? ServerResponse::stall() : ServerResponse::text(200, "stored");
+    });
+    const auto request = ReqHTTPRequest::requestWithURL(server.url("/upload"));
+    request->appendPostData(QByteArray(200000, 'u'));
+    request->setTimeOutSeconds(0.5);
+    request->setNumberOfTimesToRetryOnTimeout(1);
+    std::atomic<qint64> reported{0};
+    std::atomic<bool> tookBack{false};
+    request->setBytesSentBlock([&](qint64 amount, quint64) {
+        reported += amount;
+        tookBack = tookBack || amount < 0;
+    });
+    ASSERT_TRUE(runAsync(request));
+    EXPECT_FALSE(request->error());
+    EXPECT_EQ(request->responseString(), "stored");
+    EXPECT_EQ(attempts.load(), 2);
+    EXPECT_TRUE(tookBack.load());
+    EXPECT_EQ(reported.load(), 200000);
 }
 
 TEST_F(ReqRedirectTest, WithoutATimeOutOnlyACancelEndsAStalledRequest) {
