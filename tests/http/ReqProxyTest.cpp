@@ -1,5 +1,7 @@
 #include "ReqTestSupport.h"
 
+#include "platform/net/SharedCookieStorage.h"
+#include "platform/net/UrlError.h"
 #include "support/LoopbackProxy.h"
 #include "support/LoopbackSocksProxy.h"
 #include "support/TestCertificateAuthority.h"
@@ -94,6 +96,34 @@ TEST_F(ReqProxyTest, HttpsGoesThroughTheEnvironmentsProxyAndTrustsItsCertificate
         EXPECT_EQ(request->responseString(), c.error ? QString() : "origin");
         EXPECT_EQ(proxy.log(), c.proxied);
     }
+}
+
+// A proxy that refuses the tunnel speaks for itself: its cookies are not the server's, its redirect is not
+// followed, and the request fails with the proxy's status.
+TEST_F(ReqProxyTest, ARefusedTunnelFailsTheRequest) {
+    NetworkEnvironment environment = test_support::testNetworkEnvironment();
+    environment.httpsProxy = proxy.url();
+    platform::net::ScopedNetworkEnvironment scope(environment);
+    const QUrl plain = server.urlOnHost("localhost", "/p");
+    for (int status : {302, 403}) {
+        proxy.clearLog();
+        proxy.refuseTunnels(status, "Location: " + plain.toEncoded() + "\r\nSet-Cookie: tunnel=refused\r\n");
+        const auto request = ReqHTTPRequest::requestWithURL(server.secureUrl("/p"));
+        request->startSynchronous();
+        ASSERT_TRUE(request->error()) << status;
+        EXPECT_EQ(request->error()->code, ReqConnectionFailureErrorType);
+        const std::optional<platform::Error> cause = reqUnderlyingError(*request->error());
+        ASSERT_TRUE(cause);
+        EXPECT_EQ(cause->code, platform::net::UrlErrorProxyRefusedConnection);
+        EXPECT_EQ(cause->localizedDescription(),
+                  QStringLiteral("The proxy refused the connection to localhost: %1").arg(status));
+        EXPECT_TRUE(request->responseString().isEmpty());
+        EXPECT_TRUE(request->responseCookies().isEmpty());
+        EXPECT_EQ(proxy.log().size(), 1) << status;
+    }
+    EXPECT_TRUE(platform::net::SharedCookieStorage::shared().cookiesForUrl(server.secureUrl("/p")).isEmpty());
+    EXPECT_TRUE(platform::net::SharedCookieStorage::shared().cookiesForUrl(plain).isEmpty());
+    EXPECT_TRUE(server.requests().empty());
 }
 
 } // namespace

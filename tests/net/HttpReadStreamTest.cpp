@@ -155,6 +155,26 @@ TEST_F(HttpReadStreamTest, AProxyRefusingTheTunnelIsTheResponse) {
     EXPECT_EQ(server.requests().size(), 0u);
 }
 
+// Only a request for credentials is answered as a response; every other refusal is the proxy's word, which
+// must never pass for the server's.
+TEST_F(HttpReadStreamTest, AProxyRefusingTheTunnelOtherwiseIsAnError) {
+    test_support::LoopbackProxy proxy;
+    Options options;
+    options.proxy = {ProxySettings::Type::Http, "127.0.0.1", proxy.port()};
+    for (int status : {302, 403, 502}) {
+        proxy.refuseTunnels(status, "Location: http://127.0.0.1/elsewhere\r\nSet-Cookie: from=proxy\r\n");
+        const Read read = run(server.secureUrl("/"), options);
+        ASSERT_TRUE(read.error) << status;
+        EXPECT_EQ(read.error->domain, kUrlErrorDomain);
+        EXPECT_EQ(read.error->code, UrlErrorProxyRefusedConnection);
+        EXPECT_EQ(read.error->userInfo.value(QLatin1String(kProxyStatusCodeKey)).toInt(), status);
+        EXPECT_FALSE(read.response) << status;
+        EXPECT_FALSE(read.ended);
+        EXPECT_TRUE(read.body.isEmpty());
+    }
+    EXPECT_EQ(server.requests().size(), 0u);
+}
+
 TEST_F(HttpReadStreamTest, ATakenOverConnectionMustMatchAndBeOpen) {
     server.route("/k", [](const ServerRequest&) { return ServerResponse::text(200, "kept"); });
     std::mutex mutex;

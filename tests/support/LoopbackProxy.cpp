@@ -35,9 +35,10 @@ void LoopbackProxy::requireCredential(const QString& user, const QString& passwo
     expectedAuthorization = "Basic " + (user + u':' + password).toUtf8().toBase64();
 }
 
-void LoopbackProxy::refuseTunnels(int status) {
+void LoopbackProxy::refuseTunnels(int status, const QByteArray& fields) {
     std::lock_guard lock(mutex);
     tunnelRefusal = status;
+    refusalFields = fields;
 }
 
 QStringList LoopbackProxy::log() const {
@@ -85,13 +86,15 @@ void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
     }
     const bool tunnel = method == "CONNECT";
     int refusal = 0;
+    QByteArray fields;
     {
         std::lock_guard lock(mutex);
         refusal = tunnel ? tunnelRefusal : 0;
+        fields = refusalFields;
     }
     if (refusal) {
         client->writeAll("HTTP/1.1 " + QByteArray::number(refusal) +
-                         " Refused\r\nContent-Type: text/plain\r\nContent-Length: 16\r\n"
+                         " Refused\r\nContent-Type: text/plain\r\nContent-Length: 16\r\n" + fields +
                          "Connection: close\r\n\r\nnot to this host");
         return;
     }

@@ -12,7 +12,8 @@
 //
 // With requireCredential() set, a request without the matching Basic "Proxy-Authorization" is answered 407
 // with a Basic challenge. With refuseTunnels(status) set, every CONNECT is answered with that status (as a
-// proxy whose rules forbid the target does) and the connection closed.
+// proxy whose rules forbid the target does, or one that sends the client to a page of its own) and the
+// connection closed.
 
 #include <QString>
 #include <QStringList>
@@ -36,7 +37,8 @@ public:
     int port() const;
     QUrl url() const;
     void requireCredential(const QString& user, const QString& password);
-    void refuseTunnels(int status);
+    // `fields` ("Name: value\r\n" lines) go into the refusal's head.
+    void refuseTunnels(int status, const QByteArray& fields = {});
     // "CONNECT host:port" for each tunnel, "METHOD absolute-URL" for each request passed on, in order.
     QStringList log() const;
     void clearLog();
@@ -49,6 +51,7 @@ private:
     QStringList entries;
     QByteArray expectedAuthorization;
     int tunnelRefusal = 0;
+    QByteArray refusalFields;
     std::unique_ptr<AcceptLoop> connections; // last: its threads use the members above
 };
 

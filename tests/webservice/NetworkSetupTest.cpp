@@ -76,9 +76,9 @@ TEST_F(NetworkSetupTest, AProxyThatRefusesTheTunnelEndsTheFetchAtOnce) {
     NetworkEnvironment environment = test_support::testNetworkEnvironment();
     environment.httpsProxy = proxy.url();
     platform::net::ScopedNetworkEnvironment throughProxy(environment);
-    for (int status : {403, 502}) {
+    for (int status : {302, 403, 502}) {
         proxy.clearLog();
-        proxy.refuseTunnels(status);
+        proxy.refuseTunnels(status, "Location: " + server.url("/feed").toEncoded() + "\r\n");
         auto fetcher = NetHTTPFetcher::fetcherWithURL(server.secureUrl("/feed"));
         fetcher->setRetryEnabled(true);
         fetcher->setMinRetryInterval(0.05);

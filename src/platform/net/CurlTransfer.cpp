@@ -369,8 +369,9 @@ void CurlTransfer::completed(int result) {
         if (easy)
             curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &event.proxyConnectCode);
         // curl reports a refused tunnel as a failed receive, which would read as a lost connection and be
-        // retried for as long as the back-off lasts; the proxy's answer is final.
-        if (event.proxyConnectCode >= 400)
+        // retried for as long as the back-off lasts; whatever the proxy answered instead of opening the
+        // tunnel (a redirect too) is final.
+        if (event.proxyConnectCode != 0 && event.proxyConnectCode / 100 != 2)
             event.error = proxyRefusedError(plan.request.url, event.proxyConnectCode);
         else if (!refusedReply.isEmpty())
             event.error = makeUrlError(UrlErrorDataLengthExceedsMaximum, plan.request.url, refusedReply);

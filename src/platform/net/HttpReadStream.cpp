@@ -498,12 +498,20 @@ void HttpReadStream::advanceProxyConnect() {
         return;
     if (!parser.isHeadComplete())
         return;
-    if (parser.head().statusCode() / 100 == 2) {
+    const int status = parser.head().statusCode();
+    if (status / 100 == 2) {
         tunnelReady();
         return;
     }
-    // The proxy refused the tunnel (a 407 asking for credentials): its reply is the response.
     keepConnection = false;
+    if (status != 407) {
+        // Any other answer is the proxy's, never the server's: its cookies, its redirect and its page must
+        // not pass for what the server said.
+        parser = HttpResponseParser(message.method());
+        fail(proxyRefusedError(message.url(), status));
+        return;
+    }
+    // A proxy asking for credentials: its reply is the response, which the caller may answer.
     requestSent = true;
     phase = Phase::Receiving;
     if (parser.isComplete())

@@ -57,7 +57,8 @@ public:
     // Up to `max` bytes of the body; 0 when none wait.
     qint64 read(char* buffer, qint64 max);
     bool hasBytesAvailable() const { return !body.isEmpty(); }
-    // The final response head, once complete (a 407 from a proxy refusing a tunnel is such a response).
+    // The final response head, once complete (a 407 from a proxy asking for credentials before it opens a
+    // tunnel is such a response; any other refusal of the tunnel is an error).
     std::optional<HttpMessage> response() const;
     // Body bytes of the request written so far.
     qint64 requestBodyBytesWritten() const { return bodyWritten; }

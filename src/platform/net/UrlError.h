@@ -25,7 +25,7 @@ enum UrlErrorCode : qint64 {
     UrlErrorUserCancelledAuthentication = -1012,
     UrlErrorCannotDecodeContentData = -1016,
     UrlErrorRequestBodyStreamExhausted = -1021,
-    UrlErrorProxyRefusedConnection = -1030, // the proxy answered CONNECT with a 4xx or 5xx status
+    UrlErrorProxyRefusedConnection = -1030, // the proxy answered CONNECT with anything but a 2xx status
     UrlErrorDataLengthExceedsMaximum = -1103,
     UrlErrorSecureConnectionFailed = -1200,
     UrlErrorServerCertificateUntrusted = -1202,
