@@ -84,6 +84,18 @@ TEST(HttpResponseParserTest, FramesBodiesAndRefusesWhatCouldBeMisread) {
         {"trailers too large",
          ok + "Transfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\nT: " + QByteArray(70000, 't') + "\r\n\r\n",
          "GET", false, "x", HttpStreamHeaderTooLarge, false},
+        {"a hundred trailers",
+         ok + "Transfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n" + QByteArray("T: 1\r\n").repeated(100) +
+             "\r\n",
+         "GET", false, "x", 0, true},
+        {"too many trailers",
+         ok + "Transfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n" + QByteArray("T: 1\r\n").repeated(101) +
+             "\r\n",
+         "GET", false, "x", HttpStreamHeaderTooLarge, false},
+        {"folded trailers past the bytes",
+         ok + "Transfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\nT: 1\r\n" +
+             QByteArray(" fold\r\n").repeated(50) + QByteArray(70000, ' ') + "\r\n\r\n",
+         "GET", false, "x", HttpStreamHeaderTooLarge, false},
         {"cut short", ok + "Content-Length: 10\r\n\r\nhalf", "GET", true, "half", HttpStreamPrematureEnd,
          false},
         {"cut inside a chunk", ok + "Transfer-Encoding: chunked\r\n\r\n9\r\nhal", "GET", true, "hal",

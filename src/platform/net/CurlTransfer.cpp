@@ -1,5 +1,6 @@
 #include "platform/net/CurlTransfer.h"
 
+#include "platform/net/HttpLimits.h"
 #include "platform/net/TrustStore.h"
 #include "platform/net/UrlError.h"
 
@@ -36,6 +37,9 @@ QString sizeText(qint64 bytes) {
     return bytes % mebibyte == 0 ? QStringLiteral("%1 MB").arg(bytes / mebibyte)
                                  : QStringLiteral("%1 bytes").arg(bytes);
 }
+
+// How curl words a trailer line longer than its own buffer.
+constexpr char kTrailerOverflow[] = "Out of memory in chunked-encoding";
 
 bool isCompressed(const HttpHeaders& headers) {
     const QByteArray coding = headers.value("Content-Encoding").trimmed().toLower();
@@ -209,6 +213,23 @@ void CurlTransfer::headersComplete() {
     }
 }
 
+bool CurlTransfer::admitHeaderLine(qsizetype bytes, bool isField) {
+    framingBytes += bytes;
+    framingFields += isField ? 1 : 0;
+    if (framingBytes <= kMaximumHeadBytes && framingFields <= kMaximumHeadFields)
+        return true;
+    refuseFraming();
+    return false;
+}
+
+void CurlTransfer::refuseFraming() {
+    refusedReply = QStringLiteral("The reply's %1 too large: more than %2 fields or %3 bytes.")
+                       .arg(responseSeen ? QStringLiteral("trailers are") : QStringLiteral("head is"))
+                       .arg(kMaximumHeadFields)
+                       .arg(kMaximumHeadBytes);
+    heldBody = QByteArray();
+}
+
 size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* self) {
     auto* transfer = static_cast<CurlTransfer*>(self);
     const size_t length = size * count;
@@ -216,7 +237,16 @@ size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* sel
     QByteArray line(buffer, qsizetype(length));
     while (line.endsWith('\n') || line.endsWith('\r'))
         line.chop(1);
-    if (line.startsWith("HTTP/")) {
+    const bool statusLine = line.startsWith("HTTP/");
+    if (statusLine && transfer->responseSeen) {
+        // curl's own second round of Digest: a head of its own.
+        transfer->framingBytes = 0;
+        transfer->framingFields = 0;
+    }
+    // Anything but the full count ends the transfer.
+    if (!transfer->admitHeaderLine(qsizetype(length), !statusLine && !line.isEmpty()))
+        return 0;
+    if (statusLine) {
         // A new reply on the same transfer (after a 1xx, or curl's own second round of Digest): start over.
         const QList<QByteArray> parts = line.split(' ');
         transfer->statusCode = parts.size() > 1 ? parts[1].toInt() : 0;
@@ -225,13 +255,17 @@ size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* sel
         transfer->holding = false;
         transfer->heldBody.clear();
         transfer->decodedLength = 0;
+    } else if (transfer->responseSeen) {
+        // Trailers after a chunked body: the reply has been handed on, so they are counted and let go.
     } else if (line.isEmpty()) {
-        if (transfer->statusCode / 100 != 1 && !transfer->responseSeen)
+        if (transfer->statusCode / 100 != 1) {
+            // The head of the final reply is complete; what follows the body is a section of its own.
             transfer->headersComplete();
-    } else if ((line.startsWith(' ') || line.startsWith('\t')) && !transfer->headers.isEmpty()) {
-        const HttpHeaders::Field last = transfer->headers.all().last();
-        transfer->headers.remove(last.first);
-        transfer->headers.add(last.first, last.second + ' ' + line.trimmed());
+            transfer->framingBytes = 0;
+            transfer->framingFields = 0;
+        }
+    } else if (line.startsWith(' ') || line.startsWith('\t')) {
+        transfer->headers.continueLast(line.trimmed());
     } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
         transfer->headers.add(line.left(colon).trimmed(), line.mid(colon + 1).trimmed());
     }
@@ -368,6 +402,11 @@ void CurlTransfer::completed(int result) {
         event.kind = TransferEvent::Failed;
         if (easy)
             curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &event.proxyConnectCode);
+        // curl keeps one trailer line in a buffer of its own, which a longer line overflows; it says so as a
+        // failed receive, which would read as a lost connection and be retried.
+        if (result == CURLE_RECV_ERROR && responseSeen &&
+            std::strncmp(errorText, kTrailerOverflow, sizeof kTrailerOverflow - 1) == 0)
+            refuseFraming();
         // curl reports a refused tunnel as a failed receive, which would read as a lost connection and be
         // retried for as long as the back-off lasts; whatever the proxy answered instead of opening the
         // tunnel (a redirect too) is final.

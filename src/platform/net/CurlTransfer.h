@@ -71,6 +71,10 @@ private:
     void headersComplete();
     bool needsDecision() const;
     std::optional<QString> excessOfReply() const;
+    // Counts a line of the head or the trailers; false (the reply refused) once the section is past its
+    // limits.
+    bool admitHeaderLine(qsizetype bytes, bool isField);
+    void refuseFraming();
     void touch() { lastActivity = Clock::now(); }
 
     TransferPlan plan;
@@ -90,8 +94,10 @@ private:
     bool holding = false;
     UrlResponse response;
     QByteArray heldBody;
-    qint64 decodedLength = 0; // of the current reply's body
-    QString refusedReply;     // why the reply was cut short, when it was too large
+    qint64 decodedLength = 0;   // of the current reply's body
+    QString refusedReply;       // why the reply was cut short, when it was too large
+    qsizetype framingBytes = 0; // of the head or the trailers being read
+    int framingFields = 0;
     bool ended = false;
 
     Clock::time_point lastActivity = Clock::now();

@@ -86,4 +86,13 @@ void HttpHeaders::remove(const QByteArray& name) {
     fields.removeIf([&](const Field& field) { return sameName(field.first, name); });
 }
 
+bool HttpHeaders::continueLast(const QByteArray& more) {
+    if (fields.isEmpty() || !isValidValue(more))
+        return false;
+    QByteArray& value = fields.last().second;
+    value += ' ';
+    value += more;
+    return true;
+}
+
 } // namespace platform::net

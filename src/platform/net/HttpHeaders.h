@@ -33,6 +33,9 @@ public:
     // Appends a field, keeping those of the same name; false for an invalid field.
     bool add(const QByteArray& name, const QByteArray& value);
     void remove(const QByteArray& name);
+    // Continues the value of the last field (a folded line of a reply), joined by one space; false when
+    // there is no field or the text is invalid.
+    bool continueLast(const QByteArray& more);
     void clear() { fields.clear(); }
 
     const QList<Field>& all() const { return fields; }

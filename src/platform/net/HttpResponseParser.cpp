@@ -119,6 +119,8 @@ bool HttpResponseParser::lineTaken(const QByteArray& line) {
     case State::Trailers:
         if (line.isEmpty())
             state = State::Complete;
+        else if (++fieldCount > kMaximumFields)
+            return fail(HttpStreamHeaderTooLarge, QStringLiteral("The response has too many trailers"));
         return true;
     default:
         return true;
@@ -209,6 +211,7 @@ bool HttpResponseParser::chunkSizeLine(const QByteArray& line) {
         return fail(HttpStreamBadChunk, QStringLiteral("A chunk size is malformed"));
     remaining = size.toLongLong(nullptr, 16);
     state = remaining == 0 ? State::Trailers : State::ChunkData;
+    fieldCount = 0;
     return true;
 }
 

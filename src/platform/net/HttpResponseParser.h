@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Error.h"
+#include "platform/net/HttpLimits.h"
 #include "platform/net/HttpMessage.h"
 
 #include <optional>
@@ -10,14 +11,15 @@ namespace platform::net {
 // Reads one HTTP/1.x response off a connection and takes its framing apart. Interim (1xx) responses are
 // skipped. The body is framed by a decimal "Content-Length", by chunks (sizes checked), or by the end of the
 // connection; a reply to HEAD, a 204, a 304 and a 2xx to CONNECT have none. Lengths that disagree, a head,
-// a chunk line or trailers past the limits, a malformed chunk, a field holding a CR, and an end before the
-// framing says so are errors.
+// a chunk line or trailers past the limits (bytes, and fields for the head and the trailers), a malformed
+// chunk, a field holding a CR, and an end before the framing says so are errors. Trailers are read past,
+// never kept.
 class HttpResponseParser {
 public:
     enum class Framing { Undecided, None, Length, Chunked, UntilClose };
 
-    static constexpr qsizetype kMaximumHeadBytes = 64 * 1024;
-    static constexpr int kMaximumFields = 100;
+    static constexpr qsizetype kMaximumHeadBytes = platform::net::kMaximumHeadBytes;
+    static constexpr int kMaximumFields = kMaximumHeadFields;
 
     explicit HttpResponseParser(const QByteArray& requestMethod = "GET");
 
