@@ -1,10 +1,19 @@
-// What the fetcher holds of a reply on its way in.
+// What the fetcher holds of a reply on its way in: the head and the trailers bounded alike, and the body
+// bytes between the network thread and the fetcher's thread bounded whatever the chunk size.
 
 #include "FetcherTestSupport.h"
 
+#include "platform/net/ReceiveQueue.h"
 #include "platform/net/UrlError.h"
+#include "support/TempDir.h"
+
+#include <QFileInfo>
+
+#include <chrono>
+#include <thread>
 
 using namespace fetcher_test;
+using platform::net::ReceiveQueue;
 
 namespace {
 
@@ -51,6 +60,47 @@ TEST_F(NetHTTPFetcherReceiveTest, TheHeadAndTheTrailersAreBoundedAlike) {
         EXPECT_EQ(outcome.error->code, platform::net::UrlErrorDataLengthExceedsMaximum) << c.name;
         EXPECT_EQ(outcome.error->localizedDescription(), c.refusal) << c.name;
         EXPECT_EQ(fetcher->retryCount(), 0u) << c.name;
+    }
+}
+
+// A reply in one-byte chunks to a fetcher whose thread is busy: the transfer waits while a few MB wait for
+// the fetcher, in memory and into a file, and a wait for the fetcher's thread is never taken for an idle
+// server.
+TEST_F(NetHTTPFetcherReceiveTest, ABodyInTinyChunksWaitsForABusyFetcher) {
+    const qint64 length = ReceiveQueue::kMaximumQueuedBytes + 2 * 1024 * 1024;
+    const QByteArray reply = kChunkedHead + "\r\n" + QByteArray("1\r\nx\r\n").repeated(length) + "0\r\n\r\n";
+    server.route("/tiny", [&reply](const ServerRequest&) { return ServerResponse::raw(reply); });
+    TempDir dir;
+    for (bool toFile : {false, true}) {
+        ReceiveQueue::resetPeak();
+        auto fetcher = NetHTTPFetcher::fetcherWithURL(server.url("/tiny"));
+        fetcher->mutableRequest()->timeoutInterval = 1.0;
+        if (toFile)
+            fetcher->setDownloadPath(dir.file("tiny.bin"));
+        bool busy = false;
+        fetcher->setReceivedDataBlock([&busy](const QByteArray&) {
+            if (busy)
+                return;
+            busy = true;
+            // The fetcher's thread does something else until the queue is full, and for longer than the
+            // request's idle time-out after that.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (ReceiveQueue::queuedBytes() < ReceiveQueue::kMaximumQueuedBytes &&
+                   std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        });
+        const Outcome outcome = fetch(fetcher);
+        ASSERT_FALSE(outcome.error) << toFile << " " << outcome.error->localizedDescription().toStdString();
+        EXPECT_TRUE(busy);
+        if (toFile)
+            EXPECT_EQ(QFileInfo(dir.file("tiny.bin")).size(), length);
+        else
+            EXPECT_EQ(outcome.data, QByteArray(length, 'x'));
+        EXPECT_GE(ReceiveQueue::peakQueuedBytes(), ReceiveQueue::kMaximumQueuedBytes) << toFile;
+        // One write of curl's beyond the bound at most.
+        EXPECT_LE(ReceiveQueue::peakQueuedBytes(), ReceiveQueue::kMaximumQueuedBytes + 64 * 1024) << toFile;
+        EXPECT_EQ(ReceiveQueue::queuedBytes(), 0);
     }
 }
 

@@ -85,7 +85,7 @@ void CurlConnection::handle(const TransferEvent& event) {
         delegate.connectionDidReceiveResponse(*this, event.response);
         break;
     case TransferEvent::Data:
-        delegate.connectionDidReceiveData(*this, event.data);
+        takeReceived(*event.queue);
         break;
     case TransferEvent::Sent:
         delegate.connectionDidSendBodyData(*this, event.bytesSent, event.totalSent, event.expectedToSend);
@@ -104,6 +104,18 @@ void CurlConnection::handle(const TransferEvent& event) {
         handleFailure(event);
         break;
     }
+}
+
+void CurlConnection::takeReceived(ReceiveQueue& queue) {
+    bool resume = false;
+    const QByteArray data = queue.take(resume);
+    const std::shared_ptr<Link> alive = link;
+    if (!data.isEmpty())
+        delegate.connectionDidReceiveData(*this, data);
+    // Only once the delegate has dealt with the piece, so that it and a refilled queue are never held at
+    // once.
+    if (resume && !alive->cancelled && running)
+        NetworkThread::shared().resume(transferId);
 }
 
 void CurlConnection::handleHeld(const UrlResponse& response, const QByteArray& body) {

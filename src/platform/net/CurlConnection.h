@@ -32,6 +32,7 @@ private:
 
     void submit();
     void handle(const TransferEvent& event);
+    void takeReceived(ReceiveQueue& queue);
     void handleHeld(const UrlResponse& response, const QByteArray& body);
     void handleFailure(const TransferEvent& event);
     void follow(const UrlResponse& response, const QByteArray& body);

@@ -296,6 +296,11 @@ size_t CurlTransfer::onWrite(char* buffer, size_t size, size_t count, void* self
     transfer->touch();
     if (!transfer->responseSeen)
         transfer->headersComplete();
+    // curl keeps these bytes and offers them again on resume(), so they are not counted yet.
+    if (!transfer->holding && transfer->received->mustPause()) {
+        transfer->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
     transfer->decodedLength += qint64(length);
     if (const std::optional<QString> excess = transfer->excessOfReply()) {
         // Anything but the full count ends the transfer; what was held goes with it.
@@ -305,13 +310,21 @@ size_t CurlTransfer::onWrite(char* buffer, size_t size, size_t count, void* self
     }
     if (transfer->holding) {
         transfer->heldBody.append(buffer, qsizetype(length));
-    } else {
+    } else if (transfer->received->push(buffer, qsizetype(length))) {
         TransferEvent event;
         event.kind = TransferEvent::Data;
-        event.data = QByteArray(buffer, qsizetype(length));
+        event.queue = transfer->received;
         transfer->sink(std::move(event));
     }
     return length;
+}
+
+void CurlTransfer::resume() {
+    if (!paused || ended)
+        return;
+    paused = false;
+    touch();
+    curl_easy_pause(easy, CURLPAUSE_CONT);
 }
 
 size_t CurlTransfer::onRead(char* buffer, size_t size, size_t count, void* self) {

@@ -2,11 +2,13 @@
 
 #include "platform/foundation/Error.h"
 #include "platform/net/NetworkEnvironment.h"
+#include "platform/net/ReceiveQueue.h"
 #include "platform/net/UrlRequest.h"
 #include "platform/net/UrlResponse.h"
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 typedef void CURL;
@@ -18,9 +20,10 @@ namespace platform::net {
 struct TransferEvent {
     enum Kind { Response, Data, Sent, Held, Finished, Failed };
     Kind kind = Finished;
-    UrlResponse response; // Response, Held
-    QByteArray data;      // Data; Held: the whole body of the held reply
-    qint64 bytesSent = 0; // Sent: this time, in all, and expected (-1 unknown)
+    UrlResponse response;                // Response, Held
+    QByteArray data;                     // Held: the whole body of the held reply
+    std::shared_ptr<ReceiveQueue> queue; // Data: where the body bytes wait to be taken
+    qint64 bytesSent = 0;                // Sent: this time, in all, and expected (-1 unknown)
     qint64 totalSent = 0;
     qint64 expectedToSend = -1;
     Error error;               // Failed
@@ -38,7 +41,8 @@ struct TransferPlan {
 
 // One request on a curl easy handle. Made on the connection's thread, then owned and used by the network
 // thread alone. Replies that need a decision of the connection's thread (a redirect, a Basic or Digest
-// challenge) are held whole and handed over at the end instead of piece by piece.
+// challenge) are held whole and handed over at the end instead of piece by piece; other bodies go through a
+// receive queue, and the transfer pauses while the queue is full until resume().
 class CurlTransfer {
 public:
     using Sink = std::function<void(TransferEvent&&)>;
@@ -55,6 +59,11 @@ public:
     // The time after which a transfer without traffic fails; it has failed when `now` is past it.
     Clock::time_point idleDeadline() const { return lastActivity + idleTimeout; }
     void failIdle();
+    // A transfer paused for its receive queue waits for the connection's thread, not for the server: it
+    // cannot fall idle.
+    bool isPaused() const { return paused; }
+    // The connection's thread has emptied the queue: the transfer goes on.
+    void resume();
 
 private:
     static size_t onHeader(char* buffer, size_t size, size_t count, void* self);
@@ -99,6 +108,8 @@ private:
     qsizetype framingBytes = 0; // of the head or the trailers being read
     int framingFields = 0;
     bool ended = false;
+    std::shared_ptr<ReceiveQueue> received = std::make_shared<ReceiveQueue>();
+    bool paused = false;
 
     Clock::time_point lastActivity = Clock::now();
     Clock::duration idleTimeout;

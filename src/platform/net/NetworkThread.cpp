@@ -56,13 +56,23 @@ void NetworkThread::remove(TransferId id) {
     curl_multi_wakeup(multi);
 }
 
+void NetworkThread::resume(TransferId id) {
+    {
+        std::lock_guard lock(mutex);
+        toResume.push_back(id);
+    }
+    curl_multi_wakeup(multi);
+}
+
 void NetworkThread::takeCommands() {
     std::vector<std::pair<TransferId, std::unique_ptr<CurlTransfer>>> adding;
     std::vector<TransferId> removing;
+    std::vector<TransferId> resuming;
     {
         std::lock_guard lock(mutex);
         adding.swap(toAdd);
         removing.swap(toRemove);
+        resuming.swap(toResume);
     }
     for (auto& [id, transfer] : adding) {
         if (!transfer->handle()) {
@@ -79,6 +89,9 @@ void NetworkThread::takeCommands() {
         curl_multi_remove_handle(multi, found->second->handle());
         running.erase(found);
     }
+    for (TransferId id : resuming)
+        if (auto found = running.find(id); found != running.end())
+            found->second->resume();
 }
 
 void NetworkThread::finishDone() {
@@ -101,7 +114,7 @@ void NetworkThread::finishDone() {
 void NetworkThread::endIdle() {
     const auto now = CurlTransfer::Clock::now();
     for (auto it = running.begin(); it != running.end();) {
-        if (now < it->second->idleDeadline()) {
+        if (it->second->isPaused() || now < it->second->idleDeadline()) {
             ++it;
             continue;
         }
@@ -117,6 +130,8 @@ int NetworkThread::pollTimeoutMs() const {
     long timeout = curlTimeout < 0 ? 1000 : std::min(curlTimeout, 1000L);
     const auto now = CurlTransfer::Clock::now();
     for (const auto& [id, transfer] : running) {
+        if (transfer->isPaused())
+            continue;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(transfer->idleDeadline() - now);
         timeout = std::min<long>(timeout, std::max<long>(1, long(left.count()) + 1));

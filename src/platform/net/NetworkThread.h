@@ -26,6 +26,8 @@ public:
     TransferId add(std::unique_ptr<CurlTransfer> transfer);
     // Drops the transfer if it is still running; nothing more is reported for it.
     void remove(TransferId id);
+    // Lets a transfer paused for its full receive queue go on.
+    void resume(TransferId id);
 
     NetworkThread(const NetworkThread&) = delete;
     NetworkThread& operator=(const NetworkThread&) = delete;
@@ -42,6 +44,7 @@ private:
     std::mutex mutex;
     std::vector<std::pair<TransferId, std::unique_ptr<CurlTransfer>>> toAdd;
     std::vector<TransferId> toRemove;
+    std::vector<TransferId> toResume;
     bool quitting = false;
     TransferId nextId = 1;
 
