@@ -18,9 +18,10 @@ struct ReqProxyChoice {
     friend bool operator==(const ReqProxyChoice&, const ReqProxyChoice&) = default;
 };
 
-// What one run of a proxy script may take: its own time, whatever the request's time-out, and how much the
-// process may grow while it runs (the script engine has no heap limit of its own, so a watchdog measures
-// the process). A single built-in call is not interrupted: one huge allocation is stopped only after it.
+// What one run of a proxy script may take: its own time, whatever the request's time-out, and how much
+// memory. A script runs in a process of its own whose data the system bounds by the budget, so that even a
+// single built-in call asking for more (one huge buffer) fails in the script; a watchdog there stops one
+// that grows step by step.
 struct ReqPACLimits {
     double seconds = 5.0;
     qint64 memoryBytes = qint64(256) << 20;
@@ -33,8 +34,9 @@ struct ReqPACAnswer {
 };
 
 // Runs proxy auto-configuration scripts. A script comes from the network, so it runs in a bare script
-// engine (no file or network access beyond the helpers' name lookups, each bounded by the time left) and is
-// interrupted once past its limits or when stopped.
+// engine (no file or network access beyond the helpers' name lookups, each bounded by the time left), in a
+// program of its own ("vistrelle-proxy-script", beside ours) under the script limits, and is ended once past
+// them or when stopped.
 class ReqPACScript {
 public:
     using Stop = std::shared_ptr<std::atomic<bool>>;
@@ -58,4 +60,8 @@ public:
                                                               double timeOutSeconds);
     // "PROXY a:8080; SOCKS b:1080; DIRECT": entries that do not parse are left out.
     static QList<ReqProxyChoice> parseProxyList(const QString& answer);
+
+    // Why a script was ended: past its time, or past its memory.
+    static QString timeFailure(const ReqPACLimits& limits);
+    static QString memoryFailure(const ReqPACLimits& limits);
 };

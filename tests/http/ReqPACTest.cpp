@@ -19,6 +19,24 @@ constexpr char kLoop[] = "function FindProxyForURL(url, host) { for (;;) {} }";
 // Keeps every array it makes, a megabyte at a time.
 constexpr char kHoard[] = "var kept = []; function FindProxyForURL(url, host) {"
                           " for (;;) kept.push(new Array(131072).fill(kept.length)); }";
+// Asks for a gigabyte in one built-in call, which no watchdog can interrupt.
+constexpr char kHugeBuffer[] = "function FindProxyForURL(url, host) {"
+                               " var b = new ArrayBuffer(1 << 30); return 'PROXY 127.0.0.1:1'; }";
+
+// The most memory this process has held since the last reset, and the reset.
+qint64 peakResidentBytes() {
+    QFile status("/proc/self/status");
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+void resetPeakResidentBytes() {
+    QFile clear("/proc/self/clear_refs");
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
 
 // Limits for the scripts of one test, put back afterwards.
 class ScopedPACLimits {
@@ -83,6 +101,7 @@ TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
     } cases[] = {
         {kLoop, {0.3, qint64(256) << 20}, "the proxy script ran past its 0.3 s"},
         {kHoard, {60, qint64(64) << 20}, "the proxy script used more than 64 MB of memory"},
+        {kHugeBuffer, {60, qint64(64) << 20}, "the proxy script failed: RangeError"},
         {"function FindProxyForURL( {", {5, qint64(256) << 20}, "the proxy script failed: SyntaxError"},
         {"var x = 1;", {5, qint64(256) << 20}, "the proxy script has no FindProxyForURL function"},
         {"function FindProxyForURL() { return 'nonsense'; }",
@@ -191,13 +210,21 @@ TEST_F(ReqPACTest, ALoopingScriptHoldsOnlyItsOwnRequestAndEndsWithinItsBudget) {
     EXPECT_TRUE(proxy.log().isEmpty());
 }
 
+// Whether it takes its memory step by step or in one call, a script's memory is never this program's: the
+// request goes direct, and this process does not grow by what the script asked for.
 TEST_F(ReqPACTest, AScriptThatHoardsMemoryLeavesTheRequestDirect) {
     TempDir folder;
     const ScopedPACLimits limits({60, qint64(64) << 20});
-    const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
-    request->setPACurl(scriptFile(folder, kHoard));
-    ASSERT_TRUE(runAsync(request));
-    EXPECT_EQ(request->responseString(), "origin");
+    for (const char* script : {kHoard, kHugeBuffer}) {
+        resetPeakResidentBytes();
+        const qint64 before = peakResidentBytes();
+        const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
+        request->setPACurl(scriptFile(folder, script));
+        ASSERT_TRUE(runAsync(request));
+        EXPECT_EQ(request->responseString(), "origin");
+        EXPECT_TRUE(request->proxyHost().isEmpty());
+        EXPECT_LT(peakResidentBytes() - before, qint64(64) << 20) << script;
+    }
     EXPECT_TRUE(proxy.log().isEmpty());
 }
 
