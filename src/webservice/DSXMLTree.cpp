@@ -1,18 +1,17 @@
 #include "webservice/DSXMLTree.h"
 
+#include "webservice/DSXMLBounds.h"
+
 #include <libxml/parser.h>
 
 #include <mutex>
 
 namespace {
 
-// NOBLANKS | NOCDATA | NONET; errors are answered, never printed.
-constexpr int kParseOptions =
-    XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-
-constexpr char kDoctypeRefused[] =
-    "The XML document has a document type declaration (DTD), which is refused: its entities could expand "
-    "the document without bound";
+// NOBLANKS | NOCDATA | NONET; errors are answered, never printed. The bytes are read as UTF-8 whatever the
+// document declares, as the bounds check read them.
+constexpr int kParseOptions = XML_PARSE_NOBLANKS | XML_PARSE_NOCDATA | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                              XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
 
 struct ParserContextFree {
     void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
@@ -41,12 +40,17 @@ xmlDocPtr DSXMLTree::parse(const QByteArray& bytes, QString* problem) {
             *problem = QStringLiteral("The XML document is empty");
         return nullptr;
     }
+    if (const QString bound = DSXMLBounds::problemWithDocument(bytes); !bound.isNull()) {
+        if (problem)
+            *problem = bound;
+        return nullptr;
+    }
     const std::unique_ptr<xmlParserCtxt, ParserContextFree> context(xmlNewParserCtxt());
     if (!context)
         return nullptr;
     context->sax->internalSubset = refuseDocumentType;
     sawDocumentType = false;
-    xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, nullptr,
+    xmlDocPtr doc = xmlCtxtReadMemory(context.get(), bytes.constData(), int(bytes.size()), nullptr, "UTF-8",
                                       kParseOptions);
     const bool refused = sawDocumentType;
     if (refused) {
@@ -55,7 +59,7 @@ xmlDocPtr DSXMLTree::parse(const QByteArray& bytes, QString* problem) {
     }
     if (!doc && problem) {
         const xmlError* error = xmlCtxtGetLastError(context.get());
-        *problem = refused ? QString::fromLatin1(kDoctypeRefused)
+        *problem = refused ? DSXMLBounds::documentTypeRefusal()
                    : error && error->message
                        ? QStringLiteral("The XML document is not well formed (line %1): %2")
                              .arg(error->line)

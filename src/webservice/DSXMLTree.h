@@ -32,8 +32,9 @@ public:
     // The one way any XML text from outside is parsed: blank text dropped, CDATA merged into text, nothing
     // loaded from the network. A document type declaration is refused where it starts: its entities and
     // attribute defaults could make a read of the tree (or the tree itself) grow without bound, and no reply
-    // of the service carries one. So no node's text is longer than the document. The caller owns the
-    // answer; null when the text is refused or not well formed, with `problem` saying why.
+    // of the service carries one. So no node's text is longer than the document. A document past the bounds
+    // of DSXMLBounds is refused before libxml2 reads it. The caller owns the answer; null when the text is
+    // refused or not well formed, with `problem` saying why.
     static xmlDocPtr parse(const QByteArray& bytes, QString* problem = nullptr);
 
     // libxml2 needs one initialisation before any thread uses it.

@@ -142,6 +142,14 @@ QByteArray errorDocument() {
                   QString());
 }
 
+QByteArray errorDocumentWithAttributes(int count) {
+    QByteArray attributes;
+    for (int i = 0; i < count; ++i)
+        attributes += " a" + QByteArray::number(i) + "='1'";
+    QByteArray document = errorDocument();
+    return document.insert(document.indexOf("<error>") + 6, attributes);
+}
+
 QByteArray batchReplyFeed(const QString& baseURL) {
     return filled(QStringLiteral(R"(<?xml version='1.0' encoding='UTF-8'?>
 <feed {xmlns}>

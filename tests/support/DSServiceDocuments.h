@@ -22,6 +22,9 @@ QByteArray videoEntry(const QString& baseURL, const QString& videoID, const QStr
 
 // The DS error document of a refused request: two errors, the second without an internal reason.
 QByteArray errorDocument();
+// The same error document with `count` attributes on its first error element, numbered "a0", "a1", ...:
+// 200,000 of them make 2.3 MB.
+QByteArray errorDocumentWithAttributes(int count);
 inline constexpr char kErrorDocumentContentType[] = "application/vnd.ds.error+xml; charset=UTF-8";
 
 // The reply to a batch request: an inserted entry, a failed update, a deletion, and the interruption.

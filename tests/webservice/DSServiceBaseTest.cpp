@@ -161,6 +161,29 @@ TEST_F(DSServiceBaseTest, AnErrorReplyWhoseEntitiesWouldMultiplyItIsReadAsPlainT
     EXPECT_EQ(delivery.errorText(), QString::fromUtf8(document));
 }
 
+TEST_F(DSServiceBaseTest, AReplyWithAnElementOfTooManyAttributesIsRefusedWithoutBeingRead) {
+    const QByteArray document = ds_documents::errorDocumentWithAttributes(200000);
+    for (const int status : {200, 400}) {
+        server.route(QStringLiteral("/attributes"), [&](const ServerRequest&) {
+            return ServerResponse::text(status, document, ds_documents::kErrorDocumentContentType);
+        });
+        const Delivery delivery = fetch(QStringLiteral("/attributes"));
+        ASSERT_TRUE(delivery.error) << status;
+        EXPECT_FALSE(delivery.object);
+        EXPECT_FALSE(delivery.error->userInfo.contains(QLatin1String(kDSServiceErrorServerErrorsKey)));
+        if (status == 200) {
+            EXPECT_EQ(delivery.error->domain, QLatin1String(kDSXMLErrorDomain));
+            EXPECT_EQ(delivery.error->code, -1);
+            EXPECT_TRUE(delivery.error->userInfo.value(QLatin1String(kDSXMLErrorDetailKey))
+                            .toString()
+                            .contains(QLatin1String("more than 64 attributes")));
+        } else {
+            EXPECT_EQ(delivery.error->code, 400);
+            EXPECT_EQ(delivery.errorText(), QString::fromUtf8(document));
+        }
+    }
+}
+
 TEST_F(DSServiceBaseTest, RepliesThatHoldNoObject) {
     ServerResponse versioned = ServerResponse::text(200, ds_documents::videoFeedPage(fake.baseURL(), 1, 1));
     versioned.headers.set("ds-version", "2.1");

@@ -1,3 +1,4 @@
+#include "support/DSServiceDocuments.h"
 #include "support/TempDir.h"
 #include "webservice/BaseClasses/DSNamespaces.h"
 #include "webservice/BaseClasses/DSServerErrorGroup.h"
@@ -151,4 +152,108 @@ TEST(DSXMLSafety, AnEntityBombIsAnError) {
     EXPECT_FALSE(parsed);
     EXPECT_EQ(error.code, -1);
     EXPECT_FALSE(DSXMLElement::elementWithXMLString(QStringLiteral("<r><unclosed></r>")));
+}
+
+namespace {
+
+QByteArray attributes(int count, const char* name = "a") {
+    QByteArray text;
+    for (int i = 0; i < count; ++i)
+        text += ' ' + QByteArray(name) + QByteArray::number(i) + "='v'";
+    return text;
+}
+
+// `levels` nested elements, each declaring `declarations` namespaces.
+QByteArray nested(int levels, int declarations = 0) {
+    QByteArray open;
+    for (int level = 0; level < levels; ++level) {
+        QByteArray tag = "<e";
+        for (int i = 0; i < declarations; ++i)
+            tag += " xmlns:n" + QByteArray::number(level) + '_' + QByteArray::number(i) + "='urn:n" +
+                   QByteArray::number(i) + "'";
+        open += tag + '>';
+    }
+    return open + QByteArray("</e>").repeated(levels);
+}
+
+int depthOf(DSXMLElementRef element) {
+    int depth = 1;
+    while (element->childCount() > 0) {
+        element = std::static_pointer_cast<DSXMLElement>(element->childAtIndex(0));
+        ++depth;
+    }
+    return depth;
+}
+
+} // namespace
+
+TEST(DSXMLSafety, DocumentsPastTheBoundsAreRefusedBeforeTheParserReadsThem) {
+    const QByteArray hiddenTag = "<e" + attributes(500) + "/>";
+    const struct {
+        const char* name;
+        QByteArray document;
+        const char* why;
+    } cases[] = {
+        {"an error reply with 200,000 attributes on one element",
+         ds_documents::errorDocumentWithAttributes(200000), "more than 64 attributes"},
+        {"65 attributes", "<r" + attributes(65) + "/>", "more than 64 attributes"},
+        {"60 attributes and 5 namespace declarations",
+         "<r" + attributes(60) + attributes(5, "xmlns:p") + "/>", "more than 64 attributes"},
+        {"129 namespaces in scope", nested(3, 43), "more than 128 namespaces in scope"},
+        {"257 levels", nested(257), "more than 256 deep"},
+        {"a byte past 8 MB", "<r>" + QByteArray(8 * 1024 * 1024 - 6, 'x') + "</r>", "bytes long"},
+        // Markup the parser would give up on and read on from inside, where a tag could hide.
+        {"an instruction without a target", "<r><? " + hiddenTag + " ?></r>", "not well formed"},
+        {"a '<' in an attribute value", "<r><e a='" + hiddenTag + "'/></r>", "not well formed"},
+        {"an end tag that runs into a tag", "<r><x></x " + hiddenTag + "</r>", "not well formed"},
+        {"a control character in a comment", "<r><!-- \x01 " + hiddenTag + " --></r>", "not well formed"},
+        {"a document in UTF-16", QByteArray("\xFF\xFE<\0r\0/\0>\0", 10), "not well formed"},
+        {"a declaration of another encoding over bytes that are not UTF-8",
+         "<?xml version='1.0' encoding='ISO-8859-1'?><r>\xE9" + hiddenTag + "</r>", "not well formed"},
+    };
+    for (const auto& c : cases) {
+        DSXMLError error;
+        EXPECT_FALSE(DSXMLDocument::documentWithData(c.document, &error)) << c.name;
+        EXPECT_EQ(error.code, -1) << c.name;
+        EXPECT_TRUE(detail(error).contains(QLatin1String(c.why)))
+            << c.name << ": " << detail(error).toStdString();
+        DSXMLError elementError;
+        EXPECT_FALSE(DSXMLElement::elementWithXMLString(QString::fromUtf8(c.document), &elementError))
+            << c.name;
+    }
+    EXPECT_FALSE(DSServerErrorGroup::groupWithData(ds_documents::errorDocumentWithAttributes(200000)));
+}
+
+TEST(DSXMLSafety, DocumentsAtTheBoundsAreReadWhole) {
+    const DSXMLDocumentRef many =
+        DSXMLDocument::documentWithData("<r" + attributes(60) + attributes(4, "xmlns:p") + "/>");
+    ASSERT_TRUE(many);
+    EXPECT_EQ(many->rootElement()->attributes().size(), 60);
+    EXPECT_EQ(many->rootElement()->namespaces().size(), 4);
+
+    const DSXMLDocumentRef deep = DSXMLDocument::documentWithData(nested(256));
+    ASSERT_TRUE(deep);
+    EXPECT_EQ(depthOf(deep->rootElement()), 256);
+    EXPECT_TRUE(DSXMLDocument::documentWithData(nested(4, 32)));
+
+    const QByteArray large = "<r>" + QByteArray(8 * 1024 * 1024 - 7, 'x') + "</r>";
+    const DSXMLDocumentRef full = DSXMLDocument::documentWithData(large);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(full->rootElement()->stringValue().size(), large.size() - 7);
+
+    // Markup whose inside looks like tags, quotes and brackets is followed as the parser follows it.
+    const DSXMLDocumentRef tricky = DSXMLDocument::documentWithData(
+        "\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><?app <e x='1'?>"
+        "<r a='>\"' b=\"'>\"><!-- <e " +
+        attributes(100) + "/> '\" --><![CDATA[<e" + attributes(100) + "/>]]><s\n t = 'é' /></r >");
+    ASSERT_TRUE(tricky);
+    const DSXMLElementRef root = tricky->rootElement();
+    EXPECT_EQ(root->attributeForName(QStringLiteral("a"))->stringValue(), ">\"");
+    EXPECT_EQ(root->attributeForName(QStringLiteral("b"))->stringValue(), "'>");
+    EXPECT_EQ(root->stringValue(), QStringLiteral("<e") + QString::fromUtf8(attributes(100)) + "/>");
+    EXPECT_EQ(root->elementsForName(QStringLiteral("s"))
+                  .value(0)
+                  ->attributeForName(QStringLiteral("t"))
+                  ->stringValue(),
+              QStringLiteral("é"));
 }
