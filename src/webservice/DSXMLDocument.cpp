@@ -29,6 +29,10 @@ DSXMLDocumentRef DSXMLDocument::documentWithXMLString(const QString& text, DSXML
     return documentWithData(DSXMLUtf8(text), error);
 }
 
+DSXMLDocument::DSXMLDocument(DSXMLTreeRef tree) : tree_(std::move(tree)) {
+    tree_->attachStringCache();
+}
+
 DSXMLDocumentRef DSXMLDocument::documentWithRootElement(const DSXMLElementRef& root) {
     DSXMLTree::ensureParserReady();
     xmlDocPtr doc = xmlNewDoc(nullptr);

@@ -7,7 +7,8 @@
 class DSXMLDocument;
 using DSXMLDocumentRef = std::shared_ptr<DSXMLDocument>;
 
-// A whole XML document. Its root element's wrapper shares the document and may outlive this object.
+// A whole XML document. Its root element's wrapper shares the document and may outlive this object. The
+// strings of its names and texts are made once and shared (see DSXMLNode).
 class DSXMLDocument {
 public:
     // Parses the bytes with the safe options; null (and code -1) when they do not parse.
@@ -32,7 +33,8 @@ public:
     xmlDocPtr XMLDocument() const { return tree_->document(); }
 
 private:
-    explicit DSXMLDocument(DSXMLTreeRef tree) : tree_(std::move(tree)) {}
+    // Gives the document its strings cache.
+    explicit DSXMLDocument(DSXMLTreeRef tree);
     DSXMLNodeRef documentNode() const;
 
     DSXMLTreeRef tree_;

@@ -142,10 +142,6 @@ DSXMLElementRef DSXMLElement::elementWithXMLString(const QString& text, DSXMLErr
     return std::static_pointer_cast<DSXMLElement>(nodeConsumingXMLNode(copy));
 }
 
-DSXMLElementRef DSXMLElement::wrapElement(xmlNodePtr node) const {
-    return std::static_pointer_cast<DSXMLElement>(nodeBorrowingXMLNode(node, tree_));
-}
-
 xmlNsPtr DSXMLElement::searchNamespace(const QString& prefix) const {
     const QByteArray bytes = DSXMLUtf8(prefix);
     return xmlSearchNs(xmlNode_->doc, xmlNode_, prefix.isEmpty() ? nullptr : DSXMLChars(bytes));
@@ -162,6 +158,7 @@ QList<DSXMLNodeRef> DSXMLElement::namespaces() const {
 void DSXMLElement::setNamespaces(const QList<DSXMLNodeRef>& namespaces) {
     if (!xmlNode_)
         return;
+    willChange();
     Substitutions replaced;
     if (xmlNsPtr old = xmlNode_->nsDef) {
         for (xmlNsPtr ns = old; ns; ns = ns->next)
@@ -182,6 +179,7 @@ void DSXMLElement::setNamespaces(const QList<DSXMLNodeRef>& namespaces) {
 void DSXMLElement::addNamespace(const DSXMLNodeRef& ns) {
     if (!xmlNode_ || !ns || ns->kind() != NamespaceKind)
         return;
+    willChange();
     const xmlNsPtr given = reinterpret_cast<xmlNsPtr>(ns->XMLNode());
     xmlNewNs(xmlNode_, given->href, given->prefix);
     fixUpNamespacesForNode(xmlNode_, xmlNode_, *tree_);
@@ -206,6 +204,7 @@ void DSXMLElement::addChild(const DSXMLNodeRef& child) {
     xmlNodePtr copy = child->XMLNodeCopy();
     if (!copy)
         return;
+    willChange();
     xmlNodePtr added = xmlAddChild(xmlNode_, copy);
     if (!added) {
         xmlFreeNode(copy);
@@ -220,6 +219,7 @@ void DSXMLElement::removeChild(const DSXMLNodeRef& child) {
     xmlNodePtr node = child->XMLNode();
     if (node->parent != xmlNode_)
         return;
+    willChange();
     xmlUnlinkNode(node);
     tree_->retireNode(node);
 }
@@ -232,12 +232,9 @@ QList<DSXMLElementRef> DSXMLElement::elementsForName(const QString& name) const 
     if (!prefix.isNull())
         if (xmlNsPtr ns = searchNamespace(prefix))
             return elementsForLocalNameURI(localNameForName(name), DSXMLString(ns->href));
-    for (xmlNodePtr child = xmlNode_->children; child; child = child->next)
-        if (child->type == XML_ELEMENT_NODE) {
-            DSXMLElementRef element = wrapElement(child);
-            if (element->qualifiedName() == name)
-                answer.append(element);
-        }
+    for (const DSXMLNodeRef& child : children())
+        if (child->XMLNode()->type == XML_ELEMENT_NODE && child->name() == name)
+            answer.append(std::static_pointer_cast<DSXMLElement>(child));
     return answer;
 }
 
@@ -249,24 +246,27 @@ QList<DSXMLElementRef> DSXMLElement::elementsForLocalNameURI(const QString& loca
     const QByteArray local = DSXMLUtf8(localName);
     const QByteArray href = DSXMLUtf8(uri);
     const QByteArray provisional = DSXMLUtf8(QStringLiteral("{%1}:%2").arg(uri, localName));
-    for (xmlNodePtr child = xmlNode_->children; child; child = child->next) {
+    for (const DSXMLNodeRef& wrapper : children()) {
+        const xmlNodePtr child = wrapper->XMLNode();
         if (child->type != XML_ELEMENT_NODE)
             continue;
         const bool inNamespace = child->ns && xmlStrEqual(child->ns->href, DSXMLChars(href)) &&
                                  xmlStrEqual(child->name, DSXMLChars(local));
         const bool provisionallyNamed = !child->ns && xmlStrEqual(child->name, DSXMLChars(provisional));
         if (inNamespace || provisionallyNamed)
-            answer.append(wrapElement(child));
+            answer.append(std::static_pointer_cast<DSXMLElement>(wrapper));
     }
     return answer;
 }
 
 QList<DSXMLNodeRef> DSXMLElement::attributes() const {
-    QList<DSXMLNodeRef> answer;
-    for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute;
-         attribute = attribute->next)
-        answer.append(nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_));
-    return answer;
+    return cached(cachedAttributes_, [this] {
+        QList<DSXMLNodeRef> answer;
+        for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute;
+             attribute = attribute->next)
+            answer.append(nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_));
+        return answer;
+    });
 }
 
 void DSXMLElement::addAttribute(const DSXMLNodeRef& attribute) {
@@ -276,6 +276,7 @@ void DSXMLElement::addAttribute(const DSXMLNodeRef& attribute) {
     for (xmlAttrPtr existing = xmlNode_->properties; existing; existing = existing->next)
         if (attributeMatches(existing, given->name, given->ns))
             return;
+    willChange();
     xmlNsPtr ns = nullptr;
     if (given->ns) {
         ns = namespaceForHref(xmlNode_, given->ns->href, true);
@@ -291,10 +292,11 @@ void DSXMLElement::addAttribute(const DSXMLNodeRef& attribute) {
 }
 
 DSXMLNodeRef DSXMLElement::attributeForXMLNode(xmlAttrPtr node) const {
-    for (xmlAttrPtr attribute = xmlNode_ ? xmlNode_->properties : nullptr; attribute;
-         attribute = attribute->next)
-        if (attribute == node)
-            return nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_);
+    if (!node)
+        return nullptr;
+    for (const DSXMLNodeRef& attribute : attributes())
+        if (attribute->XMLNode() == reinterpret_cast<xmlNodePtr>(node))
+            return attribute;
     return nullptr;
 }
 
@@ -302,7 +304,7 @@ DSXMLNodeRef DSXMLElement::attributeForName(const QString& name) const {
     if (!xmlNode_)
         return nullptr;
     for (const DSXMLNodeRef& attribute : attributes())
-        if (attribute->qualifiedName() == name)
+        if (attribute->name() == name)
             return attribute;
     const QString prefix = prefixForName(name);
     if (!prefix.isNull())
@@ -312,7 +314,7 @@ DSXMLNodeRef DSXMLElement::attributeForName(const QString& name) const {
     const QByteArray bytes = DSXMLUtf8(name);
     for (xmlAttrPtr attribute = xmlNode_->properties; attribute; attribute = attribute->next)
         if (!attribute->ns && xmlStrEqual(attribute->name, DSXMLChars(bytes)))
-            return nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_);
+            return attributeForXMLNode(attribute);
     return nullptr;
 }
 
@@ -326,11 +328,11 @@ DSXMLNodeRef DSXMLElement::attributeForLocalNameURI(const QString& localName, co
     for (xmlAttrPtr attribute = xmlNode_->properties; attribute; attribute = attribute->next) {
         if (attribute->ns && xmlStrEqual(attribute->ns->href, DSXMLChars(href)) &&
             xmlStrEqual(attribute->name, DSXMLChars(local)))
-            return nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(attribute), tree_);
+            return attributeForXMLNode(attribute);
         if (!fallback && !attribute->ns && xmlStrEqual(attribute->name, DSXMLChars(provisional)))
             fallback = attribute;
     }
-    return nodeBorrowingXMLNode(reinterpret_cast<xmlNodePtr>(fallback), tree_);
+    return attributeForXMLNode(fallback);
 }
 
 QString DSXMLElement::resolvePrefixForNamespaceURI(const QString& uri) const {

@@ -39,6 +39,5 @@ private:
     friend class DSXMLNode;
     using DSXMLNode::DSXMLNode;
 
-    DSXMLElementRef wrapElement(xmlNodePtr node) const;
     xmlNsPtr searchNamespace(const QString& prefix) const;
 };

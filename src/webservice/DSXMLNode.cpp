@@ -182,17 +182,64 @@ QString DSXMLNode::prefixForName(const QString& name) {
     return colon < 0 ? QString() : name.left(colon);
 }
 
+QString DSXMLNode::stringFromXMLString(const xmlChar* text) const {
+    if (DSXMLStringCache* strings = DSXMLTree::stringCacheOf(xmlNode_))
+        return strings->stringFromXMLString(text);
+    return DSXMLString(text);
+}
+
+void DSXMLNode::dropCachesIfStale() const {
+    const quint64 now = tree_->generation();
+    if (cachedGeneration_ == now)
+        return;
+    cachedName_.reset();
+    cachedChildren_.reset();
+    cachedAttributes_.reset();
+    cachedGeneration_ = now;
+}
+
+void DSXMLNode::releaseCachedValues() {
+    if (!tree_)
+        return;
+    std::lock_guard lock(tree_->cacheMutex());
+    cachedName_.reset();
+    cachedChildren_.reset();
+    cachedAttributes_.reset();
+}
+
+std::optional<int> DSXMLNode::cachedChildCount() const {
+    if (!tree_)
+        return std::nullopt;
+    std::lock_guard lock(tree_->cacheMutex());
+    dropCachesIfStale();
+    return cachedChildren_ ? std::optional<int>(int(cachedChildren_->size())) : std::nullopt;
+}
+
+void DSXMLNode::willChange() const {
+    if (tree_)
+        tree_->noteChange();
+}
+
 QString DSXMLNode::stringValue() const {
     if (!xmlNode_)
         return QString();
     if (isNamespace())
         return DSXMLString(namespacePtr()->href);
-    return takeXMLString(xmlNodeGetContent(xmlNode_));
+    xmlChar* content = xmlNodeGetContent(xmlNode_);
+    // An element's text is all of its descendants' text: shared strings of those would hold the document
+    // many times over.
+    if (xmlNode_->type == XML_ELEMENT_NODE)
+        return takeXMLString(content);
+    QString answer = stringFromXMLString(content);
+    if (content)
+        xmlFree(content);
+    return answer;
 }
 
 void DSXMLNode::setStringValue(const QString& value) {
     if (!xmlNode_ || value.isNull())
         return;
+    willChange();
     const QByteArray utf8 = DSXMLUtf8(value);
     if (isNamespace()) {
         xmlFree(const_cast<xmlChar*>(namespacePtr()->href));
@@ -232,19 +279,19 @@ QString DSXMLNode::localName() const {
         return QString();
     if (isNamespace())
         return localNameForName(qualifiedName());
-    return localNameForName(DSXMLString(xmlNode_->name));
+    return localNameForName(stringFromXMLString(xmlNode_->name));
 }
 
 QString DSXMLNode::prefix() const {
     if (!xmlNode_)
         return QString();
     const xmlNsPtr ns = namespaceOf(xmlNode_);
-    return ns && ns->prefix ? DSXMLString(ns->prefix) : QStringLiteral("");
+    return ns && ns->prefix ? stringFromXMLString(ns->prefix) : QStringLiteral("");
 }
 
 QString DSXMLNode::URI() const {
     const xmlNsPtr ns = namespaceOf(xmlNode_);
-    return ns ? DSXMLString(ns->href) : QString();
+    return ns ? stringFromXMLString(ns->href) : QString();
 }
 
 QString DSXMLNode::qualifiedName() const {
@@ -253,22 +300,29 @@ QString DSXMLNode::qualifiedName() const {
     if (isNamespace())
         return namespacePtr()->prefix ? DSXMLString(namespacePtr()->prefix) : QStringLiteral("");
     const xmlNsPtr ns = namespaceOf(xmlNode_);
-    const QString bare = DSXMLString(xmlNode_->name);
-    if (ns && ns->prefix)
-        return DSXMLString(ns->prefix) + QLatin1Char(':') + bare;
-    return bare;
+    if (!ns || !ns->prefix)
+        return stringFromXMLString(xmlNode_->name);
+    const QByteArray joined = QByteArray(reinterpret_cast<const char*>(ns->prefix)) + ':' +
+                              reinterpret_cast<const char*>(xmlNode_->name);
+    return stringFromXMLString(DSXMLChars(joined));
+}
+
+QString DSXMLNode::name() const {
+    return cached(cachedName_, [this] { return qualifiedName(); });
 }
 
 int DSXMLNode::childCount() const {
     if (!xmlNode_ || isNamespace() || !hasChildList(xmlNode_))
         return 0;
+    if (const std::optional<int> count = cachedChildCount())
+        return *count;
     int count = 0;
     for (xmlNodePtr child = xmlNode_->children; child; child = child->next)
         ++count;
     return count;
 }
 
-QList<DSXMLNodeRef> DSXMLNode::children() const {
+QList<DSXMLNodeRef> DSXMLNode::readChildren() const {
     QList<DSXMLNodeRef> answer;
     if (!xmlNode_ || isNamespace() || !hasChildList(xmlNode_))
         return answer;
@@ -277,13 +331,14 @@ QList<DSXMLNodeRef> DSXMLNode::children() const {
     return answer;
 }
 
+QList<DSXMLNodeRef> DSXMLNode::children() const {
+    return cached(cachedChildren_, [this] { return readChildren(); });
+}
+
 DSXMLNodeRef DSXMLNode::childAtIndex(int index) const {
     if (!xmlNode_ || isNamespace() || !hasChildList(xmlNode_) || index < 0)
         return nullptr;
-    xmlNodePtr child = xmlNode_->children;
-    for (int i = 0; child && i < index; ++i)
-        child = child->next;
-    return nodeBorrowingXMLNode(child, tree_);
+    return children().value(index);
 }
 
 DSXMLNode::Kind DSXMLNode::kind() const {

@@ -27,6 +27,11 @@ struct DSXMLError {
 
 // A node of an XML tree on libxml2. Wrappers are made on demand and are cheap; two wrappers of one libxml2
 // node stand for the same node. A wrapper keeps the tree it points into alive.
+//
+// A wrapper remembers its name, its children's wrappers and its attributes' wrappers once read, so that
+// reading an element's children over and over (as the object model does, once for each kind of child it
+// knows) makes them once. Any change made through a wrapper of the same tree drops what every wrapper of
+// the tree remembered; a document's names and texts are made once as strings and then shared.
 class DSXMLNode {
 public:
     enum Kind {
@@ -64,6 +69,9 @@ public:
     static QString localNameForName(const QString& name);
     static QString prefixForName(const QString& name);
 
+    // Forgets the name, children and attributes read so far; they are read from the node again when asked.
+    void releaseCachedValues();
+
     QString stringValue() const;
     void setStringValue(const QString& value);
     QString XMLString() const;
@@ -71,7 +79,8 @@ public:
     QString prefix() const;
     QString URI() const;
     QString qualifiedName() const;
-    QString name() const { return qualifiedName(); }
+    // The qualified name, remembered.
+    QString name() const;
 
     int childCount() const;
     QList<DSXMLNodeRef> children() const;
@@ -100,6 +109,16 @@ public:
 protected:
     DSXMLNode(xmlNodePtr node, DSXMLTreeRef tree) : xmlNode_(node), tree_(std::move(tree)) {}
 
+    // A libxml2 string of this node as a string: one shared string per distinct text in a document with a
+    // strings cache, else a new one.
+    QString stringFromXMLString(const xmlChar* text) const;
+    // Reads `slot`, computing it first when this wrapper holds no value for the tree as it is now.
+    template <class T, class Compute> T cached(std::optional<T>& slot, Compute compute) const;
+    // The children's count when they are remembered.
+    std::optional<int> cachedChildCount() const;
+    // Every change through a wrapper goes through here first.
+    void willChange() const;
+
     xmlNsPtr namespacePtr() const { return reinterpret_cast<xmlNsPtr>(xmlNode_); }
     bool isNamespace() const { return xmlNode_ && xmlNode_->type == XML_NAMESPACE_DECL; }
     std::optional<QList<DSXMLNodeRef>>
@@ -107,7 +126,27 @@ protected:
 
     xmlNodePtr xmlNode_;
     DSXMLTreeRef tree_;
+    // What was read, valid while the tree's generation is `cachedGeneration_`; guarded by the tree's cache
+    // mutex.
+    mutable std::optional<QString> cachedName_;
+    mutable std::optional<QList<DSXMLNodeRef>> cachedChildren_;
+    mutable std::optional<QList<DSXMLNodeRef>> cachedAttributes_;
+    mutable quint64 cachedGeneration_ = 0;
+
+private:
+    void dropCachesIfStale() const;
+    QList<DSXMLNodeRef> readChildren() const;
 };
+
+template <class T, class Compute> T DSXMLNode::cached(std::optional<T>& slot, Compute compute) const {
+    if (!tree_)
+        return compute();
+    std::lock_guard lock(tree_->cacheMutex());
+    dropCachesIfStale();
+    if (!slot)
+        slot = compute();
+    return *slot;
+}
 
 // libxml2 strings and ours: UTF-8 both ways; a null pointer stands for a null string.
 QString DSXMLString(const xmlChar* text);

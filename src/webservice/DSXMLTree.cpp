@@ -87,6 +87,49 @@ std::shared_ptr<DSXMLTree> DSXMLTree::owningNamespace(xmlNsPtr ns) {
     return tree;
 }
 
+size_t DSXMLStringCache::Hash::operator()(const QByteArray& bytes) const {
+    size_t hash = 5381;
+    for (const char byte : bytes)
+        hash = hash * 33 + size_t(static_cast<signed char>(byte));
+    return hash;
+}
+
+QString DSXMLStringCache::stringFromXMLString(const xmlChar* text) {
+    if (!text)
+        return QString();
+    const QByteArray key(reinterpret_cast<const char*>(text));
+    std::lock_guard lock(mutex_);
+    auto found = strings_.find(key);
+    if (found == strings_.end())
+        found = strings_.emplace(key, QString::fromUtf8(key)).first;
+    return found->second;
+}
+
+qsizetype DSXMLStringCache::count() const {
+    std::lock_guard lock(mutex_);
+    return qsizetype(strings_.size());
+}
+
+void DSXMLTree::attachStringCache() {
+    if (!doc_ || strings_)
+        return;
+    strings_ = std::make_unique<DSXMLStringCache>();
+    doc_->_private = strings_.get();
+}
+
+DSXMLStringCache* DSXMLTree::stringCacheOf(xmlNodePtr node) {
+    if (!node)
+        return nullptr;
+    switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_TEXT_NODE:
+        return node->doc ? static_cast<DSXMLStringCache*>(node->doc->_private) : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
 void DSXMLTree::retireNode(xmlNodePtr unlinked) {
     if (unlinked)
         retiredNodes_.push_back(unlinked);
@@ -108,6 +151,9 @@ DSXMLTree::~DSXMLTree() {
         xmlFreeNode(root_);
     if (ns_)
         xmlFreeNs(ns_);
-    if (doc_)
+    if (doc_) {
+        doc_->_private = nullptr;
+        strings_.reset();
         xmlFreeDoc(doc_);
+    }
 }

@@ -5,8 +5,27 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
+
+// The strings of one document's names and texts, each made once: equal libxml2 strings come back as one
+// shared string. Safe from any thread.
+class DSXMLStringCache {
+public:
+    QString stringFromXMLString(const xmlChar* text);
+    qsizetype count() const;
+
+private:
+    // djb2 over the bytes taken as signed chars.
+    struct Hash {
+        size_t operator()(const QByteArray& bytes) const;
+    };
+    mutable std::mutex mutex_;
+    std::unordered_map<QByteArray, QString, Hash> strings_;
+};
 
 // The owner of one libxml2 tree: a document, or a subtree that belongs to no document. Every wrapper that
 // points into the tree shares it, so no wrapper outlives the nodes it points at. Nodes and namespace
@@ -29,6 +48,18 @@ public:
     // Also takes a declaration that no node of the tree declares but one of its nodes uses.
     void retireNamespaces(xmlNsPtr list);
 
+    // Counts the changes made through the wrappers of this tree: what a wrapper remembered of the tree at an
+    // earlier count may be stale.
+    quint64 generation() const { return generation_.load(std::memory_order_acquire); }
+    void noteChange() { generation_.fetch_add(1, std::memory_order_acq_rel); }
+    // Guards what the wrappers of this tree remember of it.
+    std::mutex& cacheMutex() const { return cacheMutex_; }
+
+    // Gives the document a strings cache, kept in its private pointer.
+    void attachStringCache();
+    // The strings cache of the document `node` belongs to, when it has one.
+    static DSXMLStringCache* stringCacheOf(xmlNodePtr node);
+
     // The one way any XML text from outside is parsed: blank text dropped, CDATA merged into text, nothing
     // loaded from the network. A document type declaration is refused where it starts: its entities and
     // attribute defaults could make a read of the tree (or the tree itself) grow without bound, and no reply
@@ -48,6 +79,9 @@ private:
     xmlNsPtr ns_ = nullptr;
     std::vector<xmlNodePtr> retiredNodes_;
     std::vector<xmlNsPtr> retiredNamespaces_;
+    std::atomic<quint64> generation_{0};
+    mutable std::mutex cacheMutex_;
+    std::unique_ptr<DSXMLStringCache> strings_;
 };
 
 using DSXMLTreeRef = std::shared_ptr<DSXMLTree>;
