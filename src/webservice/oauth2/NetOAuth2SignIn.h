@@ -138,3 +138,37 @@ private:
     QVariant userData_;
     std::shared_ptr<platform::Scheduler> scheduler_;
 };
+
+// A sign-in class as a value: how to make its sign-ins and the class operations a sign-in window asks of it,
+// so that a class derived from NetOAuth2SignIn (for another provider, say) can stand in for it. A derived
+// class that gives its own provider addresses gives its own standard authentication too.
+struct NetOAuth2SignInClass {
+    std::function<std::shared_ptr<NetOAuth2SignIn>(
+        std::shared_ptr<NetOAuth2Authentication> authentication, const QUrl& authorizationURL,
+        std::shared_ptr<void> delegate, NetOAuth2SignIn::DisplaySelector webRequestSelector,
+        NetOAuth2SignIn::FinishedSelector finishedSelector)>
+        create;
+    std::function<std::shared_ptr<NetOAuth2Authentication>(const QString& scope, const QString& clientID,
+                                                           const QString& clientSecret)>
+        standardProviderAuthenticationForScope;
+    std::function<QUrl()> providerAuthorizationURL;
+    std::function<QUrl()> providerTokenURL;
+    std::function<QString()> nativeClientRedirectURI;
+    std::function<void(NetOAuth2Authentication&)> revokeTokenForProviderAuthentication;
+
+    // The operations of SignIn, which is NetOAuth2SignIn or derives from it.
+    template <class SignIn> static NetOAuth2SignInClass of() {
+        return {[](std::shared_ptr<NetOAuth2Authentication> authentication, const QUrl& authorizationURL,
+                   std::shared_ptr<void> delegate, NetOAuth2SignIn::DisplaySelector webRequestSelector,
+                   NetOAuth2SignIn::FinishedSelector finishedSelector) -> std::shared_ptr<NetOAuth2SignIn> {
+                    return std::make_shared<SignIn>(std::move(authentication), authorizationURL,
+                                                    std::move(delegate), std::move(webRequestSelector),
+                                                    std::move(finishedSelector));
+                },
+                &SignIn::standardProviderAuthenticationForScope,
+                &SignIn::providerAuthorizationURL,
+                &SignIn::providerTokenURL,
+                &SignIn::nativeClientRedirectURI,
+                &SignIn::revokeTokenForProviderAuthentication};
+    }
+};

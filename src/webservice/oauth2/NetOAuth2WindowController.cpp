@@ -25,6 +25,12 @@ public:
 
 std::mutex factoryMutex;
 NetOAuth2WindowPresenter::Factory presenterFactory;
+std::optional<NetOAuth2SignInClass> installedSignInClass;
+
+template <class Operation> void fillIfEmpty(Operation& operation, const Operation& standard) {
+    if (!operation)
+        operation = standard;
+}
 
 std::unique_ptr<NetOAuth2WindowPresenter> makePresenter(NetOAuth2WindowController& controller) {
     NetOAuth2WindowPresenter::Factory factory;
@@ -43,13 +49,33 @@ void NetOAuth2WindowController::setPresenterFactory(NetOAuth2WindowPresenter::Fa
     presenterFactory = std::move(factory);
 }
 
+NetOAuth2SignInClass NetOAuth2WindowController::signInClass() {
+    std::lock_guard lock(factoryMutex);
+    return installedSignInClass.value_or(NetOAuth2SignInClass::of<NetOAuth2SignIn>());
+}
+
+void NetOAuth2WindowController::setSignInClass(const NetOAuth2SignInClass& signInClass) {
+    const NetOAuth2SignInClass standard = NetOAuth2SignInClass::of<NetOAuth2SignIn>();
+    NetOAuth2SignInClass filled = signInClass;
+    fillIfEmpty(filled.create, standard.create);
+    fillIfEmpty(filled.standardProviderAuthenticationForScope,
+                standard.standardProviderAuthenticationForScope);
+    fillIfEmpty(filled.providerAuthorizationURL, standard.providerAuthorizationURL);
+    fillIfEmpty(filled.providerTokenURL, standard.providerTokenURL);
+    fillIfEmpty(filled.nativeClientRedirectURI, standard.nativeClientRedirectURI);
+    fillIfEmpty(filled.revokeTokenForProviderAuthentication, standard.revokeTokenForProviderAuthentication);
+    std::lock_guard lock(factoryMutex);
+    installedSignInClass = std::move(filled);
+}
+
 std::shared_ptr<NetOAuth2WindowController>
 NetOAuth2WindowController::controllerWithScope(const QString& scope, const QString& clientID,
                                                const QString& clientSecret, const QString& keychainItemName,
                                                const QString& resourceBundle) {
+    const NetOAuth2SignInClass signIn = signInClass();
     return controllerWithAuthentication(
-        NetOAuth2SignIn::standardProviderAuthenticationForScope(scope, clientID, clientSecret),
-        NetOAuth2SignIn::providerAuthorizationURL(), keychainItemName, resourceBundle);
+        signIn.standardProviderAuthenticationForScope(scope, clientID, clientSecret),
+        signIn.providerAuthorizationURL(), keychainItemName, resourceBundle);
 }
 
 std::shared_ptr<NetOAuth2WindowController> NetOAuth2WindowController::controllerWithAuthentication(
@@ -70,7 +96,7 @@ void NetOAuth2WindowController::initWithAuthentication(
     const QString& keychainItemName) {
     presenter_ = makePresenter(*this);
     // The sign-in holds this controller as its delegate until it ends: the window keeps itself alive.
-    signIn_ = NetOAuth2SignIn::create(
+    signIn_ = signInClass().create(
         std::move(authentication), authorizationURL, shared_from_this(),
         [this](NetOAuth2SignIn&, const std::optional<Request>& request) { signInDisplayRequest(request); },
         [this](NetOAuth2SignIn&, const std::shared_ptr<NetOAuth2Authentication>& auth,

@@ -18,6 +18,7 @@
 class NetCookieStorage;
 class NetOAuth2BrowserOpener;
 class NetOAuth2SignIn;
+struct NetOAuth2SignInClass;
 
 // The account name of every keychain item of a sign-in.
 inline constexpr char kNetOAuth2KeychainAccountName[] = "OAuth";
@@ -57,6 +58,11 @@ public:
 
     // The window of every controller made afterwards (the interface installs its dialog at start).
     static void setPresenterFactory(NetOAuth2WindowPresenter::Factory factory);
+    // The sign-in class that controllers made afterwards create, and that the keychain and revocation
+    // operations ask for the provider's addresses: NetOAuth2SignIn unless replaced. Operations a replacement
+    // leaves empty are NetOAuth2SignIn's.
+    static NetOAuth2SignInClass signInClass();
+    static void setSignInClass(const NetOAuth2SignInClass& signInClass);
 
     // Starts the sign-in, its window modal on `parentWindow` (a window of its own when null). The end is
     // told once, with the authentication and the error (none after a complete sign-in).

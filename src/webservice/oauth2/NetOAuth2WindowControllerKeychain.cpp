@@ -70,14 +70,15 @@ bool NetOAuth2WindowController::authorizeFromKeychainForName(const QString& keyc
 
 std::shared_ptr<NetOAuth2Authentication> NetOAuth2WindowController::authForProviderFromKeychainForName(
     const QString& keychainItemName, const QString& clientID, const QString& clientSecret) {
+    const NetOAuth2SignInClass signIn = signInClass();
     auto auth = NetOAuth2Authentication::authenticationWithServiceProvider(
-        QString::fromLatin1(kNetOAuth2ServiceProvider), NetOAuth2SignIn::providerTokenURL(),
-        NetOAuth2SignIn::nativeClientRedirectURI(), clientID, clientSecret);
+        QString::fromLatin1(kNetOAuth2ServiceProvider), signIn.providerTokenURL(),
+        signIn.nativeClientRedirectURI(), clientID, clientSecret);
     authorizeFromKeychainForName(keychainItemName, *auth);
     return auth;
 }
 
 void NetOAuth2WindowController::revokeTokenForProviderAuthentication(
     NetOAuth2Authentication& authentication) {
-    NetOAuth2SignIn::revokeTokenForProviderAuthentication(authentication);
+    signInClass().revokeTokenForProviderAuthentication(authentication);
 }

@@ -192,6 +192,73 @@ TEST_F(NetOAuth2WindowControllerTest, APageHostKeepsItsOwnCookiesAndStopsAtTheRe
     EXPECT_EQ(auth->accessToken(), "A1");
 }
 
+namespace {
+
+// A sign-in for another provider, whose pages are elsewhere.
+class OtherProviderSignIn : public NetOAuth2SignIn {
+public:
+    using NetOAuth2SignIn::NetOAuth2SignIn;
+    static QUrl providerAuthorizationURL() {
+        QUrl url = NetOAuth2SignIn::providerAuthorizationURL();
+        url.setPath(QStringLiteral("/other/auth"));
+        return url;
+    }
+    static QUrl providerTokenURL() {
+        QUrl url = NetOAuth2SignIn::providerTokenURL();
+        url.setQuery(QStringLiteral("provider=other"));
+        return url;
+    }
+    static std::shared_ptr<NetOAuth2Authentication>
+    standardProviderAuthenticationForScope(const QString& scope, const QString& clientID,
+                                           const QString& clientSecret) {
+        auto auth = NetOAuth2SignIn::standardProviderAuthenticationForScope(scope, clientID, clientSecret);
+        auth->setTokenURL(providerTokenURL());
+        return auth;
+    }
+};
+
+// Puts the standard sign-in class back, whatever the test did.
+struct StandardSignInClassAfterwards {
+    ~StandardSignInClassAfterwards() {
+        NetOAuth2WindowController::setSignInClass(NetOAuth2SignInClass::of<NetOAuth2SignIn>());
+    }
+};
+
+} // namespace
+
+TEST_F(NetOAuth2WindowControllerTest, AReplacedSignInClassSignsInThroughItsOwnProvidersPages) {
+    StandardSignInClassAfterwards restore;
+    EXPECT_EQ(NetOAuth2WindowController::signInClass().providerTokenURL(),
+              NetOAuth2SignIn::providerTokenURL());
+    NetOAuth2WindowController::setSignInClass(NetOAuth2SignInClass::of<OtherProviderSignIn>());
+
+    start();
+    ASSERT_EQ(scope.browser->opened.size(), 1u);
+    EXPECT_EQ(scope.browser->opened[0].path(), QStringLiteral("/other/auth"));
+    ASSERT_TRUE(scope.window().paste("Success code=4/P7q"));
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_FALSE(endError);
+    ASSERT_EQ(server.requestsTo("/o/oauth2/token").size(), 1u);
+    EXPECT_EQ(server.requestsTo("/o/oauth2/token")[0].query.queryItemValue("provider"),
+              QStringLiteral("other"));
+    EXPECT_EQ(NetOAuth2WindowController::authForProviderFromKeychainForName(kItem, kClientID, kClientSecret)
+                  ->tokenURL(),
+              OtherProviderSignIn::providerTokenURL());
+
+    // A class that replaces one operation keeps the standard others.
+    NetOAuth2SignInClass pageOnly;
+    pageOnly.providerAuthorizationURL = &OtherProviderSignIn::providerAuthorizationURL;
+    NetOAuth2WindowController::setSignInClass(pageOnly);
+    ends = 0;
+    start();
+    ASSERT_EQ(scope.browser->opened.size(), 2u);
+    EXPECT_EQ(scope.browser->opened[1].path(), QStringLiteral("/other/auth"));
+    EXPECT_EQ(NetOAuth2WindowController::signInClass().providerTokenURL(),
+              NetOAuth2SignIn::providerTokenURL());
+    scope.window().cancel();
+    ASSERT_TRUE(waitForEnd());
+}
+
 TEST(NetOAuth2PastedText, AnythingPastedReachesTheTitleRuleAsACodeUnlessItHoldsAField) {
     const struct {
         QString pasted, title;
