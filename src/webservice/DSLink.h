@@ -4,6 +4,8 @@
 
 #include <QUrl>
 
+class DSVideoSiteToken;
+
 // An Atom link: where a related resource is and what it is to the element that holds the link.
 class DSLink : public DSClassOf<DSLink, DSObject> {
 public:
@@ -34,6 +36,9 @@ public:
     }
     // None when the link has no address.
     QUrl URL() const;
+    // The video service's token for the linked resource: the link's "vs:token" child (null removes it).
+    std::shared_ptr<DSVideoSiteToken> videoSiteToken() const;
+    void setVideoSiteToken(const std::shared_ptr<DSVideoSiteToken>& token);
 
     using Links = QList<std::shared_ptr<DSLink>>;
     // Each relation cut after its last "#": the DS post relation reads "post".

@@ -205,6 +205,31 @@ TEST(DSVideoSiteClasses, ElementsAreWrittenAsTheServiceReadsThem) {
     EXPECT_TRUE(event->userEventType().isNull());
 }
 
+TEST(DSVideoSiteClasses, AVideosLinkCarriesTheServicesToken) {
+    const QString entry =
+        QStringLiteral("<entry xmlns='%1' xmlns:vs='%2'><category scheme='%3' term='%4'/>"
+                       "<link rel='edit-media' href='https://h/e'><vs:token>t0k</vs:token></link>"
+                       "<link rel='alternate' href='https://h/w'/></entry>")
+            .arg(QLatin1String(kDSNamespaceAtom), DSNamespaceVideoSite(), DSCategoryKindScheme(),
+                 schemaFragment("video"));
+    const auto video = parsed<DSEntryVideoSiteVideo>(entry);
+    ASSERT_TRUE(video);
+    const auto links = video->links();
+    ASSERT_EQ(links.size(), 2);
+    ASSERT_TRUE(links[0]->videoSiteToken());
+    EXPECT_EQ(links[0]->videoSiteToken()->stringValue(), QStringLiteral("t0k"));
+    EXPECT_FALSE(links[1]->videoSiteToken());
+
+    links[1]->setVideoSiteToken(DSVideoSiteToken::valueWithString(QStringLiteral("n3w")));
+    links[0]->setVideoSiteToken(nullptr);
+    const auto reread = parsed<DSEntryVideoSiteVideo>(xmlOf(*video));
+    ASSERT_TRUE(reread);
+    EXPECT_FALSE(reread->links()[0]->videoSiteToken());
+    EXPECT_EQ(reread->links()[1]->videoSiteToken()->stringValue(), QStringLiteral("n3w"));
+    EXPECT_TRUE(xmlOf(*links[1]).contains(QLatin1String("<vs:token>n3w</vs:token>")))
+        << xmlOf(*links[1]).toStdString();
+}
+
 TEST(DSVideoSiteClasses, AFeedMakesEachEntryOfTheClassItsOwnKindNames) {
     const auto category = [](const char* kind) {
         return QStringLiteral("<category scheme='%1' term='%2'/>")
