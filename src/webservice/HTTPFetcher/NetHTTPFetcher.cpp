@@ -176,6 +176,7 @@ bool NetHTTPFetcher::beginFetchMayDelay(bool mayDelay, bool mayAuthorize) {
             return true;
     }
     const bool isGet = isHTTPGetAfterBody();
+    setupStreamLogging();
 
     if (mayAuthorize && authorizer_ && !authorizer_->isAuthorizedRequest(*request_)) {
         std::weak_ptr<NetHTTPFetcher> weak = self;

@@ -17,6 +17,7 @@
 #include <optional>
 
 class NetCookieStorage;
+class NetReadMonitorInputStream;
 class QIODevice;
 class QTimer;
 
@@ -192,6 +193,30 @@ public:
     static void setConnectionClass(platform::net::UrlConnection::Factory factory);
     static bool doesSupportSentDataCallback() { return true; }
 
+    // The debug log, off unless switched on (nothing in the program switches it on). When on, every redirect
+    // and every end of a fetch gets a number and a text record (the request with its headers and body, the
+    // reply's status, headers and body, the error) that becomes the fetcher's log(); with logging to files
+    // on as well, the records go into a folder of this run under the log folder (see NetFetchLogFolder).
+    // Tokens, secrets, passwords and codes are replaced by "_snip_" before anything is written.
+    static void setLoggingEnabled(bool enabled);
+    static bool isLoggingEnabled();
+    static void setLoggingToFileEnabled(bool enabled);
+    static bool isLoggingToFileEnabled();
+    // The folder the runs' folders go in: "NetHTTPDebugLogs" in the user's cache folder unless set (an empty
+    // path puts the default back). Made private to the user when it is made.
+    static void setLoggingDirectory(const QString& path);
+    static QString loggingDirectory();
+    // The first part of the run folder's name: the application's name unless set.
+    static void setLoggingProcessName(const QString& name);
+    static QString loggingProcessName();
+    // The second part: the time of the first use, "M-dd_hh-mm-ssAP", unless set.
+    static void setLoggingDateStamp(const QString& stamp);
+    static QString loggingDateStamp();
+    // The most bytes of a streamed body kept for the log; the record tells how many more were sent.
+    static constexpr qint64 kMaximumLoggedStreamLength = 1024 * 1024;
+    // What the log kept of the streamed body sent last (logging on only).
+    const QByteArray& loggedStreamData() const { return loggedStreamData_; }
+
     // Begins with or without the service's scheduling and the authorizer (the service starts delayed fetchers
     // with delaying off).
     bool beginFetchMayDelay(bool mayDelay, bool mayAuthorize);
@@ -278,6 +303,15 @@ protected:
     QString comment_;
     QString log_;
 
+    // The debug log's hooks: the body stream read through a monitor that keeps a copy, and a record of the
+    // fetch at a redirect (to the request that follows) and at the end.
+    void setupStreamLogging();
+    void logFetchWithError(const OptionalError& error);
+    void logRedirectToRequest(const Request& next);
+    QByteArray loggedStreamData_;
+    qint64 loggedStreamLength_ = 0;
+    std::shared_ptr<NetReadMonitorInputStream> loggingStream_;
+
     bool isBusy() const;
     void reportBusy(const FinishedSelector& selector, const CompletionBlock& block);
 
@@ -288,6 +322,8 @@ private:
     bool openTemporaryDownloadFile();
     void removeTemporaryDownloadFile();
     void authorizerFinished(const std::shared_ptr<Request>& request, const OptionalError& error);
+    QString loggedRequestBody() const;
+    void writeDebugLog(const OptionalError& error, const Request* redirect);
 
     // Held while a transfer or a retry timer is pending, so that callers may let go of the fetcher.
     std::shared_ptr<NetHTTPFetcher> selfHold_;

@@ -123,6 +123,7 @@ NetHTTPFetcher::connectionWillSendRequest(platform::net::UrlConnection&, const R
     next.url = url;
     addCookiesToRequest(next, true);
     response_ = redirectResponse;
+    logRedirectToRequest(next);
     *request_ = next;
     return next;
 }
@@ -217,6 +218,7 @@ void NetHTTPFetcher::connectionDidFinishLoading(platform::net::UrlConnection&) {
             fetchHistory_->removeCachedDataForRequest(*request_);
     }
     const std::shared_ptr<NetHTTPFetcher> self = shared_from_this();
+    logFetchWithError(std::nullopt);
     const qint64 status = statusAfterHandlingNotModifiedError();
     sendStopNotificationIfNeeded();
 
@@ -258,6 +260,7 @@ void NetHTTPFetcher::connectionDidFailWithError(platform::net::UrlConnection&, c
     // Part of a reply is no reply; one that was too large must not stay in memory.
     downloadedData_ = QByteArray();
     downloadedLength_ = 0;
+    logFetchWithError(error);
     sendStopNotificationIfNeeded();
     const std::shared_ptr<NetHTTPFetcher> self = shared_from_this();
     if (shouldRetryNowForStatus(0, error)) {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Where the fetcher's debug log goes on disk: in the log folder, one folder per run named
+// "<process>_log_<date stamp>" and private to the user (mode 0700), holding a text file per record
+// ("fetch_<n>.txt"), the reply bodies worth keeping ("fetch_<n>_response" with their extension) and the
+// HTML index "aperçu_http_log.html" with an entry per record; beside the run folders the link
+// "<process>_log_newest.html" points at the latest run's index. Files are private too (0600), and nothing
+// is written through a link. Safe from any thread.
+class NetFetchLogFolder {
+public:
+    struct Entry {
+        int number = 0;
+        QString record;      // the record's text
+        QString summary;     // one line for the index
+        QByteArray response; // the reply body to keep, if any
+        QString extension;   // the reply file's extension (may be empty)
+    };
+
+    // Writes one record; false when the folders or files cannot be made.
+    static bool write(const QString& logFolder, const QString& processName, const QString& dateStamp,
+                      const Entry& entry);
+
+    static QString runFolderName(const QString& processName, const QString& dateStamp);
+    static QString indexFileName() { return QStringLiteral("aperçu_http_log.html"); }
+    static QString newestLinkName(const QString& processName);
+};

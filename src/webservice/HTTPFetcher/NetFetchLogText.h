@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+
+// How the fetcher's debug log writes what went over the wire: readable (JSON and XML bodies indented) and
+// with every credential replaced by "_snip_" before it reaches a line of text: tokens and secrets in JSON,
+// form and key-value bodies, in XML elements and attributes named for tokens, in addresses, in the
+// "Authorization" and cookie headers and in headers named for keys, tokens, secrets or passwords.
+class NetFetchLogText {
+public:
+    static constexpr char kSnip[] = "_snip_";
+
+    // The header's value as the log shows it.
+    static QString headerValue(const QByteArray& name, const QByteArray& value);
+    static QString address(const QUrl& url);
+    // A body as the log shows it: the text of a text body, or a note of its length for other bytes.
+    static QString body(const QByteArray& bytes, const QString& mimeType);
+    // Whether the body is shown as text (not as a note of its length).
+    static bool isText(const QByteArray& bytes, const QString& mimeType);
+    // Any text with the credentials it names taken out.
+    static QString redacted(QString text);
+    // The extension of the file a reply body is kept in: "xml", "jpg", "gif" or "png" by its type, else
+    // none.
+    static QString fileExtension(const QByteArray& bytes, const QString& mimeType);
+
+private:
+    static QString prettyJSON(const QByteArray& bytes, bool* ok);
+    static QString prettyXML(const QByteArray& bytes, bool* ok);
+};

@@ -1,0 +1,297 @@
+#include "FetcherTestSupport.h"
+
+#include "support/TempDir.h"
+#include "webservice/HTTPFetcher/NetInputStream.h"
+#include "webservice/oauth2/OAuth2TestSupport.h"
+
+#include <QBuffer>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <sys/stat.h>
+
+using namespace fetcher_test;
+using platform::net::UrlRequest;
+
+namespace {
+
+constexpr char kProcess[] = "Tester";
+constexpr char kStamp[] = "5-01_10-00-00AM";
+
+// The debug log switched on into a folder of the test's own, and off again afterwards.
+class LogSwitch {
+public:
+    explicit LogSwitch(const QString& folder, bool toFiles = true) {
+        NetHTTPFetcher::setLoggingEnabled(true);
+        NetHTTPFetcher::setLoggingToFileEnabled(toFiles);
+        NetHTTPFetcher::setLoggingDirectory(folder);
+        NetHTTPFetcher::setLoggingProcessName(QLatin1String(kProcess));
+        NetHTTPFetcher::setLoggingDateStamp(QLatin1String(kStamp));
+    }
+    ~LogSwitch() {
+        NetHTTPFetcher::setLoggingEnabled(false);
+        NetHTTPFetcher::setLoggingToFileEnabled(false);
+        NetHTTPFetcher::setLoggingDirectory(QString());
+        NetHTTPFetcher::setLoggingProcessName(QString());
+        NetHTTPFetcher::setLoggingDateStamp(QString());
+    }
+};
+
+// Every file under the folder (links not followed) by its path inside the folder, with its bytes.
+QMap<QString, QByteArray> filesUnder(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::NoSymLinks | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(QDir(folder).relativeFilePath(file.fileName()), file.readAll());
+    }
+    return files;
+}
+
+int mode(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+std::shared_ptr<NetHTTPFetcher> request(const QUrl& url, const QByteArray& body = QByteArray(),
+                                        const std::vector<std::pair<QByteArray, QByteArray>>& headers = {}) {
+    UrlRequest request(url);
+    for (const auto& [name, value] : headers)
+        request.setValue(name, value);
+    auto fetcher = NetHTTPFetcher::fetcherWithRequest(request);
+    if (!body.isNull())
+        fetcher->setPostData(body);
+    return fetcher;
+}
+
+class NetHTTPFetcherLogTest : public FetcherTest {
+protected:
+    TempDir folder;
+    QString logs() const { return folder.file(QStringLiteral("logs")); }
+    QString run() const { return logs() + QStringLiteral("/Tester_log_5-01_10-00-00AM"); }
+};
+
+} // namespace
+
+TEST_F(NetHTTPFetcherLogTest, NoTokenPasswordOrCodeReachesALogFileOrARecord) {
+    const char* const secrets[] = {"AccessSecret7Qm2",  "RefreshSecret9Zc4",  "IdTokenSecret3Nb",
+                                   "ClientSecretRt7v",  "AuthCodeSecretP7q",  "PasswordSecretX1",
+                                   "LoginAuthSecretDQ", "SidSecretK3n",       "CookieSecretZz9",
+                                   "BearerSecretVv8",   "UploadTokenSecretT", "DevKeySecretKk4",
+                                   "StreamedSecretS6",  "CaptchaTokenSecretC"};
+    server.route("/o/token", [](const ServerRequest&) {
+        return ServerResponse::text(
+                   200,
+                   R"({"access_token":"AccessSecret7Qm2","refresh_token":"RefreshSecret9Zc4",)"
+                   R"("id_token":"IdTokenSecret3Nb","token_type":"Bearer","expires_in":3600})",
+                   "application/json")
+            .withHeader("Set-Cookie", "session=CookieSecretZz9; Path=/; HttpOnly");
+    });
+    serve("/login", 200, "SID=SidSecretK3n\nLSID=SidSecretK3n\nAuth=LoginAuthSecretDQ\n");
+    server.route("/start", [](const ServerRequest&) {
+        return ServerResponse::redirect(302, "/feed?access_token=AccessSecret7Qm2&code=AuthCodeSecretP7q");
+    });
+    server.route("/feed", [](const ServerRequest&) {
+        return ServerResponse::text(
+            200,
+            "<feed xmlns='http://www.w3.org/2005/Atom' xmlns:vs='urn:vs'><link rel='edit' "
+            "href='h' vs:uploadToken='UploadTokenSecretT'><vs:token>UploadTokenSecretT"
+            "</vs:token></link></feed>",
+            "application/atom+xml");
+    });
+    serve("/upload", 200, "ok");
+
+    const LogSwitch logging(logs());
+    std::vector<std::shared_ptr<NetHTTPFetcher>> fetchers = {
+        request(server.url("/o/token"),
+                "client_id=id&client_secret=ClientSecretRt7v&code=AuthCodeSecretP7q&grant_type=authorization_"
+                "code",
+                {{"Authorization", "Bearer BearerSecretVv8"},
+                 {"Cookie", "session=CookieSecretZz9; theme=dark"},
+                 {"X-DS-Key", "key=DevKeySecretKk4"},
+                 {"Content-Type", "application/x-www-form-urlencoded"}}),
+        request(server.url("/login"),
+                "Email=u%40example.com&Passwd=PasswordSecretX1&source=s&service=vs&logintoken="
+                "CaptchaTokenSecretC",
+                {{"Authorization", "ProviderLogin auth=LoginAuthSecretDQ"}}),
+        request(server.url("/start?access_token=AccessSecret7Qm2")),
+    };
+    auto streamed = std::make_shared<QBuffer>();
+    streamed->setData("refresh_token=StreamedSecretS6&note=kept");
+    streamed->open(QIODevice::ReadOnly);
+    fetchers.push_back(request(server.url("/upload")));
+    fetchers.back()->setPostStream(streamed);
+    for (const auto& fetcher : fetchers)
+        EXPECT_FALSE(fetch(fetcher).error) << fetcher->description().toStdString();
+    // The stream went out as it was.
+    ASSERT_EQ(server.requestsTo("/upload").size(), 1u);
+    EXPECT_EQ(server.requestsTo("/upload")[0].body, "refresh_token=StreamedSecretS6&note=kept");
+
+    const QMap<QString, QByteArray> files = filesUnder(logs());
+    QByteArray everything;
+    for (const QByteArray& bytes : files)
+        everything += bytes;
+    for (const auto& fetcher : fetchers)
+        everything += fetcher->log().toUtf8();
+    for (const char* secret : secrets)
+        EXPECT_FALSE(everything.contains(secret)) << secret;
+
+    // What was there to see is there, with its credentials snipped.
+    const QString tokenRecord = fetchers[0]->log();
+    for (const char* shown :
+         {"Request: POST http://127.0.0.1:", "Authorization: Bearer _snip_",
+          "Cookie: session=_snip_; theme=_snip_", "X-DS-Key: _snip_",
+          "client_id=id&client_secret=_snip_&code=_snip_&grant_type=authorization_code",
+          "Response: status 200", "\"access_token\" : \"_snip_\"", "\"token_type\" : \"Bearer\"",
+          "\"expires_in\" : 3600", "Set-Cookie: session=_snip_; Path=/; HttpOnly"})
+        EXPECT_TRUE(tokenRecord.contains(QLatin1String(shown))) << shown << "\n" << tokenRecord.toStdString();
+    const QString loginRecord = fetchers[1]->log();
+    for (const char* shown : {"Authorization: ProviderLogin _snip_", "Passwd=_snip_", "logintoken=_snip_",
+                              "SID=_snip_", "Auth=_snip_"})
+        EXPECT_TRUE(loginRecord.contains(QLatin1String(shown))) << shown << "\n" << loginRecord.toStdString();
+    const QString feedRecord = fetchers[2]->log();
+    for (const char* shown : {"/feed?access_token=_snip_&code=_snip_", "<vs:token>_snip_</vs:token>",
+                              "vs:uploadToken=\"_snip_\""})
+        EXPECT_TRUE(feedRecord.contains(QLatin1String(shown))) << shown << "\n" << feedRecord.toStdString();
+    EXPECT_TRUE(fetchers[3]->log().contains(QLatin1String("refresh_token=_snip_&note=kept")))
+        << fetchers[3]->log().toStdString();
+    // One record each, and one more for the redirect.
+    EXPECT_EQ(files.keys().filter(QRegularExpression("/fetch_\\d+\\.txt$")).size(), 5);
+}
+
+TEST_F(NetHTTPFetcherLogTest, TheRunFolderHoldsTheRecordsTheRepliesAndAnIndexTheNewestLinkPointsAt) {
+    QImage picture(4, 3, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QByteArray png;
+    QBuffer pngBuffer(&png);
+    pngBuffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&pngBuffer, "PNG"));
+    server.route("/picture",
+                 [&](const ServerRequest&) { return ServerResponse::text(200, png, "image/png"); });
+    server.route("/entry", [](const ServerRequest&) {
+        return ServerResponse::text(200, "<entry><title>Sea</title><id>1</id></entry>",
+                                    "application/atom+xml");
+    });
+    server.route("/json", [](const ServerRequest&) {
+        return ServerResponse::text(200, R"({"b":[1,2],"a":"x"})", "application/json");
+    });
+    const LogSwitch logging(logs());
+    const std::shared_ptr<NetHTTPFetcher> fetchers[] = {
+        request(server.url("/picture")), request(server.url("/entry")), request(server.url("/json"))};
+    fetchers[1]->setComment(QStringLiteral("fetch <entry>"));
+    for (const auto& fetcher : fetchers)
+        ASSERT_FALSE(fetch(fetcher).error);
+
+    EXPECT_EQ(mode(run()), 0700);
+    const QMap<QString, QByteArray> files = filesUnder(run());
+    ASSERT_EQ(files.size(), 7)
+        << files.keys().join(QLatin1Char(' ')).toStdString(); // index, 3 records, 3 replies
+    QStringList records = files.keys().filter(QRegularExpression("^fetch_\\d+\\.txt$"));
+    ASSERT_EQ(records.size(), 3);
+    const auto numberOf = [](const QString& name) { return name.mid(6).section(QLatin1Char('.'), 0, 0); };
+    std::sort(records.begin(), records.end(),
+              [&](const QString& a, const QString& b) { return numberOf(a).toInt() < numberOf(b).toInt(); });
+    const QString index = QString::fromUtf8(files.value(QStringLiteral("aperçu_http_log.html")));
+    EXPECT_TRUE(index.contains(QLatin1String("<title>Tester HTTP fetch log 5-01_10-00-00AM</title>")));
+    EXPECT_TRUE(index.contains(QLatin1String("(fetch &lt;entry&gt;)")));
+    for (int i = 0; i < 3; ++i) {
+        const QString name = records[i];
+        EXPECT_EQ(mode(run() + QLatin1Char('/') + name), 0600) << name.toStdString();
+        // The record on disk is the fetcher's log, closed by a line of dashes.
+        EXPECT_EQ(QString::fromUtf8(files.value(name)), fetchers[i]->log());
+        EXPECT_TRUE(fetchers[i]->log().endsWith(QLatin1String("-----\n")));
+        EXPECT_TRUE(index.contains(QStringLiteral("<a href=\"%1\">record</a>").arg(name)))
+            << name.toStdString();
+    }
+    EXPECT_EQ(files.value(QStringLiteral("fetch_%1_response.png").arg(numberOf(records[0]))), png);
+    EXPECT_TRUE(fetchers[0]->log().contains(QStringLiteral("<<%1 bytes of image/png>>").arg(png.size())));
+    EXPECT_EQ(files.value(QStringLiteral("fetch_%1_response.xml").arg(numberOf(records[1]))),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<entry>\n  <title>Sea</title>\n  "
+              "<id>1</id>\n</entry>\n");
+    // A JSON reply is kept, indented, in a file without an extension.
+    EXPECT_TRUE(files.value(QStringLiteral("fetch_%1_response").arg(numberOf(records[2])))
+                    .contains("\n  \"a\" : \"x\""));
+
+    const QString newest = logs() + QStringLiteral("/Tester_log_newest.html");
+    EXPECT_TRUE(QFileInfo(newest).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(newest));
+    EXPECT_EQ(QFileInfo(newest).symLinkTarget(),
+              QFileInfo(run() + QStringLiteral("/aperçu_http_log.html")).filePath());
+}
+
+TEST_F(NetHTTPFetcherLogTest, OffByDefaultAndWithoutFilesOnlyTheFetchersLogIsWritten) {
+    EXPECT_FALSE(NetHTTPFetcher::isLoggingEnabled());
+    EXPECT_FALSE(NetHTTPFetcher::isLoggingToFileEnabled());
+    EXPECT_TRUE(NetHTTPFetcher::loggingDirectory().endsWith(QLatin1String("/NetHTTPDebugLogs")));
+    serve("/plain", 200, "hello");
+    const auto quiet = request(server.url("/plain"));
+    ASSERT_FALSE(fetch(quiet).error);
+    EXPECT_TRUE(quiet->log().isEmpty());
+
+    {
+        const LogSwitch logging(logs(), false);
+        const auto logged = request(server.url("/plain"));
+        ASSERT_FALSE(fetch(logged).error);
+        EXPECT_TRUE(logged->log().contains(QLatin1String("Request: GET ") + server.url("/plain").toString()));
+        EXPECT_TRUE(logged->log().contains(QLatin1String("Response: status 200")));
+        EXPECT_TRUE(logged->log().contains(QLatin1String("  hello")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(logs()));
+}
+
+TEST_F(NetHTTPFetcherLogTest, AStreamedBodyIsKeptUpToItsBoundAndTheRestCounted) {
+    serve("/upload", 200, "ok");
+    const LogSwitch logging(logs(), false);
+    const QByteArray movie(int(NetHTTPFetcher::kMaximumLoggedStreamLength) + 5000, '\x01');
+    auto stream = std::make_shared<QBuffer>();
+    stream->setData(movie);
+    stream->open(QIODevice::ReadOnly);
+    auto fetcher = request(server.url("/upload"), QByteArray(), {{"Content-Type", "video/mp4"}});
+    fetcher->setPostStream(stream);
+    ASSERT_FALSE(fetch(fetcher).error);
+    ASSERT_EQ(server.requestsTo("/upload").size(), 1u);
+    EXPECT_EQ(server.requestsTo("/upload")[0].body, movie);
+    EXPECT_EQ(server.requestsTo("/upload")[0].header("Content-Length"), QByteArray::number(movie.size()));
+    EXPECT_EQ(fetcher->loggedStreamData(), movie.left(int(NetHTTPFetcher::kMaximumLoggedStreamLength)));
+    EXPECT_TRUE(fetcher->log().contains(
+        QStringLiteral("<<%1 bytes of video/mp4>>").arg(NetHTTPFetcher::kMaximumLoggedStreamLength)));
+    EXPECT_TRUE(fetcher->log().contains(QLatin1String("<<5000 more bytes sent>>")))
+        << fetcher->log().toStdString();
+}
+
+namespace {
+
+class NetOAuth2LogTest : public oauth2_test::OAuth2Test {
+protected:
+    TempDir folder;
+};
+
+} // namespace
+
+TEST_F(NetOAuth2LogTest, ARefreshAndTheAuthorizedFetchLeaveNoTokenOrSecretInTheLog) {
+    serve("/feed", 200, "<feed/>");
+    const LogSwitch logging(folder.path());
+    auto fetcher = NetHTTPFetcher::fetcherWithURL(server.secureUrl("/feed"));
+    fetcher->setAuthorizer(restoredAuthentication());
+    ASSERT_FALSE(fetch(fetcher).error);
+    ASSERT_FALSE(provider.issuedTokens().isEmpty());
+    ASSERT_EQ(server.requestsTo("/feed").size(), 1u);
+    ASSERT_TRUE(server.requestsTo("/feed")[0].header("Authorization").startsWith("Bearer "));
+
+    QByteArray everything;
+    const QMap<QString, QByteArray> files = filesUnder(folder.path());
+    for (const QByteArray& bytes : files)
+        everything += bytes;
+    ASSERT_TRUE(everything.contains("grant_type=refresh_token"));
+    EXPECT_FALSE(everything.contains(oauth2_test::kClientSecret));
+    EXPECT_FALSE(everything.contains(test_support::FakeOAuth2Provider::kRefreshToken));
+    EXPECT_FALSE(
+        everything.contains(QUrl::toPercentEncoding(test_support::FakeOAuth2Provider::kRefreshToken)));
+    for (const QString& token : provider.issuedTokens()) {
+        EXPECT_FALSE(everything.contains("Bearer " + token.toUtf8())) << token.toStdString();
+        EXPECT_FALSE(everything.contains('"' + token.toUtf8() + '"')) << token.toStdString();
+    }
+}
