@@ -5,6 +5,7 @@
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
 #include "render/RenderNotifications.h"
+#include "render/SlideTextures.h"
 #include "render/SlideshowDirector.h"
 #include "render/StillPictures.h"
 #include "render/TextureObject.h"
@@ -148,7 +149,8 @@ QImage NSGLView::lastFrame() const {
 }
 
 // The move is measured where the picture is drawn: the 16:9 stage inside the view, and for the text the
-// slide's picture fitted into that stage, so that what is dragged follows the pointer at any view size.
+// slide's photo where the picture of it lies fitted into that stage, so that what is dragged follows the
+// pointer at any view size and under any theme's frame.
 void NSGLView::mouseDragged(double dx, double dy, const QSizeF& viewSize) {
     if (viewSize.width() <= 0 || viewSize.height() <= 0)
         return;
@@ -165,42 +167,54 @@ void NSGLView::mouseDragged(double dx, double dy, const QSizeF& viewSize) {
     const double py = dy * double(pixels.height()) / viewSize.height();
     auto& center = platform::NotificationCenter::defaultCenter();
     if (project->nCurrentStatus() == 3) {
+        // A pan moves the stage's picture whole, frame and all: the theme does not enter.
         const double sx = px * kStageSize.width() / double(stage.width());
         const double sy = py * kStageSize.height() / double(stage.height());
         center.post(kNotifyPanZoomChanged,
                     QVariantMap{{"NAME", "PAN"}, {"VALUE", 0.0}, {"deltaX", sx}, {"deltaY", sy}});
     }
     if (project->nCurrentStatus() == 2) {
-        const QPointF moved = stagePixelsToPicture(QPointF(px, py), stage.size(), currentPictureSize());
+        const QPointF moved = stagePixelsToPhoto(QPointF(px, py), stage.size(), currentPhoto());
         center.post(kNotifyTextPositionChanged,
                     QVariantMap{{"NAME", "PAN"}, {"deltaX", moved.x()}, {"deltaY", moved.y()}});
     }
 }
 
-// Without a picture, one as large as the stage stands in for it.
-QPointF NSGLView::stagePixelsToPicture(const QPointF& move, const QSize& stage, const QSize& shownPicture) {
+QPointF NSGLView::stagePixelsToPhoto(const QPointF& move, const QSize& stage, const ShownPhoto& shown) {
     if (stage.isEmpty())
         return move;
-    const QSize picture = shownPicture.isEmpty() ? kStageSize.toSize() : shownPicture;
-    const StillPlacement placed =
+    const QSize standIn = kStageSize.toSize();
+    const ShownPhoto photo =
+        shown.size.isEmpty() ? ShownPhoto{standIn, {standIn, QRect(QPoint(0, 0), standIn)}} : shown;
+    const QSize picture = photo.placed.picture;
+    if (picture.isEmpty() || photo.placed.photo.isEmpty())
+        return move;
+    const StillPlacement fitted =
         still_pictures::fitted(QSizeF(picture), double(stage.width()) / double(stage.height()));
-    // The placement spans the stage from -1 to 1: the picture covers halfWidth of the stage's width.
-    const double shownWidth = placed.halfWidth * stage.width();
-    const double shownHeight = placed.halfHeight * stage.height();
+    // The placement spans the stage from -1 to 1: the picture covers halfWidth of the stage's width, and
+    // the photo its part of the picture.
+    const double shownWidth =
+        fitted.halfWidth * stage.width() * photo.placed.photo.width() / double(picture.width());
+    const double shownHeight =
+        fitted.halfHeight * stage.height() * photo.placed.photo.height() / double(picture.height());
     if (shownWidth <= 0 || shownHeight <= 0)
         return move;
-    return QPointF(move.x() * picture.width() / shownWidth, move.y() * picture.height() / shownHeight);
+    return QPointF(move.x() * photo.size.width() / shownWidth, move.y() * photo.size.height() / shownHeight);
 }
 
-// The current slide's picture as it is shown, turned as its file says.
-QSize NSGLView::currentPictureSize() {
+// The current slide's photo as it is shown, turned as its file says, under the current theme.
+NSGLView::ShownPhoto NSGLView::currentPhoto() {
     const auto project = SlideshowProject::currentMainProject();
     const SlideItemRef slide = project ? project->slideItemAtIndex(project->nCurrentSlideItem()) : nullptr;
     if (!slide || slide->fileName().isEmpty())
-        return QSize();
+        return {};
     QImageReader reader(slide->fileName());
     QSize size = reader.size();
     if (reader.transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
-    return size;
+    if (size.isEmpty())
+        return {};
+    const QVariantMap theme =
+        project->themeManger() ? project->themeManger()->currentThemeDict() : QVariantMap();
+    return {size, SlideTextures::slidePicturePlacement(size, theme)};
 }

@@ -4,6 +4,7 @@
 #include "platform/gl/FrameBuffer.h"
 #include "render/DisplayLink.h"
 #include "render/OpenGLRenderObject.h"
+#include "render/ThemeImageFilter.h"
 
 #include <QImage>
 #include <QObject>
@@ -53,8 +54,15 @@ public:
     // A drag over the view of (dx, dy) points on a view of `viewSize` points: pan and zoom or text moves,
     // depending on what the project is editing, so that either follows the pointer.
     void mouseDragged(double dx, double dy, const QSizeF& viewSize);
-    // A move of stage pixels in pixels of a picture fitted into a stage of that many pixels.
-    static QPointF stagePixelsToPicture(const QPointF& move, const QSize& stage, const QSize& picture);
+    // The slide's photo as the preview shows it: its own size, and where the picture drawn of it (framed by
+    // the theme or not) holds it.
+    struct ShownPhoto {
+        QSize size;
+        ThemedPhotoPlacement placed;
+    };
+    // A move of stage pixels in pixels of the photo, its picture fitted into a stage of that many pixels.
+    // Without a photo, one as large as the stage stands in for it.
+    static QPointF stagePixelsToPhoto(const QPointF& move, const QSize& stage, const ShownPhoto& photo);
     static constexpr QSizeF kStageSize{1920.0, 1080.0};
 
     PreviewController* slideshowMainObj() const { return controller; }
@@ -74,7 +82,7 @@ signals:
 
 private:
     void initGL(float backingScaleFactor);
-    static QSize currentPictureSize();
+    static ShownPhoto currentPhoto();
 
     PreviewController* controller;
     std::shared_ptr<DisplayLinkTimeSource> timeSource;

@@ -40,6 +40,10 @@ QVariantMap currentTheme() {
     return project->themeManger()->currentThemeDict();
 }
 
+bool dressesPhotos(const QVariantMap& theme) {
+    return !theme.isEmpty() && SlideshowThemeManager::bNeedApplyTheme(theme);
+}
+
 bool isPhoto(const SlideItem& slide) {
     return slide.itemType() != SlideItem::kItemTypeVideo && slide.itemType() != SlideItem::kItemTypeQuartz;
 }
@@ -95,9 +99,15 @@ QImage SlideTextures::slidePicture(const SlideItem& slide, const QVariantMap& th
     QImage image = slide.slideImageForTexture(theme);
     if (image.isNull())
         return image;
-    if (!theme.isEmpty() && SlideshowThemeManager::bNeedApplyTheme(theme))
+    if (dressesPhotos(theme))
         image = applyTheme(image, theme);
     return image;
+}
+
+ThemedPhotoPlacement SlideTextures::slidePicturePlacement(const QSize& photo, const QVariantMap& theme) {
+    if (dressesPhotos(theme))
+        return themedPhotoPlacement(photo, theme);
+    return {photo, QRect(QPoint(0, 0), photo)};
 }
 
 void SlideTextures::ensureLoaded() {

@@ -2,6 +2,7 @@
 
 #include "render/SlideFrameSource.h"
 #include "render/TextureObject.h"
+#include "render/ThemeImageFilter.h"
 
 #include <QImage>
 #include <QVariantMap>
@@ -48,6 +49,9 @@ public:
     // theme's photo filter ("PhotoFilter") and, for themes that dress photos, the theme's frame and shadow.
     // Null when the file does not decode.
     static QImage slidePicture(const SlideItem& slide, const QVariantMap& theme);
+    // Where slidePicture puts a photo of `photo` pixels: the photo fills the picture unless the theme
+    // dresses it.
+    static ThemedPhotoPlacement slidePicturePlacement(const QSize& photo, const QVariantMap& theme);
 
 private:
     std::shared_ptr<SlideItem> item;

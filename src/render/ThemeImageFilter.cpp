@@ -123,14 +123,23 @@ void drawPhoto(QPainter& painter, const QImage& photo, const QRect& place,
 
 } // namespace
 
+ThemedPhotoPlacement themedPhotoPlacement(const QSize& photo, const QVariantMap& theme) {
+    const ThemeLook look = readLook(theme);
+    const int w = photo.width(), h = photo.height(), s = look.shadow;
+    // The frame takes the top left W x H of the picture, so its shadow, cast right and down, fills the rest.
+    return {QSize(w + s, h + s),
+            QRect(look.left, look.top, w - look.left - look.right, h - look.top - look.bottom)};
+}
+
 QImage applyTheme(const QImage& image, const QVariantMap& theme) {
     if (image.isNull())
         return QImage();
     const ThemeLook look = readLook(theme);
+    const ThemedPhotoPlacement placed = themedPhotoPlacement(image.size(), theme);
     const int w = image.width(), h = image.height(), s = look.shadow;
     const QImage::Format format =
         image.depth() > 32 ? QImage::Format_RGBA64_Premultiplied : QImage::Format_ARGB32_Premultiplied;
-    QImage canvas(w + s, h + s, format);
+    QImage canvas(placed.picture, format);
     if (canvas.isNull())
         return QImage();
     canvas.fill(Qt::transparent);
@@ -140,9 +149,8 @@ QImage applyTheme(const QImage& image, const QVariantMap& theme) {
     std::optional<DropShadow> shadow;
     if (look.needShadow)
         shadow.emplace(QPoint(s, s), s);
-    // The frame takes the top of the canvas, so its shadow, cast right and down, fills the extra room.
     const QRect frameRect(0, 0, w, h);
-    const QRect photoRect(look.left, look.top, w - look.left - look.right, h - look.top - look.bottom);
+    const QRect photoRect = placed.photo;
     std::optional<QPainterPath> clip;
     if (look.colorFrame) {
         if (look.roundCorners) {

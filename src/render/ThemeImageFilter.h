@@ -6,6 +6,8 @@
 // "PatternName"} and "PhotoFilter".
 
 #include <QImage>
+#include <QRect>
+#include <QSize>
 #include <QVariantMap>
 
 // A new premultiplied picture of (W + S) x (H + S) pixels for a W x H photo and a shadow of S pixels
@@ -16,3 +18,11 @@
 // seen. Without "colorFrame" no frame is painted and the photo itself casts the shadow.
 // A null photo gives a null picture.
 QImage applyTheme(const QImage& image, const QVariantMap& theme);
+
+// Where applyTheme puts a photo: the size of the picture it makes, and the rectangle of that picture the
+// photo is stretched into.
+struct ThemedPhotoPlacement {
+    QSize picture;
+    QRect photo;
+};
+ThemedPhotoPlacement themedPhotoPlacement(const QSize& photo, const QVariantMap& theme);

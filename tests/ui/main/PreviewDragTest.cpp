@@ -5,6 +5,7 @@
 #include "support/Screenshot.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/image/ImageFilters.h"
 #include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/main/PreviewWidget.h"
@@ -13,22 +14,46 @@
 
 namespace {
 
-// The box of the pixels `belongs` accepts; empty when there are none.
+// The box of the pixels `belongs` accepts whose four neighbours it accepts too, empty when there are none:
+// the edges that scaling softens (a frame's against the photo, the picture's against the bars) are too thin
+// to count.
 QRect boxOf(const QImage& frame, const std::function<bool(QColor)>& belongs) {
     QRect box;
-    for (int y = 0; y < frame.height(); ++y)
-        for (int x = 0; x < frame.width(); ++x)
-            if (belongs(frame.pixelColor(x, y)))
+    for (int y = 1; y + 1 < frame.height(); ++y)
+        for (int x = 1; x + 1 < frame.width(); ++x)
+            if (belongs(frame.pixelColor(x, y)) && belongs(frame.pixelColor(x - 1, y)) &&
+                belongs(frame.pixelColor(x + 1, y)) && belongs(frame.pixelColor(x, y - 1)) &&
+                belongs(frame.pixelColor(x, y + 1)))
                 box |= QRect(x, y, 1, 1);
     return box;
 }
 
-bool textGreen(QColor c) {
-    return c.green() > 180 && c.red() < 90 && c.blue() < 90;
-}
+// The themes by their numbers: eight draw the photo inside a frame.
+enum Theme {
+    ColourfulBlur = 0,
+    HorizontalMove = 4,
+    VerticalMove = 5,
+    Classic = 6,
+    WhiteBorderBlur = 7,
+    WhiteBorderGray = 8,
+    StaticFrame = 9,
+    GrayscaleFrame = 10,
+    WoodFrame = 11,
+    PaperFrame = 12
+};
 
-bool photoRed(QColor c) {
-    return c.red() > 150 && c.green() < 80 && c.blue() < 80;
+const QColor kTextColour(0, 255, 0);
+const QColor kPhotoColour(200, 30, 30);
+
+// Pixels of the colour as the theme shows it: a grey theme takes the colour out.
+std::function<bool(QColor)> shownAs(QColor colour, const QVariantMap& theme) {
+    QImage dot(1, 1, QImage::Format_ARGB32);
+    dot.fill(colour);
+    const QColor shown = platform::image::applyPhotoFilter(dot, theme).pixelColor(0, 0);
+    return [shown](QColor c) {
+        return std::abs(c.red() - shown.red()) < 40 && std::abs(c.green() - shown.green()) < 40 &&
+               std::abs(c.blue() - shown.blue()) < 40;
+    };
 }
 
 } // namespace
@@ -44,7 +69,7 @@ protected:
     // A red picture of `size` as the only slide, current.
     SlideItemRef showPicture(QSize size, const QString& name) {
         QImage picture(size, QImage::Format_RGB32);
-        picture.fill(QColor(200, 30, 30));
+        picture.fill(kPhotoColour);
         EXPECT_TRUE(picture.save(project->strMacProjectBundleContentsPath() + "/" + name));
         auto slide = std::make_shared<SlideItem>();
         slide->setFileName(name);
@@ -81,21 +106,34 @@ protected:
     }
 };
 
-TEST_F(PreviewDragTest, TheTextFollowsThePointerAtEveryWindowSizeAndOnATurnedSlide) {
+// Every theme that draws the photo inside a frame (some with a shadow, one in grey) and two that do not.
+TEST_F(PreviewDragTest, TheTextFollowsThePointerUnderEveryThemeAtEveryWindowSizeAndOnATurnedSlide) {
     struct Case {
+        int theme;
         QSize window;
         QSize picture;
         bool turned;
         QPoint by;
     };
-    const Case cases[] = {{{1024, 700}, {640, 360}, false, {100, 60}},
-                          {{1400, 900}, {1200, 900}, false, {-90, 40}},
-                          {{1024, 700}, {1200, 900}, true, {-60, 50}}};
+    const Case cases[] = {{ColourfulBlur, {1024, 700}, {640, 360}, false, {100, 60}},
+                          {ColourfulBlur, {1400, 900}, {1200, 900}, false, {-90, 40}},
+                          {ColourfulBlur, {1024, 700}, {1200, 900}, true, {-60, 50}},
+                          {Classic, {1024, 700}, {1200, 900}, false, {120, 40}},
+                          {HorizontalMove, {1024, 700}, {640, 360}, false, {100, 60}},
+                          {VerticalMove, {1400, 900}, {1200, 900}, true, {-90, 40}},
+                          {WhiteBorderBlur, {1024, 700}, {1200, 900}, false, {140, 50}},
+                          {WhiteBorderGray, {1500, 620}, {640, 480}, false, {-60, 30}},
+                          {StaticFrame, {1024, 700}, {900, 1200}, false, {80, 60}},
+                          {GrayscaleFrame, {1024, 700}, {1200, 900}, false, {-140, 50}},
+                          {WoodFrame, {1400, 900}, {640, 360}, true, {120, 40}},
+                          {PaperFrame, {1024, 700}, {1600, 900}, false, {-100, 60}}};
     int n = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message()
-                     << "window " << c.window.width() << "x" << c.window.height() << ", picture "
-                     << c.picture.width() << "x" << c.picture.height() << (c.turned ? " turned" : ""));
+        SCOPED_TRACE(testing::Message() << "theme " << c.theme << ", window " << c.window.width() << "x"
+                                        << c.window.height() << ", picture " << c.picture.width() << "x"
+                                        << c.picture.height() << (c.turned ? " turned" : ""));
+        project->themeManger()->setCurrentThemeID(c.theme);
+        const auto textShown = shownAs(kTextColour, project->themeManger()->currentThemeDict());
         resizeWindow(c.window);
         const SlideItemRef slide = showPicture(c.picture, QStringLiteral("photo%1.png").arg(n++));
         if (c.turned)
@@ -104,19 +142,19 @@ TEST_F(PreviewDragTest, TheTextFollowsThePointerAtEveryWindowSizeAndOnATurnedSli
         QVariantMap info = slide->textInfo();
         info.insert("Text", "MMM");
         info.insert("FontSize", c.picture.width() / 8);
-        info.insert("FontColor", QColor(0, 255, 0));
+        info.insert("FontColor", kTextColour);
         panel.setFontDict(info);
         qint64 key = preview()->shownFrame().cacheKey();
         panel.SetFontInfo();
         const QImage before = nextFrame(key);
-        const QRect start = boxOf(before, textGreen);
+        const QRect start = boxOf(before, textShown);
         ASSERT_FALSE(start.isEmpty()) << "the text is shown";
 
         key = preview()->shownFrame().cacheKey();
         drag(start.center(), c.by);
         const QImage after = nextFrame(key);
         screenshot::save(*window, QStringLiteral("preview-text-drag-%1").arg(n));
-        const QRect end = boxOf(after, textGreen);
+        const QRect end = boxOf(after, textShown);
         ASSERT_FALSE(end.isEmpty()) << slide->textInfo().value("FontPositionOffsetX").toInt() << " "
                                     << slide->textInfo().value("FontPositionOffsetY").toInt() << " from "
                                     << start.x() << "," << start.y() << " " << start.width() << "x"
@@ -127,21 +165,35 @@ TEST_F(PreviewDragTest, TheTextFollowsThePointerAtEveryWindowSizeAndOnATurnedSli
     }
 }
 
-TEST_F(PreviewDragTest, APannedPictureFollowsThePointerAtEveryWindowSize) {
-    // The last leaves the preview wider than the 16:9 stage, with bars at its sides.
-    for (const QSize size : {QSize(1024, 700), QSize(1400, 900), QSize(1500, 620)}) {
-        SCOPED_TRACE(testing::Message() << "window " << size.width() << "x" << size.height());
-        resizeWindow(size);
-        showPicture({900, 900}, QStringLiteral("square%1.png").arg(size.width()));
+// A pan moves the picture whole, frame and all, so no theme changes how far.
+TEST_F(PreviewDragTest, APannedPictureFollowsThePointerUnderEveryThemeAtEveryWindowSize) {
+    struct Case {
+        int theme;
+        QSize window;
+    };
+    // The sizes 1500 x 620 leave the preview wider than the 16:9 stage, with bars at its sides.
+    const Case cases[] = {
+        {ColourfulBlur, {1024, 700}},   {ColourfulBlur, {1400, 900}}, {ColourfulBlur, {1500, 620}},
+        {HorizontalMove, {1024, 700}},  {VerticalMove, {1400, 900}},  {WhiteBorderBlur, {1500, 620}},
+        {WhiteBorderGray, {1024, 700}}, {StaticFrame, {1400, 900}},   {GrayscaleFrame, {1024, 700}},
+        {WoodFrame, {1500, 620}},       {PaperFrame, {1024, 700}}};
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "theme " << c.theme << ", window " << c.window.width() << "x" << c.window.height());
+        project->themeManger()->setCurrentThemeID(c.theme);
+        const auto photoShown = shownAs(kPhotoColour, project->themeManger()->currentThemeDict());
+        resizeWindow(c.window);
+        showPicture({900, 900}, QStringLiteral("square%1.png").arg(n++));
         editing_panel::setCurrentStatus(project, 3);
         qint64 key = preview()->shownFrame().cacheKey();
         drag(QPoint(preview()->width() / 2, preview()->height() / 2), QPoint(2, 0), 1);
-        const QRect start = boxOf(nextFrame(key), photoRed);
+        const QRect start = boxOf(nextFrame(key), photoShown);
         ASSERT_FALSE(start.isEmpty());
         key = preview()->shownFrame().cacheKey();
         const QPoint by(120, 50);
         drag(QPoint(preview()->width() / 2, preview()->height() / 2), by);
-        const QRect end = boxOf(nextFrame(key), photoRed);
+        const QRect end = boxOf(nextFrame(key), photoShown);
         ASSERT_FALSE(end.isEmpty());
         EXPECT_NEAR(end.left() - start.left(), by.x(), 3);
         EXPECT_NEAR(end.top() - start.top(), by.y(), 3);
