@@ -78,6 +78,18 @@ QString MainWindowTest::writePhoto(const QString& name, QSize size, QColor colou
     return path;
 }
 
+QString MainWindowTest::writeHalfTransparentPhoto(const QString& name, QSize size, QColor shown,
+                                                  QColor hidden) const {
+    QImage picture(size, QImage::Format_ARGB32); // not premultiplied: the hidden colour is kept
+    picture.fill(qRgba(hidden.red(), hidden.green(), hidden.blue(), 0));
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width() / 2; ++x)
+            picture.setPixel(x, y, shown.rgb());
+    const QString path = dir.file(name);
+    EXPECT_TRUE(picture.save(path, "PNG"));
+    return path;
+}
+
 QString MainWindowTest::writeBrokenPhoto(const QString& name) const {
     const QString path = dir.file(name);
     model_test::writeFile(path, "not a picture at all");

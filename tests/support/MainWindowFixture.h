@@ -60,6 +60,8 @@ protected:
     // A JPEG photo of one colour in the test's folder, with an orientation tag when asked.
     QString writePhoto(const QString& name, QSize size, QColor colour,
                        QImageIOHandler::Transformations turn = QImageIOHandler::TransformationNone) const;
+    // A PNG photo whose left half is `shown` and whose right half is fully transparent, hiding `hidden`.
+    QString writeHalfTransparentPhoto(const QString& name, QSize size, QColor shown, QColor hidden) const;
     // A file with a photo's name that no reader can decode.
     QString writeBrokenPhoto(const QString& name) const;
     // Slides whose pictures and timeline thumbnails are ready in the project's "Contents", of the given

@@ -4,6 +4,7 @@
 #include "platform/image/ImageFilters.h"
 
 #include <QImageReader>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -23,16 +24,27 @@ QImage atMost(const QImage& picture, int side) {
     return picture.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
-QImage readTurned(const QString& path, int readSide = 0) {
+// JPEG keeps no transparency, and a transparent pixel still holds a colour that the encoder would show.
+QImage flattenedOnBlack(const QImage& picture) {
+    if (picture.isNull() || !picture.hasAlphaChannel())
+        return picture;
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    flat.fill(Qt::black);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, picture);
+    return flat;
+}
+
+} // namespace
+
+QImage PhotoResizeWorker::readPhoto(const QString& path, int readSide) {
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
     if (readSide > 0 && size.isValid() && std::max(size.width(), size.height()) > readSide)
         reader.setScaledSize(size.scaled(readSide, readSide, Qt::KeepAspectRatio));
-    return reader.read();
+    return flattenedOnBlack(reader.read());
 }
-
-} // namespace
 
 QVariantMap PhotoWorkItem::reportEntry() const {
     return {{QStringLiteral("SLIDE_IMAGE_FILENAME"), path},
@@ -133,7 +145,7 @@ void PhotoResizeWorker::run() {
 bool PhotoResizeWorker::loadAndResizeItem(const PhotoWorkItem& item, int maxWidth) {
     if (!item.slide)
         return false;
-    const QImage photo = readTurned(item.path);
+    const QImage photo = readPhoto(item.path);
     if (photo.isNull())
         return false;
     // The background first: the slide counts as ready once its image is there.
@@ -144,7 +156,7 @@ bool PhotoResizeWorker::loadAndResizeItem(const PhotoWorkItem& item, int maxWidt
 }
 
 bool PhotoResizeWorker::writeThumbnail(const QString& photo, const QString& thumbnail) {
-    const QImage small = readTurned(photo, kThumbnailReadSide);
+    const QImage small = readPhoto(photo, kThumbnailReadSide);
     if (small.isNull() || thumbnail.isEmpty())
         return false;
     return saveToJpegFile(imageCroppedToFitSize(small, kThumbnailSize), thumbnail, 100);

@@ -2,6 +2,7 @@
 
 #include "model/SlideItem.h"
 
+#include <QImage>
 #include <QString>
 #include <QVariantMap>
 
@@ -56,6 +57,10 @@ public:
     // The failures so far, which the worker forgets.
     std::vector<PhotoWorkItem> takeFailures();
 
+    // A photo as the import writes it: turned as its orientation says, read at most `readSide` on its longer
+    // side (0: whole), and laid on black where it is transparent, so that every picture made of it (slide
+    // image, background, thumbnail) shows the same. Null when the photo cannot be read.
+    static QImage readPhoto(const QString& path, int readSide = 0);
     // Writes the slide's background (640 at most, blurred) and then its image (at most `maxWidth` on the
     // longer side), both turned as the photo's orientation says; false when the photo cannot be read or a
     // file cannot be written.

@@ -130,6 +130,37 @@ TEST_F(PhotoImportTest, ATurnedPhotoBecomesAnUprightSlideImageBackgroundAndThumb
     EXPECT_TRUE(project->bIsDirty());
 }
 
+// The slide image (which the preview, the movie and the DVD show), the blurred background and the thumbnail
+// all show a transparent part as black, never the colour it hides.
+TEST_F(PhotoImportTest, APhotosTransparentPartIsBlackInEveryPictureTheImportWrites) {
+    makeController();
+    const QColor shown(30, 60, 220), hidden(255, 0, 255);
+    const QString photo = writeHalfTransparentPhoto("see-through.png", {400, 300}, shown, hidden);
+    const QImage written(photo);
+    ASSERT_EQ(written.pixelColor(300, 150).alpha(), 0);
+    ASSERT_EQ(written.pixelColor(300, 150).rgb(), hidden.rgb()) << "the file hides the colour";
+    dialogs.mediaOpenAnswers.push_back({photo});
+    controller->buttonAppendPhotoClicked();
+    ASSERT_TRUE(waitForImports());
+    ASSERT_EQ(project->slideCount(), 1u);
+    const SlideItemRef slide = project->slideItemAtIndex(0);
+    const auto near = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) < 30 && std::abs(a.green() - b.green()) < 30 &&
+               std::abs(a.blue() - b.blue()) < 30;
+    };
+    for (const QString& path :
+         {slide->fileName(), slide->backgroudImageFileName(), slide->strThumbFileName()}) {
+        SCOPED_TRACE(QFileInfo(path).fileName().toStdString());
+        const QImage picture(path);
+        ASSERT_FALSE(picture.isNull());
+        const int y = picture.height() / 2;
+        EXPECT_TRUE(near(picture.pixelColor(picture.width() * 7 / 8, y), Qt::black))
+            << "the transparent part: "
+            << picture.pixelColor(picture.width() * 7 / 8, y).name().toStdString();
+        EXPECT_TRUE(near(picture.pixelColor(picture.width() / 8, y), shown)) << "the opaque part";
+    }
+}
+
 TEST_F(PhotoImportTest, UnreadablePhotosLeaveTheProjectAndAreReportedOnceAfterTheQueueRunsDry) {
     makeController();
     std::vector<platform::Notification> reports;
