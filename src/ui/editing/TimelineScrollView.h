@@ -145,6 +145,8 @@ private:
     Qt::DropAction runDrag(const QString& type, const QImage& picture, const QRectF& frame,
                            const QPointF& viewportPoint);
     void noteDragPointer(const QPointF& globalPoint, Qt::MouseButtons buttons);
+    // The gap or the layer cursor under the pointer for the drag over the strip now.
+    void followDragPointer(const QPointF& viewportPoint);
 
     ProjectSource projectSource;
     TimelineContentView* content;
@@ -162,4 +164,5 @@ private:
     QPointF pressPoint;
     QPointF dragPointer; // the pointer of the last drag event, in the viewport
     Qt::MouseButtons dragButtons;
+    TimelineDragKind dragKind = TimelineDragKind::Other; // of the drag over the strip
 };

@@ -134,8 +134,13 @@ bool TimelineScrollView::hasPhotoInDragging(const QMimeData& data) const {
 }
 
 void TimelineScrollView::updateScrollView(const QPointF& viewportPoint, const QMimeData& data) {
+    dragKind = dragKindOf(data);
+    followDragPointer(viewportPoint);
+}
+
+void TimelineScrollView::followDragPointer(const QPointF& viewportPoint) {
     layOut();
-    model.updateInsertState(viewportPoint.x() + visibleRect().x(), dragKindOf(data));
+    model.updateInsertState(viewportPoint.x() + visibleRect().x(), dragKind);
 }
 
 void TimelineScrollView::updateScrollViewWithoutInsert() {
@@ -150,6 +155,7 @@ void TimelineScrollView::noteDragPointer(const QPointF& globalPoint, Qt::MouseBu
 Qt::DropAction TimelineScrollView::draggingEntered(const QMimeData& data, const QPointF& globalPoint,
                                                    Qt::MouseButtons buttons) {
     model.setBDraggingHasPhoto(hasPhotoInDragging(data));
+    dragKind = dragKindOf(data);
     noteDragPointer(globalPoint, buttons);
     autoTimer = clock->scheduleRepeating(kAutoscrollPeriod, [this] { timerAutoscrollCallback(); });
     return Qt::CopyAction;
@@ -187,7 +193,8 @@ bool TimelineScrollView::performDragOperation(const QMimeData& data, const QPoin
 }
 
 // One step towards the nearer end while the left button drags near it; the pointer is the last drag
-// event's, which stays where the pointer rests.
+// event's, which stays where the pointer rests. The strip moves under the resting pointer, so the gap (or
+// a layer item's cursor) is placed again after each step, where a drop there would land.
 void TimelineScrollView::timerAutoscrollCallback() {
     QScrollBar* bar = horizontalScrollBar();
     if (bar->singleStep() == 0 || bar->singleStep() == 1)
@@ -195,8 +202,12 @@ void TimelineScrollView::timerAutoscrollCallback() {
     if (!(dragButtons & Qt::LeftButton) && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
         return;
     const double step = timeline_layout::autoscrollStep(dragPointer.x(), width());
-    if (step != 0.0)
-        bar->setValue(bar->value() + int(step));
+    if (step == 0.0)
+        return;
+    const int before = bar->value();
+    bar->setValue(before + int(step));
+    if (bar->value() != before)
+        followDragPointer(dragPointer);
 }
 
 // ---- the platform's drag events, through the viewport

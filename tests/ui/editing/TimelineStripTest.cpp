@@ -319,6 +319,48 @@ TEST_F(TimelineStripTest, ADragNearAnEndScrollsTowardsItEveryTenthOfASecondUntil
     EXPECT_FALSE(strip()->isAutoscrolling());
 }
 
+// A slide dragged with the pointer resting in the strip's outer quarter: the strip scrolls by itself, the gap
+// opens under the resting pointer after every step, and the drop lands where the gap stands.
+TEST_F(TimelineStripTest, WhileTheStripScrollsByItselfTheGapFollowsThePointerAndTheDropLandsThere) {
+    slides = useColourSlides(std::vector<QColor>(20, Qt::gray));
+    const SlideItemRef dragged = slides[1];
+    QScrollBar* bar = strip()->horizontalScrollBar();
+    const int viewportWidth = strip()->viewport()->width();
+    const QPoint resting(viewportWidth * 9 / 10, int(inViewport({0, 120}).y()));
+    int gapAtDrop = -1;
+    strip()->setDragRunner([&](QDrag& drag) {
+        QDragEnterEvent enter(resting, Qt::CopyAction, drag.mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &enter);
+        QDragMoveEvent move(resting, Qt::CopyAction, drag.mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &move);
+        for (int step = 1; step <= 4; ++step) {
+            SCOPED_TRACE(testing::Message() << "step " << step);
+            const int before = bar->value();
+            scheduler->advance(0.1);
+            EXPECT_GT(bar->value(), before) << "the strip scrolls towards its end";
+            // The slot under the pointer, the dragged slide out of the strip.
+            const double x = resting.x() + bar->value();
+            const int under = int(x) / 170;
+            EXPECT_EQ(content()->nInsertPositionIndex(), quint64(under));
+            const QImage drawn = drawnStrip();
+            EXPECT_TRUE(near(stripPixel(drawn, {under * 170.0 + 50, 120}), QColor(0x4a9bff), 30))
+                << "the marker stands in the gap under the pointer";
+            EXPECT_FALSE(near(stripPixel(drawn, {under * 170.0 + 50 - 170, 120}), QColor(0x4a9bff), 30));
+        }
+        gapAtDrop = int(content()->nInsertPositionIndex());
+        QDropEvent dropped(QPointF(resting), Qt::CopyAction, drag.mimeData(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(strip()->viewport(), &dropped);
+        return Qt::CopyAction;
+    });
+    mouse(QEvent::MouseButtonPress, {200, 120});
+    mouse(QEvent::MouseMove, {203, 120});
+    ASSERT_GT(gapAtDrop, 1);
+    const std::vector<SlideItemRef> order = project->slideshowArray();
+    ASSERT_EQ(order.size(), 20u);
+    EXPECT_EQ(order[std::size_t(gapAtDrop)], dragged) << "the slide landed in the gap";
+    EXPECT_FALSE(strip()->isAutoscrolling());
+}
+
 TEST_F(TimelineStripTest, TheStripIsDrawnOnItsGreyWithTheCurrentCellAndAGapWithTheMarker) {
     addLayerItems();
     controller->setNCurrentSlideshowItemIndex(1);
