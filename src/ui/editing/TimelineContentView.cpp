@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmapCache>
+#include <QResizeEvent>
 
 #include <algorithm>
 
@@ -130,12 +131,42 @@ QPen dashedPen(const QColor& colour, const QList<qreal>& pattern) {
 
 } // namespace
 
+// Transparent and as large as the strip; it paints what its owner gives it to paint.
+class TimelineContentView::LayerItemsView : public QWidget {
+public:
+    explicit LayerItemsView(TimelineContentView& owner) : QWidget(&owner), owner(owner) {
+        setObjectName("timelineLayerItems");
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        owner.paintLayers(painter, event->rect());
+    }
+
+private:
+    TimelineContentView& owner;
+};
+
 TimelineContentView::TimelineContentView(ProjectSource project, QWidget* parent)
-    : QWidget(parent), projectSource(std::move(project)), background(deviceGrey(0.21176470588235294)) {
+    : QWidget(parent), projectSource(std::move(project)), background(deviceGrey(0.21176470588235294)),
+      layerItems(new LayerItemsView(*this)) {
     setObjectName("scrollContentView");
     setFixedHeight(kHeight);
     // Every click and drag is the scroll view's, which sees them through its viewport.
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    layerItems->setGeometry(rect());
+}
+
+void TimelineContentView::stackUnderLayerItems(QWidget* child) {
+    if (child && child != layerItems && child->parentWidget() == this)
+        child->stackUnder(layerItems);
+}
+
+void TimelineContentView::resizeEvent(QResizeEvent*) {
+    layerItems->setGeometry(rect());
 }
 
 void TimelineContentView::setBackgroundColor(const QColor& colour) {
@@ -165,10 +196,18 @@ void TimelineContentView::paintEvent(QPaintEvent* event) {
     project->updateTimelineItemsPosition();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     const std::vector<SlideItemRef> slides = project->slideshowArray();
-    const timeline_layout::StripPlacement placement = placeSlides(slides);
-    drawSlides(painter, dirty, slides, placement);
+    drawSlides(painter, dirty, slides, placeSlides(slides));
+}
+
+void TimelineContentView::paintLayers(QPainter& painter, const QRectF& dirty) {
+    const auto project = projectSource();
+    if (!project)
+        return;
+    project->updateTimelineItemsPosition();
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    const std::vector<SlideItemRef> slides = project->slideshowArray();
     drawLayerItems(painter, dirty);
-    drawBadgesOverLayers(painter, dirty, slides, placement);
+    drawBadgesOverLayers(painter, dirty, slides, placeSlides(slides));
     if (state.nTimelineViewState == timeline_layout::kStateTextDrag)
         showTextLayerCursor(painter);
     else if (state.nTimelineViewState == timeline_layout::kStateAudioDrag)

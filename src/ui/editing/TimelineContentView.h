@@ -18,7 +18,9 @@ class QPainter;
 // The timeline strip's document view: as wide as the slides (and songs) need, 205 high. It draws the whole
 // strip from the open project in one pass (the slide cells with thumbnails, transition icons and duration
 // badges, the insert marker, the text and audio layer items, the drop cursors) and renders single items as
-// drag pictures. It takes no input: the scroll view decides every click and drag and sets the drag state.
+// drag pictures. The layer items and the drop cursors are drawn by a transparent child kept above the song
+// panels that lie in the strip. It takes no input: the scroll view decides every click and drag and sets the
+// drag state.
 //
 // Its model is in timeline coordinates, whose y axis points up; pictures and text are drawn upright into
 // rectangles flipped once (toWidget), never through a flipped painter.
@@ -28,6 +30,10 @@ public:
     static constexpr int kHeight = 205;
 
     explicit TimelineContentView(ProjectSource project, QWidget* parent = nullptr);
+
+    // Layer items lie above anything placed in the strip, such as the song panels: a child placed here
+    // goes under them.
+    void stackUnderLayerItems(QWidget* child);
 
     void setBackgroundColor(const QColor& colour);
     QColor backgroundColor() const { return background; }
@@ -71,8 +77,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    class LayerItemsView;
+    // What the layer items' view draws over the strip's children: the items, the badges their arrows would
+    // hide, and a dragged item's cursor.
+    void paintLayers(QPainter& painter, const QRectF& dirty);
     // Where each slide is drawn in the current drag state.
     timeline_layout::StripPlacement placeSlides(const std::vector<SlideItemRef>& slides) const;
     void drawSlides(QPainter& painter, const QRectF& dirty, const std::vector<SlideItemRef>& slides,
@@ -92,4 +103,5 @@ private:
     QColor background;
     int arrowSize = 8;
     TimelineDrawState state;
+    QWidget* layerItems; // a child of ours
 };

@@ -115,8 +115,21 @@ void TimelineScrollView::redrawVisible() {
 
 // ---- the mouse: a press becomes a click at its release, or a drag at its first move inside the strip
 
+// Layer items are drawn above the song panels, and are theirs to press as they are seen.
+bool TimelineScrollView::layerItemAt(const QPointF& viewportPoint) {
+    const auto project = openProject();
+    if (!project)
+        return false;
+    layOut();
+    const QPointF point = timelinePoint(viewportPoint);
+    return timeline_layout::itemIndexAt(project->textLayerArray(), point) >= 0 ||
+           timeline_layout::itemIndexAt(project->audioLayerArray(), point) >= 0;
+}
+
 // The strip's content lets the mouse through to here, so a song panel on it hears of its clicks from here.
 bool TimelineScrollView::forwardToSongPanel(QMouseEvent& event) {
+    if (layerItemAt(event.position()))
+        return false;
     const QPoint inContent = content->mapFrom(viewport(), event.position().toPoint());
     QWidget* under = content->childAt(inContent);
     while (under && under != content && !qobject_cast<WaveFormViewOSX*>(under))

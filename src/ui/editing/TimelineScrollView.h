@@ -136,6 +136,7 @@ private:
     bool accepts(const QMimeData* data) const;
     // True when the press or double click was over a song panel, which got it.
     bool forwardToSongPanel(QMouseEvent& event);
+    bool layerItemAt(const QPointF& viewportPoint);
     // The project's rectangles as a drawing would leave them, before a click or drag is measured against
     // them: the project may have changed since the strip last drew.
     void layOut();

@@ -209,7 +209,8 @@ void MusicController::layoutMusicSubViews() {
             continue;
         view->setGeometry(TimelineContentView::toWidget(frames[i]).toRect());
         view->show();
-        view->raise();
+        if (ui.scrollContentView)
+            ui.scrollContentView->stackUnderLayerItems(view);
     }
     const double end = frames.empty() ? 0.0 : frames.back().right();
     if (ui.scrollContentView && end > ui.scrollContentView->width())

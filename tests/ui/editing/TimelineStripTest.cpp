@@ -2,8 +2,10 @@
 // manual scheduler, what it draws, and pictures of it for people to look at in <build>/screenshots.
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
+#include "support/ToneMaker.h"
 
 #include "ui/UiNotifications.h"
+#include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
 
@@ -224,6 +226,53 @@ TEST_F(TimelineStripTest, AnAudioItemDraggedAlongItsBandShowsItsCursorAndEndsSel
     mouse(QEvent::MouseMove, pressed + QPointF(0, 2));
     ASSERT_EQ(project->audioLayerArray(), (std::vector<MusicItemRef>{sound}));
     EXPECT_TRUE(sound->bSelectedState());
+}
+
+// A song's panel lies across the audio layer's band: an item there is seen above the panel, and a press
+// where the panel lies beneath it drags the item, not the panel.
+TEST_F(TimelineStripTest, AnAudioItemOverASongsPanelIsSeenAndDraggedAboveIt) {
+    const QString tone = dir.file("Tide.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(tone, 330, 8.0, 0.5f));
+    controller->recordSongs = false;
+    controller->addMusicToProject({tone});
+    ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+    const auto& panels = controller->musicSubviewArray();
+    ASSERT_EQ(panels.size(), 1u);
+    addLayerItems();
+    const MusicItemRef sound = project->audioLayerArray()[0];
+    const QRectF before = sound->timelineRect();
+    const QPointF grabbed(before.x() + 30, 50); // on the item, with the panel beneath
+    ASSERT_TRUE(panels[0]->isVisible());
+    ASSERT_TRUE(
+        panels[0]->geometry().contains(TimelineContentView::toWidget({grabbed, QSizeF(1, 1)}).toRect()));
+    test_support::spinFor(50);
+    EXPECT_FALSE(screenshot::save(*window, "timeline-audio-item-over-song").isNull());
+    // Where the panel lies beneath it, the item is seen as it draws itself alone (its picture has the
+    // arrow's rows above it).
+    const QImage alone = content()->dragImageForAudioLayerItem(*sound);
+    const QImage seen = content()->grab().toImage();
+    const QRect item = TimelineContentView::toWidget(before).toAlignedRect();
+    const QRect underPanel = item.intersected(panels[0]->geometry()).adjusted(3, 1, -3, -2);
+    ASSERT_GE(underPanel.height(), 10);
+    int same = 0;
+    for (int y = underPanel.top(); y <= underPanel.bottom(); ++y)
+        for (int x = underPanel.left(); x <= underPanel.right(); ++x)
+            same += near(seen.pixelColor(x, y),
+                         alone.pixelColor(x - item.left(), y - item.top() + timeline_layout::kArrowSize), 24)
+                        ? 1
+                        : 0;
+    EXPECT_GT(same, underPanel.width() * underPanel.height() * 9 / 10) << "the item is seen over the panel";
+
+    strip()->setDragRunner([&](QDrag& drag) {
+        dragOver(*drag.mimeData(), grabbed + QPointF(170, 0));
+        return Qt::CopyAction;
+    });
+    mouse(QEvent::MouseButtonPress, grabbed);
+    mouse(QEvent::MouseMove, grabbed + QPointF(170, 0));
+    EXPECT_TRUE(strip()->bDraggingStarted());
+    project->updateTimelineItemsPosition();
+    ASSERT_EQ(project->audioLayerArray(), (std::vector<MusicItemRef>{sound}));
+    EXPECT_NEAR(sound->timelineRect().x(), before.x() + 170, 0.5) << "the item moved, not the panel";
 }
 
 // Pressed on an item, the pointer's first reported move already far off (as a quick hand or a scripted
