@@ -190,21 +190,26 @@ void TimelineContentView::paintEvent(QPaintEvent* event) {
     arrowSize = timeline_layout::kArrowSize;
     const QRectF dirty = event->rect();
     painter.fillRect(dirty, background);
-    const auto project = projectSource();
+    const auto project = laidOutProject(painter);
     if (!project)
         return;
-    project->updateTimelineItemsPosition();
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     const std::vector<SlideItemRef> slides = project->slideshowArray();
     drawSlides(painter, dirty, slides, placeSlides(slides));
 }
 
-void TimelineContentView::paintLayers(QPainter& painter, const QRectF& dirty) {
+SlideshowProjectRef TimelineContentView::laidOutProject(QPainter& painter) const {
     const auto project = projectSource();
     if (!project)
-        return;
+        return nullptr;
     project->updateTimelineItemsPosition();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    return project;
+}
+
+void TimelineContentView::paintLayers(QPainter& painter, const QRectF& dirty) {
+    const auto project = laidOutProject(painter);
+    if (!project)
+        return;
     const std::vector<SlideItemRef> slides = project->slideshowArray();
     drawLayerItems(painter, dirty);
     drawBadgesOverLayers(painter, dirty, slides, placeSlides(slides));

@@ -84,6 +84,8 @@ private:
     // What the layer items' view draws over the strip's children: the items, the badges their arrows would
     // hide, and a dragged item's cursor.
     void paintLayers(QPainter& painter, const QRectF& dirty);
+    // The open project with its rectangles laid out for a drawing, the painter made ready for it.
+    SlideshowProjectRef laidOutProject(QPainter& painter) const;
     // Where each slide is drawn in the current drag state.
     timeline_layout::StripPlacement placeSlides(const std::vector<SlideItemRef>& slides) const;
     void drawSlides(QPainter& painter, const QRectF& dirty, const std::vector<SlideItemRef>& slides,
