@@ -1,6 +1,7 @@
 #include "export/NSAudioMixerObject.h"
 
 #include "model/ContentsFolder.h"
+#include "model/QuartzSlideItem.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
 
@@ -72,15 +73,21 @@ void NSAudioMixerObject::mixProjectAudioForPlaying() {
     mixProjectAudio_Sub();
 }
 
-void NSAudioMixerObject::mixProjectAudio_Sub() {
+void NSAudioMixerObject::startBuild() {
     insertTime = 0.0;
     params.clear();
     mix = platform::media::Composition();
-    trackBK = &mix.addTrack();
-    backgroundLevels = MixInputParameters(trackBK->trackID());
+    trackBK = nullptr;
+    backgroundLevels = MixInputParameters();
     fades.clear();
     clipWindows.clear();
     assets.clear();
+}
+
+void NSAudioMixerObject::mixProjectAudio_Sub() {
+    startBuild();
+    trackBK = &mix.addTrack();
+    backgroundLevels = MixInputParameters(trackBK->trackID());
     const auto owner = mixedProject();
     if (!owner)
         return;
@@ -94,7 +101,7 @@ void NSAudioMixerObject::mixProjectAudio_Sub() {
 void NSAudioMixerObject::layBackgroundMusic(const SlideshowProject& owner, double total) {
     const auto songs = owner.musicArray();
     if (songs.empty()) {
-        laySilence(total);
+        laySilence(*trackBK, total);
         return;
     }
     const QString contents = owner.strMacProjectBundleContentsPath();
@@ -131,14 +138,14 @@ void NSAudioMixerObject::padBackgroundToTotal(double total) {
     trackBK->insertEmptyTimeRange({at(insertTime), MediaTime(ticks, MediaTime::kDefaultTimescale)});
 }
 
-void NSAudioMixerObject::laySilence(double total) {
+void NSAudioMixerObject::laySilence(platform::media::CompositionTrack& track, double total) {
     const MediaAsset& silence = assets.open(platform::paths::pathForResource("silence1s", "mp3"));
-    if (const auto length = mix_support::insertUpTo(*trackBK, silence, insertTime, total))
+    if (const auto length = mix_support::insertUpTo(track, silence, insertTime, total))
         insertTime += length->seconds();
-    mix_support::fillGap(*trackBK, insertTime, total);
+    mix_support::fillGap(track, insertTime, total);
 }
 
-void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner) {
+void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner, SlideSounds which) {
     const auto slides = owner.slideshowArray();
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const SlideItem& slide = *slides[i];
@@ -147,6 +154,14 @@ void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner) {
                                                                  owner.strMacProjectBundleContentsPath());
             if (!sound.isEmpty())
                 AddSlideItemMusic(sound, owner.getSlideStartTime(i));
+        } else if (slide.itemType() == SlideItem::kItemTypeQuartz && which != SlideSounds::Current) {
+            const auto* composition = dynamic_cast<const QuartzSlideItem*>(&slide);
+            if (composition && !composition->strVideoFilePath().isEmpty())
+                AddSlideItemMusic(composition->strVideoFilePath(), owner.getSlideStartTime(i));
+        } else if (slide.itemType() == SlideItem::kItemTypeVideo && which == SlideSounds::AllAtSlideStart) {
+            const auto* clip = dynamic_cast<const VideoSlideItem*>(&slide);
+            if (clip && !clip->strVideoFilePath().isEmpty())
+                AddSlideItemMusic(clip->strVideoFilePath(), owner.getSlideStartTime(i));
         } else if (slide.itemType() == SlideItem::kItemTypeVideo && owner.EncodingSlideshow()) {
             // While previewing, a clip plays its own sound itself.
             const auto* clip = dynamic_cast<const VideoSlideItem*>(&slide);

@@ -9,6 +9,7 @@
 #include "platform/media/Composition.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 // The sound of a project as one composition with its volume parameters: the songs end to end on one
@@ -36,6 +37,8 @@ public:
     void mixProjectAudio();
     void mixProjectAudioForPlaying() override;
     bool bMixForPlaying() const { return mixForPlaying; }
+    // Whether the earlier builds below build a preview (one pass of the songs); the two entries above set it.
+    void setBMixForPlaying(bool value) { mixForPlaying = value; }
 
     const platform::media::Composition& composition() const { return mix; }
     // One entry per slide or clip sound track in the order they were added, the background track's last.
@@ -67,19 +70,49 @@ public:
         return AddSlideItemMusic(path, at, kSlideSoundVolume);
     }
 
+    // ---- the earlier builds: every song on a track of its own (NSAudioMixerObjectManyTracks.cpp)
+    // The songs, each on its own track with its own fades and no clip windows, in passes until they reach
+    // the slideshow's length within 0.8 s (one pass without the loop flag or for a preview); without songs
+    // the silence on a track of its own; the audio layers; the slide sounds as mixProjectAudio lays them
+    // and the clip sound of every composition slide at its start at 0.9. No background parameters.
+    void mixProjectAudio_Sub_ManyBKCompositionTrack();
+    // One pass over the songs on tracks of their own, the audio layers, then the sound of every photo and the
+    // clip of every composition and video slide, each at its slide's start at 0.9.
+    void mixProjectAudio_Old();
+    // One song on a new track at the write position at the photos' music level.
+    bool addBackgroudMusic(const QString& path);
+    // One song on a new track at the write position, cut at the slideshow's end, fading in from silence and
+    // out to it; without the loop flag the track runs on in silence to half a second past the end.
+    bool addBackgroudMusicWithManyCompositionTrackBK(const QString& path, float volume);
+    // The whole song on a new track at the write position at 0.9; the position moves on by its whole
+    // seconds only, so the next song starts under the end of this one.
+    bool addBackgroudMusic_old(const QString& path);
+    // The whole sound of an audio layer on a new track from its start position in whole seconds, at its own
+    // level.
+    bool addAudioLayerMusic(const MusicItem& item);
+
     // The windows of a song laid from `start` for `length` seconds at `volume` under the clips' windows.
     static std::vector<BKMusicVolumeInfo>
     songVolumeWindows(double start, double length, float volume,
                       const std::vector<BKMusicVolumeInfo>& clipWindows);
 
 private:
+    enum class SlideSounds { Current, WithCompositions, AllAtSlideStart };
+
+    // Empties the mix for a new build; the background track is made by the builds that use one.
+    void startBuild();
     void mixProjectAudio_Sub();
     SlideshowProjectRef mixedProject() const;
     double totalDuration() const;
     void layBackgroundMusic(const SlideshowProject& project, double total);
     void padBackgroundToTotal(double total);
-    void laySilence(double total);
-    void addSlideSounds(const SlideshowProject& project);
+    void laySilence(platform::media::CompositionTrack& track, double total);
+    void addSlideSounds(const SlideshowProject& project, SlideSounds which = SlideSounds::Current);
+    void addAudioLayers(const SlideshowProject& project);
+    // A song on a track of its own at the write position: the length laid, or nothing (no track is left).
+    std::optional<platform::media::MediaTime> laySongOnNewTrack(const QString& path, double total,
+                                                                int32_t* trackID);
+    void padSongTrack(platform::media::CompositionTrack& track, double total);
     // The union of the recorded fades that overlap the range with it; an invalid range when none does.
     platform::media::TimeRange overlappingFades(const platform::media::TimeRange& range) const;
 
