@@ -1,7 +1,7 @@
 // A movie exported from a project of two photos with a clip between them: the clip's frames play in order
 // at its place, and its sound is in the movie at its own level.
 #include "EncoderTestSupport.h"
-#include "MovieDecoder.h"
+#include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MovieExportCommand.h"

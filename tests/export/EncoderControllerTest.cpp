@@ -1,5 +1,5 @@
 #include "EncoderTestSupport.h"
-#include "MovieDecoder.h"
+#include "support/MovieDecoder.h"
 
 #include "export/MixedAudioExport.h"
 #include "model/MusicItem.h"

@@ -1,7 +1,7 @@
 // The ffmpeg MP4 export of the main window controller: scripted renderers for the command's rules, and the
 // real player drawing a short project for the movie itself, read back with libavformat.
 #include "EncoderTestSupport.h"
-#include "MovieDecoder.h"
+#include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/EncodingProgressSteps.h"

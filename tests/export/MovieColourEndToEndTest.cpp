@@ -1,8 +1,8 @@
 // The colours of an exported movie: the labels every size carries, and a colour adjustment reaching the
 // blurred backdrop around the photo, read back from the movie itself.
 #include "EncoderTestSupport.h"
-#include "MovieDecoder.h"
 #include "support/MediaProbe.h"
+#include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MovieExportCommand.h"

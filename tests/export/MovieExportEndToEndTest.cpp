@@ -2,7 +2,7 @@
 // rendered by the real player off screen, read back through the pipe, encoded and read again with
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
-#include "MovieDecoder.h"
+#include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MovieExportCommand.h"

@@ -2,7 +2,7 @@
 // as the song) off screen, the frames reach the writer through the encoder's pool of buffers, as BGRA or as
 // planar YUV 4:2:0, and the movie is read again with libavformat.
 #include "EncoderTestSupport.h"
-#include "MovieDecoder.h"
+#include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MovieExportCommand.h"

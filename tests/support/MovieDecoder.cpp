@@ -1,4 +1,4 @@
-#include "MovieDecoder.h"
+#include "support/MovieDecoder.h"
 
 #include <QFile>
 
