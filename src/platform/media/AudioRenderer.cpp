@@ -20,6 +20,7 @@ using SegmentKey = std::pair<size_t, size_t>; // track index, segment index
 } // namespace
 
 struct AudioRenderer::Impl {
+    int rate = kSampleRate;
     Composition composition;
     AudioMix mix;
     QString error;
@@ -35,9 +36,9 @@ struct AudioRenderer::Impl {
             cursor.nextSourceFrame = sourceFrame + count;
             return true;
         }
-        const MediaTime start(sourceFrame, kSampleRate);
+        const MediaTime start(sourceFrame, rate);
         if (!cursor.reader) {
-            cursor.reader = std::make_unique<AudioReader>();
+            cursor.reader = std::make_unique<AudioReader>(AudioReader::OutputFormat{rate, kChannels});
             if (!cursor.reader->open(segment.sourcePath, start))
                 return fail(segment, cursor.reader->errorString());
         } else if (cursor.nextSourceFrame != sourceFrame && !cursor.reader->seek(start)) {
@@ -71,12 +72,12 @@ struct AudioRenderer::Impl {
             const CompositionSegment& segment = segments[i];
             if (segment.isEmptyRange())
                 continue;
-            const int64_t segmentStart = frameAt(segment.target.start);
+            const int64_t segmentStart = frameOf(segment.target.start);
             const int64_t from = std::max(segmentStart, first);
-            const int64_t to = std::min(frameAt(segment.target.end()), first + count);
+            const int64_t to = std::min(frameOf(segment.target.end()), first + count);
             if (from >= to)
                 continue;
-            const int64_t sourceFrame = frameAt(segment.source.start) + (from - segmentStart);
+            const int64_t sourceFrame = frameOf(segment.source.start) + (from - segmentStart);
             float* out = trackBuffer.data() + static_cast<size_t>(from - first) * kChannels;
             if (!readSource({trackIndex, i}, segment, sourceFrame, static_cast<int>(to - from), out))
                 return false;
@@ -88,7 +89,7 @@ struct AudioRenderer::Impl {
     void addTrack(const CompositionTrack& track, int64_t first, int count, float* out) {
         const MixInputParameters* parameters = mix.parametersForTrack(track.trackID());
         if (parameters)
-            parameters->fillVolumes(first, count, kSampleRate, volumes.data());
+            parameters->fillVolumes(first, count, rate, volumes.data());
         else
             std::fill_n(volumes.begin(), count, 1.0f);
         for (int i = 0; i < count; ++i)
@@ -102,12 +103,19 @@ struct AudioRenderer::Impl {
         std::erase_if(cursors, [&](const auto& entry) {
             const CompositionSegment& segment =
                 composition.tracks()[entry.first.first].segments()[entry.first.second];
-            return frameAt(segment.target.end()) <= windowEnd;
+            return frameOf(segment.target.end()) <= windowEnd;
         });
+    }
+
+    int64_t frameOf(const MediaTime& time) const {
+        return time.isValid() ? time.convertScale(rate).value : 0;
     }
 };
 
-AudioRenderer::AudioRenderer(Composition composition, AudioMix mix) : d(std::make_unique<Impl>()) {
+AudioRenderer::AudioRenderer(Composition composition, AudioMix mix, int sampleRate)
+    : d(std::make_unique<Impl>()) {
+    if (sampleRate >= 1 && sampleRate <= 384000)
+        d->rate = sampleRate;
     d->composition = std::move(composition);
     d->mix = std::move(mix);
 }
@@ -118,8 +126,12 @@ MediaTime AudioRenderer::duration() const {
     return d->composition.duration();
 }
 
+int AudioRenderer::sampleRate() const {
+    return d->rate;
+}
+
 int64_t AudioRenderer::frameCount() const {
-    return frameAt(duration());
+    return d->frameOf(duration());
 }
 
 int64_t AudioRenderer::frameAt(const MediaTime& time) {
@@ -147,8 +159,8 @@ bool AudioRenderer::render(int64_t firstFrame, int count, float* interleaved) {
 }
 
 bool AudioRenderer::render(const TimeRange& range, std::vector<float>& interleaved) {
-    const int64_t first = frameAt(range.start);
-    const int64_t count = range.isValid() ? frameAt(range.end()) - first : 0;
+    const int64_t first = d->frameOf(range.start);
+    const int64_t count = range.isValid() ? d->frameOf(range.end()) - first : 0;
     interleaved.assign(static_cast<size_t>(std::max<int64_t>(count, 0)) * kChannels, 0.0f);
     return count <= 0 || render(first, static_cast<int>(count), interleaved.data());
 }

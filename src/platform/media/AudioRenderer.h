@@ -9,23 +9,26 @@
 
 namespace platform::media {
 
-// Renders a composition through its mix offline: every segment decoded to float stereo at 44.1 kHz, each
-// track scaled by its envelope, the tracks summed and clamped to [-1, 1]. Reading forward in successive
-// windows keeps the sources open and decodes each sample once. Not thread-safe; works on its own copies.
+// Renders a composition through its mix offline: every segment decoded to float stereo at 44.1 kHz (or the
+// rate given), each track scaled by its envelope, the tracks summed and clamped to [-1, 1]. Reading forward
+// in successive windows keeps the sources open and decodes each sample once. Not thread-safe; works on its
+// own copies.
 class AudioRenderer {
 public:
     static constexpr int kSampleRate = 44100;
     static constexpr int kChannels = 2;
 
-    AudioRenderer(Composition composition, AudioMix mix);
+    // A rate outside 1 Hz..384 kHz falls back to 44.1 kHz.
+    AudioRenderer(Composition composition, AudioMix mix, int sampleRate = kSampleRate);
     ~AudioRenderer();
     AudioRenderer(const AudioRenderer&) = delete;
     AudioRenderer& operator=(const AudioRenderer&) = delete;
 
     MediaTime duration() const;
-    // The composition's length in frames (a frame is a left and a right sample).
+    int sampleRate() const;
+    // The composition's length in frames (a frame is a left and a right sample) at the rendering rate.
     int64_t frameCount() const;
-    // The frame index of a time, rounded to the nearest.
+    // The frame index of a time at 44.1 kHz, rounded to the nearest.
     static int64_t frameAt(const MediaTime& time);
 
     // Frames [firstFrame, firstFrame + count) of the mix, interleaved, into out; silence outside the

@@ -164,3 +164,28 @@ TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
     EXPECT_FALSE(renderer.render(seconds(0, 1), mixed));
     EXPECT_TRUE(renderer.errorString().contains("gone.wav")) << renderer.errorString().toStdString();
 }
+
+TEST_F(AudioRendererTest, RendersAtTheRateAskedFor) {
+    ASSERT_TRUE(ToneMaker::writeWav(dir.file("tone.wav"), 440.0, 1.0, 0.5f));
+    writeConstant(dir.file("quarter.wav"), 1.0, 8192); // 0.25
+    Composition composition;
+    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 1), asset("tone.wav"), MediaTime::zero()));
+    CompositionTrack& constant = composition.addTrack();
+    ASSERT_TRUE(constant.insertTimeRange(seconds(0, 1), asset("quarter.wav"), MediaTime::fromSeconds(1.0)));
+    MixInputParameters ramp(constant.trackID());
+    ramp.setVolumeRamp(0.0f, 1.0f, seconds(1.0, 1.0));
+    AudioRenderer renderer(composition, AudioMix({ramp}), 48000);
+    EXPECT_EQ(renderer.sampleRate(), 48000);
+    EXPECT_EQ(renderer.frameCount(), 96000);
+    std::vector<float> mixed;
+    ASSERT_TRUE(renderer.render(seconds(0, 2), mixed)) << renderer.errorString().toStdString();
+    ASSERT_EQ(mixed.size(), 96000u * 2);
+    // The tone keeps its pitch: as many rising zero crossings in its second as it has cycles.
+    int crossings = 0;
+    for (size_t i = 2; i < 48000 * 2; i += 2)
+        crossings += mixed[i - 2] < 0.0f && mixed[i] >= 0.0f;
+    EXPECT_NEAR(crossings, 440, 2);
+    // The ramp is laid out on the new rate's frames.
+    EXPECT_NEAR(mixed[size_t(48000 + 24000) * 2], 0.125f, 0.002f);
+    EXPECT_EQ(AudioRenderer(composition, AudioMix(), 0).sampleRate(), 44100);
+}
