@@ -65,7 +65,12 @@ private:
     mutable std::mutex lockYUVBuffer;
     std::condition_variable changed;
     unsigned yuvBufferSize;
-    const unsigned wavBufferSize; // the sound side holds no buffers: sound reaches the writer otherwise
     std::deque<Buffer> yuvBufferPool;
     std::deque<Entry> yuvUsingArray;
+    // The sound side, beside the frames' with a lock of its own, holds no buffers: the paths that feed the
+    // writer through the pool read their sound from the mix themselves. It goes with the pool, empty.
+    const unsigned wavBufferSize;
+    std::mutex lockWAVBuffer;
+    std::deque<Buffer> wavBufferPool;
+    std::deque<Buffer> wavUsingArray;
 };

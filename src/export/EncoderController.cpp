@@ -2,9 +2,11 @@
 
 #include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/AudioReader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 using platform::media::AudioReader;
@@ -28,7 +31,11 @@ using platform::media::MovieWriter;
 namespace {
 
 constexpr int kAudioChunkFrames = 1024;
+constexpr int kSoundRate = AudioReader::kSampleRate;
 constexpr std::chrono::milliseconds kDrainWait{200};
+// How long the sound thread waits before it asks the writer again whether it takes sound.
+constexpr std::chrono::milliseconds kAudioReadyWait{200};
+constexpr std::chrono::milliseconds kAudioCatchUpPoll{20};
 
 const std::array<QSize, 4> kExportPresetSizes = {QSize(640, 360), QSize(960, 540), QSize(1280, 720),
                                                  QSize(1920, 1080)};
@@ -103,6 +110,10 @@ bool EncoderController::encodeVideo_YUV_Test(FramePumpHost<EncoderController>* c
     return startExport(caller, Frames::YUVPool, true);
 }
 
+bool EncoderController::encodeVideo_3(FramePumpHost<EncoderController>* caller) {
+    return startExport(caller, Frames::Writer, true);
+}
+
 bool EncoderController::startExport(FramePumpHost<EncoderController>* caller, Frames frames, bool sound) {
     const QSizeF output = SlideshowProject::sizeVideoOutput();
     deInitVar();
@@ -123,7 +134,7 @@ bool EncoderController::startExport(FramePumpHost<EncoderController>* caller, Fr
     QFile::remove(strTempM4AAudioFullPath());
     if (!createWriter(frameSize))
         return false;
-    if (frameSource != Frames::Pipe) {
+    if (frameSource == Frames::RGBAPool || frameSource == Frames::YUVPool) {
         const qint64 pixels = qint64(frameSize.width()) * frameSize.height();
         const qint64 bytes = frameSource == Frames::YUVPool ? pixels * 3 / 2 : pixels * 4;
         bufferPool = std::make_unique<EncoderBufferManager>(unsigned(bytes),
@@ -134,7 +145,7 @@ bool EncoderController::startExport(FramePumpHost<EncoderController>* caller, Fr
 }
 
 bool EncoderController::doesExistProtectedMusicFileInProject() {
-    const SlideshowProjectRef owner = project.lock() ? project.lock() : SlideshowProject::mainProject();
+    const SlideshowProjectRef owner = owningProject();
     if (!owner)
         return false;
     QStringList titles;
@@ -185,6 +196,10 @@ bool EncoderController::createWriter(const QSize& size) {
         settings.container = MovieContainer::QuickTime;
     } else {
         settings.videoBitRate = int64_t(bitrate);
+        if (frameSource == Frames::Writer) { // a QuickTime movie whose bit rate is a 32-bit number
+            settings.container = MovieContainer::QuickTime;
+            settings.videoBitRate = int64_t(std::min<uint64_t>(bitrate, uint64_t(INT32_MAX)));
+        }
         settings.gopSize = kMaximumKeyFrameInterval;
         settings.timescale = kFrameRate;
         settings.frameRate = kFrameRate;
@@ -228,11 +243,7 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
             mixed.error.isEmpty() ? tr_("The sound of the slideshow could not be mixed.") : mixed.error));
         return;
     }
-    songIndex = songIndexContinue = 0;
-    // The mix runs on past the last frame (it is padded); the movie's sound ends with its pictures.
-    const SlideshowProjectRef owner = project.lock();
-    if (const quint64 frames = owner ? owner->totalFrameCount() : 0)
-        audioFramesLeft = std::llround(double(frames) / kFrameRate * AudioReader::kSampleRate);
+    songs.reset();
     if (!withSound) {
         audioInputFinished = true;
     } else if (!initAudioVar(0)) {
@@ -240,8 +251,14 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
         failAfterStart(reason.isEmpty() ? failureResult(tr_("The mixed sound of the slideshow is missing."))
                                         : reason);
         return;
+    } else if (frameSource == Frames::Writer) {
+        const SlideshowProjectRef owner = project.lock();
+        startAudioReadWrite(double(owner ? owner->totalFrameCount() : 0) / kFrameRate);
+    } else {
+        startSoundFeed();
     }
-    startFeeding();
+    if (frameSource != Frames::Writer) // that path feeds the writer from its pump and its sound thread
+        startFeeding();
     pump = std::thread([this] {
         FramePumpParam<EncoderController> param{QString(), fifoPath, this};
         param.frames = frameSource;
@@ -249,24 +266,75 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
     });
 }
 
+// ---- the sound
+
 bool EncoderController::initAudioVar(int index) {
     audioReader.reset();
     const QString path = strTempM4AAudioFullPath();
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
-    auto reader = std::make_unique<AudioReader>();
-    if (!reader->open(path)) {
-        const SlideshowProjectRef owner = project.lock();
-        const QString title = owner ? owner->getSongTitle(index) : QString();
-        refuse(failureResult(
-            reader->errorString().isEmpty()
-                ? tr_("Can't read %@ song's data correctly, please try to change the song to another one.")
-                      .replace(QLatin1String("%@"), title)
-                : reader->errorString()));
-        return false;
-    }
-    audioReader = std::move(reader);
+    QString error;
+    std::unique_ptr<SoundSource> sound = SoundSource::openFile(path, kSoundRate, &error);
+    return openAudio(std::move(sound),
+                     error.isEmpty() ? SoundSource::songReadFailure(owningProject().get(), index) : error);
+}
+
+bool EncoderController::initAudioVar_old(int index) {
+    audioReader.reset();
+    const SlideshowProjectRef owner = owningProject();
+    QString failure = SoundSource::songReadFailure(owner.get(), index);
+    return openAudio(owner ? SoundSource::openSong(*owner, index, kSoundRate, &failure) : nullptr, failure);
+}
+
+bool EncoderController::openAudio(std::unique_ptr<SoundSource> sound, const QString& failure) {
+    if (!sound)
+        return refuse(failureResult(failure));
+    audioReader = std::move(sound);
     return true;
+}
+
+void EncoderController::switchMusicToNextSong_2() {
+    audioReader.reset();
+    const SlideshowProjectRef owner = owningProject();
+    songs.advance(owner ? int(owner->musicArray().size()) : 0);
+    initAudioVar(songs.nSongIndex());
+}
+
+bool EncoderController::songsUsedUp() const {
+    // The mixed sound holds every song once, so a music slideshow's songs are used up as soon as it has run
+    // dry: what follows must not start its first song again.
+    const SlideshowProjectRef owner = project.lock();
+    return owner && owner->bIsMusicSideshow() && songs.nSongIndexContinue() >= 1;
+}
+
+SoundFeed::Settings EncoderController::soundSettings(double seconds, bool fades) const {
+    SoundFeed::Settings settings;
+    settings.sampleRate = kSoundRate;
+    settings.fades = fades;
+    settings.totalSeconds = seconds;
+    if (seconds > 0.0)
+        settings.lengthFrames = std::llround(seconds * kSoundRate);
+    return settings;
+}
+
+void EncoderController::startSoundFeed() {
+    // The mix runs on past the last frame (it is padded); the movie's sound ends with its pictures.
+    const SlideshowProjectRef owner = project.lock();
+    const double seconds = double(owner ? owner->totalFrameCount() : 0) / kFrameRate;
+    // The live path writes the mix as it is; the in-memory paths fade it and let it repeat.
+    const SoundFeed::Settings settings = soundSettings(seconds, frameSource != Frames::Pipe);
+    SoundFeed::Source source;
+    source.read = [this](float* interleaved, int maxFrames) {
+        return audioReader ? audioReader->read(interleaved, maxFrames) : -1;
+    };
+    if (settings.fades) {
+        source.nextSong = [this] {
+            switchMusicToNextSong_2();
+            return audioReader != nullptr;
+        };
+        source.songsUsedUp = [this] { return songsUsedUp(); };
+    }
+    soundFeed = std::make_unique<SoundFeed>(settings, std::move(source));
 }
 
 void EncoderController::startFeeding() {
@@ -286,6 +354,115 @@ void EncoderController::failAfterStart(QVariantMap failure) {
     videoReadFinished = true; // the pump is never started
     platform::NotificationCenter::defaultCenter().postOnMainThread(movieFailedNotificationName(), QVariant(),
                                                                    failure);
+}
+
+// ---- the sound thread of encodeVideo_3
+
+void EncoderController::startAudioReadWrite(double seconds) {
+    totalDuration = seconds;
+    if (audioThread.joinable())
+        return;
+    if (!audioReader || !writer) {
+        audioFinished = true;
+        return;
+    }
+    // The mix as it is, from its beginning again whenever it runs dry, up to the show's length: past it
+    // the sound would outlast the pictures.
+    SoundFeed::Source source;
+    source.read = [this](float* interleaved, int maxFrames) {
+        return audioReader ? audioReader->read(interleaved, maxFrames) : -1;
+    };
+    source.nextSong = [this] {
+        switchMusicToNextSong_2();
+        return audioReader != nullptr;
+    };
+    soundFeed = std::make_unique<SoundFeed>(soundSettings(seconds, false), std::move(source));
+    requestAudioThreadFinish = false;
+    audioThread = std::thread([this] { readWriteAudioThread(); });
+}
+
+void EncoderController::readWriteAudioThread() {
+    std::vector<float> samples(std::size_t(kAudioChunkFrames) * AudioReader::kChannels);
+    const auto stopped = [this] { return bCancelRequest() || requestAudioThreadFinish || hasFailure(); };
+    while (!stopped()) {
+        if (!writer->isReadyForMoreMediaData(MediaKind::Audio)) {
+            std::unique_lock lock(audioThreadMutex);
+            audioThreadWake.wait_for(lock, kAudioReadyWait,
+                                     [this] { return requestAudioThreadFinish.load(); });
+            continue;
+        }
+        const int frames = soundFeed->read(samples.data(), kAudioChunkFrames);
+        if (frames < 0)
+            setFailure(failureResult(SoundSource::songReadFailure(project.lock().get(), songs.nSongIndex())));
+        if (frames <= 0) {
+            // All the sound is in: the pictures need not wait for more.
+            if (frames == 0 && !audioInputFinished.exchange(true))
+                writer->markAsFinished(MediaKind::Audio);
+            break;
+        }
+        if (!writer->appendAudioSamples(samples.data(), frames)) {
+            setFailure(failureResult(writer->errorString()));
+            break;
+        }
+    }
+    audioFinished = true;
+}
+
+void EncoderController::requestAndWaitAudioThreadFinish() {
+    {
+        const std::lock_guard lock(audioThreadMutex);
+        requestAudioThreadFinish = true;
+    }
+    audioThreadWake.notify_all();
+    if (audioThread.joinable() && audioThread.get_id() != std::this_thread::get_id())
+        audioThread.join();
+    finishAudioInput();
+}
+
+void EncoderController::finishAudioInput() {
+    if (writer && !audioInputFinished.exchange(true))
+        writer->markAsFinished(MediaKind::Audio);
+    if (!audioThread.joinable())
+        audioReader.reset();
+}
+
+// ---- the frames of encodeVideo_3, on the pump's thread
+
+bool EncoderController::writeRGBAFrame(const unsigned char* pixels, qint64 size, QString* error) {
+    const qint64 frameBytes = qint64(frameSize.width()) * frameSize.height() * 4;
+    if (!writer || writingEnded || bCancelRequest() || hasFailure()) {
+        *error = tr_("The movie stopped taking frames.");
+        return false;
+    }
+    if (!pixels || size < frameBytes) {
+        *error = tr_("A frame of %1 bytes is smaller than a frame of the movie.").arg(size);
+        return false;
+    }
+    ++videoFrameCounter; // the first frame shows at 1/30 s, as on the other paths
+    if (!writer->appendVideoFrame(pixels, frameSize.width() * 4, MediaTime(videoFrameCounter, kFrameRate))) {
+        *error = writer->errorString();
+        setFailure(failureResult(*error));
+        return false;
+    }
+    ++appended;
+    return true;
+}
+
+void EncoderController::finishRGBInput() {
+    if (!writer || writingEnded)
+        return;
+    const auto writing = [this] {
+        return !bCancelRequest() && !hasFailure() && writer->status() == MovieWriter::Status::Writing;
+    };
+    if (writing()) {
+        writer->markAsFinished(MediaKind::Video);
+        // The sound may lag the pictures: with them finished it need not wait for them any more, and its
+        // thread ends by itself once the whole show's sound is in.
+        while (!bAudioThreadFinished() && writing())
+            std::this_thread::sleep_for(kAudioCatchUpPoll);
+    }
+    requestAndWaitAudioThreadFinish();
+    videoBlockFinished_2();
 }
 
 // ---- the blocks on "mediaInputQueue"
@@ -380,22 +557,15 @@ void EncoderController::audioBlock() {
 }
 
 bool EncoderController::appendAudioChunk() {
-    const int wanted = int(std::min<int64_t>(kAudioChunkFrames, audioFramesLeft));
-    const int frames = wanted > 0 ? audioReader->read(audioBuffer.data(), wanted) : 0;
+    const int frames = soundFeed ? soundFeed->read(audioBuffer.data(), kAudioChunkFrames) : 0;
     if (frames > 0) {
-        audioFramesLeft -= frames;
         if (writer->appendAudioSamples(audioBuffer.data(), frames))
             return true;
         setFailure(failureResult(writer->errorString()));
         return false;
     }
-    if (frames < 0) {
-        const SlideshowProjectRef owner = project.lock();
-        const QString title = owner ? owner->getSongTitle(songIndex) : QString();
-        setFailure(failureResult(
-            tr_("Can't read %@ song's data correctly, please try to change the song to another one.")
-                .replace(QLatin1String("%@"), title)));
-    }
+    if (frames < 0)
+        setFailure(failureResult(SoundSource::songReadFailure(project.lock().get(), songs.nSongIndex())));
     writer->markAsFinished(MediaKind::Audio);
     audioInputFinished = true;
     return false;
@@ -407,6 +577,29 @@ bool EncoderController::appendRemainingAudio() {
     while (!audioInputFinished && appendAudioChunk()) {
     }
     return !hasFailure();
+}
+
+bool EncoderController::nextFrameInCVPixelBuffer(unsigned char* buffer, qint64 size) {
+    if (!bufferPool || !buffer)
+        return false;
+    bool endOfStream = false;
+    std::optional<EncoderBufferManager::Buffer> frame =
+        bufferPool->waitDataFromPendingQueue(&endOfStream, [this] { return !bCancelRequest(); });
+    if (!frame)
+        return false;
+    const std::size_t bytes = std::min(
+        {std::size_t(std::max<qint64>(size, 0)), std::size_t(bufferPool->uYUVBufferSize()), frame->size()});
+    std::memcpy(buffer, frame->data(), bytes);
+    bufferPool->freeYUVDataToIdelPool(std::move(*frame));
+    return true;
+}
+
+void EncoderController::threadEncodeMP4Thread(std::unique_ptr<MP4EncoderThreadParam> param) {
+    const std::shared_ptr<const MP4EncoderThreadParam> holder = std::move(param);
+    platform::runOnMainThread([holder] {
+        if (holder)
+            EncodeFinished(*holder);
+    });
 }
 
 // ---- the end of the writing, on the queue
@@ -432,8 +625,7 @@ void EncoderController::videoBlockFinished_2() {
     const QVariantMap failed = failure();
     if (cancelled || !failed.isEmpty())
         writer->cancel(); // removes the partial movie
-    if (audioReader)
-        audioReader->close();
+    audioReader.reset();
     if (!cancelled && !failed.isEmpty()) {
         refuse(failed);
         QFile::remove(outputPath);
@@ -495,6 +687,11 @@ QVariantMap EncoderController::dictEncodeResult() const {
     return result;
 }
 
+SlideshowProjectRef EncoderController::owningProject() const {
+    const SlideshowProjectRef owner = project.lock();
+    return owner ? owner : SlideshowProject::mainProject();
+}
+
 bool EncoderController::projectCancelled() const {
     const SlideshowProjectRef owner = project.lock();
     return owner && owner->bExportProgressCancelButtonClicked();
@@ -512,6 +709,16 @@ void EncoderController::waitUntilFinished() {
         driver.join();
     // The queue's destructor returns once the writing has ended: no block is asked for after that.
     mediaInputQueue.reset();
+    if (frameSource == Frames::Writer && pump.joinable()) {
+        // That pump ends the writing itself (finishRGBInput), and stops at a cancel.
+        pump.join();
+        if (!writingEnded && writer) { // a pump that never said it was done
+            requestAndWaitAudioThreadFinish();
+            writingEnded = true;
+            writer->cancel();
+            setAllEndFlags();
+        }
+    }
     if (pump.joinable() && !writingEnded) {
         // The queue ended without running the end step (it cannot be asked for a block any more).
         writingEnded = true;
@@ -525,8 +732,14 @@ void EncoderController::waitUntilFinished() {
         pump.join();
     if (drain.joinable())
         drain.join();
+    if (audioThread.joinable()) {
+        requestAudioThreadFinish = true;
+        audioThreadWake.notify_all();
+        audioThread.join();
+    }
     // The writer's encoders keep threads of their own; nothing writes any more.
     writer.reset();
+    soundFeed.reset();
     audioReader.reset();
     bufferPool.reset();
 }
@@ -541,11 +754,12 @@ void EncoderController::deInitVar() {
     QFile::remove(strTempM4AAudioFullPath());
     audioBuffer.clear();
     videoFrameCounter = 0;
-    audioFramesLeft = INT64_MAX;
     appended = 0;
     audioInputFinished = false;
     writingEnded = false;
-    songIndex = songIndexContinue = 0;
+    requestAudioThreadFinish = false;
+    totalDuration = 0.0;
+    songs.reset();
     for (std::atomic<bool>* flag : {&cancelRequest, &videoReadFinished, &videoWriteFinished, &audioFinished,
                                     &videoBlockRunning, &audioBlockRunning})
         *flag = false;

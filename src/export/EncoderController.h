@@ -1,13 +1,15 @@
 #pragma once
 
 #include "export/EncoderBufferManager.h"
+#include "export/EncoderThreadParams.h"
 #include "export/ExportNotifications.h"
 #include "export/FramePipeReader.h"
 #include "export/FrameRing.h"
 #include "export/MixedAudioExport.h"
+#include "export/SoundFeed.h"
+#include "export/SoundSource.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NamedPipe.h"
-#include "platform/media/AudioReader.h"
 #include "platform/media/MovieWriter.h"
 #include "platform/media/SerialQueue.h"
 #include "render/FramePumpHost.h"
@@ -17,6 +19,7 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -36,9 +39,16 @@ class EncoderController;
 //
 // The in-memory paths hand the frames over through a small pool of buffers (encodeBufferManager()) instead
 // of the pipe: encodeVideo_2 as BGRA, encodeVideo_YUV_Test as planar YUV 4:2:0, each with the same
-// container, settings and mixed sound as the live path; encodeVideo_1 writes the pictures alone, BGRA, as a
-// QuickTime movie with the writer's own settings. Their pump is asked for FramePumpParam::Frames::RGBAPool
-// or YUVPool, queues the pool's end-of-stream mark after the last frame, and ends as the live pump does.
+// container and settings as the live path; encodeVideo_1 writes the pictures alone, BGRA, as a QuickTime
+// movie with the writer's own settings. Their pump is asked for FramePumpParam::Frames::RGBAPool or
+// YUVPool, queues the pool's end-of-stream mark after the last frame, and ends as the live pump does. The
+// sound of the two with sound is the mix faded in over the first 3 s and out over the last 3 s of the show,
+// started again whenever it runs dry, and silent once a music slideshow's songs are used up.
+//
+// encodeVideo_3 writes the frames as they are drawn: a QuickTime movie at the bit rate, its pump asked for
+// FramePumpParam::Frames::Writer hands each frame to writeRGBAFrame and ends with finishRGBInput, and a
+// thread of its own (startAudioReadWrite) writes the mix as it is, started again when it runs dry, up to
+// the show's length.
 //
 // Its frame pump gets no sound pipe. It ends with setBVideoReadThreadFinished(true); one that stops before
 // the end of the show for another reason than the encoder's own end calls framePumpFailed() before it
@@ -79,9 +89,42 @@ public:
     bool encodeVideo_1(FramePumpHost<EncoderController>* caller);
     bool encodeVideo_2(FramePumpHost<EncoderController>* caller);
     bool encodeVideo_YUV_Test(FramePumpHost<EncoderController>* caller);
+    bool encodeVideo_3(FramePumpHost<EncoderController>* caller);
+    // A BGRA frame of the output size into the movie at the next frame time, on the pump's thread. False,
+    // with *error, once the movie takes no more (cancelled, failed, finished).
+    bool writeRGBAFrame(const unsigned char* pixels, qint64 size, QString* error);
+    // Starts the thread that writes the sound into the movie until `seconds` of it are in, or it is asked to
+    // stop. Without a reader (or a movie) there is no sound to write: bAudioThreadFinished at once.
+    void startAudioReadWrite(double seconds);
+    // Asks the sound thread to stop, waits for it to end, then finishAudioInput.
+    void requestAndWaitAudioThreadFinish();
+    // No more sound goes into the movie; the reader goes once no thread reads it.
+    void finishAudioInput();
+    // No more pictures: ends the sound, then completes the movie, or removes it after a cancel or a failure,
+    // telling the end as every path does.
+    void finishRGBInput();
+    double flt64TotalDuration() const { return totalDuration.load(); }
+    bool bRequestAudioThreadFinish() const { return requestAudioThreadFinish.load(); }
     // The pool of a running in-memory path (alive until the pump has returned); null on the live path.
     EncoderBufferManager* encodeBufferManager() const { return bufferPool.get(); }
+    // A pool for nextFrameInCVPixelBuffer outside a run; a run makes its own.
+    void setEncodeBufferManager(std::unique_ptr<EncoderBufferManager> pool) { bufferPool = std::move(pool); }
+    // Waits for the next frame queued in the pool and copies it into `buffer` (at most `size` bytes, at most
+    // a frame). False at the end of the stream, after a cancel, or without a pool.
+    bool nextFrameInCVPixelBuffer(unsigned char* buffer, qint64 size);
     bool doesExistProtectedMusicFileInProject();
+    // The reader of the sound. initAudioVar opens the mixed sound (the temporary M4A) from its beginning,
+    // whatever the song: it holds every song. The older form opens song `songIndex` of the project itself.
+    // False when the sound cannot be read, with dictEncodeResult() saying why (not for a missing mix).
+    bool initAudioVar(int songIndex);
+    bool initAudioVar_old(int songIndex);
+    // The sound has run dry: the song index goes on to the next song, the count of songs started grows and
+    // the mixed sound is read again from its beginning. On the thread that reads the sound.
+    void switchMusicToNextSong_2();
+    SoundSource* assetReaderAudio() const { return audioReader.get(); }
+    // Hands the holder over to the main thread, where EncodeFinished runs and the holder goes.
+    void threadEncodeMP4Thread(std::unique_ptr<MP4EncoderThreadParam> param);
+    static void EncodeFinished(const MP4EncoderThreadParam& /*param*/) {}
     // Ends whatever still runs (as a cancel does), waits for every thread and clears the state.
     void deInitVar();
     void movieEncoderDidFinishEncoding();
@@ -99,8 +142,8 @@ public:
     QString strVideoOutputFullPath() const { return outputPath; }
     void setStrVideoOutputFullPath(const QString& path) { outputPath = path; }
     QString strVideoFIFOPath() const { return fifoPath; }
-    int nSongIndex() const { return songIndex; }
-    int nSongIndexContinue() const { return songIndexContinue; }
+    int nSongIndex() const { return songs.nSongIndex(); }
+    int nSongIndexContinue() const { return songs.nSongIndexContinue(); }
 
     bool bCancelRequest() const { return cancelRequest.load(); }
     void setBCancelRequest(bool value) { cancelRequest = value; }
@@ -128,13 +171,17 @@ private:
     bool createPipe();
     bool createWriter(const QSize& size);
     void encodeVideo_2_FIFO_ThreadProc();
-    bool initAudioVar(int songIndex);
+    bool openAudio(std::unique_ptr<SoundSource> sound, const QString& failure);
+    SoundFeed::Settings soundSettings(double seconds, bool fades) const;
+    void startSoundFeed();
+    void readWriteAudioThread();
     void startFeeding();
     void videoBlock();
     bool readAndAppendFrame();
     bool readAndAppendPoolFrame();
     void audioBlock();
     bool appendAudioChunk(); // false at the end of the sound or on a failure
+    bool songsUsedUp() const;
     void videoBlockFinished_2();
     bool appendRemainingAudio();
     void readDiscardFIFOVideoData(platform::UniqueFd fd);
@@ -142,6 +189,8 @@ private:
     void setFailure(const QVariantMap& result);
     bool hasFailure() const;
     QVariantMap failure() const;
+    // The project of the run, else the open one.
+    SlideshowProjectRef owningProject() const;
     bool projectCancelled() const;
     void setAllEndFlags();
     void joinThreads();
@@ -164,8 +213,9 @@ private:
     std::atomic<bool> videoBlockRunning{false};
     std::atomic<bool> audioBlockRunning{false};
     std::atomic<int64_t> appended{0};
-    int songIndex = 0;
-    int songIndexContinue = 0;
+    std::atomic<bool> requestAudioThreadFinish{false};
+    std::atomic<double> totalDuration{0.0};
+    SongIndices songs;
 
     mutable std::mutex resultMutex;
     QVariantMap result;         // the last failure, shown to the user
@@ -173,18 +223,21 @@ private:
 
     platform::NamedPipe pipe;
     std::unique_ptr<platform::media::MovieWriter> writer;
-    std::unique_ptr<platform::media::AudioReader> audioReader;
+    std::unique_ptr<SoundSource> audioReader;
+    std::unique_ptr<SoundFeed> soundFeed;
     std::unique_ptr<FramePipeReader> pipeReader;
     std::unique_ptr<FrameRing> frameRing; // reads ahead from pipeReader; goes before it
     std::unique_ptr<EncoderBufferManager> bufferPool;
-    std::vector<int16_t> audioBuffer;
-    int64_t videoFrameCounter = 0;       // shared by the runs of the video block
-    int64_t audioFramesLeft = INT64_MAX; // sound frames the movie still takes
-    bool audioInputFinished = false;
+    std::vector<float> audioBuffer;
+    int64_t videoFrameCounter = 0; // shared by the runs of the video block
+    std::atomic<bool> audioInputFinished{false};
     bool writingEnded = false; // the finish step ran (on the queue)
 
     std::unique_ptr<platform::media::SerialQueue> mediaInputQueue;
     std::thread driver;
     std::thread pump;
     std::thread drain;
+    std::thread audioThread; // the sound of encodeVideo_3
+    std::mutex audioThreadMutex;
+    std::condition_variable audioThreadWake;
 };

@@ -4,6 +4,7 @@
 #include "export/ExportFramePump.h"
 #include "export/MixedAudioExport.h"
 #include "export/PoolFrameRenderer.h"
+#include "export/WriterFrameRenderer.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ErrorText.h"
@@ -156,7 +157,11 @@ void MovieExportCommand::showFailure(const QString& message) {
 void MovieExportCommand::runFramePump(const FramePumpParam<EncoderController>& param) {
     switch (param.frames) {
     case FramePumpParam<EncoderController>::Frames::Pipe:
+    case FramePumpParam<EncoderController>::Frames::YUVPipe: // the encoder's pipe carries BGRA only
         readRGBAFIFOThread(param);
+        break;
+    case FramePumpParam<EncoderController>::Frames::Writer:
+        readRGBAThreadNew(param);
         break;
     case FramePumpParam<EncoderController>::Frames::RGBAPool:
         readRGBAThread(param);
@@ -197,6 +202,29 @@ void MovieExportCommand::runPoolPump(const FramePumpParam<EncoderController>& pa
             if (!writerEnded()) // a pump let go by the writer's end has not failed
                 owner.framePumpFailed(error);
         });
+    owner.setBVideoReadThreadFinished(true);
+}
+
+void MovieExportCommand::readRGBAThreadNew(const FramePumpParam<EncoderController>& param) {
+    EncoderController& owner = *param.creator;
+    const auto writerEnded = [&owner] {
+        return owner.bCancelRequest() || (owner.bVideoWriteThreadFinished() && owner.bAudioThreadFinished());
+    };
+    FramePump::Options options;
+    options.stopBeforeWrite = writerEnded;
+    const RendererFactory direct = [this, &owner]() -> std::unique_ptr<FrameRenderer> {
+        std::unique_ptr<FrameRenderer> renderer = rendererFactory ? rendererFactory() : nullptr;
+        if (!renderer)
+            return nullptr;
+        return std::make_unique<WriterFrameRenderer>(
+            std::move(renderer), [&owner](const unsigned char* frame, qint64 size, QString* error) {
+                return owner.writeRGBAFrame(frame, size, error);
+            });
+    };
+    ExportFramePump::run(
+        direct, options, {{"start", 0.0}, {"step", 1.0}}, [this](double value) { reportProgress(value); },
+        [&owner](const QString& error) { owner.framePumpFailed(error); });
+    owner.finishRGBInput();
     owner.setBVideoReadThreadFinished(true);
 }
 

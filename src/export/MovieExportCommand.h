@@ -54,6 +54,9 @@ public:
     // or as planar YUV 4:2:0.
     void readRGBAThread(const FramePumpParam<EncoderController>& param);
     void readYUVThread(const FramePumpParam<EncoderController>& param);
+    // The pump of encodeVideo_3: each frame read back and handed straight to the encoder's writer, which it
+    // finishes (finishRGBInput) when the show has been drawn or the export stopped.
+    void readRGBAThreadNew(const FramePumpParam<EncoderController>& param);
     // Asks the running export to stop; once all its threads have ended, playback is stopped and the
     // playback settings are put back, on the main thread.
     void cancelEncoding();

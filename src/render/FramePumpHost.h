@@ -12,9 +12,9 @@ template <class Creator> struct FramePumpParam {
     Creator* creator = nullptr; // alive until the pump has returned
     // The DVD's menu rather than the show.
     bool menu = false;
-    // Where the frames go instead of the video pipe: the creator's pool of frame buffers, as BGRA or as
-    // planar YUV 4:2:0.
-    enum class Frames { Pipe, RGBAPool, YUVPool };
+    // Where the frames go: the video pipe as BGRA (Pipe) or as planar YUV 4:2:0 (YUVPipe); the creator's pool
+    // of frame buffers, as BGRA or as planar YUV 4:2:0; or straight to the creator's writer as BGRA (Writer).
+    enum class Frames { Pipe, RGBAPool, YUVPool, Writer, YUVPipe };
     Frames frames = Frames::Pipe;
 };
 

@@ -50,6 +50,7 @@ std::vector<unsigned char> solidFrame(int width, int height, QColor colour) {
 
 bool ScriptedRenderer::begin(const Play& play, QString* error) {
     path = play.pipePath;
+    yuvFrames = play.yuvFrames;
     if (script.failBegin)
         *error = QStringLiteral("no drawing here");
     return !script.failBegin;
@@ -93,6 +94,29 @@ bool ScriptedRenderer::writeFrame(QString* error) {
         if (!platform::writeFully(fd.get(), bytes.data() + at, std::min(chunk, length - at), error))
             return false;
         std::this_thread::sleep_for(script.pausePerChunk);
+    }
+    ++written;
+    return true;
+}
+
+qint64 ScriptedRenderer::frameBytes() const {
+    const qint64 pixels = qint64(script.size.width()) * script.size.height();
+    return yuvFrames ? pixels * 3 / 2 : pixels * 4;
+}
+
+bool ScriptedRenderer::readFrame(unsigned char* buffer, qint64 size, QString* error) {
+    if (size < frameBytes()) {
+        *error = QStringLiteral("a buffer of %1 bytes is too small").arg(size);
+        return false;
+    }
+    const QColor colour = frameColour(rendered - 1);
+    if (yuvFrames) {
+        const qint64 luma = qint64(script.size.width()) * script.size.height();
+        std::memset(buffer, colour.lightness(), std::size_t(luma));
+        std::memset(buffer + luma, 128, std::size_t(frameBytes() - luma));
+    } else {
+        const auto bytes = solidFrame(script.size.width(), script.size.height(), colour);
+        std::memcpy(buffer, bytes.data(), bytes.size());
     }
     ++written;
     return true;

@@ -74,6 +74,10 @@ public:
     quint64 totalFrames() const override { return script.frames; }
     bool renderFrame() override;
     bool writeFrame(QString* error) override;
+    // The frame just drawn into a buffer of the encoder's pool, as the read-back would put it there: BGRA,
+    // or planar 4:2:0 of the colour's lightness when the play asks for YUV frames.
+    qint64 frameBytes() const override;
+    bool readFrame(unsigned char* buffer, qint64 size, QString* error) override;
     void end() override;
 
     std::atomic<quint64> rendered{0};
@@ -86,6 +90,7 @@ private:
     Script script;
     platform::UniqueFd fd;
     bool dead = false;
+    bool yuvFrames = false;
 };
 
 // A pump host that runs a function as the pump.

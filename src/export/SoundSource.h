@@ -1,0 +1,54 @@
+#pragma once
+
+#include "model/SlideshowProject.h"
+#include "platform/media/AudioMix.h"
+#include "platform/media/Composition.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+// A sound an export reads from its beginning, chunk by chunk, as interleaved float stereo at the rate its
+// writer wants: a file's sound, or a mix rendered through its volume envelopes. One thread reads it.
+class SoundSource {
+public:
+    static constexpr int kChannels = 2;
+
+    virtual ~SoundSource() = default;
+    // Up to maxFrames frames; 0 at the end of the sound, -1 when it cannot be read (errorString()).
+    virtual int read(float* interleaved, int maxFrames) = 0;
+    virtual QString errorString() const = 0;
+
+    // The sound of a file from its first audible sample; null, with *error, when it cannot be read.
+    static std::unique_ptr<SoundSource> openFile(const QString& path, int sampleRate, QString* error);
+    // A mix to its end.
+    static std::unique_ptr<SoundSource> openMix(platform::media::Composition composition,
+                                                platform::media::AudioMix mix, int sampleRate);
+    // Song `index` of the project; null, with the message for the user, when it cannot be read.
+    static std::unique_ptr<SoundSource> openSong(const SlideshowProject& project, int index, int sampleRate,
+                                                 QString* failure);
+    // What the user is told when the sound of song `index` cannot be read.
+    static QString songReadFailure(const SlideshowProject* project, int index);
+};
+
+// Which song an export's sound has got to: the index goes round the project's songs, the count of songs
+// started only grows. Read from any thread.
+class SongIndices {
+public:
+    int nSongIndex() const { return index.load(); }
+    int nSongIndexContinue() const { return started.load(); }
+    void reset() {
+        index = 0;
+        started = 0;
+    }
+    // The next song; with no songs the index stays at 0.
+    void advance(int songCount) {
+        index = songCount > 0 ? (index.load() + 1) % songCount : 0;
+        ++started;
+    }
+
+private:
+    std::atomic<int> index{0};
+    std::atomic<int> started{0};
+};
