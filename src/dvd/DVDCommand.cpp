@@ -260,7 +260,9 @@ bool DVDCommand::startEncode(Encode kind) {
 }
 
 void DVDCommand::runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
-    if (param.menu)
+    if (param.frames == FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe)
+        dvdMPEGIIReadYUVThreadProc(param);
+    else if (param.menu)
         dvdMenuMPEGIIReadRGBAThreadProc(param);
     else
         dvdMPEGIIReadRGBAThreadProc(param);
@@ -269,6 +271,10 @@ void DVDCommand::runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param
 void DVDCommand::dvdMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
     const auto project = SlideshowProject::currentMainProject();
     pumpFrames(project ? project->slideshowArray() : std::vector<SlideItemRef>(), param);
+}
+
+void DVDCommand::dvdMPEGIIReadYUVThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
+    dvdMPEGIIReadRGBAThreadProc(param); // the same play; pumpFrames reads back what the pipe asks for
 }
 
 void DVDCommand::dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
@@ -291,6 +297,7 @@ void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
     options.width = int(size.width());
     options.height = int(size.height());
     options.pipePath = param.strVideoFIFO;
+    options.yuvFrames = param.frames == FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe;
     options.cancelled = [stopper] { return stopper->shouldStopPump(); };
     options.progress = [report](quint64 written, quint64 total) {
         report(total > 0 ? double(written) / double(total) : 1.0);

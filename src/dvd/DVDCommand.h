@@ -74,6 +74,8 @@ public:
     void runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) override;
     void dvdMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
     void dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
+    // The pump of the creator's planar variant: the project's slides as planar YUV 4:2:0 frames.
+    void dvdMPEGIIReadYUVThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
 
     // ---- authoring and burn
     void StartDVDAuthorWithMPEGIIFile(const QString& path);

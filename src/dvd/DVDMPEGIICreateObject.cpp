@@ -4,15 +4,33 @@
 #include "dvd/DVDProjectSettings.h"
 #include "export/DVDMenuAudioMixerObject.h"
 #include "export/EncodingProgressSteps.h"
+#include "export/NSAudioMixerObject.h"
+#include "export/SoundFeed.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StringTable.h"
+#include "render/FramePipeWriter.h"
 
 #include <QFile>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
 QString streamName(DVDMPEGIICreateObject::Pass pass) {
     return pass == DVDMPEGIICreateObject::Pass::Menu ? tr_("the menu stream") : tr_("the slideshow stream");
+}
+
+constexpr int kSoundChunkFrames = 2048;
+
+const QString kYUVOutputPreset = QStringLiteral(
+    "-vcodec mpeg2video -pix_fmt yuv420p -b:v 2500k -bt 300k -r 30000/1001 -me_method epzs -threads 4 -g 15 "
+    "-acodec mp2 -ac 2 -ar 48000 -b:a 192k -async 1 -f vob");
+
+void toPCM(const float* samples, std::size_t count, int16_t* pcm) {
+    for (std::size_t i = 0; i < count; ++i)
+        pcm[i] = int16_t(std::lround(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f));
 }
 
 } // namespace
@@ -65,6 +83,26 @@ QStringList DVDMPEGIICreateObject::ffmpegArguments(const QSizeF& size, const QSt
                          .arg(area.y());
     }
     arguments << presetString(tvPal, wide).split(QLatin1Char(' '));
+    arguments << output;
+    return arguments;
+}
+
+QStringList DVDMPEGIICreateObject::ffmpegYUVArguments(const QSizeF& size, const QString& videoFIFO,
+                                                      const QString& audioFIFO, const QString& output) {
+    QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "yuv420p", "-f", "rawvideo"};
+    arguments << "-s" << frameSizeArgument(size) << "-r"
+              << "30"
+              << "-i" << videoFIFO;
+    arguments << "-acodec"
+              << "pcm_s16le"
+              << "-ar"
+              << "48000"
+              << "-ac"
+              << "2"
+              << "-f"
+              << "s16le"
+              << "-i" << audioFIFO;
+    arguments << kYUVOutputPreset.split(QLatin1Char(' '));
     arguments << output;
     return arguments;
 }
@@ -142,6 +180,10 @@ bool DVDMPEGIICreateObject::startRun(const QVariantMap& params) {
     return startDriver(Command::SlideshowOnly, params);
 }
 
+bool DVDMPEGIICreateObject::startRunYUV(const QVariantMap& params) {
+    return startDriver(Command::SlideshowYUV, params);
+}
+
 // Only the main thread starts commands, so nothing changes the settings below between the look at the
 // driver and its start.
 bool DVDMPEGIICreateObject::startDriver(Command which, const QVariantMap& params) {
@@ -203,23 +245,25 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runCommand(Command which, 
         return runPass(Pass::Menu, output, false);
     case Command::SlideshowOnly:
         return runPass(Pass::Slideshow, output, true);
+    case Command::SlideshowYUV:
+        return runPass(Pass::Slideshow, output, true, true);
     }
     return {};
 }
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const QString& output,
-                                                              bool keepSlideshowMixer) {
+                                                              bool keepSlideshowMixer, bool planar) {
     if (output.isEmpty())
         return {End::Failed, {kStepFFmpeg(), tr_("There is no place to write %1.").arg(streamName(pass))}};
     setStrOutputFullPath(output);
     setBFFMMEncodeFinished(false);
-    Outcome outcome = mixSound(pass, keepSlideshowMixer);
+    Outcome outcome = planar ? Outcome{} : mixSound(pass, keepSlideshowMixer);
     if (outcome.end == End::Completed)
         outcome = makePipes();
     if (QString error; outcome.end == End::Completed && !prepareOutput(&error))
         outcome = {End::Failed, {kStepFFmpeg(), error}};
     if (outcome.end == End::Completed)
-        outcome = runPumpAndFFmpeg(pass);
+        outcome = runPumpAndFFmpeg(pass, planar);
     removePipes();
     deleteTempFiles();
     if (outcome.end != End::Completed)
@@ -289,17 +333,22 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::makePipes() {
 
 // ---- one pump and one ffmpeg side by side
 
-DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass) {
-    const FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.path(), videoPipe.path(), this,
-                                                      pass == Pass::Menu};
+DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass, bool planar) {
+    FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.path(), videoPipe.path(), this, pass == Pass::Menu};
+    if (planar)
+        pipes.frames = FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe;
     {
         const std::lock_guard lock(stateMutex);
         pumpReported = false;
         pumpOk = true;
         pumpFailure.clear();
+        soundFailure.clear();
         stoppedForPump = false;
     }
-    const auto pump = [this, pipes] {
+    const auto pump = [this, pipes, planar] {
+        std::thread feeder;
+        if (planar)
+            feeder = std::thread([this, pipes] { startReadAudioProc(pipes); });
         host->runFramePump(pipes);
         bool reported;
         {
@@ -308,12 +357,138 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         }
         if (!reported)
             framePumpEnded(false, tr_("The frame pump ended without saying how."));
+        if (feeder.joinable())
+            feeder.join();
     };
-    runPumpBesideFFmpeg(pump, [this, pipes] {
-        return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                               strTempM4AAudioFullPath(), pal, wide16_9, strOutputFullPath());
+    runPumpBesideRunner(pump, [this, pipes, planar] {
+        if (planar)
+            return startFFMMEncodeProcYUV(pipes);
+        return runFFmpeg(ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
+                                         strTempM4AAudioFullPath(), pal, wide16_9, strOutputFullPath()));
     });
     return verdict(pass);
+}
+
+// ---- the planar variant's sound
+
+FFMMCreateObjectBase::FFmpegResult
+DVDMPEGIICreateObject::startFFMMEncodeProcYUV(const FramePumpParam<DVDMPEGIICreateObject>& pipes) {
+    return runFFmpeg(ffmpegYUVArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
+                                        pipes.strAudioFIFO, strOutputFullPath()));
+}
+
+void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICreateObject>& pipes) {
+    songs.reset();
+    const SlideshowProjectRef owner = soundProject();
+    FramePipeWriter out;
+    out.setPath(pipes.strAudioFIFO);
+    out.setCancelled([this] { return shouldStopPump(); });
+    out.setOpenTimeout(0); // ffmpeg opens the sound after the pictures have begun
+    QString failure;
+    if (!owner || !initAudioVar(0)) {
+        failure = tr_("The sound of the slideshow could not be read.");
+    } else {
+        // The pictures' length: ffmpeg ends only once both of its streams have.
+        const double pictures = double(owner->totalFrameCount()) / 30.0;
+        SoundFeed::Settings settings;
+        settings.sampleRate = kPCMSampleRate;
+        settings.totalSeconds = owner->bIsMusicSideshow() && owner->doesSyncMusicAndSlideshowDuration()
+                                    ? owner->musicTotalDuration()
+                                    : owner->slideshowTotalDuration();
+        settings.lengthFrames = std::llround(pictures * kPCMSampleRate);
+        SoundFeed::Source source;
+        source.read = [this](float* interleaved, int maxFrames) {
+            return audioReader ? audioReader->read(interleaved, maxFrames) : -1;
+        };
+        source.nextSong = [this] {
+            switchMusicToNextSong_2();
+            return audioReader != nullptr;
+        };
+        source.songsUsedUp = [this] { return songsUsedUp(); };
+        SoundFeed feed(settings, std::move(source));
+        std::vector<float> samples(std::size_t(kSoundChunkFrames) * SoundSource::kChannels);
+        std::vector<int16_t> pcm(samples.size());
+        while (!shouldStopPump()) {
+            const int frames = feed.read(samples.data(), kSoundChunkFrames);
+            if (frames < 0)
+                failure = audioReader && !audioReader->errorString().isEmpty()
+                              ? audioReader->errorString()
+                              : SoundSource::songReadFailure(owner.get(), songs.nSongIndex());
+            if (frames <= 0)
+                break;
+            const std::size_t count = std::size_t(frames) * SoundSource::kChannels;
+            toPCM(samples.data(), count, pcm.data());
+            if (!out.isOpen() && out.open())
+                audioWriteFD = out.descriptor();
+            if (!out.isOpen() || !out.writeFrame(pcm.data(), count * sizeof(int16_t))) {
+                failure = out.errorString();
+                break;
+            }
+        }
+    }
+    // A sound with nothing in it still opens the pipe, or ffmpeg would wait for it for ever.
+    if (!out.isOpen() && !shouldStopPump())
+        out.open();
+    out.close(); // ffmpeg sees the end of the sound
+    audioWriteFD = -1;
+    audioReader.reset();
+    soundFeederEnded(shouldStopPump() ? QString() : failure); // a stopped pass tells its own end
+}
+
+void DVDMPEGIICreateObject::soundFeederEnded(const QString& message) {
+    {
+        const std::lock_guard lock(stateMutex);
+        soundFailure = message;
+    }
+    stateChanged.notify_all();
+}
+
+bool DVDMPEGIICreateObject::songsUsedUp() const {
+    // The mix holds every song once: a music slideshow has used them all once it has run dry.
+    const SlideshowProjectRef owner = soundProject();
+    return owner && owner->bIsMusicSideshow() && songs.nSongIndexContinue() >= 1;
+}
+
+SlideshowProjectRef DVDMPEGIICreateObject::soundProject() const {
+    {
+        const std::lock_guard lock(projectMutex);
+        if (project)
+            return project;
+    }
+    return SlideshowProject::currentMainProject();
+}
+
+bool DVDMPEGIICreateObject::initAudioVar(int /*songIndex*/) {
+    audioReader.reset();
+    const SlideshowProjectRef owner = soundProject();
+    if (!owner)
+        return false;
+    // Also without songs: the mix holds the slides' sounds and the silence.
+    const auto mixer = NSAudioMixerObject::installNewMixer(owner);
+    mixer->mixProjectAudio();
+    audioReader = SoundSource::openMix(mixer->composition(), mixer->audioMix(), kPCMSampleRate);
+    return true;
+}
+
+bool DVDMPEGIICreateObject::initAudioVar_old(int songIndex) {
+    audioReader.reset();
+    const SlideshowProjectRef owner = soundProject();
+    if (owner)
+        audioReader = SoundSource::openSong(*owner, songIndex, kPCMSampleRate, nullptr);
+    return audioReader != nullptr;
+}
+
+void DVDMPEGIICreateObject::switchMusicToNextSong_2() {
+    audioReader.reset();
+    const SlideshowProjectRef owner = soundProject();
+    songs.advance(owner ? int(owner->musicArray().size()) : 0);
+    initAudioVar(songs.nSongIndex());
+}
+
+void DVDMPEGIICreateObject::deInitVar() {
+    FFMMCreateObjectBase::deInitVar();
+    songs.reset();
+    audioReader.reset();
 }
 
 // A pump that failed may have failed because ffmpeg went away, or may leave ffmpeg waiting for frames (or
@@ -329,8 +504,8 @@ void DVDMPEGIICreateObject::waitForFFmpeg() {
         if (bFFMMEncodeFinished())
             break;
         const bool stopRequested = cancelled();
-        if (!stopRequested && !stoppedForPump && pumpReported && !pumpOk &&
-            ++pollsSincePumpFailed >= pollsBeforeKill)
+        const bool partFailed = (pumpReported && !pumpOk) || !soundFailure.isEmpty();
+        if (!stopRequested && !stoppedForPump && partFailed && ++pollsSincePumpFailed >= pollsBeforeKill)
             stoppedForPump = true;
         if (!stopRequested && !stoppedForPump)
             continue;
@@ -350,6 +525,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
     const QString stream = streamName(pass);
     if (cancelled())
         return {End::Cancelled, {}};
+    if (stoppedForPump && (pumpOk || !pumpReported) && !soundFailure.isEmpty())
+        return {End::Failed, {kStepBackgroundMusic(), tr_("While writing %1: %2").arg(stream, soundFailure)}};
     if (stoppedForPump)
         return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
     if (!ffmpegResult.succeeded) {
@@ -363,6 +540,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
     // ffmpeg took a stream cut short for a whole one.
     if (!pumpOk)
         return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
+    if (!soundFailure.isEmpty())
+        return {End::Failed, {kStepBackgroundMusic(), tr_("While writing %1: %2").arg(stream, soundFailure)}};
     return {End::Completed, {}};
 }
 

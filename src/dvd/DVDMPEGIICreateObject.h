@@ -4,6 +4,7 @@
 #include "export/ExportNotifications.h"
 #include "export/FFMMCreateObjectBase.h"
 #include "export/MixedAudioExport.h"
+#include "export/SoundSource.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/FramePumpHost.h"
@@ -36,6 +37,12 @@
 //
 // Each pump (param.menu tells the menu's from the show's) runs on a thread of its own and stops before a
 // frame when shouldStopPump() says so; it tells how it ended through framePumpEnded() before it returns.
+//
+// The planar variant (startRunYUV) writes the slideshow alone from planar YUV 4:2:0 frames
+// (FramePumpParam::Frames::YUVPipe) and takes its sound through the audio pipe as raw PCM instead of the M4A
+// file: a feeder beside the pump reads the project's mix as it is rendered, fades it in over the first 3 s
+// and out over the last 3 s, starts it again should it run dry (silent then for a music slideshow, whose
+// songs are used up) and ends it with the pictures, so that ffmpeg sees both streams end.
 //
 // Its owner keeps it until the driver has ended (observers of the finished notification run on the driver's
 // thread and must not let it go); letting it go earlier cancels the command and waits for its end.
@@ -74,6 +81,11 @@ public:
     // TV system and aspect into outputPath (letterboxed on a 4:3 disc).
     static QStringList ffmpegArguments(const QSizeF& size, const QString& videoFIFO, const QString& m4aPath,
                                        bool pal, bool wide16_9, const QString& outputPath);
+    // ffmpeg's arguments of the planar variant: planar frames of `size` from the video pipe, 16-bit PCM at
+    // 48 kHz in stereo from the audio pipe, MPEG-2 in a VOB stream into outputPath.
+    static QStringList ffmpegYUVArguments(const QSizeF& size, const QString& videoFIFO,
+                                          const QString& audioFIFO, const QString& outputPath);
+    static constexpr int kPCMSampleRate = 48000;
 
     // Each starts its driver on a thread of its own and answers true; false while a driver still runs.
     // The two-pass command of the DVD: {"strOutputFullPath", "strDVDMenuOutputFullPath"}.
@@ -81,6 +93,29 @@ public:
     // The menu alone, or the slideshow alone: {"strOutputFullPath"}.
     bool startRunDVDMenu(const QVariantMap& params);
     bool startRun(const QVariantMap& params);
+    // The slideshow alone through the planar variant: {"strOutputFullPath"}.
+    bool startRunYUV(const QVariantMap& params);
+
+    // ---- the planar variant's sound and ffmpeg, each on a thread of the pass
+    // The feeder: the mix into the audio pipe of `pipes` until the pictures' length is in, the pass stops,
+    // or it cannot go on; tells the pass how it ended.
+    void startReadAudioProc(const FramePumpParam<DVDMPEGIICreateObject>& pipes);
+    // Runs ffmpeg on the two pipes to its end.
+    FFmpegResult startFFMMEncodeProcYUV(const FramePumpParam<DVDMPEGIICreateObject>& pipes);
+    // The reader of the sound at 48 kHz: the project's mix made anew (a new mixer installed as the project's
+    // audioMixer), whatever the song, since it holds every song; the older form reads song `songIndex`
+    // itself. False when there is no project or the song cannot be read.
+    bool initAudioVar(int songIndex);
+    bool initAudioVar_old(int songIndex);
+    // The sound ran dry: the song index goes on, the count of songs started grows, the mix is read again.
+    void switchMusicToNextSong_2();
+    SoundSource* assetReaderAudio() const { return audioReader.get(); }
+    int nSongIndex() const { return songs.nSongIndex(); }
+    int nSongIndexContinue() const { return songs.nSongIndexContinue(); }
+    // The feeder's end of the audio pipe while it is open; -1 otherwise.
+    int nAudioWriteFD() const { return audioWriteFD.load(); }
+    // Clears the cancel request, the song indices and the reader.
+    void deInitVar() override;
 
     void cancelCreateTempM4A();
     // Stops whatever runs: the sound export, the pump, ffmpeg (terminated, then killed if it lingers).
@@ -113,7 +148,7 @@ protected:
     void waitForFFmpeg() override;
 
 private:
-    enum class Command { MenuAndSlideshow, MenuOnly, SlideshowOnly };
+    enum class Command { MenuAndSlideshow, MenuOnly, SlideshowOnly, SlideshowYUV };
     struct Outcome {
         End end = End::Completed;
         DVDStepError error;
@@ -121,13 +156,18 @@ private:
 
     bool startDriver(Command command, const QVariantMap& params);
     Outcome runCommand(Command command, const QVariantMap& params);
-    Outcome runPass(Pass pass, const QString& outputPath, bool keepSlideshowMixer);
+    // A planar pass takes its sound from the feeder rather than from the M4A file.
+    Outcome runPass(Pass pass, const QString& outputPath, bool keepSlideshowMixer, bool planar = false);
     Outcome mixSound(Pass pass, bool keepSlideshowMixer);
     MixedAudioExport::Result defaultMix(Pass pass, const MixedAudioExport::CancelCheck& cancelled,
                                         const MixedAudioExport::ProgressHandler& progress,
                                         bool keepSlideshowMixer);
     Outcome makePipes();
-    Outcome runPumpAndFFmpeg(Pass pass);
+    Outcome runPumpAndFFmpeg(Pass pass, bool planar);
+    void soundFeederEnded(const QString& failure);
+    // The project of the command, else the open one.
+    SlideshowProjectRef soundProject() const;
+    bool songsUsedUp() const;
     Outcome verdict(Pass pass);
     void finish(const Outcome& outcome);
     bool cancelled() const;
@@ -150,8 +190,15 @@ private:
     bool pumpReported = false;
     bool pumpOk = true;
     QString pumpFailure;
-    bool stoppedForPump = false; // ffmpeg was terminated because the pump failed first
+    QString soundFailure;        // the planar pass's feeder could not deliver the sound
+    bool stoppedForPump = false; // ffmpeg was terminated because the pump (or the feeder) failed first
     End ended = End::Completed;
     DVDStepError failure;
     bool driverRunning = false;
+
+    // The planar variant's sound, on the feeder's thread (the reader may also be opened by a caller
+    // outside a pass).
+    std::unique_ptr<SoundSource> audioReader;
+    SongIndices songs;
+    std::atomic<int> audioWriteFD{-1};
 };

@@ -199,10 +199,14 @@ void FFMMCreateObjectBase::terminateFFmpeg(bool force) {
         running->terminate();
 }
 
+QString FFMMCreateObjectBase::frameSizeArgument(const QSizeF& size) {
+    return QString::asprintf("%0.fx%0.f", size.width(), size.height());
+}
+
 QStringList FFMMCreateObjectBase::rawFrameInputArguments(const QSizeF& size, const QString& videoFIFO,
                                                          const QString& m4aPath) {
     QStringList arguments{"-y", "-vcodec", "rawvideo", "-pix_fmt", "bgra", "-f", "rawvideo"};
-    arguments << "-s" << QString::asprintf("%0.fx%0.f", size.width(), size.height());
+    arguments << "-s" << frameSizeArgument(size);
     arguments << "-r"
               << "30"
               << "-i" << videoFIFO << "-i" << m4aPath;
@@ -227,6 +231,11 @@ void FFMMCreateObjectBase::removePipes() {
 
 void FFMMCreateObjectBase::runPumpBesideFFmpeg(const std::function<void()>& pump,
                                                const std::function<QStringList()>& arguments) {
+    runPumpBesideRunner(pump, [this, arguments] { return runFFmpeg(arguments()); });
+}
+
+void FFMMCreateObjectBase::runPumpBesideRunner(const std::function<void()>& pump,
+                                               const std::function<FFmpegResult()>& runFFmpegToItsEnd) {
     {
         const std::lock_guard lock(stateMutex);
         ffmpegResult = {};
@@ -240,8 +249,8 @@ void FFMMCreateObjectBase::runPumpBesideFFmpeg(const std::function<void()>& pump
         }
         stateChanged.notify_all();
     });
-    std::thread runner([this, arguments] {
-        FFmpegResult result = runFFmpeg(arguments());
+    std::thread runner([this, runFFmpegToItsEnd] {
+        FFmpegResult result = runFFmpegToItsEnd();
         {
             const std::lock_guard lock(stateMutex);
             ffmpegResult = std::move(result);

@@ -26,6 +26,13 @@ public:
     // How many looks a cancelled ffmpeg gets to end before it is killed.
     static constexpr int kPollsBeforeKill = 20;
 
+    // What one ffmpeg run came to.
+    struct FFmpegResult {
+        bool succeeded = false; // exited with status 0
+        bool cancelled = false; // stopped on request
+        QString error;          // why it failed, with the end of ffmpeg's own messages
+    };
+
     FFMMCreateObjectBase();
     // Derived creators stop and join their driver in their own destructor (it runs their code).
     virtual ~FFMMCreateObjectBase();
@@ -62,12 +69,6 @@ protected:
     virtual void startEncodeMovieThreadProc(const QVariantMap& params);
     void joinDriver();
 
-    // What one ffmpeg run came to.
-    struct FFmpegResult {
-        bool succeeded = false; // exited with status 0
-        bool cancelled = false; // stopped on request
-        QString error;          // why it failed, with the end of ffmpeg's own messages
-    };
     // Runs ffmpeg with the arguments to its end, reading (and keeping the end of) its messages. Blocks the
     // calling thread; terminateFFmpeg() from another thread ends it early.
     FFmpegResult runFFmpeg(const QStringList& arguments);
@@ -81,6 +82,8 @@ protected:
     static QString largeTemporaryFile(const QString& suffix);
     // Puts a fresh empty file of ours at the output path before ffmpeg writes there.
     bool prepareOutput(QString* error) const;
+    // A frame size as ffmpeg's "-s" takes it, without decimals: "960x540".
+    static QString frameSizeArgument(const QSizeF& size);
     // The start of every command line here: raw BGRA frames of `size` at 30 per second from the video pipe,
     // and the sound of the M4A file.
     static QStringList rawFrameInputArguments(const QSizeF& size, const QString& videoFIFO,
@@ -93,6 +96,8 @@ protected:
     // away and joins it. ffmpegResult holds ffmpeg's end afterwards.
     void runPumpBesideFFmpeg(const std::function<void()>& pump,
                              const std::function<QStringList()>& arguments);
+    // The same with a runner of the creator's own, which runs ffmpeg to its end on the runner's thread.
+    void runPumpBesideRunner(const std::function<void()>& pump, const std::function<FFmpegResult()>& runner);
     // Waits until the ffmpeg run of the pass has ended, stopping it on the creator's terms.
     virtual void waitForFFmpeg() = 0;
 

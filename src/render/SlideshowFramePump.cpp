@@ -20,6 +20,7 @@ SlideshowFramePump::Result SlideshowFramePump::run(SlideshowDirector& director,
     FramePump::Options pump;
     pump.slides = slides;
     pump.pipePath = options.pipePath;
+    pump.yuvFrames = options.yuvFrames;
     pump.skipFirstFrame = false; // these streams carry every frame of the show
     pump.stopBeforeRender = options.cancelled;
     quint64 written = 0;

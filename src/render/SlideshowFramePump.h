@@ -32,6 +32,8 @@ public:
         std::function<bool()> cancelled;
         // How long the reader may take to open the pipe.
         double openTimeoutSeconds = 60.0;
+        // Frames read back as planar YUV 4:2:0 rather than BGRA.
+        bool yuvFrames = false;
         // After every frame written: frames written, frames in the show.
         std::function<void(quint64 written, quint64 total)> progress;
     };

@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 namespace dvd_command_test {
 
 void ScriptedPumpHost::runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) {
@@ -34,7 +36,8 @@ void ScriptedPumpHost::pump(const FramePumpParam<DVDMPEGIICreateObject>& param) 
     }
     const QSizeF size = SlideshowProject::sizeVideoOutput();
     const int width = int(size.width()), height = int(size.height());
-    std::vector<unsigned char> frame(std::size_t(width) * height * 4);
+    const bool planar = param.frames == FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe;
+    std::vector<unsigned char> frame(std::size_t(width) * height * (planar ? 3 : 8) / 2);
     FramePipeWriter writer;
     writer.setPath(param.strVideoFIFO);
     DVDMPEGIICreateObject* creator = param.creator;
@@ -46,7 +49,12 @@ void ScriptedPumpHost::pump(const FramePumpParam<DVDMPEGIICreateObject>& param) 
             break;
         }
         const QColor colour = QColor::fromHsv((i * 37) % 360, 200, 220);
-        for (std::size_t p = 0; p < frame.size(); p += 4) {
+        if (planar) { // a grey of the colour's lightness: luma, then neutral chroma
+            std::fill(frame.begin(), frame.begin() + std::ptrdiff_t(width) * height,
+                      uchar(colour.lightness()));
+            std::fill(frame.begin() + std::ptrdiff_t(width) * height, frame.end(), uchar(128));
+        }
+        for (std::size_t p = 0; !planar && p < frame.size(); p += 4) {
             frame[p] = uchar(colour.blue());
             frame[p + 1] = uchar(colour.green());
             frame[p + 2] = uchar(colour.red());

@@ -44,7 +44,7 @@ inline bool spinUntil(const std::function<bool()>& condition) {
 using test_support::NotificationLog;
 
 // A pump that writes solid frames of the class-level output size into the video pipe, as the read-back
-// writes them, and remembers what it saw of the pipe.
+// writes them (planar grey frames when the pipe asks for YUV), and remembers what it saw of the pipe.
 class ScriptedPumpHost : public FramePumpHost<DVDMPEGIICreateObject> {
 public:
     struct Script {
