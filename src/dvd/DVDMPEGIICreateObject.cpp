@@ -396,16 +396,9 @@ void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICre
                                     ? owner->musicTotalDuration()
                                     : owner->slideshowTotalDuration();
         settings.lengthFrames = std::llround(pictures * kPCMSampleRate);
-        SoundFeed::Source source;
-        source.read = [this](float* interleaved, int maxFrames) {
-            return audioReader ? audioReader->read(interleaved, maxFrames) : -1;
-        };
-        source.nextSong = [this] {
-            switchMusicToNextSong_2();
-            return audioReader != nullptr;
-        };
-        source.songsUsedUp = [this] { return songsUsedUp(); };
-        SoundFeed feed(settings, std::move(source));
+        SoundFeed feed(settings, SoundFeed::fromReader(
+                                     audioReader, [this] { switchMusicToNextSong_2(); },
+                                     [this] { return songsUsedUp(); }));
         std::vector<float> samples(std::size_t(kSoundChunkFrames) * SoundSource::kChannels);
         std::vector<int16_t> pcm(samples.size());
         while (!shouldStopPump()) {

@@ -323,18 +323,11 @@ void EncoderController::startSoundFeed() {
     const double seconds = double(owner ? owner->totalFrameCount() : 0) / kFrameRate;
     // The live path writes the mix as it is; the in-memory paths fade it and let it repeat.
     const SoundFeed::Settings settings = soundSettings(seconds, frameSource != Frames::Pipe);
-    SoundFeed::Source source;
-    source.read = [this](float* interleaved, int maxFrames) {
-        return audioReader ? audioReader->read(interleaved, maxFrames) : -1;
-    };
-    if (settings.fades) {
-        source.nextSong = [this] {
-            switchMusicToNextSong_2();
-            return audioReader != nullptr;
-        };
-        source.songsUsedUp = [this] { return songsUsedUp(); };
-    }
-    soundFeed = std::make_unique<SoundFeed>(settings, std::move(source));
+    soundFeed = std::make_unique<SoundFeed>(
+        settings, settings.fades ? SoundFeed::fromReader(
+                                       audioReader, [this] { switchMusicToNextSong_2(); },
+                                       [this] { return songsUsedUp(); })
+                                 : SoundFeed::fromReader(audioReader));
 }
 
 void EncoderController::startFeeding() {
@@ -368,15 +361,9 @@ void EncoderController::startAudioReadWrite(double seconds) {
     }
     // The mix as it is, from its beginning again whenever it runs dry, up to the show's length: past it
     // the sound would outlast the pictures.
-    SoundFeed::Source source;
-    source.read = [this](float* interleaved, int maxFrames) {
-        return audioReader ? audioReader->read(interleaved, maxFrames) : -1;
-    };
-    source.nextSong = [this] {
-        switchMusicToNextSong_2();
-        return audioReader != nullptr;
-    };
-    soundFeed = std::make_unique<SoundFeed>(soundSettings(seconds, false), std::move(source));
+    soundFeed = std::make_unique<SoundFeed>(
+        soundSettings(seconds, false),
+        SoundFeed::fromReader(audioReader, [this] { switchMusicToNextSong_2(); }));
     requestAudioThreadFinish = false;
     audioThread = std::thread([this] { readWriteAudioThread(); });
 }

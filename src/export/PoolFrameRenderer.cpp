@@ -2,16 +2,16 @@
 
 #include "platform/foundation/StringTable.h"
 
-PoolFrameRenderer::PoolFrameRenderer(std::unique_ptr<FrameRenderer> renderer, EncoderBufferManager& pool,
+PoolFrameRenderer::PoolFrameRenderer(std::unique_ptr<FrameRenderer> drawing, EncoderBufferManager& pool,
                                      std::function<bool()> writerEnded)
-    : renderer(std::move(renderer)), pool(pool), writerEnded(std::move(writerEnded)) {}
+    : RedirectedFrameRenderer(std::move(drawing)), pool(pool), writerEnded(std::move(writerEnded)) {}
 
 PoolFrameRenderer::~PoolFrameRenderer() {
     end();
 }
 
 bool PoolFrameRenderer::begin(const Play& play, QString* error) {
-    if (!renderer->begin(play, error))
+    if (!RedirectedFrameRenderer::begin(play, error))
         return false;
     if (renderer->frameBytes() > qint64(pool.uYUVBufferSize())) {
         *error = tr_("A frame of %1 bytes does not fit the encoder's buffers of %2 bytes.")
@@ -39,9 +39,6 @@ bool PoolFrameRenderer::writeFrame(QString* error) {
     return true;
 }
 
-void PoolFrameRenderer::end() {
-    if (std::exchange(ended, true))
-        return;
+void PoolFrameRenderer::beforeEnd() {
     pool.addEOFToPendingQueue();
-    renderer->end();
 }

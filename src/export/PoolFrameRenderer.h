@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/EncoderBufferManager.h"
-#include "render/FramePump.h"
+#include "export/RedirectedFrameRenderer.h"
 
 #include <functional>
 #include <memory>
@@ -10,7 +10,7 @@
 // pipe: every frame written waits for an idle buffer, has the renderer read the frame into it and queues
 // it; the end of the play queues the end-of-stream mark. With only a few buffers, the drawing runs at
 // most that many frames ahead of the encoder. Used on the pump's thread only.
-class PoolFrameRenderer : public FrameRenderer {
+class PoolFrameRenderer : public RedirectedFrameRenderer {
 public:
     // `writerEnded` is asked while waiting for a buffer: true once nothing takes frames any more.
     PoolFrameRenderer(std::unique_ptr<FrameRenderer> renderer, EncoderBufferManager& pool,
@@ -18,15 +18,11 @@ public:
     ~PoolFrameRenderer() override;
 
     bool begin(const Play& play, QString* error) override;
-    quint64 totalFrames() const override { return renderer->totalFrames(); }
-    bool renderFrame() override { return renderer->renderFrame(); }
-    QString renderError() const override { return renderer->renderError(); }
     bool writeFrame(QString* error) override;
-    void end() override;
 
 private:
-    std::unique_ptr<FrameRenderer> renderer;
+    void beforeEnd() override;
+
     EncoderBufferManager& pool;
     std::function<bool()> writerEnded;
-    bool ended = false;
 };

@@ -1,5 +1,7 @@
 #include "export/SoundFeed.h"
 
+#include "export/SoundSource.h"
+
 #include <algorithm>
 #include <cstddef>
 
@@ -9,6 +11,21 @@ namespace {
 constexpr double kShortestRamp = 0.001;
 
 } // namespace
+
+SoundFeed::Source SoundFeed::fromReader(const std::unique_ptr<SoundSource>& reader,
+                                        std::function<void()> restart, std::function<bool()> songsUsedUp) {
+    Source source;
+    source.read = [&reader](float* interleaved, int maxFrames) {
+        return reader ? reader->read(interleaved, maxFrames) : -1;
+    };
+    if (restart)
+        source.nextSong = [&reader, restart = std::move(restart)] {
+            restart();
+            return reader != nullptr;
+        };
+    source.songsUsedUp = std::move(songsUsedUp);
+    return source;
+}
 
 SoundFeed::SoundFeed(Settings given, Source from) : settings(given), source(std::move(from)) {
     settings.sampleRate = std::max(settings.sampleRate, 1);

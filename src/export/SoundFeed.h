@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <memory>
+
+class SoundSource;
 
 // The sound of a show read chunk by chunk for a writer that takes it as it comes (the movie encoder's
 // paths, the MPEG-2 creator's PCM feeder). It goes on past the end of its source when asked to: the source
@@ -32,6 +35,11 @@ public:
         // True once what follows must be silent.
         std::function<bool()> songsUsedUp;
     };
+
+    // A source that reads whatever `reader` holds at each read (a failure while it holds nothing) and,
+    // when `restart` is given, starts the sound again through it (which leaves a new reader there).
+    static Source fromReader(const std::unique_ptr<SoundSource>& reader, std::function<void()> restart = {},
+                             std::function<bool()> songsUsedUp = {});
 
     SoundFeed(Settings settings, Source source);
 

@@ -2,15 +2,15 @@
 
 #include "platform/foundation/StringTable.h"
 
-WriterFrameRenderer::WriterFrameRenderer(std::unique_ptr<FrameRenderer> renderer, Sink sink)
-    : renderer(std::move(renderer)), sink(std::move(sink)) {}
+WriterFrameRenderer::WriterFrameRenderer(std::unique_ptr<FrameRenderer> drawing, Sink sink)
+    : RedirectedFrameRenderer(std::move(drawing)), sink(std::move(sink)) {}
 
 WriterFrameRenderer::~WriterFrameRenderer() {
     end();
 }
 
 bool WriterFrameRenderer::begin(const Play& play, QString* error) {
-    if (!renderer->begin(play, error))
+    if (!RedirectedFrameRenderer::begin(play, error))
         return false;
     if (renderer->frameBytes() <= 0) {
         *error = tr_("The frames of the slideshow cannot be read back.");
@@ -23,9 +23,4 @@ bool WriterFrameRenderer::begin(const Play& play, QString* error) {
 bool WriterFrameRenderer::writeFrame(QString* error) {
     const qint64 size = qint64(frame.size());
     return renderer->readFrame(frame.data(), size, error) && sink(frame.data(), size, error);
-}
-
-void WriterFrameRenderer::end() {
-    if (!std::exchange(ended, true))
-        renderer->end();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "render/FramePump.h"
+#include "export/RedirectedFrameRenderer.h"
 
 #include <functional>
 #include <memory>
@@ -9,7 +9,7 @@
 // Hands each frame of another renderer straight to a writer instead of a pipe: the frame just drawn is read
 // back into a buffer of its own and given to the sink before the next one is drawn. Used on the pump's
 // thread only.
-class WriterFrameRenderer : public FrameRenderer {
+class WriterFrameRenderer : public RedirectedFrameRenderer {
 public:
     // Takes one frame of the renderer's frameBytes(); false, with *error, once the writer takes no more.
     using Sink = std::function<bool(const unsigned char* frame, qint64 size, QString* error)>;
@@ -18,15 +18,9 @@ public:
     ~WriterFrameRenderer() override;
 
     bool begin(const Play& play, QString* error) override;
-    quint64 totalFrames() const override { return renderer->totalFrames(); }
-    bool renderFrame() override { return renderer->renderFrame(); }
-    QString renderError() const override { return renderer->renderError(); }
     bool writeFrame(QString* error) override;
-    void end() override;
 
 private:
-    std::unique_ptr<FrameRenderer> renderer;
     Sink sink;
     std::vector<unsigned char> frame;
-    bool ended = false;
 };

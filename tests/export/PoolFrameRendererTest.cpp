@@ -1,10 +1,12 @@
 #include "export/PoolFrameRenderer.h"
+#include "export/WriterFrameRenderer.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -85,4 +87,33 @@ TEST(PoolFrameRenderer, RefusesFramesLargerThanThePoolsBuffers) {
     QString error;
     EXPECT_FALSE(renderer.begin({}, &error));
     EXPECT_TRUE(error.contains("17")) << error.toStdString();
+}
+
+TEST(WriterFrameRenderer, HandsEachFrameToTheWriterUntilItTakesNoMore) {
+    auto counting = std::make_unique<CountingRenderer>(8);
+    CountingRenderer& inner = *counting;
+    std::vector<int> taken;
+    WriterFrameRenderer renderer(std::move(counting),
+                                 [&](const unsigned char* frame, qint64 size, QString* error) {
+                                     EXPECT_EQ(size, 8);
+                                     if (taken.size() == 2) {
+                                         *error = QStringLiteral("the movie has ended");
+                                         return false;
+                                     }
+                                     taken.push_back(frame[7]);
+                                     return true;
+                                 });
+    QString error;
+    ASSERT_TRUE(renderer.begin({}, &error)) << error.toStdString();
+    EXPECT_TRUE(renderer.writeFrame(&error));
+    EXPECT_TRUE(renderer.writeFrame(&error));
+    EXPECT_FALSE(renderer.writeFrame(&error));
+    EXPECT_EQ(error, "the movie has ended");
+    EXPECT_EQ(taken, (std::vector<int>{1, 2}));
+    renderer.end();
+    renderer.end();
+    EXPECT_EQ(inner.ends, 1);
+
+    WriterFrameRenderer pipeOnly(std::make_unique<CountingRenderer>(0), [](auto...) { return true; });
+    EXPECT_FALSE(pipeOnly.begin({}, &error)) << "a renderer that cannot read frames back";
 }
