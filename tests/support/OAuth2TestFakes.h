@@ -22,8 +22,9 @@ namespace test_support {
 // answers its title.
 class FakeBrowser : public NetOAuth2BrowserOpener {
 public:
-    bool openURL(const QUrl& url) override {
+    bool openURL(const QUrl& url, Outcome outcome) override {
         opened.push_back(url);
+        ended = std::move(outcome);
         return starts;
     }
     QString visit() const {
@@ -39,6 +40,7 @@ public:
     }
     bool starts = true;
     std::vector<QUrl> opened;
+    Outcome ended; // the last opener's, for the test to end it
 };
 
 // The machine's network as the sign-in's watch sees it.
@@ -81,6 +83,7 @@ public:
     void closeWindow() override { isShown = false; }
     bool isKeychainCheckboxChecked() const override { return checkboxChecked; }
     void showCodeNotRecognized() override { ++notRecognized; }
+    void showBrowserNotStarted() override { page.browserStarted = false; }
 
     NetOAuth2WindowController& controller;
     NetOAuth2WindowPage page;

@@ -45,6 +45,7 @@ void NetOAuth2SignInWindow::build(QWidget* parent) {
     bold.setPointSizeF(bold.pointSizeF() * 1.15);
     heading->setFont(bold);
     explanation = new QLabel(dialog);
+    explanation->setObjectName("explanationLabel");
     explanation->setWordWrap(true);
 
     addressField = new QLineEdit(dialog);
@@ -118,19 +119,26 @@ void NetOAuth2SignInWindow::build(QWidget* parent) {
     });
 }
 
+namespace {
+
+QString signInSteps(bool browserStarted) {
+    return browserStarted
+               ? tr_("The sign-in page is open in your web browser. Sign in there and allow Vistrelle to "
+                     "upload "
+                     "your videos; the page then shows a code. Copy that code and paste it below.")
+               : tr_("No web browser could be started. Open this address in a web browser, sign in and allow "
+                     "Vistrelle to upload your videos; the page then shows a code. Copy that code and paste "
+                     "it "
+                     "below.");
+}
+
+} // namespace
+
 void NetOAuth2SignInWindow::fill(const NetOAuth2WindowPage& page) {
     const bool signingIn = !page.isClockIncorrect;
     if (signingIn) {
         heading->setText(tr_("Sign in with your video service account"));
-        explanation->setText(
-            page.browserStarted
-                ? tr_("The sign-in page is open in your web browser. Sign in there and allow Vistrelle to "
-                      "upload "
-                      "your videos; the page then shows a code. Copy that code and paste it below.")
-                : tr_("No web browser could be started. Open this address in a web browser, sign in and "
-                      "allow "
-                      "Vistrelle to upload your videos; the page then shows a code. Copy that code and paste "
-                      "it below."));
+        explanation->setText(signInSteps(page.browserStarted));
     } else {
         heading->setText(tr_("System Clock Incorrect"));
         explanation->setText(
@@ -172,6 +180,11 @@ bool NetOAuth2SignInWindow::isKeychainCheckboxChecked() const {
 void NetOAuth2SignInWindow::showCodeNotRecognized() {
     if (codeErrorLabel)
         codeErrorLabel->show();
+}
+
+void NetOAuth2SignInWindow::showBrowserNotStarted() {
+    if (explanation)
+        explanation->setText(signInSteps(false));
 }
 
 void NetOAuth2SignInWindow::submitCode() {

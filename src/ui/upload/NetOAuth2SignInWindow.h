@@ -27,6 +27,7 @@ public:
     void closeWindow() override;
     bool isKeychainCheckboxChecked() const override;
     void showCodeNotRecognized() override;
+    void showBrowserNotStarted() override;
 
     // The window while it exists (for tests and screenshots); null before it is first shown.
     QDialog* window() const { return dialog; }

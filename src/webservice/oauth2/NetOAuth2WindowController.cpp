@@ -21,6 +21,7 @@ public:
     void closeWindow() override {}
     bool isKeychainCheckboxChecked() const override { return true; }
     void showCodeNotRecognized() override {}
+    void showBrowserNotStarted() override {}
 };
 
 std::mutex factoryMutex;
@@ -164,7 +165,7 @@ void NetOAuth2WindowController::signInDisplayRequest(const std::optional<Request
     page.showsKeychainCheckbox = shouldUseKeychain();
     const QDateTime now = clock_->now();
     if (now.toSecsSinceEpoch() > kEarliestPlausibleClock) {
-        page.browserStarted = browser_ && browser_->openURL(request->url);
+        page.browserStarted = openInBrowser(request->url);
     } else {
         page.isClockIncorrect = true;
         page.clockDate = now;
@@ -172,6 +173,19 @@ void NetOAuth2WindowController::signInDisplayRequest(const std::optional<Request
     }
     isWindowShown_ = true;
     presenter_->showWindow(sheetModalForWindow_, page);
+}
+
+bool NetOAuth2WindowController::openInBrowser(const QUrl& url) {
+    if (!browser_)
+        return false;
+    const int opening = ++browserOpenings_;
+    const std::weak_ptr<NetOAuth2WindowController> weak = weak_from_this();
+    return browser_->openURL(url, [weak, opening](bool opened) {
+        const auto self = weak.lock();
+        // Only the window of this very page learns that its browser never came.
+        if (!opened && self && self->browserOpenings_ == opening && self->isWindowShown_)
+            self->presenter_->showBrowserNotStarted();
+    });
 }
 
 void NetOAuth2WindowController::destroyWindow() {
@@ -291,5 +305,5 @@ void NetOAuth2WindowController::wantsNewWindow(const Request& request) {
     if (externalRequestSelector_)
         externalRequestSelector_(*this, request);
     else if (browser_)
-        browser_->openURL(request.url);
+        browser_->openURL(request.url, {});
 }

@@ -141,6 +141,8 @@ private:
     void signInDisplayRequest(const std::optional<Request>& request);
     void signInFinished(const std::shared_ptr<NetOAuth2Authentication>& authentication,
                         const OptionalError& error);
+    // Whether an opener started; the window hears when it ends without a browser.
+    bool openInBrowser(const QUrl& url);
     void destroyWindow();
     void handlePrematureWindowClose();
     void releaseCallbacks();
@@ -164,5 +166,6 @@ private:
     QVariant userData_;
     QVariantMap properties_;
     std::shared_ptr<NetOAuth2BrowserOpener> browser_;
+    int browserOpenings_ = 0;
     std::shared_ptr<platform::Clock> clock_ = platform::Clock::system();
 };

@@ -34,4 +34,6 @@ public:
     virtual bool isKeychainCheckboxChecked() const = 0;
     // The text given was no code: the window stays and says so.
     virtual void showCodeNotRecognized() = 0;
+    // The opener started but found no browser: the window asks the user to open the address by hand.
+    virtual void showBrowserNotStarted() = 0;
 };

@@ -4,7 +4,11 @@
 #include "support/NetTestEnvironment.h"
 #include "support/OAuth2TestFakes.h"
 #include "support/Screenshot.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+#include "webservice/oauth2/NetOAuth2BrowserOpener.h"
 
+#include <QFile>
 #include <QMainWindow>
 
 #include <gtest/gtest.h>
@@ -109,6 +113,44 @@ TEST_F(NetOAuth2SignInWindowTest, WithoutABrowserOrWithAWrongClockTheWindowSaysW
     EXPECT_FALSE(part<QLineEdit>(clockWrong, "codeField").isVisible());
     EXPECT_FALSE(part<QCheckBox>(clockWrong, "keychainCheckbox_").isVisible());
     EXPECT_TRUE(part<QPushButton>(clockWrong, "webCloseButton_").isVisible());
+}
+
+// The desktop's own opener, as found on PATH: one that starts and then finds no browser says so only by its
+// exit status, and the window then asks for the address to be opened by hand.
+TEST_F(NetOAuth2SignInWindowTest, AnOpenerThatEndsWithoutABrowserLeavesTheAddressToCopy) {
+    TempDir bin;
+    const test_support::EnvOverride path("PATH", bin.path() + ':' + qEnvironmentVariable("PATH"));
+    NetOAuth2BrowserOpener::setShared(nullptr); // the desktop's opener instead of the recording one
+    const struct {
+        int exitStatus;
+        QString says;
+    } cases[] = {{3, "No web browser could be started."},
+                 {0, "The sign-in page is open in your web browser."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitStatus);
+        const QString given = bin.file("given");
+        QFile::remove(given);
+        const QString opener = bin.file("xdg-open");
+        ASSERT_TRUE(
+            test_support::writeBytes(opener, QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                                                 .arg(given)
+                                                 .arg(c.exitStatus)
+                                                 .toUtf8()));
+        QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QDialog& window = start();
+        const QLabel& explanation = part<QLabel>(window, "explanationLabel");
+        ASSERT_TRUE(test_support::spinUntil([&] { return QFile::exists(given); }));
+        // The opener's end reaches the window a moment after its last write.
+        test_support::spinUntil([&] { return explanation.text().startsWith(c.says); }, 2000);
+        test_support::spinFor(200);
+        EXPECT_TRUE(explanation.text().startsWith(c.says)) << qPrintable(explanation.text());
+        const QLineEdit& address = part<QLineEdit>(window, "addressField");
+        EXPECT_TRUE(address.isVisible());
+        EXPECT_EQ(address.text().toUtf8(), test_support::readBytes(given)); // one argument, as it stands
+        EXPECT_TRUE(part<QPushButton>(window, "copyAddressButton").isVisible());
+        part<QPushButton>(window, "webCloseButton_").click();
+    }
 }
 
 TEST_F(NetOAuth2SignInWindowTest, AMainWindowClosingUnderAnOpenSignInEndsItUnheard) {

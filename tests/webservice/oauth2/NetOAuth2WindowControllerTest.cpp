@@ -151,9 +151,26 @@ TEST_F(NetOAuth2WindowControllerTest, ACancelledSignInTellsNobodyOfLaterCodesOrC
     EXPECT_FALSE(scope.window().isShown);
     EXPECT_FALSE(scope.window().paste("Success code=4/P7q"));
     controller->closeWindow();
+    scope.browser->ended(false); // the opener, ending late, finds no window to tell
+    EXPECT_TRUE(scope.window().page.browserStarted);
     test_support::spinFor(100);
     EXPECT_EQ(ends, 0);
     EXPECT_TRUE(server.requestsTo("/o/oauth2/token").empty());
+}
+
+// An opener that started may end without a browser: only then does the window ask to open the address by
+// hand.
+TEST_F(NetOAuth2WindowControllerTest, AnOpenerThatEndsWithoutABrowserTurnsTheWindowToTheAddress) {
+    for (const bool opened : {true, false}) {
+        start();
+        test_support::FakeSignInWindow& window = scope.window();
+        ASSERT_TRUE(window.page.browserStarted);
+        scope.browser->ended(opened);
+        EXPECT_EQ(window.page.browserStarted, opened);
+        EXPECT_TRUE(window.isShown);
+        window.cancel();
+    }
+    EXPECT_EQ(ends, 2);
 }
 
 TEST_F(NetOAuth2WindowControllerTest, APageHostKeepsItsOwnCookiesAndStopsAtTheRedirectWithTheCode) {
