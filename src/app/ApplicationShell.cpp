@@ -12,6 +12,7 @@
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/main/ApplicationLook.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
@@ -120,7 +121,7 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationName("Vistrelle");
     QApplication::setApplicationVersion(VISTRELLE_VERSION);
 
-    MainWindowView::applyApplicationLook(app);
+    application_look::apply(app);
 
     SingleInstance instance(platform::paths::temporaryFolder());
     if (!instance.claim()) {

@@ -5,6 +5,7 @@
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "ui/editing/TimelineContentView.h"
+#include "ui/main/ApplicationLook.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PreviewWidget.h"
 
@@ -31,7 +32,7 @@ void MainWindowTest::makeController(bool withWindow) {
     MainWindowServices::setCurrent(controller.get());
     if (withWindow) {
         if (auto* application = qobject_cast<QApplication*>(QCoreApplication::instance()))
-            MainWindowView::applyApplicationLook(*application);
+            application_look::apply(*application);
         window = std::make_unique<MainWindowView>(&SlideshowProject::currentMainProject);
         controller->setOutlets(window->outlets());
     }

@@ -4,10 +4,10 @@
 #include "ui/controls/SDSideBar.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineScrollView.h"
+#include "ui/main/ApplicationLook.h"
 #include "ui/main/ImageBrowserObject.h"
 #include "ui/main/SlideshowWindowControllerObj.h"
 
-#include <QApplication>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QMenuBar>
@@ -15,15 +15,13 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
-const QColor kWindowGrey(45, 45, 48);
-const QColor kBarGrey(36, 36, 38);
+using application_look::kBarGrey;
+using application_look::kWindowGrey;
 constexpr int kSideBarWidth = 72;
 constexpr int kSidePanelWidth = 350;
 
@@ -319,24 +317,4 @@ void MainWindowView::makeMusicMenuItems(QMenu& slideshow) {
     for (const int pointsPerSecond : {14, 28, 56, 112})
         outletSet.timelineUnitMenu->addAction(tr_("%1 points per second").arg(pointsPerSecond))
             ->setData(pointsPerSecond);
-}
-
-void MainWindowView::applyApplicationLook(QApplication& application) {
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
-        application.setStyle(fusion); // the application takes it
-    QPalette palette;
-    palette.setColor(QPalette::Window, kWindowGrey);
-    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
-    palette.setColor(QPalette::Base, QColor(30, 30, 32));
-    palette.setColor(QPalette::AlternateBase, kBarGrey);
-    palette.setColor(QPalette::Text, QColor(230, 230, 230));
-    palette.setColor(QPalette::Button, QColor(64, 64, 68));
-    palette.setColor(QPalette::ButtonText, QColor(240, 240, 240));
-    palette.setColor(QPalette::Highlight, QColor(74, 155, 255));
-    palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, kBarGrey);
-    palette.setColor(QPalette::ToolTipText, Qt::white);
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
-    palette.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
-    application.setPalette(palette);
 }

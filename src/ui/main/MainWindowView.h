@@ -5,8 +5,6 @@
 
 #include <QMainWindow>
 
-class QApplication;
-
 // The document window as the interface file lays it out: photo commands at the top; the preview with its
 // step buttons and Play beside the side panel (the side bar and the media browser it switches); the
 // timeline's bar (time, position, Share) and the timeline strip at the bottom; and the menus. It only builds
@@ -23,9 +21,6 @@ public:
     QAction* openProjectAction() const { return openAction; }
     QAction* saveProjectAction() const { return saveAction; }
     QAction* projectPropertiesAction() const { return propertiesAction; }
-
-    // The application's style and dark palette, under which the window's white titles read well.
-    static void applyApplicationLook(QApplication& application);
 
 private:
     QWidget* makePhotoBar();

@@ -1,6 +1,7 @@
 // The clip inspector and the clip player with a scripted media player (and once with the real one).
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
+#include "support/MarkContrast.h"
 #include "support/PostedNotifications.h"
 #include "support/TestEnvironment.h"
 
@@ -61,6 +62,21 @@ protected:
         return slide;
     }
 };
+
+// The clip's length is shown, never edited: its slider is drawn as disabled, dimmer than it is once it can
+// move, on the application's look.
+TEST_F(ClipInspectorAndPlayerTest, TheClipLengthSliderIsDrawnDisabled) {
+    makeController(true);
+    const auto slide = clip();
+    slide->setFSecPhotoDuration(29.0f);
+    VideoItemPropertyViewController inspector(slide, projectSource());
+    DoubleSlider& length = *inspector.sliderPhotoDuration();
+    ASSERT_FALSE(length.isEnabled());
+    const double shown = test_support::markContrast(length.grab().toImage());
+    length.setEnabled(true);
+    const double movable = test_support::markContrast(length.grab().toImage());
+    EXPECT_LT(shown, 0.75 * movable) << "disabled " << shown << ", enabled " << movable;
+}
 
 TEST_F(ClipInspectorAndPlayerTest, TheMusicLevelIsTheClipsOwnOnlyOnceItsSliderMoves) {
     const auto slide = clip();

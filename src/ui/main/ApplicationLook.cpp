@@ -1,0 +1,78 @@
+#include "ui/main/ApplicationLook.h"
+
+#include <QApplication>
+#include <QProxyStyle>
+
+namespace application_look {
+
+namespace {
+
+// The toolkit's own flat style, with disabled text dimmed rather than etched: the etch draws the text once
+// more in the palette's light colour, which on dark surfaces reads brighter than enabled text.
+class ApplicationStyle : public QProxyStyle {
+public:
+    ApplicationStyle() : QProxyStyle(QStringLiteral("Fusion")) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returned) const override {
+        if (hint == SH_EtchDisabledText)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+struct RoleColour {
+    QPalette::ColorRole role;
+    QColor colour;
+};
+
+} // namespace
+
+QPalette palette() {
+    // Enabled, in the window that has the focus or not.
+    const RoleColour enabled[] = {
+        {QPalette::Window, kWindowGrey},
+        {QPalette::WindowText, QColor(230, 230, 230)},
+        {QPalette::Base, QColor(30, 30, 32)},
+        {QPalette::AlternateBase, kBarGrey},
+        {QPalette::Text, QColor(230, 230, 230)},
+        {QPalette::PlaceholderText, QColor(140, 140, 145)},
+        {QPalette::Button, QColor(64, 64, 68)},
+        {QPalette::ButtonText, QColor(240, 240, 240)},
+        {QPalette::BrightText, Qt::white},
+        {QPalette::Highlight, QColor(74, 155, 255)},
+        {QPalette::HighlightedText, Qt::white},
+        {QPalette::Link, QColor(110, 175, 255)},
+        {QPalette::LinkVisited, QColor(170, 140, 255)},
+        {QPalette::ToolTipBase, kBarGrey},
+        {QPalette::ToolTipText, Qt::white},
+        // Bevels shaded for a dark surface: lighter above, darker below, never white.
+        {QPalette::Light, QColor(96, 96, 102)},
+        {QPalette::Midlight, QColor(76, 76, 80)},
+        {QPalette::Mid, QColor(52, 52, 56)},
+        {QPalette::Dark, QColor(28, 28, 30)},
+        {QPalette::Shadow, QColor(12, 12, 14)},
+    };
+    // Disabled: text and marks sink towards their surfaces, which flatten a little; the selection colour
+    // greys, so that a disabled slider's or list's fill no longer reads as live.
+    const QColor dimText(122, 122, 128);
+    const RoleColour disabled[] = {
+        {QPalette::WindowText, dimText},           {QPalette::Text, dimText},
+        {QPalette::ButtonText, dimText},           {QPalette::PlaceholderText, QColor(92, 92, 98)},
+        {QPalette::Base, QColor(38, 38, 41)},      {QPalette::Button, QColor(54, 54, 58)},
+        {QPalette::Highlight, QColor(84, 84, 90)}, {QPalette::HighlightedText, QColor(160, 160, 166)},
+        {QPalette::Light, QColor(64, 64, 68)},     {QPalette::Link, QColor(100, 120, 150)},
+    };
+    QPalette look;
+    for (const RoleColour& entry : enabled)
+        look.setColor(entry.role, entry.colour);
+    for (const RoleColour& entry : disabled)
+        look.setColor(QPalette::Disabled, entry.role, entry.colour);
+    return look;
+}
+
+void apply(QApplication& application) {
+    application.setStyle(new ApplicationStyle); // the application takes it
+    application.setPalette(palette());
+}
+
+} // namespace application_look
