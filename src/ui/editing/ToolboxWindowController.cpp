@@ -12,15 +12,18 @@ ToolboxWindowController::ToolboxWindowController(QWidget* parent) : QWidget(pare
     column->setContentsMargins(10, 10, 10, 10);
     const struct {
         const char* tool;
-        QString title;
+        QString title, tip;
         void (ToolboxWindowController::*action)();
-    } tools[] = {{"Rotate", tr_("Rotate"), &ToolboxWindowController::rotateButtonClicked},
-                 {"Text", tr_("Text"), &ToolboxWindowController::textButtonClicked},
-                 {"PanZoom", tr_("Pan and Zoom"), &ToolboxWindowController::panZoomButtonClicked},
-                 {"ColorAdjust", tr_("Adjust Colour"), &ToolboxWindowController::colorAdjustButtonClicked}};
+    } tools[] = {
+        {"Rotate", tr_("Rotate"), tr_("Turn the slide a quarter turn clockwise"),
+         &ToolboxWindowController::rotateButtonClicked},
+        {"Text", tr_("Text"), QString(), &ToolboxWindowController::textButtonClicked},
+        {"PanZoom", tr_("Pan and Zoom"), QString(), &ToolboxWindowController::panZoomButtonClicked},
+        {"ColorAdjust", tr_("Adjust Colour"), QString(), &ToolboxWindowController::colorAdjustButtonClicked}};
     for (const auto& tool : tools) {
         auto* button = new QPushButton(tool.title, this);
         button->setObjectName(QString::fromLatin1(tool.tool));
+        button->setToolTip(tool.tip);
         button->setFocusPolicy(Qt::NoFocus);
         button->setMinimumWidth(130);
         connect(button, &QPushButton::clicked, this, tool.action);

@@ -88,9 +88,9 @@ void SlideshowMenus::buildSlideMenu() {
         Main::kMenuTagNeedsPictureSlide + 1);
     add(*slide, "adjustColourMenuItem", tr_("Adjust Colour..."), &Main::AdjustColorMenuItemClicked,
         Main::kMenuTagNeedsPictureSlide + 2);
-    add(*slide, "rotateMenuItem", tr_("Rotate Left"), &Main::RotateImageMenuItemClicked,
+    add(*slide, "rotateMenuItem", tr_("Rotate Clockwise"), &Main::RotateImageMenuItemClicked,
         Main::kMenuTagNeedsPictureSlide + 3)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 }
 
 void SlideshowMenus::addToFileAndHelpMenus(QMainWindow& window) {

@@ -391,7 +391,7 @@ TEST_F(CommandTableTest, EveryMenuItemAndButtonShowsItsEffect) {
         {"Slide/Add Text...", Shows::Window, "Text"},
         {"Slide/Pan and Zoom...", Shows::Window, "Pan"},
         {"Slide/Adjust Colour...", Shows::Window, "Colo"},
-        {"Slide/Rotate Left", Shows::Preview, "", halves},
+        {"Slide/Rotate Clockwise", Shows::Preview, "", halves},
         {"Slideshow/Add Photos...", Shows::Project, "a slide more", photo},
         {"Slideshow/Append Photos...", Shows::Project, "a slide more", photo},
         {"Slideshow/Add Video...", Shows::Project, "a clip more", video},

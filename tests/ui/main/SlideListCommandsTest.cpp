@@ -7,12 +7,18 @@
 #include "platform/foundation/StandardPaths.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ArrangeOrderWndController.h"
+#include "ui/editing/ToolboxWindowController.h"
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/SlideshowMenus.h"
 
 #include <QFile>
 #include <QImageReader>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+
+#include <functional>
 
 using platform::NotificationCenter;
 using Posts = test_support::PostedNotifications;
@@ -243,4 +249,39 @@ TEST_F(SlideListCommandsTest, TheMenusReachTheCommandsAndFollowTheCurrentSlide) 
     ASSERT_NE(controller->blankWnd(), nullptr);
     EXPECT_TRUE(controller->blankWnd()->isVisible());
     EXPECT_FALSE(controller->blankWnd()->m_bThemeBackground());
+}
+
+// Rotate turns the current photo a quarter turn clockwise, and both its menu item and the toolbox's Rotate
+// say so: a picture blue on its left and red on its right comes out blue above red.
+TEST_F(SlideListCommandsTest, RotateTurnsThePhotoTheWayItsMenuItemAndToolboxTipSay) {
+    makeController(true);
+    const auto slides = fiveSlides();
+    SlideshowMenus menus(*window, *controller);
+    window->show();
+    controller->setNCurrentSlideshowItemIndex(0);
+    QTest::mouseClick(controller->outlets().toolboxButton, Qt::LeftButton);
+    ASSERT_TRUE(controller->toolboxObj() && controller->toolboxObj()->toolboxController()->isVisible());
+    QPushButton* toolboxRotate = controller->toolboxObj()->toolboxController()->button("Rotate");
+    QAction* rotateItem = menus.action("rotateMenuItem");
+    const struct {
+        QString says;
+        std::function<void()> turn;
+    } roads[] = {
+        {rotateItem->text(), [&] { rotateItem->trigger(); }},
+        {toolboxRotate->toolTip(), [&] { QTest::mouseClick(toolboxRotate, Qt::LeftButton); }},
+    };
+    for (const auto& road : roads) {
+        SCOPED_TRACE(road.says.toStdString());
+        QImage picture(640, 360, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QPainter(&picture).fillRect(0, 0, 320, 360, Qt::blue);
+        ASSERT_TRUE(picture.save(slides[0]->fileName()));
+        EXPECT_TRUE(road.says.contains("clockwise", Qt::CaseInsensitive));
+        road.turn();
+        const QImage turned(slides[0]->fileName());
+        ASSERT_EQ(turned.size(), QSize(360, 640));
+        const QColor top = turned.pixelColor(180, 100), bottom = turned.pixelColor(180, 540);
+        EXPECT_TRUE(top.blue() > 200 && top.red() < 60) << qPrintable(top.name());
+        EXPECT_TRUE(bottom.red() > 200 && bottom.blue() < 60) << qPrintable(bottom.name());
+    }
 }
