@@ -2,14 +2,31 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 
 namespace {
 
 constexpr double kCornerRadius = 6.0;
 constexpr int kMargin = 6;
 
-QLabel* darkLabel(QWidget* parent) {
-    auto* label = new QLabel(parent); // the cell owns its parts
+// A one-line label that ends a text too long for it with an ellipsis instead of cutting it off; text()
+// keeps the whole of it.
+class ElidingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+        style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
+
+template <typename Label = QLabel> QLabel* darkLabel(QWidget* parent) {
+    auto* label = new Label(parent); // the cell owns its parts
     // Inside a list's viewport a label takes the viewport's roles, whose text is light.
     label->setForegroundRole(QPalette::WindowText);
     QPalette palette = label->palette();
@@ -22,7 +39,8 @@ QLabel* darkLabel(QWidget* parent) {
 } // namespace
 
 MyListViewCell::MyListViewCell(const QString& reusableIdentifier, QWidget* parent)
-    : RLListViewCell(reusableIdentifier, parent), title(darkLabel(this)), icon(darkLabel(this)) {
+    : RLListViewCell(reusableIdentifier, parent), title(darkLabel<ElidingLabel>(this)),
+      icon(darkLabel(this)) {
     icon->setScaledContents(true);
     QFont font = title->font();
     font.setBold(true);

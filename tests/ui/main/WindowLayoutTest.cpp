@@ -8,6 +8,7 @@
 #include "ui/controls/AWAttachedWindow.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/controls/SDSideBar.h"
+#include "ui/editing/MyListViewCell.h"
 #include "ui/editing/SlideThemeViewController.h"
 #include "ui/editing/SlideshowOptionsViewController.h"
 #include "ui/main/ImageBrowserObject.h"
@@ -16,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
 #include <QLayout>
 
 using test_support::PostedNotifications;
@@ -32,6 +34,13 @@ protected:
     }
     void takeBrowserOut() const {
         controller->outlets().rightPanelView->layout()->removeWidget(controller->outlets().mediaBrowserView);
+    }
+    // What a widget itself draws, on white.
+    static QImage drawnOnWhite(QWidget& widget) {
+        QImage picture(widget.size(), QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        widget.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+        return picture;
     }
     // Pictures of distinct colours in the user's Pictures folder.
     void writePictures(int count) const {
@@ -94,6 +103,33 @@ TEST_F(WindowLayoutTest, ResizesPostTheSizeButFullScreenLeavesTheViewsWhereTheyA
     EXPECT_FALSE(layout().bFullScreen());
     window->resize(1050, 700);
     EXPECT_TRUE(browserPlaced());
+}
+
+// The side panel's theme list shows a name too long for its row with an ellipsis at its end, as a label
+// showing that shortened name would, and a short name whole; the whole name stays the row's title.
+TEST_F(WindowLayoutTest, ThemeNamesTooLongForTheSidePanelEndInAnEllipsis) {
+    makeController(true);
+    window->show();
+    sideBar().cellForItem(3)->click();
+    test_support::spinFor(20);
+    int shortened = 0;
+    for (const ThemeListViewCell* cell :
+         browser().themeViewController()->findChildren<ThemeListViewCell*>()) {
+        if (!cell->isVisible())
+            continue;
+        QLabel& title = *cell->titleLabel();
+        const QString shown =
+            title.fontMetrics().elidedText(title.text(), Qt::ElideRight, title.contentsRect().width());
+        shortened += shown != title.text();
+        QLabel expected(shown);
+        expected.setFont(title.font());
+        expected.setPalette(title.palette());
+        expected.setForegroundRole(title.foregroundRole());
+        expected.setAlignment(title.alignment());
+        expected.resize(title.size());
+        EXPECT_EQ(drawnOnWhite(title), drawnOnWhite(expected)) << qPrintable(title.text());
+    }
+    EXPECT_GT(shortened, 0) << "no theme's name is too long for the panel";
 }
 
 TEST_F(WindowLayoutTest, ClosingTheWindowEndsTheApplication) {
