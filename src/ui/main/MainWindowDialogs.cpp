@@ -31,6 +31,12 @@ namespace {
 const QString kErrorTitle = QStringLiteral("ERROR");
 constexpr int kRevealTimeoutMs = 2000;
 
+// An alert window is titled with the program's name: its heading already says what it is about, and a
+// sentence in the title bar only comes out cut short.
+void titleAlert(QMessageBox& alert) {
+    alert.setWindowTitle(QStringLiteral("Vistrelle"));
+}
+
 } // namespace
 
 MainWindowDialogs::MainWindowDialogs(QWidget* mainWindow, ProjectSource project)
@@ -75,7 +81,7 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
     auto* alert = new QMessageBox(window); // deletes itself when closed
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setTextFormat(Qt::PlainText);
-    alert->setWindowTitle(title);
+    titleAlert(*alert);
     if (title == kErrorTitle) {
         alert->setText(message);
         alert->setInformativeText(kErrorTitle);
@@ -178,6 +184,7 @@ void MainWindowDialogs::closeBurnProgress(const QString& resultText) {
 
 void MainWindowDialogs::runModalAlert(const QString& message, const QString& informativeText) {
     QMessageBox alert(window);
+    titleAlert(alert);
     alert.setTextFormat(Qt::PlainText);
     alert.setText(message);
     alert.setInformativeText(informativeText);
@@ -228,6 +235,7 @@ std::unique_ptr<QMessageBox> MainWindowDialogs::makeQuestionAlert(QWidget* paren
                                                                   const QString& otherButton) {
     auto alert = std::make_unique<QMessageBox>(parent);
     alert->setObjectName("QuestionAlert");
+    titleAlert(*alert);
     alert->setTextFormat(Qt::PlainText);
     alert->setText(message);
     alert->setInformativeText(informativeText);

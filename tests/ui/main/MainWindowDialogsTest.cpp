@@ -1,10 +1,40 @@
 #include "ui/main/MainWindowDialogs.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 #include <gtest/gtest.h>
+
+// An alert run in a loop of its own is titled with the program's name: the title bar of a window as narrow as
+// an alert cuts a sentence short, and the alert's heading already says what it is about.
+TEST(MainWindowDialogs, AnAlertRunInItsOwnLoopIsTitledWithTheProgramsName) {
+    QWidget window;
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    const std::pair<const char*, std::function<void()>> alerts[] = {
+        {"alert", [&] { dialogs.runModalAlert("Please add at least 3 photos to get started!", QString()); }},
+        {"question",
+         [&] {
+             dialogs.runQuestionAlert("Congratulations! Movie file has been created successfully!", "",
+                                      "Show", "Close");
+         }},
+    };
+    for (const auto& [kind, run] : alerts) {
+        QString title;
+        QTimer::singleShot(0, [&title] {
+            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = shown->windowTitle();
+                shown->close();
+            }
+        });
+        run();
+        EXPECT_EQ(title, "Vistrelle") << kind;
+    }
+}
 
 TEST(MainWindowDialogs, AnErrorAlertShowsItsMessageAboveTheWordError) {
     QWidget window;
@@ -24,6 +54,7 @@ TEST(MainWindowDialogs, AnErrorAlertShowsItsMessageAboveTheWordError) {
         EXPECT_EQ(alerts[0]->text(), c.text);
         EXPECT_EQ(alerts[0]->informativeText(), c.informative);
         EXPECT_EQ(alerts[0]->buttons().size(), 1);
+        EXPECT_EQ(alerts[0]->windowTitle(), "Vistrelle") << "the heading says what it is about";
         alerts[0]->close(); // it deletes itself
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
