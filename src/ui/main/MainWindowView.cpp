@@ -282,7 +282,8 @@ void MainWindowView::makeMenus() {
     QMenu* window = menuBar()->addMenu(tr_("Window"));
     outletSet.hideAppMenuItem = window->addAction(tr_("Hide"));
     outletSet.toggleFullScreenMenuItem = window->addAction(tr_("Toggle Full Screen"));
-    outletSet.toggleFullScreenMenuItem->setShortcut(QKeySequence::FullScreen);
+    // F11 on every desktop: the toolkit's standard full-screen key is none on some of them.
+    outletSet.toggleFullScreenMenuItem->setShortcut(Qt::Key_F11);
     QMenu* help = menuBar()->addMenu(tr_("Help"));
     outletSet.aboutAppMenuItem = help->addAction(tr_("About"));
     outletSet.websiteAppMenuItem = help->addAction(tr_("Website"));

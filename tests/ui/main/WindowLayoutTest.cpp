@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
+#include <QTest>
 
 using test_support::PostedNotifications;
 using Kind = MediaItemModel::Kind;
@@ -130,6 +131,19 @@ TEST_F(WindowLayoutTest, ThemeNamesTooLongForTheSidePanelEndInAnEllipsis) {
         EXPECT_EQ(drawnOnWhite(title), drawnOnWhite(expected)) << qPrintable(title.text());
     }
     EXPECT_GT(shortened, 0) << "no theme's name is too long for the panel";
+}
+
+// The key a person presses for it: F11 fills the screen, and F11 again gives the window back.
+TEST_F(WindowLayoutTest, F11TogglesFullScreen) {
+    makeController(true);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (const bool fullScreen : {true, false}) {
+        QTest::keyClick(window.get(), Qt::Key_F11);
+        EXPECT_EQ(window->isFullScreen(), fullScreen);
+        EXPECT_EQ(layout().bFullScreen(), fullScreen);
+    }
 }
 
 TEST_F(WindowLayoutTest, ClosingTheWindowEndsTheApplication) {
