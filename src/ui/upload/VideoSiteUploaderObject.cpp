@@ -143,8 +143,7 @@ void VideoSiteUploaderObject::windowController(NetOAuth2WindowController&,
                                                const platform::OptionalError& error) {
     signIn.reset();
     if (error) {
-        displayAlert(QStringLiteral("signin failed"),
-                     QStringLiteral("signin failed: ") + uploadErrorText(*error));
+        displayAlert(tr_("Sign In Failed"), uploadErrorText(*error));
         return;
     }
     useAuthorizer(auth);
@@ -230,8 +229,7 @@ void VideoSiteUploaderObject::uploadVideoFile(const QString& moviePath) {
     const DSUploadFileHandle movie = openMovie(moviePath, &reason);
     if (!movie) {
         // Without its movie the entry would go alone, and the service might answer it as an upload.
-        if (ExportProgressWindowController* window = progressWnd())
-            window->finishedError(QStringLiteral("Upload Error : ") + reason);
+        uploadFailed(reason);
         return;
     }
     mUploadFile = movie;
@@ -364,16 +362,20 @@ QString VideoSiteUploaderObject::uploadProgressText(quint64 delivered, quint64 t
 void VideoSiteUploaderObject::uploadTicket(const DSServiceTicketRef&, const DSObjectRef&,
                                            const platform::OptionalError& error) {
     const bool signInExpired = error && forgetRefusedSignIn(*error);
-    if (ExportProgressWindowController* window = progressWnd()) {
-        if (error)
-            window->finishedError(
-                QStringLiteral("Upload Error : ") + uploadErrorText(*error) +
-                (signInExpired ? u' ' + tr_("The next upload will ask you to sign in again.") : QString()));
-        else
-            window->finishedSuccess(
-                QStringLiteral("Video file has been successfully uploaded to VideoSite."));
-    }
+    if (error)
+        uploadFailed(
+            uploadErrorText(*error) +
+            (signInExpired ? u' ' + tr_("The next upload will ask you to sign in again.") : QString()));
+    else if (ExportProgressWindowController* window = progressWnd())
+        window->finishedSuccess(QStringLiteral("Video file has been successfully uploaded to VideoSite."));
     endUpload();
+}
+
+// The reason alone, worded by the error formatter: the window is the upload's, and its Close button in
+// place of Cancel tells that the upload ended.
+void VideoSiteUploaderObject::uploadFailed(const QString& reason) {
+    if (ExportProgressWindowController* window = progressWnd())
+        window->finishedError(reason);
 }
 
 QString VideoSiteUploaderObject::uploadErrorText(const platform::Error& error) {

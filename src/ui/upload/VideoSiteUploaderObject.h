@@ -111,6 +111,7 @@ private:
     void keepTicket(const DSServiceTicketRef& started);
     void watchLocation(const DSServiceTicketRef& ticket);
     void endUpload();
+    void uploadFailed(const QString& reason);
     // Whether the error refused the kept sign-in for good, which is then forgotten.
     bool forgetRefusedSignIn(const platform::Error& error) const;
 

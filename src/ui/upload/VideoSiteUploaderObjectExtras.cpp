@@ -68,8 +68,7 @@ void VideoSiteUploaderObject::restartUpload() {
     QString reason;
     const DSUploadFileHandle movie = openMovie(mUploadFilePath, &reason);
     if (!movie) {
-        if (ExportProgressWindowController* window = progressWnd())
-            window->finishedError(QStringLiteral("Upload Error : ") + reason);
+        uploadFailed(reason);
         return;
     }
     mUploadFile = movie;

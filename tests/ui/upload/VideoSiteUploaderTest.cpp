@@ -118,10 +118,9 @@ TEST_F(VideoSiteUploadTest, TheMovieHandedOverIsUploadedAndOneThatCannotBeReadEn
         QString outcome; // the start of the window's last text
     };
     const Case cases[] = {
-        {dir.file("missing.mp4"),
-         "Upload Error : The movie " + dir.file("missing.mp4") + " could not be opened"},
-        {empty, "Upload Error : The movie " + empty + " is empty."},
-        {pipe, "Upload Error : The movie " + pipe + " is not a file."},
+        {dir.file("missing.mp4"), "The movie " + dir.file("missing.mp4") + " could not be opened"},
+        {empty, "The movie " + empty + " is empty."},
+        {pipe, "The movie " + pipe + " is not a file."},
         {QString(), kSuccess},
     };
     const QString movie = writeMovie(50000);
@@ -150,7 +149,7 @@ TEST_F(VideoSiteUploadTest, AnErrorDocumentEndsWithItsSummaryShownAsItStands) {
 <errors xmlns='%1'><error><domain>VideoSite</domain><code>x</code>
 <internalReason>%s%n &lt;b&gt;1&lt;/b&gt;</internalReason></error></errors>)")
                                 .arg(DSNamespaceDS());
-    const QString summary = R"(Upload Error : VideoSite error invalid_value: "Title is too long")";
+    const QString summary = R"(VideoSite error invalid_value: "Title is too long")";
     struct Case {
         QByteArray document;
         QString outcome;
@@ -159,7 +158,7 @@ TEST_F(VideoSiteUploadTest, AnErrorDocumentEndsWithItsSummaryShownAsItStands) {
     const Case cases[] = {
         {ds_documents::errorDocument(), summary, true},
         {ds_documents::errorDocument(), summary, false},
-        {hostile.toUtf8(), R"(Upload Error : VideoSite error x: "%s%n <b>1</b>")", false},
+        {hostile.toUtf8(), R"(VideoSite error x: "%s%n <b>1</b>")", false},
     };
     const QString movie = writeMovie(20000);
     for (const Case& c : cases) {
@@ -265,9 +264,10 @@ TEST_F(VideoSiteUploadTest, ARefusedTokenEndsTheUploadAndIsForgotten) {
     ExportProgressWindowController& shown = newProgressWindow();
     continueUpload(shown, writeMovie(20000));
     ASSERT_TRUE(waitForOutcome(shown));
-    EXPECT_EQ(shown.infoText(),
-              "Upload Error : The sign-in has expired or was withdrawn (invalid_grant). The "
-              "next upload will ask you to sign in again.");
+    EXPECT_EQ(
+        shown.infoText(),
+        "The sign-in has expired or was withdrawn (invalid_grant). The next upload will ask you to sign "
+        "in again.");
     EXPECT_TRUE(server.requestsTo(fake->uploadURL().path()).empty());
     QByteArray kept;
     EXPECT_EQ(oauth.keychain->findGenericPassword("Corvanta", "OAuth", &kept),
@@ -285,9 +285,8 @@ TEST_F(VideoSiteUploadTest, ARefusedSignInAlertsAndNeverOpensTheMovieSettings) {
     signIn->findChild<QLineEdit*>("codeField")->setText("error=access_denied");
     signIn->findChild<QPushButton*>("signInButton")->click();
     ASSERT_TRUE(test_support::spinUntil([&] { return !dialogs.alerts.empty(); }));
-    EXPECT_EQ(dialogs.alerts[0].title, "signin failed");
-    EXPECT_EQ(dialogs.alerts[0].message,
-              "signin failed: Access was not granted at the sign-in (access_denied).");
+    EXPECT_EQ(dialogs.alerts[0].title, "Sign In Failed");
+    EXPECT_EQ(dialogs.alerts[0].message, "Access was not granted at the sign-in (access_denied).");
     test_support::spinFor(100);
     EXPECT_EQ(signIns, 0);
     EXPECT_FALSE(dialogs.modalWindows.contains("MovieSettingsWnd"));
