@@ -1,9 +1,15 @@
 #include "platform/disc/DiscDrive.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <libburn/libburn.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <vector>
 
 namespace platform::disc {
@@ -30,7 +36,92 @@ MediaStatus mediaStatusFrom(burn::burn_disc_status status) {
     }
 }
 
+// Makes a new empty file ".<name>.<random>.part" beside `path`, exclusively (the process's file mode mask
+// applies, as to any new file); its path, or empty with the reason.
+QString createPartialFile(const QString& path, QString* error) {
+    const QFileInfo target(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate =
+            target.absolutePath() + QStringLiteral("/.%1.%2.part")
+                                        .arg(target.fileName())
+                                        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
+        const int fd = ::open(QFile::encodeName(candidate).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return candidate;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    if (error)
+        *error = QStringLiteral("The disc image file \"%1\" could not be written: %2")
+                     .arg(path, qt_error_string(errno));
+    return QString();
+}
+
+void removePartialFile(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    // The drive may still hold the file open: emptied, its space comes back now rather than at the release.
+    ::truncate(name.constData(), 0);
+    ::unlink(name.constData());
+}
+
 } // namespace
+
+std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString* error) {
+    const QFileInfo target(path);
+    if (target.isDir()) {
+        if (error)
+            *error = QStringLiteral("\"%1\" is a folder, not a disc image file.").arg(path);
+        return nullptr;
+    }
+    const QString partial = createPartialFile(target.absoluteFilePath(), error);
+    if (partial.isEmpty())
+        return nullptr;
+    auto drive = open(pseudoDriveAddress(partial), error);
+    if (!drive) {
+        removePartialFile(partial);
+        return nullptr;
+    }
+    drive->imagePath = target.absoluteFilePath();
+    drive->partialPath = partial;
+    return drive;
+}
+
+bool DiscDrive::commitImage(QString* error) {
+    if (imagePath.isEmpty())
+        return true;
+    const auto fail = [&](const QString& reason) {
+        if (error)
+            *error = QStringLiteral("The disc image could not be put at \"%1\": %2").arg(imagePath, reason);
+        discardImage();
+        return false;
+    };
+    if (partialPath.isEmpty())
+        return fail(QStringLiteral("this drive has no image to put there."));
+    const QByteArray partial = QFile::encodeName(partialPath);
+    // Flushed before the name moves, so that a crash never leaves a name on a half-written image.
+    const int fd = ::open(partial.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int reason = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return fail(qt_error_string(reason));
+    }
+    ::close(fd);
+    if (::rename(partial.constData(), QFile::encodeName(imagePath).constData()) != 0)
+        return fail(qt_error_string(errno));
+    partialPath.clear();
+    return true;
+}
+
+void DiscDrive::discardImage() {
+    if (partialPath.isEmpty())
+        return;
+    removePartialFile(partialPath);
+    partialPath.clear();
+}
 
 std::shared_ptr<DiscDrive> DiscDrive::open(const QString& address, QString* error) {
     auto library = DiscLibrary::acquire(error);
@@ -69,10 +160,13 @@ DiscDrive::DiscDrive(Key, std::shared_ptr<DiscLibrary> library, burn::burn_drive
 }
 
 DiscDrive::~DiscDrive() {
-    auto guard = DiscLibrary::lock();
-    burn::burn_drive_release(drive, 0);
-    burn::burn_drive_info_free(grabbed);
-    session->driveClosed();
+    {
+        auto guard = DiscLibrary::lock();
+        burn::burn_drive_release(drive, 0);
+        burn::burn_drive_info_free(grabbed);
+        session->driveClosed();
+    }
+    discardImage(); // an image never committed leaves nothing behind
 }
 
 bool DiscDrive::isPseudoDrive() const {

@@ -32,6 +32,10 @@ class DiscDrive {
 public:
     static std::shared_ptr<DiscDrive> open(const QString& address, QString* error = nullptr);
     static QString pseudoDriveAddress(const QString& filePath); // "stdio:" + the absolute path
+    // A disc image file as the drive, written in one piece: the pseudo-drive records into a new hidden file
+    // beside `path` (".<name>.<random>.part", same folder) and commitImage() moves it to `path`. Until then
+    // whatever is at `path` stays as it was; discardImage(), or the drive going, removes the partial file.
+    static std::shared_ptr<DiscDrive> openImageFile(const QString& path, QString* error = nullptr);
 
     DiscDrive(Key, std::shared_ptr<DiscLibrary> library, burn::burn_drive_info* grabbed,
               const QString& address);
@@ -40,6 +44,15 @@ public:
     DiscDrive& operator=(const DiscDrive&) = delete;
 
     QString address() const { return driveAddress; }
+    // The file an image drive records for; empty for every other drive.
+    QString imageFilePath() const { return imagePath; }
+    // An image drive's recorded image replaces whatever is at imageFilePath(), data flushed to the disk
+    // first. False, with the reason, when it could not be moved there (the partial file is then removed);
+    // true at once for other drives. Once per drive: a drive records one image.
+    bool commitImage(QString* error = nullptr);
+    // Removes an image drive's partial file, its space given back at once; nothing for other drives, or
+    // once the image was committed.
+    void discardImage();
     DriveInfo info() const { return driveInfo; }
     bool isPseudoDrive() const; // a file, not a recorder
     bool canReadBack() const;   // false for write-only pseudo-drives (pipes, character devices)
@@ -71,6 +84,8 @@ private:
     burn::burn_drive* drive;
     QString driveAddress;
     DriveInfo driveInfo;
+    QString imagePath;   // image drives: the file the image is for
+    QString partialPath; // ... and the file it is recorded into until committed or discarded
     std::atomic<bool> claimed{false};
     std::atomic<bool> testBurnChosen{false};
 };
