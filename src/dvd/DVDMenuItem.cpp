@@ -344,13 +344,17 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
 }
 
 bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
+    return run_pngquant(path, platform::locateTool(QStringLiteral("pngquant")), error);
+}
+
+bool DVDMenuItem::run_pngquant(const QString& path, const QString& pngquant, DVDStepError* error) {
     QString reduced = path;
     reduced.replace(QRegularExpression(QStringLiteral("\\.png$")), QStringLiteral("-fs8.png"));
     // A copy left by an earlier run must not pass for this run's.
     if (!removeItem(reduced))
         return failStep(error, kStepPngquant, QStringLiteral("Cannot remove \"%1\".").arg(reduced));
     platform::ChildProcess::Options options;
-    options.program = platform::locateTool(QStringLiteral("pngquant"));
+    options.program = pngquant;
     if (options.program.isEmpty())
         return failStep(error, kStepPngquant, QStringLiteral("The program \"pngquant\" is not installed."));
     options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), path};

@@ -77,6 +77,8 @@ public:
 
     // Runs "pngquant -f 4 <png>" and checks for its "-fs8" file.
     static bool run_pngquant(const QString& path, DVDStepError* error = nullptr);
+    // The same with the program at `pngquant`.
+    static bool run_pngquant(const QString& path, const QString& pngquant, DVDStepError* error = nullptr);
 
     // "#RRGGBB" or "RRGGBB"; black for anything shorter.
     static QColor colorFromHexRGB(const QString& text);

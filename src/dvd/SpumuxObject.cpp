@@ -5,6 +5,16 @@
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
+#include "platform/image/ImageAdditions.h"
+
+#include <QFileInfo>
+#include <QPainter>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -13,7 +23,8 @@ const QString kStep = QStringLiteral("spumux");
 } // namespace
 
 SpumuxObject::SpumuxObject(const DVDProjectSettings& settings)
-    : project(settings), temporary(settings.resolvedTemporaryFolder()) {
+    : project(settings), temporary(settings.resolvedTemporaryFolder()),
+      pngquantPath(platform::locateTool(QStringLiteral("pngquant"))) {
     const QStringList paths = temporaryPaths(settings);
     if (!paths.isEmpty()) {
         xmlPath = paths[0];
@@ -153,4 +164,63 @@ void SpumuxObject::cancel() {
 bool SpumuxObject::wasCancelled() const {
     std::lock_guard lock(mutex);
     return cancelled;
+}
+
+// ---- the earlier button pictures
+
+QImage SpumuxObject::renderButtonPicture() const {
+    QImage picture(pictureSize.toSize(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    const QImage selected(
+        platform::paths::pathForResource(QStringLiteral("selected"), QStringLiteral("png")));
+    if (selected.isNull())
+        return picture;
+    // The rectangles are measured from the top, as the picture's rows are: each highlight lands on its
+    // button.
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false); // no colours the subpicture cannot hold
+    for (const QRect& button : buttons)
+        painter.drawImage(button, selected);
+    return picture;
+}
+
+bool SpumuxObject::image_spumux(const QString& filePath, DVDStepError* error) const {
+    if (!saveToPNGFile(renderButtonPicture(), filePath))
+        return failStep(error, kStep, QStringLiteral("Cannot write \"%1\".").arg(filePath));
+    return true;
+}
+
+bool SpumuxObject::run_pngquant(const QString& path, DVDStepError* error) const {
+    return DVDMenuItem::run_pngquant(path, pngquantPath, error);
+}
+
+bool SpumuxObject::createFileAtPath(const QString& path, QFileDevice::Permissions attributes,
+                                    QString* errorString) {
+    const QFileInfo file(path);
+    const auto refuse = [&](const char* format) {
+        if (errorString)
+            *errorString = QString::fromUtf8(format).arg(file.fileName(), QFileInfo(file.path()).fileName());
+        return false;
+    };
+    if (file.exists() || file.isSymLink())
+        return refuse("Can't overwrite '%1' in '%2'");
+    mode_t mode = 0;
+    for (const auto& [permission, bit] : {std::pair{QFileDevice::ReadOwner, S_IRUSR},
+                                          {QFileDevice::WriteOwner, S_IWUSR},
+                                          {QFileDevice::ExeOwner, S_IXUSR},
+                                          {QFileDevice::ReadGroup, S_IRGRP},
+                                          {QFileDevice::WriteGroup, S_IWGRP},
+                                          {QFileDevice::ExeGroup, S_IXGRP},
+                                          {QFileDevice::ReadOther, S_IROTH},
+                                          {QFileDevice::WriteOther, S_IWOTH},
+                                          {QFileDevice::ExeOther, S_IXOTH}})
+        if (attributes.testFlag(permission))
+            mode |= bit;
+    // Made exclusively, so a file that appears meanwhile is not overwritten either.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return refuse(errno == EEXIST ? "Can't overwrite '%1' in '%2'" : "Can't create '%1' in '%2'");
+    ::fchmod(fd, mode); // exactly the attributes asked for, whatever the process's file mode mask
+    ::close(fd);
+    return true;
 }

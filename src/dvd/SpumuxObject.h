@@ -3,8 +3,11 @@
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/DVDStepError.h"
 
+#include <QFileDevice>
+#include <QImage>
 #include <QList>
 #include <QRect>
+#include <QSizeF>
 #include <QString>
 
 #include <memory>
@@ -23,11 +26,16 @@ class SpumuxObject {
 public:
     explicit SpumuxObject(const DVDProjectSettings& project);
 
+    QString pathToPngquant() const { return pngquantPath; }
+    // The DVD picture the button pictures are drawn for; 720 x 480 until set.
+    QSizeF outputSize() const { return pictureSize; }
+    void setOutputSize(const QSizeF& size) { pictureSize = size; }
     QString inputMpegFilePath() const { return inputPath; }
     void setInputMpegFilePath(const QString& path) { inputPath = path; }
     QString outputMpegFilePath() const { return outputPath; }
     QString xmlFilePath() const { return xmlPath; }
     QList<QRect> buttonRectArray() const { return buttons; }
+    void setButtonRectArray(const QList<QRect>& rects) { buttons = rects; }
     QString strMenuSectionCode() const { return menuSectionCode; }
 
     // The whole step: the XML, the spumux run and the menu section, with the menu's button rectangles.
@@ -35,6 +43,19 @@ public:
     bool createXMLFile(DVDStepError* error = nullptr);
     bool run_spumuxCommand(DVDStepError* error = nullptr);
     void createMenuCode();
+
+    // The earlier way to the button pictures, before the menu template drew them: a picture of outputSize(),
+    // clear but for the application's "selected.png" stretched into every button rectangle, written as PNG
+    // to filePath.
+    bool image_spumux(const QString& filePath, DVDStepError* error = nullptr) const;
+    QImage renderButtonPicture() const;
+    // Reduces a PNG to four colours with pathToPngquant(), as the menu template does its state pictures.
+    bool run_pngquant(const QString& path, DVDStepError* error = nullptr) const;
+    // Creates an empty file with the given permissions unless something is at path already: false then,
+    // with "Can't overwrite '<file>' in '<folder>'", or "Can't create '<file>' in '<folder>'" when it
+    // could not be made.
+    static bool createFileAtPath(const QString& path, QFileDevice::Permissions attributes,
+                                 QString* errorString = nullptr);
 
     // Stops a running spumux; one not yet started never starts.
     void cancel();
@@ -50,6 +71,8 @@ private:
 
     DVDProjectSettings project;
     QString temporary;
+    QString pngquantPath;
+    QSizeF pictureSize{720, 480};
     QString inputPath, outputPath, xmlPath;
     QList<QRect> buttons;
     QString menuSectionCode;

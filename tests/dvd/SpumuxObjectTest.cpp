@@ -2,6 +2,7 @@
 
 #include "dvd/DVDMenuItem.h"
 #include "dvd/SpumuxObject.h"
+#include "platform/foundation/ToolLocator.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 using namespace dvd_test;
 
@@ -206,4 +209,110 @@ TEST_F(SpumuxObjectTest, CancelStopsARunningSpumuxAndPreventsALaterOne) {
     later.cancel();
     EXPECT_FALSE(later.image_spumux({}));
     EXPECT_FALSE(QFileInfo::exists(dir.file("started")));
+}
+
+// ---- the earlier button pictures and the small file chores beside them
+
+TEST_F(SpumuxObjectTest, TheEarlierButtonPictureHighlightsEveryButtonRectangleWhereItIs) {
+    SpumuxObject spumux(testProject(dir.path(), 3));
+    EXPECT_EQ(spumux.outputSize(), QSizeF(720, 480));
+    const QList<QRect> buttons{QRect(60, 40, 150, 88), QRect(500, 300, 112, 112)};
+    spumux.setButtonRectArray(buttons);
+    for (const QSize size : {QSize(720, 480), QSize(720, 576)}) {
+        SCOPED_TRACE(size.height());
+        spumux.setOutputSize(size);
+        const QString path = dir.file(QStringLiteral("buttons%1.png").arg(size.height()));
+        ASSERT_TRUE(spumux.image_spumux(path));
+        const QImage picture = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(picture.size(), size);
+        EXPECT_LE(distinctColours(picture), 2) << "clear and the highlight, nothing a subpicture cannot hold";
+        std::vector<QRect> seen(buttons.size());
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(picture.pixel(x, y)) == 0)
+                    continue;
+                const auto inside = std::find_if(buttons.begin(), buttons.end(),
+                                                 [&](const QRect& r) { return r.contains(x, y); });
+                ASSERT_NE(inside, buttons.end()) << "highlight outside every button at " << x << "," << y;
+                QRect& box = seen[std::size_t(inside - buttons.begin())];
+                box = box.united(QRect(x, y, 1, 1));
+            }
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            // The highlight fills its rectangle but for the picture's own clear margin.
+            const QRect& button = buttons[int(i)];
+            EXPECT_LE(seen[i].left() - button.left(), 10) << i;
+            EXPECT_LE(button.right() - seen[i].right(), 10) << i;
+            EXPECT_LE(seen[i].top() - button.top(), 10) << i;
+            EXPECT_LE(button.bottom() - seen[i].bottom(), 10) << i;
+        }
+    }
+    EXPECT_FALSE(spumux.image_spumux(dir.file("no such folder/buttons.png")));
+}
+
+TEST_F(SpumuxObjectTest, ReducesAPictureWithItsOwnPngquantAsTheMenuDoes) {
+    const QString picture = dir.file("buttons.png");
+    {
+        SpumuxObject spumux(testProject(dir.path(), 3));
+        EXPECT_EQ(spumux.pathToPngquant(), platform::locateTool("pngquant"));
+        spumux.setButtonRectArray({QRect(60, 40, 150, 88)});
+        ASSERT_TRUE(spumux.image_spumux(picture));
+        DVDStepError error;
+        ASSERT_TRUE(spumux.run_pngquant(picture, &error)) << qPrintable(error.message());
+        const QImage reduced(dir.file("buttons-fs8.png"));
+        EXPECT_EQ(reduced.size(), QSize(720, 480));
+        EXPECT_LE(distinctColours(reduced), 4);
+    }
+    FakeTools tools;
+    tools.add("pngquant", "echo \"$*\" > " + QFile::encodeName(dir.file("asked")) + "\nexit 3");
+    SpumuxObject spumux(testProject(dir.path(), 3)); // finds its program when made
+    EXPECT_EQ(spumux.pathToPngquant(), tools.file("pngquant"));
+    DVDStepError error;
+    EXPECT_FALSE(spumux.run_pngquant(picture, &error));
+    EXPECT_EQ(error.step, "pngquant");
+    EXPECT_EQ(readText(dir.file("asked")), "-f 4 " + picture + "\n");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("buttons-fs8.png")))
+        << "the copy of before passed for this run's";
+}
+
+TEST_F(SpumuxObjectTest, CreatesAnEmptyFileOnlyWhereNothingIs) {
+    QFile earlier(dir.file("kept.txt"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("kept");
+    earlier.close();
+    ASSERT_TRUE(QFile::link(dir.file("nowhere"), dir.file("dangling.txt")));
+    const QString folderName = QFileInfo(dir.path()).fileName();
+    using P = QFileDevice;
+    struct Case {
+        const char* name;
+        QString path;
+        QFileDevice::Permissions attributes;
+        QString error; // empty: made
+    };
+    const Case cases[] = {
+        {"owner only", dir.file("new.txt"), P::ReadOwner | P::WriteOwner, {}},
+        {"readable by all",
+         dir.file("shared.txt"),
+         P::ReadOwner | P::WriteOwner | P::ReadGroup | P::ReadOther,
+         {}},
+        {"a file there", dir.file("kept.txt"), P::ReadOwner | P::WriteOwner,
+         QStringLiteral("Can't overwrite 'kept.txt' in '%1'").arg(folderName)},
+        {"a link there", dir.file("dangling.txt"), P::ReadOwner | P::WriteOwner,
+         QStringLiteral("Can't overwrite 'dangling.txt' in '%1'").arg(folderName)},
+        {"no folder", dir.file("missing/new.txt"), P::ReadOwner | P::WriteOwner,
+         QStringLiteral("Can't create 'new.txt' in 'missing'")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        EXPECT_EQ(SpumuxObject::createFileAtPath(c.path, c.attributes, &error), c.error.isEmpty());
+        EXPECT_EQ(error, c.error);
+        if (c.error.isEmpty()) {
+            const QFileInfo made(c.path);
+            EXPECT_TRUE(made.isFile());
+            EXPECT_EQ(made.size(), 0);
+            EXPECT_EQ(made.permissions() & ~(P::ReadUser | P::WriteUser | P::ExeUser), c.attributes);
+        }
+    }
+    EXPECT_EQ(readText(dir.file("kept.txt")), "kept");
+    EXPECT_FALSE(QFileInfo::exists(dir.file("nowhere")));
 }

@@ -186,7 +186,8 @@ bool makeDvdMenus(const QDir& out) {
         return fail("cannot create " + out.filePath(QStringLiteral("DVDMenu/nomenu")));
     return savePng(noMenuThumbnail(), QDir(out.filePath(QStringLiteral("DVDMenu/nomenu"))),
                    QStringLiteral("thumbnail.png")) &&
-           makeMenu(out, kClassic) && makeMenu(out, kGallery);
+           makeMenu(out, kClassic) && makeMenu(out, kGallery) &&
+           savePng(stateRing(kClassic.selectedRing), out, QStringLiteral("selected.png"));
 }
 
 } // namespace resgen
