@@ -4,6 +4,7 @@
 #include "dvd/DVDFiles.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "dvd/DVDMenuItem.h"
+#include "dvd/DVDMenuSlidePictures.h"
 #include "dvd/DVDNotifications.h"
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/MyBurnObject.h"
@@ -14,8 +15,6 @@
 #include "platform/foundation/StringTable.h"
 #include "render/SlideshowDirector.h"
 #include "render/SlideshowFramePump.h"
-
-#include <QFileInfo>
 
 namespace {
 
@@ -177,23 +176,27 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
         return false;
     }
     std::vector<SlideItemRef> slides;
-    for (const QString& picture : item->imagesArray())
-        slides.push_back(menuSlide(picture, *project));
+    const QStringList pictures = item->imagesArray();
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        SlideItemRef slide = addImageToSlideItem_thread(pictures[i], int(i) + 1, &error);
+        if (!slide) {
+            alert(error.message());
+            return false;
+        }
+        slides.push_back(std::move(slide));
+    }
     manager->setDvdMenuSlideArray(std::move(slides));
     const std::lock_guard lock(mutex);
     menuItem = std::move(item);
     return true;
 }
 
-SlideItemRef DVDCommand::menuSlide(const QString& picture, const SlideshowProject& project) const {
-    auto slide = std::make_shared<SlideItem>();
-    slide->setFileName(QFileInfo(picture).fileName()); // drawn into the project's "Contents"
-    slide->setStrOriginalFileName(picture);
-    slide->setWidth(DVDMenuItem::kMenuWidth);
-    slide->setHeight(DVDMenuItem::kMenuHeight);
-    slide->customSetDurations(project.fltPhotoDuration(), project.fltTransitionDuration());
-    project.themeManger()->setSlideItemForDVDMenu(*slide);
-    return slide;
+SlideItemRef DVDCommand::addImageToSlideItem_thread(const QString& picture, int frameNumber,
+                                                    DVDStepError* error) const {
+    const auto project = SlideshowProject::mainProject();
+    if (!project)
+        return nullptr;
+    return DVDMenuSlidePictures::makeSlide(picture, frameNumber, *project, error);
 }
 
 // ---- the encode
@@ -204,6 +207,10 @@ bool DVDCommand::createDVDMenuAndSlideshowMPEGIIFile() {
 
 bool DVDCommand::createDVDMenuMPEGIIFile() {
     return startEncode(Encode::MenuOnly);
+}
+
+bool DVDCommand::createDVDMPEGIIFile() {
+    return startEncode(Encode::SlideshowOnly);
 }
 
 bool DVDCommand::startEncode(Encode kind) {
@@ -256,6 +263,8 @@ bool DVDCommand::startEncode(Encode kind) {
     if (kind == Encode::Disc)
         return next->startRunDVDMenuAndSlideshow(
             {{"strOutputFullPath", stream}, {"strDVDMenuOutputFullPath", menuStreamPathFor(stream)}});
+    if (kind == Encode::SlideshowOnly)
+        return next->startRun({{"strOutputFullPath", stream}});
     return next->startRunDVDMenu({{"strOutputFullPath", menuStreamPathFor(stream)}});
 }
 
@@ -330,7 +339,7 @@ void DVDCommand::encodeFinished() {
         return; // an encode of someone else
     // The project's settings belong to the main thread.
     onMainThread([this] { restoreProjectAfterEncode(); });
-    if (kind == Encode::MenuOnly) {
+    if (kind != Encode::Disc) { // a stream alone, which stays for the caller
         onMainThread([this] {
             dialogs.closeExportProgress();
             endCommand();
@@ -399,11 +408,44 @@ void DVDCommand::endCancelled() {
 // ---- authoring and burn
 
 void DVDCommand::StartDVDAuthorWithMPEGIIFile(const QString& path) {
+    authorStream(path, true);
+}
+
+bool DVDCommand::StartDVDAuthor() {
+    const auto project = SlideshowProject::mainProject();
+    if (!project || currentStage != Stage::Idle)
+        return false;
+    const QString path = dialogs.runMPEGIIOpenPanel();
+    if (path.isEmpty())
+        return false;
+    if (!burnObject()) {
+        auto chosen = dialogs.runBurnSetupPanel();
+        if (!chosen)
+            return false;
+        setBurnObject(std::move(chosen));
+    }
+    QString menu = menuStreamPathFor(path);
+    bool withMenu = isNonEmptyFile(menu);
+    {
+        const std::lock_guard lock(mutex);
+        withMenu = withMenu && menuItem;
+        cancelRequested = false;
+        commandKind = Encode::AuthoringOnly;
+    }
+    project->setEncodingSlideshow(true);
+    project->setBExportProgressCancelButtonClicked(false);
+    authorStream(path, withMenu);
+    dialogs.runExportProgressModal();
+    return true;
+}
+
+void DVDCommand::authorStream(const QString& path, bool withMenu) {
     const auto project = SlideshowProject::currentMainProject();
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     if (path.isEmpty() || !project || !manager)
         return;
-    const DVDProjectSettings settings = DVDProjectSettings::fromProject(*project, *manager);
+    DVDProjectSettings settings = DVDProjectSettings::fromProject(*project, *manager);
+    settings.bUseDVDMenu = settings.bUseDVDMenu && withMenu;
     auto next = std::make_unique<DVDAuthorObject>(settings, center);
     next->setVideoFilePath(path);
     if (settings.bUseDVDMenu) {
@@ -468,6 +510,14 @@ void DVDCommand::StartBurnDVDDisc() {
     });
     next->setFinishedHandler([this](const platform::disc::BurnResult& result) {
         using platform::disc::BurnOutcome;
+        if (result.outcome == BurnOutcome::Cancelled) {
+            const QString text = burnCancelledText(result);
+            onMainThread([this, text] {
+                dialogs.burnCancelled(text);
+                endCommand();
+            });
+            return;
+        }
         const QString message = result.outcome == BurnOutcome::Failed
                                     ? DVDStepError{QStringLiteral("burn"), result.message}.message()
                                     : QString();
@@ -499,16 +549,33 @@ void DVDCommand::StartBurnDVDDisc() {
     }
 }
 
+QString DVDCommand::imageFileOf(const platform::disc::DiscDrive& target) {
+    if (!target.imageFilePath().isEmpty())
+        return target.imageFilePath();
+    return target.isPseudoDrive() ? target.address().mid(int(QStringLiteral("stdio:").size())) : QString();
+}
+
 QString DVDCommand::burnResultText() const {
     const std::lock_guard lock(mutex);
     const bool test = drive && drive->testBurn();
-    if (drive && drive->isPseudoDrive()) {
-        const QString image = drive->address().mid(int(QStringLiteral("stdio:").size()));
+    if (const QString image = drive ? imageFileOf(*drive) : QString(); !image.isEmpty())
         return test ? tr_("The test burn succeeded. Nothing was written to the disc image %1.").arg(image)
                     : tr_("The DVD has been written to the disc image %1.").arg(image);
-    }
     return test ? tr_("The test burn succeeded. Nothing was written to the disc.")
                 : tr_("The DVD has been burnt.");
+}
+
+// A disc image is put in place only once it is whole, so a cancelled burn never wrote to it; a disc in a
+// recorder keeps whatever the recorder had written when it stopped.
+QString DVDCommand::burnCancelledText(const platform::disc::BurnResult& result) const {
+    const std::lock_guard lock(mutex);
+    if (const QString image = drive ? imageFileOf(*drive) : QString(); !image.isEmpty())
+        return tr_("The burn was cancelled. Nothing was written to the disc image %1.").arg(image);
+    if (result.simulated || (drive && drive->testBurn()) || result.blocksWritten == 0)
+        return tr_("The burn was cancelled. Nothing was written to the disc.");
+    if (result.blocksWritten >= (burn ? burn->trackBlocks() : 0))
+        return tr_("The verification was cancelled. The DVD has been burnt.");
+    return tr_("The burn was cancelled. The disc was written in part and may not play.");
 }
 
 void DVDCommand::endCommand(const QString& alertText) {
@@ -518,6 +585,9 @@ void DVDCommand::endCommand(const QString& alertText) {
         project->setEncodingSlideshow(false);
     if (discRun && commandKind == Encode::Disc)
         deleteRunFiles();
+    else if (discRun && commandKind == Encode::AuthoringOnly) // the stream was the user's: it stays
+        for (const QString& path : DVDAuthorObject::temporaryPaths(DVDProjectSettings()))
+            removeItem(path);
     if (!alertText.isEmpty())
         alert(alertText);
 }

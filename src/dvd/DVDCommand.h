@@ -4,6 +4,7 @@
 #include "dvd/DVDNotifications.h"
 #include "dvd/DVDStepError.h"
 #include "model/SlideItem.h"
+#include "platform/disc/DiscBurner.h"
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/FramePumpHost.h"
@@ -71,6 +72,8 @@ public:
     bool EncodeDVDMenu();
     bool createDVDMenuAndSlideshowMPEGIIFile();
     bool createDVDMenuMPEGIIFile();
+    // The show's stream alone, without the menu's: the stream stays for the caller.
+    bool createDVDMPEGIIFile();
     void runFramePump(const FramePumpParam<DVDMPEGIICreateObject>& param) override;
     void dvdMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
     void dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param);
@@ -79,6 +82,10 @@ public:
 
     // ---- authoring and burn
     void StartDVDAuthorWithMPEGIIFile(const QString& path);
+    // A stream the user picks in an open panel authored and burnt as the DVD command's own would be, on the
+    // drive the last burn set-up chose, else on one a new set-up chooses; the menu is left out unless the
+    // menu's stream lies beside it ("<name>_dvdmenu.mpg") and a menu was drawn. False when nothing started.
+    bool StartDVDAuthor();
     void DVDAuthorFinishedOK();
     void StartBurnDVDDisc();
 
@@ -88,17 +95,22 @@ public:
     MyBurnObject* myburnObj() const;
     // The template that drew the last menu images, with its button rectangles.
     std::shared_ptr<DVDMenuItem> currentDVDMenuItem() const;
+    // The slide of menu frame `frameNumber` (from 1): the picture with the backdrop and thumbnail a photo's
+    // slide has, so that a theme that frames pictures on a backdrop draws the menu on it too.
+    SlideItemRef addImageToSlideItem_thread(const QString& picture, int frameNumber,
+                                            DVDStepError* error = nullptr) const;
     // Runs on every new creator before it starts (tests shorten its waits or give it another sound step).
     void setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup);
     // Removes every temporary file a DVD run makes, at their fixed names (also those of an earlier run).
     static void deleteRunFiles();
 
 private:
-    enum class Encode { None, Disc, MenuOnly };
+    // What a command makes: the disc; the menu's stream or the show's alone; a disc from a stream at hand.
+    enum class Encode { None, Disc, MenuOnly, SlideshowOnly, AuthoringOnly };
 
     bool buildMenuSlides(const QString& tooFewSlidesText);
-    SlideItemRef menuSlide(const QString& picture, const SlideshowProject& project) const;
     bool startEncode(Encode kind);
+    void authorStream(const QString& path, bool withMenu);
     void pumpFrames(const std::vector<SlideItemRef>& slides,
                     const FramePumpParam<DVDMPEGIICreateObject>& param);
     void encodeFinished();
@@ -109,8 +121,11 @@ private:
     // Ends a command whose Cancel came as one step handed over to the next.
     void endCancelled();
     bool isCancelled() const;
-    // What the burn's window says once the disc or its image is written.
+    // What the burn's window says once the disc or its image is written, or once a cancelled burn stopped.
     QString burnResultText() const;
+    QString burnCancelledText(const platform::disc::BurnResult& result) const;
+    // The disc image file a drive writes; empty for a recorder.
+    static QString imageFileOf(const platform::disc::DiscDrive& target);
     // Runs work on the main thread while this object lives.
     void onMainThread(std::function<void()> work);
     void alert(const QString& message);

@@ -24,4 +24,10 @@ public:
     virtual void updateBurnProgress(double fraction, const QString& phase) = 0;
     // The burn has ended: with a result text (success) the window says so until closed, else it closes.
     virtual void closeBurnProgress(const QString& resultText) = 0;
+    // The burn was cancelled and has stopped: the window, kept up since its Cancel, says what became of the
+    // disc until closed.
+    virtual void burnCancelled(const QString& text) = 0;
+    // An open panel for one MPEG-2 stream ("mpg"), files only, links resolved: its path, empty when
+    // cancelled.
+    virtual QString runMPEGIIOpenPanel() = 0;
 };

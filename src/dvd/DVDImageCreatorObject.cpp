@@ -1,9 +1,14 @@
 #include "dvd/DVDImageCreatorObject.h"
 
+#include "dvd/DVDFiles.h"
 #include "dvd/StreamedChildProcess.h"
+#include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
+
+#include <QFileInfo>
 
 #include <cctype>
 
@@ -155,6 +160,56 @@ void DVDImageCreatorObject::finishStream() {
                      .arg(extra)};
     else if (!trackCreator->exitedNormally())
         error = {kStep, trackCreator->exitDescription()};
+}
+
+// ---- the original photos
+
+namespace {
+
+QString pathListEscaped(QString text) {
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('='), QStringLiteral("\\="));
+    return text;
+}
+
+bool breaksLines(const QString& text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+} // namespace
+
+QString DVDImageCreatorObject::originalFileListText(const QStringList& originalFileNames) {
+    QString text;
+    for (const QString& original : originalFileNames) {
+        if (original.isEmpty() || breaksLines(original))
+            continue;
+        text += QStringLiteral("Photos/%1=%2\n")
+                    .arg(pathListEscaped(QFileInfo(original).fileName()), pathListEscaped(original));
+    }
+    return text;
+}
+
+QString DVDImageCreatorObject::createOriginalFileList(DVDStepError* stepError) {
+    QStringList originals;
+    if (const auto project = SlideshowProject::currentMainProject())
+        for (const SlideItemRef& slide : project->slideshowArray())
+            originals << slide->strOriginalFileName();
+    const QString path = pathIn(temporary, QStringLiteral("orginal.lst"));
+    QString message;
+    if (temporary.isEmpty() ||
+        !platform::writeFileAtomically(path, originalFileListText(originals).toUtf8(), &message)) {
+        failStep(stepError, QStringLiteral("original photos"),
+                 temporary.isEmpty() ? platform::paths::temporaryFolderProblem() : message);
+        return QString();
+    }
+    std::lock_guard lock(mutex);
+    originalFileList = path;
+    return path;
+}
+
+QString DVDImageCreatorObject::strOriginalFileList() const {
+    std::lock_guard lock(mutex);
+    return originalFileList;
 }
 
 DVDStepError DVDImageCreatorObject::streamError() const {

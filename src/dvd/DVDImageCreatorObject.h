@@ -44,6 +44,14 @@ public:
     void cancel() override;
     void cleanup() override;
 
+    // The path list that would put each slide's original photo into a "Photos" folder of the disc: a line
+    // "Photos/<file name>=<original path>" per slide of the open project, in slide order ("=" and "\" in
+    // either side escaped, as path lists want; a name with a line break cannot be listed and is left out),
+    // in "orginal.lst" of the private temporary folder. Its path, or empty when it could not be written.
+    QString createOriginalFileList(DVDStepError* error = nullptr);
+    QString strOriginalFileList() const;
+    static QString originalFileListText(const QStringList& originalFileNames);
+
     // After the burn: why the image stream was not exactly the measured image of a good run; unset when it
     // was.
     DVDStepError streamError() const;
@@ -56,6 +64,7 @@ private:
     QString folderPath;
     QString discName;
     std::int64_t blocks = 0;
+    QString originalFileList;
     std::unique_ptr<StreamedChildProcess> trackCreator;
     std::atomic<std::int64_t> produced{0};
     std::atomic<bool> cancelled{false};

@@ -1,5 +1,6 @@
 #include "dvd/MyBurnObject.h"
 
+#include "dvd/DVDCommandDialogs.h"
 #include "dvd/DVDImageCreatorObject.h"
 
 using platform::disc::BurnOutcome;
@@ -31,8 +32,10 @@ bool MyBurnObject::BurnDisc(DVDStepError* error) {
         return failStep(error, QStringLiteral("burn"), QStringLiteral("No drive was chosen."));
     imageCreator = std::make_shared<DVDImageCreatorObject>(temporary);
     blocks = imageCreator->getTrackForFolder(inputFolder, discLabel, error);
-    if (blocks <= 0 || cancelRequested)
+    if (blocks <= 0 || cancelRequested) {
+        burnDrive->discardImage();
         return false; // a size run without a size never becomes a track
+    }
     platform::disc::BurnOptions options;
     options.simulate = burnDrive->testBurn();
     options.verify = burnDrive->canReadBack() && !options.simulate;
@@ -40,7 +43,7 @@ bool MyBurnObject::BurnDisc(DVDStepError* error) {
     burner->setProgressHandler(progressHandler);
     // The producer's clean-up has run when the burner finishes, so the stream's check is known here.
     burner->setFinishedHandler([this](const BurnResult& result) {
-        const BurnResult final = finalResult(result);
+        const BurnResult final = settleImage(finalResult(result));
         {
             std::lock_guard lock(mutex);
             outcome = final;
@@ -52,9 +55,42 @@ bool MyBurnObject::BurnDisc(DVDStepError* error) {
     QString message;
     if (!burner->start(&message)) {
         burner.reset();
+        burnDrive->discardImage();
         return failStep(error, QStringLiteral("burn"), message);
     }
     return true;
+}
+
+BurnResult MyBurnObject::settleImage(BurnResult result) const {
+    if (result.outcome != BurnOutcome::Succeeded || result.simulated) {
+        burnDrive->discardImage();
+        return result;
+    }
+    QString message;
+    if (!burnDrive->commitImage(&message)) {
+        result.outcome = BurnOutcome::Failed;
+        result.message = message;
+    }
+    return result;
+}
+
+bool MyBurnObject::BurnDisc_old(DVDStepError* error) {
+    if (!burnWindow)
+        return failStep(error, QStringLiteral("burn"),
+                        QStringLiteral("There is no window for the burn set-up."));
+    return BurnDisc_old(*burnWindow, error);
+}
+
+bool MyBurnObject::BurnDisc_old(DVDCommandDialogs& window, DVDStepError* error) {
+    burnWindow = &window;
+    return setupPanelDidEnd(window.runBurnSetupPanel(), error);
+}
+
+bool MyBurnObject::setupPanelDidEnd(std::shared_ptr<platform::disc::DiscDrive> chosen, DVDStepError* error) {
+    if (!chosen)
+        return false;
+    burnDrive = std::move(chosen);
+    return BurnDisc(error);
 }
 
 BurnResult MyBurnObject::finalResult(BurnResult result) const {

@@ -16,8 +16,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 
 #include <signal.h>
+
+#include <algorithm>
 
 using namespace dvd_command_test;
 using platform::disc::MediaInfo;
@@ -165,8 +168,19 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
     ASSERT_EQ(slides.size(), 5u);
     ASSERT_EQ(images.size(), 5);
     for (std::size_t i = 0; i < slides.size(); ++i) {
-        EXPECT_EQ(slides[i]->fileName(), images[int(i)]);
-        EXPECT_EQ(QFileInfo(slides[i]->fileName()).fileName(), QStringLiteral("menu_bk_%1.png").arg(i + 1));
+        EXPECT_EQ(slides[i]->strOriginalFileName(), images[int(i)]);
+        EXPECT_EQ(QFileInfo(images[int(i)]).fileName(), QStringLiteral("menu_bk_%1.png").arg(i + 1));
+        // The three pictures of a photo's slide: the fitted copy, the backdrop and the thumbnail.
+        const QImage menu(images[int(i)]);
+        const QImage picture(slides[i]->fileName());
+        EXPECT_EQ(picture.size(), menu.size());
+        EXPECT_EQ(QSize(slides[i]->width(), slides[i]->height()), menu.size());
+        EXPECT_EQ(QImage(slides[i]->backgroudImageFileName()).size(), QSize(640, 360));
+        EXPECT_EQ(QImage(slides[i]->strThumbFileName()).size(), QSize(80, 70));
+        for (const QString& path :
+             {slides[i]->fileName(), slides[i]->backgroudImageFileName(), slides[i]->strThumbFileName()})
+            EXPECT_EQ(QFileInfo(path).path(), contents()) << qPrintable(path);
+        EXPECT_TRUE(slides[i]->iSItemReady());
         EXPECT_FLOAT_EQ(slides[i]->fSecPhotoDuration(), project->fltPhotoDuration());
         EXPECT_FLOAT_EQ(slides[i]->fSecTransitionDuration(), project->fltTransitionDuration());
         EXPECT_DOUBLE_EQ(slides[i]->zoomStart(), 1.0);
@@ -181,6 +195,8 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
     ASSERT_TRUE(command->EncodeDVDMenu());
     EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     ASSERT_TRUE(commandEnds());
+    // Each command writes its menu slides' pictures over those of the one before.
+    EXPECT_EQ(QDir(contents()).entryList({"menu_psd_*.jpg", "menu_thumb_*.jpg"}, QDir::Files).size(), 15);
 }
 
 TEST_F(DVDCommandTest, AFailedEncodeIsNamedAndNothingIsAuthoredOrBurnt) {
@@ -305,5 +321,113 @@ TEST_F(DVDCommandTest, ACancelWhileOneStepHandsOverToTheNextEndsTheCommand) {
         EXPECT_EQ(command->myburnObj(), nullptr) << "burnt after a Cancel";
         expectNothingBurntAndProjectRestored();
         project->setBExportProgressCancelButtonClicked(false);
+    }
+}
+
+TEST_F(DVDCommandTest, TheShowsStreamAloneIsMadeAndKeptWithoutMenuAuthoringOrBurn) {
+    dvd_test::FakeTools tools;
+    // Reads every frame of the pipe, notes where it writes, and writes a stream of one byte there.
+    tools.add("ffmpeg",
+              "for a; do if [ \"$prev\" = -i ] && [ -z \"$video\" ]; then video=$a; fi; prev=$a; done\n"
+              "echo \"$a\" >> " +
+                  QFile::encodeName(folder.file("runs")) + "\ncat \"$video\" > /dev/null\nprintf x > \"$a\"");
+    useSlides(3);
+    NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});
+    ASSERT_TRUE(command->createDVDMPEGIIFile()) << qPrintable(dialogs.alertText());
+    EXPECT_FALSE(project->EncodingSlideshow()) << "no disc is being made";
+    ASSERT_TRUE(commandEnds());
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.modalEnds, 1);
+    EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 1);
+    const QString encoded = project->strEncodingVideoFilePath(QSizeF(960, 540));
+    const QString stream = encoded.left(encoded.lastIndexOf('.')) + ".mpg";
+    QFile runs(folder.file("runs"));
+    ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(runs.readAll()), stream + "\n") << "one run, for the show";
+    EXPECT_EQ(QFileInfo(stream).size(), 1) << "the stream is the caller's";
+    EXPECT_TRUE(menuFrames().isEmpty());
+    EXPECT_TRUE(manager->dvdMenuSlideArray().empty());
+    EXPECT_EQ(command->dvdAuthorObj(), nullptr);
+    EXPECT_EQ(command->myburnObj(), nullptr);
+    EXPECT_TRUE(project->bPlayLoop());
+}
+
+TEST_F(DVDCommandTest, AStreamPickedInAnOpenPanelIsAuthoredAndBurntAndStaysTheUsers) {
+    useSlides(3);
+    EXPECT_FALSE(command->StartDVDAuthor()) << "the open panel was cancelled";
+    EXPECT_EQ(dialogs.mpegOpenPanels, 1);
+    EXPECT_EQ(dialogs.burnSetups, 0);
+    const QString stream = folder.file("picked.mpg");
+    ASSERT_TRUE(dvd_test::makeDvdStream(stream, 2.0, false, true));
+    dialogs.mpegOpenAnswers = {stream};
+    EXPECT_FALSE(command->StartDVDAuthor()) << "no drive was chosen";
+    EXPECT_EQ(dialogs.burnSetups, 1);
+    EXPECT_EQ(command->dvdAuthorObj(), nullptr);
+
+    dialogs.mpegOpenAnswers = {stream};
+    dialogs.burnSetupAnswers = {drive};
+    ASSERT_TRUE(command->StartDVDAuthor());
+    EXPECT_EQ(dialogs.modalRuns, 1);
+    ASSERT_TRUE(commandEnds());
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    ASSERT_NE(command->dvdAuthorObj(), nullptr);
+    EXPECT_EQ(command->dvdAuthorObj()->videoFilePath(), stream);
+    EXPECT_TRUE(command->dvdAuthorObj()->menuVideoFilePath().isEmpty()) << "no menu stream lies beside it";
+    ASSERT_EQ(dialogs.burnResults.size(), 1);
+    EXPECT_TRUE(dialogs.burnResults[0].contains(image())) << qPrintable(dialogs.burnResults[0]);
+    EXPECT_EQ(dvd_test::listIso(image()).volumeId, "Corvanta");
+    EXPECT_GT(QFileInfo(stream).size(), 0) << "the picked stream is the user's";
+    for (const QString& path : DVDAuthorObject::temporaryPaths(DVDProjectSettings()))
+        EXPECT_FALSE(QFileInfo::exists(path)) << qPrintable(path);
+    EXPECT_FALSE(project->EncodingSlideshow());
+    EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
+}
+
+// The themes that frame the picture on a moving backdrop of its own blur frame the menu the same way: where
+// the backdrop shows (the corners, about the frame), it is the blurred menu picture, in grey under the grey
+// theme and in colour under the blur theme, never black.
+TEST_F(DVDCommandTest, AMenuPassUnderAFramedThemeDrawsTheMenuOnItsOwnBlurredBackdrop) {
+    constexpr int kWidth = 960, kHeight = 540;
+    constexpr qint64 kFrameBytes = qint64(kWidth) * kHeight * 4;
+    constexpr int kKept = 8; // a frame well inside the first menu slide
+    struct Case {
+        int themeID;
+        bool grey;
+    };
+    const Case cases[] = {{7, false}, {8, true}}; // "White Border with Blur / with Gray Background"
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.themeID);
+        const QString captured = folder.file(QStringLiteral("frame%1.bgra").arg(c.themeID));
+        dvd_test::FakeTools tools;
+        // Keeps one frame of the pipe and reads the rest.
+        tools.add("ffmpeg",
+                  "for a; do if [ \"$prev\" = -i ] && [ -z \"$video\" ]; then video=$a; fi; prev=$a; done\n"
+                  "{ head -c " +
+                      QByteArray::number(kFrameBytes * kKept) + " > /dev/null; head -c " +
+                      QByteArray::number(kFrameBytes) + " > " + QFile::encodeName(captured) +
+                      "; cat > /dev/null; } < \"$video\"\nprintf x > \"$a\"");
+        useSlides(3);
+        project->themeManger()->setCurrentThemeID(c.themeID);
+        director->initForNewProject(); // the player takes the project's theme
+        manager->setFltDVDMenuFadeIn(0.0f);
+        ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+        ASSERT_TRUE(commandEnds());
+        EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+        QFile file(captured);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        ASSERT_EQ(bytes.size(), kFrameBytes);
+        const QImage frame =
+            QImage(reinterpret_cast<const uchar*>(bytes.constData()), kWidth, kHeight, QImage::Format_ARGB32);
+        for (const QPoint corner : {QPoint(1, 1), QPoint(958, 1), QPoint(1, 538), QPoint(958, 538)}) {
+            const QColor seen = frame.pixelColor(corner);
+            const int high = std::max({seen.red(), seen.green(), seen.blue()});
+            const int low = std::min({seen.red(), seen.green(), seen.blue()});
+            EXPECT_GE(high, 25) << "black at " << corner.x() << "," << corner.y();
+            if (c.grey)
+                EXPECT_LE(high - low, 3) << "not grey at " << corner.x() << "," << corner.y();
+            else
+                EXPECT_GE(high - low, 20) << "no colour at " << corner.x() << "," << corner.y();
+        }
     }
 }

@@ -4,6 +4,7 @@
 // real ffmpeg, the menu templates of our resources, and stand-in tools put first in the tool search.
 
 #include "dvd/DVDProjectSettings.h"
+#include "support/FakeTools.h"
 #include "support/TempDir.h"
 
 #include <QByteArray>
@@ -54,24 +55,6 @@ QByteArray extractFromIso(const QString& imagePath, const QString& isoPath);
 // Distinct RGBA values of a picture.
 int distinctColours(const QImage& image);
 
-// Puts a folder of stand-in tools first in the tool search for its lifetime.
-class FakeTools {
-public:
-    FakeTools();
-    ~FakeTools();
-    FakeTools(const FakeTools&) = delete;
-    FakeTools& operator=(const FakeTools&) = delete;
-
-    // Writes an executable shell script named `name` with `body` after the "#!/bin/sh" line.
-    void add(const QString& name, const QByteArray& body);
-    // A stand-in that runs the real program found on PATH after `prelude`.
-    void wrap(const QString& name, const QByteArray& prelude);
-    QString file(const QString& name) const { return dir.file(name); }
-
-private:
-    TempDir dir;
-    QByteArray saved;
-    bool wasSet;
-};
+using FakeTools = test_support::FakeTools;
 
 } // namespace dvd_test

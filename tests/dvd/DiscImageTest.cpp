@@ -1,10 +1,13 @@
+#include "DVDCommandTestSupport.h"
 #include "DVDTestSupport.h"
 
 #include "dvd/DVDImageCreatorObject.h"
 #include "dvd/MKISOFSObject.h"
 #include "dvd/MyBurnObject.h"
 #include "platform/disc/DiscDrive.h"
+#include "support/RecordingDialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -232,4 +235,150 @@ TEST_F(DiscImageTest, CancelStopsTheStreamingRun) {
     EXPECT_EQ(result.outcome, BurnOutcome::Cancelled) << qPrintable(result.message);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_FALSE(burner.burning());
+}
+
+namespace {
+
+// A disc image file chosen as the target, holding an earlier image, and a stand-in mkisofs that measures 64
+// blocks and streams `stream`.
+class ImageFileBurnTest : public ::testing::Test {
+protected:
+    static constexpr int kBlocks = 64;
+
+    void SetUp() override {
+        QDir().mkpath(dir.file("tmp"));
+        QFile earlier(image());
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier image");
+    }
+
+    QString image() const { return dir.file("Trip.iso"); }
+
+    void useStream(const QByteArray& stream) {
+        tools.add("mkisofs", "if [ \"$1\" = -print-size ]; then echo " + QByteArray::number(kBlocks) +
+                                 "; else " + stream + "; fi");
+    }
+
+    std::shared_ptr<DiscDrive> imageDrive() {
+        QString error;
+        auto drive = DiscDrive::openImageFile(image(), &error);
+        EXPECT_TRUE(drive) << qPrintable(error);
+        return drive;
+    }
+
+    std::unique_ptr<MyBurnObject> burnObject() {
+        auto burner = std::make_unique<MyBurnObject>(dir.file("tmp"));
+        burner->setStrInputDVDFolder("/some/folder");
+        burner->setStrDVDLabel("Corvanta");
+        return burner;
+    }
+
+    // The files beside the image, hidden ones too, but for the stand-in's mark.
+    QStringList leftBeside() const {
+        QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+        names.removeAll("Trip.iso");
+        names.removeAll("streaming");
+        return names;
+    }
+
+    TempDir dir;
+    FakeTools tools;
+};
+
+} // namespace
+
+TEST_F(ImageFileBurnTest, TheImageFileIsReplacedOnlyByABurnThatCompleted) {
+    struct Case {
+        const char* name;
+        QByteArray stream;
+        bool cancel;
+        BurnOutcome outcome;
+    };
+    const QByteArray started = "touch " + quoted(dir.file("streaming")) + "; ";
+    const Case cases[] = {
+        {"complete", "head -c " + QByteArray::number(kBlocks * 2048) + " /dev/zero", false,
+         BurnOutcome::Succeeded},
+        {"ends early", "head -c 20480 /dev/zero; exit 1", false, BurnOutcome::Failed},
+        {"cancelled", "head -c 20480 /dev/zero; " + started + "exec sleep 30", true, BurnOutcome::Cancelled},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        useStream(c.stream);
+        QFile::remove(dir.file("streaming"));
+        auto burner = burnObject();
+        burner->setBurnObject(imageDrive());
+        DVDStepError error;
+        ASSERT_TRUE(burner->BurnDisc(&error)) << qPrintable(error.message());
+        if (c.cancel) {
+            for (int i = 0; i < 1000 && !QFileInfo::exists(dir.file("streaming")); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_EQ(fileBytes(image()), "an earlier image") << "written at the name while burning";
+            burner->cancel();
+        }
+        const BurnResult result = burner->wait();
+        EXPECT_EQ(result.outcome, c.outcome) << qPrintable(result.message);
+        EXPECT_EQ(fileBytes(image()), c.outcome == BurnOutcome::Succeeded ? QByteArray(kBlocks * 2048, '\0')
+                                                                          : QByteArray("an earlier image"));
+        EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
+        burner.reset();
+        EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
+        QFile earlier(image());
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier image");
+    }
+}
+
+// The earlier start, in which the burn object asked for its drive itself.
+TEST_F(ImageFileBurnTest, TheEarlierStartAsksForTheDriveAndBurnsOnTheOneChosen) {
+    useStream("head -c " + QByteArray::number(kBlocks * 2048) + " /dev/zero");
+    RecordingDialogs window;
+    auto cancelled = burnObject();
+    cancelled->setMainBurnWindow(&window);
+    EXPECT_FALSE(cancelled->BurnDisc_old());
+    EXPECT_EQ(window.burnSetups, 1);
+    EXPECT_EQ(cancelled->burnObject(), nullptr);
+    EXPECT_EQ(fileBytes(image()), "an earlier image");
+
+    auto chosen = burnObject();
+    auto drive = imageDrive();
+    window.burnSetupAnswers = {drive};
+    DVDStepError error;
+    ASSERT_TRUE(chosen->BurnDisc_old(window, &error)) << qPrintable(error.message());
+    EXPECT_EQ(window.burnSetups, 2);
+    EXPECT_EQ(chosen->mainBurnWindow(), &window);
+    EXPECT_EQ(chosen->burnObject(), drive);
+    EXPECT_EQ(chosen->wait().outcome, BurnOutcome::Succeeded);
+    EXPECT_EQ(fileBytes(image()), QByteArray(kBlocks * 2048, '\0'));
+
+    MyBurnObject windowless;
+    EXPECT_FALSE(windowless.BurnDisc_old(&error));
+    EXPECT_EQ(error.step, "burn");
+}
+
+class OriginalFileListTest : public DVDProjectTest {};
+
+TEST_F(OriginalFileListTest, ListsEveryOriginalPhotoForAPhotosFolderOfTheDisc) {
+    useSlides(4);
+    const QStringList originals = {"/home/someone/Pictures/beach.jpg", "/home/someone/a=b\\c.jpg",
+                                   "/home/someone/two\nlines.jpg", "/home/someone/Pictures/pier.png"};
+    const std::vector<SlideItemRef> slides = project->slideshowArray();
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        slides[i]->setStrOriginalFileName(originals[int(i)]);
+    const QString temporary = folder.file("private");
+    ASSERT_TRUE(QDir().mkpath(temporary));
+    DVDImageCreatorObject creator(temporary);
+    DVDStepError error;
+    const QString list = creator.createOriginalFileList(&error);
+    ASSERT_EQ(list, temporary + "/orginal.lst") << qPrintable(error.message());
+    EXPECT_EQ(creator.strOriginalFileList(), list);
+    // In order; "=" and "\\" escaped as path lists want; a name that would break its line left out.
+    EXPECT_EQ(fileBytes(list), "Photos/beach.jpg=/home/someone/Pictures/beach.jpg\n"
+                               "Photos/a\\=b\\\\c.jpg=/home/someone/a\\=b\\\\c.jpg\n"
+                               "Photos/pier.png=/home/someone/Pictures/pier.png\n");
+    EXPECT_FALSE(QFileInfo::exists(QDir::home().filePath("orginal.lst")))
+        << "the user's own folder was written";
+
+    DVDImageCreatorObject nowhere(folder.file("no such folder"));
+    EXPECT_TRUE(nowhere.createOriginalFileList(&error).isEmpty());
+    EXPECT_EQ(error.step, "original photos");
 }

@@ -22,6 +22,25 @@ void RecordingDialogs::runExportProgressModal() {
 void RecordingDialogs::closeBurnProgress(const QString& resultText) {
     noteThread();
     burnResults << resultText;
+    if (burnWindow)
+        burnWindow->closeBurnProgress(resultText);
+}
+
+void RecordingDialogs::burnCancelled(const QString& text) {
+    noteThread();
+    burnCancels << text;
+    if (burnWindow)
+        burnWindow->burnCancelled(text);
+}
+
+QString RecordingDialogs::runMPEGIIOpenPanel() {
+    noteThread();
+    ++mpegOpenPanels;
+    if (mpegOpenAnswers.empty())
+        return QString();
+    QString answer = mpegOpenAnswers.front();
+    mpegOpenAnswers.pop_front();
+    return answer;
 }
 
 std::optional<NewProjectChoice> RecordingDialogs::runNewProjectDialog() {
@@ -105,6 +124,8 @@ void RecordingDialogs::updateBurnProgress(double fraction, const QString& phase)
     noteThread();
     burnProgress.push_back(fraction);
     burnPhases << phase;
+    if (burnWindow)
+        burnWindow->updateBurnProgress(fraction, phase);
 }
 
 void RecordingDialogs::setExportProgressWindow(ExportProgressWindowController* window) {

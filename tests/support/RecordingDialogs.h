@@ -41,6 +41,9 @@ public:
     std::shared_ptr<platform::disc::DiscDrive> runBurnSetupPanel() override;
     void updateBurnProgress(double fraction, const QString& phase) override;
     void closeBurnProgress(const QString& resultText) override;
+    void burnCancelled(const QString& text) override;
+    // Answered from mpegOpenAnswers (cancelled when empty).
+    QString runMPEGIIOpenPanel() override;
     // ControllerDialogs: a modal alert is recorded with its informative text as the message.
     void runModalAlert(const QString& message, const QString& informativeText) override;
     QStringList runMediaOpenPanel(MediaKind kind, const QString& title) override;
@@ -74,6 +77,9 @@ public:
     std::deque<bool> questionAnswers;
     std::deque<QString> folderAnswers;
     std::deque<std::shared_ptr<platform::disc::DiscDrive>> burnSetupAnswers;
+    std::deque<QString> mpegOpenAnswers;
+    // The burn's window calls go to it too (a test's real window), after they are recorded.
+    DVDCommandDialogs* burnWindow = nullptr;
 
     // Records.
     QString openStartFolder;
@@ -93,7 +99,8 @@ public:
     QList<QUrl> webPages;
     int burnSetups = 0;
     std::vector<double> burnProgress;
-    QStringList burnPhases, burnResults;
+    QStringList burnPhases, burnResults, burnCancels;
+    int mpegOpenPanels = 0;
 
 private:
     void noteThread();

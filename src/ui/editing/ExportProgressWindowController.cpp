@@ -95,9 +95,11 @@ void ExportProgressWindowController::finishedError(const QString& text) {
 
 void ExportProgressWindowController::finish(const QString& text, const QString& button) {
     finished = true;
+    cancelling = false;
     myField1->setText(text);
     bar->hide();
     buttonCancel->setText(button);
+    buttonCancel->setEnabled(true);
 }
 
 void ExportProgressWindowController::setProgressBanner(const QPixmap& picture) {
@@ -112,12 +114,18 @@ void ExportProgressWindowController::dvdAuthorProgressChanged(double percent) {
 }
 
 void ExportProgressWindowController::cancelButtonClicked() {
-    if (state == State::Ended)
+    if (state == State::Ended || cancelling)
         return;
     if (!finished) {
         if (const auto project = projectSource())
             project->setBExportProgressCancelButtonClicked(true);
         platform::NotificationCenter::defaultCenter().post(kNotifyCancelEncodingVideo);
+        if (staysUntilCancelEnds && state != State::Ended) {
+            cancelling = true;
+            buttonCancel->setEnabled(false);
+            myField1->setText(tr_("Cancelling..."));
+            return;
+        }
     }
     end(finished ? QDialog::Accepted : QDialog::Rejected);
 }

@@ -37,6 +37,10 @@ public:
     // The picture above the bar that the uploader fills; hidden while it holds none.
     QLabel* progressBanner() const { return banner; }
     void setProgressBanner(const QPixmap& picture);
+    // For work that takes a while to stop (a burn): its Cancel asks the work to stop and the window stays,
+    // saying so, until the program tells the outcome (finishedError) or ends it.
+    void setStaysUntilCancelEnds(bool stays) { staysUntilCancelEnds = stays; }
+    bool isCancelling() const { return cancelling; }
     // DVD authoring's progress, already 0 to 100.
     void dvdAuthorProgressChanged(double percent);
     void cancelButtonClicked();
@@ -70,6 +74,8 @@ private:
     QPointer<QPushButton> buttonCancel;
     State state = State::Fresh;
     bool finished = false; // the outcome is shown; nothing runs any more
+    bool staysUntilCancelEnds = false;
+    bool cancelling = false; // the Cancel was asked for; the work has not ended yet
     platform::MainThreadGate gate;
     platform::ObserverHandle authorProgress;
 };

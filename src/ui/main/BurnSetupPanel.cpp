@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -166,15 +165,9 @@ std::shared_ptr<DiscDrive> BurnSetupPanel::takeChosenDrive(QString* error) {
     const bool test = testBurnBox->isChecked();
     std::shared_ptr<DiscDrive> chosen;
     if (imageChosen()) {
-        // A new image starts from an empty file: the pseudo-drive would take an old one for a used disc.
-        // A test burn writes nothing, so an image that is there stays as it is.
-        const QString path = QFileInfo(imagePath->text()).absoluteFilePath();
-        if (!test && QFileInfo(path).isFile() && !QFile::remove(path)) {
-            if (error)
-                *error = tr_("The disc image file %1 could not be replaced.").arg(path);
-            return nullptr;
-        }
-        chosen = DiscDrive::open(DiscDrive::pseudoDriveAddress(path), error);
+        // The image is written beside its name and put there only once it is whole: an image that is there
+        // stays as it is until then, and after a test burn, a failure or a cancel.
+        chosen = DiscDrive::openImageFile(QFileInfo(imagePath->text()).absoluteFilePath(), error);
     } else {
         chosen = std::exchange(current.drive, nullptr);
     }

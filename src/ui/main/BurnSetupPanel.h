@@ -44,7 +44,7 @@ public:
     QString promptText() const;
     bool canBurn() const;
     // Once accepted: the open drive to burn on, set for a test burn when one was chosen; null otherwise (or
-    // when the image file cannot be opened). A test burn leaves an image file that is there as it is.
+    // when the image file cannot be written). A disc image file is replaced only by a burn that completes.
     std::shared_ptr<platform::disc::DiscDrive> takeChosenDrive(QString* error = nullptr);
 
 private:

@@ -160,13 +160,17 @@ std::shared_ptr<platform::disc::DiscDrive> MainWindowDialogs::runBurnSetupPanel(
     return drive;
 }
 
+// A burn takes a moment to stop: after its Cancel the window stays, saying so, until the burn has ended.
 void MainWindowDialogs::updateBurnProgress(double fraction, const QString& phase) {
     if (!burnProgress || burnProgress->hasEnded()) {
         burnProgress = std::make_unique<ExportProgressWindowController>(projectSource, window);
         burnProgress->setObjectName("BurnProgressWindow");
         burnProgress->setTitle(tr_("Burn DVD"));
+        burnProgress->setStaysUntilCancelEnds(true);
         burnProgress->open();
     }
+    if (burnProgress->isCancelling())
+        return;
     burnProgress->updateProgress(fraction);
     burnProgress->setInfoText(phase);
 }
@@ -178,6 +182,24 @@ void MainWindowDialogs::closeBurnProgress(const QString& resultText) {
         burnProgress->endModal();
     else
         burnProgress->finishedSuccess(resultText);
+}
+
+void MainWindowDialogs::burnCancelled(const QString& text) {
+    if (burnProgress && !burnProgress->hasEnded())
+        burnProgress->finishedError(text);
+}
+
+ExportProgressWindowController* MainWindowDialogs::burnProgressWindow() const {
+    return burnProgress && !burnProgress->hasEnded() ? burnProgress.get() : nullptr;
+}
+
+QString MainWindowDialogs::runMPEGIIOpenPanel() {
+    QFileDialog panel(window, tr_("Choose an MPEG-2 Stream"));
+    panel.setFileMode(QFileDialog::ExistingFile);
+    panel.setNameFilter(tr_("MPEG-2 streams (*.mpg)"));
+    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
+        return QString();
+    return QFileInfo(panel.selectedFiles().first()).canonicalFilePath();
 }
 
 // ---- the controller's dialogs

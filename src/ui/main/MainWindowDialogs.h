@@ -38,6 +38,10 @@ public:
     std::shared_ptr<platform::disc::DiscDrive> runBurnSetupPanel() override;
     void updateBurnProgress(double fraction, const QString& phase) override;
     void closeBurnProgress(const QString& resultText) override;
+    void burnCancelled(const QString& text) override;
+    QString runMPEGIIOpenPanel() override;
+    // The burn's progress window while it is up.
+    ExportProgressWindowController* burnProgressWindow() const;
 
     // ControllerDialogs
     void runModalAlert(const QString& message, const QString& informativeText) override;

@@ -334,6 +334,23 @@ void ShareController::encodeDVDMenu() {
     dvd->EncodeDVDMenu();
 }
 
+void ShareController::encodeDVDSlideshow() {
+    hub.stop();
+    if (!dvd || isExportRunning())
+        return;
+    newExportProgressWindow(tr_("Encode DVD Slideshow"));
+    if (dvd->createDVDMPEGIIFile())
+        userDialogs.exportDialogs().runExportProgressModal();
+}
+
+void ShareController::startDVDAuthor() {
+    hub.stop();
+    if (!dvd || isExportRunning())
+        return;
+    newExportProgressWindow(tr_("Build DVD"));
+    dvd->StartDVDAuthor();
+}
+
 // The buttons of the last menu encoded laid into its stream, as the authoring would.
 void ShareController::testMpegSpumux() {
     const auto current = project();

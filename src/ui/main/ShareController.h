@@ -66,6 +66,9 @@ public:
     void burnDVD();
     void encodeDVDMenu();
     void testMpegSpumux();
+    // The show's stream alone; a stream picked in an open panel authored and burnt.
+    void encodeDVDSlideshow();
+    void startDVDAuthor();
 
     bool isEncoding() const;
     bool isExportRunning() const;

@@ -428,6 +428,9 @@ public:
     void EncodeDVDMenu();
     void TestMpegSpumux();
     void TestDVDMenu();
+    // The show's MPEG-2 stream alone; an MPEG-2 stream picked in an open panel authored and burnt.
+    void createDVDMPEGIIFile();
+    void StartDVDAuthor();
     void websiteMenuitemClicked();
     static QString websiteAddress();
     AWAttachedWindow* attachedWindow() const;

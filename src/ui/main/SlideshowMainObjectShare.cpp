@@ -66,6 +66,14 @@ void SlideshowMainObject::TestMpegSpumux() {
     share->testMpegSpumux();
 }
 
+void SlideshowMainObject::createDVDMPEGIIFile() {
+    share->encodeDVDSlideshow();
+}
+
+void SlideshowMainObject::StartDVDAuthor() {
+    share->startDVDAuthor();
+}
+
 // The accessors answer nothing once the controller is going.
 
 AWAttachedWindow* SlideshowMainObject::attachedWindow() const {

@@ -2,11 +2,13 @@
 // and an end that comes before the window runs.
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
+#include "support/WidgetClick.h"
 
 #include "dvd/DVDNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/main/MainWindowDialogs.h"
 
+#include <QPushButton>
 #include <QTimer>
 
 #include <thread>
@@ -101,4 +103,38 @@ TEST_F(ExportProgressWindowTest, AnEndBeforeTheWindowRunsEndsItsRunAtOnce) {
     EXPECT_FALSE(hung);
     EXPECT_DOUBLE_EQ(window.progressValue(), 50.0);
     EXPECT_EQ(window.infoText(), "half");
+}
+
+// A burn takes a moment to stop: its window stays after Cancel, saying so, until the burn tells its end.
+TEST_F(ExportProgressWindowTest, AWindowThatWaitsForItsCancelSaysSoUntilTheWorkHasStopped) {
+    CancelCount cancels;
+    ExportProgressWindowController window(projectSource());
+    window.setStaysUntilCancelEnds(true);
+    window.updateProgress(0.4);
+    window.setInfoText("Writing");
+    window.show();
+    QPushButton* button = window.findChild<QPushButton*>("buttonCancel");
+    ASSERT_NE(button, nullptr);
+    test_support::leftClick(*button, QPointF(button->width() / 2.0, button->height() / 2.0));
+    EXPECT_EQ(cancels.posts, 1);
+    EXPECT_TRUE(project->bExportProgressCancelButtonClicked());
+    EXPECT_FALSE(window.hasEnded());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(window.isCancelling());
+    EXPECT_EQ(window.infoText(), "Cancelling...");
+    EXPECT_FALSE(button->isEnabled());
+    window.close(); // the close box asks again: nothing more
+    EXPECT_EQ(cancels.posts, 1);
+    EXPECT_TRUE(window.isVisible());
+
+    window.finishedError("The burn was cancelled. Nothing was written to the disc.");
+    EXPECT_FALSE(window.isCancelling());
+    EXPECT_EQ(window.infoText(), "The burn was cancelled. Nothing was written to the disc.");
+    EXPECT_EQ(window.buttonTitle(), "Close");
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_FALSE(window.isProgressBarShown());
+    screenshot::save(window, "burn-progress-cancelled");
+    test_support::leftClick(*button, QPointF(button->width() / 2.0, button->height() / 2.0));
+    EXPECT_TRUE(window.hasEnded());
+    EXPECT_EQ(cancels.posts, 1);
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+// Stand-ins for the outside programs (ffmpeg, spumux, dvdauthor, mkisofs, pngquant): shell scripts in a
+// folder that the tool search looks at first.
+
+#include "support/TempDir.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace test_support {
+
+// Puts a folder of stand-in tools first in the tool search for its lifetime.
+class FakeTools {
+public:
+    FakeTools();
+    ~FakeTools();
+    FakeTools(const FakeTools&) = delete;
+    FakeTools& operator=(const FakeTools&) = delete;
+
+    // Writes an executable shell script named `name` with `body` after the "#!/bin/sh" line.
+    void add(const QString& name, const QByteArray& body);
+    // A stand-in that runs the real program found on PATH after `prelude`.
+    void wrap(const QString& name, const QByteArray& prelude);
+    QString file(const QString& name) const { return dir.file(name); }
+
+private:
+    TempDir dir;
+    QByteArray saved;
+    bool wasSet;
+};
+
+} // namespace test_support
