@@ -3,30 +3,15 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/image/ImageAdditions.h"
-#include "platform/image/ImageFilters.h"
+#include "platform/image/SlidePictures.h"
 
-#include <QFileInfo>
 #include <QImageReader>
 
-#include <algorithm>
+namespace pictures = platform::image::slide_pictures;
 
 namespace {
 
 const QString kStep = QStringLiteral("menu slides");
-// As the photo import makes a photo's pictures, so that a menu slide looks like a photo's in every theme.
-constexpr int kBackgroundSide = 640;
-constexpr float kBackgroundBlur = 4.0f;
-constexpr int kPictureQuality = 98;
-constexpr int kBackgroundQuality = 90;
-constexpr int kThumbnailReadSide = 256;
-const QSize kThumbnailSize(80, 70);
-
-// Reduced (never enlarged) so that the longer side is at most `side`.
-QImage atMost(const QImage& picture, int side) {
-    if (std::max(picture.width(), picture.height()) <= side)
-        return picture;
-    return picture.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-}
 
 bool write(const QImage& picture, const QString& path, int quality, DVDStepError* error) {
     if (saveToJpegFile(picture, path, quality))
@@ -52,7 +37,7 @@ QString thumbnailName(int frameNumber) {
 
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
                        DVDStepError* error) {
-    const QImage frame = QImageReader(picture).read();
+    const QImage frame = pictures::flattenedOnBlack(QImageReader(picture).read());
     if (frame.isNull()) {
         failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
         return nullptr;
@@ -64,13 +49,13 @@ SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowP
     slide->setFileName(pictureName(frameNumber));
     slide->setBackgroudImageFileName(backgroundName(frameNumber));
     slide->setStrThumbFileName(thumbnailName(frameNumber));
-    const QImage fitted = atMost(frame, maxWidth);
-    // The backdrop first: a slide counts as ready once its picture is there.
-    if (!write(platform::image::gaussianBlur(atMost(frame, kBackgroundSide), kBackgroundBlur),
-               slide->backgroudImageFileName(), kBackgroundQuality, error) ||
-        !write(fitted, slide->fileName(), kPictureQuality, error) ||
-        !write(imageCroppedToFitSize(atMost(frame, kThumbnailReadSide), kThumbnailSize),
-               slide->strThumbFileName(), 100, error))
+    // The pictures as the photo import makes a photo's, so that a menu slide looks like one in every theme;
+    // the backdrop first: a slide counts as ready once its picture is there.
+    const QImage fitted = pictures::picture(frame, maxWidth);
+    if (!write(pictures::backdrop(frame), slide->backgroudImageFileName(), pictures::kBackdropQuality,
+               error) ||
+        !write(fitted, slide->fileName(), pictures::kPictureQuality, error) ||
+        !write(pictures::thumbnail(frame), slide->strThumbFileName(), pictures::kThumbnailQuality, error))
         return nullptr;
     slide->setWidth(fitted.width());
     slide->setHeight(fitted.height());

@@ -1,41 +1,13 @@
 #include "ui/main/PhotoResizeWorker.h"
 
 #include "platform/image/ImageAdditions.h"
-#include "platform/image/ImageFilters.h"
+#include "platform/image/SlidePictures.h"
 
 #include <QImageReader>
-#include <QPainter>
 
 #include <algorithm>
 
-namespace {
-
-constexpr int kBackgroundSide = 640;
-constexpr float kBackgroundBlur = 4.0f;
-constexpr int kSlideImageQuality = 98;
-constexpr int kBackgroundQuality = 90;
-constexpr int kThumbnailReadSide = 256;
-const QSize kThumbnailSize(80, 70);
-
-// The picture reduced (never enlarged) so that its longer side is at most `side`.
-QImage atMost(const QImage& picture, int side) {
-    if (std::max(picture.width(), picture.height()) <= side)
-        return picture;
-    return picture.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-}
-
-// JPEG keeps no transparency, and a transparent pixel still holds a colour that the encoder would show.
-QImage flattenedOnBlack(const QImage& picture) {
-    if (picture.isNull() || !picture.hasAlphaChannel())
-        return picture;
-    QImage flat(picture.size(), QImage::Format_RGB32);
-    flat.fill(Qt::black);
-    QPainter painter(&flat);
-    painter.drawImage(0, 0, picture);
-    return flat;
-}
-
-} // namespace
+namespace pictures = platform::image::slide_pictures;
 
 QImage PhotoResizeWorker::readPhoto(const QString& path, int readSide) {
     QImageReader reader(path);
@@ -43,7 +15,7 @@ QImage PhotoResizeWorker::readPhoto(const QString& path, int readSide) {
     const QSize size = reader.size();
     if (readSide > 0 && size.isValid() && std::max(size.width(), size.height()) > readSide)
         reader.setScaledSize(size.scaled(readSide, readSide, Qt::KeepAspectRatio));
-    return flattenedOnBlack(reader.read());
+    return pictures::flattenedOnBlack(reader.read());
 }
 
 QVariantMap PhotoWorkItem::reportEntry() const {
@@ -149,15 +121,16 @@ bool PhotoResizeWorker::loadAndResizeItem(const PhotoWorkItem& item, int maxWidt
     if (photo.isNull())
         return false;
     // The background first: the slide counts as ready once its image is there.
-    const QImage background = platform::image::gaussianBlur(atMost(photo, kBackgroundSide), kBackgroundBlur);
-    if (!saveToJpegFile(background, item.slide->backgroudImageFileName(), kBackgroundQuality))
+    if (!saveToJpegFile(pictures::backdrop(photo), item.slide->backgroudImageFileName(),
+                        pictures::kBackdropQuality))
         return false;
-    return saveToJpegFile(atMost(photo, maxWidth), item.slide->fileName(), kSlideImageQuality);
+    return saveToJpegFile(pictures::picture(photo, maxWidth), item.slide->fileName(),
+                          pictures::kPictureQuality);
 }
 
 bool PhotoResizeWorker::writeThumbnail(const QString& photo, const QString& thumbnail) {
-    const QImage small = readPhoto(photo, kThumbnailReadSide);
+    const QImage small = readPhoto(photo, pictures::kThumbnailReadSide);
     if (small.isNull() || thumbnail.isEmpty())
         return false;
-    return saveToJpegFile(imageCroppedToFitSize(small, kThumbnailSize), thumbnail, 100);
+    return saveToJpegFile(pictures::thumbnail(small), thumbnail, pictures::kThumbnailQuality);
 }

@@ -326,29 +326,28 @@ void ShareController::burnDVD() {
     dvd->BurnDVDButtonClicked(std::move(drive));
 }
 
-void ShareController::encodeDVDMenu() {
+// The DVD commands that encode or author on their own: the preview stopped, a new progress window.
+bool ShareController::beginDVDStep(const QString& windowTitle) {
     hub.stop();
     if (!dvd || isExportRunning())
-        return;
-    newExportProgressWindow(tr_("Encode DVD Menu"));
-    dvd->EncodeDVDMenu();
+        return false;
+    newExportProgressWindow(windowTitle);
+    return true;
+}
+
+void ShareController::encodeDVDMenu() {
+    if (beginDVDStep(tr_("Encode DVD Menu")))
+        dvd->EncodeDVDMenu();
 }
 
 void ShareController::encodeDVDSlideshow() {
-    hub.stop();
-    if (!dvd || isExportRunning())
-        return;
-    newExportProgressWindow(tr_("Encode DVD Slideshow"));
-    if (dvd->createDVDMPEGIIFile())
+    if (beginDVDStep(tr_("Encode DVD Slideshow")) && dvd->createDVDMPEGIIFile())
         userDialogs.exportDialogs().runExportProgressModal();
 }
 
 void ShareController::startDVDAuthor() {
-    hub.stop();
-    if (!dvd || isExportRunning())
-        return;
-    newExportProgressWindow(tr_("Build DVD"));
-    dvd->StartDVDAuthor();
+    if (beginDVDStep(tr_("Build DVD")))
+        dvd->StartDVDAuthor();
 }
 
 // The buttons of the last menu encoded laid into its stream, as the authoring would.

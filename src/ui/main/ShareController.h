@@ -83,6 +83,7 @@ private:
     QString serviceName() const;
     bool fitMusicBeforeExport();
     ExportProgressWindowController& newExportProgressWindow(const QString& windowTitle);
+    bool beginDVDStep(const QString& windowTitle);
     void showCurrentSlideWhenExportEnds();
     void showMovieFileResult(const QString& moved, const QString& error);
     void postContinueUpload(const QString& sourcePath);

@@ -1,6 +1,7 @@
 // The authoring's own progress window: its bar follows the authoring from its thread, its Cancel says
 // "NSNOTIFY_DVDAUTHOR_CANCELLED" and ends its run, and closing it says nothing.
 #include "support/MainWindowFixture.h"
+#include "support/NotificationLog.h"
 #include "support/Screenshot.h"
 #include "support/WidgetClick.h"
 
@@ -12,19 +13,6 @@
 #include <thread>
 
 using platform::NotificationCenter;
-
-namespace {
-
-struct Posts {
-    explicit Posts(const QString& name) {
-        auto& center = NotificationCenter::defaultCenter();
-        handle = {center, center.addObserver(name, [this](const auto&) { ++count; })};
-    }
-    int count = 0;
-    platform::ObserverHandle handle;
-};
-
-} // namespace
 
 class DVDAuthorProgressWindowTest : public MainWindowTest {};
 
@@ -63,8 +51,7 @@ TEST_F(DVDAuthorProgressWindowTest, CancelSaysSoAndEndsTheRunButClosingSaysNothi
         {"the close box", [](auto& w) { w.close(); }, 0},
     };
     for (const Case& c : cases) {
-        Posts cancelled(kNotifyDVDAuthorCancelled);
-        Posts encodingCancelled(kNotifyCancelEncodingVideo);
+        const test_support::NotificationLog log({kNotifyDVDAuthorCancelled, kNotifyCancelEncodingVideo});
         DVDAuthorProgressWindowController window;
         window.windowDidLoad();
         QTimer::singleShot(0, &window, [&] { c.end(window); });
@@ -75,7 +62,8 @@ TEST_F(DVDAuthorProgressWindowTest, CancelSaysSoAndEndsTheRunButClosingSaysNothi
         });
         EXPECT_EQ(window.exec(), QDialog::Rejected) << c.how;
         EXPECT_FALSE(hung) << c.how;
-        EXPECT_EQ(cancelled.count, c.cancels) << c.how;
-        EXPECT_EQ(encodingCancelled.count, 0) << c.how << ": only the authoring's own notification";
+        EXPECT_EQ(log.count(kNotifyDVDAuthorCancelled), c.cancels) << c.how;
+        EXPECT_EQ(log.count(kNotifyCancelEncodingVideo), 0)
+            << c.how << ": only the authoring's own notification";
     }
 }

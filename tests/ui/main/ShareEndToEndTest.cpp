@@ -39,6 +39,11 @@ protected:
         project->calcSlideItemsPhotoTransitionDuration();
     }
     bool ends(const std::function<bool()>& done) { return test_support::spinUntil(done, 180000); }
+    static void writeEarlierImage(const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("an earlier image");
+    }
 };
 
 TEST_F(ShareEndToEndTest, ADVDIsAuthoredAndWrittenIntoADiscImage) {
@@ -82,10 +87,7 @@ TEST_F(ShareEndToEndTest, ADVDIsAuthoredAndWrittenIntoADiscImage) {
 
 TEST_F(ShareEndToEndTest, ATestBurnTickedInTheSetUpRunsTheWholeDVDAndWritesNothing) {
     const QString image = dir.file("Rehearsal.iso");
-    QFile old(image);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("an earlier image");
-    old.close();
+    writeEarlierImage(image);
     BurnSetupPanel::Drives imageOnly;
     BurnSetupPanel panel(imageOnly, image);
     panel.show();
@@ -115,10 +117,7 @@ TEST_F(ShareEndToEndTest, ATestBurnTickedInTheSetUpRunsTheWholeDVDAndWritesNothi
 // keeps what it held, and the window, up until the burn has stopped, says that nothing was written.
 TEST_F(ShareEndToEndTest, CancelDuringTheBurnStopsItWritesNothingAndTheWindowSaysSo) {
     const QString image = dir.file("Trip.iso");
-    QFile earlier(image);
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("an earlier image");
-    earlier.close();
+    writeEarlierImage(image);
     // The image is measured large and then only begins to come, as from a slow source: the burn is under way
     // and far from its end when Cancel comes. Only a cancel stops it before the two minutes are out.
     const QString streaming = dir.file("streaming");
