@@ -328,6 +328,31 @@ TEST_F(ImageFileBurnTest, TheImageFileIsReplacedOnlyByABurnThatCompleted) {
     }
 }
 
+TEST_F(ImageFileBurnTest, AnISOFileIsReplacedOnlyByARunThatCompleted) {
+    struct Case {
+        const char* name;
+        QByteArray run; // $3 is where mkisofs is told to write
+        bool built;
+    };
+    const Case cases[] = {
+        {"fails half way", "head -c 4096 /dev/zero > \"$3\"; echo 'write error' >&2; exit 1", false},
+        {"writes nothing", "exit 0", false},
+        {"completes", "printf 'a new image' > \"$3\"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tools.add("mkisofs", c.run);
+        MKISOFSObject iso;
+        iso.setStrInputDVDFolder("/some/folder");
+        iso.setStrOutputISOPath(image());
+        DVDStepError error;
+        EXPECT_EQ(iso.BuildISO(&error), c.built) << qPrintable(error.message());
+        EXPECT_EQ(error.step, c.built ? QString() : QString("mkisofs"));
+        EXPECT_EQ(fileBytes(image()), c.built ? "a new image" : "an earlier image");
+        EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
+    }
+}
+
 // The earlier start, in which the burn object asked for its drive itself.
 TEST_F(ImageFileBurnTest, TheEarlierStartAsksForTheDriveAndBurnsOnTheOneChosen) {
     useStream("head -c " + QByteArray::number(kBlocks * 2048) + " /dev/zero");

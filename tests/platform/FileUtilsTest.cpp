@@ -173,6 +173,36 @@ TEST(AtomicWrite, ReadersNeverSeeAPartialFile) {
     EXPECT_EQ(entries(dir.path()), QStringList{"shared"});
 }
 
+TEST(PartialFile, TakesItsPlaceOnlyWhenPutThereAndNeverWritesThroughALink) {
+    TempDir dir;
+    UmaskScope mask(022);
+    writeFile(dir.file("real"), "kept", 0600);
+    ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("Trip.iso")));
+    QString error;
+    const QString partial = platform::createPartialFileBeside(dir.file("Trip.iso"), &error);
+    ASSERT_FALSE(partial.isEmpty()) << error.toStdString();
+    EXPECT_EQ(QFileInfo(partial).path(), dir.path());
+    EXPECT_TRUE(QFileInfo(partial).fileName().startsWith(".Trip.iso.")) << partial.toStdString();
+    EXPECT_EQ(readFile(partial), "");
+    EXPECT_EQ(modeOf(partial), mode_t(0644));
+    EXPECT_NE(platform::createPartialFileBeside(dir.file("Trip.iso")), partial)
+        << "each is a file of its own";
+
+    writeFile(partial, "a new image", 0644);
+    ASSERT_TRUE(platform::replaceWithPartialFile(partial, dir.file("Trip.iso"), &error))
+        << error.toStdString();
+    EXPECT_FALSE(QFileInfo(dir.file("Trip.iso")).isSymLink());
+    EXPECT_EQ(readFile(dir.file("Trip.iso")), "a new image");
+    EXPECT_EQ(readFile(dir.file("real")), "kept");
+    EXPECT_FALSE(exists(partial));
+
+    EXPECT_FALSE(platform::replaceWithPartialFile(dir.file("gone.part"), dir.file("Trip.iso"), &error));
+    EXPECT_TRUE(error.contains("Trip.iso")) << error.toStdString();
+    EXPECT_EQ(readFile(dir.file("Trip.iso")), "a new image");
+    EXPECT_TRUE(platform::createPartialFileBeside(dir.file("missing/Trip.iso"), &error).isEmpty());
+    EXPECT_TRUE(error.contains("missing/Trip.iso")) << error.toStdString();
+}
+
 TEST(FirstFreePath, CountsUpPastEverythingThatExists) {
     TempDir dir;
     EXPECT_EQ(firstFreePath(dir.path(), "Movie", ".mp4"), dir.file("Movie.mp4"));

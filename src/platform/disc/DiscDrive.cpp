@@ -1,15 +1,14 @@
 #include "platform/disc/DiscDrive.h"
 
+#include "platform/foundation/FileUtils.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <libburn/libburn.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <vector>
 
 namespace platform::disc {
@@ -36,30 +35,6 @@ MediaStatus mediaStatusFrom(burn::burn_disc_status status) {
     }
 }
 
-// Makes a new empty file ".<name>.<random>.part" beside `path`, exclusively (the process's file mode mask
-// applies, as to any new file); its path, or empty with the reason.
-QString createPartialFile(const QString& path, QString* error) {
-    const QFileInfo target(path);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate =
-            target.absolutePath() + QStringLiteral("/.%1.%2.part")
-                                        .arg(target.fileName())
-                                        .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0'));
-        const int fd = ::open(QFile::encodeName(candidate).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    if (error)
-        *error = QStringLiteral("The disc image file \"%1\" could not be written: %2")
-                     .arg(path, qt_error_string(errno));
-    return QString();
-}
-
 void removePartialFile(const QString& path) {
     const QByteArray name = QFile::encodeName(path);
     // The drive may still hold the file open: emptied, its space comes back now rather than at the release.
@@ -76,7 +51,7 @@ std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString
             *error = QStringLiteral("\"%1\" is a folder, not a disc image file.").arg(path);
         return nullptr;
     }
-    const QString partial = createPartialFile(target.absoluteFilePath(), error);
+    const QString partial = createPartialFileBeside(target.absoluteFilePath(), error);
     if (partial.isEmpty())
         return nullptr;
     auto drive = open(pseudoDriveAddress(partial), error);
@@ -92,26 +67,13 @@ std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString
 bool DiscDrive::commitImage(QString* error) {
     if (imagePath.isEmpty())
         return true;
-    const auto fail = [&](const QString& reason) {
+    QString reason = QStringLiteral("this drive has no image to put there.");
+    if (partialPath.isEmpty() || !replaceWithPartialFile(partialPath, imagePath, &reason)) {
         if (error)
             *error = QStringLiteral("The disc image could not be put at \"%1\": %2").arg(imagePath, reason);
         discardImage();
         return false;
-    };
-    if (partialPath.isEmpty())
-        return fail(QStringLiteral("this drive has no image to put there."));
-    const QByteArray partial = QFile::encodeName(partialPath);
-    // Flushed before the name moves, so that a crash never leaves a name on a half-written image.
-    const int fd = ::open(partial.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const int reason = errno;
-        if (fd >= 0)
-            ::close(fd);
-        return fail(qt_error_string(reason));
     }
-    ::close(fd);
-    if (::rename(partial.constData(), QFile::encodeName(imagePath).constData()) != 0)
-        return fail(qt_error_string(errno));
     partialPath.clear();
     return true;
 }

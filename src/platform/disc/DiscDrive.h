@@ -33,7 +33,7 @@ public:
     static std::shared_ptr<DiscDrive> open(const QString& address, QString* error = nullptr);
     static QString pseudoDriveAddress(const QString& filePath); // "stdio:" + the absolute path
     // A disc image file as the drive, written in one piece: the pseudo-drive records into a new hidden file
-    // beside `path` (".<name>.<random>.part", same folder) and commitImage() moves it to `path`. Until then
+    // beside `path` (platform::createPartialFileBeside) and commitImage() moves it to `path`. Until then
     // whatever is at `path` stays as it was; discardImage(), or the drive going, removes the partial file.
     static std::shared_ptr<DiscDrive> openImageFile(const QString& path, QString* error = nullptr);
 

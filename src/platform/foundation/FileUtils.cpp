@@ -41,6 +41,7 @@ bool occupied(const QString& path) {
 }
 
 const QLatin1String kWritingPurpose("tmp");
+const QLatin1String kPartialPurpose("part");
 
 // A hidden name beside `name` that nobody else will pick by chance (64 random bits).
 QString temporarySibling(const QString& folder, const QString& name, QLatin1String purpose) {
@@ -49,9 +50,10 @@ QString temporarySibling(const QString& folder, const QString& name, QLatin1Stri
                                  QLatin1Char('-') + QString::number(nonce, 16));
 }
 
-UniqueFd createTemporary(const QString& folder, const QString& name, QString* temp) {
+UniqueFd createTemporary(const QString& folder, const QString& name, QString* temp,
+                         QLatin1String purpose = kWritingPurpose) {
     for (int attempt = 0; attempt < 16; ++attempt) {
-        *temp = temporarySibling(folder, name, kWritingPurpose);
+        *temp = temporarySibling(folder, name, purpose);
         // 0644 less the umask, like any new file of ours.
         UniqueFd fd(
             ::open(encoded(*temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644));
@@ -216,6 +218,37 @@ bool createFreshFile(const QString& path, QString* error, int mode) {
     UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode)));
     if (!fd)
         return fail(error, QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno)));
+    return true;
+}
+
+QString createPartialFileBeside(const QString& path, QString* error) {
+    const QFileInfo target(QFileInfo(path).absoluteFilePath());
+    QString partial;
+    if (!createTemporary(target.absolutePath(), target.fileName(), &partial, kPartialPurpose)) {
+        fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, qt_error_string(errno)));
+        return QString();
+    }
+    return partial;
+}
+
+bool replaceWithPartialFile(const QString& partial, const QString& path, QString* error) {
+    const QString target = QFileInfo(path).absoluteFilePath();
+    const auto refuse = [&](int reason) {
+        return fail(
+            error,
+            QStringLiteral("Cannot put the new \"%1\" in place: %2").arg(path, qt_error_string(reason)));
+    };
+    // Flushed before the name moves, so that a crash never leaves the name on a half-written file.
+    UniqueFd fd(::open(encoded(partial).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd || ::fsync(fd.get()) != 0)
+        return refuse(errno);
+    fd.reset();
+    if (::rename(encoded(partial).constData(), encoded(target).constData()) != 0)
+        return refuse(errno);
+    QString reason;
+    if (!filetree::syncFolder(encoded(QFileInfo(target).absolutePath()), &reason))
+        return fail(error,
+                    QStringLiteral("\"%1\" was written but may not survive a crash: %2").arg(path, reason));
     return true;
 }
 

@@ -22,6 +22,14 @@ int removeStaleTemporaryFiles(const QString& folder);
 // when it could not be done; a folder in the way is left alone.
 bool createFreshFile(const QString& path, QString* error = nullptr, int mode = 0600);
 
+// A new empty file beside path, hidden and named after it, for a large file that is written first and takes
+// path's place only once whole (replaceWithPartialFile): whatever is at path stays until then. Made
+// exclusively, 0644 less the umask like any new file of ours. Its path, or empty with a message in *error.
+QString createPartialFileBeside(const QString& path, QString* error = nullptr);
+// Flushes the partial file to disk and renames it over path; a link at path is replaced, never followed.
+// False with a message in *error; the partial file is then left where it is, for the caller to remove.
+bool replaceWithPartialFile(const QString& partial, const QString& path, QString* error = nullptr);
+
 // The first of "<folder>/<base><ext>", "<folder>/<base>-1<ext>", "<folder>/<base>-2<ext>", ... that does
 // not exist yet. ext includes its dot, or is empty.
 QString firstFreePath(const QString& folder, const QString& base, const QString& ext);

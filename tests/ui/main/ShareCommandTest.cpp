@@ -276,3 +276,29 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     EXPECT_TRUE(dialogs.burnProgress.empty());
     expectPlaybackBack();
 }
+
+// The window's DVD commands without a menu item: the show's stream alone under its own progress window, and a
+// picked stream to author, which a cancelled open panel leaves at that.
+TEST_F(ShareExportTest, ADVDSlideshowStreamAloneAndAPickedStreamToAuthorAreTheWindowsCommandsToo) {
+    useShortSlides(3);
+    controller->createDVDMPEGIIFile();
+    EXPECT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
+    ASSERT_FALSE(dialogs.exportWindows.empty());
+    EXPECT_EQ(dialogs.exportWindows.back()->windowTitle(), "Encode DVD Slideshow");
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 120000));
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.modalEnds, 1);
+    const QString encoded = project->strEncodingVideoFilePath(QSizeF(960, 540));
+    const MediaProbe stream = MediaProbe::probe(encoded.left(encoded.lastIndexOf('.')) + ".mpg");
+    ASSERT_TRUE(stream.ok) << qPrintable(stream.error);
+    EXPECT_EQ(stream.formatName, "mpeg");
+    expectPlaybackBack();
+
+    controller->StartDVDAuthor();
+    EXPECT_EQ(dialogs.mpegOpenPanels, 1);
+    EXPECT_EQ(dialogs.burnSetups, 0);
+    EXPECT_EQ(dialogs.modalRuns, 1) << "nothing to author";
+    EXPECT_EQ(controller->dvdCommand()->dvdAuthorObj(), nullptr);
+    EXPECT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Idle);
+}
