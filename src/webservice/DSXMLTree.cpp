@@ -4,6 +4,9 @@
 
 #include <libxml/parser.h>
 
+#include <QHashFunctions>
+
+#include <algorithm>
 #include <mutex>
 
 namespace {
@@ -88,10 +91,7 @@ std::shared_ptr<DSXMLTree> DSXMLTree::owningNamespace(xmlNsPtr ns) {
 }
 
 size_t DSXMLStringCache::Hash::operator()(const QByteArray& bytes) const {
-    size_t hash = 5381;
-    for (const char byte : bytes)
-        hash = hash * 33 + size_t(static_cast<signed char>(byte));
-    return hash;
+    return qHash(bytes, QHashSeed::globalSeed());
 }
 
 QString DSXMLStringCache::stringFromXMLString(const xmlChar* text) {
@@ -108,6 +108,14 @@ QString DSXMLStringCache::stringFromXMLString(const xmlChar* text) {
 qsizetype DSXMLStringCache::count() const {
     std::lock_guard lock(mutex_);
     return qsizetype(strings_.size());
+}
+
+qsizetype DSXMLStringCache::largestBucketSize() const {
+    std::lock_guard lock(mutex_);
+    std::size_t largest = 0;
+    for (std::size_t bucket = 0; bucket < strings_.bucket_count(); ++bucket)
+        largest = std::max(largest, strings_.bucket_size(bucket));
+    return qsizetype(largest);
 }
 
 void DSXMLTree::attachStringCache() {

@@ -17,9 +17,12 @@ class DSXMLStringCache {
 public:
     QString stringFromXMLString(const xmlChar* text);
     qsizetype count() const;
+    // The most strings that share one bucket: how many a lookup may have to compare.
+    qsizetype largestBucketSize() const;
 
 private:
-    // djb2 over the bytes taken as signed chars.
+    // Seeded afresh in every process: names and texts come from the network, and under a fixed hash a reply
+    // can be made of strings that all land in one bucket, which makes reading it quadratic.
     struct Hash {
         size_t operator()(const QByteArray& bytes) const;
     };

@@ -1,8 +1,11 @@
 #include "support/DSServiceDocuments.h"
 #include "support/TestEnvironment.h"
 #include "webservice/DSXMLDocument.h"
+#include "webservice/DSXMLTree.h"
 
 #include <gtest/gtest.h>
+
+#include <QSet>
 
 #include <functional>
 
@@ -199,4 +202,30 @@ TEST(DSXMLTreeCache, ADocumentMakesEachOfItsNamesAndTextsOnce) {
     EXPECT_EQ(typeOfFirstLink(bareEntries.at(0))->stringValue(), type);
     EXPECT_NE(typeOfFirstLink(bareEntries.at(0))->stringValue().constData(),
               typeOfFirstLink(bareEntries.at(1))->stringValue().constData());
+}
+
+// Names that a fixed string hash sends to one value ("Ez" and "FY" weigh the same under h * 33 + c, in any
+// order) are what a hostile reply would be made of: the strings cache still spreads them, so that a lookup
+// compares a few strings rather than every one made so far.
+TEST(DSXMLTreeCache, NamesMadeToCollideAreSpreadOverTheStringsCache) {
+    constexpr int kPairs = 12;
+    QByteArray text = "<r>";
+    for (int i = 0; i < (1 << kPairs); ++i) {
+        QByteArray name;
+        for (int pair = 0; pair < kPairs; ++pair)
+            name += (i >> pair) & 1 ? "Ez" : "FY";
+        text += '<' + name + "/>";
+    }
+    text += "</r>";
+    const DSXMLDocumentRef document = DSXMLDocument::documentWithData(text);
+    ASSERT_TRUE(document);
+    const DSXMLElementRef root = document->rootElement();
+    QSet<QString> names;
+    for (const DSXMLNodeRef& child : root->children())
+        names.insert(child->name());
+    EXPECT_EQ(names.size(), 1 << kPairs);
+    DSXMLStringCache* strings = DSXMLTree::stringCacheOf(root->XMLNode());
+    ASSERT_TRUE(strings);
+    EXPECT_EQ(strings->count(), 1 << kPairs);
+    EXPECT_LE(strings->largestBucketSize(), 16);
 }
