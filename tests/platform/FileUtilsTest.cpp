@@ -1,6 +1,7 @@
 #include "FileTestHelpers.h"
 
 #include "platform/foundation/FileUtils.h"
+#include "support/OpenWatch.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -259,6 +260,38 @@ TEST(LiesInsideFolder, ResolvesLinksOnBothSides) {
     for (const Case& c : cases)
         EXPECT_EQ(platform::liesInsideFolder(c.path, c.folder), c.inside)
             << c.path.toStdString() << " in " << c.folder.toStdString();
+}
+
+TEST(OpenRegularFile, OpensFilesAndLinksToThemButNeverAPipeADeviceOrAFolder) {
+    TempDir dir;
+    writeFile(dir.file("plain"), "plain bytes");
+    ASSERT_TRUE(QFile::link(dir.file("plain"), dir.file("link")));
+    ASSERT_TRUE(QFile::link(dir.file("pipe"), dir.file("link to pipe")));
+    ASSERT_TRUE(QDir().mkdir(dir.file("folder")));
+    test_support::FifoTrap pipe(dir.file("pipe"));
+    ASSERT_TRUE(pipe.isValid());
+    test_support::OpenWatch watch({dir.path()});
+    const std::vector<std::pair<QString, bool>> cases = {
+        {dir.file("plain"), true},   {dir.file("link"), true},
+        {dir.file("pipe"), false},   {dir.file("link to pipe"), false},
+        {dir.file("folder"), false}, {dir.file("absent"), false},
+        {"/dev/zero", false},        {"/dev/null", false},
+        {QString(), false},
+    };
+    for (const auto& [path, regular] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        QString error;
+        EXPECT_EQ(platform::openRegularFile(path, &error).isValid(), regular);
+        EXPECT_EQ(error.isEmpty(), regular);
+        QFile file;
+        EXPECT_EQ(platform::openRegularFile(file, path), regular);
+        EXPECT_EQ(file.isOpen(), regular);
+        if (regular) {
+            EXPECT_EQ(file.readAll(), "plain bytes");
+        }
+    }
+    EXPECT_EQ(pipe.readers(), 0);
+    EXPECT_FALSE(watch.opened().contains(dir.file("pipe")));
 }
 
 TEST(SanitizedFileName, TurnsTitlesIntoOneSafeComponent) {

@@ -284,6 +284,32 @@ bool moveItem(const QString& from, const QString& to, const MoveOptions& options
     return copyThenRemove(from, to, error);
 }
 
+UniqueFd openRegularFile(const QString& path, QString* error) {
+    const QByteArray name = encoded(path);
+    struct stat st {};
+    if (path.isEmpty() || ::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        fail(error, QStringLiteral("Cannot open \"%1\": it is not a file on this computer").arg(path));
+        return {};
+    }
+    UniqueFd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+        fail(error, QStringLiteral("Cannot open \"%1\": it is not a readable file").arg(path));
+        return {};
+    }
+    return fd;
+}
+
+bool openRegularFile(QFile& file, const QString& path, QString* error) {
+    UniqueFd fd = openRegularFile(path, error);
+    if (!fd)
+        return false;
+    if (!file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return fail(error, QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString()));
+    fd.release();
+    return true;
+}
+
 bool liesInsideFolder(const QString& path, const QString& folder) {
     if (path.isEmpty() || folder.isEmpty())
         return false;

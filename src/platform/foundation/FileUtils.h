@@ -1,7 +1,11 @@
 #pragma once
 
+#include "platform/foundation/UniqueFd.h"
+
 #include <QByteArray>
 #include <QString>
+
+class QFile;
 
 namespace platform {
 
@@ -41,6 +45,14 @@ bool moveItem(const QString& from, const QString& to, QString* error = nullptr);
 // Whether path, with every link in it resolved, is folder (links resolved too) or lies beneath it; false
 // when either does not exist. A link inside folder that points out of it is outside.
 bool liesInsideFolder(const QString& path, const QString& folder);
+
+// Opens path for reading when it is a regular file (a link to one is followed), else answers an invalid
+// descriptor with a message in *error. A pipe or a device is never opened, so reading never blocks or
+// never ends: the path is looked at before the open, opened without blocking and looked at again through
+// the descriptor, in case it was swapped between the two.
+UniqueFd openRegularFile(const QString& path, QString* error = nullptr);
+// The same for Qt's readers: file is open for reading on success, closed otherwise.
+bool openRegularFile(QFile& file, const QString& path, QString* error = nullptr);
 
 // Turns a user's title into one path component: no "/", no NUL, never ".", ".." or a leading ".".
 // An empty result becomes `fallback`.

@@ -1,3 +1,4 @@
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/KeyedArchive.h"
 
 #include "platform/foundation/KeyedArchiveFormat.h"
@@ -565,12 +566,10 @@ ArchivableRef KeyedUnarchiver::unarchiveObject(const QByteArray& data, QString* 
 }
 
 ArchivableRef KeyedUnarchiver::unarchiveObjectWithFile(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Could not open \"%1\": %2").arg(path, file.errorString());
+    // A pipe or a device in a project's place would never end, or never begin.
+    QFile file;
+    if (!openRegularFile(file, path, error))
         return nullptr;
-    }
     // Read one byte past the limit, so that files whose size the system does not report are caught too.
     const QByteArray data = file.size() > kMaxArchiveSize ? QByteArray() : file.read(kMaxArchiveSize + 1);
     if (file.size() > kMaxArchiveSize || data.size() > kMaxArchiveSize) {

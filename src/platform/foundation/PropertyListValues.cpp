@@ -106,12 +106,9 @@ QVariant variantFromPropertyList(plist_t node) {
 }
 
 QVariant readPropertyListFile(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("Cannot read \"%1\": %2").arg(path, file.errorString());
+    QFile file;
+    if (!openRegularFile(file, path, error))
         return {};
-    }
     const PlistPtr root = parsePropertyList(file.readAll(), error);
     return root ? variantFromPropertyList(root.get()) : QVariant();
 }

@@ -23,6 +23,11 @@ bool saveEncoded(const QImage& image, const QString& path, const char* format, i
 
 } // namespace
 
+PictureFileReader::PictureFileReader(const QString& path) {
+    if (platform::openRegularFile(file, path))
+        imageReader.setDevice(&file);
+}
+
 bool saveToJpegFile(const QImage& image, const QString& path) {
     return saveEncoded(image, path, "JPEG", 100);
 }

@@ -4,13 +4,29 @@
 // into a size by cropping or scaling, colour swatches, text measuring and a movie's orientation.
 
 #include <QColor>
+#include <QFile>
 #include <QFont>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
+
+// A picture reader of a file that opens it only when it is a regular file: a pipe or a device, which would
+// block or never end, is never opened, and the reader then reads nothing. The format is told by content.
+class PictureFileReader {
+public:
+    explicit PictureFileReader(const QString& path);
+    PictureFileReader(const PictureFileReader&) = delete;
+    PictureFileReader& operator=(const PictureFileReader&) = delete;
+    QImageReader& reader() { return imageReader; }
+
+private:
+    QFile file;
+    QImageReader imageReader;
+};
 
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.
 bool saveToJpegFile(const QImage& image, const QString& path);

@@ -1,5 +1,6 @@
 #include "platform/media/LibavSupport.h"
 
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/UniqueFd.h"
 
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <memory>
 #include <mutex>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
 extern "C" {
@@ -55,24 +55,12 @@ int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-// The path as a regular file opened for reading; looked at before it is opened, so that a FIFO or a
-// device is never opened at all, and again through the descriptor, in case it was swapped meanwhile.
-std::unique_ptr<FileSource> openRegularFile(const QString& path, QString* error) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (error)
-            *error = QStringLiteral("Cannot open \"%1\": it is not a file on this computer").arg(path);
-        return nullptr;
-    }
+// The path as a regular file opened for reading: a FIFO or a device is never opened at all.
+std::unique_ptr<FileSource> openSource(const QString& path, QString* error) {
     auto source = std::make_unique<FileSource>();
-    source->fd.reset(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!source->fd || ::fstat(source->fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
-        ::fcntl(source->fd.get(), F_SETFL, 0) != 0) {
-        if (error)
-            *error = QStringLiteral("Cannot open \"%1\": it is not a readable file").arg(path);
+    source->fd = platform::openRegularFile(path, error);
+    if (!source->fd)
         return nullptr;
-    }
     auto* buffer = static_cast<unsigned char*>(av_malloc(kReadBufferSize));
     source->io = buffer ? avio_alloc_context(buffer, kReadBufferSize, 0, source.get(), &FileSource::read,
                                              nullptr, &FileSource::seek)
@@ -122,7 +110,7 @@ PacketPtr makePacket() {
 
 InputPtr openInput(const QString& path, QString* error) {
     initLibav();
-    std::unique_ptr<FileSource> source = openRegularFile(path, error);
+    std::unique_ptr<FileSource> source = openSource(path, error);
     if (!source)
         return nullptr;
     AVFormatContext* raw = avformat_alloc_context();

@@ -1,5 +1,6 @@
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/Shuffle.h"
+#include "support/OpenWatch.h"
 #include "support/TempDir.h"
 
 #include <QImageReader>
@@ -158,4 +159,18 @@ TEST(Shuffle, EveryPositionIsReachable) {
     }
     for (int count : firstPlace)
         EXPECT_GT(count, 50);
+}
+
+TEST(PictureFileReader, ReadsPicturesByContentAndNothingFromAPipe) {
+    TempDir dir;
+    ASSERT_TRUE(quadrants(8, 4).save(dir.file("picture.dat"), "PNG"));
+    PictureFileReader picture(dir.file("picture.dat"));
+    EXPECT_EQ(picture.reader().read().size(), QSize(8, 4)) << "the format is told by content";
+
+    test_support::FifoTrap pipe(dir.file("pipe.png"));
+    ASSERT_TRUE(pipe.isValid());
+    PictureFileReader none(pipe.path());
+    EXPECT_TRUE(none.reader().read().isNull());
+    EXPECT_EQ(pipe.readers(), 0) << "never opened, so never waited on";
+    EXPECT_TRUE(PictureFileReader(dir.file("absent.png")).reader().read().isNull());
 }
