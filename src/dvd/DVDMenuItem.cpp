@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextLayout>
@@ -196,10 +195,10 @@ QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& proje
     if (size.isEmpty() || frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
         return {};
     // The whole photo is stretched into the box, so it is decoded straight at that size.
-    QImageReader reader(project.slidePicturePaths.at(frameIndex));
-    reader.setAutoTransform(true);
-    reader.setScaledSize(size);
-    QImage photo = reader.read();
+    PictureFileReader picture(project.slidePicturePaths.at(frameIndex));
+    picture.reader().setAutoTransform(true);
+    picture.reader().setScaledSize(size);
+    QImage photo = picture.reader().read();
     if (!photo.isNull() && photo.size() != size)
         photo = photo.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return photo;

@@ -20,6 +20,16 @@ void splitName(const QString& name, QString& base, QString& extension) {
     extension = dot > 0 ? name.mid(dot) : QString();
 }
 
+// A name of one path component: never empty, ".", ".." or with a slash.
+bool isPlainName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/'));
+}
+
+QString projectFolderOf(const QString& contentsFolder) {
+    return QFileInfo(QDir::cleanPath(contentsFolder)).absolutePath();
+}
+
 } // namespace
 
 double ContentsFolder::secondsSinceReferenceDate() {
@@ -37,11 +47,53 @@ QString ContentsFolder::songCopyName(const QString& source) {
     return timeStampedName(info.completeBaseName() + "-", info.suffix());
 }
 
+QString ContentsFolder::ofOpenProject() {
+    const auto project = SlideshowProject::currentMainProject();
+    return project ? project->strMacProjectBundleContentsPath() : QString();
+}
+
 QString ContentsFolder::fileInProject(const QString& path, const QString& contentsFolder) {
     if (path.isEmpty() || contentsFolder.isEmpty() || !QDir::isAbsolutePath(path))
         return QString();
-    const QString projectFolder = QFileInfo(QDir::cleanPath(contentsFolder)).absolutePath();
-    return QFileInfo(path).isFile() && platform::liesInsideFolder(path, projectFolder) ? path : QString();
+    return QFileInfo(path).isFile() && platform::liesInsideFolder(path, projectFolderOf(contentsFolder))
+               ? path
+               : QString();
+}
+
+QString ContentsFolder::resourceFile(const QString& path) {
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return QString();
+    return QFileInfo(path).isFile() && platform::liesInsideFolder(path, platform::paths::resourceFolder())
+               ? path
+               : QString();
+}
+
+QString ContentsFolder::projectOrResourceFile(const QString& path, const QString& contentsFolder) {
+    const QString own = fileInProject(path, contentsFolder);
+    return own.isEmpty() ? resourceFile(path) : own;
+}
+
+QString ContentsFolder::nameInContents(const QString& name, const QString& contentsFolder) {
+    if (contentsFolder.isEmpty() || !isPlainName(name))
+        return QString();
+    const QString path = contentsFolder + "/" + name;
+    const QFileInfo entry(path);
+    if (entry.exists() || entry.isSymLink())
+        return fileInProject(path, contentsFolder);
+    // Nothing there yet: a name about to be written, unless the folder would take it elsewhere.
+    const QFileInfo folder(contentsFolder);
+    const bool leadsOut = (folder.exists() || folder.isSymLink()) &&
+                          !platform::liesInsideFolder(contentsFolder, projectFolderOf(contentsFolder));
+    return leadsOut ? QString() : path;
+}
+
+QString ContentsFolder::clipInProject(const QString& path, const QString& contentsFolder) {
+    if (const QString inside = fileInProject(path, contentsFolder); !inside.isEmpty())
+        return inside;
+    const QString name = QFileInfo(path).fileName();
+    if (!isPlainName(name))
+        return QString();
+    return fileInProject(contentsFolder + "/videos/" + name, contentsFolder);
 }
 
 QString ContentsFolder::recordingName(double secondsSinceReferenceDate) {

@@ -21,10 +21,27 @@ public:
     // or empty with a message in *error when the copy failed.
     static QString copyUnderFreeName(const QString& source, const QString& folder, const QString& name,
                                      QString* error = nullptr);
+    // The "Contents" folder of the open project; empty when none is open.
+    static QString ofOpenProject();
+    // The one rule for every path a project's files name. Projects come from elsewhere, so a stored path, a
+    // link out of the project or a "Contents" folder that is itself a link never makes another file of the
+    // user part of it; and only regular files count, so that nothing read ever blocks on a pipe or a device.
+    //
     // The project's own file: path when it names a regular file that lies inside the folder of the project
-    // whose "Contents" folder is given, every link resolved; else empty. Projects come from elsewhere, so
-    // a stored path or a link out of the project never makes another file of the user part of it.
+    // whose "Contents" folder is given, every link resolved; else empty.
     static QString fileInProject(const QString& path, const QString& contentsFolder);
+    // One of our own resources: path when it names a regular file inside the resource folder, every link
+    // resolved; else empty. For what only the application itself provides (the stock song and pictures).
+    static QString resourceFile(const QString& path);
+    // path when it is the project's own file or one of our resources; else empty.
+    static QString projectOrResourceFile(const QString& path, const QString& contentsFolder);
+    // "<contents>/<name>" as the project may read or write it: when nothing stands there yet (a file about
+    // to be made) or when it is the project's own file; else empty, as for a name that is no plain name
+    // and for anything at all while "Contents" leads out of the project.
+    static QString nameInContents(const QString& name, const QString& contentsFolder);
+    // A clip of the project: the stored path when it is the project's own file, else a file of the same
+    // name in its "videos" folder (a project copied or moved elsewhere keeps its clips there); else empty.
+    static QString clipInProject(const QString& path, const QString& contentsFolder);
     // A song's copy: "%@-%.2f.%@" of the source's name without extension, the time and its extension.
     static QString songCopyName(const QString& source);
     // The name of a recording the sound recorder makes in the user's Documents folder.

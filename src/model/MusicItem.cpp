@@ -53,11 +53,6 @@ QString twoDigits(int value) {
     return QString::asprintf("%02i", value);
 }
 
-QString contentsOfOpenProject() {
-    const auto project = SlideshowProject::currentMainProject();
-    return project ? project->strMacProjectBundleContentsPath() : QString();
-}
-
 // A song file is a regular file (or a link to one); anything else, a device above all, counts as missing.
 bool isSongFile(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
@@ -69,20 +64,13 @@ bool isSongFile(const QString& path) {
 // of the project above all, leaves the song without a copy, so that no other file is ever measured or
 // played in its place.
 QString copyPathIn(const QVariantMap& song, const QString& contentsFolder) {
-    const QString name = song.value(kPureFileName).toString().section(QLatin1Char('/'), -1);
-    if (contentsFolder.isEmpty() || name.isEmpty() || name == QLatin1String(".") ||
-        name == QLatin1String(".."))
-        return QString();
-    const QString path = contentsFolder + "/" + name;
-    const QFileInfo entry(path);
-    if (!entry.exists() && !entry.isSymLink())
-        return path;
-    return ContentsFolder::fileInProject(path, contentsFolder);
+    return ContentsFolder::nameInContents(song.value(kPureFileName).toString().section(QLatin1Char('/'), -1),
+                                          contentsFolder);
 }
 
 // The stock song as stored: only a file among our own resources, never one a received project names.
 bool isOurStockSong(const QString& path) {
-    return isSongFile(path) && platform::liesInsideFolder(path, platform::paths::resourceFolder());
+    return !ContentsFolder::resourceFile(path).isEmpty();
 }
 
 // A folder of an application's resources (an application bundle's or ours) that is gone: the song was
@@ -162,7 +150,7 @@ double MusicItem::songDuration(const QString& path) {
 double MusicItem::musicItemDuration(MusicItem* item) {
     if (!item)
         return 0.0;
-    return item->durationIn(contentsOfOpenProject());
+    return item->durationIn(ContentsFolder::ofOpenProject());
 }
 
 double MusicItem::durationIn(const QString& contentsFolder) {
@@ -195,7 +183,7 @@ QString MusicItem::musicItemTitleFromFileName(const QString& path) {
 }
 
 QString MusicItem::strFilePath() const {
-    return strFilePathIn(contentsOfOpenProject());
+    return strFilePathIn(ContentsFolder::ofOpenProject());
 }
 
 QString MusicItem::strFilePathIn(const QString& contentsFolder) const {

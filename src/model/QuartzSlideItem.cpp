@@ -1,6 +1,7 @@
 #include "model/QuartzSlideItem.h"
 
 #include "model/ArchiveCoding.h"
+#include "model/ContentsFolder.h"
 
 QuartzSlideItem::QuartzSlideItem() {
     setItemType(kItemTypeQuartz);
@@ -13,26 +14,40 @@ std::shared_ptr<QuartzSlideItem> QuartzSlideItem::initWithCoder(platform::KeyedU
 }
 
 // The composition's files are kept with the slide: without them a reloaded composition slide would show
-// nothing ever again.
+// nothing ever again. Nothing is read yet: the stored paths may lead anywhere (locateFilesInProject).
 void QuartzSlideItem::decodeFields(platform::KeyedUnarchiver& coder) {
     SlideItem::decodeFields(coder);
     setItemType(kItemTypeQuartz);
-    setStrQuartzFilePath(archive::decodeString(coder, "strQuartzFilePath"));
-    setStrVideoFilePath(archive::decodeString(coder, "strVideoFilePath"));
+    fields.with([&coder](Fields& f) {
+        f.storedQuartzFilePath = archive::decodeString(coder, "strQuartzFilePath");
+        f.storedVideoFilePath = archive::decodeString(coder, "strVideoFilePath");
+    });
     setBVideoItem(coder.decodeBool("bVideoItem"));
 }
 
 void QuartzSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
     SlideItem::encodeWithCoder(coder);
-    coder.encodeObject(archive::objectOrNil(strQuartzFilePath()), "strQuartzFilePath");
-    coder.encodeObject(archive::objectOrNil(strVideoFilePath()), "strVideoFilePath");
+    const Fields f = fields.get();
+    coder.encodeObject(archive::objectOrNil(f.storedQuartzFilePath), "strQuartzFilePath");
+    coder.encodeObject(archive::objectOrNil(f.storedVideoFilePath), "strVideoFilePath");
     coder.encodeBool(bVideoItem(), "bVideoItem");
+}
+
+bool QuartzSlideItem::locateFilesInProject(const QString& contentsFolder) {
+    return fields.with([&contentsFolder](Fields& f) {
+        f.quartzFilePath = ContentsFolder::projectOrResourceFile(f.storedQuartzFilePath, contentsFolder);
+        f.videoFilePath = f.storedVideoFilePath.isEmpty()
+                              ? QString()
+                              : ContentsFolder::clipInProject(f.storedVideoFilePath, contentsFolder);
+        return !f.quartzFilePath.isEmpty() && f.videoFilePath.isEmpty() == f.storedVideoFilePath.isEmpty();
+    });
 }
 
 std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {
     auto other = std::make_shared<QuartzSlideItem>();
-    other->setStrQuartzFilePath(strQuartzFilePath());
-    other->setStrVideoFilePath(strVideoFilePath());
+    Fields files = fields.get();
+    files.context.reset();
+    other->fields.set(std::move(files));
     other->setBVideoItem(bVideoItem());
     other->customSetDurations(fSecPhotoDuration(), fSecTransitionDuration());
     other->setPixelSize(pixelSize());
@@ -87,7 +102,7 @@ QString QuartzSlideItem::strQuartzFilePath() const {
 }
 
 void QuartzSlideItem::setStrQuartzFilePath(const QString& path) {
-    fields.set(&Fields::quartzFilePath, path);
+    fields.with([&path](Fields& f) { f.quartzFilePath = f.storedQuartzFilePath = path; });
 }
 
 QString QuartzSlideItem::strVideoFilePath() const {
@@ -95,5 +110,5 @@ QString QuartzSlideItem::strVideoFilePath() const {
 }
 
 void QuartzSlideItem::setStrVideoFilePath(const QString& path) {
-    fields.set(&Fields::videoFilePath, path);
+    fields.with([&path](Fields& f) { f.videoFilePath = f.storedVideoFilePath = path; });
 }

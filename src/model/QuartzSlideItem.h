@@ -41,7 +41,12 @@ public:
 
     bool iSItemReady() const override { return true; }
     QString mediaFilePath() const override { return strQuartzFilePath(); }
+    // The stored composition becomes the project's own file or one of our compositions, the stored clip
+    // the project's own clip (as a clip slide's); whatever else they name is missing.
+    bool locateFilesInProject(const QString& contentsFolder) override;
 
+    // The files the slide renders; a read slide has none until its project locates them. The setters
+    // take the paths a person chose.
     QString strQuartzFilePath() const;
     void setStrQuartzFilePath(const QString& path);
     bool bVideoItem() const { return videoItem.load(); }
@@ -56,8 +61,8 @@ private:
     // Threads: the loader thread reads the paths and the context while the main thread may set them; they
     // are guarded together in `fields`, the flags are atomic, and sizeDecision makes the size one decision.
     struct Fields {
-        QString quartzFilePath;
-        QString videoFilePath;
+        QString quartzFilePath, videoFilePath;             // the files rendered
+        QString storedQuartzFilePath, storedVideoFilePath; // as chosen or read, and stored again
         std::shared_ptr<platform::gl::Context> context;
     };
     platform::Guarded<Fields> fields;

@@ -1,6 +1,7 @@
 #include "model/SlideItem.h"
 
 #include "model/ArchiveCoding.h"
+#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
@@ -110,20 +111,17 @@ void SlideItem::SetRandomPanzoom() {
 // ---- files
 
 QString SlideItem::pathInOpenProject(const QString& name) {
-    if (name.isNull())
-        return QString();
-    const auto project = SlideshowProject::currentMainProject();
-    const QString contents = project ? project->strMacProjectBundleContentsPath() : QString();
-    if (contents.isEmpty())
-        return QString();
-    return contents + "/" + name;
+    return name.isNull() ? QString() : ContentsFolder::nameInContents(name, ContentsFolder::ofOpenProject());
+}
+
+QString SlideItem::entryInOpenProject(const QString& name) {
+    const QString contents = ContentsFolder::ofOpenProject();
+    return name.isEmpty() || contents.isEmpty() ? QString() : contents + "/" + name;
 }
 
 QString SlideItem::fileNameIn(const QString& contentsFolder) const {
     const QString name = fields.get(&Fields::storedFileName);
-    if (name.isNull() || contentsFolder.isEmpty())
-        return QString();
-    return contentsFolder + "/" + name;
+    return name.isNull() ? QString() : ContentsFolder::nameInContents(name, contentsFolder);
 }
 
 QString SlideItem::shortFileName() const {
@@ -202,10 +200,11 @@ bool SlideItem::deleteFileInsideOpenProject(const QString& path) {
 }
 
 void SlideItem::deleteFilesForDeletingItem() {
-    deleteFile(fileName());
-    deleteFile(strThumbFileName());
-    deleteFile(backgroudImageFileName());
-    deleteFile(textImageFileName());
+    // A link that leads out of the project is removed too, never what it points at.
+    const Fields f = fields.get();
+    for (const QString* name :
+         {&f.storedFileName, &f.storedThumbFileName, &f.storedBackgroundFileName, &f.storedTextImageFileName})
+        deleteFile(entryInOpenProject(*name));
     // The sound is a full path as the recorder gave it; only one inside the open project is ours.
     deleteFile(strSoundFileName());
 }

@@ -45,8 +45,10 @@ public:
     // copyWithZone: always a plain SlideItem carrying the look and the durations.
     virtual std::shared_ptr<SlideItem> copy() const;
 
-    // File names: the getters answer "<Contents of the open project>/<name>", or null when unset or
-    // when no project is open; the setters keep only the last path component.
+    // File names: the getters answer "<Contents of the open project>/<name>", or null when unset, when no
+    // project is open, or when what stands at that name is not the project's own file (a link out of the
+    // project, a pipe, a "Contents" folder that leads elsewhere): such a file counts as missing. The
+    // setters keep only the last path component.
     QString fileName() const { return pathInOpenProject(fields.get(&Fields::storedFileName)); }
     void setFileName(const QString& name);
     QString backgroudImageFileName() const {
@@ -59,7 +61,8 @@ public:
     void setTextImageFileName(const QString& name);
     QString strThumbFileName() const { return pathInOpenProject(fields.get(&Fields::storedThumbFileName)); }
     void setStrThumbFileName(const QString& name);
-    // The picture's path in a project whose "Contents" folder is given; null when the name is unset.
+    // The picture's path in a project whose "Contents" folder is given, by the same rule; null when the
+    // name is unset.
     QString fileNameIn(const QString& contentsFolder) const;
     QString shortFileName() const;
 
@@ -70,6 +73,10 @@ public:
     virtual QString mediaFilePath() const { return fileName(); }
     // The name of that file for messages, also when the slide has no path to it.
     virtual QString mediaFileName() const;
+    // Takes the paths a read slide stored (a clip, a composition) to the files of the project whose
+    // "Contents" folder is given; a read slide opens none of them before. False when a file the slide
+    // needs is missing from the project.
+    virtual bool locateFilesInProject(const QString& /*contentsFolder*/) { return true; }
     // Whether a slide's file is there: a regular file or a link to one. Anything else (a device, a pipe,
     // a socket, a network address) counts as missing, so it is never opened.
     static bool isPresentFile(const QString& path);
@@ -226,6 +233,8 @@ protected:
 
 private:
     static QString pathInOpenProject(const QString& name);
+    // "<Contents of the open project>/<name>" whatever stands there, for removing it.
+    static QString entryInOpenProject(const QString& name);
     void durationChanged();
     void drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const;
     static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);

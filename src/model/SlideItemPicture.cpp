@@ -3,6 +3,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/image/ImageAdditions.h"
 #include "platform/image/ImageFilters.h"
 #include "platform/media/MediaAsset.h"
 
@@ -10,7 +11,6 @@
 #include <QColor>
 #include <QFileInfo>
 #include <QFont>
-#include <QImageReader>
 #include <QPainter>
 #include <QTextLayout>
 
@@ -28,9 +28,9 @@ constexpr int kEditingTextStatus = 2;
 QImage readPicture(const QString& path) {
     if (path.isEmpty())
         return QImage();
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    return reader.read();
+    PictureFileReader picture(path);
+    picture.reader().setAutoTransform(true);
+    return picture.reader().read();
 }
 
 bool writeJpegAtomically(const QImage& image, const QString& path) {

@@ -219,6 +219,9 @@ public:
     void setDictFileRefreshDate(const QVariantMap& value) { shared.set(&Shared::fileRefreshDate, value); }
     QString strThemeBackground() const { return shared.get(&Shared::themeBackground); }
     void setStrThemeBackground(const QString& name) { shared.set(&Shared::themeBackground, name); }
+    // The picture the stage shows behind the slides, or empty for the theme's own backdrop: the stored
+    // path (a name is one in "Contents") when it is one of our stock pictures or a file of the project.
+    QString themeBackgroundPicture() const;
     QVariantMap shareOptionsDict() const;
     void setShareOptionsDict(const QVariantMap& options);
     void setShareOption(const QString& key, const QVariant& value);

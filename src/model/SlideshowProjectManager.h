@@ -130,7 +130,12 @@ public:
     // one, so that choosing or loading it again does not copy the song again; else a new copy. Empty, with
     // a message in *error, when the copy failed.
     static QVariantMap menuSongDictionaryForStoredPath(const QString& path, QString* error = nullptr);
-    // Stores the path as the menu song's and makes the menu's song item from it.
+    // The menu song a stored path stands for, read from the project alone (whose "Contents" folder is
+    // given): the path itself when it is the project's own file, else the project's latest copy of a file
+    // of that name. Empty when the project holds neither: a file elsewhere is never read or copied.
+    static QVariantMap menuSongInProject(const QString& path, const QString& contentsFolder);
+    // Makes the menu's song item from the path as menuSongInProject finds it, and stores the path; a path
+    // the project holds nothing for is no menu song, and is dropped.
     void readMenuSong(const QString& path);
 
 private:

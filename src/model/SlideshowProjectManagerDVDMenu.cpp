@@ -1,6 +1,8 @@
 // The project manager's DVD menu: its templates, its songs and the length of its slide show.
+#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
@@ -10,28 +12,37 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace {
 
 QByteArray digestOf(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!platform::openRegularFile(file, path))
         return QByteArray();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     return hash.addData(&file) ? hash.result() : QByteArray();
 }
 
-// An earlier copy of source in folder: a name that the song copies are given ("<name>-<seconds>",
-// maybe "-<n>", and the extension) and the same bytes.
-QString existingCopyOf(const QString& source, const QString& folder) {
+// The names the song copies of source are given: "<name>-<seconds>", maybe "-<n>", and the extension;
+// the seconds and the number captured.
+QRegularExpression copyNamePattern(const QString& source) {
     const QFileInfo info(source);
     const QString extension =
         info.suffix().isEmpty() ? QString() : "\\." + QRegularExpression::escape(info.suffix());
-    const QRegularExpression pattern("^" + QRegularExpression::escape(info.completeBaseName()) +
-                                     "-\\d+\\.\\d\\d(-\\d+)?" + extension + "$");
+    return QRegularExpression("^" + QRegularExpression::escape(info.completeBaseName()) +
+                              "-(\\d+\\.\\d\\d)(?:-(\\d+))?" + extension + "$");
+}
+
+// An earlier copy of source in folder: a copy's name and the same bytes.
+QString existingCopyOf(const QString& source, const QString& folder) {
+    const QFileInfo info(source);
+    const QRegularExpression pattern = copyNamePattern(source);
     QByteArray sourceDigest;
     const QFileInfoList candidates = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo& candidate : candidates) {
-        if (!pattern.match(candidate.fileName()).hasMatch() || candidate.size() != info.size())
+        if (!pattern.match(candidate.fileName()).hasMatch() || candidate.size() != info.size() ||
+            ContentsFolder::fileInProject(candidate.filePath(), folder).isEmpty())
             continue;
         if (sourceDigest.isEmpty())
             sourceDigest = digestOf(source);
@@ -41,9 +52,32 @@ QString existingCopyOf(const QString& source, const QString& folder) {
     return QString();
 }
 
-QString openProjectContents() {
-    const auto project = SlideshowProject::currentMainProject();
-    return project ? project->strMacProjectBundleContentsPath() : QString();
+// The project's latest copy of a file named like source, found by its name alone: the file at source is
+// never read. Empty when the project holds none.
+QString latestCopyOf(const QString& source, const QString& folder) {
+    const QRegularExpression pattern = copyNamePattern(source);
+    QString latest;
+    std::pair<double, int> latestStamp{-1.0, -1};
+    const QFileInfoList candidates = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo& candidate : candidates) {
+        const QRegularExpressionMatch match = pattern.match(candidate.fileName());
+        const std::pair<double, int> stamp{match.captured(1).toDouble(), match.captured(2).toInt()};
+        if (match.hasMatch() && stamp > latestStamp &&
+            !ContentsFolder::fileInProject(candidate.filePath(), folder).isEmpty()) {
+            latest = candidate.filePath();
+            latestStamp = stamp;
+        }
+    }
+    return latest;
+}
+
+// The dictionary of a menu song whose copy in the project is `copy`.
+QVariantMap menuSongOfCopy(const QString& stored, const QString& copy) {
+    QVariantMap song{{"filePath", stored},
+                     {"pureFileName", QFileInfo(copy).fileName()},
+                     {"titleFromFileName", QFileInfo(stored).completeBaseName()}};
+    song.insert(MusicItem::songInfoFromFile(copy));
+    return song;
 }
 
 } // namespace
@@ -62,7 +96,7 @@ MusicItemRef SlideshowProjectManager::defaultMenuSong() {
 }
 
 QVariantMap SlideshowProjectManager::getMusicInfoDict(const QString& path, QString* error) {
-    const QString contents = openProjectContents();
+    const QString contents = ContentsFolder::ofOpenProject();
     if (contents.isEmpty()) {
         if (error)
             *error = tr_("No project is open to take the song.");
@@ -72,7 +106,7 @@ QVariantMap SlideshowProjectManager::getMusicInfoDict(const QString& path, QStri
 }
 
 QVariantMap SlideshowProjectManager::menuSongDictionaryForStoredPath(const QString& path, QString* error) {
-    const QString contents = openProjectContents();
+    const QString contents = ContentsFolder::ofOpenProject();
     if (contents.isEmpty())
         return getMusicInfoDict(path, error);
     const QString copy = existingCopyOf(path, contents);
@@ -85,11 +119,22 @@ QVariantMap SlideshowProjectManager::menuSongDictionaryForStoredPath(const QStri
     return song;
 }
 
+QVariantMap SlideshowProjectManager::menuSongInProject(const QString& path, const QString& contentsFolder) {
+    if (contentsFolder.isEmpty() || path.isEmpty())
+        return {};
+    if (const QString own = ContentsFolder::fileInProject(path, contentsFolder); !own.isEmpty()) {
+        if (QFileInfo(own).absolutePath() == QDir::cleanPath(contentsFolder))
+            return menuSongOfCopy(path, own);
+        return menuSongDictionaryForStoredPath(own); // copied into "Contents", as every song is
+    }
+    const QString copy = latestCopyOf(path, contentsFolder);
+    return copy.isEmpty() ? QVariantMap() : menuSongOfCopy(path, copy);
+}
+
 void SlideshowProjectManager::readMenuSong(const QString& path) {
-    setDvdBackgroundMusicPath(path);
-    if (!QFileInfo(path).isFile())
-        return; // the stored path is kept; the menu keeps the default song
-    const QVariantMap dictionary = menuSongDictionaryForStoredPath(path);
+    const QVariantMap dictionary = menuSongInProject(path, ContentsFolder::ofOpenProject());
+    // A path the project holds no file for counts as no menu song: the menu keeps the default song.
+    setDvdBackgroundMusicPath(dictionary.isEmpty() ? QString() : path);
     if (dictionary.isEmpty())
         return;
     auto song = std::make_shared<MusicItem>();

@@ -3,7 +3,6 @@
 #include "model/ContentsFolder.h"
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
-#include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
@@ -123,11 +122,12 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     QDir().mkpath(project->strMacProjectBundleContentsPath());
     // Saves that a killed process left half-made: nobody else writes into a project while it opens.
     platform::removeStaleTemporaryFiles(folder);
-    platform::removeStaleTemporaryFiles(project->strMacProjectBundleContentsPath());
-    // A renamed or moved project folder leaves the clips' stored paths behind; their copies are here.
+    if (platform::liesInsideFolder(project->strMacProjectBundleContentsPath(), folder))
+        platform::removeStaleTemporaryFiles(project->strMacProjectBundleContentsPath());
+    // Stored paths are only looked up in this folder: a renamed or moved project folder leaves the clips'
+    // paths behind (their copies are here), and a received one may name any file of the user's.
     for (const auto& slide : project->slideshowArray())
-        if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
-            clip->locateVideoInProject(project->strMacProjectBundleContentsPath());
+        slide->locateFilesInProject(project->strMacProjectBundleContentsPath());
     for (const auto& slide : project->slideshowArray())
         project->themeManger()->setSlideItemFromCurrentTheme(*slide);
     project->calcSlideItemsPhotoTransitionDuration();
@@ -207,6 +207,15 @@ QString SlideshowProject::createVideoFilePathInProjectFromSource(const QString& 
     const QFileInfo info(source);
     const QString name = platform::sanitizedFileName(info.completeBaseName(), tr_("Video"));
     return platform::firstFreePath(folder, name, info.suffix().isEmpty() ? QString() : "." + info.suffix());
+}
+
+QString SlideshowProject::themeBackgroundPicture() const {
+    const QString stored = strThemeBackground();
+    const QString contents = strMacProjectBundleContentsPath();
+    if (stored.isEmpty())
+        return QString();
+    const QString path = QDir::isAbsolutePath(stored) ? stored : contents + "/" + stored;
+    return ContentsFolder::projectOrResourceFile(path, contents);
 }
 
 QString SlideshowProject::homeDirectory() {

@@ -90,12 +90,7 @@ bool VideoSlideItem::isImportableClip(const QString& path, QString* error) {
 }
 
 QString VideoSlideItem::videoPathInProject(const QString& path, const QString& contentsFolder) {
-    if (const QString inside = ContentsFolder::fileInProject(path, contentsFolder); !inside.isEmpty())
-        return inside;
-    const QString name = QFileInfo(path).fileName();
-    if (name.isEmpty() || name == "." || name == "..")
-        return QString();
-    return ContentsFolder::fileInProject(contentsFolder + "/videos/" + name, contentsFolder);
+    return ContentsFolder::clipInProject(path, contentsFolder);
 }
 
 bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {

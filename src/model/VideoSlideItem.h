@@ -81,6 +81,9 @@ public:
     // Prepares the slide from its clip in the project whose "Contents" folder is given; a read slide opens
     // no file before this. False, the clip missing, when the project holds no file for it.
     bool locateVideoInProject(const QString& contentsFolder);
+    bool locateFilesInProject(const QString& contentsFolder) override {
+        return locateVideoInProject(contentsFolder);
+    }
 
     // ---- frames
     // Brings the target to the clip frame that belongs to now; frame 0 is the slide's first and starts a

@@ -1,11 +1,12 @@
 #include "render/DrawUtils.h"
 
+#include "model/ContentsFolder.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/image/ImageAdditions.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QImageReader>
 #include <QMimeData>
 #include <QPainter>
 #include <QUrl>
@@ -56,7 +57,9 @@ QImage imageNamedLocked(NamedCaches& cache, const QString& name) {
     const auto cached = cache.images.constFind(name);
     if (cached != cache.images.constEnd())
         return *cached;
-    const QString path = name.startsWith(u'/') ? name : resourcePathOfAnyType(name);
+    // Names come from project files too (a transition's icon): a full path counts only among our pictures.
+    const QString path =
+        name.startsWith(u'/') ? ContentsFolder::resourceFile(name) : resourcePathOfAnyType(name);
     if (path.isEmpty() || !QFileInfo(path).isFile())
         raise(QStringLiteral("Couldn't find bundle image resource '%1'").arg(name));
     const QImage image = CreateCGImageAtPath(path);
@@ -69,9 +72,9 @@ QImage imageNamedLocked(NamedCaches& cache, const QString& name) {
 } // namespace
 
 QImage CreateCGImageAtPath(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    return reader.read();
+    PictureFileReader picture(path);
+    picture.reader().setAutoTransform(false);
+    return picture.reader().read();
 }
 
 QImage GetCGImageNamed(const QString& name) {

@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/image/ImageAdditions.h"
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
 #include "render/RenderNotifications.h"
@@ -9,8 +10,6 @@
 #include "render/SlideshowDirector.h"
 #include "render/StillPictures.h"
 #include "render/TextureObject.h"
-
-#include <QImageReader>
 
 #include <algorithm>
 
@@ -208,9 +207,9 @@ NSGLView::ShownPhoto NSGLView::currentPhoto() {
     const SlideItemRef slide = project ? project->slideItemAtIndex(project->nCurrentSlideItem()) : nullptr;
     if (!slide || slide->fileName().isEmpty())
         return {};
-    QImageReader reader(slide->fileName());
-    QSize size = reader.size();
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
+    PictureFileReader picture(slide->fileName());
+    QSize size = picture.reader().size();
+    if (picture.reader().transformation() & QImageIOHandler::TransformationRotate90)
         size.transpose();
     if (size.isEmpty())
         return {};

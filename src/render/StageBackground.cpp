@@ -117,14 +117,7 @@ void StageBackground::initForNewProject() {
 
 QString StageBackground::userPicturePath() const {
     const auto project = SlideshowProject::currentMainProject();
-    if (!project)
-        return QString();
-    const QString name = project->strThemeBackground();
-    if (name.isEmpty())
-        return QString();
-    if (QFileInfo(name).isAbsolute())
-        return name;
-    return project->strMacProjectBundleContentsPath() + QLatin1Char('/') + name;
+    return project ? project->themeBackgroundPicture() : QString();
 }
 
 StageBackground::Kind StageBackground::kind() const {

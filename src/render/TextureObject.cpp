@@ -1,6 +1,7 @@
 #include "render/TextureObject.h"
 
 #include "platform/gl/GlError.h"
+#include "platform/image/ImageAdditions.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -93,8 +94,8 @@ QSize TextureObject::fittedSize(const QSize& size, int maxWidth, int maxHeight) 
 QImage TextureObject::readImage(const QString& path, int maxWidth, int maxHeight) {
     if (path.isEmpty())
         return {};
-    QImageReader reader(path);
-    return readFrom(reader, maxWidth, maxHeight);
+    PictureFileReader picture(path);
+    return readFrom(picture.reader(), maxWidth, maxHeight);
 }
 
 QImage TextureObject::readImageFromData(const QByteArray& data, int maxWidth, int maxHeight) {
@@ -159,8 +160,8 @@ bool TextureObject::upload(const QImage& picture) {
 }
 
 bool TextureObject::LoadImage_mask(const QString& path) {
-    QImageReader reader(path);
-    const QImage image = reader.read();
+    PictureFileReader picture(path);
+    const QImage image = picture.reader().read();
     if (image.isNull())
         return false;
     return LoadImage_mask(image);

@@ -50,6 +50,11 @@ inline void writeFile(const QString& path, const QByteArray& data = "data") {
         file.write(data);
 }
 
+inline QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The project folders in the application folder, by name.
 inline QStringList projectFolders() {
     return QDir(SlideshowProject::appDocFullPath())

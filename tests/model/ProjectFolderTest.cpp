@@ -3,6 +3,7 @@
 #include "model/QuartzSlideItem.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
+#include "support/OpenWatch.h"
 
 #include <QLocale>
 
@@ -252,6 +253,25 @@ TEST_F(ProjectSaveTest, LinksInAReceivedProjectFolderAreReplacedNeverWrittenThro
     EXPECT_EQ(test_support::readBytes(notes), "my own notes");
     EXPECT_FALSE(QFileInfo(folder + "/SlideshowProject.dat").isSymLink());
     EXPECT_TRUE(SlideshowProject::loadBundleProject(folder));
+}
+
+TEST_F(ProjectSaveTest, ArchivesThatArePipesAreRefusedWithoutWaiting) {
+    auto project = openNewProject("Piped");
+    ASSERT_TRUE(project);
+    const QString folder = project->strMacProjectBundleFullPath();
+    for (const QString& name : {SlideshowProject::shortFileName(), SlideshowProjectManager::shortFileName()})
+        QFile::remove(folder + "/" + name);
+    test_support::FifoTrap projectPipe(folder + "/" + SlideshowProject::shortFileName());
+    test_support::FifoTrap managerPipe(folder + "/" + SlideshowProjectManager::shortFileName());
+    ASSERT_TRUE(projectPipe.isValid() && managerPipe.isValid());
+    QString error;
+    EXPECT_FALSE(SlideshowProject::loadBundleProject(folder, &error));
+    EXPECT_TRUE(error.contains(folder)) << error.toStdString();
+    error.clear();
+    EXPECT_FALSE(SlideshowProjectManager::defaultSlideshowProjectManager()->loadFromFile(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(SlideshowProjectManager::defaultSlideshowProjectManager()->bUseDVDMenu()) << "the defaults";
+    EXPECT_EQ(projectPipe.readers() + managerPipe.readers(), 0);
 }
 
 TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {

@@ -7,6 +7,9 @@
 
 #include <QImage>
 
+#include <sys/stat.h>
+
+using model_test::bytesOf;
 using model_test::ModelTest;
 using model_test::writeFile;
 using test_support::EnvOverride;
@@ -31,11 +34,6 @@ const char* const kTemplates = R"(<?xml version="1.0" encoding="UTF-8"?>
 </array>
 </plist>
 )";
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -165,44 +163,69 @@ TEST_F(ProjectManagerTest, WithoutAReadableResourceOnlyTheNoMenuEntryIsOffered) 
     }
 }
 
-TEST_F(ProjectManagerTest, TheMenuSongIsCopiedOnceNotAtEveryLoad) {
+// The menu song is the project's copy of the chosen file: a load never reads, copies or measures the file the
+// stored path names outside the project, which in a received project may be any file of the user's.
+TEST_F(ProjectManagerTest, TheMenuSongIsTheProjectsCopyAndTheFileOutsideIsNeverReadAgain) {
     auto project = openNewProject("Menu song");
     const QString contents = project->strMacProjectBundleContentsPath();
     const QString song = home + "/Music/menu.wav";
     QDir().mkpath(home + "/Music");
     ASSERT_TRUE(ToneMaker::writeWav(song, 440, 0.8, 0.5f));
     auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    QString error;
+    const QVariantMap chosen = SlideshowProjectManager::menuSongDictionaryForStoredPath(song, &error);
+    ASSERT_FALSE(chosen.isEmpty()) << qPrintable(error);
+    const QString copy = contents + "/" + chosen.value("pureFileName").toString();
     manager->setDvdBackgroundMusicPath(song);
     const auto countCopies = [&] { return QDir(contents).entryList({"menu-*"}, QDir::Files).size(); };
+    const auto menuSong = [&] {
+        const auto songs =
+            SlideshowProjectManager::defaultSlideshowProjectManager()->dvdMenuBackgroundMusicArray();
+        return songs.size() == 1 ? songs[0]->dictFileMediaItem() : QVariantMap();
+    };
 
     for (int load = 0; load < 3; ++load) {
         clock->advance(1.0);
         manager = reload();
         EXPECT_EQ(countCopies(), 1) << "load " << load;
     }
-    const auto songs = manager->dvdMenuBackgroundMusicArray();
-    ASSERT_EQ(songs.size(), 1u);
-    const QVariantMap dictionary = songs[0]->dictFileMediaItem();
-    EXPECT_EQ(dictionary.value("filePath").toString(), song);
-    EXPECT_EQ(bytesOf(contents + "/" + dictionary.value("pureFileName").toString()), bytesOf(song));
-    EXPECT_NEAR(songs[0]->duration(), 0.8, 0.01);
+    EXPECT_EQ(menuSong().value("filePath").toString(), song);
+    EXPECT_EQ(contents + "/" + menuSong().value("pureFileName").toString(), copy);
+    EXPECT_NEAR(manager->dvdMenuBackgroundMusicArray()[0]->duration(), 0.8, 0.01);
 
-    // Another file of the same name is not taken for the copy.
-    ASSERT_TRUE(ToneMaker::writeWav(song, 660, 0.8, 0.5f));
+    // What now lies at the stored path is not looked at: another song, a named pipe, nothing.
+    ASSERT_TRUE(ToneMaker::writeWav(song, 660, 0.4, 0.5f));
     manager = reload();
-    EXPECT_EQ(countCopies(), 2);
-    EXPECT_EQ(
-        bytesOf(
-            contents + "/" +
-            manager->dvdMenuBackgroundMusicArray()[0]->dictFileMediaItem().value("pureFileName").toString()),
-        bytesOf(song));
+    EXPECT_EQ(countCopies(), 1);
+    EXPECT_EQ(contents + "/" + menuSong().value("pureFileName").toString(), copy);
+    ASSERT_TRUE(QFile::remove(song));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(song).constData(), 0600), 0);
+    manager = reload();
+    EXPECT_EQ(contents + "/" + menuSong().value("pureFileName").toString(), copy) << "no hang, the copy";
+    ASSERT_TRUE(QFile::remove(song));
+    manager = reload();
+    EXPECT_EQ(manager->dvdBackgroundMusicPath(), song) << "the path is kept while its copy is there";
+    EXPECT_EQ(contents + "/" + menuSong().value("pureFileName").toString(), copy);
 
-    QFile::remove(song);
+    // The latest of several copies is the song; a path to the project's own file is its own copy.
+    clock->advance(5.0);
+    ASSERT_TRUE(ToneMaker::writeWav(song, 330, 0.6, 0.5f));
+    const QVariantMap again = SlideshowProjectManager::menuSongDictionaryForStoredPath(song);
+    ASSERT_TRUE(QFile::remove(song));
     manager = reload();
-    EXPECT_EQ(manager->dvdBackgroundMusicPath(), song) << "the path is kept";
-    EXPECT_EQ(manager->dvdMenuBackgroundMusicArray()[0]->dictFileMediaItem().value("musicSource").toString(),
-              "bundleDefaultMusic")
-        << "the menu keeps the default song";
+    EXPECT_EQ(menuSong().value("pureFileName"), again.value("pureFileName"));
+    manager->setDvdBackgroundMusicPath(copy);
+    manager = reload();
+    EXPECT_EQ(contents + "/" + menuSong().value("pureFileName").toString(), copy);
+    EXPECT_EQ(countCopies(), 2) << "a file of the project is not copied again";
+
+    // With no file of its own for the path, the project has no menu song: the default song stays.
+    for (const QString& name : QDir(contents).entryList({"menu-*"}, QDir::Files))
+        ASSERT_TRUE(QFile::remove(contents + "/" + name));
+    manager->setDvdBackgroundMusicPath(song);
+    manager = reload();
+    EXPECT_TRUE(manager->dvdBackgroundMusicPath().isEmpty());
+    EXPECT_EQ(menuSong().value("musicSource").toString(), "bundleDefaultMusic");
 }
 
 TEST_F(ProjectManagerTest, EntriesAndTheirEncodingRecordsAreStored) {

@@ -10,6 +10,8 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include <sys/stat.h>
+
 using model_test::ClipTest;
 
 namespace {
@@ -185,4 +187,59 @@ TEST_F(ProjectOwnFilesTest, AStoredPathOutsideWithNoFileOfThatNameInsideIsMissin
     added->PrepareVideoItem(makeClip("other.mp4", 30));
     EXPECT_TRUE(added->strVideoFilePath().isEmpty());
     EXPECT_FALSE(added->hasAsset());
+}
+
+// A slide's pictures are names in "Contents"; one that is a link out of the project, or a pipe, is missing:
+// the slide is dropped when the project opens, nothing reads or turns the file behind it, and deleting the
+// slide removes the link, never what it points at.
+TEST_F(ProjectOwnFilesTest, APhotoThroughALinkOutOrAPipeIsMissing) {
+    auto project = openNewProject("Photos");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const QString secret = home + "/Private/secret.jpg";
+    QDir().mkpath(home + "/Private");
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(secret, "JPEG"));
+    const QByteArray secretBytes = model_test::bytesOf(secret);
+    ASSERT_TRUE(QFile::link(secret, contents + "/linked.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(contents + "/pipe.jpg").constData(), 0600), 0);
+    ASSERT_TRUE(picture.save(contents + "/own.jpg", "JPEG"));
+
+    auto linked = std::make_shared<SlideItem>();
+    linked->setFileName("linked.jpg");
+    auto piped = std::make_shared<SlideItem>();
+    piped->setFileName("pipe.jpg");
+    auto own = std::make_shared<SlideItem>();
+    own->setFileName("own.jpg");
+    own->setBackgroudImageFileName("linked.jpg");
+    own->setStrThumbFileName("pipe.jpg");
+    own->setTextImageFileName("linked.jpg");
+    EXPECT_TRUE(linked->fileName().isEmpty());
+    EXPECT_TRUE(piped->fileName().isEmpty());
+    EXPECT_FALSE(linked->iSItemReady());
+    EXPECT_TRUE(linked->slideImageForTexture({}).isNull()) << "nothing is read through the link";
+    linked->rotateSlideItem(90);
+    EXPECT_EQ(model_test::bytesOf(secret), secretBytes) << "nor turned";
+    EXPECT_TRUE(own->backgroudImageFileName().isEmpty());
+    EXPECT_TRUE(own->strThumbFileName().isEmpty());
+    EXPECT_TRUE(own->textImageFileName().isEmpty());
+    EXPECT_EQ(own->fileName(), contents + "/own.jpg");
+
+    const QString folder = saveAndClose(project, {linked, piped, own}, {});
+    linked.reset();
+    piped.reset();
+    own.reset();
+    project.reset();
+    auto loaded = load(folder);
+    ASSERT_TRUE(loaded);
+    SlideshowProject::retainProject(loaded);
+    EXPECT_EQ(loaded->missingSlideFiles(), (QStringList{"linked.jpg", "pipe.jpg"}));
+    loaded->checkItemVaild();
+    ASSERT_EQ(loaded->slideCount(), 1u) << "the slides whose pictures are not the project's are dropped";
+
+    auto gone = std::make_shared<SlideItem>();
+    gone->setFileName("linked.jpg");
+    gone->deleteFilesForDeletingItem();
+    EXPECT_FALSE(QFileInfo(contents + "/linked.jpg").isSymLink()) << "the link is removed";
+    EXPECT_EQ(model_test::bytesOf(secret), secretBytes) << "what it pointed at stays";
 }

@@ -60,8 +60,13 @@ TEST_F(QuartzSlideItemTest, ASavedCompositionSlideKeepsItsFiles) {
     auto back = std::dynamic_pointer_cast<QuartzSlideItem>(platform::KeyedUnarchiver::unarchiveObject(data));
     ASSERT_TRUE(back);
     EXPECT_EQ(back->itemType(), SlideItem::kItemTypeQuartz);
-    EXPECT_EQ(back->strQuartzFilePath(), "/compositions/waves.vcomp");
-    EXPECT_EQ(back->strVideoFilePath(), "/clips/beach.mp4");
+    // Read, the slide opens nothing until its project has located the files (ContainmentRuleTest), and it
+    // stores them again as they were.
+    EXPECT_TRUE(back->strQuartzFilePath().isEmpty());
+    EXPECT_TRUE(back->strVideoFilePath().isEmpty());
+    const QByteArray again = platform::KeyedArchiver::archivedData(back);
+    EXPECT_TRUE(again.contains("/compositions/waves.vcomp"));
+    EXPECT_TRUE(again.contains("/clips/beach.mp4"));
     EXPECT_TRUE(back->bVideoItem());
     EXPECT_EQ(back->strPhotoDescription(), "Waves") << "the base keys come first";
     EXPECT_FLOAT_EQ(back->fSecTransitionDuration(), 1.0f);

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <thread>
 
+using model_test::bytesOf;
 using model_test::ModelTest;
 using model_test::writeFile;
 
@@ -29,11 +30,6 @@ QRect pixelsNear(const QImage& image, const QColor& colour, int tolerance = 60) 
             if (near(image.pixelColor(x, y), colour, tolerance))
                 box |= QRect(x, y, 1, 1);
     return box;
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace

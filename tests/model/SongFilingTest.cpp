@@ -15,17 +15,9 @@
 #include <cmath>
 #include <thread>
 
+using model_test::bytesOf;
 using model_test::ModelTest;
 using model_test::writeFile;
-
-namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class SongFilingTest : public ModelTest {
 protected:

@@ -5,6 +5,7 @@
 #include "support/TestEnvironment.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QMimeData>
 #include <QPainter>
@@ -88,6 +89,15 @@ TEST(DrawUtilsImages, MissingOrUnreadablePicturesAreProgrammingErrors) {
     resources.add("du-outside.png", solid(2, 2, Qt::red), "PNG");
     EXPECT_EQ(errorOf([] { GetCGImageNamed("../du-outside.png"); }),
               "Couldn't find bundle image resource '../du-outside.png'");
+    // Nor may a full path (a transition's icon in a received project) name a picture elsewhere.
+    TempDir elsewhere;
+    const QString outside = elsewhere.file("du-private.png");
+    ASSERT_TRUE(solid(2, 2, Qt::red).save(outside, "PNG"));
+    ASSERT_TRUE(QFile::link(outside, resources.path() + "/du-linked.png"));
+    const QString climbing = resources.path() + "/" + QDir(resources.path()).relativeFilePath(outside);
+    for (const QString& path : {outside, climbing, resources.path() + "/du-linked.png"})
+        EXPECT_EQ(errorOf([&] { GetCGImageNamed(path); }),
+                  "Couldn't find bundle image resource '" + path.toStdString() + "'");
     const QString broken = resources.addBytes("du-broken.png", QByteArray(64, 'x'));
     EXPECT_EQ(errorOf([] { GetCGImageNamed("du-broken.png"); }),
               "Failed to load image from " + broken.toStdString());

@@ -162,12 +162,14 @@ TEST_F(QuartzSlideFrameSourceTest, AStoppedSlideKeepsItsLastPicture) {
 
 TEST_F(QuartzSlideFrameSourceTest, AReloadedSlideOpensOnThePlayersContext) {
     auto slide = std::make_shared<QuartzSlideItem>();
-    slide->setStrQuartzFilePath(writeComposition());
+    ASSERT_TRUE(QFile::copy(writeComposition(), contents + "/bars.vcomp"));
+    slide->setStrQuartzFilePath(contents + "/bars.vcomp");
     slide->customSetDurations(2.0f, 0.0f);
     auto back = std::dynamic_pointer_cast<QuartzSlideItem>(
         platform::KeyedUnarchiver::unarchiveObject(platform::KeyedArchiver::archivedData(slide)));
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->compositionContext());
+    ASSERT_TRUE(back->locateFilesInProject(contents)) << "as its project does when it opens";
     useSlides({back});
     rendererFor(back);
     ASSERT_TRUE(source) << "shared with the player's main context";

@@ -3,6 +3,7 @@
 #include "model/VideoSlideItem.h"
 #include "render/StageBackground.h"
 #include "render/transitions/TransitionManager.h"
+#include "support/OpenWatch.h"
 
 #include <QDir>
 
@@ -61,6 +62,34 @@ TEST_F(StageBackgroundTest, TheUsersOwnPictureIsTheStageWhateverTheTheme) {
     EXPECT_TRUE(colourNear(stage, qRgb(0, 160, 0)));
     EXPECT_TRUE(colourNear(slide, qRgb(255, 255, 255)));
     EXPECT_FALSE(director->backgroundRender()->isLoaderRunning());
+}
+
+// The window only ever sets one of our stock pictures; a project from elsewhere may name any file.
+TEST_F(StageBackgroundTest, OnlyAStockPictureOrOneOfTheProjectIsTheStage) {
+    TempDir resources;
+    ASSERT_TRUE(
+        rendertest::solid(40, 30, QColor(20, 60, 200)).save(resources.file("vector_002.jpg"), "JPEG", 95));
+    test_support::EnvOverride override("VISTRELLE_RESOURCES", resources.path());
+    const QString secret = folder->file("secret.png");
+    ASSERT_TRUE(rendertest::solid(40, 30, QColor(0, 160, 0)).save(secret));
+    ASSERT_TRUE(QFile::link(secret, contents + "/linked.png"));
+    test_support::FifoTrap pipe(contents + "/pipe.png");
+    ASSERT_TRUE(pipe.isValid());
+    const std::vector<std::pair<QString, QRgb>> stored = {
+        {resources.file("vector_002.jpg"), qRgb(20, 60, 200)},
+        {secret, qRgb(0, 0, 0)},
+        {QDir(contents).relativeFilePath(secret), qRgb(0, 0, 0)},
+        {"linked.png", qRgb(0, 0, 0)},
+        {"pipe.png", qRgb(0, 0, 0)},
+        {"/dev/zero", qRgb(0, 0, 0)},
+    };
+    useSlides({smallSlide("a", QColor())});
+    for (const auto& [value, stage] : stored) {
+        project->setStrThemeBackground(value);
+        director->backgroundRender()->setTheme({{"backgroundID", 2}}); // forgets the last stage picture
+        EXPECT_TRUE(colourNear(firstFrame().first, stage, 6)) << value.toStdString();
+    }
+    EXPECT_EQ(pipe.readers(), 0);
 }
 
 TEST_F(StageBackgroundTest, AFixedThemePictureComesFromTheResources) {
