@@ -60,8 +60,21 @@ void AppDelegate::applicationDidFinishLaunching() {
     launchFinished = true;
     if (mainWindow)
         mainWindow->updateProjectInfo();
+    tellOfUnreadableLastProject();
     if (!deferredWork.empty())
         QTimer::singleShot(0, this, &AppDelegate::runDeferredWork);
+}
+
+// The start went on with a new project in place of the last one; the user learns why, and that nothing of
+// the old one was touched.
+void AppDelegate::tellOfUnreadableLastProject() {
+    const auto failure = SlideshowProject::takeStartupLoadFailure();
+    if (!failure)
+        return;
+    showError(platform::errorSentence(failure->reason, tr_("The last project could not be read.")) +
+              QStringLiteral("\n\n") +
+              tr_("Its file \"%1\" is kept as it was. A new, empty project has been opened in its place.")
+                  .arg(failure->folder + "/" + SlideshowProject::shortFileName()));
 }
 
 bool AppDelegate::applicationShouldTerminate() {

@@ -76,6 +76,7 @@ private:
     // the user chose to keep it open.
     bool settleUnsavedEdits();
     void showError(const QString& message);
+    void tellOfUnreadableLastProject();
 
     AppDialogs& dialogs;
     MainWindowServices* mainWindow = nullptr;

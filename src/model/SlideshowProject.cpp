@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -26,12 +27,18 @@ std::atomic<unsigned long> encodeBitrate{3500000};
 std::mutex clockMutex;
 std::shared_ptr<platform::Clock> installedClock;
 
+std::optional<SlideshowProject::StartupLoadFailure> startupLoadFailure; // guarded by singletonMutex
+
 // The project the first call of mainProject() settles on.
 SlideshowProjectRef startupProject() {
     const QString last = SlideshowProject::strLastProjectBundlePath();
-    if (SlideshowProject::isValidProjectBundle(last)) {
-        if (auto project = SlideshowProject::loadBundleProject(last))
+    // A folder that is gone is no failure; one whose archive is there but cannot be read is.
+    if (!last.isEmpty() && QFileInfo::exists(last + "/" + SlideshowProject::shortFileName())) {
+        QString error;
+        if (auto project = SlideshowProject::loadBundleProject(last, &error))
             return project;
+        std::lock_guard lock(singletonMutex);
+        startupLoadFailure = SlideshowProject::StartupLoadFailure{last, error};
     }
     // A folder that could not be read is left alone; the new folder becomes the one to reopen, so
     // a later start does not make yet another folder.
@@ -111,6 +118,11 @@ SlideshowProjectRef SlideshowProject::mainProject() {
     return project;
 }
 
+std::optional<SlideshowProject::StartupLoadFailure> SlideshowProject::takeStartupLoadFailure() {
+    std::lock_guard lock(singletonMutex);
+    return std::exchange(startupLoadFailure, std::nullopt);
+}
+
 SlideshowProjectRef SlideshowProject::currentMainProject() {
     std::lock_guard lock(singletonMutex);
     return singleton;
@@ -135,6 +147,7 @@ void SlideshowProject::resetMainProjectForTesting() {
     std::lock_guard lock(singletonMutex);
     singleton.reset();
     firstCallMade = false;
+    startupLoadFailure.reset();
 }
 
 // ---- class-level settings

@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace platform {
@@ -40,6 +41,13 @@ public:
     // The singleton, made at the first call: the folder named by "LastProjectBundlePath" when it is a
     // valid project, else a new project folder. Null while that first call is still running.
     static std::shared_ptr<SlideshowProject> mainProject();
+    // The last project that the first call of mainProject() could not read (and left as it was), and
+    // why; nothing when it opened, or once taken.
+    struct StartupLoadFailure {
+        QString folder;
+        QString reason; // names the folder too
+    };
+    static std::optional<StartupLoadFailure> takeStartupLoadFailure();
     // The singleton as it is now, without making one.
     static std::shared_ptr<SlideshowProject> currentMainProject();
     // Makes project the open one; the previous one lives on only as long as others hold it.

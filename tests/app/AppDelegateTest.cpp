@@ -128,6 +128,43 @@ TEST_F(AppDelegateTest, StartedTwiceOnAFreshHomeItMakesOneFolderAndReopensIt) {
     EXPECT_EQ(projectFolders().size(), 1);
 }
 
+TEST_F(AppDelegateTest, ALastProjectThatCannotBeReadIsNamedAndKeptAndANewOneOpens) {
+    const QString damaged = otherProject("Holiday", 2);
+    const QString archive = damaged + "/" + SlideshowProject::shortFileName();
+    QFile file(archive);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    const QByteArray whole = file.readAll();
+    ASSERT_TRUE(file.resize(whole.size() / 2)); // cut short, as a full disk or a lost copy leaves it
+    file.close();
+    const QByteArray cut = whole.left(whole.size() / 2);
+    SlideshowProject::setStrLastProjectBundlePath(damaged);
+
+    const QString opened = launch()->strMacProjectBundleFullPath();
+    EXPECT_NE(opened, damaged);
+    EXPECT_EQ(SlideshowProject::strLastProjectBundlePath(), opened);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    const QString message = dialogs.alerts[0].message;
+    EXPECT_TRUE(message.contains(damaged)) << qPrintable(message);
+    EXPECT_TRUE(message.contains(archive + "\" is kept")) << qPrintable(message);
+    EXPECT_TRUE(message.contains("could not be read: ")) << "and why: " << qPrintable(message);
+    EXPECT_EQ(model_test::bytesOf(archive), cut) << "the damaged file is left as it was";
+
+    // Told once: the next start reopens the new project without a word.
+    quit();
+    dialogs.alerts.clear();
+    EXPECT_EQ(launch()->strMacProjectBundleFullPath(), opened);
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
+TEST_F(AppDelegateTest, AGoneLastProjectIsReplacedWithoutAnAlert) {
+    const QString gone = otherProject("Gone");
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    SlideshowProject::setStrLastProjectBundlePath(gone);
+    EXPECT_NE(launch()->strMacProjectBundleFullPath(), gone);
+    EXPECT_TRUE(dialogs.alerts.empty());
+}
+
 TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndArmsTheAutosaveTimer) {
     std::vector<std::string> steps;
     delegate = std::make_unique<AppDelegate>(dialogs);
