@@ -84,6 +84,32 @@ public:
     int projectCount() const;
     void syncCurrItemAndIndex();
 
+    // ---- entries in the Documents folder (SlideshowProjectManagerEntries.cpp)
+    // An entry cannot reach beyond its own folder and its movies, nor these beyond the entry folders.
+    static QString defaultProjectTitle();
+    // A new entry with its folder ".SlideshowProject%05d" (or "...-1", "-2", ... while the name is taken)
+    // made in the Documents folder: the first is appended, later ones go in front; titled
+    // defaultProjectTitle(), numbered from the second on.
+    SlideshowProjectManagerItemRef createNewItem();
+    // A new entry, made the current one.
+    SlideshowProjectManagerItemRef createNewProject();
+    // Removes the entry at index with its folder and movies, then saves; false when out of range.
+    bool deleteProject(int index);
+    // Removes every entry whose folder holds no project archive, with its folder.
+    void deleteEmptyProjectAndFolder();
+    // Removes the entry folders in the Documents folder that no entry names. Folders of other names are
+    // the user's and stay.
+    static void deleteIsolationFolder();
+    // Whether name is one that createNewItem gives an entry's folder.
+    static bool isEntryFolderName(const QString& name);
+    // With slides in the open project: saves it and the manager when forced or dirty. Without, and when
+    // asked: removes the current entry with its folder; the next entry (else the first) becomes current.
+    static void syncSaveFile(bool force, bool deleteEmptyProjectFolder);
+    // True unless "<Documents>/.slideshowProjectManager.dat" is a file.
+    bool needDisplaySlideshowProjectManagerWindow() const;
+    static QString defaultFileFullPath();
+    static QString defaultFileFullPath_Ver230();
+
     // ---- fields
     QString strFileVersion() const;
     std::vector<SlideshowProjectManagerItemRef> slideshowProjectArray() const;

@@ -2,6 +2,12 @@
 
 #include "model/ArchiveCoding.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/FileTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -66,6 +72,96 @@ QString SlideshowProjectManagerItem::videoOutputRelativePath(const QSizeF& size)
     return QStringLiteral("./%1-%2p.MOV").arg(videoOutputFileNamePrefix()).arg(wholePixels(size.height()));
 }
 
+QString SlideshowProjectManagerItem::videoOutputFullPath_Ver230(const QSizeF& size) const {
+    const QString folder = projectFullPath();
+    if (folder.isEmpty())
+        return QString();
+    return QStringLiteral("%1/VIDEO_%2x%3.MOV")
+        .arg(folder)
+        .arg(wholePixels(size.width()))
+        .arg(wholePixels(size.height()));
+}
+
+QString SlideshowProjectManagerItem::videoOutputRelativePath_Ver230(const QSizeF& size) const {
+    const QString name = strProjectShortFolderName();
+    if (!isOwnFolderName(name))
+        return QString();
+    return QStringLiteral("./%1/VIDEO_%2x%3.MOV")
+        .arg(name)
+        .arg(wholePixels(size.width()))
+        .arg(wholePixels(size.height()));
+}
+
+QStringList SlideshowProjectManagerItem::videoOutputFileExistArray() const {
+    const QString prefix = videoOutputFileNamePrefix();
+    if (prefix.isEmpty())
+        return {};
+    // Only names this entry's movies are given: a looser match (any name beginning with the prefix, or
+    // holding the middle part) would take in another entry's movies and the user's own.
+    const auto matching = [](const QString& pattern) {
+        const QRegularExpression movie(QRegularExpression::anchoredPattern(pattern));
+        QStringList names;
+        const QDir documents(SlideshowProject::homeDirectory());
+        for (const QFileInfo& found : documents.entryInfoList(QDir::Files | QDir::System | QDir::Hidden))
+            if (movie.match(found.fileName()).hasMatch())
+                names.push_back(found.fileName());
+        names.sort();
+        return names;
+    };
+    const QStringList named = matching(QRegularExpression::escape(prefix) + QStringLiteral("-\\d+p\\.MOV"));
+    const QString middle = videoOutputFileNameMiddleOne();
+    if (!named.isEmpty() || middle.isEmpty())
+        return named;
+    return matching(QStringLiteral(".*-") + QRegularExpression::escape(middle) +
+                    QStringLiteral("-\\d+p\\.MOV"));
+}
+
+bool SlideshowProjectManagerItem::deleteOutputVideoFile() const {
+    const QString documents = SlideshowProject::homeDirectory();
+    bool removed = true;
+    for (const QString& name : videoOutputFileExistArray())
+        removed = QFile::remove(documents + "/" + name) && removed;
+    return removed;
+}
+
+// ---- the entry's folder
+
+bool SlideshowProjectManagerItem::isOwnFolderName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains('/') && !name.contains(QChar(0));
+}
+
+QString SlideshowProjectManagerItem::ownFolderPath() const {
+    const QString name = strProjectShortFolderName();
+    return isOwnFolderName(name) ? SlideshowProject::homeDirectory() + "/" + name : QString();
+}
+
+QString SlideshowProjectManagerItem::projectFullPath() const {
+    const QString folder = ownFolderPath();
+    const QFileInfo found(folder);
+    if (!folder.isEmpty() && !found.exists() && !found.isSymLink())
+        QDir().mkpath(folder);
+    return folder;
+}
+
+QString SlideshowProjectManagerItem::strProjectInfoFileFullPath() const {
+    const QString folder = projectFullPath();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/SlideshowProject.inf");
+}
+
+bool SlideshowProjectManagerItem::hasProjectArchive() const {
+    const QString folder = ownFolderPath();
+    return !folder.isEmpty() && QFileInfo(folder + "/" + SlideshowProject::shortFileName()).isFile();
+}
+
+bool SlideshowProjectManagerItem::deleteProjectFolder() const {
+    const QString folder = ownFolderPath();
+    const QFileInfo found(folder);
+    if (folder.isEmpty() || (!found.exists() && !found.isSymLink()))
+        return true;
+    return platform::filetree::removeTree(QFile::encodeName(folder), false, nullptr);
+}
+
 // ---- fields
 
 QString SlideshowProjectManagerItem::strProjectShortFolderName() const {
@@ -78,7 +174,13 @@ QString SlideshowProjectManagerItem::strProjectTitle() const {
     return fields.get(&Fields::title);
 }
 void SlideshowProjectManagerItem::setStrProjectTitle(const QString& value) {
+    const QString old = strProjectTitle();
+    const bool renamed = !old.isEmpty() && old != value;
+    if (renamed)
+        deleteOutputVideoFile();
     fields.set(&Fields::title, value);
+    if (renamed && !value.isEmpty())
+        deleteOutputVideoFile();
 }
 QString SlideshowProjectManagerItem::strThumbnailFilePath() const {
     const QString path = fields.get(&Fields::thumbnailPath);

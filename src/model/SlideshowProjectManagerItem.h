@@ -13,7 +13,8 @@
 
 // An entry of the project manager, from the days when the projects were listed in the Documents
 // folder: its folder name, title, thumbnail and the dates of its last encodings per size and format.
-// The routines that deleted entry folders and movies in the Documents folder are not part of it.
+// The entry owns one folder in the Documents folder and the movies named after it there; whatever a
+// stored name says, nothing outside those is ever created or deleted through an entry.
 class SlideshowProjectManagerItem : public platform::Archivable {
 public:
     SlideshowProjectManagerItem() = default;
@@ -36,11 +37,35 @@ public:
     // "<Documents>/<prefix>-<height>p.MOV" and "./<prefix>-<height>p.MOV".
     QString videoOutputFullPath(const QSizeF& size) const;
     QString videoOutputRelativePath(const QSizeF& size) const;
+    // The older movie names, inside the entry's folder: "<folder>/VIDEO_%dx%d.MOV" and
+    // "./<short folder name>/VIDEO_%dx%d.MOV"; empty when the entry has no folder of its own.
+    QString videoOutputFullPath_Ver230(const QSizeF& size) const;
+    QString videoOutputRelativePath_Ver230(const QSizeF& size) const;
+    // The entry's movies in the Documents folder, by name: "<prefix>-<height>p.MOV"; when there is none,
+    // those of an earlier title, "<anything>-<middle part>-<height>p.MOV". Empty without a prefix.
+    QStringList videoOutputFileExistArray() const;
+    // Removes those movies (a link is removed, never followed); true when every one went or there was
+    // none.
+    bool deleteOutputVideoFile() const;
+
+    // ---- the entry's folder in the Documents folder
+    // Whether name can be an entry's own folder: one folder name, not ".", "..", nor holding "/".
+    static bool isOwnFolderName(const QString& name);
+    // "<Documents>/<short folder name>", made when missing; empty when the stored name cannot be the
+    // entry's own folder (an absolute path, "../", a path of several folders).
+    QString projectFullPath() const;
+    // "<entry folder>/SlideshowProject.inf"; empty without a folder of its own.
+    QString strProjectInfoFileFullPath() const;
+    // Whether the entry's folder holds a project archive ("SlideshowProject.dat").
+    bool hasProjectArchive() const;
+    // Deletes the entry's folder and everything in it; a link standing for the folder, or inside it, is
+    // removed and never followed. True when it is gone or was never there.
+    bool deleteProjectFolder() const;
 
     QString strProjectShortFolderName() const;
     void setStrProjectShortFolderName(const QString& name);
     QString strProjectTitle() const;
-    // Stores the title; the movies of the old title are left where they are.
+    // A new title drops the movies made under the old one (and any already named after the new one).
     void setStrProjectTitle(const QString& title);
     // The stored path (relative to the Documents folder) made absolute; null when there is none.
     QString strThumbnailFilePath() const;
@@ -53,6 +78,9 @@ public:
     void setStrUploadDesc(const QString& description);
 
 private:
+    // "<Documents>/<short folder name>" when the name is the entry's own folder's, without making it.
+    QString ownFolderPath() const;
+
     // Threads: the main thread edits an entry while export threads record encodings in it; every field is
     // guarded, together, in `fields`.
     struct Fields {
