@@ -2,7 +2,12 @@
 
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
+#include "platform/media/AudioPlayer.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cmath>
 #include <mutex>
 
 namespace {
@@ -18,6 +23,12 @@ MusicDirector::MixerFactory& factorySlot() {
 void MusicDirector::setAudioMixerFactory(MixerFactory factory) {
     std::lock_guard lock(factoryMutex);
     factorySlot() = std::move(factory);
+}
+
+MusicDirector::MusicDirector() : self(std::make_shared<MusicDirector*>(this)) {}
+
+MusicDirector::~MusicDirector() {
+    player.reset(); // no end of a song is heard after this
 }
 
 std::vector<MusicItemRef> MusicDirector::musicArray() const {
@@ -58,4 +69,112 @@ void MusicDirector::stop() {
         return;
     if (const auto mixer = project->audioMixer())
         mixer->StopPlayingMixedAudio();
+}
+
+// ---- the per-song player
+
+bool MusicDirector::findSongLocation(double seconds, int& index, double& offset) const {
+    index = 0;
+    offset = 0.3;
+    const auto songs = musicArray();
+    if (songs.empty() || !std::isfinite(seconds))
+        return false;
+    std::vector<double> lengths;
+    double round = 0.0;
+    for (const auto& song : songs) {
+        lengths.push_back(MusicItem::musicItemDuration(song.get()));
+        round += lengths.back();
+    }
+    if (!(round >= 0.1))
+        return false;
+    // Whole rounds are skipped at once: a time far into the repeated list must not take a walk per round.
+    const double within = seconds >= round ? std::fmod(seconds, round) : seconds;
+    double before = 0.0;
+    for (std::size_t i = 0; i < lengths.size(); ++i) {
+        if (before + lengths[i] > within) {
+            index = int(i);
+            offset = within - before;
+            return true;
+        }
+        before += lengths[i];
+    }
+    return false;
+}
+
+bool MusicDirector::playFromLocation_old(double seconds) {
+    if (musicArray().empty())
+        return false;
+    currentSong.reset();
+    int index = 0;
+    double offset = 0.0;
+    return findSongLocation(seconds, index, offset) && playFromSongIndex(index, offset);
+}
+
+bool MusicDirector::playFromSongIndex(int index, double startLoc) {
+    const auto songs = musicArray();
+    if (songs.empty())
+        return false;
+    if (player)
+        player->stop();
+    player.reset();
+    ++playerGeneration;
+    const int count = int(songs.size());
+    currentSongIndex = (index % count + count) % count;
+    currentSong = songs[std::size_t(currentSongIndex)];
+    const QString path = currentSong->strFilePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return false;
+    auto sound = MusicItem::songComposition(path);
+    if (!sound)
+        return false;
+    auto opened =
+        std::make_unique<platform::media::AudioPlayer>(std::move(*sound), platform::media::AudioMix());
+    opened->seek(platform::media::MediaTime::fromSeconds(std::max(0.0, startLoc)));
+    // The end is heard inside the player's own pull, where it may not be replaced: the next song starts
+    // later on the main thread, and only when this player is still the one playing.
+    const std::uint64_t generation = ++playerGeneration;
+    opened->setEndHandler([weak = std::weak_ptr<MusicDirector*>(self), generation] {
+        if (QCoreApplication* application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                application,
+                [weak, generation] {
+                    if (const auto alive = weak.lock(); alive && (*alive)->playerGeneration == generation)
+                        (*alive)->audioPlayerDidFinishPlaying(true);
+                },
+                Qt::QueuedConnection);
+    });
+    if (!opened->play())
+        return false;
+    player = std::move(opened);
+    return true;
+}
+
+void MusicDirector::next() {
+    const auto songs = musicArray();
+    if (songs.empty())
+        return;
+    playFromSongIndex((currentSongIndex + 1) % int(songs.size()), 0.0);
+}
+
+void MusicDirector::audioPlayerDidFinishPlaying(bool /*successfully*/) {
+    next();
+}
+
+void MusicDirector::audioPlayerDecodeErrorDidOccur(const QString& /*error*/) {}
+
+void MusicDirector::stop_old() {
+    currentSongTime = 0.0;
+    totalSongTime = 0.0;
+    currentSongIndex = 0;
+    cmdPlayRequest = false;
+    startPlayingForRequest = false;
+    if (player)
+        player->stop();
+    player.reset();
+    ++playerGeneration;
+}
+
+void MusicDirector::setAudioPlayer(std::unique_ptr<platform::media::AudioPlayer> audioPlayer) {
+    player = std::move(audioPlayer);
+    ++playerGeneration;
 }

@@ -6,6 +6,7 @@
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/AudioPlayer.h"
 #include "platform/media/MediaAsset.h"
 
 #include <QDir>
@@ -145,6 +146,29 @@ double MusicItem::songDuration(const QString& path) {
         return 0.0;
     const double seconds = measurer(path);
     return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
+}
+
+double MusicItem::songDuration_1(const QString& path) {
+    if (!isSongFile(path))
+        return 0.0;
+    auto sound = songComposition(path);
+    if (!sound)
+        return 0.0;
+    const platform::media::AudioPlayer player(std::move(*sound), platform::media::AudioMix());
+    const double seconds = player.duration().seconds();
+    return std::isfinite(seconds) && seconds > 0.0 ? seconds : 0.0;
+}
+
+std::optional<platform::media::Composition> MusicItem::songComposition(const QString& path) {
+    const auto file = platform::media::MediaAsset::open(path, true);
+    if (!file.isValid() || !file.hasAudio())
+        return std::nullopt;
+    platform::media::Composition sound;
+    if (!sound.addTrack().insertTimeRange(
+            file.audioTimeRange(), file,
+            platform::media::MediaTime(0, platform::media::MediaTime::kDefaultTimescale)))
+        return std::nullopt;
+    return sound;
 }
 
 double MusicItem::musicItemDuration(MusicItem* item) {

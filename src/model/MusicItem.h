@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/KeyedArchive.h"
+#include "platform/media/Composition.h"
 
 #include <QRectF>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // One background song of a project: its song dictionary (file, copy in "Contents", title, cached
 // duration, metadata), where it starts on the music strip and where the timeline draws it.
@@ -28,6 +30,10 @@ public:
     // 0 for a missing file, one without sound or one that cannot be read.
     static double songDuration(const QString& path);
     static void setDurationMeasurer(DurationMeasurer measurer);
+    // The length that a player opened on the file reports; 0 as with songDuration.
+    static double songDuration_1(const QString& path);
+    // A song file's whole sound on one track from time 0, as a player plays it; none without sound.
+    static std::optional<platform::media::Composition> songComposition(const QString& path);
     // The cached "numberDuration" (a cached 0 too), else the copy in the open project's "Contents"
     // measured (the resource for the default song whose copy is missing) and cached. A measurement
     // that fails answers 0 and is not cached, so a later call measures again.
