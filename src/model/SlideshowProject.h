@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class QImage;
 namespace platform {
 class Clock;
 }
@@ -128,6 +129,25 @@ public:
     static QString stringWithUUID();
     QString strProjectBundleName() const;
 
+    // ---- earlier forms and stand-ins without a caller
+    // The length in frames from the project's default durations alone: count x (photo + transition / 2)
+    // + photo / 2, in whole frames.
+    quint64 totalFrameCount_old() const;
+    // The start time less the transition that brings the slide on; 0 out of range.
+    float getSlideStartTime_Old(std::size_t index) const;
+    // Sets the project's default photo and transition durations so that every slide takes an equal share
+    // of the music, when that share is 3 to 10 s; otherwise answers how many photos would fit:
+    // {"failType" ("NoPhotos", "NoMusic", "MorePhotos", "LessPhotos" or "Success"), "desc", "result", and
+    // with "MorePhotos" or "LessPhotos" "nExceptCountMin", "nExceptCountMax", "nExceptCountDefault"}.
+    QVariantMap syncMusicAndSlideshowDuration_Old();
+    // Stand-ins that take nothing in: no media items, no file moved (the file stays where it is), no
+    // change of duration.
+    QVariantList mediaItemsArray(const QVariantList& items) const;
+    QString moveFileToProjectFolder(const QString& path) const;
+    float fltPrevSlideItemsDurationDelta(std::size_t index, bool transition) const;
+    // The frame laid over a selected item: the resource "item_selected_new.png".
+    static QImage seletedItemFlagFrameImage();
+
     // ---- folder, archive and paths
     static QString appDocFullPath();
     static QString docExtenstionName() { return QStringLiteral("VistrelleProject"); }
@@ -177,6 +197,13 @@ public:
     // *error, the temporary movie kept) when the move failed.
     static QString copyEncodedMovieFileForExport(QString* error = nullptr);
     static QString bundleIdentifierForApplication();
+    // The identifier of the installed application of that name (its desktop entry's), or empty.
+    static QString bundleIdentifierForApplicationName(const QString& name);
+    // The encoded movie's earlier place, in the project folder: "video_%dx%d.mov" or ".mp4".
+    QString strEncodingVideoFilePath_Bundle(const QSizeF& size) const;
+    // Copies the movie at that place into the output folder, as copyEncodedMovieFileForExport names it;
+    // the copy's path, or empty with a message (the movie kept where it was).
+    static QString copyEncodedMovieFileForExport_Bundle(QString* error = nullptr);
 
     // ---- archive
     static std::shared_ptr<SlideshowProject> initWithCoder(platform::KeyedUnarchiver& coder);

@@ -4,6 +4,7 @@
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileTree.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -325,24 +327,63 @@ QString SlideshowProject::strTempM4AAudioFullPath() {
     return base.isEmpty() ? QString() : base + "/" + kTempPrefix + "_temp_audio.m4a";
 }
 
-QString SlideshowProject::copyEncodedMovieFileForExport(QString* error) {
-    const auto project = currentMainProject();
+namespace {
+
+// Moves (or copies) the open project's movie at the path `source` gives into the output folder, under the
+// project's title with the first free number; the target path, or empty with a message.
+QString deliverMovie(const std::function<QString(const SlideshowProject&)>& source, bool copy,
+                     QString* error) {
+    const auto project = SlideshowProject::currentMainProject();
     if (!project) {
         setError(error, tr_("No project is open."));
         return QString();
     }
-    const QString source = project->strEncodingVideoFilePath(sizeVideoOutput());
-    const QString folder = strOutputVideoPath();
+    const QString from = source(*project);
+    const QString folder = SlideshowProject::strOutputVideoPath();
     QDir().mkpath(folder);
-    const QString extension = platform::sanitizedFileName(strVideoOutputFormat().toLower(), "mp4");
-    const QString target =
-        platform::firstFreePath(folder, fileNameForTitle(project->strProjectTitle()), "." + extension);
+    const QString extension =
+        platform::sanitizedFileName(SlideshowProject::strVideoOutputFormat().toLower(), "mp4");
+    const QString target = platform::firstFreePath(
+        folder, SlideshowProject::fileNameForTitle(project->strProjectTitle()), "." + extension);
     QString message;
-    if (source.isEmpty() || target.isEmpty() || !platform::moveItem(source, target, &message)) {
-        setError(error, tr_("The movie could not be moved to %1: %2").arg(folder, message));
+    const bool delivered =
+        !from.isEmpty() && !target.isEmpty() &&
+        (copy ? platform::filetree::copyTree(QFile::encodeName(from), QFile::encodeName(target), &message)
+              : platform::moveItem(from, target, &message));
+    if (!delivered) {
+        if (copy && !target.isEmpty())
+            platform::filetree::removeTree(QFile::encodeName(target), false, nullptr);
+        setError(error, (copy ? tr_("The movie could not be copied to %1: %2")
+                              : tr_("The movie could not be moved to %1: %2"))
+                            .arg(folder, message));
         return QString();
     }
     return target;
+}
+
+} // namespace
+
+QString SlideshowProject::copyEncodedMovieFileForExport(QString* error) {
+    return deliverMovie(
+        [](const SlideshowProject& p) { return p.strEncodingVideoFilePath(sizeVideoOutput()); }, false,
+        error);
+}
+
+QString SlideshowProject::strEncodingVideoFilePath_Bundle(const QSizeF& size) const {
+    const QString folder = strMacProjectBundleFullPath();
+    if (folder.isEmpty())
+        return QString();
+    return QStringLiteral("%1/video_%2x%3.%4")
+        .arg(folder)
+        .arg(wholePixels(size.width()))
+        .arg(wholePixels(size.height()))
+        .arg(strVideoOutputFormat() == "MOV" ? QStringLiteral("mov") : QStringLiteral("mp4"));
+}
+
+QString SlideshowProject::copyEncodedMovieFileForExport_Bundle(QString* error) {
+    return deliverMovie(
+        [](const SlideshowProject& p) { return p.strEncodingVideoFilePath_Bundle(sizeVideoOutput()); }, true,
+        error);
 }
 
 QString SlideshowProject::bundleIdentifierForApplication() {

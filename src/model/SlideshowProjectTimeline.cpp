@@ -1,12 +1,14 @@
 // The project's timeline arithmetic: frame layout, totals, start times, fitting to the music,
-// timeline rectangles and the removal of missing files.
+// timeline rectangles and the removal of missing files; with the earlier forms beside them.
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
 #include "model/TimelineAxis.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <QUuid>
 
 #include <cmath>
@@ -360,4 +362,74 @@ QString SlideshowProject::strProjectBundleName() const {
     QString name = QFileInfo(folder).fileName();
     name.remove(docExtenstionName(), Qt::CaseInsensitive);
     return name;
+}
+
+// ---- earlier forms and stand-ins without a caller
+
+quint64 SlideshowProject::totalFrameCount_old() const {
+    const quint64 photo = quint64(std::max(0, nPhotoDurationFrameCount()));
+    const quint64 transition = quint64(std::max(0, nTransitionDurationFrameCount()));
+    return quint64(slideCount()) * (photo + transition / 2) + photo / 2;
+}
+
+float SlideshowProject::getSlideStartTime_Old(std::size_t index) const {
+    const auto items = slideshowArray();
+    if (index >= items.size())
+        return 0.0f;
+    const float start = getSlideStartTime(index);
+    return index == 0 ? start : start - items[index - 1]->fSecTransitionDuration();
+}
+
+QVariantMap SlideshowProject::syncMusicAndSlideshowDuration_Old() {
+    const std::size_t count = slideCount();
+    if (count == 0)
+        return fittingResult("NoPhotos", "Please add at least 3 photos to get started!");
+    if (musicArray().empty())
+        return fittingResult("NoMusic", "Please add 1 song to get started!");
+    const double music = musicTotalDuration() - 1.0;
+    const double per = music / double(count);
+    if (per >= 3.0 && per <= 10.0) {
+        setFltTransitionDuration(2.0f);
+        setFltPhotoDuration(float(per - 0.5 * 2.0));
+        setBIsDirty(true);
+        return fittingResult("Success",
+                             "The slideshow duration was synchronized successfully with music duration!");
+    }
+    // Counts of photos: music too short for a photo gives none, never fewer.
+    const auto photos = [](double x) { return x > 0.0 ? int(std::min(x + 0.5, 1e9)) : 0; };
+    const int most = photos(music / 3.1);
+    const int least = photos(music / 9.9);
+    const int usual = photos(music / 5.0);
+    // The share per slide tells which way the count is off; comparing the rounded least count with the
+    // slide count instead would ask to remove a negative number of photos near 10 s a slide.
+    const bool tooMany = per < 3.0;
+    const int about = std::max(1, tooMany ? int(count) - usual : usual - int(count));
+    const char* advice =
+        tooMany ? "\nTo synchronize successfully, you need %d ~ %d photos in slideshow.\n\nPlease "
+                  "remove about %d photos from current project.\n"
+                : "\nTo synchronize successfully, you need %d ~ %d photos in slideshow.\n\nPlease "
+                  "add about %d photos to current project.\n";
+    QVariantMap answer = fittingResult(tooMany ? "MorePhotos" : "LessPhotos", "");
+    answer.insert("desc", QString::asprintf(qPrintable(tr_(advice)), least, most, about));
+    answer.insert("nExceptCountMax", most);
+    answer.insert("nExceptCountMin", least);
+    answer.insert("nExceptCountDefault", usual);
+    return answer;
+}
+
+QVariantList SlideshowProject::mediaItemsArray(const QVariantList& /*items*/) const {
+    return {};
+}
+
+QString SlideshowProject::moveFileToProjectFolder(const QString& /*path*/) const {
+    return QString();
+}
+
+float SlideshowProject::fltPrevSlideItemsDurationDelta(std::size_t /*index*/, bool /*transition*/) const {
+    return 0.0f;
+}
+
+QImage SlideshowProject::seletedItemFlagFrameImage() {
+    return QImage(
+        platform::paths::pathForResource(QStringLiteral("item_selected_new"), QStringLiteral("png")));
 }

@@ -132,6 +132,25 @@ TEST_F(FrameLayoutTest, ADurationSetterLaysOutTheOpenProjectOnlyForItsOwnSlidesA
     EXPECT_FALSE(stranger->framesComputed()) << "a slide outside the project is not laid out";
 }
 
+// The earlier forms beside the layout: a length from the project's defaults alone, and start times at the
+// transition that brings a slide on.
+TEST_F(FrameLayoutTest, TheEarlierFormsCountFromTheDefaultsAndStartAtTheIncomingTransition) {
+    auto project = projectWith({slideOf(4, 2), slideOf(3, 1), slideOf(5, 2)});
+    project->setFltSlideshowFadeIn(1.0f);
+    EXPECT_EQ(project->totalFrameCount_old(), 3u * (120u + 30u) + 60u);
+    project->setFltTransitionDuration(1.1f); // 33 frames, of which half is 16
+    project->setFltPhotoDuration(0.1f);      // 3 frames, of which half is 1
+    EXPECT_EQ(project->totalFrameCount_old(), 3u * (3u + 16u) + 1u);
+    EXPECT_EQ(SlideshowProject().totalFrameCount_old(), 60u) << "no slides: half a photo";
+
+    const std::vector<std::pair<std::size_t, float>> starts = {{0, 1.0f}, {1, 5.0f}, {2, 10.0f}, {3, 0.0f}};
+    for (const auto& [index, seconds] : starts) {
+        EXPECT_FLOAT_EQ(project->getSlideStartTime_Old(index), seconds) << index;
+        EXPECT_FLOAT_EQ(project->getSlideStartTime_Old(index), project->getSlideAudioStartTime(index))
+            << index;
+    }
+}
+
 class MusicDurationTest : public ModelTest {};
 
 TEST_F(MusicDurationTest, SongsAddUpAndSyncMeansWithinTwoPointOneSeconds) {

@@ -145,3 +145,59 @@ TEST_F(MusicFittingTest, TheFittingCountsThirtyFramesASecondWhateverTheOutputRat
     EXPECT_FLOAT_EQ(project->slideItemAtIndex(0)->fSecPhotoDuration(), 126.0f / 30.0f);
     EXPECT_EQ(project->slideItemAtIndex(0)->nTransitionDuration(), 50u) << "the layout uses the output rate";
 }
+
+// The earlier fitting sets only the project's default durations, or says how many photos would fit.
+TEST_F(MusicFittingTest, TheEarlierFittingSetsTheDefaultsOrSaysHowManyPhotosFit) {
+    struct Case {
+        int slides;
+        double music;
+        const char* failType;
+        float photo;             // the default photo duration afterwards
+        std::vector<int> counts; // least, most, usual
+        int about;               // photos to remove or add
+    };
+    const std::vector<Case> cases = {
+        {10, 61.0, "Success", 5.0f, {}, 0},
+        {10, 31.0, "Success", 2.0f, {}, 0},
+        {10, 101.0, "Success", 9.0f, {}, 0},
+        {30, 61.0, "MorePhotos", 4.0f, {6, 19, 12}, 18},
+        {3, 61.0, "LessPhotos", 4.0f, {6, 19, 12}, 9},
+        // Just over 10 s a slide while the least count rounds to the slide count: still too few photos.
+        {10, 101.5, "LessPhotos", 4.0f, {10, 32, 20}, 10},
+        // Music under a second: no count below none, and at least one photo to remove.
+        {1, 0.5, "MorePhotos", 4.0f, {0, 0, 0}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 slides, %2 s").arg(c.slides).arg(c.music).toStdString());
+        auto fitted = std::make_shared<SlideshowProject>();
+        fitted->setSlideshowArray(freeSlides(c.slides));
+        fitted->setMusicArray({songOf(c.music)});
+        const QVariantMap answer = fitted->syncMusicAndSlideshowDuration_Old();
+        EXPECT_EQ(answer.value("failType").toString(), c.failType);
+        EXPECT_EQ(answer.value("result").toBool(), c.counts.empty());
+        EXPECT_FLOAT_EQ(fitted->fltPhotoDuration(), c.photo);
+        EXPECT_EQ(fitted->bIsDirty(), c.counts.empty());
+        EXPECT_FLOAT_EQ(fitted->slideItemAtIndex(0)->fSecPhotoDuration(), 4.0f) << "no slide changes";
+        if (c.counts.empty()) {
+            EXPECT_FLOAT_EQ(fitted->fltTransitionDuration(), 2.0f);
+            continue;
+        }
+        EXPECT_EQ((std::vector<int>{answer.value("nExceptCountMin").toInt(),
+                                    answer.value("nExceptCountMax").toInt(),
+                                    answer.value("nExceptCountDefault").toInt()}),
+                  c.counts);
+        const QString verb = answer.value("failType") == "MorePhotos" ? "remove about %1 photos from"
+                                                                      : "add about %1 photos to";
+        EXPECT_EQ(answer.value("desc").toString(),
+                  QStringLiteral("\nTo synchronize successfully, you need %1 ~ %2 photos in slideshow.\n\n"
+                                 "Please %3 current project.\n")
+                      .arg(c.counts[0])
+                      .arg(c.counts[1])
+                      .arg(verb.arg(c.about)));
+    }
+    expectAnswer(project->syncMusicAndSlideshowDuration_Old(), "NoPhotos",
+                 "Please add at least 3 photos to get started!");
+    project->setSlideshowArray(freeSlides(3));
+    expectAnswer(project->syncMusicAndSlideshowDuration_Old(), "NoMusic",
+                 "Please add 1 song to get started!");
+}

@@ -5,6 +5,7 @@
 #include "platform/foundation/StandardPaths.h"
 #include "support/OpenWatch.h"
 
+#include <QImage>
 #include <QLocale>
 
 #include <clocale>
@@ -192,6 +193,83 @@ TEST_F(MovieMoveTest, AFailedMoveIsReportedAndKeepsTheMovie) {
     SlideshowProject::setStrOutputVideoPath(home + "/OutFile");
     EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(encoded)) << "the encoded movie is kept for another try";
+}
+
+// The movie's earlier place was the project folder, and from there it was copied, not moved.
+TEST_F(MovieMoveTest, TheMovieInTheProjectFolderIsCopiedOut) {
+    const QString folder = project->strMacProjectBundleFullPath();
+    EXPECT_EQ(project->strEncodingVideoFilePath_Bundle(QSizeF(1280.9, 720)), folder + "/video_1280x720.mp4");
+    SlideshowProject::setStrVideoOutputFormat("MOV");
+    EXPECT_EQ(project->strEncodingVideoFilePath_Bundle(QSizeF(640, 360)), folder + "/video_640x360.mov");
+    SlideshowProject::setStrVideoOutputFormat("MP4");
+    EXPECT_TRUE(SlideshowProject().strEncodingVideoFilePath_Bundle(QSizeF(640, 360)).isEmpty())
+        << "no folder";
+
+    const QString bundled = project->strEncodingVideoFilePath_Bundle(SlideshowProject::sizeVideoOutput());
+    writeFile(bundled, "bundled movie");
+    writeFile(home + "/Out/Holiday.mp4", "older movie");
+    QString error;
+    const QString target = SlideshowProject::copyEncodedMovieFileForExport_Bundle(&error);
+    EXPECT_EQ(target, home + "/Out/Holiday-1.mp4") << error.toStdString();
+    QFile copied(target);
+    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copied.readAll(), "bundled movie");
+    EXPECT_TRUE(QFileInfo::exists(bundled)) << "copied, not moved";
+    EXPECT_TRUE(QFileInfo::exists(encoded)) << "the other place is not touched";
+
+    QFile::remove(bundled);
+    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport_Bundle(&error).isEmpty());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(home + "/Out/Holiday-2.mp4")) << "no partial copy";
+}
+
+TEST_F(ProjectFolderTest, ApplicationsAreFoundByTheNameOfTheirDesktopEntry) {
+    const QString own = home + "/.local/share/applications";
+    const QString system = home + "/system/applications";
+    const test_support::EnvOverride dataHome("XDG_DATA_HOME", home + "/.local/share");
+    const test_support::EnvOverride dataDirs("XDG_DATA_DIRS", home + "/system");
+    writeFile(own + "/org.example.Viewer.desktop", "[Desktop Entry]\nType=Application\nName=Viewer\n");
+    writeFile(own + "/kde/tools.desktop", "# tools\n[Desktop Entry]\nName[de]=Werkzeuge\nName = Tools\n");
+    writeFile(system + "/org.example.Viewer.desktop", "[Desktop Entry]\nName=Shadowed\n");
+    writeFile(system + "/org.example.Editor.desktop", "[Desktop Entry]\nName=Editor\n");
+    writeFile(system + "/gone.desktop", "[Desktop Entry]\nName=Gone\nHidden=true\n");
+    writeFile(system + "/grouped.desktop", "[Desktop Action New]\nName=Grouped\n");
+    writeFile(system + "/notes.txt", "[Desktop Entry]\nName=Notes\n");
+    const std::vector<std::pair<QString, QString>> cases = {
+        {"Viewer", "org.example.Viewer"},
+        {"Tools", "kde-tools"},
+        {"Editor", "org.example.Editor"},
+        {"Shadowed", ""},
+        {"Gone", ""},
+        {"Grouped", ""},
+        {"Notes", ""},
+        {"viewer", ""},
+        {"", ""},
+    };
+    for (const auto& [name, identifier] : cases)
+        EXPECT_EQ(SlideshowProject::bundleIdentifierForApplicationName(name), identifier)
+            << name.toStdString();
+}
+
+TEST_F(ProjectFolderTest, TheStandInsTakeNothingIn) {
+    auto project = openNewProject("Stand");
+    const QStringList before = QDir(project->strMacProjectBundleContentsPath()).entryList(QDir::Files);
+    writeFile(home + "/photo.jpg");
+    EXPECT_TRUE(project->moveFileToProjectFolder(home + "/photo.jpg").isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(home + "/photo.jpg")) << "the file stays where it is";
+    EXPECT_EQ(QDir(project->strMacProjectBundleContentsPath()).entryList(QDir::Files), before);
+    EXPECT_TRUE(project->mediaItemsArray({home + "/photo.jpg"}).isEmpty());
+    project->addSlideItem(photoIn(project, "a.jpg"));
+    EXPECT_FLOAT_EQ(project->fltPrevSlideItemsDurationDelta(0, true), 0.0f);
+    EXPECT_FLOAT_EQ(project->fltPrevSlideItemsDurationDelta(0, false), 0.0f);
+}
+
+TEST_F(ProjectFolderTest, TheSelectedItemFrameIsAClearPictureWithARim) {
+    const QImage frame = SlideshowProject::seletedItemFlagFrameImage();
+    ASSERT_EQ(frame.size(), QSize(100, 100));
+    EXPECT_EQ(frame.pixelColor(50, 50).alpha(), 0) << "the item shows through";
+    EXPECT_EQ(frame.pixelColor(50, 2).alpha(), 255);
+    EXPECT_GT(frame.pixelColor(50, 2).blue(), frame.pixelColor(50, 2).red());
 }
 
 TEST_F(ProjectFolderTest, PathsConvertAgainstTheDocumentsFolder) {

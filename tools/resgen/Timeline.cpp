@@ -1,7 +1,7 @@
 // Pictures of the timeline and the play controls: the backings of photo and video cells (normal and
-// selected), the backing of a cell's transition icon, the insert marker, the two song waveform patterns,
-// the play-head marker and the Stop button's images, all on the timeline's dark grey; and the thumbnail of
-// a composition slide.
+// selected), the frame over a selected item, the backing of a cell's transition icon, the insert marker, the
+// two song waveform patterns, the play-head marker and the Stop button's images, all on the timeline's dark
+// grey; and the thumbnail of a composition slide.
 #include "Resgen.h"
 
 #include <QLinearGradient>
@@ -152,6 +152,17 @@ QImage compositionThumbnail() {
     return image;
 }
 
+// The frame laid over a selected item: the accent rim of a selected cell on a clear ground.
+QImage selectedItemFrame() {
+    QImage image = transparent({kCell, kCell});
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(kAccent, 3));
+    painter.drawRoundedRect(QRectF(2.5, 2.5, kCell - 5, kCell - 5), 9, 9);
+    return image;
+}
+
 } // namespace
 
 bool makeTimelinePictures(const QDir& out) {
@@ -170,6 +181,7 @@ bool makeTimelinePictures(const QDir& out) {
         {"playback_play_icon&32.png", [] { return playbackButton(false); }},
         {"playback_pause_icon&32.png", [] { return playbackButton(true); }},
         {"composition_thumb.png", compositionThumbnail},
+        {"item_selected_new.png", selectedItemFrame},
     };
     return parallelFor(int(pictures.size()), [&](int i) {
         const auto& [name, draw] = pictures[std::size_t(i)];
