@@ -94,6 +94,10 @@ public:
     // is replaced whole or left as it was.
     bool rotateSlideItem(int degrees);
     static bool rotateImage(const QString& path);
+    // The earlier form: for 90 degrees, redraws the picture file alone a quarter turn clockwise into a
+    // picture of the swapped size. Any other angle, or a picture that cannot be read or written, leaves the
+    // file as it was and answers false.
+    bool rotateSlideItem_1(int degrees);
     // The picture through colour controls: "Saturation" (1), "Brightness" (0), "Contrast" (1).
     QImage adjustColor(const QVariantMap& adjustment) const;
     // The same, written over the picture file atomically, then over its background picture and thumbnail

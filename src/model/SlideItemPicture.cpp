@@ -177,6 +177,22 @@ bool SlideItem::rotateSlideItem(int /*degrees*/) {
     return turned;
 }
 
+bool SlideItem::rotateSlideItem_1(int degrees) {
+    if (degrees != 90)
+        return false;
+    const QString path = fileName();
+    const QImage picture = readPicture(path);
+    if (picture.isNull())
+        return false;
+    QImage turned(picture.height(), picture.width(), QImage::Format_RGB32);
+    QPainter painter(&turned);
+    painter.translate(turned.width(), 0);
+    painter.rotate(90.0);
+    painter.drawImage(0, 0, picture);
+    painter.end();
+    return writeJpegAtomically(turned, path);
+}
+
 namespace {
 
 QImage adjustedPicture(const QString& path, const QVariantMap& adjustment) {

@@ -90,6 +90,9 @@ public:
     // new reading pass. Holds the frame shown when the clip runs ahead, drops frames when it falls behind,
     // keeps the last frame once the clip has ended. Always true.
     bool LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget& target);
+    // The earlier form: the same but at the first frame of a pass, whose time it takes from 0 until a frame
+    // is read, and where in the preview it marks the clip's sound as started without starting it.
+    bool LoadOneFrameToOpenGLTexture_Alt(quint64 frame, VideoFrameTarget& target);
     // Back to the clip's start when the player rewinds: reading stopped, sound paused.
     virtual void resetVideoItem();
     bool StartReading();
@@ -156,6 +159,7 @@ private:
     void prepareClip(const QString& path);
     void applyClipDurations(float clipSeconds);
     double clockSeconds() const;
+    bool loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm);
     bool stopReadingLocked();
     bool startPassLocked(QString* error);
     bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);

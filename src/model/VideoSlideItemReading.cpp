@@ -140,6 +140,14 @@ double VideoSlideItem::clockSeconds() const {
 }
 
 bool VideoSlideItem::LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget& target) {
+    return loadOneFrame(frame, target, false);
+}
+
+bool VideoSlideItem::LoadOneFrameToOpenGLTexture_Alt(quint64 frame, VideoFrameTarget& target) {
+    return loadOneFrame(frame, target, true);
+}
+
+bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm) {
     bool noReader;
     {
         const std::lock_guard lock(readerMutex);
@@ -161,9 +169,11 @@ bool VideoSlideItem::LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget
         if (r.previousTimeStamp.seconds() == 0.0) {
             r.startTime = now;
             r.previousTimeStamp = MediaTime(0, 1);
-            r.previousSystemTimeStamp = r.startTime;
-            if (!exporting && !r.bAudio)
-                r.bAudio = startSound = true;
+            r.previousSystemTimeStamp = earlierForm ? 0.0 : r.startTime;
+            if (!exporting && !r.bAudio) {
+                r.bAudio = true;
+                startSound = !earlierForm;
+            }
         } else {
             const float elapsed = float(r.previousSystemTimeStamp - r.startTime);
             const float clipTime = float(r.previousTimeStamp.seconds());

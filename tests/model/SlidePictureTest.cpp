@@ -63,32 +63,59 @@ protected:
         text.insert(entries);
         slide.setTextInfo(text);
     }
-};
 
-TEST_F(SlidePictureTest, AQuarterTurnTurnsEachSetFileClockwise) {
-    QImage picture(60, 20, QImage::Format_RGB32);
-    picture.fill(Qt::blue);
-    for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 20; ++x)
-            picture.setPixelColor(x, y, Qt::red);
-    auto slide = slideWith(picture);
-    slide->setStrThumbFileName("thumb.jpg");
-    picture.save(contents + "/thumb.jpg", "JPEG", 95);
-    EXPECT_TRUE(slide->rotateSlideItem(90)) << "the background is not set and is passed by";
-
-    for (const QString& path : {slide->fileName(), slide->strThumbFileName()}) {
+    // 60 x 20, blue with a red left end.
+    static QImage redLeftEnd() {
+        QImage picture(60, 20, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x)
+                picture.setPixelColor(x, y, Qt::red);
+        return picture;
+    }
+    static void expectRedEndOnTop(const QString& path) {
         const QImage turned(path);
         ASSERT_EQ(turned.size(), QSize(20, 60)) << path.toStdString();
         EXPECT_TRUE(near(turned.pixelColor(10, 5), Qt::red)) << "the left end is now on top";
         EXPECT_TRUE(near(turned.pixelColor(10, 55), Qt::blue));
         EXPECT_EQ(bytesOf(path).left(2), QByteArray("\xFF\xD8", 2)) << "written as JPEG";
     }
+};
+
+TEST_F(SlidePictureTest, AQuarterTurnTurnsEachSetFileClockwise) {
+    const QImage picture = redLeftEnd();
+    auto slide = slideWith(picture);
+    slide->setStrThumbFileName("thumb.jpg");
+    picture.save(contents + "/thumb.jpg", "JPEG", 95);
+    EXPECT_TRUE(slide->rotateSlideItem(90)) << "the background is not set and is passed by";
+
+    for (const QString& path : {slide->fileName(), slide->strThumbFileName()})
+        expectRedEndOnTop(path);
     slide->rotateSlideItem(90);
     slide->rotateSlideItem(90);
     slide->rotateSlideItem(90);
     const QImage fullCircle(slide->fileName());
     ASSERT_EQ(fullCircle.size(), QSize(60, 20));
     EXPECT_TRUE(near(fullCircle.pixelColor(5, 10), Qt::red)) << "four turns come round";
+}
+
+// The earlier form turns the picture file alone, and only by a quarter.
+TEST_F(SlidePictureTest, TheEarlierQuarterTurnRedrawsThePictureAlone) {
+    auto slide = slideWith(redLeftEnd());
+    slide->setStrThumbFileName("thumb.jpg");
+    redLeftEnd().save(contents + "/thumb.jpg", "JPEG", 95);
+    const QByteArray before = bytesOf(slide->fileName());
+    for (const int degrees : {0, 45, 180, -90, 270})
+        EXPECT_FALSE(slide->rotateSlideItem_1(degrees)) << degrees;
+    EXPECT_EQ(bytesOf(slide->fileName()), before) << "other angles leave the picture as it was";
+
+    EXPECT_TRUE(slide->rotateSlideItem_1(90));
+    expectRedEndOnTop(slide->fileName());
+    EXPECT_EQ(QImage(slide->strThumbFileName()).size(), QSize(60, 20)) << "the thumbnail is not turned";
+
+    slide->setFileName("absent.jpg");
+    EXPECT_FALSE(slide->rotateSlideItem_1(90));
+    EXPECT_FALSE(QFileInfo::exists(contents + "/absent.jpg"));
 }
 
 TEST_F(SlidePictureTest, AFileThatCannotBeTurnedIsLeftAsItWas) {

@@ -144,6 +144,31 @@ TEST_F(VideoSlidePacingTest, ThePreviewStartsTheClipsSoundOnceAndARewindStopsIt)
     EXPECT_TRUE(clip->player()->isPlaying());
 }
 
+// The earlier form paces the frames alike; at a pass's first frame it marks the sound started but leaves
+// it silent, so that no later pass starts it either until a rewind.
+TEST_F(VideoSlidePacingTest, TheEarlierFormPacesAlikeAndLeavesTheClipsSoundSilent) {
+    auto earlier = clipSlide(makeClip("clip.mp4", 30, true));
+    auto later = clipSlide(makeClip("other.mp4", 30, true));
+    project->setSlideshowArray({earlier, later});
+    RecordingTarget laterTarget;
+    for (quint64 n = 0; n < 6; ++n) {
+        earlier->LoadOneFrameToOpenGLTexture_Alt(n, target);
+        later->LoadOneFrameToOpenGLTexture(n, laterTarget);
+        EXPECT_EQ(target.last(), laterTarget.last()) << n;
+        clock->advance(n == 3 ? 4 * kPeriod : kPeriod); // a stall: both drop the same frames
+    }
+    EXPECT_EQ(target.count(), laterTarget.count());
+    EXPECT_DOUBLE_EQ(earlier->previousSystemTimeStamp(), later->previousSystemTimeStamp());
+    EXPECT_TRUE(earlier->isAudioStarted());
+    EXPECT_EQ(earlier->player(), nullptr) << "marked as started, never started";
+    ASSERT_NE(later->player(), nullptr);
+    earlier->LoadOneFrameToOpenGLTexture(0, target);
+    EXPECT_EQ(earlier->player(), nullptr) << "a new pass does not start it either";
+    earlier->resetVideoItem();
+    earlier->LoadOneFrameToOpenGLTexture(0, target);
+    EXPECT_NE(earlier->player(), nullptr) << "after a rewind the later form starts it";
+}
+
 TEST_F(VideoSlidePacingTest, AFirstDrawWithinTheSlideStartsAPassFromTheClipsStart) {
     auto clip = clipSlide(makeClip("clip.mp4", 20));
     EXPECT_EQ(draw(*clip, 9), 0) << "no reader yet: a pass starts at the clip's first frame";
