@@ -101,6 +101,30 @@ OffscreenRenderer::~OffscreenRenderer() {
     const platform::gl::Context::Scope scope(*_pixelBufferContext);
     loaded.reset();
     frameBuffer.reset();
+    handedIn.reset();
+}
+
+bool OffscreenRenderer::setTomFrameBuffer(std::unique_ptr<FrameBufferObject> buffer) {
+    if (buffer && buffer->texture() == 0)
+        return false;
+    const CallerState caller = CallerState::save();
+    bool drawsThere = false;
+    {
+        const platform::gl::Context::Scope scope(*_pixelBufferContext);
+        if (!buffer) {
+            drawsThere = frameBuffer->setTexture(0);
+        } else {
+            const bool sized = frameBuffer->texWidth() == buffer->texWidth() &&
+                               frameBuffer->texHeight() == buffer->texHeight();
+            drawsThere = (sized || frameBuffer->initFBOWithWidth(unsigned(buffer->texWidth()),
+                                                                 unsigned(buffer->texHeight()))) &&
+                         frameBuffer->setTexture(buffer->texture());
+        }
+    }
+    caller.restore();
+    if (drawsThere)
+        handedIn = std::move(buffer);
+    return drawsThere;
 }
 
 void OffscreenRenderer::stop() {

@@ -46,7 +46,21 @@ public:
     void stop();
     bool isStopped() const { return bStopped; }
 
-    FrameBufferObject* auxFrameBuffer() const { return frameBuffer.get(); }
+    // The frame buffer whose texture receives the renders: the renderer's own, or the one handed in.
+    FrameBufferObject* auxFrameBuffer() const { return handedIn ? handedIn.get() : frameBuffer.get(); }
+    // Makes the renders go to the texture of `buffer` (made on any context of the share group); null goes
+    // back to a texture of the renderer's own. False, with nothing changed, for a buffer without a texture.
+    bool setTomFrameBuffer(std::unique_ptr<FrameBufferObject> buffer);
+    // The texture the renders go to: a 2D texture of auxFrameBuffer's size, seen through coordinates from
+    // 0 to 1.
+    GLenum textureTarget() const { return textureName() ? GLenum(GL_TEXTURE_2D) : 0; }
+    GLuint textureName() const { return auxFrameBuffer() ? auxFrameBuffer()->texture() : 0; }
+    int textureWidth() const { return auxFrameBuffer() ? auxFrameBuffer()->texWidth() : 0; }
+    int textureHeight() const { return auxFrameBuffer() ? auxFrameBuffer()->texHeight() : 0; }
+    float textureCoordSMin() const { return 0.0f; }
+    float textureCoordSMax() const { return 1.0f; }
+    float textureCoordTMin() const { return 0.0f; }
+    float textureCoordTMax() const { return 1.0f; }
     Composition* composition() const { return loaded.get(); }
     // Seconds of the slide, for "percentDone".
     float duration() const { return slideSeconds; }
@@ -58,7 +72,10 @@ private:
     std::shared_ptr<platform::gl::Context> _textureContext;
     std::unique_ptr<platform::gl::Context> _pixelBufferContext;
     std::unique_ptr<Composition> loaded;
+    // Frame buffers are not shared between contexts: the renders always go through one of the renderer's
+    // own context, into the texture of the one handed in when there is one.
     std::unique_ptr<FrameBufferObject> frameBuffer;
+    std::unique_ptr<FrameBufferObject> handedIn;
     float slideSeconds = 0.0f;
     bool bStopped = false;
     QString videoFilePath;

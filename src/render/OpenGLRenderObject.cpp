@@ -8,6 +8,18 @@
 #include "render/SlideshowDirector.h"
 #include "render/TextureObject.h"
 
+#include <QImage>
+
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+// The test drawing's position, shared by every render object.
+std::atomic<float> colorRectTranslate{0.0f};
+
+} // namespace
+
 OpenGLRenderObject::OpenGLRenderObject(GLuint defaultFBO) : defaultFBOName(defaultFBO) {
     SlideshowProject::setULFrameRate(30);
     loadShaders();
@@ -100,4 +112,38 @@ void OpenGLRenderObject::showImageInOpenGLWithMove_One_Texture(const TextureObje
     quad::bindTexture(0, texture.textureID());
     glUniform1i(program.uniformValue(QStringLiteral("texture")), 0);
     quad::drawFan(program, quad::kUnitPositions, quad::kUprightTexCoords);
+}
+
+float OpenGLRenderObject::drawColorRectTranslate() {
+    return colorRectTranslate.load();
+}
+
+void OpenGLRenderObject::drawColorRect() {
+    glClearColor(0.0f, 0.0f, 0.5f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!programs)
+        return;
+    const float translate = colorRectTranslate.load() + 0.075f;
+    colorRectTranslate = translate;
+    // The shared program draws textures only: the four corner colours are the texels of a 2 x 2 picture,
+    // sampled at their centres, so that the colours blend across the rectangle as vertex colours would.
+    QImage corners(2, 2, QImage::Format_ARGB32);
+    corners.setPixelColor(0, 0, Qt::black);
+    corners.setPixelColor(1, 0, Qt::magenta);
+    corners.setPixelColor(0, 1, Qt::yellow);
+    corners.setPixelColor(1, 1, Qt::cyan);
+    TextureObject colours;
+    if (!colours.LoadCIImage(corners))
+        return;
+    constexpr float positions[12] = {-0.5f, -0.33f, 0, 0.5f, -0.33f, 0, 0.5f, 0.33f, 0, -0.5f, 0.33f, 0};
+    constexpr float texCoords[8] = {0.25f, 0.25f, 0.75f, 0.25f, 0.75f, 0.75f, 0.25f, 0.75f};
+    Matrix4 move;
+    matrixLoadIdentity(move);
+    matrixTranslate(move, 0.0f, std::sin(translate) / 2.0f, 0.0f);
+    const ShaderProgramObject& program = programs->Shader_one_texture;
+    program.useMe();
+    quad::setMvp(program, move);
+    quad::bindTexture(0, colours.textureID());
+    glUniform1i(program.uniformValue(QStringLiteral("texture")), 0);
+    quad::drawFan(program, positions, texCoords);
 }

@@ -46,6 +46,11 @@ public:
     void refreshUI() {}
     // Draws one picture keeping its ratio inside the bound target (the welcome and still pictures).
     void showImageInOpenGLWithMove_One_Texture(const TextureObject& texture);
+    // A test drawing of the bound target: dark blue, and a rectangle a third of the view high and half of it
+    // wide whose corners are yellow (bottom left), cyan, magenta and black (top left), bobbing up and down
+    // as drawColorRectTranslate() grows by 0.075 each call.
+    void drawColorRect();
+    static float drawColorRectTranslate();
 
     std::shared_ptr<SlideshowDirector> director() const { return player; }
     void setDirector(std::shared_ptr<SlideshowDirector> director) { player = std::move(director); }

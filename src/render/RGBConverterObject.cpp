@@ -104,6 +104,16 @@ bool RGBConverterObject::convert(unsigned char* buffer, qint64 size) {
     return true;
 }
 
+bool RGBConverterObject::convert_old(unsigned char* buffer, qint64 size) {
+    if (!contextUsable())
+        return fail(QStringLiteral("The converter's GL context is not current on this thread"));
+    if (!buffer || size < nYUVBUffSize())
+        return fail(QStringLiteral("The buffer cannot hold a frame of %1 bytes").arg(nYUVBUffSize()));
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, nWidth(), nHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, buffer);
+    return true;
+}
+
 bool RGBConverterObject::readTargetAsItIs(unsigned char* into) {
     if (directReadFails)
         return false;

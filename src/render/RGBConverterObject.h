@@ -30,6 +30,9 @@ public:
     void releaseOpenGLVar() override;
     // Reads the frame into `buffer`, which must hold nYUVBUffSize() bytes.
     bool convert(unsigned char* buffer, qint64 size) override;
+    // The earlier form: reads the bound target as it is, without turning it, into `buffer` (nYUVBUffSize()
+    // bytes): blue, green, red, alpha with the bottom row first.
+    bool convert_old(unsigned char* buffer, qint64 size);
     // Reads the frame and queues it for the pipe, opening the pipe first when it is not open. False when the
     // read-back is not set up, the pipe cannot be opened, or an earlier frame could not be written (the
     // reader went away, the export was cancelled); the pump then stops and the export fails.

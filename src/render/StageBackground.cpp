@@ -34,10 +34,13 @@ bool isFixed(int backgroundID) {
     return backgroundID >= 3 && backgroundID <= 5;
 }
 
-// The frustum at depth -3 through which every backdrop is seen.
-void backdropMatrices(Matrix4& modelView, Matrix4& projection, Matrix4& mvp) {
+// The frustum at depth -3 through which every backdrop is seen; `turnOver` turns the backdrop upside down
+// about the x axis first.
+void backdropMatrices(Matrix4& modelView, Matrix4& projection, Matrix4& mvp, bool turnOver = false) {
     matrixLoadIdentity(modelView);
     matrixTranslate(modelView, 0.0f, 0.0f, -3.0f);
+    if (turnOver)
+        matrixRotate(modelView, 180.0f, 1.0f, 0.0f, 0.0f);
     projection = quad::slideProjection();
     mvp = quad::modelViewProjection(modelView, projection);
 }
@@ -163,6 +166,7 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
     shownIndex.reset();
     blendFactor = 0.0f;
     frameInSlide = 0;
+    playedFrame = 0;
     slideshowArray = slides;
     {
         const std::lock_guard lock(textCacheLock);
@@ -182,6 +186,15 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
 
 void StageBackground::initParam() {
     userPictureStale = true;
+    playedFrame = 0;
+}
+
+void StageBackground::waitForbackgroundCacheLoaded() {
+    if (kind() != Kind::Moving)
+        return;
+    std::unique_lock lock(textCacheLock);
+    const std::size_t wanted = std::min<std::size_t>(2, slideshowArray.size());
+    cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.size() >= wanted; });
 }
 
 std::optional<StageBackground::Place>
@@ -352,7 +365,34 @@ void StageBackground::DrawOneFrame(bool flip, const QRect& hidden) {
     }
 }
 
-void StageBackground::drawMoving(bool flip, const QRect& hidden) {
+void StageBackground::DrawOneFrame_new(bool flip) {
+    ensureFixedTextures();
+    switch (kind()) {
+    case Kind::UserPicture:
+        DrawOneFrameStaticBackground(textureBackground.get(), flip);
+        return;
+    case Kind::FixedPicture:
+        DrawOneFrameStaticBackground(text1.get(), flip);
+        return;
+    case Kind::Black:
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        return;
+    case Kind::Moving:
+        break;
+    }
+    if (!bStopped && playedFrame >= slideShowTotalFrame) {
+        const auto project = SlideshowProject::currentMainProject();
+        if (project && project->bPlayLoop())
+            playedFrame = 0;
+        else
+            stop();
+    }
+    if (!bStopped)
+        setPlayedFrame(playedFrame++);
+    drawMoving(flip, QRect(), true);
+}
+
+void StageBackground::drawMoving(bool flip, const QRect& hidden, bool turnOver) {
     glEnable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
@@ -363,12 +403,17 @@ void StageBackground::drawMoving(bool flip, const QRect& hidden) {
     const auto shaders = SharedShaderPrograms::current();
     if (!shaders)
         return;
-    backdropMatrices(modelView, projection, mvp);
+    // Turned over, the backdrop shows its back: culling would drop it.
+    const bool turned = turnOver && !flip;
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+    if (turned)
+        glDisable(GL_CULL_FACE);
+    backdropMatrices(modelView, projection, mvp, turned);
     const TextureObject* first = textureOrBlack(textureNo1);
     const TextureObject* second = textureOrBlack(textureNo2);
     float positions[12];
     positionsOfSize(5.0f, positions);
-    const float* texCoords = flip ? quad::kUprightTexCoords : quad::kMirroredTexCoords;
+    const float* texCoords = flip || turned ? quad::kUprightTexCoords : quad::kMirroredTexCoords;
     // A mix of two opaque pictures is opaque: blending it would change no pixel, only the cost.
     const bool opaque = (!first || first->isOpaque()) && (!second || second->isOpaque());
     if (opaque)
@@ -396,6 +441,8 @@ void StageBackground::drawMoving(bool flip, const QRect& hidden) {
         drawAround(hidden, [&] { quad::drawFan(program, positions, texCoords, texCoords); });
     }
     glEnable(GL_BLEND);
+    if (turned && culling)
+        glEnable(GL_CULL_FACE);
     glActiveTexture(GL_TEXTURE0);
 }
 

@@ -42,8 +42,13 @@ public:
     // loader starts only for a moving backdrop of a non-empty slide list, with the slide of that frame.
     void SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides,
                                   quint64 startFrame = 0);
-    // The user's picture is read again by the next drawing.
+    // The user's picture is read again by the next drawing, and the run's own count of played frames (of
+    // DrawOneFrame_new) starts again.
     void initParam();
+    // The frames of the whole show, where the count of played frames wraps.
+    void setTotalFrame(quint64 frames) { slideShowTotalFrame = frames; }
+    quint64 nSlideShowTotalFrame() const { return slideShowTotalFrame; }
+    quint64 nPlayedFrame() const { return playedFrame; }
 
     // Where a frame of the show lies among the backdrops' periods: each slide's backdrop lasts as long as
     // the slide (its photo and the transition that takes it off; the first one the fade-in too).
@@ -63,6 +68,15 @@ public:
     // picture drawn next covers whole, are left as they are.
     void DrawOneFrame(bool flip, const QRect& hidden = QRect());
     void DrawOneFrameStaticBackground(const TextureObject* texture, bool flip, const QRect& hidden = QRect());
+    // The earlier drawing, which moves itself on by one frame per call: at the end of the show it starts
+    // again when the project plays in a loop, else it stops the layer, which then stays black. It draws the
+    // user's picture only once DrawOneFrame has read it, and gives the mirrored picture of `flip` false by
+    // turning the backdrop over rather than by its texture coordinates.
+    void DrawOneFrame_new(bool flip);
+    // Waits until the loader of a moving backdrop holds the backdrops of the slide on stage and the next
+    // one (the one there is, in a show of one slide); at once without such a loader or once stopped.
+    void waitForbackgroundCacheLoaded();
+    bool isStopped() const { return bStopped.load(); }
     // Ends the run: the loader leaves within one wait and drops its backdrops; drawing shows black.
     void stop();
     void willBacktoProjectManagerView();
@@ -92,7 +106,7 @@ private:
     void stopLoader();
     void threadLoadBackgroundTexture(std::shared_ptr<platform::gl::Context> context, int themeID);
     CacheEntry loadBackdrop(const std::shared_ptr<SlideItem>& slide, int themeID) const;
-    void drawMoving(bool flip, const QRect& hidden);
+    void drawMoving(bool flip, const QRect& hidden, bool turnOver = false);
     // Under textCacheLock: whether the loader keeps slide `index`, and the first one it lacks.
     bool isWanted(std::size_t index) const;
     std::optional<std::size_t> firstMissing() const;
@@ -105,6 +119,8 @@ private:
     std::optional<std::size_t> shownIndex; // the slide whose backdrop textureNo1 is
     float blendFactor = 0.0f;
     int frameInSlide = 0;
+    quint64 slideShowTotalFrame = 0;
+    quint64 playedFrame = 0; // DrawOneFrame_new's own count
     std::atomic<bool> bStopped{false};
     std::atomic<int> themeBackgroundID{0};
     std::atomic<bool> fixedPictureStale{false};

@@ -2,8 +2,27 @@
 
 #include "render/FrameBufferObject.h"
 #include "render/QuadDrawing.h"
+#include "render/TextureObject.h"
 
-using FrameBuffers = RenderTest;
+class FrameBuffers : public RenderTest {
+protected:
+    // A texture drawn over the whole of a new target of its size, read back.
+    QImage shown(GLuint texture, int width, int height) {
+        makeTarget(width, height);
+        Matrix4 identity;
+        matrixLoadIdentity(identity);
+        shaders->Shader_one_texture.useMe();
+        quad::setMvp(shaders->Shader_one_texture, identity);
+        quad::bindTexture(0, texture);
+        glUniform1i(shaders->Shader_one_texture.uniformValue("texture"), 0);
+        quad::drawFan(shaders->Shader_one_texture, quad::kUnitPositions, quad::kUprightTexCoords);
+        return readTarget();
+    }
+    static void clearTo(float red, float green, float blue) {
+        glClearColor(red, green, blue, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+};
 
 TEST_F(FrameBuffers, ASizeAtOrAboveTheRenderbufferLimitIsRefused) {
     FrameBufferObject fbo;
@@ -38,15 +57,7 @@ TEST_F(FrameBuffers, SwitchingClearsToBlackSetsTheViewportAndTheTextureReceivesT
     glClearColor(1, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glDisable(GL_SCISSOR_TEST);
-    makeTarget(32, 16);
-    Matrix4 identity;
-    matrixLoadIdentity(identity);
-    shaders->Shader_one_texture.useMe();
-    quad::setMvp(shaders->Shader_one_texture, identity);
-    quad::bindTexture(0, fbo.texture());
-    glUniform1i(shaders->Shader_one_texture.uniformValue("texture"), 0);
-    quad::drawFan(shaders->Shader_one_texture, quad::kUnitPositions, quad::kUprightTexCoords);
-    pixels = readTarget();
+    pixels = shown(fbo.texture(), 32, 16);
     EXPECT_TRUE(rendertest::colourNear(pixels.pixel(4, 8), qRgb(255, 0, 0)));
     EXPECT_TRUE(rendertest::colourNear(pixels.pixel(28, 8), qRgb(0, 0, 0)));
 }
@@ -66,4 +77,32 @@ TEST_F(FrameBuffers, RemakingAtAnotherSizeReplacesTheObjects) {
     GLint bound = -1;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
     EXPECT_EQ(bound, 0);
+}
+
+TEST_F(FrameBuffers, ATextureSetInPlaceReceivesTheDrawingUntilTheOwnOneIsBack) {
+    FrameBufferObject fbo;
+    EXPECT_FALSE(fbo.setTexture(0)) << "no frame buffer yet";
+    ASSERT_TRUE(fbo.initFBOWithWidth(32, 16));
+    const GLuint own = fbo.texture();
+    TextureObject other, otherSize;
+    ASSERT_TRUE(other.LoadCIImage(rendertest::solid(32, 16, Qt::white)));
+    ASSERT_TRUE(otherSize.LoadCIImage(rendertest::solid(16, 16, Qt::white)));
+    EXPECT_FALSE(fbo.setTexture(otherSize.textureID()));
+    EXPECT_FALSE(fbo.setTexture(other.textureID() + 1000)) << "no texture";
+    EXPECT_EQ(fbo.texture(), own);
+
+    ASSERT_TRUE(fbo.setTexture(other.textureID()));
+    EXPECT_EQ(fbo.texture(), other.textureID());
+    ASSERT_TRUE(fbo.switchToFBO());
+    clearTo(1, 0, 0);
+    ASSERT_TRUE(fbo.setTexture(0));
+    EXPECT_EQ(fbo.texture(), own);
+    ASSERT_TRUE(fbo.switchToFBO());
+    clearTo(0, 1, 0);
+    EXPECT_TRUE(rendertest::colourNear(shown(other.textureID(), 32, 16).pixel(16, 8), qRgb(255, 0, 0)));
+    EXPECT_TRUE(rendertest::colourNear(shown(own, 32, 16).pixel(16, 8), qRgb(0, 255, 0)));
+
+    ASSERT_TRUE(fbo.setTexture(other.textureID()));
+    ASSERT_TRUE(fbo.initFBOWithWidth(32, 16));
+    EXPECT_NE(fbo.texture(), other.textureID()) << "a remade frame buffer draws into its own texture";
 }

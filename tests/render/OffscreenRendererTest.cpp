@@ -79,6 +79,38 @@ TEST_F(OffscreenRendererTest, RendersTheCompositionAtATimeWithThePartOfTheSlideP
     EXPECT_EQ(renderer->composition()->valueForInputKey("Looping"), QVariant(false));
 }
 
+TEST_F(OffscreenRendererTest, RendersGoToAFrameBufferHandedInAndItsTextureIsDescribed) {
+    auto renderer = make(write("show.vcomp", sampleComposition(kAllInputs)));
+    ASSERT_TRUE(renderer);
+    const GLuint own = renderer->textureName();
+    EXPECT_EQ(own, renderer->auxFrameBuffer()->texture());
+    EXPECT_EQ(renderer->textureTarget(), GLenum(GL_TEXTURE_2D));
+    EXPECT_EQ(QSize(renderer->textureWidth(), renderer->textureHeight()), QSize(64, 36));
+    EXPECT_EQ((std::vector<float>{renderer->textureCoordSMin(), renderer->textureCoordSMax(),
+                                  renderer->textureCoordTMin(), renderer->textureCoordTMax()}),
+              (std::vector<float>{0, 1, 0, 1}));
+
+    EXPECT_FALSE(renderer->setTomFrameBuffer(std::make_unique<FrameBufferObject>())) << "no texture";
+    auto mine = std::make_unique<FrameBufferObject>(); // made on the caller's context
+    ASSERT_TRUE(mine->initFBOWithWidth(32, 18));
+    FrameBufferObject* handed = mine.get();
+    ASSERT_TRUE(renderer->setTomFrameBuffer(std::move(mine)));
+    EXPECT_EQ(renderer->auxFrameBuffer(), handed);
+    EXPECT_EQ(renderer->textureName(), handed->texture());
+    EXPECT_EQ(QSize(renderer->textureWidth(), renderer->textureHeight()), QSize(32, 18));
+    renderer->setDuration(8.0f);
+    ASSERT_TRUE(renderer->updateTextureForTime(2.0));
+    const QImage frame = textureOf(*renderer);
+    EXPECT_TRUE(rendertest::colourNear(frame.pixel(4, 2), qRgb(255, 0, 0)));
+    EXPECT_TRUE(rendertest::colourNear(frame.pixel(5, 16), qRgb(0, 255, 0))) << "a quarter of the bar";
+
+    ASSERT_TRUE(renderer->setTomFrameBuffer(nullptr));
+    EXPECT_NE(renderer->auxFrameBuffer(), handed);
+    EXPECT_EQ(renderer->textureName(), renderer->auxFrameBuffer()->texture());
+    ASSERT_TRUE(renderer->updateTextureForTime(2.0));
+    EXPECT_TRUE(rendertest::colourNear(textureOf(*renderer).pixel(4, 2), qRgb(255, 0, 0)));
+}
+
 TEST_F(OffscreenRendererTest, ARenderLeavesTheCallersTargetViewportAndContextAsTheyWere) {
     auto renderer = make(write("show.vcomp", sampleComposition(kAllInputs)));
     ASSERT_TRUE(renderer);

@@ -93,6 +93,17 @@ TEST_F(RGBConverterTest, AFrameIsReadAsBlueGreenRedAlphaWithTheTopRowFirst) {
     EXPECT_EQ(pipePixel(frame.data(), 64, 63, 35), (Pixel{255, 255, 255, 255}));
     EXPECT_FALSE(converter.convert(frame.data(), qint64(frame.size()) - 1))
         << "a buffer too small is refused";
+
+    // The earlier form reads the bound target as it stands: the same colours, the bottom row first.
+    ASSERT_TRUE(converter.switchOffScreenFBO());
+    paintQuarters(64, 36);
+    std::vector<unsigned char> unturned(frame.size());
+    ASSERT_TRUE(converter.convert_old(unturned.data(), qint64(unturned.size())));
+    EXPECT_EQ(pipePixel(unturned.data(), 64, 0, 0), (Pixel{0, 0, 255, 255}));
+    EXPECT_EQ(pipePixel(unturned.data(), 64, 63, 0), (Pixel{255, 255, 255, 255}));
+    EXPECT_EQ(pipePixel(unturned.data(), 64, 0, 35), (Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(pipePixel(unturned.data(), 64, 63, 35), (Pixel{0, 255, 0, 255}));
+    EXPECT_FALSE(converter.convert_old(unturned.data(), qint64(unturned.size()) - 1));
 }
 
 TEST_F(RGBConverterTest, TheBufferFollowsEveryChangeOfSize) {

@@ -2,12 +2,15 @@
 
 #include "platform/foundation/StandardPaths.h"
 #include "render/GLDrawingHelpers.h"
+#include "render/OpenGLRenderObject.h"
 #include "render/QuadDrawing.h"
 #include "render/ShaderProgramObject.h"
 #include "support/TempDir.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <cmath>
 
 namespace {
 
@@ -174,4 +177,29 @@ TEST_F(ShaderPrograms, TwoTextureBlendsByBlendRatoAndAlphaTextureFadesOverBlack)
     EXPECT_TRUE(rendertest::colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 128)));
     glDisable(GL_BLEND);
     glDeleteTextures(2, textures);
+}
+
+// The render object's test drawing: four coloured corners on dark blue, lower or higher at each call.
+TEST_F(ShaderPrograms, TheColourTestDrawingShowsItsCornersBobbingOnDarkBlue) {
+    OpenGLRenderObject renderer;
+    for (int call = 0; call < 2; ++call) {
+        SCOPED_TRACE(call);
+        makeTarget(200, 200);
+        const float before = OpenGLRenderObject::drawColorRectTranslate();
+        renderer.drawColorRect();
+        const float translate = OpenGLRenderObject::drawColorRectTranslate();
+        EXPECT_NEAR(translate - before, 0.075f, 1e-6f);
+        const QImage frame = readTarget();
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(3, 3), qRgb(0, 0, 128)));
+        const int centre = 100 - int(std::lround(std::sin(translate) * 50.0));
+        const int top = centre - 30,
+                  bottom =
+                      centre + 30; // rows 3 inside the rectangle's edges: near the corners, blended a little
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(53, bottom), qRgb(255, 255, 0), 40));
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(146, bottom), qRgb(0, 255, 255), 40));
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(146, top), qRgb(255, 0, 255), 40));
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(53, top), qRgb(0, 0, 0), 40));
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(100, centre - 37), qRgb(0, 0, 128))) << "above it";
+        EXPECT_TRUE(rendertest::colourNear(frame.pixel(100, centre + 37), qRgb(0, 0, 128))) << "below it";
+    }
 }

@@ -36,6 +36,13 @@ protected:
         }
         return slide;
     }
+    // A layer of its own on the test's context, with the theme's backdrop `backgroundID`.
+    std::shared_ptr<StageBackground> layerOf(int backgroundID) {
+        auto layer = std::make_shared<StageBackground>();
+        layer->setMainContext(context);
+        layer->setTheme({{"backgroundID", backgroundID}});
+        return layer;
+    }
     // The stage at the edge and the slide in the middle of the first frame of a play.
     std::pair<QRgb, QRgb> firstFrame() {
         director->setSlideshowArray(project->slideshowArray());
@@ -136,9 +143,7 @@ TEST_F(StageBackgroundTest, AGreyMovingBackdropTurnsThePicturesGrey) {
 }
 
 TEST_F(StageBackgroundTest, TheCrossFadeStartsAtSixTenthsOfThePeriodAndTakesTheRest) {
-    auto layer = std::make_shared<StageBackground>();
-    layer->setMainContext(context);
-    layer->setTheme({{"backgroundID", 0}});
+    auto layer = layerOf(0);
     project->setFltSlideshowFadeIn(0.0f);
     auto first = smallSlide("a", QColor(0, 0, 200));
     first->customSetDurations(3.0f, 3.0f);
@@ -213,9 +218,7 @@ TEST_F(StageBackgroundTest, AVideoSlideContributesABlackBackdrop) {
     ASSERT_TRUE(rendertest::solid(8, 8, Qt::green).save(contents + "/clip_bk.png"));
     clip->setBackgroudImageFileName("clip_bk.png");
     clip->customSetDurations(1.0f, 1.0f);
-    auto layer = std::make_shared<StageBackground>();
-    layer->setMainContext(context);
-    layer->setTheme({{"backgroundID", 0}});
+    auto layer = layerOf(0);
     useSlides({clip});
     layer->SetProjectSlideshowArray(project->slideshowArray());
     makeTarget(16, 9);
@@ -225,9 +228,7 @@ TEST_F(StageBackgroundTest, AVideoSlideContributesABlackBackdrop) {
 }
 
 TEST_F(StageBackgroundTest, AMovingBackdropWithoutSlidesStartsNoLoaderAndDrawsBlack) {
-    auto layer = std::make_shared<StageBackground>();
-    layer->setMainContext(context);
-    layer->setTheme({{"backgroundID", 0}});
+    auto layer = layerOf(0);
     layer->SetProjectSlideshowArray({});
     EXPECT_FALSE(layer->isLoaderRunning());
     makeTarget(16, 9);
@@ -236,9 +237,7 @@ TEST_F(StageBackgroundTest, AMovingBackdropWithoutSlidesStartsNoLoaderAndDrawsBl
 }
 
 TEST_F(StageBackgroundTest, ANewRunEndsThePreviousLoaderBeforeItsCacheFills) {
-    auto layer = std::make_shared<StageBackground>();
-    layer->setMainContext(context);
-    layer->setTheme({{"backgroundID", 0}});
+    auto layer = layerOf(0);
     const auto old =
         std::vector<SlideItemRef>{smallSlide("o1", QColor(0, 0, 200)), smallSlide("o2", QColor(0, 0, 200))};
     const auto fresh =
@@ -283,4 +282,86 @@ TEST_F(StageBackgroundTest, TheStageShowsRoundAPhotoAndThroughItsTransparentPart
             EXPECT_TRUE(colourNear(frame.pixel(outside), qRgb(0, 160, 0)))
                 << outside.x() << "," << outside.y();
     }
+}
+
+// The earlier drawing moves itself on a frame per call and wraps at the show's end: round again while the
+// project loops, else it stops and stays black.
+TEST_F(StageBackgroundTest, TheEarlierDrawingCountsItsOwnFramesAndStopsAtTheEndUnlessLooping) {
+    auto layer = layerOf(0);
+    project->setFltSlideshowFadeIn(0.0f);
+    useSlides({smallSlide("a", QColor(0, 0, 200), 0.2f), smallSlide("b", QColor(200, 0, 0), 0.2f)});
+    const quint64 firstPeriod = StageBackground::placeAt(0, project->slideshowArray())->period;
+    makeTarget(16, 9);
+    for (const bool loop : {true, false}) {
+        SCOPED_TRACE(loop ? "looping" : "once");
+        project->setBPlayLoop(loop);
+        layer->SetProjectSlideshowArray(project->slideshowArray());
+        layer->setTotalFrame(project->totalFrameCount());
+        std::vector<QRgb> stage;
+        for (quint64 frame = 0; frame < layer->nSlideShowTotalFrame() + 2; ++frame) {
+            layer->DrawOneFrame_new(true);
+            stage.push_back(readTarget().pixel(8, 4));
+        }
+        EXPECT_TRUE(colourNear(stage[0], qRgb(0, 0, 200)));
+        EXPECT_TRUE(colourNear(stage[firstPeriod], qRgb(200, 0, 0))) << "the second slide's period";
+        const QRgb wrapped = stage[layer->nSlideShowTotalFrame()];
+        EXPECT_TRUE(colourNear(wrapped, loop ? qRgb(0, 0, 200) : qRgb(0, 0, 0)));
+        EXPECT_TRUE(colourNear(stage.back(), loop ? qRgb(0, 0, 200) : qRgb(0, 0, 0)));
+        EXPECT_EQ(layer->isStopped(), !loop);
+    }
+}
+
+// Turning the backdrop over gives the same picture as the mirrored coordinates, also with culling on.
+TEST_F(StageBackgroundTest, TheEarlierDrawingTurnsTheBackdropOverForTheMirroredPicture) {
+    auto layer = layerOf(0);
+    auto slide = smallSlide("a", QColor());
+    ASSERT_TRUE(
+        render_test::topAndBottom(32, 18, QColor(0, 200, 0), QColor(0, 0, 200)).save(contents + "/ab.png"));
+    slide->setBackgroudImageFileName("ab.png");
+    useSlides({slide});
+    layer->SetProjectSlideshowArray(project->slideshowArray());
+    layer->setTotalFrame(project->totalFrameCount());
+    makeTarget(16, 18);
+    glEnable(GL_CULL_FACE);
+    for (const bool flip : {true, false}) {
+        layer->initParam();
+        layer->DrawOneFrame_new(flip);
+        const QImage earlier = readTarget();
+        layer->DrawOneFrame(flip);
+        const QImage later = readTarget();
+        for (const int y : {2, 15})
+            EXPECT_TRUE(colourNear(earlier.pixel(8, y), later.pixel(8, y))) << flip << " row " << y;
+        EXPECT_FALSE(colourNear(later.pixel(8, 2), later.pixel(8, 15))) << "the rows differ";
+    }
+}
+
+TEST_F(StageBackgroundTest, TheEarlierDrawingShowsTheUsersPictureOnlyOnceItWasRead) {
+    ASSERT_TRUE(rendertest::solid(40, 30, QColor(0, 160, 0)).save(contents + "/stage.png"));
+    project->setStrThemeBackground("stage.png");
+    auto layer = std::make_shared<StageBackground>();
+    layer->setMainContext(context);
+    layer->initForNewProject();
+    makeTarget(16, 9);
+    layer->DrawOneFrame_new(true);
+    EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
+    layer->DrawOneFrame(true);
+    layer->DrawOneFrame_new(true);
+    EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 160, 0)));
+}
+
+TEST_F(StageBackgroundTest, WaitingForTheCacheEndsWithTwoBackdropsOrWhatAShortShowHas) {
+    auto layer = layerOf(2);
+    layer->waitForbackgroundCacheLoaded(); // no moving backdrop: at once
+    layer->setTheme({{"backgroundID", 0}});
+    layer->waitForbackgroundCacheLoaded(); // no loader: at once
+    for (const std::size_t count : {std::size_t(1), std::size_t(4)}) {
+        std::vector<SlideItemRef> slides;
+        for (std::size_t i = 0; i < count; ++i)
+            slides.push_back(smallSlide(QString::number(i), QColor(0, 0, 200)));
+        layer->SetProjectSlideshowArray(slides);
+        layer->waitForbackgroundCacheLoaded();
+        EXPECT_GE(layer->cacheCount(), std::min<std::size_t>(2, count)) << count << " slides";
+    }
+    layer->stop();
+    layer->waitForbackgroundCacheLoaded(); // stopped: at once
 }
