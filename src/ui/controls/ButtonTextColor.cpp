@@ -23,12 +23,16 @@ std::optional<QColor> textColor(const QAbstractButton& button) {
 void setTextColor(QAbstractButton& button, const QColor& colour) {
     button.setProperty(kColourProperty, colour);
     QPalette palette = button.palette();
-    palette.setColor(QPalette::Active, QPalette::ButtonText, colour);
-    palette.setColor(QPalette::Inactive, QPalette::ButtonText, colour);
-    // A disabled button still looks disabled.
-    QColor dimmed = colour;
-    dimmed.setAlphaF(colour.alphaF() * 0.45f);
-    palette.setColor(QPalette::Disabled, QPalette::ButtonText, dimmed);
+    // A push button draws its title in the button text colour, a check box or radio button in the window
+    // text colour beside its box.
+    for (const QPalette::ColorRole role : {QPalette::ButtonText, QPalette::WindowText}) {
+        palette.setColor(QPalette::Active, role, colour);
+        palette.setColor(QPalette::Inactive, role, colour);
+        // A disabled button still looks disabled.
+        QColor dimmed = colour;
+        dimmed.setAlphaF(colour.alphaF() * 0.45f);
+        palette.setColor(QPalette::Disabled, role, dimmed);
+    }
     button.setPalette(palette);
 }
 

@@ -1,6 +1,10 @@
 #include "ui/controls/ButtonTextColor.h"
 
+#include <QCheckBox>
 #include <QPushButton>
+#include <QRadioButton>
+
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -17,4 +21,47 @@ TEST(ButtonTextColor, ASetColourReadsBackAndOnlyATitleWithoutColourAnswersNone) 
     EXPECT_EQ(titled.font(), font);
     QPushButton untitled;
     EXPECT_TRUE(textColor(untitled).has_value()) << "no title: the control text colour";
+}
+
+namespace {
+
+// Pixels of the red title when the button is drawn black on white, after `colour` was set (when valid).
+int redTitlePixels(QAbstractButton& button, const QColor& colour) {
+    QPalette white = button.palette();
+    for (const QPalette::ColorRole role : {QPalette::Window, QPalette::Button, QPalette::Base})
+        white.setColor(role, Qt::white);
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        white.setColor(role, Qt::black);
+    button.setPalette(white);
+    if (colour.isValid())
+        setTextColor(button, colour);
+    button.resize(button.sizeHint() + QSize(20, 10));
+    const QImage drawn = button.grab().toImage();
+    int count = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor pixel = drawn.pixelColor(x, y);
+            if (pixel.red() > 200 && pixel.green() < 70 && pixel.blue() < 70)
+                ++count;
+        }
+    return count;
+}
+
+template <class Button> std::unique_ptr<QAbstractButton> make() {
+    return std::make_unique<Button>("Apply");
+}
+
+} // namespace
+
+// Push buttons draw their title in one colour role, check boxes and radio buttons in another: each shows
+// the colour set, and none shows it unasked.
+TEST(ButtonTextColor, EveryKindOfButtonDrawsItsTitleInTheColourSet) {
+    for (const auto maker : {&make<QPushButton>, &make<QCheckBox>, &make<QRadioButton>}) {
+        const auto plain = maker();
+        SCOPED_TRACE(plain->metaObject()->className());
+        EXPECT_EQ(redTitlePixels(*plain, QColor()), 0) << "black on white: no red";
+        const auto coloured = maker();
+        EXPECT_GT(redTitlePixels(*coloured, Qt::red), 10);
+        EXPECT_EQ(*textColor(*coloured), QColor(Qt::red));
+    }
 }
