@@ -36,6 +36,8 @@ struct MainWindowOutlets {
         quitAppMenuItem, websiteAppMenuItem, helpMenuItem, addPhotoMenuItem, appendPhotoMenuItem,
         playMenuItem;
     QPointer<QLabel> timelineTimeText, realTimeText;
+    // The project's sound alone, mixed as the preview plays it.
+    QPointer<QAction> playMixedAudioMenuItem;
     // The share menu's commands besides Burn DVD, and the DVD-menu page.
     QPointer<QAction> shareMovieMenuItem, shareVideoSiteMenuItem, shareSocialSiteMenuItem, dvdMenuMenuItem;
     // The music commands: songs added and listed, photos fitted to the music, the timeline's style and unit

@@ -263,6 +263,7 @@ void MainWindowView::makeMenus() {
     slideshow->addSeparator();
     outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
     outletSet.playMenuItem->setShortcut(Qt::Key_Space);
+    outletSet.playMixedAudioMenuItem = slideshow->addAction(tr_("Play Sound Mix"));
     makeMusicMenuItems(*slideshow);
     slideshow->addSeparator();
     outletSet.optionsMenuItem = slideshow->addAction(tr_("Options..."));

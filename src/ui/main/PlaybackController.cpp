@@ -20,6 +20,8 @@
 #include <QPainter>
 #include <QSlider>
 
+#include <utility>
+
 namespace {
 
 constexpr double kPlayHeadPeriod = 1.0 / 30.0;
@@ -56,6 +58,7 @@ PlaybackController::PlaybackController(SlideshowMainObject& hub, ControllerDialo
 void PlaybackController::play() {
     hub.stopVideoPreview();
     postStopPlayingMusic();
+    stopMixedAudio();
     const bool wasPlaying = playing;
     if (const auto director = hub.director(); wasPlaying && director)
         playingSlide = director->slideIndexOfPlaying();
@@ -124,6 +127,7 @@ void PlaybackController::stop() {
     hideTimelineIndicator();
     hub.stopVideoPreview();
     postStopPlayingMusic();
+    stopMixedAudio();
     playing = false;
     setPlayButtonPlaying(false);
     hub.stopRefreshPlayintIndicator();
@@ -184,12 +188,19 @@ void PlaybackController::notifyPlaySlideIndexChanged(const platform::Notificatio
         notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
 }
 
+// The mix repeats until Play or Stop, which stop it.
 void PlaybackController::playMixedAudio() {
     const auto mixer = NSAudioMixerObject::installNewMixer();
     if (!mixer)
         return;
     mixer->mixProjectAudioForPlaying();
     mixer->PlayMixedAudio();
+    mixedAudio = mixer;
+}
+
+void PlaybackController::stopMixedAudio() {
+    if (const auto mixer = std::exchange(mixedAudio, {}).lock())
+        mixer->StopPlayingMixedAudio();
 }
 
 // ---- the play head and the time texts

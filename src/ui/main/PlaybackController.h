@@ -12,6 +12,7 @@
 #include <memory>
 
 class ControllerDialogs;
+class NSAudioMixerObject;
 class SlideshowMainObject;
 class SlideshowProject;
 
@@ -28,6 +29,7 @@ public:
     void stop();
     void startPlayMusic(const platform::Notification& notification);
     void notifyPlaySlideIndexChanged(const platform::Notification& notification);
+    // The project's sound alone, as a new mixer of the project mixes it for the preview.
     void playMixedAudio();
 
     // ---- the play head and the time texts
@@ -56,6 +58,7 @@ public:
 private:
     void startDirector();
     void placePlayHead(float x, qint64 scrollTo);
+    void stopMixedAudio();
 
     SlideshowMainObject& hub;
     ControllerDialogs& userDialogs;
@@ -69,4 +72,5 @@ private:
     double startTime = 0.0;
     qint64 playingSlide = 0;
     qint64 lastMarkedSlide = -1;
+    std::weak_ptr<NSAudioMixerObject> mixedAudio; // the project holds it
 };

@@ -209,6 +209,7 @@ void SlideshowMainObject::connectActions() {
     onTrigger(ui.addPhotoMenuItem, &SlideshowMainObject::buttonAddPhotoClicked);
     onTrigger(ui.appendPhotoMenuItem, &SlideshowMainObject::buttonAppendPhotoClicked);
     onTrigger(ui.playMenuItem, &SlideshowMainObject::play);
+    onTrigger(ui.playMixedAudioMenuItem, &SlideshowMainObject::playMixedAudio);
     if (ui.quitAppMenuItem)
         connect(ui.quitAppMenuItem, &QAction::triggered, qApp, &QCoreApplication::quit);
     if (ui.hideAppMenuItem && ui.mainWindow)

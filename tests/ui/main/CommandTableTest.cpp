@@ -496,6 +496,7 @@ TEST_F(CommandTableTest, EveryMenuItemAndButtonDoesItsOwnWork) {
         {"Slideshow/Append Photos...", slideInserted(kEnd, photoType), photo},
         {"Slideshow/Add Video...", slideInserted(kEnd, clipType), video},
         {"Slideshow/Play", playing()},
+        {"Slideshow/Play Sound Mix", soundStarts()},
         {"Slideshow/Add Background Music...", becomes("songs", 1), music},
         {"Slideshow/Background Music...", opens("BKMusicOptions")},
         {"Slideshow/Sync Photos to Music...", opens("PhotoMusicSync")},

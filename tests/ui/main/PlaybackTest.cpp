@@ -1,9 +1,16 @@
 #include "support/MainWindowFixture.h"
+#include "support/NullAudioSink.h"
+#include "support/ToneMaker.h"
+
+#include "export/NSAudioMixerObject.h"
+#include "platform/media/AudioPlayer.h"
 
 #include "model/SlideshowProject.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/TimelineGeometry.h"
+
+#include <QTest>
 
 using namespace timeline_geometry;
 
@@ -140,4 +147,42 @@ TEST_F(PlaybackTest, ThePlayingSlideBecomesTheMarkedCurrentSlideAsTheShowMovesOn
         EXPECT_EQ(status(), 0);
         EXPECT_EQ(markedCells(), std::vector<std::size_t>{2}) << "the slide that played last";
     }
+}
+
+// Slideshow > Play Sound Mix plays the project's sound alone through a new mixer of the project; Play (here
+// refused: too few slides) and Stop end it.
+TEST_F(MainWindowTest, PlaySoundMixPlaysTheProjectsMixUntilPlayOrStop) {
+    makeController(true);
+    useColourSlides({Qt::red, Qt::green});
+    platform::media::AudioPlayer::setDefaultSinkFactory(
+        [] { return std::make_unique<test_support::NullAudioSink>(); });
+    const QString contents = project->strMacProjectBundleContentsPath();
+    ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone-1.00.wav", 440.0, 2.0, 0.5));
+    auto song = std::make_shared<MusicItem>();
+    song->addEntriesFromDictionary({{"pureFileName", "tone-1.00.wav"}});
+    project->setMusicArray({song});
+    QAction* item = controller->outlets().playMixedAudioMenuItem;
+    ASSERT_TRUE(item);
+    const auto heard = [this] {
+        const auto mixer = std::dynamic_pointer_cast<NSAudioMixerObject>(project->audioMixer());
+        return mixer && mixer->player() && mixer->player()->isPlaying() ? mixer : nullptr;
+    };
+
+    item->trigger();
+    const auto first = heard();
+    ASSERT_TRUE(first) << "the project's new mixer plays";
+    EXPECT_TRUE(first->bMixForPlaying());
+    EXPECT_GT(first->composition().duration().seconds(), 1.0) << "the song under the slides";
+    QTest::mouseClick(controller->outlets().m_btnPlayStop, Qt::LeftButton);
+    EXPECT_EQ(dialogs.alerts.size(), 1u) << "two slides are too few to play";
+    EXPECT_FALSE(heard());
+    EXPECT_FALSE(first->player());
+
+    item->trigger();
+    const auto second = heard();
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, first) << "a new mixer each time";
+    controller->stop();
+    EXPECT_FALSE(heard());
+    platform::media::AudioPlayer::setDefaultSinkFactory(nullptr);
 }
