@@ -24,6 +24,7 @@
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/SlideshowMainObject.h"
 
+#include <QCursor>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -127,6 +128,11 @@ void ShareController::shareButtonClicked() {
     shareCallOut->show();
     shareCallOut->raise();
     shareCallOut->activateWindow();
+}
+
+void ShareController::popUpShareMenu() {
+    if (ui.m_menuShare1)
+        ui.m_menuShare1->popup(QCursor::pos());
 }
 
 void ShareController::shareChoice(int choice) {
@@ -390,6 +396,11 @@ void ShareController::connectActions() {
     for (const auto& [item, command] : commands)
         if (item)
             connect(item, &QAction::triggered, &hub, command);
+    if (ui.m_btnShare1) {
+        ui.m_btnShare1->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(ui.m_btnShare1, &QWidget::customContextMenuRequested, &hub,
+                &SlideshowMainObject::shareButton1Clicked);
+    }
     if (ui.m_btnShare) // hidden, as the menu's Burn DVD: the share call-out offers the DVD
         connect(ui.m_btnShare, &QAbstractButton::clicked, this, [this] { shareChoice(3); });
 }

@@ -49,6 +49,8 @@ public:
     // The Share button: the call-out of the four targets; a second click closes it.
     void shareButtonClicked();
     void closeShareCallOut();
+    // The share menu at the pointer.
+    void popUpShareMenu();
     // The preview stopped, then share choice 0 to 3 posted.
     void shareChoice(int choice);
     void shareOptionChosen(const platform::Notification& notification);

@@ -307,6 +307,8 @@ public:
     void ShowDVDMenuItem(const platform::Notification& notification);
     void NoDVDMenuSelected(const platform::Notification& notification);
     void shareButtonClicked();
+    // The share menu popped up at the pointer (the Share button's context menu).
+    void shareButton1Clicked();
     bool isEncoding() const;
     // The theme list shown by the theme button's call-out; null opens nothing.
     QWidget* makeThemeListView();

@@ -18,6 +18,10 @@ void SlideshowMainObject::shareButtonClicked() {
     share->shareButtonClicked();
 }
 
+void SlideshowMainObject::shareButton1Clicked() {
+    share->popUpShareMenu();
+}
+
 void SlideshowMainObject::ShareEncodeMovieButtonClick() {
     share->shareChoice(0);
 }

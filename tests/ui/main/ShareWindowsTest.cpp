@@ -9,10 +9,14 @@
 #include "ui/main/BurnSetupPanel.h"
 #include "ui/main/MainWindowDialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -134,6 +138,30 @@ TEST_F(ShareWindowsTest, TheShareButtonOpensFourTargetsAboveItAndASecondClickClo
 
     controller->shareButtonClicked();
     EXPECT_FALSE(controller->attachedWindow());
+}
+
+// A right click on the Share button pops the share menu up where the pointer is; its items are the menu
+// bar's Share items.
+TEST_F(ShareWindowsTest, TheShareButtonsContextMenuIsTheShareMenuAtThePointer) {
+    makeController(true);
+    window->resize(1024, 700);
+    window->show();
+    QMenu* menu = controller->outlets().m_menuShare1;
+    ASSERT_TRUE(menu);
+    QAbstractButton* share = controller->outlets().m_btnShare1;
+    QCursor::setPos(QPoint(120, 90)); // where the whole menu fits on the screen
+    const QPoint pointer = QCursor::pos();
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(share->width() / 2, share->height() / 2),
+                                 pointer);
+    QApplication::sendEvent(share, &rightClick);
+    ASSERT_TRUE(menu->isVisible());
+    EXPECT_EQ(menu->geometry().topLeft(), pointer);
+    QAction* social = controller->outlets().shareSocialSiteMenuItem;
+    ASSERT_TRUE(social && menu->actions().contains(social));
+    social->trigger();
+    menu->hide();
+    EXPECT_EQ(project->shareOptionsDict().value("ServiceName").toString(), "SocialSite");
+    EXPECT_FALSE(controller->attachedWindow()) << "the menu, not the call-out";
 }
 
 TEST_F(ShareWindowsTest, TheFinishedDialogOffersToShowTheMovie) {
