@@ -213,7 +213,8 @@ QRectF RLListView::contentViewRect() const {
 QRectF RLListView::rectOfRow(std::size_t row) const {
     if (!rowDelegate || row >= rows.count())
         return QRectF();
-    return QRectF(0, rows.offset(row), contentViewRect().width(), rows.height(row));
+    const double width = liveResizing && !liveResizeLayout ? widthBeforeResize : contentViewRect().width();
+    return QRectF(0, rows.offset(row), width, rows.height(row));
 }
 
 QRectF RLListView::documentVisibleRect() const {
@@ -259,6 +260,27 @@ void RLListView::scrollRowToVisible(std::size_t row) {
 // cells out; the layout under way covers them.
 void RLListView::resizeEvent(QResizeEvent*) {
     if (relayingOut)
+        return;
+    const RelayoutGuard guard(relayingOut);
+    // Rows that keep their width through a live resize only come and go as the height shows them.
+    if (liveResizing && !liveResizeLayout) {
+        placeDocumentView();
+        updateCells();
+        return;
+    }
+    layoutCellsForResizeEvent();
+}
+
+void RLListView::viewWillStartLiveResize() {
+    widthBeforeResize = contentViewRect().width();
+    liveResizing = true;
+}
+
+void RLListView::viewDidEndLiveResize() {
+    if (!liveResizing)
+        return;
+    liveResizing = false;
+    if (liveResizeLayout)
         return;
     const RelayoutGuard guard(relayingOut);
     layoutCellsForResizeEvent();

@@ -109,6 +109,17 @@ public:
     void setAllowsEmptySelection(bool value) { selection.allowsEmptySelection = value; }
     bool allowsMultipleSelection() const { return selection.allowsMultipleSelection; }
     void setAllowsMultipleSelection(bool value) { selection.allowsMultipleSelection = value; }
+    // Whether the rows follow the list's width while a live resize runs (the default); without it they keep
+    // the width they had when it began, and the cells are laid out anew once it ends.
+    bool usesLiveResize() const { return liveResizeLayout; }
+    void setUsesLiveResize(bool value) { liveResizeLayout = value; }
+
+    // ---- live resize: whoever resizes the list interactively (a splitter's handle dragged, a window's
+    // edge) brackets the resize with these two
+    void viewWillStartLiveResize();
+    void viewDidEndLiveResize();
+    bool inLiveResize() const { return liveResizing; }
+    double widthPriorToResize() const { return widthBeforeResize; }
 
     // ---- input: the cells and the document view hand their mouse events here
     void moveUp();
@@ -188,5 +199,8 @@ private:
     Tracking tracking;
     bool lastDragStarted = false;
     bool relayingOut = false;
+    bool liveResizeLayout = true;
+    bool liveResizing = false;
+    double widthBeforeResize = 0.0;
     DragRunner dragRunner;
 };

@@ -289,3 +289,37 @@ TEST_F(RLListViewTest, OnlyTheListsOwnSelectionChangesReachItsDelegate) {
     list.setSelectedRow(1);
     EXPECT_EQ(delegate.selectionChanges, 0) << "a delegate let go hears no more";
 }
+
+// Through a live resize the rows keep the width they had when it began, unless the list lays them out live;
+// either way they take the list's width once it ends, and a taller list shows more rows meanwhile.
+TEST_F(RLListViewTest, ALiveResizeKeepsTheRowsWidthOnlyWhenTheListDoesNotLayOutLive) {
+    for (const bool live : {true, false}) {
+        SCOPED_TRACE(live ? "laid out live" : "laid out at the end");
+        showList(200);
+        list.setUsesLiveResize(live);
+        ASSERT_LT(list.visibleCells().size(), 5u);
+        const double before = list.contentViewRect().width();
+        RLListViewCell* first = cell(0);
+        list.viewWillStartLiveResize();
+        EXPECT_TRUE(list.inLiveResize());
+        EXPECT_EQ(list.widthPriorToResize(), before);
+        list.resize(320, 400);
+        const double after = list.contentViewRect().width();
+        ASSERT_GT(after, before);
+        const double during = live ? after : before;
+        EXPECT_EQ(list.rectOfRow(0).width(), during);
+        EXPECT_EQ(list.visibleCells().size(), 5u) << "the taller list shows every row";
+        for (RLListViewCell* shown : list.visibleCells())
+            EXPECT_EQ(shown->width(), int(during)) << "row " << shown->row();
+        if (!live) {
+            EXPECT_EQ(list.cellForRowAtIndex(0), first) << "the cells in sight stay as they are";
+        }
+        list.viewDidEndLiveResize();
+        EXPECT_FALSE(list.inLiveResize());
+        EXPECT_EQ(list.rectOfRow(0).width(), after);
+        for (RLListViewCell* shown : list.visibleCells())
+            EXPECT_EQ(shown->width(), int(after)) << "row " << shown->row();
+        list.resize(200, 200);
+    }
+    EXPECT_TRUE(RLListView().usesLiveResize()) << "laid out live unless told otherwise";
+}
