@@ -59,6 +59,11 @@ bool saveJpeg(const QImage& image, const QDir& out, const QString& fileName, int
     return !bytes.isEmpty() ? writeFile(bytes, out, fileName) : fail("cannot encode " + fileName);
 }
 
+bool saveTiff(const QImage& image, const QDir& out, const QString& fileName) {
+    const QByteArray bytes = encoded(image, "tiff", -1);
+    return !bytes.isEmpty() ? writeFile(bytes, out, fileName) : fail("cannot encode " + fileName);
+}
+
 bool saveGif(const QImage& indexed, const QDir& out, const QString& fileName) {
     const QByteArray bytes = encodeGif(indexed);
     return !bytes.isEmpty() ? writeFile(bytes, out, fileName) : fail("cannot encode " + fileName);

@@ -32,6 +32,7 @@ bool makeSounds(const QDir& out);
 bool makeDvdMenus(const QDir& out);
 bool makeWelcomePictures(const QDir& out);
 bool makeShareBadges(const QDir& out);
+bool makeCircularSliderPictures(const QDir& out);
 
 // --- transition masks ---
 constexpr int kMaskCount = 50;
@@ -42,6 +43,7 @@ QImage maskPicture(int number, int width, int height);
 // --- writers ---
 bool savePng(const QImage& image, const QDir& out, const QString& fileName);
 bool saveJpeg(const QImage& image, const QDir& out, const QString& fileName, int quality = 90);
+bool saveTiff(const QImage& image, const QDir& out, const QString& fileName);
 // An 8-bit indexed picture (at most 256 colours) as a GIF89a file.
 bool saveGif(const QImage& indexed, const QDir& out, const QString& fileName);
 QByteArray encodeGif(const QImage& indexed);

@@ -24,18 +24,19 @@ int main(int argc, char** argv) {
     }
     using Maker = bool (*)(const QDir&);
     const std::vector<Maker> makers = {
-        resgen::makeMasks,            // transition masks "01" ... "50"
-        resgen::makeMaskIcons,        // their picker icons "icon48-01" ... "icon48-50"
-        resgen::makeTransitionIcons,  // icons of the other transitions and the Random die
-        resgen::makeThemeIcons,       // theme list icons
-        resgen::makeFramePatterns,    // wood, paper and cloth frame patterns
-        resgen::makeBackdrops,        // stage backdrops and the blank slide's background
-        resgen::makeStockPictures,    // "vector_001" ... "vector_028"
-        resgen::makeTimelinePictures, // timeline cells, markers, waveforms, Stop button
-        resgen::makeSounds,           // "silence1s" and "default"
-        resgen::makeDvdMenus,         // "DVDMenu/<Folder>/" pictures of the DVD-menu templates
-        resgen::makeWelcomePictures,  // the preview's welcome picture and the Play button's image
-        resgen::makeShareBadges,      // the share targets' badges
+        resgen::makeMasks,                  // transition masks "01" ... "50"
+        resgen::makeMaskIcons,              // their picker icons "icon48-01" ... "icon48-50"
+        resgen::makeTransitionIcons,        // icons of the other transitions and the Random die
+        resgen::makeThemeIcons,             // theme list icons
+        resgen::makeFramePatterns,          // wood, paper and cloth frame patterns
+        resgen::makeBackdrops,              // stage backdrops and the blank slide's background
+        resgen::makeStockPictures,          // "vector_001" ... "vector_028"
+        resgen::makeTimelinePictures,       // timeline cells, markers, waveforms, Stop button
+        resgen::makeSounds,                 // "silence1s" and "default"
+        resgen::makeDvdMenus,               // "DVDMenu/<Folder>/" pictures of the DVD-menu templates
+        resgen::makeWelcomePictures,        // the preview's welcome picture and the Play button's image
+        resgen::makeShareBadges,            // the share targets' badges
+        resgen::makeCircularSliderPictures, // the circular slider's dials and knobs
     };
     for (Maker make : makers)
         if (!make(out))

@@ -1,11 +1,14 @@
 #include "ui/controls/CSCircularSlider.h"
 
+#include "platform/foundation/StandardPaths.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
 #include <cmath>
+#include <map>
 #include <numbers>
 
 namespace {
@@ -15,6 +18,7 @@ constexpr double kMargin = 10.5; // the tick marks live in it
 constexpr double kTrackInset = 3.0;
 constexpr double kRimBand = 5.0;
 constexpr double kFineDivisor = 10.0;
+constexpr int kKnobImageMargin = 4; // the knob pictures hold a shadow around the knob
 
 QColor grey(double level, double alpha) {
     QColor colour = QColor::fromRgbF(float(level), float(level), float(level));
@@ -34,7 +38,36 @@ QColor knobColour(int tint, bool highlighted, double alpha) {
     return colour;
 }
 
+// One slot per picture name, filled on first use; the widgets live on the main thread.
+QImage cachedImage(const QString& name, const QString& type) {
+    static std::map<QString, QImage> cache;
+    const auto found = cache.find(name);
+    if (found != cache.end())
+        return found->second;
+    return cache.emplace(name, QImage(platform::paths::pathForResource(name, type))).first->second;
+}
+
 } // namespace
+
+QImage CSCircularSlider::baseImageWithCenter(bool center, bool nonEdge, bool big) {
+    static const char* const kinds[2][2] = {{"DonutSlider", "RingSlider"},
+                                            {"TargetSlider", "CircularSlider"}};
+    return cachedImage(QLatin1String(big ? "big" : "small") + QLatin1String(kinds[center][nonEdge]),
+                       QStringLiteral("png"));
+}
+
+QImage CSCircularSlider::knobImageWithTint(int tint, bool highlighted, bool big) {
+    QString kind;
+    if (tint == Blue)
+        kind = highlighted ? QStringLiteral("BlueHighlightedKnob") : QStringLiteral("BlueKnob");
+    else if (tint == Graphite)
+        kind = highlighted ? QStringLiteral("GraphiteHighlightedKnob") : QStringLiteral("GraphiteKnob");
+    else if (tint == -1)
+        kind = QStringLiteral("InactiveKnob");
+    else
+        return QImage();
+    return cachedImage(QLatin1String(big ? "big" : "small") + kind, QStringLiteral("tiff"));
+}
 
 CSCircularSlider::CSCircularSlider(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::ClickFocus); // the modifier keys reach it while it is dragged
@@ -273,27 +306,41 @@ void CSCircularSlider::computeBallRadius() {
         knobRadius = int(std::ceil(width() / 10.0));
 }
 
+// The two sizes with pictures show them; any other size, the plain appearance and a missing picture draw
+// plainly. Pictures are drawn as they are; the rest in the dial's y-up space.
 void CSCircularSlider::paintEvent(QPaintEvent*) {
     computeBallRadius();
     const Geometry g = geometry();
     const double alpha = isEnabled() ? 1.0 : 0.6;
+    const bool big = width() == 80 && height() == 80;
+    const bool pictured = look != Plain && (big || (width() == 60 && height() == 60));
+    const QImage dialImage = pictured ? baseImageWithCenter(allowsCenter, allowsNonEdge, big) : QImage();
+    const QImage knobImage = pictured ? knobImageWithTint(tint(), highlighted, big) : QImage();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(alpha);
+    if (!dialImage.isNull()) {
+        const int side = int(std::trunc(double(width())));
+        painter.drawImage(rect(), dialImage, QRect(0, 0, side, side));
+    }
+    painter.setOpacity(1.0);
     painter.translate(0, height());
     painter.scale(1, -1);
 
-    QPainterPath dial;
-    dial.setFillRule(Qt::OddEvenFill); // the rim band and the centre dot are holes or islands
-    dial.addEllipse(g.dial);
-    if (!allowsNonEdge)
-        dial.addEllipse(g.dial.adjusted(kRimBand, kRimBand, -kRimBand, -kRimBand));
-    const double half = std::trunc(std::trunc(double(width())) / 2.0);
-    const double dotInset = half - 14.0;
-    if (allowsNonEdge != allowsCenter)
-        dial.addEllipse(g.dial.adjusted(dotInset, dotInset, -dotInset, -dotInset));
-    painter.setPen(QPen(grey(0.4, alpha), 1.0));
-    painter.setBrush(grey(0.8, alpha));
-    painter.drawPath(dial);
+    if (dialImage.isNull()) {
+        QPainterPath dial;
+        dial.setFillRule(Qt::OddEvenFill); // the rim band and the centre dot are holes or islands
+        dial.addEllipse(g.dial);
+        if (!allowsNonEdge)
+            dial.addEllipse(g.dial.adjusted(kRimBand, kRimBand, -kRimBand, -kRimBand));
+        const double half = std::trunc(std::trunc(double(width())) / 2.0);
+        const double dotInset = half - 14.0;
+        if (allowsNonEdge != allowsCenter)
+            dial.addEllipse(g.dial.adjusted(dotInset, dotInset, -dotInset, -dotInset));
+        painter.setPen(QPen(grey(0.4, alpha), 1.0));
+        painter.setBrush(grey(0.8, alpha));
+        painter.drawPath(dial);
+    }
 
     if (snapMarks != 0 && (ticks == Always || (ticks == WhileShift && shiftDown() && highlighted))) {
         QPainterPath marks;
@@ -313,8 +360,16 @@ void CSCircularSlider::paintEvent(QPaintEvent*) {
     }
 
     const QPointF knob = knobCentre();
-    const double k = knobRadius;
+    const double k = knobRadius + (knobImage.isNull() ? 0 : kKnobImageMargin);
     const QRectF knobRect(std::round(knob.x() - k), std::round(knob.y() - k), 2 * k, 2 * k);
+    if (!knobImage.isNull()) {
+        painter.resetTransform();
+        painter.setOpacity(alpha);
+        const QRectF shown(knobRect.x(), height() - knobRect.y() - knobRect.height(), knobRect.width(),
+                           knobRect.height());
+        painter.drawImage(shown, knobImage, QRectF(0, 0, 2 * k, 2 * k));
+        return;
+    }
     painter.setPen(QPen(grey(0.0, alpha), 1.0));
     painter.setBrush(knobColour(tint(), highlighted, alpha));
     painter.drawEllipse(knobRect);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QPointF>
 #include <QWidget>
 
@@ -53,6 +54,14 @@ public:
     bool constrainState();
     bool constrainAngle(float* angle, float* distance) const;
     bool snapAngle(float* angle, float* distance) const;
+
+    // ---- pictures: loaded on first use and kept for the run; null where the combination has none, or its
+    // file is missing (the element is then drawn plainly)
+    // The dial by where the knob may rest, 80 points across (big) or 60.
+    static QImage baseImageWithCenter(bool center, bool nonEdge, bool big);
+    // The knob for tint 1 (blue), 2 (graphite) or -1 (inactive), pressed or not: 24 points across (big)
+    // or 20.
+    static QImage knobImageWithTint(int tint, bool highlighted, bool big);
 
     // ---- units
     static float radiansFromDegrees(float degrees);

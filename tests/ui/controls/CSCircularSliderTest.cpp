@@ -141,3 +141,58 @@ TEST(CSCircularSlider, ClicksInsideTheDialMoveTheKnobAndAltMovesItATenth) {
     EXPECT_FALSE(slider.isBallHighlighted());
     EXPECT_EQ(actions, 4) << "press, two moves, release";
 }
+
+// The dials and knobs of the two sizes with pictures come from our generated pictures, one load per name
+// for the run; the knob of a tint without a picture, and the plain appearance, have none.
+TEST(CSCircularSlider, EachDialAndKnobOfTheTwoSizesHasItsPicture) {
+    for (const bool big : {true, false}) {
+        SCOPED_TRACE(big ? "big" : "small");
+        const int side = big ? 80 : 60;
+        const int knob = big ? 24 : 20;
+        for (const bool centre : {true, false})
+            for (const bool nonEdge : {true, false}) {
+                const QImage dial = CSCircularSlider::baseImageWithCenter(centre, nonEdge, big);
+                EXPECT_EQ(dial.size(), QSize(side, side)) << centre << nonEdge;
+                EXPECT_EQ(CSCircularSlider::baseImageWithCenter(centre, nonEdge, big).cacheKey(),
+                          dial.cacheKey());
+                const int middle = side / 2;
+                EXPECT_EQ(qAlpha(dial.pixel(middle, middle)) > 128, centre)
+                    << "the centre shows where it is a place to rest";
+            }
+        for (const int tint : {1, 2, -1})
+            for (const bool pressed : {true, false})
+                EXPECT_EQ(CSCircularSlider::knobImageWithTint(tint, pressed, big).size(), QSize(knob, knob))
+                    << tint << pressed;
+        EXPECT_NE(CSCircularSlider::knobImageWithTint(1, true, big),
+                  CSCircularSlider::knobImageWithTint(1, false, big));
+        EXPECT_TRUE(CSCircularSlider::knobImageWithTint(0, false, big).isNull());
+        EXPECT_TRUE(CSCircularSlider::knobImageWithTint(3, false, big).isNull());
+    }
+}
+
+// An 80-point blue slider shows the blue knob picture where its knob stands (on the rim at the right); a
+// 100-point one draws its knob plainly there.
+TEST(CSCircularSlider, TheKnobIsDrawnFromItsPictureOnlyAtThePicturedSizes) {
+    const struct {
+        int side;
+        QPoint knob; // the knob's centre on the rim at the right, in widget pixels
+    } cases[] = {{80, {66, 40}}, {100, {86, 50}}};
+    for (const auto& c : cases) {
+        CSCircularSlider slider;
+        slider.resize(c.side, c.side);
+        slider.setAppearance(CSCircularSlider::Blue);
+        slider.setWindowActiveOverride(true);
+        slider.setAngle(0.0f, 1.0f);
+        const QColor drawn = slider.grab().toImage().pixelColor(c.knob);
+        EXPECT_GT(drawn.blue(), drawn.red() + 80) << c.side;
+        if (c.side == 80) {
+            // The picture lies at the knob's rectangle: 24 points from (55, 28).
+            const QColor pictured =
+                CSCircularSlider::knobImageWithTint(1, false, true).pixelColor(c.knob - QPoint(55, 28));
+            EXPECT_NEAR(drawn.red(), pictured.red(), 12);
+            EXPECT_NEAR(drawn.blue(), pictured.blue(), 12);
+        } else {
+            EXPECT_EQ(drawn, QColor(52, 132, 238)) << "the plain blue knob";
+        }
+    }
+}
