@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -18,6 +19,7 @@ const QColor kGreen(143, 196, 72);      // panel border
 const QColor kGray(64, 63, 65);         // panel fill
 const QColor kLightGray(75, 75, 75);    // wave and status boxes
 const QColor kGreenWave(218, 218, 218); // the outline, a light grey
+const QColor kDarkGray(47, 47, 48);     // outline of the play and pause glyphs
 const QColor kStatusText(0, 255, 0);    // the status line
 constexpr double kSmallControlWidth = 40.0;
 
@@ -202,9 +204,9 @@ void WaveFormViewOSX::drawRect_Sub(QPainter& painter) {
     painter.restore();
     const QRectF status = statusRect();
     drawText(painter, info, QRectF(status.x() + 4.0, status.y(), status.width() - 65.0, status.height()),
-             Qt::AlignLeft);
+             Qt::AlignLeft, kStatusText);
     drawText(painter, time, QRectF(status.x() + status.width() - 65.0, status.y(), 60.0, status.height()),
-             Qt::AlignRight);
+             Qt::AlignRight, kStatusText);
 }
 
 void WaveFormViewOSX::drawRoundRect(QPainter& painter, const QRectF& rect, const QColor& fill,
@@ -244,15 +246,62 @@ void WaveFormViewOSX::drawWave(QPainter& painter) {
 }
 
 void WaveFormViewOSX::drawText(QPainter& painter, const QString& text, const QRectF& rect,
-                               Qt::Alignment alignment) {
+                               Qt::Alignment alignment, const QColor& colour) {
     if (text.isNull() || rect.width() <= 0.0)
         return;
     const QRectF box = toWidget(rect);
     painter.save();
     painter.setClipRect(box);
     painter.setFont(miniLabelFont());
-    painter.setPen(kStatusText);
-    painter.drawText(box.adjusted(0.0, 0.0, -1.0, 0.0), int(alignment | Qt::AlignVCenter), text);
+    painter.setPen(colour);
+    // Right-aligned text keeps one point off the edge.
+    const QRectF area = alignment & Qt::AlignRight ? box.adjusted(0.0, 0.0, -1.0, 0.0) : box;
+    painter.drawText(area, int(alignment | Qt::AlignVCenter), text);
+    painter.restore();
+}
+
+void WaveFormViewOSX::drawTextCentered(QPainter& painter, const QString& text, const QRectF& rect,
+                                       const QColor& colour) {
+    drawText(painter, text, rect, Qt::AlignHCenter, colour);
+}
+
+// ---- the play and pause glyphs
+
+void WaveFormViewOSX::drawPlay(QPainter& painter, const QRectF& rect) {
+    double margin = std::max(6.0, 0.22 * rect.width());
+    if (std::isnan(margin))
+        margin = 6.0;
+    const QPolygonF triangle({QPointF(rect.x() + margin, rect.y() + margin),
+                              QPointF(rect.x() + rect.width() - margin, rect.y() + rect.height() * 0.5),
+                              QPointF(rect.x() + margin, rect.y() + rect.height() - margin)});
+    QPolygonF shown;
+    for (const QPointF& corner : triangle)
+        shown << QPointF(corner.x(), height() - corner.y());
+    painter.save();
+    // The margin's floor would put a glyph outside a rectangle narrower than 27 points (and around the
+    // point of an empty one): it stays inside.
+    painter.setClipRect(toWidget(rect));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(kDarkGray, 1.0));
+    painter.setBrush(kGreen);
+    painter.drawPolygon(shown);
+    painter.restore();
+}
+
+// Each bar is half the width less the margin; its height counts from the rectangle's y, as the panel's
+// pictures always had it.
+void WaveFormViewOSX::drawPause(QPainter& painter, const QRectF& rect) {
+    const double margin = 0.22 * rect.width();
+    const double barWidth = rect.width() * 0.5 - margin;
+    const double barHeight = rect.y() + rect.height() - 2.0 * margin;
+    if (!(barWidth > 0.0) || !(barHeight > 0.0))
+        return;
+    const double bottom = margin + 2.0;
+    painter.save();
+    painter.setPen(QPen(kDarkGray, 1.0));
+    painter.setBrush(kGreen);
+    for (const double left : {rect.x() + margin - margin / 3.0, rect.x() + rect.width() * 0.5 + margin / 3.0})
+        painter.drawRect(toWidget(QRectF(left, bottom, barWidth, barHeight)));
     painter.restore();
 }
 

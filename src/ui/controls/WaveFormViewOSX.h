@@ -59,15 +59,29 @@ public:
     SpinningProgressIndicator* progress() const { return spinner; }
     QPixmap imgBackground() const { return background; }
 
+    // 0 from the start; the view shows no playing position.
+    float playProgress() const { return progressOfPlay; }
+    void setPlayProgress(float value) { progressOfPlay = value; }
+
     // y-up, from the bounds.
     QRectF statusRect() const;
     QRectF waveRect() const;
     QRectF progressRect() const;
+    // Where the play and pause glyphs go: an empty rectangle, so the panel never shows them.
+    QRectF playRect() const { return QRectF(); }
     // A y-up rectangle of the panel in widget coordinates.
     QRectF toWidget(const QRectF& rect) const;
 
     // Draws the whole panel into the cached picture (none for a panel without area).
     void createBackgroundImage();
+    // Text centred in a y-up rectangle of the panel, in the status line's font, clipped to the rectangle.
+    void drawTextCentered(QPainter& painter, const QString& text, const QRectF& rect, const QColor& colour);
+    // The play triangle and the pause bars, green outlined in dark grey, in playRect or the rectangle given
+    // (y-up).
+    void drawPlay(QPainter& painter) { drawPlay(painter, playRect()); }
+    void drawPlay(QPainter& painter, const QRectF& rect);
+    void drawPause(QPainter& painter) { drawPause(painter, playRect()); }
+    void drawPause(QPainter& painter, const QRectF& rect);
     // The view has no player of its own: nothing here makes one.
     void startAudio() {}
     void pauseAudio();
@@ -84,7 +98,8 @@ private:
     void drawRoundRect(QPainter& painter, const QRectF& rect, const QColor& fill, const QColor& stroke,
                        double radius, double lineWidth);
     void drawWave(QPainter& painter);
-    void drawText(QPainter& painter, const QString& text, const QRectF& rect, Qt::Alignment alignment);
+    void drawText(QPainter& painter, const QString& text, const QRectF& rect, Qt::Alignment alignment,
+                  const QColor& colour);
     void placeProgress();
 
     std::unique_ptr<WaveSampleProvider> provider;
@@ -94,6 +109,7 @@ private:
     QString time;
     std::unique_ptr<platform::media::AudioPlayer> player;
     QPixmap background;
+    float progressOfPlay = 0.0f;
     platform::ObserverHandle stopObserver;
     platform::MainThreadGate gate; // last, so closed first: the observer posts to the main thread through it
 };

@@ -11,9 +11,11 @@
 
 #include <QFile>
 #include <QMouseEvent>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -152,4 +154,73 @@ TEST(WaveFormViewOSXTest, AnUnreadableSongKeepsItsMessageAndSpinner) {
     EXPECT_EQ(view.infoString(), "Cannot open audio file (broken.wav)");
     EXPECT_EQ(view.sampleLength(), 0);
     EXPECT_TRUE(view.progress()->isAnimating());
+}
+
+namespace {
+
+// What a routine of the view draws on a clear picture of the view's size.
+QImage drawnBy(const WaveFormViewOSX& view, const std::function<void(QPainter&)>& draw) {
+    QImage picture(view.size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    draw(painter);
+    painter.end();
+    return picture;
+}
+
+bool isGreen(const QImage& picture, QPoint at) {
+    return picture.pixelColor(at) == QColor(143, 196, 72);
+}
+
+} // namespace
+
+// The play and pause glyphs stand in the empty play rectangle, so the panel never shows them; in a square of
+// 40 the triangle points right from a margin of 8.8 and the two bars leave a gap in the middle. Points are
+// in the widget's y-down pixels of a view 40 high.
+TEST(WaveFormViewOSXTest, ThePlayAndPauseGlyphsShowOnlyInARectangleGivenThem) {
+    auto scheduler = std::make_shared<platform::ManualScheduler>();
+    WaveFormViewOSX view(QRect(0, 0, 40, 40), nullptr, scheduler);
+    EXPECT_EQ(view.playProgress(), 0.0f);
+    EXPECT_TRUE(view.playRect().isEmpty());
+    QImage blank(view.size(), QImage::Format_ARGB32_Premultiplied);
+    blank.fill(Qt::transparent);
+    EXPECT_EQ(drawnBy(view, [&](QPainter& p) { view.drawPlay(p); }), blank);
+    EXPECT_EQ(drawnBy(view, [&](QPainter& p) { view.drawPause(p); }), blank);
+
+    const QRectF square(0, 0, 40, 40);
+    const QImage play = drawnBy(view, [&](QPainter& p) { view.drawPlay(p, square); });
+    for (const QPoint inside : {QPoint(12, 20), QPoint(25, 20), QPoint(12, 14), QPoint(12, 26)})
+        EXPECT_TRUE(isGreen(play, inside)) << inside.x() << "," << inside.y();
+    for (const QPoint outside : {QPoint(5, 20), QPoint(34, 20), QPoint(28, 10), QPoint(28, 30)})
+        EXPECT_EQ(qAlpha(play.pixel(outside)), 0) << outside.x() << "," << outside.y();
+
+    // Bars from x 5.9 to 17.1 and 22.9 to 34.1, from y 6.8 down to 29.2.
+    const QImage pause = drawnBy(view, [&](QPainter& p) { view.drawPause(p, square); });
+    for (const QPoint inside : {QPoint(11, 18), QPoint(28, 18), QPoint(11, 10), QPoint(28, 26)})
+        EXPECT_TRUE(isGreen(pause, inside)) << inside.x() << "," << inside.y();
+    for (const QPoint outside :
+         {QPoint(20, 18), QPoint(11, 32), QPoint(3, 18), QPoint(37, 18), QPoint(11, 4)})
+        EXPECT_EQ(qAlpha(pause.pixel(outside)), 0) << outside.x() << "," << outside.y();
+}
+
+TEST(WaveFormViewOSXTest, CentredTextStandsInTheMiddleOfItsRectangle) {
+    auto scheduler = std::make_shared<platform::ManualScheduler>();
+    WaveFormViewOSX view(QRect(0, 0, 300, 40), nullptr, scheduler);
+    const QRectF box(40, 10, 200, 20);
+    const QImage text =
+        drawnBy(view, [&](QPainter& p) { view.drawTextCentered(p, QStringLiteral("WWWW"), box, Qt::red); });
+    int left = text.width(), right = -1;
+    for (int y = 0; y < text.height(); ++y)
+        for (int x = 0; x < text.width(); ++x)
+            if (qAlpha(text.pixel(x, y)) > 0) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    ASSERT_GE(right, left) << "something was drawn";
+    EXPECT_NEAR((left + right + 1) / 2.0, box.center().x(), 2.0);
+    EXPECT_GT(left, int(box.left()));
+    EXPECT_EQ(
+        drawnBy(view, [&](QPainter& p) { view.drawTextCentered(p, QString(), box, Qt::red); }).pixel(140, 20),
+        0u)
+        << "no text, nothing drawn";
 }
