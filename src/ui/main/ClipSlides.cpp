@@ -220,7 +220,7 @@ void ClipSlides::appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& 
     cell->awakeFromNib();
     cell->setSItem(slide);
     cell->photoThumbnailView()->setPixmap(QPixmap::fromImage(resourceImage(kCompositionThumbnail)));
-    cells.emplace_back(cell);
+    hub.keepTimelineCell(cell);
     project->addSlideItem(slide);
     finishAddingSlide(*project);
 }

@@ -55,7 +55,6 @@ public:
     void chooseCompositionSlide();
     void chooseClipCompositionSlide();
     void renderTestComposition();
-    const std::vector<QPointer<TimeLineCellViewController>>& compositionCells() const { return cells; }
 
     // ---- the clip's player in place of the preview
     VideoPlaybackViewController* player() const;
@@ -93,5 +92,4 @@ private:
     bool stopping = false;
     QPointer<VideoPlaybackViewController> clipPlayer;
     std::function<std::unique_ptr<ClipMediaPlayer>()> playerFactory;
-    std::vector<QPointer<TimeLineCellViewController>> cells; // the hub's children, never on the strip
 };

@@ -14,6 +14,7 @@
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/PreviewWidget.h"
 
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -63,6 +64,9 @@ class VideoPlaybackViewController;
 class WaveFormViewOSX;
 namespace platform::gl {
 class Context;
+}
+namespace single_photo_import {
+struct NewThumbnail;
 }
 
 // The controller of the document window, one for the whole run: the hub of its collaborators. It owns them,
@@ -193,6 +197,13 @@ public:
     void layoutScrollImages();
     // The import queue and the resize worker; single photos of other commands go through it too.
     PhotoImporter& photoImporter() const;
+    // The import before the queue: one photo appended at once, with a timeline cell controller of its own
+    // that gets its thumbnail (SetNewThumbnail) once the call has returned.
+    void addImageToProject(const QString& path);
+    void SetNewThumbnail(const single_photo_import::NewThumbnail& handOver);
+    // The picture stretched to the slide images' size; the largest square of its middle drawn at `size`.
+    static QImage resizePhotoForSlide(const QImage& image);
+    static QImage imageResize(const QImage& image, const QSize& size);
 
     // ---- still preview and browsing
     void showCurrentItemPhoto(const SlideItemRef& slide);
@@ -498,6 +509,7 @@ private:
 
     // clips and panels
     std::unique_ptr<ClipSlides> clips;
+    std::vector<QPointer<TimeLineCellViewController>> cellControllers; // the hub's children
     std::unique_ptr<EditingPanels> panels; // the floating panels and the options window
 
     // share, export and DVD

@@ -2,6 +2,7 @@
 // from the position slider and the composition test commands, all handed to the clip slides (ClipSlides).
 #include "ui/main/SlideshowMainObject.h"
 
+#include "ui/editing/TimeLineCellViewController.h"
 #include "ui/main/ClipSlides.h"
 
 // ---- import
@@ -41,8 +42,8 @@ void SlideshowMainObject::AddQuartzItemTest() {
     clips->renderTestComposition();
 }
 
-const std::vector<QPointer<TimeLineCellViewController>>& SlideshowMainObject::timelineCellViewArray() const {
-    return clips->compositionCells();
+void SlideshowMainObject::keepTimelineCell(TimeLineCellViewController* cell) {
+    cellControllers.emplace_back(cell);
 }
 
 // ---- the clip's player in place of the preview

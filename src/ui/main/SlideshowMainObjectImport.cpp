@@ -7,6 +7,7 @@
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MediaFileTypes.h"
 #include "ui/main/PhotoImporter.h"
+#include "ui/main/SinglePhotoImport.h"
 #include "ui/main/TimelineGeometry.h"
 
 #include <QFileInfo>
@@ -95,6 +96,24 @@ PhotoResizeWorker& SlideshowMainObject::resizeWorker() const {
 
 PhotoImporter& SlideshowMainObject::photoImporter() const {
     return *importer;
+}
+
+// ---- the single-photo import
+
+void SlideshowMainObject::addImageToProject(const QString& path) {
+    single_photo_import::addImageToProject(*this, path);
+}
+
+void SlideshowMainObject::SetNewThumbnail(const single_photo_import::NewThumbnail& handOver) {
+    single_photo_import::SetNewThumbnail(*this, handOver);
+}
+
+QImage SlideshowMainObject::resizePhotoForSlide(const QImage& image) {
+    return single_photo_import::resizePhotoForSlide(image);
+}
+
+QImage SlideshowMainObject::imageResize(const QImage& image, const QSize& size) {
+    return single_photo_import::imageResize(image, size);
 }
 
 // ---- the content view and the window title

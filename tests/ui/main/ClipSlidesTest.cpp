@@ -86,8 +86,8 @@ TEST_F(ClipSlidesTest, ACompositionSlideIsAppendedToTheHandedProjectWithItsThumb
     // The slide resolves its names in the open project, so the copy is looked for in the folder.
     EXPECT_EQ(QDir(project->strMacProjectBundleContentsPath()).entryList({"thumb_*.png"}, QDir::Files).size(),
               1);
-    ASSERT_EQ(clips->compositionCells().size(), 1u);
-    EXPECT_EQ(clips->compositionCells().back()->sItem(), slide);
+    ASSERT_EQ(hub->timelineCellViewArray().size(), 1u) << "the window's controller keeps the cell";
+    EXPECT_EQ(hub->timelineCellViewArray().back()->sItem(), slide);
 }
 
 TEST_F(ClipSlidesTest, ARequestFallingDueAfterTheStopIsNotCopied) {

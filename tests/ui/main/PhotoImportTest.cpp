@@ -1,11 +1,14 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
 #include "ui/UiNotifications.h"
+#include "ui/editing/TimeLineCellViewController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/PhotoResizeWorker.h"
 
 #include <QImageReader>
+#include <QPainter>
 #include <QSet>
 
 using platform::NotificationCenter;
@@ -211,4 +214,56 @@ TEST_F(PhotoImportTest, TheStripIsAsWideAsItsCellsOrItsSecondsAndTheTitleCountsT
     EXPECT_EQ(controller->windowTitle(), "Vistrelle - Trip [5 photos]");
     EXPECT_EQ(window->windowTitle(), "Vistrelle - Trip [5 photos]");
     EXPECT_EQ(controller->outlets().positionSlider->maximum(), int(project->totalFrameCount()));
+}
+
+// The import before the queue appends one photo at once with a cell controller of its own; the cell gets its
+// slide and thumbnail (at most 128 on a side, uncropped) once the call has returned, and the resize worker
+// writes the slide's images under names that carry its place.
+TEST_F(PhotoImportTest, TheSinglePhotoImportAppendsAtOnceWithACellOfItsOwn) {
+    makeController(true);
+    importAB();
+    const std::size_t cellsBefore = controller->timelineCellViewArray().size();
+    const QString photo = writePhoto("wide.jpg", {400, 200}, Qt::green);
+    controller->addImageToProject(photo);
+    ASSERT_EQ(project->slideCount(), 3u) << "appended before the call returns";
+    const SlideItemRef slide = project->slideItemAtIndex(2);
+    EXPECT_EQ(slide->strOriginalFileName(), photo);
+    EXPECT_TRUE(QFileInfo(slide->fileName()).fileName().startsWith("psd_002_"));
+    EXPECT_TRUE(QFileInfo(slide->backgroudImageFileName()).fileName().startsWith("psd_bk_002_"));
+    EXPECT_EQ(pictureSize(slide->strThumbFileName()), QSize(128, 64)) << "uncropped";
+    EXPECT_TRUE(project->bIsDirty());
+    ASSERT_EQ(controller->timelineCellViewArray().size(), cellsBefore + 1);
+    TimeLineCellViewController* cell = controller->timelineCellViewArray().back();
+    EXPECT_EQ(cell->nIndexTag(), int(cellsBefore));
+    EXPECT_EQ(cell->sItem(), nullptr) << "the slide reaches the cell after the call";
+
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cell->sItem(), slide);
+    EXPECT_EQ(cell->nIndexTag(), 2);
+    EXPECT_EQ(cell->photoThumbnailView()->pixmap().size(), QSize(128, 64));
+    EXPECT_EQ(cell->view()->parentWidget(), nullptr) << "never over the strip, which draws the slide";
+    EXPECT_TRUE(controller->windowTitle().endsWith(" [3 photos]")) << controller->windowTitle().toStdString();
+    ASSERT_TRUE(waitForImports());
+    EXPECT_TRUE(slide->iSItemReady());
+    EXPECT_EQ(pictureSize(slide->fileName()), QSize(400, 200));
+}
+
+// The picture operations of the slide images: the middle square drawn at any size, and the slide images'
+// size.
+TEST_F(PhotoImportTest, TheMiddleSquareAndTheSlideSize) {
+    QImage wide(300, 100, QImage::Format_RGB32);
+    wide.fill(Qt::red);
+    QPainter(&wide).fillRect(100, 0, 100, 100, Qt::blue);
+    QImage tall = wide.transformed(QTransform().rotate(90));
+    for (const QImage& picture : {wide, tall}) {
+        const QImage square = SlideshowMainObject::imageResize(picture, QSize(40, 20));
+        ASSERT_EQ(square.size(), QSize(40, 20));
+        for (const QPoint at : {QPoint(2, 2), QPoint(37, 17), QPoint(20, 10)})
+            EXPECT_EQ(square.pixelColor(at), QColor(Qt::blue)) << at.x() << "," << at.y();
+    }
+    EXPECT_TRUE(SlideshowMainObject::imageResize(QImage(), QSize(40, 40)).isNull());
+    EXPECT_TRUE(SlideshowMainObject::imageResize(wide, QSize(0, 40)).isNull());
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    EXPECT_EQ(SlideshowMainObject::resizePhotoForSlide(wide).size(),
+              QSize(manager->nMaxImageWidth(), manager->nMaxImageHeight()));
 }

@@ -1,0 +1,107 @@
+#include "ui/main/SinglePhotoImport.h"
+
+#include "model/ContentsFolder.h"
+#include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
+#include "platform/image/ImageAdditions.h"
+#include "ui/editing/ResourceImage.h"
+#include "ui/editing/TimeLineCellViewController.h"
+#include "ui/editing/TransitionImageView.h"
+#include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/SlideshowMainObject.h"
+
+#include <QImageReader>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace single_photo_import {
+
+namespace {
+
+// The photo turned as its orientation says, at most `side` pixels on its longer side, uncropped.
+QImage readThumbnail(const QString& path, int side) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isValid() && std::max(size.width(), size.height()) > side)
+        reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
+    return reader.read();
+}
+
+QString claimName(const QString& contents, const QString& stem) {
+    return ContentsFolder::reserveName(contents,
+                                       ContentsFolder::timeStampedName(stem, QStringLiteral("jpg")));
+}
+
+} // namespace
+
+void addImageToProject(SlideshowMainObject& hub, const QString& path) {
+    const auto project = SlideshowProject::currentMainProject();
+    if (!project)
+        return;
+    const quint64 index = project->slideCount();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    auto slide = std::make_shared<SlideItem>();
+    slide->setStrOriginalFileName(path);
+    slide->customSetDurations(project->fltPhotoDuration(), project->fltTransitionDuration());
+    if (const auto themes = project->themeManger())
+        themes->setSlideItemFromCurrentTheme(*slide);
+    slide->setFileName(claimName(contents, QString::asprintf("psd_%03llu_", qulonglong(index))));
+    slide->setBackgroudImageFileName(
+        claimName(contents, QString::asprintf("psd_bk_%03llu_", qulonglong(index))));
+    slide->setStrThumbFileName(claimName(contents, QStringLiteral("thumb_")));
+    project->addSlideItem(slide);
+    project->setBIsDirty(true);
+    project->calcSlideItemsPhotoTransitionDuration();
+
+    // Kept by the hub, placed on no strip: the strip draws the slide's cell itself.
+    auto* cell = new TimeLineCellViewController([] { return SlideshowProject::currentMainProject(); }, &hub);
+    cell->setTimelineDraggingDest(hub.outlets().scrollView1);
+    cell->awakeFromNib();
+    cell->setNIndexTag(int(hub.timelineCellViewArray().size()));
+    hub.keepTimelineCell(cell);
+    hub.layoutScrollImages();
+    hub.layoutMusicSubViews();
+
+    const QImage thumbnail = readThumbnail(path, kThumbnailSide);
+    if (!thumbnail.isNull())
+        saveToJpegFile(thumbnail, slide->strThumbFileName());
+    QMetaObject::invokeMethod(
+        &hub,
+        [&hub, handOver = NewThumbnail{cell, index, thumbnail, slide}] { hub.SetNewThumbnail(handOver); },
+        Qt::QueuedConnection);
+    hub.resizeWorker().enqueueBack({path, slide, index});
+}
+
+void SetNewThumbnail(SlideshowMainObject& hub, const NewThumbnail& handOver) {
+    if (TimeLineCellViewController* cell = handOver.cell) {
+        cell->transitionIconView()->setPixmap(QPixmap::fromImage(resourceImage(QStringLiteral("dice"))));
+        cell->photoThumbnailView()->setPixmap(QPixmap::fromImage(handOver.thumbnail));
+        cell->setSItem(handOver.slide);
+        cell->setNIndexTag(int(handOver.index));
+    }
+    hub.layoutScrollImages();
+    hub.updateProjectInfo();
+}
+
+QImage resizePhotoForSlide(const QImage& image) {
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    return thumbnailImage(image, QSize(manager->nMaxImageWidth(), manager->nMaxImageHeight()));
+}
+
+QImage imageResize(const QImage& image, const QSize& size) {
+    if (image.isNull() || size.isEmpty())
+        return QImage();
+    const int side = std::min(image.width(), image.height());
+    const QRect square((image.width() - side) / 2, (image.height() - side) / 2, side, side);
+    QImage resized(size, QImage::Format_ARGB32_Premultiplied);
+    resized.fill(Qt::transparent);
+    QPainter painter(&resized);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QRect(QPoint(0, 0), size), image, square);
+    return resized;
+}
+
+} // namespace single_photo_import
