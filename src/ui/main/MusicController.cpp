@@ -23,6 +23,7 @@
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/TimelineGeometry.h"
 
+#include <QEvent>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -83,6 +84,14 @@ void MusicController::buttonAddMusicClcked() {
 
 // The copies are made and measured off the main thread; the project changes on it, in one step.
 void MusicController::addMusicToProject(const QStringList& paths) {
+    importSongs(paths, &MusicController::finishAddingMusic);
+}
+
+void MusicController::addMusicToProject_old(const QStringList& paths) {
+    importSongs(paths, &MusicController::finishAddingMusic_old);
+}
+
+void MusicController::importSongs(const QStringList& paths, SongsFinish finish) {
     const auto project = currentProject();
     if (!project || paths.isEmpty())
         return;
@@ -90,7 +99,7 @@ void MusicController::addMusicToProject(const QStringList& paths) {
     if (!songQueue)
         songQueue = std::make_unique<platform::media::SerialQueue>(QStringLiteral("song import"));
     ++pendingSongImports;
-    songQueue->post([this, paths, contents] {
+    songQueue->post([this, paths, contents, finish] {
         std::vector<QVariantMap> songs;
         QStringList failures;
         for (const QString& path : paths) {
@@ -103,34 +112,55 @@ void MusicController::addMusicToProject(const QStringList& paths) {
             else
                 songs.push_back(song);
         }
-        gate.post([this, songs, failures] { finishAddingMusic(songs, failures); });
+        gate.post([this, songs, failures, finish] {
+            --pendingSongImports;
+            (this->*finish)(songs);
+            alertFilesNotAdded(userDialogs, tr_("The following songs can not be added to project:"),
+                               failures);
+        });
     });
 }
 
-// A new project's stock song gives way to the first songs added; its file stays where it is.
-void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures) {
-    --pendingSongImports;
+// Its file stays where it is.
+bool MusicController::removeStockSong(SlideshowProject& project) {
+    std::vector<MusicItemRef> list = project.musicArray();
+    if (list.empty() || !isStockSong(list.front()))
+        return false;
+    list.erase(list.begin());
+    project.setMusicArray(list);
+    return true;
+}
+
+// A new project's stock song gives way to the first songs added, its strip with it.
+void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs) {
     const auto project = currentProject();
-    if (project && !songs.empty()) {
-        const double scrollX = visibleX(ui.scrollView1);
-        std::vector<MusicItemRef> list = project->musicArray();
-        if (!list.empty() && isStockSong(list.front())) {
-            list.erase(list.begin());
-            project->setMusicArray(list);
-            if (!musicViews.empty()) {
-                dropMusicSubViews(1);
-            }
-        }
-        for (const QVariantMap& dictionary : songs) {
-            auto song = std::make_shared<MusicItem>();
-            song->addEntriesFromDictionary(dictionary);
-            project->addMusicItem(song);
-            AddMusicItemSubView(song);
-        }
-        project->setBIsDirty(true);
-        showChangedMusic(scrollX);
+    if (!project || songs.empty())
+        return;
+    const double scrollX = visibleX(ui.scrollView1);
+    if (removeStockSong(*project) && !musicViews.empty())
+        dropMusicSubViews(1);
+    for (const QVariantMap& dictionary : songs) {
+        auto song = std::make_shared<MusicItem>();
+        song->addEntriesFromDictionary(dictionary);
+        project->addMusicItem(song);
+        AddMusicItemSubView(song);
     }
-    alertFilesNotAdded(userDialogs, tr_("The following songs can not be added to project:"), failures);
+    project->setBIsDirty(true);
+    showChangedMusic(scrollX);
+}
+
+void MusicController::finishAddingMusic_old(const std::vector<QVariantMap>& songs) {
+    const auto project = currentProject();
+    if (!project || songs.empty())
+        return;
+    removeStockSong(*project);
+    for (const QVariantMap& dictionary : songs) {
+        auto song = std::make_shared<MusicItem>();
+        song->addEntriesFromDictionary(dictionary);
+        project->addMusicItem(song);
+    }
+    project->setBIsDirty(true);
+    musicTimeline->respondMusicArrayChanged();
 }
 
 // ---- the waveform strips
@@ -325,6 +355,26 @@ void MusicController::notifyMusicOptionsCloseClicked(const Notification& notific
 void MusicController::notifyMusicOptionsAddMusicClicked(const Notification& notification) {
     notifyMusicOptionsCloseClicked(notification);
     buttonAddMusicClcked();
+}
+
+// ---- the music-list popover
+
+void MusicController::setPopOverMusicList(QWidget* popover) {
+    if (musicListPopover)
+        musicListPopover->removeEventFilter(this);
+    musicListPopover = popover;
+    if (popover)
+        popover->installEventFilter(this);
+}
+
+void MusicController::popoverDidClose() {
+    setPopOverMusicList(nullptr);
+}
+
+bool MusicController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == musicListPopover && event->type() == QEvent::Hide)
+        popoverDidClose();
+    return QObject::eventFilter(watched, event);
 }
 
 // ---- photo-music sync

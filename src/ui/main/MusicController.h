@@ -59,6 +59,9 @@ public:
     // The work of the hub's addMusicToProject: the copies are made and measured on the song queue.
     void addMusicToProject(const QStringList& paths);
     bool isMusicImportIdle() const { return pendingSongImports.load() == 0; }
+    // The earlier form: the songs are copied and measured alike and join the project (the stock song giving
+    // way) without strips of their own and without a new layout.
+    void addMusicToProject_old(const QStringList& paths);
 
     // the waveform strips
     void AddMusicItemSubView(const MusicItemRef& song);
@@ -81,6 +84,10 @@ public:
     AWAttachedWindow* attachedWindowPhotoMusicSync() const { return photoMusicSyncCallOut; }
     void closeMusicOptionsCallOut();
     void closePhotoMusicSyncCallOut();
+    // The music-list popover: once it closes (is hidden), popoverDidClose lets it go.
+    QWidget* popOverMusicList() const { return musicListPopover; }
+    void setPopOverMusicList(QWidget* popover);
+    void popoverDidClose();
 
     // the timeline's style and unit, the strip's play indicator, the song test command
     void ChangeTimelineMode();
@@ -88,8 +95,16 @@ public:
     void stopRefreshPlayintIndicator();
     void playSongTest();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    void finishAddingMusic(const std::vector<QVariantMap>& songs, const QStringList& failures);
+    using SongsFinish = void (MusicController::*)(const std::vector<QVariantMap>& songs);
+    void importSongs(const QStringList& paths, SongsFinish finish);
+    void finishAddingMusic(const std::vector<QVariantMap>& songs);
+    void finishAddingMusic_old(const std::vector<QVariantMap>& songs);
+    // The stock song of a new project leaves the list; true when it was there.
+    bool removeStockSong(SlideshowProject& project);
     void showChangedMusic(double scrollX);
     void dropMusicSubViews(std::size_t count);
     AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
@@ -105,6 +120,7 @@ private:
     platform::MainThreadGate gate; // the song queue's results
     std::vector<QPointer<WaveFormViewOSX>> musicViews;
     QPointer<AWAttachedWindow> musicOptionsCallOut, photoMusicSyncCallOut;
+    QPointer<QWidget> musicListPopover;
     std::atomic<int> pendingSongImports{0};
     std::atomic<bool> stopping{false};
     std::unique_ptr<platform::media::SerialQueue> songQueue; // after the gate: its jobs post through it

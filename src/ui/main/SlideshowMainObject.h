@@ -299,6 +299,12 @@ public:
     void layoutMusicSubViews();
     // Songs chosen or dropped, copied into the project with their information.
     virtual void addMusicToProject(const QStringList& paths);
+    // The earlier form: the songs join the project without strips of their own or a new layout.
+    void addMusicToProject_old(const QStringList& paths);
+    // The music-list popover, let go by its delegate call once it closes.
+    QWidget* popOverMusicList() const;
+    void setPopOverMusicList(QWidget* popover);
+    void popoverDidClose();
     void syncPhotoMusicButtonClicked();
     void stopRefreshPlayintIndicator();
     float getTimelineXPositionFromFrame_Music(quint64 frame);
@@ -354,7 +360,12 @@ public:
     void AddQuartzItemTest_3();
     void AddVideoItem();
     void AddQuartzItemTest();
-    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const;
+    // The timeline cell controllers the composition tests and the single-photo import made, kept here and
+    // placed on no strip.
+    const std::vector<QPointer<TimeLineCellViewController>>& timelineCellViewArray() const {
+        return cellControllers;
+    }
+    void keepTimelineCell(TimeLineCellViewController* cell);
 
     // ---- the floating editing panels (the file Panels), for the whole run
     PanZoomObject* panZoomObj() const;

@@ -44,6 +44,22 @@ void SlideshowMainObject::addMusicToProject(const QStringList& paths) {
     musicControl->addMusicToProject(paths);
 }
 
+void SlideshowMainObject::addMusicToProject_old(const QStringList& paths) {
+    musicControl->addMusicToProject_old(paths);
+}
+
+QWidget* SlideshowMainObject::popOverMusicList() const {
+    return musicControl->popOverMusicList();
+}
+
+void SlideshowMainObject::setPopOverMusicList(QWidget* popover) {
+    musicControl->setPopOverMusicList(popover);
+}
+
+void SlideshowMainObject::popoverDidClose() {
+    musicControl->popoverDidClose();
+}
+
 void SlideshowMainObject::AddMusicItemSubView(const MusicItemRef& song) {
     musicControl->AddMusicItemSubView(song);
 }

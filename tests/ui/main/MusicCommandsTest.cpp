@@ -13,6 +13,7 @@
 #include "ui/UiNotifications.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/BKMusicOptionsController.h"
+#include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PhotoMusicSyncForExportWindowController.h"
 #include "ui/editing/PhotoMusicSyncViewController.h"
 
@@ -106,6 +107,47 @@ TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce
     const auto songs = project->musicArray();
     EXPECT_NE(songs[0]->strFilePath(), songs[2]->strFilePath()) << "the same file twice, two copies";
     EXPECT_EQ(controller->musicSubviewArray().size(), 3u);
+}
+
+// The earlier form of adding songs copies and measures them alike, lets the stock song go, marks the project
+// dirty and tells the music strip; it makes, drops and lays out no song strip.
+TEST_F(MusicCommandsTest, TheEarlierFormAddsSongsWithoutStripsOfTheirOwn) {
+    makeController(true);
+    useThreeSlides();
+    controller->rebuildMusicSubViews();
+    const std::vector<QPointer<WaveFormViewOSX>> stripsBefore = controller->musicSubviewArray();
+    ASSERT_EQ(stripsBefore.size(), 1u) << "the stock song's";
+    const QString first = dir.file("First.wav");
+    ASSERT_TRUE(writeSwellingTone(first, 3.0, 330));
+    project->setBIsDirty(false);
+    controller->addMusicToProject_old({first, dir.file("missing.wav")});
+    ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+    EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"First"}));
+    EXPECT_TRUE(
+        project->musicArray()[0]->strFilePath().startsWith(project->strMacProjectBundleContentsPath()));
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_EQ(controller->musicTimelineViewController().view()->songDrawInfoArray().size(), 1);
+    EXPECT_EQ(controller->musicSubviewArray(), stripsBefore);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("missing.wav"));
+}
+
+// The music-list popover is held until it closes, when its delegate call lets it go.
+TEST_F(MusicCommandsTest, TheMusicListPopoverIsLetGoOnceItCloses) {
+    makeController(true);
+    EXPECT_EQ(controller->popOverMusicList(), nullptr);
+    QWidget popover(nullptr, Qt::Popup);
+    controller->setPopOverMusicList(&popover);
+    popover.show();
+    EXPECT_EQ(controller->popOverMusicList(), &popover);
+    popover.close();
+    EXPECT_EQ(controller->popOverMusicList(), nullptr);
+    controller->setPopOverMusicList(&popover);
+    controller->popoverDidClose();
+    EXPECT_EQ(controller->popOverMusicList(), nullptr);
+    popover.show();
+    popover.hide();
+    EXPECT_EQ(controller->popOverMusicList(), nullptr) << "a popover let go is no longer watched";
 }
 
 TEST_F(MusicCommandsTest, TheOptionsEditTheSongListAndReportChangesOnce) {
