@@ -207,6 +207,29 @@ void VideoPlaybackViewController::stopPlaying() {
 
 // ---- the buttons
 
+// ---- no document
+
+namespace {
+
+void setUnimplemented(platform::Error* error) {
+    if (error)
+        *error = platform::Error(QString::fromLatin1(VideoPlaybackViewController::kOSStatusErrorDomain),
+                                 VideoPlaybackViewController::kUnimplementedError);
+}
+
+} // namespace
+
+QByteArray VideoPlaybackViewController::dataOfType(const QString&, platform::Error* error) const {
+    setUnimplemented(error);
+    return {};
+}
+
+// Nothing was read: a failure, whatever the error says.
+bool VideoPlaybackViewController::readFromData(const QByteArray&, const QString&, platform::Error* error) {
+    setUnimplemented(error);
+    return false;
+}
+
 double VideoPlaybackViewController::duration() const {
     return mediaPlayer && mediaPlayer->status() == ClipMediaPlayer::Status::Ready ? mediaPlayer->duration()
                                                                                   : 0.0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Scheduler.h"
 #include "ui/editing/ClipMediaPlayer.h"
 
@@ -61,6 +62,13 @@ public:
     void playPauseToggle();
     void fastForward();
     void rewind();
+
+    // The player is no document: it has no data to give and reads none. Both fail with an error of the
+    // status domain, code -4 (not implemented); nothing in the window asks them.
+    static constexpr char kOSStatusErrorDomain[] = "org.vistrelle.osstatus";
+    static constexpr qint64 kUnimplementedError = -4;
+    QByteArray dataOfType(const QString& typeName, platform::Error* error) const;
+    bool readFromData(const QByteArray& data, const QString& typeName, platform::Error* error);
 
     double duration() const;
     double currentTime() const;

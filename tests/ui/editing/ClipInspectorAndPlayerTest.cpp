@@ -225,3 +225,18 @@ TEST_F(ClipInspectorAndPlayerTest, AClipWithoutPicturesOrThatCannotPlaySaysSo) {
     EXPECT_FALSE(view.playPauseButton()->isEnabled());
     EXPECT_TRUE(view.loadingSpinner()->isHidden());
 }
+
+// The clip player is no document: asked for its data it gives none, and asked to read some it fails, each
+// with the status domain's "not implemented".
+TEST_F(ClipInspectorAndPlayerTest, ThePlayerNeitherGivesNorReadsADocument) {
+    VideoPlaybackViewController view(scheduler, [] { return std::make_unique<ScriptedPlayer>(); });
+    const platform::Error unimplemented(VideoPlaybackViewController::kOSStatusErrorDomain, -4);
+    platform::Error error;
+    EXPECT_TRUE(view.dataOfType("public.movie", &error).isEmpty());
+    EXPECT_EQ(error, unimplemented);
+    error = {};
+    EXPECT_FALSE(view.readFromData("movie bytes", "public.movie", &error)) << "nothing was read";
+    EXPECT_EQ(error, unimplemented);
+    EXPECT_FALSE(view.readFromData("movie bytes", "public.movie", nullptr));
+    EXPECT_TRUE(view.dataOfType("public.movie", nullptr).isEmpty());
+}
