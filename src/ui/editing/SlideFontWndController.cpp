@@ -10,6 +10,7 @@
 
 #include <QColorDialog>
 #include <QFontDatabase>
+#include <QFontDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QSignalBlocker>
@@ -33,7 +34,7 @@ SlideFontWndController::SlideFontWndController(ProjectSource project, QWidget* p
     : QWidget(parent), projectSource(std::move(project)), text(new QLineEdit(this)),
       fontPopup(new QComboBox(this)), colourWell(new QPushButton(this)),
       sizeSlider(new QSlider(Qt::Horizontal, this)), dial(new CSCircularSlider(this)),
-      done(new QPushButton(tr_("Done"), this)) {
+      done(new QPushButton(tr_("Done"), this)), fonts(new QPushButton(tr_("Fonts..."), this)) {
     editing_panel::makeToolWindow(*this, QStringLiteral("FontPanelWindow"), tr_("Text"));
     text->setObjectName("textField");
     fontPopup->setObjectName("mFontPopup");
@@ -42,6 +43,7 @@ SlideFontWndController::SlideFontWndController(ProjectSource project, QWidget* p
     sizeSlider->setRange(kSizeRange[0], kSizeRange[1]);
     dial->setObjectName("m_angleCircleSlider");
     dial->setFixedSize(80, 80);
+    fonts->setObjectName("fontButton");
     layOut();
     windowDidLoad();
     connect(text, &QLineEdit::textEdited, this, &SlideFontWndController::SetFontInfo);
@@ -49,6 +51,7 @@ SlideFontWndController::SlideFontWndController(ProjectSource project, QWidget* p
     connect(sizeSlider, &QSlider::valueChanged, this, &SlideFontWndController::SetFontInfo);
     connect(colourWell, &QPushButton::clicked, this, &SlideFontWndController::chooseColour);
     connect(done, &QPushButton::clicked, this, &SlideFontWndController::EditFontDone);
+    connect(fonts, &QPushButton::clicked, this, &SlideFontWndController::fontButtonClicked);
 }
 
 SlideFontWndController::~SlideFontWndController() = default;
@@ -65,6 +68,7 @@ void SlideFontWndController::layOut() {
     grid->addWidget(sizeSlider, 2, 1, 1, 2);
     grid->addWidget(new QLabel(tr_("Angle:"), this), 3, 0);
     grid->addWidget(dial, 3, 1, Qt::AlignLeft);
+    grid->addWidget(fonts, 4, 1, Qt::AlignLeft);
     grid->addWidget(done, 4, 2, Qt::AlignRight);
     text->setMinimumWidth(260);
 }
@@ -138,6 +142,17 @@ void SlideFontWndController::chooseColour() {
     }
     colourPanel->setCurrentColor(colour);
     editing_panel::present(*colourPanel);
+}
+
+// Nothing listens to the panel: the text keeps the family, size and colour of the window's own controls.
+void SlideFontWndController::fontButtonClicked() {
+    if (!systemFontPanel) {
+        systemFontPanel = new QFontDialog(this); // the window owns its font panel
+        systemFontPanel->setOption(QFontDialog::NoButtons);
+        systemFontPanel->setOption(QFontDialog::DontUseNativeDialog);
+    }
+    systemFontPanel->setCurrentFont(QFont(QStringLiteral("Helvetica"), kFontPanelPointSize));
+    editing_panel::present(*systemFontPanel);
 }
 
 void SlideFontWndController::setFontColor(const QColor& value) {

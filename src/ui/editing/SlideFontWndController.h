@@ -6,6 +6,7 @@
 
 #include <QColor>
 #include <QComboBox>
+#include <QFontDialog>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -25,6 +26,7 @@ class SlideFontWndController : public QWidget {
 public:
     static constexpr int kSizeRange[2] = {8, 300};
     static constexpr float kDialDistance = 40.0f;
+    static constexpr int kFontPanelPointSize = 150;
 
     // The edit mode is set on the project.
     explicit SlideFontWndController(ProjectSource project, QWidget* parent = nullptr);
@@ -38,6 +40,10 @@ public:
     void SetFontInfoWithoutStatus();
     void TextPositionChanged(const platform::Notification& notification);
     void EditFontDone();
+    // The system font panel at 150-point Helvetica; what is chosen there changes nothing of the text.
+    void fontButtonClicked();
+    QFontDialog* fontPanel() const { return systemFontPanel; }
+    QPushButton* fontButton() const { return fonts; }
     void setFontColor(const QColor& colour);
     // Sorted case-insensitively, as the pop-up lists them.
     static QStringList fontFamilies();
@@ -68,7 +74,9 @@ private:
     QSlider* sizeSlider;
     CSCircularSlider* dial;
     QPushButton* done;
+    QPushButton* fonts;
     QPointer<QColorDialog> colourPanel;
+    QPointer<QFontDialog> systemFontPanel;
     // Kept unrounded, so that many small moves add up to the whole drag.
     double dragX = 0.0;
     double dragY = 0.0;

@@ -14,7 +14,9 @@
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/editing/ToolboxWindowController.h"
 
+#include <QFontDialog>
 #include <QKeyEvent>
+#include <QTest>
 
 #include <numbers>
 
@@ -83,6 +85,34 @@ TEST_F(EditingPanelsTest, TheTextWindowWritesTheDialAngleAndStartsEachSlideFromI
     const QVariantMap second = infos.list.back().object.toMap();
     EXPECT_EQ(second.value("FontPositionOffsetX"), 305) << "from the second slide's own offset";
     EXPECT_EQ(second.value("FontPositionOffsetY"), -40);
+}
+
+// The text window's Fonts button shows the system font panel at 150-point Helvetica; a face chosen there
+// changes nothing of the slide's text.
+TEST_F(EditingPanelsTest, TheFontsButtonShowsTheFontPanelWhoseChoiceChangesNothing) {
+    SlideFontEditorObject editor(projectSource());
+    SlideFontWndController& window = *editor.panelWndController();
+    editor.setTextInfoDict({{"Text", "Hello"}, {"FontSize", 60}, {"FontName", "Nowhere Sans"}});
+    const QVariantMap shown = window.fontDict();
+    Posts infos(kNotifyFontInfoChanged);
+    ASSERT_TRUE(window.fontButton());
+    QTest::mouseClick(window.fontButton(), Qt::LeftButton);
+    QFontDialog* panel = window.fontPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->currentFont().pointSize(), 150);
+
+    panel->setCurrentFont(QFont(SlideFontWndController::fontFamilies().value(0), 24));
+    QTest::keyClick(panel, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(infos.list.empty());
+    EXPECT_EQ(window.fontDict(), shown);
+    EXPECT_EQ(window.mFontPopup()->currentText(), "Nowhere Sans");
+    EXPECT_EQ(window.fontSizeSlider()->value(), 60);
+    panel->close();
+    QTest::mouseClick(window.fontButton(), Qt::LeftButton);
+    EXPECT_EQ(window.fontPanel(), panel) << "one panel, shown again";
+    EXPECT_EQ(panel->currentFont().pointSize(), 150) << "at the panel's own face and size again";
 }
 
 TEST_F(EditingPanelsTest, TheColourWindowPostsTheWholeDictionaryAndTheToolboxToggles) {
