@@ -88,6 +88,11 @@ SlideshowOptionsViewController::SlideshowOptionsViewController(ProjectSource pro
     levelsPane->setName(tr_("Music, TV and DVD"));
     levelsPane->setBody(makeLevelsBody());
     levelsPane->hide();
+    // The TV system and the DVD aspect sit in the second pane; this one stays out of the container.
+    tvPane = new IVInspectorView(container);
+    tvPane->setObjectName("tvInspector");
+    tvPane->setName(tr_("TV"));
+    tvPane->hide();
 
     initOptions();
     auto& center = platform::NotificationCenter::defaultCenter();

@@ -79,6 +79,8 @@ public:
     IVInspectorViewContainer* inspectorContainer() const { return container; }
     IVInspectorView* textInspector() const { return durationsPane; }
     IVInspectorView* buttonInspector() const { return levelsPane; }
+    // A third pane, made with the others but never added to the container.
+    IVInspectorView* tvInspector() const { return tvPane; }
 
 protected:
     // The panes follow the width of the scroll area's viewport.
@@ -100,7 +102,7 @@ private:
     QButtonGroup* aspectGroup = nullptr;
     QScrollArea* scroll = nullptr;
     IVInspectorViewContainer* container = nullptr;
-    QPointer<IVInspectorView> durationsPane, levelsPane;
+    QPointer<IVInspectorView> durationsPane, levelsPane, tvPane;
     bool setupDone = false;
     ControllerDialogs* dialogs = nullptr;
     platform::ObserverHandle typeObserver, volumeObserver;

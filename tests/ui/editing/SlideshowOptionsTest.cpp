@@ -61,6 +61,17 @@ TEST_F(SlideshowOptionsTest, ANewProjectShowsItsDefaultsAndThePanesAreAddedOnce)
     // The TV system and aspect sit in a pane the user reaches.
     EXPECT_TRUE(pane.buttonInspector()->isAncestorOf(pane.tvMatrix()->button(1)));
     EXPECT_TRUE(pane.buttonInspector()->isAncestorOf(pane.videoAspectMatrix()->button(1)));
+    // The third pane is made, named, and left out of the stack.
+    IVInspectorView* tv = pane.tvInspector();
+    ASSERT_TRUE(tv);
+    EXPECT_EQ(tv->objectName(), "tvInspector");
+    EXPECT_FALSE(tv->name().isEmpty());
+    for (const auto& stacked : pane.inspectorContainer()->inspectorViews())
+        EXPECT_NE(stacked, tv);
+    EXPECT_EQ(tv->container(), nullptr);
+    pane.show();
+    EXPECT_FALSE(tv->isVisible());
+    EXPECT_TRUE(pane.textInspector()->isVisible());
     // Filling it again from the project runs no action.
     project->setBIsDirty(false);
     project->setFltPhotoDuration(6.5f);
