@@ -23,6 +23,9 @@ inline const QString kNotifyCloseSlideItemDurationPanel =
 // The clip inspector's close: no object, no user info.
 inline const QString kNotifyCloseVideoItemPropertyPanel =
     QStringLiteral("NOTIFY_CLOSE_VIDEOITEM_PROPERTY_PANEL");
+// Close the clip copy's window, stopping its copy: no object, no user info.
+inline const QString kNotifyCloseCopyFileProgressWindow =
+    QStringLiteral("NOTIFY_CLOSE_COPY_FILE_PROGRESS_WINDOW");
 // A transition was picked: object, the transition-choice dictionary.
 inline const QString kNotifyTransitionItemSelected = QStringLiteral("NOTIFY_TRANSITION_ITEM_SELECTED");
 // Redraw the strip keeping its visible part: no object, no user info.

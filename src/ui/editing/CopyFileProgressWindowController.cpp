@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StringTable.h"
+#include "ui/UiNotifications.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -47,6 +48,12 @@ CopyFileProgressWindowController::CopyFileProgressWindowController(std::shared_p
     column->addLayout(row);
     connect(cancel, &QPushButton::clicked, this, &CopyFileProgressWindowController::cancelButtonClicked);
     setCancelFlag(false);
+    auto& center = platform::NotificationCenter::defaultCenter();
+    closeObserver = platform::ObserverHandle(
+        center, center.addObserver(kNotifyCloseCopyFileProgressWindow,
+                                   [this, poster = gate.poster()](const platform::Notification&) {
+                                       poster.post([this] { notifyCloseCopyFileProgressWindow(); });
+                                   }));
 }
 
 CopyFileProgressWindowController::~CopyFileProgressWindowController() {
@@ -70,6 +77,12 @@ void CopyFileProgressWindowController::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!started)
         message->setText(startMessage(QFileInfo(source).fileName()));
+    // Run after its copy was over (or called off before it began), the window ends its run at once.
+    if (finished)
+        QMetaObject::invokeMethod(
+            this,
+            [this] { done(outcome.outcome == Outcome::Copied ? QDialog::Accepted : QDialog::Rejected); },
+            Qt::QueuedConnection);
 }
 
 // The copy waits for the window's first drawing, queued behind it: a short copy would otherwise end
@@ -85,7 +98,7 @@ void CopyFileProgressWindowController::paintEvent(QPaintEvent* event) {
 
 void CopyFileProgressWindowController::importSourceToTempDirAndMoveItToProject(
     const QString& sourcePath, const QString& destinationPath) {
-    if (started)
+    if (started || finished)
         return;
     started = true;
     source = sourcePath;
@@ -142,6 +155,18 @@ void CopyFileProgressWindowController::updateImportProgress(qint64 copied, qint6
 
 void CopyFileProgressWindowController::cancelButtonClicked() {
     setCancelFlag(true);
+}
+
+void CopyFileProgressWindowController::notifyCloseCopyFileProgressWindow() {
+    if (finished)
+        return;
+    if (started) {
+        cancelButtonClicked(); // the copy's end closes the window
+        return;
+    }
+    finished = true;
+    outcome = {clip_file_copier::Outcome::Cancelled, QString()};
+    done(QDialog::Rejected);
 }
 
 void CopyFileProgressWindowController::reject() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/foundation/MainThread.h"
+#include "platform/foundation/NotificationCenter.h"
 #include "ui/editing/ClipFileCopier.h"
 
 #include <QDialog>
@@ -43,6 +45,10 @@ public:
 
     void updateImportProgress(qint64 copied, qint64 size);
     void cancelButtonClicked();
+    // "NOTIFY_CLOSE_COPY_FILE_PROGRESS_WINDOW": the window closes. A copy under way stops first, after
+    // its current chunk, so that no clip lands in the project after its window has gone; one not yet
+    // begun never begins.
+    void notifyCloseCopyFileProgressWindow();
     static QString progressMessage(const QString& fileName, qint64 copied, qint64 size);
 
     QLabel* myField1() const { return message; }
@@ -77,4 +83,6 @@ private:
     QLabel* message;
     QProgressBar* bar;
     QPushButton* cancel;
+    platform::ObserverHandle closeObserver;
+    platform::MainThreadGate gate; // last, so closed first: the observer posts to the main thread through it
 };

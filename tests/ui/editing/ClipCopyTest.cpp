@@ -2,6 +2,8 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "ui/UiNotifications.h"
 #include "ui/editing/ClipFileCopier.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
 
@@ -149,4 +151,33 @@ TEST_F(ClipCopyTest, APersonSeesTheMessageBarAndCancelBeforeTheCopyBegins) {
         EXPECT_EQ(outcome, Outcome::Copied);
         EXPECT_TRUE(drawnBeforeCopying);
     }
+}
+
+// "NOTIFY_CLOSE_COPY_FILE_PROGRESS_WINDOW" closes the window: a copy not yet begun never begins, and one
+// under way stops after its chunk, so that nothing reaches the project once the window has gone.
+TEST_F(ClipCopyTest, TheCloseNotificationEndsTheWindowAndItsCopy) {
+    const auto close = [] {
+        platform::NotificationCenter::defaultCenter().post(kNotifyCloseCopyFileProgressWindow);
+    };
+    QDir().mkpath(dir.file("out"));
+    const QString big = write(dir.file("big.mov"), noise(8 * 1048576));
+
+    bool begun = true;
+    EXPECT_TRUE(runWindow(big, dir.file("out/early.mov"), [&](CopyFileProgressWindowController& w) {
+                    close();
+                    begun = w.hasStarted();
+                }).isEmpty());
+    EXPECT_FALSE(begun);
+    EXPECT_EQ(outcome, Outcome::Cancelled);
+
+    CopyFileProgressWindowController window(project);
+    window.show();
+    window.importSourceToTempDirAndMoveItToProject(big, dir.file("out/late.mov"));
+    close();
+    EXPECT_TRUE(project->bExportProgressCancelButtonClicked()) << "the copy is asked to stop";
+    window.waitForCopy();
+    EXPECT_TRUE(window.hasFinished());
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result().outcome, Outcome::Cancelled);
+    EXPECT_TRUE(leftIn(dir.file("out")).isEmpty()) << "no clip, partial or whole";
 }
