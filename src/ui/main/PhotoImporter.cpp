@@ -67,6 +67,20 @@ void PhotoImporter::addImage(const QString& path, quint64 slot) {
     addImageToProject_thread(path, false, std::make_shared<ImportPlace>(ImportPlace{slot}));
 }
 
+SlideItemRef PhotoImporter::newPhotoSlide(SlideshowProject& project, const QString& path,
+                                          const QString& imageStem, const QString& backgroundStem) {
+    const QString contents = project.strMacProjectBundleContentsPath();
+    auto slide = std::make_shared<SlideItem>();
+    slide->setStrOriginalFileName(path);
+    slide->customSetDurations(project.fltPhotoDuration(), project.fltTransitionDuration());
+    if (const auto themes = project.themeManger())
+        themes->setSlideItemFromCurrentTheme(*slide);
+    slide->setFileName(claimCacheName(contents, imageStem));
+    slide->setBackgroudImageFileName(claimCacheName(contents, backgroundStem));
+    slide->setStrThumbFileName(claimCacheName(contents, QStringLiteral("thumb_")));
+    return slide;
+}
+
 // ---- the import queue
 
 // Requests run one after another on one thread, each with the slot it was given, so that photos of two
@@ -124,15 +138,7 @@ void PhotoImporter::addImageToProject_thread(const QString& path, bool append,
     const auto project = currentProject();
     if (!project)
         return;
-    const QString contents = project->strMacProjectBundleContentsPath();
-    auto slide = std::make_shared<SlideItem>();
-    slide->setStrOriginalFileName(path);
-    slide->customSetDurations(project->fltPhotoDuration(), project->fltTransitionDuration());
-    if (const auto themes = project->themeManger())
-        themes->setSlideItemFromCurrentTheme(*slide);
-    slide->setFileName(claimCacheName(contents, QStringLiteral("psd_")));
-    slide->setBackgroudImageFileName(claimCacheName(contents, QStringLiteral("psd_bk_")));
-    slide->setStrThumbFileName(claimCacheName(contents, QStringLiteral("thumb_")));
+    const SlideItemRef slide = newPhotoSlide(*project, path);
 
     struct Photo {
         PhotoWorkItem item;

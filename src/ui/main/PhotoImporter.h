@@ -41,6 +41,12 @@ public:
     // One photo inserted at `slot` (appended past the end), its slide entering the project before this
     // returns; its image is left to the resize worker.
     void addImage(const QString& path, quint64 slot);
+    // A new slide of the photo for the project: its default durations, the current theme, and the names it
+    // claims in the project's "Contents" for its image ("<imageStem><seconds>.jpg"), its background and its
+    // thumbnail. Not yet in the project.
+    static SlideItemRef newPhotoSlide(SlideshowProject& project, const QString& path,
+                                      const QString& imageStem = QStringLiteral("psd_"),
+                                      const QString& backgroundStem = QStringLiteral("psd_bk_"));
     // True when no import request is queued or running.
     bool isIdle() const { return pendingImports.load() == 0; }
     PhotoResizeWorker& resizeWorker() const { return *worker; }

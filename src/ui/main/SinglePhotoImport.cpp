@@ -1,12 +1,12 @@
 #include "ui/main/SinglePhotoImport.h"
 
-#include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/image/ImageAdditions.h"
 #include "ui/editing/ResourceImage.h"
 #include "ui/editing/TimeLineCellViewController.h"
 #include "ui/editing/TransitionImageView.h"
+#include "ui/main/PhotoImporter.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/SlideshowMainObject.h"
 
@@ -29,11 +29,6 @@ QImage readThumbnail(const QString& path, int side) {
     return reader.read();
 }
 
-QString claimName(const QString& contents, const QString& stem) {
-    return ContentsFolder::reserveName(contents,
-                                       ContentsFolder::timeStampedName(stem, QStringLiteral("jpg")));
-}
-
 } // namespace
 
 void addImageToProject(SlideshowMainObject& hub, const QString& path) {
@@ -41,16 +36,9 @@ void addImageToProject(SlideshowMainObject& hub, const QString& path) {
     if (!project)
         return;
     const quint64 index = project->slideCount();
-    const QString contents = project->strMacProjectBundleContentsPath();
-    auto slide = std::make_shared<SlideItem>();
-    slide->setStrOriginalFileName(path);
-    slide->customSetDurations(project->fltPhotoDuration(), project->fltTransitionDuration());
-    if (const auto themes = project->themeManger())
-        themes->setSlideItemFromCurrentTheme(*slide);
-    slide->setFileName(claimName(contents, QString::asprintf("psd_%03llu_", qulonglong(index))));
-    slide->setBackgroudImageFileName(
-        claimName(contents, QString::asprintf("psd_bk_%03llu_", qulonglong(index))));
-    slide->setStrThumbFileName(claimName(contents, QStringLiteral("thumb_")));
+    const SlideItemRef slide =
+        PhotoImporter::newPhotoSlide(*project, path, QString::asprintf("psd_%03llu_", qulonglong(index)),
+                                     QString::asprintf("psd_bk_%03llu_", qulonglong(index)));
     project->addSlideItem(slide);
     project->setBIsDirty(true);
     project->calcSlideItemsPhotoTransitionDuration();
