@@ -10,26 +10,11 @@
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/SlideshowMainObject.h"
 
-#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
 
 namespace single_photo_import {
-
-namespace {
-
-// The photo turned as its orientation says, at most `side` pixels on its longer side, uncropped.
-QImage readThumbnail(const QString& path, int side) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isValid() && std::max(size.width(), size.height()) > side)
-        reader.setScaledSize(size.scaled(side, side, Qt::KeepAspectRatio));
-    return reader.read();
-}
-
-} // namespace
 
 void addImageToProject(SlideshowMainObject& hub, const QString& path) {
     const auto project = SlideshowProject::currentMainProject();
@@ -52,7 +37,7 @@ void addImageToProject(SlideshowMainObject& hub, const QString& path) {
     hub.layoutScrollImages();
     hub.layoutMusicSubViews();
 
-    const QImage thumbnail = readThumbnail(path, kThumbnailSide);
+    const QImage thumbnail = PhotoResizeWorker::readPhoto(path, kThumbnailSide);
     if (!thumbnail.isNull())
         saveToJpegFile(thumbnail, slide->strThumbFileName());
     QMetaObject::invokeMethod(
