@@ -7,24 +7,9 @@
 
 #include <QSet>
 
-#include <functional>
-
 namespace {
 
 const QString kBase = QStringLiteral("https://127.0.0.1:4443");
-
-struct ServiceDocument {
-    const char* name;
-    QByteArray bytes;
-};
-
-std::vector<ServiceDocument> serviceDocuments() {
-    return {
-        {"a feed page", ds_documents::videoFeedPage(kBase, 1, 2, 3)},
-        {"the upload reply", ds_documents::videoEntry(kBase, QStringLiteral("v1"), QStringLiteral("Trip"))},
-        {"an error document", ds_documents::errorDocument()},
-        {"a batch reply", ds_documents::batchReplyFeed(kBase)}};
-}
 
 // Everything a reader can ask of a node and of its subtree, one line a question. With `forget` the wrapper
 // forgets what it read before every question, so each answer is read from the node itself.
@@ -39,7 +24,7 @@ public:
     }
 
 private:
-    template <class Answer> Answer ask(const DSXMLNodeRef& node, const std::function<Answer()>& question) {
+    template <class Question> auto ask(const DSXMLNodeRef& node, Question question) {
         if (forget_)
             node->releaseCachedValues();
         return question();
@@ -48,38 +33,34 @@ private:
     void say(int depth, const QString& line) { lines_.append(QString(depth * 2, QLatin1Char(' ')) + line); }
 
     void node_(const DSXMLNodeRef& node, int depth) {
-        say(depth, QStringLiteral("%1 kind %2 name '%3' local '%4' prefix '%5' uri '%6' children %7")
-                       .arg(node->description().section(QLatin1Char(' '), 0, 0))
-                       .arg(ask<int>(node, [&] { return int(node->kind()); }))
-                       .arg(ask<QString>(node, [&] { return node->name(); }),
-                            ask<QString>(node, [&] { return node->localName(); }),
-                            ask<QString>(node, [&] { return node->prefix(); }),
-                            ask<QString>(node, [&] { return node->URI(); }))
-                       .arg(ask<int>(node, [&] { return node->childCount(); })));
-        say(depth, QStringLiteral("value '%1'").arg(ask<QString>(node, [&] { return node->stringValue(); })));
+        say(depth,
+            QStringLiteral("%1 kind %2 name '%3' local '%4' prefix '%5' uri '%6' children %7")
+                .arg(node->description().section(QLatin1Char(' '), 0, 0))
+                .arg(ask(node, [&] { return int(node->kind()); }))
+                .arg(ask(node, [&] { return node->name(); }), ask(node, [&] { return node->localName(); }),
+                     ask(node, [&] { return node->prefix(); }), ask(node, [&] { return node->URI(); }))
+                .arg(ask(node, [&] { return node->childCount(); })));
+        say(depth, QStringLiteral("value '%1'").arg(ask(node, [&] { return node->stringValue(); })));
         if (node->kind() == DSXMLNode::ElementKind)
             element(std::static_pointer_cast<DSXMLElement>(node), depth);
-        const auto children = ask<QList<DSXMLNodeRef>>(node, [&] { return node->children(); });
+        const auto children = ask(node, [&] { return node->children(); });
         for (int i = 0; i < children.size(); ++i) {
-            const DSXMLNodeRef byIndex = ask<DSXMLNodeRef>(node, [&] { return node->childAtIndex(i); });
+            const DSXMLNodeRef byIndex = ask(node, [&] { return node->childAtIndex(i); });
             say(depth, QStringLiteral("child %1 is '%2'").arg(i).arg(byIndex->name()));
             node_(children.at(i), depth + 1);
         }
     }
 
     void element(const DSXMLElementRef& element, int depth) {
-        for (const DSXMLNodeRef& ns :
-             ask<QList<DSXMLNodeRef>>(element, [&] { return element->namespaces(); }))
+        for (const DSXMLNodeRef& ns : ask(element, [&] { return element->namespaces(); }))
             say(depth, QStringLiteral("declares '%1' = '%2'").arg(ns->name(), ns->stringValue()));
-        for (const DSXMLNodeRef& attribute :
-             ask<QList<DSXMLNodeRef>>(element, [&] { return element->attributes(); })) {
+        for (const DSXMLNodeRef& attribute : ask(element, [&] { return element->attributes(); })) {
             const QString name = attribute->name();
-            const DSXMLNodeRef byName =
-                ask<DSXMLNodeRef>(element, [&] { return element->attributeForName(name); });
-            const DSXMLNodeRef byURI = ask<DSXMLNodeRef>(element, [&] {
+            const DSXMLNodeRef byName = ask(element, [&] { return element->attributeForName(name); });
+            const DSXMLNodeRef byURI = ask(element, [&] {
                 return element->attributeForLocalNameURI(attribute->localName(), attribute->URI());
             });
-            const DSXMLNodeRef byNode = ask<DSXMLNodeRef>(element, [&] {
+            const DSXMLNodeRef byNode = ask(element, [&] {
                 return element->attributeForXMLNode(reinterpret_cast<xmlAttrPtr>(attribute->XMLNode()));
             });
             say(depth, QStringLiteral("@%1 local '%2' uri '%3' = '%4' by name %5 by uri %6 by node %7")
@@ -91,20 +72,17 @@ private:
         for (const DSXMLNodeRef& child : element->children()) {
             if (child->kind() != DSXMLNode::ElementKind)
                 continue;
-            const auto byName =
-                ask<QList<DSXMLElementRef>>(element, [&] { return element->elementsForName(child->name()); });
-            const auto byURI = ask<QList<DSXMLElementRef>>(
+            const auto byName = ask(element, [&] { return element->elementsForName(child->name()); });
+            const auto byURI = ask(
                 element, [&] { return element->elementsForLocalNameURI(child->localName(), child->URI()); });
-            say(depth, QStringLiteral("'%1': %2 by name, %3 by local name and URI, prefix of its URI '%4'")
-                           .arg(child->name())
-                           .arg(byName.size())
-                           .arg(byURI.size())
-                           .arg(ask<QString>(element, [&] {
-                               return element->resolvePrefixForNamespaceURI(child->URI());
-                           })));
+            say(depth,
+                QStringLiteral("'%1': %2 by name, %3 by local name and URI, prefix of its URI '%4'")
+                    .arg(child->name())
+                    .arg(byName.size())
+                    .arg(byURI.size())
+                    .arg(ask(element, [&] { return element->resolvePrefixForNamespaceURI(child->URI()); })));
         }
-        const auto matches = ask<std::optional<QList<DSXMLNodeRef>>>(
-            element, [&] { return element->nodesForXPath(QStringLiteral("*|@*")); });
+        const auto matches = ask(element, [&] { return element->nodesForXPath(QStringLiteral("*|@*")); });
         say(depth, QStringLiteral("xpath %1").arg(matches ? matches->size() : -1));
         say(depth, element->XMLString());
     }
@@ -116,24 +94,33 @@ private:
 } // namespace
 
 TEST(DSXMLTreeCache, ReadsOfServiceDocumentsAnswerTheSameWithAndWithoutTheCaches) {
-    for (const ServiceDocument& document : serviceDocuments()) {
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } documents[] = {
+        {"a feed page", ds_documents::videoFeedPage(kBase, 1, 2, 3)},
+        {"the upload reply", ds_documents::videoEntry(kBase, QStringLiteral("v1"), QStringLiteral("Trip"))},
+        {"an error document", ds_documents::errorDocument()},
+        {"a batch reply", ds_documents::batchReplyFeed(kBase)}};
+    for (const auto& document : documents) {
+        SCOPED_TRACE(document.name);
         // Without: a tree with no strings cache, read afresh for every question.
         const DSXMLElementRef bare = DSXMLElement::elementWithXMLString(QString::fromUtf8(document.bytes));
-        ASSERT_TRUE(bare) << document.name;
+        ASSERT_TRUE(bare);
         const QStringList without = Reader(true).read(bare);
 
         // With: a document's tree, read twice through the same wrappers, the second time from what they
         // remembered.
         const DSXMLDocumentRef parsed = DSXMLDocument::documentWithData(document.bytes);
-        ASSERT_TRUE(parsed) << document.name;
+        ASSERT_TRUE(parsed);
         const DSXMLElementRef root = parsed->rootElement();
         Reader cached(false);
         const QStringList first = cached.read(root);
         const QStringList again = cached.read(root);
 
-        ASSERT_GT(without.size(), 40) << document.name;
-        EXPECT_EQ(first, without) << document.name;
-        EXPECT_EQ(again, without) << document.name;
+        ASSERT_GT(without.size(), 40);
+        EXPECT_EQ(first, without);
+        EXPECT_EQ(again, without);
     }
 }
 

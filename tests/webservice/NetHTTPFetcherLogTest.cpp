@@ -8,7 +8,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 
 #include <sys/stat.h>
 
@@ -49,6 +48,13 @@ QMap<QString, QByteArray> filesUnder(const QString& folder) {
             files.insert(QDir(folder).relativeFilePath(file.fileName()), file.readAll());
     }
     return files;
+}
+
+QByteArray allBytesUnder(const QString& folder) {
+    QByteArray everything;
+    for (const QByteArray& bytes : filesUnder(folder))
+        everything += bytes;
+    return everything;
 }
 
 int mode(const QString& path) {
@@ -130,45 +136,34 @@ TEST_F(NetHTTPFetcherLogTest, NoTokenPasswordOrCodeReachesALogFileOrARecord) {
     ASSERT_EQ(server.requestsTo("/upload").size(), 1u);
     EXPECT_EQ(server.requestsTo("/upload")[0].body, "refresh_token=StreamedSecretS6&note=kept");
 
-    const QMap<QString, QByteArray> files = filesUnder(logs());
-    QByteArray everything;
-    for (const QByteArray& bytes : files)
-        everything += bytes;
+    QByteArray everything = allBytesUnder(logs());
     for (const auto& fetcher : fetchers)
         everything += fetcher->log().toUtf8();
     for (const char* secret : secrets)
         EXPECT_FALSE(everything.contains(secret)) << secret;
 
     // What was there to see is there, with its credentials snipped.
-    const QString tokenRecord = fetchers[0]->log();
-    for (const char* shown :
-         {"Request: POST http://127.0.0.1:", "Authorization: Bearer _snip_",
-          "Cookie: session=_snip_; theme=_snip_", "X-DS-Key: _snip_",
-          "client_id=id&client_secret=_snip_&code=_snip_&grant_type=authorization_code",
-          "Response: status 200", "\"access_token\" : \"_snip_\"", "\"token_type\" : \"Bearer\"",
-          "\"expires_in\" : 3600", "Set-Cookie: session=_snip_; Path=/; HttpOnly"})
-        EXPECT_TRUE(tokenRecord.contains(QLatin1String(shown))) << shown << "\n" << tokenRecord.toStdString();
-    const QString loginRecord = fetchers[1]->log();
-    for (const char* shown : {"Authorization: ProviderLogin _snip_", "Passwd=_snip_", "logintoken=_snip_",
-                              "SID=_snip_", "Auth=_snip_"})
-        EXPECT_TRUE(loginRecord.contains(QLatin1String(shown))) << shown << "\n" << loginRecord.toStdString();
-    const QString feedRecord = fetchers[2]->log();
-    for (const char* shown : {"/feed?access_token=_snip_&code=_snip_", "<vs:token>_snip_</vs:token>",
-                              "vs:uploadToken=\"_snip_\""})
-        EXPECT_TRUE(feedRecord.contains(QLatin1String(shown))) << shown << "\n" << feedRecord.toStdString();
-    EXPECT_TRUE(fetchers[3]->log().contains(QLatin1String("refresh_token=_snip_&note=kept")))
-        << fetchers[3]->log().toStdString();
+    const std::vector<std::vector<const char*>> shownByFetcher = {
+        {"Request: POST http://127.0.0.1:", "Authorization: Bearer _snip_",
+         "Cookie: session=_snip_; theme=_snip_", "X-DS-Key: _snip_",
+         "client_id=id&client_secret=_snip_&code=_snip_&grant_type=authorization_code",
+         "Response: status 200", "\"access_token\" : \"_snip_\"", "\"token_type\" : \"Bearer\"",
+         "\"expires_in\" : 3600", "Set-Cookie: session=_snip_; Path=/; HttpOnly"},
+        {"Authorization: ProviderLogin _snip_", "Passwd=_snip_", "logintoken=_snip_", "SID=_snip_",
+         "Auth=_snip_"},
+        {"/feed?access_token=_snip_&code=_snip_", "<vs:token>_snip_</vs:token>", "vs:uploadToken=\"_snip_\""},
+        {"refresh_token=_snip_&note=kept"}};
+    for (std::size_t i = 0; i < fetchers.size(); ++i)
+        for (const char* shown : shownByFetcher[i])
+            EXPECT_TRUE(fetchers[i]->log().contains(QLatin1String(shown)))
+                << shown << "\n"
+                << fetchers[i]->log().toStdString();
     // One record each, and one more for the redirect.
-    EXPECT_EQ(files.keys().filter(QRegularExpression("/fetch_\\d+\\.txt$")).size(), 5);
+    EXPECT_EQ(filesUnder(logs()).keys().filter(QRegularExpression("/fetch_\\d+\\.txt$")).size(), 5);
 }
 
 TEST_F(NetHTTPFetcherLogTest, TheRunFolderHoldsTheRecordsTheRepliesAndAnIndexTheNewestLinkPointsAt) {
-    QImage picture(4, 3, QImage::Format_RGB32);
-    picture.fill(Qt::darkCyan);
-    QByteArray png;
-    QBuffer pngBuffer(&png);
-    pngBuffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(picture.save(&pngBuffer, "PNG"));
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(40, '\x07'); // an image's bytes
     server.route("/picture",
                  [&](const ServerRequest&) { return ServerResponse::text(200, png, "image/png"); });
     server.route("/entry", [](const ServerRequest&) {
@@ -281,10 +276,7 @@ TEST_F(NetOAuth2LogTest, ARefreshAndTheAuthorizedFetchLeaveNoTokenOrSecretInTheL
     ASSERT_EQ(server.requestsTo("/feed").size(), 1u);
     ASSERT_TRUE(server.requestsTo("/feed")[0].header("Authorization").startsWith("Bearer "));
 
-    QByteArray everything;
-    const QMap<QString, QByteArray> files = filesUnder(folder.path());
-    for (const QByteArray& bytes : files)
-        everything += bytes;
+    const QByteArray everything = allBytesUnder(folder.path());
     ASSERT_TRUE(everything.contains("grant_type=refresh_token"));
     EXPECT_FALSE(everything.contains(oauth2_test::kClientSecret));
     EXPECT_FALSE(everything.contains(test_support::FakeOAuth2Provider::kRefreshToken));
