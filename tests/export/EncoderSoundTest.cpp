@@ -3,9 +3,8 @@
 // thread handed to the main thread.
 #include "EncoderTestSupport.h"
 
-#include "model/MusicItem.h"
+#include "support/ProjectSongs.h"
 #include "support/ToneMaker.h"
-#include "support/WavFile.h"
 
 #include <QCoreApplication>
 
@@ -23,18 +22,11 @@ constexpr float kSongLevels[] = {0.25f, 0.75f};
 class EncoderSoundTest : public EncoderTest {
 protected:
     void addSongs() {
-        std::vector<MusicItemRef> songs;
-        for (int i = 0; i < 2; ++i) {
-            const QString name = QStringLiteral("song%1.wav").arg(i);
-            const std::vector<int16_t> samples(44100 * 2, int16_t(kSongLevels[i] * 32768.0f));
-            ASSERT_TRUE(WavFile::write(contents() + "/" + name, samples, 2, 44100));
-            auto song = std::make_shared<MusicItem>();
-            song->addEntriesFromDictionary({{"pureFileName", name},
-                                            {"strTitle", QStringLiteral("Song %1").arg(i)},
-                                            {"titleFromFileName", name}});
-            songs.push_back(song);
-        }
-        project->setMusicArray(songs);
+        for (int i = 0; i < 2; ++i)
+            ASSERT_TRUE(ToneMaker::writeLevels(contents() + QStringLiteral("/song%1.wav").arg(i), 1.0,
+                                               kSongLevels[i], kSongLevels[i]));
+        project->setMusicArray(
+            {test_support::songNamed("song0.wav", "Song 0"), test_support::songNamed("song1.wav", "Song 1")});
     }
     // The left value of the next frames of the reader.
     static float nextLevel(EncoderController& encoder) {

@@ -5,8 +5,6 @@
 #include "export/NSAudioMixerObject.h"
 #include "model/QuartzSlideItem.h"
 
-#include <QFile>
-
 using mixer_test::MixerTest;
 using platform::media::CompositionTrack;
 
@@ -32,15 +30,14 @@ protected:
             mixer->mixProjectAudio_Sub_ManyBKCompositionTrack();
         return mixer;
     }
-    void expectSongLevels(const NSAudioMixerObject& mixer, const std::vector<Expected>& expected) {
-        for (const Expected& e : expected)
-            EXPECT_NEAR(levelsAt(mixer.composition(), mixer.audioMix(), e.at).left, e.level, kTolerance)
-                << "music at " << e.at << " s";
-    }
-    void expectSoundLevels(const NSAudioMixerObject& mixer, const std::vector<Expected>& expected) {
-        for (const Expected& e : expected)
-            EXPECT_NEAR(levelsAt(mixer.composition(), mixer.audioMix(), e.at).right, e.level, kTolerance)
-                << "sound at " << e.at << " s";
+    enum Channel { Songs, Sounds };
+    void expectLevels(const NSAudioMixerObject& mixer, Channel channel,
+                      const std::vector<Expected>& expected) {
+        for (const Expected& e : expected) {
+            const auto levels = levelsAt(mixer.composition(), mixer.audioMix(), e.at);
+            EXPECT_NEAR(channel == Songs ? levels.left : levels.right, e.level, kTolerance)
+                << (channel == Songs ? "music" : "sound") << " at " << e.at << " s";
+        }
     }
     static std::vector<double> trackEnds(const NSAudioMixerObject& mixer) {
         std::vector<double> ends;
@@ -49,7 +46,7 @@ protected:
         return ends;
     }
     MusicItemRef layer(const QString& name, float start) {
-        MusicItemRef item = songNamed(name);
+        MusicItemRef item = test_support::songNamed(name);
         item->setFStartPosition(start);
         return item;
     }
@@ -68,8 +65,8 @@ TEST_F(MixerManyTracksTest, WithoutTheLoopFlagEverySongPlaysOnceOnItsOwnTrackThe
     EXPECT_EQ(mixer->compositionTrackBK(), nullptr);
     ASSERT_EQ(mixer->allAudioParams().size(), 2u);
     // a: 0-3 s with fades of 1.4 s; b: 3-7 s with fades of 1.9 s.
-    expectSongLevels(*mixer,
-                     {{0.7, 0.25f}, {1.5, 0.5f}, {2.3, 0.25f}, {3.95, 0.25f}, {5.0, 0.5f}, {8.0, 0.0f}});
+    expectLevels(*mixer, Songs,
+                 {{0.7, 0.25f}, {1.5, 0.5f}, {2.3, 0.25f}, {3.95, 0.25f}, {5.0, 0.5f}, {8.0, 0.0f}});
 }
 
 TEST_F(MixerManyTracksTest, WithTheLoopFlagTheSongsRepeatUntilTheyReachTheEndButAPreviewTakesOnePass) {
@@ -82,18 +79,15 @@ TEST_F(MixerManyTracksTest, WithTheLoopFlagTheSongsRepeatUntilTheyReachTheEndBut
     const auto exported = build(false);
     // 0-4, 4-8 and 8-10 s, the last cut at the end; nothing padded.
     EXPECT_EQ(trackEnds(*exported), std::vector<double>({4.0, 8.0, 10.0}));
-    expectSongLevels(*exported, {{2.0, 0.5f}, {6.0, 0.5f}, {9.0, 0.5f}, {9.999, 0.0f}});
+    expectLevels(*exported, Songs, {{2.0, 0.5f}, {6.0, 0.5f}, {9.0, 0.5f}, {9.999, 0.0f}});
 
     const auto preview = build(false, true);
     EXPECT_EQ(trackEnds(*preview), std::vector<double>({4.0}));
-    expectSongLevels(*preview, {{2.0, 0.5f}, {6.0, 0.0f}});
+    expectLevels(*preview, Songs, {{2.0, 0.5f}, {6.0, 0.0f}});
 }
 
 TEST_F(MixerManyTracksTest, UnreadableSongsWithTheLoopFlagEndTheBuild) {
-    QFile junk(file("junk.mp3"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a song");
-    junk.close();
+    ASSERT_TRUE(test_support::writeBytes(file("junk.mp3"), "not a song"));
     setSongs({"junk.mp3", "missing.wav"});
     project->setBBackgroundMusicLoopFlag(true);
     setSlides({photo(10, 0)});
@@ -120,7 +114,7 @@ TEST_F(MixerManyTracksTest, AudioLayersStartOnWholeSecondsAtTheirOwnLevel) {
     setSlides({photo(6, 0)});
     for (const bool old : {false, true}) {
         const auto mixer = build(old);
-        expectSoundLevels(*mixer, {{1.9, 0.0f}, {2.05, 1.0f}, {3.9, 1.0f}, {4.1, 0.0f}});
+        expectLevels(*mixer, Sounds, {{1.9, 0.0f}, {2.05, 1.0f}, {3.9, 1.0f}, {4.1, 0.0f}});
     }
     NSAudioMixerObject mixer(project);
     EXPECT_FALSE(mixer.addAudioLayerMusic(*layer("missing.wav", 0.0f)));
@@ -136,7 +130,7 @@ TEST_F(MixerManyTracksTest, TheOldBuildTakesOnePassOfTheSongsWhateverTheLoopFlag
     const auto mixer = build(true);
     EXPECT_EQ(trackEnds(*mixer), std::vector<double>({2.5}));
     // Fades of 1.15 s.
-    expectSongLevels(*mixer, {{0.575, 0.25f}, {1.25, 0.5f}, {5.0, 0.0f}});
+    expectLevels(*mixer, Songs, {{0.575, 0.25f}, {1.25, 0.5f}, {5.0, 0.0f}});
 }
 
 TEST_F(MixerManyTracksTest, ASongAddedTheOldWayLiesWholeFromWholeSecondsAtAConstantLevel) {
@@ -150,7 +144,7 @@ TEST_F(MixerManyTracksTest, ASongAddedTheOldWayLiesWholeFromWholeSecondsAtAConst
     // b starts at 2 s, under the last half second of a, and runs past the show's end; without the loop flag
     // each track runs on in silence to half a second past the end, from where its song ends.
     EXPECT_EQ(trackEnds(mixer), std::vector<double>({3.5, 4.5}));
-    expectSongLevels(mixer, {{0.01, 0.9f}, {1.0, 0.9f}, {2.25, 1.8f}, {4.0, 0.9f}, {4.4, 0.9f}});
+    expectLevels(mixer, Songs, {{0.01, 0.9f}, {1.0, 0.9f}, {2.25, 1.8f}, {4.0, 0.9f}, {4.4, 0.9f}});
     EXPECT_EQ(mixer.allAudioParams().size(), 2u);
 }
 
@@ -166,13 +160,11 @@ TEST_F(MixerManyTracksTest, SlideSoundsOfEachBuild) {
     setSlides({photo(2, 1, file("photo.wav")), composition, video});
     project->setEncodingSlideshow(false);
     // Slides start at 0, 3 and 6 s; each sound lasts 1 s with fades of 0.4 s at 0.9.
-    const std::vector<Expected> photoAndComposition = {{0.5, 0.9f}, {3.5, 0.9f}, {6.5, 0.0f}};
-    expectSoundLevels(*build(false), photoAndComposition);
+    expectLevels(*build(false), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {6.5, 0.0f}});
     // The clip's own sound only while exporting, at its own level, from where the transition into it begins.
     project->setEncodingSlideshow(true);
-    const auto exported = build(false);
-    expectSoundLevels(*exported, {{0.5, 0.9f}, {3.5, 0.9f}, {5.5, 0.8f}});
+    expectLevels(*build(false), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {5.5, 0.8f}});
     // The old build: every sound at its slide's start at 0.9, exporting or not.
     project->setEncodingSlideshow(false);
-    expectSoundLevels(*build(true), {{0.5, 0.9f}, {3.5, 0.9f}, {5.5, 0.0f}, {6.5, 0.9f}});
+    expectLevels(*build(true), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {5.5, 0.0f}, {6.5, 0.9f}});
 }

@@ -10,9 +10,10 @@
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/AudioRenderer.h"
 #include "support/NullAudioSink.h"
+#include "support/ProjectSongs.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
-#include "support/WavFile.h"
+#include "support/ToneMaker.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -61,15 +62,9 @@ protected:
     QString contents() const { return dir.path() + "/Contents"; }
     QString file(const QString& name) const { return contents() + "/" + name; }
 
-    // A stereo 44.1 kHz WAV in "Contents" holding the two values throughout.
+    // A WAV in "Contents" holding the two values throughout.
     QString writeLevels(const QString& name, double seconds, float left, float right) {
-        const auto frames = static_cast<size_t>(seconds * 44100 + 0.5);
-        std::vector<int16_t> samples(frames * 2);
-        for (size_t i = 0; i < frames; ++i) {
-            samples[i * 2] = static_cast<int16_t>(left * 32768.0f);
-            samples[i * 2 + 1] = static_cast<int16_t>(right * 32768.0f);
-        }
-        EXPECT_TRUE(WavFile::write(file(name), samples, 2, 44100));
+        EXPECT_TRUE(ToneMaker::writeLevels(file(name), seconds, left, right));
         return file(name);
     }
     QString writeSong(const QString& name, double seconds) { return writeLevels(name, seconds, kSong, 0.0f); }
@@ -77,16 +72,10 @@ protected:
         return writeLevels(name, seconds, 0.0f, kSound);
     }
 
-    // A song of the project, by its file name in "Contents".
-    static MusicItemRef songNamed(const QString& name) {
-        auto song = std::make_shared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", name}, {"titleFromFileName", name}});
-        return song;
-    }
     void setSongs(const QStringList& names) {
         std::vector<MusicItemRef> songs;
         for (const QString& name : names)
-            songs.push_back(songNamed(name));
+            songs.push_back(test_support::songNamed(name));
         project->setMusicArray(songs);
     }
 

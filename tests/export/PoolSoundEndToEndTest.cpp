@@ -4,6 +4,7 @@
 // mix as it is, again from its beginning when it runs dry.
 #include "EncoderTestSupport.h"
 #include "support/MovieDecoder.h"
+#include "support/ProjectSongs.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MovieExportCommand.h"
@@ -24,11 +25,16 @@ struct SoundCase {
     Path path;
     double toneSeconds; // the mix
     bool musicSlideshow;
-    int songs;                                     // songs the project lists (the mix stands for them)
-    std::vector<std::pair<double, double>> levels; // moment, level as a share of the tone's own
-    int restarts;                                  // how often the mix ran dry
+    int songs;    // songs the project lists (the mix stands for them)
+    int restarts; // how often the mix ran dry
     int songIndex;
+    std::vector<std::pair<double, double>> levels; // moment, level as a share of the tone's own
 };
+
+SoundCase soundCase(const char* name, Path path, double toneSeconds, bool musicSlideshow, int songs,
+                    int restarts, int songIndex, std::vector<std::pair<double, double>> levels) {
+    return {name, path, toneSeconds, musicSlideshow, songs, restarts, songIndex, std::move(levels)};
+}
 
 void PrintTo(const SoundCase& c, std::ostream* out) {
     *out << c.name;
@@ -44,11 +50,8 @@ TEST_P(PoolSoundEndToEndTest, TheMovieCarriesTheFadedRepeatedMix) {
     useShowOfFrames(frames);
     project->setBIsMusicSideshow(c.musicSlideshow);
     std::vector<MusicItemRef> songs;
-    for (int i = 0; i < c.songs; ++i) {
-        auto song = std::make_shared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", QStringLiteral("song%1.mp3").arg(i)}});
-        songs.push_back(song);
-    }
+    for (int i = 0; i < c.songs; ++i)
+        songs.push_back(test_support::songNamed(QStringLiteral("song%1.mp3").arg(i)));
     project->setMusicArray(songs);
 
     RecordingDialogs dialogs;
@@ -83,46 +86,16 @@ TEST_P(PoolSoundEndToEndTest, TheMovieCarriesTheFadedRepeatedMix) {
 // Fades: a third of the tone at 1 s, two thirds at 2 s, all of it in the middle, the same down to the end.
 INSTANTIATE_TEST_SUITE_P(
     Paths, PoolSoundEndToEndTest,
-    ::testing::Values(
-        SoundCase{"FadesInAndOut",
-                  Path::Pool,
-                  10.0,
-                  false,
-                  0,
-                  {{1.0, 1 / 3.0}, {2.0, 2 / 3.0}, {4.0, 1.0}, {6.0, 2 / 3.0}, {7.0, 1 / 3.0}},
-                  0,
-                  0},
-        SoundCase{"PlanarFramesFadeTheSameWay",
-                  Path::PlanarPool,
-                  10.0,
-                  false,
-                  0,
-                  {{1.0, 1 / 3.0}, {4.0, 1.0}, {7.0, 1 / 3.0}},
-                  0,
-                  0},
-        SoundCase{"TheMixRepeatsWhenItRunsDry",
-                  Path::Pool,
-                  2.5,
-                  false,
-                  2,
-                  {{2.0, 2 / 3.0}, {3.5, 1.0}, {4.5, 1.0}, {6.5, 0.5}},
-                  3,
-                  1},
-        SoundCase{"WithoutSongsTheIndexStaysAtTheFirst", Path::Pool, 2.5, false, 0, {{4.5, 1.0}}, 3, 0},
-        SoundCase{"AMusicSlideshowFallsSilentOnceItsSongsAreUsedUp",
-                  Path::Pool,
-                  2.5,
-                  true,
-                  2,
-                  {{2.0, 2 / 3.0}, {3.5, 0.0}, {4.5, 0.0}, {6.5, 0.0}},
-                  3,
-                  1},
-        SoundCase{"TheWritersPathWritesTheMixAsItIsAndRepeatsIt",
-                  Path::Writer,
-                  2.5,
-                  true,
-                  2,
-                  {{1.0, 1.0}, {3.5, 1.0}, {7.5, 1.0}},
-                  3,
-                  1}),
+    ::testing::Values(soundCase("FadesInAndOut", Path::Pool, 10.0, false, 0, 0, 0,
+                                {{1.0, 1 / 3.0}, {2.0, 2 / 3.0}, {4.0, 1.0}, {6.0, 2 / 3.0}, {7.0, 1 / 3.0}}),
+                      soundCase("PlanarFramesFadeTheSameWay", Path::PlanarPool, 10.0, false, 0, 0, 0,
+                                {{1.0, 1 / 3.0}, {4.0, 1.0}, {7.0, 1 / 3.0}}),
+                      soundCase("TheMixRepeatsWhenItRunsDry", Path::Pool, 2.5, false, 2, 3, 1,
+                                {{2.0, 2 / 3.0}, {3.5, 1.0}, {4.5, 1.0}, {6.5, 0.5}}),
+                      soundCase("WithoutSongsTheIndexStaysAtTheFirst", Path::Pool, 2.5, false, 0, 3, 0,
+                                {{4.5, 1.0}}),
+                      soundCase("AMusicSlideshowFallsSilentOnceItsSongsAreUsedUp", Path::Pool, 2.5, true, 2,
+                                3, 1, {{2.0, 2 / 3.0}, {3.5, 0.0}, {4.5, 0.0}, {6.5, 0.0}}),
+                      soundCase("TheWritersPathWritesTheMixAsItIsAndRepeatsIt", Path::Writer, 2.5, true, 2, 3,
+                                1, {{1.0, 1.0}, {3.5, 1.0}, {7.5, 1.0}})),
     [](const ::testing::TestParamInfo<SoundCase>& info) { return info.param.name; });

@@ -41,6 +41,13 @@ bool ToneMaker::writeWav(const QString& path, double frequency, double seconds, 
                           sampleRate);
 }
 
+bool ToneMaker::writeLevels(const QString& path, double seconds, float left, float right) {
+    std::vector<int16_t> samples(std::size_t(seconds * 44100 + 0.5) * 2, int16_t(left * 32768.0f));
+    for (std::size_t i = 1; i < samples.size(); i += 2)
+        samples[i] = int16_t(right * 32768.0f);
+    return WavFile::write(path, samples, 2, 44100);
+}
+
 bool ToneMaker::writeEncoded(const QString& path, const QString& container, const QString& codec,
                              double frequency, double seconds, float amplitude, const QVariantMap& metadata,
                              QString* error) {

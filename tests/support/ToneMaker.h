@@ -16,6 +16,9 @@ std::vector<int16_t> toInt16(const std::vector<float>& samples);
 // A sine as a 16-bit WAV file of any rate and channel count.
 bool writeWav(const QString& path, double frequency, double seconds, float amplitude, int channels = 2,
               int sampleRate = 44100);
+// A stereo 44.1 kHz 16-bit WAV file whose channels each hold one value throughout: a reader of it tells which
+// file it reads, and a mix of it shows its gains, by the values it gives.
+bool writeLevels(const QString& path, double seconds, float left, float right);
 // A stereo 44.1 kHz sine encoded with our audio file writer: container "ipod" (M4A) with codec "aac", or
 // "mp3" with "libmp3lame".
 bool writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
