@@ -5,13 +5,12 @@
 
 #include "dvd/DVDCommand.h"
 #include "dvd/DVDMPEGIICreateObject.h"
-#include "model/MusicItem.h"
 #include "render/SlideshowDirector.h"
 #include "support/MediaProbe.h"
 #include "support/MovieDecoder.h"
+#include "support/ProjectSongs.h"
 #include "support/RecordingDialogs.h"
 #include "support/ToneMaker.h"
-#include "support/WavFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,31 +32,22 @@ int distance(QColor a, QColor b) {
 } // namespace
 
 TEST(MPEGIIPlanarCommandLine, HoldsTheFixedArgumentsInOrder) {
-    EXPECT_EQ(DVDMPEGIICreateObject::ffmpegYUVArguments(QSizeF(960, 540), "/t/v", "/t/a", "/t/out.vob"),
-              QStringList({"-y",         "-vcodec",  "rawvideo",   "-pix_fmt",   "yuv420p", "-f",
-                           "rawvideo",   "-s",       "960x540",    "-r",         "30",      "-i",
-                           "/t/v",       "-acodec",  "pcm_s16le",  "-ar",        "48000",   "-ac",
-                           "2",          "-f",       "s16le",      "-i",         "/t/a",    "-vcodec",
-                           "mpeg2video", "-pix_fmt", "yuv420p",    "-b:v",       "2500k",   "-bt",
-                           "300k",       "-r",       "30000/1001", "-me_method", "epzs",    "-threads",
-                           "4",          "-g",       "15",         "-acodec",    "mp2",     "-ac",
-                           "2",          "-ar",      "48000",      "-b:a",       "192k",    "-async",
-                           "1",          "-f",       "vob",        "/t/out.vob"}));
+    EXPECT_EQ(
+        DVDMPEGIICreateObject::ffmpegYUVArguments(QSizeF(960, 540), "/t/v", "/t/a", "/t/out.vob"),
+        QString("-y -vcodec rawvideo -pix_fmt yuv420p -f rawvideo -s 960x540 -r 30 -i /t/v -acodec pcm_s16le "
+                "-ar 48000 -ac 2 -f s16le -i /t/a -vcodec mpeg2video -pix_fmt yuv420p -b:v 2500k -bt 300k "
+                "-r 30000/1001 -me_method epzs -threads 4 -g 15 -acodec mp2 -ac 2 -ar 48000 -b:a 192k "
+                "-async 1 -f vob /t/out.vob")
+            .split(' '));
 }
 
 class PlanarSoundTest : public DVDProjectTest {
 protected:
     // Two songs whose left channel holds one value each, as the project's songs.
     void addLevelSongs() {
-        std::vector<MusicItemRef> songs;
-        for (const auto& [name, level] : {std::pair{"low.wav", 0.25f}, {"high.wav", 0.75f}}) {
-            const std::vector<int16_t> samples(44100 * 2 * 2, int16_t(level * 32768.0f));
-            ASSERT_TRUE(WavFile::write(contents() + "/" + name, samples, 2, 44100));
-            auto song = std::make_shared<MusicItem>();
-            song->addEntriesFromDictionary({{"pureFileName", name}, {"titleFromFileName", name}});
-            songs.push_back(song);
-        }
-        project->setMusicArray(songs);
+        ASSERT_TRUE(ToneMaker::writeLevels(contents() + "/low.wav", 2.0, 0.25f, 0.25f));
+        ASSERT_TRUE(ToneMaker::writeLevels(contents() + "/high.wav", 2.0, 0.75f, 0.75f));
+        project->setMusicArray({test_support::songNamed("low.wav"), test_support::songNamed("high.wav")});
     }
     static int readAll(SoundSource& sound) {
         std::vector<float> frames(2 * 4096);
@@ -126,9 +116,7 @@ protected:
         SlideshowProject::setSizeVideoOutput(QSizeF(96, 54));
         useSlides(2, 3.5f, 1.0f); // 8 s
         ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 10.0, kToneAmplitude));
-        auto song = std::make_shared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
-        project->setMusicArray({song});
+        project->setMusicArray({test_support::songNamed("tone.wav", "tone")});
         project->setBBackgroundMusicLoopFlag(false);
         project->setFltBackgroundMusicVolumeWhenPhotos(1.0f);
         output = folder.file("show.vob");

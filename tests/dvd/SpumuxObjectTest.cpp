@@ -3,6 +3,7 @@
 #include "dvd/DVDMenuItem.h"
 #include "dvd/SpumuxObject.h"
 #include "platform/foundation/ToolLocator.h"
+#include "support/TestEnvironment.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,13 +18,9 @@
 #include <vector>
 
 using namespace dvd_test;
+using test_support::readBytes;
 
 namespace {
-
-QString readText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 // The attribute values of every element named `element` in the XML text, in document order.
 QStringList attributeValues(const QString& xml, const QString& element, const QString& attribute) {
@@ -51,6 +48,12 @@ protected:
         project.temporaryFolder = dir.file("tmp & <more> \"quoted\" 'too'");
         EXPECT_TRUE(QDir().mkpath(project.temporaryFolder));
         return project;
+    }
+
+    // A menu stream for spumux to read.
+    QString menuInput(const QByteArray& bytes) {
+        EXPECT_TRUE(test_support::writeBytes(dir.file("in.mpg"), bytes));
+        return dir.file("in.mpg");
     }
 
     TempDir dir;
@@ -88,7 +91,7 @@ TEST_F(SpumuxObjectTest, ControlFileNamesTheReducedPicturesEscaped) {
     spumux.image_spumux({QRect(360, 240, 150, 88)}); // spumux itself fails here: no menu stream
     ASSERT_TRUE(QFileInfo::exists(spumux.xmlFilePath()));
     EXPECT_EQ(QFileInfo(spumux.xmlFilePath()).permissions() & (QFile::ReadOther | QFile::ReadGroup), 0);
-    const QString xml = readText(spumux.xmlFilePath());
+    const QString xml = QString::fromUtf8(readBytes(spumux.xmlFilePath()));
     EXPECT_EQ(attributeValues(xml, "spu", "image"),
               QStringList(DVDMenuItem::reducedStateImagePath(project.temporaryFolder, 0)));
     EXPECT_EQ(attributeValues(xml, "spu", "highlight"),
@@ -127,32 +130,20 @@ TEST_F(SpumuxObjectTest, RealSpumuxAddsTheButtonsToTheMenuStream) {
 TEST_F(SpumuxObjectTest, SpumuxIsToldTheProjectsTVSystem) {
     FakeTools tools;
     tools.add("spumux", "echo \"$VIDEO_FORMAT\" > \"" + QFile::encodeName(dir.file("format")) + "\"\ncat");
-    const QByteArray saved = qgetenv("VIDEO_FORMAT");
-    qputenv("VIDEO_FORMAT", "SECAM");
+    const test_support::EnvOverride format("VIDEO_FORMAT", QStringLiteral("SECAM"));
     for (bool pal : {true, false}) {
-        DVDProjectSettings project = testProject(dir.path(), 3, pal);
-        const QString input = dir.file("in.mpg");
-        QFile file(input);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("menu stream bytes");
-        file.close();
-        SpumuxObject spumux(project);
-        spumux.setInputMpegFilePath(input);
+        SpumuxObject spumux(testProject(dir.path(), 3, pal));
+        spumux.setInputMpegFilePath(menuInput("menu stream bytes"));
         ASSERT_TRUE(spumux.image_spumux({}));
-        EXPECT_EQ(readText(dir.file("format")).trimmed(), pal ? "PAL" : "NTSC");
+        EXPECT_EQ(readBytes(dir.file("format")).trimmed(), pal ? "PAL" : "NTSC");
         // Standard input is the menu stream and standard output the muxed file.
-        EXPECT_EQ(readText(spumux.outputMpegFilePath()), "menu stream bytes");
+        EXPECT_EQ(readBytes(spumux.outputMpegFilePath()), "menu stream bytes");
     }
-    qputenv("VIDEO_FORMAT", saved);
 }
 
 TEST_F(SpumuxObjectTest, FailuresStopTheStep) {
     const DVDProjectSettings project = testProject(dir.path(), 3);
-    const QString input = dir.file("in.mpg");
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("menu");
-    file.close();
+    const QString input = menuInput("menu");
     FakeTools tools;
     const QByteArray marker = QFile::encodeName(dir.file("ran"));
     struct Case {
@@ -182,11 +173,7 @@ TEST_F(SpumuxObjectTest, FailuresStopTheStep) {
 
 TEST_F(SpumuxObjectTest, CancelStopsARunningSpumuxAndPreventsALaterOne) {
     const DVDProjectSettings project = testProject(dir.path(), 3);
-    const QString input = dir.file("in.mpg");
-    QFile file(input);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("menu");
-    file.close();
+    const QString input = menuInput("menu");
     FakeTools tools;
     tools.add("spumux", "touch \"" + QFile::encodeName(dir.file("started")) + "\"\nexec sleep 30");
     SpumuxObject spumux(project);
@@ -237,14 +224,9 @@ TEST_F(SpumuxObjectTest, TheEarlierButtonPictureHighlightsEveryButtonRectangleWh
                 QRect& box = seen[std::size_t(inside - buttons.begin())];
                 box = box.united(QRect(x, y, 1, 1));
             }
-        for (std::size_t i = 0; i < seen.size(); ++i) {
-            // The highlight fills its rectangle but for the picture's own clear margin.
-            const QRect& button = buttons[int(i)];
-            EXPECT_LE(seen[i].left() - button.left(), 10) << i;
-            EXPECT_LE(button.right() - seen[i].right(), 10) << i;
-            EXPECT_LE(seen[i].top() - button.top(), 10) << i;
-            EXPECT_LE(button.bottom() - seen[i].bottom(), 10) << i;
-        }
+        // The highlight fills its rectangle but for the picture's own clear margin.
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            EXPECT_TRUE(seen[i].marginsAdded(QMargins(10, 10, 10, 10)).contains(buttons[int(i)])) << i;
     }
     EXPECT_FALSE(spumux.image_spumux(dir.file("no such folder/buttons.png")));
 }
@@ -269,16 +251,13 @@ TEST_F(SpumuxObjectTest, ReducesAPictureWithItsOwnPngquantAsTheMenuDoes) {
     DVDStepError error;
     EXPECT_FALSE(spumux.run_pngquant(picture, &error));
     EXPECT_EQ(error.step, "pngquant");
-    EXPECT_EQ(readText(dir.file("asked")), "-f 4 " + picture + "\n");
+    EXPECT_EQ(QString::fromUtf8(readBytes(dir.file("asked"))), "-f 4 " + picture + "\n");
     EXPECT_FALSE(QFileInfo::exists(dir.file("buttons-fs8.png")))
         << "the copy of before passed for this run's";
 }
 
 TEST_F(SpumuxObjectTest, CreatesAnEmptyFileOnlyWhereNothingIs) {
-    QFile earlier(dir.file("kept.txt"));
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("kept");
-    earlier.close();
+    ASSERT_TRUE(test_support::writeBytes(dir.file("kept.txt"), "kept"));
     ASSERT_TRUE(QFile::link(dir.file("nowhere"), dir.file("dangling.txt")));
     const QString folderName = QFileInfo(dir.path()).fileName();
     using P = QFileDevice;
@@ -313,6 +292,6 @@ TEST_F(SpumuxObjectTest, CreatesAnEmptyFileOnlyWhereNothingIs) {
             EXPECT_EQ(made.permissions() & ~(P::ReadUser | P::WriteUser | P::ExeUser), c.attributes);
         }
     }
-    EXPECT_EQ(readText(dir.file("kept.txt")), "kept");
+    EXPECT_EQ(readBytes(dir.file("kept.txt")), "kept");
     EXPECT_FALSE(QFileInfo::exists(dir.file("nowhere")));
 }

@@ -6,6 +6,7 @@
 #include "model/SongRecord.h"
 #include "platform/media/AudioPlayer.h"
 #include "support/NullAudioSink.h"
+#include "support/ProjectSongs.h"
 #include "support/ToneMaker.h"
 
 #include <cmath>
@@ -41,9 +42,7 @@ protected:
             const QString name = QStringLiteral("tone%1.wav").arg(i);
             EXPECT_TRUE(
                 ToneMaker::writeWav(user.contents() + "/" + name, 300 + 100 * double(i), seconds[i], 0.5f));
-            auto song = std::make_shared<MusicItem>();
-            song->addEntriesFromDictionary({{"pureFileName", name}});
-            songs.push_back(song);
+            songs.push_back(test_support::songNamed(name));
         }
         project->setMusicArray(songs);
     }
@@ -140,13 +139,9 @@ TEST_F(PerSongPlayerTest, TheEndOfAReplacedOrGonePlayerIsNotHeard) {
 TEST_F(PerSongPlayerTest, ASongThatCannotPlayLeavesNoPlayer) {
     useTones({0.5, 0.5});
     writeFile(user.contents() + "/words.wav", "no sound in here");
-    auto silent = std::make_shared<MusicItem>();
-    silent->addEntriesFromDictionary({{"pureFileName", "words.wav"}});
-    auto missing = std::make_shared<MusicItem>();
-    missing->addEntriesFromDictionary({{"pureFileName", "absent.wav"}});
+    const auto silent = test_support::songNamed("words.wav");
     auto songs = project->musicArray();
-    songs.push_back(silent);
-    songs.push_back(missing);
+    songs.insert(songs.end(), {silent, test_support::songNamed("absent.wav")});
     project->setMusicArray(songs);
 
     EXPECT_TRUE(director.playFromSongIndex(-3, 0.0)) << "taken round the list: song 1";

@@ -4,6 +4,7 @@
 
 #include "platform/disc/TestProducers.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,16 +26,8 @@ class DiscImageFileTest : public ::testing::Test {
 protected:
     QString image() const { return dir.file("Trip.iso"); }
 
-    void writeEarlierImage() const {
-        QFile file(image());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kEarlier);
-    }
-
-    QByteArray bytesAtName() const {
-        QFile file(image());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    void writeEarlierImage() const { ASSERT_TRUE(test_support::writeBytes(image(), kEarlier)); }
+    QByteArray bytesAtName() const { return test_support::readBytes(image()); }
 
     // Every file of the folder but the image's own name, hidden ones too.
     QStringList otherFiles() const {
@@ -147,10 +140,7 @@ TEST_F(DiscImageFileTest, AnImageThatCannotBePutInPlaceIsNamedAndRemoved) {
 
 TEST_F(DiscImageFileTest, OtherDrivesHaveNoImageToCommitOrDiscard) {
     const QString plain = dir.file("plain.img");
-    QFile file(plain);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray(4 * kBlock, 'p'));
-    file.close();
+    ASSERT_TRUE(test_support::writeBytes(plain, QByteArray(4 * kBlock, 'p')));
     auto drive = DiscDrive::open(DiscDrive::pseudoDriveAddress(plain));
     ASSERT_NE(drive, nullptr);
     EXPECT_TRUE(drive->imageFilePath().isEmpty());
