@@ -108,35 +108,31 @@ TEST(SoundFeedTest, ASourceThatRunsDryStartsAgainUntilTheLengthIsDelivered) {
     EXPECT_EQ(feed.read(buffer.data(), 300), 0) << "nothing past the length";
 }
 
-TEST(SoundFeedTest, AnEmptySoundEndsTheFeedInsteadOfStartingAgainForEver) {
-    CountingSource empty{.frames = 0};
-    SoundFeed feed(settings(100.0), empty.source());
-    std::vector<float> buffer(2 * 64);
-    EXPECT_EQ(feed.read(buffer.data(), 64), 0);
-    EXPECT_EQ(empty.restarts, 1);
-}
-
-TEST(SoundFeedTest, WithoutANextSongTheFeedEndsWithItsSource) {
-    CountingSource song{.frames = 100};
-    SoundFeed::Source source = song.source();
-    source.nextSong = nullptr;
-    SoundFeed feed(settings(100.0, false), std::move(source));
-    std::vector<float> buffer(2 * 64);
-    EXPECT_EQ(feed.read(buffer.data(), 64), 64);
-    EXPECT_EQ(feed.read(buffer.data(), 64), 36);
-    EXPECT_EQ(feed.read(buffer.data(), 64), 0);
-}
-
-TEST(SoundFeedTest, FailuresOfTheSourceAreFailuresOfTheFeed) {
-    CountingSource broken{.frames = 100, .failRead = true};
-    SoundFeed feed(settings(100.0), broken.source());
-    std::vector<float> buffer(2 * 64);
-    EXPECT_EQ(feed.read(buffer.data(), 64), -1);
-
-    CountingSource stuck{.frames = 10, .failRestart = true};
-    SoundFeed again(settings(100.0), stuck.source());
-    EXPECT_EQ(again.read(buffer.data(), 64), 10);
-    EXPECT_EQ(again.read(buffer.data(), 64), -1) << "the sound could not be started again";
+// Reads of 64 frames from sources that end or fail.
+TEST(SoundFeedTest, ASourceThatEndsOrFailsEndsOrFailsTheFeed) {
+    const struct {
+        const char* name;
+        CountingSource song;
+        bool nextSong;
+        std::vector<int> reads;
+        int restarts;
+    } cases[] = {
+        {"an empty sound ends the feed instead of starting again for ever", {.frames = 0}, true, {0}, 1},
+        {"without a next song the feed ends with its source", {.frames = 100}, false, {64, 36, 0}, 0},
+        {"a failed read", {.frames = 100, .failRead = true}, true, {-1}, 0},
+        {"a sound that cannot be started again", {.frames = 10, .failRestart = true}, true, {10, -1}, 1},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.name);
+        SoundFeed::Source source = c.song.source();
+        if (!c.nextSong)
+            source.nextSong = nullptr;
+        SoundFeed feed(settings(100.0), std::move(source));
+        std::vector<float> buffer(2 * 64);
+        for (const int expected : c.reads)
+            EXPECT_EQ(feed.read(buffer.data(), 64), expected);
+        EXPECT_EQ(c.song.restarts, c.restarts);
+    }
 }
 
 TEST(SoundFeedTest, WhatFollowsUsedUpSongsIsSilent) {
