@@ -78,8 +78,10 @@ protected:
     test_support::NetTestEnvironment environment;
     LoopbackServer server;
 
-    void serve(const QString& path, int status, const QByteArray& body) {
-        server.route(path, [=](const ServerRequest&) { return ServerResponse::text(status, body); });
+    void serve(const QString& path, int status, const QByteArray& body,
+               const QByteArray& contentType = "text/plain") {
+        server.route(path,
+                     [=](const ServerRequest&) { return ServerResponse::text(status, body, contentType); });
     }
 };
 

@@ -100,14 +100,10 @@ TEST_F(NetHTTPFetcherLogTest, NoTokenPasswordOrCodeReachesALogFileOrARecord) {
     server.route("/start", [](const ServerRequest&) {
         return ServerResponse::redirect(302, "/feed?access_token=AccessSecret7Qm2&code=AuthCodeSecretP7q");
     });
-    server.route("/feed", [](const ServerRequest&) {
-        return ServerResponse::text(
-            200,
-            "<feed xmlns='http://www.w3.org/2005/Atom' xmlns:vs='urn:vs'><link rel='edit' "
-            "href='h' vs:uploadToken='UploadTokenSecretT'><vs:token>UploadTokenSecretT"
-            "</vs:token></link></feed>",
-            "application/atom+xml");
-    });
+    serve("/feed", 200,
+          "<feed xmlns='http://www.w3.org/2005/Atom' xmlns:vs='urn:vs'><link rel='edit' href='h' "
+          "vs:uploadToken='UploadTokenSecretT'><vs:token>UploadTokenSecretT</vs:token></link></feed>",
+          "application/atom+xml");
     serve("/upload", 200, "ok");
 
     const LogSwitch logging(logs());
@@ -164,15 +160,9 @@ TEST_F(NetHTTPFetcherLogTest, NoTokenPasswordOrCodeReachesALogFileOrARecord) {
 
 TEST_F(NetHTTPFetcherLogTest, TheRunFolderHoldsTheRecordsTheRepliesAndAnIndexTheNewestLinkPointsAt) {
     const QByteArray png = QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(40, '\x07'); // an image's bytes
-    server.route("/picture",
-                 [&](const ServerRequest&) { return ServerResponse::text(200, png, "image/png"); });
-    server.route("/entry", [](const ServerRequest&) {
-        return ServerResponse::text(200, "<entry><title>Sea</title><id>1</id></entry>",
-                                    "application/atom+xml");
-    });
-    server.route("/json", [](const ServerRequest&) {
-        return ServerResponse::text(200, R"({"b":[1,2],"a":"x"})", "application/json");
-    });
+    serve("/picture", 200, png, "image/png");
+    serve("/entry", 200, "<entry><title>Sea</title><id>1</id></entry>", "application/atom+xml");
+    serve("/json", 200, R"({"b":[1,2],"a":"x"})", "application/json");
     const LogSwitch logging(logs());
     const std::shared_ptr<NetHTTPFetcher> fetchers[] = {
         request(server.url("/picture")), request(server.url("/entry")), request(server.url("/json"))};
