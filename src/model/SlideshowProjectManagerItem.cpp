@@ -2,6 +2,7 @@
 
 #include "model/ArchiveCoding.h"
 #include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
 #include "platform/foundation/FileTree.h"
 
 #include <QDir>
@@ -155,6 +156,10 @@ bool SlideshowProjectManagerItem::hasProjectArchive() const {
 }
 
 bool SlideshowProjectManagerItem::deleteProjectFolder() const {
+    // The name comes from an archive that may have been sent with a project: a folder of the user's in the
+    // Documents folder ("Taxes") must not go because an entry names it, only one of the names entries get.
+    if (!SlideshowProjectManager::isEntryFolderName(strProjectShortFolderName()))
+        return false;
     const QString folder = ownFolderPath();
     const QFileInfo found(folder);
     if (folder.isEmpty() || (!found.exists() && !found.isSymLink()))

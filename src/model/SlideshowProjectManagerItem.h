@@ -59,7 +59,8 @@ public:
     // Whether the entry's folder holds a project archive ("SlideshowProject.dat").
     bool hasProjectArchive() const;
     // Deletes the entry's folder and everything in it; a link standing for the folder, or inside it, is
-    // removed and never followed. True when it is gone or was never there.
+    // removed and never followed. True when it is gone or was never there; false, touching nothing, when
+    // the stored name is not one an entry's folder is given (SlideshowProjectManager::isEntryFolderName).
     bool deleteProjectFolder() const;
 
     QString strProjectShortFolderName() const;

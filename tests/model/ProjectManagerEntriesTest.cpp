@@ -99,9 +99,12 @@ TEST_F(ProjectManagerEntriesTest, AStoredNameThatIsNoFolderOfTheEntrysOwnGivesNo
 }
 
 // Every deletion of an entry's folder, run on entries whose stored names lead out of the Documents folder
-// (absolute, "../", through a link, a link inside): what lies outside stays.
+// (absolute, "../", through a link, a link inside) or name a folder of the user's in it: what is not an
+// entry's folder stays.
 TEST_F(ProjectManagerEntriesTest, ADeletionNeverLeavesTheEntrysOwnFolder) {
     const QString linkName = ".SlideshowProject00009";
+    const QString usersFolder = documents + "/Taxes";
+    writeFile(usersFolder + "/return.pdf", "the user's");
     const std::vector<std::function<void()>> deletions = {
         [this] { EXPECT_TRUE(manager()->deleteProject(0)); },
         [this] { manager()->deleteEmptyProjectAndFolder(); },
@@ -112,12 +115,13 @@ TEST_F(ProjectManagerEntriesTest, ADeletionNeverLeavesTheEntrysOwnFolder) {
     };
     for (std::size_t deletion = 0; deletion < deletions.size(); ++deletion) {
         for (const QString& name :
-             {outside, QString("../Elsewhere"), QString("sub/../../Elsewhere"), linkName}) {
+             {outside, QString("../Elsewhere"), QString("sub/../../Elsewhere"), linkName, QString("Taxes")}) {
             SCOPED_TRACE(QStringLiteral("deletion %1 of \"%2\"").arg(deletion).arg(name).toStdString());
             ASSERT_TRUE(QFile::link(outside, documents + "/" + linkName));
             onlyEntry(name);
             deletions[deletion]();
             EXPECT_TRUE(QFileInfo(witness).isFile());
+            EXPECT_TRUE(QFileInfo(usersFolder + "/return.pdf").isFile()) << "no entry's folder by its name";
             EXPECT_TRUE(manager()->slideshowProjectArray().empty()) << "the entry goes all the same";
             if (name == linkName) {
                 EXPECT_FALSE(somethingAt(documents + "/" + linkName)) << "the link itself is the entry's";
