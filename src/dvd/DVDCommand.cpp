@@ -418,7 +418,8 @@ bool DVDCommand::StartDVDAuthor() {
     const QString path = dialogs.runMPEGIIOpenPanel();
     if (path.isEmpty())
         return false;
-    if (!burnObject()) {
+    // A drive kept from an earlier burn into an image file has recorded its one image.
+    if (const auto kept = burnObject(); !kept || kept->imageSpent()) {
         auto chosen = dialogs.runBurnSetupPanel();
         if (!chosen)
             return false;

@@ -30,6 +30,11 @@ bool MyBurnObject::BurnDisc(DVDStepError* error) {
         return failStep(error, QStringLiteral("burn"), QStringLiteral("This burn has already been started."));
     if (!burnDrive)
         return failStep(error, QStringLiteral("burn"), QStringLiteral("No drive was chosen."));
+    if (burnDrive->imageSpent())
+        return failStep(error, QStringLiteral("burn"),
+                        QStringLiteral("The disc image file \"%1\" has been written once already; choose it "
+                                       "again for another burn.")
+                            .arg(burnDrive->imageFilePath()));
     imageCreator = std::make_shared<DVDImageCreatorObject>(temporary);
     blocks = imageCreator->getTrackForFolder(inputFolder, discLabel, error);
     if (blocks <= 0 || cancelRequested) {

@@ -381,6 +381,17 @@ TEST_F(DVDCommandTest, AStreamPickedInAnOpenPanelIsAuthoredAndBurntAndStaysTheUs
         EXPECT_FALSE(QFileInfo::exists(path)) << qPrintable(path);
     EXPECT_FALSE(project->EncodingSlideshow());
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
+
+    // A drive kept from a burn into an image file has recorded its one image: another stream asks for a
+    // drive again.
+    QString error;
+    const auto spent = platform::disc::DiscDrive::openImageFile(folder.file("once.iso"), &error);
+    ASSERT_TRUE(spent) << qPrintable(error);
+    spent->discardImage();
+    command->setBurnObject(spent);
+    dialogs.mpegOpenAnswers = {stream};
+    EXPECT_FALSE(command->StartDVDAuthor()) << "the set-up was cancelled";
+    EXPECT_EQ(dialogs.burnSetups, 3);
 }
 
 // The themes that frame the picture on a moving backdrop of its own blur frame the menu the same way: where

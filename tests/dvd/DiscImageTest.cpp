@@ -328,6 +328,35 @@ TEST_F(ImageFileBurnTest, TheImageFileIsReplacedOnlyByABurnThatCompleted) {
     }
 }
 
+// A drive records one image: kept for a second burn (after one that completed or one that failed), it
+// refuses at once, rather than start a burn that can put nothing at the image's name.
+TEST_F(ImageFileBurnTest, AnImageDriveThatRecordedItsImageBurnsNoSecond) {
+    const QByteArray whole = "head -c " + QByteArray::number(kBlocks * 2048) + " /dev/zero";
+    for (const QByteArray& first : {whole, QByteArray("head -c 20480 /dev/zero; exit 1")}) {
+        SCOPED_TRACE(first.toStdString());
+        useStream(first);
+        const auto drive = imageDrive();
+        auto burner = burnObject();
+        burner->setBurnObject(drive);
+        ASSERT_TRUE(burner->BurnDisc());
+        burner->wait();
+        const QByteArray afterFirst = fileBytes(image());
+        EXPECT_TRUE(drive->imageSpent());
+
+        useStream(whole);
+        auto again = burnObject();
+        again->setBurnObject(drive);
+        DVDStepError error;
+        EXPECT_FALSE(again->BurnDisc(&error));
+        EXPECT_EQ(error.step, "burn");
+        EXPECT_TRUE(error.message().contains(image())) << qPrintable(error.message());
+        again.reset();
+        EXPECT_EQ(fileBytes(image()), afterFirst);
+        EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
+    }
+    EXPECT_FALSE(imageDrive()->imageSpent()) << "a drive opened anew records again";
+}
+
 TEST_F(ImageFileBurnTest, AnISOFileIsReplacedOnlyByARunThatCompleted) {
     struct Case {
         const char* name;

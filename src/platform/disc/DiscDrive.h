@@ -53,6 +53,9 @@ public:
     // Removes an image drive's partial file, its space given back at once; nothing for other drives, or
     // once the image was committed.
     void discardImage();
+    // An image drive whose image was committed or discarded: it has no partial file left to record into,
+    // so a burn on it could put nothing in place. Open the image file anew instead.
+    bool imageSpent() const { return !imagePath.isEmpty() && partialPath.isEmpty(); }
     DriveInfo info() const { return driveInfo; }
     bool isPseudoDrive() const; // a file, not a recorder
     bool canReadBack() const;   // false for write-only pseudo-drives (pipes, character devices)
