@@ -97,8 +97,8 @@ public:
     bool deleteProject(int index);
     // Removes every entry whose folder holds no project archive, with its folder.
     void deleteEmptyProjectAndFolder();
-    // Removes the entry folders in the Documents folder that no entry names. Folders of other names are
-    // the user's and stay.
+    // Removes the entry folders in the Documents folder that no entry names and that hold no project
+    // archive. Folders of other names, and those holding a project, are the user's and stay.
     static void deleteIsolationFolder();
     // Whether name is one that createNewItem gives an entry's folder.
     static bool isEntryFolderName(const QString& name);

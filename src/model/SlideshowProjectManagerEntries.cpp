@@ -103,8 +103,11 @@ void SlideshowProjectManager::deleteIsolationFolder() {
     const QString documents = homeDirectory();
     const QStringList folders =
         QDir(documents).entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    // A folder that holds a project is a project of the user's, listed or not: the manager of the open
+    // project lists no entries at all, so that every earlier project would go with the leftovers.
     for (const QString& name : folders)
-        if (isEntryFolderName(name) && !named.contains(name))
+        if (isEntryFolderName(name) && !named.contains(name) &&
+            !QFileInfo::exists(documents + "/" + name + "/" + SlideshowProject::shortFileName()))
             platform::filetree::removeTree(QFile::encodeName(documents + "/" + name), false, nullptr);
 }
 

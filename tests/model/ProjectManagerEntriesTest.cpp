@@ -212,9 +212,13 @@ TEST_F(ProjectManagerEntriesTest, EmptyEntriesGoWithTheirFoldersAndOrphanedEntry
         QDir().mkpath(documents + "/" + name);
     writeFile(documents + "/.SlideshowProject00010", "a file");
     ASSERT_TRUE(QFile::link(outside, documents + "/.SlideshowProject00011"));
+    // A project that no entry lists, as every earlier project is to the open project's manager.
+    writeFile(documents + "/.SlideshowProject00012/SlideshowProject.dat", "archive");
     SlideshowProjectManager::deleteIsolationFolder();
-    EXPECT_EQ(documentsEntries(), (QStringList{".SlideshowProject00001", ".SlideshowProject00010",
-                                               ".SlideshowProject123", ".SlideshowProjectX", "Taxes"}));
+    EXPECT_EQ(documentsEntries(),
+              (QStringList{".SlideshowProject00001", ".SlideshowProject00010", ".SlideshowProject00012",
+                           ".SlideshowProject123", ".SlideshowProjectX", "Taxes"}));
+    EXPECT_TRUE(QFileInfo(documents + "/.SlideshowProject00012/SlideshowProject.dat").isFile());
     EXPECT_TRUE(QFileInfo(witness).isFile());
 }
 
