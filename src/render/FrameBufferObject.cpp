@@ -64,8 +64,7 @@ QSize textureSize(GLuint texture) {
         return QSize();
     GLint previous = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    platform::gl::drainErrors();
     glBindTexture(GL_TEXTURE_2D, texture);
     GLint w = 0, h = 0;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/CancellableWait.h"
 #include "platform/gl/Context.h"
+#include "platform/gl/GlError.h"
 #include "render/FramePipeQueue.h"
 
 #include <pthread.h>
@@ -124,8 +125,7 @@ bool FrameReadBack::read(const Job& job) {
         fail(queue.errorString());
         return false;
     }
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    platform::gl::drainErrors();
     // Framebuffers are not shared between contexts: this one reads the drawing context's texture. Made for
     // each frame, as a cached one could outlive its texture and read another that took its name.
     GLuint framebuffer = 0;

@@ -117,8 +117,7 @@ bool RGBConverterObject::convert_old(unsigned char* buffer, qint64 size) {
 bool RGBConverterObject::readTargetAsItIs(unsigned char* into) {
     if (directReadFails)
         return false;
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    platform::gl::drainErrors();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fboOffScreen()->framebufferName());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, nWidth(), nHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, into);
