@@ -132,6 +132,8 @@ bool DVDCommand::notifyVideoInfoEditDone() {
         return false;
     if (!buildMenuSlides(tr_(kTooFewSlides)) || !createDVDMenuAndSlideshowMPEGIIFile()) {
         project->setEncodingSlideshow(false);
+        if (currentStage == Stage::Idle)
+            setBurnObject(nullptr); // the run never began: its drive, and an image's partial file, go
         return false;
     }
     dialogs.runExportProgressModal();
@@ -584,6 +586,10 @@ void DVDCommand::endCommand(const QString& alertText) {
     currentStage = Stage::Idle;
     if (const auto project = SlideshowProject::currentMainProject())
         project->setEncodingSlideshow(false);
+    // The drive goes with the run: a recorder is free for others again, and an image file's partial file,
+    // which only a finished burn puts in place, is removed.
+    if (discRun)
+        setBurnObject(nullptr);
     if (discRun && commandKind == Encode::Disc)
         deleteRunFiles();
     else if (discRun && commandKind == Encode::AuthoringOnly) // the stream was the user's: it stays

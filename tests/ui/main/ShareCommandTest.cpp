@@ -277,6 +277,44 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     expectPlaybackBack();
 }
 
+// A DVD run into a disc image file that ends before its burn (cancelled while encoding, or refused for too
+// few slides) lets the image's drive go: the folder holds the earlier image as it was, and no hidden partial
+// file of the run stays beside it.
+TEST_F(ShareExportTest, ADVDRunThatEndsBeforeItsBurnLeavesTheImagesFolderAsItWas) {
+    struct Case {
+        const char* name;
+        int slides;
+        bool cancelWhileEncoding;
+    };
+    for (const Case& run : {Case{"cancelled while encoding", 3, true}, Case{"too few slides", 2, false}}) {
+        SCOPED_TRACE(run.name);
+        useShortSlides(run.slides);
+        const QString folder = dir.file(QStringLiteral("images %1").arg(run.slides));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString image = folder + "/disc.iso";
+        model_test::writeFile(image, "an earlier image");
+        QString error;
+        dialogs.burnSetupAnswers = {platform::disc::DiscDrive::openImageFile(image, &error)};
+        ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
+        controller->BurnDVDButtonClicked();
+        if (run.cancelWhileEncoding) {
+            ASSERT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Encoding)
+                << qPrintable(dialogs.alertText());
+            controller->exportProgressWC()->cancelButtonClicked();
+            ASSERT_TRUE(test_support::spinUntil(
+                [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 60000));
+        } else {
+            EXPECT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Idle);
+            EXPECT_FALSE(dialogs.alerts.empty()) << "the run says why it did not start";
+        }
+        dialogs.burnSetupAnswers.clear();
+        scheduler->advance(0.0);
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"disc.iso"});
+        EXPECT_EQ(test_support::readBytes(image), "an earlier image");
+        dialogs.alerts.clear();
+    }
+}
+
 // The window's DVD commands without a menu item: the show's stream alone under its own progress window, and a
 // picked stream to author, which a cancelled open panel leaves at that.
 TEST_F(ShareExportTest, ADVDSlideshowStreamAloneAndAPickedStreamToAuthorAreTheWindowsCommandsToo) {
