@@ -52,16 +52,6 @@ struct Listener {
     platform::ObserverHandle progress, finished;
 };
 
-bool waitForFile(const QString& path) {
-    for (int i = 0; i < 1000 && !QFileInfo::exists(path); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return QFileInfo::exists(path);
-}
-
-QByteArray quoted(const QString& path) {
-    return "\"" + QFile::encodeName(path) + "\"";
-}
-
 // A stand-in dvdauthor: records its VIDEO_FORMAT, runs `body`, and with `writeIndex` authors an empty
 // VIDEO_TS.IFO into the folder after "-o".
 QByteArray fakeAuthor(const QString& marker, const QByteArray& body, bool writeIndex) {

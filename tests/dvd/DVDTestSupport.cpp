@@ -7,10 +7,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QSet>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace dvd_test {
 
@@ -176,6 +180,16 @@ QByteArray extractFromIso(const QString& imagePath, const QString& isoPath) {
     EXPECT_TRUE(runProgram(QStringLiteral("isoinfo"), {"-i", imagePath, "-x", isoPath}, &output, &error))
         << qPrintable(error);
     return output;
+}
+
+QByteArray quoted(const QString& path) {
+    return "\"" + QFile::encodeName(path) + "\"";
+}
+
+bool waitForFile(const QString& path) {
+    for (int i = 0; i < 1000 && !QFileInfo::exists(path); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return QFileInfo::exists(path);
 }
 
 int distinctColours(const QImage& image) {

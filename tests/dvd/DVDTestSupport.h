@@ -55,6 +55,11 @@ QByteArray extractFromIso(const QString& imagePath, const QString& isoPath);
 // Distinct RGBA values of a picture.
 int distinctColours(const QImage& image);
 
+// A path in double quotes, for the script of a stand-in tool.
+QByteArray quoted(const QString& path);
+// Waits up to ten seconds for a file that a stand-in tool makes once it has come that far; whether it came.
+bool waitForFile(const QString& path);
+
 using FakeTools = test_support::FakeTools;
 
 } // namespace dvd_test

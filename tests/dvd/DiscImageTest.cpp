@@ -6,6 +6,7 @@
 #include "dvd/MyBurnObject.h"
 #include "platform/disc/DiscDrive.h"
 #include "support/RecordingDialogs.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,23 +15,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <thread>
+#include <chrono>
 
 using namespace dvd_test;
 using platform::disc::BurnOutcome;
 using platform::disc::BurnResult;
 using platform::disc::DiscDrive;
+using test_support::readBytes;
 
 namespace {
-
-QByteArray quoted(const QString& path) {
-    return "\"" + QFile::encodeName(path) + "\"";
-}
-
-QByteArray fileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // One authored folder for the whole suite: authoring it takes a moment.
 class DiscImageTest : public ::testing::Test {
@@ -48,17 +41,23 @@ protected:
         return drive;
     }
 
+    // A burn of the folder, labelled "Corvanta", onto the pseudo-drive.
+    std::unique_ptr<MyBurnObject> burnObject(const QString& source, std::shared_ptr<DiscDrive> drive = {}) {
+        QDir().mkpath(dir.file("tmp"));
+        auto burner = std::make_unique<MyBurnObject>(dir.file("tmp"));
+        burner->setStrInputDVDFolder(source);
+        burner->setStrDVDLabel("Corvanta");
+        burner->setBurnObject(drive ? drive : pseudoDrive());
+        return burner;
+    }
+
     // Burns the folder into the pseudo-drive's file and answers the outcome.
     BurnResult burn(const QString& source, DVDStepError* error = nullptr, bool* started = nullptr) {
-        MyBurnObject burner(dir.file("tmp"));
-        QDir().mkpath(dir.file("tmp"));
-        burner.setStrInputDVDFolder(source);
-        burner.setStrDVDLabel("Corvanta");
-        burner.setBurnObject(pseudoDrive());
-        const bool began = burner.BurnDisc(error);
+        const auto burner = burnObject(source);
+        const bool began = burner->BurnDisc(error);
         if (started)
             *started = began;
-        return began ? burner.wait() : BurnResult{};
+        return began ? burner->wait() : BurnResult{};
     }
 
     static inline std::unique_ptr<TempDir> shared;
@@ -96,63 +95,52 @@ TEST_F(DiscImageTest, BothRunsGetTheirArgumentsAndLocale) {
     tools.add("mkisofs", "echo \"$LC_ALL|$*\" >> " + quoted(dir.file("calls")) +
                              "\nif [ \"$1\" = -print-size ]; then echo 2; else head -c 4096 /dev/zero; fi");
     ASSERT_EQ(burn("/some/folder").outcome, BurnOutcome::Succeeded);
-    EXPECT_EQ(fileBytes(dir.file("calls")), "en_US.UTF-8|-print-size -V Corvanta -f -dvd-video /some/folder\n"
+    EXPECT_EQ(readBytes(dir.file("calls")), "en_US.UTF-8|-print-size -V Corvanta -f -dvd-video /some/folder\n"
                                             "en_US.UTF-8|-V Corvanta -f -dvd-video /some/folder\n");
 }
 
 TEST_F(DiscImageTest, ImageIsStreamedIntoThePseudoDriveAndReadsBack) {
     ASSERT_FALSE(folder.isEmpty());
-    MyBurnObject burner(dir.file("tmp"));
-    QDir().mkpath(dir.file("tmp"));
-    burner.setStrInputDVDFolder(folder);
-    burner.setStrDVDLabel("Corvanta");
-    burner.setBurnObject(pseudoDrive());
+    const auto burner = burnObject(folder);
     std::atomic<double> lastFraction{0};
     std::atomic<int> finishedCalls{0};
-    burner.setProgressHandler([&](const platform::disc::BurnProgress& p) { lastFraction = p.fraction; });
-    burner.setFinishedHandler([&](const BurnResult&) { ++finishedCalls; });
+    burner->setProgressHandler([&](const platform::disc::BurnProgress& p) { lastFraction = p.fraction; });
+    burner->setFinishedHandler([&](const BurnResult&) { ++finishedCalls; });
     DVDStepError error;
-    ASSERT_TRUE(burner.BurnDisc(&error)) << qPrintable(error.message());
-    const BurnResult result = burner.wait();
+    ASSERT_TRUE(burner->BurnDisc(&error)) << qPrintable(error.message());
+    const BurnResult result = burner->wait();
     ASSERT_EQ(result.outcome, BurnOutcome::Succeeded) << qPrintable(result.message);
     EXPECT_TRUE(result.verified);
     EXPECT_EQ(finishedCalls, 1);
     EXPECT_DOUBLE_EQ(lastFraction, 1.0);
     const QString image = dir.file("disc.img");
-    EXPECT_EQ(QFileInfo(image).size(), burner.trackBlocks() * 2048);
+    EXPECT_EQ(QFileInfo(image).size(), burner->trackBlocks() * 2048);
     const IsoListing listing = listIso(image);
     EXPECT_EQ(listing.volumeId, "Corvanta");
     for (const char* name :
          {"/VIDEO_TS/VIDEO_TS.IFO;1", "/VIDEO_TS/VTS_01_0.IFO;1", "/VIDEO_TS/VTS_01_1.VOB;1"})
         EXPECT_TRUE(listing.files.contains(name)) << name;
     EXPECT_EQ(extractFromIso(image, "/VIDEO_TS/VTS_01_1.VOB;1"),
-              fileBytes(folder + "/VIDEO_TS/VTS_01_1.VOB"));
+              readBytes(folder + "/VIDEO_TS/VTS_01_1.VOB"));
     EXPECT_TRUE(QDir(dir.file("tmp")).isEmpty()); // the image's FIFO is gone
 }
 
 TEST_F(DiscImageTest, ATestBurnStreamsTheImageAndWritesNothing) {
     ASSERT_FALSE(folder.isEmpty());
     const QString image = dir.file("disc.img");
-    QFile old(image);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(4 * 2048, 'o'));
-    old.close();
-    MyBurnObject burner(dir.file("tmp"));
-    QDir().mkpath(dir.file("tmp"));
-    burner.setStrInputDVDFolder(folder);
-    burner.setStrDVDLabel("Corvanta");
+    ASSERT_TRUE(test_support::writeBytes(image, QByteArray(4 * 2048, 'o')));
     auto drive = pseudoDrive();
     ASSERT_TRUE(drive);
     drive->setTestBurn(true);
-    burner.setBurnObject(drive);
+    const auto burner = burnObject(folder, drive);
     DVDStepError error;
-    ASSERT_TRUE(burner.BurnDisc(&error)) << qPrintable(error.message());
-    const BurnResult result = burner.wait();
+    ASSERT_TRUE(burner->BurnDisc(&error)) << qPrintable(error.message());
+    const BurnResult result = burner->wait();
     ASSERT_EQ(result.outcome, BurnOutcome::Succeeded) << qPrintable(result.message);
     EXPECT_TRUE(result.simulated);
     EXPECT_FALSE(result.verified) << "nothing was written that could be read back";
-    EXPECT_GT(burner.trackBlocks(), 4);
-    EXPECT_EQ(fileBytes(image), QByteArray(4 * 2048, 'o'));
+    EXPECT_GT(burner->trackBlocks(), 4);
+    EXPECT_EQ(readBytes(image), QByteArray(4 * 2048, 'o'));
     EXPECT_TRUE(QDir(dir.file("tmp")).isEmpty());
 }
 
@@ -191,7 +179,7 @@ TEST_F(DiscImageTest, StreamThatEndsEarlyFailsTheBurn) {
     EXPECT_EQ(result.outcome, BurnOutcome::Failed);
     EXPECT_TRUE(result.message.contains("10 of 64")) << qPrintable(result.message);
     // The rest of the track is zeros, never stale memory.
-    const QByteArray image = fileBytes(dir.file("disc.img"));
+    const QByteArray image = readBytes(dir.file("disc.img"));
     if (image.size() > 20480) {
         EXPECT_EQ(image.mid(20480).count('\0'), image.size() - 20480);
     }
@@ -221,20 +209,15 @@ TEST_F(DiscImageTest, CancelStopsTheStreamingRun) {
     tools.add("mkisofs",
               "if [ \"$1\" = -print-size ]; then echo 100000; else head -c 1048576 /dev/zero; touch " +
                   quoted(dir.file("streaming")) + "; exec sleep 30; fi");
-    MyBurnObject burner(dir.file("tmp"));
-    QDir().mkpath(dir.file("tmp"));
-    burner.setStrInputDVDFolder(folder);
-    burner.setStrDVDLabel("Corvanta");
-    burner.setBurnObject(pseudoDrive());
-    ASSERT_TRUE(burner.BurnDisc());
-    for (int i = 0; i < 1000 && !QFileInfo::exists(dir.file("streaming")); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const auto burner = burnObject(folder);
+    ASSERT_TRUE(burner->BurnDisc());
+    waitForFile(dir.file("streaming"));
     const auto start = std::chrono::steady_clock::now();
-    burner.cancel();
-    const BurnResult result = burner.wait();
+    burner->cancel();
+    const BurnResult result = burner->wait();
     EXPECT_EQ(result.outcome, BurnOutcome::Cancelled) << qPrintable(result.message);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    EXPECT_FALSE(burner.burning());
+    EXPECT_FALSE(burner->burning());
 }
 
 namespace {
@@ -247,10 +230,10 @@ protected:
 
     void SetUp() override {
         QDir().mkpath(dir.file("tmp"));
-        QFile earlier(image());
-        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-        earlier.write("an earlier image");
+        writeEarlierImage();
     }
+
+    void writeEarlierImage() const { ASSERT_TRUE(test_support::writeBytes(image(), "an earlier image")); }
 
     QString image() const { return dir.file("Trip.iso"); }
 
@@ -310,21 +293,18 @@ TEST_F(ImageFileBurnTest, TheImageFileIsReplacedOnlyByABurnThatCompleted) {
         DVDStepError error;
         ASSERT_TRUE(burner->BurnDisc(&error)) << qPrintable(error.message());
         if (c.cancel) {
-            for (int i = 0; i < 1000 && !QFileInfo::exists(dir.file("streaming")); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            EXPECT_EQ(fileBytes(image()), "an earlier image") << "written at the name while burning";
+            waitForFile(dir.file("streaming"));
+            EXPECT_EQ(readBytes(image()), "an earlier image") << "written at the name while burning";
             burner->cancel();
         }
         const BurnResult result = burner->wait();
         EXPECT_EQ(result.outcome, c.outcome) << qPrintable(result.message);
-        EXPECT_EQ(fileBytes(image()), c.outcome == BurnOutcome::Succeeded ? QByteArray(kBlocks * 2048, '\0')
+        EXPECT_EQ(readBytes(image()), c.outcome == BurnOutcome::Succeeded ? QByteArray(kBlocks * 2048, '\0')
                                                                           : QByteArray("an earlier image"));
         EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
         burner.reset();
         EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
-        QFile earlier(image());
-        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-        earlier.write("an earlier image");
+        writeEarlierImage();
     }
 }
 
@@ -377,7 +357,7 @@ TEST_F(ImageFileBurnTest, AnISOFileIsReplacedOnlyByARunThatCompleted) {
         DVDStepError error;
         EXPECT_EQ(iso.BuildISO(&error), c.built) << qPrintable(error.message());
         EXPECT_EQ(error.step, c.built ? QString() : QString("mkisofs"));
-        EXPECT_EQ(fileBytes(image()), c.built ? "a new image" : "an earlier image");
+        EXPECT_EQ(readBytes(image()), c.built ? "a new image" : "an earlier image");
         EXPECT_TRUE(leftBeside().isEmpty()) << qPrintable(leftBeside().join(", "));
     }
 }
@@ -391,7 +371,7 @@ TEST_F(ImageFileBurnTest, TheEarlierStartAsksForTheDriveAndBurnsOnTheOneChosen) 
     EXPECT_FALSE(cancelled->BurnDisc_old());
     EXPECT_EQ(window.burnSetups, 1);
     EXPECT_EQ(cancelled->burnObject(), nullptr);
-    EXPECT_EQ(fileBytes(image()), "an earlier image");
+    EXPECT_EQ(readBytes(image()), "an earlier image");
 
     auto chosen = burnObject();
     auto drive = imageDrive();
@@ -402,7 +382,7 @@ TEST_F(ImageFileBurnTest, TheEarlierStartAsksForTheDriveAndBurnsOnTheOneChosen) 
     EXPECT_EQ(chosen->mainBurnWindow(), &window);
     EXPECT_EQ(chosen->burnObject(), drive);
     EXPECT_EQ(chosen->wait().outcome, BurnOutcome::Succeeded);
-    EXPECT_EQ(fileBytes(image()), QByteArray(kBlocks * 2048, '\0'));
+    EXPECT_EQ(readBytes(image()), QByteArray(kBlocks * 2048, '\0'));
 
     MyBurnObject windowless;
     EXPECT_FALSE(windowless.BurnDisc_old(&error));
@@ -426,7 +406,7 @@ TEST_F(OriginalFileListTest, ListsEveryOriginalPhotoForAPhotosFolderOfTheDisc) {
     ASSERT_EQ(list, temporary + "/orginal.lst") << qPrintable(error.message());
     EXPECT_EQ(creator.strOriginalFileList(), list);
     // In order; "=" and "\\" escaped as path lists want; a name that would break its line left out.
-    EXPECT_EQ(fileBytes(list), "Photos/beach.jpg=/home/someone/Pictures/beach.jpg\n"
+    EXPECT_EQ(readBytes(list), "Photos/beach.jpg=/home/someone/Pictures/beach.jpg\n"
                                "Photos/a\\=b\\\\c.jpg=/home/someone/a\\=b\\\\c.jpg\n"
                                "Photos/pier.png=/home/someone/Pictures/pier.png\n");
     EXPECT_FALSE(QFileInfo::exists(QDir::home().filePath("orginal.lst")))

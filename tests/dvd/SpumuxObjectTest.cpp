@@ -34,12 +34,6 @@ QStringList attributeValues(const QString& xml, const QString& element, const QS
     return values;
 }
 
-bool waitForFile(const QString& path) {
-    for (int i = 0; i < 500 && !QFileInfo::exists(path); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return QFileInfo::exists(path);
-}
-
 class SpumuxObjectTest : public ::testing::Test {
 protected:
     // A project whose temporary folder has XML's special characters in its name.
