@@ -25,6 +25,16 @@
 using namespace dvd_command_test;
 using platform::disc::MediaInfo;
 using platform::disc::MediaProfile;
+using test_support::readBytes;
+
+namespace {
+
+// The start of a stand-in ffmpeg: `$video` is the first input it is given (the frames' pipe), and `$a`, once
+// the loop is done, the last argument (where it writes).
+const QByteArray kFFmpegInputs =
+    "for a; do if [ \"$prev\" = -i ] && [ -z \"$video\" ]; then video=$a; fi; prev=$a; done\n";
+
+} // namespace
 
 TEST(DVDCommandSetUp, OnlyTheFourWritableDVDsAreSuitable) {
     EXPECT_TRUE(DVDCommand::deviceCouldBeTarget({}));
@@ -327,10 +337,8 @@ TEST_F(DVDCommandTest, ACancelWhileOneStepHandsOverToTheNextEndsTheCommand) {
 TEST_F(DVDCommandTest, TheShowsStreamAloneIsMadeAndKeptWithoutMenuAuthoringOrBurn) {
     dvd_test::FakeTools tools;
     // Reads every frame of the pipe, notes where it writes, and writes a stream of one byte there.
-    tools.add("ffmpeg",
-              "for a; do if [ \"$prev\" = -i ] && [ -z \"$video\" ]; then video=$a; fi; prev=$a; done\n"
-              "echo \"$a\" >> " +
-                  QFile::encodeName(folder.file("runs")) + "\ncat \"$video\" > /dev/null\nprintf x > \"$a\"");
+    tools.add("ffmpeg", kFFmpegInputs + "echo \"$a\" >> " + QFile::encodeName(folder.file("runs")) +
+                            "\ncat \"$video\" > /dev/null\nprintf x > \"$a\"");
     useSlides(3);
     NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});
     ASSERT_TRUE(command->createDVDMPEGIIFile()) << qPrintable(dialogs.alertText());
@@ -341,9 +349,7 @@ TEST_F(DVDCommandTest, TheShowsStreamAloneIsMadeAndKeptWithoutMenuAuthoringOrBur
     EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 1);
     const QString encoded = project->strEncodingVideoFilePath(QSizeF(960, 540));
     const QString stream = encoded.left(encoded.lastIndexOf('.')) + ".mpg";
-    QFile runs(folder.file("runs"));
-    ASSERT_TRUE(runs.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(runs.readAll()), stream + "\n") << "one run, for the show";
+    EXPECT_EQ(QString::fromUtf8(readBytes(folder.file("runs"))), stream + "\n") << "one run, for the show";
     EXPECT_EQ(QFileInfo(stream).size(), 1) << "the stream is the caller's";
     EXPECT_TRUE(menuFrames().isEmpty());
     EXPECT_TRUE(manager->dvdMenuSlideArray().empty());
@@ -411,12 +417,10 @@ TEST_F(DVDCommandTest, AMenuPassUnderAFramedThemeDrawsTheMenuOnItsOwnBlurredBack
         const QString captured = folder.file(QStringLiteral("frame%1.bgra").arg(c.themeID));
         dvd_test::FakeTools tools;
         // Keeps one frame of the pipe and reads the rest.
-        tools.add("ffmpeg",
-                  "for a; do if [ \"$prev\" = -i ] && [ -z \"$video\" ]; then video=$a; fi; prev=$a; done\n"
-                  "{ head -c " +
-                      QByteArray::number(kFrameBytes * kKept) + " > /dev/null; head -c " +
-                      QByteArray::number(kFrameBytes) + " > " + QFile::encodeName(captured) +
-                      "; cat > /dev/null; } < \"$video\"\nprintf x > \"$a\"");
+        tools.add("ffmpeg", kFFmpegInputs + "{ head -c " + QByteArray::number(kFrameBytes * kKept) +
+                                " > /dev/null; head -c " + QByteArray::number(kFrameBytes) + " > " +
+                                QFile::encodeName(captured) +
+                                "; cat > /dev/null; } < \"$video\"\nprintf x > \"$a\"");
         useSlides(3);
         project->themeManger()->setCurrentThemeID(c.themeID);
         director->initForNewProject(); // the player takes the project's theme
@@ -424,9 +428,7 @@ TEST_F(DVDCommandTest, AMenuPassUnderAFramedThemeDrawsTheMenuOnItsOwnBlurredBack
         ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
         ASSERT_TRUE(commandEnds());
         EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
-        QFile file(captured);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = readBytes(captured);
         ASSERT_EQ(bytes.size(), kFrameBytes);
         const QImage frame =
             QImage(reinterpret_cast<const uchar*>(bytes.constData()), kWidth, kHeight, QImage::Format_ARGB32);
