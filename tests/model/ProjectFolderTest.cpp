@@ -211,9 +211,7 @@ TEST_F(MovieMoveTest, TheMovieInTheProjectFolderIsCopiedOut) {
     QString error;
     const QString target = SlideshowProject::copyEncodedMovieFileForExport_Bundle(&error);
     EXPECT_EQ(target, home + "/Out/Holiday-1.mp4") << error.toStdString();
-    QFile copied(target);
-    ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copied.readAll(), "bundled movie");
+    EXPECT_EQ(model_test::bytesOf(target), "bundled movie");
     EXPECT_TRUE(QFileInfo::exists(bundled)) << "copied, not moved";
     EXPECT_TRUE(QFileInfo::exists(encoded)) << "the other place is not touched";
 
