@@ -32,9 +32,13 @@ const QString kErrorTitle = QStringLiteral("ERROR");
 constexpr int kRevealTimeoutMs = 2000;
 
 // An alert window is titled with the program's name: its heading already says what it is about, and a
-// sentence in the title bar only comes out cut short.
+// sentence in the title bar only comes out cut short. A short heading would make the window as narrow as
+// itself, its text a column of a few words and its title cut too: its lines hold some forty characters.
 void titleAlert(QMessageBox& alert) {
     alert.setWindowTitle(QStringLiteral("Vistrelle"));
+    constexpr int kReadableCharacters = 40;
+    if (auto* heading = alert.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        heading->setMinimumWidth(kReadableCharacters * heading->fontMetrics().averageCharWidth());
 }
 
 } // namespace

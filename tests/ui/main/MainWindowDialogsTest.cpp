@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -57,5 +59,51 @@ TEST(MainWindowDialogs, AnErrorAlertShowsItsMessageAboveTheWordError) {
         EXPECT_EQ(alerts[0]->windowTitle(), "Vistrelle") << "the heading says what it is about";
         alerts[0]->close(); // it deletes itself
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// A short heading over a longer text still makes an alert wide enough to read: the text runs in lines of some
+// forty characters rather than a narrow column, and the title bar has room for the program's name.
+TEST(MainWindowDialogs, AnAlertWithAShortHeadingIsWideEnoughToRead) {
+    QWidget window;
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    const QString heading = "Sign In Failed";
+    const QString text = "The sign-in window was closed before the sign-in ended.";
+    const auto lineWidth = [](const QWidget& alert) { return 40 * alert.fontMetrics().averageCharWidth(); };
+    const auto textLines = [](const QMessageBox& alert) {
+        const auto* label = alert.findChild<QLabel*>("qt_msgbox_informativelabel");
+        if (!label)
+            return 0;
+        const QRect text = label->fontMetrics().boundingRect(
+            QRect(0, 0, label->contentsRect().width(), 10000), Qt::TextWordWrap, label->text());
+        return text.height() / label->fontMetrics().lineSpacing();
+    };
+
+    dialogs.showAlertSheet(heading, text, "OK");
+    const QList<QMessageBox*> sheets = window.findChildren<QMessageBox*>();
+    ASSERT_EQ(sheets.size(), 1);
+    QMessageBox& sheet = *sheets[0];
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    EXPECT_GE(sheet.width(), lineWidth(sheet));
+    EXPECT_LE(textLines(sheet), 2) << "the text is laid out in a column " << sheet.width() << " wide";
+    sheet.close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    for (const bool question : {false, true}) {
+        int width = 0, minimum = 0, lines = 0;
+        QTimer::singleShot(0, [&] {
+            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                width = shown->width();
+                minimum = lineWidth(*shown);
+                lines = textLines(*shown);
+                shown->close();
+            }
+        });
+        if (question)
+            dialogs.runQuestionAlert(heading, text, "Retry", "Cancel");
+        else
+            dialogs.runModalAlert(heading, text);
+        EXPECT_GE(width, minimum) << (question ? "question" : "alert");
+        EXPECT_LE(lines, 2) << (question ? "question" : "alert") << ", " << width << " wide";
     }
 }
