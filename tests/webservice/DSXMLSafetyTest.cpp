@@ -49,9 +49,6 @@ TEST(DSXMLSafety, NetworkEntitiesAndDocumentTypesAreNeverFetched) {
     test_support::LocalListener listener;
     ASSERT_GT(listener.port(), 0);
     const QString url = listener.url("x");
-    const auto contacted = [&] {
-        return test_support::spinUntil([&] { return listener.connections() > 0; }, 200);
-    };
     const QString documents[] = {
         QStringLiteral("<!DOCTYPE r [<!ENTITY e SYSTEM '%1'>]><r>&e;</r>").arg(url),
         QStringLiteral("<!DOCTYPE r SYSTEM '%1'><r>&e;</r>").arg(url),
@@ -60,7 +57,8 @@ TEST(DSXMLSafety, NetworkEntitiesAndDocumentTypesAreNeverFetched) {
     };
     for (const QString& document : documents)
         rootText(document);
-    EXPECT_FALSE(contacted());
+    test_support::spinFor(200);
+    EXPECT_EQ(listener.connections(), 0);
 
     // The listener does notice a connection.
     const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -69,7 +67,7 @@ TEST(DSXMLSafety, NetworkEntitiesAndDocumentTypesAreNeverFetched) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(quint16(listener.port()));
     ASSERT_EQ(::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_TRUE(contacted());
+    EXPECT_TRUE(test_support::spinUntil([&] { return listener.connections() > 0; }));
     ::close(probe);
 }
 
