@@ -95,7 +95,9 @@ QString SlideshowProjectManagerItem::videoOutputRelativePath_Ver230(const QSizeF
 
 QStringList SlideshowProjectManagerItem::videoOutputFileExistArray() const {
     const QString prefix = videoOutputFileNamePrefix();
-    if (prefix.isEmpty())
+    // Title and folder name may come from a received archive: only an entry's own numbered folder makes
+    // names that none of the user's own movies bear ("Holiday" in "2019" would be "Holiday-2019-720p.MOV").
+    if (prefix.isEmpty() || !SlideshowProjectManager::isEntryFolderName(strProjectShortFolderName()))
         return {};
     // Only names this entry's movies are given: a looser match (any name beginning with the prefix, or
     // holding the middle part) would take in another entry's movies and the user's own.

@@ -42,7 +42,8 @@ public:
     QString videoOutputFullPath_Ver230(const QSizeF& size) const;
     QString videoOutputRelativePath_Ver230(const QSizeF& size) const;
     // The entry's movies in the Documents folder, by name: "<prefix>-<height>p.MOV"; when there is none,
-    // those of an earlier title, "<anything>-<middle part>-<height>p.MOV". Empty without a prefix.
+    // those of an earlier title, "<anything>-<middle part>-<height>p.MOV". Empty without a prefix, and for
+    // a folder name that is not one entries are given (SlideshowProjectManager::isEntryFolderName).
     QStringList videoOutputFileExistArray() const;
     // Removes those movies (a link is removed, never followed); true when every one went or there was
     // none.

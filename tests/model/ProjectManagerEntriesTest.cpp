@@ -172,6 +172,19 @@ TEST_F(ProjectManagerEntriesTest, AnEntrysMoviesAreOnlyThoseNamedAfterIt) {
     EXPECT_TRUE(entry->deleteOutputVideoFile()) << "nothing to remove";
 }
 
+// Title and folder name as a received archive may give them, chosen to match movies of the user's: an entry
+// whose folder is not an entry's own has no movies, and deleting it or renaming it takes none.
+TEST_F(ProjectManagerEntriesTest, AnEntryWhoseFolderIsNoEntryFolderHasNoMovies) {
+    const QStringList usersMovies = {"Holiday-2019-720p.MOV", "Beach-2019-1080p.MOV"};
+    for (const QString& name : usersMovies)
+        writeFile(documents + "/" + name, "the user's");
+    const auto entry = onlyEntry("2019", "Holiday");
+    EXPECT_TRUE(entry->videoOutputFileExistArray().isEmpty());
+    entry->setStrProjectTitle("Walk");
+    EXPECT_TRUE(manager()->deleteProject(0));
+    EXPECT_EQ(documentsEntries(), (QStringList{"Beach-2019-1080p.MOV", "Holiday-2019-720p.MOV"}));
+}
+
 TEST_F(ProjectManagerEntriesTest, MoviesOfAnEarlierTitleAreFoundByTheFoldersNumber) {
     writeFile(documents + "/Old-00001-720p.MOV");
     writeFile(documents + "/Old-00002-720p.MOV");
