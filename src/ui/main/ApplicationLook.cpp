@@ -1,7 +1,9 @@
 #include "ui/main/ApplicationLook.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QProxyStyle>
+#include <QStyleOption>
 
 namespace application_look {
 
@@ -17,6 +19,27 @@ public:
         if (hint == SH_EtchDisabledText)
             return 0;
         return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+    // The flat style edges a check box or radio button in a shade of the surface it stands on, which on the
+    // dark surfaces (and the near-black call-outs) leaves the box all but invisible: it gets an edge of the
+    // palette's light bevel colour, which sinks with the rest when the control is disabled.
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        if (element != PE_IndicatorCheckBox && element != PE_IndicatorRadioButton)
+            return;
+        const QPalette::ColorGroup group =
+            option->state & State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(option->palette.color(group, QPalette::Light), 1.0));
+        painter->setBrush(Qt::NoBrush);
+        const QRectF edge = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (element == PE_IndicatorRadioButton)
+            painter->drawEllipse(edge);
+        else
+            painter->drawRoundedRect(edge, 1.5, 1.5);
+        painter->restore();
     }
 };
 

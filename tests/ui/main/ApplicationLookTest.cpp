@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 
 #include <gtest/gtest.h>
@@ -66,6 +67,36 @@ TEST_F(ApplicationLookTest, EveryDisabledControlReadsDimmerThanItsEnabledForm) {
         const double disabled = markContrast(drawn(*control, false));
         EXPECT_LT(disabled, 0.75 * enabled) << name << ": enabled " << enabled << ", disabled " << disabled;
     }
+}
+
+// An unticked box, with no title beside it, on the window's grey and on the near-black of a call-out: the
+// box itself must show where a click would tick it (a box edged in a shade of the surface stands out by
+// about 10), and show less when disabled.
+TEST_F(ApplicationLookTest, AnUntickedBoxStandsOutFromTheSurfaceItIsOn) {
+    const std::pair<const char*, std::function<QAbstractButton*(QWidget*)>> boxes[] = {
+        {"check box", [](QWidget* surface) { return new QCheckBox(surface); }},
+        {"radio button", [](QWidget* surface) { return new QRadioButton(surface); }},
+    };
+    for (const QColor colour : {application_look::kWindowGrey, QColor(25, 25, 25)})
+        for (const auto& [name, make] : boxes) {
+            QWidget surface;
+            QPalette palette = surface.palette();
+            palette.setColor(QPalette::Window, colour);
+            surface.setPalette(palette);
+            surface.setAutoFillBackground(true);
+            QAbstractButton* box = make(&surface); // the surface owns it
+            box->resize(box->sizeHint());
+            surface.resize(box->size());
+            const auto drawnWith = [&](bool enabled) {
+                box->setEnabled(enabled);
+                return surface.grab().toImage();
+            };
+            const double enabled = markContrast(drawnWith(true));
+            const double disabled = markContrast(drawnWith(false));
+            EXPECT_GE(enabled, 20.0) << name << " on " << qPrintable(colour.name());
+            EXPECT_LT(disabled, 0.75 * enabled) << name << " on " << qPrintable(colour.name());
+            EXPECT_GT(disabled, 10.0) << name << " on " << qPrintable(colour.name());
+        }
 }
 
 // The items of one menu, one enabled and one not, as the menu draws them side by side.
