@@ -26,18 +26,6 @@ QColor grey(double level, double alpha) {
     return colour;
 }
 
-QColor knobColour(int tint, bool highlighted, double alpha) {
-    QColor colour;
-    if (tint == CSCircularSlider::Blue)
-        colour = highlighted ? QColor(22, 92, 196) : QColor(52, 132, 238);
-    else if (tint == CSCircularSlider::Graphite)
-        colour = highlighted ? QColor(88, 94, 104) : QColor(132, 138, 148);
-    else
-        return grey(highlighted ? 0.4 : 0.6, alpha);
-    colour.setAlphaF(float(alpha));
-    return colour;
-}
-
 // One slot per picture name, filled on first use; the widgets live on the main thread.
 QImage cachedImage(const QString& name, const QString& type) {
     static std::map<QString, QImage> cache;
@@ -371,7 +359,8 @@ void CSCircularSlider::paintEvent(QPaintEvent*) {
         return;
     }
     painter.setPen(QPen(grey(0.0, alpha), 1.0));
-    painter.setBrush(knobColour(tint(), highlighted, alpha));
+    // The tints live in the pictures: a knob drawn plainly is grey whatever the appearance.
+    painter.setBrush(grey(highlighted ? 0.4 : 0.6, alpha));
     painter.drawEllipse(knobRect);
 }
 
