@@ -1,29 +1,14 @@
 #include "ui/editing/MyListViewCell.h"
 
+#include "ui/controls/ElidingLabel.h"
+
 #include <QPainter>
 #include <QPainterPath>
-#include <QStyle>
 
 namespace {
 
 constexpr double kCornerRadius = 6.0;
 constexpr int kMargin = 6;
-
-// A one-line label that ends a text too long for it with an ellipsis instead of cutting it off; text()
-// keeps the whole of it.
-class ElidingLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        const QRect area = contentsRect();
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
-        style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(), shown,
-                              foregroundRole());
-    }
-};
 
 template <typename Label = QLabel> QLabel* darkLabel(QWidget* parent) {
     auto* label = new Label(parent); // the cell owns its parts
@@ -75,7 +60,7 @@ void MyListViewCell::paintEvent(QPaintEvent*) {
 }
 
 ThemeListViewCell::ThemeListViewCell(const QString& reusableIdentifier, QWidget* parent)
-    : MyListViewCell(reusableIdentifier, parent), description(darkLabel(this)) {
+    : MyListViewCell(reusableIdentifier, parent), description(darkLabel<ElidingLabel>(this)) {
     description->setWordWrap(true);
     description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     titleLabel()->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -30,7 +30,7 @@ private:
     QLabel* icon;
 };
 
-// The row of the theme list: the theme's icon, its name and its one-line description.
+// The row of the theme list: the theme's icon, its name and its description in the lines the row holds.
 class ThemeListViewCell : public MyListViewCell {
     Q_OBJECT
 public:

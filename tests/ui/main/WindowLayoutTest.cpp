@@ -6,6 +6,7 @@
 
 #include "ui/UiNotifications.h"
 #include "ui/controls/AWAttachedWindow.h"
+#include "ui/controls/ElidingLabel.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/controls/SDSideBar.h"
 #include "ui/editing/MyListViewCell.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
+#include <QSplitter>
 #include <QTest>
 
 using test_support::PostedNotifications;
@@ -131,6 +133,55 @@ TEST_F(WindowLayoutTest, ThemeNamesTooLongForTheSidePanelEndInAnEllipsis) {
         EXPECT_EQ(drawnOnWhite(title), drawnOnWhite(expected)) << qPrintable(title.text());
     }
     EXPECT_GT(shortened, 0) << "no theme's name is too long for the panel";
+}
+
+// With the side panel made narrow, a theme's description shows as many whole lines as its row holds, the last
+// one ending in an ellipsis when the rest does not fit: no line is drawn cut off at the row's edge.
+TEST_F(WindowLayoutTest, ThemeDescriptionsTooLongForANarrowSidePanelEndInAnEllipsisOnTheirLastWholeLine) {
+    makeController(true);
+    window->resize(1200, 800);
+    window->show();
+    QSplitter& split = *controller->outlets().splitView;
+    split.setSizes({2000, 1});
+    sideBar().cellForItem(3)->click();
+    test_support::spinFor(20);
+    int shortened = 0;
+    for (const ThemeListViewCell* cell :
+         browser().themeViewController()->findChildren<ThemeListViewCell*>()) {
+        if (!cell->isVisible())
+            continue;
+        QLabel& description = *cell->detailedText();
+        const QFontMetrics metrics = description.fontMetrics();
+        const int wholeLines = description.contentsRect().height() / metrics.lineSpacing();
+        // Ink below the last whole line is a line cut off.
+        const QImage drawn = drawnOnWhite(description);
+        for (int y = wholeLines * metrics.lineSpacing(); y < drawn.height(); ++y)
+            for (int x = 0; x < drawn.width(); ++x)
+                ASSERT_GT(qGray(drawn.pixel(x, y)), 200)
+                    << "a line is cut off at y " << y << " of " << qPrintable(description.text());
+        const auto* label = dynamic_cast<ElidingLabel*>(&description);
+        ASSERT_NE(label, nullptr);
+        const QString shown = label->shownText();
+        const QStringList lines = shown.split('\n');
+        EXPECT_LE(lines.size(), std::max(1, wholeLines));
+        for (const QString& line : lines)
+            EXPECT_LE(metrics.horizontalAdvance(line), description.contentsRect().width())
+                << qPrintable(line);
+        QString kept = QStringList(lines).join(' ');
+        if (kept.endsWith(QChar(0x2026))) {
+            ++shortened;
+            kept.chop(1);
+        }
+        EXPECT_TRUE(description.text().simplified().startsWith(kept.trimmed())) << qPrintable(shown);
+        QLabel expected(shown);
+        expected.setFont(description.font());
+        expected.setPalette(description.palette());
+        expected.setForegroundRole(description.foregroundRole());
+        expected.setAlignment(description.alignment());
+        expected.resize(description.size());
+        EXPECT_EQ(drawn, drawnOnWhite(expected)) << qPrintable(shown);
+    }
+    EXPECT_GT(shortened, 0) << "no theme's description is too long for the panel";
 }
 
 // The key a person presses for it: F11 fills the screen, and F11 again gives the window back.
