@@ -170,6 +170,22 @@ TEST_F(ClipCopyTest, TheCloseNotificationEndsTheWindowAndItsCopy) {
     EXPECT_FALSE(begun);
     EXPECT_EQ(outcome, Outcome::Cancelled);
 
+    {
+        // Closed once drawn, with its copy queued behind the drawing: that copy never begins either.
+        CopyFileProgressWindowController drawn(project);
+        drawn.setStrSrcFilePath(big);
+        drawn.setStrDstFilePath(dir.file("out/drawn.mov"));
+        drawn.show();
+        QImage picture(drawn.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.render(&picture); // drawn at once, its copy queued
+        close();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(drawn.hasStarted());
+        EXPECT_TRUE(drawn.hasFinished());
+        EXPECT_FALSE(drawn.isVisible());
+    }
+    EXPECT_TRUE(leftIn(dir.file("out")).isEmpty());
+
     CopyFileProgressWindowController window(project);
     window.show();
     window.importSourceToTempDirAndMoveItToProject(big, dir.file("out/late.mov"));
