@@ -33,12 +33,19 @@ constexpr int kRevealTimeoutMs = 2000;
 
 // An alert window is titled with the program's name: its heading already says what it is about, and a
 // sentence in the title bar only comes out cut short. A short heading would make the window as narrow as
-// itself, its text a column of a few words and its title cut too: its lines hold some forty characters.
+// itself, its text a column of a few words and its title cut too: its lines hold at least some forty
+// characters. A longer heading keeps the width the toolkit gives it, wrapped or not. Called once the texts
+// are set.
 void titleAlert(QMessageBox& alert) {
     alert.setWindowTitle(QStringLiteral("Vistrelle"));
     constexpr int kReadableCharacters = 40;
-    if (auto* heading = alert.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        heading->setMinimumWidth(kReadableCharacters * heading->fontMetrics().averageCharWidth());
+    auto* heading = alert.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!heading)
+        return;
+    const QFontMetrics metrics = heading->fontMetrics();
+    const int readable = kReadableCharacters * metrics.averageCharWidth();
+    const bool shortHeading = metrics.boundingRect(QRect(), 0, heading->text()).width() < readable;
+    heading->setMinimumWidth(shortHeading ? readable : 0);
 }
 
 } // namespace
@@ -85,7 +92,6 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
     auto* alert = new QMessageBox(window); // deletes itself when closed
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setTextFormat(Qt::PlainText);
-    titleAlert(*alert);
     if (title == kErrorTitle) {
         alert->setText(message);
         alert->setInformativeText(kErrorTitle);
@@ -93,6 +99,7 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
         alert->setText(title);
         alert->setInformativeText(message);
     }
+    titleAlert(*alert);
     alert->addButton(button, QMessageBox::AcceptRole);
     alert->setWindowModality(Qt::WindowModal);
     alert->open();
@@ -210,10 +217,10 @@ QString MainWindowDialogs::runMPEGIIOpenPanel() {
 
 void MainWindowDialogs::runModalAlert(const QString& message, const QString& informativeText) {
     QMessageBox alert(window);
-    titleAlert(alert);
     alert.setTextFormat(Qt::PlainText);
     alert.setText(message);
     alert.setInformativeText(informativeText);
+    titleAlert(alert);
     alert.setWindowModality(Qt::ApplicationModal);
     alert.addButton(tr_("OK"), QMessageBox::AcceptRole);
     alert.exec();
@@ -261,10 +268,10 @@ std::unique_ptr<QMessageBox> MainWindowDialogs::makeQuestionAlert(QWidget* paren
                                                                   const QString& otherButton) {
     auto alert = std::make_unique<QMessageBox>(parent);
     alert->setObjectName("QuestionAlert");
-    titleAlert(*alert);
     alert->setTextFormat(Qt::PlainText);
     alert->setText(message);
     alert->setInformativeText(informativeText);
+    titleAlert(*alert);
     alert->setWindowModality(Qt::ApplicationModal);
     alert->setDefaultButton(alert->addButton(defaultButton, QMessageBox::AcceptRole));
     alert->addButton(otherButton, QMessageBox::RejectRole);

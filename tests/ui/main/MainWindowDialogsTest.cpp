@@ -62,48 +62,78 @@ TEST(MainWindowDialogs, AnErrorAlertShowsItsMessageAboveTheWordError) {
     }
 }
 
-// A short heading over a longer text still makes an alert wide enough to read: the text runs in lines of some
-// forty characters rather than a narrow column, and the title bar has room for the program's name.
-TEST(MainWindowDialogs, AnAlertWithAShortHeadingIsWideEnoughToRead) {
+// What a person reads off an alert: its width, the least width that reads well (some forty characters), the
+// lines of its informative text, and the text of any label too small for what it holds (cut off).
+struct AlertReading {
+    int width = 0, readable = 0, informativeLines = 0;
+    QString cut;
+};
+
+AlertReading read(const QMessageBox& alert) {
+    AlertReading reading{alert.width(), 40 * alert.fontMetrics().averageCharWidth(), 0, QString()};
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"}) {
+        const auto* label = alert.findChild<QLabel*>(name);
+        if (!label || label->text().isEmpty())
+            continue;
+        const QRect area = label->contentsRect();
+        const QRect text = label->fontMetrics().boundingRect(
+            QRect(0, 0, area.width(), 10000), label->wordWrap() ? Qt::TextWordWrap : 0, label->text());
+        if (text.width() > area.width() || text.height() > area.height())
+            reading.cut = label->text();
+        if (QLatin1String(name) == QLatin1String("qt_msgbox_informativelabel"))
+            reading.informativeLines = text.height() / label->fontMetrics().lineSpacing();
+    }
+    return reading;
+}
+
+// Every kind of alert, with a short heading over a longer text, a long heading alone and a very long one:
+// each is wide enough to read (a short heading no longer makes the text a narrow column of a few words, nor
+// the title bar too narrow for the program's name), and no text is cut off.
+TEST(MainWindowDialogs, EveryAlertIsWideEnoughToReadAndShowsItsTextsWhole) {
     QWidget window;
     MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
-    const QString heading = "Sign In Failed";
-    const QString text = "The sign-in window was closed before the sign-in ended.";
-    const auto lineWidth = [](const QWidget& alert) { return 40 * alert.fontMetrics().averageCharWidth(); };
-    const auto textLines = [](const QMessageBox& alert) {
-        const auto* label = alert.findChild<QLabel*>("qt_msgbox_informativelabel");
-        if (!label)
-            return 0;
-        const QRect text = label->fontMetrics().boundingRect(
-            QRect(0, 0, label->contentsRect().width(), 10000), Qt::TextWordWrap, label->text());
-        return text.height() / label->fontMetrics().lineSpacing();
+    struct Case {
+        QString heading, text;
+        int mostInformativeLines;
     };
-
-    dialogs.showAlertSheet(heading, text, "OK");
-    const QList<QMessageBox*> sheets = window.findChildren<QMessageBox*>();
-    ASSERT_EQ(sheets.size(), 1);
-    QMessageBox& sheet = *sheets[0];
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
-    EXPECT_GE(sheet.width(), lineWidth(sheet));
-    EXPECT_LE(textLines(sheet), 2) << "the text is laid out in a column " << sheet.width() << " wide";
-    sheet.close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-    for (const bool question : {false, true}) {
-        int width = 0, minimum = 0, lines = 0;
-        QTimer::singleShot(0, [&] {
-            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                width = shown->width();
-                minimum = lineWidth(*shown);
-                lines = textLines(*shown);
-                shown->close();
+    const Case cases[] = {
+        {"Sign In Failed", "The sign-in window was closed before the sign-in ended.", 2},
+        {"The slideshow duration was synchronized successfully with music duration!", "", 0},
+        {QString("The following photos can not be added to project because they could not be read: ")
+             .repeated(2),
+         "", 0},
+    };
+    for (const Case& c : cases)
+        for (const char* kind : {"sheet", "alert", "question"}) {
+            SCOPED_TRACE(std::string(kind) + ": " + c.heading.toStdString());
+            AlertReading reading;
+            const auto readWhenShown = [&reading] {
+                QTimer::singleShot(0, [&reading] {
+                    if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                        reading = read(*shown);
+                        shown->close();
+                    }
+                });
+            };
+            if (QLatin1String(kind) == QLatin1String("sheet")) {
+                dialogs.showAlertSheet(c.heading, c.text, "OK");
+                const QList<QMessageBox*> sheets = window.findChildren<QMessageBox*>();
+                ASSERT_EQ(sheets.size(), 1);
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(sheets[0]));
+                reading = read(*sheets[0]);
+                sheets[0]->close();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            } else if (QLatin1String(kind) == QLatin1String("alert")) {
+                readWhenShown();
+                dialogs.runModalAlert(c.heading, c.text);
+            } else {
+                readWhenShown();
+                dialogs.runQuestionAlert(c.heading, c.text, "Retry", "Cancel");
             }
-        });
-        if (question)
-            dialogs.runQuestionAlert(heading, text, "Retry", "Cancel");
-        else
-            dialogs.runModalAlert(heading, text);
-        EXPECT_GE(width, minimum) << (question ? "question" : "alert");
-        EXPECT_LE(lines, 2) << (question ? "question" : "alert") << ", " << width << " wide";
-    }
+            EXPECT_GE(reading.width, reading.readable);
+            EXPECT_TRUE(reading.cut.isEmpty()) << "cut off: " << qPrintable(reading.cut);
+            if (c.mostInformativeLines > 0) {
+                EXPECT_LE(reading.informativeLines, c.mostInformativeLines) << reading.width << " wide";
+            }
+        }
 }
