@@ -45,6 +45,27 @@ protected:
         widget.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
         return picture;
     }
+    // What a plain label like the given one (font, colours, alignment, size) draws with the text given.
+    static QImage drawnAsPlainLabel(const QLabel& like, const QString& text) {
+        QLabel plain(text);
+        plain.setFont(like.font());
+        plain.setPalette(like.palette());
+        plain.setForegroundRole(like.foregroundRole());
+        plain.setAlignment(like.alignment());
+        plain.resize(like.size());
+        return drawnOnWhite(plain);
+    }
+    // The theme list's rows the side panel shows, once the side bar has switched to it.
+    std::vector<const ThemeListViewCell*> shownThemeRows() const {
+        sideBar().cellForItem(3)->click();
+        test_support::spinFor(20);
+        std::vector<const ThemeListViewCell*> rows;
+        for (const ThemeListViewCell* cell :
+             browser().themeViewController()->findChildren<ThemeListViewCell*>())
+            if (cell->isVisible())
+                rows.push_back(cell);
+        return rows;
+    }
     // Pictures of distinct colours in the user's Pictures folder.
     void writePictures(int count) const {
         QDir().mkpath(home + "/Pictures");
@@ -113,24 +134,13 @@ TEST_F(WindowLayoutTest, ResizesPostTheSizeButFullScreenLeavesTheViewsWhereTheyA
 TEST_F(WindowLayoutTest, ThemeNamesTooLongForTheSidePanelEndInAnEllipsis) {
     makeController(true);
     window->show();
-    sideBar().cellForItem(3)->click();
-    test_support::spinFor(20);
     int shortened = 0;
-    for (const ThemeListViewCell* cell :
-         browser().themeViewController()->findChildren<ThemeListViewCell*>()) {
-        if (!cell->isVisible())
-            continue;
+    for (const ThemeListViewCell* cell : shownThemeRows()) {
         QLabel& title = *cell->titleLabel();
         const QString shown =
             title.fontMetrics().elidedText(title.text(), Qt::ElideRight, title.contentsRect().width());
         shortened += shown != title.text();
-        QLabel expected(shown);
-        expected.setFont(title.font());
-        expected.setPalette(title.palette());
-        expected.setForegroundRole(title.foregroundRole());
-        expected.setAlignment(title.alignment());
-        expected.resize(title.size());
-        EXPECT_EQ(drawnOnWhite(title), drawnOnWhite(expected)) << qPrintable(title.text());
+        EXPECT_EQ(drawnOnWhite(title), drawnAsPlainLabel(title, shown)) << qPrintable(title.text());
     }
     EXPECT_GT(shortened, 0) << "no theme's name is too long for the panel";
 }
@@ -143,13 +153,8 @@ TEST_F(WindowLayoutTest, ThemeDescriptionsTooLongForANarrowSidePanelEndInAnEllip
     window->show();
     QSplitter& split = *controller->outlets().splitView;
     split.setSizes({2000, 1});
-    sideBar().cellForItem(3)->click();
-    test_support::spinFor(20);
     int shortened = 0;
-    for (const ThemeListViewCell* cell :
-         browser().themeViewController()->findChildren<ThemeListViewCell*>()) {
-        if (!cell->isVisible())
-            continue;
+    for (const ThemeListViewCell* cell : shownThemeRows()) {
         QLabel& description = *cell->detailedText();
         const QFontMetrics metrics = description.fontMetrics();
         const int wholeLines = description.contentsRect().height() / metrics.lineSpacing();
@@ -173,13 +178,7 @@ TEST_F(WindowLayoutTest, ThemeDescriptionsTooLongForANarrowSidePanelEndInAnEllip
             kept.chop(1);
         }
         EXPECT_TRUE(description.text().simplified().startsWith(kept.trimmed())) << qPrintable(shown);
-        QLabel expected(shown);
-        expected.setFont(description.font());
-        expected.setPalette(description.palette());
-        expected.setForegroundRole(description.foregroundRole());
-        expected.setAlignment(description.alignment());
-        expected.resize(description.size());
-        EXPECT_EQ(drawn, drawnOnWhite(expected)) << qPrintable(shown);
+        EXPECT_EQ(drawn, drawnAsPlainLabel(description, shown)) << qPrintable(shown);
     }
     EXPECT_GT(shortened, 0) << "no theme's description is too long for the panel";
 }
