@@ -171,6 +171,7 @@ void PlaybackController::shutDown() {
     playing = false;
     playStart.cancel();
     indicatorTimer.cancel();
+    stopMixedAudio(); // else the project's mixer plays on until it goes, after the application
 }
 
 // ---- music and the director's reports

@@ -150,7 +150,7 @@ TEST_F(PlaybackTest, ThePlayingSlideBecomesTheMarkedCurrentSlideAsTheShowMovesOn
 }
 
 // Slideshow > Play Sound Mix plays the project's sound alone through a new mixer of the project; Play (here
-// refused: too few slides) and Stop end it.
+// refused: too few slides), Stop and closing the window end it.
 TEST_F(MainWindowTest, PlaySoundMixPlaysTheProjectsMixUntilPlayOrStop) {
     makeController(true);
     useColourSlides({Qt::red, Qt::green});
@@ -184,5 +184,10 @@ TEST_F(MainWindowTest, PlaySoundMixPlaysTheProjectsMixUntilPlayOrStop) {
     EXPECT_NE(second, first) << "a new mixer each time";
     controller->stop();
     EXPECT_FALSE(heard());
+
+    item->trigger();
+    ASSERT_TRUE(heard());
+    controller.reset();
+    EXPECT_FALSE(heard()) << "the sound ends with its window, not when the project goes";
     platform::media::AudioPlayer::setDefaultSinkFactory(nullptr);
 }
