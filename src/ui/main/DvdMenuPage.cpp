@@ -38,6 +38,11 @@ void DvdMenuPage::show() {
         made->setObjectName("DVDMenuWindow");
         made->setWindowTitle(tr_("DVD Menu"));
         made->setAttribute(Qt::WA_DeleteOnClose);
+        // The menu's picture is the page's: once it closes, the preview shows what it showed before.
+        QObject::connect(made, &QDialog::finished, made, [this] {
+            if (!hub.m_bPlaying())
+                hub.showCurrentSlideOrWelcome();
+        });
         auto* layout = new QVBoxLayout(made);
         layout->addWidget(new DVDMenuViewController(userDialogs, clock, project, made));
         window = made;
@@ -58,10 +63,7 @@ void DvdMenuPage::showMenuItem(const Notification& notification) {
 }
 
 void DvdMenuPage::noMenuSelected() {
-    const std::vector<SlideItemRef> shown = hub.slideshowArray();
-    const int current = hub.nCurrentSlideshowItemIndex();
-    if (current >= 0 && std::size_t(current) < shown.size())
-        hub.showCurrentItemPhoto(shown[std::size_t(current)]);
+    hub.showCurrentSlideOrWelcome();
 }
 
 // A short first and last slide, a long second, neither panned nor zoomed. They are copies: the test leaves

@@ -37,7 +37,7 @@ public:
     DVDMenuViewController* viewController() const;
     // A menu chosen on the page: its picture in the preview.
     void showMenuItem(const platform::Notification& notification);
-    // No menu chosen: the current slide in the preview again.
+    // No menu chosen: the current slide (the welcome picture without one) in the preview again.
     void noMenuSelected();
     // Plays the first three slides' copies, or stops a show that plays.
     void testMenu();

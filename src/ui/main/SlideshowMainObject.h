@@ -211,6 +211,8 @@ public:
     void showImageByUsingBlock(const QString& path);
     void showImageInOpenGL(std::shared_ptr<TextureObject> texture);
     void showWelcomeScreen();
+    // The current slide, or the welcome picture when none is current.
+    void showCurrentSlideOrWelcome();
     void moveItemToThreadArrayHead(const SlideItemRef& slide);
     void showCurrentItemPhotoWithMove_direction(const SlideItemRef& slide, bool direction);
     void showItemPhotoWithMove_direction(const SlideItemRef& slide, bool direction);

@@ -11,6 +11,14 @@ void SlideshowMainObject::showWelcomeScreen() {
     still->showWelcomeScreen();
 }
 
+void SlideshowMainObject::showCurrentSlideOrWelcome() {
+    const std::vector<SlideItemRef> shown = slideshowArray();
+    if (currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < shown.size())
+        still->showCurrentItemPhoto(shown[std::size_t(currentSlideIndex)]);
+    else
+        still->showWelcomeScreen();
+}
+
 std::shared_ptr<TextureObject> SlideshowMainObject::previousTextureObj() const {
     return still->previousTexture();
 }

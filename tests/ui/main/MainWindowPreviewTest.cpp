@@ -243,3 +243,34 @@ TEST_F(MainWindowPreviewTest, EachOpeningOfTheDVDMenuPageShowsTheChosenMenuAgain
             << meanOfShown().name().toStdString() << " for " << menu.name().toStdString();
     }
 }
+
+// The menu's picture goes with the DVD Menu window: once it closes, the preview shows again the slide that
+// is current, or the welcome picture when none is.
+TEST_F(MainWindowPreviewTest, ClosingTheDVDMenuPageShowsAgainTheCurrentSlideOrTheWelcomePicture) {
+    const auto meanOfShown = [&] { return meanColour(shownFrame(), shownFrame().rect()); };
+    const QColor welcome = meanOfShown();
+    const QColor red(220, 40, 40);
+    useColourSlides({red, QColor(40, 200, 60), QColor(50, 70, 230)});
+    const struct {
+        const char* name;
+        int current;
+        QColor afterClose;
+    } cases[] = {{"the first slide current", 0, red}, {"no slide current", -1, welcome}};
+    QAction* dvdMenu = controller->outlets().dvdMenuMenuItem;
+    ASSERT_TRUE(dvdMenu);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellClicked, 0);
+        ASSERT_TRUE(test_support::spinUntil([&] { return near(meanOfShown(), red); }));
+        controller->setNCurrentSlideshowItemIndex(c.current);
+        dvdMenu->trigger();
+        ASSERT_TRUE(controller->dvdMenuViewController());
+        controller->dvdMenuViewController()->selectTemplate(2);
+        ASSERT_TRUE(test_support::spinUntil([&] { return !near(meanOfShown(), red, 8); })) << "the menu";
+        ASSERT_FALSE(near(meanOfShown(), c.afterClose, 8)) << "the menu differs from what comes back";
+        controller->dvdMenuViewController()->window()->close();
+        test_support::spinUntil([&] { return near(meanOfShown(), c.afterClose, 8); });
+        EXPECT_TRUE(near(meanOfShown(), c.afterClose, 8))
+            << meanOfShown().name().toStdString() << " for " << c.afterClose.name().toStdString();
+    }
+}
