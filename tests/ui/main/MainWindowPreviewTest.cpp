@@ -9,13 +9,17 @@
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/ImageBrowserView.h"
 #include "ui/editing/blankImageWndController.h"
+#include "ui/main/MainWindowOutlets.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMenus.h"
 
+#include <QAbstractButton>
 #include <QAction>
 
 #include <QApplication>
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -272,5 +276,50 @@ TEST_F(MainWindowPreviewTest, ClosingTheDVDMenuPageShowsAgainTheCurrentSlideOrTh
         test_support::spinUntil([&] { return near(meanOfShown(), c.afterClose, 8); });
         EXPECT_TRUE(near(meanOfShown(), c.afterClose, 8))
             << meanOfShown().name().toStdString() << " for " << c.afterClose.name().toStdString();
+    }
+}
+
+// The time texts are the player's read-out, like the play head: a slide chosen after a stop, by a click on
+// the strip or by any of the stepping commands, leaves them as the last play left them and the head hidden.
+TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideLeavesTheTimeTextsAsTheLastPlayLeftThem) {
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->updateProjectInfo();
+    test_support::spinFor(20);
+    controller->play();
+    scheduler->advance(0.5);
+    playFrames(55); // into the second photo
+    controller->play();
+    const MainWindowOutlets& ui = controller->outlets();
+    const QString position = ui.timelineTimeText->text(), elapsed = ui.realTimeText->text();
+    ASSERT_EQ(position, "00:01");
+    const auto clickButton = [&](const char* name) {
+        return [this, name] { QTest::mouseClick(window->findChild<QAbstractButton*>(name), Qt::LeftButton); };
+    };
+    SlideshowMenus menus(*window, *controller);
+    const auto triggerItem = [&](const char* name) {
+        return [&menus, name] { menus.action(name)->trigger(); };
+    };
+    const struct {
+        const char* name;
+        std::function<void()> choose;
+        int current;
+    } ways[] = {
+        {"a click on the first cell",
+         [] { platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellClicked, 0); }, 0},
+        {"Last Slide", triggerItem("lastSlideMenuItem"), 2},
+        {"First Slide", triggerItem("firstSlideMenuItem"), 0},
+        {"the next button", clickButton("nextImageButton"), 1},
+        {"the last button", clickButton("lastImageButton"), 2},
+        {"the previous button", clickButton("previousImageButton"), 1},
+        {"the first button", clickButton("firstImageButton"), 0},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.name);
+        way.choose();
+        test_support::spinFor(20);
+        EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), way.current);
+        EXPECT_EQ(ui.timelineTimeText->text(), position);
+        EXPECT_EQ(ui.realTimeText->text(), elapsed);
+        EXPECT_FALSE(controller->timelineIndicatorImageView()->isVisibleTo(window.get()));
     }
 }
