@@ -594,6 +594,8 @@ private:
     std::atomic<quint64> uploadBufferSize_{0};
     std::atomic<quint64> lastBytesRead_{0};
     std::atomic<quint64> lastBytesSent_{0};
+    // What this attempt has told its listeners it sent, so that a retry takes back that and no more.
+    std::atomic<qint64> uploadProgressReported_{0};
     std::atomic<int> authenticationRetryCount_{0};
     std::atomic<int> proxyAuthenticationRetryCount_{0};
     std::atomic<bool> updatedProgress_{false};

@@ -185,6 +185,7 @@ void ReqHTTPRequest::updateUploadProgress() {
     } else {
         setUpdatedProgress(true);
     }
+    uploadProgressReported_ += amount;
     sendProgress(ProgressKind::Upload, &ReqProgressDelegate::didSendBytes, amount);
     updateProgressIndicator(ProgressKind::Upload, double(totalBytesSent() - uploadBufferSize()),
                             double(postLength() - uploadBufferSize()));
@@ -232,12 +233,14 @@ void ReqHTTPRequest::incrementDownloadSizeBy(qint64 amount) {
     });
 }
 
+// Bytes sent are not bytes reported (the first buffer, or one unit with simple progress): taking back more
+// than was reported would leave a queue's sum below zero.
 void ReqHTTPRequest::removeUploadProgressSoFar() {
-    const qint64 sent = qint64(totalBytesSent());
-    sendProgress(ProgressKind::Upload, &ReqProgressDelegate::didSendBytes, -sent);
+    const qint64 reported = uploadProgressReported_.exchange(0);
+    sendProgress(ProgressKind::Upload, &ReqProgressDelegate::didSendBytes, -reported);
     updateProgressIndicator(ProgressKind::Upload, 0, double(postLength()));
-    onMainThread([self = shared(), sent, total = postLength()] {
+    onMainThread([self = shared(), reported, total = postLength()] {
         if (const auto block = self->blocks->get(&Set::bytesSentBlock))
-            block(-sent, total);
+            block(-reported, total);
     });
 }

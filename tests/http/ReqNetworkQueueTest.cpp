@@ -2,6 +2,7 @@
 
 #include "http/ReqNetworkQueue.h"
 
+#include <atomic>
 #include <thread>
 
 using namespace req_test;
@@ -95,6 +96,31 @@ TEST_F(ReqNetworkQueueTest, AccurateProgressLearnsSizesFirst) {
     queue->addOperation(ReqHTTPRequest::requestWithURL(server.url("/sized")));
     ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 2; }));
     EXPECT_EQ(server.requests().size(), 1u);
+}
+
+// Counted as one unit, an upload retried after a time-out takes back only what it had reported: nothing.
+TEST_F(ReqNetworkQueueTest, AnUploadRetriedAfterATimeOutEndsTheQueuesUploadAtOne) {
+    std::atomic<int> attempts{0};
+    server.route("/upload", [&](const ServerRequest&) {
+        return ++attempts == 1 ? ServerResponse::stall() : ServerResponse::text(200, "stored");
+    });
+    float shown = -1;
+    const auto indicator = std::make_shared<ReqProgressDelegate>();
+    indicator->setProgress = [&](float value) { shown = value; };
+    queue->setUploadProgressDelegate(indicator);
+    const auto request = ReqHTTPRequest::requestWithURL(server.url("/upload"));
+    request->appendPostData(QByteArray(200000, 'u'));
+    request->setTimeOutSeconds(0.5);
+    request->setNumberOfTimesToRetryOnTimeout(1);
+    queue->addOperation(request);
+    queue->go();
+    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }));
+    test_support::spinFor(50);
+    EXPECT_EQ(attempts.load(), 2);
+    EXPECT_EQ(finishes, 1);
+    EXPECT_EQ(queue->totalBytesToUpload(), 1u);
+    EXPECT_EQ(queue->bytesUploadedSoFar(), 1u);
+    EXPECT_FLOAT_EQ(shown, 1.0f);
 }
 
 TEST_F(ReqNetworkQueueTest, CountersHoldWithRequestsAddedFromManyThreads) {
