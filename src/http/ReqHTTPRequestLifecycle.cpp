@@ -418,8 +418,10 @@ void ReqHTTPRequest::readResponseHeaders() {
     parseMimeType(nullptr, &encoding, headers.text("Content-Type"));
     setResponseEncoding(encoding);
 
+    // What a proxy says before its tunnel stands is no word of the site's.
     const QList<platform::net::Cookie> cookies =
-        platform::net::Cookie::cookiesWithResponseHeaderFields(headers, url());
+        stream->isProxyAnswer() ? QList<platform::net::Cookie>()
+                                : platform::net::Cookie::cookiesWithResponseHeaderFields(headers, url());
     setResponseCookies(cookies);
     if (useCookiePersistence() && !cookies.isEmpty()) {
         platform::net::SharedCookieStorage::shared().setCookies(cookies);

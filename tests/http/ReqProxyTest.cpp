@@ -126,4 +126,24 @@ TEST_F(ReqProxyTest, ARefusedTunnelFailsTheRequest) {
     EXPECT_TRUE(server.requests().empty());
 }
 
+// The proxy's challenge comes before the tunnel stands: the cookies it sets are the proxy's, never the
+// site's.
+TEST_F(ReqProxyTest, AProxysChallengeToTheTunnelLeavesNoCookieForTheSite) {
+    NetworkEnvironment environment = test_support::testNetworkEnvironment();
+    environment.httpsProxy = proxy.url();
+    platform::net::ScopedNetworkEnvironment scope(environment);
+    proxy.requireCredential("keeper", "gate", "Set-Cookie: gate=proxy\r\n");
+    const auto request = ReqHTTPRequest::requestWithURL(server.secureUrl("/p"));
+    request->setProxyUsername("keeper");
+    request->setProxyPassword("gate");
+    request->startSynchronous();
+    EXPECT_EQ(request->responseString(), "origin");
+    EXPECT_TRUE(request->responseCookies().isEmpty());
+    platform::net::SharedCookieStorage& jar = platform::net::SharedCookieStorage::shared();
+    const QList<platform::net::Cookie> kept = jar.cookiesForUrl(server.secureUrl("/p"));
+    for (const platform::net::Cookie& cookie : kept)
+        jar.deleteCookie(cookie);
+    EXPECT_TRUE(kept.isEmpty());
+}
+
 } // namespace

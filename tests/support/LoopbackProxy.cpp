@@ -30,9 +30,11 @@ QUrl LoopbackProxy::url() const {
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
 }
 
-void LoopbackProxy::requireCredential(const QString& user, const QString& password) {
+void LoopbackProxy::requireCredential(const QString& user, const QString& password,
+                                      const QByteArray& fields) {
     std::lock_guard lock(mutex);
     expectedAuthorization = "Basic " + (user + u':' + password).toUtf8().toBase64();
+    challengeFields = fields;
 }
 
 void LoopbackProxy::refuseTunnels(int status, const QByteArray& fields) {
@@ -68,9 +70,14 @@ void LoopbackProxy::serve(std::shared_ptr<Connection> client) {
     // A refused request leaves the connection open for the next one, as a proxy that asks for credentials
     // does.
     while ((head = reader.readHead()) && !authorized(*head)) {
-        if (!client->writeAll(
-                "HTTP/1.1 407 Proxy Authentication Required\r\n"
-                "Proxy-Authenticate: Basic realm=\"loopback proxy\"\r\nContent-Length: 0\r\n\r\n"))
+        QByteArray fields;
+        {
+            std::lock_guard lock(mutex);
+            fields = challengeFields;
+        }
+        if (!client->writeAll("HTTP/1.1 407 Proxy Authentication Required\r\n"
+                              "Proxy-Authenticate: Basic realm=\"loopback proxy\"\r\n" +
+                              fields + "Content-Length: 0\r\n\r\n"))
             return;
     }
     if (!head)

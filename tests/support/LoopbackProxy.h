@@ -11,9 +11,9 @@
 //   EXPECT_EQ(proxy.log(), QStringList{"CONNECT localhost:4431"});
 //
 // With requireCredential() set, a request without the matching Basic "Proxy-Authorization" is answered 407
-// with a Basic challenge. With refuseTunnels(status) set, every CONNECT is answered with that status (as a
-// proxy whose rules forbid the target does, or one that sends the client to a page of its own) and the
-// connection closed.
+// with a Basic challenge (and the fields given). With refuseTunnels(status) set, every CONNECT is answered
+// with that status (as a proxy whose rules forbid the target does, or one that sends the client to a page of
+// its own) and the connection closed.
 
 #include <QString>
 #include <QStringList>
@@ -36,7 +36,9 @@ public:
 
     int port() const;
     QUrl url() const;
-    void requireCredential(const QString& user, const QString& password);
+    // `challengeFields` ("Name: value\r\n" lines) go into the 407's head.
+    void requireCredential(const QString& user, const QString& password,
+                           const QByteArray& challengeFields = {});
     // `fields` ("Name: value\r\n" lines) go into the refusal's head.
     void refuseTunnels(int status, const QByteArray& fields = {});
     // "CONNECT host:port" for each tunnel, "METHOD absolute-URL" for each request passed on, in order.
@@ -50,6 +52,7 @@ private:
     mutable std::mutex mutex;
     QStringList entries;
     QByteArray expectedAuthorization;
+    QByteArray challengeFields;
     int tunnelRefusal = 0;
     QByteArray refusalFields;
     std::unique_ptr<AcceptLoop> connections; // last: its threads use the members above

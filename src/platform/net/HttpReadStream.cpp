@@ -512,6 +512,7 @@ void HttpReadStream::advanceProxyConnect() {
         return;
     }
     // A proxy asking for credentials: its reply is the response, which the caller may answer.
+    proxyAnswered = true;
     requestSent = true;
     phase = Phase::Receiving;
     if (parser.isComplete())

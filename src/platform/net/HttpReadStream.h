@@ -60,6 +60,8 @@ public:
     // The final response head, once complete (a 407 from a proxy asking for credentials before it opens a
     // tunnel is such a response; any other refusal of the tunnel is an error).
     std::optional<HttpMessage> response() const;
+    // The response is the proxy's own answer to CONNECT: nothing in it comes from the server.
+    bool isProxyAnswer() const { return proxyAnswered; }
     // Body bytes of the request written so far.
     qint64 requestBodyBytesWritten() const { return bodyWritten; }
     Status status() const { return currentStatus; }
@@ -150,6 +152,7 @@ private:
     bool delivering = false;
     std::optional<Error> writeFailure; // a send that failed; reported when nothing was answered
     bool keepConnection = true;
+    bool proxyAnswered = false;
 };
 
 } // namespace platform::net
