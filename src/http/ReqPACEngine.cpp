@@ -210,6 +210,11 @@ QString interruption(Watchdog::Reason reason, const ReqPACLimits& limits) {
     return QString();
 }
 
+QString scriptFailure(const QJSValue& thrown) {
+    const QString prefix = QStringLiteral("the proxy script failed: ");
+    return prefix + thrown.toString().left(ReqPACScript::kMaximumFailureLength - prefix.size());
+}
+
 // The data of the process may grow by the budget, with room for the threads and the engine's own
 // bookkeeping, so that the watchdog's gentler stop comes first for a script that grows step by step.
 constexpr qint64 kHeapSlack = qint64(64) << 20;
@@ -255,14 +260,14 @@ ReqPACEngine::Result ReqPACEngine::evaluate(const QString& script, const QUrl& u
         if (const QString why = interruption(watchdog.finish(), limits); !why.isEmpty())
             result.failure = why;
         else if (loaded.isError())
-            result.failure = QStringLiteral("the proxy script failed: ") + loaded.toString();
+            result.failure = scriptFailure(loaded);
         else if (!find.isCallable())
             result.failure = QStringLiteral("the proxy script has no FindProxyForURL function");
         else if (found.isError())
-            result.failure = QStringLiteral("the proxy script failed: ") + found.toString();
+            result.failure = scriptFailure(found);
         else if (!found.isString())
             result.failure = QStringLiteral("FindProxyForURL answered no list of proxies");
-        else if (found.toString().size() > kMaximumAnswerLength)
+        else if (found.toString().size() > ReqPACScript::kMaximumAnswerLength)
             result.failure = QStringLiteral("FindProxyForURL answered too long a list");
         else
             result.answer = found.toString();

@@ -13,8 +13,6 @@ public:
         QString failure;
     };
 
-    static constexpr qsizetype kMaximumAnswerLength = 64 * 1024;
-
     // Lets this process's data grow by about `budgetBytes` from now on: an allocation past it fails.
     static bool boundHeap(qint64 budgetBytes);
     static Result evaluate(const QString& script, const QUrl& url, const ReqPACLimits& limits);

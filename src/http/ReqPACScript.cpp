@@ -1,12 +1,14 @@
 #include "http/ReqPACScript.h"
 
 #include "platform/foundation/ChildProcess.h"
-#include "platform/foundation/StandardPaths.h"
-#include "platform/foundation/ToolLocator.h"
+#include "platform/foundation/UniqueFd.h"
 
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QStandardPaths>
 
+#include <sys/mman.h>
+
+#include <cerrno>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -20,13 +22,70 @@ constexpr char kRunnerName[] = "vistrelle-proxy-script";
 // The runner stops a script at its time itself, with a clearer word than a kill; this much later it is
 // killed all the same.
 constexpr auto kRunnerGrace = std::chrono::seconds(2);
+// The most the runner may print: a word, a newline and the longest answer in UTF-8.
+constexpr qsizetype kRunnerOutputLimit = 3 * ReqPACScript::kMaximumAnswerLength + 64;
 
-QString runnerPath() {
+QStringList builtRunnerFolders() {
     QStringList folders{QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).path()};
 #ifdef VISTRELLE_BUILD_TOOLS_DIR
     folders << QStringLiteral(VISTRELLE_BUILD_TOOLS_DIR);
 #endif
-    return platform::locateTool(QString::fromLatin1(kRunnerName), folders);
+    return folders;
+}
+
+std::mutex settingsLock;
+ReqPACLimits currentLimits;
+std::optional<QStringList> chosenRunnerFolders;
+
+// Never a program found on PATH: one of that name there is not ours.
+QString runnerPath() {
+    QStringList folders = ReqPACScript::runnerFolders();
+    folders.removeAll(QString());
+    // An empty list would make Qt search PATH.
+    return folders.isEmpty() ? QString()
+                             : QStandardPaths::findExecutable(QString::fromLatin1(kRunnerName), folders);
+}
+
+// The script in a file with no name, which goes with the last process that holds it.
+platform::UniqueFd scriptInMemory(const QByteArray& script, QString* why) {
+    platform::UniqueFd file(::memfd_create("proxy-script", MFD_CLOEXEC));
+    for (qsizetype written = 0; file && written < script.size();) {
+        const ssize_t step =
+            ::write(file.get(), script.constData() + written, size_t(script.size() - written));
+        if (step < 0 && errno == EINTR)
+            continue;
+        if (step < 0)
+            file.reset();
+        else
+            written += step;
+    }
+    if (!file)
+        *why = qt_error_string(errno);
+    return file;
+}
+
+// Waits for the runner and whatever it left holding its output; why it was ended early, if it was.
+QString awaitRunner(platform::ChildProcess& child, const ReqPACLimits& limits, double seconds,
+                    const ReqPACScript::Stop& stop) {
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)) +
+        kRunnerGrace;
+    QString ended;
+    while (ended.isEmpty() && (child.isRunning() || !child.outputClosed())) {
+        if (child.outputOverflowed())
+            ended = QStringLiteral("the proxy script runner said more than an answer");
+        else if (stop && *stop)
+            ended = QStringLiteral("the proxy script was stopped");
+        else if (Clock::now() >= deadline)
+            ended = ReqPACScript::timeFailure(limits);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    child.kill();
+    child.waitForExit();
+    if (ended.isEmpty() && child.outputOverflowed())
+        ended = QStringLiteral("the proxy script runner said more than an answer");
+    return ended;
 }
 
 // What the runner printed: "choices" or "failure", a newline, then the answer or the reason.
@@ -42,23 +101,30 @@ ReqPACAnswer readRunnerOutput(const QByteArray& output) {
         else
             answer.choices = choices;
     } else if (kind == "failure" && !text.isEmpty()) {
-        answer.failure = text;
+        answer.failure = text.left(ReqPACScript::kMaximumFailureLength);
     }
     return answer;
 }
 
-std::mutex limitsLock;
-ReqPACLimits currentLimits;
-
 } // namespace
 
+QStringList ReqPACScript::runnerFolders() {
+    std::lock_guard lock(settingsLock);
+    return chosenRunnerFolders.value_or(builtRunnerFolders());
+}
+
+void ReqPACScript::setRunnerFolders(const QStringList& folders) {
+    std::lock_guard lock(settingsLock);
+    chosenRunnerFolders = folders;
+}
+
 ReqPACLimits ReqPACScript::limits() {
-    std::lock_guard lock(limitsLock);
+    std::lock_guard lock(settingsLock);
     return currentLimits;
 }
 
 void ReqPACScript::setLimits(const ReqPACLimits& limits) {
-    std::lock_guard lock(limitsLock);
+    std::lock_guard lock(settingsLock);
     currentLimits = limits;
 }
 
@@ -85,42 +151,31 @@ ReqPACAnswer ReqPACScript::evaluate(const QString& script, const QUrl& url, cons
         return answer;
     }
     const QString runner = runnerPath();
-    QTemporaryFile scriptFile(platform::paths::temporaryFolder() + QStringLiteral("/proxy-script-XXXXXX"));
-    if (runner.isEmpty() || !scriptFile.open() || scriptFile.write(script.toUtf8()) < 0 ||
-        !scriptFile.flush()) {
-        answer.failure =
-            QStringLiteral("the proxy script cannot be run: ") +
-            (runner.isEmpty() ? QStringLiteral("%1 is missing").arg(kRunnerName) : scriptFile.errorString());
+    if (runner.isEmpty()) {
+        answer.failure = QStringLiteral("the proxy script cannot be run: %1 is missing").arg(kRunnerName);
+        return answer;
+    }
+    QString why;
+    const platform::UniqueFd scriptFile = scriptInMemory(script.toUtf8(), &why);
+    if (!scriptFile) {
+        answer.failure = QStringLiteral("the proxy script cannot be run: ") + why;
         return answer;
     }
     const double seconds = limits.seconds > 0 ? limits.seconds : 5.0;
     platform::ChildProcess::Options options;
     options.program = runner;
-    options.arguments = {scriptFile.fileName(), QString::fromLatin1(url.toEncoded()),
-                         QString::number(seconds), QString::number(limits.memoryBytes)};
+    options.arguments = {QString::fromLatin1(url.toEncoded()), QString::number(seconds),
+                         QString::number(limits.memoryBytes)};
+    // Opened afresh, from the start, as the runner's input.
+    options.stdinFile = QStringLiteral("/proc/self/fd/%1").arg(scriptFile.get());
+    options.outputLimit = kRunnerOutputLimit;
+    options.ownProcessGroup = true;
     platform::ChildProcess child(options);
-    QString why;
     if (!child.start(&why)) {
         answer.failure = QStringLiteral("the proxy script cannot be run: ") + why;
         return answer;
     }
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds)) +
-        kRunnerGrace;
-    QString ended;
-    while (child.isRunning()) {
-        if (stop && *stop)
-            ended = QStringLiteral("the proxy script was stopped");
-        else if (Clock::now() >= deadline)
-            ended = timeFailure(limits);
-        if (!ended.isEmpty()) {
-            child.kill();
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    child.waitForExit();
-    if (!ended.isEmpty()) {
+    if (const QString ended = awaitRunner(child, limits, seconds, stop); !ended.isEmpty()) {
         answer.failure = ended;
         return answer;
     }

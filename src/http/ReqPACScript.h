@@ -41,6 +41,15 @@ class ReqPACScript {
 public:
     using Stop = std::shared_ptr<std::atomic<bool>>;
 
+    static constexpr qsizetype kMaximumAnswerLength = 64 * 1024;
+    // A reason longer than this is cut: it is for a log line, not a copy of what the script threw.
+    static constexpr qsizetype kMaximumFailureLength = 1024;
+
+    // Where the runner is looked for, and only there: beside this program, then where the build put it.
+    // Tests point it at stand-ins.
+    static QStringList runnerFolders();
+    static void setRunnerFolders(const QStringList& folders);
+
     // The limits every run takes; tests make them small.
     static ReqPACLimits limits();
     static void setLimits(const ReqPACLimits& limits);

@@ -1,11 +1,16 @@
 #include "ReqTestSupport.h"
 
 #include "http/ReqPACScript.h"
+#include "platform/foundation/StandardPaths.h"
+#include "support/FakeTools.h"
 #include "support/LoopbackProxy.h"
 #include "support/TempDir.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+
+#include <signal.h>
 
 #include <future>
 
@@ -49,6 +54,41 @@ public:
 private:
     ReqPACLimits saved;
 };
+
+// Runners are looked for in the given folders alone while it lives.
+class ScopedRunnerFolders {
+public:
+    explicit ScopedRunnerFolders(const QStringList& folders) : saved(ReqPACScript::runnerFolders()) {
+        ReqPACScript::setRunnerFolders(folders);
+    }
+    ~ScopedRunnerFolders() { ReqPACScript::setRunnerFolders(saved); }
+
+private:
+    QStringList saved;
+};
+
+// A stand-in for the runner, run in its place while it lives; what it notes goes beside it.
+class StandInRunner {
+public:
+    explicit StandInRunner(const QByteArray& body) { tools.add("vistrelle-proxy-script", body); }
+    QByteArray note(const QString& name) const {
+        QFile file(tools.file(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    test_support::FakeTools tools;
+    ScopedRunnerFolders folders{{tools.path()}};
+};
+
+// Gone, or a zombie only waiting for whoever adopted it.
+bool processGone(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
 
 QUrl scriptFile(const TempDir& folder, const QByteArray& script) {
     QFile file(folder.file("script.pac"));
@@ -107,11 +147,15 @@ TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
         {"function FindProxyForURL() { return 'nonsense'; }",
          {5, qint64(256) << 20},
          "FindProxyForURL named no proxy"},
+        {"function FindProxyForURL() { throw new Error('x'.repeat(1000000)); }",
+         {5, qint64(256) << 20},
+         "the proxy script failed: Error: xxx"},
     };
     for (const auto& c : cases) {
         const ReqPACAnswer answer = ReqPACScript::evaluate(c.script, url, c.limits);
         EXPECT_FALSE(answer.choices) << c.script;
-        EXPECT_TRUE(answer.failure.startsWith(c.failure)) << answer.failure.toStdString();
+        EXPECT_TRUE(answer.failure.startsWith(c.failure)) << answer.failure.left(200).toStdString();
+        EXPECT_LE(answer.failure.size(), ReqPACScript::kMaximumFailureLength) << c.script;
     }
 
     std::promise<ReqPACAnswer> answered;
@@ -127,6 +171,79 @@ TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
     EXPECT_EQ(ReqPACScript::limitsWithin(120).seconds, 4);
     EXPECT_EQ(ReqPACScript::limitsWithin(0).seconds, 4);
     EXPECT_EQ(ReqPACScript::limitsWithin(120).memoryBytes, qint64(100) << 20);
+}
+
+// A runner that says more than any answer is read no further, so that it cannot make this process grow.
+TEST(ReqPACRunnerTest, ARunnerThatSaysTooMuchIsCutOff) {
+    const StandInRunner runner("printf 'failure\\n'; head -c 268435456 /dev/zero");
+    resetPeakResidentBytes();
+    const qint64 before = peakResidentBytes();
+    const ReqPACAnswer answer = ReqPACScript::evaluate(kLoop, QUrl("http://h/"), {60, qint64(256) << 20});
+    EXPECT_LT(peakResidentBytes() - before, qint64(64) << 20);
+    EXPECT_FALSE(answer.choices);
+    EXPECT_EQ(answer.failure.left(100), "the proxy script runner said more than an answer");
+}
+
+// Whether the runner answers or is ended for its time, what it started goes with it, and an output a helper
+// still holds open does not keep the caller waiting.
+TEST(ReqPACRunnerTest, WhatTheRunnerLeftRunningEndsWithIt) {
+    const QByteArray startHelper = "sleep 600 & echo $! > \"$(dirname \"$0\")/helper\"; ";
+    const struct {
+        QByteArray body;
+        ReqPACLimits limits;
+        std::optional<ReqProxyChoice> first;
+        QString failure;
+    } cases[] = {
+        {startHelper + "printf 'choices\\nPROXY 127.0.0.1:1'",
+         {60, qint64(256) << 20},
+         {{Type::Http, "127.0.0.1", 1}},
+         {}},
+        {startHelper + "wait", {0.2, qint64(256) << 20}, std::nullopt, "the proxy script ran past its 0.2 s"},
+    };
+    for (const auto& c : cases) {
+        const StandInRunner runner(c.body);
+        const auto answered = std::make_shared<std::promise<ReqPACAnswer>>();
+        ReqPACScript::evaluateAsync(kLoop, QUrl("http://h/"), c.limits,
+                                    [answered](ReqPACAnswer answer) { answered->set_value(answer); });
+        std::future<ReqPACAnswer> later = answered->get_future();
+        const bool returned = later.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+        const qint64 helper = runner.note("helper").trimmed().toLongLong();
+        ASSERT_GT(helper, 0) << c.body.toStdString();
+        EXPECT_TRUE(test_support::spinUntil([&] { return processGone(helper); })) << c.body.toStdString();
+        if (!processGone(helper))
+            ::kill(pid_t(helper), SIGKILL);
+        ASSERT_TRUE(returned) << c.body.toStdString();
+        const ReqPACAnswer answer = later.get();
+        EXPECT_EQ(answer.choices ? std::optional(answer.choices->first()) : std::nullopt, c.first);
+        EXPECT_EQ(answer.failure, c.failure);
+    }
+}
+
+TEST(ReqPACRunnerTest, AProgramOfTheRunnersNameOnThePathIsNeverRun) {
+    test_support::FakeTools onPath;
+    onPath.add("vistrelle-proxy-script", "touch \"$(dirname \"$0\")/ran\"; printf 'choices\\nDIRECT'");
+    const test_support::EnvOverride path("PATH", onPath.path() + u':' + qEnvironmentVariable("PATH"));
+    const TempDir empty;
+    const ScopedRunnerFolders nowhere({empty.path()});
+    const ReqPACAnswer answer = ReqPACScript::evaluate(kLoop, QUrl("http://h/"), {5, qint64(256) << 20});
+    EXPECT_FALSE(answer.choices);
+    EXPECT_EQ(answer.failure, "the proxy script cannot be run: vistrelle-proxy-script is missing");
+    EXPECT_FALSE(QFile::exists(onPath.file("ran")));
+}
+
+// The runner here notes what it was handed and kills the program that asked for the script's answer.
+TEST(ReqPACRunnerTest, NoScriptFileOutlivesTheProgramThatMadeIt) {
+    const StandInRunner runner("{ for given in \"$@\"; do echo \"$given\"; done; readlink /proc/$$/fd/0; }"
+                               " > \"$(dirname \"$0\")/given\"; kill -9 $PPID");
+    EXPECT_EXIT(ReqPACScript::evaluate(kLoop, QUrl("http://h/"), {60, qint64(256) << 20}),
+                ::testing::KilledBySignal(SIGKILL), "");
+    const QString temporary = platform::paths::temporaryFolder();
+    const QList<QByteArray> given = runner.note("given").split('\n');
+    ASSERT_GT(given.size(), 1);
+    for (const QByteArray& name : given)
+        EXPECT_FALSE(name.startsWith(QFile::encodeName(temporary)) &&
+                     QFileInfo::exists(QFile::decodeName(name)))
+            << name.toStdString();
 }
 
 class ReqPACTest : public ReqRequestTest {

@@ -23,6 +23,7 @@ public:
     // A stand-in that runs the real program found on PATH after `prelude`.
     void wrap(const QString& name, const QByteArray& prelude);
     QString file(const QString& name) const { return dir.file(name); }
+    QString path() const { return dir.path(); }
 
 private:
     TempDir dir;

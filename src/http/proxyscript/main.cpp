@@ -1,8 +1,8 @@
-// Runs one proxy auto-configuration script for one URL and prints its answer: "choices" or "failure", a
-// newline, then the list of proxies or the reason. Its own process, so that the script's memory can be
-// bounded by the system without touching the program that asked.
+// Runs one proxy auto-configuration script, read from standard input, for one URL and prints its answer:
+// "choices" or "failure", a newline, then the list of proxies or the reason. Its own process, so that the
+// script's memory can be bounded by the system without touching the program that asked.
 //
-//   vistrelle-proxy-script <script file> <URL> <seconds> <memory budget in bytes>
+//   vistrelle-proxy-script <URL> <seconds> <memory budget in bytes> < script
 
 #include "http/ReqPACEngine.h"
 
@@ -24,19 +24,19 @@ int report(const char* kind, const QString& text) {
 int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const QStringList arguments = application.arguments();
-    if (arguments.size() != 5)
+    if (arguments.size() != 4)
         return report("failure",
-                      QStringLiteral("usage: vistrelle-proxy-script <script> <URL> <seconds> <bytes>"));
-    QFile file(arguments[1]);
-    if (!file.open(QIODevice::ReadOnly))
-        return report("failure", QStringLiteral("the proxy script cannot be read: ") + file.errorString());
-    const QString script = QString::fromUtf8(file.readAll());
-    file.close();
+                      QStringLiteral("usage: vistrelle-proxy-script <URL> <seconds> <bytes> < script"));
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return report("failure", QStringLiteral("the proxy script cannot be read: ") + input.errorString());
+    const QString script = QString::fromUtf8(input.readAll());
+    input.close();
     ReqPACLimits limits;
-    limits.seconds = arguments[3].toDouble();
-    limits.memoryBytes = arguments[4].toLongLong();
+    limits.seconds = arguments[2].toDouble();
+    limits.memoryBytes = arguments[3].toLongLong();
     ReqPACEngine::boundHeap(limits.memoryBytes);
     const ReqPACEngine::Result result =
-        ReqPACEngine::evaluate(script, QUrl::fromEncoded(arguments[2].toLatin1()), limits);
+        ReqPACEngine::evaluate(script, QUrl::fromEncoded(arguments[1].toLatin1()), limits);
     return result.failure.isEmpty() ? report("choices", result.answer) : report("failure", result.failure);
 }

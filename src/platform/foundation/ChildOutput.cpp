@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <vector>
@@ -91,9 +92,19 @@ bool ChildOutput::pump(Stream& stream, char* buffer, std::size_t size) {
         close(stream);
         return false;
     }
+    bool full = false;
     {
         std::lock_guard lock(m_mutex);
-        stream.data.append(buffer, got);
+        const qsizetype room = m_limit > 0 ? m_limit - stream.received : qsizetype(got);
+        const qsizetype kept = std::min(qsizetype(got), room);
+        stream.data.append(buffer, kept);
+        stream.received += kept;
+        full = kept < got;
+        stream.overflowed = stream.overflowed || full;
+    }
+    if (full) {
+        close(stream);
+        return false;
     }
     m_changed.notify_all();
     return true;
@@ -140,6 +151,16 @@ QByteArray ChildOutput::readAll() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return !m_streams[0].open; });
     return takeAll(m_streams[0]);
+}
+
+bool ChildOutput::outputClosed() {
+    std::lock_guard lock(m_mutex);
+    return !m_streams[0].open;
+}
+
+bool ChildOutput::overflowed() {
+    std::lock_guard lock(m_mutex);
+    return m_streams[0].overflowed || m_streams[1].overflowed;
 }
 
 QByteArray ChildOutput::readAllStderr() {

@@ -22,6 +22,9 @@ public:
     ChildOutput(const ChildOutput&) = delete;
     ChildOutput& operator=(const ChildOutput&) = delete;
 
+    // Reads at most `bytes` of each stream (0: no bound); past them a stream is read no more, so that the
+    // writer's next write fails. Set before start().
+    void setLimit(qsizetype bytes) { m_limit = bytes; }
     // Takes the read ends (either may be invalid) and starts draining them.
     bool start(UniqueFd out, UniqueFd err, QString* error);
     // Stops draining at once, even if some other process still holds the pipes open.
@@ -30,6 +33,10 @@ public:
     std::optional<QByteArray> readLine();
     QByteArray readAll();
     QByteArray readAllStderr();
+    // Whether standard output has ended (or is read no more); never waits.
+    bool outputClosed();
+    // Whether a stream went past the limit.
+    bool overflowed();
 
 private:
     struct Stream {
@@ -38,6 +45,8 @@ private:
         qsizetype offset = 0;  // start of what the caller has not taken yet
         qsizetype scanned = 0; // no newline before this position
         bool open = false;
+        qsizetype received = 0; // touched by the draining thread only
+        bool overflowed = false;
     };
 
     void drain();
@@ -45,6 +54,7 @@ private:
     void close(Stream& stream);
     QByteArray takeAll(Stream& stream);
 
+    qsizetype m_limit = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     Stream m_streams[2];

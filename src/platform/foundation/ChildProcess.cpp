@@ -132,7 +132,12 @@ int spawn(const QString& path, const ChildProcess::Options& options, const QProc
     sigfillset(&defaults);
     posix_spawnattr_setsigmask(&setup.attributes, &none);
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
-    posix_spawnattr_setflags(&setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (options.ownProcessGroup) {
+        posix_spawnattr_setpgroup(&setup.attributes, 0);
+        flags |= POSIX_SPAWN_SETPGROUP;
+    }
+    posix_spawnattr_setflags(&setup.attributes, flags);
 
     const CStringArray argv(QStringList(options.program) + options.arguments);
     const CStringArray envp(environment.toStringList());
@@ -163,6 +168,19 @@ struct ChildProcess::State {
 
     // Collects the exit of a child that has exited or (flags 0) will exit; false while it still runs.
     bool reapLocked(int flags) {
+        if (options.ownProcessGroup) {
+            // Its group goes while the unreaped child still holds the group's id, which no other process
+            // can have taken meanwhile.
+            siginfo_t info{};
+            int answer;
+            do
+                answer = ::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT | (flags & WNOHANG));
+            while (answer < 0 && errno == EINTR);
+            if (answer == 0 && info.si_pid == 0)
+                return false;
+            if (answer == 0)
+                ::kill(-pid, SIGKILL);
+        }
         int raw = 0;
         pid_t answer;
         do
@@ -180,7 +198,7 @@ struct ChildProcess::State {
 
     void sendLocked(int number) {
         if (pid > 0 && !reaped)
-            ::kill(pid, number);
+            ::kill(options.ownProcessGroup ? -pid : pid, number);
     }
 };
 
@@ -212,6 +230,7 @@ bool ChildProcess::start(QString* error) {
     ChildStreams streams;
     if (!openStreams(options, &streams, error))
         return false;
+    d->output.setLimit(options.outputLimit);
     pid_t pid = -1;
     const int code = spawn(path, options, environment, streams, &pid);
     if (code != 0)
@@ -247,6 +266,14 @@ QByteArray ChildProcess::readAll() {
 
 QByteArray ChildProcess::readAllStderr() {
     return d->output.readAllStderr();
+}
+
+bool ChildProcess::outputClosed() {
+    return d->output.outputClosed();
+}
+
+bool ChildProcess::outputOverflowed() {
+    return d->output.overflowed();
 }
 
 int ChildProcess::waitForExit() {

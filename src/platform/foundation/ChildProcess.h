@@ -25,6 +25,12 @@ public:
         QString stdinFile;        // empty: /dev/null
         QString stdoutFile;       // empty: read through readLine()/readAll()
         bool mergeStderr = false; // stderr into stdout; else read through readAllStderr()
+        // Reads at most this many bytes of each output stream (0: no bound); past them the stream is read
+        // no more (the child's next write fails) and outputOverflowed() says so.
+        qsizetype outputLimit = 0;
+        // The child leads a process group of its own: terminate() and kill() reach the whole group, and
+        // whatever the child leaves running in it is killed when the child ends.
+        bool ownProcessGroup = false;
     };
 
     explicit ChildProcess(Options options);
@@ -40,6 +46,9 @@ public:
     std::optional<QString> readLine();
     QByteArray readAll(); // all remaining standard output
     QByteArray readAllStderr();
+    // Whether standard output has ended (or is read no more); never waits.
+    bool outputClosed();
+    bool outputOverflowed();
 
     // Waits for the exit; the exit status, or -1 when the child died by a signal or never started.
     int waitForExit();
