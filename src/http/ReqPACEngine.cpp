@@ -24,6 +24,10 @@ using Clock = std::chrono::steady_clock;
 
 // The functions every proxy script may call, written here. Name lookups go to the native helper.
 constexpr char kHelpers[] = R"JS(
+// Anything may be thrown, not only an error; a thrown text is no answer.
+function __find(url, host) {
+    try { return { answer: FindProxyForURL(url, host) }; } catch (e) { return { thrown: e }; }
+}
 function isPlainHostName(host) { return String(host).indexOf('.') < 0; }
 function dnsDomainIs(host, domain) {
     host = String(host).toLowerCase(); domain = String(domain).toLowerCase();
@@ -255,15 +259,23 @@ ReqPACEngine::Result ReqPACEngine::evaluate(const QString& script, const QUrl& u
         const QJSValue loaded = engine.evaluate(script);
         const QJSValue find = engine.globalObject().property(QStringLiteral("FindProxyForURL"));
         QJSValue found;
-        if (!loaded.isError() && !engine.isInterrupted() && find.isCallable())
-            found = find.call({url.toString(QUrl::FullyEncoded), url.host()});
+        bool threw = false;
+        if (!loaded.isError() && !engine.isInterrupted() && find.isCallable()) {
+            const QJSValue outcome = engine.globalObject()
+                                         .property(QStringLiteral("__find"))
+                                         .call({url.toString(QUrl::FullyEncoded), url.host()});
+            threw = outcome.isError() || outcome.hasOwnProperty(QStringLiteral("thrown"));
+            found = outcome.isError()
+                        ? outcome
+                        : outcome.property(threw ? QStringLiteral("thrown") : QStringLiteral("answer"));
+        }
         if (const QString why = interruption(watchdog.finish(), limits); !why.isEmpty())
             result.failure = why;
         else if (loaded.isError())
             result.failure = scriptFailure(loaded);
         else if (!find.isCallable())
             result.failure = QStringLiteral("the proxy script has no FindProxyForURL function");
-        else if (found.isError())
+        else if (threw)
             result.failure = scriptFailure(found);
         else if (!found.isString())
             result.failure = QStringLiteral("FindProxyForURL answered no list of proxies");

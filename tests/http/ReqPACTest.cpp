@@ -150,6 +150,9 @@ TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
         {"function FindProxyForURL() { throw new Error('x'.repeat(1000000)); }",
          {5, qint64(256) << 20},
          "the proxy script failed: Error: xxx"},
+        {"function FindProxyForURL() { throw 'PROXY 127.0.0.1:1'; }",
+         {5, qint64(256) << 20},
+         "the proxy script failed: PROXY 127.0.0.1:1"},
     };
     for (const auto& c : cases) {
         const ReqPACAnswer answer = ReqPACScript::evaluate(c.script, url, c.limits);
