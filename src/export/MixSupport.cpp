@@ -1,5 +1,7 @@
 #include "export/MixSupport.h"
 
+#include "model/SlideshowProject.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +35,11 @@ std::optional<platform::media::MediaTime> insertUpTo(platform::media::Compositio
     if (!track.insertTimeRange({source.start, length}, asset, MediaTime::fromSeconds(start)))
         return std::nullopt;
     return length;
+}
+
+bool passTooShortToRepeat(double passStart, double passEnd) {
+    const double frame = 1.0 / double(std::max<unsigned long>(SlideshowProject::ulFrameRate(), 1));
+    return !(passEnd - passStart >= frame);
 }
 
 void fillGap(platform::media::CompositionTrack& track, double start, double total) {

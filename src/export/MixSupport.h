@@ -25,6 +25,10 @@ std::optional<platform::media::MediaTime> insertUpTo(platform::media::Compositio
                                                      const platform::media::MediaAsset& asset, double start,
                                                      double total);
 
+// Whether a pass over the songs, from `passStart` to `passEnd` seconds, laid less than a frame of the show:
+// another would lay no more, so songs that are unreadable, empty or together that short are not repeated.
+bool passTooShortToRepeat(double passStart, double passEnd);
+
 // A gap of more than a second between `start` and `total` is left empty on the track, so the mix lasts.
 void fillGap(platform::media::CompositionTrack& track, double start, double total);
 

@@ -123,8 +123,9 @@ void NSAudioMixerObject::layBackgroundMusic(const SlideshowProject& owner, doubl
         }
         if (reached || mixForPlaying)
             return;
-        // Songs that are all unreadable or empty would repeat for ever.
-        if (insertTime <= passStart) {
+        // Songs that are all unreadable or empty would repeat for ever, and songs of a few milliseconds
+        // (a received project can carry them) tens of thousands of times.
+        if (mix_support::passTooShortToRepeat(passStart, insertTime)) {
             padBackgroundToTotal(total);
             return;
         }

@@ -41,8 +41,10 @@ void NSAudioMixerObject::mixProjectAudio_Sub_ManyBKCompositionTrack() {
                 break;
             }
         }
-        // A pass that laid nothing (every song unreadable) would repeat for ever.
-        if (reached || !owner->bBackgroundMusicLoopFlag() || mixForPlaying || insertTime <= passStart)
+        // A pass that laid nothing (every song unreadable) would repeat for ever, one that laid a few
+        // milliseconds tens of thousands of times, each on a track of its own.
+        if (reached || !owner->bBackgroundMusicLoopFlag() || mixForPlaying ||
+            mix_support::passTooShortToRepeat(passStart, insertTime))
             break;
     }
     addAudioLayers(*owner);

@@ -54,6 +54,23 @@ TEST_F(MixerFaultsTest, ALoopingExportOfASongWithoutLengthEnds) {
     EXPECT_NEAR(levelsAt(mixer->composition(), mixer->audioMix(), 1.0).left, 0.0f, 1e-6);
 }
 
+TEST_F(MixerFaultsTest, ALoopingExportOfSongsOfAFewMillisecondsLaysThemOnce) {
+    const QStringList ticks{"tick0.wav", "tick1.wav", "tick2.wav"};
+    for (const QString& name : ticks)
+        writeSong(name, 0.0017);
+    setSongs(ticks);
+    project->setBBackgroundMusicLoopFlag(true);
+    setSlides({photo(20, 0)});
+    auto mixer = NSAudioMixerObject::installNewMixer(project);
+
+    // Repeated, they would lay thousands of pieces a few samples long, each laying slower than the last.
+    mixer->mixProjectAudio();
+    EXPECT_EQ(mixer->compositionTrackBK()->segments().size(), 4u) << "the songs, then silence";
+    EXPECT_GE(mixer->composition().duration().seconds(), 20.0);
+    mixer->mixProjectAudio_Sub_ManyBKCompositionTrack();
+    EXPECT_EQ(mixer->composition().tracks().size(), 3u);
+}
+
 TEST_F(MixerFaultsTest, AMenuOfSongsShorterThanASecondEndsAndCoversTheMenu) {
     DVDMenuAudioMixerObject mixer({writeSong("blip.wav", 0.6), writeSong("beep.wav", 0.9)}, 5.0);
     mixer.mixProjectAudio();

@@ -67,6 +67,11 @@ void CompositionTrack::insertSegment(CompositionSegment segment) {
     const MediaTime end = endTime();
     if (end < at)
         pieces.push_back({QString(), TimeRange::zero(), TimeRange::fromStartEnd(end, at)});
+    // Songs are laid one after another at the end: nothing moves, so nothing need be scanned.
+    if (end <= at) {
+        pieces.push_back(std::move(segment));
+        return;
+    }
     splitAt(at);
     for (CompositionSegment& piece : pieces)
         if (piece.target.start >= at)
