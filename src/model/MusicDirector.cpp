@@ -12,6 +12,10 @@
 
 namespace {
 
+// A list shorter than this a round is not gone round: its songs would end, and the next start, about a
+// hundred times a second for as long as the director lives.
+constexpr double kShortestRound = 0.1;
+
 std::mutex factoryMutex;
 MusicDirector::MixerFactory& factorySlot() {
     static MusicDirector::MixerFactory factory;
@@ -85,7 +89,7 @@ bool MusicDirector::findSongLocation(double seconds, int& index, double& offset)
         lengths.push_back(MusicItem::musicItemDuration(song.get()));
         round += lengths.back();
     }
-    if (!(round >= 0.1))
+    if (!(round >= kShortestRound))
         return false;
     // Whole rounds are skipped at once: a time far into the repeated list must not take a walk per round.
     const double within = seconds >= round ? std::fmod(seconds, round) : seconds;
@@ -114,10 +118,7 @@ bool MusicDirector::playFromSongIndex(int index, double startLoc) {
     const auto songs = musicArray();
     if (songs.empty())
         return false;
-    if (player)
-        player->stop();
-    player.reset();
-    ++playerGeneration;
+    const std::uint64_t generation = releasePlayer();
     const int count = int(songs.size());
     currentSongIndex = (index % count + count) % count;
     currentSong = songs[std::size_t(currentSongIndex)];
@@ -132,7 +133,6 @@ bool MusicDirector::playFromSongIndex(int index, double startLoc) {
     opened->seek(platform::media::MediaTime::fromSeconds(std::max(0.0, startLoc)));
     // The end is heard inside the player's own pull, where it may not be replaced: the next song starts
     // later on the main thread, and only when this player is still the one playing.
-    const std::uint64_t generation = ++playerGeneration;
     opened->setEndHandler([weak = std::weak_ptr<MusicDirector*>(self), generation] {
         if (QCoreApplication* application = QCoreApplication::instance())
             QMetaObject::invokeMethod(
@@ -153,6 +153,10 @@ void MusicDirector::next() {
     const auto songs = musicArray();
     if (songs.empty())
         return;
+    if (!(totalDurationFromArray(songs) >= kShortestRound)) {
+        releasePlayer();
+        return;
+    }
     playFromSongIndex((currentSongIndex + 1) % int(songs.size()), 0.0);
 }
 
@@ -168,10 +172,14 @@ void MusicDirector::stop_old() {
     currentSongIndex = 0;
     cmdPlayRequest = false;
     startPlayingForRequest = false;
+    releasePlayer();
+}
+
+std::uint64_t MusicDirector::releasePlayer() {
     if (player)
         player->stop();
     player.reset();
-    ++playerGeneration;
+    return ++playerGeneration; // an end the player has already posted is not heard
 }
 
 void MusicDirector::setAudioPlayer(std::unique_ptr<platform::media::AudioPlayer> audioPlayer) {

@@ -56,7 +56,8 @@ public:
     // Plays the song at index (taken round the list) from `startLoc` seconds, once. False, with no player,
     // for an empty list or a song whose file is missing or holds no sound.
     bool playFromSongIndex(int index, double startLoc);
-    // The song after the current one, from its start; the first after the last.
+    // The song after the current one, from its start; the first after the last. A list shorter than
+    // 0.1 s a round is not gone round: the player stops.
     void next();
     // The player's end: the next song.
     void audioPlayerDidFinishPlaying(bool successfully);
@@ -75,6 +76,9 @@ public:
     void setBStartPlayingForRequest(bool value) { startPlayingForRequest = value; }
 
 private:
+    // Stops and lets go of the player; the new player generation.
+    std::uint64_t releasePlayer();
+
     std::atomic<bool> playingSlideshow{false};
     MusicItemRef currentSong;
 

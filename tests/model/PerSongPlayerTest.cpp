@@ -136,6 +136,17 @@ TEST_F(PerSongPlayerTest, TheEndOfAReplacedOrGonePlayerIsNotHeard) {
     EXPECT_EQ(director.currentSongPlayingIndex(), 2);
 }
 
+TEST_F(PerSongPlayerTest, AListShorterThanATenthOfASecondARoundIsNotGoneRound) {
+    useTones({0.0, 0.01});
+    ASSERT_TRUE(director.playFromSongIndex(1, 0.0));
+    sinks.back()->advance(1.0);
+    model_test::spinFor(20);
+    EXPECT_EQ(sinks.size(), 1u) << "the end of the song starts no other";
+    EXPECT_FALSE(director.audioPlayer());
+    director.next();
+    EXPECT_EQ(sinks.size(), 1u);
+}
+
 TEST_F(PerSongPlayerTest, ASongThatCannotPlayLeavesNoPlayer) {
     useTones({0.5, 0.5});
     writeFile(user.contents() + "/words.wav", "no sound in here");
