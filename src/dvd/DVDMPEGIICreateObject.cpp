@@ -8,6 +8,7 @@
 #include "export/SoundFeed.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/SampleFormat.h"
 #include "render/FramePipeWriter.h"
 
 #include <QFile>
@@ -27,11 +28,6 @@ constexpr int kSoundChunkFrames = 2048;
 const QString kYUVOutputPreset = QStringLiteral(
     "-vcodec mpeg2video -pix_fmt yuv420p -b:v 2500k -bt 300k -r 30000/1001 -me_method epzs -threads 4 -g 15 "
     "-acodec mp2 -ac 2 -ar 48000 -b:a 192k -async 1 -f vob");
-
-void toPCM(const float* samples, std::size_t count, int16_t* pcm) {
-    for (std::size_t i = 0; i < count; ++i)
-        pcm[i] = int16_t(std::lround(std::clamp(samples[i], -1.0f, 1.0f) * 32767.0f));
-}
 
 } // namespace
 
@@ -410,7 +406,7 @@ void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICre
             if (frames <= 0)
                 break;
             const std::size_t count = std::size_t(frames) * SoundSource::kChannels;
-            toPCM(samples.data(), count, pcm.data());
+            platform::media::toInt16Samples(samples.data(), count, pcm.data());
             if (!out.isOpen() && out.open())
                 audioWriteFD = out.descriptor();
             if (!out.isOpen() || !out.writeFrame(pcm.data(), count * sizeof(int16_t))) {

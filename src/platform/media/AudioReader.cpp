@@ -1,6 +1,7 @@
 #include "platform/media/AudioReader.h"
 
 #include "platform/media/LibavSupport.h"
+#include "platform/media/SampleFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -316,10 +317,9 @@ int AudioReader::read(int16_t* interleaved, int maxFrames) {
     std::vector<float> buffer(static_cast<size_t>(std::max(maxFrames, 0)) *
                               static_cast<size_t>(format.channels));
     const int frames = read(buffer.data(), maxFrames);
-    for (int i = 0; i < frames * format.channels; ++i) {
-        const float scaled = std::nearbyint(buffer[static_cast<size_t>(i)] * 32768.0f);
-        interleaved[i] = static_cast<int16_t>(std::clamp(scaled, -32768.0f, 32767.0f));
-    }
+    if (frames > 0)
+        toInt16Samples(buffer.data(), static_cast<size_t>(frames) * static_cast<size_t>(format.channels),
+                       interleaved);
     return frames;
 }
 

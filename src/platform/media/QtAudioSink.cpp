@@ -1,6 +1,7 @@
 #include "platform/media/QtAudioSink.h"
 
 #include "platform/media/AudioReader.h"
+#include "platform/media/SampleFormat.h"
 #include "platform/media/SoundDevices.h"
 
 #include <QAudioDevice>
@@ -135,8 +136,7 @@ private:
             device->write(reinterpret_cast<const char*>(floats.data()), qint64(samples * sizeof(float)));
         } else {
             shorts.resize(samples);
-            for (size_t i = 0; i < samples; ++i)
-                shorts[i] = static_cast<int16_t>(std::clamp(floats[i], -1.0f, 1.0f) * 32767.0f);
+            toInt16Samples(floats.data(), samples, shorts.data());
             device->write(reinterpret_cast<const char*>(shorts.data()), qint64(samples * sizeof(int16_t)));
         }
         handedFrames += frames;
