@@ -2,7 +2,10 @@
 // flags set, every thread returned, the partial movie removed and, unless cancelled, a failure that says so.
 #include "EncoderTestSupport.h"
 
+#include "support/RecordingDialogs.h"
+
 #include "export/MixedAudioExport.h"
+#include "export/MovieExportCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +53,17 @@ ScriptedPumpHost::Body waitingPump() {
         owner.setBVideoReadThreadFinished(true);
     };
 }
+
+// Takes the mixed sound away as the pictures begin: the sound reads on from the file it has open, and fails
+// once it must start again from the beginning.
+class SoundTakingRenderer : public ScriptedRenderer {
+public:
+    using ScriptedRenderer::ScriptedRenderer;
+    bool begin(const Play& play, QString* error) override {
+        QFile::remove(SlideshowProject::strTempM4AAudioFullPath());
+        return ScriptedRenderer::begin(play, error);
+    }
+};
 
 } // namespace
 
@@ -163,6 +177,21 @@ TEST_F(EncoderFailureTest, AWriterThatFailsMidStreamEndsTheExportWithItsError) {
     EXPECT_FALSE(desc.isEmpty());
     expectFailure(desc);
     EXPECT_LT(encoder->framesAppended(), 119) << desc.toStdString();
+}
+
+TEST_F(EncoderFailureTest, ASoundThatFailsPartwayEndsTheWritersPathAsAFailure) {
+    useShowOfFrames(90);
+    encoder = makeEncoder(1.0); // runs dry a third of the way through
+    RecordingDialogs dialogs;
+    MovieExportCommand command(dialogs, []() -> std::unique_ptr<FrameRenderer> {
+        ScriptedRenderer::Script script;
+        script.frames = 90;
+        return std::make_unique<SoundTakingRenderer>(script);
+    });
+    ASSERT_TRUE(encoder->encodeVideo_3(&command));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    expectFailure(SoundSource::songReadFailure(project.get(), encoder->nSongIndex()));
 }
 
 TEST_F(EncoderFailureTest, CancelWhileMixingEndsEverythingQuietly) {

@@ -96,6 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 {{4.5, 1.0}}),
                       soundCase("AMusicSlideshowFallsSilentOnceItsSongsAreUsedUp", Path::Pool, 2.5, true, 2,
                                 3, 1, {{2.0, 2 / 3.0}, {3.5, 0.0}, {4.5, 0.0}, {6.5, 0.0}}),
+                      soundCase("PlanarFramesFallSilentTheSameWay", Path::PlanarPool, 2.5, true, 2, 3, 1,
+                                {{2.0, 2 / 3.0}, {3.5, 0.0}, {6.5, 0.0}}),
                       soundCase("TheWritersPathWritesTheMixAsItIsAndRepeatsIt", Path::Writer, 2.5, true, 2, 3,
                                 1, {{1.0, 1.0}, {3.5, 1.0}, {7.5, 1.0}})),
     [](const ::testing::TestParamInfo<SoundCase>& info) { return info.param.name; });
