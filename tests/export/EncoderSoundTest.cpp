@@ -112,7 +112,6 @@ TEST_F(EncoderSoundTest, FramesOfThePoolAreTakenInOrderUntilTheEnd) {
 TEST_F(EncoderSoundTest, AnEncodingThreadsHolderGoesOnceTheMainThreadHasSeenIt) {
     EncoderController encoder;
     auto holder = std::make_unique<MP4EncoderThreadParam>();
-    holder->encoderController = &encoder;
     holder->encodeBufferManager = std::make_shared<EncoderBufferManager>();
     const std::weak_ptr<EncoderBufferManager> pool = holder->encodeBufferManager;
     std::thread worker([&] { encoder.threadEncodeMP4Thread(std::move(holder)); });
