@@ -394,7 +394,7 @@ void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICre
         settings.lengthFrames = std::llround(pictures * kPCMSampleRate);
         SoundFeed feed(settings, SoundFeed::fromReader(
                                      audioReader, [this] { switchMusicToNextSong_2(); },
-                                     [this] { return songsUsedUp(); }));
+                                     [this] { return songs.songsUsedUp(soundProject().get()); }));
         std::vector<float> samples(std::size_t(kSoundChunkFrames) * SoundSource::kChannels);
         std::vector<int16_t> pcm(samples.size());
         while (!shouldStopPump()) {
@@ -430,12 +430,6 @@ void DVDMPEGIICreateObject::soundFeederEnded(const QString& message) {
         soundFailure = message;
     }
     stateChanged.notify_all();
-}
-
-bool DVDMPEGIICreateObject::songsUsedUp() const {
-    // The mix holds every song once: a music slideshow has used them all once it has run dry.
-    const SlideshowProjectRef owner = soundProject();
-    return owner && owner->bIsMusicSideshow() && songs.nSongIndexContinue() >= 1;
 }
 
 SlideshowProjectRef DVDMPEGIICreateObject::soundProject() const {

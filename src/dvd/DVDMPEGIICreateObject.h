@@ -167,7 +167,6 @@ private:
     void soundFeederEnded(const QString& failure);
     // The project of the command, else the open one.
     SlideshowProjectRef soundProject() const;
-    bool songsUsedUp() const;
     Outcome verdict(Pass pass);
     void finish(const Outcome& outcome);
     bool cancelled() const;

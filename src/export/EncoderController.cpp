@@ -300,13 +300,6 @@ void EncoderController::switchMusicToNextSong_2() {
     initAudioVar(songs.nSongIndex());
 }
 
-bool EncoderController::songsUsedUp() const {
-    // The mixed sound holds every song once, so a music slideshow's songs are used up as soon as it has run
-    // dry: what follows must not start its first song again.
-    const SlideshowProjectRef owner = project.lock();
-    return owner && owner->bIsMusicSideshow() && songs.nSongIndexContinue() >= 1;
-}
-
 SoundFeed::Settings EncoderController::soundSettings(double seconds, bool fades) const {
     SoundFeed::Settings settings;
     settings.sampleRate = kSoundRate;
@@ -326,7 +319,7 @@ void EncoderController::startSoundFeed() {
     soundFeed = std::make_unique<SoundFeed>(
         settings, settings.fades ? SoundFeed::fromReader(
                                        audioReader, [this] { switchMusicToNextSong_2(); },
-                                       [this] { return songsUsedUp(); })
+                                       [this] { return songs.songsUsedUp(project.lock().get()); })
                                  : SoundFeed::fromReader(audioReader));
 }
 
@@ -396,14 +389,19 @@ void EncoderController::readWriteAudioThread() {
 }
 
 void EncoderController::requestAndWaitAudioThreadFinish() {
+    stopAudioThread();
+    finishAudioInput();
+}
+
+void EncoderController::stopAudioThread() {
     {
+        // Under the mutex: set between the thread's look at the flag and its wait, the wake would be lost.
         const std::lock_guard lock(audioThreadMutex);
         requestAudioThreadFinish = true;
     }
     audioThreadWake.notify_all();
     if (audioThread.joinable() && audioThread.get_id() != std::this_thread::get_id())
         audioThread.join();
-    finishAudioInput();
 }
 
 void EncoderController::finishAudioInput() {
@@ -719,11 +717,7 @@ void EncoderController::waitUntilFinished() {
         pump.join();
     if (drain.joinable())
         drain.join();
-    if (audioThread.joinable()) {
-        requestAudioThreadFinish = true;
-        audioThreadWake.notify_all();
-        audioThread.join();
-    }
+    stopAudioThread();
     // The writer's encoders keep threads of their own; nothing writes any more.
     writer.reset();
     soundFeed.reset();

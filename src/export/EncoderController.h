@@ -175,13 +175,13 @@ private:
     SoundFeed::Settings soundSettings(double seconds, bool fades) const;
     void startSoundFeed();
     void readWriteAudioThread();
+    void stopAudioThread();
     void startFeeding();
     void videoBlock();
     bool readAndAppendFrame();
     bool readAndAppendPoolFrame();
     void audioBlock();
     bool appendAudioChunk(); // false at the end of the sound or on a failure
-    bool songsUsedUp() const;
     void videoBlockFinished_2();
     bool appendRemainingAudio();
     void readDiscardFIFOVideoData(platform::UniqueFd fd);

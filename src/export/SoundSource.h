@@ -47,6 +47,11 @@ public:
         index = songCount > 0 ? (index.load() + 1) % songCount : 0;
         ++started;
     }
+    // Whether what follows must be silent. The mixed sound holds every song once, so a music slideshow's
+    // songs are used up as soon as it has run dry: what follows must not start its first song again.
+    bool songsUsedUp(const SlideshowProject* project) const {
+        return project && project->bIsMusicSideshow() && started.load() >= 1;
+    }
 
 private:
     std::atomic<int> index{0};
