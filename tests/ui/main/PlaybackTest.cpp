@@ -151,8 +151,7 @@ TEST_F(PlaybackTest, ThePlayingSlideBecomesTheMarkedCurrentSlideAsTheShowMovesOn
 
 // Slideshow > Play Sound Mix plays the project's sound alone through a new mixer of the project; Play (here
 // refused: too few slides), Stop and closing the window end it.
-TEST_F(MainWindowTest, PlaySoundMixPlaysTheProjectsMixUntilPlayOrStop) {
-    makeController(true);
+TEST_F(PlaybackTest, PlaySoundMixPlaysTheProjectsMixUntilPlayOrStop) {
     useColourSlides({Qt::red, Qt::green});
     platform::media::AudioPlayer::setDefaultSinkFactory(
         [] { return std::make_unique<test_support::NullAudioSink>(); });
