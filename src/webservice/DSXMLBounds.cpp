@@ -155,6 +155,10 @@ private:
                                 .arg(lineOf(p)));
         }
         const bool isEmpty = *q == '/';
+        if (++elements_ > DSXMLBounds::kMaximumElements)
+            return stop(QStringLiteral("The XML document has more than %1 elements (line %2)")
+                            .arg(DSXMLBounds::kMaximumElements)
+                            .arg(lineOf(p)));
         if (int(declared_.size()) + 1 > DSXMLBounds::kMaximumDepth)
             return stop(QStringLiteral("The XML document nests elements more than %1 deep (line %2)")
                             .arg(DSXMLBounds::kMaximumDepth)
@@ -227,6 +231,7 @@ private:
     const char* end_;
     std::vector<int> declared_; // namespace declarations of each open element
     int inScope_ = 0;
+    int elements_ = 0;
     QString problem_;
 };
 

@@ -114,6 +114,14 @@ QByteArray nested(int levels, int declarations = 0) {
     return open + QByteArray("</e>").repeated(levels);
 }
 
+// A root holding `count` empty elements, each of a name of its own.
+QByteArray distinctElements(int count) {
+    QByteArray children;
+    for (int i = 0; i < count; ++i)
+        children += "<e" + QByteArray::number(i) + "/>";
+    return "<r>" + children + "</r>";
+}
+
 int depthOf(DSXMLElementRef element) {
     int depth = 1;
     while (element->childCount() > 0) {
@@ -150,6 +158,7 @@ TEST(DSXMLSafety, DocumentsPastTheBoundsAreRefusedBeforeTheParserReadsThem) {
          "<r" + attributes(60) + attributes(5, "xmlns:p") + "/>", "more than 64 attributes"},
         {"129 namespaces in scope", nested(3, 43), "more than 128 namespaces in scope"},
         {"257 levels", nested(257), "more than 256 deep"},
+        {"100,001 elements of distinct names", distinctElements(100000), "more than 100000 elements"},
         {"a byte past 8 MB", "<r>" + QByteArray(8 * 1024 * 1024 - 6, 'x') + "</r>", "bytes long"},
         // Markup the parser would give up on and read on from inside, where a tag could hide.
         {"an instruction without a target", "<r><? " + hiddenTag + " ?></r>", "not well formed"},
@@ -188,6 +197,9 @@ TEST(DSXMLSafety, DocumentsAtTheBoundsAreReadWhole) {
     ASSERT_TRUE(deep);
     EXPECT_EQ(depthOf(deep->rootElement()), 256);
     EXPECT_TRUE(DSXMLDocument::documentWithData(nested(4, 32)));
+    const DSXMLDocumentRef wide = DSXMLDocument::documentWithData(distinctElements(99999));
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->rootElement()->childCount(), 99999);
 
     const QByteArray large = "<r>" + QByteArray(8 * 1024 * 1024 - 7, 'x') + "</r>";
     const DSXMLDocumentRef full = DSXMLDocument::documentWithData(large);
