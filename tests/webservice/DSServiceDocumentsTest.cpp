@@ -61,6 +61,18 @@ TEST(DSServiceDocuments, FeedPagesAndTheBatchReplyWriteBackEqual) {
     expectRoundTrip(batch, DSFeedBase::staticClass());
 }
 
+// Declarations go out of scope with their entry, so however many entries declare them the feed is read.
+TEST(DSServiceDocuments, AFeedWhoseEveryEntryDeclaresItsNamespacesIsReadWhole) {
+    const QByteArray declarations =
+        QByteArray("<entry xmlns='") + kDSNamespaceAtom + "' xmlns:media='" + kDSNamespaceMedia + "' ";
+    const QByteArray feed = ds_documents::videoFeedPage(kBase, 1, 1, 200).replace("<entry ", declarations);
+    ASSERT_EQ(feed.count(declarations), 200);
+    const auto page = VideoFeed::feedWithXMLData(feed);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->entries()->size(), 200);
+    EXPECT_EQ(page->entryAtIndex(199)->title()->stringValue(), QStringLiteral("Slideshow 200"));
+}
+
 TEST(DSServiceDocuments, TheErrorDocumentHoldsTwoDSErrors) {
     const DSXMLDocumentRef document = DSXMLDocument::documentWithData(ds_documents::errorDocument());
     ASSERT_TRUE(document);
