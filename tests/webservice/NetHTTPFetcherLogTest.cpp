@@ -1,6 +1,8 @@
 #include "FetcherTestSupport.h"
 
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
+#include "webservice/DSXMLDocument.h"
 #include "webservice/HTTPFetcher/NetInputStream.h"
 #include "webservice/oauth2/OAuth2TestSupport.h"
 
@@ -143,7 +145,7 @@ TEST_F(NetHTTPFetcherLogTest, NoTokenPasswordOrCodeReachesALogFileOrARecord) {
         {"Request: POST http://127.0.0.1:", "Authorization: Bearer _snip_",
          "Cookie: session=_snip_; theme=_snip_", "X-DS-Key: _snip_",
          "client_id=id&client_secret=_snip_&code=_snip_&grant_type=authorization_code",
-         "Response: status 200", "\"access_token\" : \"_snip_\"", "\"token_type\" : \"Bearer\"",
+         "Response: status 200", "\"access_token\" : \"_snip_\"", "\"token_type\" : \"_snip_\"",
          "\"expires_in\" : 3600", "Set-Cookie: session=_snip_; Path=/; HttpOnly"},
         {"Authorization: ProviderLogin _snip_", "Passwd=_snip_", "logintoken=_snip_", "SID=_snip_",
          "Auth=_snip_"},
@@ -156,6 +158,95 @@ TEST_F(NetHTTPFetcherLogTest, NoTokenPasswordOrCodeReachesALogFileOrARecord) {
                 << fetchers[i]->log().toStdString();
     // One record each, and one more for the redirect.
     EXPECT_EQ(filesUnder(logs()).keys().filter(QRegularExpression("/fetch_\\d+\\.txt$")).size(), 5);
+}
+
+// Values whose names hold a secret word (key, token, secret, pass, pwd, code, verifier, assertion, session,
+// sid, sig, auth) anywhere, whatever the form that carries them; each case's secret is written nowhere, what
+// is kept beside it stays readable, and an XML reply kept in a file stays well formed.
+TEST_F(NetHTTPFetcherLogTest, EveryValueNamedForACredentialIsSnippedInEveryForm) {
+    enum Place { SentBody, Query, SentHeader, ReplyBody, ReplyHeader, Comment };
+    const char* const form = "application/x-www-form-urlencoded";
+    const char* const json = "application/json";
+    const char* const xml = "application/xml";
+    const struct {
+        const char* name;
+        Place place;
+        const char* contentType;
+        QByteArray text;
+        const char* secret;
+        const char* kept;
+    } cases[] = {
+        {"form key", SentBody, form, "api_key=Qz01&note=Kp01", "Qz01", "note=Kp01"},
+        {"form verifier", SentBody, form, "code_verifier=Qz02&grant_type=Kp02", "Qz02", "grant_type=Kp02"},
+        {"form assertions", SentBody, form, "client_assertion=Qz03&assertion=Qz03&client_id=Kp03", "Qz03",
+         "client_id=Kp03"},
+        {"form list", SentBody, form, "tokens%5B%5D=Qz04&tokens%5B%5D=Qz04&page=Kp04", "Qz04", "page=Kp04"},
+        {"query", Query, nullptr, "pwd=Qz05&sig=Qz05&oauth_verifier=Qz05&view=Kp05", "Qz05", "view=Kp05"},
+        {"JSON string", SentBody, json, R"({"session_id":"Qz06","note":"Kp06"})", "Qz06", "\"Kp06\""},
+        {"JSON number", ReplyBody, json, R"({"user_code":482913,"interval":5})", "482913",
+         "\"interval\" : 5"},
+        {"JSON number in a text", ReplyBody, "text/plain",
+         R"(poll with {"user_code": 482919, "interval": 5})", "482919", "\"interval\": 5"},
+        {"JSON list", ReplyBody, json, R"({"tokens":["Qz08a","Qz08b"],"count":2})", "Qz08", "\"count\" : 2"},
+        {"JSON nested", ReplyBody, json,
+         R"({"data":{"auth":{"user":"Qz09","scopes":["Qz09"]}},"kind":"Kp09"})", "Qz09", "\"Kp09\""},
+        {"JSON cut short", ReplyBody, json, R"({"api_key": "Qz10", "apiKeys": [1, "Qz10"], "note": "Kp10")",
+         "Qz10", "\"Kp10\""},
+        {"JSON cut short, a long secret", ReplyBody, json,
+         R"({"note": "Kp21", "api_key": "Qz21)" + QByteArray(100000, 'x') + '"', "Qz21", "\"Kp21\""},
+        {"XML elements", ReplyBody, xml,
+         "<r><password>Qz11</password><Passwd>Qz11</Passwd><auth><user>Qz11</user></auth>"
+         "<apiKey>Qz11</apiKey><code>Qz11</code><title>Kp11</title></r>",
+         "Qz11", "<title>Kp11</title>"},
+        {"XML attributes", ReplyBody, xml,
+         "<r><link href='https://h/?access_token=Qz12&amp;v=1' signature='Qz12' rel='Kp12'/></r>", "Qz12",
+         "rel=\"Kp12\""},
+        {"XML CDATA", ReplyBody, xml, "<r><data><![CDATA[access_token=Qz13&kind=<Kp13>]]></data></r>", "Qz13",
+         "kind=&lt;Kp13&gt;"},
+        {"XML not well formed", ReplyBody, xml,
+         "<r><apiKey>Qz14</apiKey><![CDATA[access_token=Qz14]]><title>Kp14</title>", "Qz14",
+         "<title>Kp14</title>"},
+        {"key-value lines", ReplyBody, "text/plain", "user: Kp15\npassword: Qz15\n", "Qz15", "user: Kp15"},
+        {"sent header", SentHeader, nullptr, "X-Session: Qz16", "Qz16", "X-Session: _snip_"},
+        {"reply header", ReplyHeader, nullptr, "X-Upload-Sig: Qz17", "Qz17", "X-Upload-Sig: _snip_"},
+        {"comment", Comment, nullptr, "renew with api_key=Qz18 for Kp18", "Qz18", "Kp18"},
+    };
+    const LogSwitch logging(logs());
+    std::vector<std::shared_ptr<NetHTTPFetcher>> fetchers;
+    for (const auto& c : cases) {
+        const QString path = QStringLiteral("/case%1").arg(fetchers.size());
+        const QByteArray header = c.text.left(c.text.indexOf(':')).trimmed();
+        const QByteArray value = c.text.mid(c.text.indexOf(':') + 1).trimmed();
+        server.route(path, [&c, header, value](const ServerRequest&) {
+            ServerResponse reply = c.place == ReplyBody ? ServerResponse::text(200, c.text, c.contentType)
+                                                        : ServerResponse::text(200, "ok");
+            return c.place == ReplyHeader ? reply.withHeader(header, value) : reply;
+        });
+        const QUrl url =
+            server.url(c.place == Query ? path + QLatin1Char('?') + QString::fromUtf8(c.text) : path);
+        fetchers.push_back(c.place == SentBody     ? request(url, c.text, {{"Content-Type", c.contentType}})
+                           : c.place == SentHeader ? request(url, QByteArray(), {{header, value}})
+                                                   : request(url));
+        if (c.place == Comment)
+            fetchers.back()->setComment(QString::fromUtf8(c.text));
+        EXPECT_FALSE(fetch(fetchers.back()).error) << c.name;
+    }
+
+    QByteArray everything = allBytesUnder(logs());
+    for (const auto& fetcher : fetchers)
+        everything += fetcher->log().toUtf8();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const QString log = fetchers[i]->log();
+        EXPECT_FALSE(everything.contains(cases[i].secret));
+        EXPECT_TRUE(log.contains(QLatin1String(cases[i].kept))) << log.toStdString();
+        // An XML reply that was well formed is kept well formed.
+        if (cases[i].contentType == xml && cases[i].text.endsWith("</r>")) {
+            const QString number = QRegularExpression("^Fetch (\\d+)").match(log).captured(1);
+            EXPECT_TRUE(DSXMLDocument::documentWithData(
+                test_support::readBytes(QStringLiteral("%1/fetch_%2_response.xml").arg(run(), number))));
+        }
+    }
 }
 
 TEST_F(NetHTTPFetcherLogTest, TheRunFolderHoldsTheRecordsTheRepliesAndAnIndexTheNewestLinkPointsAt) {

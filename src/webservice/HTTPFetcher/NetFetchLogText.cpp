@@ -15,49 +15,74 @@ QString snip() {
     return QString::fromLatin1(NetFetchLogText::kSnip);
 }
 
-// Names whose value is a credential: tokens of every kind, secrets, passwords and codes.
-bool isSecretName(QString name) {
-    name = name.toLower();
-    return name.endsWith(QLatin1String("token")) || name.endsWith(QLatin1String("secret")) ||
-           name.endsWith(QLatin1String("password")) || name.endsWith(QLatin1String("passwd")) ||
-           name.endsWith(QLatin1String("code"));
-}
-
-QVariant redactedJSON(const QVariant& value) {
+QVariant redactedJSON(const QVariant& value, bool underSecretName) {
     if (value.typeId() == QMetaType::QVariantMap) {
         QVariantMap map = value.toMap();
-        for (auto it = map.begin(); it != map.end(); ++it) {
-            const bool container = it.value().typeId() == QMetaType::QVariantMap ||
-                                   it.value().typeId() == QMetaType::QVariantList;
-            it.value() = isSecretName(it.key()) && !container ? QVariant(snip()) : redactedJSON(it.value());
-        }
+        for (auto it = map.begin(); it != map.end(); ++it)
+            it.value() = redactedJSON(it.value(), underSecretName || NetFetchLogText::isSecretName(it.key()));
         return map;
     }
     if (value.typeId() == QMetaType::QVariantList) {
         QVariantList list = value.toList();
         for (QVariant& item : list)
-            item = redactedJSON(item);
+            item = redactedJSON(item, underSecretName);
         return list;
     }
+    if (underSecretName && !value.isNull())
+        return snip();
+    // A string may carry credentials of its own: a form, a query or JSON written into it.
+    if (value.typeId() == QMetaType::QString)
+        return NetFetchLogText::redacted(value.toString());
     return value;
 }
 
-bool isSecretXMLName(const xmlChar* name) {
-    return name && QString::fromUtf8(reinterpret_cast<const char*>(name)).toLower().endsWith(u"token");
+QString fromXML(const xmlChar* text) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(text));
+}
+
+// Redacts text in place, as text: libxml2 escapes what it writes out, so the result stays well formed.
+void redactXMLText(xmlNodePtr node) {
+    if (!node->content)
+        return;
+    const QString text = fromXML(node->content);
+    const QString redacted = NetFetchLogText::redacted(text);
+    if (redacted != text)
+        xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(redacted.toUtf8().constData()));
+}
+
+void redactXMLAttributes(xmlNodePtr element) {
+    for (xmlAttrPtr attribute = element->properties; attribute; attribute = attribute->next) {
+        xmlChar* raw = xmlNodeListGetString(element->doc, attribute->children, 1);
+        const QString value = raw ? fromXML(raw) : QString();
+        xmlFree(raw);
+        const QString shown = NetFetchLogText::isSecretName(fromXML(attribute->name))
+                                  ? snip()
+                                  : NetFetchLogText::redacted(value);
+        // Set as text, not parsed for references; the attribute is changed where it is.
+        if (shown != value)
+            xmlSetNsProp(element, attribute->ns, attribute->name,
+                         reinterpret_cast<const xmlChar*>(shown.toUtf8().constData()));
+    }
 }
 
 void redactXML(xmlNodePtr node) {
     for (; node; node = node->next) {
-        if (node->type != XML_ELEMENT_NODE)
-            continue;
-        for (xmlAttrPtr attribute = node->properties; attribute; attribute = attribute->next)
-            if (isSecretXMLName(attribute->name))
-                xmlNodeSetContent(reinterpret_cast<xmlNodePtr>(attribute),
-                                  reinterpret_cast<const xmlChar*>(NetFetchLogText::kSnip));
-        if (isSecretXMLName(node->name))
-            xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(NetFetchLogText::kSnip));
-        else
-            redactXML(node->children);
+        switch (node->type) {
+        case XML_ELEMENT_NODE:
+            redactXMLAttributes(node);
+            if (NetFetchLogText::isSecretName(fromXML(node->name)))
+                xmlNodeSetContent(node, reinterpret_cast<const xmlChar*>(NetFetchLogText::kSnip));
+            else
+                redactXML(node->children);
+            break;
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+            redactXMLText(node);
+            break;
+        default:
+            break;
+        }
     }
 }
 
@@ -72,37 +97,74 @@ bool looksLike(const QByteArray& bytes, const QString& mimeType, const char* typ
     return false;
 }
 
+// A pattern whose capture "name" is tested: where it names a credential, the capture "value" becomes the
+// replacement.
 struct Rule {
     QRegularExpression pattern;
     QString replacement;
 };
 
+// A name as forms, queries, key-value lines and XML write it, not the end of a longer one; a list's
+// brackets may follow it.
+constexpr char kName[] = R"re((?<![\w%.\]-])(?<name>[\w%.-]++(?:\[[^\]\s=&]*+\])*+))re";
+
 const std::vector<Rule>& rules() {
     constexpr auto options = QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption;
-    const QString secret = QStringLiteral("[\\w.-]*(?:token|secret|password|passwd|code)");
+    const auto named = [&](const char* pattern, const char* replacement) {
+        return Rule{QRegularExpression(QString::fromLatin1(pattern).arg(QLatin1String(kName)), options),
+                    QLatin1String(replacement)};
+    };
     static const std::vector<Rule> all = {
-        // "name": "value" in JSON.
-        {QRegularExpression(QStringLiteral("(\"%1\"\\s*:\\s*)\"(?:[^\"\\\\]|\\\\.)*\"").arg(secret), options),
-         QStringLiteral("\\1\"_snip_\"")},
-        // name=value in forms, addresses, key-value lines and header parameters.
-        {QRegularExpression(
-             QStringLiteral("(^|[?&;,\\s])(%1|auth|sid|lsid|key|logincaptcha)=(\"[^\"]*\"|[^&\\s;,]*)")
-                 .arg(secret),
-             options),
-         QStringLiteral("\\1\\2=_snip_")},
-        // <...token>value< in XML that could not be read as a document.
-        {QRegularExpression(QStringLiteral("(<(?:[\\w.-]+:)?[\\w.-]*token(?:\\s[^>]*)?>)[^<]*"), options),
-         QStringLiteral("\\1_snip_")},
-        // ...token="value" and ...token='value' as XML attributes.
-        {QRegularExpression(QStringLiteral("(\\s[\\w.:-]*token\\s*=\\s*)\"[^\"]*\""), options),
-         QStringLiteral("\\1\"_snip_\"")},
-        {QRegularExpression(QStringLiteral("(\\s[\\w.:-]*token\\s*=\\s*)'[^']*'"), options),
-         QStringLiteral("\\1'_snip_'")},
-        // A bearer token quoted anywhere.
-        {QRegularExpression(QStringLiteral("\\b(Bearer\\s+)[^\\s\"',]+"), options),
-         QStringLiteral("\\1_snip_")},
+        // "name": value in JSON that could not be read whole; a list or an object of one level goes whole.
+        Rule{QRegularExpression(
+                 QStringLiteral(R"re("(?<name>(?:[^"\\]++|\\.)*+)"\s*+:\s*+)re"
+                                R"re((?<value>"(?:[^"\\]++|\\.)*+"|\[[^\[\]]*+\]|\{[^{}]*+\}|[-+\w.]++))re"),
+                 options),
+             QStringLiteral("\"_snip_\"")},
+        // <name attributes>value< in XML that could not be read as a document.
+        named(R"re(<(?:[\w.-]++:)?%1(?:\s[^<>]*+)?>(?<value>[^<]++))re", "_snip_"),
+        // name="value" and name='value': XML attributes and quoted header parameters.
+        named(R"re(%1\s*+=\s*+"(?<value>[^"]*+)")re", "_snip_"),
+        named(R"re(%1\s*+=\s*+'(?<value>[^']*+)')re", "_snip_"),
+        // name=value in forms, addresses, header parameters and key-value text.
+        named(R"re(%1[ \t]*+=[ \t]*+(?<value>[^&\s;,<>"'\]]++))re", "_snip_"),
+        // name: value on a line of its own.
+        named(R"re(^[ \t]*+%1[ \t]*+:[ \t]*+(?<value>[^\r\n]++))re", "_snip_"),
     };
     return all;
+}
+
+// A bearer token quoted anywhere, whatever names it.
+const QRegularExpression& bearer() {
+    static const QRegularExpression pattern(QStringLiteral(R"re(\b(Bearer\s+)[^\s"',]+)re"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern;
+}
+
+// A match whose name is no credential's consumes only its name, so that a pair inside its value (a
+// credential in an object or a header parameter) is still found. The text is valid UTF-16 (see redacted()),
+// which spares every match a check of the whole text.
+QString applied(const Rule& rule, const QString& text) {
+    QString answer;
+    qsizetype copied = 0;
+    for (qsizetype from = 0;;) {
+        const QRegularExpressionMatch match =
+            rule.pattern.match(text, from, QRegularExpression::NormalMatch,
+                               QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!match.hasMatch())
+            break;
+        if (!NetFetchLogText::isSecretName(match.captured(u"name"))) {
+            from = match.capturedEnd(u"name");
+            continue;
+        }
+        answer += QStringView(text).mid(copied, match.capturedStart(u"value") - copied);
+        answer += rule.replacement;
+        copied = from = match.capturedEnd(u"value");
+    }
+    if (copied == 0)
+        return text;
+    answer += QStringView(text).mid(copied);
+    return answer;
 }
 
 QString snippedPairs(const QString& text, const QString& separator, bool firstOnly) {
@@ -116,10 +178,23 @@ QString snippedPairs(const QString& text, const QString& separator, bool firstOn
 
 } // namespace
 
+bool NetFetchLogText::isSecretName(const QString& name) {
+    static const char* const words[] = {"key",      "token",     "secret",  "pass", "pwd", "code",
+                                        "verifier", "assertion", "session", "sid",  "sig", "auth"};
+    const QString decoded = QUrl::fromPercentEncoding(name.toUtf8());
+    for (const char* word : words)
+        if (decoded.contains(QLatin1String(word), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 QString NetFetchLogText::redacted(QString text) {
+    // The matches skip their check of the text, which must therefore be valid.
+    if (!text.isValidUtf16())
+        text = QString::fromUtf8(text.toUtf8());
     for (const Rule& rule : rules())
-        text.replace(rule.pattern, rule.replacement);
-    return text;
+        text = applied(rule, text);
+    return text.replace(bearer(), QStringLiteral("\\1_snip_"));
 }
 
 QString NetFetchLogText::headerValue(const QByteArray& name, const QByteArray& value) {
@@ -133,7 +208,7 @@ QString NetFetchLogText::headerValue(const QByteArray& name, const QByteArray& v
         return snippedPairs(text, QStringLiteral("; "), false);
     if (lower == u"set-cookie")
         return snippedPairs(text, QStringLiteral("; "), true);
-    if (isSecretName(lower) || lower.contains(u"key") || lower.contains(u"token"))
+    if (isSecretName(lower))
         return snip();
     return redacted(text);
 }
@@ -164,7 +239,7 @@ QString NetFetchLogText::prettyJSON(const QByteArray& bytes, bool* ok) {
         return QString();
     JsonWriter writer;
     writer.setHumanReadable(true);
-    const QString text = writer.stringWithObject(redactedJSON(value));
+    const QString text = writer.stringWithObject(redactedJSON(value, false));
     *ok = !text.isNull();
     return text;
 }
@@ -200,9 +275,8 @@ QString NetFetchLogText::body(const QByteArray& bytes, const QString& mimeType) 
         text = prettyJSON(bytes, &ok);
     if (!ok && looksLike(bytes, mimeType, "xml", {'<'}))
         text = prettyXML(bytes, &ok);
-    if (!ok)
-        text = QString::fromUtf8(bytes);
-    return redacted(text);
+    // A document read whole was redacted name by name, and is left as it was written.
+    return ok ? text : redacted(QString::fromUtf8(bytes));
 }
 
 QString NetFetchLogText::fileExtension(const QByteArray& bytes, const QString& mimeType) {

@@ -5,9 +5,11 @@
 #include <QUrl>
 
 // How the fetcher's debug log writes what went over the wire: readable (JSON and XML bodies indented) and
-// with every credential replaced by "_snip_" before it reaches a line of text: tokens and secrets in JSON,
-// form and key-value bodies, in XML elements and attributes named for tokens, in addresses, in the
-// "Authorization" and cookie headers and in headers named for keys, tokens, secrets or passwords.
+// with every credential replaced by "_snip_" before it reaches a line of text. A credential is the value of
+// anything whose name holds a secret word (see isSecretName), whatever form it takes: JSON members (their
+// numbers, lists and objects whole), form and query fields, XML elements and attributes, "name: value"
+// lines and headers; besides, the "Authorization" and cookie headers and bearer tokens anywhere. XML stays
+// well formed.
 class NetFetchLogText {
 public:
     static constexpr char kSnip[] = "_snip_";
@@ -19,6 +21,10 @@ public:
     static QString body(const QByteArray& bytes, const QString& mimeType);
     // Whether the body is shown as text (not as a note of its length).
     static bool isText(const QByteArray& bytes, const QString& mimeType);
+    // Whether a name (percent-encoded or not, in any case) holds one of the secret words: key, token,
+    // secret, pass, pwd, code, verifier, assertion, session, sid, sig, auth. Names are the services' own, so
+    // a word anywhere in one counts, at the price of some harmless values snipped.
+    static bool isSecretName(const QString& name);
     // Any text with the credentials it names taken out.
     static QString redacted(QString text);
     // The extension of the file a reply body is kept in: "xml", "jpg", "gif" or "png" by its type, else

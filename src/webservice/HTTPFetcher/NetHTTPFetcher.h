@@ -197,7 +197,8 @@ public:
     // and every end of a fetch gets a number and a text record (the request with its headers and body, the
     // reply's status, headers and body, the error) that becomes the fetcher's log(); with logging to files
     // on as well, the records go into a folder of this run under the log folder (see NetFetchLogFolder).
-    // Tokens, secrets, passwords and codes are replaced by "_snip_" before anything is written.
+    // Every value named for a credential is replaced by "_snip_" before anything is written (see
+    // NetFetchLogText).
     static void setLoggingEnabled(bool enabled);
     static bool isLoggingEnabled();
     static void setLoggingToFileEnabled(bool enabled);
