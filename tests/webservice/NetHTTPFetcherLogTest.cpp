@@ -3,6 +3,7 @@
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 #include "webservice/DSXMLDocument.h"
+#include "webservice/HTTPFetcher/NetFetchLogFolder.h"
 #include "webservice/HTTPFetcher/NetInputStream.h"
 #include "webservice/oauth2/OAuth2TestSupport.h"
 
@@ -11,6 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace fetcher_test;
@@ -20,6 +24,7 @@ namespace {
 
 constexpr char kProcess[] = "Tester";
 constexpr char kStamp[] = "5-01_10-00-00AM";
+constexpr char kRule[] = "-----------------------------------------------------------------------------\n";
 
 // The debug log switched on into a folder of the test's own, and off again afterwards.
 class LogSwitch {
@@ -273,12 +278,20 @@ TEST_F(NetHTTPFetcherLogTest, TheRunFolderHoldsTheRecordsTheRepliesAndAnIndexThe
     const QString index = QString::fromUtf8(files.value(QStringLiteral("aperçu_http_log.html")));
     EXPECT_TRUE(index.contains(QLatin1String("<title>Tester HTTP fetch log 5-01_10-00-00AM</title>")));
     EXPECT_TRUE(index.contains(QLatin1String("(fetch &lt;entry&gt;)")));
+    const char* const extensions[] = {".png", ".xml", ""};
     for (int i = 0; i < 3; ++i) {
         const QString name = records[i];
         EXPECT_EQ(mode(run() + QLatin1Char('/') + name), 0600) << name.toStdString();
-        // The record on disk is the fetcher's log, closed by a line of dashes.
-        EXPECT_EQ(QString::fromUtf8(files.value(name)), fetchers[i]->log());
-        EXPECT_TRUE(fetchers[i]->log().endsWith(QLatin1String("-----\n")));
+        // The record on disk is the fetcher's log, closed by a line of dashes, but the reply is kept once:
+        // in its own file, which the record names.
+        const QString onDisk = QString::fromUtf8(files.value(name));
+        const QString log = fetchers[i]->log();
+        const QString kept = QStringLiteral("Response body: in fetch_%1_response%2, %3 bytes received\n")
+                                 .arg(numberOf(name), QLatin1String(extensions[i]))
+                                 .arg(fetchers[i]->downloadedData().size());
+        EXPECT_EQ(onDisk, log.section(QLatin1String("Response body:\n"), 0, 0) + kept + QLatin1String(kRule))
+            << onDisk.toStdString();
+        EXPECT_TRUE(log.endsWith(QLatin1String(kRule)));
         EXPECT_TRUE(index.contains(QStringLiteral("<a href=\"%1\">record</a>").arg(name)))
             << name.toStdString();
     }
@@ -321,7 +334,7 @@ TEST_F(NetHTTPFetcherLogTest, OffByDefaultAndWithoutFilesOnlyTheFetchersLogIsWri
 TEST_F(NetHTTPFetcherLogTest, AStreamedBodyIsKeptUpToItsBoundAndTheRestCounted) {
     serve("/upload", 200, "ok");
     const LogSwitch logging(logs(), false);
-    const QByteArray movie(int(NetHTTPFetcher::kMaximumLoggedStreamLength) + 5000, '\x01');
+    const QByteArray movie(int(NetHTTPFetcher::kMaximumLoggedBodyLength) + 5000, '\x01');
     auto stream = std::make_shared<QBuffer>();
     stream->setData(movie);
     stream->open(QIODevice::ReadOnly);
@@ -331,11 +344,97 @@ TEST_F(NetHTTPFetcherLogTest, AStreamedBodyIsKeptUpToItsBoundAndTheRestCounted) 
     ASSERT_EQ(server.requestsTo("/upload").size(), 1u);
     EXPECT_EQ(server.requestsTo("/upload")[0].body, movie);
     EXPECT_EQ(server.requestsTo("/upload")[0].header("Content-Length"), QByteArray::number(movie.size()));
-    EXPECT_EQ(fetcher->loggedStreamData(), movie.left(int(NetHTTPFetcher::kMaximumLoggedStreamLength)));
+    EXPECT_EQ(fetcher->loggedStreamData(), movie.left(int(NetHTTPFetcher::kMaximumLoggedBodyLength)));
     EXPECT_TRUE(fetcher->log().contains(
-        QStringLiteral("<<%1 bytes of video/mp4>>").arg(NetHTTPFetcher::kMaximumLoggedStreamLength)));
+        QStringLiteral("<<%1 bytes of video/mp4>>").arg(NetHTTPFetcher::kMaximumLoggedBodyLength)));
     EXPECT_TRUE(fetcher->log().contains(QLatin1String("<<5000 more bytes sent>>")))
         << fetcher->log().toStdString();
+}
+
+TEST_F(NetHTTPFetcherLogTest, AReplyIsKeptUpToTheBoundEndingOnAWholeCharacterAndTheRestCounted) {
+    const qsizetype bound = NetHTTPFetcher::kMaximumLoggedBodyLength;
+    // A two-byte character across the bound, which the kept text leaves out whole.
+    const QByteArray reply = QByteArray(bound - 1, 'a') + "\xC3\xA9" + QByteArray(4999, 'b');
+    serve("/long", 200, reply);
+    const LogSwitch logging(logs());
+    auto fetcher = request(server.url("/long"));
+    ASSERT_FALSE(fetch(fetcher).error);
+    EXPECT_EQ(fetcher->downloadedData(), reply);
+
+    const QString note = QStringLiteral("<<5001 more bytes received>>");
+    EXPECT_TRUE(fetcher->log().contains(QStringLiteral("  %1\n  %2\n").arg(QString(bound - 1, u'a'), note)));
+    const QStringList replies = filesUnder(run()).keys().filter(QRegularExpression("^fetch_\\d+_response$"));
+    ASSERT_EQ(replies.size(), 1);
+    EXPECT_EQ(test_support::readBytes(run() + QLatin1Char('/') + replies[0]),
+              QByteArray(bound - 1, 'a') + '\n' + note.toUtf8());
+}
+
+namespace {
+
+// Makes a folder holding one file of `bytes` (a sparse one: only its size counts) last written `age` ago.
+void makeOldFolder(const QString& path, qint64 bytes, std::chrono::seconds age) {
+    ASSERT_TRUE(QDir().mkpath(path));
+    QFile file(path + QStringLiteral("/fetch_1.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(bytes));
+    file.close();
+    const timespec when{::time(nullptr) - age.count(), 0};
+    const timespec times[2] = {when, when};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+} // namespace
+
+TEST_F(NetHTTPFetcherLogTest, ANewRunRemovesTheOldestRunsOfItsProcessPastTheTotal) {
+    using namespace std::chrono_literals;
+    const qint64 total = NetFetchLogFolder::kMaximumTotalBytes;
+    TempDir outside;
+    const struct {
+        const char* name;
+        qint64 bytes;
+        std::chrono::seconds age;
+        bool stays;
+    } folders[] = {
+        {"Tester_log_4-30_09-00-00AM", total * 3 / 5, 1h, true},
+        {"Tester_log_4-29_09-00-00AM", total * 3 / 5, 2h, false}, // past the total with the newer one
+        {"Tester_log_4-28_09-00-00AM", 1000, 3h, false},          // older than one removed
+        {"Other_log_4-27_09-00-00AM", total * 2, 4h, true},       // another program's
+        {"Tester_notes", total * 2, 5h, true},                    // the user's
+    };
+    for (const auto& folder : folders)
+        makeOldFolder(logs() + QLatin1Char('/') + QLatin1String(folder.name), folder.bytes, folder.age);
+    makeOldFolder(outside.file(QStringLiteral("kept")), total * 2, 6h);
+    ASSERT_TRUE(
+        QFile::link(outside.file(QStringLiteral("kept")), logs() + QStringLiteral("/Tester_log_link")));
+
+    serve("/plain", 200, "hello");
+    const LogSwitch logging(logs());
+    ASSERT_FALSE(fetch(request(server.url("/plain"))).error);
+    EXPECT_TRUE(QFileInfo::exists(run() + QStringLiteral("/aperçu_http_log.html")));
+    for (const auto& folder : folders)
+        EXPECT_EQ(QFileInfo::exists(logs() + QLatin1Char('/') + QLatin1String(folder.name)), folder.stays)
+            << folder.name;
+    EXPECT_TRUE(QFileInfo(logs() + QStringLiteral("/Tester_log_link")).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(outside.file(QStringLiteral("kept/fetch_1.txt"))));
+}
+
+TEST_F(NetHTTPFetcherLogTest, ARunStartedInTheSameSecondAsAnothersGetsAFolderOfItsOwn) {
+    // The other process made the run's folder first and has written its first record.
+    const QMap<QString, QByteArray> others = {{QStringLiteral("fetch_1.txt"), "the other process's record"},
+                                              {QStringLiteral("aperçu_http_log.html"), "its index"}};
+    ASSERT_TRUE(QDir().mkpath(run()));
+    for (auto it = others.begin(); it != others.end(); ++it)
+        ASSERT_TRUE(test_support::writeBytes(run() + QLatin1Char('/') + it.key(), it.value()));
+
+    serve("/plain", 200, "hello");
+    const LogSwitch logging(logs());
+    for (int i = 0; i < 2; ++i)
+        ASSERT_FALSE(fetch(request(server.url("/plain"))).error);
+    EXPECT_EQ(filesUnder(run()), others);
+    const QString own = run() + QStringLiteral("_2");
+    EXPECT_EQ(mode(own), 0700);
+    EXPECT_EQ(filesUnder(own).keys().filter(QRegularExpression("^fetch_\\d+\\.txt$")).size(), 2);
+    EXPECT_EQ(QFileInfo(logs() + QStringLiteral("/Tester_log_newest.html")).symLinkTarget(),
+              QFileInfo(own + QStringLiteral("/aperçu_http_log.html")).filePath());
 }
 
 namespace {

@@ -4,18 +4,24 @@
 #include "platform/foundation/UniqueFd.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 std::mutex writing;
+// The run folder this process made, by the path it would have without a suffix (guarded by `writing`).
+QHash<QString, QString> madeRuns;
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
@@ -63,6 +69,79 @@ void pointLink(const QString& link, const QString& target) {
     ::symlink(native(target).constData(), native(link).constData());
 }
 
+struct stat linkStatus(const QString& path, bool* found) {
+    struct stat info {};
+    *found = ::lstat(native(path).constData(), &info) == 0;
+    return info;
+}
+
+bool isOwnFolder(const QString& path) {
+    bool found = false;
+    const struct stat info = linkStatus(path, &found);
+    return found && S_ISDIR(info.st_mode) && info.st_uid == ::getuid();
+}
+
+// The run's folder, made by this process: a name another process took is not shared. `fresh` tells
+// whether it was made now.
+QString runFolder(const QString& logFolder, const QString& runName, bool* fresh) {
+    const QString plain = logFolder + QLatin1Char('/') + runName;
+    *fresh = false;
+    if (const QString made = madeRuns.value(plain); !made.isEmpty() && isOwnFolder(made))
+        return made;
+    for (int attempt = 1; attempt <= 100; ++attempt) {
+        const QString path = attempt == 1 ? plain : plain + QStringLiteral("_%1").arg(attempt);
+        if (::mkdir(native(path).constData(), 0700) == 0) {
+            if (!platform::paths::ensurePrivateFolder(path))
+                return QString();
+            madeRuns.insert(plain, path);
+            *fresh = true;
+            return path;
+        }
+        if (errno != EEXIST)
+            return QString();
+    }
+    return QString();
+}
+
+qint64 bytesUnder(const QString& folder) {
+    qint64 total = 0;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        total += it.nextFileInfo().size();
+    return total;
+}
+
+// Removes the process's older runs, oldest first, past the total; folders not named as its runs, links
+// and folders of other users are left alone.
+void removeOldRuns(const QString& logFolder, const QString& processName, const QString& current) {
+    struct Run {
+        QString path;
+        qint64 modified;
+    };
+    std::vector<Run> runs;
+    const QString prefix = NetFetchLogFolder::runFolderName(processName, QString());
+    for (const QString& name : QDir(logFolder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString path = logFolder + QLatin1Char('/') + name;
+        bool found = false;
+        const struct stat info = linkStatus(path, &found);
+        if (name.startsWith(prefix) && path != current && found && S_ISDIR(info.st_mode) &&
+            info.st_uid == ::getuid())
+            runs.push_back({path, qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec});
+    }
+    std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.modified > b.modified; });
+    qint64 kept = 0;
+    bool full = false;
+    for (const Run& run : runs) {
+        if (!full) {
+            kept += bytesUnder(run.path);
+            full = kept > NetFetchLogFolder::kMaximumTotalBytes;
+        }
+        if (full)
+            QDir(run.path).removeRecursively();
+    }
+}
+
 QByteArray indexHeader(const QString& title) {
     const QString escaped = title.toHtmlEscaped();
     return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title></head>"
@@ -86,6 +165,11 @@ QString NetFetchLogFolder::runFolderName(const QString& processName, const QStri
     return fileNamePart(QStringLiteral("%1_log_%2").arg(processName, dateStamp));
 }
 
+QString NetFetchLogFolder::responseFileName(int number, const QString& extension) {
+    const QString name = QStringLiteral("fetch_%1_response").arg(number);
+    return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
+}
+
 QString NetFetchLogFolder::newestLinkName(const QString& processName) {
     return fileNamePart(QStringLiteral("%1_log_newest.html").arg(processName));
 }
@@ -95,28 +179,27 @@ bool NetFetchLogFolder::write(const QString& logFolder, const QString& processNa
     const std::lock_guard lock(writing);
     if (!ensureLogFolder(logFolder))
         return false;
-    const QString runName = runFolderName(processName, dateStamp);
-    const QString run = logFolder + QLatin1Char('/') + runName;
-    if (!platform::paths::ensurePrivateFolder(run))
+    bool fresh = false;
+    const QString run = runFolder(logFolder, runFolderName(processName, dateStamp), &fresh);
+    if (run.isEmpty())
         return false;
     const QString index = run + QLatin1Char('/') + indexFileName();
-    if (!QFileInfo(index).exists()) {
+    if (fresh) {
+        removeOldRuns(logFolder, processName, run);
         if (!writeFile(index, indexHeader(QStringLiteral("%1 HTTP fetch log %2").arg(processName, dateStamp)),
                        false))
             return false;
         pointLink(logFolder + QLatin1Char('/') + newestLinkName(processName),
-                  runName + QLatin1Char('/') + indexFileName());
+                  QFileInfo(run).fileName() + QLatin1Char('/') + indexFileName());
+    }
+    QString responseName;
+    if (!entry.response.isEmpty()) {
+        responseName = responseFileName(entry.number, entry.extension);
+        if (!writeFile(run + QLatin1Char('/') + responseName, entry.response, false))
+            return false;
     }
     const QString recordName = QStringLiteral("fetch_%1.txt").arg(entry.number);
     if (!writeFile(run + QLatin1Char('/') + recordName, entry.record.toUtf8(), false))
         return false;
-    QString responseName;
-    if (!entry.response.isEmpty()) {
-        responseName = QStringLiteral("fetch_%1_response").arg(entry.number);
-        if (!entry.extension.isEmpty())
-            responseName += QLatin1Char('.') + entry.extension;
-        if (!writeFile(run + QLatin1Char('/') + responseName, entry.response, false))
-            responseName.clear();
-    }
     return writeFile(index, indexEntry(entry, recordName, responseName), true);
 }

@@ -9,8 +9,14 @@
 // HTML index "aperçu_http_log.html" with an entry per record; beside the run folders the link
 // "<process>_log_newest.html" points at the latest run's index. Files are private too (0600), and nothing
 // is written through a link. Safe from any thread.
+//
+// A run's folder is made by the run itself: a process that finds the name taken (another one started in
+// the same second) adds "_2", "_3", ... to it. When a run begins, the older runs of the same process name
+// are removed, oldest first, until those left take no more than kMaximumTotalBytes.
 class NetFetchLogFolder {
 public:
+    static constexpr qint64 kMaximumTotalBytes = 64 * 1024 * 1024;
+
     struct Entry {
         int number = 0;
         QString record;      // the record's text
@@ -24,6 +30,7 @@ public:
                       const Entry& entry);
 
     static QString runFolderName(const QString& processName, const QString& dateStamp);
+    static QString responseFileName(int number, const QString& extension);
     static QString indexFileName() { return QStringLiteral("aperçu_http_log.html"); }
     static QString newestLinkName(const QString& processName);
 };

@@ -198,7 +198,7 @@ public:
     // reply's status, headers and body, the error) that becomes the fetcher's log(); with logging to files
     // on as well, the records go into a folder of this run under the log folder (see NetFetchLogFolder).
     // Every value named for a credential is replaced by "_snip_" before anything is written (see
-    // NetFetchLogText).
+    // NetFetchLogText), and the log is bounded (see kMaximumLoggedBodyLength and NetFetchLogFolder).
     static void setLoggingEnabled(bool enabled);
     static bool isLoggingEnabled();
     static void setLoggingToFileEnabled(bool enabled);
@@ -213,8 +213,9 @@ public:
     // The second part: the time of the first use, "M-dd_hh-mm-ssAP", unless set.
     static void setLoggingDateStamp(const QString& stamp);
     static QString loggingDateStamp();
-    // The most bytes of a streamed body kept for the log; the record tells how many more were sent.
-    static constexpr qint64 kMaximumLoggedStreamLength = 1024 * 1024;
+    // The most bytes of a body, sent or received, kept for the log; the record tells how many more there
+    // were.
+    static constexpr qint64 kMaximumLoggedBodyLength = 1024 * 1024;
     // What the log kept of the streamed body sent last (logging on only).
     const QByteArray& loggedStreamData() const { return loggedStreamData_; }
 

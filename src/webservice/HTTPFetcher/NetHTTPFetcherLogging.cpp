@@ -60,6 +60,43 @@ QString mimeTypeOf(const platform::net::HttpHeaders& headers) {
     return QString::fromLatin1(headers.value("Content-Type").split(';').first().trimmed()).toLower();
 }
 
+// The part of a body the log keeps, ending on a whole UTF-8 character so that a text cut short stays text.
+QByteArray loggedPart(const QByteArray& bytes) {
+    QByteArray part = bytes.left(NetHTTPFetcher::kMaximumLoggedBodyLength);
+    for (qsizetype back = 1; back <= 3 && back <= part.size(); ++back) {
+        const auto c = static_cast<unsigned char>(part[part.size() - back]);
+        if ((c & 0xC0) == 0x80)
+            continue;
+        const int length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (length > back)
+            part.chop(back);
+        break;
+    }
+    return part;
+}
+
+// A body as the log shows it, with a note of the bytes it leaves out.
+QString loggedBody(const QByteArray& kept, qint64 length, const QString& mimeType, const char* verb) {
+    const QByteArray part = loggedPart(kept);
+    QString text = NetFetchLogText::body(part, mimeType);
+    if (length > part.size())
+        text += QStringLiteral("\n<<%1 more bytes %2>>").arg(length - part.size()).arg(QLatin1String(verb));
+    return text;
+}
+
+// A reply's body as the record shows it; fills in what the entry keeps of it.
+QString loggedResponseBody(const QByteArray& data, const QString& mimeType, NetFetchLogFolder::Entry& entry) {
+    const QString body = loggedBody(data, data.size(), mimeType, "received");
+    entry.extension = NetFetchLogText::fileExtension(data, mimeType);
+    const bool isImage = !entry.extension.isEmpty() && entry.extension != u"xml";
+    // An image is kept whole or not at all; a text only with its credentials taken out.
+    if (isImage && data.size() <= NetHTTPFetcher::kMaximumLoggedBodyLength)
+        entry.response = data;
+    else if (!isImage && NetFetchLogText::isText(loggedPart(data), mimeType))
+        entry.response = body.toUtf8();
+    return body;
+}
+
 // A monitor is deleted on the thread it belongs to, where its reports are queued, whichever thread lets
 // go of it last.
 std::shared_ptr<NetReadMonitorInputStream> makeMonitor(std::shared_ptr<QIODevice> stream) {
@@ -134,7 +171,7 @@ void NetHTTPFetcher::setupStreamLogging() {
         const auto fetcher = weak.lock();
         if (!fetcher)
             return;
-        const qint64 room = kMaximumLoggedStreamLength - fetcher->loggedStreamData_.size();
+        const qint64 room = kMaximumLoggedBodyLength - fetcher->loggedStreamData_.size();
         if (room > 0)
             fetcher->loggedStreamData_.append(bytes, std::min(room, length));
         fetcher->loggedStreamLength_ += length;
@@ -157,69 +194,66 @@ void NetHTTPFetcher::logRedirectToRequest(const Request& next) {
 QString NetHTTPFetcher::loggedRequestBody() const {
     const QString mimeType = request_ ? mimeTypeOf(request_->headers) : QString();
     if (!postData_.isNull())
-        return NetFetchLogText::body(postData_, mimeType);
+        return loggedBody(postData_, postData_.size(), mimeType, "sent");
     if (!postStream_)
         return QString();
     if (!loggingStream_)
         return QStringLiteral("<<Uploaded stream log unavailable without NetReadMonitorInputStream>>");
-    QString text = NetFetchLogText::body(loggedStreamData_, mimeType);
-    if (loggedStreamLength_ > loggedStreamData_.size())
-        text +=
-            QStringLiteral("\n<<%1 more bytes sent>>").arg(loggedStreamLength_ - loggedStreamData_.size());
-    return text;
+    return loggedBody(loggedStreamData_, loggedStreamLength_, mimeType, "sent");
 }
 
 void NetHTTPFetcher::writeDebugLog(const OptionalError& error, const Request* redirect) {
     const int number = ++recordCount;
     const QString method = request_ ? QString::fromLatin1(request_->method()) : QString();
     const QString address = request_ ? NetFetchLogText::address(request_->url) : QString();
-    QString record =
+    const QString comment = NetFetchLogText::redacted(comment_);
+    QString head =
         QStringLiteral("Fetch %1 at %2").arg(number).arg(QDateTime::currentDateTime().toString(Qt::ISODate));
-    if (!comment_.isEmpty())
-        record += QStringLiteral(" (%1)").arg(NetFetchLogText::redacted(comment_));
-    record += QStringLiteral("\n\nRequest: %1 %2\n").arg(method, address);
+    if (!comment.isEmpty())
+        head += QStringLiteral(" (%1)").arg(comment);
+    head += QStringLiteral("\n\nRequest: %1 %2\n").arg(method, address);
     if (request_)
-        appendHeaders(record, request_->headers);
+        appendHeaders(head, request_->headers);
     if (const QString body = loggedRequestBody(); !body.isEmpty())
-        record += QStringLiteral("Request body:\n") + indented(body);
+        head += QStringLiteral("Request body:\n") + indented(body);
 
     NetFetchLogFolder::Entry entry;
     entry.number = number;
     QString status = QStringLiteral("no reply");
+    QString responseBody;
     if (response_) {
         status = QString::number(response_->statusCode);
-        record += QStringLiteral("\nResponse: status %1\n").arg(status);
-        appendHeaders(record, response_->headers);
-        const QString mimeType = response_->mimeType();
-        if (!redirect && !downloadPath_.isEmpty()) {
-            record += QStringLiteral("Response body: written to a file, %1 bytes\n").arg(downloadedLength_);
-        } else if (!redirect && !downloadedData_.isEmpty()) {
-            const QString body = NetFetchLogText::body(downloadedData_, mimeType);
-            record += QStringLiteral("Response body:\n") + indented(body);
-            entry.extension = NetFetchLogText::fileExtension(downloadedData_, mimeType);
-            const bool isImage = !entry.extension.isEmpty() && entry.extension != u"xml";
-            // Kept as text unless it is an image: a text is kept only with its credentials taken out.
-            if (isImage)
-                entry.response = downloadedData_;
-            else if (NetFetchLogText::isText(downloadedData_, mimeType))
-                entry.response = body.toUtf8();
-        }
+        head += QStringLiteral("\nResponse: status %1\n").arg(status);
+        appendHeaders(head, response_->headers);
+        if (!redirect && !downloadPath_.isEmpty())
+            head += QStringLiteral("Response body: written to a file, %1 bytes\n").arg(downloadedLength_);
+        else if (!redirect && !downloadedData_.isEmpty())
+            responseBody = QStringLiteral("Response body:\n") +
+                           indented(loggedResponseBody(downloadedData_, response_->mimeType(), entry));
     }
+    QString tail;
     if (redirect)
-        record += QStringLiteral("\nRedirected to: %1\n").arg(NetFetchLogText::address(redirect->url));
+        tail += QStringLiteral("\nRedirected to: %1\n").arg(NetFetchLogText::address(redirect->url));
     if (error)
-        record += QStringLiteral("\nError: %1 %2: %3\n")
-                      .arg(error->domain)
-                      .arg(error->code)
-                      .arg(NetFetchLogText::redacted(error->localizedDescription()));
-    record += QLatin1String(kRule) + QLatin1Char('\n');
-    log_ = record;
+        tail += QStringLiteral("\nError: %1 %2: %3\n")
+                    .arg(error->domain)
+                    .arg(error->code)
+                    .arg(NetFetchLogText::redacted(error->localizedDescription()));
+    tail += QLatin1String(kRule) + QLatin1Char('\n');
+    log_ = head + responseBody + tail;
 
     if (!isLoggingToFileEnabled())
         return;
-    entry.record = record;
+    // A reply kept in a file of its own is not written out a second time in the record.
+    entry.record = entry.response.isEmpty()
+                       ? log_
+                       : head +
+                             QStringLiteral("Response body: in %1, %2 bytes received\n")
+                                 .arg(NetFetchLogFolder::responseFileName(number, entry.extension))
+                                 .arg(downloadedData_.size()) +
+                             tail;
     entry.summary = QStringLiteral("%1. %2 %3: %4").arg(number).arg(method, address, status);
-    if (!comment_.isEmpty())
-        entry.summary += QStringLiteral(" (%1)").arg(NetFetchLogText::redacted(comment_));
+    if (!comment.isEmpty())
+        entry.summary += QStringLiteral(" (%1)").arg(comment);
     NetFetchLogFolder::write(loggingDirectory(), loggingProcessName(), loggingDateStamp(), entry);
 }
