@@ -88,8 +88,8 @@ public:
     // An entry cannot reach beyond its own folder and its movies, nor these beyond the entry folders.
     static QString defaultProjectTitle();
     // A new entry with its folder ".SlideshowProject%05d" (or "...-1", "-2", ... while the name is taken)
-    // made in the Documents folder: the first is appended, later ones go in front; titled
-    // defaultProjectTitle(), numbered from the second on.
+    // made in the Documents folder, put in front of the others; titled defaultProjectTitle(), numbered from
+    // the second on.
     SlideshowProjectManagerItemRef createNewItem();
     // A new entry, made the current one.
     SlideshowProjectManagerItemRef createNewProject();

@@ -59,10 +59,7 @@ SlideshowProjectManagerItemRef SlideshowProjectManager::createNewItem() {
     const QString folder = freeEntryFolderName(documents, count);
     entry->setStrProjectShortFolderName(folder);
     QDir(documents).mkdir(folder);
-    if (entries.empty())
-        entries.push_back(entry);
-    else
-        entries.insert(entries.begin(), entry);
+    entries.insert(entries.begin(), entry);
     setSlideshowProjectArray(std::move(entries));
     syncCurrItemAndIndex();
     return entry;
