@@ -301,11 +301,16 @@ TEST_F(KeyedUnarchiverTest, MalformedArchivesAreRejectedWithTheReason) {
     otherVersion.version = "5";
     Envelope nilRoot;
     nilRoot.top = uid(0);
+    Envelope rootPastTheLast; // three objects: "$null", the record and its class
+    rootPastTheLast.top = uid(3);
 
     const std::vector<Case> cases{
         {"root out of range", withValue(uid(0)), "reference 99 is out of range", farRoot},
         {"value out of range", withValue(uid(42)), "reference 42 is out of range"},
         {"class out of range", record(42, ""), "class reference 42 is out of range"},
+        {"root one past the last object", withValue(uid(0)), "reference 3 is out of range", rootPastTheLast},
+        {"value one past the last object", withValue(uid(3)), "reference 3 is out of range"},
+        {"class one past the last object", record(2, ""), "class reference 2 is out of range"},
         {"array contains itself", withValue(uid(3), record(4, key("NS.objects", refs({3}))) + array),
          "refers to itself"},
         {"arrays contain each other",
