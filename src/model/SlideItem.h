@@ -91,7 +91,7 @@ public:
     // ---- the picture (SlideItemPicture.cpp)
     // Turns the picture, thumbnail and background files a quarter turn clockwise (the angle is not
     // used: every call is one quarter turn). False when a set file could not be turned; each file
-    // is replaced whole or left as it was.
+    // is replaced whole or left as it was. A slide without a picture file turns nothing and answers false.
     bool rotateSlideItem(int degrees);
     static bool rotateImage(const QString& path);
     // The earlier form: for 90 degrees, redraws the picture file alone a quarter turn clockwise into a

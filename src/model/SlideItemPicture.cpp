@@ -170,6 +170,9 @@ bool SlideItem::rotateImage(const QString& path) {
 }
 
 bool SlideItem::rotateSlideItem(int /*degrees*/) {
+    // A thumbnail turned without its picture would show the slide in a way it never plays.
+    if (fileName().isEmpty())
+        return false;
     bool turned = true;
     for (const QString& path : {fileName(), strThumbFileName(), backgroudImageFileName()})
         if (!path.isEmpty())

@@ -132,6 +132,18 @@ TEST_F(SlidePictureTest, AFileThatCannotBeTurnedIsLeftAsItWas) {
         EXPECT_FALSE(name.contains("tmp", Qt::CaseInsensitive)) << name.toStdString();
 }
 
+// A photo whose import failed keeps an empty file name: nothing of it turns, and the turn is not reported
+// done.
+TEST_F(SlidePictureTest, ASlideWithoutAPictureIsNotTurned) {
+    auto slide = std::make_shared<SlideItem>();
+    slide->setFileName("");
+    slide->setStrThumbFileName("thumb.jpg");
+    redLeftEnd().save(contents + "/thumb.jpg", "JPEG", 95);
+    const QByteArray before = bytesOf(slide->strThumbFileName());
+    EXPECT_FALSE(slide->rotateSlideItem(-90));
+    EXPECT_EQ(bytesOf(slide->strThumbFileName()), before) << "the thumbnail stays as the picture is";
+}
+
 TEST_F(SlidePictureTest, ColourControlsOnKnownPixels) {
     auto slide = slideWith(plain(QColor(200, 50, 50)));
     const QImage same = slide->adjustColor({});
