@@ -204,6 +204,10 @@ public:
     // Copies the movie at that place into the output folder, as copyEncodedMovieFileForExport names it;
     // the copy's path, or empty with a message (the movie kept where it was).
     static QString copyEncodedMovieFileForExport_Bundle(QString* error = nullptr);
+    // An import step that nothing reaches: leaves an empty file named after the source in the private
+    // temporary folder (whatever stood there, a link above all, is replaced, never written through) and
+    // moves nothing; always null.
+    QString importSourceToTempDirAndMoveItToProject(const QString& source) const;
 
     // ---- archive
     static std::shared_ptr<SlideshowProject> initWithCoder(platform::KeyedUnarchiver& coder);

@@ -386,6 +386,14 @@ QString SlideshowProject::copyEncodedMovieFileForExport_Bundle(QString* error) {
         error);
 }
 
+QString SlideshowProject::importSourceToTempDirAndMoveItToProject(const QString& source) const {
+    const QString name = platform::sanitizedFileName(QFileInfo(source).fileName(), QString());
+    const QString folder = strProjectTempDirectoryBase();
+    if (!name.isEmpty() && !folder.isEmpty())
+        platform::createFreshFile(folder + "/" + name);
+    return QString();
+}
+
 QString SlideshowProject::bundleIdentifierForApplication() {
     return platform::paths::bundleIdentifier();
 }

@@ -133,6 +133,24 @@ TEST_F(ProjectFolderTest, TemporaryPathsLiveInThePrivateFolder) {
     EXPECT_EQ(SlideshowProject::strTempM4AAudioFullPath(), prefix + "_temp_audio.m4a");
 }
 
+// A link planted under the name in the temporary folder is replaced: the file it points to keeps its bytes.
+TEST_F(ProjectFolderTest, TheEarlierImportStepLeavesAnEmptyClosedTemporaryFileAndMovesNothing) {
+    const QString notes = home + "/notes.txt";
+    const QString source = home + "/Pictures/photo.jpg";
+    writeFile(notes, "my own notes");
+    writeFile(source, "jpeg");
+    const QString made = SlideshowProject::strProjectTempDirectoryBase() + "/photo.jpg";
+    ASSERT_TRUE(QFile::link(notes, made));
+    SlideshowProject project;
+    EXPECT_TRUE(project.importSourceToTempDirAndMoveItToProject(source).isNull());
+    EXPECT_FALSE(QFileInfo(made).isSymLink());
+    EXPECT_TRUE(QFileInfo(made).isFile());
+    EXPECT_EQ(QFileInfo(made).size(), 0);
+    EXPECT_EQ(test_support::descriptorsOpenOn(made), 0);
+    EXPECT_EQ(test_support::readBytes(notes), "my own notes");
+    EXPECT_EQ(test_support::readBytes(source), "jpeg");
+}
+
 TEST_F(ProjectFolderTest, OutputDefaultsFallBackAndIgnoreEmptyValues) {
     EXPECT_TRUE(SlideshowProject::strLastProjectBundlePath().isNull());
     EXPECT_EQ(SlideshowProject::strOutputVideoPath(), appFolder());

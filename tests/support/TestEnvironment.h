@@ -1,12 +1,14 @@
 #pragma once
 
-// Helpers every test executable may use: scoped environment overrides, event-loop spinning and whole
-// files read and written.
+// Helpers every test executable may use: scoped environment overrides, event-loop spinning, whole files
+// read and written, and the descriptors left open on a file.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <QStringList>
@@ -66,6 +68,15 @@ inline QByteArray readBytes(const QString& path) {
 inline bool writeBytes(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+// This process's descriptors open on the file.
+inline int descriptorsOpenOn(const QString& path) {
+    const QString target = QFileInfo(path).absoluteFilePath();
+    int count = 0;
+    for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::Files | QDir::System))
+        count += fd.symLinkTarget() == target ? 1 : 0;
+    return count;
 }
 
 } // namespace test_support

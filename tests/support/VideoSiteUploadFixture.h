@@ -120,14 +120,6 @@ protected:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    // This process's descriptors open on the file.
-    static int descriptorsOpenOn(const QString& path) {
-        const QString target = QFileInfo(path).absoluteFilePath();
-        int count = 0;
-        for (const QFileInfo& fd : QDir("/proc/self/fd").entryInfoList(QDir::Files | QDir::System))
-            count += fd.symLinkTarget() == target ? 1 : 0;
-        return count;
-    }
 
     test_support::NetTestEnvironment environment;
     test_support::LoopbackServer server;

@@ -7,6 +7,7 @@
 #include "dvd/DVDNotifications.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/DSServiceDocuments.h"
+#include "support/TestEnvironment.h"
 #include "ui/UiNotifications.h"
 #include "webservice/BaseClasses/DSNamespaces.h"
 #include "webservice/DSVideoSiteConstants.h"
@@ -16,6 +17,8 @@
 #include <QPushButton>
 
 #include <sys/stat.h>
+
+using test_support::descriptorsOpenOn;
 
 namespace {
 
