@@ -161,7 +161,8 @@ public:
     static std::shared_ptr<SlideshowProject> createNewBundleProject(const QString& title,
                                                                     QString* error = nullptr);
     static bool isValidProjectBundle(const QString& path);
-    // Null, with a message in *error, for an invalid folder or an archive that does not read.
+    // Null, with a message in *error, for an invalid folder or an archive that does not read or that is a
+    // link leading out of the folder.
     static std::shared_ptr<SlideshowProject> loadBundleProject(const QString& path, QString* error = nullptr);
     // Writes the archive atomically; clears the dirty flag only when that succeeded.
     bool saveProjectToFile(QString* error = nullptr);

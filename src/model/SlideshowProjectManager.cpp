@@ -5,6 +5,7 @@
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -76,8 +77,14 @@ bool SlideshowProjectManager::loadFromFile(const QString& path, QString* error) 
         return true;
     }
     QString message;
-    auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(path, &message);
-    auto manager = std::dynamic_pointer_cast<SlideshowProjectManager>(root);
+    std::shared_ptr<SlideshowProjectManager> manager;
+    // Only the project's own: another project's archive through a link would hand its settings and entries
+    // to this one, and the next save would write them into this folder.
+    if (platform::liesInsideFolder(path, QFileInfo(path).absolutePath()))
+        manager = std::dynamic_pointer_cast<SlideshowProjectManager>(
+            platform::KeyedUnarchiver::unarchiveObjectWithFile(path, &message));
+    else
+        message = tr_("\"%1\" lies outside its project's folder.").arg(path);
     if (manager && !platform::KeyedArchiver::isArchivable(manager, &message))
         manager.reset(); // settings that could not be saved again would be lost at the next save
     if (!manager) {

@@ -40,7 +40,8 @@ public:
     bool saveToFile(QString* error = nullptr);
     bool saveToFile(const QString& path, QString* error = nullptr);
     // Makes the archive at path the singleton. A missing file gives a manager with the defaults
-    // (true); an unreadable one gives the defaults too, but answers false with a message.
+    // (true); an unreadable one, or a link leading out of its folder, gives the defaults too, but answers
+    // false with a message.
     bool loadFromFile(QString* error = nullptr);
     bool loadFromFile(const QString& path, QString* error = nullptr);
 

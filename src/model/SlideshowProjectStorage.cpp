@@ -111,7 +111,15 @@ SlideshowProjectRef SlideshowProject::loadBundleProject(const QString& path, QSt
     registerModelClasses();
     QString message;
     const QString folder = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(folder + "/" + shortFileName(), &message);
+    const QString archive = folder + "/" + shortFileName();
+    // A received folder's archive that links to one of the user's other projects would open that project
+    // in its place, and the next save would copy its contents into the received folder.
+    if (!platform::liesInsideFolder(archive, folder)) {
+        setError(error,
+                 tr_("The project \"%1\" could not be read: its archive lies outside its folder.").arg(path));
+        return nullptr;
+    }
+    auto root = platform::KeyedUnarchiver::unarchiveObjectWithFile(archive, &message);
     auto project = std::dynamic_pointer_cast<SlideshowProject>(root);
     if (project && !platform::KeyedArchiver::isArchivable(project, &message))
         project.reset(); // opened, it could never be saved again: every edit would be lost

@@ -349,6 +349,42 @@ TEST_F(ProjectSaveTest, LinksInAReceivedProjectFolderAreReplacedNeverWrittenThro
     EXPECT_TRUE(SlideshowProject::loadBundleProject(folder));
 }
 
+// Another of the user's projects through links would open in the received folder's place, and the next save
+// would put its contents there.
+TEST_F(ProjectSaveTest, AReceivedFoldersArchivesLinkedOutOfItAreNotRead) {
+    auto own = openNewProject("Mine");
+    own->setStrProjectTitle("My own trip");
+    ASSERT_TRUE(own->saveProjectToFile());
+    auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    manager->setDvdTitle("My own menu");
+    ASSERT_TRUE(manager->saveToFile());
+    const QString mine = own->strMacProjectBundleFullPath();
+    const QString folder =
+        SlideshowProject::createNewBundleProject("Received")->strMacProjectBundleFullPath();
+    const QString managerArchive = folder + "/" + SlideshowProjectManager::shortFileName();
+    for (const QString& name :
+         {SlideshowProject::shortFileName(), SlideshowProjectManager::shortFileName()}) {
+        QFile::remove(folder + "/" + name);
+        ASSERT_TRUE(QFile::link(mine + "/" + name, folder + "/" + name));
+    }
+    QString error;
+    EXPECT_FALSE(SlideshowProject::loadBundleProject(folder, &error));
+    EXPECT_TRUE(error.contains(folder)) << error.toStdString();
+    error.clear();
+    EXPECT_FALSE(manager->loadFromFile(managerArchive, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(SlideshowProjectManager::defaultSlideshowProjectManager()->dvdTitle().isEmpty())
+        << "defaults";
+
+    // A link that stays in the folder is the project's own file.
+    QFile::remove(managerArchive);
+    ASSERT_TRUE(
+        QFile::copy(mine + "/" + SlideshowProjectManager::shortFileName(), folder + "/Contents/kept"));
+    ASSERT_TRUE(QFile::link("Contents/kept", managerArchive));
+    EXPECT_TRUE(manager->loadFromFile(managerArchive));
+    EXPECT_EQ(SlideshowProjectManager::defaultSlideshowProjectManager()->dvdTitle(), "My own menu");
+}
+
 TEST_F(ProjectSaveTest, ArchivesThatArePipesAreRefusedWithoutWaiting) {
     auto project = openNewProject("Piped");
     ASSERT_TRUE(project);
