@@ -94,7 +94,8 @@ public:
     SlideshowProjectManagerItemRef createNewItem();
     // A new entry, made the current one.
     SlideshowProjectManagerItemRef createNewProject();
-    // Removes the entry at index with its folder and movies, then saves; false when out of range.
+    // Removes the entry at index with its folder and movies, then saves; false when out of range. A folder
+    // holding a project stays, with that project's movies: received entries may name the user's own.
     bool deleteProject(int index);
     // Removes every entry whose folder holds no project archive, with its folder.
     void deleteEmptyProjectAndFolder();
@@ -104,7 +105,8 @@ public:
     // Whether name is one that createNewItem gives an entry's folder.
     static bool isEntryFolderName(const QString& name);
     // With slides in the open project: saves it and the manager when forced or dirty. Without, and when
-    // asked: removes the current entry with its folder; the next entry (else the first) becomes current.
+    // asked: removes the current entry with its folder (unless that holds a project); the next entry (else
+    // the first) becomes current.
     static void syncSaveFile(bool force, bool deleteEmptyProjectFolder);
     // True unless "<Documents>/.slideshowProjectManager.dat" is a file.
     bool needDisplaySlideshowProjectManagerWindow() const;

@@ -77,8 +77,9 @@ bool SlideshowProjectManager::deleteProject(int index) {
     if (index < 0 || std::size_t(index) >= entries.size())
         return false;
     const auto entry = entries[std::size_t(index)];
-    entry->deleteProjectFolder();
-    entry->deleteOutputVideoFile();
+    // A folder that stays, holding a project, keeps that project's movies too.
+    if (entry->deleteProjectFolder())
+        entry->deleteOutputVideoFile();
     removeEntry(*this, entry);
     saveToFile();
     return true;

@@ -55,7 +55,11 @@ QString SlideshowProjectManagerItem::videoOutputFileNameMiddleOne() const {
 }
 
 QString SlideshowProjectManagerItem::videoOutputFileNamePrefix() const {
-    QString prefix = strProjectTitle();
+    return moviePrefix(strProjectTitle());
+}
+
+QString SlideshowProjectManagerItem::moviePrefix(const QString& title) const {
+    QString prefix = title;
     if (prefix.isEmpty())
         return QString();
     for (QChar c : QStringLiteral("\\/:*?\"<>|'.`"))
@@ -85,7 +89,7 @@ QString SlideshowProjectManagerItem::videoOutputFullPath_Ver230(const QSizeF& si
 
 QString SlideshowProjectManagerItem::videoOutputRelativePath_Ver230(const QSizeF& size) const {
     const QString name = strProjectShortFolderName();
-    if (!isOwnFolderName(name))
+    if (!SlideshowProjectManager::isEntryFolderName(name))
         return QString();
     return QStringLiteral("./%1/VIDEO_%2x%3.MOV")
         .arg(name)
@@ -100,23 +104,32 @@ QStringList SlideshowProjectManagerItem::videoOutputFileExistArray() const {
     if (prefix.isEmpty() || !SlideshowProjectManager::isEntryFolderName(strProjectShortFolderName()))
         return {};
     // Only names this entry's movies are given: a looser match (any name beginning with the prefix, or
-    // holding the middle part) would take in another entry's movies and the user's own.
-    const auto matching = [](const QString& pattern) {
-        const QRegularExpression movie(QRegularExpression::anchoredPattern(pattern));
-        QStringList names;
-        const QDir documents(SlideshowProject::homeDirectory());
-        for (const QFileInfo& found : documents.entryInfoList(QDir::Files | QDir::System | QDir::Hidden))
-            if (movie.match(found.fileName()).hasMatch())
-                names.push_back(found.fileName());
-        names.sort();
-        return names;
-    };
-    const QStringList named = matching(QRegularExpression::escape(prefix) + QStringLiteral("-\\d+p\\.MOV"));
-    const QString middle = videoOutputFileNameMiddleOne();
-    if (!named.isEmpty() || middle.isEmpty())
+    // holding the middle part under any title) would take in another entry's movies and the user's own, whose
+    // older projects had folders of the same numbers.
+    const QStringList named = moviesNamed({prefix});
+    if (!named.isEmpty())
         return named;
-    return matching(QStringLiteral(".*-") + QRegularExpression::escape(middle) +
-                    QStringLiteral("-\\d+p\\.MOV"));
+    QStringList earlier;
+    for (const QString& title : fields.get(&Fields::earlierTitles))
+        earlier.push_back(moviePrefix(title));
+    return moviesNamed(earlier);
+}
+
+QStringList SlideshowProjectManagerItem::moviesNamed(const QStringList& prefixes) {
+    QStringList alternatives;
+    for (const QString& prefix : prefixes)
+        alternatives.push_back(QRegularExpression::escape(prefix));
+    if (alternatives.isEmpty())
+        return {};
+    const QRegularExpression movie(
+        QRegularExpression::anchoredPattern("(" + alternatives.join('|') + QStringLiteral(")-\\d+p\\.MOV")));
+    QStringList names;
+    const QDir documents(SlideshowProject::homeDirectory());
+    for (const QFileInfo& found : documents.entryInfoList(QDir::Files | QDir::System | QDir::Hidden))
+        if (movie.match(found.fileName()).hasMatch())
+            names.push_back(found.fileName());
+    names.sort();
+    return names;
 }
 
 bool SlideshowProjectManagerItem::deleteOutputVideoFile() const {
@@ -129,14 +142,12 @@ bool SlideshowProjectManagerItem::deleteOutputVideoFile() const {
 
 // ---- the entry's folder
 
-bool SlideshowProjectManagerItem::isOwnFolderName(const QString& name) {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains('/') && !name.contains(QChar(0));
-}
-
 QString SlideshowProjectManagerItem::ownFolderPath() const {
+    // The name comes from an archive that may have been sent with a project: only the names entries get
+    // stand for an entry's folder, never a folder of the user's in the Documents folder ("Taxes").
     const QString name = strProjectShortFolderName();
-    return isOwnFolderName(name) ? SlideshowProject::homeDirectory() + "/" + name : QString();
+    return SlideshowProjectManager::isEntryFolderName(name) ? SlideshowProject::homeDirectory() + "/" + name
+                                                            : QString();
 }
 
 QString SlideshowProjectManagerItem::projectFullPath() const {
@@ -158,13 +169,12 @@ bool SlideshowProjectManagerItem::hasProjectArchive() const {
 }
 
 bool SlideshowProjectManagerItem::deleteProjectFolder() const {
-    // The name comes from an archive that may have been sent with a project: a folder of the user's in the
-    // Documents folder ("Taxes") must not go because an entry names it, only one of the names entries get.
-    if (!SlideshowProjectManager::isEntryFolderName(strProjectShortFolderName()))
-        return false;
     const QString folder = ownFolderPath();
+    // An entry received with a project may bear the name of one of the user's own older project folders.
+    if (folder.isEmpty() || hasProjectArchive())
+        return false;
     const QFileInfo found(folder);
-    if (folder.isEmpty() || (!found.exists() && !found.isSymLink()))
+    if (!found.exists() && !found.isSymLink())
         return true;
     return platform::filetree::removeTree(QFile::encodeName(folder), false, nullptr);
 }
@@ -185,7 +195,11 @@ void SlideshowProjectManagerItem::setStrProjectTitle(const QString& value) {
     const bool renamed = !old.isEmpty() && old != value;
     if (renamed)
         deleteOutputVideoFile();
-    fields.set(&Fields::title, value);
+    fields.with([&](Fields& f) {
+        if (renamed && !f.earlierTitles.contains(old))
+            f.earlierTitles.push_back(old);
+        f.title = value;
+    });
     if (renamed && !value.isEmpty())
         deleteOutputVideoFile();
 }

@@ -42,7 +42,7 @@ public:
     QString videoOutputFullPath_Ver230(const QSizeF& size) const;
     QString videoOutputRelativePath_Ver230(const QSizeF& size) const;
     // The entry's movies in the Documents folder, by name: "<prefix>-<height>p.MOV"; when there is none,
-    // those of an earlier title, "<anything>-<middle part>-<height>p.MOV". Empty without a prefix, and for
+    // those named after the titles the entry bore before its present one. Empty without a prefix, and for
     // a folder name that is not one entries are given (SlideshowProjectManager::isEntryFolderName).
     QStringList videoOutputFileExistArray() const;
     // Removes those movies (a link is removed, never followed); true when every one went or there was
@@ -50,10 +50,8 @@ public:
     bool deleteOutputVideoFile() const;
 
     // ---- the entry's folder in the Documents folder
-    // Whether name can be an entry's own folder: one folder name, not ".", "..", nor holding "/".
-    static bool isOwnFolderName(const QString& name);
-    // "<Documents>/<short folder name>", made when missing; empty when the stored name cannot be the
-    // entry's own folder (an absolute path, "../", a path of several folders).
+    // "<Documents>/<short folder name>", made when missing; empty when the stored name is not one entries'
+    // folders are given (SlideshowProjectManager::isEntryFolderName).
     QString projectFullPath() const;
     // "<entry folder>/SlideshowProject.inf"; empty without a folder of its own.
     QString strProjectInfoFileFullPath() const;
@@ -61,13 +59,15 @@ public:
     bool hasProjectArchive() const;
     // Deletes the entry's folder and everything in it; a link standing for the folder, or inside it, is
     // removed and never followed. True when it is gone or was never there; false, touching nothing, when
-    // the stored name is not one an entry's folder is given (SlideshowProjectManager::isEntryFolderName).
+    // the stored name is not one an entry's folder is given (SlideshowProjectManager::isEntryFolderName) or
+    // when the folder holds a project.
     bool deleteProjectFolder() const;
 
     QString strProjectShortFolderName() const;
     void setStrProjectShortFolderName(const QString& name);
     QString strProjectTitle() const;
-    // A new title drops the movies made under the old one (and any already named after the new one).
+    // A new title drops the movies made under the old one (and any already named after the new one); the
+    // old one is remembered among the entry's earlier titles.
     void setStrProjectTitle(const QString& title);
     // The stored path (relative to the Documents folder) made absolute; null when there is none.
     QString strThumbnailFilePath() const;
@@ -82,12 +82,17 @@ public:
 private:
     // "<Documents>/<short folder name>" when the name is the entry's own folder's, without making it.
     QString ownFolderPath() const;
+    // The title's movie-name prefix for this entry's folder; null for an empty title.
+    QString moviePrefix(const QString& title) const;
+    // The names in the Documents folder of "<one of the prefixes>-<height>p.MOV", sorted.
+    static QStringList moviesNamed(const QStringList& prefixes);
 
     // Threads: the main thread edits an entry while export threads record encodings in it; every field is
     // guarded, together, in `fields`.
     struct Fields {
         QString shortFolderName, title, thumbnailPath, uploadTitle, uploadDesc;
         QVariantMap refreshDates;
+        QStringList earlierTitles; // not stored: what an archive says of them may be anybody's
     };
     platform::Guarded<Fields> fields;
 };

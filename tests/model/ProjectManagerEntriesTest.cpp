@@ -43,6 +43,19 @@ protected:
         return entry;
     }
 
+    // The three ways an entry's folder goes: deleting the entry, dropping the empty ones, and a save of an
+    // open project without slides.
+    std::vector<std::function<void()>> folderDeletions() {
+        return {
+            [this] { EXPECT_TRUE(manager()->deleteProject(0)); },
+            [this] { manager()->deleteEmptyProjectAndFolder(); },
+            [] {
+                SlideshowProject::retainProject(std::make_shared<SlideshowProject>());
+                SlideshowProjectManager::syncSaveFile(false, true);
+            },
+        };
+    }
+
     // Sorted by their characters' codes.
     QStringList documentsEntries() const {
         QStringList names =
@@ -84,8 +97,9 @@ TEST_F(ProjectManagerEntriesTest, AnEntrysPathsLieInItsOwnFolder) {
 }
 
 TEST_F(ProjectManagerEntriesTest, AStoredNameThatIsNoFolderOfTheEntrysOwnGivesNoPathsAndMakesNothing) {
-    for (const QString& name : {QString(), QString("."), QString(".."), outside + "/made", QString("../made"),
-                                QString("sub/../../made"), QString("a/b")}) {
+    for (const QString& name :
+         {QString(), QString("."), QString(".."), outside + "/made", QString("../made"),
+          QString("sub/../../made"), QString("a/b"), QString("Taxes"), QString(".SlideshowProjectX")}) {
         SCOPED_TRACE(name.toStdString());
         const auto entry = onlyEntry(name);
         EXPECT_TRUE(entry->projectFullPath().isEmpty());
@@ -105,14 +119,7 @@ TEST_F(ProjectManagerEntriesTest, ADeletionNeverLeavesTheEntrysOwnFolder) {
     const QString linkName = ".SlideshowProject00009";
     const QString usersFolder = documents + "/Taxes";
     writeFile(usersFolder + "/return.pdf", "the user's");
-    const std::vector<std::function<void()>> deletions = {
-        [this] { EXPECT_TRUE(manager()->deleteProject(0)); },
-        [this] { manager()->deleteEmptyProjectAndFolder(); },
-        [] {
-            SlideshowProject::retainProject(std::make_shared<SlideshowProject>());
-            SlideshowProjectManager::syncSaveFile(false, true);
-        },
-    };
+    const auto deletions = folderDeletions();
     for (std::size_t deletion = 0; deletion < deletions.size(); ++deletion) {
         for (const QString& name :
              {outside, QString("../Elsewhere"), QString("sub/../../Elsewhere"), linkName, QString("Taxes")}) {
@@ -128,6 +135,23 @@ TEST_F(ProjectManagerEntriesTest, ADeletionNeverLeavesTheEntrysOwnFolder) {
             }
             QFile::remove(documents + "/" + linkName);
         }
+    }
+}
+
+// Entry folders are where the user's projects were kept before; a received entry may bear the name of one,
+// and of its title.
+TEST_F(ProjectManagerEntriesTest, AFolderHoldingAProjectStaysWithItsMovies) {
+    const QString archive = documents + "/.SlideshowProject00001/SlideshowProject.dat";
+    const QString movie = documents + "/My Project-00001-720p.MOV";
+    const auto deletions = folderDeletions();
+    for (std::size_t deletion = 0; deletion < deletions.size(); ++deletion) {
+        SCOPED_TRACE(deletion);
+        writeFile(archive, "the user's");
+        writeFile(movie, "the user's");
+        onlyEntry(".SlideshowProject00001", "My Project");
+        deletions[deletion]();
+        EXPECT_EQ(test_support::readBytes(archive), "the user's");
+        EXPECT_EQ(test_support::readBytes(movie), "the user's");
     }
 }
 
@@ -185,12 +209,17 @@ TEST_F(ProjectManagerEntriesTest, AnEntryWhoseFolderIsNoEntryFolderHasNoMovies) 
     EXPECT_EQ(documentsEntries(), (QStringList{"Beach-2019-1080p.MOV", "Holiday-2019-720p.MOV"}));
 }
 
-TEST_F(ProjectManagerEntriesTest, MoviesOfAnEarlierTitleAreFoundByTheFoldersNumber) {
+// A movie of an earlier title that appears after the rename (an export that was still running) is the
+// entry's; one of the user's older project in a folder of the same number is not.
+TEST_F(ProjectManagerEntriesTest, MoviesOfAnEarlierTitleAreOnlyThoseOfTitlesTheEntryBore) {
+    const auto entry = onlyEntry(".SlideshowProject00001", "Old");
+    entry->setStrProjectTitle("New");
     writeFile(documents + "/Old-00001-720p.MOV");
     writeFile(documents + "/Old-00002-720p.MOV");
-    const auto entry = onlyEntry(".SlideshowProject00001", QString());
-    entry->setStrProjectTitle("New");
+    writeFile(documents + "/Holiday-00001-720p.MOV", "the user's");
     EXPECT_EQ(entry->videoOutputFileExistArray(), QStringList{"Old-00001-720p.MOV"});
+    EXPECT_TRUE(manager()->deleteProject(0));
+    EXPECT_EQ(documentsEntries(), (QStringList{"Holiday-00001-720p.MOV", "Old-00002-720p.MOV"}));
 
     // A folder name without a number has no middle part: only movies of the exact prefix are the entry's.
     const auto unnumbered = onlyEntry(".SlideshowProject", "New");
