@@ -133,11 +133,11 @@ void RecordingDialogs::setExportProgressWindow(ExportProgressWindowController* w
 }
 
 bool RecordingDialogs::runQuestionAlert(const QString& message, const QString& informativeText,
-                                        const QString& defaultButton, const QString&) {
+                                        const QString& defaultButton, const QString&, UnchangedBy unchanged) {
     alerts.push_back({message, informativeText, QString(), true});
     questionButtons << defaultButton;
     if (questionAnswers.empty())
-        return false;
+        return unchanged == UnchangedBy::DefaultButton;
     const bool answer = questionAnswers.front();
     questionAnswers.pop_front();
     return answer;

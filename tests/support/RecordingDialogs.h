@@ -50,9 +50,11 @@ public:
     int runModalWindow(QDialog& window) override;
     DVDCommandDialogs& exportDialogs() override { return *this; }
     void setExportProgressWindow(ExportProgressWindowController* window) override;
-    // Recorded as a modal alert with the informative text as the message.
+    // Recorded as a modal alert with the informative text as the message; answered from questionAnswers,
+    // or, when that is empty, with the button that changes nothing.
     bool runQuestionAlert(const QString& message, const QString& informativeText,
-                          const QString& defaultButton, const QString& otherButton) override;
+                          const QString& defaultButton, const QString& otherButton,
+                          UnchangedBy unchanged) override;
     void revealFile(const QString& path) override { revealed << path; }
     void openWebPage(const QUrl& address) override { webPages << address; }
     // Answered from folderAnswers (cancelled when empty); the start folder is recorded.

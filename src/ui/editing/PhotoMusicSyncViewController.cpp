@@ -64,7 +64,7 @@ bool PhotoMusicSyncViewController::confirmSync(ControllerDialogs& dialogs) {
         tr_("Warning!"),
         tr_("Synchronization will change photo's duration and transition duration "
             "of current slideshow, Do you really want to perform it?"),
-        tr_("NO"), tr_("YES"));
+        tr_("NO"), tr_("YES"), ControllerDialogs::UnchangedBy::DefaultButton);
 }
 
 QVariantMap PhotoMusicSyncViewController::runSync(const SlideshowProjectRef& project,

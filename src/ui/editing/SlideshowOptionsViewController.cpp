@@ -333,7 +333,7 @@ void SlideshowOptionsViewController::buttonSyncMusicAndSlideshowClicked() {
         tr_("Warning!"),
         tr_("Synchronization will change photo's duration and transition duration of current slideshow, "
             "Do you really want to perform it?"),
-        tr_("NO"), tr_("YES"));
+        tr_("NO"), tr_("YES"), ControllerDialogs::UnchangedBy::DefaultButton);
     if (declined)
         return;
     if (MainWindowServices* main = MainWindowServices::current())

@@ -28,9 +28,12 @@ public:
     // The progress window that the next export's dialogs run, update and end (the controller makes one for
     // each export); null for none.
     virtual void setExportProgressWindow(ExportProgressWindowController* window) = 0;
+    // Which button of a question leaves everything as it is; Escape and the close box answer with it.
+    enum class UnchangedBy { DefaultButton, OtherButton };
     // An application-modal alert with a default and a second button; true when the default was chosen.
     virtual bool runQuestionAlert(const QString& message, const QString& informativeText,
-                                  const QString& defaultButton, const QString& otherButton) = 0;
+                                  const QString& defaultButton, const QString& otherButton,
+                                  UnchangedBy unchanged) = 0;
     // Shows the file selected in a file manager window of its folder.
     virtual void revealFile(const QString& path) = 0;
     // Opens a web page in the user's browser.

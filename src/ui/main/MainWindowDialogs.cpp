@@ -265,7 +265,8 @@ int MainWindowDialogs::runModalWindow(QDialog& dialog) {
 std::unique_ptr<QMessageBox> MainWindowDialogs::makeQuestionAlert(QWidget* parent, const QString& message,
                                                                   const QString& informativeText,
                                                                   const QString& defaultButton,
-                                                                  const QString& otherButton) {
+                                                                  const QString& otherButton,
+                                                                  UnchangedBy unchanged) {
     auto alert = std::make_unique<QMessageBox>(parent);
     alert->setObjectName("QuestionAlert");
     alert->setTextFormat(Qt::PlainText);
@@ -273,14 +274,18 @@ std::unique_ptr<QMessageBox> MainWindowDialogs::makeQuestionAlert(QWidget* paren
     alert->setInformativeText(informativeText);
     titleAlert(*alert);
     alert->setWindowModality(Qt::ApplicationModal);
-    alert->setDefaultButton(alert->addButton(defaultButton, QMessageBox::AcceptRole));
-    alert->addButton(otherButton, QMessageBox::RejectRole);
+    QPushButton* first = alert->addButton(defaultButton, QMessageBox::AcceptRole);
+    QPushButton* second = alert->addButton(otherButton, QMessageBox::RejectRole);
+    alert->setDefaultButton(first);
+    alert->setEscapeButton(unchanged == UnchangedBy::DefaultButton ? first : second);
     return alert;
 }
 
 bool MainWindowDialogs::runQuestionAlert(const QString& message, const QString& informativeText,
-                                         const QString& defaultButton, const QString& otherButton) {
-    const auto alert = makeQuestionAlert(window, message, informativeText, defaultButton, otherButton);
+                                         const QString& defaultButton, const QString& otherButton,
+                                         UnchangedBy unchanged) {
+    const auto alert =
+        makeQuestionAlert(window, message, informativeText, defaultButton, otherButton, unchanged);
     alert->exec();
     return alert->clickedButton() == alert->defaultButton();
 }

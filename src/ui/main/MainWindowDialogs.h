@@ -50,17 +50,19 @@ public:
     DVDCommandDialogs& exportDialogs() override { return *this; }
     void setExportProgressWindow(ExportProgressWindowController* window) override;
     bool runQuestionAlert(const QString& message, const QString& informativeText,
-                          const QString& defaultButton, const QString& otherButton) override;
+                          const QString& defaultButton, const QString& otherButton,
+                          UnchangedBy unchanged) override;
     // Through the file manager's D-Bus service; without one, the folder opens.
     void revealFile(const QString& path) override;
     void openWebPage(const QUrl& address) override;
     QString runFolderOpenPanel(const QString& startFolder) override;
 
-    // The alert runQuestionAlert shows, its first button the default.
+    // The alert runQuestionAlert shows, its first button the default; Escape and the close box press the
+    // button that changes nothing.
     static std::unique_ptr<QMessageBox> makeQuestionAlert(QWidget* parent, const QString& message,
                                                           const QString& informativeText,
                                                           const QString& defaultButton,
-                                                          const QString& otherButton);
+                                                          const QString& otherButton, UnchangedBy unchanged);
 
 private:
     ExportProgressWindowController& exportWindow();

@@ -290,7 +290,8 @@ void ShareController::showMovieFileResult(const QString& moved, const QString& e
     if (userDialogs.runQuestionAlert(tr_("Congratulations! Movie file has been created successfully!"),
                                      tr_("You can copy to USB storage device and play on HDTV or upload to "
                                          "Internet."),
-                                     tr_("Show Movie File in Folder"), tr_("Close")))
+                                     tr_("Show Movie File in Folder"), tr_("Close"),
+                                     ControllerDialogs::UnchangedBy::OtherButton))
         userDialogs.revealFile(moved);
 }
 

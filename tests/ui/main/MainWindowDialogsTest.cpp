@@ -22,7 +22,7 @@ TEST(MainWindowDialogs, AnAlertRunInItsOwnLoopIsTitledWithTheProgramsName) {
         {"question",
          [&] {
              dialogs.runQuestionAlert("Congratulations! Movie file has been created successfully!", "",
-                                      "Show", "Close");
+                                      "Show", "Close", ControllerDialogs::UnchangedBy::OtherButton);
          }},
     };
     for (const auto& [kind, run] : alerts) {
@@ -128,7 +128,8 @@ TEST(MainWindowDialogs, EveryAlertIsWideEnoughToReadAndShowsItsTextsWhole) {
                 dialogs.runModalAlert(c.heading, c.text);
             } else {
                 readWhenShown();
-                dialogs.runQuestionAlert(c.heading, c.text, "Retry", "Cancel");
+                dialogs.runQuestionAlert(c.heading, c.text, "Retry", "Cancel",
+                                         ControllerDialogs::UnchangedBy::OtherButton);
             }
             EXPECT_GE(reading.width, reading.readable);
             EXPECT_TRUE(reading.cut.isEmpty()) << "cut off: " << qPrintable(reading.cut);

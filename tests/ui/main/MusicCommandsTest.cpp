@@ -16,8 +16,14 @@
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PhotoMusicSyncForExportWindowController.h"
 #include "ui/editing/PhotoMusicSyncViewController.h"
+#include "ui/editing/SlideshowOptionsViewController.h"
+#include "ui/main/MainWindowDialogs.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QTest>
+#include <QTimer>
 
 #include <cmath>
 
@@ -293,6 +299,47 @@ TEST_F(MusicCommandsTest, TheSyncPopOverAsksFitsAndRefreshesOnlyOnSuccess) {
     sync.musicSlideshowCheckBox()->click();
     EXPECT_TRUE(project->bIsMusicSideshow());
     EXPECT_TRUE(project->bIsDirty()) << "the switch is stored with the project";
+}
+
+// Escape and the close box answer each sync question, shown as the running application shows it, with NO.
+TEST_F(MusicCommandsTest, EscapeOrTheCloseBoxOnASyncQuestionChangesNothing) {
+    makeController();
+    useThreeSlides();
+    project->setMusicArray({songOf(30, "One"), songOf(45, "Two")});
+    QWidget mainWindow;
+    MainWindowDialogs alerts(&mainWindow, projectSource());
+    PhotoMusicSyncViewController popOver(alerts, projectSource());
+    PhotoMusicSyncForExportWindowController beforeExport(alerts, projectSource());
+    SlideshowOptionsViewController options(projectSource());
+    options.setDialogs(&alerts);
+    const std::pair<const char*, QAbstractButton*> questions[] = {
+        {"the sync pop-over", popOver.syncButton()},
+        {"before an export", beforeExport.syncButton()},
+        {"the options", options.syncButton()}};
+    const std::pair<const char*, std::function<void(QMessageBox&)>> dismissals[] = {
+        {"Escape", [](QMessageBox& shown) { QTest::keyClick(&shown, Qt::Key_Escape); }},
+        {"the close box", [](QMessageBox& shown) { shown.close(); }}};
+    for (const auto& [question, button] : questions)
+        for (const auto& [how, dismiss] : dismissals) {
+            SCOPED_TRACE(std::string(question) + ", " + how);
+            QStringList shown; // the question, and the sync's own alert should it run
+            QTimer answer;
+            QObject::connect(&answer, &QTimer::timeout, [&, &dismiss = dismiss] {
+                auto* alert = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!alert)
+                    return;
+                shown << alert->text();
+                if (shown.size() == 1)
+                    dismiss(*alert);
+                else
+                    alert->close();
+            });
+            answer.start(0);
+            button->click();
+            answer.stop();
+            EXPECT_EQ(shown, QStringList{"Warning!"});
+            EXPECT_EQ(project->slideshowTotalDuration(), 16.0);
+        }
 }
 
 TEST_F(MusicCommandsTest, TheExportWindowStaysOpenOnAFailedSyncIgnoresOrCancels) {

@@ -168,7 +168,7 @@ TEST_F(ShareWindowsTest, TheFinishedDialogOffersToShowTheMovie) {
     const auto alert = MainWindowDialogs::makeQuestionAlert(
         nullptr, "Congratulations! Movie file has been created successfully!",
         "You can copy to USB storage device and play on HDTV or upload to Internet.",
-        "Show Movie File in Folder", "Close");
+        "Show Movie File in Folder", "Close", ControllerDialogs::UnchangedBy::OtherButton);
     ASSERT_TRUE(alert->defaultButton());
     EXPECT_EQ(alert->defaultButton()->text(), "Show Movie File in Folder");
     alert->show();
