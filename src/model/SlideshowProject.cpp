@@ -236,6 +236,28 @@ void SlideshowProject::setTextLayerArray(std::vector<SlideItemRef> value) {
     shared.set(&Shared::textLayers, std::move(value));
 }
 
+void SlideshowProject::setSlideOutForDrag(SlideItemRef slide, std::size_t index) {
+    shared.with([&](Shared& s) {
+        s.slideOutForDrag = std::move(slide);
+        s.slideOutForDragIndex = index;
+    });
+}
+SlideItemRef SlideshowProject::slideOutForDrag() const {
+    return shared.get(&Shared::slideOutForDrag);
+}
+
+// The slides as saved: a slide out for a drag stands in the place it left, unless it is back already.
+std::vector<SlideItemRef> SlideshowProject::slidesToSave() const {
+    return shared.with([](const Shared& s) {
+        std::vector<SlideItemRef> slides = s.slides;
+        const SlideItemRef& out = s.slideOutForDrag;
+        if (out && std::find(slides.begin(), slides.end(), out) == slides.end())
+            slides.insert(slides.begin() + std::ptrdiff_t(std::min(s.slideOutForDragIndex, slides.size())),
+                          out);
+        return slides;
+    });
+}
+
 void SlideshowProject::addSlideItem(SlideItemRef slide) {
     if (!slide)
         return;
@@ -342,7 +364,7 @@ void SlideshowProject::encodeWithCoder(platform::KeyedArchiver& coder) const {
     coder.encodeObject(archive::objectOrNil(strProjectTitle()), "projectTitle");
     coder.encodeBool(playLoop, "bPlayLoop");
     coder.encodeObject(platform::ArchivableRef(themeManger()), "themeManger");
-    coder.encodeObject(archive::arrayOf(slideshowArray()), "slideshowArray");
+    coder.encodeObject(archive::arrayOf(slidesToSave()), "slideshowArray");
     coder.encodeObject(archive::arrayOf(musicArray()), "musicArray");
     coder.encodeFloat(photoDuration, "fltPhotoDuration");
     coder.encodeFloat(transitionDuration, "fltTransitionDuration");

@@ -92,6 +92,11 @@ public:
     void setAudioLayerArray(std::vector<MusicItemRef> layers);
     std::vector<SlideItemRef> textLayerArray() const;
     void setTextLayerArray(std::vector<SlideItemRef> layers);
+    // A slide that a drag in the strip has taken out of the list, and the place it left; null when none.
+    // Every save writes it back in that place, so that a save during the drag (the autosave, with a crash
+    // after it) loses no slide.
+    void setSlideOutForDrag(SlideItemRef slide, std::size_t index);
+    SlideItemRef slideOutForDrag() const;
 
     // ---- durations and frames (frame rate: ulFrameRate())
     int nPhotoDurationFrameCount() const;
@@ -300,6 +305,7 @@ private:
     struct ArchiveSnapshot;
     void assignFolder(const QString& folder);
     bool writeArchive(QString* error);
+    std::vector<SlideItemRef> slidesToSave() const;
     void fitFreeSlides(const std::vector<SlideItemRef>& slides, float music, float fixed, int freeCount,
                        bool lastIsFree);
 
@@ -313,6 +319,8 @@ private:
         std::vector<MusicItemRef> songs;
         std::vector<MusicItemRef> audioLayers;
         std::vector<SlideItemRef> textLayers;
+        SlideItemRef slideOutForDrag;
+        std::size_t slideOutForDragIndex = 0;
         QString bundlePath, contentsPath, title;
         QVariantMap shareOptions;
         std::shared_ptr<ProjectAudioMixer> mixer;

@@ -68,6 +68,7 @@ void TimelineDragModel::slideDragWillBegin() {
     if (!validIndex(slides, draggingIndex))
         return;
     slide = slides[std::size_t(draggingIndex)];
+    project->setSlideOutForDrag(slide, std::size_t(draggingIndex));
     slides.erase(slides.begin() + draggingIndex);
     project->setSlideshowArray(std::move(slides));
     slidesChanged();
@@ -167,6 +168,7 @@ void TimelineDragModel::putSlideBack(bool makeCurrent) {
     }
     slide.reset();
     project->setSlideshowArray(std::move(slides));
+    project->setSlideOutForDrag(nullptr, 0);
     if (makeCurrent && hooks.setNCurrentSlideshowItemIndex)
         hooks.setNCurrentSlideshowItemIndex(insertIndex);
     slidesChanged();

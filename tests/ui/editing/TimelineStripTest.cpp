@@ -179,6 +179,28 @@ TEST_F(TimelineStripTest, ASlideDraggedOntoTheStripMovesThereAndOneDroppedNowher
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 3);
 }
 
+// The autosave may come while a slide is held in a drag: what it writes holds every slide in its place.
+TEST_F(TimelineStripTest, AnAutosaveWhileASlideIsDraggedWritesEverySlide) {
+    const auto names = [](const std::vector<SlideItemRef>& list) {
+        QStringList files;
+        for (const SlideItemRef& slide : list)
+            files << slide->fileName();
+        return files;
+    };
+    QStringList written;
+    strip()->setDragRunner([&](QDrag&) {
+        QString error;
+        EXPECT_TRUE(project->saveProjectToFile(&error)) << qPrintable(error);
+        if (const auto reread = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath()))
+            written = names(reread->slideshowArray());
+        return Qt::IgnoreAction;
+    });
+    mouse(QEvent::MouseButtonPress, {200, 120});
+    mouse(QEvent::MouseMove, {203, 120});
+    ASSERT_TRUE(strip()->bDraggingStarted());
+    EXPECT_EQ(written, names(slides));
+}
+
 // Slides of different lengths: the one dragged starts, frame for frame, where its new place begins, and the
 // slides it passed start earlier by its length; the project counts as changed.
 TEST_F(TimelineStripTest, ADraggedSlidesStartFramesFollowItsNewPlace) {
