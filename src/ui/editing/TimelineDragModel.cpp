@@ -172,6 +172,8 @@ void TimelineDragModel::putSlideBack(bool makeCurrent) {
     if (makeCurrent && hooks.setNCurrentSlideshowItemIndex)
         hooks.setNCurrentSlideshowItemIndex(insertIndex);
     slidesChanged();
+    if (hooks.slidesReordered)
+        hooks.slidesReordered();
 }
 
 void TimelineDragModel::dropTextLayerItem() {

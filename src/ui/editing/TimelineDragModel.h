@@ -33,6 +33,8 @@ public:
         std::function<void()> redraw;
         std::function<void()> layoutMusicSubViews;
         std::function<void(int)> setNCurrentSlideshowItemIndex;
+        // A slide went back into the strip, wherever it went.
+        std::function<void()> slidesReordered;
     };
 
     TimelineDragModel(ProjectSource project, TimelineDrawState& view, Hooks hooks);

@@ -42,6 +42,10 @@ TimelineScrollView::TimelineScrollView(ProjectSource project, QWidget* parent)
              [this](int index) {
                  if (SlideshowMainObject* main = slideshowMainObject())
                      main->setNCurrentSlideshowItemIndex(index);
+             },
+             [this] {
+                 if (SlideshowMainObject* main = slideshowMainObject())
+                     main->slidesReordered();
              }}),
       clock(platform::Scheduler::mainThreadScheduler()) {
     setObjectName("scrollView1");

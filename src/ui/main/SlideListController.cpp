@@ -192,6 +192,15 @@ void SlideListController::moveItemsAtIndexes(const IndexSet& indexes, quint64 de
         showCurrentSlide(); // another slide may stand at the current place now
 }
 
+// The current place keeps its index; the slide now there is marked, and shown.
+void SlideListController::slidesReordered() {
+    const int current = hub.nCurrentSlideshowItemIndex();
+    hub.setNCurrentSlideshowItemIndex(current); // the pan-and-zoom copy of the slide now there
+    hub.updateProjectInfo();
+    if (current >= 0)
+        showCurrentSlide();
+}
+
 // The preview shows what the strip marks: the slide itself rather than its pan-and-zoom copy, as only the
 // slide is known to the resize worker; the welcome picture when none is current.
 void SlideListController::showCurrentSlide() {

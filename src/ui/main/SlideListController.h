@@ -55,6 +55,7 @@ public:
     void windowWillClose(const platform::Notification& notification);
     void removeItemsAtIndexes(const IndexSet& indexes);
     void moveItemsAtIndexes(const IndexSet& indexes, quint64 destination);
+    void slidesReordered();
     void DeleteCurrentPhoto();
     void MoveCursorToFirstSlide();
     void MoveCursorToLastSlide();

@@ -413,6 +413,9 @@ public:
     // Moves the slides as one run to `destination` counted before the move; out-of-range indexes are
     // ignored and the run is held inside the list.
     void moveItemsAtIndexes(const IndexSet& indexes, quint64 destination);
+    // The slides were put in another order elsewhere (a drag on the strip): the current place keeps its
+    // index and the preview shows the slide now there, as after a move.
+    void slidesReordered();
     void DeleteCurrentPhoto();
     void MoveCursorToFirstSlide();
     void MoveCursorToLastSlide();

@@ -53,6 +53,10 @@ void SlideshowMainObject::moveItemsAtIndexes(const IndexSet& indexes, quint64 de
     slideList->moveItemsAtIndexes(indexes, destination);
 }
 
+void SlideshowMainObject::slidesReordered() {
+    slideList->slidesReordered();
+}
+
 void SlideshowMainObject::DeleteCurrentPhoto() {
     slideList->DeleteCurrentPhoto();
 }

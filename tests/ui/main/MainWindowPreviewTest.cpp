@@ -1,5 +1,6 @@
 // The document window on the real engine (a headless GL context), with pictures of it for people to look at
 // in <build>/screenshots.
+#include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 
@@ -8,6 +9,9 @@
 #include "ui/UiNotifications.h"
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/ImageBrowserView.h"
+#include "ui/editing/TimelineContentView.h"
+#include "ui/editing/TimelineLayout.h"
+#include "ui/editing/TimelineScrollView.h"
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/MainWindowOutlets.h"
 #include "ui/main/PreviewWidget.h"
@@ -17,6 +21,8 @@
 #include <QAction>
 
 #include <QApplication>
+#include <QDrag>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <functional>
@@ -37,6 +43,14 @@ QColor centreOf(const QImage& frame) {
 class MainWindowPreviewTest : public PreviewWindowTest {
 protected:
     QImage shownFrame() const { return controller->previewWidget()->shownFrame(); }
+    // Whether the preview comes to show the colour, once it has the slide's picture.
+    bool comesToShow(QColor wanted) {
+        test_support::spinUntil([&] {
+            scheduler->advance(0.1); // the preview's wait for the slide's picture
+            return near(centreOf(shownFrame()), wanted);
+        });
+        return near(centreOf(shownFrame()), wanted);
+    }
     // Plays `frames` engine frames: the display link draws, the play head and the texts follow.
     void playFrames(int frames) {
         for (int i = 0; i < frames; ++i) {
@@ -184,13 +198,7 @@ TEST_F(MainWindowPreviewTest, APictureInsertedAtTheCurrentPlaceIsTheSlideShown) 
 // the strip marks it.
 TEST_F(MainWindowPreviewTest, AfterSlidesAreArrangedThePreviewShowsTheSlideAtTheCurrentPlace) {
     const QColor red(220, 40, 40), green(40, 200, 60), blue(50, 70, 230);
-    const auto shows = [&](QColor wanted) {
-        test_support::spinUntil([&] {
-            scheduler->advance(0.1); // the preview's wait for the slide's picture
-            return near(centreOf(shownFrame()), wanted);
-        });
-        return near(centreOf(shownFrame()), wanted);
-    };
+    const auto shows = [&](QColor wanted) { return comesToShow(wanted); };
     useColourSlides({red, green, blue});
     controller->setNCurrentSlideshowItemIndex(0);
     controller->showCurrentItemPhoto(project->slideItemAtIndex(0));
@@ -200,6 +208,40 @@ TEST_F(MainWindowPreviewTest, AfterSlidesAreArrangedThePreviewShowsTheSlideAtThe
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
     controller->removeItemsAtIndexes({0});
     EXPECT_TRUE(shows(blue)) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+}
+
+// A slide dragged along the strip and dropped: the place marked keeps its index, and the preview shows the
+// slide now there, as the arrange window's move does.
+TEST_F(MainWindowPreviewTest, AfterADropOnTheStripThePreviewShowsTheMarkedSlide) {
+    const QColor red(220, 40, 40), green(40, 200, 60), blue(50, 70, 230);
+    const std::vector<SlideItemRef> slides = useColourSlides({red, green, blue});
+    controller->setNCurrentSlideshowItemIndex(0);
+    controller->showCurrentItemPhoto(slides[0]);
+    ASSERT_TRUE(comesToShow(red));
+    TimelineScrollView* strip = controller->outlets().scrollView1;
+    QWidget* content = controller->outlets().scrollContentView;
+    // A point of the timeline (y up) in the window.
+    const auto inWindow = [&](QPointF timelinePoint) {
+        return content
+            ->mapTo(window.get(), timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight))
+            .toPoint();
+    };
+    strip->setDragRunner([&](QDrag& drag) {
+        // Over the second of the two slides left: the red one goes in before it.
+        test_support::dragThrough(*window, *drag.mimeData(), {inWindow({250, 120}), inWindow({255, 120})},
+                                  Qt::CopyAction);
+        return Qt::CopyAction;
+    });
+    QWidget* viewport = strip->viewport();
+    for (const auto& [type, x] : {std::pair{QEvent::MouseButtonPress, 60}, {QEvent::MouseMove, 64}}) {
+        const QPointF at = viewport->mapFrom(window.get(), inWindow({double(x), 120}));
+        QMouseEvent event(type, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+    ASSERT_EQ(project->slideshowArray(), (std::vector<SlideItemRef>{slides[1], slides[0], slides[2]}));
+    EXPECT_TRUE(comesToShow(green)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
 }
 
