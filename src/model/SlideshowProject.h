@@ -199,8 +199,9 @@ public:
     // The same without its extension (for the streams of other formats that share the name).
     static QString strEncodingVideoFileBase(const QSizeF& size);
     static QString strTempM4AAudioFullPath();
-    // Moves the encoded movie into the output folder; the target path, or empty (with a message in
-    // *error, the temporary movie kept) when the move failed.
+    // Moves the encoded movie into the output folder; the target path, or empty when the move failed,
+    // with a message in *error that names where the movie is kept (beside its temporary name, under a name
+    // of its own).
     static QString copyEncodedMovieFileForExport(QString* error = nullptr);
     static QString bundleIdentifierForApplication();
     // The identifier of the installed application of that name (its desktop entry's), or empty.

@@ -337,6 +337,16 @@ QString SlideshowProject::strTempM4AAudioFullPath() {
 
 namespace {
 
+// A finished movie that could not be moved out stays where it was made, under a name of its own, since the
+// next export would write over the name it was made under; its path, or empty when there is none.
+QString keepUnderOwnName(const QString& movie, const QString& title, const QString& extension) {
+    if (!QFileInfo(movie).isFile())
+        return QString();
+    const QString kept = platform::firstFreePath(QFileInfo(movie).absolutePath(),
+                                                 SlideshowProject::fileNameForTitle(title), "." + extension);
+    return !kept.isEmpty() && platform::moveItem(movie, kept) ? kept : movie;
+}
+
 // Moves (or copies) the open project's movie at the path `source` gives into the output folder, under the
 // project's title with the first free number; the target path, or empty with a message.
 QString deliverMovie(const std::function<QString(const SlideshowProject&)>& source, bool copy,
@@ -361,9 +371,16 @@ QString deliverMovie(const std::function<QString(const SlideshowProject&)>& sour
     if (!delivered) {
         if (copy && !target.isEmpty())
             platform::filetree::removeTree(QFile::encodeName(target), false, nullptr);
-        setError(error, (copy ? tr_("The movie could not be copied to %1: %2")
-                              : tr_("The movie could not be moved to %1: %2"))
-                            .arg(folder, message));
+        QString failure = (copy ? tr_("The movie could not be copied to %1: %2")
+                                : tr_("The movie could not be moved to %1: %2"))
+                              .arg(folder, message);
+        if (const QString kept =
+                copy ? QString() : keepUnderOwnName(from, project->strProjectTitle(), extension);
+            !kept.isEmpty())
+            failure +=
+                QStringLiteral("\n\n") +
+                tr_("The finished movie is kept as \"%1\"; move it to a folder with room for it.").arg(kept);
+        setError(error, failure);
         return QString();
     }
     return target;

@@ -1,6 +1,7 @@
 // The ways a movie export can go wrong after it has started, and its cancel: each ends with the three end
 // flags set, every thread returned, the partial movie removed and, unless cancelled, a failure that says so.
 #include "EncoderTestSupport.h"
+#include "support/FileSizeLimit.h"
 
 #include "support/RecordingDialogs.h"
 
@@ -11,9 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace encoder_test;
 
 namespace {
@@ -21,27 +19,7 @@ namespace {
 const QString kFinished = EncoderController::movieFinishedNotificationName();
 const QString kFailed = EncoderController::movieFailedNotificationName();
 
-// Caps the size of files this process may write, for one scope; writes beyond it fail with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit capped = old;
-        capped.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &capped);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit old{};
-    void (*previousHandler)(int) = nullptr;
-};
+using test_support::FileSizeLimit;
 
 // A pump that writes nothing and waits for the writer to end, so that the encoder's side is the first to
 // meet a broken pipe.

@@ -3,12 +3,17 @@
 #include "model/QuartzSlideItem.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
+#include "support/FileSizeLimit.h"
 #include "support/OpenWatch.h"
 
+#include <QDir>
 #include <QImage>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <clocale>
+#include <optional>
+#include <sys/stat.h>
 
 using model_test::ModelTest;
 using model_test::projectFolders;
@@ -201,16 +206,47 @@ TEST_F(MovieMoveTest, AnEmptyOrPathLikeTitleStaysAVisibleFileInTheOutputFolder) 
     EXPECT_EQ(QFileInfo(target).absolutePath(), home + "/Out");
 }
 
-TEST_F(MovieMoveTest, AFailedMoveIsReportedAndKeepsTheMovie) {
+// A finished movie that the output folder cannot take stays where it was made, under a name of its own that
+// the next export cannot write over and that the message gives; nothing half-copied is left.
+TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAndNamed) {
     QFile::remove(encoded);
     QString error;
     EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
-    EXPECT_FALSE(error.isEmpty());
-    writeFile(encoded, "movie");
+    EXPECT_FALSE(error.isEmpty()) << "no movie at all";
+
+    struct stat here {
+    }, memory{};
+    const bool secondFileSystem = ::stat(QFile::encodeName(home).constData(), &here) == 0 &&
+                                  ::stat("/dev/shm", &memory) == 0 && here.st_dev != memory.st_dev;
+    QTemporaryDir full("/dev/shm/vistrelle-full-XXXXXX");
     writeFile(home + "/OutFile", "a file, not a folder");
-    SlideshowProject::setStrOutputVideoPath(home + "/OutFile");
-    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(encoded)) << "the encoded movie is kept for another try";
+    const QByteArray movie(300000, 'm');
+    const struct {
+        const char* what;
+        QString folder;
+        bool diskFull;
+        QString keptName;
+    } cases[] = {{"a file in the folder's place", home + "/OutFile", false, "Holiday.mp4"},
+                 {"a full disk", full.path(), true, "Holiday-1.mp4"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.diskFull && (!secondFileSystem || !full.isValid()))
+            continue; // no second file system to fill at /dev/shm
+        writeFile(encoded, movie);
+        SlideshowProject::setStrOutputVideoPath(c.folder);
+        {
+            std::optional<test_support::FileSizeLimit> disk;
+            if (c.diskFull)
+                disk.emplace(100000);
+            EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+        }
+        const QString kept = QFileInfo(encoded).absolutePath() + "/" + c.keptName;
+        EXPECT_TRUE(error.contains(kept)) << error.toStdString();
+        EXPECT_EQ(model_test::bytesOf(kept), movie);
+        EXPECT_FALSE(QFileInfo::exists(encoded)) << "the next export's name is free";
+        if (c.diskFull)
+            EXPECT_TRUE(QDir(full.path()).isEmpty()) << "nothing half-copied";
+    }
 }
 
 // The movie's earlier place was the project folder, and from there it was copied, not moved.

@@ -69,20 +69,4 @@ QMap<QString, QString> describeTree(const QString& root) {
     return tree;
 }
 
-FileSizeLimit::FileSizeLimit(rlim_t bytes) {
-    // Going past the limit also raises SIGXFSZ, which would end the test program.
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGXFSZ, &ignore, &m_oldAction);
-    getrlimit(RLIMIT_FSIZE, &m_old);
-    rlimit limited = m_old;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_old);
-    sigaction(SIGXFSZ, &m_oldAction, nullptr);
-}
-
 } // namespace filetest

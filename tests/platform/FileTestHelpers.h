@@ -5,10 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <sys/resource.h>
-#include <sys/types.h>
+#include "support/FileSizeLimit.h"
 
-#include <csignal>
+#include <sys/types.h>
 
 namespace filetest {
 
@@ -22,18 +21,6 @@ bool exists(const QString& path);   // anything there, dangling links included
 // One line per entry below root (relative path, type, mode, contents or link target), to compare trees.
 QMap<QString, QString> describeTree(const QString& root);
 
-// Caps the size of files this process may write, so that writes fail part-way with EFBIG, even for
-// root (who can read and write anything regardless of permission bits).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_old{};
-    struct sigaction m_oldAction {};
-};
+using test_support::FileSizeLimit;
 
 } // namespace filetest

@@ -151,7 +151,10 @@ TEST_F(ShareExportTest, AMovieFileIsRecordedMovedUnderAFreeNameAndOfferedAndAFai
     ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
     EXPECT_TRUE(dialogs.alerts[0].message.contains("could not be moved")) << qPrintable(dialogs.alertText());
-    EXPECT_GT(QFileInfo(project->strEncodingVideoFilePath(QSizeF(640, 360))).size(), 0);
+    const QString kept =
+        QFileInfo(project->strEncodingVideoFilePath(QSizeF(640, 360))).absolutePath() + "/Trip.mp4";
+    EXPECT_TRUE(dialogs.alerts[0].message.contains(kept)) << "where the movie is kept";
+    EXPECT_GT(QFileInfo(kept).size(), 0);
     expectPlaybackBack();
 
     ASSERT_TRUE(QFile::remove(dir.file("Exported")));
