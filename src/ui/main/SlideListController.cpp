@@ -1,8 +1,11 @@
 #include "ui/main/SlideListController.h"
 
+#include "dvd/DVDCommandDialogs.h"
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ErrorText.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StringTable.h"
 #include "render/DrawUtils.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/ArrangeOrderWndController.h"
@@ -11,11 +14,14 @@
 #include "ui/editing/SoundRecorderWndController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/blankImageWndController.h"
+#include "ui/main/ControllerDialogs.h"
 #include "ui/main/ImageBrowserObject.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/main/TimelineThumbnailRefresh.h"
 
 #include <QDialog>
+#include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QPainter>
 #include <QScrollBar>
@@ -110,19 +116,31 @@ void SlideListController::AddBlankImageButtonClicked() {
         painter.fillRect(picture.rect(), GetPatternColorNamed(QStringLiteral("wood004.jpg")));
     }
     const QString contents = open->strMacProjectBundleContentsPath();
-    const QString name = ContentsFolder::reserveName(
-        contents, QStringLiteral("psd_%1_%2.jpg")
-                      .arg(open->slideCount(), 3, 10, QLatin1Char('0'))
-                      .arg(ContentsFolder::secondsSinceReferenceDate(), 0, 'f', 2));
+    QString error;
+    const QString name =
+        ContentsFolder::reserveName(contents,
+                                    QStringLiteral("psd_%1_%2.jpg")
+                                        .arg(open->slideCount(), 3, 10, QLatin1Char('0'))
+                                        .arg(ContentsFolder::secondsSinceReferenceDate(), 0, 'f', 2),
+                                    &error);
     const QString path = contents + QLatin1Char('/') + name;
     if (!name.isEmpty()) {
         QImageWriter writer(path, "jpeg");
         writer.setQuality(kWoodPictureQuality);
-        if (!writer.write(picture.convertToFormat(QImage::Format_RGB32)))
-            qWarning("Vistrelle: the wood picture could not be written: %s",
-                     qPrintable(writer.errorString()));
+        if (!writer.write(picture.convertToFormat(QImage::Format_RGB32))) {
+            error = writer.errorString();
+            QFile::remove(path);
+        }
     }
-    // A picture that could not be written is still handed on: the import reports it.
+    // The import would report a picture of no file name as a blank line: the reason is told here.
+    if (name.isEmpty() || !QFileInfo(path).isFile()) {
+        dialogs.exportDialogs().showAlertSheet(
+            QStringLiteral("ERROR"),
+            tr_("The wood picture could not be added to the project.") + QStringLiteral("\n\n") +
+                platform::errorSentence(error, tr_("Its file could not be written.")),
+            tr_("OK"));
+        return;
+    }
     hooks.addPicture(path, hub.nSlideInsertIndex());
     showCurrentSlideAfterInsert();
 }

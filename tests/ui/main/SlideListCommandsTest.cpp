@@ -11,6 +11,7 @@
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/SlideshowMenus.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QMenuBar>
@@ -19,6 +20,8 @@
 #include <QTest>
 
 #include <functional>
+
+#include <unistd.h>
 
 using platform::NotificationCenter;
 using Posts = test_support::PostedNotifications;
@@ -125,6 +128,38 @@ TEST_F(SlideListCommandsTest, WoodPicturesAreWrittenUnderNamesOfTheirOwn) {
     }
     const QImage wood = QImage(first).scaled(64, 36);
     EXPECT_NE(wood.pixel(3, 3), wood.pixel(40, 20)) << "a pattern, not a plain fill";
+}
+
+// Add Wood Picture on a project whose folder cannot be written says why, and adds nothing.
+TEST_F(SlideListCommandsTest, AWoodPictureThatCannotBeWrittenIsReportedWithItsReason) {
+    makeController(true);
+    fiveSlides();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    struct Unwritable { // read-only, or, for root, whom modes do not stop, moved away
+        QString folder;
+        explicit Unwritable(const QString& path) : folder(path) {
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+            if (::geteuid() == 0)
+                QDir().rename(folder, folder + ".away");
+        }
+        ~Unwritable() {
+            if (::geteuid() == 0)
+                QDir().rename(folder + ".away", folder);
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+    };
+    {
+        const Unwritable unwritable(contents);
+        SlideshowMenus(*window, *controller).action("addWoodPictureMenuItem")->trigger();
+        ASSERT_TRUE(waitForImports());
+        scheduler->advance(2.0); // the import's own report would have come
+    }
+    EXPECT_EQ(project->slideCount(), 5u);
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_TRUE(
+        dialogs.alerts[0].message.startsWith("The wood picture could not be added to the project.\n\n"));
+    EXPECT_TRUE(dialogs.alerts[0].message.contains(contents)) << "the reason names where it was to go";
 }
 
 TEST_F(SlideListCommandsTest, DeletingAndCursorJumpsFollowTheCurrentSlide) {
