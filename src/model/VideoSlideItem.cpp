@@ -81,12 +81,18 @@ std::shared_ptr<SlideItem> VideoSlideItem::copy() const {
 // ---- opening
 
 bool VideoSlideItem::isImportableClip(const QString& path, QString* error) {
+    const QString name = QFileInfo(path).fileName();
     const auto asset = platform::media::MediaAsset::open(path, false);
-    if (asset.isValid() && asset.hasVideo() && asset.videoTimeRange().duration.seconds() > 0.0)
-        return true;
+    QString problem;
+    if (!asset.isValid())
+        problem = tr_("\"%1\" cannot be read: %2").arg(name, asset.errorString());
+    else if (!asset.hasVideo() || asset.videoTimeRange().duration.seconds() <= 0.0)
+        problem = tr_("\"%1\" is not a video clip: it holds no pictures.").arg(name);
+    else if (platform::media::endsBeforeItsLength(path)) // its end would play as a frozen picture
+        problem = tr_("\"%1\" is cut short: the end of its pictures is missing.").arg(name);
     if (error)
-        *error = tr_("\"%1\" is not a video clip: it holds no pictures.").arg(QFileInfo(path).fileName());
-    return false;
+        *error = problem;
+    return problem.isEmpty();
 }
 
 QString VideoSlideItem::videoPathInProject(const QString& path, const QString& contentsFolder) {

@@ -23,6 +23,30 @@ bool saveEncoded(const QImage& image, const QString& path, const char* format, i
 
 } // namespace
 
+bool isCutShortJpeg(const QString& path) {
+    QFile file;
+    if (!platform::openRegularFile(file, path) || !file.peek(2).startsWith("\xFF\xD8"))
+        return false;
+    const QByteArray data = file.readAll();
+    const auto byte = [&data](qsizetype at) { return uchar(data[at]); };
+    // The segments before the first scan carry their lengths; the scans' coded data holds no FF D9 but the
+    // end-of-image marker, as a coded FF is always followed by 00 or a restart number.
+    qsizetype at = 2;
+    while (at + 4 <= data.size() && byte(at) == 0xFF) {
+        const uchar marker = byte(at + 1);
+        if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            at += marker == 0xFF ? 1 : 2; // fill byte, or a marker without a length
+            continue;
+        }
+        if (marker == 0xD9)
+            return false;
+        at += 2 + ((qsizetype(byte(at + 2)) << 8) | byte(at + 3));
+        if (marker == 0xDA)
+            return at > data.size() || data.indexOf(QByteArrayView("\xFF\xD9", 2), at) < 0;
+    }
+    return at + 4 > data.size(); // the header itself is cut
+}
+
 PictureFileReader::PictureFileReader(const QString& path) {
     if (platform::openRegularFile(file, path))
         imageReader.setDevice(&file);

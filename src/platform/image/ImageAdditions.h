@@ -28,6 +28,10 @@ private:
     QImageReader imageReader;
 };
 
+// Whether the file is a JPEG that ends before its picture does (no end-of-image marker after its first
+// scan), which a reader fills with grey without a word; false for any other file.
+bool isCutShortJpeg(const QString& path);
+
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.
 bool saveToJpegFile(const QImage& image, const QString& path);
 // The same at a quality of 0 to 100.

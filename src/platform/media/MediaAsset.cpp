@@ -165,6 +165,32 @@ MediaAsset MediaAsset::open(const QString& path, bool preciseDuration) {
     return asset;
 }
 
+bool endsBeforeItsLength(const QString& path) {
+    constexpr double kTailSeconds = 2.0;
+    constexpr double kSlackSeconds = 0.5;
+    InputPtr input = openInput(path, nullptr);
+    if (!input || input->duration == AV_NOPTS_VALUE || input->duration <= 0 ||
+        input->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        return false;
+    const int64_t start = input->start_time == AV_NOPTS_VALUE ? 0 : input->start_time;
+    const double length = double(input->duration) / AV_TIME_BASE;
+    const int64_t tail = std::max<int64_t>(0, input->duration - int64_t(kTailSeconds * AV_TIME_BASE));
+    // Where the index leads past the end of the data, reading stops there; a failed seek reads it all.
+    av_seek_frame(input.get(), -1, start + tail, AVSEEK_FLAG_BACKWARD);
+    double reached = 0.0;
+    PacketPtr packet = makePacket();
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        const AVStream* stream = input->streams[packet->stream_index];
+        const int64_t stamp = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (stamp != AV_NOPTS_VALUE)
+            reached = std::max(reached, double(stamp + std::max<int64_t>(packet->duration, 0)) *
+                                                av_q2d(stream->time_base) -
+                                            double(start) / AV_TIME_BASE);
+        av_packet_unref(packet.get());
+    }
+    return reached < length - kSlackSeconds;
+}
+
 QSize MediaAsset::displaySize() const {
     return pictureRotation % 180 == 90 ? pictureSize.transposed() : pictureSize;
 }

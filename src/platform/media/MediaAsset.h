@@ -72,4 +72,9 @@ private:
     friend class MediaAssetProbe;
 };
 
+// Whether the file's packets end before the length its header gives, by more than half a second: a file cut
+// short, whose missing end would play as a frozen picture. Only its last seconds are read. False when that
+// cannot be told: no length, or one guessed from the bit rate.
+bool endsBeforeItsLength(const QString& path);
+
 } // namespace platform::media

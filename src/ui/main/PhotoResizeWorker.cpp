@@ -10,6 +10,8 @@
 namespace pictures = platform::image::slide_pictures;
 
 QImage PhotoResizeWorker::readPhoto(const QString& path, int readSide) {
+    if (isCutShortJpeg(path)) // shown, its missing part would be a grey area
+        return QImage();
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize size = reader.size();

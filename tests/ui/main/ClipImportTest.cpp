@@ -18,8 +18,37 @@
 #include "ui/main/MainWindowView.h"
 
 #include <QDir>
+#include <QtEndian>
 
 #include <functional>
+
+namespace {
+
+// Clips cut short, made from one of ours (whose index comes after the pictures): one with its first half
+// only, which lost the index; and one whose pictures stop half-way while the index survives, as a download
+// of a clip with its index in front leaves it.
+bool writeCutShortClips(const QString& clip, const QString& indexLost, const QString& picturesCut) {
+    const QByteArray bytes = test_support::readBytes(clip);
+    qsizetype mdat = -1, moov = -1;
+    for (qsizetype at = 0; at + 8 <= bytes.size();) {
+        const auto size = qsizetype(qFromBigEndian<quint32>(bytes.constData() + at));
+        if (size < 8)
+            break;
+        if (bytes.mid(at + 4, 4) == "mdat")
+            mdat = at;
+        else if (bytes.mid(at + 4, 4) == "moov")
+            moov = at;
+        at += size;
+    }
+    if (mdat < 0 || moov < mdat)
+        return false;
+    QByteArray cut = bytes.left(mdat + (moov - mdat) / 2);
+    qToBigEndian(quint32(cut.size() - mdat), cut.data() + mdat);
+    return test_support::writeBytes(indexLost, bytes.left(bytes.size() / 2)) &&
+           test_support::writeBytes(picturesCut, cut + bytes.mid(moov));
+}
+
+} // namespace
 
 class ClipImportTest : public MainWindowTest {
 protected:
@@ -120,8 +149,10 @@ TEST_F(ClipImportTest, FilesThatAreNoClipsAreNamedInOneAlertAndTheClipsAroundThe
     fake.write("not a movie");
     fake.close();
     ASSERT_TRUE(ToneMaker::writeEncoded(dir.file("audio_only.mp4"), "mp4", "aac", 440.0, 1.0, 0.5));
-    const QStringList clips = makeClips({"first.mp4", "last.mov"});
-    const QStringList chosen{clips[0], dir.file("audio_only.mp4"), fake.fileName(), clips[1]};
+    const QStringList clips = makeClips({"first.mp4", "last.mov", "whole.mp4"});
+    ASSERT_TRUE(writeCutShortClips(clips[2], dir.file("index_lost.mp4"), dir.file("pictures_cut.mp4")));
+    const QStringList chosen{clips[0], dir.file("audio_only.mp4"), fake.fileName(),
+                             clips[1], dir.file("index_lost.mp4"), dir.file("pictures_cut.mp4")};
     const struct {
         const char* how;
         std::function<void()> import;
@@ -150,9 +181,12 @@ TEST_F(ClipImportTest, FilesThatAreNoClipsAreNamedInOneAlertAndTheClipsAroundThe
         EXPECT_EQ(windows, 2) << "no copy of what is no clip";
         ASSERT_EQ(dialogs.alerts.size(), 1u) << dialogs.alertText().toStdString();
         EXPECT_EQ(dialogs.alerts[0].title, "The following clips can not be added to project:");
-        EXPECT_TRUE(dialogs.alerts[0].message.contains("audio_only.mp4"));
-        EXPECT_TRUE(dialogs.alerts[0].message.contains("song.mov"));
-        EXPECT_FALSE(dialogs.alerts[0].message.contains("first.mp4"));
+        const QStringList lines = dialogs.alerts[0].message.split('\n');
+        ASSERT_EQ(lines.size(), 4) << dialogs.alertText().toStdString();
+        EXPECT_TRUE(lines[0].startsWith("\"audio_only.mp4\" is not a video clip"));
+        EXPECT_TRUE(lines[1].startsWith("\"song.mov\" cannot be read"));
+        EXPECT_TRUE(lines[2].startsWith("\"index_lost.mp4\" cannot be read"));
+        EXPECT_EQ(lines[3], "\"pictures_cut.mp4\" is cut short: the end of its pictures is missing.");
     }
 }
 

@@ -164,15 +164,19 @@ TEST_F(PhotoImportTest, APhotosTransparentPartIsBlackInEveryPictureTheImportWrit
     }
 }
 
-TEST_F(PhotoImportTest, UnreadablePhotosLeaveTheProjectAndAreReportedOnceAfterTheQueueRunsDry) {
+// A JPEG cut short counts as unreadable: shown, its missing part would be a grey area.
+TEST_F(PhotoImportTest, UnreadableOrCutShortPhotosLeaveTheProjectAndAreReportedOnceAfterTheQueueRunsDry) {
     makeController();
+    const QString cut = writePhoto("cut.jpg", {400, 300}, Qt::blue);
+    QFile cutShort(cut);
+    ASSERT_TRUE(cutShort.resize(cutShort.size() * 3 / 4));
     std::vector<platform::Notification> reports;
     auto& center = NotificationCenter::defaultCenter();
     platform::ObserverHandle observer(
         center, center.addObserver(kNotifyAddPhotoFailed,
                                    [&](const platform::Notification& n) { reports.push_back(n); }));
-    dialogs.mediaOpenAnswers.push_back(
-        {writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red), writeBrokenPhoto("y.jpg")});
+    dialogs.mediaOpenAnswers.push_back({writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red),
+                                        writeBrokenPhoto("y.jpg"), cut});
     controller->buttonAppendPhotoClicked();
     ASSERT_TRUE(waitForImports());
     ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 1; }));
@@ -184,7 +188,7 @@ TEST_F(PhotoImportTest, UnreadablePhotosLeaveTheProjectAndAreReportedOnceAfterTh
     QStringList reported;
     for (const QVariant& entry : reports[0].object.toList())
         reported << QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName();
-    EXPECT_EQ(reported, (QStringList{"x.jpg", "y.jpg"}));
+    EXPECT_EQ(reported, (QStringList{"x.jpg", "y.jpg", "cut.jpg"}));
     scheduler->advance(5.0);
     EXPECT_EQ(reports.size(), 1u);
 }
