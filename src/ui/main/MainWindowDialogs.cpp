@@ -1,6 +1,7 @@
 #include "ui/main/MainWindowDialogs.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/DesktopOpener.h"
 #include "platform/foundation/ErrorText.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -14,7 +15,6 @@
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusMessage>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -100,6 +100,10 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
         alert->setInformativeText(message);
     }
     titleAlert(*alert);
+    // Its text may name a file or an address to go to by hand.
+    alert->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (auto* details = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        details->setTextInteractionFlags(Qt::TextSelectableByMouse);
     alert->addButton(button, QMessageBox::AcceptRole);
     alert->setWindowModality(Qt::WindowModal);
     alert->open();
@@ -304,9 +308,23 @@ void MainWindowDialogs::revealFile(const QString& path) {
                 return;
         }
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    openOrTell(QUrl::fromLocalFile(QFileInfo(path).absolutePath()), tr_("The folder could not be shown"),
+               tr_("No file manager could be started. The file is here:") + QStringLiteral("\n\n") + path);
 }
 
 void MainWindowDialogs::openWebPage(const QUrl& address) {
-    QDesktopServices::openUrl(address);
+    openOrTell(address, tr_("The web page could not be opened"),
+               tr_("No web browser could be started. Open this address in your browser:") +
+                   QStringLiteral("\n\n") + address.toString());
+}
+
+// Without an opener, or when it finds nothing to open the address with, the alert gives what to open by hand.
+void MainWindowDialogs::openOrTell(const QUrl& address, const QString& title, const QString& message) {
+    const std::weak_ptr<bool> guard = alive;
+    const auto tell = [this, guard, title, message](bool opened) {
+        if (!opened && guard.lock())
+            showAlertSheet(title, message, tr_("OK"));
+    };
+    if (!platform::openWithDesktop(address, tell))
+        tell(false);
 }

@@ -52,7 +52,8 @@ public:
     bool runQuestionAlert(const QString& message, const QString& informativeText,
                           const QString& defaultButton, const QString& otherButton,
                           UnchangedBy unchanged) override;
-    // Through the file manager's D-Bus service; without one, the folder opens.
+    // Through the file manager's D-Bus service; without one, the folder opens. What cannot be opened is
+    // named in an alert, to be opened by hand.
     void revealFile(const QString& path) override;
     void openWebPage(const QUrl& address) override;
     QString runFolderOpenPanel(const QString& startFolder) override;
@@ -66,6 +67,7 @@ public:
 
 private:
     ExportProgressWindowController& exportWindow();
+    void openOrTell(const QUrl& address, const QString& title, const QString& message);
     std::optional<NewProjectChoice> runProjectProperties(bool forNewProject);
 
     QPointer<QWidget> window;
@@ -73,4 +75,5 @@ private:
     QPointer<ExportProgressWindowController> progress;
     std::unique_ptr<ExportProgressWindowController> ownProgress; // when nobody set one
     std::unique_ptr<ExportProgressWindowController> burnProgress;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true); // for an opener's late outcome
 };

@@ -1,7 +1,11 @@
 #include "ui/main/MainWindowDialogs.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -35,6 +39,49 @@ TEST(MainWindowDialogs, AnAlertRunInItsOwnLoopIsTitledWithTheProgramsName) {
         });
         run();
         EXPECT_EQ(title, "Vistrelle") << kind;
+    }
+}
+
+// Show Movie File in Folder and the web pages: with no opener, or one that finds nothing to open with, an
+// alert names what to open by hand, and it can be copied from there.
+TEST(MainWindowDialogs, WhatNoOpenerCouldOpenIsNamedInAnAlertToCopy) {
+    TempDir bin;
+    const test_support::EnvOverride path("PATH", bin.path());
+    QWidget window;
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    const QString movie = bin.file("Trip.mp4");
+    const QString page = "https://vistrelle.example/help?topic=share&lang=en";
+    const struct {
+        const char* what;
+        std::function<void()> open;
+        QString heading, address;
+    } cases[] = {
+        {"the movie", [&] { dialogs.revealFile(movie); }, "The folder could not be shown", movie},
+        {"a web page", [&] { dialogs.openWebPage(QUrl(page)); }, "The web page could not be opened", page}};
+    for (const bool openerFails : {false, true}) {
+        if (openerFails) {
+            ASSERT_TRUE(test_support::writeBytes(bin.file("xdg-open"), "#!/bin/sh\nexit 3\n"));
+            QFile::setPermissions(bin.file("xdg-open"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (openerFails ? ", an opener that fails" : ", no opener"));
+            if (QLatin1String(c.what) == QLatin1String("the movie") &&
+                QDBusConnection::sessionBus().isConnected())
+                continue; // a file manager of this desktop may show it
+            c.open();
+            ASSERT_TRUE(
+                test_support::spinUntil([&] { return !window.findChildren<QMessageBox*>().isEmpty(); }));
+            QMessageBox* alert = window.findChildren<QMessageBox*>().first();
+            EXPECT_EQ(alert->text(), c.heading);
+            EXPECT_TRUE(alert->informativeText().endsWith("\n\n" + c.address))
+                << qPrintable(alert->informativeText());
+            const auto* details = alert->findChild<QLabel*>("qt_msgbox_informativelabel");
+            ASSERT_TRUE(details);
+            EXPECT_TRUE(details->textInteractionFlags() & Qt::TextSelectableByMouse);
+            alert->close(); // it deletes itself
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
     }
 }
 
