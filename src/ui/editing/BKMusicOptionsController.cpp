@@ -328,7 +328,9 @@ void BKMusicOptionsController::moveSong(int from, int to) {
 
 void BKMusicOptionsController::songListChanged(int rowToSelect) {
     model->reloadData();
-    if (musicTLVC)
+    if (relayStrip)
+        relayStrip();
+    else if (musicTLVC)
         musicTLVC->respondMusicArrayChanged();
     selectRow(rowToSelect);
 }

@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,6 +57,9 @@ public:
     ~BKMusicOptionsController() override;
 
     void setMusicTLVC(MusicTimelineViewController* controller) { musicTLVC = controller; }
+    // Lays the strip's songs out again at once whenever the list changes; without it only the music
+    // timeline follows until the options close.
+    void setRelayStrip(std::function<void()> relay) { relayStrip = std::move(relay); }
     MusicTimelineViewController* musicTimelineController() const { return musicTLVC; }
     const std::vector<MusicItemRef>& enterMusicArray() const { return enteredSongs; }
     bool bHavePostCloseMessages() const { return closePosted; }
@@ -116,6 +120,7 @@ private:
     bool closePosted = false;
     std::unique_ptr<platform::media::AudioPlayer> audioPlayer;
     QPointer<MusicTimelineViewController> musicTLVC;
+    std::function<void()> relayStrip;
     MusicListTableModel* model;
     QTableView* table;
     QPushButton *play, *remove, *up, *down, *add, *close;

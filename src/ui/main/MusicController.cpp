@@ -301,6 +301,7 @@ void MusicController::notifyMusicTimelineClicked(const Notification& notificatio
     const QPointF point(yUp.x(), windowHeight - (yUp.y() + kCallOutRaise));
     auto* options = new BKMusicOptionsController(currentProject); // the call-out takes it
     options->setMusicTLVC(musicTimeline.get());
+    options->setRelayStrip([this] { relayMusicStrips(); });
     musicOptionsCallOut = openMusicCallOut(CallOutKind::MusicOptions, options, point,
                                            hub.callOuts().sideAboveOnScreen(*options, point));
 }
@@ -345,11 +346,7 @@ void MusicController::notifyMusicOptionsCloseClicked(const Notification& notific
     closeMusicOptionsCallOut();
     if (!notification.userInfo.value(QStringLiteral("bNeedLayoutMusicTimeLine")).toBool())
         return;
-    queuedMusicRebuild = clock->scheduleOnce(0.0, [this] {
-        const double scrollX = visibleX(ui.scrollView1);
-        rebuildMusicSubViews();
-        showChangedMusic(scrollX);
-    });
+    queuedMusicRebuild = clock->scheduleOnce(0.0, [this] { relayMusicStrips(); });
 }
 
 void MusicController::notifyMusicOptionsAddMusicClicked(const Notification& notification) {
@@ -421,6 +418,12 @@ void MusicController::notifyRefreshTimelineUI(const Notification&) {
 
 // The strips and the project's information after the songs or the slides changed, the strip left where it
 // was scrolled to.
+void MusicController::relayMusicStrips() {
+    const double scrollX = visibleX(ui.scrollView1);
+    rebuildMusicSubViews();
+    showChangedMusic(scrollX);
+}
+
 void MusicController::showChangedMusic(double scrollX) {
     musicTimeline->respondMusicArrayChanged();
     layoutMusicSubViews();

@@ -106,6 +106,8 @@ private:
     // The stock song of a new project leaves the list; true when it was there.
     bool removeStockSong(SlideshowProject& project);
     void showChangedMusic(double scrollX);
+    // The songs' strips made again for the list as it is, where the strip stood.
+    void relayMusicStrips();
     void dropMusicSubViews(std::size_t count);
     AWAttachedWindow* openMusicCallOut(CallOutKind kind, QWidget* view, QPointF point, int side);
 

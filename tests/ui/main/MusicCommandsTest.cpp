@@ -364,6 +364,39 @@ TEST_F(MusicCommandsTest, TheExportWindowStaysOpenOnAFailedSyncIgnoresOrCancels)
     EXPECT_EQ(dialogs.modalWindows.back(), "PhotoMusicSyncForExportWindow");
 }
 
+// Up and Down in the music options lay the songs' strips out again at once, the options still open.
+TEST_F(MusicCommandsTest, UpAndDownInTheMusicOptionsReorderTheStripsAtOnce) {
+    makeController(true);
+    window->resize(1024, 700);
+    window->show();
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    const QString first = dir.file("Morning Light.wav"), second = dir.file("Harbour.wav");
+    ASSERT_TRUE(writeSwellingTone(first, 4.0, 330));
+    ASSERT_TRUE(writeSwellingTone(second, 3.0, 220));
+    addSongsAndWait({first, second});
+    // Whether the strips come to show the songs' names in this order, their outlines made or not.
+    const auto stripsShow = [&](const QStringList& names) {
+        const auto shown = [&] {
+            QStringList titles;
+            for (const QPointer<WaveFormViewOSX>& view : controller->musicSubviewArray())
+                titles << (view ? view->infoString().section('(', 1).section(')', 0, 0) : QString());
+            return titles;
+        };
+        test_support::spinUntil([&] { return shown() == names; }, 5000);
+        return shown() == names;
+    };
+    ASSERT_TRUE(stripsShow({"Morning Light.wav", "Harbour.wav"}));
+    controller->backgroundMusicListMenuItemClicked();
+    auto* options = qobject_cast<BKMusicOptionsController*>(controller->vcByAttachedWindow());
+    ASSERT_TRUE(options);
+    options->selectRow(1);
+    options->findChild<QPushButton*>("buttonUp")->click();
+    EXPECT_TRUE(controller->attachedWindowMusicOptions()) << "still open";
+    EXPECT_TRUE(stripsShow({"Harbour.wav", "Morning Light.wav"}));
+    options->findChild<QPushButton*>("buttonDown")->click();
+    EXPECT_TRUE(stripsShow({"Morning Light.wav", "Harbour.wav"}));
+}
+
 TEST_F(MusicCommandsTest, PicturesOfTheSongStripsAndTheirCallOuts) {
     makeController(true);
     window->resize(1024, 700);
