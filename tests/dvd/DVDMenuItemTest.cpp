@@ -15,11 +15,6 @@ namespace {
 constexpr int kClassic = 1;
 constexpr int kGallery = 2;
 
-bool sameColour(const QColor& a, const QColor& b, int tolerance = 6) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
-}
-
 QRect box(const QVariantMap& menu, const char* key) {
     const QVariantMap map = menu.value(key).toMap();
     return QRect(map.value("xPos").toInt(), map.value("yPos").toInt(), map.value("width").toInt(),
@@ -33,18 +28,6 @@ int differingPixels(const QImage& a, const QImage& b, const QRect& rect) {
         for (int x = rect.left(); x <= rect.right(); ++x)
             count += a.pixel(x, y) != b.pixel(x, y);
     return count;
-}
-
-// The picture's pixels with every clear one the same, since a clear pixel's colour is never seen.
-QImage visiblePixels(const QImage& image) {
-    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < argb.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
-        for (int x = 0; x < argb.width(); ++x)
-            if (qAlpha(row[x]) == 0)
-                row[x] = 0;
-    }
-    return argb;
 }
 
 class DVDMenuItemTest : public ::testing::Test {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 namespace dvd_test {
@@ -201,6 +202,22 @@ int distinctColours(const QImage& image) {
             seen.insert(qAlpha(row[x]) == 0 ? 0 : row[x]);
     }
     return int(seen.size());
+}
+
+QImage visiblePixels(const QImage& image) {
+    QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(argb.scanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(row[x]) == 0)
+                row[x] = 0;
+    }
+    return argb;
+}
+
+bool sameColour(const QColor& a, const QColor& b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance && std::abs(a.alpha() - b.alpha()) <= tolerance;
 }
 
 } // namespace dvd_test

@@ -54,6 +54,10 @@ QByteArray extractFromIso(const QString& imagePath, const QString& isoPath);
 
 // Distinct RGBA values of a picture.
 int distinctColours(const QImage& image);
+// The picture's pixels with every clear one the same, since a clear pixel's colour is never seen.
+QImage visiblePixels(const QImage& image);
+// Each channel, alpha too, within `tolerance`.
+bool sameColour(const QColor& a, const QColor& b, int tolerance = 6);
 
 // A path in double quotes, for the script of a stand-in tool.
 QByteArray quoted(const QString& path);
