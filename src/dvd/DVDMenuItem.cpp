@@ -112,6 +112,20 @@ QColor DVDMenuItem::colorFromHexRGB(const QString& text) {
     return QColor(channel(0), channel(2), channel(4));
 }
 
+QColor DVDMenuItem::colorWithHexColorString(const QString& text) {
+    static const QRegularExpression hexNumber(QStringLiteral("^(?:#|0[xX])?([0-9A-Fa-f]+)$"));
+    const QRegularExpressionMatch match = hexNumber.match(text.trimmed());
+    if (!match.hasMatch())
+        return QColor();
+    QString digits = match.captured(1);
+    while (digits.size() > 6 && digits.startsWith(QLatin1Char('0')))
+        digits.remove(0, 1);
+    if (digits.size() > 6)
+        return QColor();
+    const uint value = digits.toUInt(nullptr, 16);
+    return QColor(int((value >> 16) & 0xff), int((value >> 8) & 0xff), int(value & 0xff));
+}
+
 Qt::Alignment DVDMenuItem::textAlignment(const QVariant& alignment) {
     if (!alignment.isValid())
         return Qt::AlignHCenter;

@@ -82,6 +82,10 @@ public:
 
     // "#RRGGBB" or "RRGGBB"; black for anything shorter.
     static QColor colorFromHexRGB(const QString& text);
+    // The whole text as one hexadecimal number 0xRRGGBB, opaque ("FF80" is 0x00FF80); a leading "#" or
+    // "0x" is allowed. Invalid for anything else, or for a number past 0xFFFFFF, rather than a colour the
+    // text does not name.
+    static QColor colorWithHexColorString(const QString& text);
     static Qt::Alignment textAlignment(const QVariant& alignment);
 
 private:

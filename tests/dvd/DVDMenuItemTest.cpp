@@ -240,6 +240,24 @@ TEST_F(DVDMenuItemTest, ColoursAndAlignmentsOfTheTemplate) {
     EXPECT_EQ(DVDMenuItem::textAlignment("justified"), Qt::AlignLeading);
 }
 
+// One hexadecimal number 0xRRGGBB, opaque; text that names no such number is no colour at all.
+TEST_F(DVDMenuItemTest, AHexColourStringIsOneNumber) {
+    const std::pair<const char*, QColor> colours[] = {
+        {"FF8000", QColor(255, 128, 0)},   {"ff8000", QColor(255, 128, 0)},
+        {"#FF8000", QColor(255, 128, 0)},  {"0x0000ff", QColor(0, 0, 255)},
+        {"FF80", QColor(0, 255, 128)},     {"0", QColor(0, 0, 0)},
+        {" 123456\n", QColor(18, 52, 86)}, {"00FF8000", QColor(255, 128, 0)},
+    };
+    for (const auto& [text, colour] : colours) {
+        const QColor read = DVDMenuItem::colorWithHexColorString(text);
+        EXPECT_EQ(read, colour) << text;
+        EXPECT_EQ(read.alpha(), 255) << text;
+    }
+    for (const char* text : {"", "#", "0x", "blue", "FF 80 00", "FF8000zz", "-FF", "##FF8000", "1FF8000",
+                             "FFFFFFFFFFFFFFFFFFFF"})
+        EXPECT_FALSE(DVDMenuItem::colorWithHexColorString(text).isValid()) << text;
+}
+
 TEST_F(DVDMenuItemTest, NoMenuEntryRendersEmptyPicturesAndNoButtons) {
     const DVDProjectSettings project = testProject(dir.path(), 3);
     DVDMenuItem menu(menuTemplate(0));
