@@ -286,6 +286,47 @@ TEST_F(DVDCommandTest, ACancelWhileAuthoringEndsTheCommandQuietly) {
     expectNothingBurntAndProjectRestored();
 }
 
+// Cancel while the disc image file is being burnt: the burn stops where it is, the file keeps the image it
+// held, nothing partial stays beside it, and the burn's window says that nothing was written.
+TEST_F(DVDCommandTest, ACancelWhileBurningKeepsTheImageFileAndSaysNothingWasWritten) {
+    const QString images = folder.file("images");
+    ASSERT_TRUE(QDir().mkpath(images));
+    const QString imageFile = images + "/Trip.iso";
+    ASSERT_TRUE(test_support::writeBytes(imageFile, "an earlier image"));
+    QString error;
+    const auto imageDrive = platform::disc::DiscDrive::openImageFile(imageFile, &error);
+    ASSERT_TRUE(imageDrive) << qPrintable(error);
+    // Measured 64 blocks, the stream gives 10 and the rest only once the test lets it: a burn that went on
+    // after the Cancel would complete.
+    const QString rest = folder.file("rest");
+    dvd_test::FakeTools tools;
+    tools.add("mkisofs", "if [ \"$1\" = -print-size ]; then echo 64; exit; fi\nhead -c 20480 /dev/zero\n" +
+                             touchMarker() + "for i in $(seq 600); do [ -e " + dvd_test::quoted(rest) +
+                             " ] && break; sleep 0.1; done\nhead -c 110592 /dev/zero\n");
+    useSlides(3);
+    manager->setBUseDVDMenu(false); // a shorter encode
+    command->BurnDVDButtonClicked(imageDrive);
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(marker()); })) << qPrintable(dialogs.alertText());
+    ASSERT_EQ(command->stage(), DVDCommand::Stage::Burning);
+    project->setBExportProgressCancelButtonClicked(true); // what the burn's window does
+    center.post(kNotifyCancelEncodingVideo);
+    ASSERT_TRUE(test_support::writeBytes(rest, ""));
+    ASSERT_TRUE(commandEnds());
+
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(command->myburnObj()->wait().outcome, platform::disc::BurnOutcome::Cancelled);
+    EXPECT_TRUE(dialogs.burnResults.isEmpty()) << qPrintable(dialogs.burnResults.join(" | "));
+    const QString said = "The burn was cancelled. Nothing was written to the disc image " + imageFile + ".";
+    EXPECT_EQ(dialogs.burnCancels.join(" | ").toStdString(), said.toStdString());
+    EXPECT_EQ(readBytes(imageFile), "an earlier image") << "the image file was replaced";
+    EXPECT_EQ(QDir(images).entryList(QDir::Files | QDir::Hidden), QStringList{"Trip.iso"});
+    for (const QString& path : DVDAuthorObject::temporaryPaths(DVDProjectSettings()))
+        EXPECT_FALSE(QFileInfo::exists(path)) << qPrintable(path);
+    EXPECT_EQ(command->burnObject(), nullptr) << "the drive stays held after the run";
+    EXPECT_FALSE(project->EncodingSlideshow());
+    EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
+}
+
 TEST_F(DVDCommandTest, DroppingTheCommandMidEncodeEndsItsThreadsAndItsFFmpeg) {
     dvd_test::FakeTools tools;
     const QByteArray pidFile = QFile::encodeName(folder.file("ffmpeg.pid"));
