@@ -63,6 +63,10 @@ QImage resizePhotoForSlide(const QImage& image) {
     return thumbnailImage(image, QSize(manager->nMaxImageWidth(), manager->nMaxImageHeight()));
 }
 
+QImage resizePhotoForThmbnail(const QImage& image) {
+    return thumbnailImage(image, QSize(kThumbnailSide, kThumbnailSide));
+}
+
 QImage imageResize(const QImage& image, const QSize& size) {
     if (image.isNull() || size.isEmpty())
         return QImage();

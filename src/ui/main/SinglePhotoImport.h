@@ -35,6 +35,9 @@ void SetNewThumbnail(SlideshowMainObject& hub, const NewThumbnail& handOver);
 
 // The picture stretched to the slide images' size (the project manager's largest width and height).
 QImage resizePhotoForSlide(const QImage& image);
+// The whole picture stretched to a square of kThumbnailSide; null for a null picture. The timeline's refresh
+// does not use it: it writes the import's cropped thumbnail, whose proportions the picture keeps.
+QImage resizePhotoForThmbnail(const QImage& image);
 // The largest square of the picture's middle, drawn into a new picture of `size`; null for a null picture
 // or an empty size.
 QImage imageResize(const QImage& image, const QSize& size);

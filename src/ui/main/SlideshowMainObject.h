@@ -201,8 +201,10 @@ public:
     // that gets its thumbnail (SetNewThumbnail) once the call has returned.
     void addImageToProject(const QString& path);
     void SetNewThumbnail(const single_photo_import::NewThumbnail& handOver);
-    // The picture stretched to the slide images' size; the largest square of its middle drawn at `size`.
+    // The picture stretched to the slide images' size, or to a 128 x 128 square; the largest square of its
+    // middle drawn at `size`.
     static QImage resizePhotoForSlide(const QImage& image);
+    static QImage resizePhotoForThmbnail(const QImage& image);
     static QImage imageResize(const QImage& image, const QSize& size);
 
     // ---- still preview and browsing

@@ -112,6 +112,10 @@ QImage SlideshowMainObject::resizePhotoForSlide(const QImage& image) {
     return single_photo_import::resizePhotoForSlide(image);
 }
 
+QImage SlideshowMainObject::resizePhotoForThmbnail(const QImage& image) {
+    return single_photo_import::resizePhotoForThmbnail(image);
+}
+
 QImage SlideshowMainObject::imageResize(const QImage& image, const QSize& size) {
     return single_photo_import::imageResize(image, size);
 }

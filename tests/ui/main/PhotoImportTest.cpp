@@ -252,9 +252,9 @@ TEST_F(PhotoImportTest, TheSinglePhotoImportAppendsAtOnceWithACellOfItsOwn) {
     EXPECT_EQ(pictureSize(slide->fileName()), QSize(400, 200));
 }
 
-// The picture operations of the slide images: the middle square drawn at any size, and the slide images'
-// size.
-TEST_F(PhotoImportTest, TheMiddleSquareAndTheSlideSize) {
+// The picture operations of the slide images: the middle square drawn at any size, the slide images' size,
+// and the square thumbnail that holds the whole picture.
+TEST_F(PhotoImportTest, TheMiddleSquareTheSlideSizeAndTheSquareThumbnail) {
     QImage wide(300, 100, QImage::Format_RGB32);
     wide.fill(Qt::red);
     QPainter(&wide).fillRect(100, 0, 100, 100, Qt::blue);
@@ -270,4 +270,14 @@ TEST_F(PhotoImportTest, TheMiddleSquareAndTheSlideSize) {
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     EXPECT_EQ(SlideshowMainObject::resizePhotoForSlide(wide).size(),
               QSize(manager->nMaxImageWidth(), manager->nMaxImageHeight()));
+    for (const QImage& picture : {wide, tall}) {
+        const QImage thumbnail = SlideshowMainObject::resizePhotoForThmbnail(picture);
+        ASSERT_EQ(thumbnail.size(), QSize(128, 128));
+        const bool across = picture.width() > picture.height();
+        const auto at = [&](int along) { return across ? QPoint(along, 64) : QPoint(64, along); };
+        EXPECT_EQ(thumbnail.pixelColor(at(10)), QColor(Qt::red)) << "the start of the picture";
+        EXPECT_EQ(thumbnail.pixelColor(at(64)), QColor(Qt::blue));
+        EXPECT_EQ(thumbnail.pixelColor(at(117)), QColor(Qt::red)) << "the end of the picture";
+    }
+    EXPECT_TRUE(SlideshowMainObject::resizePhotoForThmbnail(QImage()).isNull());
 }
