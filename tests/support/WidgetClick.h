@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QMouseEvent>
+#include <QTest>
 #include <QWidget>
 
 namespace test_support {
@@ -13,6 +14,17 @@ inline void leftClick(QWidget& widget, QPointF at) {
     QCoreApplication::sendEvent(&widget, &press);
     QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&widget, &release);
+}
+
+// A key pressed on the keyboard, where the window system sends it: to the widget with the focus, else to the
+// active window. False when no window takes the keyboard.
+inline bool pressKey(QKeyCombination key) {
+    QWidget* target =
+        QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+    if (!target)
+        return false;
+    QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    return true;
 }
 
 } // namespace test_support

@@ -243,80 +243,92 @@ QWidget* MainWindowView::makeTimelineBar() {
     return timelineBar;
 }
 
+// Each title carries its access key (after "&"), unique within its menu and among the menus of the bar.
 void MainWindowView::makeMenus() {
-    QMenu* file = menuBar()->addMenu(tr_("File"));
-    newAction = file->addAction(tr_("New Project..."));
+    QMenu* file = menuBar()->addMenu(tr_("&File"));
+    newAction = file->addAction(tr_("&New Project..."));
     newAction->setShortcut(QKeySequence::New);
-    openAction = file->addAction(tr_("Open Project..."));
+    openAction = file->addAction(tr_("&Open Project..."));
     openAction->setShortcut(QKeySequence::Open);
-    saveAction = file->addAction(tr_("Save Project"));
+    saveAction = file->addAction(tr_("&Save Project"));
     saveAction->setShortcut(QKeySequence::Save);
-    propertiesAction = file->addAction(tr_("Project Properties..."));
+    propertiesAction = file->addAction(tr_("Project P&roperties..."));
     file->addSeparator();
-    outletSet.quitAppMenuItem = file->addAction(tr_("Quit"));
+    outletSet.quitAppMenuItem = file->addAction(tr_("&Quit"));
     outletSet.quitAppMenuItem->setShortcut(QKeySequence::Quit);
 
-    QMenu* slideshow = menuBar()->addMenu(tr_("Slideshow"));
-    outletSet.addPhotoMenuItem = slideshow->addAction(tr_("Add Photos..."));
-    outletSet.appendPhotoMenuItem = slideshow->addAction(tr_("Append Photos..."));
-    outletSet.addVideoMenuItem = slideshow->addAction(tr_("Add Video..."));
+    QMenu* slideshow = menuBar()->addMenu(tr_("&Slideshow"));
+    outletSet.addPhotoMenuItem = slideshow->addAction(tr_("&Add Photos..."));
+    outletSet.appendPhotoMenuItem = slideshow->addAction(tr_("Appe&nd Photos..."));
+    outletSet.addVideoMenuItem = slideshow->addAction(tr_("Add &Video..."));
     slideshow->addSeparator();
-    outletSet.playMenuItem = slideshow->addAction(tr_("Play"));
+    outletSet.playMenuItem = slideshow->addAction(tr_("&Play"));
     outletSet.playMenuItem->setShortcut(Qt::Key_Space);
-    outletSet.playMixedAudioMenuItem = slideshow->addAction(tr_("Play Sound Mix"));
+    outletSet.playMixedAudioMenuItem = slideshow->addAction(tr_("Play Sound &Mix"));
     makeMusicMenuItems(*slideshow);
     slideshow->addSeparator();
-    outletSet.optionsMenuItem = slideshow->addAction(tr_("Options..."));
+    outletSet.optionsMenuItem = slideshow->addAction(tr_("&Options..."));
     outletSet.optionsMenuItem->setShortcut(QKeySequence::Preferences);
 
-    QMenu* share = menuBar()->addMenu(tr_("Share"));
+    QMenu* share = menuBar()->addMenu(tr_("Sh&are"));
     share->setObjectName("m_menuShare1");
     outletSet.m_menuShare1 = share;
-    outletSet.shareMovieMenuItem = share->addAction(tr_("Movie File..."));
-    outletSet.shareVideoSiteMenuItem = share->addAction(tr_("Video Site..."));
-    outletSet.shareSocialSiteMenuItem = share->addAction(tr_("Social Site..."));
+    outletSet.shareMovieMenuItem = share->addAction(tr_("&Movie File..."));
+    outletSet.shareVideoSiteMenuItem = share->addAction(tr_("&Video Site..."));
+    outletSet.shareSocialSiteMenuItem = share->addAction(tr_("&Social Site..."));
     outletSet.sepratorShareMenuItem1 = share->addSeparator();
-    outletSet.burnDVDMenuItem = share->addAction(tr_("Burn DVD..."));
+    outletSet.burnDVDMenuItem = share->addAction(tr_("&Burn DVD..."));
     share->addSeparator();
-    outletSet.dvdMenuMenuItem = share->addAction(tr_("DVD Menu..."));
+    outletSet.dvdMenuMenuItem = share->addAction(tr_("&DVD Menu..."));
 
-    QMenu* window = menuBar()->addMenu(tr_("Window"));
-    outletSet.hideAppMenuItem = window->addAction(tr_("Hide"));
-    outletSet.toggleFullScreenMenuItem = window->addAction(tr_("Toggle Full Screen"));
+    QMenu* window = menuBar()->addMenu(tr_("&Window"));
+    outletSet.hideAppMenuItem = window->addAction(tr_("&Hide"));
+    outletSet.toggleFullScreenMenuItem = window->addAction(tr_("Toggle &Full Screen"));
     // F11 on every desktop: the toolkit's standard full-screen key is none on some of them.
     outletSet.toggleFullScreenMenuItem->setShortcut(Qt::Key_F11);
-    QMenu* help = menuBar()->addMenu(tr_("Help"));
-    outletSet.aboutAppMenuItem = help->addAction(tr_("About"));
-    outletSet.websiteAppMenuItem = help->addAction(tr_("Website"));
+    QMenu* help = menuBar()->addMenu(tr_("&Help"));
+    outletSet.aboutAppMenuItem = help->addAction(tr_("&About"));
+    outletSet.websiteAppMenuItem = help->addAction(tr_("&Website"));
     help->addSeparator();
-    outletSet.testMenu = help->addMenu(tr_("Test"));
+    outletSet.testMenu = help->addMenu(tr_("&Test"));
     outletSet.testMenu->setObjectName("testMenu");
-    outletSet.encodeDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Encode DVD Menu"));
-    outletSet.testSpumuxMenuItem = outletSet.testMenu->addAction(tr_("Mux DVD Menu Buttons"));
-    outletSet.testDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("Play DVD Menu Slides"));
+    outletSet.encodeDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("&Encode DVD Menu"));
+    outletSet.testSpumuxMenuItem = outletSet.testMenu->addAction(tr_("&Mux DVD Menu Buttons"));
+    outletSet.testDVDMenuMenuItem = outletSet.testMenu->addAction(tr_("&Play DVD Menu Slides"));
     outletSet.testMenu->addSeparator();
     outletSet.testAudioLayerMenuItem =
-        outletSet.testMenu->addAction(tr_("Add Test Sounds to the Audio Layer"));
+        outletSet.testMenu->addAction(tr_("Add Test &Sounds to the Audio Layer"));
     outletSet.testTextLayerMenuItem =
-        outletSet.testMenu->addAction(tr_("Add Test Compositions to the Text Layer"));
-    outletSet.playSongTestMenuItem = outletSet.testMenu->addAction(tr_("Play the Stock Song"));
+        outletSet.testMenu->addAction(tr_("Add Test &Compositions to the Text Layer"));
+    outletSet.playSongTestMenuItem = outletSet.testMenu->addAction(tr_("Play the Stock S&ong"));
     outletSet.testMenu->addSeparator();
-    outletSet.addCompositionTestMenuItem = outletSet.testMenu->addAction(tr_("Add a Composition Slide..."));
+    outletSet.addCompositionTestMenuItem = outletSet.testMenu->addAction(tr_("&Add a Composition Slide..."));
     outletSet.addClipCompositionTestMenuItem =
-        outletSet.testMenu->addAction(tr_("Add a Clip Played Through a Composition..."));
+        outletSet.testMenu->addAction(tr_("Add a C&lip Played Through a Composition..."));
     outletSet.renderCompositionTestMenuItem =
-        outletSet.testMenu->addAction(tr_("Render the Test Composition in the Preview"));
+        outletSet.testMenu->addAction(tr_("&Render the Test Composition in the Preview"));
+    // F10 opens the first menu, as on the desktops.
+    auto* openMenuBar = new QAction(this);
+    openMenuBar->setObjectName("openMenuBarItem");
+    openMenuBar->setShortcut(Qt::Key_F10);
+    connect(openMenuBar, &QAction::triggered, this, [this] {
+        if (const QList<QAction*> menus = menuBar()->actions(); !menus.isEmpty())
+            menuBar()->setActiveAction(menus.first());
+    });
+    addAction(openMenuBar);
 }
 
 void MainWindowView::makeMusicMenuItems(QMenu& slideshow) {
     slideshow.addSeparator();
-    outletSet.addMusicMenuItem = slideshow.addAction(tr_("Add Background Music..."));
-    outletSet.backgroundMusicListMenuItem = slideshow.addAction(tr_("Background Music..."));
-    outletSet.syncPhotoMusicMenuItem = slideshow.addAction(tr_("Sync Photos to Music..."));
+    outletSet.addMusicMenuItem = slideshow.addAction(tr_("Add Background M&usic..."));
+    outletSet.backgroundMusicListMenuItem = slideshow.addAction(tr_("&Background Music..."));
+    outletSet.syncPhotoMusicMenuItem = slideshow.addAction(tr_("S&ync Photos to Music..."));
     slideshow.addSeparator();
-    outletSet.timelineModeMenuItem = slideshow.addAction(tr_("Switch Timeline Style"));
-    outletSet.timelineUnitMenu = slideshow.addMenu(tr_("Time Scale"));
-    for (const int pointsPerSecond : {14, 28, 56, 112})
-        outletSet.timelineUnitMenu->addAction(tr_("%1 points per second").arg(pointsPerSecond))
+    outletSet.timelineModeMenuItem = slideshow.addAction(tr_("Switch &Timeline Style"));
+    outletSet.timelineUnitMenu = slideshow.addMenu(tr_("Time Sca&le"));
+    // Each scale's access key is a digit of its own.
+    const std::pair<int, const char*> scales[] = {{14, "1&4"}, {28, "&28"}, {56, "&56"}, {112, "&112"}};
+    for (const auto& [pointsPerSecond, title] : scales)
+        outletSet.timelineUnitMenu->addAction(tr_("%1 points per second").arg(QLatin1String(title)))
             ->setData(pointsPerSecond);
 }

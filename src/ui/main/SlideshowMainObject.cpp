@@ -134,10 +134,11 @@ void SlideshowMainObject::awakeFromNib() {
     preventIdleSleep();
     registerObservers(true);
     const QString product = QString::fromLatin1(kProductName);
-    const std::pair<QAction*, const char*> menuTitles[] = {{ui.aboutAppMenuItem, "About"},
-                                                           {ui.hideAppMenuItem, "Hide"},
-                                                           {ui.quitAppMenuItem, "Quit"},
-                                                           {ui.websiteAppMenuItem, "Website of"}};
+    // The words keep the items' access keys.
+    const std::pair<QAction*, const char*> menuTitles[] = {{ui.aboutAppMenuItem, "&About"},
+                                                           {ui.hideAppMenuItem, "&Hide"},
+                                                           {ui.quitAppMenuItem, "&Quit"},
+                                                           {ui.websiteAppMenuItem, "&Website of"}};
     for (const auto& [item, word] : menuTitles)
         if (item)
             item->setText(QStringLiteral("%1 %2").arg(tr_(word), product));

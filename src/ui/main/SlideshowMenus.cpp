@@ -27,9 +27,9 @@ QMenu* menuOf(QAction* item) {
 SlideshowMenus::SlideshowMenus(QMainWindow& window, SlideshowMainObject& mainObject)
     : controller(mainObject) {
     QMenuBar* bar = window.menuBar();
-    edit = new QMenu(tr_("Edit"), bar);
+    edit = new QMenu(tr_("&Edit"), bar);
     edit->setObjectName("editMenu");
-    slide = new QMenu(tr_("Slide"), bar);
+    slide = new QMenu(tr_("Sl&ide"), bar);
     slide->setObjectName("slideMenu");
     buildEditMenu();
     buildSlideMenu();
@@ -58,37 +58,37 @@ QAction* SlideshowMenus::add(QMenu& menu, const QString& name, const QString& ti
 }
 
 void SlideshowMenus::buildEditMenu() {
-    add(*edit, "deleteSlideMenuItem", tr_("Delete Slide"), &Main::DeleteCurrentPhoto,
+    add(*edit, "deleteSlideMenuItem", tr_("&Delete Slide"), &Main::DeleteCurrentPhoto,
         Main::kMenuTagNeedsSlide)
         ->setShortcut(QKeySequence::Delete);
-    add(*edit, "arrangeSlidesMenuItem", tr_("Arrange Slides..."), &Main::ArrangeSlideOrder);
+    add(*edit, "arrangeSlidesMenuItem", tr_("&Arrange Slides..."), &Main::ArrangeSlideOrder);
 }
 
 void SlideshowMenus::buildSlideMenu() {
-    add(*slide, "addBlankImageMenuItem", tr_("Add Blank Image..."), &Main::AddBlankImageFromBundle);
-    add(*slide, "addWoodPictureMenuItem", tr_("Add Wood Picture"), &Main::AddBlankImageButtonClicked);
+    add(*slide, "addBlankImageMenuItem", tr_("Add &Blank Image..."), &Main::AddBlankImageFromBundle);
+    add(*slide, "addWoodPictureMenuItem", tr_("Add &Wood Picture"), &Main::AddBlankImageButtonClicked);
     slide->addSeparator();
-    add(*slide, "firstSlideMenuItem", tr_("First Slide"), &Main::MoveCursorToFirstSlide)
+    add(*slide, "firstSlideMenuItem", tr_("&First Slide"), &Main::MoveCursorToFirstSlide)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Home));
-    add(*slide, "lastSlideMenuItem", tr_("Last Slide"), &Main::MoveCursorToLastSlide)
+    add(*slide, "lastSlideMenuItem", tr_("&Last Slide"), &Main::MoveCursorToLastSlide)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_End));
     slide->addSeparator();
-    add(*slide, "recordSoundMenuItem", tr_("Record Slide Sound..."), &Main::showSoundRecoderWnd,
+    add(*slide, "recordSoundMenuItem", tr_("Record Slide &Sound..."), &Main::showSoundRecoderWnd,
         Main::kMenuTagNeedsSlide + 1);
-    QAction* transition = slide->addAction(tr_("Transition..."));
+    QAction* transition = slide->addAction(tr_("&Transition..."));
     transition->setObjectName("transitionMenuItem");
     transition->setData(Main::kMenuTagNeedsSlide + 2);
     connect(transition, &QAction::triggered, this, &SlideshowMenus::transitionMenuItemClicked);
     items.emplace_back(transition);
     slide->addSeparator();
-    add(*slide, "addTextMenuItem", tr_("Add Text..."), &Main::menuItemAddTextClicked,
+    add(*slide, "addTextMenuItem", tr_("Add Te&xt..."), &Main::menuItemAddTextClicked,
         Main::kMenuTagNeedsPictureSlide)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    add(*slide, "panZoomMenuItem", tr_("Pan and Zoom..."), &Main::menuItemPanZoomClicked,
+    add(*slide, "panZoomMenuItem", tr_("&Pan and Zoom..."), &Main::menuItemPanZoomClicked,
         Main::kMenuTagNeedsPictureSlide + 1);
-    add(*slide, "adjustColourMenuItem", tr_("Adjust Colour..."), &Main::AdjustColorMenuItemClicked,
+    add(*slide, "adjustColourMenuItem", tr_("Adjust &Colour..."), &Main::AdjustColorMenuItemClicked,
         Main::kMenuTagNeedsPictureSlide + 2);
-    add(*slide, "rotateMenuItem", tr_("Rotate Clockwise"), &Main::RotateImageMenuItemClicked,
+    add(*slide, "rotateMenuItem", tr_("&Rotate Clockwise"), &Main::RotateImageMenuItemClicked,
         Main::kMenuTagNeedsPictureSlide + 3)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 }
@@ -96,7 +96,7 @@ void SlideshowMenus::buildSlideMenu() {
 void SlideshowMenus::addToFileAndHelpMenus(QMainWindow& window) {
     const MainWindowOutlets& outlets = controller.outlets();
     if (QMenu* file = menuOf(outlets.quitAppMenuItem)) {
-        QAction* reveal = new QAction(tr_("Show Output Folder"), file);
+        QAction* reveal = new QAction(tr_("Show Output &Folder"), file);
         reveal->setObjectName("outputFolderMenuItem");
         connect(reveal, &QAction::triggered, &controller, &Main::openOutputFolderMenuItemClicked);
         file->insertAction(outlets.quitAppMenuItem, reveal);
@@ -105,14 +105,14 @@ void SlideshowMenus::addToFileAndHelpMenus(QMainWindow& window) {
     }
     QMenu* help = menuOf(outlets.aboutAppMenuItem);
     if (!help)
-        help = window.menuBar()->addMenu(tr_("Help"));
+        help = window.menuBar()->addMenu(tr_("&Help"));
     QAction* after = outlets.websiteAppMenuItem ? outlets.websiteAppMenuItem.data() : nullptr;
     const QList<QAction*> helpItems = help->actions();
     const qsizetype at = after ? helpItems.indexOf(after) : -1;
     QAction* before = at >= 0 && at + 1 < helpItems.size() ? helpItems[at + 1] : nullptr;
     const std::pair<const char*, void (Main::*)()> pages[] = {
-        {"Vistrelle Pro Website", &Main::proEditionMenuItemClicked},
-        {"Vistrelle Studio Website", &Main::studioEditionMenuItemClicked}};
+        {"Vistrelle &Pro Website", &Main::proEditionMenuItemClicked},
+        {"Vistrelle &Studio Website", &Main::studioEditionMenuItemClicked}};
     for (const auto& [title, command] : pages) {
         QAction* page = new QAction(tr_(title), help);
         page->setObjectName(command == &Main::proEditionMenuItemClicked ? "proEditionMenuItem"
