@@ -2,6 +2,7 @@
 
 #include "platform/foundation/StringTable.h"
 #include "ui/controls/SDSideBar.h"
+#include "ui/controls/TabStopButton.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineScrollView.h"
 #include "ui/main/ApplicationLook.h"
@@ -28,7 +29,7 @@ constexpr int kSidePanelWidth = 350;
 QPushButton* pushButton(const QString& name, const QString& title, QWidget* parent) {
     auto* button = new QPushButton(title, parent);
     button->setObjectName(name);
-    button->setFocusPolicy(Qt::NoFocus);
+    tab_stop_button::makeTabStop(*button);
     return button;
 }
 
@@ -59,7 +60,7 @@ QToolButton* stepButton(const QString& name, bool forward, bool toEnd, const QSt
     button->setIconSize(QSize(20, 20));
     button->setToolTip(tip);
     button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::NoFocus);
+    tab_stop_button::makeTabStop(*button);
     return button;
 }
 
@@ -99,6 +100,8 @@ MainWindowView::MainWindowView(ProjectSource project, QWidget* parent)
     setCentralWidget(central);
     makeMenus();
     makeWindowObjects();
+    // Space is Play's key: the window opens with the focus on no button, which would take it.
+    outletSet.positionSlider->setFocus();
 }
 
 QWidget* MainWindowView::makeSplitView() {
@@ -190,18 +193,19 @@ QWidget* MainWindowView::makePreviewControls() {
     QWidget* controls = bar("previewControls", kWindowGrey, this);
     auto* row = new QHBoxLayout(controls);
     row->setContentsMargins(10, 4, 10, 4);
+    // Made in the order of the row, which the Tab key follows.
     outletSet.firstImageButton = stepButton("firstImageButton", false, true, tr_("First"), controls);
     outletSet.previousImageButton =
         stepButton("previousImageButton", false, false, tr_("Previous"), controls);
+    auto* play = pushButton("m_btnPlayStop", tr_("Play"), controls);
+    play->setIconSize(QSize(20, 20));
+    play->setMinimumWidth(96);
+    outletSet.m_btnPlayStop = play;
     outletSet.nextImageButton = stepButton("nextImageButton", true, false, tr_("Next"), controls);
     outletSet.lastImageButton = stepButton("lastImageButton", true, true, tr_("Last"), controls);
     for (QAbstractButton* button : {outletSet.firstImageButton.data(), outletSet.previousImageButton.data()})
         row->addWidget(button);
     row->addStretch();
-    auto* play = pushButton("m_btnPlayStop", tr_("Play"), controls);
-    play->setIconSize(QSize(20, 20));
-    play->setMinimumWidth(96);
-    outletSet.m_btnPlayStop = play;
     row->addWidget(play);
     row->addStretch();
     for (QAbstractButton* button : {outletSet.nextImageButton.data(), outletSet.lastImageButton.data()})
@@ -221,14 +225,15 @@ QWidget* MainWindowView::makeTimelineBar() {
     elapsed->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     outletSet.timelineTimeText = time;
     outletSet.realTimeText = elapsed;
+    // Made in the order of the row, which the Tab key follows.
+    outletSet.themeButton = pushButton("themeButton", tr_("Theme"), timelineBar);
+    outletSet.syncPhotoMusicButton = pushButton("syncPhotoMusicButton", tr_("Sync to Music"), timelineBar);
+    outletSet.syncPhotoMusicButton->setToolTip(tr_("Fit the photos to the background music"));
     auto* slider = new QSlider(Qt::Horizontal, timelineBar);
     slider->setObjectName("positionSlider");
     outletSet.positionSlider = slider;
-    outletSet.themeButton = pushButton("themeButton", tr_("Theme"), timelineBar);
     outletSet.m_btnShare = pushButton("m_btnShare", tr_("Burn DVD"), timelineBar);
     outletSet.m_btnShare1 = pushButton("m_btnShare1", tr_("Share"), timelineBar);
-    outletSet.syncPhotoMusicButton = pushButton("syncPhotoMusicButton", tr_("Sync to Music"), timelineBar);
-    outletSet.syncPhotoMusicButton->setToolTip(tr_("Fit the photos to the background music"));
     row->addWidget(time);
     row->addSpacing(12);
     row->addWidget(elapsed);

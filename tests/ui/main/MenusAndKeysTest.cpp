@@ -1,5 +1,5 @@
 // The document window worked from the keyboard, as a person without a mouse works it: the menus by their
-// access keys and F10.
+// access keys and F10, the buttons by Tab and Space.
 #include "support/MainWindowFixture.h"
 #include "support/WidgetClick.h"
 
@@ -77,4 +77,37 @@ TEST_F(MenusAndKeysTest, EveryMenuGivesEachOfItsItemsAnAccessKeyOfItsOwn) {
         }
     };
     check(window->menuBar()->actions(), QStringLiteral("menu bar"));
+}
+
+TEST_F(MenusAndKeysTest, TabReachesTheWindowsButtonsInTheOrderOfTheirRowsAndSpacePressesTheOneReached) {
+    int plays = 0;
+    QObject::connect(controller->outlets().playMenuItem, &QAction::triggered, [&plays] { ++plays; });
+    press(QKeyCombination(Qt::Key_Space));
+    EXPECT_EQ(plays, 1) << "the window opens with a button taking Space from Play";
+    EXPECT_TRUE(dialogs.openPanels.empty());
+
+    QStringList reached;
+    for (int step = 0; step < 40; ++step) {
+        press(QKeyCombination(Qt::Key_Tab));
+        if (auto* button = qobject_cast<QAbstractButton*>(QApplication::focusWidget()))
+            if (!reached.contains(button->objectName()))
+                reached << button->objectName();
+    }
+    const QStringList rows = {
+        "addPhotoButton",   "appendPhotoButton",    "addVideoButton", "addMusicButton",  "toolboxButton",
+        "firstImageButton", "previousImageButton",  "m_btnPlayStop",  "nextImageButton", "lastImageButton",
+        "themeButton",      "syncPhotoMusicButton", "m_btnShare1"};
+    ASSERT_TRUE(reached.contains(rows.first())) << reached.join(", ").toStdString();
+    while (reached.first() != rows.first())
+        reached.move(0, reached.size() - 1);
+    EXPECT_EQ(reached, rows);
+
+    // Space is Play's key too: the button with the focus takes it.
+    for (int step = 0; step < 40 && QApplication::focusWidget() != controller->outlets().addPhotoButton;
+         ++step)
+        press(QKeyCombination(Qt::Key_Tab));
+    press(QKeyCombination(Qt::Key_Space));
+    ASSERT_EQ(dialogs.openPanels.size(), 1u);
+    EXPECT_EQ(dialogs.openPanels[0].kind, ControllerDialogs::MediaKind::Photos);
+    EXPECT_FALSE(controller->m_bPlaying());
 }
