@@ -100,6 +100,8 @@ void ExportProgressWindowController::finish(const QString& text, const QString& 
     bar->hide();
     buttonCancel->setText(button);
     buttonCancel->setEnabled(true);
+    // Only now, when the button no longer cancels: Enter closes the window as its OK.
+    buttonCancel->setDefault(true);
 }
 
 void ExportProgressWindowController::setProgressBanner(const QPixmap& picture) {

@@ -29,6 +29,7 @@
 namespace {
 
 const QString kErrorTitle = QStringLiteral("ERROR");
+const QString kSheetName = QStringLiteral("AlertSheet");
 constexpr int kRevealTimeoutMs = 2000;
 
 // An alert window is titled with the program's name: its heading already says what it is about, and a
@@ -46,6 +47,19 @@ void titleAlert(QMessageBox& alert) {
     const int readable = kReadableCharacters * metrics.averageCharWidth();
     const bool shortHeading = metrics.boundingRect(QRect(), 0, heading->text()).width() < readable;
     heading->setMinimumWidth(shortHeading ? readable : 0);
+}
+
+// Alerts that run in no loop of their own stack over the window. When one goes, the newest left takes the
+// keyboard, so that Enter answers it: the window under them, which they block, would only swallow the keys.
+void activateNewestSheet(QWidget* window) {
+    const QList<QMessageBox*> sheets =
+        window->findChildren<QMessageBox*>(kSheetName, Qt::FindDirectChildrenOnly);
+    for (auto sheet = sheets.crbegin(); sheet != sheets.crend(); ++sheet)
+        if ((*sheet)->isVisible()) {
+            (*sheet)->raise();
+            (*sheet)->activateWindow();
+            return;
+        }
 }
 
 } // namespace
@@ -104,8 +118,14 @@ void MainWindowDialogs::showAlertSheet(const QString& title, const QString& mess
     alert->setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (auto* details = alert->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         details->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    alert->addButton(button, QMessageBox::AcceptRole);
+    alert->setObjectName(kSheetName);
+    alert->setDefaultButton(alert->addButton(button, QMessageBox::AcceptRole));
     alert->setWindowModality(Qt::WindowModal);
+    if (window)
+        QObject::connect(alert, &QDialog::finished, window, [shownOver = window] {
+            if (shownOver)
+                activateNewestSheet(shownOver);
+        });
     alert->open();
 }
 

@@ -2,6 +2,8 @@
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
+#include "support/WidgetClick.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -184,4 +186,48 @@ TEST(MainWindowDialogs, EveryAlertIsWideEnoughToReadAndShowsItsTextsWhole) {
                 EXPECT_LE(reading.informativeLines, c.mostInformativeLines) << reading.width << " wide";
             }
         }
+}
+
+// Enter presses the default button of the window in front: of the burn's window once it tells the outcome,
+// and of each alert of a stack, the one below taking the keyboard when the one above goes.
+TEST(MainWindowDialogs, EnterPressesTheDefaultButtonOfTheWindowInFront) {
+    QWidget window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    const auto sheetsShown = [&window] {
+        int shown = 0;
+        for (const QMessageBox* alert : window.findChildren<QMessageBox*>())
+            shown += alert->isVisible() ? 1 : 0;
+        return shown;
+    };
+    const struct {
+        const char* window;
+        std::function<void()> show;
+        std::function<bool()> stillShown;
+        int enters;
+    } cases[] = {
+        {"burn outcome",
+         [&] {
+             dialogs.updateBurnProgress(0.5, "Burning");
+             dialogs.closeBurnProgress("The disc is ready.");
+         },
+         [&] { return dialogs.burnProgressWindow() != nullptr; }, 1},
+        {"stacked alerts",
+         [&] {
+             dialogs.showAlertSheet("ERROR", "The first photo could not be read.", "OK");
+             dialogs.showAlertSheet("ERROR", "The second photo could not be read.", "OK");
+         },
+         [&] { return sheetsShown() > 0; }, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.window);
+        c.show();
+        for (int enter = 0; enter < c.enters; ++enter) {
+            QCoreApplication::processEvents();
+            ASSERT_TRUE(test_support::pressKey(QKeyCombination(Qt::Key_Return)))
+                << "no window takes the keyboard";
+        }
+        EXPECT_FALSE(c.stillShown());
+    }
 }
