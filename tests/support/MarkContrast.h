@@ -14,8 +14,22 @@ inline double luma(QRgb pixel) {
     return 0.2126 * qRed(pixel) + 0.7152 * qGreen(pixel) + 0.0722 * qBlue(pixel);
 }
 
-// The mean difference in brightness from the picture's background (its most frequent colour) of the pixels
-// that differ from it visibly.
+// The mean difference in brightness from `background` of the pixels that differ from it visibly.
+inline double markContrast(const QImage& drawn, QRgb background) {
+    const QImage picture = drawn.convertToFormat(QImage::Format_RGB32);
+    double sum = 0.0;
+    int marks = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (const double difference = std::abs(luma(picture.pixel(x, y)) - luma(background));
+                difference > 6.0) {
+                sum += difference;
+                ++marks;
+            }
+    return marks ? sum / marks : 0.0;
+}
+
+// The same from the picture's background: its most frequent colour.
 inline double markContrast(const QImage& drawn) {
     const QImage picture = drawn.convertToFormat(QImage::Format_RGB32);
     std::map<QRgb, int> counts;
@@ -29,16 +43,7 @@ inline double markContrast(const QImage& drawn) {
             background = colour;
             most = count;
         }
-    double sum = 0.0;
-    int marks = 0;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            if (const double difference = std::abs(luma(picture.pixel(x, y)) - luma(background));
-                difference > 6.0) {
-                sum += difference;
-                ++marks;
-            }
-    return marks ? sum / marks : 0.0;
+    return markContrast(picture, background);
 }
 
 } // namespace test_support

@@ -55,9 +55,10 @@ VideoItemPropertyViewController::VideoItemPropertyViewController(std::shared_ptr
       photoSlider(new DoubleSlider(0.0, 60.0, 600, this)),
       transitionSlider(new DoubleSlider(kTransitionRange[0], kTransitionRange[1], 1000, this)),
       clipSlider(new DoubleSlider(0.0, 1.0, 100, this)), musicSlider(new DoubleSlider(0.0, 1.0, 100, this)),
-      photoText(whiteLabel(QString(), this)), transitionText(whiteLabel(QString(), this)),
-      clipText(whiteLabel(QString(), this)), musicText(whiteLabel(QString(), this)),
-      musicMinHint(whiteLabel(tr_("Quiet"), this)), musicMaxHint(whiteLabel(tr_("Loud"), this)),
+      photoCaption(whiteLabel(tr_("Video clip duration:"), this)), photoText(whiteLabel(QString(), this)),
+      transitionText(whiteLabel(QString(), this)), clipText(whiteLabel(QString(), this)),
+      musicText(whiteLabel(QString(), this)), musicMinHint(whiteLabel(tr_("Quiet"), this)),
+      musicMaxHint(whiteLabel(tr_("Loud"), this)),
       musicHint(whiteLabel(tr_("Background music level:"), this)), ok(new QPushButton(tr_("OK"), this)) {
     setObjectName("VideoItemPropertyViewController");
     musicCheck->setObjectName("checkboxEnableChangeBKMusicVolume");
@@ -87,7 +88,7 @@ void VideoItemPropertyViewController::layOut() {
     auto* grid = new QGridLayout(this); // the view owns its layout
     grid->setContentsMargins(12, 10, 12, 10);
     int row = 0;
-    grid->addWidget(whiteLabel(tr_("Video clip duration:"), this), row, 0, 1, 2);
+    grid->addWidget(photoCaption, row, 0, 1, 2);
     grid->addWidget(photoText, row++, 2, Qt::AlignRight);
     grid->addWidget(photoSlider, row++, 0, 1, 3);
     grid->addWidget(whiteLabel(tr_("Transition duration:"), this), row, 0, 1, 2);
@@ -115,7 +116,10 @@ void VideoItemPropertyViewController::awakeFromNib() {
         return;
     fill(*photoSlider, slide->clipDuration());
     photoText->setText(durationText(slide->clipDuration()));
+    // Shown, never edited: the row reads as disabled, its figures as well as its slider.
     photoSlider->setEnabled(false);
+    for (QLabel* label : {photoCaption, photoText})
+        colourText(*label, kDisabledText);
     transitionSeconds = slide->fSecTransitionDuration();
     fill(*transitionSlider, transitionSeconds);
     transitionText->setText(durationText(transitionSeconds));

@@ -68,6 +68,7 @@ private:
     DoubleSlider* transitionSlider;
     DoubleSlider* clipSlider;
     DoubleSlider* musicSlider;
+    QLabel* photoCaption;
     QLabel* photoText;
     QLabel* transitionText;
     QLabel* clipText;

@@ -9,6 +9,9 @@ namespace application_look {
 
 namespace {
 
+// How much of a disabled slider's handle shows over the surface it stands on.
+constexpr double kDisabledHandleOpacity = 0.45;
+
 // The toolkit's own flat style, with disabled text dimmed rather than etched: the etch draws the text once
 // more in the palette's light colour, which on dark surfaces reads brighter than enabled text.
 class ApplicationStyle : public QProxyStyle {
@@ -39,6 +42,29 @@ public:
             painter->drawEllipse(edge);
         else
             painter->drawRoundedRect(edge, 1.5, 1.5);
+        painter->restore();
+    }
+    // The flat style greys only a disabled slider's groove; its handle, drawn as solid as an enabled one's,
+    // still offers itself to be dragged. It fades into the surface instead, the groove left out beneath it.
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_Slider || !slider || (option->state & State_Enabled) ||
+            !(slider->subControls & SC_SliderHandle)) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        const QRect handle = subControlRect(CC_Slider, slider, SC_SliderHandle, widget);
+        QStyleOptionSlider part = *slider;
+        part.subControls &= ~SC_SliderHandle;
+        painter->save();
+        painter->setClipRegion(QRegion(slider->rect).subtracted(handle), Qt::IntersectClip);
+        QProxyStyle::drawComplexControl(control, &part, painter, widget);
+        painter->restore();
+        part.subControls = SC_SliderHandle;
+        painter->save();
+        painter->setOpacity(painter->opacity() * kDisabledHandleOpacity);
+        QProxyStyle::drawComplexControl(control, &part, painter, widget);
         painter->restore();
     }
 };

@@ -12,6 +12,8 @@
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
 
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QVideoFrame>
 #include <QVideoSink>
@@ -63,19 +65,44 @@ protected:
     }
 };
 
-// The clip's length is shown, never edited: its slider is drawn as disabled, dimmer than it is once it can
-// move, on the application's look.
-TEST_F(ClipInspectorAndPlayerTest, TheClipLengthSliderIsDrawnDisabled) {
+// The clip's length is shown, never edited: on the application's look its slider, the slider's handle too, is
+// drawn dimmer than once it can move, and its figures dimmer than the transition's, which can be edited.
+TEST_F(ClipInspectorAndPlayerTest, TheClipLengthsRowIsDrawnDisabled) {
     makeController(true);
     const auto slide = clip();
     slide->setFSecPhotoDuration(29.0f);
     VideoItemPropertyViewController inspector(slide, projectSource());
     DoubleSlider& length = *inspector.sliderPhotoDuration();
     ASSERT_FALSE(length.isEnabled());
-    const double shown = test_support::markContrast(length.grab().toImage());
+    // The whole slider, and how far its handle's pixels stand from the surface it is drawn on.
+    const auto slider = [&length] { return test_support::markContrast(length.grab().toImage()); };
+    const auto handle = [&length] {
+        QStyleOptionSlider option;
+        option.initFrom(&length);
+        option.orientation = length.orientation();
+        option.minimum = length.minimum();
+        option.maximum = length.maximum();
+        option.sliderPosition = option.sliderValue = length.value();
+        const QRect place =
+            length.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &length);
+        return test_support::markContrast(length.grab().toImage().copy(place),
+                                          length.palette().color(QPalette::Window).rgb());
+    };
+    const auto figures = [](QLabel* label) { return test_support::markContrast(label->grab().toImage()); };
+    struct Part {
+        const char* name;
+        double shown, editable;
+    };
+    std::vector<Part> parts = {
+        {"slider", slider(), 0.0},
+        {"handle", handle(), 0.0},
+        {"figures", figures(inspector.photoDurationText()), figures(inspector.transitionDurationText())}};
     length.setEnabled(true);
-    const double movable = test_support::markContrast(length.grab().toImage());
-    EXPECT_LT(shown, 0.75 * movable) << "disabled " << shown << ", enabled " << movable;
+    parts[0].editable = slider();
+    parts[1].editable = handle();
+    for (const Part& part : parts)
+        EXPECT_LT(part.shown, 0.6 * part.editable)
+            << part.name << ": shown " << part.shown << ", editable " << part.editable;
 }
 
 TEST_F(ClipInspectorAndPlayerTest, TheMusicLevelIsTheClipsOwnOnlyOnceItsSliderMoves) {
