@@ -18,10 +18,13 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -62,6 +65,20 @@ void activateNewestSheet(QWidget* window) {
         }
 }
 
+// The toolkit's own file dialog opens too small for its columns and sizes them for short texts: it opens at a
+// size that shows a folder's long names, each other column as wide as what it shows.
+void fitFileDialog(QFileDialog& panel, const QWidget* window) {
+    QSize size(900, 560);
+    if (const QScreen* screen = window ? window->screen() : panel.screen())
+        size = size.boundedTo(screen->availableSize());
+    panel.resize(size.expandedTo(panel.sizeHint()));
+    if (auto* files = panel.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = files->header();
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+}
+
 } // namespace
 
 MainWindowDialogs::MainWindowDialogs(QWidget* mainWindow, ProjectSource project)
@@ -94,6 +111,7 @@ QUrl MainWindowDialogs::runOpenPanel(const QString& startFolder, const QString& 
     // A project is a folder ending in ".<extension>"; the panel offers folders and the delegate checks
     // that the chosen one is a project.
     QFileDialog panel(window, tr_("Open Project"), startFolder);
+    fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::Directory);
     panel.setOption(QFileDialog::ShowDirsOnly, true);
     panel.setNameFilter(QStringLiteral("*.%1").arg(projectExtension));
@@ -230,6 +248,7 @@ ExportProgressWindowController* MainWindowDialogs::burnProgressWindow() const {
 
 QString MainWindowDialogs::runMPEGIIOpenPanel() {
     QFileDialog panel(window, tr_("Choose an MPEG-2 Stream"));
+    fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::ExistingFile);
     panel.setNameFilter(tr_("MPEG-2 streams (*.mpg)"));
     if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
@@ -265,6 +284,7 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
         start = QStandardPaths::HomeLocation;
     }
     QFileDialog panel(window, title, QStandardPaths::writableLocation(start));
+    fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(QStringLiteral("%1 (%2)").arg(title, nameFilterPatterns(extensions)));
     if (panel.exec() != QDialog::Accepted)
@@ -274,6 +294,7 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
 
 QString MainWindowDialogs::runFolderOpenPanel(const QString& startFolder) {
     QFileDialog panel(window, QString(), startFolder);
+    fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::Directory);
     panel.setOption(QFileDialog::ShowDirsOnly);
     if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())

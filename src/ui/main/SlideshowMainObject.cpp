@@ -1,6 +1,7 @@
 #include "ui/main/SlideshowMainObject.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/ApplicationVersion.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/SerialQueue.h"
@@ -218,7 +219,9 @@ void SlideshowMainObject::connectActions() {
     if (ui.aboutAppMenuItem)
         connect(ui.aboutAppMenuItem, &QAction::triggered, this, [this] {
             userDialogs.runModalAlert(QString::fromLatin1(kProductName),
-                                      tr_("Vistrelle turns photos, clips and music into a slideshow."));
+                                      tr_("Version %1").arg(platform::applicationVersion()) +
+                                          QStringLiteral("\n\n") +
+                                          tr_("Vistrelle turns photos, clips and music into a slideshow."));
         });
     if (ui.positionSlider)
         connect(ui.positionSlider, &QSlider::sliderMoved, this, &SlideshowMainObject::PositionSlideChanged);

@@ -1,17 +1,22 @@
 #include "ui/main/MainWindowDialogs.h"
+
+#include "support/IsolatedUser.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
-
 #include "support/WidgetClick.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
 #include <functional>
@@ -229,5 +234,51 @@ TEST(MainWindowDialogs, EnterPressesTheDefaultButtonOfTheWindowInFront) {
                 << "no window takes the keyboard";
         }
         EXPECT_FALSE(c.stillShown());
+    }
+}
+
+// The file dialogs open large enough to show a folder's long names whole, and every other column as wide as
+// what it shows.
+TEST(MainWindowDialogs, AFileDialogShowsItsColumnsWhole) {
+    const test_support::IsolatedUser user; // the dialogs keep their state in the user's settings
+    ASSERT_TRUE(QDir(user.home()).mkdir("Harbour lights at dusk from the old pier, second evening"));
+    QWidget window;
+    window.resize(1180, 760);
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    const std::pair<const char*, std::function<void()>> panels[] = {
+        {"Add Photos",
+         [&] { dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Photos, "Add Photos"); }},
+        {"Open", [&] { dialogs.runOpenPanel(user.home(), "VistrelleProject"); }},
+    };
+    for (const auto& [title, run] : panels) {
+        SCOPED_TRACE(title);
+        QStringList cut;
+        QTimer::singleShot(0, [&] {
+            auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!panel) {
+                cut << "no file dialog";
+                return;
+            }
+            panel->setDirectory(user.home());
+            auto* files = panel->findChild<QTreeView*>(QStringLiteral("treeView"));
+            const auto listed = [files] { return files->model()->rowCount(files->rootIndex()) > 0; };
+            if (!files || !test_support::spinUntil(listed)) {
+                cut << "nothing listed";
+                panel->reject();
+                return;
+            }
+            QCoreApplication::processEvents();
+            const QHeaderView* header = files->header();
+            const QAbstractItemView* view = files;
+            for (int column = 0; column < header->count(); ++column)
+                if (header->sectionSize(column) < view->sizeHintForColumn(column) ||
+                    header->sectionSize(column) < header->sectionSizeHint(column))
+                    cut << files->model()->headerData(column, Qt::Horizontal).toString();
+            if (header->length() > files->viewport()->width())
+                cut << "the columns run past the view";
+            panel->reject();
+        });
+        run();
+        EXPECT_TRUE(cut.isEmpty()) << cut.join(", ").toStdString();
     }
 }

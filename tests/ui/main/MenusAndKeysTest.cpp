@@ -1,8 +1,9 @@
 // The document window worked from the keyboard, as a person without a mouse works it: the menus by their
-// access keys and F10, the buttons by Tab and Space.
+// access keys and F10, the buttons by Tab and Space; and what Help > About tells.
 #include "support/MainWindowFixture.h"
 #include "support/WidgetClick.h"
 
+#include "platform/foundation/ApplicationVersion.h"
 #include "ui/main/SlideshowMenus.h"
 
 #include <QApplication>
@@ -110,4 +111,11 @@ TEST_F(MenusAndKeysTest, TabReachesTheWindowsButtonsInTheOrderOfTheirRowsAndSpac
     ASSERT_EQ(dialogs.openPanels.size(), 1u);
     EXPECT_EQ(dialogs.openPanels[0].kind, ControllerDialogs::MediaKind::Photos);
     EXPECT_FALSE(controller->m_bPlaying());
+}
+
+TEST_F(MenusAndKeysTest, AboutTellsTheVersion) {
+    controller->outlets().aboutAppMenuItem->trigger();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alerts[0].message.contains(platform::applicationVersion()))
+        << dialogs.alertText().toStdString();
 }
