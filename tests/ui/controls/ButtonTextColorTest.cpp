@@ -3,7 +3,9 @@
 #include <QCheckBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -48,7 +50,26 @@ int redTitlePixels(QAbstractButton& button, const QColor& colour) {
 }
 
 template <class Button> std::unique_ptr<QAbstractButton> make() {
-    return std::make_unique<Button>("Apply");
+    auto button = std::make_unique<Button>();
+    button->setText("Apply");
+    return button;
+}
+
+// How strongly the red title shows: the mean excess of red over the other channels, across the reddish
+// pixels.
+double redTitleStrength(QAbstractButton& button) {
+    const QImage drawn = button.grab().toImage();
+    double sum = 0.0;
+    int count = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QColor pixel = drawn.pixelColor(x, y);
+            if (const int excess = pixel.red() - std::max(pixel.green(), pixel.blue()); excess > 30) {
+                sum += excess;
+                ++count;
+            }
+        }
+    return count ? sum / count : 0.0;
 }
 
 } // namespace
@@ -63,5 +84,19 @@ TEST(ButtonTextColor, EveryKindOfButtonDrawsItsTitleInTheColourSet) {
         const auto coloured = maker();
         EXPECT_GT(redTitlePixels(*coloured, Qt::red), 10);
         EXPECT_EQ(*textColor(*coloured), QColor(Qt::red));
+    }
+}
+
+// A title given a colour still shows when its button is disabled: dimmer than while enabled, on every kind.
+TEST(ButtonTextColor, ADisabledButtonDrawsItsColouredTitleDimmer) {
+    for (const auto maker : {&make<QPushButton>, &make<QCheckBox>, &make<QRadioButton>, &make<QToolButton>}) {
+        const auto button = maker();
+        SCOPED_TRACE(button->metaObject()->className());
+        ASSERT_GT(redTitlePixels(*button, Qt::red), 10);
+        const double enabled = redTitleStrength(*button);
+        button->setEnabled(false);
+        const double disabled = redTitleStrength(*button);
+        EXPECT_GT(disabled, 0.0) << "the title still shows";
+        EXPECT_LT(disabled, 0.75 * enabled) << "enabled " << enabled << ", disabled " << disabled;
     }
 }
