@@ -1,5 +1,5 @@
 // A movie exported from a project of two photos with a clip between them: the clip's frames play in order
-// at its place, and its sound is in the movie at its own level.
+// and in their colours at its place, and its sound is in the movie at its own level.
 #include "EncoderTestSupport.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
@@ -49,7 +49,7 @@ protected:
         options.size = QSize(256, 144);
         options.frames = kClipFrames;
         options.audio = true;
-        options.picture = FrameCode::frame;
+        options.picture = FrameCode::redOverBlueFrame;
         const QString source = folder.file("clip.mp4");
         ASSERT_TRUE(ClipMaker::make(source, options));
         const QString copy = project->createVideoFilePathInProjectFromSource(source);
@@ -73,7 +73,7 @@ protected:
     std::unique_ptr<MovieExportCommand> command;
 };
 
-TEST_F(ClipExportEndToEndTest, TheClipPlaysItsFramesInOrderAtItsPlaceWithItsSound) {
+TEST_F(ClipExportEndToEndTest, TheClipPlaysItsFramesInOrderAndInTheirColoursAtItsPlaceWithItsSound) {
     makeProject();
     const quint64 total = project->totalFrameCount();
     const quint64 start = clip->nItemStartFrameIndex();
@@ -112,6 +112,9 @@ TEST_F(ClipExportEndToEndTest, TheClipPlaysItsFramesInOrderAtItsPlaceWithItsSoun
             continue; // transitions mix two pictures
         ++clipFrames;
         EXPECT_EQ(code, int(showFrame - start + leadIn)) << "show frame " << showFrame;
+        QString seen;
+        EXPECT_TRUE(FrameCode::showsRedOverBlue(movie.frames.at(int(i)), &seen))
+            << "show frame " << showFrame << ": " << seen.toStdString();
         if (previous >= 0) {
             EXPECT_EQ(code, previous + 1) << "the clip's frames follow one another";
         }

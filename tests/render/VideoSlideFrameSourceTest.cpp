@@ -173,11 +173,11 @@ TEST_F(VideoSlideFrameSourceTest, ATurnedClipIsDrawnUpright) {
     }
 }
 
-TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAtItsPlaceInAnExport) {
+TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAndInTheirColoursAtItsPlaceInAnExport) {
     project->setBPlayLoop(false);
     project->setEncodingSlideshow(true);
     auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 1.0f, 0.5f);
-    auto clip = clipSlide(makeClip("clip.mp4", 45, FrameCode::frame), 0.5f);
+    auto clip = clipSlide(makeClip("clip.mp4", 45, FrameCode::redOverBlueFrame), 0.5f);
     auto after = photo("after.png", rendertest::solid(96, 64, QColor(30, 30, 200)), 1.0f, 0.0f);
     ASSERT_NEAR(clip->fSecPhotoDuration(), 1.0f, 0.05f);
     useSlides({before, clip, after});
@@ -192,6 +192,9 @@ TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAtItsPlaceI
         if (frame < start)
             continue;
         EXPECT_EQ(FrameCode::read(picture), int(frame - start + leadIn)) << "show frame " << frame;
+        QString seen;
+        EXPECT_TRUE(FrameCode::showsRedOverBlue(picture, &seen))
+            << "show frame " << frame << ": " << seen.toStdString();
     }
     EXPECT_TRUE(colourNear(frameAt(after->nItemStartFrameIndex() + 2).pixel(48, 32), qRgb(30, 30, 200)))
         << "the next photo follows";

@@ -47,3 +47,22 @@ int FrameCode::read(const QImage& image, const QRect& area) {
     }
     return value;
 }
+
+QImage FrameCode::redOverBlueFrame(QSize size, int frameIndex) {
+    QImage image = frame(size, frameIndex);
+    QPainter painter(&image);
+    const int band = size.height() / 4;
+    painter.fillRect(QRect(0, 0, size.width(), band), QColor(253, 0, 0));
+    painter.fillRect(QRect(0, size.height() - band, size.width(), band), QColor(0, 0, 253));
+    return image;
+}
+
+bool FrameCode::showsRedOverBlue(const QImage& image, QString* seen) {
+    const int x = image.width() / 2;
+    const QColor top = image.pixelColor(x, image.height() / 8);
+    const QColor bottom = image.pixelColor(x, image.height() * 7 / 8);
+    if (seen)
+        *seen = QStringLiteral("%1 over %2").arg(top.name(), bottom.name());
+    constexpr int kClear = 120;
+    return top.red() - top.blue() > kClear && bottom.blue() - bottom.red() > kClear;
+}

@@ -19,4 +19,11 @@ int read(const QImage& image);
 // The same within a part of a picture.
 int read(const QImage& image, const QRect& area);
 
+// The coded picture with a red band along its top and a blue one along its bottom, a quarter of its height
+// each: a picture drawn with red and blue exchanged, or upside down, shows it, and the code still reads.
+QImage redOverBlueFrame(QSize size, int frameIndex);
+// Whether that picture, filling `image`, shows red at the top and blue at the bottom after compression; the
+// colours seen go to `seen`.
+bool showsRedOverBlue(const QImage& image, QString* seen = nullptr);
+
 } // namespace FrameCode

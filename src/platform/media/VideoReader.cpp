@@ -6,9 +6,33 @@
 #include <cmath>
 #include <deque>
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 namespace platform::media {
 
 using namespace detail;
+
+namespace {
+
+// The converter makes every pixel opaque from pictures without transparency (YUV and grey); from the others
+// it carries over their alpha, or whatever their padding byte held.
+bool mayLeaveTransparency(AVPixelFormat format) {
+    const AVPixFmtDescriptor* description = av_pix_fmt_desc_get(format);
+    return !description ||
+           (description->flags & (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_RGB)) != 0;
+}
+
+void makeOpaque(uchar* bgra, int bytesPerLine, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        uchar* row = bgra + qsizetype(y) * bytesPerLine;
+        for (int x = 0; x < width; ++x)
+            row[x * 4 + 3] = 0xFF;
+    }
+}
+
+} // namespace
 
 struct VideoReader::Impl {
     QString path;
@@ -128,6 +152,8 @@ struct VideoReader::Impl {
             sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, planes, strides);
         if (rows <= 0)
             return fail(QStringLiteral("Cannot convert the pictures of \"%1\"").arg(path));
+        if (mayLeaveTransparency(format))
+            makeOpaque(bgra, bytesPerLine, width, height);
         return true;
     }
 

@@ -10,7 +10,8 @@
 namespace platform::media {
 
 // One decoded picture: 32-bit BGRA in memory (QImage::Format_ARGB32 on this little-endian platform), rows
-// of image.bytesPerLine() bytes, and its presentation time from the start of the stream.
+// of image.bytesPerLine() bytes, and its presentation time from the start of the stream. Every pixel is
+// opaque: a clip's transparency is not shown.
 struct VideoFrame {
     QImage image;
     MediaTime time;

@@ -51,6 +51,7 @@ TEST_F(VideoReaderTest, ReadsEveryFrameInOrderWithItsTime) {
         EXPECT_EQ(frame.image.format(), QImage::Format_ARGB32);
         EXPECT_EQ(frame.image.size(), QSize(128, 72));
         EXPECT_EQ(frameIndexOf(frame.image), n % ColourBars::kBars) << n;
+        EXPECT_EQ(qAlpha(frame.image.pixel(64, 36)), 255) << n;
         ++n;
     }
     EXPECT_EQ(n, 40);
@@ -89,6 +90,18 @@ TEST_F(VideoReaderTest, FillsACallersBufferWithItsRowStride) {
     EXPECT_EQ(frameIndexOf(view), 0);
     EXPECT_EQ(buffer[128 * 4], 0x5A); // the padding is left alone
     EXPECT_FALSE(reader.readFrame(buffer.data(), 100, &time));
+}
+
+TEST_F(VideoReaderTest, FramesWithTransparencyComeOpaqueInTheirOwnColours) {
+    // A picture file reads as a stream of one frame, and keeps its transparency as a clip's frames would.
+    QImage picture(32, 16, QImage::Format_ARGB32);
+    picture.fill(QColor(200, 40, 10, 96));
+    ASSERT_TRUE(picture.save(dir.file("see-through.png")));
+    VideoReader reader;
+    ASSERT_TRUE(reader.open(dir.file("see-through.png"))) << reader.errorString().toStdString();
+    VideoFrame frame;
+    ASSERT_TRUE(reader.readFrame(frame)) << reader.errorString().toStdString();
+    EXPECT_EQ(QColor::fromRgba(frame.image.pixel(20, 8)).name(QColor::HexArgb).toStdString(), "#ffc8280a");
 }
 
 TEST_F(VideoReaderTest, ThumbnailsAreTurnedUpright) {
