@@ -27,7 +27,7 @@ public:
     bool isValid() const { return frame.has_value(); }
     GLuint framebufferName() const { return frame ? frame->name() : 0; }
     // The texture that receives the drawing: the frame buffer's own, or the one set in its place.
-    GLuint texture() const { return frame ? (borrowed ? borrowed : frame->colourTexture()) : 0; }
+    GLuint texture() const { return frame ? frame->attachedColourTexture() : 0; }
     // Makes a texture of the caller's, of the frame buffer's size, receive the drawing from now on; 0 goes
     // back to the frame buffer's own. False, with nothing changed, without a frame buffer or for anything
     // but a 2D texture of that size. The caller keeps the texture alive while it is set; a remake of the
@@ -39,7 +39,6 @@ public:
 
 private:
     std::optional<platform::gl::FrameBuffer> frame;
-    GLuint borrowed = 0; // the caller's texture in place of the own one
     int width = 0;
     int height = 0;
     int maxSize = 0;

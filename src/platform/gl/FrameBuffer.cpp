@@ -88,6 +88,21 @@ QString framebufferStatusName(GLenum status) {
     }
 }
 
+// The size of a 2D texture; empty for a name that is no texture or a texture of another kind.
+QSize textureSize(GLuint texture) {
+    if (texture == 0 || !glIsTexture(texture))
+        return QSize();
+    const GLint previous = integer(GL_TEXTURE_BINDING_2D);
+    drainErrors();
+    glBindTexture(GL_TEXTURE_2D, texture);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    const bool twoDimensional = glGetError() == GL_NO_ERROR; // binding another kind of texture fails
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
+    return twoDimensional ? QSize(w, h) : QSize();
+}
+
 } // namespace
 
 FrameBuffer::FrameBuffer(int width, int height, ColourAttachment colourAttachment)
@@ -169,6 +184,31 @@ void FrameBuffer::setDepthAttachedToBound(bool attached) {
     }
     if (buffer)
         buffer->setDepthAttached(attached);
+}
+
+bool FrameBuffer::attachColourTexture(GLuint texture) {
+    const GLuint wanted = texture == colourTexture() ? 0 : texture;
+    if (wanted == borrowedColour)
+        return true;
+    if (wanted != 0 && textureSize(wanted) != QSize(frameWidth, frameHeight))
+        return false;
+    const BindingKeeper keeper;
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer.get());
+    attachColour(wanted);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        attachColour(borrowedColour);
+        return false;
+    }
+    borrowedColour = wanted;
+    return true;
+}
+
+void FrameBuffer::attachColour(GLuint borrowed) {
+    if (borrowed != 0 || colourKind == ColourAttachment::Texture)
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D,
+                               borrowed ? borrowed : colour.get(), 0);
+    else
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour.get());
 }
 
 void FrameBuffer::bind() const {

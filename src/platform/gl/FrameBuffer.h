@@ -19,8 +19,15 @@ public:
     FrameBuffer(int width, int height, ColourAttachment colour = ColourAttachment::Texture);
 
     GLuint name() const { return framebuffer.get(); }
-    // The colour texture; 0 for a renderbuffer attachment.
+    // The frame buffer's own colour texture; 0 for a renderbuffer attachment.
     GLuint colourTexture() const { return colourKind == ColourAttachment::Texture ? colour.get() : 0; }
+    // The texture that receives the colour: one attached in place of the own colour, else the own texture.
+    GLuint attachedColourTexture() const { return borrowedColour ? borrowedColour : colourTexture(); }
+    // Attaches `texture`, a 2D texture of the frame buffer's size made on any context of the share group, as
+    // the colour in place of the own one; 0 or the own texture puts the own colour back. False, with the
+    // colour before kept, for anything else or when the frame buffer would not be complete with it. The
+    // caller keeps the texture alive while it is attached. Leaves the caller's bindings as they were.
+    bool attachColourTexture(GLuint texture);
     int width() const { return frameWidth; }
     int height() const { return frameHeight; }
 
@@ -42,9 +49,13 @@ public:
     ~FrameBuffer();
 
 private:
+    // Attaches the borrowed texture, or the own colour for 0, to the bound framebuffer.
+    void attachColour(GLuint borrowed);
+
     ObjectName framebuffer;
     ObjectName colour;
     ObjectName depth;
+    GLuint borrowedColour = 0;
     ColourAttachment colourKind;
     const void* owningContext = nullptr;
     bool depthAttached = true;

@@ -112,6 +112,42 @@ TEST_F(GlTest, DepthAttachmentHidesFartherQuadOnlyWhileAttached) {
     EXPECT_TRUE(drainErrors().isEmpty());
 }
 
+TEST_F(GlTest, ATextureAttachedInPlaceTakesTheDrawingUntilTheOwnColourIsBack) {
+    const Context::Scope scope(*context);
+    QImage white(8, 8, QImage::Format_ARGB32);
+    white.fill(Qt::white);
+    const GLuint other = gltest::uploadTexture(white), small = gltest::uploadTexture(white.copy(0, 0, 4, 4));
+    const auto clearTo = [](float r, float g, float b) {
+        glClearColor(r, g, b, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    };
+    for (const auto kind :
+         {FrameBuffer::ColourAttachment::Texture, FrameBuffer::ColourAttachment::Renderbuffer}) {
+        FrameBuffer target(8, 8, kind);
+        EXPECT_FALSE(target.attachColourTexture(small)) << "another size";
+        EXPECT_FALSE(target.attachColourTexture(other + 100)) << "no texture";
+        EXPECT_EQ(target.attachedColourTexture(), target.colourTexture());
+        ASSERT_TRUE(target.attachColourTexture(other));
+        EXPECT_EQ(target.attachedColourTexture(), other);
+        GLint bound = -1;
+        glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+        EXPECT_EQ(bound, 0) << "the caller's binding is kept";
+        target.bind();
+        clearTo(1, 0, 0);
+        ASSERT_TRUE(target.attachColourTexture(0));
+        clearTo(0, 1, 0);
+        EXPECT_EQ(target.readPixelsBGRA(4, 4, 1, 1).pixel(0, 0), qRgb(0, 255, 0)) << "the own colour is back";
+        ASSERT_TRUE(target.attachColourTexture(other));
+        EXPECT_EQ(target.readPixelsBGRA(4, 4, 1, 1).pixel(0, 0), qRgb(255, 0, 0))
+            << "the texture kept its drawing";
+        ASSERT_TRUE(target.attachColourTexture(target.colourTexture()));
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+    const GLuint textures[] = {other, small};
+    glDeleteTextures(2, textures);
+    EXPECT_TRUE(drainErrors().isEmpty());
+}
+
 TEST_F(GlTest, ReadBackHonoursPackAlignmentAndKeepsCallerState) {
     const Context::Scope scope(*context);
     const QImage picture = quadrants(6, 4);
