@@ -127,6 +127,12 @@ bool OffscreenRenderer::setTomFrameBuffer(std::unique_ptr<FrameBufferObject> buf
     return drawsThere;
 }
 
+bool OffscreenRenderer::_updateTextureOnTargetContext() {
+    if (!handedIn && platform::gl::Context::current() != _pixelBufferContext.get())
+        return false;
+    return auxFrameBuffer()->switchToFBO();
+}
+
 void OffscreenRenderer::stop() {
     bStopped = true;
     const platform::gl::Context::Scope scope(*_pixelBufferContext);

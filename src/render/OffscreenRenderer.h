@@ -42,6 +42,12 @@ public:
     // Renders the composition at `seconds` into auxFrameBuffer and answers the composition's result; true
     // without drawing once stopped.
     bool updateTextureForTime(double seconds);
+    // Binds auxFrameBuffer for drawing on the context that is current, cleared to opaque black with the
+    // viewport on all of it, so that the caller draws into the texture the renders go to. A frame buffer is
+    // known only to the context it was made on: a buffer handed in is bound on the caller's, while the
+    // renderer's own is refused (false, nothing bound) on any context but the renderer's, since its name
+    // there would be another frame buffer.
+    bool _updateTextureOnTargetContext();
     // Ends the rendering for good: the composition goes, later renders draw nothing.
     void stop();
     bool isStopped() const { return bStopped; }

@@ -133,6 +133,35 @@ TEST_F(OffscreenRendererTest, ARenderLeavesTheCallersTargetViewportAndContextAsT
     EXPECT_TRUE(rendertest::colourNear(readTarget().pixel(20, 15), qRgb(0, 0, 0)));
 }
 
+TEST_F(OffscreenRendererTest, TheCallersContextDrawsIntoAFrameBufferHandedInButNeverIntoTheRenderersOwn) {
+    auto renderer = make(write("show.vcomp", sampleComposition(kAllInputs)));
+    ASSERT_TRUE(renderer);
+    const platform::gl::FrameBuffer& target = makeTarget(40, 30);
+    const auto drawBinding = [] {
+        GLint bound = 0;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
+        return GLuint(bound);
+    };
+    EXPECT_FALSE(renderer->_updateTextureOnTargetContext());
+    EXPECT_EQ(drawBinding(), target.name());
+
+    auto mine = std::make_unique<FrameBufferObject>();
+    ASSERT_TRUE(mine->initFBOWithWidth(32, 18));
+    const GLuint handed = mine->framebufferName();
+    ASSERT_TRUE(renderer->setTomFrameBuffer(std::move(mine)));
+    renderer->setDuration(8.0f);
+    ASSERT_TRUE(renderer->updateTextureForTime(2.0));
+    ASSERT_TRUE(renderer->_updateTextureOnTargetContext());
+    EXPECT_EQ(drawBinding(), handed);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, 32, 18}));
+    EXPECT_TRUE(rendertest::colourNear(textureOf(*renderer).pixel(4, 2), qRgb(0, 0, 0))) << "cleared";
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_TRUE(rendertest::colourNear(textureOf(*renderer).pixel(4, 2), qRgb(0, 0, 255)));
+}
+
 TEST_F(OffscreenRendererTest, InputsGoOnlyToCompositionsThatPublishThem) {
     // Without "percentDone" it renders all the same; without "MoviePath", "Looping" is not set either.
     auto renderer = make(write("plain.vcomp", sampleComposition("<string>Looping</string>")));
