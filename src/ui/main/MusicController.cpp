@@ -418,12 +418,6 @@ void MusicController::notifyRefreshTimelineUI(const Notification&) {
 
 // The strips and the project's information after the songs or the slides changed, the strip left where it
 // was scrolled to.
-void MusicController::relayMusicStrips() {
-    const double scrollX = visibleX(ui.scrollView1);
-    rebuildMusicSubViews();
-    showChangedMusic(scrollX);
-}
-
 void MusicController::showChangedMusic(double scrollX) {
     musicTimeline->respondMusicArrayChanged();
     layoutMusicSubViews();
@@ -432,6 +426,12 @@ void MusicController::showChangedMusic(double scrollX) {
         ui.scrollContentView->update();
     if (ui.scrollView1)
         ui.scrollView1->scrollToX(scrollX);
+}
+
+void MusicController::relayMusicStrips() {
+    const double scrollX = visibleX(ui.scrollView1);
+    rebuildMusicSubViews();
+    showChangedMusic(scrollX);
 }
 
 // 0 abandons the export; after a sync in the window the timeline shows the new durations.
