@@ -4,6 +4,7 @@
 #include "support/LoopbackServer.h"
 #include "support/NetTestEnvironment.h"
 #include "support/TestEnvironment.h"
+#include "webservice/HTTPFetcher/NetCookieStorage.h"
 #include "webservice/HTTPFetcher/NetHTTPFetcher.h"
 
 #include <gtest/gtest.h>
@@ -72,9 +73,13 @@ private:
     platform::ObserverHandle handle;
 };
 
-// A loopback server the fetchers trust, with no proxy in the way.
+// A loopback server the fetchers trust, with no proxy in the way, and the class-wide cookie jar empty: a
+// cookie stored by an earlier test would go out in place of a request's own Cookie header.
 class FetcherTest : public ::testing::Test {
 protected:
+    FetcherTest() { NetHTTPFetcher::staticCookieStorage()->removeAllCookies(); }
+    ~FetcherTest() override { NetHTTPFetcher::staticCookieStorage()->removeAllCookies(); }
+
     test_support::NetTestEnvironment environment;
     LoopbackServer server;
 
