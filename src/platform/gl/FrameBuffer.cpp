@@ -130,13 +130,12 @@ FrameBuffer::FrameBuffer(int width, int height, ColourAttachment colourAttachmen
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour.get(), 0);
     } else {
         colour = ObjectName::genRenderbuffer();
         glBindRenderbuffer(GL_RENDERBUFFER, colour.get());
         glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour.get());
     }
+    attachColour(0);
     depth = ObjectName::genRenderbuffer();
     glBindRenderbuffer(GL_RENDERBUFFER, depth.get());
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
