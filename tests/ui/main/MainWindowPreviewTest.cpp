@@ -198,16 +198,15 @@ TEST_F(MainWindowPreviewTest, APictureInsertedAtTheCurrentPlaceIsTheSlideShown) 
 // the strip marks it.
 TEST_F(MainWindowPreviewTest, AfterSlidesAreArrangedThePreviewShowsTheSlideAtTheCurrentPlace) {
     const QColor red(220, 40, 40), green(40, 200, 60), blue(50, 70, 230);
-    const auto shows = [&](QColor wanted) { return comesToShow(wanted); };
     useColourSlides({red, green, blue});
     controller->setNCurrentSlideshowItemIndex(0);
     controller->showCurrentItemPhoto(project->slideItemAtIndex(0));
-    ASSERT_TRUE(shows(red));
+    ASSERT_TRUE(comesToShow(red));
     controller->moveItemsAtIndexes({0}, 3);
-    EXPECT_TRUE(shows(green)) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_TRUE(comesToShow(green)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
     controller->removeItemsAtIndexes({0});
-    EXPECT_TRUE(shows(blue)) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_TRUE(comesToShow(blue)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
 }
 
