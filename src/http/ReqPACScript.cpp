@@ -1,6 +1,7 @@
 #include "http/ReqPACScript.h"
 
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/UniqueFd.h"
 
 #include <QFileInfo>
@@ -49,18 +50,10 @@ QString runnerPath() {
 // The script in a file with no name, which goes with the last process that holds it.
 platform::UniqueFd scriptInMemory(const QByteArray& script, QString* why) {
     platform::UniqueFd file(::memfd_create("proxy-script", MFD_CLOEXEC));
-    for (qsizetype written = 0; file && written < script.size();) {
-        const ssize_t step =
-            ::write(file.get(), script.constData() + written, size_t(script.size() - written));
-        if (step < 0 && errno == EINTR)
-            continue;
-        if (step < 0)
-            file.reset();
-        else
-            written += step;
-    }
-    if (!file)
+    if (!file || !platform::writeFully(file.get(), script.constData(), std::size_t(script.size()))) {
         *why = qt_error_string(errno);
+        return platform::UniqueFd();
+    }
     return file;
 }
 
