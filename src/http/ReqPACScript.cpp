@@ -57,6 +57,10 @@ platform::UniqueFd scriptInMemory(const QByteArray& script, QString* why) {
     return file;
 }
 
+QString saidTooMuch() {
+    return QStringLiteral("the proxy script runner said more than an answer");
+}
+
 // Waits for the runner and whatever it left holding its output; why it was ended early, if it was.
 QString awaitRunner(platform::ChildProcess& child, const ReqPACLimits& limits, double seconds,
                     const ReqPACScript::Stop& stop) {
@@ -66,7 +70,7 @@ QString awaitRunner(platform::ChildProcess& child, const ReqPACLimits& limits, d
     QString ended;
     while (ended.isEmpty() && (child.isRunning() || !child.outputClosed())) {
         if (child.outputOverflowed())
-            ended = QStringLiteral("the proxy script runner said more than an answer");
+            ended = saidTooMuch();
         else if (stop && *stop)
             ended = QStringLiteral("the proxy script was stopped");
         else if (Clock::now() >= deadline)
@@ -76,8 +80,9 @@ QString awaitRunner(platform::ChildProcess& child, const ReqPACLimits& limits, d
     }
     child.kill();
     child.waitForExit();
+    // An overflow closes the output: a runner that ended with it left the loop before its check.
     if (ended.isEmpty() && child.outputOverflowed())
-        ended = QStringLiteral("the proxy script runner said more than an answer");
+        ended = saidTooMuch();
     return ended;
 }
 
