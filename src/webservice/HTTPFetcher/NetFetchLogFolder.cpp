@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -69,16 +70,12 @@ void pointLink(const QString& link, const QString& target) {
     ::symlink(native(target).constData(), native(link).constData());
 }
 
-struct stat linkStatus(const QString& path, bool* found) {
+// The status of a folder of this user's, never followed through a link; none for anything else.
+std::optional<struct stat> ownFolderStatus(const QString& path) {
     struct stat info {};
-    *found = ::lstat(native(path).constData(), &info) == 0;
+    if (::lstat(native(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        return std::nullopt;
     return info;
-}
-
-bool isOwnFolder(const QString& path) {
-    bool found = false;
-    const struct stat info = linkStatus(path, &found);
-    return found && S_ISDIR(info.st_mode) && info.st_uid == ::getuid();
 }
 
 // The run's folder, made by this process: a name another process took is not shared. `fresh` tells
@@ -86,7 +83,7 @@ bool isOwnFolder(const QString& path) {
 QString runFolder(const QString& logFolder, const QString& runName, bool* fresh) {
     const QString plain = logFolder + QLatin1Char('/') + runName;
     *fresh = false;
-    if (const QString made = madeRuns.value(plain); !made.isEmpty() && isOwnFolder(made))
+    if (const QString made = madeRuns.value(plain); !made.isEmpty() && ownFolderStatus(made))
         return made;
     for (int attempt = 1; attempt <= 100; ++attempt) {
         const QString path = attempt == 1 ? plain : plain + QStringLiteral("_%1").arg(attempt);
@@ -123,11 +120,10 @@ void removeOldRuns(const QString& logFolder, const QString& processName, const Q
     const QString prefix = NetFetchLogFolder::runFolderName(processName, QString());
     for (const QString& name : QDir(logFolder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
         const QString path = logFolder + QLatin1Char('/') + name;
-        bool found = false;
-        const struct stat info = linkStatus(path, &found);
-        if (name.startsWith(prefix) && path != current && found && S_ISDIR(info.st_mode) &&
-            info.st_uid == ::getuid())
-            runs.push_back({path, qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec});
+        if (!name.startsWith(prefix) || path == current)
+            continue;
+        if (const auto info = ownFolderStatus(path))
+            runs.push_back({path, qint64(info->st_mtim.tv_sec) * 1000000000 + info->st_mtim.tv_nsec});
     }
     std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) { return a.modified > b.modified; });
     qint64 kept = 0;
