@@ -2,7 +2,6 @@
 // flags set, every thread returned, the partial movie removed and, unless cancelled, a failure that says so.
 #include "EncoderTestSupport.h"
 #include "support/FileSizeLimit.h"
-
 #include "support/RecordingDialogs.h"
 
 #include "export/MixedAudioExport.h"

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "support/FileSizeLimit.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
-#include "support/FileSizeLimit.h"
 
 #include <sys/types.h>
 
