@@ -13,7 +13,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
