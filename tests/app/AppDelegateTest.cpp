@@ -6,6 +6,7 @@
 #include "platform/foundation/RepeatingTimer.h"
 #include "platform/foundation/Scheduler.h"
 #include "support/RecordingDialogs.h"
+#include "support/UnwritableFolder.h"
 #include "ui/UiNotifications.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
@@ -15,6 +16,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 
 using model_test::ModelTest;
@@ -102,19 +104,6 @@ protected:
     QString openFolder() const {
         const auto project = SlideshowProject::currentMainProject();
         return project ? project->strMacProjectBundleFullPath() : QString();
-    }
-
-    // The folder can no longer be written: made read-only, or, for root, whom modes do not stop, moved away.
-    static void makeUnwritable(const QString& folder) {
-        ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-        if (::geteuid() == 0) {
-            ASSERT_TRUE(QDir().rename(folder, folder + ".away"));
-        }
-    }
-    static void makeWritable(const QString& folder) {
-        if (::geteuid() == 0)
-            QDir().rename(folder + ".away", folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 };
 
@@ -278,14 +267,15 @@ TEST_F(AppDelegateTest, TheAutosaveTickWritesOnlyDirtyProjectsAndRetriesFailures
               "Ticked");
 
     const QString folder = project->strMacProjectBundleFullPath();
-    makeUnwritable(folder);
+    std::optional<test_support::UnwritableFolder> unwritable(std::in_place, folder);
+    ASSERT_TRUE(unwritable->isMade());
     project->setBIsDirty(true);
     for (int tick = 0; tick < 3; ++tick)
         delegate->timerIdleHandleCallBack();
     EXPECT_TRUE(project->bIsDirty()) << "a failed save is tried again at the next tick";
     ASSERT_EQ(dialogs.alerts.size(), 1u) << "the user is told once, not at every tick";
     EXPECT_TRUE(dialogs.alerts[0].message.contains(folder)) << dialogs.alerts[0].message.toStdString();
-    makeWritable(folder);
+    unwritable.reset();
     delegate->timerIdleHandleCallBack();
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_TRUE(QFileInfo::exists(folder + "/SlideshowProjectManager.dat"));
@@ -297,7 +287,8 @@ TEST_F(AppDelegateTest, EditsThatCannotBeSavedAreNeverDroppedWithoutAsking) {
     const QString other = otherProject("Other");
     project->setStrProjectTitle("Edited");
     project->setBIsDirty(true);
-    makeUnwritable(folder);
+    std::optional<test_support::UnwritableFolder> unwritable(std::in_place, folder);
+    ASSERT_TRUE(unwritable->isMade());
 
     EXPECT_FALSE(delegate->applicationShouldTerminate()) << "Cancel keeps the application running";
     delegate->openProject(other);
@@ -307,18 +298,18 @@ TEST_F(AppDelegateTest, EditsThatCannotBeSavedAreNeverDroppedWithoutAsking) {
     EXPECT_EQ(dialogs.unsavedEditsAsked, (QStringList{folder, folder}));
 
     dialogs.unsavedEditsAnswers = {UnsavedEditsChoice::Retry};
-    dialogs.beforeUnsavedEditsAnswer = [&] { makeWritable(folder); };
+    dialogs.beforeUnsavedEditsAnswer = [&] { unwritable.reset(); };
     EXPECT_TRUE(delegate->applicationShouldTerminate());
     EXPECT_EQ(SlideshowProject::loadBundleProject(folder)->strProjectTitle(), "Edited") << "kept at quit";
 
     dialogs.beforeUnsavedEditsAnswer = nullptr;
     project->setBIsDirty(true);
-    makeUnwritable(folder);
+    unwritable.emplace(folder);
+    ASSERT_TRUE(unwritable->isMade());
     dialogs.unsavedEditsAnswers = {UnsavedEditsChoice::Discard};
     delegate->openProject(other);
     ASSERT_TRUE(spinUntil([&] { return delegate->pendingWorkCount() == 0; }));
     EXPECT_EQ(openFolder(), other) << "the user let the edits go";
-    makeWritable(folder);
 }
 
 TEST_F(AppDelegateTest, SaveWritesBothArchivesEvenWhenCleanAndReportsFailure) {

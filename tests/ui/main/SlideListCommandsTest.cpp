@@ -2,6 +2,7 @@
 // cursor, slide sounds, the timeline's rebuild, and the menus that reach them.
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
+#include "support/UnwritableFolder.h"
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StandardPaths.h"
@@ -11,7 +12,6 @@
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/SlideshowMenus.h"
 
-#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QMenuBar>
@@ -20,8 +20,6 @@
 #include <QTest>
 
 #include <functional>
-
-#include <unistd.h>
 
 using platform::NotificationCenter;
 using Posts = test_support::PostedNotifications;
@@ -135,21 +133,8 @@ TEST_F(SlideListCommandsTest, AWoodPictureThatCannotBeWrittenIsReportedWithItsRe
     makeController(true);
     fiveSlides();
     const QString contents = project->strMacProjectBundleContentsPath();
-    struct Unwritable { // read-only, or, for root, whom modes do not stop, moved away
-        QString folder;
-        explicit Unwritable(const QString& path) : folder(path) {
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
-            if (::geteuid() == 0)
-                QDir().rename(folder, folder + ".away");
-        }
-        ~Unwritable() {
-            if (::geteuid() == 0)
-                QDir().rename(folder + ".away", folder);
-            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-    };
     {
-        const Unwritable unwritable(contents);
+        const test_support::UnwritableFolder unwritable(contents);
         SlideshowMenus(*window, *controller).action("addWoodPictureMenuItem")->trigger();
         ASSERT_TRUE(waitForImports());
         scheduler->advance(2.0); // the import's own report would have come
