@@ -275,8 +275,11 @@ void ClipSlides::showPlayer(const SlideItemRef& slide) {
     clipPlayer->setToobarView(ui.toolbarView);
 }
 
+// The preview keeps the clip the strip marks, as a still, rather than the picture it drew before the clip.
 void ClipSlides::stopPlayer() {
+    std::shared_ptr<VideoSlideItem> shown;
     if (clipPlayer) {
+        shown = clipPlayer->videoSlideItem();
         clipPlayer->stopPlaying();
         clipPlayer->hide();
         clipPlayer->deleteLater();
@@ -284,6 +287,8 @@ void ClipSlides::stopPlayer() {
     }
     if (ui.previewHost)
         preview_host::showOpenGLView(*ui.previewHost, hub.previewWidget());
+    if (shown)
+        hub.stillPreview().showStillOf(*shown);
 }
 
 QWidget* ClipSlides::makeInspector(const SlideItemRef& slide) const {

@@ -59,6 +59,10 @@ void StillPreview::showImageInOpenGL(std::shared_ptr<TextureObject> texture) {
     shownTexture = std::move(texture);
 }
 
+void StillPreview::showStillOf(const SlideItem& slide) {
+    showImageInOpenGL(loadPreparedOrThumbnail(slide));
+}
+
 void StillPreview::redrawStill() {
     if (hub.m_bPlaying() || !shownTexture || currentMotion != Motion::None)
         return;

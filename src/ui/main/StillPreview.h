@@ -32,6 +32,9 @@ public:
     void showSlideItemImage(const SlideItemRef& slide);
     void showImageByUsingBlock(const QString& path);
     void showImageInOpenGL(std::shared_ptr<TextureObject> texture);
+    // The slide's picture (its thumbnail until the picture is ready), drawn without stopping anything: what
+    // stands in the preview once a clip's player has given way to it.
+    void showStillOf(const SlideItem& slide);
     void showWelcomeScreen();
     void moveItemToThreadArrayHead(const SlideItemRef& slide);
     void showFirstImageInOpenGLView();

@@ -1,9 +1,13 @@
 // The document window on the real engine (a headless GL context), with pictures of it for people to look at
 // in <build>/screenshots.
+#include "support/ClipMaker.h"
 #include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
+#include "support/SilentClipPlayer.h"
+#include "support/WidgetClick.h"
 
+#include "model/VideoSlideItem.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
@@ -50,6 +54,20 @@ protected:
             return near(centreOf(shownFrame()), wanted);
         });
         return near(centreOf(shownFrame()), wanted);
+    }
+    // A point of the timeline (y up) in the window.
+    QPoint timelinePointInWindow(QPointF timelinePoint) const {
+        return controller->outlets()
+            .scrollContentView
+            ->mapTo(window.get(), timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight))
+            .toPoint();
+    }
+    // A click on the picture of the slide's cell in the strip.
+    void clickCell(const SlideItem& slide) {
+        QWidget* viewport = controller->outlets().scrollView1->viewport();
+        const QRectF cell = slide.timelineRect();
+        const QPointF centre(cell.x() + 30.0, cell.center().y());
+        test_support::leftClick(*viewport, viewport->mapFrom(window.get(), timelinePointInWindow(centre)));
     }
     // Plays `frames` engine frames: the display link draws, the play head and the texts follow.
     void playFrames(int frames) {
@@ -219,13 +237,7 @@ TEST_F(MainWindowPreviewTest, AfterADropOnTheStripThePreviewShowsTheMarkedSlide)
     controller->showCurrentItemPhoto(slides[0]);
     ASSERT_TRUE(comesToShow(red));
     TimelineScrollView* strip = controller->outlets().scrollView1;
-    QWidget* content = controller->outlets().scrollContentView;
-    // A point of the timeline (y up) in the window.
-    const auto inWindow = [&](QPointF timelinePoint) {
-        return content
-            ->mapTo(window.get(), timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight))
-            .toPoint();
-    };
+    const auto inWindow = [&](QPointF timelinePoint) { return timelinePointInWindow(timelinePoint); };
     strip->setDragRunner([&](QDrag& drag) {
         // Over the second of the two slides left: the red one goes in before it.
         test_support::dragThrough(*window, *drag.mimeData(), {inWindow({250, 120}), inWindow({255, 120})},
@@ -242,6 +254,39 @@ TEST_F(MainWindowPreviewTest, AfterADropOnTheStripThePreviewShowsTheMarkedSlide)
     ASSERT_EQ(project->slideshowArray(), (std::vector<SlideItemRef>{slides[1], slides[0], slides[2]}));
     EXPECT_TRUE(comesToShow(green)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+}
+
+// A command that stops the clip's player (Add Music, its file window cancelled) leaves the clip the strip
+// marks in the preview, as a still, rather than the slide the preview showed before the clip.
+TEST_F(MainWindowPreviewTest, ACommandStoppingTheClipsPlayerLeavesTheMarkedClipInThePreview) {
+    const QColor red(220, 40, 40), green(40, 200, 60), magenta(210, 40, 210);
+    std::vector<SlideItemRef> slides = useColourSlides({red, green});
+    controller->setClipPlayerFactory([] { return std::make_unique<SilentClipPlayer>(); });
+    ClipMaker::Options options;
+    options.frames = 15;
+    options.picture = [&](QSize size, int) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(magenta);
+        return frame;
+    };
+    const QString path = project->strMacProjectBundleContentsPath() + "/clip.mp4";
+    ASSERT_TRUE(ClipMaker::make(path, options));
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->PrepareVideoItem(path);
+    ASSERT_TRUE(clip->LoadVideoThumbnail());
+    slides.push_back(clip);
+    project->setSlideshowArray(slides);
+    project->updateTimelineItemsPosition();
+    controller->layoutScrollImages();
+    clickCell(*slides[0]);
+    ASSERT_TRUE(comesToShow(red));
+    clickCell(*clip);
+    ASSERT_TRUE(controller->videoPlaybackCtrl()) << "the clip plays in its own player";
+    QTest::mouseClick(controller->outlets().addMusicButton, Qt::LeftButton);
+    EXPECT_FALSE(controller->videoPlaybackCtrl());
+    EXPECT_TRUE(controller->previewWidget()->isVisibleTo(window.get()));
+    EXPECT_TRUE(comesToShow(magenta)) << centreOf(shownFrame()).name().toStdString();
+    EXPECT_EQ(markedCells(), std::vector<std::size_t>{2});
 }
 
 // An opened project with slides shows and marks its first one; without slides, the welcome picture.

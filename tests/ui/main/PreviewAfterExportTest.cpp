@@ -2,11 +2,11 @@
 // current slide again, a clip in its own player, rather than whatever the preview last drew.
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
+#include "support/SilentClipPlayer.h"
 
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
 #include "ui/UiNotifications.h"
-#include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
 #include "ui/editing/VideoPlaybackViewController.h"
@@ -14,27 +14,6 @@
 
 #include <QComboBox>
 #include <QFile>
-
-namespace {
-
-// A player that loads nothing and plays silently: the clip's player window is what is looked at here.
-class SilentClipPlayer : public ClipMediaPlayer {
-public:
-    void setSource(const QString&) override {}
-    void setVideoSink(QVideoSink*) override {}
-    Status status() const override { return Status::Loading; }
-    bool hasVideo() const override { return true; }
-    void play() override {}
-    void pause() override {}
-    double rate() const override { return 0.0; }
-    bool setRate(double) override { return false; }
-    double position() const override { return 0.0; }
-    void setPosition(double) override {}
-    double duration() const override { return 0.5; }
-    void setVolume(float) override {}
-};
-
-} // namespace
 
 class PreviewAfterExportTest : public PreviewWindowTest {
 protected:
