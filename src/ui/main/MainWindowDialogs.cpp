@@ -16,6 +16,7 @@
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -79,6 +80,12 @@ void fitFileDialog(QFileDialog& panel, const QWidget* window) {
     }
 }
 
+// The toolkit's dialog takes a folder that is not there for a file to choose, and types its name in: a new
+// user, who has no folder of pictures or music yet, starts in the home folder instead.
+QString folderThatIsThere(const QString& folder) {
+    return QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
 } // namespace
 
 MainWindowDialogs::MainWindowDialogs(QWidget* mainWindow, ProjectSource project)
@@ -110,7 +117,7 @@ std::optional<NewProjectChoice> MainWindowDialogs::runProjectProperties(bool for
 QUrl MainWindowDialogs::runOpenPanel(const QString& startFolder, const QString& projectExtension) {
     // A project is a folder ending in ".<extension>"; the panel offers folders and the delegate checks
     // that the chosen one is a project.
-    QFileDialog panel(window, tr_("Open Project"), startFolder);
+    QFileDialog panel(window, tr_("Open Project"), folderThatIsThere(startFolder));
     fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::Directory);
     panel.setOption(QFileDialog::ShowDirsOnly, true);
@@ -283,7 +290,7 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
         extensions = CompositionRegistry::fileTypes();
         start = QStandardPaths::HomeLocation;
     }
-    QFileDialog panel(window, title, QStandardPaths::writableLocation(start));
+    QFileDialog panel(window, title, folderThatIsThere(QStandardPaths::writableLocation(start)));
     fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::ExistingFiles);
     panel.setNameFilter(QStringLiteral("%1 (%2)").arg(title, nameFilterPatterns(extensions)));
@@ -293,7 +300,7 @@ QStringList MainWindowDialogs::runMediaOpenPanel(MediaKind kind, const QString& 
 }
 
 QString MainWindowDialogs::runFolderOpenPanel(const QString& startFolder) {
-    QFileDialog panel(window, QString(), startFolder);
+    QFileDialog panel(window, QString(), folderThatIsThere(startFolder));
     fitFileDialog(panel, window);
     panel.setFileMode(QFileDialog::Directory);
     panel.setOption(QFileDialog::ShowDirsOnly);

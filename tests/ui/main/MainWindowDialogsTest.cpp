@@ -11,9 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -280,5 +283,40 @@ TEST(MainWindowDialogs, AFileDialogShowsItsColumnsWhole) {
         });
         run();
         EXPECT_TRUE(cut.isEmpty()) << cut.join(", ").toStdString();
+    }
+}
+
+// A new user has no folder of pictures or music yet: the media dialogs open on the home folder with nothing
+// typed as the file's name, and on the folder once it is there.
+TEST(MainWindowDialogs, AMediaDialogOpensOnAFolderThatIsThereWithNoNameTyped) {
+    const test_support::IsolatedUser user;
+    QWidget window;
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    using Kind = ControllerDialogs::MediaKind;
+    const std::pair<Kind, QStandardPaths::StandardLocation> kinds[] = {
+        {Kind::Photos, QStandardPaths::PicturesLocation},
+        {Kind::Songs, QStandardPaths::MusicLocation},
+        {Kind::Clips, QStandardPaths::MoviesLocation},
+    };
+    for (const auto& [kind, location] : kinds) {
+        const QString folder = QStandardPaths::writableLocation(location);
+        for (const bool there : {false, true}) {
+            SCOPED_TRACE((folder + (there ? " there" : " missing")).toStdString());
+            if (there)
+                ASSERT_TRUE(QDir().mkpath(folder));
+            else
+                ASSERT_FALSE(QFileInfo::exists(folder));
+            QString opened, typed = "no file dialog";
+            QTimer::singleShot(0, [&] {
+                if (auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    opened = panel->directory().absolutePath();
+                    typed = panel->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+                    panel->reject();
+                }
+            });
+            dialogs.runMediaOpenPanel(kind, "Add");
+            EXPECT_EQ(opened, there ? folder : user.home());
+            EXPECT_EQ(typed, QString());
+        }
     }
 }
