@@ -185,14 +185,23 @@ void PhotoImporter::removeFailedSlide(const PhotoWorkItem& item) {
     const auto found = std::find(slides.begin(), slides.end(), item.slide);
     if (found == slides.end())
         return;
-    project->removeSlideItemAtIndex(std::size_t(found - slides.begin()));
+    const auto removed = int(found - slides.begin());
+    project->removeSlideItemAtIndex(std::size_t(removed));
     item.slide->deleteFilesForDeletingItem(); // the names it had claimed
-    if (remembered >= 0 && std::size_t(remembered) < project->slideCount())
+    const int count = int(project->slideCount());
+    // The failed slide was the one marked and shown: the slide now at its place, or the last, takes over, as
+    // after a Delete.
+    const bool wasShown = remembered == removed;
+    if (remembered >= 0 && remembered < count)
         hub.setNCurrentSlideshowItemIndex(remembered);
+    else if (wasShown && count > 0)
+        hub.setNCurrentSlideshowItemIndex(count - 1);
     project->setBIsDirty(true);
     project->calcSlideItemsPhotoTransitionDuration();
     hub.layoutScrollImages();
     hub.updateProjectInfo();
+    if (const int current = hub.nCurrentSlideshowItemIndex(); wasShown && current >= 0)
+        hub.showCurrentItemPhoto(project->slideItemAtIndex(std::size_t(current)));
 }
 
 void PhotoImporter::scheduleFailureReport() {

@@ -132,6 +132,19 @@ TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
         << centreOf(shownFrame()).name().toStdString();
 }
 
+// A photo that cannot be read leaves the project again; the last slide is then marked and shown, as after a
+// Delete, rather than no slide marked while the preview shows one.
+TEST_F(MainWindowPreviewTest, AnAppendedPhotoThatCannotBeReadLeavesTheLastSlideMarkedAndShown) {
+    const QColor red(220, 40, 40), green(40, 200, 60);
+    useColourSlides({red, green});
+    dialogs.mediaOpenAnswers.push_back({writeBrokenPhoto("broken.jpg")});
+    QTest::mouseClick(controller->outlets().appendPhotoButton, Qt::LeftButton);
+    ASSERT_TRUE(waitForImports());
+    ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 2; }));
+    EXPECT_EQ(markedCells(), std::vector<std::size_t>{1});
+    EXPECT_TRUE(comesToShow(green)) << centreOf(shownFrame()).name().toStdString();
+}
+
 // The preview has no editing of its own: a double-click (with the text or pan-and-zoom panel closed)
 // leaves the window as it was, with no text box over the picture and nothing changed in the project.
 TEST_F(MainWindowPreviewTest, ADoubleClickOnThePreviewChangesNothing) {
