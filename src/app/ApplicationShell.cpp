@@ -161,6 +161,9 @@ int runApplication(int argc, char** argv) {
         const SlideshowMenus slideMenus(window, mainObject);
         uploader.awakeFromNib();
         window.show();
+        // Where no window manager hands the new window the keyboard (a bare X server), Space would not play
+        // until a click.
+        window.activateWindow();
         mainObject.hostPreview();
         const QStringList documents = documentArguments(QApplication::arguments());
         if (!documents.isEmpty())
