@@ -122,9 +122,23 @@ QUrl MainWindowDialogs::runOpenPanel(const QString& startFolder, const QString& 
     panel.setFileMode(QFileDialog::Directory);
     panel.setOption(QFileDialog::ShowDirsOnly, true);
     panel.setNameFilter(QStringLiteral("*.%1").arg(projectExtension));
-    if (panel.exec() != QDialog::Accepted || panel.selectedUrls().isEmpty())
+    // Opening a project's folder (a double click) chooses the project, as a double click opens a document,
+    // rather than showing its insides.
+    QUrl opened;
+    QObject::connect(
+        &panel, &QFileDialog::directoryEntered, &panel,
+        [&panel, &opened, suffix = "." + projectExtension](const QString& folder) {
+            if (!folder.endsWith(suffix))
+                return;
+            opened = QUrl::fromLocalFile(folder);
+            static_cast<QDialog&>(panel).done(QDialog::Accepted);
+        },
+        Qt::QueuedConnection);
+    if (panel.exec() != QDialog::Accepted)
         return QUrl();
-    return panel.selectedUrls().first();
+    if (!opened.isEmpty())
+        return opened;
+    return panel.selectedUrls().isEmpty() ? QUrl() : panel.selectedUrls().first();
 }
 
 void MainWindowDialogs::showAlertSheet(const QString& title, const QString& message, const QString& button) {

@@ -320,3 +320,43 @@ TEST(MainWindowDialogs, AMediaDialogOpensOnAFolderThatIsThereWithNoNameTyped) {
         }
     }
 }
+
+// A project is a folder: a double click on one in the Open dialog opens it, as it opens any document, rather
+// than showing the folder's insides.
+TEST(MainWindowDialogs, ADoubleClickOnAProjectInTheOpenDialogChoosesIt) {
+    const test_support::IsolatedUser user;
+    const QString project = user.home() + "/Summer.VistrelleProject";
+    ASSERT_TRUE(QDir().mkpath(project + "/Contents"));
+    QWidget window;
+    MainWindowDialogs dialogs(&window, [] { return SlideshowProjectRef(); });
+    QString problem;
+    QTimer::singleShot(0, [&] {
+        auto* panel = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* files = panel ? panel->findChild<QTreeView*>(QStringLiteral("treeView")) : nullptr;
+        const auto listed = [files] { return files->model()->rowCount(files->rootIndex()) > 0; };
+        if (!files || !test_support::spinUntil(listed)) {
+            problem = "nothing listed";
+            if (panel)
+                panel->reject();
+            return;
+        }
+        const QModelIndexList rows = files->model()->match(files->model()->index(0, 0, files->rootIndex()),
+                                                           Qt::DisplayRole, "Summer.VistrelleProject");
+        if (rows.isEmpty()) {
+            problem = "no project listed";
+            panel->reject();
+            return;
+        }
+        const QPoint at = files->visualRect(rows.first()).center();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+        if (panel->isVisible()) {
+            problem = "still open, showing " + panel->directory().dirName();
+            panel->reject();
+        }
+    });
+    const QUrl chosen = dialogs.runOpenPanel(user.home(), "VistrelleProject");
+    EXPECT_EQ(problem, QString());
+    EXPECT_EQ(chosen.toLocalFile(), project);
+}
