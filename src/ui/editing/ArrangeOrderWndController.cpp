@@ -55,6 +55,9 @@ QString ArrangeOrderWndController::imageBrowserItemTitle(int index) const {
     const SlideItemRef slide = slideAt(index);
     if (!slide)
         return QString();
+    // A clip goes by its clip's name: its picture is one made from the clip, under a name of the project's.
+    if (slide->itemType() == SlideItem::kItemTypeVideo)
+        return slide->mediaFileName();
     const QString original = slide->strOriginalFileName();
     return original.isEmpty() ? slide->imageTitle() : QFileInfo(original).fileName();
 }

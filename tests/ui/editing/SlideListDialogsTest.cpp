@@ -1,5 +1,6 @@
 // The blank-image and arrange-order windows and the sound recorder, with pictures of them for people to
 // look at.
+#include "support/ClipMaker.h"
 #include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
@@ -7,6 +8,7 @@
 #include "support/ToneMaker.h"
 
 #include "model/SlideshowProject.h"
+#include "model/VideoSlideItem.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ArrangeOrderWndController.h"
 #include "ui/editing/SoundRecorderWndController.h"
@@ -121,6 +123,25 @@ TEST_F(SlideListDialogsTest, TheArrangeWindowMovesAndRemovesSlidesThroughTheCont
     QCoreApplication::sendEvent(browser, &remove);
     EXPECT_EQ(project->slideCount(), 4u);
     EXPECT_EQ(browser->model()->rowCount(), 4);
+}
+
+// A clip is listed by its clip's name, as a photo is by its file's, not by the picture made from the clip.
+TEST_F(SlideListDialogsTest, TheArrangeWindowNamesAClipAfterItsFile) {
+    makeController(true);
+    std::vector<SlideItemRef> slides = useColourSlides({Qt::red});
+    ClipMaker::Options options;
+    options.frames = 15;
+    const QString path = project->strMacProjectBundleContentsPath() + "/Harbour at dusk.mp4";
+    ASSERT_TRUE(ClipMaker::make(path, options));
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->PrepareVideoItem(path);
+    ASSERT_TRUE(clip->LoadVideoThumbnail());
+    slides.push_back(clip);
+    project->setSlideshowArray(slides);
+    controller->ArrangeSlideOrder();
+    ImageBrowserView* browser = controller->arrangeOrderWC()->imageBrowser();
+    ASSERT_EQ(browser->model()->rowCount(), 2);
+    EXPECT_EQ(browser->model()->index(1, 0).data(Qt::DisplayRole).toString(), "Harbour at dusk.mp4");
 }
 
 // A thumbnail pressed and dragged with the pointer, its drag delivered as the platform delivers it: moved
