@@ -38,7 +38,7 @@ protected:
     TimelineDragModel model{
         [this] { return project; },
         view,
-        {[this] { ++redraws; }, {}, [this](int index) { currentSlides.push_back(index); }}};
+        {[this] { ++redraws; }, {}, [this](int index) { currentSlides.push_back(index); }, {}}};
 };
 
 TEST_F(TimelineStripLayoutTest, AClickHitsTheBadgesFirstThenTheIconThenTheCell) {
