@@ -84,7 +84,16 @@ void ColorAdjustWindowController::ResetButtonClicked() {
 
 void ColorAdjustWindowController::OKButtonClicked() {
     post({{QStringLiteral("Action"), QStringLiteral("OK")}});
+    closingAfterOK = true;
     close();
+    closingAfterOK = false;
+}
+
+// The preview showed the sliders' values on the slide; without OK none of them is applied.
+void ColorAdjustWindowController::closeEvent(QCloseEvent* event) {
+    if (!closingAfterOK && isVisible())
+        platform::NotificationCenter::defaultCenter().post(kNotifyColorAdjustChanged, neutralColorDict());
+    QWidget::closeEvent(event);
 }
 
 ColorAdjustObject::ColorAdjustObject(QWidget* parentWindow)

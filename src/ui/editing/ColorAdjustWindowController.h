@@ -12,7 +12,8 @@ class DoubleSlider;
 
 // The colour window: saturation, brightness and contrast of the current slide, posted as
 // "NSNOTIFY_COLORADJUST_CHANGED" with the whole colour dictionary; OK posts it once more with
-// {"Action": "OK"}, which writes it into the slide. The dictionary carries its values across slides.
+// {"Action": "OK"}, which writes it into the slide. The dictionary carries its values across slides. Closed
+// without OK, it posts the neutral values, so that the preview shows the slide as it is.
 // The ranges are those of the colour filter: saturation 0..2, brightness -1..1, contrast 0.25..4.
 class ColorAdjustWindowController : public QWidget {
     Q_OBJECT
@@ -38,10 +39,14 @@ public:
     DoubleSlider* slider2() const { return brightness; }
     DoubleSlider* slider3() const { return contrast; }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void post(const QVariantMap& userInfo = {}) const;
 
     QVariantMap colours;
+    bool closingAfterOK = false;
     DoubleSlider* saturation;
     DoubleSlider* brightness;
     DoubleSlider* contrast;

@@ -11,6 +11,8 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
+#include "ui/controls/DoubleSlider.h"
+#include "ui/editing/ColorAdjustWindowController.h"
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/ImageBrowserView.h"
 #include "ui/editing/TimelineContentView.h"
@@ -300,6 +302,27 @@ TEST_F(MainWindowPreviewTest, ACommandStoppingTheClipsPlayerLeavesTheMarkedClipI
     EXPECT_TRUE(controller->previewWidget()->isVisibleTo(window.get()));
     EXPECT_TRUE(comesToShow(magenta)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{2});
+}
+
+// The colour window previews its sliders on the current slide; closed by its close box without OK, it applies
+// nothing, and the preview shows the slide as it is again.
+TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKLeavesTheSlideShownAsItIs) {
+    const QColor red(220, 40, 40);
+    const std::vector<SlideItemRef> slides = useColourSlides({red});
+    controller->setNCurrentSlideshowItemIndex(0);
+    controller->showCurrentItemPhoto(slides[0]);
+    ASSERT_TRUE(comesToShow(red));
+    SlideshowMenus menus(*window, *controller);
+    menus.action("adjustColourMenuItem")->trigger();
+    ColorAdjustWindowController& colours = *controller->colorAdjustObj()->colorWndController();
+    ASSERT_TRUE(colours.isVisible());
+    colours.slider1()->setDoubleValue(0.0);
+    test_support::spinUntil([&] { return !near(centreOf(shownFrame()), red); });
+    const QColor grey = centreOf(shownFrame());
+    ASSERT_LT(std::abs(grey.red() - grey.green()), 20)
+        << "the preview without colour: " << grey.name().toStdString();
+    colours.close();
+    EXPECT_TRUE(comesToShow(red)) << centreOf(shownFrame()).name().toStdString();
 }
 
 // An opened project with slides shows and marks its first one; without slides, the welcome picture.
