@@ -116,6 +116,16 @@ std::vector<SlideItemRef> MainWindowTest::useColourSlides(const std::vector<QCol
     return slides;
 }
 
+std::shared_ptr<VideoSlideItem> MainWindowTest::makeClipSlide(const QString& name,
+                                                              ClipMaker::Options options) {
+    const QString path = project->strMacProjectBundleContentsPath() + "/" + name;
+    EXPECT_TRUE(ClipMaker::make(path, options));
+    auto clip = std::make_shared<VideoSlideItem>();
+    clip->PrepareVideoItem(path);
+    EXPECT_TRUE(clip->LoadVideoThumbnail());
+    return clip;
+}
+
 bool MainWindowTest::waitForImports() {
     return test_support::spinUntil(
         [&] { return controller->isImportIdle() && controller->resizeWorker().isIdle(); }, 30000);

@@ -5,8 +5,10 @@
 // window's widgets, the real player, or the real preview on a headless GL context.
 
 #include "model/ModelTestEnvironment.h"
+#include "model/VideoSlideItem.h"
 #include "platform/foundation/Scheduler.h"
 #include "render/DisplayLink.h"
+#include "support/ClipMaker.h"
 #include "support/RealPlayer.h"
 #include "support/RecordingDialogs.h"
 #include "ui/main/MainWindowView.h"
@@ -67,6 +69,15 @@ protected:
     // Slides whose pictures and timeline thumbnails are ready in the project's "Contents", of the given
     // colours, each 1 s with a 0.5 s transition, still; the strip is laid out for them.
     std::vector<SlideItemRef> useColourSlides(const std::vector<QColor>& colours);
+    // A clip slide over a clip of `options` encoded as `name` in the project's "Contents", its thumbnail
+    // read; not yet in the project.
+    std::shared_ptr<VideoSlideItem> makeClipSlide(const QString& name,
+                                                  ClipMaker::Options options = shortClip());
+    static ClipMaker::Options shortClip() {
+        ClipMaker::Options options;
+        options.frames = 15;
+        return options;
+    }
     // Runs the main loop until every import request and the resize worker are done.
     bool waitForImports();
     // The slides whose cells the strip draws marked as current, read from its pixels.

@@ -1,6 +1,5 @@
 // The blank-image and arrange-order windows and the sound recorder, with pictures of them for people to
 // look at.
-#include "support/ClipMaker.h"
 #include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
@@ -8,7 +7,6 @@
 #include "support/ToneMaker.h"
 
 #include "model/SlideshowProject.h"
-#include "model/VideoSlideItem.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ArrangeOrderWndController.h"
 #include "ui/editing/SoundRecorderWndController.h"
@@ -129,14 +127,7 @@ TEST_F(SlideListDialogsTest, TheArrangeWindowMovesAndRemovesSlidesThroughTheCont
 TEST_F(SlideListDialogsTest, TheArrangeWindowNamesAClipAfterItsFile) {
     makeController(true);
     std::vector<SlideItemRef> slides = useColourSlides({Qt::red});
-    ClipMaker::Options options;
-    options.frames = 15;
-    const QString path = project->strMacProjectBundleContentsPath() + "/Harbour at dusk.mp4";
-    ASSERT_TRUE(ClipMaker::make(path, options));
-    auto clip = std::make_shared<VideoSlideItem>();
-    clip->PrepareVideoItem(path);
-    ASSERT_TRUE(clip->LoadVideoThumbnail());
-    slides.push_back(clip);
+    slides.push_back(makeClipSlide("Harbour at dusk.mp4"));
     project->setSlideshowArray(slides);
     controller->ArrangeSlideOrder();
     ImageBrowserView* browser = controller->arrangeOrderWC()->imageBrowser();

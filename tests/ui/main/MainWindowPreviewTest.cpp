@@ -1,13 +1,11 @@
 // The document window on the real engine (a headless GL context), with pictures of it for people to look at
 // in <build>/screenshots.
-#include "support/ClipMaker.h"
 #include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 #include "support/SilentClipPlayer.h"
 #include "support/WidgetClick.h"
 
-#include "model/VideoSlideItem.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
@@ -277,18 +275,13 @@ TEST_F(MainWindowPreviewTest, ACommandStoppingTheClipsPlayerLeavesTheMarkedClipI
     const QColor red(220, 40, 40), green(40, 200, 60), magenta(210, 40, 210);
     std::vector<SlideItemRef> slides = useColourSlides({red, green});
     controller->setClipPlayerFactory([] { return std::make_unique<SilentClipPlayer>(); });
-    ClipMaker::Options options;
-    options.frames = 15;
+    ClipMaker::Options options = shortClip();
     options.picture = [&](QSize size, int) {
         QImage frame(size, QImage::Format_RGB32);
         frame.fill(magenta);
         return frame;
     };
-    const QString path = project->strMacProjectBundleContentsPath() + "/clip.mp4";
-    ASSERT_TRUE(ClipMaker::make(path, options));
-    auto clip = std::make_shared<VideoSlideItem>();
-    clip->PrepareVideoItem(path);
-    ASSERT_TRUE(clip->LoadVideoThumbnail());
+    const auto clip = makeClipSlide("clip.mp4", options);
     slides.push_back(clip);
     project->setSlideshowArray(slides);
     project->updateTimelineItemsPosition();

@@ -1,11 +1,9 @@
 // What the preview shows once a movie export from the window has ended, finished or cancelled: the
 // current slide again, a clip in its own player, rather than whatever the preview last drew.
-#include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
 #include "support/SilentClipPlayer.h"
 
 #include "model/SlideshowProject.h"
-#include "model/VideoSlideItem.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
@@ -26,13 +24,7 @@ protected:
         SlideshowProject::setStrOutputVideoPath(dir.file("Exported"));
         std::vector<SlideItemRef> slides = useColourSlides({Qt::red, Qt::green, Qt::blue});
         // A clip of the project's own, last; everything short, for a quick export.
-        ClipMaker::Options options;
-        options.frames = 15;
-        const QString clipPath = project->strMacProjectBundleContentsPath() + "/clip.mp4";
-        ASSERT_TRUE(ClipMaker::make(clipPath, options));
-        auto clip = std::make_shared<VideoSlideItem>();
-        clip->PrepareVideoItem(clipPath);
-        slides.push_back(clip);
+        slides.push_back(makeClipSlide("clip.mp4"));
         for (const SlideItemRef& slide : slides)
             slide->customSetDurations(0.3f, 0.2f);
         project->setSlideshowArray(slides);
