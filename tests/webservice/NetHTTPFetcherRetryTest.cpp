@@ -37,6 +37,28 @@ TEST_F(NetHTTPFetcherRetryTest, TransientStatusesAreRetriedUntilTheBackOffRunsOu
     EXPECT_EQ(server.requests().size(), 3u);
 }
 
+// A status that says "later" earns one more attempt, which here succeeds; any other is the answer.
+TEST_F(NetHTTPFetcherRetryTest, OnlyTimeOutAndUnavailableStatusesAreRetried) {
+    const struct {
+        int status;
+        bool retried;
+    } cases[] = {{408, true},  {503, true},  {504, true},  {400, false}, {401, false},
+                 {403, false}, {404, false}, {500, false}, {501, false}, {502, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        const QString path = QStringLiteral("/status/%1").arg(c.status);
+        serveInTurn(server, path,
+                    {ServerResponse::text(c.status, "not now"), ServerResponse::text(200, "recovered")});
+        auto fetcher = retryingFetcher(server.url(path));
+        const Outcome outcome = fetch(fetcher);
+        EXPECT_EQ(outcome.calls, 1);
+        EXPECT_EQ(server.requestsTo(path).size(), c.retried ? 2u : 1u);
+        EXPECT_EQ(fetcher->retryCount(), c.retried ? 1u : 0u);
+        EXPECT_EQ(outcome.errorCode(), c.retried ? 0 : c.status);
+        EXPECT_EQ(outcome.data, c.retried ? "recovered" : "not now");
+    }
+}
+
 TEST_F(NetHTTPFetcherRetryTest, ALostConnectionAndAStallAreRetried) {
     serveInTurn(server, "/drop",
                 {ServerResponse::closeAfterRequest(), ServerResponse::text(200, "second try")});
