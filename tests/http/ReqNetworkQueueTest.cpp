@@ -2,6 +2,7 @@
 
 #include "http/ReqNetworkQueue.h"
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -19,16 +20,18 @@ struct NotARequest : platform::Operation {
 
 class ReqNetworkQueueTest : public ReqRequestTest {
 protected:
-    void SetUp() override {
+    void SetUp() override { listenTo(*queue); }
+
+    void listenTo(ReqNetworkQueue& listened) {
         delegate->requestFailed = [this](ReqHTTPRequest& request) {
             failures << request.error().value_or(platform::Error()).code;
         };
         delegate->requestFinished = [this](ReqHTTPRequest&) { ++finishes; };
         delegate->queueFinished = [this](ReqNetworkQueue&) { ++queueEnds; };
-        queue->setDelegate(delegate);
-        queue->requestDidFailSelector.set(&ReqHTTPRequestDelegate::requestFailed);
-        queue->requestDidFinishSelector.set(&ReqHTTPRequestDelegate::requestFinished);
-        queue->queueDidFinishSelector.set(&ReqNetworkQueueDelegate::queueFinished);
+        listened.setDelegate(delegate);
+        listened.requestDidFailSelector.set(&ReqHTTPRequestDelegate::requestFailed);
+        listened.requestDidFinishSelector.set(&ReqHTTPRequestDelegate::requestFinished);
+        listened.queueDidFinishSelector.set(&ReqNetworkQueueDelegate::queueFinished);
     }
 
     std::shared_ptr<ReqNetworkQueue> queue = ReqNetworkQueue::queue();
@@ -98,29 +101,49 @@ TEST_F(ReqNetworkQueueTest, AccurateProgressLearnsSizesFirst) {
     EXPECT_EQ(server.requests().size(), 1u);
 }
 
-// Counted as one unit, an upload retried after a time-out takes back only what it had reported: nothing.
+// An upload retried after a time-out takes back what that attempt had reported, no more and no less: counted
+// as one unit that is nothing, counted in bytes it is the whole body the stalled server read.
 TEST_F(ReqNetworkQueueTest, AnUploadRetriedAfterATimeOutEndsTheQueuesUploadAtOne) {
+    const struct {
+        bool accurate;
+        int retries;
+    } cases[] = {{false, 1}, {false, 2}, {true, 2}};
+    const QByteArray body(200000, 'u');
     std::atomic<int> attempts{0};
-    server.route("/upload", [&](const ServerRequest&) {
-        return ++attempts == 1 ? ServerResponse::stall() : ServerResponse::text(200, "stored");
-    });
-    float shown = -1;
-    const auto indicator = std::make_shared<ReqProgressDelegate>();
-    indicator->setProgress = [&](float value) { shown = value; };
-    queue->setUploadProgressDelegate(indicator);
-    const auto request = ReqHTTPRequest::requestWithURL(server.url("/upload"));
-    request->appendPostData(QByteArray(200000, 'u'));
-    request->setTimeOutSeconds(0.5);
-    request->setNumberOfTimesToRetryOnTimeout(1);
-    queue->addOperation(request);
-    queue->go();
-    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }));
-    test_support::spinFor(50);
-    EXPECT_EQ(attempts.load(), 2);
-    EXPECT_EQ(finishes, 1);
-    EXPECT_EQ(queue->totalBytesToUpload(), 1u);
-    EXPECT_EQ(queue->bytesUploadedSoFar(), 1u);
-    EXPECT_FLOAT_EQ(shown, 1.0f);
+    QList<float> shown;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.retries << " retries, progress " << (c.accurate ? "in bytes" : "as a unit"));
+        attempts = 0;
+        shown.clear();
+        queue = ReqNetworkQueue::queue();
+        listenTo(*queue);
+        finishes = queueEnds = 0;
+        queue->setShowAccurateProgress(c.accurate);
+        server.route("/upload", [&](const ServerRequest&) {
+            return ++attempts <= c.retries ? ServerResponse::stall() : ServerResponse::text(200, "stored");
+        });
+        const auto indicator = std::make_shared<ReqProgressDelegate>();
+        indicator->setProgress = [&](float value) { shown << value; };
+        queue->setUploadProgressDelegate(indicator);
+        const auto request = ReqHTTPRequest::requestWithURL(server.url("/upload"));
+        request->appendPostData(body);
+        request->setTimeOutSeconds(0.5);
+        request->setNumberOfTimesToRetryOnTimeout(c.retries);
+        queue->addOperation(request);
+        queue->go();
+        ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }));
+        test_support::spinFor(50);
+        EXPECT_EQ(attempts.load(), c.retries + 1);
+        EXPECT_EQ(finishes, 1);
+        const quint64 size = c.accurate ? quint64(body.size()) : 1u;
+        EXPECT_EQ(queue->totalBytesToUpload(), size);
+        EXPECT_EQ(queue->bytesUploadedSoFar(), size);
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_FLOAT_EQ(shown.back(), 1.0f);
+        EXPECT_GE(*std::min_element(shown.begin(), shown.end()), 0.0f);
+        EXPECT_LE(*std::max_element(shown.begin(), shown.end()), 1.0f);
+    }
 }
 
 TEST_F(ReqNetworkQueueTest, CountersHoldWithRequestsAddedFromManyThreads) {
