@@ -193,7 +193,6 @@ private:
     SlideshowProjectRef owningProject() const;
     bool projectCancelled() const;
     void setAllEndFlags();
-    void joinThreads();
 
     FramePumpHost<EncoderController>* host = nullptr;
     uint64_t bitrate = kDefaultBitrate;

@@ -161,7 +161,6 @@ private:
     double clockSeconds() const;
     bool loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm);
     bool stopReadingLocked();
-    bool startPassLocked(QString* error);
     bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);
     bool dropFramesLocked(int count);
 

@@ -170,7 +170,6 @@ private:
     void updateCells();
     void layoutCellsForResizeEvent();
     void placeDocumentView();
-    void updateScroller();
     RLRange visibleRange() const;
     void redisplayRows(const RLIndexSet& rows);
     void postSelectionDidChange();
