@@ -244,8 +244,9 @@ TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAnd
         EXPECT_TRUE(error.contains(kept)) << error.toStdString();
         EXPECT_EQ(model_test::bytesOf(kept), movie);
         EXPECT_FALSE(QFileInfo::exists(encoded)) << "the next export's name is free";
-        if (c.diskFull)
+        if (c.diskFull) {
             EXPECT_TRUE(QDir(full.path()).isEmpty()) << "nothing half-copied";
+        }
     }
 }
 

@@ -178,8 +178,9 @@ TEST(DSXMLSafety, DocumentsPastTheBoundsAreRefusedBeforeTheParserReadsThem) {
         DSXMLError elementError;
         const QString text = QString::fromUtf8(c.document);
         EXPECT_FALSE(DSXMLElement::elementWithXMLString(text, &elementError));
-        if (text.toUtf8() == c.document) // the same text, the same reason
+        if (text.toUtf8() == c.document) { // the same text, the same reason
             EXPECT_EQ(detail(elementError), detail(error));
+        }
     }
     // Error replies that would have needed gigabytes, or thousands of attributes, give no server errors.
     EXPECT_FALSE(DSServerErrorGroup::groupWithData(entityBombErrorReply(100000, 50000)));

@@ -225,7 +225,7 @@ TEST_F(ClipImportTest, ThePositionSliderPlaysFromItsFrameWithTheMusicAtTheSameTi
 
 // The composition test commands append a composition slide, on its own or over the chosen clip, with its
 // thumbnail in the project and a cell that stays off the strip; a cancelled panel adds nothing.
-TEST_F(MainWindowTest, CompositionTestCommandsAppendACompositionSlideWhoseCellStaysOffTheStrip) {
+TEST_F(ClipImportTest, CompositionTestCommandsAppendACompositionSlideWhoseCellStaysOffTheStrip) {
     makeController(true);
     useColourSlides({Qt::red, Qt::green});
     ClipMaker::Options options;
