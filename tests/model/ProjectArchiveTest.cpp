@@ -137,6 +137,41 @@ TEST_F(ProjectArchiveTest, AProjectWithPhotosAClipAndSongsComesBackWhole) {
     EXPECT_EQ(loaded->musicArray()[0]->dictFileMediaItem(), song->dictFileMediaItem());
 }
 
+// Each switch saved on and saved off, the others in the opposite state, so that a switch read as a fixed
+// value, not read at all, or read from another's key shows.
+TEST_F(ProjectArchiveTest, EveryOnOffSettingComesBackOnAndOff) {
+    struct Setting {
+        const char* name;
+        bool byDefault;
+        void (SlideshowProject::*set)(bool);
+        bool (SlideshowProject::*get)() const;
+    };
+    const Setting settings[] = {
+        {"loop", true, &SlideshowProject::setBPlayLoop, &SlideshowProject::bPlayLoop},
+        {"music slideshow", false, &SlideshowProject::setBIsMusicSideshow,
+         &SlideshowProject::bIsMusicSideshow},
+        {"PAL", false, &SlideshowProject::setBTVSystemPAL, &SlideshowProject::bTVSystemPAL},
+        {"16:9 DVD", false, &SlideshowProject::setBDVDVideoAspect16_9,
+         &SlideshowProject::bDVDVideoAspect16_9},
+    };
+    int run = 0;
+    for (const Setting& changed : settings) {
+        for (const bool saved : {!changed.byDefault, changed.byDefault}) {
+            SCOPED_TRACE(QStringLiteral("%1 saved %2").arg(changed.name, saved ? "on" : "off").toStdString());
+            auto project = openNewProject(QStringLiteral("Switches %1").arg(++run));
+            ASSERT_TRUE(project);
+            EXPECT_EQ(((*project).*changed.get)(), changed.byDefault) << "the default";
+            for (const Setting& setting : settings)
+                ((*project).*setting.set)(&setting == &changed ? saved : !saved);
+            ASSERT_TRUE(project->saveProjectToFile());
+            auto loaded = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath());
+            ASSERT_TRUE(loaded);
+            for (const Setting& setting : settings)
+                EXPECT_EQ(((*loaded).*setting.get)(), &setting == &changed ? saved : !saved) << setting.name;
+        }
+    }
+}
+
 TEST_F(ProjectArchiveTest, TheArchiveUsesTheFormatsKeysAndClassNames) {
     SlideshowProjectRef project = std::make_shared<SlideshowProject>();
     project->setSlideshowArray({richPhoto(), std::make_shared<VideoSlideItem>()});
