@@ -5,6 +5,9 @@
 #include "platform/media/Muxer.h"
 #include "support/WavFile.h"
 
+#include <QFile>
+#include <QtEndian>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -63,6 +66,34 @@ bool ToneMaker::writeEncoded(const QString& path, const QString& container, cons
     if (!ok && error)
         *error = writer.errorString();
     return ok;
+}
+
+bool ToneMaker::spoilEncodedFrom(const QString& path, double share) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    QByteArray bytes = file.readAll();
+    // The top-level boxes: a 32-bit size (1: a 64-bit one follows the type; 0: up to the end) and a type.
+    for (qint64 at = 0; at + 8 <= bytes.size();) {
+        const auto word = [&](qint64 from) { return qFromBigEndian<quint32>(bytes.constData() + from); };
+        qint64 size = word(at);
+        qint64 header = 8;
+        if (size == 1 && at + 16 <= bytes.size()) {
+            size = qint64(qFromBigEndian<quint64>(bytes.constData() + at + 8));
+            header = 16;
+        } else if (size == 0) {
+            size = bytes.size() - at;
+        }
+        if (size < header || at + size > bytes.size())
+            return false;
+        if (bytes.mid(at + 4, 4) == "mdat") {
+            const qint64 from = at + header + qint64(double(size - header) * std::clamp(share, 0.0, 1.0));
+            std::fill(bytes.begin() + from, bytes.begin() + at + size, char(0xFF));
+            return file.seek(0) && file.write(bytes) == bytes.size();
+        }
+        at += size;
+    }
+    return false;
 }
 
 bool ToneMaker::writeTracks(const QString& path, const std::vector<double>& frequencies, double seconds,

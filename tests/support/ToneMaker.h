@@ -24,6 +24,9 @@ bool writeLevels(const QString& path, double seconds, float left, float right);
 bool writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
                   double seconds, float amplitude, const QVariantMap& metadata = {},
                   QString* error = nullptr);
+// Overwrites the coded sound of an M4A file from `share` of its length on with bytes that every AAC frame
+// refuses (each reads as a broken ADTS header): a reader gives the sound before that point, then fails.
+bool spoilEncodedFrom(const QString& path, double share);
 // An M4A file with one stereo 44.1 kHz AAC stream per frequency, each a sine of the same length.
 bool writeTracks(const QString& path, const std::vector<double>& frequencies, double seconds, float amplitude,
                  QString* error = nullptr);

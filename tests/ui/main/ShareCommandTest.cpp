@@ -1,14 +1,16 @@
 // The share hub on the real movie export: the share choices, the settings' OK with too few slides, the finish
-// of a movie file (the record, the move, the finished dialog, a failed move), the hand-off to the upload, the
-// cancel, and a DVD menu's finish that must not pass for a movie's.
+// of a movie file (the record, the move, the finished dialog, a failed move), the hand-off to the upload, a
+// sound that fails partway, the cancel, and a DVD menu's finish that must not pass for a movie's.
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
+#include "support/ToneMaker.h"
 
 #include "dvd/DVDCommand.h"
 #include "export/EncoderController.h"
 #include "export/ExportNotifications.h"
 #include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
+#include "export/SoundSource.h"
 #include "model/SlideshowProjectManagerItem.h"
 #include "platform/disc/DiscDrive.h"
 #include "render/RenderNotifications.h"
@@ -202,6 +204,32 @@ TEST_F(ShareExportTest, AnUploadGetsTheMovieAndTheProgressWindowStillUp) {
     EXPECT_GT(QFileInfo(movie).size(), 0) << qPrintable(movie);
     EXPECT_EQ(dialogs.modalEnds, 0) << "the uploader ends the window";
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    expectPlaybackBack();
+}
+
+// The mixed sound reads well for a moment and then fails: the export ends with that error, not with a movie
+// whose sound stops short.
+TEST_F(ShareExportTest, ASoundThatFailsPartwayEndsTheExportWithItsErrorInsteadOfAMovie) {
+    useShortSlides(3);
+    controller->movieExportCommand()->setEncoderSetup([](EncoderController& encoder) {
+        encoder.setAudioMixStep([](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                                   const MixedAudioExport::ProgressHandler&) {
+            // Longer than the show, spoilt from a tenth of the way on.
+            const QString mix = SlideshowProject::strTempM4AAudioFullPath();
+            QString error = QStringLiteral("the tone could not be spoilt");
+            if (!ToneMaker::writeEncoded(mix, "ipod", "aac", 440.0, 4.0, 0.5f, {}, &error) ||
+                !ToneMaker::spoilEncodedFrom(mix, 0.1))
+                return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
+            return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString()};
+        });
+    });
+    shareWithSettingsOK(0);
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_EQ(dialogs.alerts[0].message, SoundSource::songReadFailure(project.get(), 0));
+    EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
+    EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
+    EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
     expectPlaybackBack();
 }
 
