@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTest>
 
 #include <functional>
@@ -295,6 +296,31 @@ TEST_F(MainWindowPreviewTest, ACommandStoppingTheClipsPlayerLeavesTheMarkedClipI
     EXPECT_TRUE(controller->previewWidget()->isVisibleTo(window.get()));
     EXPECT_TRUE(comesToShow(magenta)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{2});
+}
+
+// Play while the marked clip plays in its own player: that player stops and goes, and the show plays in the
+// preview.
+TEST_F(MainWindowPreviewTest, PlayWhileAClipPlaysInItsOwnPlayerStopsThatPlayer) {
+    std::vector<SlideItemRef> slides = useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60)});
+    QPointer<ClipMediaPlayer> clipSound;
+    controller->setClipPlayerFactory([&clipSound] {
+        auto made = std::make_unique<SilentClipPlayer>();
+        clipSound = made.get();
+        return made;
+    });
+    const auto clip = makeClipSlide("clip.mp4");
+    slides.push_back(clip);
+    project->setSlideshowArray(slides);
+    project->updateTimelineItemsPosition();
+    controller->layoutScrollImages();
+    clickCell(*clip);
+    ASSERT_TRUE(controller->videoPlaybackCtrl()) << "the clip plays in its own player";
+    ASSERT_TRUE(clipSound);
+    QTest::mouseClick(controller->outlets().m_btnPlayStop, Qt::LeftButton);
+    EXPECT_FALSE(controller->videoPlaybackCtrl());
+    EXPECT_FALSE(clipSound) << "the clip's media player still runs";
+    EXPECT_TRUE(controller->previewWidget()->isVisibleTo(window.get()));
+    EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Stop");
 }
 
 // The colour window previews its sliders on the current slide; closed by its close box without OK, it applies
