@@ -175,6 +175,31 @@ TEST_F(PlanarDVDEndToEndTest, WritesTheFramesWithTheMixFadedAndEndingWithThePict
         EXPECT_NEAR(movie.audioLevel(at - 0.05, 0.1) / full, share, 0.05) << "at " << at << " s";
 }
 
+// A music slideshow whose looped songs end 0.7 s before its pictures: the feeder starts the mix again, and
+// what it reads then is silent, the songs being used up.
+TEST_F(PlanarDVDEndToEndTest, AMusicSlideshowFallsSilentOnceItsSongsAreUsedUp) {
+    ASSERT_TRUE(ToneMaker::writeWav(contents() + "/first.wav", 440.0, 7.3, kToneAmplitude));
+    ASSERT_TRUE(ToneMaker::writeWav(contents() + "/second.wav", 440.0, 2.7, kToneAmplitude));
+    project->setMusicArray({test_support::songNamed("first.wav"), test_support::songNamed("second.wav")});
+    project->setBIsMusicSideshow(true);
+    project->setBBackgroundMusicLoopFlag(true);
+    // 10 s of songs for 8 s of pictures: the feeder's fade-out reaches silence only at 10 s.
+    ASSERT_TRUE(project->doesSyncMusicAndSlideshowDuration());
+    ScriptedPumpHost host({.frames = int(project->totalFrameCount())});
+    const auto creator = start(host);
+    ASSERT_EQ(creator->waitUntilFinished(), End::Completed) << creator->error().message().toStdString();
+
+    const DecodedMovie movie = DecodedMovie::decode(output);
+    ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+    EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, 8.0, 0.1) << "the sound ends with the pictures";
+    const double full = kToneAmplitude / std::sqrt(2.0);
+    EXPECT_GT(movie.audioLevel(3.95, 0.1) / full, 0.9) << "the first song";
+    // Started again, the mix would bring back the first song fading in, under a fade-out not below two
+    // thirds.
+    for (const double at : {7.6, 7.75, 7.9})
+        EXPECT_LT(movie.audioLevel(at - 0.05, 0.1) / full, 0.02) << "at " << at << " s";
+}
+
 TEST_F(PlanarDVDEndToEndTest, ACancelStopsThePumpTheSoundAndFFmpegWithoutAFinish) {
     ScriptedPumpHost host({.frames = 1'000'000});
     NotificationLog notes{center, {DVDMPEGIICreateObject::movieFinishedNotificationName()}};
