@@ -16,6 +16,19 @@ inline void leftClick(QWidget& widget, QPointF at) {
     QCoreApplication::sendEvent(&widget, &release);
 }
 
+// A press at `from`, moves in `steps` with the left button held, and a release `by` further, as a hand gives
+// them.
+inline void leftDrag(QWidget& widget, QPoint from, QPoint by, int steps = 8) {
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, widget.mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&widget, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int i = 1; i <= steps; ++i)
+        send(QEvent::MouseMove, from + by * i / steps, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + by, Qt::NoButton);
+}
+
 // A key pressed on the keyboard, where the window system sends it: to the widget with the focus, else to the
 // active window. False when no window takes the keyboard.
 inline bool pressKey(QKeyCombination key) {

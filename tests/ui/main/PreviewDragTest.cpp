@@ -3,14 +3,13 @@
 // shape and turn.
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
+#include "support/WidgetClick.h"
 
 #include "model/SlideshowProject.h"
 #include "platform/image/ImageFilters.h"
 #include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/main/PreviewWidget.h"
-
-#include <QMouseEvent>
 
 namespace {
 
@@ -93,17 +92,7 @@ protected:
         test_support::spinFor(30); // later frames of the same change
         return preview()->shownFrame();
     }
-    // A press, moves in steps with the button held, and a release on the preview, as a hand gives them.
-    void drag(QPoint from, QPoint by, int steps = 8) {
-        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-            QMouseEvent event(type, at, preview()->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-            QCoreApplication::sendEvent(preview(), &event);
-        };
-        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
-        for (int i = 1; i <= steps; ++i)
-            send(QEvent::MouseMove, from + by * i / steps, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, from + by, Qt::NoButton);
-    }
+    void drag(QPoint from, QPoint by, int steps = 8) { test_support::leftDrag(*preview(), from, by, steps); }
 };
 
 // Every theme that draws the photo inside a frame (some with a shadow, one in grey) and two that do not.
