@@ -92,7 +92,9 @@ void ColorAdjustWindowController::OKButtonClicked() {
 // The preview showed the sliders' values on the slide; without OK none of them is applied.
 void ColorAdjustWindowController::closeEvent(QCloseEvent* event) {
     if (!closingAfterOK && isVisible())
-        platform::NotificationCenter::defaultCenter().post(kNotifyColorAdjustChanged, neutralColorDict());
+        platform::NotificationCenter::defaultCenter().post(
+            kNotifyColorAdjustChanged, neutralColorDict(),
+            {{QStringLiteral("Action"), QStringLiteral("Cancel")}});
     QWidget::closeEvent(event);
 }
 

@@ -6,6 +6,7 @@
 #include "ui/controls/CSCircularSlider.h"
 #include "ui/editing/EditingPanelSupport.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 
@@ -56,7 +57,20 @@ void PanZoomObject::makePanel() {
     connect(scale, &QSlider::valueChanged, this, &PanZoomObject::sliderScaleChanged);
     connect(start, &QPushButton::clicked, this, &PanZoomObject::SetStartFrameButtonClicked);
     connect(end, &QPushButton::clicked, this, &PanZoomObject::SetEndFrameButtonClicked);
+    panel->installEventFilter(this); // after the Escape filter, which closes the panel
     panel->adjustSize();
+}
+
+// The close box and Escape both close the panel. What it showed and was not set as start or end is not the
+// slide's, and a drag on the preview pans nothing any more.
+bool PanZoomObject::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == panel && event->type() == QEvent::Close && panel->isVisible()) {
+        const SlideshowProjectRef project = projectSource();
+        if (project && project->nCurrentStatus() == 3)
+            editing_panel::setCurrentStatus(project, 0);
+        post(QStringLiteral("CLOSE"), 0.0);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PanZoomObject::PanzoomButtonClicked() {

@@ -13,9 +13,9 @@ class CSCircularSlider;
 
 // The floating pan-and-zoom panel of the current slide: scale, a rotation dial and the buttons that take
 // the view as the slide's start or end frame. It edits nothing itself: each change is posted as
-// "NOTIFY_PANZOOM_CHANGED" ({"NAME", "VALUE"}) for the main window controller. While it is used the
-// preview is in pan mode (status 3), where a drag pans. Lives for the whole run; the panel is made on
-// first use.
+// "NOTIFY_PANZOOM_CHANGED" ({"NAME", "VALUE"}) for the main window controller, and so is its closing
+// ("CLOSE"). While it is used the preview is in pan mode (status 3), where a drag pans; closing it leaves
+// pan mode. Lives for the whole run; the panel is made on first use.
 class PanZoomObject : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +41,9 @@ public:
     CSCircularSlider* m_scaleSlider() const { return dial; }
     double lastFloatValue() const { return lastScale; }
     double lastFloatValue_Ratation() const { return lastRotation; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void makePanel();

@@ -229,6 +229,9 @@ void SlideEditing::PanZoomValueChanged(const Notification& notification) {
         PanZomSetFrameNotify(0);
     if (name == QLatin1String("END"))
         PanZomSetFrameNotify(1);
+    if (name == QLatin1String("CLOSE"))
+        if (const SlideItemRef slide = currentSlideItem())
+            hub.showCurrentItemPhoto(slide); // what the panel showed was never the slide's
 }
 
 // The panel always edits the copy's start values; they become the slide's start or end. The project is
@@ -339,16 +342,23 @@ void SlideEditing::rotateImageButtonClicked() {
     updateStrip();
 }
 
-// "OK" writes the adjustment into the picture and shows the result; anything else only previews it. The
-// written picture is not adjusted a second time for the preview.
+// "OK" writes the adjustment into the picture and shows the result; "Cancel" shows the slide as it is, as
+// the still preview draws it (theme, frame and text); anything else only previews the adjustment on the bare
+// picture. The written picture is not adjusted a second time for the preview.
 void SlideEditing::notifyColorAdjustChanged(const Notification& notification) {
     hub.stop();
     const QVariantMap adjustment = notification.object.toMap();
-    if (notification.userInfo.value(QStringLiteral("Action")).toString() == QLatin1String("OK")) {
+    const QString action = notification.userInfo.value(QStringLiteral("Action")).toString();
+    if (action == QLatin1String("OK")) {
         setColorToCurrentItem(adjustment);
         return;
     }
     const SlideItemRef slide = currentSlideItem();
+    if (action == QLatin1String("Cancel")) {
+        if (slide)
+            hub.showCurrentItemPhoto(slide);
+        return;
+    }
     NSGLView* glView = hub.opengGLView();
     if (slide && glView)
         hub.showImageInOpenGL(glView->loadTexture(slide->adjustColor(adjustment)));

@@ -13,6 +13,7 @@
 #include "ui/editing/ColorAdjustWindowController.h"
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/ImageBrowserView.h"
+#include "ui/editing/PanZoomObject.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
 #include "ui/editing/TimelineScrollView.h"
@@ -23,6 +24,8 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QFile>
+#include <QSlider>
 
 #include <QApplication>
 #include <QDrag>
@@ -42,6 +45,13 @@ bool near(QColor a, QColor b, int tolerance = 40) {
 QColor centreOf(const QImage& frame) {
     return frame.pixelColor(frame.width() / 2, frame.height() / 2);
 }
+
+// A slide as the still preview shows it under a framing theme: its frame's and its caption's pixels.
+struct Dress {
+    int frame = 0;
+    int caption = 0;
+    bool operator==(const Dress&) const = default;
+};
 
 } // namespace
 
@@ -342,6 +352,95 @@ TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKLeavesTheSlideShownA
         << "the preview without colour: " << grey.name().toStdString();
     colours.close();
     EXPECT_TRUE(comesToShow(red)) << centreOf(shownFrame()).name().toStdString();
+}
+
+// The colour window and the pan-and-zoom panel show their edits on the bare picture; closed without applying,
+// by the close box or by Escape, they leave the slide as the still preview shows it, frame and caption, and
+// as it was stored.
+TEST_F(MainWindowPreviewTest, APanelClosedWithoutApplyingShowsTheSlideFramedAndCaptionedAsItIs) {
+    const QColor blue(50, 70, 230), green(0, 255, 0);
+    const auto dressOf = [&](const QImage& shown) {
+        Dress dress;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QColor c = shown.pixelColor(x, y);
+                dress.frame += c.red() > 235 && c.green() > 235 && c.blue() > 235;
+                dress.caption += near(c, green, 30);
+            }
+        return dress;
+    };
+    const auto dressShown = [&] { return dressOf(shownFrame()); };
+    const auto text = [](const Dress& d) {
+        return std::to_string(d.frame) + " / " + std::to_string(d.caption);
+    };
+    project->themeManger()->setCurrentThemeID(9); // a white frame around the photo
+    const SlideItemRef slide = useColourSlides({blue})[0];
+    slide->setTextInfo({{"Text", "MMM"}, {"FontSize", 90}, {"FontColor", green}});
+    controller->setNCurrentSlideshowItemIndex(0);
+    controller->showCurrentItemPhoto(slide);
+    test_support::spinUntil([&] {
+        scheduler->advance(0.1); // the preview's wait for the slide's picture
+        return dressShown().caption > 300;
+    });
+    const Dress still = dressShown();
+    ASSERT_GT(still.frame, 1000) << text(still);
+    ASSERT_GT(still.caption, 300) << text(still);
+    QFile file(slide->fileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray picture = file.readAll();
+    file.close();
+    const auto panZoom = [](const SlideItem& s) {
+        return std::tuple(s.panStartPoint(), s.panEndPoint(), s.zoomStart(), s.zoomEnd(),
+                          s.rotateAngle(SlideItem::kRotateZStart), s.rotateAngle(SlideItem::kRotateZEnd),
+                          s.bPanZoomCustomized());
+    };
+    const auto storedPanZoom = panZoom(*slide);
+    project->setBIsDirty(false);
+
+    SlideshowMenus menus(*window, *controller);
+    struct Panel {
+        const char* menuItem;
+        std::function<QWidget*()> window;
+        std::function<void()> edit; // another value each time
+    };
+    const Panel panels[] = {
+        {"adjustColourMenuItem", [&] { return controller->colorAdjustObj()->colorWndController(); },
+         [&] {
+             DoubleSlider& saturation = *controller->colorAdjustObj()->colorWndController()->slider1();
+             saturation.setDoubleValue(saturation.doubleValue() < 0.5 ? 2.0 : 0.0);
+         }},
+        {"panZoomMenuItem", [&] { return controller->panZoomObj()->panzoomPanel(); },
+         [&] {
+             QSlider& scale = *controller->panZoomObj()->scaleSlider();
+             scale.setValue(scale.value() == 150 ? 120 : 150);
+         }}};
+    const std::pair<const char*, std::function<void(QWidget&)>> closings[] = {
+        {"the close box", [](QWidget& panel) { panel.close(); }},
+        {"Escape", [](QWidget& panel) { QTest::keyClick(&panel, Qt::Key_Escape); }}};
+    for (const Panel& p : panels)
+        for (const auto& [closing, close] : closings) {
+            SCOPED_TRACE(testing::Message() << p.menuItem << ", " << closing);
+            menus.action(p.menuItem)->trigger();
+            QWidget* panel = p.window();
+            ASSERT_TRUE(panel && panel->isVisible());
+            p.edit();
+            ASSERT_TRUE(test_support::spinUntil([&] { return dressShown() != still; }))
+                << "the panel shows its edit: " << text(dressShown());
+            close(*panel);
+            EXPECT_FALSE(panel->isVisible());
+            EXPECT_TRUE(test_support::spinUntil([&] { return dressShown() == still; }))
+                << text(dressShown()) << " shown, " << text(still) << " still";
+            const QPoint middle(controller->previewWidget()->width() / 2,
+                                controller->previewWidget()->height() / 2);
+            test_support::leftDrag(*controller->previewWidget(), middle, QPoint(120, 50));
+            test_support::spinFor(50);
+            EXPECT_EQ(dressShown(), still) << "a drag afterwards pans nothing: " << text(dressShown());
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), picture) << "the colours stored stay";
+            file.close();
+            EXPECT_EQ(panZoom(*slide), storedPanZoom);
+            EXPECT_FALSE(project->bIsDirty());
+        }
 }
 
 // An opened project with slides shows and marks its first one; without slides, the welcome picture.
