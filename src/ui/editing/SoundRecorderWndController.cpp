@@ -1,6 +1,7 @@
 #include "ui/editing/SoundRecorderWndController.h"
 
 #include "model/ContentsFolder.h"
+#include "model/MusicItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ErrorText.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -141,7 +142,8 @@ void SoundRecorderWndController::stopRecord() {
 }
 
 // The chosen file is copied into the project: the slide's sound goes with the slide, and deleting the
-// slide deletes the copy, never the user's file.
+// slide deletes the copy, never the user's file. A file without a sound of some length is refused as a song
+// is, and the slide keeps the sound it had.
 void SoundRecorderWndController::selectSoundFile() {
     const QStringList chosen =
         dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, QStringLiteral("Add Slide Music"));
@@ -151,8 +153,9 @@ void SoundRecorderWndController::selectSoundFile() {
     const QString contents = project ? project->strMacProjectBundleContentsPath() : QString();
     const QString source = chosen.first();
     QString error;
-    const QString copy =
-        ContentsFolder::copyUnderFreeName(source, contents, ContentsFolder::songCopyName(source), &error);
+    const QString copy = MusicItem::songDictionaryForImport(source, contents, &error)
+                             .value(QStringLiteral("pureFileName"))
+                             .toString();
     if (copy.isEmpty()) {
         dialogs.runModalAlert(
             platform::errorSentence(error, tr_("The sound could not be copied into the project.")),

@@ -12,11 +12,15 @@
 #include "ui/editing/SoundRecorderWndController.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/blankImageWndController.h"
+#include "ui/main/SlideshowMenus.h"
 
+#include <QDir>
 #include <QDrag>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QRandomGenerator>
+#include <QTest>
 
 using Posts = test_support::PostedNotifications;
 
@@ -259,4 +263,38 @@ TEST_F(SlideListDialogsTest, WithoutAnInputOnlyAFileCanBeChosenAndItIsCopied) {
     controller->DeleteCurrentPhoto();
     EXPECT_FALSE(QFile::exists(copy));
     EXPECT_TRUE(QFile::exists(mine)) << "the user's own file stays";
+}
+
+// Slide > Record Slide Sound..., Choose File...: a file of random bytes holds no sound, and is refused for
+// the reason Add Music gives; the slide keeps the sound it had and the project takes no copy of the file.
+TEST_F(SlideListDialogsTest, TheSlideSoundWindowRefusesAFileWithoutSoundAndTheSlideKeepsItsSound) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red});
+    controller->setNCurrentSlideshowItemIndex(0);
+    const QString mine = dir.file("greeting.wav"), bad = dir.file("bad.mp3");
+    ASSERT_TRUE(ToneMaker::writeWav(mine, 440.0, 0.2, 0.3f));
+    QByteArray noise(64 * 1024, '\0');
+    QRandomGenerator random(20260);
+    for (char& byte : noise)
+        byte = char(random.bounded(256));
+    model_test::writeFile(bad, noise);
+    SlideshowMenus(*window, *controller).action("recordSoundMenuItem")->trigger();
+    auto* recorder = window->findChild<SoundRecorderWndController*>();
+    ASSERT_TRUE(recorder && recorder->isVisible());
+    auto* choose = recorder->findChild<QPushButton*>("chooseButton");
+    dialogs.mediaOpenAnswers = {{mine}, {bad}};
+    QTest::mouseClick(choose, Qt::LeftButton);
+    const QString sound = slides[0]->strSoundFileName();
+    ASSERT_TRUE(sound.startsWith(project->strMacProjectBundleContentsPath())) << sound.toStdString();
+    const QStringList files = QDir(project->strMacProjectBundleContentsPath()).entryList(QDir::Files);
+    project->setBIsDirty(false);
+
+    QTest::mouseClick(choose, Qt::LeftButton);
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << dialogs.alertText().toStdString();
+    EXPECT_EQ(dialogs.alerts[0].title,
+              "\"bad.mp3\" is not a song: it holds no sound whose length can be measured.");
+    EXPECT_EQ(slides[0]->strSoundFileName(), sound);
+    EXPECT_FALSE(project->bIsDirty());
+    EXPECT_EQ(QDir(project->strMacProjectBundleContentsPath()).entryList(QDir::Files), files);
+    EXPECT_TRUE(recorder->statusText().contains("greeting.wav")) << recorder->statusText().toStdString();
 }
