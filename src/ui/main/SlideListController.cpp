@@ -9,6 +9,7 @@
 #include "render/DrawUtils.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/ArrangeOrderWndController.h"
+#include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/MoveItemsAtIndexes.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/SoundRecorderWndController.h"
@@ -265,7 +266,8 @@ void SlideListController::showSoundRecoderWnd() {
     auto* recorder = new SoundRecorderWndController(dialogs, scheduler, project, ui.mainWindow);
     QObject::connect(recorder, &QDialog::finished, recorder, &QObject::deleteLater);
     recorders.emplace_back(recorder);
-    recorder->show();
+    // In front and given the keyboard, as every panel is: else Escape goes to whichever window had it.
+    editing_panel::present(*recorder);
 }
 
 // Only a slide that exists takes the sound, and the autosave keeps it.

@@ -5,6 +5,7 @@
 #include "support/PostedNotifications.h"
 #include "support/Screenshot.h"
 #include "support/ToneMaker.h"
+#include "support/WidgetClick.h"
 
 #include "model/SlideshowProject.h"
 #include "ui/UiNotifications.h"
@@ -19,8 +20,11 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <functional>
 
 using Posts = test_support::PostedNotifications;
 
@@ -297,4 +301,34 @@ TEST_F(SlideListDialogsTest, TheSlideSoundWindowRefusesAFileWithoutSoundAndTheSl
     EXPECT_FALSE(project->bIsDirty());
     EXPECT_EQ(QDir(project->strMacProjectBundleContentsPath()).entryList(QDir::Files), files);
     EXPECT_TRUE(recorder->statusText().contains("greeting.wav")) << recorder->statusText().toStdString();
+}
+
+// Escape, pressed where the window system sends keys, closes the Slide Sound window as its close box does:
+// the window opens in front and takes the keyboard, the recording under way is kept as the slide's sound, and
+// the window goes.
+TEST_F(SlideListDialogsTest, EscapeClosesTheSlideSoundWindowAsItsCloseBoxDoes) {
+    useFakeCapture();
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red});
+    controller->setNCurrentSlideshowItemIndex(0);
+    SlideshowMenus menus(*window, *controller);
+    const std::pair<const char*, std::function<void(QWidget&)>> closings[] = {
+        {"the close box", [](QWidget& shown) { shown.close(); }},
+        {"Escape", [](QWidget&) { EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape)); }}};
+    for (const auto& [closing, close] : closings) {
+        SCOPED_TRACE(closing);
+        const QString before = slides[0]->strSoundFileName();
+        menus.action("recordSoundMenuItem")->trigger();
+        QPointer<SoundRecorderWndController> recorder = window->findChild<SoundRecorderWndController*>();
+        ASSERT_TRUE(recorder && recorder->isVisible());
+        test_support::spinUntil([&] { return recorder->isActiveWindow(); }, 3000); // a window system's answer
+        QTest::mouseClick(recorder->findChild<QPushButton*>("startButton"), Qt::LeftButton);
+        speak(0.3f, 0.2);
+        close(*recorder);
+        EXPECT_FALSE(recorder && recorder->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(recorder) << "the window is gone";
+        const QString sound = slides[0]->strSoundFileName();
+        EXPECT_TRUE(sound.endsWith(".caf") && sound != before) << sound.toStdString();
+    }
 }
