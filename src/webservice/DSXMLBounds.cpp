@@ -145,6 +145,7 @@ private:
                 return malformed(p, "a tag is not closed");
             if (*q == '>' || (*q == '/' && q + 1 < end_ && q[1] == '>'))
                 break;
+            const char* name = q;
             q = attribute(p, q, declarations);
             if (!q)
                 return end_;
@@ -153,12 +154,13 @@ private:
                                            "namespace declarations (line %2)")
                                 .arg(DSXMLBounds::kMaximumAttributesPerElement)
                                 .arg(lineOf(p)));
+            if (!counted(attributes_, DSXMLBounds::kMaximumAttributes,
+                         "attributes and namespace declarations", name))
+                return end_;
         }
         const bool isEmpty = *q == '/';
-        if (++elements_ > DSXMLBounds::kMaximumElements)
-            return stop(QStringLiteral("The XML document has more than %1 elements (line %2)")
-                            .arg(DSXMLBounds::kMaximumElements)
-                            .arg(lineOf(p)));
+        if (!counted(elements_, DSXMLBounds::kMaximumElements, "elements", p))
+            return end_;
         if (int(declared_.size()) + 1 > DSXMLBounds::kMaximumDepth)
             return stop(QStringLiteral("The XML document nests elements more than %1 deep (line %2)")
                             .arg(DSXMLBounds::kMaximumDepth)
@@ -214,6 +216,18 @@ private:
         return close + 1;
     }
 
+    // Counts one more of what the whole document may hold only so many of; false, with the problem set,
+    // past the bound.
+    bool counted(int& count, int bound, const char* what, const char* at) {
+        if (++count <= bound)
+            return true;
+        stop(QStringLiteral("The XML document has more than %1 %2 (line %3)")
+                 .arg(bound)
+                 .arg(QLatin1String(what))
+                 .arg(lineOf(at)));
+        return false;
+    }
+
     int lineOf(const char* p) const { return 1 + int(std::count(begin_, p, '\n')); }
 
     const char* malformed(const char* at, const char* fault) {
@@ -232,6 +246,7 @@ private:
     std::vector<int> declared_; // namespace declarations of each open element
     int inScope_ = 0;
     int elements_ = 0;
+    int attributes_ = 0;
     QString problem_;
 };
 

@@ -73,6 +73,14 @@ TEST(DSServiceDocuments, AFeedWhoseEveryEntryDeclaresItsNamespacesIsReadWhole) {
     EXPECT_EQ(page->entryAtIndex(199)->title()->stringValue(), QStringLiteral("Slideshow 200"));
 }
 
+// A page as long as the service makes them is far inside the bounds on what a document may hold.
+TEST(DSServiceDocuments, APageOf500EntriesIsReadWhole) {
+    const auto page = VideoFeed::feedWithXMLData(ds_documents::videoFeedPage(kBase, 1, 1, 500));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->entries()->size(), 500);
+    EXPECT_EQ(page->entryAtIndex(499)->title()->stringValue(), QStringLiteral("Slideshow 500"));
+}
+
 TEST(DSServiceDocuments, TheErrorDocumentHoldsTwoDSErrors) {
     const DSXMLDocumentRef document = DSXMLDocument::documentWithData(ds_documents::errorDocument());
     ASSERT_TRUE(document);

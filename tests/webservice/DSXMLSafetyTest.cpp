@@ -94,9 +94,10 @@ TEST(DSXMLSafety, AnEntityBombIsAnError) {
 
 namespace {
 
-QByteArray attributes(int count, const char* name = "a") {
+// `count` attributes named `name` and their number, numbered from `first`.
+QByteArray attributes(int count, const char* name = "a", int first = 0) {
     QByteArray text;
-    for (int i = 0; i < count; ++i)
+    for (int i = first; i < first + count; ++i)
         text += ' ' + QByteArray(name) + QByteArray::number(i) + "='v'";
     return text;
 }
@@ -120,6 +121,15 @@ QByteArray distinctElements(int count) {
     for (int i = 0; i < count; ++i)
         children += "<e" + QByteArray::number(i) + "/>";
     return "<r>" + children + "</r>";
+}
+
+// A root holding `count` attributes of names of their own, `perElement` on each of its children, one child a
+// line from the second.
+QByteArray distinctAttributes(int count, int perElement) {
+    QByteArray children;
+    for (int first = 0; first < count; first += perElement)
+        children += "<e" + attributes(std::min(perElement, count - first), "a", first) + "/>\n";
+    return "<r>\n" + children + "</r>";
 }
 
 int depthOf(DSXMLElementRef element) {
@@ -159,6 +169,9 @@ TEST(DSXMLSafety, DocumentsPastTheBoundsAreRefusedBeforeTheParserReadsThem) {
         {"129 namespaces in scope", nested(3, 43), "more than 128 namespaces in scope"},
         {"257 levels", nested(257), "more than 256 deep"},
         {"100,001 elements of distinct names", distinctElements(100000), "more than 100000 elements"},
+        // The 200,001st is on the 4,001st child, on line 4,002.
+        {"200,001 attributes of distinct names", distinctAttributes(200001, 50),
+         "more than 200000 attributes and namespace declarations (line 4002)"},
         {"a byte past 8 MB", "<r>" + QByteArray(8 * 1024 * 1024 - 6, 'x') + "</r>", "bytes long"},
         // Markup the parser would give up on and read on from inside, where a tag could hide.
         {"an instruction without a target", "<r><? " + hiddenTag + " ?></r>", "not well formed"},
@@ -201,6 +214,11 @@ TEST(DSXMLSafety, DocumentsAtTheBoundsAreReadWhole) {
     const DSXMLDocumentRef wide = DSXMLDocument::documentWithData(distinctElements(99999));
     ASSERT_TRUE(wide);
     EXPECT_EQ(wide->rootElement()->childCount(), 99999);
+    const DSXMLDocumentRef named = DSXMLDocument::documentWithData(distinctAttributes(200000, 50));
+    ASSERT_TRUE(named);
+    ASSERT_EQ(named->rootElement()->childCount(), 4000);
+    const auto last = std::static_pointer_cast<DSXMLElement>(named->rootElement()->childAtIndex(3999));
+    EXPECT_EQ(last->attributeForName(QStringLiteral("a199999"))->stringValue(), "v");
 
     const QByteArray large = "<r>" + QByteArray(8 * 1024 * 1024 - 7, 'x') + "</r>";
     const DSXMLDocumentRef full = DSXMLDocument::documentWithData(large);
