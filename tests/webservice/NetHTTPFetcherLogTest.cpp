@@ -254,6 +254,35 @@ TEST_F(NetHTTPFetcherLogTest, EveryValueNamedForACredentialIsSnippedInEveryForm)
     }
 }
 
+// Replies as long as the log keeps, where every few characters start a name (or a string) that runs on to
+// near the end, and a credential ("Qz3…") comes last: each is redacted whole when its fetch completes.
+TEST_F(NetHTTPFetcherLogTest, ALongReplyOfNamesThatRunToItsEndIsRedactedWhole) {
+    const struct {
+        const char* name;
+        QByteArray unit; // repeated to fill the reply, before the credential
+        QByteArray credential;
+        const char* shown;
+    } cases[] = {
+        {"list brackets never closed", "a[", "access_token=Qz31", "access_token=_snip_"},
+        {"pairs inside a value", "a=", "&access_token=Qz32", "&access_token=_snip_"},
+        {"escaped quotes", "\"\\", ",\"access_token\":\"Qz33\"", ",\"access_token\":\"_snip_\""},
+        {"tags of names with brackets", "<a[", "<access_token>Qz34</access_token>",
+         "<access_token>_snip_</access_token>"},
+    };
+    const LogSwitch logging(logs(), false);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qsizetype room = NetHTTPFetcher::kMaximumLoggedBodyLength - c.credential.size();
+        const QByteArray filler = c.unit.repeated(room / c.unit.size());
+        serve("/long", 200, filler + c.credential);
+        auto fetcher = request(server.url("/long"));
+        ASSERT_FALSE(fetch(fetcher).error);
+        const QString log = fetcher->log();
+        EXPECT_FALSE(log.contains(QLatin1String("Qz3")));
+        EXPECT_TRUE(log.contains(QLatin1String("  " + filler + c.shown + '\n')));
+    }
+}
+
 TEST_F(NetHTTPFetcherLogTest, TheRunFolderHoldsTheRecordsTheRepliesAndAnIndexTheNewestLinkPointsAt) {
     const QByteArray png = QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(40, '\x07'); // an image's bytes
     serve("/picture", 200, png, "image/png");

@@ -97,39 +97,44 @@ bool looksLike(const QByteArray& bytes, const QString& mimeType, const char* typ
     return false;
 }
 
-// A pattern whose capture "name" is tested: where it names a credential, the capture "value" becomes the
-// replacement.
+// A credential's name and what leads to its value (`head`, whose capture "name" is tested), then the value,
+// matched where the head ends only when the name is a credential's: a value is read once, to be snipped, and
+// not again for every name inside it. No two heads read the same text either (a bracket ends at a '[', a
+// quote after a backslash opens no JSON name), so that redacting takes time that grows with the text's
+// length alone: names read from every position on to a far end made 1 MB take over twenty minutes.
 struct Rule {
-    QRegularExpression pattern;
+    QRegularExpression head;
+    QRegularExpression value;
     QString replacement;
 };
 
 // A name as forms, queries, key-value lines and XML write it, not the end of a longer one; a list's
-// brackets may follow it.
-constexpr char kName[] = R"re((?<![\w%.\]-])(?<name>[\w%.-]++(?:\[[^\]\s=&]*+\])*+))re";
+// brackets may follow it (not nested: a '[' ends a bracket, so that no two names read the same text).
+constexpr char kName[] = R"re((?<![\w%.\]-])(?<name>[\w%.-]++(?:\[[^\[\]\s=&]*+\])*+))re";
 
 const std::vector<Rule>& rules() {
     constexpr auto options = QRegularExpression::CaseInsensitiveOption | QRegularExpression::MultilineOption;
-    const auto named = [&](const char* pattern, const char* replacement) {
-        return Rule{QRegularExpression(QString::fromLatin1(pattern).arg(QLatin1String(kName)), options),
+    const auto rule = [&](const QString& head, const char* value, const char* replacement) {
+        return Rule{QRegularExpression(head, options), QRegularExpression(QLatin1String(value), options),
                     QLatin1String(replacement)};
     };
+    const auto named = [&](const char* head, const char* value, const char* replacement) {
+        return rule(QString::fromLatin1(head).arg(QLatin1String(kName)), value, replacement);
+    };
     static const std::vector<Rule> all = {
-        // "name": value in JSON that could not be read whole; a list or an object of one level goes whole.
-        Rule{QRegularExpression(
-                 QStringLiteral(R"re("(?<name>(?:[^"\\]++|\\.)*+)"\s*+:\s*+)re"
-                                R"re((?<value>"(?:[^"\\]++|\\.)*+"|\[[^\[\]]*+\]|\{[^{}]*+\}|[-+\w.]++))re"),
-                 options),
-             QStringLiteral("\"_snip_\"")},
+        // "name": value in JSON that could not be read whole; a list or an object of one level goes whole. A
+        // quote after a backslash opens no name: it is inside a string.
+        rule(QStringLiteral(R"re((?<!\\)"(?<name>(?:[^"\\]++|\\.)*+)"\s*+:\s*+)re"),
+             R"re("(?:[^"\\]++|\\.)*+"|\[[^\[\]]*+\]|\{[^{}]*+\}|[-+\w.]++)re", "\"_snip_\""),
         // <name attributes>value< in XML that could not be read as a document.
-        named(R"re(<(?:[\w.-]++:)?%1(?:\s[^<>]*+)?>(?<value>[^<]++))re", "_snip_"),
+        named(R"re(<(?:[\w.-]++:)?%1(?:\s[^<>]*+)?>)re", R"re([^<]++)re", "_snip_"),
         // name="value" and name='value': XML attributes and quoted header parameters.
-        named(R"re(%1\s*+=\s*+"(?<value>[^"]*+)")re", "_snip_"),
-        named(R"re(%1\s*+=\s*+'(?<value>[^']*+)')re", "_snip_"),
+        named(R"re(%1\s*+=\s*+")re", R"re([^"]*+(?="))re", "_snip_"),
+        named(R"re(%1\s*+=\s*+')re", R"re([^']*+(?='))re", "_snip_"),
         // name=value in forms, addresses, header parameters and key-value text.
-        named(R"re(%1[ \t]*+=[ \t]*+(?<value>[^&\s;,<>"'\]]++))re", "_snip_"),
+        named(R"re(%1[ \t]*+=[ \t]*+)re", R"re([^&\s;,<>"'\]]++)re", "_snip_"),
         // name: value on a line of its own.
-        named(R"re(^[ \t]*+%1[ \t]*+:[ \t]*+(?<value>[^\r\n]++))re", "_snip_"),
+        named(R"re(^[ \t]*+%1[ \t]*+:[ \t]*+)re", R"re([^\r\n]++)re", "_snip_"),
     };
     return all;
 }
@@ -141,25 +146,29 @@ const QRegularExpression& bearer() {
     return pattern;
 }
 
-// A match whose name is no credential's consumes only its name, so that a pair inside its value (a
-// credential in an object or a header parameter) is still found. The text is valid UTF-16 (see redacted()),
-// which spares every match a check of the whole text.
+// A name that is no credential's is passed by its name alone, so that a pair inside its value (a credential
+// in an object or a header parameter) is still found. The text is valid UTF-16 (see redacted()), which
+// spares every match a check of the whole text.
 QString applied(const Rule& rule, const QString& text) {
+    constexpr auto unchecked = QRegularExpression::DontCheckSubjectStringMatchOption;
     QString answer;
     qsizetype copied = 0;
     for (qsizetype from = 0;;) {
-        const QRegularExpressionMatch match =
-            rule.pattern.match(text, from, QRegularExpression::NormalMatch,
-                               QRegularExpression::DontCheckSubjectStringMatchOption);
-        if (!match.hasMatch())
+        const QRegularExpressionMatch head =
+            rule.head.match(text, from, QRegularExpression::NormalMatch, unchecked);
+        if (!head.hasMatch())
             break;
-        if (!NetFetchLogText::isSecretName(match.captured(u"name"))) {
-            from = match.capturedEnd(u"name");
+        from = head.capturedEnd(u"name");
+        if (!NetFetchLogText::isSecretName(head.captured(u"name")))
             continue;
-        }
-        answer += QStringView(text).mid(copied, match.capturedStart(u"value") - copied);
+        const QRegularExpressionMatch value =
+            rule.value.match(text, head.capturedEnd(), QRegularExpression::NormalMatch,
+                             unchecked | QRegularExpression::AnchorAtOffsetMatchOption);
+        if (!value.hasMatch())
+            continue;
+        answer += QStringView(text).mid(copied, value.capturedStart() - copied);
         answer += rule.replacement;
-        copied = from = match.capturedEnd(u"value");
+        copied = from = value.capturedEnd();
     }
     if (copied == 0)
         return text;

@@ -25,7 +25,7 @@ public:
     // secret, pass, pwd, code, verifier, assertion, session, sid, sig, auth. Names are the services' own, so
     // a word anywhere in one counts, at the price of some harmless values snipped.
     static bool isSecretName(const QString& name);
-    // Any text with the credentials it names taken out.
+    // Any text with the credentials it names taken out, in time that grows with its length alone.
     static QString redacted(QString text);
     // The extension of the file a reply body is kept in: "xml", "jpg", "gif" or "png" by its type, else
     // none.
