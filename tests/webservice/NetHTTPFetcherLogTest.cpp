@@ -446,6 +446,73 @@ TEST_F(NetHTTPFetcherLogTest, ANewRunRemovesTheOldestRunsOfItsProcessPastTheTota
     EXPECT_TRUE(QFileInfo::exists(outside.file(QStringLiteral("kept/fetch_1.txt"))));
 }
 
+namespace {
+
+// What a run's folder holds: the bytes of all its files, the numbers of its records and replies, and those of
+// the records its index lists, each oldest first.
+struct RunContents {
+    qint64 bytes = 0;
+    QList<int> records;
+    QList<int> replies;
+    QList<int> listed;
+};
+
+RunContents contentsOf(const QString& run) {
+    const auto numbers = [](const QStringList& texts, const char* pattern) {
+        QList<int> found;
+        for (const QString& text : texts)
+            for (const QRegularExpressionMatch& match : QRegularExpression(pattern).globalMatch(text))
+                found.append(match.captured(1).toInt());
+        return found;
+    };
+    const QMap<QString, QByteArray> files = filesUnder(run);
+    RunContents contents;
+    for (const QByteArray& bytes : files)
+        contents.bytes += bytes.size();
+    QList<int> records = numbers(files.keys(), "^fetch_(\\d+)\\.txt$");
+    QList<int> replies = numbers(files.keys(), "^fetch_(\\d+)_response");
+    std::sort(records.begin(), records.end());
+    std::sort(replies.begin(), replies.end());
+    contents.records = records;
+    contents.replies = replies;
+    contents.listed = numbers({QString::fromUtf8(files.value(NetFetchLogFolder::indexFileName()))},
+                              "href=\"fetch_(\\d+)\\.txt\"");
+    return contents;
+}
+
+} // namespace
+
+TEST_F(NetHTTPFetcherLogTest, ARunPastTheTotalDropsItsOldestRepliesThenItsOldestRecordsAndKeepsItsIndex) {
+    const qint64 total = NetFetchLogFolder::kMaximumTotalBytes;
+    const qint64 size = NetHTTPFetcher::kMaximumLoggedBodyLength; // of an image kept whole, or a text sent
+    const int fetches = int(total / size) + 16;
+    serve("/picture", 200, QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(size - 8, '\x07'), "image/png");
+    serve("/note", 200, "ok");
+    const LogSwitch logging(logs());
+    for (int i = 0; i < fetches; ++i)
+        ASSERT_FALSE(fetch(request(server.url("/picture"))).error);
+
+    RunContents kept = contentsOf(run());
+    EXPECT_LE(kept.bytes, total);
+    EXPECT_GT(kept.bytes + size, total); // no more went than had to
+    ASSERT_EQ(kept.listed.size(), fetches);
+    EXPECT_EQ(kept.records, kept.listed);
+    EXPECT_LT(kept.replies.size(), fetches);
+    EXPECT_EQ(kept.replies, kept.listed.mid(fetches - kept.replies.size())); // the newest ones
+
+    // With no reply left to drop, records go, oldest first: texts sent fill them.
+    for (int i = 0; i < fetches; ++i)
+        ASSERT_FALSE(
+            fetch(request(server.url("/note"), QByteArray(size, 'n'), {{"Content-Type", "text/plain"}}))
+                .error);
+    kept = contentsOf(run());
+    EXPECT_LE(kept.bytes, total);
+    EXPECT_TRUE(kept.replies.isEmpty());
+    ASSERT_EQ(kept.listed.size(), 2 * fetches);
+    EXPECT_LT(kept.records.size(), fetches);
+    EXPECT_EQ(kept.records, kept.listed.mid(2 * fetches - kept.records.size()));
+}
+
 TEST_F(NetHTTPFetcherLogTest, ARunStartedInTheSameSecondAsAnothersGetsAFolderOfItsOwn) {
     // The other process made the run's folder first and has written its first record.
     const QMap<QString, QByteArray> others = {{QStringLiteral("fetch_1.txt"), "the other process's record"},

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <optional>
@@ -20,9 +21,19 @@
 
 namespace {
 
+// The files this process wrote into one of its run folders, each with its size, oldest first.
+struct RunFiles {
+    using Files = std::deque<std::pair<QString, qint64>>;
+    Files replies;
+    Files records;
+    qint64 bytes = 0; // of these and the index
+};
+
 std::mutex writing;
 // The run folder this process made, by the path it would have without a suffix (guarded by `writing`).
 QHash<QString, QString> madeRuns;
+// What is in each run folder this process made, by its path (guarded by `writing`).
+QHash<QString, RunFiles> runFiles;
 
 QByteArray native(const QString& path) {
     return QFile::encodeName(path);
@@ -138,6 +149,27 @@ void removeOldRuns(const QString& logFolder, const QString& processName, const Q
     }
 }
 
+// Writes a file of the run into the list of its kind, or, without one, adds to the index.
+bool writeRunFile(RunFiles& files, const QString& path, const QByteArray& bytes, RunFiles::Files* kind) {
+    if (!writeFile(path, bytes, !kind))
+        return false;
+    files.bytes += bytes.size();
+    if (kind)
+        kind->emplace_back(path, bytes.size());
+    return true;
+}
+
+// Removes the run's files past the total: replies before records, each kind oldest first; never the index.
+void removeFilesPastTotal(RunFiles& files) {
+    for (RunFiles::Files* oldest : {&files.replies, &files.records}) {
+        while (files.bytes > NetFetchLogFolder::kMaximumTotalBytes && !oldest->empty()) {
+            ::unlink(native(oldest->front().first).constData());
+            files.bytes -= oldest->front().second;
+            oldest->pop_front();
+        }
+    }
+}
+
 QByteArray indexHeader(const QString& title) {
     const QString escaped = title.toHtmlEscaped();
     return QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title></head>"
@@ -180,10 +212,13 @@ bool NetFetchLogFolder::write(const QString& logFolder, const QString& processNa
     if (run.isEmpty())
         return false;
     const QString index = run + QLatin1Char('/') + indexFileName();
+    RunFiles& files = runFiles[run];
     if (fresh) {
+        files = RunFiles();
         removeOldRuns(logFolder, processName, run);
-        if (!writeFile(index, indexHeader(QStringLiteral("%1 HTTP fetch log %2").arg(processName, dateStamp)),
-                       false))
+        if (!writeRunFile(files, index,
+                          indexHeader(QStringLiteral("%1 HTTP fetch log %2").arg(processName, dateStamp)),
+                          nullptr))
             return false;
         pointLink(logFolder + QLatin1Char('/') + newestLinkName(processName),
                   QFileInfo(run).fileName() + QLatin1Char('/') + indexFileName());
@@ -191,11 +226,13 @@ bool NetFetchLogFolder::write(const QString& logFolder, const QString& processNa
     QString responseName;
     if (!entry.response.isEmpty()) {
         responseName = responseFileName(entry.number, entry.extension);
-        if (!writeFile(run + QLatin1Char('/') + responseName, entry.response, false))
+        if (!writeRunFile(files, run + QLatin1Char('/') + responseName, entry.response, &files.replies))
             return false;
     }
     const QString recordName = QStringLiteral("fetch_%1.txt").arg(entry.number);
-    if (!writeFile(run + QLatin1Char('/') + recordName, entry.record.toUtf8(), false))
-        return false;
-    return writeFile(index, indexEntry(entry, recordName, responseName), true);
+    const bool written =
+        writeRunFile(files, run + QLatin1Char('/') + recordName, entry.record.toUtf8(), &files.records) &&
+        writeRunFile(files, index, indexEntry(entry, recordName, responseName), nullptr);
+    removeFilesPastTotal(files);
+    return written;
 }

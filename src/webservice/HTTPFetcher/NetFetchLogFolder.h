@@ -12,7 +12,9 @@
 //
 // A run's folder is made by the run itself: a process that finds the name taken (another one started in
 // the same second) adds "_2", "_3", ... to it. When a run begins, the older runs of the same process name
-// are removed, oldest first, until those left take no more than kMaximumTotalBytes.
+// are removed, oldest first, until those left take no more than kMaximumTotalBytes. The run itself keeps
+// within kMaximumTotalBytes too: past it, its oldest reply files go first, then its oldest records; the
+// index stays whole (its entries for what went lead nowhere).
 class NetFetchLogFolder {
 public:
     static constexpr qint64 kMaximumTotalBytes = 64 * 1024 * 1024;
