@@ -28,7 +28,7 @@ public:
 
     // What start-up runs of parts built elsewhere; each may be left empty.
     struct StartupHooks {
-        std::function<void()> deleteTempFiles;         // leftovers of an earlier DVD run
+        std::function<void()> deleteTempFiles;         // leftovers of earlier runs
         std::function<void()> moveToApplicationsOffer; // may relaunch the application and end it
     };
 

@@ -6,6 +6,7 @@
 #include "app/MoveToApplications.h"
 #include "app/SingleInstance.h"
 #include "dvd/DVDCommand.h"
+#include "export/EncoderController.h"
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
@@ -52,6 +53,16 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
                      [&delegate] { delegate.saveProjectFile(); });
     QObject::connect(window.projectPropertiesAction(), &QAction::triggered, &delegate,
                      [&delegate] { delegate.editProjectProperties(); });
+}
+
+AppDelegate::StartupHooks startupHooks() {
+    return {.deleteTempFiles =
+                [] {
+                    DVDCommand::deleteRunFiles();
+                    SlideshowProject::deleteEncodingVideoFiles();
+                    EncoderController::deleteOrphanedVideoFIFOs();
+                },
+            .moveToApplicationsOffer = offerMoveToApplicationsFolder};
 }
 
 namespace {
@@ -150,8 +161,7 @@ int runApplication(int argc, char** argv) {
     {
         AppDelegate delegate(dialogs);
         delegate.setMainObject(&mainObject);
-        delegate.setStartupHooks({.deleteTempFiles = DVDCommand::deleteRunFiles,
-                                  .moveToApplicationsOffer = offerMoveToApplicationsFolder});
+        delegate.setStartupHooks(startupHooks());
         connectProjectCommands(window, delegate);
         const CloseGuard closeGuard(window, delegate);
         delegate.awakeFromNib();

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "app/AppDelegate.h"
+
 #include <QStringList>
 
-class AppDelegate;
 class MainWindowView;
 
 // Starts Vistrelle: handles the command line, makes the application object and runs the event loop.
@@ -17,3 +18,7 @@ QStringList documentArguments(const QStringList& arguments);
 
 // The File menu's project commands (New, Open, Save, Properties) handed to the delegate.
 void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate);
+
+// What the start runs of the engine's parts: the removal of what earlier runs left in the temporary folders,
+// and the offer to move the application.
+AppDelegate::StartupHooks startupHooks();

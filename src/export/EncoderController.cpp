@@ -2,6 +2,7 @@
 
 #include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
@@ -10,9 +11,11 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <array>
@@ -20,6 +23,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 using platform::media::AudioReader;
@@ -49,6 +53,15 @@ QVariantMap failureResult(const QString& desc, std::optional<int> error = std::n
 
 QString pipeOpenFailure() {
     return tr_("Can not open video named pipe!");
+}
+
+// A process we may not signal runs all the same; a number no process can have is not a name of ours.
+bool processRuns(const QString& number) {
+    bool ok = false;
+    const qlonglong pid = number.toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 } // namespace
@@ -86,6 +99,15 @@ bool EncoderController::deviceSupportsVideoEncoding() {
 QString EncoderController::strOpenGLRGBAVideoFIFOFullPath() {
     const QString folder = platform::paths::temporaryFolder();
     return folder.isEmpty() ? QString() : QStringLiteral("%1/v_fifo_%2").arg(folder).arg(::getpid());
+}
+
+void EncoderController::deleteOrphanedVideoFIFOs() {
+    static const QRegularExpression pattern(QStringLiteral("^v_fifo_([1-9][0-9]*)$"));
+    const QString folder = platform::paths::temporaryFolder();
+    if (!folder.isEmpty())
+        platform::removeLeftovers(
+            folder, pattern, platform::LeftoverKind::Pipe,
+            [](const QRegularExpressionMatch& match) { return processRuns(match.captured(1)); });
 }
 
 QString EncoderController::strTempM4AAudioFullPath() {

@@ -80,6 +80,8 @@ public:
     static QSize maximumFrameSize();
     static bool deviceSupportsVideoEncoding();
     static QString strOpenGLRGBAVideoFIFOFullPath();
+    // Removes the movie pipes of processes that no longer run (killed during an export).
+    static void deleteOrphanedVideoFIFOs();
     static QString strTempM4AAudioFullPath();
 
     // Starts the export of the open project on the caller's (main) thread: true when the driver runs; false

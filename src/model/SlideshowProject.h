@@ -198,6 +198,11 @@ public:
     QString strEncodingVideoFilePath(const QSizeF& size) const;
     // The same without its extension (for the streams of other formats that share the name).
     static QString strEncodingVideoFileBase(const QSizeF& size);
+    // Whether a file name is one an encoded movie is made under (any size, either extension).
+    static bool isEncodingVideoFileName(const QString& name);
+    // Removes the movies that exports killed midway left in the large temporary folder; for the start,
+    // before any export runs.
+    static void deleteEncodingVideoFiles();
     static QString strTempM4AAudioFullPath();
     // Moves the encoded movie into the output folder; the target path, or empty when the move failed,
     // with a message in *error that names where the movie is kept (beside its temporary name, under a name

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <functional>
@@ -323,6 +324,26 @@ QString SlideshowProject::strEncodingVideoFileBase(const QSizeF& size) {
         .arg(wholePixels(size.height()));
 }
 
+namespace {
+
+const QRegularExpression& encodingVideoFileNamePattern() {
+    static const QRegularExpression pattern(
+        QStringLiteral("^%1_video_[0-9]+x[0-9]+\\.(mp4|mov)$").arg(QRegularExpression::escape(kTempPrefix)));
+    return pattern;
+}
+
+} // namespace
+
+bool SlideshowProject::isEncodingVideoFileName(const QString& name) {
+    return encodingVideoFileNamePattern().match(name).hasMatch();
+}
+
+void SlideshowProject::deleteEncodingVideoFiles() {
+    const QString base = strLargeTempDirectoryBase();
+    if (!base.isEmpty())
+        platform::removeLeftovers(base, encodingVideoFileNamePattern(), platform::LeftoverKind::RegularFile);
+}
+
 QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {
     const QString base = strEncodingVideoFileBase(size);
     if (base.isEmpty())
@@ -337,13 +358,21 @@ QString SlideshowProject::strTempM4AAudioFullPath() {
 
 namespace {
 
+// The first free name for a finished movie in folder after the project's title. A title that reads like an
+// encoded movie's own name takes a number, or the next start would remove the movie with the leftovers.
+QString freeMovieName(const QString& folder, const QString& title, const QString& extension) {
+    QString base = SlideshowProject::fileNameForTitle(title);
+    if (SlideshowProject::isEncodingVideoFileName(base + "." + extension))
+        base += QStringLiteral("-1");
+    return platform::firstFreePath(folder, base, "." + extension);
+}
+
 // A finished movie that could not be moved out stays where it was made, under a name of its own, since the
 // next export would write over the name it was made under; its path, or empty when there is none.
 QString keepUnderOwnName(const QString& movie, const QString& title, const QString& extension) {
     if (!QFileInfo(movie).isFile())
         return QString();
-    const QString kept = platform::firstFreePath(QFileInfo(movie).absolutePath(),
-                                                 SlideshowProject::fileNameForTitle(title), "." + extension);
+    const QString kept = freeMovieName(QFileInfo(movie).absolutePath(), title, extension);
     return !kept.isEmpty() && platform::moveItem(movie, kept) ? kept : movie;
 }
 
@@ -361,8 +390,7 @@ QString deliverMovie(const std::function<QString(const SlideshowProject&)>& sour
     QDir().mkpath(folder);
     const QString extension =
         platform::sanitizedFileName(SlideshowProject::strVideoOutputFormat().toLower(), "mp4");
-    const QString target = platform::firstFreePath(
-        folder, SlideshowProject::fileNameForTitle(project->strProjectTitle()), "." + extension);
+    const QString target = freeMovieName(folder, project->strProjectTitle(), extension);
     QString message;
     const bool delivered =
         !from.isEmpty() && !target.isEmpty() &&

@@ -1,12 +1,49 @@
 #include "app/ApplicationShell.h"
+#include "platform/foundation/StandardPaths.h"
+#include "support/IsolatedUser.h"
+#include "support/RecordingDialogs.h"
 #include "support/TestEnvironment.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QtGlobal>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <utility>
+
+namespace {
+
+// The id of a process that has ended and been reaped.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// Where the move to an output folder that cannot take it keeps a finished movie: named after the project.
+QString keepFinishedMovie(const QString& title) {
+    const auto project = SlideshowProject::currentMainProject();
+    project->setStrProjectTitle(title);
+    test_support::writeBytes(project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()), "movie");
+    const QStringList before = QDir(SlideshowProject::strLargeTempDirectoryBase()).entryList(QDir::Files);
+    QString error;
+    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+    QStringList kept = QDir(SlideshowProject::strLargeTempDirectoryBase()).entryList(QDir::Files);
+    for (const QString& name : before)
+        kept.removeOne(name);
+    EXPECT_EQ(kept.size(), 1) << error.toStdString();
+    return kept.value(0);
+}
+
+} // namespace
 
 TEST(ApplicationShell, OffscreenPlatformCountsAsDisplay) {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
@@ -65,4 +102,65 @@ TEST(ApplicationShell, WithoutADisplayItSaysHowToGetOne) {
         qputenv("WAYLAND_DISPLAY", wayland);
     EXPECT_NE(status, 0);
     EXPECT_NE(err.find("xvfb-run"), std::string::npos) << err;
+}
+
+// A kill during exports leaves movies in the cache and movie pipes in the runtime folder: the next start
+// removes them. A finished movie kept in the cache under its project's title stays, whatever the title, as
+// do the pipes of processes that run and whatever is not a file or pipe of ours.
+TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
+    const test_support::IsolatedUser user;
+    user.openProject();
+    SlideshowProject::setSizeVideoOutput(QSizeF(1280, 720));
+    SlideshowProject::setStrOutputVideoPath(user.home() + "/OutFile");
+    test_support::writeBytes(user.home() + "/OutFile", "a file where the output folder should be");
+    const QString prefix = "10468DAE-4D11-4C1B-893C-A7C0DF8AA810";
+    const QStringList keptMovies = {keepFinishedMovie("Holiday"),
+                                    keepFinishedMovie(prefix + "_video_1920x1080")};
+
+    const QString cache = SlideshowProject::strLargeTempDirectoryBase();
+    const QStringList leftMovies = {"_video_640x360.mp4", "_video_960x540.mov", "_video_1280x720.mp4",
+                                    "_video_1920x1080.mov", "_video_0x0.mp4"};
+    for (const QString& name : leftMovies)
+        ASSERT_TRUE(test_support::writeBytes(cache + "/" + prefix + name, "cut movie"));
+    const QStringList othersInCache = {"notes.txt", prefix + "_video_1280x720.mkv",
+                                       "x" + prefix + "_video_640x360.mp4", prefix + "_video_960x540.mp4",
+                                       prefix + "_video_640x360.mov"};
+    ASSERT_TRUE(test_support::writeBytes(cache + "/notes.txt", "mine"));
+    ASSERT_TRUE(test_support::writeBytes(cache + "/" + othersInCache[1], "not an export's"));
+    ASSERT_TRUE(test_support::writeBytes(cache + "/" + othersInCache[2], "not an export's"));
+    ASSERT_TRUE(QFile::link(user.home() + "/OutFile", cache + "/" + othersInCache[3]));
+    ASSERT_TRUE(QDir().mkdir(cache + "/" + othersInCache[4]));
+
+    const QString runtime = platform::paths::temporaryFolder();
+    const auto pipe = [&](pid_t pid) {
+        const QString name = QStringLiteral("v_fifo_%1").arg(pid);
+        EXPECT_EQ(::mkfifo(QFile::encodeName(runtime + "/" + name).constData(), 0600), 0);
+        return name;
+    };
+    pipe(endedProcess());
+    pipe(endedProcess());
+    const QStringList runningPipes = {pipe(::getpid()), pipe(::getppid()), pipe(1)};
+    const QString fileNamedLikeAPipe = QStringLiteral("v_fifo_%1").arg(endedProcess());
+    ASSERT_TRUE(test_support::writeBytes(runtime + "/" + fileNamedLikeAPipe, "not a pipe"));
+
+    RecordingDialogs dialogs;
+    AppDelegate delegate(dialogs);
+    delegate.setStartupHooks(startupHooks());
+    delegate.awakeFromNib();
+
+    const auto names = [](const QString& folder) {
+        QStringList list = QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        list.sort();
+        return list;
+    };
+    QStringList expectedCache = keptMovies + othersInCache;
+    expectedCache.sort();
+    EXPECT_EQ(names(cache), expectedCache);
+    EXPECT_EQ(test_support::readBytes(user.home() + "/OutFile"), "a file where the output folder should be");
+    QStringList expectedRuntime = runningPipes;
+    expectedRuntime << fileNamedLikeAPipe;
+    expectedRuntime.sort();
+    QStringList runtimeNow = names(runtime);
+    runtimeNow.removeIf([](const QString& name) { return !name.startsWith("v_fifo_"); });
+    EXPECT_EQ(runtimeNow, expectedRuntime);
 }

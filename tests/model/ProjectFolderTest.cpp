@@ -221,17 +221,23 @@ TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAnd
     QTemporaryDir full("/dev/shm/vistrelle-full-XXXXXX");
     writeFile(home + "/OutFile", "a file, not a folder");
     const QByteArray movie(300000, 'm');
+    // A title that reads like an encoded movie's own name would be taken for a leftover at the next start.
+    const QString likeALeftover = "10468DAE-4D11-4C1B-893C-A7C0DF8AA810_video_1920x1080";
     const struct {
         const char* what;
+        QString title;
         QString folder;
         bool diskFull;
         QString keptName;
-    } cases[] = {{"a file in the folder's place", home + "/OutFile", false, "Holiday.mp4"},
-                 {"a full disk", full.path(), true, "Holiday-1.mp4"}};
+    } cases[] = {{"a file in the folder's place", "Holiday", home + "/OutFile", false, "Holiday.mp4"},
+                 {"a full disk", "Holiday", full.path(), true, "Holiday-1.mp4"},
+                 {"a title like a leftover's name", likeALeftover, home + "/OutFile", false,
+                  likeALeftover + "-1.mp4"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.diskFull && (!secondFileSystem || !full.isValid()))
             continue; // no second file system to fill at /dev/shm
+        project->setStrProjectTitle(c.title);
         writeFile(encoded, movie);
         SlideshowProject::setStrOutputVideoPath(c.folder);
         {
@@ -243,6 +249,7 @@ TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAnd
         const QString kept = QFileInfo(encoded).absolutePath() + "/" + c.keptName;
         EXPECT_TRUE(error.contains(kept)) << error.toStdString();
         EXPECT_EQ(model_test::bytesOf(kept), movie);
+        EXPECT_FALSE(SlideshowProject::isEncodingVideoFileName(c.keptName));
         EXPECT_FALSE(QFileInfo::exists(encoded)) << "the next export's name is free";
         if (c.diskFull) {
             EXPECT_TRUE(QDir(full.path()).isEmpty()) << "nothing half-copied";

@@ -14,6 +14,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -201,6 +202,23 @@ int removeStaleTemporaryFiles(const QString& folder) {
         struct stat st {};
         if (pattern.match(name).hasMatch() && ::lstat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode) &&
             ::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+int removeLeftovers(const QString& folder, const QRegularExpression& pattern, LeftoverKind kind,
+                    const std::function<bool(const QRegularExpressionMatch&)>& stillInUse) {
+    int removed = 0;
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch match = pattern.match(name);
+        const QByteArray path = encoded(QDir(folder).filePath(name));
+        struct stat st {};
+        if (!match.hasMatch() || ::lstat(path.constData(), &st) != 0 || st.st_uid != ::geteuid())
+            continue;
+        const bool ofTheKind = kind == LeftoverKind::Pipe ? S_ISFIFO(st.st_mode) : S_ISREG(st.st_mode);
+        if (ofTheKind && !(stillInUse && stillInUse(match)) && ::unlink(path.constData()) == 0)
             ++removed;
     }
     return removed;

@@ -5,7 +5,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 class QFile;
+class QRegularExpression;
+class QRegularExpressionMatch;
 
 namespace platform {
 
@@ -19,6 +23,14 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 // killed during them (links among them are removed, not followed). Only for a folder that nobody is
 // writing into at the time, such as a project folder being opened. The number removed.
 int removeStaleTemporaryFiles(const QString& folder);
+
+// What removeLeftovers takes away: the one kind of entry an earlier run of ours made at the names.
+enum class LeftoverKind { RegularFile, Pipe };
+// Removes from folder the entries of this user whose whole name matches pattern and that are of the kind,
+// unless stillInUse, given the match, keeps one. A link is never followed nor removed, nor is anything else.
+// The number removed.
+int removeLeftovers(const QString& folder, const QRegularExpression& pattern, LeftoverKind kind,
+                    const std::function<bool(const QRegularExpressionMatch&)>& stillInUse = {});
 
 // Makes an empty file of ours at path (the mode less the umask), where a fixed name is about to be
 // written by us or a child program: whatever file, link or pipe stood there, a planted link above all, is
