@@ -173,6 +173,30 @@ TEST_F(AppDelegateTest, StartUpRunsItsStepsInOrderAndArmsTheAutosaveTimer) {
     EXPECT_EQ(mainWindow.calls.back(), "updateProjectInfo");
 }
 
+// A slide saved without its thumbnail's name gets a thumbnail file at the first reopen, and its name is saved
+// when the application ends; later reopens find it and name nothing, so they make no file and leave the
+// project clean.
+TEST_F(AppDelegateTest, AThumbnailMadeWhenAProjectReopensIsNamedInTheSavedProject) {
+    const QString folder = otherProject("Thumbnails", 1);
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(folder + "/Contents/s0.jpg", "JPG"));
+    const auto thumbnails = [&] { return QDir(folder + "/Contents").entryList({"thumb_*"}, QDir::Files); };
+    for (int reopen = 0; reopen < 4; ++reopen) {
+        SCOPED_TRACE(reopen);
+        launch();
+        delegate->openProject(folder);
+        ASSERT_TRUE(spinUntil(
+            [&] { return delegate->pendingWorkCount() == 0 && !mainWindow.isTimelineRefreshRunning(); }));
+        ASSERT_EQ(openFolder(), folder);
+        const auto project = SlideshowProject::currentMainProject();
+        EXPECT_EQ(project->bIsDirty(), reopen == 0) << "dirty only when a thumbnail was named";
+        ASSERT_EQ(thumbnails().size(), 1);
+        EXPECT_EQ(QFileInfo(project->slideItemAtIndex(0)->strThumbFileName()).fileName(), thumbnails()[0]);
+        quit();
+    }
+}
+
 TEST_F(AppDelegateTest, DocumentsOpenedDuringLaunchWaitForItAndOnlyTheFirstOpens) {
     const QString wanted = otherProject("Wanted", 2);
     const QString ignored = otherProject("Ignored");

@@ -303,8 +303,11 @@ void SlideListController::refreshUIForOpenProject() {
             std::move(cells), open->strMacProjectBundleContentsPath(),
             [this](const SlideItemRef& slide, const QString& madeName) {
                 const auto now = project();
-                if (!madeName.isEmpty() && now && now->containsSlideItem(slide.get()))
+                // Saved with the project, or every reopen would make the slide another thumbnail file.
+                if (!madeName.isEmpty() && now && now->containsSlideItem(slide.get())) {
                     slide->setStrThumbFileName(madeName);
+                    now->setBIsDirty(true);
+                }
                 if (ui.scrollContentView)
                     ui.scrollContentView->update();
             });
