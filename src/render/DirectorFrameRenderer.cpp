@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "render/RGBConverterObject.h"
 #include "render/RenderGlobals.h"
@@ -58,7 +59,7 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
     converter->setCancelled(play.cancelled);
     if (pipeOpenTimeout)
         converter->setPipeOpenTimeout(*pipeOpenTimeout);
-    if (!converter->switchOffScreenFBO())
+    if (!switchOffScreenFBO())
         return fail(converter->errorString(), error);
     // Export mode first, so that the preview draws nothing once the play has started.
     director->setRgbConverterObject(converter);
@@ -74,7 +75,7 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
 bool DirectorFrameRenderer::renderFrame() {
     // Frames the player draws straight to the target take the output's proportions.
     gRenderAspectRatio = float(size.width()) / float(size.height());
-    const bool drawn = converter->switchOffScreenFBO() && director->playOneFrame();
+    const bool drawn = switchOffScreenFBO() && director->playOneFrame();
     if (const QString missing = director->missingSlideFile(); !missing.isEmpty()) {
         failure = tr_("The file \"%1\" of a slide went missing during the export.")
                       .arg(QFileInfo(missing).fileName());
@@ -83,7 +84,13 @@ bool DirectorFrameRenderer::renderFrame() {
     return drawn;
 }
 
+bool DirectorFrameRenderer::switchOffScreenFBO() {
+    const platform::gl::DriverLock driver;
+    return converter->switchOffScreenFBO();
+}
+
 bool DirectorFrameRenderer::writeFrame(QString* error) {
+    const platform::gl::DriverLock driver;
     if (converter->convertFIFO())
         return true;
     if (error)
@@ -96,6 +103,7 @@ qint64 DirectorFrameRenderer::frameBytes() const {
 }
 
 bool DirectorFrameRenderer::readFrame(unsigned char* buffer, qint64 bufferSize, QString* error) {
+    const platform::gl::DriverLock driver;
     if (converter && converter->convert(buffer, bufferSize))
         return true;
     if (error)
@@ -104,6 +112,7 @@ bool DirectorFrameRenderer::readFrame(unsigned char* buffer, qint64 bufferSize, 
 }
 
 bool DirectorFrameRenderer::finishWriting(QString* error) {
+    const platform::gl::DriverLock driver;
     if (!rgbConverter || rgbConverter->flushFIFO())
         return true;
     if (error)
@@ -117,6 +126,7 @@ void DirectorFrameRenderer::end() {
         director->setCancelCheck({});
         director->setRgbConverterObject(nullptr);
         rgbConverter = nullptr;
+        const platform::gl::DriverLock driver;
         converter.reset(); // closes the pipe: the reader sees the end of the stream
     }
     scope.reset();

@@ -45,6 +45,9 @@ public:
 
 private:
     bool fail(const QString& message, QString* error);
+    // Binds the converter's target for the next frame. The player takes the driver lock itself, after its
+    // own.
+    bool switchOffScreenFBO();
 
     std::shared_ptr<SlideshowDirector> director;
     std::shared_ptr<platform::gl::Context> context;

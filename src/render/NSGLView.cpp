@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/image/ImageAdditions.h"
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
@@ -22,6 +23,7 @@ NSGLView::~NSGLView() {
     link.reset();
     if (context) {
         const platform::gl::Context::Scope scope(*context);
+        const platform::gl::DriverLock driver;
         target.reset();
         renderObject.reset();
     }
@@ -42,6 +44,7 @@ void NSGLView::initGL(float backingScaleFactor) {
     context = platform::gl::Context::create();
     {
         const platform::gl::Context::Scope scope(*context);
+        const platform::gl::DriverLock driver;
         renderObject = std::make_unique<OpenGLRenderObject>(0);
         renderObject->setMainContext(context);
         renderObject->setMainObj(controller);
@@ -59,6 +62,7 @@ void NSGLView::reshape(const QSize& pixels) {
     if (!context || pixels.width() < 1 || pixels.height() < 1)
         return;
     const platform::gl::Context::Scope scope(*context);
+    const platform::gl::DriverLock driver;
     if (!target || target->width() != pixels.width() || target->height() != pixels.height()) {
         target = std::make_unique<platform::gl::FrameBuffer>(pixels.width(), pixels.height());
         target->bind();
@@ -95,6 +99,7 @@ void NSGLView::drawStill(const std::function<void(const SharedShaderPrograms&)>&
     if (!context || !renderObject || !renderObject->shaders())
         return;
     const platform::gl::Context::Scope scope(*context);
+    const platform::gl::DriverLock driver;
     if (!target)
         return;
     bindDrawable();

@@ -1,6 +1,7 @@
 #include "render/OffscreenRenderer.h"
 
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "render/CompositionRegistry.h"
 
@@ -76,6 +77,7 @@ std::unique_ptr<OffscreenRenderer> OffscreenRenderer::create(const QString& comp
         const CallerState caller = CallerState::save();
         {
             const platform::gl::Context::Scope scope(*renderer->_pixelBufferContext);
+            const platform::gl::DriverLock driver;
             QString why;
             renderer->loaded = CompositionRegistry::load(compositionPath, &why);
             if (!renderer->loaded)
@@ -99,6 +101,7 @@ std::unique_ptr<OffscreenRenderer> OffscreenRenderer::create(const QString& comp
 
 OffscreenRenderer::~OffscreenRenderer() {
     const platform::gl::Context::Scope scope(*_pixelBufferContext);
+    const platform::gl::DriverLock driver;
     loaded.reset();
     frameBuffer.reset();
     handedIn.reset();
@@ -111,6 +114,7 @@ bool OffscreenRenderer::setTomFrameBuffer(std::unique_ptr<FrameBufferObject> buf
     bool drawsThere = false;
     {
         const platform::gl::Context::Scope scope(*_pixelBufferContext);
+        const platform::gl::DriverLock driver;
         if (!buffer) {
             drawsThere = frameBuffer->setTexture(0);
         } else {
@@ -136,6 +140,7 @@ bool OffscreenRenderer::_updateTextureOnTargetContext() {
 void OffscreenRenderer::stop() {
     bStopped = true;
     const platform::gl::Context::Scope scope(*_pixelBufferContext);
+    const platform::gl::DriverLock driver;
     loaded.reset();
 }
 
@@ -148,6 +153,7 @@ bool OffscreenRenderer::updateTextureForTime(double seconds) {
     bool rendered = false;
     {
         const platform::gl::Context::Scope scope(*_pixelBufferContext);
+        const platform::gl::DriverLock driver;
         frameBuffer->switchToFBO();
         rendered = loaded->renderAtTime(seconds);
         // Finished before another context of the share group samples the texture.

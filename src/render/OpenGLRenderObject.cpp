@@ -1,6 +1,7 @@
 #include "render/OpenGLRenderObject.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "render/PreviewController.h"
 #include "render/QuadDrawing.h"
@@ -76,18 +77,25 @@ bool OpenGLRenderObject::render() {
     if (!controller || !controller->m_bPlaying() || player->directorStatus() == 0 || !context)
         return false;
     const platform::gl::Context::Scope scope(*context);
-    if (drawable)
-        drawable->bindDrawable();
-    else
-        glBindFramebuffer(GL_FRAMEBUFFER, defaultFBOName);
-    // The picture is the 16:9 viewport, so slides are placed by its shape, not the whole view's.
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glViewport(viewportX, viewportY, viewportWidth, viewportHeight);
+    {
+        // Not held across the frame: the player takes it after its own lock, which other threads hold
+        // while they load.
+        const platform::gl::DriverLock driver;
+        if (drawable)
+            drawable->bindDrawable();
+        else
+            glBindFramebuffer(GL_FRAMEBUFFER, defaultFBOName);
+        // The picture is the 16:9 viewport, so slides are placed by its shape, not the whole view's.
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glViewport(viewportX, viewportY, viewportWidth, viewportHeight);
+    }
     gRenderAspectRatio = float(viewportWidth) / float(viewportHeight);
     player->playOneFrame();
-    if (drawable)
+    if (drawable) {
+        const platform::gl::DriverLock driver;
         drawable->flushBuffer();
+    }
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "render/QuadDrawing.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -14,6 +15,8 @@ constexpr float kFlipPositions[12] = {-1, 1, 0, -1, -1, 0, 1, -1, 0, 1, 1, 0};
 constexpr float kFlipTexCoords[8] = {0, 0, 0, 1, 1, 1, 1, 0};
 // Targets drawn into in turn: one being drawn, one being rasterised, one being read.
 constexpr std::size_t kTargets = 3;
+// How long one wait for a drawn frame lasts before the cancel test is asked again.
+constexpr GLuint64 kFencePollNanoseconds = 50'000'000;
 
 QByteArray toYuv420p(const unsigned char* pixels, int width, int height, int bytesPerPixel) {
     if (!pixels || width <= 0 || height <= 0)
@@ -64,9 +67,15 @@ bool RGBConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffSc
     return made;
 }
 
+RGBConverterObject::~RGBConverterObject() {
+    releaseOpenGLVar();
+}
+
 void RGBConverterObject::releaseOpenGLVar() {
-    readBack.reset();
-    inFlight.clear();
+    // What the pump was told is written is written.
+    if (queue && contextUsable())
+        readEveryInFlight();
+    dropInFlight();
     queue.reset(); // before the pipe closes: the frames not yet written are dropped
     shader.reset();
     fboRGB.reset();
@@ -136,13 +145,9 @@ bool RGBConverterObject::convertFIFO() {
         return fail(writer.errorString());
     if (!queue)
         queue = std::make_unique<FramePipeQueue>(writer, cancelTest);
-    // A target without a colour texture (a renderbuffer) has nothing another context can read.
-    if (directReadWorks && !readBackFails && fboOffScreen()->texture() != 0)
+    if (directReadWorks)
         return readBackBehind();
-    // The frames read behind go first, and the read-back thread stays out of the queue meanwhile.
-    if (readBack && !readBack->flush())
-        return fail(readBack->errorString());
-    return convertNow();
+    return readEveryInFlight() && convertNow();
 }
 
 bool RGBConverterObject::convertNow() {
@@ -163,48 +168,98 @@ bool RGBConverterObject::convertNow() {
 }
 
 bool RGBConverterObject::readBackBehind() {
-    if (!readBack) {
-        platform::gl::Context* drawing = context() ? context().get() : platform::gl::Context::current();
-        try {
-            if (drawing)
-                readBack = std::make_unique<FrameReadBack>(*drawing, *queue, cancelTest);
-        } catch (const platform::gl::GlError&) {
-        }
-        if (!readBack) {
-            readBackFails = true; // no second context: every frame is read on this thread
-            return convertNow();
-        }
-    }
-    const std::uint64_t number = readBack->submit(fboOffScreen()->texture(), nWidth(), nHeight());
-    if (number == 0)
-        return fail(readBack->errorString());
+    const GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (!fence)
+        return fail(QStringLiteral("A drawn frame could not be fenced for its read-back"));
+    glFlush(); // on its way to the rasteriser while the next frame is drawn
     const auto otherSize = [this](const InFlight& drawn) {
         return drawn.target->texWidth() != nWidth() || drawn.target->texHeight() != nHeight();
     };
+    std::unique_ptr<FrameBufferObject> next;
     if (std::any_of(inFlight.begin(), inFlight.end(), otherSize)) {
         // Targets of the size before a change are read, then dropped.
-        if (!readBack->flush())
-            return fail(readBack->errorString());
-        inFlight.clear();
-    }
-    std::unique_ptr<FrameBufferObject> next;
-    if (inFlight.size() + 1 >= kTargets) {
-        if (!readBack->readUpTo(inFlight.front().number))
-            return fail(readBack->errorString());
-        next = std::move(inFlight.front().target);
-        inFlight.pop_front();
-    } else {
-        next = makeOffScreenTarget();
-        if (!next)
+        if (!readEveryInFlight()) {
+            glDeleteSync(fence);
             return false;
+        }
+        inFlight.clear();
+    } else if (inFlight.size() + 1 >= kTargets) {
+        next = readOldestInFlight();
+        if (!next) {
+            glDeleteSync(fence);
+            return false;
+        }
     }
-    inFlight.push_back({exchangeFboOffScreen(std::move(next)), number});
+    if (!next)
+        next = makeOffScreenTarget();
+    if (!next) {
+        glDeleteSync(fence);
+        return false;
+    }
+    inFlight.push_back({exchangeFboOffScreen(std::move(next)), fence});
     return true;
 }
 
+std::unique_ptr<FrameBufferObject> RGBConverterObject::readOldestInFlight() {
+    InFlight oldest = std::move(inFlight.front());
+    inFlight.pop_front();
+    for (;;) {
+        const GLenum waited = glClientWaitSync(oldest.fence, 0, kFencePollNanoseconds);
+        if (waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED)
+            break;
+        if (waited != GL_TIMEOUT_EXPIRED) {
+            glDeleteSync(oldest.fence);
+            fail(QStringLiteral("The wait for a drawn frame failed"));
+            return nullptr;
+        }
+        if (cancelTest && cancelTest()) {
+            glDeleteSync(oldest.fence);
+            fail(QStringLiteral("The export was cancelled while a frame was being drawn"));
+            return nullptr;
+        }
+    }
+    glDeleteSync(oldest.fence);
+    FrameBufferObject& target = *oldest.target;
+    const std::size_t rowBytes = std::size_t(target.texWidth()) * 4;
+    unsigned char* into = queue->acquire(rowBytes * std::size_t(target.texHeight()));
+    if (!into) {
+        fail(queue->errorString());
+        return nullptr;
+    }
+    platform::gl::drainErrors();
+    GLint reading = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &reading);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebufferName());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, target.texWidth(), target.texHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, into);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(reading));
+    if (glGetError() != GL_NO_ERROR) {
+        fail(QStringLiteral("A drawn frame could not be read back"));
+        return nullptr;
+    }
+    queue->submit(target.texHeight(), rowBytes, true);
+    return std::move(oldest.target);
+}
+
+bool RGBConverterObject::readEveryInFlight() {
+    while (!inFlight.empty())
+        if (!readOldestInFlight())
+            return false;
+    return true;
+}
+
+void RGBConverterObject::dropInFlight() {
+    // Sync objects have no share-group queue: without a context of the group here they go with it.
+    const bool current = contextUsable();
+    for (const InFlight& drawn : inFlight)
+        if (current && drawn.fence)
+            glDeleteSync(drawn.fence);
+    inFlight.clear();
+}
+
 bool RGBConverterObject::flushFIFO() {
-    if (readBack && !readBack->flush())
-        return fail(readBack->errorString());
+    if (!readEveryInFlight())
+        return false;
     if (!queue || queue->flush())
         return true;
     return fail(queue->errorString());

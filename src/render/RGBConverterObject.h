@@ -1,13 +1,12 @@
 #pragma once
 
+#include "platform/gl/GlApi.h"
 #include "render/FrameConverterObject.h"
 #include "render/FramePipeQueue.h"
-#include "render/FrameReadBack.h"
 #include "render/ShaderProgramObject.h"
 
 #include <QByteArray>
 
-#include <cstdint>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -18,15 +17,20 @@
 // frame is drawn (FramePipeQueue). Where the target cannot be read that way, it is copied upside down into
 // a second frame buffer through "Shader_simple", which also swaps red and blue, and read from there.
 //
-// Once the first frame has been read as it is, the later ones are read on a thread of their own
-// (FrameReadBack) while the player draws into the next of a few targets in turn, so that drawing a frame
-// overlaps rasterising and reading the ones before.
+// Once the first frame has been read as it is, the player draws into a few targets in turn and each frame
+// is read two frames behind, once its fence has passed, so that the rasteriser works on a frame while the
+// next is drawn. The read stays on the drawing context: a software rasteriser walks every context's
+// drawing state when another context maps a texture, unguarded, and reading on a context of its own
+// crashed once in hundreds of thousands of frames.
 class RGBConverterObject : public FrameConverterObject {
 public:
     using FrameConverterObject::FrameConverterObject;
+    // Writes the frames still in flight, as releaseOpenGLVar() does.
+    ~RGBConverterObject() override;
 
     bool InitShaders() override;
     bool InitBuffersWithWidth(int width, int height, bool needCreateOffScreenFBO) override;
+    // Reads the frames still in flight into the pipe first (unless cancelled, failed or on another context).
     void releaseOpenGLVar() override;
     // Reads the frame into `buffer`, which must hold nYUVBUffSize() bytes.
     bool convert(unsigned char* buffer, qint64 size) override;
@@ -51,19 +55,20 @@ private:
     bool readTargetAsItIs(unsigned char* into);
     bool readBackBehind();
     bool convertNow();
+    // Reads the oldest drawn target once its fence has passed and hands it back for drawing again.
+    std::unique_ptr<FrameBufferObject> readOldestInFlight();
+    bool readEveryInFlight();
+    void dropInFlight();
 
     struct InFlight {
         std::unique_ptr<FrameBufferObject> target;
-        std::uint64_t number = 0; // its number at the read-back
+        GLsync fence = nullptr; // passed once the frame is rasterised
     };
 
     std::unique_ptr<ShaderProgramObject> shader;
     std::unique_ptr<FrameBufferObject> fboRGB;
     std::unique_ptr<FramePipeQueue> queue;
-    std::deque<InFlight> inFlight; // drawn targets the read-back may still be reading, oldest first
-    // Declared after the queue it fills and the targets it reads, so that it goes first.
-    std::unique_ptr<FrameReadBack> readBack;
+    std::deque<InFlight> inFlight; // drawn targets not read yet, oldest first
     bool directReadFails = false;
     bool directReadWorks = false;
-    bool readBackFails = false;
 };

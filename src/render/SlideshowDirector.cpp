@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/CancellableWait.h"
 #include "platform/foundation/Clock.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderGlobals.h"
@@ -216,6 +217,7 @@ void SlideshowDirector::stopPreloader() {
     }
     cacheChanged.notify_all();
     const std::lock_guard lock(preloaderMutex);
+    const platform::gl::DriverLock::Released forTheLoader;
     if (preloader.joinable())
         preloader.join();
 }
@@ -327,6 +329,7 @@ void SlideshowDirector::setAsTextLayer() {
 // ---- the preloader and the slide cache
 
 void SlideshowDirector::waitForCache(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
+    const platform::gl::DriverLock::Released forTheLoader;
     if (platform::waitUnlessCancelled(
             lock, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, done))
         return;
@@ -450,6 +453,7 @@ void SlideshowDirector::dropCacheThroughEndMarker() {
 
 bool SlideshowDirector::playOneFrame() {
     const std::lock_guard lock(mutex);
+    const platform::gl::DriverLock driver;
     const auto project = SlideshowProject::currentMainProject();
     if (!project) {
         status = 0;

@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowThemeManager.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/image/ImageFilters.h"
 #include "render/QuadDrawing.h"
 #include "render/SharedShaderPrograms.h"
@@ -147,6 +148,7 @@ void StageBackground::stop() {
 
 void StageBackground::stopLoader() {
     stop();
+    const platform::gl::DriverLock::Released forTheLoader;
     if (loader.joinable())
         loader.join();
 }
@@ -194,6 +196,7 @@ void StageBackground::waitForbackgroundCacheLoaded() {
         return;
     std::unique_lock lock(textCacheLock);
     const std::size_t wanted = std::min<std::size_t>(2, slideshowArray.size());
+    const platform::gl::DriverLock::Released forTheLoader;
     cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.size() >= wanted; });
 }
 
@@ -288,6 +291,7 @@ std::optional<StageBackground::CacheEntry> StageBackground::backdropOf(std::size
         wantedIndex = index;
         cacheChanged.notify_all();
     }
+    const platform::gl::DriverLock::Released forTheLoader;
     cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.contains(index); });
     const auto found = textCacheArray.find(index);
     if (bStopped || found == textCacheArray.end())

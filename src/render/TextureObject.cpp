@@ -1,5 +1,6 @@
 #include "render/TextureObject.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "platform/image/ImageAdditions.h"
 
@@ -144,6 +145,7 @@ bool TextureObject::upload(const QImage& picture) {
     const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).mirrored(false, true);
     setSize(pixels.width(), pixels.height());
     opaque = everyPixelOpaque(pixels);
+    const platform::gl::DriverLock driver; // a loader's upload while the player draws
     texture = ObjectName::genTexture();
     glBindTexture(GL_TEXTURE_2D, texture.get());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -193,6 +195,7 @@ bool TextureObject::LoadImage_mask(const QImage& source) {
     height = std::int16_t(image.height());
     ratio = float(image.width()) / float(image.height());
     opaque = false;
+    const platform::gl::DriverLock driver;
     ObjectName made = ObjectName::genTexture();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, made.get());

@@ -1,5 +1,7 @@
 #include "render/VideoSlideFrameSource.h"
 
+#include "platform/gl/DriverLock.h"
+
 #include <new>
 #include <vector>
 
@@ -61,6 +63,7 @@ void VideoSlideFrameSource::uploadVideoFrame(const QImage& given) {
                       given.format() == QImage::Format_ARGB32_Premultiplied;
     const QImage frame = bgra ? given : given.convertToFormat(QImage::Format_ARGB32);
     const std::lock_guard lock(mutex);
+    const platform::gl::DriverLock driver;
     const QSize size = frame.size();
     if (!m_textureHandle || size != textureSize) {
         m_textureHandle = createVideoTextuerUsingWidth(size.width(), size.height());
