@@ -168,57 +168,46 @@ bool RGBConverterObject::convertNow() {
 }
 
 bool RGBConverterObject::readBackBehind() {
-    const GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
-    if (!fence)
-        return fail(QStringLiteral("A drawn frame could not be fenced for its read-back"));
-    glFlush(); // on its way to the rasteriser while the next frame is drawn
+    glFlush(); // the drawn frame on its way to the rasteriser while an older one is read
     const auto otherSize = [this](const InFlight& drawn) {
         return drawn.target->texWidth() != nWidth() || drawn.target->texHeight() != nHeight();
     };
     std::unique_ptr<FrameBufferObject> next;
     if (std::any_of(inFlight.begin(), inFlight.end(), otherSize)) {
         // Targets of the size before a change are read, then dropped.
-        if (!readEveryInFlight()) {
-            glDeleteSync(fence);
+        if (!readEveryInFlight())
             return false;
-        }
-        inFlight.clear();
-    } else if (inFlight.size() + 1 >= kTargets) {
-        next = readOldestInFlight();
-        if (!next) {
-            glDeleteSync(fence);
-            return false;
-        }
-    }
-    if (!next)
-        next = makeOffScreenTarget();
-    if (!next) {
-        glDeleteSync(fence);
+    } else if (inFlight.size() + 1 >= kTargets && !(next = readOldestInFlight())) {
         return false;
     }
+    if (!next && !(next = makeOffScreenTarget()))
+        return false;
+    const GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    if (!fence)
+        return fail(QStringLiteral("A drawn frame could not be fenced for its read-back"));
     inFlight.push_back({exchangeFboOffScreen(std::move(next)), fence});
     return true;
+}
+
+bool RGBConverterObject::waitUntilDrawn(GLsync fence) {
+    for (;;) {
+        const GLenum waited = glClientWaitSync(fence, 0, kFencePollNanoseconds);
+        if (waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED)
+            return true;
+        if (waited != GL_TIMEOUT_EXPIRED)
+            return fail(QStringLiteral("The wait for a drawn frame failed"));
+        if (cancelTest && cancelTest())
+            return fail(QStringLiteral("The export was cancelled while a frame was being drawn"));
+    }
 }
 
 std::unique_ptr<FrameBufferObject> RGBConverterObject::readOldestInFlight() {
     InFlight oldest = std::move(inFlight.front());
     inFlight.pop_front();
-    for (;;) {
-        const GLenum waited = glClientWaitSync(oldest.fence, 0, kFencePollNanoseconds);
-        if (waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED)
-            break;
-        if (waited != GL_TIMEOUT_EXPIRED) {
-            glDeleteSync(oldest.fence);
-            fail(QStringLiteral("The wait for a drawn frame failed"));
-            return nullptr;
-        }
-        if (cancelTest && cancelTest()) {
-            glDeleteSync(oldest.fence);
-            fail(QStringLiteral("The export was cancelled while a frame was being drawn"));
-            return nullptr;
-        }
-    }
+    const bool drawn = waitUntilDrawn(oldest.fence);
     glDeleteSync(oldest.fence);
+    if (!drawn)
+        return nullptr;
     FrameBufferObject& target = *oldest.target;
     const std::size_t rowBytes = std::size_t(target.texWidth()) * 4;
     unsigned char* into = queue->acquire(rowBytes * std::size_t(target.texHeight()));
@@ -250,9 +239,8 @@ bool RGBConverterObject::readEveryInFlight() {
 
 void RGBConverterObject::dropInFlight() {
     // Sync objects have no share-group queue: without a context of the group here they go with it.
-    const bool current = contextUsable();
-    for (const InFlight& drawn : inFlight)
-        if (current && drawn.fence)
+    if (contextUsable())
+        for (const InFlight& drawn : inFlight)
             glDeleteSync(drawn.fence);
     inFlight.clear();
 }

@@ -55,6 +55,8 @@ private:
     bool readTargetAsItIs(unsigned char* into);
     bool readBackBehind();
     bool convertNow();
+    // Waits for a drawn frame's fence, asking the cancel test between waits; false, with the reason, else.
+    bool waitUntilDrawn(GLsync fence);
     // Reads the oldest drawn target once its fence has passed and hands it back for drawing again.
     std::unique_ptr<FrameBufferObject> readOldestInFlight();
     bool readEveryInFlight();

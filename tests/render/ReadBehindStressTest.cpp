@@ -1,18 +1,17 @@
-#include "PlayerTestSupport.h"
+#include "RenderTestSupport.h"
 
 #include "platform/foundation/NamedPipe.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/RGBConverterObject.h"
-#include "render/SlideshowFramePump.h"
 #include "render/TextureObject.h"
-#include "render/transitions/TransitionManager.h"
 #include "support/TempDir.h"
 
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -187,46 +186,4 @@ TEST_F(ReadBehindStressTest, EveryFrameArrivesWholeWhileOtherContextsMakeAndDrop
     EXPECT_EQ(drain.frames, frameCount);
     EXPECT_EQ(drain.wrong, 0) << "frames read from another target than their own";
     EXPECT_EQ(contextsWhileReading, contextsAtStart) << "the read-back reads on the drawing context";
-}
-
-class ShowReadBehindStressTest : public PlayerTest {};
-
-TEST_F(ShowReadBehindStressTest, AShowOfManyShortSlidesGoesWholeThroughThePump) {
-    constexpr int slideCount = 120, width = 160, height = 90;
-    project->setBPlayLoop(false);
-    const QColor colours[] = {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta};
-    for (int i = 0; i < 12; ++i)
-        photo(QString("p%1.png").arg(i), rendertest::solid(100 + 90 * i, 80 + 60 * i, colours[i % 6]));
-    const char* categories[] = {"Blend", "3D", "Mask"};
-    std::vector<SlideItemRef> slides;
-    for (int i = 0; i < slideCount; ++i) {
-        auto slide = std::make_shared<SlideItem>();
-        slide->setFileName(QString("p%1.png").arg(i % 12));
-        slide->customSetDurations(0.1f, 0.1f);
-        slide->setZoomStart(1.0);
-        slide->setZoomEnd(1.3);
-        slide->setTransitionInfo(TransitionManager::transitionInfo(categories[i % 3], i % 3));
-        slides.push_back(slide);
-    }
-    useSlides(slides);
-    setBackdrop(0);
-    TempDir pipeFolder;
-    platform::NamedPipe pipe;
-    ASSERT_TRUE(pipe.create(pipeFolder.file("v_fifo")));
-    SlideshowFramePump::Options options;
-    options.width = width;
-    options.height = height;
-    options.pipePath = pipe.path();
-    std::atomic<qint64> bytes{0};
-    std::thread reader([&] {
-        platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
-        char buffer[65536];
-        for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
-            bytes += got;
-    });
-    const auto result = SlideshowFramePump::run(*director, project->slideshowArray(), options);
-    reader.join();
-    ASSERT_TRUE(result.ok) << result.error.toStdString();
-    EXPECT_EQ(result.framesWritten, result.totalFrames);
-    EXPECT_EQ(bytes.load(), qint64(result.totalFrames) * width * height * 4);
 }
