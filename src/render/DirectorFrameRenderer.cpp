@@ -2,7 +2,6 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StringTable.h"
-#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "render/RGBConverterObject.h"
 #include "render/RenderGlobals.h"
@@ -85,12 +84,11 @@ bool DirectorFrameRenderer::renderFrame() {
 }
 
 bool DirectorFrameRenderer::switchOffScreenFBO() {
-    const platform::gl::DriverLock driver;
     return converter->switchOffScreenFBO();
 }
 
+// The converter takes the driver lock for its own GL calls: it waits for the encoder between them.
 bool DirectorFrameRenderer::writeFrame(QString* error) {
-    const platform::gl::DriverLock driver;
     if (converter->convertFIFO())
         return true;
     if (error)
@@ -103,7 +101,6 @@ qint64 DirectorFrameRenderer::frameBytes() const {
 }
 
 bool DirectorFrameRenderer::readFrame(unsigned char* buffer, qint64 bufferSize, QString* error) {
-    const platform::gl::DriverLock driver;
     if (converter && converter->convert(buffer, bufferSize))
         return true;
     if (error)
@@ -112,7 +109,6 @@ bool DirectorFrameRenderer::readFrame(unsigned char* buffer, qint64 bufferSize, 
 }
 
 bool DirectorFrameRenderer::finishWriting(QString* error) {
-    const platform::gl::DriverLock driver;
     if (!rgbConverter || rgbConverter->flushFIFO())
         return true;
     if (error)
@@ -126,7 +122,6 @@ void DirectorFrameRenderer::end() {
         director->setCancelCheck({});
         director->setRgbConverterObject(nullptr);
         rgbConverter = nullptr;
-        const platform::gl::DriverLock driver;
         converter.reset(); // closes the pipe: the reader sees the end of the stream
     }
     scope.reset();

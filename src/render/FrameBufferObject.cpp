@@ -1,9 +1,11 @@
 #include "render/FrameBufferObject.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 
 bool FrameBufferObject::initFBOWithWidth(unsigned w, unsigned h) {
+    const platform::gl::DriverLock driver;
     GLint limit = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
     maxSize = limit;

@@ -1,6 +1,7 @@
 #include "render/FrameConverterObject.h"
 
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "render/RenderGlobals.h"
 
 FrameConverterObject::FrameConverterObject() : FrameConverterObject(16, 16) {}
@@ -33,6 +34,7 @@ bool FrameConverterObject::contextUsable() const {
 bool FrameConverterObject::switchOffScreenFBO() {
     if (!contextUsable())
         return fail(QStringLiteral("The converter's GL context is not current on this thread"));
+    const platform::gl::DriverLock driver;
     if (!createFramebuffer())
         return false;
     if (!offScreen->switchToFBO())
@@ -84,6 +86,7 @@ bool FrameConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOff
 }
 
 std::unique_ptr<FrameBufferObject> FrameConverterObject::makeOffScreenTarget() {
+    const platform::gl::DriverLock driver;
     auto made = std::make_unique<FrameBufferObject>();
     if (width > 0 && height > 0 && made->initFBOWithWidth(unsigned(width), unsigned(height)))
         return made;

@@ -1,6 +1,7 @@
 #include "render/FramePipeQueue.h"
 
 #include "platform/foundation/CancellableWait.h"
+#include "platform/gl/DriverLock.h"
 
 #include <chrono>
 
@@ -27,6 +28,7 @@ FramePipeQueue::FramePipeQueue(FramePipeWriter& pipeWriter, std::function<bool()
 }
 
 FramePipeQueue::~FramePipeQueue() {
+    platform::gl::DriverLock::checkFreeToWait("the frame pipe's writer");
     {
         // What the pump was told is written is written, as if the writes had been made on its own
         // thread, unless the export is cancelled or the pipe failed.
@@ -49,6 +51,7 @@ bool FramePipeQueue::waitUnlessCancelled(std::unique_lock<std::mutex>& lock,
 }
 
 unsigned char* FramePipeQueue::acquire(std::size_t bytes) {
+    platform::gl::DriverLock::checkFreeToWait("a free frame buffer of the pipe");
     std::unique_lock lock(mutex);
     if (!waitUnlessCancelled(lock, [this] { return failed || !free.empty(); }) || failed)
         return nullptr;
@@ -73,6 +76,7 @@ void FramePipeQueue::submit(int rows, std::size_t rowBytes, bool bottomUp) {
 }
 
 bool FramePipeQueue::flush() {
+    platform::gl::DriverLock::checkFreeToWait("the frame pipe's writer");
     std::unique_lock lock(mutex);
     return waitUnlessCancelled(lock, [this] { return failed || queued.empty(); }) && !failed;
 }

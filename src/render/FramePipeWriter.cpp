@@ -1,4 +1,5 @@
 #include "render/FramePipeWriter.h"
+#include "platform/gl/DriverLock.h"
 
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/NamedPipe.h"
@@ -31,6 +32,7 @@ bool FramePipeWriter::fail(const QString& message, int errnoValue) {
 bool FramePipeWriter::open() {
     if (fd)
         return true;
+    platform::gl::DriverLock::checkFreeToWait("the frame pipe's reader");
     error.clear();
     code = 0;
     const double deadline = openTimeout > 0.0 ? now() + openTimeout : 0.0;
@@ -68,11 +70,13 @@ bool FramePipeWriter::waitForRoom(double deadline) {
 }
 
 bool FramePipeWriter::writeFrame(const void* data, std::size_t length) {
+    platform::gl::DriverLock::checkFreeToWait("room in the frame pipe");
     std::vector<iovec> pieces{{const_cast<void*>(data), length}};
     return writeVectors(pieces);
 }
 
 bool FramePipeWriter::writeFrameBottomUp(const void* data, int rows, std::size_t rowBytes) {
+    platform::gl::DriverLock::checkFreeToWait("room in the frame pipe");
     std::vector<iovec> pieces(std::size_t(std::max(rows, 0)));
     auto* bytes = static_cast<unsigned char*>(const_cast<void*>(data));
     for (int row = 0; row < rows; ++row)

@@ -44,12 +44,14 @@ void NSGLView::initGL(float backingScaleFactor) {
     context = platform::gl::Context::create();
     {
         const platform::gl::Context::Scope scope(*context);
-        const platform::gl::DriverLock driver;
-        renderObject = std::make_unique<OpenGLRenderObject>(0);
+        {
+            const platform::gl::DriverLock driver;
+            renderObject = std::make_unique<OpenGLRenderObject>(0);
+        }
         renderObject->setMainContext(context);
         renderObject->setMainObj(controller);
         renderObject->setDrawable(this);
-        renderObject->createTestProject();
+        renderObject->createTestProject(); // the player takes its own lock before the driver lock
     }
     if (controller) {
         controller->setDirector(renderObject->director());

@@ -74,10 +74,12 @@ std::unique_ptr<OffscreenRenderer> OffscreenRenderer::create(const QString& comp
     }
     auto renderer = std::make_unique<OffscreenRenderer>(Private(), std::move(context), std::move(own));
     {
+        // The driver lock before the renderer's context, here as in every call: the player takes that context
+        // inside its frame, under the driver lock.
+        const platform::gl::DriverLock driver;
         const CallerState caller = CallerState::save();
         {
             const platform::gl::Context::Scope scope(*renderer->_pixelBufferContext);
-            const platform::gl::DriverLock driver;
             QString why;
             renderer->loaded = CompositionRegistry::load(compositionPath, &why);
             if (!renderer->loaded)
@@ -100,8 +102,8 @@ std::unique_ptr<OffscreenRenderer> OffscreenRenderer::create(const QString& comp
 }
 
 OffscreenRenderer::~OffscreenRenderer() {
-    const platform::gl::Context::Scope scope(*_pixelBufferContext);
     const platform::gl::DriverLock driver;
+    const platform::gl::Context::Scope scope(*_pixelBufferContext);
     loaded.reset();
     frameBuffer.reset();
     handedIn.reset();
@@ -110,11 +112,11 @@ OffscreenRenderer::~OffscreenRenderer() {
 bool OffscreenRenderer::setTomFrameBuffer(std::unique_ptr<FrameBufferObject> buffer) {
     if (buffer && buffer->texture() == 0)
         return false;
+    const platform::gl::DriverLock driver;
     const CallerState caller = CallerState::save();
     bool drawsThere = false;
     {
         const platform::gl::Context::Scope scope(*_pixelBufferContext);
-        const platform::gl::DriverLock driver;
         if (!buffer) {
             drawsThere = frameBuffer->setTexture(0);
         } else {
@@ -134,13 +136,14 @@ bool OffscreenRenderer::setTomFrameBuffer(std::unique_ptr<FrameBufferObject> buf
 bool OffscreenRenderer::_updateTextureOnTargetContext() {
     if (!handedIn && platform::gl::Context::current() != _pixelBufferContext.get())
         return false;
+    const platform::gl::DriverLock driver;
     return auxFrameBuffer()->switchToFBO();
 }
 
 void OffscreenRenderer::stop() {
     bStopped = true;
-    const platform::gl::Context::Scope scope(*_pixelBufferContext);
     const platform::gl::DriverLock driver;
+    const platform::gl::Context::Scope scope(*_pixelBufferContext);
     loaded.reset();
 }
 
@@ -149,11 +152,11 @@ bool OffscreenRenderer::updateTextureForTime(double seconds) {
         return true;
     if (loaded->publishesInput(QStringLiteral("percentDone")))
         loaded->setValueForInputKey(QStringLiteral("percentDone"), partPlayed(seconds, slideSeconds));
+    const platform::gl::DriverLock driver;
     const CallerState caller = CallerState::save();
     bool rendered = false;
     {
         const platform::gl::Context::Scope scope(*_pixelBufferContext);
-        const platform::gl::DriverLock driver;
         frameBuffer->switchToFBO();
         rendered = loaded->renderAtTime(seconds);
         // Finished before another context of the share group samples the texture.

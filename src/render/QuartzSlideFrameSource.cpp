@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "render/SlideshowDirector.h"
 
 namespace {
@@ -37,7 +38,7 @@ std::shared_ptr<SlideFrameSource> QuartzSlideFrameSource::make(const std::shared
 }
 
 bool QuartzSlideFrameSource::LoadOneFrameToOpenGLTexture(quint64 frame) {
-    const std::lock_guard lock(mutex);
+    const platform::gl::DriverLock driver;
     if (item->isStopped() && !renderer->isStopped())
         renderer->stop();
     const unsigned long rate = SlideshowProject::ulFrameRate();
@@ -45,7 +46,7 @@ bool QuartzSlideFrameSource::LoadOneFrameToOpenGLTexture(quint64 frame) {
 }
 
 GLuint QuartzSlideFrameSource::texture() const {
-    const std::lock_guard lock(mutex);
+    const platform::gl::DriverLock driver;
     return renderer->auxFrameBuffer() ? renderer->auxFrameBuffer()->texture() : 0;
 }
 

@@ -5,7 +5,6 @@
 #include "render/SlideFrameSource.h"
 
 #include <memory>
-#include <mutex>
 
 // The picture of a composition slide: its composition rendered off screen, at the slide's size, at the time
 // of each frame the renderer draws.
@@ -28,6 +27,6 @@ public:
 
 private:
     std::shared_ptr<QuartzSlideItem> item;
-    mutable std::mutex mutex;
+    // Used under the driver lock, which lets one thread at a time into the renderer as into the driver.
     std::unique_ptr<OffscreenRenderer> renderer;
 };

@@ -1,11 +1,13 @@
 #include "render/RGBConverterObject.h"
 
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "render/QuadDrawing.h"
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -15,8 +17,9 @@ constexpr float kFlipPositions[12] = {-1, 1, 0, -1, -1, 0, 1, -1, 0, 1, 1, 0};
 constexpr float kFlipTexCoords[8] = {0, 0, 0, 1, 1, 1, 1, 0};
 // Targets drawn into in turn: one being drawn, one being rasterised, one being read.
 constexpr std::size_t kTargets = 3;
-// How long one wait for a drawn frame lasts before the cancel test is asked again.
-constexpr GLuint64 kFencePollNanoseconds = 50'000'000;
+// How long the read-back stays out of the driver between looks at a drawn frame's fence: the rasteriser
+// tells nobody when it is done, and the loaders may go in meanwhile.
+constexpr auto kFencePoll = std::chrono::microseconds(250);
 
 QByteArray toYuv420p(const unsigned char* pixels, int width, int height, int bytesPerPixel) {
     if (!pixels || width <= 0 || height <= 0)
@@ -45,6 +48,7 @@ QByteArray toYuv420p(const unsigned char* pixels, int width, int height, int byt
 bool RGBConverterObject::InitShaders() {
     if (!FrameConverterObject::InitShaders())
         return false;
+    const platform::gl::DriverLock driver;
     shader = std::make_unique<ShaderProgramObject>();
     shader->setAttriKey({QStringLiteral("position"), QStringLiteral("texcoord")});
     shader->setUniformKey({QStringLiteral("texture")});
@@ -56,6 +60,7 @@ bool RGBConverterObject::InitShaders() {
 }
 
 bool RGBConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffScreenFBO) {
+    const platform::gl::DriverLock driver;
     const bool made = FrameConverterObject::InitBuffersWithWidth(w, h, needCreateOffScreenFBO);
     fboRGB = std::make_unique<FrameBufferObject>();
     if (nWidth() <= 0 || nHeight() <= 0 ||
@@ -76,7 +81,8 @@ void RGBConverterObject::releaseOpenGLVar() {
     if (queue && contextUsable())
         readEveryInFlight();
     dropInFlight();
-    queue.reset(); // before the pipe closes: the frames not yet written are dropped
+    queue
+        .reset(); // before the pipe closes: the frames not yet written are dropped (a wait, outside the lock)
     shader.reset();
     fboRGB.reset();
     FrameConverterObject::releaseOpenGLVar();
@@ -87,6 +93,7 @@ bool RGBConverterObject::flippedCopy() {
         return fail(QStringLiteral("The converter's GL context is not current on this thread"));
     if (!shader || !fboRGB || !fboOffScreen())
         return fail(QStringLiteral("The read-back is not set up"));
+    const platform::gl::DriverLock driver;
     if (!fboRGB->switchToFBO())
         return fail(QStringLiteral("The read-back frame buffer is not complete"));
     glDisable(GL_BLEND);
@@ -100,6 +107,7 @@ bool RGBConverterObject::flippedCopy() {
 }
 
 void RGBConverterObject::readFrame(unsigned char* into) {
+    const platform::gl::DriverLock driver;
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, fboRGB->texWidth(), fboRGB->texHeight(), GL_RGBA, GL_UNSIGNED_BYTE, into);
 }
@@ -118,6 +126,7 @@ bool RGBConverterObject::convert_old(unsigned char* buffer, qint64 size) {
         return fail(QStringLiteral("The converter's GL context is not current on this thread"));
     if (!buffer || size < nYUVBUffSize())
         return fail(QStringLiteral("The buffer cannot hold a frame of %1 bytes").arg(nYUVBUffSize()));
+    const platform::gl::DriverLock driver;
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, nWidth(), nHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, buffer);
     return true;
@@ -126,6 +135,7 @@ bool RGBConverterObject::convert_old(unsigned char* buffer, qint64 size) {
 bool RGBConverterObject::readTargetAsItIs(unsigned char* into) {
     if (directReadFails)
         return false;
+    const platform::gl::DriverLock driver;
     platform::gl::drainErrors();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fboOffScreen()->framebufferName());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -168,7 +178,10 @@ bool RGBConverterObject::convertNow() {
 }
 
 bool RGBConverterObject::readBackBehind() {
-    glFlush(); // the drawn frame on its way to the rasteriser while an older one is read
+    {
+        const platform::gl::DriverLock driver;
+        glFlush(); // the drawn frame on its way to the rasteriser while an older one is read
+    }
     const auto otherSize = [this](const InFlight& drawn) {
         return drawn.target->texWidth() != nWidth() || drawn.target->texHeight() != nHeight();
     };
@@ -182,7 +195,11 @@ bool RGBConverterObject::readBackBehind() {
     }
     if (!next && !(next = makeOffScreenTarget()))
         return false;
-    const GLsync fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    GLsync fence = nullptr;
+    {
+        const platform::gl::DriverLock driver;
+        fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    }
     if (!fence)
         return fail(QStringLiteral("A drawn frame could not be fenced for its read-back"));
     inFlight.push_back({exchangeFboOffScreen(std::move(next)), fence});
@@ -190,14 +207,20 @@ bool RGBConverterObject::readBackBehind() {
 }
 
 bool RGBConverterObject::waitUntilDrawn(GLsync fence) {
+    platform::gl::DriverLock::checkFreeToWait("a drawn frame");
     for (;;) {
-        const GLenum waited = glClientWaitSync(fence, 0, kFencePollNanoseconds);
+        GLenum waited = GL_WAIT_FAILED;
+        {
+            const platform::gl::DriverLock driver;
+            waited = glClientWaitSync(fence, 0, 0);
+        }
         if (waited == GL_ALREADY_SIGNALED || waited == GL_CONDITION_SATISFIED)
             return true;
         if (waited != GL_TIMEOUT_EXPIRED)
             return fail(QStringLiteral("The wait for a drawn frame failed"));
         if (cancelTest && cancelTest())
             return fail(QStringLiteral("The export was cancelled while a frame was being drawn"));
+        std::this_thread::sleep_for(kFencePoll);
     }
 }
 
@@ -205,7 +228,10 @@ std::unique_ptr<FrameBufferObject> RGBConverterObject::readOldestInFlight() {
     InFlight oldest = std::move(inFlight.front());
     inFlight.pop_front();
     const bool drawn = waitUntilDrawn(oldest.fence);
-    glDeleteSync(oldest.fence);
+    {
+        const platform::gl::DriverLock driver;
+        glDeleteSync(oldest.fence);
+    }
     if (!drawn)
         return nullptr;
     FrameBufferObject& target = *oldest.target;
@@ -215,16 +241,19 @@ std::unique_ptr<FrameBufferObject> RGBConverterObject::readOldestInFlight() {
         fail(queue->errorString());
         return nullptr;
     }
-    platform::gl::drainErrors();
-    GLint reading = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &reading);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebufferName());
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, target.texWidth(), target.texHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, into);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(reading));
-    if (glGetError() != GL_NO_ERROR) {
-        fail(QStringLiteral("A drawn frame could not be read back"));
-        return nullptr;
+    {
+        const platform::gl::DriverLock driver;
+        platform::gl::drainErrors();
+        GLint reading = 0;
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &reading);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, target.framebufferName());
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, target.texWidth(), target.texHeight(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, into);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(reading));
+        if (glGetError() != GL_NO_ERROR) {
+            fail(QStringLiteral("A drawn frame could not be read back"));
+            return nullptr;
+        }
     }
     queue->submit(target.texHeight(), rowBytes, true);
     return std::move(oldest.target);
@@ -239,9 +268,11 @@ bool RGBConverterObject::readEveryInFlight() {
 
 void RGBConverterObject::dropInFlight() {
     // Sync objects have no share-group queue: without a context of the group here they go with it.
-    if (contextUsable())
+    if (contextUsable() && !inFlight.empty()) {
+        const platform::gl::DriverLock driver;
         for (const InFlight& drawn : inFlight)
             glDeleteSync(drawn.fence);
+    }
     inFlight.clear();
 }
 

@@ -133,40 +133,44 @@ void SlideTextures::loadTextureobj() {
         madeSource = makeSlideFrameSource(item);
     }
     const std::lock_guard lock(mutex);
-    picture = std::move(made);
-    source = std::move(madeSource);
+    std::swap(picture, made);
+    std::swap(source, madeSource);
     pictureLoaded = true;
 }
 
 void SlideTextures::loadStringTextureObj() {
     auto made = isPhoto(*item) ? loadedFromFile(item->textImageFileName()) : nullptr;
     const std::lock_guard lock(mutex);
-    caption = std::move(made);
+    std::swap(caption, made);
     captionLoaded = true;
 }
 
 void SlideTextures::loadBackgroundTextureObj() {
     auto made = isPhoto(*item) ? loadedFromFile(item->backgroudImageFileName()) : nullptr;
     const std::lock_guard lock(mutex);
-    background = std::move(made);
+    std::swap(background, made);
 }
 
 void SlideTextures::releaseTextureObj() {
+    std::shared_ptr<TextureObject> oldPicture;
+    std::shared_ptr<SlideFrameSource> oldSource;
     const std::lock_guard lock(mutex);
-    picture.reset();
-    source.reset();
+    std::swap(picture, oldPicture);
+    std::swap(source, oldSource);
     pictureLoaded = false;
 }
 
 void SlideTextures::releaseStringTextureObj() {
+    std::shared_ptr<TextureObject> old;
     const std::lock_guard lock(mutex);
-    caption.reset();
+    std::swap(caption, old);
     captionLoaded = false;
 }
 
 void SlideTextures::releaseBackgroundTextureObj() {
+    std::shared_ptr<TextureObject> old;
     const std::lock_guard lock(mutex);
-    background.reset();
+    std::swap(background, old);
 }
 
 std::shared_ptr<TextureObject> SlideTextures::textureObj() const {

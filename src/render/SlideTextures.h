@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/gl/DriverLock.h"
 #include "render/SlideFrameSource.h"
 #include "render/TextureObject.h"
 #include "render/ThemeImageFilter.h"
@@ -55,7 +56,8 @@ public:
 
 private:
     std::shared_ptr<SlideItem> item;
-    mutable std::mutex mutex;
+    // Textures leave the set under it and are destroyed once it is let go: a deletion enters the driver.
+    mutable platform::gl::RankedMutex<> mutex{platform::gl::LockRank::Cache, "SlideTextures::mutex"};
     std::shared_ptr<TextureObject> picture;
     std::shared_ptr<TextureObject> caption;
     std::shared_ptr<TextureObject> background;

@@ -216,8 +216,10 @@ void SlideshowDirector::stopPreloader() {
         bStopped = true;
     }
     cacheChanged.notify_all();
-    const std::lock_guard lock(preloaderMutex);
+    // The loader drops its slides under the driver lock: let go before the handle's lock is taken, and
+    // take it back after that lock is let go.
     const platform::gl::DriverLock::Released forTheLoader;
+    const std::lock_guard lock(preloaderMutex);
     if (preloader.joinable())
         preloader.join();
 }
@@ -228,9 +230,10 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     const std::lock_guard lock(mutex);
     stopPreloader(); // a start on another thread may have begun one meanwhile
     const auto project = SlideshowProject::currentMainProject();
+    std::deque<CacheEntry> dropped; // destroyed with the cache's lock let go
     {
         const std::lock_guard cache(textCacheLock);
-        textCacheArray.clear();
+        dropped.swap(textCacheArray);
     }
     slideshowArray = slides;
     if (project)
@@ -328,13 +331,17 @@ void SlideshowDirector::setAsTextLayer() {
 
 // ---- the preloader and the slide cache
 
-void SlideshowDirector::waitForCache(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done) {
-    const platform::gl::DriverLock::Released forTheLoader;
-    if (platform::waitUnlessCancelled(
-            lock, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, done))
-        return;
-    bStopped = true;
-    cacheChanged.notify_all();
+void SlideshowDirector::waitForCache(CacheGuard& lock, const std::function<bool()>& done) {
+    bool cancelled = false;
+    while (!cancelled && !done())
+        platform::gl::waitWithDriverLetGo(lock, [&](CacheGuard& held) {
+            cancelled = !platform::waitUnlessCancelled(
+                held, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, done);
+            if (cancelled)
+                bStopped = true;
+        });
+    if (cancelled)
+        cacheChanged.notify_all();
 }
 
 bool SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
@@ -396,9 +403,11 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
                 break;
         }
         if (bStopped) {
-            // Dropped here, with a context of their share group current, unless a renderer still holds them.
+            // Dropped here, with a context of their share group current, unless a renderer still holds them;
+            // destroyed with the cache's lock let go, as their destruction enters the driver.
+            std::deque<CacheEntry> dropped;
             const std::lock_guard lock(textCacheLock);
-            textCacheArray.clear();
+            dropped.swap(textCacheArray);
         }
     }
     shared.reset();
@@ -412,7 +421,7 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
 void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
     CacheEntry entry;
     {
-        std::unique_lock lock(textCacheLock);
+        CacheGuard lock(textCacheLock);
         waitForCache(lock, [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; });
         if (!bStopped && !textCacheArray.empty())
             entry = textCacheArray.front();
@@ -423,11 +432,13 @@ void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
 
 void SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
     CacheEntry entry;
+    CacheEntry left; // destroyed with the cache's lock let go
     {
-        std::unique_lock lock(textCacheLock);
+        CacheGuard lock(textCacheLock);
         waitForCache(lock, [&] { return bStopped || textCacheArray.size() >= 2 || !preloaderRunning; });
         if (!bStopped && textCacheArray.size() >= 2) {
             entry = textCacheArray[1];
+            left = std::move(textCacheArray.front());
             textCacheArray.pop_front();
         }
     }
@@ -437,10 +448,12 @@ void SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
 }
 
 void SlideshowDirector::dropCacheThroughEndMarker() {
+    std::vector<CacheEntry> dropped; // destroyed with the cache's lock let go
     {
         const std::lock_guard lock(textCacheLock);
         while (!textCacheArray.empty()) {
             const bool marker = !textCacheArray.front().slide;
+            dropped.push_back(std::move(textCacheArray.front()));
             textCacheArray.pop_front();
             if (marker)
                 break;
@@ -453,7 +466,6 @@ void SlideshowDirector::dropCacheThroughEndMarker() {
 
 bool SlideshowDirector::playOneFrame() {
     const std::lock_guard lock(mutex);
-    const platform::gl::DriverLock driver;
     const auto project = SlideshowProject::currentMainProject();
     if (!project) {
         status = 0;
@@ -475,6 +487,8 @@ bool SlideshowDirector::playOneFrame() {
             resetDirector();
         currentFrame = 0;
     }
+    // Taken for the drawing only: the notice's observers and the sound's stop above may wait for others.
+    const platform::gl::DriverLock driver;
     // An export draws every frame at its output's shape, whatever the preview last set.
     if (const auto exporter = rgbConverterObject(); exporter && exporter->nHeight() > 0)
         gRenderAspectRatio = float(exporter->nWidth()) / float(exporter->nHeight());

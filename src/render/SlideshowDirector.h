@@ -4,6 +4,7 @@
 #include "platform/foundation/Guarded.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/media/MediaTime.h"
 #include "render/FrameBufferObject.h"
 #include "render/SlideTextures.h"
@@ -137,12 +138,16 @@ private:
     };
 
     void startPlay(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
+    using CacheLock = platform::gl::RankedMutex<>;
+    using CacheGuard = std::unique_lock<CacheLock>;
+
     void stopPreloader();
     void threadLoadTexture(std::shared_ptr<platform::gl::Context> shared,
                            std::vector<std::shared_ptr<SlideItem>> slides, quint64 startIndex, bool loop);
     bool cancelRequested() const;
-    // Waits under textCacheLock until done(), a stop or a cancel (which stops the play).
-    void waitForCache(std::unique_lock<std::mutex>& lock, const std::function<bool()>& done);
+    // Called and answers with textCacheLock held: waits until done(), a stop or a cancel (which stops the
+    // play). The driver lock, when held, is let go for the wait and taken back with the cache lock let go.
+    void waitForCache(CacheGuard& lock, const std::function<bool()>& done);
     bool waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
     void getTextureNo1FromCache(SlideshowImageObject& renderer);
     void getTextureNo2FromCache(SlideshowImageObject& renderer);
@@ -176,7 +181,8 @@ private:
     // by playOneFrame, the starts, stop, the clock correction and the rewind, and is recursive because the
     // project's rewind calls back into resetDirector from inside playOneFrame. The text cache and the
     // missing file go under textCacheLock, the preloader's handle under preloaderMutex.
-    mutable std::recursive_mutex mutex;
+    mutable platform::gl::RankedMutex<std::recursive_mutex> mutex{platform::gl::LockRank::Director,
+                                                                  "SlideshowDirector::mutex"};
     struct Shared {
         std::shared_ptr<platform::gl::Context> context;
         std::shared_ptr<FrameConverterObject> converter;
@@ -187,8 +193,8 @@ private:
     platform::Guarded<Shared> shared;
 
     std::deque<CacheEntry> textCacheArray;
-    mutable std::mutex textCacheLock;
-    std::condition_variable cacheChanged;
+    mutable CacheLock textCacheLock{platform::gl::LockRank::Cache, "SlideshowDirector::textCacheLock"};
+    std::condition_variable_any cacheChanged;
     std::atomic<bool> bStopped{true};
     QString missingFile; // under textCacheLock
     std::atomic<bool> preloaderRunning{false};

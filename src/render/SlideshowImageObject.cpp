@@ -35,9 +35,12 @@ void SlideshowImageObject::setSlideItemData(std::shared_ptr<SlideItem> slide,
                                             std::shared_ptr<SlideTextures> set) {
     if (slide && !set)
         set = SlideTextures::forSlide(slide);
+    if (!slide)
+        set.reset();
+    // What it replaces is destroyed with the lock let go: the textures' deletion enters the driver.
     const std::lock_guard lock(itemMutex);
-    item = std::move(slide);
-    textures = item ? std::move(set) : nullptr;
+    std::swap(item, slide);
+    std::swap(textures, set);
 }
 
 std::shared_ptr<SlideItem> SlideshowImageObject::slideItemData() const {

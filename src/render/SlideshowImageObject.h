@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlApi.h"
 #include "render/GLMatrix.h"
 #include "render/SlideTextures.h"
@@ -78,7 +79,8 @@ private:
                     bool upright, bool clamp);
     double motionFraction(double frame) const;
 
-    mutable std::mutex itemMutex;
+    mutable platform::gl::RankedMutex<> itemMutex{platform::gl::LockRank::Cache,
+                                                  "SlideshowImageObject::itemMutex"};
     std::shared_ptr<SlideItem> item;
     std::shared_ptr<SlideTextures> textures;
     std::shared_ptr<StageBackground> background;

@@ -170,9 +170,10 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
     frameInSlide = 0;
     playedFrame = 0;
     slideshowArray = slides;
+    std::map<std::size_t, CacheEntry> dropped; // destroyed with the cache's lock let go
     {
         const std::lock_guard lock(textCacheLock);
-        textCacheArray.clear();
+        dropped.swap(textCacheArray);
         const auto start = placeAt(startFrame, slideshowArray);
         wantedIndex = start ? start->slideIndex : 0;
         bStopped = false;
@@ -194,10 +195,12 @@ void StageBackground::initParam() {
 void StageBackground::waitForbackgroundCacheLoaded() {
     if (kind() != Kind::Moving)
         return;
-    std::unique_lock lock(textCacheLock);
     const std::size_t wanted = std::min<std::size_t>(2, slideshowArray.size());
-    const platform::gl::DriverLock::Released forTheLoader;
-    cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.size() >= wanted; });
+    std::unique_lock lock(textCacheLock);
+    platform::gl::waitWithDriverLetGo(lock, [&](auto& held) {
+        cacheChanged.wait(held,
+                          [&] { return bStopped || !loaderRunning || textCacheArray.size() >= wanted; });
+    });
 }
 
 std::optional<StageBackground::Place>
@@ -259,24 +262,35 @@ void StageBackground::threadLoadBackgroundTexture(std::shared_ptr<platform::gl::
         const std::vector<std::shared_ptr<SlideItem>> slides = slideshowArray;
         while (true) {
             std::size_t next = 0;
+            std::vector<CacheEntry> behind; // destroyed with the cache's lock let go
             {
                 std::unique_lock lock(textCacheLock);
                 cacheChanged.wait(lock, [&] { return bStopped || firstMissing().has_value(); });
                 if (bStopped)
                     break;
-                std::erase_if(textCacheArray, [&](const auto& kept) { return !isWanted(kept.first); });
+                for (auto it = textCacheArray.begin(); it != textCacheArray.end();) {
+                    if (isWanted(it->first)) {
+                        ++it;
+                        continue;
+                    }
+                    behind.push_back(std::move(it->second));
+                    it = textCacheArray.erase(it);
+                }
                 next = *firstMissing();
             }
+            behind.clear();
             CacheEntry entry = loadBackdrop(slides[next], themeID);
             {
                 const std::lock_guard lock(textCacheLock);
                 if (isWanted(next))
-                    textCacheArray[next] = std::move(entry);
+                    std::swap(textCacheArray[next], entry);
             }
             cacheChanged.notify_all();
         }
+        // The backdrops go with the run: deleted here, on a context of their group, with the lock let go.
+        std::map<std::size_t, CacheEntry> dropped;
         const std::lock_guard lock(textCacheLock);
-        textCacheArray.clear(); // the backdrops go with the run (deleted here, on a context of their group)
+        dropped.swap(textCacheArray);
     }
     own.reset();
     loaderRunning = false;
@@ -291,8 +305,9 @@ std::optional<StageBackground::CacheEntry> StageBackground::backdropOf(std::size
         wantedIndex = index;
         cacheChanged.notify_all();
     }
-    const platform::gl::DriverLock::Released forTheLoader;
-    cacheChanged.wait(lock, [&] { return bStopped || !loaderRunning || textCacheArray.contains(index); });
+    const auto ready = [&] { return bStopped || !loaderRunning || textCacheArray.contains(index); };
+    while (!ready())
+        platform::gl::waitWithDriverLetGo(lock, [&](auto& held) { cacheChanged.wait(held, ready); });
     const auto found = textCacheArray.find(index);
     if (bStopped || found == textCacheArray.end())
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "render/GLMatrix.h"
 #include "render/TextureObject.h"
 
@@ -128,8 +129,9 @@ private:
     std::vector<std::shared_ptr<SlideItem>> slideshowArray;
     std::map<std::size_t, CacheEntry> textCacheArray; // by slide index
     std::size_t wantedIndex = 0;                      // the first slide of the loader's window
-    mutable std::mutex textCacheLock;
-    std::condition_variable cacheChanged;
+    mutable platform::gl::RankedMutex<> textCacheLock{platform::gl::LockRank::Cache,
+                                                      "StageBackground::textCacheLock"};
+    std::condition_variable_any cacheChanged;
     std::atomic<bool> loaderRunning{false};
     std::thread loader;
 

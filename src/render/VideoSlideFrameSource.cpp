@@ -62,16 +62,28 @@ void VideoSlideFrameSource::uploadVideoFrame(const QImage& given) {
     const bool bgra = given.format() == QImage::Format_ARGB32 || given.format() == QImage::Format_RGB32 ||
                       given.format() == QImage::Format_ARGB32_Premultiplied;
     const QImage frame = bgra ? given : given.convertToFormat(QImage::Format_ARGB32);
-    const std::lock_guard lock(mutex);
+    // Uploads are made under the driver lock, one at a time; the source's lock guards only the handle that
+    // the player reads, and no call into the driver is made under it.
     const platform::gl::DriverLock driver;
     const QSize size = frame.size();
-    if (!m_textureHandle || size != textureSize) {
-        m_textureHandle = createVideoTextuerUsingWidth(size.width(), size.height());
-        textureSize = m_textureHandle ? size : QSize();
-        if (!m_textureHandle)
+    GLuint name = 0;
+    {
+        const std::lock_guard lock(mutex);
+        if (m_textureHandle && size == textureSize)
+            name = m_textureHandle.get();
+    }
+    if (name == 0) {
+        platform::gl::ObjectName made = createVideoTextuerUsingWidth(size.width(), size.height());
+        name = made.get();
+        {
+            const std::lock_guard lock(mutex);
+            std::swap(m_textureHandle, made);
+            textureSize = m_textureHandle ? size : QSize();
+        } // the texture it replaces is deleted here, with the lock let go
+        if (name == 0)
             return;
     }
-    glBindTexture(GL_TEXTURE_2D, m_textureHandle.get());
+    glBindTexture(GL_TEXTURE_2D, name);
     // Decoders pad their rows; GL reads each row from its own start.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(frame.bytesPerLine() / 4));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VideoSlideItem.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/ShareGroup.h"
 #include "render/SlideFrameSource.h"
 
@@ -28,7 +29,8 @@ public:
 
 private:
     std::shared_ptr<VideoSlideItem> item;
-    mutable std::mutex mutex;
+    mutable platform::gl::RankedMutex<> mutex{platform::gl::LockRank::FrameSource,
+                                              "VideoSlideFrameSource::mutex"};
     platform::gl::ObjectName m_textureHandle;
     QSize textureSize;
 };

@@ -1,5 +1,6 @@
 #include "render/YUVConverterObject.h"
 
+#include "platform/gl/DriverLock.h"
 #include "render/QuadDrawing.h"
 
 #include <algorithm>
@@ -58,6 +59,7 @@ YUVConverterObject::~YUVConverterObject() = default;
 bool YUVConverterObject::InitShaders() {
     if (!FrameConverterObject::InitShaders())
         return false;
+    const platform::gl::DriverLock driver;
     auto shader = std::make_unique<ShaderProgramObject>();
     shader->setAttriKey({QStringLiteral("position"), QStringLiteral("texcoord")});
     shader->setUniformKey({QStringLiteral("texture"), QStringLiteral("coeff"), QStringLiteral("minValue"),
@@ -70,6 +72,7 @@ bool YUVConverterObject::InitShaders() {
 }
 
 bool YUVConverterObject::InitBuffersWithWidth(int w, int h, bool needCreateOffScreenFBO) {
+    const platform::gl::DriverLock driver;
     const bool resized = w != nWidth() || h != nHeight();
     const bool made = FrameConverterObject::InitBuffersWithWidth(w, h, needCreateOffScreenFBO);
     const YUVFrameLayout layout = frameLayout();
@@ -128,6 +131,7 @@ bool YUVConverterObject::runPasses(unsigned char* frame) {
     static constexpr Pass y{{0.299f, 0.587f, 0.114f, 0.0f}, kLumaMin, kLumaMax};
     static constexpr Pass u{{-0.169f, -0.331f, 0.5f, 0.5f}, kLumaMin, kChromaMax};
     static constexpr Pass v{{0.5f, -0.419f, -0.081f, 0.5f}, kLumaMin, kChromaMax};
+    const platform::gl::DriverLock driver;
     const PassState state;
     if (!fboY->switchToFBO())
         return fail(QStringLiteral("The read-back frame buffer is not complete"));

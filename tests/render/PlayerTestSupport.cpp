@@ -2,6 +2,30 @@
 
 #include "render/StageBackground.h"
 
+#include <QFile>
+
+namespace {
+
+const QByteArray kComposition = R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>Format</key><string>VistrelleComposition</string>
+  <key>Version</key><integer>1</integer>
+  <key>Inputs</key><array><string>percentDone</string><string>MoviePath</string><string>Looping</string></array>
+  <key>Layers</key><array>
+    <dict><key>Type</key><string>Fill</string><key>Period</key><real>1</real>
+      <key>Colors</key><array><array><real>0</real><real>0</real><real>0</real></array></array></dict>
+    <dict><key>Type</key><string>Rect</string>
+      <key>Rect</key><array><real>0</real><real>0</real><real>0.5</real><real>0.5</real></array>
+      <key>Color</key><array><real>1</real><real>0</real><real>0</real></array></dict>
+    <dict><key>Type</key><string>Progress</string>
+      <key>Rect</key><array><real>0</real><real>0.75</real><real>1</real><real>0.25</real></array>
+      <key>Color</key><array><real>0</real><real>1</real><real>0</real></array></dict>
+  </array>
+</dict></plist>
+)";
+
+} // namespace
+
 namespace playertest {
 
 QPointF litCentre(const QImage& image, int threshold) {
@@ -46,6 +70,29 @@ SlideItemRef PlayerTest::photo(const QString& name, const QImage& picture, float
     slide->setZoomStart(1.0);
     slide->setZoomEnd(1.0);
     return slide;
+}
+
+QString PlayerTest::writeComposition(const QString& name) {
+    QFile file(folder->file(name));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(kComposition);
+    return file.fileName();
+}
+
+std::shared_ptr<QuartzSlideItem> PlayerTest::compositionSlide(const QString& path, float photoSeconds) {
+    auto slide = std::make_shared<QuartzSlideItem>();
+    slide->setStrQuartzFilePath(path);
+    slide->customSetDurations(photoSeconds, 0.0f);
+    standStill(*slide);
+    slide->openComposition(context);
+    return slide;
+}
+
+void PlayerTest::standStill(SlideItem& slide) {
+    slide.setZoomStart(1.0);
+    slide.setZoomEnd(1.0);
+    slide.setPanStartPoint({});
+    slide.setPanEndPoint({});
 }
 
 void PlayerTest::useSlides(const std::vector<SlideItemRef>& slides) {

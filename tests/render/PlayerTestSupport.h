@@ -2,6 +2,7 @@
 
 #include "RenderTestSupport.h"
 
+#include "model/QuartzSlideItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "render/SlideshowDirector.h"
@@ -27,6 +28,13 @@ protected:
     // (no pan, zoom 1, no turn) unless the test moves it.
     SlideItemRef photo(const QString& name, const QImage& picture, float photoSeconds = 1.0f,
                        float transitionSeconds = 1.0f);
+    // A composition file of our own format, written into the test's folder: black, a red square in the top
+    // left quarter and a green bar along the bottom quarter whose width follows "percentDone".
+    QString writeComposition(const QString& name = "bars.vcomp");
+    // A composition slide of `path`, opened on the test's context, standing still (composition slides get a
+    // random pan and zoom like photos; the pictures are checked in place).
+    std::shared_ptr<QuartzSlideItem> compositionSlide(const QString& path, float photoSeconds = 4.0f);
+    static void standStill(SlideItem& slide);
     // Puts the slides into the project and lays out their frames.
     void useSlides(const std::vector<SlideItemRef>& slides);
     // The backdrop "backgroundID" of a theme.

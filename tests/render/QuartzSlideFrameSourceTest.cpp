@@ -10,56 +10,8 @@
 
 using rendertest::colourNear;
 
-namespace {
-
-// A composition of our own format: black, a red square in the top left quarter and a green bar along the
-// bottom quarter whose width follows "percentDone".
-const QByteArray kComposition = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>Format</key><string>VistrelleComposition</string>
-  <key>Version</key><integer>1</integer>
-  <key>Inputs</key><array><string>percentDone</string><string>MoviePath</string><string>Looping</string></array>
-  <key>Layers</key><array>
-    <dict><key>Type</key><string>Fill</string><key>Period</key><real>1</real>
-      <key>Colors</key><array><array><real>0</real><real>0</real><real>0</real></array></array></dict>
-    <dict><key>Type</key><string>Rect</string>
-      <key>Rect</key><array><real>0</real><real>0</real><real>0.5</real><real>0.5</real></array>
-      <key>Color</key><array><real>1</real><real>0</real><real>0</real></array></dict>
-    <dict><key>Type</key><string>Progress</string>
-      <key>Rect</key><array><real>0</real><real>0.75</real><real>1</real><real>0.25</real></array>
-      <key>Color</key><array><real>0</real><real>1</real><real>0</real></array></dict>
-  </array>
-</dict></plist>
-)";
-
-} // namespace
-
 class QuartzSlideFrameSourceTest : public PlayerTest {
 protected:
-    QString writeComposition(const QString& name = "bars.vcomp") {
-        QFile file(folder->file(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kComposition);
-        return file.fileName();
-    }
-
-    std::shared_ptr<QuartzSlideItem> compositionSlide(const QString& path, float photo = 4.0f) {
-        auto slide = std::make_shared<QuartzSlideItem>();
-        slide->setStrQuartzFilePath(path);
-        slide->customSetDurations(photo, 0.0f);
-        standStill(*slide);
-        slide->openComposition(context);
-        return slide;
-    }
-
-    // Composition slides get a random pan and zoom like photos; the pictures here are checked in place.
-    static void standStill(SlideItem& slide) {
-        slide.setZoomStart(1.0);
-        slide.setZoomEnd(1.0);
-        slide.setPanStartPoint({});
-        slide.setPanEndPoint({});
-    }
-
     // A renderer holding the slide, as the player sets one up, and the slide's source.
     std::shared_ptr<SlideshowImageObject> rendererFor(const SlideItemRef& slide) {
         auto renderer = std::make_shared<SlideshowImageObject>();

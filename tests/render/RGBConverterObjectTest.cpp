@@ -38,16 +38,21 @@ std::array<int, 4> pipePixel(const unsigned char* frame, int width, int x, int y
 
 using Pixel = std::array<int, 4>;
 
-// A pipe whose reader keeps every byte until the writer closes it.
+// A pipe whose reader keeps every byte until the writer closes it, or until it has `readUpTo` bytes, when it
+// closes the pipe itself.
 class PipeDrain {
 public:
-    PipeDrain() {
+    explicit PipeDrain(qint64 readUpTo = -1) {
         if (!pipe.create(folder.file("fifo")))
             return;
-        reader = std::thread([this] {
+        reader = std::thread([this, readUpTo] {
             platform::UniqueFd fd = platform::NamedPipe::openForReading(pipe.path());
             char buffer[65536];
-            for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) > 0;)
+            const auto room = [&] {
+                return readUpTo < 0 ? qint64(sizeof buffer)
+                                    : std::min<qint64>(sizeof buffer, readUpTo - bytes.size());
+            };
+            for (ssize_t got; room() > 0 && (got = ::read(fd.get(), buffer, std::size_t(room()))) > 0;)
                 bytes.append(buffer, got);
         });
     }
@@ -157,6 +162,24 @@ TEST_F(RGBConverterTest, FramesReadBehindTheDrawingArriveWholeAndInOrder) {
         EXPECT_EQ(pipePixel(frame, kWidth, kWidth - 1, kHeight - 1), (Pixel{i, 200 - i, 128, 255}))
             << "frame " << i;
     }
+}
+
+TEST_F(RGBConverterTest, TheLastFramesInFlightThatFindNoReaderFailTheFlush) {
+    constexpr int kFrames = 6, kWidth = 48, kHeight = 20, kFrameBytes = kWidth * kHeight * 4;
+    // The reader takes the frames read back while the next ones were drawn, and goes.
+    PipeDrain pipe((kFrames - 2) * kFrameBytes);
+    ASSERT_TRUE(pipe.made());
+    RGBConverterObject converter(kWidth, kHeight);
+    converter.setStrVideoFIFOFullPath(pipe.path());
+    for (int i = 0; i < kFrames; ++i) {
+        ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
+        glClearColor(float(i) / 255.0f, 0.5f, 0.5f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
+    }
+    ASSERT_EQ(pipe.received().size(), (kFrames - 2) * kFrameBytes);
+    EXPECT_FALSE(converter.flushFIFO()) << "the last two frames were never written";
+    EXPECT_FALSE(converter.errorString().isEmpty());
 }
 
 TEST_F(RGBConverterTest, AReadBackProgramThatDoesNotBuildFailsTheConverter) {

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include <QByteArray>
+
 #include <atomic>
 #include <functional>
 #include <random>
@@ -17,10 +19,11 @@
 #include <vector>
 
 // Many frames through the export's read-back while the drawing side is as busy as a show makes it (several
-// passes a frame, each sampling many textures) and other contexts of the share group make, fill and drop
-// textures meanwhile. The software rasteriser lets a context that maps a texture walk the other contexts'
-// drawing state without a lock: a read-back on a context of its own, or a loader uploading while the player
-// draws, read freed memory there and crashed.
+// passes a frame, each sampling many textures) and, meanwhile, loaders of the share group enter and leave
+// their contexts, make, fill and drop textures (some at once, some queued for the group), and other threads
+// make and destroy contexts. The software rasteriser lets a context that maps a texture walk the other
+// contexts' drawing state without a lock: a read-back on a context of its own, or a loader uploading while
+// the player draws, read freed memory there and crashed. VISTRELLE_STRESS_FRAMES sets a longer run by hand.
 
 namespace {
 
@@ -64,18 +67,44 @@ private:
     std::thread reader;
 };
 
-// Makes, fills and drops textures of many sizes on a context of the share group, as slide loaders do.
+// Makes, fills and drops textures of many sizes on a context of the share group, as slide loaders do: in
+// turns of a few, each turn in a scope of its own, and half of what a turn made is dropped out of scope, so
+// that its names wait for the group's next scope.
 void churnTextures(platform::gl::Context& shared, const std::atomic<bool>& stop, unsigned seed) {
-    const platform::gl::Context::Scope scope(shared);
     std::mt19937 random(seed);
     std::vector<std::unique_ptr<TextureObject>> held;
     while (!stop.load()) {
-        auto texture = std::make_unique<TextureObject>();
-        texture->LoadCIImage(rendertest::solid(8 << (random() % 7), 8 << (random() % 7), Qt::darkCyan));
-        held.push_back(std::move(texture));
-        if (held.size() > 6)
-            held.erase(held.begin());
+        {
+            const platform::gl::Context::Scope scope(shared);
+            for (int i = 0; i < 8 && !stop.load(); ++i) {
+                auto texture = std::make_unique<TextureObject>();
+                texture->LoadCIImage(
+                    rendertest::solid(8 << (random() % 7), 8 << (random() % 7), Qt::darkCyan));
+                held.push_back(std::move(texture));
+                if (held.size() > 6)
+                    held.erase(held.begin()); // deleted at once
+            }
+        }
+        held.resize(held.size() / 2); // queued for the group
     }
+}
+
+// Makes a context, uploads a picture on it and destroys it, again and again, as each composition slide and
+// each play's loaders do. In a share group of their own, so that the count of the drawing group's contexts
+// tells whether the read-back made one.
+void churnContexts(const std::atomic<bool>& stop, unsigned seed) {
+    std::mt19937 random(seed);
+    while (!stop.load()) {
+        const auto own = platform::gl::Context::create();
+        const platform::gl::Context::Scope scope(*own);
+        TextureObject texture;
+        texture.LoadCIImage(rendertest::solid(8 << (random() % 6), 8 << (random() % 6), Qt::darkMagenta));
+    }
+}
+
+int frameCountToRun(int byDefault) {
+    const int asked = qEnvironmentVariableIntValue("VISTRELLE_STRESS_FRAMES");
+    return asked > 0 ? asked : byDefault;
 }
 
 // A quad of the unit square scaled into [x0, x1] x [y0, y1], in fixed-function texturing.
@@ -98,6 +127,7 @@ void texturedQuad(GLuint texture, float x0, float y0, float x1, float y1) {
 class BusyFrames {
 public:
     BusyFrames() {
+        const platform::gl::DriverLock driver;
         std::vector<unsigned char> pixels(32 * 32 * 4);
         for (int i = 0; i < kPictures; ++i) {
             std::fill(pixels.begin(), pixels.end(), static_cast<unsigned char>(i * 2));
@@ -111,7 +141,11 @@ public:
         for (int i = 0; i < kSideTargets; ++i)
             sides.push_back(std::make_unique<platform::gl::FrameBuffer>(256, 256));
     }
-    ~BusyFrames() { glDeleteTextures(GLsizei(pictures.size()), pictures.data()); }
+    ~BusyFrames() {
+        const platform::gl::DriverLock driver;
+        glDeleteTextures(GLsizei(pictures.size()), pictures.data());
+        sides.clear();
+    }
 
     // Draws the side passes, then binds `target` again and draws into its middle (its corners stay clear).
     void draw(int frame, const std::function<void()>& bindTarget) {
@@ -147,7 +181,8 @@ private:
 class ReadBehindStressTest : public RenderTest {};
 
 TEST_F(ReadBehindStressTest, EveryFrameArrivesWholeWhileOtherContextsMakeAndDropTextures) {
-    constexpr int width = 640, height = 360, frameCount = 1500, loaderCount = 3;
+    constexpr int width = 640, height = 360, loaderCount = 3, contextMakers = 2;
+    const int frameCount = frameCountToRun(1500);
     TempDir folder;
     platform::NamedPipe pipe;
     ASSERT_TRUE(pipe.create(folder.file("fifo")));
@@ -160,6 +195,8 @@ TEST_F(ReadBehindStressTest, EveryFrameArrivesWholeWhileOtherContextsMakeAndDrop
         loaderContexts.push_back(platform::gl::Context::createShared(*context));
         loaders.emplace_back(churnTextures, std::ref(*loaderContexts.back()), std::cref(stop), i + 1);
     }
+    for (unsigned i = 0; i < contextMakers; ++i)
+        loaders.emplace_back(churnContexts, std::cref(stop), i + 11);
     const int contextsAtStart = context->shareGroup()->contextCount();
     int contextsWhileReading = 0;
     {
@@ -167,13 +204,16 @@ TEST_F(ReadBehindStressTest, EveryFrameArrivesWholeWhileOtherContextsMakeAndDrop
         RGBConverterObject converter(width, height);
         converter.setStrVideoFIFOFullPath(pipe.path());
         for (int i = 0; i < frameCount; ++i) {
-            const platform::gl::DriverLock driver; // as the export's pump holds it for a frame
-            busy.draw(i, [&] {
-                ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
-                const auto colour = frameColour(i);
-                glClearColor(colour[2] / 255.0f, colour[1] / 255.0f, colour[0] / 255.0f, 1.0f);
-                glClear(GL_COLOR_BUFFER_BIT);
-            });
+            {
+                const platform::gl::DriverLock driver; // as the player holds it for a frame
+                busy.draw(i, [&] {
+                    ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
+                    const auto colour = frameColour(i);
+                    glClearColor(colour[2] / 255.0f, colour[1] / 255.0f, colour[0] / 255.0f, 1.0f);
+                    glClear(GL_COLOR_BUFFER_BIT);
+                });
+            }
+            // As the export's pump calls it: the converter takes the lock for its GL calls only.
             ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
             contextsWhileReading = std::max(contextsWhileReading, context->shareGroup()->contextCount());
         }

@@ -3,11 +3,13 @@
 #include "model/ProjectCollaborators.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/gl/DriverLock.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderNotifications.h"
 #include "render/SlideshowImageObject.h"
 #include "render/transitions/SlideshowTransition.h"
 #include "render/transitions/TransitionManager.h"
+#include "support/HangGuard.h"
 
 #include <atomic>
 #include <thread>
@@ -32,6 +34,19 @@ public:
                  platform::NotificationCenter::defaultCenter().addObserver(
                      name, [this](const platform::Notification& n) { caught.push_back(n); })) {}
     std::vector<platform::Notification> caught;
+
+private:
+    platform::ObserverHandle handle;
+};
+
+// Runs `body` on every post of one name, on the posting thread, until it ends.
+class Observer {
+public:
+    Observer(const QString& name, std::function<void()> body)
+        : handle(platform::NotificationCenter::defaultCenter(),
+                 platform::NotificationCenter::defaultCenter().addObserver(
+                     name, [body = std::move(body)](const platform::Notification&) { body(); })) {}
+    void end() { handle.reset(); }
 
 private:
     platform::ObserverHandle handle;
@@ -350,4 +365,38 @@ TEST_F(DirectorTest, PlayAndStopFromTwoThreadsNeverOverlap) {
     controller.join();
     EXPECT_GT(frames, 0);
     EXPECT_EQ(director->directorStatus(), 1);
+}
+
+// A stop that lands as the player enters a slide, while the loader holds the next composition slides, whose
+// renderers enter the driver as they go: the loader drops them without holding its cache for it, the play
+// ends, and the next one starts and draws. Once the loader destroyed them under the cache's lock and waited
+// there for the driver lock, which the player held while it waited for that cache lock: neither moved again.
+TEST_F(DirectorTest, AStopAsThePlayerEntersASlideEndsWhileTheLoaderDropsCompositionSlides) {
+    const QString composition = writeComposition();
+    std::vector<SlideItemRef> slides;
+    for (int i = 0; i < 6; ++i)
+        slides.push_back(compositionSlide(composition, 1.0f));
+    useSlides(slides);
+    makeTarget(64, 36);
+    const HangGuard guard("a stop while the loader drops composition slides");
+    std::thread stopper;
+    Observer widen(kNotifyStartMusic, [&] {
+        // The player's hold of the driver lock across its frame, where the notice once went out under it.
+        const platform::gl::DriverLock frame;
+        stopper = std::thread([this] { director->stop(); });
+        while (director->cacheCount() > 0) // the stopped loader lets go of its slides
+            std::this_thread::yield();
+    });
+    for (int run = 0; run < 20; ++run) {
+        director->setSlideshowArrayFromIndex(project->slideshowArray(), 2);
+        while (director->cacheCount() < 3) // the loader holds the slides from the third on
+            std::this_thread::yield();
+        director->playOneFrame();
+        stopper.join();
+        EXPECT_EQ(director->directorStatus(), 0) << "run " << run;
+    }
+    widen.end();
+    director->setSlideshowArray(project->slideshowArray());
+    ASSERT_TRUE(director->playOneFrame());
+    EXPECT_TRUE(colourNear(readTarget().pixel(8, 8), qRgb(255, 0, 0))) << "the composition's red square";
 }

@@ -9,9 +9,9 @@ namespace platform {
 
 // Waits on `changed` under `lock` until done() holds, asking `cancelled` every `poll`. The cancel test runs
 // with the lock released, as it may take locks of its own. False when the cancel test said so first.
-template <class Done>
-bool waitUnlessCancelled(std::unique_lock<std::mutex>& lock, std::condition_variable& changed,
-                         std::chrono::milliseconds poll, const std::function<bool()>& cancelled, Done done) {
+template <class Lock, class Condition, class Done>
+bool waitUnlessCancelled(Lock& lock, Condition& changed, std::chrono::milliseconds poll,
+                         const std::function<bool()>& cancelled, Done done) {
     while (!done()) {
         lock.unlock();
         const bool stop = cancelled && cancelled();

@@ -9,7 +9,8 @@ namespace platform {
 // set() replaces it, with() runs a function on it under the lock (for reads and writes that must see or
 // change several parts at once). A class whose fields threads share keeps them in one struct inside one
 // Guarded, and reads or writes a single field with get(&Fields::field) / set(&Fields::field, value).
-// Functions given to with() must not call back into the same Guarded.
+// Functions given to with() must not call back into the same Guarded. A value replaced by set() is destroyed
+// once the lock is let go: its destructor may take locks of its own.
 template <class T> class Guarded {
 public:
     Guarded() = default;
@@ -22,8 +23,10 @@ public:
         return value;
     }
     void set(T replacement) {
-        const std::lock_guard lock(mutex);
-        value = std::move(replacement);
+        {
+            const std::lock_guard lock(mutex);
+            std::swap(value, replacement);
+        }
     }
 
     template <class M> M get(M T::*field) const {
@@ -31,8 +34,11 @@ public:
         return value.*field;
     }
     template <class M, class V> void set(M T::*field, V&& replacement) {
-        const std::lock_guard lock(mutex);
-        value.*field = std::forward<V>(replacement);
+        M given(std::forward<V>(replacement));
+        {
+            const std::lock_guard lock(mutex);
+            std::swap(value.*field, given);
+        }
     }
 
     template <class F> decltype(auto) with(F&& function) {

@@ -1,4 +1,5 @@
 #include "platform/foundation/MainThread.h"
+#include "platform/gl/DriverLock.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -28,6 +29,7 @@ void runOnMainThreadAndWait(std::function<void()> work) {
         work();
         return;
     }
+    gl::DriverLock::checkFreeToWait("the main thread"); // whose window draws under that lock
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::BlockingQueuedConnection);
 }
 
@@ -78,6 +80,7 @@ bool MainThreadGate::runAndWait(std::function<void()> work) {
         work();
         return true;
     }
+    gl::DriverLock::checkFreeToWait("the main thread");
     auto done = std::make_shared<bool>(false);
     post([shared = state, done, work = std::move(work)] {
         work();

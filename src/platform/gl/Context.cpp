@@ -1,6 +1,7 @@
 #include "platform/gl/Context.h"
 
 #include "platform/gl/Display.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlApi.h"
 #include "platform/gl/GlError.h"
 
@@ -44,6 +45,7 @@ std::unique_ptr<Context> Context::createShared(const Context& other) {
 }
 
 Context::Context(Private, const Context* shareWith) : display(Display::instance().handle()) {
+    const DriverLock driver;
     context = createEglContext(Display::instance(), shareWith ? shareWith->context : EGL_NO_CONTEXT);
     group = shareWith ? shareWith->group : std::make_shared<ShareGroup>();
     try {
@@ -58,6 +60,7 @@ Context::Context(Private, const Context* shareWith) : display(Display::instance(
 Context::~Context() {
     // Waits for a Scope on another thread to end.
     const std::lock_guard lock(mutex);
+    const DriverLock driver;
     if (currentOnThread == this) {
         releaseCurrentHere(display);
         currentOnThread = nullptr;
@@ -101,17 +104,19 @@ Context::Scope::Scope(Context& context) : scoped(context), previous(currentOnThr
     if (previous == &scoped)
         return;
     try {
+        const DriverLock driver;
         scoped.makeCurrentHere();
+        currentOnThread = &scoped;
+        scoped.group->deletePending();
     } catch (...) {
         scoped.mutex.unlock();
         throw;
     }
-    currentOnThread = &scoped;
-    scoped.group->deletePending();
 }
 
 Context::Scope::~Scope() {
     if (previous != &scoped) {
+        const DriverLock driver;
         if (previous) {
             try {
                 previous->makeCurrentHere();

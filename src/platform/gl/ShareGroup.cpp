@@ -1,6 +1,7 @@
 #include "platform/gl/ShareGroup.h"
 
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 
 namespace platform::gl {
@@ -46,6 +47,7 @@ void ShareGroup::deleteObject(ObjectKind kind, GLuint name) {
     if (name == 0)
         return;
     if (isCurrentOnThisThread()) {
+        const DriverLock driver;
         deleteObjectNow(kind, name);
         return;
     }
@@ -60,6 +62,9 @@ void ShareGroup::deletePending() {
         const std::lock_guard lock(mutex);
         names.swap(pending);
     }
+    if (names.empty())
+        return;
+    const DriverLock driver;
     for (const auto& [kind, name] : names)
         deleteObjectNow(kind, name);
 }
@@ -124,6 +129,7 @@ namespace {
 template <typename Gen> ObjectName generate(ObjectKind kind, Gen gen) {
     if (!ShareGroup::current())
         throw GlError(QStringLiteral("A GL object was asked for with no current context"));
+    const DriverLock driver;
     GLuint name = 0;
     gen(1, &name);
     if (name == 0)

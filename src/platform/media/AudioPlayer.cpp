@@ -1,5 +1,6 @@
 #include "platform/media/AudioPlayer.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/media/AudioRenderer.h"
 #include "platform/media/QtAudioSink.h"
 
@@ -78,6 +79,7 @@ QString AudioPlayer::errorString() const {
 }
 
 bool AudioPlayer::play() {
+    gl::DriverLock::checkFreeToWait("the sound output");
     std::lock_guard control(state->control);
     {
         std::lock_guard lock(state->render);
@@ -98,6 +100,7 @@ bool AudioPlayer::play() {
 }
 
 void AudioPlayer::pause() {
+    gl::DriverLock::checkFreeToWait("the sound output");
     std::lock_guard control(state->control);
     {
         std::lock_guard lock(state->render);
@@ -123,6 +126,7 @@ void AudioPlayer::seek(const MediaTime& time) {
 }
 
 void AudioPlayer::stop() {
+    gl::DriverLock::checkFreeToWait("the sound output");
     std::lock_guard control(state->control);
     if (state->started)
         output->stop();

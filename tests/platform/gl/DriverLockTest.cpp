@@ -4,30 +4,32 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using platform::gl::DriverLock;
+using platform::gl::LockRank;
+using platform::gl::RankedMutex;
 
 namespace {
 
-// Whether another thread can take the lock within a short while.
+// Whether another thread can take the lock now: it gets in, or it queues behind a hold of this thread's.
 bool anotherThreadGetsIn() {
     std::atomic<bool> in{false};
     std::thread other([&] {
         const DriverLock lock;
         in = true;
     });
-    for (int waited = 0; waited < 100 && !in; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    const bool got = in;
-    if (!got) {
-        // Let it in now, so that the thread can end.
-        const DriverLock::Released released;
+    while (!in && DriverLock::waiting() == 0)
+        std::this_thread::yield();
+    if (in) {
         other.join();
-        return false;
+        return true;
     }
+    const DriverLock::Released letIn; // so that it can end
     other.join();
-    return got;
+    return false;
 }
 
 } // namespace
@@ -47,16 +49,25 @@ TEST(DriverLock, IsTakenAgainByItsHolderAndLetGoWithTheLastHold) {
 }
 
 TEST(DriverLock, AWaitForAnotherThreadLetsItInAndTakesEveryHoldBack) {
-    const DriverLock outer;
-    const DriverLock inner;
     {
-        const DriverLock::Released released;
-        EXPECT_FALSE(DriverLock::isHeldHere());
-        EXPECT_TRUE(anotherThreadGetsIn()) << "a loader gets in while the player waits for it";
+        const DriverLock outer;
+        {
+            const DriverLock inner;
+            {
+                const DriverLock::Released released;
+                EXPECT_FALSE(DriverLock::isHeldHere());
+                EXPECT_TRUE(anotherThreadGetsIn()) << "a loader gets in while the player waits for it";
+            }
+            EXPECT_TRUE(DriverLock::isHeldHere());
+            EXPECT_FALSE(anotherThreadGetsIn()) << "both holds are back";
+        }
+        EXPECT_TRUE(DriverLock::isHeldHere()) << "the outer hold stands once the inner one goes";
+        EXPECT_FALSE(anotherThreadGetsIn());
     }
-    EXPECT_TRUE(DriverLock::isHeldHere());
-    EXPECT_FALSE(anotherThreadGetsIn()) << "both holds are back";
+    EXPECT_FALSE(DriverLock::isHeldHere());
+    EXPECT_TRUE(anotherThreadGetsIn()) << "the last hold lets go";
     const DriverLock::Released notHeld; // releasing without a hold changes nothing
+    EXPECT_FALSE(DriverLock::isHeldHere());
 }
 
 TEST(DriverLock, AWaitingThreadGetsInBeforeAHolderThatTakesItFrameAfterFrame) {
@@ -81,4 +92,94 @@ TEST(DriverLock, AWaitingThreadGetsInBeforeAHolderThatTakesItFrameAfterFrame) {
     player.join();
     ASSERT_GE(gotInAt, 0) << "the loader never got in";
     EXPECT_LE(gotInAt - askedAt, 5) << "the loader waited " << gotInAt - askedAt << " frames";
+}
+
+// The order of the render road's locks, kept by a check: the process stops, naming both locks, where a
+// thread could wait for another in a cycle.
+class LockOrderDeathTest : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+    RankedMutex<std::recursive_mutex> director{LockRank::Director, "the test's director lock"};
+    RankedMutex<> cache{LockRank::Cache, "the test's cache lock"};
+    RankedMutex<> source{LockRank::FrameSource, "the test's source lock"};
+};
+
+TEST_F(LockOrderDeathTest, TheDriverLockAskedForUnderACacheLockStopsWithBothNames) {
+    EXPECT_DEATH(
+        {
+            const std::lock_guard held(cache);
+            const DriverLock driver;
+        },
+        "the GL driver lock asked for while the test's cache lock is held");
+    // Asked for again while held: the same code would wait where the caller does not hold it.
+    EXPECT_DEATH(
+        {
+            const DriverLock outer;
+            const std::lock_guard held(source);
+            const DriverLock inner;
+        },
+        "the GL driver lock asked for while the test's source lock is held");
+}
+
+TEST_F(LockOrderDeathTest, AWaitThatTakesTheDriverLockBackUnderACacheLockStops) {
+    EXPECT_DEATH(
+        {
+            const DriverLock driver;
+            const std::lock_guard held(cache);
+            const DriverLock::Released forTheLoader; // takes the driver lock back with the cache lock held
+        },
+        "the GL driver lock asked for while the test's cache lock is held");
+}
+
+TEST_F(LockOrderDeathTest, TheDirectorsLockAfterTheDriverLockStops) {
+    EXPECT_DEATH(
+        {
+            const DriverLock driver;
+            const std::lock_guard held(director);
+        },
+        "the test's director lock asked for while the GL driver lock is held");
+    EXPECT_DEATH(
+        {
+            const std::lock_guard held(cache);
+            const std::lock_guard later(director);
+        },
+        "the test's director lock asked for while the test's cache lock is held");
+}
+
+TEST_F(LockOrderDeathTest, AWaitForAnotherThreadUnderTheDriverLockStops) {
+    EXPECT_DEATH(
+        {
+            const DriverLock driver;
+            DriverLock::checkFreeToWait("the encoder");
+        },
+        "a wait for the encoder while the GL driver lock is held");
+}
+
+TEST_F(LockOrderDeathTest, TheOrderAsWrittenPasses) {
+    {
+        const std::lock_guard first(director);
+        const DriverLock driver;
+        const std::lock_guard again(director); // a recursive lock taken again waits for nobody
+        const std::lock_guard second(cache);
+        const std::lock_guard third(source); // ranked alike
+    }
+    {
+        const DriverLock driver;
+        std::unique_lock held(cache);
+        std::condition_variable_any changed;
+        bool ready = false;
+        std::thread loader([&] {
+            const DriverLock loading; // gets in while the waiter has let go
+            const std::lock_guard adding(cache);
+            ready = true;
+            changed.notify_all();
+        });
+        platform::gl::waitWithDriverLetGo(held,
+                                          [&](auto& lock) { changed.wait(lock, [&] { return ready; }); });
+        EXPECT_TRUE(held.owns_lock());
+        EXPECT_TRUE(DriverLock::isHeldHere());
+        held.unlock();
+        loader.join();
+    }
+    DriverLock::checkFreeToWait("nothing held");
 }
