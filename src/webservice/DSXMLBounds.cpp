@@ -58,6 +58,8 @@ bool startsWith(const char* p, const char* end, const char* text) {
     return size_t(end - p) >= length && std::memcmp(p, text, length) == 0;
 }
 
+constexpr char kNodesCounted[] = "elements, processing instructions and comments";
+
 // Follows the markup as libxml2 reads it. Wherever libxml2 would report a fault and read on from another
 // place, the scan refuses instead, so the two never part ways.
 class MarkupScan {
@@ -78,8 +80,11 @@ public:
 private:
     // The position after the markup at `p`, or the end with the problem set.
     const char* markupAt(const char* p) {
-        if (startsWith(p, end_, "<!--"))
+        if (startsWith(p, end_, "<!--")) {
+            if (!counted(nodes_, DSXMLBounds::kMaximumElements, kNodesCounted, p))
+                return end_;
             return skipPast(p + 4, "-->", p, "a comment is not closed");
+        }
         if (startsWith(p, end_, "<![CDATA["))
             return skipPast(p + 9, "]]>", p, "a CDATA section is not closed");
         if (startsWith(p, end_, "<!DOCTYPE"))
@@ -112,7 +117,15 @@ private:
             (first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z') || first == '_' || first == ':';
         if (!hasTarget)
             return malformed(p, "a processing instruction has no target");
+        if (!isDeclaration(p) && !counted(nodes_, DSXMLBounds::kMaximumElements, kNodesCounted, p))
+            return end_;
         return skipPast(p + 2, "?>", p, "a processing instruction is not closed");
+    }
+
+    // The XML declaration, which the parser takes for no node, stands first (after a byte order mark).
+    bool isDeclaration(const char* p) const {
+        const char* first = startsWith(begin_, end_, "\xEF\xBB\xBF") ? begin_ + 3 : begin_;
+        return p == first && startsWith(p, end_, "<?xml") && p + 5 < end_ && isSpace(p[5]);
     }
 
     const char* endTag(const char* p) {
@@ -159,7 +172,7 @@ private:
                 return end_;
         }
         const bool isEmpty = *q == '/';
-        if (!counted(elements_, DSXMLBounds::kMaximumElements, "elements", p))
+        if (!counted(nodes_, DSXMLBounds::kMaximumElements, kNodesCounted, p))
             return end_;
         if (int(declared_.size()) + 1 > DSXMLBounds::kMaximumDepth)
             return stop(QStringLiteral("The XML document nests elements more than %1 deep (line %2)")
@@ -245,7 +258,7 @@ private:
     const char* end_;
     std::vector<int> declared_; // namespace declarations of each open element
     int inScope_ = 0;
-    int elements_ = 0;
+    int nodes_ = 0; // elements, processing instructions and comments
     int attributes_ = 0;
     QString problem_;
 };

@@ -132,6 +132,22 @@ QByteArray distinctAttributes(int count, int perElement) {
     return "<r>\n" + children + "</r>";
 }
 
+// `count` nodes, one a line, of the kinds `shape` spells over and over: 'e' an empty element, 'p' a
+// processing instruction, 'c' a comment; each element and instruction of a name of its own. They stand inside
+// a root that opens on line 1, or after an empty root on line 1.
+QByteArray nodesOnLines(int count, const QByteArray& shape, bool insideRoot = true) {
+    QByteArray lines;
+    for (int i = 0; i < count; ++i) {
+        const QByteArray number = QByteArray::number(i);
+        const char kind = shape[i % shape.size()];
+        lines += (kind == 'e'   ? "<e" + number + "/>"
+                  : kind == 'p' ? "<?p" + number + "?>"
+                                : "<!--" + number + "-->") +
+                 '\n';
+    }
+    return insideRoot ? "<r>\n" + lines + "</r>" : "<r/>\n" + lines;
+}
+
 int depthOf(DSXMLElementRef element) {
     int depth = 1;
     while (element->childCount() > 0) {
@@ -148,6 +164,8 @@ int depthOf(DSXMLElementRef element) {
 TEST(DSXMLSafety, DocumentsPastTheBoundsAreRefusedBeforeTheParserReadsThem) {
     const QByteArray hiddenTag = "<e" + attributes(500) + "/>";
     const char* const declaration = "document type declaration";
+    const char* const kNodesPastTheBound =
+        "more than 100000 elements, processing instructions and comments (line 100001)";
     const struct {
         const char* name;
         QByteArray document;
@@ -172,6 +190,12 @@ TEST(DSXMLSafety, DocumentsPastTheBoundsAreRefusedBeforeTheParserReadsThem) {
         // The 200,001st is on the 4,001st child, on line 4,002.
         {"200,001 attributes of distinct names", distinctAttributes(200001, 50),
          "more than 200000 attributes and namespace declarations (line 4002)"},
+        // With the root, the 100,001st node, on line 100,001.
+        {"100,001 processing instructions of distinct names", nodesOnLines(100000, "p"), kNodesPastTheBound},
+        {"100,001 comments", nodesOnLines(100000, "c"), kNodesPastTheBound},
+        {"elements, instructions and comments, 100,001 together", nodesOnLines(100000, "epcc"),
+         kNodesPastTheBound},
+        {"instructions and comments after the root", nodesOnLines(100000, "pc", false), kNodesPastTheBound},
         {"a byte past 8 MB", "<r>" + QByteArray(8 * 1024 * 1024 - 6, 'x') + "</r>", "bytes long"},
         // Markup the parser would give up on and read on from inside, where a tag could hide.
         {"an instruction without a target", "<r><? " + hiddenTag + " ?></r>", "not well formed"},
@@ -219,6 +243,21 @@ TEST(DSXMLSafety, DocumentsAtTheBoundsAreReadWhole) {
     ASSERT_EQ(named->rootElement()->childCount(), 4000);
     const auto last = std::static_pointer_cast<DSXMLElement>(named->rootElement()->childAtIndex(3999));
     EXPECT_EQ(last->attributeForName(QStringLiteral("a199999"))->stringValue(), "v");
+
+    // The XML declaration is no node.
+    DSXMLError error;
+    const DSXMLDocumentRef inside =
+        DSXMLDocument::documentWithData("<?xml version='1.0'?>" + nodesOnLines(99999, "epcc"), &error);
+    ASSERT_TRUE(inside) << detail(error).toStdString();
+    ASSERT_EQ(inside->rootElement()->childCount(), 99999);
+    EXPECT_EQ(inside->rootElement()->childAtIndex(99998)->kind(), DSXMLNode::CommentKind);
+    const DSXMLDocumentRef after =
+        DSXMLDocument::documentWithData("<?xml version='1.0'?>" + nodesOnLines(99999, "pcc", false), &error);
+    ASSERT_TRUE(after) << detail(error).toStdString();
+    int nodesAfterRoot = 0;
+    for (xmlNodePtr node = after->rootElement()->XMLNode()->next; node; node = node->next)
+        ++nodesAfterRoot;
+    EXPECT_EQ(nodesAfterRoot, 99999);
 
     const QByteArray large = "<r>" + QByteArray(8 * 1024 * 1024 - 7, 'x') + "</r>";
     const DSXMLDocumentRef full = DSXMLDocument::documentWithData(large);
