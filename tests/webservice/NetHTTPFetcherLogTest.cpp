@@ -513,6 +513,57 @@ TEST_F(NetHTTPFetcherLogTest, ARunPastTheTotalDropsItsOldestRepliesThenItsOldest
     EXPECT_EQ(kept.records, kept.listed.mid(2 * fetches - kept.records.size()));
 }
 
+// Fetches whose lines on the index run long: an address of ampersands or a comment of quotes, each several
+// times as long once escaped for the page. The index keeps within its share by dropping its oldest lines
+// with the records and replies they list: it keeps the newest, whole, and every link on it leads to a file.
+TEST_F(NetHTTPFetcherLogTest, AnIndexPastItsShareDropsItsOldestLinesWithWhatTheyListAndKeepsTheNewest) {
+    const qint64 share = NetFetchLogFolder::kMaximumIndexBytes;
+    const int length = 60 * 1024;
+    const struct {
+        const char* name;
+        QString query;
+        QString comment;
+        qint64 lineBytes; // at least
+    } cases[] = {
+        {"an address of ampersands", QString(length, QLatin1Char('&')), QString(), 5 * length},
+        {"a comment of quotes", QStringLiteral("q=1"), QString(length, QLatin1Char('"')), 6 * length},
+    };
+    serve("/long", 200, "ok");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString logFolder = folder.file(QString::fromLatin1(c.name));
+        const LogSwitch logging(logFolder);
+        const int fetches = int(2 * share / c.lineBytes) + 8; // past the share twice
+        std::shared_ptr<NetHTTPFetcher> last;
+        for (int i = 0; i < fetches; ++i) {
+            last = request(server.url(QStringLiteral("/long?") + c.query));
+            last->setComment(c.comment);
+            ASSERT_FALSE(fetch(last).error);
+        }
+
+        const QString run = logFolder + QStringLiteral("/Tester_log_5-01_10-00-00AM");
+        const RunContents kept = contentsOf(run);
+        const QByteArray index = test_support::readBytes(run + '/' + NetFetchLogFolder::indexFileName());
+        EXPECT_LE(index.size(), share);
+        EXPECT_GT(index.size(), share / 2 - 2 * c.lineBytes); // no more went than half the share
+        EXPECT_LE(kept.bytes, NetFetchLogFolder::kMaximumTotalBytes);
+        ASSERT_GT(kept.listed.size(), 1);
+        EXPECT_LT(kept.listed.size(), fetches);
+        const int newest = QRegularExpression("^Fetch (\\d+)").match(last->log()).captured(1).toInt();
+        QList<int> newestFetches;
+        for (int number = newest - int(kept.listed.size()) + 1; number <= newest; ++number)
+            newestFetches.append(number);
+        EXPECT_EQ(kept.listed, newestFetches);
+        EXPECT_EQ(kept.records, kept.listed);
+        EXPECT_EQ(kept.replies, kept.listed);
+        EXPECT_TRUE(index.startsWith("<!DOCTYPE html>\n<html><head>"));
+        EXPECT_TRUE(index.endsWith("</p>\n"));
+        for (const QRegularExpressionMatch& link :
+             QRegularExpression("href=\"([^\"]+)\"").globalMatch(QString::fromUtf8(index)))
+            EXPECT_TRUE(QFileInfo::exists(run + '/' + link.captured(1))) << link.captured(1).toStdString();
+    }
+}
+
 TEST_F(NetHTTPFetcherLogTest, ARunStartedInTheSameSecondAsAnothersGetsAFolderOfItsOwn) {
     // The other process made the run's folder first and has written its first record.
     const QMap<QString, QByteArray> others = {{QStringLiteral("fetch_1.txt"), "the other process's record"},

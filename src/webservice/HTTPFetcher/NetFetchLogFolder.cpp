@@ -21,12 +21,23 @@
 
 namespace {
 
+// A line of a run's index: the fetch it lists, the name of the reply file it links to (empty without one)
+// and its length.
+struct IndexLine {
+    int number = 0;
+    QString reply;
+    qint64 bytes = 0;
+};
+
 // The files this process wrote into one of its run folders, each with its size, oldest first.
 struct RunFiles {
     using Files = std::deque<std::pair<QString, qint64>>;
     Files replies;
     Files records;
-    qint64 bytes = 0; // of these and the index
+    QByteArray indexHeader;
+    std::deque<IndexLine> indexLines;
+    qint64 indexBytes = 0; // its header and lines
+    qint64 bytes = 0;      // of these and the index
 };
 
 std::mutex writing;
@@ -149,17 +160,100 @@ void removeOldRuns(const QString& logFolder, const QString& processName, const Q
     }
 }
 
-// Writes a file of the run into the list of its kind, or, without one, adds to the index.
-bool writeRunFile(RunFiles& files, const QString& path, const QByteArray& bytes, RunFiles::Files* kind) {
-    if (!writeFile(path, bytes, !kind))
+// Writes a file of the run into the list of its kind.
+bool writeRunFile(RunFiles& files, const QString& path, const QByteArray& bytes, RunFiles::Files& kind) {
+    if (!writeFile(path, bytes, false))
         return false;
     files.bytes += bytes.size();
-    if (kind)
-        kind->emplace_back(path, bytes.size());
+    kind.emplace_back(path, bytes.size());
     return true;
 }
 
-// Removes the run's files past the total: replies before records, each kind oldest first; never the index.
+// Removes a file of the run, if it is still there.
+void removeRunFile(RunFiles& files, RunFiles::Files& kind, const QString& path) {
+    const auto found =
+        std::find_if(kind.begin(), kind.end(), [&](const auto& file) { return file.first == path; });
+    if (found == kind.end())
+        return;
+    ::unlink(native(path).constData());
+    files.bytes -= found->second;
+    kind.erase(found);
+}
+
+// Up to `length` bytes of a file from `offset` on; the file is not followed through a link.
+QByteArray readFile(const QString& path, qint64 offset, qint64 length) {
+    platform::UniqueFd file(::open(native(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    QByteArray bytes(std::max<qint64>(length, 0), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (file && done < bytes.size()) {
+        const ssize_t n =
+            ::pread(file.get(), bytes.data() + done, size_t(bytes.size() - done), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+// Puts `bytes` in place of the file at once, so that a reader finds the old file or the new one whole.
+bool replaceFile(const QString& path, const QByteArray& bytes) {
+    const QString written = path + QStringLiteral(".new");
+    ::unlink(native(written).constData());
+    if (!writeFile(written, bytes, false))
+        return false;
+    return ::rename(native(written).constData(), native(path).constData()) == 0;
+}
+
+QString recordFileName(int number) {
+    return QStringLiteral("fetch_%1.txt").arg(number);
+}
+
+// Adds the line of the newest entry to the run's index. Past the index's share, its oldest lines go first,
+// down to half the share, so that it is written anew at most once for every half share of lines added; the
+// records and replies they list go with them, as the index would no longer lead to them.
+bool addIndexLine(RunFiles& files, const QString& run, IndexLine line, const QByteArray& text) {
+    const QString index = run + QLatin1Char('/') + NetFetchLogFolder::indexFileName();
+    line.bytes = text.size();
+    if (files.indexBytes + line.bytes <= NetFetchLogFolder::kMaximumIndexBytes) {
+        if (!writeFile(index, text, true))
+            return false;
+        files.indexBytes += line.bytes;
+        files.bytes += line.bytes;
+        files.indexLines.push_back(line);
+        return true;
+    }
+    size_t dropping = 0;
+    qint64 dropped = 0;
+    while (dropping < files.indexLines.size() &&
+           files.indexBytes - dropped + line.bytes > NetFetchLogFolder::kMaximumIndexBytes / 2)
+        dropped += files.indexLines[dropping++].bytes;
+    const qint64 keptFrom = files.indexHeader.size() + dropped;
+    QByteArray kept = readFile(index, keptFrom, files.indexBytes - keptFrom);
+    if (kept.size() != files.indexBytes - keptFrom) { // changed behind the log's back: it starts afresh
+        kept.clear();
+        dropping = files.indexLines.size();
+    }
+    if (!replaceFile(index, files.indexHeader + kept + text))
+        return false;
+    for (; dropping > 0; --dropping) {
+        const IndexLine& oldest = files.indexLines.front();
+        removeRunFile(files, files.records, run + QLatin1Char('/') + recordFileName(oldest.number));
+        if (!oldest.reply.isEmpty())
+            removeRunFile(files, files.replies, run + QLatin1Char('/') + oldest.reply);
+        files.indexLines.pop_front();
+    }
+    const qint64 bytes = files.indexHeader.size() + kept.size() + line.bytes;
+    files.bytes += bytes - files.indexBytes;
+    files.indexBytes = bytes;
+    files.indexLines.push_back(line);
+    return true;
+}
+
+// Removes the run's files past the total: replies before records, each kind oldest first; the index is kept
+// within its share by addIndexLine.
 void removeFilesPastTotal(RunFiles& files) {
     for (RunFiles::Files* oldest : {&files.replies, &files.records}) {
         while (files.bytes > NetFetchLogFolder::kMaximumTotalBytes && !oldest->empty()) {
@@ -216,23 +310,23 @@ bool NetFetchLogFolder::write(const QString& logFolder, const QString& processNa
     if (fresh) {
         files = RunFiles();
         removeOldRuns(logFolder, processName, run);
-        if (!writeRunFile(files, index,
-                          indexHeader(QStringLiteral("%1 HTTP fetch log %2").arg(processName, dateStamp)),
-                          nullptr))
+        files.indexHeader = indexHeader(QStringLiteral("%1 HTTP fetch log %2").arg(processName, dateStamp));
+        if (!writeFile(index, files.indexHeader, false))
             return false;
+        files.indexBytes = files.bytes = files.indexHeader.size();
         pointLink(logFolder + QLatin1Char('/') + newestLinkName(processName),
                   QFileInfo(run).fileName() + QLatin1Char('/') + indexFileName());
     }
     QString responseName;
     if (!entry.response.isEmpty()) {
         responseName = responseFileName(entry.number, entry.extension);
-        if (!writeRunFile(files, run + QLatin1Char('/') + responseName, entry.response, &files.replies))
+        if (!writeRunFile(files, run + QLatin1Char('/') + responseName, entry.response, files.replies))
             return false;
     }
-    const QString recordName = QStringLiteral("fetch_%1.txt").arg(entry.number);
+    const QString recordName = recordFileName(entry.number);
     const bool written =
-        writeRunFile(files, run + QLatin1Char('/') + recordName, entry.record.toUtf8(), &files.records) &&
-        writeRunFile(files, index, indexEntry(entry, recordName, responseName), nullptr);
+        writeRunFile(files, run + QLatin1Char('/') + recordName, entry.record.toUtf8(), files.records) &&
+        addIndexLine(files, run, {entry.number, responseName}, indexEntry(entry, recordName, responseName));
     removeFilesPastTotal(files);
     return written;
 }

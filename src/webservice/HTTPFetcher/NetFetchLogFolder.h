@@ -13,11 +13,13 @@
 // A run's folder is made by the run itself: a process that finds the name taken (another one started in
 // the same second) adds "_2", "_3", ... to it. When a run begins, the older runs of the same process name
 // are removed, oldest first, until those left take no more than kMaximumTotalBytes. The run itself keeps
-// within kMaximumTotalBytes too: past it, its oldest reply files go first, then its oldest records; the
-// index stays whole (its entries for what went lead nowhere).
+// within kMaximumTotalBytes too: past it, its oldest reply files go first, then its oldest records (their
+// entries in the index stay, and lead nowhere). The index has its share of the total: past it, its oldest
+// entries go, with the records and replies they list; the newest entry always stays.
 class NetFetchLogFolder {
 public:
     static constexpr qint64 kMaximumTotalBytes = 64 * 1024 * 1024;
+    static constexpr qint64 kMaximumIndexBytes = kMaximumTotalBytes / 4;
 
     struct Entry {
         int number = 0;
