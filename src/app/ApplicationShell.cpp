@@ -3,6 +3,7 @@
 #include "platform/foundation/HeapSettings.h"
 
 #include "app/AppDelegate.h"
+#include "app/CacheFolderUse.h"
 #include "app/MoveToApplications.h"
 #include "app/SingleInstance.h"
 #include "dvd/DVDCommand.h"
@@ -29,6 +30,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 bool displayAvailable() {
     if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -56,10 +58,15 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
 }
 
 AppDelegate::StartupHooks startupHooks() {
+    // Held as long as the hooks are: the delegate's life, which is the run's.
+    auto cache = std::make_shared<CacheFolderUse>(platform::paths::largeTemporaryFolder());
     return {.deleteTempFiles =
-                [] {
-                    DVDCommand::deleteRunFiles();
-                    SlideshowProject::deleteEncodingVideoFiles();
+                [cache] {
+                    cache->removeLeftoversWhenAlone([] {
+                        DVDCommand::deleteRunFiles();
+                        SlideshowProject::deleteEncodingVideoFiles();
+                    });
+                    // Each pipe is named after its process, in a runtime folder no other running copy uses.
                     EncoderController::deleteOrphanedVideoFIFOs();
                 },
             .moveToApplicationsOffer = offerMoveToApplicationsFolder};

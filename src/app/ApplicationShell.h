@@ -19,6 +19,7 @@ QStringList documentArguments(const QStringList& arguments);
 // The File menu's project commands (New, Open, Save, Properties) handed to the delegate.
 void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate);
 
-// What the start runs of the engine's parts: the removal of what earlier runs left in the temporary folders,
-// and the offer to move the application.
+// What the start runs of the engine's parts: the removal of what earlier runs left in the temporary folders
+// (in the cache folder only while no other copy runs, see CacheFolderUse), and the offer to move the
+// application.
 AppDelegate::StartupHooks startupHooks();

@@ -4,7 +4,8 @@
 #include <QString>
 
 // One running copy of Vistrelle per user: two would share the fixed files and pipes of the private temporary
-// folder, and each would save the open project over the other's edits.
+// folder, and each would save the open project over the other's edits. A copy started from another login
+// has a runtime folder of its own and so runs; the cache folder it shares is guarded by CacheFolderUse.
 class SingleInstance {
 public:
     // The claim is a lock file in `folder`, the private temporary folder in the application.

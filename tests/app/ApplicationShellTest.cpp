@@ -1,4 +1,5 @@
 #include "app/ApplicationShell.h"
+#include "app/SingleInstance.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/IsolatedUser.h"
 #include "support/RecordingDialogs.h"
@@ -7,6 +8,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QtGlobal>
 #include <gtest/gtest.h>
 
@@ -14,8 +16,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -43,7 +49,71 @@ QString keepFinishedMovie(const QString& title) {
     return kept.value(0);
 }
 
+const char* const kCutting = "the movie is being cut";
+
+// The cut movie and the mixed sound of an export at 1280x720, both in the cache folder.
+QStringList exportFiles() {
+    return {SlideshowProject::strEncodingVideoFileBase(QSizeF(1280, 720)) + ".mp4",
+            SlideshowProject::strTempM4AAudioFullPath()};
+}
+
 } // namespace
+
+// Run only as the child of the test below: a running copy, which after its start writes an export's files
+// and keeps them open until it is killed.
+TEST(DISABLED_ExportingCopy, ExportsUntilKilled) {
+    SingleInstance copy(platform::paths::temporaryFolder());
+    ASSERT_TRUE(copy.claim());
+    const AppDelegate::StartupHooks start = startupHooks();
+    start.deleteTempFiles();
+    std::vector<std::unique_ptr<QFile>> writing;
+    for (const QString& path : exportFiles()) {
+        writing.push_back(std::make_unique<QFile>(path));
+        ASSERT_TRUE(writing.back()->open(QIODevice::WriteOnly));
+        ASSERT_EQ(writing.back()->write("part of an export"), 17);
+        ASSERT_TRUE(writing.back()->flush());
+    }
+    std::printf("%s\n", kCutting);
+    std::fflush(stdout);
+    char scrap = 0;
+    while (::read(STDIN_FILENO, &scrap, 1) > 0) {
+    }
+}
+
+// A second copy started from another login (su, ssh) has a runtime folder of its own, so it runs beside the
+// first, and shares the first's cache folder: its start leaves the files of the export the first is making.
+// Once the first is killed, the next start removes them as it does what any killed export left.
+TEST(ApplicationShell, AStartLeavesTheExportOfACopyRunningFromAnotherLogin) {
+    const test_support::IsolatedUser user;
+    const QString otherRuntime = user.home() + "/other-run";
+    ASSERT_TRUE(QDir().mkpath(otherRuntime));
+    ASSERT_TRUE(QFile::setPermissions(otherRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_RUNTIME_DIR", otherRuntime);
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_also_run_disabled_tests", "--gtest_filter=DISABLED_ExportingCopy.*"});
+    QByteArray said;
+    while (!said.contains(kCutting) && first.waitForReadyRead(60000))
+        said += first.readAllStandardOutput();
+    ASSERT_TRUE(said.contains(kCutting)) << said.toStdString() << first.readAllStandardError().toStdString();
+
+    SingleInstance second(platform::paths::temporaryFolder());
+    ASSERT_TRUE(second.claim()) << "the runtime folders differ: both copies run";
+    {
+        const AppDelegate::StartupHooks start = startupHooks();
+        start.deleteTempFiles();
+        for (const QString& path : exportFiles())
+            EXPECT_EQ(test_support::readBytes(path), "part of an export") << path.toStdString();
+    }
+
+    ::kill(pid_t(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished());
+    startupHooks().deleteTempFiles();
+    for (const QString& path : exportFiles())
+        EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();
+}
 
 TEST(ApplicationShell, OffscreenPlatformCountsAsDisplay) {
     qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
@@ -154,6 +224,7 @@ TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
         return list;
     };
     QStringList expectedCache = keptMovies + othersInCache;
+    expectedCache << "vistrelle-copies.lock"; // this copy's use of the folder
     expectedCache.sort();
     EXPECT_EQ(names(cache), expectedCache);
     EXPECT_EQ(test_support::readBytes(user.home() + "/OutFile"), "a file where the output folder should be");
