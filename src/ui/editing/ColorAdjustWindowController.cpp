@@ -89,13 +89,24 @@ void ColorAdjustWindowController::OKButtonClicked() {
     closingAfterOK = false;
 }
 
-// The preview showed the sliders' values on the slide; without OK none of them is applied.
+// The preview showed the sliders' values on the slide; without OK none of them is applied, and none is kept:
+// the next move of a slider would preview them all again, and OK write them into the picture.
 void ColorAdjustWindowController::closeEvent(QCloseEvent* event) {
-    if (!closingAfterOK && isVisible())
-        platform::NotificationCenter::defaultCenter().post(
-            kNotifyColorAdjustChanged, neutralColorDict(),
-            {{QStringLiteral("Action"), QStringLiteral("Cancel")}});
+    if (!closingAfterOK && isVisible()) {
+        colours = neutralColorDict();
+        showColours();
+        post({{QStringLiteral("Action"), QStringLiteral("Cancel")}});
+    }
     QWidget::closeEvent(event);
+}
+
+void ColorAdjustWindowController::showColours() {
+    const std::pair<DoubleSlider*, const QString&> handles[] = {
+        {saturation, kSaturationKey}, {brightness, kBrightnessKey}, {contrast, kContrastKey}};
+    for (const auto& [slider, key] : handles) {
+        const QSignalBlocker quiet(slider); // placed, not moved: nothing to preview
+        slider->setDoubleValue(colours.value(key).toDouble());
+    }
 }
 
 ColorAdjustObject::ColorAdjustObject(QWidget* parentWindow)

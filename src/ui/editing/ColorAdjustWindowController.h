@@ -13,8 +13,8 @@ class DoubleSlider;
 // The colour window: saturation, brightness and contrast of the current slide, posted as
 // "NSNOTIFY_COLORADJUST_CHANGED" with the whole colour dictionary; OK posts it once more with
 // {"Action": "OK"}, which writes it into the slide. The dictionary carries its values across slides. Closed
-// without OK, it posts the neutral values with {"Action": "Cancel"}, so that the preview shows the slide as
-// it is.
+// without OK, it goes back to the neutral values, sliders included, and posts them with {"Action": "Cancel"},
+// so that the preview shows the slide as it is.
 // The ranges are those of the colour filter: saturation 0..2, brightness -1..1, contrast 0.25..4.
 class ColorAdjustWindowController : public QWidget {
     Q_OBJECT
@@ -45,6 +45,8 @@ protected:
 
 private:
     void post(const QVariantMap& userInfo = {}) const;
+    // The handles at the dictionary's values.
+    void showColours();
 
     QVariantMap colours;
     bool closingAfterOK = false;

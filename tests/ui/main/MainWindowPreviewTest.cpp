@@ -25,6 +25,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QFile>
+#include <QPushButton>
 #include <QSlider>
 
 #include <QApplication>
@@ -352,6 +353,52 @@ TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKLeavesTheSlideShownA
         << "the preview without colour: " << grey.name().toStdString();
     colours.close();
     EXPECT_TRUE(comesToShow(red)) << centreOf(shownFrame()).name().toStdString();
+}
+
+// Closed without OK, by its close box or by Escape, the colour window forgets what its sliders showed: it
+// opens again with them at the slide's own values, a nudge of one previews that nudge alone, and OK writes
+// only it into the picture.
+TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKOpensAgainAtTheSlidesOwnValues) {
+    const QColor red(220, 40, 40);
+    const std::vector<SlideItemRef> slides = useColourSlides({red});
+    controller->setNCurrentSlideshowItemIndex(0);
+    controller->showCurrentItemPhoto(slides[0]);
+    ASSERT_TRUE(comesToShow(red));
+    SlideshowMenus menus(*window, *controller);
+    ColorAdjustWindowController& colours = *controller->colorAdjustObj()->colorWndController();
+    const auto nextFrame = [&](qint64 before) {
+        test_support::spinUntil([&] { return shownFrame().cacheKey() != before; });
+        return centreOf(shownFrame());
+    };
+    const std::pair<const char*, std::function<void()>> closings[] = {
+        {"the close box", [&] { colours.close(); }},
+        {"Escape", [&] { QTest::keyClick(&colours, Qt::Key_Escape); }}};
+    for (const auto& [closing, close] : closings) {
+        SCOPED_TRACE(closing);
+        menus.action("adjustColourMenuItem")->trigger();
+        ASSERT_TRUE(colours.isVisible());
+        colours.slider1()->setDoubleValue(0.0);
+        colours.slider2()->setDoubleValue(1.0);
+        ASSERT_TRUE(test_support::spinUntil([&] { return !near(centreOf(shownFrame()), red); }));
+        close();
+        ASSERT_TRUE(comesToShow(red)) << centreOf(shownFrame()).name().toStdString();
+
+        menus.action("adjustColourMenuItem")->trigger();
+        EXPECT_NEAR(colours.slider1()->doubleValue(), 1.0, 0.01) << "saturation";
+        EXPECT_NEAR(colours.slider2()->doubleValue(), 0.0, 0.01) << "brightness";
+        EXPECT_NEAR(colours.slider3()->doubleValue(), 1.0, 0.01) << "contrast";
+        const qint64 before = shownFrame().cacheKey();
+        colours.slider3()->setValue(colours.slider3()->value() + 5);
+        const QColor nudged = nextFrame(before);
+        EXPECT_TRUE(near(nudged, red)) << "a contrast nudge alone: " << nudged.name().toStdString();
+        colours.close();
+    }
+    menus.action("adjustColourMenuItem")->trigger();
+    colours.slider3()->setValue(colours.slider3()->value() + 5);
+    QTest::mouseClick(colours.findChild<QPushButton*>("okButton"), Qt::LeftButton);
+    const QImage stored(slides[0]->fileName());
+    ASSERT_FALSE(stored.isNull());
+    EXPECT_TRUE(near(centreOf(stored), red)) << "the picture: " << centreOf(stored).name().toStdString();
 }
 
 // The colour window and the pan-and-zoom panel show their edits on the bare picture; closed without applying,
