@@ -12,6 +12,7 @@
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QAction>
+#include <QDir>
 #include <QImage>
 
 #include <deque>
@@ -195,6 +196,58 @@ TEST_F(AppDelegateTest, AThumbnailMadeWhenAProjectReopensIsNamedInTheSavedProjec
         EXPECT_EQ(QFileInfo(project->slideItemAtIndex(0)->strThumbFileName()).fileName(), thumbnails()[0]);
         quit();
     }
+}
+
+// A start opens the last project and, once its window is up, makes on a thread of its own the thumbnail of
+// each slide that has none, handing each over to the main thread. Quit before the walk has ended, the file
+// made and not yet handed over goes with it: no start leaves a thumbnail file that no slide names. A start
+// left to finish names one for every slide.
+TEST_F(AppDelegateTest, AQuitWhileTheProjectOpensLeavesNoThumbnailFileThatNoSlideNames) {
+    constexpr int kSlides = 4;
+    const QString folder = otherProject("Opening", kSlides);
+    for (int i = 0; i < kSlides; ++i) {
+        QImage picture(640, 480, QImage::Format_RGB32);
+        picture.fill(QColor::fromHsv(i * 60, 200, 200));
+        ASSERT_TRUE(picture.save(folder + QString("/Contents/s%1.jpg").arg(i), "JPG"));
+    }
+    SlideshowProject::setStrLastProjectBundlePath(folder);
+    const auto thumbnails = [&] { return QDir(folder + "/Contents").entryList({"thumb_*"}, QDir::Files); };
+    // The thumbnails the saved project names, read as a start reads them.
+    const auto named = [] {
+        QStringList names;
+        for (const SlideItemRef& slide : SlideshowProject::mainProject()->slideshowArray())
+            if (const QString name = QFileInfo(slide->strThumbFileName()).fileName(); !name.isEmpty())
+                names << name;
+        names.sort();
+        return names;
+    };
+    for (int start = 0; start < 4; ++start) {
+        const bool quitEarly = start < 3;
+        SCOPED_TRACE(quitEarly ? "quit while opening" : "left to open");
+        EXPECT_EQ(thumbnails(), named()) << "every thumbnail file is a slide's";
+        // The application's start: the controller's delayed refresh runs once its time has come.
+        auto scheduler = std::make_shared<platform::ManualScheduler>();
+        auto main = std::make_unique<SlideshowMainObject>(dialogs, scheduler);
+        delegate = std::make_unique<AppDelegate>(dialogs);
+        delegate->setMainObject(main.get());
+        delegate->awakeFromNib();
+        ASSERT_EQ(SlideshowProject::mainProject()->strMacProjectBundleFullPath(), folder);
+        main->awakeFromNib();
+        delegate->applicationDidFinishLaunching();
+        const qsizetype before = thumbnails().size();
+        scheduler->advance(5.0);
+        if (quitEarly) // a thumbnail made, the main thread not yet back to take it
+            EXPECT_TRUE(test_support::waitWithoutEvents([&] { return thumbnails().size() > before; }));
+        else
+            EXPECT_TRUE(spinUntil([&] { return !main->isTimelineRefreshRunning(); }));
+        // The quit: the delegate saves the project, then the controller goes.
+        delegate.reset();
+        main.reset();
+        quit();
+        MainWindowServices::setCurrent(&mainWindow);
+    }
+    EXPECT_EQ(thumbnails(), named());
+    EXPECT_EQ(named().size(), kSlides) << "a start left to open names a thumbnail for every slide";
 }
 
 TEST_F(AppDelegateTest, DocumentsOpenedDuringLaunchWaitForItAndOnlyTheFirstOpens) {

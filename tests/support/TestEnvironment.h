@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QThread>
 
 #include <QStringList>
 
@@ -49,6 +50,15 @@ inline bool spinUntil(const std::function<bool()>& done, int deadlineMs = 10000)
     const QDeadlineTimer deadline(deadlineMs);
     while (!done() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Waits until `done` holds, through work of other threads, without running the event loop, or until a
+// generous deadline passes; answers `done()`. What those threads hand to the main thread stays queued.
+inline bool waitWithoutEvents(const std::function<bool()>& done, int deadlineMs = 10000) {
+    const QDeadlineTimer deadline(deadlineMs);
+    while (!done() && !deadline.hasExpired())
+        QThread::msleep(1);
     return done();
 }
 

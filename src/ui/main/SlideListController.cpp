@@ -304,12 +304,14 @@ void SlideListController::refreshUIForOpenProject() {
             [this](const SlideItemRef& slide, const QString& madeName) {
                 const auto now = project();
                 // Saved with the project, or every reopen would make the slide another thumbnail file.
-                if (!madeName.isEmpty() && now && now->containsSlideItem(slide.get())) {
+                const bool taken = !madeName.isEmpty() && now && now->containsSlideItem(slide.get());
+                if (taken) {
                     slide->setStrThumbFileName(madeName);
                     now->setBIsDirty(true);
                 }
                 if (ui.scrollContentView)
                     ui.scrollContentView->update();
+                return taken;
             });
     }
     hub.setNCurrentSlideshowItemIndex(-1);

@@ -48,7 +48,11 @@ void TimelineThumbnailRefresh::run(const std::vector<Cell>& cells, const QString
                 made.clear();
             }
         }
-        if (!gate.runAndWait([&] { cellReady(cell.slide, made); }))
+        bool taken = false;
+        const bool handedOver = gate.runAndWait([&] { taken = cellReady(cell.slide, made); });
+        if (!made.isEmpty() && !taken)
+            QFile::remove(contents + QLatin1Char('/') + made);
+        if (!handedOver)
             break;
     }
     finished = true;

@@ -22,11 +22,13 @@ public:
         QString picturePath;
     };
     // Runs on the main thread for each cell in order; `newThumbnailName` is the name of a thumbnail file
-    // made for a slide that had none, empty otherwise.
-    using CellReady = std::function<void(const SlideItemRef& slide, const QString& newThumbnailName)>;
+    // made for a slide that had none, empty otherwise. True when the slide took that name: a file made and
+    // not taken (nor handed over at all, the walk stopped first) is removed, since nothing would ever refer
+    // to it.
+    using CellReady = std::function<bool(const SlideItemRef& slide, const QString& newThumbnailName)>;
 
     TimelineThumbnailRefresh(std::vector<Cell> cells, QString contentsFolder, CellReady cellReady);
-    // Stops the walk and joins the thread; a hand-over not yet taken is dropped.
+    // Stops the walk and joins the thread; a hand-over not yet taken is dropped, with the file it made.
     ~TimelineThumbnailRefresh();
     TimelineThumbnailRefresh(const TimelineThumbnailRefresh&) = delete;
     TimelineThumbnailRefresh& operator=(const TimelineThumbnailRefresh&) = delete;
