@@ -3,6 +3,7 @@
 #include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
+#include "support/ProjectSongs.h"
 #include "support/Screenshot.h"
 #include "support/ToneMaker.h"
 #include "support/WidgetClick.h"
@@ -59,6 +60,21 @@ protected:
         ASSERT_TRUE(microphone) << "recording";
         const std::vector<int16_t> samples = ToneMaker::toInt16(ToneMaker::sine(440.0, seconds, amplitude));
         microphone(samples.data(), int(samples.size() / 2));
+    }
+    // A file of random bytes under a sound's name: it holds no sound.
+    QString writeNoise(const QString& name) const {
+        QByteArray noise(64 * 1024, '\0');
+        QRandomGenerator random(20260);
+        for (char& byte : noise)
+            byte = char(random.bounded(256));
+        const QString path = dir.file(name);
+        model_test::writeFile(path, noise);
+        return path;
+    }
+    // The Slide Sound window, opened from its menu item.
+    SoundRecorderWndController* openSlideSound() {
+        SlideshowMenus(*window, *controller).action("recordSoundMenuItem")->trigger();
+        return window->findChild<SoundRecorderWndController*>();
     }
     SoundCapture::Frames microphone;
 };
@@ -275,15 +291,9 @@ TEST_F(SlideListDialogsTest, TheSlideSoundWindowRefusesAFileWithoutSoundAndTheSl
     makeController(true);
     const auto slides = useColourSlides({Qt::red});
     controller->setNCurrentSlideshowItemIndex(0);
-    const QString mine = dir.file("greeting.wav"), bad = dir.file("bad.mp3");
+    const QString mine = dir.file("greeting.wav"), bad = writeNoise("bad.mp3");
     ASSERT_TRUE(ToneMaker::writeWav(mine, 440.0, 0.2, 0.3f));
-    QByteArray noise(64 * 1024, '\0');
-    QRandomGenerator random(20260);
-    for (char& byte : noise)
-        byte = char(random.bounded(256));
-    model_test::writeFile(bad, noise);
-    SlideshowMenus(*window, *controller).action("recordSoundMenuItem")->trigger();
-    auto* recorder = window->findChild<SoundRecorderWndController*>();
+    SoundRecorderWndController* recorder = openSlideSound();
     ASSERT_TRUE(recorder && recorder->isVisible());
     auto* choose = recorder->findChild<QPushButton*>("chooseButton");
     dialogs.mediaOpenAnswers = {{mine}, {bad}};
@@ -331,4 +341,42 @@ TEST_F(SlideListDialogsTest, EscapeClosesTheSlideSoundWindowAsItsCloseBoxDoes) {
         const QString sound = slides[0]->strSoundFileName();
         EXPECT_TRUE(sound.endsWith(".caf") && sound != before) << sound.toStdString();
     }
+}
+
+// Choosing the slide's sound again removes the copy the earlier choice put in the project's folder, unless
+// another slide or a song still refers to it.
+TEST_F(SlideListDialogsTest, ChoosingTheSlideSoundAgainRemovesTheEarlierCopyThatNothingElseRefersTo) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red, Qt::green});
+    controller->setNCurrentSlideshowItemIndex(0);
+    const QString first = dir.file("first.wav"), second = dir.file("second.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(first, 440.0, 0.2, 0.3f));
+    ASSERT_TRUE(ToneMaker::writeWav(second, 660.0, 0.2, 0.3f));
+    SoundRecorderWndController* recorder = openSlideSound();
+    ASSERT_TRUE(recorder);
+    QPushButton* choose = recorder->findChild<QPushButton*>("chooseButton");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const std::pair<const char*, std::function<void(const QString&)>> sharers[] = {
+        {"nothing else", nullptr},
+        {"the other slide", [&](const QString& copy) { slides[1]->setStrSoundFileName(copy); }},
+        {"a song", [&](const QString& copy) {
+             project->setMusicArray({test_support::songNamed(QFileInfo(copy).fileName())});
+         }}};
+    for (const auto& [sharer, share] : sharers) {
+        SCOPED_TRACE(sharer);
+        slides[1]->setStrSoundFileName(QString());
+        project->setMusicArray({});
+        dialogs.mediaOpenAnswers = {{first}, {second}};
+        QTest::mouseClick(choose, Qt::LeftButton);
+        const QString earlier = slides[0]->strSoundFileName();
+        ASSERT_EQ(QFileInfo(earlier).absolutePath(), contents);
+        if (share)
+            share(earlier);
+        QTest::mouseClick(choose, Qt::LeftButton);
+        const QString now = slides[0]->strSoundFileName();
+        ASSERT_NE(now, earlier);
+        EXPECT_TRUE(QFile::exists(now));
+        EXPECT_EQ(QFile::exists(earlier), share != nullptr) << earlier.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(first) && QFile::exists(second)) << "the user's own files stay";
 }
