@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QThread>
+#include <QTimer>
 
 void RecordingDialogs::noteThread() {
     if (QThread::currentThread() != QCoreApplication::instance()->thread())
@@ -82,6 +83,40 @@ void RecordingDialogs::showAlertSheet(const QString& title, const QString& messa
     alerts.push_back({title, message, button, false});
 }
 
+namespace {
+
+// Ends the dialog it watches once that dialog has the keyboard.
+class EndsWhenActive : public QObject {
+public:
+    explicit EndsWhenActive(QDialog& dialog) : QObject(&dialog), dialog(dialog) {
+        dialog.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &dialog && event->type() == QEvent::WindowActivate)
+            QMetaObject::invokeMethod(&dialog, &QDialog::accept, Qt::QueuedConnection);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QDialog& dialog;
+};
+
+} // namespace
+
+void RecordingDialogs::showModalStandIn() {
+    if (!modalWindowsOver)
+        return;
+    QDialog standIn(modalWindowsOver);
+    standIn.setObjectName("ModalStandIn");
+    standIn.setWindowModality(Qt::ApplicationModal);
+    new EndsWhenActive(standIn); // the dialog owns it
+    // Only where no window system ever gives it the keyboard would it stay: a failing test, not a stuck one.
+    QTimer::singleShot(30000, &standIn, &QDialog::reject);
+    standIn.exec();
+}
+
 void RecordingDialogs::updateExportProgress(double value, const QString& text) {
     noteThread();
     progress.push_back(value);
@@ -90,10 +125,12 @@ void RecordingDialogs::updateExportProgress(double value, const QString& text) {
 
 void RecordingDialogs::runModalAlert(const QString& message, const QString& informativeText) {
     alerts.push_back({message, informativeText, QString(), true});
+    showModalStandIn();
 }
 
 QStringList RecordingDialogs::runMediaOpenPanel(MediaKind kind, const QString& title) {
     openPanels.push_back({kind, title});
+    showModalStandIn();
     if (mediaOpenAnswers.empty())
         return {};
     QStringList answer = mediaOpenAnswers.front();

@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+class QWidget;
+
 // Every dialogs interface at once, for tests: answers come from scripts the test fills (an empty script
 // answers "cancelled"), and every call is recorded in order. Main thread only, as the real dialogs.
 class RecordingDialogs : public AppDialogs, public DVDCommandDialogs, public ControllerDialogs {
@@ -82,6 +84,10 @@ public:
     std::deque<QString> mpegOpenAnswers;
     // The burn's window calls go to it too (a test's real window), after they are recorded.
     DVDCommandDialogs* burnWindow = nullptr;
+    // Where set, a media panel and a modal alert are each first a real window, application-modal over this
+    // one as the real ones are, that goes as soon as it has the keyboard: which window has the keyboard after
+    // it is then the window system's answer, as it is after the real ones.
+    QWidget* modalWindowsOver = nullptr;
 
     // Records.
     QString openStartFolder;
@@ -106,5 +112,6 @@ public:
 
 private:
     void noteThread();
+    void showModalStandIn();
     std::atomic<int> offMain{0};
 };

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QScopeGuard>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -145,6 +146,7 @@ void SoundRecorderWndController::stopRecord() {
 // slide deletes the copy, never the user's file. A file without a sound of some length is refused as a song
 // is, and the slide keeps the sound it had.
 void SoundRecorderWndController::selectSoundFile() {
+    const auto keyboardBack = qScopeGuard([this] { takeKeyboardBack(); });
     const QStringList chosen =
         dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Songs, QStringLiteral("Add Slide Music"));
     if (chosen.isEmpty())
@@ -165,6 +167,15 @@ void SoundRecorderWndController::selectSoundFile() {
     audioFileName = contents + QLatin1Char('/') + copy;
     platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, audioFileName);
     status->setText(tr_("%1 is the slide's sound now.").arg(QFileInfo(source).fileName()));
+}
+
+// The file panel and the alerts are the main window's: when they go, the window system gives the keyboard to
+// it, and Escape would no longer close this window.
+void SoundRecorderWndController::takeKeyboardBack() {
+    if (!isVisible())
+        return;
+    raise();
+    activateWindow();
 }
 
 QString SoundRecorderWndController::statusText() const {

@@ -65,6 +65,7 @@ private:
     void framesArrived(const int16_t* interleaved, int frames);
     QString newRecordingPath() const;
     void showLevels();
+    void takeKeyboardBack();
 
     ControllerDialogs& dialogs;
     std::shared_ptr<platform::Scheduler> clock;

@@ -16,6 +16,7 @@
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/SlideshowMenus.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDrag>
 #include <QFile>
@@ -379,4 +380,41 @@ TEST_F(SlideListDialogsTest, ChoosingTheSlideSoundAgainRemovesTheEarlierCopyThat
         EXPECT_EQ(QFile::exists(earlier), share != nullptr) << earlier.toStdString();
     }
     EXPECT_TRUE(QFile::exists(first) && QFile::exists(second)) << "the user's own files stay";
+}
+
+// Choose File... shows the file panel over the main window, and an alert when the file holds no sound; when
+// they go, the Slide Sound window has the keyboard again, whether the file was taken or refused, and Escape
+// pressed where the window system sends keys closes it.
+TEST_F(SlideListDialogsTest, TheSlideSoundWindowHasTheKeyboardAgainAfterItsFilePanelAndAlert) {
+    makeController(true);
+    useColourSlides({Qt::red});
+    controller->setNCurrentSlideshowItemIndex(0);
+    window->show();
+    dialogs.modalWindowsOver = window.get();
+    const QString mine = dir.file("greeting.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(mine, 440.0, 0.2, 0.3f));
+    const std::pair<const char*, QString> choices[] = {{"taken", mine}, {"refused", writeNoise("bad.mp3")}};
+    const auto activeName = [] {
+        return QApplication::activeWindow() ? QApplication::activeWindow()->objectName().toStdString()
+                                            : std::string("none");
+    };
+    for (const auto& [choice, file] : choices) {
+        SCOPED_TRACE(choice);
+        const std::size_t alertsBefore = dialogs.alerts.size();
+        QPointer<SoundRecorderWndController> recorder = openSlideSound();
+        ASSERT_TRUE(recorder);
+        ASSERT_TRUE(test_support::spinUntil([&] { return recorder->isActiveWindow(); }, 3000))
+            << activeName();
+        dialogs.mediaOpenAnswers = {{file}};
+        QTest::mouseClick(recorder->findChild<QPushButton*>("chooseButton"), Qt::LeftButton);
+        EXPECT_EQ(dialogs.alerts.size() - alertsBefore, file == mine ? 0u : 1u)
+            << dialogs.alertText().toStdString();
+        EXPECT_TRUE(test_support::spinUntil([&] { return recorder->isActiveWindow(); }, 3000))
+            << "the keyboard is with " << activeName();
+        EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
+        EXPECT_FALSE(recorder && recorder->isVisible()) << "Escape closed the window";
+        if (recorder)
+            recorder->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
