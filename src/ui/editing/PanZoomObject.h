@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QWidget>
 
@@ -53,6 +54,7 @@ private:
     ProjectSource projectSource;
     QPointer<QWidget> parentWindow;
     QPointer<QWidget> panel;
+    QPointer<QShortcut> escapeInWindow;
     QSlider* scale = nullptr;
     CSCircularSlider* dial = nullptr;
     double lastScale = 0.0;

@@ -8,8 +8,10 @@
 #include "model/SlideshowProject.h"
 #include "platform/image/ImageFilters.h"
 #include "ui/editing/EditingPanelSupport.h"
+#include "ui/editing/PanZoomObject.h"
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/SlideshowMenus.h"
 
 namespace {
 
@@ -188,4 +190,36 @@ TEST_F(PreviewDragTest, APannedPictureFollowsThePointerUnderEveryThemeAtEveryWin
         EXPECT_NEAR(end.top() - start.top(), by.y(), 3);
         editing_panel::setCurrentStatus(project, 0);
     }
+}
+
+// With the pan-and-zoom panel open a drag on the preview pans the picture, and the press gives the main
+// window the keyboard where a window system hands it to the window pressed. Escape there closes the panel as
+// it does where the panel has the keyboard, and the next drag pans nothing.
+TEST_F(PreviewDragTest, EscapeClosesThePanAndZoomPanelAfterADragGaveTheWindowTheKeyboard) {
+    window->activateWindow();
+    const auto photoShown = shownAs(kPhotoColour, project->themeManger()->currentThemeDict());
+    showPicture({900, 900}, QStringLiteral("square.png"));
+    SlideshowMenus(*window, *controller).action("panZoomMenuItem")->trigger();
+    QWidget* panel = controller->panZoomObj()->panzoomPanel();
+    ASSERT_TRUE(panel && test_support::spinUntil([&] { return panel->isActiveWindow(); }, 3000));
+    const QPoint middle(preview()->width() / 2, preview()->height() / 2);
+    qint64 key = preview()->shownFrame().cacheKey();
+    drag(middle, QPoint(2, 0), 1);
+    const QRect start = boxOf(nextFrame(key), photoShown);
+    ASSERT_FALSE(start.isEmpty());
+
+    window->activateWindow(); // what the window system does with a press on the preview
+    ASSERT_TRUE(test_support::spinUntil([&] { return window->isActiveWindow(); }, 3000));
+    key = preview()->shownFrame().cacheKey();
+    drag(middle, QPoint(120, 50));
+    const QRect panned = boxOf(nextFrame(key), photoShown);
+    EXPECT_NEAR(panned.left() - start.left(), 120, 3) << "the drag pans";
+    EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
+    EXPECT_FALSE(panel->isVisible()) << "Escape closed the panel";
+
+    const QRect still = boxOf(nextFrame(preview()->shownFrame().cacheKey()), photoShown);
+    drag(middle, QPoint(-100, -40));
+    test_support::spinFor(100);
+    EXPECT_EQ(boxOf(preview()->shownFrame(), photoShown), still)
+        << "a drag after the panel closed pans nothing";
 }
