@@ -31,6 +31,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/HeapSettings.h"
 #include "platform/foundation/NamedPipe.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/media/MovieWriter.h"
 #include "render/DirectorFrameRenderer.h"
 #include "render/FramePump.h"
@@ -339,6 +340,8 @@ int runChild(const Options& options) {
     else if (options.child == "pool")
         measure = exportRun(show, true);
     bench::speed::report(measure);
+    std::fprintf(stderr, "longest hold of the GL driver lock: %.1f ms\n",
+                 double(platform::gl::DriverLock::longestHold().count()) / 1e6);
     return measure.frames > 0 ? 0 : 1;
 }
 
