@@ -3,12 +3,14 @@
 #include "http/ReqCacheDelegate.h"
 #include "http/ReqConnectionRecord.h"
 #include "http/ReqSessionCredentials.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/OperationQueue.h"
 #include "platform/net/Cookie.h"
 
 #include <QList>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -42,4 +44,6 @@ struct ReqClassState {
     static ReqClassState& shared();
     // Monotonic seconds, the clock of activity times and connection expiry.
     static double now();
+    // For tests: a clock of their own (nullptr: the system's again), so that a time-out comes when they say.
+    static void setClockForTesting(std::shared_ptr<platform::Clock> clock);
 };

@@ -306,7 +306,8 @@ void ReqHTTPRequest::startRequest() {
     lastBytesRead_ = 0;
     if (redirectCount() == 0)
         setOriginalURL(url_);
-    if (lastBytesSent() > 0)
+    // What the last attempt reported, whether or not a status check has seen its bytes since.
+    if (uploadProgressReported_ != 0)
         removeUploadProgressSoFar();
     // Both counts start again: a second attempt sends the whole body and reports it from 0.
     lastBytesSent_ = 0;

@@ -26,9 +26,32 @@ ReqClassState& ReqClassState::shared() {
     return state;
 }
 
+namespace {
+
+struct ClassClock {
+    std::mutex lock;
+    std::shared_ptr<platform::Clock> clock = platform::Clock::system();
+};
+
+ClassClock& classClock() {
+    static ClassClock shared;
+    return shared;
+}
+
+} // namespace
+
 double ReqClassState::now() {
-    static const std::shared_ptr<platform::Clock> clock = platform::Clock::system();
+    std::shared_ptr<platform::Clock> clock;
+    {
+        std::lock_guard guard(classClock().lock);
+        clock = classClock().clock;
+    }
     return clock->secondsSinceStart();
+}
+
+void ReqClassState::setClockForTesting(std::shared_ptr<platform::Clock> clock) {
+    std::lock_guard guard(classClock().lock);
+    classClock().clock = clock ? std::move(clock) : platform::Clock::system();
 }
 
 double ReqHTTPRequest::defaultTimeOutSeconds() {

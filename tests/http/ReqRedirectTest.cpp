@@ -59,13 +59,14 @@ TEST_F(ReqRedirectTest, AStalledRequestTimesOutAfterItsRetries) {
 
 // The first attempt's progress is taken back, and the second attempt's is reported in full.
 TEST_F(ReqRedirectTest, AnUploadRetriedAfterATimeOutReportsItsWholeBodyAgain) {
+    HeldRequestTime time;
     std::atomic<int> attempts{0};
     server.route("/upload", [&](const ServerRequest&) {
         return ++attempts == 1 ? ServerResponse::stall() : ServerResponse::text(200, "stored");
     });
     const auto request = ReqHTTPRequest::requestWithURL(server.url("/upload"));
     request->appendPostData(QByteArray(200000, 'u'));
-    request->setTimeOutSeconds(0.5);
+    request->setTimeOutSeconds(5.0);
     request->setNumberOfTimesToRetryOnTimeout(1);
     std::atomic<qint64> reported{0};
     std::atomic<bool> tookBack{false};
@@ -73,7 +74,11 @@ TEST_F(ReqRedirectTest, AnUploadRetriedAfterATimeOutReportsItsWholeBodyAgain) {
         reported += amount;
         tookBack = tookBack || amount < 0;
     });
-    ASSERT_TRUE(runAsync(request));
+    request->startAsynchronous();
+    ASSERT_TRUE(test_support::spinUntil([&] { return attempts == 1 && reported > 0; }));
+    time.passTimeOut(5.0);
+    ASSERT_TRUE(test_support::spinUntil([&] { return request->isFinished(); }));
+    test_support::spinFor(20);
     EXPECT_FALSE(request->error());
     EXPECT_EQ(request->responseString(), "stored");
     EXPECT_EQ(attempts.load(), 2);

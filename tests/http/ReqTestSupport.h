@@ -3,6 +3,7 @@
 // The fixture of the request tests: a loopback server, the test network set-up (never the machine's proxies),
 // and requests run to their end with what their listeners heard.
 
+#include "http/ReqClassState.h"
 #include "http/ReqHTTPRequest.h"
 #include "http/ReqHTTPRequestErrors.h"
 #include "support/LoopbackServer.h"
@@ -10,6 +11,8 @@
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
 
 namespace req_test {
 
@@ -31,6 +34,32 @@ struct Recorder {
         delegate->requestFinished = [this](ReqHTTPRequest&) { events << "finished"; };
         delegate->requestFailed = [this](ReqHTTPRequest&) { events << "failed"; };
     }
+};
+
+// The request class's time held still for as long as it lives: a request times out when the test moves the
+// clock past its time-out, and never because the machine was slow to answer.
+class HeldRequestTime {
+public:
+    class Clock : public platform::Clock {
+    public:
+        double secondsSinceStart() const override { return seconds; }
+        QDateTime now() const override { return QDateTime::currentDateTimeUtc(); }
+        void advance(double by) { seconds = seconds + by; }
+
+    private:
+        std::atomic<double> seconds{0.0}; // read on the network thread, moved on the test's
+    };
+
+    HeldRequestTime() { ReqClassState::setClockForTesting(clock); }
+    ~HeldRequestTime() { ReqClassState::setClockForTesting(nullptr); }
+    HeldRequestTime(const HeldRequestTime&) = delete;
+    HeldRequestTime& operator=(const HeldRequestTime&) = delete;
+
+    // Past any time-out of `seconds`, the longer one of a body's first buffer included.
+    void passTimeOut(double seconds) { clock->advance(2 * seconds); }
+
+private:
+    std::shared_ptr<Clock> clock = std::make_shared<Clock>();
 };
 
 // Empties every session store of the request class, the proxy credentials too: clearSession keeps those,
