@@ -33,11 +33,17 @@ inline NetHTTPFetcher::FinishedSelector recordInto(Outcome& outcome) {
     };
 }
 
-// Begins the fetcher and runs the loop until it reports; the outcome of that one report.
-inline Outcome fetch(const std::shared_ptr<NetHTTPFetcher>& fetcher) {
+// Begins the fetcher and runs the loop until it reports; the outcome of that one report. `deadlineMs` only
+// bounds a fetch that would never end: a fetch whose work is large gives a bound far past it. One that did
+// not end by then is stopped, so that it reports into nothing that is gone and no later fetch shares the
+// network with it.
+inline Outcome fetch(const std::shared_ptr<NetHTTPFetcher>& fetcher, int deadlineMs = 10000) {
     Outcome outcome;
     fetcher->beginFetchWithDelegate(nullptr, recordInto(outcome));
-    EXPECT_TRUE(test_support::spinUntil([&] { return outcome.calls > 0; })) << "the fetch never reported";
+    const bool reported = test_support::spinUntil([&] { return outcome.calls > 0; }, deadlineMs);
+    EXPECT_TRUE(reported) << "the fetch never reported";
+    if (!reported)
+        fetcher->stopFetching();
     return outcome;
 }
 

@@ -64,32 +64,35 @@ TEST_F(NetHTTPFetcherReceiveTest, TheHeadAndTheTrailersAreBoundedAlike) {
 
 // A reply in one-byte chunks to a fetcher whose thread is busy: the transfer waits while a few MB wait for
 // the fetcher, in memory and into a file, and a wait for the fetcher's thread is never taken for an idle
-// server.
+// server. Millions of chunks take a loaded machine a minute: the waits are for the queue and the end, bounded
+// far beyond that; the idle time-out is long against the server's pauses between chunks.
 TEST_F(NetHTTPFetcherReceiveTest, ABodyInTinyChunksWaitsForABusyFetcher) {
     const qint64 length = ReceiveQueue::kMaximumQueuedBytes + 2 * 1024 * 1024;
     const QByteArray reply = kChunkedHead + "\r\n" + QByteArray("1\r\nx\r\n").repeated(length) + "0\r\n\r\n";
     server.route("/tiny", [&reply](const ServerRequest&) { return ServerResponse::raw(reply); });
+    const double idleTimeOut = 2.0;
+    const int boundMs = 600000;
     TempDir dir;
     for (bool toFile : {false, true}) {
         ReceiveQueue::resetPeak();
         auto fetcher = NetHTTPFetcher::fetcherWithURL(server.url("/tiny"));
-        fetcher->mutableRequest()->timeoutInterval = 1.0;
+        fetcher->mutableRequest()->timeoutInterval = idleTimeOut;
         if (toFile)
             fetcher->setDownloadPath(dir.file("tiny.bin"));
         bool busy = false;
-        fetcher->setReceivedDataBlock([&busy](const QByteArray&) {
+        fetcher->setReceivedDataBlock([&](const QByteArray&) {
             if (busy)
                 return;
             busy = true;
             // The fetcher's thread does something else until the queue is full, and for longer than the
             // request's idle time-out after that.
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            const auto bound = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
             while (ReceiveQueue::queuedBytes() < ReceiveQueue::kMaximumQueuedBytes &&
-                   std::chrono::steady_clock::now() < deadline)
+                   std::chrono::steady_clock::now() < bound)
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            std::this_thread::sleep_for(std::chrono::duration<double>(1.5 * idleTimeOut));
         });
-        const Outcome outcome = fetch(fetcher);
+        const Outcome outcome = fetch(fetcher, 2 * boundMs);
         ASSERT_FALSE(outcome.error) << toFile << " " << outcome.error->localizedDescription().toStdString();
         EXPECT_TRUE(busy);
         if (toFile)
