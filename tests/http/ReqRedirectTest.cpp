@@ -2,9 +2,9 @@
 
 #include "platform/net/SharedCookieStorage.h"
 
-#include <QElapsedTimer>
-
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace req_test;
 
@@ -36,22 +36,40 @@ protected:
     }
 };
 
+// The request's clock moves only when the test moves it, from a thread of its own while the request runs on
+// this one: the time-out comes when its time has passed, never earlier, and never for a slow machine.
 TEST_F(ReqRedirectTest, AStalledRequestTimesOutAfterItsRetries) {
     server.route("/silent", [](const ServerRequest&) { return ServerResponse::stall(); });
+    HeldRequestTime time;
+    const double timeOut = 5.0;
     const auto once = ReqHTTPRequest::requestWithURL(server.url("/silent"));
-    once->setTimeOutSeconds(0.5);
-    QElapsedTimer clock;
-    clock.start();
+    once->setTimeOutSeconds(timeOut);
+    std::atomic<bool> endedEarly{false};
+    std::thread mover([&] {
+        server.waitForRequests(1);
+        time.advance(0.9 * timeOut);
+        // Long enough for status checks to find the request short of its time-out.
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        endedEarly = once->isFinished();
+        time.passTimeOut(timeOut);
+    });
     once->startSynchronous();
+    mover.join();
+    EXPECT_FALSE(endedEarly.load());
     EXPECT_EQ(errorCode(once), ReqRequestTimedOutErrorType);
-    EXPECT_GE(clock.elapsed(), 500);
-    EXPECT_LT(clock.elapsed(), 1500);
 
     server.clearLog();
     const auto retried = ReqHTTPRequest::requestWithURL(server.url("/silent"));
-    retried->setTimeOutSeconds(0.3);
+    retried->setTimeOutSeconds(timeOut);
     retried->setNumberOfTimesToRetryOnTimeout(2);
+    mover = std::thread([&] {
+        for (size_t attempt = 1; attempt <= 3; ++attempt) {
+            server.waitForRequests(attempt);
+            time.passTimeOut(timeOut);
+        }
+    });
     retried->startSynchronous();
+    mover.join();
     EXPECT_EQ(errorCode(retried), ReqRequestTimedOutErrorType);
     EXPECT_EQ(server.requestsTo("/silent").size(), 3u);
     EXPECT_EQ(retried->retryCount(), 2);

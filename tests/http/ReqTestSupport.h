@@ -55,6 +55,7 @@ public:
     HeldRequestTime(const HeldRequestTime&) = delete;
     HeldRequestTime& operator=(const HeldRequestTime&) = delete;
 
+    void advance(double seconds) { clock->advance(seconds); }
     // Past any time-out of `seconds`, the longer one of a body's first buffer included.
     void passTimeOut(double seconds) { clock->advance(2 * seconds); }
 
