@@ -8,6 +8,8 @@
 #include "http/ReqHTTPRequestBlocks.h"
 #include "platform/foundation/MainThread.h"
 
+#include <algorithm>
+
 using platform::net::HttpHeaders;
 using Set = ReqHTTPRequest::Blocks::Set;
 
@@ -179,8 +181,11 @@ void ReqHTTPRequest::updateUploadProgress() {
     }
     qint64 amount = 1;
     if (showAccurateProgress()) {
-        amount = qint64(totalBytesSent()) - qint64(lastBytesSent());
-        if (amount == 0 || (totalBytesSent() < postLength() && lastBytesSent() == 0))
+        // The buffer stays out of the total for every attempt, so every attempt leaves it out of its
+        // progress, whatever its first status check saw.
+        const quint64 buffer = uploadBufferSize();
+        amount = qint64(std::max(totalBytesSent(), buffer)) - qint64(std::max(lastBytesSent(), buffer));
+        if (amount <= 0)
             return;
     } else {
         setUpdatedProgress(true);

@@ -1,9 +1,12 @@
 #include "ReqTestSupport.h"
 
 #include "http/ReqNetworkQueue.h"
+#include "support/LoopbackSocket.h"
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace req_test;
@@ -16,6 +19,58 @@ struct NotARequest : platform::Operation {
     bool isExecuting() const override { return false; }
     bool isFinished() const override { return false; }
     bool isCancelled() const override { return false; }
+};
+
+// Takes uploads to /upload. The first attempt's connection is not read until the test says so, so that the
+// request's first status check finds only what the connection's buffers took; then its body is read and never
+// answered. Later attempts are read at once and answered.
+class FirstUploadReadLate {
+public:
+    ~FirstUploadReadLate() {
+        std::lock_guard lock(mutex);
+        stopping = true;
+        changed.notify_all();
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/upload").arg(loop.port())); }
+    void readFirst() {
+        std::lock_guard lock(mutex);
+        reading = true;
+        changed.notify_all();
+    }
+    int attempts() const { return loop.acceptedCount(); }
+
+private:
+    void serve(test_support::Connection& connection) {
+        std::unique_lock lock(mutex);
+        const bool first = !servedOne;
+        servedOne = true;
+        changed.wait(lock, [&] { return stopping || reading || !first; });
+        lock.unlock();
+        test_support::MessageReader reader(connection);
+        const std::optional<QByteArray> head = reader.readHead();
+        if (!head || !reader.readBody(contentLength(*head)))
+            return;
+        if (!first) {
+            connection.writeAll("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nstored");
+            return;
+        }
+        lock.lock();
+        changed.wait(lock, [&] { return stopping; });
+    }
+    static qint64 contentLength(const QByteArray& head) {
+        for (const QByteArray& line : head.split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                return line.mid(15).trimmed().toLongLong();
+        return 0;
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool servedOne = false;
+    bool reading = false;
+    bool stopping = false;
+    test_support::AcceptLoop loop{
+        [this](std::shared_ptr<test_support::Connection> connection) { serve(*connection); }};
 };
 
 class ReqNetworkQueueTest : public ReqRequestTest {
@@ -156,6 +211,39 @@ TEST_F(ReqNetworkQueueTest, AnUploadRetriedAfterATimeOutEndsTheQueuesUploadAtOne
         EXPECT_GE(*std::min_element(shown.begin(), shown.end()), 0.0f);
         EXPECT_LE(*std::max_element(shown.begin(), shown.end()), 1.0f);
     }
+}
+
+// What the connection took at once stays out of the queue's total, so every attempt leaves it out of its
+// progress: a retry whose first status check finds the whole body sent shows the whole, not more.
+TEST_F(ReqNetworkQueueTest, AnUploadWhoseFirstCheckFoundOnlyItsSendBufferNeverShowsMoreThanTheWhole) {
+    HeldRequestTime time;
+    FirstUploadReadLate late;
+    const QByteArray body(16 << 20, 'u');
+    const double timeOut = 5.0;
+    QList<float> shown;
+    const auto indicator = std::make_shared<ReqProgressDelegate>();
+    indicator->setProgress = [&](float value) { shown << value; };
+    queue->setShowAccurateProgress(true);
+    queue->setUploadProgressDelegate(indicator);
+    const auto request = ReqHTTPRequest::requestWithURL(late.url());
+    request->appendPostData(body);
+    request->setTimeOutSeconds(timeOut);
+    request->setNumberOfTimesToRetryOnTimeout(1);
+    queue->addOperation(request);
+    queue->go();
+    // The first check took what the buffers hold for the buffer, and out of the total.
+    ASSERT_TRUE(test_support::spinUntil([&] { return queue->totalBytesToUpload() < quint64(body.size()); }));
+    late.readFirst();
+    ASSERT_TRUE(
+        test_support::spinUntil([&] { return queue->bytesUploadedSoFar() == queue->totalBytesToUpload(); }));
+    time.passTimeOut(timeOut);
+    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }));
+    EXPECT_EQ(late.attempts(), 2);
+    EXPECT_EQ(finishes, 1);
+    EXPECT_EQ(queue->bytesUploadedSoFar(), queue->totalBytesToUpload());
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_FLOAT_EQ(shown.back(), 1.0f);
+    EXPECT_LE(*std::max_element(shown.begin(), shown.end()), 1.0f);
 }
 
 TEST_F(ReqNetworkQueueTest, CountersHoldWithRequestsAddedFromManyThreads) {
