@@ -123,13 +123,13 @@ TEST(ReqPACScriptTest, TheStandardHelpersAnswerAsScriptsExpect) {
         {"http://example.org/", {Type::Http, "other", 3}},
     };
     for (const auto& c : cases) {
-        const auto choices = ReqPACScript::proxiesForURL(script, QUrl(c.url), 5);
+        const auto choices = ReqPACScript::proxiesForURL(script, QUrl(c.url), 60);
         ASSERT_TRUE(choices) << c.url;
         EXPECT_EQ(choices->first(), c.first) << c.url;
     }
-    EXPECT_FALSE(ReqPACScript::proxiesForURL("this is not a script", QUrl("http://h/"), 5));
+    EXPECT_FALSE(ReqPACScript::proxiesForURL("this is not a script", QUrl("http://h/"), 60));
     EXPECT_FALSE(
-        ReqPACScript::proxiesForURL("function FindProxyForURL() { return 7; }", QUrl("http://h/"), 5));
+        ReqPACScript::proxiesForURL("function FindProxyForURL() { return 7; }", QUrl("http://h/"), 60));
 }
 
 TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
@@ -142,16 +142,16 @@ TEST(ReqPACScriptTest, AScriptEndsAtItsLimitsOrWhenStoppedAndSaysWhy) {
         {kLoop, {0.3, qint64(256) << 20}, "the proxy script ran past its 0.3 s"},
         {kHoard, {60, qint64(64) << 20}, "the proxy script used more than 64 MB of memory"},
         {kHugeBuffer, {60, qint64(64) << 20}, "the proxy script failed: RangeError"},
-        {"function FindProxyForURL( {", {5, qint64(256) << 20}, "the proxy script failed: SyntaxError"},
-        {"var x = 1;", {5, qint64(256) << 20}, "the proxy script has no FindProxyForURL function"},
+        {"function FindProxyForURL( {", {60, qint64(256) << 20}, "the proxy script failed: SyntaxError"},
+        {"var x = 1;", {60, qint64(256) << 20}, "the proxy script has no FindProxyForURL function"},
         {"function FindProxyForURL() { return 'nonsense'; }",
-         {5, qint64(256) << 20},
+         {60, qint64(256) << 20},
          "FindProxyForURL named no proxy"},
         {"function FindProxyForURL() { throw new Error('x'.repeat(1000000)); }",
-         {5, qint64(256) << 20},
+         {60, qint64(256) << 20},
          "the proxy script failed: Error: xxx"},
         {"function FindProxyForURL() { throw 'PROXY 127.0.0.1:1'; }",
-         {5, qint64(256) << 20},
+         {60, qint64(256) << 20},
          "the proxy script failed: PROXY 127.0.0.1:1"},
     };
     for (const auto& c : cases) {
@@ -344,7 +344,8 @@ TEST_F(ReqPACTest, AScriptThatHoardsMemoryLeavesTheRequestDirect) {
         const qint64 before = peakResidentBytes();
         const auto request = ReqHTTPRequest::requestWithURL(server.url("/p"));
         request->setPACurl(scriptFile(folder, script));
-        ASSERT_TRUE(runAsync(request));
+        // Filling 64 MB a step at a time takes a loaded machine a while.
+        ASSERT_TRUE(runAsync(request, 120000));
         EXPECT_EQ(request->responseString(), "origin");
         EXPECT_TRUE(request->proxyHost().isEmpty());
         EXPECT_LT(peakResidentBytes() - before, qint64(64) << 20) << script;
