@@ -132,7 +132,8 @@ TEST_F(NetHTTPFetcherRetryTest, ARetryFiresInsideAModalDialogsLoop) {
                 modal.quit();
         });
         poll.start(5);
-        QTimer::singleShot(5000, &modal, &QEventLoop::quit);
+        // Only a fetch that never ends meets this bound, however loaded the machine.
+        QTimer::singleShot(120000, &modal, &QEventLoop::quit);
         modal.exec(QEventLoop::DialogExec);
         finishedInsideModal = outcome.calls > 0;
     });
