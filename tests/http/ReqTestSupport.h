@@ -47,7 +47,8 @@ public:
         void advance(double by) { seconds = seconds + by; }
 
     private:
-        std::atomic<double> seconds{0.0}; // read on the network thread, moved on the test's
+        // Read on the network thread, moved on the test's; it goes on from the system's time, never back.
+        std::atomic<double> seconds{platform::Clock::system()->secondsSinceStart()};
     };
 
     HeldRequestTime() { ReqClassState::setClockForTesting(clock); }
