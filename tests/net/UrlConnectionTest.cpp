@@ -1,11 +1,18 @@
 #include "ConnectionRecorder.h"
 
+#include "platform/net/ReceiveQueue.h"
 #include "platform/net/SharedCookieStorage.h"
 #include "platform/net/UrlError.h"
 #include "support/LoopbackServer.h"
+#include "support/LoopbackSocket.h"
 #include "support/NetTestEnvironment.h"
 
 #include <QBuffer>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -106,6 +113,69 @@ TEST_F(UrlConnectionTest, AnUntrustedAuthorityIsRefused) {
     ASSERT_TRUE(recorder.error);
     EXPECT_EQ(recorder.error->code, UrlErrorServerCertificateUntrusted);
     EXPECT_TRUE(recorder.body.isEmpty());
+}
+
+// Sends a reply in one-byte chunks: the first chunk, then the rest once the test says so.
+class ChunksAfterTheFirst {
+public:
+    explicit ChunksAfterTheFirst(qint64 length)
+        : rest(QByteArray("1\r\nx\r\n").repeated(length - 1) + "0\r\n\r\n") {}
+    ~ChunksAfterTheFirst() { sendRest(); }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/chunks").arg(loop.port())); }
+    void sendRest() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+
+private:
+    void serve(test_support::Connection& connection) {
+        test_support::MessageReader reader(connection);
+        if (!reader.readHead() ||
+            !connection.writeAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n"))
+            return;
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return released; });
+        lock.unlock();
+        connection.writeAll(rest);
+    }
+
+    const QByteArray rest;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool released = false;
+    test_support::AcceptLoop loop{
+        [this](std::shared_ptr<test_support::Connection> connection) { serve(*connection); }};
+};
+
+// The one byte past a reply's limit comes while the transfer waits for a full receive queue: curl hands it
+// on as the transfer goes on again, and its refusal ends the transfer there as it would anywhere else.
+TEST_F(UrlConnectionTest, AByteOverTheLimitHandedOnAsATransferGoesOnAgainEndsIt) {
+    // The first byte is taken at once; the queue then fills to its bound, and the transfer waits with the
+    // next byte, the one past the limit, in curl's hands.
+    const qint64 limit = 1 + ReceiveQueue::kMaximumQueuedBytes;
+    ChunksAfterTheFirst server(limit + 1);
+    struct Busy : ConnectionRecorder {
+        void connectionDidReceiveData(UrlConnection& connection, const QByteArray& data) override {
+            ConnectionRecorder::connectionDidReceiveData(connection, data);
+            if (body.size() != 1)
+                return;
+            sender->sendRest();
+            const auto bound = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+            while (ReceiveQueue::queuedBytes() < ReceiveQueue::kMaximumQueuedBytes &&
+                   std::chrono::steady_clock::now() < bound)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ChunksAfterTheFirst* sender = nullptr;
+    } recorder;
+    recorder.sender = &server;
+    UrlRequest request(server.url());
+    request.maximumReplyLength = limit;
+    request.timeoutInterval = 600;
+    ASSERT_TRUE(recorder.run(request));
+    ASSERT_TRUE(recorder.error) << recorder.events.join(", ").toStdString();
+    EXPECT_EQ(recorder.error->code, UrlErrorDataLengthExceedsMaximum);
+    EXPECT_EQ(ReceiveQueue::queuedBytes(), 0);
 }
 
 } // namespace

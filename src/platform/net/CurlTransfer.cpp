@@ -319,12 +319,12 @@ size_t CurlTransfer::onWrite(char* buffer, size_t size, size_t count, void* self
     return length;
 }
 
-void CurlTransfer::resume() {
+int CurlTransfer::resume() {
     if (!paused || ended)
-        return;
+        return CURLE_OK;
     paused = false;
     touch();
-    curl_easy_pause(easy, CURLPAUSE_CONT);
+    return curl_easy_pause(easy, CURLPAUSE_CONT);
 }
 
 size_t CurlTransfer::onRead(char* buffer, size_t size, size_t count, void* self) {

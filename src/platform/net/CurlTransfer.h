@@ -62,8 +62,10 @@ public:
     // A transfer paused for its receive queue waits for the connection's thread, not for the server: it
     // cannot fall idle.
     bool isPaused() const { return paused; }
-    // The connection's thread has emptied the queue: the transfer goes on.
-    void resume();
+    // The connection's thread has emptied the queue: the transfer goes on. curl hands on what it kept at
+    // once; when that is refused, the transfer must end with the code this returns (else CURLE_OK), which
+    // curl does not do by itself.
+    int resume();
 
 private:
     static size_t onHeader(char* buffer, size_t size, size_t count, void* self);

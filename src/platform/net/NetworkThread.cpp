@@ -89,9 +89,16 @@ void NetworkThread::takeCommands() {
         curl_multi_remove_handle(multi, found->second->handle());
         running.erase(found);
     }
-    for (TransferId id : resuming)
-        if (auto found = running.find(id); found != running.end())
-            found->second->resume();
+    for (TransferId id : resuming) {
+        const auto found = running.find(id);
+        if (found == running.end())
+            continue;
+        if (const int result = found->second->resume(); result != CURLE_OK) {
+            curl_multi_remove_handle(multi, found->second->handle());
+            found->second->completed(result);
+            running.erase(found);
+        }
+    }
 }
 
 void NetworkThread::finishDone() {
