@@ -340,8 +340,9 @@ int runChild(const Options& options) {
     else if (options.child == "pool")
         measure = exportRun(show, true);
     bench::speed::report(measure);
-    std::fprintf(stderr, "longest hold of the GL driver lock: %.1f ms\n",
-                 double(platform::gl::DriverLock::longestHold().count()) / 1e6);
+    std::fprintf(stderr, "GL driver lock: longest hold %.1f ms, held %.1f ms a frame\n",
+                 double(platform::gl::DriverLock::longestHold().count()) / 1e6,
+                 double(platform::gl::DriverLock::heldInAll().count()) / 1e6 / std::max(measure.frames, 1.0));
     return measure.frames > 0 ? 0 : 1;
 }
 

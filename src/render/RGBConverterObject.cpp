@@ -17,8 +17,8 @@ constexpr float kFlipPositions[12] = {-1, 1, 0, -1, -1, 0, 1, -1, 0, 1, 1, 0};
 constexpr float kFlipTexCoords[8] = {0, 0, 0, 1, 1, 1, 1, 0};
 // Targets drawn into in turn: one being drawn, one being rasterised, one being read.
 constexpr std::size_t kTargets = 3;
-// How long the read-back stays out of the driver between looks at a drawn frame's fence: the rasteriser
-// tells nobody when it is done, and the loaders may go in meanwhile.
+// How long the read-back stays out of the driver between looks at its fence: the rasteriser tells nobody
+// when it is done, and the loaders may go in meanwhile.
 constexpr auto kFencePoll = std::chrono::microseconds(250);
 
 QByteArray toYuv420p(const unsigned char* pixels, int width, int height, int bytesPerPixel) {
@@ -195,19 +195,27 @@ bool RGBConverterObject::readBackBehind() {
     }
     if (!next && !(next = makeOffScreenTarget()))
         return false;
+    inFlight.push_back({exchangeFboOffScreen(std::move(next))});
+    return true;
+}
+
+bool RGBConverterObject::waitUntilRasterised() {
+    platform::gl::DriverLock::checkFreeToWait("the rasteriser");
     GLsync fence = nullptr;
     {
         const platform::gl::DriverLock driver;
         fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        glFlush();
     }
     if (!fence)
         return fail(QStringLiteral("A drawn frame could not be fenced for its read-back"));
-    inFlight.push_back({exchangeFboOffScreen(std::move(next)), fence});
-    return true;
+    const bool passed = waitForFence(fence);
+    const platform::gl::DriverLock driver;
+    glDeleteSync(fence);
+    return passed;
 }
 
-bool RGBConverterObject::waitUntilDrawn(GLsync fence) {
-    platform::gl::DriverLock::checkFreeToWait("a drawn frame");
+bool RGBConverterObject::waitForFence(GLsync fence) {
     for (;;) {
         GLenum waited = GL_WAIT_FAILED;
         {
@@ -227,12 +235,7 @@ bool RGBConverterObject::waitUntilDrawn(GLsync fence) {
 std::unique_ptr<FrameBufferObject> RGBConverterObject::readOldestInFlight() {
     InFlight oldest = std::move(inFlight.front());
     inFlight.pop_front();
-    const bool drawn = waitUntilDrawn(oldest.fence);
-    {
-        const platform::gl::DriverLock driver;
-        glDeleteSync(oldest.fence);
-    }
-    if (!drawn)
+    if (!waitUntilRasterised())
         return nullptr;
     FrameBufferObject& target = *oldest.target;
     const std::size_t rowBytes = std::size_t(target.texWidth()) * 4;
@@ -267,12 +270,6 @@ bool RGBConverterObject::readEveryInFlight() {
 }
 
 void RGBConverterObject::dropInFlight() {
-    // Sync objects have no share-group queue: without a context of the group here they go with it.
-    if (contextUsable() && !inFlight.empty()) {
-        const platform::gl::DriverLock driver;
-        for (const InFlight& drawn : inFlight)
-            glDeleteSync(drawn.fence);
-    }
     inFlight.clear();
 }
 

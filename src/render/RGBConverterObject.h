@@ -18,8 +18,9 @@
 // a second frame buffer through "Shader_simple", which also swaps red and blue, and read from there.
 //
 // Once the first frame has been read as it is, the player draws into a few targets in turn and each frame
-// is read two frames behind, once its fence has passed, so that the rasteriser works on a frame while the
-// next is drawn. The read stays on the drawing context: a software rasteriser walks every context's
+// is read two frames behind. The driver's read of drawn pixels waits for the rasteriser's whole queue: the
+// read-back waits for a fence of all that was drawn first, out of the GL driver lock, and holds the lock
+// only for the copy. The read stays on the drawing context: a software rasteriser walks every context's
 // drawing state when another context maps a texture, unguarded, and reading on a context of its own
 // crashed once in hundreds of thousands of frames.
 class RGBConverterObject : public FrameConverterObject {
@@ -55,16 +56,17 @@ private:
     bool readTargetAsItIs(unsigned char* into);
     bool readBackBehind();
     bool convertNow();
-    // Waits for a drawn frame's fence, asking the cancel test between waits; false, with the reason, else.
-    bool waitUntilDrawn(GLsync fence);
-    // Reads the oldest drawn target once its fence has passed and hands it back for drawing again.
+    // Waits until the rasteriser has drawn all that this context handed it, asking the cancel test between
+    // looks; false, with the reason, else.
+    bool waitUntilRasterised();
+    bool waitForFence(GLsync fence);
+    // Reads the oldest drawn target once it is rasterised and hands it back for drawing again.
     std::unique_ptr<FrameBufferObject> readOldestInFlight();
     bool readEveryInFlight();
     void dropInFlight();
 
     struct InFlight {
         std::unique_ptr<FrameBufferObject> target;
-        GLsync fence = nullptr; // passed once the frame is rasterised
     };
 
     std::unique_ptr<ShaderProgramObject> shader;

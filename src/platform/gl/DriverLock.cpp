@@ -29,6 +29,7 @@ Gate& gate() {
 }
 
 std::atomic<std::int64_t> longestHoldNanoseconds{0};
+std::atomic<std::int64_t> heldNanoseconds{0};
 
 thread_local int holdsHere = 0;
 thread_local std::chrono::steady_clock::time_point heldSince;
@@ -73,6 +74,7 @@ void leave() {
     const auto held =
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - heldSince)
             .count();
+    heldNanoseconds.fetch_add(held, std::memory_order_relaxed);
     std::int64_t longest = longestHoldNanoseconds.load(std::memory_order_relaxed);
     while (held > longest && !longestHoldNanoseconds.compare_exchange_weak(longest, held))
         ;
@@ -168,8 +170,13 @@ std::chrono::nanoseconds DriverLock::longestHold() {
     return std::chrono::nanoseconds(longestHoldNanoseconds.load());
 }
 
+std::chrono::nanoseconds DriverLock::heldInAll() {
+    return std::chrono::nanoseconds(heldNanoseconds.load());
+}
+
 void DriverLock::resetLongestHold() {
     longestHoldNanoseconds = 0;
+    heldNanoseconds = 0;
 }
 
 } // namespace platform::gl

@@ -95,8 +95,9 @@ public:
     static void checkFreeToWait(const char* forWhat);
     // Threads waiting to get in.
     static int waiting();
-    // The longest time one thread has held it on end since the last reset.
+    // The longest time one thread has held it on end, and the time it was held in all, since the last reset.
     static std::chrono::nanoseconds longestHold();
+    static std::chrono::nanoseconds heldInAll();
     static void resetLongestHold();
 };
 
