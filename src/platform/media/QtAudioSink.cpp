@@ -8,10 +8,13 @@
 #include <QAudioFormat>
 #include <QAudioSink>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 namespace platform::media {
@@ -154,9 +157,63 @@ private:
     std::vector<int16_t> shorts;
 };
 
-QtAudioSink::QtAudioSink() {
-    thread.setObjectName(QStringLiteral("audio output"));
-}
+// The feeder's thread. The feeder is made, run and destroyed in the thread's own body, so that its timer
+// and device start and end on the thread they belong to, also when the sink is stopped after the
+// application object has gone (at a quit, with the project that holds the player), when no queued call
+// reaches the thread any more.
+class QtAudioSink::FeedingThread : public QThread {
+public:
+    FeedingThread(Pull pull, Shared& shared) : pull(std::move(pull)), shared(shared) {
+        setObjectName(QStringLiteral("audio output"));
+    }
+
+    // Starts the thread and waits until its feeder has opened the output, or failed to.
+    bool begin(QString& error) {
+        start();
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [this] { return answered; });
+        error = reason;
+        return feeder != nullptr;
+    }
+
+    // The feeder while the thread feeds, for calls queued to it.
+    Feeder* running() {
+        const std::lock_guard lock(mutex);
+        return feeder;
+    }
+
+protected:
+    void run() override {
+        Feeder made(std::move(pull), shared);
+        QString why;
+        const bool ok = made.open(why);
+        {
+            const std::lock_guard lock(mutex);
+            feeder = ok ? &made : nullptr;
+            reason = why;
+            answered = true;
+        }
+        opened.notify_all();
+        if (ok)
+            exec();
+        {
+            const std::lock_guard lock(mutex);
+            feeder = nullptr;
+        }
+        made.close();
+    }
+
+private:
+    Pull pull;
+    Shared& shared;
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool answered = false;
+    Feeder* feeder = nullptr;
+    QString reason;
+};
+
+QtAudioSink::QtAudioSink() = default;
 
 QtAudioSink::~QtAudioSink() {
     stop();
@@ -166,35 +223,26 @@ bool QtAudioSink::start(Pull pull) {
     stop();
     shared.flushRequested = false;
     shared.buffered = 0;
-    feeder = std::make_unique<Feeder>(std::move(pull), shared);
-    feeder->moveToThread(&thread);
-    thread.start();
-    bool opened = false;
-    QString reason;
-    QMetaObject::invokeMethod(
-        feeder.get(), [&] { opened = feeder->open(reason); }, Qt::BlockingQueuedConnection);
-    error = reason;
+    thread = std::make_unique<FeedingThread>(std::move(pull), shared);
+    const bool opened = thread->begin(error);
     if (!opened)
         stop();
     return opened;
 }
 
 void QtAudioSink::stop() {
-    if (!feeder)
+    if (!thread)
         return;
-    if (thread.isRunning()) {
-        QMetaObject::invokeMethod(
-            feeder.get(), [this] { feeder->close(); }, Qt::BlockingQueuedConnection);
-        thread.quit();
-        thread.wait();
-    }
-    feeder.reset();
+    // Ends the thread's loop directly, not through a queued call: the feeder closes on its way out.
+    thread->quit();
+    thread->wait();
+    thread.reset();
 }
 
 void QtAudioSink::setPaused(bool paused) {
     shared.paused = paused;
-    if (feeder)
-        QMetaObject::invokeMethod(feeder.get(), [f = feeder.get(), paused] { f->setSuspended(paused); });
+    if (Feeder* feeder = thread ? thread->running() : nullptr)
+        QMetaObject::invokeMethod(feeder, [feeder, paused] { feeder->setSuspended(paused); });
 }
 
 void QtAudioSink::flush() {

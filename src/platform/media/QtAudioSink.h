@@ -2,7 +2,7 @@
 
 #include "platform/media/AudioSink.h"
 
-#include <QThread>
+#include <QString>
 
 #include <atomic>
 #include <memory>
@@ -36,9 +36,9 @@ public:
     };
 
 private:
-    QThread thread;
+    class FeedingThread;
     Shared shared;
-    std::unique_ptr<Feeder> feeder;
+    std::unique_ptr<FeedingThread> thread;
     QString error;
 };
 
