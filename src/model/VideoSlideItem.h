@@ -93,6 +93,26 @@ public:
     // The earlier form: the same but at the first frame of a pass, whose time it takes from 0 until a frame
     // is read, and where in the preview it marks the clip's sound as started without starting it.
     bool LoadOneFrameToOpenGLTexture_Alt(quint64 frame, VideoFrameTarget& target);
+    // A reading pass of the clip opened ahead of the slide's first frame, that frame decoded: the slide
+    // loader makes one, so that the drawing thread neither opens the clip nor sets up its decoder there.
+    class ReadingAhead {
+    public:
+        ~ReadingAhead();
+
+    private:
+        friend class VideoSlideItem;
+        ReadingAhead();
+        QString path;
+        std::unique_ptr<platform::media::VideoReader> reader;
+        QImage firstImage; // null when the first frame could not be read
+        platform::media::MediaTime firstTime;
+    };
+    // Opens a pass of the clip and decodes its first frame, with no lock held: any thread, no GL. Null for a
+    // slide without pictures or a clip that cannot be read, which the first frame then opens as before.
+    std::unique_ptr<ReadingAhead> openReadingAhead() const;
+    // As above; a pass that starts here takes `ahead` when it was opened on this clip, instead of opening it.
+    bool LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget& target,
+                                     std::unique_ptr<ReadingAhead>& ahead);
     // Back to the clip's start when the player rewinds: reading stopped, sound paused.
     virtual void resetVideoItem();
     bool StartReading();
@@ -159,7 +179,10 @@ private:
     void prepareClip(const QString& path);
     void applyClipDurations(float clipSeconds);
     double clockSeconds() const;
-    bool loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm);
+    bool loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm,
+                      std::unique_ptr<ReadingAhead>* ahead = nullptr);
+    bool startReadingPass(std::unique_ptr<ReadingAhead>* ahead);
+    bool setUpReader(QString* error, std::unique_ptr<ReadingAhead>* ahead);
     bool stopReadingLocked();
     bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);
     bool dropFramesLocked(int count);

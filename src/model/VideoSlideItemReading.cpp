@@ -3,6 +3,8 @@
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/Clock.h"
 
+#include <utility>
+
 using platform::media::MediaTime;
 
 namespace {
@@ -40,8 +42,12 @@ constexpr quint32 kBGRAFourCCReversed = quint32('A') << 24 | quint32('R') << 16 
 // ---- reading passes
 
 bool VideoSlideItem::StartReading() {
+    return startReadingPass(nullptr);
+}
+
+bool VideoSlideItem::startReadingPass(std::unique_ptr<ReadingAhead>* ahead) {
     QString error;
-    if (!setUpReaderReturningError(&error) || !startReadingReturningError(&error))
+    if (!setUpReader(&error, ahead) || !startReadingReturningError(&error))
         return false;
     // Each pass is timed afresh from its first frame. Timing carried over from an earlier pass that was
     // not rewound belongs to another clock when an export follows a preview, and could hold the clip's
@@ -61,10 +67,41 @@ bool VideoSlideItem::stopReadingLocked() {
         reading->status = ReaderStatus::Cancelled;
     reading->assetReader.reset();
     reading->hasVideoOutput = false;
+    reading->firstImage = QImage();
     return true;
 }
 
+// ---- passes opened ahead
+
+VideoSlideItem::ReadingAhead::ReadingAhead() = default;
+
+VideoSlideItem::ReadingAhead::~ReadingAhead() = default;
+
+std::unique_ptr<VideoSlideItem::ReadingAhead> VideoSlideItem::openReadingAhead() const {
+    auto ahead = std::unique_ptr<ReadingAhead>(new ReadingAhead);
+    {
+        const std::lock_guard lock(readerMutex);
+        if (!reading->asset || !reading->asset->hasVideo())
+            return nullptr;
+        ahead->path = reading->asset->path();
+    }
+    // The decoder's set-up and its first frame, which the first frame of a pass waits for.
+    ahead->reader = std::make_unique<platform::media::VideoReader>();
+    if (!ahead->reader->open(ahead->path))
+        return nullptr;
+    platform::media::VideoFrame first;
+    if (ahead->reader->readFrame(first)) {
+        ahead->firstImage = std::move(first.image);
+        ahead->firstTime = first.time;
+    }
+    return ahead;
+}
+
 bool VideoSlideItem::setUpReaderReturningError(QString* error) {
+    return setUpReader(error, nullptr);
+}
+
+bool VideoSlideItem::setUpReader(QString* error, std::unique_ptr<ReadingAhead>* ahead) {
     float clipSeconds = -1.0f;
     {
         const std::lock_guard lock(readerMutex);
@@ -80,7 +117,12 @@ bool VideoSlideItem::setUpReaderReturningError(QString* error) {
         r.status = ReaderStatus::Unknown;
         if (!r.asset->hasVideo())
             return true; // a reader without pictures: it yields no frames
-        if (!r.assetReader->open(r.asset->path())) {
+        if (ahead && *ahead && (*ahead)->path == r.asset->path()) {
+            const std::unique_ptr<ReadingAhead> taken = std::move(*ahead);
+            r.assetReader = std::move(taken->reader);
+            r.firstImage = std::move(taken->firstImage);
+            r.firstTime = taken->firstTime;
+        } else if (!r.assetReader->open(r.asset->path())) {
             if (error)
                 *error = r.assetReader->errorString();
             r.assetReader.reset();
@@ -108,6 +150,11 @@ bool VideoSlideItem::startReadingReturningError(QString* error) {
 }
 
 bool VideoSlideItem::readNextFrameLocked(QImage& image, MediaTime& time) {
+    if (!reading->firstImage.isNull()) {
+        image = std::exchange(reading->firstImage, QImage());
+        time = reading->firstTime;
+        return true;
+    }
     platform::media::VideoFrame frame;
     if (!reading->assetReader->readFrame(frame)) {
         reading->status = reading->assetReader->atEnd() ? ReaderStatus::Completed : ReaderStatus::Failed;
@@ -143,18 +190,24 @@ bool VideoSlideItem::LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget
     return loadOneFrame(frame, target, false);
 }
 
+bool VideoSlideItem::LoadOneFrameToOpenGLTexture(quint64 frame, VideoFrameTarget& target,
+                                                 std::unique_ptr<ReadingAhead>& ahead) {
+    return loadOneFrame(frame, target, false, &ahead);
+}
+
 bool VideoSlideItem::LoadOneFrameToOpenGLTexture_Alt(quint64 frame, VideoFrameTarget& target) {
     return loadOneFrame(frame, target, true);
 }
 
-bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm) {
+bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm,
+                                  std::unique_ptr<ReadingAhead>* ahead) {
     bool noReader;
     {
         const std::lock_guard lock(readerMutex);
         noReader = !reading->assetReader;
     }
     if (frame == 0 || noReader)
-        StartReading();
+        startReadingPass(ahead);
     const auto project = SlideshowProject::currentMainProject();
     const bool exporting = project && project->EncodingSlideshow();
     const unsigned long rate = SlideshowProject::ulFrameRate();

@@ -12,6 +12,8 @@ struct VideoSlideItem::Reading {
     std::optional<platform::media::MediaAsset> asset;
     std::unique_ptr<platform::media::VideoReader> assetReader;
     bool hasVideoOutput = false; // the reader decodes the clip's pictures
+    QImage firstImage;           // decoded ahead with the reader: the pass's first frame, until it is read
+    platform::media::MediaTime firstTime;
     ReaderStatus status = ReaderStatus::Unknown;
     QSize videoDimensions;
     quint32 videoType = 0;

@@ -18,6 +18,9 @@ public:
     // Brings the texture to the slide's picture at `frame` of its motion; called with the drawing context
     // current. False when there is no picture for that frame.
     virtual bool LoadOneFrameToOpenGLTexture(quint64 frame) = 0;
+    // Readies, off the drawing thread and without GL, what the first frame of the slide's motion would
+    // otherwise wait for (a clip's file and decoder); the slide loader's call.
+    virtual void prepareAhead() {}
     virtual GLuint texture() const = 0;
     // The picture's size in pixels as stored.
     virtual QSize dimensions() const = 0;

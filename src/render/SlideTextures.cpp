@@ -121,6 +121,9 @@ void SlideTextures::ensureLoaded() {
         loadTextureobj();
     if (needCaption)
         loadStringTextureObj();
+    // Each time the slide is queued, also again while it is on screen: each pass of a clip starts anew.
+    if (const auto frames = frameSource())
+        frames->prepareAhead();
 }
 
 void SlideTextures::loadTextureobj() {

@@ -15,7 +15,30 @@ std::shared_ptr<SlideFrameSource> VideoSlideFrameSource::make(const std::shared_
 }
 
 bool VideoSlideFrameSource::LoadOneFrameToOpenGLTexture(quint64 frame) {
-    return item->LoadOneFrameToOpenGLTexture(frame, *this);
+    std::unique_ptr<VideoSlideItem::ReadingAhead> opened;
+    {
+        const std::lock_guard lock(aheadMutex);
+        opened = std::move(ahead);
+    }
+    const bool loaded = item->LoadOneFrameToOpenGLTexture(frame, *this, opened);
+    if (opened) { // no pass started: it waits for the next one
+        const std::lock_guard lock(aheadMutex);
+        if (!ahead)
+            ahead = std::move(opened);
+    }
+    return loaded;
+}
+
+void VideoSlideFrameSource::prepareAhead() {
+    {
+        const std::lock_guard lock(aheadMutex);
+        if (ahead)
+            return;
+    }
+    auto opened = item->openReadingAhead();
+    const std::lock_guard lock(aheadMutex);
+    if (!ahead)
+        ahead = std::move(opened);
 }
 
 QSize VideoSlideFrameSource::dimensions() const {

@@ -18,6 +18,9 @@ public:
     static std::shared_ptr<SlideFrameSource> make(const std::shared_ptr<SlideItem>& slide);
 
     bool LoadOneFrameToOpenGLTexture(quint64 frame) override;
+    // Opens a pass of the clip with its first frame decoded unless one is waiting; the next pass to start
+    // takes it. It goes with the source when no pass takes it.
+    void prepareAhead() override;
     GLuint texture() const override { return videoTexture(); }
     QSize dimensions() const override;
     int orientation() const override;
@@ -29,6 +32,10 @@ public:
 
 private:
     std::shared_ptr<VideoSlideItem> item;
+    // Neither is held while the clip reads or asks for the driver lock.
+    platform::gl::RankedMutex<> aheadMutex{platform::gl::LockRank::FrameSource,
+                                           "VideoSlideFrameSource::aheadMutex"};
+    std::unique_ptr<VideoSlideItem::ReadingAhead> ahead;
     mutable platform::gl::RankedMutex<> mutex{platform::gl::LockRank::FrameSource,
                                               "VideoSlideFrameSource::mutex"};
     platform::gl::ObjectName m_textureHandle;

@@ -10,6 +10,10 @@
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
 #include "support/NullAudioSink.h"
+#include "support/OpenWatch.h"
+#include "support/TestEnvironment.h"
+
+#include <QFileInfo>
 
 #include <cstring>
 
@@ -200,3 +204,56 @@ TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAndInTheirC
         << "the next photo follows";
     EXPECT_EQ(clip->player(), nullptr) << "no sound of its own during an export";
 }
+
+// The slide loader opens a clip and decodes its first frame as it queues the slide, so that the player's
+// thread, at the first frame of the transition into the clip, opens nothing; the clip's frames come in order
+// from its first all the same.
+TEST_F(VideoSlideFrameSourceTest, TheLoaderOpensAClipAheadSoThatThePlayerOpensNothingWhereTheClipStarts) {
+    project->setBPlayLoop(false);
+    project->setEncodingSlideshow(true);
+    auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 1.0f, 0.5f);
+    const QString path = makeClip("clip.mp4", 45, FrameCode::frame);
+    auto clip = clipSlide(path, 0.5f);
+    useSlides({before, clip});
+    test_support::OpenWatch opens({QFileInfo(path).absolutePath()});
+    ASSERT_TRUE(opens.isValid());
+    director->setSlideshowArray(project->slideshowArray());
+    ASSERT_TRUE(test_support::spinUntil([&] { return director->cacheCount() == 3; }))
+        << "the loader queues the photo, the clip and the end of the pass";
+    const qsizetype openedAhead = opens.opened().count(path);
+    EXPECT_EQ(openedAhead, 1) << "the loader opened the clip";
+    makeTarget(96, 64);
+    const quint64 start = clip->nItemStartFrameIndex();
+    const quint64 leadIn = before->nTransitionDuration();
+    for (quint64 frame = start; frame < start + 5; ++frame)
+        EXPECT_EQ(FrameCode::read(frameAt(frame)), int(frame - start + leadIn)) << "show frame " << frame;
+    EXPECT_EQ(opens.opened().count(path), openedAhead) << "the player's thread opened the clip";
+}
+
+// A clip queued again for every pass of a loop, alone or with a photo, starts each pass at its first frame.
+TEST_F(VideoSlideFrameSourceTest, AClipLoopedAloneOrWithAPhotoStartsEveryPassAtItsFirstFrame) {
+    for (const bool withPhoto : {false, true}) {
+        SCOPED_TRACE(withPhoto ? "with a photo" : "alone");
+        project->setBPlayLoop(true);
+        project->setEncodingSlideshow(true);
+        project->setFltSlideshowFadeIn(0.0f);
+        project->setFltSlideshowFadeOut(0.0f);
+        std::vector<SlideItemRef> slides{clipSlide(makeClip("loop.mp4", 30, FrameCode::frame))};
+        if (withPhoto)
+            slides.push_back(photo("after.png", rendertest::solid(96, 64, QColor(30, 30, 200)), 1.0f, 0.0f));
+        useSlides(slides);
+        director->setSlideshowArray(project->slideshowArray());
+        makeTarget(96, 64);
+        const quint64 pass = project->totalFrameCount();
+        ASSERT_GT(pass, 20u);
+        quint64 drawn = 0; // each call draws one frame; a loop's wrap draws the next pass's first
+        for (int n = 0; n < 3; ++n)
+            for (const quint64 frame : {0, 1, 2, 15}) {
+                for (; drawn <= n * pass + frame; ++drawn)
+                    ASSERT_TRUE(director->playOneFrame());
+                EXPECT_EQ(FrameCode::read(readTarget()), int(frame)) << "pass " << n << ", frame " << frame;
+            }
+        director->stop();
+    }
+}
+
