@@ -295,6 +295,17 @@ void SlideshowDirector::stop() {
             index = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray).slideIndex;
         status = 0;
         currentFrame = 0;
+        // What the play loaded ahead goes with it (a clip opened ahead holds its file and its decoder), let
+        // go of at the end of this block, outside the cache's and the renderers' locks.
+        const std::shared_ptr<SlideTextures> shown[] = {renderer1->slideTextures(),
+                                                        renderer2->slideTextures()};
+        renderer1->setSlideItemData(nullptr);
+        renderer2->setSlideItemData(nullptr);
+        std::deque<CacheEntry> queued;
+        {
+            const std::lock_guard cache(textCacheLock);
+            queued.swap(textCacheArray);
+        }
     }
     platform::NotificationCenter::defaultCenter().post(
         kNotifyPlaySlideIndexChanged, QVariant(),

@@ -13,6 +13,8 @@
 #include "support/OpenWatch.h"
 #include "support/TestEnvironment.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstring>
@@ -31,6 +33,16 @@ QImage textureImage(GLuint texture, QSize size) {
     glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
     glBindTexture(GL_TEXTURE_2D, 0);
     return image;
+}
+
+// Whether this process holds the file open.
+bool isOpenHere(const QString& path) {
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    for (const QString& name : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(descriptors.filePath(name)) == file)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -257,3 +269,17 @@ TEST_F(VideoSlideFrameSourceTest, AClipLoopedAloneOrWithAPhotoStartsEveryPassAtI
     }
 }
 
+// A stop lets go of what the loader opened ahead: a clip that the play did not reach is not left open.
+TEST_F(VideoSlideFrameSourceTest, AStopClosesAClipOpenedAheadThatThePlayDidNotReach) {
+    project->setBPlayLoop(false);
+    auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 1.0f, 0.5f);
+    const QString path = makeClip("clip.mp4", 45, FrameCode::frame);
+    useSlides({before, clipSlide(path, 0.5f)});
+    director->setSlideshowArray(project->slideshowArray());
+    ASSERT_TRUE(test_support::spinUntil([&] { return director->cacheCount() == 3; }));
+    makeTarget(96, 64);
+    frameAt(0); // the photo on screen, the clip next
+    EXPECT_TRUE(isOpenHere(path)) << "opened ahead";
+    director->stop();
+    EXPECT_FALSE(isOpenHere(path));
+}
