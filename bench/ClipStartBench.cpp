@@ -1,0 +1,229 @@
+// How long the preview holds a picture where a clip starts. Plays photos of 4000 x 3000 then a clip through
+// the preview's own view (its display link at 60 Hz, the player drawing on the link's thread, the slide
+// loader ahead of it), records when each new picture comes out, and reports the longest time one picture
+// stayed at the start of the transition into the clip, next to the usual time between pictures. Run:
+// build/bench/ClipStartBench
+#include "model/ModelClasses.h"
+#include "model/SlideItem.h"
+#include "model/SlideshowProject.h"
+#include "model/VideoSlideItem.h"
+#include "platform/media/MovieWriter.h"
+#include "render/NSGLView.h"
+#include "render/PreviewController.h"
+#include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <mutex>
+#include <random>
+
+namespace {
+
+constexpr int kPhotos = 3;
+
+// A 4000 x 3000 photo-like picture: smooth gradients with fine noise, so that it compresses like a photo.
+QImage largePhoto(int index) {
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    std::mt19937 noise(unsigned(index) * 7919u);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int grain = int(noise() % 24);
+            line[x] = qRgb((x / 16 + index * 40 + grain) & 255, (y / 12 + grain) & 255,
+                           ((x + y) / 28 + grain) & 255);
+        }
+    }
+    return image;
+}
+
+// A 4 s clip of 1280 x 720 at 30 frames a second with a tone, as a camera's clip is: moving bars.
+bool writeClip(const QString& path) {
+    platform::media::MovieWriter::Settings settings;
+    settings.path = path;
+    settings.frameSize = QSize(1280, 720);
+    settings.videoBitRate = 4'000'000;
+    settings.audio = true;
+    platform::media::MovieWriter writer(settings);
+    if (!writer.start())
+        return false;
+    std::vector<float> tone(4 * 44100 * 2);
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.3f * float(std::sin(2.0 * M_PI * 440.0 * double(i / 2) / 44100.0));
+    if (!writer.appendAudioSamples(tone.data(), int(tone.size() / 2)))
+        return false;
+    for (int n = 0; n < 120; ++n) {
+        QImage frame(settings.frameSize, QImage::Format_RGB32);
+        QPainter painter(&frame);
+        for (int bar = 0; bar < 8; ++bar)
+            painter.fillRect((bar * 160 + n * 8) % 1280, 0, 160, 720, QColor::fromHsv(bar * 45, 200, 220));
+        painter.end();
+        if (!writer.appendVideoFrame(frame, platform::media::MediaTime(n, 30)))
+            return false;
+    }
+    return writer.finish();
+}
+
+class Preview : public PreviewController {
+public:
+    bool m_bPlaying() const override { return playing; }
+    void setDirector(std::shared_ptr<SlideshowDirector> player) override { director = std::move(player); }
+
+    std::atomic<bool> playing{false};
+    std::shared_ptr<SlideshowDirector> director;
+};
+
+// The project, its photos and its clip, made once for the run.
+struct Show {
+    QTemporaryDir folder;
+    SlideshowProjectRef project;
+    quint64 clipStart = 0; // the first frame of the transition into the clip
+
+    Show() {
+        const QString bundle = folder.path() + "/Bench.VistrelleProject";
+        const QString contents = bundle + "/Contents";
+        QDir().mkpath(contents);
+        registerModelClasses();
+        project = std::make_shared<SlideshowProject>();
+        project->setStrMacProjectBundleFullPath(bundle);
+        project->setStrMacProjectBundleContentsPath(contents);
+        SlideshowProject::setULFrameRate(30);
+        SlideshowProject::retainProject(project);
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < kPhotos; ++i) {
+            const QString name = QStringLiteral("photo_%1.jpg").arg(i);
+            largePhoto(i).save(contents + "/" + name, "JPEG", 90);
+            auto slide = std::make_shared<SlideItem>();
+            slide->setFileName(name);
+            slide->customSetDurations(2.0f, 1.0f);
+            slides.push_back(slide);
+        }
+        QDir().mkpath(project->strProjectVideoFileDirectory());
+        const QString clipPath = project->strProjectVideoFileDirectory() + "/clip.mp4";
+        if (!writeClip(clipPath))
+            std::fprintf(stderr, "the clip could not be written\n");
+        auto clip = std::make_shared<VideoSlideItem>();
+        clip->PrepareVideoItem(clipPath);
+        slides.push_back(clip);
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        clipStart = project->nFrameSlideshowFadeIn();
+        for (int i = 0; i + 1 < kPhotos; ++i)
+            clipStart += slides[i]->nPhotoDuration() + slides[i]->nTransitionDuration();
+        clipStart += slides[kPhotos - 1]->nPhotoDuration();
+    }
+};
+
+struct Picture {
+    double seconds;
+    quint64 frame;
+};
+
+// One play from the first photo to a second into the clip: when each picture came out, and its frame.
+std::vector<Picture> playOnce(NSGLView& view, Preview& preview, const Show& show) {
+    std::mutex mutex;
+    std::vector<Picture> pictures;
+    QElapsedTimer clock;
+    clock.start();
+    const auto connection = QObject::connect(
+        &view, &NSGLView::frameReady, &view,
+        [&](const QImage&) {
+            const std::lock_guard lock(mutex);
+            pictures.push_back({double(clock.nsecsElapsed()) / 1e9, preview.director->nCurrentFrame() - 1});
+        },
+        Qt::DirectConnection);
+    show.project->resetPlayerToBegin();
+    preview.director->setSlideshowArray(show.project->slideshowArray());
+    preview.playing = true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (preview.director->nCurrentFrame() > show.clipStart + 30 || clock.elapsed() > 60000)
+            loop.quit();
+    });
+    poll.start(10);
+    loop.exec();
+    preview.playing = false;
+    preview.director->stop();
+    QObject::disconnect(connection);
+    const std::lock_guard lock(mutex);
+    return pictures;
+}
+
+struct Holds {
+    double atClipStart = 0.0;   // the last photo picture before the transition into the clip, held
+    double nearClipStart = 0.0; // the longest hold from a second before that to a second after
+    qint64 nearFrom = 0;        // the frame held then, from the transition's first
+    double typical = 0.0;       // the median time between pictures over the play
+};
+
+Holds holdsOf(const std::vector<Picture>& pictures, quint64 clipStart) {
+    Holds holds;
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < pictures.size(); ++i) {
+        const double gap = pictures[i].seconds - pictures[i - 1].seconds;
+        gaps.push_back(gap);
+        if (pictures[i - 1].frame < clipStart && pictures[i].frame >= clipStart)
+            holds.atClipStart = gap;
+        if (pictures[i].frame + 30 >= clipStart && pictures[i - 1].frame <= clipStart + 30 &&
+            gap > holds.nearClipStart) {
+            holds.nearClipStart = gap;
+            holds.nearFrom = qint64(pictures[i - 1].frame) - qint64(clipStart);
+        }
+    }
+    if (!gaps.empty()) {
+        std::nth_element(gaps.begin(), gaps.begin() + std::ptrdiff_t(gaps.size() / 2), gaps.end());
+        holds.typical = gaps[gaps.size() / 2];
+    }
+    return holds;
+}
+
+void clipStartHold(benchmark::State& state) {
+    static Show show;
+    Preview preview;
+    NSGLView view(&preview);
+    view.prepareOpenGL();
+    view.reshape(QSize(960, 540));
+    preview.director->backgroundRender()->setTheme({{"backgroundID", 2}});
+    double worst = 0.0, sum = 0.0, worstNear = 0.0, typical = 0.0;
+    for (auto _ : state) {
+        const Holds holds = holdsOf(playOnce(view, preview, show), show.clipStart);
+        std::fprintf(
+            stderr,
+            "hold at the clip's start %.0f ms, longest near it %.0f ms (frame %+lld), usual %.1f ms\n",
+            holds.atClipStart * 1000.0, holds.nearClipStart * 1000.0, (long long)holds.nearFrom,
+            holds.typical * 1000.0);
+        worst = std::max(worst, holds.atClipStart);
+        worstNear = std::max(worstNear, holds.nearClipStart);
+        sum += holds.atClipStart;
+        typical = holds.typical;
+    }
+    state.counters["hold_ms_mean"] = sum / double(state.iterations()) * 1000.0;
+    state.counters["hold_ms_max"] = worst * 1000.0;
+    state.counters["near_ms_max"] = worstNear * 1000.0;
+    state.counters["usual_ms"] = typical * 1000.0;
+}
+
+} // namespace
+
+BENCHMARK(clipStartHold)->Iterations(8)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
