@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/media/Composition.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/MediaTime.h"
@@ -196,7 +197,11 @@ private:
     std::atomic<float> bkMusicVolume{-1.0f};
     std::atomic<float> mediaSeconds{-1.0f}; // the clip's length read from its file; negative until read
 
-    mutable std::mutex readerMutex; // the asset and everything of the reading pass
+    // The asset and everything of the reading pass. Ranked after the GL driver lock: the player holds that
+    // lock across a frame while it reads the clip, so the frame read goes into the driver after this is let
+    // go.
+    mutable platform::gl::RankedMutex<> readerMutex{platform::gl::LockRank::FrameSource,
+                                                    "VideoSlideItem::readerMutex"};
     std::unique_ptr<Reading> reading;
     std::shared_ptr<Sound> sound; // shared with the blocks that run on the main thread
 };

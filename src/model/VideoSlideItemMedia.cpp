@@ -3,6 +3,7 @@
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/image/ImageFilters.h"
 
 #include <QBuffer>
@@ -51,6 +52,17 @@ PictureNames freshPictureNames(const QString& folder) {
             return names;
         stamp += 0.01;
     }
+}
+
+// The clip's sound lives on the main thread: posted there from any other, run at once on it, where the sound
+// output waits for its own thread, so with the GL driver lock let go (the player holds it across a frame).
+void forTheSound(std::function<void()> work) {
+    if (!platform::isMainThread()) {
+        platform::runOnMainThread(std::move(work));
+        return;
+    }
+    const platform::gl::DriverLock::Released whileTheSoundWaits;
+    work();
 }
 
 } // namespace
@@ -111,7 +123,7 @@ std::vector<platform::media::MixInputParameters> VideoSlideItem::allAudioParams(
 }
 
 void VideoSlideItem::playAudio() {
-    platform::runOnMainThread([state = sound] {
+    forTheSound([state = sound] {
         platform::media::Composition sounds;
         std::vector<platform::media::MixInputParameters> parameters;
         {
@@ -128,7 +140,7 @@ void VideoSlideItem::playAudio() {
 }
 
 void VideoSlideItem::stopAudioPlaying() {
-    platform::runOnMainThread([state = sound] {
+    forTheSound([state = sound] {
         if (state->player)
             state->player->pause();
     });

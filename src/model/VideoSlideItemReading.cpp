@@ -213,6 +213,7 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
     const unsigned long rate = SlideshowProject::ulFrameRate();
     const float period = 1.0f / float(rate ? rate : 30);
     bool startSound = false;
+    QImage image; // uploaded with the reader's lock let go
     {
         const std::lock_guard lock(readerMutex);
         Reading& r = *reading;
@@ -241,16 +242,16 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
                     return true;
             }
         }
-        QImage image;
         MediaTime time;
         if (readNextFrameLocked(image, time)) {
             r.previousTimeStamp = time;
             r.previousSystemTimeStamp = now;
             r.videoDimensions = image.size();
             r.videoType = kBGRAFourCCReversed;
-            target.uploadVideoFrame(image);
         }
     }
+    if (!image.isNull())
+        target.uploadVideoFrame(image);
     if (startSound)
         playAudio();
     return true;

@@ -2,6 +2,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/VideoReader.h"
 #include "render/SlideTextures.h"
@@ -61,8 +62,9 @@ protected:
     }
 
     QString makeClip(const QString& name, int frames, std::function<QImage(QSize, int)> picture,
-                     QSize size = QSize(96, 64), int rotation = 0) {
+                     QSize size = QSize(96, 64), int rotation = 0, bool audio = false) {
         ClipMaker::Options options;
+        options.audio = audio;
         options.size = size;
         options.frames = frames;
         options.rotation = rotation;
@@ -215,6 +217,22 @@ TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAndInTheirC
     EXPECT_TRUE(colourNear(frameAt(after->nItemStartFrameIndex() + 2).pixel(48, 32), qRgb(30, 30, 200)))
         << "the next photo follows";
     EXPECT_EQ(clip->player(), nullptr) << "no sound of its own during an export";
+}
+
+// The player draws its frames on the main thread here, as a test or a menu does, holding the GL driver lock
+// across each: the clip's sound, which starts at once on the main thread and waits for the sound output's
+// own thread, starts with the lock let go.
+TEST_F(VideoSlideFrameSourceTest, AClipsSoundStartsWithTheDriverLockLetGoWhereThePlayerRunsOnTheMainThread) {
+    project->setBPlayLoop(false);
+    auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 0.5f, 0.0f);
+    auto clip = clipSlide(makeClip("sound.mp4", 30, FrameCode::frame, QSize(96, 64), 0, true));
+    useSlides({before, clip});
+    director->setSlideshowArray(project->slideshowArray());
+    makeTarget(96, 64);
+    frameAt(clip->nItemStartFrameIndex() + 1);
+    ASSERT_NE(clip->player(), nullptr) << "the clip's sound plays in the preview";
+    EXPECT_TRUE(clip->player()->isPlaying());
+    EXPECT_FALSE(platform::gl::DriverLock::isHeldHere());
 }
 
 // The slide loader opens a clip and decodes its first frame as it queues the slide, so that the player's
