@@ -387,6 +387,9 @@ TEST_F(DVDCommandTest, TheShowsStreamAloneIsMadeAndKeptWithoutMenuAuthoringOrBur
     ASSERT_TRUE(commandEnds());
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.modalEnds, 1);
+    // The command ends from its own observer of the notice, which may run before the log's.
+    ASSERT_TRUE(
+        spinUntil([&] { return log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()) > 0; }));
     EXPECT_EQ(log.count(DVDMPEGIICreateObject::movieFinishedNotificationName()), 1);
     const QString encoded = project->strEncodingVideoFilePath(QSizeF(960, 540));
     const QString stream = encoded.left(encoded.lastIndexOf('.')) + ".mpg";
