@@ -3,6 +3,7 @@
 // loader ahead of it), records when each new picture comes out, and reports the longest time one picture
 // stayed at the start of the transition into the clip, next to the usual time between pictures. Run:
 // build/bench/ClipStartBench
+#include "LargePhoto.h"
 #include "model/ModelClasses.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
@@ -27,26 +28,10 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
-#include <random>
 
 namespace {
 
 constexpr int kPhotos = 3;
-
-// A 4000 x 3000 photo-like picture: smooth gradients with fine noise, so that it compresses like a photo.
-QImage largePhoto(int index) {
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    std::mt19937 noise(unsigned(index) * 7919u);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int grain = int(noise() % 24);
-            line[x] = qRgb((x / 16 + index * 40 + grain) & 255, (y / 12 + grain) & 255,
-                           ((x + y) / 28 + grain) & 255);
-        }
-    }
-    return image;
-}
 
 // A 4 s clip of 1280 x 720 at 30 frames a second with a tone, as a camera's clip is: moving bars.
 bool writeClip(const QString& path) {
@@ -103,7 +88,7 @@ struct Show {
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < kPhotos; ++i) {
             const QString name = QStringLiteral("photo_%1.jpg").arg(i);
-            largePhoto(i).save(contents + "/" + name, "JPEG", 90);
+            bench::largePhoto(i).save(contents + "/" + name, "JPEG", 90);
             auto slide = std::make_shared<SlideItem>();
             slide->setFileName(name);
             slide->customSetDurations(2.0f, 1.0f);

@@ -1,5 +1,6 @@
 // Frames per second of the player drawing a slideshow of large photos off screen and reading each frame
 // back as BGRA, at the three export sizes. Run: build/bench/RenderBench
+#include "LargePhoto.h"
 #include "model/ModelClasses.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
@@ -19,24 +20,8 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <random>
 
 namespace {
-
-// A 4000 x 3000 photo-like picture: smooth gradients with fine noise, so that it compresses like a photo.
-QImage largePhoto(int index) {
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    std::mt19937 noise(unsigned(index) * 7919u);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int grain = int(noise() % 24);
-            line[x] = qRgb((x / 16 + index * 40 + grain) & 255, (y / 12 + grain) & 255,
-                           ((x + y) / 28 + grain) & 255);
-        }
-    }
-    return image;
-}
 
 // The project, its photos and the GL context, made once for every benchmark of the run.
 struct Stage {
@@ -56,7 +41,7 @@ struct Stage {
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < 4; ++i) {
             const QString name = QStringLiteral("photo_%1.jpg").arg(i);
-            largePhoto(i).save(contents + "/" + name, "JPEG", 90);
+            bench::largePhoto(i).save(contents + "/" + name, "JPEG", 90);
             auto slide = std::make_shared<SlideItem>();
             slide->setFileName(name);
             slide->customSetDurations(2.0f, 1.0f);

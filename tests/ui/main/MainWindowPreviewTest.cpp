@@ -67,6 +67,14 @@ protected:
         });
         return near(centreOf(shownFrame()), wanted);
     }
+    // One slide of the colour, shown in the preview.
+    SlideItemRef showSlideOf(QColor colour) {
+        const SlideItemRef slide = useColourSlides({colour})[0];
+        controller->setNCurrentSlideshowItemIndex(0);
+        controller->showCurrentItemPhoto(slide);
+        EXPECT_TRUE(comesToShow(colour));
+        return slide;
+    }
     // A point of the timeline (y up) in the window.
     QPoint timelinePointInWindow(QPointF timelinePoint) const {
         return controller->outlets()
@@ -338,10 +346,7 @@ TEST_F(MainWindowPreviewTest, PlayWhileAClipPlaysInItsOwnPlayerStopsThatPlayer) 
 // nothing, and the preview shows the slide as it is again.
 TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKLeavesTheSlideShownAsItIs) {
     const QColor red(220, 40, 40);
-    const std::vector<SlideItemRef> slides = useColourSlides({red});
-    controller->setNCurrentSlideshowItemIndex(0);
-    controller->showCurrentItemPhoto(slides[0]);
-    ASSERT_TRUE(comesToShow(red));
+    showSlideOf(red);
     SlideshowMenus menus(*window, *controller);
     menus.action("adjustColourMenuItem")->trigger();
     ColorAdjustWindowController& colours = *controller->colorAdjustObj()->colorWndController();
@@ -360,10 +365,7 @@ TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKLeavesTheSlideShownA
 // only it into the picture.
 TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKOpensAgainAtTheSlidesOwnValues) {
     const QColor red(220, 40, 40);
-    const std::vector<SlideItemRef> slides = useColourSlides({red});
-    controller->setNCurrentSlideshowItemIndex(0);
-    controller->showCurrentItemPhoto(slides[0]);
-    ASSERT_TRUE(comesToShow(red));
+    const SlideItemRef slide = showSlideOf(red);
     SlideshowMenus menus(*window, *controller);
     ColorAdjustWindowController& colours = *controller->colorAdjustObj()->colorWndController();
     const auto nextFrame = [&](qint64 before) {
@@ -396,7 +398,7 @@ TEST_F(MainWindowPreviewTest, TheColourWindowClosedWithoutOKOpensAgainAtTheSlide
     menus.action("adjustColourMenuItem")->trigger();
     colours.slider3()->setValue(colours.slider3()->value() + 5);
     QTest::mouseClick(colours.findChild<QPushButton*>("okButton"), Qt::LeftButton);
-    const QImage stored(slides[0]->fileName());
+    const QImage stored(slide->fileName());
     ASSERT_FALSE(stored.isNull());
     EXPECT_TRUE(near(centreOf(stored), red)) << "the picture: " << centreOf(stored).name().toStdString();
 }
