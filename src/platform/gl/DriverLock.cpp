@@ -174,9 +174,4 @@ std::chrono::nanoseconds DriverLock::heldInAll() {
     return std::chrono::nanoseconds(heldNanoseconds.load());
 }
 
-void DriverLock::resetLongestHold() {
-    longestHoldNanoseconds = 0;
-    heldNanoseconds = 0;
-}
-
 } // namespace platform::gl

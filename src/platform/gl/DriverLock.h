@@ -95,10 +95,9 @@ public:
     static void checkFreeToWait(const char* forWhat);
     // Threads waiting to get in.
     static int waiting();
-    // The longest time one thread has held it on end, and the time it was held in all, since the last reset.
+    // The longest time one thread has held it on end, and the time it was held in all, in this process.
     static std::chrono::nanoseconds longestHold();
     static std::chrono::nanoseconds heldInAll();
-    static void resetLongestHold();
 };
 
 // Runs wait(lock), a wait for another thread under `lock` (a unique_lock of a lock ranked after the driver

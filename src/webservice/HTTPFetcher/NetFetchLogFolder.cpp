@@ -1,5 +1,6 @@
 #include "webservice/HTTPFetcher/NetFetchLogFolder.h"
 
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/UniqueFd.h"
 
@@ -198,15 +199,6 @@ QByteArray readFile(const QString& path, qint64 offset, qint64 length) {
     return bytes;
 }
 
-// Puts `bytes` in place of the file at once, so that a reader finds the old file or the new one whole.
-bool replaceFile(const QString& path, const QByteArray& bytes) {
-    const QString written = path + QStringLiteral(".new");
-    ::unlink(native(written).constData());
-    if (!writeFile(written, bytes, false))
-        return false;
-    return ::rename(native(written).constData(), native(path).constData()) == 0;
-}
-
 QString recordFileName(int number) {
     return QStringLiteral("fetch_%1.txt").arg(number);
 }
@@ -236,7 +228,8 @@ bool addIndexLine(RunFiles& files, const QString& run, IndexLine line, const QBy
         kept.clear();
         dropping = files.indexLines.size();
     }
-    if (!replaceFile(index, files.indexHeader + kept + text))
+    // In place at once, so that a reader finds the old index or the new one whole.
+    if (!platform::writeFileAtomically(index, files.indexHeader + kept + text))
         return false;
     for (; dropping > 0; --dropping) {
         const IndexLine& oldest = files.indexLines.front();
