@@ -141,7 +141,7 @@ int runApplication(int argc, char** argv) {
 
     application_look::apply(app);
 
-    SingleInstance instance(platform::paths::temporaryFolder());
+    SingleInstance instance(SingleInstance::claimedFolders());
     if (!instance.claim()) {
         const QString message = tr_("Vistrelle is already running: go on in its window.");
         std::fprintf(stderr, "%s\n", qPrintable(message));

@@ -1,15 +1,54 @@
 #include "app/SingleInstance.h"
 
+#include "app/LockFile.h"
+#include "platform/foundation/FileIdentity.h"
+#include "platform/foundation/StandardPaths.h"
+
 #include <QDir>
 
-SingleInstance::SingleInstance(const QString& folder)
-    : lock(QDir(folder).filePath(QStringLiteral("vistrelle.lock"))), usable(!folder.isEmpty()) {
-    // Stale only when its process is gone, never by age: a copy may run for days.
-    lock.setStaleLockTime(0);
+#include <sys/file.h>
+
+#include <algorithm>
+#include <cerrno>
+
+namespace {
+
+// The same name as the lock file of earlier versions, which held an flock on it too: an older copy still
+// running keeps a newer one out.
+const QString kClaimName = QStringLiteral("vistrelle.lock");
+
+// Whether fd is a file already among the held ones: a second lock on it would be refused as another copy's.
+bool alreadyHeld(const std::vector<platform::UniqueFd>& held, int fd) {
+    const auto file = platform::FileIdentity::ofDescriptor(fd);
+    return file && std::any_of(held.begin(), held.end(), [&](const platform::UniqueFd& lock) {
+               const auto other = platform::FileIdentity::ofDescriptor(lock.get());
+               return other && other->sameFile(*file);
+           });
 }
 
+} // namespace
+
+QStringList SingleInstance::claimedFolders() {
+    return {platform::paths::temporaryFolder(), platform::paths::largeTemporaryFolder()};
+}
+
+SingleInstance::SingleInstance(QStringList folders) : folders(std::move(folders)) {}
+
 bool SingleInstance::claim() {
-    if (!usable || lock.isLocked())
+    if (claimed)
         return true;
-    return lock.tryLock(0) || lock.error() != QLockFile::LockFailedError;
+    std::vector<platform::UniqueFd> locks;
+    for (const QString& folder : folders) {
+        platform::UniqueFd lock =
+            lock_file::open(folder.isEmpty() ? QString() : QDir(folder).filePath(kClaimName));
+        if (!lock || alreadyHeld(locks, lock.get()))
+            continue;
+        if (lock_file::tryLock(lock.get(), LOCK_EX))
+            locks.push_back(std::move(lock));
+        else if (errno == EWOULDBLOCK)
+            return false;
+    }
+    held = std::move(locks);
+    claimed = true;
+    return true;
 }

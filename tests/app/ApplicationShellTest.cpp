@@ -3,12 +3,12 @@
 #include "platform/foundation/StandardPaths.h"
 #include "support/IsolatedUser.h"
 #include "support/RecordingDialogs.h"
+#include "support/TestChild.h"
 #include "support/TestEnvironment.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QtGlobal>
 #include <gtest/gtest.h>
 
@@ -16,8 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -62,7 +60,7 @@ QStringList exportFiles() {
 // Run only as the child of the test below: a running copy, which after its start writes an export's files
 // and keeps them open until it is killed.
 TEST(DISABLED_ExportingCopy, ExportsUntilKilled) {
-    SingleInstance copy(platform::paths::temporaryFolder());
+    SingleInstance copy(SingleInstance::claimedFolders());
     ASSERT_TRUE(copy.claim());
     const AppDelegate::StartupHooks start = startupHooks();
     start.deleteTempFiles();
@@ -73,34 +71,24 @@ TEST(DISABLED_ExportingCopy, ExportsUntilKilled) {
         ASSERT_EQ(writing.back()->write("part of an export"), 17);
         ASSERT_TRUE(writing.back()->flush());
     }
-    std::printf("%s\n", kCutting);
-    std::fflush(stdout);
-    char scrap = 0;
-    while (::read(STDIN_FILENO, &scrap, 1) > 0) {
-    }
+    TestChild::tellParent(kCutting);
+    TestChild::waitForParent();
 }
 
-// A second copy started from another login (su, ssh) has a runtime folder of its own, so it runs beside the
-// first, and shares the first's cache folder: its start leaves the files of the export the first is making.
-// Once the first is killed, the next start removes them as it does what any killed export left.
-TEST(ApplicationShell, AStartLeavesTheExportOfACopyRunningFromAnotherLogin) {
+// A second copy started from another login (su, ssh) has a runtime folder of its own but shares the first's
+// cache folder, where both would cut their movies under the same names: it does not start. Even a start that
+// ran beside it (one whose claim cannot be made at all) leaves the files of the export the first is making;
+// once the first is killed, the next start removes them as it does what any killed export left.
+TEST(ApplicationShell, ASecondCopyFromAnotherLoginDoesNotStartNorTakeTheFirstsExport) {
     const test_support::IsolatedUser user;
     const QString otherRuntime = user.home() + "/other-run";
     ASSERT_TRUE(QDir().mkpath(otherRuntime));
     ASSERT_TRUE(QFile::setPermissions(otherRuntime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", otherRuntime);
-    QProcess first;
-    first.setProcessEnvironment(environment);
-    first.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_also_run_disabled_tests", "--gtest_filter=DISABLED_ExportingCopy.*"});
-    QByteArray said;
-    while (!said.contains(kCutting) && first.waitForReadyRead(60000))
-        said += first.readAllStandardOutput();
-    ASSERT_TRUE(said.contains(kCutting)) << said.toStdString() << first.readAllStandardError().toStdString();
+    TestChild first("DISABLED_ExportingCopy.*", {{"XDG_RUNTIME_DIR", otherRuntime}});
+    ASSERT_TRUE(first.waitForLine(kCutting)) << first.said().toStdString();
 
-    SingleInstance second(platform::paths::temporaryFolder());
-    ASSERT_TRUE(second.claim()) << "the runtime folders differ: both copies run";
+    SingleInstance second(SingleInstance::claimedFolders());
+    EXPECT_FALSE(second.claim()) << "the cache folder is the first's";
     {
         const AppDelegate::StartupHooks start = startupHooks();
         start.deleteTempFiles();
@@ -108,8 +96,8 @@ TEST(ApplicationShell, AStartLeavesTheExportOfACopyRunningFromAnotherLogin) {
             EXPECT_EQ(test_support::readBytes(path), "part of an export") << path.toStdString();
     }
 
-    ::kill(pid_t(first.processId()), SIGKILL);
-    ASSERT_TRUE(first.waitForFinished());
+    first.kill();
+    EXPECT_TRUE(second.claim()) << "the first has ended";
     startupHooks().deleteTempFiles();
     for (const QString& path : exportFiles())
         EXPECT_FALSE(QFileInfo::exists(path)) << path.toStdString();

@@ -1,6 +1,13 @@
 #include "app/SingleInstance.h"
+#include "support/HangGuard.h"
+#include "support/LockHolder.h"
+#include "support/PlantedEntries.h"
+#include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -8,10 +15,10 @@
 
 TEST(SingleInstance, ASecondCopyIsRefusedUntilTheFirstEnds) {
     QTemporaryDir folder;
-    std::optional<SingleInstance> first(std::in_place, folder.path());
+    std::optional<SingleInstance> first(std::in_place, QStringList{folder.path()});
     ASSERT_TRUE(first->claim());
     EXPECT_TRUE(first->claim()) << "claiming again is no second copy";
-    SingleInstance second(folder.path());
+    SingleInstance second({folder.path()});
     EXPECT_FALSE(second.claim());
     first.reset();
     EXPECT_TRUE(second.claim());
@@ -23,11 +30,62 @@ TEST(SingleInstance, TheClaimOfACopyThatCrashedIsTakenOver) {
     ASSERT_TRUE(left.open(QIODevice::WriteOnly));
     left.write("2147483646\nvistrelle\n\n"); // no such process
     left.close();
-    SingleInstance copy(folder.path());
+    SingleInstance copy({folder.path()});
     EXPECT_TRUE(copy.claim());
 }
 
 TEST(SingleInstance, WithoutAFolderTheCopyRunsUnguarded) {
-    SingleInstance copy{QString()};
+    SingleInstance copy{QStringList{QString()}};
     EXPECT_TRUE(copy.claim());
+}
+
+// A copy claims its runtime folder and the cache folder: one that shares either with a running copy is
+// refused, and the cache folder standing in for the runtime folder is claimed once.
+TEST(SingleInstance, ASecondCopyIsRefusedWhereverItMeetsTheFirst) {
+    const TempDir root;
+    const QString runtime = root.file("run"), cache = root.file("cache");
+    const QString otherRuntime = root.file("other-run"), otherCache = root.file("other-cache");
+    for (const QString& folder : {runtime, cache, otherRuntime, otherCache})
+        ASSERT_TRUE(QDir().mkpath(folder));
+    SingleInstance first({runtime, cache});
+    ASSERT_TRUE(first.claim());
+    const struct {
+        const char* what;
+        QStringList folders;
+        bool runs;
+    } cases[] = {{"another login: the runtime folder differs", {otherRuntime, cache}, false},
+                 {"the cache folder differs", {runtime, otherCache}, false},
+                 {"the same folders", {runtime, cache}, false},
+                 {"a home of its own", {otherRuntime, otherCache}, true},
+                 {"the cache folder is the runtime folder", {otherRuntime, otherRuntime}, true}};
+    for (const auto& c : cases) {
+        SingleInstance second(c.folders);
+        EXPECT_EQ(second.claim(), c.runs) << c.what;
+    }
+}
+
+// Whatever stands at the claim's name, the claim answers at once: a pipe, a folder or a link is no copy of
+// ours, so the copy runs unguarded and leaves it be; a file that another process holds locked is a running
+// copy's claim until that process lets go, whatever the file says.
+TEST(SingleInstance, TheClaimNeverWaitsAndTellsACopyOnlyByItsLock) {
+    const HangGuard guard("a claim over something planted at its name");
+    for (const test_support::PlantedEntry& entry : test_support::plantedEntries()) {
+        const TempDir folder;
+        const QString claim = folder.file("vistrelle.lock");
+        ASSERT_TRUE(entry.plant(claim, folder.path())) << entry.what;
+        const unsigned planted = test_support::entryKind(claim);
+        SingleInstance copy({folder.path()});
+        EXPECT_TRUE(copy.claim()) << entry.what;
+        EXPECT_EQ(test_support::entryKind(claim), planted) << entry.what << ": left as it was";
+        EXPECT_FALSE(QFileInfo::exists(folder.file("nothing"))) << entry.what << ": no link is followed";
+    }
+
+    const TempDir folder;
+    std::optional<LockHolder> holder(std::in_place, folder.file("vistrelle.lock"));
+    ASSERT_TRUE(holder->holds()) << holder->said().toStdString();
+    SingleInstance copy({folder.path()});
+    EXPECT_FALSE(copy.claim()) << "held by another process";
+    ASSERT_TRUE(holder->letGo()) << holder->said().toStdString();
+    holder.reset();
+    EXPECT_TRUE(copy.claim()) << "the file the other process held is no claim once it has let go";
 }

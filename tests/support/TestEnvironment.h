@@ -14,6 +14,8 @@
 
 #include <QStringList>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -78,6 +80,13 @@ inline QByteArray readBytes(const QString& path) {
 inline bool writeBytes(const QString& path, const QByteArray& data) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
+}
+
+// The kind of the entry at path itself (S_IFREG, S_IFDIR, S_IFIFO, S_IFLNK, ...), a link not followed; 0
+// where there is none.
+inline unsigned entryKind(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & S_IFMT) : 0u;
 }
 
 // This process's descriptors open on the file.
