@@ -1,25 +1,15 @@
 #include "app/CacheFolderUse.h"
 
+#include "app/LockFile.h"
+
 #include <QDir>
-#include <QFile>
 
-#include <fcntl.h>
 #include <sys/file.h>
-
-#include <cerrno>
 
 namespace {
 
 // Not the one-copy claim's name: where there is no cache folder of its own, the runtime folder stands in.
 const QString kLockName = QStringLiteral("vistrelle-copies.lock");
-
-int lockFile(int fd, int operation) {
-    int result = 0;
-    do
-        result = ::flock(fd, operation);
-    while (result != 0 && errno == EINTR);
-    return result;
-}
 
 } // namespace
 
@@ -27,16 +17,19 @@ CacheFolderUse::CacheFolderUse(const QString& folder)
     : lockPath(folder.isEmpty() ? QString() : QDir(folder).filePath(kLockName)) {}
 
 bool CacheFolderUse::removeLeftoversWhenAlone(const std::function<void()>& removal) {
-    if (lockPath.isEmpty() || lock.isValid())
+    if (lockPath.isEmpty() || started)
         return false;
-    lock.reset(
-        ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    started = true;
+    lock = lock_file::open(lockPath);
     if (!lock.isValid())
         return false;
-    const bool alone = lockFile(lock.get(), LOCK_EX | LOCK_NB) == 0;
+    const bool alone = lock_file::tryLock(lock.get(), LOCK_EX);
     if (alone && removal)
         removal();
-    // Waits only while a copy starting at the same moment removes what ended copies left.
-    lockFile(lock.get(), LOCK_SH);
+    // Never waits: the lock is out of reach only while another start removes leftovers, or while something
+    // that is no copy of ours holds it. This copy then runs unseen by later starts, which the one-copy claim
+    // keeps out anyway.
+    if (!lock_file::tryLock(lock.get(), LOCK_SH))
+        lock.reset();
     return alone;
 }
