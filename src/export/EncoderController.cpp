@@ -629,6 +629,10 @@ void EncoderController::videoBlockFinished_2() {
         if (!writer->finish())
             setFailure(failureResult(writer->errorString()));
     }
+    {
+        std::lock_guard lock(resultMutex);
+        written = writer->writtenFile();
+    }
     const QVariantMap failed = failure();
     if (cancelled || !failed.isEmpty())
         writer->cancel(); // removes the partial movie
@@ -769,4 +773,10 @@ void EncoderController::deInitVar() {
     std::lock_guard lock(resultMutex);
     result.clear();
     pendingFailure.clear();
+    written.reset();
+}
+
+std::optional<platform::FileIdentity> EncoderController::writtenMovie() const {
+    std::lock_guard lock(resultMutex);
+    return written;
 }

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -137,6 +138,8 @@ public:
     void waitUntilFinished();
 
     QVariantMap dictEncodeResult() const;
+    // The movie file this run completed, as it was then; nothing before the finish or after a failure.
+    std::optional<platform::FileIdentity> writtenMovie() const;
     FramePumpHost<EncoderController>* slideshowMainObject() const { return host; }
     void setSlideshowMainObject(FramePumpHost<EncoderController>* value) { host = value; }
     uint64_t nEncodeVideoBitrate() const { return bitrate; }
@@ -219,8 +222,9 @@ private:
     SongIndices songs;
 
     mutable std::mutex resultMutex;
-    QVariantMap result;         // the last failure, shown to the user
-    QVariantMap pendingFailure; // a failure seen while writing, not yet acted upon
+    QVariantMap result;                            // the last failure, shown to the user
+    QVariantMap pendingFailure;                    // a failure seen while writing, not yet acted upon
+    std::optional<platform::FileIdentity> written; // under resultMutex
 
     platform::NamedPipe pipe;
     std::unique_ptr<platform::media::MovieWriter> writer;

@@ -62,10 +62,22 @@ QString FFMMCreateObjectBase::largeTemporaryFile(const QString& suffix) {
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
 }
 
-bool FFMMCreateObjectBase::prepareOutput(QString* error) const {
+bool FFMMCreateObjectBase::prepareOutput(QString* error) {
     const QString path = strOutputFullPath();
     // ffmpeg follows a link at its output's name: a fresh file of ours stands there when it starts.
-    return !path.isEmpty() && platform::createFreshFile(path, error, 0644);
+    const platform::UniqueFd made =
+        path.isEmpty() ? platform::UniqueFd() : platform::openFreshFile(path, error, 0644);
+    const std::lock_guard lock(mutex);
+    preparedOutput = platform::FileIdentity::ofDescriptor(made.get());
+    return made.isValid();
+}
+
+std::optional<platform::FileIdentity> FFMMCreateObjectBase::preparedOutputAsItIs() const {
+    const std::lock_guard lock(mutex);
+    const std::optional<platform::FileIdentity> now = platform::FileIdentity::ofPath(outputPath);
+    if (!now || !preparedOutput || !now->sameFile(*preparedOutput))
+        return std::nullopt;
+    return now;
 }
 
 QString FFMMCreateObjectBase::strVideoFIFOName() {
@@ -135,6 +147,7 @@ QString FFMMCreateObjectBase::strOutputFullPath() const {
 void FFMMCreateObjectBase::setStrOutputFullPath(const QString& path) {
     const std::lock_guard lock(mutex);
     outputPath = path;
+    preparedOutput.reset();
 }
 
 void FFMMCreateObjectBase::setCancelPolling(std::chrono::milliseconds interval, int polls) {

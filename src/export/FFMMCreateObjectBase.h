@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/NamedPipe.h"
 
 #include <QSizeF>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // What the creators that have ffmpeg encode frames piped from the player share: the fixed temporary files
@@ -81,7 +83,9 @@ protected:
     // The same in the private folder for large files.
     static QString largeTemporaryFile(const QString& suffix);
     // Puts a fresh empty file of ours at the output path before ffmpeg writes there.
-    bool prepareOutput(QString* error) const;
+    bool prepareOutput(QString* error);
+    // The file prepareOutput made, as it is now, while the output path still names it; else nothing.
+    std::optional<platform::FileIdentity> preparedOutputAsItIs() const;
     // A frame size as ffmpeg's "-s" takes it, without decimals: "960x540".
     static QString frameSizeArgument(const QSizeF& size);
     // The start of every command line here: raw BGRA frames of `size` at 30 per second from the video pipe,
@@ -118,6 +122,7 @@ private:
     std::atomic<bool> encodeFinished{false};
     mutable std::mutex mutex;
     QString outputPath;
+    std::optional<platform::FileIdentity> preparedOutput;
     std::shared_ptr<platform::ChildProcess> child; // the ffmpeg run under way
     std::atomic<bool> terminateRequested{false};
     std::atomic<bool> driverDone{true};

@@ -76,6 +76,7 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
         const std::lock_guard lock(stateMutex);
         pumpFailure.clear();
         pumpFrames.reset();
+        written.reset();
     }
     const Outcome outcome = encode(owner);
     removePipes();
@@ -200,12 +201,23 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::checkMovie(std::optional<quint64
             tr_("ffmpeg reported success, but the movie it wrote is not usable: %1").arg(problem)};
 }
 
+std::optional<platform::FileIdentity> FFMMP4CreateObject::writtenMovie() const {
+    const std::lock_guard lock(stateMutex);
+    return written;
+}
+
 void FFMMP4CreateObject::finish(const Outcome& outcome) {
     auto& center = platform::NotificationCenter::defaultCenter();
     switch (outcome.end) {
-    case Outcome::End::Completed:
+    case Outcome::End::Completed: {
+        const std::optional<platform::FileIdentity> movie = preparedOutputAsItIs();
+        {
+            const std::lock_guard lock(stateMutex);
+            written = movie;
+        }
         center.postOnMainThread(EncoderController::movieFinishedNotificationName());
         return;
+    }
     case Outcome::End::Failed:
         QFile::remove(strOutputFullPath());
         center.postOnMainThread(EncoderController::movieFailedNotificationName(), QVariant(),

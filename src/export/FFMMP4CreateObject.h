@@ -62,6 +62,9 @@ public:
     // How many frames the pump wrote into the pipe, told before it closes: the movie must hold as many.
     void framePumpWrote(quint64 frames);
 
+    // The movie file the last run completed, as it was then; nothing when no run completed one.
+    std::optional<platform::FileIdentity> writtenMovie() const;
+
     void setFramePumpHost(FramePumpHost<FFMMP4CreateObject>* value) { host = value; }
     // Told on the driver's thread, last thing of every run, after the end has been posted.
     void setEndHandler(EndHandler handler) { endHandler = std::move(handler); }
@@ -88,7 +91,8 @@ private:
     MixStep mixStep;
     EndHandler endHandler;
     mutable std::mutex projectMutex;
-    std::weak_ptr<SlideshowProject> project; // whose cancel flag stops the run
-    QString pumpFailure;                     // under stateMutex
-    std::optional<quint64> pumpFrames;       // under stateMutex
+    std::weak_ptr<SlideshowProject> project;       // whose cancel flag stops the run
+    QString pumpFailure;                           // under stateMutex
+    std::optional<quint64> pumpFrames;             // under stateMutex
+    std::optional<platform::FileIdentity> written; // under stateMutex
 };

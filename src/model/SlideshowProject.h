@@ -3,6 +3,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowThemeManager.h"
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
 
@@ -206,8 +207,10 @@ public:
     static QString strTempM4AAudioFullPath();
     // Moves the encoded movie into the output folder; the target path, or empty when the move failed,
     // with a message in *error that names where the movie is kept (beside its temporary name, under a name
-    // of its own).
-    static QString copyEncodedMovieFileForExport(QString* error = nullptr);
+    // of its own). `written` is the movie as its writer left it: a file at the name that is not that one is
+    // neither moved nor touched, and the message says so.
+    static QString copyEncodedMovieFileForExport(const std::optional<platform::FileIdentity>& written,
+                                                 QString* error = nullptr);
     static QString bundleIdentifierForApplication();
     // The identifier of the installed application of that name (its desktop entry's), or empty.
     static QString bundleIdentifierForApplicationName(const QString& name);

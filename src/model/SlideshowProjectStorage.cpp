@@ -376,10 +376,17 @@ QString keepUnderOwnName(const QString& movie, const QString& title, const QStri
     return !kept.isEmpty() && platform::moveItem(movie, kept) ? kept : movie;
 }
 
+// Whether the file at path is still the movie as its writer left it. Another program that writes the same
+// name (a copy that no claim reaches) would otherwise have its movie, or its first bytes, delivered as ours.
+bool isMovieAsWritten(const QString& path, const std::optional<platform::FileIdentity>& written) {
+    return written && platform::FileIdentity::ofPath(path) == written;
+}
+
 // Moves (or copies) the open project's movie at the path `source` gives into the output folder, under the
-// project's title with the first free number; the target path, or empty with a message.
+// project's title with the first free number; the target path, or empty with a message. A movie to move
+// must be the file as `written` says it was left, or nothing is moved and the file is left alone.
 QString deliverMovie(const std::function<QString(const SlideshowProject&)>& source, bool copy,
-                     QString* error) {
+                     const std::optional<platform::FileIdentity>& written, QString* error) {
     const auto project = SlideshowProject::currentMainProject();
     if (!project) {
         setError(error, tr_("No project is open."));
@@ -387,6 +394,14 @@ QString deliverMovie(const std::function<QString(const SlideshowProject&)>& sour
     }
     const QString from = source(*project);
     const QString folder = SlideshowProject::strOutputVideoPath();
+    const QFileInfo found(from);
+    if (!copy && !from.isEmpty() && (found.exists() || found.isSymLink()) &&
+        !isMovieAsWritten(from, written)) {
+        setError(error, tr_("The movie was not moved to %1: \"%2\" is no longer the movie this export wrote, "
+                            "as another program has replaced or changed it. Export the movie again.")
+                            .arg(folder, from));
+        return QString();
+    }
     QDir().mkpath(folder);
     const QString extension =
         platform::sanitizedFileName(SlideshowProject::strVideoOutputFormat().toLower(), "mp4");
@@ -416,10 +431,11 @@ QString deliverMovie(const std::function<QString(const SlideshowProject&)>& sour
 
 } // namespace
 
-QString SlideshowProject::copyEncodedMovieFileForExport(QString* error) {
+QString SlideshowProject::copyEncodedMovieFileForExport(const std::optional<platform::FileIdentity>& written,
+                                                        QString* error) {
     return deliverMovie(
         [](const SlideshowProject& p) { return p.strEncodingVideoFilePath(sizeVideoOutput()); }, false,
-        error);
+        written, error);
 }
 
 QString SlideshowProject::strEncodingVideoFilePath_Bundle(const QSizeF& size) const {
@@ -436,7 +452,7 @@ QString SlideshowProject::strEncodingVideoFilePath_Bundle(const QSizeF& size) co
 QString SlideshowProject::copyEncodedMovieFileForExport_Bundle(QString* error) {
     return deliverMovie(
         [](const SlideshowProject& p) { return p.strEncodingVideoFilePath_Bundle(sizeVideoOutput()); }, true,
-        error);
+        std::nullopt, error);
 }
 
 QString SlideshowProject::importSourceToTempDirAndMoveItToProject(const QString& source) const {

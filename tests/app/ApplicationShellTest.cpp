@@ -36,10 +36,12 @@ pid_t endedProcess() {
 QString keepFinishedMovie(const QString& title) {
     const auto project = SlideshowProject::currentMainProject();
     project->setStrProjectTitle(title);
-    test_support::writeBytes(project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()), "movie");
+    const QString movie = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
+    test_support::writeBytes(movie, "movie");
     const QStringList before = QDir(SlideshowProject::strLargeTempDirectoryBase()).entryList(QDir::Files);
     QString error;
-    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(platform::FileIdentity::ofPath(movie), &error)
+                    .isEmpty());
     QStringList kept = QDir(SlideshowProject::strLargeTempDirectoryBase()).entryList(QDir::Files);
     for (const QString& name : before)
         kept.removeOne(name);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <clocale>
+#include <functional>
 #include <optional>
 #include <sys/stat.h>
 
@@ -184,12 +185,17 @@ protected:
         encoded = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
         writeFile(encoded, "movie");
     }
+    // The move of the encoded movie as its writer left it.
+    QString moveWrittenMovie(QString* error = nullptr) const {
+        return SlideshowProject::copyEncodedMovieFileForExport(platform::FileIdentity::ofPath(encoded),
+                                                               error);
+    }
 };
 
 TEST_F(MovieMoveTest, ATakenNameGetsANumber) {
     writeFile(home + "/Out/Holiday.mp4", "older movie");
     QString error;
-    const QString target = SlideshowProject::copyEncodedMovieFileForExport(&error);
+    const QString target = moveWrittenMovie(&error);
     EXPECT_EQ(target, home + "/Out/Holiday-1.mp4") << error.toStdString();
     EXPECT_FALSE(QFileInfo::exists(encoded));
     QFile moved(target);
@@ -199,10 +205,10 @@ TEST_F(MovieMoveTest, ATakenNameGetsANumber) {
 
 TEST_F(MovieMoveTest, AnEmptyOrPathLikeTitleStaysAVisibleFileInTheOutputFolder) {
     project->setStrProjectTitle("");
-    EXPECT_EQ(SlideshowProject::copyEncodedMovieFileForExport(), home + "/Out/New Project.mp4");
+    EXPECT_EQ(moveWrittenMovie(), home + "/Out/New Project.mp4");
     writeFile(encoded, "movie");
     project->setStrProjectTitle("../../etc/x");
-    const QString target = SlideshowProject::copyEncodedMovieFileForExport();
+    const QString target = moveWrittenMovie();
     EXPECT_EQ(QFileInfo(target).absolutePath(), home + "/Out");
 }
 
@@ -211,7 +217,7 @@ TEST_F(MovieMoveTest, AnEmptyOrPathLikeTitleStaysAVisibleFileInTheOutputFolder) 
 TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAndNamed) {
     QFile::remove(encoded);
     QString error;
-    EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+    EXPECT_TRUE(moveWrittenMovie(&error).isEmpty());
     EXPECT_FALSE(error.isEmpty()) << "no movie at all";
 
     struct stat here {
@@ -244,7 +250,7 @@ TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAnd
             std::optional<test_support::FileSizeLimit> disk;
             if (c.diskFull)
                 disk.emplace(100000);
-            EXPECT_TRUE(SlideshowProject::copyEncodedMovieFileForExport(&error).isEmpty());
+            EXPECT_TRUE(moveWrittenMovie(&error).isEmpty());
         }
         const QString kept = QFileInfo(encoded).absolutePath() + "/" + c.keptName;
         EXPECT_TRUE(error.contains(kept)) << error.toStdString();
@@ -254,6 +260,52 @@ TEST_F(MovieMoveTest, AMovieTheOutputFolderCannotTakeIsKeptUnderANameOfItsOwnAnd
         if (c.diskFull) {
             EXPECT_TRUE(QDir(full.path()).isEmpty()) << "nothing half-copied";
         }
+    }
+}
+
+// What stands at the encoded movie's name when the export ends may not be the file its writer left there:
+// another program's movie made under the same name, the same file written to again, a link. None of them
+// is moved or touched, and the message says why; neither is a movie the writer did not tell of.
+TEST_F(MovieMoveTest, OnlyTheMovieAsItsWriterLeftItIsMoved) {
+    const auto appendTo = [](const QString& path, const QByteArray& data) {
+        QFile file(path);
+        return file.open(QIODevice::Append) && file.write(data) == data.size();
+    };
+    const struct {
+        const char* what;
+        std::function<bool()> change;
+        bool writerTold;
+        QByteArray left; // what the name then holds
+    } cases[] = {
+        {"another program's movie",
+         [&] { return QFile::remove(encoded) && (writeFile(encoded, "another movie"), true); }, true,
+         "another movie"},
+        {"written to again", [&] { return appendTo(encoded, " and more"); }, true, "movie and more"},
+        {"a link to another movie",
+         [&] {
+             writeFile(home + "/another.mp4", "another movie");
+             return QFile::remove(encoded) && QFile::link(home + "/another.mp4", encoded);
+         },
+         true, "another movie"},
+        {"no word from the writer", [] { return true; }, false, "movie"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(encoded);
+        writeFile(encoded, "movie");
+        const std::optional<platform::FileIdentity> written = platform::FileIdentity::ofPath(encoded);
+        ASSERT_TRUE(written);
+        ASSERT_TRUE(c.change());
+        QString error;
+        EXPECT_TRUE(
+            SlideshowProject::copyEncodedMovieFileForExport(c.writerTold ? written : std::nullopt, &error)
+                .isEmpty());
+        EXPECT_TRUE(error.contains("is no longer the movie this export wrote")) << error.toStdString();
+        EXPECT_EQ(model_test::bytesOf(encoded), c.left) << "left where it was, as it was";
+        EXPECT_FALSE(QFileInfo::exists(home + "/Out")) << "nothing was moved";
+        EXPECT_EQ(QDir(QFileInfo(encoded).absolutePath()).entryList(QDir::Files).filter("Holiday"),
+                  QStringList())
+            << "nor kept under a name of its own";
     }
 }
 

@@ -224,19 +224,27 @@ int removeLeftovers(const QString& folder, const QRegularExpression& pattern, Le
     return removed;
 }
 
-bool createFreshFile(const QString& path, QString* error, int mode) {
+UniqueFd openFreshFile(const QString& path, QString* error, int mode) {
     const QByteArray name = encoded(path);
     struct stat st {};
     if (::lstat(name.constData(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
-            return fail(error, QStringLiteral("Cannot create \"%1\": a folder is in the way").arg(path));
-        if (::unlink(name.constData()) != 0 && errno != ENOENT)
-            return fail(error, QStringLiteral("Cannot replace \"%1\": %2").arg(path, qt_error_string(errno)));
+        if (S_ISDIR(st.st_mode)) {
+            fail(error, QStringLiteral("Cannot create \"%1\": a folder is in the way").arg(path));
+            return {};
+        }
+        if (::unlink(name.constData()) != 0 && errno != ENOENT) {
+            fail(error, QStringLiteral("Cannot replace \"%1\": %2").arg(path, qt_error_string(errno)));
+            return {};
+        }
     }
     UniqueFd fd(::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode_t(mode)));
     if (!fd)
-        return fail(error, QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno)));
-    return true;
+        fail(error, QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno)));
+    return fd;
+}
+
+bool createFreshFile(const QString& path, QString* error, int mode) {
+    return openFreshFile(path, error, mode).isValid();
 }
 
 QString createPartialFileBeside(const QString& path, QString* error) {

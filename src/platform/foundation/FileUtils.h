@@ -37,6 +37,9 @@ int removeLeftovers(const QString& folder, const QRegularExpression& pattern, Le
 // removed first and never followed, and the file is made exclusively. False with a message in *error
 // when it could not be done; a folder in the way is left alone.
 bool createFreshFile(const QString& path, QString* error = nullptr, int mode = 0600);
+// The same, the new file kept open for writing: a writer that goes on by name can later be told whether the
+// name still stands for this file (FileIdentity). An invalid descriptor with a message in *error.
+UniqueFd openFreshFile(const QString& path, QString* error = nullptr, int mode = 0600);
 
 // A new empty file beside path, hidden and named after it, for a large file that is written first and takes
 // path's place only once whole (replaceWithPartialFile): whatever is at path stays until then. Made

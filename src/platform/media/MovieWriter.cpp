@@ -378,4 +378,12 @@ int64_t MovieWriter::videoFramesWritten() const {
     return d->video.framesEncoded();
 }
 
+std::optional<FileIdentity> MovieWriter::writtenFile() const {
+    std::lock_guard lock(d->mutex);
+    if (d->status != Status::Completed)
+        return std::nullopt;
+    std::lock_guard muxing(d->muxerMutex);
+    return d->muxer.writtenFile();
+}
+
 } // namespace platform::media

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/media/MediaTime.h"
 
 #include <QImage>
@@ -86,6 +87,9 @@ public:
     Status status() const;
     QString errorString() const;
     int64_t videoFramesWritten() const;
+    // The completed movie's file as it was when completed (whatever has taken its name since); nothing
+    // before completion.
+    std::optional<FileIdentity> writtenFile() const;
 
 private:
     struct Impl;

@@ -33,8 +33,9 @@ bool Muxer::open(const QString& path, const char* formatName, QString* error) {
     // A fresh file of ours: a link planted at the name is replaced, never written through, and the name is
     // taken as a file's, never as a network address.
     QString reason;
-    err = platform::createFreshFile(path, &reason, 0644)
-              ? avio_open(&context->pb, QByteArray("file:" + name).constData(), AVIO_FLAG_WRITE)
+    written.reset();
+    own = platform::openFreshFile(path, &reason, 0644);
+    err = own ? avio_open(&context->pb, QByteArray("file:" + name).constData(), AVIO_FLAG_WRITE)
               : AVERROR(EEXIST);
     if (err < 0 && !reason.isEmpty()) {
         *error = reason;
@@ -127,6 +128,7 @@ bool Muxer::finish(QString* error) {
         abort();
         return false;
     }
+    written = platform::FileIdentity::ofDescriptor(own.get());
     release();
     return true;
 }
@@ -142,6 +144,7 @@ void Muxer::abort() {
 void Muxer::release() {
     if (context && context->pb)
         avio_closep(&context->pb);
+    own.reset();
     avformat_free_context(context);
     context = nullptr;
     headerWritten = false;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
+#include "platform/foundation/UniqueFd.h"
+
 #include <QString>
 #include <QVariantMap>
 
@@ -36,6 +39,8 @@ public:
     void abort();
     bool isOpen() const { return context != nullptr; }
     QString path() const { return filePath; }
+    // The file the last finish completed, as it was then; nothing before.
+    std::optional<FileIdentity> writtenFile() const { return written; }
 
 private:
     void release();
@@ -44,6 +49,8 @@ private:
     QString filePath;
     QVariantMap options;
     bool headerWritten = false;
+    UniqueFd own; // the file made at open, whatever later takes its name
+    std::optional<FileIdentity> written;
 };
 
 } // namespace platform::media

@@ -264,7 +264,10 @@ void ShareController::createVideoFileEnded() {
     QString moved;
     QString moveError;
     if (service == kPhotoLibrary)
-        moved = SlideshowProject::copyEncodedMovieFileForExport(&moveError);
+        moved = SlideshowProject::copyEncodedMovieFileForExport(
+            movie ? movieCommand->encoderController()->writtenMovie()
+                  : mp4Command->mp4CreateObject()->writtenMovie(),
+            &moveError);
     const QString source = current ? current->strEncodingVideoFilePath(size) : QString();
     if (movie)
         movieCommand->endEncoding();

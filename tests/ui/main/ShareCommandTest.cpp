@@ -1,8 +1,10 @@
 // The share hub on the real movie export: the share choices, the settings' OK with too few slides, the finish
-// of a movie file (the record, the move, the finished dialog, a failed move), the hand-off to the upload, a
-// sound that fails partway, the cancel, and a DVD menu's finish that must not pass for a movie's.
+// of a movie file (the record, the move, the finished dialog, a failed move, a movie another process cut
+// under the same name), the hand-off to the upload, a sound that fails partway, the cancel, and a DVD menu's
+// finish that must not pass for a movie's.
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
+#include "support/TestChild.h"
 #include "support/ToneMaker.h"
 
 #include "dvd/DVDCommand.h"
@@ -13,6 +15,7 @@
 #include "export/SoundSource.h"
 #include "model/SlideshowProjectManagerItem.h"
 #include "platform/disc/DiscDrive.h"
+#include "platform/foundation/FileUtils.h"
 #include "render/RenderNotifications.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
@@ -34,6 +37,8 @@ namespace {
 void post(const QString& name, const QVariant& object = QVariant()) {
     NotificationCenter::defaultCenter().post(name, object);
 }
+
+const char* const kOtherCopysMovie = "VISTRELLE_TEST_OTHER_COPYS_MOVIE";
 
 } // namespace
 
@@ -204,6 +209,36 @@ TEST_F(ShareExportTest, AnUploadGetsTheMovieAndTheProgressWindowStillUp) {
     EXPECT_GT(QFileInfo(movie).size(), 0) << qPrintable(movie);
     EXPECT_EQ(dialogs.modalEnds, 0) << "the uploader ends the window";
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    expectPlaybackBack();
+}
+
+// Run only as the child of the test below: another program, a copy of ours that no claim reaches say, cuts
+// its movie under the name given in the environment.
+TEST(DISABLED_OtherCopy, CutsItsMovie) {
+    const QString movie = qEnvironmentVariable(kOtherCopysMovie);
+    ASSERT_TRUE(platform::createFreshFile(movie, nullptr, 0644)) << qPrintable(movie);
+    ASSERT_TRUE(test_support::writeBytes(movie, "the other copy's movie"));
+}
+
+// While the export runs, another process cuts its own movie under the export's temporary name: the export
+// does not move that movie out as its own, leaves it be, and says why.
+TEST_F(ShareExportTest, AMovieAnotherProcessCutUnderTheSameNameIsNotDeliveredAsTheExports) {
+    useShortSlides(3);
+    answerSettingsOK();
+    post(kNotifyShareOptionButtonClick, 0);
+    scheduler->advance(0.0);
+    const QString cut = project->strEncodingVideoFilePath(QSizeF(640, 360));
+    ASSERT_TRUE(controller->isExportRunning());
+    ASSERT_TRUE(QFileInfo(cut).isFile()) << "the export's writer has made its movie";
+    TestChild other("DISABLED_OtherCopy.CutsItsMovie", {{kOtherCopysMovie, cut}});
+    ASSERT_TRUE(other.finish()) << qPrintable(other.said());
+    runExportToItsEnd();
+    ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("is no longer the movie this export wrote"))
+        << qPrintable(dialogs.alertText());
+    EXPECT_EQ(test_support::readBytes(cut), "the other copy's movie") << "left alone";
+    EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
     expectPlaybackBack();
 }
 
