@@ -4,7 +4,10 @@
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
+#include "support/WidgetClick.h"
 #include "ui/editing/TimelineContentView.h"
+#include "ui/editing/TimelineLayout.h"
+#include "ui/editing/TimelineScrollView.h"
 #include "ui/main/ApplicationLook.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PreviewWidget.h"
@@ -149,4 +152,18 @@ std::vector<std::size_t> MainWindowTest::markedCells() const {
             marked.push_back(i);
     }
     return marked;
+}
+
+QPoint MainWindowTest::timelinePointInWindow(QPointF timelinePoint) const {
+    return controller->outlets()
+        .scrollContentView
+        ->mapTo(window.get(), timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight))
+        .toPoint();
+}
+
+void MainWindowTest::clickCell(const SlideItem& slide) {
+    QWidget* viewport = controller->outlets().scrollView1->viewport();
+    const QRectF cell = slide.timelineRect();
+    const QPointF centre(cell.x() + 30.0, cell.center().y());
+    test_support::leftClick(*viewport, viewport->mapFrom(window.get(), timelinePointInWindow(centre)));
 }

@@ -82,6 +82,10 @@ protected:
     bool waitForImports();
     // The slides whose cells the strip draws marked as current, read from its pixels.
     std::vector<std::size_t> markedCells() const;
+    // A point of the timeline (y up) in the window.
+    QPoint timelinePointInWindow(QPointF timelinePoint) const;
+    // A click on the picture of the slide's cell in the strip.
+    void clickCell(const SlideItem& slide);
     // The test's project, as a panel is handed it.
     ProjectSource projectSource() {
         return [this] { return project; };

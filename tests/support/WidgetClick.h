@@ -40,4 +40,17 @@ inline bool pressKey(QKeyCombination key) {
     return true;
 }
 
+// Text typed key by key, each where the window system sends it (a key may move the keyboard elsewhere).
+// False when no window takes the keyboard.
+inline bool typeText(const QString& text) {
+    for (const QChar character : text) {
+        QWidget* target =
+            QApplication::focusWidget() ? QApplication::focusWidget() : QApplication::activeWindow();
+        if (!target)
+            return false;
+        QTest::keyClick(target, character.toLatin1());
+    }
+    return true;
+}
+
 } // namespace test_support

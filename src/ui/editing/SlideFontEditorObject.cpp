@@ -24,10 +24,15 @@ SlideFontWndController* SlideFontEditorObject::panelWndController() const {
     return window;
 }
 
+// Typing goes to the text each time: the window would otherwise give the keyboard back to the control that
+// had it, Done above all, where letters go nowhere and a space plays the show (the main window's shortcuts
+// reach through a tool window).
 void SlideFontEditorObject::textButtonClicked() {
     editing_panel::setCurrentStatus(projectSource(), 2);
-    if (window)
-        editing_panel::present(*window);
+    if (!window)
+        return;
+    editing_panel::present(*window);
+    window->textField()->setFocus(Qt::OtherFocusReason);
 }
 
 void SlideFontEditorObject::ToolboxButtonTextClicked(const platform::Notification& notification) {

@@ -44,6 +44,7 @@ SlideFontWndController::SlideFontWndController(ProjectSource project, QWidget* p
     dial->setObjectName("m_angleCircleSlider");
     dial->setFixedSize(80, 80);
     fonts->setObjectName("fontButton");
+    done->setObjectName("doneButton");
     layOut();
     windowDidLoad();
     connect(text, &QLineEdit::textEdited, this, &SlideFontWndController::SetFontInfo);

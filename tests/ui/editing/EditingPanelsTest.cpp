@@ -1,6 +1,7 @@
 // The floating editing panels: pan and zoom, text, toolbox and colour, alone and with the controller.
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
+#include "support/WidgetClick.h"
 
 #include "model/SlideshowProject.h"
 #include "render/NSGLView.h"
@@ -13,9 +14,11 @@
 #include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/editing/ToolboxWindowController.h"
+#include "ui/main/SlideshowMenus.h"
 
 #include <QFontDialog>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTest>
 
 #include <numbers>
@@ -161,6 +164,36 @@ TEST_F(EditingPanelsTest, ADragOnThePreviewInTextModeMovesTheCurrentSlidesText) 
     EXPECT_EQ(slides[1]->textInfo().value("FontPositionOffsetX"), 164);
     EXPECT_EQ(slides[1]->textInfo().value("Text"), "Moved");
     EXPECT_TRUE(project->bIsDirty());
+}
+
+// Ctrl+T opens the Text window with the keyboard in its Text field every time, also after its Done button
+// was clicked: what is typed becomes the caption of the slide chosen on the strip, and a space in it is a
+// space, not Play.
+TEST_F(EditingPanelsTest, TheTextWindowTakesWhatIsTypedEachTimeCtrlTOpensIt) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red, Qt::green, Qt::blue});
+    const SlideshowMenus menus(*window, *controller);
+    window->show();
+    SlideFontWndController* text = controller->fontEditorObj()->panelWndController();
+    ASSERT_TRUE(text);
+    const QString captions[] = {"A fine day", "Off we go", "Home again"};
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        SCOPED_TRACE(i);
+        window->activateWindow(); // what the window system does with the click on the strip
+        ASSERT_TRUE(test_support::spinUntil([&] { return window->isActiveWindow(); }, 3000));
+        clickCell(*slides[i]);
+        ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), int(i));
+        ASSERT_TRUE(test_support::pressKey(QKeyCombination(Qt::CTRL, Qt::Key_T)));
+        ASSERT_TRUE(text->isVisible());
+        ASSERT_TRUE(test_support::spinUntil([&] { return text->isActiveWindow(); }, 3000));
+        EXPECT_TRUE(test_support::typeText(captions[i]));
+        EXPECT_EQ(text->textField()->text(), captions[i]);
+        EXPECT_EQ(slides[i]->textInfo().value("Text").toString(), captions[i]);
+        EXPECT_FALSE(controller->m_bPlaying()) << "a space played the show";
+        controller->stop();
+        QTest::mouseClick(text->findChild<QPushButton*>("doneButton"), Qt::LeftButton);
+        EXPECT_FALSE(text->isVisible());
+    }
 }
 
 // Without a window manager a panel would land on the menu bar: it opens inside the window's top right, beside

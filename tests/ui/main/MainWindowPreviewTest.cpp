@@ -75,20 +75,6 @@ protected:
         EXPECT_TRUE(comesToShow(colour));
         return slide;
     }
-    // A point of the timeline (y up) in the window.
-    QPoint timelinePointInWindow(QPointF timelinePoint) const {
-        return controller->outlets()
-            .scrollContentView
-            ->mapTo(window.get(), timeline_layout::flipped(timelinePoint, TimelineContentView::kHeight))
-            .toPoint();
-    }
-    // A click on the picture of the slide's cell in the strip.
-    void clickCell(const SlideItem& slide) {
-        QWidget* viewport = controller->outlets().scrollView1->viewport();
-        const QRectF cell = slide.timelineRect();
-        const QPointF centre(cell.x() + 30.0, cell.center().y());
-        test_support::leftClick(*viewport, viewport->mapFrom(window.get(), timelinePointInWindow(centre)));
-    }
     // Plays `frames` engine frames: the display link draws, the play head and the texts follow.
     void playFrames(int frames) {
         for (int i = 0; i < frames; ++i) {
