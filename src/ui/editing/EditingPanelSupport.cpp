@@ -4,7 +4,9 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 
 namespace editing_panel {
 
@@ -25,6 +27,36 @@ protected:
         window->close();
         return true;
     }
+};
+
+// Escape in the parent window, live while the panel shows. Only where the parent window's own controls have
+// the keyboard: a window's shortcuts also reach through its tool windows, and a panel that has the keyboard
+// closes itself. Two such panels open at once share the key: each press closes one of them.
+class EscapeInParentWindow : public QObject {
+public:
+    EscapeInParentWindow(QWidget& panel, QWidget& parentWindow)
+        : QObject(&panel), panel(panel),
+          shortcut(new QShortcut(QKeySequence(Qt::Key_Escape), &parentWindow)) {
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        shortcut->setEnabled(panel.isVisible());
+        connect(shortcut, &QShortcut::activated, &panel, &QWidget::close);
+        connect(shortcut, &QShortcut::activatedAmbiguously, &panel, &QWidget::close);
+        panel.installEventFilter(this);
+    }
+    ~EscapeInParentWindow() override {
+        delete shortcut.data(); // the parent window's; null once that window has gone
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &panel && shortcut && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+            shortcut->setEnabled(event->type() == QEvent::Show);
+        return false;
+    }
+
+private:
+    QWidget& panel;
+    QPointer<QShortcut> shortcut;
 };
 
 // Where a panel first shows: inside the parent window's top right, below its menus and buttons, so that it
@@ -68,6 +100,11 @@ void makeToolWindow(QWidget& window, const QString& name, const QString& title) 
     window.setObjectName(name);
     window.setWindowTitle(title);
     window.installEventFilter(new EscapeCloses(&window)); // the window owns it
+}
+
+void closeOnEscapeInParentWindow(QWidget& panel) {
+    if (QWidget* parent = panel.parentWidget())
+        new EscapeInParentWindow(panel, *parent->window()); // the panel owns it
 }
 
 void present(QWidget& window) {

@@ -14,5 +14,8 @@ void setCurrentStatus(const SlideshowProjectRef& project, int status);
 void makeToolWindow(QWidget& window, const QString& name, const QString& title);
 // Shows a tool window and brings it to the front.
 void present(QWidget& window);
+// For a panel whose other half is a drag on the preview, which gives the parent window the keyboard: while
+// the panel shows, Escape there closes it too.
+void closeOnEscapeInParentWindow(QWidget& panel);
 
 } // namespace editing_panel

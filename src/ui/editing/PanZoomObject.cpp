@@ -9,7 +9,6 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
-#include <QShortcut>
 
 PanZoomObject::PanZoomObject(ProjectSource project, QWidget* window)
     : projectSource(std::move(project)), parentWindow(window) {
@@ -22,8 +21,7 @@ PanZoomObject::PanZoomObject(ProjectSource project, QWidget* window)
 }
 
 PanZoomObject::~PanZoomObject() {
-    delete escapeInWindow.data(); // the main window's, as is the panel; null once that window has gone
-    delete panel.data();          // a window whose parent window has gone is null here
+    delete panel.data(); // a window whose parent window has gone is null here
 }
 
 void PanZoomObject::makePanel() {
@@ -61,21 +59,12 @@ void PanZoomObject::makePanel() {
     connect(end, &QPushButton::clicked, this, &PanZoomObject::SetEndFrameButtonClicked);
     panel->installEventFilter(this); // after the Escape filter, which closes the panel
     panel->adjustSize();
-    // A drag on the preview, the panel's other half, gives the main window the keyboard: Escape there closes
-    // the panel too, while it shows.
-    if (parentWindow) {
-        escapeInWindow = new QShortcut(QKeySequence(Qt::Key_Escape), parentWindow);
-        escapeInWindow->setEnabled(false);
-        connect(escapeInWindow, &QShortcut::activated, panel, &QWidget::close);
-    }
+    editing_panel::closeOnEscapeInParentWindow(*panel);
 }
 
 // The close box and Escape both close the panel. What it showed and was not set as start or end is not the
 // slide's, and a drag on the preview pans nothing any more.
 bool PanZoomObject::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == panel && escapeInWindow &&
-        (event->type() == QEvent::Show || event->type() == QEvent::Hide))
-        escapeInWindow->setEnabled(event->type() == QEvent::Show);
     if (watched == panel && event->type() == QEvent::Close && panel->isVisible()) {
         const SlideshowProjectRef project = projectSource();
         if (project && project->nCurrentStatus() == 3)

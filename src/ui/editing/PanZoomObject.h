@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSlider>
 #include <QWidget>
 
@@ -54,7 +53,6 @@ private:
     ProjectSource projectSource;
     QPointer<QWidget> parentWindow;
     QPointer<QWidget> panel;
-    QPointer<QShortcut> escapeInWindow;
     QSlider* scale = nullptr;
     CSCircularSlider* dial = nullptr;
     double lastScale = 0.0;

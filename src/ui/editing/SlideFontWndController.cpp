@@ -8,6 +8,7 @@
 #include "ui/controls/CSCircularSlider.h"
 #include "ui/editing/EditingPanelSupport.h"
 
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -36,6 +37,7 @@ SlideFontWndController::SlideFontWndController(ProjectSource project, QWidget* p
       sizeSlider(new QSlider(Qt::Horizontal, this)), dial(new CSCircularSlider(this)),
       done(new QPushButton(tr_("Done"), this)), fonts(new QPushButton(tr_("Fonts..."), this)) {
     editing_panel::makeToolWindow(*this, QStringLiteral("FontPanelWindow"), tr_("Text"));
+    editing_panel::closeOnEscapeInParentWindow(*this);
     text->setObjectName("textField");
     fontPopup->setObjectName("mFontPopup");
     colourWell->setObjectName("fontColorWell");
@@ -203,7 +205,17 @@ void SlideFontWndController::TextPositionChanged(const platform::Notification& n
 }
 
 void SlideFontWndController::EditFontDone() {
-    editing_panel::setCurrentStatus(projectSource(), 0);
     close();
-    SetFontInfoWithoutStatus();
+}
+
+// The close box and Escape end the editing as Done does: the text stays as last shown, without the frame of
+// its editing, and a drag on the preview no longer moves it. Another panel's mode is left alone.
+void SlideFontWndController::closeEvent(QCloseEvent* event) {
+    if (isVisible()) {
+        const SlideshowProjectRef project = projectSource();
+        if (project && project->nCurrentStatus() == 2)
+            editing_panel::setCurrentStatus(project, 0);
+        SetFontInfoWithoutStatus();
+    }
+    QWidget::closeEvent(event);
 }

@@ -57,6 +57,9 @@ public:
     int offsetX() const { return qRound(dragX); }
     int offsetY() const { return qRound(dragY); }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void windowDidLoad();
     void layOut();

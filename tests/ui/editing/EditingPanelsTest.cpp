@@ -196,6 +196,52 @@ TEST_F(EditingPanelsTest, TheTextWindowTakesWhatIsTypedEachTimeCtrlTOpensIt) {
     }
 }
 
+// With Pan and Zoom and Text open at once, Escape closes the panel that has the keyboard and leaves the
+// other; where the main window has the keyboard, each press closes one of them.
+TEST_F(EditingPanelsTest, EscapeClosesOnePanelAtATimeWhenTwoThatEditOnThePreviewAreOpen) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red, Qt::green, Qt::blue});
+    const SlideshowMenus menus(*window, *controller);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(test_support::spinUntil([&] { return window->isActiveWindow(); }, 3000));
+    clickCell(*slides[0]);
+    ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), 0);
+    menus.action("panZoomMenuItem")->trigger();
+    const std::pair<const char*, QWidget*> panels[] = {
+        {"panZoomMenuItem", controller->panZoomObj()->panzoomPanel()},
+        {"addTextMenuItem", controller->fontEditorObj()->panelWndController()}};
+    // Both open, `last` opened last; each given the keyboard before the next opens, as a hand opens them.
+    const auto open = [&](QWidget* last) {
+        for (bool lastOne : {false, true})
+            for (const auto& [item, panel] : panels)
+                if ((panel == last) == lastOne) {
+                    menus.action(item)->trigger();
+                    if (!test_support::spinUntil([panel = panel] { return panel->isActiveWindow(); }, 3000))
+                        return false;
+                }
+        return true;
+    };
+    const auto shown = [&] {
+        return int(panels[0].second->isVisible()) + int(panels[1].second->isVisible());
+    };
+    for (const auto& [item, withKeyboard] : panels) {
+        SCOPED_TRACE(item);
+        ASSERT_TRUE(open(withKeyboard));
+        EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
+        EXPECT_FALSE(withKeyboard->isVisible()) << "the panel with the keyboard closed";
+        EXPECT_EQ(shown(), 1) << "the other one stays";
+    }
+
+    ASSERT_TRUE(open(nullptr));
+    window->activateWindow(); // what the window system does with a press on the preview
+    ASSERT_TRUE(test_support::spinUntil([&] { return window->isActiveWindow(); }, 3000));
+    EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
+    EXPECT_EQ(shown(), 1) << "one press, one panel";
+    EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
+    EXPECT_EQ(shown(), 0);
+}
+
 // Without a window manager a panel would land on the menu bar: it opens inside the window's top right, beside
 // the panels already open, and Escape closes it as the close box does.
 TEST_F(EditingPanelsTest, PanelsOpenInsideTheWindowBesideEachOtherAndEscapeClosesThem) {

@@ -9,6 +9,7 @@
 #include "platform/image/ImageFilters.h"
 #include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/PanZoomObject.h"
+#include "ui/editing/SlideFontEditorObject.h"
 #include "ui/editing/SlideFontWndController.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMenus.h"
@@ -67,13 +68,16 @@ protected:
     }
     PreviewWidget* preview() const { return controller->previewWidget(); }
 
-    // A red picture of `size` as the only slide, current.
-    SlideItemRef showPicture(QSize size, const QString& name) {
+    // A red picture of `size` as the only slide, current, with the caption's entries in its text.
+    SlideItemRef showPicture(QSize size, const QString& name, const QVariantMap& caption = {}) {
         QImage picture(size, QImage::Format_RGB32);
         picture.fill(kPhotoColour);
         EXPECT_TRUE(picture.save(project->strMacProjectBundleContentsPath() + "/" + name));
         auto slide = std::make_shared<SlideItem>();
         slide->setFileName(name);
+        QVariantMap text = slide->textInfo();
+        text.insert(caption);
+        slide->setTextInfo(text);
         slide->setPanStartPoint(QPointF(0, 0));
         slide->setPanEndPoint(QPointF(0, 0));
         slide->setZoomStart(1.0);
@@ -192,34 +196,56 @@ TEST_F(PreviewDragTest, APannedPictureFollowsThePointerUnderEveryThemeAtEveryWin
     }
 }
 
-// With the pan-and-zoom panel open a drag on the preview pans the picture, and the press gives the main
-// window the keyboard where a window system hands it to the window pressed. Escape there closes the panel as
-// it does where the panel has the keyboard, and the next drag pans nothing.
-TEST_F(PreviewDragTest, EscapeClosesThePanAndZoomPanelAfterADragGaveTheWindowTheKeyboard) {
-    window->activateWindow();
-    const auto photoShown = shownAs(kPhotoColour, project->themeManger()->currentThemeDict());
-    showPicture({900, 900}, QStringLiteral("square.png"));
-    SlideshowMenus(*window, *controller).action("panZoomMenuItem")->trigger();
-    QWidget* panel = controller->panZoomObj()->panzoomPanel();
-    ASSERT_TRUE(panel && test_support::spinUntil([&] { return panel->isActiveWindow(); }, 3000));
-    const QPoint middle(preview()->width() / 2, preview()->height() / 2);
-    qint64 key = preview()->shownFrame().cacheKey();
-    drag(middle, QPoint(2, 0), 1);
-    const QRect start = boxOf(nextFrame(key), photoShown);
-    ASSERT_FALSE(start.isEmpty());
+// With a panel open that edits on the preview (Pan and Zoom, Text) a drag there moves what the panel edits
+// (the picture, the caption), and the press gives the main window the keyboard where a window system hands it
+// to the window pressed. Escape there closes the panel as it does where the panel has the keyboard, and the
+// next drag moves nothing.
+TEST_F(PreviewDragTest, EscapeClosesAPanelThatEditsOnThePreviewAfterADragGaveTheWindowTheKeyboard) {
+    struct Case {
+        const char* panel;
+        const char* menuItem;
+        QColor dragged;
+        QVariantMap caption;
+        std::function<QWidget*()> window;
+    };
+    const Case cases[] = {{"Pan and Zoom",
+                           "panZoomMenuItem",
+                           kPhotoColour,
+                           {},
+                           [&] { return controller->panZoomObj()->panzoomPanel(); }},
+                          {"Text",
+                           "addTextMenuItem",
+                           kTextColour,
+                           {{"Text", "MMM"}, {"FontSize", 110}, {"FontColor", kTextColour}},
+                           [&] { return controller->fontEditorObj()->panelWndController(); }}};
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.panel);
+        window->activateWindow();
+        const auto shown = shownAs(c.dragged, project->themeManger()->currentThemeDict());
+        showPicture({900, 900}, QStringLiteral("square%1.png").arg(n++), c.caption);
+        SlideshowMenus(*window, *controller).action(c.menuItem)->trigger();
+        QWidget* panel = c.window();
+        ASSERT_TRUE(panel && test_support::spinUntil([&] { return panel->isActiveWindow(); }, 3000));
+        const QPoint middle(preview()->width() / 2, preview()->height() / 2);
+        qint64 key = preview()->shownFrame().cacheKey();
+        drag(middle, QPoint(2, 0), 1);
+        const QRect start = boxOf(nextFrame(key), shown);
+        ASSERT_FALSE(start.isEmpty());
 
-    window->activateWindow(); // what the window system does with a press on the preview
-    ASSERT_TRUE(test_support::spinUntil([&] { return window->isActiveWindow(); }, 3000));
-    key = preview()->shownFrame().cacheKey();
-    drag(middle, QPoint(120, 50));
-    const QRect panned = boxOf(nextFrame(key), photoShown);
-    EXPECT_NEAR(panned.left() - start.left(), 120, 3) << "the drag pans";
-    EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
-    EXPECT_FALSE(panel->isVisible()) << "Escape closed the panel";
+        window->activateWindow(); // what the window system does with a press on the preview
+        ASSERT_TRUE(test_support::spinUntil([&] { return window->isActiveWindow(); }, 3000));
+        key = preview()->shownFrame().cacheKey();
+        drag(middle, QPoint(120, 50));
+        const QRect moved = boxOf(nextFrame(key), shown);
+        EXPECT_NEAR(moved.left() - start.left(), 120, 3) << "the drag moves it";
+        EXPECT_TRUE(test_support::pressKey(Qt::Key_Escape));
+        EXPECT_FALSE(panel->isVisible()) << "Escape closed the panel";
 
-    const QRect still = boxOf(nextFrame(preview()->shownFrame().cacheKey()), photoShown);
-    drag(middle, QPoint(-100, -40));
-    test_support::spinFor(100);
-    EXPECT_EQ(boxOf(preview()->shownFrame(), photoShown), still)
-        << "a drag after the panel closed pans nothing";
+        const QRect still = boxOf(nextFrame(preview()->shownFrame().cacheKey()), shown);
+        drag(middle, QPoint(-100, -40));
+        test_support::spinFor(100);
+        EXPECT_EQ(boxOf(preview()->shownFrame(), shown), still)
+            << "a drag after the panel closed moves nothing";
+    }
 }
