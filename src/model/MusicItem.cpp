@@ -215,6 +215,11 @@ QString MusicItem::strFilePathIn(const QString& contentsFolder) const {
     return songFilePath(dictionary, contentsFolder);
 }
 
+QString MusicItem::strCopyPathIn(const QString& contentsFolder) const {
+    std::lock_guard lock(mutex);
+    return copyPathIn(dictionary, contentsFolder);
+}
+
 QString MusicItem::strTitle() const {
     std::lock_guard lock(mutex);
     const QString title = dictionary.value(kStrTitle).toString();

@@ -175,6 +175,10 @@ public:
     QString getProjectFullFileName() const;
     bool loadProjectFromFile(QString* error = nullptr);
     static void copyDefaultMP3FileToPackage(const std::shared_ptr<SlideshowProject>& project);
+    // Whether anything of the project names the file at path: a slide's files and sound, a song's file or
+    // copy (background, audio layer, DVD menu), the stage picture. A copy the project made goes only once
+    // nothing does.
+    bool refersToFile(const QString& path) const;
     QString strProjectVideoFileDirectory() const;
     QString createVideoFilePathInProjectFromSource(const QString& source) const;
     static QString homeDirectory();

@@ -3,6 +3,7 @@
 #include "model/ContentsFolder.h"
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileTree.h"
 #include "platform/foundation/FileUtils.h"
@@ -200,6 +201,28 @@ void SlideshowProject::copyDefaultMP3FileToPackage(const SlideshowProjectRef& pr
     auto item = std::make_shared<MusicItem>();
     item->addEntriesFromDictionary(song);
     project->addMusicItem(item);
+}
+
+bool SlideshowProject::refersToFile(const QString& path) const {
+    const QString file = QFileInfo(path).canonicalFilePath();
+    if (file.isEmpty())
+        return false;
+    const auto isFile = [&file](const QString& other) {
+        return !other.isEmpty() && QFileInfo(other).canonicalFilePath() == file;
+    };
+    const QString contents = strMacProjectBundleContentsPath();
+    for (const SlideItemRef& slide : slideshowArray())
+        for (const QString& named :
+             {slide->fileNameIn(contents), slide->strThumbFileName(), slide->backgroudImageFileName(),
+              slide->textImageFileName(), slide->mediaFilePath(), slide->strSoundFileName()})
+            if (isFile(named))
+                return true;
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    for (const auto& songs : {musicArray(), audioLayerArray(), manager->dvdMenuBackgroundMusicArray()})
+        for (const MusicItemRef& song : songs)
+            if (isFile(song->strFilePathIn(contents)) || isFile(song->strCopyPathIn(contents)))
+                return true;
+    return isFile(manager->dvdBackgroundMusicPath()) || isFile(themeBackgroundPicture());
 }
 
 QString SlideshowProject::strProjectVideoFileDirectory() const {

@@ -1,6 +1,7 @@
 #include "ui/main/MusicController.h"
 
 #include "dvd/DVDCommandDialogs.h"
+#include "model/ContentsFolder.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ErrorText.h"
@@ -121,14 +122,25 @@ void MusicController::importSongs(const QStringList& paths, SongsFinish finish) 
     });
 }
 
-// Its file stays where it is.
-bool MusicController::removeStockSong(SlideshowProject& project) {
+MusicItemRef MusicController::removeStockSong(SlideshowProject& project) {
     std::vector<MusicItemRef> list = project.musicArray();
     if (list.empty() || !isStockSong(list.front()))
-        return false;
+        return nullptr;
+    const MusicItemRef stock = list.front();
     list.erase(list.begin());
     project.setMusicArray(list);
-    return true;
+    return stock;
+}
+
+// The stock song plays from our resource; the copy a new project keeps of it is named by nothing once the
+// song has gone, and nothing else would ever remove it.
+void MusicController::removeStockSongCopy(const SlideshowProject& project, const MusicItemRef& stock) {
+    if (!stock)
+        return;
+    const QString contents = project.strMacProjectBundleContentsPath();
+    const QString copy = ContentsFolder::fileInProject(stock->strCopyPathIn(contents), contents);
+    if (!copy.isEmpty() && !project.refersToFile(copy))
+        SlideItem::deleteFileInsideOpenProject(copy);
 }
 
 // A new project's stock song gives way to the first songs added, its strip with it.
@@ -137,7 +149,8 @@ void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs) {
     if (!project || songs.empty())
         return;
     const double scrollX = visibleX(ui.scrollView1);
-    if (removeStockSong(*project) && !musicViews.empty())
+    const MusicItemRef stock = removeStockSong(*project);
+    if (stock && !musicViews.empty())
         dropMusicSubViews(1);
     for (const QVariantMap& dictionary : songs) {
         auto song = std::make_shared<MusicItem>();
@@ -145,6 +158,7 @@ void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs) {
         project->addMusicItem(song);
         AddMusicItemSubView(song);
     }
+    removeStockSongCopy(*project, stock);
     project->setBIsDirty(true);
     showChangedMusic(scrollX);
 }
@@ -153,12 +167,13 @@ void MusicController::finishAddingMusic_old(const std::vector<QVariantMap>& song
     const auto project = currentProject();
     if (!project || songs.empty())
         return;
-    removeStockSong(*project);
+    const MusicItemRef stock = removeStockSong(*project);
     for (const QVariantMap& dictionary : songs) {
         auto song = std::make_shared<MusicItem>();
         song->addEntriesFromDictionary(dictionary);
         project->addMusicItem(song);
     }
+    removeStockSongCopy(*project, stock);
     project->setBIsDirty(true);
     musicTimeline->respondMusicArrayChanged();
 }

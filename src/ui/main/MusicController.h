@@ -103,8 +103,9 @@ private:
     void importSongs(const QStringList& paths, SongsFinish finish);
     void finishAddingMusic(const std::vector<QVariantMap>& songs);
     void finishAddingMusic_old(const std::vector<QVariantMap>& songs);
-    // The stock song of a new project leaves the list; true when it was there.
-    bool removeStockSong(SlideshowProject& project);
+    // The stock song of a new project leaves the list; the song when it was there.
+    static MusicItemRef removeStockSong(SlideshowProject& project);
+    static void removeStockSongCopy(const SlideshowProject& project, const MusicItemRef& stock);
     void showChangedMusic(double scrollX);
     // The songs' strips made again for the list as it is, where the strip stood.
     void relayMusicStrips();

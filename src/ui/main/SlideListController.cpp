@@ -2,7 +2,6 @@
 
 #include "dvd/DVDCommandDialogs.h"
 #include "model/ContentsFolder.h"
-#include "model/MusicItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ErrorText.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -272,8 +271,8 @@ void SlideListController::showSoundRecoderWnd() {
 }
 
 // Only a slide that exists takes the sound, and the autosave keeps it. The sound it replaces, when it is the
-// project's own copy of a file chosen before, goes once no slide and no song refers to it: nothing else would
-// ever remove it.
+// project's own copy of a file chosen before, goes once nothing of the project refers to it: nothing else
+// would ever remove it.
 void SlideListController::notifyUpdateSlideItemSound(const Notification& notification) {
     const SlideItemRef slide = currentSlideItem();
     const auto open = project();
@@ -283,24 +282,8 @@ void SlideListController::notifyUpdateSlideItemSound(const Notification& notific
     slide->setStrSoundFileName(notification.object.toString());
     open->setBIsDirty(true);
     const QString copy = ContentsFolder::fileInProject(earlier, open->strMacProjectBundleContentsPath());
-    if (!copy.isEmpty() && !refersToSound(*open, copy))
+    if (!copy.isEmpty() && !open->refersToFile(copy))
         SlideItem::deleteFileInsideOpenProject(copy);
-}
-
-bool SlideListController::refersToSound(const SlideshowProject& open, const QString& path) {
-    const QString file = QFileInfo(path).canonicalFilePath();
-    const auto isFile = [&file](const QString& other) {
-        return !other.isEmpty() && QFileInfo(other).canonicalFilePath() == file;
-    };
-    for (const SlideItemRef& slide : open.slideshowArray())
-        if (isFile(slide->strSoundFileName()))
-            return true;
-    const QString contents = open.strMacProjectBundleContentsPath();
-    for (const auto& songs : {open.musicArray(), open.audioLayerArray()})
-        for (const MusicItemRef& song : songs)
-            if (isFile(song->strFilePathIn(contents)))
-                return true;
-    return false;
 }
 
 // ---- the timeline of an opened project

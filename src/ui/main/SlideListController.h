@@ -73,8 +73,6 @@ private:
     std::vector<SlideItemRef> slides() const;
     // After an insert: the slide now at the current place, shown as the strip marks it.
     void showCurrentSlideAfterInsert();
-    // Whether a slide's sound or a song's file is the file at `path`.
-    static bool refersToSound(const SlideshowProject& open, const QString& path);
 
     SlideshowMainObject& hub;
     ControllerDialogs& dialogs;

@@ -4,10 +4,12 @@
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 #include "support/ProjectLists.h"
+#include "support/ProjectSongs.h"
 #include "support/Screenshot.h"
 #include "support/WavFile.h"
 
 #include "model/SlideshowProject.h"
+#include "model/SlideshowProjectManager.h"
 #include "platform/media/AudioPlayer.h"
 #include "support/NullAudioSink.h"
 #include "ui/UiNotifications.h"
@@ -26,6 +28,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <functional>
 
 using Posts = test_support::PostedNotifications;
 
@@ -113,6 +116,49 @@ TEST_F(MusicCommandsTest, AddedSongsReplaceTheStockSongAndUnsongsAreReportedOnce
     const auto songs = project->musicArray();
     EXPECT_NE(songs[0]->strFilePath(), songs[2]->strFilePath()) << "the same file twice, two copies";
     EXPECT_EQ(controller->musicSubviewArray().size(), 3u);
+}
+
+// Add Music, in place of a new project's stock song, removes the copy of it the project keeps, unless
+// something else of the project still names that copy; the stock song's resource and the chosen song stay.
+TEST_F(MusicCommandsTest, AddMusicRemovesTheStockSongsCopyOnceNothingElseNamesIt) {
+    makeController(true);
+    useThreeSlides();
+    controller->recordSongs = false;
+    const QString chosen = dir.file("Chosen.wav");
+    ASSERT_TRUE(writeSwellingTone(chosen, 2.0, 330));
+    const QString resource = project->musicArray().at(0)->strFilePath();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    const auto songOfCopy = [](const QString& copy) {
+        return test_support::songNamed(QFileInfo(copy).fileName());
+    };
+    const std::pair<const char*, std::function<void(const QString&)>> namers[] = {
+        {"nothing else", nullptr},
+        {"a slide's sound",
+         [&](const QString& copy) { project->slideItemAtIndex(1)->setStrSoundFileName(copy); }},
+        {"the audio layer", [&](const QString& copy) { project->setAudioLayerArray({songOfCopy(copy)}); }},
+        {"the DVD menu's song",
+         [&](const QString& copy) { manager->setDvdMenuBackgroundMusicArray({songOfCopy(copy)}); }}};
+    for (const auto& [namer, name] : namers) {
+        SCOPED_TRACE(namer);
+        project->slideItemAtIndex(1)->setStrSoundFileName(QString());
+        project->setAudioLayerArray({});
+        manager->setDvdMenuBackgroundMusicArray({});
+        project->setMusicArray({});
+        SlideshowProject::copyDefaultMP3FileToPackage(project);
+        ASSERT_EQ(project->musicArray().size(), 1u);
+        const QString copy = project->musicArray()[0]->strCopyPathIn(contents);
+        ASSERT_TRUE(QFileInfo(copy).isFile()) << "a new project keeps a copy of its stock song";
+        if (name)
+            name(copy);
+        dialogs.mediaOpenAnswers = {{chosen}};
+        controller->outlets().addMusicMenuItem->trigger();
+        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+        EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"Chosen"}));
+        EXPECT_EQ(QFileInfo::exists(copy), name != nullptr) << qPrintable(copy);
+    }
+    EXPECT_TRUE(QFileInfo::exists(resource));
+    EXPECT_TRUE(QFileInfo::exists(chosen));
 }
 
 // The earlier form of adding songs copies and measures them alike, lets the stock song go, marks the project
