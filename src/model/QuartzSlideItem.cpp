@@ -43,6 +43,16 @@ bool QuartzSlideItem::locateFilesInProject(const QString& contentsFolder) {
     });
 }
 
+bool QuartzSlideItem::isPresentIn(const QString& contentsFolder) const {
+    return !ContentsFolder::projectOrResourceFile(fields.get(&Fields::storedQuartzFilePath), contentsFolder)
+                .isEmpty();
+}
+
+void QuartzSlideItem::deleteFilesForDeletingItem() {
+    deleteFileInsideOpenProject(strQuartzFilePath());
+    SlideItem::deleteFilesForDeletingItem();
+}
+
 std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {
     auto other = std::make_shared<QuartzSlideItem>();
     Fields files = fields.get();

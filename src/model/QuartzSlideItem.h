@@ -44,6 +44,10 @@ public:
     // The stored composition becomes the project's own file or one of our compositions, the stored clip
     // the project's own clip (as a clip slide's); whatever else they name is missing.
     bool locateFilesInProject(const QString& contentsFolder) override;
+    // The composition is what the slide shows: it has no picture of its own.
+    bool isPresentIn(const QString& contentsFolder) const override;
+    // Its composition too, when it is the project's copy; one of ours stays.
+    void deleteFilesForDeletingItem() override;
 
     // The files the slide renders; a read slide has none until its project locates them. The setters
     // take the paths a person chose.

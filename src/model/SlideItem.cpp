@@ -165,6 +165,10 @@ QString SlideItem::mediaFileName() const {
     return path.isEmpty() ? shortFileName() : QFileInfo(path).fileName();
 }
 
+bool SlideItem::isPresentIn(const QString& contentsFolder) const {
+    return isPresentFile(fileNameIn(contentsFolder));
+}
+
 bool SlideItem::isPresentFile(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }

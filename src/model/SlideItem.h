@@ -77,6 +77,9 @@ public:
     // "Contents" folder is given; a read slide opens none of them before. False when a file the slide
     // needs is missing from the project.
     virtual bool locateFilesInProject(const QString& /*contentsFolder*/) { return true; }
+    // Whether what the slide shows is in the project whose "Contents" folder is given: its picture (a clip
+    // slide's is made from its clip); a slide without it is dropped when the project opens.
+    virtual bool isPresentIn(const QString& contentsFolder) const;
     // Whether a slide's file is there: a regular file or a link to one. Anything else (a device, a pipe,
     // a socket, a network address) counts as missing, so it is never opened.
     static bool isPresentFile(const QString& path);

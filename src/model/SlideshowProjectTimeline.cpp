@@ -322,8 +322,7 @@ void SlideshowProject::checkItemVaild() {
     auto missing = [](const QString& path) { return !SlideItem::isPresentFile(path); };
     const bool removed = shared.with([&](Shared& s) {
         const std::size_t slideCountBefore = s.slides.size(), songCountBefore = s.songs.size();
-        std::erase_if(s.slides,
-                      [&](const SlideItemRef& slide) { return missing(slide->fileNameIn(contents)); });
+        std::erase_if(s.slides, [&](const SlideItemRef& slide) { return !slide->isPresentIn(contents); });
         std::erase_if(s.songs,
                       [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
         return s.slides.size() != slideCountBefore || s.songs.size() != songCountBefore;

@@ -543,6 +543,31 @@ TEST_F(ProjectSaveTest, AnExportAsksFirstForEveryMissingPictureClipAndCompositio
     EXPECT_EQ(project->missingSlideFiles(), QStringList{"b.jpg"});
 }
 
+// A composition slide shows its composition and has no picture of its own: opened again it is kept while its
+// composition is the project's own file, and dropped, as a photo without its picture is, when the composition
+// is gone or lies outside the project.
+TEST_F(ProjectSaveTest, ACompositionSlideIsKeptWhileItsCompositionIsThere) {
+    auto project = openNewProject("Compositions");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    writeFile(contents + "/own.vcomp", "composition");
+    writeFile(home + "/elsewhere.vcomp", "composition");
+    const auto composed = [](const QString& path) {
+        auto slide = std::make_shared<QuartzSlideItem>();
+        slide->setStrQuartzFilePath(path);
+        return slide;
+    };
+    project->setSlideshowArray({composed(contents + "/own.vcomp"), composed(contents + "/gone.vcomp"),
+                                composed(home + "/elsewhere.vcomp"), photoIn(project, "a.jpg")});
+    ASSERT_TRUE(project->saveProjectToFile());
+    auto loaded = SlideshowProject::loadBundleProject(project->strMacProjectBundleFullPath());
+    ASSERT_TRUE(loaded);
+    loaded->checkItemVaild();
+    const auto slides = loaded->slideshowArray();
+    ASSERT_EQ(slides.size(), 2u);
+    EXPECT_EQ(slides[0]->mediaFilePath(), contents + "/own.vcomp");
+    EXPECT_EQ(slides[1]->shortFileName(), "a.jpg");
+}
+
 TEST_F(ProjectSaveTest, LoadingDealsTheStoredThemeToTheSlides) {
     auto project = openNewProject("Themed");
     auto free = photoIn(project, "free.jpg");

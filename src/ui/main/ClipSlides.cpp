@@ -181,9 +181,32 @@ void ClipSlides::chooseCompositionSlide() {
         dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Compositions, kAddCompositionTitle);
     if (paths.isEmpty())
         return;
+    const QString composition = compositionInProject(paths.first());
+    if (composition.isEmpty())
+        return;
     auto slide = std::make_shared<QuartzSlideItem>();
-    slide->setStrQuartzFilePath(paths.first());
+    slide->setStrQuartzFilePath(composition);
     appendCompositionSlide(slide);
+}
+
+// A project opened again reads only its own files and ours: a composition from elsewhere is copied in, as a
+// clip or a song is. Empty, the reason told, when the copy fails.
+QString ClipSlides::compositionInProject(const QString& chosen) {
+    const auto project = currentProject();
+    if (!project)
+        return QString();
+    const QString contents = project->strMacProjectBundleContentsPath();
+    if (const QString own = ContentsFolder::projectOrResourceFile(chosen, contents); !own.isEmpty())
+        return own;
+    const QString name = QFileInfo(chosen).fileName();
+    QString error;
+    const QString copied = ContentsFolder::copyUnderFreeName(chosen, contents, name, &error);
+    if (copied.isEmpty()) {
+        alertFilesNotAdded(dialogs, tr_("The following compositions can not be added to project:"),
+                           {platform::errorSentence(error, name)});
+        return QString();
+    }
+    return contents + QLatin1Char('/') + copied;
 }
 
 void ClipSlides::chooseClipCompositionSlide() {

@@ -77,6 +77,8 @@ private:
     void schedule(Request request);
     void runRequests();
     void copyAndAdd(const Request& request);
+    // The chosen composition as the project's own file or one of ours; empty when it cannot be.
+    QString compositionInProject(const QString& chosen);
     void appendCompositionSlide(const std::shared_ptr<QuartzSlideItem>& slide);
     void finishAddingSlide(SlideshowProject& project);
 

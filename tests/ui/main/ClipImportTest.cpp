@@ -16,8 +16,10 @@
 #include "ui/editing/VideoItemPropertyViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MainWindowView.h"
+#include "ui/main/SlideshowMenus.h"
 
 #include <QDir>
+#include <QFile>
 #include <QtEndian>
 
 #include <functional>
@@ -273,4 +275,39 @@ TEST_F(ClipImportTest, CompositionTestCommandsAppendACompositionSlideWhoseCellSt
         EXPECT_FALSE(cell->photoThumbnailView()->pixmap().isNull());
         EXPECT_TRUE(project->bIsDirty());
     }
+}
+
+// A composition from outside the project is copied in, as a clip or a song is, so that the project opened
+// again finds it; deleting the slide removes the copy and never the chosen file, nor one of our own
+// compositions. One that cannot be copied adds no slide and says why.
+TEST_F(ClipImportTest, ACompositionFromElsewhereIsTheProjectsCopyWhichGoesWithItsSlide) {
+    makeController(true);
+    const SlideshowMenus menus(*window, *controller);
+    const QString chosen = dir.file("Mine.vcomp");
+    ASSERT_TRUE(QFile::copy(platform::paths::pathForResource("coolSlideshow", "vcomp"), chosen));
+    const QString ours = platform::paths::pathForResource("myTest", "vcomp");
+    const QString contents = project->strMacProjectBundleContentsPath();
+    for (const QString& composition : {chosen, ours}) {
+        SCOPED_TRACE(composition.toStdString());
+        const std::size_t before = project->slideCount();
+        dialogs.mediaOpenAnswers.push_back({composition});
+        controller->outlets().addCompositionTestMenuItem->trigger();
+        ASSERT_EQ(project->slideCount(), before + 1);
+        const auto slide = std::dynamic_pointer_cast<QuartzSlideItem>(project->slideItemAtIndex(before));
+        ASSERT_TRUE(slide);
+        const QString used = slide->strQuartzFilePath();
+        EXPECT_EQ(QFileInfo(used).absolutePath() == contents, composition == chosen) << used.toStdString();
+        controller->setNCurrentSlideshowItemIndex(int(before));
+        menus.action("deleteSlideMenuItem")->trigger();
+        EXPECT_EQ(project->slideCount(), before);
+        EXPECT_EQ(QFileInfo::exists(used), composition == ours) << "the project's copy goes, ours stays";
+        EXPECT_TRUE(QFileInfo::exists(composition));
+    }
+
+    const std::size_t before = project->slideCount();
+    dialogs.mediaOpenAnswers.push_back({dir.file("gone.vcomp")});
+    controller->outlets().addCompositionTestMenuItem->trigger();
+    EXPECT_EQ(project->slideCount(), before);
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    EXPECT_TRUE(dialogs.alertText().contains("gone.vcomp")) << dialogs.alertText().toStdString();
 }

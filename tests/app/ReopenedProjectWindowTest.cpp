@@ -1,0 +1,117 @@
+// A project worked on in the document window, saved and opened again through the window's File menu, as the
+// application wires it: what was added is there again and shows in the preview.
+#include "support/MainWindowFixture.h"
+
+#include "app/AppDelegate.h"
+#include "app/ApplicationShell.h"
+#include "model/QuartzSlideItem.h"
+#include "model/SlideshowProject.h"
+#include "render/SlideshowDirector.h"
+#include "ui/main/PreviewWidget.h"
+#include "ui/main/SlideshowMenus.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QUrl>
+
+#include <cmath>
+
+namespace {
+
+// A composition of our own format that fills the picture with one colour.
+bool writeOneColourComposition(const QString& path, QColor colour) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QString composition =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                       "<key>Format</key><string>VistrelleComposition</string>"
+                       "<key>Version</key><integer>1</integer>"
+                       "<key>Layers</key><array><dict><key>Type</key><string>Fill</string>"
+                       "<key>Colors</key><array><array><real>%1</real><real>%2</real><real>%3</real></array>"
+                       "</array></dict></array></dict></plist>\n")
+            .arg(colour.redF())
+            .arg(colour.greenF())
+            .arg(colour.blueF());
+    return file.write(composition.toUtf8()) > 0;
+}
+
+bool near(QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) < 30 && std::abs(a.green() - b.green()) < 30 &&
+           std::abs(a.blue() - b.blue()) < 30;
+}
+
+} // namespace
+
+class ReopenedProjectWindowTest : public PreviewWindowTest {
+protected:
+    void SetUp() override {
+        PreviewWindowTest::SetUp();
+        if (IsSkipped())
+            return;
+        delegate = std::make_unique<AppDelegate>(dialogs);
+        delegate->setMainObject(controller.get());
+        delegate->awakeFromNib();
+        delegate->applicationDidFinishLaunching();
+        connectProjectCommands(*window, *delegate);
+    }
+    void TearDown() override {
+        delegate.reset();
+        PreviewWindowTest::TearDown();
+    }
+    QColor centreShown() const {
+        const QImage frame = controller->previewWidget()->shownFrame();
+        return frame.isNull() ? QColor() : frame.pixelColor(frame.width() / 2, frame.height() / 2);
+    }
+
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+// Help > Test > Add a Composition Slide... with a composition from outside the project: the slide has no
+// picture of its own, yet once saved and opened again it is there, with the project's copy of its
+// composition, and the preview draws the composition.
+TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAndDrawsOnceOpenedAgain) {
+    const QColor orange(230, 128, 25);
+    const QString chosen = dir.file("Sunset.vcomp");
+    ASSERT_TRUE(writeOneColourComposition(chosen, orange));
+    useColourSlides({QColor(40, 40, 220), QColor(40, 200, 60)});
+    const QString folder = project->strMacProjectBundleFullPath();
+
+    dialogs.mediaOpenAnswers.push_back({chosen});
+    controller->outlets().addCompositionTestMenuItem->trigger();
+    ASSERT_EQ(project->slideCount(), 3u);
+    EXPECT_TRUE(project->slideItemAtIndex(2)->shortFileName().isEmpty()) << "no picture of its own";
+    window->saveProjectAction()->trigger();
+    ASSERT_FALSE(project->bIsDirty());
+    project.reset();
+    SlideshowProject::resetMainProjectForTesting();
+
+    dialogs.openAnswer = QUrl::fromLocalFile(folder);
+    window->openProjectAction()->trigger();
+    ASSERT_TRUE(test_support::spinUntil([&] {
+        const auto open = SlideshowProject::currentMainProject();
+        return delegate->pendingWorkCount() == 0 && open && open->strMacProjectBundleFullPath() == folder;
+    }));
+    const auto reopened = SlideshowProject::currentMainProject();
+    ASSERT_EQ(reopened->slideCount(), 3u) << "the composition slide is kept";
+    const auto composition = std::dynamic_pointer_cast<QuartzSlideItem>(reopened->slideItemAtIndex(2));
+    ASSERT_TRUE(composition);
+    EXPECT_EQ(QFileInfo(composition->strQuartzFilePath()).absolutePath(),
+              reopened->strMacProjectBundleContentsPath())
+        << "the project's own copy";
+
+    // Played from the last slide, the composition shows.
+    const SlideshowMenus menus(*window, *controller);
+    menus.action("lastSlideMenuItem")->trigger();
+    controller->outlets().m_btnPlayStop->click();
+    scheduler->advance(0.5);
+    ASSERT_EQ(controller->director()->directorStatus(), 1);
+    bool drawn = false;
+    for (int frame = 0; frame < 300 && !drawn; ++frame) {
+        ASSERT_TRUE(tickPreview()) << "frame " << frame;
+        scheduler->advance(1.0 / 30.0);
+        drawn = near(centreShown(), orange);
+    }
+    EXPECT_TRUE(drawn) << "the composition is drawn: " << centreShown().name().toStdString();
+}
