@@ -204,6 +204,7 @@ bool SlideItem::deleteFileInsideOpenProject(const QString& path) {
 }
 
 void SlideItem::deleteFilesForDeletingItem() {
+    discarded = true;
     // A link that leads out of the project is removed too, never what it points at.
     const Fields f = fields.get();
     for (const QString* name :

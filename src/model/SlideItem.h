@@ -84,8 +84,11 @@ public:
     // a socket, a network address) counts as missing, so it is never opened.
     static bool isPresentFile(const QString& path);
     // Deletes the slide's files: each only when it lies inside the open project's folder, so a
-    // sound or clip the user picked elsewhere is never removed.
+    // sound or clip the user picked elsewhere is never removed. The slide is discarded from then on.
     virtual void deleteFilesForDeletingItem();
+    // Its files went with it (a deleted slide, a photo that failed to import): a play that still holds the
+    // slide gives up waiting for its picture.
+    bool isDiscarded() const { return discarded.load(); }
     static void deleteFile(const QString& path);
     // Removes path when it is a file (or link) whose folder lies inside the open project's folder;
     // true when it was removed.
@@ -277,6 +280,7 @@ private:
     std::atomic<float> startTimePosition{0.0f};
     std::atomic<int> type{kItemTypePhoto};
     std::atomic<int> slideEffect{0};
+    std::atomic<bool> discarded{false};
     std::atomic<bool> customDuration{false};
     std::atomic<bool> panZoomCustomized{false};
     std::atomic<bool> selected{false};

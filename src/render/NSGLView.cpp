@@ -21,6 +21,9 @@ NSGLView::NSGLView(PreviewController* owner, QObject* parent, std::shared_ptr<Di
 NSGLView::~NSGLView() {
     // The link's thread must be gone before what it draws with.
     link.reset();
+    // Kept past the context's scope: a player that goes with the view joins its loaders, which must not be
+    // waited for under the main context.
+    const std::shared_ptr<SlideshowDirector> player = renderObject ? renderObject->director() : nullptr;
     if (context) {
         const platform::gl::Context::Scope scope(*context);
         const platform::gl::DriverLock driver;
@@ -41,18 +44,16 @@ void NSGLView::prepareOpenGL(float backingScaleFactor) {
 }
 
 void NSGLView::initGL(float backingScaleFactor) {
-    context = platform::gl::Context::create();
+    context = platform::gl::Context::create(platform::gl::Context::Use::Main);
     {
         const platform::gl::Context::Scope scope(*context);
-        {
-            const platform::gl::DriverLock driver;
-            renderObject = std::make_unique<OpenGLRenderObject>(0);
-        }
-        renderObject->setMainContext(context);
-        renderObject->setMainObj(controller);
-        renderObject->setDrawable(this);
-        renderObject->createTestProject(); // the player takes its own lock before the driver lock
+        const platform::gl::DriverLock driver;
+        renderObject = std::make_unique<OpenGLRenderObject>(0);
     }
+    renderObject->setMainContext(context);
+    renderObject->setMainObj(controller);
+    renderObject->setDrawable(this);
+    renderObject->createTestProject(); // the player's lock comes before the main context's
     if (controller) {
         controller->setDirector(renderObject->director());
         controller->setOpengGLView(this);
@@ -67,6 +68,7 @@ void NSGLView::reshape(const QSize& pixels) {
     const platform::gl::DriverLock driver;
     if (!target || target->width() != pixels.width() || target->height() != pixels.height()) {
         target = std::make_unique<platform::gl::FrameBuffer>(pixels.width(), pixels.height());
+        ++targetGeneration;
         target->bind();
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -133,12 +135,15 @@ std::shared_ptr<TextureObject> NSGLView::loadTexture(const QImage& picture) {
 GLuint NSGLView::bindDrawable() {
     if (!target)
         return 0;
+    boundGeneration = targetGeneration;
     glBindFramebuffer(GL_FRAMEBUFFER, target->name());
     return target->name();
 }
 
 void NSGLView::flushBuffer() {
-    if (!target)
+    // A frame that let the context go while it waited for a slide may have been resized under: part of it
+    // went to the old target. The next frame is drawn whole at the new size.
+    if (!target || boundGeneration != targetGeneration)
         return;
     glFlush();
     QImage picture = target->readPixelsBGRA();

@@ -11,6 +11,7 @@
 #include <QSize>
 #include <QSizeF>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -23,7 +24,8 @@ class TextureObject;
 // display link calls it once per display refresh on the link's own thread; while the controller plays, it
 // draws one frame of the timeline (unless the player's clock says to drop this tick) and hands the finished
 // frame as a picture through frameReady, which a plain widget (PreviewWidget) paints. Resizing and drawing
-// take the main context's lock, so a resize never lands in the middle of a frame.
+// take the main context's lock; a frame that waits for a slide lets it go, and one resized meanwhile is not
+// handed out.
 class NSGLView : public QObject, public PreviewDrawable {
     Q_OBJECT
 public:
@@ -90,6 +92,9 @@ private:
     std::shared_ptr<platform::gl::Context> context;
     std::unique_ptr<OpenGLRenderObject> renderObject;
     std::unique_ptr<platform::gl::FrameBuffer> target;
+    // Under the main context: each new target counts one on, and a frame remembers the one it bound.
+    std::uint64_t targetGeneration = 0;
+    std::uint64_t boundGeneration = 0;
     std::unique_ptr<DisplayLink> link;
     mutable std::mutex frameMutex;
     QImage frame;

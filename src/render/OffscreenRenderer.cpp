@@ -68,7 +68,7 @@ std::unique_ptr<OffscreenRenderer> OffscreenRenderer::create(const QString& comp
                                      "least 16 x 16 and a context"));
     std::unique_ptr<platform::gl::Context> own;
     try {
-        own = platform::gl::Context::createShared(*context);
+        own = platform::gl::Context::createShared(*context, platform::gl::Context::Use::InsideFrame);
     } catch (const platform::gl::GlError& failure) {
         return refuse(error, QString::fromUtf8(failure.what()));
     }

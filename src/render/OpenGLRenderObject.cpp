@@ -76,6 +76,7 @@ bool OpenGLRenderObject::render() {
         return false;
     if (!controller || !controller->m_bPlaying() || player->directorStatus() == 0 || !context)
         return false;
+    const auto play = player->holdPlay();
     const platform::gl::Context::Scope scope(*context);
     {
         // Not held across the frame: the player takes it after its own lock, which other threads hold

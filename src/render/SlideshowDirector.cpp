@@ -345,7 +345,7 @@ void SlideshowDirector::setAsTextLayer() {
 void SlideshowDirector::waitForCache(CacheGuard& lock, const std::function<bool()>& done) {
     bool cancelled = false;
     while (!cancelled && !done())
-        platform::gl::waitWithDriverLetGo(lock, [&](CacheGuard& held) {
+        platform::gl::waitOutsideGl(lock, [&](CacheGuard& held) {
             cancelled = !platform::waitUnlessCancelled(
                 held, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, done);
             if (cancelled)
@@ -355,35 +355,40 @@ void SlideshowDirector::waitForCache(CacheGuard& lock, const std::function<bool(
         cacheChanged.notify_all();
 }
 
-bool SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
+SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
     // A slide still being imported is polled; a stop or a cancel ends the wait, so a slide that never
-    // becomes ready cannot hold the preloader (and with it the next start and an export) for good. An
+    // becomes ready cannot hold the preloader (and with it the next start and an export) for good. A slide
+    // discarded meanwhile (deleted, or its import failed) is given up, and the play goes on past it. An
     // export checked every file before it started: one that is gone now vanished during the run, and the
-    // play gives up on it, saying which.
+    // export gives up on it, saying which.
     int pollsWithoutFile = 0;
     std::unique_lock lock(textCacheLock);
     while (!bStopped) {
         lock.unlock();
         const bool ready = slide->iSItemReady();
+        const bool discarded = !ready && slide->isDiscarded();
         const bool cancelled = !ready && cancelRequested();
+        const bool exporting = rgbConverterObject() != nullptr;
         const QString file = slide->mediaFilePath();
-        const bool gone = !ready && rgbConverterObject() && !QFileInfo::exists(file);
+        const bool gone = !ready && exporting && !QFileInfo::exists(file);
         lock.lock();
         if (ready)
-            return !bStopped;
+            return bStopped ? Readiness::Stopped : Readiness::Ready;
         if (cancelled) {
             bStopped = true;
             cacheChanged.notify_all();
-            return false;
+            return Readiness::Stopped;
         }
+        if (discarded && !exporting)
+            return bStopped ? Readiness::Stopped : Readiness::Gone;
         pollsWithoutFile = gone ? pollsWithoutFile + 1 : 0;
         if (pollsWithoutFile > kMissingFilePolls) {
             missingFile = file.isEmpty() ? slide->shortFileName() : file;
-            return false;
+            return Readiness::Stopped;
         }
         cacheChanged.wait_for(lock, kReadyPoll, [&] { return bStopped.load(); });
     }
-    return false;
+    return Readiness::Stopped;
 }
 
 void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context> shared, SlideList slides,
@@ -396,11 +401,14 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
                 std::unique_lock lock(textCacheLock);
                 waitForCache(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
             }
-            if (bStopped || !waitForReadySlide(slides[i]))
+            const Readiness readiness = bStopped ? Readiness::Stopped : waitForReadySlide(slides[i]);
+            if (readiness == Readiness::Stopped)
                 break;
-            // A slide queued again while it is on screen (one- or two-slide loops) reuses its loaded set.
+            // A slide queued again while it is on screen (one- or two-slide loops) reuses its loaded set. A
+            // slide given up keeps its place with nothing loaded: its time shows the stage alone.
             auto textures = SlideTextures::forSlide(slides[i]);
-            textures->ensureLoaded();
+            if (readiness == Readiness::Ready)
+                textures->ensureLoaded();
             const bool passEnds = i + 1 >= slides.size();
             {
                 const std::lock_guard lock(textCacheLock);
@@ -482,18 +490,27 @@ bool SlideshowDirector::playOneFrame() {
         status = 0;
         return false;
     }
-    if (currentFrame == nFrameStartFrom && !project->EncodingSlideshow())
+    // The notice's observers and the sound's stop may wait for other threads: the preview's main context,
+    // which the caller holds for the frame, is let go meanwhile.
+    if (currentFrame == nFrameStartFrom && !project->EncodingSlideshow()) {
+        const platform::gl::Context::LetGo forTheObservers;
         platform::NotificationCenter::defaultCenter().post(kNotifyStartMusic,
                                                            QVariant::fromValue<qulonglong>(nFrameStartFrom));
+    }
     if (currentFrame >= totalFrames) {
         if (!project->bPlayLoop()) {
-            if (const auto mixer = project->audioMixer())
+            if (const auto mixer = project->audioMixer()) {
+                const platform::gl::Context::LetGo forTheSound;
                 mixer->StopPlayingMixedAudio();
+            }
             status = 0;
             return false;
         }
         dropCacheThroughEndMarker();
-        project->resetPlayerToBegin();
+        {
+            const platform::gl::Context::LetGo forTheRewind; // the sound's and the clips' rewinds
+            project->resetPlayerToBegin();
+        }
         if (project->director().get() != this)
             resetDirector();
         currentFrame = 0;

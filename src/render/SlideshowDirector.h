@@ -72,6 +72,10 @@ public:
     void setSlideshowArrayFromIndex(const std::vector<std::shared_ptr<SlideItem>>& slides, int startFrom);
     // Draws frame nCurrentFrame and moves on; false when the show has ended and does not loop.
     bool playOneFrame();
+    using PlayLock = std::unique_lock<platform::gl::RankedMutex<std::recursive_mutex>>;
+    // The play's own lock, which playOneFrame takes again: a caller that draws the frame on the main context
+    // takes this first, so that a frame waiting for a slide can let that context go and take it back.
+    [[nodiscard]] PlayLock holdPlay() const { return PlayLock(mutex); }
     void stop();
     void resetDirector() override;
     // The preview's clock correction; true tells the view to draw nothing on this tick.
@@ -146,9 +150,11 @@ private:
                            std::vector<std::shared_ptr<SlideItem>> slides, quint64 startIndex, bool loop);
     bool cancelRequested() const;
     // Called and answers with textCacheLock held: waits until done(), a stop or a cancel (which stops the
-    // play). The driver lock, when held, is let go for the wait and taken back with the cache lock let go.
+    // play). The driver lock and the main context, when held, are let go for the wait and taken back with
+    // the cache lock let go.
     void waitForCache(CacheGuard& lock, const std::function<bool()>& done);
-    bool waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
+    enum class Readiness { Ready, Gone, Stopped };
+    Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
     void getTextureNo1FromCache(SlideshowImageObject& renderer);
     void getTextureNo2FromCache(SlideshowImageObject& renderer);
     void dropCacheThroughEndMarker();

@@ -197,7 +197,7 @@ void StageBackground::waitForbackgroundCacheLoaded() {
         return;
     const std::size_t wanted = std::min<std::size_t>(2, slideshowArray.size());
     std::unique_lock lock(textCacheLock);
-    platform::gl::waitWithDriverLetGo(lock, [&](auto& held) {
+    platform::gl::waitOutsideGl(lock, [&](auto& held) {
         cacheChanged.wait(held,
                           [&] { return bStopped || !loaderRunning || textCacheArray.size() >= wanted; });
     });
@@ -307,7 +307,7 @@ std::optional<StageBackground::CacheEntry> StageBackground::backdropOf(std::size
     }
     const auto ready = [&] { return bStopped || !loaderRunning || textCacheArray.contains(index); };
     while (!ready())
-        platform::gl::waitWithDriverLetGo(lock, [&](auto& held) { cacheChanged.wait(held, ready); });
+        platform::gl::waitOutsideGl(lock, [&](auto& held) { cacheChanged.wait(held, ready); });
     const auto found = textCacheArray.find(index);
     if (bStopped || found == textCacheArray.end())
         return std::nullopt;

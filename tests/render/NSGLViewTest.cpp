@@ -9,6 +9,8 @@
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 
+#include "support/HangGuard.h"
+
 #include <atomic>
 #include <condition_variable>
 
@@ -60,6 +62,30 @@ private:
     std::vector<QImage> frames;
 };
 
+// Tells when a frame has bound the view's target: from then until the frame ends, the display link's
+// thread holds the main context (unless it lets it go to wait).
+class WatchedView : public NSGLView {
+public:
+    using NSGLView::NSGLView;
+    GLuint bindDrawable() override {
+        {
+            const std::lock_guard lock(mutex);
+            ++bound;
+        }
+        changed.notify_all();
+        return NSGLView::bindDrawable();
+    }
+    void waitForBinds(int count) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return bound >= count; });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    int bound = 0;
+};
+
 } // namespace
 
 TEST(PreviewViewport, TheViewKeepsItsPictureAtSixteenByNine) {
@@ -77,7 +103,7 @@ protected:
         PlayerTest::SetUp();
         scope.reset();
         time = std::make_shared<ManualDisplayLinkTimeSource>();
-        view = std::make_unique<NSGLView>(&controller, nullptr, time, 1.0 / 30.0);
+        view = std::make_unique<WatchedView>(&controller, nullptr, time, 1.0 / 30.0);
         view->prepareOpenGL(2.0f);
         controller.director->backgroundRender()->setTheme({{"backgroundID", 2}});
     }
@@ -91,7 +117,7 @@ protected:
 
     TestController controller;
     std::shared_ptr<ManualDisplayLinkTimeSource> time;
-    std::unique_ptr<NSGLView> view;
+    std::unique_ptr<WatchedView> view;
 };
 
 TEST_F(PreviewTest, PreparingHandsTheLinkThePlayerAndTheViewToTheController) {
@@ -183,4 +209,49 @@ TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
     EXPECT_EQ(posted[1].name, kNotifyTextPositionChanged);
     EXPECT_NEAR(posted[1].object.toMap().value("deltaX").toDouble(), -9.6, 1e-5);
     EXPECT_FALSE(posted[1].object.toMap().contains("VALUE"));
+}
+
+TEST_F(PreviewTest, WhileAFrameWaitsForAPictureThatNeverComesTheViewResizesAndAStopEndsThePlay) {
+    const HangGuard guard("a resize and a stop while a frame waits for a picture", std::chrono::seconds(60));
+    auto late = std::make_shared<SlideItem>();
+    late->setFileName("still-importing.jpg"); // never written, never given up
+    late->customSetDurations(1.0f, 1.0f);
+    useSlides({late});
+    view->reshape(QSize(160, 90));
+    controller.director->setSlideshowArray(project->slideshowArray());
+    controller.playing = true;
+    tick();
+    view->waitForBinds(1); // the frame has the main context, and goes on to wait for the slide
+    view->reshape(QSize(320, 180));
+    EXPECT_EQ(view->pixelSize(), QSize(320, 180));
+    controller.director->stop();
+    EXPECT_EQ(controller.director->directorStatus(), 0);
+    // The link's thread is free again: the next play draws its frames at the new size.
+    FrameCounter frames(*view);
+    useSlides({photo("white.png", rendertest::solid(32, 18, Qt::white), 2.0f, 1.0f)});
+    controller.director->setSlideshowArray(project->slideshowArray());
+    tick();
+    ASSERT_TRUE(frames.waitFor(1));
+    EXPECT_EQ(frames.last().size(), QSize(320, 180));
+    EXPECT_TRUE(colourNear(frames.last().pixel(160, 90), qRgb(255, 255, 255)));
+}
+
+TEST_F(PreviewTest, AViewClosedDuringAPlayEndsThePlayAndItsLoaders) {
+    const HangGuard guard("a view closed during a play", std::chrono::seconds(60));
+    controller.director->backgroundRender()->setTheme({{"backgroundID", 0}}); // a moving backdrop, loaded too
+    std::vector<SlideItemRef> slides;
+    for (const auto colour : {Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan})
+        slides.push_back(
+            photo(QString("%1.png").arg(int(colour)), rendertest::solid(32, 18, colour), 1.0f, 1.0f));
+    useSlides(slides);
+    view->reshape(QSize(64, 36));
+    FrameCounter frames(*view);
+    controller.director->setSlideshowArray(project->slideshowArray());
+    controller.playing = true;
+    tick();
+    ASSERT_TRUE(frames.waitFor(1));
+    const std::weak_ptr<SlideshowDirector> player = controller.director;
+    controller.director.reset(); // the view's is the last hold on the player
+    view.reset();
+    EXPECT_TRUE(player.expired());
 }

@@ -12,6 +12,7 @@
 #include "support/HangGuard.h"
 
 #include <atomic>
+#include <set>
 #include <thread>
 
 using rendertest::colourNear;
@@ -266,6 +267,33 @@ TEST_F(DirectorTest, AStopWakesAFrameWaitingForTheCacheWhichThenDrawsTheStageOnl
     stopper.join();
     EXPECT_FALSE(director->slide1()->slideItemData());
     EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 0)));
+}
+
+TEST_F(DirectorTest, APlayGoesOnPastASlideDiscardedWhileItsPictureWasAwaited) {
+    const HangGuard guard("a play past a discarded slide", std::chrono::seconds(60));
+    project->setBPlayLoop(false);
+    auto lost = std::make_shared<SlideItem>();
+    lost->setFileName("failed-import.jpg"); // never written
+    lost->customSetDurations(0.5f, 0.0f);
+    useSlides({photo("red.png", rendertest::solid(8, 8, Qt::red), 0.5f, 0.0f), lost,
+               photo("blue.png", rendertest::solid(8, 8, Qt::blue), 0.5f, 0.0f)});
+    director->setSlideshowArray(project->slideshowArray());
+    // The loader has queued the first slide and waits for the second's picture.
+    while (director->cacheCount() < 1)
+        std::this_thread::yield();
+    lost->deleteFilesForDeletingItem(); // as a failed import or a Delete does
+    makeTarget(8, 8);
+    std::set<quint64> shown;
+    for (quint64 frame = director->nCurrentFrame(); director->playOneFrame();
+         frame = director->nCurrentFrame()) {
+        const quint64 slide =
+            SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray()).slideIndex;
+        const QRgb expected = slide == 0 ? qRgb(255, 0, 0) : slide == 1 ? qRgb(0, 0, 0) : qRgb(0, 0, 255);
+        EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), expected))
+            << "frame " << frame << " of slide " << slide;
+        shown.insert(slide);
+    }
+    EXPECT_EQ(shown, (std::set<quint64>{0, 1, 2})) << "the stage stands for the lost slide for its time";
 }
 
 TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {

@@ -3,6 +3,7 @@
 #include "model/VideoSlideItem.h"
 #include "render/StageBackground.h"
 #include "render/transitions/TransitionManager.h"
+#include "support/HangGuard.h"
 #include "support/OpenWatch.h"
 
 #include <QDir>
@@ -252,6 +253,21 @@ TEST_F(StageBackgroundTest, ANewRunEndsThePreviousLoaderBeforeItsCacheFills) {
             EXPECT_EQ(entry->slide, fresh[i % 2]) << "an old run's slide";
         }
     }
+    layer->stop();
+}
+
+TEST_F(StageBackgroundTest, AFrameWaitingForABackdropLetsTheLoaderIntoTheDriverToUploadIt) {
+    const HangGuard guard("a frame's wait for a backdrop", std::chrono::seconds(60));
+    auto layer = layerOf(0);
+    const auto slides = std::vector<SlideItemRef>{smallSlide("w", QColor(0, 0, 200))};
+    // Taken as a frame holds it, before the loader starts: its upload must wait until the frame lets go.
+    const platform::gl::DriverLock drawing;
+    layer->SetProjectSlideshowArray(slides);
+    const auto entry = layer->backdropOf(0);
+    ASSERT_TRUE(entry.has_value());
+    ASSERT_TRUE(entry->texture);
+    EXPECT_NE(entry->texture->textureID(), 0u);
+    EXPECT_TRUE(platform::gl::DriverLock::isHeldHere());
     layer->stop();
 }
 

@@ -153,8 +153,12 @@ bool DriverLock::isHeldHere() {
 }
 
 void DriverLock::checkFreeToWait(const char* forWhat) {
-    if (holdsHere > 0) {
-        std::fprintf(stderr, "Lock order broken: a wait for %s while %s is held\n", forWhat, kDriverLockName);
+    const char* held = holdsHere > 0 ? kDriverLockName : nullptr;
+    for (const Held& lock : heldHere)
+        if (!held && lock.rank == LockRank::MainContext)
+            held = lock.name;
+    if (held) {
+        std::fprintf(stderr, "Lock order broken: a wait for %s while %s is held\n", forWhat, held);
         std::fflush(stderr);
         std::abort();
     }

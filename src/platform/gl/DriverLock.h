@@ -7,21 +7,36 @@ namespace platform::gl {
 
 // The render road's locks, in the one order a thread may take them:
 //
+//   0. a thread's own GL context (Context::Use::OwnThread: a loader's, an export's), which no other thread
+//      takes while it is in use;
 //   1. the director's lock (a play's frame, its starts and stops);
-//   2. the driver lock (DriverLock: one of our threads at a time in the GL driver);
-//   3. the caches' locks (the slide loader's, the backdrop loader's, a slide's textures) and the frame
+//   2. the main GL context (Context::Use::Main), which the main thread takes to resize the view or draw a
+//      still picture and the display link's thread takes to draw a frame of the show;
+//   3. the driver lock (DriverLock: one of our threads at a time in the GL driver), and a composition
+//      renderer's own context (Context::Use::InsideFrame), which is taken only under the driver lock;
+//   4. the caches' locks (the slide loader's, the backdrop loader's, a slide's textures) and the frame
 //      sources' locks (a clip's reader, a composition's renderer).
 //
 // A thread takes only locks ranked after those it holds (or one it already holds). So nothing asks for the
 // driver lock while it holds a cache's lock: entries leave a cache under its lock and are destroyed once it
 // is let go (a texture's deletion is a call into the driver), and a wait that lets the driver lock go takes
 // it back only after the cache's lock is let go. Nor does anything wait for another thread while it holds
-// the driver lock: it lets go for the wait and takes the lock back for the GL call.
+// the driver lock or the main context: a wait lets both go (Context::waitOutsideGl) and takes them back
+// after, the main context first.
 //
 // The order is checked, in every build: a thread that asks for a lock while it holds one ranked after it,
-// or that waits for another thread while it holds the driver lock, stops the process with the names of
-// both, so that a cycle shows in a test and not as a hang in a user's window.
-enum class LockRank { Director = 1, Driver = 2, Cache = 3, FrameSource = 3 };
+// or that waits for another thread (checkFreeToWait) while it holds the driver lock or the main context,
+// stops the process with the names of both, so that a cycle shows in a test and not as a hang in a user's
+// window.
+enum class LockRank {
+    OwnContext = 0,
+    Director = 1,
+    MainContext = 2,
+    Driver = 3,
+    RendererContext = 3,
+    Cache = 4,
+    FrameSource = 4
+};
 
 namespace lock_order {
 // Called by RankedMutex and DriverLock; `lock` identifies the lock, `name` is its name in a report.
@@ -91,7 +106,8 @@ public:
     };
 
     static bool isHeldHere();
-    // Stops the process when this thread holds the lock: called before a wait on another thread.
+    // Stops the process when this thread holds this lock or the main context: called before a wait on
+    // another thread.
     static void checkFreeToWait(const char* forWhat);
     // Threads waiting to get in.
     static int waiting();
@@ -99,22 +115,5 @@ public:
     static std::chrono::nanoseconds longestHold();
     static std::chrono::nanoseconds heldInAll();
 };
-
-// Runs wait(lock), a wait for another thread under `lock` (a unique_lock of a lock ranked after the driver
-// lock, held on entry and on return), with the driver lock let go when this thread holds it. The driver
-// lock is taken back only once `lock` is let go, then `lock` again: what it guards may have changed.
-template <class Lock, class Wait> void waitWithDriverLetGo(Lock& lock, Wait wait) {
-    if (!DriverLock::isHeldHere()) {
-        wait(lock);
-        return;
-    }
-    lock.unlock();
-    {
-        const DriverLock::Released forTheOthers;
-        Lock waiting(*lock.mutex());
-        wait(waiting);
-    }
-    lock.lock();
-}
 
 } // namespace platform::gl

@@ -3,10 +3,13 @@
 #include "platform/gl/Display.h"
 #include "platform/gl/FrameBuffer.h"
 #include "platform/gl/GlError.h"
+#include "support/HangGuard.h"
 
 #include <EGL/egl.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <set>
 #include <thread>
 #include <vector>
@@ -201,6 +204,95 @@ TEST_F(GlTest, TwoThreadsTakingScopesInTurnNeverOverlap) {
     EXPECT_EQ(wrongPixels.load(), 0);
     EXPECT_EQ(glErrors.load(), 0);
     const Context::Scope scope(*context);
+    target.reset();
+}
+
+// The contexts' locks in the render road's order: a thread's own first, the main context's after the
+// director's lock and before the driver lock (and never held across a wait for another thread), and a
+// composition renderer's only under the driver lock.
+class ContextOrderDeathTest : public GlTest {
+protected:
+    void SetUp() override {
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        GlTest::SetUp();
+    }
+};
+
+TEST_F(ContextOrderDeathTest, ALockOutOfPlaceOrHeldAcrossAWaitStops) {
+    const auto main = Context::create(Context::Use::Main);
+    const auto renderer = Context::createShared(*main, Context::Use::InsideFrame);
+    RankedMutex<std::recursive_mutex> director{LockRank::Director, "the test's director lock"};
+    struct Case {
+        const char* what;
+        std::function<void()> run;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"the main context under the driver lock",
+         [&] {
+             const DriverLock driver;
+             const Context::Scope scope(*main);
+         },
+         "the main GL context asked for while the GL driver lock is held"},
+        {"the director's lock under the main context",
+         [&] {
+             const Context::Scope scope(*main);
+             const std::lock_guard play(director);
+         },
+         "the test's director lock asked for while the main GL context is held"},
+        {"a thread's own context under the director's lock",
+         [&] {
+             const std::lock_guard play(director);
+             const Context::Scope scope(*context);
+         },
+         "a thread's own GL context asked for while the test's director lock is held"},
+        {"a wait under the main context",
+         [&] {
+             const Context::Scope scope(*main);
+             DriverLock::checkFreeToWait("the sound output");
+         },
+         "a wait for the sound output while the main GL context is held"},
+        {"a composition renderer's context without the driver lock",
+         [&] { const Context::Scope scope(*renderer); },
+         "a composition renderer's GL context asked for without the GL driver lock"},
+    };
+    for (const Case& c : cases)
+        EXPECT_DEATH(c.run(), c.says) << c.what;
+    // The order as written passes.
+    const std::lock_guard play(director);
+    const Context::Scope scope(*main);
+    const DriverLock driver;
+    const Context::Scope inside(*renderer);
+}
+
+TEST_F(GlTest, AWaitOutsideGlLetsAnotherThreadIntoTheMainContextAndTakesItBackCurrent) {
+    const HangGuard guard("a wait with the main context let go", std::chrono::seconds(60));
+    const auto main = Context::create(Context::Use::Main);
+    RankedMutex<> cacheLock{LockRank::Cache, "the test's cache lock"};
+    std::condition_variable_any changed;
+    bool resized = false;
+    std::unique_ptr<FrameBuffer> target;
+    const Context::Scope frame(*main);
+    const DriverLock drawing;
+    std::unique_lock held(cacheLock);
+    // The main thread's resize: it needs the context the waiting frame holds.
+    std::thread resize([&] {
+        const Context::Scope scope(*main);
+        const DriverLock driver;
+        target = std::make_unique<FrameBuffer>(4, 4);
+        const std::lock_guard lock(cacheLock);
+        resized = true;
+        changed.notify_all();
+    });
+    waitOutsideGl(held, [&](auto& lock) { changed.wait(lock, [&] { return resized; }); });
+    EXPECT_TRUE(held.owns_lock());
+    EXPECT_TRUE(DriverLock::isHeldHere());
+    EXPECT_TRUE(main->isCurrent());
+    EXPECT_EQ(Context::current(), main.get());
+    held.unlock();
+    resize.join();
+    target->bind();
+    EXPECT_EQ(drainErrors().size(), 0u) << "the context came back without what the other thread made on it";
     target.reset();
 }
 

@@ -1,4 +1,5 @@
 #include "platform/gl/DriverLock.h"
+#include "platform/gl/Context.h"
 
 #include <gtest/gtest.h>
 
@@ -174,8 +175,7 @@ TEST_F(LockOrderDeathTest, TheOrderAsWrittenPasses) {
             ready = true;
             changed.notify_all();
         });
-        platform::gl::waitWithDriverLetGo(held,
-                                          [&](auto& lock) { changed.wait(lock, [&] { return ready; }); });
+        platform::gl::waitOutsideGl(held, [&](auto& lock) { changed.wait(lock, [&] { return ready; }); });
         EXPECT_TRUE(held.owns_lock());
         EXPECT_TRUE(DriverLock::isHeldHere());
         held.unlock();
