@@ -7,6 +7,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/media/AudioReader.h"
 
 #include <QFile>
@@ -422,8 +423,8 @@ void EncoderController::stopAudioThread() {
         requestAudioThreadFinish = true;
     }
     audioThreadWake.notify_all();
-    if (audioThread.joinable() && audioThread.get_id() != std::this_thread::get_id())
-        audioThread.join();
+    if (audioThread.get_id() != std::this_thread::get_id())
+        platform::joinUnlessSelf(audioThread, "the encoder's sound thread");
 }
 
 void EncoderController::finishAudioInput() {
@@ -716,13 +717,12 @@ void EncoderController::setAllEndFlags() {
 // ---- the end of everything
 
 void EncoderController::waitUntilFinished() {
-    if (driver.joinable())
-        driver.join();
+    platform::joinUnlessSelf(driver, "the encoder's driver thread");
     // The queue's destructor returns once the writing has ended: no block is asked for after that.
     mediaInputQueue.reset();
     if (frameSource == Frames::Writer && pump.joinable()) {
         // That pump ends the writing itself (finishRGBInput), and stops at a cancel.
-        pump.join();
+        platform::joinUnlessSelf(pump, "the encoder's frame pump");
         if (!writingEnded && writer) { // a pump that never said it was done
             requestAndWaitAudioThreadFinish();
             writingEnded = true;
@@ -739,10 +739,8 @@ void EncoderController::waitUntilFinished() {
             drain = std::thread([this] { readDiscardFIFOVideoData(platform::UniqueFd()); });
         setAllEndFlags(); // a pool pump waiting for a buffer gives up
     }
-    if (pump.joinable())
-        pump.join();
-    if (drain.joinable())
-        drain.join();
+    platform::joinUnlessSelf(pump, "the encoder's frame pump");
+    platform::joinUnlessSelf(drain, "the encoder's pipe drain");
     stopAudioThread();
     // The writer's encoders keep threads of their own; nothing writes any more.
     writer.reset();

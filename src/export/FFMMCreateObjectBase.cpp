@@ -110,7 +110,7 @@ bool FFMMCreateObjectBase::startEncodeMovie(const QVariantMap& params) {
     if (driver.joinable()) {
         if (!driverDone)
             return false;
-        driver.join();
+        platform::joinUnlessSelf(driver, "an export's driver thread");
     }
     deleteTempFiles();
     SlideshowProject::setULFrameRate(30);
@@ -132,7 +132,7 @@ void FFMMCreateObjectBase::joinDriver() {
         const std::lock_guard lock(mutex);
         running = std::move(driver);
     }
-    platform::joinUnlessSelf(running);
+    platform::joinUnlessSelf(running, "an export's driver thread");
 }
 
 void FFMMCreateObjectBase::deInitVar() {
@@ -272,9 +272,9 @@ void FFMMCreateObjectBase::runPumpBesideRunner(const std::function<void()>& pump
         stateChanged.notify_all();
     });
     waitForFFmpeg();
-    runner.join();
+    platform::joinUnlessSelf(runner, "the ffmpeg runner");
     drainVideoPipe();
-    pumping.join();
+    platform::joinUnlessSelf(pumping, "an export's frame pump");
 }
 
 // ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let

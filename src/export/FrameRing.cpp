@@ -1,5 +1,7 @@
 #include "export/FrameRing.h"
 
+#include "platform/foundation/ThreadJoin.h"
+
 #include <algorithm>
 
 namespace {
@@ -50,8 +52,7 @@ void FrameRing::stop() {
         stopping = true;
     }
     changed.notify_all();
-    if (thread.joinable())
-        thread.join();
+    platform::joinUnlessSelf(thread, "the frame ring's reader");
 }
 
 void FrameRing::readFrames(FramePipeReader::Checks checks) {

@@ -10,6 +10,7 @@
 #include "platform/foundation/ErrorText.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/foundation/ThreadJoin.h"
 
 #include <chrono>
 
@@ -290,8 +291,7 @@ void MovieExportCommand::finishCancel(const std::shared_ptr<EncoderController>& 
 }
 
 void MovieExportCommand::joinCancelWaiter() {
-    if (cancelWaiter.joinable())
-        cancelWaiter.join();
+    platform::joinUnlessSelf(cancelWaiter, "the export's cancel waiter");
 }
 
 // ---- the ends of an export

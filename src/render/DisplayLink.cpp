@@ -1,5 +1,7 @@
 #include "render/DisplayLink.h"
 
+#include "platform/foundation/ThreadJoin.h"
+
 #include <chrono>
 #include <cmath>
 
@@ -70,7 +72,8 @@ void DisplayLink::stop() {
         const std::lock_guard lock(threadMutex);
         ending = std::move(thread);
     }
-    // jthread's destructor requests the stop and joins.
+    ending.request_stop();
+    platform::joinUnlessSelf(ending, "the display link's thread");
 }
 
 bool DisplayLink::isRunning() const {

@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/CancellableWait.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/gl/DriverLock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/FrameConverterObject.h"
@@ -220,8 +221,7 @@ void SlideshowDirector::stopPreloader() {
     // take it back after that lock is let go.
     const platform::gl::DriverLock::Released forTheLoader;
     const std::lock_guard lock(preloaderMutex);
-    if (preloader.joinable())
-        preloader.join();
+    platform::joinUnlessSelf(preloader, "the slide loader");
 }
 
 void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {

@@ -204,6 +204,8 @@ private:
     std::atomic<bool> bStopped{true};
     QString missingFile; // under textCacheLock
     std::atomic<bool> preloaderRunning{false};
-    std::mutex preloaderMutex; // the thread handle, joined by whichever start or stop gets there
+    // The thread handle, joined by whichever start or stop gets there; held while it joins.
+    platform::gl::RankedMutex<> preloaderMutex{platform::gl::LockRank::LoaderHandle,
+                                               "SlideshowDirector::preloaderMutex"};
     std::thread preloader;
 };

@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowThemeManager.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/gl/DriverLock.h"
 #include "platform/image/ImageFilters.h"
 #include "render/QuadDrawing.h"
@@ -149,8 +150,7 @@ void StageBackground::stop() {
 void StageBackground::stopLoader() {
     stop();
     const platform::gl::DriverLock::Released forTheLoader;
-    if (loader.joinable())
-        loader.join();
+    platform::joinUnlessSelf(loader, "the backdrop loader");
 }
 
 void StageBackground::willBacktoProjectManagerView() {
@@ -190,17 +190,6 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
 void StageBackground::initParam() {
     userPictureStale = true;
     playedFrame = 0;
-}
-
-void StageBackground::waitForbackgroundCacheLoaded() {
-    if (kind() != Kind::Moving)
-        return;
-    const std::size_t wanted = std::min<std::size_t>(2, slideshowArray.size());
-    std::unique_lock lock(textCacheLock);
-    platform::gl::waitOutsideGl(lock, [&](auto& held) {
-        cacheChanged.wait(held,
-                          [&] { return bStopped || !loaderRunning || textCacheArray.size() >= wanted; });
-    });
 }
 
 std::optional<StageBackground::Place>

@@ -74,9 +74,6 @@ public:
     // user's picture only once DrawOneFrame has read it, and gives the mirrored picture of `flip` false by
     // turning the backdrop over rather than by its texture coordinates.
     void DrawOneFrame_new(bool flip);
-    // Waits until the loader of a moving backdrop holds the backdrops of the slide on stage and the next
-    // one (the one there is, in a show of one slide); at once without such a loader or once stopped.
-    void waitForbackgroundCacheLoaded();
     bool isStopped() const { return bStopped.load(); }
     // Ends the run: the loader leaves within one wait and drops its backdrops; drawing shows black.
     void stop();
@@ -139,6 +136,7 @@ private:
     std::unique_ptr<TextureObject> textureBackground;
     std::atomic<bool> userPictureStale{true};
     std::unique_ptr<TextureObject> textureBlackColor;
-    mutable std::mutex contextMutex;
+    mutable platform::gl::RankedMutex<> contextMutex{platform::gl::LockRank::Field,
+                                                     "StageBackground::contextMutex"};
     std::shared_ptr<platform::gl::Context> context;
 };

@@ -365,19 +365,26 @@ TEST_F(StageBackgroundTest, TheEarlierDrawingShowsTheUsersPictureOnlyOnceItWasRe
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 160, 0)));
 }
 
+// A frame waits for the backdrops of the slide on stage and the next one (the one there is, in a show of one
+// slide); at once without a loader of a moving backdrop, or once stopped.
 TEST_F(StageBackgroundTest, WaitingForTheCacheEndsWithTwoBackdropsOrWhatAShortShowHas) {
     auto layer = layerOf(2);
-    layer->waitForbackgroundCacheLoaded(); // no moving backdrop: at once
+    layer->SetProjectSlideshowArray({smallSlide("still", QColor(0, 0, 200))});
+    EXPECT_FALSE(layer->backdropOf(0)) << "no moving backdrop: at once";
     layer->setTheme({{"backgroundID", 0}});
-    layer->waitForbackgroundCacheLoaded(); // no loader: at once
+    EXPECT_FALSE(layer->backdropOf(0)) << "no loader: at once";
     for (const std::size_t count : {std::size_t(1), std::size_t(4)}) {
         std::vector<SlideItemRef> slides;
         for (std::size_t i = 0; i < count; ++i)
             slides.push_back(smallSlide(QString::number(i), QColor(0, 0, 200)));
         layer->SetProjectSlideshowArray(slides);
-        layer->waitForbackgroundCacheLoaded();
+        for (std::size_t i = 0; i < std::min<std::size_t>(2, count); ++i) {
+            const auto entry = layer->backdropOf(i);
+            ASSERT_TRUE(entry.has_value()) << count << " slides, slide " << i;
+            EXPECT_EQ(entry->slide, slides[i]);
+        }
         EXPECT_GE(layer->cacheCount(), std::min<std::size_t>(2, count)) << count << " slides";
     }
     layer->stop();
-    layer->waitForbackgroundCacheLoaded(); // stopped: at once
+    EXPECT_FALSE(layer->backdropOf(0)) << "stopped: at once";
 }

@@ -1,19 +1,25 @@
 #pragma once
 
+#include "platform/gl/DriverLock.h"
+
 #include <thread>
 
 namespace platform {
 
-// Waits for a thread to end. Called on that thread itself (its last owner let go of it from its own code),
-// which cannot wait for itself, it detaches it instead: the thread is about to return anyway. Nothing
-// happens to a thread that is not joinable.
-inline void joinUnlessSelf(std::thread& thread) {
+// Waits for a thread (a std::thread, or a std::jthread asked to stop) to end. Called on that thread itself
+// (its last owner let go of it from its own code), which cannot wait for itself, it detaches it instead: the
+// thread is about to return anyway. Nothing happens to a thread that is not joinable. A join while this
+// thread holds the GL driver lock, or a lock ranked after it that the joined thread may need, stops the
+// process naming `what` (platform/gl/DriverLock.h).
+template <class Thread> void joinUnlessSelf(Thread& thread, const char* what = "a thread") {
     if (!thread.joinable())
         return;
-    if (thread.get_id() == std::this_thread::get_id())
+    if (thread.get_id() == std::this_thread::get_id()) {
         thread.detach();
-    else
-        thread.join();
+        return;
+    }
+    gl::DriverLock::checkFreeToJoin(what);
+    thread.join();
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace platform::gl {
 
@@ -87,6 +88,10 @@ Context::Context(Private, const Context* shareWith, Use contextUse)
 }
 
 Context::~Context() {
+    // A composition renderer's context is taken only under the driver lock.
+    std::optional<DriverLock> first;
+    if (use == Use::InsideFrame)
+        first.emplace();
     // Waits for a Scope on another thread to end.
     const std::lock_guard lock(mutex);
     const DriverLock driver;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <optional>
 
 namespace platform::gl {
 
@@ -41,8 +41,19 @@ struct Held {
     int count;
 };
 
-// The ranked locks this thread holds, in the order it took them.
-thread_local std::vector<Held> heldHere;
+// The ranked locks this thread holds, in the order it took them. Trivially destructible, so that it outlives
+// every use: a thread's thread-local objects are destroyed before the statics its exit destroys, and those
+// may still take ranked locks (the main thread's, after main returns).
+constexpr int kMostHeld = 16;
+thread_local Held heldHere[kMostHeld];
+thread_local int heldCount = 0;
+
+const Held* heldBegin() {
+    return heldHere;
+}
+const Held* heldEnd() {
+    return heldHere + heldCount;
+}
 
 [[noreturn]] void orderBroken(const char* asked, const char* held) {
     std::fprintf(stderr, "Lock order broken: %s asked for while %s is held\n", asked, held);
@@ -50,15 +61,19 @@ thread_local std::vector<Held> heldHere;
     std::abort();
 }
 
-// Stops when this thread holds a lock ranked after `rank`.
-void checkNothingLaterHeld(LockRank rank, const char* asked) {
-    for (const Held& held : heldHere)
-        if (held.rank > rank)
-            orderBroken(asked, held.name);
+// Stops when this thread holds a lock ranked after `rank`, or another ranked alike (but for a thread's own
+// contexts, which nobody else takes). `passing` is a rank whose locks may be held all the same.
+void checkNothingLaterHeld(const void* lock, LockRank rank, const char* asked,
+                           std::optional<LockRank> passing = std::nullopt) {
+    for (const Held* held = heldBegin(); held != heldEnd(); ++held) {
+        const bool alike = held->rank == rank && rank != LockRank::OwnContext;
+        if (held->lock != lock && (held->rank > rank || alike) && held->rank != passing)
+            orderBroken(asked, held->name);
+    }
 }
 
 void enter() {
-    checkNothingLaterHeld(LockRank::Driver, kDriverLockName);
+    checkNothingLaterHeld(nullptr, LockRank::Driver, kDriverLockName);
     Gate& g = gate();
     std::unique_lock lock(g.mutex);
     const std::uint64_t ticket = g.nextTicket++;
@@ -90,30 +105,44 @@ void leave() {
 
 namespace lock_order {
 
-void willTake(const void* lock, LockRank rank, const char* name) {
-    const bool again =
-        std::any_of(heldHere.begin(), heldHere.end(), [&](const Held& h) { return h.lock == lock; });
-    if (again)
-        return; // a recursive lock taken again waits for nobody
-    checkNothingLaterHeld(rank, name);
+void willTake(const void* lock, LockRank rank, const char* name, bool recursive) {
+    const bool again = std::any_of(heldBegin(), heldEnd(), [&](const Held& h) { return h.lock == lock; });
+    if (again) {
+        if (recursive)
+            return; // waits for nobody
+        std::fprintf(stderr, "Lock order broken: %s asked for again by the thread that holds it\n", name);
+        std::fflush(stderr);
+        std::abort();
+    }
+    checkNothingLaterHeld(lock, rank, name);
     if (rank < LockRank::Driver && holdsHere > 0)
         orderBroken(name, kDriverLockName);
 }
 
 void took(const void* lock, LockRank rank, const char* name) {
-    for (Held& held : heldHere)
-        if (held.lock == lock) {
-            ++held.count;
+    for (int i = 0; i < heldCount; ++i)
+        if (heldHere[i].lock == lock) {
+            ++heldHere[i].count;
             return;
         }
-    heldHere.push_back(Held{lock, rank, name, 1});
+    if (heldCount == kMostHeld) {
+        std::fprintf(
+            stderr,
+            "Lock order unchecked: %s taken while %d ranked locks are held, as many as the checker keeps\n",
+            name, kMostHeld);
+        std::fflush(stderr);
+        std::abort();
+    }
+    heldHere[heldCount++] = Held{lock, rank, name, 1};
 }
 
 void released(const void* lock) {
-    for (auto it = heldHere.rbegin(); it != heldHere.rend(); ++it)
-        if (it->lock == lock) {
-            if (--it->count == 0)
-                heldHere.erase(std::next(it).base());
+    for (int i = heldCount - 1; i >= 0; --i)
+        if (heldHere[i].lock == lock) {
+            if (--heldHere[i].count == 0) {
+                std::copy(heldHere + i + 1, heldHere + heldCount, heldHere + i);
+                --heldCount;
+            }
             return;
         }
 }
@@ -121,11 +150,12 @@ void released(const void* lock) {
 } // namespace lock_order
 
 DriverLock::DriverLock() {
-    // Asked for even when held: the same code runs where the caller holds it and where it does not.
+    // Asked for even when held: the same code runs where the caller holds it and where it does not. Not so
+    // inside a composition renderer's context, which is only ever taken under it.
     if (holdsHere == 0)
         enter();
     else
-        checkNothingLaterHeld(LockRank::Driver, kDriverLockName);
+        checkNothingLaterHeld(nullptr, LockRank::Driver, kDriverLockName, LockRank::RendererContext);
     ++holdsHere;
 }
 
@@ -154,11 +184,23 @@ bool DriverLock::isHeldHere() {
 
 void DriverLock::checkFreeToWait(const char* forWhat) {
     const char* held = holdsHere > 0 ? kDriverLockName : nullptr;
-    for (const Held& lock : heldHere)
-        if (!held && lock.rank == LockRank::MainContext)
-            held = lock.name;
+    for (const Held* h = heldBegin(); h != heldEnd() && !held; ++h)
+        if (h->rank == LockRank::MainContext)
+            held = h->name;
     if (held) {
         std::fprintf(stderr, "Lock order broken: a wait for %s while %s is held\n", forWhat, held);
+        std::fflush(stderr);
+        std::abort();
+    }
+}
+
+void DriverLock::checkFreeToJoin(const char* thread) {
+    const char* held = holdsHere > 0 ? kDriverLockName : nullptr;
+    for (const Held* h = heldBegin(); h != heldEnd() && !held; ++h)
+        if (h->rank > LockRank::Driver || h->rank == LockRank::MainContext)
+            held = h->name;
+    if (held) {
+        std::fprintf(stderr, "Lock order broken: a join of %s while %s is held\n", thread, held);
         std::fflush(stderr);
         std::abort();
     }

@@ -10,40 +10,52 @@ namespace platform::gl {
 //   0. a thread's own GL context (Context::Use::OwnThread: a loader's, an export's), which no other thread
 //      takes while it is in use;
 //   1. the director's lock (a play's frame, its starts and stops);
-//   2. the main GL context (Context::Use::Main), which the main thread takes to resize the view or draw a
+//   2. the handle of the director's slide loader, held while a start or stop joins the loader;
+//   3. the main GL context (Context::Use::Main), which the main thread takes to resize the view or draw a
 //      still picture and the display link's thread takes to draw a frame of the show;
-//   3. the driver lock (DriverLock: one of our threads at a time in the GL driver), and a composition
-//      renderer's own context (Context::Use::InsideFrame), which is taken only under the driver lock;
-//   4. the caches' locks (the slide loader's, the backdrop loader's, a slide's textures) and the frame
-//      sources' locks (a clip's reader, a composition's renderer).
+//   4. the driver lock (DriverLock: one of our threads at a time in the GL driver);
+//   5. a composition renderer's own context (Context::Use::InsideFrame), taken only under the driver lock;
+//   6. the caches' locks (the slide loader's, the backdrop loader's, a slide's textures);
+//   7. the frame sources' locks (a clip's frame source, its reader);
+//   8. the locks of single fields (a pointer read or set), under which nothing else is taken.
 //
-// A thread takes only locks ranked after those it holds (or one it already holds). So nothing asks for the
-// driver lock while it holds a cache's lock: entries leave a cache under its lock and are destroyed once it
-// is let go (a texture's deletion is a call into the driver), and a wait that lets the driver lock go takes
-// it back only after the cache's lock is let go. Nor does anything wait for another thread while it holds
-// the driver lock or the main context: a wait lets both go (Context::waitOutsideGl) and takes them back
-// after, the main context first.
+// A thread takes only locks ranked after those it holds; of those ranked alike, it holds one at a time (a
+// thread's own contexts excepted: no other thread takes them). A recursive mutex may be taken again by its
+// holder, any other is not. So nothing asks for the driver lock while it holds a cache's lock: entries leave
+// a cache under its lock and are destroyed once it is let go (a texture's deletion is a call into the
+// driver), and a wait that lets the driver lock go takes it back only after the cache's lock is let go. Nor
+// does anything wait for another thread while it holds the driver lock or the main context: a wait lets both
+// go (Context::waitOutsideGl) and takes them back after, the main context first.
 //
-// The order is checked, in every build: a thread that asks for a lock while it holds one ranked after it,
-// or that waits for another thread (checkFreeToWait) while it holds the driver lock or the main context,
-// stops the process with the names of both, so that a cycle shows in a test and not as a hang in a user's
-// window.
+// The checks run in every build and stop the process, naming the locks, so that a cycle shows in a test and
+// not as a hang in a user's window: a lock asked for while one ranked after it or alike is held; a lock that
+// is not recursive asked for again by its holder; a wait (checkFreeToWait) while the driver lock or the main
+// context is held; a join (checkFreeToJoin) while either or one ranked after the driver lock is held. They
+// see only the ranked locks and the waits and joins that call them: the locks of single threads' queues
+// stand outside the order.
 enum class LockRank {
     OwnContext = 0,
     Director = 1,
-    MainContext = 2,
-    Driver = 3,
-    RendererContext = 3,
-    Cache = 4,
-    FrameSource = 4
+    LoaderHandle = 2,
+    MainContext = 3,
+    Driver = 4,
+    RendererContext = 5,
+    Cache = 6,
+    FrameSource = 7,
+    Field = 8
 };
 
 namespace lock_order {
 // Called by RankedMutex and DriverLock; `lock` identifies the lock, `name` is its name in a report.
-void willTake(const void* lock, LockRank rank, const char* name);
+// `recursive`: whether its holder may take it again.
+void willTake(const void* lock, LockRank rank, const char* name, bool recursive);
 void took(const void* lock, LockRank rank, const char* name);
 void released(const void* lock);
 } // namespace lock_order
+
+template <class Mutex> inline constexpr bool kRecursive = false;
+template <> inline constexpr bool kRecursive<std::recursive_mutex> = true;
+template <> inline constexpr bool kRecursive<std::recursive_timed_mutex> = true;
 
 // A mutex of the render road, with its place in the order and its name. Usable with std::lock_guard,
 // std::unique_lock and std::condition_variable_any.
@@ -54,7 +66,7 @@ public:
     RankedMutex& operator=(const RankedMutex&) = delete;
 
     void lock() {
-        lock_order::willTake(this, lockRank, lockName);
+        lock_order::willTake(this, lockRank, lockName, kRecursive<Mutex>);
         mutex.lock();
         lock_order::took(this, lockRank, lockName);
     }
@@ -109,6 +121,9 @@ public:
     // Stops the process when this thread holds this lock or the main context: called before a wait on
     // another thread.
     static void checkFreeToWait(const char* forWhat);
+    // Stops the process when this thread holds this lock, the main context or a lock ranked after this one,
+    // any of which `thread` may need to end: called before a join (platform::joinUnlessSelf).
+    static void checkFreeToJoin(const char* thread);
     // Threads waiting to get in.
     static int waiting();
     // The longest time one thread has held it on end, and the time it was held in all, in this process.

@@ -100,7 +100,7 @@ AudioExportSession::AudioExportSession(Composition composition, AudioMix mix, QS
 AudioExportSession::~AudioExportSession() {
     cancelExport();
     // A completion that lets go of its session runs on the export's thread.
-    joinUnlessSelf(d->thread);
+    joinUnlessSelf(d->thread, "the sound export's thread");
 }
 
 void AudioExportSession::setTimeRange(const TimeRange& range) {

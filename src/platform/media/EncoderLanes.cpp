@@ -1,5 +1,7 @@
 #include "platform/media/EncoderLanes.h"
 
+#include "platform/foundation/ThreadJoin.h"
+
 #include <algorithm>
 
 extern "C" {
@@ -98,8 +100,7 @@ void EncoderLane::requestStop() {
 }
 
 void EncoderLane::join() {
-    if (thread.joinable())
-        thread.join();
+    joinUnlessSelf(thread, "an encoder lane");
 }
 
 bool EncoderLane::push(FramePtr frame, int64_t group, bool startsGroup) {
@@ -120,8 +121,7 @@ void EncoderLane::finish() {
             queue.push_back({});
     }
     changed.notify_all();
-    if (thread.joinable())
-        thread.join();
+    joinUnlessSelf(thread, "an encoder lane");
 }
 
 FramePtr EncoderLane::takeSpare() {

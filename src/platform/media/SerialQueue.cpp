@@ -50,7 +50,7 @@ SerialQueue::~SerialQueue() {
     }
     state->changed.notify_all();
     // A job may let go of its own queue: the loop then ends after the remaining jobs.
-    joinUnlessSelf(worker);
+    joinUnlessSelf(worker, "a serial queue's worker");
 }
 
 QString SerialQueue::name() const {

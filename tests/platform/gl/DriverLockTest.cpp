@@ -1,4 +1,5 @@
 #include "platform/gl/DriverLock.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/gl/Context.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 using platform::gl::DriverLock;
 using platform::gl::LockRank;
@@ -101,8 +105,12 @@ class LockOrderDeathTest : public ::testing::Test {
 protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
     RankedMutex<std::recursive_mutex> director{LockRank::Director, "the test's director lock"};
+    RankedMutex<> handle{LockRank::LoaderHandle, "the test's loader handle"};
     RankedMutex<> cache{LockRank::Cache, "the test's cache lock"};
+    RankedMutex<> otherCache{LockRank::Cache, "the test's other cache lock"};
     RankedMutex<> source{LockRank::FrameSource, "the test's source lock"};
+    RankedMutex<> otherSource{LockRank::FrameSource, "the test's other source lock"};
+    RankedMutex<> field{LockRank::Field, "the test's field lock"};
 };
 
 TEST_F(LockOrderDeathTest, TheDriverLockAskedForUnderACacheLockStopsWithBothNames) {
@@ -156,13 +164,90 @@ TEST_F(LockOrderDeathTest, AWaitForAnotherThreadUnderTheDriverLockStops) {
         "a wait for the encoder while the GL driver lock is held");
 }
 
+// Each pair taken in either order stops the process: the second lock is ranked before the first, or alike.
+TEST_F(LockOrderDeathTest, ALockRankedBeforeOrAlikeAHeldOneStops) {
+    const struct {
+        RankedMutex<>& first;
+        RankedMutex<>& second;
+        const char* report;
+    } cases[] = {
+        {cache, otherCache, "the test's other cache lock asked for while the test's cache lock is held"},
+        {otherCache, cache, "the test's cache lock asked for while the test's other cache lock is held"},
+        {source, otherSource, "the test's other source lock asked for while the test's source lock is held"},
+        {source, cache, "the test's cache lock asked for while the test's source lock is held"},
+        {field, source, "the test's source lock asked for while the test's field lock is held"},
+        {cache, handle, "the test's loader handle asked for while the test's cache lock is held"},
+    };
+    for (const auto& c : cases)
+        EXPECT_DEATH(
+            {
+                const std::lock_guard first(c.first);
+                const std::lock_guard second(c.second);
+            },
+            c.report);
+    EXPECT_DEATH(
+        {
+            const DriverLock driver;
+            const std::lock_guard held(handle);
+        },
+        "the test's loader handle asked for while the GL driver lock is held");
+}
+
+// A mutex that is not recursive, asked for again by its holder, would wait for itself for ever.
+TEST_F(LockOrderDeathTest, ALockThatIsNotRecursiveTakenAgainByItsHolderStopsWithItsName) {
+    for (RankedMutex<>* lock : {&handle, &cache, &source, &field})
+        EXPECT_DEATH(
+            {
+                const std::lock_guard held(*lock);
+                const std::lock_guard again(*lock);
+            },
+            std::string(lock->name()) + " asked for again by the thread that holds it");
+}
+
+// Tried rather than asked for, locks pass the order's check; they still count among those held, of which the
+// checker keeps a bounded number.
+TEST_F(LockOrderDeathTest, MoreLocksHeldThanTheCheckerKeepsStops) {
+    EXPECT_DEATH(
+        {
+            std::vector<std::unique_ptr<RankedMutex<>>> locks;
+            for (int i = 0; i < 64; ++i) {
+                locks.push_back(std::make_unique<RankedMutex<>>(LockRank::Cache, "a tried lock"));
+                locks.back()->try_lock();
+            }
+        },
+        "Lock order unchecked: a tried lock taken while [0-9]+ ranked locks are held");
+}
+
+// A join waits for the joined thread to end, which may need the driver lock or a lock after it on its way.
+TEST_F(LockOrderDeathTest, AJoinUnderTheDriverLockOrALaterOneStops) {
+    const auto joinUnder = [](auto& held) {
+        std::thread loader([] {});
+        const std::lock_guard holding(held);
+        platform::joinUnlessSelf(loader, "the test's loader");
+    };
+    EXPECT_DEATH(
+        {
+            std::thread loader([] {});
+            const DriverLock driver;
+            platform::joinUnlessSelf(loader, "the test's loader");
+        },
+        "a join of the test's loader while the GL driver lock is held");
+    EXPECT_DEATH(joinUnder(cache), "a join of the test's loader while the test's cache lock is held");
+    EXPECT_DEATH(joinUnder(source), "a join of the test's loader while the test's source lock is held");
+    EXPECT_DEATH(joinUnder(field), "a join of the test's loader while the test's field lock is held");
+}
+
 TEST_F(LockOrderDeathTest, TheOrderAsWrittenPasses) {
     {
         const std::lock_guard first(director);
+        const std::lock_guard loaderHandle(handle);
+        std::thread loader([] {});
+        platform::joinUnlessSelf(loader, "a loader joined under its handle");
         const DriverLock driver;
         const std::lock_guard again(director); // a recursive lock taken again waits for nobody
         const std::lock_guard second(cache);
-        const std::lock_guard third(source); // ranked alike
+        const std::lock_guard third(source);
+        const std::lock_guard fourth(field);
     }
     {
         const DriverLock driver;
