@@ -49,6 +49,9 @@ struct Project {
 
     Project() : temporary(std::make_unique<QTemporaryDir>()), root(temporary->path()) { open(); }
     explicit Project(const QString& folder) : root(folder) { open(); }
+    ~Project() { SlideshowProject::retainProject(nullptr); }
+    Project(const Project&) = delete;
+    Project& operator=(const Project&) = delete;
 
     // The slides, then the song (a tone as long as the show and a second more) and the player.
     void finish(std::vector<SlideItemRef> slides) {

@@ -106,9 +106,13 @@ struct Stage : bench::Project {
     }
 };
 
+// Made on first use and gone before main returns, as the program's own GL objects and project go.
+std::optional<Stage> made;
+
 Stage& stage() {
-    static Stage instance;
-    return instance;
+    if (!made)
+        made.emplace();
+    return *made;
 }
 
 // Encodes the show from memory; frames per second.
@@ -365,5 +369,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    made.reset();
     return 0;
 }

@@ -20,6 +20,7 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -55,11 +56,16 @@ struct Stage {
         director->setMainContext(context);
         director->backgroundRender()->setTheme({{"backgroundID", 2}});
     }
+    ~Stage() { SlideshowProject::retainProject(nullptr); }
 };
 
+// Made on first use and gone before main returns, as the program's own GL objects and project go.
+std::optional<Stage> made;
+
 Stage& stage() {
-    static Stage instance;
-    return instance;
+    if (!made)
+        made.emplace();
+    return *made;
 }
 
 void renderAndReadBack(benchmark::State& state) {
@@ -105,5 +111,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    made.reset();
     return 0;
 }

@@ -95,6 +95,20 @@ private:
     AppDelegate& delegate;
 };
 
+// Lets go, as the run ends, of what it keeps open to its end: the open project, whose clip slides lock their
+// readers as they go and whose composition slides destroy their GL contexts. Left to the statics' end after
+// main returns, that would run after this thread's lock bookkeeping and beside the GL library's own end.
+class OpenToTheEnd {
+public:
+    OpenToTheEnd() = default;
+    OpenToTheEnd(const OpenToTheEnd&) = delete;
+    OpenToTheEnd& operator=(const OpenToTheEnd&) = delete;
+    ~OpenToTheEnd() {
+        MainWindowServices::setCurrent(nullptr);
+        SlideshowProject::retainProject(nullptr);
+    }
+};
+
 // Answers that need no display, printed before anything graphical starts.
 const char* const kUsage =
     "Usage: vistrelle [options] [project folder]\n"
@@ -149,6 +163,8 @@ int runApplication(int argc, char** argv) {
         return 1;
     }
 
+    // Goes after everything below, which may hold the project too.
+    const OpenToTheEnd openToTheEnd;
     // What the interface file makes: the window, the dialogs over it, the controller and the delegate.
     // The one place the window's parts learn which project is open: the model's.
     const ProjectSource openProject = &SlideshowProject::currentMainProject;

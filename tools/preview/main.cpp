@@ -173,5 +173,7 @@ int main(int argc, char** argv) {
     }
     const int status = app.exec();
     player.stop();
+    // The project goes with this function's own hold, before main returns.
+    SlideshowProject::retainProject(nullptr);
     return status;
 }
