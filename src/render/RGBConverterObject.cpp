@@ -81,8 +81,8 @@ void RGBConverterObject::releaseOpenGLVar() {
     if (queue && contextUsable())
         readEveryInFlight();
     dropInFlight();
-    queue
-        .reset(); // before the pipe closes: the frames not yet written are dropped (a wait, outside the lock)
+    // Before the pipe closes: the frames not yet written are dropped (a wait, outside the lock).
+    queue.reset();
     shader.reset();
     fboRGB.reset();
     FrameConverterObject::releaseOpenGLVar();

@@ -154,28 +154,6 @@ void SlideTextures::loadBackgroundTextureObj() {
     std::swap(background, made);
 }
 
-void SlideTextures::releaseTextureObj() {
-    std::shared_ptr<TextureObject> oldPicture;
-    std::shared_ptr<SlideFrameSource> oldSource;
-    const std::lock_guard lock(mutex);
-    std::swap(picture, oldPicture);
-    std::swap(source, oldSource);
-    pictureLoaded = false;
-}
-
-void SlideTextures::releaseStringTextureObj() {
-    std::shared_ptr<TextureObject> old;
-    const std::lock_guard lock(mutex);
-    std::swap(caption, old);
-    captionLoaded = false;
-}
-
-void SlideTextures::releaseBackgroundTextureObj() {
-    std::shared_ptr<TextureObject> old;
-    const std::lock_guard lock(mutex);
-    std::swap(background, old);
-}
-
 std::shared_ptr<TextureObject> SlideTextures::textureObj() const {
     const std::lock_guard lock(mutex);
     return picture;

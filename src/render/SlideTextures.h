@@ -37,9 +37,6 @@ public:
     void loadTextureobj();
     void loadStringTextureObj();
     void loadBackgroundTextureObj();
-    void releaseTextureObj();
-    void releaseStringTextureObj();
-    void releaseBackgroundTextureObj();
 
     std::shared_ptr<TextureObject> textureObj() const;
     std::shared_ptr<TextureObject> textTextureObj() const;

@@ -61,12 +61,12 @@ TEST_F(SlideTexturesTest, ASlideHasOneSetWhileAnyoneHoldsItAndLoadsItOnce) {
     EXPECT_EQ(first->textureObj(), picture) << "loaded once";
     EXPECT_FALSE(first->textTextureObj()) << "no caption picture";
     const GLuint name = picture->textureID();
-    first->releaseTextureObj();
-    EXPECT_FALSE(first->textureObj());
+    first.reset(); // its last holder lets go, as a stop does
     EXPECT_TRUE(glIsTexture(name)) << "still held here";
     EXPECT_EQ(picture.use_count(), 1);
-    first.reset();
-    EXPECT_NE(SlideTextures::forSlide(slide).get(), nullptr);
+    const auto again = SlideTextures::forSlide(slide);
+    ASSERT_NE(again.get(), nullptr);
+    EXPECT_FALSE(again->textureObj()) << "a new set, which loads anew";
 }
 
 TEST_F(SlideTexturesTest, TheThemesPhotoFilterAndBackgroundPictureAreApplied) {
@@ -113,8 +113,7 @@ TEST_F(SlideTexturesTest, AClipSlideDrawsTheFramesOfItsSourceTurnedByItsOrientat
     EXPECT_TRUE(colourNear(frame.pixel(8, 8), qRgb(255, 0, 0)));
     EXPECT_TRUE(colourNear(frame.pixel(24, 24), qRgb(255, 255, 255)));
 
-    turn = 2; // a clip filmed upside down
-    set->releaseTextureObj();
+    turn = 2; // a clip filmed upside down, read again as a pan-and-zoom edit does
     set->loadTextureobj();
     renderer->playSlideshow(8, 0, true, true);
     frame = readTarget();
