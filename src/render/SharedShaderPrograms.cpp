@@ -1,5 +1,6 @@
 #include "render/SharedShaderPrograms.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/ShareGroup.h"
 
 #include <map>
@@ -64,7 +65,11 @@ std::shared_ptr<SharedShaderPrograms> SharedShaderPrograms::load() {
     const std::shared_ptr<ShareGroup> group = ShareGroup::current();
     if (!group)
         return nullptr;
-    auto programs = build();
+    std::shared_ptr<SharedShaderPrograms> programs;
+    {
+        const platform::gl::DriverLock driver;
+        programs = build();
+    }
     const std::lock_guard lock(registryMutex);
     dropExpired();
     registry[group.get()] = {group, programs};

@@ -20,6 +20,7 @@
 #include "render/StageBackground.h"
 #include "support/ArchivePatch.h"
 #include "support/ClipMaker.h"
+#include "support/DriverCallCheck.h"
 #include "support/OpenWatch.h"
 #include "support/RealPlayer.h"
 #include "support/ToneMaker.h"
@@ -297,6 +298,7 @@ protected:
         const QString why = player.start(5);
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
         const platform::gl::Context::Scope scope(*player.context);
+        const test_support::UncheckedDrawingHere unchecked; // the target's, between the player's frames
         platform::gl::FrameBuffer target(32, 18);
         target.bind();
         gRenderAspectRatio = 32.0f / 18.0f;

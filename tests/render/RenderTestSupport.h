@@ -3,6 +3,7 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/SharedShaderPrograms.h"
+#include "support/DriverCallCheck.h"
 
 #include <QColor>
 #include <QImage>
@@ -15,11 +16,15 @@
 #include <memory>
 #include <optional>
 
-// A fresh main context made current for the whole test, with the shared programs built on it.
+// A fresh main context made current for the whole test, with the shared programs built on it. The test draws
+// on its own thread with the parts the player calls under the driver lock, unchecked; the player's and the
+// loaders' threads stay checked.
 class RenderTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    const test_support::UncheckedDrawingHere unchecked;
 
     // A frame buffer of the given size, bound, with its viewport set; the drawing aspect ratio follows it.
     platform::gl::FrameBuffer& makeTarget(int width, int height);

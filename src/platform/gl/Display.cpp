@@ -1,9 +1,11 @@
 #include "platform/gl/Display.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 
 #include <EGL/eglext.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <variant>
@@ -63,20 +65,30 @@ bool extensionListHas(const char* list, const char* name) {
 
 Display& Display::instance() {
     using State = std::variant<std::unique_ptr<Display>, QString>;
-    static const State state = []() -> State {
-        try {
-            return std::make_unique<Display>(
-                std::vector{DisplayPlatform::Surfaceless, DisplayPlatform::Device, DisplayPlatform::Default});
-        } catch (const GlError& error) {
-            return QString::fromStdString(error.what());
-        }
-    }();
-    if (const auto* display = std::get_if<std::unique_ptr<Display>>(&state))
+    // Opened under the driver lock, taken before the first use waits for the opening: a thread that holds
+    // the lock and asks for the display meanwhile would otherwise wait for the opener, which waits for it.
+    static std::atomic<const State*> opened{nullptr};
+    const State* state = opened.load(std::memory_order_acquire);
+    if (!state) {
+        const DriverLock driver;
+        static const State once = []() -> State {
+            try {
+                return std::make_unique<Display>(std::vector{
+                    DisplayPlatform::Surfaceless, DisplayPlatform::Device, DisplayPlatform::Default});
+            } catch (const GlError& error) {
+                return QString::fromStdString(error.what());
+            }
+        }();
+        state = &once;
+        opened.store(state, std::memory_order_release);
+    }
+    if (const auto* display = std::get_if<std::unique_ptr<Display>>(state))
         return **display;
-    throw GlError(std::get<QString>(state));
+    throw GlError(std::get<QString>(*state));
 }
 
 Display::Display(const std::vector<DisplayPlatform>& order) {
+    const DriverLock driver;
     QStringList failures;
     for (const DisplayPlatform platform : order) {
         QString failure;
@@ -157,10 +169,12 @@ bool Display::chooseConfig(QString& failure) {
 }
 
 QString Display::vendor() const {
+    const DriverLock driver;
     return QString::fromLatin1(eglQueryString(display, EGL_VENDOR));
 }
 
 bool Display::hasExtension(const char* name) const {
+    const DriverLock driver;
     return extensionListHas(eglQueryString(display, EGL_EXTENSIONS), name);
 }
 

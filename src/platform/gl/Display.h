@@ -24,8 +24,8 @@ public:
     // platform tried when no GL can be had; later calls throw the same error without trying again.
     static Display& instance();
 
-    // Opens a display on the first platform of `order` that works; throws GlError otherwise. The program
-    // uses instance(); this is for checking a particular platform.
+    // Opens a display on the first platform of `order` that works, under the driver lock; throws GlError
+    // otherwise. The program uses instance(); this is for checking a particular platform.
     explicit Display(const std::vector<DisplayPlatform>& order);
     Display(const Display&) = delete;
     Display& operator=(const Display&) = delete;

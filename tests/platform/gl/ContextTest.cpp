@@ -1,6 +1,7 @@
 #include "GlTestSupport.h"
 
 #include "platform/gl/Display.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "platform/gl/GlError.h"
 #include "support/HangGuard.h"
@@ -19,6 +20,7 @@ using namespace platform::gl;
 namespace {
 
 EGLint configAttribute(EGLint attribute) {
+    const DriverLock driver;
     EGLint value = 0;
     eglGetConfigAttrib(Display::instance().handle(), Display::instance().config(), attribute, &value);
     return value;
@@ -156,11 +158,13 @@ TEST_F(GlTest, SharedContextOnAnotherThreadSeesTexture) {
         EXPECT_FALSE(stranger->sharesWith(*context));
         {
             const Context::Scope scope(*shared);
+            const DriverLock driver;
             sharedSees = glIsTexture(texture);
             glBindTexture(GL_TEXTURE_2D, texture);
             glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, readBack.data());
         }
         const Context::Scope scope(*stranger);
+        const DriverLock driver;
         strangerSees = glIsTexture(texture);
     });
     loader.join();
@@ -181,6 +185,7 @@ TEST_F(GlTest, TwoThreadsTakingScopesInTurnNeverOverlap) {
     auto hammer = [&](QRgb colour) {
         for (int i = 0; i < rounds; ++i) {
             const Context::Scope scope(*context);
+            const DriverLock driver;
             if (inside.fetch_add(1) != 0)
                 ++overlaps;
             if (!context->isCurrent())

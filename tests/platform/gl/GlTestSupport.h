@@ -2,6 +2,7 @@
 
 #include "platform/gl/Context.h"
 #include "platform/gl/GlApi.h"
+#include "support/DriverCallCheck.h"
 
 #include <QImage>
 
@@ -9,10 +10,12 @@
 
 #include <memory>
 
-// Every GL test runs with a fresh context; a machine without GL fails the test with EGL's reasons.
+// Every GL test runs with a fresh context; a machine without GL fails the test with EGL's reasons. The test's
+// own GL calls on its thread go unchecked; threads it starts take the driver lock.
 class GlTest : public ::testing::Test {
 protected:
     void SetUp() override;
+    const test_support::UncheckedDrawingHere unchecked;
     std::unique_ptr<platform::gl::Context> context;
 };
 
