@@ -4,10 +4,10 @@
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
-#include "support/ChildTest.h"
 #include "support/ClipMaker.h"
 #include "support/IsolatedUser.h"
 #include "support/TestApplication.h"
+#include "support/TestChild.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,13 +74,11 @@ TEST(DISABLED_ProgramEndChild, RunsTheApplicationOnAClipProject) {
 
 TEST(ProgramEnd, AProgramThatOpenedClipSlidesEndsCleanly) {
     const test_support::IsolatedUser user;
-    QProcessEnvironment extra;
-    extra.insert(kProjectVariable, saveClipProject(user));
+    const QMap<QString, QString> environment{{kProjectVariable, saveClipProject(user)}};
     test_support::IsolatedUser::resetSingletons();
-    for (const char* child : {"DISABLED_ProgramEndChild.ReturnsWithAClipProjectOpen",
-                              "DISABLED_ProgramEndChild.RunsTheApplicationOnAClipProject"}) {
-        const test_support::ChildEnd end = test_support::runTestAsChild(child, extra);
-        EXPECT_TRUE(end.exitedNormally) << child << "\n" << end.errors.toStdString();
-        EXPECT_EQ(end.exitCode, 0) << child << "\n" << end.output.toStdString() << end.errors.toStdString();
+    for (const char* test : {"DISABLED_ProgramEndChild.ReturnsWithAClipProjectOpen",
+                             "DISABLED_ProgramEndChild.RunsTheApplicationOnAClipProject"}) {
+        TestChild child(test, environment);
+        EXPECT_TRUE(child.finish()) << test << "\n" << child.said().toStdString();
     }
 }
