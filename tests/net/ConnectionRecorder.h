@@ -48,11 +48,12 @@ public:
         ended = true;
     }
 
-    // Runs a request to its end; false when it never ended.
-    bool run(const platform::net::UrlRequest& request) {
+    // Runs a request to its end; false when it never ended. `deadlineMs` bounds only a request that would
+    // never end: one whose work is large gives a bound far past what a loaded machine takes.
+    bool run(const platform::net::UrlRequest& request, int deadlineMs = 10000) {
         connection = platform::net::UrlConnection::create(request, *this);
         connection->start();
-        return test_support::spinUntil([&] { return ended; });
+        return test_support::spinUntil([&] { return ended; }, deadlineMs);
     }
 
     bool followRedirects = true;
