@@ -55,8 +55,10 @@ inline DSServiceBase::CompletionHandler recordInto(Delivery& delivery) {
     };
 }
 
-inline bool waitFor(const Delivery& delivery) {
-    return test_support::spinUntil([&] { return delivery.calls > 0; });
+// Runs the loop until the service delivers. `deadlineMs` bounds only a delivery that would never come: one
+// whose work is large gives a bound far past what a loaded machine takes.
+inline bool waitFor(const Delivery& delivery, int deadlineMs = 10000) {
+    return test_support::spinUntil([&] { return delivery.calls > 0; }, deadlineMs);
 }
 
 // A fake video service the services trust, with no proxy in the way.
