@@ -219,6 +219,8 @@ TEST_F(ReqNetworkQueueTest, AnUploadWhoseFirstCheckFoundOnlyItsSendBufferNeverSh
     HeldRequestTime time;
     FirstUploadReadLate late;
     const QByteArray body(16 << 20, 'u');
+    // Each attempt sends 16 MB: a loaded machine takes seconds over them.
+    const int attemptBoundMs = 120000;
     const double timeOut = 5.0;
     QList<float> shown;
     const auto indicator = std::make_shared<ReqProgressDelegate>();
@@ -234,10 +236,10 @@ TEST_F(ReqNetworkQueueTest, AnUploadWhoseFirstCheckFoundOnlyItsSendBufferNeverSh
     // The first check took what the buffers hold for the buffer, and out of the total.
     ASSERT_TRUE(test_support::spinUntil([&] { return queue->totalBytesToUpload() < quint64(body.size()); }));
     late.readFirst();
-    ASSERT_TRUE(
-        test_support::spinUntil([&] { return queue->bytesUploadedSoFar() == queue->totalBytesToUpload(); }));
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return queue->bytesUploadedSoFar() == queue->totalBytesToUpload(); }, attemptBoundMs));
     time.passTimeOut(timeOut);
-    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }));
+    ASSERT_TRUE(test_support::spinUntil([&] { return queueEnds == 1; }, attemptBoundMs));
     EXPECT_EQ(late.attempts(), 2);
     EXPECT_EQ(finishes, 1);
     EXPECT_EQ(queue->bytesUploadedSoFar(), queue->totalBytesToUpload());
