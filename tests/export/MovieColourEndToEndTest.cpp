@@ -62,8 +62,10 @@ protected:
             std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(player.director));
         if (!command->startEncodingMovieFile())
             return QString();
+        // A whole export: a loaded machine takes tens of seconds over it at 1280 x 720.
         const bool ended = waitFor(
-            [&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; });
+            [&] { return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1; },
+            std::chrono::minutes(10));
         command->endEncoding();
         EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
         return ended ? project->strEncodingVideoFilePath(QSizeF(size)) : QString();

@@ -91,7 +91,9 @@ TEST_P(PoolExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieThroughThePool) 
     NotificationLog notes{{EncoderController::movieFinishedNotificationName(),
                            EncoderController::movieFailedNotificationName()}};
     const QString moviePath = start();
-    ASSERT_TRUE(waitFor([&] { return notes.all().size() == 1; })) << dialogs.alertText().toStdString();
+    // A whole export, at 1920 x 1080 on one path: a loaded machine takes tens of seconds over it.
+    ASSERT_TRUE(waitFor([&] { return notes.all().size() == 1; }, std::chrono::minutes(10)))
+        << dialogs.alertText().toStdString();
     ASSERT_EQ(notes.count(EncoderController::movieFinishedNotificationName()), 1)
         << notes.all().front().userInfo.value("desc").toString().toStdString();
     if (encoder)
