@@ -89,6 +89,7 @@ TEST(GlDisplay, ExtensionListsMatchWholeNames) {
 
 TEST_F(GlTest, ContextIsDesktopCompatibilityProfile) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     GLint profile = 0;
     glGetIntegerv(GL_CONTEXT_PROFILE_MASK, &profile);
     EXPECT_TRUE(profile & GL_CONTEXT_COMPATIBILITY_PROFILE_BIT) << context->glVersion().toStdString();
@@ -143,6 +144,7 @@ TEST_F(GlTest, SharedContextOnAnotherThreadSeesTexture) {
     GLuint texture = 0;
     {
         const Context::Scope scope(*context);
+        const DriverLock driver;
         glGenTextures(1, &texture);
         glBindTexture(GL_TEXTURE_2D, texture);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
@@ -178,6 +180,7 @@ TEST_F(GlTest, TwoThreadsTakingScopesInTurnNeverOverlap) {
     std::unique_ptr<FrameBuffer> target;
     {
         const Context::Scope scope(*context);
+        const DriverLock driver;
         target = std::make_unique<FrameBuffer>(4, 4);
     }
     std::atomic<int> inside{0}, overlaps{0}, notCurrent{0}, wrongPixels{0}, glErrors{0}, done{0};
@@ -303,6 +306,7 @@ TEST_F(GlTest, AWaitOutsideGlLetsAnotherThreadIntoTheMainContextAndTakesItBackCu
 
 TEST_F(GlTest, DrainErrorsNamesEachErrorOnce) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     drainErrors();
     glEnable(0x7fff); // no such capability
     EXPECT_EQ(drainErrors(), QStringList{QStringLiteral("GL_INVALID_ENUM")});

@@ -1,6 +1,8 @@
 // The check linked into the test programs that draw (support/DriverCallCheck.cpp): a GL or EGL entry point
 // called without the driver lock fails the running test, on the main thread as on any other. The calls are
-// made with no context current, where they do nothing, and on no display.
+// made with no context current, where they do nothing, and on no display, but for one on a GL test's context.
+#include "GlTestSupport.h"
+
 #include "platform/gl/DriverLock.h"
 #include "platform/gl/GlApi.h"
 
@@ -116,4 +118,15 @@ TEST(DriverCallCheck, AnEntryPointCalledOnAnotherThreadWithoutTheLockFailsTheTes
         EXPECT_EQ(held, std::vector<std::string>()) << entry.name << " under the lock";
         EXPECT_TRUE(isOneReportOf(unheld, entry.name));
     }
+}
+
+// A GL test's own thread is checked too, with its context current: what the product does on it is seen.
+TEST_F(GlTest, AnEntryPointCalledOnAGlTestsOwnThreadWithoutTheLockFailsTheTest) {
+    const platform::gl::Context::Scope scope(*context);
+    const auto clear = [] { glClear(GL_COLOR_BUFFER_BIT); };
+    {
+        const DriverLock driver;
+        EXPECT_EQ(reportsOf(clear), std::vector<std::string>()) << "under the lock";
+    }
+    EXPECT_TRUE(isOneReportOf(reportsOf(clear), "glClear"));
 }

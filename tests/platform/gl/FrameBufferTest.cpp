@@ -1,5 +1,6 @@
 #include "GlTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "platform/gl/GlError.h"
 
@@ -38,6 +39,7 @@ QImage quadrants(int width, int height) {
 
 TEST_F(GlTest, ClearAndColourQuadReadBackTopRowFirst) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     const FrameBuffer target(32, 24);
     target.bind();
     glClearColor(1, 0, 0, 1);
@@ -65,6 +67,7 @@ TEST_F(GlTest, ClearAndColourQuadReadBackTopRowFirst) {
 
 TEST_F(GlTest, TexturedQuadFromImageComesBackAsTheImage) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     const QImage picture = quadrants(16, 8);
     const FrameBuffer target(16, 8);
     target.bind();
@@ -83,6 +86,7 @@ TEST_F(GlTest, TexturedQuadFromImageComesBackAsTheImage) {
 
 TEST_F(GlTest, DepthAttachmentHidesFartherQuadOnlyWhileAttached) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     FrameBuffer target(8, 8, FrameBuffer::ColourAttachment::Renderbuffer);
     EXPECT_EQ(target.colourTexture(), 0u);
     const GLuint program = gltest::colourProgram();
@@ -114,6 +118,7 @@ TEST_F(GlTest, DepthAttachmentHidesFartherQuadOnlyWhileAttached) {
 
 TEST_F(GlTest, ATextureAttachedInPlaceTakesTheDrawingUntilTheOwnColourIsBack) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     QImage white(8, 8, QImage::Format_ARGB32);
     white.fill(Qt::white);
     const GLuint other = gltest::uploadTexture(white), small = gltest::uploadTexture(white.copy(0, 0, 4, 4));
@@ -150,6 +155,7 @@ TEST_F(GlTest, ATextureAttachedInPlaceTakesTheDrawingUntilTheOwnColourIsBack) {
 
 TEST_F(GlTest, ReadBackHonoursPackAlignmentAndKeepsCallerState) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     const QImage picture = quadrants(6, 4);
     const FrameBuffer target(6, 4);
     target.bind();
@@ -177,6 +183,7 @@ TEST_F(GlTest, ReadBackHonoursPackAlignmentAndKeepsCallerState) {
 
 TEST_F(GlTest, FrameBufferKeepsBindingsAndRejectsBadSizes) {
     const Context::Scope scope(*context);
+    const DriverLock driver;
     const FrameBuffer outer(4, 4);
     outer.bind();
     GLuint texture = 0;

@@ -1,6 +1,7 @@
 #include "GlTestSupport.h"
 
 #include "platform/gl/Display.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 
 #include <cstdlib>
@@ -48,6 +49,7 @@ void main() {
 } // namespace
 
 GLuint buildProgram(const char* vertex, const char* fragment) {
+    const DriverLock driver;
     const GLuint program = glCreateProgram();
     const GLuint vs = compile(GL_VERTEX_SHADER, vertex);
     const GLuint fs = compile(GL_FRAGMENT_SHADER, fragment);
@@ -84,6 +86,7 @@ void main() { gl_FragColor = texture2D(texture, uv); }
 }
 
 void drawQuad(float x0, float y0, float x1, float y1, float z) {
+    const DriverLock driver;
     GLint program = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     glUniform1f(glGetUniformLocation(GLuint(program), "depth"), z);
@@ -100,6 +103,7 @@ void drawQuad(float x0, float y0, float x1, float y1, float z) {
 
 GLuint uploadTexture(const QImage& image, GLint filter) {
     const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888).mirrored(false, true);
+    const DriverLock driver;
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);

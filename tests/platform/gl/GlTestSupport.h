@@ -2,7 +2,6 @@
 
 #include "platform/gl/Context.h"
 #include "platform/gl/GlApi.h"
-#include "support/DriverCallCheck.h"
 
 #include <QImage>
 
@@ -10,12 +9,12 @@
 
 #include <memory>
 
-// Every GL test runs with a fresh context; a machine without GL fails the test with EGL's reasons. The test's
-// own GL calls on its thread go unchecked; threads it starts take the driver lock.
+// Every GL test runs with a fresh context; a machine without GL fails the test with EGL's reasons. The test
+// enters the driver as the product does, under the driver lock: the helpers below take it, and so do the
+// tests around the GL calls of their own.
 class GlTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    const test_support::UncheckedDrawingHere unchecked;
     std::unique_ptr<platform::gl::Context> context;
 };
 

@@ -1,5 +1,6 @@
 #include "GlTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "platform/gl/ShareGroup.h"
 
@@ -12,9 +13,15 @@ namespace {
 // A texture that exists as an object (a name only becomes one when first bound).
 ObjectName makeTexture() {
     ObjectName texture = ObjectName::genTexture();
+    const DriverLock driver;
     glBindTexture(GL_TEXTURE_2D, texture.get());
     glBindTexture(GL_TEXTURE_2D, 0);
     return texture;
+}
+
+bool isTexture(GLuint name) {
+    const DriverLock driver;
+    return glIsTexture(name);
 }
 
 void destroyOnBareThread(ObjectName& name) {
@@ -35,7 +42,7 @@ TEST_F(GlTest, ObjectDroppedWithoutContextIsDeletedByNextScope) {
     EXPECT_EQ(context->shareGroup()->pendingCount(), 1u);
     {
         const Context::Scope scope(*context);
-        EXPECT_FALSE(glIsTexture(name));
+        EXPECT_FALSE(isTexture(name));
     }
     EXPECT_EQ(context->shareGroup()->pendingCount(), 0u);
 }
@@ -44,9 +51,9 @@ TEST_F(GlTest, ObjectDroppedWithContextCurrentIsDeletedAtOnce) {
     const Context::Scope scope(*context);
     ObjectName texture = makeTexture();
     const GLuint name = texture.get();
-    ASSERT_TRUE(glIsTexture(name));
+    ASSERT_TRUE(isTexture(name));
     texture.reset();
-    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_FALSE(isTexture(name));
     EXPECT_EQ(context->shareGroup()->pendingCount(), 0u);
 }
 
@@ -62,7 +69,7 @@ TEST_F(GlTest, AnyContextOfTheGroupDeletesQueuedNames) {
     std::thread([&] { const Context::Scope scope(*loader); }).join();
     EXPECT_EQ(context->shareGroup()->pendingCount(), 0u);
     const Context::Scope scope(*context);
-    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_FALSE(isTexture(name));
 }
 
 TEST_F(GlTest, NameOfOneGroupIsNeverDeletedInAnother) {
@@ -76,7 +83,7 @@ TEST_F(GlTest, NameOfOneGroupIsNeverDeletedInAnother) {
     const ObjectName theirs =
         makeTexture(); // fresh groups count names alike, so this is likely the same number
     ours.reset();
-    EXPECT_TRUE(glIsTexture(theirs.get())) << "the other group's texture was deleted";
+    EXPECT_TRUE(isTexture(theirs.get())) << "the other group's texture was deleted";
     EXPECT_EQ(context->shareGroup()->pendingCount(), 1u);
 }
 
@@ -86,6 +93,7 @@ TEST_F(GlTest, EveryKindOfObjectIsQueuedAndDeleted) {
     {
         const Context::Scope scope(*context);
         names.push_back(makeTexture());
+        const DriverLock driver;
         names.push_back(ObjectName::genFramebuffer());
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer = names.back().get());
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -103,6 +111,7 @@ TEST_F(GlTest, EveryKindOfObjectIsQueuedAndDeleted) {
     std::thread([&names] { names.clear(); }).join();
     EXPECT_EQ(context->shareGroup()->pendingCount(), 6u);
     const Context::Scope scope(*context);
+    const DriverLock driver;
     EXPECT_FALSE(glIsFramebuffer(framebuffer));
     EXPECT_FALSE(glIsRenderbuffer(renderbuffer));
     EXPECT_FALSE(glIsBuffer(buffer));
@@ -140,12 +149,13 @@ TEST_F(GlTest, ObjectNameOwnershipMovesAndReleases) {
     ObjectName other = makeTexture();
     const GLuint otherName = other.get();
     moved = std::move(other); // the texture `moved` held goes
-    EXPECT_FALSE(glIsTexture(firstName));
-    EXPECT_TRUE(glIsTexture(otherName));
+    EXPECT_FALSE(isTexture(firstName));
+    EXPECT_TRUE(isTexture(otherName));
     const GLuint released = moved.release();
     EXPECT_EQ(released, otherName);
     EXPECT_FALSE(moved);
-    EXPECT_TRUE(glIsTexture(otherName)) << "release deleted the texture";
+    EXPECT_TRUE(isTexture(otherName)) << "release deleted the texture";
+    const DriverLock driver;
     glDeleteTextures(1, &released);
 }
 
