@@ -1,13 +1,17 @@
 #include "RenderTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "render/FrameBufferObject.h"
 #include "render/QuadDrawing.h"
 #include "render/TextureObject.h"
+
+using platform::gl::DriverLock;
 
 class FrameBuffers : public RenderTest {
 protected:
     // A texture drawn over the whole of a new target of its size, read back.
     QImage shown(GLuint texture, int width, int height) {
+        const DriverLock driver;
         makeTarget(width, height);
         Matrix4 identity;
         matrixLoadIdentity(identity);
@@ -19,6 +23,7 @@ protected:
         return readTarget();
     }
     static void clearTo(float red, float green, float blue) {
+        const DriverLock driver;
         glClearColor(red, green, blue, 1);
         glClear(GL_COLOR_BUFFER_BIT);
     }
@@ -27,12 +32,16 @@ protected:
 TEST_F(FrameBuffers, ASizeAtOrAboveTheRenderbufferLimitIsRefused) {
     FrameBufferObject fbo;
     GLint limit = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
+    {
+        const DriverLock driver;
+        glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
+    }
     EXPECT_FALSE(fbo.initFBOWithWidth(unsigned(limit), 16));
     EXPECT_FALSE(fbo.initFBOWithWidth(16, unsigned(limit)));
     EXPECT_FALSE(fbo.initFBOWithWidth(0, 16));
     EXPECT_FALSE(fbo.isValid());
     EXPECT_EQ(fbo.maxRenderbufferSize(), limit);
+    const DriverLock driver;
     EXPECT_FALSE(fbo.switchToFBO());
 }
 
@@ -41,6 +50,7 @@ TEST_F(FrameBuffers, SwitchingClearsToBlackSetsTheViewportAndTheTextureReceivesT
     ASSERT_TRUE(fbo.initFBOWithWidth(32, 16));
     EXPECT_EQ(fbo.texWidth(), 32);
     EXPECT_EQ(fbo.texHeight(), 16);
+    const DriverLock driver;
     glViewport(0, 0, 5, 5);
     glClearColor(1, 1, 1, 1);
     ASSERT_TRUE(fbo.switchToFBO());
@@ -67,6 +77,7 @@ TEST_F(FrameBuffers, RemakingAtAnotherSizeReplacesTheObjects) {
     ASSERT_TRUE(fbo.initFBOWithWidth(8, 8));
     const GLuint oldTexture = fbo.texture();
     ASSERT_TRUE(fbo.initFBOWithWidth(20, 10));
+    const DriverLock driver;
     EXPECT_FALSE(glIsTexture(oldTexture) && oldTexture != fbo.texture());
     ASSERT_TRUE(fbo.switchToFBO());
     GLint width = 0;
@@ -87,22 +98,24 @@ TEST_F(FrameBuffers, ATextureSetInPlaceReceivesTheDrawingUntilTheOwnOneIsBack) {
     TextureObject other, otherSize;
     ASSERT_TRUE(other.LoadCIImage(rendertest::solid(32, 16, Qt::white)));
     ASSERT_TRUE(otherSize.LoadCIImage(rendertest::solid(16, 16, Qt::white)));
-    EXPECT_FALSE(fbo.setTexture(otherSize.textureID()));
-    EXPECT_FALSE(fbo.setTexture(other.textureID() + 1000)) << "no texture";
-    EXPECT_EQ(fbo.texture(), own);
-
-    ASSERT_TRUE(fbo.setTexture(other.textureID()));
-    EXPECT_EQ(fbo.texture(), other.textureID());
-    ASSERT_TRUE(fbo.switchToFBO());
-    clearTo(1, 0, 0);
-    ASSERT_TRUE(fbo.setTexture(0));
-    EXPECT_EQ(fbo.texture(), own);
-    ASSERT_TRUE(fbo.switchToFBO());
-    clearTo(0, 1, 0);
-    EXPECT_TRUE(rendertest::colourNear(shown(other.textureID(), 32, 16).pixel(16, 8), qRgb(255, 0, 0)));
-    EXPECT_TRUE(rendertest::colourNear(shown(own, 32, 16).pixel(16, 8), qRgb(0, 255, 0)));
-
-    ASSERT_TRUE(fbo.setTexture(other.textureID()));
+    {
+        // As the composition renderer hands a texture in and draws into it: under the lock.
+        const DriverLock driver;
+        EXPECT_FALSE(fbo.setTexture(otherSize.textureID()));
+        EXPECT_FALSE(fbo.setTexture(other.textureID() + 1000)) << "no texture";
+        EXPECT_EQ(fbo.texture(), own);
+        ASSERT_TRUE(fbo.setTexture(other.textureID()));
+        EXPECT_EQ(fbo.texture(), other.textureID());
+        ASSERT_TRUE(fbo.switchToFBO());
+        clearTo(1, 0, 0);
+        ASSERT_TRUE(fbo.setTexture(0));
+        EXPECT_EQ(fbo.texture(), own);
+        ASSERT_TRUE(fbo.switchToFBO());
+        clearTo(0, 1, 0);
+        EXPECT_TRUE(rendertest::colourNear(shown(other.textureID(), 32, 16).pixel(16, 8), qRgb(255, 0, 0)));
+        EXPECT_TRUE(rendertest::colourNear(shown(own, 32, 16).pixel(16, 8), qRgb(0, 255, 0)));
+        ASSERT_TRUE(fbo.setTexture(other.textureID()));
+    }
     ASSERT_TRUE(fbo.initFBOWithWidth(32, 16));
     EXPECT_NE(fbo.texture(), other.textureID()) << "a remade frame buffer draws into its own texture";
 }

@@ -1,11 +1,14 @@
 #include "RenderTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "render/BuiltInComposition.h"
 #include "render/CompositionRegistry.h"
 #include "render/OffscreenRenderer.h"
 #include "support/TempDir.h"
 
 #include <QFile>
+
+using platform::gl::DriverLock;
 
 namespace {
 
@@ -39,6 +42,7 @@ const QString kAllInputs = "<string>percentDone</string><string>MoviePath</strin
 QImage textureOf(const OffscreenRenderer& renderer) {
     const FrameBufferObject& fbo = *renderer.auxFrameBuffer();
     QImage image(fbo.texWidth(), fbo.texHeight(), QImage::Format_RGBA8888);
+    const DriverLock driver;
     glBindTexture(GL_TEXTURE_2D, fbo.texture());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
@@ -116,18 +120,23 @@ TEST_F(OffscreenRendererTest, ARenderLeavesTheCallersTargetViewportAndContextAsT
     ASSERT_TRUE(renderer);
     // The caller is drawing into a frame buffer of its own (a transition's, say), with a viewport of its own.
     platform::gl::FrameBuffer& mine = makeTarget(40, 30);
-    platform::gl::FrameBuffer other(20, 20);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, other.name());
-    glViewport(3, 4, 25, 17);
+    std::optional<platform::gl::FrameBuffer> other;
+    {
+        const DriverLock driver;
+        other.emplace(20, 20);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, other->name());
+        glViewport(3, 4, 25, 17);
+    }
     renderer->setDuration(4.0f);
     ASSERT_TRUE(renderer->updateTextureForTime(1.0));
     EXPECT_EQ(platform::gl::Context::current(), context.get());
+    const DriverLock driver;
     GLint draw = 0, read = 0, viewport[4] = {};
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(GLuint(draw), mine.name());
-    EXPECT_EQ(GLuint(read), other.name());
+    EXPECT_EQ(GLuint(read), other->name());
     EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{3, 4, 25, 17}));
     // Nothing was drawn into the caller's target.
     EXPECT_TRUE(rendertest::colourNear(readTarget().pixel(20, 15), qRgb(0, 0, 0)));
@@ -138,6 +147,7 @@ TEST_F(OffscreenRendererTest, TheCallersContextDrawsIntoAFrameBufferHandedInButN
     ASSERT_TRUE(renderer);
     const platform::gl::FrameBuffer& target = makeTarget(40, 30);
     const auto drawBinding = [] {
+        const DriverLock driver;
         GLint bound = 0;
         glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &bound);
         return GLuint(bound);
@@ -153,6 +163,7 @@ TEST_F(OffscreenRendererTest, TheCallersContextDrawsIntoAFrameBufferHandedInButN
     ASSERT_TRUE(renderer->updateTextureForTime(2.0));
     ASSERT_TRUE(renderer->_updateTextureOnTargetContext());
     EXPECT_EQ(drawBinding(), handed);
+    const DriverLock driver;
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{0, 0, 32, 18}));

@@ -1,6 +1,7 @@
 #include "PlayerTestSupport.h"
 
 #include "model/QuartzSlideItem.h"
+#include "platform/gl/DriverLock.h"
 #include "render/QuartzSlideFrameSource.h"
 #include "render/SlideTextures.h"
 #include "render/SlideshowImageObject.h"
@@ -24,6 +25,12 @@ protected:
         return renderer;
     }
 
+    // Draws frame `n` of the slide under the driver lock, as the player does.
+    static void draw(SlideshowImageObject& renderer, quint64 n) {
+        const platform::gl::DriverLock driver;
+        renderer.playSlideshow(n, 0, true, true);
+    }
+
     float percentDone() const {
         return source->myQuartzBufferRender()->composition()->valueForInputKey("percentDone").toFloat();
     }
@@ -39,7 +46,7 @@ TEST_F(QuartzSlideFrameSourceTest, TheSlideShowsItsCompositionAtTheSlidesTime) {
     EXPECT_EQ(source->dimensions(), QSize(1280, 720));
     EXPECT_FLOAT_EQ(source->myQuartzBufferRender()->duration(), 4.0f);
     makeTarget(64, 36);
-    renderer->playSlideshow(30, 0, true, true); // 1 s into a slide of 4 s
+    draw(*renderer, 30); // 1 s into a slide of 4 s
     EXPECT_FLOAT_EQ(percentDone(), 0.25f);
     const QImage frame = readTarget();
     EXPECT_TRUE(colourNear(frame.pixel(8, 4), qRgb(255, 0, 0), 6)) << "the square stands top left";
@@ -54,7 +61,7 @@ TEST_F(QuartzSlideFrameSourceTest, ThePartPlayedNeverGoesBeyondTheWhole) {
     auto renderer = rendererFor(slide);
     ASSERT_TRUE(source);
     makeTarget(64, 36);
-    renderer->playSlideshow(45, 0, true, true); // the lead-out after a photo part of 1 s
+    draw(*renderer, 45); // the lead-out after a photo part of 1 s
     EXPECT_FLOAT_EQ(percentDone(), 1.0f);
     EXPECT_TRUE(colourNear(readTarget().pixel(60, 33), qRgb(0, 255, 0), 6)) << "the bar is full, no more";
 }
@@ -94,7 +101,7 @@ TEST_F(QuartzSlideFrameSourceTest, ASlideWhoseCompositionDoesNotLoadShowsTheStag
         auto renderer = rendererFor(slide);
         EXPECT_FALSE(source);
         makeTarget(16, 9);
-        renderer->playSlideshow(3, 0, true, true);
+        draw(*renderer, 3);
         EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
     }
 }
@@ -105,9 +112,9 @@ TEST_F(QuartzSlideFrameSourceTest, AStoppedSlideKeepsItsLastPicture) {
     auto renderer = rendererFor(slide);
     ASSERT_TRUE(source);
     makeTarget(64, 36);
-    renderer->playSlideshow(30, 0, true, true);
+    draw(*renderer, 30);
     slide->stop();
-    renderer->playSlideshow(90, 0, true, true);
+    draw(*renderer, 90);
     EXPECT_TRUE(source->myQuartzBufferRender()->isStopped());
     EXPECT_TRUE(colourNear(readTarget().pixel(40, 33), qRgb(0, 0, 0), 6)) << "the bar stays at a quarter";
 }

@@ -1,6 +1,7 @@
 #include "PlayerTestSupport.h"
 
 #include "platform/foundation/NamedPipe.h"
+#include "platform/gl/DriverLock.h"
 #include "render/RGBConverterObject.h"
 #include "support/TempDir.h"
 
@@ -15,8 +16,9 @@
 namespace {
 
 // Paints the bound target in quarters, as seen: red top left, green top right, blue bottom left, white
-// bottom right (GL rows count from the bottom).
+// bottom right (GL rows count from the bottom). Under the driver lock, as the player draws.
 void paintQuarters(int width, int height) {
+    const platform::gl::DriverLock driver;
     glEnable(GL_SCISSOR_TEST);
     const struct {
         int x, y;
@@ -28,6 +30,12 @@ void paintQuarters(int width, int height) {
         glClear(GL_COLOR_BUFFER_BIT);
     }
     glDisable(GL_SCISSOR_TEST);
+}
+
+void clearTo(float red, float green, float blue) {
+    const platform::gl::DriverLock driver;
+    glClearColor(red, green, blue, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
 }
 
 // The pixel at (x, y), y from the top, of a frame in the pipe's byte order, as (r, g, b, a).
@@ -147,8 +155,7 @@ TEST_F(RGBConverterTest, FramesReadBehindTheDrawingArriveWholeAndInOrder) {
         converter.setStrVideoFIFOFullPath(pipe.path());
         for (int i = 0; i < kFrames; ++i) {
             ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
-            glClearColor(float(i) / 255.0f, float(200 - i) / 255.0f, 0.5f, 1.0f);
-            glClear(GL_COLOR_BUFFER_BIT);
+            clearTo(float(i) / 255.0f, float(200 - i) / 255.0f, 0.5f);
             ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
         }
         ASSERT_TRUE(converter.flushFIFO()) << converter.errorString().toStdString();
@@ -173,8 +180,7 @@ TEST_F(RGBConverterTest, TheLastFramesInFlightThatFindNoReaderFailTheFlush) {
     converter.setStrVideoFIFOFullPath(pipe.path());
     for (int i = 0; i < kFrames; ++i) {
         ASSERT_TRUE(converter.switchOffScreenFBO()) << converter.errorString().toStdString();
-        glClearColor(float(i) / 255.0f, 0.5f, 0.5f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT);
+        clearTo(float(i) / 255.0f, 0.5f, 0.5f);
         ASSERT_TRUE(converter.convertFIFO()) << converter.errorString().toStdString();
     }
     ASSERT_EQ(pipe.received().size(), (kFrames - 2) * kFrameBytes);

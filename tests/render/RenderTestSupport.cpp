@@ -1,6 +1,7 @@
 #include "RenderTestSupport.h"
 
 #include "platform/gl/Display.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
 #include "render/RenderGlobals.h"
 
@@ -28,6 +29,7 @@ void RenderTest::TearDown() {
 }
 
 FrameBuffer& RenderTest::makeTarget(int width, int height) {
+    const DriverLock driver;
     target = std::make_unique<FrameBuffer>(width, height);
     target->bind();
     gRenderAspectRatio = float(width) / float(height);
@@ -35,6 +37,7 @@ FrameBuffer& RenderTest::makeTarget(int width, int height) {
 }
 
 QImage RenderTest::readTarget() const {
+    const DriverLock driver;
     return target->readPixelsBGRA();
 }
 

@@ -3,7 +3,6 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/SharedShaderPrograms.h"
-#include "support/DriverCallCheck.h"
 
 #include <QColor>
 #include <QImage>
@@ -16,15 +15,14 @@
 #include <memory>
 #include <optional>
 
-// A fresh main context made current for the whole test, with the shared programs built on it. The test draws
-// on its own thread with the parts the player calls under the driver lock, unchecked; the player's and the
-// loaders' threads stay checked.
+// A fresh main context made current for the whole test, with the shared programs built on it. The test enters
+// the driver as the product does: the helpers below take the driver lock, and so do the tests around what the
+// player draws under it and the GL calls of their own. What the product enters the driver through on its own
+// (loads, frame buffers, converters, a frame of the player) it locks itself, and the check sees it.
 class RenderTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-
-    const test_support::UncheckedDrawingHere unchecked;
 
     // A frame buffer of the given size, bound, with its viewport set; the drawing aspect ratio follows it.
     platform::gl::FrameBuffer& makeTarget(int width, int height);

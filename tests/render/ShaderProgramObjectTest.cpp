@@ -1,6 +1,7 @@
 #include "RenderTestSupport.h"
 
 #include "platform/foundation/StandardPaths.h"
+#include "platform/gl/DriverLock.h"
 #include "render/GLDrawingHelpers.h"
 #include "render/OpenGLRenderObject.h"
 #include "render/QuadDrawing.h"
@@ -38,6 +39,8 @@ const QByteArray goodVertex = "#version 120\nattribute vec4 position;\nattribute
 
 } // namespace
 
+using platform::gl::DriverLock;
+// The programs are built and drawn with under the driver lock, as the player and the converters do.
 using ShaderPrograms = RenderTest;
 
 TEST_F(ShaderPrograms, TheSevenSharedProgramsBuildWithAttributesAtTheirListPositions) {
@@ -45,6 +48,7 @@ TEST_F(ShaderPrograms, TheSevenSharedProgramsBuildWithAttributesAtTheirListPosit
                                   &shaders->Shader_one_gray_texture, &shaders->Shader_bk_gray_texture,
                                   &shaders->Shader_two_texture,      &shaders->Shader_transition_mask,
                                   &shaders->Shader_alpha_texture};
+    const DriverLock driver;
     for (ShaderProgramObject* shader : all) {
         SCOPED_TRACE(shader->shaderFileName().toStdString());
         ASSERT_NE(shader->program(), 0u);
@@ -71,10 +75,12 @@ TEST_F(ShaderPrograms, TheSharedProgramsAreSeenFromASharingContext) {
     auto loader = platform::gl::Context::createShared(*context);
     const platform::gl::Context::Scope loaderScope(*loader);
     EXPECT_EQ(SharedShaderPrograms::current(), shaders);
+    const DriverLock driver;
     EXPECT_TRUE(glIsProgram(shaders->Shader_one_texture.program()));
 }
 
 TEST_F(ShaderPrograms, AMissingFileAnswersNoAndLeavesNoProgram) {
+    const DriverLock driver;
     ShaderProgramObject shader;
     shader.setAttriKey({"position"});
     shader.setUniformKey({"mvp"});
@@ -99,6 +105,7 @@ TEST_F(ShaderPrograms, AFailedCompileOrLinkLeavesNoGLObjectsBehind) {
     writeFile(dir.file("shaders/Unlinked.fsh"), "#version 120\nvarying vec2 missing;\n"
                                                 "void main() { gl_FragColor = vec4(missing, 0.0, 1.0); }\n");
     const ResourceOverride resources(dir.path());
+    const DriverLock driver;
     glFinish();
     const GLuint probe = glCreateProgram(); // names are handed out in order on Mesa; see what comes next
     glDeleteProgram(probe);
@@ -120,6 +127,7 @@ TEST_F(ShaderPrograms, AFailedCompileOrLinkLeavesNoGLObjectsBehind) {
 }
 
 TEST_F(ShaderPrograms, StandAloneBuildersPrintTheirLogsOnFailure) {
+    const DriverLock driver;
     testing::internal::CaptureStdout();
     EXPECT_EQ(compileShaderSource(GL_FRAGMENT_SHADER, "#version 120\nvoid main() { nonsense }\n"), 0u);
     const std::string compileOut = testing::internal::GetCapturedStdout();
@@ -139,6 +147,7 @@ TEST_F(ShaderPrograms, StandAloneBuildersPrintTheirLogsOnFailure) {
 }
 
 TEST_F(ShaderPrograms, TwoTextureBlendsByBlendRatoAndAlphaTextureFadesOverBlack) {
+    const DriverLock driver;
     makeTarget(8, 8);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -181,6 +190,7 @@ TEST_F(ShaderPrograms, TwoTextureBlendsByBlendRatoAndAlphaTextureFadesOverBlack)
 
 // The render object's test drawing: four coloured corners on dark blue, lower or higher at each call.
 TEST_F(ShaderPrograms, TheColourTestDrawingShowsItsCornersBobbingOnDarkBlue) {
+    const DriverLock driver; // as the view makes its render object and draws
     OpenGLRenderObject renderer;
     for (int call = 0; call < 2; ++call) {
         SCOPED_TRACE(call);

@@ -1,5 +1,6 @@
 #include "PlayerTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "render/FrameBufferObject.h"
 #include "render/OpenGLRenderObject.h"
 #include "render/RenderGlobals.h"
@@ -25,7 +26,9 @@ protected:
         renderer->initSlideshowParam();
         return renderer;
     }
+    // Under the driver lock, as the view draws a still picture.
     QImage draw(SlideshowImageObject& renderer, quint64 frame, bool flip = true) {
+        const platform::gl::DriverLock driver;
         renderer.playSlideshow(frame, 0, flip, true);
         return readTarget();
     }
@@ -139,8 +142,11 @@ TEST_F(SlideRendererTest, NoSlideDrawsOnlyTheStage) {
     auto renderer = std::make_shared<SlideshowImageObject>();
     renderer->setBackgrondRender(director->backgroundRender());
     makeTarget(32, 18);
-    glClearColor(1, 1, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
+    {
+        const platform::gl::DriverLock driver;
+        glClearColor(1, 1, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     EXPECT_TRUE(colourNear(draw(*renderer, 3).pixel(10, 10), qRgb(0, 0, 0)));
 }
 

@@ -1,20 +1,25 @@
 #include "PlayerTestSupport.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/gl/DriverLock.h"
 #include "render/SlideFrameSource.h"
 #include "render/SlideTextures.h"
 #include "render/SlideshowImageObject.h"
 #include "render/StageBackground.h"
 
+using platform::gl::DriverLock;
 using rendertest::colourNear;
 
 namespace {
 
-// Clip frames as a clip reader hands them over: a texture stored top row first.
+// Clip frames as a clip reader hands them over: a texture stored top row first. Made and let go where the
+// product makes and drops frame sources, with no lock held: it takes the driver lock itself, as a reader
+// does.
 class StillFrames : public SlideFrameSource {
 public:
     StillFrames(const QImage& picture, int turn) : turn(turn), size(picture.size()) {
         const QImage pixels = picture.convertToFormat(QImage::Format_RGBA8888);
+        const DriverLock driver;
         glGenTextures(1, &name);
         glBindTexture(GL_TEXTURE_2D, name);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -22,7 +27,10 @@ public:
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, size.width(), size.height(), 0, GL_RGBA, GL_UNSIGNED_BYTE,
                      pixels.constBits());
     }
-    ~StillFrames() override { glDeleteTextures(1, &name); }
+    ~StillFrames() override {
+        const DriverLock driver;
+        glDeleteTextures(1, &name);
+    }
     bool LoadOneFrameToOpenGLTexture(quint64 frame) override {
         frames.push_back(frame);
         return true;
@@ -62,7 +70,10 @@ TEST_F(SlideTexturesTest, ASlideHasOneSetWhileAnyoneHoldsItAndLoadsItOnce) {
     EXPECT_FALSE(first->textTextureObj()) << "no caption picture";
     const GLuint name = picture->textureID();
     first.reset(); // its last holder lets go, as a stop does
-    EXPECT_TRUE(glIsTexture(name)) << "still held here";
+    {
+        const DriverLock driver;
+        EXPECT_TRUE(glIsTexture(name)) << "still held here";
+    }
     EXPECT_EQ(picture.use_count(), 1);
     const auto again = SlideTextures::forSlide(slide);
     ASSERT_NE(again.get(), nullptr);
@@ -106,7 +117,10 @@ TEST_F(SlideTexturesTest, AClipSlideDrawsTheFramesOfItsSourceTurnedByItsOrientat
     renderer->setSlideItemData(clip, set);
     renderer->initSlideshowParam();
     makeTarget(32, 32);
-    renderer->playSlideshow(7, 0, true, true);
+    {
+        const DriverLock driver; // as the player draws a frame
+        renderer->playSlideshow(7, 0, true, true);
+    }
     ASSERT_TRUE(frames);
     EXPECT_EQ(frames->frames, std::vector<quint64>{7});
     QImage frame = readTarget();
@@ -115,7 +129,10 @@ TEST_F(SlideTexturesTest, AClipSlideDrawsTheFramesOfItsSourceTurnedByItsOrientat
 
     turn = 2; // a clip filmed upside down, read again as a pan-and-zoom edit does
     set->loadTextureobj();
-    renderer->playSlideshow(8, 0, true, true);
+    {
+        const DriverLock driver;
+        renderer->playSlideshow(8, 0, true, true);
+    }
     frame = readTarget();
     EXPECT_TRUE(colourNear(frame.pixel(24, 24), qRgb(255, 0, 0)));
     EXPECT_TRUE(colourNear(frame.pixel(8, 8), qRgb(255, 255, 255)));
@@ -132,7 +149,10 @@ TEST_F(SlideTexturesTest, AClipWithoutAFrameSourceShowsTheStage) {
     EXPECT_FALSE(set->frameSource());
     renderer->setSlideItemData(clip, set);
     makeTarget(8, 8);
-    renderer->playSlideshow(0, 0, true, true);
+    {
+        const DriverLock driver;
+        renderer->playSlideshow(0, 0, true, true);
+    }
     EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 0)));
 }
 

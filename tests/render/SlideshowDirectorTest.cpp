@@ -311,8 +311,10 @@ TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {
     }
     EXPECT_EQ(director->fboSlideOne().texWidth(), 96);
     EXPECT_EQ(director->fboSlideTwo().texHeight(), 54);
-    const QImage exported = platform::gl::readPixelsBGRA(0, 0, 96, 54);
-    EXPECT_TRUE(redBlueMix(exported.pixel(48, 27)));
+    {
+        const platform::gl::DriverLock driver; // as the pump reads a frame back
+        EXPECT_TRUE(redBlueMix(platform::gl::readPixelsBGRA(0, 0, 96, 54).pixel(48, 27)));
+    }
     director->setRgbConverterObject(nullptr);
 
     // The preview at 64 x 36 afterwards.

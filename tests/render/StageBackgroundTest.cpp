@@ -1,6 +1,7 @@
 #include "PlayerTestSupport.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/gl/DriverLock.h"
 #include "render/StageBackground.h"
 #include "render/transitions/TransitionManager.h"
 #include "support/HangGuard.h"
@@ -43,6 +44,16 @@ protected:
         layer->setMainContext(context);
         layer->setTheme({{"backgroundID", backgroundID}});
         return layer;
+    }
+    // A frame of the layer drawn under the driver lock, as the player draws it; by the earlier drawing, which
+    // moves itself on a frame per call, or by the played frame.
+    static void drawEarlier(StageBackground& layer, bool flip) {
+        const platform::gl::DriverLock driver;
+        layer.DrawOneFrame_new(flip);
+    }
+    static void draw(StageBackground& layer, bool flip) {
+        const platform::gl::DriverLock driver;
+        layer.DrawOneFrame(flip);
     }
     // The stage at the edge and the slide in the middle of the first frame of a play.
     std::pair<QRgb, QRgb> firstFrame() {
@@ -156,7 +167,7 @@ TEST_F(StageBackgroundTest, TheCrossFadeStartsAtSixTenthsOfThePeriodAndTakesTheR
     quint64 frame = 0;
     const auto drawNext = [&] {
         layer->setPlayedFrame(frame++);
-        layer->DrawOneFrame(true);
+        draw(*layer, true);
     };
     for (int i = 0; i < 108; ++i)
         drawNext();
@@ -168,7 +179,7 @@ TEST_F(StageBackgroundTest, TheCrossFadeStartsAtSixTenthsOfThePeriodAndTakesTheR
         drawNext();
     EXPECT_NEAR(layer->fBlendFactor(), 0.5f, 1e-4f);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(100, 0, 100), 3));
-    layer->DrawOneFrame(true);
+    draw(*layer, true);
     EXPECT_NEAR(layer->fBlendFactor(), 0.5f, 1e-4f) << "drawing again leaves the backdrop where it was";
     while (frame < 180)
         drawNext();
@@ -177,7 +188,7 @@ TEST_F(StageBackgroundTest, TheCrossFadeStartsAtSixTenthsOfThePeriodAndTakesTheR
     EXPECT_EQ(layer->fBlendFactor(), 0.0f);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(200, 0, 0)));
     layer->stop();
-    layer->DrawOneFrame(true);
+    draw(*layer, true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0))) << "a stopped moving backdrop is black";
 }
 
@@ -224,7 +235,7 @@ TEST_F(StageBackgroundTest, AVideoSlideContributesABlackBackdrop) {
     layer->SetProjectSlideshowArray(project->slideshowArray());
     makeTarget(16, 9);
     layer->setPlayedFrame(0);
-    layer->DrawOneFrame(true);
+    draw(*layer, true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
 }
 
@@ -233,7 +244,7 @@ TEST_F(StageBackgroundTest, AMovingBackdropWithoutSlidesStartsNoLoaderAndDrawsBl
     layer->SetProjectSlideshowArray({});
     EXPECT_FALSE(layer->isLoaderRunning());
     makeTarget(16, 9);
-    layer->DrawOneFrame(true); // must not wait for a loader that never comes
+    draw(*layer, true); // must not wait for a loader that never comes
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
 }
 
@@ -315,7 +326,7 @@ TEST_F(StageBackgroundTest, TheEarlierDrawingCountsItsOwnFramesAndStopsAtTheEndU
         layer->setTotalFrame(project->totalFrameCount());
         std::vector<QRgb> stage;
         for (quint64 frame = 0; frame < layer->nSlideShowTotalFrame() + 2; ++frame) {
-            layer->DrawOneFrame_new(true);
+            drawEarlier(*layer, true);
             stage.push_back(readTarget().pixel(8, 4));
         }
         EXPECT_TRUE(colourNear(stage[0], qRgb(0, 0, 200)));
@@ -338,12 +349,15 @@ TEST_F(StageBackgroundTest, TheEarlierDrawingTurnsTheBackdropOverForTheMirroredP
     layer->SetProjectSlideshowArray(project->slideshowArray());
     layer->setTotalFrame(project->totalFrameCount());
     makeTarget(16, 18);
-    glEnable(GL_CULL_FACE);
+    {
+        const platform::gl::DriverLock driver;
+        glEnable(GL_CULL_FACE);
+    }
     for (const bool flip : {true, false}) {
         layer->initParam();
-        layer->DrawOneFrame_new(flip);
+        drawEarlier(*layer, flip);
         const QImage earlier = readTarget();
-        layer->DrawOneFrame(flip);
+        draw(*layer, flip);
         const QImage later = readTarget();
         for (const int y : {2, 15})
             EXPECT_TRUE(colourNear(earlier.pixel(8, y), later.pixel(8, y))) << flip << " row " << y;
@@ -358,10 +372,10 @@ TEST_F(StageBackgroundTest, TheEarlierDrawingShowsTheUsersPictureOnlyOnceItWasRe
     layer->setMainContext(context);
     layer->initForNewProject();
     makeTarget(16, 9);
-    layer->DrawOneFrame_new(true);
+    drawEarlier(*layer, true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 0, 0)));
-    layer->DrawOneFrame(true);
-    layer->DrawOneFrame_new(true);
+    draw(*layer, true);
+    drawEarlier(*layer, true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 160, 0)));
 }
 

@@ -1,6 +1,7 @@
 #include "RenderTestSupport.h"
 
 #include "platform/foundation/StandardPaths.h"
+#include "platform/gl/DriverLock.h"
 #include "render/QuadDrawing.h"
 #include "render/TextureObject.h"
 #include "support/TempDir.h"
@@ -11,6 +12,7 @@
 
 #include <thread>
 
+using platform::gl::DriverLock;
 using rendertest::colourNear;
 
 namespace {
@@ -25,6 +27,7 @@ QByteArray encoded(const QImage& image, const char* format) {
 
 // Draws the texture over the whole bound target with the upright texture coordinates.
 void drawWhole(const SharedShaderPrograms& shaders, GLuint texture) {
+    const DriverLock driver;
     Matrix4 identity;
     matrixLoadIdentity(identity);
     const ShaderProgramObject& program = shaders.Shader_one_texture;
@@ -37,11 +40,26 @@ void drawWhole(const SharedShaderPrograms& shaders, GLuint texture) {
 
 std::vector<unsigned char> texturePixels(GLuint texture, GLenum format, int width, int height, int channels) {
     std::vector<unsigned char> pixels(std::size_t(width * height * channels));
+    const DriverLock driver;
     glBindTexture(GL_TEXTURE_2D, texture);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, pixels.data());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     return pixels;
+}
+
+// A level-0 parameter of a 2D texture.
+GLint levelParameter(GLuint texture, GLenum name) {
+    const DriverLock driver;
+    GLint value = 0;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, name, &value);
+    return value;
+}
+
+bool isTexture(GLuint name) {
+    const DriverLock driver;
+    return glIsTexture(name);
 }
 
 } // namespace
@@ -67,10 +85,7 @@ TEST_F(Textures, APhotoLargerThanTheLimitIsDecodedSmallAndKeepsItsRatio) {
     EXPECT_EQ(texture.textWidth(), 2048);
     EXPECT_EQ(texture.textHeight(), 1536);
     EXPECT_NEAR(texture.textRatio(), 1.3333f, 1e-4f);
-    GLint width = 0;
-    glBindTexture(GL_TEXTURE_2D, texture.textureID());
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    EXPECT_EQ(width, 2048);
+    EXPECT_EQ(levelParameter(texture.textureID(), GL_TEXTURE_WIDTH), 2048);
 }
 
 TEST_F(Textures, ThePictureIsStoredBottomRowFirstSoTheUprightSetShowsItUpright) {
@@ -143,11 +158,8 @@ TEST_F(Textures, AGreyMaskBecomesALuminanceTexture) {
     ASSERT_TRUE(texture.LoadImage_mask(mask));
     EXPECT_EQ(texture.textWidth(), 5);
     EXPECT_EQ(texture.textHeight(), 3);
-    GLint width = 0, format = 0;
-    glBindTexture(GL_TEXTURE_2D, texture.textureID());
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
-    EXPECT_EQ(width, 8); // the row as stored: 5 pixels padded to 8 bytes
+    EXPECT_EQ(levelParameter(texture.textureID(), GL_TEXTURE_WIDTH),
+              8); // the row as stored: 5 pixels padded to 8 bytes
     const auto pixels = texturePixels(texture.textureID(), GL_LUMINANCE, 8, 3, 1);
     EXPECT_EQ(pixels[8 + 2], 101); // row 1, x 2: not turned upside down
     EXPECT_EQ(pixels[8 + 5], 201); // the padding repeats the row's last pixel twice
@@ -183,7 +195,7 @@ TEST_F(Textures, AMaskOfAnUnsupportedLayoutLeavesTheObjectAsItWas) {
     mono.fill(1);
     EXPECT_FALSE(texture.LoadImage_mask(mono));
     EXPECT_EQ(texture.textureID(), before);
-    EXPECT_TRUE(glIsTexture(before));
+    EXPECT_TRUE(isTexture(before));
     EXPECT_FALSE(texture.LoadImage_mask(QString("/no/such/mask.jpg")));
     EXPECT_EQ(texture.textureID(), before);
 }
@@ -194,12 +206,12 @@ TEST_F(Textures, ATextureLetGoOnAThreadWithoutContextIsDeletedAtTheNextScope) {
     const GLuint name = texture->textureID();
     std::thread([&] { texture.reset(); }).join();
     EXPECT_EQ(context->shareGroup()->pendingCount(), 1u);
-    EXPECT_TRUE(glIsTexture(name));
+    EXPECT_TRUE(isTexture(name));
     { const platform::gl::Context::Scope again(*context); }
     scope.reset();
     scope.emplace(*context);
     EXPECT_EQ(context->shareGroup()->pendingCount(), 0u);
-    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_FALSE(isTexture(name));
 }
 
 TEST_F(Textures, TheTransitionMasksOfTheResourcesLoadAsMasks) {

@@ -2,6 +2,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/gl/DriverLock.h"
 #include "render/QuadDrawing.h"
 #include "render/transitions/SlideshowTransitionAlphaBlend.h"
 #include "render/transitions/SlideshowTransitionExchange3D.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <set>
 
+using platform::gl::DriverLock;
 using rendertest::colourNear;
 using transitiontest::shareNear;
 
@@ -39,7 +41,7 @@ using TransitionFrames = TransitionTest;
 TEST_F(TransitionFrames, TheCrossFadeWeighsTheIncomingImageByTheFrame) {
     SlideshowTransitionAlphaBlend blend;
     blend.setNTotalTransitionFrame(60);
-    blend.initTransition();
+    prepare(blend);
     drawFrame(blend, 0);
     EXPECT_EQ(blend.fBlendFactor(), 0.0f);
     const QImage half = drawFrame(blend, 30);
@@ -49,7 +51,7 @@ TEST_F(TransitionFrames, TheCrossFadeWeighsTheIncomingImageByTheFrame) {
     drawFrame(blend, 75);
     EXPECT_EQ(blend.fBlendFactor(), 1.0f) << "called beyond its length it stays on the incoming image";
     // A play that starts inside the transition blends from where it stands.
-    blend.initTransition();
+    prepare(blend);
     EXPECT_TRUE(colourNear(drawFrame(blend, 30).pixel(80, 45), qRgb(120, 30, 120), 2));
 }
 
@@ -58,12 +60,12 @@ TEST_F(TransitionFrames, TheColourBlendRunsThroughGreyOrATint) {
     auto& gray = *manager.transitionArray()[TransitionManager::kGrayscale];
     gray.setNTotalTransitionFrame(20);
     script({1, 0}); // through grey
-    gray.initTransition();
+    prepare(gray);
     QRgb middle = drawFrame(gray, 10).pixel(80, 45);
     EXPECT_NEAR(qRed(middle), qGreen(middle), 2);
     EXPECT_NEAR(qGreen(middle), qBlue(middle), 2);
     script({0, 1}); // through the green tint
-    gray.initTransition();
+    prepare(gray);
     middle = drawFrame(gray, 10).pixel(80, 45);
     EXPECT_GT(qGreen(middle), 2 * qRed(middle));
     EXPECT_GT(qGreen(middle), 2 * qBlue(middle));
@@ -102,7 +104,7 @@ TEST_F(TransitionFrames, SlicesLeaveOrArriveWithinTheLengthInForceWhenDrawn) {
             SlideshowTransitionSlices slices;
             slices.setNTotalTransitionFrame(120);
             script({reveal, vertical, 1});
-            slices.initTransition();
+            prepare(slices);
             ASSERT_EQ(slices.sliceNum(), vertical ? 12 : 8);
             // The player's length arrives after the preparation: 60 frames.
             slices.setNTotalTransitionFrame(60);
@@ -127,7 +129,7 @@ TEST_F(TransitionFrames, TheBandsOrderIsShuffledOnlyForTheShuffledDirections) {
     for (std::uint32_t dir = 0; dir < 6; ++dir) {
         SlideshowTransitionSlices slices;
         script({0, 1, dir}, 1);
-        slices.initTransition();
+        prepare(slices);
         std::vector<int> order = slices.indexArray();
         const bool inOrder = std::is_sorted(order.begin(), order.end());
         EXPECT_EQ(inOrder, dir != 2 && dir != 5) << dir;
@@ -164,7 +166,7 @@ TEST_F(TransitionFrames, BoxesFadeFasterAsTheyGoAndAllHaveFadedAtTheEnd) {
     SlideshowTransitionSlicesBox boxes;
     boxes.setNTotalTransitionFrame(120);
     script({}, 0);
-    boxes.initTransition();
+    prepare(boxes);
     drawFrame(boxes, 0);
     auto weightOfFirst = [&](int n) {
         return boxes.boxesAtFrame(n)[0].slicesBlendFactor;
@@ -182,6 +184,7 @@ TEST_F(TransitionFrames, BoxesFadeFasterAsTheyGoAndAllHaveFadedAtTheEnd) {
 TEST_F(TransitionFrames, ASliceMixesTheOtherImageOverTheBackOneByItsWeight) {
     const TransitionSlice whole = TransitionSlice::rectangle(-1, -1, 1, 1, 0, 0, 0, 1, 1);
     for (const float weight : {0.0f, 0.25f, 1.0f}) {
+        const DriverLock driver; // as a transition draws inside the player's frame
         target->bind();
         glDisable(GL_DEPTH_TEST);
         glClear(GL_COLOR_BUFFER_BIT);
@@ -208,7 +211,10 @@ TEST_F(TransitionFrames, ASliceMixesTheOtherImageOverTheBackOneByItsWeight) {
 
 TEST_F(TransitionFrames, MaskIndexNamesTheMaskAndAMissingMaskStillWipes) {
     SlideshowTransitionMask mask;
-    mask.initTransition(0);
+    {
+        const DriverLock driver;
+        mask.initTransition(0);
+    }
     EXPECT_EQ(mask.maskNumber(), 1);
     EXPECT_EQ(SlideshowTransitionMask::maskName(1), "01");
     for (int number = 1; number <= SlideshowTransitionMask::kMaskCount; ++number)
@@ -221,13 +227,16 @@ TEST_F(TransitionFrames, MaskIndexNamesTheMaskAndAMissingMaskStillWipes) {
     platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(3));
     std::set<int> drawn;
     for (int i = 0; i < 500; ++i) {
-        mask.initTransition();
+        prepare(mask);
         drawn.insert(mask.maskNumber());
     }
     EXPECT_EQ(*drawn.begin(), 1);
     EXPECT_EQ(*drawn.rbegin(), 50);
 
-    mask.initTransition(70); // "71" is no resource
+    {
+        const DriverLock driver;
+        mask.initTransition(70); // "71" is no resource
+    }
     EXPECT_GE(shareNear(drawFrame(mask, 0), kOutgoing, 10), 0.999);
     EXPECT_EQ(mask.maskTextureID(), 0u);
     EXPECT_GE(shareNear(drawFrame(mask, 20), kIncoming, 10), 0.999);
@@ -238,7 +247,10 @@ TEST_F(TransitionFrames, TheMaskChangesDarkAreasFirst) {
     SlideshowTransitionMask mask;
     mask.setNTotalTransitionFrame(20);
     for (int index : {0, 1}) {
-        mask.initTransition(index);
+        {
+            const DriverLock driver;
+            mask.initTransition(index);
+        }
         const QImage maskPicture(
             platform::paths::pathForResource(SlideshowTransitionMask::maskName(index + 1), "jpg"));
         ASSERT_FALSE(maskPicture.isNull());

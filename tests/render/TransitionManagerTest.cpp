@@ -3,6 +3,7 @@
 #include "model/SlideItem.h"
 #include "platform/foundation/KeyedArchive.h"
 #include "platform/foundation/StandardPaths.h"
+#include "platform/gl/DriverLock.h"
 #include "render/transitions/SlideshowTransition3DMove.h"
 #include "render/transitions/SlideshowTransitionAlphaBlend.h"
 #include "render/transitions/SlideshowTransitionExchange3D.h"
@@ -19,6 +20,7 @@
 #include <set>
 
 using Entry = TransitionManager::Entry;
+using platform::gl::DriverLock;
 
 namespace {
 
@@ -43,6 +45,8 @@ QString resourceFor(const QString& imageName) {
 
 } // namespace
 
+// A lookup prepares the transition it finds, which enters the driver: the tests look up under the driver
+// lock, as the player does inside a frame.
 class TransitionManagerTest : public TransitionTest {
 protected:
     std::shared_ptr<SlideshowTransition> entry(int index) const {
@@ -67,6 +71,7 @@ TEST_F(TransitionManagerTest, TheRegistryHoldsTheNineOfferedTransitionsInItsOrde
 }
 
 TEST_F(TransitionManagerTest, EveryPickerChoiceSelectsItsEntryAndNamesAnIconThatExists) {
+    const DriverLock driver;
     const QList<QVariantMap> choices = TransitionManager::allTransitionChoices();
     ASSERT_EQ(choices.size(), 58);
     QMap<QString, int> perCategory;
@@ -104,6 +109,7 @@ TEST_F(TransitionManagerTest, EveryPickerChoiceSelectsItsEntryAndNamesAnIconThat
 }
 
 TEST_F(TransitionManagerTest, ChoicesOutsideThePickerFallBackAsTheRegistryDoes) {
+    const DriverLock driver;
     script({}, 4);
     EXPECT_EQ(manager.getTransitionByInfo({{"category", "3D"}, {"index", 4}}), entry(4)) << "random: 4 % 9";
     EXPECT_EQ(manager.transitionObj(), entry(4));
@@ -137,6 +143,7 @@ TEST_F(TransitionManagerTest, TheRandomChoicePicksOnlyBuiltTransitionsAtHalfTheD
     project->setFltTransitionDuration(2.0f);
     ASSERT_EQ(project->nTransitionDurationFrameCount(), 60);
     platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(7));
+    const DriverLock driver;
     std::set<const SlideshowTransition*> seen;
     for (int i = 0; i < 300; ++i) {
         const auto chosen = i % 2 ? manager.getRandomTransition() : manager.getTransitionByInfo({});
@@ -154,6 +161,7 @@ TEST_F(TransitionManagerTest, TheRandomChoicePicksOnlyBuiltTransitionsAtHalfTheD
 }
 
 TEST_F(TransitionManagerTest, PreparationDrawsEachTransitionsVariantFromTheRandomSource) {
+    const DriverLock driver;
     script({9});
     entry(Entry::k3DMove)->initTransition();
     EXPECT_EQ(static_cast<SlideshowTransition3DMove&>(*entry(0)).dir(), 9);
@@ -184,6 +192,7 @@ TEST_F(TransitionManagerTest, PreparationDrawsEachTransitionsVariantFromTheRando
 }
 
 TEST_F(TransitionManagerTest, AChoiceSurvivesTheProjectArchiveAndSelectsTheSameTransition) {
+    const DriverLock driver;
     for (const QVariantMap& choice : TransitionManager::allTransitionChoices()) {
         auto slide = std::make_shared<SlideItem>();
         slide->setTransitionInfo(choice);
@@ -206,6 +215,7 @@ TEST_F(TransitionManagerTest, AChoiceSurvivesTheProjectArchiveAndSelectsTheSameT
 }
 
 TEST_F(TransitionManagerTest, TheLengthGivenWithALookupIsSetBeforeThePreparation) {
+    const DriverLock driver;
     // Laid out at preparation with the length in force then, the boxes would start at the wrong frames.
     script({}, 0);
     ASSERT_EQ(entry(Entry::kSlicesBox)->nTotalTransitionFrame(), 120);

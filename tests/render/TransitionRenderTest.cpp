@@ -1,5 +1,6 @@
 #include "TransitionTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "render/transitions/SlideshowTransitionFallDown.h"
 #include "render/transitions/SlideshowTransitionMove.h"
 #include "render/transitions/SlideshowTransitionSwitch3D.h"
@@ -99,7 +100,7 @@ TEST_P(RegistryEntryRenders, FromTheOutgoingToTheIncomingSlideInEveryVariant) {
     for (const Variant& variant : variantsOf(GetParam())) {
         transition->setNTotalTransitionFrame(kFrames);
         script(variant.script, variant.afterwards);
-        transition->initTransition();
+        prepare(*transition);
         expectAWayFromOutgoingToIncoming(*transition, describe(GetParam(), variant));
     }
 }
@@ -112,7 +113,7 @@ TEST_P(RegistryEntryRenders, ShowsBothSlidesUprightInEveryVariant) {
     for (const Variant& variant : variantsOf(GetParam())) {
         transition->setNTotalTransitionFrame(kFrames);
         script(variant.script, variant.afterwards);
-        transition->initTransition();
+        prepare(*transition);
         for (int n : {0, kFrames}) {
             const QImage frame = drawFrame(*transition, n);
             const std::string what = describe(GetParam(), variant) + ", frame " + std::to_string(n);
@@ -134,7 +135,7 @@ TEST_F(HeldBackTransitions, MoveAndSwitchRunFromSlideToSlideInEveryVariant) {
     move.setNTotalTransitionFrame(kFrames);
     for (std::uint32_t dir = 0; dir < SlideshowTransitionMove::kDirections; ++dir) {
         script({dir});
-        move.initTransition();
+        prepare(move);
         ASSERT_EQ(move.dir(), int(dir));
         expectAWayFromOutgoingToIncoming(move, "move " + std::to_string(dir));
     }
@@ -142,7 +143,7 @@ TEST_F(HeldBackTransitions, MoveAndSwitchRunFromSlideToSlideInEveryVariant) {
     swap.setNTotalTransitionFrame(kFrames);
     for (std::uint32_t side = 0; side < 2; ++side) {
         script({side});
-        swap.initTransition();
+        prepare(swap);
         EXPECT_EQ(swap.direction(), side == 1 ? 1.0f : -1.0f);
         expectAWayFromOutgoingToIncoming(swap, "switch " + std::to_string(side));
     }
@@ -152,7 +153,7 @@ TEST_F(HeldBackTransitions, FallingTilesUncoverTheIncomingSlideAndStandAgainForT
     SlideshowTransitionFallDown fall;
     fall.setNTotalTransitionFrame(kFrames);
     script({}, 99); // a new tile starts on every frame
-    fall.initTransition();
+    prepare(fall);
     EXPECT_GE(shareNear(drawFrame(fall, 0), kOutgoing, 10), 0.999);
     int falling = fall.fallingTiles();
     EXPECT_EQ(falling, 1);
@@ -168,7 +169,7 @@ TEST_F(HeldBackTransitions, FallingTilesUncoverTheIncomingSlideAndStandAgainForT
     EXPECT_GT(shareNear(frame, kIncoming, 24), 0.2);
     EXPECT_GT(shareNear(frame, kOutgoing, 24), 0.2);
 
-    fall.initTransition();
+    prepare(fall);
     EXPECT_EQ(fall.fallingTiles(), 0);
     EXPECT_EQ(fall.yOut(0, 0), 0.0f);
     script({}, 0); // and never again
@@ -192,8 +193,11 @@ TEST_F(HeldBackTransitions, TheFlatOnesLookTheSameWithoutADepthBuffer) {
         const auto frameWith = [&, transition = transition](bool depth) {
             transition->setNTotalTransitionFrame(kFrames);
             script({0, 1, 2}, 1);
-            transition->initTransition();
-            target->setDepthAttached(depth);
+            prepare(*transition);
+            {
+                const platform::gl::DriverLock driver;
+                target->setDepthAttached(depth);
+            }
             drawFrame(*transition, kFrames / 4); // the falling tiles move on with each frame drawn
             return drawFrame(*transition, kFrames / 3);
         };

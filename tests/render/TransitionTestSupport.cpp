@@ -1,5 +1,6 @@
 #include "TransitionTestSupport.h"
 
+#include "platform/gl/DriverLock.h"
 #include "render/RenderGlobals.h"
 #include "render/SlideshowImageObject.h"
 #include "render/StageBackground.h"
@@ -62,10 +63,13 @@ void TransitionTest::holdSlides(const QImage& out, const QImage& in) {
     outgoing = holding(first);
     incoming = holding(second);
     gRenderAspectRatio = float(kWidth) / float(kHeight);
-    fboOne.switchToFBO();
-    outgoing->playSlideshow(0, 0, false, true);
-    fboTwo.switchToFBO();
-    incoming->playSlideshow(0, 1, false, true);
+    {
+        const platform::gl::DriverLock driver;
+        fboOne.switchToFBO();
+        outgoing->playSlideshow(0, 0, false, true);
+        fboTwo.switchToFBO();
+        incoming->playSlideshow(0, 1, false, true);
+    }
     makeTarget(kWidth, kHeight);
 }
 
@@ -80,7 +84,13 @@ void TransitionTest::script(std::vector<std::uint32_t> values, std::uint32_t aft
         std::make_shared<transitiontest::ScriptedRandom>(std::move(values), afterwards));
 }
 
+void TransitionTest::prepare(SlideshowTransition& transition) {
+    const platform::gl::DriverLock driver;
+    transition.initTransition();
+}
+
 QImage TransitionTest::drawFrame(SlideshowTransition& transition, int n) {
+    const platform::gl::DriverLock driver; // as the player draws a frame
     target->bind();
     gRenderAspectRatio = float(kWidth) / float(kHeight);
     transition.setTransitionBackground(director->backgroundRender().get());

@@ -54,6 +54,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Prepares the transition under the driver lock, as the player does when its slide comes on.
+    static void prepare(SlideshowTransition& transition);
     // Frame n of the transition into the target, read back. The transition must have its length set.
     QImage drawFrame(SlideshowTransition& transition, int n);
     // Puts two other pictures in place of the slides (both the frame buffers and the renderers).

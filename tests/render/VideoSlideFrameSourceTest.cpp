@@ -20,6 +20,7 @@
 
 #include <cstring>
 
+using platform::gl::DriverLock;
 using rendertest::colourNear;
 
 namespace {
@@ -29,6 +30,7 @@ constexpr double kPeriod = 1.0 / 30.0;
 // The texture's pixels, top row first as uploaded, 4 bytes each in B, G, R, A order.
 QImage textureImage(GLuint texture, QSize size) {
     QImage image(size, QImage::Format_ARGB32);
+    const DriverLock driver;
     glBindTexture(GL_TEXTURE_2D, texture);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, image.bits());
@@ -84,6 +86,12 @@ protected:
         return clip;
     }
 
+    // Draws frame `n` of the slide under the driver lock, as the player does.
+    static void draw(SlideshowImageObject& renderer, quint64 n) {
+        const DriverLock driver;
+        renderer.playSlideshow(n, 0, true, true);
+    }
+
     // A renderer holding the slide, as the player sets one up.
     std::shared_ptr<SlideshowImageObject> rendererFor(const SlideItemRef& slide) {
         auto renderer = std::make_shared<SlideshowImageObject>();
@@ -126,6 +134,7 @@ TEST_F(VideoSlideFrameSourceTest, EachFrameIsUploadedRowByRowWhateverItsStride) 
 }
 
 TEST_F(VideoSlideFrameSourceTest, ANewTextureIsMidGreyWithClampedEdges) {
+    const DriverLock driver; // as an upload makes the texture
     auto texture = VideoSlideFrameSource::createVideoTextuerUsingWidth(3, 2);
     ASSERT_TRUE(texture);
     EXPECT_EQ(textureImage(texture.get(), QSize(3, 2)).pixel(2, 1), qRgba(128, 128, 128, 128));
@@ -151,13 +160,13 @@ TEST_F(VideoSlideFrameSourceTest, TheSlideShowsTheClipFrameOfThePreviewsClock) {
     auto renderer = rendererFor(clip);
     makeTarget(96, 64);
     for (quint64 n = 0; n < 6; ++n) {
-        renderer->playSlideshow(n, 0, true, true);
+        draw(*renderer, n);
         EXPECT_EQ(FrameCode::read(readTarget()), int(n)) << "slide frame " << n;
         clock->advance(kPeriod);
     }
     // The display stalls: one frame more is still in step, then the clip waits for the clock.
     for (quint64 n = 6; n < 10; ++n)
-        renderer->playSlideshow(n, 0, true, true);
+        draw(*renderer, n);
     EXPECT_EQ(FrameCode::read(readTarget()), 7);
 }
 
@@ -173,7 +182,7 @@ TEST_F(VideoSlideFrameSourceTest, ATurnedClipIsDrawnUpright) {
         useSlides({clip});
         auto renderer = rendererFor(clip);
         makeTarget(64, 64);
-        renderer->playSlideshow(0, 0, true, true);
+        draw(*renderer, 0);
         const QImage drawn = readTarget();
         const QRect lit = rendertest::litBounds(drawn);
         ASSERT_TRUE(lit.isValid());

@@ -1,6 +1,7 @@
 #include "RenderTestSupport.h"
 
 #include "platform/foundation/NamedPipe.h"
+#include "platform/gl/DriverLock.h"
 #include "render/YUVConverterObject.h"
 #include "support/TempDir.h"
 
@@ -29,8 +30,10 @@ int sample(const Weights& w, QColor c) {
     return sample(w, c.redF(), c.greenF(), c.blueF());
 }
 
-// Fills a rectangle of the bound target (GL coordinates, origin bottom left).
+// Fills a rectangle of the bound target (GL coordinates, origin bottom left), under the driver lock as the
+// player draws.
 void fill(int x, int y, int w, int h, QColor c) {
+    const platform::gl::DriverLock driver;
     glEnable(GL_SCISSOR_TEST);
     glScissor(x, y, w, h);
     glClearColor(float(c.redF()), float(c.greenF()), float(c.blueF()), 1.0f);
@@ -188,13 +191,17 @@ TEST_F(YUVConverterTest, NeedsTheOffScreenFrameFirst) {
 
 // Blending and depth testing left on by the player must not touch the planes, and stay on afterwards.
 TEST_F(YUVConverterTest, PlayerStateNeitherLeaksInNorIsLost) {
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ZERO, GL_ONE); // would keep the cleared target
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_NEVER);
+    {
+        const platform::gl::DriverLock driver;
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ZERO, GL_ONE); // would keep the cleared target
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_NEVER);
+    }
     const QColor grey(100, 100, 100);
     const auto frame = convertFrame(8, 4, [&] { fill(0, 0, 8, 4, grey); });
     EXPECT_TRUE(bytesNear(frame.data(), 32, sample(kY, grey)));
+    const platform::gl::DriverLock driver;
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     GLint alignment = 0;
