@@ -13,6 +13,7 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/gl/Context.h"
+#include "platform/gl/DriverLock.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/DrawUtils.h"
 #include "render/RenderGlobals.h"
@@ -20,7 +21,6 @@
 #include "render/StageBackground.h"
 #include "support/ArchivePatch.h"
 #include "support/ClipMaker.h"
-#include "support/DriverCallCheck.h"
 #include "support/OpenWatch.h"
 #include "support/RealPlayer.h"
 #include "support/ToneMaker.h"
@@ -28,6 +28,7 @@
 #include <QImageReader>
 
 #include <functional>
+#include <optional>
 
 using model_test::ModelTest;
 
@@ -298,9 +299,12 @@ protected:
         const QString why = player.start(5);
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
         const platform::gl::Context::Scope scope(*player.context);
-        const test_support::UncheckedDrawingHere unchecked; // the target's, between the player's frames
-        platform::gl::FrameBuffer target(32, 18);
-        target.bind();
+        std::optional<platform::gl::FrameBuffer> target;
+        {
+            const platform::gl::DriverLock driver;
+            target.emplace(32, 18);
+            target->bind();
+        }
         gRenderAspectRatio = 32.0f / 18.0f;
         player.director->backgroundRender()->setTheme(project.themeManger()->currentThemeDict());
         player.director->setSlideshowArray(project.slideshowArray());

@@ -1,8 +1,6 @@
 // Linked into the test programs that draw: every GL and EGL entry point our code calls is taken here first,
 // and a call made without the GL driver lock fails the running test, once per entry point and test. Every
-// thread is checked, the main thread too, but for a test fixture's own drawing (UncheckedDrawingHere).
-
-#include "support/DriverCallCheck.h"
+// thread is checked, the main thread and a test's own too: tests enter the driver as the product does.
 
 #include "platform/gl/DriverLock.h"
 #include "platform/gl/GlApi.h"
@@ -17,10 +15,8 @@
 
 namespace {
 
-thread_local int uncheckedHere = 0;
-
 void checkHeld(const char* entry) {
-    if (platform::gl::DriverLock::isHeldHere() || uncheckedHere > 0)
+    if (platform::gl::DriverLock::isHeldHere())
         return;
     static std::mutex mutex;
     static std::set<std::string> reported;
@@ -39,14 +35,6 @@ template <class Function> Function next(const char* name) {
 }
 
 } // namespace
-
-test_support::UncheckedDrawingHere::UncheckedDrawingHere() {
-    ++uncheckedHere;
-}
-
-test_support::UncheckedDrawingHere::~UncheckedDrawingHere() {
-    --uncheckedHere;
-}
 
 // Each entry point checks, then calls the one the driver library exports.
 #define VISTRELLE_CHECKED(ret, name, params, args)                                                           \
