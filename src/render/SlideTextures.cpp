@@ -121,7 +121,10 @@ void SlideTextures::ensureLoaded() {
         loadTextureobj();
     if (needCaption)
         loadStringTextureObj();
-    // Each time the slide is queued, also again while it is on screen: each pass of a clip starts anew.
+}
+
+void SlideTextures::prepareAhead() {
+    // Also again while the slide is on screen (a loop of one or two slides): each pass of a clip starts anew.
     if (const auto frames = frameSource())
         frames->prepareAhead();
 }

@@ -29,9 +29,11 @@ public:
 
     const std::shared_ptr<SlideItem>& slide() const { return item; }
 
-    // Loads the picture and caption textures unless they are loaded, and readies the frame source's first
-    // frame (the preloader's call, once for each time the slide is queued). A context must be current.
+    // Loads the picture and caption textures unless they are loaded. A context must be current.
     void ensureLoaded();
+    // Readies the frame source's first frame off the drawing thread (a clip opened ahead): the preloader's
+    // call, once for each time the slide comes on next.
+    void prepareAhead();
     // The slide's texture operations. Photo slides load their files; clip and composition slides make a
     // frame source instead and have no picture textures of their own.
     void loadTextureobj();

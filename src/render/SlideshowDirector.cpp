@@ -17,6 +17,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 
 using SlideList = std::vector<std::shared_ptr<SlideItem>>;
@@ -265,6 +266,7 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
         const std::lock_guard cache(textCacheLock);
         bStopped = false;
         missingFile.clear();
+        orderOnScreen.reset();
     }
     background->setMainContext(mainContext());
     background->SetProjectSlideshowArray(slideshowArray, start.frame);
@@ -391,35 +393,81 @@ SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::sha
     return Readiness::Stopped;
 }
 
+quint64 SlideshowDirector::lastOrderDue() const {
+    // Before the play's first frame, the slide it starts with and the next; then the one after the slide on
+    // screen.
+    return orderOnScreen ? *orderOnScreen + 1 : 1;
+}
+
+SlideshowDirector::CacheEntry* SlideshowDirector::dueForReadying() {
+    // Queued slides follow one another in order, and are readied in that order.
+    for (CacheEntry& entry : textCacheArray)
+        if (entry.slide && !entry.readied)
+            return entry.order <= lastOrderDue() ? &entry : nullptr;
+    return nullptr;
+}
+
+bool SlideshowDirector::allReadied() const {
+    return std::all_of(textCacheArray.begin(), textCacheArray.end(),
+                       [](const CacheEntry& entry) { return !entry.slide || entry.readied; });
+}
+
 void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context> shared, SlideList slides,
                                           quint64 startIndex, bool loop) {
     {
         const platform::gl::Context::Scope scope(*shared);
         std::size_t i = std::size_t(startIndex);
-        while (!bStopped && !slides.empty()) {
+        quint64 order = 0;
+        bool queueing = !slides.empty();
+        // A slide's frame source is readied (a clip opened, its first frame decoded) only once the slide is
+        // next, so that no more clips hold a decoder than those on screen and the next; the loader stays
+        // until every slide it queued has been readied.
+        while (!bStopped) {
+            std::shared_ptr<SlideTextures> due;
             {
                 std::unique_lock lock(textCacheLock);
-                waitForCache(lock, [&] { return bStopped || textCacheArray.size() < kCacheAhead; });
+                waitForCache(lock, [&] {
+                    return bStopped || (queueing && textCacheArray.size() < kCacheAhead) ||
+                           dueForReadying() || (!queueing && allReadied());
+                });
+                if (CacheEntry* entry = bStopped ? nullptr : dueForReadying()) {
+                    entry->readied = true;
+                    due = entry->textures;
+                }
             }
-            const Readiness readiness = bStopped ? Readiness::Stopped : waitForReadySlide(slides[i]);
+            if (due) {
+                due->prepareAhead();
+                continue;
+            }
+            const Readiness readiness =
+                bStopped || !queueing ? Readiness::Stopped : waitForReadySlide(slides[i]);
             if (readiness == Readiness::Stopped)
                 break;
             // A slide queued again while it is on screen (one- or two-slide loops) reuses its loaded set. A
             // slide given up keeps its place with nothing loaded: its time shows the stage alone.
             auto textures = SlideTextures::forSlide(slides[i]);
-            if (readiness == Readiness::Ready)
+            bool dueNow = false;
+            if (readiness == Readiness::Ready) {
                 textures->ensureLoaded();
+                {
+                    const std::lock_guard lock(textCacheLock);
+                    dueNow = allReadied() && order <= lastOrderDue();
+                }
+                if (dueNow) // before it is queued, so that the play never takes it unready
+                    textures->prepareAhead();
+            }
+            // A photo, or a slide given up, has nothing to ready.
+            const bool readied = dueNow || !textures->frameSource();
             const bool passEnds = i + 1 >= slides.size();
             {
                 const std::lock_guard lock(textCacheLock);
-                textCacheArray.push_back(CacheEntry{slides[i], std::move(textures)});
+                textCacheArray.push_back(CacheEntry{slides[i], std::move(textures), order++, readied});
                 if (passEnds)
                     textCacheArray.push_back(CacheEntry{});
             }
             cacheChanged.notify_all();
             i = passEnds ? 0 : i + 1;
-            if (passEnds && !loop)
-                break;
+            queueing = !passEnds || loop;
         }
         if (bStopped) {
             // Dropped here, with a context of their share group current, unless a renderer still holds them;
@@ -444,7 +492,10 @@ void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
         waitForCache(lock, [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; });
         if (!bStopped && !textCacheArray.empty())
             entry = textCacheArray.front();
+        if (entry.slide)
+            orderOnScreen = entry.order;
     }
+    cacheChanged.notify_all(); // the slide after it is next now
     renderer.setSlideItemData(entry.slide, entry.textures);
     renderer.initSlideshowParam();
 }
@@ -515,6 +566,9 @@ bool SlideshowDirector::playOneFrame() {
             resetDirector();
         currentFrame = 0;
     }
+    // The slides a new slide takes the place of go once the frame is drawn and the driver lock let go: a
+    // clip's reader waits for its decoder's threads as it closes.
+    std::shared_ptr<SlideTextures> leaving[2];
     // Taken for the drawing only: the notice's observers and the sound's stop above may wait for others.
     const platform::gl::DriverLock driver;
     // An export draws every frame at its output's shape, whatever the preview last set.
@@ -524,8 +578,11 @@ bool SlideshowDirector::playOneFrame() {
     const unsigned long rate = SlideshowProject::ulFrameRate();
     setCurrentFrameTimeStamp(
         platform::media::MediaTime(qint64(double(currentFrame) * 600.0 / double(rate ? rate : 30)), 600));
-    if (r.slideIndex != nPreviousSlide)
+    if (r.slideIndex != nPreviousSlide) {
+        leaving[0] = renderer1->slideTextures();
+        leaving[1] = renderer2->slideTextures();
         enterSlide(r);
+    }
     // Once per output frame: a transition draws the backdrop more than once.
     background->setPlayedFrame(currentFrame);
     drawFrame(r);

@@ -49,7 +49,8 @@ struct SlideFramePosition {
 // any one of them on request, for the preview (one frame per display refresh that the clock keeps) and for
 // every export (every frame in turn, off screen). It owns two slide renderers, the two frame buffers of
 // transitions, the transition registry, the stage background and a cache of slides whose textures a
-// preloader thread (on its own context sharing with the main context) loads up to three slides ahead.
+// preloader thread (on its own context sharing with the main context) loads up to three slides ahead; it
+// opens a clip ahead only for the slide that comes on next, and a clip closes once its slide is done.
 //
 // Calling order: a start (setSlideshowArray, ...FromFrame, ...FromIndex), then playOneFrame once per frame
 // with a context of the main share group current, the target bound and its viewport set, until it answers
@@ -133,6 +134,8 @@ private:
     struct CacheEntry {
         std::shared_ptr<SlideItem> slide;
         std::shared_ptr<SlideTextures> textures;
+        quint64 order = 0;    // among the slides the loader queued in this play; end markers have none
+        bool readied = false; // its frame source readied ahead (a clip opened) for this showing
     };
     struct StartPoint {
         quint64 frame = 0;
@@ -155,6 +158,11 @@ private:
     void waitForCache(CacheGuard& lock, const std::function<bool()>& done);
     enum class Readiness { Ready, Gone, Stopped };
     Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
+    // With textCacheLock held: the queued slide whose frame source is to be readied ahead now, if any, and
+    // whether every queued slide has been.
+    quint64 lastOrderDue() const;
+    CacheEntry* dueForReadying();
+    bool allReadied() const;
     void getTextureNo1FromCache(SlideshowImageObject& renderer);
     void getTextureNo2FromCache(SlideshowImageObject& renderer);
     void dropCacheThroughEndMarker();
@@ -203,6 +211,8 @@ private:
     std::condition_variable_any cacheChanged;
     std::atomic<bool> bStopped{true};
     QString missingFile; // under textCacheLock
+    // Under textCacheLock: the order of the slide the play took on screen last, none before its first.
+    std::optional<quint64> orderOnScreen;
     std::atomic<bool> preloaderRunning{false};
     // The thread handle, joined by whichever start or stop gets there; held while it joins.
     platform::gl::RankedMutex<> preloaderMutex{platform::gl::LockRank::LoaderHandle,

@@ -1,11 +1,21 @@
 #include "render/VideoSlideFrameSource.h"
 
+#include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
 
 #include <new>
 #include <vector>
 
 VideoSlideFrameSource::VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> clip) : item(std::move(clip)) {}
+
+VideoSlideFrameSource::~VideoSlideFrameSource() {
+    // A decoder waits for its threads as it closes: not with the driver lock or the main context held.
+    // Declared in this order so that the contexts come back before the driver lock.
+    const platform::gl::DriverLock::Released driverForTheDecoders;
+    const platform::gl::Context::LetGo contextsForTheDecoders;
+    ahead.reset();
+    item->stopReading();
+}
 
 std::shared_ptr<SlideFrameSource> VideoSlideFrameSource::make(const std::shared_ptr<SlideItem>& slide) {
     auto clip = std::dynamic_pointer_cast<VideoSlideItem>(slide);

@@ -13,6 +13,9 @@
 class VideoSlideFrameSource : public SlideFrameSource, public VideoFrameTarget {
 public:
     explicit VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> clip);
+    // The source goes once nothing shows the slide or has it queued: the clip's reader goes with it (its
+    // file, its decoder and the decoder's threads), and a play that comes back opens the clip again.
+    ~VideoSlideFrameSource() override;
 
     // The factory for item type 3: a source for each clip slide with a file, none otherwise.
     static std::shared_ptr<SlideFrameSource> make(const std::shared_ptr<SlideItem>& slide);

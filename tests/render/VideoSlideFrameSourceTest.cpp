@@ -19,6 +19,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <functional>
 
 using platform::gl::DriverLock;
 using rendertest::colourNear;
@@ -309,4 +310,77 @@ TEST_F(VideoSlideFrameSourceTest, AStopClosesAClipOpenedAheadThatThePlayDidNotRe
     EXPECT_TRUE(isOpenHere(path)) << "opened ahead";
     director->stop();
     EXPECT_FALSE(isOpenHere(path));
+}
+
+// In a pass over clip slides a clip is open (its file, its decoder and the decoder's threads) only while its
+// slide is on screen or next: the one before is closed once its slide is done, the one after the next is not
+// opened yet. Every clip still shows its frames from its first, in a looped show on every pass.
+TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPassAndInALoop) {
+    for (const bool loop : {false, true}) {
+        SCOPED_TRACE(loop ? "looped" : "one pass");
+        project->setBPlayLoop(loop);
+        project->setEncodingSlideshow(true);
+        project->setFltSlideshowFadeIn(0.0f);
+        project->setFltSlideshowFadeOut(0.0f);
+        QStringList paths;
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < 5; ++i) {
+            paths << makeClip(QString("%1pass%2.mp4").arg(loop ? "loop" : "").arg(i), 30, FrameCode::frame);
+            slides.push_back(clipSlide(paths.back(), 0.3f));
+        }
+        useSlides(slides);
+        director->setSlideshowArray(project->slideshowArray());
+        makeTarget(96, 64);
+        const quint64 pass = project->totalFrameCount();
+        QString stray; // the first clip found open out of its turn
+        for (quint64 frame = 0; frame < (loop ? 2 * pass : pass); ++frame) {
+            ASSERT_TRUE(director->playOneFrame());
+            const SlideFramePosition at =
+                SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame % pass, slides);
+            const quint64 next = loop ? (at.slideIndex + 1) % slides.size() : at.slideIndex + 1;
+            for (qsizetype i = 0; i < paths.size() && stray.isEmpty(); ++i)
+                if (quint64(i) != at.slideIndex && quint64(i) != next && isOpenHere(paths[i]))
+                    stray = QString("clip %1 at frame %2, of slide %3").arg(i).arg(frame).arg(at.slideIndex);
+            if (at.inPhoto) {
+                EXPECT_EQ(FrameCode::read(readTarget()), int(at.frameInSlide)) << "frame " << frame;
+            }
+        }
+        EXPECT_TRUE(stray.isEmpty()) << "open out of its turn: " << stray.toStdString();
+        director->stop();
+    }
+}
+
+// A play that comes back to a clip it has passed, starting at the clip's slide or inside it, opens the clip
+// again and shows its frames from the first, as the first pass did.
+TEST_F(VideoSlideFrameSourceTest, APlayThatComesBackToAClipItPassedShowsItFromItsFirstFrame) {
+    project->setBPlayLoop(false);
+    project->setEncodingSlideshow(true);
+    project->setFltSlideshowFadeIn(0.0f);
+    project->setFltSlideshowFadeOut(0.0f);
+    std::vector<SlideItemRef> slides;
+    for (int i = 0; i < 3; ++i)
+        slides.push_back(clipSlide(makeClip(QString("back%1.mp4").arg(i), 30, FrameCode::frame), 0.3f));
+    useSlides(slides);
+    makeTarget(96, 64);
+    const std::vector<SlideItemRef> shown = project->slideshowArray();
+    const quint64 clipStart = slides[1]->nItemStartFrameIndex();
+    const struct {
+        const char* name;
+        std::function<void()> start;
+    } comebacks[] = {
+        {"at its slide", [&] { director->setSlideshowArrayFromIndex(shown, 1); }},
+        {"inside it", [&] { director->setSlideshowArrayFromFrame(shown, clipStart + 4); }},
+    };
+    for (const auto& comeback : comebacks) {
+        SCOPED_TRACE(comeback.name);
+        director->setSlideshowArray(shown);
+        while (director->playOneFrame()) {
+        }
+        comeback.start();
+        for (int drawn = 0; drawn < 5; ++drawn) {
+            ASSERT_TRUE(director->playOneFrame());
+            EXPECT_EQ(FrameCode::read(readTarget()), drawn)
+                << "the frame drawn " << drawn << " after the start";
+        }
+    }
 }
