@@ -11,18 +11,23 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
 #include "platform/media/AudioFileWriter.h"
+#include "render/DirectorFrameRenderer.h"
 #include "render/FramePump.h"
 #include "render/SharedShaderPrograms.h"
 #include "render/SlideshowDirector.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace bench {
@@ -132,9 +137,10 @@ private:
     std::function<std::unique_ptr<FrameRenderer>()> make;
 };
 
-// Whether the movie export running now has finished or failed, from its notifications.
+// Whether the movie export running now has finished or failed, from its notifications, and why it failed.
 struct MovieEndWatch {
     std::atomic<bool> finished{false}, failed{false};
+    QVariantMap failure; // posted on the main thread, read there
 
     bool ended() const { return finished || failed; }
 
@@ -143,9 +149,35 @@ private:
     platform::ObserverHandle done{
         center, center.addObserver(EncoderController::movieFinishedNotificationName(),
                                    [this](const platform::Notification&) { finished = true; })};
-    platform::ObserverHandle broken{
-        center, center.addObserver(EncoderController::movieFailedNotificationName(),
-                                   [this](const platform::Notification&) { failed = true; })};
+    platform::ObserverHandle broken{center,
+                                    center.addObserver(EncoderController::movieFailedNotificationName(),
+                                                       [this](const platform::Notification& notification) {
+                                                           failure = notification.userInfo;
+                                                           failed = true;
+                                                       })};
 };
+
+// Exports the open project as the window's movie export does, at the output size set on the project and
+// the given bit rate, through the pipe or through the encoder's pool of buffers (BGRA frames read back on
+// the drawing thread); true once the movie is finished.
+inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false) {
+    const MovieEndWatch movie;
+    PumpHost host(DirectorFrameRenderer::factory(show.director));
+    EncoderController encoder;
+    encoder.setNEncodeVideoBitrate(uint64_t(bitrate));
+    encoder.setStrVideoOutputFullPath(
+        show.project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
+    if (!(pool ? encoder.encodeVideo_2(&host) : encoder.encodeVideo_2_FIFO(&host)))
+        return false;
+    while (!movie.ended()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    encoder.waitUntilFinished();
+    for (auto it = movie.failure.cbegin(); it != movie.failure.cend(); ++it)
+        std::fprintf(stderr, "the export failed: %s: %s\n", qPrintable(it.key()),
+                     qPrintable(it.value().toString()));
+    return movie.finished;
+}
 
 } // namespace bench

@@ -3,12 +3,12 @@
 // loader ahead of it), records when each new picture comes out, and reports the longest time one picture
 // stayed at the start of the transition into the clip, next to the usual time between pictures. Run:
 // build/bench/ClipStartBench
+#include "CameraClip.h"
 #include "LargePhoto.h"
 #include "model/ModelClasses.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
-#include "platform/media/MovieWriter.h"
 #include "render/NSGLView.h"
 #include "render/PreviewController.h"
 #include "render/SlideshowDirector.h"
@@ -17,7 +17,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -25,40 +24,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <mutex>
 
 namespace {
 
 constexpr int kPhotos = 3;
-
-// A 4 s clip of 1280 x 720 at 30 frames a second with a tone, as a camera's clip is: moving bars.
-bool writeClip(const QString& path) {
-    platform::media::MovieWriter::Settings settings;
-    settings.path = path;
-    settings.frameSize = QSize(1280, 720);
-    settings.videoBitRate = 4'000'000;
-    settings.audio = true;
-    platform::media::MovieWriter writer(settings);
-    if (!writer.start())
-        return false;
-    std::vector<float> tone(4 * 44100 * 2);
-    for (std::size_t i = 0; i < tone.size(); ++i)
-        tone[i] = 0.3f * float(std::sin(2.0 * M_PI * 440.0 * double(i / 2) / 44100.0));
-    if (!writer.appendAudioSamples(tone.data(), int(tone.size() / 2)))
-        return false;
-    for (int n = 0; n < 120; ++n) {
-        QImage frame(settings.frameSize, QImage::Format_RGB32);
-        QPainter painter(&frame);
-        for (int bar = 0; bar < 8; ++bar)
-            painter.fillRect((bar * 160 + n * 8) % 1280, 0, 160, 720, QColor::fromHsv(bar * 45, 200, 220));
-        painter.end();
-        if (!writer.appendVideoFrame(frame, platform::media::MediaTime(n, 30)))
-            return false;
-    }
-    return writer.finish();
-}
 
 class Preview : public PreviewController {
 public:
@@ -96,7 +67,7 @@ struct Show {
         }
         QDir().mkpath(project->strProjectVideoFileDirectory());
         const QString clipPath = project->strProjectVideoFileDirectory() + "/clip.mp4";
-        if (!writeClip(clipPath))
+        if (!bench::writeCameraClip(clipPath))
             std::fprintf(stderr, "the clip could not be written\n");
         auto clip = std::make_shared<VideoSlideItem>();
         clip->PrepareVideoItem(clipPath);

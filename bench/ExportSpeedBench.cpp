@@ -227,22 +227,9 @@ int runAll(const Options& options) {
 
 // Through the pipe, or through the encoder's pool of buffers (BGRA frames read back on the drawing thread).
 Measure exportRun(bench::Project& show, bool pool = false) {
-    const bench::MovieEndWatch movie;
-    bench::PumpHost host(DirectorFrameRenderer::factory(show.director));
-    EncoderController encoder;
     const Size size = Size::of(int(SlideshowProject::sizeVideoOutput().height()));
-    encoder.setNEncodeVideoBitrate(uint64_t(size.bitrate));
-    encoder.setStrVideoOutputFullPath(
-        show.project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
     const bench::speed::Stopwatch watch;
-    if (!(pool ? encoder.encodeVideo_2(&host) : encoder.encodeVideo_2_FIFO(&host)))
-        return {};
-    while (!movie.ended()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    encoder.waitUntilFinished();
-    if (!movie.finished)
+    if (!bench::exportMovie(show, size.bitrate, pool))
         return {};
     return watch.measure(double(show.project->totalFrameCount()));
 }

@@ -138,6 +138,7 @@ struct ChildRun {
     double seconds = 0.0;
     double cpuSeconds = 0.0;
     double frames = 0.0;
+    QByteArray output; // all the child printed on stdout
 };
 
 // Runs `program` and waits for it. A fork (not a spawn that shares the parent's memory until the exec) so
@@ -180,6 +181,7 @@ inline ChildRun spawn(const QString& program, const QStringList& arguments) {
     run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     run.seconds = run.processSeconds;
     run.cpuSeconds = run.processCpuSeconds;
+    run.output = printed;
     const qsizetype at = printed.lastIndexOf("RESULT ");
     if (at >= 0 && std::sscanf(printed.constData() + at, "RESULT %lf %lf %lf", &run.seconds, &run.cpuSeconds,
                                &run.frames) != 3)
