@@ -13,4 +13,10 @@ void mapLargeBlocks() {
 #endif
 }
 
+void returnFreeHeapMemory() {
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 } // namespace platform

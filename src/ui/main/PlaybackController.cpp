@@ -3,6 +3,7 @@
 #include "export/NSAudioMixerObject.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/HeapSettings.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "render/RenderGlobals.h"
@@ -135,6 +136,7 @@ void PlaybackController::stop() {
         return;
     director->stop();
     hub.musicDirector().stop();
+    platform::returnFreeHeapMemory(); // what the play's loaders, decoders and sound freed
     const MainWindowOutlets& ui = hub.outlets();
     if (ui.stopButton)
         ui.stopButton->setEnabled(false);

@@ -11,6 +11,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/ErrorText.h"
+#include "platform/foundation/HeapSettings.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "render/DirectorFrameRenderer.h"
@@ -216,6 +217,7 @@ void ShareController::showCurrentSlideWhenExportEnds() {
         if (isExportRunning())
             return;
         exportEndWatch.cancel();
+        platform::returnFreeHeapMemory(); // what the export's drawing, encoding and mixing freed
         const auto current = project();
         const int index = hub.nCurrentSlideshowItemIndex();
         if (const SlideItemRef slide =
