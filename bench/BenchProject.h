@@ -161,23 +161,27 @@ private:
 // the given bit rate, through the pipe or through the encoder's pool of buffers (BGRA frames read back on
 // the drawing thread); true once the movie is finished.
 inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false) {
+    // As every export: clips follow the export's clock and play no sound of their own.
+    show.project->setEncodingSlideshow(true);
+    show.project->setBPlayLoop(false);
     const MovieEndWatch movie;
     PumpHost host(DirectorFrameRenderer::factory(show.director));
     EncoderController encoder;
     encoder.setNEncodeVideoBitrate(uint64_t(bitrate));
     encoder.setStrVideoOutputFullPath(
         show.project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput()));
-    if (!(pool ? encoder.encodeVideo_2(&host) : encoder.encodeVideo_2_FIFO(&host)))
-        return false;
-    while (!movie.ended()) {
+    const bool started = pool ? encoder.encodeVideo_2(&host) : encoder.encodeVideo_2_FIFO(&host);
+    while (started && !movie.ended()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    encoder.waitUntilFinished();
+    if (started)
+        encoder.waitUntilFinished();
+    show.project->setEncodingSlideshow(false);
     for (auto it = movie.failure.cbegin(); it != movie.failure.cend(); ++it)
         std::fprintf(stderr, "the export failed: %s: %s\n", qPrintable(it.key()),
                      qPrintable(it.value().toString()));
-    return movie.finished;
+    return started && movie.finished;
 }
 
 } // namespace bench
