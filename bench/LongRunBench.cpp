@@ -5,7 +5,8 @@
 // format), 2 s each with 0.5 s transitions, three of each unless told, with a clip slide when asked. After
 // every export, or every so many plays, it prints what the process holds: resident memory, threads, open
 // files, and the allocator's view of its heaps (what they hold, how much of it is free, and the large blocks
-// mapped for themselves); with --trim, again once the allocator has given back what its heaps keep free.
+// mapped for themselves); with --trim, again once the heaps' free memory is given back as the window gives it
+// back after an export and at a Stop (which the window's plays do in any case).
 //
 // Run: build-bench/bench/LongRunBench [--exports N] [--height 720|1080] [--plays N] [--window] [--every N]
 //      [--frames N] [--photos N] [--compositions N] [--clip] [--trim] [--malloc-info]
@@ -184,8 +185,8 @@ int runExports(const Options& options) {
             return 1;
         }
         printFigures("export", n);
-        if (options.trim) {
-            malloc_trim(0);
+        if (options.trim) { // as the window does once an export has ended
+            platform::returnFreeHeapMemory();
             printFigures("trimmed", n);
         }
     }
@@ -226,8 +227,8 @@ int runPlays(const Options& options) {
         show.project->resetPlayerToBegin();
         if (n % options.every == 0) {
             printFigures("plays", n);
-            if (options.trim) {
-                malloc_trim(0);
+            if (options.trim) { // as the window's Stop does
+                platform::returnFreeHeapMemory();
                 printFigures("trimmed", n);
             }
         }
@@ -271,13 +272,8 @@ int runWindowPlays(const Options& options) {
         loop.exec();
         mainObject.stop();
         QCoreApplication::processEvents();
-        if (n % options.every == 0) {
+        if (n % options.every == 0)
             printFigures("plays", n);
-            if (options.trim) {
-                malloc_trim(0);
-                printFigures("trimmed", n);
-            }
-        }
     }
     MainWindowServices::setCurrent(nullptr);
     return 0;
