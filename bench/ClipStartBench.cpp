@@ -3,6 +3,7 @@
 // loader ahead of it), records when each new picture comes out, and reports the longest time one picture
 // stayed at the start of the transition into the clip, next to the usual time between pictures. Run:
 // build/bench/ClipStartBench
+#include "BenchPreview.h"
 #include "CameraClip.h"
 #include "LargePhoto.h"
 #include "model/ModelClasses.h"
@@ -10,7 +11,6 @@
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
 #include "render/NSGLView.h"
-#include "render/PreviewController.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 
@@ -30,15 +30,6 @@
 namespace {
 
 constexpr int kPhotos = 3;
-
-class Preview : public PreviewController {
-public:
-    bool m_bPlaying() const override { return playing; }
-    void setDirector(std::shared_ptr<SlideshowDirector> player) override { director = std::move(player); }
-
-    std::atomic<bool> playing{false};
-    std::shared_ptr<SlideshowDirector> director;
-};
 
 // The project, its photos and its clip, made once for the run.
 struct Show {
@@ -88,7 +79,7 @@ struct Picture {
 };
 
 // One play from the first photo to a second into the clip: when each picture came out, and its frame.
-std::vector<Picture> playOnce(NSGLView& view, Preview& preview, const Show& show) {
+std::vector<Picture> playOnce(NSGLView& view, BenchPreview& preview, const Show& show) {
     std::mutex mutex;
     std::vector<Picture> pictures;
     QElapsedTimer clock;
@@ -149,7 +140,7 @@ Holds holdsOf(const std::vector<Picture>& pictures, quint64 clipStart) {
 void clipStartHold(benchmark::State& state) {
     // Gone with the preview before main returns, as the program's project goes: its clip locks its reader.
     const Show show;
-    Preview preview;
+    BenchPreview preview;
     NSGLView view(&preview);
     view.prepareOpenGL();
     view.reshape(QSize(960, 540));

@@ -13,6 +13,7 @@
 // (10 exports at 720p by default, or with --plays the plays instead, of the window with --window; --every:
 // print every N plays, 25; --frames: frames drawn in each play, 10; --malloc-info: the allocator's report of
 // its arenas at the end.)
+#include "BenchPreview.h"
 #include "BenchProject.h"
 #include "CameraClip.h"
 #include "ProcessFigures.h"
@@ -25,7 +26,6 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/HeapSettings.h"
 #include "render/NSGLView.h"
-#include "render/PreviewController.h"
 #include "render/SlideshowDirector.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowView.h"
@@ -193,18 +193,9 @@ int runExports(const Options& options) {
     return 0;
 }
 
-class Preview : public PreviewController {
-public:
-    bool m_bPlaying() const override { return playing; }
-    void setDirector(std::shared_ptr<SlideshowDirector> player) override { director = std::move(player); }
-
-    std::atomic<bool> playing{false};
-    std::shared_ptr<SlideshowDirector> director;
-};
-
 int runPlays(const Options& options) {
     bench::Project show;
-    Preview preview;
+    BenchPreview preview;
     NSGLView view(&preview);
     view.prepareOpenGL();
     view.reshape(QSize(960, 540));

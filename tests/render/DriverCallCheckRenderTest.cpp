@@ -4,29 +4,10 @@
 #include "RenderTestSupport.h"
 
 #include "platform/gl/DriverLock.h"
-
-#include <gtest/gtest-spi.h>
+#include "support/ThreadReports.h"
 
 #include <string>
 #include <vector>
-
-namespace {
-
-// The messages the check gave while `call` ran on this thread.
-std::vector<std::string> reportsOf(void (*call)()) {
-    testing::TestPartResultArray reports;
-    {
-        const testing::ScopedFakeTestPartResultReporter intercept(
-            testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &reports);
-        call();
-    }
-    std::vector<std::string> messages;
-    for (int i = 0; i < reports.size(); ++i)
-        messages.emplace_back(reports.GetTestPartResult(i).message());
-    return messages;
-}
-
-} // namespace
 
 using DriverCallCheckInARenderTest = RenderTest;
 

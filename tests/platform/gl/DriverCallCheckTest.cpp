@@ -5,9 +5,9 @@
 
 #include "platform/gl/DriverLock.h"
 #include "platform/gl/GlApi.h"
+#include "support/ThreadReports.h"
 
 #include <EGL/egl.h>
-#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -64,20 +64,6 @@ const EntryPoint kEntryPoints[] = {
      }},
     {"eglGetProcAddress", [] { eglGetProcAddress("glFlush"); }},
 };
-
-// What the check reported while `call` ran on this thread: none, or its one message.
-std::vector<std::string> reportsOf(void (*call)()) {
-    testing::TestPartResultArray reports;
-    {
-        const testing::ScopedFakeTestPartResultReporter intercept(
-            testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &reports);
-        call();
-    }
-    std::vector<std::string> messages;
-    for (int i = 0; i < reports.size(); ++i)
-        messages.emplace_back(reports.GetTestPartResult(i).message());
-    return messages;
-}
 
 // Whether `reports` is the check's one report of `entry`.
 testing::AssertionResult isOneReportOf(const std::vector<std::string>& reports, const char* entry) {
