@@ -8,6 +8,7 @@
 #include "export/SoundFeed.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/media/SampleFormat.h"
 #include "render/FramePipeWriter.h"
 
@@ -352,8 +353,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         }
         if (!reported)
             framePumpEnded(false, tr_("The frame pump ended without saying how."));
-        if (feeder.joinable())
-            feeder.join();
+        platform::joinUnlessSelf(feeder, "the DVD sound feeder");
     };
     runPumpBesideRunner(pump, [this, pipes, planar] {
         if (planar)

@@ -1,6 +1,7 @@
 #include "render/FramePipeQueue.h"
 
 #include "platform/foundation/CancellableWait.h"
+#include "platform/foundation/ThreadJoin.h"
 #include "platform/gl/DriverLock.h"
 
 #include <chrono>
@@ -37,7 +38,7 @@ FramePipeQueue::~FramePipeQueue() {
         leaving = true;
     }
     changed.notify_all();
-    thread.join();
+    platform::joinUnlessSelf(thread, "the frame pipe's writer");
     writer.setCancelled(cancelled);
 }
 
