@@ -298,18 +298,21 @@ protected:
         RealPlayer player;
         const QString why = player.start(5);
         ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
-        const platform::gl::Context::Scope scope(*player.context);
-        std::optional<platform::gl::FrameBuffer> target;
         {
-            const platform::gl::DriverLock driver;
-            target.emplace(32, 18);
-            target->bind();
-        }
-        gRenderAspectRatio = 32.0f / 18.0f;
-        player.director->backgroundRender()->setTheme(project.themeManger()->currentThemeDict());
-        player.director->setSlideshowArray(project.slideshowArray());
-        while (player.director->nCurrentFrame() < player.director->nTotalFrames() &&
-               player.director->playOneFrame()) {
+            // The target and the scope end before the player's context goes.
+            const platform::gl::Context::Scope scope(*player.context);
+            std::optional<platform::gl::FrameBuffer> target;
+            {
+                const platform::gl::DriverLock driver;
+                target.emplace(32, 18);
+                target->bind();
+            }
+            gRenderAspectRatio = 32.0f / 18.0f;
+            player.director->backgroundRender()->setTheme(project.themeManger()->currentThemeDict());
+            player.director->setSlideshowArray(project.slideshowArray());
+            while (player.director->nCurrentFrame() < player.director->nTotalFrames() &&
+                   player.director->playOneFrame()) {
+            }
         }
         player.stop();
     }
