@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -91,19 +90,9 @@ std::vector<Picture> playOnce(NSGLView& view, BenchPreview& preview, const Show&
             pictures.push_back({double(clock.nsecsElapsed()) / 1e9, preview.director->nCurrentFrame() - 1});
         },
         Qt::DirectConnection);
-    show.project->resetPlayerToBegin();
-    preview.director->setSlideshowArray(show.project->slideshowArray());
-    preview.playing = true;
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (preview.director->nCurrentFrame() > show.clipStart + 30 || clock.elapsed() > 60000)
-            loop.quit();
+    preview.playUntil(*show.project, [&] {
+        return preview.director->nCurrentFrame() > show.clipStart + 30 || clock.elapsed() > 60000;
     });
-    poll.start(10);
-    loop.exec();
-    preview.playing = false;
-    preview.director->stop();
     QObject::disconnect(connection);
     const std::lock_guard lock(mutex);
     return pictures;

@@ -202,19 +202,8 @@ int runPlays(const Options& options) {
     show.setShow(showSlides(show, view.mainContext(), options));
     printFigures("start", 0);
     for (int n = 1; n <= options.plays; ++n) {
-        show.project->resetPlayerToBegin();
-        preview.director->setSlideshowArray(show.project->slideshowArray());
-        preview.playing = true;
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (preview.director->nCurrentFrame() >= quint64(options.frames))
-                loop.quit();
-        });
-        poll.start(5);
-        loop.exec();
-        preview.playing = false;
-        preview.director->stop();
+        preview.playUntil(*show.project,
+                          [&] { return preview.director->nCurrentFrame() >= quint64(options.frames); });
         show.project->resetPlayerToBegin();
         if (n % options.every == 0) {
             printFigures("plays", n);
