@@ -179,6 +179,9 @@ public:
     // copy (background, audio layer, DVD menu), the stage picture. A copy the project made goes only once
     // nothing does.
     bool refersToFile(const QString& path) const;
+    // Removes the file at path when it is the project's own copy (in its "Contents" folder) and nothing of
+    // the project names it any more; anything else stays.
+    void removeCopyNamedByNothing(const QString& path) const;
     QString strProjectVideoFileDirectory() const;
     QString createVideoFilePathInProjectFromSource(const QString& source) const;
     static QString homeDirectory();

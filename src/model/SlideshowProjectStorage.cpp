@@ -225,6 +225,12 @@ bool SlideshowProject::refersToFile(const QString& path) const {
     return isFile(manager->dvdBackgroundMusicPath()) || isFile(themeBackgroundPicture());
 }
 
+void SlideshowProject::removeCopyNamedByNothing(const QString& path) const {
+    const QString copy = ContentsFolder::fileInProject(path, strMacProjectBundleContentsPath());
+    if (!copy.isEmpty() && !refersToFile(copy))
+        SlideItem::deleteFileInsideOpenProject(copy);
+}
+
 QString SlideshowProject::strProjectVideoFileDirectory() const {
     const QString contents = strMacProjectBundleContentsPath();
     if (contents.isEmpty())

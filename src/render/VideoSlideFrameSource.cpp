@@ -10,9 +10,7 @@ VideoSlideFrameSource::VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> cli
 
 VideoSlideFrameSource::~VideoSlideFrameSource() {
     // A decoder waits for its threads as it closes: not with the driver lock or the main context held.
-    // Declared in this order so that the contexts come back before the driver lock.
-    const platform::gl::DriverLock::Released driverForTheDecoders;
-    const platform::gl::Context::LetGo contextsForTheDecoders;
+    const platform::gl::OutsideGl forTheDecoders;
     ahead.reset();
     item->stopReading();
 }

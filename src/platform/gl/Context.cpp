@@ -7,9 +7,8 @@
 
 #include <QDebug>
 
-#include <cstdio>
-#include <cstdlib>
 #include <optional>
+#include <string>
 
 namespace platform::gl {
 
@@ -156,12 +155,9 @@ bool Context::holdsMainHere() {
 
 Context::Scope::Scope(Context& context)
     : scoped(context), previous(currentOnThread), enclosing(innermostScope) {
-    if (scoped.use == Use::InsideFrame && !DriverLock::isHeldHere()) {
-        std::fprintf(stderr, "Lock order broken: %s asked for without the GL driver lock\n",
-                     nameOf(scoped.use));
-        std::fflush(stderr);
-        std::abort();
-    }
+    if (scoped.use == Use::InsideFrame && !DriverLock::isHeldHere())
+        lock_order::stop(std::string("broken: ") + nameOf(scoped.use) +
+                         " asked for without the GL driver lock");
     scoped.mutex.lock();
     if (previous != &scoped) {
         try {

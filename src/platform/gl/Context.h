@@ -108,6 +108,13 @@ private:
     QString renderer;
 };
 
+// Lets go, for its lifetime, of the driver lock and this thread's main contexts, for a wait on another thread
+// that may need them; takes them back after, the contexts first as the order has it.
+class OutsideGl {
+    DriverLock::Released driver; // declared first: let go first, taken back last
+    Context::LetGo contexts;
+};
+
 // Runs wait(lock), a wait for another thread under `lock` (a unique_lock of a lock ranked after the driver
 // lock, held on entry and on return), with the driver lock and this thread's main contexts let go. They are
 // taken back only once `lock` is let go, then `lock` again: what it guards may have changed.
@@ -118,9 +125,7 @@ template <class Lock, class Wait> void waitOutsideGl(Lock& lock, Wait wait) {
     }
     lock.unlock();
     {
-        // Declared in this order so that the contexts come back before the driver lock.
-        const DriverLock::Released driverForTheOthers;
-        const Context::LetGo contextsForTheOthers;
+        const OutsideGl forTheOthers;
         Lock waiting(*lock.mutex());
         wait(waiting);
     }

@@ -56,9 +56,17 @@ const Held* heldEnd() {
 }
 
 [[noreturn]] void orderBroken(const char* asked, const char* held) {
-    std::fprintf(stderr, "Lock order broken: %s asked for while %s is held\n", asked, held);
-    std::fflush(stderr);
-    std::abort();
+    lock_order::stop(std::string("broken: ") + asked + " asked for while " + held + " is held");
+}
+
+// The first lock this thread holds of those `counts`, the driver lock first; null when none.
+template <class Counts> const char* firstHeld(Counts counts) {
+    if (holdsHere > 0)
+        return kDriverLockName;
+    for (const Held* held = heldBegin(); held != heldEnd(); ++held)
+        if (counts(held->rank))
+            return held->name;
+    return nullptr;
 }
 
 // Stops when this thread holds a lock ranked after `rank`, or another ranked alike (but for a thread's own
@@ -110,9 +118,7 @@ void willTake(const void* lock, LockRank rank, const char* name, bool recursive)
     if (again) {
         if (recursive)
             return; // waits for nobody
-        std::fprintf(stderr, "Lock order broken: %s asked for again by the thread that holds it\n", name);
-        std::fflush(stderr);
-        std::abort();
+        stop(std::string("broken: ") + name + " asked for again by the thread that holds it");
     }
     checkNothingLaterHeld(lock, rank, name);
     if (rank < LockRank::Driver && holdsHere > 0)
@@ -125,14 +131,9 @@ void took(const void* lock, LockRank rank, const char* name) {
             ++heldHere[i].count;
             return;
         }
-    if (heldCount == kMostHeld) {
-        std::fprintf(
-            stderr,
-            "Lock order unchecked: %s taken while %d ranked locks are held, as many as the checker keeps\n",
-            name, kMostHeld);
-        std::fflush(stderr);
-        std::abort();
-    }
+    if (heldCount == kMostHeld)
+        stop(std::string("unchecked: ") + name + " taken while " + std::to_string(kMostHeld) +
+             " ranked locks are held, as many as the checker keeps");
     heldHere[heldCount++] = Held{lock, rank, name, 1};
 }
 
@@ -145,6 +146,12 @@ void released(const void* lock) {
             }
             return;
         }
+}
+
+void stop(const std::string& message) {
+    std::fprintf(stderr, "Lock order %s\n", message.c_str());
+    std::fflush(stderr);
+    std::abort();
 }
 
 } // namespace lock_order
@@ -183,27 +190,14 @@ bool DriverLock::isHeldHere() {
 }
 
 void DriverLock::checkFreeToWait(const char* forWhat) {
-    const char* held = holdsHere > 0 ? kDriverLockName : nullptr;
-    for (const Held* h = heldBegin(); h != heldEnd() && !held; ++h)
-        if (h->rank == LockRank::MainContext)
-            held = h->name;
-    if (held) {
-        std::fprintf(stderr, "Lock order broken: a wait for %s while %s is held\n", forWhat, held);
-        std::fflush(stderr);
-        std::abort();
-    }
+    if (const char* held = firstHeld([](LockRank rank) { return rank == LockRank::MainContext; }))
+        lock_order::stop(std::string("broken: a wait for ") + forWhat + " while " + held + " is held");
 }
 
 void DriverLock::checkFreeToJoin(const char* thread) {
-    const char* held = holdsHere > 0 ? kDriverLockName : nullptr;
-    for (const Held* h = heldBegin(); h != heldEnd() && !held; ++h)
-        if (h->rank > LockRank::Driver || h->rank == LockRank::MainContext)
-            held = h->name;
-    if (held) {
-        std::fprintf(stderr, "Lock order broken: a join of %s while %s is held\n", thread, held);
-        std::fflush(stderr);
-        std::abort();
-    }
+    if (const char* held =
+            firstHeld([](LockRank rank) { return rank > LockRank::Driver || rank == LockRank::MainContext; }))
+        lock_order::stop(std::string("broken: a join of ") + thread + " while " + held + " is held");
 }
 
 int DriverLock::waiting() {

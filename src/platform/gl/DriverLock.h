@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <string>
 
 namespace platform::gl {
 
@@ -51,6 +52,8 @@ namespace lock_order {
 void willTake(const void* lock, LockRank rank, const char* name, bool recursive);
 void took(const void* lock, LockRank rank, const char* name);
 void released(const void* lock);
+// Writes "Lock order <message>" and stops the process: what every check does when the order is broken.
+[[noreturn]] void stop(const std::string& message);
 } // namespace lock_order
 
 template <class Mutex> inline constexpr bool kRecursive = false;

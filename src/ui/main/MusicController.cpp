@@ -1,7 +1,6 @@
 #include "ui/main/MusicController.h"
 
 #include "dvd/DVDCommandDialogs.h"
-#include "model/ContentsFolder.h"
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ErrorText.h"
@@ -135,12 +134,8 @@ MusicItemRef MusicController::removeStockSong(SlideshowProject& project) {
 // The stock song plays from our resource; the copy a new project keeps of it is named by nothing once the
 // song has gone, and nothing else would ever remove it.
 void MusicController::removeStockSongCopy(const SlideshowProject& project, const MusicItemRef& stock) {
-    if (!stock)
-        return;
-    const QString contents = project.strMacProjectBundleContentsPath();
-    const QString copy = ContentsFolder::fileInProject(stock->strCopyPathIn(contents), contents);
-    if (!copy.isEmpty() && !project.refersToFile(copy))
-        SlideItem::deleteFileInsideOpenProject(copy);
+    if (stock)
+        project.removeCopyNamedByNothing(stock->strCopyPathIn(project.strMacProjectBundleContentsPath()));
 }
 
 // A new project's stock song gives way to the first songs added, its strip with it.

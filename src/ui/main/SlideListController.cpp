@@ -281,9 +281,7 @@ void SlideListController::notifyUpdateSlideItemSound(const Notification& notific
     const QString earlier = slide->strSoundFileName();
     slide->setStrSoundFileName(notification.object.toString());
     open->setBIsDirty(true);
-    const QString copy = ContentsFolder::fileInProject(earlier, open->strMacProjectBundleContentsPath());
-    if (!copy.isEmpty() && !open->refersToFile(copy))
-        SlideItem::deleteFileInsideOpenProject(copy);
+    open->removeCopyNamedByNothing(earlier);
 }
 
 // ---- the timeline of an opened project
