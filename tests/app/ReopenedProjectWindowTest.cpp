@@ -7,6 +7,7 @@
 #include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
 #include "render/SlideshowDirector.h"
+#include "support/ColourNear.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMenus.h"
 
@@ -14,8 +15,6 @@
 #include <QAction>
 #include <QFile>
 #include <QUrl>
-
-#include <cmath>
 
 namespace {
 
@@ -35,11 +34,6 @@ bool writeOneColourComposition(const QString& path, QColor colour) {
             .arg(colour.greenF())
             .arg(colour.blueF());
     return file.write(composition.toUtf8()) > 0;
-}
-
-bool near(QColor a, QColor b) {
-    return std::abs(a.red() - b.red()) < 30 && std::abs(a.green() - b.green()) < 30 &&
-           std::abs(a.blue() - b.blue()) < 30;
 }
 
 } // namespace
@@ -111,7 +105,7 @@ TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAn
     for (int frame = 0; frame < 300 && !drawn; ++frame) {
         ASSERT_TRUE(tickPreview()) << "frame " << frame;
         scheduler->advance(1.0 / 30.0);
-        drawn = near(centreShown(), orange);
+        drawn = test_support::coloursNear(centreShown(), orange, 29);
     }
     EXPECT_TRUE(drawn) << "the composition is drawn: " << centreShown().name().toStdString();
 }

@@ -3,6 +3,7 @@
 #include "ArchiveTestSupport.h"
 #include "ModelTestEnvironment.h"
 
+#include "support/ColourNear.h"
 #include "support/ToneMaker.h"
 
 #include <QColor>
@@ -41,8 +42,7 @@ QImage halves(const QColor& left, const QColor& right, const QSize& size = QSize
 }
 
 bool near(const QColor& a, const QColor& b, int tolerance = 24) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return test_support::coloursNear(a, b, tolerance);
 }
 
 SlideItemRef pictureSlide(const SlideshowProjectRef& project, const QString& name, const QImage& picture) {

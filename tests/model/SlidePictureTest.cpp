@@ -3,6 +3,7 @@
 
 #include "platform/media/MediaAsset.h"
 #include "support/ClipMaker.h"
+#include "support/ColourNear.h"
 
 #include <QColor>
 #include <QImage>
@@ -18,8 +19,7 @@ using model_test::writeFile;
 namespace {
 
 bool near(const QColor& a, const QColor& b, int tolerance = 24) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return test_support::coloursNear(a, b, tolerance);
 }
 
 // The bounding box of the pixels close to a colour; empty when there are none.

@@ -1,5 +1,6 @@
 // The strip in the document window: clicks, drags and drops through its viewport, the autoscroll on the
 // manual scheduler, what it draws, and pictures of it for people to look at in <build>/screenshots.
+#include "support/ColourNear.h"
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 #include "support/ToneMaker.h"
@@ -21,8 +22,7 @@ using platform::NotificationCenter;
 namespace {
 
 bool near(QColor a, QColor b, int tolerance = 12) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return test_support::coloursNear(a, b, tolerance);
 }
 
 const std::vector<QColor> kColours = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230),

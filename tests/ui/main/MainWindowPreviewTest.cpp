@@ -1,5 +1,6 @@
 // The document window on the real engine (a headless GL context), with pictures of it for people to look at
 // in <build>/screenshots.
+#include "support/ColourNear.h"
 #include "support/DropDelivery.h"
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
@@ -39,8 +40,7 @@
 namespace {
 
 bool near(QColor a, QColor b, int tolerance = 40) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return test_support::coloursNear(a, b, tolerance);
 }
 
 QColor centreOf(const QImage& frame) {

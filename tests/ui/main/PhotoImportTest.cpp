@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "support/ColourNear.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/TimeLineCellViewController.h"
 #include "ui/editing/TimelineContentView.h"
@@ -147,10 +148,7 @@ TEST_F(PhotoImportTest, APhotosTransparentPartIsBlackInEveryPictureTheImportWrit
     ASSERT_TRUE(waitForImports());
     ASSERT_EQ(project->slideCount(), 1u);
     const SlideItemRef slide = project->slideItemAtIndex(0);
-    const auto near = [](QColor a, QColor b) {
-        return std::abs(a.red() - b.red()) < 30 && std::abs(a.green() - b.green()) < 30 &&
-               std::abs(a.blue() - b.blue()) < 30;
-    };
+    const auto near = [](QColor a, QColor b) { return test_support::coloursNear(a, b, 29); };
     for (const QString& path :
          {slide->fileName(), slide->backgroudImageFileName(), slide->strThumbFileName()}) {
         SCOPED_TRACE(QFileInfo(path).fileName().toStdString());

@@ -1,4 +1,5 @@
 // Clip slides played in the document window's preview, up to the program's end.
+#include "support/ColourNear.h"
 #include "support/MainWindowFixture.h"
 #include "support/TestApplication.h"
 
@@ -18,8 +19,7 @@ namespace {
 const QColor kClipColour(210, 40, 210);
 
 bool near(QColor a, QColor b, int tolerance = 40) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return test_support::coloursNear(a, b, tolerance);
 }
 
 } // namespace

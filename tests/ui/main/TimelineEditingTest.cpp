@@ -1,5 +1,6 @@
 // The timeline editing commands of the main window controller: the current slide, the cells' call-outs and
 // what the editing panels report, with pictures of the pop-overs in the window for people to look at.
+#include "support/ColourNear.h"
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 #include "support/Screenshot.h"
@@ -49,8 +50,7 @@ void post(const QString& name, const QVariant& object = QVariant(), const QVaria
 }
 
 bool near(QColor a, QColor b, int tolerance = 40) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
-           std::abs(a.blue() - b.blue()) <= tolerance;
+    return test_support::coloursNear(a, b, tolerance);
 }
 
 } // namespace
