@@ -156,8 +156,8 @@ bool Context::holdsMainHere() {
 Context::Scope::Scope(Context& context)
     : scoped(context), previous(currentOnThread), enclosing(innermostScope) {
     if (scoped.use == Use::InsideFrame && !DriverLock::isHeldHere())
-        lock_order::stop(std::string("broken: ") + nameOf(scoped.use) +
-                         " asked for without the GL driver lock");
+        lock_order::broken(std::string("broken: ") + nameOf(scoped.use) +
+                           " asked for without the GL driver lock");
     scoped.mutex.lock();
     if (previous != &scoped) {
         try {

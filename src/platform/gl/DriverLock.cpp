@@ -1,5 +1,8 @@
 #include "platform/gl/DriverLock.h"
 
+#include <execinfo.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -7,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <set>
 
 namespace platform::gl {
 
@@ -55,8 +59,8 @@ const Held* heldEnd() {
     return heldHere + heldCount;
 }
 
-[[noreturn]] void orderBroken(const char* asked, const char* held) {
-    lock_order::stop(std::string("broken: ") + asked + " asked for while " + held + " is held");
+void orderBroken(const char* asked, const char* held) {
+    lock_order::broken(std::string("broken: ") + asked + " asked for while " + held + " is held");
 }
 
 // The first lock this thread holds of those `counts`, the driver lock first; null when none.
@@ -118,7 +122,8 @@ void willTake(const void* lock, LockRank rank, const char* name, bool recursive)
     if (again) {
         if (recursive)
             return; // waits for nobody
-        stop(std::string("broken: ") + name + " asked for again by the thread that holds it");
+        broken(std::string("broken: ") + name + " asked for again by the thread that holds it");
+        return;
     }
     checkNothingLaterHeld(lock, rank, name);
     if (rank < LockRank::Driver && holdsHere > 0)
@@ -131,9 +136,11 @@ void took(const void* lock, LockRank rank, const char* name) {
             ++heldHere[i].count;
             return;
         }
-    if (heldCount == kMostHeld)
-        stop(std::string("unchecked: ") + name + " taken while " + std::to_string(kMostHeld) +
-             " ranked locks are held, as many as the checker keeps");
+    if (heldCount == kMostHeld) {
+        broken(std::string("unchecked: ") + name + " taken while " + std::to_string(kMostHeld) +
+               " ranked locks are held, as many as the checker keeps");
+        return; // left out of the order's checks from here on
+    }
     heldHere[heldCount++] = Held{lock, rank, name, 1};
 }
 
@@ -148,10 +155,40 @@ void released(const void* lock) {
         }
 }
 
-void stop(const std::string& message) {
-    std::fprintf(stderr, "Lock order %s\n", message.c_str());
+namespace {
+
+std::atomic<OnBreak> breakHandling{OnBreak::Stop};
+
+// Once for each message: a break met on every frame would otherwise fill the log.
+bool firstTimeLogged(const std::string& message) {
+    static std::mutex mutex;
+    static std::set<std::string> logged;
+    const std::lock_guard lock(mutex);
+    return logged.insert(message).second;
+}
+
+} // namespace
+
+void setOnBreak(OnBreak what) {
+    breakHandling = what;
+}
+
+OnBreak onBreak() {
+    return breakHandling.load();
+}
+
+void broken(const std::string& message) {
+    if (breakHandling.load() == OnBreak::Stop) {
+        std::fprintf(stderr, "Lock order %s\n", message.c_str());
+        std::fflush(stderr);
+        std::abort();
+    }
+    if (!firstTimeLogged(message))
+        return;
+    std::fprintf(stderr, "Vistrelle: lock order %s; going on. Where:\n", message.c_str());
     std::fflush(stderr);
-    std::abort();
+    void* frames[64];
+    backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
 }
 
 } // namespace lock_order
@@ -191,13 +228,13 @@ bool DriverLock::isHeldHere() {
 
 void DriverLock::checkFreeToWait(const char* forWhat) {
     if (const char* held = firstHeld([](LockRank rank) { return rank == LockRank::MainContext; }))
-        lock_order::stop(std::string("broken: a wait for ") + forWhat + " while " + held + " is held");
+        lock_order::broken(std::string("broken: a wait for ") + forWhat + " while " + held + " is held");
 }
 
 void DriverLock::checkFreeToJoin(const char* thread) {
     if (const char* held =
             firstHeld([](LockRank rank) { return rank > LockRank::Driver || rank == LockRank::MainContext; }))
-        lock_order::stop(std::string("broken: a join of ") + thread + " while " + held + " is held");
+        lock_order::broken(std::string("broken: a join of ") + thread + " while " + held + " is held");
 }
 
 int DriverLock::waiting() {

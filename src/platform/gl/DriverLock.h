@@ -28,12 +28,13 @@ namespace platform::gl {
 // does anything wait for another thread while it holds the driver lock or the main context: a wait lets both
 // go (Context::waitOutsideGl) and takes them back after, the main context first.
 //
-// The checks run in every build and stop the process, naming the locks, so that a cycle shows in a test and
-// not as a hang in a user's window: a lock asked for while one ranked after it or alike is held; a lock that
-// is not recursive asked for again by its holder; a wait (checkFreeToWait) while the driver lock or the main
-// context is held; a join (checkFreeToJoin) while either or one ranked after the driver lock is held. They
-// see only the ranked locks and the waits and joins that call them: the locks of single threads' queues
-// stand outside the order.
+// The checks run in every build, naming the locks, so that a cycle shows in a test and not as a hang in a
+// user's window: a lock asked for while one ranked after it or alike is held; a lock that is not recursive
+// asked for again by its holder; a wait (checkFreeToWait) while the driver lock or the main context is held;
+// a join (checkFreeToJoin) while either or one ranked after the driver lock is held. They see only the ranked
+// locks and the waits and joins that call them: the locks of single threads' queues stand outside the order.
+// A break stops the process (every test program, every build with assertions), or, in the application's
+// optimised build, is written to the log once with its stack and the run goes on (lock_order::setOnBreak).
 enum class LockRank {
     OwnContext = 0,
     Director = 1,
@@ -52,8 +53,16 @@ namespace lock_order {
 void willTake(const void* lock, LockRank rank, const char* name, bool recursive);
 void took(const void* lock, LockRank rank, const char* name);
 void released(const void* lock);
-// Writes "Lock order <message>" and stops the process: what every check does when the order is broken.
-[[noreturn]] void stop(const std::string& message);
+
+enum class OnBreak {
+    Stop, // writes "Lock order <message>" and stops the process
+    Log,  // writes "Vistrelle: lock order <message>" and the stack, once for each message, and goes on
+};
+// Stop unless set otherwise: a test must fail on a break, while a user's window should not vanish over one.
+void setOnBreak(OnBreak what);
+OnBreak onBreak();
+// What every check does when the order is broken. Returns only under OnBreak::Log.
+void broken(const std::string& message);
 } // namespace lock_order
 
 template <class Mutex> inline constexpr bool kRecursive = false;
