@@ -6,6 +6,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/KeyedArchive.h"
+#include "platform/foundation/MainThread.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,9 +14,9 @@ namespace {
 
 std::shared_ptr<SlideshowProject> projectOf(int slides) {
     registerModelClasses();
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     for (int i = 0; i < slides; ++i) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(QStringLiteral("photo_%1.jpg").arg(i));
         slide->setStrThumbFileName(QStringLiteral("thumb_%1.jpg").arg(i));
         project->addSlideItem(slide);

@@ -8,6 +8,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
 #include "platform/media/AudioFileWriter.h"
@@ -75,7 +76,7 @@ struct Project {
         song.start();
         song.write(samples.data(), int(samples.size() / 2));
         song.finish();
-        auto item = std::make_shared<MusicItem>();
+        auto item = platform::makeMainThreadShared<MusicItem>();
         item->addEntriesFromDictionary({{"pureFileName", "song.m4a"}, {"titleFromFileName", "song"}});
         project->setMusicArray({item});
     }
@@ -99,7 +100,7 @@ private:
         registerModelClasses();
         contents = root + "/Bench.VistrelleProject/Contents";
         QDir().mkpath(contents);
-        project = std::make_shared<SlideshowProject>();
+        project = platform::makeMainThreadShared<SlideshowProject>();
         project->setStrMacProjectBundleFullPath(root + "/Bench.VistrelleProject");
         project->setStrMacProjectBundleContentsPath(contents);
         SlideshowProject::retainProject(project);

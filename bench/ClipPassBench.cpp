@@ -14,6 +14,7 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/HeapSettings.h"
+#include "platform/foundation/MainThread.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,7 +83,7 @@ std::vector<SlideItemRef> showSlides(const bench::Project& show, const Options& 
                              QStringLiteral("/clip_%1.mp4").arg(i, 2, 10, QChar('0'));
         if (!QFile::exists(path) && !QFile::copy(options.childClip, path))
             return {};
-        auto clip = std::make_shared<VideoSlideItem>();
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->PrepareVideoItem(path);
         slides.push_back(std::move(clip));
     }
@@ -95,7 +96,7 @@ std::vector<SlideItemRef> showSlides(const bench::Project& show, const Options& 
         const QString name = QStringLiteral("photo_%1.jpg").arg(i, 2, 10, QChar('0'));
         if (!picture.save(show.contents + "/" + name, "JPEG", 90))
             return {};
-        auto photo = std::make_shared<SlideItem>();
+        auto photo = platform::makeMainThreadShared<SlideItem>();
         photo->setFileName(name);
         photo->customSetDurations(slides[0]->fSecPhotoDuration(), slides[0]->fSecTransitionDuration());
         slides.push_back(std::move(photo));

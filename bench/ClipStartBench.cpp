@@ -10,6 +10,7 @@
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
@@ -41,7 +42,7 @@ struct Show {
         const QString contents = bundle + "/Contents";
         QDir().mkpath(contents);
         registerModelClasses();
-        project = std::make_shared<SlideshowProject>();
+        project = platform::makeMainThreadShared<SlideshowProject>();
         project->setStrMacProjectBundleFullPath(bundle);
         project->setStrMacProjectBundleContentsPath(contents);
         SlideshowProject::setULFrameRate(30);
@@ -50,7 +51,7 @@ struct Show {
         for (int i = 0; i < kPhotos; ++i) {
             const QString name = QStringLiteral("photo_%1.jpg").arg(i);
             bench::largePhoto(i).save(contents + "/" + name, "JPEG", 90);
-            auto slide = std::make_shared<SlideItem>();
+            auto slide = platform::makeMainThreadShared<SlideItem>();
             slide->setFileName(name);
             slide->customSetDurations(2.0f, 1.0f);
             slides.push_back(slide);
@@ -59,7 +60,7 @@ struct Show {
         const QString clipPath = project->strProjectVideoFileDirectory() + "/clip.mp4";
         if (!bench::writeCameraClip(clipPath))
             std::fprintf(stderr, "the clip could not be written\n");
-        auto clip = std::make_shared<VideoSlideItem>();
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->PrepareVideoItem(clipPath);
         slides.push_back(clip);
         project->setSlideshowArray(slides);

@@ -17,6 +17,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
@@ -96,7 +97,7 @@ struct Stage : bench::Project {
             // Photos larger than the largest export, as a camera's are, for the rendered export.
             const QString name = QStringLiteral("photo_%1.jpg").arg(i);
             photo(2400 + 80 * i, 1350 + 45 * i).save(contents + "/" + name, "JPEG", 90);
-            auto slide = std::make_shared<SlideItem>();
+            auto slide = platform::makeMainThreadShared<SlideItem>();
             slide->setFileName(name);
             slide->customSetDurations(1.0f, 0.0f);
             slides.push_back(slide);

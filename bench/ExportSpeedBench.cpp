@@ -30,6 +30,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/HeapSettings.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/gl/DriverLock.h"
 #include "platform/media/MovieWriter.h"
@@ -87,7 +88,7 @@ QImage largePhoto(int index) {
 std::vector<SlideItemRef> showSlides(int photos) {
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < photos; ++i) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(QStringLiteral("psd_%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
         slide->setBackgroudImageFileName(QStringLiteral("psd_bk_%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
         slide->customSetDurations(kPhotoSeconds, i + 1 < photos ? kTransitionSeconds : 0.0f);

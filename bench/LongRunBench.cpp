@@ -25,6 +25,7 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/HeapSettings.h"
+#include "platform/foundation/MainThread.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "ui/main/MainWindowDialogs.h"
@@ -146,12 +147,12 @@ std::vector<SlideItemRef> showSlides(bench::Project& show,
         if (options.clip && i == count / 2) {
             const QString path = show.project->strProjectVideoFileDirectory() + "/clip.mp4";
             bench::writeCameraClip(path, QSize(1280, 720), 3);
-            auto clip = std::make_shared<VideoSlideItem>();
+            auto clip = platform::makeMainThreadShared<VideoSlideItem>();
             clip->PrepareVideoItem(path);
             slides.push_back(std::move(clip));
         }
         if ((i % 2 == 1 || photos == options.photos) && i - photos < options.compositions) {
-            auto slide = std::make_shared<QuartzSlideItem>();
+            auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
             slide->setStrQuartzFilePath(composition);
             slide->customSetDurations(2.0f, 0.5f);
             slide->openComposition(context);
@@ -163,7 +164,7 @@ std::vector<SlideItemRef> showSlides(bench::Project& show,
         QPainter(&picture).fillRect(200 + i * 100 % 600, 150, 400, 300, Qt::white);
         const QString name = QStringLiteral("photo_%1.jpg").arg(i);
         picture.save(show.contents + "/" + name, "JPEG", 90);
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(name);
         slide->customSetDurations(2.0f, 0.5f);
         slides.push_back(std::move(slide));

@@ -4,6 +4,7 @@
 #include "model/ModelClasses.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/FrameBuffer.h"
 #include "render/FrameConverterObject.h"
@@ -34,7 +35,7 @@ struct Stage {
         const QString contents = folder.path() + "/Bench.VistrelleProject/Contents";
         QDir().mkpath(contents);
         registerModelClasses();
-        auto project = std::make_shared<SlideshowProject>();
+        auto project = platform::makeMainThreadShared<SlideshowProject>();
         project->setStrMacProjectBundleContentsPath(contents);
         project->setBPlayLoop(true);
         SlideshowProject::setULFrameRate(30);
@@ -43,7 +44,7 @@ struct Stage {
         for (int i = 0; i < 4; ++i) {
             const QString name = QStringLiteral("photo_%1.jpg").arg(i);
             bench::largePhoto(i).save(contents + "/" + name, "JPEG", 90);
-            auto slide = std::make_shared<SlideItem>();
+            auto slide = platform::makeMainThreadShared<SlideItem>();
             slide->setFileName(name);
             slide->customSetDurations(2.0f, 1.0f);
             slides.push_back(slide);

@@ -106,6 +106,8 @@ public:
     ~OpenToTheEnd() {
         MainWindowServices::setCurrent(nullptr);
         SlideshowProject::retainProject(nullptr);
+        // Slides and songs that a thread let go of last wait in the queue to be destroyed on this thread.
+        QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
     }
 };
 

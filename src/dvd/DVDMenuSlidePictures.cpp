@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/SlidePictures.h"
 
@@ -44,7 +45,7 @@ SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowP
     }
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     const int maxWidth = manager ? manager->nMaxImageWidth() : 1280;
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setStrOriginalFileName(picture);
     slide->setFileName(pictureName(frameNumber));
     slide->setBackgroudImageFileName(backgroundName(frameNumber));

@@ -4,6 +4,7 @@
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
@@ -106,8 +107,12 @@ QString songFilePath(const QVariantMap& song, const QString& contentsFolder) {
 
 MusicItem::MusicItem() = default;
 
+MusicItem::~MusicItem() {
+    platform::checkDestroyedOnMainThread("a song");
+}
+
 std::shared_ptr<MusicItem> MusicItem::initWithCoder(platform::KeyedUnarchiver& coder) {
-    auto item = std::make_shared<MusicItem>();
+    auto item = platform::makeMainThreadShared<MusicItem>();
     // A song stored without its dictionary reads as an empty one, so later lookups see no entries
     // rather than nothing at all.
     item->dictionary = archive::decodeMap(coder, QStringLiteral("fileMediaItem")).value_or(QVariantMap());

@@ -21,6 +21,8 @@ public:
     using DurationMeasurer = std::function<double(const QString& path)>;
 
     MusicItem();
+    // On the main thread only (platform::makeMainThreadShared).
+    ~MusicItem() override;
 
     static std::shared_ptr<MusicItem> initWithCoder(platform::KeyedUnarchiver& coder);
     QStringList archiveClassNames() const override { return {QStringLiteral("MusicItem")}; }

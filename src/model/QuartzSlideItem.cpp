@@ -2,13 +2,14 @@
 
 #include "model/ArchiveCoding.h"
 #include "model/ContentsFolder.h"
+#include "platform/foundation/MainThread.h"
 
 QuartzSlideItem::QuartzSlideItem() {
     setItemType(kItemTypeQuartz);
 }
 
 std::shared_ptr<QuartzSlideItem> QuartzSlideItem::initWithCoder(platform::KeyedUnarchiver& coder) {
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     slide->decodeFields(coder);
     return slide;
 }
@@ -54,7 +55,7 @@ void QuartzSlideItem::deleteFilesForDeletingItem() {
 }
 
 std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {
-    auto other = std::make_shared<QuartzSlideItem>();
+    auto other = platform::makeMainThreadShared<QuartzSlideItem>();
     Fields files = fields.get();
     files.context.reset();
     other->fields.set(std::move(files));

@@ -5,6 +5,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/MainThread.h"
 
 #include <QColor>
 #include <QFile>
@@ -47,7 +48,9 @@ SlideItem::SlideItem() {
     SetRandomPanzoom();
 }
 
-SlideItem::~SlideItem() = default;
+SlideItem::~SlideItem() {
+    platform::checkDestroyedOnMainThread("a slide");
+}
 
 QVariantMap SlideItem::defaultSubtitleFontInfo() {
     return {{"FontSize", 40},
@@ -319,7 +322,7 @@ void SlideItem::setRect(TimelineArea which, const QRectF& value) {
 // ---- copying and archiving
 
 std::shared_ptr<SlideItem> SlideItem::copy() const {
-    auto other = std::make_shared<SlideItem>();
+    auto other = platform::makeMainThreadShared<SlideItem>();
     const Fields mine = fields.get();
     other->fields.with([&mine](Fields& theirs) {
         theirs.panStart = mine.panStart;
@@ -379,7 +382,7 @@ void SlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
 }
 
 std::shared_ptr<SlideItem> SlideItem::initWithCoder(platform::KeyedUnarchiver& coder) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->decodeFields(coder);
     // Other parts treat type 3 as a video clip slide; a plain slide must never claim it.
     if (slide->itemType() == kItemTypeVideo)

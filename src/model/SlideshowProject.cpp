@@ -5,6 +5,7 @@
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 
 #include <QColor>
 #include <QFileInfo>
@@ -46,7 +47,7 @@ SlideshowProjectRef startupProject() {
         SlideshowProject::setStrLastProjectBundlePath(project->strMacProjectBundleFullPath());
         return project;
     }
-    return std::make_shared<SlideshowProject>();
+    return platform::makeMainThreadShared<SlideshowProject>();
 }
 
 // The open project's manager comes from its folder; a folder without one gets the defaults written
@@ -81,7 +82,9 @@ SlideshowProject::SlideshowProject() {
     });
 }
 
-SlideshowProject::~SlideshowProject() = default;
+SlideshowProject::~SlideshowProject() {
+    platform::checkDestroyedOnMainThread("a project");
+}
 
 void SlideshowProject::initVar() {
     playLoop = true;
@@ -389,7 +392,7 @@ float legacyDuration(platform::KeyedUnarchiver& coder, const char* key, int abse
 } // namespace
 
 SlideshowProjectRef SlideshowProject::initWithCoder(platform::KeyedUnarchiver& coder) {
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     if (coder.containsValueForKey("strFileVersion")) {
         const QString version = archive::decodeString(coder, "strFileVersion");
         if (!version.isEmpty())

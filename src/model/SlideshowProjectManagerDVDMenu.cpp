@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
@@ -87,7 +88,7 @@ MusicItemRef SlideshowProjectManager::defaultMenuSong() {
     if (source.isEmpty())
         source = platform::paths::resourceFolder() + "/default.mp3";
     const QString name = QFileInfo(source).completeBaseName();
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary({{"filePath", source},
                                     {"pureFileName", name},
                                     {"titleFromFileName", name},
@@ -137,7 +138,7 @@ void SlideshowProjectManager::readMenuSong(const QString& path) {
     setDvdBackgroundMusicPath(dictionary.isEmpty() ? QString() : path);
     if (dictionary.isEmpty())
         return;
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary(dictionary);
     setDvdMenuBackgroundMusicArray({song});
 }

@@ -7,6 +7,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileTree.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/foundation/UserDefaults.h"
@@ -87,7 +88,7 @@ SlideshowProjectRef SlideshowProject::createNewBundleProject(const QString& titl
         setError(error, tr_("The project folder could not be created in %1.").arg(parent));
         return nullptr;
     }
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     project->assignFolder(folder);
     copyDefaultMP3FileToPackage(project);
     // Written at once: a folder without its archive is not a project, and would be lost to the next start.
@@ -198,7 +199,7 @@ void SlideshowProject::copyDefaultMP3FileToPackage(const SlideshowProjectRef& pr
                      {"musicSource", "bundleDefaultMusic"}};
     if (!copyName.isEmpty())
         song.insert("pureFileName", copyName);
-    auto item = std::make_shared<MusicItem>();
+    auto item = platform::makeMainThreadShared<MusicItem>();
     item->addEntriesFromDictionary(song);
     project->addMusicItem(item);
 }

@@ -40,7 +40,7 @@ void VideoSlideItem::applyClipSettings() {
 // ---- archive
 
 std::shared_ptr<VideoSlideItem> VideoSlideItem::initWithCoder(platform::KeyedUnarchiver& coder) {
-    auto slide = std::make_shared<VideoSlideItem>();
+    auto slide = platform::makeMainThreadShared<VideoSlideItem>();
     slide->decodeFields(coder);
     return slide;
 }
@@ -70,7 +70,7 @@ void VideoSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
 }
 
 std::shared_ptr<SlideItem> VideoSlideItem::copy() const {
-    auto other = std::make_shared<VideoSlideItem>();
+    auto other = platform::makeMainThreadShared<VideoSlideItem>();
     other->clipPaths.set(clipPaths.get());
     other->setFltOutputVolume(fltOutputVolume());
     if (isCustomizedBKMusicVolume())

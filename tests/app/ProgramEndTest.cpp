@@ -4,6 +4,7 @@
 #include "model/ModelClasses.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "support/ClipMaker.h"
 #include "support/IsolatedUser.h"
 #include "support/TestApplication.h"
@@ -33,7 +34,7 @@ QString saveClipProject(const test_support::IsolatedUser& user) {
         ClipMaker::Options options;
         options.audio = i % 2 == 0;
         EXPECT_TRUE(ClipMaker::make(path, options)) << path.toStdString();
-        auto clip = std::make_shared<VideoSlideItem>();
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->PrepareVideoItem(path);
         slides.push_back(clip);
     }

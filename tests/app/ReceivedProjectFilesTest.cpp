@@ -11,6 +11,7 @@
 #include "export/NSAudioMixerObject.h"
 #include "model/QuartzSlideItem.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
@@ -80,7 +81,7 @@ struct Field {
 
 // A composition slide keeps the first slide's picture as its own, as a slide that is not missing does.
 std::shared_ptr<QuartzSlideItem> compositionSlide(const Received& r) {
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     slide->setFileName(r.slides.front()->shortFileName());
     slide->customSetDurations(0.2f, 0.1f);
     return slide;
@@ -90,7 +91,7 @@ const std::vector<Field>& fields() {
     static const std::vector<Field> all = {
         {"slide picture", Kind::Picture, Shape::Name, false, true,
          [](Received& r, const QString& m) {
-             auto slide = std::make_shared<SlideItem>();
+             auto slide = platform::makeMainThreadShared<SlideItem>();
              slide->setFileName(m);
              slide->customSetDurations(0.2f, 0.1f);
              r.slides.push_back(slide);
@@ -111,7 +112,7 @@ const std::vector<Field>& fields() {
          }},
         {"clip", Kind::Clip, Shape::Path, false, true,
          [](Received& r, const QString& m) {
-             auto clip = std::make_shared<VideoSlideItem>();
+             auto clip = platform::makeMainThreadShared<VideoSlideItem>();
              clip->setStrVideoFilePath(m);
              r.slides.push_back(clip);
          }},
@@ -131,13 +132,13 @@ const std::vector<Field>& fields() {
          }},
         {"song's copy", Kind::Song, Shape::Name, false, true,
          [](Received& r, const QString& m) {
-             auto song = std::make_shared<MusicItem>();
+             auto song = platform::makeMainThreadShared<MusicItem>();
              song->addEntriesFromDictionary({{"pureFileName", m}, {"titleFromFileName", "Song"}});
              r.songs.push_back(song);
          }},
         {"stock song", Kind::Song, Shape::Path, false, false,
          [](Received& r, const QString& m) {
-             auto song = std::make_shared<MusicItem>();
+             auto song = platform::makeMainThreadShared<MusicItem>();
              song->addEntriesFromDictionary(
                  {{"filePath", m}, {"musicSource", "bundleDefaultMusic"}, {"titleFromFileName", "Stock"}});
              r.songs.push_back(song);
@@ -381,7 +382,7 @@ TEST_F(ReceivedProjectTest, AContentsFolderThatLeadsElsewhereLendsNothing) {
     EXPECT_TRUE(watch.opened().isEmpty()) << qPrintable(watch.opened().join(", "));
     const auto project = SlideshowProject::currentMainProject();
     EXPECT_TRUE(project->slideshowArray().empty()) << "every slide's picture is missing";
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName("new.png");
     EXPECT_TRUE(slide->fileName().isEmpty()) << "nothing new is written through the link either";
 }

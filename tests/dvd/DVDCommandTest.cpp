@@ -10,6 +10,7 @@
 #include "dvd/DVDNotifications.h"
 #include "dvd/MyBurnObject.h"
 #include "platform/disc/DiscDrive.h"
+#include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
 
 #include <QCoreApplication>
@@ -134,7 +135,8 @@ TEST_F(DVDCommandTest, AuthoringWithoutAStreamDoesNothing) {
 TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     for (int slides : {0, 1, 2}) {
         useSlides(slides);
-        manager->setDvdMenuSlideArray({std::make_shared<SlideItem>()}); // left by an earlier command
+        manager->setDvdMenuSlideArray(
+            {platform::makeMainThreadShared<SlideItem>()}); // left by an earlier command
         dialogs.alerts.clear();
         command->BurnDVDButtonClicked(drive);
         ASSERT_EQ(dialogs.alerts.size(), 1u) << slides;

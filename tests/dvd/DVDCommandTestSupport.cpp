@@ -1,5 +1,6 @@
 #include "DVDCommandTestSupport.h"
 
+#include "platform/foundation/MainThread.h"
 #include "render/FramePipeWriter.h"
 #include "render/SlideshowDirector.h"
 #include "support/ToneMaker.h"
@@ -122,7 +123,7 @@ void DVDProjectTest::useSlides(int count, float photo, float transition) {
         QImage picture(640, 360, QImage::Format_RGB32);
         picture.fill(slideColour(i));
         ASSERT_TRUE(picture.save(contents() + "/" + name));
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(name);
         slide->customSetDurations(photo, transition);
         slide->setPanStartPoint(QPointF(0, 0));

@@ -6,6 +6,7 @@
 #include "dvd/DVDCommand.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
@@ -225,7 +226,7 @@ TEST_F(PlanarDVDPumpEndToEndTest, ThePlayerDrawsAPhotoAndAClipInItsColoursIntoTh
     options.picture = FrameCode::redOverBlueFrame;
     const QString path = project->strProjectVideoFileDirectory() + "/clip.mp4";
     ASSERT_TRUE(ClipMaker::make(path, options));
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setFSecTransitionDuration(0.5f);
     clip->PrepareVideoItem(path);
     project->setSlideshowArray({project->slideshowArray()[0], clip});

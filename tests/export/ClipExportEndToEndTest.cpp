@@ -7,6 +7,7 @@
 #include "export/MovieExportCommand.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
@@ -54,7 +55,7 @@ protected:
         ASSERT_TRUE(ClipMaker::make(source, options));
         const QString copy = project->createVideoFilePathInProjectFromSource(source);
         ASSERT_TRUE(QFile::copy(source, copy));
-        clip = std::make_shared<VideoSlideItem>();
+        clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->setFSecTransitionDuration(0.5f);
         clip->setFltOutputVolume(kClipLevel);
         clip->PrepareVideoItem(copy);

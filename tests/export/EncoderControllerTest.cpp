@@ -3,6 +3,7 @@
 
 #include "export/MixedAudioExport.h"
 #include "model/MusicItem.h"
+#include "platform/foundation/MainThread.h"
 #include "support/MediaProbe.h"
 #include "support/TestEnvironment.h"
 
@@ -52,7 +53,7 @@ TEST_F(EncoderControllerTest, AnswersWhatTheWriterOffersOnce) {
 TEST_F(EncoderControllerTest, RefusesProtectedSongsNamingThemInSongOrder) {
     std::vector<MusicItemRef> songs;
     for (const auto& [file, title] : {std::pair{"first.M4P", "A"}, {"plain.mp3", "C"}, {"second.m4p", "B"}}) {
-        auto song = std::make_shared<MusicItem>();
+        auto song = platform::makeMainThreadShared<MusicItem>();
         song->addEntriesFromDictionary(
             {{"pureFileName", file}, {"strTitle", title}, {"titleFromFileName", title}});
         songs.push_back(song);

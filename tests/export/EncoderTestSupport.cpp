@@ -2,6 +2,7 @@
 
 #include "model/MusicItem.h"
 #include "model/SlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/gl/Display.h"
 #include "platform/gl/GlError.h"
@@ -196,7 +197,7 @@ std::unique_ptr<EncoderController> EncoderTest::makeEncoder(double toneSeconds) 
 }
 
 void EncoderTest::useShowOfFrames(quint64 frames) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->customSetDurations(float(frames) / 30.0f, 0.0f);
     project->setSlideshowArray({slide});
     project->calcSlideItemsPhotoTransitionDuration();
@@ -219,7 +220,7 @@ void addColourSlidesAndTone(SlideshowProject& project, const QString& contents,
     project.setSlideshowArray(slides);
     project.calcSlideItemsPhotoTransitionDuration();
     ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone.wav", 440.0, 2.0, 0.5f));
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
     project.setMusicArray({song});
     project.setBBackgroundMusicLoopFlag(false); // the song plays once: 2 s of sound, then silence

@@ -2,6 +2,7 @@
 
 #include "export/EncoderController.h"
 #include "export/FFMMP4CreateObject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
@@ -121,7 +122,7 @@ protected:
     void SetUp() override {
         QDir().mkpath(dir.path() + "/tmp");
         QDir().mkpath(tools());
-        project = std::make_shared<SlideshowProject>();
+        project = platform::makeMainThreadShared<SlideshowProject>();
         SlideshowProject::retainProject(project);
         SlideshowProject::setSizeVideoOutput(QSizeF(128, 72));
         creator = std::make_unique<FFMMP4CreateObject>(&pump);

@@ -2,6 +2,7 @@
 #include "EncoderTestSupport.h"
 
 #include "export/FramePipeReader.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NamedPipe.h"
 
 #include <QFile>
@@ -57,7 +58,8 @@ TEST(PumpLoopTest, WritesEveryFrameButTheFirstAndReportsProgress) {
     CountingRenderer renderer(5);
     std::vector<double> progress;
     FramePump::Options options;
-    options.slides = {std::make_shared<SlideItem>(), std::make_shared<SlideItem>()};
+    options.slides = {platform::makeMainThreadShared<SlideItem>(),
+                      platform::makeMainThreadShared<SlideItem>()};
     options.progress = [&](double value) { progress.push_back(value); };
     const FramePump::Outcome outcome = FramePump::run(renderer, options);
     EXPECT_EQ(outcome.end, End::Completed);

@@ -10,6 +10,7 @@
 #include "model/MainWindowServices.h"
 #include "model/MusicItem.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
@@ -102,7 +103,8 @@ protected:
 };
 
 TEST_F(MP4ExportCommandTest, FewerThanThreeSlidesAreRefusedWithAnAlert) {
-    project->setSlideshowArray({std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+    project->setSlideshowArray(
+        {platform::makeMainThreadShared<SlideItem>(), platform::makeMainThreadShared<SlideItem>()});
     makeCommand(frames(3));
     EXPECT_FALSE(command->createMP4File_FFMM());
     ASSERT_EQ(dialogs.alerts.size(), 1u);

@@ -4,6 +4,7 @@
 
 #include "export/NSAudioMixerObject.h"
 #include "model/QuartzSlideItem.h"
+#include "platform/foundation/MainThread.h"
 
 using mixer_test::MixerTest;
 using platform::media::CompositionTrack;
@@ -152,7 +153,7 @@ TEST_F(MixerManyTracksTest, SlideSoundsOfEachBuild) {
     writeSound("photo.wav", 1.0);
     writeSound("clip.wav", 1.0);
     writeSound("composition.wav", 1.0);
-    auto composition = std::make_shared<QuartzSlideItem>();
+    auto composition = platform::makeMainThreadShared<QuartzSlideItem>();
     composition->customSetDurations(2, 1);
     composition->setStrVideoFilePath(file("composition.wav"));
     const auto video = clip(2, 1, std::nullopt, file("clip.wav"));

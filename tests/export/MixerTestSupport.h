@@ -7,6 +7,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/AudioRenderer.h"
 #include "support/NullAudioSink.h"
@@ -42,7 +43,7 @@ protected:
     void SetUp() override {
         QDir().mkpath(dir.path() + "/tmp");
         QDir().mkpath(contents());
-        project = std::make_shared<SlideshowProject>();
+        project = platform::makeMainThreadShared<SlideshowProject>();
         project->setStrMacProjectBundleContentsPath(contents());
         project->setBBackgroundMusicLoopFlag(false);
         platform::media::AudioPlayer::setDefaultSinkFactory([this] {
@@ -80,7 +81,7 @@ protected:
     }
 
     static SlideItemRef photo(float seconds, float transition, const QString& sound = QString()) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->customSetDurations(seconds, transition);
         if (!sound.isEmpty())
             slide->setStrSoundFileName(sound);
@@ -88,7 +89,7 @@ protected:
     }
     static std::shared_ptr<VideoSlideItem>
     clip(float seconds, float transition, std::optional<float> musicLevel, const QString& path = QString()) {
-        auto slide = std::make_shared<VideoSlideItem>();
+        auto slide = platform::makeMainThreadShared<VideoSlideItem>();
         slide->customSetDurations(seconds, transition);
         if (musicLevel)
             slide->customizeBKMusicVolume(*musicLevel);

@@ -9,6 +9,7 @@
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
 #include "model/MusicItem.h"
+#include "platform/foundation/MainThread.h"
 
 #include <QFileInfo>
 
@@ -67,7 +68,8 @@ TEST_F(MovieExportCommandTest, VideoSizeGivesTheOutputSizeAndBitRate) {
 }
 
 TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
-    project->setSlideshowArray({std::make_shared<SlideItem>(), std::make_shared<SlideItem>()});
+    project->setSlideshowArray(
+        {platform::makeMainThreadShared<SlideItem>(), platform::makeMainThreadShared<SlideItem>()});
     EXPECT_FALSE(command.startEncodingMovieFile());
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
@@ -144,7 +146,7 @@ TEST_F(MovieExportCommandTest, OtherServicesKeepTheProgressWindowForTheirNextSte
 }
 
 TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlayback) {
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary(
         {{"pureFileName", "locked.m4p"}, {"strTitle", "Locked"}, {"titleFromFileName", "Locked"}});
     project->setMusicArray({song});

@@ -7,6 +7,7 @@
 
 #include "export/MovieExportCommand.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "render/DirectorFrameRenderer.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
@@ -191,7 +192,7 @@ TEST_F(MovieExportFaultTest, APictureThatVanishesDuringTheExportFailsItWithAnAle
 
 TEST_F(MovieExportFaultTest, CancelEndsAnExportWhosePlayerWaitsForASlide) {
     std::vector<SlideItemRef> slides = project->slideshowArray();
-    auto waiting = std::make_shared<NeverReadySlide>();
+    auto waiting = platform::makeMainThreadShared<NeverReadySlide>();
     waiting->setFileName("colour2.png");
     waiting->customSetDurations(1.0f, 0.5f);
     slides[2] = waiting;

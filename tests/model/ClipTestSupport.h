@@ -8,6 +8,7 @@
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/media/AudioPlayer.h"
 #include "support/ClipMaker.h"
 #include "support/FrameCode.h"
@@ -109,7 +110,7 @@ protected:
 
     // A clip slide prepared from path (see inProject), with the test's clock.
     std::shared_ptr<VideoSlideItem> clipSlide(const QString& path) {
-        auto slide = std::make_shared<VideoSlideItem>();
+        auto slide = platform::makeMainThreadShared<VideoSlideItem>();
         slide->setClock(clock);
         slide->PrepareVideoItem(inProject(path));
         return slide;

@@ -4,6 +4,7 @@
 
 #include "model/ContentsFolder.h"
 #include "model/QuartzSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 
 #include <sys/stat.h>
@@ -152,7 +153,7 @@ TEST_F(ContainmentRuleTest, ACompositionSlideReadsOnlyWhatItsProjectHoldsOrWePro
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.composition.toStdString());
-        auto slide = std::make_shared<QuartzSlideItem>();
+        auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
         slide->setStrQuartzFilePath(c.composition);
         slide->setStrVideoFilePath(c.clip);
         slide->setBVideoItem(!c.clip.isEmpty());

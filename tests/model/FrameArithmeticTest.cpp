@@ -1,6 +1,7 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 
 #include <cmath>
 #include <limits>
@@ -10,13 +11,13 @@ using model_test::ModelTest;
 namespace {
 
 SlideItemRef slideOf(float photo, float transition) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->customSetDurations(photo, transition);
     return slide;
 }
 
 SlideshowProjectRef projectWith(std::vector<SlideItemRef> slides) {
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     project->setSlideshowArray(std::move(slides));
     project->calcSlideItemsPhotoTransitionDuration();
     return project;

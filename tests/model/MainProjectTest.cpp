@@ -1,5 +1,6 @@
 #include "ArchiveTestSupport.h"
 #include "ModelTestEnvironment.h"
+#include "platform/foundation/MainThread.h"
 
 #include <atomic>
 #include <thread>
@@ -63,7 +64,7 @@ TEST_F(MainProjectTest, AnUnreadableLastProjectIsLeftAloneAndReplacedOnce) {
 TEST_F(MainProjectTest, AReopenedProjectLosesItsMissingFilesAndItsManagerIsReloaded) {
     auto first = SlideshowProject::mainProject();
     auto kept = photoIn(first, "kept.jpg");
-    auto lost = std::make_shared<SlideItem>();
+    auto lost = platform::makeMainThreadShared<SlideItem>();
     lost->setFileName("lost.jpg");
     first->setSlideshowArray({lost, kept});
     first->setMusicArray({});
@@ -92,7 +93,7 @@ TEST_F(MainProjectTest, WithoutAnyWritableFolderAFolderlessProjectIsKept) {
 TEST_F(MainProjectTest, ReplacingTheOpenProjectKeepsItAliveForThoseWhoHoldIt) {
     auto exporting = SlideshowProject::mainProject();
     std::weak_ptr<SlideshowProject> watch = exporting;
-    auto other = std::make_shared<SlideshowProject>();
+    auto other = platform::makeMainThreadShared<SlideshowProject>();
     SlideshowProject::retainProject(other);
     EXPECT_EQ(SlideshowProject::currentMainProject(), other);
     EXPECT_FALSE(watch.expired()) << "a holder (an export) keeps the replaced project";

@@ -8,6 +8,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/IsolatedUser.h"
 #include "support/TestEnvironment.h"
@@ -84,7 +85,7 @@ protected:
     // A photo slide whose picture exists in the project's "Contents" folder.
     static SlideItemRef photoIn(const SlideshowProjectRef& project, const QString& name, float photo = 4.0f,
                                 float transition = 2.0f) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(name);
         slide->customSetDurations(photo, transition);
         if (project && !project->strMacProjectBundleContentsPath().isEmpty())
@@ -93,7 +94,7 @@ protected:
     }
 
     static MusicItemRef songOf(double seconds, const QString& title = "Song") {
-        auto song = std::make_shared<MusicItem>();
+        auto song = platform::makeMainThreadShared<MusicItem>();
         song->addEntriesFromDictionary({{"numberDuration", seconds}, {"titleFromFileName", title}});
         return song;
     }

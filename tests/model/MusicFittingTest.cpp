@@ -1,6 +1,7 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 
 #include <cmath>
 
@@ -9,11 +10,11 @@ using model_test::ModelTest;
 namespace {
 
 SlideItemRef freeSlide() {
-    return std::make_shared<SlideItem>();
+    return platform::makeMainThreadShared<SlideItem>();
 }
 
 SlideItemRef fixedSlide(float photo, float transition) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->customSetDurations(photo, transition);
     slide->setBCustomDurationFlag(true);
     return slide;
@@ -30,7 +31,7 @@ std::vector<SlideItemRef> freeSlides(int count) {
 
 class MusicFittingTest : public ModelTest {
 protected:
-    std::shared_ptr<SlideshowProject> project = std::make_shared<SlideshowProject>();
+    std::shared_ptr<SlideshowProject> project = platform::makeMainThreadShared<SlideshowProject>();
 
     void expectAnswer(const QVariantMap& answer, const QString& failType, const QString& desc) {
         EXPECT_EQ(answer.value("failType").toString(), failType);
@@ -72,7 +73,7 @@ TEST_F(MusicFittingTest, RefusalsChangeNoSlideAndLeaveTheProjectClean) {
 }
 
 TEST_F(MusicFittingTest, OnlyClipsAndLockedSlidesAnswerLockedDuration) {
-    project->setSlideshowArray({std::make_shared<VideoSlideItem>(), fixedSlide(3, 1)});
+    project->setSlideshowArray({platform::makeMainThreadShared<VideoSlideItem>(), fixedSlide(3, 1)});
     project->setMusicArray({songOf(600.0)});
     expectAnswer(project->syncMusicAndSlideshowDuration(), "LockedDuration",
                  "The duration of all photos are locked!");
@@ -169,7 +170,7 @@ TEST_F(MusicFittingTest, TheEarlierFittingSetsTheDefaultsOrSaysHowManyPhotosFit)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 slides, %2 s").arg(c.slides).arg(c.music).toStdString());
-        auto fitted = std::make_shared<SlideshowProject>();
+        auto fitted = platform::makeMainThreadShared<SlideshowProject>();
         fitted->setSlideshowArray(freeSlides(c.slides));
         fitted->setMusicArray({songOf(c.music)});
         const QVariantMap answer = fitted->syncMusicAndSlideshowDuration_Old();

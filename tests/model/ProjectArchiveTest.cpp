@@ -3,6 +3,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/KeyedArchiveLimits.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/HandArchive.h"
 #include "support/LocalListener.h"
@@ -23,7 +24,7 @@ SlideshowProjectRef loadArchived(const QString& folder, const platform::Archivab
 }
 
 std::shared_ptr<SlideItem> richPhoto() {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName("photo-1.jpg");
     slide->setStrThumbFileName("thumb_1.00.jpg");
     slide->setBackgroudImageFileName("psd_bk_1.00.jpg");
@@ -55,14 +56,14 @@ class ProjectArchiveTest : public ModelTest {};
 TEST_F(ProjectArchiveTest, AProjectWithPhotosAClipAndSongsComesBackWhole) {
     auto project = openNewProject("Round trip");
     ASSERT_TRUE(project);
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setFileName("clip-frame.jpg");
     clip->setStrVideoFilePath(project->strProjectVideoFileDirectory() + "/clip.mov");
     model_test::writeFile(clip->strVideoFilePath(),
                           "clip"); // the project's own file: a missing one is not read
     clip->setFltOutputVolume(0.6f);
     clip->customizeBKMusicVolume(0.3f);
-    project->setSlideshowArray({richPhoto(), clip, std::make_shared<SlideItem>()});
+    project->setSlideshowArray({richPhoto(), clip, platform::makeMainThreadShared<SlideItem>()});
     auto song = songOf(42.0, "Tune");
     song->addEntriesFromDictionary(
         {{"pureFileName", "tune-1.00.mp3"}, {"arrayAuthors", QVariantList{"A", "B"}}});
@@ -173,8 +174,8 @@ TEST_F(ProjectArchiveTest, EveryOnOffSettingComesBackOnAndOff) {
 }
 
 TEST_F(ProjectArchiveTest, TheArchiveUsesTheFormatsKeysAndClassNames) {
-    SlideshowProjectRef project = std::make_shared<SlideshowProject>();
-    project->setSlideshowArray({richPhoto(), std::make_shared<VideoSlideItem>()});
+    SlideshowProjectRef project = platform::makeMainThreadShared<SlideshowProject>();
+    project->setSlideshowArray({richPhoto(), platform::makeMainThreadShared<VideoSlideItem>()});
     project->setMusicArray({songOf(3.0)});
     const QByteArray data = platform::KeyedArchiver::archivedData(project);
     const QStringList projectKeys{"strFileVersion",
@@ -246,7 +247,7 @@ TEST_F(ProjectArchiveTest, MissingOrForeignPartsReadAsEmptyNeverAsNothing) {
     EXPECT_EQ(project->strFileVersion(), "1.0.0");
     EXPECT_TRUE(project->strProjectTitle().isNull());
     // An import into a project read this way is kept, not lost.
-    project->addSlideItem(std::make_shared<SlideItem>());
+    project->addSlideItem(platform::makeMainThreadShared<SlideItem>());
     EXPECT_EQ(project->slideCount(), 1u);
 
     auto mixed = record("SlideshowProject");
@@ -346,7 +347,7 @@ TEST_F(ProjectArchiveTest, ASongStoredWithoutItsDictionaryHasAnEmptyOne) {
 TEST_F(ProjectArchiveTest, ABrokenArchiveFailsToOpenWithAMessage) {
     const QString folder = home + "/broken.VistrelleProject";
     QDir().mkpath(folder + "/Contents");
-    auto good = std::make_shared<SlideshowProject>();
+    auto good = platform::makeMainThreadShared<SlideshowProject>();
     good->setSlideshowArray({richPhoto(), richPhoto()});
     const QByteArray data = platform::KeyedArchiver::archivedData(good);
     const std::vector<QByteArray> broken{data.left(data.size() / 2), QByteArray("bplist00"), QByteArray(),
@@ -367,7 +368,7 @@ TEST_F(ProjectArchiveTest, ABrokenArchiveFailsToOpenWithAMessage) {
 
 TEST_F(ProjectArchiveTest, AClipFollowingTheProjectsMusicLevelStillFollowsItAfterALoad) {
     auto project = openNewProject("Levels");
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setFileName("frame.jpg");
     project->setSlideshowArray({clip});
     project->setFltBackgroundMusicVolumeWhenVideos(0.2f);

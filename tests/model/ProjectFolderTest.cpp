@@ -2,6 +2,7 @@
 
 #include "model/QuartzSlideItem.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/FileSizeLimit.h"
 #include "support/OpenWatch.h"
@@ -402,7 +403,7 @@ TEST_F(ProjectFolderTest, PathsConvertAgainstTheDocumentsFolder) {
 class ProjectSaveTest : public ModelTest {};
 
 TEST_F(ProjectSaveTest, AProjectWithoutAFolderIsNeverSaved) {
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     project->setBIsDirty(true);
     QString error;
     EXPECT_FALSE(project->saveProjectToFile(&error));
@@ -503,15 +504,15 @@ TEST_F(ProjectSaveTest, ArchivesThatArePipesAreRefusedWithoutWaiting) {
 TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
     auto project = openNewProject("Check");
     const auto a = photoIn(project, "a.jpg"), c = photoIn(project, "c.jpg");
-    auto gone = std::make_shared<SlideItem>();
+    auto gone = platform::makeMainThreadShared<SlideItem>();
     gone->setFileName("gone.jpg");
-    project->setSlideshowArray({a, gone, c, std::make_shared<SlideItem>()});
-    auto presentSong = std::make_shared<MusicItem>();
+    project->setSlideshowArray({a, gone, c, platform::makeMainThreadShared<SlideItem>()});
+    auto presentSong = platform::makeMainThreadShared<MusicItem>();
     presentSong->addEntriesFromDictionary({{"pureFileName", "song.mp3"}});
     writeFile(project->strMacProjectBundleContentsPath() + "/song.mp3");
-    auto missingSong = std::make_shared<MusicItem>();
+    auto missingSong = platform::makeMainThreadShared<MusicItem>();
     missingSong->addEntriesFromDictionary({{"pureFileName", "lost.mp3"}});
-    auto missingDefault = std::make_shared<MusicItem>();
+    auto missingDefault = platform::makeMainThreadShared<MusicItem>();
     missingDefault->addEntriesFromDictionary(
         {{"musicSource", "bundleDefaultMusic"}, {"filePath", home + "/no.mp3"}});
     project->setMusicArray({missingSong, presentSong, missingDefault});
@@ -530,9 +531,9 @@ TEST_F(ProjectSaveTest, MissingFilesAreDroppedInOrderAndMarkTheProjectDirty) {
 TEST_F(ProjectSaveTest, AnExportAsksFirstForEveryMissingPictureClipAndComposition) {
     auto project = openNewProject("Gone");
     const QString contents = project->strMacProjectBundleContentsPath();
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setStrVideoFilePath(contents + "/videos/clip.mov");
-    auto composition = std::make_shared<QuartzSlideItem>();
+    auto composition = platform::makeMainThreadShared<QuartzSlideItem>();
     composition->setStrQuartzFilePath(contents + "/show.vcomp");
     project->setSlideshowArray({photoIn(project, "a.jpg"), clip, photoIn(project, "b.jpg"), composition});
     EXPECT_EQ(project->missingSlideFiles(), (QStringList{"clip.mov", "show.vcomp"}));
@@ -552,7 +553,7 @@ TEST_F(ProjectSaveTest, ACompositionSlideIsKeptWhileItsCompositionIsThere) {
     writeFile(contents + "/own.vcomp", "composition");
     writeFile(home + "/elsewhere.vcomp", "composition");
     const auto composed = [](const QString& path) {
-        auto slide = std::make_shared<QuartzSlideItem>();
+        auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
         slide->setStrQuartzFilePath(path);
         return slide;
     };

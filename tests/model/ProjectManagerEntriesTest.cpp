@@ -1,6 +1,7 @@
 // The project manager's entries in the Documents folder: making them, their folders and movies, and the
 // deletions, which never reach beyond an entry's own folder and movies whatever its stored name says.
 #include "ModelTestEnvironment.h"
+#include "platform/foundation/MainThread.h"
 
 #include <QDateTime>
 
@@ -50,7 +51,7 @@ protected:
             [this] { EXPECT_TRUE(manager()->deleteProject(0)); },
             [this] { manager()->deleteEmptyProjectAndFolder(); },
             [] {
-                SlideshowProject::retainProject(std::make_shared<SlideshowProject>());
+                SlideshowProject::retainProject(platform::makeMainThreadShared<SlideshowProject>());
                 SlideshowProjectManager::syncSaveFile(false, true);
             },
         };

@@ -3,6 +3,7 @@
 #include "ArchiveTestSupport.h"
 #include "ModelTestEnvironment.h"
 
+#include "platform/foundation/MainThread.h"
 #include "support/ToneMaker.h"
 
 #include <QImage>
@@ -320,7 +321,7 @@ TEST_F(ProjectManagerTest, TheMenuShowLastsItsSlidesTransitionsAndFades) {
     EXPECT_DOUBLE_EQ(manager.dvdMenuSlideTotalDuration(), 0.0);
     std::vector<SlideItemRef> slides;
     for (float photo : {3.0f, 4.0f, 5.0f}) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->customSetDurations(photo, 1.5f);
         slides.push_back(slide);
     }

@@ -4,6 +4,7 @@
 
 #include "model/MusicItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "support/ToneMaker.h"
 
 #include <QDir>
@@ -64,7 +65,7 @@ protected:
 
     // A song whose copy in the project is `name`, not measured yet.
     static MusicItemRef songCopy(const QString& name) {
-        auto song = std::make_shared<MusicItem>();
+        auto song = platform::makeMainThreadShared<MusicItem>();
         song->addEntriesFromDictionary({{"pureFileName", name}, {"titleFromFileName", "Song"}});
         return song;
     }
@@ -74,7 +75,7 @@ TEST_F(ProjectOwnFilesTest, ACopiedProjectReadsItsOwnClipNotTheOriginals) {
     auto project = openNewProject("Original");
     const QString clipPath = project->strProjectVideoFileDirectory() + "/clip.mp4";
     ASSERT_TRUE(QFile::copy(makeClip("two.mp4", 60), clipPath));
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->customSetDurations(4.0f, 0.0f);
     clip->PrepareVideoItem(clipPath);
     ASSERT_TRUE(clip->hasAsset());
@@ -119,7 +120,7 @@ TEST_F(ProjectOwnFilesTest, LinksLeadingOutOfTheProjectCountAsMissing) {
 
     std::vector<SlideItemRef> slides;
     for (const char* name : {"clip.mp4", "linked/deep.mp4", "alias.mp4"}) {
-        auto clip = std::make_shared<VideoSlideItem>();
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->setStrVideoFilePath(videos + "/" + name);
         slides.push_back(clip);
     }
@@ -158,7 +159,7 @@ TEST_F(ProjectOwnFilesTest, LinksLeadingOutOfTheProjectCountAsMissing) {
 TEST_F(ProjectOwnFilesTest, AStoredPathOutsideWithNoFileOfThatNameInsideIsMissing) {
     auto project = openNewProject("Received");
     const QString outside = makeClip("holiday.mp4", 60);
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setStrVideoFilePath(outside);
     const QString folder = saveAndClose(project, {clip}, {});
     clip.reset();
@@ -183,7 +184,7 @@ TEST_F(ProjectOwnFilesTest, AStoredPathOutsideWithNoFileOfThatNameInsideIsMissin
 
     // Added while a project is open, a clip from elsewhere is not read either.
     SlideshowProject::retainProject(again);
-    auto added = std::make_shared<VideoSlideItem>();
+    auto added = platform::makeMainThreadShared<VideoSlideItem>();
     added->PrepareVideoItem(makeClip("other.mp4", 30));
     EXPECT_TRUE(added->strVideoFilePath().isEmpty());
     EXPECT_FALSE(added->hasAsset());
@@ -205,11 +206,11 @@ TEST_F(ProjectOwnFilesTest, APhotoThroughALinkOutOrAPipeIsMissing) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(contents + "/pipe.jpg").constData(), 0600), 0);
     ASSERT_TRUE(picture.save(contents + "/own.jpg", "JPEG"));
 
-    auto linked = std::make_shared<SlideItem>();
+    auto linked = platform::makeMainThreadShared<SlideItem>();
     linked->setFileName("linked.jpg");
-    auto piped = std::make_shared<SlideItem>();
+    auto piped = platform::makeMainThreadShared<SlideItem>();
     piped->setFileName("pipe.jpg");
-    auto own = std::make_shared<SlideItem>();
+    auto own = platform::makeMainThreadShared<SlideItem>();
     own->setFileName("own.jpg");
     own->setBackgroudImageFileName("linked.jpg");
     own->setStrThumbFileName("pipe.jpg");
@@ -237,7 +238,7 @@ TEST_F(ProjectOwnFilesTest, APhotoThroughALinkOutOrAPipeIsMissing) {
     loaded->checkItemVaild();
     ASSERT_EQ(loaded->slideCount(), 1u) << "the slides whose pictures are not the project's are dropped";
 
-    auto gone = std::make_shared<SlideItem>();
+    auto gone = platform::makeMainThreadShared<SlideItem>();
     gone->setFileName("linked.jpg");
     gone->deleteFilesForDeletingItem();
     EXPECT_FALSE(QFileInfo(contents + "/linked.jpg").isSymLink()) << "the link is removed";

@@ -1,6 +1,7 @@
 #include "ClipTestSupport.h"
 
 #include "model/QuartzSlideItem.h"
+#include "platform/foundation/MainThread.h"
 
 #include <atomic>
 #include <thread>
@@ -10,7 +11,7 @@ using model_test::ClipTest;
 class QuartzSlideItemTest : public ClipTest {
 protected:
     std::shared_ptr<QuartzSlideItem> overClip(const QString& clip, float transition) {
-        auto slide = std::make_shared<QuartzSlideItem>();
+        auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
         slide->setStrQuartzFilePath("/compositions/waves.vcomp");
         slide->setBVideoItem(true);
         slide->setStrVideoFilePath(clip);
@@ -80,7 +81,7 @@ TEST_F(QuartzSlideItemTest, ASavedCompositionSlideKeepsItsFiles) {
 }
 
 TEST_F(QuartzSlideItemTest, AReloadedSlideRendersAtItsClipsSize) {
-    auto alone = std::make_shared<QuartzSlideItem>();
+    auto alone = platform::makeMainThreadShared<QuartzSlideItem>();
     EXPECT_EQ(alone->compositionSize(), QSize(1280, 720));
     auto slide = overClip(makeClip("clip.mp4", 10, false, 0, QSize(64, 32)), 1.0f);
     EXPECT_EQ(slide->compositionSize(), QSize(64, 32));

@@ -1,6 +1,7 @@
 #include "ModelTestEnvironment.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/WavFile.h"
 
@@ -117,7 +118,7 @@ TEST_F(SlideItemTest, DeletingASlideRemovesOnlyItsOwnFiles) {
     EXPECT_FALSE(QFileInfo::exists(contents + "/t.jpg"));
     EXPECT_TRUE(QFileInfo::exists(outsider)) << "a sound path outside the project is not ours";
 
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setStrVideoFilePath(outsider);
     clip->deleteFilesForDeletingItem();
     EXPECT_TRUE(QFileInfo::exists(outsider));
@@ -144,7 +145,7 @@ TEST_F(SlideItemTest, DeletionStaysInsideTheProjectWhateverThePathSays) {
 
     // A link inside the project is removed; the file it points to is not.
     ASSERT_TRUE(QFile::link(outsider, contents + "/link.jpg"));
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName("link.jpg");
     slide->setStrSoundFileName(contents + "/./voice.m4a");
     writeFile(contents + "/voice.m4a");
@@ -191,7 +192,7 @@ TEST_F(SlideItemTest, DurationsReadWhileTheMainThreadEditsAreWholeValues) {
     auto project = openNewProject("Threads");
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < 20; ++i)
-        slides.push_back(std::make_shared<SlideItem>());
+        slides.push_back(platform::makeMainThreadShared<SlideItem>());
     project->setSlideshowArray(slides);
     project->calcSlideItemsPhotoTransitionDuration();
     std::atomic<bool> stop{false};
@@ -240,7 +241,7 @@ TEST_F(MusicItemTest, TitlesFromFileNames) {
 
 TEST_F(MusicItemTest, DurationsAreMeasuredOnceOnTheCopyAndCached) {
     auto project = openNewProject("Songs");
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary({{"pureFileName", "s.mp3"}});
     EXPECT_DOUBLE_EQ(song->duration(), 0.0) << "the copy is missing";
     EXPECT_EQ(measured.load(), 0) << "a missing file is not handed to the measurer";
@@ -249,7 +250,7 @@ TEST_F(MusicItemTest, DurationsAreMeasuredOnceOnTheCopyAndCached) {
     writeFile(project->strMacProjectBundleContentsPath() + "/s.mp3");
     EXPECT_DOUBLE_EQ(song->duration(), 33.5) << "so the copy is measured once it is there";
 
-    auto present = std::make_shared<MusicItem>();
+    auto present = platform::makeMainThreadShared<MusicItem>();
     present->addEntriesFromDictionary({{"pureFileName", "p.mp3"}});
     writeFile(project->strMacProjectBundleContentsPath() + "/p.mp3");
     EXPECT_DOUBLE_EQ(present->duration(), 33.5);
@@ -259,7 +260,7 @@ TEST_F(MusicItemTest, DurationsAreMeasuredOnceOnTheCopyAndCached) {
     auto zero = songOf(0.0);
     EXPECT_DOUBLE_EQ(zero->duration(), 0.0);
     EXPECT_EQ(measured.load(), 2) << "a cached 0 is not measured again";
-    auto text = std::make_shared<MusicItem>();
+    auto text = platform::makeMainThreadShared<MusicItem>();
     text->addEntriesFromDictionary({{"numberDuration", "12.5"}});
     EXPECT_DOUBLE_EQ(text->duration(), 12.5);
     EXPECT_DOUBLE_EQ(MusicItem::musicItemDuration(nullptr), 0.0);
@@ -267,7 +268,7 @@ TEST_F(MusicItemTest, DurationsAreMeasuredOnceOnTheCopyAndCached) {
 }
 
 TEST_F(MusicItemTest, PlayPathsAndLevelsComeFromTheOpenProject) {
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     const QString original = home + "/orig.mp3";
     writeFile(original, "song");
     song->addEntriesFromDictionary({{"pureFileName", "copy.mp3"}, {"filePath", original}});

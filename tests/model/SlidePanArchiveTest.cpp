@@ -3,6 +3,7 @@
 #include "ArchiveTestSupport.h"
 #include "ModelTestEnvironment.h"
 
+#include "platform/foundation/MainThread.h"
 #include "support/ColourNear.h"
 #include "support/ToneMaker.h"
 
@@ -46,7 +47,7 @@ bool near(const QColor& a, const QColor& b, int tolerance = 24) {
 }
 
 SlideItemRef pictureSlide(const SlideshowProjectRef& project, const QString& name, const QImage& picture) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName(name);
     EXPECT_TRUE(picture.save(project->strMacProjectBundleContentsPath() + "/" + name, "JPEG", 95));
     return slide;
@@ -114,7 +115,7 @@ TEST_F(SlidePanArchiveTest, APhotoProjectWithASongAndAThemeReopensWithEverySlide
     const QString songFile = home + "/Music/tune.m4a";
     QDir().mkpath(home + "/Music");
     ASSERT_TRUE(ToneMaker::writeEncoded(songFile, "ipod", "aac", 440, 1.5, 0.5f, {{"title", "Tune"}}));
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary(SlideshowProjectManager::getMusicInfoDict(songFile));
     project->setMusicArray({song});
     ASSERT_TRUE(project->saveProjectToFile());
@@ -231,7 +232,7 @@ TEST_F(SlidePanArchiveTest, PanKeysAreReadAsIntegersOrRealsAndIgnoredOtherwise) 
 }
 
 TEST_F(SlidePanArchiveTest, AReaderOfTheOlderKeysReadsTheNewArchive) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName("p.jpg");
     slide->setBPanZoomCustomized(true);
     slide->setPanStartPoint(QPointF(0.2, 0.3));
@@ -239,7 +240,7 @@ TEST_F(SlidePanArchiveTest, AReaderOfTheOlderKeysReadsTheNewArchive) {
     slide->setNSlideEffect(2);
     slide->setTransitionInfo({{"name", "Cube"}});
     slide->customSetDurations(5.0f, 1.5f);
-    auto root = std::make_shared<SlideshowProject>();
+    auto root = platform::makeMainThreadShared<SlideshowProject>();
     root->setSlideshowArray({slide});
     const QByteArray data = platform::KeyedArchiver::archivedData(root);
 
@@ -255,7 +256,7 @@ TEST_F(SlidePanArchiveTest, AReaderOfTheOlderKeysReadsTheNewArchive) {
         seen.insert("itemType", coder.decodeInt64("itemType"));
         seen.insert("transitionInfo", coder.decodeObject("transitionInfo"));
         seen.insert("textInfo", coder.decodeObject("textInfo"));
-        return platform::ArchivableRef(std::make_shared<SlideItem>());
+        return platform::ArchivableRef(platform::makeMainThreadShared<SlideItem>());
     });
     QString error;
     auto decoded = platform::KeyedUnarchiver::unarchiveObject(data, &error);

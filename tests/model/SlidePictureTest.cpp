@@ -1,6 +1,7 @@
 // The slide's picture files: quarter turns, colour, the text layer and the texture's image.
 #include "ModelTestEnvironment.h"
 
+#include "platform/foundation/MainThread.h"
 #include "platform/media/MediaAsset.h"
 #include "support/ClipMaker.h"
 #include "support/ColourNear.h"
@@ -46,7 +47,7 @@ protected:
     }
 
     SlideItemRef slideWith(const QImage& picture, const QString& name = "photo.jpg") {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(name);
         EXPECT_TRUE(picture.save(contents + "/" + name, "JPEG", 95));
         return slide;
@@ -135,7 +136,7 @@ TEST_F(SlidePictureTest, AFileThatCannotBeTurnedIsLeftAsItWas) {
 // A photo whose import failed keeps an empty file name: nothing of it turns, and the turn is not reported
 // done.
 TEST_F(SlidePictureTest, ASlideWithoutAPictureIsNotTurned) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName("");
     slide->setStrThumbFileName("thumb.jpg");
     redLeftEnd().save(contents + "/thumb.jpg", "JPEG", 95);

@@ -5,6 +5,7 @@
 #include "model/ContentsFolder.h"
 #include "model/MusicDirector.h"
 #include "model/ProjectCollaborators.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/ToneMaker.h"
 
@@ -64,7 +65,7 @@ TEST_F(SongFilingTest, AnImportedSongIsCopiedWithItsTagsAndLength) {
     EXPECT_EQ(song.value("arrayAuthors").toList(), (QVariantList{"Ann", "Bob"}));
     EXPECT_EQ(song.value("strComposer").toString(), "Cleo");
 
-    auto item = std::make_shared<MusicItem>();
+    auto item = platform::makeMainThreadShared<MusicItem>();
     item->addEntriesFromDictionary(song);
     EXPECT_EQ(item->strFilePath(), contents + "/" + copy);
     EXPECT_EQ(item->strTitle(), "Evening");
@@ -159,12 +160,12 @@ TEST_F(SongFilingTest, PicturesMadeAtOnceClaimDifferentNames) {
 
 TEST_F(SongFilingTest, DurationsAreMeasuredOnRealFilesAndFailuresAreNotCached) {
     ASSERT_TRUE(ToneMaker::writeWav(contents + "/copy.wav", 440, 1.25, 0.5f));
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary({{"pureFileName", "copy.wav"}});
     EXPECT_NEAR(song->duration(), 1.25, 0.01);
     EXPECT_NEAR(song->dictFileMediaItem().value("numberDuration").toDouble(), 1.25, 0.01);
 
-    auto late = std::make_shared<MusicItem>();
+    auto late = platform::makeMainThreadShared<MusicItem>();
     late->addEntriesFromDictionary({{"pureFileName", "late.wav"}});
     EXPECT_DOUBLE_EQ(late->duration(), 0.0);
     writeFile(contents + "/late.wav", "not yet a song");

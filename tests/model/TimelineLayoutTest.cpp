@@ -3,6 +3,7 @@
 #include "model/ProjectCollaborators.h"
 #include "model/TimelineAxis.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 
 #include <string>
 
@@ -52,17 +53,17 @@ public:
 
 class TimelineLayoutTest : public ModelTest {
 protected:
-    std::shared_ptr<SlideshowProject> project = std::make_shared<SlideshowProject>();
+    std::shared_ptr<SlideshowProject> project = platform::makeMainThreadShared<SlideshowProject>();
     IdentityTimeline timeline;
 
     void SetUp() override {
         ModelTest::SetUp();
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < 3; ++i)
-            slides.push_back(std::make_shared<SlideItem>());
+            slides.push_back(platform::makeMainThreadShared<SlideItem>());
         project->setSlideshowArray(slides);
         project->calcSlideItemsPhotoTransitionDuration();
-        auto text = std::make_shared<SlideItem>();
+        auto text = platform::makeMainThreadShared<SlideItem>();
         text->setFSecStartTimePosition(6.0f);
         project->setTextLayerArray({text});
         auto sound = songOf(10.0);
@@ -103,7 +104,7 @@ TEST_F(TimelineLayoutTest, TheLayersTimeAxisRunsOnPastTheShowAndReadsBack) {
     EXPECT_DOUBLE_EQ(timeline_axis::secondsForX(slides, 0, 28, -30), 0.0) << "never before the show";
     EXPECT_DOUBLE_EQ(timeline_axis::xForSeconds({}, 0, 28, 2.0), 56.0) << "no slides: the ruler's scale";
     EXPECT_DOUBLE_EQ(timeline_axis::secondsForX(slides, 1, 10, 75), 7.5) << "the ruler";
-    auto late = std::make_shared<SlideItem>();
+    auto late = platform::makeMainThreadShared<SlideItem>();
     late->setFSecStartTimePosition(15.0f); // to 21 s, past the show's 18
     project->setTextLayerArray({late});
     project->updateTimelineItemsPosition();
@@ -159,7 +160,7 @@ TEST_F(TimelineLayoutTest, RewindingReachesMixerClipsAndPlayerInThatOrder) {
     project->setAudioMixer(std::make_shared<LoggingMixer>(log));
     const auto director = std::make_shared<LoggingDirector>(log); // the preview owns its player
     project->setDirector(director);
-    project->insertSlideItem(1, std::make_shared<LoggingClip>(log));
+    project->insertSlideItem(1, platform::makeMainThreadShared<LoggingClip>(log));
     project->resetPlayerToBegin();
     EXPECT_EQ(log.calls, (std::vector<std::string>{"mixer", "clip", "director"}));
 }

@@ -1,6 +1,7 @@
 #include "ArchiveTestSupport.h"
 #include "ClipTestSupport.h"
 
+#include "platform/foundation/MainThread.h"
 #include "platform/image/ImageAdditions.h"
 #include "support/ToneMaker.h"
 
@@ -35,7 +36,7 @@ std::shared_ptr<VideoSlideItem> decodeRecord(const std::function<void(model_test
 class VideoSlideItemTest : public ClipTest {};
 
 TEST_F(VideoSlideItemTest, TheClipsLengthSetsTheSlidesDurations) {
-    auto longClip = std::make_shared<VideoSlideItem>();
+    auto longClip = platform::makeMainThreadShared<VideoSlideItem>();
     longClip->customSetDurations(4.0f, 1.5f);
     longClip->PrepareVideoItem(makeClip("long.mp4", 120, true));
     ASSERT_TRUE(longClip->hasAsset());
@@ -43,7 +44,7 @@ TEST_F(VideoSlideItemTest, TheClipsLengthSetsTheSlidesDurations) {
     EXPECT_FLOAT_EQ(longClip->fSecTransitionDuration(), 1.5f);
     EXPECT_TRUE(longClip->bCustomDurationFlag()) << "fitting to the music leaves clips alone";
 
-    auto shortClip = std::make_shared<VideoSlideItem>();
+    auto shortClip = platform::makeMainThreadShared<VideoSlideItem>();
     shortClip->customSetDurations(4.0f, 2.0f);
     shortClip->PrepareVideoItem(makeClip("short.mp4", 45));
     EXPECT_NEAR(shortClip->fSecPhotoDuration(), 1.5, 0.05)
@@ -56,7 +57,7 @@ TEST_F(VideoSlideItemTest, TheClipsLengthSetsTheSlidesDurations) {
 TEST_F(VideoSlideItemTest, AClipKeepsItsLengthWhenItsTransitionChanges) {
     const auto project = openNewProject();
     ASSERT_TRUE(project);
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->customSetDurations(4.0f, 2.0f);
     clip->PrepareVideoItem(inProject(makeClip("three.mp4", 90)));
     ASSERT_TRUE(clip->hasAsset());
@@ -134,7 +135,7 @@ TEST_F(VideoSlideItemTest, NoPicturesWithoutAnOpenProjectOrAClip) {
 }
 
 TEST_F(VideoSlideItemTest, TheClipsSoundFadesInAndOutAtItsLevel) {
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setFltOutputVolume(0.6f);
     clip->PrepareVideoItem(makeClip("tone.mp4", 60, true));
     const auto tracks = clip->composition().tracks();
@@ -159,7 +160,7 @@ TEST_F(VideoSlideItemTest, TheClipsSoundFadesInAndOutAtItsLevel) {
 }
 
 TEST_F(VideoSlideItemTest, ALongClipFadesOverThreeSecondsAndASilentOneHasNoRamps) {
-    auto longClip = std::make_shared<VideoSlideItem>();
+    auto longClip = platform::makeMainThreadShared<VideoSlideItem>();
     longClip->PrepareVideoItem(makeClip("long.mp4", 300, true, 0, QSize(32, 32)));
     const auto params = longClip->allAudioParams();
     ASSERT_EQ(params.size(), 1u);
@@ -168,7 +169,7 @@ TEST_F(VideoSlideItemTest, ALongClipFadesOverThreeSecondsAndASilentOneHasNoRamps
     EXPECT_NEAR(params[0].volumeAt(6.99), 1.0f, 0.01f);
     EXPECT_NEAR(params[0].volumeAt(8.5), 0.5f, 0.02f);
 
-    auto silent = std::make_shared<VideoSlideItem>();
+    auto silent = platform::makeMainThreadShared<VideoSlideItem>();
     silent->PrepareVideoItem(makeClip("silent.mp4", 30));
     EXPECT_EQ(silent->composition().tracks().size(), 1u) << "an empty track";
     EXPECT_TRUE(silent->composition().tracks()[0].isEmpty());
@@ -182,7 +183,7 @@ TEST_F(VideoSlideItemTest, OwnLevelsComeBackFromTheArchive) {
     EXPECT_FLOAT_EQ(fresh.fltOutputVolume(), 1.0f);
 
     for (const float level : {0.0f, 0.5f, 0.95f, 1.0f}) {
-        auto clip = std::make_shared<VideoSlideItem>();
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->setFltOutputVolume(0.7f);
         clip->customizeBKMusicVolume(level);
         auto back = roundTrip(clip);
@@ -192,7 +193,7 @@ TEST_F(VideoSlideItemTest, OwnLevelsComeBackFromTheArchive) {
         EXPECT_FLOAT_EQ(back->fltBKMusicVolume(), level);
     }
 
-    auto following = std::make_shared<VideoSlideItem>();
+    auto following = platform::makeMainThreadShared<VideoSlideItem>();
     auto back = roundTrip(following);
     ASSERT_TRUE(back);
     EXPECT_FALSE(back->isCustomizedBKMusicVolume()) << "a clip without a level of its own stays so";
@@ -238,7 +239,7 @@ TEST_F(VideoSlideItemTest, ADecodedClipIsPreparedFromItsFileOnceItsProjectIsKnow
     auto project = openNewProject("Decoded");
     const QString path = project->strProjectVideoFileDirectory() + "/clip.mp4";
     ASSERT_TRUE(QFile::copy(makeClip("clip.mp4", 90, true), path));
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setStrVideoFilePath(path);
     clip->customSetDurations(9.0f, 1.0f); // stale durations of an edited clip
     auto back = roundTrip(clip);
@@ -257,7 +258,7 @@ TEST_F(VideoSlideItemTest, AClipOfARenamedProjectIsFoundInItsVideosFolder) {
     auto project = openNewProject("Holiday");
     const QString copy = project->createVideoFilePathInProjectFromSource(makeClip("beach.mp4", 60, true));
     ASSERT_TRUE(QFile::copy(dir.file("beach.mp4"), copy));
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->customSetDurations(4.0f, 0.5f);
     clip->PrepareVideoItem(copy);
     project->setSlideshowArray({clip});
@@ -294,7 +295,7 @@ TEST_F(VideoSlideItemTest, AMovedClipIsNeverTakenFromAnotherProject) {
     EXPECT_EQ(decoded->mediaFileName(), "clip.mp4") << "missing, it is still named";
 
     // Added by the user to the open project, the same missing path is found in its folder.
-    auto added = std::make_shared<VideoSlideItem>();
+    auto added = platform::makeMainThreadShared<VideoSlideItem>();
     added->PrepareVideoItem(home + "/Elsewhere/clip.mp4");
     EXPECT_EQ(added->strVideoFilePath(), otherCopy);
     EXPECT_TRUE(added->hasAsset());
@@ -305,7 +306,7 @@ TEST_F(VideoSlideItemTest, AMovedClipIsNeverTakenFromAnotherProject) {
 TEST_F(VideoSlideItemTest, DeletingAClipSlideDeletesOnlyAClipInsideTheProject) {
     auto project = openNewProject("Delete");
     const QString outside = makeClip("outside.mp4", 10);
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     const QString videos = project->strProjectVideoFileDirectory();
     const QString sneaky = videos + "/" + QDir(videos).relativeFilePath(outside);
     ASSERT_TRUE(sneaky.contains("/../"));

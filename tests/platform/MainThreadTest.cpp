@@ -114,3 +114,39 @@ TEST(MainThreadTest, APosterOutlivesItsGateAndPostsOnlyWhileItIsOpen) {
 }
 
 } // namespace
+
+namespace {
+
+// Remembers whether it was destroyed on the main thread.
+struct Witness {
+    explicit Witness(std::atomic<int>* onMain) : onMain(onMain) {}
+    ~Witness() {
+        platform::checkDestroyedOnMainThread("the test's witness");
+        *onMain += isMainThread() ? 1 : 100;
+    }
+    std::atomic<int>* onMain;
+};
+
+} // namespace
+
+TEST(MainThreadTest, AnObjectMadeToGoOnTheMainThreadGoesThereWhicheverThreadLetsGoLast) {
+    std::atomic<int> destroyed = 0;
+    auto here = makeMainThreadShared<Witness>(&destroyed);
+    here.reset();
+    EXPECT_EQ(destroyed, 1) << "at once on the main thread";
+    auto there = makeMainThreadShared<Witness>(&destroyed);
+    std::thread([last = std::move(there)]() mutable { last.reset(); }).join();
+    EXPECT_EQ(destroyed, 1) << "queued, not destroyed by the worker";
+    EXPECT_TRUE(test_support::spinUntil([&] { return destroyed == 2; }));
+}
+
+TEST(MainThreadTest, WhatMustGoOnTheMainThreadStopsTheProgramWhenDestroyedElsewhere) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            std::atomic<int> destroyed = 0;
+            auto elsewhere = std::make_shared<Witness>(&destroyed);
+            std::thread([last = std::move(elsewhere)]() mutable { last.reset(); }).join();
+        },
+        "Lock order broken: the test's witness destroyed off the main thread");
+}

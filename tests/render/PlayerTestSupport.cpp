@@ -1,5 +1,6 @@
 #include "PlayerTestSupport.h"
 
+#include "platform/foundation/MainThread.h"
 #include "render/StageBackground.h"
 
 #include <QFile>
@@ -62,7 +63,7 @@ void PlayerTest::TearDown() {
 SlideItemRef PlayerTest::photo(const QString& name, const QImage& picture, float photoSeconds,
                                float transitionSeconds) {
     EXPECT_TRUE(picture.save(contents + "/" + name, "PNG"));
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName(name);
     slide->customSetDurations(photoSeconds, transitionSeconds);
     slide->setPanStartPoint(QPointF(0, 0));
@@ -80,7 +81,7 @@ QString PlayerTest::writeComposition(const QString& name) {
 }
 
 std::shared_ptr<QuartzSlideItem> PlayerTest::compositionSlide(const QString& path, float photoSeconds) {
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     slide->setStrQuartzFilePath(path);
     slide->customSetDurations(photoSeconds, 0.0f);
     standStill(*slide);

@@ -1,6 +1,7 @@
 #include "PlayerTestSupport.h"
 
 #include "model/QuartzSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/gl/DriverLock.h"
 #include "render/QuartzSlideFrameSource.h"
 #include "render/SlideTextures.h"
@@ -72,7 +73,7 @@ TEST_F(QuartzSlideFrameSourceTest, OverAClipTheCompositionGetsTheClipAndItsLengt
     options.frames = 360;
     const QString clip = folder->file("twelve.mp4");
     ASSERT_TRUE(ClipMaker::make(clip, options));
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     slide->setStrQuartzFilePath(writeComposition());
     slide->setBVideoItem(true);
     slide->setStrVideoFilePath(clip);
@@ -120,7 +121,7 @@ TEST_F(QuartzSlideFrameSourceTest, AStoppedSlideKeepsItsLastPicture) {
 }
 
 TEST_F(QuartzSlideFrameSourceTest, AReloadedSlideOpensOnThePlayersContext) {
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     ASSERT_TRUE(QFile::copy(writeComposition(), contents + "/bars.vcomp"));
     slide->setStrQuartzFilePath(contents + "/bars.vcomp");
     slide->customSetDurations(2.0f, 0.0f);

@@ -1,6 +1,7 @@
 #include "PlayerTestSupport.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/gl/DriverLock.h"
 #include "render/SlideFrameSource.h"
 #include "render/SlideTextures.h"
@@ -102,7 +103,7 @@ TEST_F(SlideTexturesTest, AClipSlideDrawsTheFramesOfItsSourceTurnedByItsOrientat
         frames = std::make_shared<StillFrames>(rendertest::quarters(32, 32), turn);
         return frames;
     });
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->customSetDurations(1.0f, 1.0f);
     clip->setZoomStart(1.0);
     clip->setZoomEnd(1.0);
@@ -139,7 +140,7 @@ TEST_F(SlideTexturesTest, AClipSlideDrawsTheFramesOfItsSourceTurnedByItsOrientat
 }
 
 TEST_F(SlideTexturesTest, AClipWithoutAFrameSourceShowsTheStage) {
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->customSetDurations(1.0f, 1.0f);
     useSlides({clip});
     auto renderer = std::make_shared<SlideshowImageObject>();

@@ -1,6 +1,7 @@
 #include "PlayerTestSupport.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/gl/DriverLock.h"
 #include "render/StageBackground.h"
 #include "render/transitions/TransitionManager.h"
@@ -226,7 +227,7 @@ TEST_F(StageBackgroundTest, EachSlideHasItsOwnBackdropForItsWholeLength) {
 }
 
 TEST_F(StageBackgroundTest, AVideoSlideContributesABlackBackdrop) {
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     ASSERT_TRUE(rendertest::solid(8, 8, Qt::green).save(contents + "/clip_bk.png"));
     clip->setBackgroudImageFileName("clip_bk.png");
     clip->customSetDurations(1.0f, 1.0f);

@@ -1,6 +1,7 @@
 #include "TransitionTestSupport.h"
 
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/gl/DriverLock.h"
 #include "render/QuadDrawing.h"
@@ -278,7 +279,7 @@ TEST_F(TransitionPlayerTest, TheCrossFadeBeforeEachClipStartsFromTheOutgoingSlid
     // Two slides whose own transitions draw through the renderers, each followed by a clip: both get the
     // cross-fade instead, and the second use starts from its outgoing slide again.
     auto clip = [&] {
-        auto video = std::make_shared<VideoSlideItem>();
+        auto video = platform::makeMainThreadShared<VideoSlideItem>();
         video->customSetDurations(0.2f, 0.2f);
         return video;
     };

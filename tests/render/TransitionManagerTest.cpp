@@ -2,6 +2,7 @@
 
 #include "model/SlideItem.h"
 #include "platform/foundation/KeyedArchive.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/gl/DriverLock.h"
 #include "render/transitions/SlideshowTransition3DMove.h"
@@ -194,7 +195,7 @@ TEST_F(TransitionManagerTest, PreparationDrawsEachTransitionsVariantFromTheRando
 TEST_F(TransitionManagerTest, AChoiceSurvivesTheProjectArchiveAndSelectsTheSameTransition) {
     const DriverLock driver;
     for (const QVariantMap& choice : TransitionManager::allTransitionChoices()) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setTransitionInfo(choice);
         QString error;
         const auto back = platform::KeyedUnarchiver::castObject<SlideItem>(

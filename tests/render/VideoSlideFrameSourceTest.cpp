@@ -2,6 +2,7 @@
 
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/gl/DriverLock.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/VideoReader.h"
@@ -80,7 +81,7 @@ protected:
     }
 
     std::shared_ptr<VideoSlideItem> clipSlide(const QString& path, float transition = 0.0f) {
-        auto clip = std::make_shared<VideoSlideItem>();
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
         clip->setClock(clock);
         clip->setFSecTransitionDuration(transition);
         clip->PrepareVideoItem(path);
@@ -108,7 +109,7 @@ protected:
 };
 
 TEST_F(VideoSlideFrameSourceTest, EachFrameIsUploadedRowByRowWhateverItsStride) {
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setStrVideoFilePath("/clips/a.mp4");
     VideoSlideFrameSource source(clip);
     EXPECT_EQ(source.videoTexture(), 0u) << "no texture before the first frame";
@@ -148,9 +149,9 @@ TEST_F(VideoSlideFrameSourceTest, ANewTextureIsMidGreyWithClampedEdges) {
 }
 
 TEST_F(VideoSlideFrameSourceTest, OnlyClipSlidesWithAFileGetASource) {
-    EXPECT_FALSE(VideoSlideFrameSource::make(std::make_shared<VideoSlideItem>()));
-    EXPECT_FALSE(VideoSlideFrameSource::make(std::make_shared<SlideItem>()));
-    auto clip = std::make_shared<VideoSlideItem>();
+    EXPECT_FALSE(VideoSlideFrameSource::make(platform::makeMainThreadShared<VideoSlideItem>()));
+    EXPECT_FALSE(VideoSlideFrameSource::make(platform::makeMainThreadShared<SlideItem>()));
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setStrVideoFilePath("/clips/a.mp4");
     EXPECT_TRUE(makeSlideFrameSource(clip)) << "clip slides read their frames wherever the engine draws";
 }

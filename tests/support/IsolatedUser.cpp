@@ -4,6 +4,7 @@
 #include "model/ModelClasses.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/UserDefaults.h"
 
 #include <QDir>
@@ -45,7 +46,7 @@ void IsolatedUser::resetSingletons() {
 
 SlideshowProjectRef IsolatedUser::openProject() const {
     QDir().mkpath(contents());
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     project->setStrMacProjectBundleFullPath(home() + "/Show.VistrelleProject");
     project->setStrMacProjectBundleContentsPath(contents());
     SlideshowProject::retainProject(project);

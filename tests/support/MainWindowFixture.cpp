@@ -1,6 +1,7 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
@@ -123,7 +124,7 @@ std::shared_ptr<VideoSlideItem> MainWindowTest::makeClipSlide(const QString& nam
                                                               ClipMaker::Options options) {
     const QString path = project->strMacProjectBundleContentsPath() + "/" + name;
     EXPECT_TRUE(ClipMaker::make(path, options));
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->PrepareVideoItem(path);
     EXPECT_TRUE(clip->LoadVideoThumbnail());
     return clip;

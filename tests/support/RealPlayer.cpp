@@ -1,6 +1,7 @@
 #include "support/RealPlayer.h"
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/Display.h"
 #include "platform/gl/GlError.h"
@@ -45,7 +46,7 @@ SlideItemRef stillPhoto(const QString& folder, const QString& name, QColor colou
     QImage picture(640, 360, QImage::Format_RGB32);
     picture.fill(colour);
     EXPECT_TRUE(picture.save(folder + "/" + name));
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setFileName(name);
     slide->customSetDurations(1.0f, 0.5f);
     slide->setPanStartPoint(QPointF(0, 0));

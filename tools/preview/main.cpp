@@ -5,6 +5,7 @@
 #include "model/ModelClasses.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "render/NSGLView.h"
 #include "render/PreviewController.h"
 #include "render/SlideshowDirector.h"
@@ -80,7 +81,7 @@ std::vector<SlideItemRef> makeSlides(const QString& contents, const QStringList&
         QImage backdrop = picture.scaled(320, 240);
         QPainter(&backdrop).fillRect(backdrop.rect(), QColor(0, 0, 0, 140));
         backdrop.save(contents + "/bk_" + name, "JPEG", 85);
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(name);
         slide->setBackgroudImageFileName("bk_" + name);
         slide->setFSecPhotoDuration(3.0f);
@@ -108,7 +109,7 @@ int main(int argc, char** argv) {
     const QString contents = folder.path() + "/Preview.VistrelleProject/Contents";
     QDir().mkpath(contents);
     registerModelClasses();
-    auto project = std::make_shared<SlideshowProject>();
+    auto project = platform::makeMainThreadShared<SlideshowProject>();
     project->setStrMacProjectBundleFullPath(folder.path() + "/Preview.VistrelleProject");
     project->setStrMacProjectBundleContentsPath(contents);
     project->setFltSlideshowFadeIn(1.0f);

@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 
 namespace platform {
 
@@ -31,6 +32,11 @@ void runOnMainThreadAndWait(std::function<void()> work) {
     }
     gl::DriverLock::checkFreeToWait("the main thread"); // whose window draws under that lock
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::BlockingQueuedConnection);
+}
+
+void checkDestroyedOnMainThread(const char* what) {
+    if (!isMainThread())
+        gl::lock_order::broken(std::string("broken: ") + what + " destroyed off the main thread");
 }
 
 struct MainThreadGate::State {

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace platform {
 
@@ -10,6 +11,27 @@ bool isMainThread();
 void runOnMainThread(std::function<void()> work);
 // Runs work on the main thread and returns when it has run. Called on the main thread, it runs at once.
 void runOnMainThreadAndWait(std::function<void()> work);
+
+// Destroys an object on the main thread: at once when its last owner lets go there, else queued to the main
+// event loop. For the model's objects that threads share (a project, its slides and songs): their
+// destruction stops sound, closes clips and joins threads, which a frame or a loader, holding the GL driver
+// or the view's context, must not do, nor wait for.
+struct DeleteOnMainThread {
+    template <class T> void operator()(T* object) const {
+        std::unique_ptr<T> owned(object);
+        if (!isMainThread())
+            runOnMainThread([last = std::shared_ptr<T>(std::move(owned))] {});
+    }
+};
+
+// A shared object that is destroyed on the main thread whichever thread lets go of it last.
+template <class T, class... Args> std::shared_ptr<T> makeMainThreadShared(Args&&... args) {
+    return std::unique_ptr<T, DeleteOnMainThread>(std::make_unique<T>(std::forward<Args>(args)...).release());
+}
+
+// Stops the process (or logs, as the lock order's breaks) when called off the main thread while there is one:
+// called by the destructors of what must go on the main thread.
+void checkDestroyedOnMainThread(const char* what);
 
 // Main-thread work handed over by an owner's threads, which the owner can call off: once closed, work not
 // yet run is dropped and every waiter returns at once. An owner on the main thread can so join its threads

@@ -8,6 +8,7 @@
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/ErrorText.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
 #include "ui/main/ControllerDialogs.h"
@@ -259,7 +260,7 @@ void DVDMenuViewController::AddDVDMenuBackgroundMusic(const QStringList& paths) 
             return;
         }
         markProjectDirty();
-        auto item = std::make_shared<MusicItem>();
+        auto item = platform::makeMainThreadShared<MusicItem>();
         item->addEntriesFromDictionary(song);
         settings->setDvdBackgroundMusicPath(path);
         settings->setDvdMenuBackgroundMusicArray({item});

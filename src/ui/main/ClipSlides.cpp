@@ -9,6 +9,7 @@
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/ErrorText.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "render/BuiltInComposition.h"
@@ -150,7 +151,7 @@ void ClipSlides::copyAndAdd(const Request& request) {
         if (window.result().outcome != clip_file_copier::Outcome::Copied)
             return;
     }
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->PrepareVideoItem(destination);
     clip->LoadVideoThumbnail();
     if (request.insert)
@@ -184,7 +185,7 @@ void ClipSlides::chooseCompositionSlide() {
     const QString composition = compositionInProject(paths.first());
     if (composition.isEmpty())
         return;
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     slide->setStrQuartzFilePath(composition);
     appendCompositionSlide(slide);
 }
@@ -214,7 +215,7 @@ void ClipSlides::chooseClipCompositionSlide() {
     const QStringList paths = dialogs.runMediaOpenPanel(ControllerDialogs::MediaKind::Clips, kAddVideoTitle);
     if (paths.isEmpty())
         return;
-    auto slide = std::make_shared<QuartzSlideItem>();
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
     slide->setStrQuartzFilePath(
         platform::paths::pathForResource(kClipComposition, BuiltInComposition::kFileType));
     slide->setStrVideoFilePath(paths.first());

@@ -2,6 +2,7 @@
 
 #include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/MainWindowOutlets.h"
@@ -21,7 +22,7 @@ quint64 framesOf(double seconds) {
 
 // A composition slide of the text-layer test: still, over the whole frame.
 std::shared_ptr<QuartzSlideItem> testComposition(const QString& name, float photo, float start) {
-    auto item = std::make_shared<QuartzSlideItem>();
+    auto item = platform::makeMainThreadShared<QuartzSlideItem>();
     item->setStrQuartzFilePath(platform::paths::pathForResource(name, QStringLiteral("vcomp")));
     item->setFSecPhotoDuration(photo);
     item->setFSecTransitionDuration(0.1f);
@@ -58,7 +59,7 @@ void LayerViews::addMusicToAudioLayer(const QStringList& paths) {
         return;
     std::vector<MusicItemRef> layers = project->audioLayerArray();
     for (std::size_t i = 0; i < sounds.size(); ++i) {
-        auto item = std::make_shared<MusicItem>();
+        auto item = platform::makeMainThreadShared<MusicItem>();
         item->setFStartPosition(float(kAudioLayerPitch * double(i) + kAudioLayerFirstStart));
         item->addEntriesFromDictionary(sounds[i]);
         layers.push_back(item);

@@ -4,6 +4,7 @@
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ErrorText.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
@@ -148,7 +149,7 @@ void MusicController::finishAddingMusic(const std::vector<QVariantMap>& songs) {
     if (stock && !musicViews.empty())
         dropMusicSubViews(1);
     for (const QVariantMap& dictionary : songs) {
-        auto song = std::make_shared<MusicItem>();
+        auto song = platform::makeMainThreadShared<MusicItem>();
         song->addEntriesFromDictionary(dictionary);
         project->addMusicItem(song);
         AddMusicItemSubView(song);
@@ -164,7 +165,7 @@ void MusicController::finishAddingMusic_old(const std::vector<QVariantMap>& song
         return;
     const MusicItemRef stock = removeStockSong(*project);
     for (const QVariantMap& dictionary : songs) {
-        auto song = std::make_shared<MusicItem>();
+        auto song = platform::makeMainThreadShared<MusicItem>();
         song->addEntriesFromDictionary(dictionary);
         project->addMusicItem(song);
     }

@@ -3,6 +3,7 @@
 #include "model/ContentsFolder.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/media/SerialQueue.h"
 #include "ui/UiNotifications.h"
@@ -70,7 +71,7 @@ void PhotoImporter::addImage(const QString& path, quint64 slot) {
 SlideItemRef PhotoImporter::newPhotoSlide(SlideshowProject& project, const QString& path,
                                           const QString& imageStem, const QString& backgroundStem) {
     const QString contents = project.strMacProjectBundleContentsPath();
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setStrOriginalFileName(path);
     slide->customSetDurations(project.fltPhotoDuration(), project.fltTransitionDuration());
     if (const auto themes = project.themeManger())

@@ -6,6 +6,7 @@
 #include "support/TestEnvironment.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/media/SoundDevices.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/DoubleSlider.h"
@@ -58,7 +59,7 @@ public:
 class ClipInspectorAndPlayerTest : public MainWindowTest {
 protected:
     std::shared_ptr<VideoSlideItem> clip() {
-        auto slide = std::make_shared<VideoSlideItem>();
+        auto slide = platform::makeMainThreadShared<VideoSlideItem>();
         slide->setFSecTransitionDuration(1.0f);
         slide->setFltOutputVolume(0.5f);
         return slide;

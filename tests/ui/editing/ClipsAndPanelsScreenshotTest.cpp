@@ -5,6 +5,7 @@
 #include "support/Screenshot.h"
 #include "support/TestEnvironment.h"
 
+#include "platform/foundation/MainThread.h"
 #include "ui/editing/ColorAdjustWindowController.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
 #include "ui/editing/PanZoomObject.h"
@@ -23,7 +24,7 @@ TEST_F(ClipsAndPanelsScreenshotTest, TheCopyWindowMidCopyAndTheClipInspector) {
     EXPECT_EQ(copy.progressIndicator()->value(), 42);
     EXPECT_FALSE(screenshot::save(copy, "clip-copy-window").isNull());
 
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setFSecPhotoDuration(12.4f);
     clip->setFSecTransitionDuration(1.0f);
     clip->customizeBKMusicVolume(0.25f);
@@ -45,7 +46,7 @@ TEST_F(ClipsAndPanelsScreenshotTest, TheClipPlayerShowsAFrameOfAClip) {
     VideoPlaybackViewController player(platform::Scheduler::mainThreadScheduler());
     player.resize(640, 420);
     player.show();
-    player.loadVideoFromURL(dir.file("bars.mp4"), std::make_shared<VideoSlideItem>());
+    player.loadVideoFromURL(dir.file("bars.mp4"), platform::makeMainThreadShared<VideoSlideItem>());
     if (!test_support::spinUntil([&] { return player.playPauseButton()->isEnabled(); }))
         GTEST_SKIP() << "the media back end does not load clips here";
     player.playPauseToggle();

@@ -3,6 +3,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 
+#include "platform/foundation/MainThread.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/IVInspectorViewContainer.h"
 #include "ui/editing/SlideshowOptionsViewController.h"
@@ -30,7 +31,7 @@ protected:
         }
     }
     SlideItemRef slideOfType(int type) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setItemType(type);
         slide->customSetDurations(7.0f, 1.0f);
         return slide;

@@ -2,6 +2,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/PostedNotifications.h"
 
+#include "platform/foundation/MainThread.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
 #include "ui/editing/MusicTimelineLayout.h"
@@ -36,7 +37,7 @@ TEST_F(TimelineCellsAndMusicTest, ACellShowsItsDurationsInWhiteAndPostsItsIndexW
     TimeLineCellViewController cell(projectSource());
     EXPECT_EQ(button_text_color::textColor(*cell.photoDurationButton()), QColor(Qt::white))
         << "even without a slide";
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->customSetDurations(75.5f, 2.0f);
     cell.setSItem(slide);
     EXPECT_EQ(cell.photoDurationButton()->text(), "75.5s");
@@ -87,7 +88,7 @@ TEST_F(TimelineCellsAndMusicTest, ACellsViewPassesDragsToTheStripOrRefusesThemWi
 }
 
 TEST_F(TimelineCellsAndMusicTest, SongsBecomeBandsOfTheirShareOfTheShowLabelledWithTheirLength) {
-    auto slide = std::make_shared<SlideItem>();
+    auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->customSetDurations(60.0f, 2.0f); // a 60 s show: the last transition does not count
     project->setSlideshowArray({slide});
     project->setMusicArray({songOf(30.0, "Dawn"), songOf(90.0, "Noon"), songOf(20.0, "Dusk")});

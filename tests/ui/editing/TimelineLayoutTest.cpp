@@ -1,6 +1,7 @@
 // The strip's arithmetic and its drags on a project handed in, without widgets.
 #include "model/ModelTestEnvironment.h"
 
+#include "platform/foundation/MainThread.h"
 #include "ui/editing/TimelineDragModel.h"
 #include "ui/editing/TimelineLayout.h"
 
@@ -23,7 +24,7 @@ protected:
     std::vector<SlideItemRef> laidOutSlides(int count) {
         std::vector<SlideItemRef> slides;
         for (int i = 0; i < count; ++i)
-            slides.push_back(std::make_shared<SlideItem>());
+            slides.push_back(platform::makeMainThreadShared<SlideItem>());
         project->setSlideshowArray(slides);
         project->calcSlideItemsPhotoTransitionDuration();
         project->updateTimelineItemsPosition();
@@ -196,8 +197,8 @@ TEST_F(TimelineStripLayoutTest, ASlideDragEndedNowhereLandsAtTheLastMarkerAndBec
 
 TEST_F(TimelineStripLayoutTest, ATextItemLandsAtItsDroppedLeftEdgeSelectedAlone) {
     laidOutSlides(5);
-    auto dragged = std::make_shared<SlideItem>();
-    auto other = std::make_shared<SlideItem>();
+    auto dragged = platform::makeMainThreadShared<SlideItem>();
+    auto other = platform::makeMainThreadShared<SlideItem>();
     other->setBSelectedState(true);
     project->setTextLayerArray({dragged, other});
     project->updateTimelineItemsPosition();

@@ -5,6 +5,7 @@
 #include "support/Screenshot.h"
 #include "support/ToneMaker.h"
 
+#include "platform/foundation/MainThread.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/TimelineContentView.h"
@@ -105,7 +106,7 @@ protected:
         return picture;
     }
     void addLayerItems() {
-        auto caption = std::make_shared<SlideItem>();
+        auto caption = platform::makeMainThreadShared<SlideItem>();
         caption->setFSecStartTimePosition(0.5f);
         auto sound = songOf(3.0, "Harbour Bells");
         sound->setFStartPosition(1.5f);
@@ -314,7 +315,7 @@ TEST_F(TimelineStripTest, ALayerItemDraggedMovesByThePointersDistanceAndKeepsIts
         SCOPED_TRACE(testing::Message() << (c.text ? "text " : "audio ") << c.start << " s moved "
                                         << c.distance << " in style " << c.style);
         project->setNTimelineStyle(c.style);
-        auto caption = std::make_shared<SlideItem>();
+        auto caption = platform::makeMainThreadShared<SlideItem>();
         caption->setFSecPhotoDuration(8.0f);
         caption->setFSecTransitionDuration(0.5f);
         auto sound = songOf(9.0, "Harbour Bells");
@@ -458,7 +459,7 @@ TEST_F(TimelineStripTest, NoLayerItemCoversTheDurationBadges) {
     auto sound = songOf(20.0, "Harbour Bells");
     sound->setFStartPosition(0.2f); // its arrow stands right under the first photo's badge
     project->setAudioLayerArray({sound});
-    auto caption = std::make_shared<SlideItem>();
+    auto caption = platform::makeMainThreadShared<SlideItem>();
     caption->setFSecStartTimePosition(0.2f);
     project->setTextLayerArray({caption});
     project->updateTimelineItemsPosition();

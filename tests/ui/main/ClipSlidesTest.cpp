@@ -8,6 +8,7 @@
 #include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/TimeLineCellViewController.h"
@@ -101,7 +102,7 @@ TEST_F(ClipSlidesTest, ARequestFallingDueAfterTheStopIsNotCopied) {
 // The inspector it makes for a clip marks the handed project changed; with none open there is no other.
 TEST_F(ClipSlidesTest, TheClipInspectorItMakesEditsTheHandedProject) {
     EXPECT_EQ(clips->makeInspector(project->slideItemAtIndex(0)), nullptr) << "a photo has none";
-    auto clip = std::make_shared<VideoSlideItem>();
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
     clip->setFSecPhotoDuration(4.0f);
     clip->setFSecTransitionDuration(1.0f);
     project->setBIsDirty(false);

@@ -10,6 +10,7 @@
 
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/media/AudioPlayer.h"
 #include "support/NullAudioSink.h"
 #include "ui/UiNotifications.h"
@@ -261,7 +262,7 @@ TEST_F(MusicCommandsTest, RemoveDeletesOnlyTheSongsCopyInTheProject) {
     const MusicItemRef stock = project->musicArray().at(0);
     const QString resource = stock->strFilePath();
     ASSERT_FALSE(resource.startsWith(contents)) << "the stock song plays from the resource";
-    auto own = std::make_shared<MusicItem>();
+    auto own = platform::makeMainThreadShared<MusicItem>();
     model_test::writeFile(contents + "/own-1.00.mp3");
     own->addEntriesFromDictionary({{"pureFileName", "own-1.00.mp3"}, {"numberDuration", 5.0}});
     project->setMusicArray({stock, own});
@@ -285,7 +286,7 @@ TEST_F(MusicCommandsTest, ASongPlaysOnceAndAClickStopsIt) {
     });
     const QString contents = project->strMacProjectBundleContentsPath();
     ASSERT_TRUE(writeSwellingTone(contents + "/tone-1.00.wav", 1.0, 440));
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary({{"pureFileName", "tone-1.00.wav"}});
     project->setMusicArray({song});
     {

@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/MainThread.h"
 #include "support/ColourNear.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/TimeLineCellViewController.h"
@@ -91,7 +92,7 @@ TEST_F(PhotoImportTest, ADropSortsFilesByExtensionAndClampsTheSlot) {
 TEST_F(PhotoImportTest, TheWorkerQueueTakesInsertedPhotosFirstAndMovesAWantedOneToTheFront) {
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < 4; ++i)
-        slides.push_back(std::make_shared<SlideItem>());
+        slides.push_back(platform::makeMainThreadShared<SlideItem>());
     const auto order = [](const PhotoResizeWorker& worker) {
         QStringList paths;
         for (const PhotoWorkItem& item : worker.queueSnapshot())

@@ -6,6 +6,7 @@
 #include "platform/media/AudioPlayer.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/main/TimelineGeometry.h"
@@ -157,7 +158,7 @@ TEST_F(PlaybackTest, PlaySoundMixPlaysTheProjectsMixUntilPlayOrStop) {
         [] { return std::make_unique<test_support::NullAudioSink>(); });
     const QString contents = project->strMacProjectBundleContentsPath();
     ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone-1.00.wav", 440.0, 2.0, 0.5));
-    auto song = std::make_shared<MusicItem>();
+    auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary({{"pureFileName", "tone-1.00.wav"}});
     project->setMusicArray({song});
     QAction* item = controller->outlets().playMixedAudioMenuItem;

@@ -1,6 +1,7 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
 #include "render/StillPictures.h"
 #include "ui/UiNotifications.h"
@@ -103,7 +104,7 @@ TEST_F(PreviewBrowsingTest, ASlideNotYetPreparedIsWaitedForOnceAndMovesToTheFron
     worker.stop(); // the queue stands still
     std::vector<SlideItemRef> waiting;
     for (const char* name : {"A", "B", "C", "D"}) {
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(QStringLiteral("%1.png").arg(name));
         worker.enqueueBack({name, slide, 0});
         waiting.push_back(slide);

@@ -6,6 +6,7 @@
 #include "support/WidgetClick.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/image/ImageFilters.h"
 #include "ui/editing/EditingPanelSupport.h"
 #include "ui/editing/PanZoomObject.h"
@@ -73,7 +74,7 @@ protected:
         QImage picture(size, QImage::Format_RGB32);
         picture.fill(kPhotoColour);
         EXPECT_TRUE(picture.save(project->strMacProjectBundleContentsPath() + "/" + name));
-        auto slide = std::make_shared<SlideItem>();
+        auto slide = platform::makeMainThreadShared<SlideItem>();
         slide->setFileName(name);
         QVariantMap text = slide->textInfo();
         text.insert(caption);

@@ -5,6 +5,7 @@
 #include "support/UnwritableFolder.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ArrangeOrderWndController.h"
@@ -202,8 +203,8 @@ TEST_F(SlideListCommandsTest, TheRebuildMakesMissingThumbnailsFromThePictures) {
 }
 
 TEST_F(SlideListCommandsTest, TheMenuRuleNeedsASlideAndForSomeItemsAPicture) {
-    auto photo = std::make_shared<SlideItem>();
-    auto clip = std::make_shared<SlideItem>();
+    auto photo = platform::makeMainThreadShared<SlideItem>();
+    auto clip = platform::makeMainThreadShared<SlideItem>();
     clip->setItemType(SlideItem::kItemTypeVideo);
     struct Case {
         std::vector<SlideItemRef> slides;

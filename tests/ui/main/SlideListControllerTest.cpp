@@ -2,6 +2,7 @@
 #include "support/MainWindowFixture.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "ui/main/SlideListController.h"
 
@@ -26,7 +27,7 @@ protected:
         ASSERT_TRUE(handed);
         ASSERT_NE(SlideshowProject::currentMainProject(), handed);
         for (int i = 0; i < 4; ++i)
-            handedSlides.push_back(std::make_shared<SlideItem>());
+            handedSlides.push_back(platform::makeMainThreadShared<SlideItem>());
         handed->setSlideshowArray(handedSlides);
         handed->setBIsDirty(false);
         SlideListController::Hooks hooks;
