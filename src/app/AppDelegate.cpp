@@ -149,6 +149,10 @@ void AppDelegate::loadDeferredProject(const QString& path) {
         showError(error);
         return;
     }
+    // The play ends, its frame and loaders with it, before the open project changes hands: nothing of the
+    // play may then hold the project it leaves.
+    if (mainWindow)
+        mainWindow->stop();
     SlideshowProject::retainProject(project);
     project->checkItemVaild();
     if (mainWindow) {

@@ -19,7 +19,10 @@ NSGLView::NSGLView(PreviewController* owner, QObject* parent, std::shared_ptr<Di
     : QObject(parent), controller(owner), timeSource(std::move(time)), period(refreshPeriod) {}
 
 NSGLView::~NSGLView() {
-    // The link's thread must be gone before what it draws with.
+    // The link's thread must be gone before what it draws with; a frame of it that waits for a slide that
+    // will not come (a picture another program took away) is woken by the stop, or the join would not end.
+    if (const auto player = renderObject ? renderObject->director() : nullptr)
+        player->stop();
     link.reset();
     // Kept past the context's scope: a player that goes with the view joins its loaders, which must not be
     // waited for under the main context.

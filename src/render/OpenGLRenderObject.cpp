@@ -77,6 +77,10 @@ bool OpenGLRenderObject::render() {
     if (!controller || !controller->m_bPlaying() || player->directorStatus() == 0 || !context)
         return false;
     const auto play = player->holdPlay();
+    // A stop that came while this tick waited for the play ends it: nothing of the stopped play (its project
+    // among it) may be taken up again.
+    if (player->directorStatus() == 0)
+        return false;
     const platform::gl::Context::Scope scope(*context);
     {
         // Not held across the frame: the player takes it after its own lock, which other threads hold
@@ -93,6 +97,8 @@ bool OpenGLRenderObject::render() {
     }
     gRenderAspectRatio = float(viewportWidth) / float(viewportHeight);
     player->playOneFrame();
+    if (!player->frameDrawn()) // it gave way to the main thread: the frame is drawn on a later tick
+        return false;
     if (drawable) {
         const platform::gl::DriverLock driver;
         drawable->flushBuffer();

@@ -40,8 +40,8 @@ public:
     // The view's size in pixels: the 16:9 viewport inside it, the drawing aspect ratio and the project's
     // screen and view fields. Called with the main context current and locked.
     void resizeWithWidth(unsigned width, unsigned height);
-    // One preview frame: nothing while an export renders, while not playing, or with the player stopped.
-    // Answers whether a frame was drawn.
+    // One preview frame: nothing while an export renders, while not playing, with the player stopped, or
+    // when the frame gave way to another thread that wanted the player. Answers whether a frame was drawn.
     bool render();
     void refreshUI() {}
     // Draws one picture keeping its ratio inside the bound target (the welcome and still pictures).

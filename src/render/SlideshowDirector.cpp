@@ -80,13 +80,31 @@ void SlideshowDirector::setCurrentFrameTimeStamp(const platform::media::MediaTim
     shared.set(&Shared::timeStamp, time);
 }
 
+SlideshowDirector::PlayLock SlideshowDirector::takePlay() {
+    PlayLock play(mutex, std::try_to_lock); // at once when free, or held by this thread (the frame's rewind)
+    if (play.owns_lock())
+        return play;
+    {
+        const std::lock_guard lock(textCacheLock);
+        ++playWanted;
+    }
+    cacheChanged.notify_all();
+    play.lock();
+    {
+        const std::lock_guard lock(textCacheLock);
+        --playWanted;
+    }
+    return play;
+}
+
 void SlideshowDirector::setNCurrentFrame(quint64 frame) {
-    const std::lock_guard lock(mutex);
+    const PlayLock lock = takePlay();
     currentFrame = frame;
+    startNoticePosted = false;
 }
 
 void SlideshowDirector::setClock(std::shared_ptr<platform::Clock> source) {
-    const std::lock_guard lock(mutex);
+    const PlayLock lock = takePlay();
     clock = std::move(source);
 }
 
@@ -167,11 +185,12 @@ qint64 SlideshowDirector::slideIndexOfPlaying() const {
 // ---- starting and stopping
 
 void SlideshowDirector::initDirector() {
-    const std::lock_guard lock(mutex);
+    const PlayLock lock = takePlay();
     const auto project = SlideshowProject::currentMainProject();
     showFrame = project ? project->nPhotoDurationFrameCount() : 0;
     transitionFrame = project ? project->nTransitionDurationFrameCount() : 0;
     currentFrame = 0;
+    startNoticePosted = false;
     nPreviousSlide = kNoSlide;
     // Only chosen here: a start may run on any thread with anything bound, and the transition is prepared
     // again when its slide comes on.
@@ -228,7 +247,7 @@ void SlideshowDirector::stopPreloader() {
 void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     // Wake a frame waiting on the cache and end the previous preloader before taking the play.
     stopPreloader();
-    const std::lock_guard lock(mutex);
+    const PlayLock lock = takePlay();
     stopPreloader(); // a start on another thread may have begun one meanwhile
     const auto project = SlideshowProject::currentMainProject();
     std::deque<CacheEntry> dropped; // destroyed with the cache's lock let go
@@ -290,7 +309,7 @@ void SlideshowDirector::stop() {
     background->stop();
     quint64 index = 0;
     {
-        const std::lock_guard lock(mutex);
+        const PlayLock lock = takePlay();
         // Where the play stood, by the frame layout itself (the default durations would guess wrong after
         // custom or music-fitted ones, and divide by zero when they are 0).
         if (!slideshowArray.empty())
@@ -309,16 +328,21 @@ void SlideshowDirector::stop() {
             queued.swap(textCacheArray);
         }
     }
+    // The play's loaders end with it, and let go of its slides before the caller goes on: the open project
+    // may change hands next.
+    stopPreloader();
+    background->stopLoader();
     platform::NotificationCenter::defaultCenter().post(
         kNotifyPlaySlideIndexChanged, QVariant(),
         QVariantMap{{QStringLiteral("playingItemIndex"), int(index)}});
 }
 
 void SlideshowDirector::resetDirector() {
-    const std::lock_guard lock(mutex);
+    const PlayLock lock = takePlay();
     summaryDiff = 0.0f;
     lastTimeStamp = -1.0;
     currentFrame = 0;
+    startNoticePosted = false;
     setCurrentFrameTimeStamp(platform::media::MediaTime(0, 600));
 }
 
@@ -331,7 +355,7 @@ void SlideshowDirector::initForNewProject() {
 }
 
 void SlideshowDirector::willBacktoProjectManagerView() {
-    const std::lock_guard lock(mutex);
+    const PlayLock lock = takePlay();
     background->willBacktoProjectManagerView();
     slideshowArray.clear();
 }
@@ -344,23 +368,28 @@ void SlideshowDirector::setAsTextLayer() {
 
 // ---- the preloader and the slide cache
 
-void SlideshowDirector::waitForCache(CacheGuard& lock, const std::function<bool()>& done) {
+bool SlideshowDirector::waitForCache(CacheGuard& lock, Waiter waiter, const std::function<bool()>& done) {
+    // An export's frame never gives way: its waits end on the export's cancel.
+    const bool mayGiveWay = waiter == Waiter::Frame && previewPlay;
+    const auto over = [&] { return done() || (mayGiveWay && playWanted > 0); };
     bool cancelled = false;
-    while (!cancelled && !done())
+    while (!cancelled && !over())
         platform::gl::waitOutsideGl(lock, [&](CacheGuard& held) {
             cancelled = !platform::waitUnlessCancelled(
-                held, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, done);
+                held, cacheChanged, kReadyPoll, [this] { return cancelRequested(); }, over);
             if (cancelled)
                 bStopped = true;
         });
     if (cancelled)
         cacheChanged.notify_all();
+    return cancelled || done();
 }
 
 SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
-    // A slide still being imported is polled; a stop or a cancel ends the wait, so a slide that never
-    // becomes ready cannot hold the preloader (and with it the next start and an export) for good. A slide
-    // discarded meanwhile (deleted, or its import failed) is given up, and the play goes on past it. An
+    // A slide still being imported is polled (its import claims the file's name at once); a stop or a
+    // cancel ends the wait, so a slide that never becomes ready cannot hold the preloader (and with it the
+    // next start and an export) for good. A slide discarded meanwhile (deleted, or its import failed), or
+    // whose file another program took away, is given up by the preview, and the play goes on past it. An
     // export checked every file before it started: one that is gone now vanished during the run, and the
     // export gives up on it, saying which.
     int pollsWithoutFile = 0;
@@ -372,7 +401,7 @@ SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::sha
         const bool cancelled = !ready && cancelRequested();
         const bool exporting = rgbConverterObject() != nullptr;
         const QString file = slide->mediaFilePath();
-        const bool gone = !ready && exporting && !QFileInfo::exists(file);
+        const bool gone = !ready && !QFileInfo::exists(file);
         lock.lock();
         if (ready)
             return bStopped ? Readiness::Stopped : Readiness::Ready;
@@ -385,6 +414,8 @@ SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::sha
             return bStopped ? Readiness::Stopped : Readiness::Gone;
         pollsWithoutFile = gone ? pollsWithoutFile + 1 : 0;
         if (pollsWithoutFile > kMissingFilePolls) {
+            if (!exporting)
+                return bStopped ? Readiness::Stopped : Readiness::Gone;
             missingFile = file.isEmpty() ? slide->shortFileName() : file;
             return Readiness::Stopped;
         }
@@ -426,7 +457,7 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
             std::shared_ptr<SlideTextures> due;
             {
                 std::unique_lock lock(textCacheLock);
-                waitForCache(lock, [&] {
+                waitForCache(lock, Waiter::Loader, [&] {
                     return bStopped || (queueing && textCacheArray.size() < kCacheAhead) ||
                            dueForReadying() || (!queueing && allReadied());
                 });
@@ -485,11 +516,13 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
     cacheChanged.notify_all();
 }
 
-void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
+bool SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
     CacheEntry entry;
     {
         CacheGuard lock(textCacheLock);
-        waitForCache(lock, [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; });
+        if (!waitForCache(lock, Waiter::Frame,
+                          [&] { return bStopped || !textCacheArray.empty() || !preloaderRunning; }))
+            return false;
         if (!bStopped && !textCacheArray.empty())
             entry = textCacheArray.front();
         if (entry.slide)
@@ -498,14 +531,17 @@ void SlideshowDirector::getTextureNo1FromCache(SlideshowImageObject& renderer) {
     cacheChanged.notify_all(); // the slide after it is next now
     renderer.setSlideItemData(entry.slide, entry.textures);
     renderer.initSlideshowParam();
+    return true;
 }
 
-void SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
+bool SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
     CacheEntry entry;
     CacheEntry left; // destroyed with the cache's lock let go
     {
         CacheGuard lock(textCacheLock);
-        waitForCache(lock, [&] { return bStopped || textCacheArray.size() >= 2 || !preloaderRunning; });
+        if (!waitForCache(lock, Waiter::Frame,
+                          [&] { return bStopped || textCacheArray.size() >= 2 || !preloaderRunning; }))
+            return false;
         if (!bStopped && textCacheArray.size() >= 2) {
             entry = textCacheArray[1];
             left = std::move(textCacheArray.front());
@@ -515,6 +551,7 @@ void SlideshowDirector::getTextureNo2FromCache(SlideshowImageObject& renderer) {
     cacheChanged.notify_all();
     renderer.setSlideItemData(entry.slide, entry.textures);
     renderer.initSlideshowParam();
+    return true;
 }
 
 void SlideshowDirector::dropCacheThroughEndMarker() {
@@ -536,14 +573,17 @@ void SlideshowDirector::dropCacheThroughEndMarker() {
 
 bool SlideshowDirector::playOneFrame() {
     const std::lock_guard lock(mutex);
+    drewFrame = false;
     const auto project = SlideshowProject::currentMainProject();
     if (!project) {
         status = 0;
         return false;
     }
+    previewPlay = !rgbConverterObject();
     // The notice's observers and the sound's stop may wait for other threads: the preview's main context,
     // which the caller holds for the frame, is let go meanwhile.
-    if (currentFrame == nFrameStartFrom && !project->EncodingSlideshow()) {
+    if (currentFrame == nFrameStartFrom && !startNoticePosted && !project->EncodingSlideshow()) {
+        startNoticePosted = true;
         const platform::gl::Context::LetGo forTheObservers;
         platform::NotificationCenter::defaultCenter().post(kNotifyStartMusic,
                                                            QVariant::fromValue<qulonglong>(nFrameStartFrom));
@@ -565,6 +605,7 @@ bool SlideshowDirector::playOneFrame() {
         if (project->director().get() != this)
             resetDirector();
         currentFrame = 0;
+        startNoticePosted = true; // the rewind started the sound again
     }
     // The slides a new slide takes the place of go once the frame is drawn and the driver lock let go: a
     // clip's reader waits for its decoder's threads as it closes.
@@ -581,24 +622,33 @@ bool SlideshowDirector::playOneFrame() {
     if (r.slideIndex != nPreviousSlide) {
         leaving[0] = renderer1->slideTextures();
         leaving[1] = renderer2->slideTextures();
-        enterSlide(r);
+        if (!enterSlide(r)) {
+            nPreviousSlide = kNoSlide; // the slide is entered again by the frame's next try
+            return true;
+        }
     }
     // Once per output frame: a transition draws the backdrop more than once.
     background->setPlayedFrame(currentFrame);
     drawFrame(r);
+    drewFrame = true;
     currentFrame += 1;
+    startNoticePosted = false;
     return true;
 }
 
-void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
+bool SlideshowDirector::enterSlide(const SlideFramePosition& r) {
     const auto project = SlideshowProject::currentMainProject();
     nPreviousSlide = r.slideIndex;
-    getTextureNo1FromCache(*renderer1);
-    if (project->bPlayLoop() || r.slideIndex + 1 < slideshowArray.size())
-        getTextureNo2FromCache(*renderer2);
+    // Taken again whole when the frame gave way: the first slide stays at the cache's front until the
+    // second is taken.
+    if (!getTextureNo1FromCache(*renderer1))
+        return false;
+    if ((project->bPlayLoop() || r.slideIndex + 1 < slideshowArray.size()) &&
+        !getTextureNo2FromCache(*renderer2))
+        return false;
     const auto item = renderer1->slideItemData();
     if (!item)
-        return;
+        return true;
     // The slide's length goes in before the preparation, which lays out some transitions' frames.
     const int frames = int(std::min<quint64>(item->nTransitionDuration(), 1u << 30));
     auto chosen = transitions->getTransitionByInfo(item->transitionInfo(), frames);
@@ -616,6 +666,7 @@ void SlideshowDirector::enterSlide(const SlideFramePosition& r) {
     if (chosen)
         chosen->setNTotalTransitionFrame(frames);
     shared.set(&Shared::transitionObj, std::move(chosen));
+    return true;
 }
 
 void SlideshowDirector::drawFrame(const SlideFramePosition& r) {

@@ -71,8 +71,12 @@ public:
     void setSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides);
     void setSlideshowArrayFromFrame(const std::vector<std::shared_ptr<SlideItem>>& slides, quint64 startFrom);
     void setSlideshowArrayFromIndex(const std::vector<std::shared_ptr<SlideItem>>& slides, int startFrom);
-    // Draws frame nCurrentFrame and moves on; false when the show has ended and does not loop.
+    // Draws frame nCurrentFrame and moves on; false when the show has ended and does not loop. A preview's
+    // frame that waits for a slide gives way to another thread that wants the play (a stop, a rewind, a
+    // start): it then draws nothing, stays on its frame and answers true (see frameDrawn).
     bool playOneFrame();
+    // Whether the last playOneFrame drew its frame; asked under holdPlay.
+    bool frameDrawn() const { return drewFrame; }
     using PlayLock = std::unique_lock<platform::gl::RankedMutex<std::recursive_mutex>>;
     // The play's own lock, which playOneFrame takes again: a caller that draws the frame on the main context
     // takes this first, so that a frame waiting for a slide can let that context go and take it back.
@@ -145,6 +149,9 @@ private:
     };
 
     void startPlay(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
+    // The play's lock for everything but a frame: a preview's frame waiting for a slide, which holds it, is
+    // asked to give way first, so that the main thread never waits behind a frame that waits in turn.
+    PlayLock takePlay();
     using CacheLock = platform::gl::RankedMutex<>;
     using CacheGuard = std::unique_lock<CacheLock>;
 
@@ -153,9 +160,12 @@ private:
                            std::vector<std::shared_ptr<SlideItem>> slides, quint64 startIndex, bool loop);
     bool cancelRequested() const;
     // Called and answers with textCacheLock held: waits until done(), a stop or a cancel (which stops the
-    // play). The driver lock and the main context, when held, are let go for the wait and taken back with
+    // play), or, for a preview's frame, until another thread wants the play (then false: the frame gives
+    // way). The driver lock and the main context, when held, are let go for the wait and taken back with
     // the cache lock let go.
-    void waitForCache(CacheGuard& lock, const std::function<bool()>& done);
+    enum class Waiter { Loader, Frame };
+    bool waitForCache(CacheGuard& lock, Waiter waiter, const std::function<bool()>& done);
+    bool frameGivesWay() const; // with textCacheLock held
     enum class Readiness { Ready, Gone, Stopped };
     Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
     // With textCacheLock held: the queued slide whose frame source is to be readied ahead now, if any, and
@@ -163,10 +173,11 @@ private:
     quint64 lastOrderDue() const;
     CacheEntry* dueForReadying();
     bool allReadied() const;
-    void getTextureNo1FromCache(SlideshowImageObject& renderer);
-    void getTextureNo2FromCache(SlideshowImageObject& renderer);
+    // False when the frame gave way before its slide came.
+    bool getTextureNo1FromCache(SlideshowImageObject& renderer);
+    bool getTextureNo2FromCache(SlideshowImageObject& renderer);
     void dropCacheThroughEndMarker();
-    void enterSlide(const SlideFramePosition& position);
+    bool enterSlide(const SlideFramePosition& position);
     void drawFrame(const SlideFramePosition& position);
     void drawTransitionThroughFrameBuffers(const SlideFramePosition& position);
     void ensureTransitionFrameBuffers(int width, int height);
@@ -187,6 +198,8 @@ private:
     double lastTimeStamp = -1.0;
     bool textLayerDirector = false;
     std::shared_ptr<platform::Clock> clock;
+    bool drewFrame = false;
+    bool startNoticePosted = false; // for the frame it stands on: a frame that gave way comes again
 
     // Threads: the play (the display link's thread in the preview, a pump's thread in an export) and the
     // main thread. The frame counters, the status and the stop flag are atomic. What the other threads
@@ -210,7 +223,9 @@ private:
     mutable CacheLock textCacheLock{platform::gl::LockRank::Cache, "SlideshowDirector::textCacheLock"};
     std::condition_variable_any cacheChanged;
     std::atomic<bool> bStopped{true};
-    QString missingFile; // under textCacheLock
+    int playWanted = 0;      // under textCacheLock: threads waiting in takePlay
+    bool previewPlay = true; // under mutex: the play draws for the preview, which has no converter
+    QString missingFile;     // under textCacheLock
     // Under textCacheLock: the order of the slide the play took on screen last, none before its first.
     std::optional<quint64> orderOnScreen;
     std::atomic<bool> preloaderRunning{false};

@@ -77,6 +77,8 @@ public:
     bool isStopped() const { return bStopped.load(); }
     // Ends the run: the loader leaves within one wait and drops its backdrops; drawing shows black.
     void stop();
+    // The stop, and the wait for the loader to end.
+    void stopLoader();
     void willBacktoProjectManagerView();
 
     void setMainContext(std::shared_ptr<platform::gl::Context> context);
@@ -101,7 +103,6 @@ private:
     enum class Kind { UserPicture, FixedPicture, Black, Moving };
     Kind kind() const;
     QString userPicturePath() const;
-    void stopLoader();
     void threadLoadBackgroundTexture(std::shared_ptr<platform::gl::Context> context, int themeID);
     CacheEntry loadBackdrop(const std::shared_ptr<SlideItem>& slide, int themeID) const;
     void drawMoving(bool flip, const QRect& hidden, bool turnOver = false);

@@ -6,8 +6,11 @@
 #include "app/ApplicationShell.h"
 #include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
+#include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
 #include "support/ColourNear.h"
+#include "support/HangGuard.h"
+#include "support/PlayWaits.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMenus.h"
 
@@ -108,4 +111,58 @@ TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAn
         drawn = test_support::coloursNear(centreShown(), orange, 29);
     }
     EXPECT_TRUE(drawn) << "the composition is drawn: " << centreShown().name().toStdString();
+}
+
+// File > Open while the show plays, a frame of it waiting for a picture of the project that closes (a slide
+// still being imported): the play ends, its frame and loaders with it, before the project changes hands; the
+// closed project goes on the main thread, and the opened one is shown.
+TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileAFrameOfTheOpenOneIsUnderWayTakesItsPlace) {
+    const HangGuard guard("an open while a frame waits", std::chrono::seconds(120));
+    QString error;
+    const QString other = [&] {
+        const auto made = SlideshowProject::createNewBundleProject(QStringLiteral("Other"), &error);
+        EXPECT_TRUE(made) << error.toStdString();
+        const QString contents = made->strMacProjectBundleContentsPath();
+        made->setSlideshowArray({stillPhoto(contents, "a.png", QColor(40, 200, 60)),
+                                 stillPhoto(contents, "b.png", QColor(40, 200, 60)),
+                                 stillPhoto(contents, "c.png", QColor(40, 200, 60))});
+        EXPECT_TRUE(made->saveProjectToFile(&error)) << error.toStdString();
+        return made->strMacProjectBundleFullPath();
+    }();
+
+    std::vector<SlideItemRef> slides = useColourSlides({Qt::red, Qt::blue, Qt::yellow});
+    auto importing = platform::makeMainThreadShared<SlideItem>();
+    importing->setFileName(project->strMacProjectBundleContentsPath() + "/importing.jpg");
+    ASSERT_TRUE(QFile(importing->fileName()).open(QIODevice::WriteOnly)); // claimed, never written
+    importing->customSetDurations(1.0f, 0.5f);
+    slides.insert(slides.begin(), importing);
+    project->setSlideshowArray(slides);
+    project->calcSlideItemsPhotoTransitionDuration();
+    controller->setNCurrentSlideshowItemIndex(0);
+    {
+        PlayWaits waits(*controller->director());
+        controller->outlets().m_btnPlayStop->click();
+        scheduler->advance(0.5);
+        ASSERT_EQ(controller->director()->directorStatus(), 1);
+        displayTime->advance(1.0 / 30.0);
+        waits.waitForThreads(2); // the frame, holding the open project, waits for the slide's picture
+    }
+    const std::weak_ptr<SlideshowProject> closing = project;
+    project.reset();
+    slides.clear();
+    importing.reset();
+
+    dialogs.openAnswer = QUrl::fromLocalFile(other);
+    window->openProjectAction()->trigger();
+    ASSERT_TRUE(test_support::spinUntil([&] {
+        const auto open = SlideshowProject::currentMainProject();
+        return delegate->pendingWorkCount() == 0 && open && open->strMacProjectBundleFullPath() == other;
+    }));
+    EXPECT_FALSE(controller->m_bPlaying());
+    EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
+    EXPECT_TRUE(test_support::spinUntil([&] { return closing.expired(); })) << "the closed project is let go";
+    EXPECT_TRUE(test_support::spinUntil([&] {
+        return test_support::coloursNear(centreShown(), QColor(40, 200, 60), 40);
+    })) << "the opened project's first slide: "
+        << centreShown().name().toStdString();
 }

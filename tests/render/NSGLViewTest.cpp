@@ -9,7 +9,11 @@
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 
+#include "platform/foundation/MainThread.h"
 #include "support/HangGuard.h"
+#include "support/PlayWaits.h"
+
+#include <QFile>
 
 #include <atomic>
 #include <condition_variable>
@@ -71,6 +75,7 @@ public:
         {
             const std::lock_guard lock(mutex);
             ++bound;
+            drawing = std::this_thread::get_id();
         }
         changed.notify_all();
         return NSGLView::bindDrawable();
@@ -79,11 +84,17 @@ public:
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return bound >= count; });
     }
+    // The thread that drew the last frame: the display link's.
+    std::thread::id drawingThread() {
+        const std::lock_guard lock(mutex);
+        return drawing;
+    }
 
 private:
     std::mutex mutex;
     std::condition_variable changed;
     int bound = 0;
+    std::thread::id drawing;
 };
 
 } // namespace
@@ -213,17 +224,25 @@ TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
 
 TEST_F(PreviewTest, WhileAFrameWaitsForAPictureThatNeverComesTheViewResizesAndAStopEndsThePlay) {
     const HangGuard guard("a resize and a stop while a frame waits for a picture", std::chrono::seconds(60));
-    auto late = std::make_shared<SlideItem>();
-    late->setFileName("still-importing.jpg"); // never written, never given up
+    auto late = platform::makeMainThreadShared<SlideItem>();
+    late->setFileName(contents + "/still-importing.jpg"); // claimed by its import, never written
+    ASSERT_TRUE(QFile(late->fileName()).open(QIODevice::WriteOnly));
     late->customSetDurations(1.0f, 1.0f);
     useSlides({late});
     view->reshape(QSize(160, 90));
+    PlayWaits waits(*controller.director);
     controller.director->setSlideshowArray(project->slideshowArray());
     controller.playing = true;
     tick();
-    view->waitForBinds(1); // the frame has the main context, and goes on to wait for the slide
+    view->waitForBinds(1);   // the frame has the main context, and goes on to wait for the slide
+    waits.waitForThreads(2); // the loader's wait for the picture, and the frame's for the loader
+    const std::thread::id frame = view->drawingThread();
+    const int asked = waits.asksOf(frame);
+    ASSERT_GT(asked, 0) << "the frame waits";
     view->reshape(QSize(320, 180));
     EXPECT_EQ(view->pixelSize(), QSize(320, 180));
+    waits.waitForAskAfter(frame, asked); // the frame waits on past the resize
+    EXPECT_EQ(view->lastFrame(), QImage()) << "nothing drawn meanwhile";
     controller.director->stop();
     EXPECT_EQ(controller.director->directorStatus(), 0);
     // The link's thread is free again: the next play draws its frames at the new size.

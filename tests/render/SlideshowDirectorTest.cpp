@@ -2,6 +2,7 @@
 
 #include "model/ProjectCollaborators.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/DriverLock.h"
 #include "render/FrameConverterObject.h"
@@ -11,7 +12,10 @@
 #include "render/transitions/TransitionManager.h"
 #include "support/HangGuard.h"
 
+#include <QFile>
+
 #include <atomic>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -236,7 +240,7 @@ TEST_F(DirectorTest, StopReportsTheSlideAtThePlayHeadEvenWithZeroDefaultDuration
 }
 
 TEST_F(DirectorTest, AStopEndsThePreloadersWaitForASlideThatNeverBecomesReady) {
-    auto missing = std::make_shared<SlideItem>();
+    auto missing = platform::makeMainThreadShared<SlideItem>();
     missing->setFileName("not-imported-yet.jpg");
     missing->customSetDurations(1.0f, 1.0f);
     useSlides({missing});
@@ -253,7 +257,7 @@ TEST_F(DirectorTest, AStopEndsThePreloadersWaitForASlideThatNeverBecomesReady) {
 }
 
 TEST_F(DirectorTest, AStopWakesAFrameWaitingForTheCacheWhichThenDrawsTheStageOnly) {
-    auto missing = std::make_shared<SlideItem>();
+    auto missing = platform::makeMainThreadShared<SlideItem>();
     missing->setFileName("late.jpg");
     missing->customSetDurations(1.0f, 1.0f);
     useSlides({missing});
@@ -269,31 +273,46 @@ TEST_F(DirectorTest, AStopWakesAFrameWaitingForTheCacheWhichThenDrawsTheStageOnl
     EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(0, 0, 0)));
 }
 
-TEST_F(DirectorTest, APlayGoesOnPastASlideDiscardedWhileItsPictureWasAwaited) {
-    const HangGuard guard("a play past a discarded slide", std::chrono::seconds(60));
-    project->setBPlayLoop(false);
-    auto lost = std::make_shared<SlideItem>();
-    lost->setFileName("failed-import.jpg"); // never written
-    lost->customSetDurations(0.5f, 0.0f);
-    useSlides({photo("red.png", rendertest::solid(8, 8, Qt::red), 0.5f, 0.0f), lost,
-               photo("blue.png", rendertest::solid(8, 8, Qt::blue), 0.5f, 0.0f)});
-    director->setSlideshowArray(project->slideshowArray());
-    // The loader has queued the first slide and waits for the second's picture.
-    while (director->cacheCount() < 1)
-        std::this_thread::yield();
-    lost->deleteFilesForDeletingItem(); // as a failed import or a Delete does
-    makeTarget(8, 8);
-    std::set<quint64> shown;
-    for (quint64 frame = director->nCurrentFrame(); director->playOneFrame();
-         frame = director->nCurrentFrame()) {
-        const quint64 slide =
-            SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray()).slideIndex;
-        const QRgb expected = slide == 0 ? qRgb(255, 0, 0) : slide == 1 ? qRgb(0, 0, 0) : qRgb(0, 0, 255);
-        EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), expected))
-            << "frame " << frame << " of slide " << slide;
-        shown.insert(slide);
+// A slide whose picture the preview awaits and that will not come: discarded (a failed import, a Delete), or
+// taken away by another program (a file manager, a sync tool, a removed disk).
+TEST_F(DirectorTest, APreviewGoesOnPastASlideWhosePictureWillNotCome) {
+    const struct {
+        const char* how;
+        std::function<void(SlideItem&)> lose;
+    } cases[] = {
+        {"discarded while it was awaited", [](SlideItem& lost) { lost.deleteFilesForDeletingItem(); }},
+        {"its file taken away", [](SlideItem& lost) { QFile::remove(lost.fileName()); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        const HangGuard guard(std::string("a play past a slide ") + c.how, std::chrono::seconds(60));
+        project->setBPlayLoop(false);
+        auto lost = platform::makeMainThreadShared<SlideItem>();
+        lost->setFileName(contents + "/importing.jpg"); // claimed by its import, not yet written
+        ASSERT_TRUE(QFile(lost->fileName()).open(QIODevice::WriteOnly));
+        lost->customSetDurations(0.5f, 0.0f);
+        useSlides({photo("red.png", rendertest::solid(8, 8, Qt::red), 0.5f, 0.0f), lost,
+                   photo("blue.png", rendertest::solid(8, 8, Qt::blue), 0.5f, 0.0f)});
+        director->setSlideshowArray(project->slideshowArray());
+        // The loader has queued the first slide and waits for the second's picture.
+        while (director->cacheCount() < 1)
+            std::this_thread::yield();
+        c.lose(*lost);
+        makeTarget(8, 8);
+        std::set<quint64> shown;
+        for (quint64 frame = director->nCurrentFrame(); director->playOneFrame();
+             frame = director->nCurrentFrame()) {
+            const quint64 slide =
+                SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray())
+                    .slideIndex;
+            const QRgb expected = slide == 0 ? qRgb(255, 0, 0) : slide == 1 ? qRgb(0, 0, 0) : qRgb(0, 0, 255);
+            EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), expected))
+                << "frame " << frame << " of slide " << slide;
+            shown.insert(slide);
+        }
+        EXPECT_EQ(shown, (std::set<quint64>{0, 1, 2})) << "the stage stands for the lost slide for its time";
+        director->stop();
     }
-    EXPECT_EQ(shown, (std::set<quint64>{0, 1, 2})) << "the stage stands for the lost slide for its time";
 }
 
 TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {
