@@ -125,7 +125,8 @@ public:
     void ClearAllTextLayerSelectedState();
     void resetPlayerToBegin();
     void resetAllSlidesCustimzedDurationFlag();
-    // Drops slides and songs whose files are missing, then lays the frames out again.
+    // Makes a clip slide's missing pictures again from its clip, drops slides and songs whose files are
+    // missing, then lays the frames out again; the project is marked changed when any of it changed.
     void checkItemVaild();
     // The slides whose picture, clip or composition file is gone, by file name in slide order: an export
     // of them could only stall or show holes, so every export asks first.

@@ -99,6 +99,11 @@ QString VideoSlideItem::videoPathInProject(const QString& path, const QString& c
     return ContentsFolder::clipInProject(path, contentsFolder);
 }
 
+bool VideoSlideItem::isPresentIn(const QString& contentsFolder) const {
+    return SlideItem::isPresentIn(contentsFolder) ||
+           !videoPathInProject(clipPaths.get(&ClipPaths::stored), contentsFolder).isEmpty();
+}
+
 bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {
     const QString found = videoPathInProject(clipPaths.get(&ClipPaths::stored), contentsFolder);
     prepareClip(found);
