@@ -41,8 +41,13 @@ public:
 
     bool iSItemReady() const override { return true; }
     QString mediaFilePath() const override { return strQuartzFilePath(); }
-    // The stored composition becomes the project's own file or one of our compositions, the stored clip
-    // the project's own clip (as a clip slide's); whatever else they name is missing.
+    // The composition a stored path stands for in the project whose "Contents" folder is given: a place in
+    // "Contents", or at a full path (as earlier projects stored it) the project's own file or one of our
+    // compositions; else a file of its name in "Contents", where a project renamed, moved, copied or
+    // received keeps its copy. Empty when the project holds none.
+    static QString compositionPathInProject(const QString& stored, const QString& contentsFolder);
+    // The stored composition becomes the file compositionPathInProject finds, the stored clip the project's
+    // own clip (as a clip slide's); whatever else they name is missing.
     bool locateFilesInProject(const QString& contentsFolder) override;
     // The composition is what the slide shows: it has no picture of its own.
     bool isPresentIn(const QString& contentsFolder) const override;
@@ -50,9 +55,10 @@ public:
     void deleteFilesForDeletingItem() override;
 
     // The files the slide renders; a read slide has none until its project locates them. The setters
-    // take the paths a person chose.
+    // take the paths a person chose; a composition that is a file of the project whose "Contents" folder
+    // is given is stored by its place there.
     QString strQuartzFilePath() const;
-    void setStrQuartzFilePath(const QString& path);
+    void setStrQuartzFilePath(const QString& path, const QString& contentsFolder = QString());
     bool bVideoItem() const { return videoItem.load(); }
     void setBVideoItem(bool value) { videoItem = value; }
     QString strVideoFilePath() const;
