@@ -77,9 +77,8 @@ bool QuartzSlideItem::isPresentIn(const QString& contentsFolder) const {
     return !compositionPathInProject(fields.get(&Fields::storedQuartzFilePath), contentsFolder).isEmpty();
 }
 
-void QuartzSlideItem::deleteFilesForDeletingItem() {
-    deleteFileInsideOpenProject(strQuartzFilePath());
-    SlideItem::deleteFilesForDeletingItem();
+QStringList QuartzSlideItem::filesForDeleting() const {
+    return SlideItem::filesForDeleting() << strQuartzFilePath();
 }
 
 std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {

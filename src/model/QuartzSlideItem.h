@@ -51,8 +51,6 @@ public:
     bool locateFilesInProject(const QString& contentsFolder) override;
     // The composition is what the slide shows: it has no picture of its own.
     bool isPresentIn(const QString& contentsFolder) const override;
-    // Its composition too, when it is the project's copy; one of ours stays.
-    void deleteFilesForDeletingItem() override;
 
     // The files the slide renders; a read slide has none until its project locates them. The setters
     // take the paths a person chose; a composition that is a file of the project whose "Contents" folder
@@ -66,6 +64,8 @@ public:
 
 protected:
     void decodeFields(platform::KeyedUnarchiver& coder) override;
+    // Its composition too, when it is the project's copy; one of ours stays.
+    QStringList filesForDeleting() const override;
 
 private:
     // Threads: the loader thread reads the paths and the context while the main thread may set them; they

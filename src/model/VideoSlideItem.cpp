@@ -206,10 +206,8 @@ QString VideoSlideItem::mediaFileName() const {
     return name.isEmpty() ? SlideItem::mediaFileName() : name;
 }
 
-void VideoSlideItem::deleteFilesForDeletingItem() {
-    // The clip is the copy inside the project's "videos" folder; a path from elsewhere is left alone.
-    deleteFileInsideOpenProject(strVideoFilePath());
-    SlideItem::deleteFilesForDeletingItem();
+QStringList VideoSlideItem::filesForDeleting() const {
+    return SlideItem::filesForDeleting() << strVideoFilePath();
 }
 
 QString VideoSlideItem::strVideoFilePath() const {

@@ -158,8 +158,6 @@ public:
     bool isPresentIn(const QString& contentsFolder) const override;
     QString mediaFilePath() const override { return strVideoFilePath(); }
     QString mediaFileName() const override;
-    // Deletes the clip file when it lies inside the open project's folder, then the slide's pictures.
-    void deleteFilesForDeletingItem() override;
 
     // The clip file the slide reads; empty while the slide has no clip file (read and not yet located,
     // or missing from its project).
@@ -177,6 +175,8 @@ public:
 
 protected:
     void decodeFields(platform::KeyedUnarchiver& coder) override;
+    // The clip too: the copy in the project's "videos" folder (a path from elsewhere is left alone).
+    QStringList filesForDeleting() const override;
 
 private:
     struct Reading;
