@@ -4,6 +4,21 @@
 #include "model/ContentsFolder.h"
 #include "platform/foundation/MainThread.h"
 
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The project's own composition is stored by its place in "Contents", so that the project renamed, moved,
+// copied or received still finds it; anything else by its full path.
+QString storedPath(const QString& path, const QString& contentsFolder) {
+    return ContentsFolder::fileInProject(path, contentsFolder).isEmpty()
+               ? path
+               : QDir(contentsFolder).relativeFilePath(path);
+}
+
+} // namespace
+
 QuartzSlideItem::QuartzSlideItem() {
     setItemType(kItemTypeQuartz);
 }
@@ -34,9 +49,24 @@ void QuartzSlideItem::encodeWithCoder(platform::KeyedArchiver& coder) const {
     coder.encodeBool(bVideoItem(), "bVideoItem");
 }
 
+QString QuartzSlideItem::compositionPathInProject(const QString& stored, const QString& contentsFolder) {
+    if (stored.isEmpty() || contentsFolder.isEmpty())
+        return QString();
+    const QString found = QDir::isAbsolutePath(stored)
+                              ? ContentsFolder::projectOrResourceFile(stored, contentsFolder)
+                              : ContentsFolder::fileInProject(contentsFolder + "/" + stored, contentsFolder);
+    if (!found.isEmpty())
+        return found;
+    const QString name = QFileInfo(stored).fileName();
+    return name.isEmpty() ? QString()
+                          : ContentsFolder::fileInProject(contentsFolder + "/" + name, contentsFolder);
+}
+
 bool QuartzSlideItem::locateFilesInProject(const QString& contentsFolder) {
     return fields.with([&contentsFolder](Fields& f) {
-        f.quartzFilePath = ContentsFolder::projectOrResourceFile(f.storedQuartzFilePath, contentsFolder);
+        f.quartzFilePath = compositionPathInProject(f.storedQuartzFilePath, contentsFolder);
+        if (!f.quartzFilePath.isEmpty())
+            f.storedQuartzFilePath = storedPath(f.quartzFilePath, contentsFolder);
         f.videoFilePath = f.storedVideoFilePath.isEmpty()
                               ? QString()
                               : ContentsFolder::clipInProject(f.storedVideoFilePath, contentsFolder);
@@ -45,13 +75,11 @@ bool QuartzSlideItem::locateFilesInProject(const QString& contentsFolder) {
 }
 
 bool QuartzSlideItem::isPresentIn(const QString& contentsFolder) const {
-    return !ContentsFolder::projectOrResourceFile(fields.get(&Fields::storedQuartzFilePath), contentsFolder)
-                .isEmpty();
+    return !compositionPathInProject(fields.get(&Fields::storedQuartzFilePath), contentsFolder).isEmpty();
 }
 
-void QuartzSlideItem::deleteFilesForDeletingItem() {
-    deleteFileInsideOpenProject(strQuartzFilePath());
-    SlideItem::deleteFilesForDeletingItem();
+QStringList QuartzSlideItem::filesForDeleting() const {
+    return SlideItem::filesForDeleting() << strQuartzFilePath();
 }
 
 std::shared_ptr<SlideItem> QuartzSlideItem::copy() const {
@@ -112,8 +140,12 @@ QString QuartzSlideItem::strQuartzFilePath() const {
     return fields.get(&Fields::quartzFilePath);
 }
 
-void QuartzSlideItem::setStrQuartzFilePath(const QString& path) {
-    fields.with([&path](Fields& f) { f.quartzFilePath = f.storedQuartzFilePath = path; });
+void QuartzSlideItem::setStrQuartzFilePath(const QString& path, const QString& contentsFolder) {
+    const QString stored = storedPath(path, contentsFolder);
+    fields.with([&](Fields& f) {
+        f.quartzFilePath = path;
+        f.storedQuartzFilePath = stored;
+    });
 }
 
 QString QuartzSlideItem::strVideoFilePath() const {

@@ -41,18 +41,22 @@ public:
 
     bool iSItemReady() const override { return true; }
     QString mediaFilePath() const override { return strQuartzFilePath(); }
-    // The stored composition becomes the project's own file or one of our compositions, the stored clip
-    // the project's own clip (as a clip slide's); whatever else they name is missing.
+    // The composition a stored path stands for in the project whose "Contents" folder is given: a place in
+    // "Contents", or at a full path (as earlier projects stored it) the project's own file or one of our
+    // compositions; else a file of its name in "Contents", where a project renamed, moved, copied or
+    // received keeps its copy. Empty when the project holds none.
+    static QString compositionPathInProject(const QString& stored, const QString& contentsFolder);
+    // The stored composition becomes the file compositionPathInProject finds, the stored clip the project's
+    // own clip (as a clip slide's); whatever else they name is missing.
     bool locateFilesInProject(const QString& contentsFolder) override;
     // The composition is what the slide shows: it has no picture of its own.
     bool isPresentIn(const QString& contentsFolder) const override;
-    // Its composition too, when it is the project's copy; one of ours stays.
-    void deleteFilesForDeletingItem() override;
 
     // The files the slide renders; a read slide has none until its project locates them. The setters
-    // take the paths a person chose.
+    // take the paths a person chose; a composition that is a file of the project whose "Contents" folder
+    // is given is stored by its place there.
     QString strQuartzFilePath() const;
-    void setStrQuartzFilePath(const QString& path);
+    void setStrQuartzFilePath(const QString& path, const QString& contentsFolder = QString());
     bool bVideoItem() const { return videoItem.load(); }
     void setBVideoItem(bool value) { videoItem = value; }
     QString strVideoFilePath() const;
@@ -60,6 +64,8 @@ public:
 
 protected:
     void decodeFields(platform::KeyedUnarchiver& coder) override;
+    // Its composition too, when it is the project's copy; one of ours stays.
+    QStringList filesForDeleting() const override;
 
 private:
     // Threads: the loader thread reads the paths and the context while the main thread may set them; they

@@ -206,15 +206,22 @@ bool SlideItem::deleteFileInsideOpenProject(const QString& path) {
     return QFile::remove(resolved);
 }
 
-void SlideItem::deleteFilesForDeletingItem() {
+void SlideItem::deleteFilesForDeletingItem(const std::function<bool(const QString&)>& keep) {
     discarded = true;
+    for (const QString& path : filesForDeleting())
+        if (!path.isEmpty() && !(keep && keep(path)))
+            deleteFile(path);
+}
+
+QStringList SlideItem::filesForDeleting() const {
     // A link that leads out of the project is removed too, never what it points at.
     const Fields f = fields.get();
+    QStringList files;
     for (const QString* name :
          {&f.storedFileName, &f.storedThumbFileName, &f.storedBackgroundFileName, &f.storedTextImageFileName})
-        deleteFile(entryInOpenProject(*name));
+        files << entryInOpenProject(*name);
     // The sound is a full path as the recorder gave it; only one inside the open project is ours.
-    deleteFile(strSoundFileName());
+    return files << strSoundFileName();
 }
 
 // ---- durations

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -84,8 +85,9 @@ public:
     // a socket, a network address) counts as missing, so it is never opened.
     static bool isPresentFile(const QString& path);
     // Deletes the slide's files: each only when it lies inside the open project's folder, so a
-    // sound or clip the user picked elsewhere is never removed. The slide is discarded from then on.
-    virtual void deleteFilesForDeletingItem();
+    // sound or clip the user picked elsewhere is never removed, and only when `keep` (when given) does not
+    // answer true for it. The slide is discarded from then on.
+    void deleteFilesForDeletingItem(const std::function<bool(const QString&)>& keep = nullptr);
     // Its files went with it (a deleted slide, a photo that failed to import): a play that still holds the
     // slide gives up waiting for its picture.
     bool isDiscarded() const { return discarded.load(); }
@@ -238,6 +240,9 @@ public:
     void setRectTransitionIcon(const QRectF& value) { setRect(kRectTransitionIcon, value); }
 
 protected:
+    // The files deleting the slide removes: its pictures' entries in the open project's "Contents" (a link
+    // there, never what it leads to) and its sound; the subclasses add what the slide shows.
+    virtual QStringList filesForDeleting() const;
     // Reads this class's keys into a slide made by the constructor; subclasses read theirs after.
     virtual void decodeFields(platform::KeyedUnarchiver& coder);
 

@@ -125,7 +125,8 @@ public:
     void ClearAllTextLayerSelectedState();
     void resetPlayerToBegin();
     void resetAllSlidesCustimzedDurationFlag();
-    // Drops slides and songs whose files are missing, then lays the frames out again.
+    // Makes a clip slide's missing pictures again from its clip, drops slides and songs whose files are
+    // missing, then lays the frames out again; the project is marked changed when any of it changed.
     void checkItemVaild();
     // The slides whose picture, clip or composition file is gone, by file name in slide order: an export
     // of them could only stall or show holes, so every export asks first.
@@ -182,6 +183,10 @@ public:
     // Removes the file at path when it is the project's own copy (in its "Contents" folder) and nothing of
     // the project names it any more; anything else stays.
     void removeCopyNamedByNothing(const QString& path) const;
+    // Deletes the files of slides that have left the project (their pictures, sounds, clips, compositions)
+    // that are its own and that nothing of it names any more: two slides of a received project may name one
+    // file. The slides are discarded.
+    void deleteFilesOfRemovedSlides(const std::vector<SlideItemRef>& removed) const;
     QString strProjectVideoFileDirectory() const;
     QString createVideoFilePathInProjectFromSource(const QString& source) const;
     static QString homeDirectory();

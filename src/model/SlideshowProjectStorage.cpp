@@ -232,6 +232,11 @@ void SlideshowProject::removeCopyNamedByNothing(const QString& path) const {
         SlideItem::deleteFileInsideOpenProject(copy);
 }
 
+void SlideshowProject::deleteFilesOfRemovedSlides(const std::vector<SlideItemRef>& removed) const {
+    for (const SlideItemRef& slide : removed)
+        slide->deleteFilesForDeletingItem([this](const QString& path) { return refersToFile(path); });
+}
+
 QString SlideshowProject::strProjectVideoFileDirectory() const {
     const QString contents = strMacProjectBundleContentsPath();
     if (contents.isEmpty())

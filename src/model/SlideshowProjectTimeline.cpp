@@ -320,6 +320,11 @@ void SlideshowProject::resetAllSlidesCustimzedDurationFlag() {
 void SlideshowProject::checkItemVaild() {
     const QString contents = strMacProjectBundleContentsPath();
     auto missing = [](const QString& path) { return !SlideItem::isPresentFile(path); };
+    // A clip slide's pictures come from its clip: gone, they are made again, under new names to be saved.
+    bool remade = false;
+    for (const SlideItemRef& slide : slideshowArray())
+        if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
+            remade = clip->makeMissingPictures(contents) || remade;
     const bool removed = shared.with([&](Shared& s) {
         const std::size_t slideCountBefore = s.slides.size(), songCountBefore = s.songs.size();
         std::erase_if(s.slides, [&](const SlideItemRef& slide) { return !slide->isPresentIn(contents); });
@@ -327,7 +332,7 @@ void SlideshowProject::checkItemVaild() {
                       [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
         return s.slides.size() != slideCountBefore || s.songs.size() != songCountBefore;
     });
-    if (removed)
+    if (removed || remade)
         setBIsDirty(true);
     calcSlideItemsPhotoTransitionDuration();
 }

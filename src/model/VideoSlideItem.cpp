@@ -99,6 +99,11 @@ QString VideoSlideItem::videoPathInProject(const QString& path, const QString& c
     return ContentsFolder::clipInProject(path, contentsFolder);
 }
 
+bool VideoSlideItem::isPresentIn(const QString& contentsFolder) const {
+    return SlideItem::isPresentIn(contentsFolder) ||
+           !videoPathInProject(clipPaths.get(&ClipPaths::stored), contentsFolder).isEmpty();
+}
+
 bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {
     const QString found = videoPathInProject(clipPaths.get(&ClipPaths::stored), contentsFolder);
     prepareClip(found);
@@ -201,10 +206,8 @@ QString VideoSlideItem::mediaFileName() const {
     return name.isEmpty() ? SlideItem::mediaFileName() : name;
 }
 
-void VideoSlideItem::deleteFilesForDeletingItem() {
-    // The clip is the copy inside the project's "videos" folder; a path from elsewhere is left alone.
-    deleteFileInsideOpenProject(strVideoFilePath());
-    SlideItem::deleteFilesForDeletingItem();
+QStringList VideoSlideItem::filesForDeleting() const {
+    return SlideItem::filesForDeleting() << strVideoFilePath();
 }
 
 QString VideoSlideItem::strVideoFilePath() const {

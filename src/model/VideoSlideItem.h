@@ -71,6 +71,9 @@ public:
     // open project's "Contents" folder.
     bool LoadVideoThumbnail();
     bool getVideoThumbnail(const platform::media::MediaAsset& asset);
+    // The pictures again, under fresh names in the "Contents" folder given, when the slide's picture is
+    // missing there (removed, or its frame did not decode when the clip came in); true when they were made.
+    bool makeMissingPictures(const QString& contentsFolder);
     // Whether the file can become a clip slide: it holds pictures that last. False, with a message naming
     // the file in *error, for anything else (a song or a text named ".mov", say). Every clip import asks.
     static bool isImportableClip(const QString& path, QString* error = nullptr);
@@ -150,10 +153,11 @@ public:
 
     // ---- base-class hooks and levels
     bool iSItemReady() const override { return true; }
+    // The slide shows its clip, whose pictures can be made again: it stays while its picture or its clip is
+    // in the project.
+    bool isPresentIn(const QString& contentsFolder) const override;
     QString mediaFilePath() const override { return strVideoFilePath(); }
     QString mediaFileName() const override;
-    // Deletes the clip file when it lies inside the open project's folder, then the slide's pictures.
-    void deleteFilesForDeletingItem() override;
 
     // The clip file the slide reads; empty while the slide has no clip file (read and not yet located,
     // or missing from its project).
@@ -171,6 +175,8 @@ public:
 
 protected:
     void decodeFields(platform::KeyedUnarchiver& coder) override;
+    // The clip too: the copy in the project's "videos" folder (a path from elsewhere is left alone).
+    QStringList filesForDeleting() const override;
 
 private:
     struct Reading;
@@ -178,6 +184,9 @@ private:
 
     void applyClipSettings();
     void prepareClip(const QString& path);
+    // The slide's pictures from a frame of the clip at 1.0 s (half a shorter slide's length), written under
+    // fresh names into the "Contents" folder given; false when the frame does not decode or a write fails.
+    bool writePictures(const QString& clip, const QString& contentsFolder);
     void applyClipDurations(float clipSeconds);
     double clockSeconds() const;
     bool loadOneFrame(quint64 frame, VideoFrameTarget& target, bool earlierForm,

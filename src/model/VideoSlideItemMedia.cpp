@@ -159,20 +159,30 @@ bool VideoSlideItem::LoadVideoThumbnail() {
 
 bool VideoSlideItem::getVideoThumbnail(const platform::media::MediaAsset& clip) {
     const auto project = SlideshowProject::currentMainProject();
-    const QString contents = project ? project->strMacProjectBundleContentsPath() : QString();
-    if (contents.isEmpty())
+    return project && writePictures(clip.path(), project->strMacProjectBundleContentsPath());
+}
+
+bool VideoSlideItem::makeMissingPictures(const QString& contentsFolder) {
+    return !SlideItem::isPresentIn(contentsFolder) && writePictures(strVideoFilePath(), contentsFolder);
+}
+
+bool VideoSlideItem::writePictures(const QString& clip, const QString& contentsFolder) {
+    if (clip.isEmpty() || contentsFolder.isEmpty())
         return false;
     const float photo = fSecPhotoDuration();
     const double at = photo <= 1.0f ? photo * 0.5 : 1.0;
-    const QImage picture = platform::media::VideoReader::thumbnailAt(clip.path(), at);
+    const QImage picture = platform::media::VideoReader::thumbnailAt(clip, at);
     if (picture.isNull())
         return false;
-    const PictureNames names = freshPictureNames(contents);
+    const PictureNames names = freshPictureNames(contentsFolder);
     setFileName(names.picture);
     setBackgroudImageFileName(names.background);
     setStrThumbFileName(names.thumbnail);
-    bool written = saveToJpegFile(picture, fileName());
-    written = saveToJpegFile(imageToFitSize(picture, QSize(80, 70), 0), strThumbFileName()) && written;
-    written = saveJpeg(platform::image::gaussianBlur(picture, 4.0f), backgroudImageFileName(), 90) && written;
+    const auto in = [&contentsFolder](const QString& name) {
+        return ContentsFolder::nameInContents(name, contentsFolder);
+    };
+    bool written = saveToJpegFile(picture, in(names.picture));
+    written = saveToJpegFile(imageToFitSize(picture, QSize(80, 70), 0), in(names.thumbnail)) && written;
+    written = saveJpeg(platform::image::gaussianBlur(picture, 4.0f), in(names.background), 90) && written;
     return written;
 }

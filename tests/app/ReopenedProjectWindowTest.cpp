@@ -11,6 +11,7 @@
 #include "support/ColourNear.h"
 #include "support/HangGuard.h"
 #include "support/PlayWaits.h"
+#include "support/TestComposition.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/SlideshowMenus.h"
 
@@ -18,28 +19,6 @@
 #include <QAction>
 #include <QFile>
 #include <QUrl>
-
-namespace {
-
-// A composition of our own format that fills the picture with one colour.
-bool writeOneColourComposition(const QString& path, QColor colour) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QString composition =
-        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-                       "<key>Format</key><string>VistrelleComposition</string>"
-                       "<key>Version</key><integer>1</integer>"
-                       "<key>Layers</key><array><dict><key>Type</key><string>Fill</string>"
-                       "<key>Colors</key><array><array><real>%1</real><real>%2</real><real>%3</real></array>"
-                       "</array></dict></array></dict></plist>\n")
-            .arg(colour.redF())
-            .arg(colour.greenF())
-            .arg(colour.blueF());
-    return file.write(composition.toUtf8()) > 0;
-}
-
-} // namespace
 
 class ReopenedProjectWindowTest : public PreviewWindowTest {
 protected:
@@ -71,7 +50,7 @@ protected:
 TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAndDrawsOnceOpenedAgain) {
     const QColor orange(230, 128, 25);
     const QString chosen = dir.file("Sunset.vcomp");
-    ASSERT_TRUE(writeOneColourComposition(chosen, orange));
+    ASSERT_TRUE((test_support::TestComposition{.fill = {orange}, .marks = false}.write(chosen)));
     useColourSlides({QColor(40, 40, 220), QColor(40, 200, 60)});
     const QString folder = project->strMacProjectBundleFullPath();
 

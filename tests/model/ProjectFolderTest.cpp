@@ -569,6 +569,32 @@ TEST_F(ProjectSaveTest, ACompositionSlideIsKeptWhileItsCompositionIsThere) {
     EXPECT_EQ(slides[1]->shortFileName(), "a.jpg");
 }
 
+// The project's copy of a composition is found in the project's own folder however that folder was renamed,
+// moved or copied: stored by its place in "Contents", or by the full path earlier projects stored, which no
+// longer leads there. Opened, saved and opened again, the slide stays.
+TEST_F(ProjectSaveTest, ACompositionSlideFindsItsCopyInTheProjectRenamed) {
+    for (const bool fullPath : {false, true}) {
+        SCOPED_TRACE(fullPath ? "a full path" : "its place in Contents");
+        auto project = openNewProject(fullPath ? "Earlier" : "Placed");
+        const QString contents = project->strMacProjectBundleContentsPath();
+        writeFile(contents + "/Sunset.vcomp", "composition");
+        auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
+        slide->setStrQuartzFilePath(contents + "/Sunset.vcomp", fullPath ? QString() : contents);
+        project->setSlideshowArray({slide, photoIn(project, "a.jpg")});
+        ASSERT_TRUE(project->saveProjectToFile());
+        const QString renamed = home + (fullPath ? "/Earlier" : "/Placed") + " renamed.VistrelleProject";
+        ASSERT_TRUE(QDir().rename(project->strMacProjectBundleFullPath(), renamed));
+        for (int open = 0; open < 2; ++open) {
+            auto loaded = SlideshowProject::loadBundleProject(renamed);
+            ASSERT_TRUE(loaded);
+            loaded->checkItemVaild();
+            ASSERT_EQ(loaded->slideCount(), 2u) << "open " << open;
+            EXPECT_EQ(loaded->slideItemAtIndex(0)->mediaFilePath(), renamed + "/Contents/Sunset.vcomp");
+            ASSERT_TRUE(loaded->saveProjectToFile());
+        }
+    }
+}
+
 TEST_F(ProjectSaveTest, LoadingDealsTheStoredThemeToTheSlides) {
     auto project = openNewProject("Themed");
     auto free = photoIn(project, "free.jpg");

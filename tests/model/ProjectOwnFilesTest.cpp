@@ -244,3 +244,34 @@ TEST_F(ProjectOwnFilesTest, APhotoThroughALinkOutOrAPipeIsMissing) {
     EXPECT_FALSE(QFileInfo(contents + "/linked.jpg").isSymLink()) << "the link is removed";
     EXPECT_EQ(model_test::bytesOf(secret), secretBytes) << "what it pointed at stays";
 }
+
+// A clip slide whose picture is missing when its project opens (removed, or its frame did not decode when the
+// clip came in) stays with its clip, and its pictures are made again, under names the project saves.
+TEST_F(ProjectOwnFilesTest, AClipSlideWithoutItsPictureStaysAndMakesItAgain) {
+    auto project = openNewProject("Pictures");
+    const QString videos = project->strProjectVideoFileDirectory();
+    std::vector<SlideItemRef> slides;
+    for (const QString name : {"removed.mp4", "undecoded.mp4"}) {
+        ASSERT_TRUE(QFile::copy(makeClip(name, 60), videos + "/" + name));
+        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
+        clip->PrepareVideoItem(videos + "/" + name);
+        slides.push_back(clip);
+    }
+    ASSERT_TRUE(std::static_pointer_cast<VideoSlideItem>(slides[0])->LoadVideoThumbnail());
+    ASSERT_TRUE(QFile::remove(slides[0]->fileName()));
+    const QString folder = saveAndClose(project, slides, {});
+    slides.clear();
+    project.reset();
+
+    auto loaded = load(folder);
+    ASSERT_TRUE(loaded);
+    SlideshowProject::retainProject(loaded);
+    loaded->checkItemVaild();
+    ASSERT_EQ(loaded->slideCount(), 2u);
+    EXPECT_TRUE(loaded->bIsDirty());
+    for (std::size_t i : {0u, 1u}) {
+        EXPECT_EQ(FrameCode::read(QImage(clipAt(loaded, i)->fileName())), 30)
+            << "the frame at 1 s, slide " << i;
+        EXPECT_TRUE(QFileInfo(clipAt(loaded, i)->strThumbFileName()).isFile()) << i;
+    }
+}

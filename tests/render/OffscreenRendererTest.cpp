@@ -5,6 +5,7 @@
 #include "render/CompositionRegistry.h"
 #include "render/OffscreenRenderer.h"
 #include "support/TempDir.h"
+#include "support/TestComposition.h"
 
 #include <QFile>
 
@@ -12,28 +13,10 @@ using platform::gl::DriverLock;
 
 namespace {
 
-// A composition of our format: a fill running from black to white over 4 seconds, a red square in the top
-// left quarter, and a green bar along the bottom that grows with "percentDone".
+// A fill running from black to white over 4 seconds, a red square in the top left quarter, and a green bar
+// along the bottom that grows with "percentDone".
 QByteArray sampleComposition(const QString& inputs) {
-    return QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>Format</key><string>VistrelleComposition</string>
-  <key>Version</key><integer>1</integer>
-  <key>Inputs</key><array>)") +
-           inputs.toUtf8() + R"(</array>
-  <key>Layers</key><array>
-    <dict><key>Type</key><string>Fill</string><key>Period</key><real>8</real>
-      <key>Colors</key><array><array><real>0</real><real>0</real><real>0</real></array>
-                              <array><real>1</real><real>1</real><real>1</real></array></array></dict>
-    <dict><key>Type</key><string>Rect</string>
-      <key>Rect</key><array><real>0</real><real>0</real><real>0.5</real><real>0.5</real></array>
-      <key>Color</key><array><real>1</real><real>0</real><real>0</real></array></dict>
-    <dict><key>Type</key><string>Progress</string>
-      <key>Rect</key><array><real>0</real><real>0.75</real><real>1</real><real>0.25</real></array>
-      <key>Color</key><array><real>0</real><real>1</real><real>0</real></array></dict>
-  </array>
-</dict></plist>
-)";
+    return test_support::TestComposition{.inputs = inputs}.text();
 }
 
 const QString kAllInputs = "<string>percentDone</string><string>MoviePath</string><string>Looping</string>";

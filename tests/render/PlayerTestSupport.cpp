@@ -2,30 +2,7 @@
 
 #include "platform/foundation/MainThread.h"
 #include "render/StageBackground.h"
-
-#include <QFile>
-
-namespace {
-
-const QByteArray kComposition = R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0"><dict>
-  <key>Format</key><string>VistrelleComposition</string>
-  <key>Version</key><integer>1</integer>
-  <key>Inputs</key><array><string>percentDone</string><string>MoviePath</string><string>Looping</string></array>
-  <key>Layers</key><array>
-    <dict><key>Type</key><string>Fill</string><key>Period</key><real>1</real>
-      <key>Colors</key><array><array><real>0</real><real>0</real><real>0</real></array></array></dict>
-    <dict><key>Type</key><string>Rect</string>
-      <key>Rect</key><array><real>0</real><real>0</real><real>0.5</real><real>0.5</real></array>
-      <key>Color</key><array><real>1</real><real>0</real><real>0</real></array></dict>
-    <dict><key>Type</key><string>Progress</string>
-      <key>Rect</key><array><real>0</real><real>0.75</real><real>1</real><real>0.25</real></array>
-      <key>Color</key><array><real>0</real><real>1</real><real>0</real></array></dict>
-  </array>
-</dict></plist>
-)";
-
-} // namespace
+#include "support/TestComposition.h"
 
 namespace playertest {
 
@@ -74,10 +51,9 @@ SlideItemRef PlayerTest::photo(const QString& name, const QImage& picture, float
 }
 
 QString PlayerTest::writeComposition(const QString& name) {
-    QFile file(folder->file(name));
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(kComposition);
-    return file.fileName();
+    const QString path = folder->file(name);
+    EXPECT_TRUE((test_support::TestComposition{.fill = {Qt::black}, .period = 1.0}.write(path)));
+    return path;
 }
 
 std::shared_ptr<QuartzSlideItem> PlayerTest::compositionSlide(const QString& path, float photoSeconds) {

@@ -1,6 +1,5 @@
 #include "ui/editing/BKMusicOptionsController.h"
 
-#include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
@@ -289,17 +288,20 @@ void BKMusicOptionsController::stop() {
 
 // ---- the list's commands
 
-// Only a copy inside the project is deleted: the stock song plays from the program's own resource.
+// The song's copy goes once nothing of the project names it (the DVD menu may play the same copy); the stock
+// song plays from the program's own resource, which always stays.
 void BKMusicOptionsController::removeButtonClicked() {
     stop();
     std::vector<MusicItemRef> songs = projectSongs();
     const int row = selectedRow();
     if (songs.empty() || row < 0 || std::size_t(row) >= songs.size())
         return;
-    SlideItem::deleteFileInsideOpenProject(songs[std::size_t(row)]->strFilePath());
+    const MusicItemRef removed = songs[std::size_t(row)];
     songs.erase(songs.begin() + row);
     const int next = std::min(row, int(songs.size()) - 1);
     setProjectSongs(std::move(songs));
+    if (const auto project = projectSource())
+        project->removeCopyNamedByNothing(removed->strCopyPathIn(project->strMacProjectBundleContentsPath()));
     songListChanged(next);
 }
 

@@ -183,10 +183,11 @@ void ClipSlides::chooseCompositionSlide() {
     if (paths.isEmpty())
         return;
     const QString composition = compositionInProject(paths.first());
-    if (composition.isEmpty())
+    const auto project = currentProject();
+    if (composition.isEmpty() || !project)
         return;
     auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
-    slide->setStrQuartzFilePath(composition);
+    slide->setStrQuartzFilePath(composition, project->strMacProjectBundleContentsPath());
     appendCompositionSlide(slide);
 }
 

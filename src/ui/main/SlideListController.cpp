@@ -170,10 +170,12 @@ void SlideListController::removeItemsAtIndexes(const IndexSet& indexes) {
     const int remembered = hub.nCurrentSlideshowItemIndex();
     hub.setNCurrentSlideshowItemIndex(-1);
     const std::vector<SlideItemRef> slides = open->slideshowArray();
+    std::vector<SlideItemRef> removed;
     for (std::size_t index : indexes)
         if (index < slides.size())
-            slides[index]->deleteFilesForDeletingItem();
+            removed.push_back(slides[index]);
     open->setSlideshowArray(itemsWithoutIndexes(slides, indexes));
+    open->deleteFilesOfRemovedSlides(removed);
     open->setBIsDirty(true);
     open->calcSlideItemsPhotoTransitionDuration();
     hub.layoutScrollImages();

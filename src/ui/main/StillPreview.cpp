@@ -81,9 +81,12 @@ std::shared_ptr<TextureObject> StillPreview::loadSlideTexture(const SlideItem& s
     return view->loadTexture(SlideTextures::slidePicture(slide, theme));
 }
 
+// A slide without a picture of its own (a composition's) shows its thumbnail, as one whose picture is not
+// ready yet does.
 std::shared_ptr<TextureObject> StillPreview::loadPreparedOrThumbnail(const SlideItem& slide) {
     if (slide.iSItemReady())
-        return loadSlideTexture(slide);
+        if (auto picture = loadSlideTexture(slide))
+            return picture;
     NSGLView* view = hub.opengGLView();
     return view ? view->loadTexture(slide.strThumbFileName()) : nullptr;
 }
@@ -122,7 +125,7 @@ void StillPreview::showCurrentItemPhoto(const SlideItemRef& slide) {
 void StillPreview::showSlideItemImage(const SlideItemRef& slide) {
     hub.stop();
     if (slide)
-        showImageInOpenGL(loadSlideTexture(*slide));
+        showImageInOpenGL(loadPreparedOrThumbnail(*slide));
 }
 
 void StillPreview::showImageByUsingBlock(const QString& path) {

@@ -8,6 +8,7 @@
 #include "support/WidgetClick.h"
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/StandardPaths.h"
 #include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/DoubleSlider.h"
@@ -245,6 +246,34 @@ TEST_F(MainWindowPreviewTest, AfterSlidesAreArrangedThePreviewShowsTheSlideAtThe
     controller->removeItemsAtIndexes({0});
     EXPECT_TRUE(comesToShow(blue)) << centreOf(shownFrame()).name().toStdString();
     EXPECT_EQ(markedCells(), std::vector<std::size_t>{0});
+}
+
+// A composition slide has no picture of its own: made current by a click on its cell or by the Next button,
+// the preview shows its thumbnail, as it shows a slide's whose picture is not ready.
+TEST_F(MainWindowPreviewTest, ACompositionSlideMadeCurrentShowsItsThumbnail) {
+    const QColor green(40, 200, 60), orange(230, 128, 25);
+    useColourSlides({QColor(220, 40, 40), green});
+    dialogs.mediaOpenAnswers.push_back({platform::paths::pathForResource("coolSlideshow", "vcomp")});
+    controller->outlets().addCompositionTestMenuItem->trigger();
+    ASSERT_EQ(project->slideCount(), 3u);
+    const SlideItemRef composition = project->slideItemAtIndex(2);
+    QImage thumbnail(120, 90, QImage::Format_RGB32);
+    thumbnail.fill(orange);
+    ASSERT_TRUE(thumbnail.save(composition->strThumbFileName(), "PNG"));
+    project->updateTimelineItemsPosition();
+    controller->layoutScrollImages();
+    const std::pair<const char*, std::function<void()>> ways[] = {
+        {"a click on its cell", [&] { clickCell(*composition); }},
+        {"the Next button",
+         [&] { QTest::mouseClick(controller->outlets().nextImageButton, Qt::LeftButton); }}};
+    for (const auto& [way, makeCurrent] : ways) {
+        SCOPED_TRACE(way);
+        clickCell(*project->slideItemAtIndex(1));
+        ASSERT_TRUE(comesToShow(green));
+        makeCurrent();
+        EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 2);
+        EXPECT_TRUE(comesToShow(orange)) << centreOf(shownFrame()).name().toStdString();
+    }
 }
 
 // A slide dragged along the strip and dropped: the place marked keeps its index, and the preview shows the

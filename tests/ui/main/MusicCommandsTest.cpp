@@ -6,6 +6,7 @@
 #include "support/ProjectLists.h"
 #include "support/ProjectSongs.h"
 #include "support/Screenshot.h"
+#include "support/ToneMaker.h"
 #include "support/WavFile.h"
 
 #include "model/SlideshowProject.h"
@@ -16,6 +17,7 @@
 #include "ui/UiNotifications.h"
 #include "ui/controls/WaveFormViewOSX.h"
 #include "ui/editing/BKMusicOptionsController.h"
+#include "ui/editing/DVDMenuViewController.h"
 #include "ui/editing/MusicTimelineViewController.h"
 #include "ui/editing/PhotoMusicSyncForExportWindowController.h"
 #include "ui/editing/PhotoMusicSyncViewController.h"
@@ -25,6 +27,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -275,6 +278,49 @@ TEST_F(MusicCommandsTest, RemoveDeletesOnlyTheSongsCopyInTheProject) {
     EXPECT_FALSE(QFileInfo::exists(contents + "/own-1.00.mp3"));
     EXPECT_TRUE(QFileInfo::exists(resource));
     EXPECT_EQ(options.selectedRow(), -1) << "an empty list selects nothing";
+}
+
+// Remove in the music options, through the window: the song's copy goes unless the DVD menu plays that same
+// copy, whose page then still shows its song.
+TEST_F(MusicCommandsTest, RemoveInTheMusicOptionsKeepsTheCopyTheDVDMenuPlays) {
+    makeController(true);
+    useThreeSlides();
+    controller->recordSongs = false;
+    const QString song = dir.file("harbour.mp3");
+    QString error;
+    ASSERT_TRUE(ToneMaker::writeEncoded(song, "mp3", "libmp3lame", 440.0, 2.0, 0.5,
+                                        {{"title", "Harbour Lights"}}, &error))
+        << qPrintable(error);
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    for (const bool menuSong : {false, true}) {
+        SCOPED_TRACE(menuSong ? "the DVD menu's song" : "nothing else");
+        manager->setDvdBackgroundMusicPath(QString());
+        manager->setDvdMenuBackgroundMusicArray({});
+        dialogs.mediaOpenAnswers = {{song}};
+        controller->outlets().addMusicMenuItem->trigger();
+        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+        ASSERT_EQ(project->musicArray().size(), 1u);
+        const QString copy = project->musicArray()[0]->strFilePath();
+        if (menuSong) {
+            dialogs.mediaOpenAnswers = {{song}};
+            DVDMenuViewController(dialogs, *scheduler, projectSource()).SelectMusic();
+            ASSERT_EQ(manager->dvdMenuBackgroundMusicArray().size(), 1u);
+            ASSERT_EQ(manager->dvdMenuBackgroundMusicArray()[0]->strCopyPathIn(contents), copy) << "one copy";
+        }
+        controller->outlets().backgroundMusicListMenuItem->trigger();
+        auto* options = qobject_cast<BKMusicOptionsController*>(controller->vcByAttachedWindow());
+        ASSERT_TRUE(options);
+        options->selectRow(0);
+        QTest::mouseClick(options->findChild<QPushButton*>("buttonRemove"), Qt::LeftButton);
+        EXPECT_EQ(options->findChild<QTableView*>("musicListTableView")->model()->rowCount(), 0);
+        QTest::mouseClick(options->findChild<QPushButton*>("buttonClose"), Qt::LeftButton);
+        EXPECT_EQ(QFileInfo::exists(copy), menuSong);
+        if (menuSong) {
+            const DVDMenuViewController page(dialogs, *scheduler, projectSource());
+            EXPECT_EQ(page.musicTitle()->text(), "Harbour Lights");
+        }
+    }
 }
 
 TEST_F(MusicCommandsTest, ASongPlaysOnceAndAClickStopsIt) {

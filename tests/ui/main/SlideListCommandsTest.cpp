@@ -4,6 +4,7 @@
 #include "support/PostedNotifications.h"
 #include "support/UnwritableFolder.h"
 
+#include "model/QuartzSlideItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
@@ -89,6 +90,50 @@ TEST_F(SlideListCommandsTest, RemovalsPickTheCurrentSlideAndDeleteTheSlidesFiles
         EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), c.expectedCurrent);
         if (!firstRemoved.isEmpty()) {
             EXPECT_FALSE(QFile::exists(firstRemoved)) << "the slide's picture goes with it";
+        }
+    }
+}
+
+// Delete, from the menu, keeps a file another slide still names (two slides of a received project may share a
+// picture or a composition's copy), so that slide stays when the project opens again; the last slide naming
+// the file takes it along.
+TEST_F(SlideListCommandsTest, DeleteKeepsTheFilesAnotherSlideStillNames) {
+    makeController(true);
+    SlideshowMenus menus(*window, *controller);
+    const QString contents = project->strMacProjectBundleContentsPath();
+    const auto sharedPicture = [&] {
+        const SlideItemRef photo = useColourSlides({Qt::red})[0];
+        auto twin = platform::makeMainThreadShared<SlideItem>();
+        twin->setFileName(photo->shortFileName());
+        twin->setStrThumbFileName(QFileInfo(photo->strThumbFileName()).fileName());
+        return std::vector<SlideItemRef>{photo, twin};
+    };
+    const auto sharedComposition = [&] {
+        EXPECT_TRUE(QFile::copy(platform::paths::pathForResource("coolSlideshow", "vcomp"),
+                                contents + "/Twin.vcomp"));
+        std::vector<SlideItemRef> slides;
+        for (int i = 0; i < 2; ++i) {
+            auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
+            slide->setStrQuartzFilePath(contents + "/Twin.vcomp", contents);
+            slides.push_back(slide);
+        }
+        return slides;
+    };
+    const std::pair<const char*, std::function<std::vector<SlideItemRef>()>> cases[] = {
+        {"a picture", sharedPicture}, {"a composition's copy", sharedComposition}};
+    for (const auto& [what, twins] : cases) {
+        SCOPED_TRACE(what);
+        project->setSlideshowArray(twins());
+        controller->layoutScrollImages();
+        const QString shared = project->slideItemAtIndex(0)->mediaFilePath();
+        ASSERT_TRUE(QFileInfo(shared).isFile());
+        for (const std::size_t left : {1u, 0u}) {
+            controller->setNCurrentSlideshowItemIndex(0);
+            menus.action("deleteSlideMenuItem")->trigger();
+            ASSERT_EQ(project->slideCount(), left);
+            EXPECT_EQ(QFileInfo::exists(shared), left == 1);
+            project->checkItemVaild();
+            EXPECT_EQ(project->slideCount(), left) << "kept when the project opens again";
         }
     }
 }
