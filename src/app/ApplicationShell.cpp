@@ -57,6 +57,14 @@ void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate)
                      [&delegate] { delegate.editProjectProperties(); });
 }
 
+QString claimRefusal(const SingleInstance& instance) {
+    if (instance.obstacle().isEmpty())
+        return tr_("Vistrelle is already running: go on in its window.");
+    return tr_("Vistrelle cannot start: \"%1\" stands where it marks that it is running, and %2. "
+               "Remove \"%1\", then start Vistrelle again.")
+        .arg(instance.obstacle(), instance.obstacleReason());
+}
+
 AppDelegate::StartupHooks startupHooks() {
     // Held as long as the hooks are: the delegate's life, which is the run's.
     auto cache = std::make_shared<CacheFolderUse>(platform::paths::largeTemporaryFolder());
@@ -159,7 +167,7 @@ int runApplication(int argc, char** argv) {
 
     SingleInstance instance(SingleInstance::claimedFolders());
     if (!instance.claim()) {
-        const QString message = tr_("Vistrelle is already running: go on in its window.");
+        const QString message = claimRefusal(instance);
         std::fprintf(stderr, "%s\n", qPrintable(message));
         QMessageBox::information(nullptr, QStringLiteral("Vistrelle"), message);
         return 1;

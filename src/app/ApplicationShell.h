@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class MainWindowView;
+class SingleInstance;
 
 // Starts Vistrelle: handles the command line, makes the application object and runs the event loop.
 // Returns the process exit status.
@@ -18,6 +19,9 @@ QStringList documentArguments(const QStringList& arguments);
 
 // The File menu's project commands (New, Open, Save, Properties) handed to the delegate.
 void connectProjectCommands(const MainWindowView& window, AppDelegate& delegate);
+
+// What a start whose one-copy claim was refused tells the user: another copy runs, or what to remove.
+QString claimRefusal(const SingleInstance& instance);
 
 // What the start runs of the engine's parts: the removal of what earlier runs left in the temporary folders
 // (in the cache folder only while no other copy runs, see CacheFolderUse), and the offer to move the

@@ -37,10 +37,20 @@ SingleInstance::SingleInstance(QStringList folders) : folders(std::move(folders)
 bool SingleInstance::claim() {
     if (claimed)
         return true;
+    blocked.clear();
+    blockedBecause.clear();
     std::vector<platform::UniqueFd> locks;
     for (const QString& folder : folders) {
-        platform::UniqueFd lock =
-            lock_file::open(folder.isEmpty() ? QString() : QDir(folder).filePath(kClaimName));
+        const QString path = folder.isEmpty() ? QString() : QDir(folder).filePath(kClaimName);
+        QString why;
+        platform::UniqueFd lock = lock_file::open(path, &why);
+        if (!why.isEmpty()) {
+            blocked = path;
+            blockedBecause = why;
+            return false;
+        }
+        if (!lock && errno == EWOULDBLOCK) // another start is making the claim's file this moment
+            return false;
         if (!lock || alreadyHeld(locks, lock.get()))
             continue;
         if (lock_file::tryLock(lock.get(), LOCK_EX))

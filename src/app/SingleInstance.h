@@ -21,13 +21,19 @@ public:
     explicit SingleInstance(QStringList folders);
 
     // False while another running copy holds the claim in any of the folders. A claim left by a copy that has
-    // ended, by a crash too, is taken over. Where no claim can be made in a folder (there is none, or
-    // something other than a file stands at the claim's name) the copy runs unguarded there rather than
-    // not at all; the claim never waits.
+    // ended, by a crash too, is taken over. A link or a pipe at the claim's name is replaced by the claim's
+    // file, never followed; a folder there, or anything else that keeps the claim from being made, refuses
+    // the start too (obstacle() then says so), since a copy would otherwise run unseen by the next. Where
+    // there is no folder to claim, the copy runs unguarded there rather than not at all. It never waits.
     bool claim();
+    // The claim file that could not be made, and why, when that refused the claim; empty otherwise.
+    QString obstacle() const { return blocked; }
+    QString obstacleReason() const { return blockedBecause; }
 
 private:
     QStringList folders;
+    QString blocked;
+    QString blockedBecause;
     std::vector<platform::UniqueFd> held;
     bool claimed = false;
 };

@@ -65,19 +65,37 @@ QString FFMMCreateObjectBase::largeTemporaryFile(const QString& suffix) {
 bool FFMMCreateObjectBase::prepareOutput(QString* error) {
     const QString path = strOutputFullPath();
     // ffmpeg follows a link at its output's name: a fresh file of ours stands there when it starts.
-    const platform::UniqueFd made =
-        path.isEmpty() ? platform::UniqueFd() : platform::openFreshFile(path, error, 0644);
-    const std::lock_guard lock(mutex);
-    preparedOutput = platform::FileIdentity::ofDescriptor(made.get());
-    return made.isValid();
+    return !path.isEmpty() && platform::createFreshFile(path, error, 0644);
 }
 
-std::optional<platform::FileIdentity> FFMMCreateObjectBase::preparedOutputAsItIs() const {
+QString FFMMCreateObjectBase::preparePartialOutput(QString* error) {
+    removePartialOutput();
     const std::lock_guard lock(mutex);
-    const std::optional<platform::FileIdentity> now = platform::FileIdentity::ofPath(outputPath);
-    if (!now || !preparedOutput || !now->sameFile(*preparedOutput))
+    if (outputPath.isEmpty())
+        return QString();
+    partialFd = platform::openPartialFileBeside(outputPath, &partialPath, error);
+    return partialPath;
+}
+
+std::optional<platform::FileIdentity> FFMMCreateObjectBase::placePartialOutput(QString* error) {
+    const std::lock_guard lock(mutex);
+    if (!partialFd || !platform::placePartialFile(partialFd.get(), partialPath, outputPath, error))
         return std::nullopt;
-    return now;
+    partialPath.clear();
+    const std::optional<platform::FileIdentity> placed =
+        platform::FileIdentity::ofDescriptor(partialFd.get());
+    partialFd.reset();
+    return placed;
+}
+
+void FFMMCreateObjectBase::removePartialOutput() {
+    const std::lock_guard lock(mutex);
+    const std::optional<platform::FileIdentity> made = platform::FileIdentity::ofDescriptor(partialFd.get());
+    const std::optional<platform::FileIdentity> found = platform::FileIdentity::ofPath(partialPath);
+    if (made && found && found->sameFile(*made))
+        QFile::remove(partialPath);
+    partialPath.clear();
+    partialFd.reset();
 }
 
 QString FFMMCreateObjectBase::strVideoFIFOName() {
@@ -147,7 +165,6 @@ QString FFMMCreateObjectBase::strOutputFullPath() const {
 void FFMMCreateObjectBase::setStrOutputFullPath(const QString& path) {
     const std::lock_guard lock(mutex);
     outputPath = path;
-    preparedOutput.reset();
 }
 
 void FFMMCreateObjectBase::setCancelPolling(std::chrono::milliseconds interval, int polls) {

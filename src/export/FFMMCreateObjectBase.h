@@ -3,6 +3,7 @@
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/NamedPipe.h"
+#include "platform/foundation/UniqueFd.h"
 
 #include <QSizeF>
 #include <QString>
@@ -84,8 +85,15 @@ protected:
     static QString largeTemporaryFile(const QString& suffix);
     // Puts a fresh empty file of ours at the output path before ffmpeg writes there.
     bool prepareOutput(QString* error);
-    // The file prepareOutput made, as it is now, while the output path still names it; else nothing.
-    std::optional<platform::FileIdentity> preparedOutputAsItIs() const;
+    // Makes the file ffmpeg is to write the output into: a fresh one of ours, hidden beside the output path
+    // under a name of its own that no other program knows, and kept open to be told from any file that
+    // takes that name. Its path, or empty with a message in *error.
+    QString preparePartialOutput(QString* error);
+    // Gives the file preparePartialOutput made the output path, when ffmpeg has left its output there: the
+    // file as it then is, or nothing with a message in *error.
+    std::optional<platform::FileIdentity> placePartialOutput(QString* error);
+    // Removes the file preparePartialOutput made, unless another has taken its name.
+    void removePartialOutput();
     // A frame size as ffmpeg's "-s" takes it, without decimals: "960x540".
     static QString frameSizeArgument(const QSizeF& size);
     // The start of every command line here: raw BGRA frames of `size` at 30 per second from the video pipe,
@@ -122,7 +130,8 @@ private:
     std::atomic<bool> encodeFinished{false};
     mutable std::mutex mutex;
     QString outputPath;
-    std::optional<platform::FileIdentity> preparedOutput;
+    QString partialPath;                           // where ffmpeg writes the output, until it is placed
+    platform::UniqueFd partialFd;                  // the file made there
     std::shared_ptr<platform::ChildProcess> child; // the ffmpeg run under way
     std::atomic<bool> terminateRequested{false};
     std::atomic<bool> driverDone{true};

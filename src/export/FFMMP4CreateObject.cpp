@@ -78,10 +78,10 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
         pumpFrames.reset();
         written.reset();
     }
-    const Outcome outcome = encode(owner);
+    Outcome outcome = encode(owner);
     removePipes();
     deleteTempFiles();
-    finish(outcome);
+    outcome = finish(outcome);
     if (endHandler)
         endHandler(outcome);
 }
@@ -100,9 +100,10 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef
     if (outcome.end != Outcome::End::Completed)
         return outcome;
     QString error;
-    if (!prepareOutput(&error))
+    const QString movie = preparePartialOutput(&error);
+    if (movie.isEmpty())
         return {Outcome::End::Failed, error};
-    return runPumpAndFFmpeg();
+    return runPumpAndFFmpeg(movie);
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::mixSound(const SlideshowProjectRef& owner) {
@@ -129,14 +130,14 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::makePipes() {
     return {Outcome::End::Completed, {}};
 }
 
-FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg() {
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg(const QString& movie) {
     const FramePumpParam<FFMMP4CreateObject> pipes{audioPipe.path(), videoPipe.path(), this};
     runPumpBesideFFmpeg([this, pipes] { host->runFramePump(pipes); },
-                        [this, pipes] {
+                        [pipes, movie] {
                             return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                                   strTempM4AAudioFullPath(), strOutputFullPath());
+                                                   strTempM4AAudioFullPath(), movie);
                         });
-    return verdict();
+    return verdict(movie);
 }
 
 void FFMMP4CreateObject::waitForFFmpeg() {
@@ -169,7 +170,7 @@ void FFMMP4CreateObject::releaseWaitingReader() {
         ::open(QFile::encodeName(videoPipe.path()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
-FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict() {
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict(const QString& movie) {
     const std::lock_guard lock(stateMutex);
     if (cancelled() || ffmpegResult.cancelled)
         return {Outcome::End::Cancelled, {}};
@@ -177,16 +178,17 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict() {
         return {Outcome::End::Failed, ffmpegResult.error};
     if (!pumpFailure.isEmpty())
         return {Outcome::End::Failed, pumpFailure};
-    const QFileInfo movie(strOutputFullPath());
-    if (!movie.isFile() || movie.size() == 0)
+    const QFileInfo written(movie);
+    if (!written.isFile() || written.size() == 0)
         return {Outcome::End::Failed, tr_("ffmpeg ended without writing the movie.")};
-    return checkMovie(pumpFrames);
+    return checkMovie(movie, pumpFrames);
 }
 
 // What ffmpeg wrote, read back: an exit status of 0 is no proof of a movie.
-FFMMP4CreateObject::Outcome FFMMP4CreateObject::checkMovie(std::optional<quint64> frames) const {
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::checkMovie(const QString& path,
+                                                           std::optional<quint64> frames) const {
     using platform::media::MediaAsset;
-    const MediaAsset movie = MediaAsset::open(strOutputFullPath(), false);
+    const MediaAsset movie = MediaAsset::open(path, false);
     const bool sound = MediaAsset::open(strTempM4AAudioFullPath(), false).hasAudio();
     QString problem;
     if (!movie.isValid() || !movie.hasVideo())
@@ -206,25 +208,25 @@ std::optional<platform::FileIdentity> FFMMP4CreateObject::writtenMovie() const {
     return written;
 }
 
-void FFMMP4CreateObject::finish(const Outcome& outcome) {
+// The movie takes its name only once checked; an earlier movie at the name goes however the run ends.
+FFMMP4CreateObject::Outcome FFMMP4CreateObject::finish(Outcome outcome) {
     auto& center = platform::NotificationCenter::defaultCenter();
-    switch (outcome.end) {
-    case Outcome::End::Completed: {
-        const std::optional<platform::FileIdentity> movie = preparedOutputAsItIs();
+    if (outcome.end == Outcome::End::Completed) {
+        const std::optional<platform::FileIdentity> movie = placePartialOutput(&outcome.error);
         {
             const std::lock_guard lock(stateMutex);
             written = movie;
         }
-        center.postOnMainThread(EncoderController::movieFinishedNotificationName());
-        return;
+        if (movie) {
+            center.postOnMainThread(EncoderController::movieFinishedNotificationName());
+            return outcome;
+        }
+        outcome.end = Outcome::End::Failed;
     }
-    case Outcome::End::Failed:
-        QFile::remove(strOutputFullPath());
+    removePartialOutput();
+    QFile::remove(strOutputFullPath());
+    if (outcome.end == Outcome::End::Failed)
         center.postOnMainThread(EncoderController::movieFailedNotificationName(), QVariant(),
                                 {{"result", false}, {"desc", outcome.error}});
-        return;
-    case Outcome::End::Cancelled:
-        QFile::remove(strOutputFullPath());
-        return;
-    }
+    return outcome;
 }

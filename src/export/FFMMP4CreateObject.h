@@ -25,7 +25,9 @@ class FFMMP4CreateObject;
 // anything failed, the partial movie removed; nothing after a cancel (the project's cancel flag or
 // bCancelRequest), the partial movie removed. The temporary files are gone after every run. ffmpeg's
 // word is not taken for the movie: it counts as written only when it can be read and holds the frames the
-// pump wrote (one more or less) and, when the mixed sound has any, a sound stream.
+// pump wrote (one more or less) and, when the mixed sound has any, a sound stream. ffmpeg writes it into a
+// file of ours under a hidden name of its own beside the output path, which no other program knows; it takes
+// the output path's name only then.
 //
 // Its frame pump writes every frame of the show and stops when shouldStopPump() says so; one that stops
 // early for a reason of its own (a frame not drawn or not written) calls framePumpFailed() before it closes
@@ -79,11 +81,12 @@ private:
     Outcome encode(const SlideshowProjectRef& project);
     Outcome mixSound(const SlideshowProjectRef& project);
     Outcome makePipes();
-    Outcome runPumpAndFFmpeg();
+    Outcome runPumpAndFFmpeg(const QString& movie);
     void releaseWaitingReader();
-    Outcome verdict();
-    Outcome checkMovie(std::optional<quint64> frames) const;
-    void finish(const Outcome& outcome);
+    Outcome verdict(const QString& movie);
+    Outcome checkMovie(const QString& path, std::optional<quint64> frames) const;
+    // Tells the end; a movie that cannot be given its name is a failure after all. The end as told.
+    Outcome finish(Outcome outcome);
     bool cancelled() const;
     SlideshowProjectRef cancelSource() const;
 

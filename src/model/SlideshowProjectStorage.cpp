@@ -361,9 +361,12 @@ QString SlideshowProject::strEncodingVideoFileBase(const QSizeF& size) {
 
 namespace {
 
+QString encodingVideoFileName() {
+    return QStringLiteral("%1_video_[0-9]+x[0-9]+\\.(mp4|mov)").arg(QRegularExpression::escape(kTempPrefix));
+}
+
 const QRegularExpression& encodingVideoFileNamePattern() {
-    static const QRegularExpression pattern(
-        QStringLiteral("^%1_video_[0-9]+x[0-9]+\\.(mp4|mov)$").arg(QRegularExpression::escape(kTempPrefix)));
+    static const QRegularExpression pattern(QStringLiteral("^%1$").arg(encodingVideoFileName()));
     return pattern;
 }
 
@@ -374,9 +377,14 @@ bool SlideshowProject::isEncodingVideoFileName(const QString& name) {
 }
 
 void SlideshowProject::deleteEncodingVideoFiles() {
+    // The movies of killed exports, and whatever their writers were still writing under names of their own.
+    static const QRegularExpression leftovers(
+        QStringLiteral("^(?:%1|%2)$")
+            .arg(encodingVideoFileName(),
+                 platform::partialFileNamePattern(QRegularExpression::escape(kTempPrefix) + "_.+")));
     const QString base = strLargeTempDirectoryBase();
     if (!base.isEmpty())
-        platform::removeLeftovers(base, encodingVideoFileNamePattern(), platform::LeftoverKind::RegularFile);
+        platform::removeLeftovers(base, leftovers, platform::LeftoverKind::RegularFile);
 }
 
 QString SlideshowProject::strEncodingVideoFilePath(const QSizeF& size) const {

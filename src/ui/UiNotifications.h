@@ -70,8 +70,10 @@ inline const QString kNotifyShareOptionButtonClick = QStringLiteral("NOTIFY_SHAR
 // The uploader signed in: no object, no user info.
 inline const QString kNotifyUploadSigninSuccess = QStringLiteral("NOTIFY_UPLOAD_SIGNIN_SUCCESS");
 // The movie to upload is written: object, the progress window; user info {"ExportProgressWindowController",
-// "SlideshowMainObject", "strSourceVideoFilePath"}.
+// "SlideshowMainObject", "strSourceVideoFilePath", kWrittenMovieKey}.
 inline const QString kNotifyContinueUploadVideo = QStringLiteral("NOTIFY_CONTINUE_UPLOAD_VIDEO");
+// The movie as the export left it (a platform::FileIdentity), absent when it left none.
+inline const QString kWrittenMovieKey = QStringLiteral("writtenMovie");
 // Forget the stored sign-in of a service: no object, no user info.
 inline const QString kNotifySignoutVideoSite = QStringLiteral("NOTIFY_SIGNOUT_VIDEOSITE");
 inline const QString kNotifySignoutSocialSite = QStringLiteral("NOTIFY_SIGNOUT_SOCIALSITE");

@@ -182,10 +182,17 @@ TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
                                     "_video_1920x1080.mov", "_video_0x0.mp4"};
     for (const QString& name : leftMovies)
         ASSERT_TRUE(test_support::writeBytes(cache + "/" + prefix + name, "cut movie"));
-    const QStringList othersInCache = {"notes.txt", prefix + "_video_1280x720.mkv",
-                                       "x" + prefix + "_video_640x360.mp4", prefix + "_video_960x540.mp4",
-                                       prefix + "_video_640x360.mov"};
+    // What killed writers were still writing under names of their own.
+    for (const char* name : {"_video_640x360.mp4.part-3f2a", "_temp_audio.m4a.part-9c01"})
+        ASSERT_TRUE(test_support::writeBytes(cache + "/." + prefix + name, "cut short"));
+    const QStringList othersInCache = {"notes.txt",
+                                       prefix + "_video_1280x720.mkv",
+                                       "x" + prefix + "_video_640x360.mp4",
+                                       prefix + "_video_960x540.mp4",
+                                       prefix + "_video_640x360.mov",
+                                       ".notes.txt.part-1a"};
     ASSERT_TRUE(test_support::writeBytes(cache + "/notes.txt", "mine"));
+    ASSERT_TRUE(test_support::writeBytes(cache + "/" + othersInCache[5], "mine, being written"));
     ASSERT_TRUE(test_support::writeBytes(cache + "/" + othersInCache[1], "not an export's"));
     ASSERT_TRUE(test_support::writeBytes(cache + "/" + othersInCache[2], "not an export's"));
     ASSERT_TRUE(QFile::link(user.home() + "/OutFile", cache + "/" + othersInCache[3]));
@@ -209,7 +216,8 @@ TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
     delegate.awakeFromNib();
 
     const auto names = [](const QString& folder) {
-        QStringList list = QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+        QStringList list =
+            QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
         list.sort();
         return list;
     };

@@ -1,4 +1,5 @@
 #include "app/SingleInstance.h"
+#include "app/ApplicationShell.h"
 #include "support/HangGuard.h"
 #include "support/LockHolder.h"
 #include "support/PlantedEntries.h"
@@ -12,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+
+#include <sys/stat.h>
 
 TEST(SingleInstance, ASecondCopyIsRefusedUntilTheFirstEnds) {
     QTemporaryDir folder;
@@ -64,20 +68,39 @@ TEST(SingleInstance, ASecondCopyIsRefusedWhereverItMeetsTheFirst) {
     }
 }
 
-// Whatever stands at the claim's name, the claim answers at once: a pipe, a folder or a link is no copy of
-// ours, so the copy runs unguarded and leaves it be; a file that another process holds locked is a running
-// copy's claim until that process lets go, whatever the file says.
+// Whatever stands at either folder's claim name, the claim answers at once. A link or a pipe is no copy's
+// claim: it is replaced by the claim's file, never followed nor opened, and the claim holds against a second
+// copy. A folder cannot be replaced: the start is refused, and told which to remove. A file another process
+// holds locked is a running copy's claim until that process lets go, whatever the file says.
 TEST(SingleInstance, TheClaimNeverWaitsAndTellsACopyOnlyByItsLock) {
     const HangGuard guard("a claim over something planted at its name");
     for (const test_support::PlantedEntry& entry : test_support::plantedEntries()) {
-        const TempDir folder;
-        const QString claim = folder.file("vistrelle.lock");
-        ASSERT_TRUE(entry.plant(claim, folder.path())) << entry.what;
-        const unsigned planted = test_support::entryKind(claim);
-        SingleInstance copy({folder.path()});
-        EXPECT_TRUE(copy.claim()) << entry.what;
-        EXPECT_EQ(test_support::entryKind(claim), planted) << entry.what << ": left as it was";
-        EXPECT_FALSE(QFileInfo::exists(folder.file("nothing"))) << entry.what << ": no link is followed";
+        for (const int planted : {0, 1}) {
+            SCOPED_TRACE(std::string(entry.what) +
+                         (planted == 0 ? " in the runtime folder" : " in the cache"));
+            const TempDir root;
+            const QStringList folders{root.file("run"), root.file("cache")};
+            for (const QString& folder : folders)
+                ASSERT_TRUE(QDir().mkpath(folder));
+            const QString claim = QDir(folders[planted]).filePath("vistrelle.lock");
+            ASSERT_TRUE(entry.plant(claim, root.path()));
+            const unsigned kind = test_support::entryKind(claim);
+            SingleInstance copy(folders);
+            if (kind == S_IFDIR) {
+                EXPECT_FALSE(copy.claim());
+                EXPECT_EQ(claimRefusal(copy), "Vistrelle cannot start: \"" + claim +
+                                                  "\" stands where it marks that it is running, and it is a "
+                                                  "folder. Remove \"" +
+                                                  claim + "\", then start Vistrelle again.");
+                EXPECT_EQ(test_support::entryKind(claim), kind) << "left as it was";
+                continue;
+            }
+            EXPECT_TRUE(copy.claim());
+            EXPECT_EQ(test_support::entryKind(claim), unsigned(S_IFREG)) << "replaced by the claim's file";
+            EXPECT_FALSE(QFileInfo::exists(root.file("nothing"))) << "no link is followed";
+            SingleInstance second({folders[planted]});
+            EXPECT_FALSE(second.claim()) << "the claim holds there";
+        }
     }
 
     const TempDir folder;
@@ -85,6 +108,7 @@ TEST(SingleInstance, TheClaimNeverWaitsAndTellsACopyOnlyByItsLock) {
     ASSERT_TRUE(holder->holds()) << holder->said().toStdString();
     SingleInstance copy({folder.path()});
     EXPECT_FALSE(copy.claim()) << "held by another process";
+    EXPECT_EQ(claimRefusal(copy), "Vistrelle is already running: go on in its window.");
     ASSERT_TRUE(holder->letGo()) << holder->said().toStdString();
     holder.reset();
     EXPECT_TRUE(copy.claim()) << "the file the other process held is no claim once it has let go";

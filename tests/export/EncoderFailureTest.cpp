@@ -2,6 +2,7 @@
 // flags set, every thread returned, the partial movie removed and, unless cancelled, a failure that says so.
 #include "EncoderTestSupport.h"
 #include "support/FileSizeLimit.h"
+#include "support/FilesBeingMade.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MixedAudioExport.h"
@@ -206,13 +207,14 @@ TEST_F(EncoderFailureTest, CancelWhileWritingRemovesThePartialMovieAndEndsEveryT
     ScriptedPumpHost host(scriptedPump(script));
     ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
     ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= 5; }));
-    EXPECT_TRUE(QFileInfo::exists(moviePath()));
+    EXPECT_EQ(test_support::filesBeingMadeFor(moviePath()).size(), 1);
     encoder->setBCancelRequest(true);
     ASSERT_TRUE(waitForEnd(*encoder));
     encoder->waitUntilFinished();
     waitFor([] { return true; });
     EXPECT_EQ(notes.all().size(), 0u);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    EXPECT_TRUE(test_support::filesBeingMadeFor(moviePath()).isEmpty());
     EXPECT_LT(encoder->framesAppended(), 299);
     EXPECT_EQ(threadCount(), threadsBefore);
 }

@@ -7,7 +7,9 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/ClipMaker.h"
+#include "support/FilesBeingMade.h"
 #include "support/MediaProbe.h"
+#include "support/MovieDecoder.h"
 #include "support/TestEnvironment.h"
 #include "support/ToneMaker.h"
 
@@ -21,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <random>
 #include <thread>
 
 namespace {
@@ -90,8 +93,12 @@ public:
         const platform::UniqueFd fd = platform::NamedPipe::openForWriting(
             param.strVideoFIFO, &error, [&] { return !creator.shouldStopPump(); });
         opened = bool(fd);
+        std::mt19937 random(5);
         for (int i = 0; fd && i < frames && !creator.shouldStopPump(); ++i) {
             std::fill(frame.begin(), frame.end(), static_cast<unsigned char>(40 + 20 * (i % 8)));
+            if (grain)
+                std::generate(frame.begin(), frame.end(),
+                              [&] { return static_cast<unsigned char>(random()); });
             for (std::size_t p = 3; p < frame.size(); p += 4)
                 frame[p] = 255;
             if (!platform::writeFully(fd.get(), frame.data(), frame.size(), &error)) {
@@ -107,6 +114,7 @@ public:
     }
 
     int frames = 12;
+    bool grain = false; // noise, which costs the encoder many bytes a frame
     std::function<void(int)> afterFrame;
     std::atomic<int> calls{0};
     std::atomic<int> written{0};
@@ -138,15 +146,15 @@ protected:
     QString tools() const { return dir.path() + "/tools"; }
     QString output() const { return dir.path() + "/movie.mp4"; }
 
-    // A sound step that writes a second of tone as the mixed M4A, after `also`.
-    FFMMP4CreateObject::MixStep toneMix(std::function<void()> also = {}) {
-        return [also](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
-                      const MixedAudioExport::ProgressHandler&) {
+    // A sound step that writes `seconds` of tone as the mixed M4A, after `also`.
+    FFMMP4CreateObject::MixStep toneMix(std::function<void()> also = {}, double seconds = 1.0) {
+        return [also, seconds](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                               const MixedAudioExport::ProgressHandler&) {
             if (also)
                 also();
             QString error;
-            if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440, 1.0,
-                                         0.5, {}, &error))
+            if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440,
+                                         seconds, 0.5, {}, &error))
                 return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
             return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, {}};
         };
@@ -354,9 +362,14 @@ TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     QFile arguments(dir.file("arguments"));
     ASSERT_TRUE(arguments.open(QIODevice::ReadOnly));
     const QStringList given = QString::fromUtf8(arguments.readAll()).split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(given,
-              FFMMP4CreateObject::ffmpegArguments(QSizeF(128, 72), FFMMCreateObjectBase::strVideoFIFOName(),
-                                                  FFMMCreateObjectBase::strTempM4AAudioFullPath(), output()));
+    // The movie is written under a hidden name of its own beside the output, gone with the failure.
+    ASSERT_FALSE(given.isEmpty());
+    EXPECT_EQ(QFileInfo(given.back()).path(), dir.path());
+    EXPECT_TRUE(QFileInfo(given.back()).fileName().startsWith(".movie.mp4.")) << given.back().toStdString();
+    EXPECT_FALSE(exists(given.back()));
+    EXPECT_EQ(given, FFMMP4CreateObject::ffmpegArguments(
+                         QSizeF(128, 72), FFMMCreateObjectBase::strVideoFIFOName(),
+                         FFMMCreateObjectBase::strTempM4AAudioFullPath(), given.back()));
 }
 
 // ffmpeg never opens the pipe: the pump, waiting for a reader, is let go.
@@ -552,6 +565,34 @@ TEST_F(FFMMP4Test, AMovieThatFFmpegOnlyClaimsToHaveWrittenIsAFailure) {
         EXPECT_TRUE(told.failure().contains(complaint)) << told.failure().toStdString();
         EXPECT_FALSE(QFile::exists(output()));
     }
+}
+
+// Another program writes into whatever stands at the movie's name while ffmpeg writes the movie, a stale
+// movie there too: the movie told finished decodes without an error.
+TEST_F(FFMMP4Test, AProgramWritingAtTheMoviesNameMeanwhileDoesNotReachTheMovie) {
+    ASSERT_TRUE(test_support::writeBytes(output(), QByteArray(64 * 1024, 'm')));
+    creator->setAudioMixStep(
+        toneMix({}, 10.0)); // sound beside every picture, so that ffmpeg writes as it goes
+    pump.frames = 300;
+    pump.grain = true;
+    bool reached = false;
+    pump.afterFrame = [&](int i) {
+        if (i != 200)
+            return;
+        // Until a good part of the pictures is in the movie being made, wherever it is.
+        ASSERT_TRUE(test_support::waitWithoutEvents(
+            [&] { return test_support::largestFileIn(dir.path()) >= 256 * 1024; }, 60000));
+        reached = test_support::writeIntoInPlace(output());
+    };
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_TRUE(reached);
+    ASSERT_EQ(recorder.count(kFinished), 1) << recorder.failure().toStdString();
+    const DecodedMovie movie = DecodedMovie::decode(output());
+    ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+    EXPECT_EQ(movie.decodeErrors, 0);
+    EXPECT_EQ(movie.frameTimes.size(), 300u);
+    EXPECT_EQ(creator->writtenMovie(), platform::FileIdentity::ofPath(output()));
 }
 
 TEST_F(FFMMP4Test, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {

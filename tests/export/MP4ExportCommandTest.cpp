@@ -1,6 +1,7 @@
 // The ffmpeg MP4 export of the main window controller: scripted renderers for the command's rules, and the
 // real player drawing a short project for the movie itself, read back with libavformat.
 #include "EncoderTestSupport.h"
+#include "support/FilesBeingMade.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
@@ -187,7 +188,8 @@ TEST_F(MP4ExportCommandTest, ACancelStopsQuietlyAndPutsTheSettingsBack) {
     makeCommand(frames(100000, std::chrono::milliseconds(1)));
     ASSERT_TRUE(command->createMP4File_FFMM());
     auto creator = command->mp4CreateObject();
-    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(moviePath()); })); // ffmpeg is writing
+    ASSERT_TRUE(waitFor([&] { return !test_support::filesBeingMadeFor(moviePath()).isEmpty(); }))
+        << "ffmpeg is writing";
     creator.reset();
     command->cancelEncoding();
     ASSERT_TRUE(runEnds());
@@ -195,6 +197,7 @@ TEST_F(MP4ExportCommandTest, ACancelStopsQuietlyAndPutsTheSettingsBack) {
     EXPECT_TRUE(notes.all().empty());
     EXPECT_EQ(services.stops, 1);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
+    EXPECT_TRUE(test_support::filesBeingMadeFor(moviePath()).isEmpty());
     expectSettingsBack();
 }
 
@@ -202,7 +205,7 @@ TEST_F(MP4ExportCommandTest, GoingAwayMidRunEndsEveryThread) {
     makeCommand(frames(100000, std::chrono::milliseconds(1)));
     const int before = threadCount();
     ASSERT_TRUE(command->createMP4File_FFMM());
-    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(moviePath()); }));
+    ASSERT_TRUE(waitFor([&] { return !test_support::filesBeingMadeFor(moviePath()).isEmpty(); }));
     EXPECT_GT(threadCount(), before);
     command.reset();
     EXPECT_EQ(threadCount(), before);

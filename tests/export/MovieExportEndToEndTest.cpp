@@ -2,6 +2,7 @@
 // rendered by the real player off screen, read back through the pipe, encoded and read again with
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
+#include "support/FilesBeingMade.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
@@ -145,13 +146,15 @@ TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerB
         ASSERT_TRUE(command->startEncodingMovieFile());
         auto encoder = command->encoderController();
         ASSERT_TRUE(waitFor([&] { return encoder->framesAppended() >= 20; }));
-        EXPECT_TRUE(QFileInfo::exists(path));
+        EXPECT_FALSE(QFileInfo::exists(path)) << "the movie being made has a name of its own";
+        EXPECT_EQ(test_support::filesBeingMadeFor(path).size(), 1);
         project->setBExportProgressCancelButtonClicked(true);
         command->cancelEncoding();
         ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }));
         project->setBExportProgressCancelButtonClicked(false);
         EXPECT_LT(encoder->framesAppended(), qint64(project->totalFrameCount()) - 1);
         EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_TRUE(test_support::filesBeingMadeFor(path).isEmpty());
         EXPECT_EQ(director->rgbConverterObject(), nullptr);
         director->stop();
         if (!threadsBefore) {

@@ -2,6 +2,7 @@
 // as the song) off screen, the frames reach the writer through the encoder's pool of buffers, as BGRA or as
 // planar YUV 4:2:0, or straight from the pump to the writer, and the movie is read again with libavformat.
 #include "EncoderTestSupport.h"
+#include "support/FilesBeingMade.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
@@ -148,7 +149,7 @@ TEST_P(PoolExportEndToEndTest, CancelMidExportRemovesTheMovieQuietly) {
     const std::shared_ptr<EncoderController> running = encoder ? encoder : command->encoderController();
     ASSERT_TRUE(running);
     ASSERT_TRUE(waitFor([&] { return running->framesAppended() >= 20; }));
-    EXPECT_TRUE(QFileInfo::exists(moviePath));
+    EXPECT_EQ(test_support::filesBeingMadeFor(moviePath).size(), 1);
     project->setBExportProgressCancelButtonClicked(true);
     if (encoder) {
         encoder->setBCancelRequest(true);
@@ -161,6 +162,7 @@ TEST_P(PoolExportEndToEndTest, CancelMidExportRemovesTheMovieQuietly) {
     project->setBExportProgressCancelButtonClicked(false);
     EXPECT_LT(running->framesAppended(), qint64(project->totalFrameCount()) - 1);
     EXPECT_FALSE(QFileInfo::exists(moviePath));
+    EXPECT_TRUE(test_support::filesBeingMadeFor(moviePath).isEmpty());
     EXPECT_EQ(director->rgbConverterObject(), nullptr);
     waitFor([] { return true; });
     EXPECT_TRUE(notes.all().empty());

@@ -59,6 +59,8 @@ struct Collector {
     ~Collector() { swr_free(&resampler); }
 
     void video(const AVFrame* frame, const Decoder& decoder) {
+        if (frame->decode_error_flags || (frame->flags & AV_FRAME_FLAG_CORRUPT))
+            ++movie.decodeErrors;
         // Decoders hand frames out in presentation order.
         const double time =
             double(frame->best_effort_timestamp) * av_q2d(format->streams[decoder.stream]->time_base);
@@ -112,13 +114,17 @@ DecodedMovie DecodedMovie::decode(const QString& path, const std::set<int>& keep
     AVFrame* frame = av_frame_alloc();
     const auto takeVideo = [&](const AVFrame* f) { collector.video(f, video); };
     const auto takeAudio = [&](const AVFrame* f) { collector.audio(f); };
+    const auto send = [&](const Decoder& decoder, const std::function<void(const AVFrame*)>& take) {
+        if (avcodec_send_packet(decoder.context, packet) >= 0)
+            drain(decoder.context, frame, take);
+        else
+            ++movie.decodeErrors;
+    };
     while (av_read_frame(format, packet) >= 0) {
-        if (hasVideo && packet->stream_index == video.stream &&
-            avcodec_send_packet(video.context, packet) >= 0)
-            drain(video.context, frame, takeVideo);
-        if (hasAudio && packet->stream_index == audio.stream &&
-            avcodec_send_packet(audio.context, packet) >= 0)
-            drain(audio.context, frame, takeAudio);
+        if (hasVideo && packet->stream_index == video.stream)
+            send(video, takeVideo);
+        if (hasAudio && packet->stream_index == audio.stream)
+            send(audio, takeAudio);
         av_packet_unref(packet);
     }
     if (hasVideo && avcodec_send_packet(video.context, nullptr) >= 0)

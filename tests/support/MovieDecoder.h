@@ -17,6 +17,8 @@ struct DecodedMovie {
     std::map<int, QImage> frames;   // by index in presentation order
     std::vector<float> audio;       // interleaved stereo
     int audioRate = 0;
+    // Packets the decoders refused and pictures they could only conceal.
+    int decodeErrors = 0;
 
     static DecodedMovie decode(const QString& path, const std::set<int>& keepFrames = {});
 

@@ -10,6 +10,8 @@
 #include "support/NetTestEnvironment.h"
 #include "support/OAuth2TestFakes.h"
 
+#include "platform/foundation/FileIdentity.h"
+
 #include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/upload/NetOAuth2SignInWindow.h"
@@ -18,6 +20,7 @@
 #include "webservice/DSServiceProviderVideoSite.h"
 #include "webservice/oauth2/NetOAuth2SignIn.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -83,13 +86,18 @@ protected:
         auto* found = window->findChild<QDialog*>("NetOAuth2Window");
         return found && found->isVisible() ? found : nullptr;
     }
-    // A movie of `size` bytes that differ from their neighbours.
+    // A movie of `size` bytes that differ from their neighbours, last written long ago (so that a write now
+    // tells from it whatever the clock's grain).
     QString writeMovie(qint64 size, const QString& name = "movie.mp4") const {
         QByteArray bytes(size, Qt::Uninitialized);
         for (qint64 i = 0; i < size; ++i)
             bytes[i] = char((i * 37 + i / 251) & 0xFF);
         const QString path = dir.file(name);
         model_test::writeFile(path, bytes);
+        QFile written(path);
+        EXPECT_TRUE(written.open(QIODevice::ReadWrite) &&
+                    written.setFileTime(QDateTime(QDate(2020, 1, 1), QTime(12, 0)),
+                                        QFileDevice::FileModificationTime));
         return path;
     }
     // A new progress window, as the share hub makes one for each export, shown without a modal session.
@@ -98,13 +106,21 @@ protected:
         progress->show();
         return *progress;
     }
-    // The hand-off after an export, as the share hub posts it.
-    void continueUpload(ExportProgressWindowController& to, const QString& moviePath) {
+    // The hand-off after an export, as the share hub posts it: the export left the movie as `written` says,
+    // else as the file to be sent is now.
+    void continueUpload(ExportProgressWindowController& to, const QString& moviePath,
+                        std::optional<platform::FileIdentity> written = std::nullopt) {
         const QVariant object = QVariant::fromValue<QObject*>(&to);
         QVariantMap info{{"ExportProgressWindowController", object},
                          {"SlideshowMainObject", QVariant::fromValue<QObject*>(controller.get())}};
         if (!moviePath.isNull())
             info.insert("strSourceVideoFilePath", moviePath);
+        if (!written)
+            written = platform::FileIdentity::ofPath(
+                moviePath.isNull() ? project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput())
+                                   : moviePath);
+        if (written)
+            info.insert(kWrittenMovieKey, QVariant::fromValue(*written));
         post(kNotifyContinueUploadVideo, object, info);
     }
     // Until the window tells the outcome (its button no longer cancels).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <QtGlobal>
 
@@ -27,3 +28,6 @@ struct FileIdentity {
 };
 
 } // namespace platform
+
+// Carried in a notification's user info.
+Q_DECLARE_METATYPE(platform::FileIdentity)

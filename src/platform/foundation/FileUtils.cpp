@@ -1,5 +1,6 @@
 #include "platform/foundation/FileUtils.h"
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/FileTree.h"
 #include "platform/foundation/MoveOptions.h"
 #include "platform/foundation/NamedPipe.h"
@@ -248,13 +249,37 @@ bool createFreshFile(const QString& path, QString* error, int mode) {
 }
 
 QString createPartialFileBeside(const QString& path, QString* error) {
-    const QFileInfo target(QFileInfo(path).absoluteFilePath());
     QString partial;
-    if (!createTemporary(target.absolutePath(), target.fileName(), &partial, kPartialPurpose)) {
+    return openPartialFileBeside(path, &partial, error) ? partial : QString();
+}
+
+UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* error) {
+    const QFileInfo target(QFileInfo(path).absoluteFilePath());
+    UniqueFd fd = createTemporary(target.absolutePath(), target.fileName(), partial, kPartialPurpose);
+    if (!fd) {
         fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, qt_error_string(errno)));
-        return QString();
+        partial->clear();
     }
-    return partial;
+    return fd;
+}
+
+bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error) {
+    const std::optional<FileIdentity> made = FileIdentity::ofDescriptor(fd);
+    const auto names = [&made](const QString& name) {
+        const std::optional<FileIdentity> found = FileIdentity::ofPath(name);
+        return made && found && found->sameFile(*made);
+    };
+    const QString notOurs = QStringLiteral("Cannot put \"%1\" in place: another file has taken its name");
+    if (!names(partial))
+        return fail(error, notOurs.arg(path));
+    if (::rename(encoded(partial).constData(), encoded(path).constData()) != 0)
+        return fail(error,
+                    QStringLiteral("Cannot put \"%1\" in place: %2").arg(path, qt_error_string(errno)));
+    return names(path) || fail(error, notOurs.arg(path));
+}
+
+QString partialFileNamePattern(const QString& namePattern) {
+    return QStringLiteral("\\.(?:%1)\\.%2-[0-9a-f]{1,16}").arg(namePattern, kPartialPurpose);
 }
 
 bool replaceWithPartialFile(const QString& partial, const QString& path, QString* error) {

@@ -45,6 +45,16 @@ UniqueFd openFreshFile(const QString& path, QString* error = nullptr, int mode =
 // path's place only once whole (replaceWithPartialFile): whatever is at path stays until then. Made
 // exclusively, 0644 less the umask like any new file of ours. Its path, or empty with a message in *error.
 QString createPartialFileBeside(const QString& path, QString* error = nullptr);
+// The same, the new file kept open for writing, its path in *partial: a writer that goes on through the
+// descriptor writes only into this file, whatever later takes either name.
+UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* error = nullptr);
+// Gives the partial file open at fd path's name (a link at path is replaced, never followed), without a flush
+// to disk: for a large file that is used at once. True when path then names that very file; false with a
+// message in *error when another file stands at the partial's name or the rename failed.
+bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error = nullptr);
+// The pattern (a regular expression without anchors) of the partial files made beside files whose names
+// match namePattern, for removing what a killed writer left.
+QString partialFileNamePattern(const QString& namePattern);
 // Flushes the partial file to disk and renames it over path; a link at path is replaced, never followed.
 // False with a message in *error; the partial file is then left where it is, for the caller to remove.
 bool replaceWithPartialFile(const QString& partial, const QString& path, QString* error = nullptr);

@@ -40,13 +40,7 @@ struct FileSource {
     }
 
     static int64_t seek(void* opaque, int64_t offset, int whence) {
-        const int fd = static_cast<FileSource*>(opaque)->fd.get();
-        if (whence & AVSEEK_SIZE) {
-            struct stat st {};
-            return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
-        }
-        const off_t at = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
-        return at < 0 ? AVERROR(errno) : int64_t(at);
+        return seekDescriptor(static_cast<FileSource*>(opaque)->fd.get(), offset, whence);
     }
 };
 
@@ -77,6 +71,15 @@ std::unique_ptr<FileSource> openSource(const QString& path, QString* error) {
 void InputCloser::operator()(AVFormatContext* context) const {
     std::unique_ptr<FileSource> source(static_cast<FileSource*>(context->opaque));
     avformat_close_input(&context);
+}
+
+int64_t seekDescriptor(int fd, int64_t offset, int whence) {
+    if (whence & AVSEEK_SIZE) {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, off_t(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : int64_t(at);
 }
 
 QString avErrorText(int err) {

@@ -20,6 +20,9 @@ namespace platform::media::detail {
 QString avFailure(const QString& what, int err);
 QString avErrorText(int err);
 
+// A seek of the libraries' I/O (AVSEEK_SIZE asks for the size) on a file descriptor of ours.
+int64_t seekDescriptor(int fd, int64_t offset, int whence);
+
 // Quietens the libraries' own console chatter to real errors, once per process.
 void initLibav();
 

@@ -3,8 +3,10 @@
 #include "platform/media/LibavSupport.h"
 
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/NamedPipe.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -13,6 +15,10 @@ extern "C" {
 namespace platform::media {
 
 using namespace detail;
+
+namespace {
+constexpr int kWriteBufferSize = 1 << 16;
+} // namespace
 
 Muxer::~Muxer() {
     abort();
@@ -23,33 +29,43 @@ bool Muxer::open(const QString& path, const char* formatName, QString* error) {
     initLibav();
     filePath = path;
     const QByteArray name = QFile::encodeName(path);
-    int err = avformat_alloc_output_context2(&context, nullptr, formatName, name.constData());
+    const int err = avformat_alloc_output_context2(&context, nullptr, formatName, name.constData());
     if (err < 0 || !context) {
         *error =
             avFailure(QStringLiteral("Cannot make a \"%1\" file").arg(QString::fromUtf8(formatName)), err);
         context = nullptr;
         return false;
     }
-    // A fresh file of ours: a link planted at the name is replaced, never written through, and the name is
-    // taken as a file's, never as a network address.
-    QString reason;
     written.reset();
-    own = platform::openFreshFile(path, &reason, 0644);
-    err = own ? avio_open(&context->pb, QByteArray("file:" + name).constData(), AVIO_FLAG_WRITE)
-              : AVERROR(EEXIST);
-    if (err < 0 && !reason.isEmpty()) {
-        *error = reason;
+    if (const QFileInfo at(path); at.isDir() && !at.isSymLink())
+        *error = QStringLiteral("Cannot create \"%1\": a folder is in the way").arg(path);
+    else
+        own = platform::openPartialFileBeside(path, &partialPath, error);
+    if (!own) {
         avformat_free_context(context);
         context = nullptr;
         return false;
     }
-    if (err < 0) {
-        *error = avFailure(QStringLiteral("Cannot create \"%1\"").arg(path), err);
-        avformat_free_context(context);
-        context = nullptr;
-        return false;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kWriteBufferSize));
+    context->pb = buffer ? avio_alloc_context(buffer, kWriteBufferSize, 1, this, nullptr, &Muxer::writeOut,
+                                              &Muxer::seekOut)
+                         : nullptr;
+    if (!context->pb) {
+        av_free(buffer);
+        abort();
+        throw std::bad_alloc();
     }
     return true;
+}
+
+int Muxer::writeOut(void* opaque, uint8_t* data, int size) {
+    return platform::writeFully(static_cast<Muxer*>(opaque)->own.get(), data, std::size_t(size))
+               ? size
+               : AVERROR(errno ? errno : EIO);
+}
+
+int64_t Muxer::seekOut(void* opaque, int64_t offset, int whence) {
+    return seekDescriptor(static_cast<Muxer*>(opaque)->own.get(), offset, whence);
 }
 
 bool Muxer::wantsGlobalHeader() const {
@@ -118,32 +134,41 @@ bool Muxer::finish(QString* error) {
         return false;
     }
     int err = av_write_trailer(context);
+    avio_flush(context->pb);
     if (err >= 0 && context->pb->error < 0)
         err = context->pb->error;
-    const int closed = avio_closep(&context->pb);
-    if (err >= 0)
-        err = closed;
     if (err < 0) {
         *error = avFailure(QStringLiteral("Cannot finish \"%1\"").arg(filePath), err);
         abort();
         return false;
     }
+    if (!platform::placePartialFile(own.get(), partialPath, filePath, error)) {
+        abort();
+        return false;
+    }
+    partialPath.clear();
     written = platform::FileIdentity::ofDescriptor(own.get());
     release();
     return true;
 }
 
 void Muxer::abort() {
-    if (!context)
+    if (!context && !own)
         return;
-    avio_closep(&context->pb);
+    // Only the file made here goes, should another have taken its name.
+    const std::optional<FileIdentity> made = FileIdentity::ofDescriptor(own.get());
+    const std::optional<FileIdentity> found = FileIdentity::ofPath(partialPath);
+    if (made && found && found->sameFile(*made))
+        QFile::remove(partialPath);
+    partialPath.clear();
     release();
-    QFile::remove(filePath);
 }
 
 void Muxer::release() {
-    if (context && context->pb)
-        avio_closep(&context->pb);
+    if (context && context->pb) {
+        av_freep(&context->pb->buffer);
+        avio_context_free(&context->pb);
+    }
     own.reset();
     avformat_free_context(context);
     context = nullptr;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <cstdint>
+
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVPacket;
@@ -14,8 +16,11 @@ struct AVRational;
 
 namespace platform::media {
 
-// An output file being written by one of the libraries' muxers. A file that is not finished, whether
-// abandoned or failed, is removed: a half-written movie is never left behind. Not thread-safe.
+// An output file being written by one of the libraries' muxers. It is made exclusively under a hidden name of
+// its own beside its path and written only through the descriptor made with it, so that no other program
+// that writes the path's name reaches it; it takes the path's name only once finished. A file that is not
+// finished, whether abandoned or failed, is removed: a half-written movie is never left behind. Not
+// thread-safe.
 class Muxer {
 public:
     Muxer() = default;
@@ -35,7 +40,7 @@ public:
     // Stamps are in the encoder's time base; the packet is consumed.
     bool writePacket(AVPacket* packet, AVRational encoderTimeBase, const AVStream* stream, QString* error);
     bool finish(QString* error);
-    // Closes and removes the file.
+    // Closes and removes the file being written; whatever stands at the path is left alone.
     void abort();
     bool isOpen() const { return context != nullptr; }
     QString path() const { return filePath; }
@@ -44,9 +49,12 @@ public:
 
 private:
     void release();
+    static int writeOut(void* opaque, uint8_t* data, int size);
+    static int64_t seekOut(void* opaque, int64_t offset, int whence);
 
     AVFormatContext* context = nullptr;
     QString filePath;
+    QString partialPath; // where the file is made, until the finish gives it filePath
     QVariantMap options;
     bool headerWritten = false;
     UniqueFd own; // the file made at open, whatever later takes its name

@@ -263,13 +263,13 @@ void ShareController::createVideoFileEnded() {
         qWarning("Vistrelle: the record of the movie could not be saved: %s", qPrintable(error));
     hub.stop();
 
+    const std::optional<platform::FileIdentity> written =
+        movie ? movieCommand->encoderController()->writtenMovie()
+              : mp4Command->mp4CreateObject()->writtenMovie();
     QString moved;
     QString moveError;
     if (service == kPhotoLibrary)
-        moved = SlideshowProject::copyEncodedMovieFileForExport(
-            movie ? movieCommand->encoderController()->writtenMovie()
-                  : mp4Command->mp4CreateObject()->writtenMovie(),
-            &moveError);
+        moved = SlideshowProject::copyEncodedMovieFileForExport(written, &moveError);
     const QString source = current ? current->strEncodingVideoFilePath(size) : QString();
     if (movie)
         movieCommand->endEncoding();
@@ -280,7 +280,8 @@ void ShareController::createVideoFileEnded() {
         queuedShareResult =
             clock.scheduleOnce(0.0, [this, moved, moveError] { showMovieFileResult(moved, moveError); });
     else if (service != kBurnDVD) // the uploader takes the video site's; nothing takes the social site's yet
-        queuedShareResult = clock.scheduleOnce(0.0, [this, source] { postContinueUpload(source); });
+        queuedShareResult =
+            clock.scheduleOnce(0.0, [this, source, written] { postContinueUpload(source, written); });
 }
 
 // Congratulates only on a moved movie that is there and not empty; otherwise the reason, the movie left
@@ -300,13 +301,17 @@ void ShareController::showMovieFileResult(const QString& moved, const QString& e
         userDialogs.revealFile(moved);
 }
 
-// The uploader answers to the window's controller, as it always has.
-void ShareController::postContinueUpload(const QString& sourcePath) {
+// The uploader answers to the window's controller, as it always has; it sends the movie only as the export
+// left it.
+void ShareController::postContinueUpload(const QString& sourcePath,
+                                         const std::optional<platform::FileIdentity>& written) {
     const QVariant window = QVariant::fromValue<QObject*>(exportWindow.data());
-    post(kNotifyContinueUploadVideo, window,
-         {{QStringLiteral("ExportProgressWindowController"), window},
-          {QStringLiteral("SlideshowMainObject"), QVariant::fromValue<QObject*>(&hub)},
-          {QStringLiteral("strSourceVideoFilePath"), sourcePath}});
+    QVariantMap info{{QStringLiteral("ExportProgressWindowController"), window},
+                     {QStringLiteral("SlideshowMainObject"), QVariant::fromValue<QObject*>(&hub)},
+                     {QStringLiteral("strSourceVideoFilePath"), sourcePath}};
+    if (written)
+        info.insert(kWrittenMovieKey, QVariant::fromValue(*written));
+    post(kNotifyContinueUploadVideo, window, info);
 }
 
 // ---- the cancel

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/Scheduler.h"
 #include "ui/editing/ProjectSource.h"
 
@@ -9,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AWAttachedWindow;
 class ControllerDialogs;
@@ -88,7 +90,7 @@ private:
     bool beginDVDStep(const QString& windowTitle);
     void showCurrentSlideWhenExportEnds();
     void showMovieFileResult(const QString& moved, const QString& error);
-    void postContinueUpload(const QString& sourcePath);
+    void postContinueUpload(const QString& sourcePath, const std::optional<platform::FileIdentity>& written);
 
     SlideshowMainObject& hub;
     ControllerDialogs& userDialogs;

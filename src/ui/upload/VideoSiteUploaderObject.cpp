@@ -218,15 +218,19 @@ void VideoSiteUploaderObject::StartVideoSiteVideoUploader(const Notification& no
     QString moviePath = notification.userInfo.value(QStringLiteral("strSourceVideoFilePath")).toString();
     if (moviePath.isEmpty())
         moviePath = project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
-    uploadVideoFile(moviePath);
+    const QVariant written = notification.userInfo.value(kWrittenMovieKey);
+    uploadVideoFile(moviePath, written.canConvert<platform::FileIdentity>()
+                                   ? std::optional(written.value<platform::FileIdentity>())
+                                   : std::nullopt);
 }
 
-void VideoSiteUploaderObject::uploadVideoFile(const QString& moviePath) {
+void VideoSiteUploaderObject::uploadVideoFile(const QString& moviePath,
+                                              const std::optional<platform::FileIdentity>& written) {
     videoSiteService();
     const QUrl uploadURL = DSServiceProviderVideoSite::videoSiteUploadURLForUserID(
         QString::fromLatin1(DSVideoSiteConstants::kUserIDDefault));
     QString reason;
-    const DSUploadFileHandle movie = openMovie(moviePath, &reason);
+    const DSUploadFileHandle movie = openMovie(moviePath, written, &reason);
     if (!movie) {
         // Without its movie the entry would go alone, and the service might answer it as an upload.
         uploadFailed(reason);
@@ -234,6 +238,7 @@ void VideoSiteUploaderObject::uploadVideoFile(const QString& moviePath) {
     }
     mUploadFile = movie;
     mUploadFilePath = moviePath;
+    mUploadWritten = written;
     const std::shared_ptr<DSEntryBase> entry = makeUploadEntry(movie, moviePath);
     bUploadingInProgress = true;
     keepTicket(insertEntry(entry, uploadURL));
@@ -255,7 +260,9 @@ void VideoSiteUploaderObject::keepTicket(const DSServiceTicketRef& started) {
     watchLocation(started);
 }
 
-DSUploadFileHandle VideoSiteUploaderObject::openMovie(const QString& moviePath, QString* reason) const {
+DSUploadFileHandle VideoSiteUploaderObject::openMovie(const QString& moviePath,
+                                                      const std::optional<platform::FileIdentity>& written,
+                                                      QString* reason) const {
     if (moviePath.isEmpty()) {
         *reason = tr_("There is no movie to upload.");
         return nullptr;
@@ -275,6 +282,14 @@ DSUploadFileHandle VideoSiteUploaderObject::openMovie(const QString& moviePath, 
     }
     if (info.st_size == 0) {
         *reason = tr_("The movie %1 is empty.").arg(moviePath);
+        return nullptr;
+    }
+    // What is sent is the file opened here: it must be the movie as the export left it, or another
+    // program's file, or the movie with another program's bytes in it, would go out as the user's.
+    if (!written || platform::FileIdentity::ofDescriptor(movie->get()) != *written) {
+        *reason = tr_("The movie %1 was not sent: it is no longer the movie this export wrote, as another "
+                      "program has replaced or changed it. Export the movie again.")
+                      .arg(moviePath);
         return nullptr;
     }
     ::fcntl(movie->get(), F_SETFL, ::fcntl(movie->get(), F_GETFL) & ~O_NONBLOCK);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "webservice/BaseClasses/DSServiceTicketBase.h"
@@ -12,6 +13,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class AppDialogs;
@@ -65,8 +67,9 @@ public:
     // The one service of the run, made on first use, its developer key and loop modes set on every call.
     std::shared_ptr<DSServiceProviderVideoSite> videoSiteService();
     void StartVideoSiteVideoUploader(const platform::Notification& notification);
-    // Inserts the movie at `moviePath` with the project's share options.
-    void uploadVideoFile(const QString& moviePath);
+    // Inserts the movie at `moviePath` with the project's share options, when it is the file `written` says
+    // the export left.
+    void uploadVideoFile(const QString& moviePath, const std::optional<platform::FileIdentity>& written);
     // Progress of the upload ticket.
     void ticket(const DSServiceTicketRef& ticket, quint64 delivered, quint64 total);
     // The outcome of the upload ticket.
@@ -103,8 +106,10 @@ private:
     void observe(const QString& name,
                  void (VideoSiteUploaderObject::*handler)(const platform::Notification&));
     void useAuthorizer(const std::shared_ptr<NetOAuth2Authentication>& auth);
-    // The movie for reading, or an error text (nothing is sent then).
-    DSUploadFileHandle openMovie(const QString& moviePath, QString* reason) const;
+    // The movie for reading, when it is as `written` says the export left it; else an error text (nothing is
+    // sent then).
+    DSUploadFileHandle openMovie(const QString& moviePath,
+                                 const std::optional<platform::FileIdentity>& written, QString* reason) const;
     std::shared_ptr<DSEntryBase> makeUploadEntry(const DSUploadFileHandle& movie,
                                                  const QString& moviePath) const;
     DSServiceTicketRef insertEntry(const std::shared_ptr<DSEntryBase>& entry, const QUrl& feedURL);
@@ -130,6 +135,7 @@ private:
     std::shared_ptr<DSServiceProviderVideoSite> service;
     DSUploadFileHandle mUploadFile; // the movie's descriptor, closed after the outcome or the cancel
     QString mUploadFilePath;        // what a restart opens again
-    std::shared_ptr<NetOAuth2WindowController> signIn; // the sign-in window while it is open
+    std::optional<platform::FileIdentity> mUploadWritten; // and must find as the export left it
+    std::shared_ptr<NetOAuth2WindowController> signIn;    // the sign-in window while it is open
     std::shared_ptr<NetHTTPFetcher> categoryFetch;
 };

@@ -66,7 +66,7 @@ void VideoSiteUploaderObject::restartUpload() {
         endUpload();
     }
     QString reason;
-    const DSUploadFileHandle movie = openMovie(mUploadFilePath, &reason);
+    const DSUploadFileHandle movie = openMovie(mUploadFilePath, mUploadWritten, &reason);
     if (!movie) {
         uploadFailed(reason);
         return;

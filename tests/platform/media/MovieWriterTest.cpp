@@ -5,8 +5,11 @@
 #include "platform/media/VideoReader.h"
 #include "support/ClipMaker.h"
 #include "support/ColourBars.h"
+#include "support/FilesBeingMade.h"
 #include "support/MediaProbe.h"
+#include "support/MovieDecoder.h"
 #include "support/TempDir.h"
+#include "support/TestEnvironment.h"
 #include "support/ToneMaker.h"
 
 #include <QDir>
@@ -166,10 +169,11 @@ TEST(MovieWriter, CancelRemovesThePartialFile) {
     MovieWriter writer(settingsFor(path));
     ASSERT_TRUE(writer.start());
     ASSERT_TRUE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), 0), MediaTime::zero()));
-    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(QFile::exists(path)) << "the name is taken only by a finished movie";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     writer.cancel();
     EXPECT_EQ(writer.status(), MovieWriter::Status::Cancelled);
-    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     EXPECT_FALSE(writer.appendVideoFrame(ColourBars::frame(QSize(64, 48), 1), MediaTime(1, 30)));
     EXPECT_FALSE(writer.finish());
     EXPECT_EQ(writer.status(), MovieWriter::Status::Cancelled);
@@ -202,6 +206,36 @@ std::vector<QImage> grainFrames(QSize size, int count) {
 }
 
 } // namespace
+
+// Another program writes into whatever stands at the movie's name while the movie is made, a stale movie
+// there too: the finished movie holds none of its bytes.
+TEST(MovieWriter, AProgramWritingAtTheMoviesNameMeanwhileDoesNotReachTheMovie) {
+    TempDir dir;
+    const QString path = dir.file("movie.mp4");
+    ASSERT_TRUE(test_support::writeBytes(path, QByteArray(64 * 1024, 'm')));
+    const QSize size(320, 180);
+    const std::vector<QImage> grain = grainFrames(size, 8);
+    MovieWriter writer(settingsFor(path, size));
+    ASSERT_TRUE(writer.start()) << writer.errorString().toStdString();
+    int frames = 0;
+    const auto append = [&] {
+        ASSERT_TRUE(
+            writer.appendVideoFrame(grain[std::size_t(frames) % grain.size()], MediaTime(frames, 30)));
+        ++frames;
+    };
+    // Until a good part of the pictures is in the movie being made, wherever it is.
+    while (test_support::largestFileIn(dir.path()) < 256 * 1024 && frames < 3000)
+        append();
+    EXPECT_TRUE(test_support::writeIntoInPlace(path));
+    for (int more = 0; more < 30; ++more)
+        append();
+    ASSERT_TRUE(writer.finish()) << writer.errorString().toStdString();
+    const DecodedMovie movie = DecodedMovie::decode(path);
+    ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+    EXPECT_EQ(movie.decodeErrors, 0);
+    EXPECT_EQ(int(movie.frameTimes.size()), frames);
+    EXPECT_EQ(writer.writtenFile(), platform::FileIdentity::ofPath(path));
+}
 
 TEST(MovieWriter, ACancelWhileBothLanesWriteEndsCancelledAndLeavesNothing) {
     TempDir dir;

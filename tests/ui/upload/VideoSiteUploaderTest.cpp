@@ -2,6 +2,7 @@
 // sign-in, the entry built from the share options, the movie handed over, the outcomes, cancel, sign-out and
 // the choices that are not its own. The road from the share button through a real export is in
 // VideoSiteUploadEndToEndTest.
+#include "support/FilesBeingMade.h"
 #include "support/VideoSiteUploadFixture.h"
 
 #include "dvd/DVDNotifications.h"
@@ -141,6 +142,37 @@ TEST_F(VideoSiteUploadTest, TheMovieHandedOverIsUploadedAndOneThatCannotBeReadEn
         EXPECT_EQ(descriptorsOpenOn(opened), 0) << qPrintable(opened);
     }
     EXPECT_EQ(fake->uploads().received(), contents(movie));
+}
+
+// The movie is sent only as the export left it: written into since by another program, or put in its place
+// by one, it is not sent, and the window says why.
+TEST_F(VideoSiteUploadTest, AMovieAnotherProgramChangedOrReplacedIsNotSent) {
+    storeSignIn();
+    chooseVideoSite();
+    const struct {
+        const char* what;
+        std::function<void(const QString& movie)> meddle;
+    } cases[] = {
+        {"written into", [](const QString& movie) { EXPECT_TRUE(test_support::writeIntoInPlace(movie)); }},
+        {"replaced", [this](const QString& movie) {
+             EXPECT_TRUE(QFile::remove(movie));
+             writeMovie(40000, QFileInfo(movie).fileName());
+         }}};
+    for (const auto& c : cases) {
+        const QString movie = writeMovie(50000);
+        const std::optional<platform::FileIdentity> left = platform::FileIdentity::ofPath(movie);
+        c.meddle(movie);
+        ExportProgressWindowController& shown = newProgressWindow();
+        continueUpload(shown, movie, left);
+        ASSERT_TRUE(waitForOutcome(shown)) << c.what;
+        EXPECT_EQ(shown.infoText(),
+                  "The movie " + movie +
+                      " was not sent: it is no longer the movie this export wrote, as another "
+                      "program has replaced or changed it. Export the movie again.")
+            << c.what;
+        EXPECT_EQ(shown.buttonTitle(), "Close") << c.what;
+        EXPECT_EQ(server.requestsTo(fake->uploadURL().path()).size(), 0u) << c.what;
+    }
 }
 
 // The server's words are shown as they stand (no format, no markup), whether it refused the upload's first
