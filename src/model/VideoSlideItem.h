@@ -116,7 +116,6 @@ public:
                                      std::unique_ptr<ReadingAhead>& ahead);
     // Back to the clip's start when the player rewinds: reading stopped, sound paused.
     virtual void resetVideoItem();
-    bool StartReading();
     bool stopReading();
     bool setUpReaderReturningError(QString* error = nullptr);
     bool startReadingReturningError(QString* error = nullptr);

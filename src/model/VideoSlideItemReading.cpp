@@ -41,10 +41,6 @@ constexpr quint32 kBGRAFourCCReversed = quint32('A') << 24 | quint32('R') << 16 
 
 // ---- reading passes
 
-bool VideoSlideItem::StartReading() {
-    return startReadingPass(nullptr);
-}
-
 bool VideoSlideItem::startReadingPass(std::unique_ptr<ReadingAhead>* ahead) {
     QString error;
     if (!setUpReader(&error, ahead) || !startReadingReturningError(&error))
