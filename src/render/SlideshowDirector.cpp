@@ -587,6 +587,11 @@ bool SlideshowDirector::playOneFrame() {
     background->setPlayedFrame(currentFrame);
     drawFrame(r);
     currentFrame += 1;
+    // A slide off both renderers has ended its showing, also where the loader has queued it again and so
+    // keeps its set: its clip closes and its sound goes now.
+    for (const auto& set : leaving)
+        if (set && set != renderer1->slideTextures() && set != renderer2->slideTextures())
+            set->endShowing();
     return true;
 }
 
