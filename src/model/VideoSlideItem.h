@@ -101,6 +101,7 @@ public:
     // loader makes one, so that the drawing thread neither opens the clip nor sets up its decoder there.
     class ReadingAhead {
     public:
+        // Closes the pass as endShowing does, wherever it goes.
         ~ReadingAhead();
 
     private:
@@ -119,7 +120,11 @@ public:
                                      std::unique_ptr<ReadingAhead>& ahead);
     // Back to the clip's start when the player rewinds: reading stopped, sound paused.
     virtual void resetVideoItem();
-    bool StartReading();
+    // The slide has left the screen: its reading pass closes (the file, the decoder and its threads) and its
+    // sound player goes on the main thread (with the sound output's thread); its next showing makes both
+    // again. A sound start queued before this makes no player after it. Any thread holding no lock ranked
+    // after the driver lock: the driver lock and the main context are let go while the decoder closes.
+    void endShowing();
     bool stopReading();
     bool setUpReaderReturningError(QString* error = nullptr);
     bool startReadingReturningError(QString* error = nullptr);
@@ -193,9 +198,12 @@ private:
                       std::unique_ptr<ReadingAhead>* ahead = nullptr);
     bool startReadingPass(std::unique_ptr<ReadingAhead>* ahead);
     bool setUpReader(QString* error, std::unique_ptr<ReadingAhead>* ahead);
-    bool stopReadingLocked();
+    // Returns the pass's reader, to be closed once the reader's lock is let go.
+    std::unique_ptr<platform::media::VideoReader> stopReadingLocked();
     bool readNextFrameLocked(QImage& image, platform::media::MediaTime& time);
     bool dropFramesLocked(int count);
+    // The sound player goes on the main thread, and a start queued before now makes none.
+    void dropSoundPlayer();
 
     struct ClipPaths {
         QString stored; // kept in the archive, also while the clip is missing

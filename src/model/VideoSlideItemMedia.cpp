@@ -3,7 +3,7 @@
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/gl/DriverLock.h"
+#include "platform/gl/Context.h"
 #include "platform/image/ImageFilters.h"
 
 #include <QBuffer>
@@ -54,14 +54,15 @@ PictureNames freshPictureNames(const QString& folder) {
     }
 }
 
-// The clip's sound lives on the main thread: posted there from any other, run at once on it, where the sound
-// output waits for its own thread, so with the GL driver lock let go (the player holds it across a frame).
+// The clip's sound lives on the main thread: posted there from any other, run at once on it. The sound
+// output waits for its own thread there, which no thread may do holding the GL driver lock or the main
+// context (the player holds both across a frame drawn on the main thread): both are let go meanwhile.
 void forTheSound(std::function<void()> work) {
     if (!platform::isMainThread()) {
         platform::runOnMainThread(std::move(work));
         return;
     }
-    const platform::gl::DriverLock::Released whileTheSoundWaits;
+    const platform::gl::OutsideGl whileTheSoundWaits;
     work();
 }
 
@@ -123,11 +124,18 @@ std::vector<platform::media::MixInputParameters> VideoSlideItem::allAudioParams(
 }
 
 void VideoSlideItem::playAudio() {
-    forTheSound([state = sound] {
+    quint64 showing;
+    {
+        const std::lock_guard lock(sound->mutex);
+        showing = sound->showingsEnded;
+    }
+    forTheSound([state = sound, showing] {
         platform::media::Composition sounds;
         std::vector<platform::media::MixInputParameters> parameters;
         {
             const std::lock_guard lock(state->mutex);
+            if (state->showingsEnded != showing) // the slide left before the start came here
+                return;
             sounds = state->composition;
             parameters = state->allAudioParams;
         }
@@ -144,6 +152,14 @@ void VideoSlideItem::stopAudioPlaying() {
         if (state->player)
             state->player->pause();
     });
+}
+
+void VideoSlideItem::dropSoundPlayer() {
+    {
+        const std::lock_guard lock(sound->mutex);
+        ++sound->showingsEnded;
+    }
+    forTheSound([state = sound] { state->player.reset(); });
 }
 
 platform::media::AudioPlayer* VideoSlideItem::player() const {

@@ -2,6 +2,7 @@
 #include "model/SlideshowProject.h"
 #include "model/VideoSlideItemState.h"
 #include "platform/foundation/Clock.h"
+#include "platform/gl/Context.h"
 
 #include <utility>
 
@@ -37,13 +38,21 @@ int orientationOf(const platform::media::MediaAsset& asset) {
 // The four-character code of the frames as handed over (B, G, R, A in memory), its bytes reversed.
 constexpr quint32 kBGRAFourCCReversed = quint32('A') << 24 | quint32('R') << 16 | quint32('G') << 8 | 'B';
 
+// A reader taken out under the reader's lock, closed once that lock is let go (so declared before it) and
+// outside GL: its decoder waits for its threads as it closes.
+struct ReaderToClose {
+    std::unique_ptr<platform::media::VideoReader> reader;
+    ~ReaderToClose() {
+        if (!reader)
+            return;
+        const platform::gl::OutsideGl forTheDecoder;
+        reader.reset();
+    }
+};
+
 } // namespace
 
 // ---- reading passes
-
-bool VideoSlideItem::StartReading() {
-    return startReadingPass(nullptr);
-}
 
 bool VideoSlideItem::startReadingPass(std::unique_ptr<ReadingAhead>* ahead) {
     QString error;
@@ -58,24 +67,37 @@ bool VideoSlideItem::startReadingPass(std::unique_ptr<ReadingAhead>* ahead) {
 }
 
 bool VideoSlideItem::stopReading() {
+    ReaderToClose closing;
     const std::lock_guard lock(readerMutex);
-    return stopReadingLocked();
+    closing.reader = stopReadingLocked();
+    return true;
 }
 
-bool VideoSlideItem::stopReadingLocked() {
+std::unique_ptr<platform::media::VideoReader> VideoSlideItem::stopReadingLocked() {
     if (reading->assetReader && reading->status == ReaderStatus::Reading)
         reading->status = ReaderStatus::Cancelled;
-    reading->assetReader.reset();
     reading->hasVideoOutput = false;
     reading->firstImage = QImage();
-    return true;
+    return std::move(reading->assetReader);
+}
+
+void VideoSlideItem::endShowing() {
+    {
+        ReaderToClose closing;
+        const std::lock_guard lock(readerMutex);
+        closing.reader = stopReadingLocked();
+        reading->bAudio = false;
+    }
+    dropSoundPlayer();
 }
 
 // ---- passes opened ahead
 
 VideoSlideItem::ReadingAhead::ReadingAhead() = default;
 
-VideoSlideItem::ReadingAhead::~ReadingAhead() = default;
+VideoSlideItem::ReadingAhead::~ReadingAhead() {
+    const ReaderToClose closing{std::move(reader)};
+}
 
 std::unique_ptr<VideoSlideItem::ReadingAhead> VideoSlideItem::openReadingAhead() const {
     auto ahead = std::unique_ptr<ReadingAhead>(new ReadingAhead);
@@ -104,8 +126,9 @@ bool VideoSlideItem::setUpReaderReturningError(QString* error) {
 bool VideoSlideItem::setUpReader(QString* error, std::unique_ptr<ReadingAhead>* ahead) {
     float clipSeconds = -1.0f;
     {
+        ReaderToClose previous;
         const std::lock_guard lock(readerMutex);
-        stopReadingLocked();
+        previous.reader = stopReadingLocked();
         Reading& r = *reading;
         if (!r.asset) {
             if (error)
@@ -259,9 +282,10 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
 
 void VideoSlideItem::resetVideoItem() {
     {
+        ReaderToClose closing;
         const std::lock_guard lock(readerMutex);
         reading->previousTimeStamp = MediaTime(0, 1);
-        stopReadingLocked();
+        closing.reader = stopReadingLocked();
         reading->bAudio = false;
     }
     stopAudioPlaying();

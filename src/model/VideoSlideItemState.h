@@ -34,4 +34,5 @@ struct VideoSlideItem::Sound {
     platform::media::Composition composition;
     std::vector<platform::media::MixInputParameters> allAudioParams;
     std::unique_ptr<platform::media::AudioPlayer> player;
+    quint64 showingsEnded = 0; // a sound start queued in an earlier showing makes no player
 };

@@ -21,6 +21,10 @@ public:
     // Readies, off the drawing thread and without GL, what the first frame of the slide's motion would
     // otherwise wait for (a clip's file and decoder); the slide loader's call.
     virtual void prepareAhead() {}
+    // The slide has left the screen: what its showing holds goes (a clip's reader and sound), what was
+    // readied for its next showing stays. The player's call after a frame, with the driver lock and the main
+    // context held: a source that waits for another thread lets them go.
+    virtual void endShowing() {}
     virtual GLuint texture() const = 0;
     // The picture's size in pixels as stored.
     virtual QSize dimensions() const = 0;

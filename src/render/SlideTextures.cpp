@@ -129,6 +129,11 @@ void SlideTextures::prepareAhead() {
         frames->prepareAhead();
 }
 
+void SlideTextures::endShowing() {
+    if (const auto frames = frameSource())
+        frames->endShowing();
+}
+
 void SlideTextures::loadTextureobj() {
     std::shared_ptr<TextureObject> made;
     std::shared_ptr<SlideFrameSource> madeSource;

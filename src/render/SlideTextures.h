@@ -34,6 +34,9 @@ public:
     // Readies the frame source's first frame off the drawing thread (a clip opened ahead): the preloader's
     // call, once for each time the slide comes on next.
     void prepareAhead();
+    // The slide has left the screen, whoever still holds the set (the loader may have queued the slide
+    // again): its frame source ends the showing (SlideFrameSource::endShowing).
+    void endShowing();
     // The slide's texture operations. Photo slides load their files; clip and composition slides make a
     // frame source instead and have no picture textures of their own.
     void loadTextureobj();

@@ -624,6 +624,7 @@ bool SlideshowDirector::playOneFrame() {
         leaving[1] = renderer2->slideTextures();
         if (!enterSlide(r)) {
             nPreviousSlide = kNoSlide; // the slide is entered again by the frame's next try
+            endShowingOfLeaving(leaving);
             return true;
         }
     }
@@ -633,7 +634,16 @@ bool SlideshowDirector::playOneFrame() {
     drewFrame = true;
     currentFrame += 1;
     startNoticePosted = false;
+    endShowingOfLeaving(leaving);
     return true;
+}
+
+void SlideshowDirector::endShowingOfLeaving(const std::shared_ptr<SlideTextures> (&leaving)[2]) {
+    // A slide off both renderers has ended its showing, also where the loader has queued it again and so
+    // keeps its set: its clip closes and its sound goes now.
+    for (const auto& set : leaving)
+        if (set && set != renderer1->slideTextures() && set != renderer2->slideTextures())
+            set->endShowing();
 }
 
 bool SlideshowDirector::enterSlide(const SlideFramePosition& r) {

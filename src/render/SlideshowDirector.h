@@ -178,6 +178,7 @@ private:
     bool getTextureNo2FromCache(SlideshowImageObject& renderer);
     void dropCacheThroughEndMarker();
     bool enterSlide(const SlideFramePosition& position);
+    void endShowingOfLeaving(const std::shared_ptr<SlideTextures> (&leaving)[2]);
     void drawFrame(const SlideFramePosition& position);
     void drawTransitionThroughFrameBuffers(const SlideFramePosition& position);
     void ensureTransitionFrameBuffers(int width, int height);

@@ -9,10 +9,22 @@
 VideoSlideFrameSource::VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> clip) : item(std::move(clip)) {}
 
 VideoSlideFrameSource::~VideoSlideFrameSource() {
-    // A decoder waits for its threads as it closes: not with the driver lock or the main context held.
-    const platform::gl::OutsideGl forTheDecoders;
-    ahead.reset();
-    item->stopReading();
+    endShowing();
+}
+
+void VideoSlideFrameSource::endShowing() {
+    // A pass opened ahead that is here, or on its way, came too late for the showing that ends: the next
+    // showing has its own opened when it is due.
+    std::unique_ptr<VideoSlideItem::ReadingAhead> late;
+    {
+        std::unique_lock lock(aheadMutex);
+        while (preparing)
+            platform::gl::waitOutsideGl(lock,
+                                        [&](auto& held) { prepared.wait(held, [&] { return !preparing; }); });
+        late = std::move(ahead);
+    }
+    late.reset();
+    item->endShowing();
 }
 
 std::shared_ptr<SlideFrameSource> VideoSlideFrameSource::make(const std::shared_ptr<SlideItem>& slide) {
@@ -40,13 +52,18 @@ bool VideoSlideFrameSource::LoadOneFrameToOpenGLTexture(quint64 frame) {
 void VideoSlideFrameSource::prepareAhead() {
     {
         const std::lock_guard lock(aheadMutex);
-        if (ahead)
+        if (ahead || preparing)
             return;
+        preparing = true;
     }
     auto opened = item->openReadingAhead();
-    const std::lock_guard lock(aheadMutex);
-    if (!ahead)
-        ahead = std::move(opened);
+    {
+        const std::lock_guard lock(aheadMutex);
+        preparing = false;
+        if (!ahead)
+            ahead = std::move(opened);
+    }
+    prepared.notify_all();
 }
 
 QSize VideoSlideFrameSource::dimensions() const {

@@ -5,6 +5,7 @@
 #include "platform/gl/ShareGroup.h"
 #include "render/SlideFrameSource.h"
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -13,8 +14,8 @@
 class VideoSlideFrameSource : public SlideFrameSource, public VideoFrameTarget {
 public:
     explicit VideoSlideFrameSource(std::shared_ptr<VideoSlideItem> clip);
-    // The source goes once nothing shows the slide or has it queued: the clip's reader goes with it (its
-    // file, its decoder and the decoder's threads), and a play that comes back opens the clip again.
+    // The source goes once nothing shows the slide or has it queued, ending the showing: a play that comes
+    // back opens the clip and makes its sound again.
     ~VideoSlideFrameSource() override;
 
     // The factory for item type 3: a source for each clip slide with a file, none otherwise.
@@ -22,8 +23,11 @@ public:
 
     bool LoadOneFrameToOpenGLTexture(quint64 frame) override;
     // Opens a pass of the clip with its first frame decoded unless one is waiting; the next pass to start
-    // takes it. It goes with the source when no pass takes it.
+    // takes it. It goes with the source, or with the showing that ends before a pass took it.
     void prepareAhead() override;
+    // The clip's reader (its file, its decoder and the decoder's threads), a pass opened ahead that no pass
+    // took and the clip's sound player go.
+    void endShowing() override;
     GLuint texture() const override { return videoTexture(); }
     QSize dimensions() const override;
     int orientation() const override;
@@ -39,6 +43,8 @@ private:
     platform::gl::RankedMutex<> aheadMutex{platform::gl::LockRank::FrameSource,
                                            "VideoSlideFrameSource::aheadMutex"};
     std::unique_ptr<VideoSlideItem::ReadingAhead> ahead;
+    bool preparing = false; // under aheadMutex: the loader is opening a pass ahead
+    std::condition_variable_any prepared;
     mutable platform::gl::RankedMutex<> mutex{platform::gl::LockRank::FrameSource,
                                               "VideoSlideFrameSource::mutex"};
     platform::gl::ObjectName m_textureHandle;

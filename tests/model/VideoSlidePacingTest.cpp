@@ -1,5 +1,8 @@
 #include "ClipTestSupport.h"
 
+#include "platform/foundation/MainThread.h"
+#include "support/TestEnvironment.h"
+
 #include <atomic>
 #include <thread>
 
@@ -141,6 +144,28 @@ TEST_F(VideoSlidePacingTest, ThePreviewStartsTheClipsSoundOnceAndARewindStopsIt)
     clock->advance(kPeriod);
     EXPECT_EQ(draw(*clip, 0), 0) << "after a rewind the clip starts from its first frame";
     EXPECT_TRUE(clip->isAudioStarted());
+    EXPECT_TRUE(clip->player()->isPlaying());
+}
+
+// A showing's end lets the clip's sound player go, with the sound output's thread, also when the drawing
+// thread has handed its start to the main thread and that has not run yet; the next showing makes it again.
+TEST_F(VideoSlidePacingTest, TheEndOfAShowingLetsTheSoundPlayerGoAndTheNextShowingMakesItAgain) {
+    auto clip = clipSlide(makeClip("clip.mp4", 30, true));
+    project->setSlideshowArray({clip});
+    std::atomic<bool> handedOver{false};
+    std::thread drawing([&] {
+        RecordingTarget own;
+        clip->LoadOneFrameToOpenGLTexture(0, own);
+        platform::runOnMainThread([&] { handedOver = true; }); // queued after the sound's start
+    });
+    drawing.join();
+    clip->endShowing();
+    ASSERT_TRUE(test_support::spinUntil([&] { return handedOver.load(); }));
+    EXPECT_EQ(clip->player(), nullptr);
+    EXPECT_EQ(clip->readerStatus(), VideoSlideItem::ReaderStatus::Cancelled) << "the pass closed";
+    clock->advance(kPeriod);
+    EXPECT_EQ(draw(*clip, 0), 0);
+    ASSERT_NE(clip->player(), nullptr);
     EXPECT_TRUE(clip->player()->isPlaying());
 }
 

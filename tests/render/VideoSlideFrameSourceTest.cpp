@@ -3,6 +3,7 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
 #include "platform/media/AudioPlayer.h"
 #include "platform/media/VideoReader.h"
@@ -19,8 +20,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <set>
 
 using platform::gl::DriverLock;
 using rendertest::colourNear;
@@ -246,6 +249,52 @@ TEST_F(VideoSlideFrameSourceTest, AClipsSoundStartsWithTheDriverLockLetGoWhereTh
     EXPECT_FALSE(platform::gl::DriverLock::isHeldHere());
 }
 
+// The player draws on the main thread under a main context here, as the view draws on its own: a clip's sound
+// starts, and a clip closes, with the driver lock and the main context let go, as every wait for another
+// thread. A clip's sound plays while its slide shows and goes with its decoder once the slide has left, with
+// the sound output's thread; a loop's next pass plays it again.
+TEST_F(VideoSlideFrameSourceTest, AClipsSoundGoesWhenItsSlideLeavesAndComesBackWithItUnderTheMainContext) {
+    project->setBPlayLoop(true);
+    project->setFltSlideshowFadeIn(0.0f);
+    project->setFltSlideshowFadeOut(0.0f);
+    std::vector<std::shared_ptr<VideoSlideItem>> clips;
+    for (int i = 0; i < 3; ++i)
+        clips.push_back(clipSlide(
+            makeClip(QString("sounds%1.mp4").arg(i), 30, FrameCode::frame, QSize(96, 64), 0, true), 0.3f));
+    const std::vector<SlideItemRef> slides(clips.begin(), clips.end());
+    useSlides(slides);
+    director->setSlideshowArray(project->slideshowArray());
+    const quint64 pass = project->totalFrameCount();
+    QString kept;               // the first clip found with a player out of its turn
+    std::set<quint64> heard[2]; // the clips heard in each pass
+    {
+        const auto view = platform::gl::Context::createShared(*context, platform::gl::Context::Use::Main);
+        const auto play = director->holdPlay(); // as the view takes it, before its context
+        const platform::gl::Context::Scope drawing(*view);
+        makeTarget(96, 64);
+        for (quint64 frame = 0; frame < 2 * pass; ++frame) {
+            ASSERT_TRUE(director->playOneFrame());
+            const SlideFramePosition at =
+                SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame % pass, slides);
+            const quint64 next = (at.slideIndex + 1) % clips.size();
+            for (std::size_t i = 0; i < clips.size() && kept.isEmpty(); ++i)
+                if (i != at.slideIndex && i != next && clips[i]->player())
+                    kept = QString("clip %1 at frame %2, of slide %3").arg(i).arg(frame).arg(at.slideIndex);
+            if (const auto* sound = clips[at.slideIndex]->player(); sound && sound->isPlaying())
+                heard[frame / pass].insert(at.slideIndex);
+        }
+        target.reset();
+    }
+    EXPECT_TRUE(kept.isEmpty()) << "a sound player out of its turn: " << kept.toStdString();
+    for (const auto& inPass : heard)
+        EXPECT_EQ(inPass.size(), clips.size()) << "every clip's sound is heard in every pass";
+    director->stop();
+    // What the loader still held goes on its thread, which hands the players to the main thread.
+    EXPECT_TRUE(test_support::spinUntil([&] {
+        return std::all_of(clips.begin(), clips.end(), [](const auto& clip) { return !clip->player(); });
+    })) << "a sound player kept after the stop";
+}
+
 // The slide loader opens a clip and decodes its first frame as it queues the slide, so that the player's
 // thread, at the first frame of the transition into the clip, opens nothing; the clip's frames come in order
 // from its first all the same.
@@ -315,30 +364,46 @@ TEST_F(VideoSlideFrameSourceTest, AStopClosesAClipOpenedAheadThatThePlayDidNotRe
 
 // In a pass over clip slides a clip is open (its file, its decoder and the decoder's threads) only while its
 // slide is on screen or next: the one before is closed once its slide is done, the one after the next is not
-// opened yet. Every clip still shows its frames from its first, in a looped show on every pass.
+// opened yet. Every clip still shows its frames from its first, in a looped show on every pass, whatever the
+// number of clips: a loop of three queues a clip again as its slide leaves, and the loader then reuses the
+// slide's set, as it always does while something else (an editor's still picture) holds it.
 TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPassAndInALoop) {
-    for (const bool loop : {false, true}) {
-        SCOPED_TRACE(loop ? "looped" : "one pass");
-        project->setBPlayLoop(loop);
+    const struct {
+        int clips;
+        bool loop;
+        bool setsHeld;
+    } cases[] = {{1, false, false}, {1, true, false},  {2, false, false}, {2, true, false}, {3, false, false},
+                 {3, true, false},  {5, false, false}, {5, true, false},  {3, true, true},  {5, false, true}};
+    int made = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QString("%1 clips, %2%3")
+                         .arg(c.clips)
+                         .arg(c.loop ? "looped" : "one pass")
+                         .arg(c.setsHeld ? ", their sets held" : "")
+                         .toStdString());
+        project->setBPlayLoop(c.loop);
         project->setEncodingSlideshow(true);
         project->setFltSlideshowFadeIn(0.0f);
         project->setFltSlideshowFadeOut(0.0f);
         QStringList paths;
         std::vector<SlideItemRef> slides;
-        for (int i = 0; i < 5; ++i) {
-            paths << makeClip(QString("%1pass%2.mp4").arg(loop ? "loop" : "").arg(i), 30, FrameCode::frame);
+        std::vector<std::shared_ptr<SlideTextures>> held;
+        for (int i = 0; i < c.clips; ++i) {
+            paths << makeClip(QString("pass%1.mp4").arg(made++), 30, FrameCode::frame);
             slides.push_back(clipSlide(paths.back(), 0.3f));
+            if (c.setsHeld)
+                held.push_back(SlideTextures::forSlide(slides.back()));
         }
         useSlides(slides);
         director->setSlideshowArray(project->slideshowArray());
         makeTarget(96, 64);
         const quint64 pass = project->totalFrameCount();
         QString stray; // the first clip found open out of its turn
-        for (quint64 frame = 0; frame < (loop ? 2 * pass : pass); ++frame) {
+        for (quint64 frame = 0; frame < (c.loop ? 3 * pass : pass); ++frame) {
             ASSERT_TRUE(director->playOneFrame());
             const SlideFramePosition at =
                 SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame % pass, slides);
-            const quint64 next = loop ? (at.slideIndex + 1) % slides.size() : at.slideIndex + 1;
+            const quint64 next = c.loop ? (at.slideIndex + 1) % slides.size() : at.slideIndex + 1;
             for (qsizetype i = 0; i < paths.size() && stray.isEmpty(); ++i)
                 if (quint64(i) != at.slideIndex && quint64(i) != next && isOpenHere(paths[i]))
                     stray = QString("clip %1 at frame %2, of slide %3").arg(i).arg(frame).arg(at.slideIndex);

@@ -148,7 +148,7 @@ void Context::makeCurrentHere() {
 
 bool Context::holdsMainHere() {
     for (const Scope* scope = innermostScope; scope; scope = scope->enclosing)
-        if (scope->scoped.use == Use::Main)
+        if (scope->scoped.use == Use::Main && !scope->letGo)
             return true;
     return false;
 }
@@ -193,7 +193,7 @@ Context::Scope::~Scope() {
 
 Context::LetGo::LetGo() {
     for (Scope* scope = innermostScope; scope; scope = scope->enclosing)
-        if (scope->scoped.use == Use::Main)
+        if (scope->scoped.use == Use::Main && !scope->letGo)
             held.insert(held.begin(), scope);
     if (held.empty())
         return;
@@ -204,15 +204,19 @@ Context::LetGo::LetGo() {
         releaseCurrentHere(current->display);
         currentOnThread = nullptr;
     }
-    for (auto it = held.rbegin(); it != held.rend(); ++it)
+    for (auto it = held.rbegin(); it != held.rend(); ++it) {
+        (*it)->letGo = true;
         (*it)->scoped.mutex.unlock();
+    }
 }
 
 Context::LetGo::~LetGo() {
     if (held.empty())
         return;
-    for (Scope* scope : held)
+    for (Scope* scope : held) {
         scope->scoped.mutex.lock();
+        scope->letGo = false;
+    }
     if (!wasCurrent)
         return;
     Context& current = innermostScope->scoped;

@@ -55,7 +55,7 @@ public:
     bool isCurrent() const;
     // The context that a Scope made current on the calling thread, or null.
     static Context* current();
-    // Whether a Scope of a main context is open on the calling thread.
+    // Whether a Scope of a main context is open on the calling thread and holds it (no LetGo let it go).
     static bool holdsMainHere();
 
     // Locks the context, makes it current on the calling thread and deletes the names its share group has
@@ -78,11 +78,13 @@ public:
         Context& scoped;
         Context* previous;
         Scope* enclosing;
+        bool letGo = false; // by a LetGo, which takes the context back
     };
 
     // Lets go of the main contexts this thread's Scopes hold, for its lifetime, and takes them back after,
     // current again as before: for a wait on another thread, which may be the main thread wanting the view.
-    // What the main thread did meanwhile (a resize) is in the context's state when it comes back.
+    // What the main thread did meanwhile (a resize) is in the context's state when it comes back. A LetGo
+    // inside another has nothing left to let go.
     class LetGo {
     public:
         LetGo();

@@ -1,5 +1,6 @@
 #include "platform/media/VideoReader.h"
 
+#include "platform/gl/DriverLock.h"
 #include "platform/media/LibavSupport.h"
 
 #include <QTransform>
@@ -22,6 +23,12 @@ bool mayLeaveTransparency(AVPixelFormat format) {
     const AVPixFmtDescriptor* description = av_pix_fmt_desc_get(format);
     return !description ||
            (description->flags & (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_RGB)) != 0;
+}
+
+// A decoder joins its threads as it closes: a join, checked as every other against the lock order.
+void checkFreeToClose(bool decoding) {
+    if (decoding)
+        gl::DriverLock::checkFreeToJoin("a clip decoder's threads");
 }
 
 void makeOpaque(uchar* bgra, int bytesPerLine, int width, int height) {
@@ -193,7 +200,9 @@ struct VideoReader::Impl {
 
 VideoReader::VideoReader() : d(std::make_unique<Impl>()) {}
 
-VideoReader::~VideoReader() = default;
+VideoReader::~VideoReader() {
+    checkFreeToClose(d->decoder != nullptr);
+}
 
 bool VideoReader::open(const QString& path) {
     close();
@@ -202,6 +211,7 @@ bool VideoReader::open(const QString& path) {
 }
 
 void VideoReader::close() {
+    checkFreeToClose(d->decoder != nullptr);
     d = std::make_unique<Impl>();
 }
 

@@ -304,6 +304,26 @@ TEST_F(GlTest, AWaitOutsideGlLetsAnotherThreadIntoTheMainContextAndTakesItBackCu
     target.reset();
 }
 
+// A wait inside a wait (a clip closing during a rewind that let the context go) has nothing more to let go,
+// and the context comes back held once: the Scope's end lets another thread have it.
+TEST_F(GlTest, ALetGoInsideAnotherLetsGoOfNothingMoreAndTheContextComesBackHeldOnce) {
+    const HangGuard guard("a main context let go twice over", std::chrono::seconds(60));
+    const auto main = Context::create(Context::Use::Main);
+    {
+        const Context::Scope frame(*main);
+        {
+            const Context::LetGo rewind;
+            const OutsideGl decoder;
+            EXPECT_FALSE(Context::holdsMainHere());
+        }
+        EXPECT_TRUE(Context::holdsMainHere());
+        EXPECT_TRUE(main->isCurrent());
+    }
+    DriverLock::checkFreeToWait("the test's wait after the scope");
+    std::thread other([&] { const Context::Scope scope(*main); });
+    other.join();
+}
+
 TEST_F(GlTest, DrainErrorsNamesEachErrorOnce) {
     const Context::Scope scope(*context);
     const DriverLock driver;
