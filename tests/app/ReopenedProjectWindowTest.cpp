@@ -17,7 +17,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QFile>
 #include <QUrl>
 
 class ReopenedProjectWindowTest : public PreviewWindowTest {
@@ -109,27 +108,13 @@ TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileAFrameOfTheOpenOneIsUnderWa
         return made->strMacProjectBundleFullPath();
     }();
 
-    std::vector<SlideItemRef> slides = useColourSlides({Qt::red, Qt::blue, Qt::yellow});
-    auto importing = platform::makeMainThreadShared<SlideItem>();
-    importing->setFileName(project->strMacProjectBundleContentsPath() + "/importing.jpg");
-    ASSERT_TRUE(QFile(importing->fileName()).open(QIODevice::WriteOnly)); // claimed, never written
-    importing->customSetDurations(1.0f, 0.5f);
-    slides.insert(slides.begin(), importing);
-    project->setSlideshowArray(slides);
-    project->calcSlideItemsPhotoTransitionDuration();
-    controller->setNCurrentSlideshowItemIndex(0);
     {
         PlayWaits waits(*controller->director());
-        controller->outlets().m_btnPlayStop->click();
-        scheduler->advance(0.5);
-        ASSERT_EQ(controller->director()->directorStatus(), 1);
-        displayTime->advance(1.0 / 30.0);
-        waits.waitForThreads(2); // the frame, holding the open project, waits for the slide's picture
+        // The frame, holding the open project, waits for a slide's picture.
+        ASSERT_NO_FATAL_FAILURE(playUntilAFrameWaitsForAPicture({Qt::red, Qt::blue, Qt::yellow}, waits));
     }
     const std::weak_ptr<SlideshowProject> closing = project;
     project.reset();
-    slides.clear();
-    importing.reset();
 
     dialogs.openAnswer = QUrl::fromLocalFile(other);
     window->openProjectAction()->trigger();

@@ -14,7 +14,9 @@
 #include "ui/main/PreviewWidget.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QImageWriter>
+#include <QTest>
 
 void MainWindowTest::SetUp() {
     ModelTest::SetUp();
@@ -128,6 +130,24 @@ std::shared_ptr<VideoSlideItem> MainWindowTest::makeClipSlide(const QString& nam
     clip->PrepareVideoItem(path);
     EXPECT_TRUE(clip->LoadVideoThumbnail());
     return clip;
+}
+
+void MainWindowTest::playUntilAFrameWaitsForAPicture(const std::vector<QColor>& colours, PlayWaits& waits) {
+    std::vector<SlideItemRef> slides = useColourSlides(colours);
+    auto importing = platform::makeMainThreadShared<SlideItem>();
+    importing->setFileName(project->strMacProjectBundleContentsPath() + "/importing.jpg");
+    ASSERT_TRUE(QFile(importing->fileName()).open(QIODevice::WriteOnly));
+    importing->customSetDurations(1.0f, 0.5f);
+    slides.insert(slides.begin(), importing);
+    project->setSlideshowArray(slides);
+    project->calcSlideItemsPhotoTransitionDuration();
+    controller->layoutScrollImages();
+    controller->setNCurrentSlideshowItemIndex(0);
+    QTest::mouseClick(controller->outlets().m_btnPlayStop, Qt::LeftButton);
+    scheduler->advance(0.5);
+    ASSERT_EQ(controller->director()->directorStatus(), 1);
+    displayTime->advance(1.0 / 30.0);
+    waits.waitForThreads(2); // the loader's wait for the picture, and the frame's for the loader
 }
 
 bool MainWindowTest::waitForImports() {

@@ -9,6 +9,7 @@
 #include "platform/foundation/Scheduler.h"
 #include "render/DisplayLink.h"
 #include "support/ClipMaker.h"
+#include "support/PlayWaits.h"
 #include "support/RealPlayer.h"
 #include "support/RecordingDialogs.h"
 #include "ui/main/MainWindowView.h"
@@ -78,6 +79,9 @@ protected:
         options.frames = 15;
         return options;
     }
+    // Plays a show of slides of `colours` after a first one still being imported (its picture's name claimed,
+    // never written) until the display link's frame waits for that picture, as `waits` tells.
+    void playUntilAFrameWaitsForAPicture(const std::vector<QColor>& colours, PlayWaits& waits);
     // Runs the main loop until every import request and the resize worker are done.
     bool waitForImports();
     // The slides whose cells the strip draws marked as current, read from its pixels.
