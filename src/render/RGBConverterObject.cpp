@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -81,6 +82,10 @@ void RGBConverterObject::releaseOpenGLVar() {
     if (queue && contextUsable())
         readEveryInFlight();
     dropInFlight();
+    if (passedHold && contextUsable()) {
+        const platform::gl::DriverLock driver;
+        glDeleteSync(std::exchange(passedHold, nullptr));
+    }
     // Before the pipe closes: the frames not yet written are dropped (a wait, outside the lock).
     queue.reset();
     shader.reset();
@@ -202,16 +207,26 @@ bool RGBConverterObject::readBackBehind() {
 bool RGBConverterObject::waitUntilRasterised() {
     platform::gl::DriverLock::checkFreeToWait("the rasteriser");
     GLsync fence = nullptr;
+    GLsync hold = nullptr;
     {
         const platform::gl::DriverLock driver;
         fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        hold = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0); // nothing drawn between: the same point
         glFlush();
     }
-    if (!fence)
+    if (!fence || !hold) {
+        const platform::gl::DriverLock driver;
+        glDeleteSync(fence);
+        glDeleteSync(hold);
         return fail(QStringLiteral("A drawn frame could not be fenced for its read-back"));
+    }
     const bool passed = waitForFence(fence);
     const platform::gl::DriverLock driver;
     glDeleteSync(fence);
+    // The software rasteriser counts a fence as passed before its last thread has let go of it, and frees it
+    // once nothing holds it; the next frame's drawing lets go of the driver's own holds. So the fence seen
+    // passed stays held until a later one has passed, which its threads reach only after leaving this one.
+    glDeleteSync(passed ? std::exchange(passedHold, hold) : hold);
     return passed;
 }
 

@@ -73,6 +73,7 @@ private:
     std::unique_ptr<FrameBufferObject> fboRGB;
     std::unique_ptr<FramePipeQueue> queue;
     std::deque<InFlight> inFlight; // drawn targets not read yet, oldest first
+    GLsync passedHold = nullptr;   // the last fence seen passed, until a later one passes
     bool directReadFails = false;
     bool directReadWorks = false;
 };

@@ -3,15 +3,64 @@
 #include "platform/foundation/NamedPipe.h"
 #include "platform/gl/DriverLock.h"
 #include "render/RGBConverterObject.h"
+#include "support/HangGuard.h"
 #include "support/TempDir.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <malloc.h>
+#include <pthread.h>
+#include <semaphore.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <thread>
+#include <utility>
+
+// The software rasteriser's threads count a fence as passed and then, the fence's lock still held, wake its
+// waiters by a broadcast; the render test program exports this name, so the driver's broadcasts come here.
+// Once asked, each broadcast of the rasteriser's waits in here, its fence passed and not let go, until let
+// on.
+namespace rasteriser_hold {
+std::atomic<bool> asked{false};
+std::atomic<const pthread_mutex_t*> lock{nullptr}; // the held fence's lock
+std::atomic<pid_t> holder{0};
+std::atomic<int> holds{0};
+sem_t release;
+
+bool heldBy(const pthread_mutex_t* mutex, pid_t thread) {
+    return mutex->__data.__lock != 0 && mutex->__data.__count == 0 && mutex->__data.__owner == thread;
+}
+} // namespace rasteriser_hold
+
+extern "C" int pthread_cond_broadcast(pthread_cond_t* condition) {
+    using namespace rasteriser_hold;
+    static const auto real = reinterpret_cast<int (*)(pthread_cond_t*)>(::dlsym(RTLD_NEXT, __func__));
+    char thread[16] = {};
+    if (asked && pthread_getname_np(pthread_self(), thread, sizeof thread) == 0 &&
+        std::strncmp(thread, "llvmpipe-", 9) == 0) {
+        // The fence's lock lies just before its condition.
+        for (std::size_t back = 8; back <= 40; back += 8) {
+            const auto* fence =
+                reinterpret_cast<const pthread_mutex_t*>(reinterpret_cast<char*>(condition) - back);
+            if (heldBy(fence, gettid())) {
+                holder = gettid();
+                ++holds;
+                lock = fence;
+                while (sem_wait(&release) != 0) {
+                }
+                break;
+            }
+        }
+    }
+    return real(condition);
+}
 
 namespace {
 
@@ -169,6 +218,54 @@ TEST_F(RGBConverterTest, FramesReadBehindTheDrawingArriveWholeAndInOrder) {
         EXPECT_EQ(pipePixel(frame, kWidth, kWidth - 1, kHeight - 1), (Pixel{i, 200 - i, 128, 255}))
             << "frame " << i;
     }
+}
+
+// With one rasteriser thread, the fence of each frame the read-back waits for is held by the rasteriser
+// inside its broadcast while the read-back goes on to the next frame, whose drawing lets go of the driver's
+// own holds on that fence. When the read-back waits behind it, the fence must still be there: a fence freed
+// under the rasteriser's lock is memory that its broadcast and its unlock write into.
+TEST_F(RGBConverterTest, TheFenceOfAFrameReadStaysWhileTheRasteriserStillSignalsIt) {
+    if (!context->glRenderer().contains(QLatin1String("llvmpipe")))
+        GTEST_SKIP() << "the hold is the software rasteriser's";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const test_support::EnvOverride oneThread("LP_NUM_THREADS", QStringLiteral("1"));
+    EXPECT_EXIT(
+        {
+            const HangGuard guard("the read-back with the rasteriser held");
+#if defined(__GLIBC__)
+            mallopt(M_PERTURB, 0x5a); // memory let go is overwritten at once
+#endif
+            sem_init(&rasteriser_hold::release, 0, 0);
+            PipeDrain pipe;
+            RGBConverterObject converter(48, 20);
+            converter.setStrVideoFIFOFullPath(pipe.path());
+            // Asked on this thread while the read-back waits (the pipe's writer asks on its own): a hold seen
+            // at two asks is one the read-back waits behind, past the next frame's drawing.
+            converter.setCancelled([drawing = gettid(), seen = 0]() mutable {
+                using namespace rasteriser_hold;
+                const pthread_mutex_t* fence = gettid() == drawing ? lock.load() : nullptr;
+                const int hold = holds;
+                if (!fence || std::exchange(seen, hold) != hold)
+                    return false;
+                if (!heldBy(fence, holder)) {
+                    std::fputs("the fence was freed while the rasteriser signalled it\n", stderr);
+                    std::_Exit(1);
+                }
+                lock = nullptr;
+                sem_post(&release);
+                return false;
+            });
+            for (int i = 0; i < 12; ++i) {
+                rasteriser_hold::asked = i >= 4; // once the read-back runs behind the drawing
+                if (!converter.switchOffScreenFBO())
+                    std::_Exit(2);
+                clearTo(float(i) / 255.0f, 0.5f, 0.5f);
+                if (!converter.convertFIFO())
+                    std::_Exit(2);
+            }
+            std::_Exit(converter.flushFIFO() && rasteriser_hold::holder != 0 ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RGBConverterTest, TheLastFramesInFlightThatFindNoReaderFailTheFlush) {
