@@ -2,9 +2,8 @@
 #include "platform/foundation/ThreadJoin.h"
 #include "platform/gl/Context.h"
 
+#include <QString>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -273,35 +272,6 @@ TEST_F(LockOrderDeathTest, TheOrderAsWrittenPasses) {
     DriverLock::checkFreeToWait("nothing held");
 }
 
-namespace {
-
-// Runs `breaks` with standard error going to a file, and answers what they wrote there.
-template <class Breaks> std::string errorsOf(Breaks breaks) {
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    std::FILE* log = std::tmpfile();
-    dup2(fileno(log), STDERR_FILENO);
-    breaks();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    std::rewind(log);
-    std::string text;
-    for (int c = std::fgetc(log); c != EOF; c = std::fgetc(log))
-        text.push_back(char(c));
-    std::fclose(log);
-    return text;
-}
-
-int countOf(const std::string& text, const std::string& line) {
-    int count = 0;
-    for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
-        ++count;
-    return count;
-}
-
-} // namespace
-
 // The application's optimised build: a break is written to the log with its stack, once for each break, and
 // the run goes on with the order's checks still kept.
 TEST_F(LockOrderDeathTest, UnderLoggingABreakIsWrittenOnceWithItsStackAndTheRunGoesOn) {
@@ -309,7 +279,8 @@ TEST_F(LockOrderDeathTest, UnderLoggingABreakIsWrittenOnceWithItsStackAndTheRunG
     EXPECT_EXIT(
         {
             platform::gl::lock_order::setOnBreak(OnBreak::Log);
-            const std::string text = errorsOf([&] {
+            testing::internal::CaptureStderr();
+            {
                 for (int i = 0; i < 3; ++i) {
                     const std::lock_guard held(cache);
                     const std::lock_guard later(director);
@@ -320,17 +291,16 @@ TEST_F(LockOrderDeathTest, UnderLoggingABreakIsWrittenOnceWithItsStackAndTheRunG
                 }
                 const std::lock_guard held(cache);
                 const std::lock_guard again(otherCache); // still checked
-            });
-            const std::string pair = "lock order broken: the test's director lock asked for while the test's "
-                                     "cache lock is held; going on. Where:\n";
-            const auto stack = text.find(pair);
-            std::fprintf(stderr, "pair %d, wait %d, later %d, stack %s\n", countOf(text, pair),
-                         countOf(text, "lock order broken: a wait for the encoder while the GL driver lock"),
-                         countOf(text, "the test's other cache lock asked for while the test's cache lock"),
-                         stack != std::string::npos &&
-                                 text.find("vistrelle_platform_tests", stack) != std::string::npos
-                             ? "shown"
-                             : "missing");
+            }
+            const QString text = QString::fromStdString(testing::internal::GetCapturedStderr());
+            const QString pair = "lock order broken: the test's director lock asked for while the test's "
+                                 "cache lock is held; going on. Where:\n";
+            const qsizetype stack = text.indexOf(pair);
+            std::fprintf(
+                stderr, "pair %d, wait %d, later %d, stack %s\n", int(text.count(pair)),
+                int(text.count("lock order broken: a wait for the encoder while the GL driver lock")),
+                int(text.count("the test's other cache lock asked for while the test's cache lock")),
+                stack >= 0 && text.indexOf("vistrelle_platform_tests", stack) >= 0 ? "shown" : "missing");
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "pair 1, wait 1, later 1, stack shown");
