@@ -9,11 +9,9 @@
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 
-#include "platform/foundation/MainThread.h"
 #include "support/HangGuard.h"
 #include "support/PlayWaits.h"
-
-#include <QFile>
+#include "support/SlideBeingImported.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -224,10 +222,8 @@ TEST_F(PreviewTest, DragsBecomePanOrTextMovesOnlyWhileThoseAreEdited) {
 
 TEST_F(PreviewTest, WhileAFrameWaitsForAPictureThatNeverComesTheViewResizesAndAStopEndsThePlay) {
     const HangGuard guard("a resize and a stop while a frame waits for a picture", std::chrono::seconds(60));
-    auto late = platform::makeMainThreadShared<SlideItem>();
-    late->setFileName(contents + "/still-importing.jpg"); // claimed by its import, never written
-    ASSERT_TRUE(QFile(late->fileName()).open(QIODevice::WriteOnly));
-    late->customSetDurations(1.0f, 1.0f);
+    const auto late = test_support::slideBeingImported(contents + "/still-importing.jpg", 1.0f, 1.0f);
+    ASSERT_TRUE(late);
     useSlides({late});
     view->reshape(QSize(160, 90));
     PlayWaits waits(*controller.director);

@@ -11,6 +11,7 @@
 #include "render/transitions/SlideshowTransition.h"
 #include "render/transitions/TransitionManager.h"
 #include "support/HangGuard.h"
+#include "support/SlideBeingImported.h"
 
 #include <QFile>
 
@@ -287,10 +288,8 @@ TEST_F(DirectorTest, APreviewGoesOnPastASlideWhosePictureWillNotCome) {
         SCOPED_TRACE(c.how);
         const HangGuard guard(std::string("a play past a slide ") + c.how, std::chrono::seconds(60));
         project->setBPlayLoop(false);
-        auto lost = platform::makeMainThreadShared<SlideItem>();
-        lost->setFileName(contents + "/importing.jpg"); // claimed by its import, not yet written
-        ASSERT_TRUE(QFile(lost->fileName()).open(QIODevice::WriteOnly));
-        lost->customSetDurations(0.5f, 0.0f);
+        const auto lost = test_support::slideBeingImported(contents + "/importing.jpg", 0.5f, 0.0f);
+        ASSERT_TRUE(lost);
         useSlides({photo("red.png", rendertest::solid(8, 8, Qt::red), 0.5f, 0.0f), lost,
                    photo("blue.png", rendertest::solid(8, 8, Qt::blue), 0.5f, 0.0f)});
         director->setSlideshowArray(project->slideshowArray());

@@ -5,6 +5,7 @@
 #include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
+#include "support/SlideBeingImported.h"
 #include "support/WidgetClick.h"
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TimelineLayout.h"
@@ -14,7 +15,6 @@
 #include "ui/main/PreviewWidget.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QImageWriter>
 #include <QTest>
 
@@ -134,10 +134,9 @@ std::shared_ptr<VideoSlideItem> MainWindowTest::makeClipSlide(const QString& nam
 
 void MainWindowTest::playUntilAFrameWaitsForAPicture(const std::vector<QColor>& colours, PlayWaits& waits) {
     std::vector<SlideItemRef> slides = useColourSlides(colours);
-    auto importing = platform::makeMainThreadShared<SlideItem>();
-    importing->setFileName(project->strMacProjectBundleContentsPath() + "/importing.jpg");
-    ASSERT_TRUE(QFile(importing->fileName()).open(QIODevice::WriteOnly));
-    importing->customSetDurations(1.0f, 0.5f);
+    const auto importing = test_support::slideBeingImported(
+        project->strMacProjectBundleContentsPath() + "/importing.jpg", 1.0f, 0.5f);
+    ASSERT_TRUE(importing);
     slides.insert(slides.begin(), importing);
     project->setSlideshowArray(slides);
     project->calcSlideItemsPhotoTransitionDuration();
