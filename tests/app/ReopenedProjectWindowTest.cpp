@@ -39,6 +39,15 @@ protected:
         const QImage frame = controller->previewWidget()->shownFrame();
         return frame.isNull() ? QColor() : frame.pixelColor(frame.width() / 2, frame.height() / 2);
     }
+    // File > Open with the project at `folder` chosen, until it is the open project and its opening is done.
+    bool openFromTheFileMenu(const QString& folder) {
+        dialogs.openAnswer = QUrl::fromLocalFile(folder);
+        window->openProjectAction()->trigger();
+        return test_support::spinUntil([&] {
+            const auto open = SlideshowProject::currentMainProject();
+            return delegate->pendingWorkCount() == 0 && open && open->strMacProjectBundleFullPath() == folder;
+        });
+    }
 
     std::unique_ptr<AppDelegate> delegate;
 };
@@ -62,12 +71,7 @@ TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAn
     project.reset();
     SlideshowProject::resetMainProjectForTesting();
 
-    dialogs.openAnswer = QUrl::fromLocalFile(folder);
-    window->openProjectAction()->trigger();
-    ASSERT_TRUE(test_support::spinUntil([&] {
-        const auto open = SlideshowProject::currentMainProject();
-        return delegate->pendingWorkCount() == 0 && open && open->strMacProjectBundleFullPath() == folder;
-    }));
+    ASSERT_TRUE(openFromTheFileMenu(folder));
     const auto reopened = SlideshowProject::currentMainProject();
     ASSERT_EQ(reopened->slideCount(), 3u) << "the composition slide is kept";
     const auto composition = std::dynamic_pointer_cast<QuartzSlideItem>(reopened->slideItemAtIndex(2));
@@ -96,14 +100,14 @@ TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAn
 // closed project goes on the main thread, and the opened one is shown.
 TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileAFrameOfTheOpenOneIsUnderWayTakesItsPlace) {
     const HangGuard guard("an open while a frame waits", std::chrono::seconds(120));
+    const QColor green(40, 200, 60);
     QString error;
     const QString other = [&] {
         const auto made = SlideshowProject::createNewBundleProject(QStringLiteral("Other"), &error);
         EXPECT_TRUE(made) << error.toStdString();
         const QString contents = made->strMacProjectBundleContentsPath();
-        made->setSlideshowArray({stillPhoto(contents, "a.png", QColor(40, 200, 60)),
-                                 stillPhoto(contents, "b.png", QColor(40, 200, 60)),
-                                 stillPhoto(contents, "c.png", QColor(40, 200, 60))});
+        made->setSlideshowArray({stillPhoto(contents, "a.png", green), stillPhoto(contents, "b.png", green),
+                                 stillPhoto(contents, "c.png", green)});
         EXPECT_TRUE(made->saveProjectToFile(&error)) << error.toStdString();
         return made->strMacProjectBundleFullPath();
     }();
@@ -116,17 +120,10 @@ TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileAFrameOfTheOpenOneIsUnderWa
     const std::weak_ptr<SlideshowProject> closing = project;
     project.reset();
 
-    dialogs.openAnswer = QUrl::fromLocalFile(other);
-    window->openProjectAction()->trigger();
-    ASSERT_TRUE(test_support::spinUntil([&] {
-        const auto open = SlideshowProject::currentMainProject();
-        return delegate->pendingWorkCount() == 0 && open && open->strMacProjectBundleFullPath() == other;
-    }));
+    ASSERT_TRUE(openFromTheFileMenu(other));
     EXPECT_FALSE(controller->m_bPlaying());
     EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
     EXPECT_TRUE(test_support::spinUntil([&] { return closing.expired(); })) << "the closed project is let go";
-    EXPECT_TRUE(test_support::spinUntil([&] {
-        return test_support::coloursNear(centreShown(), QColor(40, 200, 60), 40);
-    })) << "the opened project's first slide: "
-        << centreShown().name().toStdString();
+    EXPECT_TRUE(test_support::spinUntil([&] { return test_support::coloursNear(centreShown(), green, 40); }))
+        << "the opened project's first slide: " << centreShown().name().toStdString();
 }
