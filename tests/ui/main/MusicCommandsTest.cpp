@@ -67,7 +67,16 @@ protected:
     void addSongsAndWait(const QStringList& paths) {
         controller->recordSongs = false;
         controller->addMusicToProject(paths);
-        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+        ASSERT_TRUE(waitForSongImports());
+    }
+    // Add Music from the menu with `song` chosen, until its import is done.
+    bool addMusicFromTheMenu(const QString& song) {
+        dialogs.mediaOpenAnswers = {{song}};
+        controller->outlets().addMusicMenuItem->trigger();
+        return waitForSongImports();
+    }
+    bool waitForSongImports() {
+        return test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000);
     }
 };
 
@@ -155,9 +164,7 @@ TEST_F(MusicCommandsTest, AddMusicRemovesTheStockSongsCopyOnceNothingElseNamesIt
         ASSERT_TRUE(QFileInfo(copy).isFile()) << "a new project keeps a copy of its stock song";
         if (name)
             name(copy);
-        dialogs.mediaOpenAnswers = {{chosen}};
-        controller->outlets().addMusicMenuItem->trigger();
-        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+        ASSERT_TRUE(addMusicFromTheMenu(chosen));
         EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"Chosen"}));
         EXPECT_EQ(QFileInfo::exists(copy), name != nullptr) << qPrintable(copy);
     }
@@ -177,7 +184,7 @@ TEST_F(MusicCommandsTest, TheEarlierFormAddsSongsWithoutStripsOfTheirOwn) {
     ASSERT_TRUE(writeSwellingTone(first, 3.0, 330));
     project->setBIsDirty(false);
     controller->addMusicToProject_old({first, dir.file("missing.wav")});
-    ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+    ASSERT_TRUE(waitForSongImports());
     EXPECT_EQ(test_support::songTitles(project->musicArray()), QStringList({"First"}));
     EXPECT_TRUE(
         project->musicArray()[0]->strFilePath().startsWith(project->strMacProjectBundleContentsPath()));
@@ -297,9 +304,7 @@ TEST_F(MusicCommandsTest, RemoveInTheMusicOptionsKeepsTheCopyTheDVDMenuPlays) {
         SCOPED_TRACE(menuSong ? "the DVD menu's song" : "nothing else");
         manager->setDvdBackgroundMusicPath(QString());
         manager->setDvdMenuBackgroundMusicArray({});
-        dialogs.mediaOpenAnswers = {{song}};
-        controller->outlets().addMusicMenuItem->trigger();
-        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+        ASSERT_TRUE(addMusicFromTheMenu(song));
         ASSERT_EQ(project->musicArray().size(), 1u);
         const QString copy = project->musicArray()[0]->strFilePath();
         if (menuSong) {
