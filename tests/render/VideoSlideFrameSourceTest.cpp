@@ -43,6 +43,17 @@ QImage textureImage(GLuint texture, QSize size) {
     return image;
 }
 
+// Which clip `held` finds held out of its turn at `frame`, the slide `on` showing: neither that one nor the
+// next (in a loop, the first after the last); none, an empty text.
+QString heldOutOfTurn(quint64 frame, std::size_t on, std::size_t clips, bool loop,
+                      const std::function<bool(std::size_t)>& held) {
+    const std::size_t next = loop ? (on + 1) % clips : on + 1;
+    for (std::size_t i = 0; i < clips; ++i)
+        if (i != on && i != next && held(i))
+            return QString("clip %1 at frame %2, of slide %3").arg(i).arg(frame).arg(on);
+    return {};
+}
+
 // Whether this process holds the file open.
 bool isOpenHere(const QString& path) {
     const QString file = QFileInfo(path).canonicalFilePath();
@@ -81,6 +92,13 @@ protected:
         QString error;
         EXPECT_TRUE(ClipMaker::make(path, options, &error)) << error.toStdString();
         return path;
+    }
+
+    // A show without a fade in or out, looped or played once.
+    void showWithoutFades(bool loop) {
+        project->setBPlayLoop(loop);
+        project->setFltSlideshowFadeIn(0.0f);
+        project->setFltSlideshowFadeOut(0.0f);
     }
 
     std::shared_ptr<VideoSlideItem> clipSlide(const QString& path, float transition = 0.0f) {
@@ -254,9 +272,7 @@ TEST_F(VideoSlideFrameSourceTest, AClipsSoundStartsWithTheDriverLockLetGoWhereTh
 // thread. A clip's sound plays while its slide shows and goes with its decoder once the slide has left, with
 // the sound output's thread; a loop's next pass plays it again.
 TEST_F(VideoSlideFrameSourceTest, AClipsSoundGoesWhenItsSlideLeavesAndComesBackWithItUnderTheMainContext) {
-    project->setBPlayLoop(true);
-    project->setFltSlideshowFadeIn(0.0f);
-    project->setFltSlideshowFadeOut(0.0f);
+    showWithoutFades(true);
     std::vector<std::shared_ptr<VideoSlideItem>> clips;
     for (int i = 0; i < 3; ++i)
         clips.push_back(clipSlide(
@@ -276,10 +292,9 @@ TEST_F(VideoSlideFrameSourceTest, AClipsSoundGoesWhenItsSlideLeavesAndComesBackW
             ASSERT_TRUE(director->playOneFrame());
             const SlideFramePosition at =
                 SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame % pass, slides);
-            const quint64 next = (at.slideIndex + 1) % clips.size();
-            for (std::size_t i = 0; i < clips.size() && kept.isEmpty(); ++i)
-                if (i != at.slideIndex && i != next && clips[i]->player())
-                    kept = QString("clip %1 at frame %2, of slide %3").arg(i).arg(frame).arg(at.slideIndex);
+            if (kept.isEmpty())
+                kept = heldOutOfTurn(frame, at.slideIndex, clips.size(), true,
+                                     [&](std::size_t i) { return clips[i]->player() != nullptr; });
             if (const auto* sound = clips[at.slideIndex]->player(); sound && sound->isPlaying())
                 heard[frame / pass].insert(at.slideIndex);
         }
@@ -324,10 +339,8 @@ TEST_F(VideoSlideFrameSourceTest, TheLoaderOpensAClipAheadSoThatThePlayerOpensNo
 TEST_F(VideoSlideFrameSourceTest, AClipLoopedAloneOrWithAPhotoStartsEveryPassAtItsFirstFrame) {
     for (const bool withPhoto : {false, true}) {
         SCOPED_TRACE(withPhoto ? "with a photo" : "alone");
-        project->setBPlayLoop(true);
+        showWithoutFades(true);
         project->setEncodingSlideshow(true);
-        project->setFltSlideshowFadeIn(0.0f);
-        project->setFltSlideshowFadeOut(0.0f);
         std::vector<SlideItemRef> slides{clipSlide(makeClip("loop.mp4", 30, FrameCode::frame))};
         if (withPhoto)
             slides.push_back(photo("after.png", rendertest::solid(96, 64, QColor(30, 30, 200)), 1.0f, 0.0f));
@@ -381,10 +394,8 @@ TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPas
                          .arg(c.loop ? "looped" : "one pass")
                          .arg(c.setsHeld ? ", their sets held" : "")
                          .toStdString());
-        project->setBPlayLoop(c.loop);
+        showWithoutFades(c.loop);
         project->setEncodingSlideshow(true);
-        project->setFltSlideshowFadeIn(0.0f);
-        project->setFltSlideshowFadeOut(0.0f);
         QStringList paths;
         std::vector<SlideItemRef> slides;
         std::vector<std::shared_ptr<SlideTextures>> held;
@@ -403,10 +414,9 @@ TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPas
             ASSERT_TRUE(director->playOneFrame());
             const SlideFramePosition at =
                 SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame % pass, slides);
-            const quint64 next = c.loop ? (at.slideIndex + 1) % slides.size() : at.slideIndex + 1;
-            for (qsizetype i = 0; i < paths.size() && stray.isEmpty(); ++i)
-                if (quint64(i) != at.slideIndex && quint64(i) != next && isOpenHere(paths[i]))
-                    stray = QString("clip %1 at frame %2, of slide %3").arg(i).arg(frame).arg(at.slideIndex);
+            if (stray.isEmpty())
+                stray = heldOutOfTurn(frame, at.slideIndex, slides.size(), c.loop,
+                                      [&](std::size_t i) { return isOpenHere(paths[qsizetype(i)]); });
             if (at.inPhoto) {
                 EXPECT_EQ(FrameCode::read(readTarget()), int(at.frameInSlide)) << "frame " << frame;
             }
@@ -419,10 +429,8 @@ TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPas
 // A play that comes back to a clip it has passed, starting at the clip's slide or inside it, opens the clip
 // again and shows its frames from the first, as the first pass did.
 TEST_F(VideoSlideFrameSourceTest, APlayThatComesBackToAClipItPassedShowsItFromItsFirstFrame) {
-    project->setBPlayLoop(false);
+    showWithoutFades(false);
     project->setEncodingSlideshow(true);
-    project->setFltSlideshowFadeIn(0.0f);
-    project->setFltSlideshowFadeOut(0.0f);
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < 3; ++i)
         slides.push_back(clipSlide(makeClip(QString("back%1.mp4").arg(i), 30, FrameCode::frame), 0.3f));
