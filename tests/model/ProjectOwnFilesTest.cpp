@@ -249,14 +249,9 @@ TEST_F(ProjectOwnFilesTest, APhotoThroughALinkOutOrAPipeIsMissing) {
 // clip came in) stays with its clip, and its pictures are made again, under names the project saves.
 TEST_F(ProjectOwnFilesTest, AClipSlideWithoutItsPictureStaysAndMakesItAgain) {
     auto project = openNewProject("Pictures");
-    const QString videos = project->strProjectVideoFileDirectory();
     std::vector<SlideItemRef> slides;
-    for (const QString name : {"removed.mp4", "undecoded.mp4"}) {
-        ASSERT_TRUE(QFile::copy(makeClip(name, 60), videos + "/" + name));
-        auto clip = platform::makeMainThreadShared<VideoSlideItem>();
-        clip->PrepareVideoItem(videos + "/" + name);
-        slides.push_back(clip);
-    }
+    for (const QString name : {"removed.mp4", "undecoded.mp4"})
+        slides.push_back(clipSlide(makeClip(name, 60)));
     ASSERT_TRUE(std::static_pointer_cast<VideoSlideItem>(slides[0])->LoadVideoThumbnail());
     ASSERT_TRUE(QFile::remove(slides[0]->fileName()));
     const QString folder = saveAndClose(project, slides, {});
