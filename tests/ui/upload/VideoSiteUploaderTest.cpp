@@ -159,19 +159,19 @@ TEST_F(VideoSiteUploadTest, AMovieAnotherProgramChangedOrReplacedIsNotSent) {
              writeMovie(40000, QFileInfo(movie).fileName());
          }}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         const QString movie = writeMovie(50000);
         const std::optional<platform::FileIdentity> left = platform::FileIdentity::ofPath(movie);
         c.meddle(movie);
         ExportProgressWindowController& shown = newProgressWindow();
         continueUpload(shown, movie, left);
-        ASSERT_TRUE(waitForOutcome(shown)) << c.what;
+        ASSERT_TRUE(waitForOutcome(shown));
         EXPECT_EQ(shown.infoText(),
                   "The movie " + movie +
                       " was not sent: it is no longer the movie this export wrote, as another "
-                      "program has replaced or changed it. Export the movie again.")
-            << c.what;
-        EXPECT_EQ(shown.buttonTitle(), "Close") << c.what;
-        EXPECT_EQ(server.requestsTo(fake->uploadURL().path()).size(), 0u) << c.what;
+                      "program has replaced or changed it. Export the movie again.");
+        EXPECT_EQ(shown.buttonTitle(), "Close");
+        EXPECT_EQ(server.requestsTo(fake->uploadURL().path()).size(), 0u);
     }
 }
 
