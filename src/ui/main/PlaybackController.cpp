@@ -179,6 +179,10 @@ void PlaybackController::shutDown() {
 // ---- music and the director's reports
 
 void PlaybackController::startPlayMusic(const platform::Notification& notification) {
+    // The notice comes through the main loop: one posted by a frame of a play that a stop has rewound but not
+    // yet ended arrives after the stop, and starts nothing.
+    if (!playing)
+        return;
     const unsigned long rate = std::max<unsigned long>(SlideshowProject::ulFrameRate(), 1);
     hub.musicDirector().playFromLocation(notification.object.toDouble() / double(rate));
 }

@@ -3,6 +3,7 @@
 #include "support/ClipMaker.h"
 #include "support/MainWindowFixture.h"
 #include "support/ProjectLists.h"
+#include "support/StartLoggingMixer.h"
 #include "support/ToneMaker.h"
 
 #include "model/MusicDirector.h"
@@ -192,30 +193,11 @@ TEST_F(ClipImportTest, FilesThatAreNoClipsAreNamedInOneAlertAndTheClipsAroundThe
     }
 }
 
-namespace {
-
-class LoggingMixer : public PlayableAudioMixer {
-public:
-    explicit LoggingMixer(QStringList& log) : log(log) {}
-    void seekToBegin() override {}
-    void mixProjectAudioForPlaying() override {}
-    bool PlayMixedAudioFrom(double seconds) override {
-        log << QString::number(seconds, 'g', 17);
-        return true;
-    }
-    void StopPlayingMixedAudio() override {}
-
-private:
-    QStringList& log;
-};
-
-} // namespace
-
 TEST_F(ClipImportTest, ThePositionSliderPlaysFromItsFrameWithTheMusicAtTheSameTime) {
     if (const QString why = useRealPlayer(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
     QStringList started;
-    MusicDirector::setAudioMixerFactory([&] { return std::make_shared<LoggingMixer>(started); });
+    MusicDirector::setAudioMixerFactory([&] { return std::make_shared<StartLoggingMixer>(started); });
     controller->PositionSlideChanged(29);
     MusicDirector::setAudioMixerFactory(nullptr);
     EXPECT_EQ(started, QStringList{QString::number(29.0 / 30.0, 'g', 17)}) << "not whole seconds";
