@@ -118,8 +118,10 @@ void PlaybackController::startDirector() {
 
 void PlaybackController::stop() {
     const auto director = hub.director();
-    // A player handed its slides but not yet started is stopped too.
-    const bool directorRuns = director && (director->directorStatus() != 0 || playStart.isActive());
+    // A player handed its slides but not yet started is stopped too, and one that reached the end of a show
+    // on its own: its loaders and what they loaded are still there.
+    const bool directorRuns =
+        director && (playing || director->directorStatus() != 0 || playStart.isActive());
     if (const auto project = currentProject()) {
         project->setEncodingSlideshow(false);
         project->resetPlayerToBegin();

@@ -10,6 +10,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
 #include "render/SlideshowDirector.h"
+#include "render/StageBackground.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/DoubleSlider.h"
 #include "ui/editing/ColorAdjustWindowController.h"
@@ -137,6 +138,31 @@ TEST_F(MainWindowPreviewTest, AnAppendedPhotoIsShownAsTheCurrentSlide) {
     ASSERT_EQ(controller->nCurrentSlideshowItemIndex(), 1);
     EXPECT_TRUE(near(centreOf(shownFrame()), QColor(50, 70, 230)))
         << centreOf(shownFrame()).name().toStdString();
+}
+
+// A show that reaches its end on its own stops as a Stop would: the button says Play again, and the play's
+// loaders end with what they loaded rather than staying until the next Play.
+TEST_F(MainWindowPreviewTest, AShowThatEndsOnItsOwnLetsGoOfWhatItLoaded) {
+    const auto director = controller->director();
+    director->backgroundRender()->setTheme({{"backgroundID", 0}}); // a moving backdrop, loaded too
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    project->setBPlayLoop(false);
+    QTest::mouseClick(controller->outlets().m_btnPlayStop, Qt::LeftButton);
+    scheduler->advance(0.5);
+    ASSERT_EQ(director->directorStatus(), 1);
+    playFrames(3);
+    director->setNCurrentFrame(director->nTotalFrames() - 2);
+    while (director->directorStatus() != 0) {
+        const quint64 frame = director->nCurrentFrame();
+        playerClock->advance(1.0 / 30.0);
+        displayTime->advance(1.0 / 30.0);
+        ASSERT_TRUE(test_support::spinUntil(
+            [&] { return director->nCurrentFrame() != frame || director->directorStatus() == 0; }));
+    }
+    scheduler->advance(1.0 / 30.0); // the play head's tick, which finds the show ended
+    EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
+    EXPECT_EQ(director->cacheCount(), 0u) << "the slides loaded ahead";
+    EXPECT_FALSE(director->backgroundRender()->isLoaderRunning());
 }
 
 // A photo that cannot be read leaves the project again; the last slide is then marked and shown, as after a
