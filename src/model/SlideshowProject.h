@@ -7,6 +7,7 @@
 #include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
 
+#include <QSet>
 #include <QSizeF>
 #include <QString>
 #include <QVariantMap>
@@ -180,6 +181,8 @@ public:
     // copy (background, audio layer, DVD menu), the stage picture. A copy the project made goes only once
     // nothing does.
     bool refersToFile(const QString& path) const;
+    // The files, resolved, that anything of the project names, as refersToFile counts them.
+    QSet<QString> namedFiles() const;
     // Removes the file at path when it is the project's own copy (in its "Contents" folder) and nothing of
     // the project names it any more; anything else stays.
     void removeCopyNamedByNothing(const QString& path) const;

@@ -204,26 +204,33 @@ void SlideshowProject::copyDefaultMP3FileToPackage(const SlideshowProjectRef& pr
     project->addMusicItem(item);
 }
 
-bool SlideshowProject::refersToFile(const QString& path) const {
-    const QString file = QFileInfo(path).canonicalFilePath();
-    if (file.isEmpty())
-        return false;
-    const auto isFile = [&file](const QString& other) {
-        return !other.isEmpty() && QFileInfo(other).canonicalFilePath() == file;
+QSet<QString> SlideshowProject::namedFiles() const {
+    QSet<QString> named;
+    const auto add = [&named](const QString& path) {
+        if (const QString file = path.isEmpty() ? QString() : QFileInfo(path).canonicalFilePath();
+            !file.isEmpty())
+            named.insert(file);
     };
     const QString contents = strMacProjectBundleContentsPath();
     for (const SlideItemRef& slide : slideshowArray())
-        for (const QString& named :
+        for (const QString& path :
              {slide->fileNameIn(contents), slide->strThumbFileName(), slide->backgroudImageFileName(),
               slide->textImageFileName(), slide->mediaFilePath(), slide->strSoundFileName()})
-            if (isFile(named))
-                return true;
+            add(path);
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     for (const auto& songs : {musicArray(), audioLayerArray(), manager->dvdMenuBackgroundMusicArray()})
-        for (const MusicItemRef& song : songs)
-            if (isFile(song->strFilePathIn(contents)) || isFile(song->strCopyPathIn(contents)))
-                return true;
-    return isFile(manager->dvdBackgroundMusicPath()) || isFile(themeBackgroundPicture());
+        for (const MusicItemRef& song : songs) {
+            add(song->strFilePathIn(contents));
+            add(song->strCopyPathIn(contents));
+        }
+    add(manager->dvdBackgroundMusicPath());
+    add(themeBackgroundPicture());
+    return named;
+}
+
+bool SlideshowProject::refersToFile(const QString& path) const {
+    const QString file = QFileInfo(path).canonicalFilePath();
+    return !file.isEmpty() && namedFiles().contains(file);
 }
 
 void SlideshowProject::removeCopyNamedByNothing(const QString& path) const {
@@ -233,8 +240,13 @@ void SlideshowProject::removeCopyNamedByNothing(const QString& path) const {
 }
 
 void SlideshowProject::deleteFilesOfRemovedSlides(const std::vector<SlideItemRef>& removed) const {
+    // Asked once for all the files: a Delete of many slides of a long show stays quick.
+    const QSet<QString> named = namedFiles();
     for (const SlideItemRef& slide : removed)
-        slide->deleteFilesForDeletingItem([this](const QString& path) { return refersToFile(path); });
+        slide->deleteFilesForDeletingItem([&named](const QString& path) {
+            const QString file = QFileInfo(path).canonicalFilePath();
+            return !file.isEmpty() && named.contains(file);
+        });
 }
 
 QString SlideshowProject::strProjectVideoFileDirectory() const {
