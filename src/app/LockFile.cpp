@@ -75,13 +75,18 @@ platform::UniqueFd open(const QString& path, QString* obstacle) {
     const int openError = errno;
     if (file)
         return file;
+    // What stood at the name may have been replaced by another start since: its new file is then ours to open
+    // too, under the folder's lock as the other start made it.
     struct stat st {};
-    if (::lstat(name.constData(), &st) != 0) { // nowhere to make it
+    const bool found = ::lstat(name.constData(), &st) == 0;
+    if (!found && (errno != ENOENT || openError == ENOENT)) { // nowhere to make it
         errno = openError;
         return {};
     }
-    if (S_ISREG(st.st_mode))
-        return inTheWay(obstacle, tr_("it cannot be opened (%1)"), openError);
+    if (found && S_ISREG(st.st_mode)) {
+        file = regularFile(platform::UniqueFd(::open(name.constData(), kOpenFlags, 0600)));
+        return file ? std::move(file) : inTheWay(obstacle, tr_("it cannot be opened (%1)"), errno);
+    }
     return replaceEntry(path, obstacle);
 }
 

@@ -74,7 +74,11 @@ QString FFMMCreateObjectBase::preparePartialOutput(QString* error) {
     if (outputPath.isEmpty())
         return QString();
     partialFd = platform::openPartialFileBeside(outputPath, &partialPath, error);
-    return partialPath;
+    if (!partialFd)
+        return QString();
+    // ffmpeg opens its output by name and follows a link there: it is named the file through our descriptor,
+    // which reaches the file made here whatever has since taken its name.
+    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(partialFd.get());
 }
 
 std::optional<platform::FileIdentity> FFMMCreateObjectBase::placePartialOutput(QString* error) {

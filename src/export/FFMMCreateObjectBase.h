@@ -87,7 +87,7 @@ protected:
     bool prepareOutput(QString* error);
     // Makes the file ffmpeg is to write the output into: a fresh one of ours, hidden beside the output path
     // under a name of its own that no other program knows, and kept open to be told from any file that
-    // takes that name. Its path, or empty with a message in *error.
+    // takes that name. The path that reaches it through that descriptor, or empty with a message in *error.
     QString preparePartialOutput(QString* error);
     // Gives the file preparePartialOutput made the output path, when ffmpeg has left its output there: the
     // file as it then is, or nothing with a message in *error.

@@ -12,8 +12,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -112,4 +115,39 @@ TEST(SingleInstance, TheClaimNeverWaitsAndTellsACopyOnlyByItsLock) {
     ASSERT_TRUE(holder->letGo()) << holder->said().toStdString();
     holder.reset();
     EXPECT_TRUE(copy.claim()) << "the file the other process held is no claim once it has let go";
+}
+
+// Two starts at once, each finding what is planted at the claim's name: whichever replaces it, the other
+// finds the new file as the claim of a running copy, never as a name where nothing can be made, nor as an
+// obstacle.
+TEST(SingleInstance, OfTwoStartsAtOnceOverSomethingPlantedOneRuns) {
+    const HangGuard guard("two claims over something planted at their name");
+    for (const test_support::PlantedEntry& entry : test_support::plantedEntries()) {
+        const TempDir root;
+        const QString claim = root.file("vistrelle.lock");
+        if (!entry.plant(claim, root.path()) || test_support::entryKind(claim) == S_IFDIR)
+            continue;
+        SCOPED_TRACE(entry.what);
+        for (int round = 0; round < 500; ++round) {
+            QFile::remove(claim);
+            const QString beside = root.file(QString::number(round));
+            ASSERT_TRUE(QDir().mkpath(beside));
+            ASSERT_TRUE(entry.plant(claim, beside));
+            std::array<std::optional<SingleInstance>, 2> starts;
+            std::array<bool, 2> claimed{};
+            std::atomic<int> ready{0};
+            const auto start = [&](std::size_t i) {
+                starts[i].emplace(QStringList{root.path()});
+                for (++ready; ready < 2;) {
+                }
+                claimed[i] = starts[i]->claim();
+            };
+            std::thread other(start, 1);
+            start(0);
+            other.join();
+            ASSERT_EQ(int(claimed[0]) + int(claimed[1]), 1) << "round " << round;
+            for (const auto& refused : starts)
+                ASSERT_TRUE(refused->obstacle().isEmpty()) << refused->obstacle().toStdString();
+        }
+    }
 }

@@ -90,6 +90,8 @@ public:
         const QSizeF size = SlideshowProject::sizeVideoOutput();
         std::vector<unsigned char> frame(std::size_t(size.width() * size.height() * 4));
         QString error;
+        if (beforeOpen)
+            beforeOpen();
         const platform::UniqueFd fd = platform::NamedPipe::openForWriting(
             param.strVideoFIFO, &error, [&] { return !creator.shouldStopPump(); });
         opened = bool(fd);
@@ -116,6 +118,7 @@ public:
     int frames = 12;
     bool grain = false; // noise, which costs the encoder many bytes a frame
     std::function<void(int)> afterFrame;
+    std::function<void()> beforeOpen; // while ffmpeg waits for the pictures, its output not yet open
     std::atomic<int> calls{0};
     std::atomic<int> written{0};
     std::atomic<bool> opened{false};
@@ -344,6 +347,7 @@ TEST_F(FFMMP4Test, TheMixingStageReportsItsProgressAsTheCreators) {
 
 TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     fakeFFmpeg("printf '%s\\n' \"$@\" > \"" + dir.file("arguments") +
+               "\"\neval last=\\${$#}\nreadlink \"$last\" > \"" + dir.file("reached") +
                "\"\necho 'Unknown encoder somecodec' >&2\nexit 1");
     std::vector<FFMMP4CreateObject::Outcome> ends;
     creator->setEndHandler([&](const FFMMP4CreateObject::Outcome& outcome) { ends.push_back(outcome); });
@@ -362,11 +366,13 @@ TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     QFile arguments(dir.file("arguments"));
     ASSERT_TRUE(arguments.open(QIODevice::ReadOnly));
     const QStringList given = QString::fromUtf8(arguments.readAll()).split('\n', Qt::SkipEmptyParts);
-    // The movie is written under a hidden name of its own beside the output, gone with the failure.
+    // The movie is written, through our descriptor, into a file under a hidden name of its own beside the
+    // output, gone with the failure.
     ASSERT_FALSE(given.isEmpty());
-    EXPECT_EQ(QFileInfo(given.back()).path(), dir.path());
-    EXPECT_TRUE(QFileInfo(given.back()).fileName().startsWith(".movie.mp4.")) << given.back().toStdString();
-    EXPECT_FALSE(exists(given.back()));
+    const QString reached = QString::fromUtf8(test_support::readBytes(dir.file("reached"))).trimmed();
+    EXPECT_EQ(QFileInfo(reached).path(), dir.path());
+    EXPECT_TRUE(QFileInfo(reached).fileName().startsWith(".movie.mp4.")) << reached.toStdString();
+    EXPECT_FALSE(exists(reached));
     EXPECT_EQ(given, FFMMP4CreateObject::ffmpegArguments(
                          QSizeF(128, 72), FFMMCreateObjectBase::strVideoFIFOName(),
                          FFMMCreateObjectBase::strTempM4AAudioFullPath(), given.back()));
@@ -611,4 +617,29 @@ TEST_F(FFMMP4Test, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {
         EXPECT_EQ(test_support::readBytes(dir.file(QString("target-%1").arg(i))), "keep")
             << names[i].toStdString();
     EXPECT_FALSE(QFileInfo(output()).isSymLink());
+}
+
+// Another program puts a link to a file of its own at the name the movie is being made under, before ffmpeg
+// opens it: ffmpeg still writes only into the file made for the movie, and the end is told as a failure.
+TEST_F(FFMMP4Test, ALinkAtTheNameTheMovieIsMadeUnderIsNotWrittenThrough) {
+    const QString victim = dir.file("other-program.dat");
+    ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+    QStringList linked;
+    pump.frames = 5;
+    pump.beforeOpen = [&] {
+        for (const QString& name : test_support::filesBeingMadeFor(output())) {
+            const QString path = dir.file(name);
+            ASSERT_TRUE(QFile::link(victim, path + ".link"));
+            ASSERT_EQ(
+                ::rename(QFile::encodeName(path + ".link").constData(), QFile::encodeName(path).constData()),
+                0);
+            linked << path;
+        }
+    };
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(linked.size(), 1);
+    EXPECT_EQ(test_support::readBytes(victim), "keep");
+    EXPECT_EQ(recorder.count(kFinished), 0);
+    EXPECT_EQ(recorder.count(kFailed), 1);
 }
