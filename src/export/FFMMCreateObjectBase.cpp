@@ -94,10 +94,7 @@ std::optional<platform::FileIdentity> FFMMCreateObjectBase::placePartialOutput(Q
 
 void FFMMCreateObjectBase::removePartialOutput() {
     const std::lock_guard lock(mutex);
-    const std::optional<platform::FileIdentity> made = platform::FileIdentity::ofDescriptor(partialFd.get());
-    const std::optional<platform::FileIdentity> found = platform::FileIdentity::ofPath(partialPath);
-    if (made && found && found->sameFile(*made))
-        QFile::remove(partialPath);
+    platform::removePartialFile(partialFd.get(), partialPath);
     partialPath.clear();
     partialFd.reset();
 }

@@ -228,9 +228,17 @@ QSet<QString> SlideshowProject::namedFiles() const {
     return named;
 }
 
-bool SlideshowProject::refersToFile(const QString& path) const {
+namespace {
+
+bool isNamed(const QSet<QString>& named, const QString& path) {
     const QString file = QFileInfo(path).canonicalFilePath();
-    return !file.isEmpty() && namedFiles().contains(file);
+    return !file.isEmpty() && named.contains(file);
+}
+
+} // namespace
+
+bool SlideshowProject::refersToFile(const QString& path) const {
+    return isNamed(namedFiles(), path);
 }
 
 void SlideshowProject::removeCopyNamedByNothing(const QString& path) const {
@@ -243,10 +251,7 @@ void SlideshowProject::deleteFilesOfRemovedSlides(const std::vector<SlideItemRef
     // Asked once for all the files: a Delete of many slides of a long show stays quick.
     const QSet<QString> named = namedFiles();
     for (const SlideItemRef& slide : removed)
-        slide->deleteFilesForDeletingItem([&named](const QString& path) {
-            const QString file = QFileInfo(path).canonicalFilePath();
-            return !file.isEmpty() && named.contains(file);
-        });
+        slide->deleteFilesForDeletingItem([&named](const QString& path) { return isNamed(named, path); });
 }
 
 QString SlideshowProject::strProjectVideoFileDirectory() const {

@@ -165,7 +165,6 @@ private:
     // the cache lock let go.
     enum class Waiter { Loader, Frame };
     bool waitForCache(CacheGuard& lock, Waiter waiter, const std::function<bool()>& done);
-    bool frameGivesWay() const; // with textCacheLock held
     enum class Readiness { Ready, Gone, Stopped };
     Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
     // With textCacheLock held: the queued slide whose frame source is to be readied ahead now, if any, and

@@ -263,12 +263,19 @@ UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* e
     return fd;
 }
 
-bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error) {
+namespace {
+
+// Whether name leads to the file open at fd.
+bool namesOpenFile(const QString& name, int fd) {
     const std::optional<FileIdentity> made = FileIdentity::ofDescriptor(fd);
-    const auto names = [&made](const QString& name) {
-        const std::optional<FileIdentity> found = FileIdentity::ofPath(name);
-        return made && found && found->sameFile(*made);
-    };
+    const std::optional<FileIdentity> found = FileIdentity::ofPath(name);
+    return made && found && found->sameFile(*made);
+}
+
+} // namespace
+
+bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error) {
+    const auto names = [fd](const QString& name) { return namesOpenFile(name, fd); };
     const QString notOurs = QStringLiteral("Cannot put \"%1\" in place: another file has taken its name");
     if (!names(partial))
         return fail(error, notOurs.arg(path));
@@ -276,6 +283,11 @@ bool placePartialFile(int fd, const QString& partial, const QString& path, QStri
         return fail(error,
                     QStringLiteral("Cannot put \"%1\" in place: %2").arg(path, qt_error_string(errno)));
     return names(path) || fail(error, notOurs.arg(path));
+}
+
+void removePartialFile(int fd, const QString& partial) {
+    if (!partial.isEmpty() && namesOpenFile(partial, fd))
+        QFile::remove(partial);
 }
 
 QString partialFileNamePattern(const QString& namePattern) {

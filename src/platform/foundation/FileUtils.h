@@ -52,6 +52,8 @@ UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* e
 // to disk: for a large file that is used at once. True when path then names that very file; false with a
 // message in *error when another file stands at the partial's name or the rename failed.
 bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error = nullptr);
+// Removes the partial file open at fd, unless another file has taken its name meanwhile.
+void removePartialFile(int fd, const QString& partial);
 // The pattern (a regular expression without anchors) of the partial files made beside files whose names
 // match namePattern, for removing what a killed writer left.
 QString partialFileNamePattern(const QString& namePattern);

@@ -155,11 +155,7 @@ bool Muxer::finish(QString* error) {
 void Muxer::abort() {
     if (!context && !own)
         return;
-    // Only the file made here goes, should another have taken its name.
-    const std::optional<FileIdentity> made = FileIdentity::ofDescriptor(own.get());
-    const std::optional<FileIdentity> found = FileIdentity::ofPath(partialPath);
-    if (made && found && found->sameFile(*made))
-        QFile::remove(partialPath);
+    platform::removePartialFile(own.get(), partialPath);
     partialPath.clear();
     release();
 }
