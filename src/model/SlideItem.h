@@ -91,6 +91,10 @@ public:
     // Its files went with it (a deleted slide, a photo that failed to import): a play that still holds the
     // slide gives up waiting for its picture.
     bool isDiscarded() const { return discarded.load(); }
+    // Its picture is still being made (an import has claimed the file's name and not yet written it): a play
+    // waits for it, where a picture that stays absent, empty or unreadable is given up after a few looks.
+    bool isPictureBeingMade() const { return pictureBeingMade.load(); }
+    void setPictureBeingMade(bool value) { pictureBeingMade = value; }
     static void deleteFile(const QString& path);
     // Removes path when it is a file (or link) whose folder lies inside the open project's folder;
     // true when it was removed.
@@ -286,6 +290,7 @@ private:
     std::atomic<int> type{kItemTypePhoto};
     std::atomic<int> slideEffect{0};
     std::atomic<bool> discarded{false};
+    std::atomic<bool> pictureBeingMade{false};
     std::atomic<bool> customDuration{false};
     std::atomic<bool> panZoomCustomized{false};
     std::atomic<bool> selected{false};

@@ -60,11 +60,11 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
         converter->setPipeOpenTimeout(*pipeOpenTimeout);
     if (!switchOffScreenFBO())
         return fail(converter->errorString(), error);
-    // Export mode first, so that the preview draws nothing once the play has started.
-    director->setRgbConverterObject(converter);
-    director->setCancelCheck(play.cancelled);
-    director->setSlideshowArray(play.slides);
-    director->setNCurrentFrame(0);
+    // The play is the export's from here to end(): the window's stop, rewind or play leave it alone.
+    if (!director->startExportPlay(play.slides, converter, play.cancelled)) {
+        converter.reset();
+        return fail(tr_("Another export is drawing the slideshow."), error);
+    }
     if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
         project->calcSlideItemsPhotoTransitionDuration();
     total = director->nTotalFrames();
@@ -74,9 +74,10 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
 bool DirectorFrameRenderer::renderFrame() {
     // Frames the player draws straight to the target take the output's proportions.
     gRenderAspectRatio = float(size.width()) / float(size.height());
-    const bool drawn = switchOffScreenFBO() && director->playOneFrame();
+    const bool drawn = switchOffScreenFBO() && director->playExportFrame();
     if (const QString missing = director->missingSlideFile(); !missing.isEmpty()) {
-        failure = tr_("The file \"%1\" of a slide went missing during the export.")
+        failure = tr_("The file \"%1\" of a slide went missing, or became empty or unreadable, during the "
+                      "export.")
                       .arg(QFileInfo(missing).fileName());
         return false;
     }
@@ -118,9 +119,7 @@ bool DirectorFrameRenderer::finishWriting(QString* error) {
 
 void DirectorFrameRenderer::end() {
     if (converter) {
-        director->stop();
-        director->setCancelCheck({});
-        director->setRgbConverterObject(nullptr);
+        director->endExportPlay();
         rgbConverter = nullptr;
         converter.reset(); // closes the pipe: the reader sees the end of the stream
     }

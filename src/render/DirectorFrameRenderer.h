@@ -16,8 +16,8 @@ class SlideshowDirector;
 // The renderer of the real pumps: the timeline player draws the show off screen at the class-level output
 // size, on a context of the pump's own that shares with the player's main context, and the RGB converter
 // (the YUV converter for a play of YUV frames) reads each frame back into the pipe or into a caller's
-// buffer. While it plays, the player holds the converter, so the preview draws nothing. Used on the pump's
-// thread only.
+// buffer. While it plays, the play is the export's: the preview draws nothing, and the window's stop, rewind
+// or play leave it alone. Used on the pump's thread only.
 class DirectorFrameRenderer : public FrameRenderer {
 public:
     using Factory = std::function<std::unique_ptr<FrameRenderer>()>;

@@ -72,7 +72,7 @@ void OpenGLRenderObject::resizeWithWidth(unsigned w, unsigned h) {
 }
 
 bool OpenGLRenderObject::render() {
-    if (!player || player->rgbConverterObject())
+    if (!player || player->exportPlays())
         return false;
     if (!controller || !controller->m_bPlaying() || player->directorStatus() == 0 || !context)
         return false;

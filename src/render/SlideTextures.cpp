@@ -149,6 +149,11 @@ void SlideTextures::loadTextureobj() {
     pictureLoaded = true;
 }
 
+bool SlideTextures::pictureUnreadable() const {
+    const std::lock_guard lock(mutex);
+    return pictureLoaded && isPhoto(*item) && (!picture || picture->textureID() == 0);
+}
+
 void SlideTextures::loadStringTextureObj() {
     auto made = isPhoto(*item) ? loadedFromFile(item->textImageFileName()) : nullptr;
     const std::lock_guard lock(mutex);

@@ -47,6 +47,8 @@ public:
     std::shared_ptr<TextureObject> textTextureObj() const;
     std::shared_ptr<TextureObject> backgroundTextureObj() const;
     std::shared_ptr<SlideFrameSource> frameSource() const;
+    // A photo slide whose picture was loaded and did not decode (nor upload): it shows nothing.
+    bool pictureUnreadable() const;
 
     // The picture a photo slide's texture shows: its file decoded at most 2048 on a side, through the
     // theme's photo filter ("PhotoFilter") and, for themes that dress photos, the theme's frame and shadow.

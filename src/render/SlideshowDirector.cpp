@@ -15,8 +15,6 @@
 #include "render/transitions/SlideshowTransition.h"
 #include "render/transitions/TransitionManager.h"
 
-#include <QFileInfo>
-
 #include <algorithm>
 #include <chrono>
 
@@ -26,8 +24,9 @@ namespace {
 
 constexpr std::size_t kCacheAhead = 3;
 constexpr auto kReadyPoll = std::chrono::milliseconds(100);
-// Looks at a vanished file before an export gives up on it: a picture replaced by renaming reappears.
-constexpr int kMissingFilePolls = 5;
+// Looks at a picture that is absent, empty or unreadable before a play gives up on it: one replaced by
+// renaming reappears, one rewritten in place fills again.
+constexpr int kUnusablePicturePolls = 5;
 
 std::optional<std::size_t> indexOf(const SlideList& slides, const SlideItem* slide) {
     for (std::size_t i = 0; i < slides.size(); ++i)
@@ -94,18 +93,37 @@ SlideshowDirector::PlayLock SlideshowDirector::takePlay() {
         const std::lock_guard lock(textCacheLock);
         --playWanted;
     }
+    cacheChanged.notify_all(); // an export's frame that gave way draws again
+    return play;
+}
+
+std::optional<SlideshowDirector::PlayLock> SlideshowDirector::takeWindowPlay() {
+    if (exportOwnsPlay)
+        return std::nullopt;
+    PlayLock play = takePlay();
+    if (exportOwnsPlay) // an export started meanwhile
+        return std::nullopt;
     return play;
 }
 
 void SlideshowDirector::setNCurrentFrame(quint64 frame) {
-    const PlayLock lock = takePlay();
+    const auto play = takeWindowPlay();
+    if (!play)
+        return;
     currentFrame = frame;
     startNoticePosted = false;
 }
 
 void SlideshowDirector::setClock(std::shared_ptr<platform::Clock> source) {
-    const PlayLock lock = takePlay();
+    const auto play = takeWindowPlay();
+    if (!play)
+        return;
     clock = std::move(source);
+}
+
+void SlideshowDirector::setDirectorStatus(int value) {
+    if (!exportOwnsPlay) // an export's play runs until its end, whatever the window's play head says
+        status = value;
 }
 
 void SlideshowDirector::setCancelCheck(std::function<bool()> check) {
@@ -185,7 +203,13 @@ qint64 SlideshowDirector::slideIndexOfPlaying() const {
 // ---- starting and stopping
 
 void SlideshowDirector::initDirector() {
-    const PlayLock lock = takePlay();
+    const auto play = takeWindowPlay();
+    if (!play)
+        return;
+    initHeld();
+}
+
+void SlideshowDirector::initHeld() {
     const auto project = SlideshowProject::currentMainProject();
     showFrame = project ? project->nPhotoDurationFrameCount() : 0;
     transitionFrame = project ? project->nTransitionDurationFrameCount() : 0;
@@ -245,10 +269,13 @@ void SlideshowDirector::stopPreloader() {
 }
 
 void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
-    // Wake a frame waiting on the cache and end the previous preloader before taking the play.
-    stopPreloader();
-    const PlayLock lock = takePlay();
-    stopPreloader(); // a start on another thread may have begun one meanwhile
+    const auto play = takeWindowPlay();
+    if (play)
+        startHeld(slides, start);
+}
+
+void SlideshowDirector::startHeld(const SlideList& slides, StartPoint start) {
+    stopPreloader(); // the previous play's
     const auto project = SlideshowProject::currentMainProject();
     std::deque<CacheEntry> dropped; // destroyed with the cache's lock let go
     {
@@ -258,7 +285,7 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
     slideshowArray = slides;
     if (project)
         project->calcSlideItemsPhotoTransitionDuration(slideshowArray);
-    initDirector();
+    initHeld();
     quint64 preloadIndex = 0;
     if (start.fromIndex > 0) {
         const std::size_t k = std::min(std::size_t(start.fromIndex), slideshowArray.size());
@@ -302,20 +329,40 @@ void SlideshowDirector::startPlay(const SlideList& slides, StartPoint start) {
 
 void SlideshowDirector::stop() {
     {
+        // The loader lets go of its slides at once, whatever the frame holding the play does meanwhile.
+        const std::lock_guard lock(textCacheLock);
+        if (exportOwnsPlay)
+            return;
+        bStopped = true;
+    }
+    cacheChanged.notify_all();
+    quint64 stoodAt = 0;
+    {
+        const auto play = takeWindowPlay();
+        if (!play)
+            return;
+        stoodAt = stopHeld();
+    }
+    platform::NotificationCenter::defaultCenter().post(
+        kNotifyPlaySlideIndexChanged, QVariant(),
+        QVariantMap{{QStringLiteral("playingItemIndex"), int(stoodAt)}});
+}
+
+quint64 SlideshowDirector::stopHeld() {
+    {
         const std::lock_guard lock(textCacheLock);
         bStopped = true;
     }
     cacheChanged.notify_all();
     background->stop();
-    quint64 index = 0;
+    // Where the play stood, by the frame layout itself (the default durations would guess wrong after
+    // custom or music-fitted ones, and divide by zero when they are 0).
+    quint64 stoodAt = 0;
+    if (!slideshowArray.empty())
+        stoodAt = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray).slideIndex;
+    status = 0;
+    currentFrame = 0;
     {
-        const PlayLock lock = takePlay();
-        // Where the play stood, by the frame layout itself (the default durations would guess wrong after
-        // custom or music-fitted ones, and divide by zero when they are 0).
-        if (!slideshowArray.empty())
-            index = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray).slideIndex;
-        status = 0;
-        currentFrame = 0;
         // What the play loaded ahead goes with it (a clip opened ahead holds its file and its decoder), let
         // go of at the end of this block, outside the cache's and the renderers' locks.
         const std::shared_ptr<SlideTextures> shown[] = {renderer1->slideTextures(),
@@ -323,27 +370,73 @@ void SlideshowDirector::stop() {
         renderer1->setSlideItemData(nullptr);
         renderer2->setSlideItemData(nullptr);
         std::deque<CacheEntry> queued;
-        {
-            const std::lock_guard cache(textCacheLock);
-            queued.swap(textCacheArray);
-        }
+        const std::lock_guard cache(textCacheLock);
+        queued.swap(textCacheArray);
     }
     // The play's loaders end with it, and let go of its slides before the caller goes on: the open project
     // may change hands next.
     stopPreloader();
     background->stopLoader();
-    platform::NotificationCenter::defaultCenter().post(
-        kNotifyPlaySlideIndexChanged, QVariant(),
-        QVariantMap{{QStringLiteral("playingItemIndex"), int(index)}});
+    return stoodAt;
 }
 
 void SlideshowDirector::resetDirector() {
-    const PlayLock lock = takePlay();
+    const auto play = takeWindowPlay();
+    if (!play)
+        return;
     summaryDiff = 0.0f;
     lastTimeStamp = -1.0;
     currentFrame = 0;
     startNoticePosted = false;
     setCurrentFrameTimeStamp(platform::media::MediaTime(0, 600));
+}
+
+// ---- an export's play
+
+bool SlideshowDirector::startExportPlay(const SlideList& slides,
+                                        std::shared_ptr<FrameConverterObject> converter,
+                                        std::function<bool()> cancelled) {
+    const PlayLock play = takePlay();
+    if (exportOwnsPlay)
+        return false; // another export's
+    {
+        const std::lock_guard cache(textCacheLock);
+        exportOwnsPlay = true;
+    }
+    setRgbConverterObject(std::move(converter));
+    setCancelCheck(std::move(cancelled));
+    startHeld(slides, StartPoint{});
+    return true;
+}
+
+bool SlideshowDirector::playExportFrame() {
+    for (;;) {
+        {
+            const std::lock_guard play(mutex);
+            if (!exportOwnsPlay)
+                return false;
+            const bool more = playFrame();
+            if (!more || drewFrame)
+                return more;
+        }
+        // The frame gave way to a thread that wanted the play, which leaves an export's play alone: it is
+        // drawn again once that thread has had it.
+        CacheGuard lock(textCacheLock);
+        const auto had = [&] { return playWanted == 0 || bStopped; };
+        while (!had())
+            platform::gl::waitOutsideGl(lock, [&](CacheGuard& held) { cacheChanged.wait(held, had); });
+    }
+}
+
+void SlideshowDirector::endExportPlay() {
+    const PlayLock play = takePlay();
+    if (!exportOwnsPlay)
+        return;
+    stopHeld();
+    setCancelCheck({});
+    setRgbConverterObject(nullptr);
+    const std::lock_guard cache(textCacheLock);
+    exportOwnsPlay = false;
 }
 
 void SlideshowDirector::SlideshowThemeChanged(const platform::Notification& notification) {
@@ -355,7 +448,9 @@ void SlideshowDirector::initForNewProject() {
 }
 
 void SlideshowDirector::willBacktoProjectManagerView() {
-    const PlayLock lock = takePlay();
+    const auto play = takeWindowPlay();
+    if (!play)
+        return;
     background->willBacktoProjectManagerView();
     slideshowArray.clear();
 }
@@ -369,8 +464,8 @@ void SlideshowDirector::setAsTextLayer() {
 // ---- the preloader and the slide cache
 
 bool SlideshowDirector::waitForCache(CacheGuard& lock, Waiter waiter, const std::function<bool()>& done) {
-    // An export's frame never gives way: its waits end on the export's cancel.
-    const bool mayGiveWay = waiter == Waiter::Frame && previewPlay;
+    // A frame gives way to whoever wants the play; the loader's waits end on a stop or a cancel.
+    const bool mayGiveWay = waiter == Waiter::Frame;
     const auto over = [&] { return done() || (mayGiveWay && playWanted > 0); };
     bool cancelled = false;
     while (!cancelled && !over())
@@ -386,22 +481,20 @@ bool SlideshowDirector::waitForCache(CacheGuard& lock, Waiter waiter, const std:
 }
 
 SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
-    // A slide still being imported is polled (its import claims the file's name at once); a stop or a
+    // A picture still being made (an import claims the file's name at once) is waited for; a stop or a
     // cancel ends the wait, so a slide that never becomes ready cannot hold the preloader (and with it the
-    // next start and an export) for good. A slide discarded meanwhile (deleted, or its import failed), or
-    // whose file another program took away, is given up by the preview, and the play goes on past it. An
-    // export checked every file before it started: one that is gone now vanished during the run, and the
-    // export gives up on it, saying which.
-    int pollsWithoutFile = 0;
+    // next start and an export) for good. A slide discarded meanwhile (deleted, its import failed), or whose
+    // picture stays absent or empty for a few looks (another program took it away or cut it: a sync tool, a
+    // full disk, an editor that failed to write), is given up: the preview goes on past it, and an export,
+    // which checked every file before it started, fails saying which.
+    int unusableLooks = 0;
     std::unique_lock lock(textCacheLock);
     while (!bStopped) {
         lock.unlock();
         const bool ready = slide->iSItemReady();
         const bool discarded = !ready && slide->isDiscarded();
+        const bool beingMade = !ready && !discarded && slide->isPictureBeingMade();
         const bool cancelled = !ready && cancelRequested();
-        const bool exporting = rgbConverterObject() != nullptr;
-        const QString file = slide->mediaFilePath();
-        const bool gone = !ready && !QFileInfo::exists(file);
         lock.lock();
         if (ready)
             return bStopped ? Readiness::Stopped : Readiness::Ready;
@@ -410,12 +503,11 @@ SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::sha
             cacheChanged.notify_all();
             return Readiness::Stopped;
         }
-        if (discarded && !exporting)
-            return bStopped ? Readiness::Stopped : Readiness::Gone;
-        pollsWithoutFile = gone ? pollsWithoutFile + 1 : 0;
-        if (pollsWithoutFile > kMissingFilePolls) {
-            if (!exporting)
+        unusableLooks = beingMade ? 0 : unusableLooks + 1;
+        if (discarded || unusableLooks > kUnusablePicturePolls) {
+            if (!exportOwnsPlay)
                 return bStopped ? Readiness::Stopped : Readiness::Gone;
+            const QString file = slide->mediaFilePath();
             missingFile = file.isEmpty() ? slide->shortFileName() : file;
             return Readiness::Stopped;
         }
@@ -480,6 +572,11 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
             bool dueNow = false;
             if (readiness == Readiness::Ready) {
                 textures->ensureLoaded();
+                if (exportOwnsPlay && textures->pictureUnreadable()) { // no movie without the picture
+                    const std::lock_guard lock(textCacheLock);
+                    missingFile = slides[i]->mediaFilePath();
+                    break;
+                }
                 {
                     const std::lock_guard lock(textCacheLock);
                     dueNow = allReadied() && order <= lastOrderDue();
@@ -573,16 +670,24 @@ void SlideshowDirector::dropCacheThroughEndMarker() {
 
 bool SlideshowDirector::playOneFrame() {
     const std::lock_guard lock(mutex);
+    if (exportOwnsPlay) { // the preview draws nothing meanwhile
+        drewFrame = false;
+        return true;
+    }
+    return playFrame();
+}
+
+bool SlideshowDirector::playFrame() {
     drewFrame = false;
     const auto project = SlideshowProject::currentMainProject();
     if (!project) {
         status = 0;
         return false;
     }
-    previewPlay = !rgbConverterObject();
     // The notice's observers and the sound's stop may wait for other threads: the preview's main context,
     // which the caller holds for the frame, is let go meanwhile.
-    if (currentFrame == nFrameStartFrom && !startNoticePosted && !project->EncodingSlideshow()) {
+    if (currentFrame == nFrameStartFrom && !startNoticePosted && !exportOwnsPlay &&
+        !project->EncodingSlideshow()) {
         startNoticePosted = true;
         const platform::gl::Context::LetGo forTheObservers;
         platform::NotificationCenter::defaultCenter().post(kNotifyStartMusic,
@@ -770,7 +875,9 @@ void SlideshowDirector::drawTransitionThroughFrameBuffers(const SlideFramePositi
 // ---- the preview's clock
 
 bool SlideshowDirector::DropOrPaddingFrame() {
-    const std::lock_guard lock(mutex);
+    const auto play = takeWindowPlay();
+    if (!play)
+        return true; // an export plays: the preview draws nothing
     if (currentFrame < 5)
         return false;
     const double t = clock->secondsSinceStart();

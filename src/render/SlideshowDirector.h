@@ -55,8 +55,11 @@ struct SlideFramePosition {
 // Calling order: a start (setSlideshowArray, ...FromFrame, ...FromIndex), then playOneFrame once per frame
 // with a context of the main share group current, the target bound and its viewport set, until it answers
 // false or the caller stops; stop() ends a play at any time. playOneFrame and the start and stop operations
-// exclude each other, so a preview and an export never draw at once; an export sets its converter before it
-// starts its play so that the preview's render draws nothing meanwhile.
+// exclude each other, so a preview and an export never draw at once.
+//
+// An export plays through startExportPlay, playExportFrame and endExportPlay, and owns the play in between:
+// what the window asks of the player meanwhile (a start, stop, rewind, seek, its clock or status, a preview's
+// frame) leaves the export's play alone and never waits longer than one frame's drawing.
 class SlideshowDirector : public ProjectDirector, public std::enable_shared_from_this<SlideshowDirector> {
 public:
     static constexpr quint64 kNoSlide = ~quint64(0);
@@ -79,10 +82,22 @@ public:
     bool frameDrawn() const { return drewFrame; }
     using PlayLock = std::unique_lock<platform::gl::RankedMutex<std::recursive_mutex>>;
     // The play's own lock, which playOneFrame takes again: a caller that draws the frame on the main context
-    // takes this first, so that a frame waiting for a slide can let that context go and take it back.
-    [[nodiscard]] PlayLock holdPlay() const { return PlayLock(mutex); }
+    // takes this first, so that a frame waiting for a slide can let that context go and take it back. A
+    // frame of another thread that waits for a slide gives way to it.
+    [[nodiscard]] PlayLock holdPlay() { return takePlay(); }
     void stop();
     void resetDirector() override;
+
+    // ---- an export's play
+    // Plays the slides for an export, drawn through `converter`; `cancelled` is asked during every wait.
+    // False while another export plays.
+    bool startExportPlay(const std::vector<std::shared_ptr<SlideItem>>& slides,
+                         std::shared_ptr<FrameConverterObject> converter, std::function<bool()> cancelled);
+    // Draws the export's next frame; false when it cannot be drawn (see missingSlideFile) or the play ended.
+    bool playExportFrame();
+    // Ends the export's play; the preview may play again.
+    void endExportPlay();
+    bool exportPlays() const { return exportOwnsPlay.load(); }
     // The preview's clock correction; true tells the view to draw nothing on this tick.
     bool DropOrPaddingFrame();
 
@@ -112,9 +127,9 @@ public:
     quint64 nCurrentFrame() const { return currentFrame.load(); }
     void setNCurrentFrame(quint64 frame);
     int directorStatus() const { return status.load(); }
-    void setDirectorStatus(int value) { status = value; }
+    void setDirectorStatus(int value);
+    // An export's, while one plays.
     std::shared_ptr<FrameConverterObject> rgbConverterObject() const;
-    void setRgbConverterObject(std::shared_ptr<FrameConverterObject> converter);
     platform::media::MediaTime currentFrameTimeStamp() const override;
     void setCurrentFrameTimeStamp(const platform::media::MediaTime& time);
     bool bTextLayerDirector() const { return textLayerDirector; }
@@ -130,8 +145,8 @@ public:
     // Asked during every wait of a play (an export's cancel): once it answers true the waits give up as
     // after stop(), so that a cancelled export always ends. Empty for the preview.
     void setCancelCheck(std::function<bool()> check);
-    // The file of a slide that an export's play gave up on because it vanished during the run; empty
-    // otherwise. Cleared by each start.
+    // The file of a slide that an export's play gave up on because it was discarded, or its file vanished or
+    // stayed empty or unreadable, during the run; empty otherwise. Cleared by each start.
     QString missingSlideFile() const;
 
 private:
@@ -149,9 +164,18 @@ private:
     };
 
     void startPlay(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
-    // The play's lock for everything but a frame: a preview's frame waiting for a slide, which holds it, is
-    // asked to give way first, so that the main thread never waits behind a frame that waits in turn.
+    // The play's lock for everything but a frame: a frame waiting for a slide, which holds it, is asked to
+    // give way first, so that the main thread never waits behind a frame that waits in turn.
     PlayLock takePlay();
+    // The same for what the window asks: none while an export owns the play, which the window leaves alone.
+    std::optional<PlayLock> takeWindowPlay();
+    // With the play held: a start, the set-up of the first frame, and the stop (which ends the loaders and
+    // answers the slide where the play stood).
+    void startHeld(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
+    void initHeld();
+    quint64 stopHeld();
+    bool playFrame();
+    void setRgbConverterObject(std::shared_ptr<FrameConverterObject> converter);
     using CacheLock = platform::gl::RankedMutex<>;
     using CacheGuard = std::unique_lock<CacheLock>;
 
@@ -223,9 +247,10 @@ private:
     mutable CacheLock textCacheLock{platform::gl::LockRank::Cache, "SlideshowDirector::textCacheLock"};
     std::condition_variable_any cacheChanged;
     std::atomic<bool> bStopped{true};
-    int playWanted = 0;      // under textCacheLock: threads waiting in takePlay
-    bool previewPlay = true; // under mutex: the play draws for the preview, which has no converter
-    QString missingFile;     // under textCacheLock
+    int playWanted = 0; // under textCacheLock: threads waiting in takePlay
+    // Set and cleared under mutex and textCacheLock, by the export's start and end.
+    std::atomic<bool> exportOwnsPlay{false};
+    QString missingFile; // under textCacheLock
     // Under textCacheLock: the order of the slide the play took on screen last, none before its first.
     std::optional<quint64> orderOnScreen;
     std::atomic<bool> preloaderRunning{false};

@@ -3,6 +3,7 @@
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
 #include "support/FilesBeingMade.h"
+#include "support/HangGuard.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
@@ -20,6 +21,8 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <atomic>
+#include <functional>
 #include <thread>
 
 using namespace encoder_test;
@@ -172,30 +175,86 @@ TEST_P(MovieExportEndToEndTest, CancelMidExportRemovesTheMovieAndGivesThePlayerB
 
 INSTANTIATE_TEST_SUITE_P(Containers, MovieExportEndToEndTest, ::testing::Values("MP4", "MOV"));
 
-// A slide whose picture is there but which never says it is ready, as one still being imported.
-class NeverReadySlide : public SlideItem {
+// A slide whose picture is there but which never says it is ready, as one still being imported; it counts the
+// looks of the player's loader.
+class SlideStillBeingMade : public SlideItem {
 public:
-    bool iSItemReady() const override { return false; }
+    SlideStillBeingMade() { setPictureBeingMade(true); }
+    bool iSItemReady() const override {
+        ++looks;
+        return false;
+    }
+    mutable std::atomic<int> looks{0};
 };
 
 using MovieExportFaultTest = MovieExportEndToEndTest;
 
-TEST_F(MovieExportFaultTest, APictureThatVanishesDuringTheExportFailsItWithAnAlert) {
+// Between the check before the start and the player's look for it, a picture is taken away, cut to nothing
+// (a sync tool's placeholder, a full disk) or spoilt: the export fails naming it, and makes no movie.
+TEST_F(MovieExportFaultTest, APictureLostDuringTheExportFailsItWithAnAlertNamingIt) {
+    const struct {
+        const char* how;
+        std::function<void(const QString&)> lose;
+    } cases[] = {
+        {"taken away", [](const QString& file) { QFile::remove(file); }},
+        {"cut to 0 bytes", [](const QString& file) { QFile(file).resize(0); }},
+        {"spoilt", [](const QString& file) { QFile(file).resize(40); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        dialogs.alerts.clear();
+        makeProject();
+        command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+        command->setEncoderSetup([&](EncoderController&) { c.lose(contents() + "/colour2.png"); });
+        NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+        ASSERT_TRUE(command->startEncodingMovieFile());
+        // The export's start up to the lost picture: a loaded machine takes seconds over it.
+        ASSERT_TRUE(
+            waitFor([&] { return !command->isEncoding() || !notes.all().empty(); }, std::chrono::minutes(2)));
+        EXPECT_TRUE(notes.all().empty()) << "a movie without the picture called finished";
+        ASSERT_EQ(dialogs.alerts.size(), 1u);
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("colour2.png")) << dialogs.alertText().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
+        EXPECT_EQ(director->rgbConverterObject(), nullptr);
+    }
+}
+
+// While the export's frame waits for a picture still being made, the window's stop and rewind of its preview
+// come and go at once and leave the export alone; the picture's import then fails on its own thread, and the
+// export fails naming it, with nothing asked of the main thread.
+TEST_F(MovieExportFaultTest, AnExportWaitingForAPictureLeavesTheWindowFreeAndFailsWhenItsImportDoes) {
+    std::vector<SlideItemRef> slides = project->slideshowArray();
+    auto waiting = platform::makeMainThreadShared<SlideStillBeingMade>();
+    waiting->setFileName("colour2.png");
+    waiting->customSetDurations(1.0f, 0.5f);
+    slides[2] = waiting;
+    project->setSlideshowArray(slides);
+    project->calcSlideItemsPhotoTransitionDuration();
+    // The second slide comes on only with the third loaded: the export's frame waits there.
+    quint64 waitsAt = 0;
+    while (SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(waitsAt, slides).slideIndex < 1)
+        ++waitsAt;
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
-    // After the check before the start, before the player looks for the picture.
-    command->setEncoderSetup([this](EncoderController&) { QFile::remove(contents() + "/colour2.png"); });
     ASSERT_TRUE(command->startEncodingMovieFile());
-    // The export's start up to the missing picture: a loaded machine takes seconds over it.
+    ASSERT_TRUE(waitFor([&] { return director->nCurrentFrame() == waitsAt && waiting->looks > 2; }));
+    {
+        const HangGuard guard("the window's stop during an export's wait", std::chrono::seconds(60));
+        director->stop();
+        director->resetDirector();
+        director->setNCurrentFrame(0);
+    }
+    EXPECT_EQ(director->nCurrentFrame(), waitsAt) << "the export's play stands where it was";
+    EXPECT_TRUE(command->isEncoding());
+    waiting->setPictureBeingMade(false); // as the resize worker does when the photo cannot be read
     ASSERT_TRUE(waitFor([&] { return !command->isEncoding(); }, std::chrono::minutes(2)));
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_TRUE(dialogs.alerts[0].message.contains("colour2.png")) << dialogs.alertText().toStdString();
-    EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
     EXPECT_EQ(director->rgbConverterObject(), nullptr);
 }
 
 TEST_F(MovieExportFaultTest, CancelEndsAnExportWhosePlayerWaitsForASlide) {
     std::vector<SlideItemRef> slides = project->slideshowArray();
-    auto waiting = platform::makeMainThreadShared<NeverReadySlide>();
+    auto waiting = platform::makeMainThreadShared<SlideStillBeingMade>();
     waiting->setFileName("colour2.png");
     waiting->customSetDurations(1.0f, 0.5f);
     slides[2] = waiting;

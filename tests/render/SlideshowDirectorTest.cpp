@@ -275,14 +275,19 @@ TEST_F(DirectorTest, AStopWakesAFrameWaitingForTheCacheWhichThenDrawsTheStageOnl
 }
 
 // A slide whose picture the preview awaits and that will not come: discarded (a failed import, a Delete), or
-// taken away by another program (a file manager, a sync tool, a removed disk).
+// taken away or left empty (a file manager, a sync tool's placeholder, a removed disk, a full one).
 TEST_F(DirectorTest, APreviewGoesOnPastASlideWhosePictureWillNotCome) {
     const struct {
         const char* how;
         std::function<void(SlideItem&)> lose;
     } cases[] = {
         {"discarded while it was awaited", [](SlideItem& lost) { lost.deleteFilesForDeletingItem(); }},
-        {"its file taken away", [](SlideItem& lost) { QFile::remove(lost.fileName()); }},
+        {"its file taken away",
+         [](SlideItem& lost) {
+             lost.setPictureBeingMade(false);
+             QFile::remove(lost.fileName());
+         }},
+        {"its file left empty", [](SlideItem& lost) { lost.setPictureBeingMade(false); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
@@ -320,12 +325,11 @@ TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {
     project->slideshowArray()[0]->setTransitionInfo(TransitionManager::alphaBlendTransitionInfo());
     // An export at 96 x 54 through a converter.
     auto converter = std::make_shared<FrameConverterObject>(96, 54);
-    director->setRgbConverterObject(converter);
-    director->setSlideshowArray(project->slideshowArray());
+    ASSERT_TRUE(director->startExportPlay(project->slideshowArray(), converter, {}));
     ASSERT_TRUE(converter->switchOffScreenFBO());
     for (int i = 0; i < 5; ++i) {
         converter->switchOffScreenFBO();
-        director->playOneFrame(); // frame 4 lies in the transition
+        director->playExportFrame(); // frame 4 lies in the transition
     }
     EXPECT_EQ(director->fboSlideOne().texWidth(), 96);
     EXPECT_EQ(director->fboSlideTwo().texHeight(), 54);
@@ -333,7 +337,7 @@ TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {
         const platform::gl::DriverLock driver; // as the pump reads a frame back
         EXPECT_TRUE(redBlueMix(platform::gl::readPixelsBGRA(0, 0, 96, 54).pixel(48, 27)));
     }
-    director->setRgbConverterObject(nullptr);
+    director->endExportPlay();
 
     // The preview at 64 x 36 afterwards.
     director->setSlideshowArray(project->slideshowArray());

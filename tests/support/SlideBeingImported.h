@@ -22,6 +22,7 @@ inline std::shared_ptr<SlideItem> slideBeingImported(const QString& path, float 
         return nullptr;
     }
     slide->customSetDurations(photoSeconds, transitionSeconds);
+    slide->setPictureBeingMade(true);
     return slide;
 }
 

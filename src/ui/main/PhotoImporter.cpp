@@ -79,6 +79,7 @@ SlideItemRef PhotoImporter::newPhotoSlide(SlideshowProject& project, const QStri
     slide->setFileName(claimCacheName(contents, imageStem));
     slide->setBackgroudImageFileName(claimCacheName(contents, backgroundStem));
     slide->setStrThumbFileName(claimCacheName(contents, QStringLiteral("thumb_")));
+    slide->setPictureBeingMade(true); // until the resize worker has written it, or failed to
     return slide;
 }
 

@@ -102,6 +102,10 @@ void PhotoResizeWorker::run() {
         lock.unlock();
         const int maxWidth = callbacks.maxImageWidth ? callbacks.maxImageWidth() : 1280;
         const bool written = loadAndResizeItem(item, maxWidth);
+        // Written or failed, the picture is made no more: a play gives up on one that is not there, without
+        // waiting for the main thread to discard the slide.
+        if (item.slide)
+            item.slide->setPictureBeingMade(false);
         if (!written && callbacks.slideFailed)
             callbacks.slideFailed(item);
         lock.lock();

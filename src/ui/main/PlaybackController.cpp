@@ -56,7 +56,14 @@ PlaybackController::PlaybackController(SlideshowMainObject& hub, ControllerDialo
                                        platform::Scheduler& scheduler, ProjectSource project)
     : hub(hub), userDialogs(dialogs), clock(scheduler), currentProject(std::move(project)) {}
 
+bool PlaybackController::exportOwnsPlayer() const {
+    const auto director = hub.director();
+    return hub.isExportRunning() || (director && director->exportPlays());
+}
+
 void PlaybackController::play() {
+    if (exportOwnsPlayer())
+        return;
     hub.stopVideoPreview();
     postStopPlayingMusic();
     stopMixedAudio();
@@ -117,6 +124,14 @@ void PlaybackController::startDirector() {
 }
 
 void PlaybackController::stop() {
+    if (exportOwnsPlayer()) {
+        // The export's play and its clips are its own until it ends: only the window's side stops.
+        playStart.cancel();
+        hideTimelineIndicator();
+        playing = false;
+        setPlayButtonPlaying(false);
+        return;
+    }
     const auto director = hub.director();
     // A player handed its slides but not yet started is stopped too, and one that reached the end of a show
     // on its own: its loaders and what they loaded are still there.

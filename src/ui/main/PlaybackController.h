@@ -56,6 +56,8 @@ public:
     void shutDown();
 
 private:
+    // An export plays on the player: Play and Stop leave its play, its clips and its project alone.
+    bool exportOwnsPlayer() const;
     void startDirector();
     void placePlayHead(float x, qint64 scrollTo);
     void stopMixedAudio();

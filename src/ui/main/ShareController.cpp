@@ -23,6 +23,7 @@
 #include "ui/editing/ShareOptionsViewController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MainWindowOutlets.h"
+#include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QCursor>
@@ -228,10 +229,20 @@ void ShareController::showCurrentSlideWhenExportEnds() {
     });
 }
 
+bool ShareController::refusedWhileImporting() {
+    // What is still coming in would join the show under the export: its pictures, its sound and its length
+    // would each hold another show.
+    if (hub.isImportIdle() && hub.resizeWorker().isIdle() && hub.isClipImportIdle())
+        return false;
+    showError(userDialogs, tr_("Photos or clips are still being added to the slideshow. Please share it once "
+                               "they are all in."));
+    return true;
+}
+
 void ShareController::videoInfoEditDone() {
     hub.stop();
     // The DVD command starts its own encode: its set-up and the music fit came before.
-    if (serviceName() == kBurnDVD || isExportRunning())
+    if (serviceName() == kBurnDVD || isExportRunning() || refusedWhileImporting())
         return;
     if (!movieCommand) {
         showError(userDialogs, tr_("There is no player to render the movie."));
@@ -333,7 +344,7 @@ void ShareController::burnDVD() {
         showError(userDialogs, tr_("There is no player to render the DVD."));
         return;
     }
-    if (isExportRunning())
+    if (isExportRunning() || refusedWhileImporting())
         return;
     dvd->setBurnObject(nullptr);
     auto drive = userDialogs.exportDialogs().runBurnSetupPanel();
@@ -346,7 +357,7 @@ void ShareController::burnDVD() {
 // The DVD commands that encode or author on their own: the preview stopped, a new progress window.
 bool ShareController::beginDVDStep(const QString& windowTitle) {
     hub.stop();
-    if (!dvd || isExportRunning())
+    if (!dvd || isExportRunning() || refusedWhileImporting())
         return false;
     newExportProgressWindow(windowTitle);
     return true;

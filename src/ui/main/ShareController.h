@@ -83,6 +83,9 @@ public:
     DVDCommand* dvdCommand() const { return dvd.get(); }
 
 private:
+    // True, having said why, while photos or clips are still being added: the show is shared once they are
+    // in.
+    bool refusedWhileImporting();
     void dropExportCommands();
     QString serviceName() const;
     bool fitMusicBeforeExport();

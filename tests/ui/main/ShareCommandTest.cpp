@@ -1,9 +1,10 @@
-// The share hub on the real movie export: the share choices, the settings' OK with too few slides, the finish
-// of a movie file (the record, the move, the finished dialog, a failed move, a movie another process cut
-// under the same name), the hand-off to the upload, a sound that fails partway, the cancel, and a DVD menu's
-// finish that must not pass for a movie's.
+// The share hub on the real movie export: the share choices, the settings' OK with too few slides or photos
+// still coming in, the finish of a movie file (the record, the move, the finished dialog, a failed move, a
+// movie another process cut under the same name), the preview's stop during an export, the hand-off to the
+// upload, a sound that fails partway, the cancel, and a DVD menu's finish that must not pass for a movie's.
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
+#include "support/MovieDecoder.h"
 #include "support/TestChild.h"
 #include "support/ToneMaker.h"
 
@@ -17,9 +18,11 @@
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/FileUtils.h"
 #include "render/RenderNotifications.h"
+#include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
+#include "ui/main/PlaybackController.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -28,6 +31,7 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <set>
 #include <thread>
 
 using platform::NotificationCenter;
@@ -137,15 +141,82 @@ TEST_F(ShareCommandTest, EachChoiceRecordsItsServiceAndOnlyTheMovieFileAsksForSe
     }
 }
 
-TEST_F(ShareExportTest, SettingsOKWithTwoSlidesIsRefusedWithoutAProgressWindow) {
-    useShortSlides(2);
-    shareWithSettingsOK(0);
+// An export refused at the settings' OK: too few slides, or photos still coming in (their pictures, the sound
+// and the length of the movie would each hold another show).
+TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNotReady) {
+    const struct {
+        const char* how;
+        int slides;
+        bool importing;
+        const char* message;
+    } cases[] = {
+        {"two slides", 2, false, "Please add at least 3 photos to get started!"},
+        {"photos still being added", 3, true,
+         "Photos or clips are still being added to the slideshow. Please share it once they are all in."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        dialogs.alerts.clear();
+        useShortSlides(c.slides);
+        if (c.importing) // what the import has not yet told the window stays pending until the events run
+            controller->threadImageAppendImages({writePhoto("late.jpg", {64, 48}, Qt::red)});
+        shareWithSettingsOK(0);
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+        EXPECT_EQ(dialogs.alerts[0].message, c.message);
+        EXPECT_EQ(dialogs.modalRuns, 0);
+        EXPECT_TRUE(project->bPlayLoop());
+        EXPECT_FALSE(controller->isEncoding());
+        ASSERT_TRUE(waitForImports());
+    }
+}
+
+// What the window does to its preview while an export plays (the last step of a photo import shows the
+// current photo and stops the preview; a Stop) leaves the export's play alone: the movie holds every slide.
+TEST_F(ShareExportTest, ThePreviewsStopDuringAnExportLeavesTheMovieWhole) {
+    const std::vector<QColor> colours = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
+    for (const SlideItemRef& slide : useColourSlides(colours))
+        slide->customSetDurations(1.0f, 0.2f);
+    project->calcSlideItemsPhotoTransitionDuration();
+    const quint64 total = project->totalFrameCount();
+    answerSettingsOK();
+    dialogs.questionAnswers = {false};
+    post(kNotifyShareOptionButtonClick, 0);
+    scheduler->advance(0.0);
+    ASSERT_TRUE(controller->isExportRunning());
+    const auto encoder = controller->movieExportCommand()->encoderController();
+    ASSERT_TRUE(encoder);
+    ASSERT_TRUE(test_support::spinUntil([&] { return encoder->framesAppended() >= 20; }, 60000));
+    controller->showCurrentItemPhoto(project->slideItemAtIndex(0));
+    controller->stop();
+    controller->playbackController().play();
+    runExportToItsEnd();
     ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
-    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
-    EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
-    EXPECT_EQ(dialogs.modalRuns, 0);
-    EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(controller->isEncoding());
+    EXPECT_EQ(dialogs.alerts[0].title, "Congratulations! Movie file has been created successfully!");
+    // Every frame but the first, each slide's colour in the middle of its time.
+    std::vector<int> middles;
+    for (quint64 frame = 1; frame < total; ++frame) {
+        const SlideFramePosition at =
+            SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray());
+        if (at.inPhoto && at.frameFromPhotoStart == at.photoFrames / 2)
+            middles.push_back(int(frame) - 1);
+    }
+    ASSERT_EQ(middles.size(), 3u);
+    const DecodedMovie movie =
+        DecodedMovie::decode(movieOut("Trip.mp4"), std::set<int>(middles.begin(), middles.end()));
+    ASSERT_TRUE(movie.ok) << qPrintable(movie.error);
+    EXPECT_EQ(movie.frameTimes.size(), total - 1);
+    for (int slide = 0; slide < 3; ++slide) {
+        const QColor seen = movie.frames.at(middles[slide]).pixelColor(320, 180);
+        EXPECT_LE(std::max({std::abs(seen.red() - colours[slide].red()),
+                            std::abs(seen.green() - colours[slide].green()),
+                            std::abs(seen.blue() - colours[slide].blue())}),
+                  16)
+            << "slide " << slide << " is " << qPrintable(seen.name());
+    }
+    EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, double(total) / 30.0, 2.0 / 30.0)
+        << "the sound as long as the pictures";
+    expectPlaybackBack();
 }
 
 // The move fails first (the output folder's place is taken by a file), then succeeds beside an earlier movie.
