@@ -12,6 +12,7 @@
 #include "model/MusicDirector.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "ui/main/ApplicationLook.h"
@@ -103,20 +104,13 @@ private:
     AppDelegate& delegate;
 };
 
-// Lets go, as the run ends, of what it keeps open to its end: the open project, whose clip slides lock their
-// readers as they go and whose composition slides destroy their GL contexts. Left to the statics' end after
-// main returns, that would run after this thread's lock bookkeeping and beside the GL library's own end.
+// Lets go, as the run ends, of what it keeps open to its end.
 class OpenToTheEnd {
 public:
     OpenToTheEnd() = default;
     OpenToTheEnd(const OpenToTheEnd&) = delete;
     OpenToTheEnd& operator=(const OpenToTheEnd&) = delete;
-    ~OpenToTheEnd() {
-        MainWindowServices::setCurrent(nullptr);
-        SlideshowProject::retainProject(nullptr);
-        // Slides and songs that a thread let go of last wait in the queue to be destroyed on this thread.
-        QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
-    }
+    ~OpenToTheEnd() { letGoOfWhatTheRunKeptOpen(); }
 };
 
 // Answers that need no display, printed before anything graphical starts.
@@ -134,6 +128,16 @@ const char* const kUsage =
     "(xvfb-run -a vistrelle).\n";
 
 } // namespace
+
+// Left to the statics' end after main returns, the open project would go after this thread's lock
+// bookkeeping and beside the GL library's own end.
+void letGoOfWhatTheRunKeptOpen() {
+    MainWindowServices::setCurrent(nullptr);
+    SlideshowProject::retainProject(nullptr);
+    // Slides and songs that a thread let go of last wait to be destroyed on this thread. The rest of its
+    // queue stays unrun: the window and the controllers it was meant for are gone.
+    platform::destroyPendingOnMainThread();
+}
 
 int runApplication(int argc, char** argv) {
     platform::mapLargeBlocks();

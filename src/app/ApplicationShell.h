@@ -11,6 +11,11 @@ class SingleInstance;
 // Returns the process exit status.
 int runApplication(int argc, char** argv);
 
+// What the run lets go of as it ends, on the main thread before the application object goes: the open
+// project (its clip slides lock their readers as they go, its composition slides destroy their GL contexts),
+// and the projects, slides and songs that other threads let go of last and that wait to be destroyed here.
+void letGoOfWhatTheRunKeptOpen();
+
 // True when a windowing system is reachable (or Qt was told to use a platform that needs none).
 bool displayAvailable();
 

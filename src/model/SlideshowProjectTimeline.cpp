@@ -12,6 +12,7 @@
 #include <QUuid>
 
 #include <cmath>
+#include <set>
 
 namespace {
 
@@ -320,14 +321,24 @@ void SlideshowProject::resetAllSlidesCustimzedDurationFlag() {
 void SlideshowProject::checkItemVaild() {
     const QString contents = strMacProjectBundleContentsPath();
     auto missing = [](const QString& path) { return !SlideItem::isPresentFile(path); };
-    // A clip slide's pictures come from its clip: gone, they are made again, under new names to be saved.
+    // A clip slide's pictures come from its clip: gone, they are made again, under new names to be saved. A
+    // slide whose pictures cannot be made again (its clip unreadable) goes, as a photo without its picture.
     bool remade = false;
-    for (const SlideItemRef& slide : slideshowArray())
-        if (auto* clip = dynamic_cast<VideoSlideItem*>(slide.get()))
-            remade = clip->makeMissingPictures(contents) || remade;
+    std::set<const SlideItem*> pictureless;
+    for (const SlideItemRef& slide : slideshowArray()) {
+        auto* clip = dynamic_cast<VideoSlideItem*>(slide.get());
+        if (!clip || !missing(clip->fileNameIn(contents)))
+            continue;
+        if (clip->makeMissingPictures(contents))
+            remade = true;
+        else
+            pictureless.insert(clip);
+    }
     const bool removed = shared.with([&](Shared& s) {
         const std::size_t slideCountBefore = s.slides.size(), songCountBefore = s.songs.size();
-        std::erase_if(s.slides, [&](const SlideItemRef& slide) { return !slide->isPresentIn(contents); });
+        std::erase_if(s.slides, [&](const SlideItemRef& slide) {
+            return !slide->isPresentIn(contents) || pictureless.count(slide.get()) > 0;
+        });
         std::erase_if(s.songs,
                       [&](const MusicItemRef& song) { return missing(song->strFilePathIn(contents)); });
         return s.slides.size() != slideCountBefore || s.songs.size() != songCountBefore;

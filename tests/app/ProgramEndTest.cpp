@@ -15,6 +15,9 @@
 #include <QMetaObject>
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <thread>
+
 namespace {
 
 const char* const kProjectVariable = "VISTRELLE_TEST_CLIP_PROJECT";
@@ -82,4 +85,24 @@ TEST(ProgramEnd, AProgramThatOpenedClipSlidesEndsCleanly) {
         TestChild child(test, environment);
         EXPECT_TRUE(child.finish()) << test << "\n" << child.said().toStdString();
     }
+}
+
+// At the run's end, what other threads let go of last and that waits to be destroyed on the main thread goes,
+// and nothing else queued for the main thread runs: the window and controllers it was meant for are gone.
+TEST(ProgramEnd, TheRunsEndDestroysWhatWaitsForTheMainThreadAndRunsNothingElse) {
+    struct Witness {
+        explicit Witness(std::shared_ptr<bool> gone) : gone(std::move(gone)) {}
+        ~Witness() { *gone = true; }
+        std::shared_ptr<bool> gone;
+    };
+    const auto destroyed = std::make_shared<bool>(false);
+    auto slide = platform::makeMainThreadShared<Witness>(destroyed);
+    std::thread([last = std::move(slide)]() mutable { last.reset(); }).join();
+    ASSERT_FALSE(*destroyed) << "handed over to the main thread";
+    const auto ran = std::make_shared<bool>(false);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [ran] { *ran = true; }, Qt::QueuedConnection);
+    letGoOfWhatTheRunKeptOpen();
+    EXPECT_TRUE(*destroyed);
+    EXPECT_FALSE(*ran) << "a queued call for what the run's end let go of";
 }

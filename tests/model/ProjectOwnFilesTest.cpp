@@ -5,6 +5,7 @@
 #include "model/MusicItem.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/MainThread.h"
+#include "support/TestEnvironment.h"
 #include "support/ToneMaker.h"
 
 #include <QDir>
@@ -246,23 +247,27 @@ TEST_F(ProjectOwnFilesTest, APhotoThroughALinkOutOrAPipeIsMissing) {
 }
 
 // A clip slide whose picture is missing when its project opens (removed, or its frame did not decode when the
-// clip came in) stays with its clip, and its pictures are made again, under names the project saves.
+// clip came in) stays with its clip, and its pictures are made again, under names the project saves. One
+// whose clip cannot be read any more cannot have them again: it is dropped, as a photo without its picture.
 TEST_F(ProjectOwnFilesTest, AClipSlideWithoutItsPictureStaysAndMakesItAgain) {
     auto project = openNewProject("Pictures");
     std::vector<SlideItemRef> slides;
-    for (const QString name : {"removed.mp4", "undecoded.mp4"})
+    for (const QString name : {"removed.mp4", "undecoded.mp4", "unreadable.mp4"})
         slides.push_back(clipSlide(makeClip(name, 60)));
     ASSERT_TRUE(std::static_pointer_cast<VideoSlideItem>(slides[0])->LoadVideoThumbnail());
     ASSERT_TRUE(QFile::remove(slides[0]->fileName()));
+    const QString unreadable = std::static_pointer_cast<VideoSlideItem>(slides[2])->strVideoFilePath();
     const QString folder = saveAndClose(project, slides, {});
     slides.clear();
     project.reset();
+    ASSERT_TRUE(test_support::writeBytes(unreadable, "not a clip"));
 
     auto loaded = load(folder);
     ASSERT_TRUE(loaded);
     SlideshowProject::retainProject(loaded);
     loaded->checkItemVaild();
-    ASSERT_EQ(loaded->slideCount(), 2u);
+    ASSERT_EQ(loaded->slideCount(), 2u) << "the slide whose clip cannot be read is dropped";
+    EXPECT_EQ(clipAt(loaded, 1)->strVideoFilePath(), folder + "/Contents/videos/undecoded.mp4");
     EXPECT_TRUE(loaded->bIsDirty());
     for (std::size_t i : {0u, 1u}) {
         EXPECT_EQ(FrameCode::read(QImage(clipAt(loaded, i)->fileName())), 30)

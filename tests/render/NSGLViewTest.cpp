@@ -12,9 +12,11 @@
 #include "support/HangGuard.h"
 #include "support/PlayWaits.h"
 #include "support/SlideBeingImported.h"
+#include "support/ThreadSleeps.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <mutex>
 
 using rendertest::colourNear;
 
@@ -22,7 +24,33 @@ namespace {
 
 class TestController : public PreviewController {
 public:
-    bool m_bPlaying() const override { return playing; }
+    bool m_bPlaying() const override {
+        std::unique_lock lock(mutex);
+        if (asksToPause > 0 && --asksToPause == 0) {
+            pausedThread = test_support::kernelThreadId();
+            changed.notify_all();
+            changed.wait(lock, [&] { return pausedThread == 0; });
+        }
+        return playing;
+    }
+    // Holds the thread that asks the `ask`-th time from now until resume(): a tick asks as the link calls
+    // the view and again as the render begins. The held thread's kernel id.
+    void pauseAtAsk(int ask) {
+        const std::lock_guard lock(mutex);
+        asksToPause = ask;
+    }
+    pid_t waitForPause() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return pausedThread != 0; });
+        return pausedThread;
+    }
+    void resume() {
+        {
+            const std::lock_guard lock(mutex);
+            pausedThread = 0;
+        }
+        changed.notify_all();
+    }
     void setDisplayLink(DisplayLink* link) override { displayLink = link; }
     void clearOpenGLWindow() override { ++clears; }
     void setDirector(std::shared_ptr<SlideshowDirector> player) override { director = std::move(player); }
@@ -33,6 +61,12 @@ public:
     int clears = 0;
     std::shared_ptr<SlideshowDirector> director;
     NSGLView* view = nullptr;
+
+private:
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    mutable int asksToPause = 0;
+    mutable pid_t pausedThread = 0;
 };
 
 // Counts the frames a view hands out and lets the test wait for them.
@@ -189,6 +223,29 @@ TEST_F(PreviewTest, AStoppedPlayerDrawsNothingAndTheLastPictureStays) {
     tick();
     view->displayLink()->stop(); // waits for the ticks in flight
     EXPECT_EQ(frames.count(), before);
+    EXPECT_TRUE(colourNear(view->lastFrame().pixel(32, 18), qRgb(255, 0, 0)));
+}
+
+// A tick that waits for the play while a stop holds it finds the play stopped: it draws nothing of it.
+TEST_F(PreviewTest, ATickThatWaitedForThePlayWhileAStopRanDrawsNothing) {
+    const HangGuard guard("a tick waiting for the play while a stop runs", std::chrono::seconds(60));
+    useSlides({photo("red.png", rendertest::solid(16, 9, Qt::red), 2.0f, 1.0f)});
+    view->reshape(QSize(64, 36));
+    FrameCounter frames(*view);
+    controller.playing = true;
+    controller.director->setSlideshowArray(project->slideshowArray());
+    tick();
+    ASSERT_TRUE(frames.waitFor(1));
+    controller.pauseAtAsk(2);
+    tick();
+    const pid_t link = controller.waitForPause(); // in the render, past its look at the player's status
+    auto play = controller.director->holdPlay();
+    controller.resume();
+    test_support::waitUntilSleepsOnFutex(link, play.mutex()); // the tick waits for the play
+    controller.director->stop();
+    play.unlock();
+    view->displayLink()->stop(); // waits for the tick in flight
+    EXPECT_EQ(frames.count(), 1u);
     EXPECT_TRUE(colourNear(view->lastFrame().pixel(32, 18), qRgb(255, 0, 0)));
 }
 

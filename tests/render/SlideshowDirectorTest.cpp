@@ -4,6 +4,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderNotifications.h"
@@ -11,6 +12,7 @@
 #include "render/transitions/SlideshowTransition.h"
 #include "render/transitions/TransitionManager.h"
 #include "support/HangGuard.h"
+#include "support/PlayWaits.h"
 #include "support/SlideBeingImported.h"
 
 #include <QFile>
@@ -245,9 +247,13 @@ TEST_F(DirectorTest, AStopEndsThePreloadersWaitForASlideThatNeverBecomesReady) {
     missing->setFileName("not-imported-yet.jpg");
     missing->customSetDurations(1.0f, 1.0f);
     useSlides({missing});
-    director->setSlideshowArray(project->slideshowArray());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the preloader is now waiting
-    director->stop();
+    {
+        PlayWaits waits(*director);
+        director->setSlideshowArray(project->slideshowArray());
+        waits.waitForThreads(1); // the preloader's wait for the slide
+        director->stop();
+        EXPECT_EQ(waits.threadsAlive(), 0) << "the preloader had ended when the stop returned";
+    }
     // The next start joins the preloader: it must have ended.
     const auto slide = photo("ok.png", rendertest::solid(8, 8, Qt::yellow), 1.0f, 1.0f);
     useSlides({slide});
@@ -255,6 +261,19 @@ TEST_F(DirectorTest, AStopEndsThePreloadersWaitForASlideThatNeverBecomesReady) {
     makeTarget(8, 8);
     ASSERT_TRUE(director->playOneFrame());
     EXPECT_TRUE(colourNear(readTarget().pixel(4, 4), qRgb(255, 255, 0)));
+}
+
+// The main thread's rewind takes the play at once when it is free; under the view's context it would wait
+// for a frame that holds the play and waits for that context in turn. Checked even when the play is free.
+TEST_F(DirectorTest, ARewindUnderTheViewsContextStopsEvenWhenThePlayIsFree) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto view = platform::gl::Context::createShared(*context, platform::gl::Context::Use::Main);
+    EXPECT_DEATH(
+        {
+            const platform::gl::Context::Scope scope(*view);
+            director->resetDirector();
+        },
+        "SlideshowDirector::mutex asked for while the main GL context is held");
 }
 
 TEST_F(DirectorTest, AStopWakesAFrameWaitingForTheCacheWhichThenDrawsTheStageOnly) {

@@ -2,8 +2,10 @@
 
 #include "render/SlideshowDirector.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -14,7 +16,9 @@
 class PlayWaits {
 public:
     explicit PlayWaits(SlideshowDirector& player) : player(player) {
-        player.setCancelCheck([this] {
+        player.setCancelCheck([this, aliveCount = alive] {
+            thread_local ThreadMark mark;
+            mark.countIn(aliveCount);
             {
                 const std::lock_guard lock(mutex);
                 ++asks[std::this_thread::get_id()];
@@ -42,10 +46,30 @@ public:
         std::unique_lock lock(mutex);
         changed.wait(lock, [&] { return asks[thread] > seen; });
     }
+    // The threads that have asked and not ended yet: a thread has ended here before a join of it returns.
+    int threadsAlive() const { return alive->load(); }
 
 private:
+    // Counts its thread among those alive from its first ask until its thread-local objects go, as it ends.
+    struct ThreadMark {
+        std::shared_ptr<std::atomic<int>> counter;
+        void countIn(const std::shared_ptr<std::atomic<int>>& alive) {
+            if (counter == alive)
+                return;
+            if (counter)
+                --*counter;
+            counter = alive;
+            ++*counter;
+        }
+        ~ThreadMark() {
+            if (counter)
+                --*counter;
+        }
+    };
+
     SlideshowDirector& player;
     std::mutex mutex;
     std::condition_variable changed;
     std::map<std::thread::id, int> asks;
+    std::shared_ptr<std::atomic<int>> alive = std::make_shared<std::atomic<int>>(0);
 };

@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +33,46 @@ void runOnMainThreadAndWait(std::function<void()> work) {
     }
     gl::DriverLock::checkFreeToWait("the main thread"); // whose window draws under that lock
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::BlockingQueuedConnection);
+}
+
+namespace {
+
+// The objects handed over to be destroyed on the main thread. Kept apart from the main thread's queue so
+// that the run's end can destroy them without running whatever else is queued there for receivers that may
+// be gone by then.
+struct PendingDestructions {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<void>> objects;
+};
+
+PendingDestructions& pendingDestructions() {
+    static PendingDestructions instance;
+    return instance;
+}
+
+} // namespace
+
+void destroyOnMainThread(std::shared_ptr<void> last) {
+    PendingDestructions& pending = pendingDestructions();
+    {
+        const std::lock_guard lock(pending.mutex);
+        pending.objects.push_back(std::move(last));
+    }
+    runOnMainThread(destroyPendingOnMainThread);
+}
+
+void destroyPendingOnMainThread() {
+    PendingDestructions& pending = pendingDestructions();
+    // Destroyed with the lock let go: a project that goes lets go of its slides, which may be handed over.
+    for (;;) {
+        std::vector<std::shared_ptr<void>> now;
+        {
+            const std::lock_guard lock(pending.mutex);
+            now.swap(pending.objects);
+        }
+        if (now.empty())
+            return;
+    }
 }
 
 void checkDestroyedOnMainThread(const char* what) {

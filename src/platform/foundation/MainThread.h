@@ -12,15 +12,22 @@ void runOnMainThread(std::function<void()> work);
 // Runs work on the main thread and returns when it has run. Called on the main thread, it runs at once.
 void runOnMainThreadAndWait(std::function<void()> work);
 
-// Destroys an object on the main thread: at once when its last owner lets go there, else queued to the main
-// event loop. For the model's objects that threads share (a project, its slides and songs): their
-// destruction stops sound, closes clips and joins threads, which a frame or a loader, holding the GL driver
-// or the view's context, must not do, nor wait for.
+// Hands the last hold of an object to the main thread, which destroys it from its event loop, or at the run's
+// end (destroyPendingOnMainThread).
+void destroyOnMainThread(std::shared_ptr<void> last);
+// Destroys, on the main thread, what other threads handed over to be destroyed there and that is still
+// waiting, and nothing else of the work queued for the main thread: the run's end, past its event loop.
+void destroyPendingOnMainThread();
+
+// Destroys an object on the main thread: at once when its last owner lets go there, else handed over to it.
+// For the model's objects that threads share (a project, its slides and songs): their destruction stops
+// sound, closes clips and joins threads, which a frame or a loader, holding the GL driver or the view's
+// context, must not do, nor wait for.
 struct DeleteOnMainThread {
     template <class T> void operator()(T* object) const {
         std::unique_ptr<T> owned(object);
         if (!isMainThread())
-            runOnMainThread([last = std::shared_ptr<T>(std::move(owned))] {});
+            destroyOnMainThread(std::shared_ptr<T>(std::move(owned)));
     }
 };
 

@@ -24,7 +24,6 @@ struct Gate {
     std::condition_variable served;
     std::uint64_t nextTicket = 0;
     std::uint64_t serving = 0;
-    int waiting = 0;
 };
 
 Gate& gate() {
@@ -89,11 +88,7 @@ void enter() {
     Gate& g = gate();
     std::unique_lock lock(g.mutex);
     const std::uint64_t ticket = g.nextTicket++;
-    if (g.serving != ticket) {
-        ++g.waiting;
-        g.served.wait(lock, [&] { return g.serving == ticket; });
-        --g.waiting;
-    }
+    g.served.wait(lock, [&] { return g.serving == ticket; });
     heldSince = std::chrono::steady_clock::now();
 }
 
@@ -117,17 +112,57 @@ void leave() {
 
 namespace lock_order {
 
-void willTake(const void* lock, LockRank rank, const char* name, bool recursive) {
+namespace {
+
+std::atomic<OnBreak> breakHandling{OnBreak::Stop};
+
+// Once for each message: a break met on every frame would otherwise fill the log.
+bool firstTimeLogged(const std::string& message) {
+    static std::mutex mutex;
+    static std::set<std::string> logged;
+    const std::lock_guard lock(mutex);
+    return logged.insert(message).second;
+}
+
+[[noreturn]] void stop(const std::string& message) {
+    std::fprintf(stderr, "Lock order %s\n", message.c_str());
+    std::fflush(stderr);
+    std::abort();
+}
+
+void logWithStack(const std::string& message, const char* then) {
+    std::fprintf(stderr, "Vistrelle: lock order %s; %s. Where:\n", message.c_str(), then);
+    std::fflush(stderr);
+    void* frames[64];
+    backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
+}
+
+// `waits`: a lock waits for its holder, a try does not.
+void checkTake(const void* lock, LockRank rank, const char* name, bool recursive, bool waits) {
     const bool again = std::any_of(heldBegin(), heldEnd(), [&](const Held& h) { return h.lock == lock; });
     if (again) {
         if (recursive)
             return; // waits for nobody
-        broken(std::string("broken: ") + name + " asked for again by the thread that holds it");
+        const std::string message =
+            std::string("broken: ") + name + " asked for again by the thread that holds it";
+        if (waits)
+            deadlocks(message);
+        broken(message);
         return;
     }
     checkNothingLaterHeld(lock, rank, name);
     if (rank < LockRank::Driver && holdsHere > 0)
         orderBroken(name, kDriverLockName);
+}
+
+} // namespace
+
+void willTake(const void* lock, LockRank rank, const char* name, bool recursive) {
+    checkTake(lock, rank, name, recursive, true);
+}
+
+void willTry(const void* lock, LockRank rank, const char* name, bool recursive) {
+    checkTake(lock, rank, name, recursive, false);
 }
 
 void took(const void* lock, LockRank rank, const char* name) {
@@ -155,40 +190,22 @@ void released(const void* lock) {
         }
 }
 
-namespace {
-
-std::atomic<OnBreak> breakHandling{OnBreak::Stop};
-
-// Once for each message: a break met on every frame would otherwise fill the log.
-bool firstTimeLogged(const std::string& message) {
-    static std::mutex mutex;
-    static std::set<std::string> logged;
-    const std::lock_guard lock(mutex);
-    return logged.insert(message).second;
-}
-
-} // namespace
-
 void setOnBreak(OnBreak what) {
     breakHandling = what;
 }
 
-OnBreak onBreak() {
-    return breakHandling.load();
+void broken(const std::string& message) {
+    if (breakHandling.load() == OnBreak::Stop)
+        stop(message);
+    if (firstTimeLogged(message))
+        logWithStack(message, "going on");
 }
 
-void broken(const std::string& message) {
-    if (breakHandling.load() == OnBreak::Stop) {
-        std::fprintf(stderr, "Lock order %s\n", message.c_str());
-        std::fflush(stderr);
-        std::abort();
-    }
-    if (!firstTimeLogged(message))
-        return;
-    std::fprintf(stderr, "Vistrelle: lock order %s; going on. Where:\n", message.c_str());
-    std::fflush(stderr);
-    void* frames[64];
-    backtrace_symbols_fd(frames, backtrace(frames, 64), STDERR_FILENO);
+void deadlocks(const std::string& message) {
+    if (breakHandling.load() == OnBreak::Stop)
+        stop(message);
+    logWithStack(message, "stopping");
+    std::abort();
 }
 
 } // namespace lock_order
@@ -226,21 +243,17 @@ bool DriverLock::isHeldHere() {
     return holdsHere > 0;
 }
 
+// A wait or a join with those locks held goes on into the hang it foresees: the other thread, or the main
+// thread that it waits for in turn, needs one of them before it can end.
 void DriverLock::checkFreeToWait(const char* forWhat) {
     if (const char* held = firstHeld([](LockRank rank) { return rank == LockRank::MainContext; }))
-        lock_order::broken(std::string("broken: a wait for ") + forWhat + " while " + held + " is held");
+        lock_order::deadlocks(std::string("broken: a wait for ") + forWhat + " while " + held + " is held");
 }
 
 void DriverLock::checkFreeToJoin(const char* thread) {
     if (const char* held =
             firstHeld([](LockRank rank) { return rank > LockRank::Driver || rank == LockRank::MainContext; }))
-        lock_order::broken(std::string("broken: a join of ") + thread + " while " + held + " is held");
-}
-
-int DriverLock::waiting() {
-    Gate& g = gate();
-    const std::lock_guard lock(g.mutex);
-    return g.waiting;
+        lock_order::deadlocks(std::string("broken: a join of ") + thread + " while " + held + " is held");
 }
 
 std::chrono::nanoseconds DriverLock::longestHold() {

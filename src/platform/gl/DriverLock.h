@@ -34,7 +34,10 @@ namespace platform::gl {
 // a join (checkFreeToJoin) while either or one ranked after the driver lock is held. They see only the ranked
 // locks and the waits and joins that call them: the locks of single threads' queues stand outside the order.
 // A break stops the process (every test program, every build with assertions), or, in the application's
-// optimised build, is written to the log once with its stack and the run goes on (lock_order::setOnBreak).
+// optimised build, is written to the log once with its stack and the run goes on (lock_order::setOnBreak),
+// unless going on would hang by itself: a lock that is not recursive asked for again by its holder, a wait or
+// a join with those locks held stop there in every build, with the log's report and stack. A try is checked
+// as a lock is, as it takes the lock as well when the lock is free.
 enum class LockRank {
     OwnContext = 0,
     Director = 1,
@@ -49,8 +52,10 @@ enum class LockRank {
 
 namespace lock_order {
 // Called by RankedMutex and DriverLock; `lock` identifies the lock, `name` is its name in a report.
-// `recursive`: whether its holder may take it again.
+// `recursive`: whether its holder may take it again. willTake comes before a wait for the lock, willTry
+// before a try, which does not hang where its holder asks again.
 void willTake(const void* lock, LockRank rank, const char* name, bool recursive);
+void willTry(const void* lock, LockRank rank, const char* name, bool recursive);
 void took(const void* lock, LockRank rank, const char* name);
 void released(const void* lock);
 
@@ -60,9 +65,11 @@ enum class OnBreak {
 };
 // Stop unless set otherwise: a test must fail on a break, while a user's window should not vanish over one.
 void setOnBreak(OnBreak what);
-OnBreak onBreak();
-// What every check does when the order is broken. Returns only under OnBreak::Log.
+// What a check does when the order is broken. Returns only under OnBreak::Log.
 void broken(const std::string& message);
+// What a check does when going on would hang by itself: a window that hangs without a word is worse than a
+// stop with a stack. Under OnBreak::Log, writes the log's report with the stack first.
+[[noreturn]] void deadlocks(const std::string& message);
 } // namespace lock_order
 
 template <class Mutex> inline constexpr bool kRecursive = false;
@@ -83,6 +90,7 @@ public:
         lock_order::took(this, lockRank, lockName);
     }
     bool try_lock() {
+        lock_order::willTry(this, lockRank, lockName, kRecursive<Mutex>);
         if (!mutex.try_lock())
             return false;
         lock_order::took(this, lockRank, lockName);
@@ -136,8 +144,6 @@ public:
     // Stops the process when this thread holds this lock, the main context or a lock ranked after this one,
     // any of which `thread` may need to end: called before a join (platform::joinUnlessSelf).
     static void checkFreeToJoin(const char* thread);
-    // Threads waiting to get in.
-    static int waiting();
     // The longest time one thread has held it on end, and the time it was held in all, in this process.
     static std::chrono::nanoseconds longestHold();
     static std::chrono::nanoseconds heldInAll();

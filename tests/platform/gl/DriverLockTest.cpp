@@ -1,6 +1,8 @@
 #include "platform/gl/DriverLock.h"
 #include "platform/foundation/ThreadJoin.h"
 #include "platform/gl/Context.h"
+#include "support/HangGuard.h"
+#include "support/ThreadSleeps.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,11 +28,13 @@ namespace {
 // Whether another thread can take the lock now: it gets in, or it queues behind a hold of this thread's.
 bool anotherThreadGetsIn() {
     std::atomic<bool> in{false};
+    std::atomic<pid_t> asking{0};
     std::thread other([&] {
+        asking = test_support::kernelThreadId();
         const DriverLock lock;
         in = true;
     });
-    while (!in && DriverLock::waiting() == 0)
+    while (!in && (asking == 0 || !test_support::sleepsOnFutex(asking)))
         std::this_thread::yield();
     if (in) {
         other.join();
@@ -109,6 +114,7 @@ protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
     RankedMutex<std::recursive_mutex> director{LockRank::Director, "the test's director lock"};
     RankedMutex<> handle{LockRank::LoaderHandle, "the test's loader handle"};
+    RankedMutex<> mainContext{LockRank::MainContext, "the test's main context"};
     RankedMutex<> cache{LockRank::Cache, "the test's cache lock"};
     RankedMutex<> otherCache{LockRank::Cache, "the test's other cache lock"};
     RankedMutex<> source{LockRank::FrameSource, "the test's source lock"};
@@ -207,18 +213,43 @@ TEST_F(LockOrderDeathTest, ALockThatIsNotRecursiveTakenAgainByItsHolderStopsWith
             std::string(lock->name()) + " asked for again by the thread that holds it");
 }
 
-// Tried rather than asked for, locks pass the order's check; they still count among those held, of which the
-// checker keeps a bounded number.
+// A thread's own contexts may be held together; they count among the locks held, of which the checker keeps
+// a bounded number.
 TEST_F(LockOrderDeathTest, MoreLocksHeldThanTheCheckerKeepsStops) {
     EXPECT_DEATH(
         {
             std::vector<std::unique_ptr<RankedMutex<>>> locks;
             for (int i = 0; i < 64; ++i) {
-                locks.push_back(std::make_unique<RankedMutex<>>(LockRank::Cache, "a tried lock"));
-                locks.back()->try_lock();
+                locks.push_back(std::make_unique<RankedMutex<>>(LockRank::OwnContext, "an own context"));
+                locks.back()->lock();
             }
         },
-        "Lock order unchecked: a tried lock taken while [0-9]+ ranked locks are held");
+        "Lock order unchecked: an own context taken while [0-9]+ ranked locks are held");
+}
+
+// A try takes the lock when it is free: one that breaks the order is a lock asked for out of order, whether
+// or not it finds the lock free.
+TEST_F(LockOrderDeathTest, ATryOutOfOrderStopsAsALockWould) {
+    EXPECT_DEATH(
+        {
+            const std::lock_guard held(cache);
+            if (director.try_lock())
+                director.unlock();
+        },
+        "Lock order broken: the test's director lock asked for while the test's cache lock is held");
+    EXPECT_DEATH(
+        {
+            const DriverLock driver;
+            if (handle.try_lock())
+                handle.unlock();
+        },
+        "the test's loader handle asked for while the GL driver lock is held");
+    // In the order, and again by the holder of a recursive lock, a try passes.
+    const std::lock_guard first(director);
+    ASSERT_TRUE(director.try_lock());
+    ASSERT_TRUE(cache.try_lock());
+    cache.unlock();
+    director.unlock();
 }
 
 // A join waits for the joined thread to end, which may need the driver lock or a lock after it on its way.
@@ -286,8 +317,9 @@ TEST_F(LockOrderDeathTest, UnderLoggingABreakIsWrittenOnceWithItsStackAndTheRunG
                     const std::lock_guard later(director);
                 }
                 {
-                    const DriverLock driver;
-                    DriverLock::checkFreeToWait("the encoder");
+                    const std::lock_guard fieldHeld(field);
+                    if (source.try_lock()) // a try waits for nobody
+                        source.unlock();
                 }
                 const std::lock_guard held(cache);
                 const std::lock_guard again(otherCache); // still checked
@@ -297,12 +329,58 @@ TEST_F(LockOrderDeathTest, UnderLoggingABreakIsWrittenOnceWithItsStackAndTheRunG
                                  "cache lock is held; going on. Where:\n";
             const qsizetype stack = text.indexOf(pair);
             std::fprintf(
-                stderr, "pair %d, wait %d, later %d, stack %s\n", int(text.count(pair)),
-                int(text.count("lock order broken: a wait for the encoder while the GL driver lock")),
+                stderr, "pair %d, tried %d, later %d, stack %s\n", int(text.count(pair)),
+                int(text.count(
+                    "the test's source lock asked for while the test's field lock is held; going on")),
                 int(text.count("the test's other cache lock asked for while the test's cache lock")),
                 stack >= 0 && text.indexOf("vistrelle_platform_tests", stack) >= 0 ? "shown" : "missing");
             std::exit(0);
         },
-        ::testing::ExitedWithCode(0), "pair 1, wait 1, later 1, stack shown");
-    EXPECT_EQ(platform::gl::lock_order::onBreak(), OnBreak::Stop); // the test programs' own stop
+        ::testing::ExitedWithCode(0), "pair 1, tried 1, later 1, stack shown");
+}
+
+// Where going on would hang by itself, the application's optimised build stops too, after the log's report
+// and its stack: a window that hangs without a word tells nobody anything.
+TEST_F(LockOrderDeathTest, UnderLoggingABreakThatWouldHangStopsWithItsStack) {
+    const auto join = [](auto& held) {
+        std::thread loader([] {});
+        const std::lock_guard holding(held);
+        platform::joinUnlessSelf(loader, "the test's loader");
+    };
+    const struct {
+        std::function<void()> run;
+        std::string says;
+    } cases[] = {
+        {[&] {
+             const std::lock_guard held(cache);
+             const std::lock_guard again(cache);
+         },
+         "the test's cache lock asked for again by the thread that holds it"},
+        {[] {
+             const DriverLock driver;
+             DriverLock::checkFreeToWait("the encoder");
+         },
+         "a wait for the encoder while the GL driver lock is held"},
+        {[&] {
+             const std::lock_guard held(mainContext);
+             DriverLock::checkFreeToWait("the main thread");
+         },
+         "a wait for the main thread while the test's main context is held"},
+        {[&] { join(mainContext); }, "a join of the test's loader while the test's main context is held"},
+        {[&] { join(cache); }, "a join of the test's loader while the test's cache lock is held"},
+        {[] {
+             std::thread loader([] {});
+             const DriverLock driver;
+             platform::joinUnlessSelf(loader, "the test's loader");
+         },
+         "a join of the test's loader while the GL driver lock is held"},
+    };
+    for (const auto& c : cases)
+        EXPECT_DEATH(
+            {
+                const HangGuard guard(c.says, std::chrono::seconds(60)); // gone on into the hang
+                platform::gl::lock_order::setOnBreak(platform::gl::lock_order::OnBreak::Log);
+                c.run();
+            },
+            "Vistrelle: lock order broken: " + c.says + "; stopping\\. Where:.*vistrelle_platform_tests");
 }
