@@ -2,6 +2,7 @@
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TempDir.h"
+#include "support/UserFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,25 +10,11 @@
 
 namespace {
 
-// Points HOME and XDG_DATA_HOME at a temporary folder, so the Trash used is the test's own.
+// A user of the test's own, so that the Trash used is the test's own.
 class TrashTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedHome = qgetenv("HOME");
-        savedData = qgetenv("XDG_DATA_HOME");
-        qputenv("HOME", home.path().toUtf8());
-        qputenv("XDG_DATA_HOME", (home.path() + "/.local/share").toUtf8());
-        QDir(home.path()).mkpath(".local/share");
-    }
-    void TearDown() override {
-        qputenv("HOME", savedHome);
-        if (savedData.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", savedData);
-    }
     TempDir home;
-    QByteArray savedHome, savedData;
+    test_support::UserFolders user{home.path()};
 };
 
 } // namespace

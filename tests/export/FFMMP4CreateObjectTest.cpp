@@ -131,7 +131,6 @@ public:
 class FFMMP4Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        QDir().mkpath(dir.path() + "/tmp");
         QDir().mkpath(tools());
         project = platform::makeMainThreadShared<SlideshowProject>();
         SlideshowProject::retainProject(project);
@@ -191,8 +190,6 @@ protected:
     }
 
     TempDir dir;
-    test_support::EnvOverride tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
-    test_support::EnvOverride cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
     std::optional<test_support::EnvOverride> toolsEnv;
     SlideshowProjectRef project;
     SolidFramePump pump;

@@ -35,13 +35,10 @@ protected:
     static constexpr float kSound = 0.5f; // the slide sounds' right channel
 
     TempDir dir;
-    test_support::EnvOverride tmpEnv{"VISTRELLE_TMPDIR", dir.path() + "/tmp"};
-    test_support::EnvOverride cacheEnv{"XDG_CACHE_HOME", dir.path() + "/.cache"};
     SlideshowProjectRef project;
     std::vector<test_support::NullAudioSink*> sinks; // made by the players, newest last
 
     void SetUp() override {
-        QDir().mkpath(dir.path() + "/tmp");
         QDir().mkpath(contents());
         project = platform::makeMainThreadShared<SlideshowProject>();
         project->setStrMacProjectBundleContentsPath(contents());

@@ -1,11 +1,14 @@
 #include "platform/foundation/StandardPaths.h"
 
 #include "support/TempDir.h"
+#include "support/TestChild.h"
 #include "support/TestEnvironment.h"
+#include "support/UserFolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -29,13 +32,12 @@ struct stat lstatOf(const QString& path) {
     return info;
 }
 
-// A home folder of our own, with the XDG variables that would otherwise leak in from the tester's desktop.
+// A home folder of the test's own: what one test writes in its settings, the next does not read.
 class UserFoldersTest : public ::testing::Test {
 protected:
     TempDir dir;
     QString home = dir.path();
-    EnvOverride homeEnv{"HOME", home};
-    EnvOverride configEnv{"XDG_CONFIG_HOME", home + "/.config"};
+    test_support::UserFolders user{home};
 };
 
 TEST_F(UserFoldersTest, FollowTheUsersXdgFolders) {
@@ -227,3 +229,57 @@ TEST_F(TemporaryFolderTest, AnUnsafeRuntimeFolderIsPassedOver) {
 }
 
 } // namespace
+
+// A test program, as ctest starts one: where it keeps what the program makes, one line for each kind.
+TEST(DISABLED_TestProgramFoldersChild, TellsItsFolders) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const struct stat info = lstatOf(runtime);
+    const QString lines[] = {
+        "temporary " + paths::temporaryFolder(),
+        "large " + paths::largeTemporaryFolder(),
+        "settings " + paths::configFolder(),
+        "data " + QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+        "home " + QDir::homePath(),
+        "runtime " + runtime,
+        QStringLiteral("private %1")
+            .arg(S_ISDIR(info.st_mode) && info.st_uid == ::getuid() && (info.st_mode & 07777) == 0700),
+    };
+    for (const QString& line : lines)
+        TestChild::tellParent(("folder " + line).toUtf8().constData());
+}
+
+// Test programs run side by side (ctest -j) in one desktop session, which gives them all its runtime folder;
+// the program's pipes there have fixed names. Each test program still makes its files in folders of its own,
+// the runtime folder private.
+TEST(TestProgramFoldersTest, TwoTestProgramsOfOneSessionShareNoFolder) {
+    TempDir session;
+    ASSERT_EQ(::chmod(QFile::encodeName(session.path()).constData(), 0700), 0);
+    // As ctest starts them: from the session's environment, not from a test program's.
+    const QMap<QString, QString> environment{{"XDG_RUNTIME_DIR", session.path()},
+                                             {"VISTRELLE_TEST_FOLDERS", ""}};
+    TestChild first("DISABLED_TestProgramFoldersChild.TellsItsFolders", environment);
+    TestChild second("DISABLED_TestProgramFoldersChild.TellsItsFolders", environment);
+    ASSERT_TRUE(first.finish()) << first.said().toStdString();
+    ASSERT_TRUE(second.finish()) << second.said().toStdString();
+    const auto folders = [](TestChild& child) {
+        QMap<QString, QString> told;
+        for (const QString& line : child.said().split('\n'))
+            if (line.startsWith("folder "))
+                told.insert(line.section(' ', 1, 1), line.section(' ', 2));
+        return told;
+    };
+    const QMap<QString, QString> one = folders(first);
+    const QMap<QString, QString> other = folders(second);
+    ASSERT_EQ(one.size(), 7) << first.said().toStdString();
+    ASSERT_EQ(other.keys(), one.keys());
+    for (const QString& kind : one.keys()) {
+        if (kind == "private")
+            continue;
+        SCOPED_TRACE(kind.toStdString());
+        EXPECT_FALSE(one[kind].isEmpty());
+        EXPECT_NE(one[kind].toStdString(), other[kind].toStdString());
+        EXPECT_FALSE(one[kind].startsWith(session.path())) << "the session's " << one[kind].toStdString();
+    }
+    EXPECT_EQ(one["private"], "1");
+    EXPECT_EQ(other["private"], "1");
+}

@@ -8,18 +8,10 @@
 #include "platform/foundation/UserDefaults.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace test_support {
 
-IsolatedUser::IsolatedUser(Options options) {
-    QDir().mkpath(home() + "/tmp");
-    if (options.runtimeFolder) {
-        QDir().mkpath(home() + "/run");
-        QFile::setPermissions(home() + "/run", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
-    runtimeEnv.emplace("XDG_RUNTIME_DIR",
-                       options.runtimeFolder ? std::optional(home() + "/run") : std::nullopt);
+IsolatedUser::IsolatedUser(Options options) : folders(root.path(), options.runtimeFolder) {
     platform::UserDefaults::setStorePathForTesting(home() + "/defaults.ini");
     resetSingletons();
     platform::RandomSource::setShared(std::make_shared<platform::SeededRandom>(options.seed));

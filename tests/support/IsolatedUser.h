@@ -1,20 +1,19 @@
 #pragma once
 
-// A user of one test's own: HOME, XDG_CONFIG_HOME, XDG_CACHE_HOME, XDG_RUNTIME_DIR (mode 0700, or unset) and
-// the private temporary folder in a folder removed afterwards, a user-defaults store there, a seeded random
-// source, optionally a manual clock, and the program's singletons (the open project, the project manager,
-// the main window's services, the frame rate and output size) reset when it starts and when it ends.
-// Fixtures hold one for the length of a test; the process's own environment comes back when it goes.
+// A user of one test's own: the user folders of support/UserFolders.h (XDG_RUNTIME_DIR private or unset) in
+// a folder removed afterwards, a user-defaults store there, a seeded random source, optionally a manual
+// clock, and the program's singletons (the open project, the project manager, the main window's services,
+// the frame rate and output size) reset when it starts and when it ends. Fixtures hold one for the length of
+// a test; the process's own folders come back when it goes.
 
 #include "model/SlideshowProject.h"
 #include "support/TempDir.h"
-#include "support/TestEnvironment.h"
+#include "support/UserFolders.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 
 namespace platform {
 class ManualClock;
@@ -53,11 +52,7 @@ public:
 
 private:
     TempDir root;
-    EnvOverride homeEnv{"HOME", root.path()};
-    EnvOverride configEnv{"XDG_CONFIG_HOME", root.path() + "/.config"};
-    EnvOverride cacheEnv{"XDG_CACHE_HOME", root.path() + "/.cache"};
-    EnvOverride temporaryEnv{"VISTRELLE_TMPDIR", root.path() + "/tmp"};
-    std::optional<EnvOverride> runtimeEnv;
+    UserFolders folders;
     std::shared_ptr<platform::ManualClock> manual;
 };
 

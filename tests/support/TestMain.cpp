@@ -1,4 +1,5 @@
 #include "support/TestApplication.h"
+#include "support/UserFolders.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -29,7 +30,8 @@ extern "C" const char* __lsan_default_options() {
 
 namespace {
 
-std::optional<TestApplication>* application = nullptr; // main's own: a test that exits leaves it be
+std::optional<TestApplication>* application = nullptr;       // main's own: a test that exits leaves it be
+std::optional<test_support::ProcessUserFolders> userFolders; // removed also when a test exits
 QtMessageHandler qtHandler = nullptr;
 std::atomic<bool> testsRun{false}; // a failure has a test to go to
 
@@ -62,6 +64,7 @@ void test_support::endApplication() {
 // Every test binary owns an application object so that fonts, images and the main thread behave as in the
 // app; the interface's tests own a widgets application.
 int main(int argc, char** argv) {
+    userFolders.emplace(); // before anything reads the user's folders
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
     // As the application: media play through the FFmpeg libraries, not system plugins a machine may lack.
