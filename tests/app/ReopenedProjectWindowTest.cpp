@@ -17,6 +17,9 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
+#include <QSlider>
+#include <QTest>
 #include <QUrl>
 
 class ReopenedProjectWindowTest : public PreviewWindowTest {
@@ -47,6 +50,20 @@ protected:
             const auto open = SlideshowProject::currentMainProject();
             return delegate->pendingWorkCount() == 0 && open && open->strMacProjectBundleFullPath() == folder;
         });
+    }
+
+    // A saved project "<name>" of three slides of `colour`, beside the open one; its folder.
+    static QString savedProject(const QString& name, QColor colour) {
+        QString error;
+        const auto made = SlideshowProject::createNewBundleProject(name, &error);
+        EXPECT_TRUE(made) << error.toStdString();
+        if (!made)
+            return QString();
+        const QString contents = made->strMacProjectBundleContentsPath();
+        made->setSlideshowArray({stillPhoto(contents, "a.png", colour), stillPhoto(contents, "b.png", colour),
+                                 stillPhoto(contents, "c.png", colour)});
+        EXPECT_TRUE(made->saveProjectToFile(&error)) << error.toStdString();
+        return made->strMacProjectBundleFullPath();
     }
 
     std::unique_ptr<AppDelegate> delegate;
@@ -101,16 +118,7 @@ TEST_F(ReopenedProjectWindowTest, ACompositionSlideAddedFromTheTestMenuIsThereAn
 TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileAFrameOfTheOpenOneIsUnderWayTakesItsPlace) {
     const HangGuard guard("an open while a frame waits", std::chrono::seconds(120));
     const QColor green(40, 200, 60);
-    QString error;
-    const QString other = [&] {
-        const auto made = SlideshowProject::createNewBundleProject(QStringLiteral("Other"), &error);
-        EXPECT_TRUE(made) << error.toStdString();
-        const QString contents = made->strMacProjectBundleContentsPath();
-        made->setSlideshowArray({stillPhoto(contents, "a.png", green), stillPhoto(contents, "b.png", green),
-                                 stillPhoto(contents, "c.png", green)});
-        EXPECT_TRUE(made->saveProjectToFile(&error)) << error.toStdString();
-        return made->strMacProjectBundleFullPath();
-    }();
+    const QString other = savedProject(QStringLiteral("Other"), green);
 
     {
         PlayWaits waits(*controller->director());
@@ -126,4 +134,32 @@ TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileAFrameOfTheOpenOneIsUnderWa
     EXPECT_TRUE(test_support::spinUntil([&] { return closing.expired(); })) << "the closed project is let go";
     EXPECT_TRUE(test_support::spinUntil([&] { return test_support::coloursNear(centreShown(), green, 40); }))
         << "the opened project's first slide: " << centreShown().name().toStdString();
+}
+
+// File > Open while the show plays, two and a half seconds in: the position slider and the time texts then
+// show the opened project's start, not where the play of the closed one had got to.
+TEST_F(ReopenedProjectWindowTest, AProjectOpenedWhileTheShowPlaysShowsItsStart) {
+    const QString other = savedProject(QStringLiteral("Other"), QColor(40, 200, 60));
+    useColourSlides({Qt::red, Qt::blue, Qt::yellow});
+    const MainWindowOutlets& ui = controller->outlets();
+    controller->updateProjectInfo(); // as adding the slides does: the slider spans the show
+    ASSERT_TRUE(test_support::spinUntil([&] { return ui.positionSlider->maximum() > 60; }));
+    controller->setNCurrentSlideshowItemIndex(0);
+    QTest::mouseClick(controller->outlets().m_btnPlayStop, Qt::LeftButton);
+    scheduler->advance(0.5);
+    ASSERT_EQ(controller->director()->directorStatus(), 1);
+    for (int frame = 0; frame < 75; ++frame) {
+        ASSERT_TRUE(tickPreview()) << "frame " << frame;
+        scheduler->advance(1.0 / 30.0);
+    }
+    ASSERT_GT(ui.positionSlider->value(), 30);
+    ASSERT_EQ(ui.timelineTimeText->text(), "00:02");
+    ASSERT_EQ(ui.realTimeText->text(), "00:02");
+    project.reset();
+
+    ASSERT_TRUE(openFromTheFileMenu(other));
+    EXPECT_FALSE(controller->m_bPlaying());
+    EXPECT_EQ(ui.positionSlider->value(), 0);
+    EXPECT_EQ(ui.timelineTimeText->text(), "00:00");
+    EXPECT_EQ(ui.realTimeText->text(), "00:00");
 }

@@ -300,6 +300,17 @@ void PlaybackController::placePlayHead(float x, qint64 scrollTo) {
         ui.scrollView1->scrollToX(double(scrollTo));
 }
 
+// A stop leaves them where the play was; an opened project is another show, which starts at 0.
+void PlaybackController::showShowStart() {
+    const MainWindowOutlets& ui = hub.outlets();
+    if (ui.positionSlider)
+        ui.positionSlider->setValue(0);
+    if (ui.timelineTimeText)
+        ui.timelineTimeText->setText(timeline_geometry::timelineTimeText(0, SlideshowProject::ulFrameRate()));
+    if (ui.realTimeText)
+        ui.realTimeText->setText(timeline_geometry::elapsedTimeText(0.0));
+}
+
 void PlaybackController::showTimelineTimeText(quint64 frame) {
     const MainWindowOutlets& ui = hub.outlets();
     if (ui.timelineTimeText)

@@ -37,6 +37,8 @@ public:
     void hideTimelineIndicator();
     void timelineIndicatorCallback();
     void showTimelineTimeText(quint64 frame);
+    // The slider and the time texts at the show's start, for a project just opened.
+    void showShowStart();
     QWidget* playHeadView() const { return playHead; }
 
     // Any thread.

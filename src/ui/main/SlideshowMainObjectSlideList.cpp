@@ -3,6 +3,7 @@
 // and the timeline's rebuild for an opened project.
 #include "ui/main/SlideshowMainObject.h"
 
+#include "ui/main/PlaybackController.h"
 #include "ui/main/SlideListController.h"
 
 #include <QDialog>
@@ -79,4 +80,5 @@ void SlideshowMainObject::notifyUpdateSlideItemSound(const Notification& notific
 
 void SlideshowMainObject::refreshUIForOpenProject() {
     slideList->refreshUIForOpenProject();
+    playback->showShowStart();
 }
