@@ -3,6 +3,7 @@
 #include "export/NSAudioMixerObject.h"
 #include "model/ContentsFolder.h"
 #include "platform/foundation/StandardPaths.h"
+#include "support/UserFolders.h"
 
 using mixer_test::MixerTest;
 using platform::media::CompositionSegment;
@@ -230,8 +231,7 @@ TEST_F(AudioMixerTest, SoundsThatCannotBeReadAreLeftOut) {
 // the sound recorder made in Documents are played, never another file of the user.
 TEST_F(AudioMixerTest, ASlideSoundOutsideTheProjectIsMixedOnlyWhenItIsARecording) {
     TempDir user;
-    const test_support::EnvOverride home{"HOME", user.path()};
-    const test_support::EnvOverride config{"XDG_CONFIG_HOME", user.path() + "/.config"};
+    const test_support::UserFolders folders(user.path());
     const QString documents = platform::paths::documentsFolder();
     ASSERT_TRUE(documents.startsWith(user.path())) << documents.toStdString();
     ASSERT_TRUE(QDir().mkpath(documents) && QDir().mkpath(user.path() + "/Private"));

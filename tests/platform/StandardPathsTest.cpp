@@ -256,7 +256,7 @@ TEST(TestProgramFoldersTest, TwoTestProgramsOfOneSessionShareNoFolder) {
     ASSERT_EQ(::chmod(QFile::encodeName(session.path()).constData(), 0700), 0);
     // As ctest starts them: from the session's environment, not from a test program's.
     const QMap<QString, QString> environment{{"XDG_RUNTIME_DIR", session.path()},
-                                             {"VISTRELLE_TEST_FOLDERS", ""}};
+                                             {test_support::ProcessUserFolders::kRootVariable, ""}};
     TestChild first("DISABLED_TestProgramFoldersChild.TellsItsFolders", environment);
     TestChild second("DISABLED_TestProgramFoldersChild.TellsItsFolders", environment);
     ASSERT_TRUE(first.finish()) << first.said().toStdString();
