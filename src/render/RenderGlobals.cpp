@@ -1,4 +1,4 @@
 #include "render/RenderGlobals.h"
 
-std::atomic<float> gRenderAspectRatio{4.0f / 3.0f};
+thread_local float gRenderAspectRatio = 4.0f / 3.0f;
 std::atomic<float> gBackingScaleFactor{1.0f};

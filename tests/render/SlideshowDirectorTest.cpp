@@ -7,6 +7,7 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
 #include "render/FrameConverterObject.h"
+#include "render/RenderGlobals.h"
 #include "render/RenderNotifications.h"
 #include "render/SlideshowImageObject.h"
 #include "render/transitions/SlideshowTransition.h"
@@ -18,6 +19,7 @@
 #include <QFile>
 
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <thread>
@@ -364,6 +366,49 @@ TEST_F(DirectorTest, TransitionFrameBuffersFollowTheTargetOfThePlay) {
     frameAt(4);
     EXPECT_EQ(director->fboSlideOne().texWidth(), 64);
     EXPECT_EQ(director->fboSlideOne().texHeight(), 36);
+}
+
+// While an export's frame waits for a picture, the window draws a still into a view of another shape: the
+// export's frame is drawn at the export's shape all the same.
+TEST_F(DirectorTest, AnExportsFrameKeepsItsShapeWhateverTheWindowDrawsWhileItWaits) {
+    project->setBPlayLoop(false);
+    project->setFltSlideshowFadeIn(0.0f);
+    project->setFltSlideshowFadeOut(0.0f);
+    const auto late = test_support::slideBeingImported(contents + "/late.png", 1.0f, 0.0f);
+    ASSERT_TRUE(late);
+    standStill(*late);
+    useSlides({late});
+    const std::thread::id exporter = std::this_thread::get_id();
+    std::atomic<int> frameWaits{0};
+    auto converter = std::make_shared<FrameConverterObject>(96, 54);
+    ASSERT_TRUE(director->startExportPlay(project->slideshowArray(), converter, [&] {
+        if (std::this_thread::get_id() == exporter)
+            ++frameWaits;
+        return false;
+    }));
+    std::thread window([&] {
+        while (frameWaits < 2) // the export's frame waits for the picture
+            std::this_thread::yield();
+        gRenderAspectRatio = 1.0f; // as a still drawn into a square view sets it
+        QImage picture(96, 54, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        EXPECT_TRUE(picture.save(contents + "/whole.png", "PNG"));
+        EXPECT_EQ(std::rename(QFile::encodeName(contents + "/whole.png").constData(),
+                              QFile::encodeName(late->fileName()).constData()),
+                  0);
+        late->setPictureBeingMade(false);
+    });
+    ASSERT_TRUE(converter->switchOffScreenFBO());
+    EXPECT_TRUE(director->playExportFrame());
+    window.join();
+    {
+        const platform::gl::DriverLock driver; // as the pump reads a frame back
+        const QImage frame = platform::gl::readPixelsBGRA(0, 0, 96, 54);
+        for (const QPoint at : {QPoint(2, 2), QPoint(93, 2), QPoint(2, 51), QPoint(93, 51), QPoint(48, 27)})
+            EXPECT_TRUE(colourNear(frame.pixel(at), qRgb(255, 0, 0)))
+                << "the 16:9 picture fills the 16:9 frame at " << at.x() << "," << at.y();
+    }
+    director->endExportPlay();
 }
 
 TEST_F(DirectorTest, ADoorShowsTheOutgoingThenTheIncomingSlideUprightThroughTheFrameBuffers) {
