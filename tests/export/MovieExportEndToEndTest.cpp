@@ -187,7 +187,27 @@ public:
     mutable std::atomic<int> looks{0};
 };
 
-using MovieExportFaultTest = MovieExportEndToEndTest;
+class MovieExportFaultTest : public MovieExportEndToEndTest {
+protected:
+    // The third slide becomes one whose picture is still being made; the second slide comes on only with the
+    // third loaded, so the export's play waits at the second's first frame.
+    std::shared_ptr<SlideStillBeingMade> thirdSlideStillBeingMade() {
+        std::vector<SlideItemRef> slides = project->slideshowArray();
+        auto waiting = platform::makeMainThreadShared<SlideStillBeingMade>();
+        waiting->setFileName("colour2.png");
+        waiting->customSetDurations(1.0f, 0.5f);
+        slides[2] = waiting;
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        while (SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(waitsAt, slides).slideIndex < 1)
+            ++waitsAt;
+        return waiting;
+    }
+    bool untilTheExportWaitsFor(const SlideStillBeingMade& slide) {
+        return waitFor([&] { return director->nCurrentFrame() == waitsAt && slide.looks > 2; });
+    }
+    quint64 waitsAt = 0;
+};
 
 // Between the check before the start and the player's look for it, a picture is taken away, cut to nothing
 // (a sync tool's placeholder, a full disk) or spoilt: the export fails naming it, and makes no movie.
@@ -223,20 +243,10 @@ TEST_F(MovieExportFaultTest, APictureLostDuringTheExportFailsItWithAnAlertNaming
 // come and go at once and leave the export alone; the picture's import then fails on its own thread, and the
 // export fails naming it, with nothing asked of the main thread.
 TEST_F(MovieExportFaultTest, AnExportWaitingForAPictureLeavesTheWindowFreeAndFailsWhenItsImportDoes) {
-    std::vector<SlideItemRef> slides = project->slideshowArray();
-    auto waiting = platform::makeMainThreadShared<SlideStillBeingMade>();
-    waiting->setFileName("colour2.png");
-    waiting->customSetDurations(1.0f, 0.5f);
-    slides[2] = waiting;
-    project->setSlideshowArray(slides);
-    project->calcSlideItemsPhotoTransitionDuration();
-    // The second slide comes on only with the third loaded: the export's frame waits there.
-    quint64 waitsAt = 0;
-    while (SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(waitsAt, slides).slideIndex < 1)
-        ++waitsAt;
+    const auto waiting = thirdSlideStillBeingMade();
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     ASSERT_TRUE(command->startEncodingMovieFile());
-    ASSERT_TRUE(waitFor([&] { return director->nCurrentFrame() == waitsAt && waiting->looks > 2; }));
+    ASSERT_TRUE(untilTheExportWaitsFor(*waiting));
     {
         const HangGuard guard("the window's stop during an export's wait", std::chrono::seconds(60));
         director->stop();
@@ -253,26 +263,10 @@ TEST_F(MovieExportFaultTest, AnExportWaitingForAPictureLeavesTheWindowFreeAndFai
 }
 
 TEST_F(MovieExportFaultTest, CancelEndsAnExportWhosePlayerWaitsForASlide) {
-    std::vector<SlideItemRef> slides = project->slideshowArray();
-    auto waiting = platform::makeMainThreadShared<SlideStillBeingMade>();
-    waiting->setFileName("colour2.png");
-    waiting->customSetDurations(1.0f, 0.5f);
-    slides[2] = waiting;
-    project->setSlideshowArray(slides);
-    project->calcSlideItemsPhotoTransitionDuration();
+    const auto waiting = thirdSlideStillBeingMade();
     command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
     ASSERT_TRUE(command->startEncodingMovieFile());
-    const auto encoder = command->encoderController();
-    // The second slide comes on only with the third loaded: the pump waits there for good.
-    qint64 seen = -1;
-    ASSERT_TRUE(waitFor([&] {
-        const qint64 now = encoder->framesAppended();
-        const bool stalled = now > 0 && now == seen;
-        seen = now;
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        return stalled;
-    }));
-    ASSERT_LT(seen, qint64(project->totalFrameCount()) - 1);
+    ASSERT_TRUE(untilTheExportWaitsFor(*waiting));
     project->setBExportProgressCancelButtonClicked(true);
     command->cancelEncoding();
     // Without the cancel the export waits for good; with it, the export's threads end, which a loaded machine

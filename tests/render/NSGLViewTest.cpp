@@ -157,6 +157,15 @@ protected:
         PlayerTest::TearDown();
     }
     void tick() { time->advance(1.0 / 30.0); }
+    // A red slide of two seconds plays in a 64 x 36 view until its first frame is shown.
+    void playRedSlide(FrameCounter& frames) {
+        useSlides({photo("red.png", rendertest::solid(16, 9, Qt::red), 2.0f, 1.0f)});
+        view->reshape(QSize(64, 36));
+        controller.playing = true;
+        controller.director->setSlideshowArray(project->slideshowArray());
+        tick();
+        ASSERT_TRUE(frames.waitFor(1));
+    }
 
     TestController controller;
     std::shared_ptr<ManualDisplayLinkTimeSource> time;
@@ -210,13 +219,9 @@ TEST_F(PreviewTest, WhilePlayingEachTickDrawsAFrameInTheLetterBox) {
 }
 
 TEST_F(PreviewTest, AStoppedPlayerDrawsNothingAndTheLastPictureStays) {
-    useSlides({photo("red.png", rendertest::solid(16, 9, Qt::red), 2.0f, 1.0f)});
-    view->reshape(QSize(64, 36));
     FrameCounter frames(*view);
-    controller.playing = true;
-    controller.director->setSlideshowArray(project->slideshowArray());
-    tick();
-    ASSERT_TRUE(frames.waitFor(1));
+    playRedSlide(frames);
+    ASSERT_FALSE(HasFatalFailure());
     controller.director->stop();
     const std::size_t before = frames.count();
     tick();
@@ -229,13 +234,9 @@ TEST_F(PreviewTest, AStoppedPlayerDrawsNothingAndTheLastPictureStays) {
 // A tick that waits for the play while a stop holds it finds the play stopped: it draws nothing of it.
 TEST_F(PreviewTest, ATickThatWaitedForThePlayWhileAStopRanDrawsNothing) {
     const HangGuard guard("a tick waiting for the play while a stop runs", std::chrono::seconds(60));
-    useSlides({photo("red.png", rendertest::solid(16, 9, Qt::red), 2.0f, 1.0f)});
-    view->reshape(QSize(64, 36));
     FrameCounter frames(*view);
-    controller.playing = true;
-    controller.director->setSlideshowArray(project->slideshowArray());
-    tick();
-    ASSERT_TRUE(frames.waitFor(1));
+    playRedSlide(frames);
+    ASSERT_FALSE(HasFatalFailure());
     controller.pauseAtAsk(2);
     tick();
     const pid_t link = controller.waitForPause(); // in the render, past its look at the player's status
