@@ -5,10 +5,12 @@
 #include "dvd/DVDNotifications.h"
 #include "dvd/SpumuxObject.h"
 #include "dvd/StreamedChildProcess.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
 #include "platform/regex/RegexRoutines.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -17,6 +19,8 @@
 #include <cstdio>
 #include <cstring>
 #include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -145,7 +149,9 @@ bool DVDAuthorObject::createXMLFile(const QString& menuSectionCode, DVDStepError
         substitutePlaceholders(text, {{QStringLiteral("VOB_FILE_LIST"),
                                        titleFragment(videoPath, chapterList(project.slideshowTotalDuration))},
                                       {QStringLiteral("MENU_SECTION_DATA"), menuSectionCode}});
-    if (!writeNewFile(xmlPath, text.toUtf8(), &message))
+    // dvdauthor reads it through our descriptor: a file put at its name meanwhile is never read.
+    xmlFile = writeNewOwnFile(xmlPath, text.toUtf8(), &message);
+    if (!xmlFile)
         return failStep(error, kStep, message);
     return true;
 }
@@ -205,6 +211,12 @@ bool DVDAuthorObject::prepare(DVDStepError* error) {
     if (!removeItem(outputFolder))
         return failStep(error, kStep,
                         QStringLiteral("Cannot remove the old DVD folder \"%1\".").arg(outputFolder));
+    // dvdauthor writes its tree by names inside the folder: made exclusively and private, nobody else can
+    // put a link there for it to write through. Whatever took the name meanwhile fails the step.
+    if (::mkdir(QFile::encodeName(outputFolder).constData(), 0700) != 0)
+        return failStep(error, kStep,
+                        QStringLiteral("Cannot make the DVD folder \"%1\": %2")
+                            .arg(outputFolder, qt_error_string(errno)));
     return true;
 }
 
@@ -249,7 +261,8 @@ bool DVDAuthorObject::AuthorDVD() {
 void DVDAuthorObject::runScript() {
     platform::ChildProcess::Options options;
     options.program = dvdauthorPath;
-    options.arguments = {QStringLiteral("-x"), xmlPath, QStringLiteral("-o"), outputFolder};
+    options.arguments = {QStringLiteral("-x"), platform::descriptorPath(xmlFile.get()), QStringLiteral("-o"),
+                         outputFolder};
     options.environment.insert(QStringLiteral("VIDEO_FORMAT"), tvFormat);
     options.mergeStderr = true; // its status lines come on the error output
     StreamedChildProcess child(options, temporary);

@@ -3,6 +3,7 @@
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/DVDStepError.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UniqueFd.h"
 
 #include <QList>
 #include <QRect>
@@ -26,10 +27,11 @@ struct DVDAuthorOutcome {
 };
 
 // Turns the slideshow's MPEG-2 stream (and the menu's, when the project has a menu) into a DVD-Video
-// folder "tttDVD1" in the private temporary folder: the button overlay, the control file "dvd.xml"
-// from "dvdAuthorTemplate" or "dvdAuthorTemplate_no_menu", then dvdauthor on a runner thread whose
-// status lines become "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When dvdauthor has authored the folder
-// and nobody cancelled, "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which the burn starts.
+// folder "tttDVD1" in the private temporary folder, made anew and exclusively, mode 0700: the button overlay,
+// the control file "dvd.xml" from "dvdAuthorTemplate" or "dvdAuthorTemplate_no_menu", then dvdauthor on a
+// runner thread whose status lines become "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When dvdauthor has
+// authored the folder and nobody cancelled, "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which the burn
+// starts.
 //
 // The MPEG-2 creator's driver calls, once both streams are written:
 //     DVDAuthorObject author(project);
@@ -108,6 +110,7 @@ private:
     QString temporary;
     QString dvdauthorPath;
     QString videoPath, menuVideoPath, xmlPath, outputFolder, tvFormat;
+    platform::UniqueFd xmlFile; // the control file made at xmlPath, open since
     QList<QRect> buttonRects;
     qint64 sizeMB = 0;
     bool started = false;

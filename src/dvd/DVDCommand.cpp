@@ -410,7 +410,14 @@ void DVDCommand::endCancelled() {
 // ---- authoring and burn
 
 void DVDCommand::StartDVDAuthorWithMPEGIIFile(const QString& path) {
-    authorStream(path, true);
+    // The streams this command's creator wrote are read through the files it made, so that whatever has
+    // since taken their names is never authored.
+    const std::shared_ptr<DVDMPEGIICreateObject> made = dvdMpegIICreateObject();
+    const auto own = [&made](const QString& name) {
+        const QString file = made ? made->streamFile(name) : QString();
+        return file.isEmpty() ? name : file;
+    };
+    authorStream(own(path), own(menuStreamPathFor(path)), true);
 }
 
 bool DVDCommand::StartDVDAuthor() {
@@ -437,12 +444,12 @@ bool DVDCommand::StartDVDAuthor() {
     }
     project->setEncodingSlideshow(true);
     project->setBExportProgressCancelButtonClicked(false);
-    authorStream(path, withMenu);
+    authorStream(path, menu, withMenu);
     dialogs.runExportProgressModal();
     return true;
 }
 
-void DVDCommand::authorStream(const QString& path, bool withMenu) {
+void DVDCommand::authorStream(const QString& path, const QString& menuPath, bool withMenu) {
     const auto project = SlideshowProject::currentMainProject();
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     if (path.isEmpty() || !project || !manager)
@@ -452,7 +459,7 @@ void DVDCommand::authorStream(const QString& path, bool withMenu) {
     auto next = std::make_unique<DVDAuthorObject>(settings, center);
     next->setVideoFilePath(path);
     if (settings.bUseDVDMenu) {
-        next->setMenuVideoFilePath(menuStreamPathFor(path));
+        next->setMenuVideoFilePath(menuPath);
         const std::lock_guard lock(mutex);
         if (menuItem)
             next->setStateButtonRectArray(menuItem->stateButtonRectArray());
@@ -590,6 +597,9 @@ void DVDCommand::endCommand(const QString& alertText) {
     // which only a finished burn puts in place, is removed.
     if (discRun)
         setBurnObject(nullptr);
+    if (const std::shared_ptr<DVDMPEGIICreateObject> made = dvdMpegIICreateObject();
+        made && !made->isRunning())
+        made->releaseStreams(); // nothing reads them any more
     if (discRun && commandKind == Encode::Disc)
         deleteRunFiles();
     else if (discRun && commandKind == Encode::AuthoringOnly) // the stream was the user's: it stays

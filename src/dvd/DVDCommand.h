@@ -110,7 +110,7 @@ private:
 
     bool buildMenuSlides(const QString& tooFewSlidesText);
     bool startEncode(Encode kind);
-    void authorStream(const QString& path, bool withMenu);
+    void authorStream(const QString& path, const QString& menuPath, bool withMenu);
     void pumpFrames(const std::vector<SlideItemRef>& slides,
                     const FramePumpParam<DVDMPEGIICreateObject>& param);
     void encodeFinished();

@@ -20,28 +20,36 @@ QString xmlEscaped(const QString& text) {
 }
 
 bool writeNewFile(const QString& path, const QByteArray& data, QString* error) {
+    return writeNewOwnFile(path, data, error).isValid();
+}
+
+platform::UniqueFd writeNewOwnFile(const QString& path, const QByteArray& data, QString* error) {
     const QByteArray name = QFile::encodeName(path);
     if (::unlink(name.constData()) != 0 && errno != ENOENT) {
         if (error)
             *error = QStringLiteral("Cannot replace \"%1\": %2").arg(path, qt_error_string(errno));
-        return false;
+        return {};
     }
     platform::UniqueFd fd(
         ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
         if (error)
             *error = QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno));
-        return false;
+        return {};
     }
     QString writeError;
-    if (!platform::writeFully(fd.get(), data.constData(), std::size_t(data.size()), &writeError) ||
-        fd.reset() != 0) {
+    if (!platform::writeFully(fd.get(), data.constData(), std::size_t(data.size()), &writeError)) {
         if (error)
             *error = QStringLiteral("Cannot write \"%1\": %2")
                          .arg(path, writeError.isEmpty() ? qt_error_string(errno) : writeError);
-        return false;
+        return {};
     }
-    return true;
+    return fd;
+}
+
+qint64 sizeOfOpenFile(int fd) {
+    struct stat st {};
+    return fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
 }
 
 bool removeItem(const QString& path) {

@@ -7,6 +7,7 @@
 #include "export/NSAudioMixerObject.h"
 #include "export/SoundFeed.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/foundation/ThreadJoin.h"
 #include "platform/media/SampleFormat.h"
@@ -256,15 +257,74 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
     Outcome outcome = planar ? Outcome{} : mixSound(pass, keepSlideshowMixer);
     if (outcome.end == End::Completed)
         outcome = makePipes();
-    if (QString error; outcome.end == End::Completed && !prepareOutput(&error))
+    if (QString error; outcome.end == End::Completed && !prepareStream(output, &error))
         outcome = {End::Failed, {kStepFFmpeg(), error}};
     if (outcome.end == End::Completed)
         outcome = runPumpAndFFmpeg(pass, planar);
     removePipes();
     deleteTempFiles();
     if (outcome.end != End::Completed)
-        QFile::remove(output); // a stream cut short must not pass for a whole one
+        dropStream(output); // a stream cut short must not pass for a whole one
     return outcome;
+}
+
+// ffmpeg opens its output by name and follows a link there: it is named a fresh file of ours through the
+// descriptor kept here, which reaches that file whatever has since taken its name, and so do the tools that
+// read the stream afterwards.
+bool DVDMPEGIICreateObject::prepareStream(const QString& output, QString* error) {
+    dropStream(output);
+    platform::UniqueFd fd = platform::openFreshFile(output, error, 0644);
+    if (!fd)
+        return false;
+    const QString through = platform::descriptorPath(fd.get());
+    {
+        const std::lock_guard lock(streamMutex);
+        streams[output] = std::move(fd);
+    }
+    const std::lock_guard lock(stateMutex);
+    writingTo = through;
+    return true;
+}
+
+void DVDMPEGIICreateObject::dropStream(const QString& output) {
+    platform::UniqueFd fd;
+    {
+        const std::lock_guard lock(streamMutex);
+        const auto kept = streams.find(output);
+        if (kept == streams.end())
+            return;
+        fd = std::move(kept->second);
+        streams.erase(kept);
+    }
+    platform::removePartialFile(fd.get(), output);
+}
+
+QString DVDMPEGIICreateObject::streamFile(const QString& output) const {
+    const std::lock_guard lock(streamMutex);
+    const auto kept = streams.find(output);
+    return kept == streams.end() ? QString() : platform::descriptorPath(kept->second.get());
+}
+
+void DVDMPEGIICreateObject::releaseStreams() {
+    const std::lock_guard lock(streamMutex);
+    streams.clear();
+}
+
+// Whether ffmpeg wrote something into the stream's file, and the stream's name still leads to that file.
+QString DVDMPEGIICreateObject::streamProblem(const QString& output, const QString& stream) const {
+    std::optional<platform::FileIdentity> made;
+    {
+        const std::lock_guard lock(streamMutex);
+        if (const auto kept = streams.find(output); kept != streams.end())
+            made = platform::FileIdentity::ofDescriptor(kept->second.get());
+    }
+    if (!made || made->size == 0)
+        return tr_("ffmpeg ended without writing %1.").arg(stream);
+    const std::optional<platform::FileIdentity> found = platform::FileIdentity::ofPath(output);
+    if (!found || !found->sameFile(*made))
+        return tr_("Another program removed or replaced %1 at \"%2\" while it was written.")
+            .arg(stream, output);
+    return QString();
 }
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::mixSound(Pass pass, bool keepSlideshowMixer) {
@@ -359,7 +419,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         if (planar)
             return startFFMMEncodeProcYUV(pipes);
         return runFFmpeg(ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                         strTempM4AAudioFullPath(), pal, wide16_9, strOutputFullPath()));
+                                         strTempM4AAudioFullPath(), pal, wide16_9, streamWrittenThrough()));
     });
     return verdict(pass);
 }
@@ -369,7 +429,12 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
 FFMMCreateObjectBase::FFmpegResult
 DVDMPEGIICreateObject::startFFMMEncodeProcYUV(const FramePumpParam<DVDMPEGIICreateObject>& pipes) {
     return runFFmpeg(ffmpegYUVArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                        pipes.strAudioFIFO, strOutputFullPath()));
+                                        pipes.strAudioFIFO, streamWrittenThrough()));
+}
+
+QString DVDMPEGIICreateObject::streamWrittenThrough() const {
+    const std::lock_guard lock(stateMutex);
+    return writingTo;
 }
 
 void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICreateObject>& pipes) {
@@ -503,8 +568,9 @@ void DVDMPEGIICreateObject::waitForFFmpeg() {
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
     const QString output = strOutputFullPath();
-    const std::lock_guard lock(stateMutex);
     const QString stream = streamName(pass);
+    const QString problem = streamProblem(output, stream);
+    const std::lock_guard lock(stateMutex);
     if (cancelled())
         return {End::Cancelled, {}};
     if (stoppedForPump && (pumpOk || !pumpReported) && !soundFailure.isEmpty())
@@ -517,8 +583,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
             detail += QLatin1Char('\n') + tr_("The frames: %1").arg(pumpFailure);
         return {End::Failed, {kStepFFmpeg(), detail}};
     }
-    if (!isNonEmptyFile(output))
-        return {End::Failed, {kStepFFmpeg(), tr_("ffmpeg ended without writing %1.").arg(stream)}};
+    if (!problem.isEmpty())
+        return {End::Failed, {kStepFFmpeg(), problem}};
     // ffmpeg took a stream cut short for a whole one.
     if (!pumpOk)
         return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};

@@ -7,6 +7,7 @@
 #include "export/SoundSource.h"
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/UniqueFd.h"
 #include "render/FramePumpHost.h"
 
 #include <QSizeF>
@@ -16,6 +17,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -142,6 +144,13 @@ public:
 
     bool bNeedCreateDVDMenuAndSlideshow() const { return needBothPasses.load(); }
 
+    // The stream a pass wrote at `output`, as a name that reaches the very file it wrote
+    // ("/proc/<pid>/fd/<n>") for the tools that read it: whatever has since taken `output` is never read.
+    // Empty for a stream this creator did not make. Valid until releaseStreams(), or the creator's end.
+    QString streamFile(const QString& output) const;
+    // Lets the streams' files go (their names stay): the run that reads them has ended.
+    void releaseStreams();
+
 protected:
     void startEncodeMovieThreadProc(const QVariantMap& params) override;
     // The polls of setCancelPolling() also give a running ffmpeg its looks after its pump failed.
@@ -168,6 +177,14 @@ private:
     // The project of the command, else the open one.
     SlideshowProjectRef soundProject() const;
     Outcome verdict(Pass pass);
+    // A fresh file of ours at output for ffmpeg to write, kept open; false with a message.
+    bool prepareStream(const QString& output, QString* error);
+    // Removes the stream made at output, its name only while it still leads to it.
+    void dropStream(const QString& output);
+    // The name ffmpeg writes the pass's stream through.
+    QString streamWrittenThrough() const;
+    // Why the stream at output cannot be taken as written; empty when it can.
+    QString streamProblem(const QString& output, const QString& stream) const;
     void finish(const Outcome& outcome);
     bool cancelled() const;
 
@@ -194,6 +211,10 @@ private:
     End ended = End::Completed;
     DVDStepError failure;
     bool driverRunning = false;
+    QString writingTo; // the stream of the pass, through its descriptor
+
+    mutable std::mutex streamMutex;
+    std::map<QString, platform::UniqueFd> streams; // each stream made, by its name, open since it was made
 
     // The planar variant's sound, on the feeder's thread (the reader may also be opened by a caller
     // outside a pass).

@@ -2,6 +2,7 @@
 
 #include "dvd/DVDFiles.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
 #include "platform/image/ImageAdditions.h"
@@ -363,20 +364,26 @@ bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
 bool DVDMenuItem::run_pngquant(const QString& path, const QString& pngquant, DVDStepError* error) {
     QString reduced = path;
     reduced.replace(QRegularExpression(QStringLiteral("\\.png$")), QStringLiteral("-fs8.png"));
-    // A copy left by an earlier run must not pass for this run's.
-    if (!removeItem(reduced))
-        return failStep(error, kStepPngquant, QStringLiteral("Cannot remove \"%1\".").arg(reduced));
+    if (pngquant.isEmpty())
+        return failStep(error, kStepPngquant, QStringLiteral("The program \"pngquant\" is not installed."));
+    // A copy left by an earlier run must not pass for this run's: a fresh file of ours takes its place, and
+    // pngquant writes it through our descriptor (from its standard output), never through a link put there.
+    QString message;
+    const platform::UniqueFd out = platform::openFreshFile(reduced, &message);
+    if (!out)
+        return failStep(error, kStepPngquant, message);
     platform::ChildProcess::Options options;
     options.program = pngquant;
-    if (options.program.isEmpty())
-        return failStep(error, kStepPngquant, QStringLiteral("The program \"pngquant\" is not installed."));
-    options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), path};
-    QString message;
-    if (!platform::ChildProcess::run(options, nullptr, &message))
+    options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), QStringLiteral("-")};
+    options.stdinFile = path;
+    options.stdoutFile = platform::descriptorPath(out.get());
+    const bool ran = platform::ChildProcess::run(options, nullptr, &message);
+    if (ran && sizeOfOpenFile(out.get()) > 0)
+        return true;
+    platform::removePartialFile(out.get(), reduced);
+    if (!ran)
         return failStep(error, kStepPngquant, message);
-    if (!isNonEmptyFile(reduced))
-        return failStep(error, kStepPngquant, QStringLiteral("\"%1\" was not written.").arg(reduced));
-    return true;
+    return failStep(error, kStepPngquant, QStringLiteral("\"%1\" was not written.").arg(reduced));
 }
 
 QList<QRect> DVDMenuItem::buttonRectsFor(const QVariantList& rects, bool pal, bool wide16_9) {

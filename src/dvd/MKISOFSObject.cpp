@@ -14,26 +14,29 @@ bool MKISOFSObject::BuildISO(DVDStepError* error) {
         return failStep(error, step, QStringLiteral("The program \"mkisofs\" is not installed."));
     // Written beside its name and put there only once whole: a failed run leaves whatever was there.
     QString message;
-    const QString partial = platform::createPartialFileBeside(outputPath, &message);
-    if (partial.isEmpty())
+    QString partial;
+    const platform::UniqueFd fd = platform::openPartialFileBeside(outputPath, &partial, &message);
+    if (!fd)
         return failStep(error, step, message);
-    if (runScript(partial, error))
+    if (runScript(fd.get(), partial, error))
         return true;
-    QFile::remove(partial);
+    platform::removePartialFile(fd.get(), partial);
     return false;
 }
 
-bool MKISOFSObject::runScript(const QString& partial, DVDStepError* error) {
+bool MKISOFSObject::runScript(int partialFd, const QString& partial, DVDStepError* error) {
     const QString step = QStringLiteral("mkisofs");
     platform::ChildProcess::Options options;
     options.program = program;
-    options.arguments = {QStringLiteral("-dvd-video"), QStringLiteral("-o"), partial, inputFolder};
+    // mkisofs opens its output by name and follows a link there: it is named the file through our descriptor.
+    options.arguments = {QStringLiteral("-dvd-video"), QStringLiteral("-o"),
+                         platform::descriptorPath(partialFd), inputFolder};
     QString message;
     if (!platform::ChildProcess::run(options, nullptr, &message))
         return failStep(error, step, message);
-    if (!isNonEmptyFile(partial))
+    if (sizeOfOpenFile(partialFd) == 0)
         return failStep(error, step, QStringLiteral("mkisofs wrote nothing for \"%1\".").arg(outputPath));
-    if (!platform::replaceWithPartialFile(partial, outputPath, &message))
+    if (!platform::commitPartialFile(partialFd, partial, outputPath, &message))
         return failStep(error, step, message);
     return true;
 }

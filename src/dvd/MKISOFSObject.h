@@ -16,8 +16,9 @@ public:
     // Runs "mkisofs -dvd-video -o <iso> <folder>"; false, naming the step, when it failed or wrote nothing.
     // The image takes the ISO file's name only once it is whole: a failed run leaves what was there.
     bool BuildISO(DVDStepError* error = nullptr);
-    // The run itself, into `partial` beside the ISO file, which it then replaces.
-    bool runScript(const QString& partial, DVDStepError* error = nullptr);
+    // The run itself, into the file open at partialFd (made at `partial` beside the ISO file), which then
+    // takes the ISO file's name, unless another file has taken the partial's name meanwhile.
+    bool runScript(int partialFd, const QString& partial, DVDStepError* error = nullptr);
 
 private:
     QString program;

@@ -3,6 +3,7 @@
 #include "dvd/DVDFiles.h"
 #include "dvd/DVDMenuItem.h"
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
 #include "platform/image/ImageAdditions.h"
@@ -93,7 +94,8 @@ bool SpumuxObject::createXMLFile(DVDStepError* error) {
                {QStringLiteral("HIGHLIGHT_IMAGE_PATH"), picture(DVDMenuItem::Highlighted)},
                {QStringLiteral("SELECTED_IMAGE_PATH"), picture(DVDMenuItem::Selected)},
                {QStringLiteral("BUTTON_ARRAY"), buttonRows(buttons)}});
-    if (!writeNewFile(xmlPath, text.toUtf8(), &message))
+    xmlFile = writeNewOwnFile(xmlPath, text.toUtf8(), &message);
+    if (!xmlFile)
         return failStep(error, kStep, message);
     return true;
 }
@@ -102,22 +104,28 @@ bool SpumuxObject::run_spumuxCommand(DVDStepError* error) {
     if (!isNonEmptyFile(inputPath))
         return failStep(error, kStep,
                         QStringLiteral("The menu stream \"%1\" is missing or empty.").arg(inputPath));
+    if (!xmlFile)
+        return failStep(error, kStep, QStringLiteral("There is no control file for spumux."));
     QString message;
-    // Made anew and exclusively, so that spumux writes into a file of ours and nothing older survives.
-    if (!writeNewFile(outputPath, QByteArray(), &message))
+    // Made anew and exclusively, so that spumux writes into a file of ours and nothing older survives; the
+    // tools reach it (and the control file) through our descriptors, whatever has since taken the names.
+    outputFile = platform::openFreshFile(outputPath, &message);
+    if (!outputFile)
         return failStep(error, kStep, message);
     platform::ChildProcess::Options options;
     options.program = platform::locateTool(QStringLiteral("spumux"));
     if (options.program.isEmpty())
         return failStep(error, kStep, QStringLiteral("The program \"spumux\" is not installed."));
-    options.arguments = {xmlPath};
+    options.arguments = {platform::descriptorPath(xmlFile.get())};
     options.stdinFile = inputPath;
-    options.stdoutFile = outputPath;
+    options.stdoutFile = platform::descriptorPath(outputFile.get());
     options.environment.insert(QStringLiteral("VIDEO_FORMAT"), project.videoFormat());
     platform::ChildProcess child(options);
+    if (beforeLaunch)
+        beforeLaunch();
     if (!startAndWait(child, error))
         return false;
-    if (!isNonEmptyFile(outputPath))
+    if (sizeOfOpenFile(outputFile.get()) == 0)
         return failStep(error, kStep, QStringLiteral("spumux wrote nothing into \"%1\".").arg(outputPath));
     return true;
 }
@@ -151,7 +159,8 @@ bool SpumuxObject::startAndWait(platform::ChildProcess& child, DVDStepError* err
 }
 
 void SpumuxObject::createMenuCode() {
-    menuSectionCode = menuCode(buttons.size(), outputPath);
+    menuSectionCode =
+        menuCode(buttons.size(), outputFile ? platform::descriptorPath(outputFile.get()) : outputPath);
 }
 
 void SpumuxObject::cancel() {

@@ -2,6 +2,7 @@
 
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/DVDStepError.h"
+#include "platform/foundation/UniqueFd.h"
 
 #include <QFileDevice>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -19,7 +21,9 @@ class ChildProcess;
 
 // Lays the menu's buttons over the menu stream: writes "spumux.xml" from the "spumux_template" resource
 // (the three four-colour state pictures and one row per button), runs spumux on the menu stream into
-// "dvdmenu_out.mpg", and makes the menu section that the dvdauthor control file takes. One object per
+// "dvdmenu_out.mpg", and makes the menu section that the dvdauthor control file takes. spumux and dvdauthor
+// reach the control file and the muxed menu through the descriptors of the files made here (the muxed menu
+// until this object goes), never through a name another program could have taken meanwhile. One object per
 // authoring; the steps run on the caller's thread, which waits for spumux. cancel() may come from any
 // thread.
 class SpumuxObject {
@@ -57,6 +61,10 @@ public:
     static bool createFileAtPath(const QString& path, QFileDevice::Permissions attributes,
                                  QString* errorString = nullptr);
 
+    // Runs once the files spumux reads and writes are made, right before it starts (tests put another
+    // program's links at their names there).
+    void setBeforeLaunch(std::function<void()> hook) { beforeLaunch = std::move(hook); }
+
     // Stops a running spumux; one not yet started never starts.
     void cancel();
     bool wasCancelled() const;
@@ -74,8 +82,10 @@ private:
     QString pngquantPath;
     QSizeF pictureSize{720, 480};
     QString inputPath, outputPath, xmlPath;
+    platform::UniqueFd xmlFile, outputFile; // what was made at xmlPath and outputPath, open since
     QList<QRect> buttons;
     QString menuSectionCode;
+    std::function<void()> beforeLaunch;
 
     mutable std::mutex mutex; // guards the two below against cancel()
     bool cancelled = false;

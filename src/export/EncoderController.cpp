@@ -52,6 +52,14 @@ QVariantMap failureResult(const QString& desc, std::optional<int> error = std::n
     return result;
 }
 
+// The name the finished movie is delivered under: the project's title with the output format's extension.
+QString movieFileName(const SlideshowProject* project) {
+    const QString extension = platform::sanitizedFileName(SlideshowProject::strVideoOutputFormat().toLower(),
+                                                          QStringLiteral("mp4"));
+    return SlideshowProject::fileNameForTitle(project ? project->strProjectTitle() : QString()) +
+           QLatin1Char('.') + extension;
+}
+
 QString pipeOpenFailure() {
     return tr_("Can not open video named pipe!");
 }
@@ -628,7 +636,9 @@ void EncoderController::videoBlockFinished_2() {
         writer->markAsFinished(MediaKind::Video);
         writer->markAsFinished(MediaKind::Audio);
         if (!writer->finish())
-            setFailure(failureResult(writer->errorString()));
+            setFailure(failureResult(writer->partialLoss() != platform::PartialLoss::None
+                                         ? movieNotMadeText(owningProject().get(), writer->partialLoss())
+                                         : writer->errorString()));
     }
     {
         std::lock_guard lock(resultMutex);
@@ -647,6 +657,17 @@ void EncoderController::videoBlockFinished_2() {
         movieEncoderDidFinishEncoding();
     }
     setAllEndFlags();
+}
+
+QString EncoderController::movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss) {
+    const QString name = movieFileName(project);
+    return loss == platform::PartialLoss::Removed
+               ? tr_("The movie \"%1\" was not made: another program removed the file it was being written "
+                     "into before it was finished. Export the movie again.")
+                     .arg(name)
+               : tr_("The movie \"%1\" was not made: another program put a file of its own in place of the "
+                     "one it was being written into before it was finished. Export the movie again.")
+                     .arg(name);
 }
 
 void EncoderController::movieEncoderDidFinishEncoding() {

@@ -84,6 +84,10 @@ public:
     // Removes the movie pipes of processes that no longer run (killed during an export).
     static void deleteOrphanedVideoFIFOs();
     static QString strTempM4AAudioFullPath();
+    // What the user is told when another program removed or replaced the file a movie of `project` was being
+    // written into: the movie, by the name the user will look for, was not made, and exporting again is the
+    // remedy.
+    static QString movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss);
 
     // Starts the export of the open project on the caller's (main) thread: true when the driver runs; false
     // with dictEncodeResult() when it refuses.

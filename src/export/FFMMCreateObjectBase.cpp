@@ -62,28 +62,24 @@ QString FFMMCreateObjectBase::largeTemporaryFile(const QString& suffix) {
     return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + kTempPrefix + suffix;
 }
 
-bool FFMMCreateObjectBase::prepareOutput(QString* error) {
-    const QString path = strOutputFullPath();
-    // ffmpeg follows a link at its output's name: a fresh file of ours stands there when it starts.
-    return !path.isEmpty() && platform::createFreshFile(path, error, 0644);
-}
-
 QString FFMMCreateObjectBase::preparePartialOutput(QString* error) {
     removePartialOutput();
     const std::lock_guard lock(mutex);
     if (outputPath.isEmpty())
         return QString();
-    partialFd = platform::openPartialFileBeside(outputPath, &partialPath, error);
+    // Unnamed where the file system allows, so that no other program can open it to write into it.
+    partialFd = platform::openUnnamedFileBeside(outputPath, &partialPath, error);
     if (!partialFd)
         return QString();
     // ffmpeg opens its output by name and follows a link there: it is named the file through our descriptor,
     // which reaches the file made here whatever has since taken its name.
-    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(partialFd.get());
+    return platform::descriptorPath(partialFd.get());
 }
 
-std::optional<platform::FileIdentity> FFMMCreateObjectBase::placePartialOutput(QString* error) {
+std::optional<platform::FileIdentity> FFMMCreateObjectBase::placePartialOutput(QString* error,
+                                                                               platform::PartialLoss* loss) {
     const std::lock_guard lock(mutex);
-    if (!partialFd || !platform::placePartialFile(partialFd.get(), partialPath, outputPath, error))
+    if (!partialFd || !platform::placePartialFile(partialFd.get(), partialPath, outputPath, error, loss))
         return std::nullopt;
     partialPath.clear();
     const std::optional<platform::FileIdentity> placed =

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/ChildProcess.h"
 #include "platform/foundation/FileIdentity.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/UniqueFd.h"
 
@@ -83,15 +84,15 @@ protected:
     static QString temporaryFile(const QString& suffix);
     // The same in the private folder for large files.
     static QString largeTemporaryFile(const QString& suffix);
-    // Puts a fresh empty file of ours at the output path before ffmpeg writes there.
-    bool prepareOutput(QString* error);
-    // Makes the file ffmpeg is to write the output into: a fresh one of ours, hidden beside the output path
-    // under a name of its own that no other program knows, and kept open to be told from any file that
-    // takes that name. The path that reaches it through that descriptor, or empty with a message in *error.
+    // Makes the file ffmpeg is to write the output into: a fresh one of ours in the output's folder, without
+    // a name where the file system allows (else hidden under a name of its own), kept open to be told from
+    // any file that takes that name. The path that reaches it through that descriptor, or empty with a
+    // message in *error.
     QString preparePartialOutput(QString* error);
     // Gives the file preparePartialOutput made the output path, when ffmpeg has left its output there: the
-    // file as it then is, or nothing with a message in *error.
-    std::optional<platform::FileIdentity> placePartialOutput(QString* error);
+    // file as it then is, or nothing with a message in *error and why in *loss.
+    std::optional<platform::FileIdentity> placePartialOutput(QString* error,
+                                                             platform::PartialLoss* loss = nullptr);
     // Removes the file preparePartialOutput made, unless another has taken its name.
     void removePartialOutput();
     // A frame size as ffmpeg's "-s" takes it, without decimals: "960x540".

@@ -212,7 +212,10 @@ std::optional<platform::FileIdentity> FFMMP4CreateObject::writtenMovie() const {
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::finish(Outcome outcome) {
     auto& center = platform::NotificationCenter::defaultCenter();
     if (outcome.end == Outcome::End::Completed) {
-        const std::optional<platform::FileIdentity> movie = placePartialOutput(&outcome.error);
+        platform::PartialLoss loss = platform::PartialLoss::None;
+        const std::optional<platform::FileIdentity> movie = placePartialOutput(&outcome.error, &loss);
+        if (loss != platform::PartialLoss::None)
+            outcome.error = EncoderController::movieNotMadeText(cancelSource().get(), loss);
         {
             const std::lock_guard lock(stateMutex);
             written = movie;

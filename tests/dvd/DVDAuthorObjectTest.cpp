@@ -4,6 +4,7 @@
 #include "dvd/DVDMenuItem.h"
 #include "dvd/DVDNotifications.h"
 #include "platform/foundation/ChildProcess.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <thread>
 
 using namespace dvd_test;
+using test_support::readBytes;
 
 namespace {
 
@@ -164,6 +166,31 @@ TEST_F(DVDAuthorObjectTest, CannedStatusOutputBecomesProgressAndFinishes) {
     EXPECT_EQ(listener.handlerCalls, 1);
     EXPECT_TRUE(listener.handlerBeforeFinished);
     EXPECT_FALSE(author.AuthorDVD()); // once per object
+}
+
+// Another program puts a link to a file of its own at the control file's name before dvdauthor reads it:
+// dvdauthor reads the control file made for it. The folder it authors into is made anew, for this user alone.
+TEST_F(DVDAuthorObjectTest, ALinkAtTheControlFilesNameIsNeverReadAndTheFolderIsPrivate) {
+    TempDir elsewhere;
+    const QString victim = elsewhere.file("other.xml");
+    ASSERT_TRUE(test_support::writeBytes(victim, "<other/>"));
+    const DVDProjectSettings settings = project(false, false);
+    const QString control = DVDAuthorObject::temporaryPaths(settings).value(1);
+    FakeTools tools;
+    tools.add("dvdauthor", fakeAuthor(dir.file("format"),
+                                      "ln -s " + quoted(victim) + " " + quoted(control + ".l") +
+                                          " && mv -f " + quoted(control + ".l") + " " + quoted(control) +
+                                          "\ncat \"$2\" > " + quoted(dir.file("control read")) +
+                                          "\nstat -c %a \"$out\" > " + quoted(dir.file("folder mode")),
+                                      true));
+    DVDAuthorObject author(settings, center);
+    author.setVideoFilePath(sizedFile("show.mpg", 1 << 20));
+    ASSERT_TRUE(author.AuthorDVD());
+    const DVDAuthorOutcome outcome = author.wait();
+    EXPECT_EQ(outcome.kind, DVDAuthorOutcome::Finished) << qPrintable(outcome.error.message());
+    EXPECT_TRUE(readBytes(dir.file("control read")).contains("show.mpg"));
+    EXPECT_EQ(readBytes(victim), "<other/>");
+    EXPECT_EQ(readBytes(dir.file("folder mode")).trimmed(), "700");
 }
 
 TEST_F(DVDAuthorObjectTest, RealDvdauthorWithoutMenuAuthorsOneTitleWithChapters) {

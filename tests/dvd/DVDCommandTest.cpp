@@ -379,8 +379,9 @@ TEST_F(DVDCommandTest, ACancelWhileOneStepHandsOverToTheNextEndsTheCommand) {
 
 TEST_F(DVDCommandTest, TheShowsStreamAloneIsMadeAndKeptWithoutMenuAuthoringOrBurn) {
     dvd_test::FakeTools tools;
-    // Reads every frame of the pipe, notes where it writes, and writes a stream of one byte there.
-    tools.add("ffmpeg", kFFmpegInputs + "echo \"$a\" >> " + QFile::encodeName(folder.file("runs")) +
+    // Reads every frame of the pipe, notes the file it writes (named to it through the creator's descriptor),
+    // and writes a stream of one byte there.
+    tools.add("ffmpeg", kFFmpegInputs + "readlink -f \"$a\" >> " + QFile::encodeName(folder.file("runs")) +
                             "\ncat \"$video\" > /dev/null\nprintf x > \"$a\"");
     useSlides(3);
     NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});

@@ -35,6 +35,8 @@ void ScriptedPumpHost::pump(const FramePumpParam<DVDMPEGIICreateObject>& param) 
         param.creator->framePumpEnded(false, "no context to draw on");
         return;
     }
+    if (script.beforeOpen)
+        script.beforeOpen(param.creator->strOutputFullPath());
     const QSizeF size = SlideshowProject::sizeVideoOutput();
     const int width = int(size.width()), height = int(size.height());
     const bool planar = param.frames == FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe;

@@ -53,6 +53,9 @@ public:
         bool failBeforeOpening = false;
         // Returns without telling the creator anything.
         bool silent = false;
+        // Runs with the pass's output before the pipe opens: ffmpeg waits for the pictures, its output not
+        // yet open.
+        std::function<void(const QString& output)> beforeOpen;
     };
     explicit ScriptedPumpHost(Script script) : script(script) {}
 

@@ -300,6 +300,32 @@ TEST_F(MPEGIICreatorTest, ASecondStartWhileTheFirstRunsIsRefused) {
     EXPECT_EQ(creator->end(), End::Cancelled);
 }
 
+// Another program puts a link to a file of its own at a stream's name after the creator made the stream's
+// file and before ffmpeg opens it: ffmpeg writes only into the file made for the stream, the link's target
+// keeps its bytes, and the pass fails saying so rather than take another's file for the stream.
+TEST_F(MPEGIICreatorTest, ALinkPutAtAStreamsNameIsNeverWrittenThrough) {
+    manager->setBUseDVDMenu(false);
+    const QString victim = folder.file("other-program.dat");
+    ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+    ScriptedPumpHost::Script script;
+    script.beforeOpen = [&victim](const QString& output) {
+        ASSERT_TRUE(QFile::link(victim, output + ".link"));
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(output + ".link").constData(), QFile::encodeName(output).constData()),
+            0);
+    };
+    ScriptedPumpHost host(script);
+    auto creator = makeCreator(host);
+    ASSERT_TRUE(creator->startRun({{"strOutputFullPath", showPath}}));
+    ASSERT_TRUE(finishes(*creator));
+    EXPECT_EQ(test_support::readBytes(victim), "keep");
+    EXPECT_EQ(creator->end(), End::Failed);
+    EXPECT_EQ(creator->error().step, "ffmpeg");
+    EXPECT_TRUE(creator->error().detail.contains("Another program")) << qPrintable(creator->error().detail);
+    EXPECT_TRUE(creator->streamFile(showPath).isEmpty()) << "no stream is handed on";
+    EXPECT_TRUE(QFileInfo(showPath).isSymLink()) << "another program's link is not ours to remove";
+}
+
 // ---- failures: each ends the command naming its step, with no finished notice and no stream left
 
 class MPEGIICreatorFailureTest : public MPEGIICreatorTest {

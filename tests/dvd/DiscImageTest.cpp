@@ -362,6 +362,26 @@ TEST_F(ImageFileBurnTest, AnISOFileIsReplacedOnlyByARunThatCompleted) {
     }
 }
 
+// Another program puts a link to a file of its own at the hidden name the ISO file is written under, before
+// mkisofs opens its output: mkisofs writes only into the file made for it, the link's target keeps its bytes,
+// and the run fails naming the ISO file rather than put another's file in its place.
+TEST_F(ImageFileBurnTest, ALinkAtTheNameTheISOFileIsWrittenUnderIsNeverWrittenThrough) {
+    TempDir elsewhere;
+    const QString victim = elsewhere.file("other-program.dat");
+    ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+    tools.add("mkisofs", "for f in " + quoted(dir.path()) + "/.Trip.iso.part-*; do ln -s " + quoted(victim) +
+                             " \"$f.l\" && mv -f \"$f.l\" \"$f\"; done\nprintf 'a new image' > \"$3\"");
+    MKISOFSObject iso;
+    iso.setStrInputDVDFolder("/some/folder");
+    iso.setStrOutputISOPath(image());
+    DVDStepError error;
+    EXPECT_FALSE(iso.BuildISO(&error));
+    EXPECT_EQ(error.step, "mkisofs");
+    EXPECT_TRUE(error.detail.contains(image())) << qPrintable(error.detail);
+    EXPECT_EQ(readBytes(victim), "keep");
+    EXPECT_EQ(readBytes(image()), "an earlier image");
+}
+
 // The earlier start, in which the burn object asked for its drive itself.
 TEST_F(ImageFileBurnTest, TheEarlierStartAsksForTheDriveAndBurnsOnTheOneChosen) {
     useStream("head -c " + QByteArray::number(kBlocks * 2048) + " /dev/zero");

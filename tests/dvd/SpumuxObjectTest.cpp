@@ -117,7 +117,12 @@ TEST_F(SpumuxObjectTest, RealSpumuxAddsTheButtonsToTheMenuStream) {
                                &probe));
         EXPECT_TRUE(probe.contains("dvd_subtitle")) << probe.constData();
         EXPECT_TRUE(probe.contains("mpeg2video")) << probe.constData();
-        EXPECT_EQ(spumux.strMenuSectionCode(), SpumuxObject::menuCode(1, spumux.outputMpegFilePath()));
+        const QString muxed =
+            attributeValues("<menu>" + spumux.strMenuSectionCode() + "</menu>", "vob", "file").value(0);
+        EXPECT_EQ(spumux.strMenuSectionCode(), SpumuxObject::menuCode(1, muxed));
+        EXPECT_EQ(QFileInfo(muxed).canonicalFilePath(),
+                  QFileInfo(spumux.outputMpegFilePath()).canonicalFilePath())
+            << "the section names the muxed menu through the file spumux wrote";
     }
 }
 
@@ -133,6 +138,40 @@ TEST_F(SpumuxObjectTest, SpumuxIsToldTheProjectsTVSystem) {
         // Standard input is the menu stream and standard output the muxed file.
         EXPECT_EQ(readBytes(spumux.outputMpegFilePath()), "menu stream bytes");
     }
+}
+
+// Another program puts links to files of its own at the control file's and the muxed menu's names once they
+// are made and before spumux starts: spumux reads the control file made for it and writes only into the file
+// made for the muxed menu, which the menu section names; the links' targets keep their bytes.
+TEST_F(SpumuxObjectTest, LinksPutAtItsFilesNamesAreNeverReadNorWrittenThrough) {
+    TempDir elsewhere;
+    const QString victimXml = elsewhere.file("other.xml");
+    const QString victimMenu = elsewhere.file("other.mpg");
+    ASSERT_TRUE(test_support::writeBytes(victimXml, "<other/>"));
+    ASSERT_TRUE(test_support::writeBytes(victimMenu, "keep"));
+    FakeTools tools;
+    tools.add("spumux", "cat \"$1\" > " + quoted(dir.file("control read")) + "\ncat");
+    SpumuxObject spumux(testProject(dir.path(), 3));
+    spumux.setInputMpegFilePath(menuInput("menu stream bytes"));
+    const auto plant = [](const QString& target, const QString& name) {
+        ASSERT_TRUE(QFile::link(target, name + ".link"));
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(name + ".link").constData(), QFile::encodeName(name).constData()), 0);
+    };
+    spumux.setBeforeLaunch([&] {
+        plant(victimXml, spumux.xmlFilePath());
+        plant(victimMenu, spumux.outputMpegFilePath());
+    });
+    DVDStepError error;
+    ASSERT_TRUE(spumux.image_spumux({QRect(0, 0, 10, 10)}, &error)) << qPrintable(error.message());
+    EXPECT_TRUE(readBytes(dir.file("control read")).contains("<button name=\"1\""))
+        << readBytes(dir.file("control read")).constData();
+    EXPECT_EQ(readBytes(victimXml), "<other/>");
+    EXPECT_EQ(readBytes(victimMenu), "keep");
+    const QStringList muxed =
+        attributeValues("<menu>" + spumux.strMenuSectionCode() + "</menu>", "vob", "file");
+    ASSERT_EQ(muxed.size(), 1);
+    EXPECT_EQ(readBytes(muxed[0]), "menu stream bytes") << "the menu section names the file spumux wrote";
 }
 
 TEST_F(SpumuxObjectTest, FailuresStopTheStep) {
@@ -245,7 +284,8 @@ TEST_F(SpumuxObjectTest, ReducesAPictureWithItsOwnPngquantAsTheMenuDoes) {
     DVDStepError error;
     EXPECT_FALSE(spumux.run_pngquant(picture, &error));
     EXPECT_EQ(error.step, "pngquant");
-    EXPECT_EQ(QString::fromUtf8(readBytes(dir.file("asked"))), "-f 4 " + picture + "\n");
+    EXPECT_EQ(QString::fromUtf8(readBytes(dir.file("asked"))), "-f 4 -\n")
+        << "the picture comes on its input";
     EXPECT_FALSE(QFileInfo::exists(dir.file("buttons-fs8.png")))
         << "the copy of before passed for this run's";
 }

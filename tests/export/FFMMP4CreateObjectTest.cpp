@@ -363,12 +363,12 @@ TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     QFile arguments(dir.file("arguments"));
     ASSERT_TRUE(arguments.open(QIODevice::ReadOnly));
     const QStringList given = QString::fromUtf8(arguments.readAll()).split('\n', Qt::SkipEmptyParts);
-    // The movie is written, through our descriptor, into a file under a hidden name of its own beside the
-    // output, gone with the failure.
+    // The movie is written, through our descriptor, into an unnamed file of its own in the output's folder
+    // (this file system has them), gone with the failure.
     ASSERT_FALSE(given.isEmpty());
     const QString reached = QString::fromUtf8(test_support::readBytes(dir.file("reached"))).trimmed();
     EXPECT_EQ(QFileInfo(reached).path(), dir.path());
-    EXPECT_TRUE(QFileInfo(reached).fileName().startsWith(".movie.mp4.")) << reached.toStdString();
+    EXPECT_TRUE(QFileInfo(reached).fileName().startsWith("#")) << reached.toStdString();
     EXPECT_FALSE(exists(reached));
     EXPECT_EQ(given, FFMMP4CreateObject::ffmpegArguments(
                          QSizeF(128, 72), FFMMCreateObjectBase::strVideoFIFOName(),
@@ -616,27 +616,84 @@ TEST_F(FFMMP4Test, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {
     EXPECT_FALSE(QFileInfo(output()).isSymLink());
 }
 
-// Another program puts a link to a file of its own at the name the movie is being made under, before ffmpeg
-// opens it: ffmpeg still writes only into the file made for the movie, and the end is told as a failure.
-TEST_F(FFMMP4Test, ALinkAtTheNameTheMovieIsMadeUnderIsNotWrittenThrough) {
+// Where the file system has no unnamed files the movie is made under a hidden name of its own. Another
+// program that puts a link to a file of its own there before ffmpeg opens it, or removes the file, never has
+// ffmpeg write into its file, and the end is told as a failure naming the movie the user asked for.
+class FFMMP4HiddenNameTest : public FFMMP4Test {
+protected:
+    void SetUp() override {
+        FFMMP4Test::SetUp();
+        platform::setUnnamedFilesAllowed(false);
+    }
+    void TearDown() override {
+        platform::setUnnamedFilesAllowed(true);
+        FFMMP4Test::TearDown();
+    }
+
+    // Runs five pictures with `meddle` applied to the movie being made before ffmpeg opens it; its failure.
+    QString runMeddledWith(const std::function<void(const QString& partial)>& meddle) {
+        int meddled = 0;
+        pump.frames = 5;
+        pump.beforeOpen = [&] {
+            for (const QString& name : test_support::filesBeingMadeFor(output())) {
+                meddle(dir.file(name));
+                ++meddled;
+            }
+        };
+        start();
+        EXPECT_TRUE(ended());
+        EXPECT_EQ(meddled, 1);
+        EXPECT_EQ(recorder.count(kFinished), 0);
+        EXPECT_EQ(recorder.count(kFailed), 1);
+        const QString failure = recorder.failure();
+        EXPECT_TRUE(failure.endsWith("Export the movie again.")) << failure.toStdString();
+        EXPECT_FALSE(failure.contains(output())) << "the cache's own file is not the user's";
+        return failure;
+    }
+    QString movieName() const {
+        return SlideshowProject::fileNameForTitle(project->strProjectTitle()) + ".mp4";
+    }
+};
+
+TEST_F(FFMMP4HiddenNameTest, ALinkAtTheNameTheMovieIsMadeUnderIsNotWrittenThrough) {
     const QString victim = dir.file("other-program.dat");
     ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
-    QStringList linked;
+    const QString failure = runMeddledWith([&](const QString& path) {
+        ASSERT_TRUE(QFile::link(victim, path + ".link"));
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(path + ".link").constData(), QFile::encodeName(path).constData()), 0);
+    });
+    EXPECT_EQ(test_support::readBytes(victim), "keep");
+    EXPECT_TRUE(failure.startsWith("The movie \"" + movieName() +
+                                   "\" was not made: another program put a file of its own in place of"))
+        << failure.toStdString();
+}
+
+TEST_F(FFMMP4HiddenNameTest, AMovieRemovedWhileItIsMadeIsToldAsRemovedAndNotMade) {
+    const QString failure = runMeddledWith([](const QString& path) { ASSERT_TRUE(QFile::remove(path)); });
+    EXPECT_TRUE(
+        failure.startsWith("The movie \"" + movieName() +
+                           "\" was not made: another program removed the file it was being written into"))
+        << failure.toStdString();
+    EXPECT_FALSE(QFile::exists(output()));
+}
+
+// Where the file system has unnamed files, the movie being made has no name in its folder at all: no other
+// program can open it to write into it.
+TEST_F(FFMMP4Test, TheMovieBeingMadeHasNoNameAnotherProgramCouldOpen) {
+    QStringList namesWhileWriting;
+    QStringList unnamedWhileWriting;
     pump.frames = 5;
     pump.beforeOpen = [&] {
-        for (const QString& name : test_support::filesBeingMadeFor(output())) {
-            const QString path = dir.file(name);
-            ASSERT_TRUE(QFile::link(victim, path + ".link"));
-            ASSERT_EQ(
-                ::rename(QFile::encodeName(path + ".link").constData(), QFile::encodeName(path).constData()),
-                0);
-            linked << path;
-        }
+        namesWhileWriting = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        unnamedWhileWriting = test_support::unnamedFilesOpenIn(dir.path());
     };
     start();
     ASSERT_TRUE(ended());
-    EXPECT_EQ(linked.size(), 1);
-    EXPECT_EQ(test_support::readBytes(victim), "keep");
-    EXPECT_EQ(recorder.count(kFinished), 0);
-    EXPECT_EQ(recorder.count(kFailed), 1);
+    EXPECT_EQ(recorder.count(kFinished), 1) << recorder.failure().toStdString();
+    EXPECT_FALSE(namesWhileWriting.contains("movie.mp4"));
+    for (const QString& name : namesWhileWriting)
+        EXPECT_FALSE(name.startsWith(".movie.mp4.")) << name.toStdString();
+    EXPECT_EQ(unnamedWhileWriting.size(), 1) << unnamedWhileWriting.join(", ").toStdString();
+    EXPECT_EQ(creator->writtenMovie(), platform::FileIdentity::ofPath(output()));
 }

@@ -1,6 +1,8 @@
 #include "FileTestHelpers.h"
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/NamedPipe.h"
 #include "support/OpenWatch.h"
 #include "support/TempDir.h"
 
@@ -8,10 +10,13 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <ctime>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -95,6 +100,34 @@ TEST(AtomicWrite, TemporariesOfKilledWritesAndFixedNamesAreCleared) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("folder/inside"));
     EXPECT_FALSE(platform::createFreshFile(dir.file("folder")));
     EXPECT_TRUE(QFileInfo::exists(dir.file("folder/inside")));
+}
+
+// A project folder may be shared: what another user left there under a temporary file's name is theirs.
+TEST(AtomicWrite, OnlyTheUsersOwnStaleTemporaryFilesAreRemoved) {
+    struct Case {
+        const char* what;
+        bool chowned;                           // the file given to another user (only root may)
+        std::optional<uid_t> standInForAnother; // else the user removing is ourselves
+    };
+    const Case cases[] = {
+        {"another user's file", true, std::nullopt},
+        {"our file, removed as another user", false, ::geteuid() + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.chowned && ::geteuid() != 0)
+            continue; // only root can give a file away
+        TempDir dir;
+        const QString stale = dir.file(".project.dat.tmp-1f2e");
+        writeFile(stale, "theirs");
+        if (c.chowned)
+            ASSERT_EQ(::chown(QFile::encodeName(stale).constData(), 4242, 4242), 0);
+        const int removed = c.standInForAnother
+                                ? platform::removeStaleTemporaryFiles(dir.path(), *c.standInForAnother)
+                                : platform::removeStaleTemporaryFiles(dir.path());
+        EXPECT_EQ(removed, 0);
+        EXPECT_EQ(readFile(stale), "theirs");
+    }
 }
 
 TEST(AtomicWrite, MissingFolderFailsWithAMessage) {
@@ -202,6 +235,99 @@ TEST(PartialFile, TakesItsPlaceOnlyWhenPutThereAndNeverWritesThroughALink) {
     EXPECT_EQ(readFile(dir.file("Trip.iso")), "a new image");
     EXPECT_TRUE(platform::createPartialFileBeside(dir.file("missing/Trip.iso"), &error).isEmpty());
     EXPECT_TRUE(error.contains("missing/Trip.iso")) << error.toStdString();
+}
+
+// Where the file system has unnamed files, a file being made has no name another program could open it by
+// until it is placed; elsewhere it is made under a hidden name of its own. Either takes its name once placed,
+// a link there replaced, never followed.
+TEST(PartialFile, AnUnnamedFileHasNoNameUntilPlacedAndAHiddenNameIsTheFallback) {
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "hidden name");
+        platform::setUnnamedFilesAllowed(unnamed);
+        TempDir dir;
+        UmaskScope mask(022);
+        writeFile(dir.file("real"), "kept", 0600);
+        ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("Trip.mp4")));
+        QString partial;
+        QString error;
+        const platform::UniqueFd fd = platform::openUnnamedFileBeside(dir.file("Trip.mp4"), &partial, &error);
+        ASSERT_TRUE(fd.isValid()) << error.toStdString();
+        EXPECT_EQ(partial.isEmpty(), unnamed);
+        EXPECT_EQ(entries(dir.path()).size(), unnamed ? 2 : 3)
+            << entries(dir.path()).join(", ").toStdString();
+        ASSERT_TRUE(platform::writeFully(fd.get(), "a new movie", 11));
+        ASSERT_TRUE(platform::placePartialFile(fd.get(), partial, dir.file("Trip.mp4"), &error))
+            << error.toStdString();
+        EXPECT_FALSE(QFileInfo(dir.file("Trip.mp4")).isSymLink());
+        EXPECT_EQ(readFile(dir.file("Trip.mp4")), "a new movie");
+        EXPECT_EQ(modeOf(dir.file("Trip.mp4")), mode_t(0644));
+        EXPECT_EQ(readFile(dir.file("real")), "kept");
+        EXPECT_EQ(entries(dir.path()), (QStringList{"Trip.mp4", "real"}));
+    }
+    platform::setUnnamedFilesAllowed(true);
+}
+
+// A partial file another program removed, or put a file of its own in place of, is never placed, and which of
+// the two happened is told.
+TEST(PartialFile, APartialFileRemovedOrReplacedIsNotPlacedAndTheLossIsTold) {
+    const struct {
+        const char* what;
+        bool replace;
+        platform::PartialLoss loss;
+    } cases[] = {{"removed", false, platform::PartialLoss::Removed},
+                 {"replaced", true, platform::PartialLoss::Replaced}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        writeFile(dir.file("Trip.mp4"), "an earlier movie");
+        QString partial;
+        const platform::UniqueFd fd = platform::openPartialFileBeside(dir.file("Trip.mp4"), &partial);
+        ASSERT_TRUE(fd.isValid());
+        ASSERT_TRUE(QFile::remove(partial));
+        if (c.replace)
+            writeFile(partial, "another program's");
+        QString error;
+        platform::PartialLoss loss = platform::PartialLoss::None;
+        EXPECT_FALSE(platform::placePartialFile(fd.get(), partial, dir.file("Trip.mp4"), &error, &loss));
+        EXPECT_EQ(loss, c.loss);
+        EXPECT_TRUE(error.contains("Trip.mp4")) << error.toStdString();
+        EXPECT_EQ(readFile(dir.file("Trip.mp4")), "an earlier movie");
+    }
+}
+
+// A program that writes into a file in place and sets its modification time back is still seen: the
+// identity holds the change time too, which no program can set.
+TEST(FileIdentity, AFileWrittenIntoWithItsTimeSetBackNoLongerCompares) {
+    TempDir dir;
+    const QString path = dir.file("movie.mp4");
+    writeFile(path, "the movie as written");
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    ASSERT_EQ(::stat(name.constData(), &st), 0);
+    const std::optional<platform::FileIdentity> before = platform::FileIdentity::ofPath(path);
+    ASSERT_TRUE(before);
+    // The system stamps changes with its coarse clock: the write below must come at a later stamp.
+    const auto coarseNow = [] {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+        return now;
+    };
+    for (timespec now = coarseNow(); now.tv_sec < st.st_ctim.tv_sec ||
+                                     (now.tv_sec == st.st_ctim.tv_sec && now.tv_nsec <= st.st_ctim.tv_nsec);
+         now = coarseNow())
+        std::this_thread::yield();
+    const int fd = ::open(name.constData(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "THE", 3, 0), 3);
+    ::close(fd);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, name.constData(), times, 0), 0);
+    const std::optional<platform::FileIdentity> after = platform::FileIdentity::ofPath(path);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->size, before->size);
+    EXPECT_EQ(after->modifiedSeconds, before->modifiedSeconds);
+    EXPECT_EQ(after->modifiedNanoseconds, before->modifiedNanoseconds);
+    EXPECT_NE(*after, *before);
 }
 
 TEST(FirstFreePath, CountsUpPastEverythingThatExists) {

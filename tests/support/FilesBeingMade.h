@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QStringList>
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace test_support {
 
@@ -36,18 +38,48 @@ inline bool writeIntoInPlace(const QString& path) {
     return regular;
 }
 
-// The size of the largest file in folder, hidden ones too.
+// The unnamed files this process has open in folder, by the names the system shows for them
+// ("#<number> (deleted)"), each with the descriptor path that reaches it.
+inline QList<std::pair<QString, QString>> unnamedFilesIn(const QString& folder) {
+    const QString prefix = QFileInfo(folder).canonicalFilePath() + "/";
+    QList<std::pair<QString, QString>> found;
+    const QDir descriptors("/proc/self/fd");
+    for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t length =
+            ::readlink(QFile::encodeName(descriptors.filePath(fd)).constData(), target, sizeof target - 1);
+        const QString name = length > 0 ? QFile::decodeName(QByteArray(target, length)) : QString();
+        if (name.startsWith(prefix + "#") && name.endsWith(" (deleted)") &&
+            !name.mid(prefix.size()).contains('/'))
+            found.append({name.mid(prefix.size()), descriptors.filePath(fd)});
+    }
+    return found;
+}
+
+inline QStringList unnamedFilesOpenIn(const QString& folder) {
+    QStringList names;
+    for (const auto& [name, descriptor] : unnamedFilesIn(folder))
+        names << name;
+    names.removeDuplicates();
+    return names;
+}
+
+// The size of the largest file in folder, hidden ones and unnamed ones being made too.
 inline qint64 largestFileIn(const QString& folder) {
     qint64 largest = 0;
     for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
         largest = std::max(largest, file.size());
+    for (const auto& [name, descriptor] : unnamedFilesIn(folder))
+        largest = std::max(largest, QFileInfo(descriptor).size());
     return largest;
 }
 
-// The files being made under names of their own beside path, to take its name once finished.
+// The files being made beside path, to take its name once finished: under hidden names of their own, or
+// unnamed (open in this process) where the file system has unnamed files.
 inline QStringList filesBeingMadeFor(const QString& path) {
     const QFileInfo target(path);
-    return QDir(target.path()).entryList({"." + target.fileName() + ".part-*"}, QDir::Files | QDir::Hidden);
+    return QDir(target.path()).entryList({"." + target.fileName() + ".part-*"}, QDir::Files | QDir::Hidden) +
+           unnamedFilesOpenIn(target.path());
 }
 
 } // namespace test_support

@@ -35,11 +35,16 @@ MediaStatus mediaStatusFrom(burn::burn_disc_status status) {
     }
 }
 
-void removePartialFile(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    // The drive may still hold the file open: emptied, its space comes back now rather than at the release.
-    ::truncate(name.constData(), 0);
-    ::unlink(name.constData());
+// Only the file this drive made is ever emptied or removed: through its descriptor, and its name only while
+// it still leads there. The drive may still hold the file open, so it is emptied first: its space comes back
+// now rather than at the release.
+void discardPartial(UniqueFd& fd, QString& partial) {
+    if (fd.isValid() && ::ftruncate(fd.get(), 0) != 0) {
+        // Its space then comes back when the last descriptor on it closes.
+    }
+    removePartialFile(fd.get(), partial);
+    fd.reset();
+    partial.clear();
 }
 
 } // namespace
@@ -51,16 +56,20 @@ std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString
             *error = QStringLiteral("\"%1\" is a folder, not a disc image file.").arg(path);
         return nullptr;
     }
-    const QString partial = createPartialFileBeside(target.absoluteFilePath(), error);
-    if (partial.isEmpty())
+    QString partial;
+    UniqueFd fd = openPartialFileBeside(target.absoluteFilePath(), &partial, error);
+    if (!fd)
         return nullptr;
-    auto drive = open(pseudoDriveAddress(partial), error);
+    // The library opens the drive's file by name, and again for each burn: it is named the file through the
+    // descriptor, which reaches the file made here whatever has since taken its name.
+    auto drive = open(pseudoDriveAddress(descriptorPath(fd.get())), error);
     if (!drive) {
-        removePartialFile(partial);
+        discardPartial(fd, partial);
         return nullptr;
     }
     drive->imagePath = target.absoluteFilePath();
     drive->partialPath = partial;
+    drive->partialFd = std::move(fd);
     return drive;
 }
 
@@ -68,21 +77,21 @@ bool DiscDrive::commitImage(QString* error) {
     if (imagePath.isEmpty())
         return true;
     QString reason = QStringLiteral("this drive has no image to put there.");
-    if (partialPath.isEmpty() || !replaceWithPartialFile(partialPath, imagePath, &reason)) {
+    if (partialPath.isEmpty() || !commitPartialFile(partialFd.get(), partialPath, imagePath, &reason)) {
         if (error)
             *error = QStringLiteral("The disc image could not be put at \"%1\": %2").arg(imagePath, reason);
         discardImage();
         return false;
     }
     partialPath.clear();
+    partialFd.reset();
     return true;
 }
 
 void DiscDrive::discardImage() {
     if (partialPath.isEmpty())
         return;
-    removePartialFile(partialPath);
-    partialPath.clear();
+    discardPartial(partialFd, partialPath);
 }
 
 std::shared_ptr<DiscDrive> DiscDrive::open(const QString& address, QString* error) {

@@ -2,6 +2,7 @@
 
 #include "platform/disc/DiscLibrary.h"
 #include "platform/disc/MediaProfile.h"
+#include "platform/foundation/UniqueFd.h"
 
 #include <QString>
 
@@ -33,8 +34,10 @@ public:
     static std::shared_ptr<DiscDrive> open(const QString& address, QString* error = nullptr);
     static QString pseudoDriveAddress(const QString& filePath); // "stdio:" + the absolute path
     // A disc image file as the drive, written in one piece: the pseudo-drive records into a new hidden file
-    // beside `path` (platform::createPartialFileBeside) and commitImage() moves it to `path`. Until then
-    // whatever is at `path` stays as it was; discardImage(), or the drive going, removes the partial file.
+    // beside `path` (platform::openPartialFileBeside), reached through the descriptor kept here so that
+    // nothing put at its name is ever written, and commitImage() moves it to `path`. Until then whatever is
+    // at `path` stays as it was; discardImage(), or the drive going, removes the partial file (its name only
+    // while it still leads to it).
     static std::shared_ptr<DiscDrive> openImageFile(const QString& path, QString* error = nullptr);
 
     DiscDrive(Key, std::shared_ptr<DiscLibrary> library, burn::burn_drive_info* grabbed,
@@ -89,6 +92,7 @@ private:
     DriveInfo driveInfo;
     QString imagePath;   // image drives: the file the image is for
     QString partialPath; // ... and the file it is recorded into until committed or discarded
+    UniqueFd partialFd;  // ... open since it was made
     std::atomic<bool> claimed{false};
     std::atomic<bool> testBurnChosen{false};
 };

@@ -10,8 +10,9 @@ namespace {
 std::optional<FileIdentity> identityOf(const struct stat& st) {
     if (!S_ISREG(st.st_mode))
         return std::nullopt;
-    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec),
-                        qint64(st.st_mtim.tv_nsec)};
+    return FileIdentity{quint64(st.st_dev),        quint64(st.st_ino),         qint64(st.st_size),
+                        qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), qint64(st.st_ctim.tv_sec),
+                        qint64(st.st_ctim.tv_nsec)};
 }
 
 } // namespace

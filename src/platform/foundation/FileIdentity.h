@@ -16,6 +16,10 @@ struct FileIdentity {
     qint64 size = 0;
     qint64 modifiedSeconds = 0;
     qint64 modifiedNanoseconds = 0;
+    // Changes with every write and every change of the file's attributes, and cannot be set back: a program
+    // that restores the modification time after writing is still seen.
+    qint64 changedSeconds = 0;
+    qint64 changedNanoseconds = 0;
 
     // The regular file at path itself, a link never followed; nothing for anything else or nothing at all.
     static std::optional<FileIdentity> ofPath(const QString& path);

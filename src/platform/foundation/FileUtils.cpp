@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -194,6 +195,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 }
 
 int removeStaleTemporaryFiles(const QString& folder) {
+    return removeStaleTemporaryFiles(folder, ::geteuid());
+}
+
+int removeStaleTemporaryFiles(const QString& folder, uid_t owner) {
     static const QRegularExpression pattern(
         QStringLiteral("^\\..+\\.%1-[0-9a-f]{1,16}$").arg(kWritingPurpose));
     int removed = 0;
@@ -202,7 +207,7 @@ int removeStaleTemporaryFiles(const QString& folder) {
         const QByteArray path = encoded(QDir(folder).filePath(name));
         struct stat st {};
         if (pattern.match(name).hasMatch() && ::lstat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode) &&
-            ::unlink(path.constData()) == 0)
+            st.st_uid == owner && ::unlink(path.constData()) == 0)
             ++removed;
     }
     return removed;
@@ -265,6 +270,8 @@ UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* e
 
 namespace {
 
+std::atomic<bool> unnamedFilesAllowed{true};
+
 // Whether name leads to the file open at fd.
 bool namesOpenFile(const QString& name, int fd) {
     const std::optional<FileIdentity> made = FileIdentity::ofDescriptor(fd);
@@ -272,22 +279,115 @@ bool namesOpenFile(const QString& name, int fd) {
     return made && found && found->sameFile(*made);
 }
 
+// Gives the unnamed file open at fd a hidden name of its own beside `name`, made exclusively (an entry that
+// stands there is never replaced nor followed). The new name, or empty.
+QString linkUnnamed(int fd, const QString& folder, const QString& name) {
+    const QByteArray self = QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(fd);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString partial = temporarySibling(folder, name, kPartialPurpose);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, encoded(partial).constData(), AT_SYMLINK_FOLLOW) ==
+            0)
+            return partial;
+        if (errno != EEXIST)
+            break;
+    }
+    return QString();
+}
+
+PartialLoss lossAt(const QString& name) {
+    struct stat st {};
+    return ::lstat(encoded(name).constData(), &st) != 0 && errno == ENOENT ? PartialLoss::Removed
+                                                                           : PartialLoss::Replaced;
+}
+
+bool refuse(QString* error, PartialLoss* loss, PartialLoss why, const QString& message) {
+    if (loss)
+        *loss = why;
+    return fail(error, message);
+}
+
 } // namespace
 
-bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error) {
+UniqueFd openUnnamedFileBeside(const QString& path, QString* partial, QString* error) {
+    const QFileInfo target(QFileInfo(path).absoluteFilePath());
+    if (unnamedFilesAllowed) {
+        // 0644 less the umask, like any new file of ours.
+        UniqueFd fd(
+            ::open(encoded(target.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
+        if (fd) {
+            partial->clear();
+            return fd;
+        }
+        // Only a file system (or kernel) without unnamed files falls back to a hidden name.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, qt_error_string(errno)));
+            partial->clear();
+            return {};
+        }
+    }
+    return openPartialFileBeside(path, partial, error);
+}
+
+void setUnnamedFilesAllowed(bool allowed) {
+    unnamedFilesAllowed = allowed;
+}
+
+bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error,
+                      PartialLoss* loss) {
+    if (loss)
+        *loss = PartialLoss::None;
     const auto names = [fd](const QString& name) { return namesOpenFile(name, fd); };
     const QString notOurs = QStringLiteral("Cannot put \"%1\" in place: another file has taken its name");
-    if (!names(partial))
-        return fail(error, notOurs.arg(path));
-    if (::rename(encoded(partial).constData(), encoded(path).constData()) != 0)
+    const QFileInfo target(QFileInfo(path).absoluteFilePath());
+    QString own = partial;
+    if (own.isEmpty()) {
+        own = linkUnnamed(fd, target.absolutePath(), target.fileName());
+        if (own.isEmpty())
+            return refuse(error, loss, PartialLoss::Other,
+                          QStringLiteral("Cannot put \"%1\" in place: %2").arg(path, qt_error_string(errno)));
+    }
+    if (!names(own)) {
+        const PartialLoss why = lossAt(own);
+        return refuse(
+            error, loss, why,
+            why == PartialLoss::Removed
+                ? QStringLiteral("Cannot put \"%1\" in place: the file it was written into was removed")
+                      .arg(path)
+                : notOurs.arg(path));
+    }
+    // rename() replaces a link at path by the file itself.
+    if (::rename(encoded(own).constData(), encoded(path).constData()) != 0) {
+        const int reason = errno;
+        if (partial.isEmpty())
+            removePartialFile(fd, own);
+        return refuse(error, loss, PartialLoss::Other,
+                      QStringLiteral("Cannot put \"%1\" in place: %2").arg(path, qt_error_string(reason)));
+    }
+    return names(path) || refuse(error, loss, PartialLoss::Replaced, notOurs.arg(path));
+}
+
+bool commitPartialFile(int fd, const QString& partial, const QString& path, QString* error) {
+    // Flushed before the name moves, so that a crash never leaves the name on a half-written file.
+    if (::fsync(fd) != 0)
+        return fail(
+            error,
+            QStringLiteral("Cannot put the new \"%1\" in place: %2").arg(path, qt_error_string(errno)));
+    if (!placePartialFile(fd, partial, path, error))
+        return false;
+    QString reason;
+    if (!filetree::syncFolder(encoded(QFileInfo(QFileInfo(path).absoluteFilePath()).absolutePath()), &reason))
         return fail(error,
-                    QStringLiteral("Cannot put \"%1\" in place: %2").arg(path, qt_error_string(errno)));
-    return names(path) || fail(error, notOurs.arg(path));
+                    QStringLiteral("\"%1\" was written but may not survive a crash: %2").arg(path, reason));
+    return true;
 }
 
 void removePartialFile(int fd, const QString& partial) {
     if (!partial.isEmpty() && namesOpenFile(partial, fd))
         QFile::remove(partial);
+}
+
+QString descriptorPath(int fd) {
+    return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd);
 }
 
 QString partialFileNamePattern(const QString& namePattern) {

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include <sys/types.h>
+
 class QFile;
 class QRegularExpression;
 class QRegularExpressionMatch;
@@ -19,10 +21,13 @@ namespace platform {
 // links to files that are not theirs.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
 
-// Removes the temporary files that writes by writeFileAtomically left in folder when the process was
-// killed during them (links among them are removed, not followed). Only for a folder that nobody is
-// writing into at the time, such as a project folder being opened. The number removed.
+// Removes the temporary files of this user that writes by writeFileAtomically left in folder when the process
+// was killed during them (links among them are removed, not followed); another user's are theirs, whatever
+// their names. Only for a folder that nobody is writing into at the time, such as a project folder being
+// opened. The number removed.
 int removeStaleTemporaryFiles(const QString& folder);
+// The same for the user `owner` (tests stand in for another user with it).
+int removeStaleTemporaryFiles(const QString& folder, uid_t owner);
 
 // What removeLeftovers takes away: the one kind of entry an earlier run of ours made at the names.
 enum class LeftoverKind { RegularFile, Pipe };
@@ -48,12 +53,26 @@ QString createPartialFileBeside(const QString& path, QString* error = nullptr);
 // The same, the new file kept open for writing, its path in *partial: a writer that goes on through the
 // descriptor writes only into this file, whatever later takes either name.
 UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* error = nullptr);
+// The same for a file that no other program can open by a name while it is written: an unnamed file in
+// path's folder where the file system has them (*partial then empty), else a hidden one as above.
+UniqueFd openUnnamedFileBeside(const QString& path, QString* partial, QString* error = nullptr);
+// Whether openUnnamedFileBeside may make unnamed files (tests turn it off to reach the hidden names).
+void setUnnamedFilesAllowed(bool allowed);
+// Why a partial file could not be given its name.
+enum class PartialLoss { None, Removed, Replaced, Other };
 // Gives the partial file open at fd path's name (a link at path is replaced, never followed), without a flush
-// to disk: for a large file that is used at once. True when path then names that very file; false with a
-// message in *error when another file stands at the partial's name or the rename failed.
-bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error = nullptr);
+// to disk: for a large file that is used at once. An unnamed one (partial empty) is first linked under a
+// hidden name of its own. True when path then names that very file; false with a message in *error (and the
+// reason in *loss) when the partial's name no longer leads to it or the rename failed.
+bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error = nullptr,
+                      PartialLoss* loss = nullptr);
+// The same, the data flushed to disk first and the folder after: for a file that must survive a crash.
+bool commitPartialFile(int fd, const QString& partial, const QString& path, QString* error = nullptr);
 // Removes the partial file open at fd, unless another file has taken its name meanwhile.
 void removePartialFile(int fd, const QString& partial);
+// The name through which a child program reaches the file open at fd in this process, whatever has since
+// taken (or removed) the name it was made under: "/proc/<pid>/fd/<fd>".
+QString descriptorPath(int fd);
 // The pattern (a regular expression without anchors) of the partial files made beside files whose names
 // match namePattern, for removing what a killed writer left.
 QString partialFileNamePattern(const QString& namePattern);

@@ -386,4 +386,9 @@ std::optional<FileIdentity> MovieWriter::writtenFile() const {
     return d->muxer.writtenFile();
 }
 
+PartialLoss MovieWriter::partialLoss() const {
+    std::lock_guard muxing(d->muxerMutex);
+    return d->muxer.partialLoss();
+}
+
 } // namespace platform::media

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/FileIdentity.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/media/MediaTime.h"
 
 #include <QImage>
@@ -90,6 +91,9 @@ public:
     // The completed movie's file as it was when completed (whatever has taken its name since); nothing
     // before completion.
     std::optional<FileIdentity> writtenFile() const;
+    // Why a finish that failed could not give the movie its name, when another program removed or replaced
+    // the file it was written into; None otherwise.
+    PartialLoss partialLoss() const;
 
 private:
     struct Impl;

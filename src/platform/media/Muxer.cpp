@@ -37,10 +37,11 @@ bool Muxer::open(const QString& path, const char* formatName, QString* error) {
         return false;
     }
     written.reset();
+    loss = PartialLoss::None;
     if (const QFileInfo at(path); at.isDir() && !at.isSymLink())
         *error = QStringLiteral("Cannot create \"%1\": a folder is in the way").arg(path);
     else
-        own = platform::openPartialFileBeside(path, &partialPath, error);
+        own = platform::openUnnamedFileBeside(path, &partialPath, error);
     if (!own) {
         avformat_free_context(context);
         context = nullptr;
@@ -142,7 +143,7 @@ bool Muxer::finish(QString* error) {
         abort();
         return false;
     }
-    if (!platform::placePartialFile(own.get(), partialPath, filePath, error)) {
+    if (!platform::placePartialFile(own.get(), partialPath, filePath, error, &loss)) {
         abort();
         return false;
     }

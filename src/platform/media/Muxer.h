@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/FileIdentity.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/UniqueFd.h"
 
 #include <QString>
@@ -16,11 +17,11 @@ struct AVRational;
 
 namespace platform::media {
 
-// An output file being written by one of the libraries' muxers. It is made exclusively under a hidden name of
-// its own beside its path and written only through the descriptor made with it, so that no other program
-// that writes the path's name reaches it; it takes the path's name only once finished. A file that is not
-// finished, whether abandoned or failed, is removed: a half-written movie is never left behind. Not
-// thread-safe.
+// An output file being written by one of the libraries' muxers. It is made in its path's folder without a
+// name (or, where the file system cannot, exclusively under a hidden name of its own) and written only
+// through the descriptor made with it, so that no other program reaches it; it takes the path's name only
+// once finished. A file that is not finished, whether abandoned or failed, is removed: a half-written movie
+// is never left behind. Not thread-safe.
 class Muxer {
 public:
     Muxer() = default;
@@ -46,6 +47,8 @@ public:
     QString path() const { return filePath; }
     // The file the last finish completed, as it was then; nothing before.
     std::optional<FileIdentity> writtenFile() const { return written; }
+    // Why the last finish could not give the file its name, when the file it wrote was lost.
+    PartialLoss partialLoss() const { return loss; }
 
 private:
     void release();
@@ -59,6 +62,7 @@ private:
     bool headerWritten = false;
     UniqueFd own; // the file made at open, whatever later takes its name
     std::optional<FileIdentity> written;
+    PartialLoss loss = PartialLoss::None;
 };
 
 } // namespace platform::media

@@ -353,6 +353,21 @@ void VideoSiteUploaderObject::watchLocation(const DSServiceTicketRef& ticket) {
         if (guard)
             guard->setUploadLocationURL(location);
     });
+    // Another program may write into the movie while it is sent: looked at again before every chunk and every
+    // resume, and once the service has answered the last chunk, it must still be the movie as exported.
+    upload->setUploadFileCheck([movie = mUploadFile, written = mUploadWritten, path = mUploadFilePath] {
+        if (movie && movie->isValid() && written &&
+            platform::FileIdentity::ofDescriptor(movie->get()) == *written)
+            return QString();
+        return movieChangedText(path);
+    });
+}
+
+QString VideoSiteUploaderObject::movieChangedText(const QString& moviePath) {
+    return tr_("The upload of the movie %1 failed: another program changed the movie while it was being "
+               "sent, "
+               "so the upload is not the exported movie. Export the movie again.")
+        .arg(moviePath);
 }
 
 void VideoSiteUploaderObject::ticket(const DSServiceTicketRef&, quint64 delivered, quint64 total) {

@@ -93,6 +93,8 @@ public:
     // The progress window's texts.
     static QString uploadProgressText(quint64 delivered, quint64 total);
     static QString uploadErrorText(const platform::Error& error);
+    // Why an upload failed whose movie another program changed while it was being sent.
+    static QString movieChangedText(const QString& moviePath);
 
     const DSServiceTicketRef& uploadTicket() const { return mUploadTicket; }
     void setUploadTicket(DSServiceTicketRef ticket) { mUploadTicket = std::move(ticket); }

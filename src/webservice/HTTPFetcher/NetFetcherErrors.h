@@ -15,6 +15,7 @@ enum : long long {
     kNetHTTPFetcherErrorAuthenticationChallengeFailed = -2, // fetcher domain
     kNetHTTPFetcherErrorChunkUploadFailed = -3,             // fetcher domain: an upload step could not begin
     kNetHTTPFetcherErrorFileHandleException = -4, // status domain: the download file could not be written
+    kNetHTTPFetcherErrorUploadFileChanged = -5,   // fetcher domain: the upload's file is not the one to send
     kNetHTTPFetcherStatusNotModified = 304,
     kNetHTTPFetcherStatusResumeIncomplete = 308,
     kNetHTTPFetcherStatusUploadWithoutLocation = 501,

@@ -205,7 +205,22 @@ std::optional<QByteArray> NetHTTPUploadFetcher::readChunk(quint64 offset, quint6
     return buffer;
 }
 
+bool NetHTTPUploadFetcher::failsFileCheck() {
+    const QString problem = uploadFileCheck_ ? uploadFileCheck_() : QString();
+    if (problem.isEmpty())
+        return false;
+    invokeFinalCallbacksWithData(
+        QByteArray(),
+        platform::Error(QString::fromLatin1(kNetHTTPFetcherErrorDomain),
+                        kNetHTTPFetcherErrorUploadFileChanged,
+                        {{QLatin1String(platform::kLocalizedDescriptionKey), problem}}),
+        false);
+    return true;
+}
+
 void NetHTTPUploadFetcher::uploadNextChunkWithOffset(quint64 offset, const QVariantMap& fetcherProperties) {
+    if (failsFileCheck())
+        return;
     const qint64 length = fullUploadLength();
     if (length < 0) {
         invokeFinalCallbacksWithData(QByteArray(),
@@ -311,6 +326,9 @@ void NetHTTPUploadFetcher::chunkFetcherFinished(NetHTTPFetcher& chunkFetcher, co
             false);
         return;
     }
+    // The server has stored what was read: a file changed meanwhile makes it another than the one to send.
+    if (failsFileCheck())
+        return;
     downloadedData_ = data;
     if (needsManualProgress_) {
         currentOffset_ = quint64(fullUploadLength()) + initialBodyLength_;
@@ -416,6 +434,7 @@ void NetHTTPUploadFetcher::invokeFinalCallbacksWithData(const QByteArray& data, 
     if (CompletionBlock block = completionBlock_)
         block(data, error);
     locationChangeBlock_ = nullptr;
+    uploadFileCheck_ = nullptr;
     delegateFinishedSEL_ = nullptr;
     delegateSentDataSEL_ = nullptr;
     releaseCallbacks();

@@ -15,6 +15,8 @@ class NetHTTPUploadFetcher : public NetHTTPFetcher {
 public:
     using LocationChangeBlock = std::function<void(const QUrl& location)>;
     using FileHandle = std::shared_ptr<platform::UniqueFd>;
+    // Whether the upload's file is still the one to send: empty when it is, else why not.
+    using FileCheck = std::function<QString()>;
 
     static constexpr quint64 kQueryOffset = ~quint64(0);
 
@@ -61,6 +63,10 @@ public:
     const std::shared_ptr<NetHTTPFetcher>& chunkFetcher() const { return chunkFetcher_; }
     const LocationChangeBlock& locationChangeBlock() const { return locationChangeBlock_; }
     void setLocationChangeBlock(LocationChangeBlock block) { locationChangeBlock_ = std::move(block); }
+    // Asked before each step of the body (a chunk, or a query on a resume) and once the last step has been
+    // answered: an answer that is not empty ends the upload as failed, with that description and the code
+    // kNetHTTPFetcherErrorUploadFileChanged, whatever the server said.
+    void setUploadFileCheck(FileCheck check) { uploadFileCheck_ = std::move(check); }
     // How much of the `rest` of a body one "PUT" carries: all of it when it is less than 2500 bytes over a
     // chunk, else one chunk. Exact for any sizes: nothing overflows. A chunk size of 0 (which would send
     // empty chunks forever) sends the rest whole.
@@ -98,6 +104,8 @@ private:
     void resumeIncompleteUpload(NetHTTPFetcher& chunkFetcher);
     void uploadFetcherDidSendBytes(NetHTTPFetcher& reporter, qint64 bytesSent, qint64 totalBytesSent);
     void reportProgressManually();
+    // Ends the upload when the file check says its file is not the one to send; whether it did.
+    bool failsFileCheck();
     void invokeFinalCallbacksWithData(const QByteArray& data, const OptionalError& error,
                                       bool shouldInvalidateLocation);
     void destroyChunkFetcher();
@@ -111,6 +119,7 @@ private:
     quint64 initialBodySent_ = 0;
     QUrl locationURL_;
     LocationChangeBlock locationChangeBlock_;
+    FileCheck uploadFileCheck_;
     QByteArray uploadData_;
     FileHandle uploadFileHandle_;
     qint64 uploadFileHandleLength_ = -1;

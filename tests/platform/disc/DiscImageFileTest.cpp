@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 using namespace platform::disc;
 using disctest::kBlock;
 using disctest::PatternProducer;
@@ -114,6 +116,45 @@ TEST_F(DiscImageFileTest, ABurnThatDoesNotCompleteLeavesWhatWasThere) {
         drive.reset();
         EXPECT_EQ(bytesAtName(), kEarlier);
         EXPECT_TRUE(otherFiles().isEmpty()) << otherFiles().join(", ").toStdString();
+    }
+}
+
+// Another program puts a link to a file of its own at the hidden name the image is recorded under: the burn
+// records into the file made for it, a commit puts nothing in place and says so, and neither the burn nor
+// the discard ever writes or empties the link's target.
+TEST_F(DiscImageFileTest, ALinkAtThePartialNameIsNeverWrittenThroughNorEmptied) {
+    TempDir elsewhere;
+    const QString victim = elsewhere.file("other-program.dat");
+    for (const bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "committed" : "discarded");
+        writeEarlierImage();
+        ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+        auto drive = openImage();
+        ASSERT_NE(drive, nullptr);
+        ASSERT_EQ(otherFiles().size(), 1);
+        const QString partial = dir.file(otherFiles()[0]);
+        ASSERT_TRUE(QFile::link(victim, partial + ".link"));
+        ASSERT_EQ(::rename(QFile::encodeName(partial + ".link").constData(),
+                           QFile::encodeName(partial).constData()),
+                  0);
+
+        auto producer = std::make_shared<PatternProducer>();
+        DiscBurner burner(drive, producer, kBlocks, BurnOptions{.verify = true});
+        ASSERT_TRUE(burner.start());
+        EXPECT_EQ(burner.wait().outcome, BurnOutcome::Succeeded);
+        EXPECT_EQ(test_support::readBytes(victim), "keep") << "the burn wrote through the link";
+        if (commit) {
+            QString error;
+            EXPECT_FALSE(drive->commitImage(&error));
+            EXPECT_TRUE(error.contains(image())) << error.toStdString();
+        } else {
+            drive->discardImage();
+        }
+        drive.reset();
+        EXPECT_EQ(test_support::readBytes(victim), "keep") << "the link's target was emptied or written";
+        EXPECT_EQ(bytesAtName(), kEarlier);
+        EXPECT_TRUE(QFileInfo(partial).isSymLink()) << "another program's link is not ours to remove";
+        QFile::remove(partial);
     }
 }
 

@@ -175,6 +175,43 @@ TEST_F(VideoSiteUploadTest, AMovieAnotherProgramChangedOrReplacedIsNotSent) {
     }
 }
 
+// Another program writes into the movie while it is being sent: found as the upload resumes after a cut
+// connection, or once the service has answered the last chunk, the upload fails saying that it is not the
+// exported movie, and the window never tells of a success.
+TEST_F(VideoSiteUploadTest, AMovieChangedWhileItIsSentFailsTheUpload) {
+    using Kind = test_support::ResumableUploadRoutes::Kind;
+    const struct {
+        const char* when;
+        int chunk;     // the chunk during which the movie is written into
+        bool cutThere; // its connection is cut, so that the upload resumes
+    } cases[] = {{"before a resume", 1, true}, {"after the last chunk", 2, false}};
+    storeSignIn();
+    chooseVideoSite();
+    uploader->videoSiteService()->setServiceUploadChunkSize(100000);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.when);
+        fake->uploads().reset();
+        const QString movie = writeMovie(250000);
+        const int chunk = c.chunk;
+        const bool cut = c.cutThere;
+        fake->uploads().setOverride(
+            [movie, chunk, cut](const test_support::ServerRequest&,
+                                const auto& step) -> std::optional<test_support::ServerResponse> {
+                if (step.kind != Kind::Chunk || step.index != chunk)
+                    return std::nullopt;
+                EXPECT_TRUE(test_support::writeIntoInPlace(movie));
+                return cut ? std::optional(test_support::ServerResponse::closeAfterRequest()) : std::nullopt;
+            });
+        ExportProgressWindowController& shown = newProgressWindow();
+        continueUpload(shown, movie);
+        ASSERT_TRUE(uploader->uploadTicket());
+        uploader->uploadTicket()->objectFetcher()->setMinRetryInterval(0.05);
+        ASSERT_TRUE(waitForOutcome(shown));
+        EXPECT_EQ(shown.infoText(), VideoSiteUploaderObject::movieChangedText(movie));
+        EXPECT_EQ(shown.buttonTitle(), "Close");
+    }
+}
+
 // The server's words are shown as they stand (no format, no markup), whether it refused the upload's first
 // request or one of its chunks.
 TEST_F(VideoSiteUploadTest, AnErrorDocumentEndsWithItsSummaryShownAsItStands) {
