@@ -55,7 +55,7 @@ public:
         bool silent = false;
         // Runs with the pass's output before the pipe opens: ffmpeg waits for the pictures, its output not
         // yet open.
-        std::function<void(const QString& output)> beforeOpen;
+        std::function<void(const QString& output)> beforeOpen = nullptr;
     };
     explicit ScriptedPumpHost(Script script) : script(script) {}
 

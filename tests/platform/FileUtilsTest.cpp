@@ -120,8 +120,9 @@ TEST(AtomicWrite, OnlyTheUsersOwnStaleTemporaryFilesAreRemoved) {
         TempDir dir;
         const QString stale = dir.file(".project.dat.tmp-1f2e");
         writeFile(stale, "theirs");
-        if (c.chowned)
+        if (c.chowned) {
             ASSERT_EQ(::chown(QFile::encodeName(stale).constData(), 4242, 4242), 0);
+        }
         const int removed = c.standInForAnother
                                 ? platform::removeStaleTemporaryFiles(dir.path(), *c.standInForAnother)
                                 : platform::removeStaleTemporaryFiles(dir.path());
