@@ -170,7 +170,7 @@ void ShareController::shareOptionChosen(const Notification& notification) {
 
 // Their OK starts the export once the window has returned, outside its modal run.
 void ShareController::signedIn() {
-    if (isExportRunning())
+    if (isExportRunning() || refusedWhileImporting()) // before the user fills in the settings
         return;
     MovieSettingsWndController settings(project, ui.mainWindow);
     if (userDialogs.runModalWindow(settings) != QDialog::Accepted)

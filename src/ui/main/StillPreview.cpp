@@ -110,6 +110,7 @@ void StillPreview::showWelcomeScreen() {
 void StillPreview::showCurrentItemPhoto(const SlideItemRef& slide) {
     if (!slide)
         return;
+    readinessWait.cancel(); // the slide asked for last is the one shown
     if (slide->iSItemReady()) {
         if (slide->itemType() == SlideItem::kItemTypeVideo)
             hub.showVideoPlaybackView(slide);

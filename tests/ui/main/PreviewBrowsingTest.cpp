@@ -126,4 +126,7 @@ TEST_F(PreviewBrowsingTest, ASlideNotYetPreparedIsWaitedForOnceAndMovesToTheFron
     project->removeSlideItemAtIndex(3);
     scheduler->advance(0.1);
     EXPECT_EQ(scheduler->pendingCount(), 0u) << "a slide that left the project is not waited for";
+    controller->showCurrentItemPhoto(waiting[1]);
+    controller->showCurrentItemPhoto(waiting[2]); // ready: shown at once
+    EXPECT_EQ(scheduler->pendingCount(), 0u) << "a slide asked for earlier is not shown over it once ready";
 }

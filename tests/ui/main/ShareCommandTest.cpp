@@ -149,14 +149,19 @@ TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNo
         int slides;
         bool importing;
         const char* message;
+        QStringList windows; // asked before the refusal
     } cases[] = {
-        {"two slides", 2, false, "Please add at least 3 photos to get started!"},
-        {"photos still being added", 3, true,
-         "Photos or clips are still being added to the slideshow. Please share it once they are all in."},
+        {"two slides", 2, false, "Please add at least 3 photos to get started!", {"MovieSettingsWnd"}},
+        {"photos still being added",
+         3,
+         true,
+         "Photos or clips are still being added to the slideshow. Please share it once they are all in.",
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         dialogs.alerts.clear();
+        dialogs.modalWindows.clear();
         useShortSlides(c.slides);
         if (c.importing) // what the import has not yet told the window stays pending until the events run
             controller->threadImageAppendImages({writePhoto("late.jpg", {64, 48}, Qt::red)});
@@ -164,6 +169,7 @@ TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNo
         ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
         EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
         EXPECT_EQ(dialogs.alerts[0].message, c.message);
+        EXPECT_EQ(dialogs.modalWindows, c.windows);
         EXPECT_EQ(dialogs.modalRuns, 0);
         EXPECT_TRUE(project->bPlayLoop());
         EXPECT_FALSE(controller->isEncoding());
