@@ -79,6 +79,7 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
         written.reset();
     }
     Outcome outcome = encode(owner);
+    releaseMixedSound();
     removePipes();
     deleteTempFiles();
     outcome = finish(outcome);
@@ -120,6 +121,9 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::mixSound(const SlideshowProjectR
     if (!mixed.completed())
         return {Outcome::End::Failed,
                 mixed.error.isEmpty() ? tr_("The background music could not be created.") : mixed.error};
+    if (QString error; !holdMixedSound(mixed.written, &error))
+        return {Outcome::End::Failed,
+                tr_("The background music could not be created.") + QLatin1Char('\n') + error};
     return {Outcome::End::Completed, {}};
 }
 
@@ -131,11 +135,12 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::makePipes() {
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg(const QString& movie) {
-    const FramePumpParam<FFMMP4CreateObject> pipes{audioPipe.path(), videoPipe.path(), this};
+    const FramePumpParam<FFMMP4CreateObject> pipes{audioPipe.reachablePath(), videoPipe.reachablePath(),
+                                                   this};
     runPumpBesideFFmpeg([this, pipes] { host->runFramePump(pipes); },
-                        [pipes, movie] {
+                        [this, pipes, movie] {
                             return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                                   strTempM4AAudioFullPath(), movie);
+                                                   mixedSoundPath(), movie);
                         });
     return verdict(movie);
 }
@@ -167,7 +172,7 @@ void FFMMP4CreateObject::waitForFFmpeg() {
 // since a reader already there only sees the end again.
 void FFMMP4CreateObject::releaseWaitingReader() {
     const platform::UniqueFd fd(
-        ::open(QFile::encodeName(videoPipe.path()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        ::open(QFile::encodeName(videoPipe.reachablePath()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict(const QString& movie) {
@@ -189,7 +194,7 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::checkMovie(const QString& path,
                                                            std::optional<quint64> frames) const {
     using platform::media::MediaAsset;
     const MediaAsset movie = MediaAsset::open(path, false);
-    const bool sound = MediaAsset::open(strTempM4AAudioFullPath(), false).hasAudio();
+    const bool sound = MediaAsset::open(mixedSoundPath(), false).hasAudio();
     QString problem;
     if (!movie.isValid() || !movie.hasVideo())
         problem = tr_("it holds no pictures that can be read.");
