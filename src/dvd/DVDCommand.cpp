@@ -461,8 +461,10 @@ void DVDCommand::authorStream(const QString& path, const QString& menuPath, bool
     if (settings.bUseDVDMenu) {
         next->setMenuVideoFilePath(menuPath);
         const std::lock_guard lock(mutex);
-        if (menuItem)
+        if (menuItem) {
             next->setStateButtonRectArray(menuItem->stateButtonRectArray());
+            next->setStatePictureFiles(menuItem->reducedStatePictureFiles());
+        }
     }
     next->setCompletionHandler([this](const DVDAuthorOutcome& outcome) {
         // The burn, if any, follows on the finished notification, after this has been queued.
@@ -510,7 +512,7 @@ void DVDCommand::StartBurnDVDDisc() {
     {
         const std::lock_guard lock(mutex);
         next->setBurnObject(drive);
-        next->setStrInputDVDFolder(author ? author->strOutputDVDFolder() : QString());
+        next->setStrInputDVDFolder(author ? author->reachableOutputDVDFolder() : QString());
     }
     next->setStrDVDLabel(discLabel());
     next->setProgressHandler([this](const platform::disc::BurnProgress& progress) {

@@ -8,6 +8,7 @@
 #include "platform/image/ImageAdditions.h"
 #include "render/DropShadow.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -15,6 +16,9 @@
 #include <QTextLayout>
 
 #include <cmath>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -157,6 +161,7 @@ bool DVDMenuItem::buildMenuImages(const DVDProjectSettings& project, DVDStepErro
     {
         std::lock_guard lock(mutex);
         frames.clear();
+        reducedStates.clear();
     }
     const qsizetype slides = project.slidePicturePaths.size();
     if (slides < 3)
@@ -352,9 +357,36 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
     if (!validState(state) || temporary.isEmpty())
         return failStep(error, kStepMenuImages, platform::paths::temporaryFolderProblem());
     const QString path = stateImagePath(temporary, state);
-    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9), path))
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9).save(&buffer, "PNG"))
         return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
-    return run_pngquant(path, error);
+    // pngquant reads the picture made here through its descriptor, whatever takes its name meanwhile.
+    QString message;
+    const platform::UniqueFd picture = writeNewOwnFile(path, png, &message);
+    if (!picture)
+        return failStep(error, kStepMenuImages, message);
+    if (beforeReducing)
+        beforeReducing(path);
+    platform::UniqueFd reduced;
+    if (!run_pngquant(picture.get(), path, platform::locateTool(QStringLiteral("pngquant")), error, &reduced))
+        return false;
+    std::lock_guard lock(mutex);
+    reducedStates.resize(std::size_t(Selected) + 1);
+    reducedStates[std::size_t(state)] = std::move(reduced);
+    return true;
+}
+
+std::vector<platform::UniqueFd> DVDMenuItem::reducedStatePictureFiles() const {
+    std::lock_guard lock(mutex);
+    std::vector<platform::UniqueFd> files;
+    for (const platform::UniqueFd& made : reducedStates) {
+        if (!made)
+            return {};
+        files.emplace_back(::fcntl(made.get(), F_DUPFD_CLOEXEC, 0));
+    }
+    return files;
 }
 
 bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
@@ -362,6 +394,16 @@ bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
 }
 
 bool DVDMenuItem::run_pngquant(const QString& path, const QString& pngquant, DVDStepError* error) {
+    // A link, a pipe or a folder at the name is not a picture to reduce.
+    QString message;
+    const platform::UniqueFd picture = platform::openWrittenFile(path, std::nullopt, &message);
+    if (!picture)
+        return failStep(error, kStepPngquant, message);
+    return run_pngquant(picture.get(), path, pngquant, error);
+}
+
+bool DVDMenuItem::run_pngquant(int picture, const QString& path, const QString& pngquant, DVDStepError* error,
+                               platform::UniqueFd* kept) {
     QString reduced = path;
     reduced.replace(QRegularExpression(QStringLiteral("\\.png$")), QStringLiteral("-fs8.png"));
     if (pngquant.isEmpty())
@@ -369,17 +411,20 @@ bool DVDMenuItem::run_pngquant(const QString& path, const QString& pngquant, DVD
     // A copy left by an earlier run must not pass for this run's: a fresh file of ours takes its place, and
     // pngquant writes it through our descriptor (from its standard output), never through a link put there.
     QString message;
-    const platform::UniqueFd out = platform::openFreshFile(reduced, &message);
+    platform::UniqueFd out = platform::openFreshFile(reduced, &message);
     if (!out)
         return failStep(error, kStepPngquant, message);
     platform::ChildProcess::Options options;
     options.program = pngquant;
     options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), QStringLiteral("-")};
-    options.stdinFile = path;
+    options.stdinFile = platform::descriptorPath(picture);
     options.stdoutFile = platform::descriptorPath(out.get());
     const bool ran = platform::ChildProcess::run(options, nullptr, &message);
-    if (ran && sizeOfOpenFile(out.get()) > 0)
+    if (ran && sizeOfOpenFile(out.get()) > 0) {
+        if (kept)
+            *kept = std::move(out);
         return true;
+    }
     platform::removePartialFile(out.get(), reduced);
     if (!ran)
         return failStep(error, kStepPngquant, message);
