@@ -161,6 +161,7 @@ bool DVDMenuItem::buildMenuImages(const DVDProjectSettings& project, DVDStepErro
     {
         std::lock_guard lock(mutex);
         frames.clear();
+        frameFiles.clear();
         reducedStates.clear();
     }
     const qsizetype slides = project.slidePicturePaths.size();
@@ -182,6 +183,7 @@ bool DVDMenuItem::buildMenuImagesForPreview(const DVDProjectSettings& project, D
     {
         std::lock_guard lock(mutex);
         frames.clear();
+        frameFiles.clear();
     }
     if (project.slidePicturePaths.isEmpty())
         return failStep(error, kStepMenuImages, QStringLiteral("The project has no slides."));
@@ -192,21 +194,41 @@ bool DVDMenuItem::buildMenuImagesForPreview(const DVDProjectSettings& project, D
 bool DVDMenuItem::buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error) {
     for (int i = 0; i < count; ++i) {
         const QString path = pathIn(project.contentsFolder, QStringLiteral("menu_bk_%1.png").arg(i + 1));
-        if (!BuildImage(i, path, project, error))
+        platform::UniqueFd frame = writeFrame(i, path, project, error);
+        if (!frame)
             return false;
         std::lock_guard lock(mutex);
         frames.append(path);
+        frameFiles.push_back(std::move(frame));
     }
     return true;
 }
 
 bool DVDMenuItem::BuildImage(int frameIndex, const QString& path, const DVDProjectSettings& project,
                              DVDStepError* error) {
-    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
-        return failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
-    if (!saveToPNGFile(renderFrame(frameIndex, project), path))
-        return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
-    return true;
+    return writeFrame(frameIndex, path, project, error).isValid();
+}
+
+// The frame's file is made anew and kept open: the menu's slides are made from this file, whatever another
+// program puts at its name afterwards.
+platform::UniqueFd DVDMenuItem::writeFrame(int frameIndex, const QString& path,
+                                           const DVDProjectSettings& project, DVDStepError* error) {
+    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size()) {
+        failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
+        return {};
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QString message;
+    platform::UniqueFd frame;
+    if (renderFrame(frameIndex, project).save(&buffer, "PNG"))
+        frame = writeNewOwnFile(path, png, &message);
+    if (!frame)
+        failStep(error, kStepMenuImages,
+                 QStringLiteral("Cannot write \"%1\".").arg(path) +
+                     (message.isEmpty() ? QString() : QLatin1Char('\n') + message));
+    return frame;
 }
 
 QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& project) const {
@@ -378,15 +400,29 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
     return true;
 }
 
-std::vector<platform::UniqueFd> DVDMenuItem::reducedStatePictureFiles() const {
-    std::lock_guard lock(mutex);
+namespace {
+
+// Each file open anew (sharing nothing with the original descriptors but the file); none when one is missing.
+std::vector<platform::UniqueFd> duplicates(const std::vector<platform::UniqueFd>& made) {
     std::vector<platform::UniqueFd> files;
-    for (const platform::UniqueFd& made : reducedStates) {
-        if (!made)
+    for (const platform::UniqueFd& file : made) {
+        if (!file)
             return {};
-        files.emplace_back(::fcntl(made.get(), F_DUPFD_CLOEXEC, 0));
+        files.emplace_back(::fcntl(file.get(), F_DUPFD_CLOEXEC, 0));
     }
     return files;
+}
+
+} // namespace
+
+std::vector<platform::UniqueFd> DVDMenuItem::reducedStatePictureFiles() const {
+    std::lock_guard lock(mutex);
+    return duplicates(reducedStates);
+}
+
+std::vector<platform::UniqueFd> DVDMenuItem::menuFrameFiles() const {
+    std::lock_guard lock(mutex);
+    return duplicates(frameFiles);
 }
 
 bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {

@@ -90,6 +90,8 @@ public:
     // selected): spumux is handed these files, never what another program put at their names since. Empty
     // before a build, or when the build failed.
     std::vector<platform::UniqueFd> reducedStatePictureFiles() const;
+    // The frames of imagesArray(), each open anew, in the same order: the menu's slides are read from these.
+    std::vector<platform::UniqueFd> menuFrameFiles() const;
     // Runs once a state picture is written, right before pngquant reads it, with its path (tests put another
     // program's files at its name there).
     void setBeforeReducing(std::function<void(const QString& picture)> hook) {
@@ -116,6 +118,8 @@ private:
                          const DropShadow& shadow) const;
     void drawPlayButton(QPainter& painter, const DropShadow* shadow) const;
     bool buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error);
+    platform::UniqueFd writeFrame(int frameIndex, const QString& path, const DVDProjectSettings& project,
+                                  DVDStepError* error);
     static bool prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error);
 
     QVariantMap dictionary;
@@ -123,8 +127,9 @@ private:
     QImage thumbnail;
     std::function<void(const QString&)> beforeReducing;
 
-    mutable std::mutex mutex; // guards the three results below
+    mutable std::mutex mutex; // guards the results below
     QList<QRect> buttonRects;
     QStringList frames;
+    std::vector<platform::UniqueFd> frameFiles;    // the frames made, open since
     std::vector<platform::UniqueFd> reducedStates; // the "-fs8" pictures made, by state
 };
