@@ -642,10 +642,14 @@ void EncoderController::videoBlockFinished_2() {
     if (!cancelled && !hasFailure() && appendRemainingAudio()) {
         writer->markAsFinished(MediaKind::Video);
         writer->markAsFinished(MediaKind::Audio);
-        if (!writer->finish())
-            setFailure(failureResult(writer->partialLoss() != platform::PartialLoss::None
-                                         ? movieNotMadeText(owningProject().get(), writer->partialLoss())
+        // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
+        if (!writer->finish()) {
+            const platform::PartialLoss loss = writer->partialLoss();
+            setFailure(failureResult(loss == platform::PartialLoss::Removed ||
+                                             loss == platform::PartialLoss::Replaced
+                                         ? movieNotMadeText(owningProject().get(), loss)
                                          : writer->errorString()));
+        }
     }
     {
         std::lock_guard lock(resultMutex);

@@ -94,6 +94,10 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef
         return {Outcome::End::Failed, tr_("The movie has no place to be written.")};
     if (!host)
         return {Outcome::End::Failed, tr_("Nothing renders the frames of the movie.")};
+    // Checked before anything is drawn: the movie could never take that name.
+    if (const QFileInfo at(strOutputFullPath()); at.isDir() && !at.isSymLink())
+        return {Outcome::End::Failed,
+                tr_("Cannot create \"%1\": a folder is in the way").arg(strOutputFullPath())};
     Outcome outcome = mixSound(owner);
     if (outcome.end != Outcome::End::Completed)
         return outcome;
@@ -219,7 +223,8 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::finish(Outcome outcome) {
     if (outcome.end == Outcome::End::Completed) {
         platform::PartialLoss loss = platform::PartialLoss::None;
         const std::optional<platform::FileIdentity> movie = placePartialOutput(&outcome.error, &loss);
-        if (loss != platform::PartialLoss::None)
+        // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
+        if (loss == platform::PartialLoss::Removed || loss == platform::PartialLoss::Replaced)
             outcome.error = EncoderController::movieNotMadeText(cancelSource().get(), loss);
         {
             const std::lock_guard lock(stateMutex);

@@ -155,6 +155,29 @@ TEST_F(EncoderControllerTest, ALinkPutAtThePipesNameMidRunIsNeverFollowed) {
     EXPECT_EQ(probe.firstOfType("video")->packets, 5); // every frame but the first drawn
 }
 
+// A folder is put at the movie's name while the movie is made: the movie is not made, and the failure says
+// why rather than blaming another program's file.
+TEST_F(EncoderControllerTest, AFolderPutAtTheMoviesNameMidRunIsToldAsSuch) {
+    ScriptedRenderer::Script script;
+    script.frames = 6;
+    useShowOfFrames(6);
+    ScriptedPumpHost host([&](const FramePumpParam<EncoderController>& param) {
+        EXPECT_TRUE(QDir().mkdir(moviePath()));
+        scriptedPump(script)(param);
+    });
+    auto encoder = makeEncoder(1.0);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+    EXPECT_EQ(notes.count(kFailed), 1);
+    const QString desc = encoder->dictEncodeResult().value("desc").toString();
+    EXPECT_TRUE(desc.contains("Is a directory")) << desc.toStdString();
+    EXPECT_FALSE(desc.contains("another program")) << desc.toStdString();
+    EXPECT_TRUE(QFileInfo(moviePath()).isDir());
+    QDir().rmdir(moviePath());
+}
+
 // Another program puts a sound of its own in place of the mixed sound as the mix ends: the export does not
 // take it for the slideshow's sound, and says that the sound is missing.
 TEST_F(EncoderControllerTest, AMixedSoundReplacedAsTheMixEndsIsNotHeard) {

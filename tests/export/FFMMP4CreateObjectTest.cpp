@@ -686,6 +686,38 @@ TEST_F(FFMMP4Test, AMixedSoundReplacedAsTheMixEndsIsRefused) {
     EXPECT_FALSE(QFile::exists(output()));
 }
 
+// A folder stands at the movie's name, from the start or put there while ffmpeg starts: the movie is not
+// made, and the failure says why rather than blaming another program's file.
+TEST_F(FFMMP4Test, AFolderAtTheMoviesNameIsToldAsSuch) {
+    for (const auto& [fromTheStart, told] :
+         {std::pair{true, "a folder is in the way"}, std::pair{false, "Is a directory"}}) {
+        SCOPED_TRACE(told);
+        QDir(output()).removeRecursively();
+        if (fromTheStart) {
+            ASSERT_TRUE(QDir().mkdir(output()));
+        }
+        pump.frames = 5;
+        pump.calls = 0;
+        pump.written = 0;
+        pump.beforeOpen = [&, fromTheStart = fromTheStart] {
+            if (!fromTheStart) {
+                ASSERT_TRUE(QDir().mkdir(output()));
+            }
+        };
+        Recorder recorded;
+        start();
+        ASSERT_TRUE(ended());
+        EXPECT_EQ(recorded.count(kFinished), 0);
+        ASSERT_EQ(recorded.count(kFailed), 1);
+        EXPECT_TRUE(recorded.failure().contains(told)) << recorded.failure().toStdString();
+        EXPECT_FALSE(recorded.failure().contains("another program")) << recorded.failure().toStdString();
+        EXPECT_EQ(pump.calls.load(), fromTheStart ? 0 : 1)
+            << "frames were drawn for a movie that could not be";
+        EXPECT_TRUE(QFileInfo(output()).isDir());
+        expectNoTemporaryFiles();
+    }
+}
+
 // Where the file system has no unnamed files the movie is made under a hidden name of its own. Another
 // program that puts a link to a file of its own there before ffmpeg opens it, or removes the file, never has
 // ffmpeg write into its file, and the end is told as a failure naming the movie the user asked for.
