@@ -20,7 +20,10 @@
 #include <cstring>
 #include <utility>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -213,11 +216,37 @@ bool DVDAuthorObject::prepare(DVDStepError* error) {
                         QStringLiteral("Cannot remove the old DVD folder \"%1\".").arg(outputFolder));
     // dvdauthor writes its tree by names inside the folder: made exclusively and private, nobody else can
     // put a link there for it to write through. Whatever took the name meanwhile fails the step.
-    if (::mkdir(QFile::encodeName(outputFolder).constData(), 0700) != 0)
+    const QByteArray name = QFile::encodeName(outputFolder);
+    if (::mkdir(name.constData(), 0700) != 0)
         return failStep(error, kStep,
                         QStringLiteral("Cannot make the DVD folder \"%1\": %2")
                             .arg(outputFolder, qt_error_string(errno)));
+    // From here on dvdauthor, and whatever reads the disc it authored, reach the folder through this
+    // descriptor: a link put at its name is never followed.
+    outputFolderFd.reset(::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!outputFolderFd || !isFreshFolder(outputFolderFd.get()))
+        return failStep(error, kStep,
+                        QStringLiteral("Another program put something of its own at the DVD folder \"%1\".")
+                            .arg(outputFolder));
     return true;
+}
+
+// An empty folder of ours: the one just made, not another put in its place with entries of its own.
+bool DVDAuthorObject::isFreshFolder(int folder) {
+    struct stat st {};
+    if (::fstat(folder, &st) != 0 || st.st_uid != ::geteuid())
+        return false;
+    std::unique_ptr<DIR, int (*)(DIR*)> entries(::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0)), ::closedir);
+    if (!entries)
+        return false;
+    while (const dirent* entry = ::readdir(entries.get()))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            return false;
+    return true;
+}
+
+QString DVDAuthorObject::reachableOutputDVDFolder() const {
+    return outputFolderFd ? platform::descriptorPath(outputFolderFd.get()) : QString();
 }
 
 bool DVDAuthorObject::runOverlay(DVDStepError* error) {
@@ -227,6 +256,7 @@ bool DVDAuthorObject::runOverlay(DVDStepError* error) {
             return false;
         spumuxObj = std::make_unique<SpumuxObject>(project);
         spumuxObj->setInputMpegFilePath(menuVideoPath);
+        spumuxObj->setStatePictureFiles(std::move(statePictures));
         shared->overlay = spumuxObj.get();
     }
     const bool overlaid = spumuxObj->image_spumux(buttonRects, error);
@@ -254,6 +284,8 @@ bool DVDAuthorObject::AuthorDVD() {
         threadExited(endBeforeLaunch(error));
         return false;
     }
+    if (beforeLaunch)
+        beforeLaunch();
     runner = std::thread([this] { runScript(); });
     return true;
 }
@@ -262,7 +294,7 @@ void DVDAuthorObject::runScript() {
     platform::ChildProcess::Options options;
     options.program = dvdauthorPath;
     options.arguments = {QStringLiteral("-x"), platform::descriptorPath(xmlFile.get()), QStringLiteral("-o"),
-                         outputFolder};
+                         reachableOutputDVDFolder()};
     options.environment.insert(QStringLiteral("VIDEO_FORMAT"), tvFormat);
     options.mergeStderr = true; // its status lines come on the error output
     StreamedChildProcess child(options, temporary);
@@ -315,10 +347,10 @@ DVDAuthorOutcome DVDAuthorObject::readUntilExit(StreamedChildProcess& child) {
                       complaints.mid(std::max<qsizetype>(0, complaints.size() - 5)).join(u' ');
         return {DVDAuthorOutcome::Failed, {kStep, detail}};
     }
-    const QString index = pathIn(outputFolder, QStringLiteral("VIDEO_TS/VIDEO_TS.IFO"));
-    if (!isNonEmptyFile(index))
+    const QString index = QStringLiteral("VIDEO_TS/VIDEO_TS.IFO");
+    if (!isNonEmptyFile(pathIn(reachableOutputDVDFolder(), index)))
         return {DVDAuthorOutcome::Failed,
-                {kStep, QStringLiteral("dvdauthor did not write \"%1\".").arg(index)}};
+                {kStep, QStringLiteral("dvdauthor did not write \"%1\".").arg(pathIn(outputFolder, index))}};
     return {DVDAuthorOutcome::Finished, {}};
 }
 

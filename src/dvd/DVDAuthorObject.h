@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class SpumuxObject;
 class StreamedChildProcess;
@@ -38,6 +39,7 @@ struct DVDAuthorOutcome {
 //     author.setVideoFilePath(slideshowStream);
 //     author.setMenuVideoFilePath(menuStream);                       // when project.bUseDVDMenu
 //     author.setStateButtonRectArray(menu.stateButtonRectArray());  // of the current template
+//     author.setStatePictureFiles(menu.reducedStatePictureFiles());   // and its pictures
 //     author.setCompletionHandler(...);                             // ends the progress session
 //     author.AuthorDVD();
 //
@@ -58,9 +60,15 @@ public:
     void setMenuVideoFilePath(const QString& path) { menuVideoPath = path; }
     QString menuVideoFilePath() const { return menuVideoPath; }
     void setStateButtonRectArray(const QList<QRect>& rects) { buttonRects = rects; }
+    // The menu's four-colour state pictures, handed to spumux through these descriptors.
+    void setStatePictureFiles(std::vector<platform::UniqueFd> files) { statePictures = std::move(files); }
 
     QString xmlFilePath() const { return xmlPath; }
     QString strOutputDVDFolder() const { return outputFolder; }
+    // The disc folder made for this run, as a name that reaches it whatever has since taken
+    // strOutputDVDFolder() ("/proc/<pid>/fd/<n>"): what reads the authored disc reads this one. Valid while
+    // this object lives; empty before the folder was made.
+    QString reachableOutputDVDFolder() const;
     QString TVFormat() const { return tvFormat; }
     qint64 videoFileSizeMB() const { return sizeMB; }
     bool bTaskCancelled() const;
@@ -78,6 +86,9 @@ public:
 
     // Stops the overlay or dvdauthor, or keeps them from starting.
     void DVDAuthorCancel();
+    // Runs once the disc folder and the control file are made, right before dvdauthor starts (tests put
+    // another program's links at their names there).
+    void setBeforeLaunch(std::function<void()> hook) { beforeLaunch = std::move(hook); }
 
     bool createXMLFile(const QString& menuSectionCode, DVDStepError* error = nullptr);
     // Posts the progress of each status line; sizeMB 0 reports 0 for the first phase.
@@ -104,14 +115,18 @@ private:
     DVDAuthorOutcome readUntilExit(StreamedChildProcess& child);
     void threadExited(const DVDAuthorOutcome& outcome);
     DVDAuthorOutcome endBeforeLaunch(const DVDStepError& error) const;
+    static bool isFreshFolder(int folder);
 
     DVDProjectSettings project;
     platform::NotificationCenter& center;
     QString temporary;
     QString dvdauthorPath;
     QString videoPath, menuVideoPath, xmlPath, outputFolder, tvFormat;
-    platform::UniqueFd xmlFile; // the control file made at xmlPath, open since
+    platform::UniqueFd xmlFile;        // the control file made at xmlPath, open since
+    platform::UniqueFd outputFolderFd; // the disc folder made at outputFolder, open since
+    std::function<void()> beforeLaunch;
     QList<QRect> buttonRects;
+    std::vector<platform::UniqueFd> statePictures;
     qint64 sizeMB = 0;
     bool started = false;
     std::unique_ptr<SpumuxObject> spumuxObj;

@@ -10,6 +10,7 @@
 #include "dvd/MyBurnObject.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
@@ -179,8 +180,13 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
     }
     std::vector<SlideItemRef> slides;
     const QStringList pictures = item->imagesArray();
+    // Read from the frames the menu wrote, not from whatever another program has put at their names since.
+    const std::vector<platform::UniqueFd> frames = item->menuFrameFiles();
     for (qsizetype i = 0; i < pictures.size(); ++i) {
-        SlideItemRef slide = addImageToSlideItem_thread(pictures[i], int(i) + 1, &error);
+        const QString made = std::size_t(i) < frames.size()
+                                 ? platform::descriptorPath(frames[std::size_t(i)].get())
+                                 : QString();
+        SlideItemRef slide = addImageToSlideItem_thread(pictures[i], int(i) + 1, &error, made);
         if (!slide) {
             alert(error.message());
             return false;
@@ -194,11 +200,11 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
 }
 
 SlideItemRef DVDCommand::addImageToSlideItem_thread(const QString& picture, int frameNumber,
-                                                    DVDStepError* error) const {
+                                                    DVDStepError* error, const QString& readFrom) const {
     const auto project = SlideshowProject::mainProject();
     if (!project)
         return nullptr;
-    return DVDMenuSlidePictures::makeSlide(picture, frameNumber, *project, error);
+    return DVDMenuSlidePictures::makeSlide(picture, frameNumber, *project, error, readFrom);
 }
 
 // ---- the encode
@@ -461,8 +467,10 @@ void DVDCommand::authorStream(const QString& path, const QString& menuPath, bool
     if (settings.bUseDVDMenu) {
         next->setMenuVideoFilePath(menuPath);
         const std::lock_guard lock(mutex);
-        if (menuItem)
+        if (menuItem) {
             next->setStateButtonRectArray(menuItem->stateButtonRectArray());
+            next->setStatePictureFiles(menuItem->reducedStatePictureFiles());
+        }
     }
     next->setCompletionHandler([this](const DVDAuthorOutcome& outcome) {
         // The burn, if any, follows on the finished notification, after this has been queued.
@@ -510,7 +518,7 @@ void DVDCommand::StartBurnDVDDisc() {
     {
         const std::lock_guard lock(mutex);
         next->setBurnObject(drive);
-        next->setStrInputDVDFolder(author ? author->strOutputDVDFolder() : QString());
+        next->setStrInputDVDFolder(author ? author->reachableOutputDVDFolder() : QString());
     }
     next->setStrDVDLabel(discLabel());
     next->setProgressHandler([this](const platform::disc::BurnProgress& progress) {

@@ -97,8 +97,10 @@ public:
     std::shared_ptr<DVDMenuItem> currentDVDMenuItem() const;
     // The slide of menu frame `frameNumber` (from 1): the picture with the backdrop and thumbnail a photo's
     // slide has, so that a theme that frames pictures on a backdrop draws the menu on it too.
+    // The frame is read from readFrom when given (a descriptor path of the frame's file).
     SlideItemRef addImageToSlideItem_thread(const QString& picture, int frameNumber,
-                                            DVDStepError* error = nullptr) const;
+                                            DVDStepError* error = nullptr,
+                                            const QString& readFrom = QString()) const;
     // Runs on every new creator before it starts (tests shorten its waits or give it another sound step).
     void setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup);
     // Removes every temporary file a DVD run makes, at their fixed names (also those of an earlier run).

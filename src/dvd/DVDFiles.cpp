@@ -1,5 +1,6 @@
 #include "dvd/DVDFiles.h"
 
+#include "platform/foundation/FileTree.h"
 #include "platform/foundation/NamedPipe.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/UniqueFd.h"
@@ -53,12 +54,8 @@ qint64 sizeOfOpenFile(int fd) {
 }
 
 bool removeItem(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
-        return true;
-    if (info.isDir() && !info.isSymLink())
-        return QDir(path).removeRecursively();
-    return QFile::remove(path);
+    // Entry by entry through descriptors: a folder turned into a link meanwhile is never followed.
+    return platform::filetree::removeTree(QFile::encodeName(path), false, nullptr);
 }
 
 bool isNonEmptyFile(const QString& path) {

@@ -261,6 +261,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPass(Pass pass, const Q
         outcome = {End::Failed, {kStepFFmpeg(), error}};
     if (outcome.end == End::Completed)
         outcome = runPumpAndFFmpeg(pass, planar);
+    releaseMixedSound();
     removePipes();
     deleteTempFiles();
     if (outcome.end != End::Completed)
@@ -345,6 +346,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::mixSound(Pass pass, bool k
                 {kStepBackgroundMusic(),
                  mixed.error.isEmpty() ? tr_("The sound of %1 could not be mixed.").arg(streamName(pass))
                                        : mixed.error}};
+    if (QString error; !holdMixedSound(mixed.written, &error))
+        return {End::Failed, {kStepBackgroundMusic(), error}};
     return {End::Completed, {}};
 }
 
@@ -390,7 +393,8 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::makePipes() {
 // ---- one pump and one ffmpeg side by side
 
 DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass, bool planar) {
-    FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.path(), videoPipe.path(), this, pass == Pass::Menu};
+    FramePumpParam<DVDMPEGIICreateObject> pipes{audioPipe.reachablePath(), videoPipe.reachablePath(), this,
+                                                pass == Pass::Menu};
     if (planar)
         pipes.frames = FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe;
     {
@@ -419,7 +423,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         if (planar)
             return startFFMMEncodeProcYUV(pipes);
         return runFFmpeg(ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                         strTempM4AAudioFullPath(), pal, wide16_9, streamWrittenThrough()));
+                                         mixedSoundPath(), pal, wide16_9, streamWrittenThrough()));
     });
     return verdict(pass);
 }

@@ -8,6 +8,7 @@
 #include "platform/image/ImageAdditions.h"
 #include "render/DropShadow.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -15,6 +16,9 @@
 #include <QTextLayout>
 
 #include <cmath>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -157,6 +161,8 @@ bool DVDMenuItem::buildMenuImages(const DVDProjectSettings& project, DVDStepErro
     {
         std::lock_guard lock(mutex);
         frames.clear();
+        frameFiles.clear();
+        reducedStates.clear();
     }
     const qsizetype slides = project.slidePicturePaths.size();
     if (slides < 3)
@@ -177,6 +183,7 @@ bool DVDMenuItem::buildMenuImagesForPreview(const DVDProjectSettings& project, D
     {
         std::lock_guard lock(mutex);
         frames.clear();
+        frameFiles.clear();
     }
     if (project.slidePicturePaths.isEmpty())
         return failStep(error, kStepMenuImages, QStringLiteral("The project has no slides."));
@@ -187,21 +194,41 @@ bool DVDMenuItem::buildMenuImagesForPreview(const DVDProjectSettings& project, D
 bool DVDMenuItem::buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error) {
     for (int i = 0; i < count; ++i) {
         const QString path = pathIn(project.contentsFolder, QStringLiteral("menu_bk_%1.png").arg(i + 1));
-        if (!BuildImage(i, path, project, error))
+        platform::UniqueFd frame = writeFrame(i, path, project, error);
+        if (!frame)
             return false;
         std::lock_guard lock(mutex);
         frames.append(path);
+        frameFiles.push_back(std::move(frame));
     }
     return true;
 }
 
 bool DVDMenuItem::BuildImage(int frameIndex, const QString& path, const DVDProjectSettings& project,
                              DVDStepError* error) {
-    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
-        return failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
-    if (!saveToPNGFile(renderFrame(frameIndex, project), path))
-        return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
-    return true;
+    return writeFrame(frameIndex, path, project, error).isValid();
+}
+
+// The frame's file is made anew and kept open: the menu's slides are made from this file, whatever another
+// program puts at its name afterwards.
+platform::UniqueFd DVDMenuItem::writeFrame(int frameIndex, const QString& path,
+                                           const DVDProjectSettings& project, DVDStepError* error) {
+    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size()) {
+        failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
+        return {};
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QString message;
+    platform::UniqueFd frame;
+    if (renderFrame(frameIndex, project).save(&buffer, "PNG"))
+        frame = writeNewOwnFile(path, png, &message);
+    if (!frame)
+        failStep(error, kStepMenuImages,
+                 QStringLiteral("Cannot write \"%1\".").arg(path) +
+                     (message.isEmpty() ? QString() : QLatin1Char('\n') + message));
+    return frame;
 }
 
 QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& project) const {
@@ -352,9 +379,50 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
     if (!validState(state) || temporary.isEmpty())
         return failStep(error, kStepMenuImages, platform::paths::temporaryFolderProblem());
     const QString path = stateImagePath(temporary, state);
-    if (!saveToPNGFile(renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9), path))
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9).save(&buffer, "PNG"))
         return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
-    return run_pngquant(path, error);
+    // pngquant reads the picture made here through its descriptor, whatever takes its name meanwhile.
+    QString message;
+    const platform::UniqueFd picture = writeNewOwnFile(path, png, &message);
+    if (!picture)
+        return failStep(error, kStepMenuImages, message);
+    if (beforeReducing)
+        beforeReducing(path);
+    platform::UniqueFd reduced;
+    if (!run_pngquant(picture.get(), path, platform::locateTool(QStringLiteral("pngquant")), error, &reduced))
+        return false;
+    std::lock_guard lock(mutex);
+    reducedStates.resize(std::size_t(Selected) + 1);
+    reducedStates[std::size_t(state)] = std::move(reduced);
+    return true;
+}
+
+namespace {
+
+// Each file open anew (sharing nothing with the original descriptors but the file); none when one is missing.
+std::vector<platform::UniqueFd> duplicates(const std::vector<platform::UniqueFd>& made) {
+    std::vector<platform::UniqueFd> files;
+    for (const platform::UniqueFd& file : made) {
+        if (!file)
+            return {};
+        files.emplace_back(::fcntl(file.get(), F_DUPFD_CLOEXEC, 0));
+    }
+    return files;
+}
+
+} // namespace
+
+std::vector<platform::UniqueFd> DVDMenuItem::reducedStatePictureFiles() const {
+    std::lock_guard lock(mutex);
+    return duplicates(reducedStates);
+}
+
+std::vector<platform::UniqueFd> DVDMenuItem::menuFrameFiles() const {
+    std::lock_guard lock(mutex);
+    return duplicates(frameFiles);
 }
 
 bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
@@ -362,6 +430,16 @@ bool DVDMenuItem::run_pngquant(const QString& path, DVDStepError* error) {
 }
 
 bool DVDMenuItem::run_pngquant(const QString& path, const QString& pngquant, DVDStepError* error) {
+    // A link, a pipe or a folder at the name is not a picture to reduce.
+    QString message;
+    const platform::UniqueFd picture = platform::openWrittenFile(path, std::nullopt, &message);
+    if (!picture)
+        return failStep(error, kStepPngquant, message);
+    return run_pngquant(picture.get(), path, pngquant, error);
+}
+
+bool DVDMenuItem::run_pngquant(int picture, const QString& path, const QString& pngquant, DVDStepError* error,
+                               platform::UniqueFd* kept) {
     QString reduced = path;
     reduced.replace(QRegularExpression(QStringLiteral("\\.png$")), QStringLiteral("-fs8.png"));
     if (pngquant.isEmpty())
@@ -369,17 +447,20 @@ bool DVDMenuItem::run_pngquant(const QString& path, const QString& pngquant, DVD
     // A copy left by an earlier run must not pass for this run's: a fresh file of ours takes its place, and
     // pngquant writes it through our descriptor (from its standard output), never through a link put there.
     QString message;
-    const platform::UniqueFd out = platform::openFreshFile(reduced, &message);
+    platform::UniqueFd out = platform::openFreshFile(reduced, &message);
     if (!out)
         return failStep(error, kStepPngquant, message);
     platform::ChildProcess::Options options;
     options.program = pngquant;
     options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), QStringLiteral("-")};
-    options.stdinFile = path;
+    options.stdinFile = platform::descriptorPath(picture);
     options.stdoutFile = platform::descriptorPath(out.get());
     const bool ran = platform::ChildProcess::run(options, nullptr, &message);
-    if (ran && sizeOfOpenFile(out.get()) > 0)
+    if (ran && sizeOfOpenFile(out.get()) > 0) {
+        if (kept)
+            *kept = std::move(out);
         return true;
+    }
     platform::removePartialFile(out.get(), reduced);
     if (!ran)
         return failStep(error, kStepPngquant, message);

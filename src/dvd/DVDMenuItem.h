@@ -2,6 +2,7 @@
 
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/DVDStepError.h"
+#include "platform/foundation/UniqueFd.h"
 
 #include <QColor>
 #include <QImage>
@@ -11,7 +12,9 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <functional>
 #include <mutex>
+#include <vector>
 
 class QPainter;
 class DropShadow;
@@ -75,10 +78,25 @@ public:
     void createButtonRectArray(bool pal, bool wide16_9 = true);
     static QList<QRect> buttonRectsFor(const QVariantList& rects, bool pal, bool wide16_9 = true);
 
-    // Runs "pngquant -f 4 <png>" and checks for its "-fs8" file.
+    // Runs "pngquant -f 4" on the PNG at path and checks for its "-fs8" file.
     static bool run_pngquant(const QString& path, DVDStepError* error = nullptr);
     // The same with the program at `pngquant`.
     static bool run_pngquant(const QString& path, const QString& pngquant, DVDStepError* error = nullptr);
+    // The same for the PNG open at `picture` (made at path), which pngquant reads through that descriptor;
+    // the "-fs8" file it made is kept open in *reduced when asked for.
+    static bool run_pngquant(int picture, const QString& path, const QString& pngquant, DVDStepError* error,
+                             platform::UniqueFd* reduced = nullptr);
+    // The three "-fs8" pictures the last buildMenuImages made, each open anew (normal, highlighted,
+    // selected): spumux is handed these files, never what another program put at their names since. Empty
+    // before a build, or when the build failed.
+    std::vector<platform::UniqueFd> reducedStatePictureFiles() const;
+    // The frames of imagesArray(), each open anew, in the same order: the menu's slides are read from these.
+    std::vector<platform::UniqueFd> menuFrameFiles() const;
+    // Runs once a state picture is written, right before pngquant reads it, with its path (tests put another
+    // program's files at its name there).
+    void setBeforeReducing(std::function<void(const QString& picture)> hook) {
+        beforeReducing = std::move(hook);
+    }
 
     // "#RRGGBB" or "RRGGBB"; black for anything shorter.
     static QColor colorFromHexRGB(const QString& text);
@@ -100,13 +118,18 @@ private:
                          const DropShadow& shadow) const;
     void drawPlayButton(QPainter& painter, const DropShadow* shadow) const;
     bool buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error);
+    platform::UniqueFd writeFrame(int frameIndex, const QString& path, const DVDProjectSettings& project,
+                                  DVDStepError* error);
     static bool prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error);
 
     QVariantMap dictionary;
     QString style, name, folderName;
     QImage thumbnail;
+    std::function<void(const QString&)> beforeReducing;
 
-    mutable std::mutex mutex; // guards the two results below
+    mutable std::mutex mutex; // guards the results below
     QList<QRect> buttonRects;
     QStringList frames;
+    std::vector<platform::UniqueFd> frameFiles;    // the frames made, open since
+    std::vector<platform::UniqueFd> reducedStates; // the "-fs8" pictures made, by state
 };

@@ -6,8 +6,6 @@
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/SlidePictures.h"
 
-#include <QImageReader>
-
 namespace pictures = platform::image::slide_pictures;
 
 namespace {
@@ -37,8 +35,9 @@ QString thumbnailName(int frameNumber) {
 }
 
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
-                       DVDStepError* error) {
-    const QImage frame = pictures::flattenedOnBlack(QImageReader(picture).read());
+                       DVDStepError* error, const QString& readFrom) {
+    PictureFileReader file(readFrom.isEmpty() ? picture : readFrom);
+    const QImage frame = pictures::flattenedOnBlack(file.reader().read());
     if (frame.isNull()) {
         failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
         return nullptr;

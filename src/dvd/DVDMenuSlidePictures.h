@@ -20,8 +20,10 @@ QString thumbnailName(int frameNumber);
 
 // The slide of the menu frame `picture` (frame `frameNumber`, from 1) for the open project: its pictures
 // written, the project's photo and transition durations, and the menu's look from the theme manager.
-// Null, with the step that failed, when the frame cannot be read or a picture cannot be written.
+// The frame is read from readFrom when given (the descriptor path of the frame's file, which whatever is at
+// the name since does not change), else from picture; only a regular file is read. Null, with the step that
+// failed, when the frame cannot be read or a picture cannot be written.
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
-                       DVDStepError* error = nullptr);
+                       DVDStepError* error = nullptr, const QString& readFrom = QString());
 
 } // namespace DVDMenuSlidePictures

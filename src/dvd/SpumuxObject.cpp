@@ -87,6 +87,8 @@ bool SpumuxObject::createXMLFile(DVDStepError* error) {
     if (!readTextResource(QStringLiteral("spumux_template"), QStringLiteral("xml"), &text, &message))
         return failStep(error, kStep, message);
     auto picture = [this](int state) {
+        if (std::size_t(state) < statePictures.size() && statePictures[std::size_t(state)])
+            return xmlEscaped(platform::descriptorPath(statePictures[std::size_t(state)].get()));
         return xmlEscaped(DVDMenuItem::reducedStateImagePath(temporary, state));
     };
     text = substitutePlaceholders(

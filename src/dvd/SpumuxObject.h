@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 class ChildProcess;
@@ -40,6 +41,9 @@ public:
     QString xmlFilePath() const { return xmlPath; }
     QList<QRect> buttonRectArray() const { return buttons; }
     void setButtonRectArray(const QList<QRect>& rects) { buttons = rects; }
+    // The three four-colour state pictures the menu made (DVDMenuItem::reducedStatePictureFiles), which
+    // the control file then names through these descriptors; without them it names the pictures' files.
+    void setStatePictureFiles(std::vector<platform::UniqueFd> files) { statePictures = std::move(files); }
     QString strMenuSectionCode() const { return menuSectionCode; }
 
     // The whole step: the XML, the spumux run and the menu section, with the menu's button rectangles.
@@ -83,6 +87,7 @@ private:
     QSizeF pictureSize{720, 480};
     QString inputPath, outputPath, xmlPath;
     platform::UniqueFd xmlFile, outputFile; // what was made at xmlPath and outputPath, open since
+    std::vector<platform::UniqueFd> statePictures;
     QList<QRect> buttons;
     QString menuSectionCode;
     std::function<void()> beforeLaunch;

@@ -46,14 +46,18 @@ bool StreamedChildProcess::start(QString* error) {
     const QString path = pathIn(folder, uniqueFifoName(options.program));
     if (!fifo.create(path, error))
         return false;
+    if (beforeOpen)
+        beforeOpen(path);
     // Opening the reading end without waiting lets the child's open for writing succeed at once, and
-    // means no open blocks for ever when the program cannot be started.
-    readEnd.reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    // means no open blocks for ever when the program cannot be started. Both ends are opened through the
+    // FIFO made here: a link or a file put at its name meanwhile is neither read nor written.
+    const QString through = fifo.reachablePath();
+    readEnd.reset(::open(QFile::encodeName(through).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!readEnd) {
         fifo.remove();
         return fail(error, QStringLiteral("Cannot open \"%1\": %2").arg(path, qt_error_string(errno)));
     }
-    options.stdoutFile = path;
+    options.stdoutFile = through;
     child = std::make_unique<platform::ChildProcess>(options);
     const bool started = child->start(error);
     fifo.remove();

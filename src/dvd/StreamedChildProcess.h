@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // An outside program whose standard output (with its error output when the options merge them) is read
@@ -20,6 +21,9 @@ public:
     StreamedChildProcess& operator=(const StreamedChildProcess&) = delete;
 
     bool start(QString* error = nullptr);
+    // Runs in start() once the FIFO is made, before either of its ends is opened, with the FIFO's path
+    // (tests put another program's files at its name there).
+    void setBeforeOpen(std::function<void(const QString& fifo)> hook) { beforeOpen = std::move(hook); }
 
     // Waits for output: the number of bytes read, 0 once the child has closed its output, -1 on an error.
     qint64 read(char* buffer, qint64 size);
@@ -40,4 +44,5 @@ private:
     platform::NamedPipe fifo;
     platform::UniqueFd readEnd;
     std::unique_ptr<platform::ChildProcess> child;
+    std::function<void(const QString&)> beforeOpen;
 };

@@ -274,6 +274,11 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
             mixed.error.isEmpty() ? tr_("The sound of the slideshow could not be mixed.") : mixed.error));
         return;
     }
+    // Read from here on through this descriptor: a file put at the name since the mix is never heard.
+    if (withSound && !(mixedSound = platform::openWrittenFile(strTempM4AAudioFullPath(), mixed.written))) {
+        failAfterStart(failureResult(tr_("The mixed sound of the slideshow is missing.")));
+        return;
+    }
     songs.reset();
     if (!withSound) {
         audioInputFinished = true;
@@ -291,7 +296,7 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
     if (frameSource != Frames::Writer) // that path feeds the writer from its pump and its sound thread
         startFeeding();
     pump = std::thread([this] {
-        FramePumpParam<EncoderController> param{QString(), fifoPath, this};
+        FramePumpParam<EncoderController> param{QString(), pipe.reachablePath(), this};
         param.frames = frameSource;
         host->runFramePump(param);
     });
@@ -301,11 +306,13 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
 
 bool EncoderController::initAudioVar(int index) {
     audioReader.reset();
-    const QString path = strTempM4AAudioFullPath();
-    if (path.isEmpty() || !QFileInfo::exists(path))
+    if (!mixedSound) // outside a run: the file at the name, whatever wrote it
+        mixedSound = platform::openWrittenFile(strTempM4AAudioFullPath(), std::nullopt);
+    if (!mixedSound)
         return false;
     QString error;
-    std::unique_ptr<SoundSource> sound = SoundSource::openFile(path, kSoundRate, &error);
+    std::unique_ptr<SoundSource> sound =
+        SoundSource::openFile(platform::descriptorPath(mixedSound.get()), kSoundRate, &error);
     return openAudio(std::move(sound),
                      error.isEmpty() ? SoundSource::songReadFailure(owningProject().get(), index) : error);
 }
@@ -498,7 +505,7 @@ void EncoderController::videoBlock() {
             stop = !readAndAppendPoolFrame() || bCancelRequest();
             continue;
         }
-        if (!pipeReader->isOpen() && !pipeReader->open(fifoPath)) {
+        if (!pipeReader->isOpen() && !pipeReader->open(pipe.reachablePath())) {
             setFailure(failureResult(pipeOpenFailure(), pipeReader->errorCode()));
             stop = true;
             break;
@@ -635,10 +642,14 @@ void EncoderController::videoBlockFinished_2() {
     if (!cancelled && !hasFailure() && appendRemainingAudio()) {
         writer->markAsFinished(MediaKind::Video);
         writer->markAsFinished(MediaKind::Audio);
-        if (!writer->finish())
-            setFailure(failureResult(writer->partialLoss() != platform::PartialLoss::None
-                                         ? movieNotMadeText(owningProject().get(), writer->partialLoss())
+        // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
+        if (!writer->finish()) {
+            const platform::PartialLoss loss = writer->partialLoss();
+            setFailure(failureResult(loss == platform::PartialLoss::Removed ||
+                                             loss == platform::PartialLoss::Replaced
+                                         ? movieNotMadeText(owningProject().get(), loss)
                                          : writer->errorString()));
+        }
     }
     {
         std::lock_guard lock(resultMutex);
@@ -675,7 +686,7 @@ void EncoderController::movieEncoderDidFinishEncoding() {
 }
 
 void EncoderController::readDiscardFIFOVideoData(platform::UniqueFd fd) {
-    const QByteArray name = QFile::encodeName(fifoPath);
+    const QByteArray name = QFile::encodeName(pipe.reachablePath());
     std::vector<char> scrap(64 * 1024);
     while (!bVideoReadThreadFinished()) {
         if (!fd.isValid())
@@ -777,6 +788,7 @@ void EncoderController::deInitVar() {
     pipeReader.reset(); // closes the read end
     pipe.remove();
     // The run's mixed sound goes with it, however the run ended; the movie is the caller's.
+    mixedSound.reset();
     QFile::remove(strTempM4AAudioFullPath());
     audioBuffer.clear();
     videoFrameCounter = 0;

@@ -233,6 +233,8 @@ private:
     platform::NamedPipe pipe;
     std::unique_ptr<platform::media::MovieWriter> writer;
     std::unique_ptr<SoundSource> audioReader;
+    // The mixed sound of the run, open since the mix wrote it: read through this, never by its name again.
+    platform::UniqueFd mixedSound;
     std::unique_ptr<SoundFeed> soundFeed;
     std::unique_ptr<FramePipeReader> pipeReader;
     std::unique_ptr<FrameRing> frameRing; // reads ahead from pipeReader; goes before it

@@ -95,6 +95,24 @@ void FFMMCreateObjectBase::removePartialOutput() {
     partialFd.reset();
 }
 
+bool FFMMCreateObjectBase::holdMixedSound(const std::optional<platform::FileIdentity>& written,
+                                          QString* error) {
+    platform::UniqueFd fd = platform::openWrittenFile(strTempM4AAudioFullPath(), written, error);
+    const std::lock_guard lock(mutex);
+    mixedSound = std::move(fd);
+    return mixedSound.isValid();
+}
+
+QString FFMMCreateObjectBase::mixedSoundPath() const {
+    const std::lock_guard lock(mutex);
+    return mixedSound ? platform::descriptorPath(mixedSound.get()) : strTempM4AAudioFullPath();
+}
+
+void FFMMCreateObjectBase::releaseMixedSound() {
+    const std::lock_guard lock(mutex);
+    mixedSound.reset();
+}
+
 QString FFMMCreateObjectBase::strVideoFIFOName() {
     return temporaryFile(QStringLiteral("_video_fifo"));
 }
@@ -297,7 +315,7 @@ void FFMMCreateObjectBase::drainVideoPipe() {
     if (pumpEnded)
         return;
     const platform::UniqueFd fd(
-        ::open(QFile::encodeName(videoPipe.path()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        ::open(QFile::encodeName(videoPipe.reachablePath()).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     std::vector<char> sink(1 << 16);
     while (!pumpEnded) {
         if (fd) {

@@ -95,6 +95,13 @@ protected:
                                                              platform::PartialLoss* loss = nullptr);
     // Removes the file preparePartialOutput made, unless another has taken its name.
     void removePartialOutput();
+    // Opens the mixed sound the pass's mix step left in the M4A file (written: as the step left it, when it
+    // tells), so that ffmpeg and the check of its movie read that file through our descriptor, never
+    // whatever another program puts at the name afterwards. False with a message in *error.
+    bool holdMixedSound(const std::optional<platform::FileIdentity>& written, QString* error);
+    // The name that reaches the held mixed sound; the M4A file's own name while none is held.
+    QString mixedSoundPath() const;
+    void releaseMixedSound();
     // A frame size as ffmpeg's "-s" takes it, without decimals: "960x540".
     static QString frameSizeArgument(const QSizeF& size);
     // The start of every command line here: raw BGRA frames of `size` at 30 per second from the video pipe,
@@ -133,6 +140,7 @@ private:
     QString outputPath;
     QString partialPath;                           // where ffmpeg writes the output, until it is placed
     platform::UniqueFd partialFd;                  // the file made there
+    platform::UniqueFd mixedSound;                 // the pass's mixed sound, open since the mix wrote it
     std::shared_ptr<platform::ChildProcess> child; // the ffmpeg run under way
     std::atomic<bool> terminateRequested{false};
     std::atomic<bool> driverDone{true};

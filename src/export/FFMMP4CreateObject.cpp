@@ -79,6 +79,7 @@ void FFMMP4CreateObject::startEncodeMovieThreadProc(const QVariantMap& params) {
         written.reset();
     }
     Outcome outcome = encode(owner);
+    releaseMixedSound();
     removePipes();
     deleteTempFiles();
     outcome = finish(outcome);
@@ -93,6 +94,10 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::encode(const SlideshowProjectRef
         return {Outcome::End::Failed, tr_("The movie has no place to be written.")};
     if (!host)
         return {Outcome::End::Failed, tr_("Nothing renders the frames of the movie.")};
+    // Checked before anything is drawn: the movie could never take that name.
+    if (const QFileInfo at(strOutputFullPath()); at.isDir() && !at.isSymLink())
+        return {Outcome::End::Failed,
+                tr_("Cannot create \"%1\": a folder is in the way").arg(strOutputFullPath())};
     Outcome outcome = mixSound(owner);
     if (outcome.end != Outcome::End::Completed)
         return outcome;
@@ -120,6 +125,9 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::mixSound(const SlideshowProjectR
     if (!mixed.completed())
         return {Outcome::End::Failed,
                 mixed.error.isEmpty() ? tr_("The background music could not be created.") : mixed.error};
+    if (QString error; !holdMixedSound(mixed.written, &error))
+        return {Outcome::End::Failed,
+                tr_("The background music could not be created.") + QLatin1Char('\n') + error};
     return {Outcome::End::Completed, {}};
 }
 
@@ -131,11 +139,12 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::makePipes() {
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::runPumpAndFFmpeg(const QString& movie) {
-    const FramePumpParam<FFMMP4CreateObject> pipes{audioPipe.path(), videoPipe.path(), this};
+    const FramePumpParam<FFMMP4CreateObject> pipes{audioPipe.reachablePath(), videoPipe.reachablePath(),
+                                                   this};
     runPumpBesideFFmpeg([this, pipes] { host->runFramePump(pipes); },
-                        [pipes, movie] {
+                        [this, pipes, movie] {
                             return ffmpegArguments(SlideshowProject::sizeVideoOutput(), pipes.strVideoFIFO,
-                                                   strTempM4AAudioFullPath(), movie);
+                                                   mixedSoundPath(), movie);
                         });
     return verdict(movie);
 }
@@ -167,7 +176,7 @@ void FFMMP4CreateObject::waitForFFmpeg() {
 // since a reader already there only sees the end again.
 void FFMMP4CreateObject::releaseWaitingReader() {
     const platform::UniqueFd fd(
-        ::open(QFile::encodeName(videoPipe.path()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+        ::open(QFile::encodeName(videoPipe.reachablePath()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict(const QString& movie) {
@@ -189,7 +198,7 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::checkMovie(const QString& path,
                                                            std::optional<quint64> frames) const {
     using platform::media::MediaAsset;
     const MediaAsset movie = MediaAsset::open(path, false);
-    const bool sound = MediaAsset::open(strTempM4AAudioFullPath(), false).hasAudio();
+    const bool sound = MediaAsset::open(mixedSoundPath(), false).hasAudio();
     QString problem;
     if (!movie.isValid() || !movie.hasVideo())
         problem = tr_("it holds no pictures that can be read.");
@@ -214,7 +223,8 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::finish(Outcome outcome) {
     if (outcome.end == Outcome::End::Completed) {
         platform::PartialLoss loss = platform::PartialLoss::None;
         const std::optional<platform::FileIdentity> movie = placePartialOutput(&outcome.error, &loss);
-        if (loss != platform::PartialLoss::None)
+        // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
+        if (loss == platform::PartialLoss::Removed || loss == platform::PartialLoss::Replaced)
             outcome.error = EncoderController::movieNotMadeText(cancelSource().get(), loss);
         {
             const std::lock_guard lock(stateMutex);

@@ -47,7 +47,7 @@ MixedAudioExport::Result MixedAudioExport::exportToFile(const platform::media::C
     session.waitUntilFinished();
     switch (session.status()) {
     case Status::Completed:
-        return {Outcome::Completed, QString()};
+        return {Outcome::Completed, QString(), session.writtenFile()};
     case Status::Cancelled:
         QFile::remove(path);
         return {Outcome::Cancelled, QString()};

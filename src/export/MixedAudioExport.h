@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/ExportNotifications.h"
+#include "platform/foundation/FileIdentity.h"
 #include "platform/media/AudioMix.h"
 #include "platform/media/Composition.h"
 
@@ -12,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 
 // Writes a built mix into an M4A file before the pictures are encoded, as every exporter does: the old
 // file is removed, the export runs on its own thread, and the caller's thread waits for it, asking
@@ -20,8 +22,15 @@ class MixedAudioExport {
 public:
     enum class Outcome { Completed, Failed, Cancelled };
     struct Result {
+        Result() = default;
+        Result(Outcome end, QString why, std::optional<platform::FileIdentity> file = std::nullopt)
+            : outcome(end), error(std::move(why)), written(std::move(file)) {}
+
         Outcome outcome = Outcome::Failed;
         QString error; // why it failed; empty otherwise
+        // The file a completed export wrote, as it was when it took its name: what reads it later reads
+        // that file (platform::openWrittenFile), not whatever another program put at the name since.
+        std::optional<platform::FileIdentity> written;
         bool completed() const { return outcome == Outcome::Completed; }
     };
     using CancelCheck = std::function<bool()>;

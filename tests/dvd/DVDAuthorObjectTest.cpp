@@ -181,7 +181,7 @@ TEST_F(DVDAuthorObjectTest, ALinkAtTheControlFilesNameIsNeverReadAndTheFolderIsP
                                       "ln -s " + quoted(victim) + " " + quoted(control + ".l") +
                                           " && mv -f " + quoted(control + ".l") + " " + quoted(control) +
                                           "\ncat \"$2\" > " + quoted(dir.file("control read")) +
-                                          "\nstat -c %a \"$out\" > " + quoted(dir.file("folder mode")),
+                                          "\nstat -L -c %a \"$out\" > " + quoted(dir.file("folder mode")),
                                       true));
     DVDAuthorObject author(settings, center);
     author.setVideoFilePath(sizedFile("show.mpg", 1 << 20));
@@ -191,6 +191,30 @@ TEST_F(DVDAuthorObjectTest, ALinkAtTheControlFilesNameIsNeverReadAndTheFolderIsP
     EXPECT_TRUE(readBytes(dir.file("control read")).contains("show.mpg"));
     EXPECT_EQ(readBytes(victim), "<other/>");
     EXPECT_EQ(readBytes(dir.file("folder mode")).trimmed(), "700");
+}
+
+// Another program moves the disc folder away and puts a link to a folder of its own at its name before
+// dvdauthor starts: dvdauthor authors into the folder made for it, nothing goes into the other program's.
+TEST_F(DVDAuthorObjectTest, ALinkPutAtTheDiscFoldersNameIsNeverWrittenThrough) {
+    TempDir elsewhere;
+    const DVDProjectSettings settings = project(false, false);
+    FakeTools tools;
+    tools.add("dvdauthor", fakeAuthor(dir.file("format"), "", true));
+    DVDAuthorObject author(settings, center);
+    author.setVideoFilePath(sizedFile("show.mpg", 1 << 20));
+    const QString moved = dir.file("moved away");
+    author.setBeforeLaunch([&] {
+        const QString folder = author.strOutputDVDFolder();
+        ASSERT_EQ(::rename(QFile::encodeName(folder).constData(), QFile::encodeName(moved).constData()), 0);
+        ASSERT_TRUE(QFile::link(elsewhere.path(), folder));
+    });
+    ASSERT_TRUE(author.AuthorDVD());
+    const DVDAuthorOutcome outcome = author.wait();
+    EXPECT_EQ(outcome.kind, DVDAuthorOutcome::Finished) << qPrintable(outcome.error.message());
+    EXPECT_TRUE(QDir(elsewhere.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        << "dvdauthor wrote into the other program's folder";
+    EXPECT_EQ(readBytes(moved + "/VIDEO_TS/VIDEO_TS.IFO"), "index\n");
+    EXPECT_EQ(QFile::symLinkTarget(author.reachableOutputDVDFolder()), moved);
 }
 
 TEST_F(DVDAuthorObjectTest, RealDvdauthorWithoutMenuAuthorsOneTitleWithChapters) {

@@ -76,14 +76,14 @@ protected:
         MyBurnObject burn(project.temporaryFolder);
         std::atomic<bool> burnStarted{false};
         DVDAuthorObject author(project, center);
-        // What the main window controller does on the finished notification.
+        // What the DVD command does on the finished notification: the burn reads the folder made for it.
         platform::ObserverHandle onFinished(
             center, center.addObserver(kNotifyDVDAuthorFinishedOK, [&](const auto&) {
                 QString driveError;
                 auto drive = platform::disc::DiscDrive::open(
                     platform::disc::DiscDrive::pseudoDriveAddress(result.image), &driveError);
                 EXPECT_TRUE(drive) << qPrintable(driveError);
-                burn.setStrInputDVDFolder(author.strOutputDVDFolder());
+                burn.setStrInputDVDFolder(author.reachableOutputDVDFolder());
                 burn.setStrDVDLabel("Corvanta");
                 burn.setBurnObject(drive);
                 DVDStepError burnError;
@@ -93,6 +93,7 @@ protected:
         author.setVideoFilePath(stream);
         author.setMenuVideoFilePath(menu ? menuStream : QString());
         author.setStateButtonRectArray(currentMenu.stateButtonRectArray());
+        author.setStatePictureFiles(currentMenu.reducedStatePictureFiles());
         author.AuthorDVD();
         result.authored = author.wait();
         result.dvdFolder = author.strOutputDVDFolder();

@@ -211,6 +211,37 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
     EXPECT_EQ(QDir(contents()).entryList({"menu_psd_*.jpg", "menu_thumb_*.jpg"}, QDir::Files).size(), 15);
 }
 
+// Another program puts a picture of its own at a menu frame's name once the frames are drawn (here as the
+// four-colour pictures are made): the menu's slide is made from the frame the menu drew.
+TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
+    QImage other(960, 540, QImage::Format_RGB32);
+    other.fill(QColor(0, 255, 0));
+    ASSERT_TRUE(other.save(folder.file("other.png")));
+    const QByteArray frame = QFile::encodeName(contents() + "/menu_bk_1.png");
+    dvd_test::FakeTools tools;
+    tools.add("ffmpeg", "exit 1"); // the encode is not what this test is about
+    tools.add("pngquant", "cp \"" + QFile::encodeName(folder.file("other.png")) + "\" \"" + frame +
+                              ".new\" && mv -f \"" + frame + ".new\" \"" + frame +
+                              "\"\nexec pngquant \"$@\"");
+    useSlides(3);
+    ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+    const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
+    ASSERT_EQ(slides.size(), 3u);
+    EXPECT_EQ(QImage(QFile::decodeName(frame)).pixelColor(480, 270), QColor(0, 255, 0))
+        << "nothing was put there";
+    const QImage picture(slides[0]->fileName());
+    ASSERT_FALSE(picture.isNull());
+    int green = 0;
+    for (int y = 0; y < picture.height(); y += 4)
+        for (int x = 0; x < picture.width(); x += 4) {
+            const QColor c = picture.pixelColor(x, y);
+            green += c.green() > 200 && c.red() < 60 && c.blue() < 60;
+        }
+    EXPECT_LT(green, picture.width() * picture.height() / 16 / 4)
+        << "the other program's picture became the slide";
+    ASSERT_TRUE(commandEnds());
+}
+
 TEST_F(DVDCommandTest, AFailedEncodeIsNamedAndNothingIsAuthoredOrBurnt) {
     dvd_test::FakeTools tools;
     tools.add("ffmpeg", "echo 'Conversion failed!' >&2\nexit 1");

@@ -82,10 +82,11 @@ DVDMPEGIICreateObject::MixStep toneMix(double seconds, std::vector<DVDMPEGIICrea
         if (progress)
             progress(1.0f);
         QString error;
-        if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440.0,
-                                     seconds, 0.3f, {}, &error))
+        const QString path = SlideshowProject::strTempM4AAudioFullPath();
+        if (!ToneMaker::writeEncoded(path, "ipod", "aac", 440.0, seconds, 0.3f, {}, &error))
             return {MixedAudioExport::Outcome::Failed, error};
-        return {MixedAudioExport::Outcome::Completed, {}};
+        // As the mix tells it: the file as it was written.
+        return {MixedAudioExport::Outcome::Completed, {}, platform::FileIdentity::ofPath(path)};
     };
 }
 

@@ -1,4 +1,5 @@
 #include "dvd/DVDFiles.h"
+#include "platform/foundation/FileTree.h"
 #include "support/TempDir.h"
 #include "support/TestEnvironment.h"
 
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -67,4 +70,26 @@ TEST(DVDFiles, RemovingALinkLeavesWhatItPointsTo) {
     EXPECT_TRUE(removeItem(dir.file("real")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("real")));
     EXPECT_TRUE(removeItem(dir.file("never there")));
+}
+
+// Another program turns the disc folder into a link to a folder of its own while the folder is being removed:
+// what the link points to is left alone.
+TEST(DVDFiles, AFolderTurnedIntoALinkWhileItIsRemovedLeavesWhatTheLinkPointsTo) {
+    TempDir dir;
+    TempDir elsewhere;
+    ASSERT_TRUE(test_support::writeBytes(elsewhere.file("precious"), "keep"));
+    QDir().mkpath(dir.file("tttDVD1/VIDEO_TS"));
+    ASSERT_TRUE(test_support::writeBytes(dir.file("tttDVD1/VIDEO_TS/VIDEO_TS.IFO"), "index"));
+    const QByteArray folder = QFile::encodeName(dir.file("tttDVD1"));
+    int turned = 0;
+    platform::filetree::setBeforeEmptyingFolder([&](const QByteArray& emptied) {
+        if (emptied != folder || turned++ > 0)
+            return;
+        ASSERT_EQ(::rename(folder.constData(), QFile::encodeName(dir.file("moved")).constData()), 0);
+        ASSERT_TRUE(QFile::link(elsewhere.path(), dir.file("tttDVD1")));
+    });
+    removeItem(dir.file("tttDVD1"));
+    platform::filetree::setBeforeEmptyingFolder({});
+    EXPECT_EQ(turned, 1);
+    EXPECT_EQ(test_support::readBytes(elsewhere.file("precious")), "keep");
 }

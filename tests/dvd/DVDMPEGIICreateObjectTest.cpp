@@ -422,6 +422,36 @@ TEST_F(MPEGIICreatorFailureTest, SoundThatCannotBeMixedStopsBeforeAnyFrame) {
     EXPECT_FALSE(exists(DVDMPEGIICreateObject::strVideoFIFOName()));
 }
 
+// Another program puts a sound of its own in place of the mixed sound as the mix ends: it is not taken for
+// the menu's sound, and the step says why.
+TEST_F(MPEGIICreatorFailureTest, ASoundReplacedAsTheMixEndsStopsBeforeAnyFrame) {
+    manager->setBUseDVDMenu(true);
+    const QString other = folder.file("other.m4a");
+    QString written;
+    ASSERT_TRUE(ToneMaker::writeEncoded(other, "ipod", "aac", 880.0, 1.0, 0.3f, {}, &written))
+        << qPrintable(written);
+    ScriptedPumpHost host({});
+    auto creator = makeCreator(host);
+    const auto mix = toneMix(1.0, nullptr);
+    creator->setAudioMixStep([&](Pass pass, const auto& cancelled, const auto& progress) {
+        const MixedAudioExport::Result result = mix(pass, cancelled, progress);
+        if (pass == Pass::Menu) {
+            EXPECT_EQ(
+                ::rename(QFile::encodeName(other).constData(),
+                         QFile::encodeName(DVDMPEGIICreateObject::strTempM4AAudioFullPath()).constData()),
+                0);
+        }
+        return result;
+    });
+    ASSERT_TRUE(runBoth(*creator));
+    ASSERT_EQ(creator->end(), End::Failed);
+    EXPECT_EQ(creator->error().step, "background music");
+    EXPECT_TRUE(creator->error().detail.contains("another program removed or replaced it"))
+        << qPrintable(creator->error().detail);
+    EXPECT_EQ(host.menuCalls + host.slideshowCalls, 0);
+    expectTemporaryFilesGone();
+}
+
 // ---- cancel
 
 TEST_F(MPEGIICreatorTest, ACancelDuringTheMenusSoundStartsNothingMore) {

@@ -1,6 +1,9 @@
 #include "DVDTestSupport.h"
 
 #include "dvd/DVDMenuItem.h"
+#include "platform/foundation/FileUtils.h"
+
+#include <QFile>
 
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -209,6 +212,34 @@ TEST_F(DVDMenuItemTest, ReducedStatePicturesKeepFourColoursAtMost) {
             // Our pictures already have so few colours that the reduction keeps every pixel.
             EXPECT_EQ(visiblePixels(reduced), visiblePixels(original));
         }
+    }
+}
+
+// Another program puts a picture of its own at a state picture's name before pngquant reads it: pngquant
+// reduces the picture drawn here, and the four-colour pictures handed on are the ones it made of it.
+TEST_F(DVDMenuItemTest, APictureSwappedInBeforePngquantReadsIsNeverReduced) {
+    const DVDProjectSettings project = testProject(dir.file("swapped"), 3, false);
+    DVDMenuItem menu(menuTemplate(kGallery));
+    QImage other(720, 480, QImage::Format_ARGB32);
+    other.fill(Qt::red);
+    int swapped = 0;
+    menu.setBeforeReducing([&](const QString& picture) {
+        ASSERT_TRUE(other.save(picture + ".other.png"));
+        ASSERT_EQ(::rename(QFile::encodeName(picture + ".other.png").constData(),
+                           QFile::encodeName(picture).constData()),
+                  0);
+        ++swapped;
+    });
+    ASSERT_TRUE(menu.buildMenuImages(project));
+    EXPECT_EQ(swapped, 3);
+    const std::vector<platform::UniqueFd> handedOn = menu.reducedStatePictureFiles();
+    ASSERT_EQ(handedOn.size(), 3u);
+    for (int state = 0; state <= 2; ++state) {
+        SCOPED_TRACE(state);
+        const QImage drawn = menu.renderStateImage(state, false, project.bDVDVideoAspect16_9);
+        const QImage reduced(platform::descriptorPath(handedOn[std::size_t(state)].get()));
+        ASSERT_EQ(reduced.size(), QSize(720, 480));
+        EXPECT_EQ(visiblePixels(reduced), visiblePixels(drawn)) << "the other program's picture was reduced";
     }
 }
 

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -172,6 +174,37 @@ TEST_F(SpumuxObjectTest, LinksPutAtItsFilesNamesAreNeverReadNorWrittenThrough) {
         attributeValues("<menu>" + spumux.strMenuSectionCode() + "</menu>", "vob", "file");
     ASSERT_EQ(muxed.size(), 1);
     EXPECT_EQ(readBytes(muxed[0]), "menu stream bytes") << "the menu section names the file spumux wrote";
+}
+
+// Another program puts files of its own at the four-colour state pictures' names before spumux starts: the
+// control file names the pictures the menu made, through their descriptors, and spumux reads those.
+TEST_F(SpumuxObjectTest, StatePicturesPutAtTheirNamesMeanwhileAreNeverRead) {
+    const DVDProjectSettings project = testProject(dir.path(), 3);
+    std::vector<platform::UniqueFd> made;
+    for (const char* picture : {"normal picture", "highlighted picture", "selected picture"}) {
+        const QString path = dir.file(QString(picture) + ".png");
+        ASSERT_TRUE(test_support::writeBytes(path, picture));
+        made.emplace_back(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    }
+    FakeTools tools;
+    tools.add("spumux", "for a in image highlight select; do\n"
+                        "  f=$(sed -n \"s/^ *$a=\\\"\\([^\\\"]*\\)\\\".*/\\1/p\" \"$1\")\n"
+                        "  cat \"$f\" >> " +
+                            quoted(dir.file("pictures read")) + "\n  echo >> " +
+                            quoted(dir.file("pictures read")) + "\ndone\ncat");
+    SpumuxObject spumux(project);
+    spumux.setInputMpegFilePath(menuInput("menu stream bytes"));
+    spumux.setStatePictureFiles(std::move(made));
+    spumux.setBeforeLaunch([&] {
+        for (int state = 0; state <= 2; ++state)
+            ASSERT_TRUE(test_support::writeBytes(
+                DVDMenuItem::reducedStateImagePath(project.resolvedTemporaryFolder(), state),
+                "other program's"));
+    });
+    DVDStepError error;
+    ASSERT_TRUE(spumux.image_spumux({QRect(0, 0, 10, 10)}, &error)) << qPrintable(error.message());
+    EXPECT_EQ(readBytes(dir.file("pictures read")),
+              "normal picture\nhighlighted picture\nselected picture\n");
 }
 
 TEST_F(SpumuxObjectTest, FailuresStopTheStep) {

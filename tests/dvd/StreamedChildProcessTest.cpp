@@ -1,8 +1,10 @@
 #include "DVDTestSupport.h"
 
 #include "dvd/StreamedChildProcess.h"
+#include "support/TestEnvironment.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -116,4 +118,23 @@ TEST(StreamedChildProcess, GoingAwayUnreadStopsAWritingChild) {
     EXPECT_GT(child->read(buffer, sizeof buffer), 0);
     child.reset(); // must neither hang nor leave the child running
     EXPECT_TRUE(entries(dir.path()).isEmpty());
+}
+
+// Another program puts a link to a file of its own at the FIFO's name before its ends are opened: the child's
+// output neither goes into that file nor is taken from it, and arrives whole.
+TEST(StreamedChildProcess, ALinkPutAtTheFifosNameIsNeverFollowed) {
+    TempDir dir;
+    TempDir elsewhere;
+    const QString victim = elsewhere.file("other-program.dat");
+    ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+    StreamedChildProcess child(shell("echo output of the child"), dir.path());
+    child.setBeforeOpen([&](const QString& fifo) {
+        ASSERT_TRUE(QFile::link(victim, fifo + ".link"));
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(fifo + ".link").constData(), QFile::encodeName(fifo).constData()), 0);
+    });
+    ASSERT_TRUE(child.start());
+    EXPECT_EQ(readToEnd(child), "output of the child\n");
+    EXPECT_EQ(child.waitForExit(), 0);
+    EXPECT_EQ(test_support::readBytes(victim), "keep");
 }

@@ -6,6 +6,7 @@
 #include "platform/foundation/MainThread.h"
 #include "support/MediaProbe.h"
 #include "support/TestEnvironment.h"
+#include "support/ToneMaker.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,10 +77,13 @@ TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAndTheMixedSoundAtT
     struct stat pipeInfo {
     }, folderInfo{};
     int statResult = -1;
+    QString reached;
     ScriptedPumpHost host([&](const FramePumpParam<EncoderController>& param) {
+        // The pump is handed the pipe through the export's descriptor of it.
         const QByteArray path = QFile::encodeName(param.strVideoFIFO);
-        statResult = ::lstat(path.constData(), &pipeInfo);
-        ::lstat(QFile::encodeName(QFileInfo(param.strVideoFIFO).path()).constData(), &folderInfo);
+        statResult = ::stat(path.constData(), &pipeInfo);
+        reached = QFile::symLinkTarget(param.strVideoFIFO);
+        ::lstat(QFile::encodeName(QFileInfo(reached).path()).constData(), &folderInfo);
         scriptedPump({})(param);
     });
     auto encoder = makeEncoder();
@@ -87,6 +91,7 @@ TEST_F(EncoderControllerTest, MakesItsPipePrivateAndRemovesItAndTheMixedSoundAtT
     ASSERT_TRUE(waitForEnd(*encoder));
     encoder->waitUntilFinished();
     ASSERT_EQ(statResult, 0);
+    EXPECT_EQ(reached, EncoderController::strOpenGLRGBAVideoFIFOFullPath());
     EXPECT_TRUE(S_ISFIFO(pipeInfo.st_mode));
     EXPECT_EQ(pipeInfo.st_mode & 0777, 0600u);
     EXPECT_EQ(pipeInfo.st_uid, ::geteuid());
@@ -119,6 +124,84 @@ TEST_F(EncoderControllerTest, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed)
     for (qsizetype i = 0; i < names.size(); ++i)
         EXPECT_EQ(test_support::readBytes(folder.file(QString("target-%1").arg(i))), "keep")
             << names[i].toStdString();
+}
+
+// Another program puts a link to a file of its own at the pipe's name as the pictures begin: no frame is
+// written into its file, and the movie is made of the frames of the export.
+TEST_F(EncoderControllerTest, ALinkPutAtThePipesNameMidRunIsNeverFollowed) {
+    const QString victim = folder.file("other-program.dat");
+    test_support::writeBytes(victim, "keep");
+    ScriptedRenderer::Script script;
+    script.frames = 6;
+    useShowOfFrames(6);
+    ScriptedPumpHost host([&](const FramePumpParam<EncoderController>& param) {
+        const QString name = EncoderController::strOpenGLRGBAVideoFIFOFullPath();
+        EXPECT_TRUE(QFile::link(victim, name + ".link"));
+        EXPECT_EQ(
+            ::rename(QFile::encodeName(name + ".link").constData(), QFile::encodeName(name).constData()), 0);
+        scriptedPump(script)(param);
+    });
+    auto encoder = makeEncoder(1.0);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+    EXPECT_EQ(notes.count(kFinished), 1)
+        << encoder->dictEncodeResult().value("desc").toString().toStdString();
+    EXPECT_EQ(test_support::readBytes(victim), "keep");
+    const MediaProbe probe = MediaProbe::probe(moviePath());
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    ASSERT_NE(probe.firstOfType("video"), nullptr);
+    EXPECT_EQ(probe.firstOfType("video")->packets, 5);                  // every frame but the first drawn
+    QFile::remove(EncoderController::strOpenGLRGBAVideoFIFOFullPath()); // the export leaves the other's link
+}
+
+// A folder is put at the movie's name while the movie is made: the movie is not made, and the failure says
+// why rather than blaming another program's file.
+TEST_F(EncoderControllerTest, AFolderPutAtTheMoviesNameMidRunIsToldAsSuch) {
+    ScriptedRenderer::Script script;
+    script.frames = 6;
+    useShowOfFrames(6);
+    ScriptedPumpHost host([&](const FramePumpParam<EncoderController>& param) {
+        EXPECT_TRUE(QDir().mkdir(moviePath()));
+        scriptedPump(script)(param);
+    });
+    auto encoder = makeEncoder(1.0);
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+    EXPECT_EQ(notes.count(kFailed), 1);
+    const QString desc = encoder->dictEncodeResult().value("desc").toString();
+    EXPECT_TRUE(desc.contains("Is a directory")) << desc.toStdString();
+    EXPECT_FALSE(desc.contains("another program")) << desc.toStdString();
+    EXPECT_TRUE(QFileInfo(moviePath()).isDir());
+    QDir().rmdir(moviePath());
+}
+
+// Another program puts a sound of its own in place of the mixed sound as the mix ends: the export does not
+// take it for the slideshow's sound, and says that the sound is missing.
+TEST_F(EncoderControllerTest, AMixedSoundReplacedAsTheMixEndsIsNotHeard) {
+    const QString other = folder.file("other.m4a");
+    QString error;
+    ASSERT_TRUE(ToneMaker::writeEncoded(other, "ipod", "aac", 880.0, 1.0, 0.5f, {}, &error))
+        << error.toStdString();
+    useShowOfFrames(6);
+    ScriptedPumpHost host(scriptedPump({}));
+    auto encoder = makeEncoder();
+    encoder->setAudioMixStep(toneMix(1.0, [&] {
+        EXPECT_EQ(::rename(QFile::encodeName(other).constData(),
+                           QFile::encodeName(EncoderController::strTempM4AAudioFullPath()).constData()),
+                  0);
+    }));
+    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+    ASSERT_TRUE(waitForEnd(*encoder));
+    encoder->waitUntilFinished();
+    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+    EXPECT_EQ(notes.count(kFinished), 0) << "the other program's sound was taken for the slideshow's";
+    EXPECT_EQ(encoder->dictEncodeResult().value("desc").toString(),
+              "The mixed sound of the slideshow is missing.");
+    EXPECT_EQ(host.calls, 0);
 }
 
 TEST_F(EncoderControllerTest, WritesEachPipedFrameAtItsTimeWithTheMixedSoundCutToTheShow) {

@@ -12,6 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace encoder_test;
 
 namespace {
@@ -32,13 +35,14 @@ ScriptedPumpHost::Body waitingPump() {
     };
 }
 
-// Takes the mixed sound away as the pictures begin: the sound reads on from the file it has open, and fails
+// Spoils the mixed sound as the pictures begin: another program empties the file in place (the export reads
+// on from the file it made, so taking the name away would not reach it), the sound ends early, and fails
 // once it must start again from the beginning.
 class SoundTakingRenderer : public ScriptedRenderer {
 public:
     using ScriptedRenderer::ScriptedRenderer;
     bool begin(const Play& play, QString* error) override {
-        QFile::remove(SlideshowProject::strTempM4AAudioFullPath());
+        EXPECT_TRUE(QFile::resize(SlideshowProject::strTempM4AAudioFullPath(), 0));
         return ScriptedRenderer::begin(play, error);
     }
 };
@@ -117,26 +121,44 @@ TEST_F(EncoderFailureTest, AMixedSoundThatVanishedEndsTheExport) {
     EXPECT_EQ(host.calls, 0);
 }
 
+// The export reaches its pipe through the descriptor it made it with, whatever happens at the pipe's name:
+// the pipe cannot be opened once that descriptor leads to a link that leads nowhere.
 TEST_F(EncoderFailureTest, APipeThatCannotBeOpenedIsAFailureWithItsErrno) {
+    TempDir elsewhere;
+    ASSERT_TRUE(QFile::link(elsewhere.file("nothing"), elsewhere.file("dangling")));
     encoder = makeEncoder();
-    encoder->setAudioMixStep(
-        toneMix(1.0, [] { QFile::remove(EncoderController::strOpenGLRGBAVideoFIFOFullPath()); }));
+    encoder->setAudioMixStep(toneMix(1.0, [&] {
+        const QList<int> pipe =
+            test_support::descriptorsOf(EncoderController::strOpenGLRGBAVideoFIFOFullPath());
+        ASSERT_EQ(pipe.size(), 1);
+        const int dangling = ::open(QFile::encodeName(elsewhere.file("dangling")).constData(),
+                                    O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        ASSERT_GE(dangling, 0);
+        ASSERT_EQ(::dup3(dangling, pipe[0], O_CLOEXEC), pipe[0]);
+        ::close(dangling);
+    }));
     ScriptedPumpHost host(waitingPump());
     runExport(host);
-    expectFailure(QStringLiteral("Can not open video named pipe!"), ENOENT);
+    expectFailure(QStringLiteral("Can not open video named pipe!"), ELOOP);
 }
 
 TEST_F(EncoderFailureTest, AReadErrorIsAFailureWithItsErrno) {
+    TempDir elsewhere;
     encoder = makeEncoder();
-    encoder->setAudioMixStep(toneMix(1.0, [] {
-        const QString path = EncoderController::strOpenGLRGBAVideoFIFOFullPath();
-        QFile::remove(path);
-        QDir().mkdir(path); // opens for reading, but every read fails
+    encoder->setAudioMixStep(toneMix(1.0, [&] {
+        // The descriptor the pipe is reached through leads to a folder: it opens for reading, but every read
+        // fails.
+        const QList<int> pipe =
+            test_support::descriptorsOf(EncoderController::strOpenGLRGBAVideoFIFOFullPath());
+        ASSERT_EQ(pipe.size(), 1);
+        const int folder = ::open(QFile::encodeName(elsewhere.path()).constData(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(folder, 0);
+        ASSERT_EQ(::dup3(folder, pipe[0], O_CLOEXEC), pipe[0]);
+        ::close(folder);
     }));
     ScriptedPumpHost host(waitingPump());
     runExport(host);
     expectFailure(QStringLiteral("Can not read video named pipe!"), EISDIR);
-    QDir().rmdir(EncoderController::strOpenGLRGBAVideoFIFOFullPath());
 }
 
 TEST_F(EncoderFailureTest, AWriterThatFailsMidStreamEndsTheExportWithItsError) {

@@ -179,12 +179,14 @@ EncoderController::MixStep EncoderTest::toneMix(double seconds, std::function<vo
         if (progress)
             progress(1.0f);
         QString error;
-        if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440.0,
-                                     seconds, 0.5f, {}, &error))
+        const QString path = SlideshowProject::strTempM4AAudioFullPath();
+        if (!ToneMaker::writeEncoded(path, "ipod", "aac", 440.0, seconds, 0.5f, {}, &error))
             return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
+        // As the mix tells it: the file as it was written, whatever happens at its name afterwards.
+        const std::optional<platform::FileIdentity> written = platform::FileIdentity::ofPath(path);
         if (also)
             also();
-        return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString()};
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString(), written};
     };
 }
 

@@ -84,7 +84,8 @@ public:
         pipes = param;
         for (const QString& path : {param.strVideoFIFO, param.strAudioFIFO}) {
             struct stat st {};
-            modes.push_back(::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0);
+            modes.push_back(::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0);
+            reached.push_back(QFile::symLinkTarget(path));
         }
         FFMMP4CreateObject& creator = *param.creator;
         const QSizeF size = SlideshowProject::sizeVideoOutput();
@@ -124,6 +125,7 @@ public:
     std::atomic<bool> opened{false};
     FramePumpParam<FFMMP4CreateObject> pipes;
     std::vector<mode_t> modes; // of the video and the audio pipe, as the pump found them
+    QStringList reached;       // the files the pump's names for the pipes lead to
 };
 
 } // namespace
@@ -148,17 +150,22 @@ protected:
     QString tools() const { return dir.path() + "/tools"; }
     QString output() const { return dir.path() + "/movie.mp4"; }
 
-    // A sound step that writes `seconds` of tone as the mixed M4A, after `also`.
-    FFMMP4CreateObject::MixStep toneMix(std::function<void()> also = {}, double seconds = 1.0) {
-        return [also, seconds](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
-                               const MixedAudioExport::ProgressHandler&) {
+    // A sound step that writes `seconds` of tone as the mixed M4A, after `also`, and tells the file it
+    // wrote as the mix does; `after` runs once it is written.
+    FFMMP4CreateObject::MixStep toneMix(std::function<void()> also = {}, double seconds = 1.0,
+                                        std::function<void()> after = {}) {
+        return [also, seconds, after](const SlideshowProjectRef&, const MixedAudioExport::CancelCheck&,
+                                      const MixedAudioExport::ProgressHandler&) {
             if (also)
                 also();
             QString error;
-            if (!ToneMaker::writeEncoded(SlideshowProject::strTempM4AAudioFullPath(), "ipod", "aac", 440,
-                                         seconds, 0.5, {}, &error))
+            const QString path = SlideshowProject::strTempM4AAudioFullPath();
+            if (!ToneMaker::writeEncoded(path, "ipod", "aac", 440, seconds, 0.5, {}, &error))
                 return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
-            return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, {}};
+            const std::optional<platform::FileIdentity> written = platform::FileIdentity::ofPath(path);
+            if (after)
+                after();
+            return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, {}, written};
         };
     }
 
@@ -306,8 +313,8 @@ TEST_F(FFMMP4Test, ThePumpGetsBothPipesInThePrivateFolder) {
     start();
     ASSERT_TRUE(ended());
     EXPECT_EQ(pump.calls.load(), 1);
-    EXPECT_EQ(pump.pipes.strVideoFIFO, FFMMCreateObjectBase::strVideoFIFOName());
-    EXPECT_EQ(pump.pipes.strAudioFIFO, FFMMCreateObjectBase::strAudioFIFOName());
+    EXPECT_EQ(pump.reached, (QStringList{FFMMCreateObjectBase::strVideoFIFOName(),
+                                         FFMMCreateObjectBase::strAudioFIFOName()}));
     EXPECT_EQ(pump.pipes.creator, creator.get());
     ASSERT_EQ(pump.modes.size(), 2u);
     for (const mode_t mode : pump.modes) {
@@ -345,6 +352,7 @@ TEST_F(FFMMP4Test, TheMixingStageReportsItsProgressAsTheCreators) {
 TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     fakeFFmpeg("printf '%s\\n' \"$@\" > \"" + dir.file("arguments") +
                "\"\neval last=\\${$#}\nreadlink \"$last\" > \"" + dir.file("reached") +
+               "\"\nreadlink \"${13}\" \"${15}\" > \"" + dir.file("inputs") +
                "\"\necho 'Unknown encoder somecodec' >&2\nexit 1");
     std::vector<FFMMP4CreateObject::Outcome> ends;
     creator->setEndHandler([&](const FFMMP4CreateObject::Outcome& outcome) { ends.push_back(outcome); });
@@ -370,9 +378,13 @@ TEST_F(FFMMP4Test, AFailingFFmpegIsReportedWithItsLastWords) {
     EXPECT_EQ(QFileInfo(reached).path(), dir.path());
     EXPECT_TRUE(QFileInfo(reached).fileName().startsWith("#")) << reached.toStdString();
     EXPECT_FALSE(exists(reached));
-    EXPECT_EQ(given, FFMMP4CreateObject::ffmpegArguments(
-                         QSizeF(128, 72), FFMMCreateObjectBase::strVideoFIFOName(),
-                         FFMMCreateObjectBase::strTempM4AAudioFullPath(), given.back()));
+    // The frames' pipe and the mixed sound are named through our descriptors of the files made for them.
+    ASSERT_GE(given.size(), 15);
+    EXPECT_EQ(given,
+              FFMMP4CreateObject::ffmpegArguments(QSizeF(128, 72), given[12], given[14], given.back()));
+    EXPECT_EQ(QString::fromUtf8(test_support::readBytes(dir.file("inputs"))).split('\n', Qt::SkipEmptyParts),
+              (QStringList{FFMMCreateObjectBase::strVideoFIFOName(),
+                           FFMMCreateObjectBase::strTempM4AAudioFullPath()}));
 }
 
 // ffmpeg never opens the pipe: the pump, waiting for a reader, is let go.
@@ -614,6 +626,98 @@ TEST_F(FFMMP4Test, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {
         EXPECT_EQ(test_support::readBytes(dir.file(QString("target-%1").arg(i))), "keep")
             << names[i].toStdString();
     EXPECT_FALSE(QFileInfo(output()).isSymLink());
+}
+
+// Another program puts a link to a file of its own at the frames' pipe, and a movie without sound at the
+// mixed sound's name, while ffmpeg starts: no frame goes into its file, ffmpeg reads the frames and the sound
+// of the export, and the movie told finished has them.
+TEST_F(FFMMP4Test, FilesPutAtThePipesAndTheSoundsNamesWhileFFmpegStartsAreNeverUsed) {
+    const QString victim = dir.file("other-program.dat");
+    ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+    ClipMaker::Options silentClip;
+    silentClip.size = QSize(128, 72);
+    silentClip.frames = 5;
+    silentClip.audio = false;
+    QString error;
+    ASSERT_TRUE(ClipMaker::make(dir.file("silent.mp4"), silentClip, &error)) << error.toStdString();
+    pump.frames = 5;
+    pump.beforeOpen = [&] {
+        ASSERT_TRUE(QFile::link(victim, dir.file("pipe.link")));
+        ASSERT_EQ(::rename(QFile::encodeName(dir.file("pipe.link")).constData(),
+                           QFile::encodeName(FFMMCreateObjectBase::strVideoFIFOName()).constData()),
+                  0);
+        ASSERT_EQ(::rename(QFile::encodeName(dir.file("silent.mp4")).constData(),
+                           QFile::encodeName(FFMMCreateObjectBase::strTempM4AAudioFullPath()).constData()),
+                  0);
+    };
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 1) << recorder.failure().toStdString();
+    EXPECT_EQ(test_support::readBytes(victim), "keep");
+    const MediaProbe probe = MediaProbe::probe(output());
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    ASSERT_NE(probe.firstOfType("video"), nullptr);
+    EXPECT_EQ(probe.firstOfType("video")->packets, 5);
+    EXPECT_NE(probe.firstOfType("audio"), nullptr) << "the other program's silence was taken for the sound";
+    QFile::remove(
+        FFMMCreateObjectBase::strVideoFIFOName()); // the other program's link stays the export's end
+}
+
+// Another program puts a movie without sound in place of the mixed sound as the mix ends: the export does not
+// take it for its sound, and says that the movie was not made.
+TEST_F(FFMMP4Test, AMixedSoundReplacedAsTheMixEndsIsRefused) {
+    ClipMaker::Options silentClip;
+    silentClip.size = QSize(128, 72);
+    silentClip.frames = 5;
+    silentClip.audio = false;
+    QString error;
+    ASSERT_TRUE(ClipMaker::make(dir.file("silent.mp4"), silentClip, &error)) << error.toStdString();
+    creator->setAudioMixStep(toneMix({}, 1.0, [&] {
+        ASSERT_EQ(::rename(QFile::encodeName(dir.file("silent.mp4")).constData(),
+                           QFile::encodeName(FFMMCreateObjectBase::strTempM4AAudioFullPath()).constData()),
+                  0);
+    }));
+    pump.frames = 5;
+    start();
+    ASSERT_TRUE(ended());
+    EXPECT_EQ(recorder.count(kFinished), 0) << "a movie without its sound was told finished";
+    ASSERT_EQ(recorder.count(kFailed), 1);
+    EXPECT_TRUE(recorder.failure().contains("another program removed or replaced it"))
+        << recorder.failure().toStdString();
+    EXPECT_EQ(pump.calls.load(), 0);
+    EXPECT_FALSE(QFile::exists(output()));
+}
+
+// A folder stands at the movie's name, from the start or put there while ffmpeg starts: the movie is not
+// made, and the failure says why rather than blaming another program's file.
+TEST_F(FFMMP4Test, AFolderAtTheMoviesNameIsToldAsSuch) {
+    for (const auto& [fromTheStart, told] :
+         {std::pair{true, "a folder is in the way"}, std::pair{false, "Is a directory"}}) {
+        SCOPED_TRACE(told);
+        QDir(output()).removeRecursively();
+        if (fromTheStart) {
+            ASSERT_TRUE(QDir().mkdir(output()));
+        }
+        pump.frames = 5;
+        pump.calls = 0;
+        pump.written = 0;
+        pump.beforeOpen = [&, fromTheStart = fromTheStart] {
+            if (!fromTheStart) {
+                ASSERT_TRUE(QDir().mkdir(output()));
+            }
+        };
+        Recorder recorded;
+        start();
+        ASSERT_TRUE(ended());
+        EXPECT_EQ(recorded.count(kFinished), 0);
+        ASSERT_EQ(recorded.count(kFailed), 1);
+        EXPECT_TRUE(recorded.failure().contains(told)) << recorded.failure().toStdString();
+        EXPECT_FALSE(recorded.failure().contains("another program")) << recorded.failure().toStdString();
+        EXPECT_EQ(pump.calls.load(), fromTheStart ? 0 : 1)
+            << "frames were drawn for a movie that could not be";
+        EXPECT_TRUE(QFileInfo(output()).isDir());
+        expectNoTemporaryFiles();
+    }
 }
 
 // Where the file system has no unnamed files the movie is made under a hidden name of its own. Another

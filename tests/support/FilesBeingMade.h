@@ -64,6 +64,21 @@ inline QStringList unnamedFilesOpenIn(const QString& folder) {
     return names;
 }
 
+// The descriptors of this process that lead to the file at path, a FIFO or a folder included (readers and
+// writers that go on through "/proc/<pid>/fd/<n>" rather than by the name).
+inline QList<int> descriptorsOf(const QString& path) {
+    QList<int> found;
+    const QDir descriptors("/proc/self/fd");
+    for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t length =
+            ::readlink(QFile::encodeName(descriptors.filePath(fd)).constData(), target, sizeof target - 1);
+        if (length > 0 && QFile::decodeName(QByteArray(target, length)) == path)
+            found.append(fd.toInt());
+    }
+    return found;
+}
+
 // The size of the largest file in folder, hidden ones and unnamed ones being made too.
 inline qint64 largestFileIn(const QString& folder) {
     qint64 largest = 0;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -142,19 +143,62 @@ bool copyTree(const QByteArray& from, const QByteArray& to, QString* error) {
     }
 }
 
-bool removeTree(const QByteArray& path, bool makeWritable, QString* error) {
+namespace {
+
+std::function<void(const QByteArray&)> beforeEmptying;
+
+// The entry names of the folder open at fd, without "." and "..".
+bool listOpenFolder(int fd, const QByteArray& shown, std::vector<QByteArray>* names, QString* error) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(::fcntl(fd, F_DUPFD_CLOEXEC, 0)), ::closedir);
+    if (!dir)
+        return failErrno(error, "read the folder", shown);
+    ::rewinddir(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (!entry)
+            return errno == 0 || failErrno(error, "read the folder", shown);
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names->push_back(name);
+    }
+}
+
+bool unlinkAt(int parent, const QByteArray& name, const QByteArray& shown, QString* error) {
+    return ::unlinkat(parent, name.constData(), 0) == 0 || errno == ENOENT ||
+           failErrno(error, "remove", shown);
+}
+
+// Removes the entry `name` of the folder open at parent. Every step goes through descriptors: a folder that
+// another program turns into a link while it is emptied is never followed, so nothing outside the tree goes.
+bool removeEntryAt(int parent, const QByteArray& name, const QByteArray& shown, bool makeWritable,
+                   QString* error) {
+    UniqueFd handle(::openat(parent, name.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!handle) {
+        if (errno == ENOENT)
+            return true;
+        // A file or a link: removed itself.
+        return (errno == ENOTDIR || errno == ELOOP) ? unlinkAt(parent, name, shown, error)
+                                                    : failErrno(error, "remove", shown);
+    }
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0)
-        return errno == ENOENT || failErrno(error, "remove", path);
-    if (!S_ISDIR(st.st_mode))
-        return ::unlink(path.constData()) == 0 || errno == ENOENT || failErrno(error, "remove", path);
-    if (makeWritable && (st.st_mode & S_IRWXU) != S_IRWXU)
-        ::chmod(path.constData(), (st.st_mode & 07777) | S_IRWXU);
+    if (::fstat(handle.get(), &st) != 0)
+        return failErrno(error, "remove", shown);
+    if (makeWritable && (st.st_mode & S_IRWXU) != S_IRWXU) {
+        const QByteArray self = QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(handle.get());
+        ::chmod(self.constData(), (st.st_mode & 07777) | S_IRWXU);
+    }
+    UniqueFd folder(::openat(handle.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder)
+        return failErrno(error, "read the folder", shown);
+    if (beforeEmptying)
+        beforeEmptying(shown);
     std::vector<QByteArray> names;
-    bool removed = listFolder(path, &names, error);
-    for (const QByteArray& name : names) {
+    bool removed = listOpenFolder(folder.get(), shown, &names, error);
+    for (const QByteArray& entry : names) {
         QString failure;
-        if (!removeTree(child(path, name.constData()), makeWritable, &failure) && removed) {
+        if (!removeEntryAt(folder.get(), entry, child(shown, entry.constData()), makeWritable, &failure) &&
+            removed) {
             removed = false;
             if (error)
                 *error = failure;
@@ -162,7 +206,32 @@ bool removeTree(const QByteArray& path, bool makeWritable, QString* error) {
     }
     if (!removed)
         return false;
-    return ::rmdir(path.constData()) == 0 || failErrno(error, "remove", path);
+    return ::unlinkat(parent, name.constData(), AT_REMOVEDIR) == 0 || failErrno(error, "remove", shown);
+}
+
+} // namespace
+
+bool removeTree(const QByteArray& path, bool makeWritable, QString* error) {
+    QByteArray trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith('/'))
+        trimmed.chop(1);
+    const qsizetype slash = trimmed.lastIndexOf('/');
+    const QByteArray name = slash < 0 ? trimmed : trimmed.mid(slash + 1);
+    if (name.isEmpty() || name == "." || name == "..")
+        return failErrno(error, "remove", path, EINVAL);
+    UniqueFd parent;
+    if (slash >= 0) {
+        // The folders on the way are the caller's: only the tree itself is looked at entry by entry.
+        parent.reset(
+            ::open(slash == 0 ? "/" : trimmed.left(slash).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!parent)
+            return errno == ENOENT || failErrno(error, "remove", path);
+    }
+    return removeEntryAt(parent ? parent.get() : AT_FDCWD, name, trimmed, makeWritable, error);
+}
+
+void setBeforeEmptyingFolder(std::function<void(const QByteArray& folder)> hook) {
+    beforeEmptying = std::move(hook);
 }
 
 bool syncFolder(const QByteArray& folder, QString* error) {

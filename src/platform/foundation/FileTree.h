@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // Whole-tree file operations under moveItem. Paths are in the file system's encoding (QFile::encodeName).
 namespace platform::filetree {
 
@@ -15,6 +17,9 @@ bool copyTree(const QByteArray& from, const QByteArray& to, QString* error);
 // Deletes a file or folder tree without following links. makeWritable first gives the owner full access
 // to folders whose mode would stop the removal; for trees that are to go entirely.
 bool removeTree(const QByteArray& path, bool makeWritable, QString* error);
+// Runs as removeTree has opened a folder of the tree and is about to remove its entries, with the folder's
+// path (tests turn the folder into a link there); none by default. Not for use while removals run.
+void setBeforeEmptyingFolder(std::function<void(const QByteArray& folder)> hook);
 
 // Flushes a folder's entries (new names, renames) to disk.
 bool syncFolder(const QByteArray& folder, QString* error);

@@ -463,6 +463,21 @@ UniqueFd openRegularFile(const QString& path, QString* error) {
     return fd;
 }
 
+UniqueFd openWrittenFile(const QString& path, const std::optional<FileIdentity>& written, QString* error) {
+    UniqueFd fd(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW));
+    const std::optional<FileIdentity> found = FileIdentity::ofDescriptor(fd.get());
+    if (!found || (written && *found != *written)) {
+        fail(error, fd || errno == ELOOP || errno == ENOENT
+                        ? QStringLiteral("\"%1\" is not the file that was written there: another program "
+                                         "removed or replaced it")
+                              .arg(path)
+                        : QStringLiteral("Cannot open \"%1\": %2").arg(path, qt_error_string(errno)));
+        return {};
+    }
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 bool openRegularFile(QFile& file, const QString& path, QString* error) {
     UniqueFd fd = openRegularFile(path, error);
     if (!fd)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/foundation/UniqueFd.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 #include <sys/types.h>
 
@@ -99,6 +101,12 @@ bool liesInsideFolder(const QString& path, const QString& folder);
 UniqueFd openRegularFile(const QString& path, QString* error = nullptr);
 // The same for Qt's readers: file is open for reading on success, closed otherwise.
 bool openRegularFile(QFile& file, const QString& path, QString* error = nullptr);
+// Opens for reading the file that one of our writers left at path, to hand on through its descriptor
+// (descriptorPath) rather than by the name: a regular file, a link at path never followed, and, when
+// written tells how the writer left it, that very file unchanged since. An invalid descriptor with a
+// message in *error otherwise.
+UniqueFd openWrittenFile(const QString& path, const std::optional<FileIdentity>& written,
+                         QString* error = nullptr);
 
 // Turns a user's title into one path component: no "/", no NUL, never ".", ".." or a leading ".".
 // An empty result becomes `fallback`.

@@ -1,6 +1,7 @@
 #include "platform/foundation/NamedPipe.h"
 
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/FileUtils.h"
 
 #include <QFile>
 
@@ -38,7 +39,7 @@ NamedPipe::~NamedPipe() {
 
 NamedPipe::NamedPipe(NamedPipe&& other) noexcept
     : m_path(std::move(other.m_path)), m_device(other.m_device), m_inode(other.m_inode),
-      m_created(std::exchange(other.m_created, false)) {}
+      m_created(std::exchange(other.m_created, false)), m_handle(std::move(other.m_handle)) {}
 
 NamedPipe& NamedPipe::operator=(NamedPipe&& other) noexcept {
     if (this != &other) {
@@ -47,6 +48,7 @@ NamedPipe& NamedPipe::operator=(NamedPipe&& other) noexcept {
         m_device = other.m_device;
         m_inode = other.m_inode;
         m_created = std::exchange(other.m_created, false);
+        m_handle = std::move(other.m_handle);
     }
     return *this;
 }
@@ -71,9 +73,18 @@ bool NamedPipe::create(const QString& path, QString* error) {
         return fail(error,
                     QStringLiteral("Cannot make the pipe \"%1\": %2").arg(path, qt_error_string(errno)));
     }
-    if (::mkfifo(name.constData(), 0600) != 0 || ::lstat(name.constData(), &st) != 0)
+    if (::mkfifo(name.constData(), 0600) != 0)
         return fail(error,
                     QStringLiteral("Cannot make the pipe \"%1\": %2").arg(path, qt_error_string(errno)));
+    // Held from here on: whoever opens an end goes through this descriptor, never through the name again.
+    UniqueFd handle(::open(name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!handle)
+        return fail(error,
+                    QStringLiteral("Cannot make the pipe \"%1\": %2").arg(path, qt_error_string(errno)));
+    if (::fstat(handle.get(), &st) != 0 || !S_ISFIFO(st.st_mode) || st.st_uid != ::geteuid())
+        return fail(error,
+                    QStringLiteral("Cannot make the pipe \"%1\": another file took its name").arg(path));
+    m_handle = std::move(handle);
     m_path = path;
     m_device = st.st_dev;
     m_inode = st.st_ino;
@@ -81,9 +92,14 @@ bool NamedPipe::create(const QString& path, QString* error) {
     return true;
 }
 
+QString NamedPipe::reachablePath() const {
+    return m_handle ? descriptorPath(m_handle.get()) : QString();
+}
+
 void NamedPipe::remove() {
     if (!std::exchange(m_created, false))
         return;
+    m_handle.reset();
     const QByteArray name = QFile::encodeName(m_path);
     struct stat st {};
     // Inode numbers are reused at once, so the type has to match as well.

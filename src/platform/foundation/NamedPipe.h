@@ -27,6 +27,10 @@ public:
     // Removes the FIFO, unless what is at the path now is no longer the one we made.
     void remove();
     QString path() const { return m_path; }
+    // The name through which readers and writers reach the FIFO made here, whatever has since taken (or
+    // removed) path(): "/proc/<pid>/fd/<n>" of a descriptor that is neither a reader nor a writer, so that
+    // ends of the pipe are seen as they come and go. Empty before create().
+    QString reachablePath() const;
     bool isCreated() const { return m_created; }
 
     // Opens a FIFO for writing, waiting for a reader. With keepWaiting, asks it between short waits and
@@ -41,6 +45,7 @@ private:
     dev_t m_device = 0;
     ino_t m_inode = 0;
     bool m_created = false;
+    UniqueFd m_handle; // the FIFO made here, held without opening either end
 };
 
 // Writes all of data, going round partial writes, interruptions and full non-blocking pipes. False with

@@ -31,6 +31,7 @@ struct AudioExportSession::Impl {
     bool started = false;
     bool finished = false;
     QString error;
+    std::optional<FileIdentity> written;
     std::thread thread;
 
     void end(Status outcome, const QString& message = {}) {
@@ -86,6 +87,10 @@ struct AudioExportSession::Impl {
         }
         if (!writer.finish())
             return end(Status::Failed, writer.errorString());
+        {
+            std::lock_guard lock(mutex);
+            written = writer.writtenFile();
+        }
         end(Status::Completed);
     }
 };
@@ -151,6 +156,11 @@ float AudioExportSession::progress() const {
 QString AudioExportSession::errorString() const {
     std::lock_guard lock(d->mutex);
     return d->error;
+}
+
+std::optional<FileIdentity> AudioExportSession::writtenFile() const {
+    std::lock_guard lock(d->mutex);
+    return d->written;
 }
 
 } // namespace platform::media

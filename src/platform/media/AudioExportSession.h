@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
 #include "platform/media/AudioMix.h"
 #include "platform/media/Composition.h"
 
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform::media {
 
@@ -39,6 +41,8 @@ public:
     // 0 to 1: the share of the range written so far.
     float progress() const;
     QString errorString() const;
+    // The file a completed export wrote, as it was when it took its name; nothing otherwise.
+    std::optional<FileIdentity> writtenFile() const;
 
 private:
     struct Impl;

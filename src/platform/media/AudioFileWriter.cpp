@@ -72,6 +72,10 @@ bool AudioFileWriter::write(const int16_t* interleaved, int frames) {
     return d->encoder.write(interleaved, frames, &error) || d->fail(error);
 }
 
+std::optional<FileIdentity> AudioFileWriter::writtenFile() const {
+    return d->muxer.writtenFile();
+}
+
 bool AudioFileWriter::finish() {
     QString error;
     if (!d->ready())

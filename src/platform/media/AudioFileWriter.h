@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/foundation/FileIdentity.h"
+
 #include <QString>
 #include <QVariantMap>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace platform::media {
 
@@ -33,6 +36,8 @@ public:
     void cancel();
     QString errorString() const;
     int64_t framesWritten() const;
+    // The file the finish completed, as it was then: a reader can tell it from one put at its name since.
+    std::optional<FileIdentity> writtenFile() const;
 
 private:
     struct Impl;
