@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,6 +132,13 @@ TEST(ChildProcess, TakesInputFromAFileOrNothing) {
     ChildProcess missing(options);
     EXPECT_FALSE(missing.start(&error));
     EXPECT_TRUE(error.contains("missing.txt")) << error.toStdString();
+
+    // A pipe put at the input's name would hold the start until some writer came: it is refused at once.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("pipe.txt")).constData(), 0600), 0);
+    options.stdinFile = dir.file("pipe.txt");
+    ChildProcess piped(options);
+    EXPECT_FALSE(piped.start(&error));
+    EXPECT_TRUE(error.contains("pipe.txt")) << error.toStdString();
 }
 
 TEST(ChildProcess, WritesOutputToAFile) {

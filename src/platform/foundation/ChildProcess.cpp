@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
@@ -75,10 +76,17 @@ bool makePipe(UniqueFd* readEnd, UniqueFd* writeEnd) {
 
 bool openStreams(const ChildProcess::Options& options, ChildStreams* streams, QString* error) {
     const QString input = options.stdinFile.isEmpty() ? QStringLiteral("/dev/null") : options.stdinFile;
-    streams->input.reset(::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC));
+    // Opened without waiting: a pipe put at the name would hold the start until a writer came.
+    streams->input.reset(::open(QFile::encodeName(input).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!streams->input)
         return fail(error, QStringLiteral("Cannot open \"%1\" as the input of \"%2\": %3")
                                .arg(input, options.program, qt_error_string(errno)));
+    struct stat st {};
+    if (::fstat(streams->input.get(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode)))
+        return fail(
+            error,
+            QStringLiteral("\"%1\" is no file to be the input of \"%2\".").arg(input, options.program));
+    ::fcntl(streams->input.get(), F_SETFL, ::fcntl(streams->input.get(), F_GETFL) & ~O_NONBLOCK);
     if (!options.stdoutFile.isEmpty()) {
         streams->output.reset(::open(QFile::encodeName(options.stdoutFile).constData(),
                                      O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
