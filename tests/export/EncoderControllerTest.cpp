@@ -38,6 +38,15 @@ protected:
     QString moviePath() const {
         return project->strEncodingVideoFilePath(SlideshowProject::sizeVideoOutput());
     }
+    // Runs an export of one second through `host` to its told end.
+    std::shared_ptr<EncoderController> runToItsEnd(ScriptedPumpHost& host) {
+        auto encoder = makeEncoder(1.0);
+        EXPECT_TRUE(encoder->encodeVideo_2_FIFO(&host));
+        EXPECT_TRUE(waitForEnd(*encoder));
+        encoder->waitUntilFinished();
+        EXPECT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+        return encoder;
+    }
 };
 
 TEST_F(EncoderControllerTest, AnswersWhatTheWriterOffersOnce) {
@@ -141,11 +150,8 @@ TEST_F(EncoderControllerTest, ALinkPutAtThePipesNameMidRunIsNeverFollowed) {
             ::rename(QFile::encodeName(name + ".link").constData(), QFile::encodeName(name).constData()), 0);
         scriptedPump(script)(param);
     });
-    auto encoder = makeEncoder(1.0);
-    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
-    ASSERT_TRUE(waitForEnd(*encoder));
-    encoder->waitUntilFinished();
-    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+    const auto encoder = runToItsEnd(host);
+    ASSERT_FALSE(HasFailure());
     EXPECT_EQ(notes.count(kFinished), 1)
         << encoder->dictEncodeResult().value("desc").toString().toStdString();
     EXPECT_EQ(test_support::readBytes(victim), "keep");
@@ -166,11 +172,8 @@ TEST_F(EncoderControllerTest, AFolderPutAtTheMoviesNameMidRunIsToldAsSuch) {
         EXPECT_TRUE(QDir().mkdir(moviePath()));
         scriptedPump(script)(param);
     });
-    auto encoder = makeEncoder(1.0);
-    ASSERT_TRUE(encoder->encodeVideo_2_FIFO(&host));
-    ASSERT_TRUE(waitForEnd(*encoder));
-    encoder->waitUntilFinished();
-    ASSERT_TRUE(waitFor([&] { return notes.count(kFinished) + notes.count(kFailed) == 1; }));
+    const auto encoder = runToItsEnd(host);
+    ASSERT_FALSE(HasFailure());
     EXPECT_EQ(notes.count(kFailed), 1);
     const QString desc = encoder->dictEncodeResult().value("desc").toString();
     EXPECT_TRUE(desc.contains("Is a directory")) << desc.toStdString();

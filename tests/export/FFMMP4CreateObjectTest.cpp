@@ -149,6 +149,17 @@ protected:
 
     QString tools() const { return dir.path() + "/tools"; }
     QString output() const { return dir.path() + "/movie.mp4"; }
+    // A small movie without sound, as another program might put in place of the mixed sound.
+    static bool makeSilentMovie(const QString& path) {
+        ClipMaker::Options silent;
+        silent.size = QSize(128, 72);
+        silent.frames = 5;
+        silent.audio = false;
+        QString error;
+        const bool made = ClipMaker::make(path, silent, &error);
+        EXPECT_TRUE(made) << error.toStdString();
+        return made;
+    }
 
     // A sound step that writes `seconds` of tone as the mixed M4A, after `also`, and tells the file it
     // wrote as the mix does; `after` runs once it is written.
@@ -634,12 +645,7 @@ TEST_F(FFMMP4Test, LinksPlantedAtTheFixedNamesAreReplacedNotFollowed) {
 TEST_F(FFMMP4Test, FilesPutAtThePipesAndTheSoundsNamesWhileFFmpegStartsAreNeverUsed) {
     const QString victim = dir.file("other-program.dat");
     ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
-    ClipMaker::Options silentClip;
-    silentClip.size = QSize(128, 72);
-    silentClip.frames = 5;
-    silentClip.audio = false;
-    QString error;
-    ASSERT_TRUE(ClipMaker::make(dir.file("silent.mp4"), silentClip, &error)) << error.toStdString();
+    ASSERT_TRUE(makeSilentMovie(dir.file("silent.mp4")));
     pump.frames = 5;
     pump.beforeOpen = [&] {
         ASSERT_TRUE(QFile::link(victim, dir.file("pipe.link")));
@@ -666,12 +672,7 @@ TEST_F(FFMMP4Test, FilesPutAtThePipesAndTheSoundsNamesWhileFFmpegStartsAreNeverU
 // Another program puts a movie without sound in place of the mixed sound as the mix ends: the export does not
 // take it for its sound, and says that the movie was not made.
 TEST_F(FFMMP4Test, AMixedSoundReplacedAsTheMixEndsIsRefused) {
-    ClipMaker::Options silentClip;
-    silentClip.size = QSize(128, 72);
-    silentClip.frames = 5;
-    silentClip.audio = false;
-    QString error;
-    ASSERT_TRUE(ClipMaker::make(dir.file("silent.mp4"), silentClip, &error)) << error.toStdString();
+    ASSERT_TRUE(makeSilentMovie(dir.file("silent.mp4")));
     creator->setAudioMixStep(toneMix({}, 1.0, [&] {
         ASSERT_EQ(::rename(QFile::encodeName(dir.file("silent.mp4")).constData(),
                            QFile::encodeName(FFMMCreateObjectBase::strTempM4AAudioFullPath()).constData()),
