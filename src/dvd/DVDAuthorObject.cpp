@@ -5,6 +5,7 @@
 #include "dvd/DVDNotifications.h"
 #include "dvd/SpumuxObject.h"
 #include "dvd/StreamedChildProcess.h"
+#include "platform/foundation/FileTree.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
@@ -20,7 +21,6 @@
 #include <cstring>
 #include <utility>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -234,15 +234,9 @@ bool DVDAuthorObject::prepare(DVDStepError* error) {
 // An empty folder of ours: the one just made, not another put in its place with entries of its own.
 bool DVDAuthorObject::isFreshFolder(int folder) {
     struct stat st {};
-    if (::fstat(folder, &st) != 0 || st.st_uid != ::geteuid())
-        return false;
-    std::unique_ptr<DIR, int (*)(DIR*)> entries(::fdopendir(::fcntl(folder, F_DUPFD_CLOEXEC, 0)), ::closedir);
-    if (!entries)
-        return false;
-    while (const dirent* entry = ::readdir(entries.get()))
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            return false;
-    return true;
+    std::vector<QByteArray> entries;
+    return ::fstat(folder, &st) == 0 && st.st_uid == ::geteuid() &&
+           platform::filetree::listOpenFolder(folder, QByteArray(), &entries, nullptr) && entries.empty();
 }
 
 QString DVDAuthorObject::reachableOutputDVDFolder() const {

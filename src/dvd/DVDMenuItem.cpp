@@ -23,6 +23,14 @@
 namespace {
 
 const QString kStepMenuImages = QStringLiteral("menu images");
+
+// The picture as a PNG file's bytes, empty when it cannot be encoded.
+QByteArray pngBytes(const QImage& picture) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    return picture.save(&buffer, "PNG") ? png : QByteArray();
+}
 const QString kStepPngquant = QStringLiteral("pngquant");
 
 // Template numbers may be stored as integers, reals or strings; all are read as truncated integers.
@@ -217,12 +225,9 @@ platform::UniqueFd DVDMenuItem::writeFrame(int frameIndex, const QString& path,
         failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
         return {};
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
     QString message;
     platform::UniqueFd frame;
-    if (renderFrame(frameIndex, project).save(&buffer, "PNG"))
+    if (const QByteArray png = pngBytes(renderFrame(frameIndex, project)); !png.isEmpty())
         frame = writeNewOwnFile(path, png, &message);
     if (!frame)
         failStep(error, kStepMenuImages,
@@ -379,10 +384,9 @@ bool DVDMenuItem::createStateImage(int state, const DVDProjectSettings& project,
     if (!validState(state) || temporary.isEmpty())
         return failStep(error, kStepMenuImages, platform::paths::temporaryFolderProblem());
     const QString path = stateImagePath(temporary, state);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9).save(&buffer, "PNG"))
+    const QByteArray png =
+        pngBytes(renderStateImage(state, project.bTVSystemPAL, project.bDVDVideoAspect16_9));
+    if (png.isEmpty())
         return failStep(error, kStepMenuImages, QStringLiteral("Cannot write \"%1\".").arg(path));
     // pngquant reads the picture made here through its descriptor, whatever takes its name meanwhile.
     QString message;

@@ -642,14 +642,9 @@ void EncoderController::videoBlockFinished_2() {
     if (!cancelled && !hasFailure() && appendRemainingAudio()) {
         writer->markAsFinished(MediaKind::Video);
         writer->markAsFinished(MediaKind::Audio);
-        // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
-        if (!writer->finish()) {
-            const platform::PartialLoss loss = writer->partialLoss();
-            setFailure(failureResult(loss == platform::PartialLoss::Removed ||
-                                             loss == platform::PartialLoss::Replaced
-                                         ? movieNotMadeText(owningProject().get(), loss)
-                                         : writer->errorString()));
-        }
+        if (!writer->finish())
+            setFailure(failureResult(
+                movieNotMadeText(owningProject().get(), writer->partialLoss(), writer->errorString())));
     }
     {
         std::lock_guard lock(resultMutex);
@@ -670,7 +665,11 @@ void EncoderController::videoBlockFinished_2() {
     setAllEndFlags();
 }
 
-QString EncoderController::movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss) {
+QString EncoderController::movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss,
+                                            const QString& otherwise) {
+    // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
+    if (loss != platform::PartialLoss::Removed && loss != platform::PartialLoss::Replaced)
+        return otherwise;
     const QString name = movieFileName(project);
     return loss == platform::PartialLoss::Removed
                ? tr_("The movie \"%1\" was not made: another program removed the file it was being written "

@@ -86,8 +86,9 @@ public:
     static QString strTempM4AAudioFullPath();
     // What the user is told when another program removed or replaced the file a movie of `project` was being
     // written into: the movie, by the name the user will look for, was not made, and exporting again is the
-    // remedy.
-    static QString movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss);
+    // remedy. `otherwise` for a finish that failed for any other reason.
+    static QString movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss,
+                                    const QString& otherwise);
 
     // Starts the export of the open project on the caller's (main) thread: true when the driver runs; false
     // with dictEncodeResult() when it refuses.

@@ -223,9 +223,7 @@ FFMMP4CreateObject::Outcome FFMMP4CreateObject::finish(Outcome outcome) {
     if (outcome.end == Outcome::End::Completed) {
         platform::PartialLoss loss = platform::PartialLoss::None;
         const std::optional<platform::FileIdentity> movie = placePartialOutput(&outcome.error, &loss);
-        // Only a loss of the file itself is another program's doing; a name that cannot be given says why.
-        if (loss == platform::PartialLoss::Removed || loss == platform::PartialLoss::Replaced)
-            outcome.error = EncoderController::movieNotMadeText(cancelSource().get(), loss);
+        outcome.error = EncoderController::movieNotMadeText(cancelSource().get(), loss, outcome.error);
         {
             const std::lock_guard lock(stateMutex);
             written = movie;

@@ -213,28 +213,33 @@ TEST(PartialFile, TakesItsPlaceOnlyWhenPutThereAndNeverWritesThroughALink) {
     UmaskScope mask(022);
     writeFile(dir.file("real"), "kept", 0600);
     ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("Trip.iso")));
-    QString error;
-    const QString partial = platform::createPartialFileBeside(dir.file("Trip.iso"), &error);
-    ASSERT_FALSE(partial.isEmpty()) << error.toStdString();
+    QString error, partial;
+    const platform::UniqueFd fd = platform::openPartialFileBeside(dir.file("Trip.iso"), &partial, &error);
+    ASSERT_TRUE(fd.isValid()) << error.toStdString();
     EXPECT_EQ(QFileInfo(partial).path(), dir.path());
     EXPECT_TRUE(QFileInfo(partial).fileName().startsWith(".Trip.iso.")) << partial.toStdString();
     EXPECT_EQ(readFile(partial), "");
     EXPECT_EQ(modeOf(partial), mode_t(0644));
-    EXPECT_NE(platform::createPartialFileBeside(dir.file("Trip.iso")), partial)
-        << "each is a file of its own";
+    QString other;
+    const platform::UniqueFd otherFd = platform::openPartialFileBeside(dir.file("Trip.iso"), &other);
+    ASSERT_TRUE(otherFd.isValid());
+    EXPECT_NE(other, partial) << "each is a file of its own";
 
-    writeFile(partial, "a new image", 0644);
-    ASSERT_TRUE(platform::replaceWithPartialFile(partial, dir.file("Trip.iso"), &error))
+    const QByteArray image = "a new image";
+    ASSERT_EQ(::write(fd.get(), image.constData(), std::size_t(image.size())), image.size());
+    ASSERT_TRUE(platform::commitPartialFile(fd.get(), partial, dir.file("Trip.iso"), &error))
         << error.toStdString();
     EXPECT_FALSE(QFileInfo(dir.file("Trip.iso")).isSymLink());
     EXPECT_EQ(readFile(dir.file("Trip.iso")), "a new image");
     EXPECT_EQ(readFile(dir.file("real")), "kept");
     EXPECT_FALSE(exists(partial));
 
-    EXPECT_FALSE(platform::replaceWithPartialFile(dir.file("gone.part"), dir.file("Trip.iso"), &error));
+    EXPECT_FALSE(
+        platform::commitPartialFile(otherFd.get(), dir.file("gone.part"), dir.file("Trip.iso"), &error));
     EXPECT_TRUE(error.contains("Trip.iso")) << error.toStdString();
     EXPECT_EQ(readFile(dir.file("Trip.iso")), "a new image");
-    EXPECT_TRUE(platform::createPartialFileBeside(dir.file("missing/Trip.iso"), &error).isEmpty());
+    QString none;
+    EXPECT_FALSE(platform::openPartialFileBeside(dir.file("missing/Trip.iso"), &none, &error).isValid());
     EXPECT_TRUE(error.contains("missing/Trip.iso")) << error.toStdString();
 }
 

@@ -39,9 +39,9 @@ MediaStatus mediaStatusFrom(burn::burn_disc_status status) {
 // it still leads there. The drive may still hold the file open, so it is emptied first: its space comes back
 // now rather than at the release.
 void discardPartial(UniqueFd& fd, QString& partial) {
-    if (fd.isValid() && ::ftruncate(fd.get(), 0) != 0) {
-        // Its space then comes back when the last descriptor on it closes.
-    }
+    // Should it fail, the space comes back when the last descriptor on the file closes.
+    if (fd.isValid()) [[maybe_unused]]
+        const int emptied = ::ftruncate(fd.get(), 0);
     removePartialFile(fd.get(), partial);
     fd.reset();
     partial.clear();

@@ -29,20 +29,25 @@ QByteArray child(const QByteArray& folder, const char* name) {
     return folder + '/' + name;
 }
 
-// The entry names of a folder, without "." and "..".
-bool listFolder(const QByteArray& folder, std::vector<QByteArray>* names, QString* error) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.constData()), ::closedir);
+using OpenDir = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+// The entry names of the folder open as dir, without "." and ".."; shown names it in a message.
+bool readNames(const OpenDir& dir, const QByteArray& shown, std::vector<QByteArray>* names, QString* error) {
     if (!dir)
-        return failErrno(error, "read the folder", folder);
+        return failErrno(error, "read the folder", shown);
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir.get());
         if (!entry)
-            return errno == 0 || failErrno(error, "read the folder", folder);
+            return errno == 0 || failErrno(error, "read the folder", shown);
         const QByteArray name(entry->d_name);
         if (name != "." && name != "..")
             names->push_back(name);
     }
+}
+
+bool listFolder(const QByteArray& folder, std::vector<QByteArray>* names, QString* error) {
+    return readNames(OpenDir(::opendir(folder.constData()), ::closedir), folder, names, error);
 }
 
 bool keepTimes(int fd, const struct stat& st) {
@@ -143,26 +148,16 @@ bool copyTree(const QByteArray& from, const QByteArray& to, QString* error) {
     }
 }
 
+bool listOpenFolder(int fd, const QByteArray& shown, std::vector<QByteArray>* names, QString* error) {
+    OpenDir dir(::fdopendir(::fcntl(fd, F_DUPFD_CLOEXEC, 0)), ::closedir);
+    if (dir)
+        ::rewinddir(dir.get()); // the copy shares the original's place in the folder
+    return readNames(dir, shown, names, error);
+}
+
 namespace {
 
 std::function<void(const QByteArray&)> beforeEmptying;
-
-// The entry names of the folder open at fd, without "." and "..".
-bool listOpenFolder(int fd, const QByteArray& shown, std::vector<QByteArray>* names, QString* error) {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(::fcntl(fd, F_DUPFD_CLOEXEC, 0)), ::closedir);
-    if (!dir)
-        return failErrno(error, "read the folder", shown);
-    ::rewinddir(dir.get());
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir.get());
-        if (!entry)
-            return errno == 0 || failErrno(error, "read the folder", shown);
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names->push_back(name);
-    }
-}
 
 bool unlinkAt(int parent, const QByteArray& name, const QByteArray& shown, QString* error) {
     return ::unlinkat(parent, name.constData(), 0) == 0 || errno == ENOENT ||

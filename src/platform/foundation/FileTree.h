@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 // Whole-tree file operations under moveItem. Paths are in the file system's encoding (QFile::encodeName).
 namespace platform::filetree {
@@ -20,6 +21,9 @@ bool removeTree(const QByteArray& path, bool makeWritable, QString* error);
 // Runs as removeTree has opened a folder of the tree and is about to remove its entries, with the folder's
 // path (tests turn the folder into a link there); none by default. Not for use while removals run.
 void setBeforeEmptyingFolder(std::function<void(const QByteArray& folder)> hook);
+
+// The entry names of the folder open at fd, without "." and ".."; `shown` names it in a message.
+bool listOpenFolder(int fd, const QByteArray& shown, std::vector<QByteArray>* names, QString* error);
 
 // Flushes a folder's entries (new names, renames) to disk.
 bool syncFolder(const QByteArray& folder, QString* error);

@@ -253,11 +253,6 @@ bool createFreshFile(const QString& path, QString* error, int mode) {
     return openFreshFile(path, error, mode).isValid();
 }
 
-QString createPartialFileBeside(const QString& path, QString* error) {
-    QString partial;
-    return openPartialFileBeside(path, &partial, error) ? partial : QString();
-}
-
 UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* error) {
     const QFileInfo target(QFileInfo(path).absoluteFilePath());
     UniqueFd fd = createTemporary(target.absolutePath(), target.fileName(), partial, kPartialPurpose);
@@ -392,27 +387,6 @@ QString descriptorPath(int fd) {
 
 QString partialFileNamePattern(const QString& namePattern) {
     return QStringLiteral("\\.(?:%1)\\.%2-[0-9a-f]{1,16}").arg(namePattern, kPartialPurpose);
-}
-
-bool replaceWithPartialFile(const QString& partial, const QString& path, QString* error) {
-    const QString target = QFileInfo(path).absoluteFilePath();
-    const auto refuse = [&](int reason) {
-        return fail(
-            error,
-            QStringLiteral("Cannot put the new \"%1\" in place: %2").arg(path, qt_error_string(reason)));
-    };
-    // Flushed before the name moves, so that a crash never leaves the name on a half-written file.
-    UniqueFd fd(::open(encoded(partial).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd || ::fsync(fd.get()) != 0)
-        return refuse(errno);
-    fd.reset();
-    if (::rename(encoded(partial).constData(), encoded(target).constData()) != 0)
-        return refuse(errno);
-    QString reason;
-    if (!filetree::syncFolder(encoded(QFileInfo(target).absolutePath()), &reason))
-        return fail(error,
-                    QStringLiteral("\"%1\" was written but may not survive a crash: %2").arg(path, reason));
-    return true;
 }
 
 QString firstFreePath(const QString& folder, const QString& base, const QString& ext) {

@@ -48,12 +48,11 @@ bool createFreshFile(const QString& path, QString* error = nullptr, int mode = 0
 // name still stands for this file (FileIdentity). An invalid descriptor with a message in *error.
 UniqueFd openFreshFile(const QString& path, QString* error = nullptr, int mode = 0600);
 
-// A new empty file beside path, hidden and named after it, for a large file that is written first and takes
-// path's place only once whole (replaceWithPartialFile): whatever is at path stays until then. Made
-// exclusively, 0644 less the umask like any new file of ours. Its path, or empty with a message in *error.
-QString createPartialFileBeside(const QString& path, QString* error = nullptr);
-// The same, the new file kept open for writing, its path in *partial: a writer that goes on through the
-// descriptor writes only into this file, whatever later takes either name.
+// A new empty file beside path, hidden and named after it (its path in *partial), for a large file that is
+// written first and takes path's place only once whole (placePartialFile, commitPartialFile): whatever is at
+// path stays until then. Made exclusively, 0644 less the umask like any new file of ours, and kept open for
+// writing: a writer that goes on through the descriptor writes only into this file, whatever later takes
+// either name. An invalid descriptor with a message in *error.
 UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* error = nullptr);
 // The same for a file that no other program can open by a name while it is written: an unnamed file in
 // path's folder where the file system has them (*partial then empty), else a hidden one as above.
@@ -78,9 +77,6 @@ QString descriptorPath(int fd);
 // The pattern (a regular expression without anchors) of the partial files made beside files whose names
 // match namePattern, for removing what a killed writer left.
 QString partialFileNamePattern(const QString& namePattern);
-// Flushes the partial file to disk and renames it over path; a link at path is replaced, never followed.
-// False with a message in *error; the partial file is then left where it is, for the caller to remove.
-bool replaceWithPartialFile(const QString& partial, const QString& path, QString* error = nullptr);
 
 // The first of "<folder>/<base><ext>", "<folder>/<base>-1<ext>", "<folder>/<base>-2<ext>", ... that does
 // not exist yet. ext includes its dot, or is empty.

@@ -365,8 +365,7 @@ void VideoSiteUploaderObject::watchLocation(const DSServiceTicketRef& ticket) {
 
 QString VideoSiteUploaderObject::movieChangedText(const QString& moviePath) {
     return tr_("The upload of the movie %1 failed: another program changed the movie while it was being "
-               "sent, "
-               "so the upload is not the exported movie. Export the movie again.")
+               "sent, so the upload is not the exported movie. Export the movie again.")
         .arg(moviePath);
 }
 
