@@ -228,6 +228,13 @@ bool DVDAuthorObject::prepare(DVDStepError* error) {
         return failStep(error, kStep,
                         QStringLiteral("Another program put something of its own at the DVD folder \"%1\".")
                             .arg(outputFolder));
+    // dvdauthor writes into these by name and takes whatever it finds there: made here, in the folder just
+    // found empty, no link put at their names while the overlay runs leads its files into another folder.
+    for (const char* tree : {"VIDEO_TS", "AUDIO_TS"})
+        if (::mkdirat(outputFolderFd.get(), tree, 0700) != 0)
+            return failStep(error, kStep,
+                            QStringLiteral("Cannot make \"%1\": %2")
+                                .arg(pathIn(outputFolder, QLatin1String(tree)), qt_error_string(errno)));
     return true;
 }
 
@@ -237,6 +244,20 @@ bool DVDAuthorObject::isFreshFolder(int folder) {
     std::vector<QByteArray> entries;
     return ::fstat(folder, &st) == 0 && st.st_uid == ::geteuid() &&
            platform::filetree::listOpenFolder(folder, QByteArray(), &entries, nullptr) && entries.empty();
+}
+
+bool DVDAuthorObject::checkAuthoredFolder(DVDStepError* error) const {
+    if (!outputFolderFd)
+        return failStep(error, kStep, QStringLiteral("No DVD folder has been authored."));
+    QString why;
+    if (platform::filetree::holdsOnlyFilesAndFolders(outputFolderFd.get(), QFile::encodeName(outputFolder),
+                                                     &why))
+        return true;
+    return failStep(
+        error, kStep,
+        QStringLiteral("Something that dvdauthor did not make is in the DVD folder, so no disc is "
+                       "made of it: %1")
+            .arg(why));
 }
 
 QString DVDAuthorObject::reachableOutputDVDFolder() const {

@@ -28,11 +28,11 @@ struct DVDAuthorOutcome {
 };
 
 // Turns the slideshow's MPEG-2 stream (and the menu's, when the project has a menu) into a DVD-Video
-// folder "tttDVD1" in the private temporary folder, made anew and exclusively, mode 0700: the button overlay,
-// the control file "dvd.xml" from "dvdAuthorTemplate" or "dvdAuthorTemplate_no_menu", then dvdauthor on a
-// runner thread whose status lines become "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When dvdauthor has
-// authored the folder and nobody cancelled, "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which the burn
-// starts.
+// folder "tttDVD1" in the private temporary folder, made anew and exclusively, mode 0700, with its "VIDEO_TS"
+// and "AUDIO_TS" folders: the button overlay, the control file "dvd.xml" from "dvdAuthorTemplate" or
+// "dvdAuthorTemplate_no_menu", then dvdauthor on a runner thread whose status lines become
+// "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When dvdauthor has authored the folder and nobody cancelled,
+// "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which the burn starts.
 //
 // The MPEG-2 creator's driver calls, once both streams are written:
 //     DVDAuthorObject author(project);
@@ -69,6 +69,10 @@ public:
     // strOutputDVDFolder() ("/proc/<pid>/fd/<n>"): what reads the authored disc reads this one. Valid while
     // this object lives; empty before the folder was made.
     QString reachableOutputDVDFolder() const;
+    // Whether the disc folder holds only what authoring makes, folders and regular files, walked through the
+    // folder made for this run without following a link: what another program put there (a link to a file
+    // of the user's, a pipe) never reaches a disc. False, naming the step and the entry, otherwise.
+    bool checkAuthoredFolder(DVDStepError* error = nullptr) const;
     QString TVFormat() const { return tvFormat; }
     qint64 videoFileSizeMB() const { return sizeMB; }
     bool bTaskCancelled() const;

@@ -559,12 +559,23 @@ void DVDCommand::StartBurnDVDDisc() {
         endCommand();
         return;
     }
-    currentStage = Stage::Burning;
     DVDStepError error;
+    if (!authoredFolderIsClean(&error)) {
+        endCommand(error.message());
+        return;
+    }
+    currentStage = Stage::Burning;
     if (!current->BurnDisc(&error)) {
         dialogs.closeBurnProgress(QString());
         endCommand(error.isSet() ? error.message() : QString());
     }
+}
+
+// The image is made of the authored folder alone: whatever another program put into it since dvdauthor
+// began (a link to a file of the user's, a pipe) refuses the burn rather than reach the disc.
+bool DVDCommand::authoredFolderIsClean(DVDStepError* error) const {
+    const std::lock_guard lock(mutex);
+    return !author || author->checkAuthoredFolder(error);
 }
 
 QString DVDCommand::imageFileOf(const platform::disc::DiscDrive& target) {

@@ -123,6 +123,7 @@ private:
     // Ends a command whose Cancel came as one step handed over to the next.
     void endCancelled();
     bool isCancelled() const;
+    bool authoredFolderIsClean(DVDStepError* error) const;
     // What the burn's window says once the disc or its image is written, or once a cancelled burn stopped.
     QString burnResultText() const;
     QString burnCancelledText(const platform::disc::BurnResult& result) const;

@@ -67,6 +67,10 @@ QString pathIn(const QString& folder, const QString& name) {
     return folder + QLatin1Char('/') + name;
 }
 
+QString folderArgument(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
 QString substitutePlaceholders(const QString& text, const QList<std::pair<QString, QString>>& replacements) {
     QString result;
     qsizetype position = 0;

@@ -31,6 +31,10 @@ bool isNonEmptyFile(const QString& path);
 // "<folder>/<name>".
 QString pathIn(const QString& folder, const QString& name);
 
+// A folder as named to a tool that follows no link inside it: with a trailing "/", so that the folder itself
+// is reached also where its name is a link, as a descriptor's name is. Empty stays empty.
+QString folderArgument(const QString& folder);
+
 // Replaces every placeholder of the pairs (placeholder, value) in one pass, so that a value holding the
 // text of a later placeholder is kept as it is.
 QString substitutePlaceholders(const QString& text, const QList<std::pair<QString, QString>>& replacements);

@@ -36,13 +36,15 @@ DVDImageCreatorObject::~DVDImageCreatorObject() {
     cleanup();
 }
 
+// Links inside the folder are never followed: one that another program put there would bring a file of
+// its choosing onto the disc.
 QStringList DVDImageCreatorObject::sizeRunArguments(const QString& label, const QString& folder) {
-    return {QStringLiteral("-print-size"), QStringLiteral("-V"),         label,
-            QStringLiteral("-f"),          QStringLiteral("-dvd-video"), folder};
+    return {QStringLiteral("-print-size"), QStringLiteral("-V"), label, QStringLiteral("-dvd-video"),
+            folderArgument(folder)};
 }
 
 QStringList DVDImageCreatorObject::streamRunArguments(const QString& label, const QString& folder) {
-    return {QStringLiteral("-V"), label, QStringLiteral("-f"), QStringLiteral("-dvd-video"), folder};
+    return {QStringLiteral("-V"), label, QStringLiteral("-dvd-video"), folderArgument(folder)};
 }
 
 std::int64_t DVDImageCreatorObject::parseBlockCount(const QByteArray& output) {

@@ -13,7 +13,8 @@ public:
     void setStrOutputISOPath(const QString& path) { outputPath = path; }
     QString strOutputISOPath() const { return outputPath; }
 
-    // Runs "mkisofs -dvd-video -o <iso> <folder>"; false, naming the step, when it failed or wrote nothing.
+    // Runs "mkisofs -dvd-video -o <iso> <folder>/", following no link inside the folder; false, naming the
+    // step, when it failed or wrote nothing.
     // The image takes the ISO file's name only once it is whole: a failed run leaves what was there.
     bool BuildISO(DVDStepError* error = nullptr);
     // The run itself, into the file open at partialFd (made at `partial` beside the ISO file), which then

@@ -12,6 +12,7 @@
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
+#include "support/PlantedEntries.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,6 +21,7 @@
 #include <QImage>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -284,6 +286,67 @@ TEST_F(DVDCommandTest, ADiscImageWithoutASizeIsNeverBurnt) {
     expectStepAlert("mkisofs");
     ASSERT_NE(command->myburnObj(), nullptr);
     expectNothingBurntAndProjectRestored();
+}
+
+// Another program puts something into the disc folder as dvdauthor starts or once it has authored: the disc
+// is never made of it. The run ends with the step's alert naming it, nothing is burnt, and what a link
+// points to is neither written by dvdauthor nor put on the disc.
+TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
+    TempDir users; // the user's own files, which a link points to
+    const QString diary = users.file("diary.txt");
+    const QString own = users.file("own");
+    ASSERT_TRUE(test_support::writeBytes(diary, "a private file"));
+    ASSERT_TRUE(QDir().mkpath(own));
+    ASSERT_TRUE(test_support::writeBytes(own + "/keep", "keep"));
+    const QString disc = DVDAuthorObject::temporaryPaths(DVDProjectSettings()).value(0);
+    struct Case {
+        const char* what;
+        QString named;                // what the alert names
+        QByteArray asDvdauthorStarts; // run by dvdauthor's stand-in before the real one
+        std::function<bool()> onceAuthored;
+    };
+    const Case cases[] = {
+        {"a link to a file of the user's, once authored",
+         disc + "/VIDEO_TS/NOTES.TXT",
+         {},
+         [&] { return QFile::link(diary, disc + "/VIDEO_TS/NOTES.TXT"); }},
+        {"a link to a folder of the user's at VIDEO_TS, as dvdauthor starts", disc + "/VIDEO_TS/own",
+         "ln -s " + dvd_test::quoted(own) + " " + dvd_test::quoted(disc + "/VIDEO_TS"), nullptr},
+        {"a pipe, once authored",
+         disc + "/AUDIO_TS/PIPE",
+         {},
+         [&] { return ::mkfifo(QFile::encodeName(disc + "/AUDIO_TS/PIPE").constData(), 0600) == 0; }},
+        {"a socket, once authored",
+         disc + "/VIDEO_TS/SOCKET",
+         {},
+         [&] { return test_support::plantSocket(disc + "/VIDEO_TS/SOCKET"); }},
+    };
+    useSlides(3);
+    manager->setBUseDVDMenu(false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        dvd_test::FakeTools tools;
+        if (!c.asDvdauthorStarts.isEmpty())
+            tools.wrap("dvdauthor", c.asDvdauthorStarts);
+        // Heard before the command hears it, so the burn starts only once the entry is there.
+        command.reset();
+        const platform::ObserverHandle planter(
+            center, center.addObserver(kNotifyDVDAuthorFinishedOK, [&c](const platform::Notification&) {
+                if (c.onceAuthored) {
+                    EXPECT_TRUE(c.onceAuthored());
+                }
+            }));
+        command = std::make_unique<DVDCommand>(director, dialogs, center);
+        dialogs.alerts.clear();
+        command->BurnDVDButtonClicked(drive);
+        ASSERT_TRUE(commandEnds());
+        expectStepAlert("dvdauthor");
+        EXPECT_TRUE(dialogs.alertText().contains(c.named)) << qPrintable(dialogs.alertText());
+        expectNothingBurntAndProjectRestored();
+        EXPECT_EQ(readBytes(diary), "a private file");
+        EXPECT_EQ(QDir(own).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{"keep"});
+    }
 }
 
 TEST_F(DVDCommandTest, ACancelWhileEncodingEndsTheCommandQuietly) {

@@ -31,6 +31,9 @@ protected:
     static void SetUpTestSuite() {
         shared = std::make_unique<TempDir>();
         folder = authorTestFolder(shared->file("authored"));
+        // As another program could put it there: a link to a private file of the user's.
+        test_support::writeBytes(shared->file("diary.txt"), kPrivate);
+        QFile::link(shared->file("diary.txt"), folder + "/VIDEO_TS/NOTES.TXT");
     }
     static void TearDownTestSuite() { shared.reset(); }
 
@@ -60,6 +63,7 @@ protected:
         return began ? burner->wait() : BurnResult{};
     }
 
+    static constexpr const char* kPrivate = "a private file of the user's";
     static inline std::unique_ptr<TempDir> shared;
     static inline QString folder;
     TempDir dir;
@@ -95,10 +99,12 @@ TEST_F(DiscImageTest, BothRunsGetTheirArgumentsAndLocale) {
     tools.add("mkisofs", "echo \"$LC_ALL|$*\" >> " + quoted(dir.file("calls")) +
                              "\nif [ \"$1\" = -print-size ]; then echo 2; else head -c 4096 /dev/zero; fi");
     ASSERT_EQ(burn("/some/folder").outcome, BurnOutcome::Succeeded);
-    EXPECT_EQ(readBytes(dir.file("calls")), "en_US.UTF-8|-print-size -V Corvanta -f -dvd-video /some/folder\n"
-                                            "en_US.UTF-8|-V Corvanta -f -dvd-video /some/folder\n");
+    // No link inside the folder is followed; the folder itself is reached also where its name is a link.
+    EXPECT_EQ(readBytes(dir.file("calls")), "en_US.UTF-8|-print-size -V Corvanta -dvd-video /some/folder/\n"
+                                            "en_US.UTF-8|-V Corvanta -dvd-video /some/folder/\n");
 }
 
+// The image holds what authoring made; the link to a private file put into the folder is not followed.
 TEST_F(DiscImageTest, ImageIsStreamedIntoThePseudoDriveAndReadsBack) {
     ASSERT_FALSE(folder.isEmpty());
     const auto burner = burnObject(folder);
@@ -120,6 +126,8 @@ TEST_F(DiscImageTest, ImageIsStreamedIntoThePseudoDriveAndReadsBack) {
     for (const char* name :
          {"/VIDEO_TS/VIDEO_TS.IFO;1", "/VIDEO_TS/VTS_01_0.IFO;1", "/VIDEO_TS/VTS_01_1.VOB;1"})
         EXPECT_TRUE(listing.files.contains(name)) << name;
+    EXPECT_FALSE(listing.files.contains("/VIDEO_TS/NOTES.TXT;1")) << "a link in the folder was followed";
+    EXPECT_FALSE(readBytes(image).contains(kPrivate));
     EXPECT_EQ(extractFromIso(image, "/VIDEO_TS/VTS_01_1.VOB;1"),
               readBytes(folder + "/VIDEO_TS/VTS_01_1.VOB"));
     EXPECT_TRUE(QDir(dir.file("tmp")).isEmpty()); // the image's FIFO is gone

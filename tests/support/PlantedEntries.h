@@ -16,4 +16,8 @@ struct PlantedEntry {
 };
 const std::vector<PlantedEntry>& plantedEntries();
 
+// Leaves a Unix socket at `path`, as a program that listened there and went would; reached through its
+// folder's descriptor, so a path longer than a socket address holds will do.
+bool plantSocket(const QString& path);
+
 } // namespace test_support

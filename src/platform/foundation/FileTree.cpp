@@ -157,6 +157,60 @@ bool listOpenFolder(int fd, const QByteArray& shown, std::vector<QByteArray>* na
 
 namespace {
 
+// Deeper than any tree a tool of ours writes; it bounds the walk of a tree that another program keeps
+// growing.
+constexpr int kDeepestFolder = 32;
+
+const char* kindOf(mode_t mode) {
+    switch (mode & S_IFMT) {
+    case S_IFLNK:
+        return "a link";
+    case S_IFIFO:
+        return "a pipe";
+    case S_IFSOCK:
+        return "a socket";
+    default:
+        return "a device";
+    }
+}
+
+bool holdsOnlyFilesAndFoldersAt(int fd, const QByteArray& shown, int depth, QString* error) {
+    std::vector<QByteArray> names;
+    if (!listOpenFolder(fd, shown, &names, error))
+        return false;
+    for (const QByteArray& name : names) {
+        const QByteArray path = child(shown, name.constData());
+        struct stat st {};
+        if (::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return failErrno(error, "read", path);
+        if (S_ISREG(st.st_mode))
+            continue;
+        if (!S_ISDIR(st.st_mode)) {
+            if (error)
+                *error = QStringLiteral("\"%1\" is %2, not a file or a folder.")
+                             .arg(QFile::decodeName(path), QLatin1String(kindOf(st.st_mode)));
+            return false;
+        }
+        if (depth >= kDeepestFolder)
+            return failErrno(error, "read the folder", path, ELOOP);
+        // A folder turned into a link since it was looked at is not opened.
+        UniqueFd folder(::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!folder)
+            return failErrno(error, "read the folder", path);
+        if (!holdsOnlyFilesAndFoldersAt(folder.get(), path, depth + 1, error))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool holdsOnlyFilesAndFolders(int fd, const QByteArray& shown, QString* error) {
+    return holdsOnlyFilesAndFoldersAt(fd, shown, 0, error);
+}
+
+namespace {
+
 std::function<void(const QByteArray&)> beforeEmptying;
 
 bool unlinkAt(int parent, const QByteArray& name, const QByteArray& shown, QString* error) {
