@@ -170,7 +170,7 @@ void ShareController::shareOptionChosen(const Notification& notification) {
 
 // Their OK starts the export once the window has returned, outside its modal run.
 void ShareController::signedIn() {
-    if (isExportRunning() || refusedWhileImporting()) // before the user fills in the settings
+    if (refusesToShare()) // before the user fills in the settings
         return;
     MovieSettingsWndController settings(project, ui.mainWindow);
     if (userDialogs.runModalWindow(settings) != QDialog::Accepted)
@@ -229,6 +229,10 @@ void ShareController::showCurrentSlideWhenExportEnds() {
     });
 }
 
+bool ShareController::refusesToShare() {
+    return isExportRunning() || refusedWhileImporting();
+}
+
 bool ShareController::refusedWhileImporting() {
     // What is still coming in would join the show under the export: its pictures, its sound and its length
     // would each hold another show.
@@ -242,7 +246,7 @@ bool ShareController::refusedWhileImporting() {
 void ShareController::videoInfoEditDone() {
     hub.stop();
     // The DVD command starts its own encode: its set-up and the music fit came before.
-    if (serviceName() == kBurnDVD || isExportRunning() || refusedWhileImporting())
+    if (serviceName() == kBurnDVD || refusesToShare())
         return;
     if (!movieCommand) {
         showError(userDialogs, tr_("There is no player to render the movie."));
@@ -344,7 +348,7 @@ void ShareController::burnDVD() {
         showError(userDialogs, tr_("There is no player to render the DVD."));
         return;
     }
-    if (isExportRunning() || refusedWhileImporting())
+    if (refusesToShare())
         return;
     dvd->setBurnObject(nullptr);
     auto drive = userDialogs.exportDialogs().runBurnSetupPanel();
@@ -357,7 +361,7 @@ void ShareController::burnDVD() {
 // The DVD commands that encode or author on their own: the preview stopped, a new progress window.
 bool ShareController::beginDVDStep(const QString& windowTitle) {
     hub.stop();
-    if (!dvd || isExportRunning() || refusedWhileImporting())
+    if (!dvd || refusesToShare())
         return false;
     newExportProgressWindow(windowTitle);
     return true;

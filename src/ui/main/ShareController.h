@@ -76,6 +76,9 @@ public:
 
     bool isEncoding() const;
     bool isExportRunning() const;
+    // True while the show cannot be shared yet: an export runs, or slides or their pictures are still being
+    // added, which is said. Asked before the user is asked anything (sign-in, settings, burn set-up).
+    bool refusesToShare();
     AWAttachedWindow* attachedWindow() const;
     ExportProgressWindowController* exportProgressWC() const;
     MovieExportCommand* movieExportCommand() const { return movieCommand.get(); }

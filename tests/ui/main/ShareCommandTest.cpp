@@ -5,6 +5,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
 #include "support/MovieDecoder.h"
+#include "support/OAuth2TestFakes.h"
 #include "support/TestChild.h"
 #include "support/ToneMaker.h"
 
@@ -141,23 +142,26 @@ TEST_F(ShareCommandTest, EachChoiceRecordsItsServiceAndOnlyTheMovieFileAsksForSe
     }
 }
 
-// An export refused at the settings' OK: too few slides, or photos still coming in (their pictures, the sound
-// and the length of the movie would each hold another show).
+// A share refused before the user is asked anything but the movie file's settings: too few slides, photos
+// still coming in (their pictures, the sound and the length of the movie would each hold another show); the
+// video site refuses before its sign-in.
 TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNotReady) {
+    const QString stillAdded =
+        "Photos or clips are still being added to the slideshow. Please share it once they are all in.";
     const struct {
         const char* how;
         int slides;
         bool importing;
-        const char* message;
+        int choice;
+        QString message;
         QStringList windows; // asked before the refusal
     } cases[] = {
-        {"two slides", 2, false, "Please add at least 3 photos to get started!", {"MovieSettingsWnd"}},
-        {"photos still being added",
-         3,
-         true,
-         "Photos or clips are still being added to the slideshow. Please share it once they are all in.",
-         {}},
+        {"two slides", 2, false, 0, "Please add at least 3 photos to get started!", {"MovieSettingsWnd"}},
+        {"photos still being added", 3, true, 0, stillAdded, {}},
+        {"the video site while photos are still being added", 3, true, 1, stillAdded, {}},
     };
+    const test_support::OAuth2TestScope signIn; // a sign-in would show here, and reach no one
+    const auto uploader = makeWindowUploader();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         dialogs.alerts.clear();
@@ -165,7 +169,9 @@ TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNo
         useShortSlides(c.slides);
         if (c.importing) // what the import has not yet told the window stays pending until the events run
             controller->threadImageAppendImages({writePhoto("late.jpg", {64, 48}, Qt::red)});
-        shareWithSettingsOK(0);
+        shareWithSettingsOK(c.choice);
+        EXPECT_TRUE(signIn.windows.empty()) << "no sign-in window";
+        EXPECT_TRUE(signIn.browser->opened.empty()) << "no sign-in page";
         ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
         EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
         EXPECT_EQ(dialogs.alerts[0].message, c.message);
