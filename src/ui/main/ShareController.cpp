@@ -236,11 +236,18 @@ bool ShareController::refusesToShare() {
 bool ShareController::refusedWhileImporting() {
     // What is still coming in would join the show under the export: its pictures, its sound and its length
     // would each hold another show.
-    if (hub.isImportIdle() && hub.resizeWorker().isIdle() && hub.isClipImportIdle())
-        return false;
-    showError(userDialogs, tr_("Photos or clips are still being added to the slideshow. Please share it once "
-                               "they are all in."));
-    return true;
+    if (!hub.isImportIdle() || !hub.isClipImportIdle()) {
+        showError(userDialogs, tr_("Photos or clips are still being added to the slideshow. Please share it "
+                                   "once they are all in."));
+        return true;
+    }
+    // Every slide is in; the resized pictures and backdrops that the export draws are still being written.
+    if (!hub.resizeWorker().isIdle()) {
+        showError(userDialogs, tr_("The pictures of the slideshow are still being prepared. Please share it "
+                                   "once they are ready."));
+        return true;
+    }
+    return false;
 }
 
 void ShareController::videoInfoEditDone() {

@@ -86,8 +86,8 @@ public:
     DVDCommand* dvdCommand() const { return dvd.get(); }
 
 private:
-    // True, having said why, while photos or clips are still being added: the show is shared once they are
-    // in.
+    // True, having said why, while photos or clips are still being added or their pictures still being made:
+    // the show is shared once they are in.
     bool refusedWhileImporting();
     void dropExportCommands();
     QString serviceName() const;
