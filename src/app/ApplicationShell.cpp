@@ -192,8 +192,8 @@ int runApplication(int argc, char** argv) {
     MainWindowServices::setCurrent(&mainObject);
     mainObject.setOutlets(window.outlets());
     // The video service's share target, after the controller: both answer the share choice, the controller
-    // first.
-    VideoSiteUploaderObject uploader(dialogs, &window);
+    // first, and the controller says whether the show can be shared before the uploader signs in.
+    VideoSiteUploaderObject uploader(dialogs, &window, [&mainObject] { return mainObject.refusesToShare(); });
     int status = 0;
     {
         AppDelegate delegate(dialogs);

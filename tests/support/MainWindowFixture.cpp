@@ -187,3 +187,10 @@ void MainWindowTest::clickCell(const SlideItem& slide) {
     const QPointF centre(cell.x() + 30.0, cell.center().y());
     test_support::leftClick(*viewport, viewport->mapFrom(window.get(), timelinePointInWindow(centre)));
 }
+
+std::unique_ptr<VideoSiteUploaderObject> MainWindowTest::makeWindowUploader() {
+    auto uploader = std::make_unique<VideoSiteUploaderObject>(
+        dialogs, window.get(), [this] { return controller->refusesToShare(); });
+    uploader->awakeFromNib();
+    return uploader;
+}

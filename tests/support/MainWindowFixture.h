@@ -14,6 +14,7 @@
 #include "support/RecordingDialogs.h"
 #include "ui/main/MainWindowView.h"
 #include "ui/main/SlideshowMainObject.h"
+#include "ui/upload/VideoSiteUploaderObject.h"
 
 #include <QColor>
 #include <QFileInfo>
@@ -90,6 +91,9 @@ protected:
     QPoint timelinePointInWindow(QPointF timelinePoint) const;
     // A click on the picture of the slide's cell in the strip.
     void clickCell(const SlideItem& slide);
+    // The video service's uploader over the window, observing, as the application makes it after the
+    // controller: the controller says whether the show can be shared before it signs in.
+    std::unique_ptr<VideoSiteUploaderObject> makeWindowUploader();
     // The test's project, as a panel is handed it.
     ProjectSource projectSource() {
         return [this] { return project; };

@@ -51,8 +51,7 @@ protected:
     // A new uploader, as at the next start of the application.
     void makeUploader() {
         uploader.reset();
-        uploader = std::make_unique<VideoSiteUploaderObject>(dialogs, window.get());
-        uploader->awakeFromNib();
+        uploader = makeWindowUploader();
     }
     // A kept sign-in with this refresh token, as "Stay signed in" leaves it.
     void storeSignIn(const QString& refreshToken = test_support::FakeOAuth2Provider::kRefreshToken) {

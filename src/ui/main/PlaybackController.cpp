@@ -300,13 +300,21 @@ void PlaybackController::placePlayHead(float x, qint64 scrollTo) {
         ui.scrollView1->scrollToX(double(scrollTo));
 }
 
-// A stop leaves them where the play was; an opened project is another show, which starts at 0.
-void PlaybackController::showShowStart() {
+// A stop leaves them where the play was; a slide made current by the user (an opened project's first, a
+// click on a cell, the first and last slide, the step buttons) is where the next Play starts.
+void PlaybackController::showCurrentSlideStart() {
+    const auto project = currentProject();
+    const int current = hub.nCurrentSlideshowItemIndex();
+    // A play from the first slide starts before its fade-in, as the player counts it.
+    const SlideItemRef slide =
+        project && current > 0 ? project->slideItemAtIndex(std::size_t(current)) : nullptr;
+    const quint64 frame = slide ? slide->nItemStartFrameIndex() : 0;
     const MainWindowOutlets& ui = hub.outlets();
     if (ui.positionSlider)
-        ui.positionSlider->setValue(0);
+        ui.positionSlider->setValue(int(std::min<quint64>(frame, quint64(ui.positionSlider->maximum()))));
     if (ui.timelineTimeText)
-        ui.timelineTimeText->setText(timeline_geometry::timelineTimeText(0, SlideshowProject::ulFrameRate()));
+        ui.timelineTimeText->setText(
+            timeline_geometry::timelineTimeText(frame, SlideshowProject::ulFrameRate()));
     if (ui.realTimeText)
         ui.realTimeText->setText(timeline_geometry::elapsedTimeText(0.0));
 }

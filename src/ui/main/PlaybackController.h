@@ -37,8 +37,8 @@ public:
     void hideTimelineIndicator();
     void timelineIndicatorCallback();
     void showTimelineTimeText(quint64 frame);
-    // The slider and the time texts at the show's start, for a project just opened.
-    void showShowStart();
+    // The slider and the time texts where a play from the current slide starts (none: the show's start).
+    void showCurrentSlideStart();
     QWidget* playHeadView() const { return playHead; }
 
     // Any thread.

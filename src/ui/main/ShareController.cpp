@@ -170,7 +170,7 @@ void ShareController::shareOptionChosen(const Notification& notification) {
 
 // Their OK starts the export once the window has returned, outside its modal run.
 void ShareController::signedIn() {
-    if (isExportRunning() || refusedWhileImporting()) // before the user fills in the settings
+    if (refusesToShare()) // before the user fills in the settings
         return;
     MovieSettingsWndController settings(project, ui.mainWindow);
     if (userDialogs.runModalWindow(settings) != QDialog::Accepted)
@@ -229,20 +229,31 @@ void ShareController::showCurrentSlideWhenExportEnds() {
     });
 }
 
+bool ShareController::refusesToShare() {
+    return isExportRunning() || refusedWhileImporting();
+}
+
 bool ShareController::refusedWhileImporting() {
     // What is still coming in would join the show under the export: its pictures, its sound and its length
     // would each hold another show.
-    if (hub.isImportIdle() && hub.resizeWorker().isIdle() && hub.isClipImportIdle())
-        return false;
-    showError(userDialogs, tr_("Photos or clips are still being added to the slideshow. Please share it once "
-                               "they are all in."));
-    return true;
+    if (!hub.isImportIdle() || !hub.isClipImportIdle()) {
+        showError(userDialogs, tr_("Photos or clips are still being added to the slideshow. Please share it "
+                                   "once they are all in."));
+        return true;
+    }
+    // Every slide is in; the resized pictures and backdrops that the export draws are still being written.
+    if (!hub.resizeWorker().isIdle()) {
+        showError(userDialogs, tr_("The pictures of the slideshow are still being prepared. Please share it "
+                                   "once they are ready."));
+        return true;
+    }
+    return false;
 }
 
 void ShareController::videoInfoEditDone() {
     hub.stop();
     // The DVD command starts its own encode: its set-up and the music fit came before.
-    if (serviceName() == kBurnDVD || isExportRunning() || refusedWhileImporting())
+    if (serviceName() == kBurnDVD || refusesToShare())
         return;
     if (!movieCommand) {
         showError(userDialogs, tr_("There is no player to render the movie."));
@@ -344,7 +355,7 @@ void ShareController::burnDVD() {
         showError(userDialogs, tr_("There is no player to render the DVD."));
         return;
     }
-    if (isExportRunning() || refusedWhileImporting())
+    if (refusesToShare())
         return;
     dvd->setBurnObject(nullptr);
     auto drive = userDialogs.exportDialogs().runBurnSetupPanel();
@@ -357,7 +368,7 @@ void ShareController::burnDVD() {
 // The DVD commands that encode or author on their own: the preview stopped, a new progress window.
 bool ShareController::beginDVDStep(const QString& windowTitle) {
     hub.stop();
-    if (!dvd || isExportRunning() || refusedWhileImporting())
+    if (!dvd || refusesToShare())
         return false;
     newExportProgressWindow(windowTitle);
     return true;

@@ -76,6 +76,9 @@ public:
 
     bool isEncoding() const;
     bool isExportRunning() const;
+    // True while the show cannot be shared yet: an export runs, or slides or their pictures are still being
+    // added, which is said. Asked before the user is asked anything (sign-in, settings, burn set-up).
+    bool refusesToShare();
     AWAttachedWindow* attachedWindow() const;
     ExportProgressWindowController* exportProgressWC() const;
     MovieExportCommand* movieExportCommand() const { return movieCommand.get(); }
@@ -83,8 +86,8 @@ public:
     DVDCommand* dvdCommand() const { return dvd.get(); }
 
 private:
-    // True, having said why, while photos or clips are still being added: the show is shared once they are
-    // in.
+    // True, having said why, while photos or clips are still being added or their pictures still being made:
+    // the show is shared once they are in.
     bool refusedWhileImporting();
     void dropExportCommands();
     QString serviceName() const;

@@ -11,6 +11,7 @@
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TransitionSelectViewController.h"
 #include "ui/main/CallOuts.h"
+#include "ui/main/PlaybackController.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -87,17 +88,22 @@ void SlideEditing::notifyTimelineCellClicked(const Notification& notification) {
     hub.stopVideoPreview();
     if (const auto director = hub.director(); director && director->directorStatus() == 1)
         hub.stop();
-    hub.setNCurrentSlideshowItemIndex(indexIn(notification));
-    if (const SlideItemRef slide = currentSlideItem())
-        hub.showCurrentItemPhoto(slide);
+    makeClickedCellCurrent(notification);
 }
 
-void SlideEditing::notifyTimelineCellTransitionClicked(const Notification& notification) {
-    hub.stop();
+// The clicked cell's slide current and shown; the next play starts there.
+SlideItemRef SlideEditing::makeClickedCellCurrent(const Notification& notification) {
     hub.setNCurrentSlideshowItemIndex(indexIn(notification));
     const SlideItemRef slide = currentSlideItem();
     if (slide)
         hub.showCurrentItemPhoto(slide);
+    hub.playbackController().showCurrentSlideStart();
+    return slide;
+}
+
+void SlideEditing::notifyTimelineCellTransitionClicked(const Notification& notification) {
+    hub.stop();
+    const SlideItemRef slide = makeClickedCellCurrent(notification);
     CallOuts& callOuts = hub.callOuts();
     if (callOuts.takeClosedByFocus(CallOutKind::Transition) || callOuts.transitionCallOut()) {
         callOuts.closeTransitionCallOut();
@@ -115,11 +121,7 @@ void SlideEditing::notifyTimelineCellTransitionClicked(const Notification& notif
 void SlideEditing::notifyTimelineCellDurationClicked(const Notification& notification) {
     if (const auto director = hub.director(); director && director->directorStatus() == 1)
         hub.stop();
-    hub.setNCurrentSlideshowItemIndex(indexIn(notification));
-    const SlideItemRef slide = currentSlideItem();
-    if (slide)
-        hub.showCurrentItemPhoto(slide);
-    openDurationCallOut(slide);
+    openDurationCallOut(makeClickedCellCurrent(notification));
 }
 
 void SlideEditing::notifySetDurationButtonClicked(const Notification& notification) {

@@ -64,6 +64,7 @@ public:
 private:
     std::vector<SlideItemRef> slides() const;
     void markDirty();
+    SlideItemRef makeClickedCellCurrent(const platform::Notification& notification);
     void openDurationCallOut(const SlideItemRef& slide);
     void updateStrip();
 

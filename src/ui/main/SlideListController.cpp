@@ -17,6 +17,7 @@
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/ImageBrowserObject.h"
+#include "ui/main/PlaybackController.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/main/TimelineThumbnailRefresh.h"
 
@@ -247,18 +248,20 @@ void SlideListController::DeleteCurrentPhoto() {
 // ---- the cursor
 
 void SlideListController::MoveCursorToFirstSlide() {
-    hub.setNCurrentSlideshowItemIndex(0);
-    hub.ensureCurrentSlideThumbnailVisible();
-    if (const SlideItemRef slide = currentSlideItem())
-        hub.showCurrentItemPhoto(slide);
+    moveCursorTo(0);
 }
 
 void SlideListController::MoveCursorToLastSlide() {
     const std::size_t count = slides().size();
-    hub.setNCurrentSlideshowItemIndex(count > 0 ? int(count - 1) : 0);
+    moveCursorTo(count > 0 ? int(count - 1) : 0);
+}
+
+void SlideListController::moveCursorTo(int index) {
+    hub.setNCurrentSlideshowItemIndex(index);
     hub.ensureCurrentSlideThumbnailVisible();
     if (const SlideItemRef slide = currentSlideItem())
         hub.showCurrentItemPhoto(slide);
+    hub.playbackController().showCurrentSlideStart();
 }
 
 // ---- slide sounds

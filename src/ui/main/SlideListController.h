@@ -69,6 +69,8 @@ public:
 
 private:
     SlideItemRef currentSlideItem() const;
+    // The slide at `index` current, in view and shown, the next play starting there.
+    void moveCursorTo(int index);
     void showCurrentSlide();
     std::vector<SlideItemRef> slides() const;
     // After an insert: the slide now at the current place, shown as the strip marks it.

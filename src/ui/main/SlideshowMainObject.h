@@ -452,6 +452,8 @@ public:
     void ShareSocialSiteButtonClick();
     // Share choice 3: the burn set-up, then the DVD command.
     void BurnDVDButtonClicked();
+    // True, having said why, while the show cannot be shared yet; the uploader asks before its sign-in.
+    bool refusesToShare();
     // The DVD-menu page in a window of its own; a second call brings it to the front.
     void showDVDMenuPage();
     // The DVD test commands: the menu alone as an MPEG-2 stream, its buttons muxed into it, and a preview

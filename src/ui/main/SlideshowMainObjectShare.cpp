@@ -34,6 +34,10 @@ void SlideshowMainObject::ShareSocialSiteButtonClick() {
     share->shareChoice(2);
 }
 
+bool SlideshowMainObject::refusesToShare() {
+    return share && share->refusesToShare();
+}
+
 void SlideshowMainObject::NotifyShareButtonClicked(const Notification& notification) {
     share->shareOptionChosen(notification);
 }

@@ -80,5 +80,5 @@ void SlideshowMainObject::notifyUpdateSlideItemSound(const Notification& notific
 
 void SlideshowMainObject::refreshUIForOpenProject() {
     slideList->refreshUIForOpenProject();
-    playback->showShowStart();
+    playback->showCurrentSlideStart();
 }

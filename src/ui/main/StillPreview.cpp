@@ -10,6 +10,7 @@
 #include "render/TextureObject.h"
 #include "ui/UiNotifications.h"
 #include "ui/main/PhotoResizeWorker.h"
+#include "ui/main/PlaybackController.h"
 
 namespace {
 
@@ -329,6 +330,7 @@ void StillPreview::notifyFullScreenOperBtnClicked(const platform::Notification& 
         return;
     }
     hub.ensureCurrentSlideThumbnailVisible();
+    hub.playbackController().showCurrentSlideStart();
 }
 
 void StillPreview::showNextImage() {

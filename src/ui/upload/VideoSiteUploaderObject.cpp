@@ -24,6 +24,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -67,8 +68,9 @@ QString twoPlaces(double value) {
 
 } // namespace
 
-VideoSiteUploaderObject::VideoSiteUploaderObject(AppDialogs& dialogs, QWidget* mainWindow, QObject* parent)
-    : QObject(parent), dialogs(dialogs), mainWindow(mainWindow) {
+VideoSiteUploaderObject::VideoSiteUploaderObject(AppDialogs& dialogs, QWidget* mainWindow,
+                                                 ShareRefusal refusesToShare, QObject* parent)
+    : QObject(parent), dialogs(dialogs), mainWindow(mainWindow), refusesToShare(std::move(refusesToShare)) {
     setObjectName("VideoSiteUploaderObject");
 }
 
@@ -109,6 +111,9 @@ void VideoSiteUploaderObject::NotifyShareButtonClicked(const Notification& notif
         return;
     if (const auto project = SlideshowProject::mainProject())
         project->setShareOption("ServiceName", kVideoSite);
+    // A show that cannot be exported yet is refused before the user signs in for nothing.
+    if (refusesToShare && refusesToShare())
+        return;
     UploadVideoSite();
 }
 

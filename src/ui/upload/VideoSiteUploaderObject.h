@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -42,8 +43,13 @@ public:
     static constexpr char kCategoryTerm[] = "Entertainment";
     static constexpr char kKeywords[] = "Vistrelle, photo slideshow, slideshow movie";
 
+    // Asked as the video site is chosen, before the sign-in: true, having told the user why, while the show
+    // cannot be shared yet (the window's controller answers).
+    using ShareRefusal = std::function<bool()>;
+
     // Alerts go through `dialogs`; the sign-in window is modal on `mainWindow`.
-    VideoSiteUploaderObject(AppDialogs& dialogs, QWidget* mainWindow, QObject* parent = nullptr);
+    VideoSiteUploaderObject(AppDialogs& dialogs, QWidget* mainWindow, ShareRefusal refusesToShare,
+                            QObject* parent = nullptr);
     // Stops an upload under way (its descriptor closed) and a sign-in that is still open.
     ~VideoSiteUploaderObject() override;
 
@@ -124,6 +130,7 @@ private:
 
     AppDialogs& dialogs;
     QPointer<QWidget> mainWindow;
+    ShareRefusal refusesToShare;
     std::vector<platform::ObserverHandle> observers;
     platform::MainThreadGate gate; // observers hop to the main thread through it
 

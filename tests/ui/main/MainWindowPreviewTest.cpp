@@ -609,19 +609,23 @@ TEST_F(MainWindowPreviewTest, ClosingTheDVDMenuPageShowsAgainTheCurrentSlideOrTh
     }
 }
 
-// The time texts are the player's read-out, like the play head: a slide chosen after a stop, by a click on
-// the strip or by any of the stepping commands, leaves them as the last play left them and the head hidden.
-TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideLeavesTheTimeTextsAsTheLastPlayLeftThem) {
-    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
-    controller->updateProjectInfo();
-    test_support::spinFor(20);
+// A slide chosen after a stop, by a click on the strip or by any of the stepping commands, is where the next
+// Play starts: the position slider and the time texts leave where the last play got to for that slide's start
+// (no time played yet), and the play head stays hidden.
+TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideShowsItsStartOnTheSliderAndTheTimeTexts) {
+    const std::vector<SlideItemRef> slides =
+        useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->updateProjectInfo(); // as adding the slides does: the slider spans the show
+    ASSERT_TRUE(
+        test_support::spinUntil([&] { return controller->outlets().positionSlider->maximum() > 100; }));
     controller->play();
     scheduler->advance(0.5);
     playFrames(55); // into the second photo
     controller->play();
     const MainWindowOutlets& ui = controller->outlets();
-    const QString position = ui.timelineTimeText->text(), elapsed = ui.realTimeText->text();
-    ASSERT_EQ(position, "00:01");
+    ASSERT_EQ(ui.timelineTimeText->text(), "00:01");
+    ASSERT_EQ(ui.realTimeText->text(), "00:01");
+    ASSERT_GT(ui.positionSlider->value(), 45) << "past the second slide's start";
     const auto clickButton = [&](const char* name) {
         return [this, name] { QTest::mouseClick(window->findChild<QAbstractButton*>(name), Qt::LeftButton); };
     };
@@ -629,27 +633,29 @@ TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideLeavesTheTimeTextsAsTheLas
     const auto triggerItem = [&](const char* name) {
         return [&menus, name] { menus.action(name)->trigger(); };
     };
+    ASSERT_EQ(menus.action("firstSlideMenuItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Home));
     const struct {
         const char* name;
         std::function<void()> choose;
         int current;
+        int slider;
+        QString time;
     } ways[] = {
-        {"a click on the first cell",
-         [] { platform::NotificationCenter::defaultCenter().post(kNotifyTimelineCellClicked, 0); }, 0},
-        {"Last Slide", triggerItem("lastSlideMenuItem"), 2},
-        {"First Slide", triggerItem("firstSlideMenuItem"), 0},
-        {"the next button", clickButton("nextImageButton"), 1},
-        {"the last button", clickButton("lastImageButton"), 2},
-        {"the previous button", clickButton("previousImageButton"), 1},
-        {"the first button", clickButton("firstImageButton"), 0},
+        {"a click on the first cell", [&] { clickCell(*slides[0]); }, 0, 0, "00:00"},
+        {"Last Slide (Ctrl+End)", triggerItem("lastSlideMenuItem"), 2, 90, "00:03"},
+        {"First Slide (Ctrl+Home)", triggerItem("firstSlideMenuItem"), 0, 0, "00:00"},
+        {"the next button", clickButton("nextImageButton"), 1, 45, "00:01"},
+        {"the last button", clickButton("lastImageButton"), 2, 90, "00:03"},
+        {"the previous button", clickButton("previousImageButton"), 1, 45, "00:01"},
+        {"the first button", clickButton("firstImageButton"), 0, 0, "00:00"},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
         way.choose();
-        test_support::spinFor(20);
         EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), way.current);
-        EXPECT_EQ(ui.timelineTimeText->text(), position);
-        EXPECT_EQ(ui.realTimeText->text(), elapsed);
+        EXPECT_EQ(ui.positionSlider->value(), way.slider);
+        EXPECT_EQ(ui.timelineTimeText->text(), way.time);
+        EXPECT_EQ(ui.realTimeText->text(), "00:00");
         EXPECT_FALSE(controller->timelineIndicatorImageView()->isVisibleTo(window.get()));
     }
 }

@@ -5,6 +5,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
 #include "support/MovieDecoder.h"
+#include "support/OAuth2TestFakes.h"
 #include "support/TestChild.h"
 #include "support/ToneMaker.h"
 
@@ -22,6 +23,7 @@
 #include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
+#include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PlaybackController.h"
 
 #include <QComboBox>
@@ -141,31 +143,55 @@ TEST_F(ShareCommandTest, EachChoiceRecordsItsServiceAndOnlyTheMovieFileAsksForSe
     }
 }
 
-// An export refused at the settings' OK: too few slides, or photos still coming in (their pictures, the sound
-// and the length of the movie would each hold another show).
+// A share refused before the user is asked anything but the movie file's settings: too few slides, photos
+// still coming in (their pictures, the sound and the length of the movie would each hold another show), or
+// every slide in but its pictures still being made; the video site refuses before its sign-in.
 TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNotReady) {
+    enum class Coming { Nothing, Slides, Pictures };
+    const QString stillAdded =
+        "Photos or clips are still being added to the slideshow. Please share it once they are all in.";
     const struct {
         const char* how;
         int slides;
-        bool importing;
-        const char* message;
+        Coming coming;
+        int choice;
+        QString message;
         QStringList windows; // asked before the refusal
     } cases[] = {
-        {"two slides", 2, false, "Please add at least 3 photos to get started!", {"MovieSettingsWnd"}},
-        {"photos still being added",
+        {"two slides",
+         2,
+         Coming::Nothing,
+         0,
+         "Please add at least 3 photos to get started!",
+         {"MovieSettingsWnd"}},
+        {"photos still being added", 3, Coming::Slides, 0, stillAdded, {}},
+        {"pictures still being prepared",
          3,
-         true,
-         "Photos or clips are still being added to the slideshow. Please share it once they are all in.",
+         Coming::Pictures,
+         0,
+         "The pictures of the slideshow are still being prepared. Please share it once they are ready.",
          {}},
+        {"the video site while photos are still being added", 3, Coming::Slides, 1, stillAdded, {}},
     };
+    const test_support::OAuth2TestScope signIn; // a sign-in would show here, and reach no one
+    const auto uploader = makeWindowUploader();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         dialogs.alerts.clear();
         dialogs.modalWindows.clear();
         useShortSlides(c.slides);
-        if (c.importing) // what the import has not yet told the window stays pending until the events run
+        // What the import has not yet told the window stays pending until the events run; with the worker's
+        // queue standing still, every slide is in once they have run, and its pictures are not.
+        if (c.coming == Coming::Pictures)
+            controller->resizeWorker().stop();
+        if (c.coming != Coming::Nothing)
             controller->threadImageAppendImages({writePhoto("late.jpg", {64, 48}, Qt::red)});
-        shareWithSettingsOK(0);
+        if (c.coming == Coming::Pictures) {
+            ASSERT_TRUE(test_support::spinUntil([&] { return controller->isImportIdle(); }));
+        }
+        shareWithSettingsOK(c.choice);
+        EXPECT_TRUE(signIn.windows.empty()) << "no sign-in window";
+        EXPECT_TRUE(signIn.browser->opened.empty()) << "no sign-in page";
         ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
         EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
         EXPECT_EQ(dialogs.alerts[0].message, c.message);
@@ -173,6 +199,7 @@ TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNo
         EXPECT_EQ(dialogs.modalRuns, 0);
         EXPECT_TRUE(project->bPlayLoop());
         EXPECT_FALSE(controller->isEncoding());
+        controller->resizeWorker().start();
         ASSERT_TRUE(waitForImports());
     }
 }
