@@ -364,11 +364,16 @@ QString SlideshowProject::missingSlideFilesMessage() const {
             unusable << tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
                             .arg(i + 1)
                             .arg(slides[i]->userFileName());
+    // A protected song is refused by the export itself, which tells the user to remove it.
     const QString contents = strMacProjectBundleContentsPath();
-    const auto songs = musicArray();
-    for (std::size_t i = 0; i < songs.size(); ++i)
-        if (songs[i] && !songs[i]->isUsableIn(contents))
-            unusable << tr_("The song \"%1\" is missing, empty or cannot be read.").arg(songs[i]->strTitle());
+    const auto protectedSong = [&](const MusicItem& song) {
+        return QFileInfo(song.strFilePathIn(contents))
+                   .suffix()
+                   .compare(QLatin1String("m4p"), Qt::CaseInsensitive) == 0;
+    };
+    for (const MusicItemRef& song : musicArray())
+        if (song && !protectedSong(*song) && !song->isUsableIn(contents))
+            unusable << tr_("The song \"%1\" is missing, empty or cannot be read.").arg(song->strTitle());
     if (unusable.isEmpty())
         return QString();
     return unusable.join(QStringLiteral(" ")) + QStringLiteral(" ") +
