@@ -14,6 +14,7 @@
 #include "render/FramePipeWriter.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cmath>
 #include <vector>
@@ -29,6 +30,14 @@ constexpr int kSoundChunkFrames = 2048;
 const QString kYUVOutputPreset = QStringLiteral(
     "-vcodec mpeg2video -pix_fmt yuv420p -b:v 2500k -bt 300k -r 30000/1001 -me_method epzs -threads 4 -g 15 "
     "-acodec mp2 -ac 2 -ar 48000 -b:a 192k -async 1 -f vob");
+
+// The title of the DVD menu's song at `path`, else the file's name.
+QString menuSongTitle(const SlideshowProjectManager& manager, const QString& contents, const QString& path) {
+    for (const MusicItemRef& song : manager.dvdMenuBackgroundMusicArray())
+        if (song && song->strFilePathIn(contents) == path)
+            return song->strTitle();
+    return QFileInfo(path).fileName();
+}
 
 } // namespace
 
@@ -377,9 +386,16 @@ MixedAudioExport::Result DVDMPEGIICreateObject::defaultMix(Pass pass,
     auto mixer = std::make_shared<DVDMenuAudioMixerObject>(songs, manager->dvdMenuSlideTotalDuration());
     manager->setDvdMenuAudioMixer(mixer);
     mixer->mixProjectAudio();
-    const MixedAudioExport::Result result =
-        MixedAudioExport::exportToTemporaryFile(mixer->composition(), mixer->audioMix(), check, progress);
+    const QStringList lost = mixer->unreadableFiles();
+    MixedAudioExport::Result result =
+        lost.isEmpty() ? MixedAudioExport::exportToTemporaryFile(mixer->composition(), mixer->audioMix(),
+                                                                 check, progress)
+                       : MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, QString()};
     manager->setDvdMenuAudioMixer(nullptr);
+    // A menu song that cannot be read fails the run naming it, as the slideshow's songs do.
+    if (const QString unreadable = lost.isEmpty() ? result.unreadableFile : lost.first();
+        !unreadable.isEmpty())
+        result.error = SlideshowProject::songFileLostMessage(menuSongTitle(*manager, contents, unreadable));
     return result;
 }
 
@@ -468,9 +484,9 @@ void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICre
         while (!shouldStopPump()) {
             const int frames = feed.read(samples.data(), kSoundChunkFrames);
             if (frames < 0)
-                failure = audioReader && !audioReader->errorString().isEmpty()
-                              ? audioReader->errorString()
-                              : SoundSource::songReadFailure(owner.get(), songs.nSongIndex());
+                failure = audioReader && !audioReader->unreadableFile().isEmpty()
+                              ? owner->soundFileLostMessage(audioReader->unreadableFile())
+                              : SoundSource::mixedSoundFailure();
             if (frames <= 0)
                 break;
             const std::size_t count = std::size_t(frames) * SoundSource::kChannels;

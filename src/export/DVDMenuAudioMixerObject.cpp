@@ -82,7 +82,7 @@ void DVDMenuAudioMixerObject::laySilence() {
 bool DVDMenuAudioMixerObject::addBackgroudMusic(const QString& path) {
     if (path.isEmpty())
         return false;
-    const MediaAsset& song = assets.open(path);
+    const MediaAsset& song = assets.openSong(path);
     CompositionTrack& track = mix.addTrack();
     const auto length = mix_support::insertUpTo(track, song, insertTime, total);
     if (!length)

@@ -28,6 +28,8 @@ public:
 
     const platform::media::Composition& composition() const { return mix; }
     const std::vector<platform::media::MixInputParameters>& allAudioParams() const { return params; }
+    // The songs and sounds the last build could not read, and so left out.
+    QStringList unreadableFiles() const { return assets.unreadable(); }
     platform::media::AudioMix audioMix() const { return platform::media::AudioMix(params); }
 
     // One song on a new track at the write position, cut at the menu's end.

@@ -304,17 +304,14 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
 
 // ---- the sound
 
-bool EncoderController::initAudioVar(int index) {
+bool EncoderController::initAudioVar(int /*index*/) {
     audioReader.reset();
     if (!mixedSound) // outside a run: the file at the name, whatever wrote it
         mixedSound = platform::openWrittenFile(strTempM4AAudioFullPath(), std::nullopt);
     if (!mixedSound)
         return false;
-    QString error;
-    std::unique_ptr<SoundSource> sound =
-        SoundSource::openFile(platform::descriptorPath(mixedSound.get()), kSoundRate, &error);
-    return openAudio(std::move(sound),
-                     error.isEmpty() ? SoundSource::songReadFailure(owningProject().get(), index) : error);
+    return openAudio(SoundSource::openFile(platform::descriptorPath(mixedSound.get()), kSoundRate, nullptr),
+                     SoundSource::mixedSoundFailure());
 }
 
 bool EncoderController::initAudioVar_old(int index) {
@@ -411,7 +408,7 @@ void EncoderController::readWriteAudioThread() {
         }
         const int frames = soundFeed->read(samples.data(), kAudioChunkFrames);
         if (frames < 0)
-            setFailure(failureResult(SoundSource::songReadFailure(project.lock().get(), songs.nSongIndex())));
+            setFailure(failureResult(SoundSource::mixedSoundFailure()));
         if (frames <= 0) {
             // All the sound is in: the pictures need not wait for more.
             if (frames == 0 && !audioInputFinished.exchange(true))
@@ -588,7 +585,7 @@ bool EncoderController::appendAudioChunk() {
         return false;
     }
     if (frames < 0)
-        setFailure(failureResult(SoundSource::songReadFailure(project.lock().get(), songs.nSongIndex())));
+        setFailure(failureResult(SoundSource::mixedSoundFailure()));
     writer->markAsFinished(MediaKind::Audio);
     audioInputFinished = true;
     return false;

@@ -58,10 +58,27 @@ platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, do
     return levels;
 }
 
+QStringList AssetCache::unreadable() const {
+    QStringList paths;
+    for (const QString& path : asked)
+        if (!assets.at(path).isValid() || soundless.contains(path))
+            paths << path;
+    return paths;
+}
+
+const platform::media::MediaAsset& AssetCache::openSong(const QString& path) {
+    const platform::media::MediaAsset& song = open(path);
+    if ((!song.hasAudio() || !(song.audioTimeRange().duration.seconds() > 0.0)) && !soundless.contains(path))
+        soundless << path;
+    return song;
+}
+
 const platform::media::MediaAsset& AssetCache::open(const QString& path) {
     auto found = assets.find(path);
-    if (found == assets.end())
+    if (found == assets.end()) {
         found = assets.emplace(path, platform::media::MediaAsset::open(path, true)).first;
+        asked << path;
+    }
     return found->second;
 }
 

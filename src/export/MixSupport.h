@@ -5,6 +5,7 @@
 #include "platform/media/MixInputParameters.h"
 
 #include <QString>
+#include <QStringList>
 #include <map>
 #include <optional>
 
@@ -39,10 +40,21 @@ platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, do
 class AssetCache {
 public:
     const platform::media::MediaAsset& open(const QString& path);
-    void clear() { assets.clear(); }
+    // The same for a song, which must hold sound: one whose header promises none counts as unreadable.
+    const platform::media::MediaAsset& openSong(const QString& path);
+    void clear() {
+        assets.clear();
+        asked.clear();
+        soundless.clear();
+    }
+    // The files the build asked for that could not be read (gone, empty, spoilt), in the order asked: a
+    // preview leaves them out, an export fails naming them.
+    QStringList unreadable() const;
 
 private:
     std::map<QString, platform::media::MediaAsset> assets;
+    QStringList asked;
+    QStringList soundless; // songs among them
 };
 
 } // namespace mix_support

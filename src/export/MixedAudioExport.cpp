@@ -51,9 +51,12 @@ MixedAudioExport::Result MixedAudioExport::exportToFile(const platform::media::C
     case Status::Cancelled:
         QFile::remove(path);
         return {Outcome::Cancelled, QString()};
-    default:
+    default: {
         QFile::remove(path);
-        return {Outcome::Failed, session.errorString()};
+        Result failed{Outcome::Failed, session.errorString()};
+        failed.unreadableFile = session.unreadableSource();
+        return failed;
+    }
     }
 }
 
@@ -72,12 +75,17 @@ MixedAudioExport::Result MixedAudioExport::exportProjectMix(const SlideshowProje
         return {Outcome::Failed, tr_("There is no project to mix the sound of.")};
     const auto mixer = NSAudioMixerObject::installNewMixer(project);
     mixer->mixProjectAudio();
+    if (const QStringList lost = mixer->unreadableFiles(); !lost.isEmpty())
+        return {Outcome::Failed, project->soundFileLostMessage(lost.first())};
     const std::weak_ptr<SlideshowProject> weak = project;
     const CancelCheck check = cancelled ? cancelled : CancelCheck([weak] {
         const auto owner = weak.lock();
         return owner && owner->bExportProgressCancelButtonClicked();
     });
-    return exportToTemporaryFile(mixer->composition(), mixer->audioMix(), check, progress);
+    Result result = exportToTemporaryFile(mixer->composition(), mixer->audioMix(), check, progress);
+    if (!result.unreadableFile.isEmpty())
+        result.error = project->soundFileLostMessage(result.unreadableFile);
+    return result;
 }
 
 MixedAudioExport::ProgressHandler MixedAudioExport::progressNotifier(const QVariant& object,

@@ -27,7 +27,8 @@ public:
             : outcome(end), error(std::move(why)), written(std::move(file)) {}
 
         Outcome outcome = Outcome::Failed;
-        QString error; // why it failed; empty otherwise
+        QString error;          // why it failed; empty otherwise
+        QString unreadableFile; // the sound whose file could not be read, when that failed it
         // The file a completed export wrote, as it was when it took its name: what reads it later reads
         // that file (platform::openWrittenFile), not whatever another program put at the name since.
         std::optional<platform::FileIdentity> written;
@@ -51,7 +52,8 @@ public:
 
     // The whole sound step of an export: a new mixer installed as the project's audioMixer (the open
     // project when null) builds the export mix, which goes into the temporary file. Without a cancel check
-    // the project's cancel flag (bExportProgressCancelButtonClicked) is polled.
+    // the project's cancel flag (bExportProgressCancelButtonClicked) is polled. A song or sound that cannot
+    // be read fails it, naming the file as the user knows it.
     static Result exportProjectMix(const SlideshowProjectRef& project, const CancelCheck& cancelled = {},
                                    const ProgressHandler& progress = {});
 

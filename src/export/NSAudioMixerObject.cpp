@@ -195,7 +195,7 @@ void NSAudioMixerObject::getHighPriorityBKMusicVolumeInfo(std::vector<BKMusicVol
 bool NSAudioMixerObject::addBackgroudMusicWithSingleCompositionTrackBK(const QString& path, float volume) {
     if (path.isEmpty() || !trackBK)
         return false;
-    const MediaAsset& song = assets.open(path);
+    const MediaAsset& song = assets.openSong(path);
     const double start = insertTime;
     const auto length = mix_support::insertUpTo(*trackBK, song, start, totalDuration());
     if (!length)

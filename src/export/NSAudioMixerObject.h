@@ -43,6 +43,8 @@ public:
     const platform::media::Composition& composition() const { return mix; }
     // One entry per slide or clip sound track in the order they were added, the background track's last.
     const std::vector<platform::media::MixInputParameters>& allAudioParams() const { return params; }
+    // The songs and sounds the last build could not read, and so left out.
+    QStringList unreadableFiles() const { return assets.unreadable(); }
     platform::media::AudioMix audioMix() const { return platform::media::AudioMix(params); }
     const platform::media::CompositionTrack* compositionTrackBK() const { return trackBK; }
     // The background track's levels; allAudioParams holds a copy once the build is done.

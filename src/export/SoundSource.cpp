@@ -26,7 +26,9 @@ private:
 class MixSound : public SoundSource {
 public:
     MixSound(platform::media::Composition composition, platform::media::AudioMix mix, int sampleRate)
-        : renderer(std::move(composition), std::move(mix), sampleRate), length(renderer.frameCount()) {}
+        : renderer(std::move(composition), std::move(mix), sampleRate), length(renderer.frameCount()) {
+        renderer.setSourcesMustSound(true);
+    }
 
     int read(float* interleaved, int maxFrames) override {
         const int frames = int(std::clamp<int64_t>(length - position, 0, std::max(maxFrames, 0)));
@@ -38,6 +40,7 @@ public:
         return frames;
     }
     QString errorString() const override { return renderer.errorString(); }
+    QString unreadableFile() const override { return renderer.failedSourcePath(); }
 
 private:
     AudioRenderer renderer;
@@ -71,6 +74,10 @@ std::unique_ptr<SoundSource> SoundSource::openSong(const SlideshowProject& proje
     if (!sound && failure)
         *failure = songReadFailure(&project, index);
     return sound;
+}
+
+QString SoundSource::mixedSoundFailure() {
+    return tr_("The sound of the slideshow could not be made. Please export the slideshow again.");
 }
 
 QString SoundSource::songReadFailure(const SlideshowProject* project, int index) {

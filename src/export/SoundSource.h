@@ -19,10 +19,12 @@ public:
     // Up to maxFrames frames; 0 at the end of the sound, -1 when it cannot be read (errorString()).
     virtual int read(float* interleaved, int maxFrames) = 0;
     virtual QString errorString() const = 0;
+    // The file that could not be read, when a mix failed on it.
+    virtual QString unreadableFile() const { return QString(); }
 
     // The sound of a file from its first audible sample; null, with *error, when it cannot be read.
     static std::unique_ptr<SoundSource> openFile(const QString& path, int sampleRate, QString* error);
-    // A mix to its end.
+    // A mix to its end, failing on a source that holds no sound where the mix wants some.
     static std::unique_ptr<SoundSource> openMix(platform::media::Composition composition,
                                                 platform::media::AudioMix mix, int sampleRate);
     // Song `index` of the project; null, with the message for the user, when it cannot be read.
@@ -30,6 +32,9 @@ public:
                                                  QString* failure);
     // What the user is told when the sound of song `index` cannot be read.
     static QString songReadFailure(const SlideshowProject* project, int index);
+    // What the user is told when the slideshow's mixed sound, which the export made itself, cannot be read:
+    // the songs are not to blame.
+    static QString mixedSoundFailure();
 };
 
 // Which song an export's sound has got to: the index goes round the project's songs, the count of songs

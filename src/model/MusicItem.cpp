@@ -8,6 +8,7 @@
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/media/AudioPlayer.h"
+#include "platform/media/AudioReader.h"
 #include "platform/media/MediaAsset.h"
 
 #include <QDir>
@@ -218,6 +219,15 @@ QString MusicItem::strFilePath() const {
 QString MusicItem::strFilePathIn(const QString& contentsFolder) const {
     std::lock_guard lock(mutex);
     return songFilePath(dictionary, contentsFolder);
+}
+
+bool MusicItem::isUsableIn(const QString& contentsFolder) const {
+    const QString path = strFilePathIn(contentsFolder);
+    if (path.isEmpty() || !QFileInfo(path).isFile() || QFileInfo(path).size() == 0)
+        return false;
+    platform::media::AudioReader reader;
+    float first[2 * platform::media::AudioReader::kChannels];
+    return reader.open(path) && reader.read(first, 2) > 0;
 }
 
 QString MusicItem::strCopyPathIn(const QString& contentsFolder) const {

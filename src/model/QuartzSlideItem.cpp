@@ -74,6 +74,11 @@ bool QuartzSlideItem::locateFilesInProject(const QString& contentsFolder) {
     });
 }
 
+bool QuartzSlideItem::isMediaFileUsable() const {
+    const QString path = mediaFilePath();
+    return isPresentFile(path) && QFileInfo(path).size() > 0;
+}
+
 bool QuartzSlideItem::isPresentIn(const QString& contentsFolder) const {
     return !compositionPathInProject(fields.get(&Fields::storedQuartzFilePath), contentsFolder).isEmpty();
 }

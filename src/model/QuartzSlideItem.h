@@ -41,6 +41,8 @@ public:
 
     bool iSItemReady() const override { return true; }
     QString mediaFilePath() const override { return strQuartzFilePath(); }
+    // The composition is there and holds something; only the engine can read it.
+    bool isMediaFileUsable() const override;
     // The composition a stored path stands for in the project whose "Contents" folder is given: a place in
     // "Contents", or at a full path (as earlier projects stored it) the project's own file or one of our
     // compositions; else a file of its name in "Contents", where a project renamed, moved, copied or

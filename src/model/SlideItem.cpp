@@ -10,6 +10,7 @@
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <cmath>
 
@@ -174,6 +175,19 @@ bool SlideItem::isPresentIn(const QString& contentsFolder) const {
 
 bool SlideItem::isPresentFile(const QString& path) {
     return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+bool SlideItem::isMediaFileUsable() const {
+    const QString path = mediaFilePath();
+    if (!isPresentFile(path) || QFileInfo(path).size() == 0)
+        return false;
+    QImageReader header(path);
+    return header.canRead() && header.size().isValid();
+}
+
+QString SlideItem::userFileName() const {
+    const QString original = QFileInfo(strOriginalFileName()).fileName();
+    return original.isEmpty() ? mediaFileName() : original;
 }
 
 bool SlideItem::iSItemReady() const {

@@ -74,6 +74,12 @@ public:
     virtual QString mediaFilePath() const { return fileName(); }
     // The name of that file for messages, also when the slide has no path to it.
     virtual QString mediaFileName() const;
+    // The name of the file the user added (its original's name), else that of the slide's own file: what a
+    // message about the slide's file calls it.
+    QString userFileName() const;
+    // Whether an export can read the file the slide shows: it is there, holds something and its start
+    // decodes (a picture's header). Reads no more than that, so every slide of a show can be asked.
+    virtual bool isMediaFileUsable() const;
     // Takes the paths a read slide stored (a clip, a composition) to the files of the project whose
     // "Contents" folder is given; a read slide opens none of them before. False when a file the slide
     // needs is missing from the project.

@@ -129,11 +129,18 @@ public:
     // Makes a clip slide's missing pictures again from its clip, drops slides and songs whose files are
     // missing, then lays the frames out again; the project is marked changed when any of it changed.
     void checkItemVaild();
-    // The slides whose picture, clip or composition file is gone, by file name in slide order: an export
-    // of them could only stall or show holes, so every export asks first.
+    // The slides whose picture, clip or composition file is gone, empty or does not decode, by file name in
+    // slide order: an export of them could only stall or show holes, so every export asks first.
     QStringList missingSlideFiles() const;
-    // The alert that refuses an export for them; empty when every file is there.
+    // The alert that refuses an export for them and for songs that cannot be read, naming each slide's place
+    // and the file the user added; empty when every file can be read.
     QString missingSlideFilesMessage() const;
+    // What the user is told when slide `index` (from 0) lost its file during an export.
+    static QString slideFileLostMessage(std::size_t index, const SlideItem& slide);
+    // The same for a song of the title given.
+    static QString songFileLostMessage(const QString& title);
+    // The same for a file that the export's sound could not read: a song, a clip's sound or a slide's.
+    QString soundFileLostMessage(const QString& path) const;
     static QString stringWithUUID();
     QString strProjectBundleName() const;
 

@@ -350,20 +350,58 @@ void SlideshowProject::checkItemVaild() {
 
 QStringList SlideshowProject::missingSlideFiles() const {
     QStringList names;
-    for (const SlideItemRef& slide : slideshowArray()) {
-        if (!SlideItem::isPresentFile(slide->mediaFilePath()))
+    for (const SlideItemRef& slide : slideshowArray())
+        if (!slide->isMediaFileUsable())
             names << slide->mediaFileName();
-    }
     return names;
 }
 
 QString SlideshowProject::missingSlideFilesMessage() const {
-    const QStringList names = missingSlideFiles();
-    if (names.isEmpty())
+    QStringList unusable;
+    const auto slides = slideshowArray();
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        if (!slides[i]->isMediaFileUsable())
+            unusable << tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
+                            .arg(i + 1)
+                            .arg(slides[i]->userFileName());
+    // A protected song is refused by the export itself, which tells the user to remove it.
+    const QString contents = strMacProjectBundleContentsPath();
+    const auto protectedSong = [&](const MusicItem& song) {
+        return QFileInfo(song.strFilePathIn(contents))
+                   .suffix()
+                   .compare(QLatin1String("m4p"), Qt::CaseInsensitive) == 0;
+    };
+    for (const MusicItemRef& song : musicArray())
+        if (song && !protectedSong(*song) && !song->isUsableIn(contents))
+            unusable << tr_("The song \"%1\" is missing, empty or cannot be read.").arg(song->strTitle());
+    if (unusable.isEmpty())
         return QString();
-    return tr_("The files of these slides are missing, so the slideshow cannot be exported. Please remove "
-               "the slides or add the photos again:") +
-           QStringLiteral(" ") + names.join(QStringLiteral(", "));
+    return unusable.join(QStringLiteral(" ")) + QStringLiteral(" ") +
+           tr_("The slideshow cannot be exported: please remove these slides or songs, or add their files "
+               "again.");
+}
+
+QString SlideshowProject::slideFileLostMessage(std::size_t index, const SlideItem& slide) {
+    return tr_("The file \"%2\" of slide %1 went missing or became unreadable during the export.")
+        .arg(index + 1)
+        .arg(slide.userFileName());
+}
+
+QString SlideshowProject::songFileLostMessage(const QString& title) {
+    return tr_("The song \"%1\" went missing or became unreadable during the export.").arg(title);
+}
+
+QString SlideshowProject::soundFileLostMessage(const QString& path) const {
+    const QString contents = strMacProjectBundleContentsPath();
+    for (const MusicItemRef& song : musicArray())
+        if (song && song->strFilePathIn(contents) == path)
+            return songFileLostMessage(song->strTitle());
+    const auto slides = slideshowArray();
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        if (slides[i]->mediaFilePath() == path)
+            return slideFileLostMessage(i, *slides[i]);
+    return tr_("The file \"%1\" went missing or became unreadable during the export.")
+        .arg(QFileInfo(path).fileName());
 }
 
 QString SlideshowProject::stringWithUUID() {

@@ -99,9 +99,13 @@ QString VideoSlideItem::videoPathInProject(const QString& path, const QString& c
     return ContentsFolder::clipInProject(path, contentsFolder);
 }
 
-bool VideoSlideItem::isPresentIn(const QString& contentsFolder) const {
-    return SlideItem::isPresentIn(contentsFolder) ||
-           !videoPathInProject(clipPaths.get(&ClipPaths::stored), contentsFolder).isEmpty();
+bool VideoSlideItem::isMediaFileUsable() const {
+    const QString path = mediaFilePath();
+    if (!isPresentFile(path) || QFileInfo(path).size() == 0)
+        return false;
+    platform::media::VideoReader reader;
+    platform::media::VideoFrame first;
+    return reader.open(path) && reader.readFrame(first);
 }
 
 bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {

@@ -158,10 +158,12 @@ public:
 
     // ---- base-class hooks and levels
     bool iSItemReady() const override { return true; }
-    // The slide shows its clip, whose pictures can be made again: it stays while its picture or its clip is
-    // in the project.
-    bool isPresentIn(const QString& contentsFolder) const override;
     QString mediaFilePath() const override { return strVideoFilePath(); }
+    // The clip opens and its first frame decodes.
+    bool isMediaFileUsable() const override;
+    // The last reading pass could not open the clip or decode its first frame (the file went, was emptied
+    // or spoilt): the slide shows the stage alone. Cleared by a pass that reads.
+    bool clipUnreadable() const { return unreadable.load(); }
     QString mediaFileName() const override;
 
     // The clip file the slide reads; empty while the slide has no clip file (read and not yet located,
@@ -213,6 +215,7 @@ private:
     std::atomic<float> outputVolume{1.0f};
     std::atomic<float> bkMusicVolume{-1.0f};
     std::atomic<float> mediaSeconds{-1.0f}; // the clip's length read from its file; negative until read
+    std::atomic<bool> unreadable{false};
 
     // The asset and everything of the reading pass. Ranked after the GL driver lock: the player holds that
     // lock across a frame while it reads the clip, so the frame read goes into the driver after this is let

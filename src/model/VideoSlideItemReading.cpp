@@ -56,8 +56,10 @@ struct ReaderToClose {
 
 bool VideoSlideItem::startReadingPass(std::unique_ptr<ReadingAhead>* ahead) {
     QString error;
-    if (!setUpReader(&error, ahead) || !startReadingReturningError(&error))
+    if (!setUpReader(&error, ahead) || !startReadingReturningError(&error)) {
+        unreadable = true;
         return false;
+    }
     // Each pass is timed afresh from its first frame. Timing carried over from an earlier pass that was
     // not rewound belongs to another clock when an export follows a preview, and could hold the clip's
     // first frame for the whole export.
@@ -77,6 +79,7 @@ std::unique_ptr<platform::media::VideoReader> VideoSlideItem::stopReadingLocked(
     if (reading->assetReader && reading->status == ReaderStatus::Reading)
         reading->status = ReaderStatus::Cancelled;
     reading->hasVideoOutput = false;
+    reading->frameRead = false;
     reading->firstImage = QImage();
     return std::move(reading->assetReader);
 }
@@ -271,7 +274,9 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
             r.previousSystemTimeStamp = now;
             r.videoDimensions = image.size();
             r.videoType = kBGRAFourCCReversed;
+            r.frameRead = true;
         }
+        unreadable = !r.frameRead; // a pass of which not a frame decodes
     }
     if (!image.isNull())
         target.uploadVideoFrame(image);

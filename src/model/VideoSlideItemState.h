@@ -15,6 +15,7 @@ struct VideoSlideItem::Reading {
     QImage firstImage;           // decoded ahead with the reader: the pass's first frame, until it is read
     platform::media::MediaTime firstTime;
     ReaderStatus status = ReaderStatus::Unknown;
+    bool frameRead = false; // the pass has read a frame
     QSize videoDimensions;
     quint32 videoType = 0;
     QSizeF videoSize;

@@ -8,8 +8,6 @@
 #include "render/SlideshowDirector.h"
 #include "render/YUVConverterObject.h"
 
-#include <QFileInfo>
-
 DirectorFrameRenderer::DirectorFrameRenderer(std::shared_ptr<SlideshowDirector> director)
     : director(std::move(director)) {}
 
@@ -75,10 +73,8 @@ bool DirectorFrameRenderer::renderFrame() {
     // Frames the player draws straight to the target take the output's proportions.
     gRenderAspectRatio = float(size.width()) / float(size.height());
     const bool drawn = switchOffScreenFBO() && director->playExportFrame();
-    if (const QString missing = director->missingSlideFile(); !missing.isEmpty()) {
-        failure = tr_("The file \"%1\" of a slide went missing, or became empty or unreadable, during the "
-                      "export.")
-                      .arg(QFileInfo(missing).fileName());
+    if (const QString lost = director->lostSlideFileMessage(); !lost.isEmpty()) {
+        failure = lost;
         return false;
     }
     return drawn;

@@ -151,7 +151,7 @@ void SlideTextures::loadTextureobj() {
 
 bool SlideTextures::pictureUnreadable() const {
     const std::lock_guard lock(mutex);
-    return pictureLoaded && isPhoto(*item) && (!picture || picture->textureID() == 0);
+    return pictureLoaded && (isPhoto(*item) ? !picture || picture->textureID() == 0 : !source);
 }
 
 void SlideTextures::loadStringTextureObj() {

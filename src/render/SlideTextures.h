@@ -47,7 +47,8 @@ public:
     std::shared_ptr<TextureObject> textTextureObj() const;
     std::shared_ptr<TextureObject> backgroundTextureObj() const;
     std::shared_ptr<SlideFrameSource> frameSource() const;
-    // A photo slide whose picture was loaded and did not decode (nor upload): it shows nothing.
+    // Loaded without what the slide shows: a photo whose picture did not decode (nor upload), a clip or
+    // composition whose frames cannot be made (its file gone or unreadable). It shows the stage alone.
     bool pictureUnreadable() const;
 
     // The picture a photo slide's texture shows: its file decoded at most 2048 on a side, through the

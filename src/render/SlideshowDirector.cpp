@@ -128,9 +128,16 @@ bool SlideshowDirector::cancelRequested() const {
     return check && check();
 }
 
-QString SlideshowDirector::missingSlideFile() const {
+QString SlideshowDirector::lostSlideFileMessage() const {
     const std::lock_guard lock(textCacheLock);
-    return missingFile;
+    return lostFileMessage;
+}
+
+void SlideshowDirector::noteLostFile(std::size_t index, const SlideItem& slide) {
+    const QString message = SlideshowProject::slideFileLostMessage(index, slide);
+    const std::lock_guard lock(textCacheLock);
+    if (lostFileMessage.isEmpty())
+        lostFileMessage = message;
 }
 
 std::size_t SlideshowDirector::cacheCount() const {
@@ -304,7 +311,7 @@ void SlideshowDirector::startHeld(const SlideList& slides, StartPoint start) {
     {
         const std::lock_guard cache(textCacheLock);
         bStopped = false;
-        missingFile.clear();
+        lostFileMessage.clear();
         orderOnScreen.reset();
     }
     background->setMainContext(mainContext());
@@ -524,6 +531,8 @@ bool SlideshowDirector::playFrame() {
     // Once per output frame: a transition draws the backdrop more than once.
     background->setPlayedFrame(currentFrame);
     drawFrame(r);
+    if (exportOwnsPlay)
+        noteUnreadableDrawn(r);
     drewFrame = true;
     currentFrame += 1;
     startNoticePosted = false;
@@ -537,6 +546,17 @@ void SlideshowDirector::endShowingOfLeaving(const std::shared_ptr<SlideTextures>
     for (const auto& set : leaving)
         if (set && set != renderer1->slideTextures() && set != renderer2->slideTextures())
             set->endShowing();
+}
+
+void SlideshowDirector::noteUnreadableDrawn(const SlideFramePosition& r) {
+    const bool inTransition = !r.inPhoto && !r.inFadeIn && !r.inFadeOut && slideTransitionObj();
+    for (const SlideshowImageObject* drawn : {renderer1.get(), inTransition ? renderer2.get() : nullptr}) {
+        const auto set = drawn ? drawn->slideTextures() : nullptr;
+        const auto frames = set ? set->frameSource() : nullptr;
+        if (frames && frames->unreadable())
+            if (const auto at = indexOf(slideshowArray, set->slide().get()))
+                noteLostFile(*at, *set->slide());
+    }
 }
 
 bool SlideshowDirector::enterSlide(const SlideFramePosition& r) {

@@ -93,7 +93,8 @@ public:
     // False while another export plays.
     bool startExportPlay(const std::vector<std::shared_ptr<SlideItem>>& slides,
                          std::shared_ptr<FrameConverterObject> converter, std::function<bool()> cancelled);
-    // Draws the export's next frame; false when it cannot be drawn (see missingSlideFile) or the play ended.
+    // Draws the export's next frame; false when it cannot be drawn (see lostSlideFileMessage) or the play
+    // ended.
     bool playExportFrame();
     // Ends the export's play; the preview may play again.
     void endExportPlay();
@@ -145,9 +146,9 @@ public:
     // Asked during every wait of a play (an export's cancel): once it answers true the waits give up as
     // after stop(), so that a cancelled export always ends. Empty for the preview.
     void setCancelCheck(std::function<bool()> check);
-    // The file of a slide that an export's play gave up on because it was discarded, or its file vanished or
-    // stayed empty or unreadable, during the run; empty otherwise. Cleared by each start.
-    QString missingSlideFile() const;
+    // What the user is told of the slide that an export's play gave up on because it was discarded, or its
+    // file vanished or stayed empty or unreadable, during the run; empty otherwise. Cleared by each start.
+    QString lostSlideFileMessage() const;
 
 private:
     struct CacheEntry {
@@ -190,7 +191,12 @@ private:
     enum class Waiter { Loader, Frame };
     bool waitForCache(CacheGuard& lock, Waiter waiter, const std::function<bool()>& done);
     enum class Readiness { Ready, Gone, Stopped };
-    Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide);
+    Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide, std::size_t index);
+    // The export fails on slide `index`, the first such slide of the play naming it; locks textCacheLock.
+    void noteLostFile(std::size_t index, const SlideItem& slide);
+    // After an export's frame: a slide drawn in it whose clip or composition could not be read showed the
+    // stage alone.
+    void noteUnreadableDrawn(const SlideFramePosition& position);
     // With textCacheLock held: the queued slide whose frame source is to be readied ahead now, if any, and
     // whether every queued slide has been.
     quint64 lastOrderDue() const;
@@ -250,7 +256,7 @@ private:
     int playWanted = 0; // under textCacheLock: threads waiting in takePlay
     // Set and cleared under mutex and textCacheLock, by the export's start and end.
     std::atomic<bool> exportOwnsPlay{false};
-    QString missingFile; // under textCacheLock
+    QString lostFileMessage; // under textCacheLock
     // Under textCacheLock: the order of the slide the play took on screen last, none before its first.
     std::optional<quint64> orderOnScreen;
     std::atomic<bool> preloaderRunning{false};

@@ -16,8 +16,9 @@ namespace {
 
 constexpr std::size_t kCacheAhead = 3;
 constexpr auto kReadyPoll = std::chrono::milliseconds(100);
-// Looks at a picture that is absent, empty or unreadable before a play gives up on it: one replaced by
-// renaming reappears, one rewritten in place fills again.
+// Looks, kReadyPoll apart, at a photo whose picture is absent or empty before a play gives up on it: one
+// replaced by renaming reappears, one rewritten in place fills again. A picture that is there but does not
+// decode, and a clip or composition that cannot be read, are given up once loaded, without looks.
 constexpr int kUnusablePicturePolls = 5;
 
 } // namespace
@@ -39,7 +40,8 @@ bool SlideshowDirector::waitForCache(CacheGuard& lock, Waiter waiter, const std:
     return cancelled || done();
 }
 
-SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide) {
+SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::shared_ptr<SlideItem>& slide,
+                                                                  std::size_t index) {
     // A picture still being made (an import claims the file's name at once) is waited for; a stop or a
     // cancel ends the wait, so a slide that never becomes ready cannot hold the preloader (and with it the
     // next start and an export) for good. A slide discarded meanwhile (deleted, its import failed), or whose
@@ -66,8 +68,8 @@ SlideshowDirector::Readiness SlideshowDirector::waitForReadySlide(const std::sha
         if (discarded || unusableLooks > kUnusablePicturePolls) {
             if (!exportOwnsPlay)
                 return bStopped ? Readiness::Stopped : Readiness::Gone;
-            const QString file = slide->mediaFilePath();
-            missingFile = file.isEmpty() ? slide->shortFileName() : file;
+            lock.unlock();
+            noteLostFile(index, *slide);
             return Readiness::Stopped;
         }
         cacheChanged.wait_for(lock, kReadyPoll, [&] { return bStopped.load(); });
@@ -122,7 +124,7 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
                 continue;
             }
             const Readiness readiness =
-                bStopped || !queueing ? Readiness::Stopped : waitForReadySlide(slides[i]);
+                bStopped || !queueing ? Readiness::Stopped : waitForReadySlide(slides[i], i);
             if (readiness == Readiness::Stopped)
                 break;
             // A slide queued again while it is on screen (one- or two-slide loops) reuses its loaded set. A
@@ -132,8 +134,7 @@ void SlideshowDirector::threadLoadTexture(std::shared_ptr<platform::gl::Context>
             if (readiness == Readiness::Ready) {
                 textures->ensureLoaded();
                 if (exportOwnsPlay && textures->pictureUnreadable()) { // no movie without the picture
-                    const std::lock_guard lock(textCacheLock);
-                    missingFile = slides[i]->mediaFilePath();
+                    noteLostFile(i, *slides[i]);
                     break;
                 }
                 {

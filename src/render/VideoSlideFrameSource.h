@@ -31,6 +31,7 @@ public:
     GLuint texture() const override { return videoTexture(); }
     QSize dimensions() const override;
     int orientation() const override;
+    bool unreadable() const override { return item->clipUnreadable(); }
 
     GLuint videoTexture() const;
     void uploadVideoFrame(const QImage& frame) override;

@@ -2,6 +2,8 @@
 // menu's slides, and a failed or cancelled step at each stage ending the command with nothing burnt.
 #include "DVDCommandTestSupport.h"
 #include "DVDTestSupport.h"
+#include "support/FileLosses.h"
+#include "support/ToneMaker.h"
 
 #include "dvd/DVDAuthorObject.h"
 #include "dvd/DVDCommand.h"
@@ -9,6 +11,7 @@
 #include "dvd/DVDMenuItem.h"
 #include "dvd/DVDNotifications.h"
 #include "dvd/MyBurnObject.h"
+#include "model/MusicItem.h"
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/MainThread.h"
 #include "render/SlideshowDirector.h"
@@ -165,10 +168,42 @@ TEST_F(DVDCommandTest, AMissingPictureRefusesTheDiscWithOneAlertNamingIt) {
     command->BurnDVDButtonClicked(drive);
     ASSERT_EQ(dialogs.alerts.size(), 1u);
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
-    EXPECT_TRUE(dialogs.alerts[0].message.endsWith(": slide2.png")) << qPrintable(dialogs.alertText());
+    EXPECT_TRUE(dialogs.alerts[0].message.contains("\"slide2.png\" of slide 3 is missing"))
+        << qPrintable(dialogs.alertText());
     EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
     EXPECT_EQ(dialogs.modalRuns, 0);
     EXPECT_FALSE(project->EncodingSlideshow());
+}
+
+// The song is taken away or spoilt once the run has passed its checks: the run fails at the sound, naming the
+// song, and burns nothing, rather than a disc whose menu and title are silent.
+TEST_F(DVDCommandTest, ASongLostDuringTheRunFailsItNamingTheSong) {
+    using namespace test_support;
+    for (const FileLoss& loss :
+         {FileLoss{"taken away", takeAway}, FileLoss{"overwritten", overwriteWithGarbage}}) {
+        SCOPED_TRACE(loss.how);
+        dialogs.alerts.clear();
+        useSlides(3);
+        const QString song = contents() + "/tone.wav";
+        ASSERT_TRUE(ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
+        auto item = platform::makeMainThreadShared<MusicItem>();
+        item->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+        project->setMusicArray({item});
+        std::atomic<bool> lost{false};
+        command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
+            creator.setCancelPolling(std::chrono::milliseconds(20), 5);
+            lost = loss.lose(song);
+        });
+        command->BurnDVDButtonClicked(drive);
+        ASSERT_TRUE(commandEnds());
+        EXPECT_TRUE(lost);
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+        EXPECT_TRUE(dialogs.alerts[0].message.contains("The song \"tone\" went missing or became unreadable"))
+            << qPrintable(dialogs.alertText());
+        EXPECT_EQ(command->myburnObj(), nullptr);
+        expectNothingBurntAndProjectRestored();
+        QFile::remove(song);
+    }
 }
 
 TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStartsAfresh) {

@@ -7,6 +7,8 @@
 #include "platform/gl/Display.h"
 #include "platform/gl/GlError.h"
 #include "render/StageBackground.h"
+#include "support/ClipMaker.h"
+#include "support/TestComposition.h"
 #include "support/ToneMaker.h"
 
 #include <QCoreApplication>
@@ -226,6 +228,32 @@ void addColourSlidesAndTone(SlideshowProject& project, const QString& contents,
     song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
     project.setMusicArray({song});
     project.setBBackgroundMusicLoopFlag(false); // the song plays once: 2 s of sound, then silence
+}
+
+std::shared_ptr<VideoSlideItem> clipSlide(SlideshowProject& project, const QString& folder,
+                                          const QString& name) {
+    ClipMaker::Options options;
+    options.size = QSize(160, 90);
+    const QString source = folder + "/" + name;
+    QString error;
+    EXPECT_TRUE(ClipMaker::make(source, options, &error)) << error.toStdString();
+    const QString copy = project.createVideoFilePathInProjectFromSource(source);
+    EXPECT_TRUE(QFile::copy(source, copy));
+    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
+    clip->setFSecTransitionDuration(0.5f);
+    clip->PrepareVideoItem(copy);
+    EXPECT_TRUE(clip->hasAsset());
+    return clip;
+}
+
+std::shared_ptr<QuartzSlideItem> compositionSlide(const QString& contents, const QString& name) {
+    const QString path = contents + "/" + name;
+    EXPECT_TRUE((test_support::TestComposition{.fill = {Qt::black, Qt::white}, .period = 1.0}.write(path)));
+    auto slide = platform::makeMainThreadShared<QuartzSlideItem>();
+    slide->setStrQuartzFilePath(path, contents);
+    slide->customSetDurations(1.0f, 0.5f);
+    slide->openComposition(nullptr);
+    return slide;
 }
 
 } // namespace encoder_test

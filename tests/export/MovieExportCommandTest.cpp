@@ -1,7 +1,9 @@
 // The movie export command of the main window controller, with scripted renderers for the frames and
 // dialogs and window services that record what the user would have seen.
 #include "EncoderTestSupport.h"
+#include "support/FileLosses.h"
 #include "support/RecordingDialogs.h"
+#include "support/ToneMaker.h"
 
 #include "export/EncodingProgressSteps.h"
 #include "export/MP4ExportCommand.h"
@@ -79,19 +81,56 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
     EXPECT_FALSE(project->EncodingSlideshow());
 }
 
-TEST_F(MovieExportCommandTest, AMissingPictureRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
-    ASSERT_TRUE(QFile::remove(contents() + "/still1.png"));
-    MP4ExportCommand mp4(dialogs, {});
-    EXPECT_FALSE(command.startEncodingMovieFile());
-    EXPECT_FALSE(mp4.createMP4File_FFMM());
-    ASSERT_EQ(dialogs.alerts.size(), 2u);
-    for (const RecordingDialogs::Alert& alert : dialogs.alerts) {
-        EXPECT_EQ(alert.title, "ERROR");
-        EXPECT_TRUE(alert.message.endsWith(": still1.png")) << alert.message.toStdString();
+// A photo, a clip or a song that is gone, empty or does not decode refuses the movie and the MP4 before any
+// frame is drawn, with one alert each naming the file the user added and the slide's place.
+TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
+    using namespace test_support;
+    const struct {
+        bool clip, song; // the second slide a clip; the song, rather than the second slide, spoilt
+        FileLoss loss;
+    } cases[] = {
+        {false, false, {"picture missing", takeAway}},
+        {false, false, {"picture empty", cutToNothing}},
+        {false, false, {"picture undecodable", overwriteWithGarbage}},
+        {true, false, {"clip empty", cutToNothing}},
+        {true, false, {"clip undecodable", overwriteWithGarbage}},
+        {false, true, {"song empty", cutToNothing}},
+        {false, true, {"song undecodable", overwriteWithGarbage}},
+    };
+    int renderersMade = 0;
+    factory = [&]() -> std::unique_ptr<FrameRenderer> {
+        ++renderersMade;
+        return frames(9)();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loss.how);
+        dialogs.alerts.clear();
+        std::vector<SlideItemRef> slides = stillPhotos(contents(), 3);
+        if (c.clip)
+            slides[1] = clipSlide(*project, folder.path(), "clip.mp4");
+        slides[1]->setStrOriginalFileName("/home/someone/Pictures/outing.file");
+        project->setSlideshowArray(slides);
+        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 1.0, 0.5f));
+        auto song = platform::makeMainThreadShared<MusicItem>();
+        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+        project->setMusicArray({song});
+        ASSERT_TRUE(c.loss.lose(c.song ? contents() + "/tone.wav" : slides[1]->mediaFilePath()));
+        MP4ExportCommand mp4(dialogs, {});
+        EXPECT_FALSE(command.startEncodingMovieFile());
+        EXPECT_FALSE(mp4.createMP4File_FFMM());
+        ASSERT_EQ(dialogs.alerts.size(), 2u);
+        for (const RecordingDialogs::Alert& alert : dialogs.alerts) {
+            EXPECT_EQ(alert.title, "ERROR");
+            EXPECT_TRUE(alert.message.contains(
+                c.song ? "The song \"tone\" is missing, empty or cannot be read"
+                       : "\"outing.file\" of slide 2 is missing, empty or cannot be read"))
+                << alert.message.toStdString();
+        }
+        EXPECT_EQ(renderersMade, 0) << "a frame was drawn";
+        EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());
+        EXPECT_TRUE(project->bPlayLoop());
+        EXPECT_FALSE(project->EncodingSlideshow());
     }
-    EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());
-    EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheEnd) {

@@ -2,11 +2,13 @@
 // rendered by the real player off screen, read back through the pipe, encoded and read again with
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
+#include "support/FileLosses.h"
 #include "support/FilesBeingMade.h"
 #include "support/HangGuard.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
 
+#include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
@@ -209,33 +211,92 @@ protected:
     quint64 waitsAt = 0;
 };
 
-// Between the check before the start and the player's look for it, a picture is taken away, cut to nothing
-// (a sync tool's placeholder, a full disk) or spoilt: the export fails naming it, and makes no movie.
-TEST_F(MovieExportFaultTest, APictureLostDuringTheExportFailsItWithAnAlertNamingIt) {
+// Between the check before the start and the play's look at it, the file of the third slide (a photo, a
+// clip, a composition) or the song is taken away, cut to nothing, spoilt or replaced: the export fails naming
+// the file as the user added it (and the slide's place), and makes no movie.
+TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
+    using namespace test_support;
+    enum class Third { Photo, Clip, Composition, EncodedSong }; // the last: photos, and an M4A song
+    const auto keepFirst = [](qint64 bytes) {
+        return [bytes](const QString& file) { return QFile(file).resize(bytes); };
+    };
+    const auto spoilSound = [](const QString& file) { return ToneMaker::spoilEncodedFrom(file, 0.0); };
+    // A copy that stopped once the index was in: the song tells its length and holds no sound.
+    const auto cutBeforeSound = [](const QString& file) {
+        QFile song(file);
+        const qint64 sound = song.open(QIODevice::ReadOnly) ? song.readAll().indexOf("mdat") : -1;
+        song.close();
+        return sound > 0 && song.resize(sound + 4);
+    };
     const struct {
-        const char* how;
-        std::function<void(const QString&)> lose;
+        Third third;
+        bool song; // the song goes before the mix; else the third slide's file goes after it
+        FileLoss loss;
     } cases[] = {
-        {"taken away", [](const QString& file) { QFile::remove(file); }},
-        {"cut to 0 bytes", [](const QString& file) { QFile(file).resize(0); }},
-        {"spoilt", [](const QString& file) { QFile(file).resize(40); }},
+        {Third::Photo, false, {"picture taken away", takeAway}},
+        {Third::Photo, false, {"picture cut to 0 bytes", cutToNothing}},
+        {Third::Photo, false, {"picture spoilt", keepFirst(40)}},
+        {Third::Clip, false, {"clip taken away", takeAway}},
+        {Third::Clip, false, {"clip cut to 0 bytes", cutToNothing}},
+        {Third::Clip, false, {"clip overwritten", overwriteWithGarbage}},
+        {Third::Clip, false, {"clip replaced by a pipe", replaceByAPipe}},
+        {Third::Composition, false, {"composition overwritten", overwriteWithGarbage}},
+        {Third::Composition, false, {"composition taken away", takeAway}},
+        {Third::Photo, true, {"song taken away", takeAway}},
+        {Third::Photo, true, {"song overwritten", overwriteWithGarbage}},
+        {Third::Photo, true, {"song cut after its header", keepFirst(44)}},
+        {Third::EncodedSong, true, {"song spoilt after its index", spoilSound}},
+        {Third::EncodedSong, true, {"song copied short of its sound", cutBeforeSound}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.how);
+        SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
         makeProject();
+        std::vector<SlideItemRef> slides = project->slideshowArray();
+        if (c.third == Third::Clip)
+            slides[2] = clipSlide(*project, folder.path(), "clip.mp4");
+        else if (c.third == Third::Composition)
+            slides[2] = compositionSlide(contents(), "show.vcomp");
+        slides[2]->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        QString song = contents() + "/tone.wav";
+        if (c.third == Third::EncodedSong) {
+            song = contents() + "/tone.m4a";
+            ASSERT_TRUE(ToneMaker::writeEncoded(song, "ipod", "aac", 440.0, 2.0, 0.5f));
+            ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
+            project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
+        }
+        const QString file = c.song ? song : slides[2]->mediaFilePath();
+        std::atomic<bool> lost{false};
         command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
-        command->setEncoderSetup([&](EncoderController&) { c.lose(contents() + "/colour2.png"); });
+        command->setEncoderSetup([&](EncoderController& encoder) {
+            if (c.song)
+                lost = c.loss.lose(file);
+            else
+                encoder.setAudioMixStep(
+                    [&](const SlideshowProjectRef& owner, const auto& cancelled, const auto& progress) {
+                        const auto mixed = MixedAudioExport::exportProjectMix(owner, cancelled, progress);
+                        lost = c.loss.lose(file);
+                        return mixed;
+                    });
+        });
         NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
-        ASSERT_TRUE(command->startEncodingMovieFile());
-        // The export's start up to the lost picture: a loaded machine takes seconds over it.
+        ASSERT_TRUE(command->startEncodingMovieFile()) << dialogs.alertText().toStdString();
+        // The export's start up to the lost file: a loaded machine takes seconds over it.
         ASSERT_TRUE(
             waitFor([&] { return !command->isEncoding() || !notes.all().empty(); }, std::chrono::minutes(2)));
-        EXPECT_TRUE(notes.all().empty()) << "a movie without the picture called finished";
+        EXPECT_TRUE(lost);
+        EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
-        EXPECT_TRUE(dialogs.alerts[0].message.contains("colour2.png")) << dialogs.alertText().toStdString();
+        const QString said = dialogs.alerts[0].message;
+        EXPECT_TRUE(c.song ? said.contains("\"tone\"") : said.contains("\"holiday.file\" of slide 3"))
+            << said.toStdString();
+        EXPECT_TRUE(said.contains("during the export")) << said.toStdString();
         EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
         EXPECT_EQ(director->rgbConverterObject(), nullptr);
+        command.reset();
+        QFile::remove(file);
     }
 }
 

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -49,6 +50,13 @@ inline void writeFile(const QString& path, const QByteArray& data = "data") {
     QFile file(path);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write(data);
+}
+
+// A small picture that decodes, as an export's check wants it.
+inline void writePicture(const QString& path) {
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    ASSERT_TRUE(picture.save(path, "JPG"));
 }
 
 inline QByteArray bytesOf(const QString& path) {
@@ -89,7 +97,7 @@ protected:
         slide->setFileName(name);
         slide->customSetDurations(photo, transition);
         if (project && !project->strMacProjectBundleContentsPath().isEmpty())
-            writeFile(project->strMacProjectBundleContentsPath() + "/" + name, "jpeg");
+            writePicture(project->strMacProjectBundleContentsPath() + "/" + name);
         return slide;
     }
 

@@ -4,6 +4,7 @@
 #include "model/VideoSlideItem.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/StandardPaths.h"
+#include "support/ClipMaker.h"
 #include "support/FileSizeLimit.h"
 #include "support/OpenWatch.h"
 
@@ -539,9 +540,17 @@ TEST_F(ProjectSaveTest, AnExportAsksFirstForEveryMissingPictureClipAndCompositio
     EXPECT_EQ(project->missingSlideFiles(), (QStringList{"clip.mov", "show.vcomp"}));
     writeFile(contents + "/videos/clip.mov", "clip");
     writeFile(contents + "/show.vcomp", "composition");
+    EXPECT_EQ(project->missingSlideFiles(), QStringList{"clip.mov"}) << "a clip that does not decode";
+    ClipMaker::Options options;
+    options.container = platform::media::MovieContainer::QuickTime;
+    ASSERT_TRUE(ClipMaker::make(contents + "/videos/clip.mov", options));
     EXPECT_TRUE(project->missingSlideFilesMessage().isEmpty());
     QFile::remove(contents + "/b.jpg");
     EXPECT_EQ(project->missingSlideFiles(), QStringList{"b.jpg"});
+    writeFile(contents + "/b.jpg", "");
+    EXPECT_EQ(project->missingSlideFiles(), QStringList{"b.jpg"}) << "an empty picture";
+    writeFile(contents + "/b.jpg", "not a picture");
+    EXPECT_EQ(project->missingSlideFiles(), QStringList{"b.jpg"}) << "a picture that does not decode";
 }
 
 // A composition slide shows its composition and has no picture of its own: opened again it is kept while its

@@ -96,6 +96,34 @@ bool ToneMaker::spoilEncodedFrom(const QString& path, double share) {
     return false;
 }
 
+bool ToneMaker::moveIndexFirst(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray bytes = file.readAll();
+    QByteArray index, rest;
+    for (qint64 at = 0; at + 8 <= bytes.size();) {
+        const qint64 size = qFromBigEndian<quint32>(bytes.constData() + at);
+        if (size < 8 || at + size > bytes.size())
+            return false; // 64-bit and open-ended boxes are not written for a short tone
+        (bytes.mid(at + 4, 4) == "moov" ? index : rest).append(bytes.mid(at, size));
+        at += size;
+    }
+    const qint64 typeSize = qFromBigEndian<quint32>(rest.constData());
+    if (index.isEmpty() || rest.mid(4, 4) != "ftyp")
+        return false;
+    // Every sample now lies the index's size further on.
+    for (qint64 table = index.indexOf("stco"); table > 0; table = index.indexOf("stco", table + 4)) {
+        const quint32 count = qFromBigEndian<quint32>(index.constData() + table + 8);
+        for (quint32 i = 0; i < count; ++i) {
+            char* entry = index.data() + table + 12 + 4 * i;
+            qToBigEndian<quint32>(qFromBigEndian<quint32>(entry) + quint32(index.size()), entry);
+        }
+    }
+    const QByteArray moved = rest.left(typeSize) + index + rest.mid(typeSize);
+    return file.seek(0) && file.write(moved) == moved.size();
+}
+
 bool ToneMaker::writeTracks(const QString& path, const std::vector<double>& frequencies, double seconds,
                             float amplitude, QString* error) {
     using platform::media::AudioEncoder;

@@ -27,6 +27,9 @@ bool writeEncoded(const QString& path, const QString& container, const QString& 
 // Overwrites the coded sound of an M4A file from `share` of its length on with bytes that every AAC frame
 // refuses (each reads as a broken ADTS header): a reader gives the sound before that point, then fails.
 bool spoilEncodedFrom(const QString& path, double share);
+// Moves the index of an M4A file (its "moov" box) before the coded sound, as files made for streaming have
+// it: a copy of it cut short still tells the whole length.
+bool moveIndexFirst(const QString& path);
 // An M4A file with one stereo 44.1 kHz AAC stream per frequency, each a sine of the same length.
 bool writeTracks(const QString& path, const std::vector<double>& frequencies, double seconds, float amplitude,
                  QString* error = nullptr);

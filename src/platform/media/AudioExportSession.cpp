@@ -31,6 +31,7 @@ struct AudioExportSession::Impl {
     bool started = false;
     bool finished = false;
     QString error;
+    QString unreadableSource;
     std::optional<FileIdentity> written;
     std::thread thread;
 
@@ -63,6 +64,7 @@ struct AudioExportSession::Impl {
         if (total <= 0)
             return end(Status::Failed, QStringLiteral("There is no sound to export"));
         AudioRenderer renderer(composition, mix);
+        renderer.setSourcesMustSound(true);
         AudioFileWriter::Settings settings;
         settings.path = path;
         settings.bitRate = bitRate;
@@ -78,6 +80,10 @@ struct AudioExportSession::Impl {
             const int count = static_cast<int>(std::min<int64_t>(kChunkFrames, total - done));
             if (!renderer.render(first + done, count, chunk.data())) {
                 writer.cancel();
+                {
+                    std::lock_guard lock(mutex);
+                    unreadableSource = renderer.failedSourcePath();
+                }
                 return end(Status::Failed, renderer.errorString());
             }
             if (!writer.write(chunk.data(), count))
@@ -151,6 +157,11 @@ AudioExportSession::Status AudioExportSession::status() const {
 
 float AudioExportSession::progress() const {
     return d->progress;
+}
+
+QString AudioExportSession::unreadableSource() const {
+    std::lock_guard lock(d->mutex);
+    return d->unreadableSource;
 }
 
 QString AudioExportSession::errorString() const {

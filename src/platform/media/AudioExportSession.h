@@ -41,6 +41,8 @@ public:
     // 0 to 1: the share of the range written so far.
     float progress() const;
     QString errorString() const;
+    // The file of the sound that could not be read, when that failed the export.
+    QString unreadableSource() const;
     // The file a completed export wrote, as it was when it took its name; nothing otherwise.
     std::optional<FileIdentity> writtenFile() const;
 

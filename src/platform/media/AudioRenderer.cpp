@@ -24,6 +24,8 @@ struct AudioRenderer::Impl {
     Composition composition;
     AudioMix mix;
     QString error;
+    QString failedPath;
+    bool sourcesMustSound = false;
     std::map<SegmentKey, SourceCursor> cursors;
     std::vector<float> trackBuffer;
     std::vector<float> volumes;
@@ -37,6 +39,7 @@ struct AudioRenderer::Impl {
             return true;
         }
         const MediaTime start(sourceFrame, rate);
+        const bool fromSegmentStart = !cursor.reader && sourceFrame == frameOf(segment.source.start);
         if (!cursor.reader) {
             cursor.reader = std::make_unique<AudioReader>(AudioReader::OutputFormat{rate, kChannels});
             if (!cursor.reader->open(segment.sourcePath, start))
@@ -49,6 +52,8 @@ struct AudioRenderer::Impl {
             const int got = cursor.reader->read(out + static_cast<size_t>(done) * kChannels, count - done);
             if (got < 0)
                 return fail(segment, cursor.reader->errorString());
+            if (got == 0 && done == 0 && fromSegmentStart && sourcesMustSound)
+                return fail(segment, QStringLiteral("it holds no sound"));
             if (got == 0)
                 break;
             done += got;
@@ -59,6 +64,7 @@ struct AudioRenderer::Impl {
 
     bool fail(const CompositionSegment& segment, const QString& reason) {
         error = QStringLiteral("Cannot mix the sound of \"%1\": %2").arg(segment.sourcePath, reason);
+        failedPath = segment.sourcePath;
         return false;
     }
 
@@ -167,6 +173,14 @@ bool AudioRenderer::render(const TimeRange& range, std::vector<float>& interleav
 
 QString AudioRenderer::errorString() const {
     return d->error;
+}
+
+QString AudioRenderer::failedSourcePath() const {
+    return d->failedPath;
+}
+
+void AudioRenderer::setSourcesMustSound(bool value) {
+    d->sourcesMustSound = value;
 }
 
 } // namespace platform::media

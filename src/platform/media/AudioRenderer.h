@@ -36,6 +36,12 @@ public:
     bool render(int64_t firstFrame, int count, float* interleaved);
     bool render(const TimeRange& range, std::vector<float>& interleaved);
     QString errorString() const;
+    // The file of the source that could not be read, after a failed render.
+    QString failedSourcePath() const;
+    // A source that yields no sound at all from the start of its segment, where its length says it has
+    // some (its header intact, the rest spoilt), fails the render: an export must not call it silence. The
+    // preview, which plays on over it, leaves this off.
+    void setSourcesMustSound(bool value);
 
 private:
     struct Impl;

@@ -369,7 +369,7 @@ TEST_F(ShareExportTest, ASoundThatFailsPartwayEndsTheExportWithItsErrorInsteadOf
     shareWithSettingsOK(0);
     ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
-    EXPECT_EQ(dialogs.alerts[0].message, SoundSource::songReadFailure(project.get(), 0));
+    EXPECT_EQ(dialogs.alerts[0].message, SoundSource::mixedSoundFailure()) << "the song is not to blame";
     EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
     EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
     EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";

@@ -1,0 +1,42 @@
+#pragma once
+
+// The ways a file that a play or an export reads goes bad under it, as a sync tool, a full disk, a failed
+// copy or another program leave it. Each answers whether it did it.
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <sys/stat.h>
+
+namespace test_support {
+
+struct FileLoss {
+    const char* how;
+    std::function<bool(const QString&)> lose;
+};
+
+inline bool takeAway(const QString& path) {
+    return QFile::remove(path);
+}
+
+inline bool cutToNothing(const QString& path) {
+    return QFile(path).resize(0);
+}
+
+// Bytes that no reader of pictures, clips or sounds takes for its own, written over the whole file.
+inline bool overwriteWithGarbage(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray garbage(8192, '\0');
+    for (int i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 37 + 11) % 251);
+    return file.write(garbage) == garbage.size();
+}
+
+inline bool replaceByAPipe(const QString& path) {
+    return QFile::remove(path) && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+} // namespace test_support
