@@ -2,6 +2,7 @@
 // dialogs and window services that record what the user would have seen.
 #include "EncoderTestSupport.h"
 #include "support/RecordingDialogs.h"
+#include "support/SavedRepeat.h"
 
 #include "export/EncodingProgressSteps.h"
 #include "export/MP4ExportCommand.h"
@@ -76,7 +77,6 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
     EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
     EXPECT_FALSE(command.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, AMissingPictureRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
@@ -91,7 +91,6 @@ TEST_F(MovieExportCommandTest, AMissingPictureRefusesTheMovieAndTheMP4WithOneAle
     }
     EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheEnd) {
@@ -103,9 +102,8 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
     EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
     EXPECT_EQ(command.encoderController()->nEncodeVideoBitrate(), 3'800'000u);
     EXPECT_EQ(command.encoderController()->strVideoOutputFullPath(), moviePath());
-    EXPECT_TRUE(SlideshowProject::bRepeatPlayFlagBak());
-    EXPECT_FALSE(project->bPlayLoop());
-    EXPECT_TRUE(project->EncodingSlideshow());
+    EXPECT_TRUE(project->bPlayLoop()) << "the user's repeat, which the export's play does without";
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save meanwhile writes";
     EXPECT_FALSE(command.startEncodingMovieFile()); // one export at a time, silently
 
     ASSERT_TRUE(
@@ -116,7 +114,6 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
     command.endEncoding();
     EXPECT_FALSE(command.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, ProgressRunsFromTheMixThroughTheFramesToTheEnd) {
@@ -156,7 +153,6 @@ TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlay
     EXPECT_TRUE(dialogs.alerts[0].message.endsWith(" Locked"));
     EXPECT_FALSE(command.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
@@ -172,7 +168,6 @@ TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
     EXPECT_EQ(dialogs.modalEnds, 1);
     EXPECT_EQ(services.stops, 1);
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
     EXPECT_EQ(notes.count(MovieExportCommand::createVideoFileEndNotificationName()), 0);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
 }
