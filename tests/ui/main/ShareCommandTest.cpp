@@ -179,8 +179,9 @@ TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNo
 }
 
 // What the window does to its preview while an export plays a clip (the last step of a photo import shows
-// the current photo and stops the preview; a Stop; a Play) leaves the export's play and its clip alone: the
-// movie holds every slide, and the clip's frames in order.
+// the current photo and stops the preview; a Stop; a Play, the position slider or the DVD menu's test, which
+// start nothing and leave the window showing nothing playing) leaves the export's play and its clip alone:
+// the movie holds every slide, and the clip's frames in order.
 TEST_F(ShareExportTest, ThePreviewsStopDuringAnExportLeavesTheMovieWhole) {
     const std::vector<QColor> colours = {QColor(220, 40, 40), QColor(50, 70, 230)};
     std::vector<SlideItemRef> slides = useColourSlides(colours);
@@ -208,7 +209,12 @@ TEST_F(ShareExportTest, ThePreviewsStopDuringAnExportLeavesTheMovieWhole) {
     controller->showCurrentItemPhoto(project->slideItemAtIndex(0));
     controller->stop();
     controller->playbackController().play();
-    EXPECT_FALSE(controller->playbackController().isPlaying()) << "the window shows nothing playing";
+    EXPECT_FALSE(controller->m_bPlaying()) << "Play";
+    // Nor does anything else of the window start the player meanwhile.
+    controller->PositionSlideChanged(int(clipStart));
+    EXPECT_FALSE(controller->m_bPlaying()) << "the position slider";
+    controller->TestDVDMenu();
+    EXPECT_FALSE(controller->m_bPlaying()) << "the DVD menu's test";
     runExportToItsEnd();
     ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.alerts[0].title, "Congratulations! Movie file has been created successfully!");
