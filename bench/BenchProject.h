@@ -162,9 +162,6 @@ private:
 // the given bit rate, through the pipe or through the encoder's pool of buffers (BGRA frames read back on
 // the drawing thread); true once the movie is finished.
 inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false) {
-    // As every export: clips follow the export's clock and play no sound of their own.
-    show.project->setEncodingSlideshow(true);
-    show.project->setBPlayLoop(false);
     const MovieEndWatch movie;
     PumpHost host(DirectorFrameRenderer::factory(show.director));
     EncoderController encoder;
@@ -178,7 +175,6 @@ inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false) {
     }
     if (started)
         encoder.waitUntilFinished();
-    show.project->setEncodingSlideshow(false);
     for (auto it = movie.failure.cbegin(); it != movie.failure.cend(); ++it)
         std::fprintf(stderr, "the export failed: %s: %s\n", qPrintable(it.key()),
                      qPrintable(it.value().toString()));

@@ -110,7 +110,6 @@ void DVDCommand::BurnDVDButtonClicked(std::shared_ptr<platform::disc::DiscDrive>
         drive = std::move(chosen);
         awaitingDiscEncode = true;
     }
-    project->setEncodingSlideshow(true);
     project->setShareOption("ServiceName", "BurnDVD");
     center.post(videoInfoEditDoneNotificationName());
 }
@@ -132,7 +131,6 @@ bool DVDCommand::notifyVideoInfoEditDone() {
     if (!project || serviceName(*project) != QLatin1String("BurnDVD"))
         return false;
     if (!buildMenuSlides(tr_(kTooFewSlides)) || !createDVDMenuAndSlideshowMPEGIIFile()) {
-        project->setEncodingSlideshow(false);
         if (currentStage == Stage::Idle)
             setBurnObject(nullptr); // the run never began: its drive, and an image's partial file, go
         return false;
@@ -239,11 +237,8 @@ bool DVDCommand::startEncode(Encode kind) {
         return false;
     }
     SlideshowProject::setSizeVideoOutput(size);
+    // Every pass plays as an export's play, which does not repeat: the project's repeat stays the user's.
     SlideshowProject::setULFrameRate(30);
-    SlideshowProject::setBRepeatPlayFlagBak(project->bPlayLoop());
-    project->setBPlayLoop(false);
-    if (kind == Encode::Disc)
-        project->setEncodingSlideshow(true);
     project->setNCurrentStatus(0);
     project->setBExportProgressCancelButtonClicked(false); // a cancel of an earlier export is not this one's
     const QString stream = withoutExtension(encoded) + QStringLiteral(".mpg");
@@ -295,8 +290,6 @@ void DVDCommand::dvdMPEGIIReadYUVThreadProc(const FramePumpParam<DVDMPEGIICreate
 }
 
 void DVDCommand::dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
-    if (const auto project = SlideshowProject::currentMainProject())
-        project->setEncodingSlideshow(true);
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     pumpFrames(manager ? manager->dvdMenuSlideArray() : std::vector<SlideItemRef>(), param);
 }
@@ -328,10 +321,8 @@ void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
     stopper->framePumpEnded(result.ok, result.error);
 }
 
-void DVDCommand::restoreProjectAfterEncode() const {
+void DVDCommand::restorePreviewFrameRate() const {
     SlideshowProject::setULFrameRate(30);
-    if (const auto project = SlideshowProject::currentMainProject())
-        project->setBPlayLoop(SlideshowProject::bRepeatPlayFlagBak());
 }
 
 // On the creator's thread, after both passes.
@@ -346,7 +337,7 @@ void DVDCommand::encodeFinished() {
     if (kind == Encode::None)
         return; // an encode of someone else
     // The project's settings belong to the main thread.
-    onMainThread([this] { restoreProjectAfterEncode(); });
+    onMainThread([this] { restorePreviewFrameRate(); });
     if (kind != Encode::Disc) { // a stream alone, which stays for the caller
         onMainThread([this] {
             dialogs.closeExportProgress();
@@ -375,7 +366,7 @@ void DVDCommand::encodeFailed(const DVDStepError& error) {
     }
     const QString message = error.isSet() ? error.message() : QString();
     onMainThread([this, message] {
-        restoreProjectAfterEncode();
+        restorePreviewFrameRate();
         dialogs.closeExportProgress();
         endCommand(message);
     });
@@ -448,7 +439,6 @@ bool DVDCommand::StartDVDAuthor() {
         cancelRequested = false;
         commandKind = Encode::AuthoringOnly;
     }
-    project->setEncodingSlideshow(true);
     project->setBExportProgressCancelButtonClicked(false);
     authorStream(path, menu, withMenu);
     dialogs.runExportProgressModal();
@@ -610,8 +600,6 @@ QString DVDCommand::burnCancelledText(const platform::disc::BurnResult& result) 
 void DVDCommand::endCommand(const QString& alertText) {
     const bool discRun = currentStage != Stage::Idle;
     currentStage = Stage::Idle;
-    if (const auto project = SlideshowProject::currentMainProject())
-        project->setEncodingSlideshow(false);
     // The drive goes with the run: a recorder is free for others again, and an image file's partial file,
     // which only a finished burn puts in place, is removed.
     if (discRun)

@@ -118,7 +118,7 @@ private:
     void encodeFinished();
     void encodeFailed(const DVDStepError& error);
     void cancelEncoding();
-    void restoreProjectAfterEncode() const;
+    void restorePreviewFrameRate() const;
     void endCommand(const QString& alert = QString());
     // Ends a command whose Cancel came as one step handed over to the next.
     void endCancelled();

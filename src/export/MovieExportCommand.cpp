@@ -77,11 +77,9 @@ MovieExportCommand::OutputSettings MovieExportCommand::prepareProjectForExport(S
 }
 
 void MovieExportCommand::preparePlaybackForExport(SlideshowProject& project) {
+    // The export's play itself does not repeat and keeps its clips to its own clock: the project's repeat
+    // stays the user's, so that a save meanwhile (the autosave) writes it as the user left it.
     SlideshowProject::setULFrameRate(30);
-    SlideshowProject::setBRepeatPlayFlagBak(project.bPlayLoop());
-    project.setBPlayLoop(false);
-    // As in every export: clips follow the export's clock and the preview's music stays silent.
-    project.setEncodingSlideshow(true);
     project.setNCurrentStatus(0);
 }
 

@@ -31,10 +31,10 @@ public:
     static QString createVideoFileEndNotificationName() { return kNotifyCreateVideoFileEnd; }
     // The share option "VideoSize" as an output size and an average bit rate.
     static OutputSettings outputSettingsForVideoSize(int videoSize);
-    // Sets the export's output (from the project's "VideoSize") and puts the project into export playback:
-    // no loop (its flag kept for restorePlaybackAfterExport), the export's clock, from the start.
+    // Sets the export's output (from the project's "VideoSize") and the export's frame rate, with the
+    // project's playing status cleared; the project's repeat is left as it is.
     static OutputSettings prepareProjectForExport(SlideshowProject& project);
-    // The export playback alone, the output settings left as they are.
+    // The frame rate and status alone, the output settings left as they are.
     static void preparePlaybackForExport(SlideshowProject& project);
 
     MovieExportCommand(ExportDialogs& dialogs, RendererFactory rendererFactory);

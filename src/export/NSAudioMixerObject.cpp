@@ -163,8 +163,8 @@ void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner, SlideSoun
             const auto* clip = dynamic_cast<const VideoSlideItem*>(&slide);
             if (clip && !clip->strVideoFilePath().isEmpty())
                 AddSlideItemMusic(clip->strVideoFilePath(), owner.getSlideStartTime(i));
-        } else if (slide.itemType() == SlideItem::kItemTypeVideo && owner.EncodingSlideshow()) {
-            // While previewing, a clip plays its own sound itself.
+        } else if (slide.itemType() == SlideItem::kItemTypeVideo && !mixForPlaying) {
+            // A mix for an export carries the clip's sound; in the preview a clip plays its own sound itself.
             const auto* clip = dynamic_cast<const VideoSlideItem*>(&slide);
             if (clip && !clip->strVideoFilePath().isEmpty())
                 AddSlideItemMusic(clip->strVideoFilePath(), owner.getSlideAudioStartTime(i),

@@ -32,6 +32,8 @@ public:
     virtual platform::media::MediaTime currentFrameTimeStamp() const {
         return platform::media::MediaTime::zero();
     }
+    // Whether an export plays: its clips follow the frame times above, and their sound is in its mix.
+    virtual bool exportPlays() const { return false; }
 };
 
 // The DVD menu's audio mix, kept by the project manager for the menu's encoder.

@@ -98,7 +98,6 @@ void SlideshowProject::initVar() {
     shared.set(&Shared::themeBackground, QString());
     pixelsPerSecond = 28;
     timelineStyle = 0;
-    encoding = false;
 }
 
 // ---- the open project
@@ -176,10 +175,6 @@ void SlideshowProject::setBRepeatPlayFlagBak(bool value) {
 }
 void SlideshowProject::restorePlaybackAfterExport() {
     setULFrameRate(30);
-    if (const SlideshowProjectRef project = currentMainProject()) {
-        project->setBPlayLoop(bRepeatPlayFlagBak());
-        project->setEncodingSlideshow(false);
-    }
 }
 unsigned long SlideshowProject::ulEncodeVideoBitrate() {
     return encodeBitrate.load();

@@ -64,10 +64,11 @@ public:
     static void setSizeVideoOutput(const QSizeF& size);
     static unsigned long ulFrameRate();
     static void setULFrameRate(unsigned long rate);
+    // No export sets it: an export's play does not repeat, and leaves the project's repeat as it is.
     static bool bRepeatPlayFlagBak();
     static void setBRepeatPlayFlagBak(bool value);
-    // After a movie export: the preview's frame rate, the loop flag saved when the export began, and the
-    // open project no longer encoding (left set, its clips would go on following the export's clock).
+    // After a movie export: the preview's frame rate. An export's play carries its own "no repeat" and
+    // "exporting" (the player's export play), so nothing of the run was written into the project.
     static void restorePlaybackAfterExport();
     static unsigned long ulEncodeVideoBitrate();
     static void setULEncodeVideoBitrate(unsigned long bitsPerSecond);
@@ -309,8 +310,6 @@ public:
     void setBTVSystemPAL(bool value) { tvSystemPAL = value; }
     bool bDVDVideoAspect16_9() const { return dvdAspect16_9; }
     void setBDVDVideoAspect16_9(bool value) { dvdAspect16_9 = value; }
-    bool EncodingSlideshow() const { return encoding.load(); }
-    void setEncodingSlideshow(bool value) { encoding = value; }
     float fltBackgroundMusicVolumeWhenPhotos() const { return volumeWhenPhotos; }
     void setFltBackgroundMusicVolumeWhenPhotos(float value) { volumeWhenPhotos = value; }
     float fltBackgroundMusicVolumeWhenVideos() const { return volumeWhenVideos; }
@@ -382,7 +381,6 @@ private:
     std::atomic<bool> exportCancelled{false};
     std::atomic<bool> tvSystemPAL{false};
     std::atomic<bool> dvdAspect16_9{false};
-    std::atomic<bool> encoding{false};
     std::atomic<float> volumeWhenPhotos{kDefaultVolumeWhenPhotos};
     std::atomic<float> volumeWhenVideos{kDefaultVolumeWhenVideos};
     std::atomic<float> fadeIn{0.0f};

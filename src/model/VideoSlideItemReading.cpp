@@ -50,6 +50,13 @@ struct ReaderToClose {
     }
 };
 
+// The player of an export that plays now, from which a clip takes its clock; null in the preview.
+std::shared_ptr<ProjectDirector> exportingPlayer() {
+    const auto project = SlideshowProject::currentMainProject();
+    auto player = project ? project->director() : nullptr;
+    return player && player->exportPlays() ? player : nullptr;
+}
+
 } // namespace
 
 // ---- reading passes
@@ -203,11 +210,8 @@ bool VideoSlideItem::dropFramesLocked(int count) {
 // ---- pacing
 
 double VideoSlideItem::clockSeconds() const {
-    const auto project = SlideshowProject::currentMainProject();
-    if (project && project->EncodingSlideshow()) {
-        const auto player = project->director();
-        return player ? player->currentFrameTimeStamp().seconds() : 0.0;
-    }
+    if (const auto player = exportingPlayer())
+        return player->currentFrameTimeStamp().seconds();
     const auto clock = reading->clock ? reading->clock : SlideshowProject::clock();
     return clock->secondsSinceStart();
 }
@@ -234,8 +238,7 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
     }
     if (frame == 0 || noReader)
         startReadingPass(ahead);
-    const auto project = SlideshowProject::currentMainProject();
-    const bool exporting = project && project->EncodingSlideshow();
+    const bool exporting = exportingPlayer() != nullptr;
     const unsigned long rate = SlideshowProject::ulFrameRate();
     const float period = 1.0f / float(rate ? rate : 30);
     bool startSound = false;

@@ -4,9 +4,10 @@
 #include "platform/foundation/StringTable.h"
 #include "platform/gl/GlError.h"
 #include "render/RGBConverterObject.h"
-#include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
 #include "render/YUVConverterObject.h"
+
+#include <utility>
 
 DirectorFrameRenderer::DirectorFrameRenderer(std::shared_ptr<SlideshowDirector> director)
     : director(std::move(director)) {}
@@ -59,10 +60,9 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
     if (!switchOffScreenFBO())
         return fail(converter->errorString(), error);
     // The play is the export's from here to end(): the window's stop, rewind or play leave it alone.
-    if (!director->startExportPlay(play.slides, converter, play.cancelled)) {
-        converter.reset();
+    if (!director->startExportPlay(play.slides, converter, play.cancelled))
         return fail(tr_("Another export is drawing the slideshow."), error);
-    }
+    playStarted = true;
     if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
         project->calcSlideItemsPhotoTransitionDuration();
     total = director->nTotalFrames();
@@ -70,8 +70,7 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
 }
 
 bool DirectorFrameRenderer::renderFrame() {
-    // Frames the player draws straight to the target take the output's proportions.
-    gRenderAspectRatio = float(size.width()) / float(size.height());
+    // The player gives each frame the output's shape on this thread itself.
     const bool drawn = switchOffScreenFBO() && director->playExportFrame();
     if (const QString lost = director->lostSlideFileMessage(); !lost.isEmpty()) {
         failure = lost;
@@ -114,11 +113,11 @@ bool DirectorFrameRenderer::finishWriting(QString* error) {
 }
 
 void DirectorFrameRenderer::end() {
-    if (converter) {
+    // A play the player refused, or never got to, is another export's or none: it is not this one's to end.
+    if (std::exchange(playStarted, false))
         director->endExportPlay();
-        rgbConverter = nullptr;
-        converter.reset(); // closes the pipe: the reader sees the end of the stream
-    }
+    rgbConverter = nullptr;
+    converter.reset(); // closes the pipe: the reader sees the end of the stream
     scope.reset();
     context.reset();
 }

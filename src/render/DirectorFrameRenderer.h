@@ -59,4 +59,5 @@ private:
     std::optional<double> pipeOpenTimeout;
     quint64 total = 0;
     QString failure;
+    bool playStarted = false; // the player took this renderer's play: only then does end() end it
 };

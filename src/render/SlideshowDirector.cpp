@@ -99,6 +99,10 @@ std::optional<SlideshowDirector::PlayLock> SlideshowDirector::takeWindowPlay() {
     return play;
 }
 
+bool SlideshowDirector::playLoops(const SlideshowProject& project) const {
+    return !exportOwnsPlay && project.bPlayLoop();
+}
+
 void SlideshowDirector::setNCurrentFrame(quint64 frame) {
     const auto play = takeWindowPlay();
     if (!play)
@@ -108,9 +112,8 @@ void SlideshowDirector::setNCurrentFrame(quint64 frame) {
 }
 
 void SlideshowDirector::setClock(std::shared_ptr<platform::Clock> source) {
-    const auto play = takeWindowPlay();
-    if (!play)
-        return;
+    // The preview's own clock, which an export's play never reads: it may change meanwhile.
+    const PlayLock play = takePlay();
     clock = std::move(source);
 }
 
@@ -314,15 +317,16 @@ void SlideshowDirector::startHeld(const SlideList& slides, StartPoint start) {
         lostFileMessage.clear();
         orderOnScreen.reset();
     }
+    const bool loop = project && playLoops(*project);
     background->setMainContext(mainContext());
-    background->SetProjectSlideshowArray(slideshowArray, start.frame);
+    background->SetProjectSlideshowArray(slideshowArray, start.frame, loop);
     renderer1->setSlideItemData(nullptr);
     renderer2->setSlideItemData(nullptr);
     if (std::shared_ptr<platform::gl::Context> shared = CreateShareOpenGLContext()) {
         preloaderRunning = true;
         const std::lock_guard threadLock(preloaderMutex);
         preloader = std::thread(&SlideshowDirector::threadLoadTexture, this, std::move(shared),
-                                slideshowArray, preloadIndex, project ? project->bPlayLoop() : false);
+                                slideshowArray, preloadIndex, loop);
     }
     status = 1;
 }
@@ -464,7 +468,8 @@ void SlideshowDirector::setAsTextLayer() {
 // ---- one frame
 
 bool SlideshowDirector::playOneFrame() {
-    const std::lock_guard lock(mutex);
+    // Through takePlay: an export's frame waiting for a slide gives way, so this never waits behind it.
+    const PlayLock play = takePlay();
     if (exportOwnsPlay) { // the preview draws nothing meanwhile
         drewFrame = false;
         return true;
@@ -481,15 +486,14 @@ bool SlideshowDirector::playFrame() {
     }
     // The notice's observers and the sound's stop may wait for other threads: the preview's main context,
     // which the caller holds for the frame, is let go meanwhile.
-    if (currentFrame == nFrameStartFrom && !startNoticePosted && !exportOwnsPlay &&
-        !project->EncodingSlideshow()) {
+    if (currentFrame == nFrameStartFrom && !startNoticePosted && !exportOwnsPlay) {
         startNoticePosted = true;
         const platform::gl::Context::LetGo forTheObservers;
         platform::NotificationCenter::defaultCenter().post(kNotifyStartMusic,
                                                            QVariant::fromValue<qulonglong>(nFrameStartFrom));
     }
     if (currentFrame >= totalFrames) {
-        if (!project->bPlayLoop()) {
+        if (!playLoops(*project)) {
             if (const auto mixer = project->audioMixer()) {
                 const platform::gl::Context::LetGo forTheSound;
                 mixer->StopPlayingMixedAudio();
@@ -566,7 +570,7 @@ bool SlideshowDirector::enterSlide(const SlideFramePosition& r) {
     // second is taken.
     if (!getTextureNo1FromCache(*renderer1))
         return false;
-    if ((project->bPlayLoop() || r.slideIndex + 1 < slideshowArray.size()) &&
+    if ((playLoops(*project) || r.slideIndex + 1 < slideshowArray.size()) &&
         !getTextureNo2FromCache(*renderer2))
         return false;
     const auto item = renderer1->slideItemData();

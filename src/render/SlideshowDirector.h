@@ -26,6 +26,7 @@ class Clock;
 }
 class FrameConverterObject;
 class SlideItem;
+class SlideshowProject;
 class SlideshowImageObject;
 class SlideshowTransition;
 class StageBackground;
@@ -54,12 +55,14 @@ struct SlideFramePosition {
 //
 // Calling order: a start (setSlideshowArray, ...FromFrame, ...FromIndex), then playOneFrame once per frame
 // with a context of the main share group current, the target bound and its viewport set, until it answers
-// false or the caller stops; stop() ends a play at any time. playOneFrame and the start and stop operations
-// exclude each other, so a preview and an export never draw at once.
+// false or the caller stops; stop() ends the preview's play at any time. Frames, starts and ends take the
+// play's lock, so a preview and an export never draw at once.
 //
 // An export plays through startExportPlay, playExportFrame and endExportPlay, and owns the play in between:
 // what the window asks of the player meanwhile (a start, stop, rewind, seek, its clock or status, a preview's
-// frame) leaves the export's play alone and never waits longer than one frame's drawing.
+// frame) leaves the export's play alone and never waits longer than one frame's drawing. The export's play
+// carries its own settings: it never repeats, clips follow its frame times and the preview's music stays
+// silent, whatever the project says.
 class SlideshowDirector : public ProjectDirector, public std::enable_shared_from_this<SlideshowDirector> {
 public:
     static constexpr quint64 kNoSlide = ~quint64(0);
@@ -81,10 +84,12 @@ public:
     // Whether the last playOneFrame drew its frame; asked under holdPlay.
     bool frameDrawn() const { return drewFrame; }
     using PlayLock = std::unique_lock<platform::gl::RankedMutex<std::recursive_mutex>>;
-    // The play's own lock, which playOneFrame takes again: a caller that draws the frame on the main context
-    // takes this first, so that a frame waiting for a slide can let that context go and take it back. A
-    // frame of another thread that waits for a slide gives way to it.
+    // The play's own lock, which playOneFrame takes again: the view takes it first to draw a frame on its
+    // context, so that a frame waiting for a slide can let that context go and take it back. A frame that
+    // waits for a slide, the preview's or an export's, gives way to any other thread asking for this lock,
+    // and draws again once that thread has had it.
     [[nodiscard]] PlayLock holdPlay() { return takePlay(); }
+    // Ends the preview's play; an export's play is left alone (endExportPlay ends it).
     void stop();
     void resetDirector() override;
 
@@ -98,7 +103,7 @@ public:
     bool playExportFrame();
     // Ends the export's play; the preview may play again.
     void endExportPlay();
-    bool exportPlays() const { return exportOwnsPlay.load(); }
+    bool exportPlays() const override { return exportOwnsPlay.load(); }
     // The preview's clock correction; true tells the view to draw nothing on this tick.
     bool DropOrPaddingFrame();
 
@@ -165,6 +170,8 @@ private:
     };
 
     void startPlay(const std::vector<std::shared_ptr<SlideItem>>& slides, StartPoint start);
+    // The project's repeat for the preview; an export's play never repeats, whatever the project says.
+    bool playLoops(const SlideshowProject& project) const;
     // The play's lock for everything but a frame: a frame waiting for a slide, which holds it, is asked to
     // give way first, so that the main thread never waits behind a frame that waits in turn.
     PlayLock takePlay();
@@ -235,9 +242,9 @@ private:
     // main thread. The frame counters, the status and the stop flag are atomic. What the other threads
     // read or set at any time, the context, converter, transition, time stamp and cancel test, is guarded in
     // `shared`. The slides, renderers, frame buffers and clock belong to whoever holds `mutex`: it is held
-    // by playOneFrame, the starts, stop, the clock correction and the rewind, and is recursive because the
-    // project's rewind calls back into resetDirector from inside playOneFrame. The text cache and the
-    // missing file go under textCacheLock, the preloader's handle under preloaderMutex.
+    // by every frame, the starts, stop, the clock correction, the rewind and an export's start and end, and
+    // is recursive because the project's rewind calls back into resetDirector from inside playOneFrame. The
+    // text cache and the missing file go under textCacheLock, the preloader's handle under preloaderMutex.
     mutable platform::gl::RankedMutex<std::recursive_mutex> mutex{platform::gl::LockRank::Director,
                                                                   "SlideshowDirector::mutex"};
     struct Shared {

@@ -159,7 +159,7 @@ void StageBackground::willBacktoProjectManagerView() {
 }
 
 void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides,
-                                               quint64 startFrame) {
+                                               quint64 startFrame, bool loop) {
     // A loader of the previous run must be gone before this run's cache starts filling.
     stopLoader();
     textureNo1.reset();
@@ -169,6 +169,7 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
     blendFactor = 0.0f;
     frameInSlide = 0;
     playedFrame = 0;
+    runLoops = loop;
     slideshowArray = slides;
     std::map<std::size_t, CacheEntry> dropped; // destroyed with the cache's lock let go
     {
@@ -389,8 +390,7 @@ void StageBackground::DrawOneFrame_new(bool flip) {
         break;
     }
     if (!bStopped && playedFrame >= slideShowTotalFrame) {
-        const auto project = SlideshowProject::currentMainProject();
-        if (project && project->bPlayLoop())
+        if (runLoops)
             playedFrame = 0;
         else
             stop();

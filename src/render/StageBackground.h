@@ -41,8 +41,9 @@ public:
     void initForNewProject();
     // Starts a run that plays from frame `startFrame`: the previous loader is stopped and joined first; a
     // loader starts only for a moving backdrop of a non-empty slide list, with the slide of that frame.
+    // `loop` tells whether the run plays round again at its end (an export's never does).
     void SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides,
-                                  quint64 startFrame = 0);
+                                  quint64 startFrame = 0, bool loop = false);
     // The user's picture is read again by the next drawing, and the run's own count of played frames (of
     // DrawOneFrame_new) starts again.
     void initParam();
@@ -70,7 +71,7 @@ public:
     void DrawOneFrame(bool flip, const QRect& hidden = QRect());
     void DrawOneFrameStaticBackground(const TextureObject* texture, bool flip, const QRect& hidden = QRect());
     // The earlier drawing, which moves itself on by one frame per call: at the end of the show it starts
-    // again when the project plays in a loop, else it stops the layer, which then stays black. It draws the
+    // again when the run plays in a loop, else it stops the layer, which then stays black. It draws the
     // user's picture only once DrawOneFrame has read it, and gives the mirrored picture of `flip` false by
     // turning the backdrop over rather than by its texture coordinates.
     void DrawOneFrame_new(bool flip);
@@ -120,6 +121,7 @@ private:
     int frameInSlide = 0;
     quint64 slideShowTotalFrame = 0;
     quint64 playedFrame = 0; // DrawOneFrame_new's own count
+    bool runLoops = false;
     std::atomic<bool> bStopped{false};
     std::atomic<int> themeBackgroundID{0};
     std::atomic<bool> fixedPictureStale{false};

@@ -277,9 +277,7 @@ protected:
             }
         }
         play(*project);
-        project->setEncodingSlideshow(true);
         NSAudioMixerObject::installNewMixer(project)->mixProjectAudio();
-        project->setEncodingSlideshow(false);
         NSAudioMixerObject::installNewMixer(project)->mixProjectAudioForPlaying();
         project->setAudioMixer(nullptr);
 

@@ -3,6 +3,7 @@
 #include "DVDCommandTestSupport.h"
 #include "DVDTestSupport.h"
 #include "support/FileLosses.h"
+#include "support/SavedRepeat.h"
 #include "support/ToneMaker.h"
 
 #include "dvd/DVDAuthorObject.h"
@@ -104,7 +105,6 @@ protected:
         EXPECT_EQ(QFileInfo(image()).size(), 0) << "something was written to the disc";
         EXPECT_TRUE(project->bPlayLoop());
         EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
-        EXPECT_FALSE(project->EncodingSlideshow());
     }
 
     // The one alert, titled "ERROR", names the failed step.
@@ -126,7 +126,6 @@ TEST_F(DVDCommandTest, ACancelledSetUpDoesNothing) {
     command->BurnDVDButtonClicked(nullptr);
     EXPECT_EQ(log.count(DVDCommand::videoInfoEditDoneNotificationName()), 0);
     EXPECT_FALSE(project->shareOptionsDict().contains("ServiceName"));
-    EXPECT_FALSE(project->EncodingSlideshow());
     EXPECT_EQ(dialogs.modalRuns, 0);
     EXPECT_EQ(command->burnObject(), nullptr);
 }
@@ -151,7 +150,6 @@ TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
         EXPECT_TRUE(manager->dvdMenuSlideArray().empty());
         EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
         EXPECT_EQ(dialogs.modalRuns, 0);
-        EXPECT_FALSE(project->EncodingSlideshow());
         EXPECT_EQ(command->stage(), DVDCommand::Stage::Idle);
     }
     useSlides(2);
@@ -172,7 +170,6 @@ TEST_F(DVDCommandTest, AMissingPictureRefusesTheDiscWithOneAlertNamingIt) {
         << qPrintable(dialogs.alertText());
     EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
     EXPECT_EQ(dialogs.modalRuns, 0);
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 // The song is taken away or spoilt once the run has passed its checks: the run fails at the sound, naming the
@@ -454,7 +451,6 @@ TEST_F(DVDCommandTest, ACancelWhileBurningKeepsTheImageFileAndSaysNothingWasWrit
     for (const QString& path : DVDAuthorObject::temporaryPaths(DVDProjectSettings()))
         EXPECT_FALSE(QFileInfo::exists(path)) << qPrintable(path);
     EXPECT_EQ(command->burnObject(), nullptr) << "the drive stays held after the run";
-    EXPECT_FALSE(project->EncodingSlideshow());
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
 }
 
@@ -515,7 +511,7 @@ TEST_F(DVDCommandTest, TheShowsStreamAloneIsMadeAndKeptWithoutMenuAuthoringOrBur
     useSlides(3);
     NotificationLog log(center, {DVDMPEGIICreateObject::movieFinishedNotificationName()});
     ASSERT_TRUE(command->createDVDMPEGIIFile()) << qPrintable(dialogs.alertText());
-    EXPECT_FALSE(project->EncodingSlideshow()) << "no disc is being made";
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save meanwhile writes";
     ASSERT_TRUE(commandEnds());
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.modalEnds, 1);
@@ -561,7 +557,6 @@ TEST_F(DVDCommandTest, AStreamPickedInAnOpenPanelIsAuthoredAndBurntAndStaysTheUs
     EXPECT_GT(QFileInfo(stream).size(), 0) << "the picked stream is the user's";
     for (const QString& path : DVDAuthorObject::temporaryPaths(DVDProjectSettings()))
         EXPECT_FALSE(QFileInfo::exists(path)) << qPrintable(path);
-    EXPECT_FALSE(project->EncodingSlideshow());
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
 
     // A drive kept from a burn into an image file has recorded its one image: another stream asks for a

@@ -4,6 +4,7 @@
 #include "support/FilesBeingMade.h"
 #include "support/MovieDecoder.h"
 #include "support/RecordingDialogs.h"
+#include "support/SavedRepeat.h"
 
 #include "export/EncodingProgressSteps.h"
 #include "export/MP4ExportCommand.h"
@@ -92,7 +93,6 @@ protected:
     }
     void expectSettingsBack() {
         EXPECT_TRUE(project->bPlayLoop()) << "the loop flag was not put back";
-        EXPECT_FALSE(project->EncodingSlideshow());
         EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
     }
 
@@ -123,8 +123,8 @@ TEST_F(MP4ExportCommandTest, SettingsFollowVideoSizeWhileItRunsAndComeBackAfter)
     ASSERT_TRUE(command->createMP4File_FFMM());
     EXPECT_EQ(SlideshowProject::sizeVideoOutput(), QSizeF(960, 540));
     EXPECT_EQ(SlideshowProject::ulEncodeVideoBitrate(), 5'600'000u);
-    EXPECT_FALSE(project->bPlayLoop());
-    EXPECT_TRUE(project->EncodingSlideshow()) << "the clips would keep the wall clock and the music play";
+    EXPECT_TRUE(project->bPlayLoop()) << "the user's repeat, which the export's play does without";
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save meanwhile writes";
     EXPECT_FALSE(command->createMP4File_FFMM()) << "a second run while one is under way";
     ASSERT_TRUE(runEnds());
     EXPECT_EQ(notes.count(kFinished), 1);

@@ -159,13 +159,11 @@ TEST_F(MixerManyTracksTest, SlideSoundsOfEachBuild) {
     const auto video = clip(2, 1, std::nullopt, file("clip.wav"));
     video->setFltOutputVolume(0.8f);
     setSlides({photo(2, 1, file("photo.wav")), composition, video});
-    project->setEncodingSlideshow(false);
     // Slides start at 0, 3 and 6 s; each sound lasts 1 s with fades of 0.4 s at 0.9.
-    expectLevels(*build(false), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {6.5, 0.0f}});
-    // The clip's own sound only while exporting, at its own level, from where the transition into it begins.
-    project->setEncodingSlideshow(true);
+    expectLevels(*build(false, true), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {6.5, 0.0f}});
+    // The clip's own sound only in an export's mix, at its own level, from where the transition into it
+    // begins.
     expectLevels(*build(false), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {5.5, 0.8f}});
-    // The old build: every sound at its slide's start at 0.9, exporting or not.
-    project->setEncodingSlideshow(false);
+    // The old build: every sound at its slide's start at 0.9.
     expectLevels(*build(true), Sounds, {{0.5, 0.9f}, {3.5, 0.9f}, {5.5, 0.0f}, {6.5, 0.9f}});
 }

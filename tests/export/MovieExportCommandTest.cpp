@@ -3,6 +3,7 @@
 #include "EncoderTestSupport.h"
 #include "support/FileLosses.h"
 #include "support/RecordingDialogs.h"
+#include "support/SavedRepeat.h"
 #include "support/ToneMaker.h"
 
 #include "export/EncodingProgressSteps.h"
@@ -78,7 +79,6 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
     EXPECT_EQ(dialogs.alerts[0].message, "Please add at least 3 photos to get started!");
     EXPECT_FALSE(command.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 // A photo, a clip or a song that is gone, empty or does not decode refuses the movie and the MP4 before any
@@ -129,7 +129,6 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         EXPECT_EQ(renderersMade, 0) << "a frame was drawn";
         EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());
         EXPECT_TRUE(project->bPlayLoop());
-        EXPECT_FALSE(project->EncodingSlideshow());
     }
 }
 
@@ -142,9 +141,8 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
     EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
     EXPECT_EQ(command.encoderController()->nEncodeVideoBitrate(), 3'800'000u);
     EXPECT_EQ(command.encoderController()->strVideoOutputFullPath(), moviePath());
-    EXPECT_TRUE(SlideshowProject::bRepeatPlayFlagBak());
-    EXPECT_FALSE(project->bPlayLoop());
-    EXPECT_TRUE(project->EncodingSlideshow());
+    EXPECT_TRUE(project->bPlayLoop()) << "the user's repeat, which the export's play does without";
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save meanwhile writes";
     EXPECT_FALSE(command.startEncodingMovieFile()); // one export at a time, silently
 
     ASSERT_TRUE(
@@ -155,7 +153,6 @@ TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheE
     command.endEncoding();
     EXPECT_FALSE(command.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, ProgressRunsFromTheMixThroughTheFramesToTheEnd) {
@@ -195,7 +192,6 @@ TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlay
     EXPECT_TRUE(dialogs.alerts[0].message.endsWith(" Locked"));
     EXPECT_FALSE(command.isEncoding());
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
 }
 
 TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
@@ -211,7 +207,6 @@ TEST_F(MovieExportCommandTest, AFailureAfterTheStartIsShownAndEndsTheExport) {
     EXPECT_EQ(dialogs.modalEnds, 1);
     EXPECT_EQ(services.stops, 1);
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_FALSE(project->EncodingSlideshow());
     EXPECT_EQ(notes.count(MovieExportCommand::createVideoFileEndNotificationName()), 0);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
 }

@@ -207,7 +207,6 @@ TEST_F(AudioMixerTest, AClipsOwnSoundIsMixedOnlyDuringAnExport) {
     EXPECT_EQ(preview->allAudioParams().size(), 1u);
     EXPECT_NEAR(soundLevel(*preview, 6.0), 0.0f, 1e-6);
 
-    project->setEncodingSlideshow(true);
     const auto mixer = exportMix();
     ASSERT_EQ(mixer->allAudioParams().size(), 2u);
     // From 4 s (the clip's audio start) for 3 s, at the clip's level with fades of 1.4 s.

@@ -54,10 +54,12 @@ private:
 };
 
 // The player's frame time during an export, set by the test.
+// The player of an export, whose frame times the test sets.
 class ScriptedDirector : public ProjectDirector {
 public:
     void resetDirector() override { time = platform::media::MediaTime(0, 600); }
     platform::media::MediaTime currentFrameTimeStamp() const override { return time; }
+    bool exportPlays() const override { return true; }
     void setFrame(qint64 frame, int rate = 30) { time = platform::media::MediaTime(frame * 600 / rate, 600); }
 
     platform::media::MediaTime time{0, 600};

@@ -90,7 +90,6 @@ TEST_F(VideoSlidePacingTest, TheLastFrameStaysWhenTheClipEnds) {
 TEST_F(VideoSlidePacingTest, DuringAnExportTheClipFollowsThePlayersFrameTimes) {
     auto director = std::make_shared<ScriptedDirector>();
     project->setDirector(director);
-    project->setEncodingSlideshow(true);
     auto clip = clipSlide(makeClip("clip.mp4", 45));
     // The wall clock races ahead and stalls as it likes; only the player's frame times count.
     const qint64 slideStart = 37;
@@ -106,7 +105,6 @@ TEST_F(VideoSlidePacingTest, DuringAnExportTheClipFollowsThePlayersFrameTimes) {
 TEST_F(VideoSlidePacingTest, AnExportThatSkipsAheadDropsTheFramesInBetween) {
     auto director = std::make_shared<ScriptedDirector>();
     project->setDirector(director);
-    project->setEncodingSlideshow(true);
     auto clip = clipSlide(makeClip("clip.mp4", 45));
     for (quint64 n = 0; n < 4; ++n) {
         director->setFrame(qint64(n));
@@ -213,8 +211,8 @@ TEST_F(VideoSlidePacingTest, AClipThatCannotBeReadShowsNothing) {
 
 TEST_F(VideoSlidePacingTest, RewindsFromAnotherThreadWhileFramesAreDrawn) {
     auto director = std::make_shared<ScriptedDirector>();
-    project->setDirector(director);
-    project->setEncodingSlideshow(true); // no sound: the drawing thread would queue it to the main loop
+    project->setDirector(
+        director); // an export's: no sound, which the drawing thread would queue to the main loop
     auto clip = clipSlide(makeClip("clip.mp4", 30));
     std::atomic<bool> stop{false};
     std::thread drawing([&] {
@@ -239,7 +237,6 @@ TEST_F(VideoSlidePacingTest, AnExportAfterAPreviewThatWasNotRewoundStillPlaysThe
     const std::size_t previewUploads = target.count();
     auto director = std::make_shared<ScriptedDirector>();
     project->setDirector(director);
-    project->setEncodingSlideshow(true);
     // The export's frame times start far below the preview's clock; its first frame of the slide starts a
     // pass whose timing owes nothing to the preview's.
     for (quint64 n = 0; n < 10; ++n) {

@@ -1,6 +1,8 @@
 #include "PlayerTestSupport.h"
 
 #include "platform/foundation/MainThread.h"
+#include "platform/gl/DriverLock.h"
+#include "platform/gl/FrameBuffer.h"
 #include "render/StageBackground.h"
 #include "support/TestComposition.h"
 
@@ -28,6 +30,9 @@ void PlayerTest::SetUp() {
 }
 
 void PlayerTest::TearDown() {
+    if (director && exportTarget)
+        director->endExportPlay();
+    exportTarget.reset();
     if (director)
         director->stop();
     director.reset();
@@ -89,4 +94,22 @@ QImage PlayerTest::frameAt(quint64 frame) {
         }
     }
     return readTarget();
+}
+
+void PlayerTest::startExport(int width, int height) {
+    exportTarget = std::make_shared<FrameConverterObject>(width, height);
+    ASSERT_TRUE(director->startExportPlay(project->slideshowArray(), exportTarget, {}));
+    ASSERT_TRUE(exportTarget->switchOffScreenFBO());
+}
+
+QImage PlayerTest::exportFrameAt(quint64 frame) {
+    while (director->nCurrentFrame() <= frame) {
+        exportTarget->switchOffScreenFBO();
+        if (!director->playExportFrame()) {
+            ADD_FAILURE() << "the export's play ended before frame " << frame;
+            break;
+        }
+    }
+    const platform::gl::DriverLock driver; // as the pump reads a frame back
+    return platform::gl::readPixelsBGRA(0, 0, exportTarget->nWidth(), exportTarget->nHeight());
 }

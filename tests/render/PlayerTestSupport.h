@@ -5,6 +5,7 @@
 #include "model/QuartzSlideItem.h"
 #include "model/SlideItem.h"
 #include "model/SlideshowProject.h"
+#include "render/FrameConverterObject.h"
 #include "render/SlideshowDirector.h"
 #include "support/IsolatedUser.h"
 
@@ -41,6 +42,10 @@ protected:
     void setBackdrop(int backgroundID);
     // Plays frames until `frame` has been drawn (the player must be started) and reads the target.
     QImage frameAt(quint64 frame);
+    // An export's play of the project's slides into a converter of its own, as an export's renderer has:
+    // exportFrameAt draws its frames in turn and reads them back; the play ends with the test.
+    void startExport(int width, int height);
+    QImage exportFrameAt(quint64 frame);
 
     // Made once the GL context stands, so that a test without GL leaves the environment alone.
     std::optional<test_support::IsolatedUser> user;
@@ -48,6 +53,7 @@ protected:
     QString contents;
     std::shared_ptr<SlideshowProject> project;
     std::shared_ptr<SlideshowDirector> director;
+    std::shared_ptr<FrameConverterObject> exportTarget;
 };
 
 namespace playertest {

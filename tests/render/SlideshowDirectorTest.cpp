@@ -6,6 +6,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
+#include "render/DirectorFrameRenderer.h"
 #include "render/FrameConverterObject.h"
 #include "render/RenderGlobals.h"
 #include "render/RenderNotifications.h"
@@ -183,7 +184,7 @@ TEST_F(DirectorTest, TheWrapOfALoopDrawsFrameZeroInTheSameCall) {
     EXPECT_EQ(music.caught.size(), 1u);
 }
 
-TEST_F(DirectorTest, StartMusicIsPostedAtTheStartFrameUnlessEncoding) {
+TEST_F(DirectorTest, StartMusicIsPostedAtTheStartFrameUnlessAnExportPlays) {
     useSlides({photo("a.png", rendertest::solid(8, 8, Qt::red), 1.0f, 1.0f),
                photo("b.png", rendertest::solid(8, 8, Qt::blue), 1.0f, 1.0f)});
     project->slideshowArray()[0]->setTransitionInfo(TransitionManager::alphaBlendTransitionInfo());
@@ -198,10 +199,9 @@ TEST_F(DirectorTest, StartMusicIsPostedAtTheStartFrameUnlessEncoding) {
     EXPECT_EQ(music.caught[0].object.toULongLong(), 40u);
     EXPECT_TRUE(redBlueMix(readTarget().pixel(4, 4)));
 
-    project->setEncodingSlideshow(true);
-    director->setSlideshowArray(project->slideshowArray());
-    director->playOneFrame();
-    EXPECT_EQ(music.caught.size(), 1u);
+    startExport(8, 8);
+    exportFrameAt(0);
+    EXPECT_EQ(music.caught.size(), 1u) << "an export's play starts no music";
 }
 
 TEST_F(DirectorTest, TheFrameTimeStampIsAtTimescale600) {
@@ -390,13 +390,7 @@ TEST_F(DirectorTest, AnExportsFrameKeepsItsShapeWhateverTheWindowDrawsWhileItWai
         while (frameWaits < 2) // the export's frame waits for the picture
             std::this_thread::yield();
         gRenderAspectRatio = 1.0f; // as a still drawn into a square view sets it
-        QImage picture(96, 54, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        EXPECT_TRUE(picture.save(contents + "/whole.png", "PNG"));
-        EXPECT_EQ(std::rename(QFile::encodeName(contents + "/whole.png").constData(),
-                              QFile::encodeName(late->fileName()).constData()),
-                  0);
-        late->setPictureBeingMade(false);
+        test_support::finishImport(*late, rendertest::solid(96, 54, Qt::red));
     });
     ASSERT_TRUE(converter->switchOffScreenFBO());
     EXPECT_TRUE(director->playExportFrame());
@@ -409,6 +403,102 @@ TEST_F(DirectorTest, AnExportsFrameKeepsItsShapeWhateverTheWindowDrawsWhileItWai
                 << "the 16:9 picture fills the 16:9 frame at " << at.x() << "," << at.y();
     }
     director->endExportPlay();
+}
+
+// What the window asks of the player while an export's frame waits for a picture still being made comes and
+// goes at once and leaves the export's play alone: the play stands where it was, its status stays, and the
+// movie holds every slide in its turn, once, though the project repeats. A second export is refused, and the
+// end of its renderer leaves the first export's play alone too.
+TEST_F(DirectorTest, WhatTheWindowAsksDuringAnExportsPlayLeavesItAlone) {
+    const auto previewClock = std::make_shared<platform::ManualClock>();
+    director->setClock(previewClock);
+    const FrameRenderer::Play secondPlay{};
+    const struct {
+        const char* entry;
+        std::function<void()> call;
+    } entries[] = {
+        {"stop", [&] { director->stop(); }},
+        {"rewind", [&] { director->resetDirector(); }},
+        {"seek", [&] { director->setNCurrentFrame(2); }},
+        {"start", [&] { director->setSlideshowArray(project->slideshowArray()); }},
+        {"start at a frame", [&] { director->setSlideshowArrayFromFrame(project->slideshowArray(), 2); }},
+        {"start at a slide", [&] { director->setSlideshowArrayFromIndex(project->slideshowArray(), 2); }},
+        {"the player's set-up", [&] { director->initDirector(); }},
+        {"the clock's correction",
+         [&] {
+             director->DropOrPaddingFrame();
+             previewClock->advance(1.0);
+             director->DropOrPaddingFrame();
+         }},
+        {"the status", [&] { director->setDirectorStatus(0); }},
+        {"a preview's frame", [&] { director->playOneFrame(); }},
+        {"back to the project list", [&] { director->willBacktoProjectManagerView(); }},
+        {"a second export",
+         [&] {
+             DirectorFrameRenderer second(director);
+             QString error;
+             EXPECT_FALSE(second.begin(secondPlay, &error));
+             EXPECT_EQ(error, "Another export is drawing the slideshow.");
+             second.end();
+         }},
+    };
+    project->setBPlayLoop(true);
+    project->setFltSlideshowFadeIn(0.0f);
+    project->setFltSlideshowFadeOut(0.0f);
+    const QRgb colours[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    for (const auto& e : entries) {
+        SCOPED_TRACE(e.entry);
+        const auto late = test_support::slideBeingImported(contents + "/late.png", 0.5f, 0.0f);
+        ASSERT_TRUE(late);
+        standStill(*late);
+        useSlides({photo("red.png", rendertest::solid(8, 8, colours[0]), 0.5f, 0.0f),
+                   photo("green.png", rendertest::solid(8, 8, colours[1]), 0.5f, 0.0f), late});
+        const std::vector<SlideItemRef> slides = project->slideshowArray();
+        const quint64 waitsAt = slides[1]->nItemStartFrameIndex(); // the green slide takes the blue one next
+        const quint64 total = project->totalFrameCountFromArray(slides);
+        std::atomic<std::thread::id> exporter;
+        std::atomic<int> frameWaits{0};
+        FrameRenderer::Play play;
+        play.slides = slides;
+        play.cancelled = [&] {
+            if (std::this_thread::get_id() == exporter.load() && director->nCurrentFrame() == waitsAt)
+                ++frameWaits;
+            return false;
+        };
+        std::vector<QRgb> movie;
+        std::thread exporting([&] {
+            exporter = std::this_thread::get_id();
+            DirectorFrameRenderer renderer(director);
+            renderer.setFrameSize(QSize(32, 18));
+            QString error;
+            ASSERT_TRUE(renderer.begin(play, &error)) << error.toStdString();
+            QImage frame(32, 18, QImage::Format_ARGB32);
+            while (movie.size() <= total && renderer.renderFrame() && // a repeat shows as one frame more
+                   renderer.readFrame(frame.bits(), frame.sizeInBytes(), &error))
+                movie.push_back(frame.pixel(16, 9));
+            renderer.end();
+        });
+        while (frameWaits < 2) // the export's frame waits for the picture
+            std::this_thread::yield();
+        {
+            const HangGuard guard(std::string("the window's ") + e.entry + " during an export",
+                                  std::chrono::seconds(60));
+            e.call();
+        }
+        EXPECT_EQ(director->nCurrentFrame(), waitsAt) << "the export's play stands where it was";
+        EXPECT_EQ(director->directorStatus(), 1);
+        EXPECT_TRUE(director->exportPlays());
+        test_support::finishImport(*late, rendertest::solid(8, 8, colours[2]));
+        exporting.join();
+        ASSERT_EQ(movie.size(), total) << "every frame, once";
+        for (quint64 frame = 0; frame < movie.size(); ++frame) {
+            const quint64 slide =
+                SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, slides).slideIndex;
+            EXPECT_TRUE(colourNear(movie[frame], colours[slide]))
+                << "frame " << frame << " of slide " << slide;
+        }
+        EXPECT_FALSE(director->exportPlays());
+    }
 }
 
 TEST_F(DirectorTest, ADoorShowsTheOutgoingThenTheIncomingSlideUprightThroughTheFrameBuffers) {

@@ -313,7 +313,7 @@ TEST_F(StageBackgroundTest, TheStageShowsRoundAPhotoAndThroughItsTransparentPart
 }
 
 // The earlier drawing moves itself on a frame per call and wraps at the show's end: round again while the
-// project loops, else it stops and stays black.
+// run loops, else it stops and stays black.
 TEST_F(StageBackgroundTest, TheEarlierDrawingCountsItsOwnFramesAndStopsAtTheEndUnlessLooping) {
     auto layer = layerOf(0);
     project->setFltSlideshowFadeIn(0.0f);
@@ -322,8 +322,7 @@ TEST_F(StageBackgroundTest, TheEarlierDrawingCountsItsOwnFramesAndStopsAtTheEndU
     makeTarget(16, 9);
     for (const bool loop : {true, false}) {
         SCOPED_TRACE(loop ? "looping" : "once");
-        project->setBPlayLoop(loop);
-        layer->SetProjectSlideshowArray(project->slideshowArray());
+        layer->SetProjectSlideshowArray(project->slideshowArray(), 0, loop);
         layer->setTotalFrame(project->totalFrameCount());
         std::vector<QRgb> stage;
         for (quint64 frame = 0; frame < layer->nSlideShowTotalFrame() + 2; ++frame) {

@@ -64,6 +64,20 @@ bool isOpenHere(const QString& path) {
     return false;
 }
 
+// The time of the frame the player draws.
+class FrameTimeClock : public platform::Clock {
+public:
+    explicit FrameTimeClock(std::shared_ptr<SlideshowDirector> player) : player(std::move(player)) {}
+    double secondsSinceStart() const override { return player->currentFrameTimeStamp().seconds(); }
+    QDateTime now() const override {
+        return QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC)
+            .addMSecs(qint64(secondsSinceStart() * 1000));
+    }
+
+private:
+    std::shared_ptr<SlideshowDirector> player;
+};
+
 } // namespace
 
 class VideoSlideFrameSourceTest : public PlayerTest {
@@ -101,9 +115,13 @@ protected:
         project->setFltSlideshowFadeOut(0.0f);
     }
 
+    // The clips made next keep time with the player's frames, as an export's do, in a preview's play too:
+    // each frame drawn shows the clip's next.
+    void clipsKeepTimeWithTheFrames() { clipClock = std::make_shared<FrameTimeClock>(director); }
+
     std::shared_ptr<VideoSlideItem> clipSlide(const QString& path, float transition = 0.0f) {
         auto clip = platform::makeMainThreadShared<VideoSlideItem>();
-        clip->setClock(clock);
+        clip->setClock(clipClock ? clipClock : clock);
         clip->setFSecTransitionDuration(transition);
         clip->PrepareVideoItem(path);
         return clip;
@@ -127,6 +145,7 @@ protected:
     }
 
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>();
+    std::shared_ptr<platform::Clock> clipClock;
 };
 
 TEST_F(VideoSlideFrameSourceTest, EachFrameIsUploadedRowByRowWhateverItsStride) {
@@ -224,21 +243,18 @@ TEST_F(VideoSlideFrameSourceTest, ATurnedClipIsDrawnUpright) {
 }
 
 TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAndInTheirColoursAtItsPlaceInAnExport) {
-    project->setBPlayLoop(false);
-    project->setEncodingSlideshow(true);
     auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 1.0f, 0.5f);
     auto clip = clipSlide(makeClip("clip.mp4", 45, FrameCode::redOverBlueFrame), 0.5f);
     auto after = photo("after.png", rendertest::solid(96, 64, QColor(30, 30, 200)), 1.0f, 0.0f);
     ASSERT_NEAR(clip->fSecPhotoDuration(), 1.0f, 0.05f);
     useSlides({before, clip, after});
-    director->setSlideshowArray(project->slideshowArray());
-    makeTarget(96, 64);
+    startExport(96, 64);
     const quint64 start = clip->nItemStartFrameIndex();
     const quint64 leadIn = before->nTransitionDuration();
     const quint64 end = start + clip->nPhotoDuration();
     ASSERT_GT(end, start + 20);
     for (quint64 frame = 0; frame < end; ++frame) {
-        const QImage picture = frameAt(frame);
+        const QImage picture = exportFrameAt(frame);
         if (frame < start)
             continue;
         EXPECT_EQ(FrameCode::read(picture), int(frame - start + leadIn)) << "show frame " << frame;
@@ -246,7 +262,7 @@ TEST_F(VideoSlideFrameSourceTest, ThePlayerShowsTheClipsFramesInOrderAndInTheirC
         EXPECT_TRUE(FrameCode::showsRedOverBlue(picture, &seen))
             << "show frame " << frame << ": " << seen.toStdString();
     }
-    EXPECT_TRUE(colourNear(frameAt(after->nItemStartFrameIndex() + 2).pixel(48, 32), qRgb(30, 30, 200)))
+    EXPECT_TRUE(colourNear(exportFrameAt(after->nItemStartFrameIndex() + 2).pixel(48, 32), qRgb(30, 30, 200)))
         << "the next photo follows";
     EXPECT_EQ(clip->player(), nullptr) << "no sound of its own during an export";
 }
@@ -315,7 +331,7 @@ TEST_F(VideoSlideFrameSourceTest, AClipsSoundGoesWhenItsSlideLeavesAndComesBackW
 // from its first all the same.
 TEST_F(VideoSlideFrameSourceTest, TheLoaderOpensAClipAheadSoThatThePlayerOpensNothingWhereTheClipStarts) {
     project->setBPlayLoop(false);
-    project->setEncodingSlideshow(true);
+    clipsKeepTimeWithTheFrames();
     auto before = photo("before.png", rendertest::solid(96, 64, QColor(200, 30, 30)), 1.0f, 0.5f);
     const QString path = makeClip("clip.mp4", 45, FrameCode::frame);
     auto clip = clipSlide(path, 0.5f);
@@ -340,7 +356,7 @@ TEST_F(VideoSlideFrameSourceTest, AClipLoopedAloneOrWithAPhotoStartsEveryPassAtI
     for (const bool withPhoto : {false, true}) {
         SCOPED_TRACE(withPhoto ? "with a photo" : "alone");
         showWithoutFades(true);
-        project->setEncodingSlideshow(true);
+        clipsKeepTimeWithTheFrames();
         std::vector<SlideItemRef> slides{clipSlide(makeClip("loop.mp4", 30, FrameCode::frame))};
         if (withPhoto)
             slides.push_back(photo("after.png", rendertest::solid(96, 64, QColor(30, 30, 200)), 1.0f, 0.0f));
@@ -395,7 +411,7 @@ TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPas
                          .arg(c.setsHeld ? ", their sets held" : "")
                          .toStdString());
         showWithoutFades(c.loop);
-        project->setEncodingSlideshow(true);
+        clipsKeepTimeWithTheFrames();
         QStringList paths;
         std::vector<SlideItemRef> slides;
         std::vector<std::shared_ptr<SlideTextures>> held;
@@ -430,7 +446,7 @@ TEST_F(VideoSlideFrameSourceTest, OnlyTheClipsOnScreenAndTheNextOneAreOpenInAPas
 // again and shows its frames from the first, as the first pass did.
 TEST_F(VideoSlideFrameSourceTest, APlayThatComesBackToAClipItPassedShowsItFromItsFirstFrame) {
     showWithoutFades(false);
-    project->setEncodingSlideshow(true);
+    clipsKeepTimeWithTheFrames();
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < 3; ++i)
         slides.push_back(clipSlide(makeClip(QString("back%1.mp4").arg(i), 30, FrameCode::frame), 0.3f));

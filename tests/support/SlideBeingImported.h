@@ -4,9 +4,11 @@
 #include "platform/foundation/MainThread.h"
 
 #include <QFile>
+#include <QImage>
 #include <QString>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 namespace test_support {
@@ -24,6 +26,19 @@ inline std::shared_ptr<SlideItem> slideBeingImported(const QString& path, float 
     slide->customSetDurations(photoSeconds, transitionSeconds);
     slide->setPictureBeingMade(true);
     return slide;
+}
+
+// The import of such a slide ends as the resize worker ends it: the picture is written beside its name,
+// renamed over it, and the slide says its picture is made. False, with a failure, where it cannot be written.
+inline bool finishImport(SlideItem& slide, const QImage& picture) {
+    const QString written = slide.fileName() + ".writing.png";
+    if (!picture.save(written, "PNG") || std::rename(QFile::encodeName(written).constData(),
+                                                     QFile::encodeName(slide.fileName()).constData()) != 0) {
+        ADD_FAILURE() << "the picture of " << slide.fileName().toStdString() << " cannot be written";
+        return false;
+    }
+    slide.setPictureBeingMade(false);
+    return true;
 }
 
 } // namespace test_support

@@ -15,7 +15,6 @@
 #include "render/BuiltInComposition.h"
 #include "render/CompositionRegistry.h"
 #include "render/NSGLView.h"
-#include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/ClipMediaPlayer.h"
 #include "ui/editing/CopyFileProgressWindowController.h"
@@ -324,16 +323,17 @@ QWidget* ClipSlides::makeInspector(const SlideItemRef& slide) const {
 
 // ---- the position slider
 
-// Plays from frame f as Play does: the music starts at f / 30 s exactly, and the button reads Stop.
+// Plays from frame f as Play does: the music starts at f / 30 s exactly, and the button reads Stop. Refused
+// while an export plays, as Play is: the player is the export's, and nothing would play.
 void ClipSlides::playFromFrame(int frame) {
     const auto project = currentProject();
+    if (hub.playbackController().exportOwnsPlayer())
+        return;
     hub.stop();
     const auto director = hub.director();
     if (!project || !director || frame < 0)
         return;
     project->setNCurrentStatus(1);
-    if (project->nHeightOpenGLView() > 0)
-        gRenderAspectRatio = float(project->nWidthOpenGLView()) / float(project->nHeightOpenGLView());
     hub.stillPreview().cancelMotion();
     director->setSlideshowArrayFromFrame(project->slideshowArray(), quint64(frame));
     director->setDirectorStatus(1);

@@ -3,10 +3,10 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StringTable.h"
-#include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
 #include "ui/editing/DVDMenuViewController.h"
 #include "ui/main/MainWindowOutlets.h"
+#include "ui/main/PlaybackController.h"
 #include "ui/main/SlideshowMainObject.h"
 
 #include <QDialog>
@@ -67,12 +67,14 @@ void DvdMenuPage::noMenuSelected() {
 }
 
 // A short first and last slide, a long second, neither panned nor zoomed. They are copies: the test leaves
-// the project's slides as they are.
+// the project's slides as they are. None while an export plays: the player is the export's.
 void DvdMenuPage::testMenu() {
     if (hub.m_bPlaying()) {
         hub.stop();
         return;
     }
+    if (hub.playbackController().exportOwnsPlayer())
+        return;
     const auto played = project();
     const std::shared_ptr<SlideshowDirector> director = hub.director();
     if (!played || played->slideCount() < 3 || !director)
@@ -91,8 +93,6 @@ void DvdMenuPage::testMenu() {
     played->calcSlideItemsPhotoTransitionDuration(slides);
     hub.enterPlayState();
     played->setNCurrentStatus(1);
-    if (played->nHeightOpenGLView() > 0)
-        gRenderAspectRatio = float(played->nWidthOpenGLView()) / float(played->nHeightOpenGLView());
     director->setSlideshowArray(slides);
     director->setDirectorStatus(0);
     hub.startPlayerAfter(kTestMenuStartDelay);

@@ -6,7 +6,6 @@
 #include "platform/foundation/HeapSettings.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
-#include "render/RenderGlobals.h"
 #include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
 #include "ui/controls/ButtonTextColor.h"
@@ -73,7 +72,6 @@ void PlaybackController::play() {
     const auto project = currentProject();
     if (!project)
         return;
-    project->setEncodingSlideshow(false);
     project->resetPlayerToBegin();
     project->updateTimelineItemsPosition();
     // Playing is tested before the slide count, so that a show whose slides went meanwhile still stops.
@@ -97,8 +95,6 @@ void PlaybackController::play() {
     playing = true;
     setPlayButtonPlaying(true);
     project->setNCurrentStatus(1);
-    if (project->nHeightOpenGLView() > 0)
-        gRenderAspectRatio = float(project->nWidthOpenGLView()) / float(project->nHeightOpenGLView());
     const std::vector<SlideItemRef> slides = project->slideshowArray();
     if (const auto player = hub.director()) {
         const int current = hub.nCurrentSlideshowItemIndex();
@@ -125,7 +121,8 @@ void PlaybackController::startDirector() {
 
 void PlaybackController::stop() {
     if (exportOwnsPlayer()) {
-        // The export's play and its clips are its own until it ends: only the window's side stops.
+        // The export's play and its clips are its own until it ends: the window shows itself stopped, and
+        // the player, the project's rewind and the sound are left to the export.
         playStart.cancel();
         hideTimelineIndicator();
         playing = false;
@@ -137,10 +134,8 @@ void PlaybackController::stop() {
     // on its own: its loaders and what they loaded are still there.
     const bool directorRuns =
         director && (playing || director->directorStatus() != 0 || playStart.isActive());
-    if (const auto project = currentProject()) {
-        project->setEncodingSlideshow(false);
+    if (const auto project = currentProject())
         project->resetPlayerToBegin();
-    }
     playStart.cancel(); // a stop within the start's half second: the show does not start
     hideTimelineIndicator();
     hub.stopVideoPreview();

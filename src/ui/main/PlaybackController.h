@@ -57,9 +57,11 @@ public:
     // The window closes: nothing plays or starts any more.
     void shutDown();
 
-private:
-    // An export plays on the player: Play and Stop leave its play, its clips and its project alone.
+    // An export plays on the player: Play and Stop leave its play, its clips and its project alone, and
+    // nothing else of the window starts a play meanwhile.
     bool exportOwnsPlayer() const;
+
+private:
     void startDirector();
     void placePlayHead(float x, qint64 scrollTo);
     void stopMixedAudio();

@@ -7,11 +7,14 @@
 #include "ui/UiNotifications.h"
 #include "ui/editing/TimeLineCellViewController.h"
 #include "ui/editing/TimelineContentView.h"
+#include "ui/main/PhotoImporter.h"
 #include "ui/main/PhotoResizeWorker.h"
 
 #include <QImageReader>
 #include <QPainter>
 #include <QSet>
+
+#include <thread>
 
 using platform::NotificationCenter;
 
@@ -112,6 +115,28 @@ TEST_F(PhotoImportTest, TheWorkerQueueTakesInsertedPhotosFirstAndMovesAWantedOne
     EXPECT_EQ(order(wanted), (QStringList{"C", "D", "A", "B"}));
     EXPECT_FALSE(wanted.moveItemToThreadArrayHead(nullptr));
     EXPECT_EQ(order(wanted), (QStringList{"C", "D", "A", "B"}));
+}
+
+// Written or not, a slide's picture is no longer awaited once the worker is done with its photo, without a
+// word from the main thread: a play (an export's, which never waits for the main thread) that waits for the
+// picture goes on, or gives the slide up.
+TEST_F(PhotoImportTest, TheWorkerEndsTheWaitForASlidesPictureOnItsOwnThread) {
+    const struct {
+        const char* photo;
+        QString path;
+    } cases[] = {{"written", writePhoto("fine.jpg", {40, 30}, Qt::red)},
+                 {"unreadable", writeBrokenPhoto("broken.jpg")}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.photo);
+        const SlideItemRef slide = PhotoImporter::newPhotoSlide(*project, c.path, "image_", "bk_");
+        ASSERT_TRUE(slide->isPictureBeingMade());
+        PhotoResizeWorker worker({}); // tells nobody: the main thread hears nothing
+        worker.enqueueBack({c.path, slide, 0});
+        worker.start();
+        while (!worker.isIdle())
+            std::this_thread::yield();
+        EXPECT_FALSE(slide->isPictureBeingMade());
+    }
 }
 
 TEST_F(PhotoImportTest, ATurnedPhotoBecomesAnUprightSlideImageBackgroundAndThumbnailUnderNamesOfItsOwn) {

@@ -38,9 +38,7 @@ TEST_F(PlaybackControllerTest, PlaysAndStopsTheHandedProject) {
     ASSERT_TRUE(playback->playHeadView());
     EXPECT_TRUE(playback->playHeadView()->isVisibleTo(window.get()));
 
-    project->setEncodingSlideshow(true);
     playback->stop();
-    EXPECT_FALSE(project->EncodingSlideshow()) << "the handed project's player is reset";
     EXPECT_FALSE(playback->isPlaying());
     EXPECT_EQ(buttonTitle(), "Play");
     EXPECT_FALSE(playback->playHeadView()->isVisibleTo(window.get()));

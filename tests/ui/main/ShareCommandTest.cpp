@@ -2,10 +2,12 @@
 // still coming in, the finish of a movie file (the record, the move, the finished dialog, a failed move, a
 // movie another process cut under the same name), the preview's stop during an export, the hand-off to the
 // upload, a sound that fails partway, the cancel, and a DVD menu's finish that must not pass for a movie's.
+#include "support/FrameCode.h"
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
 #include "support/MovieDecoder.h"
 #include "support/OAuth2TestFakes.h"
+#include "support/SavedRepeat.h"
 #include "support/TestChild.h"
 #include "support/ToneMaker.h"
 
@@ -103,7 +105,6 @@ protected:
     void expectPlaybackBack() const {
         EXPECT_TRUE(project->bPlayLoop()) << "the loop flag";
         EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
-        EXPECT_FALSE(project->EncodingSlideshow());
     }
     QString movieOut(const QString& name) const { return dir.file("Exported/" + name); }
 
@@ -204,49 +205,67 @@ TEST_F(ShareExportTest, SettingsOKIsRefusedWithoutAProgressWindowWhenTheShowIsNo
     }
 }
 
-// What the window does to its preview while an export plays (the last step of a photo import shows the
-// current photo and stops the preview; a Stop) leaves the export's play alone: the movie holds every slide.
+// What the window does to its preview while an export plays a clip (the last step of a photo import shows
+// the current photo and stops the preview; a Stop; a Play, the position slider or the DVD menu's test, which
+// start nothing and leave the window showing nothing playing) leaves the export's play and its clip alone:
+// the movie holds every slide, and the clip's frames in order.
 TEST_F(ShareExportTest, ThePreviewsStopDuringAnExportLeavesTheMovieWhole) {
-    const std::vector<QColor> colours = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
-    for (const SlideItemRef& slide : useColourSlides(colours))
+    const std::vector<QColor> colours = {QColor(220, 40, 40), QColor(50, 70, 230)};
+    std::vector<SlideItemRef> slides = useColourSlides(colours);
+    for (const SlideItemRef& slide : slides)
         slide->customSetDurations(1.0f, 0.2f);
+    ClipMaker::Options coded;
+    coded.frames = 60; // within what the frame code counts
+    coded.picture = FrameCode::frame;
+    const auto clip = makeClipSlide("coded.mp4", coded);
+    clip->setFSecTransitionDuration(0.2f);
+    slides.insert(slides.begin() + 1, clip);
+    project->setSlideshowArray(slides);
     project->calcSlideItemsPhotoTransitionDuration();
     const quint64 total = project->totalFrameCount();
+    const quint64 clipStart = clip->nItemStartFrameIndex();
+    const quint64 clipEnd = clipStart + clip->nPhotoDuration();
+    const quint64 leadIn = slides[0]->nTransitionDuration();
     answerSettingsOK();
     dialogs.questionAnswers = {false};
     post(kNotifyShareOptionButtonClick, 0);
     scheduler->advance(0.0);
     ASSERT_TRUE(controller->isExportRunning());
-    const auto encoder = controller->movieExportCommand()->encoderController();
-    ASSERT_TRUE(encoder);
-    ASSERT_TRUE(test_support::spinUntil([&] { return encoder->framesAppended() >= 20; }, 60000));
+    const auto player = controller->director();
+    ASSERT_TRUE(test_support::spinUntil([&] { return player->nCurrentFrame() > clipStart + 2; }, 60000));
     controller->showCurrentItemPhoto(project->slideItemAtIndex(0));
     controller->stop();
     controller->playbackController().play();
+    EXPECT_FALSE(controller->m_bPlaying()) << "Play";
+    // Nor does anything else of the window start the player meanwhile.
+    controller->PositionSlideChanged(int(clipStart));
+    EXPECT_FALSE(controller->m_bPlaying()) << "the position slider";
+    controller->TestDVDMenu();
+    EXPECT_FALSE(controller->m_bPlaying()) << "the DVD menu's test";
     runExportToItsEnd();
     ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.alerts[0].title, "Congratulations! Movie file has been created successfully!");
-    // Every frame but the first, each slide's colour in the middle of its time.
-    std::vector<int> middles;
-    for (quint64 frame = 1; frame < total; ++frame) {
-        const SlideFramePosition at =
-            SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(frame, project->slideshowArray());
-        if (at.inPhoto && at.frameFromPhotoStart == at.photoFrames / 2)
-            middles.push_back(int(frame) - 1);
-    }
-    ASSERT_EQ(middles.size(), 3u);
-    const DecodedMovie movie =
-        DecodedMovie::decode(movieOut("Trip.mp4"), std::set<int>(middles.begin(), middles.end()));
+    std::set<int> kept; // by movie frame, which holds show frame + 1: the movie pump leaves out the first
+    for (quint64 frame = 1; frame < total; ++frame)
+        kept.insert(int(frame) - 1);
+    const DecodedMovie movie = DecodedMovie::decode(movieOut("Trip.mp4"), kept);
     ASSERT_TRUE(movie.ok) << qPrintable(movie.error);
-    EXPECT_EQ(movie.frameTimes.size(), total - 1);
-    for (int slide = 0; slide < 3; ++slide) {
-        const QColor seen = movie.frames.at(middles[slide]).pixelColor(320, 180);
-        EXPECT_LE(std::max({std::abs(seen.red() - colours[slide].red()),
-                            std::abs(seen.green() - colours[slide].green()),
-                            std::abs(seen.blue() - colours[slide].blue())}),
+    ASSERT_EQ(movie.frameTimes.size(), total - 1);
+    for (const std::size_t photo : {std::size_t(0), std::size_t(2)}) {
+        const quint64 middle = slides[photo]->nItemStartFrameIndex() + slides[photo]->nPhotoDuration() / 2;
+        const QColor seen = movie.frames.at(int(middle) - 1).pixelColor(320, 180);
+        const QColor& expected = colours[photo / 2];
+        EXPECT_LE(std::max({std::abs(seen.red() - expected.red()), std::abs(seen.green() - expected.green()),
+                            std::abs(seen.blue() - expected.blue())}),
                   16)
-            << "slide " << slide << " is " << qPrintable(seen.name());
+            << "slide " << photo << " is " << qPrintable(seen.name());
     }
+    std::vector<int> shown, inOrder;
+    for (quint64 frame = clipStart; frame < clipEnd; ++frame) {
+        shown.push_back(FrameCode::read(movie.frames.at(int(frame) - 1)));
+        inOrder.push_back(int(frame - clipStart + leadIn));
+    }
+    EXPECT_EQ(shown, inOrder) << "the clip's frames, each in its turn";
     EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, double(total) / 30.0, 2.0 / 30.0)
         << "the sound as long as the pictures";
     expectPlaybackBack();
@@ -396,11 +415,11 @@ TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndR
     post(kNotifyShareOptionButtonClick, 0);
     scheduler->advance(0.0);
     ASSERT_TRUE(test_support::spinUntil([&] { return mixing.load(); }, 30000));
-    EXPECT_FALSE(project->bPlayLoop()) << "off while the export runs";
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save meanwhile writes";
     controller->exportProgressWC()->cancelButtonClicked();
     test_support::spinFor(200);
     EXPECT_TRUE(controller->isExportRunning()) << "the mix has not stopped yet";
-    EXPECT_FALSE(project->bPlayLoop()) << "put back before every thread of the export had ended";
+    EXPECT_TRUE(project->bPlayLoop());
     release = true;
     ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 30000));
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
@@ -438,7 +457,7 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     controller->BurnDVDButtonClicked();
     ASSERT_EQ(controller->dvdCommand()->stage(), DVDCommand::Stage::Encoding)
         << qPrintable(dialogs.alertText());
-    EXPECT_FALSE(project->bPlayLoop());
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save meanwhile writes";
     platform::NotificationCenter::defaultCenter().post(kNotifyPlaySlideIndexChanged, QVariant(),
                                                        {{"playingItemIndex", 2}});
     EXPECT_EQ(controller->nCurrentSlideshowItemIndex(), 1) << "the DVD's player does not move the mark";
