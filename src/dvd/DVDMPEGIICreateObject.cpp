@@ -419,7 +419,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::runPumpAndFFmpeg(Pass pass
         pumpOk = true;
         pumpFailure.clear();
         soundFailure.clear();
-        stoppedForPump = false;
+        stoppedForSound = false;
     }
     const auto pump = [this, pipes, planar] {
         std::thread feeder;
@@ -558,30 +558,31 @@ void DVDMPEGIICreateObject::deInitVar() {
     audioReader.reset();
 }
 
-// A pump that failed may have failed because ffmpeg went away, or may leave ffmpeg waiting for frames (or
-// for the pipe to open) for ever: ffmpeg gets a few looks to end by itself; if it does not, it is stopped,
-// and the failure is the pump's.
+// A pump that failed may have failed because ffmpeg went away first, which only ffmpeg's own end tells, and
+// ffmpeg may have exited and not yet be reaped when the pump's failure is seen: ffmpeg is never stopped for
+// the pump, but one still waiting for the pipe to open is let through to the end of the stream, so that it
+// ends on its own. A sound feeder that failed may leave ffmpeg waiting for frames: ffmpeg gets a few looks
+// to end by itself; if it does not, it is stopped, and the failure is the feeder's.
 void DVDMPEGIICreateObject::waitForFFmpeg() {
     bool terminated = false;
     int pollsSinceTerminate = 0;
-    int pollsSincePumpFailed = 0;
+    int pollsSinceSoundFailed = 0;
     std::unique_lock lock(stateMutex);
     while (!bFFMMEncodeFinished()) {
         stateChanged.wait_for(lock, pollInterval, [this] { return bFFMMEncodeFinished(); });
         if (bFFMMEncodeFinished())
             break;
-        const bool stopRequested = cancelled();
-        const bool partFailed = (pumpReported && !pumpOk) || !soundFailure.isEmpty();
-        if (!stopRequested && !stoppedForPump && partFailed && ++pollsSincePumpFailed >= pollsBeforeKill)
-            stoppedForPump = true;
-        if (!stopRequested && !stoppedForPump)
-            continue;
+        if (!cancelled() && !soundFailure.isEmpty() && ++pollsSinceSoundFailed >= pollsBeforeKill)
+            stoppedForSound = true;
+        const bool stop = cancelled() || stoppedForSound;
         lock.unlock();
-        if (!terminated)
+        if (!stop && pumpEnded)
+            releaseWaitingReader();
+        else if (stop && !terminated)
             terminateFFmpeg();
-        else if (++pollsSinceTerminate >= pollsBeforeKill)
+        else if (stop && ++pollsSinceTerminate >= pollsBeforeKill)
             terminateFFmpeg(true); // it did not stop when asked
-        terminated = true;
+        terminated = terminated || stop;
         lock.lock();
     }
 }
@@ -593,9 +594,9 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
     const std::lock_guard lock(stateMutex);
     if (cancelled())
         return {End::Cancelled, {}};
-    if (stoppedForPump && (pumpOk || !pumpReported) && !soundFailure.isEmpty())
+    if (stoppedForSound && (pumpOk || !pumpReported) && !soundFailure.isEmpty())
         return {End::Failed, {kStepBackgroundMusic(), tr_("While writing %1: %2").arg(stream, soundFailure)}};
-    if (stoppedForPump)
+    if (stoppedForSound)
         return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
     if (!ffmpegResult.succeeded) {
         QString detail = tr_("While writing %1: %2").arg(stream, ffmpegResult.error);

@@ -125,9 +125,10 @@ public:
 
     // For the pumps: whether to stop drawing (a cancel, or ffmpeg has ended and reads no more).
     bool shouldStopPump() const;
-    // For the pumps, once before they return: ok when every frame of the show went into the pipe. A pump
-    // that failed while ffmpeg still runs leaves ffmpeg a few looks to end by itself (the pump may have
-    // failed because ffmpeg went away); then ffmpeg is stopped and the failure is the pump's.
+    // For the pumps, once before they return, with the pipe closed: ok when every frame of the show went into
+    // the pipe. A pump that failed may have failed because ffmpeg went away: ffmpeg, never stopped for it,
+    // ends on its own, and when it ends with an error, that is the cause, whichever failure was seen first;
+    // otherwise the failure is the pump's.
     void framePumpEnded(bool ok, const QString& error);
 
     // Told on the driver's thread how the command ended (after the finished notification when it
@@ -153,7 +154,7 @@ public:
 
 protected:
     void startEncodeMovieThreadProc(const QVariantMap& params) override;
-    // The polls of setCancelPolling() also give a running ffmpeg its looks after its pump failed.
+    // The polls of setCancelPolling() also give a running ffmpeg its looks after its sound feeder failed.
     void waitForFFmpeg() override;
 
 private:
@@ -206,8 +207,8 @@ private:
     bool pumpReported = false;
     bool pumpOk = true;
     QString pumpFailure;
-    QString soundFailure;        // the planar pass's feeder could not deliver the sound
-    bool stoppedForPump = false; // ffmpeg was terminated because the pump (or the feeder) failed first
+    QString soundFailure;         // the planar pass's feeder could not deliver the sound
+    bool stoppedForSound = false; // ffmpeg was terminated because the sound feeder failed first
     End ended = End::Completed;
     DVDStepError failure;
     bool driverRunning = false;

@@ -309,6 +309,11 @@ void FFMMCreateObjectBase::runPumpBesideRunner(const std::function<void()>& pump
     platform::joinUnlessSelf(pumping, "an export's frame pump");
 }
 
+void FFMMCreateObjectBase::releaseWaitingReader() {
+    const platform::UniqueFd fd(
+        ::open(QFile::encodeName(videoPipe.reachablePath()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+}
+
 // ffmpeg reads no more: a pump still writing, or still waiting for a reader to open the pipe, is let
 // through to a reader that throws the frames away, and then stops at its next frame.
 void FFMMCreateObjectBase::drainVideoPipe() {

@@ -120,6 +120,11 @@ protected:
     void runPumpBesideRunner(const std::function<void()>& pump, const std::function<FFmpegResult()>& runner);
     // Waits until the ffmpeg run of the pass has ended, stopping it on the creator's terms.
     virtual void waitForFFmpeg() = 0;
+    // For waitForFFmpeg once the pump has ended: a pump that never opened the video pipe leaves ffmpeg
+    // waiting in its open for a writer, and this gives it the end of an empty stream instead, so that ffmpeg
+    // ends on its own and its end tells what happened. Harmless after a pump that wrote, since a reader
+    // already there only sees the end again.
+    void releaseWaitingReader();
 
     std::chrono::milliseconds pollInterval = kPollInterval;
     int pollsBeforeKill = kPollsBeforeKill;

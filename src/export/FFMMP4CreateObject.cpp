@@ -171,14 +171,6 @@ void FFMMP4CreateObject::waitForFFmpeg() {
     }
 }
 
-// A pump that ended without ever opening the pipe leaves ffmpeg waiting in its open for a writer: one
-// that opens and closes at once gives it the end of an empty stream. Harmless after a pump that wrote,
-// since a reader already there only sees the end again.
-void FFMMP4CreateObject::releaseWaitingReader() {
-    const platform::UniqueFd fd(
-        ::open(QFile::encodeName(videoPipe.reachablePath()).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
-}
-
 FFMMP4CreateObject::Outcome FFMMP4CreateObject::verdict(const QString& movie) {
     const std::lock_guard lock(stateMutex);
     if (cancelled() || ffmpegResult.cancelled)

@@ -82,7 +82,6 @@ private:
     Outcome mixSound(const SlideshowProjectRef& project);
     Outcome makePipes();
     Outcome runPumpAndFFmpeg(const QString& movie);
-    void releaseWaitingReader();
     Outcome verdict(const QString& movie);
     Outcome checkMovie(const QString& path, std::optional<quint64> frames) const;
     // Tells the end; a movie that cannot be given its name is a failure after all. The end as told.

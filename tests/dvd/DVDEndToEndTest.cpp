@@ -8,8 +8,10 @@
 #include "dvd/DVDAuthorObject.h"
 #include "dvd/DVDCommand.h"
 #include "dvd/DVDMPEGIICreateObject.h"
+#include "dvd/DVDMenuItem.h"
 #include "dvd/DVDNotifications.h"
 #include "dvd/MyBurnObject.h"
+#include "dvd/SpumuxObject.h"
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/ChildProcess.h"
 #include "render/SlideshowDirector.h"
@@ -238,5 +240,74 @@ TEST_F(DVDLinksEndToEndTest, PlantedLinksKeepTheirTargetsAndTheRunLeavesNothing)
         EXPECT_EQ(test_support::readBytes(folder.file(QString("target-%1").arg(i))), "keep")
             << qPrintable(names[i]);
         EXPECT_FALSE(QFileInfo(names[i]).isSymLink()) << qPrintable(names[i]);
+    }
+}
+
+// Another program puts files of its own at the names of the files a tool of the run is handed, as the tool
+// starts. The tools reach the run's own files through their descriptors: no link there receives what a tool
+// writes, no other file becomes the disc's sound, frames, stream, pictures or control file, and an output
+// whose name was taken meanwhile is refused rather than taken for the run's.
+TEST_F(DVDLinksEndToEndTest, FilesPutAtTheNamesAToolIsHandedAsItStartsAreNeverItsOwn) {
+    useSlides(3);
+    manager->setBUseDVDMenu(true);
+    const QString stream = withoutExtension(project->strEncodingVideoFilePath(QSizeF(960, 540))) + ".mpg";
+    const QString menuStream = withoutExtension(stream) + "_dvdmenu.mpg";
+    const QString muxedMenu = SpumuxObject::temporaryPaths({}).value(1);
+    QByteArray buttonPictures;
+    for (const int state : {DVDMenuItem::Normal, DVDMenuItem::Highlighted, DVDMenuItem::Selected})
+        buttonPictures += "ownFileAt " +
+                          dvd_test::quoted(DVDMenuItem::reducedStateImagePath(
+                              DVDProjectSettings().resolvedTemporaryFolder(), state)) +
+                          "\n";
+    const QString victim = folder.file("other-program.dat");
+    const auto q = dvd_test::quoted;
+    const QByteArray link = "linkAt " + q(victim) + " ";
+    const QByteArray output = "eval out=\\${$#}\n";
+    const struct {
+        const char* what;
+        const char* tool;
+        QByteArray prelude;
+        bool burnt; // else refused, naming the tool
+    } cases[] = {
+        {"the frames' pipe and the mixed sound, and the menu stream the slideshow pass finds", "ffmpeg",
+         output + link + q(DVDMPEGIICreateObject::strVideoFIFOName()) + "\nownFileAt " +
+             q(DVDMPEGIICreateObject::strTempM4AAudioFullPath()) +
+             "\n[ \"$(named \"$out\")\" = " + q(stream) + " ] && ownFileAt " + q(menuStream),
+         true},
+        {"the stream ffmpeg writes", "ffmpeg", output + link + "\"$out\"", false},
+        {"the control file and the pictures of spumux", "spumux", "ownFileAt \"$1\"\n" + buttonPictures,
+         true},
+        {"the control file and the streams of dvdauthor", "dvdauthor",
+         "ownFileAt \"$2\"\nownFileAt " + q(stream) + "\nownFileAt " + q(muxedMenu), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+        dvd_test::FakeTools tools;
+        tools.wrap(c.tool, test_support::kMeddlingFunctions + c.prelude);
+        const QString image = folder.file(QString("%1.img").arg(c.what));
+        QString error;
+        const auto drive =
+            platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error);
+        ASSERT_TRUE(drive) << qPrintable(error);
+        RecordingDialogs dialogs;
+        DVDCommand command(director, dialogs, center);
+        command.BurnDVDButtonClicked(drive);
+        ASSERT_TRUE(spinUntil([&] { return command.stage() == DVDCommand::Stage::Idle; }));
+        EXPECT_EQ(test_support::readBytes(victim), "keep");
+        if (c.burnt) {
+            EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+            ASSERT_NE(command.myburnObj(), nullptr);
+            EXPECT_EQ(command.myburnObj()->wait().outcome, BurnOutcome::Succeeded);
+            // spumux leaves out buttons whose pictures it cannot read.
+            const QString menu = folder.file("menu.vob");
+            ASSERT_TRUE(
+                test_support::writeBytes(menu, dvd_test::extractFromIso(image, "/VIDEO_TS/VIDEO_TS.VOB;1")));
+            EXPECT_NE(MediaProbe::probe(menu).firstOfType("subtitle"), nullptr) << "the menu has no buttons";
+        } else {
+            ASSERT_EQ(dialogs.alerts.size(), 1u);
+            EXPECT_TRUE(dialogs.alerts[0].message.contains(QString("\"%1\"").arg(c.tool)))
+                << qPrintable(dialogs.alertText());
+        }
     }
 }

@@ -384,8 +384,9 @@ TEST_F(MPEGIICreatorFailureTest, AnFFmpegThatCannotStartReleasesThePump) {
 
 TEST_F(MPEGIICreatorFailureTest, AnFFmpegThatStopsReadingMidStreamIsTheCauseNotThePump) {
     // The pipe is the thirteenth argument: it reads a few frames' worth and gives up. The show is longer
-    // than the pipe holds, so the pump meets a pipe without reader.
-    tools.add("ffmpeg", "head -c 60000 \"${13}\" > /dev/null\nexit 3");
+    // than the pipe holds, so the pump meets a pipe without reader well before ffmpeg's exit, which comes
+    // after a while of its own.
+    tools.add("ffmpeg", "head -c 60000 \"${13}\" > /dev/null\nsleep 1\nexit 3");
     ScriptedPumpHost host({.frames = 200});
     const DVDStepError error = failingRun(host);
     EXPECT_EQ(error.step, "ffmpeg");

@@ -2,6 +2,8 @@
 // dialogs and window services that record what the user would have seen.
 #include "EncoderTestSupport.h"
 #include "support/FileLosses.h"
+#include "support/FilesBeingMade.h"
+#include "support/MediaProbe.h"
 #include "support/RecordingDialogs.h"
 #include "support/SavedRepeat.h"
 #include "support/ToneMaker.h"
@@ -12,6 +14,7 @@
 #include "export/MovieExportCommand.h"
 #include "model/MainWindowServices.h"
 #include "model/MusicItem.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
 
 #include <QFileInfo>
@@ -262,4 +265,56 @@ TEST_F(MovieExportCommandTest, DroppingTheCommandMidExportEndsEverything) {
     waitFor([] { return true; }); // queued progress must find the command gone and do nothing
     EXPECT_EQ(threadCount(), threadsBefore);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
+}
+
+// Another program at work on the names of the files the export made: the frames go only into the export's own
+// pipe, and the movie being made has no name another program could open it by (where an unnamed file could
+// not be given a name once written, a hidden one of its own, which takes the movie's name at the end). The
+// movie is made each time.
+TEST_F(MovieExportCommandTest, AnotherProgramAtTheExportsNamesNeverReachesItsFiles) {
+    const QString victim = folder.file("other-program.dat");
+    const QString pipe = EncoderController::strOpenGLRGBAVideoFIFOFullPath();
+    const struct {
+        const char* what;
+        bool descriptorFolder; // through which an unnamed movie is given its name
+        std::function<void()> asTheMixEnds;
+        bool unnamed; // the movie being made, else under a hidden name
+    } cases[] = {
+        {"a link put at the frames' pipe", true,
+         [&] {
+             ASSERT_TRUE(QFile::link(victim, pipe + ".other"));
+             ASSERT_EQ(::rename(QFile::encodeName(pipe + ".other").constData(),
+                                QFile::encodeName(pipe).constData()),
+                       0);
+         },
+         true},
+        {"no way to name an unnamed movie (no /proc)", false, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(test_support::writeBytes(victim, "keep"));
+        QStringList beingMade;
+        mix = toneMix(0.3, [&] {
+            if (c.asTheMixEnds)
+                c.asTheMixEnds();
+            beingMade = test_support::filesBeingMadeFor(moviePath());
+        });
+        const QString finished = MovieExportCommand::createVideoFileEndNotificationName();
+        const int finishedBefore = notes.count(finished);
+        platform::setOwnDescriptorFolder(c.descriptorFolder ? QString() : folder.file("no such folder"));
+        ASSERT_TRUE(command.startEncodingMovieFile());
+        EXPECT_TRUE(waitFor([&] { return !command.isEncoding() || notes.count(finished) > finishedBefore; }));
+        command.endEncoding();
+        platform::setOwnDescriptorFolder(QString());
+        EXPECT_EQ(notes.count(finished), finishedBefore + 1) << dialogs.alertText().toStdString();
+        EXPECT_EQ(test_support::readBytes(victim), "keep");
+        ASSERT_EQ(beingMade.size(), 1) << beingMade.join(", ").toStdString();
+        EXPECT_EQ(beingMade[0].startsWith("#"), c.unnamed) << beingMade[0].toStdString();
+        const MediaProbe probe = MediaProbe::probe(moviePath());
+        ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+        EXPECT_NE(probe.firstOfType("video"), nullptr);
+        EXPECT_NE(probe.firstOfType("audio"), nullptr);
+        QFile::remove(pipe); // the other program's link stays after the export
+        dialogs.alerts.clear();
+    }
 }

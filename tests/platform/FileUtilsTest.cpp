@@ -244,13 +244,23 @@ TEST(PartialFile, TakesItsPlaceOnlyWhenPutThereAndNeverWritesThroughALink) {
 }
 
 // Where the file system has unnamed files, a file being made has no name another program could open it by
-// until it is placed; elsewhere it is made under a hidden name of its own. Either takes its name once placed,
-// a link there replaced, never followed.
+// until it is placed; elsewhere, or where an unnamed file could not be given a name once written (no
+// /proc), it is made under a hidden name of its own. Either takes its name once placed, a link there
+// replaced, never followed.
 TEST(PartialFile, AnUnnamedFileHasNoNameUntilPlacedAndAHiddenNameIsTheFallback) {
-    for (const bool unnamed : {true, false}) {
-        SCOPED_TRACE(unnamed ? "unnamed" : "hidden name");
-        platform::setUnnamedFilesAllowed(unnamed);
+    const struct {
+        const char* what;
+        bool unnamedFiles;
+        bool descriptorFolder; // the folder through which an unnamed file would be named
+        bool unnamed;
+    } cases[] = {{"unnamed", true, true, true},
+                 {"hidden name: no unnamed files", false, true, false},
+                 {"hidden name: no way to name an unnamed file", true, false, false}};
+    for (const auto& [what, unnamedFiles, descriptorFolder, unnamed] : cases) {
+        SCOPED_TRACE(what);
         TempDir dir;
+        platform::setUnnamedFilesAllowed(unnamedFiles);
+        platform::setOwnDescriptorFolder(descriptorFolder ? QString() : dir.file("no such folder"));
         UmaskScope mask(022);
         writeFile(dir.file("real"), "kept", 0600);
         ASSERT_TRUE(QFile::link(dir.file("real"), dir.file("Trip.mp4")));
@@ -271,6 +281,7 @@ TEST(PartialFile, AnUnnamedFileHasNoNameUntilPlacedAndAHiddenNameIsTheFallback) 
         EXPECT_EQ(entries(dir.path()), (QStringList{"Trip.mp4", "real"}));
     }
     platform::setUnnamedFilesAllowed(true);
+    platform::setOwnDescriptorFolder(QString());
 }
 
 // A partial file another program removed, or put a file of its own in place of, is never placed, and which of

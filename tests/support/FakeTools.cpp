@@ -8,6 +8,13 @@
 
 namespace test_support {
 
+const QByteArray kMeddlingFunctions =
+    "named() { case $1 in /proc/*) r=$(readlink -- \"$1\") && echo \"${r% (deleted)}\" && return;; esac; "
+    "echo \"$1\"; }\n"
+    "ownFileAt() { n=$(named \"$1\"); printf 'another program' > \"$n.other\" && mv -f \"$n.other\" \"$n\"; "
+    "}\n"
+    "linkAt() { n=$(named \"$2\"); ln -s \"$1\" \"$n.other\" && mv -Tf \"$n.other\" \"$n\"; }\n";
+
 FakeTools::FakeTools()
     : saved(qgetenv("VISTRELLE_TOOLS_DIR")), wasSet(qEnvironmentVariableIsSet("VISTRELLE_TOOLS_DIR")) {
     qputenv("VISTRELLE_TOOLS_DIR", QFile::encodeName(dir.path()));

@@ -10,6 +10,12 @@
 
 namespace test_support {
 
+// Shell functions for the prelude of a wrapped tool, as another program at work on the names of the files the
+// tool is handed, while it starts: `ownFileAt NAME` puts a small file of that program's in place of whatever
+// stands at NAME, `linkAt TARGET NAME` a link to TARGET. A descriptor path ("/proc/<pid>/fd/<n>") given as
+// NAME stands for the name of the file it leads to.
+extern const QByteArray kMeddlingFunctions;
+
 // Puts a folder of stand-in tools first in the tool search for its lifetime.
 class FakeTools {
 public:

@@ -20,6 +20,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -267,6 +268,15 @@ namespace {
 
 std::atomic<bool> unnamedFilesAllowed{true};
 
+const QLatin1String kUsualDescriptorFolder("/proc/self/fd");
+std::mutex descriptorFolderMutex;
+QString descriptorFolder = kUsualDescriptorFolder; // under descriptorFolderMutex
+
+QString ownDescriptorPath(int fd) {
+    const std::lock_guard lock(descriptorFolderMutex);
+    return descriptorFolder + QLatin1Char('/') + QString::number(fd);
+}
+
 // Whether name leads to the file open at fd.
 bool namesOpenFile(const QString& name, int fd) {
     const std::optional<FileIdentity> made = FileIdentity::ofDescriptor(fd);
@@ -277,7 +287,7 @@ bool namesOpenFile(const QString& name, int fd) {
 // Gives the unnamed file open at fd a hidden name of its own beside `name`, made exclusively (an entry that
 // stands there is never replaced nor followed). The new name, or empty.
 QString linkUnnamed(int fd, const QString& folder, const QString& name) {
-    const QByteArray self = QByteArrayLiteral("/proc/self/fd/") + QByteArray::number(fd);
+    const QByteArray self = encoded(ownDescriptorPath(fd));
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QString partial = temporarySibling(folder, name, kPartialPurpose);
         if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, encoded(partial).constData(), AT_SYMLINK_FOLLOW) ==
@@ -295,6 +305,15 @@ PartialLoss lossAt(const QString& name) {
                                                                            : PartialLoss::Replaced;
 }
 
+// Whether linkUnnamed will reach the file open at fd, following the descriptor's link as linkat does:
+// without it an unnamed file could never be placed.
+bool canBeNamed(int fd) {
+    struct stat reached {};
+    struct stat made {};
+    return ::stat(encoded(ownDescriptorPath(fd)).constData(), &reached) == 0 && ::fstat(fd, &made) == 0 &&
+           reached.st_dev == made.st_dev && reached.st_ino == made.st_ino;
+}
+
 bool refuse(QString* error, PartialLoss* loss, PartialLoss why, const QString& message) {
     if (loss)
         *loss = why;
@@ -309,12 +328,13 @@ UniqueFd openUnnamedFileBeside(const QString& path, QString* partial, QString* e
         // 0644 less the umask, like any new file of ours.
         UniqueFd fd(
             ::open(encoded(target.absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
-        if (fd) {
+        if (fd && canBeNamed(fd.get())) {
             partial->clear();
             return fd;
         }
-        // Only a file system (or kernel) without unnamed files falls back to a hidden name.
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        // Only a file system (or kernel) without unnamed files, or a system that could not name one once
+        // written, falls back to a hidden name.
+        if (!fd && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             fail(error, QStringLiteral("Cannot write \"%1\": %2").arg(path, qt_error_string(errno)));
             partial->clear();
             return {};
@@ -325,6 +345,11 @@ UniqueFd openUnnamedFileBeside(const QString& path, QString* partial, QString* e
 
 void setUnnamedFilesAllowed(bool allowed) {
     unnamedFilesAllowed = allowed;
+}
+
+void setOwnDescriptorFolder(const QString& folder) {
+    const std::lock_guard lock(descriptorFolderMutex);
+    descriptorFolder = folder.isEmpty() ? QString(kUsualDescriptorFolder) : folder;
 }
 
 bool placePartialFile(int fd, const QString& partial, const QString& path, QString* error,

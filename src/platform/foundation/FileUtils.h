@@ -55,10 +55,16 @@ UniqueFd openFreshFile(const QString& path, QString* error = nullptr, int mode =
 // either name. An invalid descriptor with a message in *error.
 UniqueFd openPartialFileBeside(const QString& path, QString* partial, QString* error = nullptr);
 // The same for a file that no other program can open by a name while it is written: an unnamed file in
-// path's folder where the file system has them (*partial then empty), else a hidden one as above.
+// path's folder where the file system has them and it can later be given a name (*partial then empty), else a
+// hidden one as above.
 UniqueFd openUnnamedFileBeside(const QString& path, QString* partial, QString* error = nullptr);
 // Whether openUnnamedFileBeside may make unnamed files (tests turn it off to reach the hidden names).
 void setUnnamedFilesAllowed(bool allowed);
+// The folder through which this process reaches its own open files by number ("/proc/self/fd"), the only way
+// an unnamed file is given a name: openUnnamedFileBeside makes one only while that folder leads to it, else
+// the file could be written whole and never placed. Tests name a folder that does not exist, as a system
+// without /proc has none; an empty folder puts the usual one back.
+void setOwnDescriptorFolder(const QString& folder);
 // Why a partial file could not be given its name.
 enum class PartialLoss { None, Removed, Replaced, Other };
 // Gives the partial file open at fd path's name (a link at path is replaced, never followed), without a flush

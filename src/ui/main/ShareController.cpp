@@ -406,6 +406,8 @@ void ShareController::testMpegSpumux() {
     }
     SpumuxObject spumux(DVDProjectSettings::fromProject(*current, *manager));
     spumux.setInputMpegFilePath(stream);
+    // The pictures that menu made, not whatever another program has put at their names since.
+    spumux.setStatePictureFiles(menu->reducedStatePictureFiles());
     DVDStepError error;
     if (!spumux.image_spumux(menu->stateButtonRectArray(), &error)) {
         userDialogs.exportDialogs().showAlertSheet(DVDStepError::alertTitle(), error.message(), tr_("OK"));

@@ -2,6 +2,7 @@
 // still coming in, the finish of a movie file (the record, the move, the finished dialog, a failed move, a
 // movie another process cut under the same name), the preview's stop during an export, the hand-off to the
 // upload, a sound that fails partway, the cancel, and a DVD menu's finish that must not pass for a movie's.
+#include "support/FakeTools.h"
 #include "support/FrameCode.h"
 #include "support/MainWindowFixture.h"
 #include "support/MediaProbe.h"
@@ -12,6 +13,8 @@
 #include "support/ToneMaker.h"
 
 #include "dvd/DVDCommand.h"
+#include "dvd/DVDMenuItem.h"
+#include "dvd/DVDProjectSettings.h"
 #include "export/EncoderController.h"
 #include "export/ExportNotifications.h"
 #include "export/MixedAudioExport.h"
@@ -443,6 +446,36 @@ TEST_F(ShareExportTest, ADVDMenusFinishIsNoMovieOfTheControllers) {
     EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
     EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
     expectPlaybackBack();
+}
+
+// The menu test command lays the buttons over the last menu encoded with the four-colour pictures that menu
+// made: files another program puts at the pictures' names as spumux starts are never taken for them.
+TEST_F(ShareExportTest, ADVDMenusTestCommandLaysTheMenusOwnButtonPictures) {
+    makeController(true); // with the window's menu items
+    controller->setDirector(player.director);
+    useShortSlides(3);
+    controller->EncodeDVDMenu();
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 120000));
+    scheduler->advance(0.0);
+    ASSERT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    const QString temporary =
+        DVDProjectSettings::fromProject(*project, *SlideshowProjectManager::defaultSlideshowProjectManager())
+            .resolvedTemporaryFolder();
+    QByteArray prelude = test_support::kMeddlingFunctions;
+    for (const int state : {DVDMenuItem::Normal, DVDMenuItem::Highlighted, DVDMenuItem::Selected})
+        prelude +=
+            "ownFileAt \"" + QFile::encodeName(DVDMenuItem::reducedStateImagePath(temporary, state)) + "\"\n";
+    test_support::FakeTools tools;
+    tools.wrap("spumux", prelude);
+    controller->outlets().testSpumuxMenuItem->trigger();
+    ASSERT_EQ(dialogs.alerts.size(), 1u);
+    const QString told = dialogs.alerts[0].title;
+    ASSERT_TRUE(told.startsWith("The menu's buttons are in ")) << qPrintable(dialogs.alertText());
+    // spumux leaves out buttons whose pictures it cannot read.
+    const MediaProbe muxed = MediaProbe::probe(told.mid(told.indexOf(" in ") + 4).chopped(1));
+    ASSERT_TRUE(muxed.ok) << qPrintable(muxed.error);
+    EXPECT_NE(muxed.firstOfType("subtitle"), nullptr) << "the menu has no buttons";
 }
 
 TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlayback) {
