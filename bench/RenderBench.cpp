@@ -74,24 +74,33 @@ void renderAndReadBack(benchmark::State& state) {
     Stage& s = stage();
     const platform::gl::Context::Scope scope(*s.context);
     auto converter = std::make_shared<FrameConverterObject>(width, height);
-    s.director->setRgbConverterObject(converter);
-    s.director->setSlideshowArray(SlideshowProject::currentMainProject()->slideshowArray());
-    // The first frames wait for the preloader's first photos; they are not what is measured.
-    for (int i = 0; i < 3; ++i) {
-        converter->switchOffScreenFBO();
-        s.director->playOneFrame();
+    const auto slides = SlideshowProject::currentMainProject()->slideshowArray();
+    const auto start = [&] { return s.director->startExportPlay(slides, converter, [] { return false; }); };
+    if (!start()) {
+        state.SkipWithError("the player would not start");
+        return;
     }
+    const auto draw = [&] { return converter->switchOffScreenFBO() && s.director->playExportFrame(); };
+    // The first frames wait for the loader's first photos; they are not what is measured.
+    for (int i = 0; i < 3; ++i)
+        draw();
     std::size_t bytes = 0;
     for (auto _ : state) {
-        converter->switchOffScreenFBO();
-        gRenderAspectRatio = float(width) / float(height);
-        s.director->playOneFrame();
+        if (!draw()) { // the show ended: it starts again, untimed, as a repeating preview would
+            state.PauseTiming();
+            s.director->endExportPlay();
+            const bool started = start() && draw();
+            state.ResumeTiming();
+            if (!started) {
+                state.SkipWithError("the player would not start again");
+                break;
+            }
+        }
         const QImage frame = platform::gl::readPixelsBGRA(0, 0, width, height);
         bytes += std::size_t(frame.sizeInBytes());
         benchmark::DoNotOptimize(frame.constBits());
     }
-    s.director->stop();
-    s.director->setRgbConverterObject(nullptr);
+    s.director->endExportPlay();
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     state.SetBytesProcessed(qint64(bytes));
 }
