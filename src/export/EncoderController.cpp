@@ -1,5 +1,8 @@
+// The encoder's class-level answers, its start on the caller's thread, the driver thread, the end of the
+// writing and the state its threads share.
 #include "export/EncoderController.h"
 
+#include "export/EncoderControllerShared.h"
 #include "export/EncodingProgressSteps.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/FileUtils.h"
@@ -22,35 +25,23 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <cmath>
-#include <cstring>
 #include <limits>
 #include <optional>
 
+using encoder_controller::failureResult;
+using encoder_controller::kAudioChunkFrames;
+using encoder_controller::pipeOpenFailure;
 using platform::media::AudioReader;
 using platform::media::MediaKind;
-using platform::media::MediaTime;
 using platform::media::MovieContainer;
 using platform::media::MovieWriter;
 
 namespace {
 
-constexpr int kAudioChunkFrames = 1024;
-constexpr int kSoundRate = AudioReader::kSampleRate;
 constexpr std::chrono::milliseconds kDrainWait{200};
-// How long the sound thread waits before it asks the writer again whether it takes sound.
-constexpr std::chrono::milliseconds kAudioReadyWait{200};
-constexpr std::chrono::milliseconds kAudioCatchUpPoll{20};
 
 const std::array<QSize, 4> kExportPresetSizes = {QSize(640, 360), QSize(960, 540), QSize(1280, 720),
                                                  QSize(1920, 1080)};
-
-QVariantMap failureResult(const QString& desc, std::optional<int> error = std::nullopt) {
-    QVariantMap result{{"result", false}, {"desc", desc}};
-    if (error && *error != 0)
-        result.insert("errno", *error);
-    return result;
-}
 
 // The name the finished movie is delivered under: the project's title with the output format's extension.
 QString movieFileName(const SlideshowProject* project) {
@@ -58,10 +49,6 @@ QString movieFileName(const SlideshowProject* project) {
                                                           QStringLiteral("mp4"));
     return SlideshowProject::fileNameForTitle(project ? project->strProjectTitle() : QString()) +
            QLatin1Char('.') + extension;
-}
-
-QString pipeOpenFailure() {
-    return tr_("Can not open video named pipe!");
 }
 
 // A process we may not signal runs all the same; a number no process can have is not a name of ours.
@@ -74,6 +61,21 @@ bool processRuns(const QString& number) {
 }
 
 } // namespace
+
+namespace encoder_controller {
+
+QVariantMap failureResult(const QString& desc, std::optional<int> error) {
+    QVariantMap result{{"result", false}, {"desc", desc}};
+    if (error && *error != 0)
+        result.insert("errno", *error);
+    return result;
+}
+
+QString pipeOpenFailure() {
+    return tr_("Can not open video named pipe!");
+}
+
+} // namespace encoder_controller
 
 EncoderController::EncoderController() : mixStep(&MixedAudioExport::exportProjectMix) {}
 
@@ -302,62 +304,6 @@ void EncoderController::encodeVideo_2_FIFO_ThreadProc() {
     });
 }
 
-// ---- the sound
-
-bool EncoderController::initAudioVar(int /*index*/) {
-    audioReader.reset();
-    if (!mixedSound) // outside a run: the file at the name, whatever wrote it
-        mixedSound = platform::openWrittenFile(strTempM4AAudioFullPath(), std::nullopt);
-    if (!mixedSound)
-        return false;
-    return openAudio(SoundSource::openFile(platform::descriptorPath(mixedSound.get()), kSoundRate, nullptr),
-                     SoundSource::mixedSoundFailure());
-}
-
-bool EncoderController::initAudioVar_old(int index) {
-    audioReader.reset();
-    const SlideshowProjectRef owner = owningProject();
-    QString failure = SoundSource::songReadFailure(owner.get(), index);
-    return openAudio(owner ? SoundSource::openSong(*owner, index, kSoundRate, &failure) : nullptr, failure);
-}
-
-bool EncoderController::openAudio(std::unique_ptr<SoundSource> sound, const QString& failure) {
-    if (!sound)
-        return refuse(failureResult(failure));
-    audioReader = std::move(sound);
-    return true;
-}
-
-void EncoderController::switchMusicToNextSong_2() {
-    audioReader.reset();
-    const SlideshowProjectRef owner = owningProject();
-    songs.advance(owner ? int(owner->musicArray().size()) : 0);
-    initAudioVar(songs.nSongIndex());
-}
-
-SoundFeed::Settings EncoderController::soundSettings(double seconds, bool fades) const {
-    SoundFeed::Settings settings;
-    settings.sampleRate = kSoundRate;
-    settings.fades = fades;
-    settings.totalSeconds = seconds;
-    if (seconds > 0.0)
-        settings.lengthFrames = std::llround(seconds * kSoundRate);
-    return settings;
-}
-
-void EncoderController::startSoundFeed() {
-    // The mix runs on past the last frame (it is padded); the movie's sound ends with its pictures.
-    const SlideshowProjectRef owner = project.lock();
-    const double seconds = double(owner ? owner->totalFrameCount() : 0) / kFrameRate;
-    // The live path writes the mix as it is; the in-memory paths fade it and let it repeat.
-    const SoundFeed::Settings settings = soundSettings(seconds, frameSource != Frames::Pipe);
-    soundFeed = std::make_unique<SoundFeed>(
-        settings, settings.fades ? SoundFeed::fromReader(
-                                       audioReader, [this] { switchMusicToNextSong_2(); },
-                                       [this] { return songs.songsUsedUp(project.lock().get()); })
-                                 : SoundFeed::fromReader(audioReader));
-}
-
 void EncoderController::startFeeding() {
     const std::size_t bytes = std::size_t(frameSize.width()) * std::size_t(frameSize.height()) * 4;
     if (frameSource == Frames::Pipe)
@@ -375,243 +321,6 @@ void EncoderController::failAfterStart(QVariantMap failure) {
     videoReadFinished = true; // the pump is never started
     platform::NotificationCenter::defaultCenter().postOnMainThread(movieFailedNotificationName(), QVariant(),
                                                                    failure);
-}
-
-// ---- the sound thread of encodeVideo_3
-
-void EncoderController::startAudioReadWrite(double seconds) {
-    totalDuration = seconds;
-    if (audioThread.joinable())
-        return;
-    if (!audioReader || !writer) {
-        audioFinished = true;
-        return;
-    }
-    // The mix as it is, from its beginning again whenever it runs dry, up to the show's length: past it
-    // the sound would outlast the pictures.
-    soundFeed = std::make_unique<SoundFeed>(
-        soundSettings(seconds, false),
-        SoundFeed::fromReader(audioReader, [this] { switchMusicToNextSong_2(); }));
-    requestAudioThreadFinish = false;
-    audioThread = std::thread([this] { readWriteAudioThread(); });
-}
-
-void EncoderController::readWriteAudioThread() {
-    std::vector<float> samples(std::size_t(kAudioChunkFrames) * AudioReader::kChannels);
-    const auto stopped = [this] { return bCancelRequest() || requestAudioThreadFinish || hasFailure(); };
-    while (!stopped()) {
-        if (!writer->isReadyForMoreMediaData(MediaKind::Audio)) {
-            std::unique_lock lock(audioThreadMutex);
-            audioThreadWake.wait_for(lock, kAudioReadyWait,
-                                     [this] { return requestAudioThreadFinish.load(); });
-            continue;
-        }
-        const int frames = soundFeed->read(samples.data(), kAudioChunkFrames);
-        if (frames < 0)
-            setFailure(failureResult(SoundSource::mixedSoundFailure()));
-        if (frames <= 0) {
-            // All the sound is in: the pictures need not wait for more.
-            if (frames == 0 && !audioInputFinished.exchange(true))
-                writer->markAsFinished(MediaKind::Audio);
-            break;
-        }
-        if (!writer->appendAudioSamples(samples.data(), frames)) {
-            setFailure(failureResult(writer->errorString()));
-            break;
-        }
-    }
-    audioFinished = true;
-}
-
-void EncoderController::requestAndWaitAudioThreadFinish() {
-    stopAudioThread();
-    finishAudioInput();
-}
-
-void EncoderController::stopAudioThread() {
-    {
-        // Under the mutex: set between the thread's look at the flag and its wait, the wake would be lost.
-        const std::lock_guard lock(audioThreadMutex);
-        requestAudioThreadFinish = true;
-    }
-    audioThreadWake.notify_all();
-    if (audioThread.get_id() != std::this_thread::get_id())
-        platform::joinUnlessSelf(audioThread, "the encoder's sound thread");
-}
-
-void EncoderController::finishAudioInput() {
-    if (writer && !audioInputFinished.exchange(true))
-        writer->markAsFinished(MediaKind::Audio);
-    if (!audioThread.joinable())
-        audioReader.reset();
-}
-
-// ---- the frames of encodeVideo_3, on the pump's thread
-
-bool EncoderController::writeRGBAFrame(const unsigned char* pixels, qint64 size, QString* error) {
-    const qint64 frameBytes = qint64(frameSize.width()) * frameSize.height() * 4;
-    if (!writer || writingEnded || bCancelRequest() || hasFailure()) {
-        *error = tr_("The movie stopped taking frames.");
-        return false;
-    }
-    if (!pixels || size < frameBytes) {
-        *error = tr_("A frame of %1 bytes is smaller than a frame of the movie.").arg(size);
-        return false;
-    }
-    ++videoFrameCounter; // the first frame shows at 1/30 s, as on the other paths
-    if (!writer->appendVideoFrame(pixels, frameSize.width() * 4, MediaTime(videoFrameCounter, kFrameRate))) {
-        *error = writer->errorString();
-        setFailure(failureResult(*error));
-        return false;
-    }
-    ++appended;
-    return true;
-}
-
-void EncoderController::finishRGBInput() {
-    if (!writer || writingEnded)
-        return;
-    const auto writing = [this] {
-        return !bCancelRequest() && !hasFailure() && writer->status() == MovieWriter::Status::Writing;
-    };
-    if (writing()) {
-        writer->markAsFinished(MediaKind::Video);
-        // The sound may lag the pictures: with them finished it need not wait for them any more, and its
-        // thread ends by itself once the whole show's sound is in.
-        while (!bAudioThreadFinished() && writing())
-            std::this_thread::sleep_for(kAudioCatchUpPoll);
-    }
-    requestAndWaitAudioThreadFinish();
-    videoBlockFinished_2();
-}
-
-// ---- the blocks on "mediaInputQueue"
-
-void EncoderController::videoBlock() {
-    if (writingEnded)
-        return;
-    videoBlockRunning = true;
-    bool stop = false;
-    while (!stop && writer->isReadyForMoreMediaData(MediaKind::Video)) {
-        ++videoFrameCounter; // the first frame shows at 1/30 s
-        if (bCancelRequest() || hasFailure()) {
-            stop = true;
-            break;
-        }
-        if (bufferPool) {
-            stop = !readAndAppendPoolFrame() || bCancelRequest();
-            continue;
-        }
-        if (!pipeReader->isOpen() && !pipeReader->open(pipe.reachablePath())) {
-            setFailure(failureResult(pipeOpenFailure(), pipeReader->errorCode()));
-            stop = true;
-            break;
-        }
-        if (!frameRing) {
-            frameRing = std::make_unique<FrameRing>(
-                *pipeReader,
-                FrameRing::slotsFor(std::size_t(frameSize.width()) * std::size_t(frameSize.height()) * 4));
-            frameRing->start({[this] { return bCancelRequest() || hasFailure(); },
-                              [this] { return bVideoReadThreadFinished(); }});
-        }
-        stop = !readAndAppendFrame() || bCancelRequest();
-    }
-    if (stop)
-        videoBlockFinished_2();
-    videoBlockRunning = false;
-}
-
-bool EncoderController::readAndAppendFrame() {
-    const unsigned char* frame = nullptr;
-    switch (frameRing->next(&frame, [this] { return bCancelRequest() || hasFailure(); })) {
-    case FramePipeReader::Status::Frame: {
-        const bool added =
-            writer->appendVideoFrame(frame, frameSize.width() * 4, MediaTime(videoFrameCounter, kFrameRate));
-        frameRing->release();
-        if (!added) {
-            setFailure(failureResult(writer->errorString()));
-            return false;
-        }
-        ++appended;
-        return true;
-    }
-    case FramePipeReader::Status::Failed:
-        setFailure(failureResult(tr_("Can not read video named pipe!"), frameRing->errorCode()));
-        return false;
-    case FramePipeReader::Status::EndOfStream:
-    case FramePipeReader::Status::Stopped:
-        break;
-    }
-    return false;
-}
-
-bool EncoderController::readAndAppendPoolFrame() {
-    bool endOfStream = false;
-    std::optional<EncoderBufferManager::Buffer> frame = bufferPool->waitDataFromPendingQueue(
-        &endOfStream, [this] { return !bCancelRequest() && !hasFailure(); });
-    if (!frame)
-        return false; // the end of the stream, a cancel or a failure
-    const int bytesPerLine = frameSource == Frames::YUVPool ? frameSize.width() : frameSize.width() * 4;
-    const bool added =
-        writer->appendVideoFrame(frame->data(), bytesPerLine, MediaTime(videoFrameCounter, kFrameRate));
-    bufferPool->freeYUVDataToIdelPool(std::move(*frame));
-    if (!added) {
-        setFailure(failureResult(writer->errorString()));
-        return false;
-    }
-    ++appended;
-    return true;
-}
-
-void EncoderController::audioBlock() {
-    if (writingEnded || audioInputFinished)
-        return;
-    audioBlockRunning = true;
-    while (writer->isReadyForMoreMediaData(MediaKind::Audio) && !bCancelRequest() && !hasFailure())
-        if (!appendAudioChunk())
-            break;
-    // After a cancel or a failure the writer may never ask for video again, so the end is run here.
-    if (bCancelRequest() || hasFailure())
-        videoBlockFinished_2();
-    audioBlockRunning = false;
-}
-
-bool EncoderController::appendAudioChunk() {
-    const int frames = soundFeed ? soundFeed->read(audioBuffer.data(), kAudioChunkFrames) : 0;
-    if (frames > 0) {
-        if (writer->appendAudioSamples(audioBuffer.data(), frames))
-            return true;
-        setFailure(failureResult(writer->errorString()));
-        return false;
-    }
-    if (frames < 0)
-        setFailure(failureResult(SoundSource::mixedSoundFailure()));
-    writer->markAsFinished(MediaKind::Audio);
-    audioInputFinished = true;
-    return false;
-}
-
-bool EncoderController::appendRemainingAudio() {
-    // The writer takes sound only while it is at most half a second ahead of the pictures, so some of it
-    // is still waiting when the last frame has come.
-    while (!audioInputFinished && appendAudioChunk()) {
-    }
-    return !hasFailure();
-}
-
-bool EncoderController::nextFrameInCVPixelBuffer(unsigned char* buffer, qint64 size) {
-    if (!bufferPool || !buffer)
-        return false;
-    bool endOfStream = false;
-    std::optional<EncoderBufferManager::Buffer> frame =
-        bufferPool->waitDataFromPendingQueue(&endOfStream, [this] { return !bCancelRequest(); });
-    if (!frame)
-        return false;
-    const std::size_t bytes = std::min(
-        {std::size_t(std::max<qint64>(size, 0)), std::size_t(bufferPool->uYUVBufferSize()), frame->size()});
-    std::memcpy(buffer, frame->data(), bytes);
-    bufferPool->freeYUVDataToIdelPool(std::move(*frame));
-    return true;
 }
 
 void EncoderController::threadEncodeMP4Thread(std::unique_ptr<MP4EncoderThreadParam> param) {

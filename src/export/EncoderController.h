@@ -76,6 +76,7 @@ public:
     static QString movieFinishedNotificationName() { return kNotifyEncodeMovieFinished; }
     static QString movieFailedNotificationName() { return kNotifyEncodeMovieFailed; }
 
+    // ---- class-level answers
     // Whether the movie writer can be had, and the largest of the export sizes it offers (zero when none).
     static bool softwareAvailable();
     static QSize maximumFrameSize();
@@ -90,6 +91,7 @@ public:
     static QString movieNotMadeText(const SlideshowProject* project, platform::PartialLoss loss,
                                     const QString& otherwise);
 
+    // ---- the start, on the caller's thread
     // Starts the export of the open project on the caller's (main) thread: true when the driver runs; false
     // with dictEncodeResult() when it refuses.
     bool encodeVideo_2_FIFO(FramePumpHost<EncoderController>* caller);
@@ -98,29 +100,9 @@ public:
     bool encodeVideo_2(FramePumpHost<EncoderController>* caller);
     bool encodeVideo_YUV_Test(FramePumpHost<EncoderController>* caller);
     bool encodeVideo_3(FramePumpHost<EncoderController>* caller);
-    // A BGRA frame of the output size into the movie at the next frame time, on the pump's thread. False,
-    // with *error, once the movie takes no more (cancelled, failed, finished).
-    bool writeRGBAFrame(const unsigned char* pixels, qint64 size, QString* error);
-    // Starts the thread that writes the sound into the movie until `seconds` of it are in, or it is asked to
-    // stop. Without a reader (or a movie) there is no sound to write: bAudioThreadFinished at once.
-    void startAudioReadWrite(double seconds);
-    // Asks the sound thread to stop, waits for it to end, then finishAudioInput.
-    void requestAndWaitAudioThreadFinish();
-    // No more sound goes into the movie; the reader goes once no thread reads it.
-    void finishAudioInput();
-    // No more pictures: ends the sound, then completes the movie, or removes it after a cancel or a failure,
-    // telling the end as every path does.
-    void finishRGBInput();
-    double flt64TotalDuration() const { return totalDuration.load(); }
-    bool bRequestAudioThreadFinish() const { return requestAudioThreadFinish.load(); }
-    // The pool of a running in-memory path (alive until the pump has returned); null on the live path.
-    EncoderBufferManager* encodeBufferManager() const { return bufferPool.get(); }
-    // A pool for nextFrameInCVPixelBuffer outside a run; a run makes its own.
-    void setEncodeBufferManager(std::unique_ptr<EncoderBufferManager> pool) { bufferPool = std::move(pool); }
-    // Waits for the next frame queued in the pool and copies it into `buffer` (at most `size` bytes, at most
-    // a frame). False at the end of the stream, after a cancel, or without a pool.
-    bool nextFrameInCVPixelBuffer(unsigned char* buffer, qint64 size);
     bool doesExistProtectedMusicFileInProject();
+
+    // ---- the sound
     // The reader of the sound. initAudioVar opens the mixed sound (the temporary M4A) from its beginning,
     // whatever the song: it holds every song. The older form opens song `songIndex` of the project itself.
     // False when the sound cannot be read, with dictEncodeResult() saying why (not for a missing mix).
@@ -130,6 +112,32 @@ public:
     // the mixed sound is read again from its beginning. On the thread that reads the sound.
     void switchMusicToNextSong_2();
     SoundSource* assetReaderAudio() const { return audioReader.get(); }
+    // Starts the thread that writes the sound into the movie until `seconds` of it are in, or it is asked to
+    // stop. Without a reader (or a movie) there is no sound to write: bAudioThreadFinished at once.
+    void startAudioReadWrite(double seconds);
+    // Asks the sound thread to stop, waits for it to end, then finishAudioInput.
+    void requestAndWaitAudioThreadFinish();
+    // No more sound goes into the movie; the reader goes once no thread reads it.
+    void finishAudioInput();
+    double flt64TotalDuration() const { return totalDuration.load(); }
+    bool bRequestAudioThreadFinish() const { return requestAudioThreadFinish.load(); }
+
+    // ---- the frames
+    // A BGRA frame of the output size into the movie at the next frame time, on the pump's thread. False,
+    // with *error, once the movie takes no more (cancelled, failed, finished).
+    bool writeRGBAFrame(const unsigned char* pixels, qint64 size, QString* error);
+    // No more pictures: ends the sound, then completes the movie, or removes it after a cancel or a failure,
+    // telling the end as every path does.
+    void finishRGBInput();
+    // The pool of a running in-memory path (alive until the pump has returned); null on the live path.
+    EncoderBufferManager* encodeBufferManager() const { return bufferPool.get(); }
+    // A pool for nextFrameInCVPixelBuffer outside a run; a run makes its own.
+    void setEncodeBufferManager(std::unique_ptr<EncoderBufferManager> pool) { bufferPool = std::move(pool); }
+    // Waits for the next frame queued in the pool and copies it into `buffer` (at most `size` bytes, at most
+    // a frame). False at the end of the stream, after a cancel, or without a pool.
+    bool nextFrameInCVPixelBuffer(unsigned char* buffer, qint64 size);
+
+    // ---- the end
     // Hands the holder over to the main thread, where EncodeFinished runs and the holder goes.
     void threadEncodeMP4Thread(std::unique_ptr<MP4EncoderThreadParam> param);
     static void EncodeFinished(const MP4EncoderThreadParam& /*param*/) {}
@@ -142,6 +150,7 @@ public:
     // have returned).
     void waitUntilFinished();
 
+    // ---- the result, the settings and the end flags
     QVariantMap dictEncodeResult() const;
     // The movie file this run completed, as it was then; nothing before the finish or after a failure.
     std::optional<platform::FileIdentity> writtenMovie() const;
@@ -180,22 +189,27 @@ private:
     bool refuse(const QVariantMap& result);
     bool createPipe();
     bool createWriter(const QSize& size);
+
     void encodeVideo_2_FIFO_ThreadProc();
+    void startFeeding();
+    void failAfterStart(QVariantMap result);
+
     bool openAudio(std::unique_ptr<SoundSource> sound, const QString& failure);
     SoundFeed::Settings soundSettings(double seconds, bool fades) const;
     void startSoundFeed();
     void readWriteAudioThread();
     void stopAudioThread();
-    void startFeeding();
+    void audioBlock();
+    bool appendAudioChunk(); // false at the end of the sound or on a failure
+    bool appendRemainingAudio();
+
     void videoBlock();
     bool readAndAppendFrame();
     bool readAndAppendPoolFrame();
-    void audioBlock();
-    bool appendAudioChunk(); // false at the end of the sound or on a failure
+
     void videoBlockFinished_2();
-    bool appendRemainingAudio();
     void readDiscardFIFOVideoData(platform::UniqueFd fd);
-    void failAfterStart(QVariantMap result);
+
     void setFailure(const QVariantMap& result);
     bool hasFailure() const;
     QVariantMap failure() const;

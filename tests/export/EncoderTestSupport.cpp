@@ -34,6 +34,16 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
     return true;
 }
 
+MixedAudioExport::Result writeToneMix(double seconds) {
+    QString error;
+    const QString path = SlideshowProject::strTempM4AAudioFullPath();
+    if (!ToneMaker::writeEncoded(path, "ipod", "aac", 440.0, seconds, 0.5f, {}, &error))
+        return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
+    // As the mix tells it: the file as it was written, whatever happens at its name afterwards.
+    const std::optional<platform::FileIdentity> written = platform::FileIdentity::ofPath(path);
+    return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString(), written};
+}
+
 QColor frameColour(quint64 frame) {
     return QColor::fromHsv(int((frame * 67) % 360), 220, 230);
 }
@@ -180,15 +190,10 @@ EncoderController::MixStep EncoderTest::toneMix(double seconds, std::function<vo
                            const MixedAudioExport::ProgressHandler& progress) {
         if (progress)
             progress(1.0f);
-        QString error;
-        const QString path = SlideshowProject::strTempM4AAudioFullPath();
-        if (!ToneMaker::writeEncoded(path, "ipod", "aac", 440.0, seconds, 0.5f, {}, &error))
-            return MixedAudioExport::Result{MixedAudioExport::Outcome::Failed, error};
-        // As the mix tells it: the file as it was written, whatever happens at its name afterwards.
-        const std::optional<platform::FileIdentity> written = platform::FileIdentity::ofPath(path);
-        if (also)
+        const MixedAudioExport::Result mixed = writeToneMix(seconds);
+        if (mixed.completed() && also)
             also();
-        return MixedAudioExport::Result{MixedAudioExport::Outcome::Completed, QString(), written};
+        return mixed;
     };
 }
 

@@ -46,6 +46,8 @@ bool waitFor(const std::function<bool()>& condition,
 QColor frameColour(quint64 frame);
 // A BGRA frame of one colour.
 std::vector<unsigned char> solidFrame(int width, int height, QColor colour);
+// Writes `seconds` of a 440 Hz tone as the mixed M4A and tells the file it wrote, as the mix does.
+MixedAudioExport::Result writeToneMix(double seconds);
 
 using test_support::NotificationLog;
 
