@@ -163,16 +163,36 @@ TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     EXPECT_TRUE(menuFrames().isEmpty());
 }
 
-TEST_F(DVDCommandTest, AMissingPictureRefusesTheDiscWithOneAlertNamingIt) {
-    useSlides(4);
-    ASSERT_TRUE(QFile::remove(contents() + "/slide2.png"));
-    command->BurnDVDButtonClicked(drive);
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
-    EXPECT_TRUE(dialogs.alerts[0].message.contains("\"slide2.png\" of slide 3 is missing"))
-        << qPrintable(dialogs.alertText());
-    EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
-    EXPECT_EQ(dialogs.modalRuns, 0);
+// A slide's picture, or the menu's song, is gone, empty or spoilt before the run: it is refused before its
+// first step with one alert naming the file as the user knows it.
+TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
+    using namespace test_support;
+    const struct {
+        bool menuSong; // else the third slide's picture
+        FileLoss loss;
+        QString said;
+    } cases[] = {
+        {false, {"picture taken away", takeAway}, "\"slide2.png\" of slide 3 is missing"},
+        {true, {"menu song taken away", takeAway}, "The song \"Our tune\" is missing"},
+        {true, {"menu song cut to 0 bytes", cutToNothing}, "The song \"Our tune\" is missing"},
+        {true, {"menu song overwritten", overwriteWithGarbage}, "The song \"Our tune\" is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loss.how);
+        dialogs.alerts.clear();
+        useSlides(4);
+        const QString menuSong = contents() + "/menu.wav";
+        ASSERT_TRUE(ToneMaker::writeWav(menuSong, 440.0, 1.0, 0.5f));
+        manager->setDvdMenuBackgroundMusicArray({songNamed("menu.wav", "Our tune")});
+        ASSERT_TRUE(c.loss.lose(c.menuSong ? menuSong : contents() + "/slide2.png"));
+        command->BurnDVDButtonClicked(drive);
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+        EXPECT_TRUE(dialogs.alerts[0].message.contains(c.said)) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
+        EXPECT_EQ(dialogs.modalRuns, 0);
+        QFile::remove(menuSong);
+    }
 }
 
 // The song is taken away or spoilt once the run has passed its checks, or the third slide's clip is cut once
