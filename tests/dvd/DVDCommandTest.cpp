@@ -202,15 +202,14 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     using namespace test_support;
     const QString clip = folder.file("grain.mp4");
     ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
+    const QString songLost = "The song \"tone\" went missing or became unreadable";
     const struct {
         bool clip; // else the song, as the run sets out
         FileLoss loss;
         QString said;
     } cases[] = {
-        {false, {"song taken away", takeAway}, "The song \"tone\" went missing or became unreadable"},
-        {false,
-         {"song overwritten", overwriteWithGarbage},
-         "The song \"tone\" went missing or became unreadable"},
+        {false, {"song taken away", takeAway}, songLost},
+        {false, {"song overwritten", overwriteWithGarbage}, songLost},
         {true, {"clip cut to 0 bytes", cutToNothing}, "The file \"holiday.file\" of slide 3 went missing"},
     };
     for (const auto& c : cases) {
