@@ -130,7 +130,7 @@ bool DVDCommand::notifyVideoInfoEditDone() {
     const auto project = SlideshowProject::mainProject();
     if (!project || serviceName(*project) != QLatin1String("BurnDVD"))
         return false;
-    if (!buildMenuSlides(tr_(kTooFewSlides)) || !createDVDMenuAndSlideshowMPEGIIFile()) {
+    if (!buildMenuSlides(tr_(kTooFewSlides), Encode::Disc) || !createDVDMenuAndSlideshowMPEGIIFile()) {
         if (currentStage == Stage::Idle)
             setBurnObject(nullptr); // the run never began: its drive, and an image's partial file, go
         return false;
@@ -140,7 +140,7 @@ bool DVDCommand::notifyVideoInfoEditDone() {
 }
 
 bool DVDCommand::EncodeDVDMenu() {
-    if (!buildMenuSlides(tr_(kTooFewSlides)))
+    if (!buildMenuSlides(tr_(kTooFewSlides), Encode::MenuOnly))
         return false;
     if (const auto project = SlideshowProject::mainProject())
         project->setShareOption("ServiceName", "PhotoLibrary");
@@ -150,7 +150,7 @@ bool DVDCommand::EncodeDVDMenu() {
     return true;
 }
 
-bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
+bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText, Encode kind) {
     const auto project = SlideshowProject::mainProject();
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
     if (!project || !manager)
@@ -161,8 +161,11 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText) {
         alert(tooFewSlidesText);
         return false;
     }
-    // The menu is drawn from the slides' pictures and the show from all of them.
-    if (const QString missing = project->missingSlideFilesMessage(); !missing.isEmpty()) {
+    // The menu is drawn from the slides' pictures and the show from all of them; the menu's stream plays
+    // its own songs.
+    const bool menuPlays = kind == Encode::MenuOnly || manager->bUseDVDMenu();
+    const auto menuSongs = menuPlays ? manager->dvdMenuBackgroundMusicArray() : std::vector<MusicItemRef>();
+    if (const QString missing = project->missingSlideFilesMessage(menuSongs); !missing.isEmpty()) {
         alert(missing);
         return false;
     }

@@ -110,7 +110,9 @@ private:
     // What a command makes: the disc; the menu's stream or the show's alone; a disc from a stream at hand.
     enum class Encode { None, Disc, MenuOnly, SlideshowOnly, AuthoringOnly };
 
-    bool buildMenuSlides(const QString& tooFewSlidesText);
+    // Refuses, before anything is drawn, a run whose slides or songs cannot be read: the menu's songs too
+    // when the run makes the menu's stream.
+    bool buildMenuSlides(const QString& tooFewSlidesText, Encode kind);
     bool startEncode(Encode kind);
     void authorStream(const QString& path, const QString& menuPath, bool withMenu);
     void pumpFrames(const std::vector<SlideItemRef>& slides,

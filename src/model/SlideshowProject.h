@@ -133,9 +133,10 @@ public:
     // The slides whose picture, clip or composition file is gone, empty or does not decode, by file name in
     // slide order: an export of them could only stall or show holes, so every export asks first.
     QStringList missingSlideFiles() const;
-    // The alert that refuses an export for them and for songs that cannot be read, naming each slide's place
-    // and the file the user added; empty when every file can be read.
-    QString missingSlideFilesMessage() const;
+    // The alert that refuses an export for them and for songs that cannot be read, the project's and
+    // `moreSongs` (a DVD menu's), naming each slide's place and the file the user added, and each song's
+    // title; empty when every file can be read.
+    QString missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs = {}) const;
     // What the user is told when slide `index` (from 0) lost its file during an export.
     static QString slideFileLostMessage(std::size_t index, const SlideItem& slide);
     // The same for a song of the title given.

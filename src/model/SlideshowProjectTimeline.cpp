@@ -356,7 +356,7 @@ QStringList SlideshowProject::missingSlideFiles() const {
     return names;
 }
 
-QString SlideshowProject::missingSlideFilesMessage() const {
+QString SlideshowProject::missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs) const {
     QStringList unusable;
     const auto slides = slideshowArray();
     for (std::size_t i = 0; i < slides.size(); ++i)
@@ -371,7 +371,9 @@ QString SlideshowProject::missingSlideFilesMessage() const {
                    .suffix()
                    .compare(QLatin1String("m4p"), Qt::CaseInsensitive) == 0;
     };
-    for (const MusicItemRef& song : musicArray())
+    std::vector<MusicItemRef> songs = musicArray();
+    songs.insert(songs.end(), moreSongs.begin(), moreSongs.end());
+    for (const MusicItemRef& song : songs)
         if (song && !protectedSong(*song) && !song->isUsableIn(contents))
             unusable << tr_("The song \"%1\" is missing, empty or cannot be read.").arg(song->strTitle());
     if (unusable.isEmpty())

@@ -162,7 +162,8 @@ public:
     // The clip opens and its first frame decodes.
     bool isMediaFileUsable() const override;
     // The last reading pass could not open the clip or decode its first frame (the file went, was emptied
-    // or spoilt): the slide shows the stage alone. Cleared by a pass that reads.
+    // or spoilt): the slide shows the stage alone. During an export, also a pass that ended on damage done
+    // to the clip while it was read, short of its last frame. Cleared by a pass that reads.
     bool clipUnreadable() const { return unreadable.load(); }
     QString mediaFileName() const override;
 

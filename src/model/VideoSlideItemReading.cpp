@@ -86,7 +86,7 @@ std::unique_ptr<platform::media::VideoReader> VideoSlideItem::stopReadingLocked(
     if (reading->assetReader && reading->status == ReaderStatus::Reading)
         reading->status = ReaderStatus::Cancelled;
     reading->hasVideoOutput = false;
-    reading->frameRead = false;
+    reading->frameRead = reading->endedShort = false;
     reading->firstImage = QImage();
     return std::move(reading->assetReader);
 }
@@ -191,6 +191,7 @@ bool VideoSlideItem::readNextFrameLocked(QImage& image, MediaTime& time) {
     platform::media::VideoFrame frame;
     if (!reading->assetReader->readFrame(frame)) {
         reading->status = reading->assetReader->atEnd() ? ReaderStatus::Completed : ReaderStatus::Failed;
+        reading->endedShort = reading->assetReader->endedShort();
         return false;
     }
     image = std::move(frame.image);
@@ -248,6 +249,9 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
         Reading& r = *reading;
         if (!r.assetReader || r.status != ReaderStatus::Reading)
             return true;
+        // A pass of which not a frame decodes; during an export also one cut off by damage to the clip,
+        // whose frames the movie would otherwise lack. The preview plays on with what it has.
+        const auto noteReadability = [&] { unreadable = !r.frameRead || (exporting && r.endedShort); };
         const double now = clockSeconds();
         if (r.previousTimeStamp.seconds() == 0.0) {
             r.startTime = now;
@@ -267,8 +271,10 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
             if (elapsed - clipTime > period + kPacingSlack) {
                 if (exporting)
                     r.previousSystemTimeStamp = now;
-                if (!dropFramesLocked(int((elapsed - clipTime + kPacingSlack) / period)))
+                if (!dropFramesLocked(int((elapsed - clipTime + kPacingSlack) / period))) {
+                    noteReadability();
                     return true;
+                }
             }
         }
         MediaTime time;
@@ -279,7 +285,7 @@ bool VideoSlideItem::loadOneFrame(quint64 frame, VideoFrameTarget& target, bool 
             r.videoType = kBGRAFourCCReversed;
             r.frameRead = true;
         }
-        unreadable = !r.frameRead; // a pass of which not a frame decodes
+        noteReadability();
     }
     if (!image.isNull())
         target.uploadVideoFrame(image);

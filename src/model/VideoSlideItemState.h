@@ -15,7 +15,8 @@ struct VideoSlideItem::Reading {
     QImage firstImage;           // decoded ahead with the reader: the pass's first frame, until it is read
     platform::media::MediaTime firstTime;
     ReaderStatus status = ReaderStatus::Unknown;
-    bool frameRead = false; // the pass has read a frame
+    bool frameRead = false;  // the pass has read a frame
+    bool endedShort = false; // the pass ended on damage to the clip, short of its last frame
     QSize videoDimensions;
     quint32 videoType = 0;
     QSizeF videoSize;

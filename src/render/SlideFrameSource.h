@@ -31,7 +31,8 @@ public:
     // How a clip's frames are turned (0 a quarter turn, 1 minus a quarter turn, 2 a half turn, 3 none);
     // only clip slides (item type 3) are turned.
     virtual int orientation() const { return 3; }
-    // The file could not be read for the frame last asked (gone, emptied, spoilt): it drew nothing.
+    // The file could not be read for the frame last asked (gone, emptied, spoilt): it drew nothing, or, in
+    // an export, nothing more of the file.
     virtual bool unreadable() const { return false; }
 };
 

@@ -2,7 +2,10 @@
 // menu's slides, and a failed or cancelled step at each stage ending the command with nothing burnt.
 #include "DVDCommandTestSupport.h"
 #include "DVDTestSupport.h"
+#include "support/ClipMaker.h"
 #include "support/FileLosses.h"
+#include "support/ProjectClips.h"
+#include "support/ProjectSongs.h"
 #include "support/SavedRepeat.h"
 #include "support/ToneMaker.h"
 
@@ -160,46 +163,97 @@ TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     EXPECT_TRUE(menuFrames().isEmpty());
 }
 
-TEST_F(DVDCommandTest, AMissingPictureRefusesTheDiscWithOneAlertNamingIt) {
-    useSlides(4);
-    ASSERT_TRUE(QFile::remove(contents() + "/slide2.png"));
-    command->BurnDVDButtonClicked(drive);
-    ASSERT_EQ(dialogs.alerts.size(), 1u);
-    EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
-    EXPECT_TRUE(dialogs.alerts[0].message.contains("\"slide2.png\" of slide 3 is missing"))
-        << qPrintable(dialogs.alertText());
-    EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
-    EXPECT_EQ(dialogs.modalRuns, 0);
+// A slide's picture, or the menu's song, is gone, empty or spoilt before the run: it is refused before its
+// first step with one alert naming the file as the user knows it.
+TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
+    using namespace test_support;
+    const struct {
+        bool menuSong; // else the third slide's picture
+        FileLoss loss;
+        QString said;
+    } cases[] = {
+        {false, {"picture taken away", takeAway}, "\"slide2.png\" of slide 3 is missing"},
+        {true, {"menu song taken away", takeAway}, "The song \"Our tune\" is missing"},
+        {true, {"menu song cut to 0 bytes", cutToNothing}, "The song \"Our tune\" is missing"},
+        {true, {"menu song overwritten", overwriteWithGarbage}, "The song \"Our tune\" is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loss.how);
+        dialogs.alerts.clear();
+        useSlides(4);
+        const QString menuSong = contents() + "/menu.wav";
+        ASSERT_TRUE(ToneMaker::writeWav(menuSong, 440.0, 1.0, 0.5f));
+        manager->setDvdMenuBackgroundMusicArray({songNamed("menu.wav", "Our tune")});
+        ASSERT_TRUE(c.loss.lose(c.menuSong ? menuSong : contents() + "/slide2.png"));
+        command->BurnDVDButtonClicked(drive);
+        ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
+        EXPECT_TRUE(dialogs.alerts[0].message.contains(c.said)) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
+        EXPECT_EQ(dialogs.modalRuns, 0);
+        QFile::remove(menuSong);
+    }
 }
 
-// The song is taken away or spoilt once the run has passed its checks: the run fails at the sound, naming the
-// song, and burns nothing, rather than a disc whose menu and title are silent.
-TEST_F(DVDCommandTest, ASongLostDuringTheRunFailsItNamingTheSong) {
+// The song is taken away or spoilt once the run has passed its checks, or the third slide's clip is cut once
+// the show's stream has drawn the clip's 10th frame: the run fails naming the file, and burns nothing, rather
+// than a disc whose menu and title are silent or whose clip stands still.
+TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     using namespace test_support;
-    for (const FileLoss& loss :
-         {FileLoss{"taken away", takeAway}, FileLoss{"overwritten", overwriteWithGarbage}}) {
-        SCOPED_TRACE(loss.how);
+    const QString clip = folder.file("grain.mp4");
+    ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
+    const QString songLost = "The song \"tone\" went missing or became unreadable";
+    const struct {
+        bool clip; // else the song, as the run sets out
+        FileLoss loss;
+        QString said;
+    } cases[] = {
+        {false, {"song taken away", takeAway}, songLost},
+        {false, {"song overwritten", overwriteWithGarbage}, songLost},
+        {true, {"clip cut to 0 bytes", cutToNothing}, "The file \"holiday.file\" of slide 3 went missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
         useSlides(3);
         const QString song = contents() + "/tone.wav";
         ASSERT_TRUE(ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
-        auto item = platform::makeMainThreadShared<MusicItem>();
-        item->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
-        project->setMusicArray({item});
+        project->setMusicArray({songNamed("tone.wav", "tone")});
+        std::vector<SlideItemRef> slides = project->slideshowArray();
+        if (c.clip) {
+            slides[2] = clipSlideOf(*project, clip);
+            slides[2]->setStrOriginalFileName("/home/someone/Videos/holiday.file");
+            project->setSlideshowArray(slides);
+            project->calcSlideItemsPhotoTransitionDuration();
+        }
+        manager->setBUseDVDMenu(!c.clip); // the progress below is the show's stream alone
+        const QString file = c.clip ? slides[2]->mediaFilePath() : song;
+        // The show's stream tells of each frame written on the pump's thread, before it draws the next.
+        const quint64 tenthFrame = slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 9;
+        const double total = double(project->totalFrameCount());
+        const QVariant framesStep = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd");
         std::atomic<bool> lost{false};
+        const auto atFrame = [&](const platform::Notification& note) {
+            const double written = note.userInfo.value("progress").toDouble() * total;
+            if (c.clip && note.userInfo.value("baseinfo") == framesStep &&
+                std::llround(written) == qint64(tenthFrame) + 1)
+                lost = c.loss.lose(file);
+        };
+        const platform::ObserverHandle frames(
+            center, center.addObserver(DVDMPEGIICreateObject::progressNotificationName(), atFrame));
         command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
             creator.setCancelPolling(std::chrono::milliseconds(20), 5);
-            lost = loss.lose(song);
+            if (!c.clip)
+                lost = c.loss.lose(song);
         });
         command->BurnDVDButtonClicked(drive);
         ASSERT_TRUE(commandEnds());
         EXPECT_TRUE(lost);
         ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
-        EXPECT_TRUE(dialogs.alerts[0].message.contains("The song \"tone\" went missing or became unreadable"))
-            << qPrintable(dialogs.alertText());
+        EXPECT_TRUE(dialogs.alerts[0].message.contains(c.said)) << qPrintable(dialogs.alertText());
         EXPECT_EQ(command->myburnObj(), nullptr);
         expectNothingBurntAndProjectRestored();
-        QFile::remove(song);
+        QFile::remove(file);
     }
 }
 

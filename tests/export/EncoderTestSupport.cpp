@@ -8,6 +8,7 @@
 #include "platform/gl/GlError.h"
 #include "render/StageBackground.h"
 #include "support/ClipMaker.h"
+#include "support/ProjectClips.h"
 #include "support/TestComposition.h"
 #include "support/ToneMaker.h"
 
@@ -242,13 +243,7 @@ std::shared_ptr<VideoSlideItem> clipSlide(SlideshowProject& project, const QStri
     const QString source = folder + "/" + name;
     QString error;
     EXPECT_TRUE(ClipMaker::make(source, options, &error)) << error.toStdString();
-    const QString copy = project.createVideoFilePathInProjectFromSource(source);
-    EXPECT_TRUE(QFile::copy(source, copy));
-    auto clip = platform::makeMainThreadShared<VideoSlideItem>();
-    clip->setFSecTransitionDuration(0.5f);
-    clip->PrepareVideoItem(copy);
-    EXPECT_TRUE(clip->hasAsset());
-    return clip;
+    return test_support::clipSlideOf(project, source);
 }
 
 std::shared_ptr<QuartzSlideItem> compositionSlide(const QString& contents, const QString& name) {

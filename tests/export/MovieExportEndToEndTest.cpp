@@ -2,10 +2,13 @@
 // rendered by the real player off screen, read back through the pipe, encoded and read again with
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
+#include "support/ClipMaker.h"
 #include "support/FileLosses.h"
 #include "support/FilesBeingMade.h"
+#include "support/FrameHook.h"
 #include "support/HangGuard.h"
 #include "support/MovieDecoder.h"
+#include "support/ProjectClips.h"
 #include "support/RecordingDialogs.h"
 
 #include "export/MixedAudioExport.h"
@@ -294,6 +297,72 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             << said.toStdString();
         EXPECT_TRUE(said.contains("during the export")) << said.toStdString();
         EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
+        EXPECT_EQ(director->rgbConverterObject(), nullptr);
+        command.reset();
+        QFile::remove(file);
+    }
+}
+
+// The clip of the third slide is cut, spoilt or taken away once the export has drawn its 10th frame, while
+// its reading pass is inside it: a clip whose data goes fails the export naming it, rather than a movie
+// with the clip's last good frame held over the rest; one taken away is still open and plays whole, as does
+// an intact clip whose container tells a length past its last frame.
+TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
+    using namespace test_support;
+    const auto keepHalf = [](const QString& file) { return QFile(file).resize(QFileInfo(file).size() / 2); };
+    const QString grainy = folder.file("grain.mp4");
+    ASSERT_TRUE(ClipMaker::make(grainy, ClipMaker::grain(90)));
+    const QString odd = folder.file("odd.mkv"); // its pictures end 0.4 s before its sound
+    QString error;
+    ASSERT_TRUE(ClipMaker::makeWithFFmpeg(odd, QSize(160, 90), 2.0, 2.4, &error)) << error.toStdString();
+    const struct {
+        QString clip;
+        FileLoss loss;
+        bool fails;
+    } cases[] = {
+        {grainy, {"clip cut to 0 bytes", cutToNothing}, true},
+        {grainy, {"clip cut to half", keepHalf}, true},
+        {grainy, {"clip overwritten", overwriteWithGarbage}, true},
+        {grainy, {"clip taken away", takeAway}, false},
+        {odd, {"clip whose sound outlasts its pictures left alone", {}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.loss.how);
+        dialogs.alerts.clear();
+        makeProject();
+        std::vector<SlideItemRef> slides = project->slideshowArray();
+        slides[2] = clipSlideOf(*project, c.clip);
+        slides[2]->setStrOriginalFileName("/home/someone/Videos/holiday.file");
+        project->setSlideshowArray(slides);
+        project->calcSlideItemsPhotoTransitionDuration();
+        const QString file = slides[2]->mediaFilePath();
+        const quint64 tenthFrame = slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 9;
+        std::atomic<bool> lost{false};
+        command = std::make_unique<MovieExportCommand>(
+            dialogs, withFrameHook(DirectorFrameRenderer::factory(director), [&](quint64 drawn) {
+                if (drawn == tenthFrame && c.loss.lose)
+                    lost = c.loss.lose(file);
+            }));
+        NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+        ASSERT_TRUE(command->startEncodingMovieFile()) << dialogs.alertText().toStdString();
+        ASSERT_TRUE(
+            waitFor([&] { return !command->isEncoding() || !notes.all().empty(); }, std::chrono::minutes(2)));
+        EXPECT_EQ(lost, bool(c.loss.lose));
+        const QString movie = project->strEncodingVideoFilePath(QSizeF(640, 360));
+        if (c.fails) {
+            EXPECT_TRUE(notes.all().empty()) << "a movie without the clip's frames called finished";
+            ASSERT_EQ(dialogs.alerts.size(), 1u);
+            const QString said = dialogs.alerts[0].message;
+            EXPECT_TRUE(said.contains("\"holiday.file\" of slide 3")) << said.toStdString();
+            EXPECT_TRUE(said.contains("during the export")) << said.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(movie));
+        } else {
+            command->endEncoding();
+            EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
+            const DecodedMovie made = DecodedMovie::decode(movie, {});
+            ASSERT_TRUE(made.ok) << made.error.toStdString();
+            EXPECT_EQ(made.frameTimes.size(), project->totalFrameCount() - 1);
+        }
         EXPECT_EQ(director->rgbConverterObject(), nullptr);
         command.reset();
         QFile::remove(file);

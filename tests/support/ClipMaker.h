@@ -26,4 +26,14 @@ struct Options {
 
 bool make(const QString& path, const Options& options, QString* error = nullptr);
 
+// A silent clip of grain, 320 x 180: each frame costs the encoder its whole bit rate, so the frames lie far
+// apart in the file, far past what a reader takes in ahead of the frame it hands out.
+Options grain(int frames);
+
+// A clip as another program makes it: the ffmpeg program's moving test pattern, 30 frames a second in
+// H.264, with a tone in AAC beside it, in the container the name's extension asks for. A container that
+// keeps no length per stream (".mkv") tells the longer sound's length as the clip's.
+bool makeWithFFmpeg(const QString& path, QSize size, double pictureSeconds, double soundSeconds,
+                    QString* error = nullptr);
+
 } // namespace ClipMaker

@@ -4,8 +4,10 @@
 #include "platform/media/LibavSupport.h"
 
 #include <QTransform>
+#include <algorithm>
 #include <cmath>
 #include <deque>
+#include <optional>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -31,6 +33,10 @@ void checkFreeToClose(bool decoding) {
         gl::DriverLock::checkFreeToJoin("a clip decoder's threads");
 }
 
+// How far the last frame may stand before the pictures' length: the longer of these.
+constexpr double kShortEndSlackSeconds = 0.5;
+constexpr double kShortEndSlackFrames = 3.0;
+
 void makeOpaque(uchar* bgra, int bytesPerLine, int width, int height) {
     for (int y = 0; y < height; ++y) {
         uchar* row = bgra + qsizetype(y) * bytesPerLine;
@@ -54,6 +60,7 @@ struct VideoReader::Impl {
     bool ended = false;
     bool failed = false;
     int badPackets = 0;
+    MediaTime lastTime; // of the last frame handed out, when it had one
 
     ~Impl() { sws_freeContext(scaler); }
 
@@ -67,6 +74,7 @@ struct VideoReader::Impl {
         error.clear();
         failed = ended = inputEnded = false;
         badPackets = 0;
+        lastTime = MediaTime::invalid();
         ready.clear();
         input = openInput(path, &error);
         if (!input)
@@ -130,14 +138,28 @@ struct VideoReader::Impl {
     }
 
     FramePtr nextFrame() {
+        FramePtr next;
         if (!ready.empty()) {
-            FramePtr front = std::move(ready.front());
+            next = std::move(ready.front());
             ready.pop_front();
-            return front;
+        } else if (input && !failed) {
+            next = decodeNext();
         }
-        if (!input || failed)
-            return nullptr;
-        return decodeNext();
+        if (const MediaTime time = next ? timeOf(next.get()) : MediaTime::invalid(); time.isValid())
+            lastTime = time;
+        return next;
+    }
+
+    // The time of the last packet of the pictures that the file's index lists: every packet in an MPEG-4
+    // or QuickTime file, some key frames in others. Unlike the length the file tells, it never lies past a
+    // last frame that lasts long, nor past the sound.
+    std::optional<double> lastListedSeconds() const {
+        AVStream* indexed = input->streams[stream->index];
+        const int count = avformat_index_get_entries_count(indexed);
+        const AVIndexEntry* last = count > 0 ? avformat_index_get_entry(indexed, count - 1) : nullptr;
+        if (!last)
+            return std::nullopt;
+        return double(last->timestamp) * av_q2d(stream->time_base);
     }
 
     bool convert(const AVFrame* decoded, uchar* bgra, int bytesPerLine) {
@@ -286,6 +308,21 @@ QImage VideoReader::frameAt(double seconds) {
 
 bool VideoReader::atEnd() const {
     return !d->input || d->failed || (d->ended && d->ready.empty());
+}
+
+bool VideoReader::endedShort() const {
+    if (!d->input || !atEnd())
+        return false;
+    if (d->failed)
+        return true;
+    std::optional<double> end = d->lastListedSeconds();
+    if (!end && duration().isValid())
+        end = duration().seconds();
+    if (!end || !d->lastTime.isValid())
+        return false;
+    const double rate = frameRate();
+    const double slack = std::max(kShortEndSlackSeconds, rate > 0.0 ? kShortEndSlackFrames / rate : 0.0);
+    return d->lastTime.seconds() < *end - slack;
 }
 
 QString VideoReader::errorString() const {

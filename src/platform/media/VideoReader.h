@@ -47,6 +47,11 @@ public:
     // The frame shown at the given time, unturned; a null image when there is none.
     QImage frameAt(double seconds);
     bool atEnd() const;
+    // At the end on a failure, or on a last frame clearly before the end the file told of when it was
+    // opened (the last packet its index lists, else duration()): the file was cut or overwritten while it
+    // was read. An intact file's last frame lies a frame or two before its length, and a container that
+    // keeps no length per stream may count some tenths of a second of sound past it.
+    bool endedShort() const;
     QString errorString() const;
 
     // A picture for a thumbnail: the frame shown at the given time, turned upright. Null on failure.
