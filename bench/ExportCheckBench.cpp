@@ -3,38 +3,22 @@
 // well under a tenth of a second, and the export's, which decodes every picture whole on the export's own
 // thread before its first frame. Run: build/bench/ExportCheckBench
 #include "BenchProject.h"
+#include "LargePhoto.h"
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/SlidePictures.h"
 
-namespace pictures = platform::image::slide_pictures;
-
 #include <benchmark/benchmark.h>
 
-#include <random>
+namespace pictures = platform::image::slide_pictures;
 
 namespace {
 
-// A photo-like picture: smooth gradients under fine noise, which compress as a camera's photo does.
-QImage photo(int index) {
-    QImage image(1920, 1080, QImage::Format_RGB32);
-    std::mt19937 noise(unsigned(index) * 7919u);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int grain = int(noise() % 24);
-            line[x] =
-                qRgb((x / 8 + index * 40 + grain) & 255, (y / 6 + grain) & 255, ((x + y) / 14 + grain) & 255);
-        }
-    }
-    return image;
-}
-
-// Times `check` of a show of `count` photo slides.
+// Times `check` of a show of state.range(0) photo slides.
 void timeCheck(benchmark::State& state, QString (*check)(const SlideshowProject&)) {
     bench::Project show;
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < int(state.range(0)); ++i) {
-        const QImage picture = photo(i);
+        const QImage picture = bench::photoLike(QSize(1920, 1080), i);
         const QString name = QStringLiteral("photo_%1.jpg").arg(i),
                       backdrop = QStringLiteral("bk_%1.jpg").arg(i);
         saveToJpegFile(pictures::picture(picture, 1920), show.contents + "/" + name,

@@ -363,9 +363,10 @@ bool exportCanRead(const SlideItem& slide, std::optional<int> movingBackdrop, bo
         return false;
     if (!whole)
         return slide.isMediaFileUsable();
+    // A picture still being made is waited for by the play, which fails the export should it never come.
     const bool photo =
         slide.itemType() != SlideItem::kItemTypeVideo && slide.itemType() != SlideItem::kItemTypeQuartz;
-    return !photo || usable(slide.mediaFilePath());
+    return !photo || slide.isPictureBeingMade() || usable(slide.mediaFilePath());
 }
 
 // What the user can do about the slides and songs an export refused, by how many there are of each.
