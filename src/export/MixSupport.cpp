@@ -61,16 +61,27 @@ platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, do
 QStringList AssetCache::unreadable() const {
     QStringList paths;
     for (const QString& path : asked)
-        if (!assets.at(path).isValid() || soundless.contains(path))
+        if (!assets.at(path).isValid() || lacking.contains(path))
             paths << path;
     return paths;
 }
 
 const platform::media::MediaAsset& AssetCache::openSong(const QString& path) {
     const platform::media::MediaAsset& song = open(path);
-    if ((!song.hasAudio() || !(song.audioTimeRange().duration.seconds() > 0.0)) && !soundless.contains(path))
-        soundless << path;
+    const double seconds = song.hasAudio() ? song.audioTimeRange().duration.seconds() : 0.0;
+    const auto length = recorded.find(path);
+    const bool cutShort =
+        length != recorded.end() && platform::media::isClearlyShorter(seconds, length->second);
+    if ((!(seconds > 0.0) || cutShort) && !lacking.contains(path))
+        lacking << path;
     return song;
+}
+
+void AssetCache::expectSongLengths(const std::vector<std::shared_ptr<MusicItem>>& songs,
+                                   const QString& contents) {
+    for (const auto& song : songs)
+        if (const std::optional<double> seconds = song ? song->recordedDuration() : std::nullopt)
+            recorded[song->strFilePathIn(contents)] = *seconds;
 }
 
 const platform::media::MediaAsset& AssetCache::open(const QString& path) {

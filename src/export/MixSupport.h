@@ -7,7 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <memory>
 #include <optional>
+#include <vector>
+
+class MusicItem;
 
 // What both audio mixers share.
 namespace mix_support {
@@ -40,12 +44,16 @@ platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, do
 class AssetCache {
 public:
     const platform::media::MediaAsset& open(const QString& path);
-    // The same for a song, which must hold sound: one whose header promises none counts as unreadable.
+    // The same for a song, which must hold sound: one whose header promises none, or clearly less than its
+    // recorded length (expectSongLengths), counts as unreadable.
     const platform::media::MediaAsset& openSong(const QString& path);
+    // The lengths the songs were taken in with, by the files they play in the "Contents" folder given.
+    void expectSongLengths(const std::vector<std::shared_ptr<MusicItem>>& songs, const QString& contents);
     void clear() {
         assets.clear();
         asked.clear();
-        soundless.clear();
+        lacking.clear();
+        recorded.clear();
     }
     // The files the build asked for that could not be read (gone, empty, spoilt), in the order asked: a
     // preview leaves them out, an export fails naming them.
@@ -54,7 +62,8 @@ public:
 private:
     std::map<QString, platform::media::MediaAsset> assets;
     QStringList asked;
-    QStringList soundless; // songs among them
+    QStringList lacking;                // songs among them without the sound they should hold
+    std::map<QString, double> recorded; // songs' recorded lengths by file
 };
 
 } // namespace mix_support

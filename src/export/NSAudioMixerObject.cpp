@@ -106,6 +106,7 @@ void NSAudioMixerObject::layBackgroundMusic(const SlideshowProject& owner, doubl
     }
     const QString contents = owner.strMacProjectBundleContentsPath();
     const float level = owner.fltBackgroundMusicVolumeWhenPhotos();
+    assets.expectSongLengths(songs, contents);
     for (;;) {
         const double passStart = insertTime;
         bool reached = false;

@@ -227,7 +227,16 @@ bool MusicItem::isUsableIn(const QString& contentsFolder) const {
         return false;
     platform::media::AudioReader reader;
     float first[2 * platform::media::AudioReader::kChannels];
-    return reader.open(path) && reader.read(first, 2) > 0;
+    if (!reader.open(path) || reader.read(first, 2) <= 0)
+        return false;
+    const std::optional<double> recorded = recordedDuration();
+    return !recorded || !platform::media::isClearlyShorter(songDuration(path), *recorded);
+}
+
+std::optional<double> MusicItem::recordedDuration() const {
+    std::lock_guard lock(mutex);
+    const double seconds = dictionary.value(kNumberDuration).toDouble();
+    return std::isfinite(seconds) && seconds > 0.0 ? std::optional<double>(seconds) : std::nullopt;
 }
 
 QString MusicItem::strCopyPathIn(const QString& contentsFolder) const {

@@ -61,8 +61,11 @@ public:
     QString strFilePath() const;
     // The same, for a project whose "Contents" folder is given.
     QString strFilePathIn(const QString& contentsFolder) const;
-    // Whether an export can read that file: it is there, holds something and its first sound decodes.
+    // Whether an export can read that file: it is there, holds something, its first sound decodes and it
+    // holds about as much sound as the song's recorded length.
     bool isUsableIn(const QString& contentsFolder) const;
+    // The length cached when the song was measured (what the window shows), when there is one.
+    std::optional<double> recordedDuration() const;
     // The song's copy in the given "Contents" folder, by the same rule, whether the song plays it or not
     // (the stock song keeps one it does not play); empty when the song names none.
     QString strCopyPathIn(const QString& contentsFolder) const;

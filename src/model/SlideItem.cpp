@@ -6,6 +6,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/image/ImageAdditions.h"
 
 #include <QColor>
 #include <QFile>
@@ -178,11 +179,26 @@ bool SlideItem::isPresentFile(const QString& path) {
 }
 
 bool SlideItem::isMediaFileUsable() const {
-    const QString path = mediaFilePath();
+    return isPictureUsable(mediaFilePath(), false);
+}
+
+bool SlideItem::isPictureUsable(const QString& path, bool whole) {
     if (!isPresentFile(path) || QFileInfo(path).size() == 0)
         return false;
+    if (whole)
+        return pictureDecodes(path);
     QImageReader header(path);
     return header.canRead() && header.size().isValid();
+}
+
+bool SlideItem::drawsBackdropUnder(int backgroundID) const {
+    return !fields.get(&Fields::storedBackgroundFileName).isEmpty() &&
+           (backgroundID == 1 || itemType() == kItemTypePhoto);
+}
+
+bool SlideItem::drawsCaptionPicture() const {
+    return itemType() != kItemTypeVideo && itemType() != kItemTypeQuartz &&
+           !fields.get(&Fields::storedTextImageFileName).isEmpty() && !strPhotoDescription().isEmpty();
 }
 
 QString SlideItem::userFileName() const {

@@ -80,6 +80,15 @@ public:
     // Whether an export can read the file the slide shows: it is there, holds something and its start
     // decodes (a picture's header). Reads no more than that, so every slide of a show can be asked.
     virtual bool isMediaFileUsable() const;
+    // Whether a picture file can be drawn: it is there, holds something and its header reads or, `whole`,
+    // it decodes whole; the latter takes some milliseconds a photo, too long for a show's worth on the
+    // window's thread.
+    static bool isPictureUsable(const QString& path, bool whole);
+    // Whether a moving backdrop of the theme's "backgroundID" draws the backdrop picture the slide names: a
+    // photo's under every such backdrop, any slide's under the grey one (1), made of every slide.
+    bool drawsBackdropUnder(int backgroundID) const;
+    // Whether the caption picture the slide names is drawn: over a photo that has a description.
+    bool drawsCaptionPicture() const;
     // Takes the paths a read slide stored (a clip, a composition) to the files of the project whose
     // "Contents" folder is given; a read slide opens none of them before. False when a file the slide
     // needs is missing from the project.

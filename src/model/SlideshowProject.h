@@ -130,13 +130,23 @@ public:
     // Makes a clip slide's missing pictures again from its clip, drops slides and songs whose files are
     // missing, then lays the frames out again; the project is marked changed when any of it changed.
     void checkItemVaild();
-    // The slides whose picture, clip or composition file is gone, empty or does not decode, by file name in
-    // slide order: an export of them could only stall or show holes, so every export asks first.
+    // The slides of which a file an export draws is gone, empty or does not decode (the picture, clip or
+    // composition, the backdrop picture a moving backdrop draws, the caption picture), by the name of the
+    // file the slide shows, in slide order: an export of them could only stall or show holes, so every
+    // export asks first.
     QStringList missingSlideFiles() const;
-    // The alert that refuses an export for them and for songs that cannot be read, the project's and
-    // `moreSongs` (a DVD menu's), naming each slide's place and the file the user added, and each song's
-    // title; empty when every file can be read.
+    // The alert that refuses an export for them, for songs that cannot be read or hold clearly less than
+    // their recorded length, the project's and `moreSongs` (a DVD menu's), and for the theme's backdrop
+    // picture, naming each slide's place and the file the user added, and each song's title; empty when
+    // every file can be read.
     QString missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs = {}) const;
+    // The same alert for the pictures an export draws (photos, backdrops, captions, the theme's) whose
+    // header reads but which do not decode whole: asked on the export's own thread before its first
+    // frame, as decoding a show's worth of photos would hold the window up.
+    QString undecodablePicturesMessage() const;
+    // The "backgroundID" of the moving backdrop an export draws from the slides' backdrop pictures; none
+    // when the user's picture stands behind the show, or the theme's backdrop is black or a fixed picture.
+    std::optional<int> movingBackdropID() const;
     // What the user is told when slide `index` (from 0) lost its file during an export.
     static QString slideFileLostMessage(std::size_t index, const SlideItem& slide);
     // The same for a song of the title given.
@@ -333,6 +343,8 @@ public:
     void setDirector(std::shared_ptr<ProjectDirector> director);
 
 private:
+    // The alert of missingSlideFilesMessage (songs too) or, `whole`, of undecodablePicturesMessage.
+    QString exportRefusal(bool whole, const std::vector<MusicItemRef>& moreSongs) const;
     struct ArchiveSnapshot;
     void assignFolder(const QString& folder);
     bool writeArchive(QString* error);

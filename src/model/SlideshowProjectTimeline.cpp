@@ -348,22 +348,83 @@ void SlideshowProject::checkItemVaild() {
     calcSlideItemsPhotoTransitionDuration();
 }
 
+namespace {
+
+// Whether an export can read every file it draws of the slide; `whole` asks only of its pictures, each
+// decoded whole.
+bool exportCanRead(const SlideItem& slide, std::optional<int> movingBackdrop, bool whole) {
+    const auto usable = [whole](const QString& picture) {
+        return SlideItem::isPictureUsable(picture, whole);
+    };
+    if (movingBackdrop && slide.drawsBackdropUnder(*movingBackdrop) &&
+        !usable(slide.backgroudImageFileName()))
+        return false;
+    if (slide.drawsCaptionPicture() && !usable(slide.textImageFileName()))
+        return false;
+    if (!whole)
+        return slide.isMediaFileUsable();
+    // A picture still being made is waited for by the play, which fails the export should it never come.
+    const bool photo =
+        slide.itemType() != SlideItem::kItemTypeVideo && slide.itemType() != SlideItem::kItemTypeQuartz;
+    return !photo || slide.isPictureBeingMade() || usable(slide.mediaFilePath());
+}
+
+// What the user can do about the slides and songs an export refused, by how many there are of each.
+QString refusalAdvice(qsizetype slides, qsizetype songs) {
+    if (slides == 0 && songs == 0)
+        return tr_("The slideshow cannot be exported.");
+    if (slides == 1 && songs == 0)
+        return tr_("The slideshow cannot be exported: please remove this slide, or add its file again.");
+    if (slides == 0 && songs == 1)
+        return tr_("The slideshow cannot be exported: please remove this song, or add its file again.");
+    if (songs == 0)
+        return tr_("The slideshow cannot be exported: please remove these slides, or add their files again.");
+    if (slides == 0)
+        return tr_("The slideshow cannot be exported: please remove these songs, or add their files again.");
+    if (slides == 1 && songs == 1)
+        return tr_("The slideshow cannot be exported: please remove this slide and this song, or add their "
+                   "files again.");
+    return tr_("The slideshow cannot be exported: please remove the slides and songs named, or add their "
+               "files again.");
+}
+
+} // namespace
+
+std::optional<int> SlideshowProject::movingBackdropID() const {
+    if (!themeBackgroundPicture().isEmpty())
+        return std::nullopt;
+    const auto themes = themeManger();
+    const int id = themes ? themes->currentThemeDict().value(QStringLiteral("backgroundID")).toInt() : 0;
+    return SlideshowThemeManager::isMovingBackdrop(id) ? std::optional<int>(id) : std::nullopt;
+}
+
 QStringList SlideshowProject::missingSlideFiles() const {
     QStringList names;
+    const std::optional<int> backdrop = movingBackdropID();
     for (const SlideItemRef& slide : slideshowArray())
-        if (!slide->isMediaFileUsable())
+        if (!exportCanRead(*slide, backdrop, false))
             names << slide->mediaFileName();
     return names;
 }
 
 QString SlideshowProject::missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs) const {
+    return exportRefusal(false, moreSongs);
+}
+
+QString SlideshowProject::undecodablePicturesMessage() const {
+    return exportRefusal(true, {});
+}
+
+QString SlideshowProject::exportRefusal(bool whole, const std::vector<MusicItemRef>& moreSongs) const {
     QStringList unusable;
     const auto slides = slideshowArray();
+    const std::optional<int> backdrop = movingBackdropID();
     for (std::size_t i = 0; i < slides.size(); ++i)
-        if (!slides[i]->isMediaFileUsable())
+        if (!exportCanRead(*slides[i], backdrop, whole))
             unusable << tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
                             .arg(i + 1)
                             .arg(slides[i]->userFileName());
+    const qsizetype slideCount = unusable.size();
     // A protected song is refused by the export itself, which tells the user to remove it.
     const QString contents = strMacProjectBundleContentsPath();
     const auto protectedSong = [&](const MusicItem& song) {
@@ -371,16 +432,21 @@ QString SlideshowProject::missingSlideFilesMessage(const std::vector<MusicItemRe
                    .suffix()
                    .compare(QLatin1String("m4p"), Qt::CaseInsensitive) == 0;
     };
-    std::vector<MusicItemRef> songs = musicArray();
+    std::vector<MusicItemRef> songs = whole ? std::vector<MusicItemRef>() : musicArray();
     songs.insert(songs.end(), moreSongs.begin(), moreSongs.end());
     for (const MusicItemRef& song : songs)
         if (song && !protectedSong(*song) && !song->isUsableIn(contents))
-            unusable << tr_("The song \"%1\" is missing, empty or cannot be read.").arg(song->strTitle());
+            unusable << tr_("The song \"%1\" is missing, empty, cut short or cannot be read.")
+                            .arg(song->strTitle());
+    const qsizetype songCount = unusable.size() - slideCount;
+    if (const QString picture = themeBackgroundPicture();
+        !picture.isEmpty() && !SlideItem::isPictureUsable(picture, whole))
+        unusable << tr_("The backdrop picture \"%1\" of the theme is empty or cannot be read: please choose "
+                        "the backdrop again.")
+                        .arg(QFileInfo(picture).fileName());
     if (unusable.isEmpty())
         return QString();
-    return unusable.join(QStringLiteral(" ")) + QStringLiteral(" ") +
-           tr_("The slideshow cannot be exported: please remove these slides or songs, or add their files "
-               "again.");
+    return unusable.join(QStringLiteral(" ")) + QStringLiteral(" ") + refusalAdvice(slideCount, songCount);
 }
 
 QString SlideshowProject::slideFileLostMessage(std::size_t index, const SlideItem& slide) {

@@ -37,6 +37,9 @@ public:
     void setSlideItemFromCurrentTheme(SlideItem& slide) const;
     void setSlideItemForDVDMenu(SlideItem& slide) const;
     static bool bNeedApplyTheme(const QVariantMap& theme);
+    // Whether a theme's "backgroundID" asks for the moving backdrop made of the slides' own backdrop
+    // pictures, rather than plain black (2) or a fixed picture (3 to 5).
+    static bool isMovingBackdrop(int backgroundID) { return backgroundID < 2 || backgroundID > 5; }
 
 private:
     // The current number as a list lookup uses it: out of range of the list's length reads as 0.

@@ -105,7 +105,13 @@ bool VideoSlideItem::isMediaFileUsable() const {
         return false;
     platform::media::VideoReader reader;
     platform::media::VideoFrame first;
-    return reader.open(path) && reader.readFrame(first);
+    if (!reader.open(path) || !reader.readFrame(first))
+        return false;
+    // What its container tells: a clip replaced by a shorter one since the slide measured it would stand
+    // still for the rest of the slide.
+    const platform::media::MediaTime told = reader.duration();
+    const float measured = mediaSeconds.load();
+    return !told.isValid() || measured < 0.0f || !platform::media::isClearlyShorter(told.seconds(), measured);
 }
 
 bool VideoSlideItem::locateVideoInProject(const QString& contentsFolder) {

@@ -159,7 +159,7 @@ public:
     // ---- base-class hooks and levels
     bool iSItemReady() const override { return true; }
     QString mediaFilePath() const override { return strVideoFilePath(); }
-    // The clip opens and its first frame decodes.
+    // The clip opens, its first frame decodes and its container tells about the length the slide measured.
     bool isMediaFileUsable() const override;
     // The last reading pass could not open the clip or decode its first frame (the file went, was emptied
     // or spoilt): the slide shows the stage alone. During an export, also a pass that ended on damage done

@@ -32,6 +32,11 @@ bool DirectorFrameRenderer::fail(const QString& message, QString* error) {
 }
 
 bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
+    // The window's check before the export read the pictures' headers; decoding them whole is done here,
+    // off the window's thread and before the first frame.
+    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
+        if (const QString refusal = project->undecodablePicturesMessage(); !refusal.isEmpty())
+            return fail(refusal, error);
     const QSizeF output = SlideshowProject::sizeVideoOutput();
     size = requestedSize.value_or(QSize(int(output.width()), int(output.height())));
     if (size.isEmpty())

@@ -151,14 +151,17 @@ void SlideTextures::loadTextureobj() {
 
 bool SlideTextures::pictureUnreadable() const {
     const std::lock_guard lock(mutex);
-    return pictureLoaded && (isPhoto(*item) ? !picture || picture->textureID() == 0 : !source);
+    return (pictureLoaded && (isPhoto(*item) ? !picture || picture->textureID() == 0 : !source)) ||
+           captionUnreadable;
 }
 
 void SlideTextures::loadStringTextureObj() {
     auto made = isPhoto(*item) ? loadedFromFile(item->textImageFileName()) : nullptr;
+    const bool lost = item->drawsCaptionPicture() && (!made || made->textureID() == 0);
     const std::lock_guard lock(mutex);
     std::swap(caption, made);
     captionLoaded = true;
+    captionUnreadable = lost;
 }
 
 void SlideTextures::loadBackgroundTextureObj() {

@@ -48,7 +48,8 @@ public:
     std::shared_ptr<TextureObject> backgroundTextureObj() const;
     std::shared_ptr<SlideFrameSource> frameSource() const;
     // Loaded without what the slide shows: a photo whose picture did not decode (nor upload), a clip or
-    // composition whose frames cannot be made (its file gone or unreadable). It shows the stage alone.
+    // composition whose frames cannot be made (its file gone or unreadable): it shows the stage alone; or
+    // a photo whose caption picture did not, and which shows without its caption.
     bool pictureUnreadable() const;
 
     // The picture a photo slide's texture shows: its file decoded at most 2048 on a side, through the
@@ -69,4 +70,5 @@ private:
     std::shared_ptr<SlideFrameSource> source;
     bool pictureLoaded = false;
     bool captionLoaded = false;
+    bool captionUnreadable = false;
 };

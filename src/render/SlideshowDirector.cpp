@@ -561,6 +561,8 @@ void SlideshowDirector::noteUnreadableDrawn(const SlideFramePosition& r) {
             if (const auto at = indexOf(slideshowArray, set->slide().get()))
                 noteLostFile(*at, *set->slide());
     }
+    if (const auto at = background->unreadableBackdrop(); at && *at < slideshowArray.size())
+        noteLostFile(*at, *slideshowArray[*at]);
 }
 
 bool SlideshowDirector::enterSlide(const SlideFramePosition& r) {

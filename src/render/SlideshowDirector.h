@@ -202,7 +202,8 @@ private:
     // The export fails on slide `index`, the first such slide of the play naming it; locks textCacheLock.
     void noteLostFile(std::size_t index, const SlideItem& slide);
     // After an export's frame: a slide drawn in it whose clip or composition could not be read showed the
-    // stage alone, or its clip's last good frame held in place of the rest.
+    // stage alone, or its clip's last good frame held in place of the rest; or a slide's backdrop picture
+    // drawn behind it could not be read and showed black.
     void noteUnreadableDrawn(const SlideFramePosition& position);
     // With textCacheLock held: the queued slide whose frame source is to be readied ahead now, if any, and
     // whether every queued slide has been.

@@ -129,9 +129,9 @@ StageBackground::Kind StageBackground::kind() const {
     if (!userPicturePath().isEmpty())
         return Kind::UserPicture;
     const int id = themeBackgroundID;
-    if (isFixed(id))
-        return Kind::FixedPicture;
-    return id == 2 ? Kind::Black : Kind::Moving;
+    if (SlideshowThemeManager::isMovingBackdrop(id))
+        return Kind::Moving;
+    return id == 2 ? Kind::Black : Kind::FixedPicture;
 }
 
 std::size_t StageBackground::cacheCount() const {
@@ -178,6 +178,7 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
         const auto start = placeAt(startFrame, slideshowArray);
         wantedIndex = start ? start->slideIndex : 0;
         bStopped = false;
+        firstUnreadable.reset();
     }
     const auto main = mainContext();
     if (kind() != Kind::Moving || slideshowArray.empty() || !main)
@@ -230,7 +231,14 @@ StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<
         entry.texture = std::make_shared<TextureObject>();
         entry.texture->LoadImage(slide->backgroudImageFileName());
     }
+    entry.unreadable =
+        slide->drawsBackdropUnder(themeID) && (!entry.texture || entry.texture->textureID() == 0);
     return entry;
+}
+
+std::optional<std::size_t> StageBackground::unreadableBackdrop() const {
+    const std::lock_guard lock(textCacheLock);
+    return firstUnreadable;
 }
 
 bool StageBackground::isWanted(std::size_t index) const {
@@ -325,6 +333,11 @@ void StageBackground::setPlayedFrame(quint64 frame) {
     textureNo1 = first ? first->texture : nullptr;
     siTextureNo1 = first ? first->slide : nullptr;
     textureNo2 = second ? second->texture : nullptr;
+    if (const bool firstLost = first && first->unreadable; firstLost || (second && second->unreadable)) {
+        const std::lock_guard lock(textCacheLock);
+        if (!firstUnreadable)
+            firstUnreadable = place->slideIndex + (firstLost ? 0 : 1);
+    }
     if (first)
         shownIndex = place->slideIndex;
 }

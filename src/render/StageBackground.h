@@ -96,9 +96,13 @@ public:
     struct CacheEntry {
         std::shared_ptr<SlideItem> slide;
         std::shared_ptr<TextureObject> texture;
+        bool unreadable = false; // the slide names a backdrop picture that did not load
     };
     // The backdrop of the run's slide `index`, once loaded; none after a stop or without a loader.
     std::optional<CacheEntry> backdropOf(std::size_t index);
+    // The first slide of the run whose backdrop picture, taken for drawing, could not be read: the stage
+    // shows black where it belongs.
+    std::optional<std::size_t> unreadableBackdrop() const;
 
 private:
     enum class Kind { UserPicture, FixedPicture, Black, Moving };
@@ -116,7 +120,8 @@ private:
     Matrix4 modelView, projection, mvp;
     std::shared_ptr<TextureObject> textureNo1, textureNo2;
     std::shared_ptr<SlideItem> siTextureNo1;
-    std::optional<std::size_t> shownIndex; // the slide whose backdrop textureNo1 is
+    std::optional<std::size_t> shownIndex;      // the slide whose backdrop textureNo1 is
+    std::optional<std::size_t> firstUnreadable; // under textCacheLock
     float blendFactor = 0.0f;
     int frameInSlide = 0;
     quint64 slideShowTotalFrame = 0;

@@ -231,15 +231,17 @@ void addColourSlidesAndTone(SlideshowProject& project, const QString& contents,
     project.calcSlideItemsPhotoTransitionDuration();
     ASSERT_TRUE(ToneMaker::writeWav(contents + "/tone.wav", 440.0, 2.0, 0.5f));
     auto song = platform::makeMainThreadShared<MusicItem>();
-    song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+    song->addEntriesFromDictionary(
+        {{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}, {"numberDuration", 2.0}});
     project.setMusicArray({song});
     project.setBBackgroundMusicLoopFlag(false); // the song plays once: 2 s of sound, then silence
 }
 
 std::shared_ptr<VideoSlideItem> clipSlide(SlideshowProject& project, const QString& folder,
-                                          const QString& name) {
+                                          const QString& name, int frames) {
     ClipMaker::Options options;
     options.size = QSize(160, 90);
+    options.frames = frames;
     const QString source = folder + "/" + name;
     QString error;
     EXPECT_TRUE(ClipMaker::make(source, options, &error)) << error.toStdString();

@@ -158,10 +158,10 @@ public:
 // project's "Contents", and a 2 s tone that plays once.
 void addColourSlidesAndTone(SlideshowProject& project, const QString& contents,
                             const std::array<QColor, 3>& colours);
-// A clip slide of a silent 1 s clip of colour bars made in `folder` and copied into the project, as an
-// import does; its file in the project keeps `name`.
+// A clip slide of a silent clip of colour bars, 1 s unless `frames` says otherwise, made in `folder` and
+// copied into the project, as an import does; its file in the project keeps `name`.
 std::shared_ptr<VideoSlideItem> clipSlide(SlideshowProject& project, const QString& folder,
-                                          const QString& name);
+                                          const QString& name, int frames = 30);
 // A composition slide of a composition of ours written into the project's "Contents" under `name`, shown
 // for 1 s.
 std::shared_ptr<QuartzSlideItem> compositionSlide(const QString& contents, const QString& name);

@@ -1,6 +1,8 @@
 // The movie export command of the main window controller, with scripted renderers for the frames and
 // dialogs and window services that record what the user would have seen.
 #include "EncoderTestSupport.h"
+#include "support/ClipMaker.h"
+#include "support/ColourBars.h"
 #include "support/FileLosses.h"
 #include "support/FilesBeingMade.h"
 #include "support/MediaProbe.h"
@@ -18,6 +20,8 @@
 #include "platform/foundation/MainThread.h"
 
 #include <QFileInfo>
+
+#include <map>
 
 using namespace encoder_test;
 
@@ -84,21 +88,41 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
     EXPECT_TRUE(project->bPlayLoop());
 }
 
-// A photo, a clip or a song that is gone, empty or does not decode refuses the movie and the MP4 before any
-// frame is drawn, with one alert each naming the file the user added and the slide's place.
+// A photo, a clip, a picture drawn with a slide (its backdrop, its caption) or a song that is gone, empty,
+// does not decode or holds clearly less than it did refuses the movie and the MP4 before any frame is
+// drawn, with one alert each naming the file the user added and the slide's place, or the song, and
+// telling what to do about that one slide or song, or those several; the theme's own backdrop picture
+// likewise.
 TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
     using namespace test_support;
+    // Which of the second slide's files, or the song, or the theme's picture goes bad.
+    enum class Spoilt { Picture, TwoPictures, Clip, Backdrop, Caption, Song, ThemePicture };
+    const auto shorterTone = [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 1.0, 0.5f); };
+    const auto shorterClip = [](const QString& file) {
+        ClipMaker::Options options;
+        options.size = QSize(160, 90);
+        return ClipMaker::make(file, options);
+    };
     const struct {
-        bool clip, song; // the second slide a clip; the song, rather than the second slide, spoilt
+        Spoilt what;
         FileLoss loss;
     } cases[] = {
-        {false, false, {"picture missing", takeAway}},
-        {false, false, {"picture empty", cutToNothing}},
-        {false, false, {"picture undecodable", overwriteWithGarbage}},
-        {true, false, {"clip empty", cutToNothing}},
-        {true, false, {"clip undecodable", overwriteWithGarbage}},
-        {false, true, {"song empty", cutToNothing}},
-        {false, true, {"song undecodable", overwriteWithGarbage}},
+        {Spoilt::Picture, {"picture missing", takeAway}},
+        {Spoilt::Picture, {"picture empty", cutToNothing}},
+        {Spoilt::Picture, {"picture undecodable", overwriteWithGarbage}},
+        {Spoilt::TwoPictures, {"pictures of two slides undecodable", overwriteWithGarbage}},
+        {Spoilt::Clip, {"clip empty", cutToNothing}},
+        {Spoilt::Clip, {"clip undecodable", overwriteWithGarbage}},
+        {Spoilt::Clip, {"clip replaced by a shorter one", shorterClip}},
+        {Spoilt::Backdrop, {"backdrop empty", cutToNothing}},
+        {Spoilt::Caption, {"caption picture undecodable", overwriteWithGarbage}},
+        {Spoilt::Song, {"song empty", cutToNothing}},
+        {Spoilt::Song, {"song undecodable", overwriteWithGarbage}},
+        {Spoilt::Song, {"song cut short", shorterTone}},
+        {Spoilt::ThemePicture, {"theme's picture empty", cutToNothing}},
+    };
+    const auto picture = [](const QString& path) {
+        ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(path, "JPG"));
     };
     int renderersMade = 0;
     factory = [&]() -> std::unique_ptr<FrameRenderer> {
@@ -109,25 +133,60 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
         std::vector<SlideItemRef> slides = stillPhotos(contents(), 3);
-        if (c.clip)
-            slides[1] = clipSlide(*project, folder.path(), "clip.mp4");
+        if (c.what == Spoilt::Clip)
+            slides[1] = clipSlide(*project, folder.path(), "clip.mp4", 90);
+        picture(contents() + "/photo2.jpg");
+        slides[1]->setFileName("photo2.jpg");
         slides[1]->setStrOriginalFileName("/home/someone/Pictures/outing.file");
+        picture(contents() + "/psd_bk_2.jpg");
+        slides[1]->setBackgroudImageFileName("psd_bk_2.jpg");
+        picture(contents() + "/caption2.jpg");
+        slides[1]->setTextImageFileName("caption2.jpg");
+        slides[1]->setStrPhotoDescription("A day out");
         project->setSlideshowArray(slides);
-        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 1.0, 0.5f));
+        picture(contents() + "/theme.jpg");
+        project->setStrThemeBackground(c.what == Spoilt::ThemePicture ? "theme.jpg" : QString());
+        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 3.0, 0.5f));
         auto song = platform::makeMainThreadShared<MusicItem>();
-        song->addEntriesFromDictionary({{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}});
+        song->addEntriesFromDictionary(
+            {{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}, {"numberDuration", 3.0}});
         project->setMusicArray({song});
-        ASSERT_TRUE(c.loss.lose(c.song ? contents() + "/tone.wav" : slides[1]->mediaFilePath()));
+        const std::map<Spoilt, QStringList> spoilt = {
+            {Spoilt::Picture, {slides[1]->mediaFilePath()}},
+            {Spoilt::TwoPictures, {slides[1]->mediaFilePath(), slides[2]->mediaFilePath()}},
+            {Spoilt::Clip, {slides[1]->mediaFilePath()}},
+            {Spoilt::Backdrop, {slides[1]->backgroudImageFileName()}},
+            {Spoilt::Caption, {slides[1]->textImageFileName()}},
+            {Spoilt::Song, {contents() + "/tone.wav"}},
+            {Spoilt::ThemePicture, {contents() + "/theme.jpg"}},
+        };
+        ASSERT_TRUE(project->missingSlideFilesMessage().isEmpty()) << "before the loss";
+        for (const QString& file : spoilt.at(c.what))
+            ASSERT_TRUE(c.loss.lose(file));
         MP4ExportCommand mp4(dialogs, {});
         EXPECT_FALSE(command.startEncodingMovieFile());
         EXPECT_FALSE(mp4.createMP4File_FFMM());
         ASSERT_EQ(dialogs.alerts.size(), 2u);
+        const auto [said, advice] = [&]() -> std::pair<const char*, const char*> {
+            switch (c.what) {
+            case Spoilt::Song:
+                return {"The song \"tone\" is missing, empty, cut short or cannot be read",
+                        "please remove this song, or add its file again."};
+            case Spoilt::ThemePicture:
+                return {"The backdrop picture \"theme.jpg\" of the theme is empty or cannot be read",
+                        "The slideshow cannot be exported."};
+            case Spoilt::TwoPictures:
+                return {"\"outing.file\" of slide 2 is missing", "please remove these slides, or add their "
+                                                                 "files again."};
+            default:
+                return {"\"outing.file\" of slide 2 is missing, empty or cannot be read",
+                        "please remove this slide, or add its file again."};
+            }
+        }();
         for (const RecordingDialogs::Alert& alert : dialogs.alerts) {
             EXPECT_EQ(alert.title, "ERROR");
-            EXPECT_TRUE(alert.message.contains(
-                c.song ? "The song \"tone\" is missing, empty or cannot be read"
-                       : "\"outing.file\" of slide 2 is missing, empty or cannot be read"))
-                << alert.message.toStdString();
+            EXPECT_TRUE(alert.message.contains(said)) << alert.message.toStdString();
+            EXPECT_TRUE(alert.message.endsWith(advice)) << alert.message.toStdString();
         }
         EXPECT_EQ(renderersMade, 0) << "a frame was drawn";
         EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());

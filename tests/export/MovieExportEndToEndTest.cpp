@@ -3,6 +3,7 @@
 // libavformat, in both containers.
 #include "EncoderTestSupport.h"
 #include "support/ClipMaker.h"
+#include "support/ColourBars.h"
 #include "support/FileLosses.h"
 #include "support/FilesBeingMade.h"
 #include "support/FrameHook.h"
@@ -215,11 +216,28 @@ protected:
 };
 
 // Between the check before the start and the play's look at it, the file of the third slide (a photo, a
-// clip, a composition) or the song is taken away, cut to nothing, spoilt or replaced: the export fails naming
-// the file as the user added it (and the slide's place), and makes no movie.
+// clip, a composition, a picture drawn with it) or the song is taken away, cut to nothing, spoilt or
+// replaced: the export fails naming the file as the user added it (and the slide's place), and makes no
+// movie.
 TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
     using namespace test_support;
-    enum class Third { Photo, Clip, Composition, EncodedSong }; // the last: photos, and an M4A song
+    // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
+    // goes; ThemePicture: photos before the theme's own picture, which goes; SpoiltPhoto: a JPEG photo. A
+    // picture that goes before the first frame is refused by the export's own look at every picture then, in
+    // the words of the check before the export. LateBackdrop, LateCaption: a fourth photo, whose backdrop or
+    // caption picture goes once the first frame is drawn, before the play loads it.
+    enum class Third {
+        Photo,
+        Clip,
+        Composition,
+        EncodedSong,
+        Backdrop,
+        Caption,
+        ThemePicture,
+        SpoiltPhoto,
+        LateBackdrop,
+        LateCaption
+    };
     const auto keepFirst = [](qint64 bytes) {
         return [bytes](const QString& file) { return QFile(file).resize(bytes); };
     };
@@ -231,6 +249,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         song.close();
         return sound > 0 && song.resize(sound + 4);
     };
+    const auto shorterTone = [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 0.5, 0.5f); };
     const struct {
         Third third;
         bool song; // the song goes before the mix; else the third slide's file goes after it
@@ -250,6 +269,14 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::Photo, true, {"song cut after its header", keepFirst(44)}},
         {Third::EncodedSong, true, {"song spoilt after its index", spoilSound}},
         {Third::EncodedSong, true, {"song copied short of its sound", cutBeforeSound}},
+        {Third::Photo, true, {"song replaced by a shorter one", shorterTone}},
+        {Third::Backdrop, false, {"backdrop cut to 0 bytes", cutToNothing}},
+        {Third::Caption, false, {"caption picture spoilt", overwriteWithGarbage}},
+        {Third::ThemePicture, false, {"theme's picture cut to 0 bytes", cutToNothing}},
+        {Third::SpoiltPhoto, false, {"picture damaged after its header", keepHeaderThenNoise}},
+        {Third::Backdrop, false, {"backdrop damaged after its header", keepHeaderThenNoise}},
+        {Third::LateBackdrop, false, {"backdrop cut to 0 bytes during the export", cutToNothing}},
+        {Third::LateCaption, false, {"caption picture spoilt during the export", overwriteWithGarbage}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
@@ -260,7 +287,22 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             slides[2] = clipSlide(*project, folder.path(), "clip.mp4");
         else if (c.third == Third::Composition)
             slides[2] = compositionSlide(contents(), "show.vcomp");
-        slides[2]->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
+        const bool late = c.third == Third::LateBackdrop || c.third == Third::LateCaption;
+        if (late)
+            slides.push_back(stillPhoto(contents(), "colour3.png", kSlideColours[0]));
+        const SlideItemRef& target = slides[late ? 3 : 2];
+        target->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
+        const QString picture = contents() + "/more.jpg";
+        ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(picture, "JPG"));
+        const bool backdrop = c.third == Third::Backdrop || c.third == Third::LateBackdrop;
+        const bool caption = c.third == Third::Caption || c.third == Third::LateCaption;
+        if (c.third == Third::SpoiltPhoto)
+            target->setFileName("more.jpg");
+        target->setBackgroudImageFileName(backdrop ? "more.jpg" : QString());
+        target->setTextImageFileName(caption ? "more.jpg" : QString());
+        target->setStrPhotoDescription("Off again");
+        project->setStrThemeBackground(c.third == Third::ThemePicture ? "more.jpg" : QString());
+        director->backgroundRender()->setTheme({{"backgroundID", backdrop ? 0 : 2}});
         project->setSlideshowArray(slides);
         project->calcSlideItemsPhotoTransitionDuration();
         QString song = contents() + "/tone.wav";
@@ -270,13 +312,22 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
         }
-        const QString file = c.song ? song : slides[2]->mediaFilePath();
+        const QString file = c.song                           ? song
+                             : backdrop                       ? target->backgroudImageFileName()
+                             : caption                        ? target->textImageFileName()
+                             : c.third == Third::ThemePicture ? picture
+                                                              : target->mediaFilePath();
+        const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
-        command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+        command = std::make_unique<MovieExportCommand>(
+            dialogs, withFrameHook(DirectorFrameRenderer::factory(director), [&](quint64 drawn) {
+                if (drawn == 0 && late)
+                    lost = c.loss.lose(file);
+            }));
         command->setEncoderSetup([&](EncoderController& encoder) {
             if (c.song)
                 lost = c.loss.lose(file);
-            else
+            else if (!late)
                 encoder.setAudioMixStep(
                     [&](const SlideshowProjectRef& owner, const auto& cancelled, const auto& progress) {
                         const auto mixed = MixedAudioExport::exportProjectMix(owner, cancelled, progress);
@@ -293,9 +344,18 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         const QString said = dialogs.alerts[0].message;
-        EXPECT_TRUE(c.song ? said.contains("\"tone\"") : said.contains("\"holiday.file\" of slide 3"))
+        EXPECT_TRUE(c.song ? said.contains("\"tone\"")
+                    : c.third == Third::ThemePicture
+                        ? said.contains("\"more.jpg\" of the theme")
+                        : said.contains(late ? "\"holiday.file\" of slide 4" : "\"holiday.file\" of slide 3"))
             << said.toStdString();
-        EXPECT_TRUE(said.contains("during the export")) << said.toStdString();
+        EXPECT_EQ(said.contains("during the export"), !refused) << said.toStdString();
+        if (refused) {
+            EXPECT_TRUE(said.endsWith(c.third == Third::ThemePicture
+                                          ? "The slideshow cannot be exported."
+                                          : "please remove this slide, or add its file again."))
+                << said.toStdString();
+        }
         EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
         EXPECT_EQ(director->rgbConverterObject(), nullptr);
         command.reset();
@@ -315,6 +375,8 @@ TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
     const QString odd = folder.file("odd.mkv"); // its pictures end 0.4 s before its sound
     QString error;
     ASSERT_TRUE(ClipMaker::makeWithFFmpeg(odd, QSize(160, 90), 2.0, 2.4, &error)) << error.toStdString();
+    const QString camera = folder.file("camera.mp4"); // H.264 with its index at the end, as a camera's
+    ASSERT_TRUE(ClipMaker::makeWithFFmpeg(camera, QSize(640, 360), 3.0, 3.0, &error)) << error.toStdString();
     const struct {
         QString clip;
         FileLoss loss;
@@ -324,6 +386,9 @@ TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
         {grainy, {"clip cut to half", keepHalf}, true},
         {grainy, {"clip overwritten", overwriteWithGarbage}, true},
         {grainy, {"clip taken away", takeAway}, false},
+        {camera, {"another program's clip cut to 0 bytes", cutToNothing}, true},
+        {camera, {"another program's clip cut to half", keepHalf}, true},
+        {camera, {"another program's clip overwritten in place", noiseInPlace}, true},
         {odd, {"clip whose sound outlasts its pictures left alone", {}}, false},
     };
     for (const auto& c : cases) {

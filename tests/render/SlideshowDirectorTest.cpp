@@ -466,7 +466,12 @@ TEST_F(DirectorTest, WhatTheWindowAsksDuringAnExportsPlayLeavesItAlone) {
             return false;
         };
         std::vector<QRgb> movie;
+        std::atomic<bool> exportEnded{false};
         std::thread exporting([&] {
+            const struct Ended {
+                std::atomic<bool>& ended;
+                ~Ended() { ended = true; }
+            } ending{exportEnded};
             exporter = std::this_thread::get_id();
             DirectorFrameRenderer renderer(director);
             renderer.setFrameSize(QSize(32, 18));
@@ -478,8 +483,12 @@ TEST_F(DirectorTest, WhatTheWindowAsksDuringAnExportsPlayLeavesItAlone) {
                 movie.push_back(frame.pixel(16, 9));
             renderer.end();
         });
-        while (frameWaits < 2) // the export's frame waits for the picture
+        while (frameWaits < 2 && !exportEnded) // the export's frame waits for the picture
             std::this_thread::yield();
+        if (exportEnded) {
+            exporting.join();
+            FAIL() << "the export ended before it reached the picture being made";
+        }
         {
             const HangGuard guard(std::string("the window's ") + e.entry + " during an export",
                                   std::chrono::seconds(60));

@@ -35,6 +35,32 @@ inline bool overwriteWithGarbage(const QString& path) {
     return file.write(garbage) == garbage.size();
 }
 
+// The file overwritten in place from byte `kept` on by noise of a fixed seed, its length kept, as a copy or
+// a program that went wrong leaves it.
+inline bool overwriteInPlaceWithNoise(const QString& path, qint64 kept) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || file.size() <= kept || !file.seek(kept))
+        return false;
+    QByteArray noise(file.size() - kept, '\0');
+    quint32 state = 2463534242u;
+    for (char& byte : noise) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = char(state >> 24);
+    }
+    return file.write(noise) == noise.size();
+}
+
+// The first kilobyte kept: a picture whose header still reads.
+inline bool keepHeaderThenNoise(const QString& path) {
+    return overwriteInPlaceWithNoise(path, 1000);
+}
+
+inline bool noiseInPlace(const QString& path) {
+    return overwriteInPlaceWithNoise(path, 0);
+}
+
 inline bool replaceByAPipe(const QString& path) {
     return QFile::remove(path) && ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
 }

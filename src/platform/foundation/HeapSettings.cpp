@@ -1,5 +1,7 @@
 #include "platform/foundation/HeapSettings.h"
 
+#include <cstdlib> // defines __GLIBC__ for the check below, which no precompiled header may have done
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

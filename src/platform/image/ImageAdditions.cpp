@@ -47,6 +47,16 @@ bool isCutShortJpeg(const QString& path) {
     return at + 4 > data.size(); // the header itself is cut
 }
 
+bool pictureDecodes(const QString& path) {
+    PictureFileReader picture(path);
+    QImageReader& reader = picture.reader();
+    const QSize stored = reader.size();
+    if (!stored.isValid())
+        return false;
+    reader.setScaledSize(QSize(std::max(1, stored.width() / 8), std::max(1, stored.height() / 8)));
+    return !reader.read().isNull();
+}
+
 PictureFileReader::PictureFileReader(const QString& path) {
     if (platform::openRegularFile(file, path))
         imageReader.setDevice(&file);

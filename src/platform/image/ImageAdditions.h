@@ -32,6 +32,11 @@ private:
 // scan), which a reader fills with grey without a word; false for any other file.
 bool isCutShortJpeg(const QString& path);
 
+// Whether the picture file decodes whole, as a texture's load of it does: read at an eighth of its size,
+// which a JPEG decoder reaches in its transform while still reading every coded byte, so it is cheap and
+// fails where the full read fails. False for a file that is not a regular one.
+bool pictureDecodes(const QString& path);
+
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.
 bool saveToJpegFile(const QImage& image, const QString& path);
 // The same at a quality of 0 to 100.

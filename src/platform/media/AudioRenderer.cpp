@@ -1,6 +1,7 @@
 #include "platform/media/AudioRenderer.h"
 
 #include "platform/media/AudioReader.h"
+#include "platform/media/MediaAsset.h"
 
 #include <algorithm>
 #include <map>
@@ -35,6 +36,8 @@ struct AudioRenderer::Impl {
                     float* out) {
         SourceCursor& cursor = cursors[key];
         if (cursor.reader && cursor.reader->atEnd() && sourceFrame >= cursor.reader->position()) {
+            if (endedShort(segment, cursor.reader->position()))
+                return fail(segment, QStringLiteral("it ends before its length"));
             cursor.nextSourceFrame = sourceFrame + count;
             return true;
         }
@@ -54,12 +57,21 @@ struct AudioRenderer::Impl {
                 return fail(segment, cursor.reader->errorString());
             if (got == 0 && done == 0 && fromSegmentStart && sourcesMustSound)
                 return fail(segment, QStringLiteral("it holds no sound"));
+            if (got == 0 && endedShort(segment, sourceFrame + done))
+                return fail(segment, QStringLiteral("it ends before its length"));
             if (got == 0)
                 break;
             done += got;
         }
         cursor.nextSourceFrame = sourceFrame + count;
         return true;
+    }
+
+    // A source that ends at output frame `reached`, clearly before the extent its segment was laid for: its
+    // file was cut or replaced by a shorter one since.
+    bool endedShort(const CompositionSegment& segment, int64_t reached) const {
+        const double read = double(reached) / double(rate) - segment.source.start.seconds();
+        return sourcesMustSound && isClearlyShorter(read, segment.source.duration.seconds());
     }
 
     bool fail(const CompositionSegment& segment, const QString& reason) {

@@ -39,8 +39,9 @@ public:
     // The file of the source that could not be read, after a failed render.
     QString failedSourcePath() const;
     // A source that yields no sound at all from the start of its segment, where its length says it has
-    // some (its header intact, the rest spoilt), fails the render: an export must not call it silence. The
-    // preview, which plays on over it, leaves this off.
+    // some (its header intact, the rest spoilt), or that ends clearly before its segment does (cut since the
+    // composition was made), fails the render: an export must not call it silence. The preview, which
+    // plays on over it, leaves this off.
     void setSourcesMustSound(bool value);
 
 private:

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <algorithm>
+
 namespace platform::media {
 
 // What a media file holds, read once when it is opened: its first audio and first video stream, their
@@ -76,5 +78,12 @@ private:
 // short, whose missing end would play as a frozen picture. Only its last seconds are read. False when that
 // cannot be told: no length, or one guessed from the bit rate.
 bool endsBeforeItsLength(const QString& path);
+
+// Whether a sound or clip measured at `seconds` holds clearly less than the `recorded` length it was taken
+// in with: short by more than a second or a twentieth of it, whichever is more, which the same file
+// measured again never is.
+inline bool isClearlyShorter(double seconds, double recorded) {
+    return seconds < recorded - std::max(1.0, recorded / 20.0);
+}
 
 } // namespace platform::media

@@ -5,6 +5,7 @@
 #include "support/WavFile.h"
 
 #include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace platform::media;
@@ -154,15 +155,31 @@ TEST_F(AudioRendererTest, WindowsInAnyOrderGiveTheSameSamples) {
         ASSERT_EQ(pieces[i], whole[i]) << "sample " << i;
 }
 
+// A source taken away, or (for an export, whose sources must sound) replaced by a clearly shorter one, after
+// the composition was made fails the render naming it, rather than playing silence for the rest.
 TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
-    ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, 1.0, 0.5f));
-    Composition composition;
-    ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 1), asset("gone.wav"), MediaTime::zero()));
-    ASSERT_TRUE(QFile::remove(dir.file("gone.wav")));
-    AudioRenderer renderer(composition, AudioMix());
-    std::vector<float> mixed;
-    EXPECT_FALSE(renderer.render(seconds(0, 1), mixed));
-    EXPECT_TRUE(renderer.errorString().contains("gone.wav")) << renderer.errorString().toStdString();
+    const struct {
+        const char* how;
+        bool mustSound;
+        std::function<bool(const QString&)> lose;
+    } cases[] = {
+        {"taken away", false, [](const QString& file) { return QFile::remove(file); }},
+        {"replaced by a shorter one", true,
+         [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 1.0, 0.5f); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, 3.0, 0.5f));
+        Composition composition;
+        ASSERT_TRUE(
+            composition.addTrack().insertTimeRange(seconds(0, 3), asset("gone.wav"), MediaTime::zero()));
+        ASSERT_TRUE(c.lose(dir.file("gone.wav")));
+        AudioRenderer renderer(composition, AudioMix());
+        renderer.setSourcesMustSound(c.mustSound);
+        std::vector<float> mixed;
+        EXPECT_FALSE(renderer.render(seconds(0, 3), mixed));
+        EXPECT_TRUE(renderer.errorString().contains("gone.wav")) << renderer.errorString().toStdString();
+    }
 }
 
 TEST_F(AudioRendererTest, RendersAtTheRateAskedFor) {
