@@ -258,6 +258,8 @@ void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     currentSlideIndex = index < 0 ? -1 : index;
     if (project && currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < project->slideCount())
         createTempSlideItem();
+    if (playback)
+        playback->currentSlideOrLengthChanged();
     emit currentSlideChanged(currentSlideIndex);
 }
 
