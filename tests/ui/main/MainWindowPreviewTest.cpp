@@ -687,3 +687,38 @@ TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideShowsItsStartOnTheSliderAn
         EXPECT_EQ(playAndStop(10), quint64(way.slider)) << "Play starts at the slide";
     }
 }
+
+// The window opens with the focus on the position slider: its keys and the wheel move it as a drag does, and
+// the show plays from where it goes (the play head and the clock following), rather than the slider alone
+// moving while the clock and the preview stay.
+TEST_F(MainWindowPreviewTest, EveryWayOfMovingThePositionSliderPlaysFromWhereItGoes) {
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->updateProjectInfo();
+    QSlider* slider = controller->outlets().positionSlider;
+    ASSERT_TRUE(test_support::spinUntil([&] { return slider->maximum() == 120; }));
+    const auto wheel = [slider] {
+        const QPointF at = slider->rect().center();
+        QWheelEvent turn(at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &turn);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> move;
+        int frame;
+    } moves[] = {
+        {"the wheel", wheel, 3},
+        {"End (Ctrl+End reaching the slider)", [slider] { QTest::keyClick(slider, Qt::Key_End); }, 120},
+        {"Home", [slider] { QTest::keyClick(slider, Qt::Key_Home); }, 0},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        move.move();
+        ASSERT_EQ(slider->value(), move.frame);
+        EXPECT_EQ(controller->director()->directorStatus(), 1) << "playing";
+        EXPECT_EQ(controller->director()->nCurrentFrame(), quint64(move.frame));
+        EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Stop");
+        EXPECT_TRUE(controller->timelineIndicatorImageView()->isVisibleTo(window.get()));
+        playFrames(1);
+    }
+}
