@@ -424,6 +424,13 @@ std::vector<platform::UniqueFd> DVDMenuItem::reducedStatePictureFiles() const {
     return duplicates(reducedStates);
 }
 
+void DVDMenuItem::releaseFiles(bool statePicturesToo) {
+    std::lock_guard lock(mutex);
+    frameFiles.clear();
+    if (statePicturesToo)
+        reducedStates.clear();
+}
+
 std::vector<platform::UniqueFd> DVDMenuItem::menuFrameFiles() const {
     std::lock_guard lock(mutex);
     return duplicates(frameFiles);

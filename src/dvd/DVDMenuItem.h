@@ -92,6 +92,9 @@ public:
     std::vector<platform::UniqueFd> reducedStatePictureFiles() const;
     // The frames of imagesArray(), each open anew, in the same order: the menu's slides are read from these.
     std::vector<platform::UniqueFd> menuFrameFiles() const;
+    // The frames let go of once the menu's slides are made, and with them the state pictures when asked:
+    // reducedStatePictureFiles() is empty from then on.
+    void releaseFiles(bool statePicturesToo);
     // Runs once a state picture is written, right before pngquant reads it, with its path (tests put another
     // program's files at its name there).
     void setBeforeReducing(std::function<void(const QString& picture)> hook) {

@@ -79,6 +79,23 @@ inline QList<int> descriptorsOf(const QString& path) {
     return found;
 }
 
+// What this process's descriptors lead to inside folder (the folder itself included), files since removed
+// too ("<path> (deleted)"): the files and folders something here still holds open.
+inline QStringList descriptorsInside(const QString& folder) {
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    QStringList held;
+    const QDir descriptors("/proc/self/fd");
+    for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t length =
+            ::readlink(QFile::encodeName(descriptors.filePath(fd)).constData(), target, sizeof target - 1);
+        const QString name = length > 0 ? QFile::decodeName(QByteArray(target, length)) : QString();
+        if (name == root || name.startsWith(root + "/"))
+            held << name;
+    }
+    return held;
+}
+
 // The size of the largest file in folder, hidden ones and unnamed ones being made too.
 inline qint64 largestFileIn(const QString& folder) {
     qint64 largest = 0;
