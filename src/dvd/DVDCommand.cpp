@@ -179,20 +179,16 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText, Encode kind) {
         alert(error.message());
         return false;
     }
-    std::vector<SlideItemRef> slides;
-    const QStringList pictures = item->imagesArray();
     // Read from the frames the menu wrote, not from whatever another program has put at their names since.
     const std::vector<platform::UniqueFd> frames = item->menuFrameFiles();
-    for (qsizetype i = 0; i < pictures.size(); ++i) {
-        const QString made = std::size_t(i) < frames.size()
-                                 ? platform::descriptorPath(frames[std::size_t(i)].get())
-                                 : QString();
-        SlideItemRef slide = addImageToSlideItem_thread(pictures[i], int(i) + 1, &error, made);
-        if (!slide) {
-            alert(error.message());
-            return false;
-        }
-        slides.push_back(std::move(slide));
+    QStringList made;
+    for (const platform::UniqueFd& frame : frames)
+        made << platform::descriptorPath(frame.get());
+    std::vector<SlideItemRef> slides =
+        DVDMenuSlidePictures::makeSlides(item->imagesArray(), made, *project, &error);
+    if (error.isSet()) {
+        alert(error.message());
+        return false;
     }
     manager->setDvdMenuSlideArray(std::move(slides));
     const std::lock_guard lock(mutex);

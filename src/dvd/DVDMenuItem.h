@@ -121,8 +121,9 @@ private:
                          const DropShadow& shadow) const;
     void drawPlayButton(QPainter& painter, const DropShadow* shadow) const;
     bool buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error);
-    platform::UniqueFd writeFrame(int frameIndex, const QString& path, const DVDProjectSettings& project,
-                                  DVDStepError* error);
+    // A frame drawn under the template's overlay, read once for all the frames of a menu.
+    QImage renderFrame(int frameIndex, const DVDProjectSettings& project, const QImage& overlay) const;
+    static platform::UniqueFd writeFrameFile(const QImage& frame, const QString& path, DVDStepError* error);
     static bool prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error);
 
     QVariantMap dictionary;
