@@ -106,6 +106,20 @@ DVDAuthorOutcome DVDAuthorObject::wait() {
     return shared->outcome;
 }
 
+// A run that ended before dvdauthor started ended on the thread that called AuthorDVD, which may still be
+// in it: its outcome is set last, once that thread is done with the files.
+void DVDAuthorObject::releaseFiles() {
+    if (started)
+        wait();
+    if (runner.joinable())
+        runner.join();
+    xmlFile.reset();
+    outputFolderFd.reset();
+    statePictures.clear();
+    if (spumuxObj)
+        spumuxObj->releaseFiles();
+}
+
 QStringList DVDAuthorObject::temporaryPaths(const DVDProjectSettings& settings) {
     const QString small = settings.resolvedTemporaryFolder();
     const QString large = settings.resolvedLargeTemporaryFolder();
@@ -287,7 +301,7 @@ DVDAuthorOutcome DVDAuthorObject::endBeforeLaunch(const DVDStepError& error) con
 }
 
 bool DVDAuthorObject::AuthorDVD() {
-    if (std::exchange(started, true))
+    if (started.exchange(true))
         return false; // one run per object
     DVDStepError error;
     tvFormat = project.videoFormat(); // dvdauthor is told the project's TV system, as spumux is
@@ -301,6 +315,9 @@ bool DVDAuthorObject::AuthorDVD() {
     }
     if (beforeLaunch)
         beforeLaunch();
+    // The runner checks for a cancel under this lock first, so its end, which releaseFiles waits for,
+    // comes after runner is set.
+    const std::lock_guard lock(shared->mutex);
     runner = std::thread([this] { runScript(); });
     return true;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -86,6 +87,10 @@ public:
     // Once per object: a second call does nothing and answers false.
     bool AuthorDVD();
     DVDAuthorOutcome wait(); // the outcome once the run has ended
+    // Waits for the run's end, then lets go of the files it made (the control file, the disc folder, the
+    // overlay's files and the menu's pictures), removed or not, so that their space is free. The disc
+    // folder is no longer reachable through this object then.
+    void releaseFiles();
     DVDAuthorOutcome outcome() const;
 
     // Stops the overlay or dvdauthor, or keeps them from starting.
@@ -132,7 +137,7 @@ private:
     QList<QRect> buttonRects;
     std::vector<platform::UniqueFd> statePictures;
     qint64 sizeMB = 0;
-    bool started = false;
+    std::atomic<bool> started{false}; // AuthorDVD may run on a thread other than releaseFiles'
     std::unique_ptr<SpumuxObject> spumuxObj;
     std::function<void(const DVDAuthorOutcome&)> completion;
     QStringList complaints; // dvdauthor's error lines, for the failure message

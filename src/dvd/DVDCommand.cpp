@@ -179,20 +179,16 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText, Encode kind) {
         alert(error.message());
         return false;
     }
-    std::vector<SlideItemRef> slides;
-    const QStringList pictures = item->imagesArray();
     // Read from the frames the menu wrote, not from whatever another program has put at their names since.
     const std::vector<platform::UniqueFd> frames = item->menuFrameFiles();
-    for (qsizetype i = 0; i < pictures.size(); ++i) {
-        const QString made = std::size_t(i) < frames.size()
-                                 ? platform::descriptorPath(frames[std::size_t(i)].get())
-                                 : QString();
-        SlideItemRef slide = addImageToSlideItem_thread(pictures[i], int(i) + 1, &error, made);
-        if (!slide) {
-            alert(error.message());
-            return false;
-        }
-        slides.push_back(std::move(slide));
+    QStringList made;
+    for (const platform::UniqueFd& frame : frames)
+        made << platform::descriptorPath(frame.get());
+    std::vector<SlideItemRef> slides =
+        DVDMenuSlidePictures::makeSlides(item->imagesArray(), made, *project, &error);
+    if (error.isSet()) {
+        alert(error.message());
+        return false;
     }
     manager->setDvdMenuSlideArray(std::move(slides));
     const std::lock_guard lock(mutex);
@@ -438,7 +434,9 @@ bool DVDCommand::StartDVDAuthor() {
     bool withMenu = isNonEmptyFile(menu);
     {
         const std::lock_guard lock(mutex);
-        withMenu = withMenu && menuItem;
+        // The state pictures go with the run that made the menu last: without them there are no buttons
+        // to lay over the menu stream, which is left out then, as when no menu was made.
+        withMenu = withMenu && menuItem && !menuItem->reducedStatePictureFiles().empty();
         cancelRequested = false;
         commandKind = Encode::AuthoringOnly;
     }
@@ -610,13 +608,37 @@ void DVDCommand::endCommand(const QString& alertText) {
     if (const std::shared_ptr<DVDMPEGIICreateObject> made = dvdMpegIICreateObject();
         made && !made->isRunning())
         made->releaseStreams(); // nothing reads them any more
+    const bool removed = discRun && (commandKind == Encode::Disc || commandKind == Encode::AuthoringOnly);
     if (discRun && commandKind == Encode::Disc)
         deleteRunFiles();
-    else if (discRun && commandKind == Encode::AuthoringOnly) // the stream was the user's: it stays
+    else if (removed) // the stream was the user's: it stays
         for (const QString& path : DVDAuthorObject::temporaryPaths(DVDProjectSettings()))
             removeItem(path);
+    if (discRun)
+        releaseRunFiles(removed);
     if (!alertText.isEmpty())
         alert(alertText);
+}
+
+// A run lets go of the files it opened as it ends, removed or not, so that none holds its space or stays
+// open for writing: the disc image, the disc folder, the overlay's and the control files, the menu's frames
+// in the project. The state pictures of a menu made alone stay, for an authoring of its stream.
+void DVDCommand::releaseRunFiles(bool menuRemoved) {
+    std::shared_ptr<DVDMenuItem> menu;
+    DVDAuthorObject* authoring;
+    MyBurnObject* burning;
+    {
+        const std::lock_guard lock(mutex);
+        menu = menuItem;
+        authoring = author.get();
+        burning = burn.get();
+    }
+    if (authoring)
+        authoring->releaseFiles();
+    if (burning)
+        burning->releaseDrive();
+    if (menu)
+        menu->releaseFiles(menuRemoved);
 }
 
 // ---- helpers

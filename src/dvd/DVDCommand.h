@@ -122,6 +122,7 @@ private:
     void cancelEncoding();
     void restorePreviewFrameRate() const;
     void endCommand(const QString& alert = QString());
+    void releaseRunFiles(bool menuRemoved);
     // Ends a command whose Cancel came as one step handed over to the next.
     void endCancelled();
     bool isCancelled() const;

@@ -11,11 +11,14 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,11 +28,15 @@ namespace {
 const QString kStepMenuImages = QStringLiteral("menu images");
 
 // The picture as a PNG file's bytes, empty when it cannot be encoded.
+// The menu's frames are made while the window waits for the run to begin: they are packed with the
+// fastest compression, which takes a fraction of the default's time for a somewhat larger file.
 QByteArray pngBytes(const QImage& picture) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    return picture.save(&buffer, "PNG") ? png : QByteArray();
+    QImageWriter writer(&buffer, "png");
+    writer.setCompression(1);
+    return writer.write(picture) ? png : QByteArray();
 }
 const QString kStepPngquant = QStringLiteral("pngquant");
 
@@ -199,41 +206,58 @@ bool DVDMenuItem::buildMenuImagesForPreview(const DVDProjectSettings& project, D
     return prepareFolders(project, &temporary, error) && buildFrames(1, project, error);
 }
 
+// The frames are drawn here one after another, and each is packed and written on a thread of its own as
+// the next is drawn: the packing takes most of the time the window waits for the menu.
 bool DVDMenuItem::buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error) {
-    for (int i = 0; i < count; ++i) {
-        const QString path = pathIn(project.contentsFolder, QStringLiteral("menu_bk_%1.png").arg(i + 1));
-        platform::UniqueFd frame = writeFrame(i, path, project, error);
-        if (!frame)
+    if (count > project.slidePicturePaths.size())
+        return failStep(error, kStepMenuImages,
+                        QStringLiteral("There is no slide %1.").arg(project.slidePicturePaths.size() + 1));
+    std::vector<QString> paths(std::size_t(std::max(count, 0)));
+    std::vector<platform::UniqueFd> files(paths.size());
+    std::vector<DVDStepError> errors(paths.size());
+    const QImage overlay = imageAt(getMaskImagePath());
+    {
+        std::vector<std::jthread> packers; // joined as they go out of scope
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            paths[i] = pathIn(project.contentsFolder, QStringLiteral("menu_bk_%1.png").arg(i + 1));
+            packers.emplace_back([&, i, drawn = renderFrame(int(i), project, overlay)] {
+                files[i] = writeFrameFile(drawn, paths[i], &errors[i]);
+            });
+        }
+    }
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (!files[i]) {
+            if (error)
+                *error = errors[i];
             return false;
+        }
         std::lock_guard lock(mutex);
-        frames.append(path);
-        frameFiles.push_back(std::move(frame));
+        frames.append(paths[i]);
+        frameFiles.push_back(std::move(files[i]));
     }
     return true;
 }
 
 bool DVDMenuItem::BuildImage(int frameIndex, const QString& path, const DVDProjectSettings& project,
                              DVDStepError* error) {
-    return writeFrame(frameIndex, path, project, error).isValid();
+    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
+        return failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
+    return writeFrameFile(renderFrame(frameIndex, project), path, error).isValid();
 }
 
 // The frame's file is made anew and kept open: the menu's slides are made from this file, whatever another
 // program puts at its name afterwards.
-platform::UniqueFd DVDMenuItem::writeFrame(int frameIndex, const QString& path,
-                                           const DVDProjectSettings& project, DVDStepError* error) {
-    if (frameIndex < 0 || frameIndex >= project.slidePicturePaths.size()) {
-        failStep(error, kStepMenuImages, QStringLiteral("There is no slide %1.").arg(frameIndex + 1));
-        return {};
-    }
+platform::UniqueFd DVDMenuItem::writeFrameFile(const QImage& frame, const QString& path,
+                                               DVDStepError* error) {
     QString message;
-    platform::UniqueFd frame;
-    if (const QByteArray png = pngBytes(renderFrame(frameIndex, project)); !png.isEmpty())
-        frame = writeNewOwnFile(path, png, &message);
-    if (!frame)
+    platform::UniqueFd file;
+    if (const QByteArray png = pngBytes(frame); !png.isEmpty())
+        file = writeNewOwnFile(path, png, &message);
+    if (!file)
         failStep(error, kStepMenuImages,
                  QStringLiteral("Cannot write \"%1\".").arg(path) +
                      (message.isEmpty() ? QString() : QLatin1Char('\n') + message));
-    return frame;
+    return file;
 }
 
 QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& project) const {
@@ -252,6 +276,11 @@ QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& proje
 }
 
 QImage DVDMenuItem::renderFrame(int frameIndex, const DVDProjectSettings& project) const {
+    return renderFrame(frameIndex, project, imageAt(getMaskImagePath()));
+}
+
+QImage DVDMenuItem::renderFrame(int frameIndex, const DVDProjectSettings& project,
+                                const QImage& overlay) const {
     QImage frame = transparentFrame({kMenuWidth, kMenuHeight});
     QPainter painter(&frame);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
@@ -263,9 +292,7 @@ QImage DVDMenuItem::renderFrame(int frameIndex, const DVDProjectSettings& projec
         painter.drawImage(QPoint(intValue(box, "xPos"), intValue(box, "yPos")), photo);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
-    const QString overlayPath = getMaskImagePath();
-    if (!overlayPath.isEmpty()) {
-        const QImage overlay(overlayPath);
+    if (!overlay.isNull()) {
         const QRect whole(0, 0, kMenuWidth, kMenuHeight);
         painter.drawImage(whole, overlay, whole);
     }
@@ -422,6 +449,13 @@ std::vector<platform::UniqueFd> duplicates(const std::vector<platform::UniqueFd>
 std::vector<platform::UniqueFd> DVDMenuItem::reducedStatePictureFiles() const {
     std::lock_guard lock(mutex);
     return duplicates(reducedStates);
+}
+
+void DVDMenuItem::releaseFiles(bool statePicturesToo) {
+    std::lock_guard lock(mutex);
+    frameFiles.clear();
+    if (statePicturesToo)
+        reducedStates.clear();
 }
 
 std::vector<platform::UniqueFd> DVDMenuItem::menuFrameFiles() const {

@@ -92,6 +92,9 @@ public:
     std::vector<platform::UniqueFd> reducedStatePictureFiles() const;
     // The frames of imagesArray(), each open anew, in the same order: the menu's slides are read from these.
     std::vector<platform::UniqueFd> menuFrameFiles() const;
+    // The frames let go of once the menu's slides are made, and with them the state pictures when asked:
+    // reducedStatePictureFiles() is empty from then on.
+    void releaseFiles(bool statePicturesToo);
     // Runs once a state picture is written, right before pngquant reads it, with its path (tests put another
     // program's files at its name there).
     void setBeforeReducing(std::function<void(const QString& picture)> hook) {
@@ -118,8 +121,9 @@ private:
                          const DropShadow& shadow) const;
     void drawPlayButton(QPainter& painter, const DropShadow* shadow) const;
     bool buildFrames(int count, const DVDProjectSettings& project, DVDStepError* error);
-    platform::UniqueFd writeFrame(int frameIndex, const QString& path, const DVDProjectSettings& project,
-                                  DVDStepError* error);
+    // A frame drawn under the template's overlay, read once for all the frames of a menu.
+    QImage renderFrame(int frameIndex, const DVDProjectSettings& project, const QImage& overlay) const;
+    static platform::UniqueFd writeFrameFile(const QImage& frame, const QString& path, DVDStepError* error);
     static bool prepareFolders(const DVDProjectSettings& project, QString* temporary, DVDStepError* error);
 
     QVariantMap dictionary;

@@ -6,6 +6,8 @@
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/SlidePictures.h"
 
+#include <thread>
+
 namespace pictures = platform::image::slide_pictures;
 
 namespace {
@@ -34,35 +36,100 @@ QString thumbnailName(int frameNumber) {
     return QStringLiteral("menu_thumb_%1.jpg").arg(frameNumber);
 }
 
-SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
-                       DVDStepError* error, const QString& readFrom) {
-    PictureFileReader file(readFrom.isEmpty() ? picture : readFrom);
-    const QImage frame = pictures::flattenedOnBlack(file.reader().read());
-    if (frame.isNull()) {
-        failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
-        return nullptr;
-    }
-    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
-    const int maxWidth = manager ? manager->nMaxImageWidth() : 1280;
+namespace {
+
+// The slide named after its frame, whose pictures are still to be written.
+SlideItemRef namedSlide(const QString& picture, int frameNumber) {
     auto slide = platform::makeMainThreadShared<SlideItem>();
     slide->setStrOriginalFileName(picture);
     slide->setFileName(pictureName(frameNumber));
     slide->setBackgroudImageFileName(backgroundName(frameNumber));
     slide->setStrThumbFileName(thumbnailName(frameNumber));
+    return slide;
+}
+
+int maxPictureWidth() {
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    return manager ? manager->nMaxImageWidth() : 1280;
+}
+
+void finishSlide(SlideItem& slide, QSize fitted, const SlideshowProject& project) {
+    slide.setWidth(fitted.width());
+    slide.setHeight(fitted.height());
+    slide.customSetDurations(project.fltPhotoDuration(), project.fltTransitionDuration());
+    if (const auto themes = project.themeManger())
+        themes->setSlideItemForDVDMenu(slide);
+}
+
+// Where a menu slide's pictures go: its fitted picture, its backdrop and its thumbnail.
+struct PicturePaths {
+    QString picture, backdrop, thumbnail;
+};
+
+PicturePaths picturePathsOf(const SlideItem& slide) {
+    return {slide.fileName(), slide.backgroudImageFileName(), slide.strThumbFileName()};
+}
+
+// Writes the three pictures of the menu frame read from frameFile (picture names it in an error); touches
+// no model object, so that frames are made side by side. The fitted picture's size, or an empty size with
+// the step that failed.
+QSize writePictures(const QString& frameFile, const QString& picture, const PicturePaths& paths, int maxWidth,
+                    DVDStepError* error) {
+    PictureFileReader file(frameFile);
+    const QImage frame = pictures::flattenedOnBlack(file.reader().read());
+    if (frame.isNull()) {
+        failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
+        return {};
+    }
     // The pictures as the photo import makes a photo's, so that a menu slide looks like one in every theme;
     // the backdrop first: a slide counts as ready once its picture is there.
     const QImage fitted = pictures::picture(frame, maxWidth);
-    if (!write(pictures::backdrop(frame), slide->backgroudImageFileName(), pictures::kBackdropQuality,
-               error) ||
-        !write(fitted, slide->fileName(), pictures::kPictureQuality, error) ||
-        !write(pictures::thumbnail(frame), slide->strThumbFileName(), pictures::kThumbnailQuality, error))
+    if (!write(pictures::backdrop(frame), paths.backdrop, pictures::kBackdropQuality, error) ||
+        !write(fitted, paths.picture, pictures::kPictureQuality, error) ||
+        !write(pictures::thumbnail(frame), paths.thumbnail, pictures::kThumbnailQuality, error))
+        return {};
+    return fitted.size();
+}
+
+} // namespace
+
+SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
+                       DVDStepError* error, const QString& readFrom) {
+    SlideItemRef slide = namedSlide(picture, frameNumber);
+    const QSize fitted = writePictures(readFrom.isEmpty() ? picture : readFrom, picture,
+                                       picturePathsOf(*slide), maxPictureWidth(), error);
+    if (fitted.isEmpty())
         return nullptr;
-    slide->setWidth(fitted.width());
-    slide->setHeight(fitted.height());
-    slide->customSetDurations(project.fltPhotoDuration(), project.fltTransitionDuration());
-    if (const auto themes = project.themeManger())
-        themes->setSlideItemForDVDMenu(*slide);
+    finishSlide(*slide, fitted, project);
     return slide;
+}
+
+std::vector<SlideItemRef> makeSlides(const QStringList& pictures, const QStringList& readFrom,
+                                     const SlideshowProject& project, DVDStepError* error) {
+    const int maxWidth = maxPictureWidth();
+    std::vector<SlideItemRef> slides;
+    std::vector<QSize> fitted(std::size_t(pictures.size()));
+    std::vector<DVDStepError> errors(fitted.size());
+    {
+        std::vector<std::jthread> workers; // joined as they go out of scope
+        for (qsizetype i = 0; i < pictures.size(); ++i) {
+            slides.push_back(namedSlide(pictures[i], int(i) + 1));
+            const QString frame = i < readFrom.size() && !readFrom[i].isEmpty() ? readFrom[i] : pictures[i];
+            workers.emplace_back([&, i, frame, paths = picturePathsOf(*slides.back())] {
+                fitted[std::size_t(i)] =
+                    writePictures(frame, pictures[i], paths, maxWidth, &errors[std::size_t(i)]);
+            });
+        }
+    }
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        if (fitted[i].isEmpty()) {
+            if (error)
+                *error = errors[i];
+            return {};
+        }
+        finishSlide(*slides[i], fitted[i], project);
+    }
+    return slides;
 }
 
 } // namespace DVDMenuSlidePictures

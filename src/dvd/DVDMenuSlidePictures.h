@@ -4,6 +4,9 @@
 #include "model/SlideItem.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <vector>
 
 class SlideshowProject;
 
@@ -25,5 +28,11 @@ QString thumbnailName(int frameNumber);
 // failed, when the frame cannot be read or a picture cannot be written.
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
                        DVDStepError* error = nullptr, const QString& readFrom = QString());
+
+// The slides of the menu frames `pictures` (frame i + 1 read from readFrom[i] when given), as makeSlide
+// makes each, their pictures written side by side, a thread a frame, as the window waits for them. Empty,
+// with the step that failed for the first frame that failed, when any fails.
+std::vector<SlideItemRef> makeSlides(const QStringList& pictures, const QStringList& readFrom,
+                                     const SlideshowProject& project, DVDStepError* error = nullptr);
 
 } // namespace DVDMenuSlidePictures

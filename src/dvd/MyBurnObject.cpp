@@ -114,11 +114,18 @@ void MyBurnObject::cancel() {
 }
 
 BurnResult MyBurnObject::wait() {
-    if (!burner)
-        return {};
-    burner->wait();
+    if (burner)
+        burner->wait();
     std::lock_guard lock(mutex);
     return outcome;
+}
+
+void MyBurnObject::releaseDrive() {
+    if (burner)
+        burner->wait();
+    burner.reset();
+    imageCreator.reset();
+    burnDrive.reset();
 }
 
 bool MyBurnObject::burning() const {

@@ -60,6 +60,9 @@ public:
     // no error set).
     void cancel();
     platform::disc::BurnResult wait();
+    // Once the burn has ended: the drive, whose disc image file it holds open, and the image's producer let
+    // go of. What wait() and trackBlocks() tell stays.
+    void releaseDrive();
     bool burning() const;
     std::int64_t trackBlocks() const { return blocks; }
 

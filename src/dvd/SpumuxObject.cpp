@@ -172,6 +172,12 @@ void SpumuxObject::cancel() {
         running->terminate();
 }
 
+void SpumuxObject::releaseFiles() {
+    xmlFile.reset();
+    outputFile.reset();
+    statePictures.clear();
+}
+
 bool SpumuxObject::wasCancelled() const {
     std::lock_guard lock(mutex);
     return cancelled;

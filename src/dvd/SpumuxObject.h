@@ -69,6 +69,8 @@ public:
     // program's links at their names there).
     void setBeforeLaunch(std::function<void()> hook) { beforeLaunch = std::move(hook); }
 
+    // Once its run has ended: the control file, the muxed menu and the pictures let go of.
+    void releaseFiles();
     // Stops a running spumux; one not yet started never starts.
     void cancel();
     bool wasCancelled() const;

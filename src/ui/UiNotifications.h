@@ -58,6 +58,9 @@ inline const QString kNotifyMusicOptionsAddMusicClicked =
 inline const QString kNotifyBKMusicVolumeChange = QStringLiteral("NOTIFY_BK_MUSIC_VOLUME_CHANGE");
 // The photo-music sync call-out is done: no object, no user info.
 inline const QString kNotifyMusicSyncButtonClicked = QStringLiteral("NOTIFY_MUSIC_SYNC_BUTTON_CLICKED");
+// The project's default photo or transition duration, or its repeat, changed in the options pane or the
+// options window, each of which shows them: no object, no user info.
+inline const QString kNotifySlideshowOptionsChanged = QStringLiteral("NOTIFY_SLIDESHOW_OPTIONS_CHANGED");
 // The slideshow type (fit to music or not) changed: no object, no user info.
 inline const QString kNotifySlideshowTypeChanged = QStringLiteral("NOTIFY_SLIDESHOW_TYPE_CHANGED");
 // A waveform asks for the music list, and every waveform stops its player: no object, no user info.

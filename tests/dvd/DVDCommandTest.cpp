@@ -4,6 +4,7 @@
 #include "DVDTestSupport.h"
 #include "support/ClipMaker.h"
 #include "support/FileLosses.h"
+#include "support/FilesBeingMade.h"
 #include "support/ProjectClips.h"
 #include "support/ProjectSongs.h"
 #include "support/SavedRepeat.h"
@@ -668,4 +669,43 @@ TEST_F(DVDCommandTest, AMenuPassUnderAFramedThemeDrawsTheMenuOnItsOwnBlurredBack
                 EXPECT_GE(high - low, 20) << "no colour at " << corner.x() << "," << corner.y();
         }
     }
+}
+
+// However a disc run ends, it lets go of every file it opened: the menu's pictures in the project, the disc
+// image, and the temporary files and disc folder it removed, whose space a descriptor kept would hold.
+TEST_F(DVDCommandTest, ARunHoldsNoFileOpenOnceItEnds) {
+    const QString trip = folder.file("Trip.iso");
+    const struct {
+        const char* name;
+        QByteArray dvdauthor; // a stand-in's script, or empty for the real one
+        bool cancel;
+    } ends[] = {
+        {"a disc image written", {}, false},
+        {"dvdauthor failing", "echo 'ERR: no video stream' >&2\nexit 2", false},
+        {"a cancel while authoring", touchMarker() + "exec sleep 60", true},
+    };
+    useSlides(3);
+    drive.reset(); // the fixture's own drive, which holds its image open
+    for (const auto& end : ends) {
+        SCOPED_TRACE(end.name);
+        QFile::remove(marker());
+        dialogs.alerts.clear();
+        dvd_test::FakeTools tools;
+        if (!end.dvdauthor.isEmpty())
+            tools.add("dvdauthor", end.dvdauthor);
+        QString error;
+        auto imageDrive = platform::disc::DiscDrive::openImageFile(trip, &error);
+        ASSERT_TRUE(imageDrive) << qPrintable(error);
+        command->BurnDVDButtonClicked(std::move(imageDrive));
+        if (end.cancel) {
+            ASSERT_TRUE(spinUntil([&] { return QFile::exists(marker()); }))
+                << qPrintable(dialogs.alertText());
+            center.post(kNotifyCancelEncodingVideo);
+        }
+        ASSERT_TRUE(commandEnds());
+        EXPECT_EQ(dialogs.alerts.empty(), end.dvdauthor.isEmpty() || end.cancel)
+            << qPrintable(dialogs.alertText());
+        EXPECT_EQ(test_support::descriptorsInside(folder.path()), QStringList());
+    }
+    EXPECT_GT(QFileInfo(trip).size(), 0) << "the first run wrote the image";
 }

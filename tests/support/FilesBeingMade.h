@@ -38,21 +38,30 @@ inline bool writeIntoInPlace(const QString& path) {
     return regular;
 }
 
-// The unnamed files this process has open in folder, by the names the system shows for them
-// ("#<number> (deleted)"), each with the descriptor path that reaches it.
-inline QList<std::pair<QString, QString>> unnamedFilesIn(const QString& folder) {
-    const QString prefix = QFileInfo(folder).canonicalFilePath() + "/";
-    QList<std::pair<QString, QString>> found;
+// Each descriptor this process has open, as its path under /proc/self/fd and what it leads to (a removed
+// file's name followed by " (deleted)").
+inline QList<std::pair<QString, QString>> openDescriptors() {
+    QList<std::pair<QString, QString>> open;
     const QDir descriptors("/proc/self/fd");
     for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         char target[4096];
         const ssize_t length =
             ::readlink(QFile::encodeName(descriptors.filePath(fd)).constData(), target, sizeof target - 1);
-        const QString name = length > 0 ? QFile::decodeName(QByteArray(target, length)) : QString();
+        if (length > 0)
+            open.append({descriptors.filePath(fd), QFile::decodeName(QByteArray(target, length))});
+    }
+    return open;
+}
+
+// The unnamed files this process has open in folder, by the names the system shows for them
+// ("#<number> (deleted)"), each with the descriptor path that reaches it.
+inline QList<std::pair<QString, QString>> unnamedFilesIn(const QString& folder) {
+    const QString prefix = QFileInfo(folder).canonicalFilePath() + "/";
+    QList<std::pair<QString, QString>> found;
+    for (const auto& [descriptor, name] : openDescriptors())
         if (name.startsWith(prefix + "#") && name.endsWith(" (deleted)") &&
             !name.mid(prefix.size()).contains('/'))
-            found.append({name.mid(prefix.size()), descriptors.filePath(fd)});
-    }
+            found.append({name.mid(prefix.size()), descriptor});
     return found;
 }
 
@@ -68,15 +77,21 @@ inline QStringList unnamedFilesOpenIn(const QString& folder) {
 // writers that go on through "/proc/<pid>/fd/<n>" rather than by the name).
 inline QList<int> descriptorsOf(const QString& path) {
     QList<int> found;
-    const QDir descriptors("/proc/self/fd");
-    for (const QString& fd : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        char target[4096];
-        const ssize_t length =
-            ::readlink(QFile::encodeName(descriptors.filePath(fd)).constData(), target, sizeof target - 1);
-        if (length > 0 && QFile::decodeName(QByteArray(target, length)) == path)
-            found.append(fd.toInt());
-    }
+    for (const auto& [descriptor, name] : openDescriptors())
+        if (name == path)
+            found.append(QFileInfo(descriptor).fileName().toInt());
     return found;
+}
+
+// What this process's descriptors lead to inside folder (the folder itself included), files since removed
+// too ("<path> (deleted)"): the files and folders something here still holds open.
+inline QStringList descriptorsInside(const QString& folder) {
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    QStringList held;
+    for (const auto& [descriptor, name] : openDescriptors())
+        if (name == root || name.startsWith(root + "/"))
+            held << name;
+    return held;
 }
 
 // The size of the largest file in folder, hidden ones and unnamed ones being made too.

@@ -106,6 +106,14 @@ SlideshowOptionsViewController::SlideshowOptionsViewController(ProjectSource pro
                                        onMain(&SlideshowOptionsViewController::notifySlideshowTypeChanged))};
     volumeObserver = {center, center.addObserver(kNotifyBKMusicVolumeChange,
                                                  onMain(&SlideshowOptionsViewController::updateBKMusicUI))};
+    optionsObserver = {center,
+                       center.addObserver(kNotifySlideshowOptionsChanged,
+                                          [this, poster = gate.poster()](const platform::Notification&) {
+                                              poster.post([this] {
+                                                  if (const auto project = projectSource())
+                                                      showDurationsAndRepeat(*project, durationControls());
+                                              });
+                                          })};
 }
 
 SlideshowOptionsViewController::~SlideshowOptionsViewController() = default;
@@ -205,18 +213,32 @@ void SlideshowOptionsViewController::initOptions() {
     const auto project = projectSource();
     if (!project)
         return;
-    const QSignalBlocker blockPhoto(photoSlider), blockTransition(transitionSlider), blockRepeat(repeat),
-        blockMusic(musicSlideshow), blockTV(tvGroup), blockAspect(aspectGroup);
-    photoText->setText(durationText(project->fltPhotoDuration()));
-    transitionText->setText(durationText(project->fltTransitionDuration()));
-    photoSlider->setValue(sliderTenths(project->fltPhotoDuration()));
-    transitionSlider->setValue(sliderTenths(project->fltTransitionDuration()));
-    repeat->setChecked(project->bPlayLoop());
+    showDurationsAndRepeat(*project, durationControls());
+    const QSignalBlocker blockMusic(musicSlideshow), blockTV(tvGroup), blockAspect(aspectGroup);
     setChecked(tvGroup, project->bTVSystemPAL() ? kPAL : kNTSC);
     setChecked(aspectGroup, project->bDVDVideoAspect16_9() ? kAspect16_9 : kAspect4_3);
     musicSlideshow->setChecked(project->bIsMusicSideshow());
     updateBKMusicUI();
     resetCustom->setChecked(false);
+}
+
+SlideshowOptionsViewController::DurationControls SlideshowOptionsViewController::durationControls() const {
+    return {photoSlider, photoText, transitionSlider, transitionText, repeat};
+}
+
+void SlideshowOptionsViewController::showDurationsAndRepeat(const SlideshowProject& project,
+                                                            const DurationControls& controls) {
+    const QSignalBlocker blockPhoto(controls.photo), blockTransition(controls.transition),
+        blockRepeat(controls.repeat);
+    controls.photoText->setText(durationText(project.fltPhotoDuration()));
+    controls.transitionText->setText(durationText(project.fltTransitionDuration()));
+    controls.photo->setValue(sliderTenths(project.fltPhotoDuration()));
+    controls.transition->setValue(sliderTenths(project.fltTransitionDuration()));
+    controls.repeat->setChecked(project.bPlayLoop());
+}
+
+void SlideshowOptionsViewController::postOptionsChanged() {
+    platform::NotificationCenter::defaultCenter().post(kNotifySlideshowOptionsChanged);
 }
 
 void SlideshowOptionsViewController::setupOptionsPanel() {
@@ -257,6 +279,7 @@ void SlideshowOptionsViewController::SliderShowTimeChanged() {
     project->setFltPhotoDuration(photoSlider->value() / 10.0f);
     photoText->setText(durationText(project->fltPhotoDuration()));
     markDirty();
+    postOptionsChanged();
 }
 
 void SlideshowOptionsViewController::SliderTransitionTimeChanged() {
@@ -266,6 +289,7 @@ void SlideshowOptionsViewController::SliderTransitionTimeChanged() {
     project->setFltTransitionDuration(transitionSlider->value() / 10.0f);
     transitionText->setText(durationText(project->fltTransitionDuration()));
     markDirty();
+    postOptionsChanged();
 }
 
 void SlideshowOptionsViewController::ApplyToAllButtonClicked() {
@@ -285,6 +309,7 @@ void SlideshowOptionsViewController::buttonRepeatClicked() {
     if (const auto project = projectSource())
         project->setBPlayLoop(repeat->isChecked());
     markDirty();
+    postOptionsChanged();
 }
 
 void SlideshowOptionsViewController::buttonMusicSlideshowClicked() {

@@ -14,6 +14,7 @@
 #include <QWidget>
 
 class ControllerDialogs;
+class SlideshowProject;
 class IVInspectorViewContainer;
 class QAbstractButton;
 class QScrollArea;
@@ -40,6 +41,17 @@ public:
     static QString durationText(float seconds);
     // The duration sliders count tenths of a second.
     static int sliderTenths(float seconds);
+    // The controls of the project's default durations and repeat, in the pane and in the options window.
+    struct DurationControls {
+        QSlider* photo;
+        QLabel* photoText;
+        QSlider* transition;
+        QLabel* transitionText;
+        QCheckBox* repeat;
+    };
+    // Fills them from the project, no action running; the options' other home changed them.
+    static void showDurationsAndRepeat(const SlideshowProject& project, const DurationControls& controls);
+    static void postOptionsChanged();
 
     // Fills every control from the open project (no action runs while it does).
     void initOptions();
@@ -92,6 +104,7 @@ private:
     QButtonGroup* makeMatrix(QWidget* parent, const QString& name, const QString& first,
                              const QString& second, class QBoxLayout* row);
     void markDirty() const;
+    DurationControls durationControls() const;
 
     ProjectSource projectSource;
     QPointer<QSlider> photoSlider, transitionSlider, photoVolume, videoVolume;
@@ -105,6 +118,6 @@ private:
     QPointer<IVInspectorView> durationsPane, levelsPane, tvPane;
     bool setupDone = false;
     ControllerDialogs* dialogs = nullptr;
-    platform::ObserverHandle typeObserver, volumeObserver;
+    platform::ObserverHandle typeObserver, volumeObserver, optionsObserver;
     platform::MainThreadGate gate; // last, so closed first: observers post to the main thread through it
 };

@@ -97,21 +97,24 @@ SlideshowOptionsWndController::SlideshowOptionsWndController(ControllerDialogs* 
     connect(signOutSocialSite, &QPushButton::clicked, this,
             &SlideshowOptionsWndController::buttonSignoutSocialSiteClicked);
     connect(buttons, &QDialogButtonBox::rejected, this, &SlideshowOptionsWndController::CloseWnd);
+    auto& center = platform::NotificationCenter::defaultCenter();
+    optionsObserver = {
+        center, center.addObserver(kNotifySlideshowOptionsChanged,
+                                   [this](const platform::Notification&) { showDurationsAndRepeat(); })};
 }
 
 void SlideshowOptionsWndController::windowDidLoad() {
-    using Pane = SlideshowOptionsViewController;
-    if (const auto project = projectSource()) {
-        photoText->setText(Pane::durationText(project->fltPhotoDuration()));
-        transitionText->setText(Pane::durationText(project->fltTransitionDuration()));
-        photoSlider->setValue(Pane::sliderTenths(project->fltPhotoDuration()));
-        transitionSlider->setValue(Pane::sliderTenths(project->fltTransitionDuration()));
-        repeat->setChecked(project->bPlayLoop());
-    }
+    showDurationsAndRepeat();
     outputFolder->setText(SlideshowProject::strOutputVideoPath());
     const bool isMP4 = SlideshowProject::strVideoOutputFormat() == QLatin1String("MP4");
     (isMP4 ? mp4 : mov)->setChecked(true);
     browse->setEnabled(false);
+}
+
+void SlideshowOptionsWndController::showDurationsAndRepeat() {
+    if (const auto project = projectSource())
+        SlideshowOptionsViewController::showDurationsAndRepeat(
+            *project, {photoSlider, photoText, transitionSlider, transitionText, repeat});
 }
 
 void SlideshowOptionsWndController::SliderShowTimeChanged() {
@@ -119,6 +122,7 @@ void SlideshowOptionsWndController::SliderShowTimeChanged() {
         project->setFltPhotoDuration(photoSlider->value() / 10.0f);
         photoText->setText(SlideshowOptionsViewController::durationText(project->fltPhotoDuration()));
         project->setBIsDirty(true);
+        SlideshowOptionsViewController::postOptionsChanged();
     }
 }
 
@@ -128,6 +132,7 @@ void SlideshowOptionsWndController::SliderTransitionTimeChanged() {
         transitionText->setText(
             SlideshowOptionsViewController::durationText(project->fltTransitionDuration()));
         project->setBIsDirty(true);
+        SlideshowOptionsViewController::postOptionsChanged();
     }
 }
 
@@ -135,6 +140,7 @@ void SlideshowOptionsWndController::buttonRepeatClicked() {
     if (const auto project = projectSource()) {
         project->setBPlayLoop(repeat->isChecked());
         project->setBIsDirty(true);
+        SlideshowOptionsViewController::postOptionsChanged();
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/foundation/NotificationCenter.h"
 #include "ui/editing/ProjectSource.h"
 
 #include <QCheckBox>
@@ -46,6 +47,7 @@ public:
 
 private:
     void windowDidLoad();
+    void showDurationsAndRepeat();
 
     ControllerDialogs* dialogs;
     ProjectSource projectSource;
@@ -55,4 +57,5 @@ private:
     QPointer<QPushButton> signOutVideoSite, signOutSocialSite, browse;
     QPointer<QLineEdit> outputFolder;
     QPointer<QRadioButton> mp4, mov;
+    platform::ObserverHandle optionsObserver; // on the main thread, where both homes of the options post
 };

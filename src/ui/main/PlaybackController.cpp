@@ -18,6 +18,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QSlider>
 
 #include <utility>
@@ -154,7 +155,7 @@ void PlaybackController::stop() {
         ui.stopButton->setEnabled(false);
     if (ui.playButton)
         ui.playButton->setEnabled(true);
-    hub.setNCurrentSlideshowItemIndex(int(playingSlide));
+    markSlideOfPlay(int(playingSlide));
 }
 
 void PlaybackController::setPlayButtonPlaying(bool playingNow) {
@@ -203,8 +204,13 @@ void PlaybackController::notifyPlaySlideIndexChanged(const platform::Notificatio
     // Where an export's player stopped is no slide of the user's: a DVD run moved the mark to its last one.
     if (hub.isExportRunning())
         return;
-    hub.setNCurrentSlideshowItemIndex(
-        notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
+    markSlideOfPlay(notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
+}
+
+// A stop leaves the slider and the time texts where the play was, and a report that a stop overtook too.
+void PlaybackController::markSlideOfPlay(int index) {
+    const QScopedValueRollback byThePlay(playMovesMark, true);
+    hub.setNCurrentSlideshowItemIndex(index);
 }
 
 // The mix repeats until Play or Stop, which stop it.
@@ -295,8 +301,13 @@ void PlaybackController::placePlayHead(float x, qint64 scrollTo) {
         ui.scrollView1->scrollToX(double(scrollTo));
 }
 
-// A stop leaves them where the play was; a slide made current by the user (an opened project's first, a
-// click on a cell, the first and last slide, the step buttons) is where the next Play starts.
+// Whatever made another slide current (a click on a cell, a step, a delete, an import, an opened project)
+// or changed where the slides start, the next Play starts at the current slide.
+void PlaybackController::currentSlideOrLengthChanged() {
+    if (!playing && !playStart.isActive() && !playMovesMark)
+        showCurrentSlideStart();
+}
+
 void PlaybackController::showCurrentSlideStart() {
     const auto project = currentProject();
     const int current = hub.nCurrentSlideshowItemIndex();

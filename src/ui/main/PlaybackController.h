@@ -37,8 +37,9 @@ public:
     void hideTimelineIndicator();
     void timelineIndicatorCallback();
     void showTimelineTimeText(quint64 frame);
-    // The slider and the time texts where a play from the current slide starts (none: the show's start).
-    void showCurrentSlideStart();
+    // The current slide or the show's length changed: while nothing plays, the slider and the time texts
+    // show where a play from the current slide starts (none: the show's start).
+    void currentSlideOrLengthChanged();
     QWidget* playHeadView() const { return playHead; }
 
     // Any thread.
@@ -64,6 +65,9 @@ public:
 private:
     void startDirector();
     void placePlayHead(float x, qint64 scrollTo);
+    void showCurrentSlideStart();
+    // The play's own moves of the current slide: its reports, and its last slide at a stop.
+    void markSlideOfPlay(int index);
     void stopMixedAudio();
 
     SlideshowMainObject& hub;
@@ -78,5 +82,6 @@ private:
     double startTime = 0.0;
     qint64 playingSlide = 0;
     qint64 lastMarkedSlide = -1;
+    bool playMovesMark = false;
     std::weak_ptr<NSAudioMixerObject> mixedAudio; // the project holds it
 };

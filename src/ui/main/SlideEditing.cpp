@@ -11,7 +11,6 @@
 #include "ui/editing/TimelineContentView.h"
 #include "ui/editing/TransitionSelectViewController.h"
 #include "ui/main/CallOuts.h"
-#include "ui/main/PlaybackController.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -97,7 +96,6 @@ SlideItemRef SlideEditing::makeClickedCellCurrent(const Notification& notificati
     const SlideItemRef slide = currentSlideItem();
     if (slide)
         hub.showCurrentItemPhoto(slide);
-    hub.playbackController().showCurrentSlideStart();
     return slide;
 }
 

@@ -17,7 +17,6 @@
 #include "ui/editing/blankImageWndController.h"
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/ImageBrowserObject.h"
-#include "ui/main/PlaybackController.h"
 #include "ui/main/SlideshowMainObject.h"
 #include "ui/main/TimelineThumbnailRefresh.h"
 
@@ -261,7 +260,6 @@ void SlideListController::moveCursorTo(int index) {
     hub.ensureCurrentSlideThumbnailVisible();
     if (const SlideItemRef slide = currentSlideItem())
         hub.showCurrentItemPhoto(slide);
-    hub.playbackController().showCurrentSlideStart();
 }
 
 // ---- slide sounds

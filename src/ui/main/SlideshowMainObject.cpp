@@ -223,8 +223,15 @@ void SlideshowMainObject::connectActions() {
                                           QStringLiteral("\n\n") +
                                           tr_("Vistrelle turns photos, clips and music into a slideshow."));
         });
-    if (ui.positionSlider)
-        connect(ui.positionSlider, &QSlider::sliderMoved, this, &SlideshowMainObject::PositionSlideChanged);
+    if (!ui.positionSlider)
+        return;
+    connect(ui.positionSlider, &QSlider::sliderMoved, this, &SlideshowMainObject::PositionSlideChanged);
+    // Its keys (the window opens with the focus on it), the wheel and a click beside the handle move it too:
+    // the show plays from there as after a drag, rather than the slider leaving the clock and the preview.
+    connect(ui.positionSlider, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderNoAction && !ui.positionSlider->isSliderDown())
+            PositionSlideChanged(ui.positionSlider->sliderPosition());
+    });
 }
 
 bool SlideshowMainObject::hostPreview(std::shared_ptr<DisplayLinkTimeSource> time) {
@@ -258,6 +265,8 @@ void SlideshowMainObject::setNCurrentSlideshowItemIndex(int index) {
     currentSlideIndex = index < 0 ? -1 : index;
     if (project && currentSlideIndex >= 0 && std::size_t(currentSlideIndex) < project->slideCount())
         createTempSlideItem();
+    if (playback)
+        playback->currentSlideOrLengthChanged();
     emit currentSlideChanged(currentSlideIndex);
 }
 

@@ -7,6 +7,7 @@
 #include "ui/main/ControllerDialogs.h"
 #include "ui/main/MediaFileTypes.h"
 #include "ui/main/PhotoImporter.h"
+#include "ui/main/PlaybackController.h"
 #include "ui/main/SinglePhotoImport.h"
 #include "ui/main/TimelineGeometry.h"
 
@@ -144,10 +145,11 @@ void SlideshowMainObject::updateProjectInfo() {
                 .arg(qulonglong(project->slideCount()));
     const int frames =
         int(std::min<quint64>(project->totalFrameCount(), quint64(std::numeric_limits<int>::max())));
-    gate.post([window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
+    gate.post([this, window = ui.mainWindow, slider = ui.positionSlider, text = title, frames] {
         if (window)
             window->setWindowTitle(text);
         if (slider)
             slider->setRange(0, frames);
+        playback->currentSlideOrLengthChanged(); // the slides may start elsewhere now
     });
 }

@@ -80,5 +80,4 @@ void SlideshowMainObject::notifyUpdateSlideItemSound(const Notification& notific
 
 void SlideshowMainObject::refreshUIForOpenProject() {
     slideList->refreshUIForOpenProject();
-    playback->showCurrentSlideStart();
 }

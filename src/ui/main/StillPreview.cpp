@@ -10,7 +10,6 @@
 #include "render/TextureObject.h"
 #include "ui/UiNotifications.h"
 #include "ui/main/PhotoResizeWorker.h"
-#include "ui/main/PlaybackController.h"
 
 namespace {
 
@@ -330,7 +329,6 @@ void StillPreview::notifyFullScreenOperBtnClicked(const platform::Notification& 
         return;
     }
     hub.ensureCurrentSlideThumbnailVisible();
-    hub.playbackController().showCurrentSlideStart();
 }
 
 void StillPreview::showNextImage() {

@@ -81,16 +81,23 @@ TEST_F(SlideshowOptionsTest, ANewProjectShowsItsDefaultsAndThePanesAreAddedOnce)
     EXPECT_FALSE(project->bIsDirty());
 }
 
+// The options window, open beside the pane, shows the durations and the repeat as the pane changes them.
 TEST_F(SlideshowOptionsTest, EveryChangeOfThePaneIsStoredAndMarksTheProjectDirty) {
     SlideshowOptionsViewController pane(projectSource());
+    SlideshowOptionsWndController window(&dialogs, projectSource());
     expectEachMarksDirty({
         {"photo duration", [&] { pane.sliderSlideshowTime()->setValue(23); },
          [&] {
-             return pane.slideshowTextField()->text() == "2.3 sec" && project->fltPhotoDuration() == 2.3f;
+             return pane.slideshowTextField()->text() == "2.3 sec" && project->fltPhotoDuration() == 2.3f &&
+                    window.sliderSlideshowTime()->value() == 23 &&
+                    window.slideshowTextField()->text() == "2.3 sec";
          }},
         {"transition duration", [&] { pane.sliderTransitionTime()->setValue(15); },
-         [&] { return project->fltTransitionDuration() == 1.5f; }},
-        {"repeat", [&] { pane.btnRepeat()->click(); }, [&] { return !project->bPlayLoop(); }},
+         [&] {
+             return project->fltTransitionDuration() == 1.5f && window.transitionTime()->text() == "1.5 sec";
+         }},
+        {"repeat", [&] { pane.btnRepeat()->click(); },
+         [&] { return !project->bPlayLoop() && !window.btnRepeat()->isChecked(); }},
         {"music slideshow", [&] { pane.btnMusicSlidehsow()->click(); },
          [&] { return project->bIsMusicSideshow(); }},
         {"PAL", [&] { pane.tvMatrix()->button(2)->click(); }, [&] { return project->bTVSystemPAL(); }},
@@ -131,8 +138,10 @@ TEST_F(SlideshowOptionsTest, DecliningTheSyncChangesNothing) {
     EXPECT_FALSE(project->bIsDirty());
 }
 
+// The side panel's options pane shows the durations and the repeat as the window changes them.
 TEST_F(SlideshowOptionsTest, TheOptionsWindowStoresFormatFolderAndDurations) {
     SlideshowOptionsWndController window(&dialogs, projectSource());
+    SlideshowOptionsViewController pane(projectSource());
     EXPECT_TRUE(window.mp4ButtonCell()->isChecked()); // unset counts as MP4
     EXPECT_FALSE(window.btnBrowserOutputPath()->isEnabled());
     EXPECT_EQ(window.outputVideoPathTextField()->text(), SlideshowProject::strOutputVideoPath());
@@ -151,10 +160,19 @@ TEST_F(SlideshowOptionsTest, TheOptionsWindowStoresFormatFolderAndDurations) {
 
     expectEachMarksDirty({
         {"window photo duration", [&] { window.sliderSlideshowTime()->setValue(55); },
-         [&] { return window.slideshowTextField()->text() == "5.5 sec"; }},
+         [&] {
+             return window.slideshowTextField()->text() == "5.5 sec" &&
+                    pane.sliderSlideshowTime()->value() == 55 &&
+                    pane.slideshowTextField()->text() == "5.5 sec";
+         }},
         {"window transition", [&] { window.sliderTransitionTime()->setValue(12); },
-         [&] { return project->fltTransitionDuration() == 1.2f; }},
-        {"window repeat", [&] { window.btnRepeat()->click(); }, [&] { return !project->bPlayLoop(); }},
+         [&] {
+             return project->fltTransitionDuration() == 1.2f && pane.transitionTime()->text() == "1.2 sec";
+         }},
+        {"window repeat", [&] { window.btnRepeat()->click(); },
+         [&] { return !project->bPlayLoop() && !pane.btnRepeat()->isChecked(); }},
+        {"window repeat again", [&] { window.btnRepeat()->click(); },
+         [&] { return project->bPlayLoop() && pane.btnRepeat()->isChecked(); }},
     });
 }
 

@@ -5,6 +5,7 @@
 #include "support/MainWindowFixture.h"
 #include "support/Screenshot.h"
 #include "support/SilentClipPlayer.h"
+#include "support/ToneMaker.h"
 #include "support/WidgetClick.h"
 
 #include "platform/foundation/NotificationCenter.h"
@@ -609,23 +610,32 @@ TEST_F(MainWindowPreviewTest, ClosingTheDVDMenuPageShowsAgainTheCurrentSlideOrTh
     }
 }
 
-// A slide chosen after a stop, by a click on the strip or by any of the stepping commands, is where the next
-// Play starts: the position slider and the time texts leave where the last play got to for that slide's start
-// (no time played yet), and the play head stays hidden.
+// A slide made current after a stop, by a click on the strip, by any of the stepping commands, by a delete or
+// an import, or kept through Add Music, is where the next Play starts: the position slider and the time texts
+// leave where the last play got to for that slide's start (no time played yet), the play head stays hidden,
+// and Play starts there.
 TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideShowsItsStartOnTheSliderAndTheTimeTexts) {
     const std::vector<SlideItemRef> slides =
         useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
     controller->updateProjectInfo(); // as adding the slides does: the slider spans the show
     ASSERT_TRUE(
         test_support::spinUntil([&] { return controller->outlets().positionSlider->maximum() > 100; }));
-    controller->play();
-    scheduler->advance(0.5);
-    playFrames(55); // into the second photo
-    controller->play();
     const MainWindowOutlets& ui = controller->outlets();
+    // Each way is followed by a play of a few frames within its slide and a stop, which leave the slider and
+    // the texts past the slide's start for the next way to move.
+    const auto playAndStop = [&](int frames) {
+        QTest::mouseClick(ui.m_btnPlayStop, Qt::LeftButton);
+        scheduler->advance(0.5);
+        EXPECT_EQ(controller->director()->directorStatus(), 1);
+        const quint64 start = controller->director()->nCurrentFrame();
+        playFrames(frames);
+        QTest::mouseClick(ui.m_btnPlayStop, Qt::LeftButton);
+        return start;
+    };
+    ASSERT_EQ(playAndStop(40), 0u);
     ASSERT_EQ(ui.timelineTimeText->text(), "00:01");
     ASSERT_EQ(ui.realTimeText->text(), "00:01");
-    ASSERT_GT(ui.positionSlider->value(), 45) << "past the second slide's start";
+    ASSERT_GT(ui.positionSlider->value(), 30) << "past the first slide's start";
     const auto clickButton = [&](const char* name) {
         return [this, name] { QTest::mouseClick(window->findChild<QAbstractButton*>(name), Qt::LeftButton); };
     };
@@ -634,6 +644,20 @@ TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideShowsItsStartOnTheSliderAn
         return [&menus, name] { menus.action(name)->trigger(); };
     };
     ASSERT_EQ(menus.action("firstSlideMenuItem")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Home));
+    const auto appendPhoto = [&] {
+        dialogs.mediaOpenAnswers.push_back({writePhoto("appended.jpg", {64, 48}, QColor(230, 200, 40))});
+        QTest::mouseClick(ui.appendPhotoButton, Qt::LeftButton);
+        ASSERT_TRUE(waitForImports());
+        ASSERT_TRUE(test_support::spinUntil([&] { return controller->nCurrentSlideshowItemIndex() == 3; }));
+    };
+    const auto addMusic = [&] {
+        const QString song = dir.file("Song.wav");
+        ASSERT_TRUE(ToneMaker::writeWav(song, 440.0, 2.0, 0.3f));
+        controller->recordSongs = false;
+        dialogs.mediaOpenAnswers.push_back({song});
+        ui.addMusicMenuItem->trigger();
+        ASSERT_TRUE(test_support::spinUntil([&] { return controller->isMusicImportIdle(); }, 30000));
+    };
     const struct {
         const char* name;
         std::function<void()> choose;
@@ -648,6 +672,9 @@ TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideShowsItsStartOnTheSliderAn
         {"the last button", clickButton("lastImageButton"), 2, 90, "00:03"},
         {"the previous button", clickButton("previousImageButton"), 1, 45, "00:01"},
         {"the first button", clickButton("firstImageButton"), 0, 0, "00:00"},
+        {"Append Photos (the first new slide)", appendPhoto, 3, 135, "00:04"},
+        {"Delete Slide (the last slide takes over)", triggerItem("deleteSlideMenuItem"), 2, 90, "00:03"},
+        {"Add Music (the current slide stays)", addMusic, 2, 90, "00:03"},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.name);
@@ -657,5 +684,41 @@ TEST_F(MainWindowPreviewTest, EveryWayOfChoosingASlideShowsItsStartOnTheSliderAn
         EXPECT_EQ(ui.timelineTimeText->text(), way.time);
         EXPECT_EQ(ui.realTimeText->text(), "00:00");
         EXPECT_FALSE(controller->timelineIndicatorImageView()->isVisibleTo(window.get()));
+        EXPECT_EQ(playAndStop(10), quint64(way.slider)) << "Play starts at the slide";
+    }
+}
+
+// The window opens with the focus on the position slider: its keys and the wheel move it as a drag does, and
+// the show plays from where it goes (the play head and the clock following), rather than the slider alone
+// moving while the clock and the preview stay.
+TEST_F(MainWindowPreviewTest, EveryWayOfMovingThePositionSliderPlaysFromWhereItGoes) {
+    useColourSlides({QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)});
+    controller->updateProjectInfo();
+    QSlider* slider = controller->outlets().positionSlider;
+    ASSERT_TRUE(test_support::spinUntil([&] { return slider->maximum() == 120; }));
+    const auto wheel = [slider] {
+        const QPointF at = slider->rect().center();
+        QWheelEvent turn(at, slider->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                         Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &turn);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> move;
+        int frame;
+    } moves[] = {
+        {"the wheel", wheel, 3},
+        {"End (Ctrl+End reaching the slider)", [slider] { QTest::keyClick(slider, Qt::Key_End); }, 120},
+        {"Home", [slider] { QTest::keyClick(slider, Qt::Key_Home); }, 0},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        move.move();
+        ASSERT_EQ(slider->value(), move.frame);
+        EXPECT_EQ(controller->director()->directorStatus(), 1) << "playing";
+        EXPECT_EQ(controller->director()->nCurrentFrame(), quint64(move.frame));
+        EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Stop");
+        EXPECT_TRUE(controller->timelineIndicatorImageView()->isVisibleTo(window.get()));
+        playFrames(1);
     }
 }
