@@ -384,8 +384,14 @@ QString refusalAdvice(qsizetype slides, qsizetype songs) {
     if (slides == 1 && songs == 1)
         return tr_("The slideshow cannot be exported: please remove this slide and this song, or add their "
                    "files again.");
-    return tr_("The slideshow cannot be exported: please remove the slides and songs named, or add their "
-               "files again.");
+    if (songs == 1)
+        return tr_("The slideshow cannot be exported: please remove these slides and this song, or add their "
+                   "files again.");
+    if (slides == 1)
+        return tr_("The slideshow cannot be exported: please remove this slide and these songs, or add their "
+                   "files again.");
+    return tr_("The slideshow cannot be exported: please remove these slides and songs, or add their files "
+               "again.");
 }
 
 } // namespace

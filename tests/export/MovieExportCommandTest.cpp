@@ -96,7 +96,16 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
 TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
     using namespace test_support;
     // Which of the second slide's files, or the song, or the theme's picture goes bad.
-    enum class Spoilt { Picture, TwoPictures, Clip, Backdrop, Caption, Song, ThemePicture };
+    enum class Spoilt {
+        Picture,
+        TwoPictures,
+        TwoPicturesAndSong,
+        Clip,
+        Backdrop,
+        Caption,
+        Song,
+        ThemePicture
+    };
     const auto shorterTone = [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 1.0, 0.5f); };
     const auto shorterClip = [](const QString& file) {
         ClipMaker::Options options;
@@ -110,6 +119,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::Picture, {"picture missing", takeAway}},
         {Spoilt::Picture, {"picture empty", cutToNothing}},
         {Spoilt::Picture, {"picture undecodable", overwriteWithGarbage}},
+        {Spoilt::TwoPicturesAndSong, {"pictures of two slides and the song empty", cutToNothing}},
         {Spoilt::TwoPictures, {"pictures of two slides undecodable", overwriteWithGarbage}},
         {Spoilt::Clip, {"clip empty", cutToNothing}},
         {Spoilt::Clip, {"clip undecodable", overwriteWithGarbage}},
@@ -154,6 +164,8 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         const std::map<Spoilt, QStringList> spoilt = {
             {Spoilt::Picture, {slides[1]->mediaFilePath()}},
             {Spoilt::TwoPictures, {slides[1]->mediaFilePath(), slides[2]->mediaFilePath()}},
+            {Spoilt::TwoPicturesAndSong,
+             {slides[1]->mediaFilePath(), slides[2]->mediaFilePath(), contents() + "/tone.wav"}},
             {Spoilt::Clip, {slides[1]->mediaFilePath()}},
             {Spoilt::Backdrop, {slides[1]->backgroudImageFileName()}},
             {Spoilt::Caption, {slides[1]->textImageFileName()}},
@@ -175,6 +187,9 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
             case Spoilt::ThemePicture:
                 return {"The backdrop picture \"theme.jpg\" of the theme is empty or cannot be read",
                         "The slideshow cannot be exported."};
+            case Spoilt::TwoPicturesAndSong:
+                return {"\"outing.file\" of slide 2 is missing",
+                        "please remove these slides and this song, or add their files again."};
             case Spoilt::TwoPictures:
                 return {"\"outing.file\" of slide 2 is missing", "please remove these slides, or add their "
                                                                  "files again."};

@@ -57,6 +57,15 @@ inline bool keepHeaderThenNoise(const QString& path) {
     return overwriteInPlaceWithNoise(path, 1000);
 }
 
+// A JPEG cut inside its coded data and closed again by its end marker, as a copy that stopped short and a
+// program that tidied it leave it: every header reads and the decoder fills the rest with grey.
+inline bool cutInsideItsCodedData(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.resize(file.size() * 3 / 5) || !file.seek(file.size()))
+        return false;
+    return file.write("\xFF\xD9", 2) == 2;
+}
+
 inline bool noiseInPlace(const QString& path) {
     return overwriteInPlaceWithNoise(path, 0);
 }

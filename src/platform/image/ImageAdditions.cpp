@@ -7,8 +7,30 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 namespace {
+
+// The JPEG decoder fills what it could not decode with grey and tells so only in a warning: while a thread
+// decodes a picture whole, the warnings it raises are kept here for it.
+thread_local QStringList* decoderWarnings = nullptr;
+QtMessageHandler handlerBefore = nullptr;
+
+void keepDecoderWarning(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (decoderWarnings && type == QtWarningMsg && context.category &&
+        qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0)
+        *decoderWarnings << message;
+    if (handlerBefore)
+        handlerBefore(type, context, message);
+}
+
+// Data missing or wrongly coded: part of the picture is grey. Bytes to spare before a marker, which some
+// cameras write, cost nothing of it.
+bool tellsOfDamage(const QString& warning) {
+    return (warning.contains(QLatin1String("Corrupt JPEG data")) ||
+            warning.contains(QLatin1String("Premature end"))) &&
+           !warning.contains(QLatin1String("extraneous bytes"));
+}
 
 bool saveEncoded(const QImage& image, const QString& path, const char* format, int quality) {
     if (image.isNull())
@@ -54,7 +76,13 @@ bool pictureDecodes(const QString& path) {
     if (!stored.isValid())
         return false;
     reader.setScaledSize(QSize(std::max(1, stored.width() / 8), std::max(1, stored.height() / 8)));
-    return !reader.read().isNull();
+    static std::once_flag watching;
+    std::call_once(watching, [] { handlerBefore = qInstallMessageHandler(keepDecoderWarning); });
+    QStringList warnings;
+    decoderWarnings = &warnings;
+    const bool decoded = !reader.read().isNull();
+    decoderWarnings = nullptr;
+    return decoded && std::none_of(warnings.cbegin(), warnings.cend(), tellsOfDamage);
 }
 
 PictureFileReader::PictureFileReader(const QString& path) {

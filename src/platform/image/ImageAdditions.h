@@ -34,7 +34,8 @@ bool isCutShortJpeg(const QString& path);
 
 // Whether the picture file decodes whole, as a texture's load of it does: read at an eighth of its size,
 // which a JPEG decoder reaches in its transform while still reading every coded byte, so it is cheap and
-// fails where the full read fails. False for a file that is not a regular one.
+// fails where the full read fails. False for a file that is not a regular one, and for a JPEG whose decoder
+// had to fill part of it with grey (coded data missing or spoilt).
 bool pictureDecodes(const QString& path);
 
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.

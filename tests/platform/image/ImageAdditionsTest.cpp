@@ -3,9 +3,12 @@
 #include "support/OpenWatch.h"
 #include "support/TempDir.h"
 
+#include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <numeric>
 #include <vector>
 
@@ -173,4 +176,41 @@ TEST(PictureFileReader, ReadsPicturesByContentAndNothingFromAPipe) {
     EXPECT_TRUE(none.reader().read().isNull());
     EXPECT_EQ(pipe.readers(), 0) << "never opened, so never waited on";
     EXPECT_TRUE(PictureFileReader(dir.file("absent.png")).reader().read().isNull());
+}
+
+// A picture decodes whole unless part of it would be grey for want of its coded data; the bytes some cameras
+// leave before the end marker cost nothing of it.
+TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
+    TempDir dir;
+    const QString path = dir.file("photo.jpg");
+    const auto endMarkerAt = [](const QByteArray& jpeg) { return jpeg.size() - 2; };
+    const struct {
+        const char* how;
+        std::function<QByteArray(const QByteArray&)> change; // of the intact file's bytes
+        bool decodes;
+    } cases[] = {
+        {"intact", [](const QByteArray& jpeg) { return jpeg; }, true},
+        {"bytes to spare before its end marker",
+         [&](const QByteArray& jpeg) { return QByteArray(jpeg).insert(endMarkerAt(jpeg), "\0\0\0", 3); },
+         true},
+        {"cut inside its coded data, its end marker kept",
+         [](const QByteArray& jpeg) { return jpeg.left(jpeg.size() * 3 / 5) + "\xFF\xD9"; }, false},
+        {"empty", [](const QByteArray&) { return QByteArray(); }, false},
+    };
+    QByteArray intact;
+    {
+        QBuffer buffer(&intact);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(quadrants(320, 240).save(&buffer, "JPG", 90));
+    }
+    ASSERT_TRUE(intact.endsWith("\xFF\xD9"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const QByteArray bytes = c.change(intact);
+        ASSERT_EQ(file.write(bytes), bytes.size());
+        file.close();
+        EXPECT_EQ(pictureDecodes(path), c.decodes);
+    }
 }
