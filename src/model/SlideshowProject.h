@@ -140,10 +140,10 @@ public:
     // picture, naming each slide's place and the file the user added, and each song's title; empty when
     // every file can be read.
     QString missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs = {}) const;
-    // The same alert for the pictures an export draws (photos, backdrops, captions, the theme's) whose
-    // header reads but which do not decode whole: asked on the export's own thread before its first
+    // The same alert for the pictures a play of `slides` draws (photos, backdrops, captions, the theme's)
+    // whose header reads but which do not decode whole: asked on the export's own thread before its first
     // frame, as decoding a show's worth of photos would hold the window up.
-    QString undecodablePicturesMessage() const;
+    QString undecodablePicturesMessage(const std::vector<SlideItemRef>& slides) const;
     // The "backgroundID" of the moving backdrop an export draws from the slides' backdrop pictures; none
     // when the user's picture stands behind the show, or the theme's backdrop is black or a fixed picture.
     std::optional<int> movingBackdropID() const;
@@ -344,7 +344,8 @@ public:
 
 private:
     // The alert of missingSlideFilesMessage (songs too) or, `whole`, of undecodablePicturesMessage.
-    QString exportRefusal(bool whole, const std::vector<MusicItemRef>& moreSongs) const;
+    QString exportRefusal(bool whole, const std::vector<SlideItemRef>& slides,
+                          const std::vector<MusicItemRef>& moreSongs) const;
     struct ArchiveSnapshot;
     void assignFolder(const QString& folder);
     bool writeArchive(QString* error);

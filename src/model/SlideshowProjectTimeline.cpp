@@ -414,16 +414,16 @@ QStringList SlideshowProject::missingSlideFiles() const {
 }
 
 QString SlideshowProject::missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs) const {
-    return exportRefusal(false, moreSongs);
+    return exportRefusal(false, slideshowArray(), moreSongs);
 }
 
-QString SlideshowProject::undecodablePicturesMessage() const {
-    return exportRefusal(true, {});
+QString SlideshowProject::undecodablePicturesMessage(const std::vector<SlideItemRef>& slides) const {
+    return exportRefusal(true, slides, {});
 }
 
-QString SlideshowProject::exportRefusal(bool whole, const std::vector<MusicItemRef>& moreSongs) const {
+QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemRef>& slides,
+                                        const std::vector<MusicItemRef>& moreSongs) const {
     QStringList unusable;
-    const auto slides = slideshowArray();
     const std::optional<int> backdrop = movingBackdropID();
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (!exportCanRead(*slides[i], backdrop, whole))

@@ -32,10 +32,10 @@ bool DirectorFrameRenderer::fail(const QString& message, QString* error) {
 }
 
 bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
-    // The window's check before the export read the pictures' headers; decoding them whole is done here,
-    // off the window's thread and before the first frame.
+    // The window's check before the export read the pictures' headers; decoding those of this play whole
+    // is done here, off the window's thread and before the first frame.
     if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
-        if (const QString refusal = project->undecodablePicturesMessage(); !refusal.isEmpty())
+        if (const QString refusal = project->undecodablePicturesMessage(play.slides); !refusal.isEmpty())
             return fail(refusal, error);
     const QSizeF output = SlideshowProject::sizeVideoOutput();
     size = requestedSize.value_or(QSize(int(output.width()), int(output.height())));
