@@ -160,9 +160,12 @@ private:
 
 // Exports the open project as the window's movie export does, at the output size set on the project and
 // the given bit rate, through the pipe or through the encoder's pool of buffers (BGRA frames read back on
-// the drawing thread); true once the movie is finished.
-inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false) {
+// the drawing thread); true once the movie is finished. `firstFrameSeconds`, when given, takes the time from
+// the start to the first frame in the movie.
+inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false,
+                        double* firstFrameSeconds = nullptr) {
     const MovieEndWatch movie;
+    const auto start = std::chrono::steady_clock::now();
     PumpHost host(DirectorFrameRenderer::factory(show.director));
     EncoderController encoder;
     encoder.setNEncodeVideoBitrate(uint64_t(bitrate));
@@ -172,6 +175,9 @@ inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false) {
     while (started && !movie.ended()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         std::this_thread::sleep_for(std::chrono::microseconds(500));
+        if (firstFrameSeconds && *firstFrameSeconds == 0.0 && encoder.framesAppended() > 0)
+            *firstFrameSeconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
     if (started)
         encoder.waitUntilFinished();

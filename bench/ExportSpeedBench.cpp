@@ -14,9 +14,9 @@
 //   encoder   the movie writer alone, fed from memory with frames the player drew (a 3 s window of the show
 //             played forth and back for as many frames as the show has)
 //   render    the player and the read-back alone: the real pump into a pipe whose reader drops the frames
-// The tables give medians: frames a second, CPU ms a frame, peak memory, the export's ratios to ffmpeg
-// and, with --stages, to the encoder alone and to the limit the CPUs allow (cores x 1000 / (render +
-// encoder CPU ms a frame)).
+// The tables give medians: frames a second, CPU ms a frame, peak memory, the export's ratios to ffmpeg, the
+// time from the export's start to the first frame in its movie and, with --stages, to the encoder alone and
+// to the limit the CPUs allow (cores x 1000 / (render + encoder CPU ms a frame)).
 //
 // Run: build-bench/bench/ExportSpeedBench [--photos N] [--runs N] [--sizes 720,1080] [--stages] [--quick]
 // [--keep] (--quick: 6 photos, one run, 720p; --keep leaves the photos and shows for a child run by hand:
@@ -230,9 +230,12 @@ int runAll(const Options& options) {
 Measure exportRun(bench::Project& show, bool pool = false) {
     const Size size = Size::of(int(SlideshowProject::sizeVideoOutput().height()));
     const bench::speed::Stopwatch watch;
-    if (!bench::exportMovie(show, size.bitrate, pool))
+    double firstFrame = 0.0;
+    if (!bench::exportMovie(show, size.bitrate, pool, &firstFrame))
         return {};
-    return watch.measure(double(show.project->totalFrameCount()));
+    Measure measure = watch.measure(double(show.project->totalFrameCount()));
+    measure.firstFrameSeconds = firstFrame;
+    return measure;
 }
 
 // With VISTRELLE_BENCH_FRAMES set to a folder, every 7th frame of the render goes there as raw BGRA.

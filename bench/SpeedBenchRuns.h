@@ -102,6 +102,7 @@ struct Measure {
     double seconds = 0.0;
     double cpuSeconds = 0.0;
     double frames = 0.0;
+    double firstFrameSeconds = 0.0; // of an export: from its start to the first frame in the movie
 };
 
 // Times a measure inside a child, CPU time of all its threads included.
@@ -124,7 +125,8 @@ private:
 };
 
 inline void report(const Measure& measure) {
-    std::printf("RESULT %.6f %.6f %.0f\n", measure.seconds, measure.cpuSeconds, measure.frames);
+    std::printf("RESULT %.6f %.6f %.0f %.6f\n", measure.seconds, measure.cpuSeconds, measure.frames,
+                measure.firstFrameSeconds);
     std::fflush(stdout);
 }
 
@@ -138,6 +140,7 @@ struct ChildRun {
     double seconds = 0.0;
     double cpuSeconds = 0.0;
     double frames = 0.0;
+    double firstFrameSeconds = 0.0;
     QByteArray output; // all the child printed on stdout
 };
 
@@ -183,8 +186,8 @@ inline ChildRun spawn(const QString& program, const QStringList& arguments) {
     run.cpuSeconds = run.processCpuSeconds;
     run.output = printed;
     const qsizetype at = printed.lastIndexOf("RESULT ");
-    if (at >= 0 && std::sscanf(printed.constData() + at, "RESULT %lf %lf %lf", &run.seconds, &run.cpuSeconds,
-                               &run.frames) != 3)
+    if (at >= 0 && std::sscanf(printed.constData() + at, "RESULT %lf %lf %lf %lf", &run.seconds,
+                               &run.cpuSeconds, &run.frames, &run.firstFrameSeconds) < 3)
         run.ok = false;
     if (!run.ok)
         std::fprintf(stderr, "%s failed (status %d): %s\n", argv[0], status, printed.constData());
@@ -214,7 +217,7 @@ inline void printLoad(const char* when) {
 class Results {
 public:
     struct Row {
-        double fps = 0.0, cpuMs = 0.0, peakMB = 0.0;
+        double fps = 0.0, cpuMs = 0.0, peakMB = 0.0, firstFrameMs = 0.0;
     };
 
     void add(const std::string& name, int height, const ChildRun& run, int round) {
@@ -222,11 +225,15 @@ public:
             std::printf("run %d %5dp %-8s failed\n", round + 1, height, name.c_str());
             return;
         }
-        const Row row{run.frames / run.seconds, run.cpuSeconds * 1000.0 / run.frames, run.peakBytes / 1e6};
+        const Row row{run.frames / run.seconds, run.cpuSeconds * 1000.0 / run.frames, run.peakBytes / 1e6,
+                      run.firstFrameSeconds * 1000.0};
         rows[{name, height}].push_back(row);
         std::printf(
-            "run %d %5dp %-8s %7.1f fps %7.1f CPU ms a frame, peak %5.0f MB, %.0f frames, process %.1f s\n",
+            "run %d %5dp %-8s %7.1f fps %7.1f CPU ms a frame, peak %5.0f MB, %.0f frames, process %.1f s",
             round + 1, height, name.c_str(), row.fps, row.cpuMs, row.peakMB, run.frames, run.processSeconds);
+        if (row.firstFrameMs > 0)
+            std::printf(", first frame after %.0f ms", row.firstFrameMs);
+        std::printf("\n");
         std::fflush(stdout);
     }
 
@@ -241,22 +248,22 @@ public:
             std::sort(values.begin(), values.end());
             return values[values.size() / 2];
         };
-        return {middle(&Row::fps), middle(&Row::cpuMs), middle(&Row::peakMB)};
+        return {middle(&Row::fps), middle(&Row::cpuMs), middle(&Row::peakMB), middle(&Row::firstFrameMs)};
     }
 
     void print(bool stages) const {
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
         std::printf("\nmedians: frames a second, CPU ms a frame, peak MB; the export against ffmpeg\n");
-        std::printf("%6s %28s %28s %8s %8s %8s\n", "size", "export fps (cpu ms) peak",
-                    "ffmpeg fps (cpu ms) peak", "speed", "cpu", "peak");
+        std::printf("%6s %28s %28s %8s %8s %8s %12s\n", "size", "export fps (cpu ms) peak",
+                    "ffmpeg fps (cpu ms) peak", "speed", "cpu", "peak", "export first");
         for (const int height : {720, 1080}) {
             const Row e = median("export", height), f = median("ffmpeg", height);
             if (e.fps == 0 && f.fps == 0)
                 continue;
-            std::printf("%5dp %9.1f (%6.1f) %6.0f MB %9.1f (%6.1f) %6.0f MB %8.2f %8.2f %8.2f\n", height,
-                        e.fps, e.cpuMs, e.peakMB, f.fps, f.cpuMs, f.peakMB, ratio(e.fps, f.fps),
-                        ratio(e.cpuMs, f.cpuMs), ratio(e.peakMB, f.peakMB));
+            std::printf("%5dp %9.1f (%6.1f) %6.0f MB %9.1f (%6.1f) %6.0f MB %8.2f %8.2f %8.2f %9.0f ms\n",
+                        height, e.fps, e.cpuMs, e.peakMB, f.fps, f.cpuMs, f.peakMB, ratio(e.fps, f.fps),
+                        ratio(e.cpuMs, f.cpuMs), ratio(e.peakMB, f.peakMB), e.firstFrameMs);
         }
         std::printf("\ncores kept busy (fps x CPU ms a frame / 1000)\n%6s %8s %8s", "size", "export",
                     "ffmpeg");

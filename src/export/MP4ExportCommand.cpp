@@ -69,7 +69,6 @@ void MP4ExportCommand::cancelEncoding() {
 void MP4ExportCommand::runEnded(const FFMMP4CreateObject* which, const FFMMP4CreateObject::Outcome& outcome) {
     if (creator.get() != which)
         return;
-    SlideshowProject::restorePlaybackAfterExport();
     creator.reset(); // its driver has told its end and is returning
     using End = FFMMP4CreateObject::Outcome::End;
     if (outcome.end == End::Completed)

@@ -113,7 +113,6 @@ bool MovieExportCommand::startEncodingMovieFile() {
     if (created->encodeVideo_2_FIFO(this))
         return true;
 
-    SlideshowProject::restorePlaybackAfterExport();
     const QVariantMap result = created->dictEncodeResult();
     heldEncoder = nullptr;
     encoder.reset();
@@ -141,7 +140,6 @@ bool MovieExportCommand::encodeMovieFile() {
     heldEncoder = created.get();
     if (created->encodeVideo_2(this))
         return true;
-    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
     return false;
@@ -283,7 +281,6 @@ void MovieExportCommand::finishCancel(const std::shared_ptr<EncoderController>& 
         return; // the export ended otherwise meanwhile
     if (MainWindowServices* services = MainWindowServices::current())
         services->stop();
-    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
 }
@@ -320,7 +317,6 @@ void MovieExportCommand::notifyEncodeMovieFailed(const platform::Notification& n
     dialogs.closeExportProgress();
     if (MainWindowServices* services = MainWindowServices::current())
         services->stop();
-    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
     const QString desc = notification.userInfo.value("desc").toString();
@@ -328,7 +324,6 @@ void MovieExportCommand::notifyEncodeMovieFailed(const platform::Notification& n
 }
 
 void MovieExportCommand::endEncoding() {
-    SlideshowProject::restorePlaybackAfterExport();
     heldEncoder = nullptr;
     encoder.reset();
 }

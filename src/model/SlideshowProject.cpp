@@ -22,7 +22,6 @@ bool firstCallMade = false;
 std::atomic<double> outputWidth{1280.0};
 std::atomic<double> outputHeight{720.0};
 std::atomic<unsigned long> frameRate{30};
-std::atomic<bool> repeatPlayFlagBak{true};
 std::atomic<unsigned long> encodeBitrate{3500000};
 
 std::mutex clockMutex;
@@ -166,15 +165,6 @@ unsigned long SlideshowProject::ulFrameRate() {
 }
 void SlideshowProject::setULFrameRate(unsigned long rate) {
     frameRate = rate;
-}
-bool SlideshowProject::bRepeatPlayFlagBak() {
-    return repeatPlayFlagBak.load();
-}
-void SlideshowProject::setBRepeatPlayFlagBak(bool value) {
-    repeatPlayFlagBak = value;
-}
-void SlideshowProject::restorePlaybackAfterExport() {
-    setULFrameRate(30);
 }
 unsigned long SlideshowProject::ulEncodeVideoBitrate() {
     return encodeBitrate.load();

@@ -26,8 +26,8 @@ class Clock;
 class ProjectAudioMixer;
 class ProjectDirector;
 
-// The open project: slides, songs, theme, durations and volumes, DVD flags, share options and export
-// flags, with the arithmetic that turns slide durations into frames, its folder and its archive
+// The open project: slides, songs, theme, durations and volumes, DVD flags, share options and the export's
+// Cancel, with the arithmetic that turns slide durations into frames, its folder and its archive
 // "SlideshowProject.dat". One project is open at a time: mainProject().
 class SlideshowProject : public platform::Archivable, public std::enable_shared_from_this<SlideshowProject> {
 public:
@@ -64,12 +64,6 @@ public:
     static void setSizeVideoOutput(const QSizeF& size);
     static unsigned long ulFrameRate();
     static void setULFrameRate(unsigned long rate);
-    // No export sets it: an export's play does not repeat, and leaves the project's repeat as it is.
-    static bool bRepeatPlayFlagBak();
-    static void setBRepeatPlayFlagBak(bool value);
-    // After a movie export: the preview's frame rate. An export's play carries its own "no repeat" and
-    // "exporting" (the player's export play), so nothing of the run was written into the project.
-    static void restorePlaybackAfterExport();
     static unsigned long ulEncodeVideoBitrate();
     static void setULEncodeVideoBitrate(unsigned long bitsPerSecond);
     static int nMonitorIndex();
@@ -141,9 +135,11 @@ public:
     // every file can be read.
     QString missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs = {}) const;
     // The same alert for the pictures a play of `slides` draws (photos, backdrops, captions, the theme's)
-    // whose header reads but which do not decode whole: asked on the export's own thread before its first
-    // frame, as decoding a show's worth of photos would hold the window up.
-    QString undecodablePicturesMessage(const std::vector<SlideItemRef>& slides) const;
+    // whose header reads but which do not decode whole: asked beside the export's play, as decoding a show's
+    // worth of photos would hold the window up. The slides are decoded on every core; once `stopped`
+    // answers true the rest are left alone and the answer means nothing.
+    QString undecodablePicturesMessage(const std::vector<SlideItemRef>& slides,
+                                       const std::function<bool()>& stopped = {}) const;
     // The "backgroundID" of the moving backdrop an export draws from the slides' backdrop pictures; none
     // when the user's picture stands behind the show, or the theme's backdrop is black or a fixed picture.
     std::optional<int> movingBackdropID() const;
@@ -345,7 +341,8 @@ public:
 private:
     // The alert of missingSlideFilesMessage (songs too) or, `whole`, of undecodablePicturesMessage.
     QString exportRefusal(bool whole, const std::vector<SlideItemRef>& slides,
-                          const std::vector<MusicItemRef>& moreSongs) const;
+                          const std::vector<MusicItemRef>& moreSongs,
+                          const std::function<bool()>& stopped = {}) const;
     struct ArchiveSnapshot;
     void assignFolder(const QString& folder);
     bool writeArchive(QString* error);

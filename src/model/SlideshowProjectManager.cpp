@@ -194,12 +194,6 @@ unsigned long SlideshowProjectManager::ulFrameRate() {
 void SlideshowProjectManager::setULFrameRate(unsigned long rate) {
     SlideshowProject::setULFrameRate(rate);
 }
-bool SlideshowProjectManager::bRepeatPlayFlagBak() {
-    return SlideshowProject::bRepeatPlayFlagBak();
-}
-void SlideshowProjectManager::setBRepeatPlayFlagBak(bool value) {
-    SlideshowProject::setBRepeatPlayFlagBak(value);
-}
 int SlideshowProjectManager::nMonitorIndex() {
     return monitorIndex.load();
 }

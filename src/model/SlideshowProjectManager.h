@@ -54,8 +54,6 @@ public:
     static void setSizeVideoOutput(const QSizeF& size);
     static unsigned long ulFrameRate();
     static void setULFrameRate(unsigned long rate);
-    static bool bRepeatPlayFlagBak();
-    static void setBRepeatPlayFlagBak(bool value);
     static int nMonitorIndex();
     static void setNMonitorIndex(int index);
     static QStringList monitorDesc();

@@ -4,6 +4,7 @@
 #include "model/SlideshowProject.h"
 #include "model/TimelineAxis.h"
 #include "model/VideoSlideItem.h"
+#include "platform/foundation/Parallel.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 
@@ -417,16 +418,23 @@ QString SlideshowProject::missingSlideFilesMessage(const std::vector<MusicItemRe
     return exportRefusal(false, slideshowArray(), moreSongs);
 }
 
-QString SlideshowProject::undecodablePicturesMessage(const std::vector<SlideItemRef>& slides) const {
-    return exportRefusal(true, slides, {});
+QString SlideshowProject::undecodablePicturesMessage(const std::vector<SlideItemRef>& slides,
+                                                     const std::function<bool()>& stopped) const {
+    return exportRefusal(true, slides, {}, stopped);
 }
 
 QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemRef>& slides,
-                                        const std::vector<MusicItemRef>& moreSongs) const {
+                                        const std::vector<MusicItemRef>& moreSongs,
+                                        const std::function<bool()>& stopped) const {
     QStringList unusable;
     const std::optional<int> backdrop = movingBackdropID();
+    // Decoding them whole takes a core's while for each: they share the cores.
+    std::vector<char> readable(slides.size());
+    platform::forEachIndex(slides.size(), whole ? platform::coreCount() : 1, [&](std::size_t i) {
+        readable[i] = (stopped && stopped()) || exportCanRead(*slides[i], backdrop, whole);
+    });
     for (std::size_t i = 0; i < slides.size(); ++i)
-        if (!exportCanRead(*slides[i], backdrop, whole))
+        if (!readable[i])
             unusable << tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
                             .arg(i + 1)
                             .arg(slides[i]->userFileName());

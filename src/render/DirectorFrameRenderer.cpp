@@ -3,6 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/StringTable.h"
 #include "platform/gl/GlError.h"
+#include "render/ExportPictureLook.h"
 #include "render/RGBConverterObject.h"
 #include "render/SlideshowDirector.h"
 #include "render/YUVConverterObject.h"
@@ -32,11 +33,10 @@ bool DirectorFrameRenderer::fail(const QString& message, QString* error) {
 }
 
 bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
-    // The window's check before the export read the pictures' headers; decoding those of this play whole
-    // is done here, off the window's thread and before the first frame.
-    if (const SlideshowProjectRef project = SlideshowProject::currentMainProject())
-        if (const QString refusal = project->undecodablePicturesMessage(play.slides); !refusal.isEmpty())
-            return fail(refusal, error);
+    // The window's check before the export read the pictures' headers; those of this play are decoded whole
+    // off the window's thread, beside the play.
+    look = std::make_unique<ExportPictureLook>(play.slides);
+    cancelled = play.cancelled;
     const QSizeF output = SlideshowProject::sizeVideoOutput();
     size = requestedSize.value_or(QSize(int(output.width()), int(output.height())));
     if (size.isEmpty())
@@ -77,11 +77,17 @@ bool DirectorFrameRenderer::begin(const Play& play, QString* error) {
 bool DirectorFrameRenderer::renderFrame() {
     // The player gives each frame the output's shape on this thread itself.
     const bool drawn = switchOffScreenFBO() && director->playExportFrame();
-    if (const QString lost = director->lostSlideFileMessage(); !lost.isEmpty()) {
-        failure = lost;
-        return false;
+    const QString lost = director->lostSlideFileMessage();
+    if (drawn && lost.isEmpty()) {
+        look->start();
+        failure = look->refusal(); // a picture the play has yet to come to
+        return failure.isEmpty();
     }
-    return drawn;
+    // The look names every picture that does not decode, this one among them when it was damaged before
+    // the play came to it.
+    const QString refused = waitForPictureLook();
+    failure = refused.isEmpty() ? lost : refused;
+    return false;
 }
 
 bool DirectorFrameRenderer::switchOffScreenFBO() {
@@ -117,6 +123,10 @@ bool DirectorFrameRenderer::finishWriting(QString* error) {
     return false;
 }
 
+QString DirectorFrameRenderer::waitForPictureLook() {
+    return look ? look->waitForRefusal(cancelled) : QString();
+}
+
 void DirectorFrameRenderer::end() {
     // A play the player refused, or never got to, is another export's or none: it is not this one's to end.
     if (std::exchange(playStarted, false))
@@ -125,4 +135,5 @@ void DirectorFrameRenderer::end() {
     converter.reset(); // closes the pipe: the reader sees the end of the stream
     scope.reset();
     context.reset();
+    look.reset();
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+class ExportPictureLook;
 class FrameConverterObject;
 class RGBConverterObject;
 class SlideshowDirector;
@@ -42,6 +43,9 @@ public:
     bool readFrame(unsigned char* buffer, qint64 size, QString* error) override;
     bool finishWriting(QString* error) override;
     void end() override;
+    // Waits for the end of the export's look at the pictures of its play, which starts once its first frame
+    // is drawn (or at this call); its refusal, empty when every picture decodes.
+    QString waitForPictureLook();
 
 private:
     bool fail(const QString& message, QString* error);
@@ -59,5 +63,7 @@ private:
     std::optional<double> pipeOpenTimeout;
     quint64 total = 0;
     QString failure;
+    std::unique_ptr<ExportPictureLook> look; // of the pictures of the play begun
+    std::function<bool()> cancelled;
     bool playStarted = false; // the player took this renderer's play: only then does end() end it
 };

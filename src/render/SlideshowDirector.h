@@ -245,7 +245,9 @@ private:
     // `shared`. The slides, renderers, frame buffers and clock belong to whoever holds `mutex`: it is held
     // by every frame, the starts, stop, the clock correction, the rewind and an export's start and end, and
     // is recursive because the project's rewind calls back into resetDirector from inside playOneFrame. The
-    // text cache and the missing file go under textCacheLock, the preloader's handle under preloaderMutex.
+    // text cache, the threads waiting for the play, the slide on screen and the lost file's message go under
+    // textCacheLock (the export's ownership is set under both locks), the preloader's handle under
+    // preloaderMutex.
     mutable platform::gl::RankedMutex<std::recursive_mutex> mutex{platform::gl::LockRank::Director,
                                                                   "SlideshowDirector::mutex"};
     struct Shared {

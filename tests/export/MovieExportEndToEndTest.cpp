@@ -223,11 +223,14 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
     using namespace test_support;
     // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
     // goes; ThemePicture: photos before the theme's own picture, which goes; SpoiltPhoto: a JPEG photo. A
-    // picture that goes before the first frame is refused by the export's own look at every picture then, in
-    // the words of the check before the export. LateBackdrop, LateCaption: a fourth photo, whose backdrop or
-    // caption picture goes once the first frame is drawn, before the play loads it.
+    // picture that goes before the first frame is refused by the export's own look at every picture, in
+    // the words of the check before the export, before the play comes to it. FirstPhoto: the first slide's
+    // photo, which the play comes to first; the refusal is the look's all the same. LateBackdrop,
+    // LateCaption: a fourth photo, whose backdrop or caption picture goes once the look passed it, before
+    // the play loads it.
     enum class Third {
         Photo,
+        FirstPhoto,
         Clip,
         Composition,
         EncodedSong,
@@ -258,6 +261,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::Photo, false, {"picture taken away", takeAway}},
         {Third::Photo, false, {"picture cut to 0 bytes", cutToNothing}},
         {Third::Photo, false, {"picture spoilt", keepFirst(40)}},
+        {Third::FirstPhoto, false, {"first slide's picture taken away", takeAway}},
         {Third::Clip, false, {"clip taken away", takeAway}},
         {Third::Clip, false, {"clip cut to 0 bytes", cutToNothing}},
         {Third::Clip, false, {"clip overwritten", overwriteWithGarbage}},
@@ -293,7 +297,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         const bool late = c.third == Third::LateBackdrop || c.third == Third::LateCaption;
         if (late)
             slides.push_back(stillPhoto(contents(), "colour3.png", kSlideColours[0]));
-        const SlideItemRef& target = slides[late ? 3 : 2];
+        const std::size_t targetIndex = late ? 3 : c.third == Third::FirstPhoto ? 0 : 2;
+        const SlideItemRef& target = slides[targetIndex];
         target->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
         const QString picture = contents() + "/more.jpg";
         ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(picture, "JPG"));
@@ -322,11 +327,15 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
                                                               : target->mediaFilePath();
         const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
-        command = std::make_unique<MovieExportCommand>(
-            dialogs, withFrameHook(DirectorFrameRenderer::factory(director), [&](quint64 drawn) {
-                if (drawn == 0 && late)
-                    lost = c.loss.lose(file);
-            }));
+        std::atomic<quint64> framesDrawn{0};
+        command =
+            std::make_unique<MovieExportCommand>(dialogs, withFrameHook(
+                                                              DirectorFrameRenderer::factory(director),
+                                                              [&](quint64 drawn) { framesDrawn = drawn + 1; },
+                                                              [&] {
+                                                                  if (late)
+                                                                      lost = c.loss.lose(file);
+                                                              }));
         command->setEncoderSetup([&](EncoderController& encoder) {
             if (c.song)
                 lost = c.loss.lose(file);
@@ -350,10 +359,15 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(c.song ? said.contains("\"tone\"")
                     : c.third == Third::ThemePicture
                         ? said.contains("\"more.jpg\" of the theme")
-                        : said.contains(late ? "\"holiday.file\" of slide 4" : "\"holiday.file\" of slide 3"))
+                        : said.contains(QStringLiteral("\"holiday.file\" of slide %1").arg(targetIndex + 1)))
             << said.toStdString();
         EXPECT_EQ(said.contains("during the export"), !refused) << said.toStdString();
         if (refused) {
+            // The play comes to the third slide's files once the second is on screen.
+            quint64 secondOnScreen = 0;
+            while (SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(secondOnScreen, slides).slideIndex < 1)
+                ++secondOnScreen;
+            EXPECT_LT(framesDrawn.load(), secondOnScreen) << "named only once the play came to it";
             EXPECT_TRUE(said.endsWith(c.third == Third::ThemePicture
                                           ? "The slideshow cannot be exported."
                                           : "please remove this slide, or add its file again."))

@@ -2,8 +2,11 @@
 
 // A renderer of a real export that lets a test act between two of its frames: the hook runs on the pump's
 // thread once frame n (from 0) of the show has been drawn and before the next one is, so what it does to
-// the files the play reads lands at a known frame however fast or loaded the machine is.
+// the files the play reads lands at a known frame however fast or loaded the machine is. Of the player's
+// renderer, the export's look at its pictures has ended before the first frame, and `beforeFirst` runs
+// then: what either spoils is found by the play, at its slide.
 
+#include "render/DirectorFrameRenderer.h"
 #include "render/FramePump.h"
 
 #include <functional>
@@ -15,10 +18,18 @@ namespace test_support {
 class FrameHookRenderer : public FrameRenderer {
 public:
     using Hook = std::function<void(quint64 drawn)>;
-    FrameHookRenderer(std::unique_ptr<FrameRenderer> drawing, Hook hook)
-        : renderer(std::move(drawing)), hook(std::move(hook)) {}
+    FrameHookRenderer(std::unique_ptr<FrameRenderer> drawing, Hook hook, std::function<void()> beforeFirst)
+        : renderer(std::move(drawing)), hook(std::move(hook)), beforeFirst(std::move(beforeFirst)) {}
 
-    bool begin(const Play& play, QString* error) override { return renderer->begin(play, error); }
+    bool begin(const Play& play, QString* error) override {
+        if (!renderer->begin(play, error))
+            return false;
+        if (auto* player = dynamic_cast<DirectorFrameRenderer*>(renderer.get()))
+            player->waitForPictureLook();
+        if (beforeFirst)
+            beforeFirst();
+        return true;
+    }
     quint64 totalFrames() const override { return renderer->totalFrames(); }
     bool renderFrame() override {
         if (!renderer->renderFrame())
@@ -38,14 +49,16 @@ public:
 private:
     std::unique_ptr<FrameRenderer> renderer;
     Hook hook;
+    std::function<void()> beforeFirst;
     quint64 drawn = 0;
 };
 
-// The renderers `make` makes, each with the hook.
+// The renderers `make` makes, each with the hooks.
 inline std::function<std::unique_ptr<FrameRenderer>()>
-withFrameHook(std::function<std::unique_ptr<FrameRenderer>()> make, FrameHookRenderer::Hook hook) {
-    return [make = std::move(make), hook = std::move(hook)] {
-        return std::make_unique<FrameHookRenderer>(make(), hook);
+withFrameHook(std::function<std::unique_ptr<FrameRenderer>()> make, FrameHookRenderer::Hook hook,
+              std::function<void()> beforeFirst = {}) {
+    return [make = std::move(make), hook = std::move(hook), beforeFirst = std::move(beforeFirst)] {
+        return std::make_unique<FrameHookRenderer>(make(), hook, beforeFirst);
     };
 }
 

@@ -295,8 +295,6 @@ void ShareController::createVideoFileEnded() {
     const QString source = current ? current->strEncodingVideoFilePath(size) : QString();
     if (movie)
         movieCommand->endEncoding();
-    else
-        SlideshowProject::restorePlaybackAfterExport();
 
     if (service == kPhotoLibrary)
         queuedShareResult =
