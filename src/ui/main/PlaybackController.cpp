@@ -210,7 +210,10 @@ void PlaybackController::notifyPlaySlideIndexChanged(const platform::Notificatio
     // Where an export's player stopped is no slide of the user's: a DVD run moved the mark to its last one.
     if (hub.isExportRunning())
         return;
-    markSlideOfPlay(notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
+    // The player tells where it stood as its play stopped, frames after the play head last looked: that
+    // slide is the one playing, so that the stop marks the slide whose frame the preview keeps.
+    playingSlide = notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt();
+    markSlideOfPlay(int(playingSlide));
 }
 
 // A stop leaves the slider and the time texts where the play was, and a report that a stop overtook too.

@@ -170,7 +170,8 @@ TEST_F(MainWindowPreviewTest, AShowThatEndsOnItsOwnLetsGoOfWhatItLoaded) {
 
 // A stop leaves in the preview the frame the play stood on, and the strip marks that frame's slide: its photo
 // over its own backdrop (under "White Border with Blur Background", each slide's backdrop behind its framed
-// photo), whenever the display link's next refresh comes during the stop.
+// photo), whenever the display link's next refresh comes during the stop, and also where the play head has
+// not yet moved to the slide on screen, or the show ended on its own.
 TEST_F(MainWindowPreviewTest, AStopLeavesThePlayedFrameOfTheSlideItMarks) {
     const std::vector<QColor> photos = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230),
                                         QColor(230, 210, 40), QColor(210, 40, 210)};
@@ -223,6 +224,26 @@ TEST_F(MainWindowPreviewTest, AStopLeavesThePlayedFrameOfTheSlideItMarks) {
              ui.playMenuItem->trigger();
          },
          2, backdrops[2]},
+        {"Add Music, cancelled, with the third slide on screen before the play head reached it",
+         [&] {
+             playUntil(35, true);  // the second slide's transition with a frame left
+             playUntil(37, false); // that frame and the third photo's first, the play head left behind
+             QTest::mouseClick(ui.addMusicButton, Qt::LeftButton);
+         },
+         2, backdrops[2]},
+        {"the show ending on its own, its last backdrop faded into black",
+         [&] {
+             playUntil(player->nTotalFrames(), true);
+             while (player->directorStatus() != 0) {
+                 const quint64 frame = player->nCurrentFrame();
+                 playerClock->advance(1.0 / 30.0);
+                 displayTime->advance(1.0 / 30.0);
+                 ASSERT_TRUE(test_support::spinUntil(
+                     [&] { return player->nCurrentFrame() != frame || player->directorStatus() == 0; }));
+             }
+             scheduler->advance(1.0 / 30.0); // the play head's tick, which finds the show ended
+         },
+         4, Qt::black},
     };
     SlideshowMenus menus(*window, *controller);
     for (const auto& stop : stops) {
