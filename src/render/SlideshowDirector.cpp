@@ -360,10 +360,13 @@ quint64 SlideshowDirector::stopHeld() {
     cacheChanged.notify_all();
     background->stop();
     // Where the play stood, by the frame layout itself (the default durations would guess wrong after
-    // custom or music-fitted ones, and divide by zero when they are 0).
+    // custom or music-fitted ones, and divide by zero when they are 0); a show that ended stood on its last
+    // frame, as no slide's frames lie past it.
     quint64 stoodAt = 0;
-    if (!slideshowArray.empty())
-        stoodAt = CS_GetSlideIndexFromCurrentFrame(currentFrame, slideshowArray).slideIndex;
+    if (!slideshowArray.empty()) {
+        const quint64 frame = totalFrames > 0 ? std::min<quint64>(currentFrame, totalFrames - 1) : 0;
+        stoodAt = CS_GetSlideIndexFromCurrentFrame(frame, slideshowArray).slideIndex;
+    }
     status = 0;
     currentFrame = 0;
     {

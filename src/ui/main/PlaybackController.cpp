@@ -73,13 +73,15 @@ void PlaybackController::play() {
     const auto project = currentProject();
     if (!project)
         return;
-    project->resetPlayerToBegin();
-    project->updateTimelineItemsPosition();
-    // Playing is tested before the slide count, so that a show whose slides went meanwhile still stops.
+    // Playing is tested before the slide count, so that a show whose slides went meanwhile still stops; the
+    // stop rewinds the project once the player has stopped.
     if (wasPlaying) {
         stop();
+        project->updateTimelineItemsPosition();
         return;
     }
+    project->resetPlayerToBegin();
+    project->updateTimelineItemsPosition();
     if (project->slideCount() < 3) {
         userDialogs.runModalAlert(tr_("Please add at least 3 photos to get started!"), QString());
         return;
@@ -135,6 +137,11 @@ void PlaybackController::stop() {
     // on its own: its loaders and what they loaded are still there.
     const bool directorRuns =
         director && (playing || director->directorStatus() != 0 || playStart.isActive());
+    // The player stops before the project rewinds it: a frame drawn between the two would be the rewound
+    // show's first, taking the slide the play had queued next over the first slide's backdrop, and would stay
+    // as the still; and the player tells where its play stood only before the rewind.
+    if (directorRuns)
+        director->stop();
     if (const auto project = currentProject())
         project->resetPlayerToBegin();
     playStart.cancel(); // a stop within the start's half second: the show does not start
@@ -147,7 +154,6 @@ void PlaybackController::stop() {
     hub.stopRefreshPlayintIndicator();
     if (!directorRuns)
         return;
-    director->stop();
     hub.musicDirector().stop();
     platform::returnFreeHeapMemory(); // what the play's loaders, decoders and sound freed
     const MainWindowOutlets& ui = hub.outlets();
@@ -192,8 +198,8 @@ void PlaybackController::shutDown() {
 // ---- music and the director's reports
 
 void PlaybackController::startPlayMusic(const platform::Notification& notification) {
-    // The notice comes through the main loop: one posted by a frame of a play that a stop has rewound but not
-    // yet ended arrives after the stop, and starts nothing.
+    // The notice comes through the main loop: one that the play's first frame posted before a stop arrives
+    // after it, and starts nothing.
     if (!playing)
         return;
     const unsigned long rate = std::max<unsigned long>(SlideshowProject::ulFrameRate(), 1);
@@ -204,7 +210,10 @@ void PlaybackController::notifyPlaySlideIndexChanged(const platform::Notificatio
     // Where an export's player stopped is no slide of the user's: a DVD run moved the mark to its last one.
     if (hub.isExportRunning())
         return;
-    markSlideOfPlay(notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt());
+    // The player tells where it stood as its play stopped, frames after the play head last looked: that
+    // slide is the one playing, so that the stop marks the slide whose frame the preview keeps.
+    playingSlide = notification.userInfo.value(QStringLiteral("playingItemIndex")).toInt();
+    markSlideOfPlay(int(playingSlide));
 }
 
 // A stop leaves the slider and the time texts where the play was, and a report that a stop overtook too.

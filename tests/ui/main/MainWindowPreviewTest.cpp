@@ -8,8 +8,10 @@
 #include "support/ToneMaker.h"
 #include "support/WidgetClick.h"
 
+#include "model/SlideshowThemeManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/StandardPaths.h"
+#include "render/NSGLView.h"
 #include "render/SlideshowDirector.h"
 #include "render/StageBackground.h"
 #include "ui/UiNotifications.h"
@@ -164,6 +166,106 @@ TEST_F(MainWindowPreviewTest, AShowThatEndsOnItsOwnLetsGoOfWhatItLoaded) {
     EXPECT_EQ(controller->outlets().m_btnPlayStop->text(), "Play");
     EXPECT_EQ(director->cacheCount(), 0u) << "the slides loaded ahead";
     EXPECT_FALSE(director->backgroundRender()->isLoaderRunning());
+}
+
+// A stop leaves in the preview the frame the play stood on, and the strip marks that frame's slide: its photo
+// over its own backdrop (under "White Border with Blur Background", each slide's backdrop behind its framed
+// photo), whenever the display link's next refresh comes during the stop, and also where the play head has
+// not yet moved to the slide on screen, or the show ended on its own.
+TEST_F(MainWindowPreviewTest, AStopLeavesThePlayedFrameOfTheSlideItMarks) {
+    const std::vector<QColor> photos = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230),
+                                        QColor(230, 210, 40), QColor(210, 40, 210)};
+    const std::vector<QColor> backdrops = {QColor(120, 60, 20), QColor(20, 110, 120), QColor(130, 130, 130),
+                                           QColor(60, 20, 110), QColor(110, 120, 20)};
+    const std::vector<SlideItemRef> slides = useColourSlides(photos);
+    const QString contents = project->strMacProjectBundleContentsPath();
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        QImage backdrop(64, 36, QImage::Format_RGB32);
+        backdrop.fill(backdrops[i]);
+        const QString name = QStringLiteral("backdrop%1.png").arg(i);
+        ASSERT_TRUE(backdrop.save(contents + "/" + name));
+        slides[i]->setBackgroudImageFileName(name);
+        // 12 photo frames, then 6 of transition: the show ends with the last photo's last frame.
+        slides[i]->customSetDurations(0.4f, i + 1 < slides.size() ? 0.2f : 0.0f);
+    }
+    project->calcSlideItemsPhotoTransitionDuration();
+    project->setBPlayLoop(false);
+    controller->layoutScrollImages();
+    auto& center = platform::NotificationCenter::defaultCenter();
+    center.post(kNotifyThemeItemSelected, SlideshowThemeManager::themeNo(8));
+    // The display link's refresh at the moment a stop tells the music to stop, run here on the main thread
+    // so that it comes exactly then.
+    NSGLView* view = controller->opengGLView();
+    const platform::ObserverHandle refreshDuringTheStop(
+        center, center.addObserver(kNotifyStopPlayingMusic, [&](const platform::Notification&) {
+            playerClock->advance(1.0 / 30.0);
+            view->getFrameForTime(displayTime->now(), displayTime->now());
+        }));
+    const MainWindowOutlets& ui = controller->outlets();
+    const auto player = controller->director();
+    // Plays until `frame` is the next to draw, the play head following or not; the display link drops a
+    // refresh that passes while it draws, so frames are counted by the player.
+    const auto playUntil = [&](quint64 frame, bool playHeadFollows) {
+        while (player->nCurrentFrame() < frame) {
+            ASSERT_TRUE(tickPreview());
+            if (playHeadFollows)
+                scheduler->advance(1.0 / 30.0);
+        }
+    };
+    const struct {
+        const char* name;
+        std::function<void()> playAndStop; // from the first frame
+        std::size_t slide;
+        QColor backdrop;
+    } stops[] = {
+        {"Space in the middle of the third slide's photo",
+         [&] {
+             playUntil(42, true);
+             ui.playMenuItem->trigger();
+         },
+         2, backdrops[2]},
+        {"Add Music, cancelled, with the third slide on screen before the play head reached it",
+         [&] {
+             playUntil(35, true);  // the second slide's transition with a frame left
+             playUntil(37, false); // that frame and the third photo's first, the play head left behind
+             QTest::mouseClick(ui.addMusicButton, Qt::LeftButton);
+         },
+         2, backdrops[2]},
+        {"the show ending on its own, its last backdrop faded into black",
+         [&] {
+             playUntil(player->nTotalFrames(), true);
+             while (player->directorStatus() != 0) {
+                 const quint64 frame = player->nCurrentFrame();
+                 playerClock->advance(1.0 / 30.0);
+                 displayTime->advance(1.0 / 30.0);
+                 ASSERT_TRUE(test_support::spinUntil(
+                     [&] { return player->nCurrentFrame() != frame || player->directorStatus() == 0; }));
+             }
+             scheduler->advance(1.0 / 30.0); // the play head's tick, which finds the show ended
+         },
+         4, Qt::black},
+    };
+    SlideshowMenus menus(*window, *controller);
+    for (const auto& stop : stops) {
+        SCOPED_TRACE(stop.name);
+        menus.action("firstSlideMenuItem")->trigger(); // Ctrl+Home
+        ui.playMenuItem->trigger();                    // Space
+        scheduler->advance(0.5);
+        ASSERT_EQ(player->directorStatus(), 1);
+        stop.playAndStop();
+        ASSERT_FALSE(controller->m_bPlaying());
+        QCoreApplication::processEvents(); // the frames the view handed out
+        const QImage still = shownFrame();
+        const QRect stage =
+            OpenGLRenderObject::viewportForSize(unsigned(still.width()), unsigned(still.height()));
+        const QColor photo = centreOf(still);
+        const QColor backdrop = still.pixelColor(stage.left() + stage.width() / 50, still.height() / 2);
+        EXPECT_TRUE(near(photo, photos[stop.slide]))
+            << "photo " << photo.name().toStdString() << " for " << photos[stop.slide].name().toStdString();
+        EXPECT_TRUE(near(backdrop, stop.backdrop))
+            << "backdrop " << backdrop.name().toStdString() << " for " << stop.backdrop.name().toStdString();
+        EXPECT_EQ(markedCells(), std::vector<std::size_t>{stop.slide});
+    }
 }
 
 // A photo that cannot be read leaves the project again; the last slide is then marked and shown, as after a
