@@ -48,7 +48,25 @@ private:
     int64_t position = 0;
 };
 
+class UnreadableMix : public SoundSource {
+public:
+    explicit UnreadableMix(QString path) : path(std::move(path)) {}
+
+    int read(float*, int) override { return -1; }
+    QString errorString() const override {
+        return QStringLiteral("Cannot mix the sound of \"%1\"").arg(path);
+    }
+    QString unreadableFile() const override { return path; }
+
+private:
+    QString path;
+};
+
 } // namespace
+
+std::unique_ptr<SoundSource> SoundSource::unreadableMix(const QString& path) {
+    return std::make_unique<UnreadableMix>(path);
+}
 
 std::unique_ptr<SoundSource> SoundSource::openFile(const QString& path, int sampleRate, QString* error) {
     auto sound = std::make_unique<FileSound>(sampleRate);

@@ -27,6 +27,9 @@ public:
     // A mix to its end, failing on a source that holds no sound where the mix wants some.
     static std::unique_ptr<SoundSource> openMix(platform::media::Composition composition,
                                                 platform::media::AudioMix mix, int sampleRate);
+    // A mix whose build could not read `path`: its first read fails naming that file, so that the sound is
+    // never made without it.
+    static std::unique_ptr<SoundSource> unreadableMix(const QString& path);
     // Song `index` of the project; null, with the message for the user, when it cannot be read.
     static std::unique_ptr<SoundSource> openSong(const SlideshowProject& project, int index, int sampleRate,
                                                  QString* failure);

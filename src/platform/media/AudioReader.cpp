@@ -45,6 +45,7 @@ struct AudioReader::Impl {
     bool failed = false;
     int readError = 0;
     int badPackets = 0;
+    int refused = 0;
 
     ~Impl() { av_channel_layout_uninit(&resamplerLayout); }
 
@@ -57,7 +58,7 @@ struct AudioReader::Impl {
     bool openFile() {
         error.clear();
         failed = ended = inputEnded = false;
-        readError = badPackets = 0;
+        readError = badPackets = refused = 0;
         produced = 0;
         pending.clear();
         pendingOffset = 0;
@@ -202,8 +203,11 @@ struct AudioReader::Impl {
     bool feedDecoder() {
         if (inputEnded)
             return true;
+        const int badBefore = badPackets;
         const FeedResult fed =
             detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
+        if (badPackets > badBefore)
+            ++refused;
         if (fed.readError < 0) {
             // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
             readError = fed.readError;
@@ -329,6 +333,16 @@ bool AudioReader::atEnd() const {
 
 QString AudioReader::errorString() const {
     return d->error;
+}
+
+int AudioReader::refusedPackets() const {
+    return d->refused;
+}
+
+bool AudioReader::firstSoundDecodes(const QString& path) {
+    AudioReader reader;
+    float first[2 * kChannels];
+    return reader.open(path) && reader.read(first, 2) > 0 && reader.refusedPackets() == 0;
 }
 
 int AudioReader::audioStreamCount() const {

@@ -48,6 +48,8 @@ public:
     bool atEnd() const;
 
     QString errorString() const;
+    // Coded packets of the stream the decoder refused so far, which a read skips.
+    int refusedPackets() const;
     int sampleRate() const { return format.sampleRate; }
     int channels() const { return format.channels; }
     // How many audio streams the open file holds (0 when none is open).
@@ -55,6 +57,10 @@ public:
     // The stream as stored.
     int sourceSampleRate() const;
     int sourceChannels() const;
+
+    // Whether the file's sound can be read from its very start: it opens, and its first samples decode
+    // with no coded packet before them refused (a read would skip those, and the sound would start late).
+    static bool firstSoundDecodes(const QString& path);
 
 private:
     struct Impl;
