@@ -16,6 +16,7 @@ public:
     explicit FileSound(int sampleRate) : reader(AudioReader::OutputFormat{sampleRate, kChannels}) {}
 
     bool open(const QString& path) { return reader.open(path); }
+    bool open(int fd, const QString& name) { return reader.open(fd, name); }
     int read(float* interleaved, int maxFrames) override { return reader.read(interleaved, maxFrames); }
     QString errorString() const override { return reader.errorString(); }
 
@@ -71,6 +72,16 @@ std::unique_ptr<SoundSource> SoundSource::unreadableMix(const QString& path) {
 std::unique_ptr<SoundSource> SoundSource::openFile(const QString& path, int sampleRate, QString* error) {
     auto sound = std::make_unique<FileSound>(sampleRate);
     if (sound->open(path))
+        return sound;
+    if (error)
+        *error = sound->errorString();
+    return nullptr;
+}
+
+std::unique_ptr<SoundSource> SoundSource::openFile(int fd, const QString& name, int sampleRate,
+                                                   QString* error) {
+    auto sound = std::make_unique<FileSound>(sampleRate);
+    if (sound->open(fd, name))
         return sound;
     if (error)
         *error = sound->errorString();

@@ -1,7 +1,10 @@
 #include "platform/media/AudioReader.h"
 
+#include "platform/foundation/UniqueFd.h"
 #include "platform/media/LibavSupport.h"
 #include "platform/media/SampleFormat.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +23,7 @@ constexpr double kSeekPreroll = 0.25;
 
 struct AudioReader::Impl {
     QString path;
+    UniqueFd file; // the file when opened through a descriptor, else read by path
     OutputFormat out;
     int audioStream = 0;
     int audioStreams = 0;
@@ -63,7 +67,7 @@ struct AudioReader::Impl {
         pending.clear();
         pendingOffset = 0;
         resampler.reset();
-        input = openInput(path, &error);
+        input = file ? openInput(file.get(), path, &error) : openInput(path, &error);
         if (!input)
             return fail(error);
         stream = nullptr;
@@ -289,6 +293,18 @@ bool AudioReader::open(const QString& path, const MediaTime& start, int audioStr
     d->out = format;
     d->audioStream = audioStream;
     return d->seekTo(start) || closeKeepingError(d);
+}
+
+bool AudioReader::open(int fd, const QString& name) {
+    close();
+    d->path = name;
+    d->out = format;
+    d->file.reset(fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1);
+    if (!d->file) {
+        d->error = QStringLiteral("Cannot open \"%1\": %2").arg(name, qt_error_string(errno));
+        return false;
+    }
+    return d->seekTo(MediaTime::zero()) || closeKeepingError(d);
 }
 
 void AudioReader::close() {

@@ -33,6 +33,9 @@ public:
     // positions the reader at start. False with errorString() when the file cannot be read or holds no such
     // stream.
     bool open(const QString& path, const MediaTime& start = MediaTime::zero(), int audioStream = 0);
+    // The same for the regular file open at fd, which the reader reaches through a duplicate of its own and
+    // never by a name (so with or without /proc); `name` stands for it in messages.
+    bool open(int fd, const QString& name);
     void close();
     bool isOpen() const;
 
