@@ -533,7 +533,10 @@ bool DVDMPEGIICreateObject::initAudioVar(int /*songIndex*/) {
     // Also without songs: the mix holds the slides' sounds and the silence.
     const auto mixer = NSAudioMixerObject::installNewMixer(owner);
     mixer->mixProjectAudio();
-    audioReader = SoundSource::openMix(mixer->composition(), mixer->audioMix(), kPCMSampleRate);
+    const QStringList lost = mixer->unreadableFiles();
+    audioReader = lost.isEmpty()
+                      ? SoundSource::openMix(mixer->composition(), mixer->audioMix(), kPCMSampleRate)
+                      : SoundSource::unreadableMix(lost.first());
     return true;
 }
 

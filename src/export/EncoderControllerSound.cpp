@@ -31,7 +31,7 @@ bool EncoderController::initAudioVar(int /*index*/) {
         mixedSound = platform::openWrittenFile(strTempM4AAudioFullPath(), std::nullopt);
     if (!mixedSound)
         return false;
-    return openAudio(SoundSource::openFile(platform::descriptorPath(mixedSound.get()), kSoundRate, nullptr),
+    return openAudio(SoundSource::openFile(mixedSound.get(), strTempM4AAudioFullPath(), kSoundRate, nullptr),
                      SoundSource::mixedSoundFailure());
 }
 

@@ -61,7 +61,8 @@ platform::media::MixInputParameters fadedLevels(int32_t trackID, float level, do
 QStringList AssetCache::unreadable() const {
     QStringList paths;
     for (const QString& path : asked)
-        if (!assets.at(path).isValid() || lacking.contains(path))
+        if (const auto opened = assets.find(path);
+            opened == assets.end() || !opened->second.isValid() || lacking.contains(path))
             paths << path;
     return paths;
 }
@@ -82,6 +83,11 @@ void AssetCache::expectSongLengths(const std::vector<std::shared_ptr<MusicItem>>
     for (const auto& song : songs)
         if (const std::optional<double> seconds = song ? song->recordedDuration() : std::nullopt)
             recorded[song->strFilePathIn(contents)] = *seconds;
+}
+
+void AssetCache::refuse(const QString& path) {
+    if (!asked.contains(path))
+        asked << path;
 }
 
 const platform::media::MediaAsset& AssetCache::open(const QString& path) {

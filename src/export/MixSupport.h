@@ -49,6 +49,9 @@ public:
     const platform::media::MediaAsset& openSong(const QString& path);
     // The lengths the songs were taken in with, by the files they play in the "Contents" folder given.
     void expectSongLengths(const std::vector<std::shared_ptr<MusicItem>>& songs, const QString& contents);
+    // A file the build asked for and may not read (gone, or outside what the project may read): it counts as
+    // unreadable without being opened.
+    void refuse(const QString& path);
     void clear() {
         assets.clear();
         asked.clear();

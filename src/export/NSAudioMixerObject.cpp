@@ -152,10 +152,8 @@ void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner, SlideSoun
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const SlideItem& slide = *slides[i];
         if (slide.itemType() == SlideItem::kItemTypePhoto) {
-            const QString sound = ContentsFolder::slideSoundFile(slide.strSoundFileName(),
-                                                                 owner.strMacProjectBundleContentsPath());
-            if (!sound.isEmpty())
-                AddSlideItemMusic(sound, owner.getSlideStartTime(i));
+            addPhotoSound(slide.strSoundFileName(), owner.getSlideStartTime(i),
+                          owner.strMacProjectBundleContentsPath());
         } else if (slide.itemType() == SlideItem::kItemTypeQuartz && which != SlideSounds::Current) {
             const auto* composition = dynamic_cast<const QuartzSlideItem*>(&slide);
             if (composition && !composition->strVideoFilePath().isEmpty())
@@ -172,6 +170,18 @@ void NSAudioMixerObject::addSlideSounds(const SlideshowProject& owner, SlideSoun
                                   clip->fltOutputVolume());
         }
     }
+}
+
+void NSAudioMixerObject::addPhotoSound(const QString& stored, float start, const QString& contents) {
+    if (stored.isEmpty())
+        return;
+    const QString sound = ContentsFolder::slideSoundFile(stored, contents);
+    if (sound.isEmpty()) {
+        assets.refuse(stored);
+        return;
+    }
+    assets.openSong(sound); // a recording must hold sound, as a song must
+    AddSlideItemMusic(sound, start);
 }
 
 void NSAudioMixerObject::getHighPriorityBKMusicVolumeInfo(std::vector<BKMusicVolumeInfo>* windows) const {

@@ -110,6 +110,9 @@ private:
     void padBackgroundToTotal(double total);
     void laySilence(platform::media::CompositionTrack& track, double total);
     void addSlideSounds(const SlideshowProject& project, SlideSounds which = SlideSounds::Current);
+    // A photo's own sound, stored as the user chose it, from `start` seconds. One that is gone, is not a file
+    // the project may read or holds no sound is left out of the mix and counted among unreadableFiles.
+    void addPhotoSound(const QString& stored, float start, const QString& contents);
     void addAudioLayers(const SlideshowProject& project);
     // A song on a track of its own at the write position: the length laid, or nothing (no track is left).
     std::optional<platform::media::MediaTime> laySongOnNewTrack(const QString& path, double total,

@@ -16,6 +16,7 @@ public:
     explicit FileSound(int sampleRate) : reader(AudioReader::OutputFormat{sampleRate, kChannels}) {}
 
     bool open(const QString& path) { return reader.open(path); }
+    bool open(int fd, const QString& name) { return reader.open(fd, name); }
     int read(float* interleaved, int maxFrames) override { return reader.read(interleaved, maxFrames); }
     QString errorString() const override { return reader.errorString(); }
 
@@ -48,11 +49,39 @@ private:
     int64_t position = 0;
 };
 
+class UnreadableMix : public SoundSource {
+public:
+    explicit UnreadableMix(QString path) : path(std::move(path)) {}
+
+    int read(float*, int) override { return -1; }
+    QString errorString() const override {
+        return QStringLiteral("Cannot mix the sound of \"%1\"").arg(path);
+    }
+    QString unreadableFile() const override { return path; }
+
+private:
+    QString path;
+};
+
 } // namespace
+
+std::unique_ptr<SoundSource> SoundSource::unreadableMix(const QString& path) {
+    return std::make_unique<UnreadableMix>(path);
+}
 
 std::unique_ptr<SoundSource> SoundSource::openFile(const QString& path, int sampleRate, QString* error) {
     auto sound = std::make_unique<FileSound>(sampleRate);
     if (sound->open(path))
+        return sound;
+    if (error)
+        *error = sound->errorString();
+    return nullptr;
+}
+
+std::unique_ptr<SoundSource> SoundSource::openFile(int fd, const QString& name, int sampleRate,
+                                                   QString* error) {
+    auto sound = std::make_unique<FileSound>(sampleRate);
+    if (sound->open(fd, name))
         return sound;
     if (error)
         *error = sound->errorString();

@@ -24,9 +24,15 @@ public:
 
     // The sound of a file from its first audible sample; null, with *error, when it cannot be read.
     static std::unique_ptr<SoundSource> openFile(const QString& path, int sampleRate, QString* error);
+    // The same for the file open at fd (which stays the caller's), reached through it rather than by a name:
+    // what has since taken its name is never heard, and no /proc is needed. `name` stands for it in messages.
+    static std::unique_ptr<SoundSource> openFile(int fd, const QString& name, int sampleRate, QString* error);
     // A mix to its end, failing on a source that holds no sound where the mix wants some.
     static std::unique_ptr<SoundSource> openMix(platform::media::Composition composition,
                                                 platform::media::AudioMix mix, int sampleRate);
+    // A mix whose build could not read `path`: its first read fails naming that file, so that the sound is
+    // never made without it.
+    static std::unique_ptr<SoundSource> unreadableMix(const QString& path);
     // Song `index` of the project; null, with the message for the user, when it cannot be read.
     static std::unique_ptr<SoundSource> openSong(const SlideshowProject& project, int index, int sampleRate,
                                                  QString* failure);

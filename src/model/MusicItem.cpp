@@ -225,9 +225,7 @@ bool MusicItem::isUsableIn(const QString& contentsFolder) const {
     const QString path = strFilePathIn(contentsFolder);
     if (path.isEmpty() || !QFileInfo(path).isFile() || QFileInfo(path).size() == 0)
         return false;
-    platform::media::AudioReader reader;
-    float first[2 * platform::media::AudioReader::kChannels];
-    if (!reader.open(path) || reader.read(first, 2) <= 0)
+    if (!platform::media::AudioReader::firstSoundDecodes(path))
         return false;
     const std::optional<double> recorded = recordedDuration();
     return !recorded || !platform::media::isClearlyShorter(songDuration(path), *recorded);

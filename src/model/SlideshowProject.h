@@ -129,10 +129,10 @@ public:
     // file the slide shows, in slide order: an export of them could only stall or show holes, so every
     // export asks first.
     QStringList missingSlideFiles() const;
-    // The alert that refuses an export for them, for songs that cannot be read or hold clearly less than
-    // their recorded length, the project's and `moreSongs` (a DVD menu's), and for the theme's backdrop
-    // picture, naming each slide's place and the file the user added, and each song's title; empty when
-    // every file can be read.
+    // The alert that refuses an export for them, for photos' own sounds and songs that cannot be read from
+    // their start (songs also when they hold clearly less than their recorded length), the project's and
+    // `moreSongs` (a DVD menu's), and for the theme's backdrop picture, naming each slide's place and the
+    // file the user added or the sound's file, and each song's title; empty when every file can be read.
     QString missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs = {}) const;
     // The same alert for the pictures a play of `slides` draws (photos, backdrops, captions, the theme's)
     // whose header reads but which do not decode whole: asked beside the export's play, as decoding a show's

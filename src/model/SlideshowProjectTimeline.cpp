@@ -1,5 +1,6 @@
 // The project's timeline arithmetic: frame layout, totals, start times, fitting to the music,
 // timeline rectangles and the removal of missing files; with the earlier forms beside them.
+#include "model/ContentsFolder.h"
 #include "model/ProjectCollaborators.h"
 #include "model/SlideshowProject.h"
 #include "model/TimelineAxis.h"
@@ -7,6 +8,7 @@
 #include "platform/foundation/Parallel.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/media/AudioReader.h"
 
 #include <QFileInfo>
 #include <QImage>
@@ -370,6 +372,27 @@ bool exportCanRead(const SlideItem& slide, std::optional<int> movingBackdrop, bo
     return !photo || slide.isPictureBeingMade() || usable(slide.mediaFilePath());
 }
 
+// The photos' own sounds that an export would mix and cannot read (gone, empty, not a file the project may
+// read, or not decoding from its start), each naming its slide's place; those slides join `troubled`.
+QStringList slideSoundRefusals(const std::vector<SlideItemRef>& slides, const QString& contents,
+                               std::set<std::size_t>& troubled) {
+    QStringList refusals;
+    for (std::size_t i = 0; i < slides.size(); ++i) {
+        const QString stored = slides[i]->strSoundFileName();
+        if (slides[i]->itemType() != SlideItem::kItemTypePhoto || stored.isEmpty())
+            continue;
+        const QString sound = ContentsFolder::slideSoundFile(stored, contents);
+        if (!sound.isEmpty() && QFileInfo(sound).size() > 0 &&
+            platform::media::AudioReader::firstSoundDecodes(sound))
+            continue;
+        refusals << tr_("The sound \"%2\" of slide %1 is missing, empty or cannot be read.")
+                        .arg(i + 1)
+                        .arg(QFileInfo(stored).fileName());
+        troubled.insert(i);
+    }
+    return refusals;
+}
+
 // What the user can do about the slides and songs an export refused, by how many there are of each.
 QString refusalAdvice(qsizetype slides, qsizetype songs) {
     if (slides == 0 && songs == 0)
@@ -427,6 +450,7 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
                                         const std::vector<MusicItemRef>& moreSongs,
                                         const std::function<bool()>& stopped) const {
     QStringList unusable;
+    std::set<std::size_t> troubled; // a slide's sound is its slide's trouble
     const std::optional<int> backdrop = movingBackdropID();
     // Decoding them whole takes a core's while for each: they share the cores.
     std::vector<char> readable(slides.size());
@@ -434,13 +458,18 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
         readable[i] = (stopped && stopped()) || exportCanRead(*slides[i], backdrop, whole);
     });
     for (std::size_t i = 0; i < slides.size(); ++i)
-        if (!readable[i])
+        if (!readable[i]) {
             unusable << tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
                             .arg(i + 1)
                             .arg(slides[i]->userFileName());
-    const qsizetype slideCount = unusable.size();
-    // A protected song is refused by the export itself, which tells the user to remove it.
+            troubled.insert(i);
+        }
     const QString contents = strMacProjectBundleContentsPath();
+    if (!whole)
+        unusable << slideSoundRefusals(slides, contents, troubled);
+    const qsizetype slideCount = qsizetype(troubled.size());
+    const qsizetype songsFrom = unusable.size();
+    // A protected song is refused by the export itself, which tells the user to remove it.
     const auto protectedSong = [&](const MusicItem& song) {
         return QFileInfo(song.strFilePathIn(contents))
                    .suffix()
@@ -452,7 +481,7 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
         if (song && !protectedSong(*song) && !song->isUsableIn(contents))
             unusable << tr_("The song \"%1\" is missing, empty, cut short or cannot be read.")
                             .arg(song->strTitle());
-    const qsizetype songCount = unusable.size() - slideCount;
+    const qsizetype songCount = unusable.size() - songsFrom;
     if (const QString picture = themeBackgroundPicture();
         !picture.isEmpty() && !SlideItem::isPictureUsable(picture, whole))
         unusable << tr_("The backdrop picture \"%1\" of the theme is empty or cannot be read: please choose "
@@ -482,6 +511,12 @@ QString SlideshowProject::soundFileLostMessage(const QString& path) const {
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (slides[i]->mediaFilePath() == path)
             return slideFileLostMessage(i, *slides[i]);
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        if (!path.isEmpty() && slides[i]->itemType() == SlideItem::kItemTypePhoto &&
+            slides[i]->strSoundFileName() == path)
+            return tr_("The sound \"%2\" of slide %1 went missing or became unreadable during the export.")
+                .arg(i + 1)
+                .arg(QFileInfo(path).fileName());
     return tr_("The file \"%1\" went missing or became unreadable during the export.")
         .arg(QFileInfo(path).fileName());
 }

@@ -164,71 +164,110 @@ TEST_F(DVDCommandTest, TooFewSlidesAreRefusedBeforeAnyMenuImageIsDrawn) {
     EXPECT_TRUE(menuFrames().isEmpty());
 }
 
-// A slide's picture, or the menu's song, is gone, empty or spoilt before the run: it is refused before its
-// first step with one alert naming the file as the user knows it.
+// A slide's picture or its own sound, or the menu's song, is gone, empty or spoilt before the run or the DVD
+// menu's test: it is refused before its first step with one alert naming the file as the user knows it.
 TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
     using namespace test_support;
+    enum class Lost { Picture, SlideSound, MenuSong }; // the third slide's picture or sound, the menu's song
     const struct {
-        bool menuSong; // else the third slide's picture
+        Lost what;
+        bool menuTest; // the DVD menu's test, else the disc
         FileLoss loss;
         QString said;
     } cases[] = {
-        {false, {"picture taken away", takeAway}, "\"slide2.png\" of slide 3 is missing"},
-        {true, {"menu song taken away", takeAway}, "The song \"Our tune\" is missing"},
-        {true, {"menu song cut to 0 bytes", cutToNothing}, "The song \"Our tune\" is missing"},
-        {true, {"menu song overwritten", overwriteWithGarbage}, "The song \"Our tune\" is missing"},
+        {Lost::Picture, false, {"picture taken away", takeAway}, "\"slide2.png\" of slide 3 is missing"},
+        {Lost::Picture,
+         true,
+         {"picture taken away, menu test", takeAway},
+         "\"slide2.png\" of slide 3 is missing"},
+        {Lost::SlideSound,
+         false,
+         {"slide's sound taken away", takeAway},
+         "\"voice.wav\" of slide 3 is missing"},
+        {Lost::SlideSound,
+         true,
+         {"slide's sound overwritten, menu test", overwriteWithGarbage},
+         "\"voice.wav\" of slide 3 is missing"},
+        {Lost::MenuSong, false, {"menu song taken away", takeAway}, "The song \"Our tune\" is missing"},
+        {Lost::MenuSong,
+         false,
+         {"menu song cut to 0 bytes", cutToNothing},
+         "The song \"Our tune\" is missing"},
+        {Lost::MenuSong,
+         false,
+         {"menu song overwritten", overwriteWithGarbage},
+         "The song \"Our tune\" is missing"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
         useSlides(4);
-        const QString menuSong = contents() + "/menu.wav";
+        const QString menuSong = contents() + "/menu.wav", voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(menuSong, 440.0, 1.0, 0.5f));
         manager->setDvdMenuBackgroundMusicArray({songNamed("menu.wav", "Our tune")});
-        ASSERT_TRUE(c.loss.lose(c.menuSong ? menuSong : contents() + "/slide2.png"));
-        command->BurnDVDButtonClicked(drive);
+        ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.5, 0.5f));
+        project->slideItemAtIndex(2)->setStrSoundFileName(voice);
+        ASSERT_TRUE(c.loss.lose(c.what == Lost::MenuSong     ? menuSong
+                                : c.what == Lost::SlideSound ? voice
+                                                             : contents() + "/slide2.png"));
+        if (c.menuTest)
+            EXPECT_FALSE(command->EncodeDVDMenu());
+        else
+            command->BurnDVDButtonClicked(drive);
         ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
         EXPECT_EQ(dialogs.alerts[0].title, "ERROR");
         EXPECT_TRUE(dialogs.alerts[0].message.contains(c.said)) << qPrintable(dialogs.alertText());
         EXPECT_EQ(command->dvdMpegIICreateObject(), nullptr);
         EXPECT_EQ(dialogs.modalRuns, 0);
         QFile::remove(menuSong);
+        QFile::remove(voice);
     }
 }
 
-// The song is taken away or spoilt once the run has passed its checks, or the third slide's clip is cut once
-// the show's stream has drawn the clip's 10th frame: the run fails naming the file, and burns nothing, rather
-// than a disc whose menu and title are silent or whose clip stands still.
+// The song or the third slide's own sound is taken away or spoilt once the run has passed its checks, or the
+// third slide's clip is cut once the show's stream has drawn the clip's 10th frame: the run fails naming the
+// file, and burns nothing, rather than a disc whose menu and title are silent or whose clip stands still.
 TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     using namespace test_support;
     const QString clip = folder.file("grain.mp4");
     ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
     const QString songLost = "The song \"tone\" went missing or became unreadable";
+    const QString soundLost = "The sound \"voice.wav\" of slide 3 went missing or became unreadable";
+    enum class Lost { Song, SlideSound, Clip }; // the first two as the run sets out
     const struct {
-        bool clip; // else the song, as the run sets out
+        Lost what;
         FileLoss loss;
         QString said;
     } cases[] = {
-        {false, {"song taken away", takeAway}, songLost},
-        {false, {"song overwritten", overwriteWithGarbage}, songLost},
-        {true, {"clip cut to 0 bytes", cutToNothing}, "The file \"holiday.file\" of slide 3 went missing"},
+        {Lost::Song, {"song taken away", takeAway}, songLost},
+        {Lost::Song, {"song overwritten", overwriteWithGarbage}, songLost},
+        {Lost::SlideSound, {"slide's sound taken away", takeAway}, soundLost},
+        {Lost::SlideSound, {"slide's sound overwritten", overwriteWithGarbage}, soundLost},
+        {Lost::Clip,
+         {"clip cut to 0 bytes", cutToNothing},
+         "The file \"holiday.file\" of slide 3 went missing"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
         useSlides(3);
-        const QString song = contents() + "/tone.wav";
+        const QString song = contents() + "/tone.wav", voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
         project->setMusicArray({songNamed("tone.wav", "tone")});
+        ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.5, 0.5f));
+        project->slideItemAtIndex(2)->setStrSoundFileName(voice);
+        const bool clipLost = c.what == Lost::Clip;
         std::vector<SlideItemRef> slides = project->slideshowArray();
-        if (c.clip) {
+        if (clipLost) {
             slides[2] = clipSlideOf(*project, clip);
             slides[2]->setStrOriginalFileName("/home/someone/Videos/holiday.file");
             project->setSlideshowArray(slides);
             project->calcSlideItemsPhotoTransitionDuration();
         }
-        manager->setBUseDVDMenu(!c.clip); // the progress below is the show's stream alone
-        const QString file = c.clip ? slides[2]->mediaFilePath() : song;
+        manager->setBUseDVDMenu(!clipLost); // the progress below is the show's stream alone
+        const QString file = clipLost                     ? slides[2]->mediaFilePath()
+                             : c.what == Lost::SlideSound ? voice
+                                                          : song;
         // The show's stream tells of each frame written on the pump's thread, before it draws the next.
         const quint64 tenthFrame = slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 9;
         const double total = double(project->totalFrameCount());
@@ -236,7 +275,7 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         std::atomic<bool> lost{false};
         const auto atFrame = [&](const platform::Notification& note) {
             const double written = note.userInfo.value("progress").toDouble() * total;
-            if (c.clip && note.userInfo.value("baseinfo") == framesStep &&
+            if (clipLost && note.userInfo.value("baseinfo") == framesStep &&
                 std::llround(written) == qint64(tenthFrame) + 1)
                 lost = c.loss.lose(file);
         };
@@ -244,8 +283,8 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
             center, center.addObserver(DVDMPEGIICreateObject::progressNotificationName(), atFrame));
         command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
             creator.setCancelPolling(std::chrono::milliseconds(20), 5);
-            if (!c.clip)
-                lost = c.loss.lose(song);
+            if (!clipLost)
+                lost = c.loss.lose(file);
         });
         command->BurnDVDButtonClicked(drive);
         ASSERT_TRUE(commandEnds());

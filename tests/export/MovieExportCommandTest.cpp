@@ -88,11 +88,11 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
     EXPECT_TRUE(project->bPlayLoop());
 }
 
-// A photo, a clip, a picture drawn with a slide (its backdrop, its caption) or a song that is gone, empty,
-// does not decode or holds clearly less than it did refuses the movie and the MP4 before any frame is
-// drawn, with one alert each naming the file the user added and the slide's place, or the song, and
-// telling what to do about that one slide or song, or those several; the theme's own backdrop picture
-// likewise.
+// A photo, a clip, a composition, a picture drawn with a slide (its backdrop, its caption), a photo's own
+// sound or a song that is gone, empty, does not decode from its start or holds clearly less than it did
+// refuses the movie and the MP4 before any frame is drawn, with one alert each naming the file the user added
+// (or the sound's) and the slide's place, or the song, and telling what to do about that one slide or song,
+// or those several (a slide's sound is its slide's trouble); the theme's own backdrop picture likewise.
 TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
     using namespace test_support;
     // Which of the second slide's files, or the song, or the theme's picture goes bad.
@@ -101,12 +101,17 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         TwoPictures,
         TwoPicturesAndSong,
         Clip,
+        Composition,
         Backdrop,
         Caption,
+        SlideSound,
+        PictureAndSlideSound,
         Song,
+        EncodedSong,
         ThemePicture
     };
     const auto shorterTone = [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 1.0, 0.5f); };
+    const auto spoiltStart = [](const QString& file) { return ToneMaker::spoilEncodedFrom(file, 0.0, 0.1); };
     const auto shorterClip = [](const QString& file) {
         ClipMaker::Options options;
         options.size = QSize(160, 90);
@@ -124,11 +129,17 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::Clip, {"clip empty", cutToNothing}},
         {Spoilt::Clip, {"clip undecodable", overwriteWithGarbage}},
         {Spoilt::Clip, {"clip replaced by a shorter one", shorterClip}},
+        {Spoilt::Composition, {"composition empty", cutToNothing}},
         {Spoilt::Backdrop, {"backdrop empty", cutToNothing}},
         {Spoilt::Caption, {"caption picture undecodable", overwriteWithGarbage}},
+        {Spoilt::SlideSound, {"slide's sound missing", takeAway}},
+        {Spoilt::SlideSound, {"slide's sound empty", cutToNothing}},
+        {Spoilt::SlideSound, {"slide's sound undecodable", overwriteWithGarbage}},
+        {Spoilt::PictureAndSlideSound, {"slide's picture and sound missing", takeAway}},
         {Spoilt::Song, {"song empty", cutToNothing}},
         {Spoilt::Song, {"song undecodable", overwriteWithGarbage}},
         {Spoilt::Song, {"song cut short", shorterTone}},
+        {Spoilt::EncodedSong, {"song's first sound spoilt", spoiltStart}},
         {Spoilt::ThemePicture, {"theme's picture empty", cutToNothing}},
     };
     const auto picture = [](const QString& path) {
@@ -145,6 +156,11 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         std::vector<SlideItemRef> slides = stillPhotos(contents(), 3);
         if (c.what == Spoilt::Clip)
             slides[1] = clipSlide(*project, folder.path(), "clip.mp4", 90);
+        else if (c.what == Spoilt::Composition)
+            slides[1] = compositionSlide(contents(), "show.vcomp");
+        const QString voice = contents() + "/voice.wav";
+        ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 1.0, 0.5f));
+        slides[1]->setStrSoundFileName(voice);
         picture(contents() + "/photo2.jpg");
         slides[1]->setFileName("photo2.jpg");
         slides[1]->setStrOriginalFileName("/home/someone/Pictures/outing.file");
@@ -156,10 +172,13 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         project->setSlideshowArray(slides);
         picture(contents() + "/theme.jpg");
         project->setStrThemeBackground(c.what == Spoilt::ThemePicture ? "theme.jpg" : QString());
-        ASSERT_TRUE(ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 3.0, 0.5f));
+        const QString songFile = c.what == Spoilt::EncodedSong ? "tone.m4a" : "tone.wav";
+        ASSERT_TRUE(c.what == Spoilt::EncodedSong
+                        ? ToneMaker::writeEncoded(contents() + "/tone.m4a", "ipod", "aac", 440.0, 3.0, 0.5f)
+                        : ToneMaker::writeWav(contents() + "/tone.wav", 440.0, 3.0, 0.5f));
         auto song = platform::makeMainThreadShared<MusicItem>();
         song->addEntriesFromDictionary(
-            {{"pureFileName", "tone.wav"}, {"titleFromFileName", "tone"}, {"numberDuration", 3.0}});
+            {{"pureFileName", songFile}, {"titleFromFileName", "tone"}, {"numberDuration", 3.0}});
         project->setMusicArray({song});
         const std::map<Spoilt, QStringList> spoilt = {
             {Spoilt::Picture, {slides[1]->mediaFilePath()}},
@@ -167,9 +186,13 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
             {Spoilt::TwoPicturesAndSong,
              {slides[1]->mediaFilePath(), slides[2]->mediaFilePath(), contents() + "/tone.wav"}},
             {Spoilt::Clip, {slides[1]->mediaFilePath()}},
+            {Spoilt::Composition, {slides[1]->mediaFilePath()}},
             {Spoilt::Backdrop, {slides[1]->backgroudImageFileName()}},
             {Spoilt::Caption, {slides[1]->textImageFileName()}},
+            {Spoilt::SlideSound, {voice}},
+            {Spoilt::PictureAndSlideSound, {slides[1]->mediaFilePath(), voice}},
             {Spoilt::Song, {contents() + "/tone.wav"}},
+            {Spoilt::EncodedSong, {contents() + "/tone.m4a"}},
             {Spoilt::ThemePicture, {contents() + "/theme.jpg"}},
         };
         ASSERT_TRUE(project->missingSlideFilesMessage().isEmpty()) << "before the loss";
@@ -182,8 +205,15 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         const auto [said, advice] = [&]() -> std::pair<const char*, const char*> {
             switch (c.what) {
             case Spoilt::Song:
+            case Spoilt::EncodedSong:
                 return {"The song \"tone\" is missing, empty, cut short or cannot be read",
                         "please remove this song, or add its file again."};
+            case Spoilt::SlideSound:
+                return {"The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read",
+                        "please remove this slide, or add its file again."};
+            case Spoilt::PictureAndSlideSound:
+                return {"of slide 2 is missing, empty or cannot be read. The sound \"voice.wav\" of slide 2",
+                        "please remove this slide, or add its file again."};
             case Spoilt::ThemePicture:
                 return {"The backdrop picture \"theme.jpg\" of the theme is empty or cannot be read",
                         "The slideshow cannot be exported."};

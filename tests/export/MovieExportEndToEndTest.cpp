@@ -216,9 +216,9 @@ protected:
 };
 
 // Between the check before the start and the play's look at it, the file of the third slide (a photo, a
-// clip, a composition, a picture drawn with it) or the song is taken away, cut to nothing, spoilt or
-// replaced: the export fails naming the file as the user added it (and the slide's place), and makes no
-// movie.
+// clip, a composition, a picture drawn with it, the photo's own sound) or the song is taken away, cut to
+// nothing, spoilt or replaced: the export fails naming the file as the user added it (and the slide's place),
+// and makes no movie.
 TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
     using namespace test_support;
     // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
@@ -227,7 +227,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
     // the words of the check before the export, before the play comes to it. FirstPhoto: the first slide's
     // photo, which the play comes to first; the refusal is the look's all the same. LateBackdrop,
     // LateCaption: a fourth photo, whose backdrop or caption picture goes once the look passed it, before
-    // the play loads it.
+    // the play loads it. SlideSound: a photo with a sound of its own of less than a second, which goes
+    // before the mix.
     enum class Third {
         Photo,
         FirstPhoto,
@@ -239,7 +240,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         ThemePicture,
         SpoiltPhoto,
         LateBackdrop,
-        LateCaption
+        LateCaption,
+        SlideSound
     };
     const auto keepFirst = [](qint64 bytes) {
         return [bytes](const QString& file) { return QFile(file).resize(bytes); };
@@ -255,7 +257,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
     const auto shorterTone = [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 0.5, 0.5f); };
     const struct {
         Third third;
-        bool song; // the song goes before the mix; else the third slide's file goes after it
+        bool song; // the song (or the slide's sound) goes before the mix; else the slide's file goes after it
         FileLoss loss;
     } cases[] = {
         {Third::Photo, false, {"picture taken away", takeAway}},
@@ -274,6 +276,9 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::EncodedSong, true, {"song spoilt after its index", spoilSound}},
         {Third::EncodedSong, true, {"song copied short of its sound", cutBeforeSound}},
         {Third::Photo, true, {"song replaced by a shorter one", shorterTone}},
+        {Third::SlideSound, true, {"slide's sound taken away", takeAway}},
+        {Third::SlideSound, true, {"slide's sound overwritten", overwriteWithGarbage}},
+        {Third::SlideSound, true, {"slide's sound cut after its header", keepFirst(44)}},
         {Third::Backdrop, false, {"backdrop cut to 0 bytes", cutToNothing}},
         {Third::Caption, false, {"caption picture spoilt", overwriteWithGarbage}},
         {Third::ThemePicture, false, {"theme's picture cut to 0 bytes", cutToNothing}},
@@ -306,6 +311,9 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         const bool caption = c.third == Third::Caption || c.third == Third::LateCaption;
         if (c.third == Third::SpoiltPhoto)
             target->setFileName("more.jpg");
+        const QString voice = contents() + "/voice.wav";
+        ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.8, 0.5f));
+        target->setStrSoundFileName(c.third == Third::SlideSound ? voice : QString());
         target->setBackgroudImageFileName(backdrop ? "more.jpg" : QString());
         target->setTextImageFileName(caption ? "more.jpg" : QString());
         target->setStrPhotoDescription("Off again");
@@ -320,7 +328,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
         }
-        const QString file = c.song                           ? song
+        const QString file = c.third == Third::SlideSound     ? voice
+                             : c.song                         ? song
                              : backdrop                       ? target->backgroudImageFileName()
                              : caption                        ? target->textImageFileName()
                              : c.third == Third::ThemePicture ? picture
@@ -356,7 +365,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         const QString said = dialogs.alerts[0].message;
-        EXPECT_TRUE(c.song ? said.contains("\"tone\"")
+        EXPECT_TRUE(c.third == Third::SlideSound ? said.contains("\"voice.wav\" of slide 3")
+                    : c.song                     ? said.contains("\"tone\"")
                     : c.third == Third::ThemePicture
                         ? said.contains("\"more.jpg\" of the theme")
                         : said.contains(QStringLiteral("\"holiday.file\" of slide %1").arg(targetIndex + 1)))

@@ -1,6 +1,7 @@
 #include "FileTestHelpers.h"
 
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/NamedPipe.h"
 #include "support/TempDir.h"
 
@@ -107,6 +108,25 @@ TEST(NamedPipe, ReplacesALeftoverOrALinkOfOursAndRefusesAnythingElse) {
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(refused.isCreated());
     EXPECT_TRUE(QFileInfo(dir.file("folder")).isDir());
+}
+
+// Without /proc a pipe is reached by its own name; a file another program put at that name is opened by
+// neither end, and is left as it was.
+TEST(NamedPipe, WithoutProcThePipeIsReachedByItsNameAndNothingElseThereIsOpened) {
+    TempDir dir;
+    NamedPipe pipe;
+    ASSERT_TRUE(pipe.create(dir.file("video.fifo")));
+    EXPECT_NE(pipe.reachablePath(), pipe.path()) << "reached through its descriptor";
+    platform::setOwnDescriptorFolder(dir.file("no such folder"));
+    EXPECT_EQ(pipe.reachablePath(), pipe.path());
+    ASSERT_EQ(::unlink(QFile::encodeName(pipe.path()).constData()), 0);
+    writeFile(pipe.path(), "keep");
+    QString error;
+    EXPECT_FALSE(NamedPipe::openForWriting(pipe.reachablePath(), &error, [] { return true; }));
+    EXPECT_TRUE(error.contains("another file took its name")) << error.toStdString();
+    EXPECT_FALSE(NamedPipe::openForReading(pipe.reachablePath()));
+    EXPECT_EQ(filetest::readFile(pipe.path()), "keep");
+    platform::setOwnDescriptorFolder(QString());
 }
 
 TEST(NamedPipe, RemovesOnlyTheFifoItMade) {

@@ -68,7 +68,7 @@ bool ToneMaker::writeEncoded(const QString& path, const QString& container, cons
     return ok;
 }
 
-bool ToneMaker::spoilEncodedFrom(const QString& path, double share) {
+bool ToneMaker::spoilEncodedFrom(const QString& path, double share, double until) {
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite))
         return false;
@@ -87,8 +87,11 @@ bool ToneMaker::spoilEncodedFrom(const QString& path, double share) {
         if (size < header || at + size > bytes.size())
             return false;
         if (bytes.mid(at + 4, 4) == "mdat") {
-            const qint64 from = at + header + qint64(double(size - header) * std::clamp(share, 0.0, 1.0));
-            std::fill(bytes.begin() + from, bytes.begin() + at + size, char(0xFF));
+            const auto offset = [&](double part) {
+                return at + header + qint64(double(size - header) * std::clamp(part, 0.0, 1.0));
+            };
+            std::fill(bytes.begin() + offset(share), bytes.begin() + std::max(offset(share), offset(until)),
+                      char(0xFF));
             return file.seek(0) && file.write(bytes) == bytes.size();
         }
         at += size;

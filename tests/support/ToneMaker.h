@@ -24,9 +24,10 @@ bool writeLevels(const QString& path, double seconds, float left, float right);
 bool writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
                   double seconds, float amplitude, const QVariantMap& metadata = {},
                   QString* error = nullptr);
-// Overwrites the coded sound of an M4A file from `share` of its length on with bytes that every AAC frame
-// refuses (each reads as a broken ADTS header): a reader gives the sound before that point, then fails.
-bool spoilEncodedFrom(const QString& path, double share);
+// Overwrites the coded sound of an M4A file from `share` of its length on, up to `until` of it, with bytes
+// that every AAC frame refuses (each reads as a broken ADTS header): to its end, a reader gives the sound
+// before that point, then fails; over its start only, a reader skips to the sound after it.
+bool spoilEncodedFrom(const QString& path, double share, double until = 1.0);
 // Moves the index of an M4A file (its "moov" box) before the coded sound, as files made for streaming have
 // it: a copy of it cut short still tells the whole length.
 bool moveIndexFirst(const QString& path);

@@ -407,7 +407,19 @@ void removePartialFile(int fd, const QString& partial) {
 }
 
 QString descriptorPath(int fd) {
+    {
+        const std::lock_guard lock(descriptorFolderMutex);
+        if (descriptorFolder != kUsualDescriptorFolder)
+            return descriptorFolder + QLatin1Char('/') + QString::number(fd);
+    }
     return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd);
+}
+
+bool descriptorPathReaches(int fd) {
+    struct stat reached {};
+    struct stat open {};
+    return ::stat(encoded(descriptorPath(fd)).constData(), &reached) == 0 && ::fstat(fd, &open) == 0 &&
+           reached.st_dev == open.st_dev && reached.st_ino == open.st_ino;
 }
 
 QString partialFileNamePattern(const QString& namePattern) {

@@ -78,8 +78,11 @@ bool commitPartialFile(int fd, const QString& partial, const QString& path, QStr
 // Removes the partial file open at fd, unless another file has taken its name meanwhile.
 void removePartialFile(int fd, const QString& partial);
 // The name through which a child program reaches the file open at fd in this process, whatever has since
-// taken (or removed) the name it was made under: "/proc/<pid>/fd/<fd>".
+// taken (or removed) the name it was made under: "/proc/<pid>/fd/<fd>". Under a descriptor folder that tests
+// named (setOwnDescriptorFolder), "<that folder>/<fd>", which reaches nothing, as on a system without /proc.
 QString descriptorPath(int fd);
+// Whether descriptorPath(fd) leads to the file open at fd: false without /proc.
+bool descriptorPathReaches(int fd);
 // The pattern (a regular expression without anchors) of the partial files made beside files whose names
 // match namePattern, for removing what a killed writer left.
 QString partialFileNamePattern(const QString& namePattern);

@@ -26,7 +26,13 @@ bool fail(QString* error, const QString& message) {
     return false;
 }
 
-UniqueFd prepared(UniqueFd fd) {
+// A FIFO opened by its name, sized; anything else that has taken the name is closed unread and unwritten.
+UniqueFd prepared(UniqueFd fd, const QString& path, QString* error) {
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+        fail(error, QStringLiteral("Cannot open the pipe \"%1\": another file took its name").arg(path));
+        return {};
+    }
     ::fcntl(fd.get(), F_SETPIPE_SZ, preferredPipeSize);
     return fd;
 }
@@ -93,7 +99,10 @@ bool NamedPipe::create(const QString& path, QString* error) {
 }
 
 QString NamedPipe::reachablePath() const {
-    return m_handle ? descriptorPath(m_handle.get()) : QString();
+    if (!m_handle)
+        return QString();
+    // Without /proc only the name is left; what opens it by that name opens nothing but a FIFO.
+    return descriptorPathReaches(m_handle.get()) ? descriptorPath(m_handle.get()) : m_path;
 }
 
 void NamedPipe::remove() {
@@ -118,7 +127,7 @@ UniqueFd NamedPipe::openForWriting(const QString& path, QString* error,
         if (fd) {
             if (keepWaiting)
                 ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-            return prepared(std::move(fd));
+            return prepared(std::move(fd), path, error);
         }
         if (errno == EINTR)
             continue;
@@ -140,7 +149,7 @@ UniqueFd NamedPipe::openForReading(const QString& path, QString* error) {
     for (;;) {
         UniqueFd fd(::open(name.constData(), O_RDONLY | O_CLOEXEC));
         if (fd)
-            return prepared(std::move(fd));
+            return prepared(std::move(fd), path, error);
         if (errno != EINTR) {
             fail(error, QStringLiteral("Cannot open the pipe \"%1\": %2").arg(path, qt_error_string(errno)));
             return {};

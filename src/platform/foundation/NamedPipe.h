@@ -29,15 +29,16 @@ public:
     QString path() const { return m_path; }
     // The name through which readers and writers reach the FIFO made here, whatever has since taken (or
     // removed) path(): "/proc/<pid>/fd/<n>" of a descriptor that is neither a reader nor a writer, so that
-    // ends of the pipe are seen as they come and go. Empty before create().
+    // ends of the pipe are seen as they come and go. Without /proc, path() itself. Empty before create().
     QString reachablePath() const;
     bool isCreated() const { return m_created; }
 
-    // Opens a FIFO for writing, waiting for a reader. With keepWaiting, asks it between short waits and
-    // gives up when it says no (the reader may never come when its process failed to start).
+    // Opens a FIFO for writing, waiting for a reader; anything but a FIFO at path is refused. With
+    // keepWaiting, asks it between short waits and gives up when it says no (the reader may never come when
+    // its process failed to start).
     static UniqueFd openForWriting(const QString& path, QString* error = nullptr,
                                    const std::function<bool()>& keepWaiting = {});
-    // Opens a FIFO for reading, waiting for a writer.
+    // Opens a FIFO for reading, waiting for a writer; anything but a FIFO at path is refused.
     static UniqueFd openForReading(const QString& path, QString* error = nullptr);
 
 private:

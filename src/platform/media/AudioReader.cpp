@@ -1,7 +1,10 @@
 #include "platform/media/AudioReader.h"
 
+#include "platform/foundation/UniqueFd.h"
 #include "platform/media/LibavSupport.h"
 #include "platform/media/SampleFormat.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <cmath>
@@ -20,6 +23,7 @@ constexpr double kSeekPreroll = 0.25;
 
 struct AudioReader::Impl {
     QString path;
+    UniqueFd file; // the file when opened through a descriptor, else read by path
     OutputFormat out;
     int audioStream = 0;
     int audioStreams = 0;
@@ -45,6 +49,7 @@ struct AudioReader::Impl {
     bool failed = false;
     int readError = 0;
     int badPackets = 0;
+    int refused = 0;
 
     ~Impl() { av_channel_layout_uninit(&resamplerLayout); }
 
@@ -57,12 +62,12 @@ struct AudioReader::Impl {
     bool openFile() {
         error.clear();
         failed = ended = inputEnded = false;
-        readError = badPackets = 0;
+        readError = badPackets = refused = 0;
         produced = 0;
         pending.clear();
         pendingOffset = 0;
         resampler.reset();
-        input = openInput(path, &error);
+        input = file ? openInput(file.get(), path, &error) : openInput(path, &error);
         if (!input)
             return fail(error);
         stream = nullptr;
@@ -202,8 +207,11 @@ struct AudioReader::Impl {
     bool feedDecoder() {
         if (inputEnded)
             return true;
+        const int badBefore = badPackets;
         const FeedResult fed =
             detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
+        if (badPackets > badBefore)
+            ++refused;
         if (fed.readError < 0) {
             // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
             readError = fed.readError;
@@ -287,6 +295,18 @@ bool AudioReader::open(const QString& path, const MediaTime& start, int audioStr
     return d->seekTo(start) || closeKeepingError(d);
 }
 
+bool AudioReader::open(int fd, const QString& name) {
+    close();
+    d->path = name;
+    d->out = format;
+    d->file.reset(fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1);
+    if (!d->file) {
+        d->error = QStringLiteral("Cannot open \"%1\": %2").arg(name, qt_error_string(errno));
+        return false;
+    }
+    return d->seekTo(MediaTime::zero()) || closeKeepingError(d);
+}
+
 void AudioReader::close() {
     d = std::make_unique<Impl>();
 }
@@ -329,6 +349,16 @@ bool AudioReader::atEnd() const {
 
 QString AudioReader::errorString() const {
     return d->error;
+}
+
+int AudioReader::refusedPackets() const {
+    return d->refused;
+}
+
+bool AudioReader::firstSoundDecodes(const QString& path) {
+    AudioReader reader;
+    float first[2 * kChannels];
+    return reader.open(path) && reader.read(first, 2) > 0 && reader.refusedPackets() == 0;
 }
 
 int AudioReader::audioStreamCount() const {

@@ -33,6 +33,9 @@ public:
     // positions the reader at start. False with errorString() when the file cannot be read or holds no such
     // stream.
     bool open(const QString& path, const MediaTime& start = MediaTime::zero(), int audioStream = 0);
+    // The same for the regular file open at fd, which the reader reaches through a duplicate of its own and
+    // never by a name (so with or without /proc); `name` stands for it in messages.
+    bool open(int fd, const QString& name);
     void close();
     bool isOpen() const;
 
@@ -48,6 +51,8 @@ public:
     bool atEnd() const;
 
     QString errorString() const;
+    // Coded packets of the stream the decoder refused so far, which a read skips.
+    int refusedPackets() const;
     int sampleRate() const { return format.sampleRate; }
     int channels() const { return format.channels; }
     // How many audio streams the open file holds (0 when none is open).
@@ -55,6 +60,10 @@ public:
     // The stream as stored.
     int sourceSampleRate() const;
     int sourceChannels() const;
+
+    // Whether the file's sound can be read from its very start: it opens, and its first samples decode
+    // with no coded packet before them refused (a read would skip those, and the sound would start late).
+    static bool firstSoundDecodes(const QString& path);
 
 private:
     struct Impl;

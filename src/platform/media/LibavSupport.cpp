@@ -9,7 +9,9 @@
 #include <memory>
 #include <mutex>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <libavutil/display.h>
@@ -21,9 +23,11 @@ namespace {
 constexpr int kMaxConsecutiveBadPackets = 64;
 constexpr int kReadBufferSize = 1 << 16;
 
-// The one file an input reads, through a descriptor of ours.
+// The one file an input reads, through a descriptor of ours. It reads at a place of its own, so that it may
+// share its open file with others (a duplicate of a caller's descriptor shares the offset).
 struct FileSource {
     UniqueFd fd;
+    int64_t position = 0;
     AVIOContext* io = nullptr;
 
     ~FileSource() {
@@ -33,14 +37,45 @@ struct FileSource {
     }
 
     static int read(void* opaque, uint8_t* buffer, int size) {
-        const ssize_t got = ::read(static_cast<FileSource*>(opaque)->fd.get(), buffer, std::size_t(size));
+        auto* source = static_cast<FileSource*>(opaque);
+        ssize_t got;
+        do
+            got = ::pread(source->fd.get(), buffer, std::size_t(size), off_t(source->position));
+        while (got < 0 && errno == EINTR);
         if (got < 0)
             return AVERROR(errno);
+        source->position += got;
         return got == 0 ? AVERROR_EOF : int(got);
     }
 
     static int64_t seek(void* opaque, int64_t offset, int whence) {
-        return seekDescriptor(static_cast<FileSource*>(opaque)->fd.get(), offset, whence);
+        auto* source = static_cast<FileSource*>(opaque);
+        const auto size = [source]() -> int64_t {
+            struct stat st {};
+            return ::fstat(source->fd.get(), &st) == 0 ? int64_t(st.st_size) : AVERROR(errno);
+        };
+        if (whence & AVSEEK_SIZE)
+            return size();
+        int64_t to = offset;
+        switch (whence & ~AVSEEK_FORCE) {
+        case SEEK_SET:
+            break;
+        case SEEK_CUR:
+            to += source->position;
+            break;
+        case SEEK_END: {
+            const int64_t end = size();
+            if (end < 0)
+                return end;
+            to += end;
+            break;
+        }
+        default:
+            return AVERROR(EINVAL);
+        }
+        if (to < 0)
+            return AVERROR(EINVAL);
+        return source->position = to;
     }
 };
 
@@ -49,12 +84,10 @@ int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-// The path as a regular file opened for reading: a FIFO or a device is never opened at all.
-std::unique_ptr<FileSource> openSource(const QString& path, QString* error) {
+// A source reading the descriptor, which it owns.
+std::unique_ptr<FileSource> makeSource(UniqueFd fd) {
     auto source = std::make_unique<FileSource>();
-    source->fd = platform::openRegularFile(path, error);
-    if (!source->fd)
-        return nullptr;
+    source->fd = std::move(fd);
     auto* buffer = static_cast<unsigned char*>(av_malloc(kReadBufferSize));
     source->io = buffer ? avio_alloc_context(buffer, kReadBufferSize, 0, source.get(), &FileSource::read,
                                              nullptr, &FileSource::seek)
@@ -111,11 +144,9 @@ PacketPtr makePacket() {
     return packet;
 }
 
-InputPtr openInput(const QString& path, QString* error) {
-    initLibav();
-    std::unique_ptr<FileSource> source = openSource(path, error);
-    if (!source)
-        return nullptr;
+namespace {
+
+InputPtr openInputOn(std::unique_ptr<FileSource> source, const QString& path, QString* error) {
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         throw std::bad_alloc();
@@ -142,6 +173,27 @@ InputPtr openInput(const QString& path, QString* error) {
         return nullptr;
     }
     return input;
+}
+
+} // namespace
+
+InputPtr openInput(const QString& path, QString* error) {
+    initLibav();
+    // A regular file only: a FIFO or a device is never opened at all.
+    UniqueFd fd = platform::openRegularFile(path, error);
+    return fd ? openInputOn(makeSource(std::move(fd)), path, error) : nullptr;
+}
+
+InputPtr openInput(int fd, const QString& name, QString* error) {
+    initLibav();
+    struct stat st {};
+    UniqueFd own(fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1);
+    if (!own || ::fstat(own.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (error)
+            *error = QStringLiteral("Cannot open \"%1\": it is not a readable file").arg(name);
+        return nullptr;
+    }
+    return openInputOn(makeSource(std::move(own)), name, error);
 }
 
 CodecContextPtr makeCodecContext(const AVCodec* codec) {

@@ -64,6 +64,10 @@ PacketPtr makePacket();
 // link to one counts): the name is never handed to the libraries, so no network address, device, pipe
 // or socket is ever read, and a demuxer may open no other file on the media file's say.
 InputPtr openInput(const QString& path, QString* error);
+// The same for the regular file open at fd, which stays the caller's (the input reads a duplicate of it at a
+// place of its own), named `name` in messages and for its extension. Reaches the file with no name at all,
+// so it needs no /proc.
+InputPtr openInput(int fd, const QString& name, QString* error);
 // A codec context for the codec, not yet opened.
 CodecContextPtr makeCodecContext(const AVCodec* codec);
 // Opens a decoder for one stream of an open input.

@@ -156,28 +156,32 @@ TEST_F(AudioRendererTest, WindowsInAnyOrderGiveTheSameSamples) {
 }
 
 // A source taken away, or (for an export, whose sources must sound) replaced by a clearly shorter one, after
-// the composition was made fails the render naming it, rather than playing silence for the rest.
+// the composition was made fails the render naming it, rather than playing silence for the rest; so does a
+// source of a second, too short for any shortfall to tell, left with its header alone.
 TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
     const struct {
         const char* how;
         bool mustSound;
+        double length;
         std::function<bool(const QString&)> lose;
     } cases[] = {
-        {"taken away", false, [](const QString& file) { return QFile::remove(file); }},
-        {"replaced by a shorter one", true,
+        {"taken away", false, 3.0, [](const QString& file) { return QFile::remove(file); }},
+        {"replaced by a shorter one", true, 3.0,
          [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 1.0, 0.5f); }},
+        {"a second long, left with its header alone", true, 1.0,
+         [](const QString& file) { return QFile(file).resize(44); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
-        ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, 3.0, 0.5f));
+        ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, c.length, 0.5f));
         Composition composition;
-        ASSERT_TRUE(
-            composition.addTrack().insertTimeRange(seconds(0, 3), asset("gone.wav"), MediaTime::zero()));
+        ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, c.length), asset("gone.wav"),
+                                                           MediaTime::zero()));
         ASSERT_TRUE(c.lose(dir.file("gone.wav")));
         AudioRenderer renderer(composition, AudioMix());
         renderer.setSourcesMustSound(c.mustSound);
         std::vector<float> mixed;
-        EXPECT_FALSE(renderer.render(seconds(0, 3), mixed));
+        EXPECT_FALSE(renderer.render(seconds(0, c.length), mixed));
         EXPECT_TRUE(renderer.errorString().contains("gone.wav")) << renderer.errorString().toStdString();
     }
 }
