@@ -218,14 +218,15 @@ protected:
 // Between the check before the start and the play's look at it, the file of the third slide (a photo, a
 // clip, a composition, a picture drawn with it) or the song is taken away, cut to nothing, spoilt or
 // replaced: the export fails naming the file as the user added it (and the slide's place), and makes no
-// movie.
+// movie. So does a picture that goes bad after the export's look at every picture, before the play loads it.
 TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
     using namespace test_support;
     // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
     // goes; ThemePicture: photos before the theme's own picture, which goes; SpoiltPhoto: a JPEG photo. A
     // picture that goes before the first frame is refused by the export's own look at every picture then, in
-    // the words of the check before the export. LateBackdrop, LateCaption: a fourth photo, whose backdrop or
-    // caption picture goes once the first frame is drawn, before the play loads it.
+    // the words of the check before the export. LatePhoto, LateBackdrop, LateCaption: a fourth photo, whose
+    // JPEG, backdrop or caption picture goes once the export has begun (its look done), before the play loads
+    // it; LateThemePicture: the theme's picture, which goes then, before the first frame reads it.
     enum class Third {
         Photo,
         Clip,
@@ -235,8 +236,10 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         Caption,
         ThemePicture,
         SpoiltPhoto,
+        LatePhoto,
         LateBackdrop,
-        LateCaption
+        LateCaption,
+        LateThemePicture
     };
     const auto keepFirst = [](qint64 bytes) {
         return [bytes](const QString& file) { return QFile(file).resize(bytes); };
@@ -273,6 +276,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::Backdrop, false, {"backdrop cut to 0 bytes", cutToNothing}},
         {Third::Caption, false, {"caption picture spoilt", overwriteWithGarbage}},
         {Third::ThemePicture, false, {"theme's picture cut to 0 bytes", cutToNothing}},
+        {Third::ThemePicture, false, {"theme's picture taken away", takeAway}},
         {Third::SpoiltPhoto, false, {"picture damaged after its header", keepHeaderThenNoise}},
         {Third::SpoiltPhoto,
          false,
@@ -280,6 +284,11 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::Backdrop, false, {"backdrop damaged after its header", keepHeaderThenNoise}},
         {Third::LateBackdrop, false, {"backdrop cut to 0 bytes during the export", cutToNothing}},
         {Third::LateCaption, false, {"caption picture spoilt during the export", overwriteWithGarbage}},
+        {Third::LatePhoto, false, {"picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateBackdrop, false, {"backdrop cut short during the export", cutInsideItsCodedData}},
+        {Third::LateCaption, false, {"caption picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateThemePicture, false, {"theme's picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateThemePicture, false, {"theme's picture taken away during the export", takeAway}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
@@ -290,7 +299,9 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             slides[2] = clipSlide(*project, folder.path(), "clip.mp4");
         else if (c.third == Third::Composition)
             slides[2] = compositionSlide(contents(), "show.vcomp");
-        const bool late = c.third == Third::LateBackdrop || c.third == Third::LateCaption;
+        const bool late = c.third == Third::LatePhoto || c.third == Third::LateBackdrop ||
+                          c.third == Third::LateCaption || c.third == Third::LateThemePicture;
+        const bool theme = c.third == Third::ThemePicture || c.third == Third::LateThemePicture;
         if (late)
             slides.push_back(stillPhoto(contents(), "colour3.png", kSlideColours[0]));
         const SlideItemRef& target = slides[late ? 3 : 2];
@@ -299,12 +310,12 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(picture, "JPG"));
         const bool backdrop = c.third == Third::Backdrop || c.third == Third::LateBackdrop;
         const bool caption = c.third == Third::Caption || c.third == Third::LateCaption;
-        if (c.third == Third::SpoiltPhoto)
+        if (c.third == Third::SpoiltPhoto || c.third == Third::LatePhoto)
             target->setFileName("more.jpg");
         target->setBackgroudImageFileName(backdrop ? "more.jpg" : QString());
         target->setTextImageFileName(caption ? "more.jpg" : QString());
         target->setStrPhotoDescription("Off again");
-        project->setStrThemeBackground(c.third == Third::ThemePicture ? "more.jpg" : QString());
+        project->setStrThemeBackground(theme ? "more.jpg" : QString());
         director->backgroundRender()->setTheme({{"backgroundID", backdrop ? 0 : 2}});
         project->setSlideshowArray(slides);
         project->calcSlideItemsPhotoTransitionDuration();
@@ -315,18 +326,20 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
         }
-        const QString file = c.song                           ? song
-                             : backdrop                       ? target->backgroudImageFileName()
-                             : caption                        ? target->textImageFileName()
-                             : c.third == Third::ThemePicture ? picture
-                                                              : target->mediaFilePath();
+        const QString file = c.song     ? song
+                             : backdrop ? target->backgroudImageFileName()
+                             : caption  ? target->textImageFileName()
+                             : theme    ? picture
+                                        : target->mediaFilePath();
         const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
         command = std::make_unique<MovieExportCommand>(
-            dialogs, withFrameHook(DirectorFrameRenderer::factory(director), [&](quint64 drawn) {
-                if (drawn == 0 && late)
-                    lost = c.loss.lose(file);
-            }));
+            dialogs, withFrameHook(
+                         DirectorFrameRenderer::factory(director), [](quint64) {},
+                         [&] {
+                             if (late)
+                                 lost = c.loss.lose(file);
+                         }));
         command->setEncoderSetup([&](EncoderController& encoder) {
             if (c.song)
                 lost = c.loss.lose(file);
@@ -347,16 +360,14 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         const QString said = dialogs.alerts[0].message;
-        EXPECT_TRUE(c.song ? said.contains("\"tone\"")
-                    : c.third == Third::ThemePicture
-                        ? said.contains("\"more.jpg\" of the theme")
-                        : said.contains(late ? "\"holiday.file\" of slide 4" : "\"holiday.file\" of slide 3"))
+        EXPECT_TRUE(c.song    ? said.contains("\"tone\"")
+                    : theme ? said.contains("\"more.jpg\" of the theme")
+                            : said.contains(late ? "\"holiday.file\" of slide 4" : "\"holiday.file\" of slide 3"))
             << said.toStdString();
         EXPECT_EQ(said.contains("during the export"), !refused) << said.toStdString();
         if (refused) {
-            EXPECT_TRUE(said.endsWith(c.third == Third::ThemePicture
-                                          ? "The slideshow cannot be exported."
-                                          : "please remove this slide, or add its file again."))
+            EXPECT_TRUE(said.endsWith(theme ? "The slideshow cannot be exported."
+                                            : "please remove this slide, or add its file again."))
                 << said.toStdString();
         }
         EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
@@ -372,7 +383,6 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
 // an intact clip whose container tells a length past its last frame.
 TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
     using namespace test_support;
-    const auto keepHalf = [](const QString& file) { return QFile(file).resize(QFileInfo(file).size() / 2); };
     const QString grainy = folder.file("grain.mp4");
     ASSERT_TRUE(ClipMaker::make(grainy, ClipMaker::grain(90)));
     const QString odd = folder.file("odd.mkv"); // its pictures end 0.4 s before its sound
@@ -386,11 +396,11 @@ TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
         bool fails;
     } cases[] = {
         {grainy, {"clip cut to 0 bytes", cutToNothing}, true},
-        {grainy, {"clip cut to half", keepHalf}, true},
+        {grainy, {"clip cut to half", cutToHalf}, true},
         {grainy, {"clip overwritten", overwriteWithGarbage}, true},
         {grainy, {"clip taken away", takeAway}, false},
         {camera, {"another program's clip cut to 0 bytes", cutToNothing}, true},
-        {camera, {"another program's clip cut to half", keepHalf}, true},
+        {camera, {"another program's clip cut to half", cutToHalf}, true},
         {camera, {"another program's clip overwritten in place", noiseInPlace}, true},
         {odd, {"clip whose sound outlasts its pictures left alone", {}}, false},
     };

@@ -2,7 +2,8 @@
 
 // A renderer of a real export that lets a test act between two of its frames: the hook runs on the pump's
 // thread once frame n (from 0) of the show has been drawn and before the next one is, so what it does to
-// the files the play reads lands at a known frame however fast or loaded the machine is.
+// the files the play reads lands at a known frame however fast or loaded the machine is. `begun`, when
+// given, runs once the renderer has begun (the play started), before the first frame is drawn.
 
 #include "render/FramePump.h"
 
@@ -15,10 +16,16 @@ namespace test_support {
 class FrameHookRenderer : public FrameRenderer {
 public:
     using Hook = std::function<void(quint64 drawn)>;
-    FrameHookRenderer(std::unique_ptr<FrameRenderer> drawing, Hook hook)
-        : renderer(std::move(drawing)), hook(std::move(hook)) {}
+    FrameHookRenderer(std::unique_ptr<FrameRenderer> drawing, Hook hook, std::function<void()> begun = {})
+        : renderer(std::move(drawing)), hook(std::move(hook)), begun(std::move(begun)) {}
 
-    bool begin(const Play& play, QString* error) override { return renderer->begin(play, error); }
+    bool begin(const Play& play, QString* error) override {
+        if (!renderer->begin(play, error))
+            return false;
+        if (begun)
+            begun();
+        return true;
+    }
     quint64 totalFrames() const override { return renderer->totalFrames(); }
     bool renderFrame() override {
         if (!renderer->renderFrame())
@@ -38,14 +45,16 @@ public:
 private:
     std::unique_ptr<FrameRenderer> renderer;
     Hook hook;
+    std::function<void()> begun;
     quint64 drawn = 0;
 };
 
-// The renderers `make` makes, each with the hook.
+// The renderers `make` makes, each with the hooks.
 inline std::function<std::unique_ptr<FrameRenderer>()>
-withFrameHook(std::function<std::unique_ptr<FrameRenderer>()> make, FrameHookRenderer::Hook hook) {
-    return [make = std::move(make), hook = std::move(hook)] {
-        return std::make_unique<FrameHookRenderer>(make(), hook);
+withFrameHook(std::function<std::unique_ptr<FrameRenderer>()> make, FrameHookRenderer::Hook hook,
+              std::function<void()> begun = {}) {
+    return [make = std::move(make), hook = std::move(hook), begun = std::move(begun)] {
+        return std::make_unique<FrameHookRenderer>(make(), hook, begun);
     };
 }
 
