@@ -176,6 +176,7 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
     slideshowArray = slides;
     std::map<std::size_t, CacheEntry> dropped; // destroyed with the cache's lock let go
     userPictureStale = true; // read once a run
+    userPictureLost = false;
     {
         const std::lock_guard lock(textCacheLock);
         dropped.swap(textCacheArray);
@@ -370,7 +371,7 @@ void StageBackground::ensureFixedTextures() {
 void StageBackground::loadUserPicture() {
     textureBackground = std::make_unique<TextureObject>();
     const QString path = userPicturePath();
-    // Gone, out of the project's reach, unreadable or decoded only in part: kept as loaded, and told.
+    // Gone, out of the project's reach, unreadable or decoded only in part: what loaded is drawn, and told.
     userPictureLost = path.isEmpty() || !textureBackground->LoadImage(path) || !textureBackground->isWhole();
 }
 
