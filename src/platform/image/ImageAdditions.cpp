@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +37,14 @@ QImage decodedBytes(const QByteArray& bytes, const std::function<QImage(QImageRe
     return decode(reader);
 }
 
+// Up to `count` bytes of the file from `at`; fewer where it ends.
+QByteArray bytesAt(int fd, qint64 at, qint64 count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    const ssize_t read = ::pread(fd, bytes.data(), size_t(count), off_t(at));
+    bytes.resize(read > 0 ? read : 0);
+    return bytes;
+}
+
 // An end-of-image marker within the bytes; `carried` is the byte before them.
 bool holdsEndMarker(const QByteArray& bytes, char carried) {
     return bytes.contains(QByteArrayView("\xFF\xD9", 2)) || (carried == '\xFF' && bytes.startsWith('\xD9'));
@@ -42,23 +52,27 @@ bool holdsEndMarker(const QByteArray& bytes, char carried) {
 
 // The end of a picture is the end of its file but for what a camera or an editor puts after it, which is
 // seldom more than this.
-constexpr qint64 kTailBytes = 64 * 1024;
+constexpr qint64 kTailBytes = 16 * 1024;
+constexpr qint64 kHeadBytes = 16 * 1024;
 constexpr qint64 kScanChunk = 1024 * 1024;
 
 } // namespace
 
 bool isCutShortJpeg(const QString& path) {
-    QFile file;
-    if (!platform::openRegularFile(file, path) || !file.peek(2).startsWith("\xFF\xD8"))
+    const platform::UniqueFd fd = platform::openRegularFile(path);
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0)
         return false;
-    const qint64 size = file.size();
+    const qint64 size = status.st_size;
+    // Read at once, the start holds the segments before the first scan but for long ones (a large preview).
+    const QByteArray head = bytesAt(fd.get(), 0, kHeadBytes);
+    if (!head.startsWith("\xFF\xD8"))
+        return false;
     // The segments before the first scan carry their lengths; the scans' coded data holds no FF D9 but the
     // end-of-image marker, as a coded FF is always followed by 00 or a restart number.
     qint64 at = 2;
     while (true) {
-        QByteArray segment;
-        if (file.seek(at))
-            segment = file.read(4);
+        const QByteArray segment = at + 4 <= head.size() ? head.mid(at, 4) : bytesAt(fd.get(), at, 4);
         if (segment.size() < 4)
             return true; // the header itself is cut
         if (uchar(segment[0]) != 0xFF)
@@ -77,12 +91,12 @@ bool isCutShortJpeg(const QString& path) {
     if (at > size)
         return true;
     const qint64 tail = std::max(at, size - kTailBytes);
-    if (!file.seek(tail) || holdsEndMarker(file.read(size - tail), 0))
+    if (holdsEndMarker(bytesAt(fd.get(), tail, size - tail), 0))
         return false;
     // Something long follows the picture: the whole of the scans is looked through.
     char carried = 0;
-    for (qint64 from = at; from < tail && file.seek(from); from += kScanChunk) {
-        const QByteArray chunk = file.read(std::min(kScanChunk, tail - from));
+    for (qint64 from = at; from < tail; from += kScanChunk) {
+        const QByteArray chunk = bytesAt(fd.get(), from, std::min(kScanChunk, tail - from));
         if (chunk.isEmpty())
             break;
         if (holdsEndMarker(chunk, carried))
