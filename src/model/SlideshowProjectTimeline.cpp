@@ -370,8 +370,8 @@ bool exportCanRead(const SlideItem& slide, std::optional<int> movingBackdrop, bo
 }
 
 // The refusal of the theme's backdrop picture that the project names and cannot find (gone, or out of its
-// reach: a pipe, a link out of the project) or that does not read (`whole`: decode whole); empty when it reads
-// or none is named.
+// reach: a pipe, a link out of the project) or that does not read (`whole`: decode whole); empty when it
+// reads or none is named.
 QString themePictureRefusal(const SlideshowProject& project, bool whole) {
     const QString name = project.themeBackgroundPictureName();
     const QString picture = project.themeBackgroundPicture();
@@ -476,7 +476,8 @@ QString SlideshowProject::songFileLostMessage(const QString& title) {
 }
 
 QString SlideshowProject::themePictureLostMessage() const {
-    return tr_("The backdrop picture \"%1\" of the theme went missing or became unreadable during the export.")
+    return tr_("The backdrop picture \"%1\" of the theme went missing or became unreadable during the "
+               "export.")
         .arg(themeBackgroundPictureName());
 }
 

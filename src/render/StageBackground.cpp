@@ -174,9 +174,10 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
     playedFrame = 0;
     runLoops = loop;
     slideshowArray = slides;
-    std::map<std::size_t, CacheEntry> dropped; // destroyed with the cache's lock let go
-    userPictureStale = true; // read once a run
+    // The user's picture is read once a run, by its first drawing.
+    userPictureStale = true;
     userPictureLost = false;
+    std::map<std::size_t, CacheEntry> dropped; // destroyed with the cache's lock let go
     {
         const std::lock_guard lock(textCacheLock);
         dropped.swap(textCacheArray);
@@ -238,8 +239,8 @@ StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<
         whole = entry.texture->isWhole();
     }
     // One that decoded in part is drawn, and counts as unreadable all the same.
-    entry.unreadable = slide->drawsBackdropUnder(themeID) &&
-                       (!entry.texture || entry.texture->textureID() == 0 || !whole);
+    entry.unreadable =
+        slide->drawsBackdropUnder(themeID) && (!entry.texture || entry.texture->textureID() == 0 || !whole);
     return entry;
 }
 

@@ -214,7 +214,9 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     } cases[] = {
         {Lost::Song, {"song taken away", takeAway}, songLost},
         {Lost::Song, {"song overwritten", overwriteWithGarbage}, songLost},
-        {Lost::Clip, {"clip cut to 0 bytes", cutToNothing}, "The file \"holiday.file\" of slide 3 went missing"},
+        {Lost::Clip,
+         {"clip cut to 0 bytes", cutToNothing},
+         "The file \"holiday.file\" of slide 3 went missing"},
         {Lost::Photo, {"photo cut in half", cutToHalf}, "The file \"holiday.file\" of slide 5 went missing"},
     };
     for (const auto& c : cases) {
@@ -237,11 +239,12 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
             slides[4]->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
         }
         manager->setBUseDVDMenu(c.what == Lost::Song); // the progress below is the show's stream alone
-        const QString file = c.what == Lost::Song ? song : slides[c.what == Lost::Clip ? 2 : 4]->mediaFilePath();
+        const QString file =
+            c.what == Lost::Song ? song : slides[c.what == Lost::Clip ? 2 : 4]->mediaFilePath();
         // The show's stream tells of each frame written on the pump's thread, before it draws the next.
-        const quint64 lostAfter = c.what == Lost::Photo
-                                      ? 1
-                                      : slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 10;
+        const quint64 lostAfter =
+            c.what == Lost::Photo ? 1
+                                  : slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 10;
         const double total = double(project->totalFrameCount());
         const QVariant framesStep = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd");
         std::atomic<bool> lost{false};

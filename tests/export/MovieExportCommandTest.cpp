@@ -131,7 +131,8 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::Picture, {"picture empty", cutToNothing}},
         {Spoilt::Picture, {"picture undecodable", overwriteWithGarbage}},
         {Spoilt::Picture, {"picture cut in half", cutToHalf}},
-        {Spoilt::ThreePictures, {"pictures of three slides empty, undecodable and cut in half", eachItsOwnWay}},
+        {Spoilt::ThreePictures,
+         {"pictures of three slides empty, undecodable and cut in half", eachItsOwnWay}},
         {Spoilt::TwoPicturesAndSong, {"pictures of two slides and the song empty", cutToNothing}},
         {Spoilt::TwoPictures, {"pictures of two slides undecodable", overwriteWithGarbage}},
         {Spoilt::Clip, {"clip empty", cutToNothing}},
@@ -208,14 +209,15 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
                 return {{"The song \"tone\" is missing, empty, cut short or cannot be read"},
                         "please remove this song, or add its file again."};
             case Spoilt::ThemePicture:
-                return {{"The backdrop picture \"theme.jpg\" of the theme is missing, empty or cannot be read"},
-                        "The slideshow cannot be exported."};
+                return {
+                    {"The backdrop picture \"theme.jpg\" of the theme is missing, empty or cannot be read"},
+                    "The slideshow cannot be exported."};
             case Spoilt::TwoPicturesAndSong:
                 return {{"\"outing.file\" of slide 2 is missing"},
                         "please remove these slides and this song, or add their files again."};
             case Spoilt::TwoPictures:
-                return {{"\"outing.file\" of slide 2 is missing"}, "please remove these slides, or add their "
-                                                                   "files again."};
+                return {{"\"outing.file\" of slide 2 is missing"},
+                        "please remove these slides, or add their files again."};
             case Spoilt::ThreePictures:
                 return {{"\"photo1.jpg\" of slide 1 is missing", "\"outing.file\" of slide 2 is missing",
                          "\"photo3.jpg\" of slide 3 is missing"},

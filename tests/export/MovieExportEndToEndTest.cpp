@@ -287,7 +287,9 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::LatePhoto, false, {"picture cut short during the export", cutInsideItsCodedData}},
         {Third::LateBackdrop, false, {"backdrop cut short during the export", cutInsideItsCodedData}},
         {Third::LateCaption, false, {"caption picture cut short during the export", cutInsideItsCodedData}},
-        {Third::LateThemePicture, false, {"theme's picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateThemePicture,
+         false,
+         {"theme's picture cut short during the export", cutInsideItsCodedData}},
         {Third::LateThemePicture, false, {"theme's picture taken away during the export", takeAway}},
     };
     for (const auto& c : cases) {
@@ -333,13 +335,13 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
                                         : target->mediaFilePath();
         const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
-        command = std::make_unique<MovieExportCommand>(
-            dialogs, withFrameHook(
-                         DirectorFrameRenderer::factory(director), [](quint64) {},
-                         [&] {
-                             if (late)
-                                 lost = c.loss.lose(file);
-                         }));
+        command = std::make_unique<MovieExportCommand>(dialogs, withFrameHook(
+                                                                    DirectorFrameRenderer::factory(director),
+                                                                    [](quint64) {},
+                                                                    [&] {
+                                                                        if (late)
+                                                                            lost = c.loss.lose(file);
+                                                                    }));
         command->setEncoderSetup([&](EncoderController& encoder) {
             if (c.song)
                 lost = c.loss.lose(file);
@@ -360,9 +362,10 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         const QString said = dialogs.alerts[0].message;
-        EXPECT_TRUE(c.song    ? said.contains("\"tone\"")
-                    : theme ? said.contains("\"more.jpg\" of the theme")
-                            : said.contains(late ? "\"holiday.file\" of slide 4" : "\"holiday.file\" of slide 3"))
+        EXPECT_TRUE(c.song ? said.contains("\"tone\"")
+                    : theme
+                        ? said.contains("\"more.jpg\" of the theme")
+                        : said.contains(late ? "\"holiday.file\" of slide 4" : "\"holiday.file\" of slide 3"))
             << said.toStdString();
         EXPECT_EQ(said.contains("during the export"), !refused) << said.toStdString();
         if (refused) {

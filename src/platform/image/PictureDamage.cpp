@@ -58,9 +58,9 @@ bool decodeWhole(jpeg_decompress_struct& decoder, Judge& judge, const QByteArray
     if (decoder.jpeg_color_space == JCS_YCbCr || decoder.jpeg_color_space == JCS_GRAYSCALE)
         decoder.out_color_space = JCS_GRAYSCALE;
     jpeg_start_decompress(&decoder);
-    JSAMPARRAY row = (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE,
-                                                  decoder.output_width * JDIMENSION(decoder.output_components),
-                                                  1);
+    JSAMPARRAY row =
+        (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE,
+                                     decoder.output_width * JDIMENSION(decoder.output_components), 1);
     while (decoder.output_scanline < decoder.output_height)
         jpeg_read_scanlines(&decoder, row, 1);
     jpeg_finish_decompress(&decoder); // reads on to the end marker

@@ -35,7 +35,8 @@ QImage noise(int w, int h) {
             state ^= state << 13;
             state ^= state >> 17;
             state ^= state << 5;
-            image.setPixel(x, y, qRgb(int(state & 0xFF), int((state >> 8) & 0xFF), int((state >> 16) & 0xFF)));
+            image.setPixel(x, y,
+                           qRgb(int(state & 0xFF), int((state >> 8) & 0xFF), int((state >> 16) & 0xFF)));
         }
     return image;
 }
@@ -260,15 +261,15 @@ TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
     } cases[] = {
         {"intact", "JPG", [](const QByteArray& jpeg) { return jpeg; }, true, false},
         {"bytes to spare before its end marker", "JPG",
-         [&](const QByteArray& jpeg) { return QByteArray(jpeg).insert(endMarkerAt(jpeg), "\0\0\0", 3); }, true,
-         false},
+         [&](const QByteArray& jpeg) { return QByteArray(jpeg).insert(endMarkerAt(jpeg), "\0\0\0", 3); },
+         true, false},
         {"a long trailer after its end marker", "JPG", [&](const QByteArray& jpeg) { return jpeg + trailer; },
          true, false},
         {"cut inside its coded data, its end marker kept", "JPG",
          [](const QByteArray& jpeg) { return jpeg.left(jpeg.size() * 3 / 5) + "\xFF\xD9"; }, false, false},
         {"cut in half", "JPG", half, false, true},
-        {"cut in half, a long trailer after", "JPG", [&](const QByteArray& jpeg) { return half(jpeg) + trailer; },
-         false, true},
+        {"cut in half, a long trailer after", "JPG",
+         [&](const QByteArray& jpeg) { return half(jpeg) + trailer; }, false, true},
         {"empty", "JPG", [](const QByteArray&) { return QByteArray(); }, false, false},
         {"a PNG", "PNG", [](const QByteArray& png) { return png; }, true, false},
         {"a PNG cut in half", "PNG", half, false, false},
@@ -301,10 +302,14 @@ TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
         std::function<void()> set, unset;
     } logging[] = {
         {"as the process logs", [] {}, [] {}},
-        {"warnings silenced by the logging rules", [] { QLoggingCategory::setFilterRules("*.warning=false"); },
+        {"warnings silenced by the logging rules",
+         [] { QLoggingCategory::setFilterRules("*.warning=false"); },
          [] { QLoggingCategory::setFilterRules(QString()); }},
         {"a handler of another part installed since",
-         [] { previousHandler = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {}); },
+         [] {
+             previousHandler =
+                 qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+         },
          [] { qInstallMessageHandler(previousHandler); }},
     };
     for (const auto& log : logging) {
@@ -320,7 +325,8 @@ TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
             EXPECT_EQ(pictureDecodes(path), c.decodes);
             EXPECT_EQ(isCutShortJpeg(path), c.cutShort);
             bool whole = !c.decodes;
-            readPictureFile(path, [](QImageReader& reader) { return reader.read(); }, &whole);
+            readPictureFile(
+                path, [](QImageReader& reader) { return reader.read(); }, &whole);
             EXPECT_EQ(whole, c.decodes) << "the test of the bytes a play decodes";
         }
         log.unset();
