@@ -188,7 +188,7 @@ bool SlideItem::isPictureUsable(const QString& path, bool whole) {
     if (whole)
         return pictureDecodes(path);
     QImageReader header(path);
-    return header.canRead() && header.size().isValid();
+    return header.canRead() && header.size().isValid() && !isCutShortJpeg(path);
 }
 
 bool SlideItem::drawsBackdropUnder(int backgroundID) const {

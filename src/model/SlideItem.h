@@ -80,9 +80,9 @@ public:
     // Whether an export can read the file the slide shows: it is there, holds something and its start
     // decodes (a picture's header). Reads no more than that, so every slide of a show can be asked.
     virtual bool isMediaFileUsable() const;
-    // Whether a picture file can be drawn: it is there, holds something and its header reads or, `whole`,
-    // it decodes whole; the latter takes some milliseconds a photo, too long for a show's worth on the
-    // window's thread.
+    // Whether a picture file can be drawn: it is there, holds something, its header reads and it is no
+    // JPEG cut short (told by its markers, no pixel read) or, `whole`, it decodes whole; the latter takes
+    // some milliseconds a photo, too long for a show's worth on the window's thread.
     static bool isPictureUsable(const QString& path, bool whole);
     // Whether a moving backdrop of the theme's "backgroundID" draws the backdrop picture the slide names: a
     // photo's under every such backdrop, any slide's under the grey one (1), made of every slide.
@@ -136,8 +136,9 @@ public:
     QImage slideImageAfterTextInfo() const;
     // What the picture texture shows before the theme dresses it: the text layer when there is text,
     // then the theme's "PhotoFilter". The renderer applies the theme's frame and shadow when
-    // SlideshowThemeManager::bNeedApplyTheme answers true.
-    QImage slideImageForTexture(const QVariantMap& theme) const;
+    // SlideshowThemeManager::bNeedApplyTheme answers true. `whole`, when asked, tells whether the file's
+    // bytes that made it decode whole (readPictureFile): a damaged picture shows what decoded.
+    QImage slideImageForTexture(const QVariantMap& theme, bool* whole = nullptr) const;
     // The text of a font dictionary ("Text", "FontSize", "FontName", "FontColor") laid out and drawn as
     // the text layer lays it out, on a transparent picture just large enough for it; null without text.
     static QImage slideImageFromFontInfo(const QVariantMap& fontInfo);
@@ -271,6 +272,8 @@ private:
     static QString entryInOpenProject(const QString& name);
     void durationChanged();
     void drawTextLayer(QPainter& painter, const QSize& size, const QVariantMap& info) const;
+    // The picture with the text layer drawn in, as slideImageAfterTextInfo makes it.
+    QImage pictureWithTextLayer(const QImage& picture) const;
     static QPointF decodePoint(platform::KeyedUnarchiver& coder, const QString& key, const QPointF& fallback);
     static double decodeZoom(platform::KeyedUnarchiver& coder, const QString& key);
 

@@ -25,12 +25,19 @@ constexpr double kShadowBlur = 10.0;
 constexpr double kFrameLineWidth = 6.0;
 constexpr int kEditingTextStatus = 2;
 
-QImage readPicture(const QString& path) {
+// `whole`, when asked, by readPictureFile's test of the bytes decoded.
+QImage readPicture(const QString& path, bool* whole = nullptr) {
+    if (whole)
+        *whole = false;
     if (path.isEmpty())
         return QImage();
-    PictureFileReader picture(path);
-    picture.reader().setAutoTransform(true);
-    return picture.reader().read();
+    return readPictureFile(
+        path,
+        [](QImageReader& reader) {
+            reader.setAutoTransform(true);
+            return reader.read();
+        },
+        whole);
 }
 
 bool writeJpegAtomically(const QImage& image, const QString& path) {
@@ -233,7 +240,10 @@ QRectF SlideItem::textLayoutRect(const QSizeF& picture, int offsetX, int offsetY
 }
 
 QImage SlideItem::slideImageAfterTextInfo() const {
-    const QImage picture = readPicture(fileName());
+    return pictureWithTextLayer(readPicture(fileName()));
+}
+
+QImage SlideItem::pictureWithTextLayer(const QImage& picture) const {
     if (picture.isNull())
         return QImage();
     QImage canvas(picture.size(), QImage::Format_ARGB32_Premultiplied);
@@ -312,10 +322,10 @@ QImage SlideItem::slideImageFromFontInfo(const QVariantMap& info) {
     return text;
 }
 
-QImage SlideItem::slideImageForTexture(const QVariantMap& theme) const {
+QImage SlideItem::slideImageForTexture(const QVariantMap& theme, bool* whole) const {
+    const QImage picture = readPicture(fileName(), whole);
     const QString text = textInfo().value("Text").toString();
-    const QImage image = text.isEmpty() ? readPicture(fileName()) : slideImageAfterTextInfo();
-    return platform::image::applyPhotoFilter(image, theme);
+    return platform::image::applyPhotoFilter(text.isEmpty() ? picture : pictureWithTextLayer(picture), theme);
 }
 
 QSizeF SlideItem::frameSize() const {

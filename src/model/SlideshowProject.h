@@ -141,12 +141,15 @@ public:
     QString undecodablePicturesMessage(const std::vector<SlideItemRef>& slides,
                                        const std::function<bool()>& stopped = {}) const;
     // The "backgroundID" of the moving backdrop an export draws from the slides' backdrop pictures; none
-    // when the user's picture stands behind the show, or the theme's backdrop is black or a fixed picture.
+    // when the project names a picture of its own for the stage, or the theme's backdrop is black or a fixed
+    // picture.
     std::optional<int> movingBackdropID() const;
     // What the user is told when slide `index` (from 0) lost its file during an export.
     static QString slideFileLostMessage(std::size_t index, const SlideItem& slide);
     // The same for a song of the title given.
     static QString songFileLostMessage(const QString& title);
+    // The same for the theme's backdrop picture.
+    QString themePictureLostMessage() const;
     // The same for a file that the export's sound could not read: a song, a clip's sound or a slide's.
     QString soundFileLostMessage(const QString& path) const;
     static QString stringWithUUID();
@@ -306,6 +309,10 @@ public:
     // The picture the stage shows behind the slides, or empty for the theme's own backdrop: the stored
     // path (a name is one in "Contents") when it is one of our stock pictures or a file of the project.
     QString themeBackgroundPicture() const;
+    // The file name of the picture the project names for the stage, empty when it names none; the picture
+    // itself may be gone or out of reach (themeBackgroundPicture empty), which a play shows as black and an
+    // export refuses.
+    QString themeBackgroundPictureName() const;
     QVariantMap shareOptionsDict() const;
     void setShareOptionsDict(const QVariantMap& options);
     void setShareOption(const QString& key, const QVariant& value);

@@ -281,6 +281,10 @@ QString SlideshowProject::themeBackgroundPicture() const {
     return ContentsFolder::projectOrResourceFile(path, contents);
 }
 
+QString SlideshowProject::themeBackgroundPictureName() const {
+    return QFileInfo(strThemeBackground()).fileName();
+}
+
 QString SlideshowProject::homeDirectory() {
     return platform::paths::documentsFolder();
 }

@@ -393,6 +393,19 @@ QStringList slideSoundRefusals(const std::vector<SlideItemRef>& slides, const QS
     return refusals;
 }
 
+// The refusal of the theme's backdrop picture that the project names and cannot find (gone, or out of its
+// reach: a pipe, a link out of the project) or that does not read (`whole`: decode whole); empty when it
+// reads or none is named.
+QString themePictureRefusal(const SlideshowProject& project, bool whole) {
+    const QString name = project.themeBackgroundPictureName();
+    const QString picture = project.themeBackgroundPicture();
+    if (name.isEmpty() || (!picture.isEmpty() && SlideItem::isPictureUsable(picture, whole)))
+        return QString();
+    return tr_("The backdrop picture \"%1\" of the theme is missing, empty or cannot be read: please choose "
+               "the backdrop again.")
+        .arg(name);
+}
+
 // What the user can do about the slides and songs an export refused, by how many there are of each.
 QString refusalAdvice(qsizetype slides, qsizetype songs) {
     if (slides == 0 && songs == 0)
@@ -421,7 +434,7 @@ QString refusalAdvice(qsizetype slides, qsizetype songs) {
 } // namespace
 
 std::optional<int> SlideshowProject::movingBackdropID() const {
-    if (!themeBackgroundPicture().isEmpty())
+    if (!themeBackgroundPictureName().isEmpty())
         return std::nullopt;
     const auto themes = themeManger();
     const int id = themes ? themes->currentThemeDict().value(QStringLiteral("backgroundID")).toInt() : 0;
@@ -482,11 +495,8 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
             unusable << tr_("The song \"%1\" is missing, empty, cut short or cannot be read.")
                             .arg(song->strTitle());
     const qsizetype songCount = unusable.size() - songsFrom;
-    if (const QString picture = themeBackgroundPicture();
-        !picture.isEmpty() && !SlideItem::isPictureUsable(picture, whole))
-        unusable << tr_("The backdrop picture \"%1\" of the theme is empty or cannot be read: please choose "
-                        "the backdrop again.")
-                        .arg(QFileInfo(picture).fileName());
+    if (const QString theme = themePictureRefusal(*this, whole); !theme.isEmpty())
+        unusable << theme;
     if (unusable.isEmpty())
         return QString();
     return unusable.join(QStringLiteral(" ")) + QStringLiteral(" ") + refusalAdvice(slideCount, songCount);
@@ -500,6 +510,12 @@ QString SlideshowProject::slideFileLostMessage(std::size_t index, const SlideIte
 
 QString SlideshowProject::songFileLostMessage(const QString& title) {
     return tr_("The song \"%1\" went missing or became unreadable during the export.").arg(title);
+}
+
+QString SlideshowProject::themePictureLostMessage() const {
+    return tr_("The backdrop picture \"%1\" of the theme went missing or became unreadable during the "
+               "export.")
+        .arg(themeBackgroundPictureName());
 }
 
 QString SlideshowProject::soundFileLostMessage(const QString& path) const {

@@ -94,9 +94,9 @@ std::shared_ptr<SlideTextures> SlideTextures::forSlide(const std::shared_ptr<Sli
     return made;
 }
 
-QImage SlideTextures::slidePicture(const SlideItem& slide, const QVariantMap& theme) {
+QImage SlideTextures::slidePicture(const SlideItem& slide, const QVariantMap& theme, bool* whole) {
     // The slide's picture with its text layer and the theme's colour filter, then the theme's frame.
-    QImage image = slide.slideImageForTexture(theme);
+    QImage image = slide.slideImageForTexture(theme, whole);
     if (image.isNull())
         return image;
     if (dressesPhotos(theme))
@@ -137,9 +137,10 @@ void SlideTextures::endShowing() {
 void SlideTextures::loadTextureobj() {
     std::shared_ptr<TextureObject> made;
     std::shared_ptr<SlideFrameSource> madeSource;
+    bool whole = false;
     if (isPhoto(*item)) {
         made = std::make_shared<TextureObject>();
-        made->LoadCIImage(slidePicture(*item, currentTheme()));
+        made->LoadCIImage(slidePicture(*item, currentTheme(), &whole));
     } else {
         madeSource = makeSlideFrameSource(item);
     }
@@ -147,17 +148,19 @@ void SlideTextures::loadTextureobj() {
     std::swap(picture, made);
     std::swap(source, madeSource);
     pictureLoaded = true;
+    pictureWhole = whole;
 }
 
 bool SlideTextures::pictureUnreadable() const {
     const std::lock_guard lock(mutex);
-    return (pictureLoaded && (isPhoto(*item) ? !picture || picture->textureID() == 0 : !source)) ||
+    return (pictureLoaded &&
+            (isPhoto(*item) ? !picture || picture->textureID() == 0 || !pictureWhole : !source)) ||
            captionUnreadable;
 }
 
 void SlideTextures::loadStringTextureObj() {
     auto made = isPhoto(*item) ? loadedFromFile(item->textImageFileName()) : nullptr;
-    const bool lost = item->drawsCaptionPicture() && (!made || made->textureID() == 0);
+    const bool lost = item->drawsCaptionPicture() && (!made || made->textureID() == 0 || !made->isWhole());
     const std::lock_guard lock(mutex);
     std::swap(caption, made);
     captionLoaded = true;

@@ -41,21 +41,23 @@ public:
     // frame source instead and have no picture textures of their own.
     void loadTextureobj();
     void loadStringTextureObj();
+    // No part calls it: the stage's own loader reads the backdrops it draws (StageBackground).
     void loadBackgroundTextureObj();
 
     std::shared_ptr<TextureObject> textureObj() const;
     std::shared_ptr<TextureObject> textTextureObj() const;
     std::shared_ptr<TextureObject> backgroundTextureObj() const;
     std::shared_ptr<SlideFrameSource> frameSource() const;
-    // Loaded without what the slide shows: a photo whose picture did not decode (nor upload), a clip or
-    // composition whose frames cannot be made (its file gone or unreadable): it shows the stage alone; or
-    // a photo whose caption picture did not, and which shows without its caption.
+    // Loaded without what the slide shows: a photo whose picture did not decode whole (nor upload), a clip
+    // or composition whose frames cannot be made (its file gone or unreadable): it shows the stage alone, or
+    // the part of the picture that decoded; or a photo whose caption picture did not, and which shows
+    // without its caption or with part of it.
     bool pictureUnreadable() const;
 
     // The picture a photo slide's texture shows: its file decoded at most 2048 on a side, through the
     // theme's photo filter ("PhotoFilter") and, for themes that dress photos, the theme's frame and shadow.
-    // Null when the file does not decode.
-    static QImage slidePicture(const SlideItem& slide, const QVariantMap& theme);
+    // Null when the file does not decode; `whole`, when asked, tells whether it decoded whole.
+    static QImage slidePicture(const SlideItem& slide, const QVariantMap& theme, bool* whole = nullptr);
     // Where slidePicture puts a photo of `photo` pixels: the photo fills the picture unless the theme
     // dresses it.
     static ThemedPhotoPlacement slidePicturePlacement(const QSize& photo, const QVariantMap& theme);
@@ -69,6 +71,7 @@ private:
     std::shared_ptr<TextureObject> background;
     std::shared_ptr<SlideFrameSource> source;
     bool pictureLoaded = false;
+    bool pictureWhole = false;
     bool captionLoaded = false;
     bool captionUnreadable = false;
 };

@@ -137,7 +137,10 @@ QString SlideshowDirector::lostSlideFileMessage() const {
 }
 
 void SlideshowDirector::noteLostFile(std::size_t index, const SlideItem& slide) {
-    const QString message = SlideshowProject::slideFileLostMessage(index, slide);
+    noteLost(SlideshowProject::slideFileLostMessage(index, slide));
+}
+
+void SlideshowDirector::noteLost(const QString& message) {
     const std::lock_guard lock(textCacheLock);
     if (lostFileMessage.isEmpty())
         lostFileMessage = message;
@@ -566,6 +569,9 @@ void SlideshowDirector::noteUnreadableDrawn(const SlideFramePosition& r) {
     }
     if (const auto at = background->unreadableBackdrop(); at && *at < slideshowArray.size())
         noteLostFile(*at, *slideshowArray[*at]);
+    if (background->userPictureUnreadable())
+        if (const auto project = SlideshowProject::currentMainProject())
+            noteLost(project->themePictureLostMessage());
 }
 
 bool SlideshowDirector::enterSlide(const SlideFramePosition& r) {

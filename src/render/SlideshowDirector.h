@@ -152,7 +152,8 @@ public:
     // after stop(), so that a cancelled export always ends. Empty for the preview.
     void setCancelCheck(std::function<bool()> check);
     // What the user is told of the slide that an export's play gave up on because it was discarded, or its
-    // file vanished or stayed empty or unreadable, during the run; empty otherwise. Cleared by each start.
+    // file vanished, stayed empty or did not decode whole, during the run, or of the theme's backdrop picture
+    // that did not; empty otherwise. Cleared by each start.
     QString lostSlideFileMessage() const;
 
 private:
@@ -201,9 +202,12 @@ private:
     Readiness waitForReadySlide(const std::shared_ptr<SlideItem>& slide, std::size_t index);
     // The export fails on slide `index`, the first such slide of the play naming it; locks textCacheLock.
     void noteLostFile(std::size_t index, const SlideItem& slide);
+    // The export fails with `message` unless it already failed; locks textCacheLock.
+    void noteLost(const QString& message);
     // After an export's frame: a slide drawn in it whose clip or composition could not be read showed the
     // stage alone, or its clip's last good frame held in place of the rest; or a slide's backdrop picture
-    // drawn behind it could not be read and showed black.
+    // drawn behind it, or the picture the project names for the stage, could not be read whole and showed
+    // black or in part.
     void noteUnreadableDrawn(const SlideFramePosition& position);
     // With textCacheLock held: the queued slide whose frame source is to be readied ahead now, if any, and
     // whether every queued slide has been.

@@ -125,8 +125,11 @@ QString StageBackground::userPicturePath() const {
     return project ? project->themeBackgroundPicture() : QString();
 }
 
+// A picture the project names stands behind the show also while it cannot be found: it shows black and an
+// export fails, rather than the theme's own backdrop in its place.
 StageBackground::Kind StageBackground::kind() const {
-    if (!userPicturePath().isEmpty())
+    const auto project = SlideshowProject::currentMainProject();
+    if (project && !project->themeBackgroundPictureName().isEmpty())
         return Kind::UserPicture;
     const int id = themeBackgroundID;
     if (SlideshowThemeManager::isMovingBackdrop(id))
@@ -171,6 +174,9 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
     playedFrame = 0;
     runLoops = loop;
     slideshowArray = slides;
+    // The user's picture is read once a run, by its first drawing.
+    userPictureStale = true;
+    userPictureLost = false;
     std::map<std::size_t, CacheEntry> dropped; // destroyed with the cache's lock let go
     {
         const std::lock_guard lock(textCacheLock);
@@ -190,7 +196,6 @@ void StageBackground::SetProjectSlideshowArray(const std::vector<std::shared_ptr
 }
 
 void StageBackground::initParam() {
-    userPictureStale = true;
     playedFrame = 0;
 }
 
@@ -222,17 +227,20 @@ float StageBackground::crossFadeAt(quint64 frameInPeriod, quint64 period) {
 StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<SlideItem>& slide,
                                                           int themeID) const {
     CacheEntry entry{slide, nullptr};
+    bool whole = false;
     if (themeID == 1) {
-        const QImage picture = TextureObject::readImage(slide->backgroudImageFileName());
+        const QImage picture = TextureObject::readImage(slide->backgroudImageFileName(), 2048, 2048, &whole);
         entry.texture = std::make_shared<TextureObject>();
         entry.texture->LoadCIImage(picture.isNull() ? picture
                                                     : platform::image::colorControls(picture, 0.0f));
     } else if (slide->itemType() == SlideItem::kItemTypePhoto) {
         entry.texture = std::make_shared<TextureObject>();
         entry.texture->LoadImage(slide->backgroudImageFileName());
+        whole = entry.texture->isWhole();
     }
+    // One that decoded in part is drawn, and counts as unreadable all the same.
     entry.unreadable =
-        slide->drawsBackdropUnder(themeID) && (!entry.texture || entry.texture->textureID() == 0);
+        slide->drawsBackdropUnder(themeID) && (!entry.texture || entry.texture->textureID() == 0 || !whole);
     return entry;
 }
 
@@ -355,8 +363,17 @@ void StageBackground::ensureFixedTextures() {
         if (!path.isEmpty())
             text1->LoadImage(path);
     }
-    if (userPictureStale.exchange(false))
+    if (userPictureStale.exchange(false)) {
         textureBackground.reset();
+        userPictureLost = false;
+    }
+}
+
+void StageBackground::loadUserPicture() {
+    textureBackground = std::make_unique<TextureObject>();
+    const QString path = userPicturePath();
+    // Gone, out of the project's reach, unreadable or decoded only in part: what loaded is drawn, and told.
+    userPictureLost = path.isEmpty() || !textureBackground->LoadImage(path) || !textureBackground->isWhole();
 }
 
 const TextureObject* StageBackground::textureOrBlack(const std::shared_ptr<TextureObject>& texture) {
@@ -369,10 +386,8 @@ void StageBackground::DrawOneFrame(bool flip, const QRect& hidden) {
     ensureFixedTextures();
     switch (kind()) {
     case Kind::UserPicture:
-        if (!textureBackground) {
-            textureBackground = std::make_unique<TextureObject>();
-            textureBackground->LoadImage(userPicturePath());
-        }
+        if (!textureBackground)
+            loadUserPicture();
         DrawOneFrameStaticBackground(textureBackground.get(), flip, hidden);
         return;
     case Kind::FixedPicture:

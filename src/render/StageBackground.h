@@ -44,8 +44,8 @@ public:
     // `loop` tells whether the run plays round again at its end (an export's never does).
     void SetProjectSlideshowArray(const std::vector<std::shared_ptr<SlideItem>>& slides,
                                   quint64 startFrame = 0, bool loop = false);
-    // The user's picture is read again by the next drawing, and the run's own count of played frames (of
-    // DrawOneFrame_new) starts again.
+    // The run's own count of played frames (of DrawOneFrame_new) starts again. The user's picture is read
+    // once a run, by its first drawing, and again after a change of theme.
     void initParam();
     // The frames of the whole show, where the count of played frames wraps.
     void setTotalFrame(quint64 frames) { slideShowTotalFrame = frames; }
@@ -103,6 +103,10 @@ public:
     // The first slide of the run whose backdrop picture, taken for drawing, could not be read: the stage
     // shows black where it belongs.
     std::optional<std::size_t> unreadableBackdrop() const;
+    // Whether the picture the project names for the stage, taken for this run's drawing, could not be read
+    // whole (gone, out of the project's reach, undecodable or damaged): the stage shows black, or what of it
+    // decoded.
+    bool userPictureUnreadable() const { return userPictureLost.load(); }
 
 private:
     enum class Kind { UserPicture, FixedPicture, Black, Moving };
@@ -116,6 +120,7 @@ private:
     std::optional<std::size_t> firstMissing() const;
     const TextureObject* textureOrBlack(const std::shared_ptr<TextureObject>& texture);
     void ensureFixedTextures();
+    void loadUserPicture();
 
     Matrix4 modelView, projection, mvp;
     std::shared_ptr<TextureObject> textureNo1, textureNo2;
@@ -143,6 +148,7 @@ private:
     std::unique_ptr<TextureObject> text1;
     std::unique_ptr<TextureObject> textureBackground;
     std::atomic<bool> userPictureStale{true};
+    std::atomic<bool> userPictureLost{false};
     std::unique_ptr<TextureObject> textureBlackColor;
     mutable platform::gl::RankedMutex<> contextMutex{platform::gl::LockRank::Field,
                                                      "StageBackground::contextMutex"};

@@ -92,11 +92,13 @@ QSize TextureObject::fittedSize(const QSize& size, int maxWidth, int maxHeight) 
 }
 
 // A slide without such a picture (a DVD menu's, say) names none: nothing to read, and nothing to warn about.
-QImage TextureObject::readImage(const QString& path, int maxWidth, int maxHeight) {
+QImage TextureObject::readImage(const QString& path, int maxWidth, int maxHeight, bool* whole) {
+    if (whole)
+        *whole = false;
     if (path.isEmpty())
         return {};
-    PictureFileReader picture(path);
-    return readFrom(picture.reader(), maxWidth, maxHeight);
+    return readPictureFile(
+        path, [&](QImageReader& reader) { return readFrom(reader, maxWidth, maxHeight); }, whole);
 }
 
 QImage TextureObject::readImageFromData(const QByteArray& data, int maxWidth, int maxHeight) {
@@ -110,7 +112,10 @@ QImage TextureObject::readImageFromData(const QByteArray& data, int maxWidth, in
 bool TextureObject::LoadImage(const QString& path) {
     texture.reset();
     setSize(0, 0);
-    return upload(readImage(path, limitWidth, limitHeight));
+    bool decodedWhole = false;
+    const bool loaded = upload(readImage(path, limitWidth, limitHeight, &decodedWhole));
+    whole = loaded && decodedWhole;
+    return loaded;
 }
 
 bool TextureObject::LoadImageFromData(const QByteArray& data) {
@@ -132,6 +137,7 @@ bool TextureObject::LoadCIImage(const QImage& image) {
 
 void TextureObject::setSize(int w, int h) {
     opaque = false;
+    whole = false;
     width = std::int16_t(w);
     height = std::int16_t(h);
     ratio = h > 0 ? float(w) / float(h) : 0.0f;
@@ -145,6 +151,7 @@ bool TextureObject::upload(const QImage& picture) {
     const QImage pixels = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied).mirrored(false, true);
     setSize(pixels.width(), pixels.height());
     opaque = everyPixelOpaque(pixels);
+    whole = true;
     const platform::gl::DriverLock driver; // a loader's upload while the player draws
     texture = ObjectName::genTexture();
     glBindTexture(GL_TEXTURE_2D, texture.get());
@@ -195,6 +202,7 @@ bool TextureObject::LoadImage_mask(const QImage& source) {
     height = std::int16_t(image.height());
     ratio = float(image.width()) / float(image.height());
     opaque = false;
+    whole = true;
     const platform::gl::DriverLock driver;
     ObjectName made = ObjectName::genTexture();
     glEnable(GL_TEXTURE_2D);

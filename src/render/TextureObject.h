@@ -38,14 +38,18 @@ public:
     float textRatio() const { return ratio; }
     // Whether every pixel of the loaded picture is opaque: drawn over something, it hides it whole.
     bool isOpaque() const { return opaque; }
+    // Whether the last load holds its whole picture: false when it failed, and when an image file's bytes
+    // decoded only in part (readPictureFile), whose texture shows what decoded.
+    bool isWhole() const { return whole; }
     int maxWidth() const { return limitWidth; }
     int maxHeight() const { return limitHeight; }
 
     // The size a picture of `size` is uploaded at under the limits (fractions dropped).
     static QSize fittedSize(const QSize& size, int maxWidth, int maxHeight);
     // Decodes the first picture of a file or of data, reduced to fit the limits while decoding; turned as
-    // its orientation tag says. Null when it cannot be read.
-    static QImage readImage(const QString& path, int maxWidth = 2048, int maxHeight = 2048);
+    // its orientation tag says. Null when it cannot be read. `whole`, when asked, by readPictureFile.
+    static QImage readImage(const QString& path, int maxWidth = 2048, int maxHeight = 2048,
+                            bool* whole = nullptr);
     static QImage readImageFromData(const QByteArray& data, int maxWidth = 2048, int maxHeight = 2048);
 
 private:
@@ -57,6 +61,7 @@ private:
     std::int16_t height = 0;
     float ratio = 0.0f;
     bool opaque = false;
+    bool whole = false;
     int limitWidth = 2048;
     int limitHeight = 2048;
 };

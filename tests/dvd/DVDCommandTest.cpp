@@ -3,6 +3,7 @@
 #include "DVDCommandTestSupport.h"
 #include "DVDTestSupport.h"
 #include "support/ClipMaker.h"
+#include "support/ColourBars.h"
 #include "support/FileLosses.h"
 #include "support/FilesBeingMade.h"
 #include "support/ProjectClips.h"
@@ -224,16 +225,19 @@ TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
     }
 }
 
-// The song or the third slide's own sound is taken away or spoilt once the run has passed its checks, or the
-// third slide's clip is cut once the show's stream has drawn the clip's 10th frame: the run fails naming the
-// file, and burns nothing, rather than a disc whose menu and title are silent or whose clip stands still.
+// The song or the third slide's own sound is taken away or spoilt once the run has passed its checks, the
+// third slide's clip is cut once the show's stream has drawn the clip's 10th frame, or the last slide's photo
+// is cut in half once the show's stream has drawn its first frame: the run fails naming the file, and burns
+// nothing, rather than a disc whose menu and title are silent, whose clip stands still or whose photo is half
+// grey.
 TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     using namespace test_support;
     const QString clip = folder.file("grain.mp4");
     ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
     const QString songLost = "The song \"tone\" went missing or became unreadable";
     const QString soundLost = "The sound \"voice.wav\" of slide 3 went missing or became unreadable";
-    enum class Lost { Song, SlideSound, Clip }; // the first two as the run sets out
+    // The song and the sound as the run sets out, else a slide's file.
+    enum class Lost { Song, SlideSound, Clip, Photo };
     const struct {
         Lost what;
         FileLoss loss;
@@ -246,44 +250,54 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         {Lost::Clip,
          {"clip cut to 0 bytes", cutToNothing},
          "The file \"holiday.file\" of slide 3 went missing"},
+        // Found by the export's look at its pictures or by the play, whichever comes to it first.
+        {Lost::Photo, {"photo cut in half", cutToHalf}, "\"holiday.file\" of slide 5"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
-        useSlides(3);
+        // The fifth slide's photo is loaded once the third is on: the first frame comes well before.
+        useSlides(c.what == Lost::Photo ? 5 : 3);
         const QString song = contents() + "/tone.wav", voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
         project->setMusicArray({songNamed("tone.wav", "tone")});
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.5, 0.5f));
         project->slideItemAtIndex(2)->setStrSoundFileName(voice);
-        const bool clipLost = c.what == Lost::Clip;
         std::vector<SlideItemRef> slides = project->slideshowArray();
-        if (clipLost) {
+        if (c.what == Lost::Clip) {
             slides[2] = clipSlideOf(*project, clip);
             slides[2]->setStrOriginalFileName("/home/someone/Videos/holiday.file");
             project->setSlideshowArray(slides);
             project->calcSlideItemsPhotoTransitionDuration();
+        } else if (c.what == Lost::Photo) {
+            ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(contents() + "/late.jpg", "JPG"));
+            slides[4]->setFileName("late.jpg");
+            slides[4]->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
         }
-        manager->setBUseDVDMenu(!clipLost); // the progress below is the show's stream alone
-        const QString file = clipLost                     ? slides[2]->mediaFilePath()
-                             : c.what == Lost::SlideSound ? voice
-                                                          : song;
+        manager->setBUseDVDMenu(c.what == Lost::Song ||
+                                c.what == Lost::SlideSound); // else the show's stream alone
+        const QString file = c.what == Lost::Song ? song
+                             : c.what == Lost::SlideSound
+                                 ? voice
+                                 : slides[c.what == Lost::Clip ? 2 : 4]->mediaFilePath();
         // The show's stream tells of each frame written on the pump's thread, before it draws the next.
-        const quint64 tenthFrame = slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 9;
+        const quint64 lostAfter =
+            c.what == Lost::Photo ? 1
+                                  : slides[2]->nItemStartFrameIndex() - slides[1]->nTransitionDuration() + 10;
         const double total = double(project->totalFrameCount());
         const QVariant framesStep = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd");
         std::atomic<bool> lost{false};
         const auto atFrame = [&](const platform::Notification& note) {
             const double written = note.userInfo.value("progress").toDouble() * total;
-            if (clipLost && note.userInfo.value("baseinfo") == framesStep &&
-                std::llround(written) == qint64(tenthFrame) + 1)
+            if ((c.what == Lost::Clip || c.what == Lost::Photo) &&
+                note.userInfo.value("baseinfo") == framesStep && std::llround(written) == qint64(lostAfter))
                 lost = c.loss.lose(file);
         };
         const platform::ObserverHandle frames(
             center, center.addObserver(DVDMPEGIICreateObject::progressNotificationName(), atFrame));
         command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
             creator.setCancelPolling(std::chrono::milliseconds(20), 5);
-            if (!clipLost)
+            if (c.what == Lost::Song || c.what == Lost::SlideSound)
                 lost = c.loss.lose(file);
         });
         command->BurnDVDButtonClicked(drive);

@@ -89,16 +89,18 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
 }
 
 // A photo, a clip, a composition, a picture drawn with a slide (its backdrop, its caption), a photo's own
-// sound or a song that is gone, empty, does not decode from its start or holds clearly less than it did
-// refuses the movie and the MP4 before any frame is drawn, with one alert each naming the file the user added
-// (or the sound's) and the slide's place, or the song, and telling what to do about that one slide or song,
-// or those several (a slide's sound is its slide's trouble); the theme's own backdrop picture likewise.
+// sound or a song that is gone, empty, does not decode (from its start), is a JPEG cut short or holds clearly
+// less than it did refuses the movie and the MP4 before any frame is drawn, with one alert each naming every
+// such file, as the user added it (or the sound's) and by the slide's place, or the song, and telling what to
+// do about that one slide or song, or those several (a slide's sound is its slide's trouble); the theme's own
+// backdrop picture likewise, also when the project names one it cannot find (gone, or out of its reach).
 TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
     using namespace test_support;
     // Which of the second slide's files, or the song, or the theme's picture goes bad.
     enum class Spoilt {
         Picture,
         TwoPictures,
+        ThreePictures,
         TwoPicturesAndSong,
         Clip,
         Composition,
@@ -117,6 +119,16 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         options.size = QSize(160, 90);
         return ClipMaker::make(file, options);
     };
+    // The first slide's picture goes empty, the second's holds random bytes, the third's is cut in half.
+    const auto eachItsOwnWay = [](const QString& file) {
+        return file.endsWith("photo1.jpg")   ? cutToNothing(file)
+               : file.endsWith("photo2.jpg") ? overwriteWithGarbage(file)
+                                             : cutToHalf(file);
+    };
+    const QString elsewhere = folder.file("elsewhere.jpg"); // a picture out of the project
+    const auto linkOut = [&elsewhere](const QString& file) {
+        return QFile::remove(file) && QFile::link(elsewhere, file);
+    };
     const struct {
         Spoilt what;
         FileLoss loss;
@@ -124,6 +136,9 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::Picture, {"picture missing", takeAway}},
         {Spoilt::Picture, {"picture empty", cutToNothing}},
         {Spoilt::Picture, {"picture undecodable", overwriteWithGarbage}},
+        {Spoilt::Picture, {"picture cut in half", cutToHalf}},
+        {Spoilt::ThreePictures,
+         {"pictures of three slides empty, undecodable and cut in half", eachItsOwnWay}},
         {Spoilt::TwoPicturesAndSong, {"pictures of two slides and the song empty", cutToNothing}},
         {Spoilt::TwoPictures, {"pictures of two slides undecodable", overwriteWithGarbage}},
         {Spoilt::Clip, {"clip empty", cutToNothing}},
@@ -141,6 +156,9 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::Song, {"song cut short", shorterTone}},
         {Spoilt::EncodedSong, {"song's first sound spoilt", spoiltStart}},
         {Spoilt::ThemePicture, {"theme's picture empty", cutToNothing}},
+        {Spoilt::ThemePicture, {"theme's picture missing", takeAway}},
+        {Spoilt::ThemePicture, {"theme's picture replaced by a pipe", replaceByAPipe}},
+        {Spoilt::ThemePicture, {"theme's picture replaced by a link out of the project", linkOut}},
     };
     const auto picture = [](const QString& path) {
         ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(path, "JPG"));
@@ -150,6 +168,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         ++renderersMade;
         return frames(9)();
     };
+    picture(elsewhere);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
@@ -161,8 +180,12 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         const QString voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 1.0, 0.5f));
         slides[1]->setStrSoundFileName(voice);
-        picture(contents() + "/photo2.jpg");
-        slides[1]->setFileName("photo2.jpg");
+        for (const int i : {0, 1, 2}) // JPEGs, of which one cut short is told by its markers
+            if (i == 1 || c.what == Spoilt::ThreePictures) {
+                const QString name = QStringLiteral("photo%1.jpg").arg(i + 1);
+                picture(contents() + "/" + name);
+                slides[i]->setFileName(name);
+            }
         slides[1]->setStrOriginalFileName("/home/someone/Pictures/outing.file");
         picture(contents() + "/psd_bk_2.jpg");
         slides[1]->setBackgroudImageFileName("psd_bk_2.jpg");
@@ -183,6 +206,8 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         const std::map<Spoilt, QStringList> spoilt = {
             {Spoilt::Picture, {slides[1]->mediaFilePath()}},
             {Spoilt::TwoPictures, {slides[1]->mediaFilePath(), slides[2]->mediaFilePath()}},
+            {Spoilt::ThreePictures,
+             {slides[0]->mediaFilePath(), slides[1]->mediaFilePath(), slides[2]->mediaFilePath()}},
             {Spoilt::TwoPicturesAndSong,
              {slides[1]->mediaFilePath(), slides[2]->mediaFilePath(), contents() + "/tone.wav"}},
             {Spoilt::Clip, {slides[1]->mediaFilePath()}},
@@ -202,40 +227,48 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         EXPECT_FALSE(command.startEncodingMovieFile());
         EXPECT_FALSE(mp4.createMP4File_FFMM());
         ASSERT_EQ(dialogs.alerts.size(), 2u);
-        const auto [said, advice] = [&]() -> std::pair<const char*, const char*> {
+        const auto [said, advice] = [&]() -> std::pair<QStringList, const char*> {
             switch (c.what) {
             case Spoilt::Song:
             case Spoilt::EncodedSong:
-                return {"The song \"tone\" is missing, empty, cut short or cannot be read",
+                return {{"The song \"tone\" is missing, empty, cut short or cannot be read"},
                         "please remove this song, or add its file again."};
             case Spoilt::SlideSound:
-                return {"The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read",
+                return {{"The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read"},
                         "please remove this slide, or add its file again."};
             case Spoilt::PictureAndSlideSound:
-                return {"of slide 2 is missing, empty or cannot be read. The sound \"voice.wav\" of slide 2",
-                        "please remove this slide, or add its file again."};
+                return {
+                    {"of slide 2 is missing, empty or cannot be read. The sound \"voice.wav\" of slide 2"},
+                    "please remove this slide, or add its file again."};
             case Spoilt::ThemePicture:
-                return {"The backdrop picture \"theme.jpg\" of the theme is empty or cannot be read",
-                        "The slideshow cannot be exported."};
+                return {
+                    {"The backdrop picture \"theme.jpg\" of the theme is missing, empty or cannot be read"},
+                    "The slideshow cannot be exported."};
             case Spoilt::TwoPicturesAndSong:
-                return {"\"outing.file\" of slide 2 is missing",
+                return {{"\"outing.file\" of slide 2 is missing"},
                         "please remove these slides and this song, or add their files again."};
             case Spoilt::TwoPictures:
-                return {"\"outing.file\" of slide 2 is missing", "please remove these slides, or add their "
-                                                                 "files again."};
+                return {{"\"outing.file\" of slide 2 is missing"},
+                        "please remove these slides, or add their files again."};
+            case Spoilt::ThreePictures:
+                return {{"\"photo1.jpg\" of slide 1 is missing", "\"outing.file\" of slide 2 is missing",
+                         "\"photo3.jpg\" of slide 3 is missing"},
+                        "please remove these slides, or add their files again."};
             default:
-                return {"\"outing.file\" of slide 2 is missing, empty or cannot be read",
+                return {{"\"outing.file\" of slide 2 is missing, empty or cannot be read"},
                         "please remove this slide, or add its file again."};
             }
         }();
         for (const RecordingDialogs::Alert& alert : dialogs.alerts) {
             EXPECT_EQ(alert.title, "ERROR");
-            EXPECT_TRUE(alert.message.contains(said)) << alert.message.toStdString();
+            for (const QString& each : said)
+                EXPECT_TRUE(alert.message.contains(each)) << alert.message.toStdString();
             EXPECT_TRUE(alert.message.endsWith(advice)) << alert.message.toStdString();
         }
         EXPECT_EQ(renderersMade, 0) << "a frame was drawn";
         EXPECT_FALSE(command.isEncoding() || mp4.isEncoding());
         EXPECT_TRUE(project->bPlayLoop());
+        QFile::remove(contents() + "/theme.jpg"); // a pipe or a link made of it
     }
 }
 

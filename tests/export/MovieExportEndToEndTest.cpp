@@ -218,17 +218,19 @@ protected:
 // Between the check before the start and the play's look at it, the file of the third slide (a photo, a
 // clip, a composition, a picture drawn with it, the photo's own sound) or the song is taken away, cut to
 // nothing, spoilt or replaced: the export fails naming the file as the user added it (and the slide's place),
-// and makes no movie.
+// and makes no movie. So does a picture that goes bad after the export's look at every picture, before the
+// play loads it.
 TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
     using namespace test_support;
     // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
     // goes; ThemePicture: photos before the theme's own picture, which goes; SpoiltPhoto: a JPEG photo. A
     // picture that goes before the first frame is refused by the export's own look at every picture, in
     // the words of the check before the export, before the play comes to it. FirstPhoto: the first slide's
-    // photo, which the play comes to first; the refusal is the look's all the same. LateBackdrop,
-    // LateCaption: a fourth photo, whose backdrop or caption picture goes once the look passed it, before
-    // the play loads it. SlideSound: a photo with a sound of its own of less than a second, which goes
-    // before the mix.
+    // photo, which the play comes to first; the refusal is the look's all the same. LatePhoto, LateBackdrop,
+    // LateCaption: a fourth photo, whose JPEG, backdrop or caption picture goes once the export has begun
+    // (its look done), before the play loads it; LateThemePicture: the theme's picture, which goes then,
+    // before the first frame reads it. SlideSound: a photo with a sound of its own of less than a second,
+    // which goes before the mix.
     enum class Third {
         Photo,
         FirstPhoto,
@@ -239,8 +241,10 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         Caption,
         ThemePicture,
         SpoiltPhoto,
+        LatePhoto,
         LateBackdrop,
         LateCaption,
+        LateThemePicture,
         SlideSound
     };
     const auto keepFirst = [](qint64 bytes) {
@@ -282,6 +286,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::Backdrop, false, {"backdrop cut to 0 bytes", cutToNothing}},
         {Third::Caption, false, {"caption picture spoilt", overwriteWithGarbage}},
         {Third::ThemePicture, false, {"theme's picture cut to 0 bytes", cutToNothing}},
+        {Third::ThemePicture, false, {"theme's picture taken away", takeAway}},
         {Third::SpoiltPhoto, false, {"picture damaged after its header", keepHeaderThenNoise}},
         {Third::SpoiltPhoto,
          false,
@@ -289,6 +294,13 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::Backdrop, false, {"backdrop damaged after its header", keepHeaderThenNoise}},
         {Third::LateBackdrop, false, {"backdrop cut to 0 bytes during the export", cutToNothing}},
         {Third::LateCaption, false, {"caption picture spoilt during the export", overwriteWithGarbage}},
+        {Third::LatePhoto, false, {"picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateBackdrop, false, {"backdrop cut short during the export", cutInsideItsCodedData}},
+        {Third::LateCaption, false, {"caption picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateThemePicture,
+         false,
+         {"theme's picture cut short during the export", cutInsideItsCodedData}},
+        {Third::LateThemePicture, false, {"theme's picture taken away during the export", takeAway}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
@@ -299,7 +311,9 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             slides[2] = clipSlide(*project, folder.path(), "clip.mp4");
         else if (c.third == Third::Composition)
             slides[2] = compositionSlide(contents(), "show.vcomp");
-        const bool late = c.third == Third::LateBackdrop || c.third == Third::LateCaption;
+        const bool late = c.third == Third::LatePhoto || c.third == Third::LateBackdrop ||
+                          c.third == Third::LateCaption || c.third == Third::LateThemePicture;
+        const bool theme = c.third == Third::ThemePicture || c.third == Third::LateThemePicture;
         if (late)
             slides.push_back(stillPhoto(contents(), "colour3.png", kSlideColours[0]));
         const std::size_t targetIndex = late ? 3 : c.third == Third::FirstPhoto ? 0 : 2;
@@ -309,7 +323,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(picture, "JPG"));
         const bool backdrop = c.third == Third::Backdrop || c.third == Third::LateBackdrop;
         const bool caption = c.third == Third::Caption || c.third == Third::LateCaption;
-        if (c.third == Third::SpoiltPhoto)
+        if (c.third == Third::SpoiltPhoto || c.third == Third::LatePhoto)
             target->setFileName("more.jpg");
         const QString voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.8, 0.5f));
@@ -317,7 +331,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         target->setBackgroudImageFileName(backdrop ? "more.jpg" : QString());
         target->setTextImageFileName(caption ? "more.jpg" : QString());
         target->setStrPhotoDescription("Off again");
-        project->setStrThemeBackground(c.third == Third::ThemePicture ? "more.jpg" : QString());
+        project->setStrThemeBackground(theme ? "more.jpg" : QString());
         director->backgroundRender()->setTheme({{"backgroundID", backdrop ? 0 : 2}});
         project->setSlideshowArray(slides);
         project->calcSlideItemsPhotoTransitionDuration();
@@ -328,12 +342,12 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
         }
-        const QString file = c.third == Third::SlideSound     ? voice
-                             : c.song                         ? song
-                             : backdrop                       ? target->backgroudImageFileName()
-                             : caption                        ? target->textImageFileName()
-                             : c.third == Third::ThemePicture ? picture
-                                                              : target->mediaFilePath();
+        const QString file = c.third == Third::SlideSound ? voice
+                             : c.song                     ? song
+                             : backdrop                   ? target->backgroudImageFileName()
+                             : caption                    ? target->textImageFileName()
+                             : theme                      ? picture
+                                                          : target->mediaFilePath();
         const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
         std::atomic<quint64> framesDrawn{0};
@@ -367,7 +381,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         const QString said = dialogs.alerts[0].message;
         EXPECT_TRUE(c.third == Third::SlideSound ? said.contains("\"voice.wav\" of slide 3")
                     : c.song                     ? said.contains("\"tone\"")
-                    : c.third == Third::ThemePicture
+                    : theme
                         ? said.contains("\"more.jpg\" of the theme")
                         : said.contains(QStringLiteral("\"holiday.file\" of slide %1").arg(targetIndex + 1)))
             << said.toStdString();
@@ -378,9 +392,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             while (SlideshowDirector::CS_GetSlideIndexFromCurrentFrame(secondOnScreen, slides).slideIndex < 1)
                 ++secondOnScreen;
             EXPECT_LT(framesDrawn.load(), secondOnScreen) << "named only once the play came to it";
-            EXPECT_TRUE(said.endsWith(c.third == Third::ThemePicture
-                                          ? "The slideshow cannot be exported."
-                                          : "please remove this slide, or add its file again."))
+            EXPECT_TRUE(said.endsWith(theme ? "The slideshow cannot be exported."
+                                            : "please remove this slide, or add its file again."))
                 << said.toStdString();
         }
         EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
@@ -396,7 +409,6 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
 // an intact clip whose container tells a length past its last frame.
 TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
     using namespace test_support;
-    const auto keepHalf = [](const QString& file) { return QFile(file).resize(QFileInfo(file).size() / 2); };
     const QString grainy = folder.file("grain.mp4");
     ASSERT_TRUE(ClipMaker::make(grainy, ClipMaker::grain(90)));
     const QString odd = folder.file("odd.mkv"); // its pictures end 0.4 s before its sound
@@ -410,11 +422,11 @@ TEST_F(MovieExportFaultTest, AClipDamagedWhileTheExportReadsItFailsItNamingIt) {
         bool fails;
     } cases[] = {
         {grainy, {"clip cut to 0 bytes", cutToNothing}, true},
-        {grainy, {"clip cut to half", keepHalf}, true},
+        {grainy, {"clip cut to half", cutToHalf}, true},
         {grainy, {"clip overwritten", overwriteWithGarbage}, true},
         {grainy, {"clip taken away", takeAway}, false},
         {camera, {"another program's clip cut to 0 bytes", cutToNothing}, true},
-        {camera, {"another program's clip cut to half", keepHalf}, true},
+        {camera, {"another program's clip cut to half", cutToHalf}, true},
         {camera, {"another program's clip overwritten in place", noiseInPlace}, true},
         {odd, {"clip whose sound outlasts its pictures left alone", {}}, false},
     };

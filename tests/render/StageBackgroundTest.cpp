@@ -5,6 +5,8 @@
 #include "platform/gl/DriverLock.h"
 #include "render/StageBackground.h"
 #include "render/transitions/TransitionManager.h"
+#include "support/ColourBars.h"
+#include "support/FileLosses.h"
 #include "support/HangGuard.h"
 #include "support/OpenWatch.h"
 
@@ -377,6 +379,41 @@ TEST_F(StageBackgroundTest, TheEarlierDrawingShowsTheUsersPictureOnlyOnceItWasRe
     draw(*layer, true);
     drawEarlier(*layer, true);
     EXPECT_TRUE(colourNear(readTarget().pixel(8, 4), qRgb(0, 160, 0)));
+}
+
+// The picture the project names for the stage is read once a run, by its first drawing: a file that goes bad
+// later leaves the run's stage as it was, at every slide; the next run that cannot read it whole shows black
+// (or what of it decoded) and tells so, for an export to fail by.
+TEST_F(StageBackgroundTest, TheUsersPictureIsReadOnceARunAndAFailedReadIsTold) {
+    using namespace test_support;
+    const FileLoss losses[] = {{"taken away", takeAway},
+                               {"cut to 0 bytes", cutToNothing},
+                               {"cut inside its coded data", cutInsideItsCodedData},
+                               {"replaced by a pipe", replaceByAPipe}};
+    const QString stage = contents + "/stage.jpg";
+    project->setStrThemeBackground("stage.jpg");
+    auto layer = layerOf(2);
+    useSlides({smallSlide("a", QColor())});
+    makeTarget(64, 36);
+    for (const FileLoss& loss : losses) {
+        SCOPED_TRACE(loss.how);
+        QFile::remove(stage);
+        ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(stage, "JPG"));
+        layer->SetProjectSlideshowArray(project->slideshowArray());
+        draw(*layer, true);
+        const QImage shown = readTarget();
+        EXPECT_FALSE(colourNear(shown.pixel(4, 18), qRgb(0, 0, 0)));
+        EXPECT_FALSE(layer->userPictureUnreadable());
+        ASSERT_TRUE(loss.lose(stage));
+        layer->initParam(); // as every slide's start does
+        draw(*layer, true);
+        EXPECT_EQ(readTarget(), shown) << "the run's picture, kept";
+        EXPECT_FALSE(layer->userPictureUnreadable());
+        layer->SetProjectSlideshowArray(project->slideshowArray());
+        draw(*layer, true);
+        EXPECT_TRUE(layer->userPictureUnreadable()) << "the next run's";
+    }
+    QFile::remove(stage);
 }
 
 // A frame waits for the backdrops of the slide on stage and the next one (the one there is, in a show of one

@@ -24,6 +24,12 @@ inline bool cutToNothing(const QString& path) {
     return QFile(path).resize(0);
 }
 
+// A copy that stopped half way.
+inline bool cutToHalf(const QString& path) {
+    QFile file(path);
+    return file.resize(file.size() / 2);
+}
+
 // Bytes that no reader of pictures, clips or sounds takes for its own, written over the whole file.
 inline bool overwriteWithGarbage(const QString& path) {
     QFile file(path);

@@ -1,36 +1,17 @@
 #include "platform/image/ImageAdditions.h"
 
 #include "platform/foundation/FileUtils.h"
+#include "platform/image/PictureDamage.h"
 
 #include <QBuffer>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-
-// The JPEG decoder fills what it could not decode with grey and tells so only in a warning: while a thread
-// decodes a picture whole, the warnings it raises are kept here for it.
-thread_local QStringList* decoderWarnings = nullptr;
-QtMessageHandler handlerBefore = nullptr;
-
-void keepDecoderWarning(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (decoderWarnings && type == QtWarningMsg && context.category &&
-        qstrcmp(context.category, "qt.gui.imageio.jpeg") == 0)
-        *decoderWarnings << message;
-    if (handlerBefore)
-        handlerBefore(type, context, message);
-}
-
-// Data missing or wrongly coded: part of the picture is grey. Bytes to spare before a marker, which some
-// cameras write, cost nothing of it.
-bool tellsOfDamage(const QString& warning) {
-    return (warning.contains(QLatin1String("Corrupt JPEG data")) ||
-            warning.contains(QLatin1String("Premature end"))) &&
-           !warning.contains(QLatin1String("extraneous bytes"));
-}
 
 bool saveEncoded(const QImage& image, const QString& path, const char* format, int quality) {
     if (image.isNull())
@@ -43,46 +24,108 @@ bool saveEncoded(const QImage& image, const QString& path, const char* format, i
     return platform::writeFileAtomically(path, bytes);
 }
 
+QByteArray regularFileBytes(const QString& path) {
+    QFile file;
+    return platform::openRegularFile(file, path) ? file.readAll() : QByteArray();
+}
+
+QImage decodedBytes(const QByteArray& bytes, const std::function<QImage(QImageReader&)>& decode) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return decode(reader);
+}
+
+// Up to `count` bytes of the file from `at`; fewer where it ends.
+QByteArray bytesAt(int fd, qint64 at, qint64 count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    const ssize_t read = ::pread(fd, bytes.data(), size_t(count), off_t(at));
+    bytes.resize(read > 0 ? read : 0);
+    return bytes;
+}
+
+// An end-of-image marker within the bytes; `carried` is the byte before them.
+bool holdsEndMarker(const QByteArray& bytes, char carried) {
+    return bytes.contains(QByteArrayView("\xFF\xD9", 2)) || (carried == '\xFF' && bytes.startsWith('\xD9'));
+}
+
+// The end of a picture is the end of its file but for what a camera or an editor puts after it, which is
+// seldom more than this.
+constexpr qint64 kTailBytes = 16 * 1024;
+constexpr qint64 kHeadBytes = 16 * 1024;
+constexpr qint64 kScanChunk = 1024 * 1024;
+
 } // namespace
 
 bool isCutShortJpeg(const QString& path) {
-    QFile file;
-    if (!platform::openRegularFile(file, path) || !file.peek(2).startsWith("\xFF\xD8"))
+    const platform::UniqueFd fd = platform::openRegularFile(path);
+    struct stat status {};
+    if (!fd || ::fstat(fd.get(), &status) != 0)
         return false;
-    const QByteArray data = file.readAll();
-    const auto byte = [&data](qsizetype at) { return uchar(data[at]); };
+    const qint64 size = status.st_size;
+    // Read at once, the start holds the segments before the first scan but for long ones (a large preview).
+    const QByteArray head = bytesAt(fd.get(), 0, kHeadBytes);
+    if (!head.startsWith("\xFF\xD8"))
+        return false;
     // The segments before the first scan carry their lengths; the scans' coded data holds no FF D9 but the
     // end-of-image marker, as a coded FF is always followed by 00 or a restart number.
-    qsizetype at = 2;
-    while (at + 4 <= data.size() && byte(at) == 0xFF) {
-        const uchar marker = byte(at + 1);
+    qint64 at = 2;
+    while (true) {
+        const QByteArray segment = at + 4 <= head.size() ? head.mid(at, 4) : bytesAt(fd.get(), at, 4);
+        if (segment.size() < 4)
+            return true; // the header itself is cut
+        if (uchar(segment[0]) != 0xFF)
+            return false;
+        const uchar marker = uchar(segment[1]);
         if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
             at += marker == 0xFF ? 1 : 2; // fill byte, or a marker without a length
             continue;
         }
         if (marker == 0xD9)
             return false;
-        at += 2 + ((qsizetype(byte(at + 2)) << 8) | byte(at + 3));
+        at += 2 + ((qint64(uchar(segment[2])) << 8) | uchar(segment[3]));
         if (marker == 0xDA)
-            return at > data.size() || data.indexOf(QByteArrayView("\xFF\xD9", 2), at) < 0;
+            break;
     }
-    return at + 4 > data.size(); // the header itself is cut
+    if (at > size)
+        return true;
+    const qint64 tail = std::max(at, size - kTailBytes);
+    if (holdsEndMarker(bytesAt(fd.get(), tail, size - tail), 0))
+        return false;
+    // Something long follows the picture: the whole of the scans is looked through.
+    char carried = 0;
+    for (qint64 from = at; from < tail; from += kScanChunk) {
+        const QByteArray chunk = bytesAt(fd.get(), from, std::min(kScanChunk, tail - from));
+        if (chunk.isEmpty())
+            break;
+        if (holdsEndMarker(chunk, carried))
+            return false;
+        carried = chunk.back();
+    }
+    return true;
+}
+
+QImage readPictureFile(const QString& path, const std::function<QImage(QImageReader&)>& decode, bool* whole) {
+    const QByteArray bytes = regularFileBytes(path);
+    const QImage image = decodedBytes(bytes, decode);
+    if (whole)
+        *whole = !image.isNull() && platform::image::pictureDataWhole(bytes);
+    return image;
 }
 
 bool pictureDecodes(const QString& path) {
-    PictureFileReader picture(path);
-    QImageReader& reader = picture.reader();
-    const QSize stored = reader.size();
-    if (!stored.isValid())
-        return false;
-    reader.setScaledSize(QSize(std::max(1, stored.width() / 8), std::max(1, stored.height() / 8)));
-    static std::once_flag watching;
-    std::call_once(watching, [] { handlerBefore = qInstallMessageHandler(keepDecoderWarning); });
-    QStringList warnings;
-    decoderWarnings = &warnings;
-    const bool decoded = !reader.read().isNull();
-    decoderWarnings = nullptr;
-    return decoded && std::none_of(warnings.cbegin(), warnings.cend(), tellsOfDamage);
+    const QByteArray bytes = regularFileBytes(path);
+    if (platform::image::isJpegData(bytes))
+        return platform::image::jpegDecodesWhole(bytes);
+    const QImage eighth = decodedBytes(bytes, [](QImageReader& reader) {
+        const QSize stored = reader.size();
+        if (!stored.isValid())
+            return QImage();
+        reader.setScaledSize(QSize(std::max(1, stored.width() / 8), std::max(1, stored.height() / 8)));
+        return reader.read();
+    });
+    return !eighth.isNull() && platform::image::pictureDataWhole(bytes);
 }
 
 PictureFileReader::PictureFileReader(const QString& path) {

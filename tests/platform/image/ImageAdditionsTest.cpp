@@ -6,9 +6,11 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <numeric>
 #include <vector>
 
@@ -22,6 +24,68 @@ QImage quadrants(int w, int h) {
             image.setPixel(x, y,
                            y < h / 4 ? qRgb(0, 255, 0) : (x < w / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255)));
     return image;
+}
+
+// A picture of fine detail, which a decoder cannot fill in from what came before.
+QImage noise(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    quint32 state = 2463534242u;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            image.setPixel(x, y,
+                           qRgb(int(state & 0xFF), int((state >> 8) & 0xFF), int((state >> 16) & 0xFF)));
+        }
+    return image;
+}
+
+QtMessageHandler previousHandler = nullptr;
+
+// The picture in 256 greys as a GIF (Qt writes none), its codes stored as they are: a clear code every 250
+// pixels keeps them 9 bits wide.
+QByteArray plainGif(const QImage& picture) {
+    QByteArray gif("GIF89a");
+    const auto put16 = [&gif](int value) {
+        gif.append(char(value & 0xFF));
+        gif.append(char(value >> 8));
+    };
+    put16(picture.width());
+    put16(picture.height());
+    gif.append("\xF7\0\0", 3); // a global table of 256 colours
+    for (int grey = 0; grey < 256; ++grey)
+        gif.append(QByteArray(3, char(grey)));
+    gif.append(',');
+    put16(0);
+    put16(0);
+    put16(picture.width());
+    put16(picture.height());
+    gif.append('\0');
+    QByteArray codes;
+    quint32 bits = 0;
+    int held = 0;
+    const auto code = [&](int value) {
+        bits |= quint32(value) << held;
+        for (held += 9; held >= 8; held -= 8, bits >>= 8)
+            codes.append(char(bits & 0xFF));
+    };
+    for (int i = 0; i < picture.width() * picture.height(); ++i) {
+        if (i % 250 == 0)
+            code(256);
+        code(qGray(picture.pixel(i % picture.width(), i / picture.width())));
+    }
+    code(257);
+    if (held > 0)
+        codes.append(char(bits & 0xFF));
+    gif.append(char(8));
+    for (qsizetype at = 0; at < codes.size(); at += 255) {
+        const QByteArray block = codes.mid(at, 255);
+        gif.append(char(block.size()));
+        gif.append(block);
+    }
+    gif.append("\0;", 2);
+    return gif;
 }
 
 void expectRect(const QRectF& r, double x, double y, double w, double h) {
@@ -178,39 +242,93 @@ TEST(PictureFileReader, ReadsPicturesByContentAndNothingFromAPipe) {
     EXPECT_TRUE(PictureFileReader(dir.file("absent.png")).reader().read().isNull());
 }
 
-// A picture decodes whole unless part of it would be grey for want of its coded data; the bytes some cameras
-// leave before the end marker cost nothing of it.
+// A picture decodes whole unless part of it would be grey, black or the last colour for want of its coded
+// data, whatever the process's logging does with the decoders' warnings; the bytes some cameras leave before
+// the end marker cost nothing of it. A JPEG cut short is told by its markers alone, also when more than a
+// little follows the picture.
 TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
     TempDir dir;
     const QString path = dir.file("photo.jpg");
     const auto endMarkerAt = [](const QByteArray& jpeg) { return jpeg.size() - 2; };
+    const auto half = [](const QByteArray& bytes) { return bytes.left(bytes.size() / 2); };
+    const QByteArray trailer(100 * 1024, '\x5A'); // what some programs put after a picture
     const struct {
         const char* how;
+        const char* format;
         std::function<QByteArray(const QByteArray&)> change; // of the intact file's bytes
         bool decodes;
+        bool cutShort;
     } cases[] = {
-        {"intact", [](const QByteArray& jpeg) { return jpeg; }, true},
-        {"bytes to spare before its end marker",
+        {"intact", "JPG", [](const QByteArray& jpeg) { return jpeg; }, true, false},
+        {"bytes to spare before its end marker", "JPG",
          [&](const QByteArray& jpeg) { return QByteArray(jpeg).insert(endMarkerAt(jpeg), "\0\0\0", 3); },
-         true},
-        {"cut inside its coded data, its end marker kept",
-         [](const QByteArray& jpeg) { return jpeg.left(jpeg.size() * 3 / 5) + "\xFF\xD9"; }, false},
-        {"empty", [](const QByteArray&) { return QByteArray(); }, false},
+         true, false},
+        {"a long trailer after its end marker", "JPG", [&](const QByteArray& jpeg) { return jpeg + trailer; },
+         true, false},
+        {"cut inside its coded data, its end marker kept", "JPG",
+         [](const QByteArray& jpeg) { return jpeg.left(jpeg.size() * 3 / 5) + "\xFF\xD9"; }, false, false},
+        {"cut in half", "JPG", half, false, true},
+        {"cut in half, a long trailer after", "JPG",
+         [&](const QByteArray& jpeg) { return half(jpeg) + trailer; }, false, true},
+        {"empty", "JPG", [](const QByteArray&) { return QByteArray(); }, false, false},
+        {"a PNG", "PNG", [](const QByteArray& png) { return png; }, true, false},
+        {"a PNG cut in half", "PNG", half, false, false},
+        {"a PNG with a spoilt chunk", "PNG",
+         [](const QByteArray& png) {
+             QByteArray spoilt = png;
+             spoilt[png.indexOf("IDAT") + 40] = char(~spoilt[png.indexOf("IDAT") + 40]);
+             return spoilt;
+         },
+         false, false},
+        {"a BMP", "BMP", [](const QByteArray& bmp) { return bmp; }, true, false},
+        {"a BMP cut in half", "BMP", half, false, false},
+        {"a GIF", "GIF", [](const QByteArray& gif) { return gif; }, true, false},
+        {"a GIF cut in half", "GIF", half, false, false},
     };
-    QByteArray intact;
-    {
-        QBuffer buffer(&intact);
+    std::map<QString, QByteArray> intact;
+    for (const char* format : {"JPG", "PNG", "BMP"}) {
+        QBuffer buffer(&intact[format]);
         buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(quadrants(320, 240).save(&buffer, "JPG", 90));
+        ASSERT_TRUE((format == QLatin1String("JPG") ? quadrants(320, 240) : noise(320, 240))
+                        .save(&buffer, format, 90));
     }
-    ASSERT_TRUE(intact.endsWith("\xFF\xD9"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.how);
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        const QByteArray bytes = c.change(intact);
-        ASSERT_EQ(file.write(bytes), bytes.size());
-        file.close();
-        EXPECT_EQ(pictureDecodes(path), c.decodes);
+    intact["GIF"] = plainGif(noise(320, 240));
+    ASSERT_FALSE(QImage::fromData(intact["GIF"]).isNull());
+    ASSERT_TRUE(intact["JPG"].endsWith("\xFF\xD9"));
+    // The decoders' warnings go through the logging, which a user's rules or another part's handler may
+    // silence; the test hears the decoder itself.
+    const struct {
+        const char* how;
+        std::function<void()> set, unset;
+    } logging[] = {
+        {"as the process logs", [] {}, [] {}},
+        {"warnings silenced by the logging rules",
+         [] { QLoggingCategory::setFilterRules("*.warning=false"); },
+         [] { QLoggingCategory::setFilterRules(QString()); }},
+        {"a handler of another part installed since",
+         [] {
+             previousHandler =
+                 qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+         },
+         [] { qInstallMessageHandler(previousHandler); }},
+    };
+    for (const auto& log : logging) {
+        SCOPED_TRACE(log.how);
+        log.set();
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.how);
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            const QByteArray bytes = c.change(intact[c.format]);
+            ASSERT_EQ(file.write(bytes), bytes.size());
+            file.close();
+            EXPECT_EQ(pictureDecodes(path), c.decodes);
+            EXPECT_EQ(isCutShortJpeg(path), c.cutShort);
+            bool whole = !c.decodes;
+            readPictureFile(
+                path, [](QImageReader& reader) { return reader.read(); }, &whole);
+            EXPECT_EQ(whole, c.decodes) << "the test of the bytes a play decodes";
+        }
+        log.unset();
     }
 }
