@@ -30,6 +30,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -375,9 +376,9 @@ TEST_F(DVDCommandTest, ADiscImageWithoutASizeIsNeverBurnt) {
     expectNothingBurntAndProjectRestored();
 }
 
-// Another program puts something into the disc folder as dvdauthor starts or once it has authored: the disc
-// is never made of it. The run ends with the step's alert naming it, nothing is burnt, and what a link
-// points to is neither written by dvdauthor nor put on the disc.
+// Another program puts something into the disc folder as the menu's buttons are laid, as dvdauthor starts or
+// once it has authored: the disc is never made of it. The run ends with the step's alert naming it, nothing
+// is burnt, and what a link points to is neither written by dvdauthor nor put on the disc.
 TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
     TempDir users; // the user's own files, which a link points to
     const QString diary = users.file("diary.txt");
@@ -391,12 +392,26 @@ TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
         QString named;                // what the alert names
         QByteArray asDvdauthorStarts; // run by dvdauthor's stand-in before the real one
         std::function<bool()> onceAuthored;
+        // Run by spumux's stand-in before the real one (the disc has a menu then).
+        QByteArray asButtonsAreLaid = {};
     };
     const Case cases[] = {
         {"a link to a file of the user's, once authored",
          disc + "/VIDEO_TS/NOTES.TXT",
          {},
          [&] { return QFile::link(diary, disc + "/VIDEO_TS/NOTES.TXT"); }},
+        {"a hard link to a file of the user's, once authored",
+         disc + "/VIDEO_TS/NOTES.TXT",
+         {},
+         [&] {
+             return ::link(QFile::encodeName(diary).constData(),
+                           QFile::encodeName(disc + "/VIDEO_TS/NOTES.TXT").constData()) == 0;
+         }},
+        {"a hard link to a file of the user's at a name dvdauthor writes, as the menu's buttons are laid",
+         disc + "/VIDEO_TS/VIDEO_TS.IFO",
+         {},
+         nullptr,
+         "ln " + dvd_test::quoted(diary) + " " + dvd_test::quoted(disc + "/VIDEO_TS/VIDEO_TS.IFO")},
         {"a link to a folder of the user's at VIDEO_TS, as dvdauthor starts", disc + "/VIDEO_TS/own",
          "ln -s " + dvd_test::quoted(own) + " " + dvd_test::quoted(disc + "/VIDEO_TS"), nullptr},
         {"a pipe, once authored",
@@ -409,12 +424,14 @@ TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
          [&] { return test_support::plantSocket(disc + "/VIDEO_TS/SOCKET"); }},
     };
     useSlides(3);
-    manager->setBUseDVDMenu(false);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         dvd_test::FakeTools tools;
         if (!c.asDvdauthorStarts.isEmpty())
             tools.wrap("dvdauthor", c.asDvdauthorStarts);
+        if (!c.asButtonsAreLaid.isEmpty())
+            tools.wrap("spumux", c.asButtonsAreLaid);
+        manager->setBUseDVDMenu(!c.asButtonsAreLaid.isEmpty());
         // Heard before the command hears it, so the burn starts only once the entry is there.
         command.reset();
         const platform::ObserverHandle planter(
