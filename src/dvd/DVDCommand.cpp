@@ -236,8 +236,6 @@ bool DVDCommand::startEncode(Encode kind) {
         return false;
     }
     SlideshowProject::setSizeVideoOutput(size);
-    // Every pass plays as an export's play, which does not repeat: the project's repeat stays the user's.
-    SlideshowProject::setULFrameRate(30);
     project->setNCurrentStatus(0);
     project->setBExportProgressCancelButtonClicked(false); // a cancel of an earlier export is not this one's
     const QString stream = withoutExtension(encoded) + QStringLiteral(".mpg");
@@ -320,10 +318,6 @@ void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
     stopper->framePumpEnded(result.ok, result.error);
 }
 
-void DVDCommand::restorePreviewFrameRate() const {
-    SlideshowProject::setULFrameRate(30);
-}
-
 // On the creator's thread, after both passes.
 void DVDCommand::encodeFinished() {
     Encode kind;
@@ -335,8 +329,6 @@ void DVDCommand::encodeFinished() {
     }
     if (kind == Encode::None)
         return; // an encode of someone else
-    // The project's settings belong to the main thread.
-    onMainThread([this] { restorePreviewFrameRate(); });
     if (kind != Encode::Disc) { // a stream alone, which stays for the caller
         onMainThread([this] {
             dialogs.closeExportProgress();
@@ -365,7 +357,6 @@ void DVDCommand::encodeFailed(const DVDStepError& error) {
     }
     const QString message = error.isSet() ? error.message() : QString();
     onMainThread([this, message] {
-        restorePreviewFrameRate();
         dialogs.closeExportProgress();
         endCommand(message);
     });

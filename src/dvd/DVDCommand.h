@@ -120,7 +120,6 @@ private:
     void encodeFinished();
     void encodeFailed(const DVDStepError& error);
     void cancelEncoding();
-    void restorePreviewFrameRate() const;
     void endCommand(const QString& alert = QString());
     void releaseRunFiles(bool menuRemoved);
     // Ends a command whose Cancel came as one step handed over to the next.
