@@ -264,6 +264,8 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
     tools.add("ffmpeg", "exit 1"); // the encode is not what this test is about
     useSlides(5);
     ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+    ASSERT_TRUE(commandEnds());
+    expectStepAlert("ffmpeg");
     EXPECT_EQ(project->shareOptionsDict().value("ServiceName").toString(), "PhotoLibrary");
     const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
     const QStringList images = command->currentDVDMenuItem()->imagesArray();
@@ -289,14 +291,12 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
         EXPECT_EQ(slides[i]->panStartPoint(), QPointF(0, 0));
         EXPECT_EQ(slides[i]->transitionInfo().value("name").toString(), "Alpha Blend");
     }
-    ASSERT_TRUE(commandEnds());
-    expectStepAlert("ffmpeg");
 
     useSlides(3);
     dialogs.alerts.clear();
     ASSERT_TRUE(command->EncodeDVDMenu());
-    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     ASSERT_TRUE(commandEnds());
+    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     // Each command writes its menu slides' pictures over those of the one before.
     EXPECT_EQ(QDir(contents()).entryList({"menu_psd_*.jpg", "menu_thumb_*.jpg"}, QDir::Files).size(), 15);
 }
@@ -315,6 +315,7 @@ TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
                               "\"\nexec pngquant \"$@\"");
     useSlides(3);
     ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+    ASSERT_TRUE(commandEnds());
     const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
     ASSERT_EQ(slides.size(), 3u);
     EXPECT_EQ(QImage(QFile::decodeName(frame)).pixelColor(480, 270), QColor(0, 255, 0))
@@ -329,7 +330,6 @@ TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
         }
     EXPECT_LT(green, picture.width() * picture.height() / 16 / 4)
         << "the other program's picture became the slide";
-    ASSERT_TRUE(commandEnds());
 }
 
 TEST_F(DVDCommandTest, AFailedEncodeIsNamedAndNothingIsAuthoredOrBurnt) {
