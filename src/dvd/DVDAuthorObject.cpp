@@ -263,15 +263,18 @@ bool DVDAuthorObject::isFreshFolder(int folder) {
 bool DVDAuthorObject::checkAuthoredFolder(DVDStepError* error) const {
     if (!outputFolderFd)
         return failStep(error, kStep, QStringLiteral("No DVD folder has been authored."));
+    return checkFolder(
+        QStringLiteral(
+            "Something that dvdauthor did not make is in the DVD folder, so no disc is made of it"),
+        error);
+}
+
+bool DVDAuthorObject::checkFolder(const QString& refusal, DVDStepError* error) const {
     QString why;
     if (platform::filetree::holdsOnlyFilesAndFolders(outputFolderFd.get(), QFile::encodeName(outputFolder),
                                                      &why))
         return true;
-    return failStep(
-        error, kStep,
-        QStringLiteral("Something that dvdauthor did not make is in the DVD folder, so no disc is "
-                       "made of it: %1")
-            .arg(why));
+    return failStep(error, kStep, refusal + QStringLiteral(": ") + why);
 }
 
 QString DVDAuthorObject::reachableOutputDVDFolder() const {
@@ -315,6 +318,14 @@ bool DVDAuthorObject::AuthorDVD() {
     }
     if (beforeLaunch)
         beforeLaunch();
+    // dvdauthor writes its files by name, through whatever stands there: a hard link that another program put
+    // at one of those names while the overlay ran would have a file of the user's written over.
+    if (!checkFolder(QStringLiteral("Another program put something into the DVD folder before dvdauthor "
+                                    "began, so nothing is authored"),
+                     &error)) {
+        threadExited(endBeforeLaunch(error));
+        return false;
+    }
     // The runner checks for a cancel under this lock first, so its end, which releaseFiles waits for,
     // comes after runner is set.
     const std::lock_guard lock(shared->mutex);

@@ -31,9 +31,10 @@ struct DVDAuthorOutcome {
 // Turns the slideshow's MPEG-2 stream (and the menu's, when the project has a menu) into a DVD-Video
 // folder "tttDVD1" in the private temporary folder, made anew and exclusively, mode 0700, with its "VIDEO_TS"
 // and "AUDIO_TS" folders: the button overlay, the control file "dvd.xml" from "dvdAuthorTemplate" or
-// "dvdAuthorTemplate_no_menu", then dvdauthor on a runner thread whose status lines become
-// "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When dvdauthor has authored the folder and nobody cancelled,
-// "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which the burn starts.
+// "dvdAuthorTemplate_no_menu", the folder looked at again (nothing in it but what was made there), then
+// dvdauthor on a runner thread whose status lines become "NSNOTIFY_DVDAUTHOR_PROGRESS" (0 to 100). When
+// dvdauthor has authored the folder and nobody cancelled, "NSNOTIFY_DVDAUTHOR_FINISHED_OK" follows, on which
+// the burn starts.
 //
 // The MPEG-2 creator's driver calls, once both streams are written:
 //     DVDAuthorObject author(project);
@@ -70,9 +71,10 @@ public:
     // strOutputDVDFolder() ("/proc/<pid>/fd/<n>"): what reads the authored disc reads this one. Valid while
     // this object lives; empty before the folder was made.
     QString reachableOutputDVDFolder() const;
-    // Whether the disc folder holds only what authoring makes, folders and regular files, walked through the
-    // folder made for this run without following a link: what another program put there (a link to a file
-    // of the user's, a pipe) never reaches a disc. False, naming the step and the entry, otherwise.
+    // Whether the disc folder holds only what authoring makes, folders and regular files of one name each,
+    // walked through the folder made for this run without following a link: what another program put there (a
+    // link or a hard link to a file of the user's, a pipe) never reaches a disc. False, naming the step and
+    // the entry, otherwise.
     bool checkAuthoredFolder(DVDStepError* error = nullptr) const;
     QString TVFormat() const { return tvFormat; }
     qint64 videoFileSizeMB() const { return sizeMB; }
@@ -95,8 +97,8 @@ public:
 
     // Stops the overlay or dvdauthor, or keeps them from starting.
     void DVDAuthorCancel();
-    // Runs once the disc folder and the control file are made, right before dvdauthor starts (tests put
-    // another program's links at their names there).
+    // Runs once the disc folder and the control file are made, right before the folder is looked at again and
+    // dvdauthor starts (tests put another program's links at their names there).
     void setBeforeLaunch(std::function<void()> hook) { beforeLaunch = std::move(hook); }
 
     bool createXMLFile(const QString& menuSectionCode, DVDStepError* error = nullptr);
@@ -119,6 +121,9 @@ private:
     struct Shared;
 
     bool prepare(DVDStepError* error);
+    // Whether the disc folder holds only folders and files of one name each; otherwise the step fails with
+    // the refusal and the entry.
+    bool checkFolder(const QString& refusal, DVDStepError* error) const;
     bool runOverlay(DVDStepError* error);
     void runScript();
     DVDAuthorOutcome readUntilExit(StreamedChildProcess& child);

@@ -69,6 +69,12 @@ DVDCommand::~DVDCommand() {
     std::unique_ptr<MyBurnObject> burning;
     {
         const std::lock_guard lock(mutex);
+        cancelRequested = true; // the menu's thread makes no slides after its frames
+    }
+    if (menuWorker.joinable())
+        menuWorker.join(); // it calls into this object
+    {
+        const std::lock_guard lock(mutex);
         running = creator;
     }
     // The creator's driver calls back into this object until it has ended.
@@ -130,7 +136,7 @@ bool DVDCommand::notifyVideoInfoEditDone() {
     const auto project = SlideshowProject::mainProject();
     if (!project || serviceName(*project) != QLatin1String("BurnDVD"))
         return false;
-    if (!buildMenuSlides(tr_(kTooFewSlides), Encode::Disc) || !createDVDMenuAndSlideshowMPEGIIFile()) {
+    if (!startMenuSlides(tr_(kTooFewSlides), Encode::Disc)) {
         if (currentStage == Stage::Idle)
             setBurnObject(nullptr); // the run never began: its drive, and an image's partial file, go
         return false;
@@ -140,20 +146,16 @@ bool DVDCommand::notifyVideoInfoEditDone() {
 }
 
 bool DVDCommand::EncodeDVDMenu() {
-    if (!buildMenuSlides(tr_(kTooFewSlides), Encode::MenuOnly))
-        return false;
-    if (const auto project = SlideshowProject::mainProject())
-        project->setShareOption("ServiceName", "PhotoLibrary");
-    if (!createDVDMenuMPEGIIFile())
+    if (!startMenuSlides(tr_(kTooFewSlides), Encode::MenuOnly))
         return false;
     dialogs.runExportProgressModal();
     return true;
 }
 
-bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText, Encode kind) {
+bool DVDCommand::startMenuSlides(const QString& tooFewSlidesText, Encode kind) {
     const auto project = SlideshowProject::mainProject();
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
-    if (!project || !manager)
+    if (!project || !manager || currentStage != Stage::Idle)
         return false;
     manager->setDvdMenuSlideArray({});
     // The menu's frames are drawn from the first slides: with fewer than three there is nothing to draw.
@@ -174,31 +176,82 @@ bool DVDCommand::buildMenuSlides(const QString& tooFewSlidesText, Encode kind) {
     const DVDMenuTemplateRef current = manager->currentDVDMenuTemplate();
     auto item = std::make_shared<DVDMenuItem>(current ? current->menuDictionary()
                                                       : DVDMenuTemplate::noMenuDictionary());
-    DVDStepError error;
-    if (!item->buildMenuImages(DVDProjectSettings::fromProject(*project, *manager), &error)) {
-        alert(error.message());
-        return false;
+    std::function<void(DVDMenuItem&)> setup;
+    {
+        const std::lock_guard lock(mutex);
+        setup = menuSetup;
+        cancelRequested = false;
+        commandKind = kind;
     }
-    // Read from the frames the menu wrote, not from whatever another program has put at their names since.
-    const std::vector<platform::UniqueFd> frames = item->menuFrameFiles();
-    QStringList made;
-    for (const platform::UniqueFd& frame : frames)
-        made << platform::descriptorPath(frame.get());
-    std::vector<SlideItemRef> slides =
-        DVDMenuSlidePictures::makeSlides(item->imagesArray(), made, *project, &error);
-    if (error.isSet()) {
-        alert(error.message());
-        return false;
-    }
-    manager->setDvdMenuSlideArray(std::move(slides));
-    const std::lock_guard lock(mutex);
-    menuItem = std::move(item);
+    if (setup)
+        setup(*item);
+    // From here the run is under way: its progress window shows, and its Cancel is heard.
+    currentStage = Stage::Encoding;
+    if (menuWorker.joinable())
+        menuWorker.join(); // the last run's, which handed over as its last step
+    menuWorker =
+        std::jthread([this, kind, item, settings = DVDProjectSettings::fromProject(*project, *manager)] {
+            auto made = std::make_shared<MenuMade>(makeMenu(*item, settings));
+            made->item = item;
+            onMainThread([this, kind, made] { menuSlidesMade(kind, *made); });
+        });
     return true;
+}
+
+// On the menu's thread: the frames drawn, then a slide made of each frame, side by side, a thread a frame.
+DVDCommand::MenuMade DVDCommand::makeMenu(DVDMenuItem& item, const DVDProjectSettings& settings) const {
+    MenuMade made;
+    if (!item.buildMenuImages(settings, &made.error) || isCancelled())
+        return made;
+    const QStringList pictures = item.imagesArray();
+    // Read from the frames the menu wrote, not from whatever another program has put at their names since.
+    const std::vector<platform::UniqueFd> frames = item.menuFrameFiles();
+    std::vector<SlideItemRef> slides(std::size_t(pictures.size()));
+    std::vector<DVDStepError> errors(slides.size());
+    {
+        std::vector<std::jthread> makers; // joined as they go out of scope
+        for (std::size_t i = 0; i < slides.size(); ++i)
+            makers.emplace_back([&, i] {
+                const QString frame =
+                    i < frames.size() ? platform::descriptorPath(frames[i].get()) : QString();
+                slides[i] = addImageToSlideItem_thread(pictures[qsizetype(i)], int(i) + 1, &errors[i], frame);
+            });
+    }
+    for (std::size_t i = 0; i < slides.size(); ++i)
+        if (!slides[i]) {
+            made.error = errors[i];
+            return made;
+        }
+    made.slides = std::move(slides);
+    return made;
+}
+
+// Back on the main thread: a Cancel that came meanwhile ends the run quietly, a failed step with its alert;
+// otherwise the encode starts.
+void DVDCommand::menuSlidesMade(Encode kind, const MenuMade& made) {
+    const auto project = SlideshowProject::mainProject();
+    const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
+    if (!made.slides.empty() && manager) {
+        manager->setDvdMenuSlideArray(made.slides);
+        const std::lock_guard lock(mutex);
+        menuItem = made.item;
+    }
+    QString refusal;
+    if (!isCancelled() && !made.error.isSet()) {
+        if (kind == Encode::MenuOnly && project)
+            project->setShareOption("ServiceName", "PhotoLibrary");
+        if (startEncode(kind, &refusal))
+            return;
+    } else if (!isCancelled()) {
+        refusal = made.error.message();
+    }
+    dialogs.closeExportProgress();
+    endCommand(refusal);
 }
 
 SlideItemRef DVDCommand::addImageToSlideItem_thread(const QString& picture, int frameNumber,
                                                     DVDStepError* error, const QString& readFrom) const {
-    const auto project = SlideshowProject::mainProject();
+    const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return nullptr;
     return DVDMenuSlidePictures::makeSlide(picture, frameNumber, *project, error, readFrom);
@@ -207,21 +260,32 @@ SlideItemRef DVDCommand::addImageToSlideItem_thread(const QString& picture, int 
 // ---- the encode
 
 bool DVDCommand::createDVDMenuAndSlideshowMPEGIIFile() {
-    return startEncode(Encode::Disc);
+    return startEncodeOrSay(Encode::Disc);
 }
 
 bool DVDCommand::createDVDMenuMPEGIIFile() {
-    return startEncode(Encode::MenuOnly);
+    return startEncodeOrSay(Encode::MenuOnly);
 }
 
 bool DVDCommand::createDVDMPEGIIFile() {
-    return startEncode(Encode::SlideshowOnly);
+    return startEncodeOrSay(Encode::SlideshowOnly);
 }
 
-bool DVDCommand::startEncode(Encode kind) {
+bool DVDCommand::startEncodeOrSay(Encode kind) {
+    if (currentStage != Stage::Idle)
+        return false; // one command at a time: a run's menu may still be being made
+    QString refusal;
+    if (startEncode(kind, &refusal))
+        return true;
+    if (!refusal.isEmpty())
+        alert(refusal);
+    return false;
+}
+
+bool DVDCommand::startEncode(Encode kind, QString* refusal) {
     const auto project = SlideshowProject::mainProject();
     if (!project || project->slideCount() <= 2) {
-        alert(tr_(kTooFewSlides));
+        *refusal = tr_(kTooFewSlides);
         return false;
     }
     {
@@ -232,12 +296,10 @@ bool DVDCommand::startEncode(Encode kind) {
     const QSizeF size(kDVDFrameWidth, kDVDFrameHeight);
     const QString encoded = project->strEncodingVideoFilePath(size);
     if (encoded.isEmpty()) {
-        alert(platform::paths::temporaryFolderProblem());
+        *refusal = platform::paths::temporaryFolderProblem();
         return false;
     }
     SlideshowProject::setSizeVideoOutput(size);
-    // Every pass plays as an export's play, which does not repeat: the project's repeat stays the user's.
-    SlideshowProject::setULFrameRate(30);
     project->setNCurrentStatus(0);
     project->setBExportProgressCancelButtonClicked(false); // a cancel of an earlier export is not this one's
     const QString stream = withoutExtension(encoded) + QStringLiteral(".mpg");
@@ -252,12 +314,17 @@ bool DVDCommand::startEncode(Encode kind) {
     std::function<void(DVDMPEGIICreateObject&)> setup;
     {
         const std::lock_guard lock(mutex);
+        // A run whose menu was made first began then: a Cancel since is its own.
+        if (currentStage == Stage::Idle) {
+            cancelRequested = false;
+            commandKind = kind;
+        } else if (cancelRequested) {
+            return false;
+        }
         creator = next;
         encoding = kind;
         slideshowStream = stream;
         setup = creatorSetup;
-        cancelRequested = false;
-        commandKind = kind;
     }
     if (setup)
         setup(*next);
@@ -320,10 +387,6 @@ void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
     stopper->framePumpEnded(result.ok, result.error);
 }
 
-void DVDCommand::restorePreviewFrameRate() const {
-    SlideshowProject::setULFrameRate(30);
-}
-
 // On the creator's thread, after both passes.
 void DVDCommand::encodeFinished() {
     Encode kind;
@@ -334,9 +397,7 @@ void DVDCommand::encodeFinished() {
         cancelled = cancelRequested;
     }
     if (kind == Encode::None)
-        return; // an encode of someone else
-    // The project's settings belong to the main thread.
-    onMainThread([this] { restorePreviewFrameRate(); });
+        return;                 // an encode of someone else
     if (kind != Encode::Disc) { // a stream alone, which stays for the caller
         onMainThread([this] {
             dialogs.closeExportProgress();
@@ -365,7 +426,6 @@ void DVDCommand::encodeFailed(const DVDStepError& error) {
     }
     const QString message = error.isSet() ? error.message() : QString();
     onMainThread([this, message] {
-        restorePreviewFrameRate();
         dialogs.closeExportProgress();
         endCommand(message);
     });
@@ -689,4 +749,9 @@ void DVDCommand::deleteRunFiles() {
 void DVDCommand::setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup) {
     const std::lock_guard lock(mutex);
     creatorSetup = std::move(setup);
+}
+
+void DVDCommand::setMenuSetup(std::function<void(DVDMenuItem&)> setup) {
+    const std::lock_guard lock(mutex);
+    menuSetup = std::move(setup);
 }

@@ -14,10 +14,12 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class DVDAuthorObject;
 class DVDMenuItem;
+struct DVDProjectSettings;
 class DVDMPEGIICreateObject;
 class MyBurnObject;
 class SlideshowDirector;
@@ -29,8 +31,10 @@ class SlideshowProject;
 //
 // The chain of a DVD command:
 //   BurnDVDButtonClicked(drive)            the set-up's choice; posts "NOTIFY_VIDEO_INFO_EDIT_DONE"
-//   -> notifyVideoInfoEditDone()           (observed here for "ServiceName" "BurnDVD") menu slides, then
-//   -> createDVDMenuAndSlideshowMPEGIIFile the creator's two passes, the export-progress window modal
+//   -> notifyVideoInfoEditDone()           (observed here for "ServiceName" "BurnDVD") the export-progress
+//                                           window modal at once, the menu's frames and slides made on a
+//                                           thread of their own meanwhile, then on the main thread
+//   -> createDVDMenuAndSlideshowMPEGIIFile the creator's two passes
 //   -> "NOTIFY_ENCODE_MOVIE_FINISHED"      (observed here while this command encodes, on the creator's
 //   -> StartDVDAuthorWithMPEGIIFile(path)   thread) the authoring
 //   -> "NSNOTIFY_DVDAUTHOR_FINISHED_OK"    (observed here) the burn, started on the main thread
@@ -41,7 +45,8 @@ class SlideshowProject;
 // to the next: nothing is authored, imaged or burnt after a Cancel. However the command ends, the
 // temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
 //
-// Called on the main thread, except the pumps (on their own threads) and what the notifications run.
+// Called on the main thread, except the pumps (on their own threads), the menu's thread
+// (addImageToSlideItem_thread) and what the notifications run.
 class DVDCommand : public FramePumpHost<DVDMPEGIICreateObject> {
 public:
     enum class Stage { Idle, Encoding, Authoring, Burning };
@@ -66,9 +71,10 @@ public:
     void setBurnObject(std::shared_ptr<platform::disc::DiscDrive> drive);
 
     // ---- the encode
-    // The "BurnDVD" branch: the menu slides, then the two passes. False when the command did not start.
+    // The "BurnDVD" branch: the menu slides, then the two passes. False when the command did not start (it
+    // said why); otherwise it runs the progress window, which it closes however the command ends.
     bool notifyVideoInfoEditDone();
-    // The menu alone ("ServiceName" becomes "PhotoLibrary").
+    // The menu alone ("ServiceName" becomes "PhotoLibrary" once its slides are made), as the above.
     bool EncodeDVDMenu();
     bool createDVDMenuAndSlideshowMPEGIIFile();
     bool createDVDMenuMPEGIIFile();
@@ -97,12 +103,16 @@ public:
     std::shared_ptr<DVDMenuItem> currentDVDMenuItem() const;
     // The slide of menu frame `frameNumber` (from 1): the picture with the backdrop and thumbnail a photo's
     // slide has, so that a theme that frames pictures on a backdrop draws the menu on it too.
-    // The frame is read from readFrom when given (a descriptor path of the frame's file).
+    // The frame is read from readFrom when given (a descriptor path of the frame's file). Any thread: a run
+    // makes every frame's slide this way, side by side.
     SlideItemRef addImageToSlideItem_thread(const QString& picture, int frameNumber,
                                             DVDStepError* error = nullptr,
                                             const QString& readFrom = QString()) const;
     // Runs on every new creator before it starts (tests shorten its waits or give it another sound step).
     void setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup);
+    // Runs on every new menu, on the main thread, before its frames are drawn on the menu's thread (tests
+    // hold the drawing there).
+    void setMenuSetup(std::function<void(DVDMenuItem&)> setup);
     // Removes every temporary file a DVD run makes, at their fixed names (also those of an earlier run).
     static void deleteRunFiles();
 
@@ -110,17 +120,28 @@ private:
     // What a command makes: the disc; the menu's stream or the show's alone; a disc from a stream at hand.
     enum class Encode { None, Disc, MenuOnly, SlideshowOnly, AuthoringOnly };
 
-    // Refuses, before anything is drawn, a run whose slides or songs cannot be read: the menu's songs too
-    // when the run makes the menu's stream.
-    bool buildMenuSlides(const QString& tooFewSlidesText, Encode kind);
-    bool startEncode(Encode kind);
+    // What the menu's thread made: the menu and its slides, or the step that failed.
+    struct MenuMade {
+        std::shared_ptr<DVDMenuItem> item;
+        std::vector<SlideItemRef> slides;
+        DVDStepError error;
+    };
+
+    // Refuses, before anything is drawn, a run whose slides or songs cannot be read (the menu's songs too
+    // when the run makes the menu's stream), or while a command runs; otherwise the run begins and its menu
+    // is made on the menu's thread, which hands over to menuSlidesMade.
+    bool startMenuSlides(const QString& tooFewSlidesText, Encode kind);
+    MenuMade makeMenu(DVDMenuItem& item, const DVDProjectSettings& settings) const;
+    void menuSlidesMade(Encode kind, const MenuMade& made);
+    // False, with the refusal or none (another encode runs, or a Cancel came), when the encode did not start.
+    bool startEncode(Encode kind, QString* refusal);
+    bool startEncodeOrSay(Encode kind);
     void authorStream(const QString& path, const QString& menuPath, bool withMenu);
     void pumpFrames(const std::vector<SlideItemRef>& slides,
                     const FramePumpParam<DVDMPEGIICreateObject>& param);
     void encodeFinished();
     void encodeFailed(const DVDStepError& error);
     void cancelEncoding();
-    void restorePreviewFrameRate() const;
     void endCommand(const QString& alert = QString());
     void releaseRunFiles(bool menuRemoved);
     // Ends a command whose Cancel came as one step handed over to the next.
@@ -148,6 +169,7 @@ private:
     std::unique_ptr<MyBurnObject> burn;
     std::shared_ptr<DVDMenuItem> menuItem;
     std::function<void(DVDMPEGIICreateObject&)> creatorSetup;
+    std::function<void(DVDMenuItem&)> menuSetup;
     Encode encoding = Encode::None;
     QString slideshowStream;         // the stream the running encode writes, which the authoring reads
     bool awaitingDiscEncode = false; // the set-up was answered; the edit-done notification starts the encode
@@ -156,4 +178,5 @@ private:
     std::atomic<Stage> currentStage{Stage::Idle};
 
     std::vector<platform::ObserverHandle> observers;
+    std::jthread menuWorker; // the last run's menu; it calls into this object until it has handed over
 };

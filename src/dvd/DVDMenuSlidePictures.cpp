@@ -6,8 +6,6 @@
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/SlidePictures.h"
 
-#include <thread>
-
 namespace pictures = platform::image::slide_pictures;
 
 namespace {
@@ -70,9 +68,8 @@ PicturePaths picturePathsOf(const SlideItem& slide) {
     return {slide.fileName(), slide.backgroudImageFileName(), slide.strThumbFileName()};
 }
 
-// Writes the three pictures of the menu frame read from frameFile (picture names it in an error); touches
-// no model object, so that frames are made side by side. The fitted picture's size, or an empty size with
-// the step that failed.
+// Writes the three pictures of the menu frame read from frameFile (picture names it in an error). The fitted
+// picture's size, or an empty size with the step that failed.
 QSize writePictures(const QString& frameFile, const QString& picture, const PicturePaths& paths, int maxWidth,
                     DVDStepError* error) {
     PictureFileReader file(frameFile);
@@ -102,34 +99,6 @@ SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowP
         return nullptr;
     finishSlide(*slide, fitted, project);
     return slide;
-}
-
-std::vector<SlideItemRef> makeSlides(const QStringList& pictures, const QStringList& readFrom,
-                                     const SlideshowProject& project, DVDStepError* error) {
-    const int maxWidth = maxPictureWidth();
-    std::vector<SlideItemRef> slides;
-    std::vector<QSize> fitted(std::size_t(pictures.size()));
-    std::vector<DVDStepError> errors(fitted.size());
-    {
-        std::vector<std::jthread> workers; // joined as they go out of scope
-        for (qsizetype i = 0; i < pictures.size(); ++i) {
-            slides.push_back(namedSlide(pictures[i], int(i) + 1));
-            const QString frame = i < readFrom.size() && !readFrom[i].isEmpty() ? readFrom[i] : pictures[i];
-            workers.emplace_back([&, i, frame, paths = picturePathsOf(*slides.back())] {
-                fitted[std::size_t(i)] =
-                    writePictures(frame, pictures[i], paths, maxWidth, &errors[std::size_t(i)]);
-            });
-        }
-    }
-    for (std::size_t i = 0; i < slides.size(); ++i) {
-        if (fitted[i].isEmpty()) {
-            if (error)
-                *error = errors[i];
-            return {};
-        }
-        finishSlide(*slides[i], fitted[i], project);
-    }
-    return slides;
 }
 
 } // namespace DVDMenuSlidePictures

@@ -25,14 +25,9 @@ QString thumbnailName(int frameNumber);
 // written, the project's photo and transition durations, and the menu's look from the theme manager.
 // The frame is read from readFrom when given (the descriptor path of the frame's file, which whatever is at
 // the name since does not change), else from picture; only a regular file is read. Null, with the step that
-// failed, when the frame cannot be read or a picture cannot be written.
+// failed, when the frame cannot be read or a picture cannot be written. Any thread: it touches no model
+// object but the new slide, so that a menu's frames are made side by side.
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
                        DVDStepError* error = nullptr, const QString& readFrom = QString());
-
-// The slides of the menu frames `pictures` (frame i + 1 read from readFrom[i] when given), as makeSlide
-// makes each, their pictures written side by side, a thread a frame, as the window waits for them. Empty,
-// with the step that failed for the first frame that failed, when any fails.
-std::vector<SlideItemRef> makeSlides(const QStringList& pictures, const QStringList& readFrom,
-                                     const SlideshowProject& project, DVDStepError* error = nullptr);
 
 } // namespace DVDMenuSlidePictures

@@ -31,6 +31,7 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -316,6 +317,8 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
     tools.add("ffmpeg", "exit 1"); // the encode is not what this test is about
     useSlides(5);
     ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+    ASSERT_TRUE(commandEnds());
+    expectStepAlert("ffmpeg");
     EXPECT_EQ(project->shareOptionsDict().value("ServiceName").toString(), "PhotoLibrary");
     const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
     const QStringList images = command->currentDVDMenuItem()->imagesArray();
@@ -341,14 +344,12 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
         EXPECT_EQ(slides[i]->panStartPoint(), QPointF(0, 0));
         EXPECT_EQ(slides[i]->transitionInfo().value("name").toString(), "Alpha Blend");
     }
-    ASSERT_TRUE(commandEnds());
-    expectStepAlert("ffmpeg");
 
     useSlides(3);
     dialogs.alerts.clear();
     ASSERT_TRUE(command->EncodeDVDMenu());
-    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     ASSERT_TRUE(commandEnds());
+    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     // Each command writes its menu slides' pictures over those of the one before.
     EXPECT_EQ(QDir(contents()).entryList({"menu_psd_*.jpg", "menu_thumb_*.jpg"}, QDir::Files).size(), 15);
 }
@@ -367,6 +368,7 @@ TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
                               "\"\nexec pngquant \"$@\"");
     useSlides(3);
     ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+    ASSERT_TRUE(commandEnds());
     const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
     ASSERT_EQ(slides.size(), 3u);
     EXPECT_EQ(QImage(QFile::decodeName(frame)).pixelColor(480, 270), QColor(0, 255, 0))
@@ -381,7 +383,6 @@ TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
         }
     EXPECT_LT(green, picture.width() * picture.height() / 16 / 4)
         << "the other program's picture became the slide";
-    ASSERT_TRUE(commandEnds());
 }
 
 TEST_F(DVDCommandTest, AFailedEncodeIsNamedAndNothingIsAuthoredOrBurnt) {
@@ -428,9 +429,9 @@ TEST_F(DVDCommandTest, ADiscImageWithoutASizeIsNeverBurnt) {
     expectNothingBurntAndProjectRestored();
 }
 
-// Another program puts something into the disc folder as dvdauthor starts or once it has authored: the disc
-// is never made of it. The run ends with the step's alert naming it, nothing is burnt, and what a link
-// points to is neither written by dvdauthor nor put on the disc.
+// Another program puts something into the disc folder as the menu's buttons are laid, as dvdauthor starts or
+// once it has authored: the disc is never made of it. The run ends with the step's alert naming it, nothing
+// is burnt, and what a link points to is neither written by dvdauthor nor put on the disc.
 TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
     TempDir users; // the user's own files, which a link points to
     const QString diary = users.file("diary.txt");
@@ -444,12 +445,26 @@ TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
         QString named;                // what the alert names
         QByteArray asDvdauthorStarts; // run by dvdauthor's stand-in before the real one
         std::function<bool()> onceAuthored;
+        // Run by spumux's stand-in before the real one (the disc has a menu then).
+        QByteArray asButtonsAreLaid = {};
     };
     const Case cases[] = {
         {"a link to a file of the user's, once authored",
          disc + "/VIDEO_TS/NOTES.TXT",
          {},
          [&] { return QFile::link(diary, disc + "/VIDEO_TS/NOTES.TXT"); }},
+        {"a hard link to a file of the user's, once authored",
+         disc + "/VIDEO_TS/NOTES.TXT",
+         {},
+         [&] {
+             return ::link(QFile::encodeName(diary).constData(),
+                           QFile::encodeName(disc + "/VIDEO_TS/NOTES.TXT").constData()) == 0;
+         }},
+        {"a hard link to a file of the user's at a name dvdauthor writes, as the menu's buttons are laid",
+         disc + "/VIDEO_TS/VIDEO_TS.IFO",
+         {},
+         nullptr,
+         "ln " + dvd_test::quoted(diary) + " " + dvd_test::quoted(disc + "/VIDEO_TS/VIDEO_TS.IFO")},
         {"a link to a folder of the user's at VIDEO_TS, as dvdauthor starts", disc + "/VIDEO_TS/own",
          "ln -s " + dvd_test::quoted(own) + " " + dvd_test::quoted(disc + "/VIDEO_TS"), nullptr},
         {"a pipe, once authored",
@@ -462,12 +477,14 @@ TEST_F(DVDCommandTest, WhatAnotherProgramPutsIntoTheDiscFolderIsNeverBurnt) {
          [&] { return test_support::plantSocket(disc + "/VIDEO_TS/SOCKET"); }},
     };
     useSlides(3);
-    manager->setBUseDVDMenu(false);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         dvd_test::FakeTools tools;
         if (!c.asDvdauthorStarts.isEmpty())
             tools.wrap("dvdauthor", c.asDvdauthorStarts);
+        if (!c.asButtonsAreLaid.isEmpty())
+            tools.wrap("spumux", c.asButtonsAreLaid);
+        manager->setBUseDVDMenu(!c.asButtonsAreLaid.isEmpty());
         // Heard before the command hears it, so the burn starts only once the entry is there.
         command.reset();
         const platform::ObserverHandle planter(

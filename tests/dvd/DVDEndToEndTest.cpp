@@ -161,8 +161,8 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
         }));
     command.BurnDVDButtonClicked(drive);
     ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
-    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     ASSERT_TRUE(spinUntil([&] { return command.stage() == DVDCommand::Stage::Idle; }));
+    EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.modalEnds, 1);
     ASSERT_NE(command.myburnObj(), nullptr);

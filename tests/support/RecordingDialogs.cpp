@@ -13,11 +13,15 @@ void RecordingDialogs::noteThread() {
 void RecordingDialogs::closeExportProgress() {
     noteThread();
     ++modalEnds;
+    if (progressWindows)
+        progressWindows->exportDialogs().closeExportProgress();
 }
 
 void RecordingDialogs::runExportProgressModal() {
     noteThread();
     ++modalRuns;
+    if (progressWindows)
+        progressWindows->exportDialogs().runExportProgressModal();
 }
 
 void RecordingDialogs::closeBurnProgress(const QString& resultText) {
@@ -121,6 +125,8 @@ void RecordingDialogs::updateExportProgress(double value, const QString& text) {
     noteThread();
     progress.push_back(value);
     progressTexts << text;
+    if (progressWindows)
+        progressWindows->exportDialogs().updateExportProgress(value, text);
 }
 
 void RecordingDialogs::runModalAlert(const QString& message, const QString& informativeText) {
@@ -167,6 +173,8 @@ void RecordingDialogs::updateBurnProgress(double fraction, const QString& phase)
 
 void RecordingDialogs::setExportProgressWindow(ExportProgressWindowController* window) {
     exportWindows.push_back(window);
+    if (progressWindows)
+        progressWindows->setExportProgressWindow(window);
 }
 
 bool RecordingDialogs::runQuestionAlert(const QString& message, const QString& informativeText,

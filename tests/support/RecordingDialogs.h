@@ -84,6 +84,10 @@ public:
     std::deque<QString> mpegOpenAnswers;
     // The burn's window calls go to it too (a test's real window), after they are recorded.
     DVDCommandDialogs* burnWindow = nullptr;
+    // The export-progress window's calls go to them too (a test's real dialogs, which run the window modally
+    // as the application does: the run's first step returns once the window has ended), after they are
+    // recorded.
+    ControllerDialogs* progressWindows = nullptr;
     // Where set, a media panel and a modal alert are each first a real window, application-modal over this
     // one as the real ones are, that goes as soon as it has the keyboard: which window has the keyboard after
     // it is then the window system's answer, as it is after the real ones.

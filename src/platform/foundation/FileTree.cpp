@@ -183,6 +183,14 @@ bool holdsOnlyFilesAndFoldersAt(int fd, const QByteArray& shown, int depth, QStr
         struct stat st {};
         if (::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return failErrno(error, "read", path);
+        // A file with another name elsewhere is another program's: through it a file of the user's would be
+        // read onto a disc, or written over by whoever writes into the folder.
+        if (S_ISREG(st.st_mode) && st.st_nlink > 1) {
+            if (error)
+                *error = QStringLiteral("\"%1\" is a hard link, a file that has other names too.")
+                             .arg(QFile::decodeName(path));
+            return false;
+        }
         if (S_ISREG(st.st_mode))
             continue;
         if (!S_ISDIR(st.st_mode)) {

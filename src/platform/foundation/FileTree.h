@@ -24,9 +24,9 @@ void setBeforeEmptyingFolder(std::function<void(const QByteArray& folder)> hook)
 
 // The entry names of the folder open at fd, without "." and ".."; `shown` names it in a message.
 bool listOpenFolder(int fd, const QByteArray& shown, std::vector<QByteArray>* names, QString* error);
-// Whether the folder open at fd holds, at any depth, nothing but folders and regular files: walked through
-// descriptors, no link followed. Otherwise *error names the first other entry (a link, a pipe, a socket, a
-// device) by its path under `shown`.
+// Whether the folder open at fd holds, at any depth, nothing but folders and regular files of one name each:
+// walked through descriptors, no link followed. Otherwise *error names the first other entry (a link, a hard
+// link, a pipe, a socket, a device) by its path under `shown`.
 bool holdsOnlyFilesAndFolders(int fd, const QByteArray& shown, QString* error);
 
 // Flushes a folder's entries (new names, renames) to disk.

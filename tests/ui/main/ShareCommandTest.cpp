@@ -11,6 +11,7 @@
 #include "support/SavedRepeat.h"
 #include "support/TestChild.h"
 #include "support/ToneMaker.h"
+#include "support/WidgetClick.h"
 
 #include "dvd/DVDCommand.h"
 #include "dvd/DVDMenuItem.h"
@@ -23,20 +24,24 @@
 #include "model/SlideshowProjectManagerItem.h"
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/FileUtils.h"
+#include "platform/foundation/MainThread.h"
 #include "render/RenderNotifications.h"
 #include "render/SlideshowDirector.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/editing/MovieSettingsWndController.h"
+#include "ui/main/MainWindowDialogs.h"
 #include "ui/main/PhotoResizeWorker.h"
 #include "ui/main/PlaybackController.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QPushButton>
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -500,6 +505,71 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(QFileInfo(image).size(), 0) << "nothing was written to the disc";
     EXPECT_TRUE(dialogs.burnProgress.empty());
+    expectPlaybackBack();
+}
+
+// Burn shows the run's progress window at once, and the window goes on answering while the menu's frames and
+// slides are made: the menu is held halfway until the window's event loop has turned with the progress window
+// up, then Cancel in that window ends the run quietly before its encode.
+TEST_F(ShareExportTest, BurnShowsItsProgressWindowAtOnceAndTheWindowAnswersWhileTheMenuIsMade) {
+    makeController(true); // with the window's Burn command
+    controller->setDirector(player.director);
+    useShortSlides(3);
+    const QString image = dir.file("disc.iso");
+    QString error;
+    dialogs.burnSetupAnswers = {
+        platform::disc::DiscDrive::open(platform::disc::DiscDrive::pseudoDriveAddress(image), &error)};
+    ASSERT_TRUE(dialogs.burnSetupAnswers.front()) << qPrintable(error);
+    MainWindowDialogs progressWindows(nullptr, projectSource());
+    dialogs.progressWindows = &progressWindows;
+    struct Seen {
+        bool looked = false, shown = false, menuMade = false, encoding = false;
+        QString title;
+    } seen;
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    const auto lookAtTheWindow = [&] {
+        ExportProgressWindowController* progress = controller->exportProgressWC();
+        seen = {true, progress && progress->isVisible(),
+                !SlideshowProjectManager::defaultSlideshowProjectManager()->dvdMenuSlideArray().empty(),
+                controller->dvdCommand()->dvdMpegIICreateObject() != nullptr,
+                progress ? progress->windowTitle() : QString()};
+        {
+            const std::lock_guard lock(mutex);
+            open = true;
+        }
+        opened.notify_all();
+        if (auto* cancel = progress ? progress->findChild<QPushButton*>("buttonCancel") : nullptr)
+            test_support::leftClick(*cancel, QPointF(cancel->width() / 2.0, cancel->height() / 2.0));
+    };
+    std::atomic<bool> held{false};
+    controller->dvdCommand()->setMenuSetup([&](DVDMenuItem& menu) {
+        menu.setBeforeReducing([&](const QString&) {
+            if (held.exchange(true))
+                return;
+            QMetaObject::invokeMethod(qApp, lookAtTheWindow, Qt::QueuedConnection);
+            // A latch cannot hold the thread that must open it: made on the main thread, the menu goes on.
+            if (platform::isMainThread())
+                return;
+            std::unique_lock lock(mutex);
+            opened.wait(lock, [&] { return open; });
+        });
+    });
+    controller->outlets().burnDVDMenuItem->trigger(); // returns once the progress window has ended
+    ASSERT_TRUE(test_support::spinUntil(
+        [&] { return controller->dvdCommand()->stage() == DVDCommand::Stage::Idle; }, 60000));
+    dialogs.progressWindows = nullptr;
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(seen.looked) << "the window's event loop never turned during the run";
+    EXPECT_TRUE(seen.shown) << "no progress window while the menu was made";
+    EXPECT_EQ(seen.title, "Create DVD");
+    EXPECT_FALSE(seen.menuMade) << "the window stood still until the menu's slides were made";
+    EXPECT_FALSE(seen.encoding);
+    EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
+    EXPECT_EQ(controller->dvdCommand()->dvdMpegIICreateObject(), nullptr) << "an encode began after Cancel";
+    EXPECT_EQ(QFileInfo(image).size(), 0) << "something was written to the disc image";
+    EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
     expectPlaybackBack();
 }
 
