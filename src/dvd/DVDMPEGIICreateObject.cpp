@@ -286,7 +286,7 @@ bool DVDMPEGIICreateObject::prepareStream(const QString& output, QString* error)
     platform::UniqueFd fd = platform::openFreshFile(output, error, 0644);
     if (!fd)
         return false;
-    const QString through = platform::descriptorPath(fd.get());
+    const QString through = platform::pathReaching(fd.get(), output);
     {
         const std::lock_guard lock(streamMutex);
         streams[output] = std::move(fd);
@@ -312,7 +312,7 @@ void DVDMPEGIICreateObject::dropStream(const QString& output) {
 QString DVDMPEGIICreateObject::streamFile(const QString& output) const {
     const std::lock_guard lock(streamMutex);
     const auto kept = streams.find(output);
-    return kept == streams.end() ? QString() : platform::descriptorPath(kept->second.get());
+    return kept == streams.end() ? QString() : platform::pathReaching(kept->second.get(), output);
 }
 
 void DVDMPEGIICreateObject::releaseStreams() {

@@ -72,8 +72,13 @@ QString FFMMCreateObjectBase::preparePartialOutput(QString* error) {
     if (!partialFd)
         return QString();
     // ffmpeg opens its output by name and follows a link there: it is named the file through our descriptor,
-    // which reaches the file made here whatever has since taken its name.
-    return platform::descriptorPath(partialFd.get());
+    // which reaches the file made here whatever has since taken its name (without /proc, by the hidden name
+    // it was made under, as it is then never an unnamed one).
+    const QString reaching = platform::pathReaching(partialFd.get(), partialPath);
+    if (reaching.isEmpty() && error)
+        *error = tr_("The movie was not made: another program removed the file it was being written into. "
+                     "Export the movie again.");
+    return reaching;
 }
 
 std::optional<platform::FileIdentity> FFMMCreateObjectBase::placePartialOutput(QString* error,
@@ -105,7 +110,8 @@ bool FFMMCreateObjectBase::holdMixedSound(const std::optional<platform::FileIden
 
 QString FFMMCreateObjectBase::mixedSoundPath() const {
     const std::lock_guard lock(mutex);
-    return mixedSound ? platform::descriptorPath(mixedSound.get()) : strTempM4AAudioFullPath();
+    return mixedSound ? platform::pathReaching(mixedSound.get(), strTempM4AAudioFullPath())
+                      : strTempM4AAudioFullPath();
 }
 
 void FFMMCreateObjectBase::releaseMixedSound() {

@@ -91,6 +91,24 @@ TEST_F(FFMMP4Test, FilesPutAtThePipesAndTheSoundsNamesWhileFFmpegStartsAreNeverU
         FFMMCreateObjectBase::strVideoFIFOName()); // the other program's link stays the export's end
 }
 
+// Without /proc, ffmpeg is handed the mixed sound and the movie being made by the names they were made under
+// (the movie's a hidden one then): the movie is made, with its sound.
+TEST_F(FFMMP4Test, WithoutProcTheMovieIsMadeWithItsSound) {
+    platform::setOwnDescriptorFolder(dir.file("no such folder"));
+    creator->setAudioMixStep(toneMix({}, 1.0));
+    pump.frames = 5;
+    start();
+    const bool over = ended();
+    platform::setOwnDescriptorFolder(QString());
+    ASSERT_TRUE(over);
+    EXPECT_EQ(recorder.count(kFinished), 1) << recorder.failure().toStdString();
+    const MediaProbe probe = MediaProbe::probe(output());
+    ASSERT_TRUE(probe.ok) << probe.error.toStdString();
+    ASSERT_NE(probe.firstOfType("video"), nullptr);
+    EXPECT_EQ(probe.firstOfType("video")->packets, 5);
+    EXPECT_NE(probe.firstOfType("audio"), nullptr);
+}
+
 // Another program puts a movie without sound in place of the mixed sound as the mix ends: the export does not
 // take it for its sound, and says that the movie was not made.
 TEST_F(FFMMP4Test, AMixedSoundReplacedAsTheMixEndsIsRefused) {

@@ -245,8 +245,9 @@ TEST(PartialFile, TakesItsPlaceOnlyWhenPutThereAndNeverWritesThroughALink) {
 
 // Where the file system has unnamed files, a file being made has no name another program could open it by
 // until it is placed; elsewhere, or where an unnamed file could not be given a name once written (no
-// /proc), it is made under a hidden name of its own. Either takes its name once placed, a link there
-// replaced, never followed.
+// /proc), it is made under a hidden name of its own. A child program reaches it meanwhile through the
+// descriptor or, without /proc, that hidden name. Either takes its name once placed, a link there replaced,
+// never followed.
 TEST(PartialFile, AnUnnamedFileHasNoNameUntilPlacedAndAHiddenNameIsTheFallback) {
     const struct {
         const char* what;
@@ -272,6 +273,9 @@ TEST(PartialFile, AnUnnamedFileHasNoNameUntilPlacedAndAHiddenNameIsTheFallback) 
         EXPECT_EQ(entries(dir.path()).size(), unnamed ? 2 : 3)
             << entries(dir.path()).join(", ").toStdString();
         ASSERT_TRUE(platform::writeFully(fd.get(), "a new movie", 11));
+        const QString reaching = platform::pathReaching(fd.get(), partial);
+        ASSERT_FALSE(reaching.isEmpty());
+        EXPECT_EQ(readFile(reaching), "a new movie");
         ASSERT_TRUE(platform::placePartialFile(fd.get(), partial, dir.file("Trip.mp4"), &error))
             << error.toStdString();
         EXPECT_FALSE(QFileInfo(dir.file("Trip.mp4")).isSymLink());
@@ -284,8 +288,8 @@ TEST(PartialFile, AnUnnamedFileHasNoNameUntilPlacedAndAHiddenNameIsTheFallback) 
     platform::setOwnDescriptorFolder(QString());
 }
 
-// A partial file another program removed, or put a file of its own in place of, is never placed, and which of
-// the two happened is told.
+// A partial file another program removed, or put a file of its own in place of, is never placed, which of
+// the two happened is told, and without /proc no child program is handed its name.
 TEST(PartialFile, APartialFileRemovedOrReplacedIsNotPlacedAndTheLossIsTold) {
     const struct {
         const char* what;
@@ -303,6 +307,9 @@ TEST(PartialFile, APartialFileRemovedOrReplacedIsNotPlacedAndTheLossIsTold) {
         ASSERT_TRUE(QFile::remove(partial));
         if (c.replace)
             writeFile(partial, "another program's");
+        platform::setOwnDescriptorFolder(dir.file("no such folder"));
+        EXPECT_EQ(platform::pathReaching(fd.get(), partial), QString());
+        platform::setOwnDescriptorFolder(QString());
         QString error;
         platform::PartialLoss loss = platform::PartialLoss::None;
         EXPECT_FALSE(platform::placePartialFile(fd.get(), partial, dir.file("Trip.mp4"), &error, &loss));

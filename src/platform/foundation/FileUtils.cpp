@@ -422,6 +422,17 @@ bool descriptorPathReaches(int fd) {
            reached.st_dev == open.st_dev && reached.st_ino == open.st_ino;
 }
 
+QString pathReaching(int fd, const QString& name) {
+    if (descriptorPathReaches(fd))
+        return descriptorPath(fd);
+    struct stat named {};
+    struct stat open {};
+    if (name.isEmpty() || ::stat(encoded(name).constData(), &named) != 0 || ::fstat(fd, &open) != 0 ||
+        named.st_dev != open.st_dev || named.st_ino != open.st_ino)
+        return QString();
+    return name;
+}
+
 QString partialFileNamePattern(const QString& namePattern) {
     return QStringLiteral("\\.(?:%1)\\.%2-[0-9a-f]{1,16}").arg(namePattern, kPartialPurpose);
 }

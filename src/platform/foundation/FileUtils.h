@@ -83,6 +83,9 @@ void removePartialFile(int fd, const QString& partial);
 QString descriptorPath(int fd);
 // Whether descriptorPath(fd) leads to the file open at fd: false without /proc.
 bool descriptorPathReaches(int fd);
+// What a child program is handed to reach the file open at fd: descriptorPath(fd) where it leads there, else
+// (without /proc) `name`, the file's own name, while it still names that file; empty when neither does.
+QString pathReaching(int fd, const QString& name);
 // The pattern (a regular expression without anchors) of the partial files made beside files whose names
 // match namePattern, for removing what a killed writer left.
 QString partialFileNamePattern(const QString& namePattern);
