@@ -278,7 +278,7 @@ bool DVDAuthorObject::checkFolder(const QString& refusal, DVDStepError* error) c
 }
 
 QString DVDAuthorObject::reachableOutputDVDFolder() const {
-    return outputFolderFd ? platform::descriptorPath(outputFolderFd.get()) : QString();
+    return outputFolderFd ? platform::pathReaching(outputFolderFd.get(), outputFolder) : QString();
 }
 
 bool DVDAuthorObject::runOverlay(DVDStepError* error) {
@@ -336,8 +336,8 @@ bool DVDAuthorObject::AuthorDVD() {
 void DVDAuthorObject::runScript() {
     platform::ChildProcess::Options options;
     options.program = dvdauthorPath;
-    options.arguments = {QStringLiteral("-x"), platform::descriptorPath(xmlFile.get()), QStringLiteral("-o"),
-                         reachableOutputDVDFolder()};
+    options.arguments = {QStringLiteral("-x"), platform::pathReaching(xmlFile.get(), xmlPath),
+                         QStringLiteral("-o"), reachableOutputDVDFolder()};
     options.environment.insert(QStringLiteral("VIDEO_FORMAT"), tvFormat);
     options.mergeStderr = true; // its status lines come on the error output
     StreamedChildProcess child(options, temporary);

@@ -212,8 +212,9 @@ DVDCommand::MenuMade DVDCommand::makeMenu(DVDMenuItem& item, const DVDProjectSet
         std::vector<std::jthread> makers; // joined as they go out of scope
         for (std::size_t i = 0; i < slides.size(); ++i)
             makers.emplace_back([&, i] {
-                const QString frame =
-                    i < frames.size() ? platform::descriptorPath(frames[i].get()) : QString();
+                const QString frame = i < frames.size()
+                                          ? platform::pathReaching(frames[i].get(), pictures[qsizetype(i)])
+                                          : QString();
                 slides[i] = addImageToSlideItem_thread(pictures[qsizetype(i)], int(i) + 1, &errors[i], frame);
             });
     }

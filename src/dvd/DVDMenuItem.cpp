@@ -491,8 +491,8 @@ bool DVDMenuItem::run_pngquant(int picture, const QString& path, const QString& 
     platform::ChildProcess::Options options;
     options.program = pngquant;
     options.arguments = {QStringLiteral("-f"), QStringLiteral("4"), QStringLiteral("-")};
-    options.stdinFile = platform::descriptorPath(picture);
-    options.stdoutFile = platform::descriptorPath(out.get());
+    options.stdinFile = platform::pathReaching(picture, path);
+    options.stdoutFile = platform::pathReaching(out.get(), reduced);
     const bool ran = platform::ChildProcess::run(options, nullptr, &message);
     if (ran && sizeOfOpenFile(out.get()) > 0) {
         if (kept)

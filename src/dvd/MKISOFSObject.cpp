@@ -30,7 +30,7 @@ bool MKISOFSObject::runScript(int partialFd, const QString& partial, DVDStepErro
     options.program = program;
     // mkisofs opens its output by name and follows a link there: it is named the file through our descriptor.
     options.arguments = {QStringLiteral("-dvd-video"), QStringLiteral("-o"),
-                         platform::descriptorPath(partialFd), folderArgument(inputFolder)};
+                         platform::pathReaching(partialFd, partial), folderArgument(inputFolder)};
     QString message;
     if (!platform::ChildProcess::run(options, nullptr, &message))
         return failStep(error, step, message);

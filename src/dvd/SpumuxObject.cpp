@@ -87,9 +87,10 @@ bool SpumuxObject::createXMLFile(DVDStepError* error) {
     if (!readTextResource(QStringLiteral("spumux_template"), QStringLiteral("xml"), &text, &message))
         return failStep(error, kStep, message);
     auto picture = [this](int state) {
+        const QString path = DVDMenuItem::reducedStateImagePath(temporary, state);
         if (std::size_t(state) < statePictures.size() && statePictures[std::size_t(state)])
-            return xmlEscaped(platform::descriptorPath(statePictures[std::size_t(state)].get()));
-        return xmlEscaped(DVDMenuItem::reducedStateImagePath(temporary, state));
+            return xmlEscaped(platform::pathReaching(statePictures[std::size_t(state)].get(), path));
+        return xmlEscaped(path);
     };
     text = substitutePlaceholders(
         text, {{QStringLiteral("NORMAL_IMAGE_PATH"), picture(DVDMenuItem::Normal)},
@@ -118,9 +119,9 @@ bool SpumuxObject::run_spumuxCommand(DVDStepError* error) {
     options.program = platform::locateTool(QStringLiteral("spumux"));
     if (options.program.isEmpty())
         return failStep(error, kStep, QStringLiteral("The program \"spumux\" is not installed."));
-    options.arguments = {platform::descriptorPath(xmlFile.get())};
+    options.arguments = {platform::pathReaching(xmlFile.get(), xmlPath)};
     options.stdinFile = inputPath;
-    options.stdoutFile = platform::descriptorPath(outputFile.get());
+    options.stdoutFile = platform::pathReaching(outputFile.get(), outputPath);
     options.environment.insert(QStringLiteral("VIDEO_FORMAT"), project.videoFormat());
     platform::ChildProcess child(options);
     if (beforeLaunch)
@@ -161,8 +162,8 @@ bool SpumuxObject::startAndWait(platform::ChildProcess& child, DVDStepError* err
 }
 
 void SpumuxObject::createMenuCode() {
-    menuSectionCode =
-        menuCode(buttons.size(), outputFile ? platform::descriptorPath(outputFile.get()) : outputPath);
+    menuSectionCode = menuCode(
+        buttons.size(), outputFile ? platform::pathReaching(outputFile.get(), outputPath) : outputPath);
 }
 
 void SpumuxObject::cancel() {

@@ -16,6 +16,7 @@
 #include "platform/foundation/ChildProcess.h"
 #include "render/SlideshowDirector.h"
 #include "support/MediaProbe.h"
+#include "support/WithoutProc.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,6 +36,7 @@ struct DiscRun {
     bool pal;
     bool menu;
     bool wide;
+    bool withoutProc; // no path leads to the process's own descriptors
 };
 
 void PrintTo(const DiscRun& run, std::ostream* out) {
@@ -159,9 +161,12 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
             copy.arguments.last() = kept;
             EXPECT_TRUE(platform::ChildProcess::run(copy));
         }));
-    command.BurnDVDButtonClicked(drive);
-    ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
-    ASSERT_TRUE(spinUntil([&] { return command.stage() == DVDCommand::Stage::Idle; }));
+    {
+        const test_support::WithoutProc procAbsent(run.withoutProc);
+        command.BurnDVDButtonClicked(drive);
+        ASSERT_EQ(dialogs.modalRuns, 1) << qPrintable(dialogs.alertText());
+        ASSERT_TRUE(spinUntil([&] { return command.stage() == DVDCommand::Stage::Idle; }));
+    }
     EXPECT_EQ(manager->dvdMenuSlideArray().size(), 3u);
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(dialogs.modalEnds, 1);
@@ -203,9 +208,10 @@ TEST_P(DVDEndToEndTest, TheProjectBecomesABurntDisc) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, DVDEndToEndTest,
-                         ::testing::Values(DiscRun{"NtscWithMenuWide", false, true, true},
-                                           DiscRun{"NtscWithoutMenu", false, false, false},
-                                           DiscRun{"PalWithMenu", true, true, false}),
+                         ::testing::Values(DiscRun{"NtscWithMenuWide", false, true, true, false},
+                                           DiscRun{"NtscWithoutMenu", false, false, false, false},
+                                           DiscRun{"PalWithMenu", true, true, false, false},
+                                           DiscRun{"PalWithMenuWithoutProc", true, true, false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 class DVDLinksEndToEndTest : public DVDRenderTest {};

@@ -5,6 +5,7 @@
 #include "support/FilesBeingMade.h"
 #include "support/MediaProbe.h"
 #include "support/MovieDecoder.h"
+#include "support/WithoutProc.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,12 +95,14 @@ TEST_F(FFMMP4Test, FilesPutAtThePipesAndTheSoundsNamesWhileFFmpegStartsAreNeverU
 // Without /proc, ffmpeg is handed the mixed sound and the movie being made by the names they were made under
 // (the movie's a hidden one then): the movie is made, with its sound.
 TEST_F(FFMMP4Test, WithoutProcTheMovieIsMadeWithItsSound) {
-    platform::setOwnDescriptorFolder(dir.file("no such folder"));
-    creator->setAudioMixStep(toneMix({}, 1.0));
-    pump.frames = 5;
-    start();
-    const bool over = ended();
-    platform::setOwnDescriptorFolder(QString());
+    bool over = false;
+    {
+        const test_support::WithoutProc procAbsent;
+        creator->setAudioMixStep(toneMix({}, 1.0));
+        pump.frames = 5;
+        start();
+        over = ended();
+    }
     ASSERT_TRUE(over);
     EXPECT_EQ(recorder.count(kFinished), 1) << recorder.failure().toStdString();
     const MediaProbe probe = MediaProbe::probe(output());

@@ -62,7 +62,7 @@ std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString
         return nullptr;
     // The library opens the drive's file by name, and again for each burn: it is named the file through the
     // descriptor, which reaches the file made here whatever has since taken its name.
-    auto drive = open(pseudoDriveAddress(descriptorPath(fd.get())), error);
+    auto drive = open(pseudoDriveAddress(pathReaching(fd.get(), partial)), error);
     if (!drive) {
         discardPartial(fd, partial);
         return nullptr;
