@@ -2,6 +2,7 @@
 
 // What the export benchmarks share: a project in a folder of its own with a tone as its song, the player
 // that draws it, and the frame-pump host that feeds an export's pipe.
+#include "LargePhoto.h"
 #include "export/EncoderController.h"
 #include "export/PoolFrameRenderer.h"
 #include "model/ModelClasses.h"
@@ -11,6 +12,8 @@
 #include "platform/foundation/MainThread.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/Context.h"
+#include "platform/image/ImageAdditions.h"
+#include "platform/image/SlidePictures.h"
 #include "platform/media/AudioFileWriter.h"
 #include "render/DirectorFrameRenderer.h"
 #include "render/FramePump.h"
@@ -185,6 +188,21 @@ inline bool exportMovie(Project& show, int64_t bitrate, bool pool = false,
         std::fprintf(stderr, "the export failed: %s: %s\n", qPrintable(it.key()),
                      qPrintable(it.value().toString()));
     return started && movie.finished;
+}
+
+// Photo slide `index` of `show`: a 1920 x 1080 photo-like picture and its backdrop, saved into the show's
+// contents as an import saves them.
+inline SlideItemRef importedPhotoSlide(const Project& show, int index) {
+    const QImage picture = photoLike(QSize(1920, 1080), index);
+    const QString name = QStringLiteral("photo_%1.jpg").arg(index),
+                  backdrop = QStringLiteral("bk_%1.jpg").arg(index);
+    namespace pictures = platform::image::slide_pictures;
+    saveToJpegFile(pictures::picture(picture, 1920), show.contents + "/" + name, pictures::kPictureQuality);
+    saveToJpegFile(pictures::backdrop(picture), show.contents + "/" + backdrop, pictures::kBackdropQuality);
+    auto slide = platform::makeMainThreadShared<SlideItem>();
+    slide->setFileName(name);
+    slide->setBackgroudImageFileName(backdrop);
+    return slide;
 }
 
 } // namespace bench

@@ -9,15 +9,12 @@
 // xvfb-run for a real window system, offscreen otherwise). Load the machine meanwhile (a few
 // `yes >/dev/null` loops, or stress-ng) to see what a busy machine makes of it.
 #include "BenchProject.h"
-#include "LargePhoto.h"
 #include "dvd/DVDCommand.h"
 #include "dvd/DVDMPEGIICreateObject.h"
 #include "model/MainWindowServices.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/disc/DiscDrive.h"
 #include "platform/foundation/HeapSettings.h"
-#include "platform/image/ImageAdditions.h"
-#include "platform/image/SlidePictures.h"
 #include "ui/editing/ExportProgressWindowController.h"
 #include "ui/main/MainWindowDialogs.h"
 #include "ui/main/MainWindowOutlets.h"
@@ -37,7 +34,6 @@
 #include <string>
 #include <vector>
 
-namespace pictures = platform::image::slide_pictures;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -100,16 +96,7 @@ protected:
 std::vector<SlideItemRef> photoSlides(const bench::Project& show, int count) {
     std::vector<SlideItemRef> slides;
     for (int i = 0; i < count; ++i) {
-        const QImage picture = bench::photoLike(QSize(1920, 1080), i);
-        const QString name = QStringLiteral("photo_%1.jpg").arg(i),
-                      backdrop = QStringLiteral("bk_%1.jpg").arg(i);
-        saveToJpegFile(pictures::picture(picture, 1920), show.contents + "/" + name,
-                       pictures::kPictureQuality);
-        saveToJpegFile(pictures::backdrop(picture), show.contents + "/" + backdrop,
-                       pictures::kBackdropQuality);
-        auto slide = platform::makeMainThreadShared<SlideItem>();
-        slide->setFileName(name);
-        slide->setBackgroudImageFileName(backdrop);
+        auto slide = bench::importedPhotoSlide(show, i);
         slide->customSetDurations(2.0f, 0.5f);
         slides.push_back(std::move(slide));
     }

@@ -1,15 +1,10 @@
 // What the checks before an export cost, for a show of 60 photo slides (1920 x 1080 at the import's quality,
 // each with its backdrop): the window's, which reads the pictures' headers on the main thread and must stay
-// well under a tenth of a second, and the export's, which decodes every picture whole on the export's own
-// thread before its first frame. Run: build/bench/ExportCheckBench
+// well under a tenth of a second, and the export's, which decodes every picture whole on every core beside
+// the export's play. Run: build/bench/ExportCheckBench
 #include "BenchProject.h"
-#include "LargePhoto.h"
-#include "platform/image/ImageAdditions.h"
-#include "platform/image/SlidePictures.h"
 
 #include <benchmark/benchmark.h>
-
-namespace pictures = platform::image::slide_pictures;
 
 namespace {
 
@@ -17,19 +12,8 @@ namespace {
 void timeCheck(benchmark::State& state, QString (*check)(const SlideshowProject&)) {
     bench::Project show;
     std::vector<SlideItemRef> slides;
-    for (int i = 0; i < int(state.range(0)); ++i) {
-        const QImage picture = bench::photoLike(QSize(1920, 1080), i);
-        const QString name = QStringLiteral("photo_%1.jpg").arg(i),
-                      backdrop = QStringLiteral("bk_%1.jpg").arg(i);
-        saveToJpegFile(pictures::picture(picture, 1920), show.contents + "/" + name,
-                       pictures::kPictureQuality);
-        saveToJpegFile(pictures::backdrop(picture), show.contents + "/" + backdrop,
-                       pictures::kBackdropQuality);
-        auto slide = platform::makeMainThreadShared<SlideItem>();
-        slide->setFileName(name);
-        slide->setBackgroudImageFileName(backdrop);
-        slides.push_back(slide);
-    }
+    for (int i = 0; i < int(state.range(0)); ++i)
+        slides.push_back(bench::importedPhotoSlide(show, i));
     show.project->setSlideshowArray(slides);
     for (auto _ : state) {
         const QString refusal = check(*show.project);
