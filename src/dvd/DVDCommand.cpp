@@ -12,6 +12,7 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
+#include "platform/foundation/Parallel.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
 #include "render/SlideshowDirector.h"
@@ -208,16 +209,11 @@ DVDCommand::MenuMade DVDCommand::makeMenu(DVDMenuItem& item, const DVDProjectSet
     const std::vector<platform::UniqueFd> frames = item.menuFrameFiles();
     std::vector<SlideItemRef> slides(std::size_t(pictures.size()));
     std::vector<DVDStepError> errors(slides.size());
-    {
-        std::vector<std::jthread> makers; // joined as they go out of scope
-        for (std::size_t i = 0; i < slides.size(); ++i)
-            makers.emplace_back([&, i] {
-                const QString frame = i < frames.size()
-                                          ? platform::pathReaching(frames[i].get(), pictures[qsizetype(i)])
-                                          : QString();
-                slides[i] = addImageToSlideItem_thread(pictures[qsizetype(i)], int(i) + 1, &errors[i], frame);
-            });
-    }
+    platform::forEachIndex(slides.size(), unsigned(slides.size()), [&](std::size_t i) {
+        const QString frame =
+            i < frames.size() ? platform::pathReaching(frames[i].get(), pictures[qsizetype(i)]) : QString();
+        slides[i] = addImageToSlideItem_thread(pictures[qsizetype(i)], int(i) + 1, &errors[i], frame);
+    });
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (!slides[i]) {
             made.error = errors[i];

@@ -415,22 +415,26 @@ QString descriptorPath(int fd) {
     return QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd);
 }
 
-bool descriptorPathReaches(int fd) {
+namespace {
+
+// Whether the path, its links followed, leads to the file open at fd.
+bool leadsTo(const QString& path, int fd) {
     struct stat reached {};
     struct stat open {};
-    return ::stat(encoded(descriptorPath(fd)).constData(), &reached) == 0 && ::fstat(fd, &open) == 0 &&
+    return !path.isEmpty() && ::stat(encoded(path).constData(), &reached) == 0 && ::fstat(fd, &open) == 0 &&
            reached.st_dev == open.st_dev && reached.st_ino == open.st_ino;
+}
+
+} // namespace
+
+bool descriptorPathReaches(int fd) {
+    return leadsTo(descriptorPath(fd), fd);
 }
 
 QString pathReaching(int fd, const QString& name) {
     if (descriptorPathReaches(fd))
         return descriptorPath(fd);
-    struct stat named {};
-    struct stat open {};
-    if (name.isEmpty() || ::stat(encoded(name).constData(), &named) != 0 || ::fstat(fd, &open) != 0 ||
-        named.st_dev != open.st_dev || named.st_ino != open.st_ino)
-        return QString();
-    return name;
+    return leadsTo(name, fd) ? name : QString();
 }
 
 QString partialFileNamePattern(const QString& namePattern) {
