@@ -306,8 +306,12 @@ void AppDelegate::showError(const QString& message) {
 
 void AppDelegate::notifyAddPhotoFailed(const platform::Notification& notification) {
     QString message;
-    for (const QVariant& entry : notification.object.toList())
-        message += QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName() + "\n";
+    for (const QVariant& item : notification.object.toList()) {
+        const QVariantMap entry = item.toMap();
+        const QString reason = entry.value("REASON").toString();
+        message += QFileInfo(entry.value("SLIDE_IMAGE_FILENAME").toString()).fileName() +
+                   (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(reason)) + "\n";
+    }
     if (message.isEmpty())
         return;
     platform::runOnMainThread([self = QPointer<AppDelegate>(this), message] {

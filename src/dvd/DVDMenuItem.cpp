@@ -5,7 +5,7 @@
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/ToolLocator.h"
-#include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 #include "render/DropShadow.h"
 
 #include <QBuffer>
@@ -55,7 +55,9 @@ QVariantMap subMap(const QVariantMap& map, const char* key) {
 }
 
 QImage imageAt(const QString& path) {
-    return path.isEmpty() ? QImage() : QImage(path);
+    return path.isEmpty()
+               ? QImage()
+               : platform::image::readPicture(path, platform::image::PictureRequest::asStored()).image;
 }
 
 QImage transparentFrame(QSize size) {
@@ -265,11 +267,9 @@ QImage DVDMenuItem::photoOfSlide(int frameIndex, const DVDProjectSettings& proje
     const QSize size(intValue(box, "width"), intValue(box, "height"));
     if (size.isEmpty() || frameIndex < 0 || frameIndex >= project.slidePicturePaths.size())
         return {};
-    // The whole photo is stretched into the box, so it is decoded straight at that size.
-    PictureFileReader picture(project.slidePicturePaths.at(frameIndex));
-    picture.reader().setAutoTransform(true);
-    picture.reader().setScaledSize(size);
-    QImage photo = picture.reader().read();
+    // The whole photo is stretched into the box, so it is decoded at no more than covers it.
+    platform::image::PictureRequest covering{size, Qt::KeepAspectRatioByExpanding};
+    QImage photo = platform::image::readPicture(project.slidePicturePaths.at(frameIndex), covering).image;
     if (!photo.isNull() && photo.size() != size)
         photo = photo.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return photo;

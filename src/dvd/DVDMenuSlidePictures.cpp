@@ -4,6 +4,7 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 #include "platform/image/SlidePictures.h"
 
 namespace pictures = platform::image::slide_pictures;
@@ -72,8 +73,9 @@ PicturePaths picturePathsOf(const SlideItem& slide) {
 // picture's size, or an empty size with the step that failed.
 QSize writePictures(const QString& frameFile, const QString& picture, const PicturePaths& paths, int maxWidth,
                     DVDStepError* error) {
-    PictureFileReader file(frameFile);
-    const QImage frame = pictures::flattenedOnBlack(file.reader().read());
+    // Read no larger than the largest picture made of it.
+    const QImage frame = pictures::flattenedOnBlack(
+        platform::image::readPicture(frameFile, platform::image::PictureRequest::within(maxWidth)).image);
     if (frame.isNull()) {
         failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
         return {};

@@ -1,6 +1,7 @@
 #include "dvd/PaletteQuantiser.h"
 
 #include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 
 #include <QColorSpace>
 
@@ -115,9 +116,7 @@ bool writeQuantisedPNG(const QImage& image, const QString& path, int colours, DV
 }
 
 bool writeQuantisedPNG(const QString& source, const QString& path, int colours, DVDStepError* error) {
-    PictureFileReader file(source);
-    file.reader().setAutoTransform(true);
-    const QImage image = file.reader().read();
+    const QImage image = platform::image::readPicture(source).image;
     if (image.isNull())
         return failStep(error, kStep, QStringLiteral("Cannot read the picture \"%1\".").arg(source));
     return writeQuantisedPNG(image, path, colours, error);

@@ -7,11 +7,11 @@
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
 #include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 
 #include <QColor>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 
 #include <cmath>
 
@@ -186,9 +186,9 @@ bool SlideItem::isPictureUsable(const QString& path, bool whole) {
     if (!isPresentFile(path) || QFileInfo(path).size() == 0)
         return false;
     if (whole)
-        return pictureDecodes(path);
-    QImageReader header(path);
-    return header.canRead() && header.size().isValid() && !isCutShortJpeg(path);
+        return platform::image::pictureDecodes(path);
+    return platform::image::readPictureHeader(path).fault == platform::image::PictureFault::None &&
+           !isCutShortJpeg(path);
 }
 
 bool SlideItem::drawsBackdropUnder(int backgroundID) const {

@@ -137,7 +137,7 @@ public:
     // What the picture texture shows before the theme dresses it: the text layer when there is text,
     // then the theme's "PhotoFilter". The renderer applies the theme's frame and shadow when
     // SlideshowThemeManager::bNeedApplyTheme answers true. `whole`, when asked, tells whether the file's
-    // bytes that made it decode whole (readPictureFile): a damaged picture shows what decoded.
+    // bytes that made it decode whole: a damaged picture shows what decoded.
     QImage slideImageForTexture(const QVariantMap& theme, bool* whole = nullptr) const;
     // The text of a font dictionary ("Text", "FontSize", "FontName", "FontColor") laid out and drawn as
     // the text layer lays it out, on a transparent picture just large enough for it; null without text.

@@ -5,6 +5,8 @@
 #include "platform/foundation/FileUtils.h"
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/ImageFilters.h"
+#include "platform/image/PictureReading.h"
+#include "platform/image/SlidePictures.h"
 #include "platform/media/MediaAsset.h"
 
 #include <QBuffer>
@@ -25,19 +27,18 @@ constexpr double kShadowBlur = 10.0;
 constexpr double kFrameLineWidth = 6.0;
 constexpr int kEditingTextStatus = 2;
 
-// `whole`, when asked, by readPictureFile's test of the bytes decoded.
+// A slide's picture, backdrop or thumbnail as it is worked on: at most the largest the player draws, however
+// large a received project's file is. `whole`, when asked, tells whether the bytes decoded are whole.
 QImage readPicture(const QString& path, bool* whole = nullptr) {
     if (whole)
         *whole = false;
     if (path.isEmpty())
         return QImage();
-    return readPictureFile(
-        path,
-        [](QImageReader& reader) {
-            reader.setAutoTransform(true);
-            return reader.read();
-        },
-        whole);
+    const platform::image::Picture picture = platform::image::readPicture(
+        path, platform::image::PictureRequest::within(platform::image::slide_pictures::kLargestSide));
+    if (whole)
+        *whole = picture.whole;
+    return picture.image;
 }
 
 bool writeJpegAtomically(const QImage& image, const QString& path) {

@@ -8,6 +8,7 @@
 #include "platform/foundation/Parallel.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/image/PictureReading.h"
 #include "platform/media/AudioReader.h"
 
 #include <QFileInfo>
@@ -372,6 +373,18 @@ bool exportCanRead(const SlideItem& slide, std::optional<int> movingBackdrop, bo
     return !photo || slide.isPictureBeingMade() || usable(slide.mediaFilePath());
 }
 
+// The refusal of a slide whose file cannot be drawn: a picture larger than the program reads says so.
+QString slideFileRefusal(std::size_t index, const SlideItem& slide) {
+    const platform::image::Picture header = platform::image::readPictureHeader(slide.mediaFilePath());
+    if (header.fault == platform::image::PictureFault::TooLarge)
+        return tr_("The file \"%2\" of slide %1 is %3.")
+            .arg(index + 1)
+            .arg(slide.userFileName(), header.reason());
+    return tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
+        .arg(index + 1)
+        .arg(slide.userFileName());
+}
+
 // The photos' own sounds that an export would mix and cannot read (gone, empty, not a file the project may
 // read, or not decoding from its start), each naming its slide's place; those slides join `troubled`.
 QStringList slideSoundRefusals(const std::vector<SlideItemRef>& slides, const QString& contents,
@@ -472,9 +485,7 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
     });
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (!readable[i]) {
-            unusable << tr_("The file \"%2\" of slide %1 is missing, empty or cannot be read.")
-                            .arg(i + 1)
-                            .arg(slides[i]->userFileName());
+            unusable << slideFileRefusal(i, *slides[i]);
             troubled.insert(i);
         }
     const QString contents = strMacProjectBundleContentsPath();

@@ -2,7 +2,7 @@
 
 #include "model/ContentsFolder.h"
 #include "platform/foundation/StandardPaths.h"
-#include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,9 +72,7 @@ QImage imageNamedLocked(NamedCaches& cache, const QString& name) {
 } // namespace
 
 QImage CreateCGImageAtPath(const QString& path) {
-    PictureFileReader picture(path);
-    picture.reader().setAutoTransform(false);
-    return picture.reader().read();
+    return platform::image::readPicture(path, platform::image::PictureRequest::asStored()).image;
 }
 
 QImage GetCGImageNamed(const QString& name) {
@@ -113,7 +111,9 @@ QImage CreateCGImageFromPasteboard(const QMimeData* pasteboard) {
     }
     for (const QString& format : pasteboard->formats()) {
         if (format.startsWith(QStringLiteral("image/")))
-            return QImage::fromData(pasteboard->data(format));
+            return platform::image::readPictureData(pasteboard->data(format),
+                                                    platform::image::PictureRequest::asStored())
+                .image;
     }
     return QImage();
 }

@@ -3,7 +3,7 @@
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/gl/DriverLock.h"
-#include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 #include "render/PreviewController.h"
 #include "render/RenderGlobals.h"
 #include "render/RenderNotifications.h"
@@ -222,10 +222,7 @@ NSGLView::ShownPhoto NSGLView::currentPhoto() {
     const SlideItemRef slide = project ? project->slideItemAtIndex(project->nCurrentSlideItem()) : nullptr;
     if (!slide || slide->fileName().isEmpty())
         return {};
-    PictureFileReader picture(slide->fileName());
-    QSize size = picture.reader().size();
-    if (picture.reader().transformation() & QImageIOHandler::TransformationRotate90)
-        size.transpose();
+    const QSize size = platform::image::readPictureHeader(slide->fileName()).size;
     if (size.isEmpty())
         return {};
     const QVariantMap theme =

@@ -2,10 +2,7 @@
 
 #include "platform/gl/DriverLock.h"
 #include "platform/gl/GlError.h"
-#include "platform/image/ImageAdditions.h"
-
-#include <QBuffer>
-#include <QImageReader>
+#include "platform/image/PictureReading.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,26 +10,6 @@
 using platform::gl::ObjectName;
 
 namespace {
-
-QImage readFrom(QImageReader& reader, int maxWidth, int maxHeight) {
-    reader.setAutoTransform(true);
-    QSize stored = reader.size();
-    if (stored.isValid()) {
-        // The limits apply to the picture as it is seen; scaling happens before the turn.
-        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-        const QSize seen = turned ? stored.transposed() : stored;
-        const QSize fitted = TextureObject::fittedSize(seen, maxWidth, maxHeight);
-        if (fitted != seen)
-            reader.setScaledSize(turned ? fitted.transposed() : fitted);
-    }
-    QImage image = reader.read();
-    if (image.isNull())
-        return image;
-    const QSize fitted = TextureObject::fittedSize(image.size(), maxWidth, maxHeight);
-    if (fitted != image.size()) // a reader that ignored the scaled size
-        image = image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return image;
-}
 
 // The GL formats of a mask by its pixel layout; false for a layout a mask cannot have.
 struct MaskLayout {
@@ -97,16 +74,14 @@ QImage TextureObject::readImage(const QString& path, int maxWidth, int maxHeight
         *whole = false;
     if (path.isEmpty())
         return {};
-    return readPictureFile(
-        path, [&](QImageReader& reader) { return readFrom(reader, maxWidth, maxHeight); }, whole);
+    const platform::image::Picture picture = platform::image::readPicture(path, {QSize(maxWidth, maxHeight)});
+    if (whole)
+        *whole = picture.whole;
+    return picture.image;
 }
 
 QImage TextureObject::readImageFromData(const QByteArray& data, int maxWidth, int maxHeight) {
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return readFrom(reader, maxWidth, maxHeight);
+    return platform::image::readPictureData(data, {QSize(maxWidth, maxHeight)}).image;
 }
 
 bool TextureObject::LoadImage(const QString& path) {
@@ -169,8 +144,9 @@ bool TextureObject::upload(const QImage& picture) {
 }
 
 bool TextureObject::LoadImage_mask(const QString& path) {
-    PictureFileReader picture(path);
-    const QImage image = picture.reader().read();
+    // A mask keeps its own pixel layout and is never turned.
+    const QImage image =
+        platform::image::readPicture(path, platform::image::PictureRequest::asStored()).image;
     if (image.isNull())
         return false;
     return LoadImage_mask(image);

@@ -39,7 +39,7 @@ public:
     // Whether every pixel of the loaded picture is opaque: drawn over something, it hides it whole.
     bool isOpaque() const { return opaque; }
     // Whether the last load holds its whole picture: false when it failed, and when an image file's bytes
-    // decoded only in part (readPictureFile), whose texture shows what decoded.
+    // decoded only in part, whose texture shows what decoded.
     bool isWhole() const { return whole; }
     int maxWidth() const { return limitWidth; }
     int maxHeight() const { return limitHeight; }
@@ -47,7 +47,7 @@ public:
     // The size a picture of `size` is uploaded at under the limits (fractions dropped).
     static QSize fittedSize(const QSize& size, int maxWidth, int maxHeight);
     // Decodes the first picture of a file or of data, reduced to fit the limits while decoding; turned as
-    // its orientation tag says. Null when it cannot be read. `whole`, when asked, by readPictureFile.
+    // its orientation tag says. Null when it cannot be read. `whole`, when asked: the bytes decode whole.
     static QImage readImage(const QString& path, int maxWidth = 2048, int maxHeight = 2048,
                             bool* whole = nullptr);
     static QImage readImageFromData(const QByteArray& data, int maxWidth = 2048, int maxHeight = 2048);

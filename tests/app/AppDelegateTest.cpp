@@ -496,12 +496,14 @@ TEST_F(AppDelegateTest, PhotosThatCouldNotBeAddedAreListedByName) {
     center.post(kNotifyAddPhotoFailed, QVariantList());
     spinFor(50);
     EXPECT_TRUE(dialogs.alerts.empty()) << "an empty list shows nothing";
-    const QVariantList failed{QVariantMap{{"SLIDE_IMAGE_FILENAME", "/photos/x.jpg"}},
-                              QVariantMap{{"SLIDE_IMAGE_FILENAME", "/other/100%d y.png"}}};
+    const QVariantList failed{
+        QVariantMap{{"SLIDE_IMAGE_FILENAME", "/photos/x.jpg"}, {"REASON", "too large: 60000 x 60000"}},
+        QVariantMap{{"SLIDE_IMAGE_FILENAME", "/other/100%d y.png"}}};
     center.post(kNotifyAddPhotoFailed, failed);
     ASSERT_TRUE(spinUntil([&] { return !dialogs.alerts.empty(); }));
     EXPECT_EQ(dialogs.alerts[0].title, "The following photos can not be added to project:");
-    EXPECT_EQ(dialogs.alerts[0].message, "x.jpg\n100%d y.png\n");
+    EXPECT_EQ(dialogs.alerts[0].message, "x.jpg (too large: 60000 x 60000)\n100%d y.png\n")
+        << "each with why, when it is told";
     EXPECT_EQ(dialogs.alerts[0].button, "OK");
     delegate.reset();
     center.post(kNotifyAddPhotoFailed, failed);

@@ -5,6 +5,7 @@
 #include "support/ColourBars.h"
 #include "support/FileLosses.h"
 #include "support/FilesBeingMade.h"
+#include "support/LargePictures.h"
 #include "support/MediaProbe.h"
 #include "support/RecordingDialogs.h"
 #include "support/SavedRepeat.h"
@@ -99,6 +100,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
     // Which of the second slide's files, or the song, or the theme's picture goes bad.
     enum class Spoilt {
         Picture,
+        HugePicture,
         TwoPictures,
         ThreePictures,
         TwoPicturesAndSong,
@@ -125,6 +127,12 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
                : file.endsWith("photo2.jpg") ? overwriteWithGarbage(file)
                                              : cutToHalf(file);
     };
+    // What a decompression bomb looks like: a small file declaring a picture no camera makes.
+    const auto declareHuge = [](const QString& file) {
+        QFile picture(file);
+        return picture.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               picture.write(pngDeclaring({60000, 60000})) > 0;
+    };
     const QString elsewhere = folder.file("elsewhere.jpg"); // a picture out of the project
     const auto linkOut = [&elsewhere](const QString& file) {
         return QFile::remove(file) && QFile::link(elsewhere, file);
@@ -147,6 +155,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::Composition, {"composition empty", cutToNothing}},
         {Spoilt::Backdrop, {"backdrop empty", cutToNothing}},
         {Spoilt::Caption, {"caption picture undecodable", overwriteWithGarbage}},
+        {Spoilt::HugePicture, {"picture replaced by one declaring 60000 x 60000", declareHuge}},
         {Spoilt::SlideSound, {"slide's sound missing", takeAway}},
         {Spoilt::SlideSound, {"slide's sound empty", cutToNothing}},
         {Spoilt::SlideSound, {"slide's sound undecodable", overwriteWithGarbage}},
@@ -205,6 +214,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         project->setMusicArray({song});
         const std::map<Spoilt, QStringList> spoilt = {
             {Spoilt::Picture, {slides[1]->mediaFilePath()}},
+            {Spoilt::HugePicture, {slides[1]->mediaFilePath()}},
             {Spoilt::TwoPictures, {slides[1]->mediaFilePath(), slides[2]->mediaFilePath()}},
             {Spoilt::ThreePictures,
              {slides[0]->mediaFilePath(), slides[1]->mediaFilePath(), slides[2]->mediaFilePath()}},
@@ -244,6 +254,9 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
                 return {
                     {"The backdrop picture \"theme.jpg\" of the theme is missing, empty or cannot be read"},
                     "The slideshow cannot be exported."};
+            case Spoilt::HugePicture:
+                return {{"\"outing.file\" of slide 2 is too large: 60000 x 60000."},
+                        "please remove this slide, or add its file again."};
             case Spoilt::TwoPicturesAndSong:
                 return {{"\"outing.file\" of slide 2 is missing"},
                         "please remove these slides and this song, or add their files again."};

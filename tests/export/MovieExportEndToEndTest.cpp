@@ -1,6 +1,6 @@
-// The whole movie export of a project made here: three pictures of plain colours and a tone as the song,
-// rendered by the real player off screen, read back through the pipe, encoded and read again with
-// libavformat, in both containers.
+// The whole movie export of a project made here: three pictures of plain colours (one of 12000 x 8000) and a
+// tone as the song, rendered by the real player off screen, read back through the pipe, encoded and read
+// again with libavformat, in both containers.
 #include "EncoderTestSupport.h"
 #include "support/ClipMaker.h"
 #include "support/ColourBars.h"
@@ -8,6 +8,7 @@
 #include "support/FilesBeingMade.h"
 #include "support/FrameHook.h"
 #include "support/HangGuard.h"
+#include "support/LargePictures.h"
 #include "support/MovieDecoder.h"
 #include "support/ProjectClips.h"
 #include "support/RecordingDialogs.h"
@@ -89,6 +90,10 @@ protected:
 
 TEST_P(MovieExportEndToEndTest, ThePicturesAndTheSongBecomeAMovieOfThePredictedLength) {
     SlideshowProject::setStrVideoOutputFormat(GetParam());
+    // The second slide's picture as a project received from elsewhere may hold it: as large as a camera's.
+    ASSERT_TRUE(test_support::writeLargeJpeg(contents() + "/received.jpg", {12000, 8000},
+                                             {.solid = kSlideColours[1]}));
+    project->slideItemAtIndex(1)->setFileName("received.jpg");
     const quint64 total = project->totalFrameCount(); // 3 x 30 photo frames and 2 x 15 transition frames
     ASSERT_EQ(total, 120u);
     NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};

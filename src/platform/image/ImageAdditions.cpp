@@ -1,7 +1,7 @@
 #include "platform/image/ImageAdditions.h"
 
 #include "platform/foundation/FileUtils.h"
-#include "platform/image/PictureDamage.h"
+#include "platform/image/PictureReading.h"
 
 #include <QBuffer>
 #include <QTextLayout>
@@ -22,19 +22,6 @@ bool saveEncoded(const QImage& image, const QString& path, const char* format, i
     if (!image.save(&buffer, format, quality))
         return false;
     return platform::writeFileAtomically(path, bytes);
-}
-
-QByteArray regularFileBytes(const QString& path) {
-    QFile file;
-    return platform::openRegularFile(file, path) ? file.readAll() : QByteArray();
-}
-
-QImage decodedBytes(const QByteArray& bytes, const std::function<QImage(QImageReader&)>& decode) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return decode(reader);
 }
 
 // Up to `count` bytes of the file from `at`; fewer where it ends.
@@ -90,8 +77,10 @@ bool isCutShortJpeg(const QString& path) {
     }
     if (at > size)
         return true;
+    // The tail is read from one byte before it, so that a marker split across its start is seen whole.
     const qint64 tail = std::max(at, size - kTailBytes);
-    if (holdsEndMarker(bytesAt(fd.get(), tail, size - tail), 0))
+    const qint64 tailFrom = std::max(at, tail - 1);
+    if (holdsEndMarker(bytesAt(fd.get(), tailFrom, size - tailFrom), 0))
         return false;
     // Something long follows the picture: the whole of the scans is looked through.
     char carried = 0;
@@ -103,34 +92,7 @@ bool isCutShortJpeg(const QString& path) {
             return false;
         carried = chunk.back();
     }
-    return true;
-}
-
-QImage readPictureFile(const QString& path, const std::function<QImage(QImageReader&)>& decode, bool* whole) {
-    const QByteArray bytes = regularFileBytes(path);
-    const QImage image = decodedBytes(bytes, decode);
-    if (whole)
-        *whole = !image.isNull() && platform::image::pictureDataWhole(bytes);
-    return image;
-}
-
-bool pictureDecodes(const QString& path) {
-    const QByteArray bytes = regularFileBytes(path);
-    if (platform::image::isJpegData(bytes))
-        return platform::image::jpegDecodesWhole(bytes);
-    const QImage eighth = decodedBytes(bytes, [](QImageReader& reader) {
-        const QSize stored = reader.size();
-        if (!stored.isValid())
-            return QImage();
-        reader.setScaledSize(QSize(std::max(1, stored.width() / 8), std::max(1, stored.height() / 8)));
-        return reader.read();
-    });
-    return !eighth.isNull() && platform::image::pictureDataWhole(bytes);
-}
-
-PictureFileReader::PictureFileReader(const QString& path) {
-    if (platform::openRegularFile(file, path))
-        imageReader.setDevice(&file);
+    return !platform::image::pictureDecodes(path);
 }
 
 bool saveToJpegFile(const QImage& image, const QString& path) {

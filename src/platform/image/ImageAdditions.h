@@ -4,49 +4,19 @@
 // into a size by cropping or scaling, colour swatches, text measuring and a movie's orientation.
 
 #include <QColor>
-#include <QFile>
 #include <QFont>
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 #include <QRectF>
 #include <QSize>
 #include <QSizeF>
 #include <QString>
 
-#include <functional>
-
-// A picture reader of a file that opens it only when it is a regular file: a pipe or a device, which would
-// block or never end, is never opened, and the reader then reads nothing. The format is told by content.
-class PictureFileReader {
-public:
-    explicit PictureFileReader(const QString& path);
-    PictureFileReader(const PictureFileReader&) = delete;
-    PictureFileReader& operator=(const PictureFileReader&) = delete;
-    QImageReader& reader() { return imageReader; }
-
-private:
-    QFile file;
-    QImageReader imageReader;
-};
-
-// Whether the file is a JPEG that ends before its picture does (no end-of-image marker after its first
-// scan), which a reader fills with grey without a word; false for any other file. Told from its markers
-// without decoding: the segments before the first scan, then the end of the file, and the scans' data only
-// when more than a little follows the picture.
+// Whether the file is a JPEG that ends before its picture does, which a reader fills with grey without a
+// word; false for any other file. Told from its markers without decoding (the segments before the first
+// scan, then the end of the file, and the scans' data only when more than a little follows the picture);
+// a JPEG without an end marker is decoded, as one that lacks only the marker has lost nothing.
 bool isCutShortJpeg(const QString& path);
-
-// Whether the picture file decodes whole, as a texture's load of it does: read at an eighth of its size,
-// which a JPEG decoder reaches in its transform while still reading every coded byte, so it is cheap and
-// fails where the full read fails. False for a file that is not a regular one, is empty or no picture, and
-// for one that decodes only in part (platform::image::pictureDataWhole).
-bool pictureDecodes(const QString& path);
-
-// The picture `decode` reads from a regular file's bytes, read once; `whole`, when asked, tells whether
-// those very bytes decode whole by the test of pictureDecodes, so that a file changed between two reads
-// cannot pass the test with one and show the other. A picture that decoded in part is still answered.
-QImage readPictureFile(const QString& path, const std::function<QImage(QImageReader&)>& decode,
-                       bool* whole = nullptr);
 
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.
 bool saveToJpegFile(const QImage& image, const QString& path);

@@ -2,70 +2,9 @@
 
 #include <QtEndian>
 
-#include <csetjmp>
-#include <cstdio> // before the decoder's header, which needs FILE
-#include <jpeglib.h>
-
-#include <jerror.h> // after the decoder's header, whose settings tell which codes there are
-
 namespace platform::image {
 
 namespace {
-
-// The decoder's error manager: an error ends the decode, and a warning of coded data missing or wrongly coded
-// ends it too, as damage. The decoder hands back the manager's address, which is the judge's.
-struct Judge {
-    jpeg_error_mgr manager;
-    std::jmp_buf stop;
-};
-
-[[noreturn]] void stopAtError(j_common_ptr decoder) {
-    std::longjmp(reinterpret_cast<Judge*>(decoder->err)->stop, 1);
-}
-
-bool tellsOfDamage(int code) {
-    switch (code) {
-    case JWRN_JPEG_EOF:      // the file ends inside the picture
-    case JWRN_HIT_MARKER:    // a segment's coded data ends early
-    case JWRN_HUFF_BAD_CODE: // coded data that means nothing
-    case JWRN_ARITH_BAD_CODE:
-    case JWRN_MUST_RESYNC: // a restart interval lost
-        return true;
-    default: // JWRN_EXTRANEOUS_DATA among them: bytes to spare before a marker lose nothing
-        return false;
-    }
-}
-
-void judgeMessage(j_common_ptr decoder, int level) {
-    if (level < 0 && tellsOfDamage(decoder->err->msg_code)) // a warning; traces are >= 0
-        std::longjmp(reinterpret_cast<Judge*>(decoder->err)->stop, 1);
-}
-
-// Kept apart from the set-up, so that nothing the decode changes lives in this frame across the jump.
-bool decodeWhole(jpeg_decompress_struct& decoder, Judge& judge, const QByteArray& bytes) {
-    if (setjmp(judge.stop) != 0)
-        return false;
-    jpeg_create_decompress(&decoder);
-    jpeg_mem_src(&decoder, reinterpret_cast<const unsigned char*>(bytes.constData()),
-                 static_cast<unsigned long>(bytes.size()));
-    jpeg_read_header(&decoder, TRUE);
-    decoder.scale_num = 1;
-    decoder.scale_denom = 8;
-    decoder.dct_method = JDCT_IFAST;
-    decoder.do_fancy_upsampling = FALSE;
-    decoder.do_block_smoothing = FALSE;
-    // Every component's data is still read; only the luminance is turned into pixels.
-    if (decoder.jpeg_color_space == JCS_YCbCr || decoder.jpeg_color_space == JCS_GRAYSCALE)
-        decoder.out_color_space = JCS_GRAYSCALE;
-    jpeg_start_decompress(&decoder);
-    JSAMPARRAY row =
-        (*decoder.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&decoder), JPOOL_IMAGE,
-                                     decoder.output_width * JDIMENSION(decoder.output_components), 1);
-    while (decoder.output_scanline < decoder.output_height)
-        jpeg_read_scanlines(&decoder, row, 1);
-    jpeg_finish_decompress(&decoder); // reads on to the end marker
-    return true;
-}
 
 quint32 little32(const QByteArray& bytes, qsizetype at) {
     return qFromLittleEndian<quint32>(bytes.constData() + at);
@@ -141,24 +80,7 @@ bool gifWhole(const QByteArray& bytes) {
 
 } // namespace
 
-bool isJpegData(const QByteArray& bytes) {
-    return bytes.startsWith("\xFF\xD8");
-}
-
-bool jpegDecodesWhole(const QByteArray& bytes) {
-    jpeg_decompress_struct decoder{};
-    Judge judge;
-    decoder.err = jpeg_std_error(&judge.manager);
-    judge.manager.error_exit = stopAtError;
-    judge.manager.emit_message = judgeMessage;
-    const bool whole = decodeWhole(decoder, judge, bytes);
-    jpeg_destroy_decompress(&decoder);
-    return whole;
-}
-
 bool pictureDataWhole(const QByteArray& bytes) {
-    if (isJpegData(bytes))
-        return jpegDecodesWhole(bytes);
     if (bytes.startsWith("BM"))
         return bmpWhole(bytes);
     if (bytes.startsWith("GIF8"))

@@ -12,6 +12,8 @@ namespace platform::image::slide_pictures {
 constexpr int kPictureQuality = 98;
 constexpr int kBackdropQuality = 90;
 constexpr int kThumbnailQuality = 100;
+// The largest a slide's picture is worked on, on its longer side: the largest texture the player draws.
+constexpr int kLargestSide = 2048;
 // A thumbnail needs no more of the photo than this on its longer side: readers may decode that little.
 constexpr int kThumbnailReadSide = 256;
 

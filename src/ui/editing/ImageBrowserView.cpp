@@ -1,10 +1,11 @@
 #include "ui/editing/ImageBrowserView.h"
 
+#include "platform/image/PictureReading.h"
+
 #include <QDataStream>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QDropEvent>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPointer>
@@ -83,12 +84,8 @@ QPixmap ImageBrowserModel::thumbnail(const QString& path) const {
     const auto found = thumbnails.constFind(path);
     if (found != thumbnails.constEnd())
         return *found;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize full = reader.size();
-    if (full.isValid())
-        reader.setScaledSize(full.scaled(kThumbnailSide, kThumbnailSide * 3 / 4, Qt::KeepAspectRatio));
-    QPixmap picture = QPixmap::fromImage(reader.read());
+    const QSize bound(kThumbnailSide, kThumbnailSide * 3 / 4);
+    QPixmap picture = QPixmap::fromImage(platform::image::readPicture(path, {bound}).image);
     if (!picture.isNull()) // a picture still being written is read again next time
         thumbnails.insert(path, picture);
     return picture;

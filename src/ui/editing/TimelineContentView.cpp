@@ -1,6 +1,8 @@
 #include "ui/editing/TimelineContentView.h"
 
 #include "model/SlideshowProject.h"
+#include "platform/image/PictureReading.h"
+#include "platform/image/SlidePictures.h"
 #include "render/DropShadow.h"
 #include "ui/editing/ResourceImage.h"
 #include "ui/editing/TimelineLayout.h"
@@ -8,7 +10,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -54,9 +55,10 @@ QPixmap thumbnailAt(const QString& path) {
     QPixmap thumbnail;
     if (QPixmapCache::find(key, &thumbnail))
         return thumbnail;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    thumbnail = QPixmap::fromImage(reader.read());
+    thumbnail = QPixmap::fromImage(
+        platform::image::readPicture(path, platform::image::PictureRequest::within(
+                                               platform::image::slide_pictures::kThumbnailReadSide))
+            .image);
     if (!thumbnail.isNull())
         QPixmapCache::insert(key, thumbnail);
     return thumbnail;

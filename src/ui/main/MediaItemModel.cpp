@@ -2,13 +2,13 @@
 
 #include "model/MusicItem.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/image/PictureReading.h"
 #include "platform/media/MediaAsset.h"
 #include "platform/media/VideoReader.h"
 #include "ui/main/MediaFileTypes.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
@@ -32,18 +32,7 @@ bool isOfKind(const QString& suffix, MediaItemModel::Kind kind) {
 }
 
 QImage readPictureThumbnail(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize full = reader.size();
-    if (full.isValid() && !full.isEmpty())
-        reader.setScaledSize(full.scaled(MediaItemModel::kThumbnailSize, Qt::KeepAspectRatio));
-    const QImage picture = reader.read();
-    if (picture.isNull())
-        return {};
-    return picture.size().width() > MediaItemModel::kThumbnailSize.width() ||
-                   picture.size().height() > MediaItemModel::kThumbnailSize.height()
-               ? picture.scaled(MediaItemModel::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-               : picture;
+    return platform::image::readPicture(path, {MediaItemModel::kThumbnailSize}).image;
 }
 
 QImage readMovieThumbnail(const QString& path) {

@@ -1,28 +1,31 @@
 #include "ui/main/PhotoResizeWorker.h"
 
+#include "platform/foundation/StringTable.h"
 #include "platform/image/ImageAdditions.h"
 #include "platform/image/SlidePictures.h"
-
-#include <QImageReader>
 
 #include <algorithm>
 
 namespace pictures = platform::image::slide_pictures;
 
-QImage PhotoResizeWorker::readPhoto(const QString& path, int readSide) {
-    if (isCutShortJpeg(path)) // shown, its missing part would be a grey area
-        return QImage();
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (readSide > 0 && size.isValid() && std::max(size.width(), size.height()) > readSide)
-        reader.setScaledSize(size.scaled(readSide, readSide, Qt::KeepAspectRatio));
-    return pictures::flattenedOnBlack(reader.read());
+platform::image::Picture PhotoResizeWorker::readPhoto(const QString& path, int readSide) {
+    platform::image::PictureRequest request = platform::image::PictureRequest::within(readSide);
+    request.judge = true;
+    platform::image::Picture photo = platform::image::readPicture(path, request);
+    if (photo.isRead() && !photo.whole) { // shown, its missing part would be a grey area
+        photo.image = QImage();
+        photo.fault = platform::image::PictureFault::Damaged;
+    }
+    photo.image = pictures::flattenedOnBlack(photo.image);
+    return photo;
 }
 
 QVariantMap PhotoWorkItem::reportEntry() const {
-    return {{QStringLiteral("SLIDE_IMAGE_FILENAME"), path},
-            {QStringLiteral("ITEM_INDEX"), qulonglong(index)}};
+    QVariantMap entry{{QStringLiteral("SLIDE_IMAGE_FILENAME"), path},
+                      {QStringLiteral("ITEM_INDEX"), qulonglong(index)}};
+    if (!reason.isEmpty())
+        entry.insert(QStringLiteral("REASON"), reason);
+    return entry;
 }
 
 PhotoResizeWorker::PhotoResizeWorker(Callbacks functions) : callbacks(std::move(functions)) {}
@@ -101,7 +104,7 @@ void PhotoResizeWorker::run() {
         busy = true;
         lock.unlock();
         const int maxWidth = callbacks.maxImageWidth ? callbacks.maxImageWidth() : 1280;
-        const bool written = loadAndResizeItem(item, maxWidth);
+        const bool written = loadAndResizeItem(item, maxWidth, &item.reason);
         // Written or failed, the picture is made no more: a play gives up on one that is not there, without
         // waiting for the main thread to discard the slide.
         if (item.slide)
@@ -120,22 +123,29 @@ void PhotoResizeWorker::run() {
     }
 }
 
-bool PhotoResizeWorker::loadAndResizeItem(const PhotoWorkItem& item, int maxWidth) {
+bool PhotoResizeWorker::loadAndResizeItem(const PhotoWorkItem& item, int maxWidth, QString* why) {
     if (!item.slide)
         return false;
-    const QImage photo = readPhoto(item.path);
-    if (photo.isNull())
+    // Read no larger than the slide's picture, whatever the photo's size: the backdrop is smaller still.
+    const platform::image::Picture photo = readPhoto(item.path, maxWidth);
+    if (!photo.isRead()) {
+        if (why)
+            *why = photo.reason();
         return false;
+    }
     // The background first: the slide counts as ready once its image is there.
-    if (!saveToJpegFile(pictures::backdrop(photo), item.slide->backgroudImageFileName(),
-                        pictures::kBackdropQuality))
-        return false;
-    return saveToJpegFile(pictures::picture(photo, maxWidth), item.slide->fileName(),
-                          pictures::kPictureQuality);
+    if (saveToJpegFile(pictures::backdrop(photo.image), item.slide->backgroudImageFileName(),
+                       pictures::kBackdropQuality) &&
+        saveToJpegFile(pictures::picture(photo.image, maxWidth), item.slide->fileName(),
+                       pictures::kPictureQuality))
+        return true;
+    if (why)
+        *why = tr_("cannot be written into the project");
+    return false;
 }
 
 bool PhotoResizeWorker::writeThumbnail(const QString& photo, const QString& thumbnail) {
-    const QImage small = readPhoto(photo, pictures::kThumbnailReadSide);
+    const QImage small = readPhoto(photo, pictures::kThumbnailReadSide).image;
     if (small.isNull() || thumbnail.isEmpty())
         return false;
     return saveToJpegFile(pictures::thumbnail(small), thumbnail, pictures::kThumbnailQuality);

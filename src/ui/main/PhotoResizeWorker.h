@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SlideItem.h"
+#include "platform/image/PictureReading.h"
 
 #include <QImage>
 #include <QString>
@@ -18,7 +19,9 @@ struct PhotoWorkItem {
     QString path;
     SlideItemRef slide;
     quint64 index = 0;
-    // As the failure report lists it: "SLIDE_IMAGE_FILENAME" and "ITEM_INDEX".
+    // Why its images could not be written, once they could not.
+    QString reason;
+    // As the failure report lists it: "SLIDE_IMAGE_FILENAME", "ITEM_INDEX" and, when told, "REASON".
     QVariantMap reportEntry() const;
 };
 
@@ -58,13 +61,14 @@ public:
     std::vector<PhotoWorkItem> takeFailures();
 
     // A photo as the import writes it: turned as its orientation says, read at most `readSide` on its longer
-    // side (0: whole), and laid on black where it is transparent, so that every picture made of it (slide
-    // image, background, thumbnail) shows the same. Null when the photo cannot be read.
-    static QImage readPhoto(const QString& path, int readSide = 0);
+    // side however large it is, and laid on black where it is transparent, so that every picture made of it
+    // (slide image, background, thumbnail) shows the same. Not read, with its fault, when the photo cannot be
+    // read or decodes only in part.
+    static platform::image::Picture readPhoto(const QString& path, int readSide);
     // Writes the slide's background (640 at most, blurred) and then its image (at most `maxWidth` on the
-    // longer side), both turned as the photo's orientation says; false when the photo cannot be read or a
-    // file cannot be written.
-    static bool loadAndResizeItem(const PhotoWorkItem& item, int maxWidth);
+    // longer side), both turned as the photo's orientation says; false, and `why` in a few words, when the
+    // photo cannot be read or a file cannot be written.
+    static bool loadAndResizeItem(const PhotoWorkItem& item, int maxWidth, QString* why = nullptr);
     // The timeline thumbnail: the photo read at most 256 on a side, cropped to fill 80 x 70, at full
     // quality. False (nothing written) when the photo cannot be read.
     static bool writeThumbnail(const QString& photo, const QString& thumbnail);

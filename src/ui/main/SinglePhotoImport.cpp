@@ -37,7 +37,7 @@ void addImageToProject(SlideshowMainObject& hub, const QString& path) {
     hub.layoutScrollImages();
     hub.layoutMusicSubViews();
 
-    const QImage thumbnail = PhotoResizeWorker::readPhoto(path, kThumbnailSide);
+    const QImage thumbnail = PhotoResizeWorker::readPhoto(path, kThumbnailSide).image;
     if (!thumbnail.isNull())
         saveToJpegFile(thumbnail, slide->strThumbFileName());
     QMetaObject::invokeMethod(

@@ -2,6 +2,7 @@
 
 #include "model/SlideshowProject.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/image/PictureReading.h"
 #include "render/NSGLView.h"
 #include "render/SlideTextures.h"
 #include "render/SlideshowDirector.h"
@@ -323,7 +324,8 @@ void SlideEditing::editSlideItemText(const SlideItemRef&) {
     if (text.isNull() ||
         !text.convertToFormat(QImage::Format_RGB32).save(&buffer, "JPEG", kSampleJpegQuality))
         return;
-    hub.showImageInOpenGL(glView->loadTexture(QImage::fromData(jpeg, "JPEG")));
+    hub.showImageInOpenGL(glView->loadTexture(
+        platform::image::readPictureData(jpeg, platform::image::PictureRequest::asStored()).image));
 }
 
 void SlideEditing::notifyToolboxButtonClicked(const Notification& notification) {

@@ -1,18 +1,20 @@
 #include "ui/main/TimelineThumbnailRefresh.h"
 
 #include "model/ContentsFolder.h"
+#include "platform/image/PictureReading.h"
+#include "platform/image/SlidePictures.h"
 #include "ui/main/PhotoResizeWorker.h"
 
 #include <QFile>
-#include <QImageReader>
 
 namespace {
 
 bool loads(const QString& path) {
     if (path.isEmpty())
         return false;
-    QImageReader reader(path);
-    return !reader.read().isNull();
+    return platform::image::readPicture(path, platform::image::PictureRequest::within(
+                                                  platform::image::slide_pictures::kThumbnailReadSide))
+        .isRead();
 }
 
 } // namespace

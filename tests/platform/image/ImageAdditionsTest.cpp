@@ -1,4 +1,5 @@
 #include "platform/image/ImageAdditions.h"
+#include "platform/image/PictureReading.h"
 #include "platform/image/Shuffle.h"
 #include "support/OpenWatch.h"
 #include "support/TempDir.h"
@@ -228,30 +229,39 @@ TEST(Shuffle, EveryPositionIsReachable) {
         EXPECT_GT(count, 50);
 }
 
-TEST(PictureFileReader, ReadsPicturesByContentAndNothingFromAPipe) {
+TEST(PictureReading, ReadsPicturesByContentAndNothingFromAPipe) {
     TempDir dir;
     ASSERT_TRUE(quadrants(8, 4).save(dir.file("picture.dat"), "PNG"));
-    PictureFileReader picture(dir.file("picture.dat"));
-    EXPECT_EQ(picture.reader().read().size(), QSize(8, 4)) << "the format is told by content";
+    EXPECT_EQ(platform::image::readPicture(dir.file("picture.dat")).image.size(), QSize(8, 4))
+        << "the format is told by content";
 
     test_support::FifoTrap pipe(dir.file("pipe.png"));
     ASSERT_TRUE(pipe.isValid());
-    PictureFileReader none(pipe.path());
-    EXPECT_TRUE(none.reader().read().isNull());
+    EXPECT_EQ(platform::image::readPicture(pipe.path()).fault, platform::image::PictureFault::Unreadable);
     EXPECT_EQ(pipe.readers(), 0) << "never opened, so never waited on";
-    EXPECT_TRUE(PictureFileReader(dir.file("absent.png")).reader().read().isNull());
+    EXPECT_EQ(platform::image::readPicture(dir.file("absent.png")).fault,
+              platform::image::PictureFault::Unreadable);
 }
 
 // A picture decodes whole unless part of it would be grey, black or the last colour for want of its coded
 // data, whatever the process's logging does with the decoders' warnings; the bytes some cameras leave before
 // the end marker cost nothing of it. A JPEG cut short is told by its markers alone, also when more than a
-// little follows the picture.
-TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
+// little follows the picture, whatever its length; one that lacks only its end marker has lost nothing.
+TEST(PictureReading, APictureDecodesWholeUnlessPartOfItIsMissing) {
     TempDir dir;
     const QString path = dir.file("photo.jpg");
     const auto endMarkerAt = [](const QByteArray& jpeg) { return jpeg.size() - 2; };
     const auto half = [](const QByteArray& bytes) { return bytes.left(bytes.size() / 2); };
     const QByteArray trailer(100 * 1024, '\x5A'); // what some programs put after a picture
+    const auto followedBy = [](qsizetype bytes) {
+        return [bytes](const QByteArray& jpeg) { return jpeg + QByteArray(bytes, '\x5A'); };
+    };
+    // Its end marker kept, the picture's data is not whole, so only a marker found tells it is not cut short.
+    const auto spoiltFollowedBy = [](qsizetype bytes) {
+        return [bytes](const QByteArray& jpeg) {
+            return jpeg.left(jpeg.size() * 3 / 5) + "\xFF\xD9" + QByteArray(bytes, '\x5A');
+        };
+    };
     const struct {
         const char* how;
         const char* format;
@@ -267,6 +277,15 @@ TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
          true, false},
         {"cut inside its coded data, its end marker kept", "JPG",
          [](const QByteArray& jpeg) { return jpeg.left(jpeg.size() * 3 / 5) + "\xFF\xD9"; }, false, false},
+        {"its end marker missing, its pixels whole", "JPG",
+         [](const QByteArray& jpeg) { return jpeg.chopped(2); }, true, false},
+        {"16,382 bytes after it", "JPG", followedBy(16382), true, false},
+        {"16,383 bytes after it: its end marker split across the start of the last 16 KB", "JPG",
+         followedBy(16383), true, false},
+        {"16,384 bytes after it", "JPG", followedBy(16384), true, false},
+        {"spoilt, its end marker kept, 16,382 bytes after it", "JPG", spoiltFollowedBy(16382), false, false},
+        {"spoilt, its end marker kept, 16,383 bytes after it", "JPG", spoiltFollowedBy(16383), false, false},
+        {"spoilt, its end marker kept, 16,384 bytes after it", "JPG", spoiltFollowedBy(16384), false, false},
         {"cut in half", "JPG", half, false, true},
         {"cut in half, a long trailer after", "JPG",
          [&](const QByteArray& jpeg) { return half(jpeg) + trailer; }, false, true},
@@ -322,12 +341,12 @@ TEST(PictureFileReader, APictureDecodesWholeUnlessPartOfItIsMissing) {
             const QByteArray bytes = c.change(intact[c.format]);
             ASSERT_EQ(file.write(bytes), bytes.size());
             file.close();
-            EXPECT_EQ(pictureDecodes(path), c.decodes);
+            EXPECT_EQ(platform::image::pictureDecodes(path), c.decodes);
             EXPECT_EQ(isCutShortJpeg(path), c.cutShort);
-            bool whole = !c.decodes;
-            readPictureFile(
-                path, [](QImageReader& reader) { return reader.read(); }, &whole);
-            EXPECT_EQ(whole, c.decodes) << "the test of the bytes a play decodes";
+            platform::image::PictureRequest judged;
+            judged.judge = true;
+            EXPECT_EQ(platform::image::readPicture(path, judged).whole, c.decodes)
+                << "the test of the bytes a play decodes";
         }
         log.unset();
     }

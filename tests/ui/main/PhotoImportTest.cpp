@@ -4,6 +4,7 @@
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/MainThread.h"
 #include "support/ColourNear.h"
+#include "support/LargePictures.h"
 #include "ui/UiNotifications.h"
 #include "ui/editing/TimeLineCellViewController.h"
 #include "ui/editing/TimelineContentView.h"
@@ -188,31 +189,42 @@ TEST_F(PhotoImportTest, APhotosTransparentPartIsBlackInEveryPictureTheImportWrit
     }
 }
 
-// A JPEG cut short counts as unreadable: shown, its missing part would be a grey area.
+// A JPEG cut short counts as damaged: shown, its missing part would be a grey area. Each photo not added is
+// reported with why; a photo as large as a camera makes is added.
 TEST_F(PhotoImportTest, UnreadableOrCutShortPhotosLeaveTheProjectAndAreReportedOnceAfterTheQueueRunsDry) {
     makeController();
     const QString cut = writePhoto("cut.jpg", {400, 300}, Qt::blue);
     QFile cutShort(cut);
     ASSERT_TRUE(cutShort.resize(cutShort.size() * 3 / 4));
+    const QString large = dir.file("large.jpg");
+    ASSERT_TRUE(test_support::writeLargeJpeg(large, {9000, 6000}));
+    const QString bomb = dir.file("bomb.png");
+    QFile bombFile(bomb);
+    ASSERT_TRUE(bombFile.open(QIODevice::WriteOnly));
+    bombFile.write(test_support::pngDeclaring({60000, 60000}));
+    bombFile.close();
     std::vector<platform::Notification> reports;
     auto& center = NotificationCenter::defaultCenter();
     platform::ObserverHandle observer(
         center, center.addObserver(kNotifyAddPhotoFailed,
                                    [&](const platform::Notification& n) { reports.push_back(n); }));
     dialogs.mediaOpenAnswers.push_back({writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red),
-                                        writeBrokenPhoto("y.jpg"), cut});
+                                        writeBrokenPhoto("y.jpg"), cut, large, bomb});
     controller->buttonAppendPhotoClicked();
     ASSERT_TRUE(waitForImports());
-    ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 1; }));
-    EXPECT_EQ(originals(project->slideshowArray()), QStringList{"good"});
+    ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 2; }));
+    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"good", "large"}));
+    EXPECT_EQ(pictureSize(project->slideItemAtIndex(1)->fileName()), QSize(1280, 853));
     scheduler->advance(1.1);
     EXPECT_TRUE(reports.empty());
     scheduler->advance(0.1);
     ASSERT_EQ(reports.size(), 1u);
     QStringList reported;
     for (const QVariant& entry : reports[0].object.toList())
-        reported << QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName();
-    EXPECT_EQ(reported, (QStringList{"x.jpg", "y.jpg", "cut.jpg"}));
+        reported << QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName() + ": " +
+                        entry.toMap().value("REASON").toString();
+    EXPECT_EQ(reported, (QStringList{"x.jpg: not a picture", "y.jpg: not a picture", "cut.jpg: damaged",
+                                     "bomb.png: too large: 60000 x 60000"}));
     scheduler->advance(5.0);
     EXPECT_EQ(reports.size(), 1u);
 }

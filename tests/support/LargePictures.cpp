@@ -1,0 +1,248 @@
+#include "support/LargePictures.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QtEndian>
+
+#include <array>
+#include <cstdio> // before the encoder's header, which needs FILE
+#include <jpeglib.h>
+#include <vector>
+#include <zlib.h>
+
+namespace test_support {
+
+namespace {
+
+// A row of the picture in the encoder's components.
+std::vector<unsigned char> jpegRow(int width, bool bottom, const LargeJpeg& shape) {
+    const int components = shape.colours == LargeJpeg::Colours::Grey   ? 1
+                           : shape.colours == LargeJpeg::Colours::Cmyk ? 4
+                                                                       : 3;
+    std::vector<unsigned char> row(std::size_t(width) * std::size_t(components));
+    for (int x = 0; x < width; ++x) {
+        const QColor colour =
+            shape.solid.isValid() ? shape.solid : largePictureQuarter(x >= width / 2, bottom);
+        unsigned char* pixel = row.data() + std::size_t(x) * std::size_t(components);
+        if (components == 1) {
+            pixel[0] = uchar(greyOf(colour).red());
+            continue;
+        }
+        pixel[0] = uchar(colour.red());
+        pixel[1] = uchar(colour.green());
+        pixel[2] = uchar(colour.blue());
+        if (components == 4)
+            pixel[3] = 255; // inverted: no black ink, and each ink the inverse of its colour's part
+    }
+    return row;
+}
+
+// The EXIF block of an orientation tag alone, little-endian.
+QByteArray exifOrientation(int orientation) {
+    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0", 16);
+    const char entry[12] = {0x12, 0x01, 0x03, 0x00, 0x01, 0x00, 0x00, 0x00, char(orientation),
+                            0x00, 0x00, 0x00};
+    exif.append(entry, 12);
+    exif.append(QByteArray(4, '\0')); // no further directory
+    return exif;
+}
+
+bool encodeJpeg(FILE* out, const QSize& size, const LargeJpeg& shape) {
+    jpeg_compress_struct encoder{};
+    jpeg_error_mgr errors{};
+    encoder.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&encoder);
+    jpeg_stdio_dest(&encoder, out);
+    encoder.image_width = JDIMENSION(size.width());
+    encoder.image_height = JDIMENSION(size.height());
+    switch (shape.colours) {
+    case LargeJpeg::Colours::Rgb:
+        encoder.input_components = 3;
+        encoder.in_color_space = JCS_RGB;
+        break;
+    case LargeJpeg::Colours::Grey:
+        encoder.input_components = 1;
+        encoder.in_color_space = JCS_GRAYSCALE;
+        break;
+    case LargeJpeg::Colours::Cmyk:
+        encoder.input_components = 4;
+        encoder.in_color_space = JCS_CMYK;
+        break;
+    }
+    jpeg_set_defaults(&encoder);
+    jpeg_set_quality(&encoder, shape.quality, TRUE);
+    if (shape.progressive)
+        jpeg_simple_progression(&encoder);
+    jpeg_start_compress(&encoder, TRUE);
+    if (shape.orientation > 0) {
+        const QByteArray exif = exifOrientation(shape.orientation);
+        jpeg_write_marker(&encoder, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.constData()),
+                          unsigned(exif.size()));
+    }
+    const std::array<std::vector<unsigned char>, 2> rows{jpegRow(size.width(), false, shape),
+                                                         jpegRow(size.width(), true, shape)};
+    while (encoder.next_scanline < encoder.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rows[encoder.next_scanline >= encoder.image_height / 2].data());
+        jpeg_write_scanlines(&encoder, &row, 1);
+    }
+    jpeg_finish_compress(&encoder);
+    jpeg_destroy_compress(&encoder);
+    return true;
+}
+
+void appendChunk(QByteArray& png, const char* type, const QByteArray& data) {
+    char length[4];
+    qToBigEndian<quint32>(quint32(data.size()), length);
+    png.append(length, 4);
+    const QByteArray typed = QByteArray(type, 4) + data;
+    png.append(typed);
+    char crc[4];
+    qToBigEndian<quint32>(
+        quint32(crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), uInt(typed.size()))), crc);
+    png.append(crc, 4);
+}
+
+QByteArray pngHeader(const QSize& size, bool interlaced) {
+    QByteArray header(13, '\0');
+    qToBigEndian<quint32>(quint32(size.width()), header.data());
+    qToBigEndian<quint32>(quint32(size.height()), header.data() + 4);
+    header[8] = 8; // bits a sample
+    header[9] = 2; // RGB
+    header[12] = interlaced ? 1 : 0;
+    return header;
+}
+
+// Feeds rows through one deflate stream, writing its output to the file as IDAT chunks.
+class IdatWriter {
+public:
+    explicit IdatWriter(QFile& file) : file(file) { deflateInit(&stream, 1); }
+    ~IdatWriter() { deflateEnd(&stream); }
+    void add(const unsigned char* bytes, std::size_t count, bool last) {
+        stream.next_in = const_cast<Bytef*>(bytes);
+        stream.avail_in = uInt(count);
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(out.data());
+            stream.avail_out = uInt(out.size());
+            deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
+            const auto made = out.size() - stream.avail_out;
+            if (made > 0) {
+                QByteArray chunk;
+                appendChunk(chunk, "IDAT", QByteArray(out.data(), qsizetype(made)));
+                file.write(chunk);
+            }
+        } while (stream.avail_out == 0);
+    }
+
+private:
+    QFile& file;
+    z_stream stream{};
+    std::array<char, 1 << 16> out{};
+};
+
+} // namespace
+
+QColor greyOf(const QColor& colour) {
+    const int grey = qGray(colour.rgb());
+    return QColor(grey, grey, grey);
+}
+
+QColor largePictureQuarter(bool right, bool bottom) {
+    if (!bottom)
+        return right ? QColor(0, 200, 0) : QColor(220, 0, 0);
+    return right ? QColor(250, 250, 250) : QColor(0, 0, 220);
+}
+
+bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape) {
+    FILE* out = std::fopen(QFile::encodeName(path).constData(), "wb");
+    if (!out)
+        return false;
+    const bool written = encodeJpeg(out, size, shape);
+    return std::fclose(out) == 0 && written;
+}
+
+bool writeLargePng(const QString& path, const QSize& size, bool interlaced) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QByteArray start("\x89PNG\r\n\x1A\n", 8);
+    appendChunk(start, "IHDR", pngHeader(size, interlaced));
+    file.write(start);
+    IdatWriter idat(file);
+    // Adam7's passes: where each starts and how far apart its pixels lie; one pass of all when not
+    // interlaced.
+    const std::vector<std::array<int, 4>> passes =
+        interlaced ? std::vector<std::array<int, 4>>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+                   : std::vector<std::array<int, 4>>{{0, 0, 1, 1}};
+    for (std::size_t p = 0; p < passes.size(); ++p) {
+        const auto [x0, y0, dx, dy] = passes[p];
+        const int width = size.width() > x0 ? (size.width() - x0 + dx - 1) / dx : 0;
+        if (width == 0)
+            continue;
+        for (int y = y0; y < size.height(); y += dy) {
+            std::vector<unsigned char> row(1 + std::size_t(width) * 3); // filter byte 0: none
+            for (int i = 0; i < width; ++i) {
+                const QColor colour =
+                    largePictureQuarter(x0 + i * dx >= size.width() / 2, y >= size.height() / 2);
+                row[1 + std::size_t(i) * 3] = uchar(colour.red());
+                row[2 + std::size_t(i) * 3] = uchar(colour.green());
+                row[3 + std::size_t(i) * 3] = uchar(colour.blue());
+            }
+            idat.add(row.data(), row.size(), false);
+        }
+    }
+    idat.add(nullptr, 0, true);
+    QByteArray end;
+    appendChunk(end, "IEND", QByteArray());
+    file.write(end);
+    return file.error() == QFileDevice::NoError;
+}
+
+QByteArray jpegDeclaring(const QSize& size, bool progressive) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImage small(16, 16, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    small.save(&buffer, "JPEG", 80);
+    const char frame[2] = {char(0xFF), char(0xC0)};
+    qsizetype at = bytes.indexOf(QByteArray(frame, 2));
+    if (progressive)
+        bytes[at + 1] = char(0xC2);
+    // Marker, length, precision, then height and width.
+    qToBigEndian<quint16>(quint16(size.height()), bytes.data() + at + 5);
+    qToBigEndian<quint16>(quint16(size.width()), bytes.data() + at + 7);
+    return bytes;
+}
+
+QByteArray pngDeclaring(const QSize& size, bool interlaced) {
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    appendChunk(png, "IHDR", pngHeader(size, interlaced));
+    const QByteArray row(4, '\0');
+    QByteArray packed(64, '\0');
+    uLongf packedSize = uLongf(packed.size());
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize,
+             reinterpret_cast<const Bytef*>(row.constData()), uLong(row.size()));
+    packed.resize(qsizetype(packedSize));
+    appendChunk(png, "IDAT", packed);
+    appendChunk(png, "IEND", QByteArray());
+    return png;
+}
+
+QByteArray bmpDeclaring(const QSize& size) {
+    QByteArray bmp(54, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    const qint64 rowBytes = (qint64(size.width()) * 3 + 3) / 4 * 4;
+    qToLittleEndian<quint32>(quint32(54 + rowBytes * size.height()), bmp.data() + 2);
+    qToLittleEndian<quint32>(54, bmp.data() + 10);
+    qToLittleEndian<quint32>(40, bmp.data() + 14);
+    qToLittleEndian<qint32>(size.width(), bmp.data() + 18);
+    qToLittleEndian<qint32>(size.height(), bmp.data() + 22);
+    qToLittleEndian<quint16>(1, bmp.data() + 26);
+    qToLittleEndian<quint16>(24, bmp.data() + 28);
+    return bmp;
+}
+
+} // namespace test_support

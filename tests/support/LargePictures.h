@@ -1,0 +1,35 @@
+#pragma once
+
+// Pictures of the sizes cameras, phones and panoramas make, written a row at a time so that a test never
+// holds one whole, and files that declare a huge picture while holding next to nothing (decompression bombs).
+
+#include <QByteArray>
+#include <QColor>
+#include <QSize>
+#include <QString>
+
+namespace test_support {
+
+// The four quarters a large picture shows, as stored: red top left, green top right, blue bottom left, white
+// bottom right.
+QColor largePictureQuarter(bool right, bool bottom);
+// The colour a grey picture shows of it.
+QColor greyOf(const QColor& colour);
+
+struct LargeJpeg {
+    enum class Colours { Rgb, Grey, Cmyk }; // Cmyk: stored inverted, as most such files are
+    bool progressive = false;
+    int orientation = 0; // the EXIF orientation tag written, 0 for none
+    Colours colours = Colours::Rgb;
+    QColor solid; // valid: one colour all over rather than the quarters
+    int quality = 60;
+};
+bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape = {});
+bool writeLargePng(const QString& path, const QSize& size, bool interlaced = false);
+
+// A small picture's file whose header is changed to declare `size`: its data ends long before such a picture.
+QByteArray jpegDeclaring(const QSize& size, bool progressive = false);
+QByteArray pngDeclaring(const QSize& size, bool interlaced = false);
+QByteArray bmpDeclaring(const QSize& size);
+
+} // namespace test_support
