@@ -91,9 +91,10 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
 // A photo, a clip, a composition, a picture drawn with a slide (its backdrop, its caption), a photo's own
 // sound or a song that is gone, empty, does not decode (from its start), is a JPEG cut short or holds clearly
 // less than it did refuses the movie and the MP4 before any frame is drawn, with one alert each naming every
-// such file, as the user added it (or the sound's) and by the slide's place, or the song, and telling what to
-// do about that one slide or song, or those several (a slide's sound is its slide's trouble); the theme's own
-// backdrop picture likewise, also when the project names one it cannot find (gone, or out of its reach).
+// such file, as the user added or chose it and by the slide's place, or the song, and telling what to do
+// about that one slide or song, or those several; a slide's own sound and the theme's own backdrop picture
+// each tell what to do about themselves, the picture also when the project names one it cannot find (gone, or
+// out of its reach).
 TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
     using namespace test_support;
     // Which of the second slide's files, or the song, or the theme's picture goes bad.
@@ -107,6 +108,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         Backdrop,
         Caption,
         SlideSound,
+        ChosenSlideSound, // the project's copy of the file the user chose
         PictureAndSlideSound,
         Song,
         EncodedSong,
@@ -150,6 +152,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::SlideSound, {"slide's sound missing", takeAway}},
         {Spoilt::SlideSound, {"slide's sound empty", cutToNothing}},
         {Spoilt::SlideSound, {"slide's sound undecodable", overwriteWithGarbage}},
+        {Spoilt::ChosenSlideSound, {"slide's sound chosen from a file missing", takeAway}},
         {Spoilt::PictureAndSlideSound, {"slide's picture and sound missing", takeAway}},
         {Spoilt::Song, {"song empty", cutToNothing}},
         {Spoilt::Song, {"song undecodable", overwriteWithGarbage}},
@@ -163,12 +166,17 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
     const auto picture = [](const QString& path) {
         ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(path, "JPG"));
     };
+    const char* const kSoundRefused =
+        "The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read: please choose the slide's "
+        "sound again, or take it off, in the Slide Sound window.";
     int renderersMade = 0;
     factory = [&]() -> std::unique_ptr<FrameRenderer> {
         ++renderersMade;
         return frames(9)();
     };
     picture(elsewhere);
+    const QString chosenVoice = folder.file("voice.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(chosenVoice, 660.0, 1.0, 0.5f));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
@@ -177,8 +185,12 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
             slides[1] = clipSlide(*project, folder.path(), "clip.mp4", 90);
         else if (c.what == Spoilt::Composition)
             slides[1] = compositionSlide(contents(), "show.vcomp");
-        const QString voice = contents() + "/voice.wav";
+        QString voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 1.0, 0.5f));
+        if (c.what == Spoilt::ChosenSlideSound) // copied as the Slide Sound window copies it
+            voice =
+                contents() + "/" +
+                MusicItem::songDictionaryForImport(chosenVoice, contents()).value("pureFileName").toString();
         slides[1]->setStrSoundFileName(voice);
         for (const int i : {0, 1, 2}) // JPEGs, of which one cut short is told by its markers
             if (i == 1 || c.what == Spoilt::ThreePictures) {
@@ -215,6 +227,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
             {Spoilt::Backdrop, {slides[1]->backgroudImageFileName()}},
             {Spoilt::Caption, {slides[1]->textImageFileName()}},
             {Spoilt::SlideSound, {voice}},
+            {Spoilt::ChosenSlideSound, {voice}},
             {Spoilt::PictureAndSlideSound, {slides[1]->mediaFilePath(), voice}},
             {Spoilt::Song, {contents() + "/tone.wav"}},
             {Spoilt::EncodedSong, {contents() + "/tone.m4a"}},
@@ -234,12 +247,12 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
                 return {{"The song \"tone\" is missing, empty, cut short or cannot be read"},
                         "please remove this song, or add its file again."};
             case Spoilt::SlideSound:
-                return {{"The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read"},
-                        "please remove this slide, or add its file again."};
+            case Spoilt::ChosenSlideSound:
+                return {{QString(kSoundRefused)}, "The slideshow cannot be exported."};
             case Spoilt::PictureAndSlideSound:
-                return {
-                    {"of slide 2 is missing, empty or cannot be read. The sound \"voice.wav\" of slide 2"},
-                    "please remove this slide, or add its file again."};
+                return {{"\"outing.file\" of slide 2 is missing, empty or cannot be read. " +
+                         QString(kSoundRefused)},
+                        "please remove this slide, or add its file again."};
             case Spoilt::ThemePicture:
                 return {
                     {"The backdrop picture \"theme.jpg\" of the theme is missing, empty or cannot be read"},
