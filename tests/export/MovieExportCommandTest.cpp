@@ -285,7 +285,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
     }
 }
 
-TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheEnd) {
+TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndLeavesTheUsersRepeatAsItWas) {
     SlideshowProject::setULFrameRate(25);
     ASSERT_TRUE(command.startEncodingMovieFile());
     EXPECT_TRUE(command.isEncoding());
@@ -334,7 +334,7 @@ TEST_F(MovieExportCommandTest, OtherServicesKeepTheProgressWindowForTheirNextSte
     command.endEncoding();
 }
 
-TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlayback) {
+TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndLeavesTheUsersRepeatAsItWas) {
     auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary(
         {{"pureFileName", "locked.m4p"}, {"strTitle", "Locked"}, {"titleFromFileName", "Locked"}});
@@ -372,7 +372,7 @@ TEST_F(MovieExportCommandTest, APumpWithoutARendererFailsTheExport) {
     EXPECT_EQ(dialogs.alerts[0].message, "The slideshow could not be drawn.");
 }
 
-TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenRestoresPlayback) {
+TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenEndsQuietlyLeavingTheUsersRepeat) {
     factory = frames(600, std::chrono::milliseconds(5));
     mix = toneMix(20.0);
     ASSERT_TRUE(command.startEncodingMovieFile());
@@ -385,9 +385,9 @@ TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenRestoresPlayback) {
     ASSERT_TRUE(waitFor([&] { return !command.isEncoding(); }));
     EXPECT_TRUE(encoder->bVideoReadThreadFinished() && encoder->bVideoWriteThreadFinished() &&
                 encoder->bAudioThreadFinished());
-    EXPECT_EQ(services.stops, 1);
+    EXPECT_EQ(services.stops, 1) << "the window's preview told to stop";
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save writes";
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_EQ(notes.count(MovieExportCommand::createVideoFileEndNotificationName()), 0);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));
