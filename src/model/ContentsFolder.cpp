@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -45,6 +46,12 @@ QString ContentsFolder::timeStampedName(const QString& stem, const QString& exte
 QString ContentsFolder::songCopyName(const QString& source) {
     const QFileInfo info(source);
     return timeStampedName(info.completeBaseName() + "-", info.suffix());
+}
+
+QString ContentsFolder::sourceNameOfCopy(const QString& name) {
+    static const QRegularExpression copy(QStringLiteral("^(.+)-\\d+\\.\\d\\d(?:-\\d+)?(\\.[^.]*)?$"));
+    const QRegularExpressionMatch match = copy.match(name);
+    return match.hasMatch() ? match.captured(1) + match.captured(2) : name;
 }
 
 QString ContentsFolder::ofOpenProject() {

@@ -44,6 +44,9 @@ public:
     static QString clipInProject(const QString& path, const QString& contentsFolder);
     // A song's copy: "%@-%.2f.%@" of the source's name without extension, the time and its extension.
     static QString songCopyName(const QString& source);
+    // The name of the file such a copy was made of, as the user knows it: "voice.m4a" for
+    // "voice-818646438.63.m4a" or "voice-818646438.63-1.m4a"; any other name as it is.
+    static QString sourceNameOfCopy(const QString& name);
     // The name of a recording the sound recorder makes in the user's Documents folder.
     static QString recordingName(double secondsSinceReferenceDate);
     // A slide's own sound as it may be played or mixed: a file of the project, or a recording the sound

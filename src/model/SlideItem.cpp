@@ -206,6 +206,10 @@ QString SlideItem::userFileName() const {
     return original.isEmpty() ? mediaFileName() : original;
 }
 
+QString SlideItem::userSoundFileName() const {
+    return ContentsFolder::sourceNameOfCopy(QFileInfo(strSoundFileName()).fileName());
+}
+
 bool SlideItem::iSItemReady() const {
     const QString path = fileName();
     return isPresentFile(path) && QFileInfo(path).size() > 0;

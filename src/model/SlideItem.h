@@ -77,6 +77,9 @@ public:
     // The name of the file the user added (its original's name), else that of the slide's own file: what a
     // message about the slide's file calls it.
     QString userFileName() const;
+    // The name of the slide's own sound for messages: the file the user chose, not the project's copy of it,
+    // or the recording.
+    QString userSoundFileName() const;
     // Whether an export can read the file the slide shows: it is there, holds something and its start
     // decodes (a picture's header). Reads no more than that, so every slide of a show can be asked.
     virtual bool isMediaFileUsable() const;

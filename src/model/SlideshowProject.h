@@ -132,7 +132,8 @@ public:
     // The alert that refuses an export for them, for photos' own sounds and songs that cannot be read from
     // their start (songs also when they hold clearly less than their recorded length), the project's and
     // `moreSongs` (a DVD menu's), and for the theme's backdrop picture, naming each slide's place and the
-    // file the user added or the sound's file, and each song's title; empty when every file can be read.
+    // file the user added or chose as the slide's sound, and each song's title; empty when every file can be
+    // read.
     QString missingSlideFilesMessage(const std::vector<MusicItemRef>& moreSongs = {}) const;
     // The same alert for the pictures a play of `slides` draws (photos, backdrops, captions, the theme's)
     // whose header reads but which do not decode whole: asked beside the export's play, as decoding a show's

@@ -386,9 +386,9 @@ QString slideFileRefusal(std::size_t index, const SlideItem& slide) {
 }
 
 // The photos' own sounds that an export would mix and cannot read (gone, empty, not a file the project may
-// read, or not decoding from its start), each naming its slide's place; those slides join `troubled`.
-QStringList slideSoundRefusals(const std::vector<SlideItemRef>& slides, const QString& contents,
-                               std::set<std::size_t>& troubled) {
+// read, or not decoding from its start), each naming its slide's place and what to do: the sound can be
+// mended or taken off in the Slide Sound window, so the slide itself need not go.
+QStringList slideSoundRefusals(const std::vector<SlideItemRef>& slides, const QString& contents) {
     QStringList refusals;
     for (std::size_t i = 0; i < slides.size(); ++i) {
         const QString stored = slides[i]->strSoundFileName();
@@ -398,10 +398,10 @@ QStringList slideSoundRefusals(const std::vector<SlideItemRef>& slides, const QS
         if (!sound.isEmpty() && QFileInfo(sound).size() > 0 &&
             platform::media::AudioReader::firstSoundDecodes(sound))
             continue;
-        refusals << tr_("The sound \"%2\" of slide %1 is missing, empty or cannot be read.")
+        refusals << tr_("The sound \"%2\" of slide %1 is missing, empty or cannot be read: please choose the "
+                        "slide's sound again, or take it off, in the Slide Sound window.")
                         .arg(i + 1)
-                        .arg(QFileInfo(stored).fileName());
-        troubled.insert(i);
+                        .arg(slides[i]->userSoundFileName());
     }
     return refusals;
 }
@@ -476,7 +476,6 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
                                         const std::vector<MusicItemRef>& moreSongs,
                                         const std::function<bool()>& stopped) const {
     QStringList unusable;
-    std::set<std::size_t> troubled; // a slide's sound is its slide's trouble
     const std::optional<int> backdrop = movingBackdropID();
     // Decoding them whole takes a core's while for each: they share the cores.
     std::vector<char> readable(slides.size());
@@ -484,14 +483,12 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
         readable[i] = (stopped && stopped()) || exportCanRead(*slides[i], backdrop, whole);
     });
     for (std::size_t i = 0; i < slides.size(); ++i)
-        if (!readable[i]) {
+        if (!readable[i])
             unusable << slideFileRefusal(i, *slides[i]);
-            troubled.insert(i);
-        }
+    const qsizetype slideCount = unusable.size();
     const QString contents = strMacProjectBundleContentsPath();
     if (!whole)
-        unusable << slideSoundRefusals(slides, contents, troubled);
-    const qsizetype slideCount = qsizetype(troubled.size());
+        unusable << slideSoundRefusals(slides, contents);
     const qsizetype songsFrom = unusable.size();
     // A protected song is refused by the export itself, which tells the user to remove it.
     const auto protectedSong = [&](const MusicItem& song) {
@@ -543,7 +540,7 @@ QString SlideshowProject::soundFileLostMessage(const QString& path) const {
             slides[i]->strSoundFileName() == path)
             return tr_("The sound \"%2\" of slide %1 went missing or became unreadable during the export.")
                 .arg(i + 1)
-                .arg(QFileInfo(path).fileName());
+                .arg(slides[i]->userSoundFileName());
     return tr_("The file \"%1\" went missing or became unreadable during the export.")
         .arg(QFileInfo(path).fileName());
 }

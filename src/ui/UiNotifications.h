@@ -44,7 +44,7 @@ inline const QString kNotifyFontInfoChanged = QStringLiteral("NOTIFY_FONT_INFO_C
 inline const QString kNotifyThemeItemSelected = QStringLiteral("NOTIFY_THEME_ITEM_SELECTED");
 // A stock background picture to insert as a slide: object, its path.
 inline const QString kNotifyInsertBlankImage = QStringLiteral("NOTIFY_INSERT_BLANK_IMAGE");
-// A recorded sound for the current slide: object, the file's full path.
+// A recorded or chosen sound for the current slide: object, the file's full path; empty, its sound taken off.
 inline const QString kNotifyUpdateSlideItemSoundFile = QStringLiteral("NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE");
 
 // ---- music

@@ -92,9 +92,10 @@ TEST_F(MovieExportCommandTest, RefusesAShowOfFewerThanThreeSlides) {
 // A photo, a clip, a composition, a picture drawn with a slide (its backdrop, its caption), a photo's own
 // sound or a song that is gone, empty, does not decode (from its start), is a JPEG cut short or holds clearly
 // less than it did refuses the movie and the MP4 before any frame is drawn, with one alert each naming every
-// such file, as the user added it (or the sound's) and by the slide's place, or the song, and telling what to
-// do about that one slide or song, or those several (a slide's sound is its slide's trouble); the theme's own
-// backdrop picture likewise, also when the project names one it cannot find (gone, or out of its reach).
+// such file, as the user added or chose it and by the slide's place, or the song, and telling what to do
+// about that one slide or song, or those several; a slide's own sound and the theme's own backdrop picture
+// each tell what to do about themselves, the picture also when the project names one it cannot find (gone, or
+// out of its reach).
 TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAlertNamingIt) {
     using namespace test_support;
     // Which of the second slide's files, or the song, or the theme's picture goes bad.
@@ -109,6 +110,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         Backdrop,
         Caption,
         SlideSound,
+        ChosenSlideSound, // the project's copy of the file the user chose
         PictureAndSlideSound,
         Song,
         EncodedSong,
@@ -159,6 +161,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
         {Spoilt::SlideSound, {"slide's sound missing", takeAway}},
         {Spoilt::SlideSound, {"slide's sound empty", cutToNothing}},
         {Spoilt::SlideSound, {"slide's sound undecodable", overwriteWithGarbage}},
+        {Spoilt::ChosenSlideSound, {"slide's sound chosen from a file missing", takeAway}},
         {Spoilt::PictureAndSlideSound, {"slide's picture and sound missing", takeAway}},
         {Spoilt::Song, {"song empty", cutToNothing}},
         {Spoilt::Song, {"song undecodable", overwriteWithGarbage}},
@@ -172,12 +175,17 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
     const auto picture = [](const QString& path) {
         ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(path, "JPG"));
     };
+    const char* const kSoundRefused =
+        "The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read: please choose the slide's "
+        "sound again, or take it off, in the Slide Sound window.";
     int renderersMade = 0;
     factory = [&]() -> std::unique_ptr<FrameRenderer> {
         ++renderersMade;
         return frames(9)();
     };
     picture(elsewhere);
+    const QString chosenVoice = folder.file("voice.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(chosenVoice, 660.0, 1.0, 0.5f));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
@@ -186,8 +194,12 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
             slides[1] = clipSlide(*project, folder.path(), "clip.mp4", 90);
         else if (c.what == Spoilt::Composition)
             slides[1] = compositionSlide(contents(), "show.vcomp");
-        const QString voice = contents() + "/voice.wav";
+        QString voice = contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 1.0, 0.5f));
+        if (c.what == Spoilt::ChosenSlideSound) // copied as the Slide Sound window copies it
+            voice =
+                contents() + "/" +
+                MusicItem::songDictionaryForImport(chosenVoice, contents()).value("pureFileName").toString();
         slides[1]->setStrSoundFileName(voice);
         for (const int i : {0, 1, 2}) // JPEGs, of which one cut short is told by its markers
             if (i == 1 || c.what == Spoilt::ThreePictures) {
@@ -225,6 +237,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
             {Spoilt::Backdrop, {slides[1]->backgroudImageFileName()}},
             {Spoilt::Caption, {slides[1]->textImageFileName()}},
             {Spoilt::SlideSound, {voice}},
+            {Spoilt::ChosenSlideSound, {voice}},
             {Spoilt::PictureAndSlideSound, {slides[1]->mediaFilePath(), voice}},
             {Spoilt::Song, {contents() + "/tone.wav"}},
             {Spoilt::EncodedSong, {contents() + "/tone.m4a"}},
@@ -244,12 +257,12 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
                 return {{"The song \"tone\" is missing, empty, cut short or cannot be read"},
                         "please remove this song, or add its file again."};
             case Spoilt::SlideSound:
-                return {{"The sound \"voice.wav\" of slide 2 is missing, empty or cannot be read"},
-                        "please remove this slide, or add its file again."};
+            case Spoilt::ChosenSlideSound:
+                return {{QString(kSoundRefused)}, "The slideshow cannot be exported."};
             case Spoilt::PictureAndSlideSound:
-                return {
-                    {"of slide 2 is missing, empty or cannot be read. The sound \"voice.wav\" of slide 2"},
-                    "please remove this slide, or add its file again."};
+                return {{"\"outing.file\" of slide 2 is missing, empty or cannot be read. " +
+                         QString(kSoundRefused)},
+                        "please remove this slide, or add its file again."};
             case Spoilt::ThemePicture:
                 return {
                     {"The backdrop picture \"theme.jpg\" of the theme is missing, empty or cannot be read"},
@@ -285,7 +298,7 @@ TEST_F(MovieExportCommandTest, AnUnreadableFileRefusesTheMovieAndTheMP4WithOneAl
     }
 }
 
-TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndPutsThemBackAtTheEnd) {
+TEST_F(MovieExportCommandTest, ExportsWithTheChosenSettingsAndLeavesTheUsersRepeatAsItWas) {
     SlideshowProject::setULFrameRate(25);
     ASSERT_TRUE(command.startEncodingMovieFile());
     EXPECT_TRUE(command.isEncoding());
@@ -334,7 +347,7 @@ TEST_F(MovieExportCommandTest, OtherServicesKeepTheProgressWindowForTheirNextSte
     command.endEncoding();
 }
 
-TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndRestoresPlayback) {
+TEST_F(MovieExportCommandTest, AnEncoderThatRefusesShowsItsReasonAndLeavesTheUsersRepeatAsItWas) {
     auto song = platform::makeMainThreadShared<MusicItem>();
     song->addEntriesFromDictionary(
         {{"pureFileName", "locked.m4p"}, {"strTitle", "Locked"}, {"titleFromFileName", "Locked"}});
@@ -372,7 +385,7 @@ TEST_F(MovieExportCommandTest, APumpWithoutARendererFailsTheExport) {
     EXPECT_EQ(dialogs.alerts[0].message, "The slideshow could not be drawn.");
 }
 
-TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenRestoresPlayback) {
+TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenEndsQuietlyLeavingTheUsersRepeat) {
     factory = frames(600, std::chrono::milliseconds(5));
     mix = toneMix(20.0);
     ASSERT_TRUE(command.startEncodingMovieFile());
@@ -385,9 +398,9 @@ TEST_F(MovieExportCommandTest, CancelWaitsForEveryThreadThenRestoresPlayback) {
     ASSERT_TRUE(waitFor([&] { return !command.isEncoding(); }));
     EXPECT_TRUE(encoder->bVideoReadThreadFinished() && encoder->bVideoWriteThreadFinished() &&
                 encoder->bAudioThreadFinished());
-    EXPECT_EQ(services.stops, 1);
+    EXPECT_EQ(services.stops, 1) << "the window's preview told to stop";
     EXPECT_TRUE(project->bPlayLoop());
-    EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    EXPECT_EQ(test_support::repeatSavedNow(*project), std::optional(true)) << "what a save writes";
     EXPECT_TRUE(dialogs.alerts.empty());
     EXPECT_EQ(notes.count(MovieExportCommand::createVideoFileEndNotificationName()), 0);
     EXPECT_FALSE(QFileInfo::exists(moviePath()));

@@ -15,6 +15,7 @@
 
 #include "export/MixedAudioExport.h"
 #include "export/MovieExportCommand.h"
+#include "model/MusicItem.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/MainThread.h"
 #include "render/DirectorFrameRenderer.h"
@@ -235,7 +236,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
     // LateCaption: a fourth photo, whose JPEG, backdrop or caption picture goes once the export has begun
     // (its look done), before the play loads it; LateThemePicture: the theme's picture, which goes then,
     // before the first frame reads it. SlideSound: a photo with a sound of its own of less than a second,
-    // which goes before the mix.
+    // which goes before the mix; ChosenSlideSound: the same sound chosen from a file, which the project
+    // copied.
     enum class Third {
         Photo,
         FirstPhoto,
@@ -250,7 +252,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         LateBackdrop,
         LateCaption,
         LateThemePicture,
-        SlideSound
+        SlideSound,
+        ChosenSlideSound
     };
     const auto keepFirst = [](qint64 bytes) {
         return [bytes](const QString& file) { return QFile(file).resize(bytes); };
@@ -288,6 +291,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::SlideSound, true, {"slide's sound taken away", takeAway}},
         {Third::SlideSound, true, {"slide's sound overwritten", overwriteWithGarbage}},
         {Third::SlideSound, true, {"slide's sound cut after its header", keepFirst(44)}},
+        {Third::ChosenSlideSound, true, {"slide's sound chosen from a file taken away", takeAway}},
         {Third::Backdrop, false, {"backdrop cut to 0 bytes", cutToNothing}},
         {Third::Caption, false, {"caption picture spoilt", overwriteWithGarbage}},
         {Third::ThemePicture, false, {"theme's picture cut to 0 bytes", cutToNothing}},
@@ -330,9 +334,14 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         const bool caption = c.third == Third::Caption || c.third == Third::LateCaption;
         if (c.third == Third::SpoiltPhoto || c.third == Third::LatePhoto)
             target->setFileName("more.jpg");
-        const QString voice = contents() + "/voice.wav";
+        const bool slideSound = c.third == Third::SlideSound || c.third == Third::ChosenSlideSound;
+        QString voice =
+            c.third == Third::ChosenSlideSound ? folder.file("voice.wav") : contents() + "/voice.wav";
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.8, 0.5f));
-        target->setStrSoundFileName(c.third == Third::SlideSound ? voice : QString());
+        if (c.third == Third::ChosenSlideSound) // copied as the Slide Sound window copies it
+            voice = contents() + "/" +
+                    MusicItem::songDictionaryForImport(voice, contents()).value("pureFileName").toString();
+        target->setStrSoundFileName(slideSound ? voice : QString());
         target->setBackgroudImageFileName(backdrop ? "more.jpg" : QString());
         target->setTextImageFileName(caption ? "more.jpg" : QString());
         target->setStrPhotoDescription("Off again");
@@ -347,12 +356,12 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
         }
-        const QString file = c.third == Third::SlideSound ? voice
-                             : c.song                     ? song
-                             : backdrop                   ? target->backgroudImageFileName()
-                             : caption                    ? target->textImageFileName()
-                             : theme                      ? picture
-                                                          : target->mediaFilePath();
+        const QString file = slideSound ? voice
+                             : c.song   ? song
+                             : backdrop ? target->backgroudImageFileName()
+                             : caption  ? target->textImageFileName()
+                             : theme    ? picture
+                                        : target->mediaFilePath();
         const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
         std::atomic<quint64> framesDrawn{0};
@@ -384,8 +393,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         const QString said = dialogs.alerts[0].message;
-        EXPECT_TRUE(c.third == Third::SlideSound ? said.contains("\"voice.wav\" of slide 3")
-                    : c.song                     ? said.contains("\"tone\"")
+        EXPECT_TRUE(slideSound ? said.contains("\"voice.wav\" of slide 3")
+                    : c.song   ? said.contains("\"tone\"")
                     : theme
                         ? said.contains("\"more.jpg\" of the theme")
                         : said.contains(QStringLiteral("\"holiday.file\" of slide %1").arg(targetIndex + 1)))

@@ -39,17 +39,20 @@ QProgressBar* meter(const QString& name, QWidget* parent) {
 
 SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDialogs,
                                                        std::shared_ptr<platform::Scheduler> scheduler,
-                                                       ProjectSource project, QWidget* parent)
+                                                       ProjectSource project,
+                                                       std::function<SlideItemRef()> slide, QWidget* parent)
     : QDialog(parent), dialogs(userDialogs), clock(std::move(scheduler)), projectSource(std::move(project)),
-      status(new QLabel(this)), startButton(new QPushButton(tr_("Start"), this)),
-      stopButton(new QPushButton(tr_("Stop"), this)),
-      chooseButton(new QPushButton(tr_("Choose File..."), this)) {
+      currentSlide(std::move(slide)), status(new QLabel(this)),
+      startButton(new QPushButton(tr_("Start"), this)), stopButton(new QPushButton(tr_("Stop"), this)),
+      chooseButton(new QPushButton(tr_("Choose File..."), this)),
+      takeOffButton(new QPushButton(tr_("Take Sound Off"), this)) {
     setObjectName("SoundRecorderWndController");
     setWindowTitle(tr_("Slide Sound"));
     meters = {meter("leftChannel", this), meter("rightChannel", this)};
     startButton->setObjectName("startButton");
     stopButton->setObjectName("stopButton");
     chooseButton->setObjectName("chooseButton");
+    takeOffButton->setObjectName("takeOffButton");
     auto* levelsForm = new QFormLayout;
     levelsForm->addRow(tr_("Left"), meters[0]);
     levelsForm->addRow(tr_("Right"), meters[1]);
@@ -58,6 +61,7 @@ SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDi
     buttons->addWidget(stopButton);
     buttons->addStretch();
     buttons->addWidget(chooseButton);
+    buttons->addWidget(takeOffButton);
     auto* column = new QVBoxLayout(this);
     column->addLayout(levelsForm);
     column->addWidget(status);
@@ -65,7 +69,9 @@ SoundRecorderWndController::SoundRecorderWndController(ControllerDialogs& userDi
     connect(startButton, &QPushButton::clicked, this, &SoundRecorderWndController::startRecord);
     connect(stopButton, &QPushButton::clicked, this, &SoundRecorderWndController::stopRecord);
     connect(chooseButton, &QPushButton::clicked, this, &SoundRecorderWndController::selectSoundFile);
+    connect(takeOffButton, &QPushButton::clicked, this, &SoundRecorderWndController::takeSoundOff);
     initAudioRecorder();
+    showCurrentSlideSound();
 }
 
 SoundRecorderWndController::~SoundRecorderWndController() {
@@ -167,6 +173,23 @@ void SoundRecorderWndController::selectSoundFile() {
     audioFileName = contents + QLatin1Char('/') + copy;
     platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, audioFileName);
     status->setText(tr_("%1 is the slide's sound now.").arg(QFileInfo(source).fileName()));
+}
+
+// Reported as a sound is, so that the main window applies it as it applies a new one: to the slide current
+// then, the project changed, the copy that nothing refers to any more removed.
+void SoundRecorderWndController::takeSoundOff() {
+    const SlideItemRef slide = currentSlide ? currentSlide() : nullptr;
+    if (slide && !slide->strSoundFileName().isEmpty()) {
+        audioFileName.clear();
+        platform::NotificationCenter::defaultCenter().post(kNotifyUpdateSlideItemSoundFile, QString());
+        status->setText(tr_("The slide has no sound now."));
+    }
+    showCurrentSlideSound();
+}
+
+void SoundRecorderWndController::showCurrentSlideSound() {
+    const SlideItemRef slide = currentSlide ? currentSlide() : nullptr;
+    takeOffButton->setEnabled(slide && !slide->strSoundFileName().isEmpty());
 }
 
 // The file panel and the alerts are the main window's: when they go, the window system gives the keyboard to

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class ControllerDialogs;
@@ -18,9 +19,10 @@ class AudioFileWriter;
 }
 
 // Gives the current slide a sound of its own: recorded from the input device (Start, Stop) or chosen from
-// a file, which is copied into the project. Each sound that is ready is posted as
-// "NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE" with its full path. Every Start records into a new file
-// "sound_<seconds>.caf" in the Documents folder; two meters show the left and right peaks while recording.
+// a file, which is copied into the project; or takes the sound it has off. Each sound that is ready is posted
+// as "NOTIFY_UPDATE_SLIDEITEM_SOUND_FILE" with its full path, a sound taken off with an empty path. Every
+// Start records into a new file "sound_<seconds>.caf" in the Documents folder; two meters show the left and
+// right peaks while recording.
 class SoundRecorderWndController : public QDialog {
     Q_OBJECT
 public:
@@ -28,15 +30,20 @@ public:
     static constexpr float kMeterMaximum = 20.0f;
     static constexpr float kSilencePeak = -160.0f; // dB
 
-    // A chosen file is copied into the project.
+    // A chosen file is copied into the project; currentSlide gives the slide the window's reports reach.
     SoundRecorderWndController(ControllerDialogs& dialogs, std::shared_ptr<platform::Scheduler> scheduler,
-                               ProjectSource project, QWidget* parent = nullptr);
+                               ProjectSource project, std::function<SlideItemRef()> currentSlide = {},
+                               QWidget* parent = nullptr);
     ~SoundRecorderWndController() override;
 
     void startRecord();
     // Reports the recording; nothing when none runs.
     void stopRecord();
     void selectSoundFile();
+    // The current slide goes without a sound; all else of it stays.
+    void takeSoundOff();
+    // Take Sound Off can be clicked while the current slide has a sound: called when that slide changes.
+    void showCurrentSlideSound();
 
     bool isRecording() const { return writer != nullptr; }
     bool canRecord() const { return capture != nullptr; }
@@ -70,6 +77,7 @@ private:
     ControllerDialogs& dialogs;
     std::shared_ptr<platform::Scheduler> clock;
     ProjectSource projectSource;
+    std::function<SlideItemRef()> currentSlide;
     std::unique_ptr<SoundCapture> capture;
     std::unique_ptr<platform::media::AudioFileWriter> writer;
     QString audioFileName;
@@ -81,4 +89,5 @@ private:
     QPushButton* startButton;
     QPushButton* stopButton;
     QPushButton* chooseButton;
+    QPushButton* takeOffButton;
 };

@@ -266,16 +266,19 @@ void SlideListController::moveCursorTo(int index) {
 
 void SlideListController::showSoundRecoderWnd() {
     std::erase_if(recorders, [](const QPointer<SoundRecorderWndController>& gone) { return !gone; });
-    auto* recorder = new SoundRecorderWndController(dialogs, scheduler, project, ui.mainWindow);
+    auto* recorder = new SoundRecorderWndController(
+        dialogs, scheduler, project, [this] { return currentSlideItem(); }, ui.mainWindow);
     QObject::connect(recorder, &QDialog::finished, recorder, &QObject::deleteLater);
+    QObject::connect(&hub, &SlideshowMainObject::currentSlideChanged, recorder,
+                     &SoundRecorderWndController::showCurrentSlideSound);
     recorders.emplace_back(recorder);
     // In front and given the keyboard, as every panel is: else Escape goes to whichever window had it.
     editing_panel::present(*recorder);
 }
 
-// Only a slide that exists takes the sound, and the autosave keeps it. The sound it replaces, when it is the
-// project's own copy of a file chosen before, goes once nothing of the project refers to it: nothing else
-// would ever remove it.
+// Only a slide that exists takes the sound (none: its sound taken off), and the autosave keeps it. The sound
+// it replaces, when it is the project's own copy of a file chosen before, goes once nothing of the project
+// refers to it: nothing else would ever remove it. Every recorder window open shows what the slide has now.
 void SlideListController::notifyUpdateSlideItemSound(const Notification& notification) {
     const SlideItemRef slide = currentSlideItem();
     const auto open = project();
@@ -285,6 +288,9 @@ void SlideListController::notifyUpdateSlideItemSound(const Notification& notific
     slide->setStrSoundFileName(notification.object.toString());
     open->setBIsDirty(true);
     open->removeCopyNamedByNothing(earlier);
+    for (const QPointer<SoundRecorderWndController>& recorder : recorders)
+        if (recorder)
+            recorder->showCurrentSlideSound();
 }
 
 // ---- the timeline of an opened project

@@ -314,6 +314,51 @@ TEST_F(SlideListDialogsTest, TheSlideSoundWindowRefusesAFileWithoutSoundAndTheSl
     EXPECT_TRUE(recorder->statusText().contains("greeting.wav")) << recorder->statusText().toStdString();
 }
 
+// Take Sound Off, in the Slide Sound window, takes off the sound of the slide that is current, once it went
+// missing too: the slide keeps its picture, text and timing and goes without a sound, the project is changed,
+// the window says so and the button can no longer be clicked, and the export no longer refuses. The button
+// follows the slide that is current.
+TEST_F(SlideListDialogsTest, TakeSoundOffLeavesTheSlideWithoutASoundAndTheExportNoLongerRefuses) {
+    makeController(true);
+    const auto slides = useColourSlides({Qt::red, Qt::green, Qt::blue});
+    slides[1]->setStrPhotoDescription("A day out");
+    slides[1]->customSetDurations(4.0f, 1.5f);
+    controller->setNCurrentSlideshowItemIndex(1);
+    const QString mine = dir.file("greeting.wav");
+    ASSERT_TRUE(ToneMaker::writeWav(mine, 440.0, 0.2, 0.3f));
+    SoundRecorderWndController* recorder = openSlideSound();
+    ASSERT_TRUE(recorder);
+    auto* takeOff = recorder->findChild<QPushButton*>("takeOffButton");
+    ASSERT_TRUE(takeOff);
+    EXPECT_FALSE(takeOff->isEnabled()) << "the slide has no sound yet";
+    dialogs.mediaOpenAnswers = {{mine}};
+    QTest::mouseClick(recorder->findChild<QPushButton*>("chooseButton"), Qt::LeftButton);
+    const QString copy = slides[1]->strSoundFileName();
+    ASSERT_FALSE(copy.isEmpty());
+    EXPECT_TRUE(takeOff->isEnabled());
+    controller->setNCurrentSlideshowItemIndex(0);
+    EXPECT_FALSE(takeOff->isEnabled()) << "the first slide has no sound";
+    controller->setNCurrentSlideshowItemIndex(1);
+    ASSERT_TRUE(takeOff->isEnabled());
+    ASSERT_TRUE(QFile::remove(copy));
+    ASSERT_FALSE(project->missingSlideFilesMessage().isEmpty());
+    const QString picture = slides[1]->fileName();
+    project->setBIsDirty(false);
+
+    QTest::mouseClick(takeOff, Qt::LeftButton);
+    EXPECT_TRUE(slides[1]->strSoundFileName().isEmpty());
+    EXPECT_TRUE(project->bIsDirty());
+    EXPECT_FALSE(takeOff->isEnabled());
+    EXPECT_EQ(recorder->statusText(), "The slide has no sound now.");
+    EXPECT_EQ(project->missingSlideFilesMessage(), QString());
+    EXPECT_EQ(project->slideshowArray(), slides);
+    EXPECT_EQ(slides[1]->fileName(), picture);
+    EXPECT_EQ(slides[1]->strPhotoDescription(), "A day out");
+    EXPECT_FLOAT_EQ(slides[1]->fSecPhotoDuration(), 4.0f);
+    EXPECT_FLOAT_EQ(slides[1]->fSecTransitionDuration(), 1.5f);
+    EXPECT_TRUE(QFile::exists(mine)) << "the user's own file stays";
+}
+
 // Escape, pressed where the window system sends keys, closes the Slide Sound window as its close box does:
 // the window opens in front and takes the keyboard, the recording under way is kept as the slide's sound, and
 // the window goes.

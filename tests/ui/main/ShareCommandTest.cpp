@@ -110,9 +110,14 @@ protected:
         const std::lock_guard lock(mutex);
         return int(std::count_if(seen.begin(), seen.end(), [&](const auto& n) { return n.name == name; }));
     }
-    void expectPlaybackBack() const {
-        EXPECT_TRUE(project->bPlayLoop()) << "the loop flag";
-        EXPECT_EQ(SlideshowProject::ulFrameRate(), 30u);
+    // What an export leaves as it found it: the user's repeat, and the player, which is the preview's again
+    // and stands still as it did.
+    void expectProjectAndPreviewAsTheyWere() const {
+        EXPECT_TRUE(project->bPlayLoop()) << "the user's repeat";
+        const auto player = controller->director();
+        ASSERT_TRUE(player);
+        EXPECT_FALSE(player->exportPlays()) << "the export's play goes on";
+        EXPECT_FALSE(controller->m_bPlaying());
     }
     QString movieOut(const QString& name) const { return dir.file("Exported/" + name); }
 
@@ -276,7 +281,7 @@ TEST_F(ShareExportTest, ThePreviewsStopDuringAnExportLeavesTheMovieWhole) {
     EXPECT_EQ(shown, inOrder) << "the clip's frames, each in its turn";
     EXPECT_NEAR(double(movie.audio.size() / 2) / 44100.0, double(total) / 30.0, 2.0 / 30.0)
         << "the sound as long as the pictures";
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // The move fails first (the output folder's place is taken by a file), then succeeds beside an earlier movie.
@@ -293,7 +298,7 @@ TEST_F(ShareExportTest, AMovieFileIsRecordedMovedUnderAFreeNameAndOfferedAndAFai
         QFileInfo(project->strEncodingVideoFilePath(QSizeF(640, 360))).absolutePath() + "/Trip.mp4";
     EXPECT_TRUE(dialogs.alerts[0].message.contains(kept)) << "where the movie is kept";
     EXPECT_GT(QFileInfo(kept).size(), 0);
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 
     ASSERT_TRUE(QFile::remove(dir.file("Exported")));
     model_test::writeFile(movieOut("Trip.mp4"), "an earlier movie");
@@ -307,7 +312,7 @@ TEST_F(ShareExportTest, AMovieFileIsRecordedMovedUnderAFreeNameAndOfferedAndAFai
     EXPECT_EQ(dialogs.modalRuns, 2);
     EXPECT_EQ(dialogs.modalEnds, 2);
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
     EXPECT_TRUE(entry->dictFileRefreshDate().contains("video_640x360_mp4"));
     EXPECT_TRUE(QFileInfo(SlideshowProjectManager::strSlideshowProjectManagerFileFullPath()).isFile())
         << "the record is saved";
@@ -343,7 +348,7 @@ TEST_F(ShareExportTest, AnUploadGetsTheMovieAndTheProgressWindowStillUp) {
         << "the movie as the export left it, for the uploader to send it only so";
     EXPECT_EQ(dialogs.modalEnds, 0) << "the uploader ends the window";
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // Run only as the child of the test below: another program, a copy of ours that no claim reaches say, cuts
@@ -374,7 +379,7 @@ TEST_F(ShareExportTest, AMovieAnotherProcessCutUnderTheSameNameIsNotDeliveredAsT
     ASSERT_TRUE(probe.ok) << qPrintable(probe.error);
     ASSERT_TRUE(probe.firstOfType("video"));
     EXPECT_EQ(probe.firstOfType("video")->packets, int(project->totalFrameCount()) - 1);
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // The mixed sound reads well for a moment and then fails: the export ends with that error, not with a movie
@@ -400,12 +405,12 @@ TEST_F(ShareExportTest, ASoundThatFailsPartwayEndsTheExportWithItsErrorInsteadOf
     EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
     EXPECT_FALSE(QFileInfo::exists(project->strEncodingVideoFilePath(QSizeF(640, 360))));
     EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
-// The writer's side never opens the pipe while the sound is mixed: the cancel still ends everything, and the
-// playback settings come back only once the mix has stopped too.
-TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndRestoresPlayback) {
+// The writer's side never opens the pipe while the sound is mixed: the cancel still ends everything, once the
+// mix has stopped too, and the user's repeat stays as it was throughout.
+TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportOnceTheMixHasStopped) {
     useShortSlides(3);
     std::atomic<bool> mixing{false};
     std::atomic<bool> release{false};
@@ -432,7 +437,7 @@ TEST_F(ShareExportTest, ACancelBeforeTheMovieWriterOpensThePipeEndsTheExportAndR
     ASSERT_TRUE(test_support::spinUntil([&] { return !controller->isExportRunning(); }, 30000));
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // The DVD creator posts the movie's finish name on its own thread, and the menu alone runs as "PhotoLibrary".
@@ -450,7 +455,7 @@ TEST_F(ShareExportTest, ADVDMenusFinishIsNoMovieOfTheControllers) {
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
     EXPECT_EQ(seenCount(kNotifyCreateVideoFileEnd), 0);
     EXPECT_FALSE(QDir(dir.file("Exported")).exists()) << "nothing was moved";
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // The menu test command lays the buttons over the last menu encoded with the four-colour pictures that menu
@@ -483,7 +488,7 @@ TEST_F(ShareExportTest, ADVDMenusTestCommandLaysTheMenusOwnButtonPictures) {
     EXPECT_NE(muxed.firstOfType("subtitle"), nullptr) << "the menu has no buttons";
 }
 
-TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlayback) {
+TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndLeavesTheProjectAndPreviewAsTheyWere) {
     useShortSlides(3);
     project->setFltPhotoDuration(0.3f);
     const QString image = dir.file("disc.iso");
@@ -505,7 +510,7 @@ TEST_F(ShareExportTest, ADVDCancelledWhileEncodingBurnsNothingAndRestoresPlaybac
     EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
     EXPECT_EQ(QFileInfo(image).size(), 0) << "nothing was written to the disc";
     EXPECT_TRUE(dialogs.burnProgress.empty());
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // Burn shows the run's progress window at once, and the window goes on answering while the menu's frames and
@@ -570,7 +575,7 @@ TEST_F(ShareExportTest, BurnShowsItsProgressWindowAtOnceAndTheWindowAnswersWhile
     EXPECT_EQ(controller->dvdCommand()->dvdMpegIICreateObject(), nullptr) << "an encode began after Cancel";
     EXPECT_EQ(QFileInfo(image).size(), 0) << "something was written to the disc image";
     EXPECT_EQ(dialogs.offMainThreadCalls(), 0);
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 }
 
 // A DVD run into a disc image file that ends before its burn (cancelled while encoding, or refused for too
@@ -627,7 +632,7 @@ TEST_F(ShareExportTest, ADVDSlideshowStreamAloneAndAPickedStreamToAuthorAreTheWi
     const MediaProbe stream = MediaProbe::probe(encoded.left(encoded.lastIndexOf('.')) + ".mpg");
     ASSERT_TRUE(stream.ok) << qPrintable(stream.error);
     EXPECT_EQ(stream.formatName, "mpeg");
-    expectPlaybackBack();
+    expectProjectAndPreviewAsTheyWere();
 
     controller->StartDVDAuthor();
     EXPECT_EQ(dialogs.mpegOpenPanels, 1);
