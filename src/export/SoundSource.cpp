@@ -13,7 +13,9 @@ namespace {
 
 class FileSound : public SoundSource {
 public:
-    explicit FileSound(int sampleRate) : reader(AudioReader::OutputFormat{sampleRate, kChannels}) {}
+    explicit FileSound(int sampleRate) : reader(AudioReader::OutputFormat{sampleRate, kChannels}) {
+        reader.setLongestSpoiltStretch(AudioRenderer::kLongestSpoiltStretch);
+    }
 
     bool open(const QString& path) { return reader.open(path); }
     bool open(int fd, const QString& name) { return reader.open(fd, name); }

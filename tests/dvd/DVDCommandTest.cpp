@@ -226,7 +226,8 @@ TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
     }
 }
 
-// The song or the third slide's own sound is taken away or spoilt once the run has passed its checks, the
+// The song or the third slide's own sound is taken away or spoilt (an AAC song for less than a second in its
+// middle, too little for it to end clearly before its length) once the run has passed its checks, the
 // third slide's clip is cut once the show's stream has drawn the clip's 10th frame, or the last slide's photo
 // is cut in half once the show's stream has drawn its first frame: the run fails naming the file, and burns
 // nothing, rather than a disc whose menu and title are silent, whose clip stands still or whose photo is half
@@ -237,8 +238,11 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
     const QString songLost = "The song \"tone\" went missing or became unreadable";
     const QString soundLost = "The sound \"voice.wav\" of slide 3 went missing or became unreadable";
-    // The song and the sound as the run sets out, else a slide's file.
-    enum class Lost { Song, SlideSound, Clip, Photo };
+    // The song (EncodedSong: of 2 s in AAC) and the sound as the run sets out, else a slide's file.
+    enum class Lost { Song, EncodedSong, SlideSound, Clip, Photo };
+    const auto spoilMiddle = [](const QString& file) {
+        return ToneMaker::spoilSoundPackets(file, 0.6, 0.8) > 0;
+    };
     const struct {
         Lost what;
         FileLoss loss;
@@ -246,6 +250,7 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     } cases[] = {
         {Lost::Song, {"song taken away", takeAway}, songLost},
         {Lost::Song, {"song overwritten", overwriteWithGarbage}, songLost},
+        {Lost::EncodedSong, {"song spoilt for 0.8 s in its middle", spoilMiddle}, songLost},
         {Lost::SlideSound, {"slide's sound taken away", takeAway}, soundLost},
         {Lost::SlideSound, {"slide's sound overwritten", overwriteWithGarbage}, soundLost},
         {Lost::Clip,
@@ -259,9 +264,12 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         dialogs.alerts.clear();
         // The fifth slide's photo is loaded once the third is on: the first frame comes well before.
         useSlides(c.what == Lost::Photo ? 5 : 3);
-        const QString song = contents() + "/tone.wav", voice = contents() + "/voice.wav";
-        ASSERT_TRUE(ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
-        project->setMusicArray({songNamed("tone.wav", "tone")});
+        const bool encoded = c.what == Lost::EncodedSong;
+        const QString song = contents() + (encoded ? "/tone.m4a" : "/tone.wav");
+        const QString voice = contents() + "/voice.wav";
+        ASSERT_TRUE(encoded ? ToneMaker::writeEncoded(song, "ipod", "aac", 440.0, 2.0, 0.5f)
+                            : ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
+        project->setMusicArray({songNamed(encoded ? "tone.m4a" : "tone.wav", "tone")});
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.5, 0.5f));
         project->slideItemAtIndex(2)->setStrSoundFileName(voice);
         std::vector<SlideItemRef> slides = project->slideshowArray();
@@ -275,9 +283,9 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
             slides[4]->setFileName("late.jpg");
             slides[4]->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
         }
-        manager->setBUseDVDMenu(c.what == Lost::Song ||
-                                c.what == Lost::SlideSound); // else the show's stream alone
-        const QString file = c.what == Lost::Song ? song
+        const bool soundLostFirst = c.what == Lost::Song || encoded || c.what == Lost::SlideSound;
+        manager->setBUseDVDMenu(soundLostFirst); // else the show's stream alone
+        const QString file = c.what == Lost::Song || encoded ? song
                              : c.what == Lost::SlideSound
                                  ? voice
                                  : slides[c.what == Lost::Clip ? 2 : 4]->mediaFilePath();
@@ -298,7 +306,7 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
             center, center.addObserver(DVDMPEGIICreateObject::progressNotificationName(), atFrame));
         command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
             creator.setCancelPolling(std::chrono::milliseconds(20), 5);
-            if (c.what == Lost::Song || c.what == Lost::SlideSound)
+            if (soundLostFirst)
                 lost = c.loss.lose(file);
         });
         command->BurnDVDButtonClicked(drive);

@@ -222,10 +222,10 @@ protected:
 };
 
 // Between the check before the start and the play's look at it, the file of the third slide (a photo, a
-// clip, a composition, a picture drawn with it, the photo's own sound) or the song is taken away, cut to
-// nothing, spoilt or replaced: the export fails naming the file as the user added it (and the slide's place),
-// and makes no movie. So does a picture that goes bad after the export's look at every picture, before the
-// play loads it.
+// clip, a composition, a picture drawn with it, the photo's own sound, the clip's sound) or the song is taken
+// away, cut to nothing, spoilt (a sound also for less than a second in its middle) or replaced: the export
+// fails naming the file as the user added it (and the slide's place), and makes no movie. So does a picture
+// that goes bad after the export's look at every picture, before the play loads it.
 TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
     using namespace test_support;
     // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
@@ -237,11 +237,12 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
     // (its look done), before the play loads it; LateThemePicture: the theme's picture, which goes then,
     // before the first frame reads it. SlideSound: a photo with a sound of its own of less than a second,
     // which goes before the mix; ChosenSlideSound: the same sound chosen from a file, which the project
-    // copied.
+    // copied. ClipSound: a clip of 2 s with an AAC tone, whose sound goes before the mix.
     enum class Third {
         Photo,
         FirstPhoto,
         Clip,
+        ClipSound,
         Composition,
         EncodedSong,
         Backdrop,
@@ -267,9 +268,23 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         return sound > 0 && song.resize(sound + 4);
     };
     const auto shorterTone = [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 0.5, 0.5f); };
+    // 0.8 s of a sound of 2 s: too little for it to end clearly before its length, too much to pass as
+    // silence.
+    const auto spoilMiddle = [](const QString& file) {
+        return ToneMaker::spoilSoundPackets(file, 0.6, 0.8) > 0;
+    };
+    const auto soundingClip = [&] {
+        ClipMaker::Options options;
+        options.size = QSize(160, 90);
+        options.frames = 60;
+        options.audio = true;
+        EXPECT_TRUE(ClipMaker::make(folder.file("sounding.mp4"), options));
+        return clipSlideOf(*project, folder.file("sounding.mp4"));
+    };
     const struct {
         Third third;
-        bool song; // the song (or the slide's sound) goes before the mix; else the slide's file goes after it
+        bool song; // the song (or the slide's sound, or the clip's) goes before the mix; else the slide's
+                   // file goes after it
         FileLoss loss;
     } cases[] = {
         {Third::Photo, false, {"picture taken away", takeAway}},
@@ -288,6 +303,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::EncodedSong, true, {"song spoilt after its index", spoilSound}},
         {Third::EncodedSong, true, {"song copied short of its sound", cutBeforeSound}},
         {Third::Photo, true, {"song replaced by a shorter one", shorterTone}},
+        {Third::EncodedSong, true, {"song spoilt for 0.8 s in its middle", spoilMiddle}},
+        {Third::ClipSound, true, {"clip's sound spoilt for 0.8 s in its middle", spoilMiddle}},
         {Third::SlideSound, true, {"slide's sound taken away", takeAway}},
         {Third::SlideSound, true, {"slide's sound overwritten", overwriteWithGarbage}},
         {Third::SlideSound, true, {"slide's sound cut after its header", keepFirst(44)}},
@@ -318,6 +335,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         std::vector<SlideItemRef> slides = project->slideshowArray();
         if (c.third == Third::Clip)
             slides[2] = clipSlide(*project, folder.path(), "clip.mp4");
+        else if (c.third == Third::ClipSound)
+            slides[2] = soundingClip();
         else if (c.third == Third::Composition)
             slides[2] = compositionSlide(contents(), "show.vcomp");
         const bool late = c.third == Third::LatePhoto || c.third == Third::LateBackdrop ||
@@ -356,12 +375,13 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
         }
-        const QString file = slideSound ? voice
-                             : c.song   ? song
-                             : backdrop ? target->backgroudImageFileName()
-                             : caption  ? target->textImageFileName()
-                             : theme    ? picture
-                                        : target->mediaFilePath();
+        const QString file = slideSound                    ? voice
+                             : c.third == Third::ClipSound ? target->mediaFilePath()
+                             : c.song                      ? song
+                             : backdrop                    ? target->backgroudImageFileName()
+                             : caption                     ? target->textImageFileName()
+                             : theme                       ? picture
+                                                           : target->mediaFilePath();
         const bool refused = !c.song && !late && c.third != Third::Clip && c.third != Third::Composition;
         std::atomic<bool> lost{false};
         std::atomic<quint64> framesDrawn{0};
@@ -393,8 +413,8 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_TRUE(notes.all().empty()) << "a movie without the file called finished";
         ASSERT_EQ(dialogs.alerts.size(), 1u);
         const QString said = dialogs.alerts[0].message;
-        EXPECT_TRUE(slideSound ? said.contains("\"voice.wav\" of slide 3")
-                    : c.song   ? said.contains("\"tone\"")
+        EXPECT_TRUE(slideSound                              ? said.contains("\"voice.wav\" of slide 3")
+                    : c.song && c.third != Third::ClipSound ? said.contains("\"tone\"")
                     : theme
                         ? said.contains("\"more.jpg\" of the theme")
                         : said.contains(QStringLiteral("\"holiday.file\" of slide %1").arg(targetIndex + 1)))

@@ -15,6 +15,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 }
 
 std::vector<float> ToneMaker::sine(double frequency, double seconds, float amplitude, int channels,
@@ -51,21 +52,63 @@ bool ToneMaker::writeLevels(const QString& path, double seconds, float left, flo
     return WavFile::write(path, samples, 2, 44100);
 }
 
-bool ToneMaker::writeEncoded(const QString& path, const QString& container, const QString& codec,
-                             double frequency, double seconds, float amplitude, const QVariantMap& metadata,
-                             QString* error) {
+namespace {
+
+bool encode(const QString& path, const QString& container, const QString& codec,
+            const std::vector<float>& samples, const QVariantMap& metadata, QString* error) {
     platform::media::AudioFileWriter::Settings settings;
     settings.path = path;
     settings.container = container;
     settings.codec = codec;
     settings.metadata = metadata;
     platform::media::AudioFileWriter writer(settings);
-    const std::vector<float> samples = sine(frequency, seconds, amplitude);
     const bool ok = writer.start() && writer.write(samples.data(), static_cast<int>(samples.size() / 2)) &&
                     writer.finish();
     if (!ok && error)
         *error = writer.errorString();
     return ok;
+}
+
+} // namespace
+
+bool ToneMaker::writeEncoded(const QString& path, const QString& container, const QString& codec,
+                             double frequency, double seconds, float amplitude, const QVariantMap& metadata,
+                             QString* error) {
+    return encode(path, container, codec, sine(frequency, seconds, amplitude), metadata, error);
+}
+
+bool ToneMaker::writeEncoded(const QString& path, const QString& container, const QString& codec,
+                             const std::vector<float>& samples, QString* error) {
+    return encode(path, container, codec, samples, {}, error);
+}
+
+int ToneMaker::spoilSoundPackets(const QString& path, double from, double seconds) {
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return -1;
+    const int audio = avformat_find_stream_info(input, nullptr) >= 0
+                          ? av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0)
+                          : -1;
+    std::vector<std::pair<int64_t, int>> spans; // where each packet to spoil lies in the file, and its size
+    AVPacket* packet = av_packet_alloc();
+    while (audio >= 0 && packet && av_read_frame(input, packet) >= 0) {
+        const AVStream* stream = input->streams[audio];
+        const int64_t origin = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+        const double at = double(packet->pts - origin) * av_q2d(stream->time_base);
+        if (packet->stream_index == audio && packet->pts != AV_NOPTS_VALUE && packet->pos >= 0 &&
+            at >= from && at < from + seconds)
+            spans.emplace_back(packet->pos, packet->size);
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&input);
+    QFile file(path);
+    if (audio < 0 || !file.open(QIODevice::ReadWrite))
+        return -1;
+    for (const auto& [at, size] : spans)
+        if (!file.seek(at) || file.write(QByteArray(size, char(0xFF))) != size)
+            return -1;
+    return int(spans.size());
 }
 
 bool ToneMaker::spoilEncodedFrom(const QString& path, double share, double until) {

@@ -24,10 +24,18 @@ bool writeLevels(const QString& path, double seconds, float left, float right);
 bool writeEncoded(const QString& path, const QString& container, const QString& codec, double frequency,
                   double seconds, float amplitude, const QVariantMap& metadata = {},
                   QString* error = nullptr);
+// The same for any interleaved stereo 44.1 kHz samples.
+bool writeEncoded(const QString& path, const QString& container, const QString& codec,
+                  const std::vector<float>& samples, QString* error = nullptr);
 // Overwrites the coded sound of an M4A file from `share` of its length on, up to `until` of it, with bytes
 // that every AAC frame refuses (each reads as a broken ADTS header): to its end, a reader gives the sound
 // before that point, then fails; over its start only, a reader skips to the sound after it.
 bool spoilEncodedFrom(const QString& path, double share, double until = 1.0);
+// Overwrites, with the same bytes, the packets of the file's first audio stream that start within `seconds`
+// from `from` seconds of it (any container): found through the demuxer, the damage lies where it is meant to,
+// a stretch spoilt in the middle of a song or of a clip's sound, and the rest of the file stays as it was.
+// The packets spoilt; -1 when the file cannot be read.
+int spoilSoundPackets(const QString& path, double from, double seconds);
 // Moves the index of an M4A file (its "moov" box) before the coded sound, as files made for streaming have
 // it: a copy of it cut short still tells the whole length.
 bool moveIndexFirst(const QString& path);

@@ -19,6 +19,11 @@ namespace {
 constexpr int64_t kNone = std::numeric_limits<int64_t>::min();
 // Decoding starts this far before a seek's target so that the decoder has settled when the target comes.
 constexpr double kSeekPreroll = 0.25;
+// A frame stamped this much later than the sound before it ends follows a stretch the file lost; within it,
+// timestamps rounded by their container are taken as they come.
+constexpr double kGapTolerance = 0.002;
+// A jump of the timestamps this long is no lost sound but a stream whose stamps start again elsewhere.
+constexpr double kLongestGap = 10.0;
 } // namespace
 
 struct AudioReader::Impl {
@@ -50,6 +55,9 @@ struct AudioReader::Impl {
     int readError = 0;
     int badPackets = 0;
     int refused = 0;
+    int64_t refusedRun = 0;      // the stream's ticks of the packets refused in a row
+    int64_t stampOrigin = kNone; // the output index the stream's timestamps count from
+    double spoiltLimit = 0.0;
 
     ~Impl() { av_channel_layout_uninit(&resamplerLayout); }
 
@@ -63,6 +71,8 @@ struct AudioReader::Impl {
         error.clear();
         failed = ended = inputEnded = false;
         readError = badPackets = refused = 0;
+        refusedRun = 0;
+        stampOrigin = kNone;
         produced = 0;
         pending.clear();
         pendingOffset = 0;
@@ -174,11 +184,51 @@ struct AudioReader::Impl {
                                                              : source->nb_samples;
     }
 
+    // A stretch of the sound the file should hold and does not give: one longer than the limit fails the
+    // read.
+    bool spoilt(double seconds) {
+        if (spoiltLimit > 0.0 && seconds > spoiltLimit)
+            return fail(QStringLiteral("Cannot decode the sound of \"%1\": %2 s of it are spoilt")
+                            .arg(path)
+                            .arg(seconds, 0, 'f', 2));
+        return true;
+    }
+
+    bool endRefusedRun() {
+        const double seconds = static_cast<double>(refusedRun) * av_q2d(stream->time_base);
+        refusedRun = 0;
+        return spoilt(seconds);
+    }
+
+    // Silence as long as the stretch the file lost before this frame, so that the frame and all after it
+    // play at their own time.
+    bool fillGapBefore(const AVFrame* source) {
+        if (source->best_effort_timestamp == AV_NOPTS_VALUE || nextIndex == kNone)
+            return true;
+        const int64_t stamp =
+            std::llround(streamSeconds(stream, source->best_effort_timestamp) * out.sampleRate);
+        const int64_t due = nextIndex + swr_get_delay(resampler.get(), out.sampleRate);
+        const int64_t gap = stampOrigin == kNone ? 0 : stamp - stampOrigin - due;
+        if (stampOrigin == kNone || gap > std::llround(kLongestGap * out.sampleRate)) {
+            stampOrigin = stamp - due; // the first frame, or stamps that start again elsewhere
+            return true;
+        }
+        if (gap <= std::llround(kGapTolerance * out.sampleRate))
+            return true;
+        if (!spoilt(static_cast<double>(gap) / out.sampleRate))
+            return false;
+        const std::vector<float> silence(static_cast<size_t>(gap) * out.channels, 0.0f);
+        append(silence.data(), static_cast<int>(gap));
+        return true;
+    }
+
     bool convert(const AVFrame* source) {
         if (!configureResampler(source))
             return false;
         if (nextIndex == kNone && source->best_effort_timestamp != AV_NOPTS_VALUE)
             nextIndex = std::llround(streamSeconds(stream, source->best_effort_timestamp) * out.sampleRate);
+        if (!fillGapBefore(source))
+            return false;
         const int usable = usableSamples(source);
         const int capacity = swr_get_out_samples(resampler.get(), usable);
         std::vector<float> converted(static_cast<size_t>(std::max(capacity, 0)) * out.channels);
@@ -210,12 +260,18 @@ struct AudioReader::Impl {
         const int badBefore = badPackets;
         const FeedResult fed =
             detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
-        if (badPackets > badBefore)
+        if (badPackets > badBefore) {
             ++refused;
+            refusedRun += fed.refusedDuration;
+        } else if (badPackets == 0 && badBefore > 0 && !endRefusedRun()) {
+            return false;
+        }
         if (fed.readError < 0) {
             // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
             readError = fed.readError;
             inputEnded = true;
+            if (!endRefusedRun())
+                return false;
         }
         if (fed.refused < 0)
             return fail(
@@ -291,6 +347,7 @@ bool AudioReader::open(const QString& path, const MediaTime& start, int audioStr
     close();
     d->path = path;
     d->out = format;
+    d->spoiltLimit = longestSpoilt;
     d->audioStream = audioStream;
     return d->seekTo(start) || closeKeepingError(d);
 }
@@ -299,6 +356,7 @@ bool AudioReader::open(int fd, const QString& name) {
     close();
     d->path = name;
     d->out = format;
+    d->spoiltLimit = longestSpoilt;
     d->file.reset(fd >= 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1);
     if (!d->file) {
         d->error = QStringLiteral("Cannot open \"%1\": %2").arg(name, qt_error_string(errno));
@@ -345,6 +403,11 @@ int AudioReader::read(int16_t* interleaved, int maxFrames) {
 
 bool AudioReader::atEnd() const {
     return !d->input || d->failed || (d->ended && d->pendingFrames() == 0);
+}
+
+void AudioReader::setLongestSpoiltStretch(double seconds) {
+    longestSpoilt = seconds > 0.0 ? seconds : 0.0;
+    d->spoiltLimit = longestSpoilt;
 }
 
 QString AudioReader::errorString() const {

@@ -50,6 +50,11 @@ public:
     int read(int16_t* interleaved, int maxFrames);
     bool atEnd() const;
 
+    // A stretch of the sound that the file lost (refused packets, or a jump of its timestamps) is heard as
+    // silence of its own length, so that what follows plays at its own time. One longer than `seconds` fails
+    // the read instead (0, the default: none does). Kept across opens.
+    void setLongestSpoiltStretch(double seconds);
+
     QString errorString() const;
     // Coded packets of the stream the decoder refused so far, which a read skips.
     int refusedPackets() const;
@@ -68,6 +73,7 @@ public:
 private:
     struct Impl;
     OutputFormat format;
+    double longestSpoilt = 0.0;
     std::unique_ptr<Impl> d;
 };
 

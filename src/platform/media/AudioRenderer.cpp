@@ -45,6 +45,7 @@ struct AudioRenderer::Impl {
         const bool fromSegmentStart = !cursor.reader && sourceFrame == frameOf(segment.source.start);
         if (!cursor.reader) {
             cursor.reader = std::make_unique<AudioReader>(AudioReader::OutputFormat{rate, kChannels});
+            cursor.reader->setLongestSpoiltStretch(sourcesMustSound ? kLongestSpoiltStretch : 0.0);
             if (!cursor.reader->open(segment.sourcePath, start))
                 return fail(segment, cursor.reader->errorString());
         } else if (cursor.nextSourceFrame != sourceFrame && !cursor.reader->seek(start)) {

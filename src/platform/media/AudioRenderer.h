@@ -17,6 +17,9 @@ class AudioRenderer {
 public:
     static constexpr int kSampleRate = 44100;
     static constexpr int kChannels = 2;
+    // The longest stretch of a source that an export hears as silence of its length rather than failing on
+    // it: a spoilt frame or two, as real files carry.
+    static constexpr double kLongestSpoiltStretch = 0.5;
 
     // A rate outside 1 Hz..384 kHz falls back to 44.1 kHz.
     AudioRenderer(Composition composition, AudioMix mix, int sampleRate = kSampleRate);
@@ -40,8 +43,8 @@ public:
     QString failedSourcePath() const;
     // A source that yields no sound at all from the start of its segment, where its length says it has
     // some (its header intact, the rest spoilt), or that ends clearly before its segment does (cut since the
-    // composition was made), fails the render: an export must not call it silence. The preview, which
-    // plays on over it, leaves this off.
+    // composition was made), or that lost a stretch longer than kLongestSpoiltStretch, fails the render: an
+    // export must not call it silence. The preview, which plays on over it, leaves this off.
     void setSourcesMustSound(bool value);
 
 private:

@@ -4,6 +4,7 @@
 #include "platform/foundation/UniqueFd.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <memory>
@@ -238,7 +239,10 @@ FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket
     }
     if (packet->stream_index == streamIndex) {
         const int sent = avcodec_send_packet(decoder, packet);
-        badPackets = sent < 0 && sent != AVERROR(EAGAIN) ? badPackets + 1 : 0;
+        const bool refused = sent < 0 && sent != AVERROR(EAGAIN);
+        badPackets = refused ? badPackets + 1 : 0;
+        if (refused)
+            result.refusedDuration = std::max<int64_t>(packet->duration, 0);
         if (badPackets > kMaxConsecutiveBadPackets)
             result.refused = sent;
     }

@@ -76,6 +76,9 @@ CodecContextPtr openDecoder(const AVStream* stream, QString* error);
 struct FeedResult {
     int readError = 0; // the input ended or broke: the decoder has been told that nothing more comes
     int refused = 0;   // the decoder refused the stream's packets many times in a row: the stream is broken
+    // The length of the packet the decoder refused at this step, in the stream's time base: the refused
+    // packets in a row add up to the stretch of the stream that is spoilt.
+    int64_t refusedDuration = 0;
 };
 // Reads the next packet of the input and hands it to the decoder when it is one of the decoded stream's.
 FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,

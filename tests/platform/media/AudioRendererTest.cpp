@@ -5,6 +5,7 @@
 #include "support/WavFile.h"
 
 #include <QFile>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -155,34 +156,81 @@ TEST_F(AudioRendererTest, WindowsInAnyOrderGiveTheSameSamples) {
         ASSERT_EQ(pieces[i], whole[i]) << "sample " << i;
 }
 
-// A source taken away, or (for an export, whose sources must sound) replaced by a clearly shorter one, after
-// the composition was made fails the render naming it, rather than playing silence for the rest; so does a
-// source of a second, too short for any shortfall to tell, left with its header alone.
+// A source taken away, or (for an export, whose sources must sound) replaced by a clearly shorter one or
+// spoilt for longer than half a second in its middle or at its end, after the composition was made fails the
+// render naming it, rather than playing silence for the rest or in its middle; so does a source of a second,
+// too short for any shortfall to tell, left with its header alone.
 TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
     const struct {
         const char* how;
         bool mustSound;
         double length;
         std::function<bool(const QString&)> lose;
+        bool encoded = false; // AAC, else PCM
     } cases[] = {
         {"taken away", false, 3.0, [](const QString& file) { return QFile::remove(file); }},
         {"replaced by a shorter one", true, 3.0,
          [](const QString& file) { return ToneMaker::writeWav(file, 440.0, 1.0, 0.5f); }},
         {"a second long, left with its header alone", true, 1.0,
          [](const QString& file) { return QFile(file).resize(44); }},
+        {"spoilt for 0.8 s in its middle", true, 3.0,
+         [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 1.0, 0.8) > 0; }, true},
+        {"spoilt for its last 0.8 s", true, 3.0,
+         [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 2.2, 1.0) > 0; }, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
-        ASSERT_TRUE(ToneMaker::writeWav(dir.file("gone.wav"), 440.0, c.length, 0.5f));
+        const QString name = c.encoded ? "gone.m4a" : "gone.wav";
+        ASSERT_TRUE(c.encoded ? ToneMaker::writeEncoded(dir.file(name), "ipod", "aac", 440.0, c.length, 0.5f)
+                              : ToneMaker::writeWav(dir.file(name), 440.0, c.length, 0.5f));
         Composition composition;
-        ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, c.length), asset("gone.wav"),
-                                                           MediaTime::zero()));
-        ASSERT_TRUE(c.lose(dir.file("gone.wav")));
+        ASSERT_TRUE(
+            composition.addTrack().insertTimeRange(seconds(0, c.length), asset(name), MediaTime::zero()));
+        ASSERT_TRUE(c.lose(dir.file(name)));
         AudioRenderer renderer(composition, AudioMix());
         renderer.setSourcesMustSound(c.mustSound);
         std::vector<float> mixed;
         EXPECT_FALSE(renderer.render(seconds(0, c.length), mixed));
-        EXPECT_TRUE(renderer.errorString().contains("gone.wav")) << renderer.errorString().toStdString();
+        EXPECT_TRUE(renderer.errorString().contains(name)) << renderer.errorString().toStdString();
+    }
+}
+
+// An AAC song whose tone starts at 1.5 s is spoilt for a frame or two in the silence before it, or (in the
+// preview, which plays on over any loss) for 0.8 s: the render goes on, the lost stretch is heard as silence
+// of its length and the tone at its own time.
+TEST_F(AudioRendererTest, ASourceSpoiltInItsMiddleKeepsItsTiming) {
+    constexpr double kFrameSeconds = 1024.0 / 44100; // of one AAC frame
+    constexpr int64_t kToneStart = 66150;
+    const struct {
+        const char* how;
+        int frames;
+        bool mustSound;
+    } cases[] = {
+        {"a frame spoilt, for an export", 1, true},
+        {"two frames spoilt, for an export", 2, true},
+        {"0.8 s spoilt, in the preview", 35, false},
+    };
+    std::vector<float> song(size_t(kToneStart) * 2, 0.0f);
+    const std::vector<float> tone = ToneMaker::sine(440.0, 1.5, 0.5f);
+    song.insert(song.end(), tone.begin(), tone.end());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_TRUE(ToneMaker::writeEncoded(dir.file("late.m4a"), "ipod", "aac", song));
+        ASSERT_EQ(ToneMaker::spoilSoundPackets(dir.file("late.m4a"), 0.6, c.frames * kFrameSeconds),
+                  c.frames);
+        Composition composition;
+        ASSERT_TRUE(
+            composition.addTrack().insertTimeRange(seconds(0, 3), asset("late.m4a"), MediaTime::zero()));
+        AudioRenderer renderer(composition, AudioMix());
+        renderer.setSourcesMustSound(c.mustSound);
+        std::vector<float> mixed;
+        ASSERT_TRUE(renderer.render(seconds(0, 3), mixed)) << renderer.errorString().toStdString();
+        int64_t onset = 0;
+        while (size_t(onset) * 2 < mixed.size() && std::fabs(mixed[size_t(onset) * 2]) < 0.25f)
+            ++onset;
+        EXPECT_NEAR(double(onset), double(kToneStart), 0.003 * 44100);
+        EXPECT_NEAR(ToneMaker::rms(mixed, 2, 0, size_t(kToneStart) + 4410, 44100), 0.5 / std::sqrt(2.0),
+                    0.02);
     }
 }
 
