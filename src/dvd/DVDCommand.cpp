@@ -15,6 +15,7 @@
 #include "platform/foundation/Parallel.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "render/ExportPictureLook.h"
 #include "render/SlideshowDirector.h"
 #include "render/SlideshowFramePump.h"
 
@@ -354,12 +355,20 @@ void DVDCommand::dvdMPEGIIReadYUVThreadProc(const FramePumpParam<DVDMPEGIICreate
 
 void DVDCommand::dvdMenuMPEGIIReadRGBAThreadProc(const FramePumpParam<DVDMPEGIICreateObject>& param) {
     const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager();
-    pumpFrames(manager ? manager->dvdMenuSlideArray() : std::vector<SlideItemRef>(), param);
+    const auto project = SlideshowProject::currentMainProject();
+    // The show that follows has its pictures looked at from the run's first frame, as a movie's are: one
+    // damaged since the run began fails it now, not only once the show's own pass has begun.
+    std::unique_ptr<ExportPictureLook> showLook;
+    if (project && param.creator->bNeedCreateDVDMenuAndSlideshow())
+        showLook = std::make_unique<ExportPictureLook>(project->slideshowArray());
+    pumpFrames(manager ? manager->dvdMenuSlideArray() : std::vector<SlideItemRef>(), param, showLook.get());
 }
 
 void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
-                            const FramePumpParam<DVDMPEGIICreateObject>& param) {
+                            const FramePumpParam<DVDMPEGIICreateObject>& param,
+                            ExportPictureLook* besideLook) {
     DVDMPEGIICreateObject* const stopper = param.creator;
+    const auto refused = [besideLook] { return besideLook ? besideLook->refusal() : QString(); };
     const QVariantMap stage = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd").toMap();
     const auto report = [this, stage](double progress) {
         center.post(DVDMPEGIICreateObject::progressNotificationName(), QVariant(),
@@ -371,8 +380,10 @@ void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
     options.height = int(size.height());
     options.pipePath = param.strVideoFIFO;
     options.yuvFrames = param.frames == FramePumpParam<DVDMPEGIICreateObject>::Frames::YUVPipe;
-    options.cancelled = [stopper] { return stopper->shouldStopPump(); };
-    options.progress = [report](quint64 written, quint64 total) {
+    options.cancelled = [stopper, refused] { return stopper->shouldStopPump() || !refused().isEmpty(); };
+    options.progress = [report, besideLook](quint64 written, quint64 total) {
+        if (besideLook)
+            besideLook->start();
         report(total > 0 ? double(written) / double(total) : 1.0);
     };
     SlideshowFramePump::Result result;
@@ -380,6 +391,10 @@ void DVDCommand::pumpFrames(const std::vector<SlideItemRef>& slides,
         result = SlideshowFramePump::run(*director, slides, options);
     else
         result.error = tr_("There is no player to render the frames of the DVD.");
+    if (const QString refusal = refused(); !refusal.isEmpty()) {
+        result.ok = false;
+        result.error = refusal;
+    }
     report(1.0);
     stopper->framePumpEnded(result.ok, result.error);
 }

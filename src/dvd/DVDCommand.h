@@ -19,6 +19,7 @@
 
 class DVDAuthorObject;
 class DVDMenuItem;
+class ExportPictureLook;
 struct DVDProjectSettings;
 class DVDMPEGIICreateObject;
 class MyBurnObject;
@@ -137,8 +138,11 @@ private:
     bool startEncode(Encode kind, QString* refusal);
     bool startEncodeOrSay(Encode kind);
     void authorStream(const QString& path, const QString& menuPath, bool withMenu);
+    // Plays the slides into the pass's pipe; the look beside it, when given, starts with the first frame and
+    // stops the pass with its refusal.
     void pumpFrames(const std::vector<SlideItemRef>& slides,
-                    const FramePumpParam<DVDMPEGIICreateObject>& param);
+                    const FramePumpParam<DVDMPEGIICreateObject>& param,
+                    ExportPictureLook* besideLook = nullptr);
     void encodeFinished();
     void encodeFailed(const DVDStepError& error);
     void cancelEncoding();

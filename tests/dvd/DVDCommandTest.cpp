@@ -229,17 +229,19 @@ TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
 // The song or the third slide's own sound is taken away or spoilt (an AAC song for less than a second in its
 // middle, too little for it to end clearly before its length) once the run has passed its checks, the
 // third slide's clip is cut once the show's stream has drawn the clip's 10th frame, or the last slide's photo
-// is cut in half once the show's stream has drawn its first frame: the run fails naming the file, and burns
-// nothing, rather than a disc whose menu and title are silent, whose clip stands still or whose photo is half
-// grey.
+// is cut in half once the show's stream has drawn its first frame, or as a run with a menu sets out: the run
+// fails naming the file, and burns nothing, rather than a disc whose menu and title are silent, whose clip
+// stands still or whose photo is half grey. The photo that goes before the menu's pass is found beside that
+// pass, before the menu's frames are all written, not once the show's own pass begins.
 TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     using namespace test_support;
     const QString clip = folder.file("grain.mp4");
     ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
     const QString songLost = "The song \"tone\" went missing or became unreadable";
     const QString soundLost = "The sound \"voice.wav\" of slide 3 went missing or became unreadable";
-    // The song (EncodedSong: of 2 s in AAC) and the sound as the run sets out, else a slide's file.
-    enum class Lost { Song, EncodedSong, SlideSound, Clip, Photo };
+    // The song (EncodedSong: of 2 s in AAC), the sound and PhotoBesideMenu's photo as the run sets out, else
+    // a slide's file.
+    enum class Lost { Song, EncodedSong, SlideSound, Clip, Photo, PhotoBesideMenu };
     const auto spoilMiddle = [](const QString& file) {
         return ToneMaker::spoilSoundPackets(file, 0.6, 0.8) > 0;
     };
@@ -258,12 +260,18 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
          "The file \"holiday.file\" of slide 3 went missing"},
         // Found by the export's look at its pictures or by the play, whichever comes to it first.
         {Lost::Photo, {"photo cut in half", cutToHalf}, "\"holiday.file\" of slide 5"},
+        // Found by the look at the show's pictures that runs beside the menu's pass.
+        {Lost::PhotoBesideMenu,
+         {"photo cut in half before the menu", cutToHalf},
+         "\"holiday.file\" of slide 5"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.loss.how);
         dialogs.alerts.clear();
+        const bool photo = c.what == Lost::Photo || c.what == Lost::PhotoBesideMenu;
+        const bool asItSetsOut = c.what != Lost::Clip && c.what != Lost::Photo;
         // The fifth slide's photo is loaded once the third is on: the first frame comes well before.
-        useSlides(c.what == Lost::Photo ? 5 : 3);
+        useSlides(photo ? 5 : 3);
         const bool encoded = c.what == Lost::EncodedSong;
         const QString song = contents() + (encoded ? "/tone.m4a" : "/tone.wav");
         const QString voice = contents() + "/voice.wav";
@@ -278,17 +286,15 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
             slides[2]->setStrOriginalFileName("/home/someone/Videos/holiday.file");
             project->setSlideshowArray(slides);
             project->calcSlideItemsPhotoTransitionDuration();
-        } else if (c.what == Lost::Photo) {
+        } else if (photo) {
             ASSERT_TRUE(ColourBars::frame(QSize(640, 360), 0).save(contents() + "/late.jpg", "JPG"));
             slides[4]->setFileName("late.jpg");
             slides[4]->setStrOriginalFileName("/home/someone/Pictures/holiday.file");
         }
-        const bool soundLostFirst = c.what == Lost::Song || encoded || c.what == Lost::SlideSound;
-        manager->setBUseDVDMenu(soundLostFirst); // else the show's stream alone
+        manager->setBUseDVDMenu(asItSetsOut); // else the show's stream alone
         const QString file = c.what == Lost::Song || encoded ? song
-                             : c.what == Lost::SlideSound
-                                 ? voice
-                                 : slides[c.what == Lost::Clip ? 2 : 4]->mediaFilePath();
+                             : c.what == Lost::SlideSound    ? voice
+                                                             : slides[photo ? 4 : 2]->mediaFilePath();
         // The show's stream tells of each frame written on the pump's thread, before it draws the next.
         const quint64 lostAfter =
             c.what == Lost::Photo ? 1
@@ -296,17 +302,20 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         const double total = double(project->totalFrameCount());
         const QVariant framesStep = DVDMPEGIICreateObject::dictEncodingProgressStep().value("ffmmpegiidvd");
         std::atomic<bool> lost{false};
+        std::atomic<int> frameReports{0}; // one a frame written, and one at each pump's end
         const auto atFrame = [&](const platform::Notification& note) {
+            if (note.userInfo.value("baseinfo") != framesStep)
+                return;
+            ++frameReports;
             const double written = note.userInfo.value("progress").toDouble() * total;
-            if ((c.what == Lost::Clip || c.what == Lost::Photo) &&
-                note.userInfo.value("baseinfo") == framesStep && std::llround(written) == qint64(lostAfter))
+            if (!asItSetsOut && std::llround(written) == qint64(lostAfter))
                 lost = c.loss.lose(file);
         };
         const platform::ObserverHandle frames(
             center, center.addObserver(DVDMPEGIICreateObject::progressNotificationName(), atFrame));
         command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
             creator.setCancelPolling(std::chrono::milliseconds(20), 5);
-            if (soundLostFirst)
+            if (asItSetsOut)
                 lost = c.loss.lose(file);
         });
         command->BurnDVDButtonClicked(drive);
@@ -316,6 +325,11 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         EXPECT_TRUE(dialogs.alerts[0].message.contains(c.said)) << qPrintable(dialogs.alertText());
         EXPECT_EQ(command->myburnObj(), nullptr);
         expectNothingBurntAndProjectRestored();
+        if (c.what == Lost::PhotoBesideMenu) {
+            EXPECT_LE(quint64(frameReports.load()),
+                      project->totalFrameCountFromArray(manager->dvdMenuSlideArray()))
+                << "the menu's frames were all written before the run failed";
+        }
         QFile::remove(file);
     }
 }
