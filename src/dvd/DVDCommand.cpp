@@ -206,13 +206,12 @@ DVDCommand::MenuMade DVDCommand::makeMenu(DVDMenuItem& item, const DVDProjectSet
     if (!item.buildMenuImages(settings, &made.error) || isCancelled())
         return made;
     const QStringList pictures = item.imagesArray();
-    // Read from the frames the menu wrote, not from whatever another program has put at their names since.
+    // Read from the frames the menu wrote, never from whatever another program has put at their names since.
     const std::vector<platform::UniqueFd> frames = item.menuFrameFiles();
     std::vector<SlideItemRef> slides(std::size_t(pictures.size()));
     std::vector<DVDStepError> errors(slides.size());
     platform::forEachIndex(slides.size(), unsigned(slides.size()), [&](std::size_t i) {
-        const QString frame =
-            i < frames.size() ? platform::pathReaching(frames[i].get(), pictures[qsizetype(i)]) : QString();
+        const int frame = i < frames.size() ? frames[i].get() : -1; // none: the frame cannot be read
         slides[i] = addImageToSlideItem_thread(pictures[qsizetype(i)], int(i) + 1, &errors[i], frame);
     });
     for (std::size_t i = 0; i < slides.size(); ++i)
@@ -248,11 +247,11 @@ void DVDCommand::menuSlidesMade(Encode kind, const MenuMade& made) {
 }
 
 SlideItemRef DVDCommand::addImageToSlideItem_thread(const QString& picture, int frameNumber,
-                                                    DVDStepError* error, const QString& readFrom) const {
+                                                    DVDStepError* error, std::optional<int> frameFile) const {
     const auto project = SlideshowProject::currentMainProject();
     if (!project)
         return nullptr;
-    return DVDMenuSlidePictures::makeSlide(picture, frameNumber, *project, error, readFrom);
+    return DVDMenuSlidePictures::makeSlide(picture, frameNumber, *project, error, frameFile);
 }
 
 // ---- the encode

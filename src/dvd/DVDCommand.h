@@ -14,6 +14,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -104,11 +105,11 @@ public:
     std::shared_ptr<DVDMenuItem> currentDVDMenuItem() const;
     // The slide of menu frame `frameNumber` (from 1): the picture with the backdrop and thumbnail a photo's
     // slide has, so that a theme that frames pictures on a backdrop draws the menu on it too.
-    // The frame is read from readFrom when given (a descriptor path of the frame's file). Any thread: a run
+    // The frame is read from the file open at frameFile when given (the frame's own file). Any thread: a run
     // makes every frame's slide this way, side by side.
     SlideItemRef addImageToSlideItem_thread(const QString& picture, int frameNumber,
                                             DVDStepError* error = nullptr,
-                                            const QString& readFrom = QString()) const;
+                                            std::optional<int> frameFile = std::nullopt) const;
     // Runs on every new creator before it starts (tests shorten its waits or give it another sound step).
     void setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup);
     // Runs on every new menu, on the main thread, before its frames are drawn on the menu's thread (tests

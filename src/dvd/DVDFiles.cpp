@@ -31,8 +31,7 @@ platform::UniqueFd writeNewOwnFile(const QString& path, const QByteArray& data, 
             *error = QStringLiteral("Cannot replace \"%1\": %2").arg(path, qt_error_string(errno));
         return {};
     }
-    platform::UniqueFd fd(
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    platform::UniqueFd fd(::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd) {
         if (error)
             *error = QStringLiteral("Cannot create \"%1\": %2").arg(path, qt_error_string(errno));

@@ -16,8 +16,9 @@ QString xmlEscaped(const QString& text);
 // Replaces whatever file or link is at path by a new file of ours (mode 0600) holding data. The file is
 // made exclusively, so a link planted in its place is removed, never followed.
 bool writeNewFile(const QString& path, const QByteArray& data, QString* error = nullptr);
-// The same, the new file kept open: a tool handed platform::descriptorPath() of it reads this very file,
-// whatever later takes its name. An invalid descriptor with a message in *error.
+// The same, the new file kept open, for reading too: a tool handed platform::descriptorPath() of it, and this
+// program through the descriptor itself (also without /proc), read this very file, whatever later takes its
+// name. An invalid descriptor with a message in *error.
 platform::UniqueFd writeNewOwnFile(const QString& path, const QByteArray& data, QString* error = nullptr);
 // The size of the file open at fd; 0 when it cannot be told.
 qint64 sizeOfOpenFile(int fd);

@@ -69,13 +69,20 @@ PicturePaths picturePathsOf(const SlideItem& slide) {
     return {slide.fileName(), slide.backgroudImageFileName(), slide.strThumbFileName()};
 }
 
-// Writes the three pictures of the menu frame read from frameFile (picture names it in an error). The fitted
-// picture's size, or an empty size with the step that failed.
-QSize writePictures(const QString& frameFile, const QString& picture, const PicturePaths& paths, int maxWidth,
-                    DVDStepError* error) {
-    // Read no larger than the largest picture made of it.
-    const QImage frame = pictures::flattenedOnBlack(
-        platform::image::readPicture(frameFile, platform::image::PictureRequest::within(maxWidth)).image);
+// The menu frame read from the file open at frameFile, else from picture, no larger than the largest picture
+// made of it.
+QImage readFrame(const QString& picture, std::optional<int> frameFile, int maxWidth) {
+    const auto request = platform::image::PictureRequest::within(maxWidth);
+    return (frameFile ? platform::image::readOpenPicture(*frameFile, request)
+                      : platform::image::readPicture(picture, request))
+        .image;
+}
+
+// Writes the three pictures of the menu frame read from frameFile, else from picture. The fitted picture's
+// size, or an empty size with the step that failed.
+QSize writePictures(const QString& picture, std::optional<int> frameFile, const PicturePaths& paths,
+                    int maxWidth, DVDStepError* error) {
+    const QImage frame = pictures::flattenedOnBlack(readFrame(picture, frameFile, maxWidth));
     if (frame.isNull()) {
         failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
         return {};
@@ -93,10 +100,9 @@ QSize writePictures(const QString& frameFile, const QString& picture, const Pict
 } // namespace
 
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
-                       DVDStepError* error, const QString& readFrom) {
+                       DVDStepError* error, std::optional<int> frameFile) {
     SlideItemRef slide = namedSlide(picture, frameNumber);
-    const QSize fitted = writePictures(readFrom.isEmpty() ? picture : readFrom, picture,
-                                       picturePathsOf(*slide), maxPictureWidth(), error);
+    const QSize fitted = writePictures(picture, frameFile, picturePathsOf(*slide), maxPictureWidth(), error);
     if (fitted.isEmpty())
         return nullptr;
     finishSlide(*slide, fitted, project);

@@ -10,6 +10,7 @@
 #include "support/ProjectSongs.h"
 #include "support/SavedRepeat.h"
 #include "support/ToneMaker.h"
+#include "support/WithoutProc.h"
 
 #include "dvd/DVDAuthorObject.h"
 #include "dvd/DVDCommand.h"
@@ -377,7 +378,8 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
 }
 
 // Another program puts a picture of its own at a menu frame's name once the frames are drawn (here as the
-// four-colour pictures are made): the menu's slide is made from the frame the menu drew.
+// four-colour pictures are made): the menu's slide is made from the frame the menu drew, also where no path
+// leads to the run's own files (without /proc).
 TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
     QImage other(960, 540, QImage::Format_RGB32);
     other.fill(QColor(0, 255, 0));
@@ -388,23 +390,30 @@ TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
     tools.add("pngquant", "cp \"" + QFile::encodeName(folder.file("other.png")) + "\" \"" + frame +
                               ".new\" && mv -f \"" + frame + ".new\" \"" + frame +
                               "\"\nexec pngquant \"$@\"");
-    useSlides(3);
-    ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
-    ASSERT_TRUE(commandEnds());
-    const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
-    ASSERT_EQ(slides.size(), 3u);
-    EXPECT_EQ(QImage(QFile::decodeName(frame)).pixelColor(480, 270), QColor(0, 255, 0))
-        << "nothing was put there";
-    const QImage picture(slides[0]->fileName());
-    ASSERT_FALSE(picture.isNull());
-    int green = 0;
-    for (int y = 0; y < picture.height(); y += 4)
-        for (int x = 0; x < picture.width(); x += 4) {
-            const QColor c = picture.pixelColor(x, y);
-            green += c.green() > 200 && c.red() < 60 && c.blue() < 60;
+    for (const bool withoutProc : {false, true}) {
+        SCOPED_TRACE(withoutProc ? "without /proc" : "with /proc");
+        dialogs.alerts.clear();
+        useSlides(3);
+        {
+            const test_support::WithoutProc procAbsent(withoutProc);
+            ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
+            ASSERT_TRUE(commandEnds());
         }
-    EXPECT_LT(green, picture.width() * picture.height() / 16 / 4)
-        << "the other program's picture became the slide";
+        const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
+        ASSERT_EQ(slides.size(), 3u) << qPrintable(dialogs.alertText());
+        EXPECT_EQ(QImage(QFile::decodeName(frame)).pixelColor(480, 270), QColor(0, 255, 0))
+            << "nothing was put there";
+        const QImage picture(slides[0]->fileName());
+        ASSERT_FALSE(picture.isNull());
+        int green = 0;
+        for (int y = 0; y < picture.height(); y += 4)
+            for (int x = 0; x < picture.width(); x += 4) {
+                const QColor c = picture.pixelColor(x, y);
+                green += c.green() > 200 && c.red() < 60 && c.blue() < 60;
+            }
+        EXPECT_LT(green, picture.width() * picture.height() / 16 / 4)
+            << "the other program's picture became the slide";
+    }
 }
 
 TEST_F(DVDCommandTest, AFailedEncodeIsNamedAndNothingIsAuthoredOrBurnt) {

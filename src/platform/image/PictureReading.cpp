@@ -11,7 +11,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform::image {
@@ -130,9 +132,10 @@ Picture readBytes(const QByteArray& bytes, const PictureRequest& request, JpegSt
     return readWithQt(buffer, bytes.left(kStartBytes), request, stage, &bytes);
 }
 
-Picture readFile(const QString& path, const PictureRequest& request, JpegStage stage) {
-    UniqueFd fd = openRegularFile(path);
-    if (!fd)
+// The picture of the regular file open at fd, read from its start.
+Picture readOpenFile(UniqueFd fd, const PictureRequest& request, JpegStage stage) {
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || ::lseek(fd.get(), 0, SEEK_SET) != 0)
         return faulted(PictureFault::Unreadable);
     const QByteArray start = bytesAt(fd.get(), 0, kStartBytes);
     if (start.isEmpty())
@@ -155,6 +158,10 @@ Picture readFile(const QString& path, const PictureRequest& request, JpegStage s
         return faulted(PictureFault::TooLarge, header.size);
     file.seek(0);
     return readBytes(file.readAll(), request, stage);
+}
+
+Picture readFile(const QString& path, const PictureRequest& request, JpegStage stage) {
+    return readOpenFile(openRegularFile(path), request, stage);
 }
 
 } // namespace
@@ -185,6 +192,10 @@ QSize requestedSize(const QSize& seen, const PictureRequest& request) {
 
 Picture readPicture(const QString& path, const PictureRequest& request) {
     return readFile(path, request, JpegStage::Pixels);
+}
+
+Picture readOpenPicture(int fd, const PictureRequest& request) {
+    return readOpenFile(UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0)), request, JpegStage::Pixels);
 }
 
 Picture readPictureData(const QByteArray& bytes, const PictureRequest& request) {

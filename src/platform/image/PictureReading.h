@@ -68,6 +68,9 @@ struct Picture {
 // The picture of a regular file (a pipe or a device is never opened), told by its content. A file whose
 // picture decodes only in part is still answered (fault Damaged only when nothing decodes), `whole` false.
 Picture readPicture(const QString& path, const PictureRequest& request = {});
+// The same from the regular file open at fd (which stays open), from its start: a file kept open since it was
+// written is read as it is, whatever another program has put at its name since.
+Picture readOpenPicture(int fd, const PictureRequest& request = {});
 // The same from picture data in memory.
 Picture readPictureData(const QByteArray& bytes, const PictureRequest& request = {});
 // The header alone: the size as seen and whether the program would read it (TooLarge, NotPicture,
