@@ -1,13 +1,16 @@
 #include "FileTestHelpers.h"
 
 #include "platform/foundation/ChildProcess.h"
+#include "platform/foundation/UniqueFd.h"
 #include "support/TempDir.h"
+#include "support/TestChild.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,6 +46,11 @@ bool isOurChild(pid_t pid) {
     errno = 0;
     return ::waitpid(pid, nullptr, WNOHANG) >= 0 || errno != ECHILD;
 }
+
+const char* const kFramesPipe = "VISTRELLE_TEST_FRAMES_PIPE";
+const char* const kChildOutput = "VISTRELLE_TEST_CHILD_OUTPUT";
+// How long a child may take to go once its program is killed; it only stops a broken test from hanging.
+constexpr int kChildEndDeadlineMs = 30000;
 
 } // namespace
 
@@ -325,4 +333,43 @@ TEST(ChildProcess, RunReportsFailuresWithTheirReason) {
 
     EXPECT_FALSE(ChildProcess::run(command("vistrelle-no-such-program"), &output, &error));
     EXPECT_TRUE(error.contains("vistrelle-no-such-program")) << error.toStdString();
+}
+
+// A program that starts a child as a DVD run starts ffmpeg, which then waits in its open of the frames' pipe
+// for a writer that never comes; the child's output goes into a pipe of the test's. It tells the child's
+// process id, then waits to be killed.
+TEST(DISABLED_ChildProcessStarter, StartsAChildWaitingForItsFrames) {
+    ChildProcess::Options options = command("cat", {qEnvironmentVariable(kFramesPipe)});
+    options.stdoutFile = qEnvironmentVariable(kChildOutput);
+    options.mergeStderr = true;
+    ChildProcess child(options);
+    ASSERT_TRUE(child.start());
+    TestChild::tellParent(("child " + QByteArray::number(child.pid())).constData());
+    TestChild::tellParent("started");
+    TestChild::waitForParent();
+}
+
+// The program that started a child is killed while the child waits for what the program was to feed it: the
+// child goes with it rather than waiting for ever.
+TEST(ChildProcess, AChildDiesWithTheProgramThatStartedIt) {
+    const TempDir folder;
+    const QString frames = folder.file("frames"), output = folder.file("output");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(frames).constData(), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(output).constData(), 0600), 0);
+    // The child's output is this pipe's one writer: the pipe's end is the child's.
+    const platform::UniqueFd childEnd(
+        ::open(QFile::encodeName(output).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    ASSERT_TRUE(childEnd);
+    TestChild starter("DISABLED_ChildProcessStarter.*", {{kFramesPipe, frames}, {kChildOutput, output}});
+    ASSERT_TRUE(starter.waitForLine("started")) << starter.said().toStdString();
+    const QString told = starter.said().section("child ", 1).section('\n', 0, 0);
+    const pid_t child = pid_t(told.toInt());
+    ASSERT_GT(child, 0) << starter.said().toStdString();
+
+    starter.kill();
+    pollfd ended{childEnd.get(), POLLIN, 0};
+    const bool gone = ::poll(&ended, 1, kChildEndDeadlineMs) == 1 && (ended.revents & POLLHUP) != 0;
+    if (!gone)
+        ::kill(child, SIGKILL); // a failed test leaves nothing behind
+    EXPECT_TRUE(gone) << "the child outlived the program that started it";
 }

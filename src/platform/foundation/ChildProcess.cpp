@@ -1,5 +1,6 @@
 #include "platform/foundation/ChildProcess.h"
 
+#include "platform/foundation/ChildLaunch.h"
 #include "platform/foundation/ChildOutput.h"
 #include "platform/foundation/ToolLocator.h"
 #include "platform/foundation/UniqueFd.h"
@@ -10,7 +11,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -101,56 +101,22 @@ bool openStreams(const ChildProcess::Options& options, ChildStreams* streams, QS
     return true;
 }
 
-// Owns posix_spawn's attribute and file-action objects for one spawn.
-class SpawnSetup {
-public:
-    SpawnSetup() {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-};
-
 int spawn(const QString& path, const ChildProcess::Options& options, const QProcessEnvironment& environment,
           const ChildStreams& streams, pid_t* pid) {
-    SpawnSetup setup;
-    posix_spawn_file_actions_adddup2(&setup.actions, streams.input.get(), STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&setup.actions, streams.output.get(), STDOUT_FILENO);
-    if (options.mergeStderr)
-        posix_spawn_file_actions_adddup2(&setup.actions, STDOUT_FILENO, STDERR_FILENO);
-    else
-        posix_spawn_file_actions_adddup2(&setup.actions, streams.error.get(), STDERR_FILENO);
-    // Descriptors that other code opened without close-on-exec must not leak into the child either.
-    posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
-    const QByteArray folder = QFile::encodeName(options.workingFolder);
-    if (!options.workingFolder.isEmpty())
-        posix_spawn_file_actions_addchdir_np(&setup.actions, folder.constData());
-
-    // Our ignored SIGPIPE and any blocked signals would otherwise pass to the child through exec.
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigfillset(&defaults);
-    posix_spawnattr_setsigmask(&setup.attributes, &none);
-    posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (options.ownProcessGroup) {
-        posix_spawnattr_setpgroup(&setup.attributes, 0);
-        flags |= POSIX_SPAWN_SETPGROUP;
-    }
-    posix_spawnattr_setflags(&setup.attributes, flags);
-
+    const QByteArray program = QFile::encodeName(path);
     const CStringArray argv(QStringList(options.program) + options.arguments);
     const CStringArray envp(environment.toStringList());
-    return posix_spawn(pid, QFile::encodeName(path).constData(), &setup.actions, &setup.attributes,
-                       argv.data(), envp.data());
+    const QByteArray folder = QFile::encodeName(options.workingFolder);
+    ChildLaunch launch;
+    launch.path = program.constData();
+    launch.argv = argv.data();
+    launch.envp = envp.data();
+    launch.input = streams.input.get();
+    launch.output = streams.output.get();
+    launch.error = options.mergeStderr ? -1 : streams.error.get();
+    launch.workingFolder = options.workingFolder.isEmpty() ? nullptr : folder.constData();
+    launch.ownProcessGroup = options.ownProcessGroup;
+    return launchChild(launch, pid);
 }
 
 } // namespace

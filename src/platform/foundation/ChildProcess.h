@@ -14,7 +14,8 @@ namespace platform {
 // Ignores SIGPIPE for the whole process, so a writer whose reader died gets EPIPE instead of dying.
 void ignoreSigpipe();
 
-// An outside program run from an argument vector, never through a shell.
+// An outside program run from an argument vector, never through a shell. It dies with this program, however
+// this program ends.
 class ChildProcess {
 public:
     struct Options {
