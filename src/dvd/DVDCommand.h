@@ -36,7 +36,7 @@ class SlideshowProject;
 //   -> notifyVideoInfoEditDone()           (observed here for "ServiceName" "BurnDVD") the export-progress
 //                                           window modal at once, the menu's frames and slides made on a
 //                                           thread of their own meanwhile, then on the main thread
-//   -> createDVDMenuAndSlideshowMPEGIIFile the creator's two passes
+//   -> startRunDVDMenuAndSlideshow         the creator's two passes
 //   -> "NOTIFY_ENCODE_MOVIE_FINISHED"      (observed here while this command encodes, on the creator's
 //   -> StartDVDAuthorWithMPEGIIFile(path)   thread) the authoring
 //   -> "NSNOTIFY_DVDAUTHOR_FINISHED_OK"    (observed here) the burn, started on the main thread
@@ -78,6 +78,10 @@ public:
     bool notifyVideoInfoEditDone();
     // The menu alone ("ServiceName" becomes "PhotoLibrary" once its slides are made), as the above.
     bool EncodeDVDMenu();
+    // Operations that stand alone, in no command's chain (nothing in the program calls them): the encode
+    // on the menu slides an earlier command made, without making them first. The disc's two passes, then
+    // its authoring and burn; the menu's stream alone, which stays for the caller. False when refused (with
+    // an alert) or while a command runs.
     bool createDVDMenuAndSlideshowMPEGIIFile();
     bool createDVDMenuMPEGIIFile();
     // The show's stream alone, without the menu's: the stream stays for the caller.
