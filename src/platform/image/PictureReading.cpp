@@ -48,24 +48,26 @@ bool decodesReduced(const QByteArray& start) {
     return isPng(start) && start.size() > kInterlaceFlag && start[kInterlaceFlag] == 0;
 }
 
-QByteArray bytesAt(int fd, qint64 at, qint64 count) {
-    QByteArray bytes(count, Qt::Uninitialized);
+// Up to `count` bytes of the file from `at` into `buffer`: how many, 0 at its end, negative on an error.
+qint64 readAt(int fd, char* buffer, qint64 count, qint64 at) {
     ssize_t got;
     do
-        got = ::pread(fd, bytes.data(), std::size_t(count), off_t(at));
+        got = ::pread(fd, buffer, std::size_t(count), off_t(at));
     while (got < 0 && errno == EINTR);
-    bytes.resize(got > 0 ? got : 0);
+    return qint64(got);
+}
+
+QByteArray bytesAt(int fd, qint64 at, qint64 count) {
+    QByteArray bytes(count, Qt::Uninitialized);
+    bytes.resize(std::max<qint64>(readAt(fd, bytes.data(), count, at), 0));
     return bytes;
 }
 
 detail::JpegInput fileInput(int fd) {
     return [fd, at = qint64(0)](char* buffer, qint64 capacity) mutable {
-        ssize_t got;
-        do
-            got = ::pread(fd, buffer, std::size_t(capacity), off_t(at));
-        while (got < 0 && errno == EINTR);
-        at += std::max<ssize_t>(got, 0);
-        return qint64(got);
+        const qint64 got = readAt(fd, buffer, capacity, at);
+        at += std::max<qint64>(got, 0);
+        return got;
     };
 }
 
