@@ -6,7 +6,6 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/image/ImageAdditions.h"
 #include "platform/image/PictureReading.h"
 
 #include <QColor>
@@ -188,7 +187,7 @@ bool SlideItem::isPictureUsable(const QString& path, bool whole) {
     if (whole)
         return platform::image::pictureDecodes(path);
     return platform::image::readPictureHeader(path).fault == platform::image::PictureFault::None &&
-           !isCutShortJpeg(path);
+           !platform::image::isCutShortJpeg(path);
 }
 
 bool SlideItem::drawsBackdropUnder(int backgroundID) const {

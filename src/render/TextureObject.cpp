@@ -59,13 +59,7 @@ bool everyPixelOpaque(const QImage& pixels) {
 } // namespace
 
 QSize TextureObject::fittedSize(const QSize& size, int maxWidth, int maxHeight) {
-    const qint64 w = size.width();
-    const qint64 h = size.height();
-    if (w <= maxWidth && h <= maxHeight)
-        return size;
-    if (w <= h)
-        return QSize(int(w * maxHeight / h), maxHeight);
-    return QSize(maxWidth, int(h * maxWidth / w));
+    return platform::image::requestedSize(size, {QSize(maxWidth, maxHeight)});
 }
 
 // A slide without such a picture (a DVD menu's, say) names none: nothing to read, and nothing to warn about.

@@ -1,15 +1,12 @@
 #include "platform/image/ImageAdditions.h"
 
 #include "platform/foundation/FileUtils.h"
-#include "platform/image/PictureReading.h"
 
 #include <QBuffer>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -24,76 +21,7 @@ bool saveEncoded(const QImage& image, const QString& path, const char* format, i
     return platform::writeFileAtomically(path, bytes);
 }
 
-// Up to `count` bytes of the file from `at`; fewer where it ends.
-QByteArray bytesAt(int fd, qint64 at, qint64 count) {
-    QByteArray bytes(count, Qt::Uninitialized);
-    const ssize_t read = ::pread(fd, bytes.data(), size_t(count), off_t(at));
-    bytes.resize(read > 0 ? read : 0);
-    return bytes;
-}
-
-// An end-of-image marker within the bytes; `carried` is the byte before them.
-bool holdsEndMarker(const QByteArray& bytes, char carried) {
-    return bytes.contains(QByteArrayView("\xFF\xD9", 2)) || (carried == '\xFF' && bytes.startsWith('\xD9'));
-}
-
-// The end of a picture is the end of its file but for what a camera or an editor puts after it, which is
-// seldom more than this.
-constexpr qint64 kTailBytes = 16 * 1024;
-constexpr qint64 kHeadBytes = 16 * 1024;
-constexpr qint64 kScanChunk = 1024 * 1024;
-
 } // namespace
-
-bool isCutShortJpeg(const QString& path) {
-    const platform::UniqueFd fd = platform::openRegularFile(path);
-    struct stat status {};
-    if (!fd || ::fstat(fd.get(), &status) != 0)
-        return false;
-    const qint64 size = status.st_size;
-    // Read at once, the start holds the segments before the first scan but for long ones (a large preview).
-    const QByteArray head = bytesAt(fd.get(), 0, kHeadBytes);
-    if (!head.startsWith("\xFF\xD8"))
-        return false;
-    // The segments before the first scan carry their lengths; the scans' coded data holds no FF D9 but the
-    // end-of-image marker, as a coded FF is always followed by 00 or a restart number.
-    qint64 at = 2;
-    while (true) {
-        const QByteArray segment = at + 4 <= head.size() ? head.mid(at, 4) : bytesAt(fd.get(), at, 4);
-        if (segment.size() < 4)
-            return true; // the header itself is cut
-        if (uchar(segment[0]) != 0xFF)
-            return false;
-        const uchar marker = uchar(segment[1]);
-        if (marker == 0xFF || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            at += marker == 0xFF ? 1 : 2; // fill byte, or a marker without a length
-            continue;
-        }
-        if (marker == 0xD9)
-            return false;
-        at += 2 + ((qint64(uchar(segment[2])) << 8) | uchar(segment[3]));
-        if (marker == 0xDA)
-            break;
-    }
-    if (at > size)
-        return true;
-    // The tail is read from one byte before it, so that a marker split across its start is seen whole.
-    const qint64 tail = std::max(at, size - kTailBytes);
-    const qint64 tailFrom = std::max(at, tail - 1);
-    if (holdsEndMarker(bytesAt(fd.get(), tailFrom, size - tailFrom), 0))
-        return false;
-    // Something long follows the picture: the whole of the scans is looked through.
-    char carried = 0;
-    for (qint64 from = at; from < tail; from += kScanChunk) {
-        const QByteArray chunk = bytesAt(fd.get(), from, std::min(kScanChunk, tail - from));
-        if (chunk.isEmpty())
-            break;
-        if (holdsEndMarker(chunk, carried))
-            return false;
-        carried = chunk.back();
-    }
-    return !platform::image::pictureDecodes(path);
-}
 
 bool saveToJpegFile(const QImage& image, const QString& path) {
     return saveEncoded(image, path, "JPEG", 100);

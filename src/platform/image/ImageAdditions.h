@@ -12,12 +12,6 @@
 #include <QSizeF>
 #include <QString>
 
-// Whether the file is a JPEG that ends before its picture does, which a reader fills with grey without a
-// word; false for any other file. Told from its markers without decoding (the segments before the first
-// scan, then the end of the file, and the scans' data only when more than a little follows the picture);
-// a JPEG without an end marker is decoded, as one that lacks only the marker has lost nothing.
-bool isCutShortJpeg(const QString& path);
-
 // Writes the picture as JPEG at the best quality; the file is replaced whole or not at all.
 bool saveToJpegFile(const QImage& image, const QString& path);
 // The same at a quality of 0 to 100.

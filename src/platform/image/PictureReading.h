@@ -80,6 +80,12 @@ Picture readPictureHeader(const QString& path);
 // every coded byte. False for anything readPicture would refuse.
 bool pictureDecodes(const QString& path);
 
+// Whether the file is a JPEG that ends before its picture does, which a reader fills with grey without a
+// word; false for any other file. Told from its markers without decoding (the segments before the first
+// scan, then the end of the file, and the scans' data only when more than a little follows the picture);
+// a JPEG without an end marker is decoded, as one that lacks only the marker has lost nothing.
+bool isCutShortJpeg(const QString& path);
+
 // The size `seen` takes under the request: reduced, keeping its shape, never enlarged.
 QSize requestedSize(const QSize& seen, const PictureRequest& request);
 

@@ -342,7 +342,7 @@ TEST(PictureReading, APictureDecodesWholeUnlessPartOfItIsMissing) {
             ASSERT_EQ(file.write(bytes), bytes.size());
             file.close();
             EXPECT_EQ(platform::image::pictureDecodes(path), c.decodes);
-            EXPECT_EQ(isCutShortJpeg(path), c.cutShort);
+            EXPECT_EQ(platform::image::isCutShortJpeg(path), c.cutShort);
             platform::image::PictureRequest judged;
             judged.judge = true;
             EXPECT_EQ(platform::image::readPicture(path, judged).whole, c.decodes)
