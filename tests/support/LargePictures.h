@@ -21,7 +21,7 @@ struct LargeJpeg {
     bool progressive = false;
     int orientation = 0; // the EXIF orientation tag written, 0 for none
     Colours colours = Colours::Rgb;
-    QColor solid; // valid: one colour all over rather than the quarters
+    QColor solid{}; // valid: one colour all over rather than the quarters
     int quality = 60;
 };
 bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape = {});

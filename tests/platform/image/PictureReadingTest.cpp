@@ -138,8 +138,9 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const QString path = dir.file(c.file);
-        if (!c.bytes.isNull())
+        if (!c.bytes.isNull()) {
             ASSERT_TRUE(writeBytes(path, c.bytes));
+        }
         for (const Picture& picture : {platform::image::readPicture(path, PictureRequest::within(1920)),
                                        platform::image::readPictureHeader(path)}) {
             EXPECT_FALSE(picture.isRead());
@@ -147,7 +148,8 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
             EXPECT_EQ(picture.reason(), c.reason);
         }
         EXPECT_FALSE(platform::image::pictureDecodes(path));
-        if (!c.bytes.isNull())
+        if (!c.bytes.isNull()) {
             EXPECT_EQ(platform::image::readPictureData(c.bytes).fault, c.fault) << "the same from memory";
+        }
     }
 }
