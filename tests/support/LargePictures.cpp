@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QtEndian>
 
 #include <array>
@@ -140,6 +141,52 @@ private:
     std::array<char, 1 << 16> out{};
 };
 
+// Entropy-coded bits as a JPEG holds them: a coded FF is followed by 00, the last byte filled with ones.
+class JpegBits {
+public:
+    void add(quint32 bits, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            pending = (pending << 1) | ((bits >> i) & 1);
+            if (++pendingCount == 8)
+                flush();
+        }
+    }
+    QByteArray finish() {
+        while (pendingCount != 0)
+            add(1, 1);
+        return bytes;
+    }
+
+private:
+    void flush() {
+        bytes.append(char(pending));
+        if (pending == 0xFF)
+            bytes.append('\0');
+        pending = 0;
+        pendingCount = 0;
+    }
+    QByteArray bytes;
+    quint32 pending = 0;
+    int pendingCount = 0;
+};
+
+QByteArray jpegSegment(uchar marker, const QByteArray& body) {
+    QByteArray segment(4, '\0');
+    segment[0] = char(0xFF);
+    segment[1] = char(marker);
+    qToBigEndian<quint16>(quint16(body.size() + 2), segment.data() + 2);
+    return segment + body;
+}
+
+// A Huffman table of one symbol, coded by the single bit 0.
+QByteArray oneSymbolTable(uchar tableClass, uchar symbol) {
+    QByteArray body(18, '\0');
+    body[0] = char(tableClass << 4);
+    body[1] = 1; // one code of one bit
+    body[17] = char(symbol);
+    return jpegSegment(0xC4, body);
+}
+
 } // namespace
 
 QColor greyOf(const QColor& colour) {
@@ -243,6 +290,34 @@ QByteArray bmpDeclaring(const QSize& size) {
     qToLittleEndian<quint16>(1, bmp.data() + 26);
     qToLittleEndian<quint16>(24, bmp.data() + 28);
     return bmp;
+}
+
+QByteArray jpegRepeatingAScan(const QSize& size, int repeats) {
+    QImage grey(size, QImage::Format_Grayscale8);
+    grey.fill(128);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setProgressiveScanWrite(true);
+    if (!writer.write(grey) || !bytes.endsWith("\xFF\xD9"))
+        return QByteArray();
+    bytes.chop(2);
+    // Each scan codes every block as part of one run of empty blocks (EOB14: 2^14 and 14 more bits),
+    // runs of 32767 blocks until every block is covered.
+    bytes += oneSymbolTable(1, 0xE0);
+    const qint64 blocks = qint64((size.width() + 7) / 8) * ((size.height() + 7) / 8);
+    JpegBits runs;
+    for (qint64 covered = 0; covered < blocks; covered += 32767) {
+        runs.add(0, 1);
+        runs.add(32767 - 16384, 14);
+    }
+    const QByteArray data = runs.finish();
+    // One component (1), AC table 0, coefficients 1 to 63, no successive approximation.
+    const QByteArray scan = jpegSegment(0xDA, QByteArray("\x01\x01\x00\x01\x3F\x00", 6)) + data;
+    for (int i = 0; i < repeats; ++i)
+        bytes += scan;
+    return bytes + "\xFF\xD9";
 }
 
 } // namespace test_support

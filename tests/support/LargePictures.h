@@ -21,7 +21,7 @@ struct LargeJpeg {
     bool progressive = false;
     int orientation = 0; // the EXIF orientation tag written, 0 for none
     Colours colours = Colours::Rgb;
-    QColor solid; // valid: one colour all over rather than the quarters
+    QColor solid = QColor(); // valid: one colour all over rather than the quarters
     int quality = 60;
 };
 bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape = {});
@@ -31,5 +31,9 @@ bool writeLargePng(const QString& path, const QSize& size, bool interlaced = fal
 QByteArray jpegDeclaring(const QSize& size, bool progressive = false);
 QByteArray pngDeclaring(const QSize& size, bool interlaced = false);
 QByteArray bmpDeclaring(const QSize& size);
+
+// A grey progressive JPEG of `size` whose last scan is followed by `repeats` more scans of its AC
+// coefficients, each coding nothing: a small file whose decode passes over every block once per scan.
+QByteArray jpegRepeatingAScan(const QSize& size, int repeats);
 
 } // namespace test_support

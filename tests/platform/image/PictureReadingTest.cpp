@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 using platform::image::Picture;
 using platform::image::PictureFault;
@@ -109,7 +110,7 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
 
 // A file that declares more than the program reads (a decompression bomb, or a picture whose decoder would
 // hold more than it allows) is refused before it is decoded, and says why, as do a file that is no picture
-// and one that is not there.
+// and one that is not there; a file made to keep its decoder busy is given up as damaged once it shows it.
 TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
     TempDir dir;
     const struct {
@@ -117,6 +118,7 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
         QByteArray bytes; // none: no file at all
         PictureFault fault;
         const char* reason;
+        bool byHeader = true; // refused by its header alone
     } cases[] = {
         {"a PNG declaring 60000 x 60000", test_support::pngDeclaring({60000, 60000}), PictureFault::TooLarge,
          "too large: 60000 x 60000"},
@@ -134,20 +136,30 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
         {"no picture", QByteArray("not a picture at all"), PictureFault::NotPicture, "not a picture"},
         {"empty", QByteArray(""), PictureFault::NotPicture, "not a picture"},
         {"missing", QByteArray(), PictureFault::Unreadable, "cannot be read"},
+        {"a progressive JPEG repeating a scan 20,000 times",
+         test_support::jpegRepeatingAScan({2000, 1500}, 20000), PictureFault::Damaged, "damaged", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const QString path = dir.file(c.file);
-        if (!c.bytes.isNull())
+        if (!c.bytes.isNull()) {
             ASSERT_TRUE(writeBytes(path, c.bytes));
-        for (const Picture& picture : {platform::image::readPicture(path, PictureRequest::within(1920)),
-                                       platform::image::readPictureHeader(path)}) {
+        }
+        std::vector<Picture> refusals{platform::image::readPicture(path, PictureRequest::within(1920))};
+        const Picture header = platform::image::readPictureHeader(path);
+        if (c.byHeader) {
+            refusals.push_back(header);
+        } else {
+            EXPECT_EQ(header.fault, PictureFault::None) << "its header is a picture's";
+        }
+        for (const Picture& picture : refusals) {
             EXPECT_FALSE(picture.isRead());
             EXPECT_EQ(picture.fault, c.fault);
             EXPECT_EQ(picture.reason(), c.reason);
         }
         EXPECT_FALSE(platform::image::pictureDecodes(path));
-        if (!c.bytes.isNull())
+        if (!c.bytes.isNull()) {
             EXPECT_EQ(platform::image::readPictureData(c.bytes).fault, c.fault) << "the same from memory";
+        }
     }
 }
