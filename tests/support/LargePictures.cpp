@@ -187,6 +187,40 @@ QByteArray oneSymbolTable(uchar tableClass, uchar symbol) {
     return jpegSegment(0xC4, body);
 }
 
+// One grey component whose every difference from what is predicted is 0: the coded data is one bit of the
+// table's only code a block (DC 0, then the end of block), or a sample when lossless.
+QByteArray handCodedGreyJpeg(uchar frameMarker, int precision, const QSize& size) {
+    const bool lossless = frameMarker == 0xC3;
+    QByteArray bytes("\xFF\xD8", 2);
+    if (!lossless) { // a quantisation table of ones, of 16-bit entries when the samples are wider than 8 bits
+        QByteArray table(1, char(precision > 8 ? 0x10 : 0x00));
+        table += precision > 8 ? QByteArray(64 * 2, '\0') : QByteArray(64, '\x01');
+        if (precision > 8)
+            for (int i = 0; i < 64; ++i)
+                table[2 + 2 * i] = 1;
+        bytes += jpegSegment(0xDB, table);
+    }
+    QByteArray frame(6, '\0');
+    frame[0] = char(precision);
+    qToBigEndian<quint16>(quint16(size.height()), frame.data() + 1);
+    qToBigEndian<quint16>(quint16(size.width()), frame.data() + 3);
+    frame[5] = 1;                                                             // components
+    bytes += jpegSegment(frameMarker, frame + QByteArray("\x01\x11\x00", 3)); // id 1, 1 x 1, table 0
+    bytes += oneSymbolTable(0, 0x00);
+    qint64 codes = qint64(size.width()) * size.height();
+    if (!lossless) {
+        bytes += oneSymbolTable(1, 0x00);
+        codes = 2 * qint64((size.width() + 7) / 8) * ((size.height() + 7) / 8);
+    }
+    // Lossless: predictor 1 (the sample to the left) in the spectral start; else every coefficient.
+    bytes += jpegSegment(0xDA, lossless ? QByteArray("\x01\x01\x00\x01\x00\x00", 6)
+                                        : QByteArray("\x01\x01\x00\x00\x3F\x00", 6));
+    JpegBits data;
+    for (qint64 i = 0; i < codes; ++i)
+        data.add(0, 1);
+    return bytes + data.finish() + "\xFF\xD9";
+}
+
 } // namespace
 
 QColor greyOf(const QColor& colour) {
@@ -290,6 +324,14 @@ QByteArray bmpDeclaring(const QSize& size) {
     qToLittleEndian<quint16>(1, bmp.data() + 26);
     qToLittleEndian<quint16>(24, bmp.data() + 28);
     return bmp;
+}
+
+QByteArray twelveBitJpeg(const QSize& size) {
+    return handCodedGreyJpeg(0xC1, 12, size);
+}
+
+QByteArray losslessJpeg(const QSize& size) {
+    return handCodedGreyJpeg(0xC3, 8, size);
 }
 
 QByteArray jpegRepeatingAScan(const QSize& size, int repeats) {

@@ -32,6 +32,11 @@ QByteArray jpegDeclaring(const QSize& size, bool progressive = false);
 QByteArray pngDeclaring(const QSize& size, bool interlaced = false);
 QByteArray bmpDeclaring(const QSize& size);
 
+// Grey JPEGs of kinds the common decoders do not take, coded by hand (a picture of one grey): 12 bits a
+// sample (extended sequential), and lossless.
+QByteArray twelveBitJpeg(const QSize& size);
+QByteArray losslessJpeg(const QSize& size);
+
 // A grey progressive JPEG of `size` whose last scan is followed by `repeats` more scans of its AC
 // coefficients, each coding nothing: a small file whose decode passes over every block once per scan.
 QByteArray jpegRepeatingAScan(const QSize& size, int repeats);

@@ -305,6 +305,22 @@ bool run(Decode& d, const PictureRequest& request, JpegStage stage) {
     return true;
 }
 
+PictureFault faultOfError(int error) {
+    switch (error) {
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:
+    case JERR_TFILE_CREATE:
+        return PictureFault::TooLarge;
+    case JERR_BAD_PRECISION:      // 12 bits a sample
+    case JERR_SOF_UNSUPPORTED:    // lossless, or hierarchical
+    case JERR_NOT_COMPILED:       // a coding left out of this decoder
+    case JERR_CONVERSION_NOTIMPL: // colours it cannot turn into ours
+        return PictureFault::Unsupported;
+    default:
+        return PictureFault::Damaged;
+    }
+}
+
 } // namespace
 
 bool isJpegSignature(const QByteArray& start) {
@@ -331,11 +347,9 @@ Picture readJpeg(const JpegInput& input, const PictureRequest& request, JpegStag
 
     Picture picture = std::move(d.picture);
     if (!ran) {
-        const bool memory =
-            error == JERR_OUT_OF_MEMORY || error == JERR_NO_BACKING_STORE || error == JERR_TFILE_CREATE;
         // Damage that ends a judge leaves the picture a picture, only not whole.
         if (!(d.judge.damaged && d.judge.stopAtDamage))
-            picture.fault = memory ? PictureFault::TooLarge : PictureFault::Damaged;
+            picture.fault = faultOfError(error);
         return picture;
     }
     if (picture.fault != PictureFault::None || stage == JpegStage::Header)

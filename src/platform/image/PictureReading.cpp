@@ -189,6 +189,8 @@ QString Picture::reason() const {
         return tr_("not a picture");
     case PictureFault::Damaged:
         return tr_("damaged");
+    case PictureFault::Unsupported:
+        return tr_("not supported");
     case PictureFault::TooLarge:
         return size.isValid() ? tr_("too large: %1 x %2").arg(size.width()).arg(size.height())
                               : tr_("too large");

@@ -136,6 +136,10 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
         {"no picture", QByteArray("not a picture at all"), PictureFault::NotPicture, "not a picture"},
         {"empty", QByteArray(""), PictureFault::NotPicture, "not a picture"},
         {"missing", QByteArray(), PictureFault::Unreadable, "cannot be read"},
+        {"a 12-bit JPEG", test_support::twelveBitJpeg({640, 480}), PictureFault::Unsupported,
+         "not supported"},
+        {"a lossless JPEG", test_support::losslessJpeg({640, 480}), PictureFault::Unsupported,
+         "not supported"},
         {"a progressive JPEG repeating a scan 20,000 times",
          test_support::jpegRepeatingAScan({2000, 1500}, 20000), PictureFault::Damaged, "damaged", false},
     };
