@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdio> // before the encoder's header, which needs FILE
+#include <cstring>
 #include <jpeglib.h>
 #include <vector>
 #include <zlib.h>
@@ -324,6 +325,62 @@ QByteArray bmpDeclaring(const QSize& size) {
     qToLittleEndian<quint16>(1, bmp.data() + 26);
     qToLittleEndian<quint16>(24, bmp.data() + 28);
     return bmp;
+}
+
+QByteArray tiffDeclaring(const QSize& size, int bits) {
+    struct Entry {
+        quint16 tag, type;
+        quint32 value; // a LONG (type 4), a SHORT (type 3), or the offset of three SHORTs
+    };
+    constexpr quint16 kShort = 3, kLong = 4;
+    constexpr quint32 kDirectory = 8, kEntries = 10;
+    constexpr quint32 kBits = kDirectory + 2 + kEntries * 12 + 4, kData = kBits + 6;
+    const Entry entries[kEntries] = {
+        {256, kLong, quint32(size.width())},
+        {257, kLong, quint32(size.height())},
+        {258, kShort, kBits}, // bits a sample, for each of three
+        {259, kShort, 1},     // not compressed
+        {262, kShort, 2},     // RGB
+        {273, kLong, kData},
+        {277, kShort, 3},
+        {278, kLong, quint32(size.height())}, // one strip
+        {279, kLong, quint32(qint64(size.width()) * size.height() * 3 * bits / 8)},
+        {284, kShort, 1}, // samples of a pixel together
+    };
+    QByteArray tiff(kData + 16, '\0');
+    char* at = tiff.data();
+    std::memcpy(at, "II*\0", 4);
+    qToLittleEndian<quint32>(kDirectory, at + 4);
+    qToLittleEndian<quint16>(kEntries, at + kDirectory);
+    for (quint32 i = 0; i < kEntries; ++i) {
+        char* entry = at + kDirectory + 2 + 12 * i;
+        qToLittleEndian<quint16>(entries[i].tag, entry);
+        qToLittleEndian<quint16>(entries[i].type, entry + 2);
+        qToLittleEndian<quint32>(entries[i].tag == 258 ? 3 : 1, entry + 4);
+        if (entries[i].type == kShort && entries[i].tag != 258)
+            qToLittleEndian<quint16>(quint16(entries[i].value), entry + 8);
+        else
+            qToLittleEndian<quint32>(entries[i].value, entry + 8);
+    }
+    for (int i = 0; i < 3; ++i)
+        qToLittleEndian<quint16>(quint16(bits), at + kBits + 2 * i);
+    return tiff;
+}
+
+QByteArray webpDeclaring(const QSize& size) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImage small(16, 16, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    small.save(&buffer, "WEBP", 80);
+    // A lossy picture alone: its frame header, after the chunk's and the frame tag, holds its size.
+    constexpr int kFrameSize = 26;
+    if (bytes.mid(12, 4) != "VP8 ")
+        return QByteArray();
+    qToLittleEndian<quint16>(quint16(size.width()), bytes.data() + kFrameSize);
+    qToLittleEndian<quint16>(quint16(size.height()), bytes.data() + kFrameSize + 2);
+    return bytes;
 }
 
 QByteArray twelveBitJpeg(const QSize& size) {

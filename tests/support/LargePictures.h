@@ -31,6 +31,9 @@ bool writeLargePng(const QString& path, const QSize& size, bool interlaced = fal
 QByteArray jpegDeclaring(const QSize& size, bool progressive = false);
 QByteArray pngDeclaring(const QSize& size, bool interlaced = false);
 QByteArray bmpDeclaring(const QSize& size);
+// An uncompressed RGB TIFF of `bits` a sample.
+QByteArray tiffDeclaring(const QSize& size, int bits);
+QByteArray webpDeclaring(const QSize& size);
 
 // Grey JPEGs of kinds the common decoders do not take, coded by hand (a picture of one grey): 12 bits a
 // sample (extended sequential), and lossless.

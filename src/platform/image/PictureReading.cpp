@@ -100,6 +100,14 @@ PictureRequest judging(const QSize& seen) {
     return request;
 }
 
+// What the reader's decode of the whole picture allocates: it is made in the format the reader tells (8 bytes
+// a pixel for 16 bits a sample, 1 for grey), which is what the readers' allocation limit judges.
+qint64 wholeDecodeBytes(const QImageReader& reader, const QSize& stored) {
+    const QImage::Format format = reader.imageFormat();
+    const qint64 bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    return (stored.width() * bits + 31) / 32 * 4 * stored.height();
+}
+
 // The picture `device` holds, read by Qt's readers; `bytes`, when given, are its bytes, judged by their
 // structure (BMP, GIF), which those readers fill in without a word.
 Picture readWithQt(QIODevice& device, const QByteArray& start, const PictureRequest& request, JpegStage stage,
@@ -114,7 +122,8 @@ Picture readWithQt(QIODevice& device, const QByteArray& start, const PictureRequ
     Picture picture;
     picture.size = quarter ? stored.transposed() : stored;
     const qint64 pixels = qint64(stored.width()) * stored.height();
-    if (pixels > kMostPicturePixels || (!decodesReduced(start) && pixels * 4 > kMostWholePictureBytes))
+    if (pixels > kMostPicturePixels ||
+        (!decodesReduced(start) && wholeDecodeBytes(reader, stored) > kMostWholePictureBytes))
         return faulted(PictureFault::TooLarge, picture.size);
     if (stage == JpegStage::Header)
         return picture;
