@@ -105,14 +105,32 @@ void appendChunk(QByteArray& png, const char* type, const QByteArray& data) {
     png.append(crc, 4);
 }
 
-QByteArray pngHeader(const QSize& size, bool interlaced) {
+QByteArray pngHeader(const QSize& size, const LargePng& shape) {
     QByteArray header(13, '\0');
     qToBigEndian<quint32>(quint32(size.width()), header.data());
     qToBigEndian<quint32>(quint32(size.height()), header.data() + 4);
-    header[8] = 8; // bits a sample
-    header[9] = 2; // RGB
-    header[12] = interlaced ? 1 : 0;
+    header[8] = char(shape.bits);
+    header[9] = shape.grey ? 0 : 2; // grey, or RGB
+    header[12] = shape.interlaced ? 1 : 0;
     return header;
+}
+
+// A row of `width` pixels of the quarters, starting at `x0`, `dx` apart, with its filter byte (none).
+std::vector<unsigned char> pngRow(int x0, int dx, int width, int pictureWidth, bool bottom,
+                                  const LargePng& shape) {
+    const std::size_t sampleBytes = std::size_t(shape.bits / 8), samples = shape.grey ? 1 : 3;
+    std::vector<unsigned char> row(1 + std::size_t(width) * samples * sampleBytes); // filter byte 0: none
+    unsigned char* at = row.data() + 1;
+    for (int i = 0; i < width; ++i) {
+        QColor colour = largePictureQuarter(x0 + i * dx >= pictureWidth / 2, bottom);
+        if (shape.grey)
+            colour = greyOf(colour);
+        const int parts[3] = {colour.red(), colour.green(), colour.blue()};
+        for (std::size_t s = 0; s < samples; ++s)
+            for (std::size_t b = 0; b < sampleBytes; ++b)
+                *at++ = uchar(parts[s]); // 16 bits: the same byte twice, the 8-bit value times 257
+    }
+    return row;
 }
 
 // Feeds rows through one deflate stream, writing its output to the file as IDAT chunks.
@@ -243,34 +261,31 @@ bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& sha
     return std::fclose(out) == 0 && written;
 }
 
-bool writeLargePng(const QString& path, const QSize& size, bool interlaced) {
+bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray start("\x89PNG\r\n\x1A\n", 8);
-    appendChunk(start, "IHDR", pngHeader(size, interlaced));
+    appendChunk(start, "IHDR", pngHeader(size, shape));
     file.write(start);
     IdatWriter idat(file);
     // Adam7's passes: where each starts and how far apart its pixels lie; one pass of all when not
     // interlaced.
     const std::vector<std::array<int, 4>> passes =
-        interlaced ? std::vector<std::array<int, 4>>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
-                   : std::vector<std::array<int, 4>>{{0, 0, 1, 1}};
+        shape.interlaced
+            ? std::vector<std::array<int, 4>>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                              {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+            : std::vector<std::array<int, 4>>{{0, 0, 1, 1}};
     for (std::size_t p = 0; p < passes.size(); ++p) {
         const auto [x0, y0, dx, dy] = passes[p];
         const int width = size.width() > x0 ? (size.width() - x0 + dx - 1) / dx : 0;
         if (width == 0)
             continue;
+        const std::array<std::vector<unsigned char>, 2> rows{
+            pngRow(x0, dx, width, size.width(), false, shape),
+            pngRow(x0, dx, width, size.width(), true, shape)};
         for (int y = y0; y < size.height(); y += dy) {
-            std::vector<unsigned char> row(1 + std::size_t(width) * 3); // filter byte 0: none
-            for (int i = 0; i < width; ++i) {
-                const QColor colour =
-                    largePictureQuarter(x0 + i * dx >= size.width() / 2, y >= size.height() / 2);
-                row[1 + std::size_t(i) * 3] = uchar(colour.red());
-                row[2 + std::size_t(i) * 3] = uchar(colour.green());
-                row[3 + std::size_t(i) * 3] = uchar(colour.blue());
-            }
+            const std::vector<unsigned char>& row = rows[y >= size.height() / 2];
             idat.add(row.data(), row.size(), false);
         }
     }
@@ -300,7 +315,7 @@ QByteArray jpegDeclaring(const QSize& size, bool progressive) {
 
 QByteArray pngDeclaring(const QSize& size, bool interlaced) {
     QByteArray png("\x89PNG\r\n\x1A\n", 8);
-    appendChunk(png, "IHDR", pngHeader(size, interlaced));
+    appendChunk(png, "IHDR", pngHeader(size, {.interlaced = interlaced}));
     const QByteArray row(4, '\0');
     QByteArray packed(64, '\0');
     uLongf packedSize = uLongf(packed.size());

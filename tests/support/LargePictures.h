@@ -25,7 +25,12 @@ struct LargeJpeg {
     int quality = 60;
 };
 bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape = {});
-bool writeLargePng(const QString& path, const QSize& size, bool interlaced = false);
+struct LargePng {
+    bool interlaced = false;
+    int bits = 8; // a sample: 8 or 16
+    bool grey = false;
+};
+bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape = {});
 
 // A small picture's file whose header is changed to declare `size`: its data ends long before such a picture.
 QByteArray jpegDeclaring(const QSize& size, bool progressive = false);

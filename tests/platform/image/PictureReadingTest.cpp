@@ -35,10 +35,8 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
     const auto jpeg = [](QSize size, LargeJpeg shape = {}) {
         return [size, shape](const QString& path) { return test_support::writeLargeJpeg(path, size, shape); };
     };
-    const auto png = [](QSize size, bool interlaced) {
-        return [size, interlaced](const QString& path) {
-            return test_support::writeLargePng(path, size, interlaced);
-        };
+    const auto png = [](QSize size, test_support::LargePng shape = {}) {
+        return [size, shape](const QString& path) { return test_support::writeLargePng(path, size, shape); };
     };
     const struct {
         const char* photo;
@@ -78,8 +76,21 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
          0,
          true},
         {"CMYK", jpeg({4000, 3000}, {.colours = LargeJpeg::Colours::Cmyk}), {4000, 3000}, 400, {400, 300}, 0},
-        {"a PNG of 67 million pixels", png({8200, 8200}, false), {8200, 8200}, 1920, {1920, 1920}, 0},
-        {"an interlaced PNG", png({2000, 1500}, true), {2000, 1500}, 640, {640, 480}, 0},
+        {"a PNG of 67 million pixels", png({8200, 8200}), {8200, 8200}, 1920, {1920, 1920}, 0},
+        {"an interlaced PNG", png({2000, 1500}, {.interlaced = true}), {2000, 1500}, 640, {640, 480}, 0},
+        {"a 16-bit PNG of 36 million pixels",
+         png({8000, 4500}, {.bits = 16}),
+         {8000, 4500},
+         1920,
+         {1920, 1080},
+         0},
+        {"a grey PNG of 270 million pixels",
+         png({18000, 15000}, {.grey = true}),
+         {18000, 15000},
+         1920,
+         {1920, 1600},
+         0,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.photo);
