@@ -354,12 +354,12 @@ QByteArray tiffDeclaring(const QSize& size, int bits) {
         {256, kLong, quint32(size.width())},
         {257, kLong, quint32(size.height())},
         {258, kShort, kBits}, // bits a sample, for each of three
-        {259, kShort, 1},     // not compressed
+        {259, kShort, 8},     // deflated: a short strip may hold a large picture
         {262, kShort, 2},     // RGB
         {273, kLong, kData},
         {277, kShort, 3},
         {278, kLong, quint32(size.height())}, // one strip
-        {279, kLong, quint32(qint64(size.width()) * size.height() * 3 * bits / 8)},
+        {279, kLong, 16},
         {284, kShort, 1}, // samples of a pixel together
     };
     QByteArray tiff(kData + 16, '\0');

@@ -36,7 +36,7 @@ bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape
 QByteArray jpegDeclaring(const QSize& size, bool progressive = false);
 QByteArray pngDeclaring(const QSize& size, bool interlaced = false);
 QByteArray bmpDeclaring(const QSize& size);
-// An uncompressed RGB TIFF of `bits` a sample.
+// A deflated RGB TIFF of `bits` a sample.
 QByteArray tiffDeclaring(const QSize& size, int bits);
 QByteArray webpDeclaring(const QSize& size);
 
