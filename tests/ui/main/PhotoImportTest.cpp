@@ -82,11 +82,15 @@ TEST_F(PhotoImportTest, ADropSortsFilesByExtensionAndClampsTheSlot) {
     makeController();
     importAB();
     const QString capital = writePhoto("c.JPG", {32, 32}, Qt::white);
-    controller->AcceptFileDropped(
-        {capital, dir.file("song.MP3"), dir.file("clip.mov"), dir.file("notes.txt")}, 1);
+    QImage small(32, 32, QImage::Format_RGB32);
+    small.fill(Qt::yellow);
+    ASSERT_TRUE(small.save(dir.file("w.webp"), "WEBP") && small.save(dir.file("t.tiff"), "TIFF"));
+    controller->AcceptFileDropped({capital, dir.file("song.MP3"), dir.file("w.webp"), dir.file("clip.mov"),
+                                   dir.file("t.tiff"), dir.file("notes.txt")},
+                                  1);
     EXPECT_EQ(controller->calls, (QStringList{"song song.MP3", "clip clip.mov at 1"}));
     ASSERT_TRUE(waitForImports());
-    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"a", "c", "b"}));
+    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"a", "c", "w", "t", "b"}));
     controller->setNSlideInsertIndex(99);
     controller->threadImageAddImages({writePhoto("d.jpg", {32, 32}, Qt::black)});
     ASSERT_TRUE(waitForImports());
