@@ -3,10 +3,12 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QtEndian>
 
 #include <array>
 #include <cstdio> // before the encoder's header, which needs FILE
+#include <cstring>
 #include <jpeglib.h>
 #include <vector>
 #include <zlib.h>
@@ -103,14 +105,32 @@ void appendChunk(QByteArray& png, const char* type, const QByteArray& data) {
     png.append(crc, 4);
 }
 
-QByteArray pngHeader(const QSize& size, bool interlaced) {
+QByteArray pngHeader(const QSize& size, const LargePng& shape) {
     QByteArray header(13, '\0');
     qToBigEndian<quint32>(quint32(size.width()), header.data());
     qToBigEndian<quint32>(quint32(size.height()), header.data() + 4);
-    header[8] = 8; // bits a sample
-    header[9] = 2; // RGB
-    header[12] = interlaced ? 1 : 0;
+    header[8] = char(shape.bits);
+    header[9] = shape.grey ? 0 : 2; // grey, or RGB
+    header[12] = shape.interlaced ? 1 : 0;
     return header;
+}
+
+// A row of `width` pixels of the quarters, starting at `x0`, `dx` apart, with its filter byte (none).
+std::vector<unsigned char> pngRow(int x0, int dx, int width, int pictureWidth, bool bottom,
+                                  const LargePng& shape) {
+    const std::size_t sampleBytes = std::size_t(shape.bits / 8), samples = shape.grey ? 1 : 3;
+    std::vector<unsigned char> row(1 + std::size_t(width) * samples * sampleBytes); // filter byte 0: none
+    unsigned char* at = row.data() + 1;
+    for (int i = 0; i < width; ++i) {
+        QColor colour = largePictureQuarter(x0 + i * dx >= pictureWidth / 2, bottom);
+        if (shape.grey)
+            colour = greyOf(colour);
+        const int parts[3] = {colour.red(), colour.green(), colour.blue()};
+        for (std::size_t s = 0; s < samples; ++s)
+            for (std::size_t b = 0; b < sampleBytes; ++b)
+                *at++ = uchar(parts[s]); // 16 bits: the same byte twice, the 8-bit value times 257
+    }
+    return row;
 }
 
 // Feeds rows through one deflate stream, writing its output to the file as IDAT chunks.
@@ -140,6 +160,86 @@ private:
     std::array<char, 1 << 16> out{};
 };
 
+// Entropy-coded bits as a JPEG holds them: a coded FF is followed by 00, the last byte filled with ones.
+class JpegBits {
+public:
+    void add(quint32 bits, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            pending = (pending << 1) | ((bits >> i) & 1);
+            if (++pendingCount == 8)
+                flush();
+        }
+    }
+    QByteArray finish() {
+        while (pendingCount != 0)
+            add(1, 1);
+        return bytes;
+    }
+
+private:
+    void flush() {
+        bytes.append(char(pending));
+        if (pending == 0xFF)
+            bytes.append('\0');
+        pending = 0;
+        pendingCount = 0;
+    }
+    QByteArray bytes;
+    quint32 pending = 0;
+    int pendingCount = 0;
+};
+
+QByteArray jpegSegment(uchar marker, const QByteArray& body) {
+    QByteArray segment(4, '\0');
+    segment[0] = char(0xFF);
+    segment[1] = char(marker);
+    qToBigEndian<quint16>(quint16(body.size() + 2), segment.data() + 2);
+    return segment + body;
+}
+
+// A Huffman table of one symbol, coded by the single bit 0.
+QByteArray oneSymbolTable(uchar tableClass, uchar symbol) {
+    QByteArray body(18, '\0');
+    body[0] = char(tableClass << 4);
+    body[1] = 1; // one code of one bit
+    body[17] = char(symbol);
+    return jpegSegment(0xC4, body);
+}
+
+// One grey component whose every difference from what is predicted is 0: the coded data is one bit of the
+// table's only code a block (DC 0, then the end of block), or a sample when lossless.
+QByteArray handCodedGreyJpeg(uchar frameMarker, int precision, const QSize& size) {
+    const bool lossless = frameMarker == 0xC3;
+    QByteArray bytes("\xFF\xD8", 2);
+    if (!lossless) { // a quantisation table of ones, of 16-bit entries when the samples are wider than 8 bits
+        QByteArray table(1, char(precision > 8 ? 0x10 : 0x00));
+        table += precision > 8 ? QByteArray(64 * 2, '\0') : QByteArray(64, '\x01');
+        if (precision > 8)
+            for (int i = 0; i < 64; ++i)
+                table[2 + 2 * i] = 1;
+        bytes += jpegSegment(0xDB, table);
+    }
+    QByteArray frame(6, '\0');
+    frame[0] = char(precision);
+    qToBigEndian<quint16>(quint16(size.height()), frame.data() + 1);
+    qToBigEndian<quint16>(quint16(size.width()), frame.data() + 3);
+    frame[5] = 1;                                                             // components
+    bytes += jpegSegment(frameMarker, frame + QByteArray("\x01\x11\x00", 3)); // id 1, 1 x 1, table 0
+    bytes += oneSymbolTable(0, 0x00);
+    qint64 codes = qint64(size.width()) * size.height();
+    if (!lossless) {
+        bytes += oneSymbolTable(1, 0x00);
+        codes = 2 * qint64((size.width() + 7) / 8) * ((size.height() + 7) / 8);
+    }
+    // Lossless: predictor 1 (the sample to the left) in the spectral start; else every coefficient.
+    bytes += jpegSegment(0xDA, lossless ? QByteArray("\x01\x01\x00\x01\x00\x00", 6)
+                                        : QByteArray("\x01\x01\x00\x00\x3F\x00", 6));
+    JpegBits data;
+    for (qint64 i = 0; i < codes; ++i)
+        data.add(0, 1);
+    return bytes + data.finish() + "\xFF\xD9";
+}
+
 } // namespace
 
 QColor greyOf(const QColor& colour) {
@@ -161,34 +261,31 @@ bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& sha
     return std::fclose(out) == 0 && written;
 }
 
-bool writeLargePng(const QString& path, const QSize& size, bool interlaced) {
+bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray start("\x89PNG\r\n\x1A\n", 8);
-    appendChunk(start, "IHDR", pngHeader(size, interlaced));
+    appendChunk(start, "IHDR", pngHeader(size, shape));
     file.write(start);
     IdatWriter idat(file);
     // Adam7's passes: where each starts and how far apart its pixels lie; one pass of all when not
     // interlaced.
     const std::vector<std::array<int, 4>> passes =
-        interlaced ? std::vector<std::array<int, 4>>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
-                   : std::vector<std::array<int, 4>>{{0, 0, 1, 1}};
+        shape.interlaced
+            ? std::vector<std::array<int, 4>>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                              {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+            : std::vector<std::array<int, 4>>{{0, 0, 1, 1}};
     for (std::size_t p = 0; p < passes.size(); ++p) {
         const auto [x0, y0, dx, dy] = passes[p];
         const int width = size.width() > x0 ? (size.width() - x0 + dx - 1) / dx : 0;
         if (width == 0)
             continue;
+        const std::array<std::vector<unsigned char>, 2> rows{
+            pngRow(x0, dx, width, size.width(), false, shape),
+            pngRow(x0, dx, width, size.width(), true, shape)};
         for (int y = y0; y < size.height(); y += dy) {
-            std::vector<unsigned char> row(1 + std::size_t(width) * 3); // filter byte 0: none
-            for (int i = 0; i < width; ++i) {
-                const QColor colour =
-                    largePictureQuarter(x0 + i * dx >= size.width() / 2, y >= size.height() / 2);
-                row[1 + std::size_t(i) * 3] = uchar(colour.red());
-                row[2 + std::size_t(i) * 3] = uchar(colour.green());
-                row[3 + std::size_t(i) * 3] = uchar(colour.blue());
-            }
+            const std::vector<unsigned char>& row = rows[y >= size.height() / 2];
             idat.add(row.data(), row.size(), false);
         }
     }
@@ -218,7 +315,7 @@ QByteArray jpegDeclaring(const QSize& size, bool progressive) {
 
 QByteArray pngDeclaring(const QSize& size, bool interlaced) {
     QByteArray png("\x89PNG\r\n\x1A\n", 8);
-    appendChunk(png, "IHDR", pngHeader(size, interlaced));
+    appendChunk(png, "IHDR", pngHeader(size, {.interlaced = interlaced}));
     const QByteArray row(4, '\0');
     QByteArray packed(64, '\0');
     uLongf packedSize = uLongf(packed.size());
@@ -243,6 +340,98 @@ QByteArray bmpDeclaring(const QSize& size) {
     qToLittleEndian<quint16>(1, bmp.data() + 26);
     qToLittleEndian<quint16>(24, bmp.data() + 28);
     return bmp;
+}
+
+QByteArray tiffDeclaring(const QSize& size, int bits) {
+    struct Entry {
+        quint16 tag, type;
+        quint32 value; // a LONG (type 4), a SHORT (type 3), or the offset of three SHORTs
+    };
+    constexpr quint16 kShort = 3, kLong = 4;
+    constexpr quint32 kDirectory = 8, kEntries = 10;
+    constexpr quint32 kBits = kDirectory + 2 + kEntries * 12 + 4, kData = kBits + 6;
+    const Entry entries[kEntries] = {
+        {256, kLong, quint32(size.width())},
+        {257, kLong, quint32(size.height())},
+        {258, kShort, kBits}, // bits a sample, for each of three
+        {259, kShort, 8},     // deflated: a short strip may hold a large picture
+        {262, kShort, 2},     // RGB
+        {273, kLong, kData},
+        {277, kShort, 3},
+        {278, kLong, quint32(size.height())}, // one strip
+        {279, kLong, 16},
+        {284, kShort, 1}, // samples of a pixel together
+    };
+    QByteArray tiff(kData + 16, '\0');
+    char* at = tiff.data();
+    std::memcpy(at, "II*\0", 4);
+    qToLittleEndian<quint32>(kDirectory, at + 4);
+    qToLittleEndian<quint16>(kEntries, at + kDirectory);
+    for (quint32 i = 0; i < kEntries; ++i) {
+        char* entry = at + kDirectory + 2 + 12 * i;
+        qToLittleEndian<quint16>(entries[i].tag, entry);
+        qToLittleEndian<quint16>(entries[i].type, entry + 2);
+        qToLittleEndian<quint32>(entries[i].tag == 258 ? 3 : 1, entry + 4);
+        if (entries[i].type == kShort && entries[i].tag != 258)
+            qToLittleEndian<quint16>(quint16(entries[i].value), entry + 8);
+        else
+            qToLittleEndian<quint32>(entries[i].value, entry + 8);
+    }
+    for (int i = 0; i < 3; ++i)
+        qToLittleEndian<quint16>(quint16(bits), at + kBits + 2 * i);
+    return tiff;
+}
+
+QByteArray webpDeclaring(const QSize& size) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImage small(16, 16, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    small.save(&buffer, "WEBP", 80);
+    // A lossy picture alone: its frame header, after the chunk's and the frame tag, holds its size.
+    constexpr int kFrameSize = 26;
+    if (bytes.mid(12, 4) != "VP8 ")
+        return QByteArray();
+    qToLittleEndian<quint16>(quint16(size.width()), bytes.data() + kFrameSize);
+    qToLittleEndian<quint16>(quint16(size.height()), bytes.data() + kFrameSize + 2);
+    return bytes;
+}
+
+QByteArray twelveBitJpeg(const QSize& size) {
+    return handCodedGreyJpeg(0xC1, 12, size);
+}
+
+QByteArray losslessJpeg(const QSize& size) {
+    return handCodedGreyJpeg(0xC3, 8, size);
+}
+
+QByteArray jpegRepeatingAScan(const QSize& size, int repeats) {
+    QImage grey(size, QImage::Format_Grayscale8);
+    grey.fill(128);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setProgressiveScanWrite(true);
+    if (!writer.write(grey) || !bytes.endsWith("\xFF\xD9"))
+        return QByteArray();
+    bytes.chop(2);
+    // Each scan codes every block as part of one run of empty blocks (EOB14: 2^14 and 14 more bits),
+    // runs of 32767 blocks until every block is covered.
+    bytes += oneSymbolTable(1, 0xE0);
+    const qint64 blocks = qint64((size.width() + 7) / 8) * ((size.height() + 7) / 8);
+    JpegBits runs;
+    for (qint64 covered = 0; covered < blocks; covered += 32767) {
+        runs.add(0, 1);
+        runs.add(32767 - 16384, 14);
+    }
+    const QByteArray data = runs.finish();
+    // One component (1), AC table 0, coefficients 1 to 63, no successive approximation.
+    const QByteArray scan = jpegSegment(0xDA, QByteArray("\x01\x01\x00\x01\x3F\x00", 6)) + data;
+    for (int i = 0; i < repeats; ++i)
+        bytes += scan;
+    return bytes + "\xFF\xD9";
 }
 
 } // namespace test_support

@@ -21,15 +21,32 @@ struct LargeJpeg {
     bool progressive = false;
     int orientation = 0; // the EXIF orientation tag written, 0 for none
     Colours colours = Colours::Rgb;
-    QColor solid{}; // valid: one colour all over rather than the quarters
+    QColor solid = QColor(); // valid: one colour all over rather than the quarters
     int quality = 60;
 };
 bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape = {});
-bool writeLargePng(const QString& path, const QSize& size, bool interlaced = false);
+struct LargePng {
+    bool interlaced = false;
+    int bits = 8; // a sample: 8 or 16
+    bool grey = false;
+};
+bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape = {});
 
 // A small picture's file whose header is changed to declare `size`: its data ends long before such a picture.
 QByteArray jpegDeclaring(const QSize& size, bool progressive = false);
 QByteArray pngDeclaring(const QSize& size, bool interlaced = false);
 QByteArray bmpDeclaring(const QSize& size);
+// A deflated RGB TIFF of `bits` a sample.
+QByteArray tiffDeclaring(const QSize& size, int bits);
+QByteArray webpDeclaring(const QSize& size);
+
+// Grey JPEGs of kinds the common decoders do not take, coded by hand (a picture of one grey): 12 bits a
+// sample (extended sequential), and lossless.
+QByteArray twelveBitJpeg(const QSize& size);
+QByteArray losslessJpeg(const QSize& size);
+
+// A grey progressive JPEG of `size` whose last scan is followed by `repeats` more scans of its AC
+// coefficients, each coding nothing: a small file whose decode passes over every block once per scan.
+QByteArray jpegRepeatingAScan(const QSize& size, int repeats);
 
 } // namespace test_support

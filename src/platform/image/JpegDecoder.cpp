@@ -111,6 +111,18 @@ void judgeMessage(j_common_ptr decoder, int level) {
 
 void sayNothing(j_common_ptr) {}
 
+// A progressive photo comes in a few scans for each component, and each scan is a pass over every block of
+// the picture: a file of thousands is made to keep its decoder busy for minutes, and is damaged.
+constexpr int kMostScans = 500;
+
+void limitScans(j_common_ptr decoder) {
+    if (reinterpret_cast<j_decompress_ptr>(decoder)->input_scan_number <= kMostScans)
+        return;
+    Judge& judge = judgeOf(decoder);
+    judge.damaged = true;
+    std::longjmp(judge.stop, 1);
+}
+
 // The orientation tag (1 to 8) of the EXIF block the decoder kept, 1 when there is none.
 int exifOrientation(jpeg_saved_marker_ptr marker) {
     for (; marker; marker = marker->next) {
@@ -182,6 +194,7 @@ struct Decode {
     jpeg_decompress_struct decoder{};
     Judge judge;
     Source source;
+    jpeg_progress_mgr progress{};
     Picture picture;
     int orientation = 1;
     QSize stored;
@@ -276,6 +289,7 @@ bool run(Decode& d, const PictureRequest& request, JpegStage stage) {
         return false;
     jpeg_create_decompress(&d.decoder);
     d.decoder.src = &d.source.manager;
+    d.decoder.progress = &d.progress;
     readHeader(d, request);
     if (stage == JpegStage::Header || d.picture.fault != PictureFault::None)
         return true;
@@ -289,6 +303,22 @@ bool run(Decode& d, const PictureRequest& request, JpegStage stage) {
     else
         decodeRows(d);
     return true;
+}
+
+PictureFault faultOfError(int error) {
+    switch (error) {
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:
+    case JERR_TFILE_CREATE:
+        return PictureFault::TooLarge;
+    case JERR_BAD_PRECISION:      // 12 bits a sample
+    case JERR_SOF_UNSUPPORTED:    // lossless, or hierarchical
+    case JERR_NOT_COMPILED:       // a coding left out of this decoder
+    case JERR_CONVERSION_NOTIMPL: // colours it cannot turn into ours
+        return PictureFault::Unsupported;
+    default:
+        return PictureFault::Damaged;
+    }
 }
 
 } // namespace
@@ -310,17 +340,16 @@ Picture readJpeg(const JpegInput& input, const PictureRequest& request, JpegStag
     d.source.manager.skip_input_data = skipInput;
     d.source.manager.resync_to_restart = jpeg_resync_to_restart;
     d.source.manager.term_source = noSourceWork;
+    d.progress.progress_monitor = limitScans;
     const bool ran = run(d, request, stage);
     const int error = d.judge.manager.msg_code;
     jpeg_destroy_decompress(&d.decoder);
 
     Picture picture = std::move(d.picture);
     if (!ran) {
-        const bool memory =
-            error == JERR_OUT_OF_MEMORY || error == JERR_NO_BACKING_STORE || error == JERR_TFILE_CREATE;
         // Damage that ends a judge leaves the picture a picture, only not whole.
         if (!(d.judge.damaged && d.judge.stopAtDamage))
-            picture.fault = memory ? PictureFault::TooLarge : PictureFault::Damaged;
+            picture.fault = faultOfError(error);
         return picture;
     }
     if (picture.fault != PictureFault::None || stage == JpegStage::Header)

@@ -1,8 +1,9 @@
 #pragma once
 
 // Telling a picture file that decodes only in part where its reader does not: the BMP and GIF readers fill
-// what they could not decode (black, the last colour) and answer a picture all the same. The PNG, TIFF and
-// WebP readers fail the read instead, and the JPEG decoder tells its own damage (JpegDecoder).
+// what they could not decode (black, the last colour) and answer a picture all the same. The TIFF and WebP
+// readers fail the read instead, and the JPEG and PNG decoders tell their own damage (JpegDecoder,
+// PngDecoder).
 
 #include <QByteArray>
 

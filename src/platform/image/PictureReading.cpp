@@ -4,6 +4,7 @@
 #include "platform/foundation/StringTable.h"
 #include "platform/image/JpegDecoder.h"
 #include "platform/image/PictureDamage.h"
+#include "platform/image/PngDecoder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -36,16 +37,6 @@ Picture faulted(PictureFault fault, const QSize& size = QSize()) {
     picture.fault = fault;
     picture.size = size;
     return picture;
-}
-
-bool isPng(const QByteArray& start) {
-    return start.startsWith("\x89PNG\r\n\x1A\n");
-}
-
-// Qt's PNG reader reduces row by row only a picture that is not interlaced (its flag ends the header).
-bool decodesReduced(const QByteArray& start) {
-    constexpr int kInterlaceFlag = 28;
-    return isPng(start) && start.size() > kInterlaceFlag && start[kInterlaceFlag] == 0;
 }
 
 // Up to `count` bytes of the file from `at` into `buffer`: how many, 0 at its end, negative on an error.
@@ -100,9 +91,17 @@ PictureRequest judging(const QSize& seen) {
     return request;
 }
 
+// What the reader's decode of the whole picture allocates: it is made in the format the reader tells (8 bytes
+// a pixel for 16 bits a sample, 1 for grey), which is what the readers' allocation limit judges.
+qint64 wholeDecodeBytes(const QImageReader& reader, const QSize& stored) {
+    const QImage::Format format = reader.imageFormat();
+    const qint64 bits = format == QImage::Format_Invalid ? 32 : QImage::toPixelFormat(format).bitsPerPixel();
+    return (stored.width() * bits + 31) / 32 * 4 * stored.height();
+}
+
 // The picture `device` holds, read by Qt's readers; `bytes`, when given, are its bytes, judged by their
 // structure (BMP, GIF), which those readers fill in without a word.
-Picture readWithQt(QIODevice& device, const QByteArray& start, const PictureRequest& request, JpegStage stage,
+Picture readWithQt(QIODevice& device, const PictureRequest& request, JpegStage stage,
                    const QByteArray* bytes) {
     boundQtReaders();
     QImageReader reader(&device);
@@ -114,7 +113,7 @@ Picture readWithQt(QIODevice& device, const QByteArray& start, const PictureRequ
     Picture picture;
     picture.size = quarter ? stored.transposed() : stored;
     const qint64 pixels = qint64(stored.width()) * stored.height();
-    if (pixels > kMostPicturePixels || (!decodesReduced(start) && pixels * 4 > kMostWholePictureBytes))
+    if (pixels > kMostPicturePixels || wholeDecodeBytes(reader, stored) > kMostWholePictureBytes)
         return faulted(PictureFault::TooLarge, picture.size);
     if (stage == JpegStage::Header)
         return picture;
@@ -139,10 +138,12 @@ Picture readBytes(const QByteArray& bytes, const PictureRequest& request, JpegSt
         return faulted(PictureFault::NotPicture);
     if (detail::isJpegSignature(bytes))
         return detail::readJpeg(memoryInput(bytes), request, stage);
+    if (detail::isPngSignature(bytes))
+        return detail::readPng(memoryInput(bytes), request, stage);
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    return readWithQt(buffer, bytes.left(kStartBytes), request, stage, &bytes);
+    return readWithQt(buffer, request, stage, &bytes);
 }
 
 // The picture of the regular file open at fd, read from its start.
@@ -153,18 +154,19 @@ Picture readOpenFile(UniqueFd fd, const PictureRequest& request, JpegStage stage
     const QByteArray start = bytesAt(fd.get(), 0, kStartBytes);
     if (start.isEmpty())
         return faulted(PictureFault::NotPicture);
-    // A JPEG is decoded as it is read, its damage told in the same pass.
+    // A JPEG or a PNG is decoded as it is read, its damage told in the same pass.
     if (detail::isJpegSignature(start))
         return detail::readJpeg(fileInput(fd.get()), request, stage);
+    if (detail::isPngSignature(start))
+        return detail::readPng(fileInput(fd.get()), request, stage);
     QFile file;
     if (!file.open(fd.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         return faulted(PictureFault::Unreadable);
-    // So is a PNG, whose decode fails where its data does.
-    if (stage == JpegStage::Header || isPng(start))
-        return readWithQt(file, start, request, stage, nullptr);
+    if (stage == JpegStage::Header)
+        return readWithQt(file, request, stage, nullptr);
     // The rest are judged by their structure, on the very bytes decoded: a file changed between two reads
     // cannot pass with one and show the other.
-    const Picture header = readWithQt(file, start, request, JpegStage::Header, nullptr);
+    const Picture header = readWithQt(file, request, JpegStage::Header, nullptr);
     if (header.fault != PictureFault::None)
         return header;
     if (file.size() > kMostWholePictureBytes)
@@ -189,6 +191,8 @@ QString Picture::reason() const {
         return tr_("not a picture");
     case PictureFault::Damaged:
         return tr_("damaged");
+    case PictureFault::Unsupported:
+        return tr_("not supported");
     case PictureFault::TooLarge:
         return size.isValid() ? tr_("too large: %1 x %2").arg(size.width()).arg(size.height())
                               : tr_("too large");

@@ -15,10 +15,11 @@ namespace platform::image {
 // Why a picture was not read.
 enum class PictureFault {
     None,
-    Unreadable, // missing, not a regular file, or not open to us
-    NotPicture, // empty, or no picture the program knows
-    Damaged,    // a picture whose data does not decode
-    TooLarge,   // more than the program reads
+    Unreadable,  // missing, not a regular file, or not open to us
+    NotPicture,  // empty, or no picture the program knows
+    Damaged,     // a picture whose data does not decode
+    TooLarge,    // more than the program reads
+    Unsupported, // a kind of picture the program does not decode (a 12-bit or lossless JPEG)
 };
 
 // The most pixels a picture may declare: well above what cameras and phones write (200 million), and

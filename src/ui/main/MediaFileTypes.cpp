@@ -3,8 +3,8 @@
 namespace media_file_types {
 
 const QStringList& photoExtensions() {
-    static const QStringList list = {"jpg", "jpeg", "png", "tif", "bmp", "nef",
-                                     "gif", "cr2",  "arw", "raf", "srw"};
+    static const QStringList list = {"jpg", "jpeg", "png", "tif", "tiff", "webp", "bmp",
+                                     "nef", "gif",  "cr2", "arw", "raf",  "srw"};
     return list;
 }
 

@@ -20,7 +20,7 @@ struct PhotoWorkItem {
     SlideItemRef slide;
     quint64 index = 0;
     // Why its images could not be written, once they could not.
-    QString reason{};
+    QString reason = QString();
     // As the failure report lists it: "SLIDE_IMAGE_FILENAME", "ITEM_INDEX" and, when told, "REASON".
     QVariantMap reportEntry() const;
 };

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 using platform::image::Picture;
 using platform::image::PictureFault;
@@ -34,10 +35,8 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
     const auto jpeg = [](QSize size, LargeJpeg shape = {}) {
         return [size, shape](const QString& path) { return test_support::writeLargeJpeg(path, size, shape); };
     };
-    const auto png = [](QSize size, bool interlaced) {
-        return [size, interlaced](const QString& path) {
-            return test_support::writeLargePng(path, size, interlaced);
-        };
+    const auto png = [](QSize size, test_support::LargePng shape = {}) {
+        return [size, shape](const QString& path) { return test_support::writeLargePng(path, size, shape); };
     };
     const struct {
         const char* photo;
@@ -77,8 +76,21 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
          0,
          true},
         {"CMYK", jpeg({4000, 3000}, {.colours = LargeJpeg::Colours::Cmyk}), {4000, 3000}, 400, {400, 300}, 0},
-        {"a PNG of 67 million pixels", png({8200, 8200}, false), {8200, 8200}, 1920, {1920, 1920}, 0},
-        {"an interlaced PNG", png({2000, 1500}, true), {2000, 1500}, 640, {640, 480}, 0},
+        {"a PNG of 67 million pixels", png({8200, 8200}), {8200, 8200}, 1920, {1920, 1920}, 0},
+        {"an interlaced PNG", png({2000, 1500}, {.interlaced = true}), {2000, 1500}, 640, {640, 480}, 0},
+        {"a 16-bit PNG of 36 million pixels",
+         png({8000, 4500}, {.bits = 16}),
+         {8000, 4500},
+         1920,
+         {1920, 1080},
+         0},
+        {"a grey PNG of 270 million pixels",
+         png({18000, 15000}, {.grey = true}),
+         {18000, 15000},
+         1920,
+         {1920, 1600},
+         0,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.photo);
@@ -109,7 +121,7 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
 
 // A file that declares more than the program reads (a decompression bomb, or a picture whose decoder would
 // hold more than it allows) is refused before it is decoded, and says why, as do a file that is no picture
-// and one that is not there.
+// and one that is not there; a file made to keep its decoder busy is given up as damaged once it shows it.
 TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
     TempDir dir;
     const struct {
@@ -117,6 +129,7 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
         QByteArray bytes; // none: no file at all
         PictureFault fault;
         const char* reason;
+        bool byHeader = true; // refused by its header alone
     } cases[] = {
         {"a PNG declaring 60000 x 60000", test_support::pngDeclaring({60000, 60000}), PictureFault::TooLarge,
          "too large: 60000 x 60000"},
@@ -131,9 +144,19 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
          PictureFault::TooLarge, "too large: 9000 x 8000"},
         {"a BMP too large to decode whole", test_support::bmpDeclaring({9000, 8000}), PictureFault::TooLarge,
          "too large: 9000 x 8000"},
+        {"a 16-bit TIFF of 49 million pixels, too large to decode whole",
+         test_support::tiffDeclaring({8500, 5800}, 16), PictureFault::TooLarge, "too large: 8500 x 5800"},
+        {"a WebP of 80 million pixels, too large to decode whole", test_support::webpDeclaring({10000, 8000}),
+         PictureFault::TooLarge, "too large: 10000 x 8000"},
         {"no picture", QByteArray("not a picture at all"), PictureFault::NotPicture, "not a picture"},
         {"empty", QByteArray(""), PictureFault::NotPicture, "not a picture"},
         {"missing", QByteArray(), PictureFault::Unreadable, "cannot be read"},
+        {"a 12-bit JPEG", test_support::twelveBitJpeg({640, 480}), PictureFault::Unsupported,
+         "not supported"},
+        {"a lossless JPEG", test_support::losslessJpeg({640, 480}), PictureFault::Unsupported,
+         "not supported"},
+        {"a progressive JPEG repeating a scan 20,000 times",
+         test_support::jpegRepeatingAScan({2000, 1500}, 20000), PictureFault::Damaged, "damaged", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -141,8 +164,14 @@ TEST(PictureReading, WhatTheProgramWillNotReadIsRefusedUndecodedWithItsReason) {
         if (!c.bytes.isNull()) {
             ASSERT_TRUE(writeBytes(path, c.bytes));
         }
-        for (const Picture& picture : {platform::image::readPicture(path, PictureRequest::within(1920)),
-                                       platform::image::readPictureHeader(path)}) {
+        std::vector<Picture> refusals{platform::image::readPicture(path, PictureRequest::within(1920))};
+        const Picture header = platform::image::readPictureHeader(path);
+        if (c.byHeader) {
+            refusals.push_back(header);
+        } else {
+            EXPECT_EQ(header.fault, PictureFault::None) << "its header is a picture's";
+        }
+        for (const Picture& picture : refusals) {
             EXPECT_FALSE(picture.isRead());
             EXPECT_EQ(picture.fault, c.fault);
             EXPECT_EQ(picture.reason(), c.reason);

@@ -82,11 +82,15 @@ TEST_F(PhotoImportTest, ADropSortsFilesByExtensionAndClampsTheSlot) {
     makeController();
     importAB();
     const QString capital = writePhoto("c.JPG", {32, 32}, Qt::white);
-    controller->AcceptFileDropped(
-        {capital, dir.file("song.MP3"), dir.file("clip.mov"), dir.file("notes.txt")}, 1);
+    QImage small(32, 32, QImage::Format_RGB32);
+    small.fill(Qt::yellow);
+    ASSERT_TRUE(small.save(dir.file("w.webp"), "WEBP") && small.save(dir.file("t.tiff"), "TIFF"));
+    controller->AcceptFileDropped({capital, dir.file("song.MP3"), dir.file("w.webp"), dir.file("clip.mov"),
+                                   dir.file("t.tiff"), dir.file("notes.txt")},
+                                  1);
     EXPECT_EQ(controller->calls, (QStringList{"song song.MP3", "clip clip.mov at 1"}));
     ASSERT_TRUE(waitForImports());
-    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"a", "c", "b"}));
+    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"a", "c", "w", "t", "b"}));
     controller->setNSlideInsertIndex(99);
     controller->threadImageAddImages({writePhoto("d.jpg", {32, 32}, Qt::black)});
     ASSERT_TRUE(waitForImports());
@@ -189,8 +193,9 @@ TEST_F(PhotoImportTest, APhotosTransparentPartIsBlackInEveryPictureTheImportWrit
     }
 }
 
-// A JPEG cut short counts as damaged: shown, its missing part would be a grey area. Each photo not added is
-// reported with why; a photo as large as a camera makes is added.
+// A JPEG or PNG cut short or spoilt counts as damaged: shown, its missing part would be a grey area. Each
+// photo not added is reported with why; photos as large as cameras, scanners and raw converters make are
+// added.
 TEST_F(PhotoImportTest, UnreadableOrCutShortPhotosLeaveTheProjectAndAreReportedOnceAfterTheQueueRunsDry) {
     makeController();
     const QString cut = writePhoto("cut.jpg", {400, 300}, Qt::blue);
@@ -198,23 +203,37 @@ TEST_F(PhotoImportTest, UnreadableOrCutShortPhotosLeaveTheProjectAndAreReportedO
     ASSERT_TRUE(cutShort.resize(cutShort.size() * 3 / 4));
     const QString large = dir.file("large.jpg");
     ASSERT_TRUE(test_support::writeLargeJpeg(large, {9000, 6000}));
-    const QString bomb = dir.file("bomb.png");
-    QFile bombFile(bomb);
-    ASSERT_TRUE(bombFile.open(QIODevice::WriteOnly));
-    bombFile.write(test_support::pngDeclaring({60000, 60000}));
-    bombFile.close();
+    const QString deep = dir.file("deep.png");
+    ASSERT_TRUE(test_support::writeLargePng(deep, {8000, 4500}, {.bits = 16}));
+    const auto written = [&](const QString& name, const QByteArray& bytes) {
+        model_test::writeFile(dir.file(name), bytes);
+        return dir.file(name);
+    };
+    const QString spoilt = writeHalfTransparentPhoto("spoilt.png", {400, 300}, Qt::green, Qt::red);
+    QFile spoiltFile(spoilt);
+    ASSERT_TRUE(spoiltFile.open(QIODevice::ReadWrite));
+    QByteArray png = spoiltFile.readAll();
+    png[png.indexOf("IDAT") + 40] = char(~png[png.indexOf("IDAT") + 40]);
+    ASSERT_TRUE(spoiltFile.seek(0) && spoiltFile.write(png) == png.size());
+    spoiltFile.close();
     std::vector<platform::Notification> reports;
     auto& center = NotificationCenter::defaultCenter();
     platform::ObserverHandle observer(
         center, center.addObserver(kNotifyAddPhotoFailed,
                                    [&](const platform::Notification& n) { reports.push_back(n); }));
-    dialogs.mediaOpenAnswers.push_back({writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red),
-                                        writeBrokenPhoto("y.jpg"), cut, large, bomb});
+    dialogs.mediaOpenAnswers.push_back(
+        {writeBrokenPhoto("x.jpg"), writePhoto("good.jpg", {40, 30}, Qt::red), writeBrokenPhoto("y.jpg"), cut,
+         large, written("bomb.png", test_support::pngDeclaring({60000, 60000})), deep,
+         written("twelve.jpg", test_support::twelveBitJpeg({640, 480})),
+         written("wide.webp", test_support::webpDeclaring({10000, 8000})),
+         written("deep.tif", test_support::tiffDeclaring({8500, 5800}, 16)),
+         written("endless.jpg", test_support::jpegRepeatingAScan({2000, 1500}, 20000)), spoilt});
     controller->buttonAppendPhotoClicked();
     ASSERT_TRUE(waitForImports());
-    ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 2; }));
-    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"good", "large"}));
+    ASSERT_TRUE(test_support::spinUntil([&] { return project->slideCount() == 3; }));
+    EXPECT_EQ(originals(project->slideshowArray()), (QStringList{"good", "large", "deep"}));
     EXPECT_EQ(pictureSize(project->slideItemAtIndex(1)->fileName()), QSize(1280, 853));
+    EXPECT_EQ(pictureSize(project->slideItemAtIndex(2)->fileName()), QSize(1280, 720));
     scheduler->advance(1.1);
     EXPECT_TRUE(reports.empty());
     scheduler->advance(0.1);
@@ -224,7 +243,9 @@ TEST_F(PhotoImportTest, UnreadableOrCutShortPhotosLeaveTheProjectAndAreReportedO
         reported << QFileInfo(entry.toMap().value("SLIDE_IMAGE_FILENAME").toString()).fileName() + ": " +
                         entry.toMap().value("REASON").toString();
     EXPECT_EQ(reported, (QStringList{"x.jpg: not a picture", "y.jpg: not a picture", "cut.jpg: damaged",
-                                     "bomb.png: too large: 60000 x 60000"}));
+                                     "bomb.png: too large: 60000 x 60000", "twelve.jpg: not supported",
+                                     "wide.webp: too large: 10000 x 8000", "deep.tif: too large: 8500 x 5800",
+                                     "endless.jpg: damaged", "spoilt.png: damaged"}));
     scheduler->advance(5.0);
     EXPECT_EQ(reports.size(), 1u);
 }
