@@ -588,7 +588,7 @@ void DVDCommand::StartBurnDVDDisc() {
         const QString phase = platform::localizedString(progress.phase);
         onMainThread([this, fraction, phase] { dialogs.updateBurnProgress(fraction, phase); });
     });
-    next->setFinishedHandler([this](const platform::disc::BurnResult& result) {
+    next->setFinishedHandler([this, made = next.get()](const platform::disc::BurnResult& result) {
         using platform::disc::BurnOutcome;
         if (result.outcome == BurnOutcome::Cancelled) {
             const QString text = burnCancelledText(result);
@@ -598,9 +598,7 @@ void DVDCommand::StartBurnDVDDisc() {
             });
             return;
         }
-        const QString message = result.outcome == BurnOutcome::Failed
-                                    ? DVDStepError{QStringLiteral("burn"), result.message}.message()
-                                    : QString();
+        const QString message = result.outcome == BurnOutcome::Failed ? made->failure().message() : QString();
         const QString done = result.outcome == BurnOutcome::Succeeded ? burnResultText() : QString();
         onMainThread([this, message, done] {
             dialogs.closeBurnProgress(done);

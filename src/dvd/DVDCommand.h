@@ -42,10 +42,10 @@ class SlideshowProject;
 //   -> "NSNOTIFY_DVDAUTHOR_FINISHED_OK"    (observed here) the burn, started on the main thread
 //   -> StartBurnDVDDisc()
 // The main window controller leaves these branches of its own observers to this object. A step that
-// fails ends the command with an alert titled "ERROR" naming the step, the progress window closed, and
-// nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is, also while one step hands over
-// to the next: nothing is authored, imaged or burnt after a Cancel. However the command ends, the
-// temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
+// fails ends the command with an alert titled "ERROR" saying why (DVDStepError::message), the progress
+// window closed, and nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is, also while one
+// step hands over to the next: nothing is authored, imaged or burnt after a Cancel. However the command ends,
+// the temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
 //
 // Called on the main thread, except the pumps (on their own threads), the menu's thread
 // (addImageToSlideItem_thread) and what the notifications run.

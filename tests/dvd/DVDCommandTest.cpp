@@ -233,7 +233,8 @@ TEST_F(DVDCommandTest, AMissingFileRefusesTheDiscWithOneAlertNamingIt) {
 // is cut in half once the show's stream has drawn its first frame, or as a run with a menu sets out: the run
 // fails naming the file, and burns nothing, rather than a disc whose menu and title are silent, whose clip
 // stands still or whose photo is half grey. The photo that goes before the menu's pass is found beside that
-// pass, before the menu's frames are all written, not once the show's own pass begins.
+// pass, before the menu's frames are all written, not once the show's own pass begins. The alert says that
+// the DVD could not be made and why, in the user's terms.
 TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     using namespace test_support;
     const QString clip = folder.file("grain.mp4");
@@ -323,7 +324,16 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         ASSERT_TRUE(commandEnds());
         EXPECT_TRUE(lost);
         ASSERT_EQ(dialogs.alerts.size(), 1u) << qPrintable(dialogs.alertText());
-        EXPECT_TRUE(dialogs.alerts[0].message.contains(c.said)) << qPrintable(dialogs.alertText());
+        const QString said = dialogs.alerts[0].message;
+        EXPECT_TRUE(said.contains(c.said)) << qPrintable(said);
+        // Said as the DVD not made, without the run's own names for its parts; a show's photo is no fault of
+        // the menu's.
+        EXPECT_TRUE(said.startsWith("The DVD could not be made.\n")) << qPrintable(said);
+        for (const char* internal : {"step", "frames", "background music", "stream"})
+            EXPECT_FALSE(said.contains(internal)) << qPrintable(said);
+        if (photo) {
+            EXPECT_FALSE(said.contains("menu")) << qPrintable(said);
+        }
         EXPECT_EQ(command->myburnObj(), nullptr);
         expectNothingBurntAndProjectRestored();
         if (c.what == Lost::PhotoBesideMenu) {
