@@ -8,6 +8,7 @@
 #include "dvd/DVDNotifications.h"
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/MyBurnObject.h"
+#include "dvd/StreamedChildProcess.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/FileUtils.h"
@@ -753,6 +754,12 @@ void DVDCommand::deleteRunFiles() {
         paths << stream + QStringLiteral(".mpg") << menuStreamPathFor(stream + QStringLiteral(".mpg"));
     for (const QString& path : paths)
         removeItem(path);
+}
+
+void DVDCommand::deleteFilesOfKilledRuns() {
+    platform::disc::DiscDrive::removeAbandonedImageFiles(SlideshowProject::strOutputVideoPath());
+    // The image's producer makes its pipe there (MyBurnObject's default folder).
+    StreamedChildProcess::removeLeftoverFifos(platform::paths::temporaryFolder());
 }
 
 void DVDCommand::setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup) {

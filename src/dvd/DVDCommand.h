@@ -121,6 +121,10 @@ public:
     void setMenuSetup(std::function<void(DVDMenuItem&)> setup);
     // Removes every temporary file a DVD run makes, at their fixed names (also those of an earlier run).
     static void deleteRunFiles();
+    // Removes what runs killed while they burnt left under names of their own, wherever no live run still
+    // holds it: a disc image's partial file in the output folder, an outside program's output pipe in the
+    // temporary folder. For the start.
+    static void deleteFilesOfKilledRuns();
 
 private:
     // What a command makes: the disc; the menu's stream or the show's alone; a disc from a stream at hand.
