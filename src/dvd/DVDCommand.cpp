@@ -692,8 +692,12 @@ void DVDCommand::endCommand(const QString& alertText) {
 
 // A run lets go of the files it opened as it ends, removed or not, so that none holds its space or stays
 // open for writing: the disc image, the disc folder, the overlay's and the control files, the menu's frames
-// in the project. The state pictures of a menu made alone stay, for an authoring of its stream.
+// and its slides' pictures in the project. The state pictures of a menu made alone stay, for an authoring of
+// its stream.
 void DVDCommand::releaseRunFiles(bool menuRemoved) {
+    if (const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager())
+        for (const SlideItemRef& slide : manager->dvdMenuSlideArray())
+            slide->setOpenPictureFiles(nullptr);
     std::shared_ptr<DVDMenuItem> menu;
     DVDAuthorObject* authoring;
     MyBurnObject* burning;

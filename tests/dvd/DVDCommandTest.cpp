@@ -387,42 +387,94 @@ TEST_F(DVDCommandTest, EachMenuImageBecomesAMenuSlideInOrderAndEachCommandStarts
     EXPECT_EQ(QDir(contents()).entryList({"menu_psd_*.jpg", "menu_thumb_*.jpg"}, QDir::Files).size(), 15);
 }
 
-// Another program puts a picture of its own at a menu frame's name once the frames are drawn (here as the
-// four-colour pictures are made): the menu's slide is made from the frame the menu drew, also where no path
-// leads to the run's own files (without /proc).
-TEST_F(DVDCommandTest, AMenuFrameReplacedOnceDrawnIsNotTheMenuSlidesPicture) {
-    QImage other(960, 540, QImage::Format_RGB32);
+// Another program puts a picture of its own at a menu picture's name once the run has written it: at a menu
+// frame's name once the frames are drawn (here as the four-colour pictures are made), or at the menu slides'
+// pictures and backdrops, all three, once they are written and before the menu is drawn. Neither is what the
+// menu's slide is made of nor what the menu shows, under a theme that draws the backdrop too, also where no
+// path leads to the run's own files (without /proc).
+TEST_F(DVDCommandTest, APictureReplacedOnceWrittenIsNeverWhatTheMenuShows) {
+    constexpr int kWidth = 960, kHeight = 540;
+    constexpr qint64 kFrameBytes = qint64(kWidth) * kHeight * 4;
+    constexpr int kKept = 8; // a frame well inside the first menu slide
+    QImage other(kWidth, kHeight, QImage::Format_RGB32);
     other.fill(QColor(0, 255, 0));
     ASSERT_TRUE(other.save(folder.file("other.png")));
+    ASSERT_TRUE(other.save(folder.file("other.jpg")));
+    // The other program's green, and the share of a picture's pixels that are of it.
+    const auto isGreen = [](const QColor& c) { return c.green() > 200 && c.red() < 60 && c.blue() < 60; };
+    const auto greenShare = [&isGreen](const QImage& picture) {
+        int green = 0, all = 0;
+        for (int y = 0; y < picture.height(); y += 4)
+            for (int x = 0; x < picture.width(); x += 4, ++all)
+                green += isGreen(picture.pixelColor(x, y));
+        return double(green) / std::max(all, 1);
+    };
     const QByteArray frame = QFile::encodeName(contents() + "/menu_bk_1.png");
-    dvd_test::FakeTools tools;
-    tools.add("ffmpeg", "exit 1"); // the encode is not what this test is about
-    tools.add("pngquant", "cp \"" + QFile::encodeName(folder.file("other.png")) + "\" \"" + frame +
-                              ".new\" && mv -f \"" + frame + ".new\" \"" + frame +
-                              "\"\nexec pngquant \"$@\"");
-    for (const bool withoutProc : {false, true}) {
-        SCOPED_TRACE(withoutProc ? "without /proc" : "with /proc");
+    enum class Replaced { MenuFrame, SlidePictures };
+    const struct {
+        Replaced what;
+        bool withoutProc;
+    } cases[] = {{Replaced::MenuFrame, false},
+                 {Replaced::MenuFrame, true},
+                 {Replaced::SlidePictures, false},
+                 {Replaced::SlidePictures, true}};
+    const QString captured = folder.file("frame.bgra");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what == Replaced::MenuFrame ? "a menu frame" : "the menu slides' pictures");
+        SCOPED_TRACE(c.withoutProc ? "without /proc" : "with /proc");
         dialogs.alerts.clear();
+        QFile::remove(captured);
+        dvd_test::FakeTools tools;
+        // Keeps one frame of the pipe and reads the rest.
+        tools.add("ffmpeg", kFFmpegInputs + "{ head -c " + QByteArray::number(kFrameBytes * kKept) +
+                                " > /dev/null; head -c " + QByteArray::number(kFrameBytes) + " > " +
+                                QFile::encodeName(captured) +
+                                "; cat > /dev/null; } < \"$video\"\nprintf x > \"$a\"");
+        if (c.what == Replaced::MenuFrame)
+            tools.add("pngquant", "cp \"" + QFile::encodeName(folder.file("other.png")) + "\" \"" + frame +
+                                      ".new\" && mv -f \"" + frame + ".new\" \"" + frame +
+                                      "\"\nexec pngquant \"$@\"");
+        // Once the menu's slides are made, before the menu's stream is drawn.
+        command->setCreatorSetup([&](DVDMPEGIICreateObject& creator) {
+            creator.setCancelPolling(std::chrono::milliseconds(20), 5);
+            if (c.what != Replaced::SlidePictures)
+                return;
+            for (int n = 1; n <= 3; ++n)
+                for (const QString& name :
+                     {QStringLiteral("menu_psd_%1.jpg"), QStringLiteral("menu_psd_bk_%1.jpg")}) {
+                    const QString path = contents() + "/" + name.arg(n);
+                    EXPECT_TRUE(QFile::copy(folder.file("other.jpg"), path + ".new"));
+                    EXPECT_EQ(::rename(QFile::encodeName(path + ".new").constData(),
+                                       QFile::encodeName(path).constData()),
+                              0);
+                }
+        });
         useSlides(3);
+        project->themeManger()->setCurrentThemeID(7); // "White Border with Blur": its backdrop shows
+        director->initForNewProject();
+        manager->setFltDVDMenuFadeIn(0.0f);
         {
-            const test_support::WithoutProc procAbsent(withoutProc);
+            const test_support::WithoutProc procAbsent(c.withoutProc);
             ASSERT_TRUE(command->EncodeDVDMenu()) << qPrintable(dialogs.alertText());
             ASSERT_TRUE(commandEnds());
         }
+        EXPECT_TRUE(dialogs.alerts.empty()) << qPrintable(dialogs.alertText());
         const std::vector<SlideItemRef> slides = manager->dvdMenuSlideArray();
         ASSERT_EQ(slides.size(), 3u) << qPrintable(dialogs.alertText());
-        EXPECT_EQ(QImage(QFile::decodeName(frame)).pixelColor(480, 270), QColor(0, 255, 0))
-            << "nothing was put there";
-        const QImage picture(slides[0]->fileName());
-        ASSERT_FALSE(picture.isNull());
-        int green = 0;
-        for (int y = 0; y < picture.height(); y += 4)
-            for (int x = 0; x < picture.width(); x += 4) {
-                const QColor c = picture.pixelColor(x, y);
-                green += c.green() > 200 && c.red() < 60 && c.blue() < 60;
-            }
-        EXPECT_LT(green, picture.width() * picture.height() / 16 / 4)
-            << "the other program's picture became the slide";
+        const QString replaced =
+            c.what == Replaced::MenuFrame ? QFile::decodeName(frame) : slides[0]->fileName();
+        EXPECT_GT(greenShare(QImage(replaced)), 0.9) << "nothing was put there";
+        if (c.what == Replaced::MenuFrame) {
+            EXPECT_LT(greenShare(QImage(slides[0]->fileName())), 1.0 / 4)
+                << "the other program's picture became the slide";
+        }
+        const QByteArray bytes = readBytes(captured);
+        ASSERT_EQ(bytes.size(), kFrameBytes);
+        const QImage shown =
+            QImage(reinterpret_cast<const uchar*>(bytes.constData()), kWidth, kHeight, QImage::Format_ARGB32);
+        EXPECT_LT(greenShare(shown), 1.0 / 16) << "the other program's picture is on the menu";
+        for (const QPoint corner : {QPoint(1, 1), QPoint(958, 1), QPoint(1, 538), QPoint(958, 538)})
+            EXPECT_FALSE(isGreen(shown.pixelColor(corner))) << "the other program's backdrop is on the menu";
     }
 }
 
