@@ -77,6 +77,8 @@ AppDelegate::StartupHooks startupHooks() {
                     });
                     // Each pipe is named after its process, in a runtime folder no other running copy uses.
                     EncoderController::deleteOrphanedVideoFIFOs();
+                    // Judged file by file: the output folder is shared by every copy.
+                    DVDCommand::deleteFilesOfKilledRuns();
                 },
             .moveToApplicationsOffer = offerMoveToApplicationsFolder};
 }

@@ -8,6 +8,7 @@
 #include "dvd/DVDNotifications.h"
 #include "dvd/DVDProjectSettings.h"
 #include "dvd/MyBurnObject.h"
+#include "dvd/StreamedChildProcess.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/FileUtils.h"
@@ -588,7 +589,7 @@ void DVDCommand::StartBurnDVDDisc() {
         const QString phase = platform::localizedString(progress.phase);
         onMainThread([this, fraction, phase] { dialogs.updateBurnProgress(fraction, phase); });
     });
-    next->setFinishedHandler([this](const platform::disc::BurnResult& result) {
+    next->setFinishedHandler([this, made = next.get()](const platform::disc::BurnResult& result) {
         using platform::disc::BurnOutcome;
         if (result.outcome == BurnOutcome::Cancelled) {
             const QString text = burnCancelledText(result);
@@ -598,9 +599,7 @@ void DVDCommand::StartBurnDVDDisc() {
             });
             return;
         }
-        const QString message = result.outcome == BurnOutcome::Failed
-                                    ? DVDStepError{QStringLiteral("burn"), result.message}.message()
-                                    : QString();
+        const QString message = result.outcome == BurnOutcome::Failed ? made->failure().message() : QString();
         const QString done = result.outcome == BurnOutcome::Succeeded ? burnResultText() : QString();
         onMainThread([this, message, done] {
             dialogs.closeBurnProgress(done);
@@ -693,8 +692,12 @@ void DVDCommand::endCommand(const QString& alertText) {
 
 // A run lets go of the files it opened as it ends, removed or not, so that none holds its space or stays
 // open for writing: the disc image, the disc folder, the overlay's and the control files, the menu's frames
-// in the project. The state pictures of a menu made alone stay, for an authoring of its stream.
+// and its slides' pictures in the project. The state pictures of a menu made alone stay, for an authoring of
+// its stream.
 void DVDCommand::releaseRunFiles(bool menuRemoved) {
+    if (const auto manager = SlideshowProjectManager::defaultSlideshowProjectManager())
+        for (const SlideItemRef& slide : manager->dvdMenuSlideArray())
+            slide->setOpenPictureFiles(nullptr);
     std::shared_ptr<DVDMenuItem> menu;
     DVDAuthorObject* authoring;
     MyBurnObject* burning;
@@ -755,6 +758,12 @@ void DVDCommand::deleteRunFiles() {
         paths << stream + QStringLiteral(".mpg") << menuStreamPathFor(stream + QStringLiteral(".mpg"));
     for (const QString& path : paths)
         removeItem(path);
+}
+
+void DVDCommand::deleteFilesOfKilledRuns() {
+    platform::disc::DiscDrive::removeAbandonedImageFiles(SlideshowProject::strOutputVideoPath());
+    // The image's producer makes its pipe there (MyBurnObject's default folder).
+    StreamedChildProcess::removeLeftoverFifos(platform::paths::temporaryFolder());
 }
 
 void DVDCommand::setCreatorSetup(std::function<void(DVDMPEGIICreateObject&)> setup) {

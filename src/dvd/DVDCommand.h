@@ -42,10 +42,10 @@ class SlideshowProject;
 //   -> "NSNOTIFY_DVDAUTHOR_FINISHED_OK"    (observed here) the burn, started on the main thread
 //   -> StartBurnDVDDisc()
 // The main window controller leaves these branches of its own observers to this object. A step that
-// fails ends the command with an alert titled "ERROR" naming the step, the progress window closed, and
-// nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is, also while one step hands over
-// to the next: nothing is authored, imaged or burnt after a Cancel. However the command ends, the
-// temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
+// fails ends the command with an alert titled "ERROR" saying why (DVDStepError::message), the progress
+// window closed, and nothing burnt; "NOTIFY_CANCEL_ENCODING_VIDEO" stops it wherever it is, also while one
+// step hands over to the next: nothing is authored, imaged or burnt after a Cancel. However the command ends,
+// the temporary files of its run (streams, disc folder, overlay, menu pictures) are removed.
 //
 // Called on the main thread, except the pumps (on their own threads), the menu's thread
 // (addImageToSlideItem_thread) and what the notifications run.
@@ -121,6 +121,10 @@ public:
     void setMenuSetup(std::function<void(DVDMenuItem&)> setup);
     // Removes every temporary file a DVD run makes, at their fixed names (also those of an earlier run).
     static void deleteRunFiles();
+    // Removes what runs killed while they burnt left under names of their own, wherever no live run still
+    // holds it: a disc image's partial file in the output folder, an outside program's output pipe in the
+    // temporary folder. For the start.
+    static void deleteFilesOfKilledRuns();
 
 private:
     // What a command makes: the disc; the menu's stream or the show's alone; a disc from a stream at hand.

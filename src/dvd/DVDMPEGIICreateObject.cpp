@@ -599,8 +599,10 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
         return {End::Cancelled, {}};
     if (stoppedForSound && (pumpOk || !pumpReported) && !soundFailure.isEmpty())
         return {End::Failed, {kStepBackgroundMusic(), tr_("While writing %1: %2").arg(stream, soundFailure)}};
+    // A pump's failure names what it could not draw (a slide's file of the show, whichever pass found it):
+    // it is told as the pump said it.
     if (stoppedForSound)
-        return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
+        return {End::Failed, {kStepFrames(), pumpFailure}};
     if (!ffmpegResult.succeeded) {
         QString detail = tr_("While writing %1: %2").arg(stream, ffmpegResult.error);
         if (!pumpOk)
@@ -611,7 +613,7 @@ DVDMPEGIICreateObject::Outcome DVDMPEGIICreateObject::verdict(Pass pass) {
         return {End::Failed, {kStepFFmpeg(), problem}};
     // ffmpeg took a stream cut short for a whole one.
     if (!pumpOk)
-        return {End::Failed, {kStepFrames(), tr_("While writing %1: %2").arg(stream, pumpFailure)}};
+        return {End::Failed, {kStepFrames(), pumpFailure}};
     if (!soundFailure.isEmpty())
         return {End::Failed, {kStepBackgroundMusic(), tr_("While writing %1: %2").arg(stream, soundFailure)}};
     return {End::Completed, {}};

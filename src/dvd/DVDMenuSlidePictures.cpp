@@ -1,11 +1,13 @@
 #include "dvd/DVDMenuSlidePictures.h"
 
+#include "dvd/DVDFiles.h"
 #include "model/SlideshowProject.h"
 #include "model/SlideshowProjectManager.h"
 #include "platform/foundation/MainThread.h"
-#include "platform/image/ImageAdditions.h"
 #include "platform/image/PictureReading.h"
 #include "platform/image/SlidePictures.h"
+
+#include <QBuffer>
 
 namespace pictures = platform::image::slide_pictures;
 
@@ -13,10 +15,21 @@ namespace {
 
 const QString kStep = QStringLiteral("menu slides");
 
-bool write(const QImage& picture, const QString& path, int quality, DVDStepError* error) {
-    if (saveToJpegFile(picture, path, quality))
-        return true;
-    return failStep(error, kStep, QStringLiteral("\"%1\" could not be written.").arg(path));
+// The picture as a new JPEG file of ours at path, never written into a file already there, and kept open:
+// the menu is drawn from this file, whatever another program puts at its name before it is drawn.
+platform::UniqueFd write(const QImage& picture, const QString& path, int quality, DVDStepError* error) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QString message;
+    platform::UniqueFd file;
+    if (!picture.isNull() && picture.save(&buffer, "JPEG", quality))
+        file = writeNewOwnFile(path, jpeg, &message);
+    if (!file)
+        failStep(error, kStep,
+                 QStringLiteral("\"%1\" could not be written.").arg(path) +
+                     (message.isEmpty() ? QString() : QLatin1Char('\n') + message));
+    return file;
 }
 
 } // namespace
@@ -78,10 +91,11 @@ QImage readFrame(const QString& picture, std::optional<int> frameFile, int maxWi
         .image;
 }
 
-// Writes the three pictures of the menu frame read from frameFile, else from picture. The fitted picture's
-// size, or an empty size with the step that failed.
+// Writes the three pictures of the menu frame read from frameFile, else from picture; the picture and the
+// backdrop, which the menu draws, are kept open in *drawn. The fitted picture's size, or an empty size with
+// the step that failed.
 QSize writePictures(const QString& picture, std::optional<int> frameFile, const PicturePaths& paths,
-                    int maxWidth, DVDStepError* error) {
+                    int maxWidth, SlideItem::OpenPictureFiles* drawn, DVDStepError* error) {
     const QImage frame = pictures::flattenedOnBlack(readFrame(picture, frameFile, maxWidth));
     if (frame.isNull()) {
         failStep(error, kStep, QStringLiteral("The menu picture \"%1\" could not be read.").arg(picture));
@@ -90,8 +104,10 @@ QSize writePictures(const QString& picture, std::optional<int> frameFile, const 
     // The pictures as the photo import makes a photo's, so that a menu slide looks like one in every theme;
     // the backdrop first: a slide counts as ready once its picture is there.
     const QImage fitted = pictures::picture(frame, maxWidth);
-    if (!write(pictures::backdrop(frame), paths.backdrop, pictures::kBackdropQuality, error) ||
-        !write(fitted, paths.picture, pictures::kPictureQuality, error) ||
+    drawn->backdrop = write(pictures::backdrop(frame), paths.backdrop, pictures::kBackdropQuality, error);
+    if (drawn->backdrop)
+        drawn->picture = write(fitted, paths.picture, pictures::kPictureQuality, error);
+    if (!drawn->picture ||
         !write(pictures::thumbnail(frame), paths.thumbnail, pictures::kThumbnailQuality, error))
         return {};
     return fitted.size();
@@ -102,9 +118,12 @@ QSize writePictures(const QString& picture, std::optional<int> frameFile, const 
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
                        DVDStepError* error, std::optional<int> frameFile) {
     SlideItemRef slide = namedSlide(picture, frameNumber);
-    const QSize fitted = writePictures(picture, frameFile, picturePathsOf(*slide), maxPictureWidth(), error);
+    auto drawn = std::make_shared<SlideItem::OpenPictureFiles>();
+    const QSize fitted =
+        writePictures(picture, frameFile, picturePathsOf(*slide), maxPictureWidth(), drawn.get(), error);
     if (fitted.isEmpty())
         return nullptr;
+    slide->setOpenPictureFiles(std::move(drawn));
     finishSlide(*slide, fitted, project);
     return slide;
 }

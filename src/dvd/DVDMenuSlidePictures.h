@@ -25,9 +25,12 @@ QString thumbnailName(int frameNumber);
 // The slide of the menu frame `picture` (frame `frameNumber`, from 1) for the open project: its pictures
 // written, the project's photo and transition durations, and the menu's look from the theme manager.
 // The frame is read from the file open at frameFile when given (the frame's own file, whatever is at the
-// name since), else from picture; only a regular file is read. Null, with the step that failed, when the
-// frame cannot be read or a picture cannot be written. Any thread: it touches no model object but the new
-// slide, so that a menu's frames are made side by side.
+// name since), else from picture; only a regular file is read. Each picture is a new file (never written
+// into one already at its name), and the slide keeps its picture and backdrop open
+// (SlideItem::setOpenPictureFiles): the menu is drawn from them, whatever another program puts at their
+// names meanwhile. Null, with the step that failed, when the frame cannot be read or a picture cannot be
+// written. Any thread: it touches no model object but the new slide, so that a menu's frames are made side
+// by side.
 SlideItemRef makeSlide(const QString& picture, int frameNumber, const SlideshowProject& project,
                        DVDStepError* error = nullptr, std::optional<int> frameFile = std::nullopt);
 

@@ -9,8 +9,12 @@ struct DVDStepError {
     QString detail; // English, as the outside program or the system said it
 
     bool isSet() const { return !step.isEmpty(); }
+    // Whether the step is an outside program's run, which the alert may name; the others are the run's own
+    // names for its parts, which mean nothing to the user.
+    bool isProgram() const;
     static QString alertTitle() { return QStringLiteral("ERROR"); }
-    QString message() const; // the alert's text, naming the step
+    // The alert's text: that the DVD could not be made, the program that failed when one did, and why.
+    QString message() const;
 };
 
 // Fills *error (when given) and answers false, so that a failing step can `return failStep(...)`.

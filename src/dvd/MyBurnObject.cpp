@@ -48,10 +48,14 @@ bool MyBurnObject::BurnDisc(DVDStepError* error) {
     burner->setProgressHandler(progressHandler);
     // The producer's clean-up has run when the burner finishes, so the stream's check is known here.
     burner->setFinishedHandler([this](const BurnResult& result) {
-        const BurnResult final = settleImage(finalResult(result));
+        DVDStepError why;
+        const BurnResult final = settleImage(finalResult(result, &why));
+        if (final.outcome == BurnOutcome::Failed && !why.isSet())
+            why = {QStringLiteral("burn"), final.message};
         {
             std::lock_guard lock(mutex);
             outcome = final;
+            failedStep = why;
             finished = true;
         }
         if (finishedHandler)
@@ -98,13 +102,19 @@ bool MyBurnObject::setupPanelDidEnd(std::shared_ptr<platform::disc::DiscDrive> c
     return BurnDisc(error);
 }
 
-BurnResult MyBurnObject::finalResult(BurnResult result) const {
+BurnResult MyBurnObject::finalResult(BurnResult result, DVDStepError* why) const {
     const DVDStepError stream = imageCreator->streamError();
     if (result.outcome == BurnOutcome::Succeeded && stream.isSet()) {
         result.outcome = BurnOutcome::Failed;
         result.message = stream.message();
+        *why = stream;
     }
     return result;
+}
+
+DVDStepError MyBurnObject::failure() const {
+    std::lock_guard lock(mutex);
+    return failedStep;
 }
 
 void MyBurnObject::cancel() {

@@ -60,6 +60,9 @@ public:
     // no error set).
     void cancel();
     platform::disc::BurnResult wait();
+    // Once a burn has failed: the step that failed, the image stream's own when it was at fault; unset
+    // otherwise.
+    DVDStepError failure() const;
     // Once the burn has ended: the drive, whose disc image file it holds open, and the image's producer let
     // go of. What wait() and trackBlocks() tell stays.
     void releaseDrive();
@@ -67,7 +70,9 @@ public:
     std::int64_t trackBlocks() const { return blocks; }
 
 private:
-    platform::disc::BurnResult finalResult(platform::disc::BurnResult result) const;
+    // The outcome with the image stream's own check folded in; *why is the stream's failure when it failed
+    // the burn.
+    platform::disc::BurnResult finalResult(platform::disc::BurnResult result, DVDStepError* why) const;
     // An image drive's image goes to its name after a burn that wrote it whole; otherwise it is removed.
     platform::disc::BurnResult settleImage(platform::disc::BurnResult result) const;
 
@@ -85,4 +90,5 @@ private:
     std::atomic<bool> cancelRequested{false};
     bool finished = false;
     platform::disc::BurnResult outcome;
+    DVDStepError failedStep;
 };

@@ -1,10 +1,12 @@
 #include "dvd/StreamedChildProcess.h"
 
 #include "dvd/DVDFiles.h"
+#include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StandardPaths.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 
 namespace {
 
+// Named after the process that makes it, so that a later start tells which are left by ended runs.
 QString uniqueFifoName(const QString& program) {
     static std::atomic<int> counter{0};
     return QStringLiteral("%1_%2_%3_output_fifo")
@@ -29,6 +32,14 @@ bool fail(QString* error, const QString& message) {
 }
 
 } // namespace
+
+void StreamedChildProcess::removeLeftoverFifos(const QString& folder) {
+    static const QRegularExpression pattern(QStringLiteral("^.+_([1-9][0-9]*)_[0-9]+_output_fifo$"));
+    if (!folder.isEmpty())
+        platform::removeLeftovers(
+            folder, pattern, platform::LeftoverKind::Pipe,
+            [](const QRegularExpressionMatch& match) { return platform::processRuns(match.captured(1)); });
+}
 
 StreamedChildProcess::StreamedChildProcess(platform::ChildProcess::Options options, QString fifoFolder)
     : options(std::move(options)), folder(std::move(fifoFolder)) {}

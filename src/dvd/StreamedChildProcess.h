@@ -21,6 +21,9 @@ public:
     StreamedChildProcess& operator=(const StreamedChildProcess&) = delete;
 
     bool start(QString* error = nullptr);
+    // Removes from folder the FIFOs that runs of processes that have ended left there (killed before the
+    // FIFO's name went); a running process's are left alone.
+    static void removeLeftoverFifos(const QString& folder);
     // Runs in start() once the FIFO is made, before either of its ends is opened, with the FIFO's path
     // (tests put another program's files at its name there).
     void setBeforeOpen(std::function<void(const QString& fifo)> hook) { beforeOpen = std::move(hook); }

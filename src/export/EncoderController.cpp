@@ -19,13 +19,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <limits>
 #include <optional>
 
 using encoder_controller::failureResult;
@@ -49,15 +47,6 @@ QString movieFileName(const SlideshowProject* project) {
                                                           QStringLiteral("mp4"));
     return SlideshowProject::fileNameForTitle(project ? project->strProjectTitle() : QString()) +
            QLatin1Char('.') + extension;
-}
-
-// A process we may not signal runs all the same; a number no process can have is not a name of ours.
-bool processRuns(const QString& number) {
-    bool ok = false;
-    const qlonglong pid = number.toLongLong(&ok);
-    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
-        return true;
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
 } // namespace
@@ -118,7 +107,7 @@ void EncoderController::deleteOrphanedVideoFIFOs() {
     if (!folder.isEmpty())
         platform::removeLeftovers(
             folder, pattern, platform::LeftoverKind::Pipe,
-            [](const QRegularExpressionMatch& match) { return processRuns(match.captured(1)); });
+            [](const QRegularExpressionMatch& match) { return platform::processRuns(match.captured(1)); });
 }
 
 QString EncoderController::strTempM4AAudioFullPath() {

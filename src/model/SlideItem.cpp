@@ -14,6 +14,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The zoom factors of the random look are single-precision values widened to double.
@@ -210,8 +212,32 @@ QString SlideItem::userSoundFileName() const {
 }
 
 bool SlideItem::iSItemReady() const {
+    if (const auto files = openPictureFiles.get(); files && files->picture) {
+        struct stat st {};
+        return ::fstat(files->picture.get(), &st) == 0 && st.st_size > 0;
+    }
     const QString path = fileName();
     return isPresentFile(path) && QFileInfo(path).size() > 0;
+}
+
+void SlideItem::setOpenPictureFiles(std::shared_ptr<const OpenPictureFiles> files) {
+    openPictureFiles.set(std::move(files));
+}
+
+std::optional<platform::image::Picture>
+SlideItem::readPictureFile(PictureFile which, const platform::image::PictureRequest& request) const {
+    // Held for the read: letting the files go meanwhile closes nothing under it.
+    const std::shared_ptr<const OpenPictureFiles> files = openPictureFiles.get();
+    const bool picture = which == PictureFile::Picture;
+    if (const platform::UniqueFd* kept = !files    ? nullptr
+                                         : picture ? &files->picture
+                                                   : &files->backdrop;
+        kept && kept->isValid())
+        return platform::image::readOpenPicture(kept->get(), request);
+    const QString path = picture ? fileName() : backgroudImageFileName();
+    if (path.isEmpty())
+        return std::nullopt;
+    return platform::image::readPicture(path, request);
 }
 
 void SlideItem::deleteFile(const QString& path) {

@@ -2,6 +2,8 @@
 
 #include "platform/foundation/Guarded.h"
 #include "platform/foundation/KeyedArchive.h"
+#include "platform/foundation/UniqueFd.h"
+#include "platform/image/PictureReading.h"
 
 #include <QImage>
 #include <QPointF>
@@ -17,6 +19,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QPainter;
@@ -68,7 +71,7 @@ public:
     QString shortFileName() const;
 
     // The picture file exists and is not empty: the import claims its name with an empty file before the
-    // picture is written.
+    // picture is written. A picture kept open (setOpenPictureFiles) is told by the open file.
     virtual bool iSItemReady() const;
     // The file the slide shows (the picture; a clip or a composition in the subclasses); null when unset.
     virtual QString mediaFilePath() const { return fileName(); }
@@ -117,6 +120,19 @@ public:
     // Removes path when it is a file (or link) whose folder lies inside the open project's folder;
     // true when it was removed.
     static bool deleteFileInsideOpenProject(const QString& path);
+
+    // Pictures made for this slide alone and kept open since (a DVD menu's): the play reads them through
+    // these descriptors, also without /proc, never whatever another program has put at their names since.
+    // Null lets them go; the play then reads the files by name again.
+    struct OpenPictureFiles {
+        platform::UniqueFd picture, backdrop;
+    };
+    void setOpenPictureFiles(std::shared_ptr<const OpenPictureFiles> files);
+    enum class PictureFile { Picture, Backdrop };
+    // The picture or the backdrop as the play reads it: through the file the slide keeps open, else by its
+    // name. None when the slide has no such file.
+    std::optional<platform::image::Picture>
+    readPictureFile(PictureFile which, const platform::image::PictureRequest& request) const;
 
     // ---- the picture (SlideItemPicture.cpp)
     // Turns the picture, thumbnail and background files a quarter turn clockwise (the angle is not
@@ -318,6 +334,7 @@ private:
     std::atomic<double> rotation[3] = {0.0, 0.0, 0.0};
     std::atomic<double> rotateAngles[6] = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
     platform::Guarded<QSize> pictureSize{QSize(0, 0)};
+    platform::Guarded<std::shared_ptr<const OpenPictureFiles>> openPictureFiles;
 };
 
 using SlideItemRef = std::shared_ptr<SlideItem>;

@@ -324,7 +324,12 @@ QImage SlideItem::slideImageFromFontInfo(const QVariantMap& info) {
 }
 
 QImage SlideItem::slideImageForTexture(const QVariantMap& theme, bool* whole) const {
-    const QImage picture = readPicture(fileName(), whole);
+    const auto read = readPictureFile(
+        PictureFile::Picture,
+        platform::image::PictureRequest::within(platform::image::slide_pictures::kLargestSide));
+    if (whole)
+        *whole = read && read->whole;
+    const QImage picture = read ? read->image : QImage();
     const QString text = textInfo().value("Text").toString();
     return platform::image::applyPhotoFilter(text.isEmpty() ? picture : pictureWithTextLayer(picture), theme);
 }

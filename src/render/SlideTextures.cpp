@@ -168,7 +168,13 @@ void SlideTextures::loadStringTextureObj() {
 }
 
 void SlideTextures::loadBackgroundTextureObj() {
-    auto made = isPhoto(*item) ? loadedFromFile(item->backgroudImageFileName()) : nullptr;
+    std::shared_ptr<TextureObject> made;
+    if (isPhoto(*item))
+        if (const auto backdrop =
+                item->readPictureFile(SlideItem::PictureFile::Backdrop, {QSize(2048, 2048)})) {
+            made = std::make_shared<TextureObject>();
+            made->LoadPicture(*backdrop);
+        }
     const std::lock_guard lock(mutex);
     std::swap(background, made);
 }

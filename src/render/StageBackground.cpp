@@ -227,17 +227,20 @@ float StageBackground::crossFadeAt(quint64 frameInPeriod, quint64 period) {
 StageBackground::CacheEntry StageBackground::loadBackdrop(const std::shared_ptr<SlideItem>& slide,
                                                           int themeID) const {
     CacheEntry entry{slide, nullptr};
-    bool whole = false;
-    if (themeID == 1) {
-        const QImage picture = TextureObject::readImage(slide->backgroudImageFileName(), 2048, 2048, &whole);
-        entry.texture = std::make_shared<TextureObject>();
+    const bool grey = themeID == 1;
+    if (!grey && slide->itemType() != SlideItem::kItemTypePhoto)
+        return entry; // it draws no backdrop of its own
+    // Read as the slide reads it: a DVD menu's through the file it keeps open.
+    const auto backdrop = slide->readPictureFile(SlideItem::PictureFile::Backdrop, {QSize(2048, 2048)});
+    entry.texture = std::make_shared<TextureObject>();
+    if (grey) {
+        const QImage picture = backdrop ? backdrop->image : QImage();
         entry.texture->LoadCIImage(picture.isNull() ? picture
                                                     : platform::image::colorControls(picture, 0.0f));
-    } else if (slide->itemType() == SlideItem::kItemTypePhoto) {
-        entry.texture = std::make_shared<TextureObject>();
-        entry.texture->LoadImage(slide->backgroudImageFileName());
-        whole = entry.texture->isWhole();
+    } else if (backdrop) {
+        entry.texture->LoadPicture(*backdrop);
     }
+    const bool whole = backdrop && backdrop->whole;
     // One that decoded in part is drawn, and counts as unreadable all the same.
     entry.unreadable =
         slide->drawsBackdropUnder(themeID) && (!entry.texture || entry.texture->textureID() == 0 || !whole);

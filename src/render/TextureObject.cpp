@@ -104,6 +104,12 @@ bool TextureObject::LoadCIImage(const QImage& image) {
                       : image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
+bool TextureObject::LoadPicture(const platform::image::Picture& picture) {
+    const bool loaded = LoadCIImage(picture.image);
+    whole = loaded && picture.whole;
+    return loaded;
+}
+
 void TextureObject::setSize(int w, int h) {
     opaque = false;
     whole = false;

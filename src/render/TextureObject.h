@@ -2,6 +2,7 @@
 
 #include "platform/gl/GlApi.h"
 #include "platform/gl/ShareGroup.h"
+#include "platform/image/PictureReading.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -27,6 +28,8 @@ public:
     bool LoadImage(const QString& path);
     bool LoadImageFromData(const QByteArray& data);
     bool LoadCIImage(const QImage& image);
+    // A picture read elsewhere (platform::image::readPicture and its kin), whole as it decoded.
+    bool LoadPicture(const platform::image::Picture& picture);
     // A grey mask keeping its own pixel layout (luminance for 8-bit pictures, RGBA/BGRA for 32-bit ones,
     // the grey value copied into alpha). An unsupported layout answers false and leaves the object as it was.
     bool LoadImage_mask(const QString& path);

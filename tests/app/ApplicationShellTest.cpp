@@ -1,5 +1,6 @@
 #include "app/ApplicationShell.h"
 #include "app/SingleInstance.h"
+#include "platform/disc/DiscDrive.h"
 #include "platform/foundation/StandardPaths.h"
 #include "support/IsolatedUser.h"
 #include "support/RecordingDialogs.h"
@@ -164,9 +165,11 @@ TEST(ApplicationShell, WithoutADisplayItSaysHowToGetOne) {
     EXPECT_NE(err.find("xvfb-run"), std::string::npos) << err;
 }
 
-// A kill during exports leaves movies in the cache and movie pipes in the runtime folder: the next start
-// removes them. A finished movie kept in the cache under its project's title stays, whatever the title, as
-// do the pipes of processes that run and whatever is not a file or pipe of ours.
+// A kill during exports leaves movies in the cache and movie pipes in the runtime folder, one during a DVD
+// run a disc image's partial file in the output folder and an outside program's output pipe in the runtime
+// folder: the next start removes them. A finished movie kept in the cache under its project's title stays,
+// whatever the title, as do the pipes of processes that run, the image a live burn is writing and whatever
+// is not a file or pipe of ours.
 TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
     const test_support::IsolatedUser user;
     user.openProject();
@@ -198,15 +201,36 @@ TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
     ASSERT_TRUE(QFile::link(user.home() + "/OutFile", cache + "/" + othersInCache[3]));
     ASSERT_TRUE(QDir().mkdir(cache + "/" + othersInCache[4]));
 
+    // The output folder: the partial images of killed burns, one a burn of this process is writing, and
+    // files that are no partial image.
+    const QString output = user.home() + "/Movies";
+    ASSERT_TRUE(QDir().mkpath(output));
+    SlideshowProject::setStrOutputVideoPath(output);
+    for (const char* name : {".Holiday.iso.part-3f2a", ".Our trip.ISO.part-9c01"})
+        ASSERT_TRUE(test_support::writeBytes(output + "/" + name, "cut short"));
+    QString error;
+    const auto burning = platform::disc::DiscDrive::openImageFile(output + "/Live.iso", &error);
+    ASSERT_TRUE(burning) << error.toStdString();
+    QStringList othersInOutput = {"Holiday.iso", ".Holiday.mp4.part-3f2a", ".Holiday.iso.part-xyz"};
+    for (const QString& name : othersInOutput)
+        ASSERT_TRUE(test_support::writeBytes(output + "/" + name, "not a partial image"));
+    othersInOutput << QDir(output).entryList({".Live.iso.part-*"}, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(othersInOutput.size(), 4);
+
     const QString runtime = platform::paths::temporaryFolder();
-    const auto pipe = [&](pid_t pid) {
-        const QString name = QStringLiteral("v_fifo_%1").arg(pid);
+    const auto pipeNamed = [&](const QString& name) {
         EXPECT_EQ(::mkfifo(QFile::encodeName(runtime + "/" + name).constData(), 0600), 0);
         return name;
     };
+    const auto pipe = [&](pid_t pid) { return pipeNamed(QStringLiteral("v_fifo_%1").arg(pid)); };
+    // What an outside program of a DVD run writes its output into.
+    const auto outputPipe = [&](pid_t pid) {
+        return pipeNamed(QStringLiteral("mkisofs_%1_0_output_fifo").arg(pid));
+    };
     pipe(endedProcess());
     pipe(endedProcess());
-    const QStringList runningPipes = {pipe(::getpid()), pipe(::getppid()), pipe(1)};
+    outputPipe(endedProcess());
+    const QStringList runningPipes = {pipe(::getpid()), pipe(::getppid()), pipe(1), outputPipe(::getpid())};
     const QString fileNamedLikeAPipe = QStringLiteral("v_fifo_%1").arg(endedProcess());
     ASSERT_TRUE(test_support::writeBytes(runtime + "/" + fileNamedLikeAPipe, "not a pipe"));
 
@@ -226,10 +250,13 @@ TEST(ApplicationShell, TheStartRemovesWhatKilledExportsLeftAndKeepsTheRest) {
     expectedCache.sort();
     EXPECT_EQ(names(cache), expectedCache);
     EXPECT_EQ(test_support::readBytes(user.home() + "/OutFile"), "a file where the output folder should be");
+    othersInOutput.sort();
+    EXPECT_EQ(names(output), othersInOutput);
     QStringList expectedRuntime = runningPipes;
     expectedRuntime << fileNamedLikeAPipe;
     expectedRuntime.sort();
     QStringList runtimeNow = names(runtime);
-    runtimeNow.removeIf([](const QString& name) { return !name.startsWith("v_fifo_"); });
+    runtimeNow.removeIf(
+        [](const QString& name) { return !name.startsWith("v_fifo_") && !name.endsWith("_output_fifo"); });
     EXPECT_EQ(runtimeNow, expectedRuntime);
 }

@@ -205,10 +205,17 @@ TEST_F(DiscImageTest, StreamLargerThanMeasuredOrFailingFailsTheBurn) {
         SCOPED_TRACE(c.expected);
         FakeTools tools;
         tools.add("mkisofs", "if [ \"$1\" = -print-size ]; then echo 4; else " + c.stream + "; fi");
-        const BurnResult result = burn(folder);
+        const auto burner = burnObject(folder);
+        ASSERT_TRUE(burner->BurnDisc());
+        const BurnResult result = burner->wait();
         EXPECT_EQ(result.outcome, BurnOutcome::Failed);
         EXPECT_TRUE(result.message.contains(c.expected)) << qPrintable(result.message);
         EXPECT_TRUE(result.message.contains("mkisofs")) << qPrintable(result.message);
+        // The alert tells the stream's failure once, as mkisofs's.
+        const QString said = burner->failure().message();
+        EXPECT_EQ(said.count("could not be made"), 1) << qPrintable(said);
+        EXPECT_TRUE(said.contains("\"mkisofs\" failed")) << qPrintable(said);
+        EXPECT_TRUE(said.contains(c.expected)) << qPrintable(said);
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include "platform/foundation/FileUtils.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <libburn/libburn.h>
 
@@ -60,6 +62,8 @@ std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString
     UniqueFd fd = openPartialFileBeside(target.absoluteFilePath(), &partial, error);
     if (!fd)
         return nullptr;
+    // Should this process be killed, the next start removes the file: only a file nobody marks goes.
+    markInUse(fd.get());
     // The library opens the drive's file by name, and again for each burn: it is named the file through the
     // descriptor, which reaches the file made here whatever has since taken its name.
     auto drive = open(pseudoDriveAddress(pathReaching(fd.get(), partial)), error);
@@ -71,6 +75,16 @@ std::shared_ptr<DiscDrive> DiscDrive::openImageFile(const QString& path, QString
     drive->partialPath = partial;
     drive->partialFd = std::move(fd);
     return drive;
+}
+
+int DiscDrive::removeAbandonedImageFiles(const QString& folder) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^%1$").arg(partialFileNamePattern(QStringLiteral("[^/]+\\.iso"))),
+        QRegularExpression::CaseInsensitiveOption);
+    return removeLeftovers(folder, pattern, LeftoverKind::RegularFile,
+                           [&folder](const QRegularExpressionMatch& match) {
+                               return isMarkedInUse(QDir(folder).filePath(match.captured(0)));
+                           });
 }
 
 bool DiscDrive::commitImage(QString* error) {

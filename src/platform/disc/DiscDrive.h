@@ -38,7 +38,11 @@ public:
     // nothing put at its name is ever written, and commitImage() moves it to `path`. Until then whatever is
     // at `path` stays as it was; discardImage(), or the drive going, removes the partial file (its name only
     // while it still leads to it).
+    // The partial file is marked in use while the drive holds it (platform::markInUse).
     static std::shared_ptr<DiscDrive> openImageFile(const QString& path, QString* error = nullptr);
+    // Removes from folder the partial files of disc images (".<name>.iso.part-<n>") that no image drive of a
+    // live process holds: what burns killed there left. The number removed.
+    static int removeAbandonedImageFiles(const QString& folder);
 
     DiscDrive(Key, std::shared_ptr<DiscLibrary> library, burn::burn_drive_info* grabbed,
               const QString& address);

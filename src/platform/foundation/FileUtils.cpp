@@ -14,12 +14,15 @@
 #include <QTextBoundaryFinder>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
 #include <mutex>
 
 namespace platform {
@@ -229,6 +232,25 @@ int removeLeftovers(const QString& folder, const QRegularExpression& pattern, Le
             ++removed;
     }
     return removed;
+}
+
+bool processRuns(const QString& number) {
+    bool ok = false;
+    const qlonglong pid = number.toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return true;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+bool markInUse(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
+
+bool isMarkedInUse(const QString& path) {
+    // Opened without waiting for a writer, should a pipe have taken the name meanwhile.
+    const UniqueFd fd(::open(encoded(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    // A shared lock: two starts looking at once do not take each other for users of the file.
+    return !fd || ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0;
 }
 
 UniqueFd openFreshFile(const QString& path, QString* error, int mode) {

@@ -38,6 +38,16 @@ enum class LeftoverKind { RegularFile, Pipe };
 // The number removed.
 int removeLeftovers(const QString& folder, const QRegularExpression& pattern, LeftoverKind kind,
                     const std::function<bool(const QRegularExpressionMatch&)>& stillInUse = {});
+// Whether the process whose number a leftover's name holds still runs. One we may not signal runs all the
+// same, and a number no process can have counts as running: such a name is no leftover of ours.
+bool processRuns(const QString& number);
+// Marks the file open at fd as in use for as long as a descriptor of that open file stays open, however the
+// process ends (a lock the system lets go of with it): a later start tells a live run's file from a killed
+// one's by it. False when the file system keeps no such mark.
+bool markInUse(int fd);
+// Whether the file at path is marked in use (by any process, this one too), or cannot be told: only a file
+// found unmarked is a leftover. A link is never followed.
+bool isMarkedInUse(const QString& path);
 
 // Makes an empty file of ours at path (the mode less the umask), where a fixed name is about to be
 // written by us or a child program: whatever file, link or pipe stood there, a planted link above all, is
