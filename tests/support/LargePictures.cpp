@@ -40,6 +40,17 @@ std::vector<unsigned char> jpegRow(int width, bool bottom, const LargeJpeg& shap
     return row;
 }
 
+// A plain 16 x 16 picture in `format`, whose header a test then makes declare another size.
+QByteArray smallGreyPicture(const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImage small(16, 16, QImage::Format_RGB32);
+    small.fill(Qt::gray);
+    small.save(&buffer, format, 80);
+    return bytes;
+}
+
 // The EXIF block of an orientation tag alone, little-endian.
 QByteArray exifOrientation(int orientation) {
     QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0", 16);
@@ -297,12 +308,7 @@ bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape
 }
 
 QByteArray jpegDeclaring(const QSize& size, bool progressive) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImage small(16, 16, QImage::Format_RGB32);
-    small.fill(Qt::gray);
-    small.save(&buffer, "JPEG", 80);
+    QByteArray bytes = smallGreyPicture("JPEG");
     const char frame[2] = {char(0xFF), char(0xC0)};
     qsizetype at = bytes.indexOf(QByteArray(frame, 2));
     if (progressive)
@@ -383,12 +389,7 @@ QByteArray tiffDeclaring(const QSize& size, int bits) {
 }
 
 QByteArray webpDeclaring(const QSize& size) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImage small(16, 16, QImage::Format_RGB32);
-    small.fill(Qt::gray);
-    small.save(&buffer, "WEBP", 80);
+    QByteArray bytes = smallGreyPicture("WEBP");
     // A lossy picture alone: its frame header, after the chunk's and the frame tag, holds its size.
     constexpr int kFrameSize = 26;
     if (bytes.mid(12, 4) != "VP8 ")
