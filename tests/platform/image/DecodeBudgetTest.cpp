@@ -114,7 +114,7 @@ TEST(DecodeBudget, SmallDecodesGoAheadWithoutAsking) {
 // Each decoder reserves what it will hold before it holds it: with the program's budget taken, it waits, and
 // decodes once the budget is let go. Its reservation is given back after.
 TEST(DecodeBudget, EveryDecoderWaitsForItsShareOfTheProcesssBudget) {
-    const HangGuard guard("decodes waiting for the budget");
+    const HangGuard guard("decodes waiting for the budget", std::chrono::seconds(120));
     TempDir dir;
     const QSize size(2400, 1600);
     const struct {
