@@ -8,6 +8,7 @@
 #include "platform/foundation/Parallel.h"
 #include "platform/foundation/StandardPaths.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/image/DecodeBudget.h"
 #include "platform/image/PictureReading.h"
 #include "platform/media/AudioReader.h"
 
@@ -480,6 +481,7 @@ QString SlideshowProject::exportRefusal(bool whole, const std::vector<SlideItemR
     // Decoding them whole takes a core's while for each: they share the cores.
     std::vector<char> readable(slides.size());
     platform::forEachIndex(slides.size(), whole ? platform::coreCount() : 1, [&](std::size_t i) {
+        const platform::image::DecodeStopping stopping(stopped); // a decode waiting for memory stops too
         readable[i] = (stopped && stopped()) || exportCanRead(*slides[i], backdrop, whole);
     });
     for (std::size_t i = 0; i < slides.size(); ++i)

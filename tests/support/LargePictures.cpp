@@ -6,8 +6,11 @@
 #include <QImageWriter>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio> // before the encoder's header, which needs FILE
+#include <cstdlib>
 #include <cstring>
 #include <jpeglib.h>
 #include <vector>
@@ -17,15 +20,30 @@ namespace test_support {
 
 namespace {
 
+// The detailed picture's colour at (x, y): waves across, down and around, from hundreds of pixels long down
+// to a few, in each colour.
+QColor detailAt(int x, int y) {
+    // Finer waves are fainter, as in a photo.
+    const double r = 128 + 50 * std::sin(x * 0.011 + y * 0.004) +
+                     25 * std::sin(std::hypot(x - 3000, y - 2000) * 0.07) + 8 * std::sin(x * 0.29 - y * 0.13);
+    const double g = 128 + 45 * std::cos(y * 0.006) + 20 * std::sin(x * 0.13) * std::cos(y * 0.021) +
+                     7 * std::sin(y * 0.41);
+    const double b = 128 + 40 * std::cos(x * 0.003 - y * 0.009) + 18 * std::sin((x + y) * 0.05) +
+                     6 * std::sin(x * 0.45 + y * 0.2);
+    const auto part = [](double v) { return int(std::clamp(std::lround(v), 0L, 255L)); };
+    return QColor(part(r), part(g), part(b));
+}
+
 // A row of the picture in the encoder's components.
-std::vector<unsigned char> jpegRow(int width, bool bottom, const LargeJpeg& shape) {
+std::vector<unsigned char> jpegRow(int width, int y, bool bottom, const LargeJpeg& shape) {
     const int components = shape.colours == LargeJpeg::Colours::Grey   ? 1
                            : shape.colours == LargeJpeg::Colours::Cmyk ? 4
                                                                        : 3;
     std::vector<unsigned char> row(std::size_t(width) * std::size_t(components));
     for (int x = 0; x < width; ++x) {
-        const QColor colour =
-            shape.solid.isValid() ? shape.solid : largePictureQuarter(x >= width / 2, bottom);
+        const QColor colour = shape.solid.isValid() ? shape.solid
+                              : shape.detailed      ? detailAt(x, y)
+                                                    : largePictureQuarter(x >= width / 2, bottom);
         unsigned char* pixel = row.data() + std::size_t(x) * std::size_t(components);
         if (components == 1) {
             pixel[0] = uchar(greyOf(colour).red());
@@ -93,10 +111,15 @@ bool encodeJpeg(FILE* out, const QSize& size, const LargeJpeg& shape) {
         jpeg_write_marker(&encoder, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(exif.constData()),
                           unsigned(exif.size()));
     }
-    const std::array<std::vector<unsigned char>, 2> rows{jpegRow(size.width(), false, shape),
-                                                         jpegRow(size.width(), true, shape)};
+    const std::array<std::vector<unsigned char>, 2> rows{jpegRow(size.width(), 0, false, shape),
+                                                         jpegRow(size.width(), 0, true, shape)};
+    std::vector<unsigned char> detailed;
     while (encoder.next_scanline < encoder.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rows[encoder.next_scanline >= encoder.image_height / 2].data());
+        const int y = int(encoder.next_scanline);
+        if (shape.detailed)
+            detailed = jpegRow(size.width(), y, false, shape);
+        JSAMPROW row =
+            const_cast<JSAMPROW>(shape.detailed ? detailed.data() : rows[y >= size.height() / 2].data());
         jpeg_write_scanlines(&encoder, &row, 1);
     }
     jpeg_finish_compress(&encoder);
@@ -270,6 +293,28 @@ bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& sha
         return false;
     const bool written = encodeJpeg(out, size, shape);
     return std::fclose(out) == 0 && written;
+}
+
+QByteArray progressiveJpegFailingLate(const QSize& size) {
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    FILE* out = open_memstream(&buffer, &length);
+    if (!out)
+        return QByteArray();
+    encodeJpeg(out, size, {.progressive = true});
+    std::fclose(out);
+    QByteArray jpeg(buffer, qsizetype(length));
+    std::free(buffer);
+    // The second scan's header: its length, its components with their tables, then the first coefficient
+    // it codes, set past the 64 a block has.
+    const qsizetype first = jpeg.indexOf("\xFF\xDA");
+    const qsizetype second = first < 0 ? -1 : jpeg.indexOf("\xFF\xDA", first + 2);
+    if (second < 0)
+        return QByteArray();
+    const int components = uchar(jpeg[second + 4]);
+    jpeg[second + 5 + 2 * components] = char(70);
+    jpeg[second + 6 + 2 * components] = char(75);
+    return jpeg;
 }
 
 bool writeLargePng(const QString& path, const QSize& size, const LargePng& shape) {

@@ -22,6 +22,7 @@ struct LargeJpeg {
     int orientation = 0; // the EXIF orientation tag written, 0 for none
     Colours colours = Colours::Rgb;
     QColor solid = QColor(); // valid: one colour all over rather than the quarters
+    bool detailed = false;   // waves of many sizes all over, down to a few pixels, rather than the quarters
     int quality = 60;
 };
 bool writeLargeJpeg(const QString& path, const QSize& size, const LargeJpeg& shape = {});
@@ -44,6 +45,10 @@ QByteArray webpDeclaring(const QSize& size);
 // sample (extended sequential), and lossless.
 QByteArray twelveBitJpeg(const QSize& size);
 QByteArray losslessJpeg(const QSize& size);
+
+// A progressive JPEG of `size` (the quarters) whose second scan asks for coefficients a block does not have:
+// its decoder fails there, once it holds every coefficient.
+QByteArray progressiveJpegFailingLate(const QSize& size);
 
 // A grey progressive JPEG of `size` whose last scan is followed by `repeats` more scans of its AC
 // coefficients, each coding nothing: a small file whose decode passes over every block once per scan.

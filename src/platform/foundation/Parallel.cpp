@@ -20,8 +20,17 @@ void forEachIndex(std::size_t count, unsigned threads, const std::function<void(
     run();
 }
 
+namespace {
+std::atomic<unsigned> coresSet{0};
+} // namespace
+
 unsigned coreCount() {
-    return std::max(1u, std::thread::hardware_concurrency());
+    const unsigned set = coresSet.load();
+    return set > 0 ? set : std::max(1u, std::thread::hardware_concurrency());
+}
+
+void setCoreCountForTesting(unsigned count) {
+    coresSet = count;
 }
 
 } // namespace platform

@@ -11,5 +11,7 @@ void forEachIndex(std::size_t count, unsigned threads, const std::function<void(
 
 // The threads worth using for work that keeps a core busy: the machine's cores, at least one.
 unsigned coreCount();
+// Makes coreCount() answer `count` (0: the machine's again): for measures of many cores on a machine of few.
+void setCoreCountForTesting(unsigned count);
 
 } // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/image/JpegDecoder.h"
 
+#include "platform/image/DecodeBudget.h"
 #include "platform/image/ImageFilters.h"
+#include "platform/image/Resampling.h"
 
 #include <QRgb>
 
@@ -10,6 +12,7 @@
 #include <cstdio> // before the decoder's header, which needs FILE
 #include <cstring>
 #include <jpeglib.h>
+#include <optional>
 #include <vector>
 
 #include <jerror.h> // after the decoder's header, whose settings tell which codes there are
@@ -200,6 +203,7 @@ struct Decode {
     QSize stored;
     QImage pixels;
     bool colourFromCmyk = false;
+    std::optional<DecodeBudget::Reservation> held; // what the decode holds, given back as the decode goes
 };
 
 void readHeader(Decode& d, const PictureRequest& request) {
@@ -283,6 +287,22 @@ void judgeRows(Decode& d) {
     jpeg_finish_decompress(&decoder);
 }
 
+// What the decode will hold: every coefficient when it must see all scans first, the decoded pixels, and
+// the picture brought to the size asked and turned.
+qint64 heldBytes(const Decode& d, const PictureRequest& request, JpegStage stage) {
+    const qint64 coefficients = coefficientBytes(d.decoder);
+    if (stage == JpegStage::Judge)
+        return coefficients;
+    const qint64 pixelBytes = d.decoder.out_color_space == JCS_GRAYSCALE ? 1 : 4;
+    const qint64 decoded = qint64(d.decoder.output_width) * d.decoder.output_height * pixelBytes;
+    const QSize seen = requestedSize(d.picture.size, request);
+    const QSize wanted = turnsQuarter(d.orientation) ? seen.transposed() : seen;
+    const qint64 resized = wanted == QSize(int(d.decoder.output_width), int(d.decoder.output_height))
+                               ? 0
+                               : qint64(wanted.width()) * wanted.height() * pixelBytes;
+    return coefficients + decoded + resized * (d.orientation == 1 ? 1 : 2);
+}
+
 // Every step the decoder may jump out of lies in this frame, which keeps nothing of its own across the jump.
 bool run(Decode& d, const PictureRequest& request, JpegStage stage) {
     if (setjmp(d.judge.stop) != 0)
@@ -296,6 +316,11 @@ bool run(Decode& d, const PictureRequest& request, JpegStage stage) {
     setUpOutput(d, request, stage);
     if (qint64(d.decoder.output_width) * d.decoder.output_height * 4 > kMostWholePictureBytes) {
         d.picture.fault = PictureFault::TooLarge;
+        return true;
+    }
+    d.held = reserveDecode(heldBytes(d, request, stage));
+    if (!d.held) {
+        d.picture.fault = PictureFault::Stopped;
         return true;
     }
     if (stage == JpegStage::Judge)
@@ -362,7 +387,7 @@ Picture readJpeg(const JpegInput& input, const PictureRequest& request, JpegStag
         const QSize wantedStored = turnsQuarter(d.orientation) ? wanted.transposed() : wanted;
         QImage image = std::move(d.pixels);
         if (image.size() != wantedStored)
-            image = image.scaled(wantedStored, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            image = resampled(image, wantedStored);
         picture.image = turned(std::move(image), d.orientation);
     }
     return picture;

@@ -2,9 +2,11 @@
 
 #include "platform/foundation/FileUtils.h"
 #include "platform/foundation/StringTable.h"
+#include "platform/image/DecodeBudget.h"
 #include "platform/image/JpegDecoder.h"
 #include "platform/image/PictureDamage.h"
 #include "platform/image/PngDecoder.h"
+#include "platform/image/Resampling.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,36 +102,60 @@ qint64 wholeDecodeBytes(const QImageReader& reader, const QSize& stored) {
     return (stored.width() * bits + 31) / 32 * 4 * stored.height();
 }
 
-// The picture `device` holds, read by Qt's readers; `bytes`, when given, are its bytes, judged by their
-// structure (BMP, GIF), which those readers fill in without a word.
-Picture readWithQt(QIODevice& device, const PictureRequest& request, JpegStage stage,
-                   const QByteArray* bytes) {
-    boundQtReaders();
-    QImageReader reader(&device);
+// What Qt's readers will make of the picture `reader` reads, told from its header.
+struct QtRead {
+    Picture picture; // its size, or why it is not read
+    QSize wanted;    // as seen
+    bool quarter = false;
+    qint64 heldBytes = 0; // what the decode holds: the whole picture, and the picture at the size asked
+};
+
+QtRead planQtRead(QImageReader& reader, const PictureRequest& request, JpegStage stage) {
+    QtRead plan;
     reader.setAutoTransform(request.turn);
     const QSize stored = reader.size();
-    if (!reader.canRead() || !stored.isValid() || stored.isEmpty())
-        return faulted(PictureFault::NotPicture);
-    const bool quarter = request.turn && (reader.transformation() & QImageIOHandler::TransformationRotate90);
-    Picture picture;
-    picture.size = quarter ? stored.transposed() : stored;
+    if (!reader.canRead() || !stored.isValid() || stored.isEmpty()) {
+        plan.picture = faulted(PictureFault::NotPicture);
+        return plan;
+    }
+    plan.quarter = request.turn && (reader.transformation() & QImageIOHandler::TransformationRotate90);
+    plan.picture.size = plan.quarter ? stored.transposed() : stored;
     const qint64 pixels = qint64(stored.width()) * stored.height();
-    if (pixels > kMostPicturePixels || wholeDecodeBytes(reader, stored) > kMostWholePictureBytes)
-        return faulted(PictureFault::TooLarge, picture.size);
-    if (stage == JpegStage::Header)
+    const qint64 whole = wholeDecodeBytes(reader, stored);
+    if (pixels > kMostPicturePixels || whole > kMostWholePictureBytes) {
+        plan.picture = faulted(PictureFault::TooLarge, plan.picture.size);
+        return plan;
+    }
+    plan.wanted =
+        requestedSize(plan.picture.size, stage == JpegStage::Judge ? judging(plan.picture.size) : request);
+    plan.heldBytes = whole + qint64(plan.wanted.width()) * plan.wanted.height() * 4;
+    return plan;
+}
+
+// The picture `device` holds, read by Qt's readers; `bytes`, when given, are its bytes, judged by their
+// structure (BMP, GIF), which those readers fill in without a word. Reserves what the decode holds unless
+// the caller `reserved` it.
+Picture readWithQt(QIODevice& device, const PictureRequest& request, JpegStage stage, const QByteArray* bytes,
+                   bool reserved = false) {
+    boundQtReaders();
+    QImageReader reader(&device);
+    QtRead plan = planQtRead(reader, request, stage);
+    Picture& picture = plan.picture;
+    if (picture.fault != PictureFault::None || stage == JpegStage::Header)
         return picture;
-    const QSize wanted =
-        requestedSize(picture.size, stage == JpegStage::Judge ? judging(picture.size) : request);
-    if (wanted != picture.size)
-        reader.setScaledSize(quarter ? wanted.transposed() : wanted);
+    std::optional<DecodeBudget::Reservation> held;
+    if (!reserved && !(held = reserveDecode(plan.heldBytes)))
+        return faulted(PictureFault::Stopped, picture.size);
+    if (plan.wanted != picture.size)
+        reader.setScaledSize(plan.quarter ? plan.wanted.transposed() : plan.wanted);
     QImage image = reader.read();
     if (image.isNull())
         return faulted(PictureFault::Damaged, picture.size);
     picture.whole = !bytes || pictureDataWhole(*bytes);
     if (stage == JpegStage::Judge)
         return picture;
-    if (image.size() != wanted) // a reader that ignored the scaled size
-        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != plan.wanted) // a reader that ignored the scaled size
+        image = resampled(image, plan.wanted);
     picture.image = std::move(image);
     return picture;
 }
@@ -166,13 +193,28 @@ Picture readOpenFile(UniqueFd fd, const PictureRequest& request, JpegStage stage
         return readWithQt(file, request, stage, nullptr);
     // The rest are judged by their structure, on the very bytes decoded: a file changed between two reads
     // cannot pass with one and show the other.
-    const Picture header = readWithQt(file, request, JpegStage::Header, nullptr);
-    if (header.fault != PictureFault::None)
-        return header;
-    if (file.size() > kMostWholePictureBytes)
-        return faulted(PictureFault::TooLarge, header.size);
+    boundQtReaders();
+    qint64 heldBytes = 0;
+    {
+        QImageReader reader(&file);
+        const QtRead plan = planQtRead(reader, request, stage);
+        if (plan.picture.fault != PictureFault::None)
+            return plan.picture;
+        if (file.size() > kMostWholePictureBytes)
+            return faulted(PictureFault::TooLarge, plan.picture.size);
+        heldBytes = file.size() + plan.heldBytes;
+    }
+    const std::optional<DecodeBudget::Reservation> held = reserveDecode(heldBytes);
+    if (!held)
+        return faulted(PictureFault::Stopped);
     file.seek(0);
-    return readBytes(file.readAll(), request, stage);
+    const QByteArray bytes = file.readAll();
+    if (bytes.isEmpty())
+        return faulted(PictureFault::NotPicture);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readWithQt(buffer, request, stage, &bytes, true);
 }
 
 Picture readFile(const QString& path, const PictureRequest& request, JpegStage stage) {
@@ -193,6 +235,8 @@ QString Picture::reason() const {
         return tr_("damaged");
     case PictureFault::Unsupported:
         return tr_("not supported");
+    case PictureFault::Stopped:
+        return tr_("not read: stopped");
     case PictureFault::TooLarge:
         return size.isValid() ? tr_("too large: %1 x %2").arg(size.width()).arg(size.height())
                               : tr_("too large");

@@ -20,6 +20,7 @@ enum class PictureFault {
     Damaged,     // a picture whose data does not decode
     TooLarge,    // more than the program reads
     Unsupported, // a kind of picture the program does not decode (a 12-bit or lossless JPEG)
+    Stopped,     // its reader was stopped while it waited to decode (DecodeStopping)
 };
 
 // The most pixels a picture may declare: well above what cameras and phones write (200 million), and

@@ -1,5 +1,6 @@
 #include "platform/image/PngDecoder.h"
 
+#include "platform/image/DecodeBudget.h"
 #include "platform/image/RowReducer.h"
 
 #include <algorithm>
@@ -62,6 +63,7 @@ struct Decode {
     std::optional<RowReducer> reducer; // the rows of a picture that is not interlaced, as they come
     QImage whole;                      // an interlaced picture, decoded whole
     int rowsRead = 0;
+    std::optional<DecodeBudget::Reservation> held; // what the decode holds, given back as the decode goes
 };
 
 qint64 wholeBytes(const QSize& size, int channels) {
@@ -104,10 +106,15 @@ int setUpRows(Decode& d, JpegStage stage) {
     return passes;
 }
 
+// What a decode of pixels will hold: its rows, the picture at the size asked and, interlaced, the whole
+// picture.
+qint64 heldBytes(const Decode& d, const QSize& wanted) {
+    const qint64 rows = qint64(d.row.size()) + qint64(wanted.width()) * d.channels * qint64(sizeof(quint64));
+    return rows + wholeBytes(wanted, d.channels) + (d.interlaced ? wholeBytes(d.stored, d.channels) : 0);
+}
+
 // Where the rows go: a reduction, or the whole picture when interlaced. False when it cannot be held.
 bool makeOutput(Decode& d, const QSize& wanted) {
-    if (wholeBytes(wanted, d.channels) > kMostWholePictureBytes)
-        return false;
     if (d.interlaced) {
         d.whole = RowReducer::blank(d.stored, d.channels, d.alpha);
         return !d.whole.isNull();
@@ -136,9 +143,21 @@ bool run(Decode& d, const PictureRequest& request, JpegStage stage) {
     if (stage == JpegStage::Header || d.picture.fault != PictureFault::None)
         return true;
     const int passes = setUpRows(d, stage);
-    if (stage == JpegStage::Pixels && !makeOutput(d, requestedSize(d.picture.size, request))) {
-        d.picture.fault = PictureFault::TooLarge;
-        return true;
+    if (stage == JpegStage::Pixels) {
+        const QSize wanted = requestedSize(d.picture.size, request);
+        if (wholeBytes(wanted, d.channels) > kMostWholePictureBytes) {
+            d.picture.fault = PictureFault::TooLarge;
+            return true;
+        }
+        d.held = reserveDecode(heldBytes(d, wanted));
+        if (!d.held) {
+            d.picture.fault = PictureFault::Stopped;
+            return true;
+        }
+        if (!makeOutput(d, wanted)) {
+            d.picture.fault = PictureFault::TooLarge;
+            return true;
+        }
     }
     readRows(d, passes, stage);
     return true;

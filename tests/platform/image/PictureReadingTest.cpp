@@ -1,6 +1,8 @@
 #include "platform/image/PictureReading.h"
+#include "platform/image/DecodeBudget.h"
 #include "support/ColourNear.h"
 #include "support/LargePictures.h"
+#include "support/PictureQuality.h"
 #include "support/TempDir.h"
 
 #include <QFile>
@@ -116,6 +118,37 @@ TEST(PictureReading, PhotosOfEveryCameraSizeAreReadAtTheSizeAsked) {
                                                       c.grey ? test_support::greyOf(stored) : stored, 24))
                     << "stored quarter " << right << bottom;
             }
+    }
+}
+
+// A photo read at a slide's size is as sharp as a careful reduction of the whole photo (here ffmpeg's), and
+// is decoded at the smallest of the decoder's reductions that still covers that size: one step smaller would
+// be soft, one larger would hold more than needed.
+TEST(PictureReading, AReducedReadIsSharpFromTheSmallestDecodeThatCoversIt) {
+    TempDir dir;
+    const struct {
+        const char* photo;
+        QSize size;
+        QSize within;
+        QSize decoded; // at the reduction that covers the size asked
+        QSize read;
+    } cases[] = {
+        {"45 million pixels for a 1080p slide", {8208, 5472}, {1920, 1080}, {2052, 1368}, {1620, 1080}},
+    };
+    platform::image::DecodeBudget& budget = platform::image::DecodeBudget::process();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.photo);
+        const QString path = dir.file("photo.jpg");
+        ASSERT_TRUE(test_support::writeLargeJpeg(path, c.size, {.detailed = true, .quality = 92}));
+        budget.resetMostHeld();
+        const Picture picture = platform::image::readPicture(path, {c.within});
+        ASSERT_EQ(picture.image.size(), c.read);
+        const qint64 decodedBytes = qint64(c.decoded.width()) * c.decoded.height() * 4;
+        EXPECT_LE(budget.mostHeld(), decodedBytes + qint64(c.read.width()) * c.read.height() * 4)
+            << "decoded larger than needed";
+        const QImage reference = test_support::carefulReduction(path, c.read);
+        ASSERT_FALSE(reference.isNull());
+        EXPECT_GT(test_support::psnr(picture.image, reference), 47.0) << "soft";
     }
 }
 
