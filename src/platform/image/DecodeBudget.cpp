@@ -1,6 +1,7 @@
 #include "platform/image/DecodeBudget.h"
 
 #include "platform/foundation/CancellableWait.h"
+#include "platform/gl/Context.h"
 #include "platform/gl/DriverLock.h"
 
 #include <algorithm>
@@ -54,8 +55,15 @@ std::optional<DecodeBudget::Reservation> DecodeBudget::reserve(qint64 bytes,
                                                                const std::function<bool()>& cancelled) {
     if (bytes < kSmallBytes)
         return Reservation();
-    platform::gl::DriverLock::checkFreeToWait("memory to decode a picture");
     std::unique_lock lock(mutex);
+    // A thread in the driver or holding the main context may not wait for another (a decoder holding the
+    // budget may need that lock to end), nor keep the window waiting: its decode, a still picture or a
+    // backdrop the view draws, goes ahead at once and is counted with the rest.
+    if (platform::gl::DriverLock::isHeldHere() || platform::gl::Context::holdsMainHere()) {
+        heldNow += bytes;
+        most = std::max(most, heldNow);
+        return Reservation(this, bytes);
+    }
     const std::uint64_t ticket = nextTicket++;
     const auto place = queue.insert(queue.end(), ticket);
     const auto fits = [&] { return queue.front() == ticket && (heldNow == 0 || heldNow + bytes <= total); };

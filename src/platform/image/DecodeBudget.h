@@ -7,8 +7,9 @@
 // one larger than the whole budget goes alone once nothing else is held.
 //
 // Lock order: a reservation is waited for only with no GL lock held (a thread waiting for the budget while
-// holding the driver lock would hang a decoder that needs that lock to end), and a decode holds its
-// reservation only while it decodes, never across a call into the driver.
+// holding the driver lock would hang a decoder that needs that lock to end): one asked for under the driver
+// lock or the main context is taken at once. A decode holds its reservation only while it decodes, never
+// across a call into the driver.
 
 #include <QtGlobal>
 
@@ -59,9 +60,9 @@ public:
         qint64 held = 0;
     };
 
-    // Reserves `bytes`, waiting while the others hold too much of it. Nothing when `cancelled` said so before
-    // it was taken (asked now and then while it waits). Stops the process when this thread holds the driver
-    // lock or the main GL context.
+    // Reserves `bytes`, waiting while the others hold too much of it (but on a thread holding the driver lock
+    // or the main GL context, which takes it at once). Nothing when `cancelled` said so before it was taken
+    // (asked now and then while it waits).
     std::optional<Reservation> reserve(qint64 bytes, const std::function<bool()>& cancelled = {});
 
     // A smaller (or larger) budget, so a test can fill it with small pictures; 0: its own again.
