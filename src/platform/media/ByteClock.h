@@ -1,0 +1,56 @@
+#pragma once
+
+// Part of the media classes' plumbing over the FFmpeg libraries; not part of the public interface.
+
+#include "platform/media/LibavSupport.h"
+
+#include <cstdint>
+
+namespace platform::media::detail {
+
+// Where, within a coded packet of a raw stream, the one frame it declares lies.
+struct FrameSpan {
+    int offset = 0;
+    int length = 0; // 0: no frame of the stream's kind is found in it
+};
+
+// The frame of an MP3 (MPEG audio), ADTS AAC or (E-)AC-3 packet. A parser that resyncs over spoilt bytes
+// folds them into a packet, before its frame (MP3) or after it (AAC, AC-3): found where its declared length
+// ends the packet, else at its start. `sampleRate` (0: any) keeps bytes that only look like a header out.
+FrameSpan findFrame(AVCodecID codec, const uint8_t* data, int size, int sampleRate);
+
+// Stamps the packets of a raw stream (MP3, ADTS AAC, AC-3) by what they hold. Its demuxer stamps each packet
+// by adding up the frames before it, so the bytes it resyncs over leave no jump in the stamps and all that
+// follows would play early. Here the bytes of a packet beyond the frame it declares count as lost time at
+// the stream's byte rate so far, so that the next stamp lies where that stretch ends.
+class ByteClock {
+public:
+    // Whether the input's stamps are counted rather than stored.
+    static bool applies(const AVFormatContext* input);
+
+    explicit ByteClock(const AVStream* stream = nullptr);
+    // After an open or a seek: the next packet keeps the stamp its demuxer gave it.
+    void restart();
+    enum class Packet {
+        Whole,   // one frame and nothing else
+        Spoilt,  // a frame, with bytes beyond it: a stretch of the stream is lost there
+        Garbage, // no frame of the stream's kind: not to be decoded, its bytes are lost time
+    };
+    // Rewrites the stamps of the stream's next packet before it goes to the decoder.
+    Packet restamp(AVPacket* packet);
+    // The decoder took (or refused) the packet last restamped.
+    void settle(bool decoded);
+
+private:
+    // Ticks of the stream's time base that `bytes` stand for.
+    int64_t ticksOf(int64_t bytes) const;
+
+    const AVStream* stream = nullptr;
+    int64_t next = AV_NOPTS_VALUE; // the stamp of the next packet's frame
+    int64_t frameBytes = 0;        // of the frames decoded, for the byte rate
+    int64_t frameTicks = 0;
+    int pendingBytes = 0; // of the packet last restamped
+    int64_t pendingTicks = 0;
+};
+
+} // namespace platform::media::detail
