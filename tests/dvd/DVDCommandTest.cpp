@@ -186,7 +186,9 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     } cases[] = {
         {Lost::Song, {"song taken away", takeAway}, songLost},
         {Lost::Song, {"song overwritten", overwriteWithGarbage}, songLost},
-        {Lost::EncodedSong, {"song spoilt for 0.8 s in its middle", spoilMiddle}, songLost},
+        {Lost::EncodedSong,
+         {"song spoilt for 0.8 s in its middle", spoilMiddle},
+         "The song \"tone\" is damaged: 0.8 s of its sound cannot be read. Replace it or remove it"},
         {Lost::SlideSound, {"slide's sound taken away", takeAway}, soundLost},
         {Lost::SlideSound, {"slide's sound overwritten", overwriteWithGarbage}, soundLost},
         {Lost::Clip,
