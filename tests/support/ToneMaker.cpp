@@ -113,13 +113,16 @@ int ToneMaker::spoilSoundPackets(const QString& path, double from, double second
     return int(spans.size());
 }
 
-std::vector<float> ToneMaker::beeps(double seconds, double first) {
-    std::vector<float> samples(std::size_t(std::llround(seconds * 44100)) * 2, 0.0f);
+std::vector<float> ToneMaker::beeps(double seconds, double first, float bed) {
+    std::vector<float> samples = bed > 0.0f
+                                     ? sine(110.0, seconds, bed)
+                                     : std::vector<float>(std::size_t(std::llround(seconds * 44100)) * 2);
     const std::vector<float> beep = sine(880.0, 0.05, 0.5f);
     for (double at = first; at < seconds; at += 1.0) {
-        const std::size_t from = std::size_t(std::llround(at * 44100)) * 2;
-        std::copy_n(beep.begin(), std::min(beep.size(), samples.size() - std::min(from, samples.size())),
-                    samples.begin() + std::ptrdiff_t(std::min(from, samples.size())));
+        const std::size_t from = std::min(std::size_t(std::llround(at * 44100)) * 2, samples.size());
+        const std::size_t count = std::min(beep.size(), samples.size() - from);
+        for (std::size_t i = 0; i < count; ++i)
+            samples[from + i] += beep[i];
     }
     return samples;
 }

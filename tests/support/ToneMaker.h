@@ -38,8 +38,9 @@ bool spoilEncodedFrom(const QString& path, double share, double until = 1.0);
 // The packets spoilt; -1 when the file cannot be read.
 int spoilSoundPackets(const QString& path, double from, double seconds);
 // Stereo 44.1 kHz silence of `seconds` with a beep of 50 ms at the start of every second from `first`: what
-// a reader gives of it shows, beep by beep, whether each second lies at its own time.
-std::vector<float> beeps(double seconds, double first = 0.0);
+// a reader gives of it shows, beep by beep, whether each second lies at its own time. Under them a low hum of
+// amplitude `bed` (0: none) keeps the coded size of every second alike, as music does.
+std::vector<float> beeps(double seconds, double first = 0.0, float bed = 0.0f);
 // Samples encoded by the ffmpeg program with the codec arguments given (as "-c:a libmp3lame -b:a 128k"),
 // into a file of the format its name's extension tells (MP3, raw ADTS AAC, AC-3...).
 bool writeByFfmpeg(const QString& path, const std::vector<float>& samples, const QStringList& codecArguments);

@@ -125,6 +125,9 @@ void ByteClock::restart() {
     next = AV_NOPTS_VALUE;
     pendingBytes = 0;
     pendingTicks = 0;
+    nextPos = -1;
+    unread = -1;
+    handedOn = 0;
 }
 
 int64_t ByteClock::ticksOf(int64_t bytes) const {
@@ -139,11 +142,39 @@ int64_t ByteClock::ticksOf(int64_t bytes) const {
     return av_rescale_q(av_rescale(bytes, 8 * 1000000, bitRate), AVRational{1, 1000000}, stream->time_base);
 }
 
-ByteClock::Packet ByteClock::restamp(AVPacket* packet) {
+int64_t ByteClock::skippedBefore(const AVPacket* packet, int64_t readTo) {
+    int64_t skipped = packet->pos >= 0 && nextPos >= 0 ? std::max<int64_t>(packet->pos - nextPos, 0) : 0;
+    nextPos = packet->pos >= 0 ? packet->pos + packet->size : -1;
+    if (readTo < 0) {
+        unread = -1;
+        return skipped;
+    }
+    // Some demuxers give a packet a place counted from the packets before it, not where it was read: how
+    // far the input was read beyond the packets handed on tells the bytes skipped all the same. It holds
+    // still from packet to packet when the demuxer reads frame by frame (once the packets it read ahead on
+    // opening are handed on); one that reads in chunks makes it swing, and folds what it skips into a packet.
+    handedOn += packet->size;
+    const int64_t nowUnread = readTo - handedOn;
+    if (unread != -1) {
+        if (frameByFrame && nowUnread < unread)
+            chunked = true;
+        else if (frameByFrame && !chunked)
+            skipped = std::max(skipped, nowUnread - unread);
+        frameByFrame = frameByFrame || (nowUnread == unread && readTo > readBefore);
+    }
+    unread = nowUnread;
+    readBefore = readTo;
+    return skipped;
+}
+
+ByteClock::Packet ByteClock::restamp(AVPacket* packet, int64_t readTo) {
     const FrameSpan frame =
         findFrame(stream->codecpar->codec_id, packet->data, packet->size, stream->codecpar->sample_rate);
+    const int64_t skipped = skippedBefore(packet, readTo);
     if (next == AV_NOPTS_VALUE)
         next = packet->pts != AV_NOPTS_VALUE ? packet->pts : 0;
+    else
+        next += ticksOf(skipped);
     pendingBytes = 0;
     pendingTicks = 0;
     if (frame.length == 0) {
@@ -158,13 +189,17 @@ ByteClock::Packet ByteClock::restamp(AVPacket* packet) {
     next = stamp + duration + ticksOf(trailing);
     pendingBytes = frame.length;
     pendingTicks = duration;
-    return frame.offset > 0 || trailing > 0 ? Packet::Spoilt : Packet::Whole;
+    return frame.offset > 0 || trailing > 0 || skipped > 0 ? Packet::Spoilt : Packet::Whole;
 }
 
 void ByteClock::settle(bool decoded) {
     if (decoded && pendingTicks > 0) {
         frameBytes += pendingBytes;
         frameTicks += pendingTicks;
+    } else if (!decoded) {
+        // Random bytes pass a frame header's checks now and then, declaring a frame's time whatever they
+        // hold: a refused frame stands for the time of its bytes.
+        next += ticksOf(pendingBytes) - pendingTicks;
     }
     pendingBytes = 0;
     pendingTicks = 0;

@@ -21,8 +21,10 @@ FrameSpan findFrame(AVCodecID codec, const uint8_t* data, int size, int sampleRa
 
 // Stamps the packets of a raw stream (MP3, ADTS AAC, AC-3) by what they hold. Its demuxer stamps each packet
 // by adding up the frames before it, so the bytes it resyncs over leave no jump in the stamps and all that
-// follows would play early. Here the bytes of a packet beyond the frame it declares count as lost time at
-// the stream's byte rate so far, so that the next stamp lies where that stretch ends.
+// follows would play early. Here the bytes lost count as time at the stream's byte rate so far, so that the
+// next stamp lies where that stretch ends: those a packet holds beyond the frame it declares (the parser
+// folded them in), and those the demuxer skipped between two packets on its own (ADTS), told by where the
+// packet lies or by how far the input was read.
 class ByteClock {
 public:
     // Whether the input's stamps are counted rather than stored.
@@ -36,14 +38,17 @@ public:
         Spoilt,  // a frame, with bytes beyond it: a stretch of the stream is lost there
         Garbage, // no frame of the stream's kind: not to be decoded, its bytes are lost time
     };
-    // Rewrites the stamps of the stream's next packet before it goes to the decoder.
-    Packet restamp(AVPacket* packet);
+    // Rewrites the stamps of the stream's next packet before it goes to the decoder; `readTo` is how far
+    // the demuxer has read its input once it gave the packet (-1: unknown).
+    Packet restamp(AVPacket* packet, int64_t readTo = -1);
     // The decoder took (or refused) the packet last restamped.
     void settle(bool decoded);
 
 private:
     // Ticks of the stream's time base that `bytes` stand for.
     int64_t ticksOf(int64_t bytes) const;
+    // The bytes the demuxer skipped before this packet without handing them on.
+    int64_t skippedBefore(const AVPacket* packet, int64_t readTo);
 
     const AVStream* stream = nullptr;
     int64_t next = AV_NOPTS_VALUE; // the stamp of the next packet's frame
@@ -51,6 +56,14 @@ private:
     int64_t frameTicks = 0;
     int pendingBytes = 0; // of the packet last restamped
     int64_t pendingTicks = 0;
+    int64_t nextPos = -1; // where the packet after the last one should lie
+    // How far the input was read beyond the packets handed on since the last restart, after the last one
+    // (-1: not known yet), and how far it was read then.
+    int64_t unread = -1;
+    int64_t readBefore = -1;
+    int64_t handedOn = 0;
+    bool frameByFrame = false; // the demuxer reads a frame for each packet
+    bool chunked = false;      // it reads ahead in chunks after all
 };
 
 } // namespace platform::media::detail

@@ -262,14 +262,16 @@ TEST_F(AudioRendererTest, ASourceSpoiltInItsMiddleKeepsItsTiming) {
          true, 0.03},
         {"a CBR MP3 with 0.4 s zeroed, for an export", "zeroed.mp3", ffmpeg(cbr), stretch(0.4, true), true,
          0.03},
-        {"a VBR MP3 with 0.4 s of random bytes, for an export", "vbr.mp3",
-         ffmpeg({"-c:a", "libmp3lame", "-q:a", "2"}), stretch(0.4, false), true, 0.1},
+        {"a VBR MP3 with 0.4 s zeroed, for an export", "vbr.mp3", ffmpeg({"-c:a", "libmp3lame", "-q:a", "2"}),
+         stretch(0.4, true), true, 0.1},
         {"an AC-3 with 0.3 s of random bytes, for an export", "raw.ac3", ffmpeg({"-c:a", "ac3"}),
          stretch(0.3, false), true, 0.05},
+        {"a raw ADTS AAC with 0.3 s of random bytes, for an export", "raw.aac", ffmpeg({"-c:a", "aac"}),
+         stretch(0.3, false), true, 0.03},
         {"a CBR MP3 with 1.2 s of random bytes, in the preview", "long.mp3", ffmpeg(cbr), stretch(1.2, false),
          false, 0.03},
     };
-    const std::vector<float> song = ToneMaker::beeps(6.0, 0.5);
+    const std::vector<float> song = ToneMaker::beeps(6.0, 0.5, 0.1f);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         ASSERT_TRUE(c.make(dir.file(c.name), song));
