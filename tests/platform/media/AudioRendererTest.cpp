@@ -183,6 +183,12 @@ TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
         {"spoilt for 0.8 s in its middle", true, 3.0,
          [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 1.0, 0.8) > 0; }, "gone.m4a",
          true},
+        {"spoilt for 0.3 s twice", true, 3.0,
+         [](const QString& file) {
+             return ToneMaker::spoilSoundPackets(file, 0.6, 0.3) > 0 &&
+                    ToneMaker::spoilSoundPackets(file, 1.8, 0.3) > 0;
+         },
+         "gone.m4a", true},
         {"spoilt for its last 0.8 s", true, 3.0,
          [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 2.2, 1.0) > 0; }, "gone.m4a",
          true},
