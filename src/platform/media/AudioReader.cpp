@@ -106,7 +106,7 @@ struct AudioReader::Impl {
             return fail(error);
         byteClock.reset();
         if (ByteClock::applies(input.get()))
-            byteClock.emplace(stream);
+            byteClock.emplace(stream, input->pb);
         packet = makePacket();
         frame = makeFrame();
         return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace platform::media::detail {
 
@@ -93,7 +94,71 @@ Header headerAt(AVCodecID codec, const uint8_t* data, int available) {
     }
 }
 
+// The table of contents an MP3 encoder writes into the first frame of a VBR stream: where each hundredth of
+// the sound starts, in 256ths of the stream's bytes from that frame. A CBR stream's ("Info") is left alone:
+// its bytes tell its time more finely than the table.
+std::optional<ByteClock::Contents> contentsAt(const uint8_t* data, int size, int64_t at) {
+    for (int offset = 0; offset + 4 <= size; ++offset) {
+        const Header header = mpegAudioHeader(data + offset);
+        if (header.length == 0)
+            continue;
+        const uint8_t* b = data + offset;
+        const int version = (b[1] >> 3) & 3;
+        const int layer = 4 - ((b[1] >> 1) & 3);
+        const bool mono = (b[3] >> 6) == 3;
+        if (layer != 3)
+            return std::nullopt;
+        const int sideInfo = version == 3 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+        const int tag = offset + 4 + sideInfo;
+        if (tag + 120 > size || std::memcmp(data + tag, "Xing", 4) != 0)
+            return std::nullopt;
+        const auto word = [&](int from) {
+            return int64_t(data[from]) << 24 | int64_t(data[from + 1]) << 16 | int64_t(data[from + 2]) << 8 |
+                   int64_t(data[from + 3]);
+        };
+        if ((word(tag + 4) & 7) != 7) // frames, bytes and the table, all of them
+            return std::nullopt;
+        ByteClock::Contents contents;
+        contents.start = at + offset;
+        contents.bytes = word(tag + 12);
+        contents.seconds = double(word(tag + 8)) * (version == 3 ? 1152 : 576) / header.sampleRate;
+        std::memcpy(contents.table.data(), data + tag + 16, contents.table.size());
+        if (contents.bytes <= 0 || !(contents.seconds > 0.0))
+            return std::nullopt;
+        return contents;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<ByteClock::Contents> ByteClock::readContents(AVIOContext* file) {
+    const int64_t back = file ? avio_tell(file) : -1;
+    if (back < 0 || avio_seek(file, 0, SEEK_SET) < 0)
+        return std::nullopt;
+    std::array<uint8_t, 4096> data{};
+    int64_t at = 0;
+    // A tag before the sound (ID3v2) tells its own size.
+    if (avio_read(file, data.data(), 10) == 10 && std::memcmp(data.data(), "ID3", 3) == 0)
+        at = 10 +
+             (int64_t(data[6] & 0x7f) << 21 | int64_t(data[7] & 0x7f) << 14 | int64_t(data[8] & 0x7f) << 7 |
+              int64_t(data[9] & 0x7f)) +
+             ((data[5] & 0x10) ? 10 : 0);
+    const int read = avio_seek(file, at, SEEK_SET) >= 0 ? avio_read(file, data.data(), int(data.size())) : -1;
+    avio_seek(file, back, SEEK_SET);
+    return read > 0 ? contentsAt(data.data(), read, at) : std::nullopt;
+}
+
+double ByteClock::Contents::secondsAt(int64_t position) const {
+    const double share = std::clamp(double(position - start) / double(bytes), 0.0, 1.0) * 256.0;
+    std::size_t part = 0;
+    while (part + 1 < table.size() && table[part + 1] <= share)
+        ++part;
+    const double from = table[part];
+    const double to = part + 1 < table.size() ? table[part + 1] : 256.0;
+    const double within = to > from ? std::clamp((share - from) / (to - from), 0.0, 1.0) : 0.0;
+    return (double(part) + within) / double(table.size()) * seconds;
+}
 
 FrameSpan findFrame(AVCodecID codec, const uint8_t* data, int size, int sampleRate) {
     const auto fits = [&](const Header& header) {
@@ -119,10 +184,23 @@ bool ByteClock::applies(const AVFormatContext* input) {
     return false;
 }
 
-ByteClock::ByteClock(const AVStream* stream) : stream(stream) {}
+ByteClock::ByteClock(const AVStream* stream, AVIOContext* file) : stream(stream) {
+    if (stream && stream->codecpar->codec_id == AV_CODEC_ID_MP3)
+        contents = readContents(file);
+}
+
+int64_t ByteClock::ticksBetween(int64_t from, int64_t to) const {
+    if (to <= from)
+        return 0;
+    if (!contents || from < 0)
+        return ticksOf(to - from);
+    const double seconds = contents->secondsAt(to) - contents->secondsAt(from);
+    return std::llround(seconds / av_q2d(stream->time_base));
+}
 
 void ByteClock::restart() {
     next = AV_NOPTS_VALUE;
+    pendingPos = -1;
     pendingBytes = 0;
     pendingTicks = 0;
     nextPos = -1;
@@ -177,16 +255,19 @@ ByteClock::Packet ByteClock::restamp(AVPacket* packet, int64_t readTo) {
         next += ticksOf(skipped);
     pendingBytes = 0;
     pendingTicks = 0;
+    const int64_t pos = packet->pos;
+    const auto at = [pos](int64_t offset) { return pos >= 0 ? pos + offset : -1; };
     if (frame.length == 0) {
         packet->pts = packet->dts = next;
-        next += ticksOf(packet->size);
+        next += ticksBetween(at(0), at(packet->size));
         return Packet::Garbage;
     }
     const int trailing = packet->size - frame.offset - frame.length;
-    const int64_t stamp = next + ticksOf(frame.offset);
+    const int64_t stamp = next + ticksBetween(at(0), at(frame.offset));
     packet->pts = packet->dts = stamp;
     const int64_t duration = std::max<int64_t>(packet->duration, 0);
-    next = stamp + duration + ticksOf(trailing);
+    next = stamp + duration + ticksBetween(at(frame.offset + frame.length), at(packet->size));
+    pendingPos = at(frame.offset);
     pendingBytes = frame.length;
     pendingTicks = duration;
     return frame.offset > 0 || trailing > 0 || skipped > 0 ? Packet::Spoilt : Packet::Whole;
@@ -199,7 +280,7 @@ void ByteClock::settle(bool decoded) {
     } else if (!decoded) {
         // Random bytes pass a frame header's checks now and then, declaring a frame's time whatever they
         // hold: a refused frame stands for the time of its bytes.
-        next += ticksOf(pendingBytes) - pendingTicks;
+        next += ticksBetween(pendingPos, pendingPos + pendingBytes) - pendingTicks;
     }
     pendingBytes = 0;
     pendingTicks = 0;

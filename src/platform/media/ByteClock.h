@@ -4,7 +4,9 @@
 
 #include "platform/media/LibavSupport.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
 namespace platform::media::detail {
 
@@ -30,7 +32,20 @@ public:
     // Whether the input's stamps are counted rather than stored.
     static bool applies(const AVFormatContext* input);
 
-    explicit ByteClock(const AVStream* stream = nullptr);
+    // The table of contents at the start of a VBR MP3 stream, which maps its bytes to its time.
+    struct Contents {
+        int64_t start = 0; // of the frame holding it, in the file
+        int64_t bytes = 0; // of the stream from there
+        double seconds = 0.0;
+        std::array<uint8_t, 100> table{};
+        double secondsAt(int64_t position) const;
+    };
+    // That of the file read by `file`, read from its start without moving its reader.
+    static std::optional<Contents> readContents(AVIOContext* file);
+
+    // An MP3 stream whose `file` holds a table of contents times the bytes it lost by it; others (and one
+    // without) at their byte rate so far.
+    explicit ByteClock(const AVStream* stream = nullptr, AVIOContext* file = nullptr);
     // After an open or a seek: the next packet keeps the stamp its demuxer gave it.
     void restart();
     enum class Packet {
@@ -47,6 +62,8 @@ public:
 private:
     // Ticks of the stream's time base that `bytes` stand for.
     int64_t ticksOf(int64_t bytes) const;
+    // Ticks from byte `from` of the file to byte `to` (-1: where is not known).
+    int64_t ticksBetween(int64_t from, int64_t to) const;
     // The bytes the demuxer skipped before this packet without handing them on.
     int64_t skippedBefore(const AVPacket* packet, int64_t readTo);
 
@@ -54,7 +71,9 @@ private:
     int64_t next = AV_NOPTS_VALUE; // the stamp of the next packet's frame
     int64_t frameBytes = 0;        // of the frames decoded, for the byte rate
     int64_t frameTicks = 0;
-    int pendingBytes = 0; // of the packet last restamped
+    std::optional<Contents> contents;
+    int64_t pendingPos = -1; // of the frame of the packet last restamped
+    int pendingBytes = 0;
     int64_t pendingTicks = 0;
     int64_t nextPos = -1; // where the packet after the last one should lie
     // How far the input was read beyond the packets handed on since the last restart, after the last one

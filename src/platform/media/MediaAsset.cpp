@@ -132,7 +132,7 @@ private:
         PacketSpan span;
         std::optional<detail::ByteClock> clock;
         if (detail::ByteClock::applies(input))
-            clock.emplace(input->streams[streamIndex]);
+            clock.emplace(input->streams[streamIndex], input->pb);
         span.byStamps = clock.has_value();
         PacketPtr packet = makePacket();
         while (av_read_frame(input, packet.get()) >= 0) {
