@@ -395,7 +395,8 @@ MixedAudioExport::Result DVDMPEGIICreateObject::defaultMix(Pass pass,
     // A menu song that cannot be read fails the run naming it, as the slideshow's songs do.
     if (const QString unreadable = lost.isEmpty() ? result.unreadableFile : lost.first();
         !unreadable.isEmpty())
-        result.error = SlideshowProject::songFileLostMessage(menuSongTitle(*manager, contents, unreadable));
+        result.error = SlideshowProject::songFileLostMessage(menuSongTitle(*manager, contents, unreadable),
+                                                             result.spoiltSeconds);
     return result;
 }
 
@@ -485,7 +486,8 @@ void DVDMPEGIICreateObject::startReadAudioProc(const FramePumpParam<DVDMPEGIICre
             const int frames = feed.read(samples.data(), kSoundChunkFrames);
             if (frames < 0)
                 failure = audioReader && !audioReader->unreadableFile().isEmpty()
-                              ? owner->soundFileLostMessage(audioReader->unreadableFile())
+                              ? owner->soundFileLostMessage(audioReader->unreadableFile(),
+                                                            audioReader->unreadableFileSpoilt())
                               : SoundSource::mixedSoundFailure();
             if (frames <= 0)
                 break;

@@ -55,6 +55,7 @@ MixedAudioExport::Result MixedAudioExport::exportToFile(const platform::media::C
         QFile::remove(path);
         Result failed{Outcome::Failed, session.errorString()};
         failed.unreadableFile = session.unreadableSource();
+        failed.spoiltSeconds = session.unreadableSourceSpoilt();
         return failed;
     }
     }
@@ -84,7 +85,7 @@ MixedAudioExport::Result MixedAudioExport::exportProjectMix(const SlideshowProje
     });
     Result result = exportToTemporaryFile(mixer->composition(), mixer->audioMix(), check, progress);
     if (!result.unreadableFile.isEmpty())
-        result.error = project->soundFileLostMessage(result.unreadableFile);
+        result.error = project->soundFileLostMessage(result.unreadableFile, result.spoiltSeconds);
     return result;
 }
 

@@ -27,8 +27,9 @@ public:
             : outcome(end), error(std::move(why)), written(std::move(file)) {}
 
         Outcome outcome = Outcome::Failed;
-        QString error;          // why it failed; empty otherwise
-        QString unreadableFile; // the sound whose file could not be read, when that failed it
+        QString error;              // why it failed; empty otherwise
+        QString unreadableFile;     // the sound whose file could not be read, when that failed it
+        double spoiltSeconds = 0.0; // of that sound, when the file is damaged rather than gone
         // The file a completed export wrote, as it was when it took its name: what reads it later reads
         // that file (platform::openWrittenFile), not whatever another program put at the name since.
         std::optional<platform::FileIdentity> written;

@@ -44,6 +44,7 @@ public:
     }
     QString errorString() const override { return renderer.errorString(); }
     QString unreadableFile() const override { return renderer.failedSourcePath(); }
+    double unreadableFileSpoilt() const override { return renderer.failedSourceSpoilt(); }
 
 private:
     AudioRenderer renderer;

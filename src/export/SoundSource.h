@@ -21,6 +21,8 @@ public:
     virtual QString errorString() const = 0;
     // The file that could not be read, when a mix failed on it.
     virtual QString unreadableFile() const { return QString(); }
+    // The seconds of sound that file lost, when the mix failed on them (it is damaged); 0 otherwise.
+    virtual double unreadableFileSpoilt() const { return 0.0; }
 
     // The sound of a file from its first audible sample; null, with *error, when it cannot be read.
     static std::unique_ptr<SoundSource> openFile(const QString& path, int sampleRate, QString* error);

@@ -147,12 +147,13 @@ public:
     std::optional<int> movingBackdropID() const;
     // What the user is told when slide `index` (from 0) lost its file during an export.
     static QString slideFileLostMessage(std::size_t index, const SlideItem& slide);
-    // The same for a song of the title given.
-    static QString songFileLostMessage(const QString& title);
+    // The same for a song of the title given; with `spoiltSeconds`, the seconds of its sound that a damaged
+    // file lost, it tells that the song is damaged and what to do.
+    static QString songFileLostMessage(const QString& title, double spoiltSeconds = 0.0);
     // The same for the theme's backdrop picture.
     QString themePictureLostMessage() const;
     // The same for a file that the export's sound could not read: a song, a clip's sound or a slide's.
-    QString soundFileLostMessage(const QString& path) const;
+    QString soundFileLostMessage(const QString& path, double spoiltSeconds = 0.0) const;
     static QString stringWithUUID();
     QString strProjectBundleName() const;
 

@@ -518,7 +518,19 @@ QString SlideshowProject::slideFileLostMessage(std::size_t index, const SlideIte
         .arg(slide.userFileName());
 }
 
-QString SlideshowProject::songFileLostMessage(const QString& title) {
+namespace {
+
+// What a damaged file's sound costs, as the user is told it: "The song "X" is damaged: ...".
+QString damageAdvice(double spoiltSeconds) {
+    return tr_("%1 s of its sound cannot be read. Replace it or remove it from the slideshow.")
+        .arg(QString::number(spoiltSeconds, 'f', 1));
+}
+
+} // namespace
+
+QString SlideshowProject::songFileLostMessage(const QString& title, double spoiltSeconds) {
+    if (spoiltSeconds > 0.0)
+        return tr_("The song \"%1\" is damaged: %2").arg(title, damageAdvice(spoiltSeconds));
     return tr_("The song \"%1\" went missing or became unreadable during the export.").arg(title);
 }
 
@@ -528,21 +540,32 @@ QString SlideshowProject::themePictureLostMessage() const {
         .arg(themeBackgroundPictureName());
 }
 
-QString SlideshowProject::soundFileLostMessage(const QString& path) const {
+QString SlideshowProject::soundFileLostMessage(const QString& path, double spoiltSeconds) const {
+    const bool damaged = spoiltSeconds > 0.0;
     const QString contents = strMacProjectBundleContentsPath();
     for (const MusicItemRef& song : musicArray())
         if (song && song->strFilePathIn(contents) == path)
-            return songFileLostMessage(song->strTitle());
+            return songFileLostMessage(song->strTitle(), spoiltSeconds);
     const auto slides = slideshowArray();
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (slides[i]->mediaFilePath() == path)
-            return slideFileLostMessage(i, *slides[i]);
+            return damaged ? tr_("The file \"%2\" of slide %1 is damaged: %3")
+                                 .arg(i + 1)
+                                 .arg(slides[i]->userFileName(), damageAdvice(spoiltSeconds))
+                           : slideFileLostMessage(i, *slides[i]);
     for (std::size_t i = 0; i < slides.size(); ++i)
         if (!path.isEmpty() && slides[i]->itemType() == SlideItem::kItemTypePhoto &&
             slides[i]->strSoundFileName() == path)
-            return tr_("The sound \"%2\" of slide %1 went missing or became unreadable during the export.")
-                .arg(i + 1)
-                .arg(slides[i]->userSoundFileName());
+            return damaged ? tr_("The sound \"%2\" of slide %1 is damaged: %3")
+                                 .arg(i + 1)
+                                 .arg(slides[i]->userSoundFileName(), damageAdvice(spoiltSeconds))
+                           : tr_("The sound \"%2\" of slide %1 went missing or became unreadable during the "
+                                 "export.")
+                                 .arg(i + 1)
+                                 .arg(slides[i]->userSoundFileName());
+    if (damaged)
+        return tr_("The file \"%1\" is damaged: %2")
+            .arg(QFileInfo(path).fileName(), damageAdvice(spoiltSeconds));
     return tr_("The file \"%1\" went missing or became unreadable during the export.")
         .arg(QFileInfo(path).fileName());
 }

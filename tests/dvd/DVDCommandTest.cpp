@@ -173,9 +173,9 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     ASSERT_TRUE(ClipMaker::make(clip, ClipMaker::grain(90)));
     const QString songLost = "The song \"tone\" went missing or became unreadable";
     const QString soundLost = "The sound \"voice.wav\" of slide 3 went missing or became unreadable";
-    // The song (EncodedSong: of 2 s in AAC), the sound and PhotoBesideMenu's photo as the run sets out, else
-    // a slide's file.
-    enum class Lost { Song, EncodedSong, SlideSound, Clip, Photo, PhotoBesideMenu };
+    // The song (EncodedSong: of 2 s in AAC; Mp3Song: of 3 s in CBR MP3), the sound and PhotoBesideMenu's
+    // photo as the run sets out, else a slide's file.
+    enum class Lost { Song, EncodedSong, Mp3Song, SlideSound, Clip, Photo, PhotoBesideMenu };
     const auto spoilMiddle = [](const QString& file) {
         return ToneMaker::spoilSoundPackets(file, 0.6, 0.8) > 0;
     };
@@ -186,7 +186,13 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
     } cases[] = {
         {Lost::Song, {"song taken away", takeAway}, songLost},
         {Lost::Song, {"song overwritten", overwriteWithGarbage}, songLost},
-        {Lost::EncodedSong, {"song spoilt for 0.8 s in its middle", spoilMiddle}, songLost},
+        {Lost::EncodedSong,
+         {"song spoilt for 0.8 s in its middle", spoilMiddle},
+         "The song \"tone\" is damaged: 0.8 s of its sound cannot be read. Replace it or remove it"},
+        {Lost::Mp3Song,
+         {"MP3 song spoilt for 1.2 s in its middle",
+          [](const QString& file) { return ToneMaker::spoilStretch(file, 0.9, 1.2); }},
+         "The song \"tone\" is damaged: 1.2 s of its sound cannot be read. Replace it or remove it"},
         {Lost::SlideSound, {"slide's sound taken away", takeAway}, soundLost},
         {Lost::SlideSound, {"slide's sound overwritten", overwriteWithGarbage}, soundLost},
         {Lost::Clip,
@@ -206,12 +212,18 @@ TEST_F(DVDCommandTest, AFileLostDuringTheRunFailsItNamingIt) {
         const bool asItSetsOut = c.what != Lost::Clip && c.what != Lost::Photo;
         // The fifth slide's photo is loaded once the third is on: the first frame comes well before.
         useSlides(photo ? 5 : 3);
-        const bool encoded = c.what == Lost::EncodedSong;
-        const QString song = contents() + (encoded ? "/tone.m4a" : "/tone.wav");
+        const bool encoded = c.what == Lost::EncodedSong || c.what == Lost::Mp3Song;
+        const QString songName = c.what == Lost::EncodedSong ? "tone.m4a"
+                                 : c.what == Lost::Mp3Song   ? "tone.mp3"
+                                                             : "tone.wav";
+        const QString song = contents() + "/" + songName;
         const QString voice = contents() + "/voice.wav";
-        ASSERT_TRUE(encoded ? ToneMaker::writeEncoded(song, "ipod", "aac", 440.0, 2.0, 0.5f)
-                            : ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
-        project->setMusicArray({songNamed(encoded ? "tone.m4a" : "tone.wav", "tone")});
+        ASSERT_TRUE(
+            c.what == Lost::EncodedSong ? ToneMaker::writeEncoded(song, "ipod", "aac", 440.0, 2.0, 0.5f)
+            : c.what == Lost::Mp3Song   ? ToneMaker::writeByFfmpeg(song, ToneMaker::beeps(3.0, 0.5, 0.1f),
+                                                                   {"-c:a", "libmp3lame", "-b:a", "128k"})
+                                        : ToneMaker::writeWav(song, 440.0, 1.0, 0.5f));
+        project->setMusicArray({songNamed(songName, "tone")});
         ASSERT_TRUE(ToneMaker::writeWav(voice, 660.0, 0.5, 0.5f));
         project->slideItemAtIndex(2)->setStrSoundFileName(voice);
         std::vector<SlideItemRef> slides = project->slideshowArray();

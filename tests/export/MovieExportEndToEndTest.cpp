@@ -29,8 +29,11 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <functional>
+#include <numeric>
 #include <thread>
 
 using namespace encoder_test;
@@ -38,6 +41,7 @@ using namespace encoder_test;
 namespace {
 
 const QColor kSlideColours[3] = {QColor(220, 40, 40), QColor(40, 200, 60), QColor(50, 70, 230)};
+const QStringList kCbrMp3{"-c:a", "libmp3lame", "-b:a", "128k"};
 
 QStringList threadNames() {
     QStringList names;
@@ -228,16 +232,17 @@ protected:
 // that goes bad after the export's look at every picture, before the play loads it.
 TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt) {
     using namespace test_support;
-    // EncodedSong: photos, and an M4A song; Backdrop, Caption: a photo whose backdrop or caption picture
-    // goes; ThemePicture: photos before the theme's own picture, which goes; SpoiltPhoto: a JPEG photo. A
-    // picture that goes before the first frame is refused by the export's own look at every picture, in
-    // the words of the check before the export, before the play comes to it. FirstPhoto: the first slide's
-    // photo, which the play comes to first; the refusal is the look's all the same. LatePhoto, LateBackdrop,
-    // LateCaption: a fourth photo, whose JPEG, backdrop or caption picture goes once the export has begun
-    // (its look done), before the play loads it; LateThemePicture: the theme's picture, which goes then,
-    // before the first frame reads it. SlideSound: a photo with a sound of its own of less than a second,
-    // which goes before the mix; ChosenSlideSound: the same sound chosen from a file, which the project
-    // copied. ClipSound: a clip of 2 s with an AAC tone, whose sound goes before the mix.
+    // EncodedSong: photos, and an M4A song; Mp3Song: photos, and a CBR MP3 song of 3 s; Backdrop, Caption: a
+    // photo whose backdrop or caption picture goes; ThemePicture: photos before the theme's own picture,
+    // which goes; SpoiltPhoto: a JPEG photo. A picture that goes before the first frame is refused by the
+    // export's own look at every picture, in the words of the check before the export, before the play comes
+    // to it. FirstPhoto: the first slide's photo, which the play comes to first; the refusal is the look's
+    // all the same. LatePhoto, LateBackdrop, LateCaption: a fourth photo, whose JPEG, backdrop or caption
+    // picture goes once the export has begun (its look done), before the play loads it; LateThemePicture: the
+    // theme's picture, which goes then, before the first frame reads it. SlideSound: a photo with a sound of
+    // its own of less than a second, which goes before the mix; ChosenSlideSound: the same sound chosen from
+    // a file, which the project copied. ClipSound: a clip of 2 s with an AAC tone, whose sound goes before
+    // the mix.
     enum class Third {
         Photo,
         FirstPhoto,
@@ -245,6 +250,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         ClipSound,
         Composition,
         EncodedSong,
+        Mp3Song,
         Backdrop,
         Caption,
         ThemePicture,
@@ -286,6 +292,7 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         bool song; // the song (or the slide's sound, or the clip's) goes before the mix; else the slide's
                    // file goes after it
         FileLoss loss;
+        bool damaged = false; // the file is there, but more than half a second of its sound is lost
     } cases[] = {
         {Third::Photo, false, {"picture taken away", takeAway}},
         {Third::Photo, false, {"picture cut to 0 bytes", cutToNothing}},
@@ -303,8 +310,13 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         {Third::EncodedSong, true, {"song spoilt after its index", spoilSound}},
         {Third::EncodedSong, true, {"song copied short of its sound", cutBeforeSound}},
         {Third::Photo, true, {"song replaced by a shorter one", shorterTone}},
-        {Third::EncodedSong, true, {"song spoilt for 0.8 s in its middle", spoilMiddle}},
-        {Third::ClipSound, true, {"clip's sound spoilt for 0.8 s in its middle", spoilMiddle}},
+        {Third::EncodedSong, true, {"song spoilt for 0.8 s in its middle", spoilMiddle}, true},
+        {Third::ClipSound, true, {"clip's sound spoilt for 0.8 s in its middle", spoilMiddle}, true},
+        {Third::Mp3Song,
+         true,
+         {"MP3 song spoilt for 1.2 s in its middle",
+          [](const QString& file) { return ToneMaker::spoilStretch(file, 0.9, 1.2); }},
+         true},
         {Third::SlideSound, true, {"slide's sound taken away", takeAway}},
         {Third::SlideSound, true, {"slide's sound overwritten", overwriteWithGarbage}},
         {Third::SlideSound, true, {"slide's sound cut after its header", keepFirst(44)}},
@@ -374,6 +386,11 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
             ASSERT_TRUE(ToneMaker::writeEncoded(song, "ipod", "aac", 440.0, 2.0, 0.5f));
             ASSERT_TRUE(ToneMaker::moveIndexFirst(song));
             project->musicArray()[0]->addEntriesFromDictionary({{"pureFileName", "tone.m4a"}});
+        } else if (c.third == Third::Mp3Song) {
+            song = contents() + "/tone.mp3";
+            ASSERT_TRUE(ToneMaker::writeByFfmpeg(song, ToneMaker::beeps(3.0, 0.5, 0.1f), kCbrMp3));
+            project->musicArray()[0]->addEntriesFromDictionary(
+                {{"pureFileName", "tone.mp3"}, {"numberDuration", 3.0}});
         }
         const QString file = slideSound                    ? voice
                              : c.third == Third::ClipSound ? target->mediaFilePath()
@@ -419,7 +436,13 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
                         ? said.contains("\"more.jpg\" of the theme")
                         : said.contains(QStringLiteral("\"holiday.file\" of slide %1").arg(targetIndex + 1)))
             << said.toStdString();
-        EXPECT_EQ(said.contains("during the export"), !refused) << said.toStdString();
+        EXPECT_EQ(said.contains("during the export"), !refused && !c.damaged) << said.toStdString();
+        if (c.damaged) {
+            EXPECT_TRUE(
+                said.contains(" is damaged: ") &&
+                said.endsWith("of its sound cannot be read. Replace it or remove it from the slideshow."))
+                << said.toStdString();
+        }
         if (refused) {
             // The play comes to the third slide's files once the second is on screen.
             quint64 secondOnScreen = 0;
@@ -434,6 +457,65 @@ TEST_F(MovieExportFaultTest, AFileLostDuringTheExportFailsItWithAnAlertNamingIt)
         EXPECT_EQ(director->rgbConverterObject(), nullptr);
         command.reset();
         QFile::remove(file);
+    }
+}
+
+// A song of a beep every second, whose reader resyncs over a stretch of spoilt bytes in its middle and
+// stamps its packets by counting them: the movie is made, the stretch is silence of its own length and every
+// beep after it sounds at its own second.
+TEST_F(MovieExportFaultTest, ASongSpoiltForLessThanHalfASecondKeepsItsTimeInTheMovie) {
+    const struct {
+        const char* how;
+        const char* name;
+        QStringList codec;
+    } cases[] = {
+        {"a CBR MP3 with 0.4 s of random bytes", "beeps.mp3", kCbrMp3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        makeProject();
+        for (const SlideItemRef& slide : project->slideshowArray())
+            slide->customSetDurations(2.0f, 0.5f);
+        project->calcSlideItemsPhotoTransitionDuration();
+        const QString song = contents() + "/" + c.name;
+        ASSERT_TRUE(ToneMaker::writeByFfmpeg(song, ToneMaker::beeps(6.0, 0.5, 0.1f), c.codec));
+        ASSERT_TRUE(ToneMaker::spoilStretch(song, 2.6, 0.4));
+        project->musicArray()[0]->addEntriesFromDictionary(
+            {{"pureFileName", c.name}, {"numberDuration", 6.0}});
+        NotificationLog notes{{MovieExportCommand::createVideoFileEndNotificationName()}};
+        command = std::make_unique<MovieExportCommand>(dialogs, DirectorFrameRenderer::factory(director));
+        ASSERT_TRUE(command->startEncodingMovieFile()) << dialogs.alertText().toStdString();
+        ASSERT_TRUE(waitFor([&] {
+            return notes.count(MovieExportCommand::createVideoFileEndNotificationName()) == 1;
+        })) << dialogs.alertText().toStdString();
+        command->endEncoding();
+        EXPECT_TRUE(dialogs.alerts.empty()) << dialogs.alertText().toStdString();
+        const DecodedMovie movie = DecodedMovie::decode(project->strEncodingVideoFilePath(QSizeF(640, 360)));
+        ASSERT_TRUE(movie.ok) << movie.error.toStdString();
+        // The song plays at the photos' music level: each beep is told by its rise over the hum.
+        std::vector<float> sound = movie.audio;
+        const float loudest = std::accumulate(sound.begin(), sound.end(), 0.0f, [](float most, float v) {
+            return std::max(most, std::fabs(v));
+        });
+        ASSERT_GT(loudest, 0.0f);
+        for (float& v : sound)
+            v *= 0.6f / loudest;
+        const std::vector<int64_t> onsets = ToneMaker::beepOnsets(sound);
+        const auto beepNear = [&](double second) {
+            const auto at = std::find_if(onsets.begin(), onsets.end(), [&](int64_t frame) {
+                return std::fabs(double(frame) / movie.audioRate - second) < 0.45;
+            });
+            return at == onsets.end() ? -1.0 : double(*at) / movie.audioRate;
+        };
+        // Timed from the beep before the stretch, so that what the movie's sound starts with does not count.
+        const double before = beepNear(1.5);
+        ASSERT_GE(before, 0.0) << "no beep before the stretch";
+        for (const double second : {3.5, 4.5}) {
+            const double heard = beepNear(second);
+            ASSERT_GE(heard, 0.0) << "no beep near " << second << " s";
+            EXPECT_NEAR(heard - before, second - 1.5, 0.03) << "the beep of " << second << " s";
+        }
+        command.reset();
     }
 }
 

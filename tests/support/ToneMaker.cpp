@@ -6,12 +6,14 @@
 #include "support/WavFile.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <random>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -109,6 +111,81 @@ int ToneMaker::spoilSoundPackets(const QString& path, double from, double second
         if (!file.seek(at) || file.write(QByteArray(size, char(0xFF))) != size)
             return -1;
     return int(spans.size());
+}
+
+std::vector<float> ToneMaker::beeps(double seconds, double first, float bed) {
+    std::vector<float> samples = bed > 0.0f
+                                     ? sine(110.0, seconds, bed)
+                                     : std::vector<float>(std::size_t(std::llround(seconds * 44100)) * 2);
+    const std::vector<float> beep = sine(880.0, 0.05, 0.5f);
+    for (double at = first; at < seconds; at += 1.0) {
+        const std::size_t from = std::min(std::size_t(std::llround(at * 44100)) * 2, samples.size());
+        const std::size_t count = std::min(beep.size(), samples.size() - from);
+        for (std::size_t i = 0; i < count; ++i)
+            samples[from + i] += beep[i];
+    }
+    return samples;
+}
+
+bool ToneMaker::writeByFfmpeg(const QString& path, const std::vector<float>& samples,
+                              const QStringList& codecArguments) {
+    const QString wav = path + QStringLiteral(".source.wav");
+    if (!WavFile::write(wav, toInt16(samples), 2, 44100))
+        return false;
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 QStringList{"-v", "error", "-y", "-i", wav} + codecArguments + QStringList{path});
+    const bool ok =
+        ffmpeg.waitForFinished(-1) && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
+    QFile::remove(wav);
+    return ok;
+}
+
+bool ToneMaker::spoilStretch(const QString& path, double from, double seconds, bool zeros) {
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, QFile::encodeName(path).constData(), nullptr, nullptr) < 0)
+        return false;
+    const int audio = avformat_find_stream_info(input, nullptr) >= 0
+                          ? av_find_best_stream(input, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0)
+                          : -1;
+    int64_t start = -1;
+    int64_t end = -1;
+    AVPacket* packet = av_packet_alloc();
+    while (audio >= 0 && packet && end < 0 && av_read_frame(input, packet) >= 0) {
+        const AVStream* stream = input->streams[audio];
+        const int64_t origin = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+        const double at = double(packet->pts - origin) * av_q2d(stream->time_base);
+        if (packet->stream_index == audio && packet->pos >= 0 && at >= from && start < 0)
+            start = packet->pos;
+        if (packet->stream_index == audio && packet->pos >= 0 && at >= from + seconds)
+            end = packet->pos;
+        av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+    avformat_close_input(&input);
+    QFile file(path);
+    if (start < 0 || end <= start || !file.open(QIODevice::ReadWrite) || !file.seek(start))
+        return false;
+    QByteArray bytes(end - start, '\0');
+    std::mt19937 random(20240611u);
+    if (!zeros)
+        for (char& byte : bytes)
+            byte = char(random() & 0xff);
+    return file.write(bytes) == bytes.size();
+}
+
+std::vector<int64_t> ToneMaker::beepOnsets(const std::vector<float>& interleaved) {
+    std::vector<int64_t> onsets;
+    int64_t quietSince = -88200;
+    for (std::size_t i = 0; i + 1 < interleaved.size(); i += 2) {
+        const auto frame = int64_t(i / 2);
+        if (std::fabs(interleaved[i]) < 0.25f)
+            continue;
+        if (frame - quietSince >= 8820)
+            onsets.push_back(frame);
+        quietSince = frame;
+    }
+    return onsets;
 }
 
 bool ToneMaker::spoilEncodedFrom(const QString& path, double share, double until) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 #include <cstdint>
 #include <vector>
@@ -36,6 +37,20 @@ bool spoilEncodedFrom(const QString& path, double share, double until = 1.0);
 // a stretch spoilt in the middle of a song or of a clip's sound, and the rest of the file stays as it was.
 // The packets spoilt; -1 when the file cannot be read.
 int spoilSoundPackets(const QString& path, double from, double seconds);
+// Stereo 44.1 kHz silence of `seconds` with a beep of 50 ms at the start of every second from `first`: what
+// a reader gives of it shows, beep by beep, whether each second lies at its own time. Under them a low hum of
+// amplitude `bed` (0: none) keeps the coded size of every second alike, as music does.
+std::vector<float> beeps(double seconds, double first = 0.0, float bed = 0.0f);
+// Samples encoded by the ffmpeg program with the codec arguments given (as "-c:a libmp3lame -b:a 128k"),
+// into a file of the format its name's extension tells (MP3, raw ADTS AAC, AC-3...).
+bool writeByFfmpeg(const QString& path, const std::vector<float>& samples, const QStringList& codecArguments);
+// Overwrites the bytes of the file's first audio stream from the packet at `from` seconds up to the one at
+// `from + seconds`, as one stretch, with random bytes (the same every run) or zeros: in a raw stream a reader
+// resyncs over them as over a stretch lost in copying.
+bool spoilStretch(const QString& path, double from, double seconds, bool zeros = false);
+// Where, in output frames at 44.1 kHz, each beep of interleaved stereo samples starts (its first sample
+// louder than a quarter of full scale after 0.2 s without one).
+std::vector<int64_t> beepOnsets(const std::vector<float>& interleaved);
 // Moves the index of an M4A file (its "moov" box) before the coded sound, as files made for streaming have
 // it: a copy of it cut short still tells the whole length.
 bool moveIndexFirst(const QString& path);

@@ -32,6 +32,7 @@ struct AudioExportSession::Impl {
     bool finished = false;
     QString error;
     QString unreadableSource;
+    double unreadableSourceSpoilt = 0.0;
     std::optional<FileIdentity> written;
     std::thread thread;
 
@@ -83,6 +84,7 @@ struct AudioExportSession::Impl {
                 {
                     std::lock_guard lock(mutex);
                     unreadableSource = renderer.failedSourcePath();
+                    unreadableSourceSpoilt = renderer.failedSourceSpoilt();
                 }
                 return end(Status::Failed, renderer.errorString());
             }
@@ -162,6 +164,11 @@ float AudioExportSession::progress() const {
 QString AudioExportSession::unreadableSource() const {
     std::lock_guard lock(d->mutex);
     return d->unreadableSource;
+}
+
+double AudioExportSession::unreadableSourceSpoilt() const {
+    std::lock_guard lock(d->mutex);
+    return d->unreadableSourceSpoilt;
 }
 
 QString AudioExportSession::errorString() const {

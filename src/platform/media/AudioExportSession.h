@@ -43,6 +43,8 @@ public:
     QString errorString() const;
     // The file of the sound that could not be read, when that failed the export.
     QString unreadableSource() const;
+    // The seconds of sound that file lost, when it failed the export on them (it is damaged); 0 otherwise.
+    double unreadableSourceSpoilt() const;
     // The file a completed export wrote, as it was when it took its name; nothing otherwise.
     std::optional<FileIdentity> writtenFile() const;
 

@@ -1,6 +1,7 @@
 #include "platform/media/AudioReader.h"
 
 #include "platform/foundation/UniqueFd.h"
+#include "platform/media/ByteClock.h"
 #include "platform/media/LibavSupport.h"
 #include "platform/media/SampleFormat.h"
 
@@ -9,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace platform::media {
@@ -55,9 +59,15 @@ struct AudioReader::Impl {
     int readError = 0;
     int badPackets = 0;
     int refused = 0;
-    int64_t refusedRun = 0;      // the stream's ticks of the packets refused in a row
+    int64_t refusedRun = 0;      // the stream's ticks of the packets refused since the last frame
+    bool lostSinceFrame = false; // a packet since the last frame was refused or held bytes beyond its frame
     int64_t stampOrigin = kNone; // the output index the stream's timestamps count from
+    std::optional<ByteClock> byteClock; // for a stream whose demuxer counts its stamps
     double spoiltLimit = 0.0;
+    bool damaged = false; // the read failed on what the file lost
+    // The stretches of the sound the file lost, in output frames [start, end), merged: read again after a
+    // seek, a stretch counts once.
+    std::map<int64_t, int64_t> spoiltStretches;
 
     ~Impl() { av_channel_layout_uninit(&resamplerLayout); }
 
@@ -72,6 +82,7 @@ struct AudioReader::Impl {
         failed = ended = inputEnded = false;
         readError = badPackets = refused = 0;
         refusedRun = 0;
+        lostSinceFrame = false;
         stampOrigin = kNone;
         produced = 0;
         pending.clear();
@@ -93,6 +104,9 @@ struct AudioReader::Impl {
         decoder = openDecoder(stream, &error);
         if (!decoder)
             return fail(error);
+        byteClock.reset();
+        if (ByteClock::applies(input.get()))
+            byteClock.emplace(stream, input->pb);
         packet = makePacket();
         frame = makeFrame();
         return true;
@@ -114,6 +128,8 @@ struct AudioReader::Impl {
         if (av_seek_frame(input.get(), stream->index, stamp, AVSEEK_FLAG_BACKWARD) >= 0) {
             avcodec_flush_buffers(decoder.get());
             nextIndex = kNone;
+            if (byteClock)
+                byteClock->restart();
         } else if (!openFile()) { // a file that cannot seek is decoded from its start and cut
             return false;
         }
@@ -184,25 +200,52 @@ struct AudioReader::Impl {
                                                              : source->nb_samples;
     }
 
-    // A stretch of the sound the file should hold and does not give: one longer than the limit fails the
-    // read.
-    bool spoilt(double seconds) {
-        if (spoiltLimit > 0.0 && seconds > spoiltLimit)
+    // Frames [start, start + frames) of the sound the file should hold and does not give. The stretches
+    // of a file add up: past the limit the read fails.
+    bool spoilt(int64_t start, int64_t frames) {
+        if (frames <= 0)
+            return true;
+        int64_t end = start + frames;
+        auto next = spoiltStretches.upper_bound(start);
+        if (next != spoiltStretches.begin() && std::prev(next)->second >= start) {
+            --next;
+            start = next->first;
+        }
+        while (next != spoiltStretches.end() && next->first <= end) {
+            end = std::max(end, next->second);
+            next = spoiltStretches.erase(next);
+        }
+        spoiltStretches[start] = end;
+        const double seconds = spoiltSeconds();
+        if (spoiltLimit > 0.0 && seconds > spoiltLimit) {
+            damaged = true;
             return fail(QStringLiteral("Cannot decode the sound of \"%1\": %2 s of it are spoilt")
                             .arg(path)
                             .arg(seconds, 0, 'f', 2));
+        }
         return true;
     }
 
+    double spoiltSeconds() const {
+        int64_t frames = 0;
+        for (const auto& [start, end] : spoiltStretches)
+            frames += end - start;
+        return static_cast<double>(frames) / out.sampleRate;
+    }
+
+    // The packets refused after the last frame: the sound ends there, and what they held is lost.
     bool endRefusedRun() {
-        const double seconds = static_cast<double>(refusedRun) * av_q2d(stream->time_base);
+        const int64_t frames = av_rescale_q(refusedRun, stream->time_base, AVRational{1, out.sampleRate});
         refusedRun = 0;
-        return spoilt(seconds);
+        const int64_t at = nextIndex == kNone ? position : nextIndex;
+        return spoilt(at, frames);
     }
 
     // Silence as long as the stretch the file lost before this frame, so that the frame and all after it
-    // play at their own time.
+    // play at their own time. A jump of the stamps with nothing lost before it is a pause the file declares.
     bool fillGapBefore(const AVFrame* source) {
+        const bool lost = std::exchange(lostSinceFrame, false);
+        refusedRun = 0;
         if (source->best_effort_timestamp == AV_NOPTS_VALUE || nextIndex == kNone)
             return true;
         const int64_t stamp =
@@ -215,7 +258,7 @@ struct AudioReader::Impl {
         }
         if (gap <= std::llround(kGapTolerance * out.sampleRate))
             return true;
-        if (!spoilt(static_cast<double>(gap) / out.sampleRate))
+        if (lost && !spoilt(due, gap))
             return false;
         const std::vector<float> silence(static_cast<size_t>(gap) * out.channels, 0.0f);
         append(silence.data(), static_cast<int>(gap));
@@ -258,14 +301,24 @@ struct AudioReader::Impl {
         if (inputEnded)
             return true;
         const int badBefore = badPackets;
-        const FeedResult fed =
-            detail::feedDecoder(input.get(), decoder.get(), packet.get(), stream->index, badPackets);
-        if (badPackets > badBefore) {
+        bool restamped = false;
+        const FeedResult fed = detail::feedDecoder(
+            input.get(), decoder.get(), packet.get(), stream->index, badPackets, [&](AVPacket* coded) {
+                restamped = true;
+                const ByteClock::Packet kind =
+                    byteClock ? byteClock->restamp(coded, input->pb ? avio_tell(input->pb) : -1)
+                              : ByteClock::Packet::Whole;
+                lostSinceFrame = lostSinceFrame || kind != ByteClock::Packet::Whole;
+                return kind != ByteClock::Packet::Garbage;
+            });
+        const bool refusedNow = badPackets > badBefore;
+        if (refusedNow) {
             ++refused;
             refusedRun += fed.refusedDuration;
-        } else if (badPackets == 0 && badBefore > 0 && !endRefusedRun()) {
-            return false;
+            lostSinceFrame = true;
         }
+        if (byteClock && restamped)
+            byteClock->settle(!refusedNow);
         if (fed.readError < 0) {
             // A damaged tail ends the sound where it breaks; a file that yields nothing at all is an error.
             readError = fed.readError;
@@ -273,9 +326,11 @@ struct AudioReader::Impl {
             if (!endRefusedRun())
                 return false;
         }
-        if (fed.refused < 0)
+        if (fed.refused < 0) {
+            damaged = true;
             return fail(
                 avFailure(QStringLiteral("Cannot decode the sound of \"%1\"").arg(path), fed.refused));
+        }
         return true;
     }
 
@@ -408,6 +463,14 @@ bool AudioReader::atEnd() const {
 void AudioReader::setLongestSpoiltStretch(double seconds) {
     longestSpoilt = seconds > 0.0 ? seconds : 0.0;
     d->spoiltLimit = longestSpoilt;
+}
+
+double AudioReader::spoiltSeconds() const {
+    return d->spoiltSeconds();
+}
+
+bool AudioReader::isDamaged() const {
+    return d->damaged;
 }
 
 QString AudioReader::errorString() const {

@@ -50,10 +50,15 @@ public:
     int read(int16_t* interleaved, int maxFrames);
     bool atEnd() const;
 
-    // A stretch of the sound that the file lost (refused packets, or a jump of its timestamps) is heard as
-    // silence of its own length, so that what follows plays at its own time. One longer than `seconds` fails
-    // the read instead (0, the default: none does). Kept across opens.
+    // A stretch of the sound that the file lost (refused packets, or bytes a raw stream's reader resynced
+    // over) is heard as silence of its own length, so that what follows plays at its own time; so is a jump
+    // of its timestamps with nothing lost before it, a pause the file declares. Once the stretches lost add
+    // up to more than `seconds`, the read fails instead (0, the default: never). Kept across opens.
     void setLongestSpoiltStretch(double seconds);
+    // The seconds of sound the file lost so far, each stretch counted once however often it is read.
+    double spoiltSeconds() const;
+    // Whether the last read failed on what the file lost: it is damaged rather than gone or unreadable.
+    bool isDamaged() const;
 
     QString errorString() const;
     // Coded packets of the stream the decoder refused so far, which a read skips.

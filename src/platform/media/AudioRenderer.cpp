@@ -26,6 +26,7 @@ struct AudioRenderer::Impl {
     AudioMix mix;
     QString error;
     QString failedPath;
+    double failedSpoilt = 0.0;
     bool sourcesMustSound = false;
     std::map<SegmentKey, SourceCursor> cursors;
     std::vector<float> trackBuffer;
@@ -55,7 +56,8 @@ struct AudioRenderer::Impl {
         while (done < count) {
             const int got = cursor.reader->read(out + static_cast<size_t>(done) * kChannels, count - done);
             if (got < 0)
-                return fail(segment, cursor.reader->errorString());
+                return fail(segment, cursor.reader->errorString(),
+                            cursor.reader->isDamaged() ? cursor.reader->spoiltSeconds() : 0.0);
             if (got == 0 && done == 0 && fromSegmentStart && sourcesMustSound)
                 return fail(segment, QStringLiteral("it holds no sound"));
             if (got == 0 && endedShort(segment, sourceFrame + done))
@@ -75,9 +77,10 @@ struct AudioRenderer::Impl {
         return sourcesMustSound && isClearlyShorter(read, segment.source.duration.seconds());
     }
 
-    bool fail(const CompositionSegment& segment, const QString& reason) {
+    bool fail(const CompositionSegment& segment, const QString& reason, double spoilt = 0.0) {
         error = QStringLiteral("Cannot mix the sound of \"%1\": %2").arg(segment.sourcePath, reason);
         failedPath = segment.sourcePath;
+        failedSpoilt = spoilt;
         return false;
     }
 
@@ -190,6 +193,10 @@ QString AudioRenderer::errorString() const {
 
 QString AudioRenderer::failedSourcePath() const {
     return d->failedPath;
+}
+
+double AudioRenderer::failedSourceSpoilt() const {
+    return d->failedSpoilt;
 }
 
 void AudioRenderer::setSourcesMustSound(bool value) {

@@ -41,6 +41,8 @@ public:
     QString errorString() const;
     // The file of the source that could not be read, after a failed render.
     QString failedSourcePath() const;
+    // The seconds of sound that source lost, when it failed on them (it is damaged); 0 otherwise.
+    double failedSourceSpoilt() const;
     // A source that yields no sound at all from the start of its segment, where its length says it has
     // some (its header intact, the rest spoilt), or that ends clearly before its segment does (cut since the
     // composition was made), or that lost a stretch longer than kLongestSpoiltStretch, fails the render: an

@@ -229,7 +229,7 @@ CodecContextPtr openDecoder(const AVStream* stream, QString* error) {
 }
 
 FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,
-                       int& badPackets) {
+                       int& badPackets, const std::function<bool(AVPacket*)>& prepare) {
     FeedResult result;
     const int err = av_read_frame(input, packet);
     if (err < 0) {
@@ -238,7 +238,8 @@ FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket
         return result;
     }
     if (packet->stream_index == streamIndex) {
-        const int sent = avcodec_send_packet(decoder, packet);
+        const int sent =
+            !prepare || prepare(packet) ? avcodec_send_packet(decoder, packet) : AVERROR_INVALIDDATA;
         const bool refused = sent < 0 && sent != AVERROR(EAGAIN);
         badPackets = refused ? badPackets + 1 : 0;
         if (refused)

@@ -80,9 +80,10 @@ struct FeedResult {
     // packets in a row add up to the stretch of the stream that is spoilt.
     int64_t refusedDuration = 0;
 };
-// Reads the next packet of the input and hands it to the decoder when it is one of the decoded stream's.
+// Reads the next packet of the input and hands it to the decoder when it is one of the decoded stream's,
+// after `prepare` (when given) has seen it; a packet that `prepare` rejects counts as refused.
 FeedResult feedDecoder(AVFormatContext* input, AVCodecContext* decoder, AVPacket* packet, int streamIndex,
-                       int& badPackets);
+                       int& badPackets, const std::function<bool(AVPacket*)>& prepare = nullptr);
 // Hands a frame (null: the end) to an encoder and every packet it then has ready to `take`, which returns
 // false to stop. On an error of the encoder *error is "failure: reason".
 bool encodeFrame(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet, const QString& failure,

@@ -1,9 +1,11 @@
 #include "platform/media/MediaAsset.h"
 
+#include "platform/media/ByteClock.h"
 #include "platform/media/LibavSupport.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -43,6 +45,7 @@ struct PacketSpan {
     int64_t firstTimestamp = AV_NOPTS_VALUE;
     int64_t lastEnd = AV_NOPTS_VALUE;
     int64_t trimmedSamples = 0;
+    bool byStamps = false; // the stamps tell the length (they count what the file lost), not the durations
 
     void add(const AVPacket* packet) {
         durationSum += packet->duration;
@@ -60,7 +63,7 @@ struct PacketSpan {
 
     // Seconds of the stream as played: priming and padding samples named by the packets are left out.
     double seconds(const AVStream* stream) const {
-        int64_t ticks = durationSum;
+        int64_t ticks = byStamps ? 0 : durationSum;
         if (ticks <= 0 && firstTimestamp != AV_NOPTS_VALUE)
             ticks = lastEnd - firstTimestamp;
         double result = static_cast<double>(ticks) * av_q2d(stream->time_base);
@@ -124,12 +127,24 @@ public:
     }
 
 private:
+    // A raw stream that lost a stretch is as long as its bytes tell, as its reader plays it.
     static PacketSpan measure(AVFormatContext* input, int streamIndex) {
         PacketSpan span;
+        std::optional<detail::ByteClock> clock;
+        if (detail::ByteClock::applies(input))
+            clock.emplace(input->streams[streamIndex], input->pb);
+        span.byStamps = clock.has_value();
         PacketPtr packet = makePacket();
         while (av_read_frame(input, packet.get()) >= 0) {
-            if (packet->stream_index == streamIndex)
-                span.add(packet.get());
+            if (packet->stream_index == streamIndex) {
+                const bool whole =
+                    !clock || clock->restamp(packet.get(), input->pb ? avio_tell(input->pb) : -1) !=
+                                  detail::ByteClock::Packet::Garbage;
+                if (clock)
+                    clock->settle(whole);
+                if (whole)
+                    span.add(packet.get());
+            }
             av_packet_unref(packet.get());
         }
         return span;

@@ -5,6 +5,7 @@
 #include "support/WavFile.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -157,16 +158,22 @@ TEST_F(AudioRendererTest, WindowsInAnyOrderGiveTheSameSamples) {
 }
 
 // A source taken away, or (for an export, whose sources must sound) replaced by a clearly shorter one or
-// spoilt for longer than half a second in its middle or at its end, after the composition was made fails the
-// render naming it, rather than playing silence for the rest or in its middle; so does a source of a second,
-// too short for any shortfall to tell, left with its header alone.
+// spoilt for longer than half a second, in one stretch or in several, in its middle or at its end, after the
+// composition was made fails the render naming it, rather than playing silence for the rest or in its
+// middle; so does a source of a second, too short for any shortfall to tell, left with its header alone. One
+// that lost sound is told apart as damaged, with how much it lost.
 TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
+    const auto mp3 = [](const QString& file, double seconds) {
+        return ToneMaker::writeByFfmpeg(file, ToneMaker::beeps(seconds),
+                                        {"-c:a", "libmp3lame", "-b:a", "128k"});
+    };
     const struct {
         const char* how;
         bool mustSound;
         double length;
         std::function<bool(const QString&)> lose;
-        bool encoded = false; // AAC, else PCM
+        const char* name = "gone.wav";
+        bool damaged = false;
     } cases[] = {
         {"taken away", false, 3.0, [](const QString& file) { return QFile::remove(file); }},
         {"replaced by a shorter one", true, 3.0,
@@ -174,63 +181,122 @@ TEST_F(AudioRendererTest, AnUnreadableSourceFailsTheRender) {
         {"a second long, left with its header alone", true, 1.0,
          [](const QString& file) { return QFile(file).resize(44); }},
         {"spoilt for 0.8 s in its middle", true, 3.0,
-         [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 1.0, 0.8) > 0; }, true},
+         [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 1.0, 0.8) > 0; }, "gone.m4a",
+         true},
+        {"spoilt for 0.3 s twice", true, 3.0,
+         [](const QString& file) {
+             return ToneMaker::spoilSoundPackets(file, 0.6, 0.3) > 0 &&
+                    ToneMaker::spoilSoundPackets(file, 1.8, 0.3) > 0;
+         },
+         "gone.m4a", true},
         {"spoilt for its last 0.8 s", true, 3.0,
-         [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 2.2, 1.0) > 0; }, true},
+         [](const QString& file) { return ToneMaker::spoilSoundPackets(file, 2.2, 1.0) > 0; }, "gone.m4a",
+         true},
+        {"an MP3 spoilt for 1.2 s in its middle", true, 4.0,
+         [](const QString& file) { return ToneMaker::spoilStretch(file, 1.3, 1.2); }, "gone.mp3", true},
+        {"an MP3 spoilt for 0.2 s three times", true, 4.0,
+         [](const QString& file) {
+             return ToneMaker::spoilStretch(file, 0.6, 0.2) && ToneMaker::spoilStretch(file, 1.6, 0.2) &&
+                    ToneMaker::spoilStretch(file, 2.6, 0.2);
+         },
+         "gone.mp3", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
-        const QString name = c.encoded ? "gone.m4a" : "gone.wav";
-        ASSERT_TRUE(c.encoded ? ToneMaker::writeEncoded(dir.file(name), "ipod", "aac", 440.0, c.length, 0.5f)
-                              : ToneMaker::writeWav(dir.file(name), 440.0, c.length, 0.5f));
+        const QString name = c.name;
+        const QString file = dir.file(name);
+        ASSERT_TRUE(name.endsWith(".m4a")
+                        ? ToneMaker::writeEncoded(file, "ipod", "aac", 440.0, c.length, 0.5f)
+                    : name.endsWith(".mp3") ? mp3(file, c.length)
+                                            : ToneMaker::writeWav(file, 440.0, c.length, 0.5f));
         Composition composition;
         ASSERT_TRUE(
             composition.addTrack().insertTimeRange(seconds(0, c.length), asset(name), MediaTime::zero()));
-        ASSERT_TRUE(c.lose(dir.file(name)));
+        ASSERT_TRUE(c.lose(file));
         AudioRenderer renderer(composition, AudioMix());
         renderer.setSourcesMustSound(c.mustSound);
         std::vector<float> mixed;
         EXPECT_FALSE(renderer.render(seconds(0, c.length), mixed));
         EXPECT_TRUE(renderer.errorString().contains(name)) << renderer.errorString().toStdString();
+        EXPECT_EQ(renderer.failedSourcePath(), file);
+        if (c.damaged)
+            EXPECT_GT(renderer.failedSourceSpoilt(), 0.5);
+        else
+            EXPECT_EQ(renderer.failedSourceSpoilt(), 0.0);
     }
 }
 
-// An AAC song whose tone starts at 1.5 s is spoilt for a frame or two in the silence before it, or (in the
-// preview, which plays on over any loss) for 0.8 s: the render goes on, the lost stretch is heard as silence
-// of its length and the tone at its own time.
+// A song of a beep every second (from 0.5 s) over a low hum is spoilt in its middle: an AAC one in M4A for a
+// frame or two between beeps, or (in the preview, which plays on over any loss) for 0.8 s; a raw stream,
+// whose reader resyncs over the spoilt bytes and stamps its packets by counting them, for up to half a
+// second. The render goes on, the lost stretch is heard as silence of its length and every beep after it at
+// its own time.
 TEST_F(AudioRendererTest, ASourceSpoiltInItsMiddleKeepsItsTiming) {
-    constexpr double kFrameSeconds = 1024.0 / 44100; // of one AAC frame
-    constexpr int64_t kToneStart = 66150;
+    using Make = std::function<bool(const QString&, const std::vector<float>&)>;
+    using Spoil = std::function<bool(const QString&)>;
+    const Make m4a = [](const QString& file, const std::vector<float>& song) {
+        return ToneMaker::writeEncoded(file, "ipod", "aac", song);
+    };
+    const auto ffmpeg = [](const QStringList& arguments) -> Make {
+        return [arguments](const QString& file, const std::vector<float>& song) {
+            return ToneMaker::writeByFfmpeg(file, song, arguments);
+        };
+    };
+    const auto frames = [](int count) -> Spoil {
+        return [count](const QString& file) {
+            return ToneMaker::spoilSoundPackets(file, 0.6, count * 1024.0 / 44100) == count;
+        };
+    };
+    const auto stretch = [](double seconds, bool zeros) -> Spoil {
+        return [=](const QString& file) { return ToneMaker::spoilStretch(file, 2.6, seconds, zeros); };
+    };
+    const QStringList cbr{"-c:a", "libmp3lame", "-b:a", "128k"};
     const struct {
         const char* how;
-        int frames;
+        const char* name;
+        Make make;
+        Spoil spoil;
         bool mustSound;
+        // seconds; the bytes a VBR MP3 lost are timed by its table of contents, to a hundredth of its length
+        double tolerance;
     } cases[] = {
-        {"a frame spoilt, for an export", 1, true},
-        {"two frames spoilt, for an export", 2, true},
-        {"0.8 s spoilt, in the preview", 35, false},
+        {"a frame spoilt, for an export", "late.m4a", m4a, frames(1), true, 0.003},
+        {"two frames spoilt, for an export", "late.m4a", m4a, frames(2), true, 0.003},
+        {"0.8 s spoilt, in the preview", "late.m4a", m4a, frames(35), false, 0.003},
+        {"a CBR MP3 with 0.45 s of random bytes, for an export", "cbr.mp3", ffmpeg(cbr), stretch(0.45, false),
+         true, 0.03},
+        {"a CBR MP3 with 0.4 s zeroed, for an export", "zeroed.mp3", ffmpeg(cbr), stretch(0.4, true), true,
+         0.03},
+        {"a VBR MP3 with 0.4 s zeroed, for an export", "vbr.mp3", ffmpeg({"-c:a", "libmp3lame", "-q:a", "2"}),
+         stretch(0.4, true), true, 0.03},
+        {"an AC-3 with 0.3 s of random bytes, for an export", "raw.ac3", ffmpeg({"-c:a", "ac3"}),
+         stretch(0.3, false), true, 0.05},
+        {"a raw ADTS AAC with 0.3 s of random bytes, for an export", "raw.aac", ffmpeg({"-c:a", "aac"}),
+         stretch(0.3, false), true, 0.03},
+        {"a CBR MP3 with 1.2 s of random bytes, in the preview", "long.mp3", ffmpeg(cbr), stretch(1.2, false),
+         false, 0.03},
     };
-    std::vector<float> song(size_t(kToneStart) * 2, 0.0f);
-    const std::vector<float> tone = ToneMaker::sine(440.0, 1.5, 0.5f);
-    song.insert(song.end(), tone.begin(), tone.end());
+    const std::vector<float> song = ToneMaker::beeps(6.0, 0.5, 0.1f);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
-        ASSERT_TRUE(ToneMaker::writeEncoded(dir.file("late.m4a"), "ipod", "aac", song));
-        ASSERT_EQ(ToneMaker::spoilSoundPackets(dir.file("late.m4a"), 0.6, c.frames * kFrameSeconds),
-                  c.frames);
+        ASSERT_TRUE(c.make(dir.file(c.name), song));
+        ASSERT_TRUE(c.spoil(dir.file(c.name)));
         Composition composition;
-        ASSERT_TRUE(
-            composition.addTrack().insertTimeRange(seconds(0, 3), asset("late.m4a"), MediaTime::zero()));
+        ASSERT_TRUE(composition.addTrack().insertTimeRange(seconds(0, 6), asset(c.name), MediaTime::zero()));
         AudioRenderer renderer(composition, AudioMix());
         renderer.setSourcesMustSound(c.mustSound);
         std::vector<float> mixed;
-        ASSERT_TRUE(renderer.render(seconds(0, 3), mixed)) << renderer.errorString().toStdString();
-        int64_t onset = 0;
-        while (size_t(onset) * 2 < mixed.size() && std::fabs(mixed[size_t(onset) * 2]) < 0.25f)
-            ++onset;
-        EXPECT_NEAR(double(onset), double(kToneStart), 0.003 * 44100);
-        EXPECT_NEAR(ToneMaker::rms(mixed, 2, 0, size_t(kToneStart) + 4410, 44100), 0.5 / std::sqrt(2.0),
-                    0.02);
+        ASSERT_TRUE(renderer.render(seconds(0, 6), mixed)) << renderer.errorString().toStdString();
+        const std::vector<int64_t> onsets = ToneMaker::beepOnsets(mixed);
+        for (double beep : {4.5, 5.5})
+            EXPECT_TRUE(
+                std::any_of(onsets.begin(), onsets.end(),
+                            [&](int64_t at) { return std::fabs(double(at) / 44100 - beep) <= c.tolerance; }))
+                << "no beep at " << beep << " s";
+        for (int64_t at : onsets) {
+            const double off = double(at) / 44100 - 0.5;
+            EXPECT_NEAR(off, std::round(off), c.tolerance) << "a beep at " << double(at) / 44100 << " s";
+        }
     }
 }
 

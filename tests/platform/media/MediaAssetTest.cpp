@@ -43,6 +43,28 @@ TEST(MediaAsset, PreciseDurationsOfEncodedSongsLeaveOutPrimingAndPadding) {
     }
 }
 
+// A raw stream's reader resyncs over the bytes a copy spoilt and counts only the frames it finds: the song
+// is as long as its bytes tell, as it plays, not shorter by the stretch lost.
+TEST(MediaAsset, ARawSongThatLostAStretchKeepsItsLength) {
+    TempDir dir;
+    const struct {
+        const char* name;
+        QStringList codec;
+        double spoilt;
+    } cases[] = {
+        {"cbr.mp3", {"-c:a", "libmp3lame", "-b:a", "128k"}, 1.2},
+        {"raw.aac", {"-c:a", "aac"}, 0.3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ToneMaker::writeByFfmpeg(dir.file(c.name), ToneMaker::beeps(4.0, 0.5, 0.1f), c.codec));
+        ASSERT_TRUE(ToneMaker::spoilStretch(dir.file(c.name), 1.3, c.spoilt));
+        const MediaAsset asset = MediaAsset::open(dir.file(c.name), true);
+        ASSERT_TRUE(asset.isValid()) << asset.errorString().toStdString();
+        EXPECT_NEAR(asset.audioTimeRange().duration.seconds(), 4.0, 0.05);
+    }
+}
+
 TEST(MediaAsset, DescribesAMovie) {
     TempDir dir;
     ClipMaker::Options options;
