@@ -196,7 +196,7 @@ TEST(DecodeBudget, ADecoderThatFailsGivesBackItsShare) {
 
 // A decode on a thread in the GL driver or holding the main context may not wait for the budget (a decoder
 // holding it may need that lock to end): with the budget all taken, it goes ahead at once, counted.
-TEST(DecodeBudgetTest, ADecodeUnderAGlLockGoesAheadAtOnce) {
+TEST(DecodeBudget, ADecodeUnderAGlLockGoesAheadAtOnce) {
     const HangGuard guard("a decode under a GL lock with the budget all taken", std::chrono::seconds(120));
     TempDir dir;
     const QString path = dir.file("progressive.jpg");
