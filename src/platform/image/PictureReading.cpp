@@ -160,6 +160,15 @@ Picture readWithQt(QIODevice& device, const PictureRequest& request, JpegStage s
     return picture;
 }
 
+// The picture `bytes` hold, read by Qt's readers from memory.
+Picture readBytesWithQt(const QByteArray& bytes, const PictureRequest& request, JpegStage stage,
+                        bool reserved = false) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readWithQt(buffer, request, stage, &bytes, reserved);
+}
+
 Picture readBytes(const QByteArray& bytes, const PictureRequest& request, JpegStage stage) {
     if (bytes.isEmpty())
         return faulted(PictureFault::NotPicture);
@@ -167,10 +176,7 @@ Picture readBytes(const QByteArray& bytes, const PictureRequest& request, JpegSt
         return detail::readJpeg(memoryInput(bytes), request, stage);
     if (detail::isPngSignature(bytes))
         return detail::readPng(memoryInput(bytes), request, stage);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return readWithQt(buffer, request, stage, &bytes);
+    return readBytesWithQt(bytes, request, stage);
 }
 
 // The picture of the regular file open at fd, read from its start.
@@ -211,10 +217,7 @@ Picture readOpenFile(UniqueFd fd, const PictureRequest& request, JpegStage stage
     const QByteArray bytes = file.readAll();
     if (bytes.isEmpty())
         return faulted(PictureFault::NotPicture);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    return readWithQt(buffer, request, stage, &bytes, true);
+    return readBytesWithQt(bytes, request, stage, true);
 }
 
 Picture readFile(const QString& path, const PictureRequest& request, JpegStage stage) {

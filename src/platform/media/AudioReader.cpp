@@ -306,8 +306,7 @@ struct AudioReader::Impl {
             input.get(), decoder.get(), packet.get(), stream->index, badPackets, [&](AVPacket* coded) {
                 restamped = true;
                 const ByteClock::Packet kind =
-                    byteClock ? byteClock->restamp(coded, input->pb ? avio_tell(input->pb) : -1)
-                              : ByteClock::Packet::Whole;
+                    byteClock ? byteClock->restamp(coded) : ByteClock::Packet::Whole;
                 lostSinceFrame = lostSinceFrame || kind != ByteClock::Packet::Whole;
                 return kind != ByteClock::Packet::Garbage;
             });

@@ -184,7 +184,7 @@ bool ByteClock::applies(const AVFormatContext* input) {
     return false;
 }
 
-ByteClock::ByteClock(const AVStream* stream, AVIOContext* file) : stream(stream) {
+ByteClock::ByteClock(const AVStream* stream, AVIOContext* file) : stream(stream), file(file) {
     if (stream && stream->codecpar->codec_id == AV_CODEC_ID_MP3)
         contents = readContents(file);
 }
@@ -245,10 +245,10 @@ int64_t ByteClock::skippedBefore(const AVPacket* packet, int64_t readTo) {
     return skipped;
 }
 
-ByteClock::Packet ByteClock::restamp(AVPacket* packet, int64_t readTo) {
+ByteClock::Packet ByteClock::restamp(AVPacket* packet) {
     const FrameSpan frame =
         findFrame(stream->codecpar->codec_id, packet->data, packet->size, stream->codecpar->sample_rate);
-    const int64_t skipped = skippedBefore(packet, readTo);
+    const int64_t skipped = skippedBefore(packet, file ? avio_tell(file) : -1);
     if (next == AV_NOPTS_VALUE)
         next = packet->pts != AV_NOPTS_VALUE ? packet->pts : 0;
     else

@@ -43,8 +43,8 @@ public:
     // That of the file read by `file`, read from its start without moving its reader.
     static std::optional<Contents> readContents(AVIOContext* file);
 
-    // An MP3 stream whose `file` holds a table of contents times the bytes it lost by it; others (and one
-    // without) at their byte rate so far.
+    // The stream read from `file`. An MP3 stream whose file holds a table of contents times the bytes it
+    // lost by it; others (and one without) at their byte rate so far.
     explicit ByteClock(const AVStream* stream = nullptr, AVIOContext* file = nullptr);
     // After an open or a seek: the next packet keeps the stamp its demuxer gave it.
     void restart();
@@ -53,9 +53,8 @@ public:
         Spoilt,  // a frame, with bytes beyond it: a stretch of the stream is lost there
         Garbage, // no frame of the stream's kind: not to be decoded, its bytes are lost time
     };
-    // Rewrites the stamps of the stream's next packet before it goes to the decoder; `readTo` is how far
-    // the demuxer has read its input once it gave the packet (-1: unknown).
-    Packet restamp(AVPacket* packet, int64_t readTo = -1);
+    // Rewrites the stamps of the stream's next packet, just read from `file`, before it goes to the decoder.
+    Packet restamp(AVPacket* packet);
     // The decoder took (or refused) the packet last restamped.
     void settle(bool decoded);
 
@@ -68,6 +67,7 @@ private:
     int64_t skippedBefore(const AVPacket* packet, int64_t readTo);
 
     const AVStream* stream = nullptr;
+    AVIOContext* file = nullptr;   // how far it was read tells the bytes its demuxer skipped
     int64_t next = AV_NOPTS_VALUE; // the stamp of the next packet's frame
     int64_t frameBytes = 0;        // of the frames decoded, for the byte rate
     int64_t frameTicks = 0;

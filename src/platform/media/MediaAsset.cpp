@@ -138,8 +138,7 @@ private:
         while (av_read_frame(input, packet.get()) >= 0) {
             if (packet->stream_index == streamIndex) {
                 const bool whole =
-                    !clock || clock->restamp(packet.get(), input->pb ? avio_tell(input->pb) : -1) !=
-                                  detail::ByteClock::Packet::Garbage;
+                    !clock || clock->restamp(packet.get()) != detail::ByteClock::Packet::Garbage;
                 if (clock)
                     clock->settle(whole);
                 if (whole)
