@@ -35,10 +35,7 @@ bool fail(QString* error, const QString& message) {
 
 void StreamedChildProcess::removeLeftoverFifos(const QString& folder) {
     static const QRegularExpression pattern(QStringLiteral("^.+_([1-9][0-9]*)_[0-9]+_output_fifo$"));
-    if (!folder.isEmpty())
-        platform::removeLeftovers(
-            folder, pattern, platform::LeftoverKind::Pipe,
-            [](const QRegularExpressionMatch& match) { return platform::processRuns(match.captured(1)); });
+    platform::removePipesOfEndedProcesses(folder, pattern);
 }
 
 StreamedChildProcess::StreamedChildProcess(platform::ChildProcess::Options options, QString fifoFolder)

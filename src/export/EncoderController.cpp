@@ -103,11 +103,7 @@ QString EncoderController::strOpenGLRGBAVideoFIFOFullPath() {
 
 void EncoderController::deleteOrphanedVideoFIFOs() {
     static const QRegularExpression pattern(QStringLiteral("^v_fifo_([1-9][0-9]*)$"));
-    const QString folder = platform::paths::temporaryFolder();
-    if (!folder.isEmpty())
-        platform::removeLeftovers(
-            folder, pattern, platform::LeftoverKind::Pipe,
-            [](const QRegularExpressionMatch& match) { return platform::processRuns(match.captured(1)); });
+    platform::removePipesOfEndedProcesses(platform::paths::temporaryFolder(), pattern);
 }
 
 QString EncoderController::strTempM4AAudioFullPath() {

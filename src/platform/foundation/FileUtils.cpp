@@ -242,6 +242,14 @@ bool processRuns(const QString& number) {
     return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
 }
 
+int removePipesOfEndedProcesses(const QString& folder, const QRegularExpression& pattern) {
+    if (folder.isEmpty())
+        return 0;
+    return removeLeftovers(folder, pattern, LeftoverKind::Pipe, [](const QRegularExpressionMatch& match) {
+        return processRuns(match.captured(1));
+    });
+}
+
 bool markInUse(int fd) {
     return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }

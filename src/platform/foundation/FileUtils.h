@@ -41,6 +41,9 @@ int removeLeftovers(const QString& folder, const QRegularExpression& pattern, Le
 // Whether the process whose number a leftover's name holds still runs. One we may not signal runs all the
 // same, and a number no process can have counts as running: such a name is no leftover of ours.
 bool processRuns(const QString& number);
+// Removes from folder (when set) the pipes named after the processes that made them, `pattern`'s first
+// capture being the number, whose processes no longer run. The number removed.
+int removePipesOfEndedProcesses(const QString& folder, const QRegularExpression& pattern);
 // Marks the file open at fd as in use for as long as a descriptor of that open file stays open, however the
 // process ends (a lock the system lets go of with it): a later start tells a live run's file from a killed
 // one's by it. False when the file system keeps no such mark.
